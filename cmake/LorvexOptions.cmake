@@ -1,0 +1,24 @@
+# Compiler flags shared by every target of the project.
+
+if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
+  set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "Build type" FORCE)
+endif()
+
+add_compile_options(-Wall -Wextra -Wpedantic)
+
+# -O1 keeps sanitized debug builds fast enough for the larger table-driven and differential tests.
+set(CMAKE_CXX_FLAGS_DEBUG "-g -O1 -fno-omit-frame-pointer")
+set(CMAKE_C_FLAGS_DEBUG "-g -O1 -fno-omit-frame-pointer")
+
+if(LORVEX_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(LORVEX_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "LORVEX_FUZZ needs clang")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,35 @@
+// UTF-8 text as the whole program treats it: validity, Unicode White_Space, root-locale
+// lowercasing and canonical (NFC) equivalence. ICU does the Unicode work; pure-ASCII input takes
+// a fast path everywhere.
+//
+// Thread safety: every function is pure and may be called from any thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace lorvex::text {
+
+// True when `bytes` is well-formed UTF-8 (no overlongs, surrogates or values above U+10FFFF).
+bool isValidUTF8(std::string_view bytes);
+
+// Replaces every ill-formed sequence by U+FFFD (one per maximal invalid subpart).
+std::string repairedUTF8(std::string_view bytes);
+
+// Decodes the scalar at `offset` of valid UTF-8 and advances `offset` past it.
+char32_t decodeUTF8(std::string_view text, std::size_t& offset);
+void appendUTF8(std::string& out, char32_t scalar);
+
+// Unicode White_Space (the meaning of "whitespace" and of `\s` throughout the program).
+bool isWhiteSpace(char32_t scalar);
+
+// Lowercase mapping of the root locale (never the process locale). The one lowercasing helper of
+// the program: keys computed anywhere, SQL's lower() included, go through it.
+std::string lowercased(std::string_view text);
+
+// Canonical composition (NFC). Two texts are "equal" in the program's sense when their NFC forms
+// are byte-equal.
+std::string nfc(std::string_view text);
+
+}  // namespace lorvex::text
