@@ -16,7 +16,9 @@ namespace lorvex::text {
 std::optional<std::int64_t> parseInt64(std::string_view text);
 
 // One number in the C locale's strtod syntax covering the whole text, no leading whitespace.
-// The result must be finite: "nan", "inf" and literals that overflow read as nothing.
+// The result must be finite: "nan", "inf" and literals that overflow read as nothing; a literal
+// that underflows reads as strtod rounds it (a subnormal or zero). Hexadecimal floats ("0x1p3")
+// are strtod syntax and read as numbers.
 std::optional<double> parseReal(std::string_view text);
 
 // The shortest text that reads back as exactly `value`, written as Swift's Double.description

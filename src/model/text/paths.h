@@ -11,7 +11,8 @@ namespace lorvex::text {
 
 // Absolute form: a relative path is taken from the working directory; "." components and empty
 // components are removed, ".." removes the component before it (never above "/"), and no
-// trailing "/" remains except for the root itself. "" stays "".
+// trailing "/" remains except for the root itself. "" stays "", and so does a relative path when
+// the working directory cannot be read (callers drop empty results).
 std::string standardizedPath(std::string_view path);
 
 // True when `path` is `folder` or lies inside it: "/a/b/c" is under "/a/b", "/a/bc" is not.

@@ -11,6 +11,9 @@
 
 namespace lorvex::text {
 
+// True when every byte is below 0x80 (the fast path of every text function).
+bool isASCII(std::string_view text);
+
 // True when `bytes` is well-formed UTF-8 (no overlongs, surrogates or values above U+10FFFF).
 bool isValidUTF8(std::string_view bytes);
 

@@ -3,11 +3,16 @@
 // Thread safety: pure functions.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace lorvex::text {
+
+// Length in bytes of the whitespace scalar at byte `offset` (< text.size()), 0 when there is none.
+// Ill-formed bytes are never whitespace.
+std::size_t whiteSpaceLength(std::string_view text, std::size_t offset);
 
 // The text without whitespace at either end.
 std::string_view trimmedWhitespace(std::string_view text);

@@ -1,0 +1,89 @@
+#include "model/text/graphemes.h"
+
+#include <gtest/gtest.h>
+#include <unicode/brkiter.h>
+#include <unicode/utext.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace lorvex::text {
+namespace {
+
+TEST(GraphemesTest, BoundariesOfExtendedGraphemeClusters) {
+  const struct {
+    std::string input;
+    std::vector<std::size_t> boundaries;
+  } cases[] = {
+      {"", {0}},
+      {"abc", {0, 1, 2, 3}},
+      {"a\r\nb", {0, 1, 3, 4}},  // CR LF is one cluster
+      {"\r\r\n\n", {0, 1, 3, 4}},
+      {"e\xCC\x81x", {0, 3, 4}},      // e + combining acute
+      {"x\xCC\x81\xCC\xA3", {0, 5}},  // two marks on one base
+      {"\xC3\xA9", {0, 2}},
+      {"\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7", {0, 18}},  // family ZWJ
+      {"\xF0\x9F\x87\xAF\xF0\x9F\x87\xB5\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7", {0, 8, 16}},       // JP FR flags
+      {"\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD!", {0, 8, 9}},                                       // skin tone
+      {"\xE1\x84\x92\xE1\x85\xA1\xE1\x86\xAB.", {0, 9, 10}},                                  // Hangul jamo
+      {"\xE7\x8C\xAB, \xE7\x8A\xAC", {0, 3, 4, 5, 8}},
+      {"(\xCC\x81", {0, 3}},                // a mark on a bracket makes a new character
+      {"\xC2\xA0\xE3\x80\x80", {0, 2, 5}},  // NBSP, U+3000
+      {"a\r\n\xCC\x81", {0, 1, 3, 5}},      // nothing extends CR LF
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(graphemeBoundaries(c.input), c.boundaries) << c.input;
+    EXPECT_EQ(graphemeCount(c.input), c.boundaries.size() - 1) << c.input;
+  }
+}
+
+// Boundaries from one ICU iterator over the whole text, without the ASCII fast path.
+std::vector<std::size_t> icuBoundaries(const std::string& text) {
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> iterator(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  UText utext = UTEXT_INITIALIZER;
+  utext_openUTF8(&utext, text.data(), static_cast<int64_t>(text.size()), &status);
+  iterator->setText(&utext, status);
+  std::vector<std::size_t> boundaries;
+  for (int32_t p = iterator->first(); p != icu::BreakIterator::DONE; p = iterator->next()) {
+    boundaries.push_back(static_cast<std::size_t>(p));
+  }
+  utext_close(&utext);
+  return boundaries;
+}
+
+TEST(GraphemesTest, FastPathAgreesWithICUOnRandomMixedText) {
+  const std::vector<std::string> alphabet = {"a",
+                                             " ",
+                                             "\r",
+                                             "\n",
+                                             "(",
+                                             ",",
+                                             "\xCC\x81",
+                                             "\xE2\x80\x8D",
+                                             "\xF0\x9F\x91\xA8",
+                                             "\xF0\x9F\x87\xAF",
+                                             "\xF0\x9F\x8F\xBD",
+                                             "\xE1\x84\x92",
+                                             "\xE1\x85\xA1",
+                                             "\xC3\xA9",
+                                             "\xE0\xA4\x95",
+                                             "\xE0\xA5\x8D",
+                                             "\xE0\xA4\xBF",
+                                             "\xD8\x80",
+                                             "\xC2\xA0",
+                                             "\xEF\xB8\x8F"};
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 5000; ++round) {
+    std::string text;
+    const int length = static_cast<int>(random() % 12);
+    for (int i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+    ASSERT_EQ(graphemeBoundaries(text), icuBoundaries(text)) << text;
+  }
+}
+
+}  // namespace
+}  // namespace lorvex::text
