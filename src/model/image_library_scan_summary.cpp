@@ -1,0 +1,59 @@
+#include "model/image_library_scan_summary.h"
+
+#include <span>
+
+#include "model/text/unicode.h"
+
+namespace lorvex {
+
+namespace {
+
+constexpr std::string_view kPermissionWords[] = {"operation not permitted", "permission", "access denied",
+                                                 "not permitted",           "アクセス",   "許可"};
+constexpr std::string_view kMissingWords[] = {"no such file", "not found", "does not exist", "missing",
+                                              "見つかりません"};
+constexpr std::string_view kMetadataWords[] = {"decode",
+                                               "parse",
+                                               "metadata",
+                                               "png",
+                                               "comment json",
+                                               "invalidsignature",
+                                               "invalid signature",
+                                               "invalidchunk",
+                                               "invalid chunk",
+                                               "corrupt",
+                                               "unsupported",
+                                               "malformed",
+                                               "メタデータ"};
+
+struct KindWords {
+  ImageLibraryScanFailure::Kind kind;
+  std::span<const std::string_view> words;
+};
+
+// Tested in this order, so a message naming both a permission and a missing file is a permission
+// failure. The Japanese words match the program's own user messages.
+constexpr KindWords kKindWords[] = {
+    {ImageLibraryScanFailure::Kind::permission, kPermissionWords},
+    {ImageLibraryScanFailure::Kind::missing, kMissingWords},
+    {ImageLibraryScanFailure::Kind::metadata, kMetadataWords},
+};
+
+}  // namespace
+
+ImageLibraryScanFailure::Kind ImageLibraryScanFailure::classify(std::string_view message) {
+  const std::string lowered = text::lowercased(message);
+  for (const KindWords& group : kKindWords) {
+    for (std::string_view word : group.words) {
+      if (lowered.find(word) != std::string::npos) return group.kind;
+    }
+  }
+  return Kind::general;
+}
+
+ImageLibraryScanFailure ImageLibraryScanFailure::classified(std::string path, std::string message) {
+  const Kind kind = classify(message);
+  return {std::move(path), std::move(message), kind};
+}
+
+}  // namespace lorvex

@@ -1,0 +1,58 @@
+// The result of a scan: counts and one failure per file that could not be indexed. A scan never
+// stops for one bad file; each becomes an ImageLibraryScanFailure whose kind is derived from its
+// message, by the same rule whether the failure was just produced or read back from the library.
+//
+// Thread safety: plain values and pure functions; a value may be copied to and read on any thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "model/raw_value.h"
+
+namespace lorvex {
+
+struct ImageLibraryScanFailure {
+  enum class Kind { permission, missing, metadata, general };
+
+  std::string path;
+  std::string message;
+  Kind kind = Kind::general;
+
+  // The kind of a failure message: the lower-cased message is searched for permission words
+  // first, then missing-file words, then decoding and parsing words; anything else is general.
+  // So "permission denied: a.png" is a permission failure and "missing metadata" a missing one.
+  static Kind classify(std::string_view message);
+
+  // A failure whose kind is classified from its message.
+  static ImageLibraryScanFailure classified(std::string path, std::string message);
+
+  friend bool operator==(const ImageLibraryScanFailure&, const ImageLibraryScanFailure&) = default;
+};
+
+template <>
+struct RawValueTable<ImageLibraryScanFailure::Kind> {
+  using Raw = std::string_view;
+  using K = ImageLibraryScanFailure::Kind;
+  static constexpr std::array<std::pair<K, Raw>, 4> entries{{
+      {K::permission, "permission"},
+      {K::missing, "missing"},
+      {K::metadata, "metadata"},
+      {K::general, "general"},
+  }};
+};
+
+struct ImageLibraryScanSummary {
+  std::int64_t scannedFileCount = 0;   // files queued for the job
+  std::int64_t indexedImageCount = 0;  // files the job indexed
+  std::int64_t failedFileCount = 0;    // entries in `failures`
+  std::vector<ImageLibraryScanFailure> failures;
+
+  friend bool operator==(const ImageLibraryScanSummary&, const ImageLibraryScanSummary&) = default;
+};
+
+}  // namespace lorvex

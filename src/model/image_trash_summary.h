@@ -1,0 +1,34 @@
+// The outcome of moving a set of images to the Trash. A file that cannot be moved becomes a
+// failure entry; the others are moved all the same.
+//
+// Thread safety: plain values; a value may be copied to and read on any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lorvex {
+
+enum class ImageTrashFailureReason {
+  underlyingError,         // an operation on the file failed; the message describes it
+  fileChangedSinceReview,  // the file no longer matches the reviewed record (or could not be read)
+};
+
+struct ImageTrashFailure {
+  std::string path;
+  std::string message;  // for the user
+  ImageTrashFailureReason reason = ImageTrashFailureReason::underlyingError;
+
+  friend bool operator==(const ImageTrashFailure&, const ImageTrashFailure&) = default;
+};
+
+struct ImageTrashSummary {
+  std::int64_t requestedCount = 0;
+  std::vector<std::string> trashedPaths;  // in the order handled
+  std::vector<ImageTrashFailure> failures;
+
+  friend bool operator==(const ImageTrashSummary&, const ImageTrashSummary&) = default;
+};
+
+}  // namespace lorvex

@@ -1,0 +1,82 @@
+// Every enumeration that is stored or exchanged by raw value: each case survives a round trip, the
+// raw values are the stored texts, and nothing else is accepted.
+#include "model/raw_value.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "model/folder_access_diagnostic.h"
+#include "model/image_library_scan_summary.h"
+#include "model/indexing_job.h"
+#include "model/registered_folder.h"
+#include "model/scan_diagnostic_context.h"
+#include "model/thumbnail_job.h"
+
+namespace lorvex {
+namespace {
+
+template <typename E>
+class TextRawValueTest : public testing::Test {};
+
+using TextEnums = testing::Types<IndexingJobStatus, IndexingQueueItemStatus, ImageLibraryIndexingPhase,
+                                 ImageLibraryScanDiagnosticSource, ImageLibraryScanFailure::Kind,
+                                 RegisteredFolderAccessState, FolderAccessDiagnosticOperation>;
+TYPED_TEST_SUITE(TextRawValueTest, TextEnums);
+
+TYPED_TEST(TextRawValueTest, EveryCaseRoundTripsAndVariantsAreRejected) {
+  std::set<std::string_view> seen;
+  for (TypeParam value : allCases<TypeParam>()) {
+    const std::string_view raw = rawValue(value);
+    ASSERT_FALSE(raw.empty());
+    EXPECT_TRUE(seen.insert(raw).second) << "duplicate raw value " << raw;
+    EXPECT_EQ(fromRawValue<TypeParam>(raw), value) << raw;
+
+    std::string capitalised(raw);
+    capitalised[0] = static_cast<char>(capitalised[0] - 'a' + 'A');
+    EXPECT_EQ(fromRawValue<TypeParam>(capitalised), std::nullopt) << capitalised;
+    EXPECT_EQ(fromRawValue<TypeParam>(std::string(raw) + " "), std::nullopt) << raw;
+    EXPECT_EQ(fromRawValue<TypeParam>(" " + std::string(raw)), std::nullopt) << raw;
+    EXPECT_EQ(fromRawValue<TypeParam>(raw.substr(0, raw.size() - 1)), std::nullopt) << raw;
+  }
+  EXPECT_EQ(fromRawValue<TypeParam>(""), std::nullopt);
+}
+
+// The stored texts themselves: a change here would orphan rows of existing libraries.
+TEST(RawValueTest, StoredTextsAreTheCaseNames) {
+  EXPECT_EQ(rawValue(IndexingJobStatus::completed), "completed");
+  EXPECT_EQ(rawValue(IndexingQueueItemStatus::processing), "processing");
+  EXPECT_EQ(rawValue(ImageLibraryIndexingPhase::discovering), "discovering");
+  EXPECT_EQ(rawValue(ImageLibraryScanDiagnosticSource::backgroundChangedPaths), "backgroundChangedPaths");
+  EXPECT_EQ(rawValue(ImageLibraryScanFailure::Kind::metadata), "metadata");
+  EXPECT_EQ(rawValue(RegisteredFolderAccessState::accessDenied), "accessDenied");
+  EXPECT_EQ(rawValue(FolderAccessDiagnosticOperation::storedBookmarksDecoding), "storedBookmarksDecoding");
+  EXPECT_EQ(fromRawValue<IndexingJobStatus>("Running"), std::nullopt);
+  EXPECT_EQ(fromRawValue<IndexingJobStatus>("running"), IndexingJobStatus::running);
+  EXPECT_EQ(allCases<IndexingQueueItemStatus>(),
+            (std::array{IndexingQueueItemStatus::pending, IndexingQueueItemStatus::processing,
+                        IndexingQueueItemStatus::indexed, IndexingQueueItemStatus::failed}));
+}
+
+TEST(RawValueTest, IntegerEnumsAcceptOnlyTheirListedValues) {
+  struct Case {
+    std::int64_t raw;
+    std::optional<ThumbnailJobPriority> expected;
+  };
+  const Case cases[] = {
+      {0, ThumbnailJobPriority::background},
+      {100, ThumbnailJobPriority::visible},
+      {1, std::nullopt},
+      {50, std::nullopt},
+      {99, std::nullopt},
+      {101, std::nullopt},
+      {-100, std::nullopt},
+      {INT64_MIN, std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(fromRawValue<ThumbnailJobPriority>(c.raw), c.expected) << c.raw;
+  EXPECT_EQ(rawValue(ThumbnailJobPriority::visible), 100);
+}
+
+}  // namespace
+}  // namespace lorvex
