@@ -33,6 +33,9 @@ struct PNGTextMetadata {
   std::vector<PNGTextChunkEntry> textChunkEntries;
   // Keyword -> text; the last chunk of a keyword wins.
   std::map<std::string, std::string> textChunks;
+  // Set when the reader passed over text chunks beyond its per-file limits (count and decoded
+  // size); the parser carries it into the record's parseWarning.
+  std::optional<std::string> readWarning;
 
   friend bool operator==(const PNGTextMetadata&, const PNGTextMetadata&) = default;
 };
