@@ -1,0 +1,67 @@
+#include "platform/sha256.h"
+
+#include <openssl/evp.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "platform/regular_file.h"
+
+namespace lorvex::platform {
+
+struct Sha256::Context {
+  EVP_MD_CTX* md = nullptr;
+  ~Context() { EVP_MD_CTX_free(md); }
+};
+
+Sha256::Sha256() : context_(std::make_unique<Context>()) {
+  context_->md = EVP_MD_CTX_new();
+  if (context_->md == nullptr || EVP_DigestInit_ex(context_->md, EVP_sha256(), nullptr) != 1) {
+    throw std::runtime_error("Unable to start a SHA-256 computation");
+  }
+}
+
+Sha256::~Sha256() = default;
+
+void Sha256::update(const void* data, std::size_t size) {
+  // EVP_DigestUpdate fails only on a context in a bad state, which this class never creates.
+  if (size > 0) EVP_DigestUpdate(context_->md, data, size);
+}
+
+Sha256Digest Sha256::finish() {
+  Sha256Digest digest{};
+  unsigned int length = 0;
+  EVP_DigestFinal_ex(context_->md, digest.data(), &length);
+  return digest;
+}
+
+std::string hexDigest(const Sha256Digest& digest) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(digest.size() * 2, '0');
+  for (std::size_t i = 0; i < digest.size(); ++i) {
+    text[2 * i] = kDigits[digest[i] >> 4];
+    text[2 * i + 1] = kDigits[digest[i] & 0x0f];
+  }
+  return text;
+}
+
+std::string sha256Hex(std::string_view bytes) {
+  Sha256 hasher;
+  hasher.update(bytes);
+  return hexDigest(hasher.finish());
+}
+
+std::string sha256HexOfFile(const std::string& path, std::size_t blockSize) {
+  RegularFile file(path);
+  Sha256 hasher;
+  // One buffer for the whole file keeps memory flat however large the file is.
+  std::vector<unsigned char> block(blockSize == 0 ? 1 : blockSize);
+  for (;;) {
+    const std::size_t count = file.read(block.data(), block.size());
+    if (count == 0) break;
+    hasher.update(block.data(), count);
+  }
+  return hexDigest(hasher.finish());
+}
+
+}  // namespace lorvex::platform
