@@ -8,7 +8,9 @@
 #include <string>
 
 #include "model/folder_access_diagnostic.h"
+#include "model/image_aspect.h"
 #include "model/image_library_scan_summary.h"
+#include "model/image_search_query.h"
 #include "model/indexing_job.h"
 #include "model/registered_folder.h"
 #include "model/scan_diagnostic_context.h"
@@ -22,7 +24,8 @@ class TextRawValueTest : public testing::Test {};
 
 using TextEnums = testing::Types<IndexingJobStatus, IndexingQueueItemStatus, ImageLibraryIndexingPhase,
                                  ImageLibraryScanDiagnosticSource, ImageLibraryScanFailure::Kind,
-                                 RegisteredFolderAccessState, FolderAccessDiagnosticOperation>;
+                                 RegisteredFolderAccessState, FolderAccessDiagnosticOperation,
+                                 ImageSearchSort, ImageAspectFilter>;
 TYPED_TEST_SUITE(TextRawValueTest, TextEnums);
 
 TYPED_TEST(TextRawValueTest, EveryCaseRoundTripsAndVariantsAreRejected) {
@@ -52,6 +55,8 @@ TEST(RawValueTest, StoredTextsAreTheCaseNames) {
   EXPECT_EQ(rawValue(ImageLibraryScanFailure::Kind::metadata), "metadata");
   EXPECT_EQ(rawValue(RegisteredFolderAccessState::accessDenied), "accessDenied");
   EXPECT_EQ(rawValue(FolderAccessDiagnosticOperation::storedBookmarksDecoding), "storedBookmarksDecoding");
+  EXPECT_EQ(rawValue(ImageSearchSort::fileNameDescending), "fileNameDescending");
+  EXPECT_EQ(rawValue(ImageAspectFilter::landscape), "landscape");
   EXPECT_EQ(fromRawValue<IndexingJobStatus>("Running"), std::nullopt);
   EXPECT_EQ(fromRawValue<IndexingJobStatus>("running"), IndexingJobStatus::running);
   EXPECT_EQ(allCases<IndexingQueueItemStatus>(),
@@ -76,6 +81,14 @@ TEST(RawValueTest, IntegerEnumsAcceptOnlyTheirListedValues) {
   };
   for (const Case& c : cases) EXPECT_EQ(fromRawValue<ThumbnailJobPriority>(c.raw), c.expected) << c.raw;
   EXPECT_EQ(rawValue(ThumbnailJobPriority::visible), 100);
+
+  for (std::int64_t raw = 0; raw <= 3; ++raw) EXPECT_EQ(rawValue(*fromRawValue<ImageAspectClass>(raw)), raw);
+  EXPECT_EQ(fromRawValue<ImageAspectClass>(0), ImageAspectClass::unknown);
+  EXPECT_EQ(fromRawValue<ImageAspectClass>(4), std::nullopt);
+  EXPECT_EQ(fromRawValue<ImageAspectClass>(-1), std::nullopt);
+  EXPECT_EQ(allCases<ImageAspectClass>(),
+            (std::array{ImageAspectClass::unknown, ImageAspectClass::portrait, ImageAspectClass::landscape,
+                        ImageAspectClass::square}));
 }
 
 }  // namespace
