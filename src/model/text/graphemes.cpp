@@ -2,16 +2,70 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
+#include <unicode/uchar.h>
 #include <unicode/utext.h>
 
 #include <memory>
+
+#include "model/text/unicode.h"
 
 namespace lorvex::text {
 
 namespace {
 
-bool isASCIIByte(char c) {
-  return static_cast<unsigned char>(c) < 0x80;
+// What a scalar's Grapheme_Cluster_Break value says about the boundary after it.
+enum class BreakKind {
+  Other,      // Other: a boundary follows unless the next scalar extends it
+  Control,    // Control and LF: a boundary always follows
+  CR,         // a boundary follows unless LF comes next
+  LF,         // (as the next scalar, LF joins a CR)
+  Extending,  // Extend, ZWJ, SpacingMark: may join the scalar before
+  Complex,    // Prepend, regional indicators, Hangul jamo and syllables, ill-formed bytes: ICU decides
+};
+
+BreakKind breakKindAt(std::string_view text, std::size_t& offset) {
+  const auto lead = static_cast<unsigned char>(text[offset]);
+  if (lead < 0x80) {
+    ++offset;
+    if (lead == '\r') return BreakKind::CR;
+    if (lead == '\n') return BreakKind::LF;
+    return (lead < 0x20 || lead == 0x7F) ? BreakKind::Control : BreakKind::Other;
+  }
+  const std::size_t start = offset;
+  const char32_t scalar = decodeUTF8(text, offset);
+  if (scalar == kReplacementCharacter && !(offset - start == 3 && lead == 0xEF)) return BreakKind::Complex;
+  switch (u_getIntPropertyValue(static_cast<UChar32>(scalar), UCHAR_GRAPHEME_CLUSTER_BREAK)) {
+    case U_GCB_OTHER:
+      return BreakKind::Other;
+    case U_GCB_CONTROL:
+      return BreakKind::Control;
+    case U_GCB_CR:
+      return BreakKind::CR;
+    case U_GCB_LF:
+      return BreakKind::LF;
+    case U_GCB_EXTEND:
+    case U_GCB_ZWJ:
+    case U_GCB_SPACING_MARK:
+      return BreakKind::Extending;
+    default:
+      return BreakKind::Complex;
+  }
+}
+
+// True when the cluster rules put a boundary between a scalar of kind `before` and one of kind
+// `after` whatever surrounds them; every other case is left to ICU.
+bool isCertainBoundary(BreakKind before, BreakKind after) {
+  switch (before) {
+    case BreakKind::Control:
+    case BreakKind::LF:
+      return true;
+    case BreakKind::CR:
+      return after != BreakKind::LF;
+    case BreakKind::Other:
+      return after != BreakKind::Extending;
+    default:
+      return false;
+  }
 }
 
 // A break iterator is costly to create and not thread-safe: each thread keeps its own.
@@ -38,8 +92,9 @@ void appendICUBoundaries(std::string_view text, std::size_t begin, std::size_t e
   }
   if (iterator == nullptr || U_FAILURE(status)) {
     // Without ICU data every scalar is its own cluster: wrong for marks, but never unsafe.
-    for (std::size_t i = begin + 1; i <= end; ++i) {
-      if (i == end || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) boundaries.push_back(i);
+    for (std::size_t i = begin; i < end;) {
+      decodeUTF8(text, i);
+      boundaries.push_back(i < end ? i : end);
     }
     utext_close(&utext);
     return;
@@ -60,27 +115,33 @@ std::vector<std::size_t> graphemeBoundaries(std::string_view text) {
   std::vector<std::size_t> boundaries;
   boundaries.reserve(text.size() + 1);
   boundaries.push_back(0);
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    // Between two ASCII characters there is always a boundary, except inside CR LF.
-    if (isASCIIByte(text[i]) && (i + 1 == n || isASCIIByte(text[i + 1]))) {
-      i += (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
-      boundaries.push_back(i);
-      continue;
-    }
-    // A stretch that holds non-ASCII text runs up to the next certain boundary: an ASCII
-    // character followed by another (not CR LF), or the end.
-    std::size_t end = i + 1;
-    while (end < n) {
-      if (isASCIIByte(text[end - 1]) && isASCIIByte(text[end]) &&
-          !(text[end - 1] == '\r' && text[end] == '\n')) {
-        break;
+  if (text.empty()) return boundaries;
+  // Walk the scalars; between two certain boundaries, a stretch that also holds uncertain
+  // positions (marks, joiners, flags, jamo) goes to ICU as a whole.
+  std::size_t offset = 0;
+  BreakKind previous = breakKindAt(text, offset);
+  std::size_t stretchStart = 0;
+  bool stretchIsUncertain = false;
+  while (offset < text.size()) {
+    const std::size_t position = offset;
+    const BreakKind current = breakKindAt(text, offset);
+    if (isCertainBoundary(previous, current)) {
+      if (stretchIsUncertain) {
+        appendICUBoundaries(text, stretchStart, position, boundaries);
+      } else {
+        boundaries.push_back(position);
       }
-      ++end;
+      stretchStart = position;
+      stretchIsUncertain = false;
+    } else {
+      stretchIsUncertain = true;
     }
-    appendICUBoundaries(text, i, end, boundaries);
-    i = end;
+    previous = current;
+  }
+  if (stretchIsUncertain) {
+    appendICUBoundaries(text, stretchStart, text.size(), boundaries);
+  } else {
+    boundaries.push_back(text.size());
   }
   return boundaries;
 }

@@ -72,6 +72,8 @@ bool isValidUTF8(std::string_view bytes) {
   while (i < bytes.size()) {
     if (static_cast<unsigned char>(bytes[i]) < 0x80) {
       ++i;
+      // Skip ASCII eight bytes at a time.
+      while (i + 8 <= bytes.size() && isASCII(bytes.substr(i, 8))) i += 8;
       continue;
     }
     std::size_t subpart;
@@ -109,20 +111,25 @@ char32_t decodeUTF8(std::string_view text, std::size_t& offset) {
     offset += 1;
     return lead;
   }
-  if (lead < 0xE0) {
-    const char32_t scalar = ((lead & 0x1F) << 6) | (byteAt(offset + 1) & 0x3F);
-    offset += 2;
-    return scalar;
+  std::size_t subpart;
+  const std::size_t length = wellFormedLength(text, offset, subpart);
+  char32_t scalar;
+  switch (length) {
+    case 2:
+      scalar = ((lead & 0x1F) << 6) | (byteAt(offset + 1) & 0x3F);
+      break;
+    case 3:
+      scalar = ((lead & 0x0F) << 12) | ((byteAt(offset + 1) & 0x3F) << 6) | (byteAt(offset + 2) & 0x3F);
+      break;
+    case 4:
+      scalar = ((lead & 0x07) << 18) | ((byteAt(offset + 1) & 0x3F) << 12) |
+               ((byteAt(offset + 2) & 0x3F) << 6) | (byteAt(offset + 3) & 0x3F);
+      break;
+    default:
+      offset += subpart;
+      return kReplacementCharacter;
   }
-  if (lead < 0xF0) {
-    const char32_t scalar =
-        ((lead & 0x0F) << 12) | ((byteAt(offset + 1) & 0x3F) << 6) | (byteAt(offset + 2) & 0x3F);
-    offset += 3;
-    return scalar;
-  }
-  const char32_t scalar = ((lead & 0x07) << 18) | ((byteAt(offset + 1) & 0x3F) << 12) |
-                          ((byteAt(offset + 2) & 0x3F) << 6) | (byteAt(offset + 3) & 0x3F);
-  offset += 4;
+  offset += length;
   return scalar;
 }
 

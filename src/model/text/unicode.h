@@ -20,7 +20,11 @@ bool isValidUTF8(std::string_view bytes);
 // Replaces every ill-formed sequence by U+FFFD (one per maximal invalid subpart).
 std::string repairedUTF8(std::string_view bytes);
 
-// Decodes the scalar at `offset` of valid UTF-8 and advances `offset` past it.
+inline constexpr char32_t kReplacementCharacter = U'\uFFFD';
+
+// Decodes the scalar at `offset` (< text.size()) and advances `offset` past it. An ill-formed
+// sequence reads as U+FFFD and advances past its maximal invalid subpart, as repairedUTF8 does,
+// so a decoding loop over any bytes stays in bounds and ends.
 char32_t decodeUTF8(std::string_view text, std::size_t& offset);
 void appendUTF8(std::string& out, char32_t scalar);
 

@@ -58,20 +58,23 @@ std::string_view trimmedWhitespace(std::string_view text) {
 std::string collapsedWhitespace(std::string_view text) {
   std::string out;
   out.reserve(text.size());
+  std::size_t runStart = 0;  // start of the text not yet copied
   std::size_t i = 0;
   while (i < text.size()) {
     std::size_t length = whiteSpaceLengthAt(text, i);
     if (length == 0) {
-      out.push_back(text[i]);
       ++i;
       continue;
     }
+    out.append(text.data() + runStart, i - runStart);
     out.push_back(' ');
     while (length != 0) {
       i += length;
       length = i < text.size() ? whiteSpaceLengthAt(text, i) : 0;
     }
+    runStart = i;
   }
+  out.append(text.data() + runStart, text.size() - runStart);
   return out;
 }
 
