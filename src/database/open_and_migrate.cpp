@@ -1,0 +1,172 @@
+// Opening the library file: connection settings, the version gate, the schema script and its
+// verification, and moving an unusable file aside.
+#include <fcntl.h>
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <system_error>
+
+#include "database/row_mappers.h"
+#include "database/schema.h"
+#include "database/sqlite_image_repository.h"
+#include "platform/log.h"
+
+namespace lorvex {
+
+using Error = SQLiteImageRepositoryV3Error;
+
+namespace {
+
+// A file SQLite cannot read as a database, or reads as damaged. Such a file can never be opened
+// again, so it is treated like an incompatible layout: moved aside (kept) and replaced.
+bool isUnreadableDatabase(const Error& error) {
+  const int primary = error.sqliteResultCode() & 0xff;
+  return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+}
+
+// The script is fixed text, so an SQL error while running it can only come from tables of another
+// layout already in the file (a table without a column that an index names). Such a file is an
+// incompatible layout, not a failure to open: reporting it so lets start-up move it aside.
+void runSchemaScript(SQLiteConnection& connection, std::int64_t version) {
+  try {
+    connection.executeScript(schema::script());
+  } catch (const Error& error) {
+    if ((error.sqliteResultCode() & 0xff) != SQLITE_ERROR) throw;
+    platform::logError("Database",
+                       "The library's tables do not fit this version (" + error.localizedDescription() + ")");
+    throw Error::incompatibleSchemaVersion(version);
+  }
+}
+
+}  // namespace
+
+SQLiteImageRepositoryV3::SQLiteImageRepositoryV3(const std::filesystem::path& databaseFile,
+                                                 SQLiteImageRepositoryV3Options options)
+    : connection_(std::move(options.statementObserver), std::move(options.searchProgressObserver),
+                  options.clock != nullptr ? *options.clock : platform::systemClock()) {
+  openAndMigrate(databaseFile.string());
+}
+
+SQLiteImageRepositoryV3::~SQLiteImageRepositoryV3() = default;
+
+void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
+  connection_.open(path);
+  std::int64_t knownVersion = 0;
+  try {
+    connection_.executeScript("PRAGMA foreign_keys = ON;");
+    connection_.executeScript("PRAGMA busy_timeout = 5000;");
+    knownVersion = readSchemaVersion();
+    if (knownVersion > schema::kVersion) throw Error::newerSchemaVersion(knownVersion);
+
+    connection_.executeScript("PRAGMA journal_mode = WAL;");
+    // With WAL, NORMAL loses no committed transaction when the application crashes and makes each
+    // commit about ten times cheaper than FULL.
+    connection_.executeScript("PRAGMA synchronous = NORMAL;");
+    connection_.executeScript("PRAGMA wal_autocheckpoint = 1000;");
+    connection_.executeScript("PRAGMA journal_size_limit = 67108864;");
+
+    knownVersion = readSchemaVersion();
+    if (knownVersion != 0 && knownVersion != schema::kVersion)
+      throw Error::incompatibleSchemaVersion(knownVersion);
+    runSchemaScript(connection_, knownVersion);
+    connection_.executeScript("PRAGMA user_version = " + std::to_string(schema::kVersion) + ";");
+    knownVersion = schema::kVersion;
+    verifySchema();
+    prepareForThisProcess();
+  } catch (const Error& error) {
+    connection_.close();
+    if (isUnreadableDatabase(error)) {
+      platform::logError("Database", "The library file is unreadable (" + error.localizedDescription() +
+                                         "); it will be moved aside: " + path);
+      throw Error::incompatibleSchemaVersion(knownVersion);
+    }
+    throw;
+  } catch (...) {
+    connection_.close();
+    throw;
+  }
+}
+
+std::int64_t SQLiteImageRepositoryV3::readSchemaVersion() {
+  auto guard = connection_.lock();
+  return connection_.query("PRAGMA user_version;", {}, rows::firstInt64OrZero);
+}
+
+void SQLiteImageRepositoryV3::verifySchema() {
+  const auto columnsOf = [this](std::string_view table) {
+    auto guard = connection_.lock();
+    return connection_.query("PRAGMA table_info(" + std::string(table) + ");", {}, rows::textSet(1));
+  };
+  for (const auto& required : schema::requiredColumns()) {
+    const auto columns = columnsOf(required.table);
+    for (const auto column : required.columns) {
+      if (!columns.contains(std::string(column))) throw Error::incompatibleSchemaVersion(schema::kVersion);
+    }
+  }
+  const auto legacy = columnsOf(schema::kLegacyColumnsTable);
+  for (const auto column : schema::legacyColumns()) {
+    if (legacy.contains(std::string(column))) throw Error::incompatibleSchemaVersion(schema::kVersion);
+  }
+  for (const auto table : schema::legacyTables()) {
+    auto guard = connection_.lock();
+    const bool present = connection_.query(
+        "SELECT 1\nFROM sqlite_master\nWHERE type = ? AND name = ?\nLIMIT 1", {"table", table}, rows::exists);
+    if (present) throw Error::incompatibleSchemaVersion(schema::kVersion);
+  }
+}
+
+void SQLiteImageRepositoryV3::prepareForThisProcess() {}
+
+// ---- moving an unusable library aside ---------------------------------------------------------
+
+DatabaseFileMover DatabaseFileMover::system() {
+  return {
+      [](const std::filesystem::path& path) {
+        std::error_code error;
+        return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found;
+      },
+      [](const std::filesystem::path& from, const std::filesystem::path& to) {
+        // Never replace a file that appeared at the target since the name was chosen.
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+        if (errno == EINVAL || errno == ENOSYS) {
+          std::filesystem::rename(from, to);
+          return;
+        }
+        throw std::filesystem::filesystem_error("Unable to move the library file aside", from, to,
+                                                std::error_code(errno, std::generic_category()));
+      },
+  };
+}
+
+std::string SQLiteImageRepositoryV3::moveAsideStamp(double secondsSince1970) {
+  return std::to_string(static_cast<std::int64_t>(std::trunc(secondsSince1970)));
+}
+
+void SQLiteImageRepositoryV3::moveAsidePreV4Database(const std::filesystem::path& databaseFile,
+                                                     std::int64_t version, std::string_view stamp,
+                                                     const DatabaseFileMover& mover) {
+  static constexpr std::string_view kSuffixes[] = {"", "-wal", "-shm"};
+  const std::string base =
+      databaseFile.filename().string() + ".pre-v4-v" + std::to_string(version) + "-" + std::string(stamp);
+  const auto folder = databaseFile.parent_path();
+  const auto taken = [&](const std::string& name) {
+    for (const auto suffix : kSuffixes) {
+      if (mover.exists(folder / (name + std::string(suffix)))) return true;
+    }
+    return false;
+  };
+  std::string target = base;
+  for (std::int64_t counter = 1; taken(target); ++counter) target = base + "." + std::to_string(counter);
+
+  for (const auto suffix : kSuffixes) {
+    const std::filesystem::path from = databaseFile.string() + std::string(suffix);
+    if (!mover.exists(from)) continue;
+    mover.move(from, folder / (target + std::string(suffix)));
+  }
+}
+
+}  // namespace lorvex

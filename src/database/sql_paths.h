@@ -1,0 +1,36 @@
+// SQL building shared by the library's operations: IN lists, the "at or under a folder" predicate
+// and the standardisation of path lists taken from outside.
+//
+// Thread safety: pure functions.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/sqlite_binding.h"
+
+namespace lorvex::sql {
+
+// "(?, ?, …)" with `count` placeholders. Callers never build an empty list: an operation that
+// would need one returns before preparing anything.
+std::string inListPlaceholders(std::size_t count);
+
+// "((col = ? OR substr(col, 1, length(?)) = ?) OR …)" for `pathCount` paths; bind with
+// pathPrefixBindings. A path covers itself and everything below it: /a/b covers /a/b and
+// /a/b/c.png but not /a/bc.png.
+std::string pathPrefixPredicate(std::string_view column, std::size_t pathCount);
+
+// Three text bindings per path: the path, then its folder prefix (the path with one trailing "/")
+// twice.
+SQLiteV3Bindings pathPrefixBindings(const std::vector<std::string>& paths);
+
+// The folder prefix of a path: the path itself when it ends with "/", else the path and "/".
+std::string folderPrefix(std::string_view path);
+
+// Each path standardized (absolute, no "." or "..", no trailing "/"; symbolic links untouched),
+// empty results dropped, later duplicates dropped so that the first occurrence keeps its place.
+std::vector<std::string> standardizedUniquePaths(const std::vector<std::string>& paths);
+
+}  // namespace lorvex::sql

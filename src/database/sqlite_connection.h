@@ -1,0 +1,274 @@
+// SQLiteConnection: the one SQLite connection of the library, the recursive lock that serialises
+// every use of it, and the thin statement layer over the SQLite C API that every library operation
+// goes through.
+//
+// Locking. Every operation that touches the connection holds `lock()` for its whole unit of work
+// (one statement, a read of several queries, or a write transaction). The lock is recursive, so an
+// operation may call another one on the same thread. The time spent waiting for it is measured on
+// the injected clock's monotonic reading; a wait above one millisecond is reported as a "LockWait"
+// signpost event. Apart from executeScript, the statement functions do not lock: callers hold it.
+//
+// Statements. Prepared statements are cached by their SQL text and reused (reset and unbound after
+// each use); the statement observer still sees every text that runs. A step that fails is an error:
+// SQLITE_DONE ends the rows, anything else throws SQLiteImageRepositoryV3Error::stepFailed with
+// SQLite's message, or SearchCancelledError when the running search was cancelled.
+//
+// Writes. performTransaction runs a body between "BEGIN IMMEDIATE" and "COMMIT" and rolls back when
+// the body or the COMMIT throws, rethrowing the first error unchanged. Transactions never nest.
+//
+// Cancellable search. performCancellableSearch waits for the lock in 10 ms attempts that check a
+// std::stop_token, installs a progress handler that interrupts a running statement once stop is
+// requested, and ends a cancelled search with SearchCancelledError. Writes are never cancellable.
+//
+// Thread safety: every public function may be called from any thread; the lock serialises them.
+// open() and close() run while no other thread uses the object.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "database/sqlite_binding.h"
+#include "database/sqlite_image_repository_error.h"
+#include "platform/clock.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace lorvex {
+
+class SQLiteConnection;
+
+// The rows of one running statement, handed to a row mapper. next() steps the statement; columns
+// are read from the current row.
+class SQLiteRows {
+ public:
+  // True when a row is ready; false when the statement has finished. Throws on any other step
+  // result (see SQLiteConnection).
+  bool next();
+
+  bool isNull(int column) const;
+  std::int64_t int64(int column) const;
+  double real(int column) const;
+  // Text with its exact byte length; NULL reads as "".
+  std::string text(int column) const;
+  std::optional<std::int64_t> optionalInt64(int column) const;
+  std::optional<double> optionalReal(int column) const;
+  std::optional<std::string> optionalText(int column) const;
+  // Blob bytes; NULL reads as an empty buffer.
+  std::vector<std::uint8_t> blob(int column) const;
+
+ private:
+  friend class SQLiteConnection;
+  SQLiteRows(SQLiteConnection& connection, sqlite3_stmt* statement)
+      : connection_(connection), statement_(statement) {}
+
+  SQLiteConnection& connection_;
+  sqlite3_stmt* statement_;
+};
+
+class SQLiteConnection {
+ public:
+  using StatementObserver = std::function<void(std::string_view sql)>;
+  using SearchProgressObserver = std::function<void()>;
+
+  // Waits longer than this many nanoseconds are reported as "LockWait" events.
+  static constexpr std::int64_t kLockWaitReportThresholdNanoseconds = 1'000'000;
+  // How long the cancellable search waits for the lock in one attempt.
+  static constexpr std::chrono::milliseconds kSearchLockAttempt{10};
+  // Statements kept prepared; past this the idle ones are finalized.
+  static constexpr std::size_t kStatementCacheCapacity = 512;
+
+  SQLiteConnection(StatementObserver statementObserver, SearchProgressObserver searchProgressObserver,
+                   platform::Clock& clock);
+  ~SQLiteConnection();
+  SQLiteConnection(const SQLiteConnection&) = delete;
+  SQLiteConnection& operator=(const SQLiteConnection&) = delete;
+
+  // Opens (or creates) the file read-write with the default VFS and registers the connection's SQL
+  // functions. Throws openFailed with SQLite's message, or "Unable to open database" when SQLite
+  // gave no handle; no handle stays open after a throw.
+  void open(const std::string& path);
+  // Finalizes every cached statement and closes the handle; a no-op when closed.
+  void close();
+  bool isOpen() const { return database_ != nullptr; }
+
+  platform::Clock& clock() const { return clock_; }
+  // Wall-clock seconds since 1970, the time stamp of stored rows.
+  double now() const { return clock_.now(); }
+
+  // The locked entry: waits for the lock, measures and reports the wait.
+  [[nodiscard]] std::unique_lock<std::recursive_timed_mutex> lock();
+  template <typename Work>
+  decltype(auto) withLock(Work&& work) {
+    auto guard = lock();
+    return std::forward<Work>(work)();
+  }
+
+  // Runs a script without parameters (several statements allowed) under the lock. Not reported to
+  // the statement observer. Throws executionFailed with SQLite's message, or "Database is closed".
+  void executeScript(std::string_view sql);
+
+  // Runs one statement that returns no rows. Throws prepareFailed ("Database is closed" when
+  // closed) or stepFailed with SQLite's message for any step result other than SQLITE_DONE.
+  void execute(std::string_view sql, const SQLiteV3Bindings& bindings = {});
+  // As execute, with the fixed step failure "SQLite tag concept write failed".
+  void executeTagConceptWrite(std::string_view sql, const SQLiteV3Bindings& bindings);
+  // As execute, with the fixed step failure "Delete-candidate restore statement failed".
+  void executeDeleteCandidateRestore(std::string_view sql, const SQLiteV3Bindings& bindings);
+
+  // Prepares, binds and hands the rows to `mapper` (SQLiteRows& -> result). The statement is
+  // returned to the cache on every path, also when the mapper throws.
+  template <typename Mapper>
+  auto query(std::string_view sql, const SQLiteV3Bindings& bindings, Mapper&& mapper)
+      -> std::invoke_result_t<Mapper, SQLiteRows&> {
+    StatementLease lease = prepare(sql, bindings);
+    SQLiteRows rows(*this, lease.statement());
+    return std::forward<Mapper>(mapper)(rows);
+  }
+
+  // The row id of the last insert on this connection. Throws executionFailed("Database is closed").
+  std::int64_t lastInsertRowID() const;
+  // Rows changed by the last INSERT, UPDATE or DELETE.
+  std::int64_t changes() const;
+
+  // One write transaction; the caller holds the lock.
+  template <typename Body>
+  decltype(auto) performTransaction(Body&& body) {
+    execute("BEGIN IMMEDIATE");
+    try {
+      if constexpr (std::is_void_v<std::invoke_result_t<Body>>) {
+        std::forward<Body>(body)();
+        execute("COMMIT");
+      } else {
+        auto result = std::forward<Body>(body)();
+        execute("COMMIT");
+        return result;
+      }
+    } catch (...) {
+      rollbackQuietly();
+      throw;
+    }
+  }
+  template <typename Body>
+  decltype(auto) performLockedTransaction(Body&& body) {
+    auto guard = lock();
+    return performTransaction(std::forward<Body>(body));
+  }
+
+  // The search entry; see the header comment. `body` runs under the lock with the progress handler
+  // installed; its statements end in SearchCancelledError once stop is requested.
+  template <typename Body>
+  decltype(auto) performCancellableSearch(std::stop_token stop, Body&& body) {
+    auto guard = lockForSearch(stop);
+    SearchScope scope(*this, stop);
+    try {
+      throwIfCancelled(stop);
+      if constexpr (std::is_void_v<std::invoke_result_t<Body>>) {
+        std::forward<Body>(body)();
+        throwIfCancelled(stop);
+      } else {
+        auto result = std::forward<Body>(body)();
+        throwIfCancelled(stop);
+        return result;
+      }
+    } catch (const SearchCancelledError&) {
+      throw;
+    } catch (...) {
+      throwIfCancelled(stop);
+      throw;
+    }
+  }
+
+  // The raw handle, for tests and for registering extensions; null when closed.
+  sqlite3* handle() const { return database_; }
+
+ private:
+  friend class SQLiteRows;
+
+  struct CachedStatement {
+    sqlite3_stmt* statement = nullptr;
+    bool inUse = false;
+  };
+  struct TransparentHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+
+  // A prepared statement borrowed from the cache (or prepared for one use when the cached one is
+  // busy in an enclosing query); reset and unbound on release.
+  class StatementLease {
+   public:
+    StatementLease(SQLiteConnection& connection, sqlite3_stmt* statement, CachedStatement* cached)
+        : connection_(&connection), statement_(statement), cached_(cached) {}
+    StatementLease(StatementLease&& other) noexcept
+        : connection_(other.connection_),
+          statement_(std::exchange(other.statement_, nullptr)),
+          cached_(other.cached_) {}
+    StatementLease(const StatementLease&) = delete;
+    StatementLease& operator=(const StatementLease&) = delete;
+    StatementLease& operator=(StatementLease&&) = delete;
+    ~StatementLease();
+    sqlite3_stmt* statement() const { return statement_; }
+
+   private:
+    SQLiteConnection* connection_;
+    sqlite3_stmt* statement_;
+    CachedStatement* cached_;
+  };
+
+  // The per-search context that the progress handler reads.
+  struct SearchContext {
+    std::stop_token stop;
+    const SearchProgressObserver* observer = nullptr;
+  };
+  class SearchScope {
+   public:
+    SearchScope(SQLiteConnection& connection, std::stop_token stop);
+    ~SearchScope();
+    SearchScope(const SearchScope&) = delete;
+    SearchScope& operator=(const SearchScope&) = delete;
+
+   private:
+    SQLiteConnection& connection_;
+    SearchContext context_;
+    SearchContext* previous_;
+  };
+
+  StatementLease prepare(std::string_view sql, const SQLiteV3Bindings& bindings);
+  void bind(sqlite3_stmt* statement, const SQLiteV3Bindings& bindings);
+  void runWrite(std::string_view sql, const SQLiteV3Bindings& bindings, const char* fixedStepFailure);
+  [[noreturn]] void throwStepFailure(int resultCode) const;
+  void rollbackQuietly() noexcept;
+  void finalizeIdleStatements();
+  void recordLockWait(std::int64_t waitNanoseconds) const;
+  std::unique_lock<std::recursive_timed_mutex> lockForSearch(const std::stop_token& stop);
+  static void throwIfCancelled(const std::stop_token& stop) {
+    if (stop.stop_requested()) throw SearchCancelledError();
+  }
+  static int searchProgressHandler(void* context);
+
+  std::recursive_timed_mutex mutex_;
+  const StatementObserver statementObserver_;
+  const SearchProgressObserver searchProgressObserver_;
+  platform::Clock& clock_;
+  sqlite3* database_ = nullptr;
+  std::unordered_map<std::string, CachedStatement, TransparentHash, std::equal_to<>> statements_;
+  SearchContext* activeSearch_ = nullptr;  // guarded by mutex_
+};
+
+// Emits the "LockWait" signpost event ("waitMs=<milliseconds with six decimals>") when signposts
+// are enabled.
+void emitLockWait(std::uint64_t waitNanoseconds);
+
+}  // namespace lorvex
