@@ -5,7 +5,7 @@
 // byte source. A byte source belongs to one thread at a time.
 //
 // Failures: read() throws PNGTextChunkReaderError when the bytes are not a readable PNG chunk
-// stream, and passes the byte source's own I/O errors (std::system_error) on unchanged. A text
+// stream, and passes the byte source's own I/O errors (platform::FileError) on unchanged. A text
 // chunk that cannot be decoded is ignored, never an error. Nothing partial is returned.
 #pragma once
 
@@ -22,6 +22,7 @@
 
 #include "model/generation_metadata.h"
 #include "model/png_text_metadata.h"
+#include "platform/regular_file.h"
 
 namespace lorvex {
 
@@ -59,7 +60,7 @@ class PNGTextChunkByteSource {
   // Bytes from the current position to the end. A position beyond the end throws invalidChunk.
   virtual std::uint64_t remainingByteCount() = 0;
   // Copies up to into.size() bytes from the current position and advances past them; returns how
-  // many were copied (0 at the end). I/O errors throw std::system_error.
+  // many were copied (fewer only at the end).
   virtual std::size_t read(std::span<std::uint8_t> into) = 0;
   // Moves the position forward. A target beyond the end (or one that overflows) throws
   // invalidChunk.
@@ -87,27 +88,25 @@ class MemoryPNGTextChunkByteSource final : public PNGTextChunkByteSource {
 
 // A source over a file opened for reading. The file is opened non-blocking and must be a regular
 // file, so a FIFO or device named like a PNG can never stall the caller. Reads use positioned
-// I/O, so skipping a chunk costs no system call. The descriptor is closed by close() or the
-// destructor (close errors are ignored: the file was only read).
+// I/O, so skipping a chunk costs no system call. The descriptor closes with the source (close
+// errors are moot: the file was only read).
 class FileHandlePNGTextChunkByteSource final : public PNGTextChunkByteSource {
  public:
-  // Throws std::system_error when the file cannot be opened or examined, or is not a regular file
-  // (errc::invalid_argument); nothing stays open then.
+  // Throws platform::FileError when the file cannot be opened or examined, or is not a regular
+  // file; nothing stays open then.
   explicit FileHandlePNGTextChunkByteSource(const std::string& path);
-  ~FileHandlePNGTextChunkByteSource() override;
-  FileHandlePNGTextChunkByteSource(const FileHandlePNGTextChunkByteSource&) = delete;
-  FileHandlePNGTextChunkByteSource& operator=(const FileHandlePNGTextChunkByteSource&) = delete;
 
+  // The file's length when it was opened.
   std::uint64_t size() const { return size_; }
-  void close();
 
   std::uint64_t remainingByteCount() override;
+  // Throws platform::FileError on an I/O error.
   std::size_t read(std::span<std::uint8_t> into) override;
   void skip(std::uint64_t count) override;
 
  private:
-  int fileDescriptor_ = -1;
-  std::uint64_t size_ = 0;  // measured when opened
+  platform::RegularFile file_;
+  std::uint64_t size_ = 0;
   std::uint64_t offset_ = 0;
 };
 
@@ -135,6 +134,10 @@ class PNGTextChunkReader {
   static constexpr std::size_t kSmallCompressedInput = 16'384;
   static constexpr std::size_t kMaximumInflateCapacity = 67'108'864;
 
+  // The limits this reader applies (tests lower them).
+  std::uint64_t maximumDecodedTextBytes = kMaximumDecodedTextBytes;
+  std::size_t maximumTextChunkCount = kMaximumTextChunkCount;
+
   static const std::array<std::uint8_t, 8>& pngSignature();
 
   // Reads every text chunk up to IEND (or until fewer than 12 bytes remain). Does not close the
@@ -148,7 +151,7 @@ class PNGTextChunkReader {
   static std::uint32_t readUInt32BigEndian(std::span<const std::uint8_t> bytes, std::size_t offset);
 
   // Decoders of the chunk data; nothing means the chunk is ignored. Keywords are converted from
-  // Latin-1 to UTF-8; values from Latin-1 (tEXt, zTXt) or checked as UTF-8 (iTXt; invalid text
+  // Latin-1 to UTF-8; values from Latin-1 (tEXt, zTXt) or checked as UTF-8 (iTXt: invalid text
   // gives an empty value). `budget` caps the inflated size of compressed texts; a text that would
   // exceed it gives nothing and sets *exceededBudget.
   using KeywordAndValue = std::pair<std::string, std::string>;
