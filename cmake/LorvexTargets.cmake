@@ -33,7 +33,7 @@ function(lorvex_add_test name)
   target_compile_definitions(${name} PRIVATE
     LORVEX_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/../shared/fixtures"
     LORVEX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}."
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
