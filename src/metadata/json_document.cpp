@@ -1,6 +1,5 @@
 #include "metadata/json_document.h"
 
-#include <cstring>
 #include <exception>
 
 namespace lorvex {
@@ -11,17 +10,19 @@ bool isIdentifierByte(char c) {
 }
 
 // Walks the text once outside string literals: measures the nesting depth and replaces the bare
-// literals NaN, Infinity and -Infinity by null (padded with spaces, so error columns stay where
-// the author wrote them). Leaves `mended` empty when nothing needed replacing. For valid JSON the
-// walk sees exactly what the parser sees, so the depth it measures is the document's depth.
+// literals NaN, Infinity and -Infinity by null. Copies the text only when something needed
+// replacing. For valid JSON the walk sees exactly what the parser sees, so the depth it measures
+// is the document's depth.
 struct PreparedText {
-  std::string mended;
+  bool mended = false;
+  std::string text;  // the mended text, when `mended`
   bool tooDeep = false;
 };
 
 PreparedText prepare(std::string_view text, std::size_t maximumDepth) {
   PreparedText prepared;
   std::size_t depth = 0;
+  std::size_t copied = 0;  // text before this offset is already in prepared.text
   bool inString = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
@@ -62,9 +63,9 @@ PreparedText prepare(std::string_view text, std::size_t maximumDepth) {
           length = 9;
         }
         if (length == 0 || (rest.size() > length && isIdentifierByte(rest[length]))) break;
-        if (prepared.mended.empty()) prepared.mended.assign(text);
-        std::memcpy(prepared.mended.data() + i, "null", 4);
-        std::memset(prepared.mended.data() + i + 4, ' ', length - 4);
+        prepared.mended = true;
+        prepared.text.append(text.substr(copied, i - copied)).append("null");
+        copied = i + length;
         i += length - 1;
         break;
       }
@@ -72,6 +73,7 @@ PreparedText prepare(std::string_view text, std::size_t maximumDepth) {
         break;
     }
   }
+  if (prepared.mended) prepared.text.append(text.substr(copied));
   return prepared;
 }
 
@@ -85,7 +87,7 @@ std::optional<nlohmann::json> JSONDecoder::parse(std::string_view text, std::str
     }
     return std::nullopt;
   }
-  const std::string_view input = prepared.mended.empty() ? text : std::string_view(prepared.mended);
+  const std::string_view input = prepared.mended ? std::string_view(prepared.text) : text;
   try {
     return nlohmann::json::parse(input.begin(), input.end());
   } catch (const nlohmann::json::exception& error) {
