@@ -324,3 +324,34 @@ TEST(WritePNGThumbnailTest, ReportsTheStageThatFailed) {
 
 }  // namespace
 }  // namespace lorvex::platform
+
+namespace lorvex::platform {
+namespace {
+
+// Every real generator image of the shared fixtures makes a thumbnail; the broken files fail as
+// decode or read failures, never as crashes.
+TEST(WritePNGThumbnailTest, RealGeneratorImages) {
+  const std::filesystem::path fixtures = LORVEX_FIXTURES_DIR;
+  if (!std::filesystem::exists(fixtures)) GTEST_SKIP() << "fixtures absent";
+  testing::TemporaryFolder folder;
+  int written = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(fixtures)) {
+    if (entry.path().extension() != ".png") continue;
+    SCOPED_TRACE(entry.path().string());
+    const std::string target = folder / (std::to_string(written) + ".jpg");
+    const std::string name = entry.path().filename();
+    if (name == "empty_file.png") {
+      EXPECT_THROW(writePNGThumbnail(entry.path(), target, 320), ThumbnailCodecError);
+      continue;
+    }
+    writePNGThumbnail(entry.path(), target, 320);
+    const PixelSize size = jpegSize(target);
+    EXPECT_GT(size.width, 0u);
+    EXPECT_LE(std::max(size.width, size.height), 320u);
+    ++written;
+  }
+  EXPECT_GE(written, 10);
+}
+
+}  // namespace
+}  // namespace lorvex::platform
