@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "model/text/unicode.h"
+
 namespace lorvex {
 namespace {
 
@@ -91,7 +93,9 @@ std::optional<nlohmann::json> JSONDecoder::parse(std::string_view text, std::str
   try {
     return nlohmann::json::parse(input.begin(), input.end());
   } catch (const nlohmann::json::exception& error) {
-    if (errorDescription != nullptr) *errorDescription = error.what();
+    // nlohmann quotes the bytes it last read, which may end inside a multi-byte character; the
+    // description lands in stored records, so it must stay valid UTF-8.
+    if (errorDescription != nullptr) *errorDescription = text::repairedUTF8(error.what());
     return std::nullopt;
   }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/text/unicode.h"
+
 namespace lorvex {
 namespace {
 
@@ -45,6 +47,17 @@ TEST(JSONDocument, ReportsWhyTextIsNotJSON) {
   EXPECT_NE(error.find("parse error"), std::string::npos) << error;
   EXPECT_FALSE(parseJSONDocument("", &error));
   EXPECT_FALSE(parseJSONDocument("{} {}", &error));
+}
+
+TEST(JSONDocument, ErrorDescriptionsStayValidUTF8) {
+  std::string error;
+  // The parser stops inside the two-byte character and quotes what it read so far.
+  EXPECT_FALSE(
+      parseJSONDocument("{\"noise\": \xC2\x89"
+                        "0.0}",
+                        &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(text::isValidUTF8(error)) << error;
 }
 
 TEST(JSONDocument, DuplicateKeysKeepTheLastValue) {
