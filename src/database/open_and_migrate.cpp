@@ -119,7 +119,9 @@ void SQLiteImageRepositoryV3::verifySchema() {
   }
 }
 
-void SQLiteImageRepositoryV3::prepareForThisProcess() {}
+void SQLiteImageRepositoryV3::prepareForThisProcess() {
+  returnInterruptedThumbnailJobsToPending();
+}
 
 // ---- moving an unusable library aside ---------------------------------------------------------
 

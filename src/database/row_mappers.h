@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -41,6 +42,14 @@ inline std::optional<std::string> firstText(SQLiteRows& rows) {
 inline std::vector<std::int64_t> int64Column(SQLiteRows& rows) {
   std::vector<std::int64_t> values;
   while (rows.next()) values.push_back(rows.int64(0));
+  return values;
+}
+
+// Columns 0 and 1 of every row as a map from the first to the second; a later row with the same
+// key replaces the value.
+inline std::map<std::int64_t, std::int64_t> int64Pairs(SQLiteRows& rows) {
+  std::map<std::int64_t, std::int64_t> values;
+  while (rows.next()) values[rows.int64(0)] = rows.int64(1);
   return values;
 }
 

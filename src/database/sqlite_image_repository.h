@@ -22,11 +22,18 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "database/sqlite_connection.h"
 #include "database/sqlite_image_repository_error.h"
+#include "model/image_library_scan_summary.h"
+#include "model/image_record.h"
+#include "model/indexing_job.h"
+#include "model/thumbnail_job.h"
 #include "platform/clock.h"
 
 namespace lorvex {
@@ -50,6 +57,16 @@ struct DatabaseFileMover {
   static DatabaseFileMover system();
 };
 
+// One finished queue item's contribution to its job's four counters.
+struct IndexingQueueCounterDeltas {
+  std::int64_t total = 0;
+  std::int64_t processed = 0;
+  std::int64_t indexed = 0;
+  std::int64_t failed = 0;
+
+  friend bool operator==(const IndexingQueueCounterDeltas&, const IndexingQueueCounterDeltas&) = default;
+};
+
 class SQLiteImageRepositoryV3 {
  public:
   static constexpr std::int64_t kMetadataProjectionRevision = 1;
@@ -70,6 +87,88 @@ class SQLiteImageRepositoryV3 {
   // The stamp start-up passes: whole seconds since 1970, truncated toward zero.
   static std::string moveAsideStamp(double secondsSince1970);
 
+  // ---- Indexing jobs and their queue (indexing_jobs.cpp) ------------------------------------------
+  // A scan runs as a job: start it, enqueue every discovered file, claim and complete items one by
+  // one, complete the job. A job still running at launch was interrupted and can be resumed. A
+  // failed item keeps the status "indexed" with a failure message; counts treat "failed" or a
+  // message as failed. Unknown ids throw recordNotFound ("indexing job 7", "indexing queue item 17
+  // in job 3").
+
+  // Records the standardized roots (also as library roots) and returns the new running job.
+  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths);
+  IndexingJobRecord indexingJob(std::int64_t jobID);
+  // The most recently updated running job, if any.
+  std::optional<IndexingJobRecord> latestIndexingJobID();
+  // Puts the latest running job's items that were being processed back to pending and recounts
+  // its counters; nothing when no job is running.
+  std::optional<IndexingJobRecord> resumeInterruptedIndexingJob();
+  // Adds the file to the job's queue, or sends an item whose size or modification time changed back
+  // to pending (its old contribution taken off the counters). An unchanged item stays as it is.
+  void enqueueIndexingQueueItems(std::int64_t jobID, const ImageFileInfo& file);
+  // Claims the pending item with the newest modification time (ties by path); nothing when none.
+  std::optional<IndexingQueueItem> beginNextQueueItem(std::int64_t jobID);
+  // Finishes an item, failed when a message is given, and returns the job's progress.
+  ImageLibraryIndexingProgress completeIndexingQueueItem(std::int64_t jobID, std::int64_t itemID,
+                                                         const std::optional<std::string>& failureMessage);
+  IndexingQueueItem indexingQueueItem(std::int64_t itemID, std::int64_t jobID);
+  // Marks the job completed and summarises it with its failures in path order.
+  ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID);
+  static IndexingQueueCounterDeltas queueItemCounterDeltas(IndexingQueueItemStatus status,
+                                                           bool hasFailureMessage);
+
+  // Every this many processed items the WAL file is truncated.
+  static constexpr std::int64_t kCheckpointInterval = 500;
+
+  // ---- Thumbnail jobs and thumbnail references (thumbnail_jobs.cpp) -----------------------------
+  // One job per live image without a thumbnail key, for the file version (size, modification time)
+  // it was made for. Claimed jobs become "processing"; completion stores the key only if the file
+  // is still exactly that version, and deletes the job. Claims live only inside one process: jobs
+  // left "processing" return to "pending" when the library is opened.
+
+  // Enqueues (or refreshes) jobs for every live image without a thumbnail, in one statement.
+  void enqueueMissingThumbnailJobs(ThumbnailJobPriority priority);
+  // The same for the given paths; the first failure stops, earlier upserts stay.
+  void enqueueThumbnailJobs(const std::vector<std::string>& paths, ThumbnailJobPriority priority);
+  // The next eligible job: higher priority first, then the newest file, then path ascending;
+  // retry times after `now` are skipped.
+  std::optional<ThumbnailJobRecord> claimNextThumbnailJob(double now);
+  void completeThumbnailJob(const ThumbnailJobRecord& job, std::string_view thumbnailKey);
+  // Back to pending with one more retry, the error text and the earliest retry time.
+  void failThumbnailJob(const ThumbnailJobRecord& job, std::string_view message, double nextRetryAt);
+  // The keys of live images.
+  std::set<std::string> liveThumbnailKeys();
+  // Clears every key whose last path component is one of `cacheFileNames`.
+  void clearThumbnailKeys(const std::set<std::string>& cacheFileNames);
+  // Clears the keys of the given images, at most kClearKeysChunk ids per statement. The caller
+  // holds the lock and a transaction.
+  void clearThumbnailKeysForMediaFiles(const std::vector<std::int64_t>& mediaFileIDs);
+  static constexpr std::size_t kClearKeysChunk = 500;
+
+  // ---- Media file scan bookkeeping (scan_bookkeeping.cpp) ---------------------------------------
+  // Keeps media_files in step with the disk between projections. Rows are never deleted: a file
+  // that vanished is marked missing and keeps its review state. Paths are standardized first.
+
+  // What is stored for the path, missing or not.
+  std::optional<IndexedImageFileState> indexedFileState(std::string_view path);
+  // Whether a live image at or under the paths was projected by another revision.
+  bool hasFilesNeedingReprojection(const std::vector<std::string>& paths);
+  // Records that the scan saw the file as it is; a changed size or modification time (exact
+  // comparison) drops the stored thumbnail key and content hash.
+  void markObserved(const ImageFileInfo& file, std::int64_t jobID);
+  // A file that failed to index counts as seen and projected by the current revision.
+  void markSeenAfterFailure(std::string_view path, std::int64_t jobID);
+  // Live paths holding the same content elsewhere, ascending.
+  std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256, std::string_view path);
+  // Marks missing every image at or under the roots that the job did not see.
+  void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths);
+  // The images at or under paths of a removed folder become missing (thumbnail keys stay).
+  void markMissing(const std::vector<std::string>& paths);
+  // Images moved to the Trash become missing and lose their thumbnail keys.
+  void markTrashedPathsMissing(const std::vector<std::string>& paths);
+  // The longest registered root at or above the path (the first of equal length); no database.
+  static std::optional<std::string> owningRootPath(std::string_view path,
+                                                   const std::vector<std::string>& rootPaths);
+
   // The statement layer, lock and transactions that the operations use; exposed for the
   // operations of this layer and for tests.
   SQLiteConnection& connection() { return connection_; }
@@ -79,6 +178,17 @@ class SQLiteImageRepositoryV3 {
   std::int64_t readSchemaVersion();
   void verifySchema();
   void prepareForThisProcess();
+
+  // indexing_jobs.cpp
+  void refreshIndexingJobCounters(std::int64_t jobID, const std::optional<std::string>& currentPath);
+  void applyIndexingJobCounterDeltas(std::int64_t jobID, const IndexingQueueCounterDeltas& deltas,
+                                     const std::optional<std::string>& currentPath);
+  std::optional<IndexingQueueItem> queueItemForPath(std::int64_t jobID, const std::string& path);
+  void upsertLibraryRoot(const std::string& path, double now);
+  void checkpointWAL();
+  // thumbnail_jobs.cpp
+  void upsertThumbnailJobs(const std::optional<std::string>& path, ThumbnailJobPriority priority, double now);
+  void returnInterruptedThumbnailJobsToPending();
 
   SQLiteConnection connection_;
 };

@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "database/row_mappers.h"
+#include "database/sqlite_image_repository.h"
+#include "database/support/temporary_directory.h"
+
+namespace lorvex {
+namespace {
+
+using Error = SQLiteImageRepositoryV3Error;
+using Status = IndexingQueueItemStatus;
+
+class IndexingJobsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { open(); }
+  void open() {
+    repository.reset();
+    SQLiteImageRepositoryV3Options options;
+    options.clock = &clock;
+    repository = std::make_unique<SQLiteImageRepositoryV3>(file, options);
+  }
+  SQLiteImageRepositoryV3& repo() { return *repository; }
+  ImageLibraryIndexingProgress progress(std::int64_t jobID) { return repo().indexingJob(jobID).progress; }
+  // The counters a full recount of the queue gives.
+  IndexingQueueCounterDeltas recount(std::int64_t jobID) {
+    auto& db = repo().connection();
+    auto guard = db.lock();
+    return db.query(
+        "SELECT count(*), total(status IN ('indexed', 'failed')), total(status = 'indexed'), "
+        "total(status = 'failed' OR failure_message IS NOT NULL) FROM indexing_queue_items WHERE job_id = ?",
+        {jobID}, [](SQLiteRows& rows) {
+          rows.next();
+          return IndexingQueueCounterDeltas{rows.int64(0), rows.int64(1), rows.int64(2), rows.int64(3)};
+        });
+  }
+  IndexingQueueCounterDeltas counters(std::int64_t jobID) {
+    const auto p = progress(jobID);
+    return {p.totalCount, p.processedCount, p.indexedCount, p.failedCount};
+  }
+  void exec(const std::string& sql) { repo().connection().executeScript(sql); }
+
+  testing::TemporaryDirectory directory;
+  std::filesystem::path file = directory.file("LorvexV3.sqlite");
+  platform::ManualClock clock{1'700'000'000.0};
+  std::unique_ptr<SQLiteImageRepositoryV3> repository;
+};
+
+TEST_F(IndexingJobsTest, AJobRunsFromStartToSummary) {
+  const auto job = repo().startIndexingJob({"/lib/b/", "/lib/./a", "/lib/b", ""});
+  EXPECT_EQ(job.rootPaths, (std::vector<std::string>{"/lib/b", "/lib/a"}));
+  EXPECT_EQ(job.status, IndexingJobStatus::running);
+  EXPECT_EQ(job.progress,
+            (ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 0, 0, 0, 0, {}}));
+  EXPECT_EQ(repo().connection().withLock([&] {
+    return repo().connection().query(
+        "SELECT group_concat(path, ',') FROM (SELECT path FROM library_roots ORDER BY id)", {},
+        rows::firstText);
+  }),
+            "/lib/b,/lib/a");
+
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/a/old.png", 1, 100.0});
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/b/new-2.png", 2, 300.0});
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/b/./new-1.png", 3, 300.0});
+  EXPECT_EQ(progress(job.id).totalCount, 3);
+
+  // Newest first, equal times by path.
+  std::vector<std::string> claimed;
+  const auto first = repo().beginNextQueueItem(job.id);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(*first,
+            (IndexingQueueItem{first->id, job.id, "/lib/b/new-1.png", 3, 300.0, Status::processing, {}}));
+  EXPECT_EQ(progress(job.id).currentPath, "/lib/b/new-1.png");
+  auto after = repo().completeIndexingQueueItem(job.id, first->id, std::nullopt);
+  EXPECT_EQ(after, (ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 1, 3, 1, 0, {}}));
+
+  const auto second = repo().beginNextQueueItem(job.id);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->path, "/lib/b/new-2.png");
+  after = repo().completeIndexingQueueItem(job.id, second->id, "Permission denied");
+  EXPECT_EQ(after, (ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 2, 3, 2, 1, {}}));
+  EXPECT_EQ(repo().indexingQueueItem(second->id, job.id).status, Status::indexed);
+
+  const auto third = repo().beginNextQueueItem(job.id);
+  ASSERT_TRUE(third);
+  repo().completeIndexingQueueItem(job.id, third->id, "PNG metadata could not be parsed");
+  EXPECT_FALSE(repo().beginNextQueueItem(job.id));
+
+  // A failed status written by another version, without a message.
+  exec("INSERT INTO indexing_queue_items (job_id, path, status, created_at, updated_at) VALUES (" +
+       std::to_string(job.id) + ", '/lib/a/0.png', 'failed', 0, 0);");
+
+  clock.advance(5);
+  const auto summary = repo().completeIndexingJob(job.id);
+  EXPECT_EQ(summary.scannedFileCount, 4);
+  EXPECT_EQ(summary.indexedImageCount, 3);
+  EXPECT_EQ(summary.failedFileCount, 3);
+  EXPECT_EQ(summary.failures,
+            (std::vector<ImageLibraryScanFailure>{
+                ImageLibraryScanFailure::classified("/lib/a/0.png", "Unknown indexing failure"),
+                ImageLibraryScanFailure::classified("/lib/a/old.png", "PNG metadata could not be parsed"),
+                ImageLibraryScanFailure::classified("/lib/b/new-2.png", "Permission denied"),
+            }));
+  EXPECT_EQ(summary.failures[2].kind, ImageLibraryScanFailure::Kind::permission);
+  EXPECT_EQ(repo().indexingJob(job.id).status, IndexingJobStatus::completed);
+  EXPECT_FALSE(repo().latestIndexingJobID());
+}
+
+TEST_F(IndexingJobsTest, EnqueueingAgainKeepsUnchangedItemsAndResetsChangedOnes) {
+  const auto job = repo().startIndexingJob({"/lib"});
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/a.png", 10, 5.25});
+  const auto item = repo().beginNextQueueItem(job.id);
+  repo().completeIndexingQueueItem(job.id, item->id, "broken");
+  const auto finished = repo().indexingQueueItem(item->id, job.id);
+
+  clock.advance(1);
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/a.png", 10, 5.25});
+  EXPECT_EQ(repo().indexingQueueItem(item->id, job.id), finished);
+  EXPECT_EQ(counters(job.id), (IndexingQueueCounterDeltas{1, 1, 1, 1}));
+
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/a.png", 10, 5.2500001});
+  EXPECT_EQ(repo().indexingQueueItem(item->id, job.id),
+            (IndexingQueueItem{item->id, job.id, "/lib/a.png", 10, 5.2500001, Status::pending, {}}));
+  EXPECT_EQ(counters(job.id), (IndexingQueueCounterDeltas{1, 0, 0, 0}));
+
+  // A stored size that was never recorded always counts as changed.
+  exec("UPDATE indexing_queue_items SET file_size = NULL, status = 'indexed';");
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/a.png", 10, 5.2500001});
+  EXPECT_EQ(repo().indexingQueueItem(item->id, job.id).status, Status::pending);
+  EXPECT_EQ(repo().indexingQueueItem(item->id, job.id).fileSize, 10);
+}
+
+TEST_F(IndexingJobsTest, CompletingAgainMovesOnlyTheFailureCount) {
+  const auto job = repo().startIndexingJob({"/lib"});
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/a.png", 1, 1});
+  const auto item = repo().beginNextQueueItem(job.id);
+  EXPECT_EQ(repo().completeIndexingQueueItem(job.id, item->id, "bad").failedCount, 1);
+  const auto again = repo().completeIndexingQueueItem(job.id, item->id, std::nullopt);
+  EXPECT_EQ(again, (ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 1, 1, 1, 0, {}}));
+}
+
+TEST_F(IndexingJobsTest, CountersNeverGoBelowZero) {
+  const auto job = repo().startIndexingJob({"/lib"});
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/a.png", 1, 1});
+  const auto item = repo().beginNextQueueItem(job.id);
+  repo().completeIndexingQueueItem(job.id, item->id, "bad");
+  exec("UPDATE indexing_jobs SET processed_count = 0, indexed_count = 0, failed_count = 0;");
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/a.png", 2, 1});
+  EXPECT_EQ(counters(job.id), (IndexingQueueCounterDeltas{1, 0, 0, 0}));
+}
+
+TEST_F(IndexingJobsTest, CountersEqualARecountAfterAnyMixOfOperations) {
+  const auto job = repo().startIndexingJob({"/lib"});
+  std::mt19937 random(7);
+  for (int step = 0; step < 300; ++step) {
+    const int operation = static_cast<int>(random() % 3);
+    const std::string path = "/lib/" + std::to_string(random() % 20) + ".png";
+    if (operation == 0) {
+      repo().enqueueIndexingQueueItems(job.id, {path, static_cast<std::int64_t>(random() % 2), 1.0});
+    } else if (const auto item = repo().beginNextQueueItem(job.id)) {
+      const bool fails = random() % 3 == 0;
+      repo().completeIndexingQueueItem(job.id, item->id,
+                                       fails ? std::optional<std::string>("x") : std::nullopt);
+    }
+    ASSERT_EQ(counters(job.id), recount(job.id)) << "after step " << step;
+  }
+}
+
+TEST_F(IndexingJobsTest, AnInterruptedJobIsResumedWithItsItemsBackInTheQueue) {
+  EXPECT_FALSE(repo().resumeInterruptedIndexingJob());
+
+  const auto older = repo().startIndexingJob({"/old"});
+  const auto job = repo().startIndexingJob({"/lib"});
+  exec("UPDATE indexing_jobs SET updated_at = 5;");  // equal times: the larger id is the latest
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/a.png", 1, 2});
+  repo().enqueueIndexingQueueItems(job.id, {"/lib/b.png", 1, 1});
+  const auto a = repo().beginNextQueueItem(job.id);
+  repo().completeIndexingQueueItem(job.id, a->id, std::nullopt);
+  const auto b = repo().beginNextQueueItem(job.id);
+  exec("UPDATE indexing_jobs SET updated_at = 5, total_count = 99;");
+  ASSERT_EQ(b->path, "/lib/b.png");
+
+  open();  // the process ended while b was being processed
+  const auto resumed = repo().resumeInterruptedIndexingJob();
+  ASSERT_TRUE(resumed);
+  EXPECT_EQ(resumed->id, job.id);
+  EXPECT_NE(resumed->id, older.id);
+  EXPECT_EQ(resumed->progress,
+            (ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 1, 2, 1, 0, {}}));
+  EXPECT_EQ(repo().beginNextQueueItem(job.id)->path, "/lib/b.png");
+}
+
+TEST_F(IndexingJobsTest, TheWALIsTruncatedEveryFiveHundredProcessedItems) {
+  const auto job = repo().startIndexingJob({"/lib"});
+  for (int i = 0; i < 500; ++i) repo().enqueueIndexingQueueItems(job.id, {"/lib/" + std::to_string(i), 1, 1});
+  const auto wal = directory.file("LorvexV3.sqlite-wal");
+  for (int i = 1; i <= 500; ++i) {
+    const auto item = repo().beginNextQueueItem(job.id);
+    const auto progress = repo().completeIndexingQueueItem(job.id, item->id, std::nullopt);
+    ASSERT_EQ(progress.processedCount, i);
+    if (i == 499) {
+      EXPECT_GT(std::filesystem::file_size(wal), 0u);
+    }
+  }
+  EXPECT_EQ(std::filesystem::file_size(wal), 0u);
+}
+
+TEST_F(IndexingJobsTest, StoredTextsReadBackAsTheirCasesOrTheFallbacks) {
+  const auto job = repo().startIndexingJob({});
+  EXPECT_TRUE(job.rootPaths.empty());
+  repo().enqueueIndexingQueueItems(job.id, {"/a.png", 1, 1});
+  exec(
+      "UPDATE indexing_jobs SET status = 'Completed', root_paths = char(31) || '/x' || char(31) || char(31);"
+      "UPDATE indexing_queue_items SET status = 'done';");
+  const auto read = repo().indexingJob(job.id);
+  EXPECT_EQ(read.status, IndexingJobStatus::running);
+  EXPECT_EQ(read.rootPaths, std::vector<std::string>{"/x"});
+  EXPECT_EQ(repo().beginNextQueueItem(job.id), std::nullopt);  // "done" is not "pending" in SQL
+  EXPECT_EQ(repo().connection().withLock([&] {
+    return repo().connection().query("SELECT id FROM indexing_queue_items", {}, rows::firstInt64OrZero);
+  }),
+            1);
+  EXPECT_EQ(repo().indexingQueueItem(1, job.id).status, Status::pending);
+}
+
+TEST_F(IndexingJobsTest, UnknownIdsAreNotFound) {
+  const auto expectNotFound = [](auto&& operation, const std::string& what) {
+    try {
+      operation();
+      ADD_FAILURE() << what;
+    } catch (const Error& error) {
+      EXPECT_EQ(error, Error::recordNotFound(what));
+    }
+  };
+  expectNotFound([&] { repo().indexingJob(7); }, "indexing job 7");
+  expectNotFound([&] { repo().indexingQueueItem(17, 3); }, "indexing queue item 17 in job 3");
+  expectNotFound([&] { repo().completeIndexingQueueItem(3, 17, std::nullopt); },
+                 "indexing queue item 17 in job 3");
+}
+
+TEST(QueueItemCounterDeltasTest, OneFinishedItemsContribution) {
+  const struct {
+    Status status;
+    bool message;
+    IndexingQueueCounterDeltas expected;
+  } cases[] = {
+      {Status::pending, false, {0, 0, 0, 0}}, {Status::processing, true, {0, 0, 0, 1}},
+      {Status::indexed, false, {0, 1, 1, 0}}, {Status::indexed, true, {0, 1, 1, 1}},
+      {Status::failed, false, {0, 1, 0, 1}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SQLiteImageRepositoryV3::queueItemCounterDeltas(c.status, c.message), c.expected)
+        << rawValue(c.status) << " " << c.message;
+  }
+}
+
+}  // namespace
+}  // namespace lorvex

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "database/sqlite_image_repository.h"
+#include "database/support/library_rows.h"
+#include "database/support/temporary_directory.h"
+
+namespace lorvex {
+namespace {
+
+using testing::insertMediaFile;
+
+class ScanBookkeepingTest : public ::testing::Test {
+ protected:
+  SQLiteImageRepositoryV3& repo() { return repository; }
+  std::string column(const std::string& path, const std::string& name) {
+    return testing::mediaFileColumn(repository, path, name);
+  }
+
+  testing::TemporaryDirectory directory;
+  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
+};
+
+TEST_F(ScanBookkeepingTest, IndexedFileStateReadsWhatIsStoredMissingOrNot) {
+  insertMediaFile(repo(), {.path = "/p/a.png",
+                           .fileSize = 7,
+                           .modificationTime = 12.5,
+                           .missing = true,
+                           .projectionRevision = 0});
+  EXPECT_EQ(repo().indexedFileState("/p/./a.png"), (IndexedImageFileState{{"/p/a.png", 7, 12.5}, 0}));
+  EXPECT_EQ(repo().indexedFileState("/p/b.png"), std::nullopt);
+}
+
+TEST_F(ScanBookkeepingTest, ReprojectionIsNeededForLiveFilesOfAnotherRevisionOnly) {
+  insertMediaFile(repo(), {.path = "/old/missing.png", .missing = true, .projectionRevision = 0});
+  insertMediaFile(repo(), {.path = "/new/a.png", .projectionRevision = 1});
+  insertMediaFile(repo(), {.path = "/stale/a.png", .projectionRevision = 0});
+  const struct {
+    std::vector<std::string> paths;
+    bool expected;
+  } cases[] = {
+      {{}, false},       {{""}, false},       {{"/old"}, false},
+      {{"/new"}, false}, {{"/stale/"}, true}, {{"/new", "/stale"}, true},
+      {{"/sta"}, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(repo().hasFilesNeedingReprojection(c.paths), c.expected) << ::testing::PrintToString(c.paths);
+  }
+}
+
+TEST_F(ScanBookkeepingTest, ObservingAnUnchangedFileKeepsItsKeyAndHash) {
+  insertMediaFile(repo(), {.path = "/p/a.png",
+                           .fileSize = 10,
+                           .modificationTime = 1700000000.123456,
+                           .missing = true,
+                           .contentSHA256 = "aa",
+                           .thumbnailKey = "/t/a.jpg"});
+  repo().markObserved({"/p/a.png", 10, 1700000000.123456}, 9);
+  EXPECT_EQ(column("/p/a.png", "content_sha256"), "aa");
+  EXPECT_EQ(column("/p/a.png", "thumbnail_key"), "/t/a.jpg");
+  EXPECT_EQ(column("/p/a.png", "missing"), "0");
+  EXPECT_EQ(column("/p/a.png", "last_seen_indexing_job_id"), "9");
+
+  // A modification time that differs in the last fraction of a second is a change.
+  repo().markObserved({"/p/a.png", 10, 1700000000.1234562}, 10);
+  EXPECT_EQ(column("/p/a.png", "content_sha256"), "NULL");
+  EXPECT_EQ(column("/p/a.png", "thumbnail_key"), "NULL");
+  EXPECT_EQ(repo().indexedFileState("/p/a.png")->fileInfo.modificationDate, 1700000000.1234562);
+
+  EXPECT_NO_THROW(repo().markObserved({"/p/none.png", 1, 1}, 10));
+}
+
+TEST_F(ScanBookkeepingTest, AFileThatFailedCountsAsSeenAndProjected) {
+  insertMediaFile(repo(), {.path = "/p/a.png", .missing = true, .projectionRevision = 0});
+  repo().markSeenAfterFailure("/p/a.png/", 4);
+  EXPECT_EQ(column("/p/a.png", "missing"), "0");
+  EXPECT_EQ(column("/p/a.png", "last_seen_indexing_job_id"), "4");
+  EXPECT_EQ(column("/p/a.png", "projection_revision"), "1");
+}
+
+TEST_F(ScanBookkeepingTest, RelocationCandidatesAreOtherLiveCopiesInPathOrder) {
+  insertMediaFile(repo(), {.path = "/p/z.png", .contentSHA256 = "h"});
+  insertMediaFile(repo(), {.path = "/p/a.png", .contentSHA256 = "h"});
+  insertMediaFile(repo(), {.path = "/p/self.png", .contentSHA256 = "h"});
+  insertMediaFile(repo(), {.path = "/p/missing.png", .missing = true, .contentSHA256 = "h"});
+  insertMediaFile(repo(), {.path = "/p/other.png", .contentSHA256 = "g"});
+  EXPECT_EQ(repo().relocationCandidatePaths("h", "/p/self.png"),
+            (std::vector<std::string>{"/p/a.png", "/p/z.png"}));
+}
+
+TEST_F(ScanBookkeepingTest, FilesUnderTheRootsThatTheJobDidNotSeeBecomeMissing) {
+  insertMediaFile(repo(), {.path = "/x/a/1.png", .lastSeenJobID = 3});
+  insertMediaFile(repo(), {.path = "/x/a/b/2.png", .lastSeenJobID = 2});
+  insertMediaFile(repo(), {.path = "/x/a/never.png"});
+  insertMediaFile(repo(), {.path = "/x/ab.png", .lastSeenJobID = 2});
+  insertMediaFile(repo(), {.path = "/y/c.png"});
+  repo().markMissingIfNotSeen(3, {"/x/a", "/y/"});
+  EXPECT_EQ(column("/x/a/1.png", "missing"), "0");
+  EXPECT_EQ(column("/x/a/b/2.png", "missing"), "1");
+  EXPECT_EQ(column("/x/a/never.png", "missing"), "1");
+  EXPECT_EQ(column("/x/ab.png", "missing"), "0");
+  EXPECT_EQ(column("/y/c.png", "missing"), "1");
+  repo().markMissingIfNotSeen(3, {});  // nothing to mark
+}
+
+TEST_F(ScanBookkeepingTest, RemovedFoldersKeepThumbnailKeysTrashedFilesLoseThem) {
+  insertMediaFile(repo(), {.path = "/r/a.png", .thumbnailKey = "/t/a.jpg"});
+  insertMediaFile(repo(), {.path = "/r/sub/b.png", .thumbnailKey = "/t/b.jpg"});
+  insertMediaFile(repo(), {.path = "/rx.png", .thumbnailKey = "/t/rx.jpg"});
+  insertMediaFile(repo(), {.path = "/t/c.png", .thumbnailKey = "/t/c.jpg"});
+  insertMediaFile(repo(), {.path = "/t/already.png", .missing = true, .thumbnailKey = "/t/already.jpg"});
+
+  repo().markMissing({"/r", ""});
+  EXPECT_EQ(column("/r/a.png", "missing"), "1");
+  EXPECT_EQ(column("/r/sub/b.png", "missing"), "1");
+  EXPECT_EQ(column("/r/a.png", "thumbnail_key"), "/t/a.jpg");
+  EXPECT_EQ(column("/rx.png", "missing"), "0");
+
+  repo().markTrashedPathsMissing({"/t/c.png", "/t/already.png", "/rx.png/"});
+  EXPECT_EQ(column("/t/c.png", "missing"), "1");
+  EXPECT_EQ(column("/t/c.png", "thumbnail_key"), "NULL");
+  EXPECT_EQ(column("/rx.png", "thumbnail_key"), "NULL");
+  EXPECT_EQ(column("/t/already.png", "thumbnail_key"), "/t/already.jpg");  // not selected: already missing
+}
+
+TEST(OwningRootPathTest, TheLongestOwningRootWins) {
+  const std::vector<std::string> roots{"/p", "/p/q", "/s/", "/s"};
+  const struct {
+    const char* path;
+    std::optional<std::string> owner;
+  } cases[] = {
+      {"/p/q/r.png", "/p/q"}, {"/p/qr.png", "/p"},       {"/p", "/p"},
+      {"/s/x.png", "/s"},     {"/pq.png", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SQLiteImageRepositoryV3::owningRootPath(c.path, roots), c.owner) << c.path;
+  }
+}
+
+}  // namespace
+}  // namespace lorvex
