@@ -1,0 +1,56 @@
+// Access to the folders a person registered: which folders are registered, where each is now and
+// whether it can be read. Registered folders are kept across launches and follow a folder that
+// was renamed. Folder paths and URLs are absolute paths; registered folders are keyed by their
+// canonical path (canonical_folder_path.h).
+//
+// Thread safety: every member may be called from any thread; implementations serialise them.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "model/registered_folder.h"
+
+namespace lorvex {
+
+class FolderAccessManagerError : public std::runtime_error {
+ public:
+  enum class Code {
+    reauthorizationPathMismatch,  // the folder chosen again is not the registered one
+    folderPathNotStorable,        // a folder path that is not valid UTF-8 cannot be recorded
+  };
+
+  static FolderAccessManagerError reauthorizationPathMismatch(const std::string& expected,
+                                                              const std::string& selected);
+  static FolderAccessManagerError folderPathNotStorable();
+
+  Code code() const { return code_; }
+  std::string localizedDescription() const { return what(); }
+
+ private:
+  FolderAccessManagerError(Code code, const std::string& description)
+      : std::runtime_error(description), code_(code) {}
+  Code code_;
+};
+
+class FolderAccessManaging {
+ public:
+  virtual ~FolderAccessManaging() = default;
+
+  // Evaluates every registered folder; returns the locations of those that are available.
+  virtual std::vector<std::string> restoreAccess() = 0;
+  // Evaluates every registered folder; one access per folder, in stored order.
+  virtual std::vector<RegisteredFolderAccess> registeredFolderAccesses() = 0;
+  // Records the folders (replacing earlier records of the same folder). Throws what making a
+  // bookmark throws, or FolderAccessManagerError (folderPathNotStorable); nothing is saved then.
+  virtual void registerFolders(const std::vector<std::string>& urls) = 0;
+  // Forgets the folder. Never fails.
+  virtual void unregisterFolder(const std::string& path) = 0;
+  // Replaces the record of the registered folder `path` with one made from the folder the person
+  // chose again. Throws FolderAccessManagerError (reauthorizationPathMismatch when the chosen
+  // folder is another one) or what making a bookmark throws; nothing changes then.
+  virtual void reauthorizeFolder(const std::string& selectedURL, const std::string& path) = 0;
+};
+
+}  // namespace lorvex
