@@ -284,6 +284,8 @@ CREATE INDEX IF NOT EXISTS idx_media_tag_index_tag_media
   ON media_tag_index(tag_term_id, media_file_id);
 CREATE INDEX IF NOT EXISTS idx_tag_occurrences_media
   ON tag_occurrences(media_file_id, source_role, tag_term_id);
+CREATE INDEX IF NOT EXISTS idx_tag_occurrences_generation_record
+  ON tag_occurrences(generation_record_id);
 CREATE INDEX IF NOT EXISTS idx_tag_concept_aliases_term
   ON tag_concept_aliases(tag_term_id, concept_id);
 CREATE INDEX IF NOT EXISTS idx_image_concept_assignments_concept_media

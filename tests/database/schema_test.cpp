@@ -147,6 +147,7 @@ const std::vector<std::pair<const char*, const char*>> kIndexes = {
     {"idx_prompt_segments_record_role", "prompt_segments(generation_record_id, role, is_negative)"},
     {"idx_media_tag_index_tag_media", "media_tag_index(tag_term_id, media_file_id)"},
     {"idx_tag_occurrences_media", "tag_occurrences(media_file_id, source_role, tag_term_id)"},
+    {"idx_tag_occurrences_generation_record", "tag_occurrences(generation_record_id)"},
     {"idx_tag_concept_aliases_term", "tag_concept_aliases(tag_term_id, concept_id)"},
     {"idx_image_concept_assignments_concept_media", "image_concept_assignments(concept_id, media_file_id)"},
     {"idx_concept_image_index_media", "concept_image_index(media_file_id, concept_id)"},
