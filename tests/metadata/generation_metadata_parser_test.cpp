@@ -50,6 +50,31 @@ TEST(GenerationMetadataParser, NovelAIIsAskedFirst) {
   EXPECT_EQ(record.rawPayloads.size(), 4u);
 }
 
+TEST(GenerationMetadataParser, ProvidersAreAskedInTheirFixedOrder) {
+  const std::string a1111 = "a cat\nSteps: 20, Sampler: Euler a, CFG scale: 7, Seed: 1";
+  const std::string swarm = R"({"sui_image_params": {"prompt": "a dog", "steps": 30}})";
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> chunks;
+    std::string provider;
+  };
+  const std::vector<Case> cases = {
+      {{{"parameters", a1111}, {"Software", "NovelAI"}, {"Comment", "{}"}}, "novelai"},
+      {{{"parameters", a1111}, {"workflow", R"({"nodes": []})"}}, "comfyui"},
+      {{{"parameters", swarm}}, "stableswarmui"},
+      {{{"parameters", a1111}}, "automatic1111"},
+      {{{"parameters", "{}"}}, "unknown"},
+  };
+  for (const Case& c : cases) {
+    const PNGTextMetadata metadata = textMetadata(c.chunks);
+    const GenerationMetadata record = GenerationMetadataParser().parse(metadata);
+    ASSERT_TRUE(record.provider) << c.provider;
+    EXPECT_EQ(record.provider->code, c.provider);
+    // The raw payloads are the same whichever provider accepted.
+    EXPECT_EQ(record.rawPayloads, GenerationMetadataParser::rawTextChunkPayloads(metadata)) << c.provider;
+    EXPECT_EQ(record.rawTextChunks, metadata.textChunks) << c.provider;
+  }
+}
+
 TEST(GenerationMetadataParser, NovelAIWithoutCommentIsClaimedAsUnknown) {
   const PNGTextMetadata metadata =
       textMetadata({{"Software", "NovelAI"},
