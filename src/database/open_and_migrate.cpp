@@ -128,8 +128,11 @@ void SQLiteImageRepositoryV3::prepareForThisProcess() {
 DatabaseFileMover DatabaseFileMover::system() {
   return {
       [](const std::filesystem::path& path) {
+        // A name that cannot even be examined counts as free: the move then fails with a clear
+        // error instead of the search for a free name never ending.
         std::error_code error;
-        return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found;
+        const auto type = std::filesystem::symlink_status(path, error).type();
+        return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
       },
       [](const std::filesystem::path& from, const std::filesystem::path& to) {
         // Never replace a file that appeared at the target since the name was chosen.

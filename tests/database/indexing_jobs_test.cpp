@@ -106,6 +106,12 @@ TEST_F(IndexingJobsTest, AJobRunsFromStartToSummary) {
   EXPECT_EQ(summary.failures[2].kind, ImageLibraryScanFailure::Kind::permission);
   EXPECT_EQ(repo().indexingJob(job.id).status, IndexingJobStatus::completed);
   EXPECT_FALSE(repo().latestIndexingJobID());
+  // The planner's statistics were refreshed after the run.
+  EXPECT_EQ(repo().connection().withLock([&] {
+    return repo().connection().query("SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_stat1'", {},
+                                     rows::firstInt64OrZero);
+  }),
+            1);
 }
 
 TEST_F(IndexingJobsTest, EnqueueingAgainKeepsUnchangedItemsAndResetsChangedOnes) {

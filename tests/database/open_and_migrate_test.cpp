@@ -162,5 +162,17 @@ TEST_F(OpenAndMigrateTest, AFailedMoveStopsAndKeepsWhatWasMoved) {
       (std::set<std::string>{"LorvexV3.sqlite.pre-v4-v3-9", "LorvexV3.sqlite-wal", "LorvexV3.sqlite-shm"}));
 }
 
+TEST_F(OpenAndMigrateTest, TheSystemMoverNeverReplacesAnExistingFile) {
+  testing::writeFile(file, "main");
+  const auto target = directory.file("taken");
+  testing::writeFile(target, "earlier copy");
+  const auto mover = DatabaseFileMover::system();
+  EXPECT_TRUE(mover.exists(target));
+  EXPECT_FALSE(mover.exists(directory.file("free")));
+  EXPECT_THROW(mover.move(file, target), fs::filesystem_error);
+  EXPECT_EQ(testing::readFile(target), "earlier copy");
+  EXPECT_EQ(testing::readFile(file), "main");
+}
+
 }  // namespace
 }  // namespace lorvex
