@@ -375,4 +375,16 @@ bool Settings::remove(std::string_view key) {
   return commit(*state_, filePath_, [&](Json& values) { values.erase(std::string(key)); });
 }
 
+bool Settings::removeSuite() {
+  std::lock_guard lock(processLock());
+  state_->values = Json::object();
+  if (::unlink(filePath_.c_str()) != 0 && errno != ENOENT) {
+    logError(kLogCategory,
+             "Settings file could not be deleted: " + filePath_.string() + ": " + errnoText(errno));
+    return false;
+  }
+  state_->writesBlocked = false;
+  return true;
+}
+
 }  // namespace lorvex::platform

@@ -94,6 +94,10 @@ class Settings {
   // Removes the key (nothing happens when it is absent); returns false as set() does.
   bool remove(std::string_view key);
 
+  // Forgets every value of the suite and deletes its file (a UI-testing run's reset). Returns
+  // false, after logging, when the file exists but could not be deleted.
+  bool removeSuite();
+
   struct SuiteState;
 
  private:

@@ -178,6 +178,20 @@ TEST(SettingsTest, ObjectsOfOneSuiteShareValuesAtOnce) {
   EXPECT_FALSE(first.object("k"));
 }
 
+TEST(SettingsTest, RemovingASuiteForgetsItsValuesAndFile) {
+  TemporaryFolder folder;
+  Settings settings("app.lorvex.UITests.run-1", folder.path());
+  Settings other("app.lorvex.UITests.run-1", folder.path());
+  Settings unrelated("kept", folder.path());
+  settings.setString("k", "v");
+  unrelated.setString("k", "v");
+  EXPECT_TRUE(other.removeSuite());
+  EXPECT_FALSE(settings.object("k"));
+  EXPECT_FALSE(std::filesystem::exists(settings.filePath()));
+  EXPECT_EQ(unrelated.string("k"), "v");
+  EXPECT_TRUE(settings.removeSuite());  // already gone
+}
+
 TEST(SettingsTest, UnparsableFileIsMovedAsideNotOverwritten) {
   TemporaryFolder folder;
   CapturedLog log;
