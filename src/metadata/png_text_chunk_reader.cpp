@@ -263,7 +263,7 @@ PNGTextMetadata PNGTextChunkReader::read(PNGTextChunkByteSource& source) const {
 
   PNGTextMetadata metadata;
   std::unordered_map<std::string, std::int64_t> occurrenceCounts;
-  std::vector<std::uint8_t> data;
+  std::vector<std::uint8_t> buffer;
   std::uint64_t budgetLeft = maximumDecodedTextBytes;
   std::size_t examinedTextChunks = 0;
   std::size_t skippedTextChunks = 0;
@@ -288,10 +288,10 @@ PNGTextMetadata PNGTextChunkReader::read(PNGTextChunkByteSource& source) const {
       continue;
     }
     ++examinedTextChunks;
-    data.resize(static_cast<std::size_t>(length));
-    source.readExactly(data);
-    std::array<std::uint8_t, 4> crc{};
-    source.readExactly(crc);
+    // The data and its CRC in one read; the CRC is never checked.
+    buffer.resize(static_cast<std::size_t>(length) + 4);
+    source.readExactly(buffer);
+    const std::span<const std::uint8_t> data(buffer.data(), static_cast<std::size_t>(length));
 
     bool exceededBudget = false;
     std::optional<KeywordAndValue> decoded;
