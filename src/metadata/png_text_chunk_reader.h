@@ -1,8 +1,8 @@
 // Reads the tEXt, zTXt and iTXt chunks of a PNG file without decoding its image: the reader walks
 // the chunk headers through a PNGTextChunkByteSource and seeks past every chunk that is not text.
 //
-// Thread safety: PNGTextChunkReader is stateless; any thread may call it, each call on its own
-// byte source. A byte source belongs to one thread at a time.
+// Thread safety: PNGTextChunkReader holds nothing but its limits; any thread may call it, each
+// call on its own byte source. A byte source belongs to one thread at a time.
 //
 // Failures: read() throws PNGTextChunkReaderError when the bytes are not a readable PNG chunk
 // stream, and passes the byte source's own I/O errors (platform::FileError) on unchanged. A text
