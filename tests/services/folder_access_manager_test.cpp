@@ -309,6 +309,14 @@ TEST_F(FolderAccessManagerTest, UnsortedStoredListIsWrittenBackInItsOwnOrder) {
                                                             {kAlbum, bookmarkFor(kAlbum, 2)}}));
 }
 
+TEST_F(FolderAccessManagerTest, RegisteringNothingRewritesTheListSorted) {
+  store({{kOther, bookmarkFor(kOther)}, {kAlbum, bookmarkFor(kAlbum)}});
+  makeManager()->registerFolders({});
+  EXPECT_EQ(stored(), (std::vector<Manager::BookmarkRecord>{{kAlbum, bookmarkFor(kAlbum)},
+                                                            {kOther, bookmarkFor(kOther)}}));
+  EXPECT_TRUE(system_.started.empty());
+}
+
 TEST_F(FolderAccessManagerTest, UnregisteringReleasesAndForgets) {
   system_.folders = {kAlbum, kOther};
   auto manager = makeManager();
