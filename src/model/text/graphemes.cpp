@@ -150,4 +150,57 @@ std::size_t graphemeCount(std::string_view text) {
   return graphemeBoundaries(text).size() - 1;
 }
 
+namespace {
+
+// Start of the scalar that ends at `end` (> 0): back over at most three continuation bytes.
+std::size_t scalarStartBefore(std::string_view text, std::size_t end) {
+  std::size_t start = end - 1;
+  while (start > 0 && end - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+  std::size_t probe = start;
+  decodeUTF8(text, probe);
+  // An ill-formed tail decodes as one-byte replacements: fall back to the last byte.
+  return probe == end ? start : end - 1;
+}
+
+// ICU's answer for one position of the whole text.
+bool icuIsBoundary(std::string_view text, std::size_t position) {
+  icu::BreakIterator* iterator = characterBreakIterator();
+  if (iterator == nullptr) return true;
+  UErrorCode status = U_ZERO_ERROR;
+  UText utext = UTEXT_INITIALIZER;
+  utext_openUTF8(&utext, text.data(), static_cast<int64_t>(text.size()), &status);
+  if (U_FAILURE(status)) {
+    utext_close(&utext);
+    return true;
+  }
+  iterator->setText(&utext, status);
+  const bool boundary = iterator->isBoundary(static_cast<int32_t>(position)) != 0;
+  utext_close(&utext);
+  return boundary;
+}
+
+}  // namespace
+
+bool isGraphemeBoundary(std::string_view text, std::size_t position) {
+  if (position == 0 || position >= text.size()) return true;
+  if ((static_cast<unsigned char>(text[position]) & 0xC0) == 0x80) return false;  // inside a scalar
+  std::size_t beforeStart = scalarStartBefore(text, position);
+  const BreakKind before = breakKindAt(text, beforeStart);
+  std::size_t afterStart = position;
+  const BreakKind after = breakKindAt(text, afterStart);
+  if (isCertainBoundary(before, after)) return true;
+  // After Other or CR the two scalars alone decide; every other case needs context.
+  if (before == BreakKind::Other || before == BreakKind::CR) return false;
+  return icuIsBoundary(text, position);
+}
+
+std::size_t previousGraphemeBoundary(std::string_view text, std::size_t position) {
+  if (position == 0) return 0;
+  const std::string_view prefix = text.substr(0, position);
+  std::size_t candidate = scalarStartBefore(prefix, position);
+  while (candidate > 0 && !isGraphemeBoundary(prefix, candidate))
+    candidate = scalarStartBefore(prefix, candidate);
+  return candidate;
+}
+
 }  // namespace lorvex::text

@@ -16,4 +16,12 @@ std::vector<std::size_t> graphemeBoundaries(std::string_view text);
 
 std::size_t graphemeCount(std::string_view text);
 
+// True when a cluster boundary of `text` lies at byte `position` (0 and text.size() always are).
+// Decided from the two scalars around it where the rules allow, by ICU otherwise.
+bool isGraphemeBoundary(std::string_view text, std::size_t position);
+
+// The start of the last cluster of text[0, position): the text is taken to end at `position`,
+// and 0 is returned for position 0.
+std::size_t previousGraphemeBoundary(std::string_view text, std::size_t position);
+
 }  // namespace lorvex::text

@@ -4,6 +4,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/utext.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -69,7 +70,18 @@ TEST(GraphemesTest, FastPathAgreesWithICUOnRandomMixedText) {
     std::string text;
     const int length = static_cast<int>(random() % 16);
     for (int i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
-    ASSERT_EQ(graphemeBoundaries(text), icuBoundaries(text)) << text;
+    const auto expected = icuBoundaries(text);
+    ASSERT_EQ(graphemeBoundaries(text), expected) << text;
+    for (std::size_t position = 0; position <= text.size(); ++position) {
+      const bool boundary = std::find(expected.begin(), expected.end(), position) != expected.end();
+      ASSERT_EQ(isGraphemeBoundary(text, position), boundary) << text << " at " << position;
+    }
+    // The last cluster of every prefix that ends on a boundary.
+    for (std::size_t k = 1; k < expected.size(); ++k) {
+      ASSERT_EQ(previousGraphemeBoundary(text, expected[k]),
+                icuBoundaries(text.substr(0, expected[k])).rbegin()[1])
+          << text;
+    }
   }
 }
 

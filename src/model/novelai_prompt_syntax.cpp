@@ -1,0 +1,274 @@
+#include "model/novelai_prompt_syntax.h"
+
+#include <cstdint>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+
+#include "model/prompt_tag_scanners.h"
+#include "model/prompt_tags.h"
+#include "model/text/graphemes.h"
+#include "model/text/unicode.h"
+#include "model/text/whitespace.h"
+
+namespace lorvex {
+
+namespace novelai_prompt {
+
+namespace {
+
+using Range = std::pair<std::size_t, std::size_t>;
+
+// One alternative of a prompt, whitespace already collapsed. Segments and tags are byte ranges
+// of it; reduce() gives what normalizeNovelAIPromptTag leaves of a range.
+//
+// Normalising strips, pass after pass, a weight prefix, colon pairs and opening brackets from the
+// front and colon pairs and closing brackets from the back. Done naively, deciding where weights
+// split a long alternative normalises one suffix per candidate weight, each pass by pass: quadratic.
+// Instead, for long ranges, the front and the back are reduced independently (each a function of
+// one position, memoised): while the two fixpoints do not meet, neither side ever reads what the
+// other removes, so they are the answer. Only when they meet is the range simulated exactly,
+// with every pass-start state memoised so that suffixes sharing a tail share the work.
+class Alternative {
+ public:
+  explicit Alternative(std::string_view text) : text_(text) {}
+
+  Range reduce(std::size_t begin, std::size_t end) {
+    if (end - begin <= kDirectLimit) return simulate(begin, end, false);
+    const std::size_t front = frontFixpoint(begin);
+    const std::size_t back = backFixpoint(end);
+    if (front < back) return {front, back};
+    return simulate(begin, end, text_.size() < std::numeric_limits<std::uint32_t>::max());
+  }
+
+  // The weighted segments, in order. Splitting is done with an explicit stack, so a prompt of any
+  // length cannot exhaust the call stack.
+  void appendTokens(std::vector<Token>& out) {
+    std::vector<Range> pending{{0, text_.size()}};
+    while (!pending.empty()) {
+      auto [begin, end] = pending.back();
+      pending.pop_back();
+      const std::string_view trimmed = text::trimmedWhitespace(text_.substr(begin, end - begin));
+      if (trimmed.empty()) continue;
+      begin = static_cast<std::size_t>(trimmed.data() - text_.data());
+      end = begin + trimmed.size();
+      if (const auto split = weightSplitIndex(begin, end)) {
+        pending.push_back({*split, end});
+        pending.push_back({begin, *split});
+        continue;
+      }
+      if (const auto space = prompt_syntax::findWhitespaceBeforeColons(trimmed)) {
+        pending.push_back({begin + space->end, end});
+        pending.push_back({begin, begin + space->begin});
+        continue;
+      }
+      const auto [tagBegin, tagEnd] = reduce(begin, end);
+      Token token{std::string(trimmed), std::nullopt};
+      if (tagBegin < tagEnd) token.tag = std::string(text_.substr(tagBegin, tagEnd - tagBegin));
+      out.push_back(std::move(token));
+    }
+  }
+
+ private:
+  static constexpr std::size_t kDirectLimit = 96;
+  static constexpr std::uint32_t kUnknown = std::numeric_limits<std::uint32_t>::max();
+
+  std::string_view view(std::size_t begin, std::size_t end) const { return text_.substr(begin, end - begin); }
+
+  // One pass of the normaliser over [begin, end): weight prefix, leading colon pairs, trailing
+  // colon pairs, opening brackets, closing brackets, then trimming.
+  Range pass(std::size_t begin, std::size_t end) const {
+    begin += prompt_syntax::weightPrefixLength(view(begin, end));
+    begin += prompt_syntax::leadingColonPairsLength(view(begin, end));
+    end = begin + prompt_syntax::trailingColonPairsStart(view(begin, end));
+    begin += prompt_syntax::leadingOpenBracketsLength(view(begin, end));
+    end = begin + prompt_syntax::trailingCloseBracketsStart(view(begin, end));
+    const std::string_view trimmed = text::trimmedWhitespace(view(begin, end));
+    begin = static_cast<std::size_t>(trimmed.data() - text_.data());
+    return {begin, begin + trimmed.size()};
+  }
+
+  Range simulate(std::size_t begin, std::size_t end, bool memoise) {
+    std::vector<std::uint64_t> visited;
+    Range result;
+    for (;;) {
+      if (memoise) {
+        const std::uint64_t key = (static_cast<std::uint64_t>(begin) << 32) | end;
+        if (const auto found = states_.find(key); found != states_.end()) {
+          result = found->second;
+          break;
+        }
+        visited.push_back(key);
+      }
+      const Range next = pass(begin, end);
+      if (next == Range{begin, end}) {
+        result = next;
+        break;
+      }
+      std::tie(begin, end) = next;
+    }
+    for (const std::uint64_t key : visited) states_[key] = result;
+    return result;
+  }
+
+  // The front steps of a pass with nothing cut off at the back.
+  std::size_t frontPass(std::size_t position) const {
+    const std::size_t end = text_.size();
+    position += prompt_syntax::weightPrefixLength(view(position, end));
+    position += prompt_syntax::leadingColonPairsLength(view(position, end));
+    position += prompt_syntax::leadingOpenBracketsLength(view(position, end));
+    while (position < end) {
+      const std::size_t length = text::whiteSpaceLength(text_, position);
+      if (length == 0) break;
+      position += length;
+    }
+    return position;
+  }
+
+  // The back steps of a pass with nothing cut off at the front.
+  std::size_t backPass(std::size_t position) const {
+    position = prompt_syntax::trailingColonPairsStart(view(0, position));
+    position = prompt_syntax::trailingCloseBracketsStart(view(0, position));
+    const std::string_view trimmed = text::trimmedWhitespace(view(0, position));
+    return static_cast<std::size_t>(trimmed.data() - text_.data()) + trimmed.size();
+  }
+
+  template <typename Step>
+  std::size_t fixpoint(std::vector<std::uint32_t>& memo, std::size_t position, Step step) {
+    if (memo.empty()) memo.assign(text_.size() + 1, kUnknown);
+    std::vector<std::size_t> chain;
+    std::size_t current = position;
+    while (memo[current] == kUnknown) {
+      const std::size_t next = step(current);
+      if (next == current) {
+        memo[current] = static_cast<std::uint32_t>(current);
+        break;
+      }
+      chain.push_back(current);
+      current = next;
+    }
+    const std::uint32_t result = memo[current];
+    for (const std::size_t node : chain) memo[node] = result;
+    return result;
+  }
+
+  std::size_t frontFixpoint(std::size_t position) {
+    return fixpoint(frontMemo_, position, [this](std::size_t p) { return frontPass(p); });
+  }
+  std::size_t backFixpoint(std::size_t position) {
+    return fixpoint(backMemo_, position, [this](std::size_t p) { return backPass(p); });
+  }
+
+  bool isBoundary(std::size_t position) {
+    if (boundaryKnown_ == Unknown) {
+      boundaryKnown_ = text::isASCII(text_) ? AllASCII : Computed;
+      if (boundaryKnown_ == Computed) {
+        boundaries_.assign(text_.size() + 1, false);
+        for (const std::size_t b : text::graphemeBoundaries(text_)) boundaries_[b] = true;
+      }
+    }
+    return boundaryKnown_ == AllASCII || boundaries_[position];
+  }
+
+  // Start of the last character of text[begin, position).
+  std::size_t lastCharacterStart(std::size_t begin, std::size_t position) {
+    std::size_t start = position - 1;
+    while (start > begin && !isBoundary(start)) --start;
+    return start;
+  }
+
+  // The character before a weight is whitespace, or the two characters before it are both ":".
+  bool followsSpaceOrColonPair(std::size_t begin, std::size_t position) {
+    const std::size_t last = lastCharacterStart(begin, position);
+    std::size_t offset = last;
+    if (text::isWhiteSpace(text::decodeUTF8(text_, offset))) return true;
+    if (position - last != 1 || text_[last] != ':' || last == begin) return false;
+    const std::size_t previous = lastCharacterStart(begin, last);
+    return last - previous == 1 && text_[previous] == ':';
+  }
+
+  // Where a later weight starts a new segment of text[begin, end): the first weight that does
+  // not open the text, follows whitespace or "::", and leaves a tag of its own.
+  std::optional<std::size_t> weightSplitIndex(std::size_t begin, std::size_t end) {
+    const std::string_view segment = view(begin, end);
+    std::size_t from = 0;
+    while (const auto match = prompt_syntax::findWeight(segment, from)) {
+      const std::size_t position = begin + match->begin;
+      if (position > begin && followsSpaceOrColonPair(begin, position)) {
+        const auto [tagBegin, tagEnd] = reduce(position, end);
+        if (tagBegin < tagEnd) return position;
+      }
+      from = match->end;
+    }
+    return std::nullopt;
+  }
+
+  enum BoundaryState { Unknown, AllASCII, Computed };
+
+  std::string_view text_;
+  std::vector<std::uint32_t> frontMemo_;
+  std::vector<std::uint32_t> backMemo_;
+  std::unordered_map<std::uint64_t, Range> states_;
+  BoundaryState boundaryKnown_ = Unknown;
+  std::vector<bool> boundaries_;
+};
+
+}  // namespace
+
+std::vector<std::string_view> splitAtCharacter(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  std::size_t partStart = 0;
+  if (text::isASCII(text)) {
+    // A separator other than CR or LF is always a character of its own in ASCII text.
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == separator) {
+        parts.push_back(text.substr(partStart, i - partStart));
+        partStart = i + 1;
+      }
+    }
+  } else {
+    const std::vector<std::size_t> boundaries = text::graphemeBoundaries(text);
+    for (std::size_t i = 0; i + 1 < boundaries.size(); ++i) {
+      if (boundaries[i + 1] - boundaries[i] == 1 && text[boundaries[i]] == separator) {
+        parts.push_back(text.substr(partStart, boundaries[i] - partStart));
+        partStart = boundaries[i + 1];
+      }
+    }
+  }
+  parts.push_back(text.substr(partStart));
+  return parts;
+}
+
+std::vector<Token> tokens(std::string_view prompt) {
+  std::vector<Token> result;
+  for (const std::string_view piece : splitAtCharacter(prompt, ',')) {
+    if (piece.empty()) continue;
+    const std::string collapsedPiece = collapsePromptWhitespace(piece);
+    std::vector<std::string> alternatives;
+    const std::vector<std::string_view> parts = splitAtCharacter(collapsedPiece, '|');
+    if (parts.size() > 1) {
+      for (const std::string_view part : parts) {
+        if (part.empty()) continue;
+        std::string alternative = collapsePromptWhitespace(part);
+        if (!alternative.empty()) alternatives.push_back(std::move(alternative));
+      }
+    }
+    if (alternatives.empty()) alternatives.push_back(collapsedPiece);
+    for (const std::string& alternative : alternatives) Alternative(alternative).appendTokens(result);
+  }
+  return result;
+}
+
+std::optional<std::string> tag(std::string_view collapsed) {
+  const auto [begin, end] = Alternative(collapsed).reduce(0, collapsed.size());
+  if (begin >= end) return std::nullopt;
+  return std::string(collapsed.substr(begin, end - begin));
+}
+
+}  // namespace novelai_prompt
+
+std::optional<std::string> normalizeNovelAIPromptTag(std::string_view token) {
+  return novelai_prompt::tag(collapsePromptWhitespace(token));
+}
+
+}  // namespace lorvex

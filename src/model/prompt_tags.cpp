@@ -1,0 +1,104 @@
+#include "model/prompt_tags.h"
+
+#include <unordered_set>
+
+#include "model/novelai_prompt_syntax.h"
+#include "model/stable_diffusion_prompt_attention_normalizer.h"
+#include "model/text/graphemes.h"
+#include "model/text/unicode.h"
+#include "model/text/whitespace.h"
+
+namespace lorvex {
+
+namespace {
+
+// "<lora:name:0.8>" and the like: trimmed, it begins with the character "<", ends with ">" and
+// holds a ":".
+bool isNetworkReference(std::string_view candidate) {
+  const std::string_view text = text::trimmedWhitespace(candidate);
+  if (text.size() < 2 || text.front() != '<' || text.back() != '>') return false;
+  if (!text::isGraphemeBoundary(text, 1) || !text::isGraphemeBoundary(text, text.size() - 1)) return false;
+  for (std::size_t i = text.find(':'); i != std::string_view::npos; i = text.find(':', i + 1)) {
+    if (text::isGraphemeBoundary(text, i) && text::isGraphemeBoundary(text, i + 1)) return true;
+  }
+  return false;
+}
+
+// Keeps the first of canonically equivalent texts, in order.
+class DistinctTexts {
+ public:
+  // `key` decides equality; `text` is what is kept.
+  void add(std::string text, const std::string& key) {
+    if (seen_.insert(text::nfc(key)).second) texts_.push_back(std::move(text));
+  }
+  std::vector<std::string> take() { return std::move(texts_); }
+
+ private:
+  std::unordered_set<std::string> seen_;
+  std::vector<std::string> texts_;
+};
+
+}  // namespace
+
+std::string collapsePromptWhitespace(std::string_view text) {
+  return text::collapsedWhitespace(text::trimmedWhitespace(text));
+}
+
+std::vector<std::string> stableDiffusionPromptTokens(std::string_view prompt) {
+  std::vector<std::string> tokens;
+  for (const std::string_view piece : splitStableDiffusionTopLevel(prompt)) {
+    std::string token = collapsePromptWhitespace(piece);
+    if (!token.empty()) tokens.push_back(std::move(token));
+  }
+  return tokens;
+}
+
+std::vector<std::string> novelAIPromptTokens(std::string_view prompt) {
+  std::vector<std::string> tokens;
+  for (auto& token : novelai_prompt::tokens(prompt)) tokens.push_back(std::move(token.text));
+  return tokens;
+}
+
+std::vector<std::string> normalizedNovelAIPromptTags(std::string_view prompt) {
+  std::vector<std::string> tags;
+  for (auto& token : novelai_prompt::tokens(prompt)) {
+    if (token.tag) tags.push_back(std::move(*token.tag));
+  }
+  return tags;
+}
+
+std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesStableDiffusionSyntax) {
+  DistinctTexts tags;
+  const auto consider = [&tags](const std::string& normalized) {
+    if (normalized.empty()) return;
+    std::string tag = text::lowercased(normalized);
+    // A reference hidden inside a group shows only after normalisation.
+    if (isNetworkReference(tag)) return;
+    tags.add(tag, tag);
+  };
+  if (usesStableDiffusionSyntax) {
+    for (const std::string& token : stableDiffusionPromptTokens(prompt)) {
+      if (isNetworkReference(token)) continue;
+      consider(collapsePromptWhitespace(StableDiffusionPromptAttentionNormalizer::normalize(token)));
+    }
+  } else {
+    for (const auto& token : novelai_prompt::tokens(prompt)) {
+      if (isNetworkReference(token.text) || !token.tag) continue;
+      consider(*token.tag);
+    }
+  }
+  return tags.take();
+}
+
+std::vector<std::string> displayPromptTags(const std::vector<CharacterCaption>& captions) {
+  DistinctTexts tags;
+  for (const CharacterCaption& caption : captions) {
+    for (std::string& tag : normalizedNovelAIPromptTags(caption.caption)) {
+      const std::string key = text::lowercased(tag);
+      tags.add(std::move(tag), key);
+    }
+  }
+  return tags.take();
+}
+
+}  // namespace lorvex

@@ -1,0 +1,45 @@
+// The group syntax of Stable Diffusion prompts: "(text)", "[text]", "(text:1.2)" and "\" escapes.
+// The normaliser strips brackets and weights from one token; the detector tells whether a search
+// text holds a weighted group.
+//
+// Thread safety: stateless; every function is pure and callable from any thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorvex {
+
+struct StableDiffusionPromptAttentionNormalizer {
+  // One bracket group open during normalisation. `resultStart` is where the group's text begins:
+  // a byte offset into the output (clusters are compared, so a mark that later joins the cluster
+  // before it does not move the group's first character).
+  struct OpenGroup {
+    char marker = '(';  // '(' or '['
+    std::size_t resultStart = 0;
+  };
+
+  // The token without brackets, escapes and group weights, whitespace collapsed; may be empty.
+  // ")" closes the most recent "(" even when a "[" opened after it; unclosed groups lose their
+  // bracket; "\" unescapes only "\ ( ) [ ] ,".
+  static std::string normalize(std::string_view token);
+
+  // True when `text` holds a "(…:number)" group outside escapes.
+  static bool containsAttentionGroup(std::string_view text);
+
+  // Deletes a trailing ":number" (whitespace allowed around it; numbers like "1", "1.5", ".5",
+  // "1.", "-0.5", any numeric characters) from output[groupStart, end) when the colon lies in
+  // that range. Returns whether anything was deleted.
+  static bool removeTrailingWeight(std::string& output, std::size_t groupStart);
+
+  // Whether removeTrailingWeight would delete anything from `text` taken as a whole group.
+  static bool hasTrailingWeight(std::string_view text);
+};
+
+// The top-level pieces of a Stable Diffusion prompt, split at commas outside brackets and
+// escapes; pieces are returned as they are (empty ones included).
+std::vector<std::string_view> splitStableDiffusionTopLevel(std::string_view prompt);
+
+}  // namespace lorvex
