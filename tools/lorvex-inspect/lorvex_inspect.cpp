@@ -1,8 +1,8 @@
 // lorvex-inspect FILE...: what the indexer would read from each PNG file, one JSON object per
-// file and line — {"path", "error"} when reading fails, else {"path", "textChunks", "metadata"}
-// with every GenerationMetadata field under its member name (absent optionals left out). A
-// developer's tool for debugging metadata parsing and triaging fuzz findings. Exits 1 when any
-// file could not be read.
+// file and line — {"path", "error"} when reading fails, else {"path", "textChunks", "metadata",
+// "promptTags"} with every GenerationMetadata field under its member name (absent optionals left
+// out) and the prompt tags the indexer would store. A developer's tool for debugging metadata
+// parsing and triaging fuzz findings. Exits 1 when any file could not be read.
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "metadata/generation_metadata_parser.h"
+#include "model/prompt_tags.h"
 #include "platform/regular_file.h"
 
 namespace {
@@ -118,7 +119,12 @@ Json inspect(const lorvex::GenerationMetadataParser& parser, const std::string& 
       entries.push_back(std::move(object));
     }
     line["textChunks"] = std::move(entries);
-    line["metadata"] = metadataJSON(parser.parse(text));
+    const GenerationMetadata metadata = parser.parse(text);
+    line["metadata"] = metadataJSON(metadata);
+    // The tags the indexer stores, in the record's prompt dialect.
+    line["promptTags"] = lorvex::extractPromptTags(
+        metadata.prompt.value_or(""),
+        lorvex::GenerationMetadataProvider::usesStableDiffusionPromptSyntax(metadata.provider));
   } catch (const std::exception& error) {
     // The reader's errors describe themselves by name ("invalidSignature", "invalidChunk"); file
     // errors by the action and the system's text.
