@@ -79,7 +79,8 @@ std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesSta
   if (usesStableDiffusionSyntax) {
     for (const std::string& token : stableDiffusionPromptTokens(prompt)) {
       if (isNetworkReference(token)) continue;
-      consider(collapsePromptWhitespace(StableDiffusionPromptAttentionNormalizer::normalize(token)));
+      // normalize already collapses whitespace.
+      consider(StableDiffusionPromptAttentionNormalizer::normalize(token));
     }
   } else {
     for (const auto& token : novelai_prompt::tokens(prompt)) {

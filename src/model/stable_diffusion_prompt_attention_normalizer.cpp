@@ -76,12 +76,6 @@ class CharacterClasses {
     entries_.push_back({start, kind, runStart});
   }
 
-  void replaceLastKind(WeightClass kind) {
-    const std::size_t start = entries_.back().start;
-    entries_.pop_back();
-    push(start, kind);
-  }
-
   // Drops the characters that start at or after `byte`.
   void truncate(std::size_t byte) {
     while (!entries_.empty() && entries_.back().start >= byte) entries_.pop_back();
@@ -136,16 +130,14 @@ bool isCharacter(std::string_view cluster, char c) {
 // The output of normalisation with its character classes kept up to date.
 class NormalizedOutput {
  public:
+  // Appended text may join the output's last character (CR then LF, Hangul jamo, flags or emoji
+  // sequences whose bracket in between was dropped), but never so that a class changes: a
+  // bracket, colon or "." followed by a mark is no such character in the token either, so marks
+  // only ever follow what they followed there. The joined pieces keep separate entries of the
+  // same class, which reads the same.
   void append(std::string_view cluster) {
-    const std::size_t junction = text_.size();
+    classes_.push(text_.size(), classify(cluster));
     text_.append(cluster);
-    // Appended text can join the last character (CR LF, Hangul jamo, flags, emoji sequences
-    // whose bracket in between was dropped): it then stays one character.
-    if (junction > 0 && !text::isGraphemeBoundary(text_, junction)) {
-      classes_.replaceLastKind(classify(std::string_view(text_).substr(classes_[classes_.size() - 1].start)));
-      return;
-    }
-    classes_.push(junction, classify(cluster));
   }
 
   std::size_t size() const { return text_.size(); }
