@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -32,73 +33,101 @@ struct SpngContextDeleter {
 };
 using SpngContext = std::unique_ptr<spng_ctx, SpngContextDeleter>;
 
-// Where each source pixel of one axis lands in the output. The output cells and the source pixels
-// are both measured in units of 1/(source length · output length), so every overlap is an exact
-// integer: a source pixel covers at most two cells because a cell is at least one pixel wide.
-struct AxisMapping {
-  std::vector<std::uint32_t> cell;  // first cell each source pixel overlaps
-  std::vector<float> firstShare;    // its share in that cell (the rest goes to the next cell)
+// Where each source row lands in the output. Output rows and source rows are both measured in
+// units of 1/(source height · output height), so every overlap is an exact integer: a source row
+// covers at most two output rows because an output row is at least one source row high.
+struct RowMapping {
+  std::vector<std::uint32_t> cell;  // first output row each source row overlaps
+  std::vector<float> firstShare;    // its share in that row (the rest goes to the next one)
 
-  AxisMapping(std::uint32_t sourceLength, std::uint32_t outputLength)
+  RowMapping(std::uint32_t sourceLength, std::uint32_t outputLength)
       : cell(sourceLength), firstShare(sourceLength) {
     const std::uint64_t source = sourceLength;
     const std::uint64_t output = outputLength;
-    for (std::uint64_t x = 0; x < source; ++x) {
-      const std::uint64_t begin = x * output;  // the pixel covers [begin, begin + output)
+    for (std::uint64_t y = 0; y < source; ++y) {
+      const std::uint64_t begin = y * output;  // the row covers [begin, begin + output)
       const std::uint64_t index = begin / source;
       const std::uint64_t boundary = (index + 1) * source;
-      cell[x] = static_cast<std::uint32_t>(index);
-      firstShare[x] = boundary >= begin + output
+      cell[y] = static_cast<std::uint32_t>(index);
+      firstShare[y] = boundary >= begin + output
                           ? 1.0f
                           : static_cast<float>(boundary - begin) / static_cast<float>(output);
     }
   }
 };
 
+// The source pixels one output column averages, in the same exact units: a run of whole pixels
+// and at most one partly covered pixel on each side.
+struct ColumnSpan {
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+  std::uint32_t fullBegin = 0;
+  std::uint32_t fullEnd = 0;
+  std::uint32_t left = kNone;
+  std::uint32_t right = kNone;
+  float leftShare = 0;
+  float rightShare = 0;
+};
+
+std::vector<ColumnSpan> columnSpans(std::uint32_t sourceWidth, std::uint32_t outputWidth) {
+  std::vector<ColumnSpan> spans(outputWidth);
+  const std::uint64_t source = sourceWidth;
+  const std::uint64_t output = outputWidth;
+  for (std::uint64_t column = 0; column < output; ++column) {
+    const std::uint64_t begin = column * source;  // the column covers [begin, end)
+    const std::uint64_t end = begin + source;
+    ColumnSpan& span = spans[column];
+    span.fullBegin = static_cast<std::uint32_t>((begin + output - 1) / output);
+    span.fullEnd = static_cast<std::uint32_t>(end / output);
+    if (begin % output != 0) {
+      span.left = static_cast<std::uint32_t>(begin / output);
+      span.leftShare = static_cast<float>((span.left + 1) * output - begin) / static_cast<float>(output);
+    }
+    if (end % output != 0) {
+      span.right = static_cast<std::uint32_t>(end / output);
+      span.rightShare = static_cast<float>(end - span.right * output) / static_cast<float>(output);
+    }
+  }
+  return spans;
+}
+
 // Area-average reduction fed one source row at a time, with alpha composited over white first
 // (compositing is linear, so doing it per source pixel equals compositing the averaged result).
+// Whole pixels are summed in integers; only the partly covered edge pixels are weighted.
 class AreaReducer {
  public:
   AreaReducer(std::uint32_t sourceWidth, std::uint32_t sourceHeight, PixelSize output)
       : output_(output),
-        columns_(sourceWidth, output.width),
+        columns_(columnSpans(sourceWidth, output.width)),
         rows_(sourceHeight, output.height),
-        rowSums_(static_cast<std::size_t>(output.width) * 3 + 3),
+        opaqueRow_(static_cast<std::size_t>(sourceWidth) * 3),
+        rowSums_(static_cast<std::size_t>(output.width) * 3),
         sums_(static_cast<std::size_t>(output.width) * (output.height + 1) * 3),
         // Each output pixel gathers (source area / output area) pixels of weight 1.
         scale_(static_cast<float>(static_cast<double>(output.width) * output.height /
                                   (static_cast<double>(sourceWidth) * sourceHeight))) {}
 
   void addRow(std::uint32_t y, const std::uint8_t* row, int channels) {
-    std::fill(rowSums_.begin(), rowSums_.end(), 0.0f);
-    const std::size_t width = columns_.cell.size();
-    for (std::size_t x = 0; x < width; ++x) {
-      const std::uint8_t* pixel = row + x * static_cast<std::size_t>(channels);
-      float red = pixel[0];
-      float green = pixel[1];
-      float blue = pixel[2];
-      if (channels == 4 && pixel[3] != 255) {
-        const float alpha = pixel[3] * (1.0f / 255.0f);
-        const float white = 255.0f * (1.0f - alpha);
-        red = red * alpha + white;
-        green = green * alpha + white;
-        blue = blue * alpha + white;
+    const std::uint8_t* rgb = channels == 4 ? compositedOverWhite(row) : row;
+    for (std::size_t column = 0; column < columns_.size(); ++column) {
+      const ColumnSpan& span = columns_[column];
+      std::uint32_t red = 0;
+      std::uint32_t green = 0;
+      std::uint32_t blue = 0;
+      for (const std::uint8_t *pixel = rgb + std::size_t{span.fullBegin} * 3,
+                              *end = rgb + std::size_t{span.fullEnd} * 3;
+           pixel < end; pixel += 3) {
+        red += pixel[0];
+        green += pixel[1];
+        blue += pixel[2];
       }
-      float* target = &rowSums_[static_cast<std::size_t>(columns_.cell[x]) * 3];
-      const float share = columns_.firstShare[x];
-      if (share == 1.0f) {
-        target[0] += red;
-        target[1] += green;
-        target[2] += blue;
-      } else {
-        const float rest = 1.0f - share;
-        target[0] += red * share;
-        target[1] += green * share;
-        target[2] += blue * share;
-        target[3] += red * rest;
-        target[4] += green * rest;
-        target[5] += blue * rest;
+      float sums[3] = {static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue)};
+      if (span.left != ColumnSpan::kNone) {
+        for (int c = 0; c < 3; ++c) sums[c] += span.leftShare * rgb[std::size_t{span.left} * 3 + c];
       }
+      if (span.right != ColumnSpan::kNone) {
+        for (int c = 0; c < 3; ++c) sums[c] += span.rightShare * rgb[std::size_t{span.right} * 3 + c];
+      }
+      std::copy_n(sums, 3, &rowSums_[column * 3]);
     }
     const std::size_t stride = static_cast<std::size_t>(output_.width) * 3;
     const float share = rows_.firstShare[y];
@@ -124,11 +153,31 @@ class AreaReducer {
   }
 
  private:
+  const std::uint8_t* compositedOverWhite(const std::uint8_t* row) {
+    std::uint8_t* out = opaqueRow_.data();
+    const std::size_t width = opaqueRow_.size() / 3;
+    for (std::size_t x = 0; x < width; ++x, row += 4, out += 3) {
+      const std::uint32_t alpha = row[3];
+      if (alpha == 255) {
+        out[0] = row[0];
+        out[1] = row[1];
+        out[2] = row[2];
+      } else {
+        const std::uint32_t white = 255 * (255 - alpha) + 127;  // rounds the division below
+        out[0] = static_cast<std::uint8_t>((row[0] * alpha + white) / 255);
+        out[1] = static_cast<std::uint8_t>((row[1] * alpha + white) / 255);
+        out[2] = static_cast<std::uint8_t>((row[2] * alpha + white) / 255);
+      }
+    }
+    return opaqueRow_.data();
+  }
+
   PixelSize output_;
-  AxisMapping columns_;
-  AxisMapping rows_;
+  std::vector<ColumnSpan> columns_;
+  RowMapping rows_;
+  std::vector<std::uint8_t> opaqueRow_;
   std::vector<float> rowSums_;
-  std::vector<float> sums_;  // one spare row for the share that falls past the last cell
+  std::vector<float> sums_;  // one spare row for the share that falls past the last row
   float scale_;
 };
 
