@@ -338,35 +338,11 @@ std::vector<std::string> referenceExtract(const std::string& prompt, bool stable
 // ---- random input ----
 
 std::string randomText(std::mt19937& random, int maxLength) {
-  static const std::vector<std::string> alphabet = {"0",
-                                                    "1",
-                                                    "5",
-                                                    ".",
-                                                    ":",
-                                                    ":",
-                                                    "+",
-                                                    "-",
-                                                    ",",
-                                                    "|",
-                                                    "(",
-                                                    ")",
-                                                    "[",
-                                                    "]",
-                                                    "{",
-                                                    "}",
-                                                    "\\",
-                                                    "<",
-                                                    ">",
-                                                    " ",
-                                                    " ",
-                                                    "\xC2\xA0",
-                                                    "\xC3\xA9",
-                                                    "e\xCC\x81",
-                                                    "\xE4\xBA\x94",
-                                                    "\xEF\xBC\x91",
-                                                    "\r\n",
-                                                    "a",
-                                                    "Z"};
+  // clang-format off
+  static const std::vector<std::string> alphabet = {
+      "0", "1", "5", ".", ":", ":", "+", "-", ",", "|", "(", ")", "[", "]", "{", "}", "\\", "<", ">", " ", " ",
+      "\xC2\xA0", "\xC3\xA9", "e\xCC\x81", "\xE4\xBA\x94", "\xEF\xBC\x91", "\r\n", "a", "Z"};
+  // clang-format on
   std::string text;
   const int length = static_cast<int>(random() % static_cast<unsigned>(maxLength + 1));
   for (int i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];

@@ -163,35 +163,11 @@ TEST(PromptTagsTest, CollapsesPromptWhitespace) {
 }
 
 std::string randomPrompt(std::mt19937& random) {
-  static const std::vector<std::string> alphabet = {"a",
-                                                    "B",
-                                                    "1",
-                                                    "2",
-                                                    ".",
-                                                    ":",
-                                                    "::",
-                                                    "+",
-                                                    "-",
-                                                    ",",
-                                                    "|",
-                                                    "(",
-                                                    ")",
-                                                    "[",
-                                                    "]",
-                                                    "{",
-                                                    "}",
-                                                    "\\",
-                                                    "<",
-                                                    ">",
-                                                    " ",
-                                                    "\xC2\xA0",
-                                                    "\xC3\xA9",
-                                                    "e\xCC\x81",
-                                                    "\xE4\xBA\x94",
-                                                    "\xEF\xBC\x91",
-                                                    "\r\n",
-                                                    "\xCE\xA3",
-                                                    "lora"};
+  // clang-format off
+  static const std::vector<std::string> alphabet = {
+      "a", "B", "1", "2", ".", ":", "::", "+", "-", ",", "|", "(", ")", "[", "]", "{", "}", "\\", "<", ">", " ",
+      "\xC2\xA0", "\xC3\xA9", "e\xCC\x81", "\xE4\xBA\x94", "\xEF\xBC\x91", "\r\n", "\xCE\xA3", "lora"};
+  // clang-format on
   std::string prompt;
   const int length = static_cast<int>(random() % 24);
   for (int i = 0; i < length; ++i) prompt += alphabet[random() % alphabet.size()];
