@@ -24,6 +24,7 @@
 #include <functional>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,7 +33,9 @@
 #include "database/sqlite_image_repository_error.h"
 #include "model/image_library_scan_summary.h"
 #include "model/image_record.h"
+#include "model/image_search_query.h"
 #include "model/indexing_job.h"
+#include "model/tag_suggestion.h"
 #include "model/thumbnail_job.h"
 #include "platform/clock.h"
 
@@ -168,6 +171,26 @@ class SQLiteImageRepositoryV3 {
   // The longest registered root at or above the path (the first of equal length); no database.
   static std::optional<std::string> owningRootPath(std::string_view path,
                                                    const std::vector<std::string>& rootPaths);
+
+  // ---- Search, record hydration and suggestions (search_execution.cpp, suggestions.cpp) --------
+  // A search page: the query is compiled (names resolved to ids; a filter tag, prompt tag or model
+  // source that names nothing gives an empty page without running the id statement), one id
+  // statement selects the page, and the records are read in chunks of at most 400 ids. The search
+  // waits for the lock in short attempts and ends in SearchCancelledError, never with a partial
+  // page, once `stop` is requested.
+  std::vector<ImageRecord> searchImages(const ImageSearchQuery& query, std::stop_token stop = {});
+  // The record stored under the standardized path, missing or not.
+  std::optional<ImageRecord> imageRecord(std::string_view path);
+  // Records selected by a WHERE text over media_files and the record joins (plus `join`), in the
+  // sort's order, paged (negative limit or offset bind 0).
+  std::vector<ImageRecord> selectRecords(std::string_view join, std::string_view where,
+                                         const SQLiteV3Bindings& bindings, ImageSearchSortV3 sort,
+                                         std::int64_t limit, std::int64_t offset);
+  // Tags whose key or search text contains the typed tag (stripped of weight syntax), merged by
+  // letter case and ranked by image count; all tags with images for no text.
+  std::vector<TagSuggestion> tagSuggestions(const std::optional<std::string>& text, std::int64_t limit);
+  // Models whose key or source contains the typed text, by image count.
+  std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text, std::int64_t limit);
 
   // The statement layer, lock and transactions that the operations use; exposed for the
   // operations of this layer and for tests.

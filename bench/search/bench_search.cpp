@@ -1,0 +1,265 @@
+// bench_search [--images N] [--library DIR] [--runs N]
+//
+// Builds (or reuses, when DIR already holds one) a synthetic library of N images (default
+// 1,000,000) written straight into the tables the projection fills: files in 50 folders, aspect
+// classes, review flags, 20 models, a seed each, and prompt tags with a skewed frequency ("1girl"
+// on 80% of images, then a long tail). Then, for every sort and for tag (common and rare), model,
+// favourite, delete-candidate, aspect and folder filters, it times searchImages for the first page
+// (501 records) and for offset 100,000, the median of --runs runs (default 5), next to the floor:
+// one plain SELECT of the same page's rows by id, which any search must at least pay.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "database/sqlite_image_repository.h"
+
+namespace {
+
+using lorvex::ImageSearchQuery;
+using lorvex::ImageSearchSort;
+using lorvex::SQLiteImageRepositoryV3;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kFolders = 50;
+constexpr int kModels = 20;
+constexpr int kTags = 5000;
+
+double milliseconds(Clock::duration duration) {
+  return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+std::string tagName(int tag) {
+  return tag == 0 ? "1girl" : "tag" + std::to_string(tag);
+}
+
+void buildLibrary(SQLiteImageRepositoryV3& repository, std::int64_t images) {
+  auto& connection = repository.connection();
+  auto guard = connection.lock();
+  std::mt19937_64 random(12345);
+  std::uniform_real_distribution<double> unit(0, 1);
+  // Zipf-like tail: tag k (1..kTags-1) with weight 1/k.
+  std::vector<double> cumulative(kTags, 0);
+  for (int k = 1; k < kTags; ++k) cumulative[k] = cumulative[k - 1] + 1.0 / k;
+  const auto tailTag = [&] {
+    const double x = unit(random) * cumulative.back();
+    return static_cast<int>(std::lower_bound(cumulative.begin() + 1, cumulative.end(), x) -
+                            cumulative.begin());
+  };
+  const auto begin = Clock::now();
+  connection.performTransaction([&] {
+    for (int t = 0; t < kTags; ++t) {
+      connection.execute(
+          "INSERT INTO tag_terms (id, normalized_key, display_name, search_text) VALUES (?, ?, ?, ?)",
+          {t + 1, tagName(t), tagName(t), tagName(t) + " " + tagName(t)});
+    }
+    for (int m = 0; m < kModels; ++m) {
+      const std::string source = "Model " + std::to_string(m);
+      connection.execute(
+          "INSERT INTO models (id, raw_source, display_name, normalized_key) VALUES (?, ?, ?, lower(?))",
+          {m + 1, source, source, source});
+    }
+    connection.execute(
+        "INSERT INTO metadata_providers (id, code, display_name) VALUES (1, 'novelai', 'NovelAI')");
+    for (std::int64_t id = 1; id <= images; ++id) {
+      const int folder = static_cast<int>(random() % kFolders);
+      const std::string name =
+          "img_" + std::to_string(random() % 1000000) + "_" + std::to_string(id) + ".png";
+      const std::string path = "/library/folder" + std::to_string(folder) + "/" + name;
+      const double mtime = 1.6e9 + static_cast<double>(random() % 100'000'000);
+      const bool missing = unit(random) < 0.02;
+      connection.execute(
+          "INSERT INTO media_files (id, absolute_path, file_size, modification_time, projection_revision, "
+          "basename_normalized, missing, first_seen_at, last_seen_at, indexed_at) VALUES (?, ?, 1000, ?, 1, "
+          "?, ?, 0, "
+          "0, 0)",
+          {id, path, mtime, name, missing ? 1 : 0});
+      const double a = unit(random);
+      const int aspect = a < 0.6 ? 1 : a < 0.85 ? 2 : a < 0.95 ? 3 : 0;
+      connection.execute(
+          "INSERT INTO image_properties (media_file_id, width, height, aspect_class) VALUES (?, ?, ?, ?)",
+          {id, aspect == 2 ? 1216 : 832, aspect == 1 ? 1216 : 832, aspect});
+      const bool favorite = unit(random) < 0.03;
+      const bool deleteCandidate = unit(random) < 0.01;
+      if (favorite || deleteCandidate || unit(random) < 0.2) {
+        connection.execute(
+            "INSERT INTO review_states (media_file_id, favorite, delete_candidate, updated_at) VALUES (?, ?, "
+            "?, 0)",
+            {id, favorite ? 1 : 0, deleteCandidate ? 1 : 0});
+      }
+      const std::int64_t seed = static_cast<std::int64_t>(random() % 4'000'000'000ULL);
+      const int model = std::min(kModels - 1, static_cast<int>(-std::log(unit(random) + 1e-12) * 3));
+      connection.execute(
+          "INSERT INTO generation_records (id, media_file_id, provider_id, is_primary, prompt, source, seed, "
+          "created_at, updated_at) VALUES (?, ?, 1, 1, 'prompt', ?, ?, 0, 0)",
+          {id, id, "Model " + std::to_string(model), seed});
+      connection.execute(
+          "INSERT INTO generation_parameters (generation_record_id, key, integer_value) VALUES (?, 'seed', "
+          "?)",
+          {id, seed});
+      connection.execute("INSERT INTO model_usages (generation_record_id, model_id) VALUES (?, ?)",
+                         {id, model + 1});
+      std::vector<int> tags;
+      if (unit(random) < 0.8) tags.push_back(0);
+      const int extra = 3 + static_cast<int>(random() % 6);
+      for (int i = 0; i < extra; ++i) tags.push_back(tailTag());
+      std::sort(tags.begin(), tags.end());
+      tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
+      for (int tag : tags) {
+        connection.execute(
+            "INSERT INTO media_tag_index (media_file_id, tag_term_id, source_mask) VALUES (?, ?, 1)",
+            {id, tag + 1});
+      }
+      if (id % 100000 == 0) std::fprintf(stderr, "  %lld images\n", static_cast<long long>(id));
+    }
+    connection.execute(
+        "INSERT INTO tag_term_stats (tag_term_id, image_count, prompt_image_count, updated_at) "
+        "SELECT tag_term_id, count(*), count(*), 0 FROM media_tag_index GROUP BY tag_term_id");
+    connection.execute(
+        "UPDATE models SET image_count = (SELECT count(*) FROM model_usages WHERE model_usages.model_id = "
+        "models.id)");
+  });
+  connection.executeScript("PRAGMA optimize;");
+  std::fprintf(stderr, "built %lld images in %.1f s\n", static_cast<long long>(images),
+               milliseconds(Clock::now() - begin) / 1000);
+}
+
+struct Scenario {
+  std::string name;
+  ImageSearchQuery query;
+};
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::int64_t images = 1'000'000;
+  std::filesystem::path library;
+  int runs = 5;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--images")
+      images = std::stoll(argv[i + 1]);
+    else if (option == "--library")
+      library = argv[i + 1];
+    else if (option == "--runs")
+      runs = std::max(1, std::stoi(argv[i + 1]));
+  }
+  if (library.empty())
+    library = std::filesystem::temp_directory_path() / ("lorvex-bench-search-" + std::to_string(images));
+  std::filesystem::create_directories(library);
+  const auto file = library / "LorvexV3.sqlite";
+  const bool fresh = !std::filesystem::exists(file);
+  SQLiteImageRepositoryV3 repository(file);
+  if (fresh) buildLibrary(repository, images);
+
+  // A rare tag: the one whose count is nearest 100.
+  auto& connection = repository.connection();
+  std::string rareTag;
+  {
+    auto guard = connection.lock();
+    rareTag = connection.query(
+        "SELECT display_name FROM tag_terms JOIN tag_term_stats ON tag_term_id = id ORDER BY abs(image_count "
+        "- 100) "
+        "LIMIT 1",
+        {}, [](lorvex::SQLiteRows& rows) { return rows.next() ? rows.text(0) : std::string(); });
+  }
+
+  std::vector<Scenario> scenarios;
+  const auto base = [] {
+    ImageSearchQuery query;
+    query.limit = 501;
+    query.deleteCandidate = false;
+    return query;
+  };
+  for (auto sort : {ImageSearchSort::modificationDateDescending, ImageSearchSort::modificationDateAscending,
+                    ImageSearchSort::fileNameAscending, ImageSearchSort::fileNameDescending}) {
+    auto query = base();
+    query.sort = sort;
+    scenarios.push_back({"sort " + std::string(lorvex::rawValue(sort)), query});
+  }
+  auto add = [&](std::string name, auto change) {
+    auto query = base();
+    change(query);
+    scenarios.push_back({std::move(name), query});
+  };
+  add("tag common (1girl)", [](ImageSearchQuery& q) { q.filterTags = {"1girl"}; });
+  add("tag rare (" + rareTag + ")", [&](ImageSearchQuery& q) { q.filterTags = {rareTag}; });
+  add("tag common + rare", [&](ImageSearchQuery& q) { q.filterTags = {"1girl", rareTag}; });
+  add("prompt tag common", [](ImageSearchQuery& q) { q.promptTags = {"1girl"}; });
+  add("model common (Model 0)", [](ImageSearchQuery& q) { q.source = "Model 0"; });
+  add("model rare (Model 12)", [](ImageSearchQuery& q) { q.source = "Model 12"; });
+  add("favorite", [](ImageSearchQuery& q) { q.favorite = true; });
+  add("delete-candidate review", [](ImageSearchQuery& q) { q.deleteCandidate = true; });
+  add("aspect portrait",
+      [](ImageSearchQuery& q) { q.aspectFilters = {lorvex::ImageAspectFilter::portrait}; });
+  add("aspect square", [](ImageSearchQuery& q) { q.aspectFilters = {lorvex::ImageAspectFilter::square}; });
+  add("root folder7", [](ImageSearchQuery& q) { q.rootPaths = {"/library/folder7"}; });
+  add("root folder7 by name", [](ImageSearchQuery& q) {
+    q.rootPaths = {"/library/folder7"};
+    q.sort = ImageSearchSort::fileNameAscending;
+  });
+  add("tag common + portrait + folder", [](ImageSearchQuery& q) {
+    q.filterTags = {"1girl"};
+    q.aspectFilters = {lorvex::ImageAspectFilter::portrait};
+    q.rootPaths = {"/library/folder3"};
+  });
+
+  std::printf("%-36s %8s %11s %9s %8s %11s %9s\n", "query", "rows", "first ms", "floor ms", "rows", "100k ms",
+              "floor ms");
+  double worstFirst = 0;
+  for (auto& scenario : scenarios) {
+    std::printf("%-36s", scenario.name.c_str());
+    for (std::int64_t offset : {std::int64_t{0}, std::int64_t{100'000}}) {
+      scenario.query.offset = offset;
+      std::vector<double> searchTimes;
+      std::vector<double> floorTimes;
+      std::size_t rows = 0;
+      for (int run = 0; run < runs; ++run) {
+        const auto start = Clock::now();
+        const auto records = repository.searchImages(scenario.query);
+        searchTimes.push_back(milliseconds(Clock::now() - start));
+        rows = records.size();
+        // The floor: the same rows read by path in plain statements of at most 400 paths.
+        const auto floorStart = Clock::now();
+        for (std::size_t first = 0; first < records.size(); first += 400) {
+          const std::size_t count = std::min<std::size_t>(400, records.size() - first);
+          lorvex::SQLiteV3Bindings paths;
+          std::string list;
+          for (std::size_t i = 0; i < count; ++i) {
+            paths.emplace_back(records[first + i].file.path);
+            list += i == 0 ? "?" : ", ?";
+          }
+          auto guard = connection.lock();
+          connection.query(
+              "SELECT media_files.id, absolute_path, file_size, modification_time, "
+              "generation_records.prompt, "
+              "generation_records.seed FROM media_files LEFT JOIN generation_records ON "
+              "generation_records.media_file_id = media_files.id AND generation_records.is_primary = 1 "
+              "WHERE absolute_path IN (" +
+                  list + ")",
+              paths, [](lorvex::SQLiteRows& r) {
+                std::size_t n = 0;
+                while (r.next()) ++n;
+                return n;
+              });
+        }
+        floorTimes.push_back(milliseconds(Clock::now() - floorStart));
+      }
+      const double searchMs = median(searchTimes);
+      if (offset == 0) worstFirst = std::max(worstFirst, searchMs);
+      std::printf(" %8zu %11.2f %9.2f", rows, searchMs, median(floorTimes));
+    }
+    std::printf("\n");
+  }
+  std::printf("worst first page: %.2f ms over %lld images\n", worstFirst, static_cast<long long>(images));
+  return 0;
+}
