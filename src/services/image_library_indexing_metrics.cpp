@@ -38,7 +38,7 @@ std::uint64_t ImageLibraryIndexingMetricsCollector::now() const {
 void ImageLibraryIndexingMetricsCollector::record(ImageLibraryIndexingMetricOperation operation,
                                                   std::int64_t count, std::uint64_t elapsedNanoseconds) {
   auto& total = operationTotals_[static_cast<std::size_t>(operation)];
-  if (!total) total.emplace();
+  if (!total) total = OperationTotal{};
   if (count > 0) total->count += count;
   total->invocationCount += 1;
   total->elapsedNanoseconds += elapsedNanoseconds;
