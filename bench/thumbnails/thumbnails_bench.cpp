@@ -100,7 +100,7 @@ void bareDecode(benchmark::State& state, const DataSet& data) {
   for (auto _ : state) {
     const std::string& file = data.files[index++ % data.files.size()];
     // The same reading path as the thumbnail pipeline, then a whole-image decode.
-    const auto png = lorvex::platform::RegularFile(file).readAll(std::size_t{1} << 29);
+    const auto png = lorvex::platform::RegularFile(file).readAll(std::size_t{1} << 28);
     spng_ctx* context = spng_ctx_new(0);
     spng_set_png_buffer(context, png.data(), png.size());
     std::size_t size = 0;

@@ -36,15 +36,17 @@ struct PixelSize {
   bool operator==(const PixelSize&) const = default;
 };
 
+// Thumbnails are rendered a few at a time, so the two buffers that grow with the input (the file
+// read whole, the pixels of an interlaced image) are kept to 256 MiB each.
 struct PNGDecodeLimits {
   std::uint32_t maximumWidth = 32768;
   std::uint32_t maximumHeight = 32768;
   std::uint64_t maximumPixelCount = std::uint64_t{1} << 28;
-  std::size_t maximumFileSize = std::size_t{1} << 29;
+  std::size_t maximumFileSize = std::size_t{1} << 28;
   std::size_t maximumChunkSize = std::size_t{1} << 26;
   std::size_t maximumChunkCache = std::size_t{1} << 27;
   // The RGBA buffer of an interlaced image, which cannot be reduced while it is decoded.
-  std::size_t maximumInterlacedBuffer = std::size_t{1} << 29;
+  std::size_t maximumInterlacedBuffer = std::size_t{1} << 28;
 };
 
 class ThumbnailCodecError : public std::runtime_error {
