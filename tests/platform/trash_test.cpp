@@ -222,3 +222,67 @@ TEST(TrashEnvironmentTest, HomeTrashFollowsXdgDataHome) {
 
 }  // namespace
 }  // namespace lorvex::platform
+
+namespace lorvex::platform {
+namespace {
+
+// A file on another mount than the home trash goes to the trash at the top of its own mount, with
+// a Path relative to that top. /dev/shm is a separate tmpfs on most systems; the test skips where
+// it is not, and removes what it created.
+TEST(TrashTopDirectoryTest, AFileOnAnotherMountGoesToThatMountsTrash) {
+  struct stat shm {};
+  struct stat tmp {};
+  testing::TemporaryFolder folder;
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(folder.path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev ||
+      ::access("/dev/shm", W_OK) != 0) {
+    GTEST_SKIP() << "no separate writable /dev/shm mount";
+  }
+  const std::string uid = std::to_string(::getuid());
+  const std::string topTrash = "/dev/shm/.Trash-" + uid;
+  const bool trashExisted = exists(topTrash);
+  char pattern[] = "/dev/shm/lorvex-trash-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string source = std::string(pattern) + "/photo one.png";
+  std::ofstream(source) << "pixels";
+
+  ManualClock clock(1'700'000'000.0);
+  TrashEnvironment environment;
+  environment.homeTrashDirectory = folder / "data/Trash";
+  environment.uid = ::getuid();
+  environment.clock = &clock;
+  std::string trashed;
+  std::string info;
+  bool wasSticky = false;
+  try {
+    struct stat shared {};
+    wasSticky =
+        ::lstat("/dev/shm/.Trash", &shared) == 0 && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX);
+    trashed = FreedesktopTrash(environment).moveToTrash(source);
+    const std::string name = std::filesystem::path(trashed).filename();
+    info =
+        std::filesystem::path(trashed).parent_path().parent_path().string() + "/info/" + name + ".trashinfo";
+  } catch (...) {
+    ::unlink(source.c_str());
+    ::rmdir(pattern);
+    throw;
+  }
+  const std::string expectedTrash = wasSticky ? "/dev/shm/.Trash/" + uid : topTrash;
+  EXPECT_EQ(std::filesystem::path(trashed).parent_path().parent_path().string(), expectedTrash);
+  EXPECT_FALSE(exists(source));
+  EXPECT_FALSE(exists(folder / "data/Trash"));  // the home trash was not used
+  const std::string relative = std::string(pattern).substr(std::string("/dev/shm/").size());
+  EXPECT_EQ(readText(info), "[Trash Info]\nPath=" + relative + "/photo%20one.png\nDeletionDate=" +
+                                trashInfoDeletionDate(1'700'000'000.0) + "\n");
+
+  ::unlink(trashed.c_str());
+  ::unlink(info.c_str());
+  ::rmdir(pattern);
+  if (!trashExisted && !wasSticky) {
+    ::rmdir((topTrash + "/files").c_str());
+    ::rmdir((topTrash + "/info").c_str());
+    ::rmdir(topTrash.c_str());
+  }
+}
+
+}  // namespace
+}  // namespace lorvex::platform
