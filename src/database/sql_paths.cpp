@@ -31,6 +31,18 @@ std::string folderPrefix(std::string_view path) {
   return prefix;
 }
 
+std::string pathRangePredicate(std::string_view column) {
+  const std::string col(column);
+  return "(" + col + " = ? OR (" + col + " >= ? AND " + col + " < ?))";
+}
+
+SQLiteV3Bindings pathRangeBindings(std::string_view path) {
+  std::string prefix = folderPrefix(path);
+  std::string upperBound = prefix;
+  upperBound.back() = static_cast<char>(upperBound.back() + 1);
+  return {path, std::move(prefix), std::move(upperBound)};
+}
+
 SQLiteV3Bindings pathPrefixBindings(const std::vector<std::string>& paths) {
   SQLiteV3Bindings bindings;
   bindings.reserve(paths.size() * 3);

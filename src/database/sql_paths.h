@@ -29,6 +29,15 @@ SQLiteV3Bindings pathPrefixBindings(const std::vector<std::string>& paths);
 // The folder prefix of a path: the path itself when it ends with "/", else the path and "/".
 std::string folderPrefix(std::string_view path);
 
+// The same rows as pathPrefixPredicate for one path, as a range an index on the column can walk:
+// "(col = ? OR (col >= ? AND col < ?))". Bind with pathRangeBindings. Paths compare byte for byte
+// (BINARY collation), and every text that begins with the folder prefix "/a/b/" lies in
+// ["/a/b/", "/a/b0"), '0' being the byte after '/'.
+std::string pathRangePredicate(std::string_view column);
+
+// The path, its folder prefix, and the prefix with its last byte raised by one.
+SQLiteV3Bindings pathRangeBindings(std::string_view path);
+
 // Each path standardized (absolute, no "." or "..", no trailing "/"; symbolic links untouched),
 // empty results dropped, later duplicates dropped so that the first occurrence keeps its place.
 std::vector<std::string> standardizedUniquePaths(const std::vector<std::string>& paths);

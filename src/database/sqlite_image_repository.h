@@ -35,6 +35,8 @@
 #include "model/image_record.h"
 #include "model/image_search_query.h"
 #include "model/indexing_job.h"
+#include "model/registered_folder.h"
+#include "model/review_state.h"
 #include "model/tag_suggestion.h"
 #include "model/thumbnail_job.h"
 #include "platform/clock.h"
@@ -191,6 +193,31 @@ class SQLiteImageRepositoryV3 {
   std::vector<TagSuggestion> tagSuggestions(const std::optional<std::string>& text, std::int64_t limit);
   // Models whose key or source contains the typed text, by image count.
   std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text, std::int64_t limit);
+
+  // ---- Review states, restore, folder counts and event checkpoints ------------------------------
+  // (review_states.cpp, folder_counts.cpp, event_checkpoints.cpp)
+  // Paths are standardized first. A file without a review row has the default state.
+
+  // Replaces favourite, delete candidate and notes together (no notes clears them), for missing
+  // files too; recordNotFound(path) when the file is not in the library.
+  void updateReviewState(std::string_view path, const ReviewState& state);
+  // Puts back each path's delete-candidate flag (favourite and notes stay) in one transaction and
+  // returns the records in request order, as read before the write but with the restored flag.
+  // Refuses a list naming a path twice (executionFailed) and an unindexed path (recordNotFound)
+  // before writing; a failed write rolls back every flag of the request.
+  std::vector<ImageRecord> restoreDeleteCandidateStates(
+      const std::vector<DeleteCandidateStateRestore>& restores);
+  static constexpr std::size_t kDeleteCandidateRestoreBatchSize = 400;
+  // Per standardized folder: live files at or under it, and missing ones that are not delete
+  // candidates. "/a/b" covers "/a/b/c.png", not "/a/bc.png".
+  std::vector<RegisteredFolderImageCounts> folderImageCounts(const std::vector<std::string>& paths);
+  // The standardized roots with the smallest stored event id; nothing when there are no roots or
+  // any root lacks a readable checkpoint.
+  std::optional<RegisteredFolderEventCheckpoint> lastFSEventID(const std::vector<std::string>& rootPaths);
+  // Stores the id for every root in one transaction.
+  void saveLastFSEventID(const std::vector<std::string>& rootPaths, std::uint64_t eventID);
+  // An unsigned 64-bit decimal text, optionally with "+"; anything else is nothing.
+  static std::optional<std::uint64_t> decodeStoredEventID(const std::optional<std::string>& stored);
 
   // The statement layer, lock and transactions that the operations use; exposed for the
   // operations of this layer and for tests.
