@@ -1,0 +1,128 @@
+// Test helpers for the per-image projection: records to project, tag concepts written the way the
+// tag concept store writes them, and plain-text views of table rows.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "database/concept_index.h"
+#include "database/prompt_tag_index.h"
+#include "database/sqlite_image_repository.h"
+#include "model/image_record.h"
+
+namespace lorvex::testing {
+
+// Every row of a query without parameters, its columns as text joined by "|" (NULL as "NULL",
+// blobs by their size as "<n bytes>"). Reads through the raw handle, so the statement observer
+// does not see it.
+inline std::vector<std::string> textRows(SQLiteImageRepositoryV3& repository, const std::string& sql) {
+  auto guard = repository.connection().lock();
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(repository.connection().handle(), sql.c_str(), -1, &statement, nullptr) !=
+      SQLITE_OK) {
+    throw std::runtime_error(sqlite3_errmsg(repository.connection().handle()));
+  }
+  std::vector<std::string> rows;
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    std::string row;
+    for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+      if (column > 0) row += '|';
+      switch (sqlite3_column_type(statement, column)) {
+        case SQLITE_NULL:
+          row += "NULL";
+          break;
+        case SQLITE_BLOB:
+          row += "<" + std::to_string(sqlite3_column_bytes(statement, column)) + " bytes>";
+          break;
+        default:
+          row.append(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                     static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+      }
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(statement);
+  return rows;
+}
+
+// The first row of textRows, or "<no row>".
+inline std::string textRow(SQLiteImageRepositoryV3& repository, const std::string& sql) {
+  const auto rows = textRows(repository, sql);
+  return rows.empty() ? std::string("<no row>") : rows.front();
+}
+
+// A NovelAI-like record with the given prompt tags; everything else small and fixed.
+inline ImageRecord projectionRecord(const std::string& path, std::vector<std::string> promptTags = {}) {
+  ImageRecord record;
+  record.file = ImageFileInfo{path, 1000, 1'700'000'000.25};
+  GenerationMetadata& metadata = record.metadata;
+  metadata.provider = GenerationMetadataProvider{"novelai", "NovelAI"};
+  metadata.format = GenerationMetadataFormat{"novelai_png_text", "NovelAI PNG text"};
+  metadata.prompt = "cat, smile";
+  metadata.negativePrompt = "blurry";
+  metadata.width = 832;
+  metadata.height = 1216;
+  metadata.seed = 42;
+  metadata.promptSegments = GenerationMetadata::makePromptSegments(metadata.prompt, metadata.negativePrompt,
+                                                                   std::nullopt, std::nullopt);
+  GenerationMetadata::ParameterDefaults defaults;
+  defaults.seed = 42;
+  defaults.steps = 28;
+  metadata.generationParameters = GenerationMetadata::makeGenerationParameters(defaults);
+  metadata.rawTextChunks = {{"Software", "NovelAI"}, {"Description", "cat, smile"}};
+  record.promptTags = std::move(promptTags);
+  return record;
+}
+
+// A model usage of the given source and role.
+inline GenerationModelUsage modelUsage(const std::string& rawSource, const std::string& role = "primary") {
+  return GenerationModelUsage{rawSource, std::nullopt, role, std::nullopt, std::nullopt};
+}
+
+// Writes a tag concept with aliases (tag keys; missing terms are created) and hand assignments
+// (media ids), then rebuilds it, as the tag concept store does in one transaction.
+struct ConceptAlias {
+  std::string key;
+  bool active = true;
+};
+struct ConceptAssignment {
+  std::int64_t mediaFileID = 0;
+  bool active = true;
+};
+inline std::int64_t createTagConcept(SQLiteImageRepositoryV3& repository, const std::string& name,
+                                     const std::vector<ConceptAlias>& aliases,
+                                     const std::vector<ConceptAssignment>& assignments = {}) {
+  SQLiteConnection& connection = repository.connection();
+  return connection.performLockedTransaction([&] {
+    connection.execute(
+        "INSERT INTO tag_concepts (display_name, normalized_key, search_text, created_at, updated_at) "
+        "VALUES (?, lower(?), lower(? || ' ' || ?), 0, 0)",
+        {name, name, name, name});
+    const std::int64_t conceptID = connection.lastInsertRowID();
+    for (const auto& alias : aliases) {
+      const std::int64_t termID = upsertTagTerm(connection, alias.key, alias.key);
+      connection.execute(
+          "INSERT INTO tag_concept_aliases (concept_id, tag_term_id, is_active, created_at, updated_at) "
+          "VALUES (?, ?, ?, 0, 0) ON CONFLICT(concept_id, tag_term_id) DO UPDATE SET is_active = "
+          "excluded.is_active",
+          {conceptID, termID, alias.active});
+    }
+    for (const auto& assignment : assignments) {
+      connection.execute(
+          "INSERT INTO image_concept_assignments (concept_id, media_file_id, is_active, created_at, "
+          "updated_at) "
+          "VALUES (?, ?, ?, 0, 0) ON CONFLICT(concept_id, media_file_id) DO UPDATE SET "
+          "is_active = excluded.is_active",
+          {conceptID, assignment.mediaFileID, assignment.active});
+    }
+    rebuildTagConceptIndex(connection, conceptID, 1.0);
+    return conceptID;
+  });
+}
+
+}  // namespace lorvex::testing
