@@ -24,6 +24,7 @@
 #include <functional>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,7 +33,11 @@
 #include "database/sqlite_image_repository_error.h"
 #include "model/image_library_scan_summary.h"
 #include "model/image_record.h"
+#include "model/image_search_query.h"
 #include "model/indexing_job.h"
+#include "model/registered_folder.h"
+#include "model/review_state.h"
+#include "model/tag_suggestion.h"
 #include "model/thumbnail_job.h"
 #include "platform/clock.h"
 
@@ -182,6 +187,51 @@ class SQLiteImageRepositoryV3 {
   void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
   // The media id of the path exactly as given; recordNotFound(path) when it is not in the library.
   std::int64_t mediaFileID(std::string_view path);
+
+  // ---- Search, record hydration and suggestions (search_execution.cpp, suggestions.cpp) --------
+  // A search page: the query is compiled (names resolved to ids; a filter tag, prompt tag or model
+  // source that names nothing gives an empty page without running the id statement), one id
+  // statement selects the page, and the records are read in chunks of at most 400 ids. The search
+  // waits for the lock in short attempts and ends in SearchCancelledError, never with a partial
+  // page, once `stop` is requested.
+  std::vector<ImageRecord> searchImages(const ImageSearchQuery& query, std::stop_token stop = {});
+  // The record stored under the standardized path, missing or not.
+  std::optional<ImageRecord> imageRecord(std::string_view path);
+  // Records selected by a WHERE text over media_files and the record joins (plus `join`), in the
+  // sort's order, paged (negative limit or offset bind 0).
+  std::vector<ImageRecord> selectRecords(std::string_view join, std::string_view where,
+                                         const SQLiteV3Bindings& bindings, ImageSearchSortV3 sort,
+                                         std::int64_t limit, std::int64_t offset);
+  // Tags whose key or search text contains the typed tag (stripped of weight syntax), merged by
+  // letter case and ranked by image count; all tags with images for no text.
+  std::vector<TagSuggestion> tagSuggestions(const std::optional<std::string>& text, std::int64_t limit);
+  // Models whose key or source contains the typed text, by image count.
+  std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text, std::int64_t limit);
+
+  // ---- Review states, restore, folder counts and event checkpoints ------------------------------
+  // (review_states.cpp, folder_counts.cpp, event_checkpoints.cpp)
+  // Paths are standardized first. A file without a review row has the default state.
+
+  // Replaces favourite, delete candidate and notes together (no notes clears them), for missing
+  // files too; recordNotFound(path) when the file is not in the library.
+  void updateReviewState(std::string_view path, const ReviewState& state);
+  // Puts back each path's delete-candidate flag (favourite and notes stay) in one transaction and
+  // returns the records in request order, as read before the write but with the restored flag.
+  // Refuses a list naming a path twice (executionFailed) and an unindexed path (recordNotFound)
+  // before writing; a failed write rolls back every flag of the request.
+  std::vector<ImageRecord> restoreDeleteCandidateStates(
+      const std::vector<DeleteCandidateStateRestore>& restores);
+  static constexpr std::size_t kDeleteCandidateRestoreBatchSize = 400;
+  // Per standardized folder: live files at or under it, and missing ones that are not delete
+  // candidates. "/a/b" covers "/a/b/c.png", not "/a/bc.png".
+  std::vector<RegisteredFolderImageCounts> folderImageCounts(const std::vector<std::string>& paths);
+  // The standardized roots with the smallest stored event id; nothing when there are no roots or
+  // any root lacks a readable checkpoint.
+  std::optional<RegisteredFolderEventCheckpoint> lastFSEventID(const std::vector<std::string>& rootPaths);
+  // Stores the id for every root in one transaction.
+  void saveLastFSEventID(const std::vector<std::string>& rootPaths, std::uint64_t eventID);
+  // An unsigned 64-bit decimal text, optionally with "+"; anything else is nothing.
+  static std::optional<std::uint64_t> decodeStoredEventID(const std::optional<std::string>& stored);
 
   // The statement layer, lock and transactions that the operations use; exposed for the
   // operations of this layer and for tests.
