@@ -87,6 +87,8 @@ const std::vector<Adversary>& adversaries() {
       {"brace_colons", [](std::size_t n) { return repeatToSize("{::", n); }},
       {"weights", [](std::size_t n) { return repeatToSize("1.2::tag:: ", n); }},
       {"bare_weights", [](std::size_t n) { return "x " + repeatToSize("1:: ", n) + "1::"; }},
+      {"bare_weights_then_colon_brackets",
+       [](std::size_t n) { return "x " + repeatToSize("1:: ", n / 2) + "1" + repeatToSize("::]", n / 2); }},
       {"colon_brackets", [](std::size_t n) { return repeatToSize("7", n / 2) + repeatToSize("::]", n / 2); }},
       {"nested_groups",
        [](std::size_t n) {

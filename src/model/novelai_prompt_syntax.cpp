@@ -1,5 +1,6 @@
 #include "model/novelai_prompt_syntax.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <unordered_map>
@@ -19,26 +20,97 @@ namespace {
 
 using Range = std::pair<std::size_t, std::size_t>;
 
+// Pass-by-pass reduction of one side (front or back) of an alternative, as a forest: each
+// position points to where one pass of that side moves it, a fixpoint is a root. Skew-binary
+// jump pointers give the position after t passes in O(log n).
+class PassForest {
+ public:
+  static constexpr std::uint32_t kUnknown = std::numeric_limits<std::uint32_t>::max();
+
+  template <typename Step>
+  void ensure(std::size_t position, std::size_t size, Step step) {
+    if (parent_.empty()) {
+      parent_.assign(size + 1, kUnknown);
+      jump_.assign(size + 1, kUnknown);
+      depth_.assign(size + 1, 0);
+    }
+    std::vector<std::size_t> chain;
+    std::size_t current = position;
+    while (parent_[current] == kUnknown) {
+      const std::size_t next = step(current);
+      if (next == current) {
+        parent_[current] = jump_[current] = static_cast<std::uint32_t>(current);
+        depth_[current] = 0;
+        break;
+      }
+      chain.push_back(current);
+      current = next;
+    }
+    // Link from the root down, so every parent is complete before its children.
+    for (auto node = chain.rbegin(); node != chain.rend(); ++node) {
+      const std::uint32_t up = static_cast<std::uint32_t>(current);
+      const std::uint32_t upJump = jump_[up];
+      parent_[*node] = up;
+      depth_[*node] = depth_[up] + 1;
+      jump_[*node] =
+          depth_[up] - depth_[upJump] == depth_[upJump] - depth_[jump_[upJump]] ? jump_[upJump] : up;
+      current = *node;
+    }
+  }
+
+  std::uint32_t depth(std::size_t position) const { return depth_[position]; }
+  std::size_t parent(std::size_t position) const { return parent_[position]; }
+
+  // The position after `passes` passes from `position` (its root once the passes run out).
+  std::size_t after(std::size_t position, std::size_t passes) const {
+    const std::uint32_t target =
+        depth_[position] > passes ? depth_[position] - static_cast<std::uint32_t>(passes) : 0;
+    std::size_t node = position;
+    while (depth_[node] > target) node = depth_[jump_[node]] >= target ? jump_[node] : parent_[node];
+    return node;
+  }
+
+ private:
+  std::vector<std::uint32_t> parent_;
+  std::vector<std::uint32_t> jump_;
+  std::vector<std::uint32_t> depth_;
+};
+
 // One alternative of a prompt, whitespace already collapsed. Segments and tags are byte ranges
 // of it; reduce() gives what normalizeNovelAIPromptTag leaves of a range.
 //
 // Normalising strips, pass after pass, a weight prefix, colon pairs and opening brackets from the
 // front and colon pairs and closing brackets from the back. Done naively, deciding where weights
-// split a long alternative normalises one suffix per candidate weight, each pass by pass: quadratic.
-// Instead, for long ranges, the front and the back are reduced independently (each a function of
-// one position, memoised): while the two fixpoints do not meet, neither side ever reads what the
-// other removes, so they are the answer. Only when they meet is the range simulated exactly,
-// with every pass-start state memoised so that suffixes sharing a tail share the work.
+// split a long alternative normalises one suffix per candidate weight, each pass by pass:
+// quadratic. For long ranges the front and the back are followed separately instead, each as a
+// memoised function of its position: a pass does exactly what the two separate passes do as long
+// as the front after it still lies before the back after it (neither side then reads anything
+// the other removes). So the range is exact up to the first pass where the two would meet,
+// found by binary search over pass counts, and only from there is it simulated pass by pass.
 class Alternative {
  public:
   explicit Alternative(std::string_view text) : text_(text) {}
 
   Range reduce(std::size_t begin, std::size_t end) {
-    if (end - begin <= kDirectLimit) return simulate(begin, end, false);
-    const std::size_t front = frontFixpoint(begin);
-    const std::size_t back = backFixpoint(end);
-    if (front < back) return {front, back};
-    return simulate(begin, end, text_.size() < std::numeric_limits<std::uint32_t>::max());
+    if (end - begin <= kDirectLimit || text_.size() >= PassForest::kUnknown)
+      return simulate(begin, end, false);
+    front_.ensure(begin, text_.size(), [this](std::size_t p) { return frontPass(p); });
+    back_.ensure(end, text_.size(), [this](std::size_t p) { return backPass(p); });
+    const auto apart = [&](std::size_t passes) {
+      return front_.after(begin, passes) < back_.after(end, passes);
+    };
+    // After `settled` passes the back has stopped moving.
+    const std::size_t settled = back_.depth(end);
+    if (apart(settled)) return reduceSettled(front_.after(begin, settled), back_.after(end, settled));
+    std::size_t stillApart = 0;  // apart(0) holds: begin < end
+    std::size_t together = settled;
+    while (together - stillApart > 1) {
+      const std::size_t middle = stillApart + (together - stillApart) / 2;
+      (apart(middle) ? stillApart : together) = middle;
+    }
+    // Passes before `together` ran exactly as the separate sides did.
+    const std::size_t passes = together - 1;
+    return simulate(front_.after(begin, passes), back_.after(end, passes), true);
   }
 
   // The weighted segments, in order. Splitting is done with an explicit stack, so a prompt of any
@@ -71,7 +143,6 @@ class Alternative {
 
  private:
   static constexpr std::size_t kDirectLimit = 96;
-  static constexpr std::uint32_t kUnknown = std::numeric_limits<std::uint32_t>::max();
 
   std::string_view view(std::size_t begin, std::size_t end) const { return text_.substr(begin, end - begin); }
 
@@ -88,12 +159,44 @@ class Alternative {
     return {begin, begin + trimmed.size()};
   }
 
+  static std::uint64_t stateKey(std::size_t begin, std::size_t end) {
+    return (static_cast<std::uint64_t>(begin) << 32) | end;
+  }
+
+  // The result from a pass that starts at [begin, end) where the back no longer moves: the front
+  // follows its own chain until its next step would reach the back. Every state on the way is
+  // memoised, so the suffixes of one weight chain share a single walk.
+  Range reduceSettled(std::size_t begin, std::size_t end) {
+    std::vector<std::uint64_t> visited;
+    Range result;
+    for (;;) {
+      const std::uint64_t key = stateKey(begin, end);
+      if (const auto found = states_.find(key); found != states_.end()) {
+        result = found->second;
+        break;
+      }
+      visited.push_back(key);
+      const std::size_t next = front_.parent(begin);
+      if (next == begin) {
+        result = {begin, end};
+        break;
+      }
+      if (next >= end) {
+        result = simulate(begin, end, true);
+        break;
+      }
+      begin = next;
+    }
+    for (const std::uint64_t key : visited) states_[key] = result;
+    return result;
+  }
+
   Range simulate(std::size_t begin, std::size_t end, bool memoise) {
     std::vector<std::uint64_t> visited;
     Range result;
     for (;;) {
       if (memoise) {
-        const std::uint64_t key = (static_cast<std::uint64_t>(begin) << 32) | end;
+        const std::uint64_t key = stateKey(begin, end);
         if (const auto found = states_.find(key); found != states_.end()) {
           result = found->second;
           break;
@@ -131,32 +234,6 @@ class Alternative {
     position = prompt_syntax::trailingCloseBracketsStart(view(0, position));
     const std::string_view trimmed = text::trimmedWhitespace(view(0, position));
     return static_cast<std::size_t>(trimmed.data() - text_.data()) + trimmed.size();
-  }
-
-  template <typename Step>
-  std::size_t fixpoint(std::vector<std::uint32_t>& memo, std::size_t position, Step step) {
-    if (memo.empty()) memo.assign(text_.size() + 1, kUnknown);
-    std::vector<std::size_t> chain;
-    std::size_t current = position;
-    while (memo[current] == kUnknown) {
-      const std::size_t next = step(current);
-      if (next == current) {
-        memo[current] = static_cast<std::uint32_t>(current);
-        break;
-      }
-      chain.push_back(current);
-      current = next;
-    }
-    const std::uint32_t result = memo[current];
-    for (const std::size_t node : chain) memo[node] = result;
-    return result;
-  }
-
-  std::size_t frontFixpoint(std::size_t position) {
-    return fixpoint(frontMemo_, position, [this](std::size_t p) { return frontPass(p); });
-  }
-  std::size_t backFixpoint(std::size_t position) {
-    return fixpoint(backMemo_, position, [this](std::size_t p) { return backPass(p); });
   }
 
   bool isBoundary(std::size_t position) {
@@ -206,8 +283,8 @@ class Alternative {
   enum BoundaryState { Unknown, AllASCII, Computed };
 
   std::string_view text_;
-  std::vector<std::uint32_t> frontMemo_;
-  std::vector<std::uint32_t> backMemo_;
+  PassForest front_;
+  PassForest back_;
   std::unordered_map<std::uint64_t, Range> states_;
   BoundaryState boundaryKnown_ = Unknown;
   std::vector<bool> boundaries_;
