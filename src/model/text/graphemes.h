@@ -1,7 +1,9 @@
 // User-perceived characters (extended grapheme clusters). Where the program splits, counts or
-// compares "characters" it walks these; ASCII text (except CR LF, one cluster) takes a fast path.
+// compares "characters" it walks these. Boundaries that the two scalars around them decide (ASCII,
+// most CJK) take a fast path; stretches with marks, joiners, flags or jamo go to ICU.
 //
-// Thread safety: pure functions; a GraphemeCursor belongs to one thread.
+// Thread safety: pure functions, callable from any thread (each thread keeps its own ICU
+// iterator). Input is UTF-8; ill-formed bytes are handled safely as U+FFFD.
 #pragma once
 
 #include <cstddef>
