@@ -6,7 +6,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "database/row_mappers.h"
 #include "database/sql_paths.h"
 #include "database/sqlite_image_repository.h"
 #include "model/text/paths.h"
@@ -49,8 +48,7 @@ void forEachRestoreBatch(const std::vector<DeleteCandidateStateRestore>& restore
 void SQLiteImageRepositoryV3::updateReviewState(std::string_view path, const ReviewState& state) {
   const std::string standardized = text::standardizedPath(path);
   auto guard = connection_.lock();
-  const std::int64_t id = connection_.query("SELECT id FROM media_files WHERE absolute_path = ?",
-                                            {standardized}, rows::requiredFirstInt64("", standardized));
+  const std::int64_t id = mediaFileID(standardized);
   connection_.execute(
       "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) VALUES (?, "
       "?, "

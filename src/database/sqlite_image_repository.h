@@ -37,6 +37,7 @@
 #include "model/indexing_job.h"
 #include "model/registered_folder.h"
 #include "model/review_state.h"
+#include "model/tag_concept.h"
 #include "model/tag_suggestion.h"
 #include "model/thumbnail_job.h"
 #include "platform/clock.h"
@@ -233,6 +234,38 @@ class SQLiteImageRepositoryV3 {
   // An unsigned 64-bit decimal text, optionally with "+"; anything else is nothing.
   static std::optional<std::uint64_t> decodeStoredEventID(const std::optional<std::string>& stored);
 
+  // ---- Tag concepts (tag_concept_store.cpp) -----------------------------------------------------
+  // Every write runs in one transaction that also rebuilds the concept's derived rows; removing an
+  // alias or an assignment only switches its row inactive. Unknown concepts throw recordNotFound
+  // ("tag concept 7"), unknown images recordNotFound(path), a tag naming no stored tag term
+  // recordNotFound("tag alias <tag>"), and a name that cleans to nothing executionFailed("Tag
+  // concept display name cannot be empty"); each before anything is written. A name whose key
+  // belongs to another concept fails the write (stepFailed) and changes nothing.
+
+  // Concepts whose key or search text contains the cleaned, lower-cased text (all for none), most
+  // images first, then by name; concepts without images only when `includeEmpty`.
+  std::vector<TagConcept> searchTagConcepts(const std::optional<std::string>& text, std::int64_t limit,
+                                            bool includeEmpty);
+  // The active aliases' tag names, case-insensitively ordered.
+  std::vector<TagConceptAlias> tagConceptAliases(std::int64_t conceptID);
+  // The active manual assignments of these images, by concept id and then path.
+  std::vector<TagConceptManualAssignment> manualTagConceptAssignments(
+      const std::vector<std::string>& imagePaths);
+  TagConcept createTagConcept(std::string_view displayName);
+  TagConcept renameTagConcept(std::int64_t conceptID, std::string_view displayName);
+  // Every stored tag term that one of the tag's key candidates names becomes (or stops being) an
+  // alias.
+  void addTagConceptAlias(std::int64_t conceptID, std::string_view tag);
+  void removeTagConceptAlias(std::int64_t conceptID, std::string_view tag);
+  // An empty list does nothing, not even checking the concept. Unassigning leaves an image that
+  // carries an alias tag in the concept.
+  void assignImagesToTagConcept(std::int64_t conceptID, const std::vector<std::string>& imagePaths);
+  void unassignImagesFromTagConcept(std::int64_t conceptID, const std::vector<std::string>& imagePaths);
+  // Trimmed, whitespace runs collapsed to one space; executionFailed when nothing is left.
+  static std::string validatedTagConceptName(std::string_view name);
+  // The cleaned, lower-cased search text; nothing for no text or one that cleans to nothing.
+  static std::optional<std::string> normalizedConceptSearchText(const std::optional<std::string>& text);
+
   // The statement layer, lock and transactions that the operations use; exposed for the
   // operations of this layer and for tests.
   SQLiteConnection& connection() { return connection_; }
@@ -256,6 +289,14 @@ class SQLiteImageRepositoryV3 {
   // image_projection.cpp
   void projectRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
   std::optional<std::int64_t> resolveLibraryRootID(const std::string& path, std::optional<std::int64_t> jobID);
+
+  // tag_concept_store.cpp
+  TagConcept tagConceptByID(std::int64_t conceptID);
+  TagConcept tagConceptByKey(const std::string& normalizedKey);
+  std::vector<std::int64_t> resolveAliasTagTermIDs(std::string_view tag);
+  std::vector<std::int64_t> mediaFileIDsForConceptAssignment(const std::vector<std::string>& paths);
+  void writeConceptAssignments(std::int64_t conceptID, const std::vector<std::string>& imagePaths,
+                               bool active);
 
   SQLiteConnection connection_;
 };
