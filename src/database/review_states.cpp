@@ -50,10 +50,10 @@ void SQLiteImageRepositoryV3::updateReviewState(std::string_view path, const Rev
   auto guard = connection_.lock();
   const std::int64_t id = mediaFileID(standardized);
   connection_.execute(
-      "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) VALUES (?, "
-      "?, "
-      "?, ?, ?) ON CONFLICT(media_file_id) DO UPDATE SET favorite = excluded.favorite, delete_candidate = "
-      "excluded.delete_candidate, notes = excluded.notes, updated_at = excluded.updated_at",
+      "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) "
+      "VALUES (?, ?, ?, ?, ?) ON CONFLICT(media_file_id) DO UPDATE SET favorite = excluded.favorite, "
+      "delete_candidate = excluded.delete_candidate, notes = excluded.notes, "
+      "updated_at = excluded.updated_at",
       {id, state.favorite ? 1 : 0, state.deleteCandidate ? 1 : 0, state.notes, connection_.now()});
 }
 

@@ -10,6 +10,7 @@
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
 #include "database/support/library_rows.h"
+#include "database/support/recording_options.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -19,13 +20,6 @@ using testing::insertMediaFile;
 
 class ReviewFoldersTest : public ::testing::Test {
  protected:
-  SQLiteImageRepositoryV3Options options() {
-    SQLiteImageRepositoryV3Options result;
-    result.clock = &clock;
-    result.statementObserver = [this](std::string_view sql) { statements.emplace_back(sql); };
-    return result;
-  }
-
   void addFile(const std::string& path, bool missing = false, bool deleteCandidate = false) {
     insertMediaFile(repository, {.path = path, .missing = missing});
     if (deleteCandidate) repository.updateReviewState(path, {false, true, std::nullopt});
@@ -72,7 +66,8 @@ class ReviewFoldersTest : public ::testing::Test {
   testing::TemporaryDirectory directory;
   platform::ManualClock clock{1'800'000'000.0};
   std::vector<std::string> statements;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"), options()};
+  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"),
+                                     testing::recordingOptions(clock, statements)};
 };
 
 TEST_F(ReviewFoldersTest, CountsLiveAndMissingFilesAtOrUnderEachFolder) {

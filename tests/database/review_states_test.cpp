@@ -6,6 +6,7 @@
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
 #include "database/support/library_rows.h"
+#include "database/support/recording_options.h"
 #include "database/support/temporary_directory.h"
 #include "model/text/paths.h"
 
@@ -17,13 +18,6 @@ using Kind = SQLiteImageRepositoryV3Error::Kind;
 
 class ReviewStatesTest : public ::testing::Test {
  protected:
-  SQLiteImageRepositoryV3Options options() {
-    SQLiteImageRepositoryV3Options result;
-    result.statementObserver = [this](std::string_view sql) { statements.emplace_back(sql); };
-    result.clock = &clock;
-    return result;
-  }
-
   // "favorite|delete_candidate|notes|updated_at" of the file's review row, or "<no row>".
   std::string reviewRow(const std::string& path) {
     auto guard = repository.connection().lock();
@@ -50,7 +44,8 @@ class ReviewStatesTest : public ::testing::Test {
   testing::TemporaryDirectory directory;
   platform::ManualClock clock{1'800'000'000.5};
   std::vector<std::string> statements;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"), options()};
+  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"),
+                                     testing::recordingOptions(clock, statements)};
 };
 
 TEST_F(ReviewStatesTest, UpdateReplacesAllThreeFieldsAndReadsBack) {

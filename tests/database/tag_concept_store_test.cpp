@@ -10,6 +10,7 @@
 #include "database/support/library_rows.h"
 #include "database/support/projection_consistency.h"
 #include "database/support/projection_fixtures.h"
+#include "database/support/recording_options.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -22,13 +23,6 @@ using testing::textRows;
 
 class TagConceptStoreTest : public ::testing::Test {
  protected:
-  SQLiteImageRepositoryV3Options options() {
-    SQLiteImageRepositoryV3Options result;
-    result.statementObserver = [this](std::string_view sql) { statements.emplace_back(sql); };
-    result.clock = &clock;
-    return result;
-  }
-
   void project(const std::string& path, std::vector<std::string> tags) {
     repository.upsertRecord(testing::projectionRecord(path, std::move(tags)), std::nullopt);
   }
@@ -74,7 +68,8 @@ class TagConceptStoreTest : public ::testing::Test {
   testing::TemporaryDirectory directory;
   platform::ManualClock clock{1'800'000'000.0};
   std::vector<std::string> statements;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"), options()};
+  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"),
+                                     testing::recordingOptions(clock, statements)};
 };
 
 TEST_F(TagConceptStoreTest, CreateCleansTheNameAndWritesKeySearchTextAndDerivedRows) {
