@@ -1,0 +1,89 @@
+// The library operations the scanner works through, as abstract stores: the indexing job and its
+// queue (IndexingJobStore) and the per-image rows a scan reads and writes (ImageIndexingRecordStore).
+// SQLiteImageRepositoryV3 provides them in the live program; tests put fakes behind them to make
+// a chosen step fail.
+//
+// Every operation is one unit of work in the database: it either happens whole or throws and
+// leaves the library as it was. Paths are absolute and standardized by the implementation. A
+// failure throws the implementation's error (SQLiteImageRepositoryV3Error in the live program);
+// its what() is the text a failed scan reports.
+//
+// Thread safety: implementations serialise their own work (the live one holds the connection's
+// lock for each call), so any thread may call them; a scan calls them from its one thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/image_library_scan_summary.h"
+#include "model/image_record.h"
+#include "model/indexing_job.h"
+
+namespace lorvex {
+
+class IndexingJobStore {
+ public:
+  virtual ~IndexingJobStore() = default;
+
+  // Records the roots as library roots and opens a running job over them with zero counts.
+  virtual IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths) = 0;
+  // The job as stored; throws a not-found error ("indexing job 7") for an unknown id.
+  virtual IndexingJobRecord indexingJob(std::int64_t jobID) = 0;
+  // The most recently updated running job with its claimed items put back to pending and its
+  // counts recomputed; nothing when no job is running.
+  virtual std::optional<IndexingJobRecord> resumeInterruptedIndexingJob() = 0;
+
+  // Queues the file for the job, or sends its item back to pending when the size or modification
+  // time differs from what was queued; an item with the same size and time stays as it is.
+  virtual void enqueueIndexingQueueItems(std::int64_t jobID, const ImageFileInfo& file) = 0;
+  // Claims the pending item with the newest modification time (ties by path); nothing when none.
+  virtual std::optional<IndexingQueueItem> beginNextQueueItem(std::int64_t jobID) = 0;
+  // Stores the size and time the item's file has now, leaving its status.
+  virtual void updateQueueItemFileInfo(std::int64_t jobID, std::int64_t itemID,
+                                       const ImageFileInfo& file) = 0;
+  // Finishes the item as indexed, carrying a message when something short of failure went wrong
+  // (a thumbnail), and returns the job's progress.
+  virtual ImageLibraryIndexingProgress completeIndexingQueueItem(
+      std::int64_t jobID, std::int64_t itemID, const std::optional<std::string>& message) = 0;
+  // Finishes the item as failed with the message and returns the job's progress.
+  virtual ImageLibraryIndexingProgress failIndexingQueueItem(std::int64_t jobID, std::int64_t itemID,
+                                                             const std::string& message) = 0;
+  // Records a path that the walk could not read or cannot store (an unreadable folder, a name
+  // that is not UTF-8) as a failed item of the job, so the scan's summary lists it. Recording the
+  // same path again replaces the message.
+  virtual void recordDiscoveryFailure(std::int64_t jobID, const std::string& path,
+                                      const std::string& message) = 0;
+
+  // Completes the job: its counts recomputed from its queue, and its summary with the failures
+  // in path order.
+  virtual ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) = 0;
+};
+
+class ImageIndexingRecordStore {
+ public:
+  virtual ~ImageIndexingRecordStore() = default;
+
+  // What the library holds for the file, missing or not; nothing when it is not in the library.
+  virtual std::optional<IndexedImageFileState> indexedFileState(std::string_view path) = 0;
+  // The file was seen by the job as it is and is present.
+  virtual void markObserved(const ImageFileInfo& file, std::int64_t jobID) = 0;
+  // A file that failed to index stays present and counts as seen by the job.
+  virtual void markSeenAfterFailure(std::string_view path, std::int64_t jobID) = 0;
+  // Every present file at or under the path counts as seen by the job: a folder that could not
+  // be read keeps its images as they were instead of losing them to the missing marking.
+  virtual void markSeenUnder(std::string_view path, std::int64_t jobID) = 0;
+  // Writes the whole projection of one image for the job.
+  virtual void upsertRecord(const ImageRecord& record, std::int64_t jobID) = 0;
+  // Present files with this content, other than `path`, in ascending path order.
+  virtual std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
+                                                            std::string_view path) = 0;
+  // Every present file at or under each path becomes missing.
+  virtual void markMissing(const std::vector<std::string>& paths) = 0;
+  // Every file at or under the paths that the job did not see becomes missing; no paths, nothing.
+  virtual void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& paths) = 0;
+};
+
+}  // namespace lorvex

@@ -1,0 +1,178 @@
+#include "services/image_library_scanner.h"
+
+#include <utility>
+
+#include "platform/file_attributes.h"
+#include "platform/log.h"
+#include "platform/regular_file.h"
+#include "services/canonical_folder_path.h"
+#include "services/image_library_scan.h"
+#include "services/png_file_discovery.h"
+#include "services/scan_error_message.h"
+
+namespace lorvex {
+
+using Operation = ImageLibraryIndexingMetricOperation;
+
+ImageLibraryScanner::ImageLibraryScanner(IndexingJobStore& jobs, ImageIndexingRecordStore& records,
+                                         GenerationMetadataParser parser, ImageLibraryScannerOptions options)
+    : jobs_(jobs), records_(records), parser_(std::move(parser)), options_(options) {}
+
+ImageFileInfo ImageLibraryScanner::fileInfo(const std::string& path) {
+  const platform::FileAttributes attributes = platform::fileAttributes(path);
+  return {path, attributes.size, attributes.modificationTime};
+}
+
+ImageLibraryScanSummary ImageLibraryScanner::scan(const std::vector<std::string>& roots,
+                                                  const ProgressHandler& progress) {
+  const std::vector<std::string> rootPaths = canonicalPaths(roots);
+  const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths);
+  Scan scan(job.id, ImageLibraryIndexingMetricsMode::fullScan, rootPaths, 0, progress, options_.clock);
+  return reportingFailure(scan, [&] { return runFullScan(scan, rootPaths); });
+}
+
+std::optional<ImageLibraryScanSummary> ImageLibraryScanner::resumeInterruptedJob(
+    const ProgressHandler& progress) {
+  const std::optional<IndexingJobRecord> job = jobs_.resumeInterruptedIndexingJob();
+  if (!job) return std::nullopt;
+  Scan scan(job->id, ImageLibraryIndexingMetricsMode::resume, job->rootPaths, 0, progress, options_.clock);
+  return reportingFailure(scan, [&] {
+    // A root that is gone (an unplugged disk, a deleted folder) would fail every launch's
+    // resumption; its images keep their state until a scan can see the folder again.
+    std::vector<std::string> presentRoots;
+    for (const auto& root : job->rootPaths) {
+      if (platform::fileExists(root)) {
+        presentRoots.push_back(root);
+      } else {
+        scan.absentRoots.push_back(root);
+        platform::logInfo("IndexingPerformance", "Resuming indexing job " + std::to_string(job->id) +
+                                                     " without its root that is gone: " + root);
+      }
+    }
+    return runFullScan(scan, presentRoots);
+  });
+}
+
+ImageLibraryScanSummary ImageLibraryScanner::reportingFailure(
+    Scan& scan, const std::function<ImageLibraryScanSummary()>& body) {
+  try {
+    return body();
+  } catch (...) {
+    if (options_.metricsSink != nullptr) {
+      options_.metricsSink->record(scan.metrics.snapshot(
+          ImageLibraryIndexingMetricsOutcome::failed(errorMessage(std::current_exception()))));
+    }
+    throw;
+  }
+}
+
+ImageLibraryScanSummary ImageLibraryScanner::runFullScan(Scan& scan, const std::vector<std::string>& roots) {
+  for (int pass = 0; pass < 2; ++pass) {
+    discoveryPass(scan, roots);
+    processPendingQueueItems(scan, std::nullopt);
+  }
+  {
+    TimedScanStep step(scan.metrics, Operation::markMissingIfNotSeen,
+                       static_cast<std::int64_t>(roots.size()));
+    records_.markMissingIfNotSeen(scan.jobID, roots);
+  }
+  return completeJob(scan);
+}
+
+ImageLibraryScanSummary ImageLibraryScanner::completeJob(Scan& scan) {
+  ImageLibraryScanSummary summary;
+  {
+    TimedScanStep step(scan.metrics, Operation::completeJob);
+    summary = jobs_.completeIndexingJob(scan.jobID);
+  }
+  if (options_.metricsSink != nullptr) {
+    options_.metricsSink->record(scan.metrics.snapshot(ImageLibraryIndexingMetricsOutcome::completed()));
+  }
+  return summary;
+}
+
+void ImageLibraryScanner::reportProgress(Scan& scan) {
+  ImageLibraryIndexingProgress progress;
+  {
+    TimedScanStep step(scan.metrics, Operation::progressFetch);
+    progress = jobs_.indexingJob(scan.jobID).progress;
+  }
+  progress.phase = ImageLibraryIndexingPhase::discovering;
+  if (scan.progress) scan.progress(progress);
+}
+
+void ImageLibraryScanner::discoveryPass(Scan& scan, const std::vector<std::string>& roots) {
+  reportProgress(scan);
+  scan.metrics.discoveryPassCount += 1;
+  scan.passCounter = 0;
+  for (const auto& root : roots) {
+    scan.metrics.discoveredFileObservationCount +=
+        static_cast<std::int64_t>(discoverRoot(scan, canonicalFolderPath(root)));
+  }
+}
+
+std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& root) {
+  TimedScanStep step(scan.metrics, Operation::discoverEnumeration, 0);
+  PNGFileDiscovery::discover(
+      root,
+      [&](const std::string& path) {
+        const std::uint64_t start = scan.metrics.now();
+        if (enqueueDiscoveredFile(scan, path)) step.count += 1;
+        step.exclude(scan.metrics.now() - start);
+      },
+      [&](DiscoveryFailure failure) { recordDiscoveryFailure(scan, failure.path, failure.message); });
+  // A file that vanished before it could be read is not one of the files found.
+  return static_cast<std::size_t>(step.count);
+}
+
+bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const std::string& path) {
+  ImageFileInfo info;
+  try {
+    TimedScanStep step(scan.metrics, Operation::discoverFileInfo);
+    info = fileInfo(path);
+  } catch (const platform::FileError& error) {
+    if (isVanishedFileError(error)) {
+      platform::logDebug("IndexingPerformance", "Skipped a file that vanished after it was listed: " + path);
+      return false;
+    }
+    recordDiscoveryFailure(scan, path, error.what());
+    return true;
+  }
+  {
+    TimedScanStep step(scan.metrics, Operation::enqueueFile);
+    jobs_.enqueueIndexingQueueItems(scan.jobID, info);
+  }
+  reportProgress(scan);
+  scan.passCounter += 1;
+  if (scan.runsBursts && scan.passCounter >= options_.discoveryChunkSize) {
+    processPendingQueueItems(scan, options_.processingBurstSize);
+    scan.passCounter = 0;
+  }
+  return true;
+}
+
+void ImageLibraryScanner::recordDiscoveryFailure(Scan& scan, const std::string& path,
+                                                 const std::string& message) {
+  platform::logDebug("IndexingPerformance", "Discovery failure at " + path + ": " + message);
+  jobs_.recordDiscoveryFailure(scan.jobID, path, message);
+  records_.markSeenUnder(path, scan.jobID);
+}
+
+void ImageLibraryScanner::processPendingQueueItems(Scan& scan, std::optional<std::size_t> limit) {
+  if (limit && *limit == 0) return;
+  std::size_t handed = 0;
+  while (true) {
+    std::optional<IndexingQueueItem> item;
+    {
+      TimedScanStep step(scan.metrics, Operation::beginNextQueueItem);
+      item = jobs_.beginNextQueueItem(scan.jobID);
+    }
+    if (!item) return;
+    scan.metrics.processedQueueItemCount += 1;
+    processQueueItem(scan, *item);
+    ++handed;
+    if (limit && handed >= *limit) return;
+  }
+}
+
+}  // namespace lorvex

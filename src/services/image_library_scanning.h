@@ -1,0 +1,44 @@
+// Indexing the library's folders: a full scan of given roots, a scan limited to paths that folder
+// monitoring reported, and the resumption of a scan an earlier run left unfinished. Each returns
+// the summary of its indexing job; files that could not be indexed are listed there and never
+// stop a scan.
+//
+// Thread safety: every call runs synchronously on the caller's thread; the progress handler is
+// called on that thread and the scan goes on only when it returns.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/image_library_scan_summary.h"
+#include "model/indexing_job.h"
+
+namespace lorvex {
+
+class ImageLibraryScanning {
+ public:
+  using ProgressHandler = std::function<void(const ImageLibraryIndexingProgress&)>;
+
+  virtual ~ImageLibraryScanning() = default;
+
+  // Indexes every PNG file under the roots (absolute paths) and marks the library's files under
+  // them that are gone as missing. Throws when the job cannot be started or kept (a database
+  // error) or a root cannot be read; the job then stays running for resumeInterruptedJob.
+  virtual ImageLibraryScanSummary scan(const std::vector<std::string>& roots,
+                                       const ProgressHandler& progress) = 0;
+
+  // Looks only at `changedPaths` that lie at or under one of `roots` (all registered folders): a
+  // path that is gone has its files marked missing, a file is indexed when it changed, a folder is
+  // walked and its files that the walk did not see are marked missing. Throws as scan() does.
+  virtual ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedPaths,
+                                                   const std::vector<std::string>& roots,
+                                                   const ProgressHandler& progress) = 0;
+
+  // Finishes the most recently updated unfinished job over those of its roots that still exist;
+  // nothing when no job is unfinished.
+  virtual std::optional<ImageLibraryScanSummary> resumeInterruptedJob(const ProgressHandler& progress) = 0;
+};
+
+}  // namespace lorvex

@@ -1,0 +1,177 @@
+// Indexing one claimed queue item: an unchanged file is only marked as seen, a new or changed
+// one is read, parsed, hashed and projected, and one that cannot be indexed becomes a failure of
+// the item without stopping the scan.
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+#include "metadata/png_text_chunk_reader.h"
+#include "model/prompt_tags.h"
+#include "platform/file_attributes.h"
+#include "platform/log.h"
+#include "platform/regular_file.h"
+#include "services/image_library_scan.h"
+#include "services/image_library_scanner.h"
+#include "services/image_thumbnail_generator.h"
+#include "services/scan_error_message.h"
+
+namespace lorvex {
+
+using Operation = ImageLibraryIndexingMetricOperation;
+
+namespace {
+
+bool isUnchanged(const std::optional<IndexedImageFileState>& state, const ImageFileInfo& file) {
+  return state && state->fileInfo.path == file.path && state->fileInfo.fileSize == file.fileSize &&
+         std::fabs(state->fileInfo.modificationDate - file.modificationDate) <
+             ImageLibraryScanner::kModificationTimeTolerance &&
+         state->metadataProjectionRevision == kMetadataProjectionRevision;
+}
+
+bool isUnderRoot(const std::string& path, const std::vector<std::string>& roots) {
+  for (const auto& root : roots) {
+    const std::string prefix = root.ends_with('/') ? root : root + "/";
+    if (path == prefix || path.starts_with(prefix)) return true;
+  }
+  return false;
+}
+
+// Whether the stored path still names the file itself (not moved, not reached through a link).
+bool stillResolvesToItself(const std::string& path) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+  return resolved && path == resolved.get();
+}
+
+}  // namespace
+
+void ImageLibraryScanner::processQueueItem(Scan& scan, const IndexingQueueItem& item) {
+  ImageLibraryIndexingProgress progress;
+  try {
+    progress = indexQueueItem(scan, item);
+  } catch (...) {
+    progress = failQueueItem(scan, item, std::current_exception());
+  }
+  if (scan.progress) scan.progress(progress);
+}
+
+ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, const IndexingQueueItem& item) {
+  const std::string& path = item.path;
+  ImageFileInfo file;
+  {
+    TimedScanStep step(scan.metrics, Operation::processingFileInfo);
+    file = fileInfo(path);
+  }
+  {
+    TimedScanStep step(scan.metrics, Operation::updateQueueFileInfo);
+    jobs_.updateQueueItemFileInfo(scan.jobID, item.id, file);
+  }
+  std::optional<IndexedImageFileState> state;
+  {
+    TimedScanStep step(scan.metrics, Operation::indexedFileInfoLookup);
+    state = records_.indexedFileState(file.path);
+  }
+  if (isUnchanged(state, file)) {
+    scan.metrics.unchangedSkipCount += 1;
+    {
+      TimedScanStep step(scan.metrics, Operation::markObserved);
+      records_.markObserved(file, scan.jobID);
+    }
+    TimedScanStep step(scan.metrics, Operation::markIndexed);
+    return jobs_.completeIndexingQueueItem(scan.jobID, item.id, std::nullopt);
+  }
+
+  ImageRecord record;
+  {
+    TimedScanStep step(scan.metrics, Operation::parseMetadata);
+    PNGTextMetadata text;
+    {
+      // Closed before parsing: at most one image file is open per scan.
+      FileHandlePNGTextChunkByteSource source(path);
+      text = parser_.reader.read(source);
+    }
+    record.metadata = parser_.parse(text);
+  }
+  {
+    TimedScanStep step(scan.metrics, Operation::computeContentHash,
+                       options_.contentHasher != nullptr ? 1 : 0);
+    if (options_.contentHasher != nullptr) record.contentSHA256 = options_.contentHasher->sha256Hex(path);
+  }
+  std::optional<std::string> completionMessage;
+  {
+    TimedScanStep step(scan.metrics, Operation::generateThumbnail,
+                       options_.thumbnailGenerator != nullptr ? 1 : 0);
+    if (options_.thumbnailGenerator != nullptr) {
+      // A thumbnail that cannot be made does not keep the image out of the library.
+      try {
+        record.thumbnailPath = options_.thumbnailGenerator->generateThumbnail(path, file);
+        if (!record.thumbnailPath) {
+          throw ImageThumbnailGeneratorError(ImageThumbnailGeneratorError::Kind::cannotCreateThumbnail, path);
+        }
+      } catch (...) {
+        completionMessage = scanFailure(path, std::current_exception()).message;
+        record.thumbnailPath.reset();
+      }
+    }
+  }
+  record.promptTags = extractPromptTags(
+      record.metadata.prompt.value_or(""),
+      GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider));
+  record.file = file;
+  {
+    TimedScanStep step(scan.metrics, Operation::upsertRecord);
+    records_.upsertRecord(record, scan.jobID);
+  }
+  if (scan.relocationRoots && record.contentSHA256) relocate(scan, *record.contentSHA256, file.path);
+  TimedScanStep step(scan.metrics, Operation::markIndexed);
+  return jobs_.completeIndexingQueueItem(scan.jobID, item.id, completionMessage);
+}
+
+void ImageLibraryScanner::relocate(Scan& scan, const std::string& contentSHA256, const std::string& path) {
+  std::vector<std::string> candidates;
+  {
+    TimedScanStep step(scan.metrics, Operation::relocationLookup);
+    candidates = records_.relocationCandidatePaths(contentSHA256, path);
+  }
+  std::vector<std::string> moved;
+  for (const auto& candidate : candidates) {
+    if (isUnderRoot(candidate, *scan.relocationRoots) && !stillResolvesToItself(candidate)) {
+      moved.push_back(candidate);
+    }
+  }
+  if (moved.empty()) return;
+  TimedScanStep step(scan.metrics, Operation::markMissing, static_cast<std::int64_t>(moved.size()));
+  records_.markMissing(moved);
+}
+
+ImageLibraryIndexingProgress ImageLibraryScanner::failQueueItem(Scan& scan, const IndexingQueueItem& item,
+                                                                const std::exception_ptr& error) {
+  // Best effort: the failure itself is recorded below either way.
+  if (platform::fileExists(item.path)) {
+    try {
+      const ImageFileInfo file = fileInfo(item.path);
+      TimedScanStep step(scan.metrics, Operation::markSeenAfterFailure);
+      try {
+        records_.markSeenAfterFailure(file.path, scan.jobID);
+      } catch (const std::exception& markError) {
+        platform::logDebug("IndexingPerformance",
+                           std::string("Keeping a failed file visible failed: ") + markError.what());
+      }
+    } catch (const platform::FileError&) {
+      // Unreadable now: nothing to mark.
+    }
+  } else if (!isUnderRoot(item.path, scan.absentRoots)) {
+    TimedScanStep step(scan.metrics, Operation::markMissing, 1);
+    try {
+      records_.markMissing({item.path});
+    } catch (const std::exception& markError) {
+      platform::logDebug("IndexingPerformance",
+                         std::string("Marking a vanished file missing failed: ") + markError.what());
+    }
+  }
+  scan.metrics.failedQueueItemCount += 1;
+  const ImageLibraryScanFailure failure = scanFailure(item.path, error);
+  TimedScanStep step(scan.metrics, Operation::markFailed);
+  return jobs_.failIndexingQueueItem(scan.jobID, item.id, failure.message);
+}
+
+}  // namespace lorvex

@@ -1,0 +1,98 @@
+// The real library stores with a fault switch: chosen operations throw on a chosen call, the way
+// a full disk or a lost database would, so a test can stop a scan at an exact step.
+#pragma once
+
+#include <stdexcept>
+
+#include "database/library_store_protocols.h"
+
+namespace lorvex::testing {
+
+class FailingIndexingStore final : public IndexingJobStore, public ImageIndexingRecordStore {
+ public:
+  struct Fault {
+    int failOnCall = 0;  // 1 = the first call; 0 = never
+    int calls = 0;
+    bool keepFailing = false;  // after the first failure, every later call fails too
+    bool tripped() {
+      ++calls;
+      if (failOnCall > 0 && (calls == failOnCall || (keepFailing && calls > failOnCall))) return true;
+      return false;
+    }
+  };
+
+  FailingIndexingStore(IndexingJobStore& jobs, ImageIndexingRecordStore& records)
+      : jobs_(jobs), records_(records) {}
+
+  Fault beginNext;
+  Fault complete;
+  Fault fail;
+  Fault markMissingIfNotSeenFault;
+
+  static void raise() { throw std::runtime_error("disk I/O error"); }
+
+  IndexingJobRecord startIndexingJob(const std::vector<std::string>& roots) override {
+    return jobs_.startIndexingJob(roots);
+  }
+  IndexingJobRecord indexingJob(std::int64_t jobID) override { return jobs_.indexingJob(jobID); }
+  std::optional<IndexingJobRecord> resumeInterruptedIndexingJob() override {
+    return jobs_.resumeInterruptedIndexingJob();
+  }
+  void enqueueIndexingQueueItems(std::int64_t jobID, const ImageFileInfo& file) override {
+    jobs_.enqueueIndexingQueueItems(jobID, file);
+  }
+  std::optional<IndexingQueueItem> beginNextQueueItem(std::int64_t jobID) override {
+    if (beginNext.tripped()) raise();
+    return jobs_.beginNextQueueItem(jobID);
+  }
+  void updateQueueItemFileInfo(std::int64_t jobID, std::int64_t itemID, const ImageFileInfo& file) override {
+    jobs_.updateQueueItemFileInfo(jobID, itemID, file);
+  }
+  ImageLibraryIndexingProgress completeIndexingQueueItem(std::int64_t jobID, std::int64_t itemID,
+                                                         const std::optional<std::string>& message) override {
+    if (complete.tripped()) raise();
+    return jobs_.completeIndexingQueueItem(jobID, itemID, message);
+  }
+  ImageLibraryIndexingProgress failIndexingQueueItem(std::int64_t jobID, std::int64_t itemID,
+                                                     const std::string& message) override {
+    if (fail.tripped()) raise();
+    return jobs_.failIndexingQueueItem(jobID, itemID, message);
+  }
+  void recordDiscoveryFailure(std::int64_t jobID, const std::string& path,
+                              const std::string& message) override {
+    jobs_.recordDiscoveryFailure(jobID, path, message);
+  }
+  ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) override {
+    return jobs_.completeIndexingJob(jobID);
+  }
+
+  std::optional<IndexedImageFileState> indexedFileState(std::string_view path) override {
+    return records_.indexedFileState(path);
+  }
+  void markObserved(const ImageFileInfo& file, std::int64_t jobID) override {
+    records_.markObserved(file, jobID);
+  }
+  void markSeenAfterFailure(std::string_view path, std::int64_t jobID) override {
+    records_.markSeenAfterFailure(path, jobID);
+  }
+  void markSeenUnder(std::string_view path, std::int64_t jobID) override {
+    records_.markSeenUnder(path, jobID);
+  }
+  void upsertRecord(const ImageRecord& record, std::int64_t jobID) override {
+    records_.upsertRecord(record, jobID);
+  }
+  std::vector<std::string> relocationCandidatePaths(std::string_view hash, std::string_view path) override {
+    return records_.relocationCandidatePaths(hash, path);
+  }
+  void markMissing(const std::vector<std::string>& paths) override { records_.markMissing(paths); }
+  void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& paths) override {
+    if (markMissingIfNotSeenFault.tripped()) raise();
+    records_.markMissingIfNotSeen(jobID, paths);
+  }
+
+ private:
+  IndexingJobStore& jobs_;
+  ImageIndexingRecordStore& records_;
+};
+
+}  // namespace lorvex::testing
