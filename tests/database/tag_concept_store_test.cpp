@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database/sqlite_image_repository.h"
@@ -197,6 +199,8 @@ TEST_F(TagConceptStoreTest, AliasesAreSwitchedOffAndOnNeverDeleted) {
   expectError([&] { repository.addTagConceptAlias(happy.id, "   "); },
               Error::recordNotFound("tag alias    "));
   expectError([&] { repository.addTagConceptAlias(999, "cat"); }, Error::recordNotFound("tag concept 999"));
+  // Removing skips the concept check, but its rebuild cannot count a concept that does not exist.
+  EXPECT_THROW(repository.removeTagConceptAlias(999, "cat"), Error);
   EXPECT_EQ(conceptState(), before);
   EXPECT_TRUE(repository.tagConceptAliases(999).empty());
 }
@@ -247,6 +251,35 @@ TEST_F(TagConceptStoreTest, AssignmentsAddImagesByHandAndUnassigningKeepsAliasMa
   expectError([&] { repository.assignImagesToTagConcept(999, {"/lib/b.png"}); },
               Error::recordNotFound("tag concept 999"));
   EXPECT_EQ(conceptState(), before);
+}
+
+TEST_F(TagConceptStoreTest, AFailedRebuildRollsBackTheWholeWrite) {
+  project("/lib/a.png", {"smile"});
+  project("/lib/b.png", {"cat"});
+  const TagConcept happy = repository.createTagConcept("Happy");
+  repository.addTagConceptAlias(happy.id, "cat");
+  repository.assignImagesToTagConcept(happy.id, {"/lib/a.png"});
+  clock.advance(1);
+  const auto before = conceptState();
+  repository.connection().executeScript(
+      "CREATE TEMP TRIGGER fail_count BEFORE INSERT ON tag_concept_stats BEGIN SELECT RAISE(ABORT, "
+      "'injected'); "
+      "END;");
+
+  const std::vector<std::pair<std::string, std::function<void()>>> writes = {
+      {"create", [&] { repository.createTagConcept("Sad"); }},
+      {"rename", [&] { repository.renameTagConcept(happy.id, "Glad"); }},
+      {"add alias", [&] { repository.addTagConceptAlias(happy.id, "smile"); }},
+      {"remove alias", [&] { repository.removeTagConceptAlias(happy.id, "cat"); }},
+      {"assign", [&] { repository.assignImagesToTagConcept(happy.id, {"/lib/b.png"}); }},
+      {"unassign", [&] { repository.unassignImagesFromTagConcept(happy.id, {"/lib/a.png"}); }},
+  };
+  for (const auto& [name, write] : writes) {
+    EXPECT_THROW(write(), Error) << name;
+    EXPECT_EQ(conceptState(), before) << name;
+  }
+  repository.connection().executeScript("DROP TRIGGER fail_count;");
+  EXPECT_EQ(repository.renameTagConcept(happy.id, "Glad"), (TagConcept{happy.id, "Glad", 2}));
 }
 
 TEST_F(TagConceptStoreTest, LongPathListsAreReadInChunksAndStayInOrder) {
