@@ -20,15 +20,8 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class ConceptIndexTest : public ::testing::Test {
+class ConceptIndexTest : public testing::ProjectionTest {
  protected:
-  ConceptIndexTest()
-      : repository(directory.file("LorvexV3.sqlite"),
-                   SQLiteImageRepositoryV3Options{
-                       [this](std::string_view sql) { statements.emplace_back(sql); }, nullptr, nullptr}) {}
-
-  std::vector<std::string> rows(const std::string& sql) { return testing::textRows(repository, sql); }
-  std::string row(const std::string& sql) { return testing::textRow(repository, sql); }
   std::int64_t project(const std::string& path, std::vector<std::string> tags,
                        std::vector<std::string> captions = {}) {
     auto record = testing::projectionRecord(path, std::move(tags));
@@ -36,10 +29,6 @@ class ConceptIndexTest : public ::testing::Test {
     repository.upsertRecord(record, std::nullopt);
     return repository.mediaFileID(path);
   }
-
-  testing::TemporaryDirectory directory;
-  std::vector<std::string> statements;
-  SQLiteImageRepositoryV3 repository;
 };
 
 TEST_F(ConceptIndexTest, RebuildTakesTheLargestMaskAndCountsHandAssignments) {

@@ -16,14 +16,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class GenerationRecordProjectionTest : public ::testing::Test {
- protected:
-  std::vector<std::string> rows(const std::string& sql) { return testing::textRows(repository, sql); }
-  std::string row(const std::string& sql) { return testing::textRow(repository, sql); }
-
-  testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
-};
+class GenerationRecordProjectionTest : public testing::ProjectionTest {};
 
 TEST_F(GenerationRecordProjectionTest, RecordColumnsParseStatusAndParser) {
   struct Case {

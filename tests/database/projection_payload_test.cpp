@@ -107,11 +107,7 @@ TEST(RawPayloadSelection, ParserPayloadsWinAndTextChunksAreTheFallback) {
               ElementsAre(RawMetadataPayload{"comfyui", "workflow", 1, "{}", "parsed", std::string("late")}));
 }
 
-class PayloadStorageTest : public ::testing::Test {
- protected:
-  testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
-};
+class PayloadStorageTest : public testing::ProjectionTest {};
 
 TEST_F(PayloadStorageTest, ImagesShareBlobsByDigestAndRowsFollowContainerKeyOrder) {
   const std::string workflow = compressibleText(50000);

@@ -19,30 +19,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class RecordProjectionTest : public ::testing::Test {
- protected:
-  RecordProjectionTest()
-      : repository(directory.file("LorvexV3.sqlite"),
-                   SQLiteImageRepositoryV3Options{
-                       [this](std::string_view sql) { statements.emplace_back(sql); }, nullptr, nullptr}) {}
-
-  std::vector<std::string> rows(const std::string& sql) { return testing::textRows(repository, sql); }
-  std::string row(const std::string& sql) { return testing::textRow(repository, sql); }
-  // Index of the first statement that starts with `prefix`, or -1.
-  long position(const std::string& prefix) const {
-    const auto found = std::find_if(statements.begin(), statements.end(),
-                                    [&](const std::string& sql) { return sql.starts_with(prefix); });
-    return found == statements.end() ? -1 : static_cast<long>(found - statements.begin());
-  }
-  long count(const std::string& prefix) const {
-    return std::count_if(statements.begin(), statements.end(),
-                         [&](const std::string& sql) { return sql.starts_with(prefix); });
-  }
-
-  testing::TemporaryDirectory directory;
-  std::vector<std::string> statements;
-  SQLiteImageRepositoryV3 repository;
-};
+class RecordProjectionTest : public testing::ProjectionTest {};
 
 TEST_F(RecordProjectionTest, PreviousStateModelsAndRootAreReadBeforeTheTransaction) {
   const auto job = repository.startIndexingJob({"/lib"});

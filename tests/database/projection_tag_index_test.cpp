@@ -30,14 +30,7 @@ TEST(TagKeys, TrimCollapseLowercaseComposeAndDropRepeats) {
   EXPECT_EQ(tagSourceRole(3), "prompt+character");
 }
 
-class TagIndexProjectionTest : public ::testing::Test {
- protected:
-  std::vector<std::string> rows(const std::string& sql) { return testing::textRows(repository, sql); }
-  std::string row(const std::string& sql) { return testing::textRow(repository, sql); }
-
-  testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
-};
+class TagIndexProjectionTest : public testing::ProjectionTest {};
 
 TEST_F(TagIndexProjectionTest, PromptAndCharacterTagsMergeIntoOneRowPerTerm) {
   auto record = testing::projectionRecord("/lib/a.png", {"Red  Eyes", "red eyes", "smile", "cat"});

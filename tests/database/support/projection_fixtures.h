@@ -2,8 +2,10 @@
 // tag concept store writes them, and plain-text views of table rows.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -13,6 +15,7 @@
 #include "database/concept_index.h"
 #include "database/prompt_tag_index.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/temporary_directory.h"
 #include "model/image_record.h"
 
 namespace lorvex::testing {
@@ -124,5 +127,33 @@ inline std::int64_t createTagConcept(SQLiteImageRepositoryV3& repository, const 
     return conceptID;
   });
 }
+
+// A fresh library in a temporary folder whose statements are recorded in order, with plain-text
+// views of its rows.
+class ProjectionTest : public ::testing::Test {
+ protected:
+  ProjectionTest()
+      : repository(directory.file("LorvexV3.sqlite"),
+                   SQLiteImageRepositoryV3Options{
+                       [this](std::string_view sql) { statements.emplace_back(sql); }, nullptr, nullptr}) {}
+
+  std::vector<std::string> rows(const std::string& sql) { return textRows(repository, sql); }
+  std::string row(const std::string& sql) { return textRow(repository, sql); }
+  // Index of the first recorded statement that starts with `prefix`, or -1.
+  long position(const std::string& prefix) const {
+    const auto found = std::find_if(statements.begin(), statements.end(),
+                                    [&](const std::string& sql) { return sql.starts_with(prefix); });
+    return found == statements.end() ? -1 : static_cast<long>(found - statements.begin());
+  }
+  // How many recorded statements start with `prefix`.
+  long count(const std::string& prefix) const {
+    return std::count_if(statements.begin(), statements.end(),
+                         [&](const std::string& sql) { return sql.starts_with(prefix); });
+  }
+
+  TemporaryDirectory directory;
+  std::vector<std::string> statements;
+  SQLiteImageRepositoryV3 repository;
+};
 
 }  // namespace lorvex::testing
