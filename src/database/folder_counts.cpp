@@ -9,12 +9,13 @@ std::vector<RegisteredFolderImageCounts> SQLiteImageRepositoryV3::folderImageCou
   const std::vector<std::string> folders = sql::standardizedUniquePaths(paths);
   if (folders.empty()) return {};
   // The range form of the folder predicate lets SQLite walk the unique index on absolute_path
-  // instead of reading every file of the library once per folder.
+  // instead of reading every file of the library once per folder; the review row is looked up
+  // only for the few missing files.
   const std::string sql =
-      "SELECT SUM(CASE WHEN media_files.missing = 0 THEN 1 ELSE 0 END), SUM(CASE WHEN media_files.missing = "
-      "1 "
-      "AND COALESCE(review_states.delete_candidate, 0) = 0 THEN 1 ELSE 0 END) FROM media_files LEFT JOIN "
-      "review_states ON review_states.media_file_id = media_files.id WHERE " +
+      "SELECT SUM(CASE WHEN media_files.missing = 0 THEN 1 ELSE 0 END), "
+      "SUM(CASE WHEN media_files.missing = 1 AND COALESCE((SELECT review_states.delete_candidate "
+      "FROM review_states WHERE review_states.media_file_id = media_files.id), 0) = 0 THEN 1 ELSE 0 END) "
+      "FROM media_files WHERE " +
       sql::pathRangePredicate("media_files.absolute_path");
 
   auto guard = connection_.lock();

@@ -1,0 +1,169 @@
+// bench_review [--images N] [--runs N]
+//
+// Builds a synthetic library of N images (default 500,000) in a temporary folder, written straight
+// into media_files and review_states: 40 folders, each with a subfolder and a sibling whose name
+// begins with the folder's ("/library/f7" and "/library/f7x"), 3% missing, 5% delete candidates.
+// Then it reports the median of --runs runs (default 5) of:
+//   - folderImageCounts over the 40 folders, next to the floor of counting the same rows by the
+//     same index range without the review join, and next to the plain substring predicate, which
+//     reads every file of the library once per folder;
+//   - restoreDeleteCandidateStates of 20,000 images (50 batches), next to the floor of one UPDATE
+//     per image by id in one transaction.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "database/sql_paths.h"
+#include "database/sqlite_image_repository.h"
+
+namespace {
+
+using lorvex::SQLiteImageRepositoryV3;
+using Clock = std::chrono::steady_clock;
+namespace sql = lorvex::sql;
+
+constexpr int kFolders = 40;
+constexpr std::size_t kRestoreCount = 20'000;
+
+std::string folderPath(int folder) {
+  return "/library/f" + std::to_string(folder);
+}
+
+void buildLibrary(SQLiteImageRepositoryV3& repository, std::int64_t images) {
+  auto& connection = repository.connection();
+  auto guard = connection.lock();
+  std::mt19937_64 random(7);
+  connection.performTransaction([&] {
+    for (std::int64_t id = 1; id <= images; ++id) {
+      const int folder = static_cast<int>(random() % kFolders);
+      const char* place[] = {"/", "/sub/", "x/"};
+      const std::string path = folderPath(folder) + place[random() % 3] + "img" + std::to_string(id) + ".png";
+      const bool missing = random() % 100 < 3;
+      connection.execute(
+          "INSERT INTO media_files (id, absolute_path, file_size, modification_time, projection_revision, "
+          "basename_normalized, missing, first_seen_at, last_seen_at, indexed_at) VALUES (?, ?, 1000, ?, 1, "
+          "?, ?, "
+          "0, 0, 0)",
+          {id, path, 1.6e9 + static_cast<double>(id), "img" + std::to_string(id) + ".png", missing ? 1 : 0});
+      if (random() % 100 < 5) {
+        connection.execute(
+            "INSERT INTO review_states (media_file_id, favorite, delete_candidate, updated_at) VALUES (?, 0, "
+            "1, 0)",
+            {id});
+      }
+    }
+  });
+  connection.executeScript("ANALYZE;");
+}
+
+template <typename Work>
+double medianMilliseconds(int runs, Work work) {
+  std::vector<double> times;
+  for (int run = 0; run < runs; ++run) {
+    const auto begin = Clock::now();
+    work();
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - begin).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+std::int64_t countRows(SQLiteImageRepositoryV3& repository, const std::string& where,
+                       const lorvex::SQLiteV3Bindings& bindings) {
+  auto& connection = repository.connection();
+  auto guard = connection.lock();
+  return connection.query("SELECT count(*) FROM media_files WHERE " + where, bindings,
+                          [](lorvex::SQLiteRows& rows) { return rows.next() ? rows.int64(0) : 0; });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::int64_t images = 500'000;
+  int runs = 5;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--images") {
+      images = std::max<std::int64_t>(1000, std::stoll(argv[i + 1]));
+    } else if (option == "--runs") {
+      runs = std::max(1, std::stoi(argv[i + 1]));
+    } else {
+      std::fprintf(stderr, "usage: bench_review [--images N] [--runs N]\n");
+      return 2;
+    }
+  }
+
+  const std::filesystem::path directory =
+      std::filesystem::temp_directory_path() / ("bench_review_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(directory);
+  {
+    SQLiteImageRepositoryV3 repository(directory / "LorvexV3.sqlite");
+    const auto buildBegin = Clock::now();
+    buildLibrary(repository, images);
+    std::printf("library: %lld images in %.0f ms\n", static_cast<long long>(images),
+                std::chrono::duration<double, std::milli>(Clock::now() - buildBegin).count());
+
+    std::vector<std::string> folders;
+    for (int folder = 0; folder < kFolders; ++folder) folders.push_back(folderPath(folder));
+    std::int64_t checksum = 0;
+    const double counts = medianMilliseconds(runs, [&] {
+      for (const auto& count : repository.folderImageCounts(folders)) checksum += count.indexedImageCount;
+    });
+    const double rangeFloor = medianMilliseconds(runs, [&] {
+      for (const auto& folder : folders) {
+        checksum +=
+            countRows(repository, sql::pathRangePredicate("absolute_path"), sql::pathRangeBindings(folder));
+      }
+    });
+    const double substring = medianMilliseconds(runs, [&] {
+      for (const auto& folder : folders) {
+        checksum += countRows(repository, sql::pathPrefixPredicate("absolute_path", 1),
+                              sql::pathPrefixBindings({folder}));
+      }
+    });
+    std::printf(
+        "folder counts, %d folders: %.2f ms (floor, same range without the review join: %.2f ms; "
+        "substring predicate: %.2f ms)\n",
+        kFolders, counts, rangeFloor, substring);
+
+    std::vector<lorvex::DeleteCandidateStateRestore> restores;
+    std::vector<std::int64_t> ids;
+    const std::size_t restoreCount = std::min<std::size_t>(kRestoreCount, static_cast<std::size_t>(images));
+    {
+      auto& connection = repository.connection();
+      auto guard = connection.lock();
+      connection.query("SELECT id, absolute_path FROM media_files ORDER BY id LIMIT ?",
+                       {static_cast<std::int64_t>(restoreCount)}, [&](lorvex::SQLiteRows& rows) {
+                         while (rows.next()) {
+                           ids.push_back(rows.int64(0));
+                           restores.push_back({rows.text(1), ids.size() % 2 == 0});
+                         }
+                         return 0;
+                       });
+    }
+    const double restore = medianMilliseconds(runs, [&] {
+      checksum += static_cast<std::int64_t>(repository.restoreDeleteCandidateStates(restores).size());
+    });
+    const double restoreFloor = medianMilliseconds(runs, [&] {
+      auto& connection = repository.connection();
+      auto guard = connection.lock();
+      connection.performTransaction([&] {
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+          connection.execute("UPDATE review_states SET delete_candidate = ? WHERE media_file_id = ?",
+                             {static_cast<std::int64_t>(i % 2), ids[i]});
+        }
+      });
+    });
+    std::printf("restore of %zu flags: %.2f ms, records included (floor, one UPDATE per id: %.2f ms)\n",
+                restores.size(), restore, restoreFloor);
+    std::printf("checksum %lld\n", static_cast<long long>(checksum));
+  }
+  std::filesystem::remove_all(directory);
+  return 0;
+}
