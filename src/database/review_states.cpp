@@ -120,7 +120,8 @@ std::vector<ImageRecord> SQLiteImageRepositoryV3::restoreDeleteCandidateStates(
   std::vector<ImageRecord> result;
   result.reserve(restores.size());
   for (const auto& restore : restores) {
-    ImageRecord record = loaded.at(restore.path);
+    // Paths are unique, so each loaded record is handed out once.
+    ImageRecord record = std::move(loaded.at(restore.path));
     record.reviewState.deleteCandidate = restore.deleteCandidate;
     result.push_back(std::move(record));
   }
