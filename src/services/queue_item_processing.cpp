@@ -63,7 +63,10 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
   }
   {
     TimedScanStep step(scan.metrics, Operation::updateQueueFileInfo);
-    jobs_.updateQueueItemFileInfo(scan.jobID, item.id, file);
+    // Usually the file is as it was queued; rewriting the same values would cost a commit per file.
+    if (item.fileSize != file.fileSize || item.modificationDate != file.modificationDate) {
+      jobs_.updateQueueItemFileInfo(scan.jobID, item.id, file);
+    }
   }
   std::optional<IndexedImageFileState> state;
   {
