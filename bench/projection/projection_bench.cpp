@@ -8,12 +8,14 @@
 //   2. re-projecting every image unchanged (what a re-index after a projection revision costs);
 //   3. the same again after creating a concept aliased to a tag that most images carry, so that
 //      every projection also maintains that concept.
-// Target: each re-projection pass takes at most 1.5 times the first. For scale, the time of one
+// Target: each re-projection pass takes at most 1.5 times the first (judged on processor time,
+// which other work on a shared machine disturbs less than wall-clock time). For scale, the time of one
 // full rebuild of the big concept is printed too: that is what every image would pay if the
 // projection rebuilt whole concepts.
 //
 // Usage: bench_projection [image count]
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -100,17 +102,35 @@ std::vector<ImageRecord> syntheticRecords(int count) {
   return records;
 }
 
-double projectAll(SQLiteImageRepositoryV3& repository, const std::vector<ImageRecord>& records,
-                  std::int64_t jobID) {
-  const auto start = Clock::now();
-  for (const auto& record : records) repository.upsertRecord(record, jobID);
-  return std::chrono::duration<double>(Clock::now() - start).count();
+// Wall-clock and processor seconds of one pass. The machine may be shared, so the processor time
+// (user and system) is the steadier of the two.
+struct PassTime {
+  double wall = 0;
+  double cpu = 0;
+};
+
+double processorSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-void report(const char* pass, std::size_t images, double seconds, double first) {
-  std::printf("%-44s %8.2f s  %8.0f images/s", pass, seconds, static_cast<double>(images) / seconds);
-  if (first > 0) std::printf("  %.2fx the first projection", seconds / first);
+PassTime projectAll(SQLiteImageRepositoryV3& repository, const std::vector<ImageRecord>& records,
+                    std::int64_t jobID) {
+  const auto start = Clock::now();
+  const double cpuStart = processorSeconds();
+  for (const auto& record : records) repository.upsertRecord(record, jobID);
+  return {std::chrono::duration<double>(Clock::now() - start).count(), processorSeconds() - cpuStart};
+}
+
+void report(const char* pass, std::size_t images, PassTime time, const PassTime* first) {
+  std::printf("%-34s wall %7.2f s %7.0f images/s   cpu %7.2f s %7.0f images/s", pass, time.wall,
+              static_cast<double>(images) / time.wall, time.cpu, static_cast<double>(images) / time.cpu);
+  if (first != nullptr)
+    std::printf("   %.2fx / %.2fx the first", time.wall / first->wall, time.cpu / first->cpu);
   std::printf("\n");
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -133,10 +153,10 @@ int main(int argc, char** argv) {
     const auto job = repository.startIndexingJob({"/bench/library"});
     std::printf("bench_projection: %d synthetic images\n", count);
 
-    const double first = projectAll(repository, records, job.id);
-    report("first projection", records.size(), first, 0);
-    const double again = projectAll(repository, records, job.id);
-    report("re-projection, unchanged", records.size(), again, first);
+    const PassTime first = projectAll(repository, records, job.id);
+    report("first projection", records.size(), first, nullptr);
+    const PassTime again = projectAll(repository, records, job.id);
+    report("re-projection, unchanged", records.size(), again, &first);
 
     auto& connection = repository.connection();
     const auto conceptStart = Clock::now();
@@ -159,11 +179,13 @@ int main(int argc, char** argv) {
     });
     std::printf("concept on \"%s\": %lld images; one full rebuild %.1f ms\n", kCommonTag,
                 static_cast<long long>(matched), rebuild * 1000);
+    std::fflush(stdout);
 
-    const double withConcept = projectAll(repository, records, job.id);
-    report("re-projection, with the concept", records.size(), withConcept, first);
-    if (again > 1.5 * first || withConcept > 1.5 * first) {
-      std::printf("FAIL: a re-projection pass took more than 1.5x the first projection\n");
+    const PassTime withConcept = projectAll(repository, records, job.id);
+    report("re-projection, with the concept", records.size(), withConcept, &first);
+    if (again.cpu > 1.5 * first.cpu || withConcept.cpu > 1.5 * first.cpu) {
+      std::printf(
+          "FAIL: a re-projection pass took more than 1.5x the processor time of the first projection\n");
       status = 1;
     }
   }

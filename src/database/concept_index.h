@@ -8,7 +8,8 @@
 // concept, its aliases or its assignments rebuild that concept. Projecting an image changes only
 // that image's tag rows, so the projection updates only that image's rows of the concepts its old
 // and new tags feed, and adjusts their counts by the difference; the result is the same as a full
-// rebuild of those concepts, without reading every image of a large concept.
+// rebuild of those concepts, without reading every image of a large concept. (A concept's search
+// row depends only on the concept itself, which a projection does not change, so it stays.)
 //
 // None of these takes the lock or opens a transaction: callers run them inside their own locked
 // transaction. The first failing statement throws SQLiteImageRepositoryV3Error and the caller's
