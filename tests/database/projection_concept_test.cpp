@@ -77,6 +77,19 @@ TEST_F(ConceptIndexTest, ProjectionUpdatesOnlyTheImagesRowsOfTheConceptsItsTagsF
   EXPECT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
 }
 
+TEST_F(ConceptIndexTest, ImagesWithMoreTermsAndConceptsThanOneStatementBindsStayConsistent) {
+  std::vector<std::string> tags;
+  for (int i = 0; i < 1200; ++i) tags.push_back("tag " + std::to_string(i));
+  project("/lib/a.png", tags);
+  for (int c = 0; c < 520; ++c)
+    testing::createTagConcept(repository, "Concept " + std::to_string(c), {{tags[c * 2]}});
+  tags.erase(tags.begin(), tags.begin() + 500);  // the image leaves the first 250 concepts
+  project("/lib/a.png", tags);
+  project("/lib/b.png", tags);
+  EXPECT_EQ(row("SELECT count(*), sum(image_count) FROM tag_concept_stats"), "520|540");
+  EXPECT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
+}
+
 // A small random library: tags drawn from a vocabulary with spelling variants, character captions
 // in NovelAI syntax, a few models (one whose source is blank), concepts with active and inactive
 // aliases and hand assignments, and rounds of re-projections and new images.
