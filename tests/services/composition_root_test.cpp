@@ -1,10 +1,21 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "database/sqlite_connection.h"
+#include "database/sqlite_image_repository.h"
+#include "library_service_test_library.h"
+#include "platform/clock.h"
 #include "platform/temporary_folder.h"
+#include "services/image_library_startup_error.h"
+#include "services/live_image_library_service.h"
 #include "services/ui_testing_launch.h"
 
 namespace lorvex {
@@ -72,6 +83,160 @@ TEST(UITestingLaunchArguments, EachRunHasItsOwnSettingsSuite) {
   EXPECT_EQ(run.filePath(), folder.path() / "app.lorvex.UITests.run-1.json");
   run.setString("k", "v");
   EXPECT_EQ(standard.string("k"), std::nullopt);
+}
+
+// A temporary home for the user's data and settings folders.
+class CompositionTest : public ::testing::Test {
+ protected:
+  CompositionTest()
+      : dataHome_("XDG_DATA_HOME", folder_ / "data"), configHome_("XDG_CONFIG_HOME", folder_ / "config") {}
+
+  std::string data(const std::string& relative) const { return folder_ / ("data/" + relative); }
+  platform::Settings settings() const {
+    return platform::Settings("app.lorvex.Lorvex", folder_ / "config/Lorvex");
+  }
+
+  // A SQLite file with the given user_version and a table of some other program.
+  static void writeDatabase(const std::string& path, std::int64_t version) {
+    SQLiteConnection connection({}, {}, platform::systemClock());
+    connection.open(path);
+    connection.executeScript("CREATE TABLE images (id INTEGER PRIMARY KEY); PRAGMA user_version = " +
+                             std::to_string(version) + ";");
+    connection.close();
+  }
+
+  testing::TemporaryFolder folder_;
+
+ private:
+  testing::ScopedEnvironmentVariable dataHome_;
+  testing::ScopedEnvironmentVariable configHome_;
+};
+
+// Moves forward by a second at every reading, so the first reading can be told from later ones.
+class TickingClock final : public platform::Clock {
+ public:
+  double now() const override { return 1'700'000'000.7 + static_cast<double>(readings_++); }
+  std::int64_t monotonicNanoseconds() const override { return 0; }
+
+ private:
+  mutable std::atomic<int> readings_ = 0;
+};
+
+TEST_F(CompositionTest, LibraryFolderIsPrivateAndUnderTheDataFolder) {
+  const std::filesystem::path library = defaultLibraryDirectory();
+  EXPECT_EQ(library, data("Lorvex"));
+  struct stat info {};
+  ASSERT_EQ(::stat(library.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(defaultLibraryDirectory(), library);  // an existing folder is used as it is
+}
+
+TEST_F(CompositionTest, LibraryFolderThatCannotBeCreatedIsAClearFailure) {
+  std::ofstream(folder_ / "data") << "a file where the data folder should be";
+  EXPECT_THROW(defaultLibraryDirectory(), platform::FileError);
+}
+
+TEST_F(CompositionTest, AResetRemovesOnlyTheRunsOwnFolderAndNeverFollowsALink) {
+  const std::string outside = folder_.makeFolder("outside");
+  folder_.writeFile("outside/keep.txt");
+  const std::filesystem::path run = uiTestingLibraryDirectory("run-1", false);
+  EXPECT_EQ(run, data("Lorvex/UITests/run-1"));
+  folder_.writeFile("data/Lorvex/UITests/run-1/nested/file.txt");
+  ASSERT_EQ(::symlink(outside.c_str(), (run / "link").c_str()), 0);
+  const std::filesystem::path other = uiTestingLibraryDirectory("run-2", false);
+  folder_.writeFile("data/Lorvex/UITests/run-2/file.txt");
+
+  EXPECT_TRUE(std::filesystem::exists(uiTestingLibraryDirectory("run-1", false) / "nested/file.txt"));
+  EXPECT_EQ(uiTestingLibraryDirectory("run-1", true), run);
+  EXPECT_TRUE(std::filesystem::is_empty(run));
+  EXPECT_TRUE(std::filesystem::exists(outside + "/keep.txt"));
+  EXPECT_TRUE(std::filesystem::exists(other / "file.txt"));
+
+  // The run's folder itself a link: the link goes, not what it names.
+  std::filesystem::remove_all(run);
+  ASSERT_EQ(::symlink(outside.c_str(), run.c_str()), 0);
+  EXPECT_EQ(uiTestingLibraryDirectory("run-1", true), run);
+  EXPECT_FALSE(std::filesystem::is_symlink(run));
+  EXPECT_TRUE(std::filesystem::exists(outside + "/keep.txt"));
+}
+
+TEST_F(CompositionTest, AResetRefusesATestsFolderThatIsALink) {
+  const std::string outside = folder_.makeFolder("outside");
+  folder_.writeFile("outside/run-1/keep.txt");
+  std::filesystem::create_directories(data("Lorvex"));
+  ASSERT_EQ(::symlink(outside.c_str(), data("Lorvex/UITests").c_str()), 0);
+  EXPECT_THROW(uiTestingLibraryDirectory("run-1", true), platform::FileError);
+  EXPECT_TRUE(std::filesystem::exists(outside + "/run-1/keep.txt"));
+}
+
+TEST_F(CompositionTest, RunIdentifiersThatCouldNameAnotherFolderAreRefused) {
+  for (const std::string& runID :
+       {std::string(".."), std::string("a/b"), std::string(""), std::string(65, 'a')}) {
+    EXPECT_THROW(uiTestingLibraryDirectory(runID, true), std::invalid_argument) << runID;
+  }
+  EXPECT_NO_THROW(uiTestingLibraryDirectory(std::string(64, 'a'), true));
+}
+
+TEST_F(CompositionTest, ADatabaseOfAnOlderLayoutIsMovedAsideUnderTheStampOfTheFirstOpen) {
+  const std::string library = folder_.makeFolder("library");
+  writeDatabase(library + "/LorvexV3.sqlite", 3);
+  TickingClock clock;
+  LiveImageLibraryServiceOptions options;
+  options.clock = &clock;
+
+  auto service = makeLiveImageLibraryService(library, settings(), options);
+
+  EXPECT_TRUE(std::filesystem::is_regular_file(library + "/LorvexV3.sqlite.pre-v4-v3-1700000000"));
+  EXPECT_TRUE(std::filesystem::is_directory(library + "/Thumbnails"));
+  ImageSearchQuery everything;
+  everything.limit = 10;
+  everything.includeMissing = true;
+  EXPECT_TRUE(service->searchImages(everything, {}).empty());
+  EXPECT_TRUE(service->registeredFolderSummaries().empty());
+}
+
+TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {
+  const std::string library = folder_.makeFolder("library");
+  writeDatabase(library + "/LorvexV3.sqlite", 9);
+  std::exception_ptr failure;
+  try {
+    makeLiveImageLibraryService(library, settings());
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  ASSERT_TRUE(failure);
+  EXPECT_THROW(std::rethrow_exception(failure), SQLiteImageRepositoryV3Error);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(library), {}), 2);  // the file and Thumbnails
+
+  try {
+    std::rethrow_exception(mapLiveServicePreparationError(failure));
+  } catch (const ImageLibraryStartupError& error) {
+    EXPECT_EQ(error.kind(), ImageLibraryStartupError::Kind::libraryFromNewerVersion);
+  }
+  const auto other =
+      std::make_exception_ptr(SQLiteImageRepositoryV3Error::openFailed("Unable to open database"));
+  EXPECT_EQ(mapLiveServicePreparationError(other), other);
+}
+
+TEST_F(CompositionTest, TheDefaultFactoryUsesTheDataFolderAndTheUITestingOneItsOwn) {
+  auto live = makeDefaultLiveImageLibraryService();
+  EXPECT_TRUE(std::filesystem::is_regular_file(data("Lorvex/LorvexV3.sqlite")));
+  EXPECT_GT(live->currentFolderEventID(), 0u);
+
+  const std::filesystem::path run = uiTestingLibraryDirectory("run-9", false);
+  auto uiTesting = makeUITestingLiveImageLibraryService(uiTestingSuiteName("run-9"), run);
+  EXPECT_TRUE(std::filesystem::is_regular_file(run / "LorvexV3.sqlite"));
+  try {
+    makeUITestingLiveImageLibraryService("bad/suite", run);
+    ADD_FAILURE() << "an unusable suite name was accepted";
+  } catch (const UITestCompositionError& error) {
+    EXPECT_STREQ(error.what(), "Unable to create isolated UI-test defaults suite: bad/suite");
+  }
+}
+
+TEST(LibraryPreparationStamp, WholeSecondsTruncatedTowardZero) {
+  EXPECT_EQ(libraryPreparationStamp(platform::ManualClock(1'700'000'000.999)), "1700000000");
+  EXPECT_EQ(libraryPreparationStamp(platform::ManualClock(-1.5)), "-1");
 }
 
 }  // namespace

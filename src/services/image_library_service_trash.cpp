@@ -1,0 +1,97 @@
+// Moving reviewed delete candidates to the Trash: the only operation that changes a person's
+// files. Every requested image is checked against the library before any file is touched; then
+// each file is trashed only when it is still exactly the file that was reviewed.
+#include <cmath>
+#include <exception>
+#include <string_view>
+#include <unordered_map>
+
+#include "services/image_library_service.h"
+#include "services/image_library_service_error.h"
+
+namespace lorvex {
+
+namespace {
+
+constexpr std::string_view kUnreadableMessage =
+    "on-disk file attributes could not be read (file missing or permission lost)";
+constexpr std::string_view kChangedMessage =
+    "on-disk file no longer matches the reviewed record (size/modification date changed)";
+constexpr std::string_view kThumbnailRemovalFailedPrefix =
+    "ゴミ箱に入れましたが、サムネイルキャッシュの削除に失敗しました: ";
+constexpr std::string_view kLibraryUpdateFailedPrefix =
+    "ゴミ箱に入れましたが、インデックス更新に失敗しました: ";
+
+// Modification times closer than this are the same time (the precision the library compares at).
+constexpr double kModificationTimeTolerance = 0.001;
+
+bool isReviewedFile(const ImageFileInfo& onDisk, const ImageFileInfo& reviewed) {
+  return onDisk.fileSize == reviewed.fileSize &&
+         std::fabs(onDisk.modificationDate - reviewed.modificationDate) < kModificationTimeTolerance;
+}
+
+}  // namespace
+
+ImageTrashSummary ImageLibraryService::moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) {
+  const std::vector<std::string> requested = uniqueNonEmptyPaths(paths);
+  ImageTrashSummary summary;
+  summary.requestedCount = static_cast<std::int64_t>(requested.size());
+
+  // The whole request is refused before anything moves when one image may not be trashed.
+  std::unordered_map<std::string, ImageRecord> reviewed;
+  for (const std::string& path : requested) {
+    std::optional<ImageRecord> record = trashStore_->imageRecord(path);
+    if (!record) throw ImageLibraryServiceError::trashTargetNotIndexed(path);
+    if (record->isMissing) throw ImageLibraryServiceError::trashTargetAlreadyMissing(path);
+    if (!record->reviewState.deleteCandidate)
+      throw ImageLibraryServiceError::trashTargetNotDeleteCandidate(path);
+    reviewed.emplace(path, std::move(*record));
+  }
+  if (requested.empty()) return summary;
+
+  folderAccessManager_->restoreAccess();
+
+  const auto fail = [&summary](const std::string& path, std::string message, ImageTrashFailureReason reason) {
+    summary.failures.push_back(ImageTrashFailure{path, std::move(message), reason});
+  };
+  for (const std::string& path : requested) {
+    const ImageRecord& record = reviewed.at(path);
+    // The file checked and the file moved are one path: the library's own for this image.
+    const std::string& filePath = record.file.path;
+    const std::optional<ImageFileInfo> onDisk = fileAttributesReader_->readAttributes(filePath);
+    if (!onDisk) {
+      fail(path, std::string(kUnreadableMessage), ImageTrashFailureReason::fileChangedSinceReview);
+      continue;
+    }
+    if (!isReviewedFile(*onDisk, record.file)) {
+      fail(path, std::string(kChangedMessage), ImageTrashFailureReason::fileChangedSinceReview);
+      continue;
+    }
+    try {
+      trashMover_->moveToTrash(filePath);
+    } catch (...) {
+      fail(path, errorDescription(std::current_exception()), ImageTrashFailureReason::underlyingError);
+      continue;
+    }
+    summary.trashedPaths.push_back(path);
+
+    // The file is in the Trash whatever happens next; what fails now is reported beside it.
+    if (record.thumbnailPath) {
+      try {
+        thumbnailCacheRemover_->removeThumbnail(*record.thumbnailPath);
+      } catch (...) {
+        fail(path, std::string(kThumbnailRemovalFailedPrefix) + errorDescription(std::current_exception()),
+             ImageTrashFailureReason::underlyingError);
+      }
+    }
+    try {
+      trashStore_->markTrashedPathsMissing({filePath});
+    } catch (...) {
+      fail(path, std::string(kLibraryUpdateFailedPrefix) + errorDescription(std::current_exception()),
+           ImageTrashFailureReason::underlyingError);
+    }
+  }
+  return summary;
+}
+
+}  // namespace lorvex

@@ -1,0 +1,231 @@
+#include "services/image_library_service.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "library_service_test_library.h"
+#include "services/image_library_service_error.h"
+#include "services/sqlite_image_library_repository.h"
+
+namespace lorvex {
+namespace {
+
+using testing::LibraryServiceTestLibrary;
+
+std::vector<std::string> paths(const std::vector<ImageRecord>& records) {
+  std::vector<std::string> result;
+  for (const ImageRecord& record : records) result.push_back(record.file.path);
+  std::sort(result.begin(), result.end());
+  return result;
+}
+
+template <typename Operation>
+std::string failureOf(Operation&& operation) {
+  try {
+    operation();
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return "(no failure)";
+}
+
+TEST(ImageLibraryService, RegisteredFolderIsScannedSearchedSummarisedAndGetsThumbnails) {
+  LibraryServiceTestLibrary library;
+  const std::string a = library.writeImage("a.png", "a cat, blue sky", 1'600'000'000.0);
+  const std::string b = library.writeImage("nested/b.png", "a dog", 1'600'000'100.0);
+  library.folder.writeFile("photos/notes.txt", "not an image");
+  ImageLibraryService& service = library.start();
+
+  service.registerFolders({library.photos});
+  const std::vector<std::string> roots = service.restoreFolderAccess();
+  ASSERT_EQ(roots, std::vector<std::string>{library.photos});
+  const ImageLibraryScanSummary summary = service.scanLibrary(roots, {});
+  EXPECT_EQ(summary.scannedFileCount, 2);
+  EXPECT_EQ(summary.indexedImageCount, 2);
+  EXPECT_EQ(summary.failedFileCount, 0);
+
+  EXPECT_EQ(paths(library.search(roots)), (std::vector<std::string>{a, b}));
+  const auto tags = service.tagSuggestions(std::nullopt, 500);
+  EXPECT_TRUE(
+      std::any_of(tags.begin(), tags.end(), [](const TagSuggestion& tag) { return tag.value == "a cat"; }));
+
+  const std::vector<RegisteredFolderSummary> summaries = service.registeredFolderSummaries();
+  ASSERT_EQ(summaries.size(), 1u);
+  EXPECT_EQ(summaries[0].path, library.photos);
+  EXPECT_EQ(summaries[0].displayName, "photos");
+  EXPECT_EQ(summaries[0].state, RegisteredFolderAccessState::available);
+  EXPECT_EQ(summaries[0].indexedImageCount, 2);
+  EXPECT_EQ(summaries[0].missingImageCount, 0);
+  EXPECT_EQ(service.registeredFolderRoots(), (RegisteredFolderRoots{{library.photos}, {library.photos}}));
+  EXPECT_EQ(service.interruptedIndexingRootURLs(), std::nullopt);
+  EXPECT_EQ(service.resumeInterruptedIndexing({}), std::nullopt);
+
+  // The scan queued a thumbnail job per image; a run renders them all.
+  const ThumbnailJobRunSummary run = service.generatePendingThumbnails(100);
+  EXPECT_EQ(run.attemptedCount, 2);
+  EXPECT_EQ(run.succeededCount, 2);
+  ASSERT_EQ(run.succeededThumbnails.size(), 2u);
+  for (const ThumbnailPathUpdate& update : run.succeededThumbnails) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(update.thumbnailPath)) << update.thumbnailPath;
+    EXPECT_EQ(library.record(update.path)->thumbnailPath, update.thumbnailPath);
+  }
+  EXPECT_EQ(service.generatePendingThumbnails(100).attemptedCount, 0);
+}
+
+TEST(ImageLibraryService, SyncFindsTheRegisteredFolderThroughALinkOrADotAndRefusesOthers) {
+  LibraryServiceTestLibrary library;
+  library.writeImage("a.png");
+  ImageLibraryService& service = library.start();
+  service.registerFolders({library.photos});
+  const std::string link = library.folder / "link";
+  ASSERT_EQ(::symlink(library.photos.c_str(), link.c_str()), 0);
+
+  EXPECT_EQ(service.syncRegisteredFolder(link, {}).indexedImageCount, 1);
+  EXPECT_EQ(service.syncRegisteredFolder(library.photos + "/.", {}).scannedFileCount, 1);
+
+  const std::string other = library.folder.makeFolder("other");
+  EXPECT_EQ(failureOf([&] { service.syncRegisteredFolder(other + "/", {}); }),
+            "登録フォルダにアクセスできません: " + other);
+
+  // A registered folder that is gone cannot be synced, and nothing is scanned.
+  const auto jobs = library.count("SELECT COUNT(*) FROM indexing_jobs");
+  std::filesystem::remove_all(library.photos);
+  EXPECT_EQ(failureOf([&] { service.syncRegisteredFolder(library.photos, {}); }),
+            "登録フォルダにアクセスできません: " + library.photos);
+  EXPECT_EQ(library.count("SELECT COUNT(*) FROM indexing_jobs"), jobs);
+}
+
+TEST(ImageLibraryService, EventCheckpointIsWithheldWhileImagesNeedIndexingAgain) {
+  LibraryServiceTestLibrary library;
+  library.writeImage("a.png");
+  ImageLibraryService& service = library.start();
+  const std::vector<std::string> roots = library.registerAndScan();
+  const std::string link = library.folder / "link";
+  ASSERT_EQ(::symlink(library.photos.c_str(), link.c_str()), 0);
+
+  EXPECT_EQ(service.folderEventCheckpoint(roots), std::nullopt);  // nothing stored yet
+  service.storeFolderEventID({link}, 42);                         // stored under the canonical path
+  EXPECT_EQ(service.folderEventCheckpoint(roots), (RegisteredFolderEventCheckpoint{{library.photos}, 42}));
+  EXPECT_EQ(service.folderEventCheckpoint({link}), (RegisteredFolderEventCheckpoint{{library.photos}, 42}));
+
+  library.execute("UPDATE media_files SET projection_revision = 0");
+  EXPECT_EQ(service.folderEventCheckpoint(roots), std::nullopt);
+}
+
+TEST(ImageLibraryService, MonitoringFromAStoredPositionReportsOneFullRescanAndNoMore) {
+  LibraryServiceTestLibrary library;
+  ImageLibraryService& service = library.start();
+  const std::vector<std::string> roots = library.registerAndScan();
+  const std::uint64_t position = service.currentFolderEventID();
+  EXPECT_GT(service.currentFolderEventID(), position);
+
+  std::mutex mutex;
+  std::condition_variable delivered;
+  std::vector<RegisteredFolderChangeBatch> batches;
+  service.startMonitoring(roots, position, [&](const RegisteredFolderChangeBatch& batch) {
+    std::lock_guard lock(mutex);
+    batches.push_back(batch);
+    delivered.notify_all();
+  });
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(delivered.wait_for(lock, std::chrono::seconds(10), [&] { return !batches.empty(); }));
+    EXPECT_TRUE(batches[0].requiresFullRescan);
+    EXPECT_TRUE(batches[0].changedURLs.empty());
+    // Handling that batch (a scan, storing the position) starts nothing new: no second batch.
+    EXPECT_FALSE(
+        delivered.wait_for(lock, std::chrono::milliseconds(2500), [&] { return batches.size() > 1; }));
+  }
+  service.scanLibrary(roots, {});
+  service.storeFolderEventID(roots, service.currentFolderEventID());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  service.stopMonitoring();
+  service.stopMonitoring();
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(batches.size(), 1u);
+}
+
+// A tag-concept store that records what it is asked.
+class RecordingTagConceptStore final : public TagConceptStore {
+ public:
+  std::vector<TagConcept> searchTagConcepts(const std::optional<std::string>&, std::int64_t) override {
+    return {};
+  }
+  std::vector<TagConceptAlias> tagConceptAliases(std::int64_t) override { return {}; }
+  std::vector<TagConceptManualAssignment> tagConceptImageAssignments(
+      const std::vector<std::string>&) override {
+    return {};
+  }
+  TagConcept createTagConcept(std::string_view name) override { return {1, std::string(name), 0}; }
+  TagConcept renameTagConcept(std::int64_t id, std::string_view name) override {
+    return {id, std::string(name), 0};
+  }
+  void addTagConceptAlias(std::int64_t, std::string_view) override {}
+  void removeTagConceptAlias(std::int64_t, std::string_view) override {}
+  void assignImagesToTagConcept(std::int64_t, const std::vector<std::string>& paths) override {
+    assigned = paths;
+  }
+  void unassignImagesFromTagConcept(std::int64_t, const std::vector<std::string>& paths) override {
+    unassigned = paths;
+  }
+  std::vector<std::string> assigned;
+  std::vector<std::string> unassigned;
+};
+
+TEST(ImageLibraryService, TagConceptsNeedAStoreAndGetEachPathOnce) {
+  LibraryServiceTestLibrary library;
+  library.graph.dependencies.tagConceptStore = nullptr;
+  ImageLibraryService& without = library.start();
+  const std::vector<std::function<void()>> operations{
+      [&] { without.searchTagConcepts(std::nullopt, 500); },
+      [&] { without.tagConceptAliases(1); },
+      [&] { without.tagConceptImageAssignments({"/a.png"}); },
+      [&] { without.createTagConcept("cat"); },
+      [&] { without.renameTagConcept(1, "dog"); },
+      [&] { without.addTagConceptAlias(1, "cat"); },
+      [&] { without.removeTagConceptAlias(1, "cat"); },
+      [&] { without.assignImagesToTagConcept(1, {"/a.png"}); },
+      [&] { without.unassignImagesFromTagConcept(1, {"/a.png"}); },
+  };
+  for (const auto& operation : operations) EXPECT_EQ(failureOf(operation), "タグ概念ストアを利用できません");
+
+  auto store = std::make_shared<RecordingTagConceptStore>();
+  library.graph.dependencies.tagConceptStore = store;
+  ImageLibraryService& with = library.start();
+  with.assignImagesToTagConcept(1, {"/b.png", "", "/a.png", "/b.png"});
+  with.unassignImagesFromTagConcept(1, {"", "/c.png", "/c.png"});
+  EXPECT_EQ(store->assigned, (std::vector<std::string>{"/b.png", "/a.png"}));
+  EXPECT_EQ(store->unassigned, (std::vector<std::string>{"/c.png"}));
+}
+
+TEST(ImageLibraryService, LiveTagConceptsIncludeNewEmptyConcepts) {
+  LibraryServiceTestLibrary library;
+  ImageLibraryService& service = library.start();
+  const TagConcept created = service.createTagConcept("  Blue   Sky ");
+  EXPECT_EQ(created.displayName, "Blue Sky");
+  EXPECT_EQ(service.searchTagConcepts(std::nullopt, 500), std::vector<TagConcept>{created});
+}
+
+TEST(ThumbnailRunWidth, HalfTheProcessorsAboveThreeElseTwo) {
+  const std::vector<std::pair<std::size_t, std::size_t>> cases{{1, 2}, {2, 2}, {3, 2},  {4, 2},
+                                                               {5, 2}, {8, 4}, {10, 5}, {64, 32}};
+  for (const auto& [processors, width] : cases) EXPECT_EQ(thumbnailRunWidth(processors), width) << processors;
+  EXPECT_GE(activeProcessorCount(), 1u);
+}
+
+TEST(UniqueNonEmptyPaths, DropsEmptyAndRepeatedPathsKeepingFirstSeenOrder) {
+  EXPECT_EQ(uniqueNonEmptyPaths({"", "/b", "/a", "/b", "", "/a/"}),
+            (std::vector<std::string>{"/b", "/a", "/a/"}));
+  EXPECT_TRUE(uniqueNonEmptyPaths({"", ""}).empty());
+}
+
+}  // namespace
+}  // namespace lorvex

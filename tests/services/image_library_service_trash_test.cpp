@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "library_service_test_library.h"
+#include "platform/trash.h"
+#include "services/file_manager_thumbnail_cache_remover.h"
+#include "services/file_manager_trash_mover.h"
+#include "services/image_library_service_error.h"
+#include "services/sqlite_image_library_repository.h"
+
+namespace lorvex {
+namespace {
+
+using testing::LibraryServiceTestLibrary;
+using testing::setModificationTime;
+
+constexpr double kReviewed = 1'600'000'000.25;
+
+// A photo folder of indexed images with thumbnails; the service is built by the test (after it
+// has replaced a collaborator) through start().
+class TrashFlowTest : public ::testing::Test {
+ protected:
+  std::string image(const std::string& name) { return library.writeImage(name, "a cat", kReviewed); }
+
+  // Registers, scans, renders the thumbnails and marks `candidates` as delete candidates.
+  void indexAndMark(const std::vector<std::string>& candidates) {
+    ImageLibraryService& service = *library.service;
+    library.registerAndScan();
+    service.generatePendingThumbnails(100);
+    for (const std::string& path : candidates)
+      service.updateReviewState(path, ReviewState{false, true, std::nullopt});
+  }
+
+  std::string trashed(const std::string& name) const { return library.folder / ("data/Trash/files/" + name); }
+
+  static std::string failureOf(const std::function<void()>& operation) {
+    try {
+      operation();
+    } catch (const ImageLibraryServiceError& error) {
+      return error.localizedDescription();
+    }
+    return "(no failure)";
+  }
+
+  LibraryServiceTestLibrary library;
+};
+
+TEST_F(TrashFlowTest, RequestsNamingAnImageThatMayNotBeTrashedMoveNothing) {
+  const std::string a = image("a.png");
+  const std::string b = image("b.png");
+  const std::string gone = image("gone.png");
+  ImageLibraryService& service = library.start();
+  indexAndMark({a, gone});
+  std::filesystem::remove(gone);
+  library.registerAndScan();  // marks it missing
+
+  EXPECT_EQ(service.moveDeleteCandidatesToTrash({}), ImageTrashSummary{});
+  EXPECT_EQ(service.moveDeleteCandidatesToTrash({"", ""}), ImageTrashSummary{});
+
+  const std::string unknown = library.photos + "/unknown.png";
+  EXPECT_EQ(failureOf([&] {
+              service.moveDeleteCandidatesToTrash({a, b});
+            }),
+            "削除候補ではない画像はゴミ箱に入れられません: " + b);
+  EXPECT_EQ(failureOf([&] {
+              service.moveDeleteCandidatesToTrash({a, unknown, b});
+            }),
+            "インデックスに存在しない画像はゴミ箱に入れられません: " + unknown);
+  EXPECT_EQ(failureOf([&] {
+              service.moveDeleteCandidatesToTrash({a, gone});
+            }),
+            "欠落中の画像はゴミ箱に入れられません: " + gone);
+  EXPECT_TRUE(std::filesystem::exists(a));
+  EXPECT_FALSE(library.record(a)->isMissing);
+}
+
+TEST_F(TrashFlowTest, OnlyFilesStillAsReviewedAreTrashedAndTheRestIsReported) {
+  const std::string same = image("same.png");
+  const std::string nearlySame = image("nearly-same.png");
+  const std::string touched = image("touched.png");
+  const std::string grown = image("grown.png");
+  const std::string deleted = image("deleted.png");
+  ImageLibraryService& service = library.start();
+  indexAndMark({same, nearlySame, touched, grown, deleted});
+  const std::string sameThumbnail = *library.record(same)->thumbnailPath;
+  const std::string touchedThumbnail = *library.record(touched)->thumbnailPath;
+
+  setModificationTime(nearlySame, kReviewed + 0.0005);
+  setModificationTime(touched, kReviewed + 0.0015);
+  std::ofstream(grown, std::ios::app) << "more";
+  setModificationTime(grown, kReviewed);
+  std::filesystem::remove(deleted);
+
+  const ImageTrashSummary summary =
+      service.moveDeleteCandidatesToTrash({same, touched, same, grown, deleted, nearlySame});
+
+  EXPECT_EQ(summary.requestedCount, 5);
+  EXPECT_EQ(summary.trashedPaths, (std::vector<std::string>{same, nearlySame}));
+  const std::string changed =
+      "on-disk file no longer matches the reviewed record (size/modification date changed)";
+  EXPECT_EQ(summary.failures,
+            (std::vector<ImageTrashFailure>{
+                {touched, changed, ImageTrashFailureReason::fileChangedSinceReview},
+                {grown, changed, ImageTrashFailureReason::fileChangedSinceReview},
+                {deleted, "on-disk file attributes could not be read (file missing or permission lost)",
+                 ImageTrashFailureReason::fileChangedSinceReview},
+            }));
+
+  // Trashed: in the Trash with its information file, thumbnail gone, missing without a key.
+  EXPECT_FALSE(std::filesystem::exists(same));
+  EXPECT_TRUE(std::filesystem::is_regular_file(trashed("same.png")));
+  EXPECT_TRUE(std::filesystem::is_regular_file(library.folder / "data/Trash/info/same.png.trashinfo"));
+  EXPECT_FALSE(std::filesystem::exists(sameThumbnail));
+  EXPECT_TRUE(library.record(same)->isMissing);
+  EXPECT_EQ(library.record(same)->thumbnailPath, std::nullopt);
+  EXPECT_TRUE(library.record(nearlySame)->isMissing);
+  // Changed since the review: untouched on disk and in the library.
+  EXPECT_TRUE(std::filesystem::exists(touched));
+  EXPECT_TRUE(std::filesystem::exists(touchedThumbnail));
+  EXPECT_FALSE(library.record(touched)->isMissing);
+  EXPECT_TRUE(std::filesystem::exists(grown));
+}
+
+TEST_F(TrashFlowTest, AMoveTheKernelRefusesIsReportedAndLeavesTheFile) {
+  const std::string a = image("a.png");
+  const std::string b = image("b.png");
+  platform::TrashEnvironment environment = platform::defaultTrashEnvironment();
+  environment.rename = [](const std::string& from, const std::string& to) {
+    return from.ends_with("/a.png") ? EXDEV : platform::renameWithoutReplacing(from, to);
+  };
+  library.graph.dependencies.trashMover = std::make_shared<FileManagerTrashMover>(environment);
+  ImageLibraryService& service = library.start();
+  indexAndMark({a, b});
+
+  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash({a, b});
+
+  EXPECT_EQ(summary.trashedPaths, std::vector<std::string>{b});
+  ASSERT_EQ(summary.failures.size(), 1u);
+  EXPECT_EQ(summary.failures[0].path, a);
+  EXPECT_EQ(summary.failures[0].reason, ImageTrashFailureReason::underlyingError);
+  EXPECT_EQ(
+      summary.failures[0].message,
+      "Unable to move the item to the Trash without copying it (the Trash folder is on another mount): " +
+          std::string(std::strerror(EXDEV)));
+  EXPECT_TRUE(std::filesystem::exists(a));
+  EXPECT_FALSE(library.record(a)->isMissing);
+  EXPECT_NE(library.record(a)->thumbnailPath, std::nullopt);
+  EXPECT_TRUE(std::filesystem::is_regular_file(trashed("b.png")));
+}
+
+class FailingMissingMarks final : public SQLiteImageLibraryRepository {
+ public:
+  using SQLiteImageLibraryRepository::SQLiteImageLibraryRepository;
+  void markTrashedPathsMissing(const std::vector<std::string>&) override {
+    throw SQLiteImageRepositoryV3Error::stepFailed("disk I/O error");
+  }
+};
+
+class FailingThumbnailRemoval final : public ThumbnailCacheRemoving {
+ public:
+  void removeThumbnail(const std::string&) const override {
+    throw platform::FileError("Unable to remove thumbnail: Permission denied", EACCES);
+  }
+  ThumbnailCacheSweepSummary sweepCache(const std::unordered_set<std::string>&, double) const override {
+    return {};
+  }
+};
+
+TEST_F(TrashFlowTest, FailuresAfterTheMoveAreReportedBesideTheTrashedPath) {
+  const std::string a = image("a.png");
+  library.graph.dependencies.trashStore = std::make_shared<FailingMissingMarks>(*library.graph.database);
+  library.graph.dependencies.thumbnailCacheRemover = std::make_shared<FailingThumbnailRemoval>();
+  ImageLibraryService& service = library.start();
+  indexAndMark({a});
+
+  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash({a});
+
+  EXPECT_EQ(summary.trashedPaths, std::vector<std::string>{a});
+  EXPECT_EQ(summary.failures, (std::vector<ImageTrashFailure>{
+                                  {a,
+                                   "ゴミ箱に入れましたが、サムネイルキャッシュの削除に失敗しました: Unable "
+                                   "to remove thumbnail: Permission denied",
+                                   ImageTrashFailureReason::underlyingError},
+                                  {a, "ゴミ箱に入れましたが、インデックス更新に失敗しました: disk I/O error",
+                                   ImageTrashFailureReason::underlyingError},
+                              }));
+  EXPECT_TRUE(std::filesystem::is_regular_file(trashed("a.png")));
+}
+
+}  // namespace
+}  // namespace lorvex
