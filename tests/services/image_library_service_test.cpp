@@ -80,6 +80,54 @@ TEST(ImageLibraryService, RegisteredFolderIsScannedSearchedSummarisedAndGetsThum
   EXPECT_EQ(service.generatePendingThumbnails(100).attemptedCount, 0);
 }
 
+TEST(ImageLibraryService, ChangedPathAndResumedScansAlsoQueueThumbnails) {
+  LibraryServiceTestLibrary library;
+  library.writeImage("a.png");
+  ImageLibraryService& service = library.start();
+  const std::vector<std::string> roots = library.registerAndScan();
+  EXPECT_EQ(service.generatePendingThumbnails(10).succeededCount, 1);
+
+  const std::string added = library.writeImage("added.png", "a bird");
+  const ImageLibraryScanSummary changed = service.scanChangedPaths({added}, roots, {});
+  EXPECT_EQ(changed.indexedImageCount, 1);
+  const ThumbnailJobRunSummary run = service.generatePendingThumbnails(10);
+  ASSERT_EQ(run.succeededThumbnails.size(), 1u);
+  EXPECT_EQ(run.succeededThumbnails[0].path, added);
+  EXPECT_EQ(library.record(added)->thumbnailPath, run.succeededThumbnails[0].thumbnailPath);
+
+  // A job left running by an earlier launch is reported and finished.
+  const std::string late = library.writeImage("late.png", "a fish");
+  library.graph.database->startIndexingJob(roots);
+  EXPECT_EQ(service.interruptedIndexingRootURLs(), roots);
+  const std::optional<ImageLibraryScanSummary> resumed = service.resumeInterruptedIndexing({});
+  ASSERT_TRUE(resumed);
+  EXPECT_EQ(service.interruptedIndexingRootURLs(), std::nullopt);
+  EXPECT_EQ(service.generatePendingThumbnails(10).succeededThumbnails.size(), 1u);
+  EXPECT_NE(library.record(late)->thumbnailPath, std::nullopt);
+}
+
+TEST(ImageLibraryService, AnEmptyRegisteredFolderHasZeroCountsAndAMissingOneItsState) {
+  LibraryServiceTestLibrary library;
+  ImageLibraryService& service = library.start();
+  const std::string empty = library.folder.makeFolder("empty");
+  const std::string gone = library.folder.makeFolder("gone");
+  service.registerFolders({empty, gone});
+  std::filesystem::remove(gone);
+
+  std::vector<RegisteredFolderSummary> summaries = service.registeredFolderSummaries();
+  ASSERT_EQ(summaries.size(), 2u);
+  std::sort(summaries.begin(), summaries.end(),
+            [](const auto& a, const auto& b) { return a.displayName < b.displayName; });
+  EXPECT_EQ(summaries[0].displayName, "empty");
+  EXPECT_EQ(summaries[0].indexedImageCount, 0);
+  EXPECT_EQ(summaries[0].missingImageCount, 0);
+  EXPECT_EQ(summaries[1].displayName, "gone");
+  EXPECT_EQ(summaries[1].state, RegisteredFolderAccessState::missing);
+  const RegisteredFolderRoots roots = service.registeredFolderRoots();
+  EXPECT_EQ(roots.registeredPaths.size(), 2u);
+  EXPECT_EQ(roots.availableRootURLs, std::vector<std::string>{empty});
+}
+
 TEST(ImageLibraryService, SyncFindsTheRegisteredFolderThroughALinkOrADotAndRefusesOthers) {
   LibraryServiceTestLibrary library;
   library.writeImage("a.png");
