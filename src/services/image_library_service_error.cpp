@@ -25,16 +25,6 @@ std::string describe(ImageLibraryServiceError::Kind kind, const std::string& pat
 
 }  // namespace
 
-std::string errorDescription(const std::exception_ptr& error) {
-  try {
-    if (error) std::rethrow_exception(error);
-  } catch (const std::exception& caught) {
-    return caught.what();
-  } catch (...) {
-  }
-  return "Unknown error";
-}
-
 ImageLibraryServiceError::ImageLibraryServiceError(Kind kind, std::string path)
     : kind_(kind), path_(std::move(path)), description_(describe(kind_, path_)) {}
 

@@ -10,10 +10,6 @@
 
 namespace lorvex {
 
-// The text shown for any failure: what() of a standard exception (every error of the program
-// carries its description there), "Unknown error" for anything else.
-std::string errorDescription(const std::exception_ptr& error);
-
 class ImageLibraryServiceError : public std::exception {
  public:
   enum class Kind {

@@ -20,6 +20,7 @@
 #include "platform/log.h"
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
+#include "services/scan_error_message.h"
 
 namespace lorvex {
 
@@ -41,7 +42,7 @@ ThumbnailJobOutcome generateOne(const ThumbnailJobRecord& job, const ImageThumbn
     store.completeThumbnailJob(job, *thumbnailPath);
     outcome.update = ThumbnailPathUpdate{job.path, *thumbnailPath};
   } catch (...) {
-    const std::string message = errorDescription(std::current_exception());
+    const std::string message = errorMessage(std::current_exception());
     try {
       store.failThumbnailJob(job, message, clock.now() + thumbnailRetryDelay(job.retryCount));
     } catch (...) {

@@ -8,6 +8,7 @@
 
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
+#include "services/scan_error_message.h"
 
 namespace lorvex {
 
@@ -70,7 +71,7 @@ ImageTrashSummary ImageLibraryService::moveDeleteCandidatesToTrash(const std::ve
     try {
       trashMover_->moveToTrash(filePath);
     } catch (...) {
-      fail(path, errorDescription(std::current_exception()), ImageTrashFailureReason::underlyingError);
+      fail(path, errorMessage(std::current_exception()), ImageTrashFailureReason::underlyingError);
       continue;
     }
     summary.trashedPaths.push_back(path);
@@ -80,14 +81,14 @@ ImageTrashSummary ImageLibraryService::moveDeleteCandidatesToTrash(const std::ve
       try {
         thumbnailCacheRemover_->removeThumbnail(*record.thumbnailPath);
       } catch (...) {
-        fail(path, std::string(kThumbnailRemovalFailedPrefix) + errorDescription(std::current_exception()),
+        fail(path, std::string(kThumbnailRemovalFailedPrefix) + errorMessage(std::current_exception()),
              ImageTrashFailureReason::underlyingError);
       }
     }
     try {
       trashStore_->markTrashedPathsMissing({filePath});
     } catch (...) {
-      fail(path, std::string(kLibraryUpdateFailedPrefix) + errorDescription(std::current_exception()),
+      fail(path, std::string(kLibraryUpdateFailedPrefix) + errorMessage(std::current_exception()),
            ImageTrashFailureReason::underlyingError);
     }
   }
