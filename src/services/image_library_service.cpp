@@ -94,7 +94,8 @@ ImageLibraryService::ImageLibraryService(ImageLibraryServiceDependencies depende
   require(imageDragPayloadProvider_, "drag payload provider");
 }
 
-ImageLibraryService::~ImageLibraryService() = default;
+// Monitoring stops first: no change handler may run while the collaborators go away.
+ImageLibraryService::~ImageLibraryService() { stopMonitoring(); }
 
 std::size_t ImageLibraryService::thumbnailRunWidth() const {
   return lorvex::thumbnailRunWidth(activeProcessorCount_);

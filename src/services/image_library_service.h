@@ -79,6 +79,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
  public:
   // Every collaborator but tagConceptStore must be given.
   explicit ImageLibraryService(ImageLibraryServiceDependencies dependencies);
+  // Stops monitoring before anything is released.
   ~ImageLibraryService() override;
   ImageLibraryService(const ImageLibraryService&) = delete;
   ImageLibraryService& operator=(const ImageLibraryService&) = delete;
