@@ -12,6 +12,7 @@
 // lock for each call), so any thread may call them; a scan calls them from its one thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,6 +42,8 @@ class IndexingJobStore {
   virtual void enqueueIndexingQueueItems(std::int64_t jobID, const ImageFileInfo& file) = 0;
   // Claims the pending item with the newest modification time (ties by path); nothing when none.
   virtual std::optional<IndexingQueueItem> beginNextQueueItem(std::int64_t jobID) = 0;
+  // The first `limit` items in the order beginNextQueueItem claims them, left pending.
+  virtual std::vector<IndexingQueueItem> nextPendingQueueItems(std::int64_t jobID, std::size_t limit) = 0;
   // Stores the size and time the item's file has now, leaving its status.
   virtual void updateQueueItemFileInfo(std::int64_t jobID, std::int64_t itemID,
                                        const ImageFileInfo& file) = 0;

@@ -35,7 +35,7 @@ ImageLibraryScanSummary ImageLibraryScanner::scanChangedPaths(const std::vector<
   const std::vector<std::string> rootPaths = canonicalPaths(roots);
   const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths);
   Scan scan(job.id, ImageLibraryIndexingMetricsMode::changedPaths, rootPaths,
-            static_cast<std::int64_t>(changedPaths.size()), progress, options_.clock);
+            static_cast<std::int64_t>(changedPaths.size()), progress, options_);
   scan.runsBursts = false;
   scan.relocationRoots = rootPaths;
   return reportingFailure(scan, [&] {

@@ -11,16 +11,20 @@
 
 #include "platform/regular_file.h"
 #include "services/canonical_folder_path.h"
+#include "services/content_hash_ahead.h"
 #include "services/image_library_scanner.h"
 
 namespace lorvex {
 
 struct ImageLibraryScanner::Scan {
   Scan(std::int64_t jobID, ImageLibraryIndexingMetricsMode mode, std::vector<std::string> rootPaths,
-       std::int64_t changedPathCount, const ProgressHandler& progress, const platform::Clock* clock)
+       std::int64_t changedPathCount, const ProgressHandler& progress,
+       const ImageLibraryScannerOptions& options)
       : jobID(jobID),
-        metrics(jobID, mode, std::move(rootPaths), changedPathCount, clock),
-        progress(progress) {}
+        metrics(jobID, mode, std::move(rootPaths), changedPathCount, options.clock),
+        progress(progress) {
+    if (options.contentHasher != nullptr) hashAhead.emplace(*options.contentHasher);
+  }
 
   std::int64_t jobID;
   ImageLibraryIndexingMetricsCollector metrics;
@@ -31,6 +35,8 @@ struct ImageLibraryScanner::Scan {
   bool runsBursts = true;
   // The roots under which an earlier copy of indexed content counts as moved; absent, no lookup.
   std::optional<std::vector<std::string>> relocationRoots;
+  // Hashes the next queued file while the current one is written; absent without a hasher.
+  std::optional<ContentHashAhead> hashAhead;
   // Roots of a resumed job that are gone: its queued files there are failures, not missing.
   std::vector<std::string> absentRoots;
 };

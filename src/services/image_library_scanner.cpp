@@ -27,7 +27,7 @@ ImageLibraryScanSummary ImageLibraryScanner::scan(const std::vector<std::string>
                                                   const ProgressHandler& progress) {
   const std::vector<std::string> rootPaths = canonicalPaths(roots);
   const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths);
-  Scan scan(job.id, ImageLibraryIndexingMetricsMode::fullScan, rootPaths, 0, progress, options_.clock);
+  Scan scan(job.id, ImageLibraryIndexingMetricsMode::fullScan, rootPaths, 0, progress, options_);
   return reportingFailure(scan, [&] { return runFullScan(scan, rootPaths); });
 }
 
@@ -35,7 +35,7 @@ std::optional<ImageLibraryScanSummary> ImageLibraryScanner::resumeInterruptedJob
     const ProgressHandler& progress) {
   const std::optional<IndexingJobRecord> job = jobs_.resumeInterruptedIndexingJob();
   if (!job) return std::nullopt;
-  Scan scan(job->id, ImageLibraryIndexingMetricsMode::resume, job->rootPaths, 0, progress, options_.clock);
+  Scan scan(job->id, ImageLibraryIndexingMetricsMode::resume, job->rootPaths, 0, progress, options_);
   return reportingFailure(scan, [&] {
     // A root that is gone (an unplugged disk, a deleted folder) would fail every launch's
     // resumption; its images keep their state until a scan can see the folder again.

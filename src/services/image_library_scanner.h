@@ -114,6 +114,8 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   // the failure cannot be recorded.
   void processQueueItem(Scan& scan, const IndexingQueueItem& item);
   ImageLibraryIndexingProgress indexQueueItem(Scan& scan, const IndexingQueueItem& item);
+  // Starts hashing the files of the next pending items, except those the library holds unchanged.
+  void hashNextQueuedFile(Scan& scan);
   // Marks missing the earlier paths of this content under the relocation roots that no longer
   // resolve to themselves.
   void relocate(Scan& scan, const std::string& contentSHA256, const std::string& path);

@@ -83,6 +83,7 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
     return jobs_.completeIndexingQueueItem(scan.jobID, item.id, std::nullopt);
   }
 
+  hashNextQueuedFile(scan);
   ImageRecord record;
   {
     TimedScanStep step(scan.metrics, Operation::parseMetadata);
@@ -97,7 +98,10 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
   {
     TimedScanStep step(scan.metrics, Operation::computeContentHash,
                        options_.contentHasher != nullptr ? 1 : 0);
-    if (options_.contentHasher != nullptr) record.contentSHA256 = options_.contentHasher->sha256Hex(path);
+    if (options_.contentHasher != nullptr) {
+      if (scan.hashAhead) record.contentSHA256 = scan.hashAhead->take(file);
+      if (!record.contentSHA256) record.contentSHA256 = options_.contentHasher->sha256Hex(path);
+    }
   }
   std::optional<std::string> completionMessage;
   {
@@ -127,6 +131,22 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
   if (scan.relocationRoots && record.contentSHA256) relocate(scan, *record.contentSHA256, file.path);
   TimedScanStep step(scan.metrics, Operation::markIndexed);
   return jobs_.completeIndexingQueueItem(scan.jobID, item.id, completionMessage);
+}
+
+void ImageLibraryScanner::hashNextQueuedFile(Scan& scan) {
+  if (!scan.hashAhead) return;
+  // Only a head start: a failure here costs the item nothing.
+  try {
+    for (const auto& next : jobs_.nextPendingQueueItems(scan.jobID, ContentHashAhead::kLookahead)) {
+      if (!next.fileSize || !next.modificationDate) continue;
+      // A file the library holds as queued is most likely unchanged and will not be hashed at all.
+      const ImageFileInfo queued{next.path, *next.fileSize, *next.modificationDate};
+      if (isUnchanged(records_.indexedFileState(next.path), queued)) continue;
+      scan.hashAhead->start(next.path);
+    }
+  } catch (const std::exception& error) {
+    platform::logDebug("IndexingPerformance", std::string("Hashing ahead skipped: ") + error.what());
+  }
 }
 
 void ImageLibraryScanner::relocate(Scan& scan, const std::string& contentSHA256, const std::string& path) {

@@ -57,6 +57,31 @@ std::optional<IndexingQueueItem> SQLiteLibraryIndexingStore::beginNextQueueItem(
   return repository_.beginNextQueueItem(jobID);
 }
 
+std::vector<IndexingQueueItem> SQLiteLibraryIndexingStore::nextPendingQueueItems(std::int64_t jobID,
+                                                                                 std::size_t limit) {
+  SQLiteConnection& connection = repository_.connection();
+  auto guard = connection.lock();
+  return connection.query(
+      "SELECT id, job_id, path, file_size, modification_time, failure_message FROM indexing_queue_items "
+      "INDEXED BY idx_indexing_queue_items_status_mtime WHERE job_id = ? AND status = ? "
+      "ORDER BY modification_time DESC, path ASC LIMIT ?",
+      {jobID, "pending", static_cast<std::int64_t>(limit)}, [](SQLiteRows& rows) {
+        std::vector<IndexingQueueItem> items;
+        while (rows.next()) {
+          IndexingQueueItem item;
+          item.id = rows.int64(0);
+          item.jobID = rows.int64(1);
+          item.path = rows.text(2);
+          item.fileSize = rows.optionalInt64(3);
+          item.modificationDate = rows.optionalReal(4);
+          item.status = IndexingQueueItemStatus::pending;
+          item.failureMessage = rows.optionalText(5);
+          items.push_back(std::move(item));
+        }
+        return items;
+      });
+}
+
 void SQLiteLibraryIndexingStore::updateQueueItemFileInfo(std::int64_t jobID, std::int64_t itemID,
                                                          const ImageFileInfo& file) {
   SQLiteConnection& connection = repository_.connection();

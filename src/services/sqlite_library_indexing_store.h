@@ -1,8 +1,8 @@
 // The library database seen through the stores the scanner works with: every operation is the
-// repository's own, except the three that the queue-item pipeline needs beyond them (storing a
-// queue item's current size and time, finishing an item as failed, recording a walk failure) and
-// keeping an unreadable folder's images, which issue their statements here under the
-// repository's connection lock.
+// repository's own, except those the scanner needs beyond them (storing a queue item's current
+// size and time, finishing an item as failed, recording a walk failure, looking at the next
+// pending item, keeping an unreadable folder's images), which issue their statements here under
+// the repository's connection lock.
 //
 // Thread safety: any thread; the repository's recursive lock serialises every call.
 #pragma once
@@ -23,6 +23,7 @@ class SQLiteLibraryIndexingStore final : public IndexingJobStore, public ImageIn
   std::optional<IndexingJobRecord> resumeInterruptedIndexingJob() override;
   void enqueueIndexingQueueItems(std::int64_t jobID, const ImageFileInfo& file) override;
   std::optional<IndexingQueueItem> beginNextQueueItem(std::int64_t jobID) override;
+  std::vector<IndexingQueueItem> nextPendingQueueItems(std::int64_t jobID, std::size_t limit) override;
   void updateQueueItemFileInfo(std::int64_t jobID, std::int64_t itemID, const ImageFileInfo& file) override;
   ImageLibraryIndexingProgress completeIndexingQueueItem(std::int64_t jobID, std::int64_t itemID,
                                                          const std::optional<std::string>& message) override;

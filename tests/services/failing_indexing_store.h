@@ -45,6 +45,9 @@ class FailingIndexingStore final : public IndexingJobStore, public ImageIndexing
     if (beginNext.tripped()) raise();
     return jobs_.beginNextQueueItem(jobID);
   }
+  std::vector<IndexingQueueItem> nextPendingQueueItems(std::int64_t jobID, std::size_t limit) override {
+    return jobs_.nextPendingQueueItems(jobID, limit);
+  }
   void updateQueueItemFileInfo(std::int64_t jobID, std::int64_t itemID, const ImageFileInfo& file) override {
     jobs_.updateQueueItemFileInfo(jobID, itemID, file);
   }

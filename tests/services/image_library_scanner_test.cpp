@@ -119,6 +119,27 @@ TEST(ImageLibraryScannerTest, RescanSkipsUnchangedFilesWithoutOpeningThem) {
   EXPECT_EQ(sample(snapshot, ImageLibraryIndexingMetricOperation::markObserved)->count, 3);
 }
 
+TEST(ImageLibraryScannerTest, EveryIndexedFileCarriesTheHashOfItsContent) {
+  ScannerTestLibrary library;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 12; ++i) {
+    paths.push_back(
+        library.writePNG("f" + std::to_string(i) + ".png", "prompt " + std::to_string(i), 1000 + i));
+  }
+  // f5 is rewritten after its hash was started ahead (while f6 was written): it is stored with
+  // the hash of what it holds when it is indexed.
+  bool written = false;
+  library.scanner().scan({library.root()}, [&](const ImageLibraryIndexingProgress& progress) {
+    if (!written && progress.phase == Phase::indexing && progress.processedCount == 6) {
+      written = true;
+      library.writePNG("f5.png", "prompt five, rewritten", 900);
+    }
+  });
+  ASSERT_TRUE(written);
+  for (const auto& path : paths)
+    EXPECT_EQ(library.storedContentHash(path), library.hasher.sha256Hex(path)) << path;
+}
+
 TEST(ImageLibraryScannerTest, UnchangedMeansSameSizeTimeWithinAMillisecondAndCurrentRevision) {
   struct Case {
     const char* name;

@@ -91,6 +91,24 @@ TEST(SQLiteLibraryIndexingStoreTest, MarkSeenUnderKeepsAFoldersPresentImagesOnly
   EXPECT_EQ(library.storedMissing(sibling), true);
 }
 
+TEST(SQLiteLibraryIndexingStoreTest, NextPendingItemsComeInClaimOrderWithoutBeingClaimed) {
+  ScannerTestLibrary library;
+  auto& store = library.store;
+  const auto job = store.startIndexingJob({"/photos"});
+  store.enqueueIndexingQueueItems(job.id, {"/photos/old.png", 1, 100});
+  store.enqueueIndexingQueueItems(job.id, {"/photos/b.png", 1, 300});
+  store.enqueueIndexingQueueItems(job.id, {"/photos/a.png", 1, 300});
+  const auto paths = [&] {
+    std::vector<std::string> result;
+    for (const auto& item : store.nextPendingQueueItems(job.id, 2)) result.push_back(item.path);
+    return result;
+  };
+  EXPECT_EQ(paths(), (std::vector<std::string>{"/photos/a.png", "/photos/b.png"}));
+  EXPECT_EQ(paths(), (std::vector<std::string>{"/photos/a.png", "/photos/b.png"}));
+  EXPECT_EQ(store.beginNextQueueItem(job.id)->path, "/photos/a.png");
+  EXPECT_EQ(paths(), (std::vector<std::string>{"/photos/b.png", "/photos/old.png"}));
+}
+
 TEST(SQLiteLibraryIndexingStoreTest, TheQueueItemKeepsTheFileInfoOfItsProcessing) {
   ScannerTestLibrary library;
   auto& store = library.store;
