@@ -26,9 +26,12 @@
 // Every step is timed into a metrics collector, and each scan that got as far as having a job
 // hands one snapshot to the metrics sink, completed or failed.
 //
-// Thread safety: no threads or locks of its own and no state between calls; each call runs on the
-// caller's thread. The stores serialise their own work, so searches and other library work
-// interleave with a running scan. Two scans may run at once; nothing here prevents it.
+// Thread safety: no locks of its own and no state between calls; each call runs on the caller's
+// thread, which alone calls the stores and the progress handler. The only other threads are short
+// helpers that hash the next queued files while the current one is written (they only read
+// files, and a scan waits for them before it returns). The stores serialise their own work, so
+// searches and other library work interleave with a running scan. Two scans may run at once;
+// nothing here prevents it.
 #pragma once
 
 #include <cstddef>
