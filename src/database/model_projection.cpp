@@ -39,8 +39,7 @@ void applyModelCountDeltas(SQLiteConnection& connection, const std::vector<std::
     const std::int64_t delta = (current.contains(modelID) ? 1 : 0) - (previous.contains(modelID) ? 1 : 0);
     connection.execute("UPDATE models SET image_count = max(0, image_count + ?) WHERE id = ?",
                        {delta, modelID});
-    connection.execute("DELETE FROM model_search_fts WHERE rowid = ?", {modelID});
-    insertModelSearchRow(connection, modelID);
+    refreshModelSearchRow(connection, modelID);
   }
 }
 

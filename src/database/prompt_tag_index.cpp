@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "database/full_text_rows.h"
 #include "database/generation_record_projection.h"
-#include "database/row_mappers.h"
 #include "database/tag_keys.h"
 #include "model/image_tag_source_mask.h"
 #include "model/prompt_tags.h"
@@ -46,16 +46,28 @@ std::string joinedWithSpaces(const Range& items, Projection project) {
 }  // namespace
 
 std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, std::string_view displayName) {
-  connection.execute(
-      // The smaller display name wins and the search text follows it. A term whose name stays is not
-      // rewritten: most tags of an image are known terms, and rewriting each would dirty a page.
-      "INSERT INTO tag_terms (normalized_key, display_name, search_text) VALUES (?, ?, ?) "
-      "ON CONFLICT(normalized_key) DO UPDATE SET display_name = excluded.display_name, "
-      "search_text = lower(tag_terms.normalized_key || ' ' || excluded.display_name) "
-      "WHERE excluded.display_name < tag_terms.display_name",
-      {key, displayName, tagSearchText(key, displayName)});
-  return connection.query("SELECT id FROM tag_terms WHERE normalized_key = ?", {key},
-                          rows::requiredFirstInt64("tag ", key));
+  struct StoredTerm {
+    std::int64_t id = 0;
+    std::string displayName;
+  };
+  // Most tags of an image are known terms whose name stays: one read settles them, and the row is
+  // not rewritten (which would dirty its page for nothing).
+  const auto stored = connection.query("SELECT id, display_name FROM tag_terms WHERE normalized_key = ?",
+                                       {key}, [](SQLiteRows& rows) -> std::optional<StoredTerm> {
+                                         if (!rows.next()) return std::nullopt;
+                                         return StoredTerm{rows.int64(0), rows.text(1)};
+                                       });
+  if (!stored) {
+    connection.execute("INSERT INTO tag_terms (normalized_key, display_name, search_text) VALUES (?, ?, ?)",
+                       {key, displayName, tagSearchText(key, displayName)});
+    return connection.lastInsertRowID();
+  }
+  // The smaller display name (byte order, as SQL compares text) wins; the search text follows it.
+  if (displayName < std::string_view(stored->displayName)) {
+    connection.execute("UPDATE tag_terms SET display_name = ?, search_text = ? WHERE id = ?",
+                       {displayName, tagSearchText(key, displayName), stored->id});
+  }
+  return stored->id;
 }
 
 TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& record,
@@ -145,38 +157,29 @@ void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& rec
   const std::string negativeText = joinNonEmpty({&negativeSegments, &negativeCharacters});
   const std::string characterText = joinNonEmpty({&characters, &negativeCharacters});
 
-  connection.execute("DELETE FROM media_text_fts WHERE rowid = ?", {mediaFileID});
-  connection.execute(
-      "INSERT INTO media_text_fts (rowid, prompt, negative_prompt, source, character_captions, tags) VALUES "
-      "(?, ?, ?, ?, ?, ?)",
-      {mediaFileID, !prompt.empty() ? SQLiteV3Binding(prompt) : SQLiteV3Binding(metadata.prompt),
-       !negativeText.empty() ? SQLiteV3Binding(negativeText) : SQLiteV3Binding(metadata.negativePrompt),
-       metadata.source, characterText,
-       joinedWithSpaces(record.promptTags,
-                        [](const std::string& tag) -> const std::string& { return tag; })});
+  static constexpr std::string_view kColumns[] = {"prompt", "negative_prompt", "source", "character_captions",
+                                                  "tags"};
+  replaceFullTextRow(
+      connection, "media_text_fts", kColumns, mediaFileID,
+      SQLiteV3Bindings{
+          !prompt.empty() ? SQLiteV3Binding(prompt) : SQLiteV3Binding(metadata.prompt),
+          !negativeText.empty() ? SQLiteV3Binding(negativeText) : SQLiteV3Binding(metadata.negativePrompt),
+          metadata.source, characterText,
+          joinedWithSpaces(record.promptTags,
+                           [](const std::string& tag) -> const std::string& { return tag; })});
 }
 
-void insertModelSearchRow(SQLiteConnection& connection, std::int64_t modelID) {
-  struct ModelRow {
-    std::string displayName;
-    std::string rawSource;
-    std::optional<std::string> family;
-    std::optional<std::string> version;
-    std::optional<std::string> sourceHash;
-    std::int64_t imageCount = 0;
-  };
+void refreshModelSearchRow(SQLiteConnection& connection, std::int64_t modelID) {
   const auto row = connection.query(
       "SELECT display_name, raw_source, family, version, source_hash, image_count FROM models WHERE id = ?",
-      {modelID}, [](SQLiteRows& rows) -> std::optional<ModelRow> {
-        if (!rows.next()) return std::nullopt;
-        return ModelRow{rows.text(0),         rows.text(1),         rows.optionalText(2),
-                        rows.optionalText(3), rows.optionalText(4), rows.int64(5)};
+      {modelID}, [](SQLiteRows& rows) -> std::optional<SQLiteV3Bindings> {
+        if (!rows.next() || rows.int64(5) <= 0) return std::nullopt;
+        return SQLiteV3Bindings{rows.text(0), rows.text(1), rows.optionalText(2), rows.optionalText(3),
+                                rows.optionalText(4)};
       });
-  if (!row || row->imageCount <= 0) return;
-  connection.execute(
-      "INSERT INTO model_search_fts (rowid, display_name, raw_source, family, version, source_hash) VALUES "
-      "(?, ?, ?, ?, ?, ?)",
-      {modelID, row->displayName, row->rawSource, row->family, row->version, row->sourceHash});
+  static constexpr std::string_view kColumns[] = {"display_name", "raw_source", "family", "version",
+                                                  "source_hash"};
+  replaceFullTextRow(connection, "model_search_fts", kColumns, modelID, row);
 }
 
 }  // namespace lorvex

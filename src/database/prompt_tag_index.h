@@ -6,7 +6,7 @@
 //
 // Failures: a failing statement throws SQLiteImageRepositoryV3Error from the statement layer and
 // the caller's transaction rolls back; a missing primary generation record throws recordNotFound
-// ("generation record for media 12"), a tag term that cannot be read back "tag <key>".
+// ("generation record for media 12").
 #pragma once
 
 #include <cstdint>
@@ -37,12 +37,12 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
 void applyTagTermStatsDeltas(SQLiteConnection& connection, const TagSourceMasks& previous,
                              const TagSourceMasks& current, double now);
 
-// Replaces the image's media_text_fts row (rowid = media id).
+// Makes the image's media_text_fts row (rowid = media id) hold its current texts.
 void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& record,
                             std::int64_t mediaFileID);
 
-// Inserts the model's model_search_fts row when the model exists and is used by an image. The
-// caller has deleted the old row.
-void insertModelSearchRow(SQLiteConnection& connection, std::int64_t modelID);
+// Makes the model's model_search_fts row (rowid = model id) match the model: present with its
+// names exactly while the model is used by an image, absent otherwise.
+void refreshModelSearchRow(SQLiteConnection& connection, std::int64_t modelID);
 
 }  // namespace lorvex
