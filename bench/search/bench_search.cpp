@@ -1,12 +1,14 @@
-// bench_search [--images N] [--library DIR] [--runs N]
+// bench_search [--images N] [--library DIR] [--runs N] [--only TEXT]
 //
 // Builds (or reuses, when DIR already holds one) a synthetic library of N images (default
 // 1,000,000) written straight into the tables the projection fills: files in 50 folders, aspect
 // classes, review flags, 20 models, a seed each, and prompt tags with a skewed frequency ("1girl"
 // on 80% of images, then a long tail). Then, for every sort and for tag (common and rare), model,
-// favourite, delete-candidate, aspect and folder filters, it times searchImages for the first page
-// (501 records) and for offset 100,000, the median of --runs runs (default 5), next to the floor:
-// one plain SELECT of the same page's rows by id, which any search must at least pay.
+// favourite, delete-candidate, aspect and folder filters, it reports, as the median of --runs runs
+// (default 5), for the first page (501 records) and for offset 100,000: the whole searchImages
+// call; the ids of the page alone with the plan the search chooses, and forced to walk the order
+// index or to start from candidates; and the floor, plain SELECTs of the same page's rows by path
+// that any search must at least pay. --only runs the queries whose name contains TEXT.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -16,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "database/search_query_compiler.h"
 #include "database/sqlite_image_repository.h"
 
 namespace {
@@ -144,6 +147,7 @@ int main(int argc, char** argv) {
   std::int64_t images = 1'000'000;
   std::filesystem::path library;
   int runs = 5;
+  std::string only;  // run only the queries whose name contains this
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--images")
@@ -213,11 +217,27 @@ int main(int argc, char** argv) {
     q.rootPaths = {"/library/folder3"};
   });
 
-  std::printf("%-36s %8s %11s %9s %8s %11s %9s\n", "query", "rows", "first ms", "floor ms", "rows", "100k ms",
+  std::printf("%-34s | %6s %8s %8s %8s %8s %8s | %6s %8s %8s %8s %8s %8s\n", "query", "rows", "page ms",
+              "ids ms", "walk ms", "cand ms", "floor ms", "rows", "100k ms", "ids ms", "walk ms", "cand ms",
               "floor ms");
+  // The id statement alone (compilation, plan choice and the ids of the page), automatic or forced.
+  const auto idTime = [&](const ImageSearchQuery& query, lorvex::search::SearchPlan plan) {
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+      const auto start = Clock::now();
+      auto guard = connection.lock();
+      lorvex::search::SearchQueryCompiler compiler(connection, {});
+      if (const auto compiled = compiler.compile(query)) {
+        compiler.pageIDs(*compiled, plan);
+      }
+      times.push_back(milliseconds(Clock::now() - start));
+    }
+    return median(times);
+  };
   double worstFirst = 0;
   for (auto& scenario : scenarios) {
-    std::printf("%-36s", scenario.name.c_str());
+    if (scenario.name.find(only) == std::string::npos) continue;
+    std::printf("%-34s |", scenario.name.c_str());
     for (std::int64_t offset : {std::int64_t{0}, std::int64_t{100'000}}) {
       scenario.query.offset = offset;
       std::vector<double> searchTimes;
@@ -256,7 +276,10 @@ int main(int argc, char** argv) {
       }
       const double searchMs = median(searchTimes);
       if (offset == 0) worstFirst = std::max(worstFirst, searchMs);
-      std::printf(" %8zu %11.2f %9.2f", rows, searchMs, median(floorTimes));
+      std::printf(" %6zu %8.2f %8.2f %8.2f %8.2f %8.2f |", rows, searchMs,
+                  idTime(scenario.query, lorvex::search::SearchPlan::automatic),
+                  idTime(scenario.query, lorvex::search::SearchPlan::orderIndexWalk),
+                  idTime(scenario.query, lorvex::search::SearchPlan::candidatesFirst), median(floorTimes));
     }
     std::printf("\n");
   }

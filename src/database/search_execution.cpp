@@ -15,18 +15,7 @@ std::vector<ImageRecord> SQLiteImageRepositoryV3::searchImages(const ImageSearch
     search::SearchQueryCompiler compiler(connection_, stop);
     const std::optional<ImageSearchQueryV3> compiled = compiler.compile(query);
     if (!compiled) return {};
-    const search::IdStatement statement = compiler.idStatement(*compiled);
-    const std::vector<std::int64_t> ids =
-        connection_.query(statement.sql, statement.bindings, [&](SQLiteRows& rows) {
-          std::vector<std::int64_t> result;
-          for (;;) {
-            if (stop.stop_requested()) throw SearchCancelledError();
-            if (!rows.next()) break;
-            result.push_back(rows.int64(0));
-          }
-          return result;
-        });
-    if (stop.stop_requested()) throw SearchCancelledError();
+    const std::vector<std::int64_t> ids = compiler.pageIDs(*compiled);
     return search::recordsForIDs(connection_, ids, stop);
   });
 }

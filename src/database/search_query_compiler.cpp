@@ -79,6 +79,11 @@ struct Condition {
   // empty, the candidates are counted up to a cap.
   std::string statisticsEstimate;
   SQLiteV3Bindings statisticsBindings;
+  // When set, the page starts from these media_files rows (alias m) directly, with `probe` as
+  // their condition, instead of looking up each candidate id.
+  std::string drivingSource;
+  // What starting from one candidate costs, relative to looking up a media_files row by id.
+  double candidateCost = 1.0;
 };
 
 std::string joinedPlaceholders(std::size_t count) {
@@ -223,7 +228,7 @@ Condition reviewFlagCondition(std::string_view column, std::string_view index, b
 Condition inlineRootCondition(const std::vector<std::string>& roots) {
   Condition condition;
   std::string probe = "(";
-  std::string candidates = "SELECT f.id FROM media_files AS f WHERE ";
+  std::string candidates = "SELECT f.id FROM media_files AS f INDEXED BY idx_media_files_path_browse WHERE ";
   for (std::size_t i = 0; i < roots.size(); ++i) {
     const std::string separator = i == 0 ? "" : " OR ";
     probe += separator + "m.absolute_path = ? OR (m.absolute_path >= ? AND m.absolute_path < ?)";
@@ -235,6 +240,10 @@ Condition inlineRootCondition(const std::vector<std::string>& roots) {
   }
   condition.probe = probe + ")";
   condition.candidates = candidates;
+  // The path index holds the sort keys too: a folder's images come in page order without a row
+  // lookup each.
+  condition.drivingSource = "media_files AS m INDEXED BY idx_media_files_path_browse";
+  condition.candidateCost = 0.15;
   return condition;
 }
 
@@ -399,8 +408,26 @@ std::optional<ImageSearchQueryV3> SearchQueryCompiler::compile(const ImageSearch
   return compiled;
 }
 
-IdStatement SearchQueryCompiler::idStatement(const ImageSearchQueryV3& query, SearchPlan plan) {
+std::vector<std::int64_t> SearchQueryCompiler::readIDs(const std::string& sql,
+                                                       const SQLiteV3Bindings& bindings) {
+  return connection_.query(sql, bindings, [this](SQLiteRows& rows) {
+    std::vector<std::int64_t> ids;
+    for (;;) {
+      checkCancelled();
+      if (!rows.next()) break;
+      ids.push_back(rows.int64(0));
+    }
+    checkCancelled();
+    return ids;
+  });
+}
+
+std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3& query, SearchPlan plan) {
   checkCancelled();
+  const std::int64_t limit = std::max<std::int64_t>(query.limit, 0);
+  const std::int64_t offset = std::max<std::int64_t>(query.offset, 0);
+  if (limit == 0) return {};
+
   std::vector<Condition> conditions;
   for (const ImageSearchFilterGroupV3& group : query.filterGroups) {
     if (!group.tagIDs.empty() || !group.conceptIDs.empty()) conditions.push_back(filterGroupCondition(group));
@@ -424,30 +451,10 @@ IdStatement SearchQueryCompiler::idStatement(const ImageSearchQueryV3& query, Se
   }
   if (!query.rootPaths.empty()) {
     const std::vector<std::string> roots = outermostRoots(query.rootPaths);
-    if (roots.size() <= kMaxBoundListLength) {
+    if (roots.size() <= kMaxBoundListLength / 3) {
       conditions.push_back(inlineRootCondition(roots));
     } else {
-      connection_.execute(
-          "CREATE TEMP TABLE IF NOT EXISTS lorvex_search_roots (path TEXT NOT NULL, lo TEXT NOT NULL, "
-          "hi TEXT NOT NULL)");
-      connection_.execute(
-          "CREATE INDEX IF NOT EXISTS temp.lorvex_search_roots_lo ON lorvex_search_roots(lo)");
-      connection_.execute(
-          "CREATE INDEX IF NOT EXISTS temp.lorvex_search_roots_path ON lorvex_search_roots(path)");
-      connection_.execute("DELETE FROM " + std::string(kRootTable));
-      for (std::size_t start = 0; start < roots.size(); start += kMaxBoundListLength / 3) {
-        checkCancelled();
-        const std::size_t count = std::min(kMaxBoundListLength / 3, roots.size() - start);
-        std::string insert = "INSERT INTO " + std::string(kRootTable) + " (path, lo, hi) VALUES ";
-        SQLiteV3Bindings bindings;
-        for (std::size_t i = 0; i < count; ++i) {
-          const std::string& root = roots[start + i];
-          std::string prefix = sql::folderPrefix(root);
-          insert += i == 0 ? "(?, ?, ?)" : ", (?, ?, ?)";
-          bindings.insert(bindings.end(), {root, prefix, prefixUpperBound(prefix)});
-        }
-        connection_.execute(insert, bindings);
-      }
+      fillRootTable(roots);
       conditions.push_back(tableRootCondition());
     }
   }
@@ -467,24 +474,25 @@ IdStatement SearchQueryCompiler::idStatement(const ImageSearchQueryV3& query, Se
   } else if (!query.includeMissing) {
     missing = 0;
   }
-  const std::int64_t limit = std::max<std::int64_t>(query.limit, 0);
-  const std::int64_t offset = std::max<std::int64_t>(query.offset, 0);
 
-  // The driver: the condition with the fewest candidates, when starting from them is cheaper than
-  // walking the order index. Walking costs about (rows needed) / (share of rows that qualify)
-  // steps, starting from k candidates about k, so candidates win below sqrt(needed × rows).
-  std::optional<std::size_t> driver;
+  // The driver: the condition whose candidates cost least to start from, when that is cheaper
+  // than walking the order index. Walking costs about (rows needed) / (share of rows that qualify)
+  // steps; starting from k candidates about k × their unit cost. So a condition drives below
+  // k = sqrt(needed × rows / unit cost).
   const bool canWalk = missing.has_value();
+  std::optional<std::size_t> driver;
   if (plan != SearchPlan::orderIndexWalk || !canWalk) {
-    double threshold = 0;
-    if (plan == SearchPlan::automatic && canWalk) {
-      const double rowCount = static_cast<double>(
+    const bool weigh = plan == SearchPlan::automatic && canWalk;
+    double rowCount = 0;
+    if (weigh) {
+      rowCount = static_cast<double>(
           connection_.query("SELECT COALESCE(max(id), 0) FROM media_files", {}, rows::firstInt64OrZero));
-      threshold = std::sqrt(static_cast<double>(limit + offset) * rowCount);
-    } else {
-      threshold = static_cast<double>(INT64_MAX);
     }
-    std::optional<std::int64_t> best;
+    const auto thresholdFor = [&](const Condition& condition) {
+      return weigh ? std::sqrt(static_cast<double>(limit + offset) * rowCount / condition.candidateCost)
+                   : 1e18;
+    };
+    std::optional<double> bestCost;
     for (std::size_t pass = 0; pass < 2; ++pass) {
       for (std::size_t i = 0; i < conditions.size(); ++i) {
         const Condition& condition = conditions[i];
@@ -492,60 +500,139 @@ IdStatement SearchQueryCompiler::idStatement(const ImageSearchQueryV3& query, Se
         const bool fromStatistics = !condition.statisticsEstimate.empty();
         if (fromStatistics != (pass == 0)) continue;
         checkCancelled();
+        const double threshold = thresholdFor(condition);
         std::int64_t estimate = 0;
         if (fromStatistics) {
           estimate = connection_.query(condition.statisticsEstimate, condition.statisticsBindings,
                                        rows::firstInt64OrZero);
         } else {
-          // Counting stops at the best estimate so far (or the threshold): past it the condition
-          // cannot be the driver.
-          const double capValue = std::min(best ? static_cast<double>(*best) : threshold, threshold);
+          // Counting stops where the condition could no longer drive or beat the best one so far.
+          double capValue = threshold;
+          if (bestCost) capValue = std::min(capValue, *bestCost / condition.candidateCost);
           const std::int64_t cap = capValue >= 1e15 ? INT64_MAX / 2 : static_cast<std::int64_t>(capValue) + 1;
           SQLiteV3Bindings bindings = condition.candidateBindings;
           bindings.emplace_back(cap);
           estimate = connection_.query("SELECT count(*) FROM (" + condition.candidates + " LIMIT ?)",
                                        bindings, rows::firstInt64OrZero);
         }
-        if (!best || estimate < *best) {
-          best = estimate;
+        if (static_cast<double>(estimate) > threshold) continue;
+        const double cost = static_cast<double>(estimate) * condition.candidateCost;
+        if (!bestCost || cost < *bestCost) {
+          bestCost = cost;
           driver = i;
         }
       }
     }
-    if (driver && canWalk && static_cast<double>(*best) > threshold) driver.reset();
   }
 
-  IdStatement statement;
-  std::vector<std::string> clauses;
-  if (driver) {
-    statement.sql = "SELECT m.id FROM media_files AS m NOT INDEXED";
-    clauses.push_back("m.id IN (" + conditions[*driver].candidates + ")");
-    append(statement.bindings, conditions[*driver].candidateBindings);
-  } else if (canWalk) {
-    const bool byName = query.sort == ImageSearchSortV3::fileNameAscending ||
-                        query.sort == ImageSearchSortV3::fileNameDescending;
-    statement.sql = std::string("SELECT m.id FROM media_files AS m INDEXED BY ") +
-                    (byName ? "idx_media_files_visible_filename" : "idx_media_files_default_browse");
+  const std::string orderBy = "\nORDER BY " + orderByText(query.sort, "m");
+  if (!driver) {
+    std::string sql;
+    if (canWalk) {
+      const bool byName = query.sort == ImageSearchSortV3::fileNameAscending ||
+                          query.sort == ImageSearchSortV3::fileNameDescending;
+      sql = std::string("SELECT m.id FROM media_files AS m INDEXED BY ") +
+            (byName ? "idx_media_files_visible_filename" : "idx_media_files_default_browse");
+    } else {
+      sql = "SELECT m.id FROM media_files AS m";
+    }
+    std::vector<std::string> clauses;
+    SQLiteV3Bindings bindings;
+    if (missing) {
+      clauses.emplace_back("m.missing = ?");
+      bindings.emplace_back(*missing);
+    }
+    for (const Condition& condition : conditions) {
+      clauses.push_back(condition.probe);
+      append(bindings, condition.probeBindings);
+    }
+    sql += "\nWHERE ";
+    if (clauses.empty()) sql += "1 = 1";
+    for (std::size_t i = 0; i < clauses.size(); ++i) sql += (i == 0 ? "" : "\n  AND ") + clauses[i];
+    sql += orderBy + "\nLIMIT ? OFFSET ?";
+    bindings.emplace_back(limit);
+    bindings.emplace_back(offset);
+    return readIDs(sql, bindings);
+  }
+
+  // The driver's images in page order; the other conditions are tested afterwards, in batches,
+  // only on as many of them as the page needs.
+  const Condition& driving = conditions[*driver];
+  std::string sql = "SELECT m.id FROM ";
+  SQLiteV3Bindings bindings;
+  if (driving.drivingSource.empty()) {
+    sql += "media_files AS m NOT INDEXED\nWHERE m.id IN (" + driving.candidates + ")";
+    bindings = driving.candidateBindings;
   } else {
-    statement.sql = "SELECT m.id FROM media_files AS m";
+    sql += driving.drivingSource + "\nWHERE " + driving.probe;
+    bindings = driving.probeBindings;
   }
   if (missing) {
-    clauses.emplace_back("m.missing = ?");
-    statement.bindings.emplace_back(*missing);
+    sql += "\n  AND m.missing = ?";
+    bindings.emplace_back(*missing);
   }
-  const std::size_t driverIndex = driver.value_or(conditions.size());
+  sql += orderBy;
+  if (conditions.size() == 1) {
+    sql += "\nLIMIT ? OFFSET ?";
+    bindings.emplace_back(limit);
+    bindings.emplace_back(offset);
+    return readIDs(sql, bindings);
+  }
+  const std::vector<std::int64_t> ordered = readIDs(sql, bindings);
+
+  std::string probes;
+  SQLiteV3Bindings probeBindings;
   for (std::size_t i = 0; i < conditions.size(); ++i) {
-    if (i == driverIndex) continue;
-    clauses.push_back(conditions[i].probe);
-    append(statement.bindings, conditions[i].probeBindings);
+    if (i == *driver) continue;
+    probes += "\n  AND " + conditions[i].probe;
+    append(probeBindings, conditions[i].probeBindings);
   }
-  statement.sql += "\nWHERE ";
-  if (clauses.empty()) statement.sql += "1 = 1";
-  for (std::size_t i = 0; i < clauses.size(); ++i) statement.sql += (i == 0 ? "" : "\n  AND ") + clauses[i];
-  statement.sql += "\nORDER BY " + orderByText(query.sort, "m") + "\nLIMIT ? OFFSET ?";
-  statement.bindings.emplace_back(limit);
-  statement.bindings.emplace_back(offset);
-  return statement;
+  std::vector<std::int64_t> page;
+  std::int64_t skipped = 0;
+  for (std::size_t start = 0; start < ordered.size(); start += kMaxBoundListLength) {
+    const std::size_t count = std::min(kMaxBoundListLength, ordered.size() - start);
+    SQLiteV3Bindings batchBindings(ordered.begin() + static_cast<std::ptrdiff_t>(start),
+                                   ordered.begin() + static_cast<std::ptrdiff_t>(start + count));
+    append(batchBindings, probeBindings);
+    const std::vector<std::int64_t> passing =
+        readIDs("SELECT m.id FROM media_files AS m\nWHERE m.id IN " + sql::inListPlaceholders(count) + probes,
+                batchBindings);
+    const std::set<std::int64_t> passed(passing.begin(), passing.end());
+    for (std::size_t i = start; i < start + count; ++i) {
+      if (passed.count(ordered[i]) == 0) continue;
+      if (skipped < offset) {
+        ++skipped;
+        continue;
+      }
+      page.push_back(ordered[i]);
+      if (static_cast<std::int64_t>(page.size()) == limit) return page;
+    }
+  }
+  return page;
+}
+
+void SearchQueryCompiler::fillRootTable(const std::vector<std::string>& roots) {
+  connection_.execute(
+      "CREATE TEMP TABLE IF NOT EXISTS lorvex_search_roots (path TEXT NOT NULL, lo TEXT NOT NULL, hi TEXT "
+      "NOT NULL)");
+  connection_.execute("CREATE INDEX IF NOT EXISTS temp.lorvex_search_roots_lo ON lorvex_search_roots(lo)");
+  connection_.execute(
+      "CREATE INDEX IF NOT EXISTS temp.lorvex_search_roots_path ON lorvex_search_roots(path)");
+  connection_.execute("DELETE FROM " + std::string(kRootTable));
+  constexpr std::size_t kRootsPerStatement = kMaxBoundListLength / 3;
+  for (std::size_t start = 0; start < roots.size(); start += kRootsPerStatement) {
+    checkCancelled();
+    const std::size_t count = std::min(kRootsPerStatement, roots.size() - start);
+    std::string insert = "INSERT INTO " + std::string(kRootTable) + " (path, lo, hi) VALUES ";
+    SQLiteV3Bindings bindings;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string& root = roots[start + i];
+      std::string prefix = sql::folderPrefix(root);
+      insert += i == 0 ? "(?, ?, ?)" : ", (?, ?, ?)";
+      bindings.insert(bindings.end(), {root, prefix, prefixUpperBound(prefix)});
+    }
+    connection_.execute(insert, bindings);
+  }
 }
 
 }  // namespace lorvex::search

@@ -7,13 +7,15 @@
 // compilation answers with no query: the caller returns an empty page without running the id
 // statement.
 //
-// The id statement has one of two plans, chosen from cheap estimates of how many images each
+// The page's ids come from one of two plans, chosen from cheap estimates of how many images each
 // condition admits:
-//   - walk the order index (missing flag, then the sort key) and test every other condition on
-//     each row until the page is full; best when the page fills quickly;
+//   - walk the order index (missing flag, then the sort key) with every condition tested on each
+//     row, in one statement with LIMIT and OFFSET; best when the page fills quickly;
 //   - start from the images of the most selective condition (a tag, a concept, a model, a seed, a
-//     review flag, a folder, an aspect class, the text index), test the others on those rows only
-//     and sort them; best when that condition admits few images.
+//     review flag, a folder, an aspect class, the text index), sorted into page order, and test
+//     the other conditions on them in batches of 400, only until the page is full; best when that
+//     condition admits few images. A folder's images come from an index that holds their sort
+//     keys, so they need no row lookups.
 // Both plans give exactly the same rows in the same order; only their cost differs.
 //
 // Thread safety: a compiler belongs to one search and runs on its thread, under the connection's
@@ -53,11 +55,6 @@ std::string orderByText(ImageSearchSortV3 sort, std::string_view table = "media_
 std::optional<std::pair<std::string, SQLiteV3Bindings>> keysetPredicate(
     const ImageSearchQueryV3& query, std::string_view table = "media_files");
 
-struct IdStatement {
-  std::string sql;
-  SQLiteV3Bindings bindings;
-};
-
 // Which plan the id statement takes. Tests force each plan to prove they agree.
 enum class SearchPlan { automatic, orderIndexWalk, candidatesFirst };
 
@@ -69,9 +66,9 @@ class SearchQueryCompiler {
   // nothing in the library. Throws SearchCancelledError and the statement layer's errors.
   std::optional<ImageSearchQueryV3> compile(const ImageSearchQuery& query);
 
-  // The id statement of a compiled query. May run bounded estimate queries, and for more root
-  // paths than fit in one list fills a temporary table of folder ranges.
-  IdStatement idStatement(const ImageSearchQueryV3& query, SearchPlan plan = SearchPlan::automatic);
+  // The ids of the compiled query's page, in page order. May run bounded estimate queries, and
+  // for more root folders than fit in one list fills a temporary table of folder ranges.
+  std::vector<std::int64_t> pageIDs(const ImageSearchQueryV3& query, SearchPlan plan = SearchPlan::automatic);
 
   // The ids of the tag terms with these keys, ascending; no statement for no keys.
   std::vector<std::int64_t> tagTermIDs(const std::vector<std::string>& keys);
@@ -80,6 +77,8 @@ class SearchQueryCompiler {
 
  private:
   void checkCancelled() const;
+  std::vector<std::int64_t> readIDs(const std::string& sql, const SQLiteV3Bindings& bindings);
+  void fillRootTable(const std::vector<std::string>& roots);
 
   SQLiteConnection& connection_;
   std::stop_token stop_;

@@ -165,6 +165,9 @@ const std::vector<std::pair<const char*, const char*>> kIndexes = {
     {"idx_thumbnail_jobs_ready", "thumbnail_jobs(status, next_retry_at, priority DESC, updated_at)"},
     {"idx_thumbnail_jobs_claim_order",
      "thumbnail_jobs(status, priority DESC, source_modification_time DESC)"},
+    // Images at or under a folder with their sort keys, so a folder's page needs no table rows.
+    {"idx_media_files_path_browse",
+     "media_files(absolute_path, missing, modification_time, basename_normalized COLLATE NOCASE)"},
 };
 
 class SchemaTest : public ::testing::Test {

@@ -1,0 +1,226 @@
+// Search results over a random library, against a brute-force reading of the same images: every
+// filter, their combinations, every sort, paging, and both plans of the id statement.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "database/search_query_compiler.h"
+#include "database/sqlite_image_repository.h"
+#include "database/support/search_library.h"
+#include "database/support/temporary_directory.h"
+#include "model/text/paths.h"
+
+namespace lorvex {
+namespace {
+
+using testing::LibraryImage;
+
+const std::vector<std::string> kFolders = {"/lib/a", "/lib/a/sub", "/lib/ab", "/lib/a-b", "/other"};
+const std::vector<std::string> kTags = {"t0", "t1", "t2", "t3", "t4", "t5", "t6", "t7"};
+const std::vector<std::string> kNames = {"Alpha", "beta", "alpha", "Gamma", "delta", "_under", "zeta"};
+
+bool contains(const std::vector<std::string>& list, const std::string& value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+class SearchResultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::mt19937 random(20241207);
+    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+    for (int i = 0; i < 260; ++i) {
+      LibraryImage image;
+      const std::string& folder = kFolders[random() % kFolders.size()];
+      image.path = folder + "/" + kNames[random() % kNames.size()] + std::to_string(i % 37) + ".png";
+      if (std::any_of(images.begin(), images.end(),
+                      [&](const LibraryImage& other) { return other.path == image.path; })) {
+        continue;
+      }
+      image.basename = std::string(text::lastPathComponent(image.path));
+      for (char& c : image.basename) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+      image.modificationTime = 1'700'000'000.0 + static_cast<double>(random() % 25) * 0.5;
+      image.missing = chance(10);
+      image.favorite = chance(20);
+      image.deleteCandidate = chance(12);
+      image.aspect = static_cast<ImageAspectClass>(random() % 4);
+      if (chance(70)) image.model = chance(60) ? "Model A" : "Model B";
+      if (chance(60)) image.seed = static_cast<std::int64_t>(random() % 6);
+      // Skewed tag frequencies: t0 on most images, t7 on few.
+      for (std::size_t t = 0; t < kTags.size(); ++t) {
+        if (chance(static_cast<int>(80 / (t + 1)))) image.promptTags.push_back(kTags[t]);
+      }
+      if (chance(30)) image.characterTags.push_back(chance(50) ? "c0" : "t1");
+      if (chance(10)) image.characterTags.push_back("c1x");
+      images.push_back(image);
+    }
+    for (auto& image : images) testing::addImage(repository, image);
+    std::vector<LibraryImage*> first;
+    std::vector<LibraryImage*> second;
+    for (auto& image : images) {
+      if (chance(15)) first.push_back(&image);
+      if (chance(5)) second.push_back(&image);
+    }
+    conceptA = testing::addConcept(repository, "concept a", first);
+    conceptB = testing::addConcept(repository, "concept b", second);
+  }
+
+  bool matches(const LibraryImage& image, const ImageSearchQuery& query) const {
+    if (query.missing ? image.missing != *query.missing : (!query.includeMissing && image.missing))
+      return false;
+    for (const auto& tag : query.filterTags) {
+      if (!contains(image.promptTags, tag) && !contains(image.characterTags, tag)) return false;
+    }
+    for (std::int64_t conceptID : query.filterConceptIDs) {
+      if (std::find(image.concepts.begin(), image.concepts.end(), conceptID) == image.concepts.end())
+        return false;
+    }
+    for (const auto& tag : query.promptTags) {
+      if (!contains(image.promptTags, tag)) return false;
+    }
+    if (query.source && image.model != query.source) return false;
+    if (query.seed && image.seed != query.seed) return false;
+    if (!query.aspectFilters.empty()) {
+      const auto classes = aspectClassesForFilters(query.aspectFilters);
+      if (std::find(classes.begin(), classes.end(), image.aspect) == classes.end()) return false;
+    }
+    if (query.favorite && image.favorite != *query.favorite) return false;
+    if (query.deleteCandidate && image.deleteCandidate != *query.deleteCandidate) return false;
+    if (!query.rootPaths.empty() &&
+        std::none_of(query.rootPaths.begin(), query.rootPaths.end(), [&](const auto& root) {
+          return text::isPathAtOrUnder(image.path, text::standardizedPath(root));
+        })) {
+      return false;
+    }
+    if (!query.text.empty() && !contains(image.promptTags, query.text) &&
+        !contains(image.characterTags, query.text)) {
+      return false;
+    }
+    if (query.characterText &&
+        std::none_of(image.characterTags.begin(), image.characterTags.end(),
+                     [&](const auto& tag) { return tag.find(*query.characterText) != std::string::npos; })) {
+      return false;
+    }
+    return true;
+  }
+
+  std::vector<std::string> expectedPaths(const ImageSearchQuery& query) const {
+    std::vector<const LibraryImage*> selected;
+    for (const auto& image : images) {
+      if (matches(image, query)) selected.push_back(&image);
+    }
+    testing::sortImages(selected, compiledSort(query.sort));
+    std::vector<std::string> paths;
+    const auto offset = static_cast<std::size_t>(std::max<std::int64_t>(query.offset, 0));
+    const auto limit = static_cast<std::size_t>(std::max<std::int64_t>(query.limit, 0));
+    for (std::size_t i = offset; i < selected.size() && paths.size() < limit; ++i)
+      paths.push_back(selected[i]->path);
+    return paths;
+  }
+
+  std::vector<std::string> searchedPaths(const ImageSearchQuery& query) {
+    std::vector<std::string> paths;
+    for (const auto& record : repository.searchImages(query)) paths.push_back(record.file.path);
+    return paths;
+  }
+
+  // The id statement of one forced plan, mapped to paths.
+  std::vector<std::string> plannedPaths(const ImageSearchQuery& query, search::SearchPlan plan) {
+    auto& connection = repository.connection();
+    auto guard = connection.lock();
+    search::SearchQueryCompiler compiler(connection, {});
+    const auto compiled = compiler.compile(query);
+    if (!compiled) return {};
+    const auto ids = compiler.pageIDs(*compiled, plan);
+    std::vector<std::string> paths;
+    for (std::int64_t id : ids) {
+      const auto found =
+          std::find_if(images.begin(), images.end(), [&](const auto& image) { return image.id == id; });
+      paths.push_back(found == images.end() ? "?" : found->path);
+    }
+    return paths;
+  }
+
+  testing::TemporaryDirectory directory;
+  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
+  std::vector<LibraryImage> images;
+  std::int64_t conceptA = 0;
+  std::int64_t conceptB = 0;
+};
+
+TEST_F(SearchResultsTest, RandomQueriesMatchABruteForceReadingInEveryPlan) {
+  std::mt19937 random(7);
+  auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+  const ImageAspectFilter aspects[] = {ImageAspectFilter::portrait, ImageAspectFilter::landscape,
+                                       ImageAspectFilter::square};
+  for (int round = 0; round < 400; ++round) {
+    ImageSearchQuery query;
+    query.sort = static_cast<ImageSearchSort>(random() % 4);
+    query.limit = chance(10) ? -1 : static_cast<std::int64_t>(random() % 40) + 1;
+    query.offset = chance(10) ? -3 : static_cast<std::int64_t>(random() % 30);
+    if (chance(40)) query.filterTags.push_back(kTags[random() % kTags.size()]);
+    if (chance(15)) query.filterTags.push_back(chance(50) ? "c0" : "T1 ");
+    if (chance(20)) query.filterConceptIDs.push_back(chance(50) ? conceptA : conceptB);
+    if (chance(20)) query.promptTags.push_back(kTags[random() % 4]);
+    if (chance(15)) query.source = chance(50) ? "Model A" : "  Model B ";
+    if (chance(15)) query.seed = static_cast<std::int64_t>(random() % 6);
+    if (chance(20)) query.aspectFilters.push_back(aspects[random() % 3]);
+    if (chance(10)) query.aspectFilters.push_back(aspects[random() % 3]);
+    if (chance(25)) query.favorite = chance(60);
+    if (chance(25)) query.deleteCandidate = chance(60);
+    if (chance(25)) query.rootPaths.push_back(kFolders[random() % kFolders.size()]);
+    if (chance(10)) query.rootPaths.push_back("/lib/a/./sub/");
+    if (chance(15)) query.missing = chance(50);
+    query.includeMissing = chance(30);
+    if (chance(10)) query.text = kTags[random() % kTags.size()];
+    if (chance(8)) query.characterText = chance(50) ? "c0" : "1X";
+
+    // The reference reads filter tags and sources by their keys.
+    ImageSearchQuery reference = query;
+    for (auto& tag : reference.filterTags) tag = tag == "T1 " ? "t1" : tag;
+    if (reference.source) reference.source = reference.source == "Model A" ? "Model A" : "Model B";
+    if (reference.characterText) reference.characterText = *reference.characterText == "1X" ? "1x" : "c0";
+
+    const auto expected = expectedPaths(reference);
+    const std::string label = "round " + std::to_string(round);
+    ASSERT_EQ(searchedPaths(query), expected) << label;
+    ASSERT_EQ(plannedPaths(query, search::SearchPlan::orderIndexWalk), expected) << label;
+    ASSERT_EQ(plannedPaths(query, search::SearchPlan::candidatesFirst), expected) << label;
+  }
+}
+
+TEST_F(SearchResultsTest, AFolderCoversItselfAndItsDescendantsOnlyAlsoBeyondOneBoundList) {
+  ImageSearchQuery query;
+  query.limit = 1000;
+  query.includeMissing = true;
+  query.rootPaths = {"/lib/a"};
+  const auto underA = searchedPaths(query);
+  EXPECT_EQ(underA, expectedPaths(query));
+  for (const auto& path : underA) {
+    EXPECT_TRUE(path.starts_with("/lib/a/")) << path;  // never /lib/ab or /lib/a-b
+  }
+  // 600 folders: most name nothing, nested ones add nothing, and the list is longer than one
+  // statement may bind.
+  query.rootPaths.clear();
+  for (int i = 0; i < 600; ++i) query.rootPaths.push_back("/lib/ab/deeper" + std::to_string(i));
+  query.rootPaths.push_back("/lib/a/sub");
+  query.rootPaths.push_back("/lib/a/sub/nested");
+  query.rootPaths.push_back("/other/");
+  for (auto plan : {search::SearchPlan::orderIndexWalk, search::SearchPlan::candidatesFirst}) {
+    EXPECT_EQ(plannedPaths(query, plan), expectedPaths(query));
+  }
+  EXPECT_EQ(searchedPaths(query), expectedPaths(query));
+}
+
+TEST_F(SearchResultsTest, APageLongerThanOneChunkKeepsTheIdStatementsOrder) {
+  ImageSearchQuery query;
+  query.limit = 1000;
+  query.includeMissing = true;
+  query.sort = ImageSearchSort::fileNameDescending;
+  ASSERT_GT(images.size(), 200u);
+  EXPECT_EQ(searchedPaths(query), expectedPaths(query));
+}
+
+}  // namespace
+}  // namespace lorvex
