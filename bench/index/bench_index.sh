@@ -3,7 +3,9 @@
 #   cold:   indexing 2,000 new 1-3 MB generator PNGs into a new library
 #           vs `openssl dgst -sha256` over the same files (goal: <= 1.3x)
 #   rescan: an unchanged rescan of 20,000 indexed PNGs vs a bare stat walk of them (goal: <= 2x)
-# Both sides run with the files in the page cache; each figure is the best of three runs.
+# Both sides run with the files in the page cache; each figure is the best of three runs. The
+# floor is one openssl process; lorvex-index hashes up to three queued files ahead on helper
+# threads while it writes the library, so its cold figure can fall below the floor.
 #
 # Usage: bench/index/bench_index.sh [LORVEX_INDEX] [WORK_DIR]
 #   LORVEX_INDEX defaults to build/release/tools/lorvex-index/lorvex-index (build it with
