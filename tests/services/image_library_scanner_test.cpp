@@ -1,10 +1,12 @@
 #include "services/image_library_scanner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
@@ -281,6 +283,40 @@ TEST(ImageLibraryScannerTest, AnUnreadableFolderIsAFailureAndKeepsItsImages) {
   EXPECT_EQ(summary.failures[0].kind, ImageLibraryScanFailure::Kind::permission);
   EXPECT_EQ(library.storedMissing(inside), false);
   EXPECT_EQ(library.storedMissing(outside), false);
+}
+
+// Folders nested deeper than a path can name: the walk cannot open them by path, as it could not
+// open a folder it lacks permission for (which root cannot be denied).
+TEST(ImageLibraryScannerTest, AFolderTheWalkCannotOpenIsAFailureAndKeepsItsImages) {
+  ScannerTestLibrary library;
+  const std::string readable = library.writePNG("ok.png");
+  std::string deep = library.photo("deep");
+  ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+  int folder = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(folder, 0);
+  const std::string level(250, 'd');
+  while (deep.size() < 4200) {
+    ASSERT_EQ(::mkdirat(folder, level.c_str(), 0700), 0);
+    const int inner = ::openat(folder, level.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(folder);
+    ASSERT_GE(inner, 0);
+    folder = inner;
+    deep += "/" + level;
+  }
+  ::close(folder);
+  const std::string stored = deep + "/kept.png";
+  ImageRecord record;
+  record.file = {stored, 10, 1000};
+  library.repository->upsertRecord(record, std::nullopt);
+
+  const auto summary = library.scanner().scan({library.root()}, {});
+  ASSERT_EQ(std::system(("rm -rf '" + library.photo("deep") + "'").c_str()), 0);
+  EXPECT_EQ(summary.indexedImageCount, 1);
+  ASSERT_EQ(summary.failedFileCount, 1);
+  EXPECT_TRUE(stored.starts_with(summary.failures[0].path + "/"));
+  EXPECT_EQ(summary.failures[0].message, "Unable to read folder: File name too long");
+  EXPECT_EQ(library.storedMissing(stored), false);
+  EXPECT_EQ(library.storedMissing(readable), false);
 }
 
 class FailingThumbnails final : public ImageThumbnailGenerating {
