@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Indexes the real-image fixtures (twice, with thumbnails) into a temporary library and checks
 # that every PNG is accounted for: the zero-byte file is the one failure, the rest are indexed
-# and get thumbnails, and the second run finds the library unchanged.
+# and get thumbnails, the second run finds the library unchanged, and (when the sqlite3 shell is
+# installed) the library file holds what was indexed.
 # Usage: check_fixtures.sh LORVEX_INDEX FIXTURES_DIR. Exits 77 when the fixtures are absent.
 set -euo pipefail
 indexer="$1"
@@ -26,4 +27,19 @@ done
 grep -q '"thumbnailsFailed":0' <<< "$summary" || fail "thumbnails failed: $summary"
 grep -q "unchangedSkips=$((pngs - 1)) " "$library/stderr-2" || fail "the second run did not skip the unchanged files"
 [[ -n "$(find "$library/Thumbnails" -name '*.jpg' -size +0)" ]] || fail "no thumbnail was written"
+[[ -f "$library/lorvex-index.json" ]] || fail "the registered folders were not kept inside the library folder"
+
+# The library is an ordinary SQLite file: every indexed image has its row, a generation record and
+# a thumbnail on disk.
+if command -v sqlite3 > /dev/null; then
+  query() { sqlite3 "$library/LorvexV3.sqlite" "$1"; }
+  indexed=$((pngs - 1))
+  [[ "$(query 'SELECT COUNT(*) FROM media_files WHERE missing = 0')" == "$indexed" ]] ||
+    fail "expected $indexed media_files rows"
+  [[ "$(query 'SELECT COUNT(DISTINCT media_file_id) FROM generation_records')" == "$indexed" ]] ||
+    fail "expected a generation record per indexed image"
+  keys="$(query 'SELECT COUNT(*) FROM image_properties WHERE thumbnail_key IS NOT NULL')"
+  [[ "$keys" == "$indexed" && "$(find "$library/Thumbnails" -name '*.jpg' -size +0 | wc -l)" == "$indexed" ]] ||
+    fail "expected $indexed thumbnails, the library names $keys"
+fi
 echo "lorvex-index indexed $pngs fixture PNGs: $summary"

@@ -1,16 +1,18 @@
 // lorvex-index --library DIR [--thumbnails] ROOT...: indexes the roots into the library in DIR
-// ("LorvexV3.sqlite" and "Thumbnails/", created when absent) with the real repository and
-// scanner, the way registering the folders would; with --thumbnails it then queues a thumbnail
-// job for every indexed image and generates them all.
+// through the library service the application uses. The library is prepared in DIR exactly as at
+// launch ("LorvexV3.sqlite" and "Thumbnails/", created when absent; a database of an older layout
+// or an unreadable one is moved aside and a new library created); the roots are registered in a
+// settings suite kept inside DIR ("lorvex-index.json", never the user's own settings) and scanned
+// as registering them would; with --thumbnails every image then gets its thumbnail through the
+// service's thumbnail runs.
 //
 // Progress goes to stderr, one line per report. stdout ends with one JSON object per failed file
 // ({"path", "kind", "message"}; thumbnail failures carry "stage": "thumbnail") and then one JSON
 // line {"scanned": N, "indexed": N, "failed": N, "seconds": S} (with --thumbnails also
 // "thumbnails" and "thumbnailsFailed"). Exits 1 with the error's description when the library
-// cannot be opened or the scan fails, 2 on a usage error. A developer's tool for benchmarks and
+// cannot be prepared or the scan fails, 2 on a usage error. A developer's tool for benchmarks and
 // real-data checks.
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -21,19 +23,22 @@
 #include <vector>
 
 #include "database/sqlite_image_repository.h"
-#include "metadata/generation_metadata_parser.h"
 #include "model/raw_value.h"
-#include "platform/clock.h"
-#include "services/file_content_hasher.h"
-#include "services/image_library_indexing_metrics_logger.h"
-#include "services/image_library_scanner.h"
-#include "services/image_thumbnail_generator.h"
+#include "model/text/paths.h"
+#include "platform/settings.h"
+#include "services/canonical_folder_path.h"
+#include "services/image_library_service.h"
+#include "services/image_library_service_error.h"
+#include "services/live_image_library_service.h"
 #include "services/scan_error_message.h"
-#include "services/sqlite_library_indexing_store.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+constexpr std::string_view kSettingsSuite = "lorvex-index";
+// Jobs per thumbnail run; runs repeat until no job is ready.
+constexpr std::int64_t kThumbnailRunLimit = 1000;
 
 struct Arguments {
   std::string library;
@@ -69,34 +74,56 @@ void reportProgress(const lorvex::ImageLibraryIndexingProgress& progress) {
                static_cast<long long>(progress.indexedCount), static_cast<long long>(progress.failedCount));
 }
 
-struct ThumbnailRun {
+// The registered, available folder of each root, as the service scans it.
+std::vector<std::string> registeredRoots(lorvex::ImageLibraryService& service,
+                                         const std::vector<std::string>& roots) {
+  std::vector<std::string> absolute;
+  for (const std::string& root : roots) absolute.push_back(lorvex::text::standardizedPath(root));
+  service.registerFolders(absolute);
+  const std::vector<std::string> available = service.restoreFolderAccess();
+  std::vector<std::string> selected;
+  for (const std::string& root : absolute) {
+    const std::string canonical = lorvex::canonicalFolderPath(root);
+    const auto found = std::find_if(available.begin(), available.end(), [&](const std::string& folder) {
+      return lorvex::canonicalFolderPath(folder) == canonical;
+    });
+    if (found == available.end())
+      throw lorvex::ImageLibraryServiceError::registeredFolderUnavailable(canonical);
+    selected.push_back(*found);
+  }
+  return selected;
+}
+
+struct ThumbnailTotals {
   std::int64_t generated = 0;
   std::int64_t failed = 0;
 };
 
-// Every image without a thumbnail gets one; a failure is reported and not retried in this run.
-ThumbnailRun generateThumbnails(lorvex::SQLiteImageRepositoryV3& repository,
-                                const lorvex::ImageThumbnailGenerator& generator) {
-  ThumbnailRun run;
-  repository.enqueueMissingThumbnailJobs(lorvex::ThumbnailJobPriority::background);
-  lorvex::platform::Clock& clock = lorvex::platform::systemClock();
-  while (const auto job = repository.claimNextThumbnailJob(clock.now())) {
-    try {
-      const auto path = generator.generateThumbnail(job->path, job->fileInfo);
-      if (!path) throw std::runtime_error("Unable to create thumbnail: " + job->path);
-      repository.completeThumbnailJob(*job, *path);
-      ++run.generated;
-    } catch (const std::exception& error) {
-      ++run.failed;
-      const std::string message = lorvex::errorMessage(error);
-      repository.failThumbnailJob(*job, message, clock.now() + 3600);
-      printLine(Json{{"path", job->path}, {"stage", "thumbnail"}, {"message", message}});
-    }
-    if ((run.generated + run.failed) % 100 == 0) {
-      std::fprintf(stderr, "thumbnails %lld\n", static_cast<long long>(run.generated + run.failed));
-    }
+// Runs thumbnail jobs until none is ready (a failed job waits for its retry time, so each is
+// tried once here) and prints the failures the library recorded.
+ThumbnailTotals generateThumbnails(lorvex::ImageLibraryService& service,
+                                   lorvex::SQLiteImageRepositoryV3& database) {
+  ThumbnailTotals totals;
+  for (;;) {
+    const lorvex::ThumbnailJobRunSummary run = service.generatePendingThumbnails(kThumbnailRunLimit);
+    if (run.attemptedCount == 0) break;
+    totals.generated += run.succeededCount;
+    totals.failed += run.failedCount;
+    std::fprintf(stderr, "thumbnails %lld\n", static_cast<long long>(totals.generated + totals.failed));
   }
-  return run;
+  auto& connection = database.connection();
+  connection.withLock([&] {
+    connection.query(
+        "SELECT media_files.absolute_path, thumbnail_jobs.last_error FROM thumbnail_jobs JOIN media_files ON "
+        "media_files.id = thumbnail_jobs.media_file_id WHERE thumbnail_jobs.last_error IS NOT NULL ORDER BY "
+        "1",
+        {}, [](lorvex::SQLiteRows& rows) {
+          while (rows.next())
+            printLine(Json{{"path", rows.text(0)}, {"stage", "thumbnail"}, {"message", rows.text(1)}});
+          return 0;
+        });
+  });
+  return totals;
 }
 
 }  // namespace
@@ -110,29 +137,21 @@ int main(int argc, char** argv) {
   std::setvbuf(stderr, nullptr, _IOLBF, 1 << 16);
   const auto started = std::chrono::steady_clock::now();
   try {
-    const std::filesystem::path library(arguments.library);
-    std::filesystem::create_directories(library / "Thumbnails");
-    ::chmod(library.c_str(), 0700);
-    lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
-    lorvex::SQLiteLibraryIndexingStore store(repository);
-    lorvex::FileContentHasher hasher;
-    lorvex::ImageLibraryIndexingMetricsLogger metrics;
-    lorvex::ImageLibraryScannerOptions options;
-    options.contentHasher = &hasher;
-    options.metricsSink = &metrics;
-    lorvex::ImageLibraryScanner scanner(store, store, lorvex::GenerationMetadataParser(), options);
+    const std::string library = lorvex::text::standardizedPath(arguments.library);
+    lorvex::LiveImageLibraryGraph graph =
+        lorvex::makeLiveImageLibraryGraph(library, lorvex::platform::Settings(kSettingsSuite, library));
+    const std::shared_ptr<lorvex::SQLiteImageRepositoryV3> database = graph.database;
+    lorvex::ImageLibraryService service(std::move(graph.dependencies));
 
-    const lorvex::ImageLibraryScanSummary summary = scanner.scan(arguments.roots, reportProgress);
+    const lorvex::ImageLibraryScanSummary summary =
+        service.scanLibrary(registeredRoots(service, arguments.roots), reportProgress);
     for (const auto& failure : summary.failures) {
       printLine(Json{{"path", failure.path},
                      {"kind", std::string(lorvex::rawValue(failure.kind))},
                      {"message", failure.message}});
     }
-    ThumbnailRun thumbnails;
-    if (arguments.thumbnails) {
-      const lorvex::ImageThumbnailGenerator generator((library / "Thumbnails").string());
-      thumbnails = generateThumbnails(repository, generator);
-    }
+    ThumbnailTotals thumbnails;
+    if (arguments.thumbnails) thumbnails = generateThumbnails(service, *database);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     Json result{{"scanned", summary.scannedFileCount},
                 {"indexed", summary.indexedImageCount},
