@@ -2,12 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -17,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/regular_file.h"
+#include "platform/trash.h"
 #include "services/file_content_hasher.h"
 #include "services/file_manager_thumbnail_cache_remover.h"
 #include "services/file_manager_trash_mover.h"
@@ -38,24 +37,11 @@ namespace {
 
 constexpr std::string_view kLogCategory = "LibraryPreparation";
 
-std::string homeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
-  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-  struct passwd entry {};
-  struct passwd* result = nullptr;
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
-      result->pw_dir != nullptr && result->pw_dir[0] == '/') {
-    return result->pw_dir;
-  }
-  platform::throwFileError("Unable to find the home folder", ENOENT);
-}
-
+// $XDG_DATA_HOME (or ~/.local/share): the folder the home trash lives in, as the platform layer
+// resolves it.
 std::string dataHomeFolder() {
-  if (const char* value = std::getenv("XDG_DATA_HOME"); value != nullptr && value[0] == '/') {
-    return text::standardizedPath(value);
-  }
-  return text::standardizedPath(homeFolder() + "/.local/share");
+  const std::string trash = text::standardizedPath(platform::defaultTrashEnvironment().homeTrashDirectory);
+  return trash.substr(0, trash.rfind('/'));
 }
 
 // Creates the folder and its missing parents, each new one private to the user (0700). An
