@@ -128,6 +128,20 @@ TEST(ImageLibraryService, AnEmptyRegisteredFolderHasZeroCountsAndAMissingOneItsS
   EXPECT_EQ(roots.availableRootURLs, std::vector<std::string>{empty});
 }
 
+TEST(ImageLibraryService, ASearchWhoseCallerStoppedEndsWithoutAPage) {
+  LibraryServiceTestLibrary library;
+  library.writeImage("a.png");
+  ImageLibraryService& service = library.start();
+  const std::vector<std::string> roots = library.registerAndScan();
+  ImageSearchQuery query;
+  query.rootPaths = roots;
+  query.limit = 10;
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_THROW(service.searchImages(query, stop.get_token()), SearchCancelledError);
+  EXPECT_EQ(service.searchImages(query, {}).size(), 1u);
+}
+
 TEST(ImageLibraryService, SyncFindsTheRegisteredFolderThroughALinkOrADotAndRefusesOthers) {
   LibraryServiceTestLibrary library;
   library.writeImage("a.png");
