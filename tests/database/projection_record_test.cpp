@@ -57,7 +57,8 @@ TEST_F(RecordProjectionTest, UnchangedReprojectionRunsEveryStatisticsStatementWi
 
   EXPECT_EQ(count("INSERT INTO tag_term_stats"), 3);
   EXPECT_EQ(count("UPDATE models SET image_count"), 2);
-  EXPECT_EQ(count("SELECT display_name, raw_source, family, version, source_hash, image_count FROM models"), 2);
+  EXPECT_EQ(count("SELECT display_name, raw_source, family, version, source_hash, image_count FROM models"),
+            2);
   // Full-text rows that already hold the right texts are left alone.
   EXPECT_EQ(count("DELETE FROM model_search_fts"), 0);
   EXPECT_EQ(count("DELETE FROM media_text_fts"), 0);
