@@ -1,4 +1,4 @@
-// Moving files to the desktop Trash as the freedesktop.org Trash specification lays it out, so
+// Moving files to the desktop Trash as the freedesktop.org Trash standard lays it out, so
 // that file managers list, restore and empty what Lorvex trashed.
 //
 // A file on the file system of the home trash ($XDG_DATA_HOME/Trash) goes there; a file on any
