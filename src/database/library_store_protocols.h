@@ -25,6 +25,8 @@
 
 namespace lorvex {
 
+class IndexingBatchStore;
+
 class IndexingJobStore {
  public:
   virtual ~IndexingJobStore() = default;
@@ -63,6 +65,39 @@ class IndexingJobStore {
   // Completes the job: its counts recomputed from its queue, and its summary with the failures
   // in path order.
   virtual ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) = 0;
+
+  // The batched forms of this store's per-item operations; nothing when it has none, and the
+  // scanner then takes every item on its own.
+  virtual IndexingBatchStore* batches() { return nullptr; }
+};
+
+// A claimed queue item whose file the library holds unchanged, with the size and time it has now.
+struct UnchangedQueueItem {
+  std::int64_t itemID = 0;
+  ImageFileInfo file;
+};
+
+// Batched forms of the per-item operations, for scans that find most files unchanged: each has
+// exactly the effect of the per-item calls it stands for, made one after another, in far fewer
+// transactions. Same thread safety and errors as the per-item operations.
+class IndexingBatchStore {
+ public:
+  virtual ~IndexingBatchStore() = default;
+
+  // Claims up to `limit` pending items, as that many beginNextQueueItem calls would claim them
+  // (newest modification time first, ties by path), in one transaction; fewer when fewer wait.
+  virtual std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) = 0;
+  // indexedFileState of each path, in the order given.
+  virtual std::vector<std::optional<IndexedImageFileState>> indexedFileStates(
+      const std::vector<std::string>& paths) = 0;
+  // For each item in order, markObserved(file) and then completeIndexingQueueItem without a
+  // message, in one transaction. The transaction ends after the item whose completion brings the
+  // job's processed count to a multiple of the write-ahead log's checkpoint interval; the log is
+  // checkpointed then, as after a single completion, and the items after that one are left for
+  // the next call. Returns the job's progress after each item it finished (a prefix of `items`,
+  // never empty unless `items` is). Throws with none of this call's items finished.
+  virtual std::vector<ImageLibraryIndexingProgress> completeUnchangedQueueItems(
+      std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) = 0;
 };
 
 class ImageIndexingRecordStore {

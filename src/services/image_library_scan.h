@@ -37,6 +37,9 @@ struct ImageLibraryScanner::Scan {
   std::optional<std::vector<std::string>> relocationRoots;
   // Hashes the next queued file while the current one is written; absent without a hasher.
   std::optional<ContentHashAhead> hashAhead;
+  // Files of the current burst's later items that the library does not hold as queued: the first
+  // candidates for hashing ahead, before the items still pending.
+  std::vector<std::string> claimedAhead;
   // Roots of a resumed job that are gone: its queued files there are failures, not missing.
   std::vector<std::string> absentRoots;
 };

@@ -1,5 +1,6 @@
 #include "services/image_library_scanner.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/file_attributes.h"
@@ -160,18 +161,29 @@ void ImageLibraryScanner::recordDiscoveryFailure(Scan& scan, const std::string& 
 
 void ImageLibraryScanner::processPendingQueueItems(Scan& scan, std::optional<std::size_t> limit) {
   if (limit && *limit == 0) return;
+  IndexingBatchStore* batches = jobs_.batches();
+  const std::size_t claimSize = batches != nullptr ? std::max<std::size_t>(1, options_.claimBatchSize) : 1;
   std::size_t handed = 0;
-  while (true) {
-    std::optional<IndexingQueueItem> item;
+  while (!limit || handed < *limit) {
+    const std::size_t wanted = limit ? std::min(claimSize, *limit - handed) : claimSize;
+    std::vector<IndexingQueueItem> items;
     {
       TimedScanStep step(scan.metrics, Operation::beginNextQueueItem);
-      item = jobs_.beginNextQueueItem(scan.jobID);
+      if (batches != nullptr) {
+        items = batches->beginNextQueueItems(scan.jobID, wanted);
+      } else if (auto item = jobs_.beginNextQueueItem(scan.jobID)) {
+        items.push_back(std::move(*item));
+      }
+      step.count = std::max<std::int64_t>(1, static_cast<std::int64_t>(items.size()));
     }
-    if (!item) return;
-    scan.metrics.processedQueueItemCount += 1;
-    processQueueItem(scan, *item);
-    ++handed;
-    if (limit && handed >= *limit) return;
+    if (items.empty()) return;
+    scan.metrics.processedQueueItemCount += static_cast<std::int64_t>(items.size());
+    if (batches != nullptr) {
+      processClaimedItems(scan, *batches, items);
+    } else {
+      processQueueItem(scan, items.front());
+    }
+    handed += items.size();
   }
 }
 

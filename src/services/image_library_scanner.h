@@ -10,6 +10,11 @@
 // walk the roots twice, each walk followed by draining the queue; the second walk picks up files
 // that appeared or changed meanwhile.
 //
+// Items are claimed in bursts when the store offers batched operations: the library's state of a
+// whole burst is read at once, and the files found unchanged are marked observed and completed
+// together in one transaction, with exactly the effect of taking them one by one. Changed files,
+// and every file of a batch the store could not write, go through the single-item path.
+//
 // A file is indexed again only when it changed: its stored size differs, its stored modification
 // time differs by 0.001 s or more, or it was stored by another projection revision. Indexing reads
 // the PNG text chunks, parses them, hashes the file and writes the image's projection. When a
@@ -40,6 +45,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database/library_store_protocols.h"
@@ -64,6 +70,8 @@ struct ImageLibraryScannerOptions {
   ImageLibraryIndexingMetricsSink* metricsSink = nullptr;
   std::size_t discoveryChunkSize = 1000;
   std::size_t processingBurstSize = 100;
+  // Items claimed at once when draining the queue through a store's batched operations.
+  std::size_t claimBatchSize = 400;
   // Monotonic time of the metrics; the system clock when null.
   const platform::Clock* clock = nullptr;
 };
@@ -111,6 +119,16 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   std::vector<std::string> discoverChangedPaths(Scan& scan, const std::vector<std::string>& changedPaths,
                                                 const std::vector<std::string>& roots);
   std::vector<std::string> pngFiles(Scan& scan, const std::string& path);
+
+  // Claimed items in bursts (queue_item_processing.cpp): the unchanged ones in batches, each
+  // other one on its own, in claiming order.
+  void processClaimedItems(Scan& scan, IndexingBatchStore& batches,
+                           const std::vector<IndexingQueueItem>& items);
+  // Marks observed and completes the unchanged items; when the store fails, each goes through the
+  // single-item path instead, so that its failure is recorded as before.
+  void completeUnchangedItems(
+      Scan& scan, IndexingBatchStore& batches,
+      const std::vector<std::pair<const IndexingQueueItem*, ImageFileInfo>>& unchanged);
 
   // One queue item (queue_item_processing.cpp).
   // Indexes the item, or records its failure, then reports the job's progress. Throws only when

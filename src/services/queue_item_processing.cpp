@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <stdexcept>
+#include <utility>
 
 #include "metadata/png_text_chunk_reader.h"
 #include "model/prompt_tags.h"
@@ -43,6 +45,95 @@ bool stillResolvesToItself(const std::string& path) {
 }
 
 }  // namespace
+
+void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& batches,
+                                              const std::vector<IndexingQueueItem>& items) {
+  std::vector<std::optional<IndexedImageFileState>> states;
+  try {
+    std::vector<std::string> paths;
+    paths.reserve(items.size());
+    for (const auto& item : items) paths.push_back(item.path);
+    TimedScanStep step(scan.metrics, Operation::indexedFileInfoLookup,
+                       static_cast<std::int64_t>(items.size()));
+    states = batches.indexedFileStates(paths);
+  } catch (const std::exception& error) {
+    // Each item reads its own state then, and a failure to read it is that item's.
+    platform::logDebug("IndexingPerformance",
+                       std::string("Reading a burst's stored files failed: ") + error.what());
+    for (const auto& item : items) processQueueItem(scan, item);
+    return;
+  }
+  if (states.size() != items.size()) throw std::logic_error("indexedFileStates answered for other paths");
+
+  // Which later items will most likely be indexed: the files to hash ahead of them.
+  std::vector<bool> likelyChanged(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const auto& item = items[i];
+    likelyChanged[i] = !item.fileSize || !item.modificationDate ||
+                       !isUnchanged(states[i], {item.path, *item.fileSize, *item.modificationDate});
+  }
+
+  std::vector<std::pair<const IndexingQueueItem*, ImageFileInfo>> unchanged;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const IndexingQueueItem& item = items[i];
+    std::optional<ImageFileInfo> file;
+    try {
+      TimedScanStep step(scan.metrics, Operation::processingFileInfo);
+      file = fileInfo(item.path);
+    } catch (const platform::FileError&) {
+      // The single-item path reads it again and records what went wrong.
+    }
+    // A file that changed since it was queued has its queue item updated on the single-item path.
+    if (file && item.fileSize == file->fileSize && item.modificationDate == file->modificationDate &&
+        isUnchanged(states[i], *file)) {
+      unchanged.emplace_back(&item, *file);
+      continue;
+    }
+    // Earlier items first, so that the library sees every item's work in claiming order.
+    completeUnchangedItems(scan, batches, unchanged);
+    unchanged.clear();
+    scan.claimedAhead.clear();
+    for (std::size_t j = i + 1; j < items.size() && scan.claimedAhead.size() < ContentHashAhead::kLookahead;
+         ++j) {
+      if (likelyChanged[j]) scan.claimedAhead.push_back(items[j].path);
+    }
+    processQueueItem(scan, item);
+    scan.claimedAhead.clear();
+  }
+  completeUnchangedItems(scan, batches, unchanged);
+}
+
+void ImageLibraryScanner::completeUnchangedItems(
+    Scan& scan, IndexingBatchStore& batches,
+    const std::vector<std::pair<const IndexingQueueItem*, ImageFileInfo>>& unchanged) {
+  std::size_t done = 0;
+  while (done < unchanged.size()) {
+    std::vector<UnchangedQueueItem> rest;
+    rest.reserve(unchanged.size() - done);
+    for (std::size_t i = done; i < unchanged.size(); ++i)
+      rest.push_back({unchanged[i].first->id, unchanged[i].second});
+    std::vector<ImageLibraryIndexingProgress> finished;
+    try {
+      TimedScanStep step(scan.metrics, Operation::markObserved, 0);
+      finished = batches.completeUnchangedQueueItems(scan.jobID, rest);
+      step.count = static_cast<std::int64_t>(finished.size());
+      // One transaction both observes and completes the items: its time is counted above.
+      scan.metrics.record(Operation::markIndexed, step.count, 0);
+    } catch (const std::exception& error) {
+      platform::logDebug("IndexingPerformance",
+                         std::string("Completing unchanged files together failed: ") + error.what());
+    }
+    if (finished.empty() || finished.size() > rest.size()) {
+      for (std::size_t i = done; i < unchanged.size(); ++i) processQueueItem(scan, *unchanged[i].first);
+      return;
+    }
+    scan.metrics.unchangedSkipCount += static_cast<std::int64_t>(finished.size());
+    for (const auto& progress : finished) {
+      if (scan.progress) scan.progress(progress);
+    }
+    done += finished.size();
+  }
+}
 
 void ImageLibraryScanner::processQueueItem(Scan& scan, const IndexingQueueItem& item) {
   ImageLibraryIndexingProgress progress;
@@ -137,7 +228,10 @@ void ImageLibraryScanner::hashNextQueuedFile(Scan& scan) {
   if (!scan.hashAhead) return;
   // Only a head start: a failure here costs the item nothing.
   try {
-    for (const auto& next : jobs_.nextPendingQueueItems(scan.jobID, ContentHashAhead::kLookahead)) {
+    for (const auto& path : scan.claimedAhead) scan.hashAhead->start(path);
+    if (scan.claimedAhead.size() >= ContentHashAhead::kLookahead) return;
+    const std::size_t more = ContentHashAhead::kLookahead - scan.claimedAhead.size();
+    for (const auto& next : jobs_.nextPendingQueueItems(scan.jobID, more)) {
       if (!next.fileSize || !next.modificationDate) continue;
       // A file the library holds as queued is most likely unchanged and will not be hashed at all.
       const ImageFileInfo queued{next.path, *next.fileSize, *next.modificationDate};

@@ -1,5 +1,8 @@
 #include "services/sqlite_library_indexing_store.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 #include "database/sql_paths.h"
 #include "database/sqlite_image_repository.h"
 #include "model/text/paths.h"
@@ -35,6 +38,85 @@ void applyCounterDeltas(SQLiteConnection& connection, std::int64_t jobID,
 const IndexingQueueCounterDeltas kFailedDeltas =
     SQLiteImageRepositoryV3::queueItemCounterDeltas(IndexingQueueItemStatus::failed, true);
 
+constexpr std::string_view kPendingItems =
+    "SELECT id, job_id, path, file_size, modification_time, failure_message FROM indexing_queue_items "
+    "INDEXED BY idx_indexing_queue_items_status_mtime WHERE job_id = ? AND status = ? "
+    "ORDER BY modification_time DESC, path ASC LIMIT ?";
+
+// The first `limit` pending items of the job in claiming order.
+std::vector<IndexingQueueItem> pendingItems(SQLiteConnection& connection, std::int64_t jobID,
+                                            std::size_t limit) {
+  return connection.query(kPendingItems, {jobID, "pending", static_cast<std::int64_t>(limit)},
+                          [](SQLiteRows& rows) {
+                            std::vector<IndexingQueueItem> items;
+                            while (rows.next()) {
+                              IndexingQueueItem item;
+                              item.id = rows.int64(0);
+                              item.jobID = rows.int64(1);
+                              item.path = rows.text(2);
+                              item.fileSize = rows.optionalInt64(3);
+                              item.modificationDate = rows.optionalReal(4);
+                              item.status = IndexingQueueItemStatus::pending;
+                              item.failureMessage = rows.optionalText(5);
+                              items.push_back(std::move(item));
+                            }
+                            return items;
+                          });
+}
+
+// Calls `run` with an IN list of placeholders and its bindings for each slice of at most
+// kBatchStatementSize values.
+template <typename Value, typename Run>
+void forEachSlice(const std::vector<Value>& values, const Run& run) {
+  constexpr std::size_t size = SQLiteLibraryIndexingStore::kBatchStatementSize;
+  for (std::size_t start = 0; start < values.size(); start += size) {
+    const std::size_t end = std::min(values.size(), start + size);
+    SQLiteV3Bindings bindings;
+    bindings.reserve(end - start);
+    for (std::size_t i = start; i < end; ++i) bindings.emplace_back(values[i]);
+    run(sql::inListPlaceholders(end - start), std::move(bindings));
+  }
+}
+
+SQLiteV3Bindings prefixed(SQLiteV3Bindings leading, const SQLiteV3Bindings& rest) {
+  leading.insert(leading.end(), rest.begin(), rest.end());
+  return leading;
+}
+
+struct StoredFile {
+  std::int64_t id = 0;
+  std::int64_t fileSize = 0;
+  double modificationTime = 0;
+};
+
+// The library's rows of the standardized paths, by path.
+std::unordered_map<std::string, StoredFile> storedFiles(SQLiteConnection& connection,
+                                                        const std::vector<std::string>& paths) {
+  std::unordered_map<std::string, StoredFile> stored;
+  forEachSlice(paths, [&](const std::string& list, SQLiteV3Bindings bindings) {
+    connection.query(
+        "SELECT absolute_path, id, file_size, modification_time FROM media_files WHERE "
+        "absolute_path IN " +
+            list,
+        bindings, [&](SQLiteRows& rows) {
+          while (rows.next()) {
+            stored[rows.text(0)] = {rows.int64(1), rows.int64(2), rows.real(3)};
+          }
+          return 0;
+        });
+  });
+  return stored;
+}
+
+void checkpointIfDue(SQLiteConnection& connection, std::int64_t processedCount) {
+  if (processedCount < 1 || processedCount % SQLiteImageRepositoryV3::kCheckpointInterval != 0) return;
+  try {
+    connection.executeScript("PRAGMA wal_checkpoint(TRUNCATE);");
+  } catch (const std::exception& error) {
+    platform::logDebug("IndexingPerformance", std::string("WAL checkpoint failed: ") + error.what());
+  }
+}
+
 }  // namespace
 
 IndexingJobRecord SQLiteLibraryIndexingStore::startIndexingJob(const std::vector<std::string>& rootPaths) {
@@ -61,25 +143,7 @@ std::vector<IndexingQueueItem> SQLiteLibraryIndexingStore::nextPendingQueueItems
                                                                                  std::size_t limit) {
   SQLiteConnection& connection = repository_.connection();
   auto guard = connection.lock();
-  return connection.query(
-      "SELECT id, job_id, path, file_size, modification_time, failure_message FROM indexing_queue_items "
-      "INDEXED BY idx_indexing_queue_items_status_mtime WHERE job_id = ? AND status = ? "
-      "ORDER BY modification_time DESC, path ASC LIMIT ?",
-      {jobID, "pending", static_cast<std::int64_t>(limit)}, [](SQLiteRows& rows) {
-        std::vector<IndexingQueueItem> items;
-        while (rows.next()) {
-          IndexingQueueItem item;
-          item.id = rows.int64(0);
-          item.jobID = rows.int64(1);
-          item.path = rows.text(2);
-          item.fileSize = rows.optionalInt64(3);
-          item.modificationDate = rows.optionalReal(4);
-          item.status = IndexingQueueItemStatus::pending;
-          item.failureMessage = rows.optionalText(5);
-          items.push_back(std::move(item));
-        }
-        return items;
-      });
+  return pendingItems(connection, jobID, limit);
 }
 
 void SQLiteLibraryIndexingStore::updateQueueItemFileInfo(std::int64_t jobID, std::int64_t itemID,
@@ -115,14 +179,7 @@ ImageLibraryIndexingProgress SQLiteLibraryIndexingStore::failIndexingQueueItem(s
                                                 stored.status, stored.failureMessage.has_value())));
   });
   const ImageLibraryIndexingProgress progress = repository_.indexingJob(jobID).progress;
-  if (progress.processedCount >= 1 &&
-      progress.processedCount % SQLiteImageRepositoryV3::kCheckpointInterval == 0) {
-    try {
-      connection.executeScript("PRAGMA wal_checkpoint(TRUNCATE);");
-    } catch (const std::exception& error) {
-      platform::logDebug("IndexingPerformance", std::string("WAL checkpoint failed: ") + error.what());
-    }
-  }
+  checkpointIfDue(connection, progress.processedCount);
   return progress;
 }
 
@@ -167,6 +224,170 @@ void SQLiteLibraryIndexingStore::recordDiscoveryFailure(std::int64_t jobID, cons
 
 ImageLibraryScanSummary SQLiteLibraryIndexingStore::completeIndexingJob(std::int64_t jobID) {
   return repository_.completeIndexingJob(jobID);
+}
+
+std::vector<IndexingQueueItem> SQLiteLibraryIndexingStore::beginNextQueueItems(std::int64_t jobID,
+                                                                               std::size_t limit) {
+  if (limit == 0) return {};
+  SQLiteConnection& connection = repository_.connection();
+  auto guard = connection.lock();
+  return connection.performTransaction([&] {
+    std::vector<IndexingQueueItem> items = pendingItems(connection, jobID, limit);
+    if (items.empty()) return items;
+    const double now = connection.now();
+    std::vector<std::int64_t> ids;
+    ids.reserve(items.size());
+    for (auto& item : items) {
+      ids.push_back(item.id);
+      item.status = IndexingQueueItemStatus::processing;
+    }
+    forEachSlice(ids, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+      connection.execute(
+          "UPDATE indexing_queue_items SET status = ?, updated_at = ? WHERE job_id = ? AND id IN " + list,
+          prefixed({"processing", now, jobID}, bindings));
+    });
+    // The job shows the file it works on, as a single claim does.
+    connection.execute("UPDATE indexing_jobs SET current_path = ?, updated_at = ? WHERE id = ?",
+                       {items.front().path, now, jobID});
+    return items;
+  });
+}
+
+std::vector<std::optional<IndexedImageFileState>> SQLiteLibraryIndexingStore::indexedFileStates(
+    const std::vector<std::string>& paths) {
+  std::vector<std::string> standardized;
+  standardized.reserve(paths.size());
+  for (const auto& path : paths) standardized.push_back(text::standardizedPath(path));
+  SQLiteConnection& connection = repository_.connection();
+  auto guard = connection.lock();
+  std::unordered_map<std::string, IndexedImageFileState> found;
+  forEachSlice(standardized, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+    connection.query(
+        "SELECT absolute_path, file_size, modification_time, projection_revision FROM media_files "
+        "WHERE absolute_path IN " +
+            list,
+        bindings, [&](SQLiteRows& rows) {
+          while (rows.next()) {
+            IndexedImageFileState state{ImageFileInfo{rows.text(0), rows.int64(1), rows.real(2)},
+                                        rows.int64(3)};
+            found.emplace(state.fileInfo.path, std::move(state));
+          }
+          return 0;
+        });
+  });
+  std::vector<std::optional<IndexedImageFileState>> states;
+  states.reserve(paths.size());
+  for (const auto& path : standardized) {
+    const auto it = found.find(path);
+    states.push_back(it == found.end() ? std::nullopt : std::optional(it->second));
+  }
+  return states;
+}
+
+std::vector<ImageLibraryIndexingProgress> SQLiteLibraryIndexingStore::completeUnchangedQueueItems(
+    std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) {
+  if (items.empty()) return {};
+  SQLiteConnection& connection = repository_.connection();
+  auto guard = connection.lock();
+  std::vector<ImageLibraryIndexingProgress> progress = connection.performTransaction([&] {
+    std::vector<std::int64_t> itemIDs;
+    for (const auto& item : items) itemIDs.push_back(item.itemID);
+    struct Before {
+      IndexingQueueCounterDeltas counted;
+      bool indexed = false;
+    };
+    std::unordered_map<std::int64_t, Before> before;
+    forEachSlice(itemIDs, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+      connection.query(
+          "SELECT id, status, failure_message IS NOT NULL FROM indexing_queue_items WHERE job_id = ? AND id "
+          "IN " +
+              list,
+          prefixed({jobID}, bindings), [&](SQLiteRows& rows) {
+            while (rows.next()) {
+              const auto status = fromRawValue<IndexingQueueItemStatus>(rows.text(1))
+                                      .value_or(IndexingQueueItemStatus::pending);
+              before[rows.int64(0)] = {
+                  SQLiteImageRepositoryV3::queueItemCounterDeltas(status, rows.int64(2) != 0),
+                  status == IndexingQueueItemStatus::indexed};
+            }
+            return 0;
+          });
+    });
+
+    // The counts each single completion would leave, in order, up to the checkpoint.
+    ImageLibraryIndexingProgress running = repository_.indexingJob(jobID).progress;
+    running.currentPath.reset();
+    std::vector<ImageLibraryIndexingProgress> finished;
+    std::vector<std::int64_t> finishedIDs;
+    for (const auto& item : items) {
+      const auto old = before.find(item.itemID);
+      if (old == before.end()) {
+        throw SQLiteImageRepositoryV3Error::recordNotFound(
+            "indexing queue item " + std::to_string(item.itemID) + " in job " + std::to_string(jobID));
+      }
+      const Before& was = old->second;
+      running.processedCount = std::max<std::int64_t>(0, running.processedCount + 1 - was.counted.processed);
+      running.indexedCount = std::max<std::int64_t>(0, running.indexedCount + (was.indexed ? 0 : 1));
+      running.failedCount = std::max<std::int64_t>(0, running.failedCount - was.counted.failed);
+      finished.push_back(running);
+      finishedIDs.push_back(item.itemID);
+      if (running.processedCount > 0 &&
+          running.processedCount % SQLiteImageRepositoryV3::kCheckpointInterval == 0) {
+        break;
+      }
+    }
+
+    // The files as observed: most kept their stored size and time exactly, and only their
+    // presence and the job that saw them change. One whose time moved within the tolerance
+    // loses its thumbnail and content hash, as a single observation does.
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < finished.size(); ++i)
+      paths.push_back(text::standardizedPath(items[i].file.path));
+    const auto stored = storedFiles(connection, paths);
+    std::vector<std::int64_t> same;
+    std::vector<std::pair<std::int64_t, const ImageFileInfo*>> moved;
+    for (std::size_t i = 0; i < finished.size(); ++i) {
+      const auto row = stored.find(paths[i]);
+      if (row == stored.end()) continue;
+      const ImageFileInfo& file = items[i].file;
+      if (row->second.fileSize == file.fileSize && row->second.modificationTime == file.modificationDate) {
+        same.push_back(row->second.id);
+      } else {
+        moved.emplace_back(row->second.id, &file);
+      }
+    }
+    forEachSlice(same, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+      connection.execute(
+          "UPDATE media_files SET missing = 0, last_seen_indexing_job_id = ? WHERE id IN " + list,
+          prefixed({jobID}, bindings));
+    });
+    for (const auto& [id, file] : moved) {
+      connection.execute("UPDATE image_properties SET thumbnail_key = NULL WHERE media_file_id = ?", {id});
+      connection.execute(
+          "UPDATE media_files SET content_sha256 = NULL, file_size = ?, modification_time = ?, missing = 0, "
+          "last_seen_indexing_job_id = ? WHERE id = ?",
+          {file->fileSize, file->modificationDate, jobID, id});
+    }
+
+    const double now = connection.now();
+    forEachSlice(finishedIDs, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+      connection.execute(
+          "UPDATE indexing_queue_items SET status = ?, failure_message = NULL, updated_at = ? WHERE job_id = "
+          "? "
+          "AND id IN " +
+              list,
+          prefixed({"indexed", now, jobID}, bindings));
+    });
+    const ImageLibraryIndexingProgress& last = finished.back();
+    connection.execute(
+        "UPDATE indexing_jobs SET processed_count = ?, indexed_count = ?, failed_count = ?, current_path = "
+        "?, "
+        "updated_at = ? WHERE id = ?",
+        {last.processedCount, last.indexedCount, last.failedCount, SQLiteV3Binding::null(), now, jobID});
+    return finished;
+  });
+  checkpointIfDue(connection, progress.back().processedCount);
+  return progress;
 }
 
 std::optional<IndexedImageFileState> SQLiteLibraryIndexingStore::indexedFileState(std::string_view path) {

@@ -1,8 +1,8 @@
 // The library database seen through the stores the scanner works with: every operation is the
 // repository's own, except those the scanner needs beyond them (storing a queue item's current
 // size and time, finishing an item as failed, recording a walk failure, looking at the next
-// pending item, keeping an unreadable folder's images), which issue their statements here under
-// the repository's connection lock.
+// pending item, keeping an unreadable folder's images, the batched forms of the per-item
+// operations), which issue their statements here under the repository's connection lock.
 //
 // Thread safety: any thread; the repository's recursive lock serialises every call.
 #pragma once
@@ -13,7 +13,9 @@ namespace lorvex {
 
 class SQLiteImageRepositoryV3;
 
-class SQLiteLibraryIndexingStore final : public IndexingJobStore, public ImageIndexingRecordStore {
+class SQLiteLibraryIndexingStore final : public IndexingJobStore,
+                                         public ImageIndexingRecordStore,
+                                         public IndexingBatchStore {
  public:
   explicit SQLiteLibraryIndexingStore(SQLiteImageRepositoryV3& repository) : repository_(repository) {}
 
@@ -35,6 +37,15 @@ class SQLiteLibraryIndexingStore final : public IndexingJobStore, public ImageIn
   void recordDiscoveryFailure(std::int64_t jobID, const std::string& path,
                               const std::string& message) override;
   ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) override;
+  IndexingBatchStore* batches() override { return this; }
+
+  // IndexingBatchStore: statements over at most kBatchStatementSize ids or paths each.
+  static constexpr std::size_t kBatchStatementSize = 400;
+  std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) override;
+  std::vector<std::optional<IndexedImageFileState>> indexedFileStates(
+      const std::vector<std::string>& paths) override;
+  std::vector<ImageLibraryIndexingProgress> completeUnchangedQueueItems(
+      std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) override;
 
   // ImageIndexingRecordStore
   std::optional<IndexedImageFileState> indexedFileState(std::string_view path) override;

@@ -8,7 +8,9 @@
 
 namespace lorvex::testing {
 
-class FailingIndexingStore final : public IndexingJobStore, public ImageIndexingRecordStore {
+class FailingIndexingStore final : public IndexingJobStore,
+                                   public ImageIndexingRecordStore,
+                                   public IndexingBatchStore {
  public:
   struct Fault {
     int failOnCall = 0;  // 1 = the first call; 0 = never
@@ -28,6 +30,11 @@ class FailingIndexingStore final : public IndexingJobStore, public ImageIndexing
   Fault complete;
   Fault fail;
   Fault markMissingIfNotSeenFault;
+  // Off: the wrapper offers no batched operations, and the scanner takes every item on its own.
+  bool forwardsBatches = false;
+  Fault beginBatch;
+  Fault statesBatch;
+  Fault completeUnchanged;
 
   static void raise() { throw std::runtime_error("disk I/O error"); }
 
@@ -67,6 +74,22 @@ class FailingIndexingStore final : public IndexingJobStore, public ImageIndexing
   }
   ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) override {
     return jobs_.completeIndexingJob(jobID);
+  }
+  IndexingBatchStore* batches() override { return forwardsBatches ? this : nullptr; }
+
+  std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) override {
+    if (beginBatch.tripped()) raise();
+    return jobs_.batches()->beginNextQueueItems(jobID, limit);
+  }
+  std::vector<std::optional<IndexedImageFileState>> indexedFileStates(
+      const std::vector<std::string>& paths) override {
+    if (statesBatch.tripped()) raise();
+    return jobs_.batches()->indexedFileStates(paths);
+  }
+  std::vector<ImageLibraryIndexingProgress> completeUnchangedQueueItems(
+      std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) override {
+    if (completeUnchanged.tripped()) raise();
+    return jobs_.batches()->completeUnchangedQueueItems(jobID, items);
   }
 
   std::optional<IndexedImageFileState> indexedFileState(std::string_view path) override {
