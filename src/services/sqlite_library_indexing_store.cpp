@@ -356,10 +356,12 @@ std::vector<ImageLibraryIndexingProgress> SQLiteLibraryIndexingStore::completeUn
         moved.emplace_back(row->second.id, &file);
       }
     }
+    // Setting `missing` rewrites the browse indexes' entries even when it keeps its value: only
+    // the rows that were missing get it.
     forEachSlice(same, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
-      connection.execute(
-          "UPDATE media_files SET missing = 0, last_seen_indexing_job_id = ? WHERE id IN " + list,
-          prefixed({jobID}, bindings));
+      connection.execute("UPDATE media_files SET last_seen_indexing_job_id = ? WHERE id IN " + list,
+                         prefixed({jobID}, bindings));
+      connection.execute("UPDATE media_files SET missing = 0 WHERE missing <> 0 AND id IN " + list, bindings);
     });
     for (const auto& [id, file] : moved) {
       connection.execute("UPDATE image_properties SET thumbnail_key = NULL WHERE media_file_id = ?", {id});

@@ -96,7 +96,7 @@ std::vector<std::string> progressRows(const ProgressLog& log, const ScannerTestL
 
 // A library scanned once, then changed so that its rescan meets every kind of file in one burst:
 // unchanged ones, a rewritten one, one whose stored time is off by less than the tolerance, one
-// of an older projection, one that is not a PNG, a new one and one deleted.
+// of an older projection, one stored as missing, one that is not a PNG, a new one and one deleted.
 void prepareMixedRescan(ScannerTestLibrary& library) {
   for (int i = 0; i < kUnchangedFiles; ++i) {
     char name[32];
@@ -108,6 +108,7 @@ void prepareMixedRescan(ScannerTestLibrary& library) {
   library.writePNG("c/stale.png", "fox", 1'700'000'050.25);
   library.writePNG("c/gone.png", "bee", 1'700'000'060.25);
   library.writePNG("c/vanishes.png", "ant", 1'700'000'070.25);
+  library.writePNG("c/returns.png", "elk", 1'700'000'020.25);
   library.photos.writeFile("c/bad.png", "not a png at all");
   testing::setModificationTime(library.photo("c/bad.png"), 1'700'000'080.25);
   library.scanner().scan({library.root()}, {});
@@ -122,6 +123,11 @@ void prepareMixedRescan(ScannerTestLibrary& library) {
         {library.photo("c/near.png")});
     connection.execute("UPDATE media_files SET projection_revision = 0 WHERE absolute_path = ?",
                        {library.photo("c/stale.png")});
+    // Missing since a scan that could not see it; thumbnails everywhere: a file observed with a
+    // different time loses its key, the others keep theirs.
+    connection.execute("UPDATE media_files SET missing = 1 WHERE absolute_path = ?",
+                       {library.photo("c/returns.png")});
+    connection.execute("UPDATE image_properties SET thumbnail_key = 'key-' || media_file_id");
   });
 }
 
@@ -143,7 +149,7 @@ ScanResult rescan(ScannerTestLibrary& library, IndexingJobStore& jobs, ImageInde
                            .scan({library.root()}, [&](const ImageLibraryIndexingProgress& progress) {
                              log.reports.push_back(progress);
                              if (!vanished && progress.phase == Phase::discovering &&
-                                 progress.totalCount == kUnchangedFiles + 6) {
+                                 progress.totalCount == kUnchangedFiles + 7) {
                                vanished = std::filesystem::remove(library.photo("c/vanishes.png"));
                              }
                            });
@@ -159,10 +165,19 @@ TEST(ImageLibraryScannerBatchTest, AMixedBurstEndsAsTakingEachItemOnItsOwn) {
   FailingIndexingStore oneByOne(single.store, single.store);
   const ScanResult expected = rescan(single, oneByOne, oneByOne, {});
   // The mix is what it should be: every kind above was met.
-  EXPECT_EQ(expected.unchangedSkips, kUnchangedFiles + 1);  // c/near.png too
+  EXPECT_EQ(expected.unchangedSkips, kUnchangedFiles + 2);  // c/near.png and c/returns.png too
   ASSERT_EQ(expected.summary.size(), 3u);
   EXPECT_NE(expected.summary[1].find("<root>/c/bad.png"), std::string::npos);
   EXPECT_NE(expected.summary[2].find("<root>/c/vanishes.png"), std::string::npos);
+  EXPECT_EQ(single.storedMissing(single.photo("c/returns.png")), false);
+  const auto hasThumbnailKey = [&](const std::string& name) {
+    return single.count(
+               "SELECT COUNT(*) FROM image_properties p JOIN media_files m ON m.id = p.media_file_id "
+               "WHERE p.thumbnail_key IS NOT NULL AND m.absolute_path = '" +
+               single.photo(name) + "'") == 1;
+  };
+  EXPECT_FALSE(hasThumbnailKey("c/near.png"));
+  EXPECT_TRUE(hasThumbnailKey("u/000.png"));
 
   // Bursts of one, of a few (the changed files fall between batches) and of everything.
   for (const std::size_t claimSize : {1u, 7u, 400u}) {
