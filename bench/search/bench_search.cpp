@@ -156,6 +156,8 @@ int main(int argc, char** argv) {
       library = argv[i + 1];
     else if (option == "--runs")
       runs = std::max(1, std::stoi(argv[i + 1]));
+    else if (option == "--only")
+      only = argv[i + 1];
   }
   if (library.empty())
     library = std::filesystem::temp_directory_path() / ("lorvex-bench-search-" + std::to_string(images));

@@ -21,6 +21,9 @@ namespace {
 
 constexpr std::string_view kRootTable = "temp.lorvex_search_roots";
 
+// Gathering one candidate id into a temporary index costs about a sixth of looking up one row.
+constexpr double kGatherPerLookup = 6.0;
+
 std::vector<std::int64_t> sortedUnique(std::vector<std::int64_t> values) {
   std::sort(values.begin(), values.end());
   values.erase(std::unique(values.begin(), values.end()), values.end());
@@ -481,9 +484,13 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   // k = sqrt(needed × rows / unit cost).
   const bool canWalk = missing.has_value();
   std::optional<std::size_t> driver;
+  // Image counts known exactly (kept statistics, or a count that ended below its cap), and the
+  // smallest count seen, exact or not.
+  std::vector<std::optional<std::int64_t>> exactCounts(conditions.size());
+  std::optional<std::int64_t> smallestCount;
+  double rowCount = 0;
   if (plan != SearchPlan::orderIndexWalk || !canWalk) {
     const bool weigh = plan == SearchPlan::automatic && canWalk;
-    double rowCount = 0;
     if (weigh) {
       rowCount = static_cast<double>(
           connection_.query("SELECT COALESCE(max(id), 0) FROM media_files", {}, rows::firstInt64OrZero));
@@ -505,6 +512,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
         if (fromStatistics) {
           estimate = connection_.query(condition.statisticsEstimate, condition.statisticsBindings,
                                        rows::firstInt64OrZero);
+          exactCounts[i] = estimate;
         } else {
           // Counting stops where the condition could no longer drive or beat the best one so far.
           double capValue = threshold;
@@ -514,7 +522,9 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
           bindings.emplace_back(cap);
           estimate = connection_.query("SELECT count(*) FROM (" + condition.candidates + " LIMIT ?)",
                                        bindings, rows::firstInt64OrZero);
+          if (estimate < cap) exactCounts[i] = estimate;
         }
+        if (!smallestCount || estimate < *smallestCount) smallestCount = estimate;
         if (static_cast<double>(estimate) > threshold) continue;
         const double cost = static_cast<double>(estimate) * condition.candidateCost;
         if (!bestCost || cost < *bestCost) {
@@ -542,9 +552,19 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
       clauses.emplace_back("m.missing = ?");
       bindings.emplace_back(*missing);
     }
-    for (const Condition& condition : conditions) {
-      clauses.push_back(condition.probe);
-      append(bindings, condition.probeBindings);
+    // The walk reads about this many rows. A condition that admits few images enough is tested
+    // against its ids, gathered once into a temporary index, rather than by a row lookup per row.
+    const double walked = static_cast<double>(limit + offset) * rowCount /
+                          static_cast<double>(std::max<std::int64_t>(smallestCount.value_or(1), 1));
+    for (std::size_t i = 0; i < conditions.size(); ++i) {
+      const Condition& condition = conditions[i];
+      if (exactCounts[i] && static_cast<double>(*exactCounts[i]) < kGatherPerLookup * walked) {
+        clauses.push_back("m.id IN (" + condition.candidates + ")");
+        append(bindings, condition.candidateBindings);
+      } else {
+        clauses.push_back(condition.probe);
+        append(bindings, condition.probeBindings);
+      }
     }
     sql += "\nWHERE ";
     if (clauses.empty()) sql += "1 = 1";

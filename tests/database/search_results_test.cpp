@@ -66,7 +66,9 @@ class SearchResultsTest : public ::testing::Test {
     conceptB = testing::addConcept(repository, "concept b", second);
   }
 
-  bool matches(const LibraryImage& image, const ImageSearchQuery& query) const {
+  // `roots` holds the query's folders, standardized.
+  bool matches(const LibraryImage& image, const ImageSearchQuery& query,
+               const std::set<std::string>& roots) const {
     if (query.missing ? image.missing != *query.missing : (!query.includeMissing && image.missing))
       return false;
     for (const auto& tag : query.filterTags) {
@@ -87,11 +89,14 @@ class SearchResultsTest : public ::testing::Test {
     }
     if (query.favorite && image.favorite != *query.favorite) return false;
     if (query.deleteCandidate && image.deleteCandidate != *query.deleteCandidate) return false;
-    if (!query.rootPaths.empty() &&
-        std::none_of(query.rootPaths.begin(), query.rootPaths.end(), [&](const auto& root) {
-          return text::isPathAtOrUnder(image.path, text::standardizedPath(root));
-        })) {
-      return false;
+    if (!query.rootPaths.empty()) {
+      // The image is at or under a folder when the folder is the path or one of its ancestors.
+      bool covered = roots.count("/") > 0;
+      for (std::size_t end = image.path.size(); !covered && end != std::string::npos && end > 0;
+           end = image.path.rfind('/', end - 1)) {
+        covered = roots.count(image.path.substr(0, end)) > 0;
+      }
+      if (!covered) return false;
     }
     if (!query.text.empty() && !contains(image.promptTags, query.text) &&
         !contains(image.characterTags, query.text)) {
@@ -106,9 +111,11 @@ class SearchResultsTest : public ::testing::Test {
   }
 
   std::vector<std::string> expectedPaths(const ImageSearchQuery& query) const {
+    std::set<std::string> roots;
+    for (const auto& root : query.rootPaths) roots.insert(text::standardizedPath(root));
     std::vector<const LibraryImage*> selected;
     for (const auto& image : images) {
-      if (matches(image, query)) selected.push_back(&image);
+      if (matches(image, query, roots)) selected.push_back(&image);
     }
     testing::sortImages(selected, compiledSort(query.sort));
     std::vector<std::string> paths;
@@ -211,6 +218,19 @@ TEST_F(SearchResultsTest, AFolderCoversItselfAndItsDescendantsOnlyAlsoBeyondOneB
     EXPECT_EQ(plannedPaths(query, plan), expectedPaths(query));
   }
   EXPECT_EQ(searchedPaths(query), expectedPaths(query));
+}
+
+TEST_F(SearchResultsTest, ASelectionOfThreeHundredThousandFoldersWorks) {
+  ImageSearchQuery query;
+  query.limit = 1000;
+  query.includeMissing = true;
+  query.rootPaths.reserve(300'001);
+  for (int i = 0; i < 300'000; ++i) query.rootPaths.push_back("/nowhere/" + std::to_string(i));
+  query.rootPaths.push_back("/lib/a-b");
+  const auto expected = expectedPaths(query);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(searchedPaths(query), expected);
+  EXPECT_EQ(plannedPaths(query, search::SearchPlan::orderIndexWalk), expected);
 }
 
 TEST_F(SearchResultsTest, APageLongerThanOneChunkKeepsTheIdStatementsOrder) {
