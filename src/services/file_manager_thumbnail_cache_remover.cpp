@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,12 +21,15 @@ namespace lorvex {
 namespace {
 
 struct FolderListing {
-  int descriptor = -1;             // open while the listing is used, for fstatat
-  std::vector<std::string> names;  // visible entries, in name order
+  int descriptor = -1;              // open while the listing is used, for fstatat
+  std::vector<std::string> names;   // visible entries, in name order
+  std::vector<std::string> hidden;  // hidden entries (no "." or ".."), in name order
 
   FolderListing() = default;
   FolderListing(FolderListing&& other) noexcept
-      : descriptor(std::exchange(other.descriptor, -1)), names(std::move(other.names)) {}
+      : descriptor(std::exchange(other.descriptor, -1)),
+        names(std::move(other.names)),
+        hidden(std::move(other.hidden)) {}
   FolderListing(const FolderListing&) = delete;
   FolderListing& operator=(const FolderListing&) = delete;
   FolderListing& operator=(FolderListing&&) = delete;
@@ -34,8 +38,8 @@ struct FolderListing {
   }
 };
 
-// The visible entries of a folder (hidden names are skipped, as they are never thumbnails), or
-// the errno value of the failure.
+// The entries of a folder, visible and hidden apart (hidden names are never thumbnails, only
+// the generator's temporary files), or the errno value of the failure.
 std::optional<FolderListing> listFolder(const std::string& path, int& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
@@ -55,7 +59,12 @@ std::optional<FolderListing> listFolder(const std::string& path, int& error) {
   listing->descriptor = fd;
   errno = 0;
   while (const dirent* entry = ::readdir(folder)) {
-    if (entry->d_name[0] != '.') listing->names.emplace_back(entry->d_name);
+    const std::string_view name = entry->d_name;
+    if (name[0] != '.') {
+      listing->names.emplace_back(name);
+    } else if (name != "." && name != "..") {
+      listing->hidden.emplace_back(name);
+    }
     errno = 0;
   }
   const int readError = errno;
@@ -65,6 +74,7 @@ std::optional<FolderListing> listFolder(const std::string& path, int& error) {
     return std::nullopt;
   }
   std::sort(listing->names.begin(), listing->names.end());
+  std::sort(listing->hidden.begin(), listing->hidden.end());
   return listing;
 }
 
@@ -129,6 +139,18 @@ ThumbnailCacheSweepSummary FileManagerThumbnailCacheRemover::sweepCache(
         }
       } else {
         summary.keptRecentFileCount += 1;
+      }
+    }
+    // A thumbnail write killed midway leaves its temporary file behind; nothing refers to it and
+    // nothing else removes it. A recent one may still be being written, so the same cut-off holds.
+    // These are not thumbnails: they are neither counted nor reported as removed thumbnails.
+    for (const std::string& name : files->hidden) {
+      if (!isThumbnailTemporaryFileName(name, shard)) continue;
+      const auto status = entryStatus(files->descriptor, name);
+      if (!status || !S_ISREG(status->st_mode)) continue;
+      if (platform::modificationTimeSeconds(status->st_mtim) >= cutoff) continue;
+      if (::unlinkat(files->descriptor, name.c_str(), 0) != 0 && errno != ENOENT) {
+        summary.failedRemovalCount += 1;
       }
     }
   }

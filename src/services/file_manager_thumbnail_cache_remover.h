@@ -18,7 +18,8 @@ class FileManagerThumbnailCacheRemover final : public ThumbnailCacheRemoving {
   // Throws platform::FileError ("Unable to remove thumbnail: …").
   void removeThumbnail(const std::string& path) const override;
   // Shards and files are visited in name order; throws platform::FileError when the cache folder
-  // exists but cannot be listed.
+  // exists but cannot be listed. Temporary files a killed thumbnail write left behind
+  // (".<hash>.jpg.tmp-XXXXXX") older than `cutoff` are removed too, outside the counts.
   ThumbnailCacheSweepSummary sweepCache(const std::unordered_set<std::string>& referencedKeys,
                                         double cutoff) const override;
 

@@ -22,6 +22,25 @@ bool isThumbnailFileName(std::string_view name, std::string_view shard) {
   return hash.size() == 64 && hash.starts_with(shard) && isLowercaseHex(hash);
 }
 
+bool isThumbnailTemporaryFileName(std::string_view name, std::string_view shard) {
+  constexpr std::string_view kTemporaryMarker = ".tmp-";
+  constexpr std::size_t kUniqueLength = 6;  // the XXXXXX that mkstemp replaces
+  if (!name.starts_with('.')) return false;
+  name.remove_prefix(1);
+  const std::size_t uniqueStart = name.size() >= kUniqueLength ? name.size() - kUniqueLength : 0;
+  if (uniqueStart < kTemporaryMarker.size()) return false;
+  for (const char character : name.substr(uniqueStart)) {
+    if (!((character >= '0' && character <= '9') || (character >= 'a' && character <= 'z') ||
+          (character >= 'A' && character <= 'Z'))) {
+      return false;
+    }
+  }
+  if (name.substr(uniqueStart - kTemporaryMarker.size(), kTemporaryMarker.size()) != kTemporaryMarker) {
+    return false;
+  }
+  return isThumbnailFileName(name.substr(0, uniqueStart - kTemporaryMarker.size()), shard);
+}
+
 std::string thumbnailFilePath(std::string_view cacheDirectory, std::string_view hash) {
   std::string path(cacheDirectory);
   if (path.empty() || path.back() != '/') path += '/';

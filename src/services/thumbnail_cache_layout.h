@@ -19,6 +19,11 @@ bool isThumbnailShardName(std::string_view name);
 // "<64 lowercase hex>.jpg" whose first two characters are `shard`.
 bool isThumbnailFileName(std::string_view name, std::string_view shard);
 
+// ".<64 lowercase hex>.jpg.tmp-XXXXXX" (six letters or digits) whose hash starts with `shard`:
+// the temporary file a thumbnail is written to before it is renamed into place. One left behind
+// by a write that was killed midway is never renamed and may be removed once old.
+bool isThumbnailTemporaryFileName(std::string_view name, std::string_view shard);
+
 // "<cacheDirectory>/<first two of hash>/<hash>.jpg".
 std::string thumbnailFilePath(std::string_view cacheDirectory, std::string_view hash);
 

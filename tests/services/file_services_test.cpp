@@ -151,6 +151,37 @@ TEST(FileManagerThumbnailCacheRemoverTest, SweepRemovesOldUnreferencedThumbnails
   EXPECT_FALSE(exists(unreferencedOld));
 }
 
+TEST(FileManagerThumbnailCacheRemoverTest, SweepRemovesOldTemporaryFilesOfKilledThumbnailWrites) {
+  TemporaryFolder folder;
+  const std::string cache = folder.makeFolder("Thumbnails");
+  const double cutoff = 1'700'000'000.0;
+  const auto file = [&](const std::string& relative, double modified) {
+    const std::string path = folder.writeFile("Thumbnails/" + relative, "partial jpeg");
+    setModificationTime(path, modified);
+    return path;
+  };
+  const std::string hash = hashName('0', 'a', '1');  // "<hash>.jpg"
+  const std::string oldTemporary = file("0a/." + hash + ".tmp-Ab12Z9", cutoff - 10);
+  const std::string recentTemporary = file("0a/." + hash + ".tmp-xY34q1", cutoff + 10);
+  // Hidden files that are not our temporary files are never touched.
+  const std::string others[] = {
+      file("0a/.other", cutoff - 10),
+      file("0a/." + hash + ".tmp-ab12", cutoff - 10),    // too short a unique part
+      file("0a/." + hash + ".tmp-ab_12c", cutoff - 10),  // not letters and digits
+      file("0b/." + hash + ".tmp-Ab12Z9", cutoff - 10),  // wrong shard
+      file("0a/." + hash + ".bak-Ab12Z9", cutoff - 10),  // another marker
+      file("." + hash + ".tmp-Ab12Z9", cutoff - 10),     // not in a shard
+      file("0a/.0A" + std::string(62, 'B') + ".jpg.tmp-Ab12Z9", cutoff - 10),
+  };
+
+  const auto summary = FileManagerThumbnailCacheRemover(cache).sweepCache({}, cutoff);
+
+  EXPECT_FALSE(exists(oldTemporary));
+  EXPECT_TRUE(exists(recentTemporary));
+  for (const auto& path : others) EXPECT_TRUE(exists(path)) << path;
+  EXPECT_EQ(summary, ThumbnailCacheSweepSummary::empty());
+}
+
 TEST(FileManagerThumbnailCacheRemoverTest, SweepOfAMissingCacheIsEmptyAndAnUnlistableCacheThrows) {
   TemporaryFolder folder;
   EXPECT_EQ(FileManagerThumbnailCacheRemover(folder / "absent").sweepCache({}, 1e12),
