@@ -496,7 +496,8 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
           connection_.query("SELECT COALESCE(max(id), 0) FROM media_files", {}, rows::firstInt64OrZero));
     }
     const auto thresholdFor = [&](const Condition& condition) {
-      return weigh ? std::sqrt(static_cast<double>(limit + offset) * rowCount / condition.candidateCost)
+      return weigh ? std::sqrt((static_cast<double>(limit) + static_cast<double>(offset)) * rowCount /
+                               condition.candidateCost)
                    : 1e18;
     };
     std::optional<double> bestCost;
@@ -554,7 +555,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
     }
     // The walk reads about this many rows. A condition that admits few images enough is tested
     // against its ids, gathered once into a temporary index, rather than by a row lookup per row.
-    const double walked = static_cast<double>(limit + offset) * rowCount /
+    const double walked = (static_cast<double>(limit) + static_cast<double>(offset)) * rowCount /
                           static_cast<double>(std::max<std::int64_t>(smallestCount.value_or(1), 1));
     for (std::size_t i = 0; i < conditions.size(); ++i) {
       const Condition& condition = conditions[i];

@@ -1,5 +1,7 @@
 // Tag and model suggestions for the filter panels: tags and models whose text contains what the
 // user typed, ranked by the image counts the projection keeps (never counted here).
+#include <algorithm>
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -33,8 +35,9 @@ std::vector<TagSuggestion> SQLiteImageRepositoryV3::tagSuggestions(const std::op
   std::optional<std::string> search;
   if (auto normalized = normalizeNovelAIPromptTag(typed.value_or(""))) search = text::lowercased(*normalized);
   const SQLiteV3Binding searchBinding = search ? SQLiteV3Binding(*search) : SQLiteV3Binding::null();
-  const SQLiteV3Bindings bindings{searchBinding, searchBinding, searchBinding,
-                                  std::max<std::int64_t>(limit, 0) * kTagRowsPerSuggestion};
+  const SQLiteV3Bindings bindings{
+      searchBinding, searchBinding, searchBinding,
+      std::clamp<std::int64_t>(limit, 0, INT64_MAX / kTagRowsPerSuggestion) * kTagRowsPerSuggestion};
 
   std::map<std::string, TagSuggestion> merged;
   {

@@ -164,7 +164,7 @@ TEST_F(SearchResultsTest, RandomQueriesMatchABruteForceReadingInEveryPlan) {
   for (int round = 0; round < 400; ++round) {
     ImageSearchQuery query;
     query.sort = static_cast<ImageSearchSort>(random() % 4);
-    query.limit = chance(10) ? -1 : static_cast<std::int64_t>(random() % 40) + 1;
+    query.limit = chance(10) ? -1 : chance(3) ? INT64_MAX : static_cast<std::int64_t>(random() % 40) + 1;
     query.offset = chance(10) ? -3 : static_cast<std::int64_t>(random() % 30);
     if (chance(40)) query.filterTags.push_back(kTags[random() % kTags.size()]);
     if (chance(15)) query.filterTags.push_back(chance(50) ? "c0" : "T1 ");

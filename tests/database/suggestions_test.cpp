@@ -57,6 +57,7 @@ TEST_F(SuggestionsTest, TagsAreFilteredMergedByCaseAndRankedByCount) {
       {"unused", 10, {}},
       {"blue", 0, {}},
       {"blue", -3, {}},
+      {"zeb", INT64_MAX, {S{"zebra", 1}}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(repository.tagSuggestions(c.text, c.limit), c.expected)
