@@ -56,9 +56,17 @@ void validateSuiteName(std::string_view name) {
 }
 
 bool readWholeFile(const std::filesystem::path& path, std::string& text, int& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO or device under the settings name must not hang the launch.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     error = errno;
+    return false;
+  }
+  struct stat info {};
+  const bool described = ::fstat(fd, &info) == 0;
+  if (!described || !S_ISREG(info.st_mode)) {
+    error = !described ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
     return false;
   }
   char buffer[16384];

@@ -233,6 +233,19 @@ TEST(SettingsTest, FileThatCannotBeReadIsNeverReplaced) {
   EXPECT_EQ(log.lines.size(), 2u);  // the failed read, then the refused write
 }
 
+TEST(SettingsTest, SpecialFileUnderTheSettingsNameNeitherHangsNorIsReplaced) {
+  TemporaryFolder folder;
+  CapturedLog log;
+  const auto fifo = folder.path() / "suite.json";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Settings settings("suite", folder.path());  // would block for ever opening the FIFO
+  EXPECT_FALSE(settings.setInteger("a", 1));
+  EXPECT_EQ(settings.integer("a"), 1);
+  struct stat info {};
+  ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
 TEST(SettingsTest, BadInputIsRefusedWithoutChangingAnything) {
   TemporaryFolder folder;
   for (const std::string& name : {std::string(), std::string(".hidden"), std::string("a/b"),
