@@ -172,14 +172,15 @@ std::uint32_t PNGTextChunkReader::readUInt32BigEndian(std::span<const std::uint8
 PNGTextInflateResult PNGTextChunkReader::inflate(std::span<const std::uint8_t> compressed,
                                                  std::uint64_t budget) {
   using Status = PNGTextInflateResult::Status;
-  if (compressed.empty()) return {Status::inflated, {}};
+  if (compressed.empty()) return {Status::inflated, {}, 0};
   std::size_t capacity = kInitialInflateCapacity;
   if (compressed.size() > kSmallCompressedInput) {
-    if (compressed.size() > kMaximumInflateCapacity / 4) return {Status::failed, {}};
+    if (compressed.size() > kMaximumInflateCapacity / 4) return {Status::failed, {}, 0};
     capacity = compressed.size() * 4;
   }
   libdeflate_decompressor* decompressor = threadDecompressor();
   if (decompressor == nullptr) throw std::bad_alloc();
+  std::uint64_t attempted = 0;
   for (;;) {
     // Never hold more than the budget allows: an output that does not fit it is over budget,
     // however far the ladder would still have climbed.
@@ -191,11 +192,13 @@ PNGTextInflateResult PNGTextChunkReader::inflate(std::span<const std::uint8_t> c
     const libdeflate_result result = libdeflate_zlib_decompress_ex(
         decompressor, compressed.data(), compressed.size(), buffer.get(), attempt, &consumed, &written);
     if (result == LIBDEFLATE_SUCCESS) {
-      return {Status::inflated, std::string(reinterpret_cast<const char*>(buffer.get()), written)};
+      return {Status::inflated, std::string(reinterpret_cast<const char*>(buffer.get()), written),
+              attempted + written};
     }
-    if (result != LIBDEFLATE_INSUFFICIENT_SPACE) return {Status::failed, {}};
-    if (budgetBound) return {Status::exceedsBudget, {}};
-    if (capacity >= kMaximumInflateCapacity / 2 + 1) return {Status::failed, {}};
+    attempted += attempt;
+    if (result != LIBDEFLATE_INSUFFICIENT_SPACE) return {Status::failed, {}, attempted};
+    if (budgetBound) return {Status::exceedsBudget, {}, attempted};
+    if (capacity >= kMaximumInflateCapacity / 2 + 1) return {Status::failed, {}, attempted};
     capacity *= 2;
   }
 }
@@ -215,11 +218,13 @@ std::optional<PNGTextChunkReader::KeywordAndValue> PNGTextChunkReader::decodeTEX
 }
 
 std::optional<PNGTextChunkReader::KeywordAndValue> PNGTextChunkReader::decodeZTXt(
-    std::span<const std::uint8_t> data, std::uint64_t budget, bool* exceededBudget) {
+    std::span<const std::uint8_t> data, std::uint64_t budget, bool* exceededBudget,
+    std::uint64_t* inflateWork) {
   const std::size_t nul = findNUL(data, 0);
   if (nul == kNotFound || nul + 1 >= data.size() || data[nul + 1] != 0) return std::nullopt;
   const std::span<const std::uint8_t> compressed = data.subspan(nul + 2);
   PNGTextInflateResult inflated = inflate(compressed, budget);
+  if (inflateWork != nullptr) *inflateWork += inflated.attemptedBytes;
   if (inflated.status == PNGTextInflateResult::Status::exceedsBudget && exceededBudget != nullptr) {
     *exceededBudget = true;
   }
@@ -229,7 +234,8 @@ std::optional<PNGTextChunkReader::KeywordAndValue> PNGTextChunkReader::decodeZTX
 }
 
 std::optional<PNGTextChunkReader::KeywordAndValue> PNGTextChunkReader::decodeITXt(
-    std::span<const std::uint8_t> data, std::uint64_t budget, bool* exceededBudget) {
+    std::span<const std::uint8_t> data, std::uint64_t budget, bool* exceededBudget,
+    std::uint64_t* inflateWork) {
   const std::size_t nul = findNUL(data, 0);
   if (nul == kNotFound || nul + 2 >= data.size()) return std::nullopt;
   const std::uint8_t compressionFlag = data[nul + 1];
@@ -243,6 +249,7 @@ std::optional<PNGTextChunkReader::KeywordAndValue> PNGTextChunkReader::decodeITX
   if (compressionFlag == 1) {
     if (compressionMethod != 0) return std::nullopt;
     PNGTextInflateResult inflated = inflate(text, budget);
+    if (inflateWork != nullptr) *inflateWork += inflated.attemptedBytes;
     if (inflated.status == PNGTextInflateResult::Status::exceedsBudget && exceededBudget != nullptr) {
       *exceededBudget = true;
     }
@@ -265,6 +272,8 @@ PNGTextMetadata PNGTextChunkReader::read(PNGTextChunkByteSource& source) const {
   std::unordered_map<std::string, std::int64_t> occurrenceCounts;
   std::vector<std::uint8_t> buffer;
   std::uint64_t budgetLeft = maximumDecodedTextBytes;
+  const std::uint64_t inflateWorkLimit = maximumDecodedTextBytes * kInflateWorkPerDecodedTextByte;
+  std::uint64_t inflateWork = 0;
   std::size_t examinedTextChunks = 0;
   std::size_t skippedTextChunks = 0;
 
@@ -295,15 +304,17 @@ PNGTextMetadata PNGTextChunkReader::read(PNGTextChunkByteSource& source) const {
 
     bool exceededBudget = false;
     std::optional<KeywordAndValue> decoded;
+    const std::uint64_t inflateBudget =
+        std::min(budgetLeft, inflateWorkLimit - std::min(inflateWork, inflateWorkLimit));
     switch (kind) {
       case ChunkKind::text:
         decoded = decodeTEXt(data);
         break;
       case ChunkKind::compressedText:
-        decoded = decodeZTXt(data, budgetLeft, &exceededBudget);
+        decoded = decodeZTXt(data, inflateBudget, &exceededBudget, &inflateWork);
         break;
       default:
-        decoded = decodeITXt(data, budgetLeft, &exceededBudget);
+        decoded = decodeITXt(data, inflateBudget, &exceededBudget, &inflateWork);
         break;
     }
     if (decoded && decoded->first.size() + decoded->second.size() > budgetLeft) {

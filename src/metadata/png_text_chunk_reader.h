@@ -119,6 +119,9 @@ struct PNGTextInflateResult {
   };
   Status status = Status::failed;
   std::string bytes;
+  // Bytes the decoder may have written over every attempt of the ladder (what was kept or
+  // filled, or the whole buffer of an attempt that failed): the work this stream cost.
+  std::uint64_t attemptedBytes = 0;
 };
 
 class PNGTextChunkReader {
@@ -133,6 +136,12 @@ class PNGTextChunkReader {
   static constexpr std::size_t kInitialInflateCapacity = 65'536;
   static constexpr std::size_t kSmallCompressedInput = 16'384;
   static constexpr std::size_t kMaximumInflateCapacity = 67'108'864;
+
+  // Inflation work of one file, in multiples of the decoded-text limit: streams that are rejected
+  // for size still cost their output, so without this bound every zlib bomb of a small file would
+  // be inflated up to the remaining budget. Compressed texts beyond it are skipped like those over
+  // budget.
+  static constexpr std::uint64_t kInflateWorkPerDecodedTextByte = 4;
 
   // The limits this reader applies (tests lower them).
   std::uint64_t maximumDecodedTextBytes = kMaximumDecodedTextBytes;
@@ -153,15 +162,18 @@ class PNGTextChunkReader {
   // Decoders of the chunk data; nothing means the chunk is ignored. Keywords are converted from
   // Latin-1 to UTF-8; values from Latin-1 (tEXt, zTXt) or checked as UTF-8 (iTXt: invalid text
   // gives an empty value). `budget` caps the inflated size of compressed texts; a text that would
-  // exceed it gives nothing and sets *exceededBudget.
+  // exceed it gives nothing and sets *exceededBudget. *inflateWork grows by the inflation's
+  // attemptedBytes.
   using KeywordAndValue = std::pair<std::string, std::string>;
   static std::optional<KeywordAndValue> decodeTEXt(std::span<const std::uint8_t> data);
   static std::optional<KeywordAndValue> decodeZTXt(std::span<const std::uint8_t> data,
                                                    std::uint64_t budget = kMaximumInflateCapacity,
-                                                   bool* exceededBudget = nullptr);
+                                                   bool* exceededBudget = nullptr,
+                                                   std::uint64_t* inflateWork = nullptr);
   static std::optional<KeywordAndValue> decodeITXt(std::span<const std::uint8_t> data,
                                                    std::uint64_t budget = kMaximumInflateCapacity,
-                                                   bool* exceededBudget = nullptr);
+                                                   bool* exceededBudget = nullptr,
+                                                   std::uint64_t* inflateWork = nullptr);
 
   // Inflates a zlib stream. An empty input, or a complete stream of no output, is an empty
   // output. A corrupt stream fails at once; only output that does not fit climbs the ladder.

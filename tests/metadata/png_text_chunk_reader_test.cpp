@@ -287,6 +287,48 @@ TEST(PNGTextChunkReader, SkipsTextBeyondTheDecodedByteBudget) {
   EXPECT_TRUE(metadata.readWarning->starts_with("Skipped 2 text chunks")) << *metadata.readWarning;
 }
 
+TEST(PNGTextChunkReader, StopsInflatingOnceTheFileHasSpentItsInflationWork) {
+  // Every bomb is rejected for size, yet each one costs the decoder up to the whole remaining
+  // budget: a small file of many would inflate gigabytes. After the work bound only compressed
+  // text is skipped; plain text is still read.
+  PNGTextChunkReader reader;
+  reader.maximumDecodedTextBytes = 1'000;
+  const std::string bomb = testing::zlibCompressed(std::string(100'000, 'z'), 12);
+  PNGBuilder builder;
+  for (int i = 0; i < 6; ++i) builder.zTXtRaw("bomb", 0, bomb);
+  builder.zTXt("late", "x").iTXt("later", "y", 1).tEXt("plain", "z");
+  const PNGTextMetadata metadata = readBytes(builder.bytes(), reader);
+  ASSERT_EQ(metadata.textChunkEntries.size(), 1u);
+  EXPECT_EQ(metadata.textChunkEntries[0].keyword, "plain");
+  ASSERT_TRUE(metadata.readWarning);
+  EXPECT_TRUE(metadata.readWarning->starts_with("Skipped 8 text chunks")) << *metadata.readWarning;
+}
+
+TEST(PNGTextChunkReader, InflationReportsItsWork) {
+  using Status = PNGTextInflateResult::Status;
+  const auto bytesOf = [](const std::string& text) {
+    return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  };
+  const struct {
+    const char* name;
+    std::string compressed;
+    std::uint64_t budget;
+    Status status;
+    std::uint64_t attemptedBytes;
+  } cases[] = {
+      {"kept output", testing::zlibCompressed("hello"), 67'108'864, Status::inflated, 5},
+      {"over budget", testing::zlibCompressed(std::string(5'000, 'c')), 4'999, Status::exceedsBudget, 4'999},
+      {"up the ladder", testing::zlibCompressed(std::string(70'000, 'd')), 67'108'864, Status::inflated,
+       65'536 + 70'000},
+      {"corrupt", "\x78\x9c\xff\xff\xff\xff", 1'000, Status::failed, 1'000},
+  };
+  for (const auto& c : cases) {
+    const PNGTextInflateResult result = PNGTextChunkReader::inflate(bytesOf(c.compressed), c.budget);
+    EXPECT_EQ(result.status, c.status) << c.name;
+    EXPECT_EQ(result.attemptedBytes, c.attemptedBytes) << c.name;
+  }
+}
+
 TEST(PNGTextChunkReader, ReadsUInt32BigEndian) {
   const std::vector<std::uint8_t> bytes{0x00, 0x12, 0x34, 0x56, 0x78, 0xFF};
   EXPECT_EQ(PNGTextChunkReader::readUInt32BigEndian(bytes, 1), 0x12345678u);
