@@ -191,8 +191,9 @@ class SQLiteImageRepositoryV3 {
 
   // ---- Search, record hydration and suggestions (search_execution.cpp, suggestions.cpp) --------
   // A search page: the query is compiled (names resolved to ids; a filter tag, prompt tag or model
-  // source that names nothing gives an empty page without running the id statement), one id
-  // statement selects the page, and the records are read in chunks of at most 400 ids. The search
+  // source that names nothing gives an empty page without selecting any image), the page's ids
+  // are selected (see SearchQueryCompiler), and the records are read in chunks of at most 400
+  // ids. The search
   // waits for the lock in short attempts and ends in SearchCancelledError, never with a partial
   // page, once `stop` is requested.
   std::vector<ImageRecord> searchImages(const ImageSearchQuery& query, std::stop_token stop = {});
