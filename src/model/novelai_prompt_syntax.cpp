@@ -115,23 +115,33 @@ class Alternative {
 
   // The weighted segments, in order. Splitting is done with an explicit stack, so a prompt of any
   // length cannot exhaust the call stack.
+  //
+  // The part after a whitespace-before-colons cut needs no new weight search: it keeps the end of
+  // a text that had no qualifying weight, no weight match crosses the cut (whitespace separates
+  // them), so its weights are that text's and none qualifies. Searching again would rescan the
+  // rest of the text at every cut, quadratic in a long run of ' ::a'.
   void appendTokens(std::vector<Token>& out) {
-    std::vector<Range> pending{{0, text_.size()}};
+    struct Pending {
+      std::size_t begin;
+      std::size_t end;
+      bool hasNoWeightSplit;
+    };
+    std::vector<Pending> pending{{0, text_.size(), false}};
     while (!pending.empty()) {
-      auto [begin, end] = pending.back();
+      auto [begin, end, hasNoWeightSplit] = pending.back();
       pending.pop_back();
       const std::string_view trimmed = text::trimmedWhitespace(text_.substr(begin, end - begin));
       if (trimmed.empty()) continue;
       begin = static_cast<std::size_t>(trimmed.data() - text_.data());
       end = begin + trimmed.size();
-      if (const auto split = weightSplitIndex(begin, end)) {
-        pending.push_back({*split, end});
-        pending.push_back({begin, *split});
+      if (const auto split = hasNoWeightSplit ? std::nullopt : weightSplitIndex(begin, end)) {
+        pending.push_back({*split, end, false});
+        pending.push_back({begin, *split, false});
         continue;
       }
       if (const auto space = prompt_syntax::findWhitespaceBeforeColons(trimmed)) {
-        pending.push_back({begin + space->end, end});
-        pending.push_back({begin, begin + space->begin});
+        pending.push_back({begin + space->end, end, true});
+        pending.push_back({begin, begin + space->begin, false});
         continue;
       }
       const auto [tagBegin, tagEnd] = reduce(begin, end);

@@ -9,6 +9,7 @@
 
 #include "model/stable_diffusion_prompt_attention_normalizer.h"
 #include "model/text/unicode.h"
+#include "model/text/whitespace.h"
 
 namespace lorvex {
 namespace {
@@ -172,6 +173,35 @@ std::string randomPrompt(std::mt19937& random) {
   const int length = static_cast<int>(random() % 24);
   for (int i = 0; i < length; ++i) prompt += alphabet[random() % alphabet.size()];
   return prompt;
+}
+
+// Each cut before "::" used to search the rest of the text for weights again: a megabyte of
+// ' ::a' ran for the better part of an hour. Every cut gives its own token.
+TEST(PromptTagsTest, SplitsLongRunsOfColonPairsAfterWhitespace) {
+  const struct {
+    const char* unit;
+    const char* tail;
+    std::size_t tailTokens;
+    const char* last;
+  } cases[] = {
+      {" ::a", "", 0, "::a"},
+      {" ::a", " x1::", 0, "::a x1::"},  // "x1::" is no weight: it follows a letter
+      {" :::a", " 2::cat::", 1, "2::cat::"},
+  };
+  for (const auto& c : cases) {
+    std::string prompt;
+    std::size_t units = 0;
+    while (prompt.size() < 1'000'000) {
+      prompt += c.unit;
+      ++units;
+    }
+    prompt += c.tail;
+    const Tags tokens = novelAIPromptTokens(prompt);
+    ASSERT_EQ(tokens.size(), units + c.tailTokens) << c.unit << c.tail;
+    EXPECT_EQ(tokens.front(), text::trimmedWhitespace(c.unit)) << c.unit << c.tail;
+    EXPECT_EQ(tokens.back(), c.last) << c.unit << c.tail;
+  }
+  EXPECT_EQ(extractPromptTags(" ::a ::b ::a 2::cat::", false), (Tags{"a", "b", "cat"}));
 }
 
 TEST(PromptTagsTest, PropertiesHoldOnRandomPrompts) {
