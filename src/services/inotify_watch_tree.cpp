@@ -44,7 +44,9 @@ InotifyWatchTree::ArmResult InotifyWatchTree::armRecursively(const std::string& 
       continue;  // vanished, a symbolic link, or unreadable: nothing to watch there
     }
     isTop = false;
-    insert(wd, path);
+    // The same folder reached again: its subtree is watched already, and walking it again would
+    // never end in a bind mount that repeats one of its own parents.
+    if (!insert(wd, path)) continue;
     std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(path.c_str()), ::closedir);
     if (!directory) continue;
     const int directoryFd = ::dirfd(directory.get());
@@ -110,15 +112,16 @@ void InotifyWatchTree::forget(int wd) {
   pathByWatch_.erase(found);
 }
 
-void InotifyWatchTree::insert(int wd, const std::string& path) {
+bool InotifyWatchTree::insert(int wd, const std::string& path) {
   if (const auto known = pathByWatch_.find(wd); known != pathByWatch_.end()) {
-    return;  // the same folder reached twice (nested roots, bind mounts): keep its first path
+    return false;  // the same folder reached twice (nested roots, bind mounts): keep its first path
   }
   if (const auto stale = watchByPath_.find(path); stale != watchByPath_.end()) {
     pathByWatch_.erase(stale->second);  // a folder re-created before its old watch was dropped
   }
   pathByWatch_[wd] = path;
   watchByPath_[path] = wd;
+  return true;
 }
 
 }  // namespace lorvex

@@ -29,8 +29,9 @@ class InotifyWatchTree {
   };
 
   // Watches `folder` and, depth first, every folder below it (symbolic links are not followed).
-  // Subfolders that vanish or cannot be read while this runs are skipped. `shouldStop` is asked
-  // between folders.
+  // Subfolders that vanish or cannot be read while this runs are skipped. A folder already
+  // watched (reached again through a bind mount, or below a nested root) is not walked again.
+  // `shouldStop` is asked between folders.
   ArmResult armRecursively(const std::string& folder, const std::function<bool()>& shouldStop = {});
 
   // The folder a watch stands for, or nullptr when the descriptor is unknown.
@@ -50,7 +51,8 @@ class InotifyWatchTree {
   std::size_t size() const { return pathByWatch_.size(); }
 
  private:
-  void insert(int wd, const std::string& path);
+  // False when the descriptor was already known (its path is kept).
+  bool insert(int wd, const std::string& path);
 
   int inotifyFd_;
   std::unordered_map<int, std::string> pathByWatch_;

@@ -1,7 +1,10 @@
 #include "services/inotify_watch_tree.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -49,6 +52,34 @@ TEST_F(InotifyWatchTreeTest, ArmsEveryFolderButNotLinksOrFiles) {
   EXPECT_EQ(tree_.armRecursively(root_ / "absent"), InotifyWatchTree::ArmResult::unavailable);
   EXPECT_EQ(tree_.armRecursively(root_ / "a/file.png"), InotifyWatchTree::ArmResult::unavailable);
   EXPECT_EQ(tree_.size(), 5u);
+}
+
+// A bind mount that repeats its parent makes the same folders reachable under ever longer paths.
+// Mounting needs a private mount namespace, so the check runs in a child process.
+TEST_F(InotifyWatchTreeTest, AFolderReachedAgainThroughABindMountIsNotWalkedAgain) {
+  root_.makeFolder("a/loop");
+  root_.makeFolder("a/b/c");
+  const std::string top = root_ / "a";
+  constexpr int kCannotMount = 77;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(top.c_str(), (top + "/loop").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+      ::_exit(kCannotMount);
+    }
+    const int fd = ::inotify_init1(IN_CLOEXEC);
+    InotifyWatchTree tree(fd);
+    std::size_t visits = 0;
+    const auto result = tree.armRecursively(top, [&] { return ++visits > 1000; });
+    // a, a/b, a/b/c (a/loop is a itself)
+    ::_exit(result == InotifyWatchTree::ArmResult::armed && tree.size() == 3 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == kCannotMount) GTEST_SKIP() << "bind mounts are not permitted here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(InotifyWatchTreeTest, RemapMovesTheSubtreeButNotSiblingsSharingThePrefix) {
