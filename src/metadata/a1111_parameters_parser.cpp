@@ -42,13 +42,27 @@ std::string_view trimmedSpacesAndTabs(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-std::optional<std::string> joinedAndTrimmed(const std::vector<std::string_view>& lines) {
-  std::string joined;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) joined += '\n';
-    joined += lines[i];
+// Lines joined with a line feed as they come, so a text of millions of empty lines holds no more
+// than its own size.
+class JoinedLines {
+ public:
+  void append(std::string_view line) {
+    if (hasLines_) text_ += '\n';
+    text_ += line;
+    hasLines_ = true;
   }
-  return text::trimmedNonEmpty(joined);
+  std::optional<std::string> trimmed() const { return text::trimmedNonEmpty(text_); }
+
+ private:
+  std::string text_;
+  bool hasLines_ = false;
+};
+
+bool isReadKey(std::string_view key) {
+  for (std::string_view read : {"Seed", "Steps", "CFG scale", "Sampler", "Size", "Model", "Model hash"}) {
+    if (key == read) return true;
+  }
+  return false;
 }
 
 char asciiLowercased(char c) {
@@ -100,9 +114,9 @@ bool isJSONContainer(std::string_view text) {
   return document && (document->is_object() || document->is_array());
 }
 
-ParameterText splitParameterText(std::string_view text) {
-  std::vector<std::string_view> positiveLines;
-  std::vector<std::string_view> negativeLines;
+ParameterText splitParameterText(std::string_view text, bool onlyReadKeys) {
+  JoinedLines positiveLines;
+  JoinedLines negativeLines;
   std::string_view parameterLine;
   bool inNegativePrompt = false;
   std::size_t lineStart = 0;
@@ -116,22 +130,21 @@ ParameterText splitParameterText(std::string_view text) {
       parameterLine = line;
       inNegativePrompt = false;
     } else if (line.starts_with(kNegativePromptPrefix)) {
-      negativeLines.push_back(trimmedSpacesAndTabs(line.substr(kNegativePromptPrefix.size())));
+      negativeLines.append(trimmedSpacesAndTabs(line.substr(kNegativePromptPrefix.size())));
       inNegativePrompt = true;
     } else if (inNegativePrompt) {
-      negativeLines.push_back(line);
+      negativeLines.append(line);
     } else {
-      positiveLines.push_back(line);
+      positiveLines.append(line);
     }
 
     if (lineEnd == std::string_view::npos) break;
     lineStart = lineEnd + 1;
   }
-  return {joinedAndTrimmed(positiveLines), joinedAndTrimmed(negativeLines),
-          parseParameterLine(parameterLine)};
+  return {positiveLines.trimmed(), negativeLines.trimmed(), parseParameterLine(parameterLine, onlyReadKeys)};
 }
 
-ParameterMap parseParameterLine(std::string_view line) {
+ParameterMap parseParameterLine(std::string_view line, bool onlyReadKeys) {
   ParameterMap parameters;
   std::size_t pieceStart = 0;
   while (pieceStart <= line.size()) {
@@ -142,7 +155,7 @@ ParameterMap parseParameterLine(std::string_view line) {
     const std::size_t colon = piece.find(':', 1);
     if (piece.empty() || colon == std::string_view::npos || colon + 1 == piece.size()) continue;
     const std::string_view key = text::trimmedWhitespace(piece.substr(0, colon));
-    if (key.empty()) continue;
+    if (key.empty() || (onlyReadKeys && !isReadKey(key))) continue;
     std::string_view value = text::trimmedWhitespace(piece.substr(colon + 1));
     const auto first = value.find_first_not_of('"');
     value = first == std::string_view::npos ? std::string_view()
@@ -210,7 +223,7 @@ std::optional<GenerationMetadata> A1111GenerationMetadataProviderParser::parse(
   if (chunk == metadata.textChunks.end()) return std::nullopt;
   if (text::trimmedWhitespace(chunk->second).empty() || a1111::isJSONContainer(chunk->second))
     return std::nullopt;
-  a1111::ParameterText split = a1111::splitParameterText(chunk->second);
+  a1111::ParameterText split = a1111::splitParameterText(chunk->second, /*onlyReadKeys=*/true);
   if (!split.prompt && split.parameters.empty()) return std::nullopt;
   const a1111::ParameterMap& parameters = split.parameters;
 

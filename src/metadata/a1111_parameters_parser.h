@@ -47,12 +47,15 @@ struct ImageSize {
 // True when the trimmed text is a JSON object or array (such a chunk belongs to other generators).
 bool isJSONContainer(std::string_view text);
 
-ParameterText splitParameterText(std::string_view text);
+// With `onlyReadKeys`, the map keeps only the keys a record reads ("Seed", "Steps", "CFG scale",
+// "Sampler", "Size", "Model", "Model hash"): a parameter line of millions of short pairs would
+// otherwise be held whole, many times its size.
+ParameterText splitParameterText(std::string_view text, bool onlyReadKeys = false);
 
 // Pieces between commas; in each, the first colon after the first character separates key and
 // value (both trimmed; double quotes stripped from the value's ends). Pieces without one, or
 // with nothing after it, are ignored.
-ParameterMap parseParameterLine(std::string_view line);
+ParameterMap parseParameterLine(std::string_view line, bool onlyReadKeys = false);
 
 // "512x768", "640 X 960": two integers around "x" (spaces ignored); anything else is nothing.
 std::optional<ImageSize> parseSize(std::string_view text);
