@@ -71,12 +71,12 @@ std::string realPath(const std::string& path) {
   return resolved.get();
 }
 
-// A directory at `path` that is really a directory (not a link to one), created with 0700 when
-// absent. Returns 0 or an errno value.
-int ensurePrivateDirectory(const std::string& path) {
+// A directory at `path` that is really a directory (not a link to one, unless `linkAllowed`),
+// created with 0700 when absent. Returns 0 or an errno value.
+int ensurePrivateDirectory(const std::string& path, bool linkAllowed = false) {
   if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
   struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) return errno;
+  if ((linkAllowed ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0) return errno;
   if (!S_ISDIR(info.st_mode)) return ENOTDIR;
   return 0;
 }
@@ -93,8 +93,10 @@ int ensureDirectoryChain(const std::string& path) {
   return 0;
 }
 
-int ensureTrashFolders(const std::string& trash) {
-  if (const int error = ensurePrivateDirectory(trash); error != 0) return error;
+// `trashMayBeLink`: the home trash is the user's own, and people move it to another disk with a
+// link; a shared file system's trash folder must never be a link.
+int ensureTrashFolders(const std::string& trash, bool trashMayBeLink = false) {
+  if (const int error = ensurePrivateDirectory(trash, trashMayBeLink); error != 0) return error;
   if (const int error = ensurePrivateDirectory(joined(trash, "files")); error != 0) return error;
   return ensurePrivateDirectory(joined(trash, "info"));
 }
@@ -271,7 +273,7 @@ std::string FreedesktopTrash::moveToTrash(const std::string& givenPath) const {
     if (const int chainError = ensureDirectoryChain(environment_.homeTrashDirectory); chainError != 0) {
       throwFileError("Unable to create the Trash folder", chainError);
     }
-    if (const int folderError = ensureTrashFolders(environment_.homeTrashDirectory); folderError != 0) {
+    if (const int folderError = ensureTrashFolders(environment_.homeTrashDirectory, true); folderError != 0) {
       throwFileError("Unable to create the Trash folder", folderError);
     }
     trash = environment_.homeTrashDirectory;

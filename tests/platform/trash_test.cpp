@@ -71,6 +71,19 @@ TEST_F(TrashTest, MovesTheFileIntoTheHomeTrashWithItsInfoFile) {
   EXPECT_EQ(permissions(homeTrash() + "/info"), 0700u);
 }
 
+TEST_F(TrashTest, AHomeTrashThatIsALinkToAFolderIsUsed) {
+  const std::string moved = folder_.makeFolder("elsewhere/Trash");
+  std::filesystem::create_directories(folder_ / "data");
+  std::filesystem::create_directory_symlink(moved, homeTrash());
+  const std::string file = folder_.writeFile("Pictures/a.png", "pixels");
+  FreedesktopTrash trash(environment());
+
+  EXPECT_EQ(trash.moveToTrash(file), homeTrash() + "/files/a.png");
+  EXPECT_FALSE(exists(file));
+  EXPECT_EQ(readText(moved + "/files/a.png"), "pixels");
+  EXPECT_TRUE(exists(moved + "/info/a.png.trashinfo"));
+}
+
 TEST_F(TrashTest, TakenNamesGetANumberBeforeTheExtension) {
   FreedesktopTrash trash(environment());
   const std::string first = trash.moveToTrash(folder_.writeFile("a/photo.png", "1"));
