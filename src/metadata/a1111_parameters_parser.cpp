@@ -5,6 +5,7 @@
 #include "metadata/generation_metadata_parser.h"
 #include "metadata/json_document.h"
 #include "metadata/provider_parsers.h"
+#include "model/text/graphemes.h"
 #include "model/text/numbers.h"
 #include "model/text/whitespace.h"
 
@@ -34,6 +35,24 @@ std::optional<double> realParameter(const ParameterMap& parameters, std::string_
 std::optional<std::string> textParameter(const ParameterMap& parameters, std::string_view key) {
   const std::string* value = parameter(parameters, key);
   return value != nullptr ? std::optional<std::string>(*value) : std::nullopt;
+}
+
+// The `length` bytes at `position` form whole characters: a combining mark after a comma, say,
+// makes one character that is not a comma.
+bool isWholeCharacters(std::string_view text, std::size_t position, std::size_t length) {
+  return text::isGraphemeBoundary(text, position) && text::isGraphemeBoundary(text, position + length);
+}
+
+bool beginsWith(std::string_view line, std::string_view prefix) {
+  return line.starts_with(prefix) && text::isGraphemeBoundary(line, prefix.size());
+}
+
+// The first `c` at or after `from` that is a character of its own.
+std::size_t findCharacter(std::string_view text, char c, std::size_t from) {
+  std::size_t found = text.find(c, from);
+  while (found != std::string_view::npos && !isWholeCharacters(text, found, 1))
+    found = text.find(c, found + 1);
+  return found;
 }
 
 std::string_view trimmedSpacesAndTabs(std::string_view text) {
@@ -126,10 +145,10 @@ ParameterText splitParameterText(std::string_view text, bool onlyReadKeys) {
         text.substr(lineStart, lineEnd == std::string_view::npos ? lineEnd : lineEnd - lineStart);
     if (line.ends_with('\r')) line.remove_suffix(1);
 
-    if (line.starts_with(kParameterLinePrefix)) {
+    if (beginsWith(line, kParameterLinePrefix)) {
       parameterLine = line;
       inNegativePrompt = false;
-    } else if (line.starts_with(kNegativePromptPrefix)) {
+    } else if (beginsWith(line, kNegativePromptPrefix)) {
       negativeLines.append(trimmedSpacesAndTabs(line.substr(kNegativePromptPrefix.size())));
       inNegativePrompt = true;
     } else if (inNegativePrompt) {
@@ -148,11 +167,11 @@ ParameterMap parseParameterLine(std::string_view line, bool onlyReadKeys) {
   ParameterMap parameters;
   std::size_t pieceStart = 0;
   while (pieceStart <= line.size()) {
-    const std::size_t pieceEnd = std::min(line.find(',', pieceStart), line.size());
+    const std::size_t pieceEnd = std::min(findCharacter(line, ',', pieceStart), line.size());
     const std::string_view piece = line.substr(pieceStart, pieceEnd - pieceStart);
     pieceStart = pieceEnd + 1;
 
-    const std::size_t colon = piece.find(':', 1);
+    const std::size_t colon = findCharacter(piece, ':', 1);
     if (piece.empty() || colon == std::string_view::npos || colon + 1 == piece.size()) continue;
     const std::string_view key = text::trimmedWhitespace(piece.substr(0, colon));
     if (key.empty() || (onlyReadKeys && !isReadKey(key))) continue;

@@ -133,6 +133,19 @@ TEST(A1111ParametersParserTest, SplitsPromptNegativePromptAndParameterLine) {
        "dog",
        {{"Steps", "20"}, {"Seed", "7"}}},
       {"a lone CR is not a line end", "a\rNegative prompt: b", "a\rNegative prompt: b", std::nullopt, {}},
+      // A combining mark joins the character before it: the line no longer begins with the prefix.
+      {"Steps prefix ending in a marked space",
+       "a\nSteps: \xCC\x81"
+       "20",
+       "a\nSteps: \xCC\x81"
+       "20",
+       std::nullopt,
+       {}},
+      {"Negative prefix ending in a marked colon",
+       "a\nNegative prompt:\xCC\x81 b",
+       "a\nNegative prompt:\xCC\x81 b",
+       std::nullopt,
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -160,6 +173,12 @@ TEST(A1111ParametersParserTest, ParameterLineCutsAtEveryCommaAndTheFirstInnerCol
       {" , ,, Seed: 1,, Seed: 2 ", {{"Seed", "2"}}},
       {"Model: \"\"", {{"Model", ""}}},
       {"", {}},
+      // A comma or colon followed by a combining mark is another character.
+      {"Seed: 1,\xCC\x81 Steps: 2", {{"Seed", "1,\xCC\x81 Steps: 2"}}},
+      {"Seed:\xCC\x81"
+       "1, Steps: 2",
+       {{"Steps", "2"}}},
+      {"Caf\xC3\xA9: 1, \xE4\xBA\x94: 2", {{"Caf\xC3\xA9", "1"}, {"\xE4\xBA\x94", "2"}}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(a1111::parseParameterLine(c.line), c.expected) << c.line;
