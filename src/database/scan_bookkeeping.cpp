@@ -1,8 +1,11 @@
 // Media file scan bookkeeping: what a scan asks and records about files between projections.
 // Rows are never deleted here; a vanished file is marked missing and keeps its review state.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "database/row_mappers.h"
+#include "database/search_query_compiler.h"
 #include "database/sql_paths.h"
 #include "database/sqlite_image_repository.h"
 #include "model/text/paths.h"
@@ -14,6 +17,19 @@ namespace {
 constexpr std::string_view kMarkMissingUnder =
     "UPDATE media_files SET missing = 1 WHERE missing = 0 AND (absolute_path = ? OR substr(absolute_path, 1, "
     "length(?)) = ?)";
+
+// A path predicate binds three values per path: this many paths keep one statement within the
+// bound-list limit, however many folders a caller names.
+constexpr std::size_t kPathsPerStatement = search::kMaxBoundListLength / 3;
+
+template <typename Body>
+void forEachPathChunk(const std::vector<std::string>& paths, Body body) {
+  for (std::size_t start = 0; start < paths.size(); start += kPathsPerStatement) {
+    const std::size_t end = std::min(paths.size(), start + kPathsPerStatement);
+    body(std::vector<std::string>(paths.begin() + static_cast<std::ptrdiff_t>(start),
+                                  paths.begin() + static_cast<std::ptrdiff_t>(end)));
+  }
+}
 
 }  // namespace
 
@@ -31,13 +47,18 @@ std::optional<IndexedImageFileState> SQLiteImageRepositoryV3::indexedFileState(s
 bool SQLiteImageRepositoryV3::hasFilesNeedingReprojection(const std::vector<std::string>& paths) {
   const auto standardized = sql::standardizedUniquePaths(paths);
   if (standardized.empty()) return false;
-  auto bindings = sql::pathPrefixBindings(standardized);
-  bindings.emplace_back(kMetadataProjectionRevision);
   auto guard = connection_.lock();
-  return connection_.query("SELECT 1 FROM media_files WHERE " +
-                               sql::pathPrefixPredicate("absolute_path", standardized.size()) +
-                               " AND missing = 0 AND projection_revision <> ? LIMIT 1",
-                           bindings, rows::exists);
+  bool found = false;
+  forEachPathChunk(standardized, [&](const std::vector<std::string>& chunk) {
+    if (found) return;
+    auto bindings = sql::pathPrefixBindings(chunk);
+    bindings.emplace_back(kMetadataProjectionRevision);
+    found = connection_.query("SELECT 1 FROM media_files WHERE " +
+                                  sql::pathPrefixPredicate("absolute_path", chunk.size()) +
+                                  " AND missing = 0 AND projection_revision <> ? LIMIT 1",
+                              bindings, rows::exists);
+  });
+  return found;
 }
 
 void SQLiteImageRepositoryV3::markObserved(const ImageFileInfo& file, std::int64_t jobID) {
@@ -82,13 +103,17 @@ void SQLiteImageRepositoryV3::markMissingIfNotSeen(std::int64_t jobID,
                                                    const std::vector<std::string>& rootPaths) {
   const auto roots = sql::standardizedUniquePaths(rootPaths);
   if (roots.empty()) return;
-  auto bindings = sql::pathPrefixBindings(roots);
-  bindings.emplace_back(jobID);
-  auto guard = connection_.lock();
-  connection_.execute("UPDATE media_files SET missing = 1 WHERE " +
-                          sql::pathPrefixPredicate("absolute_path", roots.size()) +
-                          " AND COALESCE(last_seen_indexing_job_id, -1) <> ?",
-                      bindings);
+  // One transaction, so a run's roots are all marked or none is.
+  connection_.performLockedTransaction([&] {
+    forEachPathChunk(roots, [&](const std::vector<std::string>& chunk) {
+      auto bindings = sql::pathPrefixBindings(chunk);
+      bindings.emplace_back(jobID);
+      connection_.execute("UPDATE media_files SET missing = 1 WHERE " +
+                              sql::pathPrefixPredicate("absolute_path", chunk.size()) +
+                              " AND COALESCE(last_seen_indexing_job_id, -1) <> ?",
+                          bindings);
+    });
+  });
 }
 
 void SQLiteImageRepositoryV3::markMissing(const std::vector<std::string>& paths) {

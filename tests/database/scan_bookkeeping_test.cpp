@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 
@@ -102,6 +103,25 @@ TEST_F(ScanBookkeepingTest, FilesUnderTheRootsThatTheJobDidNotSeeBecomeMissing) 
   EXPECT_EQ(column("/x/ab.png", "missing"), "0");
   EXPECT_EQ(column("/y/c.png", "missing"), "1");
   repo().markMissingIfNotSeen(3, {});  // nothing to mark
+}
+
+TEST_F(ScanBookkeepingTest, FolderListsLongerThanOneStatementMayBindAreChunked) {
+  insertMediaFile(repo(), {.path = "/x/a/1.png", .projectionRevision = 1, .lastSeenJobID = 3});
+  insertMediaFile(repo(), {.path = "/x/b/2.png", .projectionRevision = 0, .lastSeenJobID = 2});
+  insertMediaFile(repo(), {.path = "/x/c/3.png", .projectionRevision = 1, .lastSeenJobID = 2});
+  // No statement of the library binds more than one list of 400 values and a few scalars.
+  sqlite3_limit(repo().connection().handle(), SQLITE_LIMIT_VARIABLE_NUMBER, 405);
+  std::vector<std::string> folders;
+  for (int i = 0; i < 1000; ++i) folders.push_back("/nowhere/" + std::to_string(i));
+  folders.push_back("/x/b");
+  EXPECT_TRUE(repo().hasFilesNeedingReprojection(folders));
+  folders.back() = "/x/a";
+  EXPECT_FALSE(repo().hasFilesNeedingReprojection(folders));
+  folders.push_back("/x/b");
+  repo().markMissingIfNotSeen(3, folders);
+  EXPECT_EQ(column("/x/a/1.png", "missing"), "0");
+  EXPECT_EQ(column("/x/b/2.png", "missing"), "1");
+  EXPECT_EQ(column("/x/c/3.png", "missing"), "0");
 }
 
 TEST_F(ScanBookkeepingTest, RemovedFoldersKeepThumbnailKeysTrashedFilesLoseThem) {
