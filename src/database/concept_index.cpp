@@ -6,14 +6,15 @@
 #include <string>
 
 #include "database/row_mappers.h"
+#include "database/search_query_compiler.h"
 #include "database/sql_paths.h"
 
 namespace lorvex {
 
 namespace {
 
-// Ids bound per IN list, far below SQLite's limit on parameters.
-constexpr std::size_t kIDChunk = 500;
+// Ids bound per IN list: the library's bound on one list, whatever SQLite would accept.
+constexpr std::size_t kIDChunk = search::kMaxBoundListLength;
 
 template <typename Body>
 void forEachChunk(const std::vector<std::int64_t>& ids, Body body) {

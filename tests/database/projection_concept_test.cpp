@@ -2,6 +2,7 @@
 // instead, and randomised libraries on which both, and the consistency checker, must agree.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <random>
 #include <string>
@@ -87,6 +88,20 @@ TEST_F(ConceptIndexTest, ImagesWithMoreTermsAndConceptsThanOneStatementBindsStay
   project("/lib/a.png", tags);
   project("/lib/b.png", tags);
   EXPECT_EQ(row("SELECT count(*), sum(image_count) FROM tag_concept_stats"), "520|540");
+  EXPECT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
+}
+
+TEST_F(ConceptIndexTest, TheConceptUpdateBindsNoMoreIdsPerStatementThanTheLibraryBound) {
+  std::vector<std::string> tags;
+  for (int i = 0; i < 450; ++i) tags.push_back("tag " + std::to_string(i));
+  project("/lib/a.png", tags);
+  for (int c = 0; c < 450; ++c)
+    testing::createTagConcept(repository, "Concept " + std::to_string(c), {{tags[c]}});
+  // One list of 400 ids and a few scalars per statement.
+  sqlite3_limit(repository.connection().handle(), SQLITE_LIMIT_VARIABLE_NUMBER, 405);
+  tags.erase(tags.begin(), tags.begin() + 10);
+  project("/lib/a.png", tags);
+  EXPECT_EQ(row("SELECT count(*), sum(image_count) FROM tag_concept_stats"), "450|440");
   EXPECT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
 }
 
