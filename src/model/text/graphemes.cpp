@@ -184,13 +184,23 @@ bool icuIsBoundary(std::string_view text, std::size_t position) {
 bool isGraphemeBoundary(std::string_view text, std::size_t position) {
   if (position == 0 || position >= text.size()) return true;
   if ((static_cast<unsigned char>(text[position]) & 0xC0) == 0x80) return false;  // inside a scalar
-  std::size_t beforeStart = scalarStartBefore(text, position);
+  const std::size_t scalarBefore = scalarStartBefore(text, position);
+  std::size_t beforeStart = scalarBefore;
   const BreakKind before = breakKindAt(text, beforeStart);
   std::size_t afterStart = position;
   const BreakKind after = breakKindAt(text, afterStart);
   if (isCertainBoundary(before, after)) return true;
   // After Other or CR the two scalars alone decide; every other case needs context.
   if (before == BreakKind::Other || before == BreakKind::CR) return false;
+  // No ASCII scalar extends a cluster, joins an emoji, pairs as a flag or continues a syllable:
+  // only a Prepend holds a break before a printable one back. Punctuation after marks or flags is common
+  // enough in prompts that asking ICU (which scans the text anew) each time would be slow.
+  if (static_cast<unsigned char>(text[position]) < 0x80) {
+    if (after != BreakKind::Other) return true;  // a control character always starts a cluster
+    std::size_t offset = scalarBefore;
+    const char32_t scalar = decodeUTF8(text, offset);
+    return u_getIntPropertyValue(static_cast<UChar32>(scalar), UCHAR_GRAPHEME_CLUSTER_BREAK) != U_GCB_PREPEND;
+  }
   return icuIsBoundary(text, position);
 }
 
