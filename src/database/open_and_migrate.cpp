@@ -68,6 +68,9 @@ void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
     connection_.executeScript("PRAGMA synchronous = NORMAL;");
     connection_.executeScript("PRAGMA wal_autocheckpoint = 1000;");
     connection_.executeScript("PRAGMA journal_size_limit = 67108864;");
+    // The default 2 MiB page cache makes every search page re-read the same index and record
+    // pages from the operating system; 64 MiB holds the hot pages of a library of a million images.
+    connection_.executeScript("PRAGMA cache_size = -65536;");
 
     knownVersion = readSchemaVersion();
     if (knownVersion != 0 && knownVersion != schema::kVersion)
