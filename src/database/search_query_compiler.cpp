@@ -582,7 +582,9 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   std::string sql = "SELECT m.id FROM ";
   SQLiteV3Bindings bindings;
   if (driving.drivingSource.empty()) {
-    sql += "media_files AS m NOT INDEXED\nWHERE m.id IN (" + driving.candidates + ")";
+    // Candidates are ordered by their sort keys alone; the narrow index by id holds them, so each
+    // candidate costs a lookup in it rather than in the wide table.
+    sql += "media_files AS m INDEXED BY idx_media_files_id_sort\nWHERE m.id IN (" + driving.candidates + ")";
     bindings = driving.candidateBindings;
   } else {
     sql += driving.drivingSource + "\nWHERE " + driving.probe;

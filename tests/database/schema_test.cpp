@@ -168,6 +168,9 @@ const std::vector<std::pair<const char*, const char*>> kIndexes = {
     // Images at or under a folder with their sort keys, so a folder's page needs no table rows.
     {"idx_media_files_path_browse",
      "media_files(absolute_path, missing, modification_time, basename_normalized COLLATE NOCASE)"},
+    // Sort keys by id: ordering a set of candidate ids reads this narrow index, not the wide rows.
+    {"idx_media_files_id_sort",
+     "media_files(id, missing, modification_time, basename_normalized COLLATE NOCASE)"},
 };
 
 class SchemaTest : public ::testing::Test {
