@@ -60,6 +60,13 @@ std::optional<nlohmann::json> JSONDecoder::parse(std::string_view text, std::str
     }
     return std::nullopt;
   }
+  if (!platform::jsonElementCountWithin(text, kMaximumElements)) {
+    if (errorDescription != nullptr) {
+      *errorDescription =
+          "The JSON text holds more than " + std::to_string(kMaximumElements) + " elements.";
+    }
+    return std::nullopt;
+  }
   const std::string mended = withNonFiniteLiteralsAsNull(text);
   const std::string_view input = mended.empty() ? text : std::string_view(mended);
   try {

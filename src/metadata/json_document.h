@@ -3,7 +3,10 @@
 // Two mends over strict JSON reading: the non-standard literals NaN, Infinity and -Infinity (as
 // Python's json module writes them, e.g. ComfyUI's "is_changed": NaN) read as null instead of
 // failing the whole document; and nesting deeper than kMaximumDepth is rejected, because copying,
-// comparing, printing and destroying a tree recurse once per level. Duplicate keys: the last wins.
+// comparing, printing and destroying a tree recurse once per level. A document of more than
+// kMaximumElements elements is rejected too: generators write thousands, and a parsed element
+// costs tens of bytes, so a hostile chunk could otherwise take gigabytes. Duplicate keys: the last
+// wins.
 // Integers within int64 or uint64 stay integers (nlohmann keeps non-negative ones unsigned:
 // use GenerationMetadataParser::int64Value / doubleValue to read numbers).
 //
@@ -21,6 +24,7 @@ namespace lorvex {
 class JSONDecoder {
  public:
   static constexpr std::size_t kMaximumDepth = 512;
+  static constexpr std::size_t kMaximumElements = 1'000'000;
 
   // One JSON document (any top-level value) from UTF-8 text, or nothing when the text is not
   // one; then *errorDescription (when given) receives a readable English reason.

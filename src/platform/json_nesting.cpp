@@ -36,4 +36,28 @@ bool jsonNestingWithin(std::string_view text, std::size_t maxDepth) {
   return true;
 }
 
+bool jsonElementCountWithin(std::string_view text, std::size_t maxElements) {
+  std::size_t elements = 0;
+  bool inString = false;
+  bool escaped = false;
+  for (const char c : text) {
+    if (inString) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        inString = false;
+      }
+      continue;
+    }
+    if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{' || c == ',') {
+      if (++elements > maxElements) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace lorvex::platform

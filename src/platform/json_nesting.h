@@ -1,5 +1,6 @@
-// A guard run before parsing untrusted JSON: the parser, copies and dumps of a parsed value
-// recurse once per nesting level, so deeply nested input must be refused before it reaches them.
+// Guards run before parsing untrusted JSON: the parser, copies and dumps of a parsed value
+// recurse once per nesting level, so deeply nested input must be refused before it reaches them,
+// and a document of millions of tiny elements would take gigabytes once parsed.
 //
 // Thread safety: pure function.
 #pragma once
@@ -12,5 +13,10 @@ namespace lorvex::platform {
 // True when no array or object in `text` nests deeper than `maxDepth` levels. Brackets inside
 // string literals do not count; the text need not be valid JSON (the parser judges that).
 bool jsonNestingWithin(std::string_view text, std::size_t maxDepth);
+
+// True when `text` holds at most `maxElements` elements: the arrays and objects it opens plus the
+// commas between their members, outside string literals. A parsed tree costs tens of bytes per
+// element, so this bounds the memory a hostile document can make the parser allocate.
+bool jsonElementCountWithin(std::string_view text, std::size_t maxElements);
 
 }  // namespace lorvex::platform

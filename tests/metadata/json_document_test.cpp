@@ -41,6 +41,22 @@ TEST(JSONDocument, RejectsNestingDeeperThanTheLimit) {
   EXPECT_FALSE(parseJSONDocument(std::string(1'000'000, '{')));
 }
 
+TEST(JSONDocument, RejectsDocumentsOfMoreElementsThanTheLimit) {
+  // n empty objects in one array: n opening braces, n - 1 commas and the array itself.
+  const auto objects = [](std::size_t n) {
+    std::string text = "[{}";
+    for (std::size_t i = 1; i < n; ++i) text += ",{}";
+    return text + "]";
+  };
+  const std::size_t fits = JSONDecoder::kMaximumElements / 2;  // 2n elements in all
+  EXPECT_TRUE(parseJSONDocument(objects(fits)));
+  std::string error;
+  EXPECT_FALSE(parseJSONDocument(objects(fits + 1), &error));
+  EXPECT_EQ(error, "The JSON text holds more than 1000000 elements.");
+  // Commas and brackets inside strings are text, not elements.
+  EXPECT_TRUE(parseJSONDocument("[\"" + std::string(3'000'000, ',') + "\"]"));
+}
+
 TEST(JSONDocument, ReportsWhyTextIsNotJSON) {
   std::string error;
   EXPECT_FALSE(parseJSONDocument("not json", &error));
