@@ -54,18 +54,20 @@ std::string withNonFiniteLiteralsAsNull(std::string_view text) {
 }  // namespace
 
 std::optional<nlohmann::json> JSONDecoder::parse(std::string_view text, std::string* errorDescription) const {
-  if (!platform::jsonNestingWithin(text, kMaximumDepth)) {
-    if (errorDescription != nullptr) {
-      *errorDescription = "The JSON text nests deeper than " + std::to_string(kMaximumDepth) + " levels.";
-    }
-    return std::nullopt;
-  }
-  if (!platform::jsonElementCountWithin(text, kMaximumElements)) {
-    if (errorDescription != nullptr) {
-      *errorDescription =
-          "The JSON text holds more than " + std::to_string(kMaximumElements) + " elements.";
-    }
-    return std::nullopt;
+  switch (platform::checkJSONShape(text, kMaximumDepth, kMaximumElements)) {
+    case platform::JSONShapeCheck::within:
+      break;
+    case platform::JSONShapeCheck::tooDeep:
+      if (errorDescription != nullptr) {
+        *errorDescription = "The JSON text nests deeper than " + std::to_string(kMaximumDepth) + " levels.";
+      }
+      return std::nullopt;
+    case platform::JSONShapeCheck::tooManyElements:
+      if (errorDescription != nullptr) {
+        *errorDescription =
+            "The JSON text holds more than " + std::to_string(kMaximumElements) + " elements.";
+      }
+      return std::nullopt;
   }
   const std::string mended = withNonFiniteLiteralsAsNull(text);
   const std::string_view input = mended.empty() ? text : std::string_view(mended);

@@ -1,9 +1,12 @@
 #include "platform/json_nesting.h"
 
+#include <limits>
+
 namespace lorvex::platform {
 
-bool jsonNestingWithin(std::string_view text, std::size_t maxDepth) {
+JSONShapeCheck checkJSONShape(std::string_view text, std::size_t maxDepth, std::size_t maxElements) {
   std::size_t depth = 0;
+  std::size_t elements = 0;
   bool inString = false;
   bool escaped = false;
   for (const char c : text) {
@@ -23,7 +26,11 @@ bool jsonNestingWithin(std::string_view text, std::size_t maxDepth) {
         break;
       case '[':
       case '{':
-        if (++depth > maxDepth) return false;
+        if (++depth > maxDepth) return JSONShapeCheck::tooDeep;
+        if (++elements > maxElements) return JSONShapeCheck::tooManyElements;
+        break;
+      case ',':
+        if (++elements > maxElements) return JSONShapeCheck::tooManyElements;
         break;
       case ']':
       case '}':
@@ -33,31 +40,11 @@ bool jsonNestingWithin(std::string_view text, std::size_t maxDepth) {
         break;
     }
   }
-  return true;
+  return JSONShapeCheck::within;
 }
 
-bool jsonElementCountWithin(std::string_view text, std::size_t maxElements) {
-  std::size_t elements = 0;
-  bool inString = false;
-  bool escaped = false;
-  for (const char c : text) {
-    if (inString) {
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        inString = false;
-      }
-      continue;
-    }
-    if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{' || c == ',') {
-      if (++elements > maxElements) return false;
-    }
-  }
-  return true;
+bool jsonNestingWithin(std::string_view text, std::size_t maxDepth) {
+  return checkJSONShape(text, maxDepth, std::numeric_limits<std::size_t>::max()) == JSONShapeCheck::within;
 }
 
 }  // namespace lorvex::platform

@@ -14,9 +14,11 @@ namespace lorvex::platform {
 // string literals do not count; the text need not be valid JSON (the parser judges that).
 bool jsonNestingWithin(std::string_view text, std::size_t maxDepth);
 
-// True when `text` holds at most `maxElements` elements: the arrays and objects it opens plus the
-// commas between their members, outside string literals. A parsed tree costs tens of bytes per
-// element, so this bounds the memory a hostile document can make the parser allocate.
-bool jsonElementCountWithin(std::string_view text, std::size_t maxElements);
+enum class JSONShapeCheck { within, tooDeep, tooManyElements };
+
+// Both guards in one pass: nesting as above, and at most `maxElements` elements — the arrays and
+// objects the text opens plus the commas between their members, outside string literals. A parsed
+// tree costs tens of bytes per element, so this bounds what a hostile document can allocate.
+JSONShapeCheck checkJSONShape(std::string_view text, std::size_t maxDepth, std::size_t maxElements);
 
 }  // namespace lorvex::platform
