@@ -77,6 +77,15 @@ struct UnchangedQueueItem {
   ImageFileInfo file;
 };
 
+// What queueing one discovered file did.
+struct QueuedDiscoveredFile {
+  // The job's progress right after the file was queued.
+  ImageLibraryIndexingProgress progress;
+  // The file's item, now pending, when the file was new to the job or had changed since it was
+  // queued; nothing when its item was left as it was.
+  std::optional<IndexingQueueItem> pendingItem;
+};
+
 // Batched forms of the per-item operations, for scans that find most files unchanged: each has
 // exactly the effect of the per-item calls it stands for, made one after another, in far fewer
 // transactions. Same thread safety and errors as the per-item operations.
@@ -84,6 +93,10 @@ class IndexingBatchStore {
  public:
   virtual ~IndexingBatchStore() = default;
 
+  // For each file in order, enqueueIndexingQueueItems, in one transaction; one answer per file.
+  // Throws with none of the files queued.
+  virtual std::vector<QueuedDiscoveredFile> enqueueIndexingQueueItemBatch(
+      std::int64_t jobID, const std::vector<ImageFileInfo>& files) = 0;
   // Claims up to `limit` pending items, as that many beginNextQueueItem calls would claim them
   // (newest modification time first, ties by path), in one transaction; fewer when fewer wait.
   virtual std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) = 0;

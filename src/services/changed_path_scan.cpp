@@ -90,6 +90,7 @@ std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
     scan.metrics.discoveredFileObservationCount += static_cast<std::int64_t>(files.size());
     for (const auto& file : files) enqueueDiscoveredFile(scan, file);
   }
+  queueDiscoveredFiles(scan);
 
   {
     TimedScanStep step(scan.metrics, Operation::markMissing, static_cast<std::int64_t>(vanishedPaths.size()));

@@ -42,6 +42,8 @@ struct ImageLibraryScanner::Scan {
   std::vector<std::string> claimedAhead;
   // Roots of a resumed job that are gone: its queued files there are failures, not missing.
   std::vector<std::string> absentRoots;
+  // Files found by the walk and not yet queued (batched stores only), in the order found.
+  std::vector<ImageFileInfo> discovered;
 };
 
 // Each path with its symbolic links resolved (as given when it does not exist), in order.

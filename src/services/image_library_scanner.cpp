@@ -113,17 +113,26 @@ void ImageLibraryScanner::discoveryPass(Scan& scan, const std::vector<std::strin
 }
 
 std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& root) {
-  TimedScanStep step(scan.metrics, Operation::discoverEnumeration, 0);
-  PNGFileDiscovery::discover(
-      root,
-      [&](const std::string& path) {
-        const std::uint64_t start = scan.metrics.now();
-        if (enqueueDiscoveredFile(scan, path)) step.count += 1;
-        step.exclude(scan.metrics.now() - start);
-      },
-      [&](DiscoveryFailure failure) { recordDiscoveryFailure(scan, failure.path, failure.message); });
-  // A file that vanished before it could be read is not one of the files found.
-  return static_cast<std::size_t>(step.count);
+  std::size_t found = 0;
+  {
+    TimedScanStep step(scan.metrics, Operation::discoverEnumeration, 0);
+    PNGFileDiscovery::discover(
+        root,
+        [&](const std::string& path) {
+          const std::uint64_t start = scan.metrics.now();
+          if (enqueueDiscoveredFile(scan, path)) step.count += 1;
+          step.exclude(scan.metrics.now() - start);
+        },
+        [&](DiscoveryFailure failure) {
+          const std::uint64_t start = scan.metrics.now();
+          recordDiscoveryFailure(scan, failure.path, failure.message);
+          step.exclude(scan.metrics.now() - start);
+        });
+    // A file that vanished before it could be read is not one of the files found.
+    found = static_cast<std::size_t>(step.count);
+  }
+  queueDiscoveredFiles(scan);
+  return found;
 }
 
 bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const std::string& path) {
@@ -139,11 +148,19 @@ bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const std::string& p
     recordDiscoveryFailure(scan, path, error.what());
     return true;
   }
-  {
-    TimedScanStep step(scan.metrics, Operation::enqueueFile);
-    jobs_.enqueueIndexingQueueItems(scan.jobID, info);
+  if (jobs_.batches() != nullptr) {
+    // One transaction per batch instead of one per file: on a rescan that finds nothing new,
+    // the commits were nearly all of a scan's time.
+    scan.discovered.push_back(std::move(info));
+    if (scan.discovered.size() >= std::max<std::size_t>(1, options_.enqueueBatchSize))
+      queueDiscoveredFiles(scan);
+  } else {
+    {
+      TimedScanStep step(scan.metrics, Operation::enqueueFile);
+      jobs_.enqueueIndexingQueueItems(scan.jobID, info);
+    }
+    reportProgress(scan);
   }
-  reportProgress(scan);
   scan.passCounter += 1;
   if (scan.runsBursts && scan.passCounter >= options_.discoveryChunkSize) {
     processPendingQueueItems(scan, options_.processingBurstSize);
@@ -154,6 +171,8 @@ bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const std::string& p
 
 void ImageLibraryScanner::recordDiscoveryFailure(Scan& scan, const std::string& path,
                                                  const std::string& message) {
+  // The files found before it are queued first, as they were found first.
+  queueDiscoveredFiles(scan);
   platform::logDebug("IndexingPerformance", "Discovery failure at " + path + ": " + message);
   jobs_.recordDiscoveryFailure(scan.jobID, path, message);
   records_.markSeenUnder(path, scan.jobID);
@@ -161,6 +180,8 @@ void ImageLibraryScanner::recordDiscoveryFailure(Scan& scan, const std::string& 
 
 void ImageLibraryScanner::processPendingQueueItems(Scan& scan, std::optional<std::size_t> limit) {
   if (limit && *limit == 0) return;
+  // Only files already queued can be claimed.
+  queueDiscoveredFiles(scan);
   IndexingBatchStore* batches = jobs_.batches();
   const std::size_t claimSize = batches != nullptr ? std::max<std::size_t>(1, options_.claimBatchSize) : 1;
   std::size_t handed = 0;

@@ -10,10 +10,14 @@
 // walk the roots twice, each walk followed by draining the queue; the second walk picks up files
 // that appeared or changed meanwhile.
 //
-// Items are claimed in bursts when the store offers batched operations: the library's state of a
-// whole burst is read at once, and the files found unchanged are marked observed and completed
-// together in one transaction, with exactly the effect of taking them one by one. Changed files,
-// and every file of a batch the store could not write, go through the single-item path.
+// When the store offers batched operations, discovered files are queued in batches (one
+// transaction each, with the job's progress after each file reported as the per-file enqueue
+// would have left it), and the files of a batch that the library already holds unchanged are
+// marked observed and completed right there, together, instead of being claimed one by one later:
+// a rescan of an unchanged library writes a few transactions per batch, not several per file.
+// Items still pending are claimed in bursts: the library's state of a whole burst is read at
+// once, and the files found unchanged are completed together in the same way. Changed files, and
+// every file of a batch the store could not write, go through the single-item path.
 //
 // A file is indexed again only when it changed: its stored size differs, its stored modification
 // time differs by 0.001 s or more, or it was stored by another projection revision. Indexing reads
@@ -72,6 +76,8 @@ struct ImageLibraryScannerOptions {
   std::size_t processingBurstSize = 100;
   // Items claimed at once when draining the queue through a store's batched operations.
   std::size_t claimBatchSize = 400;
+  // Discovered files queued together through a store's batched operations.
+  std::size_t enqueueBatchSize = 400;
   // Monotonic time of the metrics; the system clock when null.
   const platform::Clock* clock = nullptr;
 };
@@ -109,8 +115,12 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
 
   void discoveryPass(Scan& scan, const std::vector<std::string>& roots);
   std::size_t discoverRoot(Scan& scan, const std::string& root);
-  // Queues one discovered file; false when it vanished since it was listed.
+  // Queues one discovered file; false when it vanished since it was listed. With a batched store
+  // the file waits in the scan's batch until queueDiscoveredFiles.
   bool enqueueDiscoveredFile(Scan& scan, const std::string& path);
+  // Queues the files waiting in the scan's batch, reports each, and completes those the library
+  // holds unchanged (queue_item_processing.cpp).
+  void queueDiscoveredFiles(Scan& scan);
   void recordDiscoveryFailure(Scan& scan, const std::string& path, const std::string& message);
   void processPendingQueueItems(Scan& scan, std::optional<std::size_t> limit);
   void reportProgress(Scan& scan);

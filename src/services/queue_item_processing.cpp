@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 #include "metadata/png_text_chunk_reader.h"
@@ -45,6 +46,63 @@ bool stillResolvesToItself(const std::string& path) {
 }
 
 }  // namespace
+
+void ImageLibraryScanner::queueDiscoveredFiles(Scan& scan) {
+  if (scan.discovered.empty()) return;
+  IndexingBatchStore* batches = jobs_.batches();
+  if (batches == nullptr) throw std::logic_error("discovered files wait for a store without batches");
+  const std::vector<ImageFileInfo> files = std::exchange(scan.discovered, {});
+  std::vector<QueuedDiscoveredFile> queued;
+  {
+    TimedScanStep step(scan.metrics, Operation::enqueueFile, static_cast<std::int64_t>(files.size()));
+    queued = batches->enqueueIndexingQueueItemBatch(scan.jobID, files);
+  }
+  if (queued.size() != files.size())
+    throw std::logic_error("enqueueIndexingQueueItemBatch answered for other files");
+  for (auto& file : queued) {
+    file.progress.phase = ImageLibraryIndexingPhase::discovering;
+    if (scan.progress) scan.progress(file.progress);
+  }
+
+  // A file that became pending and that the library holds unchanged needs nothing but to be seen
+  // and completed: done here, together, instead of claiming it later on its own. The rest wait in
+  // the queue for processing. The last item of a path found twice holds what the file is now.
+  std::vector<const IndexingQueueItem*> pending;
+  std::unordered_map<std::int64_t, std::size_t> lastOfItem;
+  for (const auto& file : queued) {
+    if (!file.pendingItem || !file.pendingItem->fileSize || !file.pendingItem->modificationDate) continue;
+    const auto [slot, isNew] = lastOfItem.try_emplace(file.pendingItem->id, pending.size());
+    if (isNew) {
+      pending.push_back(&*file.pendingItem);
+    } else {
+      pending[slot->second] = &*file.pendingItem;
+    }
+  }
+  if (pending.empty()) return;
+  std::vector<std::optional<IndexedImageFileState>> states;
+  try {
+    std::vector<std::string> paths;
+    paths.reserve(pending.size());
+    for (const auto* item : pending) paths.push_back(item->path);
+    TimedScanStep step(scan.metrics, Operation::indexedFileInfoLookup,
+                       static_cast<std::int64_t>(paths.size()));
+    states = batches->indexedFileStates(paths);
+  } catch (const std::exception& error) {
+    // They stay pending and are processed on their own.
+    platform::logDebug("IndexingPerformance",
+                       std::string("Reading the stored files of queued files failed: ") + error.what());
+    return;
+  }
+  if (states.size() != pending.size()) throw std::logic_error("indexedFileStates answered for other paths");
+  std::vector<std::pair<const IndexingQueueItem*, ImageFileInfo>> unchanged;
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    const IndexingQueueItem& item = *pending[i];
+    ImageFileInfo file{item.path, *item.fileSize, *item.modificationDate};
+    if (isUnchanged(states[i], file)) unchanged.emplace_back(&item, std::move(file));
+  }
+  scan.metrics.processedQueueItemCount += static_cast<std::int64_t>(unchanged.size());
+  completeUnchangedItems(scan, *batches, unchanged);
+}
 
 void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& batches,
                                               const std::vector<IndexingQueueItem>& items) {

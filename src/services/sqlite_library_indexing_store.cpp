@@ -13,6 +13,7 @@ namespace lorvex {
 namespace {
 
 constexpr const char* kFailed = "failed";
+constexpr const char* kPending = "pending";
 
 IndexingQueueCounterDeltas minus(const IndexingQueueCounterDeltas& a, const IndexingQueueCounterDeltas& b) {
   return {a.total - b.total, a.processed - b.processed, a.indexed - b.indexed, a.failed - b.failed};
@@ -46,7 +47,7 @@ constexpr std::string_view kPendingItems =
 // The first `limit` pending items of the job in claiming order.
 std::vector<IndexingQueueItem> pendingItems(SQLiteConnection& connection, std::int64_t jobID,
                                             std::size_t limit) {
-  return connection.query(kPendingItems, {jobID, "pending", static_cast<std::int64_t>(limit)},
+  return connection.query(kPendingItems, {jobID, kPending, static_cast<std::int64_t>(limit)},
                           [](SQLiteRows& rows) {
                             std::vector<IndexingQueueItem> items;
                             while (rows.next()) {
@@ -224,6 +225,101 @@ void SQLiteLibraryIndexingStore::recordDiscoveryFailure(std::int64_t jobID, cons
 
 ImageLibraryScanSummary SQLiteLibraryIndexingStore::completeIndexingJob(std::int64_t jobID) {
   return repository_.completeIndexingJob(jobID);
+}
+
+std::vector<QueuedDiscoveredFile> SQLiteLibraryIndexingStore::enqueueIndexingQueueItemBatch(
+    std::int64_t jobID, const std::vector<ImageFileInfo>& files) {
+  if (files.empty()) return {};
+  std::vector<std::string> paths;
+  paths.reserve(files.size());
+  for (const auto& file : files) paths.push_back(text::standardizedPath(file.path));
+  SQLiteConnection& connection = repository_.connection();
+  auto guard = connection.lock();
+  return connection.performTransaction([&] {
+    // The job's items of these paths as stored; kept up to date below, so that a path met twice
+    // sees what its first occurrence did.
+    std::unordered_map<std::string, IndexingQueueItem> items;
+    forEachSlice(paths, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+      connection.query(
+          "SELECT id, path, file_size, modification_time, status, failure_message FROM "
+          "indexing_queue_items WHERE job_id = ? AND path IN " +
+              list,
+          prefixed({jobID}, bindings), [&](SQLiteRows& rows) {
+            while (rows.next()) {
+              IndexingQueueItem item;
+              item.id = rows.int64(0);
+              item.jobID = jobID;
+              item.path = rows.text(1);
+              item.fileSize = rows.optionalInt64(2);
+              item.modificationDate = rows.optionalReal(3);
+              item.status = fromRawValue<IndexingQueueItemStatus>(rows.text(4))
+                                .value_or(IndexingQueueItemStatus::pending);
+              item.failureMessage = rows.optionalText(5);
+              items.insert_or_assign(item.path, std::move(item));
+            }
+            return 0;
+          });
+    });
+
+    // The counts each single enqueue would leave, in order; written once at the end.
+    ImageLibraryIndexingProgress running = repository_.indexingJob(jobID).progress;
+    const auto move = [](std::int64_t& count, std::int64_t delta) {
+      count = std::max<std::int64_t>(0, count + delta);
+    };
+    const double now = connection.now();
+    bool jobChanged = false;
+    std::vector<QueuedDiscoveredFile> queued;
+    queued.reserve(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      const ImageFileInfo& file = files[i];
+      const std::string& path = paths[i];
+      QueuedDiscoveredFile result;
+      const auto found = items.find(path);
+      if (found == items.end()) {
+        connection.execute(
+            "INSERT INTO indexing_queue_items (job_id, path, file_size, modification_time, status, "
+            "failure_message, created_at, updated_at) VALUES (?, ?, ?, ?, ?, NULL, ?, ?)",
+            {jobID, path, file.fileSize, file.modificationDate, kPending, now, now});
+        IndexingQueueItem item{
+            connection.lastInsertRowID(),     jobID,       path, file.fileSize, file.modificationDate,
+            IndexingQueueItemStatus::pending, std::nullopt};
+        move(running.totalCount, 1);
+        result.pendingItem = item;
+        items.emplace(path, std::move(item));
+      } else if (IndexingQueueItem& item = found->second;
+                 item.fileSize != file.fileSize || item.modificationDate != file.modificationDate) {
+        connection.execute(
+            "UPDATE indexing_queue_items SET file_size = ?, modification_time = ?, status = ?, "
+            "failure_message = NULL, updated_at = ? WHERE id = ? AND job_id = ?",
+            {file.fileSize, file.modificationDate, kPending, now, item.id, jobID});
+        const auto old =
+            SQLiteImageRepositoryV3::queueItemCounterDeltas(item.status, item.failureMessage.has_value());
+        move(running.processedCount, -old.processed);
+        move(running.indexedCount, -old.indexed);
+        move(running.failedCount, -old.failed);
+        item.fileSize = file.fileSize;
+        item.modificationDate = file.modificationDate;
+        item.status = IndexingQueueItemStatus::pending;
+        item.failureMessage.reset();
+        result.pendingItem = item;
+      }
+      // An item with the same size and time stays as it is, and so does the job.
+      if (result.pendingItem) {
+        running.currentPath.reset();
+        jobChanged = true;
+      }
+      result.progress = running;
+      queued.push_back(std::move(result));
+    }
+    if (jobChanged) {
+      connection.execute(
+          "UPDATE indexing_jobs SET total_count = ?, processed_count = ?, indexed_count = ?, "
+          "failed_count = ?, current_path = NULL, updated_at = ? WHERE id = ?",
+          {running.totalCount, running.processedCount, running.indexedCount, running.failedCount, now,
+           jobID});
+    }
+    return queued;
+  });
 }
 
 std::vector<IndexingQueueItem> SQLiteLibraryIndexingStore::beginNextQueueItems(std::int64_t jobID,

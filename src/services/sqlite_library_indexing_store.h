@@ -41,6 +41,8 @@ class SQLiteLibraryIndexingStore final : public IndexingJobStore,
 
   // IndexingBatchStore: statements over at most kBatchStatementSize ids or paths each.
   static constexpr std::size_t kBatchStatementSize = 400;
+  std::vector<QueuedDiscoveredFile> enqueueIndexingQueueItemBatch(
+      std::int64_t jobID, const std::vector<ImageFileInfo>& files) override;
   std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) override;
   std::vector<std::optional<IndexedImageFileState>> indexedFileStates(
       const std::vector<std::string>& paths) override;

@@ -32,6 +32,7 @@ class FailingIndexingStore final : public IndexingJobStore,
   Fault markMissingIfNotSeenFault;
   // Off: the wrapper offers no batched operations, and the scanner takes every item on its own.
   bool forwardsBatches = false;
+  Fault enqueueBatch;
   Fault beginBatch;
   Fault statesBatch;
   Fault completeUnchanged;
@@ -77,6 +78,11 @@ class FailingIndexingStore final : public IndexingJobStore,
   }
   IndexingBatchStore* batches() override { return forwardsBatches ? this : nullptr; }
 
+  std::vector<QueuedDiscoveredFile> enqueueIndexingQueueItemBatch(
+      std::int64_t jobID, const std::vector<ImageFileInfo>& files) override {
+    if (enqueueBatch.tripped()) raise();
+    return jobs_.batches()->enqueueIndexingQueueItemBatch(jobID, files);
+  }
   std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) override {
     if (beginBatch.tripped()) raise();
     return jobs_.batches()->beginNextQueueItems(jobID, limit);

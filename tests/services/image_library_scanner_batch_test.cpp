@@ -1,6 +1,6 @@
 // Scans through the store's batched operations against the same scans taken one item at a time:
-// the library must end up the same, the summaries and progress reports must be the same, and a
-// scan stopped anywhere inside a batch must resume to the library of an uninterrupted one.
+// the library must end up the same, the summaries and progress reports must agree, and a scan
+// stopped anywhere inside a batch must resume to the library of an uninterrupted one.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "services/failing_indexing_store.h"
@@ -96,7 +97,8 @@ std::vector<std::string> progressRows(const ProgressLog& log, const ScannerTestL
 
 // A library scanned once, then changed so that its rescan meets every kind of file in one burst:
 // unchanged ones, a rewritten one, one whose stored time is off by less than the tolerance, one
-// of an older projection, one stored as missing, one that is not a PNG, a new one and one deleted.
+// of an older projection, one stored as missing, one that is not a PNG, a new one, one deleted,
+// and one rewritten that the rescan's progress handler deletes once the first walk has queued it.
 void prepareMixedRescan(ScannerTestLibrary& library) {
   for (int i = 0; i < kUnchangedFiles; ++i) {
     char name[32];
@@ -115,6 +117,7 @@ void prepareMixedRescan(ScannerTestLibrary& library) {
 
   library.writePNG("c/changed.png", "a much longer prompt for the dog", 1'700'000'090.25);
   library.writePNG("c/new.png", "new", 1'700'000'100.25);
+  library.writePNG("c/vanishes.png", "the ant walks away", 1'700'000'075.25);
   std::filesystem::remove(library.photo("c/gone.png"));
   library.repository->connection().withLock([&] {
     auto& connection = library.repository->connection();
@@ -131,9 +134,36 @@ void prepareMixedRescan(ScannerTestLibrary& library) {
   });
 }
 
+// What the reports of a batched scan share with those of a scan taken one item at a time. Batched
+// scans complete the files the library holds unchanged as soon as they are queued, so those
+// completions come between the walk's reports instead of after them; but each walk reports every
+// file it queued with the same total, each processed item reports once, and the last report is
+// the same.
+struct ProgressOutline {
+  std::vector<std::int64_t> walkTotals;
+  std::size_t itemReports = 0;
+  std::string last;
+
+  friend bool operator==(const ProgressOutline&, const ProgressOutline&) = default;
+};
+
+ProgressOutline outline(const ProgressLog& log, const ScannerTestLibrary& library) {
+  ProgressOutline result;
+  for (const auto& report : log.reports) {
+    if (report.phase == Phase::discovering) {
+      result.walkTotals.push_back(report.totalCount);
+    } else {
+      result.itemReports += 1;
+    }
+  }
+  const auto rows = progressRows(log, library);
+  if (!rows.empty()) result.last = rows.back();
+  return result;
+}
+
 struct ScanResult {
   std::vector<std::string> summary;
-  std::vector<std::string> progress;
+  ProgressOutline progress;
   std::vector<std::string> rows;
   std::int64_t unchangedSkips = 0;
   std::int64_t processed = 0;
@@ -155,7 +185,7 @@ ScanResult rescan(ScannerTestLibrary& library, IndexingJobStore& jobs, ImageInde
                            });
   EXPECT_TRUE(vanished);
   const auto& snapshot = library.sink.snapshots.back();
-  return {summaryRows(summary, library), progressRows(log, library), libraryRows(library),
+  return {summaryRows(summary, library), outline(log, library), libraryRows(library),
           snapshot.unchangedSkipCount, snapshot.processedQueueItemCount};
 }
 
@@ -179,13 +209,16 @@ TEST(ImageLibraryScannerBatchTest, AMixedBurstEndsAsTakingEachItemOnItsOwn) {
   EXPECT_FALSE(hasThumbnailKey("c/near.png"));
   EXPECT_TRUE(hasThumbnailKey("u/000.png"));
 
-  // Bursts of one, of a few (the changed files fall between batches) and of everything.
-  for (const std::size_t claimSize : {1u, 7u, 400u}) {
-    SCOPED_TRACE("claiming " + std::to_string(claimSize));
+  // Bursts and queued batches of one, of a few (the changed files fall between batches) and of
+  // everything.
+  for (const auto& [claimSize, enqueueSize] :
+       std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}, {7, 13}, {400, 1}, {400, 13}, {400, 400}}) {
+    SCOPED_TRACE("claiming " + std::to_string(claimSize) + ", queueing " + std::to_string(enqueueSize));
     ScannerTestLibrary batched;
     prepareMixedRescan(batched);
     ImageLibraryScannerOptions options;
     options.claimBatchSize = claimSize;
+    options.enqueueBatchSize = enqueueSize;
     const ScanResult result = rescan(batched, batched.store, batched.store, options);
     EXPECT_EQ(result.summary, expected.summary);
     EXPECT_EQ(result.rows, expected.rows);

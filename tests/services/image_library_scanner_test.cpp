@@ -243,18 +243,29 @@ TEST(ImageLibraryScannerTest, FilesThatCannotBeIndexedAreFailuresAndTheScanGoesO
 }
 
 TEST(ImageLibraryScannerTest, AFileThatVanishesBetweenListingAndReadingIsSkipped) {
-  ScannerTestLibrary library;
-  library.writePNG("a.png");
-  const std::string doomed = library.writePNG("b.png");
-  bool removed = false;
-  // The folder is listed before its files are read: b.png goes once a.png is queued.
-  const auto summary =
-      library.scanner().scan({library.root()}, [&](const ImageLibraryIndexingProgress& progress) {
-        if (!removed && progress.totalCount == 1) removed = std::filesystem::remove(doomed);
-      });
-  ASSERT_TRUE(removed);
-  EXPECT_EQ(summary.scannedFileCount, 1);
-  EXPECT_EQ(summary.failedFileCount, 0);
+  // The folder is listed before its files are read: c.png goes once the first report comes, which
+  // is after a.png was queued on its own, or after a.png and b.png were queued together.
+  for (const bool batched : {false, true}) {
+    SCOPED_TRACE(batched ? "queued in batches of two" : "queued one by one");
+    ScannerTestLibrary library;
+    library.writePNG("a.png");
+    library.writePNG("b.png");
+    const std::string doomed = library.writePNG("c.png");
+    testing::FailingIndexingStore store(library.store, library.store);
+    store.forwardsBatches = batched;
+    ImageLibraryScannerOptions options;
+    options.enqueueBatchSize = 2;
+    bool removed = false;
+    const auto summary = library.scannerOver(store, store, options)
+                             .scan({library.root()}, [&](const ImageLibraryIndexingProgress& progress) {
+                               if (!removed && progress.totalCount == 1)
+                                 removed = std::filesystem::remove(doomed);
+                             });
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(summary.scannedFileCount, 2);
+    EXPECT_EQ(summary.failedFileCount, 0);
+    EXPECT_EQ(library.sink.snapshots.back().discoveredFileObservationCount, 4);
+  }
 }
 
 TEST(ImageLibraryScannerTest, AFileThatBecomesUnreadableStaysVisibleAsAFailure) {
