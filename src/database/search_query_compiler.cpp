@@ -487,6 +487,8 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   // Image counts known exactly (kept statistics, or a count that ended below its cap), and the
   // smallest count seen, exact or not.
   std::vector<std::optional<std::int64_t>> exactCounts(conditions.size());
+  // Every count taken, exact or a lower bound, to test the most selective conditions first.
+  std::vector<std::optional<std::int64_t>> estimates(conditions.size());
   std::optional<std::int64_t> smallestCount;
   double rowCount = 0;
   if (plan != SearchPlan::orderIndexWalk || !canWalk) {
@@ -525,6 +527,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
                                        bindings, rows::firstInt64OrZero);
           if (estimate < cap) exactCounts[i] = estimate;
         }
+        estimates[i] = estimate;
         if (!smallestCount || estimate < *smallestCount) smallestCount = estimate;
         if (static_cast<double>(estimate) > threshold) continue;
         const double cost = static_cast<double>(estimate) * condition.candidateCost;
@@ -535,6 +538,18 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
       }
     }
   }
+
+  // SQLite tests the subquery conditions of a row in the order they are written, and stops at the
+  // first that fails: the ones admitting fewest images go first, those never counted (they admit
+  // most images, like the exclusion of delete candidates) last.
+  std::vector<std::size_t> testOrder(conditions.size());
+  for (std::size_t i = 0; i < testOrder.size(); ++i) testOrder[i] = i;
+  const auto selectivity = [&](std::size_t i) {
+    if (estimates[i]) return static_cast<double>(*estimates[i]);
+    return conditions[i].candidates.empty() ? 2e18 : 1e18;
+  };
+  std::stable_sort(testOrder.begin(), testOrder.end(),
+                   [&](std::size_t a, std::size_t b) { return selectivity(a) < selectivity(b); });
 
   const std::string orderBy = "\nORDER BY " + orderByText(query.sort, "m");
   if (!driver) {
@@ -557,7 +572,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
     // against its ids, gathered once into a temporary index, rather than by a row lookup per row.
     const double walked = (static_cast<double>(limit) + static_cast<double>(offset)) * rowCount /
                           static_cast<double>(std::max<std::int64_t>(smallestCount.value_or(1), 1));
-    for (std::size_t i = 0; i < conditions.size(); ++i) {
+    for (std::size_t i : testOrder) {
       const Condition& condition = conditions[i];
       if (exactCounts[i] && static_cast<double>(*exactCounts[i]) < kGatherPerLookup * walked) {
         clauses.push_back("m.id IN (" + condition.candidates + ")");
@@ -601,37 +616,61 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
     bindings.emplace_back(offset);
     return readIDs(sql, bindings);
   }
-  const std::vector<std::int64_t> ordered = readIDs(sql, bindings);
-
+  // The other conditions are tested on a prefix of the driver's images in page order, in batches,
+  // only until the page is full. The prefix is what the page needs, widened by the share of images
+  // the other conditions are known to admit, and grows fourfold while the page stays short: a
+  // bounded sort of a prefix costs much less than sorting every candidate.
   std::string probes;
   SQLiteV3Bindings probeBindings;
-  for (std::size_t i = 0; i < conditions.size(); ++i) {
+  double admittedShare = 1.0;
+  if (rowCount <= 0) {
+    rowCount = static_cast<double>(
+        connection_.query("SELECT COALESCE(max(id), 0) FROM media_files", {}, rows::firstInt64OrZero));
+  }
+  for (std::size_t i : testOrder) {
     if (i == *driver) continue;
     probes += "\n  AND " + conditions[i].probe;
     append(probeBindings, conditions[i].probeBindings);
-  }
-  std::vector<std::int64_t> page;
-  std::int64_t skipped = 0;
-  for (std::size_t start = 0; start < ordered.size(); start += kMaxBoundListLength) {
-    const std::size_t count = std::min(kMaxBoundListLength, ordered.size() - start);
-    SQLiteV3Bindings batchBindings(ordered.begin() + static_cast<std::ptrdiff_t>(start),
-                                   ordered.begin() + static_cast<std::ptrdiff_t>(start + count));
-    append(batchBindings, probeBindings);
-    const std::vector<std::int64_t> passing =
-        readIDs("SELECT m.id FROM media_files AS m\nWHERE m.id IN " + sql::inListPlaceholders(count) + probes,
-                batchBindings);
-    const std::set<std::int64_t> passed(passing.begin(), passing.end());
-    for (std::size_t i = start; i < start + count; ++i) {
-      if (passed.count(ordered[i]) == 0) continue;
-      if (skipped < offset) {
-        ++skipped;
-        continue;
-      }
-      page.push_back(ordered[i]);
-      if (static_cast<std::int64_t>(page.size()) == limit) return page;
+    if (exactCounts[i] && rowCount > 0) {
+      admittedShare *= std::clamp(static_cast<double>(*exactCounts[i]) / rowCount, 1e-3, 1.0);
     }
   }
-  return page;
+  sql += "\nLIMIT ? OFFSET ?";
+  const double needed = static_cast<double>(limit) + static_cast<double>(offset);
+  double prefixLength = 2 * needed / admittedShare + 64;
+  std::vector<std::int64_t> page;
+  std::int64_t skipped = 0;
+  std::int64_t read = 0;
+  for (;;) {
+    // LIMIT -1 reads to the end: a prefix this long is every candidate anyway.
+    const std::int64_t prefix = prefixLength >= 1e15 ? -1 : static_cast<std::int64_t>(prefixLength);
+    SQLiteV3Bindings prefixBindings = bindings;
+    prefixBindings.emplace_back(prefix);
+    prefixBindings.emplace_back(read);
+    const std::vector<std::int64_t> ordered = readIDs(sql, prefixBindings);
+    for (std::size_t start = 0; start < ordered.size(); start += kMaxBoundListLength) {
+      const std::size_t count = std::min(kMaxBoundListLength, ordered.size() - start);
+      SQLiteV3Bindings batchBindings(ordered.begin() + static_cast<std::ptrdiff_t>(start),
+                                     ordered.begin() + static_cast<std::ptrdiff_t>(start + count));
+      append(batchBindings, probeBindings);
+      const std::vector<std::int64_t> passing = readIDs(
+          "SELECT m.id FROM media_files AS m\nWHERE m.id IN " + sql::inListPlaceholders(count) + probes,
+          batchBindings);
+      const std::set<std::int64_t> passed(passing.begin(), passing.end());
+      for (std::size_t i = start; i < start + count; ++i) {
+        if (passed.count(ordered[i]) == 0) continue;
+        if (skipped < offset) {
+          ++skipped;
+          continue;
+        }
+        page.push_back(ordered[i]);
+        if (static_cast<std::int64_t>(page.size()) == limit) return page;
+      }
+    }
+    if (prefix < 0 || static_cast<std::int64_t>(ordered.size()) < prefix) return page;
+    read += prefix;
+    prefixLength *= 4;
+  }
 }
 
 void SearchQueryCompiler::fillRootTable(const std::vector<std::string>& roots) {

@@ -233,6 +233,41 @@ TEST_F(SearchResultsTest, ASelectionOfThreeHundredThousandFoldersWorks) {
   EXPECT_EQ(plannedPaths(query, search::SearchPlan::orderIndexWalk), expected);
 }
 
+TEST_F(SearchResultsTest, APageBehindALongRunOfExcludedImagesIsFoundInEveryPlan) {
+  // A folder whose newest images are nearly all delete candidates: a page of the others lies
+  // behind hundreds of ordered images that fail a later test.
+  for (int i = 0; i < 330; ++i) {
+    LibraryImage image;
+    image.path = "/run/img" + std::to_string(i) + ".png";
+    image.basename = "img" + std::to_string(i) + ".png";
+    image.modificationTime = 1'800'000'000.0 - i;
+    image.deleteCandidate = i < 300 || i % 7 == 0;
+    image.favorite = i % 3 == 0;
+    testing::addImage(repository, image);
+    images.push_back(image);
+  }
+  const struct {
+    std::int64_t limit;
+    std::int64_t offset;
+    std::optional<bool> favorite;
+  } cases[] = {{10, 0, {}},  {10, 12, {}},  {1, 24, {}},        {40, 20, {}},
+               {5, 0, true}, {5, 3, false}, {INT64_MAX, 0, {}}, {3, 500, {}}};
+  for (const auto& c : cases) {
+    ImageSearchQuery query;
+    query.rootPaths = {"/run"};
+    query.deleteCandidate = false;
+    query.favorite = c.favorite;
+    query.limit = c.limit;
+    query.offset = c.offset;
+    const auto expected = expectedPaths(query);
+    const std::string label = std::to_string(c.limit) + "+" + std::to_string(c.offset);
+    EXPECT_EQ(searchedPaths(query), expected) << label;
+    for (auto plan : {search::SearchPlan::orderIndexWalk, search::SearchPlan::candidatesFirst}) {
+      EXPECT_EQ(plannedPaths(query, plan), expected) << label;
+    }
+  }
+}
+
 TEST_F(SearchResultsTest, APageLongerThanOneChunkKeepsTheIdStatementsOrder) {
   ImageSearchQuery query;
   query.limit = 1000;
