@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,10 +82,15 @@ struct UnchangedQueueItem {
 struct QueuedDiscoveredFile {
   // The job's progress right after the file was queued.
   ImageLibraryIndexingProgress progress;
-  // The file's item, now pending, when the file was new to the job or had changed since it was
-  // queued; nothing when its item was left as it was.
-  std::optional<IndexingQueueItem> pendingItem;
+  // The job's progress right after the file was completed as unchanged; nothing when its item
+  // was left as it was or waits in the queue.
+  std::optional<ImageLibraryIndexingProgress> completion;
 };
+
+// Whether what the library holds for a file (nothing when the file is not in it) shows the file
+// unchanged, so that it needs no indexing.
+using UnchangedFileTest =
+    std::function<bool(const std::optional<IndexedImageFileState>& stored, const ImageFileInfo& file)>;
 
 // Batched forms of the per-item operations, for scans that find most files unchanged: each has
 // exactly the effect of the per-item calls it stands for, made one after another, in far fewer
@@ -93,10 +99,15 @@ class IndexingBatchStore {
  public:
   virtual ~IndexingBatchStore() = default;
 
-  // For each file in order, enqueueIndexingQueueItems, in one transaction; one answer per file.
-  // Throws with none of the files queued.
+  // For each file in order, enqueueIndexingQueueItems; then, in file order, each file whose item
+  // became pending and that `isUnchanged` accepts with the library's state of its path (the path
+  // standardized) is marked observed and completed without a message, as completeUnchangedQueueItems
+  // does. A path given twice is queued twice and completed by neither. One transaction, after
+  // which the write-ahead log is checkpointed when a completion brought the job's processed count
+  // to a multiple of the checkpoint interval. One answer per file; throws with none of the files
+  // queued.
   virtual std::vector<QueuedDiscoveredFile> enqueueIndexingQueueItemBatch(
-      std::int64_t jobID, const std::vector<ImageFileInfo>& files) = 0;
+      std::int64_t jobID, const std::vector<ImageFileInfo>& files, const UnchangedFileTest& isUnchanged) = 0;
   // Claims up to `limit` pending items, as that many beginNextQueueItem calls would claim them
   // (newest modification time first, ties by path), in one transaction; fewer when fewer wait.
   virtual std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) = 0;

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
-#include <unordered_map>
 #include <utility>
 
 #include "metadata/png_text_chunk_reader.h"
@@ -54,8 +53,10 @@ void ImageLibraryScanner::queueDiscoveredFiles(Scan& scan) {
   const std::vector<ImageFileInfo> files = std::exchange(scan.discovered, {});
   std::vector<QueuedDiscoveredFile> queued;
   {
+    // A file the library holds unchanged needs nothing but to be seen and completed: the store
+    // does that as it queues the file, instead of the file being claimed later on its own.
     TimedScanStep step(scan.metrics, Operation::enqueueFile, static_cast<std::int64_t>(files.size()));
-    queued = batches->enqueueIndexingQueueItemBatch(scan.jobID, files);
+    queued = batches->enqueueIndexingQueueItemBatch(scan.jobID, files, isUnchanged);
   }
   if (queued.size() != files.size())
     throw std::logic_error("enqueueIndexingQueueItemBatch answered for other files");
@@ -63,45 +64,17 @@ void ImageLibraryScanner::queueDiscoveredFiles(Scan& scan) {
     file.progress.phase = ImageLibraryIndexingPhase::discovering;
     if (scan.progress) scan.progress(file.progress);
   }
-
-  // A file that became pending and that the library holds unchanged needs nothing but to be seen
-  // and completed: done here, together, instead of claiming it later on its own. The rest wait in
-  // the queue for processing. The last item of a path found twice holds what the file is now.
-  std::vector<const IndexingQueueItem*> pending;
-  std::unordered_map<std::int64_t, std::size_t> lastOfItem;
+  std::int64_t completed = 0;
+  for (const auto& file : queued) completed += file.completion ? 1 : 0;
+  if (completed == 0) return;
+  scan.metrics.processedQueueItemCount += completed;
+  scan.metrics.unchangedSkipCount += completed;
+  // The queueing transaction observed and completed them: its time is counted above.
+  scan.metrics.record(Operation::markObserved, completed, 0);
+  scan.metrics.record(Operation::markIndexed, completed, 0);
   for (const auto& file : queued) {
-    if (!file.pendingItem || !file.pendingItem->fileSize || !file.pendingItem->modificationDate) continue;
-    const auto [slot, isNew] = lastOfItem.try_emplace(file.pendingItem->id, pending.size());
-    if (isNew) {
-      pending.push_back(&*file.pendingItem);
-    } else {
-      pending[slot->second] = &*file.pendingItem;
-    }
+    if (file.completion && scan.progress) scan.progress(*file.completion);
   }
-  if (pending.empty()) return;
-  std::vector<std::optional<IndexedImageFileState>> states;
-  try {
-    std::vector<std::string> paths;
-    paths.reserve(pending.size());
-    for (const auto* item : pending) paths.push_back(item->path);
-    TimedScanStep step(scan.metrics, Operation::indexedFileInfoLookup,
-                       static_cast<std::int64_t>(paths.size()));
-    states = batches->indexedFileStates(paths);
-  } catch (const std::exception& error) {
-    // They stay pending and are processed on their own.
-    platform::logDebug("IndexingPerformance",
-                       std::string("Reading the stored files of queued files failed: ") + error.what());
-    return;
-  }
-  if (states.size() != pending.size()) throw std::logic_error("indexedFileStates answered for other paths");
-  std::vector<std::pair<const IndexingQueueItem*, ImageFileInfo>> unchanged;
-  for (std::size_t i = 0; i < pending.size(); ++i) {
-    const IndexingQueueItem& item = *pending[i];
-    ImageFileInfo file{item.path, *item.fileSize, *item.modificationDate};
-    if (isUnchanged(states[i], file)) unchanged.emplace_back(&item, std::move(file));
-  }
-  scan.metrics.processedQueueItemCount += static_cast<std::int64_t>(unchanged.size());
-  completeUnchangedItems(scan, *batches, unchanged);
 }
 
 void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& batches,

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* kFailed = "failed";
 constexpr const char* kPending = "pending";
+constexpr const char* kIndexed = "indexed";
 
 IndexingQueueCounterDeltas minus(const IndexingQueueCounterDeltas& a, const IndexingQueueCounterDeltas& b) {
   return {a.total - b.total, a.processed - b.processed, a.indexed - b.indexed, a.failed - b.failed};
@@ -88,6 +89,7 @@ struct StoredFile {
   std::int64_t id = 0;
   std::int64_t fileSize = 0;
   double modificationTime = 0;
+  std::int64_t projectionRevision = 0;
 };
 
 // The library's rows of the standardized paths, by path.
@@ -96,12 +98,12 @@ std::unordered_map<std::string, StoredFile> storedFiles(SQLiteConnection& connec
   std::unordered_map<std::string, StoredFile> stored;
   forEachSlice(paths, [&](const std::string& list, SQLiteV3Bindings bindings) {
     connection.query(
-        "SELECT absolute_path, id, file_size, modification_time FROM media_files WHERE "
+        "SELECT absolute_path, id, file_size, modification_time, projection_revision FROM media_files WHERE "
         "absolute_path IN " +
             list,
         bindings, [&](SQLiteRows& rows) {
           while (rows.next()) {
-            stored[rows.text(0)] = {rows.int64(1), rows.int64(2), rows.real(3)};
+            stored[rows.text(0)] = {rows.int64(1), rows.int64(2), rows.real(3), rows.int64(4)};
           }
           return 0;
         });
@@ -109,8 +111,42 @@ std::unordered_map<std::string, StoredFile> storedFiles(SQLiteConnection& connec
   return stored;
 }
 
-void checkpointIfDue(SQLiteConnection& connection, std::int64_t processedCount) {
-  if (processedCount < 1 || processedCount % SQLiteImageRepositoryV3::kCheckpointInterval != 0) return;
+// markObserved of each file whose row is given, for the job; the caller holds a transaction.
+// Most files kept their stored size and time exactly, and only their presence and the job that
+// saw them change. One whose time moved within the tolerance loses its thumbnail and content
+// hash, as a single observation does.
+void observeStoredFiles(SQLiteConnection& connection, std::int64_t jobID,
+                        const std::vector<std::pair<StoredFile, const ImageFileInfo*>>& files) {
+  std::vector<std::int64_t> same;
+  std::vector<std::pair<std::int64_t, const ImageFileInfo*>> moved;
+  for (const auto& [row, file] : files) {
+    if (row.fileSize == file->fileSize && row.modificationTime == file->modificationDate) {
+      same.push_back(row.id);
+    } else {
+      moved.emplace_back(row.id, file);
+    }
+  }
+  // Setting `missing` rewrites the browse indexes' entries even when it keeps its value: only
+  // the rows that were missing get it.
+  forEachSlice(same, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+    connection.execute("UPDATE media_files SET last_seen_indexing_job_id = ? WHERE id IN " + list,
+                       prefixed({jobID}, bindings));
+    connection.execute("UPDATE media_files SET missing = 0 WHERE missing <> 0 AND id IN " + list, bindings);
+  });
+  for (const auto& [id, file] : moved) {
+    connection.execute("UPDATE image_properties SET thumbnail_key = NULL WHERE media_file_id = ?", {id});
+    connection.execute(
+        "UPDATE media_files SET content_sha256 = NULL, file_size = ?, modification_time = ?, missing = 0, "
+        "last_seen_indexing_job_id = ? WHERE id = ?",
+        {file->fileSize, file->modificationDate, jobID, id});
+  }
+}
+
+bool isCheckpointDue(std::int64_t processedCount) {
+  return processedCount > 0 && processedCount % SQLiteImageRepositoryV3::kCheckpointInterval == 0;
+}
+
+void checkpointWAL(SQLiteConnection& connection) {
   try {
     connection.executeScript("PRAGMA wal_checkpoint(TRUNCATE);");
   } catch (const std::exception& error) {
@@ -180,7 +216,7 @@ ImageLibraryIndexingProgress SQLiteLibraryIndexingStore::failIndexingQueueItem(s
                                                 stored.status, stored.failureMessage.has_value())));
   });
   const ImageLibraryIndexingProgress progress = repository_.indexingJob(jobID).progress;
-  checkpointIfDue(connection, progress.processedCount);
+  if (isCheckpointDue(progress.processedCount)) checkpointWAL(connection);
   return progress;
 }
 
@@ -228,15 +264,24 @@ ImageLibraryScanSummary SQLiteLibraryIndexingStore::completeIndexingJob(std::int
 }
 
 std::vector<QueuedDiscoveredFile> SQLiteLibraryIndexingStore::enqueueIndexingQueueItemBatch(
-    std::int64_t jobID, const std::vector<ImageFileInfo>& files) {
+    std::int64_t jobID, const std::vector<ImageFileInfo>& files, const UnchangedFileTest& isUnchanged) {
   if (files.empty()) return {};
+  std::vector<ImageFileInfo> standardized;
+  standardized.reserve(files.size());
+  std::unordered_map<std::string, int> occurrences;
+  for (const auto& file : files) {
+    standardized.push_back({text::standardizedPath(file.path), file.fileSize, file.modificationDate});
+    occurrences[standardized.back().path] += 1;
+  }
   std::vector<std::string> paths;
-  paths.reserve(files.size());
-  for (const auto& file : files) paths.push_back(text::standardizedPath(file.path));
+  paths.reserve(occurrences.size());
+  for (const auto& [path, count] : occurrences) paths.push_back(path);
+
   SQLiteConnection& connection = repository_.connection();
   auto guard = connection.lock();
-  return connection.performTransaction([&] {
-    // The job's items of these paths as stored; kept up to date below, so that a path met twice
+  bool checkpointDue = false;
+  auto queued = connection.performTransaction([&] {
+    // The job's items of these paths as stored; kept up to date below, so that a path given twice
     // sees what its first occurrence did.
     std::unordered_map<std::string, IndexingQueueItem> items;
     forEachSlice(paths, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
@@ -260,38 +305,57 @@ std::vector<QueuedDiscoveredFile> SQLiteLibraryIndexingStore::enqueueIndexingQue
             return 0;
           });
     });
+    const auto becomesPending = [&](const ImageFileInfo& file) {
+      const auto found = items.find(file.path);
+      return found == items.end() || found->second.fileSize != file.fileSize ||
+             found->second.modificationDate != file.modificationDate;
+    };
 
-    // The counts each single enqueue would leave, in order; written once at the end.
+    // Which of the files that will wait in the queue the library holds unchanged: those are
+    // completed at once. Their item is written finished, instead of pending and then finished.
+    std::vector<std::string> candidates;
+    for (const auto& file : standardized) {
+      if (occurrences[file.path] == 1 && becomesPending(file)) candidates.push_back(file.path);
+    }
+    const auto stored = storedFiles(connection, candidates);
+    std::vector<bool> completes(standardized.size(), false);
+    for (std::size_t i = 0; i < standardized.size(); ++i) {
+      const ImageFileInfo& file = standardized[i];
+      if (occurrences[file.path] != 1 || !becomesPending(file)) continue;
+      std::optional<IndexedImageFileState> state;
+      if (const auto row = stored.find(file.path); row != stored.end()) {
+        state = IndexedImageFileState{{file.path, row->second.fileSize, row->second.modificationTime},
+                                      row->second.projectionRevision};
+      }
+      completes[i] = isUnchanged(state, file);
+    }
+
+    // The counts each single enqueue and completion would leave, in order; written once at the end.
     ImageLibraryIndexingProgress running = repository_.indexingJob(jobID).progress;
     const auto move = [](std::int64_t& count, std::int64_t delta) {
       count = std::max<std::int64_t>(0, count + delta);
     };
     const double now = connection.now();
     bool jobChanged = false;
-    std::vector<QueuedDiscoveredFile> queued;
-    queued.reserve(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      const ImageFileInfo& file = files[i];
-      const std::string& path = paths[i];
-      QueuedDiscoveredFile result;
-      const auto found = items.find(path);
+    std::vector<QueuedDiscoveredFile> results(standardized.size());
+    for (std::size_t i = 0; i < standardized.size(); ++i) {
+      const ImageFileInfo& file = standardized[i];
+      const char* status = completes[i] ? kIndexed : kPending;
+      const auto found = items.find(file.path);
       if (found == items.end()) {
         connection.execute(
             "INSERT INTO indexing_queue_items (job_id, path, file_size, modification_time, status, "
             "failure_message, created_at, updated_at) VALUES (?, ?, ?, ?, ?, NULL, ?, ?)",
-            {jobID, path, file.fileSize, file.modificationDate, kPending, now, now});
-        IndexingQueueItem item{
-            connection.lastInsertRowID(),     jobID,       path, file.fileSize, file.modificationDate,
-            IndexingQueueItemStatus::pending, std::nullopt};
+            {jobID, file.path, file.fileSize, file.modificationDate, status, now, now});
+        items.emplace(file.path, IndexingQueueItem{connection.lastInsertRowID(), jobID, file.path,
+                                                   file.fileSize, file.modificationDate,
+                                                   IndexingQueueItemStatus::pending, std::nullopt});
         move(running.totalCount, 1);
-        result.pendingItem = item;
-        items.emplace(path, std::move(item));
-      } else if (IndexingQueueItem& item = found->second;
-                 item.fileSize != file.fileSize || item.modificationDate != file.modificationDate) {
+      } else if (IndexingQueueItem& item = found->second; becomesPending(file)) {
         connection.execute(
             "UPDATE indexing_queue_items SET file_size = ?, modification_time = ?, status = ?, "
             "failure_message = NULL, updated_at = ? WHERE id = ? AND job_id = ?",
-            {file.fileSize, file.modificationDate, kPending, now, item.id, jobID});
+            {file.fileSize, file.modificationDate, status, now, item.id, jobID});
         const auto old =
             SQLiteImageRepositoryV3::queueItemCounterDeltas(item.status, item.failureMessage.has_value());
         move(running.processedCount, -old.processed);
@@ -301,16 +365,29 @@ std::vector<QueuedDiscoveredFile> SQLiteLibraryIndexingStore::enqueueIndexingQue
         item.modificationDate = file.modificationDate;
         item.status = IndexingQueueItemStatus::pending;
         item.failureMessage.reset();
-        result.pendingItem = item;
+      } else {
+        // An item with the same size and time stays as it is, and so does the job.
+        results[i].progress = running;
+        continue;
       }
-      // An item with the same size and time stays as it is, and so does the job.
-      if (result.pendingItem) {
-        running.currentPath.reset();
-        jobChanged = true;
-      }
-      result.progress = running;
-      queued.push_back(std::move(result));
+      running.currentPath.reset();
+      jobChanged = true;
+      results[i].progress = running;
     }
+
+    // Then the completions, in file order, each from a pending item.
+    std::vector<std::pair<StoredFile, const ImageFileInfo*>> observed;
+    for (std::size_t i = 0; i < standardized.size(); ++i) {
+      if (!completes[i]) continue;
+      move(running.processedCount, 1);
+      move(running.indexedCount, 1);
+      results[i].completion = running;
+      checkpointDue = checkpointDue || isCheckpointDue(running.processedCount);
+      if (const auto row = stored.find(standardized[i].path); row != stored.end())
+        observed.emplace_back(row->second, &standardized[i]);
+    }
+    observeStoredFiles(connection, jobID, observed);
+
     if (jobChanged) {
       connection.execute(
           "UPDATE indexing_jobs SET total_count = ?, processed_count = ?, indexed_count = ?, "
@@ -318,8 +395,10 @@ std::vector<QueuedDiscoveredFile> SQLiteLibraryIndexingStore::enqueueIndexingQue
           {running.totalCount, running.processedCount, running.indexedCount, running.failedCount, now,
            jobID});
     }
-    return queued;
+    return results;
   });
+  if (checkpointDue) checkpointWAL(connection);
+  return queued;
 }
 
 std::vector<IndexingQueueItem> SQLiteLibraryIndexingStore::beginNextQueueItems(std::int64_t jobID,
@@ -427,45 +506,19 @@ std::vector<ImageLibraryIndexingProgress> SQLiteLibraryIndexingStore::completeUn
       running.failedCount = std::max<std::int64_t>(0, running.failedCount - was.counted.failed);
       finished.push_back(running);
       finishedIDs.push_back(item.itemID);
-      if (running.processedCount > 0 &&
-          running.processedCount % SQLiteImageRepositoryV3::kCheckpointInterval == 0) {
-        break;
-      }
+      if (isCheckpointDue(running.processedCount)) break;
     }
 
-    // The files as observed: most kept their stored size and time exactly, and only their
-    // presence and the job that saw them change. One whose time moved within the tolerance
-    // loses its thumbnail and content hash, as a single observation does.
     std::vector<std::string> paths;
     for (std::size_t i = 0; i < finished.size(); ++i)
       paths.push_back(text::standardizedPath(items[i].file.path));
     const auto stored = storedFiles(connection, paths);
-    std::vector<std::int64_t> same;
-    std::vector<std::pair<std::int64_t, const ImageFileInfo*>> moved;
+    std::vector<std::pair<StoredFile, const ImageFileInfo*>> observed;
     for (std::size_t i = 0; i < finished.size(); ++i) {
       const auto row = stored.find(paths[i]);
-      if (row == stored.end()) continue;
-      const ImageFileInfo& file = items[i].file;
-      if (row->second.fileSize == file.fileSize && row->second.modificationTime == file.modificationDate) {
-        same.push_back(row->second.id);
-      } else {
-        moved.emplace_back(row->second.id, &file);
-      }
+      if (row != stored.end()) observed.emplace_back(row->second, &items[i].file);
     }
-    // Setting `missing` rewrites the browse indexes' entries even when it keeps its value: only
-    // the rows that were missing get it.
-    forEachSlice(same, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
-      connection.execute("UPDATE media_files SET last_seen_indexing_job_id = ? WHERE id IN " + list,
-                         prefixed({jobID}, bindings));
-      connection.execute("UPDATE media_files SET missing = 0 WHERE missing <> 0 AND id IN " + list, bindings);
-    });
-    for (const auto& [id, file] : moved) {
-      connection.execute("UPDATE image_properties SET thumbnail_key = NULL WHERE media_file_id = ?", {id});
-      connection.execute(
-          "UPDATE media_files SET content_sha256 = NULL, file_size = ?, modification_time = ?, missing = 0, "
-          "last_seen_indexing_job_id = ? WHERE id = ?",
-          {file->fileSize, file->modificationDate, jobID, id});
-    }
+    observeStoredFiles(connection, jobID, observed);
 
     const double now = connection.now();
     forEachSlice(finishedIDs, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
@@ -474,7 +527,7 @@ std::vector<ImageLibraryIndexingProgress> SQLiteLibraryIndexingStore::completeUn
           "? "
           "AND id IN " +
               list,
-          prefixed({"indexed", now, jobID}, bindings));
+          prefixed({kIndexed, now, jobID}, bindings));
     });
     const ImageLibraryIndexingProgress& last = finished.back();
     connection.execute(
@@ -484,7 +537,7 @@ std::vector<ImageLibraryIndexingProgress> SQLiteLibraryIndexingStore::completeUn
         {last.processedCount, last.indexedCount, last.failedCount, SQLiteV3Binding::null(), now, jobID});
     return finished;
   });
-  checkpointIfDue(connection, progress.back().processedCount);
+  if (isCheckpointDue(progress.back().processedCount)) checkpointWAL(connection);
   return progress;
 }
 

@@ -41,8 +41,9 @@ class SQLiteLibraryIndexingStore final : public IndexingJobStore,
 
   // IndexingBatchStore: statements over at most kBatchStatementSize ids or paths each.
   static constexpr std::size_t kBatchStatementSize = 400;
-  std::vector<QueuedDiscoveredFile> enqueueIndexingQueueItemBatch(
-      std::int64_t jobID, const std::vector<ImageFileInfo>& files) override;
+  std::vector<QueuedDiscoveredFile> enqueueIndexingQueueItemBatch(std::int64_t jobID,
+                                                                  const std::vector<ImageFileInfo>& files,
+                                                                  const UnchangedFileTest& isUnchanged) override;
   std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) override;
   std::vector<std::optional<IndexedImageFileState>> indexedFileStates(
       const std::vector<std::string>& paths) override;

@@ -79,9 +79,10 @@ class FailingIndexingStore final : public IndexingJobStore,
   IndexingBatchStore* batches() override { return forwardsBatches ? this : nullptr; }
 
   std::vector<QueuedDiscoveredFile> enqueueIndexingQueueItemBatch(
-      std::int64_t jobID, const std::vector<ImageFileInfo>& files) override {
+      std::int64_t jobID, const std::vector<ImageFileInfo>& files,
+      const UnchangedFileTest& isUnchanged) override {
     if (enqueueBatch.tripped()) raise();
-    return jobs_.batches()->enqueueIndexingQueueItemBatch(jobID, files);
+    return jobs_.batches()->enqueueIndexingQueueItemBatch(jobID, files, isUnchanged);
   }
   std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) override {
     if (beginBatch.tripped()) raise();
