@@ -290,6 +290,18 @@ ImageLibraryScanSummary SQLiteImageRepositoryV3::completeIndexingJob(std::int64_
         }
         return failures;
       });
+  // The queues of the jobs finished before this one are of no further use: without this, every
+  // full scan would leave one row per file behind for ever (tens of megabytes a scan in a large
+  // library). The latest finished job keeps its queue. A failure here never fails the job.
+  try {
+    connection_.execute(
+        "DELETE FROM indexing_queue_items WHERE job_id IN "
+        "(SELECT id FROM indexing_jobs WHERE status = ? AND id <> ?)",
+        {kCompleted, jobID});
+  } catch (const Error& error) {
+    platform::logDebug("IndexingPerformance",
+                       "Removing finished jobs' queues failed: " + error.localizedDescription());
+  }
   checkpointWAL();
   // The planner needs fresh statistics once a scan has changed the tables; a failure here never
   // fails the job.

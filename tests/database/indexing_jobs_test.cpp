@@ -198,6 +198,32 @@ TEST_F(IndexingJobsTest, AnInterruptedJobIsResumedWithItsItemsBackInTheQueue) {
   EXPECT_EQ(repo().beginNextQueueItem(job.id)->path, "/lib/b.png");
 }
 
+TEST_F(IndexingJobsTest, FinishingAJobDropsTheQueuesOfTheJobsFinishedBeforeIt) {
+  const auto queued = [&](std::int64_t jobID) {
+    auto& db = repo().connection();
+    auto guard = db.lock();
+    return db.query("SELECT COUNT(*) FROM indexing_queue_items WHERE job_id = ?", {jobID}, rows::firstInt64)
+        .value_or(-1);
+  };
+  const auto jobWithTwoFiles = [&] {
+    const auto job = repo().startIndexingJob({"/photos"});
+    repo().enqueueIndexingQueueItems(job.id, {"/photos/a.png", 1, 1});
+    repo().enqueueIndexingQueueItems(job.id, {"/photos/b.png", 2, 2});
+    return job.id;
+  };
+  const std::int64_t first = jobWithTwoFiles();
+  const std::int64_t interrupted = jobWithTwoFiles();
+  const std::int64_t second = jobWithTwoFiles();
+  repo().completeIndexingJob(first);
+  EXPECT_EQ(queued(first), 2);
+  const auto summary = repo().completeIndexingJob(second);
+  EXPECT_EQ(summary.scannedFileCount, 2);
+  EXPECT_EQ(queued(first), 0);
+  EXPECT_EQ(queued(second), 2);
+  EXPECT_EQ(queued(interrupted), 2);         // still running: resumable
+  EXPECT_EQ(progress(first).totalCount, 2);  // the finished job itself stays
+}
+
 TEST_F(IndexingJobsTest, TheWALIsTruncatedEveryFiveHundredProcessedItems) {
   const auto job = repo().startIndexingJob({"/lib"});
   for (int i = 0; i < 500; ++i) repo().enqueueIndexingQueueItems(job.id, {"/lib/" + std::to_string(i), 1, 1});
