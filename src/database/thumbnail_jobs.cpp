@@ -39,7 +39,10 @@ std::string thumbnailUpsertSQL(bool onePath) {
          "priority = MAX(thumbnail_jobs.priority, excluded.priority), " + "retry_count = CASE WHEN " +
          changed + " THEN 0 ELSE thumbnail_jobs.retry_count END, " + "last_error = CASE WHEN " + changed +
          " THEN NULL ELSE thumbnail_jobs.last_error END, " + "next_retry_at = CASE WHEN " + changed +
-         " THEN NULL ELSE thumbnail_jobs.next_retry_at END, " + "updated_at = excluded.updated_at";
+         " THEN NULL ELSE thumbnail_jobs.next_retry_at END, " + "updated_at = excluded.updated_at " +
+         // A job already there for this version at this priority would only get a new time: after
+         // every scan, that was one rewritten row (and index entry) per image without a thumbnail.
+         "WHERE " + changed + " OR excluded.priority > thumbnail_jobs.priority";
 }
 
 const std::string& thumbnailUpsertAllSQL() {
