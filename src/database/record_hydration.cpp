@@ -1,13 +1,13 @@
 #include "database/record_hydration.h"
 
 #include <algorithm>
-#include <map>
 #include <optional>
+#include <span>
 #include <string>
-#include <unordered_map>
+#include <utility>
 
+#include "database/nocase_order.h"
 #include "database/search_query_compiler.h"
-#include "database/sql_paths.h"
 #include "model/image_tag_source_mask.h"
 #include "model/text/whitespace.h"
 
@@ -15,6 +15,7 @@ namespace lorvex::search {
 
 namespace {
 
+// The last column is the primary generation record's id, which the caption statement reads by.
 constexpr std::string_view kColumns =
     "media_files.id, media_files.absolute_path, media_files.file_size, media_files.modification_time,\n"
     "image_properties.width, image_properties.height,\n"
@@ -29,7 +30,9 @@ constexpr std::string_view kColumns =
     "generation_records.negative_base_caption, generation_records.raw_comment_json,\n"
     "generation_records.parse_warning, COALESCE(review_states.favorite, 0),\n"
     "COALESCE(review_states.delete_candidate, 0), review_states.notes,\n"
-    "image_properties.thumbnail_key, media_files.missing, media_files.content_sha256";
+    "image_properties.thumbnail_key, media_files.missing, media_files.content_sha256,\n"
+    "generation_records.id";
+constexpr int kGenerationRecordIDColumn = 34;
 
 constexpr std::string_view kJoins =
     "LEFT JOIN image_properties ON image_properties.media_file_id = media_files.id\n"
@@ -40,10 +43,15 @@ constexpr std::string_view kJoins =
     "LEFT JOIN metadata_providers ON metadata_providers.id = generation_records.provider_id\n"
     "LEFT JOIN metadata_formats ON metadata_formats.id = generation_records.format_id";
 
-// One row of the record SELECT, before its captions and tags are attached.
-struct RecordRow {
-  std::int64_t id = 0;
-  ImageRecord record;
+// A key (a media file id or a generation record id) and the index of the record it belongs to.
+using KeyedSlot = std::pair<std::int64_t, std::size_t>;
+
+// The records being hydrated, with the keys their captions and tags are read by. Sorted by key, a
+// slot list finds every record of a key by one binary search.
+struct HydrationSlots {
+  std::vector<ImageRecord> records;
+  std::vector<KeyedSlot> byMediaID;
+  std::vector<KeyedSlot> byGenerationRecordID;
 };
 
 void checkCancelled(const std::stop_token& stop) {
@@ -60,19 +68,69 @@ void forEachRow(SQLiteRows& rows, const std::stop_token& stop, Visit&& visit) {
   checkCancelled(stop);
 }
 
-RecordRow decodeRecordRow(SQLiteRows& rows) {
-  RecordRow row;
-  row.id = rows.int64(0);
-  ImageRecord& record = row.record;
+// Visits the slot index of every record of `key` in a sorted slot list.
+template <typename Visit>
+void forEachSlot(const std::vector<KeyedSlot>& slots, std::int64_t key, Visit&& visit) {
+  for (auto it = std::lower_bound(slots.begin(), slots.end(), KeyedSlot{key, 0});
+       it != slots.end() && it->first == key; ++it) {
+    visit(it->second);
+  }
+}
+
+// Runs `chunk` over consecutive runs of at most kMaxBoundListLength keys.
+template <typename Chunk>
+void forEachKeyChunk(std::span<const std::int64_t> keys, const std::stop_token& stop, Chunk&& chunk) {
+  for (std::size_t start = 0; start < keys.size(); start += kMaxBoundListLength) {
+    checkCancelled(stop);
+    chunk(keys.subspan(start, std::min(kMaxBoundListLength, keys.size() - start)));
+  }
+}
+
+// The distinct keys of a sorted slot list, in ascending order.
+std::vector<std::int64_t> distinctKeys(const std::vector<KeyedSlot>& slots) {
+  std::vector<std::int64_t> keys;
+  keys.reserve(slots.size());
+  for (const auto& [key, slot] : slots) {
+    if (keys.empty() || keys.back() != key) keys.push_back(key);
+  }
+  return keys;
+}
+
+// Key lists are padded with NULL (which matches nothing in an IN list) to one of a few lengths, so
+// that pages of every size share a handful of prepared statements instead of filling the
+// statement cache with one text per length.
+std::size_t paddedListLength(std::size_t count) {
+  std::size_t length = 1;
+  while (length < count) length *= 2;
+  return std::min(length, kMaxBoundListLength);
+}
+
+// "(?, ?, …)" for the padded length of `keys`; the key bindings are appended to `bindings`.
+std::string keyList(std::span<const std::int64_t> keys, SQLiteV3Bindings& bindings) {
+  const std::size_t length = paddedListLength(keys.size());
+  std::string list = "(";
+  for (std::size_t index = 0; index < length; ++index) {
+    list += index == 0 ? "?" : ", ?";
+    bindings.emplace_back(index < keys.size() ? SQLiteV3Binding(keys[index]) : SQLiteV3Binding::null());
+  }
+  list += ")";
+  return list;
+}
+
+// Fills `record` from a row of kColumns and derives what the record's columns imply. Returns the
+// primary generation record's id, if the file has one.
+std::optional<std::int64_t> decodeRecord(SQLiteRows& rows, ImageRecord& record) {
   record.file = ImageFileInfo{rows.text(1), rows.int64(2), rows.real(3)};
   GenerationMetadata& metadata = record.metadata;
   metadata.width = rows.optionalInt64(4);
   metadata.height = rows.optionalInt64(5);
   if (auto code = rows.optionalText(6)) {
-    metadata.provider = GenerationMetadataProvider{*code, rows.optionalText(7).value_or(*code)};
+    std::string displayName = rows.isNull(7) ? *code : rows.text(7);
+    metadata.provider = GenerationMetadataProvider{std::move(*code), std::move(displayName)};
   }
   if (auto code = rows.optionalText(8)) {
-    metadata.format = GenerationMetadataFormat{*code, rows.optionalText(9).value_or(*code)};
+    std::string displayName = rows.isNull(9) ? *code : rows.text(9);
+    metadata.format = GenerationMetadataFormat{std::move(*code), std::move(displayName)};
   }
   metadata.title = rows.optionalText(10);
   metadata.prompt = rows.optionalText(11);
@@ -106,159 +164,163 @@ RecordRow decodeRecordRow(SQLiteRows& rows) {
     std::optional<std::string> provider;
     if (metadata.provider) provider = metadata.provider->displayName;
     metadata.modelUsages.push_back(
-        GenerationModelUsage{*metadata.source, provider, "primary", std::nullopt, std::nullopt});
+        GenerationModelUsage{*metadata.source, std::move(provider), "primary", std::nullopt, std::nullopt});
   }
-  return row;
+  return rows.optionalInt64(kGenerationRecordIDColumn);
 }
 
-std::vector<RecordRow> readRecordRows(SQLiteConnection& connection, const std::string& sql,
-                                      const SQLiteV3Bindings& bindings, const std::stop_token& stop) {
-  return connection.query(sql, bindings, [&](SQLiteRows& rows) {
-    std::vector<RecordRow> result;
-    forEachRow(rows, stop, [&](SQLiteRows& row) { result.push_back(decodeRecordRow(row)); });
-    return result;
-  });
-}
-
-template <typename Chunk>
-void forEachIDChunk(const std::vector<std::int64_t>& ids, const std::stop_token& stop, Chunk&& chunk) {
-  for (std::size_t start = 0; start < ids.size(); start += kMaxBoundListLength) {
-    checkCancelled(stop);
-    const std::size_t count = std::min(kMaxBoundListLength, ids.size() - start);
-    chunk(std::vector<std::int64_t>(ids.begin() + static_cast<std::ptrdiff_t>(start),
-                                    ids.begin() + static_cast<std::ptrdiff_t>(start + count)));
-  }
-}
-
-std::unordered_map<std::int64_t, std::vector<CharacterCaption>> characterCaptions(
-    SQLiteConnection& connection, const std::vector<std::int64_t>& mediaIDs, bool negative,
-    const std::stop_token& stop) {
-  std::unordered_map<std::int64_t, std::vector<CharacterCaption>> captions;
-  forEachIDChunk(mediaIDs, stop, [&](const std::vector<std::int64_t>& chunk) {
-    SQLiteV3Bindings bindings(chunk.begin(), chunk.end());
-    bindings.emplace_back(negative ? 1 : 0);
+// Positive and negative character captions with their centers, read by primary generation record.
+void attachCharacterCaptions(SQLiteConnection& connection, HydrationSlots& slots,
+                             const std::stop_token& stop) {
+  const std::vector<std::int64_t> recordIDs = distinctKeys(slots.byGenerationRecordID);
+  forEachKeyChunk(recordIDs, stop, [&](std::span<const std::int64_t> chunk) {
+    SQLiteV3Bindings bindings;
     const std::string sql =
-        "SELECT generation_records.media_file_id,\n"
+        "SELECT prompt_segments.generation_record_id,\n"
         "       prompt_segments.id,\n"
-        "       prompt_segments.segment_index,\n"
+        "       prompt_segments.is_negative,\n"
         "       prompt_segments.content,\n"
         "       prompt_regions.center_x,\n"
         "       prompt_regions.center_y\n"
-        "FROM generation_records\n"
-        "JOIN prompt_segments\n"
-        "  ON prompt_segments.generation_record_id = generation_records.id\n"
+        "FROM prompt_segments\n"
         "LEFT JOIN prompt_regions ON prompt_regions.segment_id = prompt_segments.id\n"
-        "WHERE generation_records.media_file_id IN " +
-        sql::inListPlaceholders(chunk.size()) +
+        "WHERE prompt_segments.generation_record_id IN " +
+        keyList(chunk, bindings) +
         "\n"
-        "AND generation_records.is_primary = 1\n"
         "AND prompt_segments.role IN ('character', 'character_negative', 'character_caption')\n"
-        "AND prompt_segments.is_negative = ?\n"
-        "ORDER BY generation_records.media_file_id ASC,\n"
+        "AND prompt_segments.is_negative IN (0, 1)\n"
+        "ORDER BY prompt_segments.generation_record_id ASC,\n"
         "         prompt_segments.segment_index ASC,\n"
         "         prompt_segments.id ASC,\n"
         "         prompt_regions.region_index ASC";
-    // Rows of one caption segment are adjacent (ordered by media, segment index, segment id), so a
-    // new segment id starts a new caption.
+    // Rows of one caption segment are adjacent (ordered by record, segment index, segment id), so
+    // a new segment id starts a new caption.
     connection.query(sql, bindings, [&](SQLiteRows& rows) {
-      std::int64_t currentSegment = 0;
-      bool haveSegment = false;
+      std::optional<std::int64_t> currentSegment;
       forEachRow(rows, stop, [&](SQLiteRows& row) {
-        auto& list = captions[row.int64(0)];
         const std::int64_t segment = row.int64(1);
-        if (!haveSegment || segment != currentSegment || list.empty()) {
-          list.push_back(CharacterCaption{row.text(3), {}});
-          currentSegment = segment;
-          haveSegment = true;
-        }
-        if (!row.isNull(4) && !row.isNull(5))
-          list.back().centers.push_back(CaptionCenter{row.real(4), row.real(5)});
+        const bool startsCaption = segment != currentSegment;
+        currentSegment = segment;
+        const bool negative = row.int64(2) != 0;
+        const bool hasCenter = !row.isNull(4) && !row.isNull(5);
+        forEachSlot(slots.byGenerationRecordID, row.int64(0), [&](std::size_t slot) {
+          GenerationMetadata& metadata = slots.records[slot].metadata;
+          auto& list = negative ? metadata.negativeCharacterCaptions : metadata.characterCaptions;
+          if (startsCaption || list.empty()) list.push_back(CharacterCaption{row.text(3), {}});
+          if (hasCenter) list.back().centers.push_back(CaptionCenter{row.real(4), row.real(5)});
+        });
       });
       return 0;
     });
   });
-  return captions;
 }
 
-std::unordered_map<std::int64_t, std::vector<std::string>> promptTagNames(
-    SQLiteConnection& connection, const std::vector<std::int64_t>& mediaIDs, const std::stop_token& stop) {
-  std::unordered_map<std::int64_t, std::vector<std::string>> tags;
-  forEachIDChunk(mediaIDs, stop, [&](const std::vector<std::int64_t>& chunk) {
-    SQLiteV3Bindings bindings(chunk.begin(), chunk.end());
-    bindings.emplace_back(ImageTagSourceMask::prompt.rawValue());
+// Display names of the prompt tags, in case-insensitive order with byte order breaking ties.
+void attachPromptTags(SQLiteConnection& connection, HydrationSlots& slots, const std::stop_token& stop) {
+  const std::vector<std::int64_t> mediaIDs = distinctKeys(slots.byMediaID);
+  forEachKeyChunk(mediaIDs, stop, [&](std::span<const std::int64_t> chunk) {
+    SQLiteV3Bindings bindings;
     const std::string sql =
         "SELECT media_tag_index.media_file_id, tag_terms.display_name\n"
         "FROM media_tag_index\n"
         "JOIN tag_terms ON tag_terms.id = media_tag_index.tag_term_id\n"
         "WHERE media_tag_index.media_file_id IN " +
-        sql::inListPlaceholders(chunk.size()) +
+        keyList(chunk, bindings) +
         "\n"
-        "AND (media_tag_index.source_mask & ?) != 0\n"
-        "ORDER BY media_tag_index.media_file_id ASC,\n"
-        "         tag_terms.display_name COLLATE NOCASE ASC,\n"
-        "         tag_terms.display_name ASC";
+        "AND (media_tag_index.source_mask & ?) != 0";
+    bindings.emplace_back(ImageTagSourceMask::prompt.rawValue());
     connection.query(sql, bindings, [&](SQLiteRows& rows) {
       forEachRow(rows, stop, [&](SQLiteRows& row) {
-        if (!row.isNull(1)) tags[row.int64(0)].push_back(row.text(1));
+        if (row.isNull(1)) return;
+        forEachSlot(slots.byMediaID, row.int64(0),
+                    [&](std::size_t slot) { slots.records[slot].promptTags.push_back(row.text(1)); });
       });
       return 0;
     });
   });
-  return tags;
+  // Sorting here rather than in the statement spares SQLite a temporary B-tree of every row.
+  for (const auto& [mediaID, slot] : slots.byMediaID) {
+    auto& tags = slots.records[slot].promptTags;
+    std::sort(tags.begin(), tags.end(), [](const std::string& left, const std::string& right) {
+      return sql::noCaseThenBinaryLess(left, right);
+    });
+  }
 }
 
-std::vector<ImageRecord> hydrateRecords(SQLiteConnection& connection, std::vector<RecordRow> rows,
-                                        const std::stop_token& stop) {
-  if (rows.empty()) return {};
+void attachCaptionsAndTags(SQLiteConnection& connection, HydrationSlots& slots, const std::stop_token& stop) {
+  std::sort(slots.byMediaID.begin(), slots.byMediaID.end());
+  std::sort(slots.byGenerationRecordID.begin(), slots.byGenerationRecordID.end());
   checkCancelled(stop);
-  std::vector<std::int64_t> ids;
-  ids.reserve(rows.size());
-  for (const RecordRow& row : rows) ids.push_back(row.id);
-  auto positive = characterCaptions(connection, ids, false, stop);
+  attachCharacterCaptions(connection, slots, stop);
   checkCancelled(stop);
-  auto negative = characterCaptions(connection, ids, true, stop);
-  checkCancelled(stop);
-  auto tags = promptTagNames(connection, ids, stop);
-
-  std::vector<ImageRecord> records;
-  records.reserve(rows.size());
-  for (RecordRow& row : rows) {
-    checkCancelled(stop);
-    ImageRecord& record = row.record;
-    if (auto found = positive.find(row.id); found != positive.end()) {
-      record.metadata.characterCaptions = std::move(found->second);
-    }
-    if (auto found = negative.find(row.id); found != negative.end()) {
-      record.metadata.negativeCharacterCaptions = std::move(found->second);
-    }
-    if (auto found = tags.find(row.id); found != tags.end()) record.promptTags = std::move(found->second);
-    records.push_back(std::move(record));
-  }
-  return records;
+  attachPromptTags(connection, slots, stop);
 }
 
 }  // namespace
 
 std::vector<ImageRecord> recordsForIDs(SQLiteConnection& connection, const std::vector<std::int64_t>& ids,
                                        const std::stop_token& stop) {
-  std::vector<RecordRow> rows;
-  forEachIDChunk(ids, stop, [&](const std::vector<std::int64_t>& chunk) {
-    std::string values;
+  if (ids.empty()) return {};
+  // Each distinct id is read once, into the slot of its first position; the statements read by key
+  // and leave the order to the slots, so SQLite never sorts the wide rows.
+  HydrationSlots slots;
+  slots.records.resize(ids.size());
+  std::vector<KeyedSlot> positions;
+  positions.reserve(ids.size());
+  for (std::size_t position = 0; position < ids.size(); ++position)
+    positions.emplace_back(ids[position], position);
+  std::sort(positions.begin(), positions.end());
+  std::vector<KeyedSlot> firstPositions;
+  firstPositions.reserve(positions.size());
+  for (const KeyedSlot& position : positions) {
+    if (firstPositions.empty() || firstPositions.back().first != position.first)
+      firstPositions.push_back(position);
+  }
+  const std::vector<std::int64_t> distinctIDs = distinctKeys(firstPositions);
+
+  std::vector<bool> found(ids.size(), false);
+  forEachKeyChunk(distinctIDs, stop, [&](std::span<const std::int64_t> chunk) {
     SQLiteV3Bindings bindings;
-    bindings.reserve(chunk.size() * 2);
-    for (std::size_t position = 0; position < chunk.size(); ++position) {
-      values += position == 0 ? "(?, ?)" : ", (?, ?)";
-      bindings.emplace_back(static_cast<std::int64_t>(position));
-      bindings.emplace_back(chunk[position]);
-    }
-    const std::string sql = "WITH page(position, image_id) AS (\n    VALUES " + values + "\n)\nSELECT " +
-                            std::string(kColumns) +
-                            "\nFROM page\nJOIN media_files ON media_files.id = page.image_id\n" +
-                            std::string(kJoins) + "\nORDER BY page.position ASC";
-    auto chunkRows = readRecordRows(connection, sql, bindings, stop);
-    std::move(chunkRows.begin(), chunkRows.end(), std::back_inserter(rows));
+    const std::string sql = "SELECT " + std::string(kColumns) + "\nFROM media_files\n" + std::string(kJoins) +
+                            "\nWHERE media_files.id IN " + keyList(chunk, bindings);
+    connection.query(sql, bindings, [&](SQLiteRows& rows) {
+      forEachRow(rows, stop, [&](SQLiteRows& row) {
+        const std::int64_t id = row.int64(0);
+        forEachSlot(firstPositions, id, [&](std::size_t slot) {
+          if (found[slot]) return;
+          found[slot] = true;
+          slots.byMediaID.emplace_back(id, slot);
+          if (auto recordID = decodeRecord(row, slots.records[slot])) {
+            slots.byGenerationRecordID.emplace_back(*recordID, slot);
+          }
+        });
+      });
+      return 0;
+    });
   });
-  return hydrateRecords(connection, std::move(rows), stop);
+  if (slots.byMediaID.empty()) return {};
+  attachCaptionsAndTags(connection, slots, stop);
+
+  // Repeated ids get copies of the first one's record; ids without a media file row are left out.
+  std::vector<ImageRecord>& records = slots.records;
+  std::size_t source = 0;
+  for (std::size_t index = 0; index < positions.size(); ++index) {
+    const auto& [id, position] = positions[index];
+    if (index == 0 || positions[index - 1].first != id) {
+      source = position;
+    } else if (found[source]) {
+      records[position] = records[source];
+      found[position] = true;
+    }
+  }
+  std::size_t kept = 0;
+  for (std::size_t position = 0; position < records.size(); ++position) {
+    if (!found[position]) continue;
+    if (kept != position) records[kept] = std::move(records[position]);
+    ++kept;
+  }
+  records.erase(records.begin() + static_cast<std::ptrdiff_t>(kept), records.end());
+  return std::move(records);
 }
 
 std::vector<ImageRecord> selectRecords(SQLiteConnection& connection, std::string_view join,
@@ -271,7 +333,20 @@ std::vector<ImageRecord> selectRecords(SQLiteConnection& connection, std::string
   SQLiteV3Bindings all = bindings;
   all.emplace_back(std::max<std::int64_t>(limit, 0));
   all.emplace_back(std::max<std::int64_t>(offset, 0));
-  return hydrateRecords(connection, readRecordRows(connection, sql, all, stop), stop);
+  HydrationSlots slots;
+  connection.query(sql, all, [&](SQLiteRows& rows) {
+    forEachRow(rows, stop, [&](SQLiteRows& row) {
+      const std::size_t slot = slots.records.size();
+      slots.byMediaID.emplace_back(row.int64(0), slot);
+      if (auto recordID = decodeRecord(row, slots.records.emplace_back())) {
+        slots.byGenerationRecordID.emplace_back(*recordID, slot);
+      }
+    });
+    return 0;
+  });
+  if (slots.records.empty()) return {};
+  attachCaptionsAndTags(connection, slots, stop);
+  return std::move(slots.records);
 }
 
 }  // namespace lorvex::search

@@ -25,7 +25,8 @@
 
 namespace lorvex::search {
 
-// The records of these ids in the given order; an id without a media file row is left out.
+// The records of these ids in the given order; an id without a media file row is left out, and an
+// id given twice gets its record twice.
 std::vector<ImageRecord> recordsForIDs(SQLiteConnection& connection, const std::vector<std::int64_t>& ids,
                                        const std::stop_token& stop = {});
 
