@@ -68,14 +68,28 @@ void forEachRow(SQLiteRows& rows, const std::stop_token& stop, Visit&& visit) {
   checkCancelled(stop);
 }
 
-// Visits the slot index of every record of `key` in a sorted slot list.
-template <typename Visit>
-void forEachSlot(const std::vector<KeyedSlot>& slots, std::int64_t key, Visit&& visit) {
-  for (auto it = std::lower_bound(slots.begin(), slots.end(), KeyedSlot{key, 0});
-       it != slots.end() && it->first == key; ++it) {
-    visit(it->second);
+// Finds the records of a key in a sorted slot list. A statement's rows come grouped by key, so the
+// range of the previous row is tried before searching.
+class SlotFinder {
+ public:
+  explicit SlotFinder(const std::vector<KeyedSlot>& slots)
+      : slots_(slots), first_(slots.end()), last_(slots.end()) {}
+
+  template <typename Visit>
+  void forEachSlot(std::int64_t key, Visit&& visit) {
+    if (first_ == last_ || first_->first != key) {
+      first_ = std::lower_bound(slots_.begin(), slots_.end(), KeyedSlot{key, 0});
+      last_ = first_;
+      while (last_ != slots_.end() && last_->first == key) ++last_;
+    }
+    for (auto it = first_; it != last_; ++it) visit(it->second);
   }
-}
+
+ private:
+  const std::vector<KeyedSlot>& slots_;
+  std::vector<KeyedSlot>::const_iterator first_;
+  std::vector<KeyedSlot>::const_iterator last_;
+};
 
 // Runs `chunk` over consecutive runs of at most kMaxBoundListLength keys.
 template <typename Chunk>
@@ -196,6 +210,7 @@ void attachCharacterCaptions(SQLiteConnection& connection, HydrationSlots& slots
     // Rows of one caption segment are adjacent (ordered by record, segment index, segment id), so
     // a new segment id starts a new caption.
     connection.query(sql, bindings, [&](SQLiteRows& rows) {
+      SlotFinder finder(slots.byGenerationRecordID);
       std::optional<std::int64_t> currentSegment;
       forEachRow(rows, stop, [&](SQLiteRows& row) {
         const std::int64_t segment = row.int64(1);
@@ -203,7 +218,7 @@ void attachCharacterCaptions(SQLiteConnection& connection, HydrationSlots& slots
         currentSegment = segment;
         const bool negative = row.int64(2) != 0;
         const bool hasCenter = !row.isNull(4) && !row.isNull(5);
-        forEachSlot(slots.byGenerationRecordID, row.int64(0), [&](std::size_t slot) {
+        finder.forEachSlot(row.int64(0), [&](std::size_t slot) {
           GenerationMetadata& metadata = slots.records[slot].metadata;
           auto& list = negative ? metadata.negativeCharacterCaptions : metadata.characterCaptions;
           if (startsCaption || list.empty()) list.push_back(CharacterCaption{row.text(3), {}});
@@ -230,10 +245,11 @@ void attachPromptTags(SQLiteConnection& connection, HydrationSlots& slots, const
         "AND (media_tag_index.source_mask & ?) != 0";
     bindings.emplace_back(ImageTagSourceMask::prompt.rawValue());
     connection.query(sql, bindings, [&](SQLiteRows& rows) {
+      SlotFinder finder(slots.byMediaID);
       forEachRow(rows, stop, [&](SQLiteRows& row) {
         if (row.isNull(1)) return;
-        forEachSlot(slots.byMediaID, row.int64(0),
-                    [&](std::size_t slot) { slots.records[slot].promptTags.push_back(row.text(1)); });
+        finder.forEachSlot(row.int64(0),
+                           [&](std::size_t slot) { slots.records[slot].promptTags.push_back(row.text(1)); });
       });
       return 0;
     });
@@ -284,9 +300,10 @@ std::vector<ImageRecord> recordsForIDs(SQLiteConnection& connection, const std::
     const std::string sql = "SELECT " + std::string(kColumns) + "\nFROM media_files\n" + std::string(kJoins) +
                             "\nWHERE media_files.id IN " + keyList(chunk, bindings);
     connection.query(sql, bindings, [&](SQLiteRows& rows) {
+      SlotFinder finder(firstPositions);
       forEachRow(rows, stop, [&](SQLiteRows& row) {
         const std::int64_t id = row.int64(0);
-        forEachSlot(firstPositions, id, [&](std::size_t slot) {
+        finder.forEachSlot(id, [&](std::size_t slot) {
           if (found[slot]) return;
           found[slot] = true;
           slots.byMediaID.emplace_back(id, slot);
