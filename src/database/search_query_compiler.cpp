@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "database/row_mappers.h"
+#include "database/sql_functions.h"
 #include "database/sql_paths.h"
 #include "database/tag_key_candidates.h"
 #include "database/tag_keys.h"
@@ -23,6 +24,8 @@ constexpr std::string_view kRootTable = "temp.lorvex_search_roots";
 
 // Gathering one candidate id into a temporary index costs about a sixth of looking up one row.
 constexpr double kGatherPerLookup = 6.0;
+// Testing a walked row against gathered ids costs about a tenth of looking one candidate up.
+constexpr double kSetTestPerLookup = 0.1;
 
 std::vector<std::int64_t> sortedUnique(std::vector<std::int64_t> values) {
   std::sort(values.begin(), values.end());
@@ -87,6 +90,8 @@ struct Condition {
   std::string drivingSource;
   // What starting from one candidate costs, relative to looking up a media_files row by id.
   double candidateCost = 1.0;
+  // Every id the candidates select, ascending, when they were few enough to gather.
+  std::optional<std::vector<std::int64_t>> gathered;
 };
 
 std::string joinedPlaceholders(std::size_t count) {
@@ -231,11 +236,16 @@ Condition reviewFlagCondition(std::string_view column, std::string_view index, b
 Condition inlineRootCondition(const std::vector<std::string>& roots) {
   Condition condition;
   std::string probe = "(";
-  std::string candidates = "SELECT f.id FROM media_files AS f INDEXED BY idx_media_files_path_browse WHERE ";
+  // The roots are disjoint, and so are a root's own path and the paths under it: the candidates of
+  // each range need no merging with the others.
+  std::string candidates;
+  const std::string select =
+      "SELECT f.id FROM media_files AS f INDEXED BY idx_media_files_path_browse WHERE ";
   for (std::size_t i = 0; i < roots.size(); ++i) {
     const std::string separator = i == 0 ? "" : " OR ";
     probe += separator + "m.absolute_path = ? OR (m.absolute_path >= ? AND m.absolute_path < ?)";
-    candidates += separator + "f.absolute_path = ? OR (f.absolute_path >= ? AND f.absolute_path < ?)";
+    candidates += (i == 0 ? "" : " UNION ALL ") + select + "f.absolute_path = ? UNION ALL " + select +
+                  "f.absolute_path >= ? AND f.absolute_path < ?";
     std::string prefix = sql::folderPrefix(roots[i]);
     const SQLiteV3Bindings bindings{roots[i], prefix, prefixUpperBound(prefix)};
     append(condition.probeBindings, bindings);
@@ -483,6 +493,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   // steps; starting from k candidates about k × their unit cost. So a condition drives below
   // k = sqrt(needed × rows / unit cost).
   const bool canWalk = missing.has_value();
+  const double needed = static_cast<double>(limit) + static_cast<double>(offset);
   std::optional<std::size_t> driver;
   // Image counts known exactly (kept statistics, or a count that ended below its cap), and the
   // smallest count seen, exact or not.
@@ -490,6 +501,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   // Every count taken, exact or a lower bound, to test the most selective conditions first.
   std::vector<std::optional<std::int64_t>> estimates(conditions.size());
   std::optional<std::int64_t> smallestCount;
+  bool smallestIsExact = false;
   double rowCount = 0;
   if (plan != SearchPlan::orderIndexWalk || !canWalk) {
     const bool weigh = plan == SearchPlan::automatic && canWalk;
@@ -498,14 +510,12 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
           connection_.query("SELECT COALESCE(max(id), 0) FROM media_files", {}, rows::firstInt64OrZero));
     }
     const auto thresholdFor = [&](const Condition& condition) {
-      return weigh ? std::sqrt((static_cast<double>(limit) + static_cast<double>(offset)) * rowCount /
-                               condition.candidateCost)
-                   : 1e18;
+      return weigh ? std::sqrt(needed * rowCount / condition.candidateCost) : 1e18;
     };
     std::optional<double> bestCost;
     for (std::size_t pass = 0; pass < 2; ++pass) {
       for (std::size_t i = 0; i < conditions.size(); ++i) {
-        const Condition& condition = conditions[i];
+        Condition& condition = conditions[i];
         if (condition.candidates.empty()) continue;
         const bool fromStatistics = !condition.statisticsEstimate.empty();
         if (fromStatistics != (pass == 0)) continue;
@@ -517,18 +527,42 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
                                        rows::firstInt64OrZero);
           exactCounts[i] = estimate;
         } else {
-          // Counting stops where the condition could no longer drive or beat the best one so far.
+          // The candidates are gathered up to where they could no longer drive or beat the best
+          // driver so far; gathered ids also serve the walk, which tests each row against them.
           double capValue = threshold;
           if (bestCost) capValue = std::min(capValue, *bestCost / condition.candidateCost);
           const std::int64_t cap = capValue >= 1e15 ? INT64_MAX / 2 : static_cast<std::int64_t>(capValue) + 1;
           SQLiteV3Bindings bindings = condition.candidateBindings;
           bindings.emplace_back(cap);
-          estimate = connection_.query("SELECT count(*) FROM (" + condition.candidates + " LIMIT ?)",
-                                       bindings, rows::firstInt64OrZero);
-          if (estimate < cap) exactCounts[i] = estimate;
+          std::vector<std::int64_t> ids =
+              readIDs("SELECT * FROM (" + condition.candidates + ") LIMIT ?", bindings);
+          estimate = static_cast<std::int64_t>(ids.size());
+          if (estimate < cap) {
+            ids = sortedUnique(std::move(ids));
+            // No image can match: the page is empty, whatever the other conditions say.
+            if (ids.empty()) return {};
+            estimate = static_cast<std::int64_t>(ids.size());
+            exactCounts[i] = estimate;
+            condition.gathered = std::move(ids);
+          }
         }
         estimates[i] = estimate;
-        if (!smallestCount || estimate < *smallestCount) smallestCount = estimate;
+        // A count stopped at its cap only bounds its condition from below; an exact one bounds the
+        // walk better.
+        if (!smallestCount || (exactCounts[i] && !smallestIsExact) ||
+            ((exactCounts[i] || !smallestIsExact) && estimate < *smallestCount)) {
+          smallestCount = estimate;
+          smallestIsExact = exactCounts[i].has_value();
+        }
+        // Gathered ids also make the walk cheap: starting from them, or from any later condition,
+        // must beat a walk that tests each row against them.
+        if (condition.gathered && weigh) {
+          const double walkCost = needed * rowCount * kSetTestPerLookup / static_cast<double>(estimate);
+          if (static_cast<double>(estimate) * condition.candidateCost >= walkCost) {
+            if (!bestCost || walkCost < *bestCost) bestCost = walkCost;
+            continue;
+          }
+        }
         if (static_cast<double>(estimate) > threshold) continue;
         const double cost = static_cast<double>(estimate) * condition.candidateCost;
         if (!bestCost || cost < *bestCost) {
@@ -544,7 +578,9 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   // most images, like the exclusion of delete candidates) last.
   std::vector<std::size_t> testOrder(conditions.size());
   for (std::size_t i = 0; i < testOrder.size(); ++i) testOrder[i] = i;
+  // Gathered ids come first whatever their number: testing them costs a tenth of any subquery.
   const auto selectivity = [&](std::size_t i) {
+    if (conditions[i].gathered) return static_cast<double>(conditions[i].gathered->size()) - 1e18;
     if (estimates[i]) return static_cast<double>(*estimates[i]);
     return conditions[i].candidates.empty() ? 2e18 : 1e18;
   };
@@ -574,7 +610,10 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
                           static_cast<double>(std::max<std::int64_t>(smallestCount.value_or(1), 1));
     for (std::size_t i : testOrder) {
       const Condition& condition = conditions[i];
-      if (exactCounts[i] && static_cast<double>(*exactCounts[i]) < kGatherPerLookup * walked) {
+      if (condition.gathered) {
+        clauses.emplace_back("lorvex_id_in(m.id, ?)");
+        bindings.emplace_back(SQLiteV3Binding::Blob{idSetBlob(*condition.gathered)});
+      } else if (exactCounts[i] && static_cast<double>(*exactCounts[i]) < kGatherPerLookup * walked) {
         clauses.push_back("m.id IN (" + condition.candidates + ")");
         append(bindings, condition.candidateBindings);
       } else {
@@ -622,6 +661,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   // bounded sort of a prefix costs much less than sorting every candidate.
   std::string probes;
   SQLiteV3Bindings probeBindings;
+  std::vector<const std::vector<std::int64_t>*> idSets;
   double admittedShare = 1.0;
   if (rowCount <= 0) {
     rowCount = static_cast<double>(
@@ -629,14 +669,17 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   }
   for (std::size_t i : testOrder) {
     if (i == *driver) continue;
-    probes += "\n  AND " + conditions[i].probe;
-    append(probeBindings, conditions[i].probeBindings);
+    if (conditions[i].gathered) {
+      idSets.push_back(&*conditions[i].gathered);
+    } else {
+      probes += "\n  AND " + conditions[i].probe;
+      append(probeBindings, conditions[i].probeBindings);
+    }
     if (exactCounts[i] && rowCount > 0) {
       admittedShare *= std::clamp(static_cast<double>(*exactCounts[i]) / rowCount, 1e-3, 1.0);
     }
   }
   sql += "\nLIMIT ? OFFSET ?";
-  const double needed = static_cast<double>(limit) + static_cast<double>(offset);
   double prefixLength = 2 * needed / admittedShare + 64;
   std::vector<std::int64_t> page;
   std::int64_t skipped = 0;
@@ -649,21 +692,32 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
     prefixBindings.emplace_back(read);
     const std::vector<std::int64_t> ordered = readIDs(sql, prefixBindings);
     for (std::size_t start = 0; start < ordered.size(); start += kMaxBoundListLength) {
-      const std::size_t count = std::min(kMaxBoundListLength, ordered.size() - start);
-      SQLiteV3Bindings batchBindings(ordered.begin() + static_cast<std::ptrdiff_t>(start),
-                                     ordered.begin() + static_cast<std::ptrdiff_t>(start + count));
-      append(batchBindings, probeBindings);
-      const std::vector<std::int64_t> passing = readIDs(
-          "SELECT m.id FROM media_files AS m\nWHERE m.id IN " + sql::inListPlaceholders(count) + probes,
-          batchBindings);
-      const std::set<std::int64_t> passed(passing.begin(), passing.end());
-      for (std::size_t i = start; i < start + count; ++i) {
-        if (passed.count(ordered[i]) == 0) continue;
+      const std::size_t end = std::min(ordered.size(), start + kMaxBoundListLength);
+      std::vector<std::int64_t> batch;
+      for (std::size_t i = start; i < end; ++i) {
+        if (std::all_of(idSets.begin(), idSets.end(), [&](const std::vector<std::int64_t>* ids) {
+              return std::binary_search(ids->begin(), ids->end(), ordered[i]);
+            })) {
+          batch.push_back(ordered[i]);
+        }
+      }
+      if (!probes.empty() && !batch.empty()) {
+        SQLiteV3Bindings batchBindings = intBindings(batch);
+        append(batchBindings, probeBindings);
+        std::vector<std::int64_t> passing =
+            readIDs("SELECT m.id FROM media_files AS m INDEXED BY idx_media_files_id_sort\nWHERE m.id IN " +
+                        sql::inListPlaceholders(batch.size()) + probes,
+                    batchBindings);
+        passing = sortedUnique(std::move(passing));
+        std::erase_if(
+            batch, [&](std::int64_t id) { return !std::binary_search(passing.begin(), passing.end(), id); });
+      }
+      for (std::int64_t id : batch) {
         if (skipped < offset) {
           ++skipped;
           continue;
         }
-        page.push_back(ordered[i]);
+        page.push_back(id);
         if (static_cast<std::int64_t>(page.size()) == limit) return page;
       }
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "database/row_mappers.h"
+#include "database/sql_functions.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/search_library.h"
 #include "database/support/temporary_directory.h"
@@ -47,6 +49,27 @@ TEST(TagKeyCandidatesTest, KeysComeFromTheTagItsWeightedGroupsAndTheTypedText) {
       {"(cat)", {"(cat)"}},
   };
   for (const auto& c : cases) EXPECT_EQ(tagKeyCandidates(c.tag), c.expected) << c.tag;
+}
+
+TEST(IdSetTest, AnIdIsInTheSetOnlyWhenItIsOneOfItsIds) {
+  testing::TemporaryDirectory directory;
+  SQLiteImageRepositoryV3 repository(directory.file("LorvexV3.sqlite"));
+  auto& connection = repository.connection();
+  auto guard = connection.lock();
+  const std::vector<std::int64_t> ids = {INT64_MIN, -5, 0, 1, 7, 1LL << 40, INT64_MAX};
+  const auto contains = [&](const SQLiteV3Binding& id, const SQLiteV3Binding& set) {
+    return connection.query("SELECT lorvex_id_in(?, ?)", {id, set}, rows::firstInt64OrZero);
+  };
+  const SQLiteV3Binding set = SQLiteV3Binding::Blob{idSetBlob(ids)};
+  for (std::int64_t id : ids) EXPECT_EQ(contains(id, set), 1) << id;
+  for (std::int64_t id :
+       std::vector<std::int64_t>{INT64_MIN + 1, -6, -4, 2, 6, 8, (1LL << 40) - 1, INT64_MAX - 1}) {
+    EXPECT_EQ(contains(id, set), 0) << id;
+  }
+  // An empty set, a NULL id, and a set that is no blob.
+  EXPECT_EQ(contains(1, SQLiteV3Binding::Blob{}), 0);
+  EXPECT_EQ(contains(SQLiteV3Binding::null(), set), 0);
+  EXPECT_EQ(contains(1, "1"), 0);
 }
 
 class SearchCompilationTest : public ::testing::Test {
