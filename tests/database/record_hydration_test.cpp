@@ -23,33 +23,14 @@ using namespace std::string_literals;
 
 // Names where case folding, punctuation between 'Z' and 'a', non-ASCII bytes, prefixes and NUL
 // bytes make NOCASE order differ from byte order or from a full Unicode case folding.
-const std::vector<std::string> kNames = {"apple",
-                                         "Apple",
-                                         "APPLE",
-                                         "apples",
-                                         "ab",
-                                         "AB",
-                                         "abc",
-                                         "[bracket",
-                                         "_under",
-                                         "`grave",
-                                         "Zebra",
-                                         "zebra",
-                                         "1girl",
-                                         "~tilde",
-                                         "\xC3\x84pfel",
-                                         "\xC3\xA4pfel",
-                                         "Emile",
-                                         "\xC3\xA9mile",
-                                         "z\xFF",
-                                         "z\x80",
-                                         "",
-                                         "a\0c"s,
-                                         "A\0b"s,
-                                         "a\0B"s,
-                                         "a",
-                                         "A",
-                                         "\xE6\x97\xA5\xE6\x9C\xAC"};
+const std::vector<std::string> kNames = {
+    "apple", "Apple", "APPLE", "apples", "ab", "AB", "abc", "[bracket", "_under", "`grave", "Zebra", "zebra",
+    "1girl", "~tilde", "\xC3\x84pfel", "\xC3\xA4pfel", "Emile", "\xC3\xA9mile", "z\xFF", "z\x80", "", "a\0c"s,
+    "A\0b"s, "a\0B"s, "a", "A", "\xE6\x97\xA5\xE6\x9C\xAC",
+    // Longer than eight bytes: differences, case and NUL bytes past the first eight.
+    "looking at viewer", "Looking At Viewer", "looking_at_viewer", "looking at viewer ", "looking at",
+    "looking at\xC3\x84", "long hair ribbon\0x"s, "long hair ribbon\0Y"s, "long hair Ribbon\0a"s,
+    "long hair ribbon\0"s, "masterpiece\0b"s, "masterpiecE", "abcdefgh\0jklmnopX"s, "ABCDEFGH\0jklmnopY"s};
 
 std::string escaped(const std::string& text) {
   std::string result;
