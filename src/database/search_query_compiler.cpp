@@ -435,6 +435,34 @@ std::vector<std::int64_t> SearchQueryCompiler::readIDs(const std::string& sql,
   });
 }
 
+std::optional<std::vector<std::int64_t>> SearchQueryCompiler::gatherIDs(const std::string& sql,
+                                                                        const SQLiteV3Bindings& bindings,
+                                                                        std::int64_t softCap,
+                                                                        std::int64_t hardCap,
+                                                                        double rowCount) {
+  return connection_.query(sql, bindings, [&](SQLiteRows& rows) -> std::optional<std::vector<std::int64_t>> {
+    std::vector<std::int64_t> ids;
+    bool ascending = true;
+    for (;;) {
+      checkCancelled();
+      if (!rows.next()) {
+        if (static_cast<std::int64_t>(ids.size()) >= hardCap) return std::nullopt;
+        return ids;
+      }
+      const std::int64_t id = rows.int64(0);
+      ascending = ascending && (ids.empty() || ids.back() < id);
+      ids.push_back(id);
+      const auto count = static_cast<std::int64_t>(ids.size());
+      if (count < softCap || count % 1024 != 0) continue;
+      // Ids that come ascending come from an index that orders one condition's images by id, so
+      // the share of ids passed so far says how many there are in all.
+      const double projected =
+          id > 0 ? static_cast<double>(count) * rowCount / static_cast<double>(id) : 1e18;
+      if (count >= hardCap || !ascending || projected >= static_cast<double>(hardCap)) return std::nullopt;
+    }
+  });
+}
+
 std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3& query, SearchPlan plan) {
   checkCancelled();
   const std::int64_t limit = std::max<std::int64_t>(query.limit, 0);
@@ -528,17 +556,26 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
           exactCounts[i] = estimate;
         } else {
           // The candidates are gathered up to where they could no longer drive or beat the best
-          // driver so far; gathered ids also serve the walk, which tests each row against them.
+          // driver so far. Without such a driver, gathered ids also serve the walk, which tests
+          // each row against them: then gathering goes on while it looks likely to end before it
+          // costs more than it saves.
           double capValue = threshold;
           if (bestCost) capValue = std::min(capValue, *bestCost / condition.candidateCost);
-          const std::int64_t cap = capValue >= 1e15 ? INT64_MAX / 2 : static_cast<std::int64_t>(capValue) + 1;
+          const double walkCapValue =
+              bestCost ? capValue : std::max(capValue, std::sqrt(kGatherPerLookup * needed * rowCount));
+          const auto bounded = [](double value) {
+            return value >= 1e15 ? INT64_MAX / 2 : static_cast<std::int64_t>(value) + 1;
+          };
+          const std::int64_t cap = bounded(walkCapValue);
           SQLiteV3Bindings bindings = condition.candidateBindings;
           bindings.emplace_back(cap);
-          std::vector<std::int64_t> ids =
-              readIDs("SELECT * FROM (" + condition.candidates + ") LIMIT ?", bindings);
-          estimate = static_cast<std::int64_t>(ids.size());
-          if (estimate < cap) {
-            ids = sortedUnique(std::move(ids));
+          std::optional<std::vector<std::int64_t>> gathered =
+              gatherIDs("SELECT * FROM (" + condition.candidates + ") LIMIT ?", bindings, bounded(capValue),
+                        cap, rowCount);
+          // Stopped before the end: at least as many images as the walk's cap allows.
+          estimate = bounded(capValue);
+          if (gathered) {
+            std::vector<std::int64_t> ids = sortedUnique(std::move(*gathered));
             // No image can match: the page is empty, whatever the other conditions say.
             if (ids.empty()) return {};
             estimate = static_cast<std::int64_t>(ids.size());

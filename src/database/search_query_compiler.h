@@ -78,6 +78,12 @@ class SearchQueryCompiler {
  private:
   void checkCancelled() const;
   std::vector<std::int64_t> readIDs(const std::string& sql, const SQLiteV3Bindings& bindings);
+  // Every id a statement selects, or nothing when there are `hardCap` or more, or when past
+  // `softCap` they stop coming ascending or project a total of `hardCap` or more over the ids up to
+  // `rowCount`.
+  std::optional<std::vector<std::int64_t>> gatherIDs(const std::string& sql, const SQLiteV3Bindings& bindings,
+                                                     std::int64_t softCap, std::int64_t hardCap,
+                                                     double rowCount);
   void fillRootTable(const std::vector<std::string>& roots);
 
   SQLiteConnection& connection_;
