@@ -92,6 +92,8 @@ struct Condition {
   double candidateCost = 1.0;
   // Every id the candidates select, ascending, when they were few enough to gather.
   std::optional<std::vector<std::int64_t>> gathered;
+  // Whether `probe` reads columns of the media_files row other than its id.
+  bool probeReadsRow = false;
 };
 
 std::string joinedPlaceholders(std::size_t count) {
@@ -256,6 +258,7 @@ Condition inlineRootCondition(const std::vector<std::string>& roots) {
   // The path index holds the sort keys too: a folder's images come in page order without a row
   // lookup each.
   condition.drivingSource = "media_files AS m INDEXED BY idx_media_files_path_browse";
+  condition.probeReadsRow = true;
   condition.candidateCost = 0.15;
   return condition;
 }
@@ -274,6 +277,7 @@ Condition tableRootCondition() {
       "SELECT f.id FROM " + table + " AS r CROSS JOIN media_files AS f ON f.absolute_path = r.path " +
       "UNION ALL SELECT f.id FROM " + table +
       " AS r CROSS JOIN media_files AS f ON f.absolute_path >= r.lo AND f.absolute_path < r.hi";
+  condition.probeReadsRow = true;
   return condition;
 }
 
@@ -487,6 +491,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
     // Root ids are never produced by the compilation; a caller that sets them gets a plain test.
     Condition condition;
     condition.probe = "m.root_id IN " + sql::inListPlaceholders(query.rootIDs.size());
+    condition.probeReadsRow = true;
     condition.probeBindings = intBindings(query.rootIDs);
     conditions.push_back(std::move(condition));
   }
@@ -505,6 +510,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   if (auto keyset = keysetPredicate(query, "m")) {
     Condition condition;
     condition.probe = std::move(keyset->first);
+    condition.probeReadsRow = true;
     condition.probeBindings = std::move(keyset->second);
     conditions.push_back(std::move(condition));
   }
@@ -699,6 +705,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   std::string probes;
   SQLiteV3Bindings probeBindings;
   std::vector<const std::vector<std::int64_t>*> idSets;
+  bool probesReadRows = false;
   double admittedShare = 1.0;
   if (rowCount <= 0) {
     rowCount = static_cast<double>(
@@ -711,6 +718,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
     } else {
       probes += "\n  AND " + conditions[i].probe;
       append(probeBindings, conditions[i].probeBindings);
+      probesReadRows = probesReadRows || conditions[i].probeReadsRow;
     }
     if (exactCounts[i] && rowCount > 0) {
       admittedShare *= std::clamp(static_cast<double>(*exactCounts[i]) / rowCount, 1e-3, 1.0);
@@ -741,10 +749,17 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
       if (!probes.empty() && !batch.empty()) {
         SQLiteV3Bindings batchBindings = intBindings(batch);
         append(batchBindings, probeBindings);
-        std::vector<std::int64_t> passing =
-            readIDs("SELECT m.id FROM media_files AS m INDEXED BY idx_media_files_id_sort\nWHERE m.id IN " +
-                        sql::inListPlaceholders(batch.size()) + probes,
-                    batchBindings);
+        // Probes that read only the id need no lookup of the row: the ids come from the rows.
+        std::string batchSQL;
+        if (probesReadRows) {
+          batchSQL = "SELECT m.id FROM media_files AS m INDEXED BY idx_media_files_id_sort\nWHERE m.id IN " +
+                     sql::inListPlaceholders(batch.size());
+        } else {
+          batchSQL = "WITH m(id) AS (VALUES (?)";
+          for (std::size_t i = 1; i < batch.size(); ++i) batchSQL += ", (?)";
+          batchSQL += ")\nSELECT m.id FROM m\nWHERE 1 = 1";
+        }
+        std::vector<std::int64_t> passing = readIDs(batchSQL + probes, batchBindings);
         passing = sortedUnique(std::move(passing));
         std::erase_if(
             batch, [&](std::int64_t id) { return !std::binary_search(passing.begin(), passing.end(), id); });
