@@ -276,6 +276,8 @@ CREATE INDEX IF NOT EXISTS idx_generation_records_media
   ON generation_records(media_file_id);
 CREATE UNIQUE INDEX IF NOT EXISTS idx_generation_records_primary_media
   ON generation_records(media_file_id) WHERE is_primary = 1;
+CREATE INDEX IF NOT EXISTS idx_generation_records_id_media
+  ON generation_records(id, is_primary, media_file_id);
 CREATE INDEX IF NOT EXISTS idx_generation_parameters_key_integer
   ON generation_parameters(key, integer_value, generation_record_id);
 CREATE INDEX IF NOT EXISTS idx_prompt_segments_record_role

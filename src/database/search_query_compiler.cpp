@@ -164,7 +164,8 @@ Condition modelCondition(std::int64_t modelID) {
       "WHERE g.media_file_id = m.id AND g.is_primary = 1 AND u.model_id = ?)";
   condition.probeBindings = {modelID};
   condition.candidates =
-      "SELECT g.media_file_id FROM model_usages AS u CROSS JOIN generation_records AS g "
+      "SELECT g.media_file_id FROM model_usages AS u CROSS JOIN generation_records AS g INDEXED BY "
+      "idx_generation_records_id_media "
       "ON g.id = u.generation_record_id WHERE u.model_id = ? AND g.is_primary = 1";
   condition.candidateBindings = {modelID};
   condition.statisticsEstimate = "SELECT COALESCE((SELECT image_count FROM models WHERE id = ?), 0)";
@@ -180,7 +181,8 @@ Condition seedCondition(std::int64_t seed) {
       "AND p.key = 'seed' AND p.integer_value = ?)";
   condition.probeBindings = {seed};
   condition.candidates =
-      "SELECT g.media_file_id FROM generation_parameters AS p CROSS JOIN generation_records AS g "
+      "SELECT g.media_file_id FROM generation_parameters AS p CROSS JOIN generation_records AS g INDEXED BY "
+      "idx_generation_records_id_media "
       "ON g.id = p.generation_record_id WHERE p.key = 'seed' AND p.integer_value = ? AND g.is_primary = 1";
   condition.candidateBindings = {seed};
   return condition;

@@ -142,6 +142,8 @@ const std::vector<std::pair<const char*, const char*>> kIndexes = {
     {"idx_image_properties_aspect", "image_properties(aspect_class, media_file_id)"},
     {"idx_generation_records_media", "generation_records(media_file_id)"},
     {"idx_generation_records_primary_media", "generation_records(media_file_id) UNIQUE PARTIAL"},
+    // A record's image by record id, so the images of a model or a seed need no reads of the wide rows.
+    {"idx_generation_records_id_media", "generation_records(id, is_primary, media_file_id)"},
     {"idx_generation_parameters_key_integer",
      "generation_parameters(key, integer_value, generation_record_id)"},
     {"idx_prompt_segments_record_role", "prompt_segments(generation_record_id, role, is_negative)"},
