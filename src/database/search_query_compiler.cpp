@@ -600,9 +600,16 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
           smallestIsExact = exactCounts[i].has_value();
         }
         // Gathered ids also make the walk cheap: starting from them, or from any later condition,
-        // must beat a walk that tests each row against them.
+        // must beat a walk that tests each row against them. The walk passes over the rows that
+        // the other conditions known so far turn away too.
         if (condition.gathered && weigh) {
-          const double walkCost = needed * rowCount * kSetTestPerLookup / static_cast<double>(estimate);
+          double othersShare = 1.0;
+          for (std::size_t other = 0; other < conditions.size(); ++other) {
+            if (other == i || !exactCounts[other] || rowCount <= 0) continue;
+            othersShare *= std::clamp(static_cast<double>(*exactCounts[other]) / rowCount, 1e-3, 1.0);
+          }
+          const double walkCost =
+              needed * rowCount * kSetTestPerLookup / (static_cast<double>(estimate) * othersShare);
           if (static_cast<double>(estimate) * condition.candidateCost >= walkCost) {
             if (!bestCost || walkCost < *bestCost) bestCost = walkCost;
             continue;
