@@ -531,8 +531,8 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   const bool canWalk = missing.has_value();
   const double needed = static_cast<double>(limit) + static_cast<double>(offset);
   std::optional<std::size_t> driver;
-  // Image counts known exactly (kept statistics, or a count that ended below its cap), and the
-  // smallest count seen, exact or not.
+  // Image counts known exactly (kept statistics, or ids gathered to their end), and the smallest
+  // count seen, an exact one rather than a lower bound.
   std::vector<std::optional<std::int64_t>> exactCounts(conditions.size());
   // Every count taken, exact or a lower bound, to test the most selective conditions first.
   std::vector<std::optional<std::int64_t>> estimates(conditions.size());
@@ -541,10 +541,8 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   double rowCount = 0;
   if (plan != SearchPlan::orderIndexWalk || !canWalk) {
     const bool weigh = plan == SearchPlan::automatic && canWalk;
-    if (weigh) {
-      rowCount = static_cast<double>(
-          connection_.query("SELECT COALESCE(max(id), 0) FROM media_files", {}, rows::firstInt64OrZero));
-    }
+    rowCount = static_cast<double>(
+        connection_.query("SELECT COALESCE(max(id), 0) FROM media_files", {}, rows::firstInt64OrZero));
     const auto thresholdFor = [&](const Condition& condition) {
       return weigh ? std::sqrt(needed * rowCount / condition.candidateCost) : 1e18;
     };
@@ -716,10 +714,6 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   std::vector<const std::vector<std::int64_t>*> idSets;
   bool probesReadRows = false;
   double admittedShare = 1.0;
-  if (rowCount <= 0) {
-    rowCount = static_cast<double>(
-        connection_.query("SELECT COALESCE(max(id), 0) FROM media_files", {}, rows::firstInt64OrZero));
-  }
   for (std::size_t i : testOrder) {
     if (i == *driver) continue;
     if (conditions[i].gathered) {

@@ -10,12 +10,15 @@
 // The page's ids come from one of two plans, chosen from cheap estimates of how many images each
 // condition admits:
 //   - walk the order index (missing flag, then the sort key) with every condition tested on each
-//     row, in one statement with LIMIT and OFFSET; best when the page fills quickly;
+//     row, in one statement with LIMIT and OFFSET; best when the page fills quickly. The ids of a
+//     condition that admits few enough images are gathered first, and each row is tested against
+//     them (lorvex_id_in) instead of by a subquery;
 //   - start from the images of the most selective condition (a tag, a concept, a model, a seed, a
-//     review flag, a folder, an aspect class, the text index), sorted into page order, and test
-//     the other conditions on them in batches of 400, only until the page is full; best when that
-//     condition admits few images. A folder's images come from an index that holds their sort
-//     keys, so they need no row lookups.
+//     review flag, a folder, an aspect class, the text index), sort a prefix of them into page
+//     order, and test the other conditions on it in batches of 400, growing the prefix until the
+//     page is full; best when that condition admits few images. A folder's images come from an
+//     index that holds their sort keys, so they need no row lookups.
+// The conditions of a row are tested most selective first.
 // Both plans give exactly the same rows in the same order; only their cost differs.
 //
 // Thread safety: a compiler belongs to one search and runs on its thread, under the connection's
