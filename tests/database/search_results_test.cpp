@@ -268,6 +268,37 @@ TEST_F(SearchResultsTest, APageBehindALongRunOfExcludedImagesIsFoundInEveryPlan)
   }
 }
 
+TEST_F(SearchResultsTest, GatheringManyCandidatesGivesTheSamePageWhetherItEndsOrStopsEarly) {
+  // Over a thousand favourites spread over every id, and as many delete candidates among the
+  // oldest ids only: the first are read to their end, the second stop being read early.
+  for (int i = 0; i < 2400; ++i) {
+    LibraryImage image;
+    image.path = "/many/img" + std::to_string(i) + ".png";
+    image.basename = "img" + std::to_string(i) + ".png";
+    image.modificationTime = 1'750'000'000.0 + (i * 7919) % 2400;
+    image.favorite = i % 2 == 0;
+    image.deleteCandidate = i < 1300;
+    testing::addImage(repository, image);
+    images.push_back(image);
+  }
+  const struct {
+    std::optional<bool> favorite;
+    std::optional<bool> deleteCandidate;
+    std::int64_t offset;
+  } cases[] = {{true, {}, 0}, {true, false, 40}, {{}, true, 0}, {false, true, 60}};
+  for (const auto& c : cases) {
+    ImageSearchQuery query;
+    query.favorite = c.favorite;
+    query.deleteCandidate = c.deleteCandidate;
+    query.limit = 100;
+    query.offset = c.offset;
+    const auto expected = expectedPaths(query);
+    ASSERT_EQ(expected.size(), 100u);
+    EXPECT_EQ(searchedPaths(query), expected) << c.offset;
+    EXPECT_EQ(plannedPaths(query, search::SearchPlan::candidatesFirst), expected) << c.offset;
+  }
+}
+
 TEST_F(SearchResultsTest, APageLongerThanOneChunkKeepsTheIdStatementsOrder) {
   ImageSearchQuery query;
   query.limit = 1000;
