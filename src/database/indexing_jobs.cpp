@@ -22,10 +22,6 @@ constexpr const char* kProcessing = "processing";
 constexpr const char* kIndexed = "indexed";
 constexpr const char* kFailed = "failed";
 
-constexpr std::string_view kQueueItemColumns =
-    "SELECT id, job_id, path, file_size, modification_time, status, failure_message FROM "
-    "indexing_queue_items ";
-
 std::string joinedRootPaths(const std::vector<std::string>& roots) {
   std::string joined;
   for (const auto& root : roots) {
@@ -60,21 +56,9 @@ IndexingJobRecord decodeIndexingJobRow(SQLiteRows& row) {
   return job;
 }
 
-IndexingQueueItem decodeQueueItemRow(SQLiteRows& row) {
-  IndexingQueueItem item;
-  item.id = row.int64(0);
-  item.jobID = row.int64(1);
-  item.path = row.text(2);
-  item.fileSize = row.optionalInt64(3);
-  item.modificationDate = row.optionalReal(4);
-  item.status = fromRawValue<IndexingQueueItemStatus>(row.text(5)).value_or(IndexingQueueItemStatus::pending);
-  item.failureMessage = row.optionalText(6);
-  return item;
-}
-
 std::optional<IndexingQueueItem> firstQueueItem(SQLiteRows& rows) {
   if (!rows.next()) return std::nullopt;
-  return decodeQueueItemRow(rows);
+  return SQLiteImageRepositoryV3::decodeQueueItemRow(rows);
 }
 
 bool isFinished(IndexingQueueItemStatus status) {
@@ -86,6 +70,18 @@ bool countsAsFailed(const IndexingQueueItem& item) {
 }
 
 }  // namespace
+
+IndexingQueueItem SQLiteImageRepositoryV3::decodeQueueItemRow(SQLiteRows& row) {
+  IndexingQueueItem item;
+  item.id = row.int64(0);
+  item.jobID = row.int64(1);
+  item.path = row.text(2);
+  item.fileSize = row.optionalInt64(3);
+  item.modificationDate = row.optionalReal(4);
+  item.status = fromRawValue<IndexingQueueItemStatus>(row.text(5)).value_or(IndexingQueueItemStatus::pending);
+  item.failureMessage = row.optionalText(6);
+  return item;
+}
 
 IndexingQueueCounterDeltas SQLiteImageRepositoryV3::queueItemCounterDeltas(IndexingQueueItemStatus status,
                                                                            bool hasFailureMessage) {

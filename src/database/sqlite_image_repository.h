@@ -119,6 +119,12 @@ class SQLiteImageRepositoryV3 {
   IndexingQueueItem indexingQueueItem(std::int64_t itemID, std::int64_t jobID);
   // Marks the job completed and summarises it with its failures in path order.
   ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID);
+  // The start of a SELECT of whole queue items ("SELECT <columns> FROM indexing_queue_items "), and
+  // the decoding of one of its rows.
+  static constexpr std::string_view kQueueItemColumns =
+      "SELECT id, job_id, path, file_size, modification_time, status, failure_message FROM "
+      "indexing_queue_items ";
+  static IndexingQueueItem decodeQueueItemRow(SQLiteRows& row);
   static IndexingQueueCounterDeltas queueItemCounterDeltas(IndexingQueueItemStatus status,
                                                            bool hasFailureMessage);
 
@@ -289,7 +295,8 @@ class SQLiteImageRepositoryV3 {
   void returnInterruptedThumbnailJobsToPending();
   // image_projection.cpp
   void projectRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
-  std::optional<std::int64_t> resolveLibraryRootID(const std::string& path, std::optional<std::int64_t> jobID);
+  std::optional<std::int64_t> resolveLibraryRootID(const std::string& path,
+                                                   std::optional<std::int64_t> jobID);
 
   // tag_concept_store.cpp
   TagConcept tagConceptByID(std::int64_t conceptID);

@@ -40,30 +40,17 @@ void applyCounterDeltas(SQLiteConnection& connection, std::int64_t jobID,
 const IndexingQueueCounterDeltas kFailedDeltas =
     SQLiteImageRepositoryV3::queueItemCounterDeltas(IndexingQueueItemStatus::failed, true);
 
-constexpr std::string_view kPendingItems =
-    "SELECT id, job_id, path, file_size, modification_time, failure_message FROM indexing_queue_items "
-    "INDEXED BY idx_indexing_queue_items_status_mtime WHERE job_id = ? AND status = ? "
-    "ORDER BY modification_time DESC, path ASC LIMIT ?";
-
 // The first `limit` pending items of the job in claiming order.
 std::vector<IndexingQueueItem> pendingItems(SQLiteConnection& connection, std::int64_t jobID,
                                             std::size_t limit) {
-  return connection.query(kPendingItems, {jobID, kPending, static_cast<std::int64_t>(limit)},
-                          [](SQLiteRows& rows) {
-                            std::vector<IndexingQueueItem> items;
-                            while (rows.next()) {
-                              IndexingQueueItem item;
-                              item.id = rows.int64(0);
-                              item.jobID = rows.int64(1);
-                              item.path = rows.text(2);
-                              item.fileSize = rows.optionalInt64(3);
-                              item.modificationDate = rows.optionalReal(4);
-                              item.status = IndexingQueueItemStatus::pending;
-                              item.failureMessage = rows.optionalText(5);
-                              items.push_back(std::move(item));
-                            }
-                            return items;
-                          });
+  static const std::string sql = std::string(SQLiteImageRepositoryV3::kQueueItemColumns) +
+                                 "INDEXED BY idx_indexing_queue_items_status_mtime WHERE job_id = ? AND "
+                                 "status = ? ORDER BY modification_time DESC, path ASC LIMIT ?";
+  return connection.query(sql, {jobID, kPending, static_cast<std::int64_t>(limit)}, [](SQLiteRows& rows) {
+    std::vector<IndexingQueueItem> items;
+    while (rows.next()) items.push_back(SQLiteImageRepositoryV3::decodeQueueItemRow(rows));
+    return items;
+  });
 }
 
 // Calls `run` with an IN list of placeholders and its bindings for each slice of at most
@@ -286,20 +273,10 @@ std::vector<QueuedDiscoveredFile> SQLiteLibraryIndexingStore::enqueueIndexingQue
     std::unordered_map<std::string, IndexingQueueItem> items;
     forEachSlice(paths, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
       connection.query(
-          "SELECT id, path, file_size, modification_time, status, failure_message FROM "
-          "indexing_queue_items WHERE job_id = ? AND path IN " +
-              list,
+          std::string(SQLiteImageRepositoryV3::kQueueItemColumns) + "WHERE job_id = ? AND path IN " + list,
           prefixed({jobID}, bindings), [&](SQLiteRows& rows) {
             while (rows.next()) {
-              IndexingQueueItem item;
-              item.id = rows.int64(0);
-              item.jobID = jobID;
-              item.path = rows.text(1);
-              item.fileSize = rows.optionalInt64(2);
-              item.modificationDate = rows.optionalReal(3);
-              item.status = fromRawValue<IndexingQueueItemStatus>(rows.text(4))
-                                .value_or(IndexingQueueItemStatus::pending);
-              item.failureMessage = rows.optionalText(5);
+              IndexingQueueItem item = SQLiteImageRepositoryV3::decodeQueueItemRow(rows);
               items.insert_or_assign(item.path, std::move(item));
             }
             return 0;
