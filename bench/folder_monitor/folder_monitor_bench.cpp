@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "services/inotify_folder_change_monitor.h"
+#include "services/folders/inotify_folder_change_monitor.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "database/sqlite_image_repository.h"
 #include "database/suggestion_ranking.h"
+#include "model/text/collation.h"
 #include "database/tag_key_candidates.h"
 #include "model/prompt_tags.h"
 #include "model/text/unicode.h"
@@ -22,9 +23,9 @@ constexpr std::int64_t kTagRowsPerSuggestion = 8;
 
 bool candidatesContain(const std::string& name, const std::string& search) {
   for (const std::string& candidate : tagKeyCandidates(name)) {
-    if (search::localizedCaseInsensitiveContains(candidate, search)) return true;
+    if (text::localizedCaseInsensitiveContains(candidate, search)) return true;
   }
-  return search::localizedCaseInsensitiveContains(text::lowercased(name), search);
+  return text::localizedCaseInsensitiveContains(text::lowercased(name), search);
 }
 
 }  // namespace

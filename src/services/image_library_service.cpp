@@ -11,7 +11,7 @@
 #include "model/text/paths.h"
 #include "platform/clock.h"
 #include "platform/log.h"
-#include "services/canonical_folder_path.h"
+#include "services/folders/canonical_folder_path.h"
 #include "services/image_library_service_error.h"
 
 namespace lorvex {

@@ -26,15 +26,15 @@
 #include <vector>
 
 #include "metadata/original_png_drag_payload_provider.h"
-#include "services/file_attributes_reading.h"
-#include "services/file_trash_moving.h"
-#include "services/folder_access_managing.h"
-#include "services/folder_change_monitoring.h"
+#include "services/indexing/file_attributes_reading.h"
+#include "services/trash/file_trash_moving.h"
+#include "services/folders/folder_access_managing.h"
+#include "services/folders/folder_change_monitoring.h"
 #include "services/image_library_repository.h"
-#include "services/image_library_scanning.h"
+#include "services/indexing/image_library_scanning.h"
 #include "services/image_library_servicing.h"
-#include "services/image_thumbnail_generating.h"
-#include "services/thumbnail_cache_removing.h"
+#include "services/thumbnails/image_thumbnail_generating.h"
+#include "services/thumbnails/thumbnail_cache_removing.h"
 
 namespace lorvex {
 

@@ -20,7 +20,7 @@
 #include "platform/log.h"
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
-#include "services/scan_error_message.h"
+#include "services/indexing/scan_error_message.h"
 
 namespace lorvex {
 

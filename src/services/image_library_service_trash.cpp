@@ -8,7 +8,7 @@
 
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
-#include "services/scan_error_message.h"
+#include "services/indexing/scan_error_message.h"
 
 namespace lorvex {
 

@@ -31,7 +31,7 @@
 #include "model/tag_concept.h"
 #include "model/tag_suggestion.h"
 #include "model/thumbnail_job.h"
-#include "services/folder_change_monitoring.h"
+#include "services/folders/folder_change_monitoring.h"
 
 namespace lorvex {
 

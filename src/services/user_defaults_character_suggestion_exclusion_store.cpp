@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "database/suggestion_ranking.h"
+#include "model/text/collation.h"
 #include "services/user_defaults_filter_tag_store.h"
 
 namespace lorvex {
@@ -10,7 +10,7 @@ namespace lorvex {
 std::vector<std::string> normalizedCharacterSuggestionExclusions(const std::vector<std::string>& exclusions) {
   std::vector<std::string> result = normalizedFilterTags(exclusions);
   std::stable_sort(result.begin(), result.end(), [](const std::string& a, const std::string& b) {
-    if (const int order = search::localizedCaseInsensitiveCompare(a, b); order != 0) return order < 0;
+    if (const int order = text::localizedCaseInsensitiveCompare(a, b); order != 0) return order < 0;
     return a < b;
   });
   return result;

@@ -3,6 +3,7 @@
 
 #include "database/sqlite_image_repository.h"
 #include "database/suggestion_ranking.h"
+#include "model/text/collation.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -103,11 +104,11 @@ TEST(SuggestionRankingTest, EqualCountsSortIgnoringCaseThenByPlainOrder) {
   using S = TagSuggestion;
   EXPECT_EQ(search::rankedTagSuggestions({S{"b", 2}, S{"B", 2}, S{"a", 2}, S{"C", 2}, S{"z", 3}}, 10),
             (std::vector<S>{S{"z", 3}, S{"a", 2}, S{"B", 2}, S{"b", 2}, S{"C", 2}}));
-  EXPECT_TRUE(search::localizedCaseInsensitiveContains("Blue Eyes", "EYES"));
-  EXPECT_TRUE(search::localizedCaseInsensitiveContains("ÄRGER", "ärg"));
-  EXPECT_FALSE(search::localizedCaseInsensitiveContains("blue", "eyes"));
-  EXPECT_EQ(search::localizedCaseInsensitiveCompare("apple", "APPLE"), 0);
-  EXPECT_LT(search::localizedCaseInsensitiveCompare("apple", "Banana"), 0);
+  EXPECT_TRUE(text::localizedCaseInsensitiveContains("Blue Eyes", "EYES"));
+  EXPECT_TRUE(text::localizedCaseInsensitiveContains("ÄRGER", "ärg"));
+  EXPECT_FALSE(text::localizedCaseInsensitiveContains("blue", "eyes"));
+  EXPECT_EQ(text::localizedCaseInsensitiveCompare("apple", "APPLE"), 0);
+  EXPECT_LT(text::localizedCaseInsensitiveCompare("apple", "Banana"), 0);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "database/sqlite_connection.h"
 #include "database/sqlite_image_repository.h"
-#include "library_service_test_library.h"
+#include "services/library_service_test_library.h"
 #include "platform/clock.h"
 #include "platform/temporary_folder.h"
 #include "services/image_library_startup_error.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "library_service_test_library.h"
+#include "services/library_service_test_library.h"
 #include "services/image_library_service_error.h"
 #include "services/sqlite_image_library_repository.h"
 

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "library_service_test_library.h"
+#include "services/library_service_test_library.h"
 #include "platform/trash.h"
-#include "services/file_manager_thumbnail_cache_remover.h"
-#include "services/file_manager_trash_mover.h"
+#include "services/thumbnails/file_manager_thumbnail_cache_remover.h"
+#include "services/trash/file_manager_trash_mover.h"
 #include "services/image_library_service_error.h"
 #include "services/sqlite_image_library_repository.h"
 

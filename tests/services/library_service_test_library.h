@@ -17,7 +17,7 @@
 #include "platform/clock.h"
 #include "platform/settings.h"
 #include "platform/temporary_folder.h"
-#include "scanner_test_library.h"
+#include "services/indexing/scanner_test_library.h"
 #include "services/image_library_service.h"
 #include "services/live_image_library_service.h"
 #include "support/png_image.h"

@@ -26,11 +26,11 @@
 #include "model/raw_value.h"
 #include "model/text/paths.h"
 #include "platform/settings.h"
-#include "services/canonical_folder_path.h"
+#include "services/folders/canonical_folder_path.h"
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
 #include "services/live_image_library_service.h"
-#include "services/scan_error_message.h"
+#include "services/indexing/scan_error_message.h"
 
 namespace {
 

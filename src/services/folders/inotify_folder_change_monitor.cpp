@@ -1,0 +1,451 @@
+#include "services/folders/inotify_folder_change_monitor.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <map>
+#include <thread>
+#include <unordered_set>
+
+#include "platform/log.h"
+#include "services/folders/inotify_watch_tree.h"
+
+namespace lorvex {
+namespace {
+
+using platform::logError;
+using platform::logInfo;
+using SteadyClock = std::chrono::steady_clock;
+constexpr std::string_view kLogCategory = "FolderMonitor";
+// A move's two halves arrive together; a "moved from" still unpaired after this left the trees.
+constexpr auto kMovePairingWindow = std::chrono::milliseconds(50);
+
+struct RootState {
+  std::string path;
+  bool available = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+bool statFolder(const std::string& path, dev_t& device, ino_t& inode) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  device = info.st_dev;
+  inode = info.st_ino;
+  return true;
+}
+
+std::string joinPath(const std::string& folder, std::string_view name) {
+  if (name.empty()) return folder;
+  std::string path = folder;
+  if (path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+}  // namespace
+
+class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<Session> {
+ public:
+  Session(int inotifyFd, int wakeFd, const std::vector<std::string>& roots,
+          std::optional<std::uint64_t> since, FolderChangeHandler onChange, Options options)
+      : inotifyFd_(inotifyFd),
+        wakeFd_(wakeFd),
+        since_(since),
+        onChange_(std::move(onChange)),
+        options_(std::move(options)),
+        tree_(inotifyFd) {
+    for (const auto& root : roots) roots_.push_back(RootState{root});
+  }
+
+  ~Session() {
+    ::close(inotifyFd_);
+    ::close(wakeFd_);
+  }
+
+  void launch() {
+    thread_ = std::thread([self = shared_from_this()] { self->run(); });
+  }
+
+  // Ends the thread: joins it, or lets it finish on its own when called from it (the handler).
+  void requestStopAndJoin() {
+    stopRequested_.store(true);
+    wake();
+    if (!thread_.joinable()) return;
+    if (thread_.get_id() == std::this_thread::get_id()) {
+      thread_.detach();
+    } else {
+      thread_.join();
+    }
+  }
+
+  void simulateOverflow() {
+    overflowRequested_.store(true);
+    wake();
+  }
+
+  bool waitUntilWatching(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(stateMutex_);
+    settled_.wait_for(lock, timeout, [&] { return settledFlag_; });
+    return watching_;
+  }
+
+  std::size_t watchedFolderCount() {
+    std::lock_guard lock(stateMutex_);
+    return watchedCount_;
+  }
+
+ private:
+  void wake() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
+  }
+
+  bool stopping() const { return stopRequested_.load(std::memory_order_relaxed); }
+
+  void publishState(bool watching) {
+    std::lock_guard lock(stateMutex_);
+    watching_ = watching;
+    settledFlag_ = true;
+    watchedCount_ = tree_.size();
+    settled_.notify_all();
+  }
+
+  void run() {
+    for (auto& root : roots_) {
+      if (!armRoot(root)) return;
+    }
+    if (stopping()) return publishState(false);
+    // Events after `since` happened before these watches existed and cannot be replayed.
+    if (since_) requireFullRescan();
+    publishState(true);
+    auto nextRecheck = SteadyClock::now() + options_.rootRecheckInterval;
+
+    while (!stopping()) {
+      const auto now = SteadyClock::now();
+      auto wakeAt = nextRecheck;
+      if (flushDeadline_ && *flushDeadline_ < wakeAt) wakeAt = *flushDeadline_;
+      if (!pendingMoves_.empty()) wakeAt = std::min(wakeAt, now + kMovePairingWindow);
+      const auto timeout = std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - now).count() + 1;
+      pollfd fds[2] = {{inotifyFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+      const int ready = ::poll(fds, 2, static_cast<int>(std::max<long long>(0, timeout)));
+      if (ready < 0 && errno != EINTR) {
+        logError(kLogCategory, "poll failed: " + std::to_string(errno));
+        break;
+      }
+      if (ready > 0 && (fds[1].revents & POLLIN) != 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const auto read = ::read(wakeFd_, &count, sizeof count);
+        if (stopping()) break;
+        if (overflowRequested_.exchange(false)) requireFullRescan();
+      }
+      if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
+        if (!drainEvents()) return;
+      }
+      settleUnpairedMoves(SteadyClock::now());
+      if (SteadyClock::now() >= nextRecheck) {
+        if (!recheckRoots()) return;
+        nextRecheck = SteadyClock::now() + options_.rootRecheckInterval;
+      }
+      if (flushDeadline_ && SteadyClock::now() >= *flushDeadline_) deliver();
+    }
+  }
+
+  // Arms one root; false when the session must end (stop requested or the watch limit reached).
+  bool armRoot(RootState& root) {
+    if (!statFolder(root.path, root.device, root.inode)) {
+      root.available = false;
+      return true;
+    }
+    switch (tree_.armRecursively(root.path, [this] { return stopping(); })) {
+      case InotifyWatchTree::ArmResult::armed:
+        root.available = true;
+        return true;
+      case InotifyWatchTree::ArmResult::unavailable:
+        root.available = false;
+        return true;
+      case InotifyWatchTree::ArmResult::watchLimit:
+        fail(FolderChangeMonitorError::Code::watchLimitReached);
+        return false;
+      case InotifyWatchTree::ArmResult::stopped:
+        publishState(false);
+        return false;
+    }
+    return true;
+  }
+
+  // Reads every queued event; false when the session must end.
+  bool drainEvents() {
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (;;) {
+      const ssize_t length = ::read(inotifyFd_, buffer, sizeof buffer);
+      if (length < 0) {
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN) logError(kLogCategory, "inotify read failed: " + std::to_string(errno));
+        return true;
+      }
+      if (length == 0) return true;
+      for (ssize_t offset = 0; offset < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+        offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        if (!handle(*event)) return false;
+      }
+    }
+  }
+
+  RootState* rootAt(const std::string& path) {
+    for (auto& root : roots_) {
+      if (root.path == path) return &root;
+    }
+    return nullptr;
+  }
+
+  bool handle(const inotify_event& event) {
+    if ((event.mask & IN_Q_OVERFLOW) != 0) {
+      requireFullRescan();
+      return true;
+    }
+    const std::string* folder = tree_.pathFor(event.wd);
+    if (folder == nullptr) return true;
+    if ((event.mask & IN_IGNORED) != 0) {
+      if (RootState* root = rootAt(*folder); root != nullptr && root->available) loseRoot(*root);
+      tree_.forget(event.wd);
+      return true;
+    }
+    if ((event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) != 0) {
+      // For a folder below a root its parent reports the deletion or move.
+      if (RootState* root = rootAt(*folder); root != nullptr && root->available) loseRoot(*root);
+      return true;
+    }
+    const std::string path =
+        joinPath(*folder, event.len > 0 ? std::string_view(event.name) : std::string_view());
+    const bool isFolder = (event.mask & IN_ISDIR) != 0;
+    addChangedPath(path);
+    if ((event.mask & IN_MOVED_FROM) != 0) {
+      pendingMoves_[event.cookie] = PendingMove{path, isFolder, SteadyClock::now()};
+    } else if ((event.mask & IN_MOVED_TO) != 0) {
+      const auto source = pendingMoves_.find(event.cookie);
+      if (source != pendingMoves_.end()) {
+        if (source->second.isFolder) tree_.remap(source->second.path, path);
+        pendingMoves_.erase(source);
+      } else if (isFolder) {
+        return armNewFolder(path);  // moved in from outside the monitored trees
+      }
+    } else if ((event.mask & IN_CREATE) != 0 && isFolder) {
+      return armNewFolder(path);
+    }
+    return true;
+  }
+
+  bool armNewFolder(const std::string& path) {
+    const auto result = tree_.armRecursively(path, [this] { return stopping(); });
+    if (result == InotifyWatchTree::ArmResult::watchLimit) {
+      fail(FolderChangeMonitorError::Code::watchLimitReached);
+      return false;
+    }
+    return true;
+  }
+
+  // A "moved from" that found no "moved to" in time: the folder left the monitored trees.
+  void settleUnpairedMoves(SteadyClock::time_point now) {
+    for (auto it = pendingMoves_.begin(); it != pendingMoves_.end();) {
+      if (now - it->second.at < kMovePairingWindow) {
+        ++it;
+        continue;
+      }
+      if (it->second.isFolder) tree_.unwatch(it->second.path);
+      it = pendingMoves_.erase(it);
+    }
+  }
+
+  void loseRoot(RootState& root) {
+    logInfo(kLogCategory, "A monitored folder was removed or replaced; a full rescan follows");
+    tree_.unwatch(root.path);
+    root.available = false;
+    requireFullRescan();
+  }
+
+  // Looks at every root: a watched root whose folder is gone or replaced (e.g. a parent folder
+  // was renamed) is lost; an unavailable root that exists again is armed.
+  bool recheckRoots() {
+    for (auto& root : roots_) {
+      dev_t device = 0;
+      ino_t inode = 0;
+      const bool exists = statFolder(root.path, device, inode);
+      if (root.available) {
+        if (!exists || device != root.device || inode != root.inode) loseRoot(root);
+        continue;
+      }
+      if (!exists) continue;
+      if (!armRoot(root)) return false;
+      if (root.available) requireFullRescan();
+    }
+    std::lock_guard lock(stateMutex_);
+    watchedCount_ = tree_.size();
+    return true;
+  }
+
+  void scheduleFlush() {
+    if (!flushDeadline_) flushDeadline_ = SteadyClock::now() + options_.latency;
+  }
+
+  void requireFullRescan() {
+    requiresFullRescan_ = true;
+    changedPaths_.clear();
+    seenPaths_.clear();
+    scheduleFlush();
+  }
+
+  void addChangedPath(const std::string& path) {
+    scheduleFlush();
+    if (requiresFullRescan_) return;
+    if (seenPaths_.insert(path).second) changedPaths_.push_back(path);
+  }
+
+  void deliver() {
+    RegisteredFolderChangeBatch batch;
+    batch.changedURLs = std::move(changedPaths_);
+    batch.requiresFullRescan = requiresFullRescan_;
+    batch.lastEventID = nextFolderEventID();
+    changedPaths_.clear();
+    seenPaths_.clear();
+    requiresFullRescan_ = false;
+    flushDeadline_.reset();
+    {
+      std::lock_guard lock(stateMutex_);
+      watchedCount_ = tree_.size();
+    }
+    if (stopping()) return;
+    try {
+      onChange_(batch);
+    } catch (const std::exception& error) {
+      logError(kLogCategory, std::string("Folder change handler failed: ") + error.what());
+    }
+  }
+
+  void fail(FolderChangeMonitorError::Code code) {
+    const FolderChangeMonitorError error(code);
+    logError(kLogCategory, error.what());
+    publishState(false);
+    if (options_.onFailure && !stopping()) options_.onFailure(error);
+  }
+
+  struct PendingMove {
+    std::string path;
+    bool isFolder = false;
+    SteadyClock::time_point at;
+  };
+
+  const int inotifyFd_;
+  const int wakeFd_;
+  const std::optional<std::uint64_t> since_;
+  const FolderChangeHandler onChange_;
+  const Options options_;
+  std::thread thread_;
+  std::atomic<bool> stopRequested_{false};
+  std::atomic<bool> overflowRequested_{false};
+
+  // Monitor thread only.
+  InotifyWatchTree tree_;
+  std::vector<RootState> roots_;
+  std::map<std::uint32_t, PendingMove> pendingMoves_;
+  std::vector<std::string> changedPaths_;
+  std::unordered_set<std::string> seenPaths_;
+  bool requiresFullRescan_ = false;
+  std::optional<SteadyClock::time_point> flushDeadline_;
+
+  std::mutex stateMutex_;  // guards the three below
+  std::condition_variable settled_;
+  bool settledFlag_ = false;
+  bool watching_ = false;
+  std::size_t watchedCount_ = 0;
+};
+
+InotifyFolderChangeMonitor::InotifyFolderChangeMonitor() : InotifyFolderChangeMonitor(Options{}) {}
+
+InotifyFolderChangeMonitor::InotifyFolderChangeMonitor(Options options) : options_(std::move(options)) {}
+
+InotifyFolderChangeMonitor::~InotifyFolderChangeMonitor() {
+  stop();
+}
+
+std::uint64_t InotifyFolderChangeMonitor::currentEventID() {
+  return nextFolderEventID();
+}
+
+void InotifyFolderChangeMonitor::start(const std::vector<std::string>& roots,
+                                       std::optional<std::uint64_t> sinceEventID,
+                                       FolderChangeHandler onChange) {
+  if (roots.empty()) {
+    stop();
+    return;
+  }
+  const int inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (inotifyFd < 0) {
+    logError(kLogCategory, "inotify_init1 failed: " + std::to_string(errno));
+    throw FolderChangeMonitorError(FolderChangeMonitorError::Code::streamCreationFailed);
+  }
+  const int wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (wakeFd < 0) {
+    ::close(inotifyFd);
+    throw FolderChangeMonitorError(FolderChangeMonitorError::Code::streamCreationFailed);
+  }
+  auto session =
+      std::make_shared<Session>(inotifyFd, wakeFd, roots, sinceEventID, std::move(onChange), options_);
+  // One watch per root here, so that a limit that leaves no room at all fails the start itself;
+  // the folders below are armed on the monitor thread.
+  for (const auto& root : roots) {
+    if (::inotify_add_watch(inotifyFd, root.c_str(), InotifyWatchTree::kWatchMask) < 0 && errno == ENOSPC) {
+      throw FolderChangeMonitorError(FolderChangeMonitorError::Code::watchLimitReached);
+    }
+  }
+  try {
+    session->launch();
+  } catch (const std::system_error&) {
+    throw FolderChangeMonitorError(FolderChangeMonitorError::Code::streamStartFailed);
+  }
+  std::shared_ptr<Session> previous;
+  {
+    std::lock_guard lock(lock_);
+    previous = std::exchange(session_, std::move(session));
+  }
+  // Outside the lock: the previous thread may be in its handler, which may call stop().
+  if (previous) previous->requestStopAndJoin();
+}
+
+void InotifyFolderChangeMonitor::stop() {
+  std::shared_ptr<Session> previous;
+  {
+    std::lock_guard lock(lock_);
+    previous = std::move(session_);
+  }
+  if (previous) previous->requestStopAndJoin();
+}
+
+std::shared_ptr<InotifyFolderChangeMonitor::Session> InotifyFolderChangeMonitor::currentSession() {
+  std::lock_guard lock(lock_);
+  return session_;
+}
+
+bool InotifyFolderChangeMonitor::waitUntilWatching(std::chrono::milliseconds timeout) {
+  const auto session = currentSession();
+  return session && session->waitUntilWatching(timeout);
+}
+
+std::size_t InotifyFolderChangeMonitor::watchedFolderCount() {
+  const auto session = currentSession();
+  return session ? session->watchedFolderCount() : 0;
+}
+
+void InotifyFolderChangeMonitor::simulateQueueOverflow() {
+  if (const auto session = currentSession()) session->simulateOverflow();
+}
+
+}  // namespace lorvex

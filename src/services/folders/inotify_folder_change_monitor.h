@@ -1,0 +1,69 @@
+// Folder change monitoring on Linux, through inotify.
+//
+// One monitor thread per start: it watches every folder below the roots (inotify watches are per
+// folder, so the tree is armed recursively on that thread and starting costs the caller only a
+// few system calls), keeps the watches right as folders are created and moved, and gathers
+// changes for one latency period (1.0 s) after the first change before delivering them as one
+// batch. Each batch carries the id of the process-wide folder event counter at delivery.
+//
+// A batch requires a full rescan (and names no paths) when changes may have been missed: the
+// kernel's event queue overflowed, a root folder was deleted, moved or replaced, a root that was
+// unavailable appeared, or start was given a `sinceEventID` — inotify cannot replay history, so
+// everything after that id up to the moment the watches were complete (which is always later) is
+// caught up by rescanning. A new folder is reported as a changed path (the files it already holds
+// are found by scanning it). Unavailable roots are looked at again every few seconds.
+//
+// Thread safety: see FolderChangeMonitoring. The change and failure handlers run on the monitor
+// thread.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "services/folders/folder_change_monitoring.h"
+
+namespace lorvex {
+
+class InotifyFolderChangeMonitor final : public FolderChangeMonitoring {
+ public:
+  struct Options {
+    std::chrono::milliseconds latency{1000};
+    std::chrono::milliseconds rootRecheckInterval{3000};
+    // Called on the monitor thread when monitoring ends on its own: the watch limit was reached
+    // while arming folders below the roots (start itself throws when the roots cannot be watched).
+    // The failure is logged as well.
+    std::function<void(const FolderChangeMonitorError&)> onFailure;
+  };
+
+  InotifyFolderChangeMonitor();
+  explicit InotifyFolderChangeMonitor(Options options);
+  ~InotifyFolderChangeMonitor() override;
+  InotifyFolderChangeMonitor(const InotifyFolderChangeMonitor&) = delete;
+  InotifyFolderChangeMonitor& operator=(const InotifyFolderChangeMonitor&) = delete;
+
+  std::uint64_t currentEventID() override;
+  // Throws streamCreationFailed (no inotify instance or wake-up descriptor), streamStartFailed (no
+  // thread) or watchLimitReached (a root could not be watched for the per-user limit).
+  void start(const std::vector<std::string>& roots, std::optional<std::uint64_t> sinceEventID,
+             FolderChangeHandler onChange) override;
+  void stop() override;
+
+  // Waits until the running monitor has armed its watches; false on timeout or when not running.
+  bool waitUntilWatching(std::chrono::milliseconds timeout);
+  // The number of folders the running monitor watches (0 when stopped); for tests and benchmarks.
+  std::size_t watchedFolderCount();
+  // Makes the running monitor behave as if the kernel's event queue had overflowed (tests).
+  void simulateQueueOverflow();
+
+ private:
+  class Session;
+  std::shared_ptr<Session> currentSession();
+
+  Options options_;
+  std::mutex lock_;  // guards session_
+  std::shared_ptr<Session> session_;
+};
+
+}  // namespace lorvex

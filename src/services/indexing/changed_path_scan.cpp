@@ -1,0 +1,111 @@
+// The changed-path scan: only the paths folder monitoring reported are looked at. A path that is
+// gone has its files marked missing, a file is queued again (and indexed when it changed), and a
+// folder is walked, its stored files that the walk did not see becoming missing. The job covers
+// all registered roots, so it completes, resumes and summarises like a full scan.
+#include <algorithm>
+
+#include "platform/file_attributes.h"
+#include "platform/log.h"
+#include "platform/regular_file.h"
+#include "services/folders/canonical_folder_path.h"
+#include "services/indexing/image_library_scan.h"
+#include "services/indexing/image_library_scanner.h"
+#include "services/indexing/png_file_discovery.h"
+
+namespace lorvex {
+
+using Operation = ImageLibraryIndexingMetricOperation;
+
+namespace {
+
+// The first root at or above `path` ("/photos/a" holds "/photos/a/x.png", not "/photos/ab").
+const std::string* owningRoot(const std::string& path, const std::vector<std::string>& roots) {
+  for (const auto& root : roots) {
+    const std::string prefix = root.ends_with('/') ? root : root + "/";
+    if (path == root || path.starts_with(prefix)) return &root;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ImageLibraryScanSummary ImageLibraryScanner::scanChangedPaths(const std::vector<std::string>& changedPaths,
+                                                              const std::vector<std::string>& roots,
+                                                              const ProgressHandler& progress) {
+  const std::vector<std::string> rootPaths = canonicalPaths(roots);
+  const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths);
+  Scan scan(job.id, ImageLibraryIndexingMetricsMode::changedPaths, rootPaths,
+            static_cast<std::int64_t>(changedPaths.size()), progress, options_);
+  scan.runsBursts = false;
+  scan.relocationRoots = rootPaths;
+  return reportingFailure(scan, [&] {
+    const std::vector<std::string> folders = discoverChangedPaths(scan, changedPaths, rootPaths);
+    processPendingQueueItems(scan, std::nullopt);
+    {
+      TimedScanStep step(scan.metrics, Operation::markMissingIfNotSeen,
+                         static_cast<std::int64_t>(folders.size()));
+      records_.markMissingIfNotSeen(scan.jobID, folders);
+    }
+    return completeJob(scan);
+  });
+}
+
+std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
+    Scan& scan, const std::vector<std::string>& changedPaths, const std::vector<std::string>& roots) {
+  reportProgress(scan);
+  scan.metrics.discoveryPassCount += 1;
+
+  std::vector<std::string> resolved = canonicalPaths(changedPaths);
+  std::sort(resolved.begin(), resolved.end());
+  resolved.erase(std::unique(resolved.begin(), resolved.end()), resolved.end());
+
+  std::vector<std::string> vanishedPaths;
+  std::vector<std::string> folders;
+  for (const auto& path : resolved) {
+    const std::string* root = owningRoot(path, roots);
+    if (root == nullptr) continue;
+    // A full scan never enters hidden folders; seeing their files here would make them flip
+    // between present and missing.
+    if (hasHiddenComponentBelow(path, *root)) continue;
+
+    platform::FileAttributes attributes;
+    try {
+      attributes = platform::fileAttributes(path);
+    } catch (const platform::FileError& error) {
+      if (isVanishedFileError(error)) {
+        vanishedPaths.push_back(path);
+      } else {
+        recordDiscoveryFailure(scan, path, error.what());
+      }
+      continue;
+    }
+    if (attributes.kind == platform::FileKind::directory) folders.push_back(path);
+
+    std::vector<std::string> files;
+    {
+      TimedScanStep step(scan.metrics, Operation::discoverEnumeration, 0);
+      files = pngFiles(scan, path);
+      step.count = static_cast<std::int64_t>(files.size());
+    }
+    scan.metrics.discoveredFileObservationCount += static_cast<std::int64_t>(files.size());
+    for (const auto& file : files) enqueueDiscoveredFile(scan, file);
+  }
+  queueDiscoveredFiles(scan);
+
+  {
+    TimedScanStep step(scan.metrics, Operation::markMissing, static_cast<std::int64_t>(vanishedPaths.size()));
+    records_.markMissing(vanishedPaths);
+  }
+  return folders;
+}
+
+std::vector<std::string> ImageLibraryScanner::pngFiles(Scan& scan, const std::string& path) {
+  std::vector<std::string> files;
+  PNGFileDiscovery::discover(
+      path, [&](const std::string& file) { files.push_back(file); },
+      [&](DiscoveryFailure failure) { recordDiscoveryFailure(scan, failure.path, failure.message); });
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace lorvex

@@ -1,0 +1,162 @@
+// ImageLibraryScanner: the indexer of the library. A scan opens an indexing job in the library,
+// walks the roots for PNG files into the job's queue, indexes the queue one item at a time, marks
+// the library's files under the roots that the job did not see as missing, and completes the job.
+// Because the job and its queue live in the database, a scan that stops half-way (an error, a
+// quit, a crash) leaves a running job that resumeInterruptedJob finishes later.
+//
+// Discovery and processing interleave: after every `discoveryChunkSize` files queued in one walk,
+// up to `processingBurstSize` items (newest files first) are indexed, so the first images of a
+// large new folder reach the library while it is still being walked. A full scan and a resumption
+// walk the roots twice, each walk followed by draining the queue; the second walk picks up files
+// that appeared or changed meanwhile.
+//
+// When the store offers batched operations, discovered files are queued in batches (one
+// transaction each, with the job's progress after each file reported as the per-file enqueue
+// would have left it), and the files of a batch that the library already holds unchanged are
+// marked observed and completed right there, together, instead of being claimed one by one later:
+// a rescan of an unchanged library writes a few transactions per batch, not several per file.
+// Items still pending are claimed in bursts: the library's state of a whole burst is read at
+// once, and the files found unchanged are completed together in the same way. Changed files, and
+// every file of a batch the store could not write, go through the single-item path.
+//
+// A file is indexed again only when it changed: its stored size differs, its stored modification
+// time differs by 0.001 s or more, or it was stored by another projection revision. Indexing reads
+// the PNG text chunks, parses them, hashes the file and writes the image's projection. When a
+// changed-path scan finds content that the library holds under another path which no longer
+// resolves to itself, that path is marked missing (the file moved).
+//
+// What does not stop a scan: a file that cannot be read or parsed, is not a regular file, vanished
+// after it was listed, or has a name that is not UTF-8 (each becomes a failure in the summary or is
+// skipped when it vanished), and a folder that cannot be read or loops back (a failure in the
+// summary; the images stored under it keep their state rather than being marked missing). What
+// does: a database error, and a root of a full or changed-path scan that cannot be read. A
+// resumed job skips roots that no longer exist and leaves their images as they are.
+//
+// Every step is timed into a metrics collector, and each scan that got as far as having a job
+// hands one snapshot to the metrics sink, completed or failed.
+//
+// Thread safety: no locks of its own and no state between calls; each call runs on the caller's
+// thread, which alone calls the stores and the progress handler. The only other threads are short
+// helpers that hash the next queued files while the current one is written (they only read
+// files, and a scan waits for them before it returns). The stores serialise their own work, so
+// searches and other library work interleave with a running scan. Two scans may run at once;
+// nothing here prevents it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "database/library_store_protocols.h"
+#include "metadata/generation_metadata_parser.h"
+#include "services/indexing/file_content_hashing.h"
+#include "services/indexing/image_library_indexing_metrics.h"
+#include "services/indexing/image_library_scanning.h"
+#include "services/thumbnails/image_thumbnail_generating.h"
+
+namespace lorvex {
+
+namespace platform {
+class Clock;
+}
+
+struct ImageLibraryScannerOptions {
+  // Writes a thumbnail while indexing; the live program leaves this to the thumbnail jobs.
+  const ImageThumbnailGenerating* thumbnailGenerator = nullptr;
+  // Hashes each indexed file; without it no content hash is stored and no move is recognised.
+  const FileContentHashing* contentHasher = nullptr;
+  // Receives one metrics snapshot per scan; without it none is taken.
+  ImageLibraryIndexingMetricsSink* metricsSink = nullptr;
+  std::size_t discoveryChunkSize = 1000;
+  std::size_t processingBurstSize = 100;
+  // Items claimed at once when draining the queue through a store's batched operations.
+  std::size_t claimBatchSize = 400;
+  // Discovered files queued together through a store's batched operations.
+  std::size_t enqueueBatchSize = 400;
+  // Monotonic time of the metrics; the system clock when null.
+  const platform::Clock* clock = nullptr;
+};
+
+class ImageLibraryScanner final : public ImageLibraryScanning {
+ public:
+  // Modification times closer than this count as equal.
+  static constexpr double kModificationTimeTolerance = 0.001;
+
+  // The stores must outlive the scanner (the live program passes the same object twice).
+  ImageLibraryScanner(IndexingJobStore& jobs, ImageIndexingRecordStore& records,
+                      GenerationMetadataParser parser, ImageLibraryScannerOptions options = {});
+
+  ImageLibraryScanSummary scan(const std::vector<std::string>& roots,
+                               const ProgressHandler& progress) override;
+  ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedPaths,
+                                           const std::vector<std::string>& roots,
+                                           const ProgressHandler& progress) override;
+  std::optional<ImageLibraryScanSummary> resumeInterruptedJob(const ProgressHandler& progress) override;
+
+  // The size and modification time of the file at `path` (links followed; the path kept as
+  // given). Throws platform::FileError when it cannot be read.
+  static ImageFileInfo fileInfo(const std::string& path);
+
+ private:
+  struct Scan;
+
+  // Two walks of the roots, each followed by draining the queue; then the missing marking over
+  // the roots and the job's completion.
+  ImageLibraryScanSummary runFullScan(Scan& scan, const std::vector<std::string>& roots);
+  // Completes the job and hands the completed snapshot to the sink.
+  ImageLibraryScanSummary completeJob(Scan& scan);
+  // Runs `body`; when it throws, the failed snapshot goes to the sink and the error propagates.
+  ImageLibraryScanSummary reportingFailure(Scan& scan, const std::function<ImageLibraryScanSummary()>& body);
+
+  void discoveryPass(Scan& scan, const std::vector<std::string>& roots);
+  std::size_t discoverRoot(Scan& scan, const std::string& root);
+  // Queues one discovered file; false when it vanished since it was listed. With a batched store
+  // the file waits in the scan's batch until queueDiscoveredFiles.
+  bool enqueueDiscoveredFile(Scan& scan, const std::string& path);
+  // Queues the files waiting in the scan's batch, reports each, and completes those the library
+  // holds unchanged (queue_item_processing.cpp).
+  void queueDiscoveredFiles(Scan& scan);
+  void recordDiscoveryFailure(Scan& scan, const std::string& path, const std::string& message);
+  void processPendingQueueItems(Scan& scan, std::optional<std::size_t> limit);
+  void reportProgress(Scan& scan);
+
+  // Changed-path scan (changed_path_scan.cpp).
+  std::vector<std::string> discoverChangedPaths(Scan& scan, const std::vector<std::string>& changedPaths,
+                                                const std::vector<std::string>& roots);
+  std::vector<std::string> pngFiles(Scan& scan, const std::string& path);
+
+  // Claimed items in bursts (queue_item_processing.cpp): the unchanged ones in batches, each
+  // other one on its own, in claiming order.
+  void processClaimedItems(Scan& scan, IndexingBatchStore& batches,
+                           const std::vector<IndexingQueueItem>& items);
+  // Marks observed and completes the unchanged items; when the store fails, each goes through the
+  // single-item path instead, so that its failure is recorded as before.
+  void completeUnchangedItems(
+      Scan& scan, IndexingBatchStore& batches,
+      const std::vector<std::pair<const IndexingQueueItem*, ImageFileInfo>>& unchanged);
+
+  // One queue item (queue_item_processing.cpp).
+  // Indexes the item, or records its failure, then reports the job's progress. Throws only when
+  // the failure cannot be recorded.
+  void processQueueItem(Scan& scan, const IndexingQueueItem& item);
+  ImageLibraryIndexingProgress indexQueueItem(Scan& scan, const IndexingQueueItem& item);
+  // Starts hashing the files of the next pending items, except those the library holds unchanged.
+  void hashNextQueuedFile(Scan& scan);
+  // Marks missing the earlier paths of this content under the relocation roots that no longer
+  // resolve to themselves.
+  void relocate(Scan& scan, const std::string& contentSHA256, const std::string& path);
+  ImageLibraryIndexingProgress failQueueItem(Scan& scan, const IndexingQueueItem& item,
+                                             const std::exception_ptr& error);
+
+  IndexingJobStore& jobs_;
+  ImageIndexingRecordStore& records_;
+  const GenerationMetadataParser parser_;
+  const ImageLibraryScannerOptions options_;
+};
+
+}  // namespace lorvex

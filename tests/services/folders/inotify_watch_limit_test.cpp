@@ -1,0 +1,107 @@
+// The per-user inotify watch limit, simulated: this test program puts its own inotify_add_watch in
+// front of the C library's, so the monitor sees ENOSPC after a chosen number of watches.
+#include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+
+#include "platform/log.h"
+#include "platform/temporary_folder.h"
+#include "services/folders/inotify_folder_change_monitor.h"
+
+namespace {
+std::atomic<int> remainingWatches{-1};  // -1: no limit
+}  // namespace
+
+extern "C" int inotify_add_watch(int fd, const char* path, std::uint32_t mask) {
+  int remaining = remainingWatches.load();
+  while (remaining >= 0) {
+    if (remaining == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    if (remainingWatches.compare_exchange_weak(remaining, remaining - 1)) break;
+  }
+  return static_cast<int>(::syscall(SYS_inotify_add_watch, fd, path, mask));
+}
+
+namespace lorvex {
+namespace {
+
+using lorvex::testing::TemporaryFolder;
+using namespace std::chrono_literals;
+
+class InotifyWatchLimitTest : public ::testing::Test {
+ protected:
+  InotifyWatchLimitTest() {
+    previousLog_ =
+        platform::setLogSink([this](platform::LogLevel, std::string_view, std::string_view message) {
+          std::lock_guard lock(mutex_);
+          logLines_.emplace_back(message);
+        });
+  }
+  ~InotifyWatchLimitTest() override {
+    remainingWatches.store(-1);
+    platform::setLogSink(previousLog_);
+  }
+
+  std::mutex mutex_;
+  std::vector<std::string> logLines_;
+  platform::LogSink previousLog_;
+};
+
+TEST_F(InotifyWatchLimitTest, LimitAtARootFailsTheStartAndKeepsTheRunningMonitor) {
+  TemporaryFolder first;
+  TemporaryFolder second;
+  InotifyFolderChangeMonitor::Options options;
+  options.latency = 100ms;
+  InotifyFolderChangeMonitor monitor(options);
+  std::promise<RegisteredFolderChangeBatch> delivered;
+  std::atomic<bool> once{false};
+  monitor.start({first.path().string()}, std::nullopt, [&](const RegisteredFolderChangeBatch& batch) {
+    if (!once.exchange(true)) delivered.set_value(batch);
+  });
+  ASSERT_TRUE(monitor.waitUntilWatching(5s));
+
+  remainingWatches.store(0);
+  try {
+    monitor.start({second.path().string()}, std::nullopt, [](const RegisteredFolderChangeBatch&) {});
+    FAIL() << "expected the start to fail";
+  } catch (const FolderChangeMonitorError& error) {
+    EXPECT_EQ(error.code(), FolderChangeMonitorError::Code::watchLimitReached);
+    EXPECT_NE(error.localizedDescription().find("fs.inotify.max_user_watches"), std::string::npos);
+  }
+  remainingWatches.store(-1);
+
+  first.writeFile("still-watched.png");
+  auto future = delivered.get_future();
+  ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(future.get().changedURLs, std::vector<std::string>{first / "still-watched.png"});
+}
+
+TEST_F(InotifyWatchLimitTest, LimitBelowTheRootEndsMonitoringAndReportsIt) {
+  TemporaryFolder root;
+  root.makeFolder("a/b/c");
+  std::promise<FolderChangeMonitorError::Code> failed;
+  InotifyFolderChangeMonitor::Options options;
+  options.onFailure = [&](const FolderChangeMonitorError& error) { failed.set_value(error.code()); };
+  InotifyFolderChangeMonitor monitor(options);
+  remainingWatches.store(3);  // the root at start, then the root and "a" again on the monitor thread
+  monitor.start({root.path().string()}, std::nullopt, [](const RegisteredFolderChangeBatch&) {});
+  auto future = failed.get_future();
+  ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(future.get(), FolderChangeMonitorError::Code::watchLimitReached);
+  EXPECT_FALSE(monitor.waitUntilWatching(1s));
+  std::lock_guard lock(mutex_);
+  ASSERT_EQ(logLines_.size(), 1u);
+  EXPECT_NE(logLines_[0].find("fs.inotify.max_user_watches"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lorvex
