@@ -201,7 +201,9 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   ImageLibraryServiceDependencies& dependencies = graph.dependencies;
   dependencies.repository = repository;
   dependencies.folderAccessManager = folderAccessManager;
-  dependencies.folderChangeMonitor = std::make_shared<InotifyFolderChangeMonitor>();
+  InotifyFolderChangeMonitor::Options monitorOptions;
+  monitorOptions.clock = &clock;
+  dependencies.folderChangeMonitor = std::make_shared<InotifyFolderChangeMonitor>(monitorOptions);
   dependencies.trashMover = std::make_shared<FileManagerTrashMover>();
   dependencies.fileAttributesReader = std::make_shared<FileSystemFileAttributesReader>();
   dependencies.thumbnailCacheRemover = std::make_shared<FileManagerThumbnailCacheRemover>(thumbnailFolder);

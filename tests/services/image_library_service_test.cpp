@@ -6,11 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
-#include <thread>
 
+#include "services/folders/inotify_folder_change_monitor.h"
 #include "services/library_service_test_library.h"
 #include "services/image_library_service_error.h"
 #include "services/sqlite_image_library_repository.h"
@@ -189,29 +187,32 @@ TEST(ImageLibraryService, MonitoringFromAStoredPositionReportsOneFullRescanAndNo
   const std::uint64_t position = service.currentFolderEventID();
   EXPECT_GT(service.currentFolderEventID(), position);
 
-  std::mutex mutex;
-  std::condition_variable delivered;
-  std::vector<RegisteredFolderChangeBatch> batches;
-  service.startMonitoring(roots, position, [&](const RegisteredFolderChangeBatch& batch) {
-    std::lock_guard lock(mutex);
-    batches.push_back(batch);
-    delivered.notify_all();
-  });
-  {
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(delivered.wait_for(lock, std::chrono::seconds(10), [&] { return !batches.empty(); }));
-    EXPECT_TRUE(batches[0].requiresFullRescan);
-    EXPECT_TRUE(batches[0].changedURLs.empty());
-    // Handling that batch (a scan, storing the position) starts nothing new: no second batch.
-    EXPECT_FALSE(
-        delivered.wait_for(lock, std::chrono::milliseconds(2500), [&] { return batches.size() > 1; }));
-  }
+  // The monitor measures its delays on the library's manual clock: moving the clock and catching
+  // up stands for waiting.
+  const auto monitor =
+      std::dynamic_pointer_cast<InotifyFolderChangeMonitor>(library.graph.dependencies.folderChangeMonitor);
+  ASSERT_NE(monitor, nullptr);
+  const auto wait = [&](double seconds) {
+    ASSERT_TRUE(monitor->catchUp());
+    library.clock.advance(seconds);
+    ASSERT_TRUE(monitor->catchUp());
+  };
+  std::vector<RegisteredFolderChangeBatch> batches;  // written by the handler only during catchUp
+  service.startMonitoring(roots, position,
+                          [&](const RegisteredFolderChangeBatch& batch) { batches.push_back(batch); });
+  ASSERT_TRUE(monitor->waitUntilWatching(std::chrono::seconds(10)));
+  wait(1.0);
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_TRUE(batches[0].requiresFullRescan);
+  EXPECT_TRUE(batches[0].changedURLs.empty());
+  // Handling that batch (a scan, storing the position) starts nothing new: no second batch.
+  wait(2.5);
+  EXPECT_EQ(batches.size(), 1u);
   service.scanLibrary(roots, {});
   service.storeFolderEventID(roots, service.currentFolderEventID());
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  wait(1.5);
   service.stopMonitoring();
   service.stopMonitoring();
-  std::lock_guard lock(mutex);
   EXPECT_EQ(batches.size(), 1u);
 }
 

@@ -14,6 +14,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "platform/clock.h"
 #include "platform/log.h"
 #include "services/folders/inotify_watch_tree.h"
 
@@ -22,10 +23,11 @@ namespace {
 
 using platform::logError;
 using platform::logInfo;
-using SteadyClock = std::chrono::steady_clock;
+// A reading of the clock's monotonic time.
+using Instant = std::chrono::nanoseconds;
 constexpr std::string_view kLogCategory = "FolderMonitor";
 // A move's two halves arrive together; a "moved from" still unpaired after this left the trees.
-constexpr auto kMovePairingWindow = std::chrono::milliseconds(50);
+constexpr Instant kMovePairingWindow = std::chrono::milliseconds(50);
 
 struct RootState {
   std::string path;
@@ -40,6 +42,11 @@ bool statFolder(const std::string& path, dev_t& device, ino_t& inode) {
   device = info.st_dev;
   inode = info.st_ino;
   return true;
+}
+
+// Names beginning with "." are never indexed (see PNGFileDiscovery), so nothing below them is watched.
+bool isHiddenName(std::string_view name) {
+  return !name.empty() && name.front() == '.';
 }
 
 std::string joinPath(const std::string& folder, std::string_view name) {
@@ -61,6 +68,7 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
         since_(since),
         onChange_(std::move(onChange)),
         options_(std::move(options)),
+        clock_(options_.clock != nullptr ? *options_.clock : platform::systemClock()),
         tree_(inotifyFd) {
     for (const auto& root : roots) roots_.push_back(RootState{root});
   }
@@ -102,6 +110,15 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
     return watchedCount_;
   }
 
+  bool catchUp(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(stateMutex_);
+    if (ended_) return false;
+    const std::uint64_t ticket = ++catchUpRequested_;
+    wake();
+    settled_.wait_for(lock, timeout, [&] { return catchUpAnswered_ >= ticket || ended_; });
+    return catchUpAnswered_ >= ticket;
+  }
+
  private:
   void wake() {
     const std::uint64_t one = 1;
@@ -109,6 +126,8 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
   }
 
   bool stopping() const { return stopRequested_.load(std::memory_order_relaxed); }
+
+  Instant now() const { return Instant(clock_.monotonicNanoseconds()); }
 
   void publishState(bool watching) {
     std::lock_guard lock(stateMutex_);
@@ -119,6 +138,13 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
   }
 
   void run() {
+    watch();
+    std::lock_guard lock(stateMutex_);
+    ended_ = true;
+    settled_.notify_all();
+  }
+
+  void watch() {
     for (auto& root : roots_) {
       if (!armRoot(root)) return;
     }
@@ -126,16 +152,16 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
     // Events after `since` happened before these watches existed and cannot be replayed.
     if (since_) requireFullRescan();
     publishState(true);
-    auto nextRecheck = SteadyClock::now() + options_.rootRecheckInterval;
+    Instant nextRecheck = now() + options_.rootRecheckInterval;
 
     while (!stopping()) {
-      const auto now = SteadyClock::now();
-      auto wakeAt = nextRecheck;
+      const Instant before = now();
+      Instant wakeAt = nextRecheck;
       if (flushDeadline_ && *flushDeadline_ < wakeAt) wakeAt = *flushDeadline_;
-      if (!pendingMoves_.empty()) wakeAt = std::min(wakeAt, now + kMovePairingWindow);
-      const auto timeout = std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - now).count() + 1;
+      if (!pendingMoves_.empty()) wakeAt = std::min(wakeAt, before + kMovePairingWindow);
+      const auto timeout = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - before).count();
       pollfd fds[2] = {{inotifyFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-      const int ready = ::poll(fds, 2, static_cast<int>(std::max<long long>(0, timeout)));
+      const int ready = ::poll(fds, 2, static_cast<int>(std::clamp<long long>(timeout, 0, 60'000)));
       if (ready < 0 && errno != EINTR) {
         logError(kLogCategory, "poll failed: " + std::to_string(errno));
         break;
@@ -146,16 +172,32 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
         if (stopping()) break;
         if (overflowRequested_.exchange(false)) requireFullRescan();
       }
-      if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
+      // After the wake-up was consumed (a later request wakes the next poll) and before the
+      // kernel's queue is read (every change made before the request is drained below).
+      const std::uint64_t catchUpTicket = requestedCatchUp();
+      if ((ready > 0 && (fds[0].revents & POLLIN) != 0) || catchUpTicket != 0) {
         if (!drainEvents()) return;
       }
-      settleUnpairedMoves(SteadyClock::now());
-      if (SteadyClock::now() >= nextRecheck) {
+      settleUnpairedMoves(now());
+      if (now() >= nextRecheck) {
         if (!recheckRoots()) return;
-        nextRecheck = SteadyClock::now() + options_.rootRecheckInterval;
+        nextRecheck = now() + options_.rootRecheckInterval;
       }
-      if (flushDeadline_ && SteadyClock::now() >= *flushDeadline_) deliver();
+      if (flushDeadline_ && now() >= *flushDeadline_) deliver();
+      if (catchUpTicket != 0) answerCatchUp(catchUpTicket);
     }
+  }
+
+  // The newest catch-up ticket not yet answered, or 0.
+  std::uint64_t requestedCatchUp() {
+    std::lock_guard lock(stateMutex_);
+    return catchUpRequested_ > catchUpAnswered_ ? catchUpRequested_ : 0;
+  }
+
+  void answerCatchUp(std::uint64_t ticket) {
+    std::lock_guard lock(stateMutex_);
+    catchUpAnswered_ = std::max(catchUpAnswered_, ticket);
+    settled_.notify_all();
   }
 
   // Arms one root; false when the session must end (stop requested or the watch limit reached).
@@ -224,12 +266,14 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
       if (RootState* root = rootAt(*folder); root != nullptr && root->available) loseRoot(*root);
       return true;
     }
-    const std::string path =
-        joinPath(*folder, event.len > 0 ? std::string_view(event.name) : std::string_view());
+    const std::string_view name = event.len > 0 ? std::string_view(event.name) : std::string_view();
+    // Nothing at a hidden name is indexed. A watched folder renamed to one finds no "moved to" and
+    // is unwatched as having left; one renamed from one is armed as a new folder.
+    if (isHiddenName(name)) return true;
+    const std::string path = joinPath(*folder, name);
     const bool isFolder = (event.mask & IN_ISDIR) != 0;
-    addChangedPath(path);
     if ((event.mask & IN_MOVED_FROM) != 0) {
-      pendingMoves_[event.cookie] = PendingMove{path, isFolder, SteadyClock::now()};
+      pendingMoves_[event.cookie] = PendingMove{path, isFolder, now()};
     } else if ((event.mask & IN_MOVED_TO) != 0) {
       const auto source = pendingMoves_.find(event.cookie);
       if (source != pendingMoves_.end()) {
@@ -241,20 +285,24 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
     } else if ((event.mask & IN_CREATE) != 0 && isFolder) {
       return armNewFolder(path);
     }
+    addChangedPath(path);
     return true;
   }
 
+  // Watches a folder that appeared below a root, then reports it: files written into it before its
+  // watch existed raised no event, and scanning the reported folder finds them.
   bool armNewFolder(const std::string& path) {
     const auto result = tree_.armRecursively(path, [this] { return stopping(); });
     if (result == InotifyWatchTree::ArmResult::watchLimit) {
       fail(FolderChangeMonitorError::Code::watchLimitReached);
       return false;
     }
+    addChangedPath(path);
     return true;
   }
 
   // A "moved from" that found no "moved to" in time: the folder left the monitored trees.
-  void settleUnpairedMoves(SteadyClock::time_point now) {
+  void settleUnpairedMoves(Instant now) {
     for (auto it = pendingMoves_.begin(); it != pendingMoves_.end();) {
       if (now - it->second.at < kMovePairingWindow) {
         ++it;
@@ -293,7 +341,7 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
   }
 
   void scheduleFlush() {
-    if (!flushDeadline_) flushDeadline_ = SteadyClock::now() + options_.latency;
+    if (!flushDeadline_) flushDeadline_ = now() + options_.latency;
   }
 
   void requireFullRescan() {
@@ -340,7 +388,7 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
   struct PendingMove {
     std::string path;
     bool isFolder = false;
-    SteadyClock::time_point at;
+    Instant at{};
   };
 
   const int inotifyFd_;
@@ -348,6 +396,7 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
   const std::optional<std::uint64_t> since_;
   const FolderChangeHandler onChange_;
   const Options options_;
+  const platform::Clock& clock_;
   std::thread thread_;
   std::atomic<bool> stopRequested_{false};
   std::atomic<bool> overflowRequested_{false};
@@ -359,13 +408,16 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
   std::vector<std::string> changedPaths_;
   std::unordered_set<std::string> seenPaths_;
   bool requiresFullRescan_ = false;
-  std::optional<SteadyClock::time_point> flushDeadline_;
+  std::optional<Instant> flushDeadline_;
 
-  std::mutex stateMutex_;  // guards the three below
+  std::mutex stateMutex_;  // guards the six below
   std::condition_variable settled_;
   bool settledFlag_ = false;
   bool watching_ = false;
   std::size_t watchedCount_ = 0;
+  bool ended_ = false;  // the thread has left its loop
+  std::uint64_t catchUpRequested_ = 0;
+  std::uint64_t catchUpAnswered_ = 0;
 };
 
 InotifyFolderChangeMonitor::InotifyFolderChangeMonitor() : InotifyFolderChangeMonitor(Options{}) {}
@@ -437,6 +489,11 @@ std::shared_ptr<InotifyFolderChangeMonitor::Session> InotifyFolderChangeMonitor:
 bool InotifyFolderChangeMonitor::waitUntilWatching(std::chrono::milliseconds timeout) {
   const auto session = currentSession();
   return session && session->waitUntilWatching(timeout);
+}
+
+bool InotifyFolderChangeMonitor::catchUp(std::chrono::milliseconds timeout) {
+  const auto session = currentSession();
+  return session && session->catchUp(timeout);
 }
 
 std::size_t InotifyFolderChangeMonitor::watchedFolderCount() {

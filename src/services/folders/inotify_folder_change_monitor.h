@@ -10,8 +10,15 @@
 // kernel's event queue overflowed, a root folder was deleted, moved or replaced, a root that was
 // unavailable appeared, or start was given a `sinceEventID` — inotify cannot replay history, so
 // everything after that id up to the moment the watches were complete (which is always later) is
-// caught up by rescanning. A new folder is reported as a changed path (the files it already holds
-// are found by scanning it). Unavailable roots are looked at again every few seconds.
+// caught up by rescanning. A new folder is reported as a changed path once its watch is armed, so
+// the files written into it before that are found by scanning it. Folders whose names begin with
+// "." below the roots are neither watched nor reported: nothing in them is indexed, and each watch
+// counts against the per-user inotify limit. Unavailable roots are looked at again every few
+// seconds.
+//
+// Every delay (the latency, the root recheck, the pairing of a move's two halves) is measured on
+// the injected clock's monotonic reading, so tests drive the monitor with a ManualClock and
+// `catchUp` instead of sleeping.
 //
 // Thread safety: see FolderChangeMonitoring. The change and failure handlers run on the monitor
 // thread.
@@ -25,12 +32,17 @@
 #include "services/folders/folder_change_monitoring.h"
 
 namespace lorvex {
+namespace platform {
+class Clock;
+}  // namespace platform
 
 class InotifyFolderChangeMonitor final : public FolderChangeMonitoring {
  public:
   struct Options {
     std::chrono::milliseconds latency{1000};
     std::chrono::milliseconds rootRecheckInterval{3000};
+    // The clock the delays are measured on; the system clock when null. Must outlive the monitor.
+    const platform::Clock* clock = nullptr;
     // Called on the monitor thread when monitoring ends on its own: the watch limit was reached
     // while arming folders below the roots (start itself throws when the roots cannot be watched).
     // The failure is logged as well.
@@ -52,6 +64,11 @@ class InotifyFolderChangeMonitor final : public FolderChangeMonitoring {
 
   // Waits until the running monitor has armed its watches; false on timeout or when not running.
   bool waitUntilWatching(std::chrono::milliseconds timeout);
+  // Waits until the running monitor has handled every change the kernel reported before this call
+  // and acted on the clock's current reading: a batch that is due has been delivered (its handler
+  // has returned) and roots due for a recheck have been looked at. For tests that move a
+  // ManualClock. False on timeout or when not running. Never call it from the change handler.
+  bool catchUp(std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // The number of folders the running monitor watches (0 when stopped); for tests and benchmarks.
   std::size_t watchedFolderCount();
   // Makes the running monitor behave as if the kernel's event queue had overflowed (tests).

@@ -52,7 +52,8 @@ InotifyWatchTree::ArmResult InotifyWatchTree::armRecursively(const std::string& 
     const int directoryFd = ::dirfd(directory.get());
     while (const dirent* entry = ::readdir(directory.get())) {
       const std::string_view name = entry->d_name;
-      if (name == "." || name == "..") continue;
+      // Covers "." and ".." too: nothing in a hidden folder is indexed, so it costs no watch.
+      if (name.front() == '.') continue;
       bool isFolder = entry->d_type == DT_DIR;
       if (entry->d_type == DT_UNKNOWN) {
         struct stat info {};

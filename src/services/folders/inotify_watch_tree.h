@@ -28,7 +28,8 @@ class InotifyWatchTree {
     stopped,      // `shouldStop` asked to give up
   };
 
-  // Watches `folder` and, depth first, every folder below it (symbolic links are not followed).
+  // Watches `folder` and, depth first, every folder below it whose name does not begin with "."
+  // (symbolic links are not followed; `folder` itself is watched whatever its name).
   // Subfolders that vanish or cannot be read while this runs are skipped. A folder already
   // watched (reached again through a bind mount, or below a nested root) is not walked again.
   // `shouldStop` is asked between folders.

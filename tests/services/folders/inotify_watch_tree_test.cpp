@@ -42,16 +42,26 @@ class InotifyWatchTreeTest : public ::testing::Test {
   InotifyWatchTree tree_;
 };
 
-TEST_F(InotifyWatchTreeTest, ArmsEveryFolderButNotLinksOrFiles) {
+TEST_F(InotifyWatchTreeTest, ArmsEveryFolderButNotLinksFilesOrHiddenFolders) {
   root_.makeFolder("a/b/c");
   root_.makeFolder("d");
+  root_.makeFolder(".cache/e");
+  root_.makeFolder("a/.thumbnails");
+  root_.makeFolder("a/..f");
   root_.writeFile("a/file.png");
   std::filesystem::create_directory_symlink(root_ / "d", root_ / "a/link");
   ASSERT_EQ(tree_.armRecursively(root_.path().string()), InotifyWatchTree::ArmResult::armed);
   EXPECT_EQ(tree_.size(), 5u);  // root, a, a/b, a/b/c, d
+  EXPECT_EQ(watchedPaths(), (std::set<std::string>{root_.path().string(), root_ / "a", root_ / "a/b",
+                                                   root_ / "a/b/c", root_ / "d"}));
   EXPECT_EQ(tree_.armRecursively(root_ / "absent"), InotifyWatchTree::ArmResult::unavailable);
   EXPECT_EQ(tree_.armRecursively(root_ / "a/file.png"), InotifyWatchTree::ArmResult::unavailable);
   EXPECT_EQ(tree_.size(), 5u);
+  // A hidden folder asked for by name (a registered root may be one) is watched, its hidden
+  // subfolders are not.
+  root_.makeFolder(".cache/.g");
+  ASSERT_EQ(tree_.armRecursively(root_ / ".cache"), InotifyWatchTree::ArmResult::armed);
+  EXPECT_EQ(tree_.size(), 7u);  // and .cache, .cache/e
 }
 
 // A bind mount that repeats its parent makes the same folders reachable under ever longer paths.
