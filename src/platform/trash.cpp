@@ -151,8 +151,30 @@ void writeAll(int fd, std::string_view bytes) {
   }
 }
 
-// Creates "<name>.trashinfo" exclusively and writes it. Returns false when the name is taken.
-bool createInfoFile(const std::string& infoPath, const std::string& contents) {
+int fsyncRetrying(int fd) {
+  while (::fsync(fd) != 0) {
+    if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
+// Syncs the folder itself, so that a name created in it is on the disk. Returns 0 or an errno value.
+int syncFolder(const std::string& folder, const std::function<int(int)>& sync) {
+  int fd;
+  do {
+    fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno;
+  const int error = sync(fd);
+  ::close(fd);
+  return error;
+}
+
+// Creates "<name>.trashinfo" exclusively, writes it and syncs it and its folder: the item is
+// renamed into the trash only once its info file is sure to survive a crash. Returns false when
+// the name is taken; throws (leaving no info file) on any failure.
+bool createInfoFile(const std::string& infoPath, const std::string& contents,
+                    const std::function<int(int)>& sync) {
   int fd;
   do {
     fd = ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -168,8 +190,13 @@ bool createInfoFile(const std::string& infoPath, const std::string& contents) {
     ::unlink(infoPath.c_str());
     throw;
   }
-  if (::close(fd) != 0) {
-    const int error = errno;
+  const int syncError = sync(fd);
+  if (::close(fd) != 0 || syncError != 0) {
+    const int error = syncError != 0 ? syncError : errno;
+    ::unlink(infoPath.c_str());
+    throwFileError("Unable to write the Trash information file", error);
+  }
+  if (const int error = syncFolder(parentOf(infoPath), sync); error != 0) {
     ::unlink(infoPath.c_str());
     throwFileError("Unable to write the Trash information file", error);
   }
@@ -213,12 +240,14 @@ TrashEnvironment defaultTrashEnvironment() {
   environment.homeTrashDirectory = joined(dataHome, "Trash");
   environment.uid = ::getuid();
   environment.rename = renameWithoutReplacing;
+  environment.sync = fsyncRetrying;
   environment.clock = &systemClock();
   return environment;
 }
 
 FreedesktopTrash::FreedesktopTrash(TrashEnvironment environment) : environment_(std::move(environment)) {
   if (!environment_.rename) environment_.rename = renameWithoutReplacing;
+  if (!environment_.sync) environment_.sync = fsyncRetrying;
   if (environment_.clock == nullptr) environment_.clock = &systemClock();
 }
 
@@ -300,7 +329,7 @@ std::string FreedesktopTrash::moveToTrash(const std::string& givenPath) const {
   for (int attempt = 1; attempt <= kMaximumNameAttempts; ++attempt) {
     const std::string candidate = candidateName(name, attempt);
     const std::string infoPath = joined(infoFolder, candidate + std::string(kTrashInfoSuffix));
-    if (!createInfoFile(infoPath, contents)) continue;
+    if (!createInfoFile(infoPath, contents, environment_.sync)) continue;
     const std::string target = joined(filesFolder, candidate);
     const int renameError = environment_.rename(location, target);
     if (renameError == 0) return target;

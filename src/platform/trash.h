@@ -5,8 +5,10 @@
 // other file system goes to the trash at the top of that file system: "$topdir/.Trash/$uid" when
 // "$topdir/.Trash" is a real directory (not a symbolic link) with the sticky bit, else
 // "$topdir/.Trash-$uid". The info file "<name>.trashinfo" is created exclusively first (it
-// reserves the name; a taken name gets ".2", ".3", … before its extension), then the item is
-// renamed into "files/" without replacing anything. Items are never copied and deleted: a move
+// reserves the name; a taken name gets ".2", ".3", … before its extension) and it and the "info"
+// folder are synced to the disk, then the item is renamed into "files/" without replacing
+// anything: after a crash at any moment a trashed item has its info file, and file managers can
+// list and restore it. Items are never copied and deleted: a move
 // the kernel refuses (EXDEV, e.g. across bind mounts) is a failure of that item alone and leaves
 // it where it was.
 //
@@ -33,13 +35,16 @@ struct TrashEnvironment {
   uid_t uid = 0;
   // Renames `from` to `to` without replacing an existing `to`; returns 0 or an errno value.
   std::function<int(const std::string& from, const std::string& to)> rename;
+  // Flushes an open file or folder to the disk; returns 0 or an errno value.
+  std::function<int(int fd)> sync;
   // Supplies the deletion date (written in local time).
   const Clock* clock = nullptr;
 };
 
 // $XDG_DATA_HOME/Trash when XDG_DATA_HOME is an absolute path, else $HOME/.local/share/Trash
 // (HOME from the environment, or the password database); the real uid; renameat2 with
-// RENAME_NOREPLACE (or a checked rename(2) where the file system lacks it); the system clock.
+// RENAME_NOREPLACE (or a checked rename(2) where the file system lacks it); fsync(2); the system
+// clock.
 TrashEnvironment defaultTrashEnvironment();
 
 // renameat2(RENAME_NOREPLACE), falling back to an existence check and rename(2) on file systems

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/regular_file.h"
@@ -125,6 +126,60 @@ TEST_F(TrashTest, ARefusedRenameIsAFailureOfThatItemAndLeavesItInPlace) {
   // The next item goes through normally.
   const std::string other = folder_.writeFile("photos/y.png", "y");
   EXPECT_EQ(FreedesktopTrash(environment()).moveToTrash(other), homeTrash() + "/files/y.png");
+}
+
+// What a descriptor stands for, as the kernel names it.
+std::string pathOfDescriptor(int fd) {
+  return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd)).string();
+}
+
+// A crash right after the rename must not leave an item in files/ without its info file, which
+// file managers would never show: the info file and its folder reach the disk first.
+TEST_F(TrashTest, TheInfoFileAndItsFolderAreSyncedBeforeTheItemMoves) {
+  std::vector<std::string> steps;
+  auto recording = environment();
+  recording.sync = [&](int fd) {
+    steps.push_back("sync " + pathOfDescriptor(fd));
+    return ::fsync(fd);
+  };
+  recording.rename = [&](const std::string& from, const std::string& to) {
+    steps.push_back("rename " + to);
+    return renameWithoutReplacing(from, to);
+  };
+  const std::string file = folder_.writeFile("photos/x.png", "data");
+  EXPECT_EQ(FreedesktopTrash(recording).moveToTrash(file), homeTrash() + "/files/x.png");
+  EXPECT_EQ(steps, (std::vector<std::string>{"sync " + homeTrash() + "/info/x.png.trashinfo",
+                                             "sync " + homeTrash() + "/info",
+                                             "rename " + homeTrash() + "/files/x.png"}));
+}
+
+TEST_F(TrashTest, AFailedSyncLeavesTheItemInPlaceAndNoInfoFile) {
+  struct Case {
+    const char* name;
+    int failingCall;  // 1: the info file, 2: the info folder
+  };
+  for (const Case& test : {Case{"info file", 1}, Case{"info folder", 2}}) {
+    SCOPED_TRACE(test.name);
+    int calls = 0;
+    bool renamed = false;
+    auto failing = environment();
+    failing.sync = [&](int fd) { return ++calls == test.failingCall ? EIO : ::fsync(fd); };
+    failing.rename = [&](const std::string& from, const std::string& to) {
+      renamed = true;
+      return renameWithoutReplacing(from, to);
+    };
+    const std::string file = folder_.writeFile("photos/x.png", "data");
+    try {
+      FreedesktopTrash(failing).moveToTrash(file);
+      ADD_FAILURE() << "moved";
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.errorNumber(), EIO);
+    }
+    EXPECT_FALSE(renamed);
+    EXPECT_EQ(readText(file), "data");
+    EXPECT_FALSE(exists(homeTrash() + "/info/x.png.trashinfo"));
+    EXPECT_FALSE(exists(homeTrash() + "/files/x.png"));
+  }
 }
 
 TEST_F(TrashTest, MissingItemsAndBadPathsFail) {
