@@ -90,7 +90,8 @@ class ImageLibraryRepository : public ImageTrashStore, public ThumbnailJobStore 
       const std::vector<std::string>& paths) = 0;
   // Whether a live image at or under the paths was indexed by an older projection.
   virtual bool hasFilesNeedingReprojection(const std::vector<std::string>& paths) = 0;
-  // The smallest stored event id of the roots; nothing when a root has none.
+  // The smallest stored event id of the roots; nothing when a root has none. The ids are the inotify
+  // monitor's own (nextFolderEventID), not file-system event ids.
   virtual std::optional<RegisteredFolderEventCheckpoint> lastFSEventID(
       const std::vector<std::string>& rootPaths) = 0;
   virtual void saveLastFSEventID(const std::vector<std::string>& rootPaths, std::uint64_t eventID) = 0;

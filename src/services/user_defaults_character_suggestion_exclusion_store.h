@@ -22,6 +22,7 @@ class CharacterSuggestionExclusionPersisting {
   virtual void saveExclusions(const std::vector<std::string>& exclusions) = 0;
 };
 
+// "UserDefaults" here is a platform::Settings suite, a JSON file in the user's settings folder.
 class UserDefaultsCharacterSuggestionExclusionStore final : public CharacterSuggestionExclusionPersisting {
  public:
   static constexpr std::string_view kExclusionsKey = "characterSuggestionExclusions";

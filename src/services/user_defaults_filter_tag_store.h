@@ -27,6 +27,7 @@ class FilterTagPersisting {
   virtual void saveFilterTags(const std::vector<std::string>& tags) = 0;
 };
 
+// "UserDefaults" here is a platform::Settings suite, a JSON file in the user's settings folder.
 class UserDefaultsFilterTagStore final : public FilterTagPersisting {
  public:
   static constexpr std::string_view kFilterTagsKey = "filterTags";

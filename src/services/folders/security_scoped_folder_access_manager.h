@@ -33,6 +33,7 @@
 
 namespace lorvex {
 
+// A plain folder access manager: Linux has no sandbox, so the "security scope" grants nothing.
 class SecurityScopedFolderAccessManager final : public FolderAccessManaging {
  public:
   static constexpr std::string_view kBookmarksKey = "securityScopedFolderBookmarks";
