@@ -88,6 +88,9 @@ class ImageLibraryRepository : public ImageTrashStore, public ThumbnailJobStore 
       const std::vector<DeleteCandidateStateRestore>& restores) = 0;
   virtual std::vector<RegisteredFolderImageCounts> folderImageCounts(
       const std::vector<std::string>& paths) = 0;
+  // The images at or under each path become missing (a registered folder that is no longer there);
+  // their thumbnail keys stay.
+  virtual void markMissing(const std::vector<std::string>& paths) = 0;
   // Whether a live image at or under the paths was indexed by an older projection.
   virtual bool hasFilesNeedingReprojection(const std::vector<std::string>& paths) = 0;
   // The smallest stored event id of the roots; nothing when a root has none. The ids are the inotify

@@ -218,14 +218,26 @@ ImageLibraryScanSummary ImageLibraryService::afterScan(ImageLibraryScanSummary s
   return summary;
 }
 
+// A registered folder that was renamed or moved is scanned at its new place; what the library
+// holds under its old place must go, or every image would show twice. Done before a scan, so that
+// the scan finds any file that is still (or again) at such a path.
+void ImageLibraryService::markFormerFolderLocationsMissing() {
+  const std::vector<std::string> formerPaths = folderAccessManager_->formerFolderPaths();
+  if (formerPaths.empty()) return;
+  repository_->markMissing(formerPaths);
+  folderAccessManager_->forgetFormerFolderPaths(formerPaths);
+}
+
 ImageLibraryScanSummary ImageLibraryService::scanLibrary(const std::vector<std::string>& rootURLs,
                                                          const ProgressHandler& progress) {
+  markFormerFolderLocationsMissing();
   return afterScan(scanner_->scan(rootURLs, progress));
 }
 
 ImageLibraryScanSummary ImageLibraryService::scanChangedPaths(const std::vector<std::string>& changedURLs,
                                                               const std::vector<std::string>& rootURLs,
                                                               const ProgressHandler& progress) {
+  markFormerFolderLocationsMissing();
   return afterScan(scanner_->scanChangedPaths(changedURLs, rootURLs, progress));
 }
 
@@ -233,6 +245,7 @@ ImageLibraryScanSummary ImageLibraryService::syncRegisteredFolder(const std::str
                                                                   const ProgressHandler& progress) {
   const std::string target = canonicalFolderPath(path);
   const std::vector<std::string> roots = folderAccessManager_->restoreAccess();
+  markFormerFolderLocationsMissing();
   for (const std::string& root : roots) {
     if (canonicalFolderPath(root) == target) return afterScan(scanner_->scan({root}, progress));
   }

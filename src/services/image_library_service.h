@@ -142,6 +142,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
   TagConceptStore& tagConcepts() const;
   // Queues background thumbnail jobs for the images a scan left without one.
   ImageLibraryScanSummary afterScan(ImageLibraryScanSummary summary);
+  void markFormerFolderLocationsMissing();
 
   // Declared first so that it is released last.
   std::vector<std::shared_ptr<void>> owned_;

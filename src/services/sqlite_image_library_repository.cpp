@@ -72,6 +72,10 @@ std::vector<RegisteredFolderImageCounts> SQLiteImageLibraryRepository::folderIma
   return repository_.folderImageCounts(paths);
 }
 
+void SQLiteImageLibraryRepository::markMissing(const std::vector<std::string>& paths) {
+  repository_.markMissing(paths);
+}
+
 bool SQLiteImageLibraryRepository::hasFilesNeedingReprojection(const std::vector<std::string>& paths) {
   return repository_.hasFilesNeedingReprojection(paths);
 }

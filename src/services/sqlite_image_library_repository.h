@@ -40,6 +40,7 @@ class SQLiteImageLibraryRepository : public ImageLibraryRepository, public TagCo
   std::vector<ImageRecord> restoreDeleteCandidateStates(
       const std::vector<DeleteCandidateStateRestore>& restores) override;
   std::vector<RegisteredFolderImageCounts> folderImageCounts(const std::vector<std::string>& paths) override;
+  void markMissing(const std::vector<std::string>& paths) override;
   bool hasFilesNeedingReprojection(const std::vector<std::string>& paths) override;
   std::optional<RegisteredFolderEventCheckpoint> lastFSEventID(
       const std::vector<std::string>& rootPaths) override;

@@ -51,6 +51,13 @@ class FolderAccessManaging {
   // chose again. Throws FolderAccessManagerError (reauthorizationPathMismatch when the chosen
   // folder is another one) or what making a bookmark throws; nothing changes then.
   virtual void reauthorizeFolder(const std::string& selectedURL, const std::string& path) = 0;
+  // The paths at which registered folders were registered before an evaluation found them
+  // elsewhere (renamed or moved; their records now name the new place), each once, in the order
+  // found, until forgotten. Nothing the library holds under such a path is there any more. The
+  // list lives as long as the manager.
+  virtual std::vector<std::string> formerFolderPaths() = 0;
+  // Drops these paths from formerFolderPaths (once the library has dealt with them).
+  virtual void forgetFormerFolderPaths(const std::vector<std::string>& paths) = 0;
 };
 
 }  // namespace lorvex

@@ -185,6 +185,18 @@ void SecurityScopedFolderAccessManager::reauthorizeFolder(const std::string& sel
   saveRecords(records);
 }
 
+std::vector<std::string> SecurityScopedFolderAccessManager::formerFolderPaths() {
+  std::lock_guard guard(lock_);
+  return formerFolderPaths_;
+}
+
+void SecurityScopedFolderAccessManager::forgetFormerFolderPaths(const std::vector<std::string>& paths) {
+  std::lock_guard guard(lock_);
+  std::erase_if(formerFolderPaths_, [&](const std::string& path) {
+    return std::find(paths.begin(), paths.end(), path) != paths.end();
+  });
+}
+
 std::vector<SecurityScopedFolderAccessManager::Evaluation> SecurityScopedFolderAccessManager::evaluateAll() {
   const auto records = loadRecords();
   std::vector<Evaluation> evaluations;
@@ -234,6 +246,10 @@ SecurityScopedFolderAccessManager::Evaluation SecurityScopedFolderAccessManager:
   const std::string url = canonicalFolderPath(resolved->url);
   auto evaluation = buildAccess(record, url, resolved->isStale);
   trackMove(registered, url, evaluation.access.state);
+  if (url != registered && std::find(formerFolderPaths_.begin(), formerFolderPaths_.end(), registered) ==
+                               formerFolderPaths_.end()) {
+    formerFolderPaths_.push_back(registered);
+  }
   return evaluation;
 }
 

@@ -79,6 +79,8 @@ class SecurityScopedFolderAccessManager final : public FolderAccessManaging {
   void registerFolders(const std::vector<std::string>& urls) override;
   void unregisterFolder(const std::string& path) override;
   void reauthorizeFolder(const std::string& selectedURL, const std::string& path) override;
+  std::vector<std::string> formerFolderPaths() override;
+  void forgetFormerFolderPaths(const std::vector<std::string>& paths) override;
 
   // Number of bookmark resolution attempts since construction.
   std::uint64_t bookmarkResolutionCount() const;
@@ -120,6 +122,7 @@ class SecurityScopedFolderAccessManager final : public FolderAccessManaging {
   mutable std::recursive_mutex lock_;  // guards everything below
   std::map<std::string, ActiveAccess> activeAccessByPath_;
   std::map<std::string, std::set<std::string>> pendingMoveSourcePathsByDestinationPath_;
+  std::vector<std::string> formerFolderPaths_;  // not yet forgotten, each once
   std::uint64_t bookmarkResolutionCount_ = 0;
   bool isStoredDataUndecodable_ = false;
 };

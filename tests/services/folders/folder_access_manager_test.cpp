@@ -166,6 +166,41 @@ TEST_F(FolderAccessManagerTest, MovedFolderKeepsItsOldAccessUntilTheNewLocationI
   EXPECT_EQ(system_.stopped, std::vector<std::string>{kAlbum});  // released once
 }
 
+// A folder found elsewhere leaves its former path for the library, whose images there are gone,
+// until the library says it dealt with it; one that is where it was leaves nothing.
+TEST_F(FolderAccessManagerTest, FolderFoundElsewhereLeavesItsFormerPathUntilForgotten) {
+  struct Case {
+    const char* name;
+    Manager::ResolvedBookmark resolution;
+    std::set<std::string> folders;
+    std::vector<std::string> formerPaths;
+  };
+  const std::vector<Case> cases{
+      {"renamed", {kRenamed, true}, {kRenamed}, {kAlbum}},
+      {"renamed, not reachable yet", {kRenamed, true}, {}, {kAlbum}},
+      {"in place, stale", {kAlbum, true}, {kAlbum}, {}},
+      {"in place", {kAlbum, false}, {kAlbum}, {}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    store({{kAlbum, bookmarkFor(kAlbum)}, {kOther, bookmarkFor(kOther)}});
+    system_.folders = test.folders;
+    system_.folders.insert(kOther);
+    system_.resolutions.clear();
+    system_.resolutions[bookmarkFor(kAlbum)] = {test.resolution};
+    auto manager = makeManager();
+    EXPECT_TRUE(manager->formerFolderPaths().empty());
+    manager->restoreAccess();
+    EXPECT_EQ(manager->formerFolderPaths(), test.formerPaths);
+    manager->registeredFolderAccesses();  // evaluated again at the new place: nothing new
+    EXPECT_EQ(manager->formerFolderPaths(), test.formerPaths);
+    manager->forgetFormerFolderPaths({kOther});
+    EXPECT_EQ(manager->formerFolderPaths(), test.formerPaths);
+    manager->forgetFormerFolderPaths(test.formerPaths);
+    EXPECT_TRUE(manager->formerFolderPaths().empty());
+  }
+}
+
 TEST_F(FolderAccessManagerTest, AccessStates) {
   struct Case {
     const char* name;
