@@ -32,10 +32,10 @@ std::string describe(SQLiteImageRepositoryV3Error::Kind kind,
 SQLiteImageRepositoryV3Error::SQLiteImageRepositoryV3Error(Kind kind,
                                                            std::variant<std::int64_t, std::string> payload,
                                                            int resultCode)
-    : kind_(kind),
+    : LibraryError(LibraryError::Kind::database, describe(kind, payload)),
+      kind_(kind),
       payload_(std::move(payload)),
-      resultCode_(resultCode),
-      description_(describe(kind_, payload_)) {}
+      resultCode_(resultCode) {}
 
 SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::incompatibleSchemaVersion(std::int64_t version) {
   return {Kind::incompatibleSchemaVersion, version, 0};

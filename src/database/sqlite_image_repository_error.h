@@ -10,13 +10,14 @@
 
 #include <cstdint>
 #include <iosfwd>
-#include <stdexcept>
 #include <string>
 #include <variant>
 
+#include "model/library_error.h"
+
 namespace lorvex {
 
-class SQLiteImageRepositoryV3Error : public std::exception {
+class SQLiteImageRepositoryV3Error : public LibraryError {
  public:
   enum class Kind {
     incompatibleSchemaVersion,  // version payload: the version found (4 for a failed verification)
@@ -44,11 +45,9 @@ class SQLiteImageRepositoryV3Error : public std::exception {
   // SQLite's (extended) result code when SQLite reported the failure, else 0.
   int sqliteResultCode() const { return resultCode_; }
 
-  // The description shown to people and logged: the message itself, or the fixed stems followed by
-  // the payload ("Unsupported Lorvex V4 database schema version: 3", "No indexed record exists
-  // for: indexing job 7").
-  const std::string& localizedDescription() const { return description_; }
-  const char* what() const noexcept override { return description_.c_str(); }
+  // localizedDescription(), shown to people and logged, is the message itself, or the fixed stems
+  // followed by the payload ("Unsupported Lorvex V4 database schema version: 3", "No indexed
+  // record exists for: indexing job 7").
 
   // Same kind and equal payload.
   friend bool operator==(const SQLiteImageRepositoryV3Error& a, const SQLiteImageRepositoryV3Error& b) {
@@ -63,14 +62,13 @@ class SQLiteImageRepositoryV3Error : public std::exception {
   Kind kind_;
   std::variant<std::int64_t, std::string> payload_;
   int resultCode_ = 0;
-  std::string description_;
 };
 
 // Thrown by a cancellable search whose stop token was triggered, in place of whatever the
 // interrupted statement reported. Never thrown by a write.
-class SearchCancelledError : public std::exception {
+class SearchCancelledError : public LibraryError {
  public:
-  const char* what() const noexcept override { return "The search was cancelled"; }
+  SearchCancelledError() : LibraryError(Kind::cancelled, "The search was cancelled") {}
 };
 
 }  // namespace lorvex

@@ -13,6 +13,7 @@
 #include "platform/log.h"
 #include "services/folders/canonical_folder_path.h"
 #include "services/image_library_service_error.h"
+#include "services/library_error_translation.h"
 
 namespace lorvex {
 
@@ -110,61 +111,61 @@ TagConceptStore& ImageLibraryService::tagConcepts() const {
 
 std::vector<TagConcept> ImageLibraryService::searchTagConcepts(const std::optional<std::string>& query,
                                                                std::int64_t limit) {
-  return tagConcepts().searchTagConcepts(query, limit);
+  return throwingLibraryErrors([&] { return tagConcepts().searchTagConcepts(query, limit); });
 }
 
 std::vector<TagConceptAlias> ImageLibraryService::tagConceptAliases(std::int64_t conceptID) {
-  return tagConcepts().tagConceptAliases(conceptID);
+  return throwingLibraryErrors([&] { return tagConcepts().tagConceptAliases(conceptID); });
 }
 
 std::vector<TagConceptManualAssignment> ImageLibraryService::tagConceptImageAssignments(
     const std::vector<std::string>& imagePaths) {
-  return tagConcepts().tagConceptImageAssignments(imagePaths);
+  return throwingLibraryErrors([&] { return tagConcepts().tagConceptImageAssignments(imagePaths); });
 }
 
 TagConcept ImageLibraryService::createTagConcept(const std::string& displayName) {
-  return tagConcepts().createTagConcept(displayName);
+  return throwingLibraryErrors([&] { return tagConcepts().createTagConcept(displayName); });
 }
 
 TagConcept ImageLibraryService::renameTagConcept(std::int64_t conceptID, const std::string& displayName) {
-  return tagConcepts().renameTagConcept(conceptID, displayName);
+  return throwingLibraryErrors([&] { return tagConcepts().renameTagConcept(conceptID, displayName); });
 }
 
 void ImageLibraryService::addTagConceptAlias(std::int64_t conceptID, const std::string& tag) {
-  tagConcepts().addTagConceptAlias(conceptID, tag);
+  throwingLibraryErrors([&] { tagConcepts().addTagConceptAlias(conceptID, tag); });
 }
 
 void ImageLibraryService::removeTagConceptAlias(std::int64_t conceptID, const std::string& tag) {
-  tagConcepts().removeTagConceptAlias(conceptID, tag);
+  throwingLibraryErrors([&] { tagConcepts().removeTagConceptAlias(conceptID, tag); });
 }
 
 void ImageLibraryService::assignImagesToTagConcept(std::int64_t conceptID,
                                                    const std::vector<std::string>& imagePaths) {
-  TagConceptStore& store = tagConcepts();
-  store.assignImagesToTagConcept(conceptID, uniqueNonEmptyPaths(imagePaths));
+  throwingLibraryErrors(
+      [&] { tagConcepts().assignImagesToTagConcept(conceptID, uniqueNonEmptyPaths(imagePaths)); });
 }
 
 void ImageLibraryService::unassignImagesFromTagConcept(std::int64_t conceptID,
                                                        const std::vector<std::string>& imagePaths) {
-  TagConceptStore& store = tagConcepts();
-  store.unassignImagesFromTagConcept(conceptID, uniqueNonEmptyPaths(imagePaths));
+  throwingLibraryErrors(
+      [&] { tagConcepts().unassignImagesFromTagConcept(conceptID, uniqueNonEmptyPaths(imagePaths)); });
 }
 
 // ---- Search and review --------------------------------------------------------------------------
 
 std::vector<ImageRecord> ImageLibraryService::searchImages(const ImageSearchQuery& query,
                                                            std::stop_token stop) {
-  return repository_->searchImages(query, std::move(stop));
+  return throwingLibraryErrors([&] { return repository_->searchImages(query, std::move(stop)); });
 }
 
 std::vector<TagSuggestion> ImageLibraryService::tagSuggestions(const std::optional<std::string>& text,
                                                                std::int64_t limit) {
-  return repository_->tagSuggestions(text, limit);
+  return throwingLibraryErrors([&] { return repository_->tagSuggestions(text, limit); });
 }
 
 std::vector<ModelSuggestion> ImageLibraryService::modelSuggestions(const std::optional<std::string>& text,
                                                                    std::int64_t limit) {
-  return repository_->modelSuggestions(text, limit);
+  return throwingLibraryErrors([&] { return repository_->modelSuggestions(text, limit); });
 }
 
 std::optional<ImageDragPayload> ImageLibraryService::imageDragPayload(const ImageRecord& record) {
@@ -172,17 +173,21 @@ std::optional<ImageDragPayload> ImageLibraryService::imageDragPayload(const Imag
 }
 
 void ImageLibraryService::updateReviewState(const std::string& path, const ReviewState& state) {
-  repository_->updateReviewState(path, state);
+  throwingLibraryErrors([&] { repository_->updateReviewState(path, state); });
 }
 
 std::vector<ImageRecord> ImageLibraryService::restoreDeleteCandidateStates(
     const std::vector<DeleteCandidateStateRestore>& restores) {
-  return repository_->restoreDeleteCandidateStates(restores);
+  return throwingLibraryErrors([&] { return repository_->restoreDeleteCandidateStates(restores); });
 }
 
 // ---- Registered folders and scans ---------------------------------------------------------------
 
 std::vector<RegisteredFolderSummary> ImageLibraryService::registeredFolderSummaries() {
+  return throwingLibraryErrors([&] { return folderSummaries(); });
+}
+
+std::vector<RegisteredFolderSummary> ImageLibraryService::folderSummaries() {
   const std::vector<RegisteredFolderAccess> accesses = folderAccessManager_->registeredFolderAccesses();
   std::vector<std::string> paths;
   paths.reserve(accesses.size());
@@ -229,53 +234,67 @@ void ImageLibraryService::markFormerFolderLocationsMissing() {
 }
 
 ImageLibraryScanSummary ImageLibraryService::scanLibrary(const std::vector<std::string>& rootURLs,
-                                                         const ProgressHandler& progress) {
-  markFormerFolderLocationsMissing();
-  return afterScan(scanner_->scan(rootURLs, progress));
+                                                         const ProgressHandler& progress, std::stop_token stop) {
+  return throwingLibraryErrors([&] {
+    markFormerFolderLocationsMissing();
+    return afterScan(scanner_->scan(rootURLs, progress, std::move(stop)));
+  });
 }
 
 ImageLibraryScanSummary ImageLibraryService::scanChangedPaths(const std::vector<std::string>& changedURLs,
                                                               const std::vector<std::string>& rootURLs,
-                                                              const ProgressHandler& progress) {
-  markFormerFolderLocationsMissing();
-  return afterScan(scanner_->scanChangedPaths(changedURLs, rootURLs, progress));
+                                                              const ProgressHandler& progress,
+                                                              std::stop_token stop) {
+  return throwingLibraryErrors([&] {
+    markFormerFolderLocationsMissing();
+    return afterScan(scanner_->scanChangedPaths(changedURLs, rootURLs, progress, std::move(stop)));
+  });
 }
 
 ImageLibraryScanSummary ImageLibraryService::syncRegisteredFolder(const std::string& path,
-                                                                  const ProgressHandler& progress) {
-  const std::string target = canonicalFolderPath(path);
-  const std::vector<std::string> roots = folderAccessManager_->restoreAccess();
-  markFormerFolderLocationsMissing();
-  for (const std::string& root : roots) {
-    if (canonicalFolderPath(root) == target) return afterScan(scanner_->scan({root}, progress));
-  }
-  throw ImageLibraryServiceError::registeredFolderUnavailable(target);
+                                                                  const ProgressHandler& progress,
+                                                                  std::stop_token stop) {
+  return throwingLibraryErrors([&] {
+    const std::string target = canonicalFolderPath(path);
+    const std::vector<std::string> roots = folderAccessManager_->restoreAccess();
+    markFormerFolderLocationsMissing();
+    for (const std::string& root : roots) {
+      if (canonicalFolderPath(root) == target) return afterScan(scanner_->scan({root}, progress, std::move(stop)));
+    }
+    throw ImageLibraryServiceError::registeredFolderUnavailable(target);
+  });
 }
 
 std::optional<ImageLibraryScanSummary> ImageLibraryService::resumeInterruptedIndexing(
-    const ProgressHandler& progress) {
-  std::optional<ImageLibraryScanSummary> summary = scanner_->resumeInterruptedJob(progress);
-  if (!summary) return std::nullopt;
-  return afterScan(std::move(*summary));
+    const ProgressHandler& progress, std::stop_token stop) {
+  return throwingLibraryErrors([&]() -> std::optional<ImageLibraryScanSummary> {
+    std::optional<ImageLibraryScanSummary> summary = scanner_->resumeInterruptedJob(progress, std::move(stop));
+    if (!summary) return std::nullopt;
+    return afterScan(std::move(*summary));
+  });
 }
 
 std::optional<std::vector<std::string>> ImageLibraryService::interruptedIndexingRootURLs() {
-  std::optional<IndexingJobRecord> job = repository_->latestRunningIndexingJob();
-  if (!job) return std::nullopt;
-  return std::move(job->rootPaths);
+  return throwingLibraryErrors([&]() -> std::optional<std::vector<std::string>> {
+    std::optional<IndexingJobRecord> job = repository_->latestRunningIndexingJob();
+    if (!job) return std::nullopt;
+    return std::move(job->rootPaths);
+  });
 }
 
 std::vector<std::string> ImageLibraryService::restoreFolderAccess() {
-  return folderAccessManager_->restoreAccess();
+  return throwingLibraryErrors([&] { return folderAccessManager_->restoreAccess(); });
 }
 
 std::optional<RegisteredFolderEventCheckpoint> ImageLibraryService::folderEventCheckpoint(
     const std::vector<std::string>& rootURLs) {
-  const std::vector<std::string> paths = canonicalFolderPaths(rootURLs);
-  // Replaying events cannot bring images indexed by an older projection up to date; only a full
-  // scan does.
-  if (repository_->hasFilesNeedingReprojection(paths)) return std::nullopt;
-  return repository_->lastFSEventID(paths);
+  return throwingLibraryErrors([&]() -> std::optional<RegisteredFolderEventCheckpoint> {
+    const std::vector<std::string> paths = canonicalFolderPaths(rootURLs);
+    // Replaying events cannot bring images indexed by an older projection up to date; only a full
+    // scan does.
+    if (repository_->hasFilesNeedingReprojection(paths)) return std::nullopt;
+    return repository_->lastFSEventID(paths);
+  });
 }
 
 std::uint64_t ImageLibraryService::currentFolderEventID() {
@@ -284,24 +303,27 @@ std::uint64_t ImageLibraryService::currentFolderEventID() {
 
 void ImageLibraryService::storeFolderEventID(const std::vector<std::string>& rootURLs,
                                              std::uint64_t eventID) {
-  repository_->saveLastFSEventID(canonicalFolderPaths(rootURLs), eventID);
+  throwingLibraryErrors([&] { repository_->saveLastFSEventID(canonicalFolderPaths(rootURLs), eventID); });
 }
 
 RegisteredFolderRoots ImageLibraryService::registeredFolderRoots() {
-  RegisteredFolderRoots roots;
-  for (RegisteredFolderAccess& access : folderAccessManager_->registeredFolderAccesses()) {
-    roots.registeredPaths.push_back(access.path);
-    if (access.state == RegisteredFolderAccessState::available && access.url) {
-      roots.availableRootURLs.push_back(std::move(*access.url));
+  return throwingLibraryErrors([&] {
+    RegisteredFolderRoots roots;
+    for (RegisteredFolderAccess& access : folderAccessManager_->registeredFolderAccesses()) {
+      roots.registeredPaths.push_back(access.path);
+      if (access.state == RegisteredFolderAccessState::available && access.url) {
+        roots.availableRootURLs.push_back(std::move(*access.url));
+      }
     }
-  }
-  return roots;
+    return roots;
+  });
 }
 
 void ImageLibraryService::startMonitoring(const std::vector<std::string>& rootURLs,
                                           std::optional<std::uint64_t> sinceEventID,
                                           FolderChangeHandler onChange) {
-  folderChangeMonitor_->start(canonicalFolderPaths(rootURLs), sinceEventID, std::move(onChange));
+  throwingLibraryErrors(
+      [&] { folderChangeMonitor_->start(canonicalFolderPaths(rootURLs), sinceEventID, std::move(onChange)); });
 }
 
 void ImageLibraryService::stopMonitoring() {
@@ -314,19 +336,19 @@ void ImageLibraryService::stopMonitoring() {
 }
 
 void ImageLibraryService::registerFolders(const std::vector<std::string>& folderURLs) {
-  folderAccessManager_->registerFolders(folderURLs);
+  throwingLibraryErrors([&] { folderAccessManager_->registerFolders(folderURLs); });
 }
 
 void ImageLibraryService::unregisterFolder(const std::string& path) {
-  folderAccessManager_->unregisterFolder(path);
+  throwingLibraryErrors([&] { folderAccessManager_->unregisterFolder(path); });
 }
 
 void ImageLibraryService::reauthorizeFolder(const std::string& selectedURL, const std::string& path) {
-  folderAccessManager_->reauthorizeFolder(selectedURL, path);
+  throwingLibraryErrors([&] { folderAccessManager_->reauthorizeFolder(selectedURL, path); });
 }
 
 void ImageLibraryService::enqueueThumbnailJobs(const std::vector<std::string>& paths) {
-  repository_->enqueueThumbnailJobs(paths, ThumbnailJobPriority::visible);
+  throwingLibraryErrors([&] { repository_->enqueueThumbnailJobs(paths, ThumbnailJobPriority::visible); });
 }
 
 }  // namespace lorvex

@@ -14,6 +14,8 @@
 // restarts or stops monitoring on its own (not after a scan, not after storing an event id), so
 // the full-rescan batch a start produces is answered by one scan and nothing here starts another.
 //
+// Every failure reaches the caller as a LibraryError (library_error_translation.h).
+//
 // Thread safety: no lock of its own and no mutable state; every member may be called from any
 // thread, several at once. The collaborators serialise themselves (the database its connection,
 // the access manager and the monitor their state). The change handler runs on the monitor's
@@ -106,14 +108,15 @@ class ImageLibraryService final : public ImageLibraryServicing {
                                                 std::int64_t limit) override;
   std::optional<ImageDragPayload> imageDragPayload(const ImageRecord& record) override;
   std::vector<RegisteredFolderSummary> registeredFolderSummaries() override;
-  ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs,
-                                      const ProgressHandler& progress) override;
+  ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs, const ProgressHandler& progress,
+                                      std::stop_token stop) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedURLs,
                                            const std::vector<std::string>& rootURLs,
-                                           const ProgressHandler& progress) override;
-  ImageLibraryScanSummary syncRegisteredFolder(const std::string& path,
-                                               const ProgressHandler& progress) override;
-  std::optional<ImageLibraryScanSummary> resumeInterruptedIndexing(const ProgressHandler& progress) override;
+                                           const ProgressHandler& progress, std::stop_token stop) override;
+  ImageLibraryScanSummary syncRegisteredFolder(const std::string& path, const ProgressHandler& progress,
+                                               std::stop_token stop) override;
+  std::optional<ImageLibraryScanSummary> resumeInterruptedIndexing(const ProgressHandler& progress,
+                                                                   std::stop_token stop) override;
   std::optional<std::vector<std::string>> interruptedIndexingRootURLs() override;
   std::vector<std::string> restoreFolderAccess() override;
   std::optional<RegisteredFolderEventCheckpoint> folderEventCheckpoint(
@@ -132,7 +135,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
       const std::vector<DeleteCandidateStateRestore>& restores) override;
   ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) override;
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override;
-  ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit) override;
+  ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit, std::stop_token stop) override;
   ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) override;
 
   // The width of this service's thumbnail runs.
@@ -140,6 +143,12 @@ class ImageLibraryService final : public ImageLibraryServicing {
 
  private:
   TagConceptStore& tagConcepts() const;
+  // The bodies of the operations of the same names, before their failures are turned into
+  // LibraryErrors.
+  std::vector<RegisteredFolderSummary> folderSummaries();
+  ImageTrashSummary trashDeleteCandidates(const std::vector<std::string>& paths);
+  ThumbnailJobRunSummary runThumbnailJobs(std::int64_t limit, const std::stop_token& stop);
+  ThumbnailCacheSweepSummary sweepCache(double cutoff);
   // Queues background thumbnail jobs for the images a scan left without one.
   ImageLibraryScanSummary afterScan(ImageLibraryScanSummary summary);
   void markFormerFolderLocationsMissing();

@@ -23,10 +23,15 @@ std::string describe(ImageLibraryServiceError::Kind kind, const std::string& pat
   return {};
 }
 
+LibraryError::Kind errorKindOf(ImageLibraryServiceError::Kind kind) {
+  return kind == ImageLibraryServiceError::Kind::registeredFolderUnavailable ? LibraryError::Kind::folderAccess
+                                                                             : LibraryError::Kind::refused;
+}
+
 }  // namespace
 
 ImageLibraryServiceError::ImageLibraryServiceError(Kind kind, std::string path)
-    : kind_(kind), path_(std::move(path)), description_(describe(kind_, path_)) {}
+    : LibraryError(errorKindOf(kind), describe(kind, path)), kind_(kind), path_(std::move(path)) {}
 
 ImageLibraryServiceError ImageLibraryServiceError::registeredFolderUnavailable(std::string path) {
   return {Kind::registeredFolderUnavailable, std::move(path)};
@@ -49,7 +54,7 @@ ImageLibraryServiceError ImageLibraryServiceError::tagConceptStoreUnavailable() 
 }
 
 ThumbnailGenerationServiceError::ThumbnailGenerationServiceError(std::string path)
-    : path_(std::move(path)), description_("サムネイル生成結果が空でした: " + path_) {}
+    : LibraryError(LibraryError::Kind::thumbnail, "サムネイル生成結果が空でした: " + path), path_(std::move(path)) {}
 
 ThumbnailGenerationServiceError ThumbnailGenerationServiceError::generatorReturnedNil(std::string path) {
   return ThumbnailGenerationServiceError(std::move(path));

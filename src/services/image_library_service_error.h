@@ -1,16 +1,18 @@
 // The failures the library service adds of its own, on top of those of the database, the scanner,
 // the folder access manager and the monitor, which it passes on unchanged. Each description is
-// the text the application shows.
+// the text the application shows. A folder to sync that is not available is a folderAccess
+// failure, a refused trash request or tag-concept call a refused one.
 //
 // Thread safety: plain values; copies may be used from any thread.
 #pragma once
 
-#include <exception>
 #include <string>
+
+#include "model/library_error.h"
 
 namespace lorvex {
 
-class ImageLibraryServiceError : public std::exception {
+class ImageLibraryServiceError : public LibraryError {
  public:
   enum class Kind {
     registeredFolderUnavailable,    // a folder to sync is not registered or not available now
@@ -33,8 +35,6 @@ class ImageLibraryServiceError : public std::exception {
 
   Kind kind() const { return kind_; }
   const std::string& path() const { return path_; }
-  const std::string& localizedDescription() const { return description_; }
-  const char* what() const noexcept override { return description_.c_str(); }
 
   friend bool operator==(const ImageLibraryServiceError& a, const ImageLibraryServiceError& b) {
     return a.kind_ == b.kind_ && a.path_ == b.path_;
@@ -45,18 +45,15 @@ class ImageLibraryServiceError : public std::exception {
 
   Kind kind_;
   std::string path_;
-  std::string description_;
 };
 
 // The thumbnail generator reported success without naming a file.
-class ThumbnailGenerationServiceError : public std::exception {
+class ThumbnailGenerationServiceError : public LibraryError {
  public:
   // "サムネイル生成結果が空でした: " + the image path.
   static ThumbnailGenerationServiceError generatorReturnedNil(std::string path);
 
   const std::string& path() const { return path_; }
-  const std::string& localizedDescription() const { return description_; }
-  const char* what() const noexcept override { return description_.c_str(); }
 
   friend bool operator==(const ThumbnailGenerationServiceError& a, const ThumbnailGenerationServiceError& b) {
     return a.path_ == b.path_;
@@ -66,7 +63,6 @@ class ThumbnailGenerationServiceError : public std::exception {
   explicit ThumbnailGenerationServiceError(std::string path);
 
   std::string path_;
-  std::string description_;
 };
 
 }  // namespace lorvex

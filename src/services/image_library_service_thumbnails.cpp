@@ -6,7 +6,9 @@
 // workers never wait for anything but the next job, so a run cannot deadlock on its own threads
 // (a run waiting on a shared pool whose threads it occupies could). A job that fails is put back
 // with a retry time and counted; a failure of the job store itself (claiming, or recording a
-// job's failure) ends the run once the jobs in flight have finished.
+// job's failure) ends the run once the jobs in flight have finished. A stop requested by the
+// caller ends it the same way: nothing more is claimed, the renders under way finish (each worker
+// is busy with at most one file), the workers are joined and the summary so far is returned.
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -21,6 +23,7 @@
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
 #include "services/indexing/scan_error_message.h"
+#include "services/library_error_translation.h"
 
 namespace lorvex {
 
@@ -139,7 +142,15 @@ class ThumbnailWorkers {
 
 }  // namespace
 
-ThumbnailJobRunSummary ImageLibraryService::generatePendingThumbnails(std::int64_t limit) {
+ThumbnailJobRunSummary ImageLibraryService::generatePendingThumbnails(std::int64_t limit, std::stop_token stop) {
+  return throwingLibraryErrors([&] { return runThumbnailJobs(limit, stop); });
+}
+
+ThumbnailCacheSweepSummary ImageLibraryService::sweepThumbnailCache(double cutoff) {
+  return throwingLibraryErrors([&] { return sweepCache(cutoff); });
+}
+
+ThumbnailJobRunSummary ImageLibraryService::runThumbnailJobs(std::int64_t limit, const std::stop_token& stop) {
   if (limit < 1) return ThumbnailJobRunSummary::empty();
   const std::size_t width = thumbnailRunWidth();
   ThumbnailJobStore& store = *repository_;
@@ -149,9 +160,10 @@ ThumbnailJobRunSummary ImageLibraryService::generatePendingThumbnails(std::int64
   std::exception_ptr failure;
   ThumbnailWorkers workers(*thumbnailGenerator_, store, *clock_);
 
-  // Claims one ready job and hands it to a worker; false when nothing was started.
+  // Claims one ready job and hands it to a worker; false when nothing was started. After a stop
+  // nothing more is claimed, so the run ends as soon as the renders under way are done.
   const auto addNextJob = [&]() -> bool {
-    if (failure || summary.attemptedCount >= limit) return false;
+    if (failure || summary.attemptedCount >= limit || stop.stop_requested()) return false;
     std::optional<ThumbnailJobRecord> job;
     try {
       job = store.claimNextThumbnailJob(clock_->now());
@@ -191,7 +203,7 @@ ThumbnailJobRunSummary ImageLibraryService::generatePendingThumbnails(std::int64
   return summary;
 }
 
-ThumbnailCacheSweepSummary ImageLibraryService::sweepThumbnailCache(double cutoff) {
+ThumbnailCacheSweepSummary ImageLibraryService::sweepCache(double cutoff) {
   const std::set<std::string> liveKeys = repository_->liveThumbnailKeys();
   const std::unordered_set<std::string> referenced(liveKeys.begin(), liveKeys.end());
   ThumbnailCacheSweepSummary summary = thumbnailCacheRemover_->sweepCache(referenced, cutoff);

@@ -9,6 +9,7 @@
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
 #include "services/indexing/scan_error_message.h"
+#include "services/library_error_translation.h"
 
 namespace lorvex {
 
@@ -34,6 +35,10 @@ bool isReviewedFile(const ImageFileInfo& onDisk, const ImageFileInfo& reviewed) 
 }  // namespace
 
 ImageTrashSummary ImageLibraryService::moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) {
+  return throwingLibraryErrors([&] { return trashDeleteCandidates(paths); });
+}
+
+ImageTrashSummary ImageLibraryService::trashDeleteCandidates(const std::vector<std::string>& paths) {
   const std::vector<std::string> requested = uniqueNonEmptyPaths(paths);
   ImageTrashSummary summary;
   summary.requestedCount = static_cast<std::int64_t>(requested.size());

@@ -5,10 +5,17 @@
 //
 // Every operation blocks its caller until done; the store runs them on its own thread pools (the
 // review-state write and the undo restore also directly on its main thread). Folder "URLs" are
-// absolute paths. Unless an operation says it cannot fail, failures are thrown: the service's own
-// (ImageLibraryServiceError, ThumbnailGenerationServiceError, ImageLibraryStartupError) or, passed
-// on unchanged, those of the database (SQLiteImageRepositoryV3Error), the scanner, the folder
-// access manager and the monitor. An error's what() is the text the application shows.
+// absolute paths. Unless an operation says it cannot fail, failures are thrown, and every one is
+// a LibraryError (model/library_error.h): the service's own (ImageLibraryServiceError,
+// ImageLibraryStartupError), those of the database (SQLiteImageRepositoryV3Error), the scanner,
+// the folder access manager and the monitor passed on unchanged, and any other failure turned
+// into a LibraryError with the same text (library_error_translation.h). An error's
+// localizedDescription() is the text the application shows; a LibraryError::Kind::cancelled one
+// answers the caller's own stop and needs no message.
+//
+// The scans and thumbnail runs take a stop token, looked at between files, so that quitting never
+// waits for a long scan: a stopped scan throws ScanCancelledError and leaves its indexing job to
+// be resumed (resumeInterruptedIndexing, at the next launch), as a killed process would.
 //
 // Thread safety: implementations may be called from any thread, several calls at once.
 #pragma once
@@ -32,6 +39,7 @@
 #include "model/tag_suggestion.h"
 #include "model/thumbnail_job.h"
 #include "services/folders/folder_change_monitoring.h"
+#include "services/indexing/image_library_scanning.h"
 
 namespace lorvex {
 
@@ -87,19 +95,21 @@ class ImageLibraryServicing : public ImageTagConceptServicing {
 
   // The scans. Each runs on the calling thread until done (progress is reported on it) and then
   // queues a thumbnail job for every live image that has none; a failure of that fails the call.
+  // Once `stop` is requested, each throws ScanCancelledError after the file in hand, queues no
+  // thumbnail jobs, and leaves its indexing job unfinished for resumeInterruptedIndexing.
   virtual ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs,
-                                              const ProgressHandler& progress) = 0;
+                                              const ProgressHandler& progress, std::stop_token stop) = 0;
   virtual ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedURLs,
                                                    const std::vector<std::string>& rootURLs,
-                                                   const ProgressHandler& progress) = 0;
+                                                   const ProgressHandler& progress, std::stop_token stop) = 0;
   // Scans the registered folder at `path` (compared in canonical form). Throws
   // ImageLibraryServiceError::registeredFolderUnavailable when it is not registered or not
   // available now.
-  virtual ImageLibraryScanSummary syncRegisteredFolder(const std::string& path,
-                                                       const ProgressHandler& progress) = 0;
+  virtual ImageLibraryScanSummary syncRegisteredFolder(const std::string& path, const ProgressHandler& progress,
+                                                       std::stop_token stop) = 0;
   // Finishes an indexing job an earlier run left unfinished; nothing when there is none.
-  virtual std::optional<ImageLibraryScanSummary> resumeInterruptedIndexing(
-      const ProgressHandler& progress) = 0;
+  virtual std::optional<ImageLibraryScanSummary> resumeInterruptedIndexing(const ProgressHandler& progress,
+                                                                           std::stop_token stop) = 0;
   // The roots of the unfinished indexing job; nothing when no job is unfinished.
   virtual std::optional<std::vector<std::string>> interruptedIndexingRootURLs() = 0;
 
@@ -139,7 +149,9 @@ class ImageLibraryServicing : public ImageTagConceptServicing {
   virtual void enqueueThumbnailJobs(const std::vector<std::string>& paths) = 0;
   // Renders up to `limit` ready thumbnail jobs, several at once, and returns what happened. A
   // job that fails is scheduled for a retry and counted; a failure of the job store ends the run.
-  virtual ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit) = 0;
+  // Once `stop` is requested no further job is claimed: the renders under way finish and the
+  // summary of what was done is returned (the jobs not claimed stay pending).
+  virtual ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit, std::stop_token stop) = 0;
   // Removes cached thumbnails that no live image names and that are older than `cutoff`
   // (seconds since 1970), and forgets the library's references to removed files.
   virtual ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) = 0;

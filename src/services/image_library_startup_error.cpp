@@ -4,21 +4,31 @@
 
 namespace lorvex {
 
-ImageLibraryStartupError::ImageLibraryStartupError(Kind kind) : kind_(kind) {}
+namespace {
 
-const std::string& ImageLibraryStartupError::localizedDescription() const {
-  static const std::string notPrepared = "データベースを準備中です。";
-  static const std::string fromNewerVersion =
-      "このライブラリはより新しいバージョンの Lorvex で作成されています。ライブラリには変更を加えていません。"
-      "Lorvex "
-      "を最新バージョンにアップデートすると、お気に入りや削除候補などのレビュー状態もそのまま利用を再開"
-      "できます。";
-  return kind_ == Kind::libraryNotPrepared ? notPrepared : fromNewerVersion;
+std::string describe(ImageLibraryStartupError::Kind kind) {
+  using Kind = ImageLibraryStartupError::Kind;
+  switch (kind) {
+    case Kind::libraryNotPrepared:
+      return "データベースを準備中です。";
+    case Kind::libraryFromNewerVersion:
+      return "このライブラリはより新しいバージョンの Lorvex で作成されています。ライブラリには変更を加えていません。"
+             "Lorvex "
+             "を最新バージョンにアップデートすると、お気に入りや削除候補などのレビュー状態もそのまま利用を再開"
+             "できます。";
+  }
+  return {};
 }
 
+}  // namespace
+
+ImageLibraryStartupError::ImageLibraryStartupError(Kind kind)
+    : LibraryError(LibraryError::Kind::libraryUnavailable, describe(kind)), kind_(kind) {}
+
 UITestCompositionError::UITestCompositionError(std::string suiteName)
-    : suiteName_(std::move(suiteName)),
-      description_("Unable to create isolated UI-test defaults suite: " + suiteName_) {}
+    : LibraryError(LibraryError::Kind::configuration,
+                   "Unable to create isolated UI-test defaults suite: " + suiteName),
+      suiteName_(std::move(suiteName)) {}
 
 UITestCompositionError UITestCompositionError::unavailableUserDefaultsSuite(std::string suiteName) {
   return UITestCompositionError(std::move(suiteName));

@@ -29,6 +29,7 @@
 #include "services/folders/security_scoped_folder_access_manager.h"
 #include "services/sqlite_image_library_repository.h"
 #include "services/indexing/sqlite_library_indexing_store.h"
+#include "services/library_error_translation.h"
 #include "services/ui_testing_launch.h"
 
 namespace lorvex {
@@ -220,31 +221,33 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   return graph;
 }
 
-std::unique_ptr<ImageLibraryService> makeLiveImageLibraryService(
+std::shared_ptr<ImageLibraryService> makeLiveImageLibraryService(
     const std::optional<std::filesystem::path>& libraryDirectory, platform::Settings userDefaults,
     const LiveImageLibraryServiceOptions& options) {
   LiveImageLibraryGraph graph = makeLiveImageLibraryGraph(libraryDirectory, std::move(userDefaults), options);
-  return std::make_unique<ImageLibraryService>(std::move(graph.dependencies));
+  return std::make_shared<ImageLibraryService>(std::move(graph.dependencies));
 }
 
-std::unique_ptr<ImageLibraryServicing> makeDefaultLiveImageLibraryService() {
+std::shared_ptr<ImageLibraryServicing> makeDefaultLiveImageLibraryService() {
   try {
     return makeLiveImageLibraryService(std::nullopt,
                                        platform::Settings(platform::Settings::kStandardSuiteName));
   } catch (...) {
-    std::rethrow_exception(mapLiveServicePreparationError(std::current_exception()));
+    std::rethrow_exception(asLibraryError(mapLiveServicePreparationError(std::current_exception())));
   }
 }
 
-std::unique_ptr<ImageLibraryServicing> makeUITestingLiveImageLibraryService(
+std::shared_ptr<ImageLibraryServicing> makeUITestingLiveImageLibraryService(
     const std::string& suiteName, const std::filesystem::path& libraryDirectory) {
-  std::optional<platform::Settings> suite;
-  try {
-    suite.emplace(suiteName);
-  } catch (const platform::SettingsError&) {
-    throw UITestCompositionError::unavailableUserDefaultsSuite(suiteName);
-  }
-  return makeLiveImageLibraryService(libraryDirectory, std::move(*suite));
+  return throwingLibraryErrors([&] {
+    std::optional<platform::Settings> suite;
+    try {
+      suite.emplace(suiteName);
+    } catch (const platform::SettingsError&) {
+      throw UITestCompositionError::unavailableUserDefaultsSuite(suiteName);
+    }
+    return makeLiveImageLibraryService(libraryDirectory, std::move(*suite));
+  });
 }
 
 }  // namespace lorvex

@@ -70,18 +70,19 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
                                                 const LiveImageLibraryServiceOptions& options = {});
 
 // Builds the live graph in `libraryDirectory` (the default library folder when absent), with the
-// registered folders kept in `userDefaults`.
-std::unique_ptr<ImageLibraryService> makeLiveImageLibraryService(
+// registered folders kept in `userDefaults`. Shared, so that a task still running on the service
+// keeps it alive after its holder has installed another.
+std::shared_ptr<ImageLibraryService> makeLiveImageLibraryService(
     const std::optional<std::filesystem::path>& libraryDirectory, platform::Settings userDefaults,
     const LiveImageLibraryServiceOptions& options = {});
 
 // The application's factory: the default folder and the standard settings suite; a failure goes
-// through mapLiveServicePreparationError.
-std::unique_ptr<ImageLibraryServicing> makeDefaultLiveImageLibraryService();
+// through mapLiveServicePreparationError and reaches the caller as a LibraryError.
+std::shared_ptr<ImageLibraryServicing> makeDefaultLiveImageLibraryService();
 
 // A UI-testing run's factory: the run's settings suite (UITestCompositionError when it cannot be
-// opened) and library folder; failures are thrown unmapped.
-std::unique_ptr<ImageLibraryServicing> makeUITestingLiveImageLibraryService(
+// opened) and library folder; failures are not mapped, but reach the caller as LibraryErrors.
+std::shared_ptr<ImageLibraryServicing> makeUITestingLiveImageLibraryService(
     const std::string& suiteName, const std::filesystem::path& libraryDirectory);
 
 // newerSchemaVersion (any version) becomes ImageLibraryStartupError::libraryFromNewerVersion;

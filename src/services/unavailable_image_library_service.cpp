@@ -85,23 +85,25 @@ std::vector<RegisteredFolderSummary> UnavailableImageLibraryService::registeredF
 }
 
 ImageLibraryScanSummary UnavailableImageLibraryService::scanLibrary(const std::vector<std::string>&,
-                                                                    const ProgressHandler&) {
+                                                                    const ProgressHandler&, std::stop_token) {
   fail();
 }
 
 ImageLibraryScanSummary UnavailableImageLibraryService::scanChangedPaths(const std::vector<std::string>&,
                                                                          const std::vector<std::string>&,
-                                                                         const ProgressHandler&) {
+                                                                         const ProgressHandler&,
+                                                                         std::stop_token) {
   fail();
 }
 
 ImageLibraryScanSummary UnavailableImageLibraryService::syncRegisteredFolder(const std::string&,
-                                                                             const ProgressHandler&) {
+                                                                             const ProgressHandler&,
+                                                                             std::stop_token) {
   fail();
 }
 
 std::optional<ImageLibraryScanSummary> UnavailableImageLibraryService::resumeInterruptedIndexing(
-    const ProgressHandler&) {
+    const ProgressHandler&, std::stop_token) {
   fail();
 }
 
@@ -167,7 +169,8 @@ void UnavailableImageLibraryService::enqueueThumbnailJobs(const std::vector<std:
   fail();
 }
 
-ThumbnailJobRunSummary UnavailableImageLibraryService::generatePendingThumbnails(std::int64_t) {
+ThumbnailJobRunSummary UnavailableImageLibraryService::generatePendingThumbnails(std::int64_t,
+                                                                                std::stop_token) {
   fail();
 }
 

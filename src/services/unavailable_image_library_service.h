@@ -44,14 +44,15 @@ class UnavailableImageLibraryService final : public ImageLibraryServicing {
                                                 std::int64_t limit) override;
   std::optional<ImageDragPayload> imageDragPayload(const ImageRecord& record) override;
   std::vector<RegisteredFolderSummary> registeredFolderSummaries() override;
-  ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs,
-                                      const ProgressHandler& progress) override;
+  ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs, const ProgressHandler& progress,
+                                      std::stop_token stop) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedURLs,
                                            const std::vector<std::string>& rootURLs,
-                                           const ProgressHandler& progress) override;
-  ImageLibraryScanSummary syncRegisteredFolder(const std::string& path,
-                                               const ProgressHandler& progress) override;
-  std::optional<ImageLibraryScanSummary> resumeInterruptedIndexing(const ProgressHandler& progress) override;
+                                           const ProgressHandler& progress, std::stop_token stop) override;
+  ImageLibraryScanSummary syncRegisteredFolder(const std::string& path, const ProgressHandler& progress,
+                                               std::stop_token stop) override;
+  std::optional<ImageLibraryScanSummary> resumeInterruptedIndexing(const ProgressHandler& progress,
+                                                                   std::stop_token stop) override;
   std::optional<std::vector<std::string>> interruptedIndexingRootURLs() override;
   std::vector<std::string> restoreFolderAccess() override;
   std::optional<RegisteredFolderEventCheckpoint> folderEventCheckpoint(
@@ -70,7 +71,7 @@ class UnavailableImageLibraryService final : public ImageLibraryServicing {
       const std::vector<DeleteCandidateStateRestore>& restores) override;
   ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) override;
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override;
-  ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit) override;
+  ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit, std::stop_token stop) override;
   ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) override;
 
  private:

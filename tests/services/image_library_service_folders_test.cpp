@@ -53,21 +53,21 @@ TEST(ImageLibraryServiceRenamedFolder, EverySyncFindsTheImagesOnceAtTheNewPlace)
   const std::vector<Case> cases{
       {"manual sync",
        [](ImageLibraryService& service, const std::string&) {
-         service.scanLibrary(service.restoreFolderAccess(), {});
+         service.scanLibrary(service.restoreFolderAccess(), {}, {});
        }},
       {"single-folder sync",
        [](ImageLibraryService& service, const std::string& renamed) {
-         service.syncRegisteredFolder(renamed, {});
+         service.syncRegisteredFolder(renamed, {}, {});
        }},
       {"background sync",  // the roots come from one call, the scan is of changed paths
        [](ImageLibraryService& service, const std::string& renamed) {
          const RegisteredFolderRoots roots = service.registeredFolderRoots();
-         service.scanChangedPaths({renamed}, roots.availableRootURLs, {});
+         service.scanChangedPaths({renamed}, roots.availableRootURLs, {}, {});
        }},
       {"sidebar first",  // another call found the move before the scan
        [](ImageLibraryService& service, const std::string& renamed) {
          service.registeredFolderSummaries();
-         service.syncRegisteredFolder(renamed, {});
+         service.syncRegisteredFolder(renamed, {}, {});
        }},
   };
   for (const Case& test : cases) {
@@ -79,7 +79,7 @@ TEST(ImageLibraryServiceRenamedFolder, EverySyncFindsTheImagesOnceAtTheNewPlace)
     EXPECT_EQ(library.count("SELECT COUNT(*) FROM media_files WHERE missing = 1"), kImageCount);
     // Once handled, the old place is not marked again: a file that comes back there is kept.
     library.writeImage("0.png");
-    library.service->scanLibrary({library.photos, renamed}, {});
+    library.service->scanLibrary({library.photos, renamed}, {}, {});
     EXPECT_EQ(livePaths(library).size(), kImageCount + 1u);
   }
 }
@@ -100,8 +100,8 @@ TEST(ImageLibraryServiceRenamedFolder, AFailedMarkIsMadeAgainByTheNextScan) {
   library.graph.dependencies.repository = repository;
   const std::string renamed = indexAndRename(library);
 
-  EXPECT_THROW(library.service->syncRegisteredFolder(renamed, {}), SQLiteImageRepositoryV3Error);
-  library.service->syncRegisteredFolder(renamed, {});
+  EXPECT_THROW(library.service->syncRegisteredFolder(renamed, {}, {}), SQLiteImageRepositoryV3Error);
+  library.service->syncRegisteredFolder(renamed, {}, {});
   EXPECT_EQ(livePaths(library), expectedPaths(renamed));
 }
 

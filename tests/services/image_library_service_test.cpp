@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "services/folders/inotify_folder_change_monitor.h"
 #include "services/library_service_test_library.h"
@@ -45,7 +46,7 @@ TEST(ImageLibraryService, RegisteredFolderIsScannedSearchedSummarisedAndGetsThum
   service.registerFolders({library.photos});
   const std::vector<std::string> roots = service.restoreFolderAccess();
   ASSERT_EQ(roots, std::vector<std::string>{library.photos});
-  const ImageLibraryScanSummary summary = service.scanLibrary(roots, {});
+  const ImageLibraryScanSummary summary = service.scanLibrary(roots, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 2);
   EXPECT_EQ(summary.indexedImageCount, 2);
   EXPECT_EQ(summary.failedFileCount, 0);
@@ -64,10 +65,10 @@ TEST(ImageLibraryService, RegisteredFolderIsScannedSearchedSummarisedAndGetsThum
   EXPECT_EQ(summaries[0].missingImageCount, 0);
   EXPECT_EQ(service.registeredFolderRoots(), (RegisteredFolderRoots{{library.photos}, {library.photos}}));
   EXPECT_EQ(service.interruptedIndexingRootURLs(), std::nullopt);
-  EXPECT_EQ(service.resumeInterruptedIndexing({}), std::nullopt);
+  EXPECT_EQ(service.resumeInterruptedIndexing({}, {}), std::nullopt);
 
   // The scan queued a thumbnail job per image; a run renders them all.
-  const ThumbnailJobRunSummary run = service.generatePendingThumbnails(100);
+  const ThumbnailJobRunSummary run = service.generatePendingThumbnails(100, {});
   EXPECT_EQ(run.attemptedCount, 2);
   EXPECT_EQ(run.succeededCount, 2);
   ASSERT_EQ(run.succeededThumbnails.size(), 2u);
@@ -75,7 +76,7 @@ TEST(ImageLibraryService, RegisteredFolderIsScannedSearchedSummarisedAndGetsThum
     EXPECT_TRUE(std::filesystem::is_regular_file(update.thumbnailPath)) << update.thumbnailPath;
     EXPECT_EQ(library.record(update.path)->thumbnailPath, update.thumbnailPath);
   }
-  EXPECT_EQ(service.generatePendingThumbnails(100).attemptedCount, 0);
+  EXPECT_EQ(service.generatePendingThumbnails(100, {}).attemptedCount, 0);
 }
 
 TEST(ImageLibraryService, ChangedPathAndResumedScansAlsoQueueThumbnails) {
@@ -83,12 +84,12 @@ TEST(ImageLibraryService, ChangedPathAndResumedScansAlsoQueueThumbnails) {
   library.writeImage("a.png");
   ImageLibraryService& service = library.start();
   const std::vector<std::string> roots = library.registerAndScan();
-  EXPECT_EQ(service.generatePendingThumbnails(10).succeededCount, 1);
+  EXPECT_EQ(service.generatePendingThumbnails(10, {}).succeededCount, 1);
 
   const std::string added = library.writeImage("added.png", "a bird");
-  const ImageLibraryScanSummary changed = service.scanChangedPaths({added}, roots, {});
+  const ImageLibraryScanSummary changed = service.scanChangedPaths({added}, roots, {}, {});
   EXPECT_EQ(changed.indexedImageCount, 1);
-  const ThumbnailJobRunSummary run = service.generatePendingThumbnails(10);
+  const ThumbnailJobRunSummary run = service.generatePendingThumbnails(10, {});
   ASSERT_EQ(run.succeededThumbnails.size(), 1u);
   EXPECT_EQ(run.succeededThumbnails[0].path, added);
   EXPECT_EQ(library.record(added)->thumbnailPath, run.succeededThumbnails[0].thumbnailPath);
@@ -97,10 +98,10 @@ TEST(ImageLibraryService, ChangedPathAndResumedScansAlsoQueueThumbnails) {
   const std::string late = library.writeImage("late.png", "a fish");
   library.graph.database->startIndexingJob(roots);
   EXPECT_EQ(service.interruptedIndexingRootURLs(), roots);
-  const std::optional<ImageLibraryScanSummary> resumed = service.resumeInterruptedIndexing({});
+  const std::optional<ImageLibraryScanSummary> resumed = service.resumeInterruptedIndexing({}, {});
   ASSERT_TRUE(resumed);
   EXPECT_EQ(service.interruptedIndexingRootURLs(), std::nullopt);
-  EXPECT_EQ(service.generatePendingThumbnails(10).succeededThumbnails.size(), 1u);
+  EXPECT_EQ(service.generatePendingThumbnails(10, {}).succeededThumbnails.size(), 1u);
   EXPECT_NE(library.record(late)->thumbnailPath, std::nullopt);
 }
 
@@ -140,6 +141,97 @@ TEST(ImageLibraryService, ASearchWhoseCallerStoppedEndsWithoutAPage) {
   EXPECT_EQ(service.searchImages(query, {}).size(), 1u);
 }
 
+TEST(ImageLibraryService, AStoppedScanThrowsCancelledQueuesNoThumbnailsAndIsFinishedByTheNextResume) {
+  struct Case {
+    std::string name;
+    // 0: the stop is requested before the call; n: by the scan's n-th progress report.
+    int stopAtReport;
+    std::function<void(ImageLibraryService&, const std::vector<std::string>& roots,
+                       const ImageLibraryServicing::ProgressHandler&, std::stop_token)>
+        scan;
+  };
+  const std::vector<Case> cases{
+      {"full scan, before it starts", 0,
+       [](auto& service, const auto& roots, const auto& progress, std::stop_token stop) {
+         service.scanLibrary(roots, progress, stop);
+       }},
+      {"full scan, while it indexes", 3,
+       [](auto& service, const auto& roots, const auto& progress, std::stop_token stop) {
+         service.scanLibrary(roots, progress, stop);
+       }},
+      {"changed paths", 0,
+       [](auto& service, const auto& roots, const auto& progress, std::stop_token stop) {
+         service.scanChangedPaths(roots, roots, progress, stop);
+       }},
+      {"registered folder", 2,
+       [](auto& service, const auto& roots, const auto& progress, std::stop_token stop) {
+         service.syncRegisteredFolder(roots.front(), progress, stop);
+       }},
+      {"resumption", 0,
+       [](auto& service, const auto&, const auto& progress, std::stop_token stop) {
+         ASSERT_TRUE(service.interruptedIndexingRootURLs());
+         service.resumeInterruptedIndexing(progress, stop);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LibraryServiceTestLibrary library;
+    for (const char* name : {"a.png", "b.png", "c.png", "d.png"}) library.writeImage(name);
+    ImageLibraryService& service = library.start();
+    service.registerFolders({library.photos});
+    const std::vector<std::string> roots = service.restoreFolderAccess();
+    // The resumption case stops a job an earlier launch left running.
+    if (c.name == "resumption") library.graph.database->startIndexingJob(roots);
+
+    std::stop_source stop;
+    if (c.stopAtReport == 0) stop.request_stop();
+    int reports = 0;
+    const auto progress = [&](const ImageLibraryIndexingProgress&) {
+      if (++reports == c.stopAtReport) stop.request_stop();
+    };
+    try {
+      c.scan(service, roots, progress, stop.get_token());
+      ADD_FAILURE() << "the scan did not stop";
+    } catch (const LibraryError& error) {
+      EXPECT_EQ(error.errorKind(), LibraryError::Kind::cancelled);
+    }
+    EXPECT_EQ(service.interruptedIndexingRootURLs(), roots);
+    EXPECT_EQ(library.count("SELECT COUNT(*) FROM thumbnail_jobs"), 0);
+
+    ASSERT_TRUE(service.resumeInterruptedIndexing({}, {}));
+    EXPECT_EQ(service.interruptedIndexingRootURLs(), std::nullopt);
+    EXPECT_EQ(library.search(roots).size(), 4u);
+    EXPECT_EQ(service.generatePendingThumbnails(10, {}).succeededCount, 4);
+  }
+}
+
+TEST(ImageLibraryService, FailuresOfThePlatformReachTheCallerAsLibraryErrorsWithTheirText) {
+  LibraryServiceTestLibrary library;
+  ImageLibraryService& service = library.start();
+
+  // A folder that is gone cannot be bookmarked.
+  const std::string gone = library.folder / "gone";
+  try {
+    service.registerFolders({gone});
+    ADD_FAILURE() << "a missing folder was registered";
+  } catch (const LibraryError& error) {
+    EXPECT_EQ(error.errorKind(), LibraryError::Kind::folderAccess);
+    EXPECT_NE(error.localizedDescription().find(gone), std::string::npos) << error.localizedDescription();
+  }
+
+  // A thumbnail cache that is not a folder cannot be swept.
+  std::filesystem::remove_all(library.graph.thumbnailDirectory);
+  library.folder.writeFile("library/Thumbnails", "not a folder");
+  try {
+    service.sweepThumbnailCache(library.clock.now());
+    ADD_FAILURE() << "a cache that is a file was swept";
+  } catch (const LibraryError& error) {
+    EXPECT_EQ(error.errorKind(), LibraryError::Kind::fileSystem);
+    EXPECT_EQ(error.localizedDescription(), "Unable to list the thumbnail cache: Not a directory");
+    EXPECT_THROW(std::rethrow_if_nested(error), platform::FileError);
+  }
+}
+
 TEST(ImageLibraryService, SyncFindsTheRegisteredFolderThroughALinkOrADotAndRefusesOthers) {
   LibraryServiceTestLibrary library;
   library.writeImage("a.png");
@@ -148,17 +240,17 @@ TEST(ImageLibraryService, SyncFindsTheRegisteredFolderThroughALinkOrADotAndRefus
   const std::string link = library.folder / "link";
   ASSERT_EQ(::symlink(library.photos.c_str(), link.c_str()), 0);
 
-  EXPECT_EQ(service.syncRegisteredFolder(link, {}).indexedImageCount, 1);
-  EXPECT_EQ(service.syncRegisteredFolder(library.photos + "/.", {}).scannedFileCount, 1);
+  EXPECT_EQ(service.syncRegisteredFolder(link, {}, {}).indexedImageCount, 1);
+  EXPECT_EQ(service.syncRegisteredFolder(library.photos + "/.", {}, {}).scannedFileCount, 1);
 
   const std::string other = library.folder.makeFolder("other");
-  EXPECT_EQ(failureOf([&] { service.syncRegisteredFolder(other + "/", {}); }),
+  EXPECT_EQ(failureOf([&] { service.syncRegisteredFolder(other + "/", {}, {}); }),
             "登録フォルダにアクセスできません: " + other);
 
   // A registered folder that is gone cannot be synced, and nothing is scanned.
   const auto jobs = library.count("SELECT COUNT(*) FROM indexing_jobs");
   std::filesystem::remove_all(library.photos);
-  EXPECT_EQ(failureOf([&] { service.syncRegisteredFolder(library.photos, {}); }),
+  EXPECT_EQ(failureOf([&] { service.syncRegisteredFolder(library.photos, {}, {}); }),
             "登録フォルダにアクセスできません: " + library.photos);
   EXPECT_EQ(library.count("SELECT COUNT(*) FROM indexing_jobs"), jobs);
 }
@@ -208,7 +300,7 @@ TEST(ImageLibraryService, MonitoringFromAStoredPositionReportsOneFullRescanAndNo
   // Handling that batch (a scan, storing the position) starts nothing new: no second batch.
   wait(2.5);
   EXPECT_EQ(batches.size(), 1u);
-  service.scanLibrary(roots, {});
+  service.scanLibrary(roots, {}, {});
   service.storeFolderEventID(roots, service.currentFolderEventID());
   wait(1.5);
   service.stopMonitoring();

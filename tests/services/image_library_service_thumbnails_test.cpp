@@ -120,7 +120,7 @@ TEST(ThumbnailRun, RendersAtMostItsWidthAtOnceAndStopsAtTheLimit) {
     ImageLibraryService& service = fixture.indexImages(12, c.processors);
     fixture.generator->awaitedConcurrency = c.width;
 
-    const ThumbnailJobRunSummary summary = service.generatePendingThumbnails(10);
+    const ThumbnailJobRunSummary summary = service.generatePendingThumbnails(10, {});
 
     EXPECT_EQ(summary.attemptedCount, 10);
     EXPECT_EQ(summary.succeededCount, 10);
@@ -134,8 +134,8 @@ TEST(ThumbnailRun, RendersAtMostItsWidthAtOnceAndStopsAtTheLimit) {
 
 TEST_F(ThumbnailRunTest, NoLimitMeansNoDatabaseWork) {
   ImageLibraryService& service = indexImages(1);
-  EXPECT_EQ(service.generatePendingThumbnails(0), ThumbnailJobRunSummary::empty());
-  EXPECT_EQ(service.generatePendingThumbnails(-3), ThumbnailJobRunSummary::empty());
+  EXPECT_EQ(service.generatePendingThumbnails(0, {}), ThumbnailJobRunSummary::empty());
+  EXPECT_EQ(service.generatePendingThumbnails(-3, {}), ThumbnailJobRunSummary::empty());
   EXPECT_EQ(repository->claims, 0);
 }
 
@@ -146,7 +146,7 @@ TEST_F(ThumbnailRunTest, AFailedRenderIsRetriedAfterGrowingDelays) {
   for (const double delay : {60.0, 120.0, 240.0, 480.0, 960.0, 1920.0, 1920.0}) {
     SCOPED_TRACE(delay);
     library.clock.setNow(due);
-    const ThumbnailJobRunSummary run = service.generatePendingThumbnails(10);
+    const ThumbnailJobRunSummary run = service.generatePendingThumbnails(10, {});
     EXPECT_EQ(run.attemptedCount, 1);
     EXPECT_EQ(run.failedCount, 1);
     EXPECT_EQ(library.count("SELECT COUNT(*) FROM thumbnail_jobs WHERE status = 'pending' AND last_error = "
@@ -155,7 +155,7 @@ TEST_F(ThumbnailRunTest, AFailedRenderIsRetriedAfterGrowingDelays) {
               1);
     due += delay;
     library.clock.setNow(due - 1);
-    EXPECT_EQ(service.generatePendingThumbnails(10).attemptedCount, 0);
+    EXPECT_EQ(service.generatePendingThumbnails(10, {}).attemptedCount, 0);
   }
   EXPECT_EQ(library.count("SELECT retry_count FROM thumbnail_jobs"), 7);
 }
@@ -163,7 +163,7 @@ TEST_F(ThumbnailRunTest, AFailedRenderIsRetriedAfterGrowingDelays) {
 TEST_F(ThumbnailRunTest, OneFailedRenderDoesNotStopTheOthers) {
   ImageLibraryService& service = indexImages(5);
   generator->failing = {images[1], images[3]};
-  const ThumbnailJobRunSummary run = service.generatePendingThumbnails(10);
+  const ThumbnailJobRunSummary run = service.generatePendingThumbnails(10, {});
   EXPECT_EQ(run.attemptedCount, 5);
   EXPECT_EQ(run.succeededCount, 3);
   EXPECT_EQ(run.failedCount, 2);
@@ -181,7 +181,7 @@ TEST_F(ThumbnailRunTest, AJobStoreFailureEndsTheRunAfterTheJobsInFlightFinish) {
   EXPECT_THROW(
       {
         try {
-          service.generatePendingThumbnails(10);
+          service.generatePendingThumbnails(10, {});
         } catch (const SQLiteImageRepositoryV3Error& error) {
           EXPECT_EQ(error.localizedDescription(), "database is locked");
           throw;
@@ -197,14 +197,41 @@ TEST_F(ThumbnailRunTest, AFailedClaimEndsTheRunAfterTheJobsInFlightFinish) {
   repository->beforeClaim = [](int claim) {
     if (claim == 2) throw SQLiteImageRepositoryV3Error::stepFailed("disk I/O error");
   };
-  EXPECT_THROW(service.generatePendingThumbnails(10), SQLiteImageRepositoryV3Error);
+  EXPECT_THROW(service.generatePendingThumbnails(10, {}), SQLiteImageRepositoryV3Error);
   EXPECT_NE(library.record(images[0])->thumbnailPath, std::nullopt);
   EXPECT_EQ(library.count("SELECT COUNT(*) FROM thumbnail_jobs"), 2);
 }
 
+TEST(ThumbnailRun, AStoppedRunClaimsNothingMoreAndReturnsWhatItRendered) {
+  // With 8 processors a run renders 4 at once: claims 1 to 4 start it, each finished job claims
+  // the next.
+  for (const int stopAtClaim : {0, 1, 3, 6}) {
+    SCOPED_TRACE(stopAtClaim);
+    ThumbnailRunLibrary fixture;
+    ImageLibraryService& service = fixture.indexImages(12);
+    std::stop_source stop;
+    if (stopAtClaim == 0) stop.request_stop();
+    fixture.repository->beforeClaim = [&](int claim) {
+      if (claim == stopAtClaim) stop.request_stop();
+    };
+
+    const ThumbnailJobRunSummary run = service.generatePendingThumbnails(10, stop.get_token());
+    // The claim that saw the stop still hands out its job; no claim follows it.
+    EXPECT_EQ(fixture.repository->claims, stopAtClaim);
+    EXPECT_EQ(run.attemptedCount, stopAtClaim);
+    EXPECT_EQ(run.succeededCount, stopAtClaim);
+    EXPECT_EQ(run.succeededThumbnails.size(), static_cast<std::size_t>(stopAtClaim));
+    EXPECT_EQ(fixture.library.count("SELECT COUNT(*) FROM thumbnail_jobs WHERE status = 'processing'"), 0);
+
+    // The jobs not claimed wait for the next run.
+    fixture.repository->beforeClaim = nullptr;
+    EXPECT_EQ(service.generatePendingThumbnails(100, {}).succeededCount, 12 - stopAtClaim);
+  }
+}
+
 TEST_F(ThumbnailRunTest, TheSweepRemovesOnlyUnreferencedOldFilesAndForgetsTheirKeys) {
   ImageLibraryService& service = indexImages(2);
-  service.generatePendingThumbnails(10);
+  service.generatePendingThumbnails(10, {});
   const std::string live = *library.record(images[0])->thumbnailPath;
   const std::string ofMissing = *library.record(images[1])->thumbnailPath;
   std::filesystem::remove(images[1]);

@@ -31,7 +31,7 @@ class TrashFlowTest : public ::testing::Test {
   void indexAndMark(const std::vector<std::string>& candidates) {
     ImageLibraryService& service = *library.service;
     library.registerAndScan();
-    service.generatePendingThumbnails(100);
+    service.generatePendingThumbnails(100, {});
     for (const std::string& path : candidates)
       service.updateReviewState(path, ReviewState{false, true, std::nullopt});
   }

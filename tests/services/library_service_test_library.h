@@ -89,7 +89,7 @@ class LibraryServiceTestLibrary {
   std::vector<std::string> registerAndScan() {
     service->registerFolders({photos});
     std::vector<std::string> roots = service->restoreFolderAccess();
-    service->scanLibrary(roots, {});
+    service->scanLibrary(roots, {}, {});
     return roots;
   }
 

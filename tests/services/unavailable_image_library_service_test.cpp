@@ -32,10 +32,10 @@ std::vector<std::pair<std::string, Operation>> throwingOperations() {
       {"tagSuggestions", [](auto& s) { s.tagSuggestions(std::nullopt, 500); }},
       {"modelSuggestions", [](auto& s) { s.modelSuggestions("x", 500); }},
       {"registeredFolderSummaries", [](auto& s) { s.registeredFolderSummaries(); }},
-      {"scanLibrary", [](auto& s) { s.scanLibrary({"/library"}, {}); }},
-      {"scanChangedPaths", [](auto& s) { s.scanChangedPaths({"/library/a.png"}, {"/library"}, {}); }},
-      {"syncRegisteredFolder", [](auto& s) { s.syncRegisteredFolder("/library", {}); }},
-      {"resumeInterruptedIndexing", [](auto& s) { s.resumeInterruptedIndexing({}); }},
+      {"scanLibrary", [](auto& s) { s.scanLibrary({"/library"}, {}, {}); }},
+      {"scanChangedPaths", [](auto& s) { s.scanChangedPaths({"/library/a.png"}, {"/library"}, {}, {}); }},
+      {"syncRegisteredFolder", [](auto& s) { s.syncRegisteredFolder("/library", {}, {}); }},
+      {"resumeInterruptedIndexing", [](auto& s) { s.resumeInterruptedIndexing({}, {}); }},
       {"interruptedIndexingRootURLs", [](auto& s) { s.interruptedIndexingRootURLs(); }},
       {"restoreFolderAccess", [](auto& s) { s.restoreFolderAccess(); }},
       {"folderEventCheckpoint", [](auto& s) { s.folderEventCheckpoint({"/library"}); }},
@@ -52,7 +52,7 @@ std::vector<std::pair<std::string, Operation>> throwingOperations() {
        }},
       {"moveDeleteCandidatesToTrash", [=](auto& s) { s.moveDeleteCandidatesToTrash(paths); }},
       {"enqueueThumbnailJobs", [=](auto& s) { s.enqueueThumbnailJobs(paths); }},
-      {"generatePendingThumbnails", [](auto& s) { s.generatePendingThumbnails(10); }},
+      {"generatePendingThumbnails", [](auto& s) { s.generatePendingThumbnails(10, {}); }},
       {"sweepThumbnailCache", [](auto& s) { s.sweepThumbnailCache(0); }},
   };
 }

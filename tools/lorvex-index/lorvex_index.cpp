@@ -105,7 +105,7 @@ ThumbnailTotals generateThumbnails(lorvex::ImageLibraryService& service,
                                    lorvex::SQLiteImageRepositoryV3& database) {
   ThumbnailTotals totals;
   for (;;) {
-    const lorvex::ThumbnailJobRunSummary run = service.generatePendingThumbnails(kThumbnailRunLimit);
+    const lorvex::ThumbnailJobRunSummary run = service.generatePendingThumbnails(kThumbnailRunLimit, {});
     if (run.attemptedCount == 0) break;
     totals.generated += run.succeededCount;
     totals.failed += run.failedCount;
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     lorvex::ImageLibraryService service(std::move(graph.dependencies));
 
     const lorvex::ImageLibraryScanSummary summary =
-        service.scanLibrary(registeredRoots(service, arguments.roots), reportProgress);
+        service.scanLibrary(registeredRoots(service, arguments.roots), reportProgress, {});
     for (const auto& failure : summary.failures) {
       printLine(Json{{"path", failure.path},
                      {"kind", std::string(lorvex::rawValue(failure.kind))},

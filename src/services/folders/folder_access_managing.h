@@ -6,15 +6,15 @@
 // Thread safety: every member may be called from any thread; implementations serialise them.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "model/library_error.h"
 #include "model/registered_folder.h"
 
 namespace lorvex {
 
-class FolderAccessManagerError : public std::runtime_error {
+class FolderAccessManagerError : public LibraryError {
  public:
   enum class Code {
     reauthorizationPathMismatch,  // the folder chosen again is not the registered one
@@ -26,11 +26,10 @@ class FolderAccessManagerError : public std::runtime_error {
   static FolderAccessManagerError folderPathNotStorable();
 
   Code code() const { return code_; }
-  std::string localizedDescription() const { return what(); }
 
  private:
-  FolderAccessManagerError(Code code, const std::string& description)
-      : std::runtime_error(description), code_(code) {}
+  FolderAccessManagerError(Code code, std::string description)
+      : LibraryError(Kind::folderAccess, std::move(description)), code_(code) {}
   Code code_;
 };
 

@@ -25,7 +25,7 @@ constexpr std::uint64_t kIDMask = (std::uint64_t{1} << 63) - 1;
 }  // namespace
 
 FolderChangeMonitorError::FolderChangeMonitorError(Code code)
-    : std::runtime_error(descriptionFor(code)), code_(code) {}
+    : LibraryError(Kind::folderMonitoring, descriptionFor(code)), code_(code) {}
 
 std::uint64_t nextFolderEventID() {
   static std::atomic<std::uint64_t> last{0};

@@ -9,15 +9,15 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "model/library_error.h"
 #include "model/registered_folder.h"
 
 namespace lorvex {
 
-class FolderChangeMonitorError : public std::runtime_error {
+class FolderChangeMonitorError : public LibraryError {
  public:
   enum class Code {
     streamCreationFailed,  // the monitor's system resources could not be created
@@ -28,7 +28,6 @@ class FolderChangeMonitorError : public std::runtime_error {
   explicit FolderChangeMonitorError(Code code);
 
   Code code() const { return code_; }
-  std::string localizedDescription() const { return what(); }
 
  private:
   Code code_;

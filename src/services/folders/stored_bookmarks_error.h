@@ -3,17 +3,19 @@
 // Thread safety: a plain exception value.
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "model/library_error.h"
 
 namespace lorvex {
 
-class StoredBookmarksError : public std::runtime_error {
+class StoredBookmarksError : public LibraryError {
  public:
   // Numbered as the diagnostics report them.
   enum class Kind { typeMismatch = 0, valueNotFound = 1, keyNotFound = 2, dataCorrupted = 3 };
 
-  StoredBookmarksError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+  StoredBookmarksError(Kind kind, std::string message)
+      : LibraryError(LibraryError::Kind::folderAccess, std::move(message)), kind_(kind) {}
   Kind kind() const { return kind_; }
 
  private:

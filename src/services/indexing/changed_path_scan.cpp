@@ -31,11 +31,12 @@ const std::string* owningRoot(const std::string& path, const std::vector<std::st
 
 ImageLibraryScanSummary ImageLibraryScanner::scanChangedPaths(const std::vector<std::string>& changedPaths,
                                                               const std::vector<std::string>& roots,
-                                                              const ProgressHandler& progress) {
+                                                              const ProgressHandler& progress,
+                                                              std::stop_token stop) {
   const std::vector<std::string> rootPaths = canonicalPaths(roots);
   const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths);
   Scan scan(job.id, ImageLibraryIndexingMetricsMode::changedPaths, rootPaths,
-            static_cast<std::int64_t>(changedPaths.size()), progress, options_);
+            static_cast<std::int64_t>(changedPaths.size()), progress, std::move(stop), options_);
   scan.runsBursts = false;
   scan.relocationRoots = rootPaths;
   return reportingFailure(scan, [&] {
@@ -62,6 +63,7 @@ std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
   std::vector<std::string> vanishedPaths;
   std::vector<std::string> folders;
   for (const auto& path : resolved) {
+    scan.throwIfStopRequested();
     const std::string* root = owningRoot(path, roots);
     if (root == nullptr) continue;
     // A full scan never enters hidden folders; seeing their files here would make them flip
@@ -103,7 +105,9 @@ std::vector<std::string> ImageLibraryScanner::pngFiles(Scan& scan, const std::st
   std::vector<std::string> files;
   PNGFileDiscovery::discover(
       path, [&](const std::string& file) { files.push_back(file); },
-      [&](DiscoveryFailure failure) { recordDiscoveryFailure(scan, failure.path, failure.message); });
+      [&](DiscoveryFailure failure) { recordDiscoveryFailure(scan, failure.path, failure.message); },
+      scan.stop);
+  scan.throwIfStopRequested();
   std::sort(files.begin(), files.end());
   return files;
 }

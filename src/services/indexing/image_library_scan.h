@@ -18,17 +18,25 @@ namespace lorvex {
 
 struct ImageLibraryScanner::Scan {
   Scan(std::int64_t jobID, ImageLibraryIndexingMetricsMode mode, std::vector<std::string> rootPaths,
-       std::int64_t changedPathCount, const ProgressHandler& progress,
+       std::int64_t changedPathCount, const ProgressHandler& progress, std::stop_token stop,
        const ImageLibraryScannerOptions& options)
       : jobID(jobID),
         metrics(jobID, mode, std::move(rootPaths), changedPathCount, options.clock),
-        progress(progress) {
+        progress(progress),
+        stop(std::move(stop)) {
     if (options.contentHasher != nullptr) hashAhead.emplace(*options.contentHasher);
+  }
+
+  // Throws ScanCancelledError once the caller has asked the scan to stop. Called between files
+  // only: what has been written for a file is then complete, and the job stays running.
+  void throwIfStopRequested() const {
+    if (stop.stop_requested()) throw ScanCancelledError();
   }
 
   std::int64_t jobID;
   ImageLibraryIndexingMetricsCollector metrics;
   const ProgressHandler& progress;
+  const std::stop_token stop;
   // Files queued since the walk began or since the last processing burst.
   std::size_t passCounter = 0;
   // Whether queueing runs processing bursts (not in a changed-path scan).

@@ -25,18 +25,20 @@ ImageFileInfo ImageLibraryScanner::fileInfo(const std::string& path) {
 }
 
 ImageLibraryScanSummary ImageLibraryScanner::scan(const std::vector<std::string>& roots,
-                                                  const ProgressHandler& progress) {
+                                                  const ProgressHandler& progress, std::stop_token stop) {
   const std::vector<std::string> rootPaths = canonicalPaths(roots);
   const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths);
-  Scan scan(job.id, ImageLibraryIndexingMetricsMode::fullScan, rootPaths, 0, progress, options_);
+  Scan scan(job.id, ImageLibraryIndexingMetricsMode::fullScan, rootPaths, 0, progress, std::move(stop),
+            options_);
   return reportingFailure(scan, [&] { return runFullScan(scan, rootPaths); });
 }
 
 std::optional<ImageLibraryScanSummary> ImageLibraryScanner::resumeInterruptedJob(
-    const ProgressHandler& progress) {
+    const ProgressHandler& progress, std::stop_token stop) {
   const std::optional<IndexingJobRecord> job = jobs_.resumeInterruptedIndexingJob();
   if (!job) return std::nullopt;
-  Scan scan(job->id, ImageLibraryIndexingMetricsMode::resume, job->rootPaths, 0, progress, options_);
+  Scan scan(job->id, ImageLibraryIndexingMetricsMode::resume, job->rootPaths, 0, progress, std::move(stop),
+            options_);
   return reportingFailure(scan, [&] {
     // A root that is gone (an unplugged disk, a deleted folder) would fail every launch's
     // resumption; its images keep their state until a scan can see the folder again.
@@ -127,7 +129,10 @@ std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& roo
           const std::uint64_t start = scan.metrics.now();
           recordDiscoveryFailure(scan, failure.path, failure.message);
           step.exclude(scan.metrics.now() - start);
-        });
+        },
+        scan.stop);
+    // A walk cut short by a stop must not count as complete.
+    scan.throwIfStopRequested();
     // A file that vanished before it could be read is not one of the files found.
     found = static_cast<std::size_t>(step.count);
   }
@@ -136,6 +141,7 @@ std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& roo
 }
 
 bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const std::string& path) {
+  scan.throwIfStopRequested();
   ImageFileInfo info;
   try {
     TimedScanStep step(scan.metrics, Operation::discoverFileInfo);
@@ -171,6 +177,7 @@ bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const std::string& p
 
 void ImageLibraryScanner::recordDiscoveryFailure(Scan& scan, const std::string& path,
                                                  const std::string& message) {
+  scan.throwIfStopRequested();
   // The files found before it are queued first, as they were found first.
   queueDiscoveredFiles(scan);
   platform::logDebug("IndexingPerformance", "Discovery failure at " + path + ": " + message);
@@ -186,6 +193,7 @@ void ImageLibraryScanner::processPendingQueueItems(Scan& scan, std::optional<std
   const std::size_t claimSize = batches != nullptr ? std::max<std::size_t>(1, options_.claimBatchSize) : 1;
   std::size_t handed = 0;
   while (!limit || handed < *limit) {
+    scan.throwIfStopRequested();
     const std::size_t wanted = limit ? std::min(claimSize, *limit - handed) : claimSize;
     std::vector<IndexingQueueItem> items;
     {

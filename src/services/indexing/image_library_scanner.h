@@ -2,7 +2,9 @@
 // walks the roots for PNG files into the job's queue, indexes the queue one item at a time, marks
 // the library's files under the roots that the job did not see as missing, and completes the job.
 // Because the job and its queue live in the database, a scan that stops half-way (an error, a
-// quit, a crash) leaves a running job that resumeInterruptedJob finishes later.
+// stop its caller requested, a crash) leaves a running job that resumeInterruptedJob finishes
+// later. The stop token is looked at before each file is queued or indexed, before each claim
+// and between folders of a walk, so a stop ends the call once the file in hand is done.
 //
 // Discovery and processing interleave: after every `discoveryChunkSize` files queued in one walk,
 // up to `processingBurstSize` items (newest files first) are indexed, so the first images of a
@@ -91,12 +93,13 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   ImageLibraryScanner(IndexingJobStore& jobs, ImageIndexingRecordStore& records,
                       GenerationMetadataParser parser, ImageLibraryScannerOptions options = {});
 
-  ImageLibraryScanSummary scan(const std::vector<std::string>& roots,
-                               const ProgressHandler& progress) override;
+  ImageLibraryScanSummary scan(const std::vector<std::string>& roots, const ProgressHandler& progress,
+                               std::stop_token stop) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedPaths,
                                            const std::vector<std::string>& roots,
-                                           const ProgressHandler& progress) override;
-  std::optional<ImageLibraryScanSummary> resumeInterruptedJob(const ProgressHandler& progress) override;
+                                           const ProgressHandler& progress, std::stop_token stop) override;
+  std::optional<ImageLibraryScanSummary> resumeInterruptedJob(const ProgressHandler& progress,
+                                                              std::stop_token stop) override;
 
   // The size and modification time of the file at `path` (links followed; the path kept as
   // given). Throws platform::FileError when it cannot be read.

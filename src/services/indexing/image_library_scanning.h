@@ -3,19 +3,31 @@
 // the summary of its indexing job; files that could not be indexed are listed there and never
 // stop a scan.
 //
+// Every call can be stopped through its stop token, which is looked at between files: a stopped
+// call throws ScanCancelledError once the file in hand is done, and its job stays unfinished
+// exactly as if the process had been killed there, for resumeInterruptedJob to finish later.
+//
 // Thread safety: every call runs synchronously on the caller's thread; the progress handler is
 // called on that thread and the scan goes on only when it returns.
 #pragma once
 
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "model/image_library_scan_summary.h"
 #include "model/indexing_job.h"
+#include "model/library_error.h"
 
 namespace lorvex {
+
+// A scan whose caller requested a stop; its job is left for resumption.
+class ScanCancelledError : public LibraryError {
+ public:
+  ScanCancelledError() : LibraryError(Kind::cancelled, "The scan was cancelled") {}
+};
 
 class ImageLibraryScanning {
  public:
@@ -26,19 +38,20 @@ class ImageLibraryScanning {
   // Indexes every PNG file under the roots (absolute paths) and marks the library's files under
   // them that are gone as missing. Throws when the job cannot be started or kept (a database
   // error) or a root cannot be read; the job then stays running for resumeInterruptedJob.
-  virtual ImageLibraryScanSummary scan(const std::vector<std::string>& roots,
-                                       const ProgressHandler& progress) = 0;
+  virtual ImageLibraryScanSummary scan(const std::vector<std::string>& roots, const ProgressHandler& progress,
+                                       std::stop_token stop) = 0;
 
   // Looks only at `changedPaths` that lie at or under one of `roots` (all registered folders): a
   // path that is gone has its files marked missing, a file is indexed when it changed, a folder is
   // walked and its files that the walk did not see are marked missing. Throws as scan() does.
   virtual ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedPaths,
                                                    const std::vector<std::string>& roots,
-                                                   const ProgressHandler& progress) = 0;
+                                                   const ProgressHandler& progress, std::stop_token stop) = 0;
 
   // Finishes the most recently updated unfinished job over those of its roots that still exist;
   // nothing when no job is unfinished.
-  virtual std::optional<ImageLibraryScanSummary> resumeInterruptedJob(const ProgressHandler& progress) = 0;
+  virtual std::optional<ImageLibraryScanSummary> resumeInterruptedJob(const ProgressHandler& progress,
+                                                                      std::stop_token stop) = 0;
 };
 
 }  // namespace lorvex

@@ -50,12 +50,13 @@ struct Entry {
 
 class Walker {
  public:
-  Walker(const PNGFileDiscovery::FileHandler& onFile, const PNGFileDiscovery::FailureHandler& onFailure)
-      : onFile_(onFile), onFailure_(onFailure) {}
+  Walker(const PNGFileDiscovery::FileHandler& onFile, const PNGFileDiscovery::FailureHandler& onFailure,
+         std::stop_token stop)
+      : onFile_(onFile), onFailure_(onFailure), stop_(std::move(stop)) {}
 
   std::size_t walk(const std::string& root) {
     std::vector<std::string> pending{root};
-    while (!pending.empty()) {
+    while (!pending.empty() && !stop_.stop_requested()) {
       const std::string folder = std::move(pending.back());
       pending.pop_back();
       std::vector<Entry> entries;
@@ -165,6 +166,7 @@ class Walker {
 
   const PNGFileDiscovery::FileHandler& onFile_;
   const PNGFileDiscovery::FailureHandler& onFailure_;
+  const std::stop_token stop_;
   std::set<std::pair<dev_t, ino_t>> visited_;
   std::size_t count_ = 0;
 };
@@ -196,9 +198,9 @@ bool hasHiddenComponentBelow(std::string_view path, std::string_view root) {
 }
 
 std::size_t PNGFileDiscovery::discover(const std::string& root, const FileHandler& onFile,
-                                       const FailureHandler& onFailure) {
+                                       const FailureHandler& onFailure, std::stop_token stop) {
   const platform::FileAttributes attributes = platform::fileAttributes(root);
-  Walker walker(onFile, onFailure);
+  Walker walker(onFile, onFailure, std::move(stop));
   if (attributes.kind == platform::FileKind::directory) return walker.walk(root);
   if (!isPNGCandidateName(lastComponent(root))) return 0;
   // A file root stands for itself; it may be a link, which is reported under its target.

@@ -11,13 +11,15 @@
 // cannot be resolved or a name that is not UTF-8 (the library stores paths as text) is reported to
 // the failure handler and the walk goes on. A stopped walk would make the scan mark every file it
 // did not reach as missing. Entries that vanish while the folder is walked (generators write a
-// temporary file and rename it) are skipped without a report.
+// temporary file and rename it) are skipped without a report. Only the caller can stop a walk,
+// through its stop token; a caller that does must not take the walk for a complete one.
 //
 // Thread safety: pure functions over the file system; any thread.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -50,9 +52,10 @@ class PNGFileDiscovery {
   // `root` (absolute, links resolved) is a folder: its candidates, each folder's files in name
   // order before its subfolders in name order. `root` is a file: itself when it passes the
   // selection rule. Returns the number of paths handed to `onFile`. Throws platform::FileError
-  // when the root's own attributes cannot be read.
+  // when the root's own attributes cannot be read. Once `stop` is requested no further folder is
+  // read and the walk returns early.
   static std::size_t discover(const std::string& root, const FileHandler& onFile,
-                              const FailureHandler& onFailure);
+                              const FailureHandler& onFailure, std::stop_token stop = {});
 };
 
 }  // namespace lorvex

@@ -106,6 +106,9 @@ void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& ba
 
   std::vector<std::pair<const IndexingQueueItem*, ImageFileInfo>> unchanged;
   for (std::size_t i = 0; i < items.size(); ++i) {
+    // The burst's later items, the unchanged ones gathered so far among them, stay claimed; a
+    // resumption puts them back.
+    scan.throwIfStopRequested();
     const IndexingQueueItem& item = items[i];
     std::optional<ImageFileInfo> file;
     try {
@@ -167,6 +170,8 @@ void ImageLibraryScanner::completeUnchangedItems(
 }
 
 void ImageLibraryScanner::processQueueItem(Scan& scan, const IndexingQueueItem& item) {
+  // A claimed item left here goes back to pending when the job is resumed.
+  scan.throwIfStopRequested();
   ImageLibraryIndexingProgress progress;
   try {
     progress = indexQueueItem(scan, item);

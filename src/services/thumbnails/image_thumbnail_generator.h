@@ -11,14 +11,14 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
+#include "model/library_error.h"
 #include "services/thumbnails/image_thumbnail_generating.h"
 
 namespace lorvex {
 
-class ImageThumbnailGeneratorError : public std::exception {
+class ImageThumbnailGeneratorError : public LibraryError {
  public:
   enum class Kind {
     cannotOpenSource,         // the source cannot be opened or read (path: the source)
@@ -31,10 +31,8 @@ class ImageThumbnailGeneratorError : public std::exception {
 
   Kind kind() const { return kind_; }
   const std::string& path() const { return path_; }
-  // "Unable to open image source: <path>", "Unable to create thumbnail: <path>",
-  // "Unable to create thumbnail destination: <path>", "Unable to write thumbnail: <path>".
-  const std::string& localizedDescription() const { return description_; }
-  const char* what() const noexcept override { return description_.c_str(); }
+  // localizedDescription(): "Unable to open image source: <path>", "Unable to create thumbnail:
+  // <path>", "Unable to create thumbnail destination: <path>", "Unable to write thumbnail: <path>".
 
   friend bool operator==(const ImageThumbnailGeneratorError& a, const ImageThumbnailGeneratorError& b) {
     return a.kind_ == b.kind_ && a.path_ == b.path_;
@@ -43,7 +41,6 @@ class ImageThumbnailGeneratorError : public std::exception {
  private:
   Kind kind_;
   std::string path_;
-  std::string description_;
 };
 
 class ImageThumbnailGenerator final : public ImageThumbnailGenerating {

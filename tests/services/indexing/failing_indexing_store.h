@@ -30,6 +30,7 @@ class FailingIndexingStore final : public IndexingJobStore,
   Fault complete;
   Fault fail;
   Fault markMissingIfNotSeenFault;
+  Fault enqueue;
   // Off: the wrapper offers no batched operations, and the scanner takes every item on its own.
   bool forwardsBatches = false;
   Fault enqueueBatch;
@@ -47,6 +48,7 @@ class FailingIndexingStore final : public IndexingJobStore,
     return jobs_.resumeInterruptedIndexingJob();
   }
   void enqueueIndexingQueueItems(std::int64_t jobID, const ImageFileInfo& file) override {
+    if (enqueue.tripped()) raise();
     jobs_.enqueueIndexingQueueItems(jobID, file);
   }
   std::optional<IndexingQueueItem> beginNextQueueItem(std::int64_t jobID) override {

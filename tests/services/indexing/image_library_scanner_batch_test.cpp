@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,7 +114,7 @@ void prepareMixedRescan(ScannerTestLibrary& library) {
   library.writePNG("c/returns.png", "elk", 1'700'000'020.25);
   library.photos.writeFile("c/bad.png", "not a png at all");
   testing::setModificationTime(library.photo("c/bad.png"), 1'700'000'080.25);
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
 
   library.writePNG("c/changed.png", "a much longer prompt for the dog", 1'700'000'090.25);
   library.writePNG("c/new.png", "new", 1'700'000'100.25);
@@ -182,7 +183,7 @@ ScanResult rescan(ScannerTestLibrary& library, IndexingJobStore& jobs, ImageInde
                                  progress.totalCount == kUnchangedFiles + 7) {
                                vanished = std::filesystem::remove(library.photo("c/vanishes.png"));
                              }
-                           });
+                           }, {});
   EXPECT_TRUE(vanished);
   const auto& snapshot = library.sink.snapshots.back();
   return {summaryRows(summary, library), outline(log, library), libraryRows(library),
@@ -242,7 +243,7 @@ TEST(ImageLibraryScannerBatchTest, AScanStoppedInsideABatchResumesToTheUninterru
   options.claimBatchSize = 40;
   ProgressLog ignored;
   const auto expectedSummary =
-      summaryRows(reference.scanner(options).scan({reference.root()}, ignored.handler()), reference);
+      summaryRows(reference.scanner(options).scan({reference.root()}, ignored.handler(), {}), reference);
   const auto expectedRows = libraryRows(reference);
 
   const std::vector<Stop> stops{
@@ -283,14 +284,83 @@ TEST(ImageLibraryScannerBatchTest, AScanStoppedInsideABatchResumesToTheUninterru
         throw std::runtime_error("killed");
       }
     };
-    EXPECT_THROW(library.scannerOver(failing, failing, options).scan({library.root()}, interrupt),
+    EXPECT_THROW(library.scannerOver(failing, failing, options).scan({library.root()}, interrupt, {}),
                  std::runtime_error);
     ASSERT_EQ(library.runningJobCount(), 1);
 
-    const auto resumed = library.scanner(options).resumeInterruptedJob({});
+    const auto resumed = library.scanner(options).resumeInterruptedJob({}, {});
     ASSERT_TRUE(resumed.has_value());
     EXPECT_EQ(summaryRows(*resumed, library), expectedSummary);
     EXPECT_EQ(libraryRows(library), expectedRows);
+  }
+}
+
+// The store calls a scan makes to queue, claim, read or complete items.
+int workCalls(const FailingIndexingStore& store) {
+  return store.enqueue.calls + store.enqueueBatch.calls + store.beginNext.calls + store.beginBatch.calls +
+         store.statesBatch.calls + store.completeUnchanged.calls + store.complete.calls + store.fail.calls +
+         store.markMissingIfNotSeenFault.calls;
+}
+
+TEST(ImageLibraryScannerBatchTest, AScanItsCallerStopsEndsAfterTheFileInHandAndResumesToTheUninterruptedLibrary) {
+  ScannerTestLibrary reference;
+  prepareMixedRescan(reference);
+  ImageLibraryScannerOptions options;
+  options.claimBatchSize = 40;
+  options.enqueueBatchSize = 25;
+  const auto expectedSummary =
+      summaryRows(reference.scanner(options).scan({reference.root()}, {}, {}), reference);
+  const auto expectedRows = libraryRows(reference);
+
+  struct StopPoint {
+    std::string name;
+    Phase phase;
+    std::int64_t report;  // the report of that phase (1 = the first) that asks for the stop; 0 = before the scan
+  };
+  const std::vector<StopPoint> points{
+      {"before the scan starts", Phase::discovering, 0},
+      {"at the walk's first report", Phase::discovering, 1},
+      {"while the first walk queues files", Phase::discovering, 30},
+      {"after the first item", Phase::indexing, 1},
+      {"inside a burst", Phase::indexing, 17},
+      {"at a burst's end", Phase::indexing, 40},
+      {"in the second burst", Phase::indexing, 63},
+      {"while the second walk queues files", Phase::discovering, 170},
+  };
+  for (const bool batched : {true, false}) {
+    for (const auto& point : points) {
+      SCOPED_TRACE(point.name + (batched ? " (batched)" : " (item by item)"));
+      ScannerTestLibrary library;
+      prepareMixedRescan(library);
+      FailingIndexingStore counting(library.store, library.store);
+      counting.forwardsBatches = batched;
+      std::stop_source stop;
+      if (point.report == 0) stop.request_stop();
+      std::int64_t reports = 0;
+      int callsAtStop = 0;
+      const auto requestStop = [&](const ImageLibraryIndexingProgress& progress) {
+        if (stop.stop_requested() || progress.phase != point.phase || ++reports != point.report) return;
+        stop.request_stop();
+        callsAtStop = workCalls(counting);
+      };
+
+      try {
+        library.scannerOver(counting, counting, options).scan({library.root()}, requestStop, stop.get_token());
+        ADD_FAILURE() << "the scan did not stop";
+      } catch (const LibraryError& error) {
+        EXPECT_EQ(error.errorKind(), LibraryError::Kind::cancelled);
+        EXPECT_NE(dynamic_cast<const ScanCancelledError*>(&error), nullptr);
+      }
+      ASSERT_TRUE(stop.stop_requested()) << "the stop point was never reached";
+      // Nothing more was queued, claimed or written once the stop was asked for.
+      EXPECT_EQ(workCalls(counting), callsAtStop);
+      ASSERT_EQ(library.runningJobCount(), 1);
+
+      const auto resumed = library.scanner(options).resumeInterruptedJob({}, {});
+      ASSERT_TRUE(resumed.has_value());
+      EXPECT_EQ(summaryRows(*resumed, library), expectedSummary);
+      EXPECT_EQ(libraryRows(library), expectedRows);
+    }
   }
 }
 

@@ -18,7 +18,7 @@ TEST(ChangedPathScanTest, OnlyPathsAtOrUnderARootAreLookedAt) {
   const std::string inside = library.writePNG("a/x.png");
   const std::string sibling = library.writePNG("ab/x.png");
   const auto summary = library.scanner().scanChangedPaths({sibling, inside, library.photo("elsewhere.png")},
-                                                          {library.photo("a")}, {});
+                                                          {library.photo("a")}, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 1);
   EXPECT_EQ(library.storedMissing(inside), false);
   EXPECT_EQ(library.storedMissing(sibling), std::nullopt);
@@ -32,7 +32,7 @@ TEST(ChangedPathScanTest, ARootWithATrailingSlashHoldsItsFilesOnly) {
   ScannerTestLibrary library;
   const std::string inside = library.writePNG("a/x.png");
   const std::string sibling = library.writePNG("ab/y.png");
-  const auto summary = library.scanner().scanChangedPaths({inside, sibling}, {library.photo("a") + "/"}, {});
+  const auto summary = library.scanner().scanChangedPaths({inside, sibling}, {library.photo("a") + "/"}, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 1);
 }
 
@@ -41,12 +41,12 @@ TEST(ChangedPathScanTest, VanishedPathsAreMarkedMissingWhateverTheirName) {
   const std::string file = library.writePNG("keep/x.png");
   const std::string underFolder = library.writePNG("gone/y.png");
   const std::string other = library.writePNG("keep/z.png");
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
   std::filesystem::remove(file);
   std::filesystem::remove_all(library.photo("gone"));
 
   const auto summary =
-      library.scanner().scanChangedPaths({file, library.photo("gone")}, {library.root()}, {});
+      library.scanner().scanChangedPaths({file, library.photo("gone")}, {library.root()}, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 0);
   EXPECT_EQ(library.storedMissing(file), true);
   EXPECT_EQ(library.storedMissing(underFolder), true);
@@ -59,12 +59,12 @@ TEST(ChangedPathScanTest, AReportedFolderIsWalkedAndWhatItLostBecomesMissing) {
   const std::string kept = library.writePNG("set/a.png", "a");
   const std::string deleted = library.writePNG("set/b.png", "b");
   const std::string outside = library.writePNG("other/c.png", "c");
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
   std::filesystem::remove(deleted);
   std::filesystem::remove(outside);
   const std::string added = library.writePNG("set/new.png", "new");
 
-  const auto summary = library.scanner().scanChangedPaths({library.photo("set")}, {library.root()}, {});
+  const auto summary = library.scanner().scanChangedPaths({library.photo("set")}, {library.root()}, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 2);
   EXPECT_EQ(library.storedMissing(kept), false);
   EXPECT_EQ(library.storedMissing(added), false);
@@ -80,7 +80,7 @@ TEST(ChangedPathScanTest, HiddenFoldersStayOutAsInAFullScan) {
   const std::string deepHidden = library.writePNG("a/.thumbs/y.png");
   const std::string dotName = library.writePNG("a/.z.png");
   const auto summary = library.scanner().scanChangedPaths(
-      {hiddenFile, deepHidden, dotName, library.photo("a/.thumbs")}, {library.root()}, {});
+      {hiddenFile, deepHidden, dotName, library.photo("a/.thumbs")}, {library.root()}, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 0);
   EXPECT_EQ(library.storedMissing(hiddenFile), std::nullopt);
 }
@@ -97,7 +97,7 @@ TEST(ChangedPathScanTest, RepeatedPathsAreHandledOnceAndNoBurstsRun) {
   options.discoveryChunkSize = 2;
   testing::ProgressLog log;
   const auto summary = library.scanner(options).scanChangedPaths(
-      {file, file, throughLink, library.photo("many")}, {library.root()}, log.handler());
+      {file, file, throughLink, library.photo("many")}, {library.root()}, log.handler(), {});
   std::filesystem::remove(library.photos.path().parent_path() /
                           ("link-" + library.photos.path().filename().string()));
   EXPECT_EQ(summary.scannedFileCount, 6);
@@ -108,7 +108,7 @@ TEST(ChangedPathScanTest, RepeatedPathsAreHandledOnceAndNoBurstsRun) {
 
 TEST(ChangedPathScanTest, AnEmptyListOpensAndCompletesAJob) {
   ScannerTestLibrary library;
-  EXPECT_EQ(library.scanner().scanChangedPaths({}, {library.root()}, {}), ImageLibraryScanSummary{});
+  EXPECT_EQ(library.scanner().scanChangedPaths({}, {library.root()}, {}, {}), ImageLibraryScanSummary{});
   EXPECT_EQ(library.runningJobCount(), 0);
   EXPECT_EQ(library.sink.snapshots.at(0).discoveryPassCount, 1);
 }
@@ -117,7 +117,7 @@ TEST(ChangedPathScanTest, AMovedFileIsRecognisedByItsContent) {
   ScannerTestLibrary library;
   const std::string original = library.writePNG("inbox/moved.png", "unique content one");
   const std::string copyKept = library.writePNG("inbox/copy.png", "shared content");
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
 
   std::filesystem::create_directories(library.photo("sorted"));
   const std::string destination = library.photo("sorted/moved.png");
@@ -125,7 +125,7 @@ TEST(ChangedPathScanTest, AMovedFileIsRecognisedByItsContent) {
   const std::string secondCopy = library.photo("sorted/copy-2.png");
   std::filesystem::copy_file(copyKept, secondCopy);
 
-  library.scanner().scanChangedPaths({destination, secondCopy}, {library.root()}, {});
+  library.scanner().scanChangedPaths({destination, secondCopy}, {library.root()}, {}, {});
   EXPECT_EQ(library.storedMissing(original), true);
   EXPECT_EQ(library.storedMissing(destination), false);
   // A copy whose first path still exists is not a move.
@@ -136,12 +136,12 @@ TEST(ChangedPathScanTest, AMovedFileIsRecognisedByItsContent) {
 TEST(ChangedPathScanTest, AnEarlierCopyOutsideTheRootsIsLeftAlone) {
   ScannerTestLibrary library;
   const std::string elsewhere = library.writePNG("archive/a.png", "same bytes");
-  library.scanner().scan({library.photo("archive")}, {});
+  library.scanner().scan({library.photo("archive")}, {}, {});
   const std::string current = library.photo("live/a.png");
   std::filesystem::create_directories(library.photo("live"));
   std::filesystem::rename(elsewhere, current);
 
-  library.scanner().scanChangedPaths({current}, {library.photo("live")}, {});
+  library.scanner().scanChangedPaths({current}, {library.photo("live")}, {}, {});
   EXPECT_EQ(library.storedMissing(elsewhere), false);
   EXPECT_EQ(library.storedMissing(current), false);
 }
@@ -152,9 +152,9 @@ TEST(ChangedPathScanTest, AFailedChangedPathScanIsResumedAsAFullScanOfItsRoots) 
   const std::string unreported = library.writePNG("b.png");
   testing::FailingIndexingStore failing(library.store, library.store);
   failing.beginNext.failOnCall = 1;
-  EXPECT_THROW(library.scannerOver(failing, failing).scanChangedPaths({reported}, {library.root()}, {}),
+  EXPECT_THROW(library.scannerOver(failing, failing).scanChangedPaths({reported}, {library.root()}, {}, {}),
                std::runtime_error);
-  const auto resumed = library.scanner().resumeInterruptedJob({});
+  const auto resumed = library.scanner().resumeInterruptedJob({}, {});
   ASSERT_TRUE(resumed.has_value());
   EXPECT_EQ(resumed->indexedImageCount, 2);
   EXPECT_EQ(library.storedMissing(unreported), false);

@@ -49,7 +49,7 @@ TEST(ImageLibraryScannerTest, ProcessingBurstsFollowThe1000thAnd2000thFileOfEach
     library.photos.writeFile(name, testing::pngWithPrompt("cat"));
   }
   ProgressLog log;
-  const auto summary = library.scanner().scan({library.root()}, log.handler());
+  const auto summary = library.scanner().scan({library.root()}, log.handler(), {});
 
   EXPECT_EQ(summary.scannedFileCount, 2500);
   EXPECT_EQ(summary.indexedImageCount, 2500);
@@ -75,7 +75,7 @@ TEST(ImageLibraryScannerTest, FirstReportIsTheNewJobAndEachFileAndItemReports) {
   library.writePNG("a.png");
   library.writePNG("b.png");
   ProgressLog log;
-  library.scanner().scan({library.root()}, log.handler());
+  library.scanner().scan({library.root()}, log.handler(), {});
   ASSERT_FALSE(log.reports.empty());
   EXPECT_EQ(log.reports[0], ImageLibraryIndexingProgress{});
   EXPECT_EQ(log.count(Phase::discovering), 1u + 2u + 1u + 2u);
@@ -99,7 +99,7 @@ TEST(ImageLibraryScannerTest, SecondWalkIndexesFilesChangedOrAddedWhileTheFirstD
           library.writePNG("c.png", "second prompt, longer", 4000);
           library.writePNG("d.png", "d", 500);
         }
-      });
+      }, {});
   EXPECT_EQ(summary.scannedFileCount, 4);
   EXPECT_EQ(summary.indexedImageCount, 4);
   EXPECT_EQ(library.storedContentHash(newest), library.hasher.sha256Hex(newest));
@@ -109,8 +109,8 @@ TEST(ImageLibraryScannerTest, SecondWalkIndexesFilesChangedOrAddedWhileTheFirstD
 TEST(ImageLibraryScannerTest, RescanSkipsUnchangedFilesWithoutOpeningThem) {
   ScannerTestLibrary library;
   for (const char* name : {"a.png", "b.png", "sub/c.png"}) library.writePNG(name);
-  library.scanner().scan({library.root()}, {});
-  const auto summary = library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
+  const auto summary = library.scanner().scan({library.root()}, {}, {});
   EXPECT_EQ(summary.indexedImageCount, 3);
   const auto& snapshot = library.sink.snapshots.at(1);
   EXPECT_EQ(snapshot.unchangedSkipCount, 3);
@@ -136,7 +136,7 @@ TEST(ImageLibraryScannerTest, EveryIndexedFileCarriesTheHashOfItsContent) {
       written = true;
       library.writePNG("f5.png", "prompt five, rewritten", 900);
     }
-  });
+  }, {});
   ASSERT_TRUE(written);
   for (const auto& path : paths)
     EXPECT_EQ(library.storedContentHash(path), library.hasher.sha256Hex(path)) << path;
@@ -160,13 +160,13 @@ TEST(ImageLibraryScannerTest, UnchangedMeansSameSizeTimeWithinAMillisecondAndCur
     SCOPED_TRACE(c.name);
     ScannerTestLibrary library;
     library.writePNG("a.png", "cat", 1'700'000'000.25);
-    library.scanner().scan({library.root()}, {});
+    library.scanner().scan({library.root()}, {}, {});
     if (*c.storedChange != '\0') {
       library.repository->connection().withLock([&] {
         library.repository->connection().execute(std::string("UPDATE media_files SET ") + c.storedChange);
       });
     }
-    library.scanner().scan({library.root()}, {});
+    library.scanner().scan({library.root()}, {}, {});
     EXPECT_EQ(library.sink.snapshots.at(1).unchangedSkipCount, c.unchanged ? 1 : 0);
   }
 }
@@ -175,14 +175,14 @@ TEST(ImageLibraryScannerTest, FilesGoneFromTheRootsAreMarkedMissingAndComeBack) 
   ScannerTestLibrary library;
   const std::string kept = library.writePNG("a.png");
   const std::string removed = library.writePNG("sub/b.png");
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
   std::filesystem::remove(removed);
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
   EXPECT_EQ(library.storedMissing(kept), false);
   EXPECT_EQ(library.storedMissing(removed), true);
 
   library.writePNG("sub/b.png");
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
   EXPECT_EQ(library.storedMissing(removed), false);
 }
 
@@ -193,7 +193,7 @@ TEST(ImageLibraryScannerTest, SelectsPNGNamesOutsideHiddenFoldersOnly) {
   for (const char* name : {".cover.png", ".hidden/x.png", "a.png.bak", "noextension", "notes.txt"}) {
     library.photos.writeFile(name, testing::pngWithPrompt("x"));
   }
-  const auto summary = library.scanner().scan({library.root()}, {});
+  const auto summary = library.scanner().scan({library.root()}, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 2);
   EXPECT_TRUE(library.storedMissing(upper).has_value());
   EXPECT_TRUE(library.storedMissing(mixed).has_value());
@@ -203,13 +203,13 @@ TEST(ImageLibraryScannerTest, ARootThatIsAPNGFileStandsForItself) {
   ScannerTestLibrary library;
   const std::string file = library.writePNG("one.png");
   library.photos.writeFile("other.txt", "x");
-  EXPECT_EQ(library.scanner().scan({file}, {}).indexedImageCount, 1);
-  EXPECT_EQ(library.scanner().scan({library.photo("other.txt")}, {}).scannedFileCount, 0);
+  EXPECT_EQ(library.scanner().scan({file}, {}, {}).indexedImageCount, 1);
+  EXPECT_EQ(library.scanner().scan({library.photo("other.txt")}, {}, {}).scannedFileCount, 0);
 }
 
 TEST(ImageLibraryScannerTest, EmptyRootListCompletesAnEmptyJob) {
   ScannerTestLibrary library;
-  EXPECT_EQ(library.scanner().scan({}, {}), ImageLibraryScanSummary{});
+  EXPECT_EQ(library.scanner().scan({}, {}, {}), ImageLibraryScanSummary{});
   EXPECT_EQ(library.runningJobCount(), 0);
   EXPECT_EQ(library.sink.snapshots.at(0).discoveryPassCount, 2);
 }
@@ -223,7 +223,7 @@ TEST(ImageLibraryScannerTest, FilesThatCannotBeIndexedAreFailuresAndTheScanGoesO
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   library.photos.writeFile("bad\xff name.png", testing::pngWithPrompt("x"));
 
-  const auto summary = library.scanner().scan({library.root()}, {});
+  const auto summary = library.scanner().scan({library.root()}, {}, {});
   EXPECT_EQ(summary.indexedImageCount, 1);
   EXPECT_EQ(library.storedMissing(good), false);
   std::vector<ImageLibraryScanFailure> expected{
@@ -260,7 +260,7 @@ TEST(ImageLibraryScannerTest, AFileThatVanishesBetweenListingAndReadingIsSkipped
                              .scan({library.root()}, [&](const ImageLibraryIndexingProgress& progress) {
                                if (!removed && progress.totalCount == 1)
                                  removed = std::filesystem::remove(doomed);
-                             });
+                             }, {});
     ASSERT_TRUE(removed);
     EXPECT_EQ(summary.scannedFileCount, 2);
     EXPECT_EQ(summary.failedFileCount, 0);
@@ -271,9 +271,9 @@ TEST(ImageLibraryScannerTest, AFileThatVanishesBetweenListingAndReadingIsSkipped
 TEST(ImageLibraryScannerTest, AFileThatBecomesUnreadableStaysVisibleAsAFailure) {
   ScannerTestLibrary library;
   const std::string path = library.writePNG("a.png");
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
   library.photos.writeFile("a.png", "now garbage");
-  const auto summary = library.scanner().scan({library.root()}, {});
+  const auto summary = library.scanner().scan({library.root()}, {}, {});
   ASSERT_EQ(summary.failedFileCount, 1);
   EXPECT_EQ(summary.failures[0].path, path);
   EXPECT_EQ(library.storedMissing(path), false);
@@ -285,9 +285,9 @@ TEST(ImageLibraryScannerTest, AnUnreadableFolderIsAFailureAndKeepsItsImages) {
   ScannerTestLibrary library;
   const std::string inside = library.writePNG("locked/a.png");
   const std::string outside = library.writePNG("open/b.png");
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
   ASSERT_EQ(::chmod(library.photo("locked").c_str(), 0), 0);
-  const auto summary = library.scanner().scan({library.root()}, {});
+  const auto summary = library.scanner().scan({library.root()}, {}, {});
   ::chmod(library.photo("locked").c_str(), 0700);
   ASSERT_EQ(summary.failedFileCount, 1);
   EXPECT_EQ(summary.failures[0].path, library.photo("locked"));
@@ -320,7 +320,7 @@ TEST(ImageLibraryScannerTest, AFolderTheWalkCannotOpenIsAFailureAndKeepsItsImage
   record.file = {stored, 10, 1000};
   library.repository->upsertRecord(record, std::nullopt);
 
-  const auto summary = library.scanner().scan({library.root()}, {});
+  const auto summary = library.scanner().scan({library.root()}, {}, {});
   ASSERT_EQ(std::system(("rm -rf '" + library.photo("deep") + "'").c_str()), 0);
   EXPECT_EQ(summary.indexedImageCount, 1);
   ASSERT_EQ(summary.failedFileCount, 1);
@@ -344,7 +344,7 @@ TEST(ImageLibraryScannerTest, AThumbnailFailureLeavesTheImageIndexedWithItsMessa
   FailingThumbnails thumbnails;
   ImageLibraryScannerOptions options;
   options.thumbnailGenerator = &thumbnails;
-  const auto summary = library.scanner(options).scan({library.root()}, {});
+  const auto summary = library.scanner(options).scan({library.root()}, {}, {});
   EXPECT_EQ(summary.indexedImageCount, 1);
   ASSERT_EQ(summary.failedFileCount, 1);
   EXPECT_EQ(summary.failures[0].message, "Unable to write thumbnail: " + path + ".jpg");
@@ -358,14 +358,14 @@ TEST(ImageLibraryScannerTest, AFailedScanLeavesItsJobForTheResumption) {
   // The third item is projected, then neither its completion nor its failure can be written.
   failing.complete.failOnCall = 3;
   failing.fail.failOnCall = 1;
-  EXPECT_THROW(library.scannerOver(failing, failing).scan({library.root()}, {}), std::runtime_error);
+  EXPECT_THROW(library.scannerOver(failing, failing).scan({library.root()}, {}, {}), std::runtime_error);
   ASSERT_EQ(library.sink.snapshots.size(), 1u);
   EXPECT_EQ(library.sink.snapshots[0].outcome, ImageLibraryIndexingMetricsOutcome::failed("disk I/O error"));
   EXPECT_EQ(library.runningJobCount(), 1);
   EXPECT_EQ(library.count("SELECT COUNT(*) FROM indexing_queue_items WHERE status = 'processing'"), 1);
 
   ProgressLog log;
-  const auto resumed = library.scanner().resumeInterruptedJob(log.handler());
+  const auto resumed = library.scanner().resumeInterruptedJob(log.handler(), {});
   ASSERT_TRUE(resumed.has_value());
   EXPECT_EQ(resumed->scannedFileCount, 5);
   EXPECT_EQ(resumed->indexedImageCount, 5);
@@ -376,7 +376,7 @@ TEST(ImageLibraryScannerTest, AFailedScanLeavesItsJobForTheResumption) {
   // The interrupted item and the two never claimed; the interrupted one was projected already.
   EXPECT_EQ(snapshot.processedQueueItemCount, 3);
   EXPECT_EQ(snapshot.unchangedSkipCount, 1);
-  EXPECT_FALSE(library.scanner().resumeInterruptedJob({}).has_value());
+  EXPECT_FALSE(library.scanner().resumeInterruptedJob({}, {}).has_value());
   EXPECT_EQ(library.sink.snapshots.size(), 2u);
 }
 
@@ -386,15 +386,15 @@ TEST(ImageLibraryScannerTest, AResumedJobSkipsARootThatIsGoneAndKeepsItsImages) 
   const std::string deleted = library.writePNG("a/two.png");
   const std::string unplugged = library.writePNG("b/three.png");
   const std::vector<std::string> roots{library.photo("a"), library.photo("b")};
-  library.scanner().scan(roots, {});
+  library.scanner().scan(roots, {}, {});
 
   std::filesystem::remove(deleted);
   FailingIndexingStore failing(library.store, library.store);
   failing.beginNext.failOnCall = 1;
-  EXPECT_THROW(library.scannerOver(failing, failing).scan(roots, {}), std::runtime_error);
+  EXPECT_THROW(library.scannerOver(failing, failing).scan(roots, {}, {}), std::runtime_error);
   std::filesystem::rename(library.photo("b"), library.photo("b-away"));
 
-  const auto resumed = library.scanner().resumeInterruptedJob({});
+  const auto resumed = library.scanner().resumeInterruptedJob({}, {});
   ASSERT_TRUE(resumed.has_value());
   EXPECT_EQ(library.storedMissing(kept), false);
   EXPECT_EQ(library.storedMissing(deleted), true);
@@ -404,7 +404,7 @@ TEST(ImageLibraryScannerTest, AResumedJobSkipsARootThatIsGoneAndKeepsItsImages) 
 
 TEST(ImageLibraryScannerTest, AFullScanOfARootThatIsGoneFailsAndKeepsItsJob) {
   ScannerTestLibrary library;
-  EXPECT_THROW(library.scanner().scan({library.photo("nowhere")}, {}), platform::FileError);
+  EXPECT_THROW(library.scanner().scan({library.photo("nowhere")}, {}, {}), platform::FileError);
   EXPECT_EQ(library.runningJobCount(), 1);
   ASSERT_EQ(library.sink.snapshots.size(), 1u);
   EXPECT_EQ(library.sink.snapshots[0].outcome.kind, ImageLibraryIndexingMetricsOutcome::Kind::failed);
@@ -419,9 +419,9 @@ TEST(ImageLibraryScannerTest, AFailedMissingMarkKeepsTheJobRunning) {
   library.writePNG("a.png");
   FailingIndexingStore failing(library.store, library.store);
   failing.markMissingIfNotSeenFault.failOnCall = 1;
-  EXPECT_THROW(library.scannerOver(failing, failing).scan({library.root()}, {}), std::runtime_error);
+  EXPECT_THROW(library.scannerOver(failing, failing).scan({library.root()}, {}, {}), std::runtime_error);
   EXPECT_EQ(library.runningJobCount(), 1);
-  const auto resumed = library.scanner().resumeInterruptedJob({});
+  const auto resumed = library.scanner().resumeInterruptedJob({}, {});
   ASSERT_TRUE(resumed.has_value());
   EXPECT_EQ(resumed->indexedImageCount, 1);
 }
@@ -432,7 +432,7 @@ TEST(ImageLibraryScannerTest, ASymbolicLinkIsQueuedUnderItsTarget) {
   std::filesystem::create_directories(library.photo("view"));
   std::filesystem::create_symlink(target, library.photo("view/alias.png"));
   std::filesystem::create_symlink(target, library.photo("view/alias.jpg"));
-  const auto summary = library.scanner().scan({library.photo("view")}, {});
+  const auto summary = library.scanner().scan({library.photo("view")}, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 1);
   EXPECT_EQ(library.storedMissing(target), false);
 }

@@ -95,7 +95,7 @@ TEST(SQLiteLibraryIndexingBatchesTest, QueueingTogetherCountsAsQueueingAndComple
     double time = 1'700'000'000.25;
     for (const char* name : {"a", "b", "c", "d", "f", "g", "h"})
       library.writePNG(std::string(name) + ".png", "a cat", time += 10);
-    library.scanner().scan({library.root()}, {});
+    library.scanner().scan({library.root()}, {}, {});
     library.repository->connection().withLock([&] {
       auto& connection = library.repository->connection();
       connection.execute("UPDATE media_files SET missing = 1 WHERE absolute_path = ?",
@@ -209,7 +209,7 @@ TEST(SQLiteLibraryIndexingBatchesTest, StatesComeInTheOrderAskedAcrossStatements
   ScannerTestLibrary library;
   std::vector<std::string> stored;
   for (int i = 0; i < 5; ++i) stored.push_back(library.writePNG("s" + std::to_string(i) + ".png"));
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
 
   std::vector<std::string> asked;
   for (int i = 0; i < 900; ++i) {

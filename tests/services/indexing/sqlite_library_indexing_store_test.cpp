@@ -74,7 +74,7 @@ TEST(SQLiteLibraryIndexingStoreTest, MarkSeenUnderKeepsAFoldersPresentImagesOnly
   const std::string inside = library.writePNG("a/x.png", "x");
   const std::string deeper = library.writePNG("a/sub/y.png", "y");
   const std::string sibling = library.writePNG("ab/z.png", "z");
-  library.scanner().scan({library.root()}, {});
+  library.scanner().scan({library.root()}, {}, {});
 
   auto& store = library.store;
   const auto job = store.startIndexingJob({library.root()});
