@@ -16,6 +16,10 @@ std::string describe(ImageLibraryStartupError::Kind kind) {
              "Lorvex "
              "を最新バージョンにアップデートすると、お気に入りや削除候補などのレビュー状態もそのまま利用を再開"
              "できます。";
+    case Kind::libraryInUse:
+      // Also read by people running the command-line tools, so it says it in English as well.
+      return "別の Lorvex プロセスがこのライブラリを使用しています。ライブラリには変更を加えていません。"
+             "(The library was not opened: another Lorvex process is using this library.)";
   }
   return {};
 }

@@ -14,6 +14,7 @@ class ImageLibraryStartupError : public LibraryError {
   enum class Kind {
     libraryNotPrepared,       // the live library is not in place (yet)
     libraryFromNewerVersion,  // the database was written by a newer Lorvex; it was left untouched
+    libraryInUse,             // another process holds the library folder; it was left untouched
   };
 
   explicit ImageLibraryStartupError(Kind kind);

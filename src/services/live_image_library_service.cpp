@@ -13,6 +13,7 @@
 #include "metadata/generation_metadata_parser.h"
 #include "model/text/paths.h"
 #include "platform/clock.h"
+#include "platform/file_lock.h"
 #include "platform/log.h"
 #include "platform/regular_file.h"
 #include "platform/trash.h"
@@ -112,6 +113,18 @@ std::shared_ptr<SQLiteImageRepositoryV3> openRepository(const std::filesystem::p
   return std::make_shared<SQLiteImageRepositoryV3>(databaseFile, options);
 }
 
+// The database, holding the library folder's lock: whoever lets go of it last closes the database
+// first and only then frees the folder for another process.
+std::shared_ptr<SQLiteImageRepositoryV3> holdingLock(platform::ExclusiveFileLock lock,
+                                                     std::shared_ptr<SQLiteImageRepositoryV3> database) {
+  struct Held {
+    platform::ExclusiveFileLock lock;
+    std::shared_ptr<SQLiteImageRepositoryV3> database;  // declared last, so released first
+  };
+  auto held = std::make_shared<Held>(Held{std::move(lock), std::move(database)});
+  return {held, held->database.get()};
+}
+
 }  // namespace
 
 std::filesystem::path defaultLibraryDirectory() {
@@ -168,6 +181,12 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
 
   const std::string folder = text::standardizedPath(libraryDirectory ? libraryDirectory->string()
                                                                      : defaultLibraryDirectory().string());
+  createFolders(folder);
+  // Before anything in the folder is touched: a second process must change nothing.
+  std::optional<platform::ExclusiveFileLock> lock =
+      platform::ExclusiveFileLock::tryAcquire(folder + "/" + std::string(kLibraryLockFileName));
+  if (!lock) throw ImageLibraryStartupError(ImageLibraryStartupError::Kind::libraryInUse);
+
   const std::string thumbnailFolder = folder + "/" + std::string(kThumbnailFolderName);
   createFolders(thumbnailFolder);
 
@@ -177,7 +196,7 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   SQLiteImageRepositoryV3Options repositoryOptions;
   repositoryOptions.clock = options.clock;
   const std::shared_ptr<SQLiteImageRepositoryV3> database =
-      openRepository(databaseFile, stamp, repositoryOptions);
+      holdingLock(std::move(*lock), openRepository(databaseFile, stamp, repositoryOptions));
 
   auto folderAccessManager = std::make_shared<SecurityScopedFolderAccessManager>(
       std::move(userDefaults), std::string(SecurityScopedFolderAccessManager::kBookmarksKey),

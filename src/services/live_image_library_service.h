@@ -4,8 +4,15 @@
 // create or migrate, the database), so the application does it off its main thread and keeps an
 // UnavailableImageLibraryService meanwhile.
 //
+// One process at a time: the graph holds an exclusive lock on the library folder (its file
+// "Lorvex.lock", platform/file_lock.h) from before anything in the folder is touched until the
+// database is closed, so two processes can never index, thumbnail or mark one library at once.
+//
 // Failures are thrown as they arise; nothing built before the failure survives it:
-//   - platform::FileError: the library or thumbnail folder cannot be created;
+//   - platform::FileError: the library or thumbnail folder cannot be created, or the lock file
+//     cannot be opened;
+//   - ImageLibraryStartupError::libraryInUse: another process holds the library folder (nothing
+//     in it was changed);
 //   - SQLiteImageRepositoryV3Error: the database cannot be opened (a database of an older layout
 //     is moved aside under "LorvexV3.sqlite.pre-v4-v<version>-<stamp>" with its "-wal" and "-shm"
 //     files and a fresh library is created; one written by a newer Lorvex is left untouched and
@@ -36,6 +43,7 @@ inline constexpr std::string_view kLibraryFolderName = "Lorvex";
 inline constexpr std::string_view kThumbnailFolderName = "Thumbnails";
 inline constexpr std::string_view kLibraryDatabaseFileName = "LorvexV3.sqlite";
 inline constexpr std::string_view kUITestingFolderName = "UITests";
+inline constexpr std::string_view kLibraryLockFileName = "Lorvex.lock";
 
 // $XDG_DATA_HOME/Lorvex (XDG_DATA_HOME when it is an absolute path, else ~/.local/share), created
 // with its missing parents, each new folder mode 0700. Throws platform::FileError.
@@ -59,7 +67,9 @@ struct LiveImageLibraryServiceOptions {
 // The live collaborators before the service is made over them (a test replaces one).
 struct LiveImageLibraryGraph {
   ImageLibraryServiceDependencies dependencies;
-  std::shared_ptr<SQLiteImageRepositoryV3> database;  // also kept by dependencies.owned
+  // Also kept by dependencies.owned. The library folder's lock goes with it: it is released after
+  // the last holder of the database has let go and the database is closed.
+  std::shared_ptr<SQLiteImageRepositoryV3> database;
   std::string libraryDirectory;                       // standardized
   std::string thumbnailDirectory;
 };
@@ -71,7 +81,7 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
 
 // Builds the live graph in `libraryDirectory` (the default library folder when absent), with the
 // registered folders kept in `userDefaults`. Shared, so that a task still running on the service
-// keeps it alive after its holder has installed another.
+// keeps it (and the library's lock) alive after its holder has installed another.
 std::shared_ptr<ImageLibraryService> makeLiveImageLibraryService(
     const std::optional<std::filesystem::path>& libraryDirectory, platform::Settings userDefaults,
     const LiveImageLibraryServiceOptions& options = {});

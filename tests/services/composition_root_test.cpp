@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -206,7 +211,10 @@ TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {
   }
   ASSERT_TRUE(failure);
   EXPECT_THROW(std::rethrow_exception(failure), SQLiteImageRepositoryV3Error);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(library), {}), 2);  // the file and Thumbnails
+  // The file, Thumbnails and the library's lock file, nothing else.
+  std::set<std::string> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(library)) entries.insert(entry.path().filename());
+  EXPECT_EQ(entries, (std::set<std::string>{"Lorvex.lock", "LorvexV3.sqlite", "Thumbnails"}));
 
   try {
     std::rethrow_exception(mapLiveServicePreparationError(failure));
@@ -232,6 +240,92 @@ TEST_F(CompositionTest, TheDefaultFactoryUsesTheDataFolderAndTheUITestingOneItsO
   } catch (const UITestCompositionError& error) {
     EXPECT_STREQ(error.what(), "Unable to create isolated UI-test defaults suite: bad/suite");
   }
+}
+
+// Every entry under `folder` with the bytes of each file: what a process changed in it.
+std::map<std::string, std::string> folderContents(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> contents;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    std::string bytes = "(folder)";
+    if (entry.is_regular_file()) {
+      std::ifstream file(entry.path(), std::ios::binary);
+      bytes.assign(std::istreambuf_iterator<char>(file), {});
+    }
+    contents[entry.path().lexically_relative(folder)] = std::move(bytes);
+  }
+  return contents;
+}
+
+TEST_F(CompositionTest, ASecondProcessOnALibraryInUseFailsAtOnceAndChangesNothing) {
+  const std::string library = folder_.makeFolder("library");
+  makeLiveImageLibraryService(library, settings())->registerFolders({folder_.makeFolder("photos")});
+
+  // The other process holds the library as a running Lorvex does, until it is told to let go.
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t other = ::fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    ::close(ready[0]);
+    ::close(release[1]);
+    char held = 0;
+    try {
+      const auto service = makeLiveImageLibraryService(library, settings());
+      held = 1;
+      (void)!::write(ready[1], &held, 1);
+      (void)!::read(release[0], &held, 1);  // returns when the test closes its end
+    } catch (...) {
+      (void)!::write(ready[1], &held, 1);
+    }
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  ::close(release[0]);
+  char held = 0;
+  ASSERT_EQ(::read(ready[0], &held, 1), 1);
+  ASSERT_EQ(held, 1) << "the other process could not open the library";
+
+  const auto before = folderContents(library);
+  try {
+    makeLiveImageLibraryService(library, settings());
+    ADD_FAILURE() << "a library in use was opened";
+  } catch (const ImageLibraryStartupError& error) {
+    EXPECT_EQ(error.kind(), ImageLibraryStartupError::Kind::libraryInUse);
+    EXPECT_NE(error.localizedDescription().find("another Lorvex process is using this library"),
+              std::string::npos);
+    EXPECT_NE(error.localizedDescription().find("別の Lorvex プロセスがこのライブラリを使用しています。"),
+              std::string::npos);
+  }
+  EXPECT_EQ(folderContents(library), before);
+
+  ::close(release[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(other, &status, 0), other);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // Once the other process has ended the library opens again.
+  EXPECT_EQ(makeLiveImageLibraryService(library, settings())->registeredFolderSummaries().size(), 1u);
+}
+
+TEST_F(CompositionTest, ALibraryIsHeldUntilItsLastHolderLetsGoAndTheFactoriesSayWhenItIsInUse) {
+  std::shared_ptr<ImageLibraryServicing> live = makeDefaultLiveImageLibraryService();
+  // A second service in the same process is refused as well: one library, one owner.
+  try {
+    makeDefaultLiveImageLibraryService();
+    ADD_FAILURE() << "a library in use was opened";
+  } catch (const LibraryError& error) {
+    EXPECT_EQ(error.errorKind(), LibraryError::Kind::libraryUnavailable);
+    EXPECT_EQ(error.localizedDescription(),
+              ImageLibraryStartupError(ImageLibraryStartupError::Kind::libraryInUse).localizedDescription());
+  }
+  // A task still running on the service keeps it, and the library with it, after its holder let go.
+  std::shared_ptr<ImageLibraryServicing> task = live;
+  live.reset();
+  EXPECT_THROW(makeDefaultLiveImageLibraryService(), ImageLibraryStartupError);
+  EXPECT_GT(task->currentFolderEventID(), 0u);
+  task.reset();
+  EXPECT_NO_THROW(makeDefaultLiveImageLibraryService());
 }
 
 TEST(LibraryPreparationStamp, WholeSecondsTruncatedTowardZero) {

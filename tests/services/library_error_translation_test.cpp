@@ -75,6 +75,10 @@ TEST(LibraryError, EveryLayersErrorIsOneWithItsKindAndItsOwnText) {
       {"not prepared",
        std::make_exception_ptr(ImageLibraryStartupError(ImageLibraryStartupError::Kind::libraryNotPrepared)),
        Kind::libraryUnavailable, "データベースを準備中です。"},
+      {"in use", std::make_exception_ptr(ImageLibraryStartupError(ImageLibraryStartupError::Kind::libraryInUse)),
+       Kind::libraryUnavailable,
+       "別の Lorvex プロセスがこのライブラリを使用しています。ライブラリには変更を加えていません。"
+       "(The library was not opened: another Lorvex process is using this library.)"},
       {"test suite", std::make_exception_ptr(UITestCompositionError::unavailableUserDefaultsSuite("x/y")),
        Kind::configuration, "Unable to create isolated UI-test defaults suite: x/y"},
       {"path not storable", std::make_exception_ptr(FolderAccessManagerError::folderPathNotStorable()),

@@ -10,7 +10,8 @@
 // ({"path", "kind", "message"}; thumbnail failures carry "stage": "thumbnail") and then one JSON
 // line {"scanned": N, "indexed": N, "failed": N, "seconds": S} (with --thumbnails also
 // "thumbnails" and "thumbnailsFailed"). Exits 1 with the error's description when the library
-// cannot be prepared or the scan fails, 2 on a usage error. A developer's tool for benchmarks and
+// cannot be prepared (another process using it included: nothing in DIR is changed then) or the
+// scan fails, 2 on a usage error. A developer's tool for benchmarks and
 // real-data checks.
 #include <algorithm>
 #include <chrono>
