@@ -2,13 +2,16 @@
 // blocking the store's thread. `fn` runs on a thread of `pool`; the awaiting coroutine is resumed
 // on its scope's thread with fn's value, or with fn's exception rethrown as the same type.
 //
-//     auto page = co_await runBlocking(userInitiatedPool(), stop, [service, query](std::stop_token stop) {
-//       return service->searchImages(query, stop);
-//     });
+//     auto search = [service, query](std::stop_token stop) { return service->searchImages(query, stop); };
+//     auto page = co_await runBlocking(userInitiatedPool(), stop, search);
 //
 // `fn` takes the stop token (or nothing) and must not touch the awaiting coroutine's owner: the
 // owner may be destroyed while fn runs. Then the call still runs to its end on the pool (nothing
 // waits for it) and its result is dropped.
+//
+// The call and the stop token are named, never temporaries: GCC 12 destroys a temporary that is
+// created inside a co_await expression twice (a lambda's captures released twice, a stop state's
+// count dropped twice). runBlocking copies the callable and refuses temporaries at compile time.
 //
 // Thread safety: co_await on the scope's thread; the awaiting coroutine must have entered its
 // scope.
@@ -111,8 +114,13 @@ class [[nodiscard]] BlockingCall {
 };
 
 template <typename Fn>
-BlockingCall<Fn> runBlocking(QThreadPool& pool, std::stop_token stop, Fn fn) {
-  return BlockingCall<Fn>(pool, std::move(stop), std::move(fn));
+BlockingCall<std::decay_t<Fn>> runBlocking(QThreadPool& pool, const std::stop_token& stop, Fn&& fn) {
+  static_assert(std::is_lvalue_reference_v<Fn>,
+                "name the call in a local first: GCC 12 destroys temporaries of a co_await expression twice");
+  return BlockingCall<std::decay_t<Fn>>(pool, stop, fn);
 }
+// A stop token made inside the co_await expression would be destroyed twice as well.
+template <typename Fn>
+void runBlocking(QThreadPool& pool, std::stop_token&& stop, Fn&& fn) = delete;
 
 }  // namespace lorvex

@@ -81,7 +81,10 @@ class StoreClock {
   // Nanoseconds of a monotonic clock; only differences mean anything.
   virtual std::int64_t monotonicNanoseconds() const = 0;
 
-  ClockSleep sleep(std::int64_t nanoseconds, std::stop_token stop) { return ClockSleep(*this, nanoseconds, std::move(stop)); }
+  ClockSleep sleep(std::int64_t nanoseconds, const std::stop_token& stop) { return ClockSleep(*this, nanoseconds, stop); }
+  ClockSleep sleep(std::int64_t nanoseconds) { return ClockSleep(*this, nanoseconds, std::stop_token()); }
+  // A stop token made inside the co_await expression would be destroyed twice (GCC 12): name it.
+  ClockSleep sleep(std::int64_t nanoseconds, std::stop_token&& stop) = delete;
 
  protected:
   friend class ClockSleep;

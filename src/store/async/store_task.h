@@ -127,12 +127,14 @@ template <typename T, typename Fn>
 QCoro::Task<void> runStoreTask(CoroutineScope* scope, std::shared_ptr<StoreTaskState<T>> state, Fn fn) {
   auto frame = co_await scope->enter();
   std::variant<std::monostate, StoredValue<T>, std::exception_ptr> result;
+  // Named: a temporary made inside a co_await expression is destroyed twice by GCC 12.
+  const std::stop_token stop = state->stop.get_token();
   try {
     if constexpr (std::is_void_v<T>) {
-      co_await fn(state->stop.get_token());
+      co_await fn(stop);
       result.template emplace<1>();
     } else {
-      result.template emplace<1>(co_await fn(state->stop.get_token()));
+      result.template emplace<1>(co_await fn(stop));
     }
   } catch (...) {
     result = std::current_exception();

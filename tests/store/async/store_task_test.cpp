@@ -42,12 +42,13 @@ TEST(StoreTask, TwoAwaitersOfOneHandleShareOneRun) {
   auto call = std::make_shared<HeldCall>();
   StoreTask<int> task = startStoreTask(scope, [&scope, call](std::stop_token stop) -> QCoro::Task<int> {
     auto frame = co_await scope.enter();
-    co_return co_await runBlocking(userInitiatedPool(), stop, [call] {
+    auto fetch = [call] {
       call->runs.fetch_add(1);
       call->started.count_down();
       call->release.wait();
       return 42;
-    });
+    };
+    co_return co_await runBlocking(userInitiatedPool(), stop, fetch);
   });
   std::vector<int> results;
   auto join = [&scope, &results, task]() -> QCoro::Task<void> {
@@ -92,12 +93,13 @@ TEST(StoreTask, CancellingTheHandleStopsTheHeldCall) {
   bool resumedWithValue = false;
   StoreTask<void> task = startStoreTask(scope, [&](std::stop_token stop) -> QCoro::Task<void> {
     auto frame = co_await scope.enter();
-    resumedWithValue = co_await runBlocking(userInitiatedPool(), stop, [call](std::stop_token stop) {
+    auto waitForStop = [call](std::stop_token stop) {
       call->started.count_down();
       while (!stop.stop_requested()) std::this_thread::yield();
       call->sawStop = true;
       return true;
-    });
+    };
+    resumedWithValue = co_await runBlocking(userInitiatedPool(), stop, waitForStop);
   });
   call->started.wait();
   EXPECT_FALSE(task.isCancelled());
@@ -114,12 +116,14 @@ TEST(StoreTask, ExceptionsCrossBackAsTheirOwnType) {
   int caughtInFlow = 0;
   StoreTask<int> failing = startStoreTask(scope, [&](std::stop_token stop) -> QCoro::Task<int> {
     auto frame = co_await scope.enter();
+    auto locked = []() -> int { throw LibraryFailure(7, "locked"); };
+    auto gone = [] { throw LibraryFailure(9, "gone"); };
     try {
-      co_await runBlocking(userInitiatedPool(), stop, []() -> int { throw LibraryFailure(7, "locked"); });
+      co_await runBlocking(userInitiatedPool(), stop, locked);
     } catch (const LibraryFailure& failure) {
       caughtInFlow = failure.code;
     }
-    co_await runBlocking(userInitiatedPool(), stop, [] { throw LibraryFailure(9, "gone"); });
+    co_await runBlocking(userInitiatedPool(), stop, gone);
     co_return 0;
   });
   int caughtByJoiner = 0;
@@ -158,12 +162,13 @@ TEST(StoreTask, AnOwnerDestroyedWhileItsCallIsHeldResumesNothing) {
     auto inner = [self, call](std::stop_token stop) -> QCoro::Task<int> {
       auto frame = co_await self->scope.enter();
       auto buffer = std::make_unique<std::string>(4096, 'x');  // freed only if the frame is
-      const int value = co_await runBlocking(userInitiatedPool(), stop, [call] {
+      auto held = [call] {
         call->started.count_down();
         call->release.wait();
         call->finished = true;
         return 1;
-      });
+      };
+      const int value = co_await runBlocking(userInitiatedPool(), stop, held);
       self->log.push_back("inner resumed " + *buffer);
       co_return value;
     };
@@ -195,7 +200,7 @@ TEST(StoreTask, AnOwnerDestroyedWhileItsCallIsHeldResumesNothing) {
     // A coroutine whose task object nobody keeps.
     [](Owner* self, FakeStoreClock& clock, std::shared_ptr<std::atomic<int>> resumed) -> QCoro::Task<void> {
       auto frame = co_await self->scope.enter();
-      co_await clock.sleep(2'000'000'000, {});
+      co_await clock.sleep(2'000'000'000);
       resumed->fetch_add(1);
     }(self, clock, resumed);
 

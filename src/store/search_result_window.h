@@ -1,0 +1,144 @@
+// SearchResultWindow: the search results the store has loaded so far, in display order, with a
+// path index (position lookups in constant time, always verified against the records) and a load
+// epoch (a load applies its result only under the epoch it started with, so superseded loads are
+// dropped). The store owns one window for its whole life; the grid, the detail panel, the preview
+// and the slideshow read it.
+//
+// Signals. Observers of the properties hear recordsChanged (once per operation that changed the
+// records) and hasMoreRecordsChanged (only on a real change). A list model follows the records
+// through begin/end pairs: reset, insert range, remove range, and rows updated. A listener keeps
+// its own copy of the records and applies each pair to it:
+//   - recordsInserted(first, last) and recordsUpdated(first, last): the rows are records()[first..last];
+//   - recordsRemoved(first, last): drop those rows of its copy (the window's records may already be
+//     final: several removed ranges of one operation come last range first, after one compaction);
+//   - recordsReset(): take records() whole. An operation that removes many scattered ranges
+//     reports a reset instead, so that no listener erases from the middle of a long list many times.
+// After each operation the listener's copy equals records(). An operation that changes nothing
+// emits nothing.
+//
+// The records-changed handler (installed once by the store) hears of every change after which the
+// selection may have to move, with the position the selection falls back to.
+//
+// Thread safety: the creating thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QObject>
+
+#include "model/review_state.h"
+#include "model/thumbnail_job.h"
+#include "store/async/creating_thread.h"
+#include "store/path_index.h"
+#include "store/record_ref.h"
+
+namespace lorvex {
+
+class SearchResultWindow : public QObject {
+  Q_OBJECT
+
+ public:
+  struct RecordsChange {
+    int fallbackSelectionIndex = 0;
+    friend bool operator==(const RecordsChange&, const RecordsChange&) = default;
+  };
+
+  struct LoadTicket {
+    int epoch = 0;
+    friend bool operator==(const LoadTicket&, const LoadTicket&) = default;
+  };
+
+  struct AppendOutcome {
+    enum class Kind { appended, noNewRecords, stale };
+    Kind kind = Kind::stale;
+    int count = 0;  // records added, for appended
+    static AppendOutcome appended(int count) { return {Kind::appended, count}; }
+    friend bool operator==(const AppendOutcome&, const AppendOutcome&) = default;
+  };
+
+  struct LeadingMergeOutcome {
+    enum class Kind { inserted, unchanged, noOverlap, stale };
+    Kind kind = Kind::stale;
+    int count = 0;  // records put in front, for inserted
+    static LeadingMergeOutcome inserted(int count) { return {Kind::inserted, count}; }
+    friend bool operator==(const LeadingMergeOutcome&, const LeadingMergeOutcome&) = default;
+  };
+
+  // Whether a record with these marks belongs in the current results.
+  using VisibilityPredicate = std::function<bool(bool favorite, bool deleteCandidate, bool isMissing)>;
+  using RecordsChangedHandler = std::function<void(const RecordsChange&)>;
+
+  explicit SearchResultWindow(QObject* parent = nullptr);
+
+  const std::vector<RecordRef>& records() const;
+  // Assigns the whole list; observers hear of it only when it differs (record by record). The
+  // index is left as it is: it is rebuilt by the operations that need it.
+  void setRecords(std::vector<RecordRef> records);
+  bool hasMoreRecords() const;
+  void setHasMoreRecords(bool hasMoreRecords);
+  int loadEpoch() const;
+  void setRecordsChangedHandler(RecordsChangedHandler handler);
+
+  // The raw index entry for a path, unverified (what appendPage and mergeLeadingPage test).
+  std::optional<int> indexedPosition(std::string_view path) const;
+  // The position of the record with this path, or nothing; never a position whose record has
+  // another path. With a path loaded twice, its last position.
+  std::optional<int> index(std::string_view path) const;
+
+  LoadTicket invalidateLoads();
+  LoadTicket currentLoadTicket() const;
+
+  void replaceRecords(std::vector<RecordRef> records, bool hasMoreRecords, int fallbackSelectionIndex);
+  AppendOutcome appendPage(const std::vector<RecordRef>& page, bool hasMoreRecords, LoadTicket ticket);
+  LeadingMergeOutcome mergeLeadingPage(const std::vector<RecordRef>& page, LoadTicket ticket);
+  void removeRecords(const PathSet& paths, int fallbackSelectionIndex);
+  void applyRecordUpdates(const PathMap<ReviewState>& reviewStates, const VisibilityPredicate& isVisible);
+  void applyRecordUpdate(RecordRef record, int index, const VisibilityPredicate& isVisible);
+  void updateThumbnailPaths(const std::vector<ThumbnailPathUpdate>& updates);
+  void rebuildIndex();
+
+  // More removed ranges than this in one operation are reported as a reset.
+  static constexpr std::size_t kMaxReportedRemovalRanges = 16;
+
+ Q_SIGNALS:
+  void recordsChanged();
+  void hasMoreRecordsChanged(bool hasMoreRecords);
+  void recordsAboutToBeReset();
+  void recordsReset();
+  void recordsAboutToBeInserted(int first, int last);
+  void recordsInserted(int first, int last);
+  void recordsAboutToBeRemoved(int first, int last);
+  void recordsRemoved(int first, int last);
+  void recordsUpdated(int first, int last);
+
+ private:
+  // Positions (ascending) of the loaded records whose path satisfies `wanted`.
+  template <typename Wanted>
+  std::vector<int> positionsOfPaths(std::size_t pathCount, const Wanted& wanted) const;
+  // Replaces the records at the positions (ascending) by `replacement(record)` and reports the
+  // updated ranges.
+  void reportUpdatedRuns(const std::vector<int>& positions);
+  // Removes the records at the positions (ascending) in one pass and reports it.
+  void removePositions(const std::vector<int>& positions);
+  void replaceAt(std::size_t position, RecordRef record);
+  void report(int fallbackSelectionIndex);
+  // Whether every path's entry names its last position and the index holds every loaded path.
+  bool indexIsExact() const;
+
+  CreatingThread creatingThread_;
+  std::vector<RecordRef> records_;
+  bool hasMoreRecords_ = false;
+  PathIndex indexByPath_;
+  // Records whose paths are still keys of the index after setRecords replaced them.
+  std::vector<RecordRef> indexKeyOwners_;
+  bool indexMatchesRecords_ = true;
+  int loadEpoch_ = 0;
+  RecordsChangedHandler onRecordsChanged_;
+};
+
+}  // namespace lorvex
