@@ -1,0 +1,194 @@
+#include "store/trash_candidate_browser.h"
+
+#include <algorithm>
+
+namespace lorvex {
+
+namespace {
+
+PathSet pathsOf(const std::vector<RecordRef>& records) {
+  PathSet paths;
+  paths.reserve(records.size());
+  for (const RecordRef& record : records) paths.insert(record->file.path);
+  return paths;
+}
+
+}  // namespace
+
+TrashCandidateBrowser::TrashCandidateBrowser(QObject* parent) : QObject(parent) {}
+
+const std::vector<RecordRef>& TrashCandidateBrowser::records() const {
+  creatingThread_.check();
+  return records_;
+}
+
+void TrashCandidateBrowser::setRecords(std::vector<RecordRef> records) {
+  creatingThread_.check();
+  if (sameRecords(records_, records)) {
+    records_ = std::move(records);
+    return;
+  }
+  records_ = std::move(records);
+  Q_EMIT recordsChanged();
+}
+
+const PathSet& TrashCandidateBrowser::selectedPaths() const {
+  creatingThread_.check();
+  return selectedPaths_;
+}
+
+void TrashCandidateBrowser::setSelectedPaths(PathSet paths) {
+  creatingThread_.check();
+  if (selectedPaths_ == paths) return;
+  selectedPaths_ = std::move(paths);
+  Q_EMIT selectedPathsChanged();
+}
+
+bool TrashCandidateBrowser::hasMoreRecords() const {
+  creatingThread_.check();
+  return hasMoreRecords_;
+}
+
+void TrashCandidateBrowser::setHasMoreRecords(bool hasMoreRecords) {
+  creatingThread_.check();
+  if (hasMoreRecords_ == hasMoreRecords) return;
+  hasMoreRecords_ = hasMoreRecords;
+  Q_EMIT hasMoreRecordsChanged();
+}
+
+bool TrashCandidateBrowser::isReloading() const {
+  creatingThread_.check();
+  return isReloading_;
+}
+
+void TrashCandidateBrowser::setIsReloading(bool isReloading) {
+  creatingThread_.check();
+  if (isReloading_ == isReloading) return;
+  isReloading_ = isReloading;
+  Q_EMIT isReloadingChanged();
+}
+
+bool TrashCandidateBrowser::isLoadingMore() const {
+  creatingThread_.check();
+  return isLoadingMore_;
+}
+
+void TrashCandidateBrowser::setIsLoadingMore(bool isLoadingMore) {
+  creatingThread_.check();
+  if (isLoadingMore_ == isLoadingMore) return;
+  isLoadingMore_ = isLoadingMore;
+  Q_EMIT isLoadingMoreChanged();
+}
+
+int TrashCandidateBrowser::loadEpoch() const {
+  creatingThread_.check();
+  return loadEpoch_;
+}
+
+bool TrashCandidateBrowser::isTrashable(const ImageRecord& record) {
+  return record.reviewState.deleteCandidate && !record.isMissing;
+}
+
+TrashCandidateBrowser::LoadTicket TrashCandidateBrowser::beginReload() {
+  creatingThread_.check();
+  cancelLoading();
+  setIsReloading(true);
+  setHasMoreRecords(false);
+  return LoadTicket{loadEpoch_};
+}
+
+bool TrashCandidateBrowser::finishReload(std::vector<RecordRef> records, bool hasMoreRecords, LoadTicket ticket) {
+  creatingThread_.check();
+  if (ticket.epoch != loadEpoch_) return false;
+  setRecords(std::move(records));
+  setHasMoreRecords(hasMoreRecords);
+  pruneSelection();
+  setIsReloading(false);
+  return true;
+}
+
+TrashCandidateBrowser::LoadMoreOutcome TrashCandidateBrowser::finishLoadMore(const std::vector<RecordRef>& records,
+                                                                             bool hasMoreRecords, LoadTicket ticket) {
+  creatingThread_.check();
+  if (ticket.epoch != loadEpoch_) return LoadMoreOutcome::stale;
+  // A page that overlaps the loaded list (the list shifted underneath) adds only its new records.
+  const PathSet loaded = pathsOf(records_);
+  std::vector<RecordRef> fresh;
+  for (const RecordRef& record : records) {
+    if (!loaded.contains(record->file.path)) fresh.push_back(record);
+  }
+  if (fresh.empty() && hasMoreRecords) {
+    setIsLoadingMore(false);
+    return LoadMoreOutcome::noProgress;
+  }
+  records_.insert(records_.end(), fresh.begin(), fresh.end());
+  Q_EMIT recordsChanged();
+  setHasMoreRecords(hasMoreRecords);
+  pruneSelection();
+  setIsLoadingMore(false);
+  return LoadMoreOutcome::applied;
+}
+
+void TrashCandidateBrowser::toggleSelection(const std::string& path) {
+  creatingThread_.check();
+  const bool loaded =
+      std::any_of(records_.begin(), records_.end(), [&](const RecordRef& record) { return record->file.path == path; });
+  if (!loaded) return;
+  if (!selectedPaths_.erase(path)) selectedPaths_.insert(path);
+  Q_EMIT selectedPathsChanged();
+}
+
+void TrashCandidateBrowser::selectAllRecords() {
+  creatingThread_.check();
+  PathSet paths;
+  for (const RecordRef& record : records_) {
+    if (isTrashable(*record)) paths.insert(record->file.path);
+  }
+  setSelectedPaths(std::move(paths));
+}
+
+void TrashCandidateBrowser::cancelLoading() {
+  creatingThread_.check();
+  ++loadEpoch_;
+  setIsReloading(false);
+  setIsLoadingMore(false);
+}
+
+void TrashCandidateBrowser::removeRecords(const PathSet& paths) {
+  creatingThread_.check();
+  cancelLoading();
+  if (paths.empty()) return;
+  std::erase_if(records_, [&](const RecordRef& record) { return paths.contains(record->file.path); });
+  Q_EMIT recordsChanged();
+  pruneSelection();
+}
+
+void TrashCandidateBrowser::reselectLoadedPaths(const PathSet& paths) {
+  creatingThread_.check();
+  if (paths.empty()) return;
+  const PathSet loaded = pathsOf(records_);
+  PathSet kept;
+  for (const std::string& path : paths) {
+    if (loaded.contains(path)) kept.insert(path);
+  }
+  if (kept.empty()) {
+    pruneSelection();
+  } else {
+    setSelectedPaths(std::move(kept));
+  }
+}
+
+void TrashCandidateBrowser::pruneSelection() {
+  creatingThread_.check();
+  PathSet trashable;
+  for (const RecordRef& record : records_) {
+    if (isTrashable(*record)) trashable.insert(record->file.path);
+  }
+  PathSet kept;
+  for (const std::string& path : selectedPaths_) {
+    if (trashable.contains(path)) kept.insert(path);
+  }
+  setSelectedPaths(std::move(kept));
+}
+
+}  // namespace lorvex

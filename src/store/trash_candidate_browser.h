@@ -1,0 +1,80 @@
+// TrashCandidateBrowser: the list behind the delete-candidate Trash review: the candidates loaded
+// so far (in pages), the ones ticked for moving to the Trash, whether more can be loaded, and
+// whether a reload or a further page is on its way. Answers to superseded loads are dropped by the
+// load epoch, so a reload, a dismissal or a removal always wins over a page still being fetched.
+//
+// Setters signal only a real change; the in-place edits (appending a page, removing records,
+// ticking a path) always signal.
+//
+// Thread safety: the creating thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <QObject>
+
+#include "store/async/creating_thread.h"
+#include "store/record_ref.h"
+
+namespace lorvex {
+
+class TrashCandidateBrowser : public QObject {
+  Q_OBJECT
+
+ public:
+  struct LoadTicket {
+    int epoch = 0;
+    friend bool operator==(const LoadTicket&, const LoadTicket&) = default;
+  };
+
+  // How a further page ended: applied; made no progress (every record already loaded while more
+  // are reported: the caller reloads from the start instead of asking for the same offset again);
+  // or stale (a newer load or a cancellation came first; nothing changed).
+  enum class LoadMoreOutcome { applied, noProgress, stale };
+
+  explicit TrashCandidateBrowser(QObject* parent = nullptr);
+
+  const std::vector<RecordRef>& records() const;
+  void setRecords(std::vector<RecordRef> records);
+  const PathSet& selectedPaths() const;
+  void setSelectedPaths(PathSet paths);
+  bool hasMoreRecords() const;
+  void setHasMoreRecords(bool hasMoreRecords);
+  bool isReloading() const;
+  void setIsReloading(bool isReloading);
+  bool isLoadingMore() const;
+  void setIsLoadingMore(bool isLoadingMore);
+  int loadEpoch() const;
+
+  // A delete candidate that is not missing.
+  static bool isTrashable(const ImageRecord& record);
+
+  LoadTicket beginReload();
+  bool finishReload(std::vector<RecordRef> records, bool hasMoreRecords, LoadTicket ticket);
+  LoadMoreOutcome finishLoadMore(const std::vector<RecordRef>& records, bool hasMoreRecords, LoadTicket ticket);
+  void toggleSelection(const std::string& path);
+  void selectAllRecords();
+  void cancelLoading();
+  void removeRecords(const PathSet& paths);
+  void reselectLoadedPaths(const PathSet& paths);
+  void pruneSelection();
+
+ Q_SIGNALS:
+  void recordsChanged();
+  void selectedPathsChanged();
+  void hasMoreRecordsChanged();
+  void isReloadingChanged();
+  void isLoadingMoreChanged();
+
+ private:
+  CreatingThread creatingThread_;
+  std::vector<RecordRef> records_;
+  PathSet selectedPaths_;
+  bool hasMoreRecords_ = false;
+  bool isReloading_ = false;
+  bool isLoadingMore_ = false;
+  int loadEpoch_ = 0;
+};
+
+}  // namespace lorvex
