@@ -8,16 +8,16 @@ namespace lorvex {
 
 namespace {
 
-std::uint64_t hashOf(std::string_view key) {
-  return std::hash<std::string_view>{}(key);
-}
-
 // At most half full: probes stay short with linear probing.
 std::size_t capacityFor(std::size_t count) {
   return std::bit_ceil(std::max<std::size_t>(16, count * 2));
 }
 
 }  // namespace
+
+std::uint64_t PathIndex::hashOf(std::string_view key) {
+  return std::hash<std::string_view>{}(key);
+}
 
 void PathIndex::clear(std::size_t expectedCount) {
   const std::size_t capacity = capacityFor(expectedCount);
@@ -29,13 +29,13 @@ void PathIndex::clear(std::size_t expectedCount) {
   size_ = 0;
 }
 
-const PathIndex::Slot* PathIndex::findSlot(std::string_view key, std::uint64_t hash) const {
+const PathIndex::Slot* PathIndex::findSlot(std::string_view key, std::uint32_t tag) const {
   if (slots_.empty()) return nullptr;
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+  for (std::size_t i = tag & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
     if (slot.key == nullptr) return &slot;
-    if (slot.hash == hash && *slot.key == key) return &slot;
+    if (slot.tag == tag && *slot.key == key) return &slot;
   }
 }
 
@@ -46,27 +46,27 @@ void PathIndex::reserveFor(std::size_t count) {
   const std::size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
     if (slot.key == nullptr) continue;
-    std::size_t i = slot.hash & mask;
+    std::size_t i = slot.tag & mask;
     while (slots_[i].key != nullptr) i = (i + 1) & mask;
     slots_[i] = slot;
   }
 }
 
-void PathIndex::assign(const std::string& key, int position) {
+void PathIndex::assign(const std::string& key, std::uint64_t hash, int position) {
   reserveFor(size_ + 1);
-  const std::uint64_t hash = hashOf(key);
-  auto* slot = const_cast<Slot*>(findSlot(key, hash));
+  const auto tag = static_cast<std::uint32_t>(hash);
+  auto* slot = const_cast<Slot*>(findSlot(key, tag));
   if (slot->key == nullptr) ++size_;
-  *slot = Slot{hash, &key, position};
+  *slot = Slot{&key, tag, position};
 }
 
 void PathIndex::repoint(const std::string& key) {
-  auto* slot = const_cast<Slot*>(findSlot(key, hashOf(key)));
+  auto* slot = const_cast<Slot*>(findSlot(key, static_cast<std::uint32_t>(hashOf(key))));
   if (slot != nullptr && slot->key != nullptr) slot->key = &key;
 }
 
-std::optional<int> PathIndex::find(std::string_view key) const {
-  const Slot* slot = findSlot(key, hashOf(key));
+std::optional<int> PathIndex::find(std::string_view key, std::uint64_t hash) const {
+  const Slot* slot = findSlot(key, static_cast<std::uint32_t>(hash));
   if (slot == nullptr || slot->key == nullptr) return std::nullopt;
   return slot->position;
 }

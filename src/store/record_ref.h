@@ -39,6 +39,12 @@ inline bool sameRecords(const std::vector<RecordRef>& a, const std::vector<Recor
   return true;
 }
 
+// sameRecords for long lists (a reload that brings the loaded window back unchanged compares a
+// hundred thousand records field by field). Long lists are compared in chunks that pool threads
+// help with; the calling thread takes chunks itself and waits only for chunks a helper has
+// already begun, never for a job still queued behind other work. Main thread only.
+bool sameRecordLists(const std::vector<RecordRef>& a, const std::vector<RecordRef>& b);
+
 // Hash for path-keyed containers that accepts string views without building a string.
 struct PathHash {
   using is_transparent = void;

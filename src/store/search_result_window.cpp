@@ -1,5 +1,7 @@
 #include "store/search_result_window.h"
 
+#include "store/compaction.h"
+
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -42,7 +44,7 @@ void SearchResultWindow::setRecords(std::vector<RecordRef> records) {
     indexKeyOwners_.insert(indexKeyOwners_.end(), std::make_move_iterator(records_.begin()),
                            std::make_move_iterator(records_.end()));
   };
-  if (sameRecords(records_, records)) {
+  if (sameRecordLists(records_, records)) {
     retire();
     records_ = std::move(records);
     return;
@@ -50,6 +52,7 @@ void SearchResultWindow::setRecords(std::vector<RecordRef> records) {
   Q_EMIT recordsAboutToBeReset();
   retire();
   records_ = std::move(records);
+  setHashesFromRecords();
   indexMatchesRecords_ = false;
   Q_EMIT recordsReset();
   Q_EMIT recordsChanged();
@@ -100,10 +103,21 @@ SearchResultWindow::LoadTicket SearchResultWindow::currentLoadTicket() const {
   return LoadTicket{loadEpoch_};
 }
 
+void SearchResultWindow::setHashesFromRecords() {
+  pathHashes_.resize(records_.size());
+  for (std::size_t i = 0; i < records_.size(); ++i) pathHashes_[i] = PathIndex::hashOf(records_[i]->file.path);
+}
+
 void SearchResultWindow::rebuildIndex() {
   creatingThread_.check();
   indexByPath_.clear(records_.size());
-  for (std::size_t i = 0; i < records_.size(); ++i) indexByPath_.assign(records_[i]->file.path, static_cast<int>(i));
+  // The slots are written at random places: fetching a few ahead hides most of the misses.
+  constexpr std::size_t kAhead = 16;
+  const std::size_t count = records_.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i + kAhead < count) indexByPath_.prefetch(pathHashes_[i + kAhead]);
+    indexByPath_.assign(records_[i]->file.path, pathHashes_[i], static_cast<int>(i));
+  }
   indexKeyOwners_.clear();
   indexMatchesRecords_ = true;
 }
@@ -130,19 +144,31 @@ SearchResultWindow::AppendOutcome SearchResultWindow::appendPage(const std::vect
   creatingThread_.check();
   if (ticket.epoch != loadEpoch_) return {AppendOutcome::Kind::stale, 0};
   // Judged against the index as it was before this page: two records of the page with one new
-  // path are both kept.
-  std::vector<const RecordRef*> kept;
+  // path are both kept. The page's slots are fetched together first, so that a large window's
+  // cache misses overlap instead of coming one after another.
+  std::vector<std::uint64_t> hashes;
+  hashes.reserve(page.size());
   for (const RecordRef& record : page) {
-    if (!indexByPath_.contains(record->file.path)) kept.push_back(&record);
+    hashes.push_back(PathIndex::hashOf(record->file.path));
+    indexByPath_.prefetch(hashes.back());
+  }
+  std::vector<std::size_t> kept;
+  for (std::size_t i = 0; i < page.size(); ++i) {
+    if (!indexByPath_.contains(page[i]->file.path, hashes[i])) kept.push_back(i);
   }
   if (kept.empty() && hasMoreRecords) return {AppendOutcome::Kind::noNewRecords, 0};
   if (!kept.empty()) {
     const int first = static_cast<int>(records_.size());
     const int last = first + static_cast<int>(kept.size()) - 1;
     Q_EMIT recordsAboutToBeInserted(first, last);
-    records_.reserve(records_.size() + kept.size());
-    for (const RecordRef* record : kept) records_.push_back(*record);
-    for (int i = first; i <= last; ++i) indexByPath_.assign(records_[static_cast<std::size_t>(i)]->file.path, i);
+    for (std::size_t i : kept) {
+      records_.push_back(page[i]);
+      pathHashes_.push_back(hashes[i]);
+    }
+    for (int i = first; i <= last; ++i) {
+      const auto at = static_cast<std::size_t>(i);
+      indexByPath_.assign(records_[at]->file.path, pathHashes_[at], i);
+    }
     Q_EMIT recordsInserted(first, last);
     Q_EMIT recordsChanged();
   }
@@ -162,6 +188,9 @@ SearchResultWindow::LeadingMergeOutcome SearchResultWindow::mergeLeadingPage(con
   const int count = static_cast<int>(overlap - page.begin());
   Q_EMIT recordsAboutToBeInserted(0, count - 1);
   records_.insert(records_.begin(), page.begin(), overlap);
+  std::vector<std::uint64_t> hashes;
+  for (auto record = page.begin(); record != overlap; ++record) hashes.push_back(PathIndex::hashOf((*record)->file.path));
+  pathHashes_.insert(pathHashes_.begin(), hashes.begin(), hashes.end());
   rebuildIndex();
   Q_EMIT recordsInserted(0, count - 1);
   Q_EMIT recordsChanged();
@@ -204,24 +233,15 @@ void SearchResultWindow::reportUpdatedRuns(const std::vector<int>& positions) {
   forEachRun(positions, [this](int first, int last) { Q_EMIT recordsUpdated(first, last); });
 }
 
-void SearchResultWindow::removePositions(const std::vector<int>& positions) {
+void SearchResultWindow::removeAt(const std::vector<int>& positions) {
   if (positions.empty()) return;
-  const bool asReset = runCount(positions) > kMaxReportedRemovalRanges;
-  if (asReset) Q_EMIT recordsAboutToBeReset();
-  // One pass: every kept record after the first removed one moves once.
-  std::size_t write = static_cast<std::size_t>(positions.front());
-  std::size_t next = 0;
-  for (std::size_t read = write; read < records_.size(); ++read) {
-    if (next < positions.size() && static_cast<std::size_t>(positions[next]) == read) {
-      ++next;
-      continue;
-    }
-    records_[write++] = std::move(records_[read]);
-  }
-  records_.resize(write);
+  const bool asPositionList = runCount(positions) > kMaxReportedRemovalRanges;
+  if (asPositionList) Q_EMIT recordsAboutToBeRemovedAt(positions);
+  removePositions(records_, positions);
+  removePositions(pathHashes_, positions);
   rebuildIndex();
-  if (asReset) {
-    Q_EMIT recordsReset();
+  if (asPositionList) {
+    Q_EMIT recordsRemovedAt(positions);
   } else {
     std::vector<std::pair<int, int>> runs;
     forEachRun(positions, [&](int first, int last) { runs.emplace_back(first, last); });
@@ -239,7 +259,7 @@ void SearchResultWindow::removeRecords(const PathSet& paths, int fallbackSelecti
   if (paths.empty()) return;
   const std::vector<int> positions = loadedPositions(records_, indexByPath_, indexIsExact(), paths);
   if (!positions.empty()) {
-    removePositions(positions);
+    removeAt(positions);
   } else if (!indexMatchesRecords_) {
     rebuildIndex();
   }
@@ -270,11 +290,10 @@ void SearchResultWindow::applyRecordUpdates(const PathMap<ReviewState>& reviewSt
       removed.push_back(position);
     }
   }
-  // Updated rows are reported at their places before the removal moves them; a removal reported
-  // as a reset covers them.
-  if (runCount(removed) <= kMaxReportedRemovalRanges) reportUpdatedRuns(updated);
+  // Updated rows are reported at their places, before the removal moves them.
+  reportUpdatedRuns(updated);
   if (!removed.empty()) {
-    removePositions(removed);
+    removeAt(removed);
   } else {
     if (!indexMatchesRecords_) rebuildIndex();
     Q_EMIT recordsChanged();
@@ -291,6 +310,7 @@ void SearchResultWindow::applyRecordUpdate(RecordRef record, int index, const Vi
   if (!loaded) {
     const int at = std::clamp(index, 0, static_cast<int>(records_.size()));
     Q_EMIT recordsAboutToBeInserted(at, at);
+    pathHashes_.insert(pathHashes_.begin() + at, PathIndex::hashOf(record->file.path));
     records_.insert(records_.begin() + at, std::move(record));
     rebuildIndex();
     Q_EMIT recordsInserted(at, at);
@@ -300,7 +320,7 @@ void SearchResultWindow::applyRecordUpdate(RecordRef record, int index, const Vi
     Q_EMIT recordsUpdated(*loaded, *loaded);
     Q_EMIT recordsChanged();
   } else {
-    removePositions({*loaded});
+    removeAt({*loaded});
   }
   report(index);
 }

@@ -11,8 +11,11 @@
 //   - recordsInserted(first, last) and recordsUpdated(first, last): the rows are records()[first..last];
 //   - recordsRemoved(first, last): drop those rows of its copy (the window's records may already be
 //     final: several removed ranges of one operation come last range first, after one compaction);
-//   - recordsReset(): take records() whole. An operation that removes many scattered ranges
-//     reports a reset instead, so that no listener erases from the middle of a long list many times.
+//   - recordsRemovedAt(positions): drop the rows at those positions (ascending, as they were before
+//     the removal) in one pass, with removePositions (compaction.h). An operation that removes many
+//     scattered ranges reports them this way, so that no listener erases from the middle of a long
+//     list many times; a list model shows it to its views as a reset;
+//   - recordsReset(): take records() whole.
 // After each operation the listener's copy equals records(). An operation that changes nothing
 // emits nothing.
 //
@@ -102,7 +105,7 @@ class SearchResultWindow : public QObject {
   void updateThumbnailPaths(const std::vector<ThumbnailPathUpdate>& updates);
   void rebuildIndex();
 
-  // More removed ranges than this in one operation are reported as a reset.
+  // More removed ranges than this in one operation are reported as one list of positions.
   static constexpr std::size_t kMaxReportedRemovalRanges = 16;
 
  Q_SIGNALS:
@@ -114,6 +117,8 @@ class SearchResultWindow : public QObject {
   void recordsInserted(int first, int last);
   void recordsAboutToBeRemoved(int first, int last);
   void recordsRemoved(int first, int last);
+  void recordsAboutToBeRemovedAt(const std::vector<int>& positions);
+  void recordsRemovedAt(const std::vector<int>& positions);
   void recordsUpdated(int first, int last);
 
  private:
@@ -124,7 +129,8 @@ class SearchResultWindow : public QObject {
   // updated ranges.
   void reportUpdatedRuns(const std::vector<int>& positions);
   // Removes the records at the positions (ascending) in one pass and reports it.
-  void removePositions(const std::vector<int>& positions);
+  void removeAt(const std::vector<int>& positions);
+  void setHashesFromRecords();
   void replaceAt(std::size_t position, RecordRef record);
   void report(int fallbackSelectionIndex);
   // Whether every path's entry names its last position and the index holds every loaded path.
@@ -132,6 +138,9 @@ class SearchResultWindow : public QObject {
 
   CreatingThread creatingThread_;
   std::vector<RecordRef> records_;
+  // The hash of each record's path, beside it: rebuilding the index after a removal then reads no
+  // record (at 100,000 records, reading each one's path is most of a rebuild).
+  std::vector<std::uint64_t> pathHashes_;
   bool hasMoreRecords_ = false;
   PathIndex indexByPath_;
   // Records whose paths are still keys of the index after setRecords replaced them.

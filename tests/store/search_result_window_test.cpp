@@ -322,7 +322,7 @@ TEST(SearchResultWindow, ThumbnailPathsChangeOnlyRecordsThatNeedIt) {
   EXPECT_EQ(f.window.index("a"), 0);
 }
 
-TEST(SearchResultWindow, ManyScatteredRemovalsAreReportedAsOneReset) {
+TEST(SearchResultWindow, ManyScatteredRemovalsAreReportedAsOneListOfPositions) {
   Fixture f;
   std::vector<std::string> paths;
   PathSet removed;
@@ -332,8 +332,13 @@ TEST(SearchResultWindow, ManyScatteredRemovalsAreReportedAsOneReset) {
   }
   f.load(paths);
   WindowListener listener(f.window);
+  std::vector<int> reported;
+  QObject::connect(&f.window, &SearchResultWindow::recordsRemovedAt, [&](const std::vector<int>& p) { reported = p; });
   f.window.removeRecords(removed, 0);
   EXPECT_EQ(listener.structural, 1);
+  ASSERT_EQ(reported.size(), removed.size());
+  EXPECT_EQ(reported.front(), 0);
+  EXPECT_EQ(reported.back(), 198);
   EXPECT_FALSE(listener.pairMismatch);
   EXPECT_TRUE(sameRecords(listener.mirror, f.window.records()));
   EXPECT_EQ(f.window.records().size(), 200u - removed.size());

@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include "store/compaction.h"
 #include "store/record_ref.h"
 #include "store/search_result_window.h"
 
@@ -78,6 +79,11 @@ class WindowListener {
     QObject::connect(&window, &SearchResultWindow::recordsRemoved, [this](int first, int last) {
       end();
       mirror.erase(mirror.begin() + first, mirror.begin() + last + 1);
+    });
+    QObject::connect(&window, &SearchResultWindow::recordsAboutToBeRemovedAt, [this](const auto&) { begin(); });
+    QObject::connect(&window, &SearchResultWindow::recordsRemovedAt, [this](const std::vector<int>& positions) {
+      end();
+      removePositions(mirror, positions);
     });
     QObject::connect(&window, &SearchResultWindow::recordsUpdated, [this](int first, int last) {
       ++structural;

@@ -1,0 +1,204 @@
+// bench_store_window [--runs N]
+//
+// The result window's main-thread cost with what a running application attaches to it: a listener
+// that mirrors the records through the begin/end signals (as the grid's list model does) and the
+// store's handler that reconciles a selection of 20 records. Records carry 1.5 KB prompts. Reports
+// the median of --runs runs (default 15) of:
+//   - appending a page of 500 to a window of 100,000, next to the same append to a window of 1,000
+//     (an append must not cost in proportion to what is loaded);
+//   - replacing a 100,000 window by 20,000 new records;
+//   - replacing a 100,000 window by an equal list of fresh copies (no records signal);
+//   - applyRecordUpdates marking 5,000 scattered records as delete candidates, which removes them.
+// Each figure is printed with its aim; the program exits 1 when one is missed.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "store/compaction.h"
+#include "store/result_selection.h"
+#include "store/search_result_window.h"
+
+namespace {
+
+using lorvex::makeRecordRef;
+using lorvex::RecordRef;
+using lorvex::ResultSelection;
+using lorvex::SearchResultWindow;
+using Clock = std::chrono::steady_clock;
+
+std::string prompt(int seed) {
+  static const char* const words[] = {"masterpiece", "best quality", "1girl", "solo", "long hair", "looking at viewer",
+                                      "smile", "outdoors", "sky", "cloud", "dress", "flower", "sunlight", "tree"};
+  std::string text;
+  std::mt19937 random(static_cast<unsigned>(seed));
+  while (text.size() < 1536) {
+    text += words[random() % std::size(words)];
+    text += ", ";
+  }
+  return text;
+}
+
+RecordRef makeRecord(int id) {
+  lorvex::ImageRecord record;
+  char path[96];
+  std::snprintf(path, sizeof path, "/home/someone/Pictures/generations/folder%02d/image-%07d.png", id % 50, id);
+  record.file.path = path;
+  record.file.fileSize = 1'200'000 + id;
+  record.file.modificationDate = 1.7e9 + id;
+  record.metadata.prompt = prompt(id);
+  record.metadata.negativePrompt = "lowres, bad anatomy";
+  record.promptTags = {"masterpiece", "1girl", "solo"};
+  return makeRecordRef(std::move(record));
+}
+
+std::vector<RecordRef> makeRecords(int first, int count) {
+  std::vector<RecordRef> records;
+  records.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) records.push_back(makeRecord(first + i));
+  return records;
+}
+
+// The window as the application sees it: a mirroring listener and a reconciled selection.
+struct AttachedWindow {
+  SearchResultWindow window;
+  ResultSelection selection;
+  std::vector<RecordRef> mirror;
+  int recordsSignals = 0;
+
+  AttachedWindow() {
+    window.setRecordsChangedHandler(
+        [this](const auto& change) { selection.reconcile(window, change.fallbackSelectionIndex); });
+    QObject::connect(&window, &SearchResultWindow::recordsChanged, [this] { ++recordsSignals; });
+    QObject::connect(&window, &SearchResultWindow::recordsReset, [this] { mirror = window.records(); });
+    QObject::connect(&window, &SearchResultWindow::recordsInserted, [this](int first, int last) {
+      const auto& records = window.records();
+      mirror.insert(mirror.begin() + first, records.begin() + first, records.begin() + last + 1);
+    });
+    QObject::connect(&window, &SearchResultWindow::recordsRemoved,
+                     [this](int first, int last) { mirror.erase(mirror.begin() + first, mirror.begin() + last + 1); });
+    QObject::connect(&window, &SearchResultWindow::recordsRemovedAt,
+                     [this](const std::vector<int>& positions) { lorvex::removePositions(mirror, positions); });
+    QObject::connect(&window, &SearchResultWindow::recordsUpdated, [this](int first, int last) {
+      for (int i = first; i <= last; ++i) mirror[static_cast<std::size_t>(i)] = window.records()[static_cast<std::size_t>(i)];
+    });
+  }
+
+  void load(const std::vector<RecordRef>& records) {
+    window.replaceRecords(records, true, 0);
+    lorvex::PathSet selected;
+    for (std::size_t i = 0; i < 20 && i < records.size(); ++i) selected.insert(records[i * records.size() / 20]->file.path);
+    selection.setPrimaryPath(*selected.begin());
+    selection.setSelectedPaths(selected);
+    recordsSignals = 0;
+  }
+};
+
+double milliseconds(Clock::duration duration) {
+  return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Median of `runs` timings of `measured`, each after an untimed `prepare`.
+double measure(int runs, const std::function<void()>& prepare, const std::function<void()>& measured) {
+  std::vector<double> times;
+  for (int run = 0; run < runs; ++run) {
+    prepare();
+    const auto start = Clock::now();
+    measured();
+    times.push_back(milliseconds(Clock::now() - start));
+  }
+  return median(times);
+}
+
+bool report(const char* what, double value, double aim, const char* unit = "ms") {
+  const bool met = value <= aim;
+  std::printf("%-62s %8.3f %s   aim <= %.3f %s   %s\n", what, value, unit, aim, unit, met ? "ok" : "MISSED");
+  return met;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = 15;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+  }
+  const auto large = makeRecords(0, 100'000);
+  const auto small = makeRecords(0, 1'000);
+  const auto fresh = makeRecords(300'000, 20'000);
+  std::vector<RecordRef> equalCopies;
+  for (const auto& record : large) equalCopies.push_back(makeRecordRef(*record));
+
+  bool allMet = true;
+  AttachedWindow attached;
+  // The page appended is made just before, as one arrives from a search: it is no colder in one
+  // window than in the other.
+  std::vector<RecordRef> page;
+  int pageNumber = 0;
+  const auto appendPage = [&] { attached.window.appendPage(page, true, attached.window.currentLoadTicket()); };
+  // Each run loads the window and appends one page untimed, so that the timed append meets the
+  // capacity a window has while paging (grown by doubling), not the exact fit of a fresh load.
+  const auto otherPage = makeRecords(400'000, 500);
+  const auto loadAndPage = [&](const std::vector<RecordRef>& records) {
+    attached.load(records);
+    attached.window.appendPage(otherPage, true, attached.window.currentLoadTicket());
+    page = makeRecords(500'000 + 500 * pageNumber++, 500);
+  };
+  const double appendLarge = measure(runs, [&] { loadAndPage(large); }, appendPage);
+  const double appendSmall = measure(runs, [&] { loadAndPage(small); }, appendPage);
+  allMet &= report("append 500 to a window of 100,000", appendLarge, 2.0);
+  std::printf("%-62s %8.3f ms\n", "append 500 to a window of 1,000", appendSmall);
+  allMet &= report("  ratio of the two", appendLarge / appendSmall, 2.0, "x ");
+
+  allMet &= report("replace 100,000 by 20,000 new records",
+                   measure(runs, [&] { attached.load(large); }, [&] { attached.window.replaceRecords(fresh, false, 0); }),
+                   30.0);
+
+  int equalSignals = 0;
+  allMet &= report("replace 100,000 by an equal list of fresh copies", measure(runs, [&] { attached.load(large); },
+                                                                               [&] {
+                                                                                 attached.window.replaceRecords(
+                                                                                     equalCopies, true, 0);
+                                                                                 equalSignals += attached.recordsSignals;
+                                                                               }),
+                   40.0);
+  bool equal = false;
+  std::printf("%-62s %8.3f ms\n", "  floor: comparing the two lists record by record, one thread",
+              measure(runs, [] {}, [&] { equal = lorvex::sameRecords(large, equalCopies); }));
+  if (!equal) allMet = false;
+  if (equalSignals != 0) {
+    std::printf("  the equal replacement signalled a records change\n");
+    allMet = false;
+  }
+
+  lorvex::PathMap<lorvex::ReviewState> marks;
+  std::mt19937 random(5);
+  while (marks.size() < 5'000) {
+    lorvex::ReviewState state;
+    state.deleteCandidate = true;
+    marks.emplace(large[random() % large.size()]->file.path, state);
+  }
+  const auto hideDeleteCandidates = [](bool, bool deleteCandidate, bool isMissing) { return !deleteCandidate && !isMissing; };
+  std::size_t remaining = 0;
+  allMet &= report("applyRecordUpdates removing 5,000 scattered records",
+                   measure(runs, [&] { attached.load(large); },
+                           [&] {
+                             attached.window.applyRecordUpdates(marks, hideDeleteCandidates);
+                             remaining = attached.mirror.size();
+                           }),
+                   10.0);
+  if (remaining != large.size() - marks.size() || attached.mirror.size() != attached.window.records().size()) {
+    std::printf("  the mirror does not follow the window (%zu records left)\n", remaining);
+    allMet = false;
+  }
+  return allMet ? 0 : 1;
+}
