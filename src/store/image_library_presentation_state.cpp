@@ -1,5 +1,7 @@
 #include "store/image_library_presentation_state.h"
 
+#include "store/observed_value.h"
+
 namespace lorvex {
 
 ImageLibraryPresentationState::ImageLibraryPresentationState(
@@ -15,9 +17,7 @@ ImageLibraryPresentationState::ImageLibraryPresentationState(
 template <typename T>
 void ImageLibraryPresentationState::assign(T& field, T value, void (ImageLibraryPresentationState::*changed)()) {
   creatingThread_.check();
-  if (field == value) return;
-  field = value;
-  Q_EMIT(this->*changed)();
+  assignObserved(field, value, this, changed);
 }
 
 void ImageLibraryPresentationState::persistPreferences() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "store/observed_value.h"
 #include "store/search_result_window.h"
 
 namespace lorvex {
@@ -15,9 +16,7 @@ const std::optional<std::string>& ResultSelection::primaryPath() const {
 
 void ResultSelection::setPrimaryPath(std::optional<std::string> path) {
   creatingThread_.check();
-  if (primaryPath_ == path) return;
-  primaryPath_ = std::move(path);
-  Q_EMIT primaryPathChanged();
+  assignObserved(primaryPath_, std::move(path), this, &ResultSelection::primaryPathChanged);
 }
 
 const PathSet& ResultSelection::selectedPaths() const {
@@ -27,9 +26,7 @@ const PathSet& ResultSelection::selectedPaths() const {
 
 void ResultSelection::setSelectedPaths(PathSet paths) {
   creatingThread_.check();
-  if (selectedPaths_ == paths) return;
-  selectedPaths_ = std::move(paths);
-  Q_EMIT selectedPathsChanged();
+  assignObserved(selectedPaths_, std::move(paths), this, &ResultSelection::selectedPathsChanged);
 }
 
 const std::optional<std::string>& ResultSelection::anchorPath() const {
@@ -39,9 +36,7 @@ const std::optional<std::string>& ResultSelection::anchorPath() const {
 
 void ResultSelection::setAnchorPath(std::optional<std::string> path) {
   creatingThread_.check();
-  if (anchorPath_ == path) return;
-  anchorPath_ = std::move(path);
-  Q_EMIT anchorPathChanged();
+  assignObserved(anchorPath_, std::move(path), this, &ResultSelection::anchorPathChanged);
 }
 
 PathSet ResultSelection::effectiveSelectedPaths() const {

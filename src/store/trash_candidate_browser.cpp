@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "store/observed_value.h"
+
 namespace lorvex {
 
 namespace {
@@ -39,9 +41,7 @@ const PathSet& TrashCandidateBrowser::selectedPaths() const {
 
 void TrashCandidateBrowser::setSelectedPaths(PathSet paths) {
   creatingThread_.check();
-  if (selectedPaths_ == paths) return;
-  selectedPaths_ = std::move(paths);
-  Q_EMIT selectedPathsChanged();
+  assignObserved(selectedPaths_, std::move(paths), this, &TrashCandidateBrowser::selectedPathsChanged);
 }
 
 bool TrashCandidateBrowser::hasMoreRecords() const {
@@ -51,9 +51,7 @@ bool TrashCandidateBrowser::hasMoreRecords() const {
 
 void TrashCandidateBrowser::setHasMoreRecords(bool hasMoreRecords) {
   creatingThread_.check();
-  if (hasMoreRecords_ == hasMoreRecords) return;
-  hasMoreRecords_ = hasMoreRecords;
-  Q_EMIT hasMoreRecordsChanged();
+  assignObserved(hasMoreRecords_, hasMoreRecords, this, &TrashCandidateBrowser::hasMoreRecordsChanged);
 }
 
 bool TrashCandidateBrowser::isReloading() const {
@@ -63,9 +61,7 @@ bool TrashCandidateBrowser::isReloading() const {
 
 void TrashCandidateBrowser::setIsReloading(bool isReloading) {
   creatingThread_.check();
-  if (isReloading_ == isReloading) return;
-  isReloading_ = isReloading;
-  Q_EMIT isReloadingChanged();
+  assignObserved(isReloading_, isReloading, this, &TrashCandidateBrowser::isReloadingChanged);
 }
 
 bool TrashCandidateBrowser::isLoadingMore() const {
@@ -75,9 +71,7 @@ bool TrashCandidateBrowser::isLoadingMore() const {
 
 void TrashCandidateBrowser::setIsLoadingMore(bool isLoadingMore) {
   creatingThread_.check();
-  if (isLoadingMore_ == isLoadingMore) return;
-  isLoadingMore_ = isLoadingMore;
-  Q_EMIT isLoadingMoreChanged();
+  assignObserved(isLoadingMore_, isLoadingMore, this, &TrashCandidateBrowser::isLoadingMoreChanged);
 }
 
 int TrashCandidateBrowser::loadEpoch() const {
