@@ -9,7 +9,10 @@
 //   - replacing a 100,000 window by 20,000 new records;
 //   - replacing a 100,000 window by an equal list of fresh copies (no records signal);
 //   - applyRecordUpdates marking 5,000 scattered records as delete candidates, which removes them.
-// Each figure is printed with its aim; the program exits 1 when one is missed.
+// Each figure is the wall time the main thread is held, with its own CPU time beside it and its
+// aim; the program exits 1 when an aim is missed.
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -102,26 +105,44 @@ double milliseconds(Clock::duration duration) {
   return std::chrono::duration<double, std::milli>(duration).count();
 }
 
+// CPU time of the calling thread: printed beside the wall time, it tells the main thread's own work
+// from its waiting (for pool threads helping it, or for a processor on a loaded machine).
+double threadMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
 }
 
-// Median of `runs` timings of `measured`, each after an untimed `prepare`.
-double measure(int runs, const std::function<void()>& prepare, const std::function<void()>& measured) {
-  std::vector<double> times;
+struct Timing {
+  double thread = 0;  // main-thread CPU time, ms
+  double wall = 0;    // ms
+};
+
+// Medians of `runs` timings of `measured`, each after an untimed `prepare`.
+Timing measure(int runs, const std::function<void()>& prepare, const std::function<void()>& measured) {
+  std::vector<double> thread;
+  std::vector<double> wall;
   for (int run = 0; run < runs; ++run) {
     prepare();
     const auto start = Clock::now();
+    const double threadStart = threadMilliseconds();
     measured();
-    times.push_back(milliseconds(Clock::now() - start));
+    thread.push_back(threadMilliseconds() - threadStart);
+    wall.push_back(milliseconds(Clock::now() - start));
   }
-  return median(times);
+  return {median(thread), median(wall)};
 }
 
-bool report(const char* what, double value, double aim, const char* unit = "ms") {
-  const bool met = value <= aim;
-  std::printf("%-62s %8.3f %s   aim <= %.3f %s   %s\n", what, value, unit, aim, unit, met ? "ok" : "MISSED");
+// Judged on wall time: the main thread is held for all of it, working or waiting for helpers.
+bool report(const char* what, Timing timing, double aim) {
+  const bool met = timing.wall <= aim;
+  std::printf("%-58s %8.3f ms (own cpu %8.3f)   aim <= %6.3f ms   %s\n", what, timing.wall, timing.thread, aim,
+              met ? "ok" : "MISSED");
   return met;
 }
 
@@ -153,11 +174,14 @@ int main(int argc, char** argv) {
     attached.window.appendPage(otherPage, true, attached.window.currentLoadTicket());
     page = makeRecords(500'000 + 500 * pageNumber++, 500);
   };
-  const double appendLarge = measure(runs, [&] { loadAndPage(large); }, appendPage);
-  const double appendSmall = measure(runs, [&] { loadAndPage(small); }, appendPage);
+  const Timing appendLarge = measure(runs, [&] { loadAndPage(large); }, appendPage);
+  const Timing appendSmall = measure(runs, [&] { loadAndPage(small); }, appendPage);
   allMet &= report("append 500 to a window of 100,000", appendLarge, 2.0);
-  std::printf("%-62s %8.3f ms\n", "append 500 to a window of 1,000", appendSmall);
-  allMet &= report("  ratio of the two", appendLarge / appendSmall, 2.0, "x ");
+  std::printf("%-58s %8.3f ms (own cpu %8.3f)\n", "append 500 to a window of 1,000", appendSmall.wall, appendSmall.thread);
+  const double ratio = appendLarge.wall / appendSmall.wall;
+  std::printf("%-58s %8.3f x                      aim <= %6.3f x    %s\n", "  ratio of the two", ratio, 2.0,
+              ratio <= 2.0 ? "ok" : "MISSED");
+  allMet &= ratio <= 2.0;
 
   allMet &= report("replace 100,000 by 20,000 new records",
                    measure(runs, [&] { attached.load(large); }, [&] { attached.window.replaceRecords(fresh, false, 0); }),
@@ -172,8 +196,8 @@ int main(int argc, char** argv) {
                                                                                }),
                    40.0);
   bool equal = false;
-  std::printf("%-62s %8.3f ms\n", "  floor: comparing the two lists record by record, one thread",
-              measure(runs, [] {}, [&] { equal = lorvex::sameRecords(large, equalCopies); }));
+  const Timing floor = measure(runs, [] {}, [&] { equal = lorvex::sameRecords(large, equalCopies); });
+  std::printf("%-58s %8.3f ms (own cpu %8.3f)\n", "  floor: comparing the two lists on one thread", floor.wall, floor.thread);
   if (!equal) allMet = false;
   if (equalSignals != 0) {
     std::printf("  the equal replacement signalled a records change\n");
