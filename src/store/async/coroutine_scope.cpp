@@ -1,6 +1,6 @@
 #include "store/async/coroutine_scope.h"
 
-#include <cassert>
+#include <stdexcept>
 #include <vector>
 
 #include <QMetaObject>
@@ -90,9 +90,11 @@ void CoroutineScope::track(void* address, detail::TrackedFrame frame) {
 std::shared_ptr<ScopeLink> CoroutineScope::linkOfFrame(void* address) {
   const auto& frames = detail::trackedFrames();
   const auto found = frames.find(address);
-  assert(found != frames.end() && found->second.scope != nullptr &&
-         "a coroutine that suspends must first `co_await scope.enter()`");
-  if (found == frames.end() || found->second.scope == nullptr) return nullptr;
+  if (found == frames.end() || found->second.scope == nullptr) {
+    // Thrown from the awaiter's await_suspend, so it comes out of the co_await that could not
+    // suspend safely, in every build.
+    throw std::logic_error("a coroutine that suspends must first `co_await scope.enter()`");
+  }
   return found->second.scope->link_;
 }
 

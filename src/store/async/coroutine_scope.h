@@ -122,8 +122,9 @@ class CoroutineScope {
     return Entry(this);
   }
 
-  // The link of the scope that recorded the frame at `address`. Asserts that the frame was recorded
-  // (a coroutine that suspends without `enter()` could neither be resumed safely nor freed).
+  // The link of the scope that recorded the frame at `address`. Throws std::logic_error when no
+  // scope did: a coroutine that suspends without `enter()` could neither be resumed safely nor
+  // freed with its owner.
   static std::shared_ptr<ScopeLink> linkOfFrame(void* address);
 
   // Keeps a started task's runner coroutine and its stop source until the runner ends

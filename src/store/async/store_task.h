@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <stdexcept>
 #include <stop_token>
 #include <type_traits>
 #include <utility>
@@ -94,7 +95,7 @@ class StoreTask {
       std::shared_ptr<detail::StoreTaskState<T>> state;
       std::shared_ptr<typename detail::StoreTaskState<T>::Waiter> waiter;
 
-      bool await_ready() const noexcept { return state->isFinished(); }
+      bool await_ready() const noexcept { return state == nullptr || state->isFinished(); }
       void await_suspend(std::coroutine_handle<> handle) {
         waiter = std::make_shared<typename detail::StoreTaskState<T>::Waiter>();
         waiter->handle = handle;
@@ -102,6 +103,7 @@ class StoreTask {
         state->waiters.push_back(waiter);
       }
       T await_resume() {
+        if (state == nullptr) throw std::logic_error("awaiting an empty StoreTask handle");
         if (auto* error = std::get_if<std::exception_ptr>(&state->result)) std::rethrow_exception(*error);
         if constexpr (!std::is_void_v<T>) return std::get<1>(state->result);
       }
@@ -147,6 +149,10 @@ QCoro::Task<void> runStoreTask(CoroutineScope* scope, std::shared_ptr<StoreTaskS
 
 // Starts `fn(stopToken)` (a coroutine returning QCoro::Task<T>) as a flow owned by `scope` and
 // returns its handle. The flow runs at once up to its first suspension.
+//
+// Inside a co_await expression, pass it a named callable, never a lambda written in place: GCC 12
+// destroys a temporary argument made inside a co_await expression twice (the same holds for every
+// call in a co_await expression; runBlocking and sleep refuse temporaries outright).
 template <typename Fn>
 StoreTask<detail::StartedValue<Fn>> startStoreTask(CoroutineScope& scope, Fn fn) {
   using T = detail::StartedValue<Fn>;

@@ -143,6 +143,37 @@ TEST(StoreTask, ExceptionsCrossBackAsTheirOwnType) {
   EXPECT_EQ(whatByJoiner, "gone");
 }
 
+TEST(StoreTask, MisuseFailsAtTheAwaitInsteadOfCorruptingAnything) {
+  testing::application();
+  CoroutineScope scope;
+  std::vector<std::string> errors;
+  // A coroutine that suspends without entering a scope.
+  auto noEntry = [&](std::stop_token stop) -> QCoro::Task<void> {
+    auto work = [] { return 1; };
+    try {
+      co_await runBlocking(userInitiatedPool(), stop, work);
+    } catch (const std::logic_error& error) {
+      errors.push_back(error.what());
+    }
+  };
+  std::stop_source source;
+  noEntry(source.get_token());
+  // Awaiting an empty handle.
+  auto emptyJoin = [&]() -> QCoro::Task<void> {
+    auto frame = co_await scope.enter();
+    StoreTask<int> empty;
+    try {
+      co_await empty;
+    } catch (const std::logic_error& error) {
+      errors.push_back(error.what());
+    }
+  };
+  emptyJoin();
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_NE(errors[0].find("enter()"), std::string::npos);
+  EXPECT_NE(errors[1].find("empty"), std::string::npos);
+}
+
 // Everything a destroyed owner's coroutines could still do: continue after a held pool call
 // (directly and three coroutines deep), wake from a sleep, continue after joining another flow.
 TEST(StoreTask, AnOwnerDestroyedWhileItsCallIsHeldResumesNothing) {
