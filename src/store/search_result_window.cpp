@@ -198,6 +198,9 @@ SearchResultWindow::LeadingMergeOutcome SearchResultWindow::mergeLeadingPage(con
   return LeadingMergeOutcome::inserted(count);
 }
 
+namespace {
+
+// Positions (ascending) of the loaded records whose path is among `paths`.
 template <typename Paths>
 std::vector<int> loadedPositions(const std::vector<RecordRef>& records, const PathIndex& index, bool indexIsExact,
                                  const Paths& paths) {
@@ -222,6 +225,8 @@ std::vector<int> loadedPositions(const std::vector<RecordRef>& records, const Pa
   }
   return positions;
 }
+
+}  // namespace
 
 void SearchResultWindow::replaceAt(std::size_t position, RecordRef record) {
   RecordRef old = std::exchange(records_[position], std::move(record));

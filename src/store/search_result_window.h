@@ -122,11 +122,7 @@ class SearchResultWindow : public QObject {
   void recordsUpdated(int first, int last);
 
  private:
-  // Positions (ascending) of the loaded records whose path satisfies `wanted`.
-  template <typename Wanted>
-  std::vector<int> positionsOfPaths(std::size_t pathCount, const Wanted& wanted) const;
-  // Replaces the records at the positions (ascending) by `replacement(record)` and reports the
-  // updated ranges.
+  // Reports the updated ranges of the positions (ascending).
   void reportUpdatedRuns(const std::vector<int>& positions);
   // Removes the records at the positions (ascending) in one pass and reports it.
   void removeAt(const std::vector<int>& positions);
