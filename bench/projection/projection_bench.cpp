@@ -24,9 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "database/concept_index.h"
-#include "database/prompt_tag_index.h"
+#include "database/internal/concept_index.h"
+#include "database/internal/prompt_tag_index.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 
 namespace {
 
@@ -158,7 +159,7 @@ int main(int argc, char** argv) {
     const PassTime again = projectAll(repository, records, job.id);
     report("re-projection, unchanged", records.size(), again, &first);
 
-    auto& connection = repository.connection();
+    auto& connection = lorvex::testing::connectionOf(repository);
     const auto conceptStart = Clock::now();
     connection.performLockedTransaction([&] {
       connection.execute(

@@ -19,8 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "database/sql_paths.h"
+#include "database/internal/sql_paths.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ std::string folderPath(int folder) {
 }
 
 void buildLibrary(SQLiteImageRepositoryV3& repository, std::int64_t images) {
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   auto guard = connection.lock();
   std::mt19937_64 random(7);
   connection.performTransaction([&] {
@@ -76,7 +77,7 @@ double medianMilliseconds(int runs, Work work) {
 
 std::int64_t countRows(SQLiteImageRepositoryV3& repository, const std::string& where,
                        const lorvex::SQLiteV3Bindings& bindings) {
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   auto guard = connection.lock();
   return connection.query("SELECT count(*) FROM media_files WHERE " + where, bindings,
                           [](lorvex::SQLiteRows& rows) { return rows.next() ? rows.int64(0) : 0; });
@@ -136,7 +137,7 @@ int main(int argc, char** argv) {
     std::vector<std::int64_t> ids;
     const std::size_t restoreCount = std::min<std::size_t>(kRestoreCount, static_cast<std::size_t>(images));
     {
-      auto& connection = repository.connection();
+      auto& connection = lorvex::testing::connectionOf(repository);
       auto guard = connection.lock();
       connection.query("SELECT id, absolute_path FROM media_files ORDER BY id LIMIT ?",
                        {static_cast<std::int64_t>(restoreCount)}, [&](lorvex::SQLiteRows& rows) {
@@ -151,7 +152,7 @@ int main(int argc, char** argv) {
       checksum += static_cast<std::int64_t>(repository.restoreDeleteCandidateStates(restores).size());
     });
     const double restoreFloor = medianMilliseconds(runs, [&] {
-      auto& connection = repository.connection();
+      auto& connection = lorvex::testing::connectionOf(repository);
       auto guard = connection.lock();
       connection.performTransaction([&] {
         for (std::size_t i = 0; i < ids.size(); ++i) {

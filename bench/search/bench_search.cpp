@@ -18,8 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "database/search_query_compiler.h"
+#include "database/internal/search_query_compiler.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ std::string tagName(int tag) {
 }
 
 void buildLibrary(SQLiteImageRepositoryV3& repository, std::int64_t images) {
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   auto guard = connection.lock();
   std::mt19937_64 random(12345);
   std::uniform_real_distribution<double> unit(0, 1);
@@ -168,7 +169,7 @@ int main(int argc, char** argv) {
   if (fresh) buildLibrary(repository, images);
 
   // A rare tag: the one whose count is nearest 100.
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   std::string rareTag;
   {
     auto guard = connection.lock();

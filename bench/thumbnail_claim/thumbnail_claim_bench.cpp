@@ -12,8 +12,9 @@
 #include <random>
 #include <string>
 
-#include "database/row_mappers.h"
+#include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ struct Library {
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     folder = pattern;
     repository = std::make_unique<SQLiteImageRepositoryV3>(folder / "LorvexV3.sqlite");
-    auto& db = repository->connection();
+    auto& db = lorvex::testing::connectionOf(*repository);
     std::mt19937 random(42);
     std::uniform_real_distribution<double> times(1'600'000'000.0, 1'700'000'000.0);
     db.performLockedTransaction([&] {
@@ -73,7 +74,7 @@ void BM_ClaimNextThumbnailJob(benchmark::State& state) {
 BENCHMARK(BM_ClaimNextThumbnailJob)->Iterations(3000)->Unit(benchmark::kMicrosecond);
 
 void BM_FloorPrimaryKeyLookup(benchmark::State& state) {
-  auto& db = library().repository->connection();
+  auto& db = lorvex::testing::connectionOf(*library().repository);
   std::int64_t id = 1;
   for (auto _ : state) {
     auto guard = db.lock();
@@ -84,7 +85,7 @@ void BM_FloorPrimaryKeyLookup(benchmark::State& state) {
 BENCHMARK(BM_FloorPrimaryKeyLookup)->Iterations(3000)->Unit(benchmark::kMicrosecond);
 
 void BM_ClaimSelectSortingTheBacklog(benchmark::State& state) {
-  auto& db = library().repository->connection();
+  auto& db = lorvex::testing::connectionOf(*library().repository);
   for (auto _ : state) {
     auto guard = db.lock();
     auto id = db.query(

@@ -10,8 +10,9 @@
 #include <string>
 #include <system_error>
 
-#include "database/row_mappers.h"
-#include "database/schema.h"
+#include "database/internal/row_mappers.h"
+#include "database/internal/schema.h"
+#include "database/internal/sqlite_connection.h"
 #include "database/sqlite_image_repository.h"
 #include "platform/log.h"
 
@@ -43,15 +44,6 @@ void runSchemaScript(SQLiteConnection& connection, std::int64_t version) {
 }
 
 }  // namespace
-
-SQLiteImageRepositoryV3::SQLiteImageRepositoryV3(const std::filesystem::path& databaseFile,
-                                                 SQLiteImageRepositoryV3Options options)
-    : connection_(std::move(options.statementObserver), std::move(options.searchProgressObserver),
-                  options.clock != nullptr ? *options.clock : platform::systemClock()) {
-  openAndMigrate(databaseFile.string());
-}
-
-SQLiteImageRepositoryV3::~SQLiteImageRepositoryV3() = default;
 
 void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
   connection_.open(path);
@@ -127,10 +119,6 @@ void SQLiteImageRepositoryV3::verifySchema() {
         "SELECT 1\nFROM sqlite_master\nWHERE type = ? AND name = ?\nLIMIT 1", {"table", table}, rows::exists);
     if (present) throw Error::incompatibleSchemaVersion(schema::kVersion);
   }
-}
-
-void SQLiteImageRepositoryV3::prepareForThisProcess() {
-  returnInterruptedThumbnailJobsToPending();
 }
 
 // ---- moving an unusable library aside ---------------------------------------------------------

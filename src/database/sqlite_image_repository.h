@@ -1,6 +1,7 @@
 // SQLiteImageRepositoryV3: the library database. One object per process owns the file
-// "LorvexV3.sqlite" and its one connection; every library operation of the services goes through
-// it, from any thread.
+// "LorvexV3.sqlite", its one connection and the lock that serialises it; every library operation of
+// the services goes through it, from any thread. It implements every store protocol of the library
+// (library_store_protocols.h).
 //
 // Construction opens (or creates) the file, brings it to schema version 4 and verifies it, or
 // throws SQLiteImageRepositoryV3Error and leaves no connection open:
@@ -11,8 +12,9 @@
 //   - openFailed / executionFailed: the file could not be opened or set up.
 // Destruction closes the connection.
 //
-// The operations of the library are grouped by concern, each in its own source file; all of them
-// run under the connection's lock (see SQLiteConnection).
+// The object itself only opens, migrates and owns; each operation below is carried out by the
+// class of its concern in database/internal/, which holds that concern's SQL: IndexingJobs,
+// ThumbnailJobs, ScanBookkeeping, ImageProjection, LibrarySearch, ReviewStates and TagConcepts.
 //
 // Thread safety: every member function may be called from any thread; the connection's recursive
 // lock serialises them. moveAsidePreV4Database touches only files and runs while no connection to
@@ -22,6 +24,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <stop_token>
@@ -29,11 +32,13 @@
 #include <string_view>
 #include <vector>
 
-#include "database/sqlite_connection.h"
+#include "database/library_store_protocols.h"
+#include "database/sqlite_binding.h"
 #include "database/sqlite_image_repository_error.h"
 #include "model/image_library_scan_summary.h"
 #include "model/image_record.h"
 #include "model/image_search_query.h"
+#include "model/image_search_query_v3.h"
 #include "model/indexing_job.h"
 #include "model/registered_folder.h"
 #include "model/review_state.h"
@@ -44,11 +49,13 @@
 
 namespace lorvex {
 
+class SQLiteConnection;
+
 struct SQLiteImageRepositoryV3Options {
   // Receives the SQL text of every statement that runs (not the scripts).
-  SQLiteConnection::StatementObserver statementObserver;
+  std::function<void(std::string_view sql)> statementObserver;
   // Called from the search progress handler, on the searching thread.
-  SQLiteConnection::SearchProgressObserver searchProgressObserver;
+  std::function<void()> searchProgressObserver;
   // Time of stored rows and of lock-wait measurements; the system clock when null.
   platform::Clock* clock = nullptr;
 };
@@ -73,13 +80,17 @@ struct IndexingQueueCounterDeltas {
   friend bool operator==(const IndexingQueueCounterDeltas&, const IndexingQueueCounterDeltas&) = default;
 };
 
-class SQLiteImageRepositoryV3 {
+class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
+                                      public TagConceptStore,
+                                      public IndexingJobStore,
+                                      public ImageIndexingRecordStore,
+                                      public IndexingBatchStore {
  public:
-  static constexpr std::int64_t kMetadataProjectionRevision = 1;
+  static constexpr std::int64_t kMetadataProjectionRevision = lorvex::kMetadataProjectionRevision;
 
   explicit SQLiteImageRepositoryV3(const std::filesystem::path& databaseFile,
                                    SQLiteImageRepositoryV3Options options = {});
-  ~SQLiteImageRepositoryV3();
+  ~SQLiteImageRepositoryV3() override;
   SQLiteImageRepositoryV3(const SQLiteImageRepositoryV3&) = delete;
   SQLiteImageRepositoryV3& operator=(const SQLiteImageRepositoryV3&) = delete;
 
@@ -93,118 +104,130 @@ class SQLiteImageRepositoryV3 {
   // The stamp start-up passes: whole seconds since 1970, truncated toward zero.
   static std::string moveAsideStamp(double secondsSince1970);
 
-  // ---- Indexing jobs and their queue (indexing_jobs.cpp) ------------------------------------------
-  // A scan runs as a job: start it, enqueue every discovered file, claim and complete items one by
-  // one, complete the job. A job still running at launch was interrupted and can be resumed. A
-  // failed item keeps the status "indexed" with a failure message; counts treat "failed" or a
-  // message as failed. Unknown ids throw recordNotFound ("indexing job 7", "indexing queue item 17
-  // in job 3").
+  // ---- Indexing jobs and their queue (IndexingJobs) ----------------------------------------------
+  // A job still running at launch was interrupted and can be resumed. A failed item keeps the
+  // status "indexed" with a failure message; counts treat "failed" or a message as failed.
 
   // Records the standardized roots (also as library roots) and returns the new running job.
-  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths);
-  IndexingJobRecord indexingJob(std::int64_t jobID);
-  // The most recently updated running job, if any.
+  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths) override;
+  IndexingJobRecord indexingJob(std::int64_t jobID) override;
+  // The most recently updated running job, if any (latestRunningIndexingJob is the same).
   std::optional<IndexingJobRecord> latestIndexingJobID();
+  std::optional<IndexingJobRecord> latestRunningIndexingJob() override;
   // Puts the latest running job's items that were being processed back to pending and recounts
   // its counters; nothing when no job is running.
-  std::optional<IndexingJobRecord> resumeInterruptedIndexingJob();
+  std::optional<IndexingJobRecord> resumeInterruptedIndexingJob() override;
   // Adds the file to the job's queue, or sends an item whose size or modification time changed back
   // to pending (its old contribution taken off the counters). An unchanged item stays as it is.
-  void enqueueIndexingQueueItems(std::int64_t jobID, const ImageFileInfo& file);
+  void enqueueIndexingQueueItems(std::int64_t jobID, const ImageFileInfo& file) override;
   // Claims the pending item with the newest modification time (ties by path); nothing when none.
-  std::optional<IndexingQueueItem> beginNextQueueItem(std::int64_t jobID);
+  std::optional<IndexingQueueItem> beginNextQueueItem(std::int64_t jobID) override;
+  std::vector<IndexingQueueItem> nextPendingQueueItems(std::int64_t jobID, std::size_t limit) override;
+  void updateQueueItemFileInfo(std::int64_t jobID, std::int64_t itemID, const ImageFileInfo& file) override;
   // Finishes an item, failed when a message is given, and returns the job's progress.
-  ImageLibraryIndexingProgress completeIndexingQueueItem(std::int64_t jobID, std::int64_t itemID,
-                                                         const std::optional<std::string>& failureMessage);
+  ImageLibraryIndexingProgress completeIndexingQueueItem(
+      std::int64_t jobID, std::int64_t itemID, const std::optional<std::string>& failureMessage) override;
+  // In one transaction: the item becomes "failed" with the message and the job's counts move by
+  // the difference between what the item counted before and what it counts now.
+  ImageLibraryIndexingProgress failIndexingQueueItem(std::int64_t jobID, std::int64_t itemID,
+                                                     const std::string& message) override;
+  void recordDiscoveryFailure(std::int64_t jobID, const std::string& path,
+                              const std::string& message) override;
   IndexingQueueItem indexingQueueItem(std::int64_t itemID, std::int64_t jobID);
   // Marks the job completed and summarises it with its failures in path order.
-  ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID);
-  // The start of a SELECT of whole queue items ("SELECT <columns> FROM indexing_queue_items "), and
-  // the decoding of one of its rows.
-  static constexpr std::string_view kQueueItemColumns =
-      "SELECT id, job_id, path, file_size, modification_time, status, failure_message FROM "
-      "indexing_queue_items ";
-  static IndexingQueueItem decodeQueueItemRow(SQLiteRows& row);
+  ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) override;
   static IndexingQueueCounterDeltas queueItemCounterDeltas(IndexingQueueItemStatus status,
                                                            bool hasFailureMessage);
 
-  // Every this many processed items the WAL file is truncated.
-  static constexpr std::int64_t kCheckpointInterval = 500;
+  // The batched forms (IndexingBatchStore).
+  IndexingBatchStore* batches() override { return this; }
+  std::vector<QueuedDiscoveredFile> enqueueIndexingQueueItemBatch(
+      std::int64_t jobID, const std::vector<ImageFileInfo>& files,
+      const UnchangedFileTest& isUnchanged) override;
+  std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) override;
+  std::vector<std::optional<IndexedImageFileState>> indexedFileStates(
+      const std::vector<std::string>& paths) override;
+  std::vector<ImageLibraryIndexingProgress> completeUnchangedQueueItems(
+      std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) override;
 
-  // ---- Thumbnail jobs and thumbnail references (thumbnail_jobs.cpp) -----------------------------
-  // One job per live image without a thumbnail key, for the file version (size, modification time)
-  // it was made for. Claimed jobs become "processing"; completion stores the key only if the file
-  // is still exactly that version, and deletes the job. Claims live only inside one process: jobs
-  // left "processing" return to "pending" when the library is opened.
+  // ---- Thumbnail jobs and thumbnail references (ThumbnailJobs) ------------------------------------
 
   // Enqueues (or refreshes) jobs for every live image without a thumbnail, in one statement.
-  void enqueueMissingThumbnailJobs(ThumbnailJobPriority priority);
+  void enqueueMissingThumbnailJobs(ThumbnailJobPriority priority) override;
   // The same for the given paths; the first failure stops, earlier upserts stay.
-  void enqueueThumbnailJobs(const std::vector<std::string>& paths, ThumbnailJobPriority priority);
+  void enqueueThumbnailJobs(const std::vector<std::string>& paths, ThumbnailJobPriority priority) override;
   // The next eligible job: higher priority first, then the newest file, then path ascending;
   // retry times after `now` are skipped.
-  std::optional<ThumbnailJobRecord> claimNextThumbnailJob(double now);
-  void completeThumbnailJob(const ThumbnailJobRecord& job, std::string_view thumbnailKey);
+  std::optional<ThumbnailJobRecord> claimNextThumbnailJob(double now) override;
+  void completeThumbnailJob(const ThumbnailJobRecord& job, std::string_view thumbnailKey) override;
   // Back to pending with one more retry, the error text and the earliest retry time.
-  void failThumbnailJob(const ThumbnailJobRecord& job, std::string_view message, double nextRetryAt);
+  void failThumbnailJob(const ThumbnailJobRecord& job, std::string_view message, double nextRetryAt) override;
+  // The jobs whose last attempt failed, with their error, in path order.
+  std::vector<ThumbnailJobRecord> failedThumbnailJobs();
   // The keys of live images.
-  std::set<std::string> liveThumbnailKeys();
+  std::set<std::string> liveThumbnailKeys() override;
   // Clears every key whose last path component is one of `cacheFileNames`.
-  void clearThumbnailKeys(const std::set<std::string>& cacheFileNames);
-  // Clears the keys of the given images, at most kClearKeysChunk ids per statement. The caller
-  // holds the lock and a transaction.
+  void clearThumbnailKeys(const std::set<std::string>& cacheFileNames) override;
+  // Clears the keys of the given images, 500 ids per statement. The caller holds the lock and a
+  // transaction: the library's own operations call it.
   void clearThumbnailKeysForMediaFiles(const std::vector<std::int64_t>& mediaFileIDs);
-  static constexpr std::size_t kClearKeysChunk = 500;
 
-  // ---- Media file scan bookkeeping (scan_bookkeeping.cpp) ---------------------------------------
-  // Keeps media_files in step with the disk between projections. Rows are never deleted: a file
-  // that vanished is marked missing and keeps its review state. Paths are standardized first.
+  // ---- Media file scan bookkeeping, folder counts, event checkpoints (ScanBookkeeping) -----------
+  // Rows are never deleted: a file that vanished is marked missing and keeps its review state.
 
   // What is stored for the path, missing or not.
-  std::optional<IndexedImageFileState> indexedFileState(std::string_view path);
+  std::optional<IndexedImageFileState> indexedFileState(std::string_view path) override;
   // Whether a live image at or under the paths was projected by another revision.
-  bool hasFilesNeedingReprojection(const std::vector<std::string>& paths);
+  bool hasFilesNeedingReprojection(const std::vector<std::string>& paths) override;
   // Records that the scan saw the file as it is; a changed size or modification time (exact
   // comparison) drops the stored thumbnail key and content hash.
-  void markObserved(const ImageFileInfo& file, std::int64_t jobID);
+  void markObserved(const ImageFileInfo& file, std::int64_t jobID) override;
   // A file that failed to index counts as seen and projected by the current revision.
-  void markSeenAfterFailure(std::string_view path, std::int64_t jobID);
+  void markSeenAfterFailure(std::string_view path, std::int64_t jobID) override;
+  void markSeenUnder(std::string_view path, std::int64_t jobID) override;
   // Live paths holding the same content elsewhere, ascending.
-  std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256, std::string_view path);
+  std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
+                                                    std::string_view path) override;
   // Marks missing every image at or under the roots that the job did not see.
-  void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths);
+  void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths) override;
   // The images at or under paths of a removed folder become missing (thumbnail keys stay).
-  void markMissing(const std::vector<std::string>& paths);
+  void markMissing(const std::vector<std::string>& paths) override;
   // Images moved to the Trash become missing and lose their thumbnail keys.
-  void markTrashedPathsMissing(const std::vector<std::string>& paths);
+  void markTrashedPathsMissing(const std::vector<std::string>& paths) override;
   // The longest registered root at or above the path (the first of equal length); no database.
   static std::optional<std::string> owningRootPath(std::string_view path,
                                                    const std::vector<std::string>& rootPaths);
+  // Per standardized folder: live files at or under it, and missing ones that are not delete
+  // candidates. "/a/b" covers "/a/b/c.png", not "/a/bc.png".
+  std::vector<RegisteredFolderImageCounts> folderImageCounts(const std::vector<std::string>& paths) override;
+  // The standardized roots with the smallest stored event id; nothing when there are no roots or
+  // any root lacks a readable checkpoint.
+  std::optional<RegisteredFolderEventCheckpoint> lastFSEventID(
+      const std::vector<std::string>& rootPaths) override;
+  // Stores the id for every root in one transaction.
+  void saveLastFSEventID(const std::vector<std::string>& rootPaths, std::uint64_t eventID) override;
+  // An unsigned 64-bit decimal text, optionally with "+"; anything else is nothing.
+  static std::optional<std::uint64_t> decodeStoredEventID(const std::optional<std::string>& stored);
 
-  // ---- Per-image indexing projection (image_projection.cpp) -----------------------------------
-  // Writes one parsed image into the library: its file row, properties, review state (only when
-  // new), generation record with segments, parameters and models, raw payloads, tag rows, text row,
-  // tag and model statistics and concept index, all in one transaction, so a search never sees half
-  // of it. The models named by the metadata and the library root of the job are upserted before
-  // the transaction and stay when it fails. A re-projection never changes the review state; it
-  // keeps the stored thumbnail key when the record brings none and the file's size and
-  // modification time are unchanged, and keeps the stored content hash when the record brings
-  // none. Throws SQLiteImageRepositoryV3Error; a job id that names no job throws recordNotFound
-  // ("indexing job 7") before anything is written for the file.
-  void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
+  // ---- Per-image indexing projection (ImageProjection) --------------------------------------------
+  // All in one transaction, so a search never sees half of an image. A re-projection never changes
+  // the review state; it keeps the stored thumbnail key when the record brings none and the file's
+  // size and modification time are unchanged, and keeps the stored content hash when the record
+  // brings none. A job id that names no job throws recordNotFound ("indexing job 7") before
+  // anything is written for the file.
+  void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID) override;
   // The media id of the path exactly as given; recordNotFound(path) when it is not in the library.
   std::int64_t mediaFileID(std::string_view path);
 
-  // ---- Search, record hydration and suggestions (search_execution.cpp, suggestions.cpp) --------
+  // ---- Search, record hydration and suggestions (LibrarySearch) -----------------------------------
   // A search page: the query is compiled (names resolved to ids; a filter tag, prompt tag or model
-  // source that names nothing gives an empty page without selecting any image), the page's ids
-  // are selected (see SearchQueryCompiler), and the records are read in chunks of at most 400
-  // ids. The search
-  // waits for the lock in short attempts and ends in SearchCancelledError, never with a partial
-  // page, once `stop` is requested.
-  std::vector<ImageRecord> searchImages(const ImageSearchQuery& query, std::stop_token stop = {});
+  // source that names nothing gives an empty page without selecting any image), the page's ids are
+  // selected, and the records are read in chunks of at most 400 ids. The search waits for the lock
+  // in short attempts and ends in SearchCancelledError, never with a partial page, once `stop` is
+  // requested.
+  std::vector<ImageRecord> searchImages(const ImageSearchQuery& query, std::stop_token stop = {}) override;
   // The record stored under the standardized path, missing or not.
-  std::optional<ImageRecord> imageRecord(std::string_view path);
+  std::optional<ImageRecord> imageRecord(std::string_view path) override;
   // Records selected by a WHERE text over media_files and the record joins (plus `join`), in the
   // sort's order, paged (negative limit or offset bind 0).
   std::vector<ImageRecord> selectRecords(std::string_view join, std::string_view where,
@@ -212,101 +235,72 @@ class SQLiteImageRepositoryV3 {
                                          std::int64_t limit, std::int64_t offset);
   // Tags whose key or search text contains the typed tag (stripped of weight syntax), merged by
   // letter case and ranked by image count; all tags with images for no text.
-  std::vector<TagSuggestion> tagSuggestions(const std::optional<std::string>& text, std::int64_t limit);
+  std::vector<TagSuggestion> tagSuggestions(const std::optional<std::string>& text,
+                                            std::int64_t limit) override;
   // Models whose key or source contains the typed text, by image count.
-  std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text, std::int64_t limit);
+  std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text,
+                                                std::int64_t limit) override;
 
-  // ---- Review states, restore, folder counts and event checkpoints ------------------------------
-  // (review_states.cpp, folder_counts.cpp, event_checkpoints.cpp)
-  // Paths are standardized first. A file without a review row has the default state.
-
+  // ---- Review states (ReviewStates) ----------------------------------------------------------------
   // Replaces favourite, delete candidate and notes together (no notes clears them), for missing
   // files too; recordNotFound(path) when the file is not in the library.
-  void updateReviewState(std::string_view path, const ReviewState& state);
+  void updateReviewState(std::string_view path, const ReviewState& state) override;
   // Puts back each path's delete-candidate flag (favourite and notes stay) in one transaction and
   // returns the records in request order, as read before the write but with the restored flag.
   // Refuses a list naming a path twice (executionFailed) and an unindexed path (recordNotFound)
   // before writing; a failed write rolls back every flag of the request.
   std::vector<ImageRecord> restoreDeleteCandidateStates(
-      const std::vector<DeleteCandidateStateRestore>& restores);
-  static constexpr std::size_t kDeleteCandidateRestoreBatchSize = 400;
-  // Per standardized folder: live files at or under it, and missing ones that are not delete
-  // candidates. "/a/b" covers "/a/b/c.png", not "/a/bc.png".
-  std::vector<RegisteredFolderImageCounts> folderImageCounts(const std::vector<std::string>& paths);
-  // The standardized roots with the smallest stored event id; nothing when there are no roots or
-  // any root lacks a readable checkpoint.
-  std::optional<RegisteredFolderEventCheckpoint> lastFSEventID(const std::vector<std::string>& rootPaths);
-  // Stores the id for every root in one transaction.
-  void saveLastFSEventID(const std::vector<std::string>& rootPaths, std::uint64_t eventID);
-  // An unsigned 64-bit decimal text, optionally with "+"; anything else is nothing.
-  static std::optional<std::uint64_t> decodeStoredEventID(const std::optional<std::string>& stored);
+      const std::vector<DeleteCandidateStateRestore>& restores) override;
 
-  // ---- Tag concepts (tag_concept_store.cpp) -----------------------------------------------------
-  // Every write runs in one transaction that also rebuilds the concept's derived rows; removing an
-  // alias or an assignment only switches its row inactive. Unknown concepts throw recordNotFound
-  // ("tag concept 7"), unknown images recordNotFound(path), a tag naming no stored tag term
-  // recordNotFound("tag alias <tag>"), and a name that cleans to nothing executionFailed("Tag
-  // concept display name cannot be empty"); each before anything is written. A name whose key
-  // belongs to another concept fails the write (stepFailed) and changes nothing.
+  // ---- Tag concepts (TagConcepts) ------------------------------------------------------------------
+  // Every write runs in one transaction that also rebuilds the concept's derived rows. A name whose
+  // key belongs to another concept fails the write (stepFailed) and changes nothing.
 
   // Concepts whose key or search text contains the cleaned, lower-cased text (all for none), most
   // images first, then by name; concepts without images only when `includeEmpty`.
   std::vector<TagConcept> searchTagConcepts(const std::optional<std::string>& text, std::int64_t limit,
                                             bool includeEmpty);
+  // The same with concepts without images: a concept just made must be listed.
+  std::vector<TagConcept> searchTagConcepts(const std::optional<std::string>& text,
+                                            std::int64_t limit) override;
   // The active aliases' tag names, case-insensitively ordered.
-  std::vector<TagConceptAlias> tagConceptAliases(std::int64_t conceptID);
-  // The active manual assignments of these images, by concept id and then path.
+  std::vector<TagConceptAlias> tagConceptAliases(std::int64_t conceptID) override;
+  // The active manual assignments of these images, by concept id and then path
+  // (tagConceptImageAssignments is the same).
   std::vector<TagConceptManualAssignment> manualTagConceptAssignments(
       const std::vector<std::string>& imagePaths);
-  TagConcept createTagConcept(std::string_view displayName);
-  TagConcept renameTagConcept(std::int64_t conceptID, std::string_view displayName);
+  std::vector<TagConceptManualAssignment> tagConceptImageAssignments(
+      const std::vector<std::string>& imagePaths) override;
+  TagConcept createTagConcept(std::string_view displayName) override;
+  TagConcept renameTagConcept(std::int64_t conceptID, std::string_view displayName) override;
   // Every stored tag term that one of the tag's key candidates names becomes (or stops being) an
   // alias.
-  void addTagConceptAlias(std::int64_t conceptID, std::string_view tag);
-  void removeTagConceptAlias(std::int64_t conceptID, std::string_view tag);
+  void addTagConceptAlias(std::int64_t conceptID, std::string_view tag) override;
+  void removeTagConceptAlias(std::int64_t conceptID, std::string_view tag) override;
   // An empty list does nothing, not even checking the concept. Unassigning leaves an image that
   // carries an alias tag in the concept.
-  void assignImagesToTagConcept(std::int64_t conceptID, const std::vector<std::string>& imagePaths);
-  void unassignImagesFromTagConcept(std::int64_t conceptID, const std::vector<std::string>& imagePaths);
+  void assignImagesToTagConcept(std::int64_t conceptID, const std::vector<std::string>& imagePaths) override;
+  void unassignImagesFromTagConcept(std::int64_t conceptID,
+                                    const std::vector<std::string>& imagePaths) override;
   // Trimmed, whitespace runs collapsed to one space; executionFailed when nothing is left.
   static std::string validatedTagConceptName(std::string_view name);
   // The cleaned, lower-cased search text; nothing for no text or one that cleans to nothing.
   static std::optional<std::string> normalizedConceptSearchText(const std::optional<std::string>& text);
 
-  // The statement layer, lock and transactions that the operations use; exposed for the
-  // operations of this layer and for tests.
-  SQLiteConnection& connection() { return connection_; }
-
  private:
+  // Tests reach the connection through this (tests/database/support/repository_connection.h).
+  friend struct SQLiteImageRepositoryV3TestAccess;
+  // The connection and one object per concern (sqlite_image_repository.cpp).
+  struct Concerns;
+
+  // open_and_migrate.cpp
   void openAndMigrate(const std::string& path);
   std::int64_t readSchemaVersion();
   void verifySchema();
   void prepareForThisProcess();
 
-  // indexing_jobs.cpp
-  void refreshIndexingJobCounters(std::int64_t jobID, const std::optional<std::string>& currentPath);
-  void applyIndexingJobCounterDeltas(std::int64_t jobID, const IndexingQueueCounterDeltas& deltas,
-                                     const std::optional<std::string>& currentPath);
-  std::optional<IndexingQueueItem> queueItemForPath(std::int64_t jobID, const std::string& path);
-  void upsertLibraryRoot(const std::string& path, double now);
-  void checkpointWAL();
-  // thumbnail_jobs.cpp
-  void upsertThumbnailJobs(const std::optional<std::string>& path, ThumbnailJobPriority priority, double now);
-  void returnInterruptedThumbnailJobsToPending();
-  // image_projection.cpp
-  void projectRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
-  std::optional<std::int64_t> resolveLibraryRootID(const std::string& path,
-                                                   std::optional<std::int64_t> jobID);
-
-  // tag_concept_store.cpp
-  TagConcept tagConceptByID(std::int64_t conceptID);
-  TagConcept tagConceptByKey(const std::string& normalizedKey);
-  std::vector<std::int64_t> resolveAliasTagTermIDs(std::string_view tag);
-  std::vector<std::int64_t> mediaFileIDsForConceptAssignment(const std::vector<std::string>& paths);
-  void writeConceptAssignments(std::int64_t conceptID, const std::vector<std::string>& imagePaths,
-                               bool active);
-
-  SQLiteConnection connection_;
+  std::unique_ptr<Concerns> concerns_;
+  SQLiteConnection& connection_;  // concerns_->connection
 };
 
 }  // namespace lorvex

@@ -32,7 +32,7 @@
 #include "services/trash/file_trash_moving.h"
 #include "services/folders/folder_access_managing.h"
 #include "services/folders/folder_change_monitoring.h"
-#include "services/image_library_repository.h"
+#include "database/library_store_protocols.h"
 #include "services/indexing/image_library_scanning.h"
 #include "services/image_library_servicing.h"
 #include "services/thumbnails/image_thumbnail_generating.h"

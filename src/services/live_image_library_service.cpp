@@ -28,8 +28,6 @@
 #include "services/thumbnails/image_thumbnail_generator.h"
 #include "services/folders/inotify_folder_change_monitor.h"
 #include "services/folders/security_scoped_folder_access_manager.h"
-#include "services/sqlite_image_library_repository.h"
-#include "services/indexing/sqlite_library_indexing_store.h"
 #include "services/library_error_translation.h"
 #include "services/ui_testing_launch.h"
 
@@ -203,8 +201,6 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
       std::make_shared<FolderAccessDiagnosticsLogger>());
   folderAccessManager->restoreAccess();
 
-  auto repository = std::make_shared<SQLiteImageLibraryRepository>(*database);
-  auto indexingStore = std::make_shared<SQLiteLibraryIndexingStore>(*database);
   auto contentHasher = std::make_shared<FileContentHasher>();
   auto metricsLogger = std::make_shared<ImageLibraryIndexingMetricsLogger>();
   ImageLibraryScannerOptions scannerOptions;
@@ -219,7 +215,7 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   graph.libraryDirectory = folder;
   graph.thumbnailDirectory = thumbnailFolder;
   ImageLibraryServiceDependencies& dependencies = graph.dependencies;
-  dependencies.repository = repository;
+  dependencies.repository = database;
   dependencies.folderAccessManager = folderAccessManager;
   InotifyFolderChangeMonitor::Options monitorOptions;
   monitorOptions.clock = &clock;
@@ -229,12 +225,12 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   dependencies.thumbnailCacheRemover = std::make_shared<FileManagerThumbnailCacheRemover>(thumbnailFolder);
   dependencies.thumbnailGenerator = std::make_shared<ImageThumbnailGenerator>(
       thumbnailFolder, ImageThumbnailGenerator::kDefaultMaxPixelSize);
-  dependencies.scanner = std::make_shared<ImageLibraryScanner>(*indexingStore, *indexingStore,
+  dependencies.scanner = std::make_shared<ImageLibraryScanner>(*database, *database,
                                                                GenerationMetadataParser(), scannerOptions);
-  dependencies.trashStore = repository;
-  dependencies.tagConceptStore = repository;
+  dependencies.trashStore = database;
+  dependencies.tagConceptStore = database;
   dependencies.imageDragPayloadProvider = std::make_shared<OriginalPNGDragPayloadProvider>();
-  dependencies.owned = {database, indexingStore, contentHasher, metricsLogger};
+  dependencies.owned = {database, contentHasher, metricsLogger};
   dependencies.clock = &clock;
   dependencies.activeProcessorCount = options.activeProcessorCount;
   return graph;

@@ -3,8 +3,9 @@
 #include <filesystem>
 #include <random>
 
-#include "database/row_mappers.h"
+#include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -26,7 +27,7 @@ class IndexingJobsTest : public ::testing::Test {
   ImageLibraryIndexingProgress progress(std::int64_t jobID) { return repo().indexingJob(jobID).progress; }
   // The counters a full recount of the queue gives.
   IndexingQueueCounterDeltas recount(std::int64_t jobID) {
-    auto& db = repo().connection();
+    auto& db = lorvex::testing::connectionOf(repo());
     auto guard = db.lock();
     return db.query(
         "SELECT count(*), total(status IN ('indexed', 'failed')), total(status = 'indexed'), "
@@ -40,7 +41,7 @@ class IndexingJobsTest : public ::testing::Test {
     const auto p = progress(jobID);
     return {p.totalCount, p.processedCount, p.indexedCount, p.failedCount};
   }
-  void exec(const std::string& sql) { repo().connection().executeScript(sql); }
+  void exec(const std::string& sql) { lorvex::testing::connectionOf(repo()).executeScript(sql); }
 
   testing::TemporaryDirectory directory;
   std::filesystem::path file = directory.file("LorvexV3.sqlite");
@@ -54,8 +55,8 @@ TEST_F(IndexingJobsTest, AJobRunsFromStartToSummary) {
   EXPECT_EQ(job.status, IndexingJobStatus::running);
   EXPECT_EQ(job.progress,
             (ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 0, 0, 0, 0, {}}));
-  EXPECT_EQ(repo().connection().withLock([&] {
-    return repo().connection().query(
+  EXPECT_EQ(lorvex::testing::connectionOf(repo()).withLock([&] {
+    return lorvex::testing::connectionOf(repo()).query(
         "SELECT group_concat(path, ',') FROM (SELECT path FROM library_roots ORDER BY id)", {},
         rows::firstText);
   }),
@@ -107,9 +108,9 @@ TEST_F(IndexingJobsTest, AJobRunsFromStartToSummary) {
   EXPECT_EQ(repo().indexingJob(job.id).status, IndexingJobStatus::completed);
   EXPECT_FALSE(repo().latestIndexingJobID());
   // The planner's statistics were refreshed after the run.
-  EXPECT_EQ(repo().connection().withLock([&] {
-    return repo().connection().query("SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_stat1'", {},
-                                     rows::firstInt64OrZero);
+  EXPECT_EQ(lorvex::testing::connectionOf(repo()).withLock([&] {
+    return lorvex::testing::connectionOf(repo()).query(
+        "SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_stat1'", {}, rows::firstInt64OrZero);
   }),
             1);
 }
@@ -200,7 +201,7 @@ TEST_F(IndexingJobsTest, AnInterruptedJobIsResumedWithItsItemsBackInTheQueue) {
 
 TEST_F(IndexingJobsTest, FinishingAJobDropsTheQueuesOfTheJobsFinishedBeforeIt) {
   const auto queued = [&](std::int64_t jobID) {
-    auto& db = repo().connection();
+    auto& db = lorvex::testing::connectionOf(repo());
     auto guard = db.lock();
     return db.query("SELECT COUNT(*) FROM indexing_queue_items WHERE job_id = ?", {jobID}, rows::firstInt64)
         .value_or(-1);
@@ -250,8 +251,9 @@ TEST_F(IndexingJobsTest, StoredTextsReadBackAsTheirCasesOrTheFallbacks) {
   EXPECT_EQ(read.status, IndexingJobStatus::running);
   EXPECT_EQ(read.rootPaths, std::vector<std::string>{"/x"});
   EXPECT_EQ(repo().beginNextQueueItem(job.id), std::nullopt);  // "done" is not "pending" in SQL
-  EXPECT_EQ(repo().connection().withLock([&] {
-    return repo().connection().query("SELECT id FROM indexing_queue_items", {}, rows::firstInt64OrZero);
+  EXPECT_EQ(lorvex::testing::connectionOf(repo()).withLock([&] {
+    return lorvex::testing::connectionOf(repo()).query("SELECT id FROM indexing_queue_items", {},
+                                                       rows::firstInt64OrZero);
   }),
             1);
   EXPECT_EQ(repo().indexingQueueItem(1, job.id).status, Status::pending);

@@ -6,8 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "database/row_mappers.h"
+#include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 #include "platform/log.h"
 
@@ -60,7 +61,7 @@ class LockingTest : public ::testing::Test {
     repository = std::make_unique<SQLiteImageRepositoryV3>(directory.file("LorvexV3.sqlite"), options);
     db().executeScript("CREATE TABLE t (k INTEGER PRIMARY KEY, v);");
   }
-  SQLiteConnection& db() { return repository->connection(); }
+  SQLiteConnection& db() { return lorvex::testing::connectionOf(*repository); }
   std::int64_t count() {
     auto guard = db().lock();
     return db().query("SELECT count(*) FROM t", {}, rows::firstInt64OrZero);

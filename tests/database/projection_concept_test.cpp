@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "database/concept_index.h"
-#include "database/row_mappers.h"
+#include "database/internal/concept_index.h"
+#include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/projection_consistency.h"
 #include "database/support/projection_fixtures.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -51,7 +52,7 @@ TEST_F(ConceptIndexTest, ConceptLookupIgnoresInactiveAliasesAndEmptyLists) {
   testing::createTagConcept(repository, "Pets", {{"dog"}, {"cat"}});
   testing::createTagConcept(repository, "Birds", {{"bird", false}});
   testing::createTagConcept(repository, "Dogs", {{"dog"}});
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   auto guard = connection.lock();
   const auto termID = [&](const char* key) {
     return connection.query("SELECT id FROM tag_terms WHERE normalized_key = ?", {key},
@@ -75,7 +76,7 @@ TEST_F(ConceptIndexTest, ProjectionUpdatesOnlyTheImagesRowsOfTheConceptsItsTagsF
   // The image loses the tag: its row goes and the count follows.
   project("/lib/new.png", {"dog"});
   EXPECT_EQ(row("SELECT image_count FROM tag_concept_stats"), "5");
-  EXPECT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
+  EXPECT_THAT(testing::projectionInconsistencies(lorvex::testing::connectionOf(repository)), IsEmpty());
 }
 
 TEST_F(ConceptIndexTest, ImagesWithMoreTermsAndConceptsThanOneStatementBindsStayConsistent) {
@@ -88,7 +89,7 @@ TEST_F(ConceptIndexTest, ImagesWithMoreTermsAndConceptsThanOneStatementBindsStay
   project("/lib/a.png", tags);
   project("/lib/b.png", tags);
   EXPECT_EQ(row("SELECT count(*), sum(image_count) FROM tag_concept_stats"), "520|540");
-  EXPECT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
+  EXPECT_THAT(testing::projectionInconsistencies(lorvex::testing::connectionOf(repository)), IsEmpty());
 }
 
 TEST_F(ConceptIndexTest, TheConceptUpdateBindsNoMoreIdsPerStatementThanTheLibraryBound) {
@@ -98,11 +99,11 @@ TEST_F(ConceptIndexTest, TheConceptUpdateBindsNoMoreIdsPerStatementThanTheLibrar
   for (int c = 0; c < 450; ++c)
     testing::createTagConcept(repository, "Concept " + std::to_string(c), {{tags[c]}});
   // One list of 400 ids and a few scalars per statement.
-  sqlite3_limit(repository.connection().handle(), SQLITE_LIMIT_VARIABLE_NUMBER, 405);
+  sqlite3_limit(lorvex::testing::connectionOf(repository).handle(), SQLITE_LIMIT_VARIABLE_NUMBER, 405);
   tags.erase(tags.begin(), tags.begin() + 10);
   project("/lib/a.png", tags);
   EXPECT_EQ(row("SELECT count(*), sum(image_count) FROM tag_concept_stats"), "450|440");
-  EXPECT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
+  EXPECT_THAT(testing::projectionInconsistencies(lorvex::testing::connectionOf(repository)), IsEmpty());
 }
 
 // A small random library: tags drawn from a vocabulary with spelling variants, character captions
@@ -183,14 +184,14 @@ TEST(ConceptIndexRandomLibraries, IncrementalUpdatesEqualTheFullRebuildAndTheChe
       concepts.push_back(
           testing::createTagConcept(repository, "Concept " + std::to_string(c), aliasSets[c], assignments));
     }
-    ASSERT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
+    ASSERT_THAT(testing::projectionInconsistencies(lorvex::testing::connectionOf(repository)), IsEmpty());
 
     for (int round = 0; round < 4; ++round) {
       SCOPED_TRACE("round " + std::to_string(round));
       // A concept's aliases change between rounds, followed by its rebuild, as the concept store
       // does it; later projections build on the rebuilt rows.
       const std::int64_t changed = concepts[static_cast<std::size_t>(library.uniform(0, 4))];
-      auto& db = repository.connection();
+      auto& db = lorvex::testing::connectionOf(repository);
       db.performLockedTransaction([&] {
         db.execute("UPDATE tag_concept_aliases SET is_active = 1 - is_active WHERE concept_id = ?",
                    {changed});
@@ -199,10 +200,10 @@ TEST(ConceptIndexRandomLibraries, IncrementalUpdatesEqualTheFullRebuildAndTheChe
       for (int n = 0; n < 20; ++n)
         repository.upsertRecord(library.record(path(library.uniform(0, images - 1))), {});
       for (int n = 0; n < 5; ++n) repository.upsertRecord(library.record(path(images++)), std::nullopt);
-      ASSERT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
+      ASSERT_THAT(testing::projectionInconsistencies(lorvex::testing::connectionOf(repository)), IsEmpty());
 
       const auto incremental = conceptState(repository);
-      auto& connection = repository.connection();
+      auto& connection = lorvex::testing::connectionOf(repository);
       connection.performLockedTransaction([&] {
         for (const auto conceptID : concepts) rebuildTagConceptIndex(connection, conceptID, 2.0);
       });

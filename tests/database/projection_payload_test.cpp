@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "database/metadata_payload_blob.h"
+#include "database/internal/metadata_payload_blob.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/projection_fixtures.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 #include "platform/sha256.h"
 
@@ -145,13 +146,14 @@ TEST_F(PayloadStorageTest, ImagesShareBlobsByDigestAndRowsFollowContainerKeyOrde
                              "WHERE sha256 = '" +
                                  digest + "'"),
             "NULL|zlib|50000");
-  auto guard = repository.connection().lock();
-  const auto stored = repository.connection().query(
-      "SELECT compressed_blob, byte_length FROM metadata_payload_blobs WHERE sha256 = ?", {digest},
-      [](SQLiteRows& rows) {
-        rows.next();
-        return inflatePayloadBlob(rows.blob(0), rows.int64(1));
-      });
+  auto guard = lorvex::testing::connectionOf(repository).lock();
+  const auto stored =
+      lorvex::testing::connectionOf(repository)
+          .query("SELECT compressed_blob, byte_length FROM metadata_payload_blobs WHERE sha256 = ?", {digest},
+                 [](SQLiteRows& rows) {
+                   rows.next();
+                   return inflatePayloadBlob(rows.blob(0), rows.int64(1));
+                 });
   EXPECT_EQ(stored, workflow);
   EXPECT_EQ(testing::textRow(repository, "SELECT raw_text FROM metadata_payload_blobs WHERE sha256 = '" +
                                              platform::sha256Hex("steps: 28") + "'"),

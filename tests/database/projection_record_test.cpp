@@ -11,6 +11,7 @@
 #include "database/sqlite_image_repository.h"
 #include "database/support/projection_consistency.h"
 #include "database/support/projection_fixtures.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -67,7 +68,7 @@ TEST_F(RecordProjectionTest, UnchangedReprojectionRunsEveryStatisticsStatementWi
            "ORDER BY tag_term_id"),
       statsBefore);
   EXPECT_EQ(rows("SELECT id, image_count FROM models ORDER BY id"), modelsBefore);
-  EXPECT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
+  EXPECT_THAT(testing::projectionInconsistencies(lorvex::testing::connectionOf(repository)), IsEmpty());
 }
 
 TEST_F(RecordProjectionTest, FileRowPropertiesAndAspectClass) {

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "database/internal/tag_keys.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/projection_consistency.h"
 #include "database/support/projection_fixtures.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
-#include "database/tag_keys.h"
 
 namespace lorvex {
 namespace {
@@ -86,8 +87,9 @@ TEST_F(TagIndexProjectionTest, StatisticsMoveByDifferenceAndNeverBelowZero) {
   EXPECT_THAT(rows(stats), ElementsAre("bird|1|1|0", "cat|1|1|0", "dog|0|0|0"));
 
   // Counts already wrong (here forced to 0) are clamped rather than going negative.
-  repository.connection().withLock(
-      [&] { repository.connection().execute("UPDATE tag_term_stats SET image_count = 0"); });
+  lorvex::testing::connectionOf(repository).withLock([&] {
+    lorvex::testing::connectionOf(repository).execute("UPDATE tag_term_stats SET image_count = 0");
+  });
   a.promptTags = {};
   repository.upsertRecord(a, std::nullopt);
   EXPECT_THAT(rows(stats), ElementsAre("bird|0|0|0", "cat|0|0|0", "dog|0|0|0"));
@@ -170,7 +172,7 @@ TEST_F(TagIndexProjectionTest, ModelCountsAndSearchRowsFollowTheImagesUsingThem)
   repository.upsertRecord(a, std::nullopt);
   EXPECT_THAT(rows(counts), ElementsAre("NovelAI Diffusion V4.5 1229B44F|2", "detail-lora|0"));
   EXPECT_THAT(rows("SELECT rowid FROM model_search_fts ORDER BY rowid"), ElementsAre("1"));
-  EXPECT_THAT(testing::projectionInconsistencies(repository.connection()), IsEmpty());
+  EXPECT_THAT(testing::projectionInconsistencies(lorvex::testing::connectionOf(repository)), IsEmpty());
 }
 
 }  // namespace

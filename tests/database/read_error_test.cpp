@@ -3,9 +3,10 @@
 
 #include <string>
 
-#include "database/row_mappers.h"
+#include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/faulty_vfs.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -19,7 +20,7 @@ TEST(ReadErrorTest, AFailedReadSurfacesAsAnErrorNotAnEmptyResult) {
   const auto file = directory.file("LorvexV3.sqlite");
   {
     SQLiteImageRepositoryV3 repository(file);
-    auto& db = repository.connection();
+    auto& db = lorvex::testing::connectionOf(repository);
     db.performLockedTransaction([&] {
       for (int i = 0; i < 400; ++i) {
         db.execute(
@@ -30,7 +31,7 @@ TEST(ReadErrorTest, AFailedReadSurfacesAsAnErrorNotAnEmptyResult) {
   }
   // A new connection has none of the rows' pages in its cache.
   SQLiteImageRepositoryV3 repository(file);
-  auto& db = repository.connection();
+  auto& db = lorvex::testing::connectionOf(repository);
   vfs.failReads(true);
   try {
     auto guard = db.lock();

@@ -1,7 +1,7 @@
 // Hydrating records: prompt tags sorted in C++ exactly as SQLite's NOCASE-then-binary order, and
 // captions and tags landing on their own record when media ids and generation record ids differ,
 // across chunk boundaries, with repeated and unknown ids.
-#include "database/record_hydration.h"
+#include "database/internal/record_hydration.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "database/nocase_order.h"
+#include "database/internal/nocase_order.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/library_rows.h"
+#include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
 #include "database/support/temporary_directory.h"
 
@@ -51,7 +52,7 @@ class RecordHydrationTest : public ::testing::Test {
  protected:
   testing::TemporaryDirectory directory;
   SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
-  SQLiteConnection& connection = repository.connection();
+  SQLiteConnection& connection = lorvex::testing::connectionOf(repository);
 };
 
 TEST_F(RecordHydrationTest, NoCaseComparisonAgreesWithSQLiteOnEveryPair) {

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "database/sql_paths.h"
+#include "database/internal/sql_paths.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
 #include "database/support/library_rows.h"
 #include "database/support/recording_options.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -27,40 +28,46 @@ class ReviewFoldersTest : public ::testing::Test {
 
   // The counts as the plain substring predicate gives them, for comparison with the range form.
   RegisteredFolderImageCounts substringCounts(const std::string& folder) {
-    auto guard = repository.connection().lock();
-    return repository.connection().query(
-        "SELECT SUM(CASE WHEN media_files.missing = 0 THEN 1 ELSE 0 END), SUM(CASE WHEN media_files.missing "
-        "= 1 "
-        "AND COALESCE(review_states.delete_candidate, 0) = 0 THEN 1 ELSE 0 END) FROM media_files LEFT JOIN "
-        "review_states ON review_states.media_file_id = media_files.id WHERE " +
-            sql::pathPrefixPredicate("media_files.absolute_path", 1),
-        sql::pathPrefixBindings({folder}), [&](SQLiteRows& rows) {
-          rows.next();
-          return RegisteredFolderImageCounts{folder, rows.int64(0), rows.int64(1)};
-        });
+    auto guard = lorvex::testing::connectionOf(repository).lock();
+    return lorvex::testing::connectionOf(repository)
+        .query(
+            "SELECT SUM(CASE WHEN media_files.missing = 0 THEN 1 ELSE 0 END), SUM(CASE WHEN "
+            "media_files.missing "
+            "= 1 "
+            "AND COALESCE(review_states.delete_candidate, 0) = 0 THEN 1 ELSE 0 END) FROM media_files LEFT "
+            "JOIN "
+            "review_states ON review_states.media_file_id = media_files.id WHERE " +
+                sql::pathPrefixPredicate("media_files.absolute_path", 1),
+            sql::pathPrefixBindings({folder}), [&](SQLiteRows& rows) {
+              rows.next();
+              return RegisteredFolderImageCounts{folder, rows.int64(0), rows.int64(1)};
+            });
   }
 
   std::string checkpointRow(const std::string& root) {
-    auto guard = repository.connection().lock();
-    return repository.connection().query(
-        "SELECT last_event_id, typeof(last_event_id), last_fallback_reason, last_fallback_at, updated_at "
-        "FROM "
-        "registered_folder_fsevent_states WHERE root_path = ?",
-        {root}, [](SQLiteRows& rows) {
-          if (!rows.next()) return std::string("<no row>");
-          std::string row;
-          for (int column = 0; column < 5; ++column) {
-            row += (column > 0 ? "|" : "") + (rows.isNull(column) ? std::string("NULL") : rows.text(column));
-          }
-          return row;
-        });
+    auto guard = lorvex::testing::connectionOf(repository).lock();
+    return lorvex::testing::connectionOf(repository)
+        .query(
+            "SELECT last_event_id, typeof(last_event_id), last_fallback_reason, last_fallback_at, updated_at "
+            "FROM "
+            "registered_folder_fsevent_states WHERE root_path = ?",
+            {root}, [](SQLiteRows& rows) {
+              if (!rows.next()) return std::string("<no row>");
+              std::string row;
+              for (int column = 0; column < 5; ++column) {
+                row +=
+                    (column > 0 ? "|" : "") + (rows.isNull(column) ? std::string("NULL") : rows.text(column));
+              }
+              return row;
+            });
   }
 
   void storeRawCheckpoint(const std::string& root, const std::string& valueSQL) {
-    repository.connection().executeScript(
-        "INSERT OR REPLACE INTO registered_folder_fsevent_states (root_path, last_event_id, updated_at) "
-        "VALUES ('" +
-        root + "', " + valueSQL + ", 0);");
+    lorvex::testing::connectionOf(repository)
+        .executeScript(
+            "INSERT OR REPLACE INTO registered_folder_fsevent_states (root_path, last_event_id, updated_at) "
+            "VALUES ('" +
+            root + "', " + valueSQL + ", 0);");
   }
 
   testing::TemporaryDirectory directory;
@@ -102,13 +109,14 @@ TEST_F(ReviewFoldersTest, FolderCountsSeekTheIndexInsteadOfScanningTheLibrary) {
   statements.clear();
   repository.folderImageCounts({"/a/b"});
   ASSERT_EQ(statements.size(), 1u);
-  auto guard = repository.connection().lock();
-  const std::string plan = repository.connection().query(
-      "EXPLAIN QUERY PLAN " + statements.front(), sql::pathRangeBindings("/a/b"), [](SQLiteRows& rows) {
-        std::string text;
-        while (rows.next()) text += rows.text(3) + "\n";
-        return text;
-      });
+  auto guard = lorvex::testing::connectionOf(repository).lock();
+  const std::string plan = lorvex::testing::connectionOf(repository)
+                               .query("EXPLAIN QUERY PLAN " + statements.front(),
+                                      sql::pathRangeBindings("/a/b"), [](SQLiteRows& rows) {
+                                        std::string text;
+                                        while (rows.next()) text += rows.text(3) + "\n";
+                                        return text;
+                                      });
   EXPECT_EQ(plan.find("SCAN media_files"), std::string::npos) << plan;
   EXPECT_NE(plan.find("INDEX"), std::string::npos) << plan;
 }
@@ -125,7 +133,8 @@ TEST_F(ReviewFoldersTest, EventCheckpointsRoundTripAsDecimalText) {
     EXPECT_EQ(checkpoint->lastEventID, id);
     EXPECT_EQ(checkpointRow("/roots/one"), std::to_string(id) + "|text|NULL|NULL|1800000000.0");
   }
-  EXPECT_EQ(testing::scalar(repository.connection(), "SELECT count(*) FROM registered_folder_fsevent_states"),
+  EXPECT_EQ(testing::scalar(lorvex::testing::connectionOf(repository),
+                            "SELECT count(*) FROM registered_folder_fsevent_states"),
             2);
 }
 
@@ -139,8 +148,10 @@ TEST_F(ReviewFoldersTest, TheOldestCheckpointOfAllRootsIsWhereReplayStarts) {
   EXPECT_EQ(repository.lastFSEventID({""}), std::nullopt);
 
   // A save clears a recorded fallback and moves the time.
-  repository.connection().executeScript(
-      "UPDATE registered_folder_fsevent_states SET last_fallback_reason = 'overflow', last_fallback_at = 5;");
+  lorvex::testing::connectionOf(repository)
+      .executeScript(
+          "UPDATE registered_folder_fsevent_states SET last_fallback_reason = 'overflow', last_fallback_at = "
+          "5;");
   clock.advance(3);
   repository.saveLastFSEventID({"/r/a"}, 7);
   EXPECT_EQ(checkpointRow("/r/a"), "7|text|NULL|NULL|1800000003.0");
@@ -192,10 +203,11 @@ TEST_F(ReviewFoldersTest, StoredEventIDsDecodeOnlyFromUnsignedDecimalText) {
 
 TEST_F(ReviewFoldersTest, AFailedSaveKeepsEveryRootsCheckpoint) {
   repository.saveLastFSEventID({"/r/a", "/r/b"}, 10);
-  repository.connection().executeScript(
-      "CREATE TEMP TRIGGER fail_b BEFORE UPDATE ON registered_folder_fsevent_states WHEN OLD.root_path = "
-      "'/r/b' "
-      "BEGIN SELECT RAISE(ABORT, 'injected'); END;");
+  lorvex::testing::connectionOf(repository)
+      .executeScript(
+          "CREATE TEMP TRIGGER fail_b BEFORE UPDATE ON registered_folder_fsevent_states WHEN OLD.root_path = "
+          "'/r/b' "
+          "BEGIN SELECT RAISE(ABORT, 'injected'); END;");
   EXPECT_THROW(repository.saveLastFSEventID({"/r/a", "/r/b"}, 20), SQLiteImageRepositoryV3Error);
   EXPECT_EQ(repository.lastFSEventID({"/r/a"})->lastEventID, 10u);
   EXPECT_EQ(repository.lastFSEventID({"/r/b"})->lastEventID, 10u);

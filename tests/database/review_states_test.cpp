@@ -7,6 +7,7 @@
 #include "database/support/database_inspection.h"
 #include "database/support/library_rows.h"
 #include "database/support/recording_options.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 #include "model/text/paths.h"
 
@@ -20,15 +21,16 @@ class ReviewStatesTest : public ::testing::Test {
  protected:
   // "favorite|delete_candidate|notes|updated_at" of the file's review row, or "<no row>".
   std::string reviewRow(const std::string& path) {
-    auto guard = repository.connection().lock();
-    return repository.connection().query(
-        "SELECT favorite, delete_candidate, notes, updated_at FROM review_states JOIN media_files ON "
-        "media_files.id = review_states.media_file_id WHERE media_files.absolute_path = ?",
-        {path}, [](SQLiteRows& rows) {
-          if (!rows.next()) return std::string("<no row>");
-          return rows.text(0) + "|" + rows.text(1) + "|" + (rows.isNull(2) ? "NULL" : rows.text(2)) + "|" +
-                 rows.text(3);
-        });
+    auto guard = lorvex::testing::connectionOf(repository).lock();
+    return lorvex::testing::connectionOf(repository)
+        .query(
+            "SELECT favorite, delete_candidate, notes, updated_at FROM review_states JOIN media_files ON "
+            "media_files.id = review_states.media_file_id WHERE media_files.absolute_path = ?",
+            {path}, [](SQLiteRows& rows) {
+              if (!rows.next()) return std::string("<no row>");
+              return rows.text(0) + "|" + rows.text(1) + "|" + (rows.isNull(2) ? "NULL" : rows.text(2)) +
+                     "|" + rows.text(3);
+            });
   }
 
   void setReview(const std::string& path, const ReviewState& state) {
@@ -79,7 +81,8 @@ TEST_F(ReviewStatesTest, UpdatingAnUnindexedPathFailsWithTheStandardizedPath) {
   } catch (const SQLiteImageRepositoryV3Error& error) {
     EXPECT_EQ(error, SQLiteImageRepositoryV3Error::recordNotFound("/q/none.png"));
   }
-  EXPECT_EQ(testing::scalar(repository.connection(), "SELECT count(*) FROM review_states"), 0);
+  EXPECT_EQ(testing::scalar(lorvex::testing::connectionOf(repository), "SELECT count(*) FROM review_states"),
+            0);
 }
 
 TEST_F(ReviewStatesTest, RestoringNothingTouchesNothing) {
@@ -158,8 +161,8 @@ class LargeRestoreTest : public ReviewStatesTest {
                 {i < 3, true, i < 3 ? std::optional<std::string>("n" + std::to_string(i)) : std::nullopt});
     }
     // The last image has no review row at all.
-    repository.connection().executeScript(
-        "DELETE FROM review_states WHERE media_file_id = " + std::to_string(ids.back()) + ";");
+    lorvex::testing::connectionOf(repository)
+        .executeScript("DELETE FROM review_states WHERE media_file_id = " + std::to_string(ids.back()) + ";");
     for (int i = 0; i < kCount; ++i) request.push_back({path(i), i % 2 != 0});
     request.back().deleteCandidate = true;
     statements.clear();
@@ -190,9 +193,10 @@ TEST_F(LargeRestoreTest, FourHundredAndOneEntriesRunAsTwoBatchesInOneTransaction
 
 TEST_F(LargeRestoreTest, AFailureInTheSecondBatchLeavesTheFirstBatchUnchanged) {
   // The last image has no review row, so the second batch inserts one, and that insert fails.
-  repository.connection().executeScript(
-      "CREATE TEMP TRIGGER fail_second_batch BEFORE INSERT ON review_states WHEN NEW.media_file_id = " +
-      std::to_string(ids.back()) + " BEGIN SELECT RAISE(ABORT, 'injected'); END;");
+  lorvex::testing::connectionOf(repository)
+      .executeScript(
+          "CREATE TEMP TRIGGER fail_second_batch BEFORE INSERT ON review_states WHEN NEW.media_file_id = " +
+          std::to_string(ids.back()) + " BEGIN SELECT RAISE(ABORT, 'injected'); END;");
   clock.advance(5);
   try {
     repository.restoreDeleteCandidateStates(request);
@@ -205,14 +209,14 @@ TEST_F(LargeRestoreTest, AFailureInTheSecondBatchLeavesTheFirstBatchUnchanged) {
   EXPECT_EQ(countStatements("ROLLBACK"), 1u);
   EXPECT_EQ(countStatements("COMMIT"), 0u);
   // Every flag of the first batch is as it was: all still delete candidates, old times.
-  EXPECT_EQ(testing::scalar(repository.connection(),
+  EXPECT_EQ(testing::scalar(lorvex::testing::connectionOf(repository),
                             "SELECT count(*) FROM review_states WHERE delete_candidate = 1 AND updated_at = "
                             "1800000000.5"),
             kCount - 1);
   EXPECT_EQ(reviewRow(path(kCount - 1)), "<no row>");
 
   // The library is usable afterwards.
-  repository.connection().executeScript("DROP TRIGGER fail_second_batch;");
+  lorvex::testing::connectionOf(repository).executeScript("DROP TRIGGER fail_second_batch;");
   EXPECT_EQ(repository.restoreDeleteCandidateStates(request).size(), static_cast<std::size_t>(kCount));
   EXPECT_EQ(reviewRow(path(0)), "1|0|n0|1800000005.5");
 }

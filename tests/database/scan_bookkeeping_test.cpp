@@ -5,6 +5,7 @@
 
 #include "database/sqlite_image_repository.h"
 #include "database/support/library_rows.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -110,7 +111,7 @@ TEST_F(ScanBookkeepingTest, FolderListsLongerThanOneStatementMayBindAreChunked) 
   insertMediaFile(repo(), {.path = "/x/b/2.png", .projectionRevision = 0, .lastSeenJobID = 2});
   insertMediaFile(repo(), {.path = "/x/c/3.png", .projectionRevision = 1, .lastSeenJobID = 2});
   // No statement of the library binds more than one list of 400 values and a few scalars.
-  sqlite3_limit(repo().connection().handle(), SQLITE_LIMIT_VARIABLE_NUMBER, 405);
+  sqlite3_limit(lorvex::testing::connectionOf(repo()).handle(), SQLITE_LIMIT_VARIABLE_NUMBER, 405);
   std::vector<std::string> folders;
   for (int i = 0; i < 1000; ++i) folders.push_back("/nowhere/" + std::to_string(i));
   folders.push_back("/x/b");

@@ -5,6 +5,7 @@
 
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -185,7 +186,7 @@ class SchemaTest : public ::testing::Test {
 
 TEST_F(SchemaTest, AFreshLibraryHasEveryTableColumnKeyAndIndexOfVersion4) {
   SQLiteImageRepositoryV3 repository(file);
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
 
   std::vector<std::string> expectedTables;
   for (const auto& table : kTables) {
@@ -236,14 +237,14 @@ TEST_F(SchemaTest, OpeningAgainChangesNothingAndKeepsRows) {
   std::string before;
   {
     SQLiteImageRepositoryV3 repository(file);
-    auto& connection = repository.connection();
+    auto& connection = lorvex::testing::connectionOf(repository);
     auto guard = connection.lock();
     connection.execute("INSERT INTO library_roots (path, created_at, updated_at) VALUES (?, ?, ?)",
                        {"/p", 1.5, 2.5});
     before = schemaText(connection);
   }
   SQLiteImageRepositoryV3 repository(file);
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   EXPECT_EQ(schemaText(connection), before);
   EXPECT_EQ(scalar(connection, "SELECT count(*) FROM library_roots WHERE path = '/p' AND updated_at = 2.5"),
             1);
@@ -253,11 +254,11 @@ TEST_F(SchemaTest, OpeningAgainChangesNothingAndKeepsRows) {
 TEST_F(SchemaTest, OpeningRestoresADroppedIndexAndFullTextTable) {
   {
     SQLiteImageRepositoryV3 repository(file);
-    repository.connection().executeScript(
-        "DROP INDEX idx_prompt_segments_record_role; DROP TABLE model_search_fts;");
+    lorvex::testing::connectionOf(repository)
+        .executeScript("DROP INDEX idx_prompt_segments_record_role; DROP TABLE model_search_fts;");
   }
   SQLiteImageRepositoryV3 repository(file);
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   EXPECT_EQ(scalar(connection,
                    "SELECT count(*) FROM sqlite_master WHERE name IN "
                    "('idx_prompt_segments_record_role', 'model_search_fts')"),
@@ -268,7 +269,7 @@ class SchemaRowsTest : public SchemaTest {
  protected:
   void SetUp() override {
     repository = std::make_unique<SQLiteImageRepositoryV3>(file);
-    repository->connection().executeScript(R"SQL(
+    lorvex::testing::connectionOf(*repository).executeScript(R"SQL(
       INSERT INTO media_files (id, absolute_path, file_size, modification_time, basename_normalized,
                                first_seen_at, last_seen_at, indexed_at)
         VALUES (1, '/p/a.png', 10, 1.0, 'a.png', 0, 0, 0);
@@ -291,7 +292,7 @@ class SchemaRowsTest : public SchemaTest {
 };
 
 TEST_F(SchemaRowsTest, DeletingAGenerationRecordRemovesEverythingBoundToIt) {
-  auto& connection = repository->connection();
+  auto& connection = lorvex::testing::connectionOf(*repository);
   connection.executeScript("DELETE FROM generation_records WHERE id = 7;");
   for (const char* table :
        {"prompt_segments", "prompt_regions", "generation_parameters", "model_usages", "tag_occurrences"}) {
@@ -301,7 +302,7 @@ TEST_F(SchemaRowsTest, DeletingAGenerationRecordRemovesEverythingBoundToIt) {
 }
 
 TEST_F(SchemaRowsTest, ASecondPrimaryRecordAndDeletingAReferencedBlobAreRefused) {
-  auto& connection = repository->connection();
+  auto& connection = lorvex::testing::connectionOf(*repository);
   auto guard = connection.lock();
   EXPECT_THROW(
       connection.execute("INSERT INTO generation_records (media_file_id, is_primary, created_at, updated_at) "

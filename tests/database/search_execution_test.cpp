@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
 #include "database/support/temporary_directory.h"
 
@@ -122,7 +123,7 @@ TEST_F(SearchExecutionTest, AMissingFileIsFoundByPathButLeftOutOfOrdinarySearche
 TEST_F(SearchExecutionTest, PagesAreReadInChunksOfFourHundredInTheIdStatementsOrder) {
   std::vector<testing::LibraryImage> images(401);
   {
-    auto& connection = repository.connection();
+    auto& connection = lorvex::testing::connectionOf(repository);
     for (std::size_t i = 0; i < images.size(); ++i) {
       images[i].path = "/lib/" + std::to_string(i) + ".png";
       images[i].modificationTime = static_cast<double>(i % 7);
@@ -186,7 +187,7 @@ TEST_F(SearchExecutionTest, ASearchWaitingForTheLockEndsWhenCancelled) {
   std::atomic<bool> holding = false;
   std::atomic<bool> release = false;
   std::thread holder([&] {
-    auto guard = repository.connection().lock();
+    auto guard = lorvex::testing::connectionOf(repository).lock();
     holding = true;
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });

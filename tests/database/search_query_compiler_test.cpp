@@ -1,18 +1,19 @@
 // Compiling a search: match texts, the compiled query's fields, tag key candidates, and the
 // queries that name nothing and so never reach the id statement.
-#include "database/search_query_compiler.h"
+#include "database/internal/search_query_compiler.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "database/row_mappers.h"
-#include "database/sql_functions.h"
+#include "database/internal/row_mappers.h"
+#include "database/internal/sql_functions.h"
+#include "database/internal/tag_key_candidates.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
 #include "database/support/temporary_directory.h"
-#include "database/tag_key_candidates.h"
 
 namespace lorvex {
 namespace {
@@ -54,7 +55,7 @@ TEST(TagKeyCandidatesTest, KeysComeFromTheTagItsWeightedGroupsAndTheTypedText) {
 TEST(IdSetTest, AnIdIsInTheSetOnlyWhenItIsOneOfItsIds) {
   testing::TemporaryDirectory directory;
   SQLiteImageRepositoryV3 repository(directory.file("LorvexV3.sqlite"));
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   auto guard = connection.lock();
   const std::vector<std::int64_t> ids = {INT64_MIN, -5, 0, 1, 7, 1LL << 40, INT64_MAX};
   const auto contains = [&](const SQLiteV3Binding& id, const SQLiteV3Binding& set) {
@@ -79,8 +80,8 @@ class SearchCompilationTest : public ::testing::Test {
   }
 
   std::optional<ImageSearchQueryV3> compile(const ImageSearchQuery& query) {
-    auto guard = repository.connection().lock();
-    return search::SearchQueryCompiler(repository.connection(), {}).compile(query);
+    auto guard = lorvex::testing::connectionOf(repository).lock();
+    return search::SearchQueryCompiler(lorvex::testing::connectionOf(repository), {}).compile(query);
   }
 
   std::vector<std::string> statements;
@@ -115,8 +116,8 @@ TEST_F(SearchCompilationTest, TheCompiledQueryResolvesNamesAndNormalisesEveryFie
   ASSERT_TRUE(compiled);
 
   const auto termID = [&](const std::string& key) {
-    auto guard = repository.connection().lock();
-    return search::SearchQueryCompiler(repository.connection(), {}).tagTermIDs({key}).at(0);
+    auto guard = lorvex::testing::connectionOf(repository).lock();
+    return search::SearchQueryCompiler(lorvex::testing::connectionOf(repository), {}).tagTermIDs({key}).at(0);
   };
   const std::int64_t cat = termID("cat");
   const std::int64_t blueEyes = termID("blue eyes");

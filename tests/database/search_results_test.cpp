@@ -6,8 +6,9 @@
 #include <random>
 #include <set>
 
-#include "database/search_query_compiler.h"
+#include "database/internal/search_query_compiler.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
 #include "database/support/temporary_directory.h"
 #include "model/text/paths.h"
@@ -134,7 +135,7 @@ class SearchResultsTest : public ::testing::Test {
 
   // The id statement of one forced plan, mapped to paths.
   std::vector<std::string> plannedPaths(const ImageSearchQuery& query, search::SearchPlan plan) {
-    auto& connection = repository.connection();
+    auto& connection = lorvex::testing::connectionOf(repository);
     auto guard = connection.lock();
     search::SearchQueryCompiler compiler(connection, {});
     const auto compiled = compiler.compile(query);

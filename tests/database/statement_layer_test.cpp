@@ -3,10 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "database/row_mappers.h"
-#include "database/sql_paths.h"
+#include "database/internal/row_mappers.h"
+#include "database/internal/sql_paths.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -24,7 +25,7 @@ class StatementLayerTest : public ::testing::Test {
     connection().executeScript("CREATE TABLE t (k INTEGER PRIMARY KEY, v);");
     observed.clear();
   }
-  SQLiteConnection& connection() { return repository->connection(); }
+  SQLiteConnection& connection() { return lorvex::testing::connectionOf(*repository); }
 
   testing::TemporaryDirectory directory;
   std::vector<std::string> observed;

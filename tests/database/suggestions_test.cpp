@@ -1,10 +1,11 @@
 // Tag and model suggestions: filtering by the typed text, merging by letter case and ranking.
 #include <gtest/gtest.h>
 
+#include "database/internal/suggestion_ranking.h"
 #include "database/sqlite_image_repository.h"
-#include "database/suggestion_ranking.h"
-#include "model/text/collation.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
+#include "model/text/collation.h"
 
 namespace lorvex {
 namespace {
@@ -13,7 +14,7 @@ class SuggestionsTest : public ::testing::Test {
  protected:
   // Tag terms with counts written straight into the vocabulary and statistics the projection keeps.
   void addTag(const std::string& key, const std::string& display, std::int64_t count) {
-    auto& connection = repository.connection();
+    auto& connection = lorvex::testing::connectionOf(repository);
     auto guard = connection.lock();
     connection.execute(
         "INSERT INTO tag_terms (normalized_key, display_name, search_text) VALUES (?, ?, lower(?))",
@@ -24,7 +25,7 @@ class SuggestionsTest : public ::testing::Test {
         {connection.lastInsertRowID(), count, count});
   }
   void addModel(const std::string& source, std::int64_t count) {
-    auto& connection = repository.connection();
+    auto& connection = lorvex::testing::connectionOf(repository);
     auto guard = connection.lock();
     connection.execute(
         "INSERT INTO models (raw_source, display_name, normalized_key, image_count) VALUES (?, ?, lower(?), "
@@ -71,7 +72,7 @@ TEST_F(SuggestionsTest, ATermMatchingOnlyThroughItsSearchTextIsDropped) {
   addTag("cat", "(cat:1.2)", 4);
   EXPECT_EQ(repository.tagSuggestions("1.2", 10), (std::vector<TagSuggestion>{{"(cat:1.2)", 4}}));
   EXPECT_EQ(repository.tagSuggestions("cat", 10), (std::vector<TagSuggestion>{{"(cat:1.2)", 4}}));
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   {
     auto guard = connection.lock();
     connection.execute(

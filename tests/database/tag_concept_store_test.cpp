@@ -13,6 +13,7 @@
 #include "database/support/projection_consistency.h"
 #include "database/support/projection_fixtures.h"
 #include "database/support/recording_options.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -29,7 +30,9 @@ class TagConceptStoreTest : public ::testing::Test {
     repository.upsertRecord(testing::projectionRecord(path, std::move(tags)), std::nullopt);
   }
 
-  long long count(const std::string& sql) { return testing::scalar(repository.connection(), sql); }
+  long long count(const std::string& sql) {
+    return testing::scalar(lorvex::testing::connectionOf(repository), sql);
+  }
 
   // Everything a failed write must leave as it was.
   std::vector<std::string> conceptState() {
@@ -261,10 +264,11 @@ TEST_F(TagConceptStoreTest, AFailedRebuildRollsBackTheWholeWrite) {
   repository.assignImagesToTagConcept(happy.id, {"/lib/a.png"});
   clock.advance(1);
   const auto before = conceptState();
-  repository.connection().executeScript(
-      "CREATE TEMP TRIGGER fail_count BEFORE INSERT ON tag_concept_stats BEGIN SELECT RAISE(ABORT, "
-      "'injected'); "
-      "END;");
+  lorvex::testing::connectionOf(repository)
+      .executeScript(
+          "CREATE TEMP TRIGGER fail_count BEFORE INSERT ON tag_concept_stats BEGIN SELECT RAISE(ABORT, "
+          "'injected'); "
+          "END;");
 
   const std::vector<std::pair<std::string, std::function<void()>>> writes = {
       {"create", [&] { repository.createTagConcept("Sad"); }},
@@ -278,7 +282,7 @@ TEST_F(TagConceptStoreTest, AFailedRebuildRollsBackTheWholeWrite) {
     EXPECT_THROW(write(), Error) << name;
     EXPECT_EQ(conceptState(), before) << name;
   }
-  repository.connection().executeScript("DROP TRIGGER fail_count;");
+  lorvex::testing::connectionOf(repository).executeScript("DROP TRIGGER fail_count;");
   EXPECT_EQ(repository.renameTagConcept(happy.id, "Glad"), (TagConcept{happy.id, "Glad", 2}));
 }
 
@@ -399,7 +403,8 @@ TEST_F(TagConceptStoreTest, RandomEditsAndReprojectionsKeepDerivedRowsConsistent
         break;
     }
     if (step % 10 == 9) {
-      ASSERT_EQ(testing::projectionInconsistencies(repository.connection()), std::vector<std::string>{})
+      ASSERT_EQ(testing::projectionInconsistencies(lorvex::testing::connectionOf(repository)),
+                std::vector<std::string>{})
           << "after step " << step;
     }
   }

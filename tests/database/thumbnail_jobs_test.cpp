@@ -2,9 +2,10 @@
 
 #include <filesystem>
 
-#include "database/row_mappers.h"
+#include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/library_rows.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -31,7 +32,7 @@ class ThumbnailJobsTest : public ::testing::Test {
     return testing::mediaFileColumn(repo(), path, name);
   }
   std::string job(const std::string& path, const std::string& name) {
-    auto& db = repo().connection();
+    auto& db = lorvex::testing::connectionOf(repo());
     auto guard = db.lock();
     return db.query("SELECT CAST(thumbnail_jobs." + name +
                         " AS TEXT) FROM thumbnail_jobs JOIN media_files ON media_files.id = media_file_id "
@@ -46,7 +47,7 @@ class ThumbnailJobsTest : public ::testing::Test {
     while (const auto claimed = repo().claimNextThumbnailJob(now)) paths.push_back(claimed->path);
     return paths;
   }
-  void exec(const std::string& sql) { repo().connection().executeScript(sql); }
+  void exec(const std::string& sql) { lorvex::testing::connectionOf(repo()).executeScript(sql); }
 
   testing::TemporaryDirectory directory;
   std::filesystem::path file = directory.file("LorvexV3.sqlite");
@@ -192,7 +193,8 @@ TEST_F(ThumbnailJobsTest, KeysAreClearedInStatementsOfAtMostFiveHundredIDs) {
     ids.push_back(insertMediaFile(repo(), {.path = "/p/" + std::to_string(i), .thumbnailKey = "k"}));
   }
   statements.clear();
-  repo().connection().performLockedTransaction([&] { repo().clearThumbnailKeysForMediaFiles(ids); });
+  lorvex::testing::connectionOf(repo()).performLockedTransaction(
+      [&] { repo().clearThumbnailKeysForMediaFiles(ids); });
   std::size_t updates = 0;
   for (const auto& sql : statements) updates += sql.starts_with("UPDATE image_properties") ? 1 : 0;
   EXPECT_EQ(updates, 3u);

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "database/sqlite_connection.h"
+#include "database/internal/sqlite_connection.h"
 #include "database/sqlite_image_repository.h"
 #include "services/library_service_test_library.h"
 #include "platform/clock.h"

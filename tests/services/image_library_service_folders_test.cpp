@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "services/forwarding_image_library_repository.h"
 #include "services/image_library_service.h"
 #include "services/library_service_test_library.h"
-#include "services/sqlite_image_library_repository.h"
 
 namespace lorvex {
 namespace {
@@ -84,12 +84,12 @@ TEST(ImageLibraryServiceRenamedFolder, EverySyncFindsTheImagesOnceAtTheNewPlace)
   }
 }
 
-class FailingMissingMarks final : public SQLiteImageLibraryRepository {
+class FailingMissingMarks final : public testing::ForwardingImageLibraryRepository {
  public:
-  using SQLiteImageLibraryRepository::SQLiteImageLibraryRepository;
+  using ForwardingImageLibraryRepository::ForwardingImageLibraryRepository;
   void markMissing(const std::vector<std::string>& paths) override {
     if (failures-- > 0) throw SQLiteImageRepositoryV3Error::stepFailed("disk I/O error");
-    SQLiteImageLibraryRepository::markMissing(paths);
+    ForwardingImageLibraryRepository::markMissing(paths);
   }
   int failures = 1;
 };

@@ -12,7 +12,6 @@
 #include "services/folders/inotify_folder_change_monitor.h"
 #include "services/library_service_test_library.h"
 #include "services/image_library_service_error.h"
-#include "services/sqlite_image_library_repository.h"
 
 namespace lorvex {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "services/library_service_test_library.h"
 #include "services/image_library_service_error.h"
-#include "services/sqlite_image_library_repository.h"
+#include "services/forwarding_image_library_repository.h"
 
 namespace lorvex {
 namespace {
@@ -19,23 +19,23 @@ using testing::LibraryServiceTestLibrary;
 using testing::setModificationTime;
 
 // The real repository with hooks before chosen operations (a hook may throw).
-class HookedRepository final : public SQLiteImageLibraryRepository {
+class HookedRepository final : public testing::ForwardingImageLibraryRepository {
  public:
-  using SQLiteImageLibraryRepository::SQLiteImageLibraryRepository;
+  using ForwardingImageLibraryRepository::ForwardingImageLibraryRepository;
 
   std::optional<ThumbnailJobRecord> claimNextThumbnailJob(double now) override {
     ++claims;
     if (beforeClaim) beforeClaim(claims);
-    return SQLiteImageLibraryRepository::claimNextThumbnailJob(now);
+    return ForwardingImageLibraryRepository::claimNextThumbnailJob(now);
   }
   void failThumbnailJob(const ThumbnailJobRecord& job, std::string_view message,
                         double nextRetryAt) override {
     if (beforeFail) beforeFail();
-    SQLiteImageLibraryRepository::failThumbnailJob(job, message, nextRetryAt);
+    ForwardingImageLibraryRepository::failThumbnailJob(job, message, nextRetryAt);
   }
   void clearThumbnailKeys(const std::set<std::string>& names) override {
     ++clears;
-    SQLiteImageLibraryRepository::clearThumbnailKeys(names);
+    ForwardingImageLibraryRepository::clearThumbnailKeys(names);
   }
 
   std::function<void(int)> beforeClaim;

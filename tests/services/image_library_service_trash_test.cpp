@@ -11,7 +11,7 @@
 #include "services/thumbnails/file_manager_thumbnail_cache_remover.h"
 #include "services/trash/file_manager_trash_mover.h"
 #include "services/image_library_service_error.h"
-#include "services/sqlite_image_library_repository.h"
+#include "services/forwarding_image_library_repository.h"
 
 namespace lorvex {
 namespace {
@@ -153,9 +153,9 @@ TEST_F(TrashFlowTest, AMoveTheKernelRefusesIsReportedAndLeavesTheFile) {
   EXPECT_TRUE(std::filesystem::is_regular_file(trashed("b.png")));
 }
 
-class FailingMissingMarks final : public SQLiteImageLibraryRepository {
+class FailingMissingMarks final : public testing::ForwardingImageLibraryRepository {
  public:
-  using SQLiteImageLibraryRepository::SQLiteImageLibraryRepository;
+  using ForwardingImageLibraryRepository::ForwardingImageLibraryRepository;
   void markTrashedPathsMissing(const std::vector<std::string>&) override {
     throw SQLiteImageRepositoryV3Error::stepFailed("disk I/O error");
   }

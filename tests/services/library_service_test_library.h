@@ -14,11 +14,12 @@
 #include <vector>
 
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 #include "platform/clock.h"
 #include "platform/settings.h"
 #include "platform/temporary_folder.h"
-#include "services/indexing/scanner_test_library.h"
 #include "services/image_library_service.h"
+#include "services/indexing/scanner_test_library.h"
 #include "services/live_image_library_service.h"
 #include "support/png_image.h"
 
@@ -104,13 +105,13 @@ class LibraryServiceTestLibrary {
   std::optional<ImageRecord> record(const std::string& path) { return graph.database->imageRecord(path); }
 
   std::int64_t count(const std::string& sql) {
-    auto& connection = graph.database->connection();
+    auto& connection = lorvex::testing::connectionOf(*graph.database);
     return connection.withLock([&] {
       return connection.query(sql, {}, [](SQLiteRows& rows) { return rows.next() ? rows.int64(0) : -1; });
     });
   }
 
-  void execute(const std::string& sql) { graph.database->connection().execute(sql); }
+  void execute(const std::string& sql) { lorvex::testing::connectionOf(*graph.database).execute(sql); }
 
   TemporaryFolder folder;
 

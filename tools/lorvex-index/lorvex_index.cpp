@@ -112,18 +112,8 @@ ThumbnailTotals generateThumbnails(lorvex::ImageLibraryService& service,
     totals.failed += run.failedCount;
     std::fprintf(stderr, "thumbnails %lld\n", static_cast<long long>(totals.generated + totals.failed));
   }
-  auto& connection = database.connection();
-  connection.withLock([&] {
-    connection.query(
-        "SELECT media_files.absolute_path, thumbnail_jobs.last_error FROM thumbnail_jobs JOIN media_files ON "
-        "media_files.id = thumbnail_jobs.media_file_id WHERE thumbnail_jobs.last_error IS NOT NULL ORDER BY "
-        "1",
-        {}, [](lorvex::SQLiteRows& rows) {
-          while (rows.next())
-            printLine(Json{{"path", rows.text(0)}, {"stage", "thumbnail"}, {"message", rows.text(1)}});
-          return 0;
-        });
-  });
+  for (const lorvex::ThumbnailJobRecord& job : database.failedThumbnailJobs())
+    printLine(Json{{"path", job.path}, {"stage", "thumbnail"}, {"message", job.lastError.value_or("")}});
   return totals;
 }
 

@@ -1,11 +1,12 @@
 #include "database/support/library_rows.h"
 
-#include "database/row_mappers.h"
+#include "database/internal/row_mappers.h"
+#include "database/support/repository_connection.h"
 
 namespace lorvex::testing {
 
 std::int64_t insertMediaFile(SQLiteImageRepositoryV3& repository, const MediaFileRow& row) {
-  auto& db = repository.connection();
+  auto& db = lorvex::testing::connectionOf(repository);
   auto guard = db.lock();
   db.execute(
       "INSERT INTO media_files (absolute_path, file_size, modification_time, content_sha256, "
@@ -24,7 +25,7 @@ std::int64_t insertMediaFile(SQLiteImageRepositoryV3& repository, const MediaFil
 
 std::string mediaFileColumn(SQLiteImageRepositoryV3& repository, const std::string& path,
                             const std::string& column) {
-  auto& db = repository.connection();
+  auto& db = lorvex::testing::connectionOf(repository);
   auto guard = db.lock();
   return db.query(
       "SELECT CAST(" + column +

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "database/sqlite_connection.h"
+#include "database/internal/sqlite_connection.h"
 
 namespace lorvex::testing {
 

@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "database/concept_index.h"
-#include "database/prompt_tag_index.h"
+#include "database/internal/concept_index.h"
+#include "database/internal/prompt_tag_index.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 #include "model/image_record.h"
 
@@ -24,11 +25,11 @@ namespace lorvex::testing {
 // blobs by their size as "<n bytes>"). Reads through the raw handle, so the statement observer
 // does not see it.
 inline std::vector<std::string> textRows(SQLiteImageRepositoryV3& repository, const std::string& sql) {
-  auto guard = repository.connection().lock();
+  auto guard = lorvex::testing::connectionOf(repository).lock();
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(repository.connection().handle(), sql.c_str(), -1, &statement, nullptr) !=
-      SQLITE_OK) {
-    throw std::runtime_error(sqlite3_errmsg(repository.connection().handle()));
+  if (sqlite3_prepare_v2(lorvex::testing::connectionOf(repository).handle(), sql.c_str(), -1, &statement,
+                         nullptr) != SQLITE_OK) {
+    throw std::runtime_error(sqlite3_errmsg(lorvex::testing::connectionOf(repository).handle()));
   }
   std::vector<std::string> rows;
   while (sqlite3_step(statement) == SQLITE_ROW) {
@@ -100,7 +101,7 @@ struct ConceptAssignment {
 inline std::int64_t createTagConcept(SQLiteImageRepositoryV3& repository, const std::string& name,
                                      const std::vector<ConceptAlias>& aliases,
                                      const std::vector<ConceptAssignment>& assignments = {}) {
-  SQLiteConnection& connection = repository.connection();
+  SQLiteConnection& connection = lorvex::testing::connectionOf(repository);
   return connection.performLockedTransaction([&] {
     connection.execute(
         "INSERT INTO tag_concepts (display_name, normalized_key, search_text, created_at, updated_at) "

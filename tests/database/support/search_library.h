@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 #include "model/image_record.h"
 #include "model/image_search_query_v3.h"
 
@@ -81,7 +82,7 @@ inline void addImage(SQLiteImageRepositoryV3& repository, LibraryImage& image) {
 // index, as the concept store's rebuild leaves it.
 inline std::int64_t addConcept(SQLiteImageRepositoryV3& repository, const std::string& name,
                                std::vector<LibraryImage*> members) {
-  auto& connection = repository.connection();
+  auto& connection = lorvex::testing::connectionOf(repository);
   auto guard = connection.lock();
   connection.execute(
       "INSERT INTO tag_concepts (display_name, normalized_key, search_text, created_at, updated_at) "

@@ -113,7 +113,7 @@ class FailingIndexingStore final : public IndexingJobStore,
   void markSeenUnder(std::string_view path, std::int64_t jobID) override {
     records_.markSeenUnder(path, jobID);
   }
-  void upsertRecord(const ImageRecord& record, std::int64_t jobID) override {
+  void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID) override {
     records_.upsertRecord(record, jobID);
   }
   std::vector<std::string> relocationCandidatePaths(std::string_view hash, std::string_view path) override {

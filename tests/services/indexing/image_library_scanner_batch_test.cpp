@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "database/support/repository_connection.h"
 #include "services/indexing/failing_indexing_store.h"
 #include "services/indexing/image_library_scanner.h"
 #include "services/indexing/scanner_test_library.h"
@@ -39,8 +40,8 @@ std::string relative(std::string text, const ScannerTestLibrary& library) {
 std::vector<std::string> libraryRows(ScannerTestLibrary& library) {
   std::vector<std::string> rows;
   const auto collect = [&](const std::string& sql) {
-    library.repository->connection().withLock([&] {
-      library.repository->connection().query(sql, {}, [&](SQLiteRows& result) {
+    lorvex::testing::connectionOf(*library.repository).withLock([&] {
+      lorvex::testing::connectionOf(*library.repository).query(sql, {}, [&](SQLiteRows& result) {
         while (result.next()) {
           std::string row;
           for (int column = 0; column < 7; ++column) {
@@ -120,8 +121,8 @@ void prepareMixedRescan(ScannerTestLibrary& library) {
   library.writePNG("c/new.png", "new", 1'700'000'100.25);
   library.writePNG("c/vanishes.png", "the ant walks away", 1'700'000'075.25);
   std::filesystem::remove(library.photo("c/gone.png"));
-  library.repository->connection().withLock([&] {
-    auto& connection = library.repository->connection();
+  lorvex::testing::connectionOf(*library.repository).withLock([&] {
+    auto& connection = lorvex::testing::connectionOf(*library.repository);
     connection.execute(
         "UPDATE media_files SET modification_time = modification_time + 0.0004 WHERE absolute_path = ?",
         {library.photo("c/near.png")});

@@ -1,3 +1,4 @@
+#include "database/support/repository_connection.h"
 #include "services/indexing/image_library_scanner.h"
 
 #include <fcntl.h>
@@ -162,8 +163,8 @@ TEST(ImageLibraryScannerTest, UnchangedMeansSameSizeTimeWithinAMillisecondAndCur
     library.writePNG("a.png", "cat", 1'700'000'000.25);
     library.scanner().scan({library.root()}, {}, {});
     if (*c.storedChange != '\0') {
-      library.repository->connection().withLock([&] {
-        library.repository->connection().execute(std::string("UPDATE media_files SET ") + c.storedChange);
+      lorvex::testing::connectionOf(*library.repository).withLock([&] {
+        lorvex::testing::connectionOf(*library.repository).execute(std::string("UPDATE media_files SET ") + c.storedChange);
       });
     }
     library.scanner().scan({library.root()}, {}, {});

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
 #include "metadata/generation_metadata_parser.h"
 #include "platform/temporary_folder.h"
 #include "services/indexing/file_content_hasher.h"
 #include "services/indexing/image_library_scanner.h"
-#include "services/indexing/sqlite_library_indexing_store.h"
 #include "support/png_builder.h"
 
 namespace lorvex::testing {
@@ -77,27 +77,30 @@ class ScannerTestLibrary {
 
   // What media_files holds for the path: nothing, or whether it is missing.
   std::optional<bool> storedMissing(const std::string& path) {
-    return repository->connection().withLock([&] {
-      return repository->connection().query("SELECT missing FROM media_files WHERE absolute_path = ?", {path},
-                                            [](SQLiteRows& rows) -> std::optional<bool> {
-                                              if (!rows.next()) return std::nullopt;
-                                              return rows.int64(0) != 0;
-                                            });
+    return lorvex::testing::connectionOf(*repository).withLock([&] {
+      return lorvex::testing::connectionOf(*repository)
+          .query("SELECT missing FROM media_files WHERE absolute_path = ?", {path},
+                 [](SQLiteRows& rows) -> std::optional<bool> {
+                   if (!rows.next()) return std::nullopt;
+                   return rows.int64(0) != 0;
+                 });
     });
   }
   std::optional<std::string> storedContentHash(const std::string& path) {
-    return repository->connection().withLock([&] {
-      return repository->connection().query("SELECT content_sha256 FROM media_files WHERE absolute_path = ?",
-                                            {path}, [](SQLiteRows& rows) -> std::optional<std::string> {
-                                              if (!rows.next()) return std::nullopt;
-                                              return rows.optionalText(0);
-                                            });
+    return lorvex::testing::connectionOf(*repository).withLock([&] {
+      return lorvex::testing::connectionOf(*repository)
+          .query("SELECT content_sha256 FROM media_files WHERE absolute_path = ?", {path},
+                 [](SQLiteRows& rows) -> std::optional<std::string> {
+                   if (!rows.next()) return std::nullopt;
+                   return rows.optionalText(0);
+                 });
     });
   }
   std::int64_t count(const std::string& sql) {
-    return repository->connection().withLock([&] {
-      return repository->connection().query(
-          sql, {}, [](SQLiteRows& rows) { return rows.next() ? rows.int64(0) : -1; });
+    return lorvex::testing::connectionOf(*repository).withLock([&] {
+      return lorvex::testing::connectionOf(*repository).query(sql, {}, [](SQLiteRows& rows) {
+        return rows.next() ? rows.int64(0) : -1;
+      });
     });
   }
   std::int64_t runningJobCount() {
@@ -107,7 +110,8 @@ class ScannerTestLibrary {
   TemporaryFolder libraryFolder;
   TemporaryFolder photos;
   std::unique_ptr<SQLiteImageRepositoryV3> repository;
-  SQLiteLibraryIndexingStore store;
+  // The repository as the scanner's stores.
+  SQLiteImageRepositoryV3& store;
   FileContentHasher hasher;
   RecordingMetricsSink sink;
 };

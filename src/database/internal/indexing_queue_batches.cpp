@@ -1,0 +1,256 @@
+// The batched forms of the queue's per-item operations, for scans that find most files
+// unchanged: each has the effect of the per-item calls it stands for, in far fewer transactions.
+#include <algorithm>
+#include <unordered_map>
+
+#include "database/internal/indexing_jobs.h"
+#include "database/internal/scan_bookkeeping.h"
+#include "database/internal/sql_paths.h"
+#include "model/text/paths.h"
+
+namespace lorvex {
+
+namespace {
+
+constexpr const char* kPending = "pending";
+constexpr const char* kIndexed = "indexed";
+
+}  // namespace
+
+std::vector<QueuedDiscoveredFile> IndexingJobs::enqueueIndexingQueueItemBatch(
+    std::int64_t jobID, const std::vector<ImageFileInfo>& files, const UnchangedFileTest& isUnchanged) {
+  if (files.empty()) return {};
+  std::vector<ImageFileInfo> standardized;
+  standardized.reserve(files.size());
+  std::unordered_map<std::string, int> occurrences;
+  for (const auto& file : files) {
+    standardized.push_back({text::standardizedPath(file.path), file.fileSize, file.modificationDate});
+    occurrences[standardized.back().path] += 1;
+  }
+  std::vector<std::string> paths;
+  paths.reserve(occurrences.size());
+  for (const auto& [path, count] : occurrences) paths.push_back(path);
+
+  auto guard = connection_.lock();
+  bool checkpointDue = false;
+  auto queued = connection_.performTransaction([&] {
+    // The job's items of these paths as stored; kept up to date below, so that a path given twice
+    // sees what its first occurrence did.
+    std::unordered_map<std::string, IndexingQueueItem> items;
+    sql::forEachInListSlice(
+        paths, kBatchStatementSize, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+          connection_.query(std::string(kQueueItemColumns) + "WHERE job_id = ? AND path IN " + list,
+                            sql::prefixedBindings({jobID}, bindings), [&](SQLiteRows& rows) {
+                              while (rows.next()) {
+                                IndexingQueueItem item = decodeQueueItemRow(rows);
+                                items.insert_or_assign(item.path, std::move(item));
+                              }
+                              return 0;
+                            });
+        });
+    const auto becomesPending = [&](const ImageFileInfo& file) {
+      const auto found = items.find(file.path);
+      return found == items.end() || found->second.fileSize != file.fileSize ||
+             found->second.modificationDate != file.modificationDate;
+    };
+
+    // Which of the files that will wait in the queue the library holds unchanged: those are
+    // completed at once. Their item is written finished, instead of pending and then finished.
+    std::vector<std::string> candidates;
+    for (const auto& file : standardized) {
+      if (occurrences[file.path] == 1 && becomesPending(file)) candidates.push_back(file.path);
+    }
+    const auto stored = files_.storedFiles(candidates);
+    std::vector<bool> completes(standardized.size(), false);
+    for (std::size_t i = 0; i < standardized.size(); ++i) {
+      const ImageFileInfo& file = standardized[i];
+      if (occurrences[file.path] != 1 || !becomesPending(file)) continue;
+      std::optional<IndexedImageFileState> state;
+      if (const auto row = stored.find(file.path); row != stored.end()) {
+        state = IndexedImageFileState{{file.path, row->second.fileSize, row->second.modificationTime},
+                                      row->second.projectionRevision};
+      }
+      completes[i] = isUnchanged(state, file);
+    }
+
+    // The counts each single enqueue and completion would leave, in order; written once at the end.
+    ImageLibraryIndexingProgress running = indexingJob(jobID).progress;
+    const auto move = [](std::int64_t& count, std::int64_t delta) {
+      count = std::max<std::int64_t>(0, count + delta);
+    };
+    const double now = connection_.now();
+    bool jobChanged = false;
+    std::vector<QueuedDiscoveredFile> results(standardized.size());
+    for (std::size_t i = 0; i < standardized.size(); ++i) {
+      const ImageFileInfo& file = standardized[i];
+      const char* status = completes[i] ? kIndexed : kPending;
+      const auto found = items.find(file.path);
+      if (found == items.end()) {
+        connection_.execute(
+            "INSERT INTO indexing_queue_items (job_id, path, file_size, modification_time, status, "
+            "failure_message, created_at, updated_at) VALUES (?, ?, ?, ?, ?, NULL, ?, ?)",
+            {jobID, file.path, file.fileSize, file.modificationDate, status, now, now});
+        items.emplace(file.path, IndexingQueueItem{connection_.lastInsertRowID(), jobID, file.path,
+                                                   file.fileSize, file.modificationDate,
+                                                   IndexingQueueItemStatus::pending, std::nullopt});
+        move(running.totalCount, 1);
+      } else if (IndexingQueueItem& item = found->second; becomesPending(file)) {
+        connection_.execute(
+            "UPDATE indexing_queue_items SET file_size = ?, modification_time = ?, status = ?, "
+            "failure_message = NULL, updated_at = ? WHERE id = ? AND job_id = ?",
+            {file.fileSize, file.modificationDate, status, now, item.id, jobID});
+        const auto old = queueItemCounterDeltas(item.status, item.failureMessage.has_value());
+        move(running.processedCount, -old.processed);
+        move(running.indexedCount, -old.indexed);
+        move(running.failedCount, -old.failed);
+        item.fileSize = file.fileSize;
+        item.modificationDate = file.modificationDate;
+        item.status = IndexingQueueItemStatus::pending;
+        item.failureMessage.reset();
+      } else {
+        // An item with the same size and time stays as it is, and so does the job.
+        results[i].progress = running;
+        continue;
+      }
+      running.currentPath.reset();
+      jobChanged = true;
+      results[i].progress = running;
+    }
+
+    // Then the completions, in file order, each from a pending item.
+    std::vector<std::pair<StoredMediaFile, const ImageFileInfo*>> observed;
+    for (std::size_t i = 0; i < standardized.size(); ++i) {
+      if (!completes[i]) continue;
+      move(running.processedCount, 1);
+      move(running.indexedCount, 1);
+      results[i].completion = running;
+      checkpointDue = checkpointDue || isCheckpointDue(running.processedCount);
+      if (const auto row = stored.find(standardized[i].path); row != stored.end())
+        observed.emplace_back(row->second, &standardized[i]);
+    }
+    files_.observeStoredFiles(jobID, observed);
+
+    if (jobChanged) {
+      connection_.execute(
+          "UPDATE indexing_jobs SET total_count = ?, processed_count = ?, indexed_count = ?, "
+          "failed_count = ?, current_path = NULL, updated_at = ? WHERE id = ?",
+          {running.totalCount, running.processedCount, running.indexedCount, running.failedCount, now,
+           jobID});
+    }
+    return results;
+  });
+  if (checkpointDue) checkpointWAL();
+  return queued;
+}
+
+std::vector<IndexingQueueItem> IndexingJobs::beginNextQueueItems(std::int64_t jobID, std::size_t limit) {
+  if (limit == 0) return {};
+  auto guard = connection_.lock();
+  return connection_.performTransaction([&] {
+    std::vector<IndexingQueueItem> items = pendingItems(jobID, limit);
+    if (items.empty()) return items;
+    const double now = connection_.now();
+    std::vector<std::int64_t> ids;
+    ids.reserve(items.size());
+    for (auto& item : items) {
+      ids.push_back(item.id);
+      item.status = IndexingQueueItemStatus::processing;
+    }
+    sql::forEachInListSlice(
+        ids, kBatchStatementSize, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+          connection_.execute(
+              "UPDATE indexing_queue_items SET status = ?, updated_at = ? WHERE job_id = ? AND id IN " + list,
+              sql::prefixedBindings({"processing", now, jobID}, bindings));
+        });
+    // The job shows the file it works on, as a single claim does.
+    connection_.execute("UPDATE indexing_jobs SET current_path = ?, updated_at = ? WHERE id = ?",
+                        {items.front().path, now, jobID});
+    return items;
+  });
+}
+
+std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueItems(
+    std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) {
+  if (items.empty()) return {};
+  auto guard = connection_.lock();
+  std::vector<ImageLibraryIndexingProgress> progress = connection_.performTransaction([&] {
+    std::vector<std::int64_t> itemIDs;
+    for (const auto& item : items) itemIDs.push_back(item.itemID);
+    struct Before {
+      IndexingQueueCounterDeltas counted;
+      bool indexed = false;
+    };
+    std::unordered_map<std::int64_t, Before> before;
+    sql::forEachInListSlice(
+        itemIDs, kBatchStatementSize, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+          connection_.query(
+              "SELECT id, status, failure_message IS NOT NULL FROM indexing_queue_items WHERE job_id = ? AND "
+              "id "
+              "IN " +
+                  list,
+              sql::prefixedBindings({jobID}, bindings), [&](SQLiteRows& rows) {
+                while (rows.next()) {
+                  const auto status = fromRawValue<IndexingQueueItemStatus>(rows.text(1))
+                                          .value_or(IndexingQueueItemStatus::pending);
+                  before[rows.int64(0)] = {queueItemCounterDeltas(status, rows.int64(2) != 0),
+                                           status == IndexingQueueItemStatus::indexed};
+                }
+                return 0;
+              });
+        });
+
+    // The counts each single completion would leave, in order, up to the checkpoint.
+    ImageLibraryIndexingProgress running = indexingJob(jobID).progress;
+    running.currentPath.reset();
+    std::vector<ImageLibraryIndexingProgress> finished;
+    std::vector<std::int64_t> finishedIDs;
+    for (const auto& item : items) {
+      const auto old = before.find(item.itemID);
+      if (old == before.end()) {
+        throw SQLiteImageRepositoryV3Error::recordNotFound(
+            "indexing queue item " + std::to_string(item.itemID) + " in job " + std::to_string(jobID));
+      }
+      const Before& was = old->second;
+      running.processedCount = std::max<std::int64_t>(0, running.processedCount + 1 - was.counted.processed);
+      running.indexedCount = std::max<std::int64_t>(0, running.indexedCount + (was.indexed ? 0 : 1));
+      running.failedCount = std::max<std::int64_t>(0, running.failedCount - was.counted.failed);
+      finished.push_back(running);
+      finishedIDs.push_back(item.itemID);
+      if (isCheckpointDue(running.processedCount)) break;
+    }
+
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < finished.size(); ++i)
+      paths.push_back(text::standardizedPath(items[i].file.path));
+    const auto stored = files_.storedFiles(paths);
+    std::vector<std::pair<StoredMediaFile, const ImageFileInfo*>> observed;
+    for (std::size_t i = 0; i < finished.size(); ++i) {
+      const auto row = stored.find(paths[i]);
+      if (row != stored.end()) observed.emplace_back(row->second, &items[i].file);
+    }
+    files_.observeStoredFiles(jobID, observed);
+
+    const double now = connection_.now();
+    sql::forEachInListSlice(finishedIDs, kBatchStatementSize,
+                            [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+                              connection_.execute(
+                                  "UPDATE indexing_queue_items SET status = ?, failure_message = NULL, "
+                                  "updated_at = ? WHERE job_id = "
+                                  "? "
+                                  "AND id IN " +
+                                      list,
+                                  sql::prefixedBindings({kIndexed, now, jobID}, bindings));
+                            });
+    const ImageLibraryIndexingProgress& last = finished.back();
+    connection_.execute(
+        "UPDATE indexing_jobs SET processed_count = ?, indexed_count = ?, failed_count = ?, current_path = "
+        "?, "
+        "updated_at = ? WHERE id = ?",
+        {last.processedCount, last.indexedCount, last.failedCount, SQLiteV3Binding::null(), now, jobID});
+    return finished;
+  });
+  if (isCheckpointDue(progress.back().processedCount)) checkpointWAL();
+  return progress;
+}
+
+}  // namespace lorvex

@@ -1,0 +1,44 @@
+// Searching the library: a search page (the query compiled by SearchQueryCompiler, its page of ids
+// selected, the records hydrated in chunks of at most 400 ids), records read by path or by a WHERE
+// text, and the tag and model suggestions of the filter panels, ranked by the image counts the
+// projection keeps (never counted here).
+//
+// Thread safety: searchImages waits for the lock in short attempts and ends in
+// SearchCancelledError, never with a partial page, once `stop` is requested; every other
+// operation takes the connection's lock for its whole run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/internal/sqlite_connection.h"
+#include "model/image_record.h"
+#include "model/image_search_query.h"
+#include "model/image_search_query_v3.h"
+#include "model/tag_suggestion.h"
+
+namespace lorvex {
+
+class LibrarySearch {
+ public:
+  explicit LibrarySearch(SQLiteConnection& connection) : connection_(connection) {}
+
+  // search_execution.cpp
+  std::vector<ImageRecord> searchImages(const ImageSearchQuery& query, std::stop_token stop);
+  std::optional<ImageRecord> imageRecord(std::string_view path);
+  std::vector<ImageRecord> selectRecords(std::string_view join, std::string_view where,
+                                         const SQLiteV3Bindings& bindings, ImageSearchSortV3 sort,
+                                         std::int64_t limit, std::int64_t offset);
+  // suggestions.cpp
+  std::vector<TagSuggestion> tagSuggestions(const std::optional<std::string>& text, std::int64_t limit);
+  std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text, std::int64_t limit);
+
+ private:
+  SQLiteConnection& connection_;
+};
+
+}  // namespace lorvex

@@ -1,0 +1,46 @@
+#include "database/internal/model_projection.h"
+
+#include <set>
+
+#include "database/internal/prompt_tag_index.h"
+#include "database/internal/row_mappers.h"
+#include "model/generation_model_normalizer.h"
+
+namespace lorvex {
+
+std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const GenerationModelUsage& usage) {
+  const auto descriptor = GenerationModelNormalizer::descriptor(usage.rawSource);
+  if (!descriptor) return std::nullopt;
+  const std::optional<std::string>& provider = descriptor->provider ? descriptor->provider : usage.provider;
+  const std::optional<std::string>& sourceHash = descriptor->sourceHash ? descriptor->sourceHash : usage.hash;
+  connection.execute(
+      "INSERT INTO models (provider, raw_source, display_name, normalized_key, family, version, source_hash) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT(raw_source) DO UPDATE SET provider = excluded.provider, "
+      "display_name = excluded.display_name, normalized_key = excluded.normalized_key, family = "
+      "excluded.family, version = excluded.version, source_hash = excluded.source_hash "
+      // An unchanged model is not rewritten: the upsert then commits nothing.
+      "WHERE (provider, display_name, normalized_key, family, version, source_hash) IS NOT "
+      "(excluded.provider, excluded.display_name, excluded.normalized_key, excluded.family, "
+      "excluded.version, "
+      "excluded.source_hash)",
+      {provider, descriptor->rawSource, descriptor->displayName, descriptor->normalizedKey,
+       descriptor->family, descriptor->version, sourceHash});
+  return connection.query("SELECT id FROM models WHERE raw_source = ?", {descriptor->rawSource},
+                          rows::firstInt64);
+}
+
+void applyModelCountDeltas(SQLiteConnection& connection, const std::vector<std::int64_t>& previousModelIDs,
+                           const std::vector<std::int64_t>& currentModelIDs) {
+  const std::set<std::int64_t> previous(previousModelIDs.begin(), previousModelIDs.end());
+  const std::set<std::int64_t> current(currentModelIDs.begin(), currentModelIDs.end());
+  std::set<std::int64_t> touched = previous;
+  touched.insert(current.begin(), current.end());
+  for (const std::int64_t modelID : touched) {
+    const std::int64_t delta = (current.contains(modelID) ? 1 : 0) - (previous.contains(modelID) ? 1 : 0);
+    connection.execute("UPDATE models SET image_count = max(0, image_count + ?) WHERE id = ?",
+                       {delta, modelID});
+    refreshModelSearchRow(connection, modelID);
+  }
+}
+
+}  // namespace lorvex

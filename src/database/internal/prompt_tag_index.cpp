@@ -1,0 +1,185 @@
+#include "database/internal/prompt_tag_index.h"
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "database/internal/full_text_rows.h"
+#include "database/internal/generation_record_projection.h"
+#include "database/internal/tag_keys.h"
+#include "model/image_tag_source_mask.h"
+#include "model/prompt_tags.h"
+
+namespace lorvex {
+
+namespace {
+
+struct TagEntry {
+  std::string displayName;
+  std::int64_t mask = 0;
+};
+
+// Joins the non-empty texts with single spaces.
+std::string joinNonEmpty(std::initializer_list<const std::string*> parts) {
+  std::string joined;
+  for (const std::string* part : parts) {
+    if (part->empty()) continue;
+    if (!joined.empty()) joined += ' ';
+    joined += *part;
+  }
+  return joined;
+}
+
+template <typename Range, typename Projection>
+std::string joinedWithSpaces(const Range& items, Projection project) {
+  std::string joined;
+  bool first = true;
+  for (const auto& item : items) {
+    if (!first) joined += ' ';
+    joined += project(item);
+    first = false;
+  }
+  return joined;
+}
+
+}  // namespace
+
+std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, std::string_view displayName) {
+  struct StoredTerm {
+    std::int64_t id = 0;
+    std::string displayName;
+  };
+  // Most tags of an image are known terms whose name stays: one read settles them, and the row is
+  // not rewritten (which would dirty its page for nothing).
+  const auto stored = connection.query("SELECT id, display_name FROM tag_terms WHERE normalized_key = ?",
+                                       {key}, [](SQLiteRows& rows) -> std::optional<StoredTerm> {
+                                         if (!rows.next()) return std::nullopt;
+                                         return StoredTerm{rows.int64(0), rows.text(1)};
+                                       });
+  if (!stored) {
+    connection.execute("INSERT INTO tag_terms (normalized_key, display_name, search_text) VALUES (?, ?, ?)",
+                       {key, displayName, tagSearchText(key, displayName)});
+    return connection.lastInsertRowID();
+  }
+  // The smaller display name (byte order, as SQL compares text) wins; the search text follows it.
+  if (displayName < std::string_view(stored->displayName)) {
+    connection.execute("UPDATE tag_terms SET display_name = ?, search_text = ? WHERE id = ?",
+                       {displayName, tagSearchText(key, displayName), stored->id});
+  }
+  return stored->id;
+}
+
+TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& record,
+                              std::int64_t mediaFileID) {
+  const std::int64_t recordID = readPrimaryGenerationRecordID(connection, mediaFileID);
+  connection.execute("DELETE FROM tag_occurrences WHERE media_file_id = ?", {mediaFileID});
+  connection.execute("DELETE FROM media_tag_index WHERE media_file_id = ?", {mediaFileID});
+
+  // Ordered by key, the order in which the terms are written.
+  std::map<std::string, TagEntry> entries;
+  const std::int64_t promptBit = ImageTagSourceMask::prompt.rawValue();
+  const std::int64_t characterBit = ImageTagSourceMask::character.rawValue();
+  for (auto& key : normalizedTagKeys(record.promptTags)) {
+    auto [entry, inserted] = entries.try_emplace(key, TagEntry{key, promptBit});
+    if (!inserted) entry->second.mask |= promptBit;
+  }
+  for (const auto& caption : record.metadata.characterCaptions) {
+    for (auto& token : normalizedNovelAIPromptTags(caption.caption)) {
+      const auto normalized = normalizeNovelAIPromptTag(token);
+      if (!normalized) continue;
+      auto key = tagKey(*normalized);
+      if (!key) continue;
+      auto [entry, inserted] = entries.try_emplace(std::move(*key), TagEntry{token, characterBit});
+      if (inserted) continue;
+      entry->second.mask |= characterBit;
+      if (token < entry->second.displayName) entry->second.displayName = std::move(token);
+    }
+  }
+
+  TagSourceMasks masks;
+  for (const auto& [key, entry] : entries) {
+    const std::int64_t termID = upsertTagTerm(connection, key, entry.displayName);
+    connection.execute(
+        "INSERT INTO media_tag_index (media_file_id, tag_term_id, source_mask) VALUES (?, ?, ?) ON "
+        "CONFLICT(media_file_id, tag_term_id) DO UPDATE SET source_mask = excluded.source_mask",
+        {mediaFileID, termID, entry.mask});
+    connection.execute(
+        "INSERT INTO tag_occurrences (media_file_id, generation_record_id, tag_term_id, source_mask, "
+        "source_role, occurrence_index) VALUES (?, ?, ?, ?, ?, ?)",
+        {mediaFileID, recordID, termID, entry.mask, tagSourceRole(entry.mask), 0});
+    masks[termID] = entry.mask;
+  }
+  return masks;
+}
+
+void applyTagTermStatsDeltas(SQLiteConnection& connection, const TagSourceMasks& previous,
+                             const TagSourceMasks& current, double now) {
+  const auto bit = [](const TagSourceMasks& masks, std::int64_t termID, std::int64_t member) -> std::int64_t {
+    const auto found = masks.find(termID);
+    return found != masks.end() && (found->second & member) != 0 ? 1 : 0;
+  };
+  std::set<std::int64_t> termIDs;
+  for (const auto& [termID, mask] : previous) termIDs.insert(termID);
+  for (const auto& [termID, mask] : current) termIDs.insert(termID);
+  for (const std::int64_t termID : termIDs) {
+    const std::int64_t imageDelta = (current.contains(termID) ? 1 : 0) - (previous.contains(termID) ? 1 : 0);
+    const std::int64_t promptDelta = bit(current, termID, ImageTagSourceMask::prompt.rawValue()) -
+                                     bit(previous, termID, ImageTagSourceMask::prompt.rawValue());
+    const std::int64_t characterDelta = bit(current, termID, ImageTagSourceMask::character.rawValue()) -
+                                        bit(previous, termID, ImageTagSourceMask::character.rawValue());
+    connection.execute(
+        "INSERT INTO tag_term_stats (tag_term_id, image_count, prompt_image_count, character_image_count, "
+        "updated_at) VALUES (?, max(0, ?), max(0, ?), max(0, ?), ?) ON CONFLICT(tag_term_id) DO UPDATE SET "
+        "image_count = max(0, tag_term_stats.image_count + ?), prompt_image_count = max(0, "
+        "tag_term_stats.prompt_image_count + ?), character_image_count = max(0, "
+        "tag_term_stats.character_image_count + ?), updated_at = excluded.updated_at",
+        {termID, imageDelta, promptDelta, characterDelta, now, imageDelta, promptDelta, characterDelta});
+  }
+}
+
+void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& record,
+                            std::int64_t mediaFileID) {
+  const GenerationMetadata& metadata = record.metadata;
+  std::vector<const PromptTextSegment*> positive;
+  std::vector<const PromptTextSegment*> negative;
+  for (const auto& segment : metadata.promptSegments)
+    (segment.isNegative ? negative : positive).push_back(&segment);
+  const auto content = [](const PromptTextSegment* segment) -> const std::string& {
+    return segment->content;
+  };
+  const auto caption = [](const CharacterCaption& item) -> const std::string& { return item.caption; };
+
+  const std::string prompt = joinedWithSpaces(positive, content);
+  const std::string negativeSegments = joinedWithSpaces(negative, content);
+  const std::string characters = joinedWithSpaces(metadata.characterCaptions, caption);
+  const std::string negativeCharacters = joinedWithSpaces(metadata.negativeCharacterCaptions, caption);
+  const std::string negativeText = joinNonEmpty({&negativeSegments, &negativeCharacters});
+  const std::string characterText = joinNonEmpty({&characters, &negativeCharacters});
+
+  static constexpr std::string_view kColumns[] = {"prompt", "negative_prompt", "source", "character_captions",
+                                                  "tags"};
+  replaceFullTextRow(
+      connection, "media_text_fts", kColumns, mediaFileID,
+      SQLiteV3Bindings{
+          !prompt.empty() ? SQLiteV3Binding(prompt) : SQLiteV3Binding(metadata.prompt),
+          !negativeText.empty() ? SQLiteV3Binding(negativeText) : SQLiteV3Binding(metadata.negativePrompt),
+          metadata.source, characterText,
+          joinedWithSpaces(record.promptTags,
+                           [](const std::string& tag) -> const std::string& { return tag; })});
+}
+
+void refreshModelSearchRow(SQLiteConnection& connection, std::int64_t modelID) {
+  const auto row = connection.query(
+      "SELECT display_name, raw_source, family, version, source_hash, image_count FROM models WHERE id = ?",
+      {modelID}, [](SQLiteRows& rows) -> std::optional<SQLiteV3Bindings> {
+        if (!rows.next() || rows.int64(5) <= 0) return std::nullopt;
+        return SQLiteV3Bindings{rows.text(0), rows.text(1), rows.optionalText(2), rows.optionalText(3),
+                                rows.optionalText(4)};
+      });
+  static constexpr std::string_view kColumns[] = {"display_name", "raw_source", "family", "version",
+                                                  "source_hash"};
+  replaceFullTextRow(connection, "model_search_fts", kColumns, modelID, row);
+}
+
+}  // namespace lorvex

@@ -1,0 +1,48 @@
+// Writing what tag and full-text searches read for one image: the tag vocabulary (tag_terms), the
+// image's tag rows (media_tag_index and tag_occurrences) with the mask telling whether a tag came
+// from the prompt (1), a positive character caption (2) or both, its full-text row, and the
+// full-text row of a model. Runs inside the per-image projection transaction; the caller holds the
+// connection's lock.
+//
+// Failures: a failing statement throws SQLiteImageRepositoryV3Error from the statement layer and
+// the caller's transaction rolls back; a missing primary generation record throws recordNotFound
+// ("generation record for media 12").
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string_view>
+
+#include "database/internal/sqlite_connection.h"
+#include "model/image_record.h"
+
+namespace lorvex {
+
+// Tag term id -> source mask of one image, ascending by id.
+using TagSourceMasks = std::map<std::int64_t, std::int64_t>;
+
+// The term's id. A new term takes the display name; a known one keeps the smaller of its display
+// name and this one (byte order), its search text following.
+std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, std::string_view displayName);
+
+// Rewrites the image's tag rows from its prompt tags and positive character captions and returns
+// them. Needs the image's primary generation record.
+TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& record,
+                              std::int64_t mediaFileID);
+
+// Moves tag_term_stats by the difference between the image's previous and current tag rows:
+// per term of either map (ascending), the image count by presence and the prompt and character
+// counts by their mask bits, never below 0. Every term of either map is written, also when nothing
+// changed, so every term an image carries has a statistics row.
+void applyTagTermStatsDeltas(SQLiteConnection& connection, const TagSourceMasks& previous,
+                             const TagSourceMasks& current, double now);
+
+// Makes the image's media_text_fts row (rowid = media id) hold its current texts.
+void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& record,
+                            std::int64_t mediaFileID);
+
+// Makes the model's model_search_fts row (rowid = model id) match the model: present with its
+// names exactly while the model is used by an image, absent otherwise.
+void refreshModelSearchRow(SQLiteConnection& connection, std::int64_t modelID);
+
+}  // namespace lorvex

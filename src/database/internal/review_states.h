@@ -1,0 +1,39 @@
+// The user's review flags of images: writing one image's state (favourite, delete candidate and
+// notes together, for missing files too), and putting back a batch of delete-candidate flags when
+// the user undoes a change. A file without a review row has the default state.
+//
+// Thread safety: every operation takes the connection's lock for its whole run.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "database/internal/sqlite_connection.h"
+#include "model/image_record.h"
+#include "model/review_state.h"
+
+namespace lorvex {
+
+class ImageProjection;
+class LibrarySearch;
+
+class ReviewStates {
+ public:
+  // Paths per restore statement.
+  static constexpr std::size_t kDeleteCandidateRestoreBatchSize = 400;
+
+  ReviewStates(SQLiteConnection& connection, ImageProjection& projection, LibrarySearch& search)
+      : connection_(connection), projection_(projection), search_(search) {}
+
+  void updateReviewState(std::string_view path, const ReviewState& state);
+  std::vector<ImageRecord> restoreDeleteCandidateStates(
+      const std::vector<DeleteCandidateStateRestore>& restores);
+
+ private:
+  SQLiteConnection& connection_;
+  ImageProjection& projection_;
+  LibrarySearch& search_;
+};
+
+}  // namespace lorvex

@@ -1,0 +1,248 @@
+// Media file scan bookkeeping: what a scan asks and records about files between projections.
+// Rows are never deleted here; a vanished file is marked missing and keeps its review state.
+#include "database/internal/scan_bookkeeping.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "database/internal/row_mappers.h"
+#include "database/internal/search_query_compiler.h"
+#include "database/internal/sql_paths.h"
+#include "database/internal/thumbnail_jobs.h"
+#include "model/text/paths.h"
+
+namespace lorvex {
+
+namespace {
+
+constexpr std::string_view kMarkMissingUnder =
+    "UPDATE media_files SET missing = 1 WHERE missing = 0 AND (absolute_path = ? OR substr(absolute_path, 1, "
+    "length(?)) = ?)";
+
+// A path predicate binds three values per path: this many paths keep one statement within the
+// bound-list limit, however many folders a caller names.
+constexpr std::size_t kPathsPerStatement = search::kMaxBoundListLength / 3;
+
+template <typename Body>
+void forEachPathChunk(const std::vector<std::string>& paths, Body body) {
+  for (std::size_t start = 0; start < paths.size(); start += kPathsPerStatement) {
+    const std::size_t end = std::min(paths.size(), start + kPathsPerStatement);
+    body(std::vector<std::string>(paths.begin() + static_cast<std::ptrdiff_t>(start),
+                                  paths.begin() + static_cast<std::ptrdiff_t>(end)));
+  }
+}
+
+}  // namespace
+
+std::optional<IndexedImageFileState> ScanBookkeeping::indexedFileState(std::string_view path) {
+  auto guard = connection_.lock();
+  return connection_.query(
+      "SELECT absolute_path, file_size, modification_time, projection_revision FROM media_files "
+      "WHERE absolute_path = ?",
+      {text::standardizedPath(path)}, [](SQLiteRows& rows) -> std::optional<IndexedImageFileState> {
+        if (!rows.next()) return std::nullopt;
+        return IndexedImageFileState{ImageFileInfo{rows.text(0), rows.int64(1), rows.real(2)}, rows.int64(3)};
+      });
+}
+
+bool ScanBookkeeping::hasFilesNeedingReprojection(const std::vector<std::string>& paths) {
+  const auto standardized = sql::standardizedUniquePaths(paths);
+  if (standardized.empty()) return false;
+  auto guard = connection_.lock();
+  bool found = false;
+  forEachPathChunk(standardized, [&](const std::vector<std::string>& chunk) {
+    if (found) return;
+    auto bindings = sql::pathPrefixBindings(chunk);
+    bindings.emplace_back(kMetadataProjectionRevision);
+    found = connection_.query("SELECT 1 FROM media_files WHERE " +
+                                  sql::pathPrefixPredicate("absolute_path", chunk.size()) +
+                                  " AND missing = 0 AND projection_revision <> ? LIMIT 1",
+                              bindings, rows::exists);
+  });
+  return found;
+}
+
+void ScanBookkeeping::markObserved(const ImageFileInfo& file, std::int64_t jobID) {
+  const std::string path = text::standardizedPath(file.path);
+  const SQLiteV3Bindings changed{path, file.fileSize, file.modificationDate};
+  // The two clearing statements compare with the stored values before the last one overwrites them.
+  connection_.performLockedTransaction([&] {
+    connection_.execute(
+        "UPDATE image_properties SET thumbnail_key = NULL WHERE media_file_id IN (SELECT id FROM media_files "
+        "WHERE absolute_path = ? AND (file_size <> ? OR modification_time <> ?))",
+        changed);
+    connection_.execute(
+        "UPDATE media_files SET content_sha256 = NULL WHERE absolute_path = ? AND (file_size <> ? OR "
+        "modification_time <> ?)",
+        changed);
+    connection_.execute(
+        "UPDATE media_files SET file_size = ?, modification_time = ?, missing = 0, last_seen_indexing_job_id "
+        "= ? "
+        "WHERE absolute_path = ?",
+        {file.fileSize, file.modificationDate, jobID, path});
+  });
+}
+
+void ScanBookkeeping::markSeenAfterFailure(std::string_view path, std::int64_t jobID) {
+  auto guard = connection_.lock();
+  connection_.execute(
+      "UPDATE media_files SET missing = 0, last_seen_indexing_job_id = ?, projection_revision = ? "
+      "WHERE absolute_path = ?",
+      {jobID, kMetadataProjectionRevision, text::standardizedPath(path)});
+}
+
+std::vector<std::string> ScanBookkeeping::relocationCandidatePaths(std::string_view contentSHA256,
+                                                                   std::string_view path) {
+  auto guard = connection_.lock();
+  return connection_.query(
+      "SELECT absolute_path FROM media_files WHERE missing = 0 AND content_sha256 = ? AND absolute_path <> ? "
+      "ORDER BY absolute_path",
+      {contentSHA256, text::standardizedPath(path)}, rows::textColumn);
+}
+
+void ScanBookkeeping::markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths) {
+  const auto roots = sql::standardizedUniquePaths(rootPaths);
+  if (roots.empty()) return;
+  // One transaction, so a run's roots are all marked or none is.
+  connection_.performLockedTransaction([&] {
+    forEachPathChunk(roots, [&](const std::vector<std::string>& chunk) {
+      auto bindings = sql::pathPrefixBindings(chunk);
+      bindings.emplace_back(jobID);
+      connection_.execute("UPDATE media_files SET missing = 1 WHERE " +
+                              sql::pathPrefixPredicate("absolute_path", chunk.size()) +
+                              " AND COALESCE(last_seen_indexing_job_id, -1) <> ?",
+                          bindings);
+    });
+  });
+}
+
+void ScanBookkeeping::markMissing(const std::vector<std::string>& paths) {
+  connection_.performLockedTransaction([&] {
+    for (const auto& given : paths) {
+      const std::string path = text::standardizedPath(given);
+      if (path.empty()) continue;
+      connection_.execute(kMarkMissingUnder, sql::pathPrefixBindings({path}));
+    }
+  });
+}
+
+void ScanBookkeeping::markTrashedPathsMissing(const std::vector<std::string>& paths) {
+  connection_.performLockedTransaction([&] {
+    for (const auto& given : paths) {
+      const std::string path = text::standardizedPath(given);
+      if (path.empty()) continue;
+      const auto bindings = sql::pathPrefixBindings({path});
+      const auto ids = connection_.query(
+          "SELECT id FROM media_files WHERE missing = 0 AND (absolute_path = ? OR substr(absolute_path, 1, "
+          "length(?)) = ?)",
+          bindings, rows::int64Column);
+      connection_.execute(kMarkMissingUnder, bindings);
+      thumbnails_.clearThumbnailKeysForMediaFiles(ids);
+    }
+  });
+}
+
+std::unordered_map<std::string, StoredMediaFile> ScanBookkeeping::storedFiles(
+    const std::vector<std::string>& paths) {
+  std::unordered_map<std::string, StoredMediaFile> stored;
+  sql::forEachInListSlice(
+      paths, search::kMaxBoundListLength, [&](const std::string& list, SQLiteV3Bindings bindings) {
+        connection_.query(
+            "SELECT absolute_path, id, file_size, modification_time, projection_revision FROM media_files "
+            "WHERE "
+            "absolute_path IN " +
+                list,
+            bindings, [&](SQLiteRows& rows) {
+              while (rows.next()) {
+                stored[rows.text(0)] = {rows.int64(1), rows.int64(2), rows.real(3), rows.int64(4)};
+              }
+              return 0;
+            });
+      });
+  return stored;
+}
+
+void ScanBookkeeping::observeStoredFiles(
+    std::int64_t jobID, const std::vector<std::pair<StoredMediaFile, const ImageFileInfo*>>& files) {
+  std::vector<std::int64_t> same;
+  std::vector<std::pair<std::int64_t, const ImageFileInfo*>> moved;
+  for (const auto& [row, file] : files) {
+    if (row.fileSize == file->fileSize && row.modificationTime == file->modificationDate) {
+      same.push_back(row.id);
+    } else {
+      moved.emplace_back(row.id, file);
+    }
+  }
+  // Setting `missing` rewrites the browse indexes' entries even when it keeps its value: only
+  // the rows that were missing get it.
+  sql::forEachInListSlice(
+      same, search::kMaxBoundListLength, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+        connection_.execute("UPDATE media_files SET last_seen_indexing_job_id = ? WHERE id IN " + list,
+                            sql::prefixedBindings({jobID}, bindings));
+        connection_.execute("UPDATE media_files SET missing = 0 WHERE missing <> 0 AND id IN " + list,
+                            bindings);
+      });
+  for (const auto& [id, file] : moved) {
+    connection_.execute("UPDATE image_properties SET thumbnail_key = NULL WHERE media_file_id = ?", {id});
+    connection_.execute(
+        "UPDATE media_files SET content_sha256 = NULL, file_size = ?, modification_time = ?, missing = 0, "
+        "last_seen_indexing_job_id = ? WHERE id = ?",
+        {file->fileSize, file->modificationDate, jobID, id});
+  }
+}
+
+std::vector<std::optional<IndexedImageFileState>> ScanBookkeeping::indexedFileStates(
+    const std::vector<std::string>& paths) {
+  std::vector<std::string> standardized;
+  standardized.reserve(paths.size());
+  for (const auto& path : paths) standardized.push_back(text::standardizedPath(path));
+  auto guard = connection_.lock();
+  std::unordered_map<std::string, IndexedImageFileState> found;
+  sql::forEachInListSlice(
+      standardized, search::kMaxBoundListLength,
+      [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+        connection_.query(
+            "SELECT absolute_path, file_size, modification_time, projection_revision FROM media_files "
+            "WHERE absolute_path IN " +
+                list,
+            bindings, [&](SQLiteRows& rows) {
+              while (rows.next()) {
+                IndexedImageFileState state{ImageFileInfo{rows.text(0), rows.int64(1), rows.real(2)},
+                                            rows.int64(3)};
+                found.emplace(state.fileInfo.path, std::move(state));
+              }
+              return 0;
+            });
+      });
+  std::vector<std::optional<IndexedImageFileState>> states;
+  states.reserve(paths.size());
+  for (const auto& path : standardized) {
+    const auto it = found.find(path);
+    states.push_back(it == found.end() ? std::nullopt : std::optional(it->second));
+  }
+  return states;
+}
+
+void ScanBookkeeping::markSeenUnder(std::string_view path, std::int64_t jobID) {
+  const std::string standardized = text::standardizedPath(path);
+  if (standardized.empty()) return;
+  const std::string prefix = sql::folderPrefix(standardized);
+  auto guard = connection_.lock();
+  connection_.execute(
+      "UPDATE media_files SET last_seen_indexing_job_id = ? WHERE missing = 0 AND (absolute_path = ? OR "
+      "substr(absolute_path, 1, length(?)) = ?)",
+      {jobID, standardized, prefix, prefix});
+}
+
+std::optional<std::string> ScanBookkeeping::owningRootPath(std::string_view path,
+                                                           const std::vector<std::string>& rootPaths) {
+  std::optional<std::string> owner;
+  for (const auto& root : sql::standardizedUniquePaths(rootPaths)) {
+    const bool owns = path == root || path.starts_with(sql::folderPrefix(root));
+    if (owns && (!owner || root.size() > owner->size())) owner = root;
+  }
+  return owner;
+}
+
+}  // namespace lorvex

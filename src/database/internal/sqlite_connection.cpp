@@ -1,0 +1,320 @@
+#include "database/internal/sqlite_connection.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <charconv>
+#include <climits>
+#include <string>
+
+#include "database/internal/sql_functions.h"
+#include "platform/log.h"
+
+namespace lorvex {
+
+using Error = SQLiteImageRepositoryV3Error;
+
+namespace {
+constexpr const char* kDatabaseClosed = "Database is closed";
+}  // namespace
+
+void emitLockWait(std::uint64_t waitNanoseconds) {
+  if (!platform::signpostsEnabled()) return;
+  std::array<char, 64> buffer{};
+  const double milliseconds = static_cast<double>(waitNanoseconds) / 1'000'000.0;
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), milliseconds, std::chars_format::fixed, 6);
+  platform::signpostEvent("LockWait", "waitMs=" + std::string(buffer.data(), result.ptr));
+}
+
+// ---- rows -------------------------------------------------------------------------------------
+
+bool SQLiteRows::next() {
+  const int result = sqlite3_step(statement_);
+  if (result == SQLITE_ROW) return true;
+  if (result == SQLITE_DONE) return false;
+  connection_.throwStepFailure(result);
+}
+
+bool SQLiteRows::isNull(int column) const {
+  return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
+std::int64_t SQLiteRows::int64(int column) const {
+  return sqlite3_column_int64(statement_, column);
+}
+
+double SQLiteRows::real(int column) const {
+  return sqlite3_column_double(statement_, column);
+}
+
+std::string SQLiteRows::text(int column) const {
+  const auto* bytes = sqlite3_column_text(statement_, column);
+  const int length = sqlite3_column_bytes(statement_, column);
+  if (bytes == nullptr || length <= 0) return {};
+  return std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+}
+
+std::optional<std::int64_t> SQLiteRows::optionalInt64(int column) const {
+  if (isNull(column)) return std::nullopt;
+  return int64(column);
+}
+
+std::optional<double> SQLiteRows::optionalReal(int column) const {
+  if (isNull(column)) return std::nullopt;
+  return real(column);
+}
+
+std::optional<std::string> SQLiteRows::optionalText(int column) const {
+  if (isNull(column)) return std::nullopt;
+  return text(column);
+}
+
+std::vector<std::uint8_t> SQLiteRows::blob(int column) const {
+  const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, column));
+  const int length = sqlite3_column_bytes(statement_, column);
+  if (bytes == nullptr || length <= 0) return {};
+  return std::vector<std::uint8_t>(bytes, bytes + length);
+}
+
+// ---- connection -------------------------------------------------------------------------------
+
+SQLiteConnection::SQLiteConnection(StatementObserver statementObserver,
+                                   SearchProgressObserver searchProgressObserver, platform::Clock& clock)
+    : statementObserver_(std::move(statementObserver)),
+      searchProgressObserver_(std::move(searchProgressObserver)),
+      clock_(clock) {}
+
+SQLiteConnection::~SQLiteConnection() {
+  close();
+}
+
+void SQLiteConnection::open(const std::string& path) {
+  close();
+  sqlite3* database = nullptr;
+  const int result =
+      sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (result != SQLITE_OK) {
+    std::string message = database != nullptr ? sqlite3_errmsg(database) : "Unable to open database";
+    sqlite3_close(database);
+    throw Error::openFailed(std::move(message), result);
+  }
+  sqlite3_extended_result_codes(database, 1);
+  try {
+    registerSQLFunctions(database);
+  } catch (...) {
+    sqlite3_close(database);
+    throw;
+  }
+  database_ = database;
+}
+
+void SQLiteConnection::close() {
+  if (database_ == nullptr) return;
+  for (auto& [sql, cached] : statements_) sqlite3_finalize(cached.statement);
+  statements_.clear();
+  if (sqlite3_close(database_) != SQLITE_OK) {
+    // Only a statement prepared outside the cache could hold the handle open; let SQLite close it
+    // once that statement is gone rather than leak the file.
+    platform::logError("Database", std::string("Closing the library database: ") + sqlite3_errmsg(database_));
+    sqlite3_close_v2(database_);
+  }
+  database_ = nullptr;
+}
+
+std::unique_lock<std::recursive_timed_mutex> SQLiteConnection::lock() {
+  const std::int64_t start = clock_.monotonicNanoseconds();
+  std::unique_lock guard(mutex_);
+  recordLockWait(clock_.monotonicNanoseconds() - start);
+  return guard;
+}
+
+void SQLiteConnection::recordLockWait(std::int64_t waitNanoseconds) const {
+  if (waitNanoseconds > kLockWaitReportThresholdNanoseconds) {
+    emitLockWait(static_cast<std::uint64_t>(waitNanoseconds));
+  }
+}
+
+std::unique_lock<std::recursive_timed_mutex> SQLiteConnection::lockForSearch(const std::stop_token& stop) {
+  const std::int64_t start = clock_.monotonicNanoseconds();
+  throwIfCancelled(stop);
+  std::unique_lock guard(mutex_, std::defer_lock);
+  while (!guard.try_lock_for(kSearchLockAttempt)) throwIfCancelled(stop);
+  const std::int64_t end = clock_.monotonicNanoseconds();
+  throwIfCancelled(stop);  // releases the lock through the guard
+  recordLockWait(end - start);
+  if (database_ == nullptr) throw Error::executionFailed(kDatabaseClosed);
+  return guard;
+}
+
+SQLiteConnection::SearchScope::SearchScope(SQLiteConnection& connection, std::stop_token stop)
+    : connection_(connection),
+      context_{std::move(stop),
+               connection.searchProgressObserver_ ? &connection.searchProgressObserver_ : nullptr},
+      previous_(connection.activeSearch_) {
+  connection_.activeSearch_ = &context_;
+  const int interval = context_.observer != nullptr ? 1 : 1000;
+  sqlite3_progress_handler(connection_.database_, interval, &SQLiteConnection::searchProgressHandler,
+                           &context_);
+}
+
+SQLiteConnection::SearchScope::~SearchScope() {
+  connection_.activeSearch_ = previous_;
+  if (connection_.database_ == nullptr) return;
+  if (previous_ != nullptr) {
+    const int interval = previous_->observer != nullptr ? 1 : 1000;
+    sqlite3_progress_handler(connection_.database_, interval, &SQLiteConnection::searchProgressHandler,
+                             previous_);
+  } else {
+    sqlite3_progress_handler(connection_.database_, 0, nullptr, nullptr);
+  }
+}
+
+int SQLiteConnection::searchProgressHandler(void* context) {
+  if (context == nullptr) return 0;
+  const auto& search = *static_cast<const SearchContext*>(context);
+  if (search.observer != nullptr) (*search.observer)();
+  return search.stop.stop_requested() ? 1 : 0;
+}
+
+void SQLiteConnection::executeScript(std::string_view sql) {
+  auto guard = lock();
+  if (database_ == nullptr) throw Error::executionFailed(kDatabaseClosed);
+  // sqlite3_exec needs a NUL-terminated text.
+  const std::string text(sql);
+  char* message = nullptr;
+  const int result = sqlite3_exec(database_, text.c_str(), nullptr, nullptr, &message);
+  if (result != SQLITE_OK) {
+    std::string description = message != nullptr ? message : sqlite3_errmsg(database_);
+    sqlite3_free(message);
+    throw Error::executionFailed(std::move(description), sqlite3_extended_errcode(database_));
+  }
+  sqlite3_free(message);
+}
+
+SQLiteConnection::StatementLease SQLiteConnection::prepare(std::string_view sql,
+                                                           const SQLiteV3Bindings& bindings) {
+  if (database_ == nullptr) throw Error::prepareFailed(kDatabaseClosed);
+  if (sql.size() > static_cast<std::size_t>(INT_MAX)) throw Error::prepareFailed("SQL text too long");
+
+  CachedStatement* cached = nullptr;
+  sqlite3_stmt* statement = nullptr;
+  if (auto found = statements_.find(sql); found != statements_.end() && !found->second.inUse) {
+    cached = &found->second;
+    statement = cached->statement;
+  } else {
+    const bool cacheable = found == statements_.end();
+    const unsigned flags = cacheable ? SQLITE_PREPARE_PERSISTENT : 0;
+    const int result =
+        sqlite3_prepare_v3(database_, sql.data(), static_cast<int>(sql.size()), flags, &statement, nullptr);
+    if (result != SQLITE_OK || statement == nullptr) {
+      sqlite3_finalize(statement);
+      throw Error::prepareFailed(sqlite3_errmsg(database_), result);
+    }
+    if (cacheable) {
+      if (statements_.size() >= kStatementCacheCapacity) finalizeIdleStatements();
+      cached = &statements_.emplace(std::string(sql), CachedStatement{statement, false}).first->second;
+    }
+  }
+  if (cached != nullptr) cached->inUse = true;
+  StatementLease lease(*this, statement, cached);
+  if (statementObserver_) statementObserver_(sql);
+  bind(statement, bindings);
+  return lease;
+}
+
+SQLiteConnection::StatementLease::~StatementLease() {
+  if (statement_ == nullptr) return;
+  if (cached_ != nullptr) {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+    cached_->inUse = false;
+  } else {
+    sqlite3_finalize(statement_);
+  }
+}
+
+void SQLiteConnection::finalizeIdleStatements() {
+  for (auto it = statements_.begin(); it != statements_.end();) {
+    if (it->second.inUse) {
+      ++it;
+    } else {
+      sqlite3_finalize(it->second.statement);
+      it = statements_.erase(it);
+    }
+  }
+}
+
+void SQLiteConnection::bind(sqlite3_stmt* statement, const SQLiteV3Bindings& bindings) {
+  // Bind results are not checked: a wrong count or type shows up when the statement runs.
+  int index = 1;
+  for (const auto& binding : bindings) {
+    const auto& value = binding.value();
+    if (const auto* integer = std::get_if<std::int64_t>(&value)) {
+      sqlite3_bind_int64(statement, index, *integer);
+    } else if (const auto* real = std::get_if<double>(&value)) {
+      sqlite3_bind_double(statement, index, *real);
+    } else if (const auto* text = std::get_if<std::string>(&value)) {
+      sqlite3_bind_text64(statement, index, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    } else if (const auto* blob = std::get_if<SQLiteV3Binding::Blob>(&value)) {
+      if (blob->bytes.empty()) {
+        sqlite3_bind_zeroblob(statement, index, 0);
+      } else {
+        sqlite3_bind_blob64(statement, index, blob->bytes.data(), blob->bytes.size(), SQLITE_TRANSIENT);
+      }
+    } else {
+      sqlite3_bind_null(statement, index);
+    }
+    ++index;
+  }
+}
+
+void SQLiteConnection::throwStepFailure(int resultCode) const {
+  if ((resultCode & 0xff) == SQLITE_INTERRUPT && activeSearch_ != nullptr &&
+      activeSearch_->stop.stop_requested()) {
+    throw SearchCancelledError();
+  }
+  throw Error::stepFailed(sqlite3_errmsg(database_), resultCode);
+}
+
+void SQLiteConnection::runWrite(std::string_view sql, const SQLiteV3Bindings& bindings,
+                                const char* fixedStepFailure) {
+  StatementLease lease = prepare(sql, bindings);
+  const int result = sqlite3_step(lease.statement());
+  if (result == SQLITE_DONE) return;
+  if (fixedStepFailure != nullptr) throw Error::stepFailed(fixedStepFailure, result);
+  throwStepFailure(result);
+}
+
+void SQLiteConnection::execute(std::string_view sql, const SQLiteV3Bindings& bindings) {
+  runWrite(sql, bindings, nullptr);
+}
+
+void SQLiteConnection::executeTagConceptWrite(std::string_view sql, const SQLiteV3Bindings& bindings) {
+  runWrite(sql, bindings, "SQLite tag concept write failed");
+}
+
+void SQLiteConnection::executeDeleteCandidateRestore(std::string_view sql, const SQLiteV3Bindings& bindings) {
+  runWrite(sql, bindings, "Delete-candidate restore statement failed");
+}
+
+void SQLiteConnection::rollbackQuietly() noexcept {
+  try {
+    execute("ROLLBACK");
+  } catch (const std::exception& error) {
+    // SQLite may already have rolled back on its own (an I/O error, a full disk).
+    platform::logDebug("Database", std::string("ROLLBACK after a failed transaction: ") + error.what());
+  }
+}
+
+std::int64_t SQLiteConnection::lastInsertRowID() const {
+  if (database_ == nullptr) throw Error::executionFailed(kDatabaseClosed);
+  return sqlite3_last_insert_rowid(database_);
+}
+
+std::int64_t SQLiteConnection::changes() const {
+  if (database_ == nullptr) throw Error::executionFailed(kDatabaseClosed);
+  return sqlite3_changes64(database_);
+}
+
+}  // namespace lorvex
