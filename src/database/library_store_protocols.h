@@ -75,6 +75,12 @@ class IndexingJobStore {
   virtual void recordDiscoveryFailure(std::int64_t jobID, const std::string& path,
                                       const std::string& message) = 0;
 
+  // Completes every running job older than `jobID` whose roots all lie at or under `rootPaths`:
+  // the job walks all of those roots, so it does whatever they had left to do. Their queues go
+  // with the next completion's clean-up. Only for a job that walks every file under `rootPaths`
+  // (a full scan or its resumption), and only while no other process works on the library.
+  virtual void closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vector<std::string>& rootPaths) = 0;
+
   // Completes the job: its counts recomputed from its queue, and its summary with the failures
   // in path order.
   virtual ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) = 0;
@@ -190,6 +196,7 @@ class ThumbnailJobStore {
 class TagConceptStore {
  public:
   virtual ~TagConceptStore() = default;
+  // Concepts without images are listed too: a concept just made must be found.
   virtual std::vector<TagConcept> searchTagConcepts(const std::optional<std::string>& text,
                                                     std::int64_t limit) = 0;
   virtual std::vector<TagConceptAlias> tagConceptAliases(std::int64_t conceptID) = 0;

@@ -88,6 +88,10 @@ void SQLiteImageRepositoryV3::recordDiscoveryFailure(std::int64_t jobID, const s
 IndexingQueueItem SQLiteImageRepositoryV3::indexingQueueItem(std::int64_t itemID, std::int64_t jobID) {
   return concerns_->jobs.indexingQueueItem(itemID, jobID);
 }
+void SQLiteImageRepositoryV3::closeIndexingJobsCoveredBy(std::int64_t jobID,
+                                                         const std::vector<std::string>& rootPaths) {
+  concerns_->jobs.closeIndexingJobsCoveredBy(jobID, rootPaths);
+}
 ImageLibraryScanSummary SQLiteImageRepositoryV3::completeIndexingJob(std::int64_t jobID) {
   return concerns_->jobs.completeIndexingJob(jobID);
 }

@@ -134,6 +134,7 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   void recordDiscoveryFailure(std::int64_t jobID, const std::string& path,
                               const std::string& message) override;
   IndexingQueueItem indexingQueueItem(std::int64_t itemID, std::int64_t jobID);
+  void closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vector<std::string>& rootPaths) override;
   // Marks the job completed and summarises it with its failures in path order.
   ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) override;
   static IndexingQueueCounterDeltas queueItemCounterDeltas(IndexingQueueItemStatus status,

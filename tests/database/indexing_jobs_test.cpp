@@ -225,6 +225,68 @@ TEST_F(IndexingJobsTest, FinishingAJobDropsTheQueuesOfTheJobsFinishedBeforeIt) {
   EXPECT_EQ(progress(first).totalCount, 2);  // the finished job itself stays
 }
 
+TEST_F(IndexingJobsTest, AJobWalkingAllOfAnOlderRunningJobsRootsClosesIt) {
+  struct Case {
+    std::vector<std::string> olderRoots;
+    std::vector<std::string> walkedRoots;
+    bool closed;
+  };
+  const Case cases[] = {
+      {{"/lib"}, {"/lib"}, true},
+      {{"/lib/a", "/lib/b/c"}, {"/lib"}, true},
+      {{"/lib/a", "/other"}, {"/lib"}, false},  // one root is outside the walk
+      {{"/lib"}, {"/lib/a"}, false},            // the walk covers part of it only
+      {{"/library"}, {"/lib"}, false},          // a sibling that shares the prefix
+      {{"/x", "/lib/./a/"}, {"/x/", "/lib"}, true},
+      {{"/lib"}, {}, false},  // a walk of nothing covers nothing
+  };
+  for (const auto& c : cases) {
+    const auto older = repo().startIndexingJob(c.olderRoots);
+    const auto finished = repo().startIndexingJob(c.olderRoots);
+    repo().completeIndexingJob(finished.id);
+    const auto job = repo().startIndexingJob({"/anything"});
+    const auto newer = repo().startIndexingJob(c.olderRoots);
+    repo().closeIndexingJobsCoveredBy(job.id, c.walkedRoots);
+    EXPECT_EQ(repo().indexingJob(older.id).status,
+              c.closed ? IndexingJobStatus::completed : IndexingJobStatus::running)
+        << c.olderRoots.front() << " walked " << c.walkedRoots.size();
+    EXPECT_EQ(repo().indexingJob(job.id).status, IndexingJobStatus::running);
+    EXPECT_EQ(repo().indexingJob(newer.id).status, IndexingJobStatus::running);  // only older jobs
+    for (const auto id : {older.id, job.id, newer.id}) {
+      if (repo().indexingJob(id).status == IndexingJobStatus::running) repo().completeIndexingJob(id);
+    }
+  }
+}
+
+TEST_F(IndexingJobsTest, AClosedJobsQueueGoesWithTheNextCompletionAndItIsNeverResumed) {
+  const auto queued = [&](std::int64_t jobID) {
+    auto& db = lorvex::testing::connectionOf(repo());
+    auto guard = db.lock();
+    return db.query("SELECT COUNT(*) FROM indexing_queue_items WHERE job_id = ?", {jobID}, rows::firstInt64)
+        .value_or(-1);
+  };
+  const auto abandoned = repo().startIndexingJob({"/photos/a"});
+  repo().enqueueIndexingQueueItems(abandoned.id, {"/photos/a/1.png", 1, 1});
+  const auto killed = repo().startIndexingJob({"/photos"});
+  repo().enqueueIndexingQueueItems(killed.id, {"/photos/a/1.png", 1, 1});
+  repo().enqueueIndexingQueueItems(killed.id, {"/photos/2.png", 1, 1});
+  ASSERT_TRUE(repo().beginNextQueueItem(killed.id));
+
+  open();  // the run was killed; the launch resumes the latest job, which walks /photos
+  const auto resumed = repo().resumeInterruptedIndexingJob();
+  ASSERT_TRUE(resumed);
+  ASSERT_EQ(resumed->id, killed.id);
+  repo().closeIndexingJobsCoveredBy(resumed->id, resumed->rootPaths);
+  EXPECT_EQ(repo().latestIndexingJobID()->id, killed.id);
+  EXPECT_EQ(queued(abandoned.id), 1);  // until a job completes
+  repo().completeIndexingJob(killed.id);
+
+  EXPECT_EQ(queued(abandoned.id), 0);
+  EXPECT_EQ(queued(killed.id), 2);
+  EXPECT_FALSE(repo().latestIndexingJobID());
+  EXPECT_FALSE(repo().resumeInterruptedIndexingJob());
+}
+
 TEST_F(IndexingJobsTest, TheWALIsTruncatedEveryFiveHundredProcessedItems) {
   const auto job = repo().startIndexingJob({"/lib"});
   for (int i = 0; i < 500; ++i) repo().enqueueIndexingQueueItems(job.id, {"/lib/" + std::to_string(i), 1, 1});

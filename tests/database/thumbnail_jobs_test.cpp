@@ -112,6 +112,35 @@ TEST_F(ThumbnailJobsTest, JobsWaitForTheirRetryTimeAndOnlyForTheirFilesVersion) 
   EXPECT_EQ(retried->nextRetryAt, retryAt);
 }
 
+TEST_F(ThumbnailJobsTest, FailedJobsAreListedWithTheirLastErrorInPathOrder) {
+  for (const char* path : {"/p/c.png", "/p/a.png", "/p/b.png", "/p/ok.png"})
+    insertMediaFile(repo(), {.path = path});
+  repo().enqueueMissingThumbnailJobs(Priority::background);
+  EXPECT_TRUE(repo().failedThumbnailJobs().empty());
+  std::vector<ThumbnailJobRecord> claimed;
+  while (const auto job = repo().claimNextThumbnailJob(kNow)) claimed.push_back(*job);
+  ASSERT_EQ(claimed.size(), 4u);
+  for (const auto& job : claimed) {
+    if (job.path == "/p/ok.png") {
+      repo().completeThumbnailJob(job, "/t/ok.jpg");
+    } else {
+      repo().failThumbnailJob(job, "cannot decode " + job.path, kNow + 60);
+    }
+  }
+  // A failed job claimed again still carries its last error until it is completed.
+  const auto retried = repo().claimNextThumbnailJob(kNow + 60);
+  ASSERT_TRUE(retried);
+  repo().completeThumbnailJob(*retried, "/t/k.jpg");
+
+  std::vector<std::pair<std::string, std::optional<std::string>>> listed;
+  for (const auto& job : repo().failedThumbnailJobs()) listed.emplace_back(job.path, job.lastError);
+  std::vector<std::pair<std::string, std::optional<std::string>>> expected;
+  for (const char* path : {"/p/a.png", "/p/b.png", "/p/c.png"}) {
+    if (path != retried->path) expected.emplace_back(path, "cannot decode " + std::string(path));
+  }
+  EXPECT_EQ(listed, expected);
+}
+
 TEST_F(ThumbnailJobsTest, EnqueueingKeepsAFailedJobsStateUnlessTheFileChanged) {
   insertMediaFile(repo(), {.path = "/p/a.png"});
   repo().enqueueMissingThumbnailJobs(Priority::background);

@@ -2,17 +2,18 @@
 // through the library service the application uses. The library is prepared in DIR exactly as at
 // launch ("LorvexV3.sqlite" and "Thumbnails/", created when absent; a database of an older layout
 // or an unreadable one is moved aside and a new library created); the roots are registered in a
-// settings suite kept inside DIR ("lorvex-index.json", never the user's own settings) and scanned
-// as registering them would; with --thumbnails every image then gets its thumbnail through the
+// settings suite kept inside DIR ("lorvex-index.json", never the user's own settings); a job that
+// an earlier run left unfinished is resumed, as at launch; then the roots are scanned as
+// registering them would; with --thumbnails every image then gets its thumbnail through the
 // service's thumbnail runs.
 //
-// Progress goes to stderr, one line per report. stdout ends with one JSON object per failed file
-// ({"path", "kind", "message"}; thumbnail failures carry "stage": "thumbnail") and then one JSON
-// line {"scanned": N, "indexed": N, "failed": N, "seconds": S} (with --thumbnails also
-// "thumbnails" and "thumbnailsFailed"). Exits 1 with the error's description when the library
-// cannot be prepared (another process using it included: nothing in DIR is changed then) or the
-// scan fails, 2 on a usage error. A developer's tool for benchmarks and
-// real-data checks.
+// Progress goes to stderr, one line per report. stdout ends with one JSON object per failed file of
+// the resumed job or the scan ({"path", "kind", "message"}; thumbnail failures carry "stage":
+// "thumbnail") and then one JSON line {"scanned": N, "indexed": N, "failed": N, "seconds": S} of
+// the scan (with --thumbnails also "thumbnails" and "thumbnailsFailed"). Exits 1 with the error's
+// description when the library cannot be prepared (another process using it included: nothing in
+// DIR is changed then) or the scan fails, 2 on a usage error. A developer's tool for benchmarks
+// and real-data checks.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -134,9 +135,24 @@ int main(int argc, char** argv) {
     const std::shared_ptr<lorvex::SQLiteImageRepositoryV3> database = graph.database;
     lorvex::ImageLibraryService service(std::move(graph.dependencies));
 
-    const lorvex::ImageLibraryScanSummary summary =
-        service.scanLibrary(registeredRoots(service, arguments.roots), reportProgress, {});
+    const std::vector<std::string> roots = registeredRoots(service, arguments.roots);
+    // A run that was killed left its job running: finish it first, as the application's launch
+    // does, so that its queue does not stay behind.
+    std::vector<lorvex::ImageLibraryScanFailure> failures;
+    if (const auto resumed = service.resumeInterruptedIndexing(reportProgress, {})) {
+      std::fprintf(stderr, "resumed an interrupted job: scanned=%lld indexed=%lld failed=%lld\n",
+                   static_cast<long long>(resumed->scannedFileCount),
+                   static_cast<long long>(resumed->indexedImageCount),
+                   static_cast<long long>(resumed->failedFileCount));
+      failures = resumed->failures;
+    }
+    const lorvex::ImageLibraryScanSummary summary = service.scanLibrary(roots, reportProgress, {});
     for (const auto& failure : summary.failures) {
+      const bool reported = std::any_of(failures.begin(), failures.end(),
+                                        [&](const auto& earlier) { return earlier.path == failure.path; });
+      if (!reported) failures.push_back(failure);
+    }
+    for (const auto& failure : failures) {
       printLine(Json{{"path", failure.path},
                      {"kind", std::string(lorvex::rawValue(failure.kind))},
                      {"message", failure.message}});

@@ -2,9 +2,11 @@
 // indexing_queue_batches.cpp.
 #include "database/internal/indexing_jobs.h"
 
+#include <algorithm>
 #include <string>
 
 #include "database/internal/row_mappers.h"
+#include "database/internal/scan_bookkeeping.h"
 #include "database/internal/sql_paths.h"
 #include "model/text/paths.h"
 #include "platform/log.h"
@@ -354,6 +356,41 @@ void IndexingJobs::recordDiscoveryFailure(std::int64_t jobID, const std::string&
         jobID, minus(failed, queueItemCounterDeltas(existing->status, existing->failureMessage.has_value())),
         std::nullopt);
   });
+}
+
+void IndexingJobs::closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vector<std::string>& rootPaths) {
+  const auto roots = sql::standardizedUniquePaths(rootPaths);
+  if (roots.empty()) return;
+  auto guard = connection_.lock();
+  // A job a killed run left behind is never resumed once a newer job is running, and its queue
+  // would stay for ever.
+  const auto covered = connection_.query(
+      "SELECT id, root_paths FROM indexing_jobs WHERE status = ? AND id < ? ORDER BY id", {kRunning, jobID},
+      [&](SQLiteRows& rows) {
+        std::vector<std::int64_t> ids;
+        while (rows.next()) {
+          const auto jobRoots = splitRootPaths(rows.text(1));
+          const bool isCovered = std::all_of(jobRoots.begin(), jobRoots.end(), [&](const std::string& root) {
+            return ScanBookkeeping::owningRootPath(root, roots).has_value();
+          });
+          if (isCovered) ids.push_back(rows.int64(0));
+        }
+        return ids;
+      });
+  if (covered.empty()) return;
+  const double now = connection_.now();
+  sql::forEachInListSlice(covered, kBatchStatementSize, [&](const std::string& list, SQLiteV3Bindings ids) {
+    connection_.execute(
+        "UPDATE indexing_jobs SET status = ?, current_path = NULL, updated_at = ?, completed_at = ? WHERE id "
+        "IN " +
+            list,
+        sql::prefixedBindings({kCompleted, now, now}, ids));
+  });
+  for (const std::int64_t id : covered) {
+    platform::logInfo("IndexingPerformance", "Closed interrupted indexing job " + std::to_string(id) +
+                                                 ": indexing job " + std::to_string(jobID) +
+                                                 " covers its roots");
+  }
 }
 
 ImageLibraryScanSummary IndexingJobs::completeIndexingJob(std::int64_t jobID) {

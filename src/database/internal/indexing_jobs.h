@@ -53,6 +53,7 @@ class IndexingJobs {
                                                      const std::string& message);
   void recordDiscoveryFailure(std::int64_t jobID, const std::string& path, const std::string& message);
   IndexingQueueItem indexingQueueItem(std::int64_t itemID, std::int64_t jobID);
+  void closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vector<std::string>& rootPaths);
   ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID);
 
   // indexing_queue_batches.cpp

@@ -70,6 +70,7 @@ ImageLibraryScanSummary ImageLibraryScanner::reportingFailure(
 }
 
 ImageLibraryScanSummary ImageLibraryScanner::runFullScan(Scan& scan, const std::vector<std::string>& roots) {
+  jobs_.closeIndexingJobsCoveredBy(scan.jobID, roots);
   for (int pass = 0; pass < 2; ++pass) {
     discoveryPass(scan, roots);
     processPendingQueueItems(scan, std::nullopt);

@@ -75,6 +75,9 @@ class FailingIndexingStore final : public IndexingJobStore,
                               const std::string& message) override {
     jobs_.recordDiscoveryFailure(jobID, path, message);
   }
+  void closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vector<std::string>& rootPaths) override {
+    jobs_.closeIndexingJobsCoveredBy(jobID, rootPaths);
+  }
   ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) override {
     return jobs_.completeIndexingJob(jobID);
   }

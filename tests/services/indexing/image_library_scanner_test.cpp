@@ -1,4 +1,3 @@
-#include "database/support/repository_connection.h"
 #include "services/indexing/image_library_scanner.h"
 
 #include <fcntl.h>
@@ -9,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 
+#include "database/support/repository_connection.h"
 #include "platform/regular_file.h"
 #include "services/indexing/failing_indexing_store.h"
 #include "services/indexing/png_file_discovery.h"
@@ -425,6 +426,47 @@ TEST(ImageLibraryScannerTest, AFailedMissingMarkKeepsTheJobRunning) {
   const auto resumed = library.scanner().resumeInterruptedJob({}, {});
   ASSERT_TRUE(resumed.has_value());
   EXPECT_EQ(resumed->indexedImageCount, 1);
+}
+
+TEST(ImageLibraryScannerTest, WalkingAllOfAnAbandonedJobsRootsClosesItAndItsQueueGoes) {
+  struct Case {
+    std::string name;
+    // Runs the scan that follows two killed runs: a full scan of "a", then a changed-path scan
+    // under the photo folder (which closes nothing, as it walks only what changed).
+    std::function<void(ScannerTestLibrary&)> scan;
+    bool closesTheOlderJob;
+  };
+  const Case cases[] = {
+      {"full scan", [](ScannerTestLibrary& library) { library.scanner().scan({library.root()}, {}, {}); }, true},
+      {"resumption",
+       [](ScannerTestLibrary& library) { ASSERT_TRUE(library.scanner().resumeInterruptedJob({}, {})); }, true},
+      {"changed paths",
+       [](ScannerTestLibrary& library) {
+         library.scanner().scanChangedPaths({library.photo("b/two.png")}, {library.root()}, {}, {});
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    ScannerTestLibrary library;
+    library.writePNG("a/one.png");
+    library.writePNG("b/two.png");
+    FailingIndexingStore killed(library.store, library.store);
+    killed.beginNext.failOnCall = 1;
+    killed.beginNext.keepFailing = true;
+    EXPECT_THROW(library.scannerOver(killed, killed).scan({library.photo("a")}, {}, {}), std::runtime_error);
+    EXPECT_THROW(library.scannerOver(killed, killed)
+                     .scanChangedPaths({library.photo("b/two.png")}, {library.root()}, {}, {}),
+                 std::runtime_error);
+    const std::string olderQueue =
+        "SELECT COUNT(*) FROM indexing_queue_items WHERE job_id = (SELECT MIN(id) FROM indexing_jobs)";
+    ASSERT_EQ(library.runningJobCount(), 2) << c.name;
+    ASSERT_EQ(library.count(olderQueue), 1) << c.name;
+
+    c.scan(library);
+    // The resumption finishes the changed-path job; a full scan closes it as it covers its roots.
+    EXPECT_EQ(library.runningJobCount(), c.closesTheOlderJob ? 0 : 2) << c.name;
+    EXPECT_EQ(library.count(olderQueue), c.closesTheOlderJob ? 0 : 1) << c.name;
+  }
 }
 
 TEST(ImageLibraryScannerTest, ASymbolicLinkIsQueuedUnderItsTarget) {
