@@ -42,6 +42,13 @@ class IndexingJobsTest : public ::testing::Test {
     return {p.totalCount, p.processedCount, p.indexedCount, p.failedCount};
   }
   void exec(const std::string& sql) { lorvex::testing::connectionOf(repo()).executeScript(sql); }
+  // How many queue items the job has.
+  std::int64_t queued(std::int64_t jobID) {
+    auto& db = lorvex::testing::connectionOf(repo());
+    auto guard = db.lock();
+    return db.query("SELECT COUNT(*) FROM indexing_queue_items WHERE job_id = ?", {jobID}, rows::firstInt64)
+        .value_or(-1);
+  }
 
   testing::TemporaryDirectory directory;
   std::filesystem::path file = directory.file("LorvexV3.sqlite");
@@ -200,12 +207,6 @@ TEST_F(IndexingJobsTest, AnInterruptedJobIsResumedWithItsItemsBackInTheQueue) {
 }
 
 TEST_F(IndexingJobsTest, FinishingAJobDropsTheQueuesOfTheJobsFinishedBeforeIt) {
-  const auto queued = [&](std::int64_t jobID) {
-    auto& db = lorvex::testing::connectionOf(repo());
-    auto guard = db.lock();
-    return db.query("SELECT COUNT(*) FROM indexing_queue_items WHERE job_id = ?", {jobID}, rows::firstInt64)
-        .value_or(-1);
-  };
   const auto jobWithTwoFiles = [&] {
     const auto job = repo().startIndexingJob({"/photos"});
     repo().enqueueIndexingQueueItems(job.id, {"/photos/a.png", 1, 1});
@@ -259,12 +260,6 @@ TEST_F(IndexingJobsTest, AJobWalkingAllOfAnOlderRunningJobsRootsClosesIt) {
 }
 
 TEST_F(IndexingJobsTest, AClosedJobsQueueGoesWithTheNextCompletionAndItIsNeverResumed) {
-  const auto queued = [&](std::int64_t jobID) {
-    auto& db = lorvex::testing::connectionOf(repo());
-    auto guard = db.lock();
-    return db.query("SELECT COUNT(*) FROM indexing_queue_items WHERE job_id = ?", {jobID}, rows::firstInt64)
-        .value_or(-1);
-  };
   const auto abandoned = repo().startIndexingJob({"/photos/a"});
   repo().enqueueIndexingQueueItems(abandoned.id, {"/photos/a/1.png", 1, 1});
   const auto killed = repo().startIndexingJob({"/photos"});
