@@ -202,7 +202,8 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // candidates. "/a/b" covers "/a/b/c.png", not "/a/bc.png".
   std::vector<RegisteredFolderImageCounts> folderImageCounts(const std::vector<std::string>& paths) override;
   // The standardized roots with the smallest stored event id; nothing when there are no roots or
-  // any root lacks a readable checkpoint.
+  // any root lacks a readable checkpoint. The ids are the folder monitor's own inotify event
+  // counter, kept in registered_folder_fsevent_states.
   std::optional<RegisteredFolderEventCheckpoint> lastFSEventID(
       const std::vector<std::string>& rootPaths) override;
   // Stores the id for every root in one transaction.

@@ -5,6 +5,8 @@
 namespace lorvex::schema {
 namespace {
 
+// registered_folder_fsevent_states keeps, per registered folder, the last event id of our own
+// inotify folder monitor that the library has caught up with.
 constexpr std::string_view kScript = R"SQL(
 CREATE TABLE IF NOT EXISTS library_roots (
   id INTEGER PRIMARY KEY,
