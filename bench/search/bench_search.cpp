@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
               "ids ms", "walk ms", "cand ms", "floor ms", "rows", "100k ms", "ids ms", "walk ms", "cand ms",
               "floor ms");
   // The id statement alone (compilation, plan choice and the ids of the page), automatic or forced.
-  const auto idTime = [&](const ImageSearchQuery& query, lorvex::search::SearchPlan plan) {
+  const auto idTime = [&](const ImageSearchQuery& query, lorvex::search::PlanChoice plan) {
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
       const auto start = Clock::now();
@@ -280,9 +280,9 @@ int main(int argc, char** argv) {
       const double searchMs = median(searchTimes);
       if (offset == 0) worstFirst = std::max(worstFirst, searchMs);
       std::printf(" %6zu %8.2f %8.2f %8.2f %8.2f %8.2f |", rows, searchMs,
-                  idTime(scenario.query, lorvex::search::SearchPlan::automatic),
-                  idTime(scenario.query, lorvex::search::SearchPlan::orderIndexWalk),
-                  idTime(scenario.query, lorvex::search::SearchPlan::candidatesFirst), median(floorTimes));
+                  idTime(scenario.query, lorvex::search::PlanChoice::automatic),
+                  idTime(scenario.query, lorvex::search::PlanChoice::orderIndexWalk),
+                  idTime(scenario.query, lorvex::search::PlanChoice::candidatesFirst), median(floorTimes));
     }
     std::printf("\n");
   }

@@ -134,7 +134,7 @@ class SearchResultsTest : public ::testing::Test {
   }
 
   // The id statement of one forced plan, mapped to paths.
-  std::vector<std::string> plannedPaths(const ImageSearchQuery& query, search::SearchPlan plan) {
+  std::vector<std::string> plannedPaths(const ImageSearchQuery& query, search::PlanChoice plan) {
     auto& connection = lorvex::testing::connectionOf(repository);
     auto guard = connection.lock();
     search::SearchQueryCompiler compiler(connection, {});
@@ -193,8 +193,8 @@ TEST_F(SearchResultsTest, RandomQueriesMatchABruteForceReadingInEveryPlan) {
     const auto expected = expectedPaths(reference);
     const std::string label = "round " + std::to_string(round);
     ASSERT_EQ(searchedPaths(query), expected) << label;
-    ASSERT_EQ(plannedPaths(query, search::SearchPlan::orderIndexWalk), expected) << label;
-    ASSERT_EQ(plannedPaths(query, search::SearchPlan::candidatesFirst), expected) << label;
+    ASSERT_EQ(plannedPaths(query, search::PlanChoice::orderIndexWalk), expected) << label;
+    ASSERT_EQ(plannedPaths(query, search::PlanChoice::candidatesFirst), expected) << label;
   }
 }
 
@@ -215,7 +215,7 @@ TEST_F(SearchResultsTest, AFolderCoversItselfAndItsDescendantsOnlyAlsoBeyondOneB
   query.rootPaths.push_back("/lib/a/sub");
   query.rootPaths.push_back("/lib/a/sub/nested");
   query.rootPaths.push_back("/other/");
-  for (auto plan : {search::SearchPlan::orderIndexWalk, search::SearchPlan::candidatesFirst}) {
+  for (auto plan : {search::PlanChoice::orderIndexWalk, search::PlanChoice::candidatesFirst}) {
     EXPECT_EQ(plannedPaths(query, plan), expectedPaths(query));
   }
   EXPECT_EQ(searchedPaths(query), expectedPaths(query));
@@ -231,7 +231,7 @@ TEST_F(SearchResultsTest, ASelectionOfThreeHundredThousandFoldersWorks) {
   const auto expected = expectedPaths(query);
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(searchedPaths(query), expected);
-  EXPECT_EQ(plannedPaths(query, search::SearchPlan::orderIndexWalk), expected);
+  EXPECT_EQ(plannedPaths(query, search::PlanChoice::orderIndexWalk), expected);
 }
 
 TEST_F(SearchResultsTest, APageBehindALongRunOfExcludedImagesIsFoundInEveryPlan) {
@@ -263,7 +263,7 @@ TEST_F(SearchResultsTest, APageBehindALongRunOfExcludedImagesIsFoundInEveryPlan)
     const auto expected = expectedPaths(query);
     const std::string label = std::to_string(c.limit) + "+" + std::to_string(c.offset);
     EXPECT_EQ(searchedPaths(query), expected) << label;
-    for (auto plan : {search::SearchPlan::orderIndexWalk, search::SearchPlan::candidatesFirst}) {
+    for (auto plan : {search::PlanChoice::orderIndexWalk, search::PlanChoice::candidatesFirst}) {
       EXPECT_EQ(plannedPaths(query, plan), expected) << label;
     }
   }
@@ -296,7 +296,7 @@ TEST_F(SearchResultsTest, GatheringManyCandidatesGivesTheSamePageWhetherItEndsOr
     const auto expected = expectedPaths(query);
     ASSERT_EQ(expected.size(), 100u);
     EXPECT_EQ(searchedPaths(query), expected) << c.offset;
-    EXPECT_EQ(plannedPaths(query, search::SearchPlan::candidatesFirst), expected) << c.offset;
+    EXPECT_EQ(plannedPaths(query, search::PlanChoice::candidatesFirst), expected) << c.offset;
   }
 }
 

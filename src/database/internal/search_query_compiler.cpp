@@ -1,7 +1,7 @@
 #include "database/internal/search_query_compiler.h"
 
 #include <algorithm>
-#include <cmath>
+#include <limits>
 #include <set>
 #include <utility>
 
@@ -22,10 +22,13 @@ namespace {
 
 constexpr std::string_view kRootTable = "temp.lorvex_search_roots";
 
-// Gathering one candidate id into a temporary index costs about a sixth of looking up one row.
-constexpr double kGatherPerLookup = 6.0;
-// Testing a walked row against gathered ids costs about a tenth of looking one candidate up.
-constexpr double kSetTestPerLookup = 0.1;
+// A folder's images come from an index that holds their sort keys, so starting from one costs a
+// fraction of a row lookup.
+constexpr double kFolderCandidateCost = 0.15;
+// More folders than this are read from a temporary table: each takes three bindings.
+constexpr std::size_t kMaxInlineRoots = kMaxBoundListLength / 3;
+// Past the soft cap, gathering checks every this many ids whether it should stop.
+constexpr std::int64_t kGatherCheckInterval = 1024;
 
 std::vector<std::int64_t> sortedUnique(std::vector<std::int64_t> values) {
   std::sort(values.begin(), values.end());
@@ -73,10 +76,15 @@ std::vector<std::string> outermostRoots(const std::vector<std::string>& roots) {
   return result;
 }
 
+}  // namespace
+
 // One condition of the id statement. `probe` tests one media_files row (alias m); `candidates`,
 // when set, selects the ids of every image that can satisfy the condition, so the statement may
 // start from them instead of walking the order index.
-struct Condition {
+struct SearchCondition {
+  explicit SearchCondition(ConditionKind kind) : kind(kind) {}
+
+  ConditionKind kind;
   std::string probe;
   SQLiteV3Bindings probeBindings;
   std::string candidates;
@@ -91,17 +99,29 @@ struct Condition {
   // What starting from one candidate costs, relative to looking up a media_files row by id.
   double candidateCost = 1.0;
   // Every id the candidates select, ascending, when they were few enough to gather.
-  std::optional<std::vector<std::int64_t>> gathered;
+  std::vector<std::int64_t> gatheredIDs;
   // Whether `probe` reads columns of the media_files row other than its id.
   bool probeReadsRow = false;
+
+  ConditionFacts facts() const {
+    ConditionFacts facts;
+    facts.kind = kind;
+    facts.counting = candidates.empty()           ? Counting::none
+                     : statisticsEstimate.empty() ? Counting::gathering
+                                                  : Counting::statistics;
+    facts.candidateCost = candidateCost;
+    return facts;
+  }
 };
+
+namespace {
 
 std::string joinedPlaceholders(std::size_t count) {
   return sql::inListPlaceholders(count);
 }
 
-Condition filterGroupCondition(const ImageSearchFilterGroupV3& group) {
-  Condition condition;
+SearchCondition filterGroupCondition(const ImageSearchFilterGroupV3& group) {
+  SearchCondition condition(ConditionKind::filterTags);
   std::vector<std::string> probes;
   std::vector<std::string> sources;
   std::vector<std::string> counts;
@@ -140,9 +160,9 @@ Condition filterGroupCondition(const ImageSearchFilterGroupV3& group) {
   return condition;
 }
 
-Condition promptTagCondition(std::int64_t tagID) {
+SearchCondition promptTagCondition(std::int64_t tagID) {
   const std::int64_t promptBit = ImageTagSourceMask::prompt.rawValue();
-  Condition condition;
+  SearchCondition condition(ConditionKind::promptTag);
   condition.probe =
       "EXISTS (SELECT 1 FROM media_tag_index AS t WHERE t.media_file_id = m.id AND t.tag_term_id = ? "
       "AND (t.source_mask & ?) != 0)";
@@ -157,8 +177,8 @@ Condition promptTagCondition(std::int64_t tagID) {
   return condition;
 }
 
-Condition modelCondition(std::int64_t modelID) {
-  Condition condition;
+SearchCondition modelCondition(std::int64_t modelID) {
+  SearchCondition condition(ConditionKind::model);
   condition.probe =
       "EXISTS (SELECT 1 FROM generation_records AS g JOIN model_usages AS u ON u.generation_record_id = g.id "
       "WHERE g.media_file_id = m.id AND g.is_primary = 1 AND u.model_id = ?)";
@@ -173,8 +193,8 @@ Condition modelCondition(std::int64_t modelID) {
   return condition;
 }
 
-Condition seedCondition(std::int64_t seed) {
-  Condition condition;
+SearchCondition seedCondition(std::int64_t seed) {
+  SearchCondition condition(ConditionKind::seed);
   condition.probe =
       "EXISTS (SELECT 1 FROM generation_records AS g JOIN generation_parameters AS p "
       "ON p.generation_record_id = g.id WHERE g.media_file_id = m.id AND g.is_primary = 1 "
@@ -188,11 +208,11 @@ Condition seedCondition(std::int64_t seed) {
   return condition;
 }
 
-Condition aspectCondition(const std::vector<ImageAspectClass>& classes) {
+SearchCondition aspectCondition(const std::vector<ImageAspectClass>& classes) {
   SQLiteV3Bindings values;
   for (ImageAspectClass aspect : classes) values.emplace_back(rawValue(aspect));
   const std::string list = joinedPlaceholders(values.size());
-  Condition condition;
+  SearchCondition condition(ConditionKind::aspect);
   condition.probe =
       "EXISTS (SELECT 1 FROM image_properties AS ip WHERE ip.media_file_id = m.id AND ip.aspect_class IN " +
       list + ")";
@@ -203,8 +223,8 @@ Condition aspectCondition(const std::vector<ImageAspectClass>& classes) {
   return condition;
 }
 
-Condition textCondition(const std::string& matchText) {
-  Condition condition;
+SearchCondition textCondition(const std::string& matchText) {
+  SearchCondition condition(ConditionKind::text);
   condition.probe = "m.id IN (SELECT rowid FROM media_text_fts WHERE media_text_fts MATCH ?)";
   condition.probeBindings = {matchText};
   condition.candidates = "SELECT rowid FROM media_text_fts WHERE media_text_fts MATCH ?";
@@ -212,8 +232,8 @@ Condition textCondition(const std::string& matchText) {
   return condition;
 }
 
-Condition characterCondition(const std::string& characterText) {
-  Condition condition;
+SearchCondition characterCondition(const std::string& characterText) {
+  SearchCondition condition(ConditionKind::character);
   condition.probe =
       "EXISTS (SELECT 1 FROM generation_records AS g JOIN prompt_segments AS s ON s.generation_record_id = "
       "g.id "
@@ -223,9 +243,10 @@ Condition characterCondition(const std::string& characterText) {
   return condition;
 }
 
-Condition reviewFlagCondition(std::string_view column, std::string_view index, bool value) {
+SearchCondition reviewFlagCondition(ConditionKind kind, std::string_view column, std::string_view index,
+                                    bool value) {
   const std::string col(column);
-  Condition condition;
+  SearchCondition condition(kind);
   condition.probe =
       "COALESCE((SELECT r." + col + " FROM review_states AS r WHERE r.media_file_id = m.id), 0) = ?";
   condition.probeBindings = {value ? 1 : 0};
@@ -237,8 +258,8 @@ Condition reviewFlagCondition(std::string_view column, std::string_view index, b
   return condition;
 }
 
-Condition inlineRootCondition(const std::vector<std::string>& roots) {
-  Condition condition;
+SearchCondition inlineRootCondition(const std::vector<std::string>& roots) {
+  SearchCondition condition(ConditionKind::folders);
   std::string probe = "(";
   // The roots are disjoint, and so are a root's own path and the paths under it: the candidates of
   // each range need no merging with the others.
@@ -261,15 +282,15 @@ Condition inlineRootCondition(const std::vector<std::string>& roots) {
   // lookup each.
   condition.drivingSource = "media_files AS m INDEXED BY idx_media_files_path_browse";
   condition.probeReadsRow = true;
-  condition.candidateCost = 0.15;
+  condition.candidateCost = kFolderCandidateCost;
   return condition;
 }
 
 // For more roots than one list may bind: the outermost roots go into a temporary table in chunks,
 // and the condition reads their disjoint folder ranges from there.
-Condition tableRootCondition() {
+SearchCondition tableRootCondition() {
   const std::string table(kRootTable);
-  Condition condition;
+  SearchCondition condition(ConditionKind::folders);
   condition.probe = "(EXISTS (SELECT 1 FROM " + table +
                     " AS r WHERE r.path = m.absolute_path) OR EXISTS (SELECT 1 FROM (SELECT r.hi FROM " +
                     table +
@@ -459,23 +480,18 @@ std::optional<std::vector<std::int64_t>> SearchQueryCompiler::gatherIDs(const st
       ascending = ascending && (ids.empty() || ids.back() < id);
       ids.push_back(id);
       const auto count = static_cast<std::int64_t>(ids.size());
-      if (count < softCap || count % 1024 != 0) continue;
+      if (count < softCap || count % kGatherCheckInterval != 0) continue;
       // Ids that come ascending come from an index that orders one condition's images by id, so
       // the share of ids passed so far says how many there are in all.
-      const double projected =
-          id > 0 ? static_cast<double>(count) * rowCount / static_cast<double>(id) : 1e18;
+      const double projected = id > 0 ? static_cast<double>(count) * rowCount / static_cast<double>(id)
+                                      : std::numeric_limits<double>::infinity();
       if (count >= hardCap || !ascending || projected >= static_cast<double>(hardCap)) return std::nullopt;
     }
   });
 }
 
-std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3& query, SearchPlan plan) {
-  checkCancelled();
-  const std::int64_t limit = std::max<std::int64_t>(query.limit, 0);
-  const std::int64_t offset = std::max<std::int64_t>(query.offset, 0);
-  if (limit == 0) return {};
-
-  std::vector<Condition> conditions;
+std::vector<SearchCondition> SearchQueryCompiler::conditions(const ImageSearchQueryV3& query) {
+  std::vector<SearchCondition> conditions;
   for (const ImageSearchFilterGroupV3& group : query.filterGroups) {
     if (!group.tagIDs.empty() || !group.conceptIDs.empty()) conditions.push_back(filterGroupCondition(group));
   }
@@ -483,15 +499,16 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   if (query.modelID) conditions.push_back(modelCondition(*query.modelID));
   if (query.seed) conditions.push_back(seedCondition(*query.seed));
   if (query.favorite) {
-    conditions.push_back(reviewFlagCondition("favorite", "idx_review_states_favorite", *query.favorite));
+    conditions.push_back(reviewFlagCondition(ConditionKind::favorite, "favorite",
+                                             "idx_review_states_favorite", *query.favorite));
   }
   if (query.deleteCandidate) {
-    conditions.push_back(reviewFlagCondition("delete_candidate", "idx_review_states_delete_candidate",
-                                             *query.deleteCandidate));
+    conditions.push_back(reviewFlagCondition(ConditionKind::deleteCandidate, "delete_candidate",
+                                             "idx_review_states_delete_candidate", *query.deleteCandidate));
   }
   if (!query.rootIDs.empty()) {
     // Root ids are never produced by the compilation; a caller that sets them gets a plain test.
-    Condition condition;
+    SearchCondition condition(ConditionKind::rootIDs);
     condition.probe = "m.root_id IN " + sql::inListPlaceholders(query.rootIDs.size());
     condition.probeReadsRow = true;
     condition.probeBindings = intBindings(query.rootIDs);
@@ -499,7 +516,7 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   }
   if (!query.rootPaths.empty()) {
     const std::vector<std::string> roots = outermostRoots(query.rootPaths);
-    if (roots.size() <= kMaxBoundListLength / 3) {
+    if (roots.size() <= kMaxInlineRoots) {
       conditions.push_back(inlineRootCondition(roots));
     } else {
       fillRootTable(roots);
@@ -510,179 +527,126 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
   if (query.textSearchQuery) conditions.push_back(textCondition(*query.textSearchQuery));
   if (query.characterText) conditions.push_back(characterCondition(*query.characterText));
   if (auto keyset = keysetPredicate(query, "m")) {
-    Condition condition;
+    SearchCondition condition(ConditionKind::keyset);
     condition.probe = std::move(keyset->first);
     condition.probeReadsRow = true;
     condition.probeBindings = std::move(keyset->second);
     conditions.push_back(std::move(condition));
   }
+  return conditions;
+}
 
-  std::optional<std::int64_t> missing;
+bool SearchQueryCompiler::countConditions(std::vector<SearchCondition>& conditions, PlanInput& input) {
+  for (std::size_t i : countingOrder(input.conditions)) {
+    checkCancelled();
+    SearchCondition& condition = conditions[i];
+    ConditionFacts& facts = input.conditions[i];
+    if (facts.counting == Counting::statistics) {
+      facts.count = connection_.query(condition.statisticsEstimate, condition.statisticsBindings,
+                                      rows::firstInt64OrZero);
+      continue;
+    }
+    const GatherCaps caps = gatherCaps(input, i);
+    SQLiteV3Bindings bindings = condition.candidateBindings;
+    bindings.emplace_back(caps.walk);
+    std::optional<std::vector<std::int64_t>> gathered =
+        gatherIDs("SELECT * FROM (" + condition.candidates + ") LIMIT ?", bindings, caps.drive, caps.walk,
+                  input.rowCount);
+    if (!gathered) {
+      // Stopped before the end: at least as many images as could still drive.
+      facts.count = caps.drive;
+      continue;
+    }
+    condition.gatheredIDs = sortedUnique(std::move(*gathered));
+    // No image can match: the page is empty, whatever the other conditions say.
+    if (condition.gatheredIDs.empty()) return false;
+    facts.count = static_cast<std::int64_t>(condition.gatheredIDs.size());
+    facts.gathered = true;
+  }
+  return true;
+}
+
+std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3& query, PlanChoice choice) {
+  checkCancelled();
+  Page page;
+  page.sort = query.sort;
+  page.limit = std::max<std::int64_t>(query.limit, 0);
+  page.offset = std::max<std::int64_t>(query.offset, 0);
+  if (page.limit == 0) return {};
   if (query.missing) {
-    missing = *query.missing ? 1 : 0;
+    page.missing = *query.missing ? 1 : 0;
   } else if (!query.includeMissing) {
-    missing = 0;
+    page.missing = 0;
   }
 
-  // The driver: the condition whose candidates cost least to start from, when that is cheaper
-  // than walking the order index. Walking costs about (rows needed) / (share of rows that qualify)
-  // steps; starting from k candidates about k × their unit cost. So a condition drives below
-  // k = sqrt(needed × rows / unit cost).
-  const bool canWalk = missing.has_value();
-  const double needed = static_cast<double>(limit) + static_cast<double>(offset);
-  std::optional<std::size_t> driver;
-  // Image counts known exactly (kept statistics, or ids gathered to their end), and the smallest
-  // count seen, an exact one rather than a lower bound.
-  std::vector<std::optional<std::int64_t>> exactCounts(conditions.size());
-  // Every count taken, exact or a lower bound, to test the most selective conditions first.
-  std::vector<std::optional<std::int64_t>> estimates(conditions.size());
-  std::optional<std::int64_t> smallestCount;
-  bool smallestIsExact = false;
-  double rowCount = 0;
-  if (plan != SearchPlan::orderIndexWalk || !canWalk) {
-    const bool weigh = plan == SearchPlan::automatic && canWalk;
-    rowCount = static_cast<double>(
+  std::vector<SearchCondition> conditions = this->conditions(query);
+  PlanInput input;
+  input.choice = choice;
+  input.orderIndexServes = page.missing.has_value();
+  input.limit = page.limit;
+  input.offset = page.offset;
+  for (const SearchCondition& condition : conditions) input.conditions.push_back(condition.facts());
+  if (countsConditions(input)) {
+    input.rowCount = static_cast<double>(
         connection_.query("SELECT COALESCE(max(id), 0) FROM media_files", {}, rows::firstInt64OrZero));
-    const auto thresholdFor = [&](const Condition& condition) {
-      return weigh ? std::sqrt(needed * rowCount / condition.candidateCost) : 1e18;
-    };
-    std::optional<double> bestCost;
-    for (std::size_t pass = 0; pass < 2; ++pass) {
-      for (std::size_t i = 0; i < conditions.size(); ++i) {
-        Condition& condition = conditions[i];
-        if (condition.candidates.empty()) continue;
-        const bool fromStatistics = !condition.statisticsEstimate.empty();
-        if (fromStatistics != (pass == 0)) continue;
-        checkCancelled();
-        const double threshold = thresholdFor(condition);
-        std::int64_t estimate = 0;
-        if (fromStatistics) {
-          estimate = connection_.query(condition.statisticsEstimate, condition.statisticsBindings,
-                                       rows::firstInt64OrZero);
-          exactCounts[i] = estimate;
-        } else {
-          // The candidates are gathered up to where they could no longer drive or beat the best
-          // driver so far. Without such a driver, gathered ids also serve the walk, which tests
-          // each row against them: then gathering goes on while it looks likely to end before it
-          // costs more than it saves.
-          double capValue = threshold;
-          if (bestCost) capValue = std::min(capValue, *bestCost / condition.candidateCost);
-          const double walkCapValue =
-              bestCost ? capValue : std::max(capValue, std::sqrt(kGatherPerLookup * needed * rowCount));
-          const auto bounded = [](double value) {
-            return value >= 1e15 ? INT64_MAX / 2 : static_cast<std::int64_t>(value) + 1;
-          };
-          const std::int64_t cap = bounded(walkCapValue);
-          SQLiteV3Bindings bindings = condition.candidateBindings;
-          bindings.emplace_back(cap);
-          std::optional<std::vector<std::int64_t>> gathered =
-              gatherIDs("SELECT * FROM (" + condition.candidates + ") LIMIT ?", bindings, bounded(capValue),
-                        cap, rowCount);
-          // Stopped before the end: at least as many images as the walk's cap allows.
-          estimate = bounded(capValue);
-          if (gathered) {
-            std::vector<std::int64_t> ids = sortedUnique(std::move(*gathered));
-            // No image can match: the page is empty, whatever the other conditions say.
-            if (ids.empty()) return {};
-            estimate = static_cast<std::int64_t>(ids.size());
-            exactCounts[i] = estimate;
-            condition.gathered = std::move(ids);
-          }
-        }
-        estimates[i] = estimate;
-        // A count stopped at its cap only bounds its condition from below; an exact one bounds the
-        // walk better.
-        if (!smallestCount || (exactCounts[i] && !smallestIsExact) ||
-            ((exactCounts[i] || !smallestIsExact) && estimate < *smallestCount)) {
-          smallestCount = estimate;
-          smallestIsExact = exactCounts[i].has_value();
-        }
-        // Gathered ids also make the walk cheap: starting from them, or from any later condition,
-        // must beat a walk that tests each row against them. The walk passes over the rows that
-        // the other conditions known so far turn away too.
-        if (condition.gathered && weigh) {
-          double othersShare = 1.0;
-          for (std::size_t other = 0; other < conditions.size(); ++other) {
-            if (other == i || !exactCounts[other] || rowCount <= 0) continue;
-            othersShare *= std::clamp(static_cast<double>(*exactCounts[other]) / rowCount, 1e-3, 1.0);
-          }
-          const double walkCost =
-              needed * rowCount * kSetTestPerLookup / (static_cast<double>(estimate) * othersShare);
-          if (static_cast<double>(estimate) * condition.candidateCost >= walkCost) {
-            if (!bestCost || walkCost < *bestCost) bestCost = walkCost;
-            continue;
-          }
-        }
-        if (static_cast<double>(estimate) > threshold) continue;
-        const double cost = static_cast<double>(estimate) * condition.candidateCost;
-        if (!bestCost || cost < *bestCost) {
-          bestCost = cost;
-          driver = i;
-        }
-      }
-    }
+    if (!countConditions(conditions, input)) return {};
   }
+  const SearchPlan plan = choosePlan(input);
+  return plan.driver ? filterCandidatePrefix(conditions, plan, page) : walkOrderIndex(conditions, plan, page);
+}
 
-  // SQLite tests the subquery conditions of a row in the order they are written, and stops at the
-  // first that fails: the ones admitting fewest images go first, those never counted (they admit
-  // most images, like the exclusion of delete candidates) last.
-  std::vector<std::size_t> testOrder(conditions.size());
-  for (std::size_t i = 0; i < testOrder.size(); ++i) testOrder[i] = i;
-  // Gathered ids come first whatever their number: testing them costs a tenth of any subquery.
-  const auto selectivity = [&](std::size_t i) {
-    if (conditions[i].gathered) return static_cast<double>(conditions[i].gathered->size()) - 1e18;
-    if (estimates[i]) return static_cast<double>(*estimates[i]);
-    return conditions[i].candidates.empty() ? 2e18 : 1e18;
-  };
-  std::stable_sort(testOrder.begin(), testOrder.end(),
-                   [&](std::size_t a, std::size_t b) { return selectivity(a) < selectivity(b); });
+namespace {
 
-  const std::string orderBy = "\nORDER BY " + orderByText(query.sort, "m");
-  const bool byName = query.sort == ImageSearchSortV3::fileNameAscending ||
-                      query.sort == ImageSearchSortV3::fileNameDescending;
-  if (!driver) {
-    std::string sql;
-    if (canWalk) {
-      sql = std::string("SELECT m.id FROM media_files AS m INDEXED BY ") +
-            (byName ? "idx_media_files_visible_filename" : "idx_media_files_default_browse");
-    } else {
-      sql = "SELECT m.id FROM media_files AS m";
-    }
-    std::vector<std::string> clauses;
-    SQLiteV3Bindings bindings;
-    if (missing) {
-      clauses.emplace_back("m.missing = ?");
-      bindings.emplace_back(*missing);
-    }
-    // The walk reads about this many rows. A condition that admits few images enough is tested
-    // against its ids, gathered once into a temporary index, rather than by a row lookup per row.
-    const double walked = (static_cast<double>(limit) + static_cast<double>(offset)) * rowCount /
-                          static_cast<double>(std::max<std::int64_t>(smallestCount.value_or(1), 1));
-    for (std::size_t i : testOrder) {
-      const Condition& condition = conditions[i];
-      if (condition.gathered) {
+bool sortsByName(ImageSearchSortV3 sort) {
+  return sort == ImageSearchSortV3::fileNameAscending || sort == ImageSearchSortV3::fileNameDescending;
+}
+
+}  // namespace
+
+std::vector<std::int64_t> SearchQueryCompiler::walkOrderIndex(const std::vector<SearchCondition>& conditions,
+                                                              const SearchPlan& plan, const Page& page) {
+  std::string sql = "SELECT m.id FROM media_files AS m";
+  if (page.missing) {
+    sql += std::string(" INDEXED BY ") +
+           (sortsByName(page.sort) ? "idx_media_files_visible_filename" : "idx_media_files_default_browse");
+  }
+  std::vector<std::string> clauses;
+  SQLiteV3Bindings bindings;
+  if (page.missing) {
+    clauses.emplace_back("m.missing = ?");
+    bindings.emplace_back(*page.missing);
+  }
+  for (const ConditionTest& test : plan.tests) {
+    const SearchCondition& condition = conditions[test.condition];
+    switch (test.method) {
+      case TestMethod::idSet:
         clauses.emplace_back("lorvex_id_in(m.id, ?)");
-        bindings.emplace_back(SQLiteV3Binding::Blob{idSetBlob(*condition.gathered)});
-      } else if (exactCounts[i] && static_cast<double>(*exactCounts[i]) < kGatherPerLookup * walked) {
+        bindings.emplace_back(SQLiteV3Binding::Blob{idSetBlob(condition.gatheredIDs)});
+        break;
+      case TestMethod::candidateList:
         clauses.push_back("m.id IN (" + condition.candidates + ")");
         append(bindings, condition.candidateBindings);
-      } else {
+        break;
+      case TestMethod::probe:
         clauses.push_back(condition.probe);
         append(bindings, condition.probeBindings);
-      }
+        break;
     }
-    sql += "\nWHERE ";
-    if (clauses.empty()) sql += "1 = 1";
-    for (std::size_t i = 0; i < clauses.size(); ++i) sql += (i == 0 ? "" : "\n  AND ") + clauses[i];
-    sql += orderBy + "\nLIMIT ? OFFSET ?";
-    bindings.emplace_back(limit);
-    bindings.emplace_back(offset);
-    return readIDs(sql, bindings);
   }
+  sql += "\nWHERE ";
+  if (clauses.empty()) sql += "1 = 1";
+  for (std::size_t i = 0; i < clauses.size(); ++i) sql += (i == 0 ? "" : "\n  AND ") + clauses[i];
+  sql += "\nORDER BY " + orderByText(page.sort, "m") + "\nLIMIT ? OFFSET ?";
+  bindings.emplace_back(page.limit);
+  bindings.emplace_back(page.offset);
+  return readIDs(sql, bindings);
+}
 
+std::vector<std::int64_t> SearchQueryCompiler::filterCandidatePrefix(
+    const std::vector<SearchCondition>& conditions, const SearchPlan& plan, const Page& page) {
   // The driver's images in page order; the other conditions are tested afterwards, in batches,
   // only on as many of them as the page needs.
-  const Condition& driving = conditions[*driver];
+  const SearchCondition& driving = conditions[*plan.driver];
   std::string sql = "SELECT m.id FROM ";
   SQLiteV3Bindings bindings;
   if (driving.drivingSource.empty()) {
@@ -690,54 +654,47 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
     // candidate costs a lookup in it rather than in the wide table. Date orders read the index
     // without the names: fewer pages to touch for the same lookups (a fifth less time).
     sql += std::string("media_files AS m INDEXED BY ") +
-           (byName ? "idx_media_files_id_sort" : "idx_media_files_id_modification") + "\nWHERE m.id IN (" +
-           driving.candidates + ")";
+           (sortsByName(page.sort) ? "idx_media_files_id_sort" : "idx_media_files_id_modification") +
+           "\nWHERE m.id IN (" + driving.candidates + ")";
     bindings = driving.candidateBindings;
   } else {
     sql += driving.drivingSource + "\nWHERE " + driving.probe;
     bindings = driving.probeBindings;
   }
-  if (missing) {
+  if (page.missing) {
     sql += "\n  AND m.missing = ?";
-    bindings.emplace_back(*missing);
+    bindings.emplace_back(*page.missing);
   }
-  sql += orderBy;
-  if (conditions.size() == 1) {
-    sql += "\nLIMIT ? OFFSET ?";
-    bindings.emplace_back(limit);
-    bindings.emplace_back(offset);
+  sql += "\nORDER BY " + orderByText(page.sort, "m") + "\nLIMIT ? OFFSET ?";
+  if (plan.tests.empty()) {
+    bindings.emplace_back(page.limit);
+    bindings.emplace_back(page.offset);
     return readIDs(sql, bindings);
   }
   // The other conditions are tested on a prefix of the driver's images in page order, in batches,
-  // only until the page is full. The prefix is what the page needs, widened by the share of images
-  // the other conditions are known to admit, and grows fourfold while the page stays short: a
-  // bounded sort of a prefix costs much less than sorting every candidate.
+  // only until the page is full, the prefix growing while the page stays short: a bounded sort of
+  // a prefix costs much less than sorting every candidate.
   std::string probes;
   SQLiteV3Bindings probeBindings;
   std::vector<const std::vector<std::int64_t>*> idSets;
   bool probesReadRows = false;
-  double admittedShare = 1.0;
-  for (std::size_t i : testOrder) {
-    if (i == *driver) continue;
-    if (conditions[i].gathered) {
-      idSets.push_back(&*conditions[i].gathered);
+  for (const ConditionTest& test : plan.tests) {
+    const SearchCondition& condition = conditions[test.condition];
+    if (test.method == TestMethod::idSet) {
+      idSets.push_back(&condition.gatheredIDs);
     } else {
-      probes += "\n  AND " + conditions[i].probe;
-      append(probeBindings, conditions[i].probeBindings);
-      probesReadRows = probesReadRows || conditions[i].probeReadsRow;
-    }
-    if (exactCounts[i] && rowCount > 0) {
-      admittedShare *= std::clamp(static_cast<double>(*exactCounts[i]) / rowCount, 1e-3, 1.0);
+      probes += "\n  AND " + condition.probe;
+      append(probeBindings, condition.probeBindings);
+      probesReadRows = probesReadRows || condition.probeReadsRow;
     }
   }
-  sql += "\nLIMIT ? OFFSET ?";
-  double prefixLength = 2 * needed / admittedShare + 64;
-  std::vector<std::int64_t> page;
+  double prefixLength = plan.firstPrefixLength;
+  std::vector<std::int64_t> found;
   std::int64_t skipped = 0;
   std::int64_t read = 0;
   for (;;) {
     // LIMIT -1 reads to the end: a prefix this long is every candidate anyway.
-    const std::int64_t prefix = prefixLength >= 1e15 ? -1 : static_cast<std::int64_t>(prefixLength);
+    const std::int64_t prefix = prefixLength >= kEndless ? -1 : static_cast<std::int64_t>(prefixLength);
     SQLiteV3Bindings prefixBindings = bindings;
     prefixBindings.emplace_back(prefix);
     prefixBindings.emplace_back(read);
@@ -771,17 +728,17 @@ std::vector<std::int64_t> SearchQueryCompiler::pageIDs(const ImageSearchQueryV3&
             batch, [&](std::int64_t id) { return !std::binary_search(passing.begin(), passing.end(), id); });
       }
       for (std::int64_t id : batch) {
-        if (skipped < offset) {
+        if (skipped < page.offset) {
           ++skipped;
           continue;
         }
-        page.push_back(id);
-        if (static_cast<std::int64_t>(page.size()) == limit) return page;
+        found.push_back(id);
+        if (static_cast<std::int64_t>(found.size()) == page.limit) return found;
       }
     }
-    if (prefix < 0 || static_cast<std::int64_t>(ordered.size()) < prefix) return page;
+    if (prefix < 0 || static_cast<std::int64_t>(ordered.size()) < prefix) return found;
     read += prefix;
-    prefixLength *= 4;
+    prefixLength *= plan.prefixGrowth;
   }
 }
 
@@ -793,10 +750,9 @@ void SearchQueryCompiler::fillRootTable(const std::vector<std::string>& roots) {
   connection_.execute(
       "CREATE INDEX IF NOT EXISTS temp.lorvex_search_roots_path ON lorvex_search_roots(path)");
   connection_.execute("DELETE FROM " + std::string(kRootTable));
-  constexpr std::size_t kRootsPerStatement = kMaxBoundListLength / 3;
-  for (std::size_t start = 0; start < roots.size(); start += kRootsPerStatement) {
+  for (std::size_t start = 0; start < roots.size(); start += kMaxInlineRoots) {
     checkCancelled();
-    const std::size_t count = std::min(kRootsPerStatement, roots.size() - start);
+    const std::size_t count = std::min(kMaxInlineRoots, roots.size() - start);
     std::string insert = "INSERT INTO " + std::string(kRootTable) + " (path, lo, hi) VALUES ";
     SQLiteV3Bindings bindings;
     for (std::size_t i = 0; i < count; ++i) {

@@ -7,18 +7,16 @@
 // compilation answers with no query: the caller returns an empty page without running the id
 // statement.
 //
-// The page's ids come from one of two plans, chosen from cheap estimates of how many images each
-// condition admits:
-//   - walk the order index (missing flag, then the sort key) with every condition tested on each
-//     row, in one statement with LIMIT and OFFSET; best when the page fills quickly. The ids of a
-//     condition that admits few enough images are gathered first, and each row is tested against
-//     them (lorvex_id_in) instead of by a subquery;
-//   - start from the images of the most selective condition (a tag, a concept, a model, a seed, a
-//     review flag, a folder, an aspect class, the text index), sort a prefix of them into page
-//     order, and test the other conditions on it in batches of 400, growing the prefix until the
-//     page is full; best when that condition admits few images. A folder's images come from an
-//     index that holds their sort keys, so they need no row lookups.
-// The conditions of a row are tested most selective first.
+// The page's ids are found in stages: the query's conditions are described (each with its SQL and
+// what the planner needs to know of it), counted from kept statistics or by gathering their ids up
+// to a cap, and given to `choosePlan` (search_plan.h); then one of two executors runs the plan:
+//   - walk the order index (missing flag, then the sort key) in one statement with LIMIT and
+//     OFFSET, testing every condition on each row: gathered ids through lorvex_id_in, small
+//     counted conditions against their candidates, the others by their own subquery;
+//   - start from the driver's images (a tag, a concept, a model, a seed, a review flag, a folder,
+//     an aspect class, the text index), sort a prefix of them into page order, and test the other
+//     conditions on it in batches of 400, growing the prefix until the page is full. A folder's
+//     images come from an index that holds their sort keys, so they need no row lookups.
 // Both plans give exactly the same rows in the same order; only their cost differs.
 //
 // Thread safety: a compiler belongs to one search and runs on its thread, under the connection's
@@ -33,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/internal/search_plan.h"
 #include "database/internal/sqlite_connection.h"
 #include "database/sqlite_binding.h"
 #include "model/image_search_query.h"
@@ -58,8 +57,8 @@ std::string orderByText(ImageSearchSortV3 sort, std::string_view table = "media_
 std::optional<std::pair<std::string, SQLiteV3Bindings>> keysetPredicate(
     const ImageSearchQueryV3& query, std::string_view table = "media_files");
 
-// Which plan the id statement takes. Tests force each plan to prove they agree.
-enum class SearchPlan { automatic, orderIndexWalk, candidatesFirst };
+// One condition of the id statement: its SQL, its facts for the planner, its gathered ids.
+struct SearchCondition;
 
 class SearchQueryCompiler {
  public:
@@ -71,7 +70,8 @@ class SearchQueryCompiler {
 
   // The ids of the compiled query's page, in page order. May run bounded estimate queries, and
   // for more root folders than fit in one list fills a temporary table of folder ranges.
-  std::vector<std::int64_t> pageIDs(const ImageSearchQueryV3& query, SearchPlan plan = SearchPlan::automatic);
+  std::vector<std::int64_t> pageIDs(const ImageSearchQueryV3& query,
+                                    PlanChoice choice = PlanChoice::automatic);
 
   // The ids of the tag terms with these keys, ascending; no statement for no keys.
   std::vector<std::int64_t> tagTermIDs(const std::vector<std::string>& keys);
@@ -88,6 +88,23 @@ class SearchQueryCompiler {
                                                      std::int64_t softCap, std::int64_t hardCap,
                                                      double rowCount);
   void fillRootTable(const std::vector<std::string>& roots);
+
+  // The stages of pageIDs: the query's conditions (filling the root table when they need it),
+  // their counts (false when gathered ids show that no image can match), and the two executors of
+  // a plan.
+  struct Page {
+    ImageSearchSortV3 sort = ImageSearchSortV3::modificationDateDescending;
+    std::int64_t limit = 0;
+    std::int64_t offset = 0;
+    // The missing flag the rows must have; nothing for either.
+    std::optional<std::int64_t> missing;
+  };
+  std::vector<SearchCondition> conditions(const ImageSearchQueryV3& query);
+  bool countConditions(std::vector<SearchCondition>& conditions, PlanInput& input);
+  std::vector<std::int64_t> walkOrderIndex(const std::vector<SearchCondition>& conditions,
+                                           const SearchPlan& plan, const Page& page);
+  std::vector<std::int64_t> filterCandidatePrefix(const std::vector<SearchCondition>& conditions,
+                                                  const SearchPlan& plan, const Page& page);
 
   SQLiteConnection& connection_;
   std::stop_token stop_;
