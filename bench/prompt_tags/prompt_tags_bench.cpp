@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/prompt_tags.h"
+#include "model/prompt_whitespace.h"
 
 namespace {
 

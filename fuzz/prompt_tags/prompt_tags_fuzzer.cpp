@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "model/prompt_tags.h"
+#include "model/prompt_whitespace.h"
 #include "model/stable_diffusion_prompt_attention_normalizer.h"
 #include "model/text/unicode.h"
 

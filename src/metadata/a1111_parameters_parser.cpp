@@ -199,7 +199,10 @@ std::optional<ImageSize> parseSize(std::string_view text) {
   if (pieces.size() != 2) return std::nullopt;
   auto width = text::parseInt64(pieces[0]);
   auto height = text::parseInt64(pieces[1]);
-  if (!width || !height) return std::nullopt;
+  // A side no image can have is as unreadable as one that is not a number: the record's size
+  // feeds the aspect filters and the inspector, which count in 32-bit pixels.
+  const auto isPixelCount = [](std::int64_t side) { return side >= 1 && side <= kMaximumImageSide; };
+  if (!width || !height || !isPixelCount(*width) || !isPixelCount(*height)) return std::nullopt;
   return ImageSize{*width, *height};
 }
 

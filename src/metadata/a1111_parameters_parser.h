@@ -37,6 +37,9 @@ struct ParameterText {
   friend bool operator==(const ParameterText&, const ParameterText&) = default;
 };
 
+// The largest width or height read from a "Size" value.
+inline constexpr std::int64_t kMaximumImageSide = 2'147'483'647;
+
 struct ImageSize {
   std::int64_t width = 0;
   std::int64_t height = 0;
@@ -57,7 +60,8 @@ ParameterText splitParameterText(std::string_view text, bool onlyReadKeys = fals
 // with nothing after it, are ignored.
 ParameterMap parseParameterLine(std::string_view line, bool onlyReadKeys = false);
 
-// "512x768", "640 X 960": two integers around "x" (spaces ignored); anything else is nothing.
+// "512x768", "640 X 960": two integers around "x" (spaces ignored), each a pixel count from 1
+// to 2^31 - 1; anything else is nothing (both sides together).
 std::optional<ImageSize> parseSize(std::string_view text);
 
 // One "lora" usage per <lora:name> or <lora:name:weight> tag (any letter case), in prompt order.

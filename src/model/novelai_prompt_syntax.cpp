@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "model/prompt_tag_scanners.h"
-#include "model/prompt_tags.h"
+#include "model/prompt_whitespace.h"
 #include "model/text/graphemes.h"
 #include "model/text/unicode.h"
 #include "model/text/whitespace.h"
@@ -353,9 +353,4 @@ std::optional<std::string> tag(std::string_view collapsed) {
 }
 
 }  // namespace novelai_prompt
-
-std::optional<std::string> normalizeNovelAIPromptTag(std::string_view token) {
-  return novelai_prompt::tag(collapsePromptWhitespace(token));
-}
-
 }  // namespace lorvex

@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "model/novelai_prompt_syntax.h"
+#include "model/prompt_whitespace.h"
 #include "model/stable_diffusion_prompt_attention_normalizer.h"
 #include "model/text/graphemes.h"
 #include "model/text/unicode.h"
@@ -40,10 +41,6 @@ class DistinctTexts {
 
 }  // namespace
 
-std::string collapsePromptWhitespace(std::string_view text) {
-  return text::collapsedWhitespace(text::trimmedWhitespace(text));
-}
-
 std::vector<std::string> stableDiffusionPromptTokens(std::string_view prompt) {
   std::vector<std::string> tokens;
   for (const std::string_view piece : splitStableDiffusionTopLevel(prompt)) {
@@ -57,6 +54,10 @@ std::vector<std::string> novelAIPromptTokens(std::string_view prompt) {
   std::vector<std::string> tokens;
   for (auto& token : novelai_prompt::tokens(prompt)) tokens.push_back(std::move(token.text));
   return tokens;
+}
+
+std::optional<std::string> normalizeNovelAIPromptTag(std::string_view token) {
+  return novelai_prompt::tag(collapsePromptWhitespace(token));
 }
 
 std::vector<std::string> normalizedNovelAIPromptTags(std::string_view prompt) {

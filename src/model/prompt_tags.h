@@ -46,7 +46,4 @@ std::vector<std::string> novelAIPromptTokens(std::string_view prompt);
 // collapsed, empty ones dropped.
 std::vector<std::string> stableDiffusionPromptTokens(std::string_view prompt);
 
-// Trims whitespace at both ends and replaces each inner run of whitespace by one space.
-std::string collapsePromptWhitespace(std::string_view text);
-
 }  // namespace lorvex

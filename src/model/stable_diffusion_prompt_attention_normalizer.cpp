@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "model/prompt_tags.h"
+#include "model/prompt_whitespace.h"
 #include "model/text/graphemes.h"
 #include "model/text/unicode.h"
 

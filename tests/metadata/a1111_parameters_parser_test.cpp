@@ -201,6 +201,15 @@ TEST(A1111ParametersParserTest, SizeIsTwoIntegersAroundX) {
       {"5.5x7", std::nullopt},
       {"", std::nullopt},
       {"99999999999999999999x1", std::nullopt},
+      // Each side is a pixel count of 1 to 2^31 - 1; one side out of range drops both.
+      {"999999999999x-5", std::nullopt},
+      {"512x0", std::nullopt},
+      {"0x512", std::nullopt},
+      {"-512x768", std::nullopt},
+      {"2147483648x1", std::nullopt},
+      {"1x2147483648", std::nullopt},
+      {"2147483647x1", a1111::ImageSize{2147483647, 1}},
+      {"1x+7", a1111::ImageSize{1, 7}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(a1111::parseSize(c.text), c.expected) << c.text;

@@ -16,6 +16,7 @@
 
 #include "model/prompt_tag_scanners.h"
 #include "model/prompt_tags.h"
+#include "model/prompt_whitespace.h"
 #include "model/stable_diffusion_prompt_attention_normalizer.h"
 
 namespace lorvex {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/prompt_whitespace.h"
 #include "model/stable_diffusion_prompt_attention_normalizer.h"
 #include "model/text/unicode.h"
 #include "model/text/whitespace.h"

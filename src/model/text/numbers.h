@@ -21,9 +21,10 @@ std::optional<std::int64_t> parseInt64(std::string_view text);
 // are strtod syntax and read as numbers.
 std::optional<double> parseReal(std::string_view text);
 
-// The shortest text that reads back as exactly `value`, written as Swift's Double.description
-// does: whole numbers keep ".0" ("1700000000.0"), exponent form below 1e-4 and above 2^53
-// ("1e-05", "1e+16"). Names stored files (thumbnail keys), so its output must never change.
+// The shortest digits that read back as exactly `value`: plain decimal notation where whole
+// numbers keep ".0" ("1700000000.0", "0.5"); exponent form below 1e-4 and above 2^53, with a sign
+// and at least two exponent digits ("1e-05", "1.5e+16"); "-0.0", "nan", "inf" and "-inf" as
+// such. Names stored files (thumbnail keys), so its output must never change.
 std::string formatDouble(double value);
 
 }  // namespace lorvex::text
