@@ -70,7 +70,16 @@ class JoinedLines {
     text_ += line;
     hasLines_ = true;
   }
-  std::optional<std::string> trimmed() const { return text::trimmedNonEmpty(text_); }
+  // The lines trimmed of whitespace, nothing when that leaves nothing. Trimmed in place: the
+  // prompt may be tens of megabytes.
+  std::optional<std::string> takeTrimmed() && {
+    const std::string_view kept = text::trimmedWhitespace(text_);
+    if (kept.empty()) return std::nullopt;
+    const std::size_t start = static_cast<std::size_t>(kept.data() - text_.data());
+    text_.resize(start + kept.size());
+    text_.erase(0, start);
+    return std::move(text_);
+  }
 
  private:
   std::string text_;
@@ -160,7 +169,8 @@ ParameterText splitParameterText(std::string_view text, bool onlyReadKeys) {
     if (lineEnd == std::string_view::npos) break;
     lineStart = lineEnd + 1;
   }
-  return {positiveLines.trimmed(), negativeLines.trimmed(), parseParameterLine(parameterLine, onlyReadKeys)};
+  return {std::move(positiveLines).takeTrimmed(), std::move(negativeLines).takeTrimmed(),
+          parseParameterLine(parameterLine, onlyReadKeys)};
 }
 
 ParameterMap parseParameterLine(std::string_view line, bool onlyReadKeys) {
@@ -252,8 +262,8 @@ std::optional<GenerationMetadata> A1111GenerationMetadataProviderParser::parse(
   GenerationMetadata record;
   record.provider = GenerationMetadataProvider{"automatic1111", std::string(a1111::kProviderDisplayName)};
   record.format = GenerationMetadataFormat{"a1111_png_parameters", "A1111 PNG parameters"};
-  record.prompt = split.prompt;
-  record.negativePrompt = split.negativePrompt;
+  record.prompt = std::move(split.prompt);
+  record.negativePrompt = std::move(split.negativePrompt);
   record.software = metadata.software;
   record.source = a1111::textParameter(parameters, "Model");
   record.modelHash = a1111::textParameter(parameters, "Model hash");

@@ -43,8 +43,9 @@ class DistinctTexts {
 
 std::vector<std::string> stableDiffusionPromptTokens(std::string_view prompt) {
   std::vector<std::string> tokens;
-  for (const std::string_view piece : splitStableDiffusionTopLevel(prompt)) {
-    std::string token = collapsePromptWhitespace(piece);
+  StableDiffusionTopLevelSplitter splitter(prompt);
+  while (const auto piece = splitter.next()) {
+    std::string token = collapsePromptWhitespace(*piece);
     if (!token.empty()) tokens.push_back(std::move(token));
   }
   return tokens;
@@ -68,18 +69,26 @@ std::vector<std::string> normalizedNovelAIPromptTags(std::string_view prompt) {
   return tags;
 }
 
-std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesStableDiffusionSyntax) {
+std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesStableDiffusionSyntax,
+                                           std::size_t maximumTagBytes) {
   DistinctTexts tags;
-  const auto consider = [&tags](const std::string& normalized) {
+  const auto consider = [&tags, maximumTagBytes](const std::string& normalized) {
     if (normalized.empty()) return;
+    // Lower-casing shrinks a character at most from three bytes to one (the Kelvin sign), so a
+    // text over three times the limit is too long whatever its case.
+    if (normalized.size() / 3 > maximumTagBytes) return;
     std::string tag = text::lowercased(normalized);
+    if (tag.size() > maximumTagBytes) return;
     // A reference hidden inside a group shows only after normalisation.
     if (isNetworkReference(tag)) return;
     tags.add(tag, tag);
   };
   if (usesStableDiffusionSyntax) {
-    for (const std::string& token : stableDiffusionPromptTokens(prompt)) {
-      if (isNetworkReference(token)) continue;
+    // Token by token: a prompt of millions of tokens never holds them all at once.
+    StableDiffusionTopLevelSplitter splitter(prompt);
+    while (const auto piece = splitter.next()) {
+      const std::string token = collapsePromptWhitespace(*piece);
+      if (token.empty() || isNetworkReference(token)) continue;
       // normalize already collapses whitespace.
       consider(StableDiffusionPromptAttentionNormalizer::normalize(token));
     }

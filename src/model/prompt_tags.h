@@ -13,6 +13,8 @@
 // Thread safety: pure functions, callable from any thread.
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,10 +24,19 @@
 
 namespace lorvex {
 
-// The tags stored for an image: lower-case, without "<…:…>" network references, no two
-// canonically equivalent, in order of first appearance. `usesStableDiffusionSyntax` picks the
-// dialect (see GenerationMetadataProvider's usesStableDiffusionPromptSyntax).
-std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesStableDiffusionSyntax);
+// The longest tag the library stores, in bytes of UTF-8. A longer "tag" is a pasted text rather
+// than a tag: kept as a tag it would be written out several times over (vocabulary, search text,
+// index, full-text row), while its text is found all the same through the prompt's full-text row.
+inline constexpr std::size_t kMaximumStoredPromptTagBytes = 1024;
+
+// The tags of a prompt: lower-case, without "<…:…>" network references, no two canonically
+// equivalent, in order of first appearance; tags longer than `maximumTagBytes` are left out (the
+// library stores tags with kMaximumStoredPromptTagBytes). `usesStableDiffusionSyntax` picks the
+// dialect (see GenerationMetadataProvider's usesStableDiffusionPromptSyntax). Works in memory of
+// a few times the longest token, whatever the number of tokens.
+std::vector<std::string> extractPromptTags(
+    std::string_view prompt, bool usesStableDiffusionSyntax,
+    std::size_t maximumTagBytes = std::numeric_limits<std::size_t>::max());
 
 // NovelAI tags with their case unchanged and duplicates and references kept.
 std::vector<std::string> normalizedNovelAIPromptTags(std::string_view prompt);

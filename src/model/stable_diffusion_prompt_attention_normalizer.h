@@ -6,9 +6,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "model/text/graphemes.h"
 
 namespace lorvex {
 
@@ -41,5 +44,24 @@ struct StableDiffusionPromptAttentionNormalizer {
 // The top-level pieces of a Stable Diffusion prompt, split at commas outside brackets and
 // escapes; pieces are returned as they are (empty ones included).
 std::vector<std::string_view> splitStableDiffusionTopLevel(std::string_view prompt);
+
+// The same pieces one at a time, in constant memory (a prompt may be tens of megabytes of
+// commas). Only whether any group is open matters, and ")" removes a "(" wherever it sits in the
+// stack, so two counts stand for the stack. The prompt must outlive the splitter.
+class StableDiffusionTopLevelSplitter {
+ public:
+  explicit StableDiffusionTopLevelSplitter(std::string_view prompt);
+
+  // The next piece; nothing after the last one.
+  std::optional<std::string_view> next();
+
+ private:
+  std::string_view prompt_;
+  text::GraphemeCursor cursor_;
+  std::size_t pieceStart_ = 0;
+  std::size_t openParentheses_ = 0;
+  std::size_t openSquareBrackets_ = 0;
+  bool finished_ = false;
+};
 
 }  // namespace lorvex

@@ -233,3 +233,33 @@ TEST(PromptTagsTest, PropertiesHoldOnRandomPrompts) {
 
 }  // namespace
 }  // namespace lorvex
+
+namespace lorvex {
+namespace {
+
+TEST(PromptTagsTest, TagsOverTheLimitAreLeftOutInBothDialects) {
+  const std::string atLimit(kMaximumStoredPromptTagBytes, 'a');
+  const std::string overLimit(kMaximumStoredPromptTagBytes + 1, 'b');
+  // 400 Kelvin signs (3 bytes each) lower-case to 400 bytes: the limit is on the stored tag.
+  std::string kelvins;
+  for (int i = 0; i < 400; ++i) kelvins += "\xE2\x84\xAA";
+  const struct {
+    std::string prompt;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"cat, " + atLimit + ", " + overLimit + ", dog", {"cat", atLimit, "dog"}},
+      {"(" + overLimit + ":1.2), [" + atLimit + "]", {atLimit}},
+      {kelvins, {std::string(400, 'k')}},
+  };
+  for (const auto& c : cases) {
+    for (const bool stableDiffusion : {true, false}) {
+      EXPECT_EQ(extractPromptTags(c.prompt, stableDiffusion, kMaximumStoredPromptTagBytes), c.expected)
+          << c.prompt.substr(0, 40);
+    }
+  }
+  // Without a limit every tag is kept, however long.
+  EXPECT_EQ(extractPromptTags(overLimit, true), std::vector<std::string>{overLimit});
+}
+
+}  // namespace
+}  // namespace lorvex

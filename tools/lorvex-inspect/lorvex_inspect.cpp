@@ -124,7 +124,8 @@ Json inspect(const lorvex::GenerationMetadataParser& parser, const std::string& 
     // The tags the indexer stores, in the record's prompt dialect.
     line["promptTags"] = lorvex::extractPromptTags(
         metadata.prompt.value_or(""),
-        lorvex::GenerationMetadataProvider::usesStableDiffusionPromptSyntax(metadata.provider));
+        lorvex::GenerationMetadataProvider::usesStableDiffusionPromptSyntax(metadata.provider),
+        lorvex::kMaximumStoredPromptTagBytes);
   } catch (const std::exception& error) {
     // The reader's errors describe themselves by name ("invalidSignature", "invalidChunk"); file
     // errors by the action and the system's text.

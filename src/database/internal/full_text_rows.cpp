@@ -1,6 +1,8 @@
 #include "database/internal/full_text_rows.h"
 
+#include <iterator>
 #include <string>
+#include <utility>
 #include <variant>
 
 namespace lorvex {
@@ -26,7 +28,7 @@ bool storedRowEquals(SQLiteRows& rows, const SQLiteV3Bindings& values) {
 
 void replaceFullTextRow(SQLiteConnection& connection, std::string_view table,
                         std::span<const std::string_view> columns, std::int64_t rowid,
-                        const std::optional<SQLiteV3Bindings>& values) {
+                        std::optional<SQLiteV3Bindings> values) {
   std::string list;
   std::string placeholders;
   for (const std::string_view column : columns) {
@@ -44,8 +46,10 @@ void replaceFullTextRow(SQLiteConnection& connection, std::string_view table,
   if (stored == Stored::same) return;
   if (stored == Stored::different) connection.execute("DELETE FROM " + name + " WHERE rowid = ?", {rowid});
   if (!values) return;
+  // Moved, not copied: a prompt can be tens of megabytes.
   SQLiteV3Bindings bindings{rowid};
-  bindings.insert(bindings.end(), values->begin(), values->end());
+  bindings.insert(bindings.end(), std::make_move_iterator(values->begin()),
+                  std::make_move_iterator(values->end()));
   connection.execute("INSERT INTO " + name + " (rowid, " + list + ") VALUES (?" + placeholders + ")",
                      bindings);
 }

@@ -22,6 +22,6 @@ namespace lorvex {
 // or removes it when `values` is absent. `table` and `columns` are fixed names, never data.
 void replaceFullTextRow(SQLiteConnection& connection, std::string_view table,
                         std::span<const std::string_view> columns, std::int64_t rowid,
-                        const std::optional<SQLiteV3Bindings>& values);
+                        std::optional<SQLiteV3Bindings> values);
 
 }  // namespace lorvex

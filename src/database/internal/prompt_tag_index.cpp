@@ -89,7 +89,8 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
       const auto normalized = normalizeNovelAIPromptTag(token);
       if (!normalized) continue;
       auto key = tagKey(*normalized);
-      if (!key) continue;
+      // Like a prompt's, a caption "tag" longer than a tag can be is found by its text instead.
+      if (!key || key->size() > kMaximumStoredPromptTagBytes) continue;
       auto [entry, inserted] = entries.try_emplace(std::move(*key), TagEntry{token, characterBit});
       if (inserted) continue;
       entry->second.mask |= characterBit;
@@ -150,21 +151,23 @@ void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& rec
   };
   const auto caption = [](const CharacterCaption& item) -> const std::string& { return item.caption; };
 
-  const std::string prompt = joinedWithSpaces(positive, content);
+  std::string prompt = joinedWithSpaces(positive, content);
   const std::string negativeSegments = joinedWithSpaces(negative, content);
   const std::string characters = joinedWithSpaces(metadata.characterCaptions, caption);
   const std::string negativeCharacters = joinedWithSpaces(metadata.negativeCharacterCaptions, caption);
-  const std::string negativeText = joinNonEmpty({&negativeSegments, &negativeCharacters});
-  const std::string characterText = joinNonEmpty({&characters, &negativeCharacters});
+  std::string negativeText = joinNonEmpty({&negativeSegments, &negativeCharacters});
+  std::string characterText = joinNonEmpty({&characters, &negativeCharacters});
 
   static constexpr std::string_view kColumns[] = {"prompt", "negative_prompt", "source", "character_captions",
                                                   "tags"};
   replaceFullTextRow(
       connection, "media_text_fts", kColumns, mediaFileID,
       SQLiteV3Bindings{
-          !prompt.empty() ? SQLiteV3Binding(prompt) : SQLiteV3Binding(metadata.prompt),
-          !negativeText.empty() ? SQLiteV3Binding(negativeText) : SQLiteV3Binding(metadata.negativePrompt),
-          metadata.source, characterText,
+          // The joined texts are moved into the row: a prompt can be tens of megabytes.
+          !prompt.empty() ? SQLiteV3Binding(std::move(prompt)) : SQLiteV3Binding(metadata.prompt),
+          !negativeText.empty() ? SQLiteV3Binding(std::move(negativeText))
+                                : SQLiteV3Binding(metadata.negativePrompt),
+          metadata.source, std::move(characterText),
           joinedWithSpaces(record.promptTags,
                            [](const std::string& tag) -> const std::string& { return tag; })});
 }

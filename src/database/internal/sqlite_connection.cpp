@@ -247,6 +247,9 @@ void SQLiteConnection::finalizeIdleStatements() {
 
 void SQLiteConnection::bind(sqlite3_stmt* statement, const SQLiteV3Bindings& bindings) {
   // Bind results are not checked: a wrong count or type shows up when the statement runs.
+  // Texts and blobs are bound without a copy: a statement is leased only inside the call that
+  // was given the bindings, and the lease clears them before it returns (a prompt can be tens of
+  // megabytes).
   int index = 1;
   for (const auto& binding : bindings) {
     const auto& value = binding.value();
@@ -255,12 +258,12 @@ void SQLiteConnection::bind(sqlite3_stmt* statement, const SQLiteV3Bindings& bin
     } else if (const auto* real = std::get_if<double>(&value)) {
       sqlite3_bind_double(statement, index, *real);
     } else if (const auto* text = std::get_if<std::string>(&value)) {
-      sqlite3_bind_text64(statement, index, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      sqlite3_bind_text64(statement, index, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
     } else if (const auto* blob = std::get_if<SQLiteV3Binding::Blob>(&value)) {
       if (blob->bytes.empty()) {
         sqlite3_bind_zeroblob(statement, index, 0);
       } else {
-        sqlite3_bind_blob64(statement, index, blob->bytes.data(), blob->bytes.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_blob64(statement, index, blob->bytes.data(), blob->bytes.size(), SQLITE_STATIC);
       }
     } else {
       sqlite3_bind_null(statement, index);

@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utext.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "model/text/unicode.h"
@@ -80,68 +81,103 @@ icu::BreakIterator* characterBreakIterator() {
   return iterator.get();
 }
 
-// Appends the boundaries of text[begin, end) after `begin` (end included), where both ends are
-// known boundaries.
-void appendICUBoundaries(std::string_view text, std::size_t begin, std::size_t end,
-                         std::vector<std::size_t>& boundaries) {
+}  // namespace
+
+GraphemeCursor::GraphemeCursor(std::string_view text) : text_(text) {
+  if (text_.empty()) {
+    scanned_ = true;
+    return;
+  }
+  previousKind_ = static_cast<int>(breakKindAt(text_, offset_));
+}
+
+std::string_view GraphemeCursor::next() {
+  if (index_ == count_) {
+    refill();
+    if (count_ == 0) return {};
+  }
+  const std::size_t end = ahead_[index_++];
+  const std::string_view cluster = text_.substr(clusterStart_, end - clusterStart_);
+  clusterStart_ = end;
+  return cluster;
+}
+
+void GraphemeCursor::emitPendingStretch() {
   icu::BreakIterator* iterator = characterBreakIterator();
   UErrorCode status = U_ZERO_ERROR;
   UText utext = UTEXT_INITIALIZER;
   if (iterator != nullptr) {
-    utext_openUTF8(&utext, text.data() + begin, static_cast<int64_t>(end - begin), &status);
+    utext_openUTF8(&utext, text_.data() + pendingBegin_, static_cast<int64_t>(pendingEnd_ - pendingBegin_),
+                   &status);
   }
   if (iterator == nullptr || U_FAILURE(status)) {
     // Without ICU data every scalar is its own cluster: wrong for marks, but never unsafe.
-    for (std::size_t i = begin; i < end;) {
-      decodeUTF8(text, i);
-      boundaries.push_back(i < end ? i : end);
+    while (count_ < kLookahead && pendingResume_ < pendingEnd_) {
+      decodeUTF8(text_, pendingResume_);
+      pendingResume_ = std::min(pendingResume_, pendingEnd_);
+      push(pendingResume_);
     }
-    utext_close(&utext);
-    return;
+  } else {
+    // The iterator is set anew at each call and resumes from the last boundary emitted, so
+    // nothing else that uses it in between can disturb the walk.
+    iterator->setText(&utext, status);
+    for (int32_t position = iterator->following(static_cast<int32_t>(pendingResume_ - pendingBegin_));
+         position != icu::BreakIterator::DONE && count_ < kLookahead; position = iterator->next()) {
+      pendingResume_ = pendingBegin_ + static_cast<std::size_t>(position);
+      push(pendingResume_);
+      if (pendingResume_ == pendingEnd_) break;
+    }
+    if (count_ < kLookahead) pendingResume_ = pendingEnd_;  // the iterator ran out: the stretch is done
   }
-  iterator->setText(&utext, status);
-  for (int32_t position = iterator->next(); position != icu::BreakIterator::DONE;
-       position = iterator->next()) {
-    boundaries.push_back(begin + static_cast<std::size_t>(position));
-  }
-  // The iterator keeps a shallow clone that still points at `text`; it is never read again
-  // before the next setText replaces it.
   utext_close(&utext);
 }
 
-}  // namespace
+void GraphemeCursor::refill() {
+  count_ = index_ = 0;
+  // Walk the scalars; between two certain boundaries, a stretch that also holds uncertain
+  // positions (marks, joiners, flags, jamo) goes to ICU as a whole.
+  for (;;) {
+    if (pendingResume_ < pendingEnd_) {
+      emitPendingStretch();
+      if (count_ == kLookahead) return;
+    }
+    if (scanned_ || count_ == kLookahead) return;
+    if (offset_ >= text_.size()) {
+      scanned_ = true;
+      if (!stretchIsUncertain_) {
+        push(text_.size());
+        return;
+      }
+      pendingBegin_ = pendingResume_ = stretchStart_;
+      pendingEnd_ = text_.size();
+      continue;
+    }
+    const std::size_t position = offset_;
+    const BreakKind current = breakKindAt(text_, offset_);
+    const BreakKind previous = static_cast<BreakKind>(previousKind_);
+    previousKind_ = static_cast<int>(current);
+    if (!isCertainBoundary(previous, current)) {
+      stretchIsUncertain_ = true;
+      continue;
+    }
+    if (stretchIsUncertain_) {
+      pendingBegin_ = pendingResume_ = stretchStart_;
+      pendingEnd_ = position;
+    } else {
+      push(position);
+    }
+    stretchStart_ = position;
+    stretchIsUncertain_ = false;
+  }
+}
 
 std::vector<std::size_t> graphemeBoundaries(std::string_view text) {
   std::vector<std::size_t> boundaries;
   boundaries.reserve(text.size() + 1);
   boundaries.push_back(0);
-  if (text.empty()) return boundaries;
-  // Walk the scalars; between two certain boundaries, a stretch that also holds uncertain
-  // positions (marks, joiners, flags, jamo) goes to ICU as a whole.
-  std::size_t offset = 0;
-  BreakKind previous = breakKindAt(text, offset);
-  std::size_t stretchStart = 0;
-  bool stretchIsUncertain = false;
-  while (offset < text.size()) {
-    const std::size_t position = offset;
-    const BreakKind current = breakKindAt(text, offset);
-    if (isCertainBoundary(previous, current)) {
-      if (stretchIsUncertain) {
-        appendICUBoundaries(text, stretchStart, position, boundaries);
-      } else {
-        boundaries.push_back(position);
-      }
-      stretchStart = position;
-      stretchIsUncertain = false;
-    } else {
-      stretchIsUncertain = true;
-    }
-    previous = current;
-  }
-  if (stretchIsUncertain) {
-    appendICUBoundaries(text, stretchStart, text.size(), boundaries);
-  } else {
-    boundaries.push_back(text.size());
+  GraphemeCursor cursor(text);
+  for (std::string_view cluster = cursor.next(); !cluster.empty(); cluster = cursor.next()) {
+    boundaries.push_back(static_cast<std::size_t>(cluster.data() + cluster.size() - text.data()));
   }
   return boundaries;
 }

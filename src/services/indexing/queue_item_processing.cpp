@@ -221,6 +221,10 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
       text = parser_.reader.read(source);
     }
     record.metadata = parser_.parse(text);
+    // The chunk map repeats the text of every raw payload, and the library stores the payloads
+    // (the map only stands in for them when there are none): holding both while the record is
+    // written would keep one more copy of a text that may be tens of megabytes.
+    if (!record.metadata.rawPayloads.empty()) record.metadata.rawTextChunks.clear();
   }
   {
     TimedScanStep step(scan.metrics, Operation::computeContentHash,
@@ -249,7 +253,8 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
   }
   record.promptTags = extractPromptTags(
       record.metadata.prompt.value_or(""),
-      GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider));
+      GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider),
+      kMaximumStoredPromptTagBytes);
   record.file = file;
   {
     TimedScanStep step(scan.metrics, Operation::upsertRecord);
