@@ -144,7 +144,17 @@ std::optional<GenerationMetadata> ComfyUIGenerationMetadataProviderParser::parse
     if (!hasSignature) return std::nullopt;
     return comfyui::makeComfyUIRecord(metadata, rawPayloads, {}, comfyui::kPromptUnavailableWarning);
   }
-  std::optional<nlohmann::json> graph = parseJSONDocument(promptChunk->second);
+  std::string error;
+  JSONDecoder::Failure failure = JSONDecoder::Failure::notJSON;
+  std::optional<nlohmann::json> graph = parseJSONDocument(promptChunk->second, &error, &failure);
+  if (!graph && !hasSignature && failure == JSONDecoder::Failure::refused &&
+      !stableswarmui::findImageParameters(metadata)) {
+    // A prompt graph too deep, too large or holding a number out of range for this reader is
+    // still ComfyUI's graph: the record says why it has no prompt, as a NovelAI comment that
+    // cannot be decoded does, instead of passing for an image of no known generator.
+    return comfyui::makeComfyUIRecord(metadata, rawPayloads, {},
+                                      std::string(comfyui::kPromptRefusedWarningPrefix) + error);
+  }
   if (!graph || !graph->is_object()) {
     if (!hasSignature) return std::nullopt;
     return comfyui::makeComfyUIRecord(metadata, rawPayloads, {}, comfyui::kPromptUndecodableWarning);

@@ -25,6 +25,8 @@ inline constexpr std::string_view kPromptUnavailableWarning =
     "ComfyUI workflow was preserved, but prompt JSON was not available.";
 inline constexpr std::string_view kPromptUndecodableWarning =
     "ComfyUI workflow was preserved, but prompt JSON could not be decoded.";
+// Followed by the reader's reason, as for a NovelAI comment that cannot be decoded.
+inline constexpr std::string_view kPromptRefusedWarningPrefix = "Failed to decode ComfyUI prompt JSON: ";
 inline constexpr std::string_view kNoPositivePromptWarning =
     "ComfyUI workflow was preserved, but no positive prompt could be resolved.";
 

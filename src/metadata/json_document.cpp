@@ -53,7 +53,9 @@ std::string withNonFiniteLiteralsAsNull(std::string_view text) {
 
 }  // namespace
 
-std::optional<nlohmann::json> JSONDecoder::parse(std::string_view text, std::string* errorDescription) const {
+std::optional<nlohmann::json> JSONDecoder::parse(std::string_view text, std::string* errorDescription,
+                                                 Failure* failure) const {
+  if (failure != nullptr) *failure = Failure::refused;
   switch (platform::checkJSONShape(text, kMaximumDepth, kMaximumElements)) {
     case platform::JSONShapeCheck::within:
       break;
@@ -73,7 +75,12 @@ std::optional<nlohmann::json> JSONDecoder::parse(std::string_view text, std::str
   const std::string_view input = mended.empty() ? text : std::string_view(mended);
   try {
     return nlohmann::json::parse(input.begin(), input.end());
+  } catch (const nlohmann::json::out_of_range& error) {
+    // A number too large for a double ("1e999"): JSON, but not one this reader can hold.
+    if (errorDescription != nullptr) *errorDescription = text::repairedUTF8(error.what());
+    return std::nullopt;
   } catch (const nlohmann::json::exception& error) {
+    if (failure != nullptr) *failure = Failure::notJSON;
     // nlohmann quotes the bytes it last read, which may end inside a multi-byte character; the
     // description lands in stored records, so it must stay valid UTF-8.
     if (errorDescription != nullptr) *errorDescription = text::repairedUTF8(error.what());
@@ -81,8 +88,9 @@ std::optional<nlohmann::json> JSONDecoder::parse(std::string_view text, std::str
   }
 }
 
-std::optional<nlohmann::json> parseJSONDocument(std::string_view text, std::string* errorDescription) {
-  return JSONDecoder{}.parse(text, errorDescription);
+std::optional<nlohmann::json> parseJSONDocument(std::string_view text, std::string* errorDescription,
+                                                JSONDecoder::Failure* failure) {
+  return JSONDecoder{}.parse(text, errorDescription, failure);
 }
 
 const nlohmann::json* jsonMember(const nlohmann::json& object, std::string_view key) {

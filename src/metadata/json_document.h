@@ -26,14 +26,22 @@ class JSONDecoder {
   static constexpr std::size_t kMaximumDepth = 512;
   static constexpr std::size_t kMaximumElements = 1'000'000;
 
+  // Why a text gave no document.
+  enum class Failure {
+    notJSON,  // the text is no JSON document
+    refused,  // it reads as JSON but passes a limit: nesting, element count, or a number out of range
+  };
+
   // One JSON document (any top-level value) from UTF-8 text, or nothing when the text is not
-  // one; then *errorDescription (when given) receives a readable English reason.
-  std::optional<nlohmann::json> parse(std::string_view text, std::string* errorDescription = nullptr) const;
+  // one; then *errorDescription (when given) receives a readable English reason and *failure
+  // (when given) its kind.
+  std::optional<nlohmann::json> parse(std::string_view text, std::string* errorDescription = nullptr,
+                                      Failure* failure = nullptr) const;
 };
 
 // The same as JSONDecoder{}.parse: the parser every provider uses with default options.
-std::optional<nlohmann::json> parseJSONDocument(std::string_view text,
-                                                std::string* errorDescription = nullptr);
+std::optional<nlohmann::json> parseJSONDocument(std::string_view text, std::string* errorDescription = nullptr,
+                                                JSONDecoder::Failure* failure = nullptr);
 
 // The member `key` of `object`, or nullptr when `object` is not an object or has no such key.
 const nlohmann::json* jsonMember(const nlohmann::json& object, std::string_view key);

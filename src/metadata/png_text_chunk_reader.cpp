@@ -175,7 +175,8 @@ PNGTextInflateResult PNGTextChunkReader::inflate(std::span<const std::uint8_t> c
   if (compressed.empty()) return {Status::inflated, {}, 0};
   std::size_t capacity = kInitialInflateCapacity;
   if (compressed.size() > kSmallCompressedInput) {
-    if (compressed.size() > kMaximumInflateCapacity / 4) return {Status::failed, {}, 0};
+    // Its output could not fit the ladder's last rung: too large, not corrupt.
+    if (compressed.size() > kMaximumInflateCapacity / 4) return {Status::exceedsBudget, {}, 0};
     capacity = compressed.size() * 4;
   }
   libdeflate_decompressor* decompressor = threadDecompressor();
@@ -198,7 +199,8 @@ PNGTextInflateResult PNGTextChunkReader::inflate(std::span<const std::uint8_t> c
     attempted += attempt;
     if (result != LIBDEFLATE_INSUFFICIENT_SPACE) return {Status::failed, {}, attempted};
     if (budgetBound) return {Status::exceedsBudget, {}, attempted};
-    if (capacity >= kMaximumInflateCapacity / 2 + 1) return {Status::failed, {}, attempted};
+    // The last rung was full: the text is larger than any text the reader keeps.
+    if (capacity >= kMaximumInflateCapacity / 2 + 1) return {Status::exceedsBudget, {}, attempted};
     capacity *= 2;
   }
 }

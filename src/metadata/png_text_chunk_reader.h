@@ -114,8 +114,8 @@ class FileHandlePNGTextChunkByteSource final : public PNGTextChunkByteSource {
 struct PNGTextInflateResult {
   enum class Status {
     inflated,       // `bytes` holds the output (possibly empty)
-    failed,         // not a zlib stream, corrupt, or larger than the ladder allows
-    exceedsBudget,  // a valid stream whose output would not fit the caller's budget
+    failed,         // not a zlib stream, or corrupt
+    exceedsBudget,  // output that would not fit the caller's budget or the ladder's last rung
   };
   Status status = Status::failed;
   std::string bytes;

@@ -143,6 +143,36 @@ TEST(ComfyUIWorkflowParserTest, AcceptsDeclinesAndWarnsByChunksAndSignature) {
   }
 }
 
+TEST(ComfyUIWorkflowParserTest, AnUnsignedGraphRefusedByTheReaderIsClaimedWithItsReason) {
+  // A graph the JSON reader refuses (nesting, a number out of range) is still a graph: the record
+  // says why it has no prompt, where plain text or a non-object stays no ComfyUI image.
+  const std::string tooDeep = "{\"1\": " + std::string(600, '[') + std::string(600, ']') + "}";
+  const std::string numberOutOfRange = R"({"1": {"class_type": "KSampler", "inputs": {"seed": 1e999}}})";
+  const struct {
+    const char* name;
+    std::map<std::string, std::string> chunks;
+    std::optional<std::string> warningStart;
+  } cases[] = {
+      {"nested too deep", {{"prompt", tooDeep}}, "Failed to decode ComfyUI prompt JSON: The JSON text nests"},
+      {"number out of range", {{"prompt", numberOutOfRange}}, "Failed to decode ComfyUI prompt JSON: "},
+      {"refused beside StableSwarmUI parameters",
+       {{"prompt", tooDeep}, {"parameters", R"({"sui_image_params": {}})"}},
+       std::nullopt},
+      {"not JSON", {{"prompt", "{a cat"}}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto record = parse(metadataWith(c.chunks));
+    ASSERT_EQ(record.has_value(), c.warningStart.has_value());
+    if (!record) continue;
+    EXPECT_EQ(record->provider->code, "comfyui");
+    ASSERT_TRUE(record->parseWarning);
+    EXPECT_TRUE(record->parseWarning->starts_with(*c.warningStart)) << *record->parseWarning;
+    EXPECT_GT(record->parseWarning->size(), std::string_view(comfyui::kPromptRefusedWarningPrefix).size());
+    EXPECT_FALSE(record->prompt);
+  }
+}
+
 TEST(ComfyUIWorkflowParserTest, RecordCarriesTheExtractionAndTheChunks) {
   PNGTextMetadata metadata = metadataWith({{"prompt", kSimpleGraph}, {"workflow", "{\"nodes\": []}"}});
   metadata.commentJSON = "{\"note\": 1}";

@@ -287,6 +287,29 @@ TEST(PNGTextChunkReader, SkipsTextBeyondTheDecodedByteBudget) {
   EXPECT_TRUE(metadata.readWarning->starts_with("Skipped 2 text chunks")) << *metadata.readWarning;
 }
 
+TEST(PNGTextChunkReader, SaysSoWhenACompressedTextIsTooLargeForTheInflationLadder) {
+  // A compressed part over 16 MiB could only inflate past the ladder's last rung: it is skipped
+  // for its size, not taken for a corrupt stream, and the warning says so.
+  const std::string stored = testing::zlibStored(std::string(17 * 1024 * 1024, 'x'));
+  for (const bool international : {false, true}) {
+    PNGBuilder builder;
+    if (international) {
+      builder.iTXt("big", stored, 1, 0, "", "", /*textIsRaw=*/true);
+    } else {
+      builder.zTXtRaw("big", 0, stored);
+    }
+    builder.zTXtRaw("corrupt", 0, "\x78\x9c\xff\xff").tEXt("small", "kept");
+    const PNGTextMetadata metadata = readBytes(builder.bytes(), PNGTextChunkReader());
+    ASSERT_EQ(metadata.textChunkEntries.size(), 1u) << international;
+    EXPECT_EQ(metadata.textChunkEntries[0].keyword, "small");
+    ASSERT_TRUE(metadata.readWarning) << international;
+    EXPECT_TRUE(metadata.readWarning->starts_with("Skipped 1 text chunk beyond")) << *metadata.readWarning;
+  }
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(stored.data());
+  EXPECT_EQ(PNGTextChunkReader::inflate(std::span(bytes, stored.size())).status,
+            PNGTextInflateResult::Status::exceedsBudget);
+}
+
 TEST(PNGTextChunkReader, StopsInflatingOnceTheFileHasSpentItsInflationWork) {
   // Every bomb is rejected for size, yet each one costs the decoder up to the whole remaining
   // budget: a small file of many would inflate gigabytes. After the work bound only compressed
