@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -28,8 +29,13 @@ class SQLiteV3Binding {
     std::vector<std::uint8_t> bytes;
     friend bool operator==(const Blob&, const Blob&) = default;
   };
-  // In declaration order: int, real, text, blob, null.
-  using Value = std::variant<std::int64_t, double, std::string, Blob, Null>;
+  // Text owned elsewhere, bound without a copy (see borrowedText).
+  struct BorrowedText {
+    std::string_view text;
+    friend bool operator==(const BorrowedText&, const BorrowedText&) = default;
+  };
+  // In declaration order: int, real, text, blob, null, borrowed text.
+  using Value = std::variant<std::int64_t, double, std::string, Blob, Null, BorrowedText>;
 
   SQLiteV3Binding() : value_(Null{}) {}
   template <std::integral Integer>
@@ -45,6 +51,19 @@ class SQLiteV3Binding {
   }
 
   static SQLiteV3Binding null() { return {}; }
+  // A text bound as it lies, for texts of many megabytes that a row only passes on: `text` must
+  // outlive every statement run with this binding.
+  static SQLiteV3Binding borrowedText(std::string_view text) {
+    SQLiteV3Binding binding;
+    binding.value_ = BorrowedText{text};
+    return binding;
+  }
+  // The text of a text binding, owned or borrowed; nothing for any other kind.
+  std::optional<std::string_view> text() const {
+    if (const auto* owned = std::get_if<std::string>(&value_)) return *owned;
+    if (const auto* borrowed = std::get_if<BorrowedText>(&value_)) return borrowed->text;
+    return std::nullopt;
+  }
   static SQLiteV3Binding blob(std::span<const std::uint8_t> bytes) {
     return Blob{std::vector<std::uint8_t>(bytes.begin(), bytes.end())};
   }
@@ -59,5 +78,16 @@ class SQLiteV3Binding {
 };
 
 using SQLiteV3Bindings = std::vector<SQLiteV3Binding>;
+
+// The bindings of `values`, each converted once. A braced list converts every value into an
+// initializer list and then copies it into the vector: twice the memory of each text, which for
+// a prompt of tens of megabytes matters.
+template <typename... Values>
+SQLiteV3Bindings makeBindings(Values&&... values) {
+  SQLiteV3Bindings bindings;
+  bindings.reserve(sizeof...(values));
+  (bindings.emplace_back(std::forward<Values>(values)), ...);
+  return bindings;
+}
 
 }  // namespace lorvex

@@ -112,10 +112,16 @@ class KeyedDecoder {
   CodingPath pathOf(std::string_view key) const { return path_.child(key); }
 
   std::optional<std::string> text(std::string_view key) const {
-    const nlohmann::json* value = present(key);
+    const nlohmann::json* value = textValue(key);
     if (value == nullptr) return std::nullopt;
-    if (!value->is_string()) typeMismatch(pathOf(key), "a string", *value);
     return value->get<std::string>();
+  }
+
+  // The string value of `key`, nullptr when absent; throws when it is not a string.
+  const nlohmann::json* textValue(std::string_view key) const {
+    const nlohmann::json* value = present(key);
+    if (value != nullptr && !value->is_string()) typeMismatch(pathOf(key), "a string", *value);
+    return value;
   }
 
   std::optional<double> real(std::string_view key) const {
@@ -218,15 +224,25 @@ std::optional<V4PromptPayload> decodeV4Prompt(const KeyedDecoder& parent, std::s
   return payload;
 }
 
-NovelAIComment decodeComment(const nlohmann::json& document) {
+// The text of `key` moved out of the document, which the caller owns and reads no more: the
+// prompts can be tens of megabytes.
+std::optional<std::string> takeText(nlohmann::json& document, const KeyedDecoder& container,
+                                    std::string_view key) {
+  const nlohmann::json* value = container.textValue(key);
+  if (value == nullptr) return std::nullopt;
+  // `value` lies in `document`, which is not const: only the decoder's view of it is.
+  return std::move(const_cast<nlohmann::json*>(value)->get_ref<std::string&>());
+}
+
+NovelAIComment decodeComment(nlohmann::json& document) {
   if (!document.is_object()) {
     throw DecodingError(std::string("Expected a JSON object at the top level but found ") +
                         typeName(document) + ".");
   }
   const KeyedDecoder container(document, CodingPath());
   NovelAIComment comment;
-  comment.prompt = container.text("prompt");
-  comment.uc = container.text("uc");
+  comment.prompt = takeText(document, container, "prompt");
+  comment.uc = takeText(document, container, "uc");
   comment.seed = container.integer("seed");
   comment.width = container.integer("width");
   comment.height = container.integer("height");
@@ -291,7 +307,6 @@ std::optional<GenerationMetadata> NovelAIGenerationMetadataProviderParser::parse
   if (!recognised) return std::nullopt;
   if (!metadata.commentJSON) return UnknownGenerationMetadataProviderParser{}.parse(metadata, rawPayloads);
 
-  GenerationMetadata record = baseRecord(metadata, rawPayloads);
   std::string error;
   std::optional<NovelAIComment> comment;
   const JSONDecoder fallbackDecoder;
@@ -303,6 +318,9 @@ std::optional<GenerationMetadata> NovelAIGenerationMetadataProviderParser::parse
       error = decodingError.what();
     }
   }
+  // The record's copies of the chunks are made once the parsed document is gone: a comment can
+  // be tens of megabytes, and the document holds its prompt once more.
+  GenerationMetadata record = baseRecord(metadata, rawPayloads);
   if (!comment) {
     record.prompt = metadata.description;
     record.parseWarning = std::string(kWarningPrefix) + error;
@@ -311,8 +329,9 @@ std::optional<GenerationMetadata> NovelAIGenerationMetadataProviderParser::parse
     return record;
   }
 
-  record.prompt = comment->prompt ? comment->prompt : metadata.description;
-  record.negativePrompt = comment->uc;
+  // Moved, not copied: a prompt can be tens of megabytes.
+  record.prompt = comment->prompt ? std::move(comment->prompt) : metadata.description;
+  record.negativePrompt = std::move(comment->uc);
   record.seed = comment->seed;
   record.width = comment->width;
   record.height = comment->height;

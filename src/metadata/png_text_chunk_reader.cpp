@@ -335,6 +335,7 @@ PNGTextMetadata PNGTextChunkReader::read(PNGTextChunkByteSource& source) const {
         PNGTextChunkEntry{std::move(keyword), std::move(value), occurrenceIndex, chunkTypeName(kind)});
   }
 
+  buffer = {};  // the last chunk's bytes, as large as a chunk: freed before the lifted copies
   const auto lift = [&](const char* keyword) -> std::optional<std::string> {
     auto found = metadata.textChunks.find(keyword);
     if (found == metadata.textChunks.end()) return std::nullopt;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <unordered_map>
 #include <utility>
 
@@ -20,6 +21,37 @@ namespace {
 
 using Range = std::pair<std::size_t, std::size_t>;
 
+// An array over the positions of a text whose pages are allocated when first written: the passes
+// from a few positions touch a few pages, so a text of tens of megabytes costs what its chains
+// visit, not several bytes per byte.
+class PagedPositions {
+ public:
+  void reset(std::size_t size, std::uint32_t initial) {
+    initial_ = initial;
+    pages_.clear();
+    pages_.resize(size / kPageSize + 1);
+  }
+  bool empty() const { return pages_.empty(); }
+
+  std::uint32_t operator[](std::size_t position) const {
+    const auto& page = pages_[position / kPageSize];
+    return page ? page[position % kPageSize] : initial_;
+  }
+  void set(std::size_t position, std::uint32_t value) {
+    auto& page = pages_[position / kPageSize];
+    if (!page) {
+      page = std::make_unique<std::uint32_t[]>(kPageSize);
+      std::fill_n(page.get(), kPageSize, initial_);
+    }
+    page[position % kPageSize] = value;
+  }
+
+ private:
+  static constexpr std::size_t kPageSize = 4096;
+  std::vector<std::unique_ptr<std::uint32_t[]>> pages_;
+  std::uint32_t initial_ = 0;
+};
+
 // Pass-by-pass reduction of one side (front or back) of an alternative, as a forest: each
 // position points to where one pass of that side moves it, a fixpoint is a root. Skew-binary
 // jump pointers give the position after t passes in O(log n).
@@ -30,17 +62,18 @@ class PassForest {
   template <typename Step>
   void ensure(std::size_t position, std::size_t size, Step step) {
     if (parent_.empty()) {
-      parent_.assign(size + 1, kUnknown);
-      jump_.assign(size + 1, kUnknown);
-      depth_.assign(size + 1, 0);
+      parent_.reset(size + 1, kUnknown);
+      jump_.reset(size + 1, kUnknown);
+      depth_.reset(size + 1, 0);
     }
     std::vector<std::size_t> chain;
     std::size_t current = position;
     while (parent_[current] == kUnknown) {
       const std::size_t next = step(current);
       if (next == current) {
-        parent_[current] = jump_[current] = static_cast<std::uint32_t>(current);
-        depth_[current] = 0;
+        parent_.set(current, static_cast<std::uint32_t>(current));
+        jump_.set(current, static_cast<std::uint32_t>(current));
+        depth_.set(current, 0);
         break;
       }
       chain.push_back(current);
@@ -50,10 +83,9 @@ class PassForest {
     for (auto node = chain.rbegin(); node != chain.rend(); ++node) {
       const std::uint32_t up = static_cast<std::uint32_t>(current);
       const std::uint32_t upJump = jump_[up];
-      parent_[*node] = up;
-      depth_[*node] = depth_[up] + 1;
-      jump_[*node] =
-          depth_[up] - depth_[upJump] == depth_[upJump] - depth_[jump_[upJump]] ? jump_[upJump] : up;
+      parent_.set(*node, up);
+      depth_.set(*node, depth_[up] + 1);
+      jump_.set(*node, depth_[up] - depth_[upJump] == depth_[upJump] - depth_[jump_[upJump]] ? jump_[upJump] : up);
       current = *node;
     }
   }
@@ -71,9 +103,9 @@ class PassForest {
   }
 
  private:
-  std::vector<std::uint32_t> parent_;
-  std::vector<std::uint32_t> jump_;
-  std::vector<std::uint32_t> depth_;
+  PagedPositions parent_;
+  PagedPositions jump_;
+  PagedPositions depth_;
 };
 
 // One alternative of a prompt, whitespace already collapsed. Segments and tags are byte ranges
@@ -120,7 +152,7 @@ class Alternative {
   // a text that had no qualifying weight, no weight match crosses the cut (whitespace separates
   // them), so its weights are that text's and none qualifies. Searching again would rescan the
   // rest of the text at every cut, quadratic in a long run of ' ::a'.
-  void appendTokens(std::vector<Token>& out) {
+  void visitTokens(const TokenVisitor& visit) {
     struct Pending {
       std::size_t begin;
       std::size_t end;
@@ -145,9 +177,9 @@ class Alternative {
         continue;
       }
       const auto [tagBegin, tagEnd] = reduce(begin, end);
-      Token token{std::string(trimmed), std::nullopt};
-      if (tagBegin < tagEnd) token.tag = std::string(text_.substr(tagBegin, tagEnd - tagBegin));
-      out.push_back(std::move(token));
+      TokenView token{trimmed, std::nullopt};
+      if (tagBegin < tagEnd) token.tag = text_.substr(tagBegin, tagEnd - tagBegin);
+      visit(token);
     }
   }
 
@@ -300,50 +332,53 @@ class Alternative {
   std::vector<bool> boundaries_;
 };
 
-}  // namespace
-
-std::vector<std::string_view> splitAtCharacter(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
+// Calls visit(part) for the parts of `text` between characters that are exactly `separator`,
+// empty parts included, without holding them all.
+template <typename Visit>
+void forEachPartAtCharacter(std::string_view text, char separator, Visit&& visit) {
   std::size_t partStart = 0;
   if (text::isASCII(text)) {
     // A separator other than CR or LF is always a character of its own in ASCII text.
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == separator) {
-        parts.push_back(text.substr(partStart, i - partStart));
-        partStart = i + 1;
-      }
+    for (std::size_t i = text.find(separator); i != std::string_view::npos; i = text.find(separator, i + 1)) {
+      visit(text.substr(partStart, i - partStart));
+      partStart = i + 1;
     }
   } else {
-    const std::vector<std::size_t> boundaries = text::graphemeBoundaries(text);
-    for (std::size_t i = 0; i + 1 < boundaries.size(); ++i) {
-      if (boundaries[i + 1] - boundaries[i] == 1 && text[boundaries[i]] == separator) {
-        parts.push_back(text.substr(partStart, boundaries[i] - partStart));
-        partStart = boundaries[i + 1];
-      }
+    text::GraphemeCursor cursor(text);
+    for (std::string_view c = cursor.next(); !c.empty(); c = cursor.next()) {
+      if (c.size() != 1 || c[0] != separator) continue;
+      const std::size_t offset = static_cast<std::size_t>(c.data() - text.data());
+      visit(text.substr(partStart, offset - partStart));
+      partStart = offset + 1;
     }
   }
-  parts.push_back(text.substr(partStart));
-  return parts;
+  visit(text.substr(partStart));
 }
 
-std::vector<Token> tokens(std::string_view prompt) {
-  std::vector<Token> result;
-  for (const std::string_view piece : splitAtCharacter(prompt, ',')) {
-    if (piece.empty()) continue;
+}  // namespace
+
+void forEachToken(std::string_view prompt, const TokenVisitor& visit) {
+  // One comma piece at a time: a prompt of millions of pieces never holds them all.
+  forEachPartAtCharacter(prompt, ',', [&visit](std::string_view piece) {
+    if (piece.empty()) return;
     const std::string collapsedPiece = collapsePromptWhitespace(piece);
-    std::vector<std::string> alternatives;
-    const std::vector<std::string_view> parts = splitAtCharacter(collapsedPiece, '|');
-    if (parts.size() > 1) {
-      for (const std::string_view part : parts) {
-        if (part.empty()) continue;
-        std::string alternative = collapsePromptWhitespace(part);
-        if (!alternative.empty()) alternatives.push_back(std::move(alternative));
+    // The alternatives between "|"; with none left, the collapsed piece itself. A piece without
+    // a separator is its own single part, already collapsed.
+    bool visitedAlternative = false;
+    forEachPartAtCharacter(collapsedPiece, '|', [&](std::string_view part) {
+      if (part.empty()) return;
+      if (part.size() == collapsedPiece.size()) {
+        Alternative(collapsedPiece).visitTokens(visit);
+        visitedAlternative = true;
+        return;
       }
-    }
-    if (alternatives.empty()) alternatives.push_back(collapsedPiece);
-    for (const std::string& alternative : alternatives) Alternative(alternative).appendTokens(result);
-  }
-  return result;
+      const std::string alternative = collapsePromptWhitespace(part);
+      if (alternative.empty()) return;
+      Alternative(alternative).visitTokens(visit);
+      visitedAlternative = true;
+    });
+    if (!visitedAlternative) Alternative(collapsedPiece).visitTokens(visit);
+  });
 }
 
 std::optional<std::string> tag(std::string_view collapsed) {

@@ -5,25 +5,26 @@
 // Thread safety: pure functions.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace lorvex::novelai_prompt {
 
-struct Token {
-  std::string text;                // the raw token, whitespace collapsed
-  std::optional<std::string> tag;  // normalizeNovelAIPromptTag of the token
+// A token as the splitter finds it: views into its working text, valid only while the visitor
+// runs.
+struct TokenView {
+  std::string_view text;
+  std::optional<std::string_view> tag;
 };
+using TokenVisitor = std::function<void(const TokenView&)>;
 
-std::vector<Token> tokens(std::string_view prompt);
+// Visits the tokens of a prompt in order, holding one comma piece at a time and no token beyond
+// the visit: a prompt of tens of megabytes costs a few copies of its longest piece.
+void forEachToken(std::string_view prompt, const TokenVisitor& visit);
 
 // normalizeNovelAIPromptTag of text whose whitespace is already collapsed.
 std::optional<std::string> tag(std::string_view collapsed);
-
-// Splits `text` at every character (grapheme cluster) that is exactly `separator`; empty parts
-// are kept.
-std::vector<std::string_view> splitAtCharacter(std::string_view text, char separator);
 
 }  // namespace lorvex::novelai_prompt

@@ -53,7 +53,9 @@ std::vector<std::string> stableDiffusionPromptTokens(std::string_view prompt) {
 
 std::vector<std::string> novelAIPromptTokens(std::string_view prompt) {
   std::vector<std::string> tokens;
-  for (auto& token : novelai_prompt::tokens(prompt)) tokens.push_back(std::move(token.text));
+  novelai_prompt::forEachToken(prompt, [&tokens](const novelai_prompt::TokenView& token) {
+    tokens.emplace_back(token.text);
+  });
   return tokens;
 }
 
@@ -63,16 +65,16 @@ std::optional<std::string> normalizeNovelAIPromptTag(std::string_view token) {
 
 std::vector<std::string> normalizedNovelAIPromptTags(std::string_view prompt) {
   std::vector<std::string> tags;
-  for (auto& token : novelai_prompt::tokens(prompt)) {
-    if (token.tag) tags.push_back(std::move(*token.tag));
-  }
+  novelai_prompt::forEachToken(prompt, [&tags](const novelai_prompt::TokenView& token) {
+    if (token.tag) tags.emplace_back(*token.tag);
+  });
   return tags;
 }
 
 std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesStableDiffusionSyntax,
                                            std::size_t maximumTagBytes) {
   DistinctTexts tags;
-  const auto consider = [&tags, maximumTagBytes](const std::string& normalized) {
+  const auto consider = [&tags, maximumTagBytes](std::string_view normalized) {
     if (normalized.empty()) return;
     // Lower-casing shrinks a character at most from three bytes to one (the Kelvin sign), so a
     // text over three times the limit is too long whatever its case.
@@ -93,10 +95,9 @@ std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesSta
       consider(StableDiffusionPromptAttentionNormalizer::normalize(token));
     }
   } else {
-    for (const auto& token : novelai_prompt::tokens(prompt)) {
-      if (isNetworkReference(token.text) || !token.tag) continue;
-      consider(*token.tag);
-    }
+    novelai_prompt::forEachToken(prompt, [&consider](const novelai_prompt::TokenView& token) {
+      if (token.tag && !isNetworkReference(token.text)) consider(*token.tag);
+    });
   }
   return tags.take();
 }

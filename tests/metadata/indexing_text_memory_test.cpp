@@ -32,8 +32,20 @@ Indexed index(const std::string& file) {
     const PNGTextMetadata text = PNGTextChunkReader().read(source);
     indexed.metadata = GenerationMetadataParser().parse(text);
   }
-  indexed.tags = extractPromptTags(indexed.metadata.prompt.value_or(""), true, kMaximumStoredPromptTagBytes);
+  indexed.tags = extractPromptTags(
+      indexed.metadata.prompt.value_or(""),
+      GenerationMetadataProvider::usesStableDiffusionPromptSyntax(indexed.metadata.provider),
+      kMaximumStoredPromptTagBytes);
   return indexed;
+}
+
+std::string a1111File(const std::string& prompt) {
+  return testing::PNGBuilder().ihdr().tEXt("parameters", prompt + "\nSteps: 20, Size: 512x768").iend().bytes();
+}
+
+std::string novelAIFile(const std::string& prompt) {
+  const std::string comment = R"({"prompt": ")" + prompt + R"(", "uc": "bad", "width": 512, "height": 768})";
+  return testing::PNGBuilder().ihdr().tEXt("Software", "NovelAI").tEXt("Comment", comment).iend().bytes();
 }
 
 TEST(IndexingTextMemoryTest, AHugeParametersChunkCostsAFewCopiesOfItself) {
@@ -41,6 +53,7 @@ TEST(IndexingTextMemoryTest, AHugeParametersChunkCostsAFewCopiesOfItself) {
     const char* name;
     std::string prompt;
     std::size_t tagCount;
+    std::string (*file)(const std::string&) = a1111File;
   } cases[] = {
       // One token: no tag (far over the tag limit), and no per-character bookkeeping.
       {"one token", std::string(kChunkText, 'a'), 0},
@@ -56,13 +69,18 @@ TEST(IndexingTextMemoryTest, AHugeParametersChunkCostsAFewCopiesOfItself) {
        5000},
       // Weights and groups nested a million deep around a short tag.
       {"deep groups", std::string(kChunkText / 2 - 2, '(') + "cat" + std::string(kChunkText / 2 - 2, ')'), 1},
+      // The NovelAI dialect, from a comment's JSON.
+      {"NovelAI token", std::string(kChunkText, 'a'), 0, novelAIFile},
+      {"NovelAI words",
+       [] {
+         std::string prompt;
+         while (prompt.size() < kChunkText) prompt += "word ";
+         return prompt;
+       }(),
+       0, novelAIFile},
   };
   for (const auto& c : cases) {
-    const std::string file = testing::PNGBuilder()
-                                 .ihdr()
-                                 .tEXt("parameters", c.prompt + "\nSteps: 20, Size: 512x768")
-                                 .iend()
-                                 .bytes();
+    const std::string file = c.file(c.prompt);
     const std::size_t chunk = c.prompt.size();
     const std::size_t before = testing::resetAllocationPeak();
     const Indexed indexed = index(file);

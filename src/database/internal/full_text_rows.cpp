@@ -13,8 +13,8 @@ namespace {
 bool storedRowEquals(SQLiteRows& rows, const SQLiteV3Bindings& values) {
   for (std::size_t column = 0; column < values.size(); ++column) {
     const int index = static_cast<int>(column);
-    const auto* text = std::get_if<std::string>(&values[column].value());
-    if (text == nullptr) {
+    const auto text = values[column].text();
+    if (!text) {
       if (!std::holds_alternative<SQLiteV3Binding::Null>(values[column].value()) || !rows.isNull(index))
         return false;
     } else if (rows.isNull(index) || rows.text(index) != *text) {

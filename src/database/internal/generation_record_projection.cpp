@@ -30,32 +30,12 @@ std::int64_t replacePrimaryGenerationRecord(SQLiteConnection& connection, const 
       "sampler, noise_schedule, request_type, version, signed_hash, base_caption, negative_base_caption, "
       "raw_comment_json, parse_warning, created_at, updated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
       "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-      {mediaFileID,
-       source.providerID,
-       source.formatID,
-       1,
-       parseStatus,
-       parser,
-       metadata.title,
-       metadata.prompt,
-       metadata.negativePrompt,
-       metadata.software,
-       metadata.source,
-       metadata.generationTime,
-       metadata.seed,
-       metadata.steps,
-       metadata.scale,
-       metadata.sampler,
-       metadata.noiseSchedule,
-       metadata.requestType,
-       metadata.version,
-       metadata.signedHash,
-       metadata.baseCaption,
-       metadata.negativeBaseCaption,
-       metadata.rawCommentJSON,
-       metadata.parseWarning,
-       now,
-       now});
+      makeBindings(mediaFileID, source.providerID, source.formatID, 1, parseStatus, parser, metadata.title,
+                   metadata.prompt, metadata.negativePrompt, metadata.software, metadata.source,
+                   metadata.generationTime, metadata.seed, metadata.steps, metadata.scale, metadata.sampler,
+                   metadata.noiseSchedule, metadata.requestType, metadata.version, metadata.signedHash,
+                   metadata.baseCaption, metadata.negativeBaseCaption, metadata.rawCommentJSON,
+                   metadata.parseWarning, now, now));
   const std::int64_t recordID = readPrimaryGenerationRecordID(connection, mediaFileID);
 
   replacePromptSegments(connection, metadata, recordID);
@@ -79,7 +59,7 @@ void replacePromptSegments(SQLiteConnection& connection, const GenerationMetadat
     connection.execute(
         "INSERT INTO prompt_segments (generation_record_id, segment_index, role, is_negative, content) "
         "VALUES (?, ?, ?, ?, ?)",
-        {generationRecordID, index, segment.role, segment.isNegative, content});
+        makeBindings(generationRecordID, index, segment.role, segment.isNegative, content));
     ++index;
   }
 }

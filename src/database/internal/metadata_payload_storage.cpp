@@ -63,8 +63,8 @@ void replaceMetadataPayloads(SQLiteConnection& connection, const GenerationMetad
       connection.execute(
           "INSERT INTO metadata_payload_blobs (sha256, raw_text, compressed_blob, compression, byte_length, "
           "created_at) VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT(sha256) DO NOTHING",
-          {digest, std::move(blob.rawText), std::move(blob.compressedBlob), std::move(blob.compression),
-           blob.byteLength, now});
+          makeBindings(digest, std::move(blob.rawText), std::move(blob.compressedBlob),
+                       std::move(blob.compression), blob.byteLength, now));
     }
     connection.execute(
         "INSERT INTO metadata_payloads (media_file_id, provider_id, format_id, container, payload_key, "

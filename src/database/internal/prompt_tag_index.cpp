@@ -151,7 +151,9 @@ void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& rec
   };
   const auto caption = [](const CharacterCaption& item) -> const std::string& { return item.caption; };
 
-  std::string prompt = joinedWithSpaces(positive, content);
+  // A prompt of one segment (most) is bound as it lies in the record: it can be tens of megabytes.
+  const bool promptIsOneSegment = positive.size() == 1;
+  std::string prompt = promptIsOneSegment ? std::string() : joinedWithSpaces(positive, content);
   const std::string negativeSegments = joinedWithSpaces(negative, content);
   const std::string characters = joinedWithSpaces(metadata.characterCaptions, caption);
   const std::string negativeCharacters = joinedWithSpaces(metadata.negativeCharacterCaptions, caption);
@@ -162,14 +164,16 @@ void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& rec
                                                   "tags"};
   replaceFullTextRow(
       connection, "media_text_fts", kColumns, mediaFileID,
-      SQLiteV3Bindings{
-          // The joined texts are moved into the row: a prompt can be tens of megabytes.
-          !prompt.empty() ? SQLiteV3Binding(std::move(prompt)) : SQLiteV3Binding(metadata.prompt),
-          !negativeText.empty() ? SQLiteV3Binding(std::move(negativeText))
-                                : SQLiteV3Binding(metadata.negativePrompt),
-          metadata.source, std::move(characterText),
-          joinedWithSpaces(record.promptTags,
-                           [](const std::string& tag) -> const std::string& { return tag; })});
+      // The joined texts are moved into the row, not copied.
+      makeBindings(promptIsOneSegment && !positive.front()->content.empty()
+                       ? SQLiteV3Binding::borrowedText(positive.front()->content)
+                   : !prompt.empty() ? SQLiteV3Binding(std::move(prompt))
+                                     : SQLiteV3Binding(metadata.prompt),
+                   !negativeText.empty() ? SQLiteV3Binding(std::move(negativeText))
+                                         : SQLiteV3Binding(metadata.negativePrompt),
+                   metadata.source, std::move(characterText),
+                   joinedWithSpaces(record.promptTags,
+                                    [](const std::string& tag) -> const std::string& { return tag; })));
 }
 
 void refreshModelSearchRow(SQLiteConnection& connection, std::int64_t modelID) {

@@ -257,7 +257,7 @@ void SQLiteConnection::bind(sqlite3_stmt* statement, const SQLiteV3Bindings& bin
       sqlite3_bind_int64(statement, index, *integer);
     } else if (const auto* real = std::get_if<double>(&value)) {
       sqlite3_bind_double(statement, index, *real);
-    } else if (const auto* text = std::get_if<std::string>(&value)) {
+    } else if (const auto text = binding.text()) {
       sqlite3_bind_text64(statement, index, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
     } else if (const auto* blob = std::get_if<SQLiteV3Binding::Blob>(&value)) {
       if (blob->bytes.empty()) {
