@@ -102,6 +102,11 @@ std::string_view GraphemeCursor::next() {
   return cluster;
 }
 
+std::span<const std::size_t> GraphemeCursor::nextBoundaries() {
+  refill();
+  return {ahead_.data(), count_};
+}
+
 void GraphemeCursor::emitPendingStretch() {
   icu::BreakIterator* iterator = characterBreakIterator();
   UErrorCode status = U_ZERO_ERROR;
@@ -141,33 +146,40 @@ void GraphemeCursor::refill() {
       emitPendingStretch();
       if (count_ == kLookahead) return;
     }
-    if (scanned_ || count_ == kLookahead) return;
-    if (offset_ >= text_.size()) {
-      scanned_ = true;
-      if (!stretchIsUncertain_) {
-        push(text_.size());
-        return;
+    if (scanned_) return;
+    BreakKind previous = static_cast<BreakKind>(previousKind_);
+    bool foundStretch = false;
+    while (count_ < kLookahead && offset_ < text_.size()) {
+      const std::size_t position = offset_;
+      const BreakKind current = breakKindAt(text_, offset_);
+      const bool certain = isCertainBoundary(previous, current);
+      previous = current;
+      if (!certain) {
+        stretchIsUncertain_ = true;
+        continue;
       }
-      pendingBegin_ = pendingResume_ = stretchStart_;
-      pendingEnd_ = text_.size();
-      continue;
+      if (stretchIsUncertain_) {
+        pendingBegin_ = pendingResume_ = stretchStart_;
+        pendingEnd_ = position;
+        foundStretch = true;
+      } else {
+        push(position);
+      }
+      stretchStart_ = position;
+      stretchIsUncertain_ = false;
+      if (foundStretch) break;
     }
-    const std::size_t position = offset_;
-    const BreakKind current = breakKindAt(text_, offset_);
-    const BreakKind previous = static_cast<BreakKind>(previousKind_);
-    previousKind_ = static_cast<int>(current);
-    if (!isCertainBoundary(previous, current)) {
-      stretchIsUncertain_ = true;
-      continue;
+    previousKind_ = static_cast<int>(previous);
+    if (foundStretch) continue;
+    if (count_ == kLookahead) return;
+    // The end of the text.
+    scanned_ = true;
+    if (!stretchIsUncertain_) {
+      push(text_.size());
+      return;
     }
-    if (stretchIsUncertain_) {
-      pendingBegin_ = pendingResume_ = stretchStart_;
-      pendingEnd_ = position;
-    } else {
-      push(position);
-    }
-    stretchStart_ = position;
-    stretchIsUncertain_ = false;
+    pendingBegin_ = pendingResume_ = stretchStart_;
+    pendingEnd_ = text_.size();
   }
 }
 
@@ -176,8 +188,8 @@ std::vector<std::size_t> graphemeBoundaries(std::string_view text) {
   boundaries.reserve(text.size() + 1);
   boundaries.push_back(0);
   GraphemeCursor cursor(text);
-  for (std::string_view cluster = cursor.next(); !cluster.empty(); cluster = cursor.next()) {
-    boundaries.push_back(static_cast<std::size_t>(cluster.data() + cluster.size() - text.data()));
+  for (auto ahead = cursor.nextBoundaries(); !ahead.empty(); ahead = cursor.nextBoundaries()) {
+    boundaries.insert(boundaries.end(), ahead.begin(), ahead.end());
   }
   return boundaries;
 }

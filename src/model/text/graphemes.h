@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,10 @@ class GraphemeCursor {
 
   // The next cluster of the text; empty once the text is exhausted.
   std::string_view next();
+
+  // The ends of the next clusters, as many as were found ahead (a few dozen); empty once the text
+  // is exhausted. For walks that only collect boundaries; do not mix with next().
+  std::span<const std::size_t> nextBoundaries();
 
  private:
   static constexpr std::size_t kLookahead = 128;
