@@ -418,16 +418,20 @@ TEST(PromptTagDifferentialTest, NovelAIDialectMatchesTheRules) {
   }
 }
 
+// The normaliser and the weighted-group detector against the reference of the rules.
+void checkGroupsAgainstTheRules(const std::string& prompt) {
+  ASSERT_EQ(StableDiffusionPromptAttentionNormalizer::normalize(prompt), referenceNormalizeStableDiffusion(prompt))
+      << prompt;
+  ASSERT_EQ(StableDiffusionPromptAttentionNormalizer::containsAttentionGroup(prompt),
+            referenceContainsAttentionGroup(prompt))
+      << prompt;
+}
+
 TEST(PromptTagDifferentialTest, StableDiffusionDialectMatchesTheRules) {
   std::mt19937 random(3);
   for (int round = 0; round < 50000; ++round) {
     const std::string prompt = randomText(random, 14);
-    ASSERT_EQ(StableDiffusionPromptAttentionNormalizer::normalize(prompt),
-              referenceNormalizeStableDiffusion(prompt))
-        << prompt;
-    ASSERT_EQ(StableDiffusionPromptAttentionNormalizer::containsAttentionGroup(prompt),
-              referenceContainsAttentionGroup(prompt))
-        << prompt;
+    ASSERT_NO_FATAL_FAILURE(checkGroupsAgainstTheRules(prompt));
     ASSERT_EQ(stableDiffusionPromptTokens(prompt), referenceStableDiffusionTokens(prompt)) << prompt;
     ASSERT_EQ(extractPromptTags(prompt, true), referenceExtract(prompt, true)) << prompt;
   }
@@ -461,12 +465,7 @@ TEST(PromptTagDifferentialTest, LongStableDiffusionTokensMatchTheRules) {
     prompts.push_back(std::move(prompt));
   }
   for (const std::string& prompt : prompts) {
-    ASSERT_EQ(StableDiffusionPromptAttentionNormalizer::normalize(prompt),
-              referenceNormalizeStableDiffusion(prompt))
-        << prompt;
-    ASSERT_EQ(StableDiffusionPromptAttentionNormalizer::containsAttentionGroup(prompt),
-              referenceContainsAttentionGroup(prompt))
-        << prompt;
+    ASSERT_NO_FATAL_FAILURE(checkGroupsAgainstTheRules(prompt));
   }
 }
 
