@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/prompt_tags.h"
 #include "model/prompt_whitespace.h"
@@ -40,8 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string repaired = lorvex::text::repairedUTF8(bytes);
   for (const std::string_view prompt : {bytes, std::string_view(repaired)}) {
     const bool promptIsValid = prompt.data() != bytes.data() || valid;
-    checkTags(lorvex::extractPromptTags(prompt, true), promptIsValid);
-    checkTags(lorvex::extractPromptTags(prompt, false), promptIsValid);
+    for (const bool stableDiffusion : {true, false}) {
+      const std::vector<std::string> tags = lorvex::extractPromptTags(prompt, stableDiffusion);
+      checkTags(tags, promptIsValid);
+      // A limit leaves out exactly the tags longer than it.
+      std::vector<std::string> short_;
+      for (const std::string& tag : tags) {
+        if (tag.size() <= 6) short_.push_back(tag);
+      }
+      require(lorvex::extractPromptTags(prompt, stableDiffusion, 6) == short_);
+    }
     for (const std::string& token : lorvex::novelAIPromptTokens(prompt)) {
       const auto tag = lorvex::normalizeNovelAIPromptTag(token);
       if (tag) require(lorvex::normalizeNovelAIPromptTag(*tag) == tag);

@@ -12,6 +12,7 @@
 #include "database/support/projection_fixtures.h"
 #include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
+#include "model/prompt_tags.h"
 
 namespace lorvex {
 namespace {
@@ -53,6 +54,16 @@ TEST_F(TagIndexProjectionTest, PromptAndCharacterTagsMergeIntoOneRowPerTerm) {
       rows("SELECT t.normalized_key, s.image_count, s.prompt_image_count, s.character_image_count "
            "FROM tag_term_stats s JOIN tag_terms t ON t.id = s.tag_term_id ORDER BY t.normalized_key"),
       ElementsAre("cat|1|1|1", "girl|1|0|1", "red eyes|1|1|0", "smile|1|1|1"));
+}
+
+TEST_F(TagIndexProjectionTest, ACaptionTagLongerThanATagIsFoundByItsTextOnly) {
+  const std::string pasted = "pasted" + std::string(kMaximumStoredPromptTagBytes, 'x');
+  auto record = testing::projectionRecord("/lib/a.png", {"cat"});
+  record.metadata.characterCaptions = {{pasted + ", Girl", {}}};
+  repository.upsertRecord(record, std::nullopt);
+  EXPECT_THAT(rows("SELECT normalized_key FROM tag_terms ORDER BY normalized_key"), ElementsAre("cat", "girl"));
+  EXPECT_THAT(rows("SELECT rowid FROM media_text_fts WHERE media_text_fts MATCH '" + pasted + "'"),
+              ElementsAre("1"));
 }
 
 TEST_F(TagIndexProjectionTest, TheSmallestDisplayNameWinsAcrossImages) {
@@ -118,6 +129,12 @@ TEST_F(TagIndexProjectionTest, FullTextRowColumns) {
        {"bad hands", "extra"},
        {},
        "cat|bad hands extra|src|bad hands extra|"},
+      {"one empty positive segment falls back to the metadata prompt",
+       {{"positive", false, ""}},
+       {},
+       {},
+       {},
+       "cat, smile|blurry|src||"},
       {"negative segments and captions together",
        {{"negative", true, "lowres"}},
        {"girl"},
