@@ -43,6 +43,11 @@ TEST_F(StatementLayerTest, ValuesRoundTripWithTheirExactBytes) {
   db.execute("INSERT INTO t (k, v) VALUES (?, ?)", {4, -0.5});
   db.execute("INSERT INTO t (k, v) VALUES (?, ?)", {5, std::optional<std::string>()});
   db.execute("INSERT INTO t (k, v) VALUES (?, ?)", {6, INT64_MIN});
+  // Borrowed texts are bound as they lie; an empty one is '' like an owned empty text, never NULL.
+  const std::string borrowed = "borrowed\0bytes"s;
+  db.execute("INSERT INTO t (k, v) VALUES (?, ?)", {7, SQLiteV3Binding::borrowedText(borrowed)});
+  db.execute("INSERT INTO t (k, v) VALUES (?, ?)", {8, SQLiteV3Binding::borrowedText(std::string_view())});
+  db.execute("INSERT INTO t (k, v) VALUES (?, ?)", {9, std::string()});
 
   struct Row {
     std::string type;
@@ -54,7 +59,7 @@ TEST_F(StatementLayerTest, ValuesRoundTripWithTheirExactBytes) {
     while (r.next()) all.push_back({r.text(0), r.text(1), r.blob(1)});
     return all;
   });
-  ASSERT_EQ(rows.size(), 6u);
+  ASSERT_EQ(rows.size(), 9u);
   EXPECT_EQ(rows[0].type, "text");
   EXPECT_EQ(rows[0].text, withNul);
   EXPECT_EQ(rows[1].type, "blob");  // a zero-length blob, not NULL
@@ -62,6 +67,11 @@ TEST_F(StatementLayerTest, ValuesRoundTripWithTheirExactBytes) {
   EXPECT_EQ(rows[2].blob, (std::vector<std::uint8_t>{0, 1, 255}));
   EXPECT_EQ(rows[3].type, "real");
   EXPECT_EQ(rows[4].type, "null");
+  EXPECT_EQ(rows[6].text, borrowed);
+  for (const std::size_t empty : {7u, 8u}) {
+    EXPECT_EQ(rows[empty].type, "text");
+    EXPECT_EQ(rows[empty].text, "");
+  }
   EXPECT_EQ(db.query("SELECT v FROM t WHERE k = 6", {}, rows::firstInt64), INT64_MIN);
   EXPECT_EQ(
       db.query("SELECT v FROM t WHERE k = 4", {}, [](SQLiteRows& r) { return r.next() ? r.real(0) : 0; }),

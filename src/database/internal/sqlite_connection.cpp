@@ -258,7 +258,9 @@ void SQLiteConnection::bind(sqlite3_stmt* statement, const SQLiteV3Bindings& bin
     } else if (const auto* real = std::get_if<double>(&value)) {
       sqlite3_bind_double(statement, index, *real);
     } else if (const auto text = binding.text()) {
-      sqlite3_bind_text64(statement, index, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
+      // An empty view may point nowhere, and a null pointer would bind NULL instead of ''.
+      sqlite3_bind_text64(statement, index, text->empty() ? "" : text->data(), text->size(), SQLITE_STATIC,
+                          SQLITE_UTF8);
     } else if (const auto* blob = std::get_if<SQLiteV3Binding::Blob>(&value)) {
       if (blob->bytes.empty()) {
         sqlite3_bind_zeroblob(statement, index, 0);
