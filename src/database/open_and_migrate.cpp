@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <system_error>
@@ -46,6 +47,16 @@ void runSchemaScript(SQLiteConnection& connection, std::int64_t version) {
 }  // namespace
 
 void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
+  // A library that an earlier run found damaged is not opened again: damage below the header
+  // passes every check of the open and then fails run after run. Only a library that had
+  // finished opening (at this version) is ever marked, and nothing has touched the file since,
+  // so it is reported like an incompatible layout and start-up moves it aside unchanged.
+  std::error_code markerError;
+  if (std::filesystem::symlink_status(SQLiteConnection::damageMarkerPath(path), markerError).type() !=
+      std::filesystem::file_type::not_found && !markerError) {
+    platform::logError("Database", "The library file was found damaged; it will be moved aside: " + path);
+    throw Error::incompatibleSchemaVersion(schema::kVersion);
+  }
   connection_.open(path);
   std::int64_t knownVersion = 0;
   try {
@@ -79,6 +90,7 @@ void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
     knownVersion = schema::kVersion;
     verifySchema();
     prepareForThisProcess();
+    connection_.reportDamageBesideFile();
   } catch (const Error& error) {
     connection_.close();
     if (isUnreadableDatabase(error)) {
@@ -169,6 +181,14 @@ void SQLiteImageRepositoryV3::moveAsidePreV4Database(const std::filesystem::path
     const std::filesystem::path from = databaseFile.string() + std::string(suffix);
     if (!mover.exists(from)) continue;
     mover.move(from, folder / (target + std::string(suffix)));
+  }
+  // Last, so that a move that fails leaves the mark on what is still in place; a marker left on its
+  // own (a crash just before this) only makes the next start move aside nothing.
+  std::error_code error;
+  std::filesystem::remove(SQLiteConnection::damageMarkerPath(databaseFile), error);
+  if (error) {
+    throw std::filesystem::filesystem_error("Unable to remove the library's damage mark",
+                                            SQLiteConnection::damageMarkerPath(databaseFile), error);
   }
 }
 

@@ -200,6 +200,66 @@ TEST_F(CompositionTest, ADatabaseOfAnOlderLayoutIsMovedAsideUnderTheStampOfTheFi
   EXPECT_TRUE(service->registeredFolderSummaries().empty());
 }
 
+TEST_F(CompositionTest, ALibraryDamagedBelowItsHeaderFailsOneRunAndIsReplacedAtTheNextStart) {
+  const std::string library = folder_.makeFolder("library");
+  const std::string databaseFile = library + "/LorvexV3.sqlite";
+  TickingClock clock;
+  LiveImageLibraryServiceOptions options;
+  options.clock = &clock;
+  {
+    LiveImageLibraryGraph graph = makeLiveImageLibraryGraph(library, settings(), options);
+    for (int i = 0; i < 1000; ++i) {
+      ImageRecord record;
+      record.file = {"/photos/image-" + std::to_string(i) + ".png", 1000 + i, 1'700'000'000.0 + i};
+      record.metadata.prompt = "a long prompt " + std::string(600, static_cast<char>('a' + i % 26));
+      record.promptTags = {"tag" + std::to_string(i % 40)};
+      graph.database->upsertRecord(record, std::nullopt);
+    }
+  }
+  // 64 KiB of junk in the middle of the file; its header and schema pages stay sound.
+  std::string bytes;
+  {
+    std::ifstream in(databaseFile, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  ASSERT_GT(bytes.size(), 256u * 1024);
+  const std::size_t start = bytes.size() / 2 / 4096 * 4096;
+  for (std::size_t i = start; i < start + 64 * 1024; ++i) bytes[i] = static_cast<char>((i * 7919) >> 3);
+  std::ofstream(databaseFile, std::ios::binary | std::ios::trunc) << bytes;
+
+  ImageSearchQuery everything;
+  everything.limit = 5000;
+  everything.includeMissing = true;
+  {
+    // The run that meets the damage fails with SQLite's own description.
+    auto service = makeLiveImageLibraryService(library, settings(), options);
+    try {
+      service->searchImages(everything, {});
+      ADD_FAILURE() << "the damaged library was read without an error";
+    } catch (const SQLiteImageRepositoryV3Error& error) {
+      EXPECT_EQ(error.message(), "database disk image is malformed");
+    }
+  }
+  std::string damaged;
+  {
+    std::ifstream in(databaseFile, std::ios::binary);
+    damaged.assign(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // The next start keeps the damaged file byte for byte and works on a new library.
+  auto service = makeLiveImageLibraryService(library, settings(), options);
+  EXPECT_TRUE(service->searchImages(everything, {}).empty());
+  std::vector<std::string> movedAside;
+  for (const auto& entry : std::filesystem::directory_iterator(library)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("LorvexV3.sqlite.pre-v4-v4-")) movedAside.push_back(name);
+    EXPECT_NE(name, "LorvexV3.sqlite-damaged");
+  }
+  ASSERT_EQ(movedAside.size(), 1u);
+  std::ifstream in(library + "/" + movedAside.front(), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
+}
+
 TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {
   const std::string library = folder_.makeFolder("library");
   writeDatabase(library + "/LorvexV3.sqlite", 9);

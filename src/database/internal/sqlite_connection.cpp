@@ -1,10 +1,14 @@
 #include "database/internal/sqlite_connection.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <array>
 #include <charconv>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include "database/internal/sql_functions.h"
@@ -16,6 +20,39 @@ using Error = SQLiteImageRepositoryV3Error;
 
 namespace {
 constexpr const char* kDatabaseClosed = "Database is closed";
+
+bool isDamagedFileResult(int resultCode) {
+  const int primary = resultCode & 0xff;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+// Creates the marker with the reason in it and makes it durable (file and folder entry), so that a
+// crash right after the failure still leaves it for the next start. Failing to write it is logged,
+// never thrown: the caller is already reporting the database error.
+void writeDamageMarker(const std::filesystem::path& marker, const std::string& reason) {
+  const int file = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (file < 0) {
+    platform::logError("Database", "Unable to mark the library as damaged at " + marker.string() + ": " +
+                                       std::strerror(errno));
+    return;
+  }
+  const std::string text = reason + "\n";
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t result = ::write(file, text.data() + written, text.size() - written);
+    if (result < 0 && errno == EINTR) continue;
+    if (result <= 0) break;  // the marker's presence is what counts, not its text
+    written += static_cast<std::size_t>(result);
+  }
+  ::fsync(file);
+  ::close(file);
+  const int folder = ::open(marker.parent_path().empty() ? "." : marker.parent_path().c_str(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+}
 }  // namespace
 
 void emitLockWait(std::uint64_t waitNanoseconds) {
@@ -107,9 +144,25 @@ void SQLiteConnection::open(const std::string& path) {
     throw;
   }
   database_ = database;
+  path_ = path;
+}
+
+std::filesystem::path SQLiteConnection::damageMarkerPath(const std::filesystem::path& databaseFile) {
+  return databaseFile.string() + "-damaged";
+}
+
+void SQLiteConnection::noteFailure(int resultCode) const {
+  if (!isDamagedFileResult(resultCode) || damageMarker_.empty() || damageMarked_.exchange(true)) return;
+  const std::string message = database_ != nullptr ? sqlite3_errmsg(database_) : "damaged file";
+  platform::logError("Database", "The library file is damaged (" + message +
+                                     "); it will be moved aside and a new library created at the next start: " +
+                                     path_.string());
+  writeDamageMarker(damageMarker_, message);
 }
 
 void SQLiteConnection::close() {
+  damageMarker_.clear();
+  damageMarked_ = false;
   if (database_ == nullptr) return;
   for (auto& [sql, cached] : statements_) sqlite3_finalize(cached.statement);
   statements_.clear();
@@ -187,7 +240,9 @@ void SQLiteConnection::executeScript(std::string_view sql) {
   if (result != SQLITE_OK) {
     std::string description = message != nullptr ? message : sqlite3_errmsg(database_);
     sqlite3_free(message);
-    throw Error::executionFailed(std::move(description), sqlite3_extended_errcode(database_));
+    const int code = sqlite3_extended_errcode(database_);
+    noteFailure(code);
+    throw Error::executionFailed(std::move(description), code);
   }
   sqlite3_free(message);
 }
@@ -209,6 +264,7 @@ SQLiteConnection::StatementLease SQLiteConnection::prepare(std::string_view sql,
         sqlite3_prepare_v3(database_, sql.data(), static_cast<int>(sql.size()), flags, &statement, nullptr);
     if (result != SQLITE_OK || statement == nullptr) {
       sqlite3_finalize(statement);
+      noteFailure(result);
       throw Error::prepareFailed(sqlite3_errmsg(database_), result);
     }
     if (cacheable) {
@@ -279,6 +335,7 @@ void SQLiteConnection::throwStepFailure(int resultCode) const {
       activeSearch_->stop.stop_requested()) {
     throw SearchCancelledError();
   }
+  noteFailure(resultCode);
   throw Error::stepFailed(sqlite3_errmsg(database_), resultCode);
 }
 
@@ -287,7 +344,10 @@ void SQLiteConnection::runWrite(std::string_view sql, const SQLiteV3Bindings& bi
   StatementLease lease = prepare(sql, bindings);
   const int result = sqlite3_step(lease.statement());
   if (result == SQLITE_DONE) return;
-  if (fixedStepFailure != nullptr) throw Error::stepFailed(fixedStepFailure, result);
+  if (fixedStepFailure != nullptr) {
+    noteFailure(result);
+    throw Error::stepFailed(fixedStepFailure, result);
+  }
   throwStepFailure(result);
 }
 

@@ -16,6 +16,11 @@
 // Writes. performTransaction runs a body between "BEGIN IMMEDIATE" and "COMMIT" and rolls back when
 // the body or the COMMIT throws, rethrowing the first error unchanged. Transactions never nest.
 //
+// Damage. Once reportDamageBesideFile() has been called (the library finished opening), a result
+// that says the file is damaged (SQLITE_CORRUPT, SQLITE_NOTADB) leaves a marker file beside the
+// database before the error is thrown. Such damage never heals and the connection cannot tell how
+// far it reaches, so the next open treats a marked file as unusable and moves it aside.
+//
 // Cancellable search. performCancellableSearch waits for the lock in 10 ms attempts that check a
 // std::stop_token, installs a progress handler that interrupts a running statement once stop is
 // requested, and ends a cancelled search with SearchCancelledError. Writes are never cancellable.
@@ -24,8 +29,10 @@
 // open() and close() run while no other thread uses the object.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -102,6 +109,11 @@ class SQLiteConnection {
   // Finalizes every cached statement and closes the handle; a no-op when closed.
   void close();
   bool isOpen() const { return database_ != nullptr; }
+
+  // The marker that a library file was found damaged: the database path followed by "-damaged".
+  static std::filesystem::path damageMarkerPath(const std::filesystem::path& databaseFile);
+  // From now on a damaged-file result writes the damage marker beside the open file (once).
+  void reportDamageBesideFile() { damageMarker_ = damageMarkerPath(path_); }
 
   platform::Clock& clock() const { return clock_; }
   // Wall-clock seconds since 1970, the time stamp of stored rows.
@@ -249,6 +261,8 @@ class SQLiteConnection {
   void bind(sqlite3_stmt* statement, const SQLiteV3Bindings& bindings);
   void runWrite(std::string_view sql, const SQLiteV3Bindings& bindings, const char* fixedStepFailure);
   [[noreturn]] void throwStepFailure(int resultCode) const;
+  // Leaves the damage marker when `resultCode` says the file is damaged (see the header comment).
+  void noteFailure(int resultCode) const;
   void rollbackQuietly() noexcept;
   void finalizeIdleStatements();
   void recordLockWait(std::int64_t waitNanoseconds) const;
@@ -263,6 +277,9 @@ class SQLiteConnection {
   const SearchProgressObserver searchProgressObserver_;
   platform::Clock& clock_;
   sqlite3* database_ = nullptr;
+  std::filesystem::path path_;           // of the open file
+  std::filesystem::path damageMarker_;   // empty until reportDamageBesideFile()
+  mutable std::atomic<bool> damageMarked_ = false;
   std::unordered_map<std::string, CachedStatement, TransparentHash, std::equal_to<>> statements_;
   SearchContext* activeSearch_ = nullptr;  // guarded by mutex_
 };
