@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 #include "database/internal/row_mappers.h"
@@ -48,6 +53,88 @@ TEST(ReadErrorTest, AFailedReadSurfacesAsAnErrorNotAnEmptyResult) {
   auto guard = db.lock();
   EXPECT_EQ(db.query("SELECT sum(length(root_paths)) FROM indexing_jobs", {}, rows::firstInt64OrZero),
             800'000);
+}
+
+// Shrinks the file to a quarter of its size the first time SQLite calls the handler, that is while
+// the statement runs and after it has read its first pages.
+int truncateOnce(void* context) {
+  auto* path = static_cast<std::filesystem::path*>(context);
+  if (path->empty()) return 0;
+  const auto size = std::filesystem::file_size(*path);
+  if (::truncate(path->c_str(), static_cast<off_t>(size / 4)) != 0) std::abort();
+  path->clear();
+  return 0;
+}
+
+// Another program (or a user) cutting the library file short while the connection works must
+// end in an error the caller can report, never in a signal that kills the process (as it does
+// when pages are read through a memory map). Each case runs in a forked child (no thread runs
+// here), so that a crash fails the case instead of the whole test program, and the child's
+// marker lands in this test's folder.
+TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  testing::TemporaryDirectory directory;
+  const auto file = directory.file("LorvexV3.sqlite");
+  {
+    SQLiteImageRepositoryV3 repository(file);
+    auto& db = repository.connection();
+    db.performLockedTransaction([&] {
+      for (int i = 0; i < 2000; ++i) {
+        db.execute(
+            "INSERT INTO indexing_jobs (root_paths, status, created_at, updated_at) VALUES (?, ?, 0, 0)",
+            {std::string(2000, 'r'), "running"});
+      }
+    });
+  }
+  const std::string library = testing::readFile(file);
+  const struct {
+    const char* name;
+    bool truncateBeforeTheStatement;
+    std::function<void(SQLiteConnection&)> work;
+  } cases[] = {
+      {"while a query reads", false,
+       [](SQLiteConnection& db) {
+         db.query("SELECT sum(length(root_paths)) FROM indexing_jobs", {}, rows::firstInt64OrZero);
+       }},
+      {"while a transaction writes", false,
+       [](SQLiteConnection& db) {
+         db.performTransaction([&] { db.execute("UPDATE indexing_jobs SET processed_count = length(root_paths)"); });
+       }},
+      {"between two statements", true,
+       [](SQLiteConnection& db) {
+         db.query("SELECT sum(length(root_paths)) FROM indexing_jobs", {}, rows::firstInt64OrZero);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::writeFile(file, library);
+    std::filesystem::remove(directory.file("LorvexV3.sqlite-damaged"));
+    EXPECT_EXIT(
+        {
+          SQLiteImageRepositoryV3 repository(file);
+          auto& db = repository.connection();
+          auto guard = db.lock();
+          // A first read maps and caches the first pages, as an indexer's earlier work would.
+          db.query("SELECT count(*) FROM indexing_jobs WHERE id < 10", {}, rows::firstInt64OrZero);
+          std::filesystem::path target = file;
+          if (c.truncateBeforeTheStatement) {
+            truncateOnce(&target);
+          } else {
+            sqlite3_progress_handler(db.handle(), 20, truncateOnce, &target);
+          }
+          try {
+            c.work(db);
+          } catch (const Error& error) {
+            std::fprintf(stderr, "reported: %s\n", error.what());
+            std::exit(0);
+          }
+          std::fprintf(stderr, "no error\n");
+          std::exit(1);
+        },
+        ::testing::ExitedWithCode(0), "reported: database disk image is malformed");
+    // A library cut short is damaged: the next start moves it aside.
+    EXPECT_TRUE(std::filesystem::exists(directory.file("LorvexV3.sqlite-damaged")));
+  }
 }
 
 }  // namespace
