@@ -19,21 +19,23 @@ namespace {
 
 using Error = SQLiteImageRepositoryV3Error;
 
+// A library of `count` indexing jobs of 2,000 bytes each: about one row per page.
+void writeJobs(const std::filesystem::path& file, int count) {
+  SQLiteImageRepositoryV3 repository(file);
+  auto& db = lorvex::testing::connectionOf(repository);
+  db.performLockedTransaction([&] {
+    for (int i = 0; i < count; ++i) {
+      db.execute("INSERT INTO indexing_jobs (root_paths, status, created_at, updated_at) VALUES (?, ?, 0, 0)",
+                 {std::string(2000, 'r'), "running"});
+    }
+  });
+}
+
 TEST(ReadErrorTest, AFailedReadSurfacesAsAnErrorNotAnEmptyResult) {
   testing::FaultyVFS vfs;
   testing::TemporaryDirectory directory;
   const auto file = directory.file("LorvexV3.sqlite");
-  {
-    SQLiteImageRepositoryV3 repository(file);
-    auto& db = lorvex::testing::connectionOf(repository);
-    db.performLockedTransaction([&] {
-      for (int i = 0; i < 400; ++i) {
-        db.execute(
-            "INSERT INTO indexing_jobs (root_paths, status, created_at, updated_at) VALUES (?, ?, 0, 0)",
-            {std::string(2000, 'r'), "running"});
-      }
-    });
-  }
+  writeJobs(file, 400);
   // A new connection has none of the rows' pages in its cache.
   SQLiteImageRepositoryV3 repository(file);
   auto& db = lorvex::testing::connectionOf(repository);
@@ -75,17 +77,7 @@ TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash
   GTEST_FLAG_SET(death_test_style, "fast");
   testing::TemporaryDirectory directory;
   const auto file = directory.file("LorvexV3.sqlite");
-  {
-    SQLiteImageRepositoryV3 repository(file);
-    auto& db = repository.connection();
-    db.performLockedTransaction([&] {
-      for (int i = 0; i < 2000; ++i) {
-        db.execute(
-            "INSERT INTO indexing_jobs (root_paths, status, created_at, updated_at) VALUES (?, ?, 0, 0)",
-            {std::string(2000, 'r'), "running"});
-      }
-    });
-  }
+  writeJobs(file, 2000);
   const std::string library = testing::readFile(file);
   const struct {
     const char* name;
@@ -108,13 +100,13 @@ TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     testing::writeFile(file, library);
-    std::filesystem::remove(directory.file("LorvexV3.sqlite-damaged"));
+    for (const char* left : {"-wal", "-shm", "-damaged"}) std::filesystem::remove(file.string() + left);
     EXPECT_EXIT(
         {
           SQLiteImageRepositoryV3 repository(file);
-          auto& db = repository.connection();
+          auto& db = lorvex::testing::connectionOf(repository);
           auto guard = db.lock();
-          // A first read maps and caches the first pages, as an indexer's earlier work would.
+          // A first read brings in the first pages, as an indexer's earlier work would.
           db.query("SELECT count(*) FROM indexing_jobs WHERE id < 10", {}, rows::firstInt64OrZero);
           std::filesystem::path target = file;
           if (c.truncateBeforeTheStatement) {
@@ -126,10 +118,10 @@ TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash
             c.work(db);
           } catch (const Error& error) {
             std::fprintf(stderr, "reported: %s\n", error.what());
-            std::exit(0);
+            std::_Exit(0);
           }
           std::fprintf(stderr, "no error\n");
-          std::exit(1);
+          std::_Exit(1);
         },
         ::testing::ExitedWithCode(0), "reported: database disk image is malformed");
     // A library cut short is damaged: the next start moves it aside.
