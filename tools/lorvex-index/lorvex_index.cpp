@@ -1,11 +1,11 @@
 // lorvex-index --library DIR [--thumbnails] ROOT...: indexes the roots into the library in DIR
 // through the library service the application uses. The library is prepared in DIR exactly as at
-// launch ("LorvexV3.sqlite" and "Thumbnails/", created when absent; a database of an older layout
-// or an unreadable one is moved aside and a new library created); the roots are registered in a
-// settings suite kept inside DIR ("lorvex-index.json", never the user's own settings); a job that
-// an earlier run left unfinished is resumed, as at launch; then the roots are scanned as
-// registering them would; with --thumbnails every image then gets its thumbnail through the
-// service's thumbnail runs.
+// launch ("LorvexV3.sqlite" and "Thumbnails/", created when absent; a database of an older layout,
+// an unreadable one, or one that an earlier run found damaged is moved aside and a new library
+// created); the roots are registered in a settings suite kept inside DIR ("lorvex-index.json",
+// never the user's own settings); a job that an earlier run left unfinished is resumed, as at
+// launch; then the roots are scanned as registering them would; with --thumbnails every image
+// then gets its thumbnail through the service's thumbnail runs.
 //
 // Progress goes to stderr, one line per report. stdout ends with one JSON object per failed file of
 // the resumed job or the scan ({"path", "kind", "message"}; thumbnail failures carry "stage":
