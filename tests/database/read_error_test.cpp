@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -106,6 +109,10 @@ TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash
           SQLiteImageRepositoryV3 repository(file);
           auto& db = lorvex::testing::connectionOf(repository);
           auto guard = db.lock();
+          if (db.query("PRAGMA mmap_size;", {}, rows::firstInt64OrZero) == 0) {
+            std::fprintf(stderr, "pages are not mapped\n");
+            std::_Exit(2);
+          }
           // A first read brings in the first pages, as an indexer's earlier work would.
           db.query("SELECT count(*) FROM indexing_jobs WHERE id < 10", {}, rows::firstInt64OrZero);
           std::filesystem::path target = file;
@@ -127,6 +134,29 @@ TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash
     // A library cut short is damaged: the next start moves it aside.
     EXPECT_TRUE(std::filesystem::exists(directory.file("LorvexV3.sqlite-damaged")));
   }
+}
+
+// The guard answers only for the library's own pages: a SIGBUS at any other address still ends the
+// process (with the handler found before, or as without one) instead of being swallowed.
+TEST(ReadErrorTest, ABusErrorOutsideTheLibraryStillEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  testing::TemporaryDirectory directory;
+  const auto file = directory.file("LorvexV3.sqlite");
+  writeJobs(file, 10);
+  const auto other = directory.file("other");
+  testing::writeFile(other, std::string(3 * 4096, 'o'));
+  const auto killedBySignal = [](int status) { return WIFSIGNALED(status); };
+  EXPECT_EXIT(
+      {
+        SQLiteImageRepositoryV3 repository(file);  // the guard is installed and the library guarded
+        const int descriptor = ::open(other.c_str(), O_RDONLY);
+        const auto* mapped =
+            static_cast<const volatile char*>(::mmap(nullptr, 3 * 4096, PROT_READ, MAP_SHARED, descriptor, 0));
+        if (::truncate(other.c_str(), 0) != 0) std::_Exit(3);
+        std::fprintf(stderr, "read %d\n", mapped[2 * 4096]);
+        std::_Exit(0);
+      },
+      killedBySignal, "");
 }
 
 }  // namespace

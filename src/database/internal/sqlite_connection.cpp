@@ -160,6 +160,11 @@ void SQLiteConnection::noteFailure(int resultCode) const {
   writeDamageMarker(damageMarker_, message);
 }
 
+void SQLiteConnection::mapPagesWhenGuarded(std::int64_t bytes) {
+  if (!guardedFile_) guardedFile_ = mapped_file_guard::guard(path_.string());
+  executeScript("PRAGMA mmap_size = " + std::to_string(guardedFile_ ? bytes : 0) + ";");
+}
+
 void SQLiteConnection::close() {
   damageMarker_.clear();
   damageMarked_ = false;
@@ -173,6 +178,9 @@ void SQLiteConnection::close() {
     sqlite3_close_v2(database_);
   }
   database_ = nullptr;
+  // After the close, so the map is gone before its file stops being guarded.
+  if (guardedFile_) mapped_file_guard::unguard(*guardedFile_);
+  guardedFile_.reset();
 }
 
 std::unique_lock<std::recursive_timed_mutex> SQLiteConnection::lock() {

@@ -45,6 +45,7 @@
 #include <utility>
 #include <vector>
 
+#include "database/mapped_file_guard.h"
 #include "database/sqlite_binding.h"
 #include "database/sqlite_image_repository_error.h"
 #include "platform/clock.h"
@@ -114,6 +115,11 @@ class SQLiteConnection {
   static std::filesystem::path damageMarkerPath(const std::filesystem::path& databaseFile);
   // From now on a damaged-file result writes the damage marker beside the open file (once).
   void reportDamageBesideFile() { damageMarker_ = damageMarkerPath(path_); }
+  // Lets pages of the open file be read through a read-only memory map of up to `bytes`, when a
+  // file cut short under the map can be turned into a damaged-file error (see mapped_file_guard.h)
+  // instead of a SIGBUS that ends the process; otherwise pages are read with read(). Throws
+  // executionFailed as executeScript.
+  void mapPagesWhenGuarded(std::int64_t bytes);
 
   platform::Clock& clock() const { return clock_; }
   // Wall-clock seconds since 1970, the time stamp of stored rows.
@@ -280,6 +286,7 @@ class SQLiteConnection {
   std::filesystem::path path_;           // of the open file
   std::filesystem::path damageMarker_;   // empty until reportDamageBesideFile()
   mutable std::atomic<bool> damageMarked_ = false;
+  std::optional<mapped_file_guard::GuardedFile> guardedFile_;  // while pages may be mapped
   std::unordered_map<std::string, CachedStatement, TransparentHash, std::equal_to<>> statements_;
   SearchContext* activeSearch_ = nullptr;  // guarded by mutex_
 };
