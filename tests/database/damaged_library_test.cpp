@@ -10,9 +10,10 @@
 #include <set>
 #include <string>
 
-#include "database/row_mappers.h"
+#include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/faulty_vfs.h"
+#include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
 namespace lorvex {
@@ -33,7 +34,7 @@ std::set<std::string> folderListing(const fs::path& folder) {
 // A library of about 1.3 MB: one indexing job per page-sized row, so every middle page holds rows.
 void writeLibrary(const fs::path& file) {
   SQLiteImageRepositoryV3 repository(file);
-  auto& db = repository.connection();
+  auto& db = lorvex::testing::connectionOf(repository);
   db.performLockedTransaction([&] {
     for (int i = 0; i < kJobs; ++i) {
       db.execute("INSERT INTO indexing_jobs (root_paths, status, created_at, updated_at) VALUES (?, ?, 0, 0)",
@@ -114,12 +115,12 @@ TEST_F(DamagedLibraryTest, DamageMetAfterOpenMarksTheLibraryAndTheNextOpenRefuse
     {
       SQLiteImageRepositoryV3 repository(path);  // the header and the schema are sound
       EXPECT_FALSE(fs::exists(folder.file("LorvexV3.sqlite-damaged")));
-      const Error error = expectError([&] { c.meetDamage(repository.connection()); });
+      const Error error = expectError([&] { c.meetDamage(lorvex::testing::connectionOf(repository)); });
       EXPECT_EQ(error.sqliteResultCode() & 0xff, SQLITE_CORRUPT);
       EXPECT_EQ(error.message(), c.message);
       EXPECT_TRUE(fs::is_regular_file(folder.file("LorvexV3.sqlite-damaged")));
       // The failing call reported its error; the connection goes on answering what it can.
-      auto& db = repository.connection();
+      auto& db = lorvex::testing::connectionOf(repository);
       auto guard = db.lock();
       EXPECT_EQ(db.query("PRAGMA user_version;", {}, rows::firstInt64OrZero), 4);
     }
@@ -136,7 +137,7 @@ TEST_F(DamagedLibraryTest, DamageMetAfterOpenMarksTheLibraryAndTheNextOpenRefuse
     EXPECT_EQ(contentsOrAbsent(folder.file("LorvexV3.sqlite.pre-v4-v4-100-wal")), wal);
 
     SQLiteImageRepositoryV3 fresh(path);
-    auto& db = fresh.connection();
+    auto& db = lorvex::testing::connectionOf(fresh);
     auto guard = db.lock();
     EXPECT_EQ(db.query("SELECT count(*) FROM indexing_jobs", {}, rows::firstInt64OrZero), 0);
   }
@@ -145,7 +146,7 @@ TEST_F(DamagedLibraryTest, DamageMetAfterOpenMarksTheLibraryAndTheNextOpenRefuse
 TEST_F(DamagedLibraryTest, ErrorsThatAreNotDamageLeaveNoMark) {
   writeLibrary(file);
   SQLiteImageRepositoryV3 repository(file);
-  auto& db = repository.connection();
+  auto& db = lorvex::testing::connectionOf(repository);
   const struct {
     const char* name;
     std::function<void()> fail;
@@ -166,7 +167,7 @@ TEST_F(DamagedLibraryTest, ErrorsThatAreNotDamageLeaveNoMark) {
        [&] {
          testing::FaultyVFS vfs;
          SQLiteImageRepositoryV3 other(file);
-         auto& otherDB = other.connection();
+         auto& otherDB = lorvex::testing::connectionOf(other);
          vfs.failReads(true);
          auto guard = otherDB.lock();
          otherDB.query("SELECT sum(length(root_paths)) FROM indexing_jobs", {}, rows::firstInt64OrZero);

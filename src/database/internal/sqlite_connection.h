@@ -45,7 +45,7 @@
 #include <utility>
 #include <vector>
 
-#include "database/mapped_file_guard.h"
+#include "database/internal/mapped_file_guard.h"
 #include "database/sqlite_binding.h"
 #include "database/sqlite_image_repository_error.h"
 #include "platform/clock.h"

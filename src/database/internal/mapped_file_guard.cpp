@@ -1,4 +1,4 @@
-#include "database/mapped_file_guard.h"
+#include "database/internal/mapped_file_guard.h"
 
 #include <fcntl.h>
 #include <signal.h>
