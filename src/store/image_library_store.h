@@ -31,6 +31,7 @@
 
 #include <QObject>
 #include <QThreadPool>
+#include <qcoro/qcorotask.h>
 
 #include "model/image_aspect.h"
 #include "model/image_library_scan_summary.h"
@@ -268,6 +269,13 @@ class ImageLibraryStore : public QObject {
   // The undo stack's size as its limit counts it (DeleteCandidateUndoAction::weight summed).
   std::size_t deleteCandidateUndoStackEntryCount() const;
 
+  // Reloads the sidebar's folder list from the service, on the utility pool. Does nothing before
+  // the live service is installed. A success replaces the list and clears the error message; a
+  // failure shows its text and keeps the last good list. Of overlapping loads only the one started
+  // last applies its outcome and ends the loading flag: an older load finishing late would put
+  // stale counts back.
+  QCoro::Task<void> loadRegisteredFolderSummaries();
+
   // Keeps the selection in step with the window's records; closes the slideshow when nothing is
   // left. Called by the window for every change, and by undo and trash after changes they make
   // past it.
@@ -352,6 +360,9 @@ class ImageLibraryStore : public QObject {
 
  private:
   void recomputeCanUndoDeleteCandidateAction();
+
+  // Advanced by every folder summaries load that starts; a load applies only while it is current.
+  std::uint64_t registeredFolderSummariesGeneration_ = 0;
 
   CreatingThread creatingThread_;
   StoreClock* clock_;

@@ -1,0 +1,56 @@
+// The sidebar's registered folder list.
+#include <exception>
+#include <stop_token>
+#include <utility>
+
+#include "model/library_error.h"
+#include "store/async/run_blocking.h"
+#include "store/image_library_store.h"
+
+namespace lorvex {
+
+namespace {
+
+std::string failureText(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const LibraryError& libraryError) {
+    return libraryError.localizedDescription();
+  } catch (const std::exception& other) {
+    return other.what();
+  } catch (...) {
+    return "The registered folders could not be loaded.";
+  }
+}
+
+}  // namespace
+
+QCoro::Task<void> ImageLibraryStore::loadRegisteredFolderSummaries() {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  if (needsLiveServicePreparation_) co_return;
+  const std::uint64_t generation = ++registeredFolderSummariesGeneration_;
+  setIsLoadingRegisteredFolders(true);
+  // The service in use now, even if the launch installs another while the call runs.
+  auto load = [service = service_] { return service->registeredFolderSummaries(); };
+  // Nothing cancels a summaries load; named, as every argument of a co_await expression must be.
+  const std::stop_token noStop;
+  std::vector<RegisteredFolderSummary> summaries;
+  std::exception_ptr failure;
+  try {
+    summaries = co_await runBlocking(*utilityPool_, noStop, load);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (generation != registeredFolderSummariesGeneration_) co_return;
+  if (failure) {
+    setErrorMessage(failureText(failure));
+  } else {
+    setRegisteredFolderSummaries(std::move(summaries));
+    setHasLoadedRegisteredFolderSummaries(true);
+    setErrorMessage(std::nullopt);
+  }
+  setIsLoadingRegisteredFolders(false);
+}
+
+}  // namespace lorvex
