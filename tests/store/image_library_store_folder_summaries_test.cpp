@@ -15,6 +15,7 @@
 
 #include "event_loop.h"
 #include "forwarding_image_library_service.h"
+#include "list_stores.h"
 #include "model/library_error.h"
 #include "store/image_library_store.h"
 #include "store/transient_image_library_ui_preference_store.h"
@@ -55,18 +56,6 @@ class HeldSummariesService final : public testing::ForwardingImageLibraryService
   std::deque<std::promise<Answer>> held_;
 };
 
-class EmptyFilterTagStore final : public FilterTagPersisting {
- public:
-  std::vector<std::string> loadFilterTags() const override { return {}; }
-  void saveFilterTags(const std::vector<std::string>&) override {}
-};
-
-class EmptyExclusionStore final : public CharacterSuggestionExclusionPersisting {
- public:
-  std::vector<std::string> loadExclusions() const override { return {}; }
-  void saveExclusions(const std::vector<std::string>&) override {}
-};
-
 RegisteredFolderSummary folder(const std::string& path, std::int64_t indexed) {
   RegisteredFolderSummary summary;
   summary.path = path;
@@ -82,8 +71,8 @@ std::exception_ptr failure(const std::string& text) {
 struct Fixture {
   explicit Fixture(bool needsLiveServicePreparation = false)
       : service(std::make_shared<HeldSummariesService>()),
-        store(service, std::nullopt, ProductFeatureAvailability{}, std::make_shared<EmptyExclusionStore>(),
-              std::make_shared<EmptyFilterTagStore>(), std::make_shared<TransientImageLibraryUIPreferenceStore>(),
+        store(service, std::nullopt, ProductFeatureAvailability{}, std::make_shared<testing::ListExclusionStore>(),
+              std::make_shared<testing::ListFilterTagStore>(), std::make_shared<TransientImageLibraryUIPreferenceStore>(),
               3'000'000'000, nullptr, needsLiveServicePreparation, clock) {
     testing::application();
     QObject::connect(&store, &ImageLibraryStore::registeredFolderSummariesChanged, [this] { ++summariesSignals; });

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "event_loop.h"
+#include "list_stores.h"
 #include "services/unavailable_image_library_service.h"
 #include "store/image_library_store.h"
 #include "store/transient_image_library_ui_preference_store.h"
@@ -19,25 +20,8 @@ namespace {
 
 using testing::records;
 
-class ListFilterTagStore final : public FilterTagPersisting {
- public:
-  explicit ListFilterTagStore(std::vector<std::string> tags) : tags_(std::move(tags)) {}
-  std::vector<std::string> loadFilterTags() const override { return tags_; }
-  void saveFilterTags(const std::vector<std::string>& tags) override { tags_ = tags; }
-
- private:
-  std::vector<std::string> tags_;
-};
-
-class ListExclusionStore final : public CharacterSuggestionExclusionPersisting {
- public:
-  explicit ListExclusionStore(std::vector<std::string> exclusions) : exclusions_(std::move(exclusions)) {}
-  std::vector<std::string> loadExclusions() const override { return exclusions_; }
-  void saveExclusions(const std::vector<std::string>& exclusions) override { exclusions_ = exclusions; }
-
- private:
-  std::vector<std::string> exclusions_;
-};
+using testing::ListExclusionStore;
+using testing::ListFilterTagStore;
 
 RegisteredFolderSummary folder(const std::string& path, std::int64_t indexed) {
   RegisteredFolderSummary summary;
