@@ -281,6 +281,20 @@ class ImageLibraryStore : public QObject {
   // past it.
   void resultWindowRecordsDidChange(const SearchResultWindow::RecordsChange& change);
 
+  // ---- Search query and first-page refresh ----
+
+  // ---- Paging ----
+
+  // ---- Background result refresh ----
+
+  // ---- Thumbnail requests ----
+
+  // ---- Search roots and tag suggestions ----
+
+  // ---- Projections ----
+
+  // ---- Selection and navigation ----
+
  Q_SIGNALS:
   void presentationChanged();
   void onlyFavoritesChanged();
@@ -358,8 +372,28 @@ class ImageLibraryStore : public QObject {
   void needsLiveServicePreparationChanged();
   void errorMessageChanged();
 
+  // The projections' inputs changed; emitted at most once per event-loop turn, after the field
+  // signals of that turn.
+  void derivedValuesChanged();
+  // A background result refresh ended or was cancelled; page loads and post-sync waits resume on it.
+  void backgroundResultRefreshEnded();
+
  private:
   void recomputeCanUndoDeleteCandidateAction();
+
+  // ---- Search query and first-page refresh: private ----
+
+  // ---- Paging: private ----
+
+  // ---- Background result refresh: private ----
+
+  // ---- Thumbnail requests: private ----
+
+  // ---- Search roots and tag suggestions: private ----
+
+  // ---- Projections: private ----
+
+  // ---- Selection and navigation: private ----
 
   // Advanced by every folder summaries load that starts; a load applies only while it is current.
   std::uint64_t registeredFolderSummariesGeneration_ = 0;
