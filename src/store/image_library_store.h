@@ -295,6 +295,18 @@ class ImageLibraryStore : public QObject {
 
   // ---- Selection and navigation ----
 
+  // ---- Indexing runner and indexing-time refresh ----
+
+  // ---- Folder registration ----
+
+  // ---- Manual and single-folder sync ----
+
+  // ---- Background library sync ----
+
+  // ---- Unregistering and reauthorising folders ----
+
+  // ---- Launch workflow ----
+
  Q_SIGNALS:
   void presentationChanged();
   void onlyFavoritesChanged();
@@ -394,6 +406,19 @@ class ImageLibraryStore : public QObject {
   // ---- Projections: private ----
 
   // ---- Selection and navigation: private ----
+
+  // ---- Indexing runner and indexing-time refresh: private ----
+
+  // ---- Folder registration: private ----
+
+  // ---- Manual and single-folder sync: private ----
+
+  // ---- Background library sync: private ----
+
+  // ---- Unregistering and reauthorising folders: private ----
+
+  // ---- Launch workflow: private ----
+
 
   // Advanced by every folder summaries load that starts; a load applies only while it is current.
   std::uint64_t registeredFolderSummariesGeneration_ = 0;
