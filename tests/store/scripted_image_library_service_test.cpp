@@ -76,9 +76,13 @@ TEST(ScriptedImageLibraryServiceTest, HeldCallsWaitForTheirReleaseAndDrainingDoe
     first = pathsOf(harness.service->searchImages(query, firstStop.get_token()));
     ++finished;
   });
+  // The second job asks for one record more, so the test can tell the two held calls apart
+  // whichever thread starts first.
+  ImageSearchQuery secondQuery = query;
+  secondQuery.limit = 11;
   harness.userInitiatedPool.start([&] {
     try {
-      harness.service->searchImages(query, {});
+      harness.service->searchImages(secondQuery, {});
     } catch (const LibraryError& error) {
       secondError = error.localizedDescription();
     }
@@ -89,9 +93,13 @@ TEST(ScriptedImageLibraryServiceTest, HeldCallsWaitForTheirReleaseAndDrainingDoe
   EXPECT_EQ(finished.load(), 0);
   EXPECT_EQ(harness.service->blockedCount(), 2u);
 
-  const auto held = harness.service->heldCalls("searchImages");
-  harness.service->fail(held[1].id, std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "disk full")));
-  harness.service->release(held[0].id);
+  for (const auto& call : harness.service->heldCalls("searchImages")) {
+    if (call.query->limit == 11) {
+      harness.service->fail(call.id, std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "disk full")));
+    } else {
+      harness.service->release(call.id);
+    }
+  }
   harness.userInitiatedPool.waitForDone();
   EXPECT_EQ(first, (std::vector<std::string>{"/library/0.png", "/library/1.png", "/library/2.png"}));
   EXPECT_EQ(secondError, "disk full");
