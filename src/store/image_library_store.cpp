@@ -43,6 +43,7 @@ ImageLibraryStore::ImageLibraryStore(
   // The window never outlives the store, so the handler may hold it plainly.
   resultWindow_->setRecordsChangedHandler(
       [this](const SearchResultWindow::RecordsChange& change) { resultWindowRecordsDidChange(change); });
+  connectDerivedValueInputs();
 }
 
 ImageLibraryStore::~ImageLibraryStore() {

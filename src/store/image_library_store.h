@@ -25,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -53,6 +54,7 @@
 #include "store/async/store_task.h"
 #include "store/async/store_thread_pools.h"
 #include "store/delete_candidate_review.h"
+#include "store/delete_candidate_trash_disabled_reason.h"
 #include "store/image_library_presentation_state.h"
 #include "store/image_library_ui_preferences.h"
 #include "store/record_ref.h"
@@ -293,7 +295,113 @@ class ImageLibraryStore : public QObject {
 
   // ---- Projections ----
 
+  // What the views read instead of combining fields themselves. Each answer is computed when asked
+  // (nothing is cached); derivedValuesChanged() tells that an input of any of them changed.
+
+  // The loaded record of the focused path; null when nothing is focused or it is not loaded.
+  RecordRef selectedRecord() const;
+  // The loaded records of the effective selection, in window order.
+  std::vector<RecordRef> selectedRecords() const;
+  // The focused record's file as a URL: "file://" and its path percent-encoded byte for byte (paths
+  // need not be UTF-8). Nothing without a loaded focused record.
+  std::optional<std::string> selectedRecordFileURL() const;
+  // Focuses a loaded path. A selection that already holds it is kept with its anchor (the focus
+  // becomes the anchor when the old anchor is outside it); otherwise the path is selected alone.
+  // Returns the new selectedRecordFileURL; a path that is not loaded changes nothing and gives nothing.
+  std::optional<std::string> focusPathKeepingSelection(const std::string& path);
+  // Review marks may be changed on the focused record: one is loaded, no page is loading, nothing
+  // is being moved to the Trash and neither filter popover is open.
+  bool canReviewFocusedRecord() const;
+  // As canReviewFocusedRecord, and the slideshow (when open) shows a single image.
+  bool canReviewFocusedRecordInSlideshow() const;
+  // The window positions the slideshow shows, from the focused one on: at most
+  // slideshowVisibleCount of them, wrapping to the start only when no more records exist.
+  std::vector<int> slideshowVisibleRecordIndices() const;
+  // "3-6 / 120+" for several images, "3 / 120" for one; "1 / 120" without a loaded focus and
+  // "0 / 0" for an empty window.
+  std::string slideshowPositionText() const;
+  // The saved filter tags the sidebar lists: the first few while the list is collapsed.
+  std::vector<std::string> visibleSavedFilterTags() const;
+  // The tag addition panel's rows: every raw tag suggestion and, with tag concepts switched on,
+  // every concept suggestion; larger image counts first, then by name ignoring case, a raw tag
+  // before a concept of the same name.
+  std::vector<TagFilterSuggestion> tagFilterSuggestions() const;
+
+  // The Trash review. A record may be moved to the Trash when it is a delete candidate and its
+  // file is not missing.
+  // The ticked records that may be moved, in browser order.
+  std::vector<RecordRef> selectedTrashReviewRecords() const;
+  int trashableLoadedTrashReviewRecordCount() const;
+  // The loaded records that may be moved and that the last move failed on (and did not trash after
+  // all), in browser order.
+  std::vector<RecordRef> retryableFailedTrashRecords() const;
+  // No preparation, indexing or move to the Trash is running.
+  bool isLibraryReadyForTrash() const;
+  bool isTrashReviewLoading() const;
+  // The review is shown, the library is ready, nothing is loading, and `records` is not empty.
+  bool canTrash(const std::vector<RecordRef>& records) const;
+  bool canTrashSelectedTrashReviewRecords() const;
+  bool canRetryFailedTrash() const;
+  bool canTrashLoadedTrashReviewRecords() const;
+  DeleteCandidateTrashBlockers trashBlockers() const;
+  // Why the review's two actions are disabled; nothing when allowed or when the question does not
+  // arise (the review is not shown).
+  std::optional<DeleteCandidateTrashDisabledReason> trashSelectedDisabledReason() const;
+  std::optional<DeleteCandidateTrashDisabledReason> trashLoadedDisabledReason() const;
+
+  // Starts `work` as a flow of the store that nobody waits for (a view's "do this, whenever it
+  // ends"). It belongs to the store, not to whoever started it: it runs to its end after the
+  // starting widget is gone, and is stopped and freed with the store. `work` must not hold on to
+  // the starting widget; its coroutine must enter the store's scope before it suspends on anything
+  // but another coroutine (the store's own operations do). An exception it ends with is logged.
+  // The handle may be dropped.
+  StoreTask<void> startDetached(std::function<QCoro::Task<void>()> work);
+
   // ---- Selection and navigation ----
+
+  // The grid's arrow keys.
+  enum class GridMoveDirection { left = 0, right = 1, up = 2, down = 3 };
+
+  // Operations on the loaded records of the window; each clears the selection when the window is
+  // empty (toggleSelection excepted: it adds a path whether or not it is loaded).
+  // Command-click: adds the path and focuses it, or removes it from a selection of two or more.
+  void toggleSelection(const std::string& path);
+  // Shift-click: selects the range from the anchor (else the focus, else the first record) to the
+  // path, which gets the focus. A path that is not loaded changes nothing; a stale anchor gives
+  // way to the path alone.
+  void extendSelection(const std::string& toPath);
+  void selectAllResults();
+  // Selects the record `offset` positions from the focused one alone, modulo the loaded count
+  // when wrapping, else clamped; without a loaded focus, the first record.
+  void moveFocus(int offset, bool wrapping);
+  // Steps the focus one record on, loading the next page first when the focus is on the last
+  // loaded record. Gives false without moving when the window is empty, when the focus has left
+  // `fromPath` (before or after the wait), when `stop` was requested, or when the page did not come
+  // while more records are reported; past the end of a complete list it wraps to the first record.
+  QCoro::Task<bool> advanceFocusLoadingMore(std::optional<std::string> fromPath, std::stop_token stop = {});
+  // Whether stepping `offset` forward from the loaded focus passes the loaded end while more
+  // records exist.
+  bool focusMoveNeedsNextPage(int offset) const;
+  // The first loaded path, in window order, that is in `paths`.
+  std::optional<std::string> firstWindowPath(const PathSet& paths) const;
+  // Arrow key: selects the target record alone; without a loaded focus, the first record.
+  void moveFocusInGrid(GridMoveDirection direction, int columns);
+  // Shift + arrow: selects from the anchor (when loaded, else the focus) to the target record.
+  void extendSelectionInGrid(GridMoveDirection direction, int columns);
+  // The position an arrow key moves to from `from` in a grid of `columns` (fewer than 1 counts as
+  // 1) over the loaded records; it stops at the first and last record instead of wrapping.
+  int gridTargetIndex(int from, GridMoveDirection direction, int columns) const;
+  // Opens the slideshow from the focused record (the first one when none is loaded) and starts
+  // playback; with an empty window closes it and clears the selection.
+  void startSlideshow();
+  void dismissSlideshow();
+  // Play / pause while the slideshow is open; nothing otherwise.
+  void toggleSlideshowPlayback();
+
+  // How advanceFocusLoadingMore loads the next page (true when a page was appended). Until one is
+  // set, no page is loaded and the step reports that nothing arrived.
+  using NextPageLoader = std::function<QCoro::Task<bool>()>;
+  void setNextPageLoader(NextPageLoader loader);
 
   // ---- Indexing runner and indexing-time refresh ----
 
@@ -405,7 +513,31 @@ class ImageLibraryStore : public QObject {
 
   // ---- Projections: private ----
 
+  // The review is shown, the library is ready and nothing is loading: what canTrash asks before
+  // it looks at any record.
+  bool trashReviewAllowsTrashing() const;
+  // The flow startDetached starts: runs `work` in the store's scope and logs what it throws.
+  QCoro::Task<void> runDetached(std::function<QCoro::Task<void>()> work);
+  // Connects every input of the projections to scheduleDerivedValuesChanged; called once, by the
+  // constructor, and again for each new presentation object.
+  void connectDerivedValueInputs();
+  void connectPresentationToDerivedValues();
+  // Queues one derivedValuesChanged for the end of this event-loop turn unless one is queued.
+  void scheduleDerivedValuesChanged();
+  bool isDerivedValuesChangeQueued_ = false;
+  // While collapsed, the sidebar lists this many saved filter tags.
+  static constexpr std::size_t kCollapsedSavedFilterTagCount = 5;
+
   // ---- Selection and navigation: private ----
+
+  // The focused path's window position; nothing when nothing is focused or it is not loaded.
+  std::optional<int> focusedWindowIndex() const;
+  const std::string& windowPath(int index) const;
+  // The paths of the window records from `first` to `last`, both included, in either order.
+  PathSet windowPathRange(int first, int last) const;
+  // Clears the selection when no record is loaded; says whether it did.
+  bool clearSelectionIfWindowIsEmpty();
+  NextPageLoader nextPageLoader_;
 
   // ---- Indexing runner and indexing-time refresh: private ----
 
@@ -418,7 +550,6 @@ class ImageLibraryStore : public QObject {
   // ---- Unregistering and reauthorising folders: private ----
 
   // ---- Launch workflow: private ----
-
 
   // Advanced by every folder summaries load that starts; a load applies only while it is current.
   std::uint64_t registeredFolderSummariesGeneration_ = 0;

@@ -1,0 +1,348 @@
+// What the views read from the store: focus and selection, the slideshow's range and position
+// text, the sidebar's and tag panel's lists, the Trash review's permissions; the one signal that
+// tells the views to read them again; and the start of flows nobody waits for.
+#include <algorithm>
+#include <exception>
+#include <string>
+#include <variant>
+#include <utility>
+
+#include <QByteArray>
+#include <QMetaObject>
+
+#include "model/text/collation.h"
+#include "model/text/unicode.h"
+#include "platform/log.h"
+#include "store/image_library_store.h"
+
+namespace lorvex {
+
+namespace {
+
+const std::string& suggestionName(const TagFilterSuggestion& row) {
+  if (const auto* tag = std::get_if<TagSuggestion>(&row.value)) return tag->value;
+  return std::get<TagConcept>(row.value).displayName;
+}
+
+std::int64_t suggestionImageCount(const TagFilterSuggestion& row) {
+  if (const auto* tag = std::get_if<TagSuggestion>(&row.value)) return tag->imageCount;
+  return std::get<TagConcept>(row.value).imageCount;
+}
+
+// Larger counts first; then names ignoring case; then raw tags before concepts; then raw tags by
+// lower-cased name and concepts by identifier.
+bool suggestionPrecedes(const TagFilterSuggestion& a, const TagFilterSuggestion& b,
+                        const text::CaseInsensitiveCollator& collator) {
+  const std::int64_t countA = suggestionImageCount(a);
+  const std::int64_t countB = suggestionImageCount(b);
+  if (countA != countB) return countA > countB;
+  if (const int order = collator.compare(suggestionName(a), suggestionName(b)); order != 0) return order < 0;
+  const bool aIsTag = std::holds_alternative<TagSuggestion>(a.value);
+  const bool bIsTag = std::holds_alternative<TagSuggestion>(b.value);
+  if (aIsTag != bIsTag) return aIsTag;
+  if (aIsTag) return text::lowercased(suggestionName(a)) < text::lowercased(suggestionName(b));
+  return std::get<TagConcept>(a.value).id < std::get<TagConcept>(b.value).id;
+}
+
+std::string fileURL(const std::string& path) {
+  // Encoded from the bytes, not through QString: a file name that is not UTF-8 keeps its bytes.
+  const QByteArray encoded = QByteArray(path.data(), static_cast<qsizetype>(path.size())).toPercentEncoding("/");
+  return "file://" + encoded.toStdString();
+}
+
+std::vector<RecordRef> trashableRecordsAmong(const std::vector<RecordRef>& records, const PathSet& paths) {
+  std::vector<RecordRef> result;
+  if (paths.empty()) return result;
+  for (const auto& record : records) {
+    if (paths.contains(record->file.path) && TrashCandidateBrowser::isTrashable(*record)) result.push_back(record);
+  }
+  return result;
+}
+
+}  // namespace
+
+RecordRef ImageLibraryStore::selectedRecord() const {
+  creatingThread_.check();
+  const auto& primary = selection_->primaryPath();
+  if (!primary) return nullptr;
+  const auto index = resultWindow_->index(*primary);
+  if (!index) return nullptr;
+  return resultWindow_->records()[static_cast<std::size_t>(*index)];
+}
+
+std::vector<RecordRef> ImageLibraryStore::selectedRecords() const {
+  creatingThread_.check();
+  // Looked up in the path index rather than by walking the window: a selection is small, a window
+  // may hold a hundred thousand records.
+  std::vector<int> positions;
+  for (const auto& path : selection_->effectiveSelectedPaths()) {
+    if (const auto index = resultWindow_->index(path)) positions.push_back(*index);
+  }
+  std::sort(positions.begin(), positions.end());
+  std::vector<RecordRef> result;
+  result.reserve(positions.size());
+  for (const int position : positions) result.push_back(resultWindow_->records()[static_cast<std::size_t>(position)]);
+  return result;
+}
+
+std::optional<std::string> ImageLibraryStore::selectedRecordFileURL() const {
+  const RecordRef record = selectedRecord();
+  if (record == nullptr) return std::nullopt;
+  return fileURL(record->file.path);
+}
+
+std::optional<std::string> ImageLibraryStore::focusPathKeepingSelection(const std::string& path) {
+  creatingThread_.check();
+  if (!resultWindow_->index(path)) return std::nullopt;
+  PathSet selected = selection_->effectiveSelectedPaths();
+  if (!selected.contains(path)) {
+    selection_->setPrimaryPath(path);
+    selection_->setSelectedPaths(PathSet{path});
+    selection_->setAnchorPath(path);
+    return selectedRecordFileURL();
+  }
+  const auto& anchor = selection_->anchorPath();
+  const auto& primary = selection_->primaryPath();
+  std::string newAnchor = path;
+  if (anchor && selected.contains(*anchor)) {
+    newAnchor = *anchor;
+  } else if (primary && selected.contains(*primary)) {
+    newAnchor = *primary;
+  }
+  selection_->setPrimaryPath(path);
+  selection_->setSelectedPaths(std::move(selected));
+  selection_->setAnchorPath(std::move(newAnchor));
+  return selectedRecordFileURL();
+}
+
+bool ImageLibraryStore::canReviewFocusedRecord() const {
+  return selectedRecord() != nullptr && !isLoadingNextPage_ && !isTrashingDeleteCandidates_ &&
+         !presentation_->isTagAdditionPopoverPresented() && !presentation_->isModelSelectionPopoverPresented();
+}
+
+bool ImageLibraryStore::canReviewFocusedRecordInSlideshow() const {
+  if (!canReviewFocusedRecord()) return false;
+  return !presentation_->isSlideshowPresented() || slideshowVisibleRecordIndices().size() < 2;
+}
+
+std::vector<int> ImageLibraryStore::slideshowVisibleRecordIndices() const {
+  creatingThread_.check();
+  std::vector<int> indices;
+  const auto focused = focusedWindowIndex();
+  if (!focused) return indices;
+  const int count = static_cast<int>(resultWindow_->records().size());
+  const int visible = std::min(count, presentation_->slideshowVisibleCount());
+  const bool hasMore = resultWindow_->hasMoreRecords();
+  for (int k = 0; k < visible; ++k) {
+    const int index = *focused + k;
+    if (index < count) {
+      indices.push_back(index);
+    } else if (!hasMore) {
+      // The list is complete: the range continues from its start.
+      indices.push_back(index % count);
+    }
+    // With more to load, positions past the loaded end stay empty until their page arrives.
+  }
+  return indices;
+}
+
+std::string ImageLibraryStore::slideshowPositionText() const {
+  creatingThread_.check();
+  const std::size_t count = resultWindow_->records().size();
+  const auto focused = focusedWindowIndex();
+  if (!focused) return count == 0 ? std::string("0 / 0") : "1 / " + std::to_string(count);
+  const std::string total = std::to_string(count) + (resultWindow_->hasMoreRecords() ? "+" : "");
+  const std::vector<int> indices = slideshowVisibleRecordIndices();
+  if (indices.size() >= 2) {
+    return std::to_string(indices.front() + 1) + "-" + std::to_string(indices.back() + 1) + " / " + total;
+  }
+  return std::to_string(*focused + 1) + " / " + total;
+}
+
+std::vector<std::string> ImageLibraryStore::visibleSavedFilterTags() const {
+  creatingThread_.check();
+  if (presentation_->isFilterTagListExpanded() || savedFilterTags_.size() <= kCollapsedSavedFilterTagCount) {
+    return savedFilterTags_;
+  }
+  return {savedFilterTags_.begin(), savedFilterTags_.begin() + kCollapsedSavedFilterTagCount};
+}
+
+std::vector<TagFilterSuggestion> ImageLibraryStore::tagFilterSuggestions() const {
+  creatingThread_.check();
+  std::vector<TagFilterSuggestion> rows;
+  rows.reserve(tagSuggestions_.size() + tagConceptSuggestions_.size());
+  for (const auto& tag : tagSuggestions_) rows.push_back(TagFilterSuggestion{tag});
+  if (featureAvailability_.isTagConceptEnabled) {
+    for (const auto& tagConcept : tagConceptSuggestions_) rows.push_back(TagFilterSuggestion{tagConcept});
+  }
+  const text::CaseInsensitiveCollator collator;
+  // Stable, so rows the order leaves unordered (raw tags differing only in case) keep their
+  // suggestion order from one call to the next.
+  std::stable_sort(rows.begin(), rows.end(), [&collator](const auto& a, const auto& b) {
+    return suggestionPrecedes(a, b, collator);
+  });
+  return rows;
+}
+
+std::vector<RecordRef> ImageLibraryStore::selectedTrashReviewRecords() const {
+  creatingThread_.check();
+  return trashableRecordsAmong(trashReviewBrowser_->records(), trashReviewBrowser_->selectedPaths());
+}
+
+int ImageLibraryStore::trashableLoadedTrashReviewRecordCount() const {
+  creatingThread_.check();
+  const auto& records = trashReviewBrowser_->records();
+  return static_cast<int>(std::count_if(records.begin(), records.end(), [](const RecordRef& record) {
+    return TrashCandidateBrowser::isTrashable(*record);
+  }));
+}
+
+std::vector<RecordRef> ImageLibraryStore::retryableFailedTrashRecords() const {
+  creatingThread_.check();
+  if (!lastTrashSummary_) return {};
+  // A path can fail in one step of the move and be trashed by a later one: only what is still
+  // untrashed is worth another try.
+  PathSet failed;
+  for (const auto& failure : lastTrashSummary_->failures) failed.insert(failure.path);
+  for (const auto& trashed : lastTrashSummary_->trashedPaths) failed.erase(trashed);
+  return trashableRecordsAmong(trashReviewBrowser_->records(), failed);
+}
+
+bool ImageLibraryStore::isLibraryReadyForTrash() const {
+  return !needsLiveServicePreparation_ && !isPreparingLibrary_ && !isIndexing_ && !isTrashingDeleteCandidates_;
+}
+
+bool ImageLibraryStore::isTrashReviewLoading() const {
+  return trashReviewBrowser_->isReloading() || trashReviewBrowser_->isLoadingMore() ||
+         static_cast<bool>(deleteCandidateTrashReviewLoadMoreTask_);
+}
+
+bool ImageLibraryStore::trashReviewAllowsTrashing() const {
+  return presentation_->isDeleteCandidateTrashReviewPresented() && isLibraryReadyForTrash() && !isTrashReviewLoading();
+}
+
+bool ImageLibraryStore::canTrash(const std::vector<RecordRef>& records) const {
+  return trashReviewAllowsTrashing() && !records.empty();
+}
+
+bool ImageLibraryStore::canTrashSelectedTrashReviewRecords() const {
+  // The records are gathered only once nothing else forbids the move.
+  return trashReviewAllowsTrashing() && !selectedTrashReviewRecords().empty();
+}
+
+bool ImageLibraryStore::canRetryFailedTrash() const {
+  return trashReviewAllowsTrashing() && !retryableFailedTrashRecords().empty();
+}
+
+bool ImageLibraryStore::canTrashLoadedTrashReviewRecords() const {
+  return trashReviewAllowsTrashing() && trashableLoadedTrashReviewRecordCount() != 0;
+}
+
+DeleteCandidateTrashBlockers ImageLibraryStore::trashBlockers() const {
+  return DeleteCandidateTrashBlockers{
+      .trashing = isTrashingDeleteCandidates_,
+      .notPrepared = needsLiveServicePreparation_ || isPreparingLibrary_,
+      .indexing = isIndexing_,
+      .loading = isTrashReviewLoading(),
+  };
+}
+
+std::optional<DeleteCandidateTrashDisabledReason> ImageLibraryStore::trashSelectedDisabledReason() const {
+  if (canTrashSelectedTrashReviewRecords()) return std::nullopt;
+  if (const auto blocked = blockingReason(trashBlockers())) return blocked;
+  // Nothing blocks: either nothing is ticked, or the review is not shown.
+  if (!selectedTrashReviewRecords().empty()) return std::nullopt;
+  return trashableLoadedTrashReviewRecordCount() != 0 ? DeleteCandidateTrashDisabledReason::noSelection
+                                                      : DeleteCandidateTrashDisabledReason::noCandidates;
+}
+
+std::optional<DeleteCandidateTrashDisabledReason> ImageLibraryStore::trashLoadedDisabledReason() const {
+  if (canTrashLoadedTrashReviewRecords()) return std::nullopt;
+  if (const auto blocked = blockingReason(trashBlockers())) return blocked;
+  if (trashableLoadedTrashReviewRecordCount() == 0) return DeleteCandidateTrashDisabledReason::noCandidates;
+  return std::nullopt;
+}
+
+StoreTask<void> ImageLibraryStore::startDetached(std::function<QCoro::Task<void>()> work) {
+  creatingThread_.check();
+  auto run = [this, work = std::move(work)](std::stop_token) { return runDetached(work); };
+  return startStoreTask(scope_, std::move(run));
+}
+
+QCoro::Task<void> ImageLibraryStore::runDetached(std::function<QCoro::Task<void>()> work) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  // Nobody awaits this flow, so an error it ends with would otherwise vanish.
+  try {
+    co_await work();
+  } catch (const std::exception& error) {
+    platform::logError("Store", std::string("a detached store flow failed: ") + error.what());
+  } catch (...) {
+    platform::logError("Store", "a detached store flow failed");
+  }
+}
+
+void ImageLibraryStore::connectDerivedValueInputs() {
+  const auto schedule = [this] { scheduleDerivedValuesChanged(); };
+  for (const auto changed : {
+           &ImageLibraryStore::lastTrashSummaryChanged,
+           &ImageLibraryStore::savedFilterTagsChanged,
+           &ImageLibraryStore::tagSuggestionsChanged,
+           &ImageLibraryStore::tagConceptSuggestionsChanged,
+           &ImageLibraryStore::needsLiveServicePreparationChanged,
+           &ImageLibraryStore::isPreparingLibraryChanged,
+           &ImageLibraryStore::isIndexingChanged,
+           &ImageLibraryStore::isTrashingDeleteCandidatesChanged,
+           &ImageLibraryStore::isLoadingNextPageChanged,
+           &ImageLibraryStore::deleteCandidateTrashReviewLoadMoreTaskChanged,
+       }) {
+    connect(this, changed, this, schedule);
+  }
+  connect(this, &ImageLibraryStore::presentationChanged, this, [this] {
+    // The old object is gone and its connections with it.
+    connectPresentationToDerivedValues();
+    scheduleDerivedValuesChanged();
+  });
+  connect(resultWindow_.get(), &SearchResultWindow::recordsChanged, this, schedule);
+  connect(resultWindow_.get(), &SearchResultWindow::hasMoreRecordsChanged, this, schedule);
+  for (const auto changed : {&ResultSelection::primaryPathChanged, &ResultSelection::selectedPathsChanged,
+                             &ResultSelection::anchorPathChanged}) {
+    connect(selection_.get(), changed, this, schedule);
+  }
+  for (const auto changed : {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
+                             &TrashCandidateBrowser::isReloadingChanged, &TrashCandidateBrowser::isLoadingMoreChanged}) {
+    connect(trashReviewBrowser_.get(), changed, this, schedule);
+  }
+  connectPresentationToDerivedValues();
+}
+
+void ImageLibraryStore::connectPresentationToDerivedValues() {
+  const auto schedule = [this] { scheduleDerivedValuesChanged(); };
+  for (const auto changed : {
+           &ImageLibraryPresentationState::isFilterTagListExpandedChanged,
+           &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged,
+           &ImageLibraryPresentationState::isModelSelectionPopoverPresentedChanged,
+           &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
+           &ImageLibraryPresentationState::isSlideshowPresentedChanged,
+           &ImageLibraryPresentationState::slideshowVisibleCountChanged,
+       }) {
+    connect(presentation_.get(), changed, this, schedule);
+  }
+}
+
+void ImageLibraryStore::scheduleDerivedValuesChanged() {
+  creatingThread_.check();
+  if (isDerivedValuesChangeQueued_) return;
+  isDerivedValuesChangeQueued_ = true;
+  // Queued behind this turn's work: however many inputs one operation changes, the views read
+  // the projections once, after every field signal of the turn.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        isDerivedValuesChangeQueued_ = false;
+        Q_EMIT derivedValuesChanged();
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace lorvex

@@ -1,0 +1,518 @@
+// What the views read from the store: the focused and selected records, the slideshow's range and
+// position text, the sidebar's tags and the tag panel's order, the Trash review's permissions and
+// reasons; the coalesced signal that tells them to read again; flows started for nobody.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QUrl>
+
+#include "offline_store.h"
+#include "platform/log.h"
+
+namespace lorvex {
+namespace {
+
+using testing::OfflineStore;
+using testing::OfflineStoreSetup;
+using testing::pathsOf;
+using testing::record;
+using testing::RecordSpec;
+
+TEST(ImageLibraryStoreProjections, FocusSelectionAndSlideshowRange) {
+  struct Case {
+    const char* name;
+    int recordCount;
+    bool hasMore;
+    std::optional<std::string> primary;
+    PathSet selected;
+    int visibleCount;
+    std::optional<std::string> focusedPath;
+    std::vector<std::string> selectedRecords;
+    std::vector<int> indices;
+    std::string positionText;
+  };
+  const std::vector<Case> cases = {
+      {"removed focus", 10, false, "/gone", {"/gone", "/r3"}, 4, std::nullopt, {"/r3"}, {}, "1 / 10"},
+      {"removed focus, empty window", 0, false, "/gone", {}, 4, std::nullopt, {}, {}, "0 / 0"},
+      {"nothing focused", 10, false, std::nullopt, {}, 4, std::nullopt, {}, {}, "1 / 10"},
+      {"wraps a complete list", 10, false, "/r8", {}, 4, "/r8", {"/r8"}, {8, 9, 0, 1}, "9-2 / 10"},
+      {"stops at the loaded end", 10, true, "/r8", {}, 4, "/r8", {"/r8"}, {8, 9}, "9-10 / 10+"},
+      {"more visible than records", 3, false, "/r0", {}, 5, "/r0", {"/r0"}, {0, 1, 2}, "1-3 / 3"},
+      {"one at a time", 120, true, "/r2", {}, 1, "/r2", {"/r2"}, {2}, "3 / 120+"},
+      {"a range", 120, true, "/r2", {}, 4, "/r2", {"/r2"}, {2, 3, 4, 5}, "3-6 / 120+"},
+      {"the last record alone before a page", 10, true, "/r9", {}, 3, "/r9", {"/r9"}, {9}, "10 / 10+"},
+      {"selection in window order, unloaded left out", 10, false, "/r5", {"/r7", "/r1", "/r5", "/x"}, 1, "/r5",
+       {"/r1", "/r5", "/r7"}, {5}, "6 / 10"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineStore f;
+    f.load(OfflineStore::numberedPaths(c.recordCount), c.hasMore);
+    f.select(c.primary, c.selected, c.primary);
+    f.store.presentation().setSlideshowVisibleCount(c.visibleCount);
+
+    const RecordRef focused = f.store.selectedRecord();
+    EXPECT_EQ(focused ? std::optional(focused->file.path) : std::nullopt, c.focusedPath);
+    EXPECT_EQ(f.store.selectedRecordFileURL(),
+              c.focusedPath ? std::optional("file://" + *c.focusedPath) : std::nullopt);
+    EXPECT_EQ(pathsOf(f.store.selectedRecords()), c.selectedRecords);
+    EXPECT_EQ(f.store.slideshowVisibleRecordIndices(), c.indices);
+    EXPECT_EQ(f.store.slideshowPositionText(), c.positionText);
+  }
+}
+
+TEST(ImageLibraryStoreProjections, TheFileURLEncodesThePathsBytes) {
+  struct Case {
+    std::string path;
+    std::string url;
+  };
+  const std::vector<Case> cases = {
+      {"/photos/a.png", "file:///photos/a.png"},
+      {"/my photos/#1 100%.png", "file:///my%20photos/%231%20100%25.png"},
+      {"/写真/ü.png", "file:///%E5%86%99%E7%9C%9F/%C3%BC.png"},
+      // Not UTF-8: the byte itself, not a replacement character.
+      {"/raw/\xff.png", "file:///raw/%FF.png"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    OfflineStore f;
+    f.load({c.path});
+    f.store.selection().selectSingle(c.path);
+    ASSERT_EQ(f.store.selectedRecordFileURL(), c.url);
+    const QUrl parsed = QUrl::fromEncoded(QByteArray::fromStdString(c.url), QUrl::StrictMode);
+    EXPECT_TRUE(parsed.isLocalFile());
+    EXPECT_EQ(QByteArray::fromPercentEncoding(parsed.path(QUrl::FullyEncoded).toUtf8()).toStdString(), c.path);
+  }
+}
+
+TEST(ImageLibraryStoreProjections, FocusingAPathKeepsASelectionThatHoldsIt) {
+  using Snapshot = ResultSelection::Snapshot;
+  struct Case {
+    const char* name;
+    Snapshot before;
+    std::string path;
+    std::optional<std::string> url;
+    Snapshot after;
+  };
+  const PathSet three = {"/r1", "/r2", "/r3"};
+  const std::vector<Case> cases = {
+      {"a tile of a three-tile selection", {"/r1", three, "/r1"}, "/r3", "file:///r3", {"/r3", three, "/r1"}},
+      {"anchor outside the selection: the old focus", {"/r2", three, "/r0"}, "/r3", "file:///r3", {"/r3", three, "/r2"}},
+      {"neither inside: the path", {"/r0", three, "/r4"}, "/r3", "file:///r3", {"/r3", three, "/r3"}},
+      {"a lone focus counts as selected", {"/r2", {}, std::nullopt}, "/r2", "file:///r2", {"/r2", {"/r2"}, "/r2"}},
+      {"outside the selection: alone", {"/r1", three, "/r1"}, "/r4", "file:///r4", {"/r4", {"/r4"}, "/r4"}},
+      {"not loaded: nothing changes", {"/r1", three, "/r1"}, "/gone", std::nullopt, {"/r1", three, "/r1"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineStore f;
+    f.load(OfflineStore::numberedPaths(5));
+    f.select(c.before.primaryPath, c.before.selectedPaths, c.before.anchorPath);
+    EXPECT_EQ(f.store.focusPathKeepingSelection(c.path), c.url);
+    EXPECT_EQ(f.selection(), c.after);
+  }
+}
+
+TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
+  struct Case {
+    const char* name;
+    std::function<void(OfflineStore&)> arrange;
+    bool canReview;
+    bool canReviewInSlideshow;
+  };
+  const std::vector<Case> cases = {
+      {"a loaded focus", [](OfflineStore&) {}, true, true},
+      {"no focus", [](OfflineStore& f) { f.store.selection().selectSingle(std::nullopt); }, false, false},
+      {"focus not loaded", [](OfflineStore& f) { f.store.selection().selectSingle("/gone"); }, false, false},
+      {"page loading", [](OfflineStore& f) { f.store.setIsLoadingNextPage(true); }, false, false},
+      {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, false, false},
+      {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); }, false, false},
+      {"model popover", [](OfflineStore& f) { f.store.presentation().setIsModelSelectionPopoverPresented(true); }, false,
+       false},
+      {"slideshow of one",
+       [](OfflineStore& f) {
+         f.store.presentation().setSlideshowVisibleCount(1);
+         f.store.presentation().setIsSlideshowPresented(true);
+       },
+       true, true},
+      {"slideshow of three",
+       [](OfflineStore& f) {
+         f.store.presentation().setSlideshowVisibleCount(3);
+         f.store.presentation().setIsSlideshowPresented(true);
+       },
+       true, false},
+      {"three at a time, slideshow closed", [](OfflineStore& f) { f.store.presentation().setSlideshowVisibleCount(3); },
+       true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineStore f;
+    f.load(OfflineStore::numberedPaths(5));
+    f.store.selection().selectSingle("/r1");
+    c.arrange(f);
+    EXPECT_EQ(f.store.canReviewFocusedRecord(), c.canReview);
+    EXPECT_EQ(f.store.canReviewFocusedRecordInSlideshow(), c.canReviewInSlideshow);
+  }
+}
+
+TEST(ImageLibraryStoreProjections, TheCollapsedSidebarListsFiveSavedTags) {
+  struct Case {
+    int savedCount;
+    bool expanded;
+    int shown;
+  };
+  for (const auto& c : std::vector<Case>{{6, false, 5}, {5, false, 5}, {6, true, 6}, {0, false, 0}}) {
+    SCOPED_TRACE(std::to_string(c.savedCount) + (c.expanded ? " expanded" : " collapsed"));
+    std::vector<std::string> tags;
+    for (int i = 0; i < c.savedCount; ++i) tags.push_back("tag" + std::to_string(i));
+    OfflineStore f(OfflineStoreSetup{.filterTags = tags});
+    f.store.presentation().setIsFilterTagListExpanded(c.expanded);
+    EXPECT_EQ(f.store.visibleSavedFilterTags(), std::vector<std::string>(tags.begin(), tags.begin() + c.shown));
+  }
+}
+
+TEST(ImageLibraryStoreProjections, TagRowsOrderByCountThenNameThenKind) {
+  // Rows are written "tag:Name" or "concept#id:Name".
+  const auto label = [](const TagFilterSuggestion& row) {
+    if (const auto* tag = std::get_if<TagSuggestion>(&row.value)) return "tag:" + tag->value;
+    const auto& tagConcept = std::get<TagConcept>(row.value);
+    return "concept#" + std::to_string(tagConcept.id) + ":" + tagConcept.displayName;
+  };
+  struct Case {
+    const char* name;
+    std::vector<TagSuggestion> tags;
+    std::vector<TagConcept> concepts;
+    bool conceptsEnabled;
+    std::vector<std::string> rows;
+  };
+  const std::vector<Case> cases = {
+      {"count first", {{"cat", 12}}, {{1, "Animals", 5}}, true, {"tag:cat", "concept#1:Animals"}},
+      {"a larger concept first", {{"cat", 2}}, {{1, "Animals", 5}}, true, {"concept#1:Animals", "tag:cat"}},
+      {"same count: name ignoring case",
+       {{"beta", 3}, {"Alpha", 3}, {"gamma", 3}},
+       {},
+       true,
+       {"tag:Alpha", "tag:beta", "tag:gamma"}},
+      {"same count and name: the raw tag first",
+       {{"Cat", 5}},
+       {{9, "cat", 5}},
+       true,
+       {"tag:Cat", "concept#9:cat"}},
+      {"two concepts alike: the smaller id first",
+       {},
+       {{7, "Dog", 4}, {3, "Dog", 4}},
+       true,
+       {"concept#3:Dog", "concept#7:Dog"}},
+      {"raw tags differing only in case keep their order",
+       {{"dog", 4}, {"Dog", 4}},
+       {},
+       true,
+       {"tag:dog", "tag:Dog"}},
+      {"concepts switched off", {{"cat", 1}}, {{1, "Animals", 5}}, false, {"tag:cat"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineStore f(OfflineStoreSetup{.isTagConceptEnabled = c.conceptsEnabled});
+    f.store.setTagSuggestions(c.tags);
+    f.store.setTagConceptSuggestions(c.concepts);
+    std::vector<std::string> rows;
+    for (const auto& row : f.store.tagFilterSuggestions()) rows.push_back(label(row));
+    EXPECT_EQ(rows, c.rows);
+  }
+}
+
+StoreTask<bool> runningTask() { return StoreTask<bool>(std::make_shared<detail::StoreTaskState<bool>>()); }
+
+TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
+  using Reason = DeleteCandidateTrashDisabledReason;
+  // /c1, /c2 are trashable; /m is a missing candidate; /n is not a candidate.
+  const std::vector<RecordRef> browserRecords = {
+      record(RecordSpec{.path = "/c1", .deleteCandidate = true}),
+      record(RecordSpec{.path = "/n"}),
+      record(RecordSpec{.path = "/m", .deleteCandidate = true, .isMissing = true}),
+      record(RecordSpec{.path = "/c2", .deleteCandidate = true}),
+  };
+  struct Case {
+    const char* name;
+    std::function<void(OfflineStore&)> arrange;
+    std::vector<std::string> selectedRecords;
+    int trashableCount;
+    DeleteCandidateTrashBlockers blockers;
+    std::optional<Reason> selectedReason;
+    std::optional<Reason> loadedReason;
+  };
+  const std::vector<Case> cases = {
+      {"nothing ticked", [](OfflineStore&) {}, {}, 2, {}, Reason::noSelection, std::nullopt},
+      {"ticked in browser order, untrashable left out",
+       [](OfflineStore& f) { f.store.trashReviewBrowser().setSelectedPaths({"/c2", "/n", "/m", "/c1"}); },
+       {"/c1", "/c2"}, 2, {}, std::nullopt, std::nullopt},
+      {"only untrashable ticked",
+       [](OfflineStore& f) { f.store.trashReviewBrowser().setSelectedPaths({"/n", "/m"}); },
+       {}, 2, {}, Reason::noSelection, std::nullopt},
+      {"the last candidate unmarked",
+       [](OfflineStore& f) {
+         f.store.trashReviewBrowser().setRecords({record(RecordSpec{.path = "/c1"})});
+       },
+       {}, 0, {}, Reason::noCandidates, Reason::noCandidates},
+      {"indexing",
+       [](OfflineStore& f) {
+         f.store.trashReviewBrowser().setSelectedPaths({"/c1"});
+         f.store.setIsIndexing(true);
+       },
+       {"/c1"}, 2, {.indexing = true}, Reason::indexingInProgress, Reason::indexingInProgress},
+      {"trashing during indexing",
+       [](OfflineStore& f) {
+         f.store.setIsIndexing(true);
+         f.store.setIsTrashingDeleteCandidates(true);
+       },
+       {}, 2, {.trashing = true, .indexing = true}, Reason::trashingInProgress, Reason::trashingInProgress},
+      {"library not prepared",
+       [](OfflineStore& f) {
+         f.store.setNeedsLiveServicePreparation(true);
+         f.store.setIsIndexing(true);
+       },
+       {}, 2, {.notPrepared = true, .indexing = true}, Reason::libraryNotIndexedYet, Reason::libraryNotIndexedYet},
+      {"library preparing", [](OfflineStore& f) { f.store.setIsPreparingLibrary(true); }, {}, 2, {.notPrepared = true},
+       Reason::libraryNotIndexedYet, Reason::libraryNotIndexedYet},
+      {"reloading", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsReloading(true); }, {}, 2, {.loading = true},
+       Reason::loadingCandidates, Reason::loadingCandidates},
+      {"loading more", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsLoadingMore(true); }, {}, 2,
+       {.loading = true}, Reason::loadingCandidates, Reason::loadingCandidates},
+      {"a page task kept", [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); },
+       {}, 2, {.loading = true}, Reason::loadingCandidates, Reason::loadingCandidates},
+      {"review not shown, something ticked",
+       [](OfflineStore& f) {
+         f.store.trashReviewBrowser().setSelectedPaths({"/c1"});
+         f.store.presentation().setIsDeleteCandidateTrashReviewPresented(false);
+       },
+       {"/c1"}, 2, {}, std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineStore f;
+    f.store.presentation().setIsDeleteCandidateTrashReviewPresented(true);
+    f.store.trashReviewBrowser().setRecords(browserRecords);
+    c.arrange(f);
+    EXPECT_EQ(pathsOf(f.store.selectedTrashReviewRecords()), c.selectedRecords);
+    EXPECT_EQ(f.store.trashableLoadedTrashReviewRecordCount(), c.trashableCount);
+    EXPECT_EQ(f.store.trashBlockers(), c.blockers);
+    EXPECT_EQ(f.store.trashSelectedDisabledReason(), c.selectedReason);
+    EXPECT_EQ(f.store.trashLoadedDisabledReason(), c.loadedReason);
+    const bool free = f.store.presentation().isDeleteCandidateTrashReviewPresented() && c.blockers == DeleteCandidateTrashBlockers{};
+    EXPECT_EQ(f.store.isLibraryReadyForTrash(), !c.blockers.trashing && !c.blockers.notPrepared && !c.blockers.indexing);
+    EXPECT_EQ(f.store.isTrashReviewLoading(), c.blockers.loading);
+    EXPECT_EQ(f.store.canTrashSelectedTrashReviewRecords(), free && !c.selectedRecords.empty());
+    EXPECT_EQ(f.store.canTrashLoadedTrashReviewRecords(), free && c.trashableCount != 0);
+    EXPECT_EQ(f.store.canTrash(browserRecords), free);
+    EXPECT_FALSE(f.store.canTrash({}));
+  }
+}
+
+TEST(ImageLibraryStoreProjections, OnlyFailuresStillUntrashedAreOfferedForRetry) {
+  OfflineStore f;
+  f.store.presentation().setIsDeleteCandidateTrashReviewPresented(true);
+  f.store.trashReviewBrowser().setRecords({
+      record(RecordSpec{.path = "/later-trashed", .deleteCandidate = true}),
+      record(RecordSpec{.path = "/failed-b", .deleteCandidate = true}),
+      record(RecordSpec{.path = "/failed-missing", .deleteCandidate = true, .isMissing = true}),
+      record(RecordSpec{.path = "/failed-a", .deleteCandidate = true}),
+      record(RecordSpec{.path = "/fine", .deleteCandidate = true}),
+  });
+  EXPECT_TRUE(f.store.retryableFailedTrashRecords().empty());
+  EXPECT_FALSE(f.store.canRetryFailedTrash());
+
+  ImageTrashSummary summary;
+  summary.trashedPaths = {"/later-trashed", "/other"};
+  for (const char* path : {"/failed-a", "/later-trashed", "/failed-missing", "/failed-b", "/not-loaded"}) {
+    summary.failures.push_back(ImageTrashFailure{.path = path, .message = "failed"});
+  }
+  f.store.setLastTrashSummary(summary);
+  EXPECT_EQ(pathsOf(f.store.retryableFailedTrashRecords()), (std::vector<std::string>{"/failed-b", "/failed-a"}));
+  EXPECT_TRUE(f.store.canRetryFailedTrash());
+  f.store.setIsIndexing(true);
+  EXPECT_FALSE(f.store.canRetryFailedTrash());
+}
+
+// ---- The derived-values signal ----
+
+struct DerivedSignalCount {
+  explicit DerivedSignalCount(ImageLibraryStore& store) {
+    QObject::connect(&store, &ImageLibraryStore::derivedValuesChanged, [this] { ++count; });
+  }
+  int count = 0;
+};
+
+TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
+  struct Case {
+    const char* name;
+    std::function<void(OfflineStore&)> change;
+    int emissions;
+  };
+  const std::vector<Case> cases = {
+      {"window records", [](OfflineStore& f) { f.load({"/x"}); }, 1},
+      {"window has more", [](OfflineStore& f) { f.store.resultWindow().setHasMoreRecords(true); }, 1},
+      {"focus", [](OfflineStore& f) { f.store.selection().setPrimaryPath("/r1"); }, 1},
+      {"selected paths", [](OfflineStore& f) { f.store.selection().setSelectedPaths({"/r0", "/r1"}); }, 1},
+      {"anchor", [](OfflineStore& f) { f.store.selection().setAnchorPath("/r1"); }, 1},
+      {"browser records", [](OfflineStore& f) { f.store.trashReviewBrowser().setRecords(testing::records({"/t"})); }, 1},
+      {"browser ticks", [](OfflineStore& f) { f.store.trashReviewBrowser().setSelectedPaths({"/t"}); }, 1},
+      {"browser reloading", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsReloading(true); }, 1},
+      {"browser loading more", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsLoadingMore(true); }, 1},
+      {"tag list expanded", [](OfflineStore& f) { f.store.presentation().setIsFilterTagListExpanded(true); }, 1},
+      {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); }, 1},
+      {"model popover", [](OfflineStore& f) { f.store.presentation().setIsModelSelectionPopoverPresented(true); }, 1},
+      {"trash review shown",
+       [](OfflineStore& f) { f.store.presentation().setIsDeleteCandidateTrashReviewPresented(true); }, 1},
+      {"slideshow shown", [](OfflineStore& f) { f.store.presentation().setIsSlideshowPresented(true); }, 1},
+      {"slideshow count", [](OfflineStore& f) { f.store.presentation().setSlideshowVisibleCount(3); }, 1},
+      {"a new presentation",
+       [](OfflineStore& f) {
+         f.store.setPresentation(std::make_unique<ImageLibraryPresentationState>(
+             std::make_shared<TransientImageLibraryUIPreferenceStore>()));
+       },
+       1},
+      {"trash summary", [](OfflineStore& f) { f.store.setLastTrashSummary(ImageTrashSummary{}); }, 1},
+      {"saved tags", [](OfflineStore& f) { f.store.setSavedFilterTags({"a"}); }, 1},
+      {"tag suggestions", [](OfflineStore& f) { f.store.setTagSuggestions({{"a", 1}}); }, 1},
+      {"concept suggestions", [](OfflineStore& f) { f.store.setTagConceptSuggestions({{1, "A", 1}}); }, 1},
+      {"preparation needed", [](OfflineStore& f) { f.store.setNeedsLiveServicePreparation(true); }, 1},
+      {"preparing", [](OfflineStore& f) { f.store.setIsPreparingLibrary(true); }, 1},
+      {"indexing", [](OfflineStore& f) { f.store.setIsIndexing(true); }, 1},
+      {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, 1},
+      {"page loading", [](OfflineStore& f) { f.store.setIsLoadingNextPage(true); }, 1},
+      {"trash review page task", [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); },
+       1},
+      {"everything at once",
+       [](OfflineStore& f) {
+         f.load({"/x", "/y"}, true);
+         f.store.selection().selectSingle("/y");
+         f.store.setIsIndexing(true);
+         f.store.setIsTrashingDeleteCandidates(true);
+         f.store.presentation().setIsSlideshowPresented(true);
+         f.store.trashReviewBrowser().setIsReloading(true);
+         f.store.setTagSuggestions({{"a", 1}});
+       },
+       1},
+      {"equal values", [](OfflineStore& f) {
+         f.store.setIsIndexing(false);
+         f.store.selection().setPrimaryPath("/r0");
+         f.store.presentation().setSlideshowVisibleCount(1);
+         f.load({"/r0", "/r1"});
+       }, 0},
+      {"no input of a projection",
+       [](OfflineStore& f) {
+         f.store.setSearchResultsResetCount(4);
+         f.store.setIsLoading(true);
+         f.store.presentation().setIsLibrarySectionExpanded(false);
+         f.store.presentation().setSlideshowIntervalSeconds(10);
+       },
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineStore f;
+    f.load({"/r0", "/r1"});
+    testing::drainEvents();
+    DerivedSignalCount derived(f.store);
+    c.change(f);
+    EXPECT_EQ(derived.count, 0) << "emitted before the turn ended";
+    testing::drainEvents();
+    EXPECT_EQ(derived.count, c.emissions);
+  }
+}
+
+TEST(ImageLibraryStoreProjections, TheDerivedSignalFollowsTheTurnsFieldSignals) {
+  OfflineStore f;
+  std::vector<std::string> order;
+  QObject::connect(&f.store, &ImageLibraryStore::isIndexingChanged, [&] { order.push_back("indexing"); });
+  QObject::connect(&f.store, &ImageLibraryStore::derivedValuesChanged, [&] {
+    order.push_back(std::string("derived, ready ") + (f.store.isLibraryReadyForTrash() ? "yes" : "no"));
+    // A change made in answer is announced in a later turn, not lost and not looping in this one.
+    if (order.size() < 4) f.store.setIsIndexing(!f.store.isIndexing());
+  });
+  f.store.setIsIndexing(true);
+  testing::drainEvents();
+  EXPECT_EQ(order, (std::vector<std::string>{"indexing", "derived, ready no", "indexing", "derived, ready yes"}));
+}
+
+TEST(ImageLibraryStoreProjections, ADestroyedStoreSendsNoQueuedSignal) {
+  auto f = std::make_unique<OfflineStore>();
+  int count = 0;
+  QObject::connect(&f->store, &ImageLibraryStore::derivedValuesChanged, [&] { ++count; });
+  f->store.setIsIndexing(true);
+  f.reset();
+  testing::drainEvents();
+  EXPECT_EQ(count, 0);
+}
+
+// ---- Flows nobody waits for ----
+
+// Sleeps on the store's fake clock inside the store's scope, then counts itself done.
+QCoro::Task<void> sleepThenCount(ImageLibraryStore& store, std::shared_ptr<int> finished) {
+  auto frame = co_await store.scope().enter();
+  const bool slept = co_await store.clock().sleep(1'000);
+  if (slept) ++*finished;
+}
+
+TEST(ImageLibraryStoreProjections, ADetachedFlowOutlivesTheObjectThatStartedIt) {
+  OfflineStore f;
+  auto finished = std::make_shared<int>(0);
+  StoreTask<void> task;
+  {
+    auto widget = std::make_unique<QObject>();
+    // What a view does on a click: start the store's work and forget it.
+    auto onClick = [&f, &task, finished] {
+      task = f.store.startDetached([&store = f.store, finished] { return sleepThenCount(store, finished); });
+    };
+    QObject::connect(widget.get(), &QObject::objectNameChanged, onClick);
+    widget->setObjectName("clicked");
+  }
+  ASSERT_TRUE(task);
+  EXPECT_FALSE(task.isFinished());
+  f.clock.advance(1'000);
+  testing::drainEvents();
+  EXPECT_TRUE(task.isFinished());
+  EXPECT_EQ(*finished, 1);
+}
+
+TEST(ImageLibraryStoreProjections, ADetachedFlowEndsWithTheStore) {
+  auto f = std::make_unique<OfflineStore>();
+  auto finished = std::make_shared<int>(0);
+  StoreTask<void> task = f->store.startDetached([&store = f->store, finished] { return sleepThenCount(store, finished); });
+  ASSERT_GT(finished.use_count(), 1);  // held by the work and its suspended coroutine
+  ASSERT_FALSE(task.isFinished());
+  f.reset();
+  testing::drainEvents();
+  EXPECT_TRUE(task.isCancelled());
+  EXPECT_EQ(*finished, 0);
+  EXPECT_EQ(finished.use_count(), 1) << "the flow's frames were not freed";
+}
+
+TEST(ImageLibraryStoreProjections, ADetachedFlowsErrorIsLogged) {
+  OfflineStore f;
+  std::vector<std::string> logged;
+  const platform::LogSink previous = platform::setLogSink(
+      [&logged](platform::LogLevel level, std::string_view, std::string_view message) {
+        if (level == platform::LogLevel::error) logged.emplace_back(message);
+      });
+  auto failing = [&store = f.store]() -> QCoro::Task<void> {
+    auto frame = co_await store.scope().enter();
+    co_await store.clock().sleep(10);
+    throw std::runtime_error("disk gone");
+  };
+  StoreTask<void> task = f.store.startDetached(failing);
+  f.clock.advance(10);
+  testing::drainEvents();
+  platform::setLogSink(previous);
+  EXPECT_TRUE(task.isFinished());
+  EXPECT_EQ(logged, (std::vector<std::string>{"a detached store flow failed: disk gone"}));
+}
+
+}  // namespace
+}  // namespace lorvex

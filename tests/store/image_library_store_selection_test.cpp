@@ -1,0 +1,330 @@
+// The grid's clicks and arrow keys, select-all, stepping through the results with pages loading on
+// the way, and opening, closing and pausing the slideshow.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "offline_store.h"
+
+namespace lorvex {
+namespace {
+
+using testing::OfflineStore;
+using Snapshot = ResultSelection::Snapshot;
+using Direction = ImageLibraryStore::GridMoveDirection;
+
+Snapshot alone(const std::string& path) { return {path, {path}, path}; }
+const Snapshot kCleared{std::nullopt, {}, std::nullopt};
+
+// Runs one operation on a window of `recordCount` numbered records from a given selection.
+struct SelectionCase {
+  const char* name;
+  int recordCount;
+  Snapshot before;
+  std::function<void(ImageLibraryStore&)> operation;
+  Snapshot after;
+};
+
+void runSelectionCases(const std::vector<SelectionCase>& cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineStore f;
+    f.load(OfflineStore::numberedPaths(c.recordCount));
+    f.select(c.before.primaryPath, c.before.selectedPaths, c.before.anchorPath);
+    c.operation(f.store);
+    EXPECT_EQ(f.selection(), c.after);
+  }
+}
+
+auto toggle(const std::string& path) {
+  return [path](ImageLibraryStore& store) { store.toggleSelection(path); };
+}
+auto extend(const std::string& path) {
+  return [path](ImageLibraryStore& store) { store.extendSelection(path); };
+}
+auto move(int offset, bool wrapping) {
+  return [offset, wrapping](ImageLibraryStore& store) { store.moveFocus(offset, wrapping); };
+}
+void selectAll(ImageLibraryStore& store) { store.selectAllResults(); }
+
+TEST(ImageLibraryStoreSelection, CommandClickTogglesAndMovesTheFocus) {
+  runSelectionCases({
+      {"an unselected tile beside a lone focus", 5, {"/r1", {}, "/r1"}, toggle("/r3"), {"/r3", {"/r1", "/r3"}, "/r3"}},
+      {"the focused tile of a multi-selection", 5, {"/r3", {"/r4", "/r3", "/r2"}, "/r4"}, toggle("/r3"),
+       {"/r2", {"/r2", "/r4"}, "/r2"}},
+      {"another selected tile", 5, {"/r3", {"/r1", "/r3", "/r4"}, "/r1"}, toggle("/r4"),
+       {"/r3", {"/r1", "/r3"}, "/r3"}},
+      {"the only selected tile stays", 5, alone("/r2"), toggle("/r2"), alone("/r2")},
+      {"the focus leaves and no loaded tile remains", 5, {"/r2", {"/r2", "/gone"}, "/r2"}, toggle("/r2"),
+       {std::nullopt, {"/gone"}, std::nullopt}},
+      {"nothing selected", 5, kCleared, toggle("/r2"), alone("/r2")},
+      {"a path that is not loaded is added all the same", 5, {"/r1", {}, "/r1"}, toggle("/gone"),
+       {"/gone", {"/r1", "/gone"}, "/gone"}},
+  });
+}
+
+TEST(ImageLibraryStoreSelection, ShiftClickSelectsARange) {
+  runSelectionCases({
+      {"no anchor and no focus: from the first record", 5, kCleared, extend("/r2"),
+       {"/r2", {"/r0", "/r1", "/r2"}, "/r0"}},
+      {"from the anchor, backwards", 5, {"/r4", {"/r4"}, "/r3"}, extend("/r1"),
+       {"/r1", {"/r1", "/r2", "/r3"}, "/r3"}},
+      {"no anchor: from the focus", 5, {"/r1", {}, std::nullopt}, extend("/r3"),
+       {"/r3", {"/r1", "/r2", "/r3"}, "/r1"}},
+      {"a path that is not loaded changes nothing", 5, {"/r1", {"/r1", "/r2"}, "/r1"}, extend("/gone"),
+       {"/r1", {"/r1", "/r2"}, "/r1"}},
+      {"a stale anchor: the clicked record alone", 5, {"/r1", {"/r1"}, "/gone"}, extend("/r3"), alone("/r3")},
+      {"an empty window clears", 0, {"/r1", {"/r1"}, "/r1"}, extend("/r1"), kCleared},
+  });
+}
+
+TEST(ImageLibraryStoreSelection, SelectAllKeepsALoadedFocus) {
+  const PathSet all = {"/r0", "/r1", "/r2"};
+  runSelectionCases({
+      {"loaded focus", 3, {"/r2", {}, "/r0"}, selectAll, {"/r2", all, "/r2"}},
+      {"focus not loaded", 3, {"/gone", {"/gone"}, "/gone"}, selectAll, {"/r0", all, "/r0"}},
+      {"nothing focused", 3, kCleared, selectAll, {"/r0", all, "/r0"}},
+      {"an empty window clears", 0, {"/gone", {"/gone"}, "/gone"}, selectAll, kCleared},
+  });
+}
+
+TEST(ImageLibraryStoreSelection, MoveFocusWrapsOrClamps) {
+  runSelectionCases({
+      {"+1 wrapping from the last", 5, alone("/r4"), move(1, true), alone("/r0")},
+      {"-1 clamped at the first", 5, alone("/r0"), move(-1, false), alone("/r0")},
+      {"-3 wrapping from position 1", 5, alone("/r1"), move(-3, true), alone("/r3")},
+      {"+10 clamped", 5, alone("/r1"), move(10, false), alone("/r4")},
+      {"-11 wrapping", 5, alone("/r1"), move(-11, true), alone("/r0")},
+      {"the multi-selection is dropped", 5, {"/r1", {"/r0", "/r1", "/r2"}, "/r0"}, move(1, false), alone("/r2")},
+      {"nothing focused: the first", 5, kCleared, move(3, true), alone("/r0")},
+      {"focus not loaded: the first", 5, alone("/gone"), move(3, true), alone("/r0")},
+      {"an empty window clears", 0, alone("/gone"), move(1, true), kCleared},
+  });
+}
+
+TEST(ImageLibraryStoreSelection, ArrowKeysStopAtTheGridsEnds) {
+  // Seven records in rows of `columns`.
+  struct Case {
+    int from;
+    Direction direction;
+    int columns;
+    int target;
+  };
+  const std::vector<Case> cases = {
+      {5, Direction::down, 4, 6}, {1, Direction::down, 4, 5}, {2, Direction::up, 4, 0}, {5, Direction::up, 4, 1},
+      {6, Direction::right, 4, 6}, {3, Direction::right, 4, 4}, {0, Direction::left, 4, 0}, {4, Direction::left, 4, 3},
+      {2, Direction::down, 0, 3}, {2, Direction::up, -2, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("from " + std::to_string(c.from) + " direction " + std::to_string(static_cast<int>(c.direction)) +
+                 " columns " + std::to_string(c.columns));
+    OfflineStore f;
+    f.load(OfflineStore::numberedPaths(7));
+    EXPECT_EQ(f.store.gridTargetIndex(c.from, c.direction, c.columns), c.target);
+    const std::string from = "/r" + std::to_string(c.from);
+    f.select(from, {"/r0", from}, "/r0");
+    f.store.moveFocusInGrid(c.direction, c.columns);
+    EXPECT_EQ(f.selection(), alone("/r" + std::to_string(c.target)));
+  }
+  runSelectionCases({
+      {"no loaded focus: the first", 7, alone("/gone"),
+       [](ImageLibraryStore& store) { store.moveFocusInGrid(Direction::down, 4); }, alone("/r0")},
+      {"an empty window clears", 0, alone("/gone"),
+       [](ImageLibraryStore& store) { store.moveFocusInGrid(Direction::down, 4); }, kCleared},
+  });
+}
+
+TEST(ImageLibraryStoreSelection, ShiftArrowGrowsAndShrinksFromTheClickedRecord) {
+  OfflineStore f;
+  f.load(OfflineStore::numberedPaths(7));
+  f.store.selection().selectSingle("/r1");  // the click
+  struct Step {
+    Direction direction;
+    Snapshot after;
+  };
+  const std::vector<Step> steps = {
+      {Direction::right, {"/r2", {"/r1", "/r2"}, "/r1"}},
+      {Direction::down, {"/r6", {"/r1", "/r2", "/r3", "/r4", "/r5", "/r6"}, "/r1"}},
+      {Direction::up, {"/r2", {"/r1", "/r2"}, "/r1"}},
+      {Direction::left, alone("/r1")},
+      {Direction::left, {"/r0", {"/r0", "/r1"}, "/r1"}},
+      {Direction::left, {"/r0", {"/r0", "/r1"}, "/r1"}},
+  };
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    SCOPED_TRACE("step " + std::to_string(i));
+    f.store.extendSelectionInGrid(steps[i].direction, 4);
+    EXPECT_EQ(f.selection(), steps[i].after);
+  }
+
+  const auto right = [](ImageLibraryStore& store) { store.extendSelectionInGrid(Direction::right, 4); };
+  runSelectionCases({
+      {"a stale anchor falls back to the focus", 7, {"/r3", {"/r3"}, "/gone"}, right, {"/r4", {"/r3", "/r4"}, "/r3"}},
+      {"no loaded focus: the first alone", 7, {"/gone", {"/r3"}, "/r3"}, right, alone("/r0")},
+      {"an empty window clears", 0, alone("/r3"), right, kCleared},
+  });
+}
+
+TEST(ImageLibraryStoreSelection, AForwardStepNeedsAPageOnlyPastTheLoadedEnd) {
+  struct Case {
+    bool hasMore;
+    std::optional<std::string> focus;
+    int offset;
+    bool needsPage;
+  };
+  const std::vector<Case> cases = {
+      {true, "/r4", 1, true}, {true, "/r3", 1, false}, {true, "/r2", 3, true}, {false, "/r4", 1, false},
+      {true, std::nullopt, 1, false}, {true, "/gone", 1, false}, {true, "/r4", 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.focus.value_or("no focus") + " + " + std::to_string(c.offset) + (c.hasMore ? " with more" : ""));
+    OfflineStore f;
+    f.load(OfflineStore::numberedPaths(5), c.hasMore);
+    f.store.selection().selectSingle(c.focus);
+    EXPECT_EQ(f.store.focusMoveNeedsNextPage(c.offset), c.needsPage);
+  }
+}
+
+TEST(ImageLibraryStoreSelection, FirstWindowPathFollowsWindowOrder) {
+  OfflineStore f;
+  f.load(OfflineStore::numberedPaths(5));
+  EXPECT_EQ(f.store.firstWindowPath({"/r3", "/gone", "/r1"}), "/r1");
+  EXPECT_EQ(f.store.firstWindowPath({"/gone"}), std::nullopt);
+  EXPECT_EQ(f.store.firstWindowPath({}), std::nullopt);
+}
+
+// What the next-page load does when it is asked: the window it leaves and what it reports.
+enum class PageOutcome { appended, failedWithMore, listEnded };
+
+TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
+  struct Case {
+    const char* name;
+    bool hasMore;
+    std::optional<std::string> focus;
+    std::optional<std::string> fromPath;
+    PageOutcome outcome;
+    // Runs while the page is on its way.
+    std::function<void(OfflineStore&, StoreTask<void>&)> duringLoad;
+    int loads;
+    bool moved;
+    Snapshot after;
+  };
+  const auto nothing = [](OfflineStore&, StoreTask<void>&) {};
+  const std::vector<Case> cases = {
+      {"inside the loaded records", true, "/r2", "/r2", PageOutcome::appended, nothing, 0, true, alone("/r3")},
+      {"the last loaded record: the page first", true, "/r4", "/r4", PageOutcome::appended, nothing, 1, true,
+       alone("/r5")},
+      {"the page failed while more are reported", true, "/r4", "/r4", PageOutcome::failedWithMore, nothing, 1, false,
+       alone("/r4")},
+      {"no page came and the list ended: wraps", true, "/r4", "/r4", PageOutcome::listEnded, nothing, 1, true,
+       alone("/r0")},
+      {"the end of a complete list wraps", false, "/r4", "/r4", PageOutcome::appended, nothing, 0, true, alone("/r0")},
+      {"without a from-path", false, "/r1", std::nullopt, PageOutcome::appended, nothing, 0, true, alone("/r2")},
+      {"the user moved on before", true, "/r3", "/r4", PageOutcome::appended, nothing, 0, false, alone("/r3")},
+      {"the user moved on during the load", true, "/r4", "/r4", PageOutcome::appended,
+       [](OfflineStore& f, StoreTask<void>&) { f.store.selection().selectSingle("/r1"); }, 1, false, alone("/r1")},
+      {"the caller stopped during the load", true, "/r4", "/r4", PageOutcome::appended,
+       [](OfflineStore&, StoreTask<void>& step) { step.cancel(); }, 1, false, alone("/r4")},
+      {"the window emptied during the load", true, "/r4", std::nullopt, PageOutcome::listEnded,
+       [](OfflineStore& f, StoreTask<void>&) { f.load({}); }, 1, false, kCleared},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineStore f;
+    f.load(OfflineStore::numberedPaths(5), c.hasMore);
+    f.store.selection().selectSingle(c.focus);
+    StoreTask<void> step;
+    int loads = 0;
+    bool moved = false;
+    f.store.setNextPageLoader([&f, &c, &step, &loads]() -> QCoro::Task<bool> {
+      auto frame = co_await f.store.scope().enter();
+      ++loads;
+      co_await f.clock.sleep(1'000);
+      c.duringLoad(f, step);
+      switch (c.outcome) {
+        case PageOutcome::appended: {
+          std::vector<std::string> paths = OfflineStore::numberedPaths(8);
+          paths.erase(paths.begin(), paths.begin() + 5);
+          f.store.resultWindow().appendPage(testing::records(paths), false, f.store.resultWindow().currentLoadTicket());
+          co_return true;
+        }
+        case PageOutcome::failedWithMore:
+          co_return false;
+        case PageOutcome::listEnded:
+          f.store.resultWindow().setHasMoreRecords(false);
+          co_return false;
+      }
+      co_return false;
+    });
+    // The caller's flow, as the preview overlay keeps one: cancelling it stops the step.
+    step = startStoreTask(f.store.scope(), [&f, &moved, from = c.fromPath](std::stop_token stop) -> QCoro::Task<void> {
+      auto frame = co_await f.store.scope().enter();
+      moved = co_await f.store.advanceFocusLoadingMore(from, stop);
+    });
+    EXPECT_EQ(loads, c.loads);
+    f.clock.advance(1'000);
+    ASSERT_TRUE(testing::runEventsUntil([&] { return step.isFinished(); }));
+    EXPECT_EQ(moved, c.moved);
+    EXPECT_EQ(f.selection(), c.after);
+  }
+}
+
+TEST(ImageLibraryStoreSelection, SteppingInAnEmptyWindowClearsTheSelection) {
+  OfflineStore f;
+  f.store.selection().selectSingle("/gone");
+  bool moved = true;
+  StoreTask<void> step = startStoreTask(f.store.scope(), [&](std::stop_token) -> QCoro::Task<void> {
+    auto frame = co_await f.store.scope().enter();
+    const std::optional<std::string> from;
+    moved = co_await f.store.advanceFocusLoadingMore(from);
+  });
+  ASSERT_TRUE(testing::runEventsUntil([&] { return step.isFinished(); }));
+  EXPECT_FALSE(moved);
+  EXPECT_EQ(f.selection(), kCleared);
+}
+
+TEST(ImageLibraryStoreSelection, TheSlideshowOpensClosesAndPauses) {
+  struct Case {
+    const char* name;
+    int recordCount;
+    Snapshot before;
+    bool presentedBefore;
+    bool playingBefore;
+    std::function<void(ImageLibraryStore&)> operation;
+    Snapshot after;
+    bool presented;
+    bool playing;
+  };
+  const auto start = [](ImageLibraryStore& store) { store.startSlideshow(); };
+  const auto dismiss = [](ImageLibraryStore& store) { store.dismissSlideshow(); };
+  const auto togglePlayback = [](ImageLibraryStore& store) { store.toggleSlideshowPlayback(); };
+  const std::vector<Case> cases = {
+      {"start with nothing focused", 3, kCleared, false, false, start, alone("/r0"), true, true},
+      {"start from the focus", 3, {"/r2", {"/r1", "/r2"}, "/r1"}, false, false, start, {"/r2", {"/r1", "/r2"}, "/r1"},
+       true, true},
+      {"start from an unloaded focus", 3, alone("/gone"), false, false, start, alone("/r0"), true, true},
+      {"start while paused plays", 3, alone("/r1"), true, false, start, alone("/r1"), true, true},
+      {"start on an empty window closes", 0, alone("/gone"), true, true, start, kCleared, false, false},
+      {"dismiss stops playback", 3, alone("/r1"), true, true, dismiss, alone("/r1"), false, false},
+      {"pause", 3, alone("/r1"), true, true, togglePlayback, alone("/r1"), true, false},
+      {"play", 3, alone("/r1"), true, false, togglePlayback, alone("/r1"), true, true},
+      {"play while closed does nothing", 3, alone("/r1"), false, false, togglePlayback, alone("/r1"), false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OfflineStore f;
+    f.load(OfflineStore::numberedPaths(c.recordCount));
+    f.select(c.before.primaryPath, c.before.selectedPaths, c.before.anchorPath);
+    f.store.presentation().setIsSlideshowPresented(c.presentedBefore);
+    f.store.presentation().setIsSlideshowPlaying(c.playingBefore);
+    c.operation(f.store);
+    EXPECT_EQ(f.selection(), c.after);
+    EXPECT_EQ(f.store.presentation().isSlideshowPresented(), c.presented);
+    EXPECT_EQ(f.store.presentation().isSlideshowPlaying(), c.playing);
+  }
+}
+
+}  // namespace
+}  // namespace lorvex
