@@ -14,6 +14,7 @@
 
 #include "offline_store.h"
 #include "platform/log.h"
+#include "store/transient_image_library_ui_preference_store.h"
 
 namespace lorvex {
 namespace {

@@ -20,12 +20,16 @@ struct OfflineStoreSetup {
 
 struct OfflineStore {
   explicit OfflineStore(OfflineStoreSetup setup = {})
-      : storeObject(harness.makeStore(StoreOptions{
-            .featureAvailability = ProductFeatureAvailability{.isTagConceptEnabled = setup.isTagConceptEnabled},
-            .savedFilterTags = setup.filterTags})),
-        store(*storeObject),
+      : storeObject(harness.makeStore(options(setup))), store(*storeObject),
         clock(harness.clock) {
     application();
+  }
+
+  static StoreOptions options(const OfflineStoreSetup& setup) {
+    StoreOptions options;
+    options.featureAvailability.isTagConceptEnabled = setup.isTagConceptEnabled;
+    options.savedFilterTags = setup.filterTags;
+    return options;
   }
 
   // `count` records named /r0, /r1, ...
