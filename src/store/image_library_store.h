@@ -293,6 +293,17 @@ class ImageLibraryStore : public QObject {
 
   // ---- Search roots and tag suggestions ----
 
+  // A root path no folder has: a query limited to it matches no image.
+  static constexpr std::string_view kNoRegisteredFolderRootPath = "/.vantrel-no-registered-folder";
+
+  // The folders every library query is limited to. Once the folder list has loaded: the
+  // available registered folders, then the roots of registrations under way. Before that: every
+  // known folder whatever its state, then those roots. Each path once, at its first position. When
+  // nothing is left the query must still match nothing rather than everything (an empty list would
+  // search every live image, folders the user removed included), so the one-element list holding
+  // kNoRegisteredFolderRootPath stands for it.
+  std::vector<std::string> searchRootPaths() const;
+
   // ---- Projections ----
 
   // What the views read instead of combining fields themselves. Each answer is computed when asked

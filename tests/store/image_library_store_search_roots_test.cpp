@@ -1,0 +1,88 @@
+// The folders a query is limited to: available folders once the list has loaded, every known
+// folder before, registrations under way always, each path once; and never an empty list, which
+// would search every live image (folders the user removed included).
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "event_loop.h"
+#include "list_stores.h"
+#include "services/unavailable_image_library_service.h"
+#include "store/image_library_store.h"
+#include "store/transient_image_library_ui_preference_store.h"
+
+namespace lorvex {
+namespace {
+
+using State = RegisteredFolderAccessState;
+using Paths = std::vector<std::string>;
+
+RegisteredFolderSummary folder(const std::string& path, State state) {
+  RegisteredFolderSummary summary;
+  summary.path = path;
+  summary.state = state;
+  return summary;
+}
+
+const std::string kNone(ImageLibraryStore::kNoRegisteredFolderRootPath);
+
+TEST(ImageLibraryStoreSearchRoots, FollowTheFolderStateAndNeverWidenToEverything) {
+  struct Row {
+    const char* name;
+    bool loaded;
+    std::vector<RegisteredFolderSummary> summaries;
+    Paths registering;
+    Paths expected;
+  };
+  const std::vector<Row> rows = {
+      {"loaded, nothing registered or registering", true, {}, {}, {kNone}},
+      {"loaded, a missing folder is left out", true, {folder("/a", State::available), folder("/m", State::missing)}, {}, {"/a"}},
+      {"loaded, every folder unreachable",
+       true,
+       {folder("/m", State::missing), folder("/d", State::accessDenied), folder("/b", State::bookmarkInvalid)},
+       {},
+       {kNone}},
+      {"loaded, unreachable folders but one registering", true, {folder("/m", State::missing)}, {"/x"}, {"/x"}},
+      {"loaded and empty while /x registers", true, {}, {"/x"}, {"/x"}},
+      {"loaded, available folders then registering roots in order",
+       true,
+       {folder("/b", State::available), folder("/a", State::available)},
+       {"/c"},
+       {"/b", "/a", "/c"}},
+      {"loaded, a path both available and registering comes once, first",
+       true,
+       {folder("/a", State::available), folder("/b", State::available)},
+       {"/c", "/a"},
+       {"/a", "/b", "/c"}},
+      {"loaded and empty, a root registering twice comes once", true, {}, {"/x", "/y", "/x"}, {"/x", "/y"}},
+      {"not loaded, states are not looked at", false, {folder("/m", State::missing)}, {}, {"/m"}},
+      {"not loaded, every summary then the registering roots, each once",
+       false,
+       {folder("/a", State::accessDenied), folder("/b", State::available)},
+       {"/b", "/c"},
+       {"/a", "/b", "/c"}},
+      {"not loaded, only registering roots", false, {}, {"/x"}, {"/x"}},
+      // Until the list has loaded (or for the whole session after it failed) an empty list would
+      // let searches and the Trash review reach images of folders the user removed.
+      {"not loaded, nothing known yet", false, {}, {}, {kNone}},
+  };
+  testing::application();
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeStoreClock clock;
+    ImageLibraryStore store(std::make_shared<UnavailableImageLibraryService>(), std::nullopt,
+                            ProductFeatureAvailability{}, std::make_shared<testing::ListExclusionStore>(),
+                            std::make_shared<testing::ListFilterTagStore>(),
+                            std::make_shared<TransientImageLibraryUIPreferenceStore>(), 3'000'000'000, nullptr,
+                            false, clock);
+    store.setRegisteredFolderSummaries(row.summaries);
+    store.setHasLoadedRegisteredFolderSummaries(row.loaded);
+    store.setActiveFolderRegistrationRootPaths(row.registering);
+    EXPECT_EQ(store.searchRootPaths(), row.expected);
+  }
+}
+
+}  // namespace
+}  // namespace lorvex
