@@ -291,7 +291,30 @@ class ImageLibraryStore : public QObject {
 
   // ---- Thumbnail requests ----
 
+  // Thumbnails are generated this many jobs at a time; a full batch means more may be waiting.
+  static constexpr std::int64_t kThumbnailBatchLimit = 64;
+
+  // Asks for the thumbnail of a result the grid shows. Only a record loaded in the result window
+  // that is not missing and has no thumbnail yet is queued (at visible priority, on the utility
+  // pool); every such call queues again. A queued job starts background generation; a job that
+  // could not be queued is dropped without a message. Nothing before the live service is ready.
+  void requestThumbnailIfMissing(const std::string& path);
+  // Runs one generation batch unless one is running or the live service is not ready. The batch
+  // writes its new thumbnails into the loaded records and starts the next batch while batches
+  // come back full; a failed batch counts as empty and ends the loop until the next start.
+  void startBackgroundThumbnailGeneration();
+
   // ---- Search roots and tag suggestions ----
+
+  // At most this many tags (and concepts) are suggested for one text.
+  static constexpr std::int64_t kTagSuggestionLimit = 500;
+
+  // Reloads the filter sidebar's tag suggestions (and, with tag concepts enabled, the matching
+  // concepts) for `searchText` on the utility pool. The lists empty and the loading flag rises at
+  // once; of overlapping loads only the one started last applies its lists or its error and ends
+  // the flag. With no text (or only whitespace) the concept suggestions are the whole concept
+  // list, so they replace `tagConcepts` too. Returns once the outcome was applied or dropped.
+  QCoro::Task<void> loadTagSuggestions(std::optional<std::string> searchText);
 
   // A root path no folder has: a query limited to it matches no image.
   static constexpr std::string_view kNoRegisteredFolderRootPath = "/.vantrel-no-registered-folder";
@@ -519,6 +542,9 @@ class ImageLibraryStore : public QObject {
   // ---- Background result refresh: private ----
 
   // ---- Thumbnail requests: private ----
+
+  QCoro::Task<void> enqueueThumbnailJob(std::shared_ptr<ImageLibraryServicing> service, std::string path);
+  QCoro::Task<void> runThumbnailBatch(std::shared_ptr<ImageLibraryServicing> service, std::stop_token stop);
 
   // ---- Search roots and tag suggestions: private ----
 

@@ -1,0 +1,78 @@
+// Thumbnails for the results on screen: queueing a visible-priority job per record shown without
+// one, and generating queued jobs in batches that write their new paths into the loaded records.
+#include <exception>
+#include <stop_token>
+#include <utility>
+#include <vector>
+
+#include "platform/log.h"
+#include "store/async/run_blocking.h"
+#include "store/image_library_store.h"
+
+namespace lorvex {
+
+void ImageLibraryStore::requestThumbnailIfMissing(const std::string& path) {
+  creatingThread_.check();
+  if (needsLiveServicePreparation_) return;
+  // The result window only: a delete candidate shown by the Trash review is not in it, and is
+  // not queued from here.
+  const auto position = resultWindow_->index(path);
+  if (!position) return;
+  const ImageRecord& record = *resultWindow_->records()[static_cast<std::size_t>(*position)];
+  if (record.isMissing || record.thumbnailPath) return;
+  // Kept by nobody: each qualifying call queues again, and the store's scope ends the request
+  // when the store goes.
+  auto request = [this, service = service_, path](std::stop_token) { return enqueueThumbnailJob(service, path); };
+  startStoreTask(scope_, request);
+}
+
+QCoro::Task<void> ImageLibraryStore::enqueueThumbnailJob(std::shared_ptr<ImageLibraryServicing> service,
+                                                         std::string path) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  platform::SignpostInterval interval("Enqueue");
+  auto enqueue = [service, paths = std::vector<std::string>{std::move(path)}] { service->enqueueThumbnailJobs(paths); };
+  // A queued job is cheap and short; nothing stops it.
+  const std::stop_token noStop;
+  bool queued = true;
+  try {
+    co_await runBlocking(*utilityPool_, noStop, enqueue);
+  } catch (...) {
+    // The job is asked for again the next time the record is shown; nothing to tell the user.
+    queued = false;
+  }
+  interval.end(queued ? "completed" : "failed");
+  if (queued) startBackgroundThumbnailGeneration();
+}
+
+void ImageLibraryStore::startBackgroundThumbnailGeneration() {
+  creatingThread_.check();
+  if (needsLiveServicePreparation_) return;
+  if (backgroundThumbnailGenerationTask_) return;
+  auto batch = [this, service = service_](std::stop_token stop) { return runThumbnailBatch(service, stop); };
+  setBackgroundThumbnailGenerationTask(startStoreTask(scope_, batch));
+}
+
+QCoro::Task<void> ImageLibraryStore::runThumbnailBatch(std::shared_ptr<ImageLibraryServicing> service,
+                                                       std::stop_token stop) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  auto generate = [service](std::stop_token batchStop) {
+    return service->generatePendingThumbnails(kThumbnailBatchLimit, batchStop);
+  };
+  ThumbnailJobRunSummary summary;
+  try {
+    summary = co_await runBlocking(*utilityPool_, stop, generate);
+  } catch (...) {
+    // A failed batch is an empty one: nothing to apply and no restart; the next start retries.
+    summary = ThumbnailJobRunSummary::empty();
+  }
+  // Only this batch's own handle is cleared: a batch started after this one was replaced must
+  // keep its handle, or a second batch could start beside it.
+  if (backgroundThumbnailGenerationTask_.stopToken() == stop) setBackgroundThumbnailGenerationTask({});
+  if (stop.stop_requested()) co_return;
+  resultWindow_->updateThumbnailPaths(summary.succeededThumbnails);
+  if (summary.attemptedCount >= kThumbnailBatchLimit) startBackgroundThumbnailGeneration();
+}
+
+}  // namespace lorvex
