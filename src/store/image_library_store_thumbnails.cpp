@@ -20,10 +20,8 @@ void ImageLibraryStore::requestThumbnailIfMissing(const std::string& path) {
   if (!position) return;
   const ImageRecord& record = *resultWindow_->records()[static_cast<std::size_t>(*position)];
   if (record.isMissing || record.thumbnailPath) return;
-  // Kept by nobody: each qualifying call queues again, and the store's scope ends the request
-  // when the store goes.
-  auto request = [this, service = service_, path](std::stop_token) { return enqueueThumbnailJob(service, path); };
-  startStoreTask(scope_, request);
+  // Kept by nobody: each qualifying call queues again, and the request ends with the store.
+  startDetached([this, service = service_, path] { return enqueueThumbnailJob(service, path); });
 }
 
 QCoro::Task<void> ImageLibraryStore::enqueueThumbnailJob(std::shared_ptr<ImageLibraryServicing> service,
