@@ -68,7 +68,7 @@ class ScriptedImageLibraryService final : public ImageLibraryServicing {
   // Calls still waiting for release, oldest first.
   std::vector<ServiceCall> heldCalls() const;
   std::vector<ServiceCall> heldCalls(const std::string& name) const;
-  // Calls blocked on a pool thread right now (held and not yet woken).
+  // Calls blocked on a pool thread right now that nothing has released yet.
   std::size_t blockedCount() const;
   // Runs the event loop until `count` calls named `name` are held; fails the test after 5 s.
   bool waitForHeld(const std::string& name, std::size_t count = 1) const;
