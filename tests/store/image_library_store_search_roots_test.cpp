@@ -7,11 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "event_loop.h"
-#include "list_stores.h"
-#include "services/unavailable_image_library_service.h"
 #include "store/image_library_store.h"
-#include "store/transient_image_library_ui_preference_store.h"
+#include "store/support/store_harness.h"
 
 namespace lorvex {
 namespace {
@@ -68,19 +65,14 @@ TEST(ImageLibraryStoreSearchRoots, FollowTheFolderStateAndNeverWidenToEverything
       // let searches and the Trash review reach images of folders the user removed.
       {"not loaded, nothing known yet", false, {}, {}, {kNone}},
   };
-  testing::application();
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeStoreClock clock;
-    ImageLibraryStore store(std::make_shared<UnavailableImageLibraryService>(), std::nullopt,
-                            ProductFeatureAvailability{}, std::make_shared<testing::ListExclusionStore>(),
-                            std::make_shared<testing::ListFilterTagStore>(),
-                            std::make_shared<TransientImageLibraryUIPreferenceStore>(), 3'000'000'000, nullptr,
-                            false, clock);
-    store.setRegisteredFolderSummaries(row.summaries);
-    store.setHasLoadedRegisteredFolderSummaries(row.loaded);
-    store.setActiveFolderRegistrationRootPaths(row.registering);
-    EXPECT_EQ(store.searchRootPaths(), row.expected);
+    testing::StoreHarness h;
+    auto store = h.makeStore();
+    store->setRegisteredFolderSummaries(row.summaries);
+    store->setHasLoadedRegisteredFolderSummaries(row.loaded);
+    store->setActiveFolderRegistrationRootPaths(row.registering);
+    EXPECT_EQ(store->searchRootPaths(), row.expected);
   }
 }
 
