@@ -67,14 +67,18 @@ TEST(ImageLibraryStoreThumbnails, OnlyAShownRecordWithoutThumbnailIsQueued) {
     const char* name;
     std::string requested;
     bool needsLiveServicePreparation;
+    bool enqueueFails;
     std::vector<std::string> queued;
+    std::vector<std::string> signposts;  // how the "Enqueue" intervals ended
+    std::size_t batches;
   };
   const std::vector<Row> rows = {
-      {"loaded, present, no thumbnail", "/a.png", false, {"/a.png"}},
-      {"already has a thumbnail", "/t.png", false, {}},
-      {"missing on disk", "/m.png", false, {}},
-      {"not in the result window (a delete candidate the Trash review shows)", "/gone.png", false, {}},
-      {"before the live service is ready", "/a.png", true, {}},
+      {"loaded, present, no thumbnail", "/a.png", false, false, {"/a.png"}, {"completed"}, 1},
+      {"queueing refused: no message, no generation", "/a.png", false, true, {"/a.png"}, {"failed"}, 0},
+      {"already has a thumbnail", "/t.png", false, false, {}, {}, 0},
+      {"missing on disk", "/m.png", false, false, {}, {}, 0},
+      {"not in the result window (a delete candidate the Trash review shows)", "/gone.png", false, false, {}, {}, 0},
+      {"before the live service is ready", "/a.png", true, false, {}, {}, 0},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -88,45 +92,19 @@ TEST(ImageLibraryStoreThumbnails, OnlyAShownRecordWithoutThumbnailIsQueued) {
          testing::record(RecordSpec{.path = "/t.png", .thumbnailPath = "/cache/t.jpg"}),
          testing::record(RecordSpec{.path = "/m.png", .isMissing = true})},
         false, 0);
+    if (row.enqueueFails) {
+      h.service->setAnswer("enqueueThumbnailJobs", [](const testing::ServiceCall&) -> std::any {
+        std::rethrow_exception(failure("database locked"));
+      });
+    }
     store->requestThumbnailIfMissing(row.requested);
     h.drainEvents();
-    const auto calls = h.service->calls("enqueueThumbnailJobs");
     std::vector<std::string> queued;
-    for (const auto& call : calls) queued.insert(queued.end(), call.paths.begin(), call.paths.end());
-    EXPECT_EQ(queued, row.queued);
-    EXPECT_EQ(signposts.endMessages("Enqueue").size(), row.queued.size());
-    EXPECT_EQ(h.service->calls("generatePendingThumbnails").size(), row.queued.size());
-  }
-}
-
-TEST(ImageLibraryStoreThumbnails, AFailedEnqueueEndsItsSignpostAsFailedAndStartsNothing) {
-  struct Row {
-    const char* name;
-    bool fails;
-    const char* signpost;
-    std::size_t batches;
-  };
-  const std::vector<Row> rows = {
-      {"queued", false, "completed", 1},
-      {"refused", true, "failed", 0},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    StoreHarness h;
-    SignpostRecorder signposts;
-    auto store = h.makeStore();
-    store->resultWindow().replaceRecords({testing::record("/a.png")}, false, 0);
-    h.service->hold("enqueueThumbnailJobs");
-    store->requestThumbnailIfMissing("/a.png");
-    h.service->waitForHeld("enqueueThumbnailJobs", 1);
-    const auto id = h.service->heldCalls("enqueueThumbnailJobs").at(0).id;
-    if (row.fails) {
-      h.service->fail(id, failure("database locked"));
-    } else {
-      h.service->release(id);
+    for (const auto& call : h.service->calls("enqueueThumbnailJobs")) {
+      queued.insert(queued.end(), call.paths.begin(), call.paths.end());
     }
-    h.drainEvents();
-    EXPECT_EQ(signposts.endMessages("Enqueue"), std::vector<std::string>{row.signpost});
+    EXPECT_EQ(queued, row.queued);
+    EXPECT_EQ(signposts.endMessages("Enqueue"), row.signposts);
     EXPECT_EQ(h.service->calls("generatePendingThumbnails").size(), row.batches);
     EXPECT_EQ(store->errorMessage(), std::nullopt);
   }
