@@ -17,6 +17,7 @@
 #include "database/support/repository_connection.h"
 #include "platform/clock.h"
 #include "platform/settings.h"
+#include "platform/scoped_environment_variable.h"
 #include "platform/temporary_folder.h"
 #include "services/image_library_service.h"
 #include "services/indexing/scanner_test_library.h"
@@ -24,28 +25,6 @@
 #include "support/png_image.h"
 
 namespace lorvex::testing {
-
-// Sets an environment variable for the object's life and puts the old value back.
-class ScopedEnvironmentVariable {
- public:
-  ScopedEnvironmentVariable(std::string name, const std::string& value) : name_(std::move(name)) {
-    if (const char* old = std::getenv(name_.c_str())) old_ = old;
-    ::setenv(name_.c_str(), value.c_str(), 1);
-  }
-  ~ScopedEnvironmentVariable() {
-    if (old_) {
-      ::setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_.c_str());
-    }
-  }
-  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
-  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
 
 class LibraryServiceTestLibrary {
  public:

@@ -1,0 +1,172 @@
+#include "store/store_idle.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <latch>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QTimer>
+
+#include "store/async/store_task.h"
+#include "store/event_loop.h"
+#include "store/support/store_harness.h"
+
+namespace lorvex {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Generous: the waits below that must succeed end as soon as the store is idle.
+constexpr std::chrono::milliseconds kLongEnough = 10s;
+// For waits that must fail: what they wait for is held until the test lets it go.
+constexpr std::chrono::milliseconds kBriefly = 20ms;
+
+// A flow asleep on the fake clock, which no test advances: never finishes by itself.
+template <typename T>
+StoreTask<T> sleepingFlow(ImageLibraryStore& store) {
+  auto body = [&store](std::stop_token stop) -> QCoro::Task<T> {
+    auto frame = co_await store.scope().enter();
+    co_await store.clock().sleep(3'600'000'000'000, stop);
+    if constexpr (!std::is_void_v<T>) co_return T{};
+  };
+  return startStoreTask(store.scope(), body);
+}
+
+// A flow that has already ended.
+template <typename T>
+StoreTask<T> finishedFlow(ImageLibraryStore& store) {
+  auto body = [](std::stop_token) -> QCoro::Task<T> {
+    if constexpr (std::is_void_v<T>) {
+      co_return;
+    } else {
+      co_return T{};
+    }
+  };
+  return startStoreTask(store.scope(), body);
+}
+
+TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
+  using Store = ImageLibraryStore;
+  struct Case {
+    const char* name;
+    std::function<void(Store&)> makeBusy;
+    std::function<void(Store&)> finish;  // leaves a finished handle in place, or clears the flag
+  };
+  // One row per field: a flag set, or a flow handle of a flow still running.
+  auto flag = [](const char* name, void (Store::*setter)(bool)) {
+    return Case{name, [setter](Store& s) { (s.*setter)(true); }, [setter](Store& s) { (s.*setter)(false); }};
+  };
+  auto flow = [](const char* name, auto setter, auto valueType) {
+    using T = typename decltype(valueType)::value_type;
+    return Case{name, [setter](Store& s) { (s.*setter)(sleepingFlow<T>(s)); },
+                [setter](Store& s) { (s.*setter)(finishedFlow<T>(s)); }};
+  };
+  const std::vector<Case> cases{
+      flag("isLoading", &Store::setIsLoading),
+      flag("isLoadingNextPage", &Store::setIsLoadingNextPage),
+      flag("isBackgroundRefreshingResults", &Store::setIsBackgroundRefreshingResults),
+      flag("isIndexing", &Store::setIsIndexing),
+      flag("isLibrarySyncInProgress", &Store::setIsLibrarySyncInProgress),
+      flag("isBackgroundSyncing", &Store::setIsBackgroundSyncing),
+      flag("isPreparingLibrary", &Store::setIsPreparingLibrary),
+      flag("isLoadingRegisteredFolders", &Store::setIsLoadingRegisteredFolders),
+      flag("isTagSuggestionLoading", &Store::setIsTagSuggestionLoading),
+      flag("isModelSuggestionLoading", &Store::setIsModelSuggestionLoading),
+      flag("isTrashingDeleteCandidates", &Store::setIsTrashingDeleteCandidates),
+      flag("isTagConceptMutationInProgress", &Store::setIsTagConceptMutationInProgress),
+      flow("refreshSearchTask", &Store::setRefreshSearchTask, StoreTask<std::vector<RecordRef>>()),
+      flow("loadMoreTask", &Store::setLoadMoreTask, StoreTask<bool>()),
+      flow("backgroundResultRefreshTask", &Store::setBackgroundResultRefreshTask, StoreTask<void>()),
+      flow("backgroundThumbnailGenerationTask", &Store::setBackgroundThumbnailGenerationTask, StoreTask<void>()),
+      flow("backgroundLibrarySyncTask", &Store::setBackgroundLibrarySyncTask, StoreTask<void>()),
+      flow("backgroundLibrarySyncMonitorRecoveryTask", &Store::setBackgroundLibrarySyncMonitorRecoveryTask,
+           StoreTask<void>()),
+      flow("launchWorkflowTask", &Store::setLaunchWorkflowTask, StoreTask<void>()),
+      flow("thumbnailCacheMaintenanceTask", &Store::setThumbnailCacheMaintenanceTask, StoreTask<void>()),
+      flow("deleteCandidateTrashReviewLoadMoreTask", &Store::setDeleteCandidateTrashReviewLoadMoreTask,
+           StoreTask<bool>()),
+      flow("deleteCandidateFeedbackDismissTask", &Store::setDeleteCandidateFeedbackDismissTask, StoreTask<void>()),
+  };
+  testing::StoreHarness harness;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<ImageLibraryStore> store = harness.makeStore();
+    EXPECT_TRUE(isStoreSettled(*store));
+    EXPECT_TRUE(waitUntilStoreIdle(*store, kLongEnough));
+    c.makeBusy(*store);
+    EXPECT_FALSE(isStoreSettled(*store));
+    EXPECT_FALSE(waitUntilStoreIdle(*store, kBriefly));
+    c.finish(*store);
+    EXPECT_TRUE(isStoreSettled(*store));
+    EXPECT_TRUE(waitUntilStoreIdle(*store, kLongEnough));
+  }
+}
+
+TEST(StoreIdle, TheWaitDeliversEveryEventPostedWhileItRuns) {
+  testing::StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store = harness.makeStore();
+  // Each link of the chain posts the next, alternating queued calls and zero-length timers.
+  constexpr int kLinks = 60;
+  int delivered = 0;
+  std::function<void()> link = [&] {
+    if (++delivered == kLinks) return;
+    if (delivered % 2 == 0) {
+      QMetaObject::invokeMethod(QCoreApplication::instance(), link, Qt::QueuedConnection);
+    } else {
+      QTimer::singleShot(0, QCoreApplication::instance(), link);
+    }
+  };
+  QMetaObject::invokeMethod(QCoreApplication::instance(), link, Qt::QueuedConnection);
+
+  EXPECT_TRUE(waitUntilStoreIdle(*store, kLongEnough));
+  EXPECT_EQ(delivered, kLinks);
+}
+
+TEST(StoreIdle, AHeldLibraryCallKeepsTheStoreBusyUntilItsResultIsApplied) {
+  testing::StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store = harness.makeStore();
+  RegisteredFolderSummary photos;
+  photos.path = "/photos";
+  harness.service->setRegisteredFolderSummaries({photos});
+  harness.service->hold("registeredFolderSummaries");
+  QCoro::Task<void> load = store->loadRegisteredFolderSummaries();
+  ASSERT_TRUE(harness.service->waitForHeld("registeredFolderSummaries"));
+
+  EXPECT_FALSE(waitUntilStoreIdle(*store, kBriefly));
+  EXPECT_FALSE(load.isReady());
+
+  harness.service->release(harness.service->heldCalls("registeredFolderSummaries").front().id);
+  EXPECT_TRUE(waitUntilStoreIdle(*store, kLongEnough));
+  EXPECT_TRUE(load.isReady());
+  EXPECT_FALSE(store->isLoadingRegisteredFolders());
+  ASSERT_EQ(store->registeredFolderSummaries().size(), 1u);
+  EXPECT_EQ(store->registeredFolderSummaries().front().path, "/photos");
+}
+
+TEST(StoreIdle, APoolJobOfTheStoreCountsUntilItHasEndedAndWhatItPostedIsDelivered) {
+  testing::StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store = harness.makeStore();
+  for (QThreadPool* pool : {&store->userInitiatedPool(), &store->utilityPool()}) {
+    SCOPED_TRACE(pool == &store->utilityPool() ? "utility pool" : "user-initiated pool");
+    auto release = std::make_shared<std::latch>(1);
+    bool applied = false;
+    // No flag or handle tells of this job: only the pool does, and then its posted result.
+    pool->start([release, &applied] {
+      release->wait();
+      QMetaObject::invokeMethod(QCoreApplication::instance(), [&applied] { applied = true; }, Qt::QueuedConnection);
+    });
+    EXPECT_FALSE(waitUntilStoreIdle(*store, kBriefly));
+    release->count_down();
+    EXPECT_TRUE(waitUntilStoreIdle(*store, kLongEnough));
+    EXPECT_TRUE(applied);
+  }
+}
+
+}  // namespace
+}  // namespace lorvex
