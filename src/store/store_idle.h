@@ -6,7 +6,8 @@
 //     launch, syncs, the trash review, feedback dismissal) is empty or finished,
 //   - every busy flag (loading, paging, background refresh, indexing, syncing, preparing the
 //     library, loading folders or suggestions, trashing, changing tag concepts) is false,
-//   - no job runs on either of its pools, and
+//   - no job runs on either of its pools (which is also how a detached flow, one whose handle
+//     nobody keeps, is seen while it waits for a library call), and
 //   - no event is left for its thread to deliver (the results that jobs and flows posted back).
 // A store waiting for a timer (a debounce, a retry, a feedback dismissal) holds that flow's handle
 // and is not idle until the timer has fired and the flow has ended.
