@@ -176,6 +176,19 @@ std::string lowercased(std::string_view text) {
   return out;
 }
 
+std::string caseFolded(std::string_view text) {
+  // For ASCII, folding is lowercasing.
+  if (isASCII(text)) return lowercased(text);
+  std::string out;
+  out.reserve(text.size());
+  icu::StringByteSink<std::string> sink(&out);
+  UErrorCode status = U_ZERO_ERROR;
+  icu::CaseMap::utf8Fold(U_FOLD_CASE_DEFAULT, icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), sink,
+                         nullptr, status);
+  if (U_FAILURE(status)) return lowercased(text);
+  return out;
+}
+
 std::string nfc(std::string_view text) {
   if (isASCII(text)) return std::string(text);
   UErrorCode status = U_ZERO_ERROR;

@@ -35,6 +35,10 @@ bool isWhiteSpace(char32_t scalar);
 // the program: keys computed anywhere, SQL's lower() included, go through it.
 std::string lowercased(std::string_view text);
 
+// Unicode default full case folding: two texts that differ only in letter case fold to the same
+// bytes ("Straße" and "STRASSE" both give "strasse"). For equality ignoring case, not for display.
+std::string caseFolded(std::string_view text);
+
 // Canonical composition (NFC). Two texts are "equal" in the program's sense when their NFC forms
 // are byte-equal.
 std::string nfc(std::string_view text);

@@ -88,6 +88,19 @@ TEST(UnicodeTest, LowercasesWithTheRootLocale) {
   for (const auto& c : cases) EXPECT_EQ(lowercased(c.input), c.expected) << c.input;
 }
 
+TEST(UnicodeTest, CaseFoldsSoThatLetterCaseAloneNeverDiffers) {
+  const Case cases[] = {
+      {"", ""},
+      {"Alice MARGATROID", "alice margatroid"},
+      {"Stra\xC3\x9F" "e", "strasse"},                               // ß folds to ss, unlike lowercasing
+      {"\xCE\xA3\xCE\x91\xCE\xA3", "\xCF\x83\xCE\xB1\xCF\x83"},  // every sigma folds to σ
+      {"\xCF\x82", "\xCF\x83"},                                      // final ς as well
+      {"\xC3\x89" "clair", "\xC3\xA9" "clair"},                       // accents stay
+      {"\xEF\xBC\xA1", "\xEF\xBD\x81"},                              // fullwidth Ａ
+  };
+  for (const auto& c : cases) EXPECT_EQ(caseFolded(c.input), c.expected) << c.input;
+}
+
 TEST(UnicodeTest, ComposesToNFC) {
   const Case cases[] = {
       {"", ""},
