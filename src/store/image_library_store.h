@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -285,9 +286,67 @@ class ImageLibraryStore : public QObject {
 
   // ---- Search query and first-page refresh ----
 
+  // The number of records a first page normally asks for.
+  static constexpr int kFirstPageLimit = 500;
+  // The number of character searches the history keeps.
+  static constexpr std::size_t kCharacterSearchHistoryLimit = 10;
+
+  // Starts a new search from the filter fields and replaces the window with its first `limit`
+  // records (at least one), learning from one record more whether more exist. Cancels the search,
+  // page load and background refresh still running; a refresh started after this one makes its
+  // answer and its error count for nothing. With `resetScroll`, an applied answer advances
+  // `searchResultsResetCount` so the grid scrolls back to the top. A failure other than a
+  // cancellation shows its text and keeps the loaded records. Does nothing before the live service
+  // is installed. Stopping `callerStop` cancels the search.
+  QCoro::Task<void> refreshResults(int limit, bool resetScroll);
+  QCoro::Task<void> refreshResults(int limit, bool resetScroll, std::stop_token callerStop);
+  // The query the current filters describe, for `limit` records from `offset`. Delete candidates
+  // are always constrained: with the filter off they are left out, so normal results never show
+  // them (the rule matchesReviewFilters states for loaded records).
+  ImageSearchQuery makeSearchQuery(std::int64_t limit, std::int64_t offset) const;
+  // Whether a record with these marks belongs in the results under the current filters: never a
+  // missing file, only favorites under the favorites filter, and delete candidates exactly when the
+  // delete-candidate filter is on. The search query says the same.
+  bool matchesReviewFilters(bool favorite, bool deleteCandidate, bool isMissing) const;
+  // Puts a character search at the front of the history (trimmed; an entry differing only in
+  // letter case goes), keeping the newest kCharacterSearchHistoryLimit. Absent or blank: nothing.
+  void recordCharacterSearch(const std::optional<std::string>& text);
+  // Stops a running background result refresh and advances its identifier, so a refresh still
+  // finishing no longer counts. Emits backgroundResultRefreshEnded.
+  void cancelBackgroundResultRefresh();
+
   // ---- Paging ----
 
+  // Records a page shows, and how close to the end of the loaded records a shown path must come
+  // for the next page to load.
+  static constexpr int kPageSize = 500;
+  static constexpr int kPrefetchDistance = 24;
+
+  // Loads the next page when `currentPath` is among the last kPrefetchDistance loaded records (or
+  // fewer are loaded), or when no path is given, and more records exist.
+  QCoro::Task<void> loadNextPageIfNeeded(std::optional<std::string> currentPath);
+  // Appends the next page of the current search. Waits first for a running background refresh;
+  // one page load runs at a time and later callers join it. True when a page was appended; false
+  // when no more records exist, a first-page search is running, the page went stale or failed, or
+  // it held only loaded records (then the whole window is re-read in the background). A failure
+  // shows its text and keeps the offset, so the next request retries it. Stopping `callerStop`
+  // ends the wait for the background refresh, not the page load.
+  QCoro::Task<bool> loadNextPage();
+  QCoro::Task<bool> loadNextPage(std::stop_token callerStop);
+
   // ---- Background result refresh ----
+
+  // Brings the window up to date with the library without a visible reset: `leadingPage` puts the
+  // records new at the front of the first page ahead of the loaded ones, `fullWindow` re-reads as
+  // many records as are loaded (at least kPageSize) and keeps the focused record or its position.
+  // Refused (false) before the live service is installed and while another refresh runs.
+  bool scheduleBackgroundResultRefresh(BackgroundResultRefreshMode mode);
+  // A full-window refresh after a sync pass, awaited: a refresh already running (of either mode)
+  // may have read the library before the pass's last writes, so it is cancelled and a new one
+  // started. Returns when that refresh has ended, when a newer one replaced it, or when
+  // `callerStop` is stopped.
+  QCoro::Task<void> refreshResultWindowAfterSync();
+  QCoro::Task<void> refreshResultWindowAfterSync(std::stop_token callerStop);
 
   // ---- Thumbnail requests ----
 
@@ -537,9 +596,37 @@ class ImageLibraryStore : public QObject {
 
   // ---- Search query and first-page refresh: private ----
 
+  // Runs the search on the user-initiated pool with `service` and makes RecordRefs of its records
+  // there. Throws SearchCancelledError when `stop` was requested before or after the call.
+  QCoro::Task<std::vector<RecordRef>> searchRecords(ImageSearchQuery query,
+                                                    std::shared_ptr<ImageLibraryServicing> service,
+                                                    std::stop_token stop);
+  // searchRecords with the service in use now, its failure caught.
+  struct FetchedRecords {
+    std::vector<RecordRef> records;
+    std::exception_ptr failure;
+  };
+  QCoro::Task<FetchedRecords> fetchRecords(ImageSearchQuery query, std::stop_token stop);
+  // Keeps the first `count` records; whether there were more.
+  static bool keepFirstRecords(std::vector<RecordRef>& records, std::size_t count);
+  // Waits until no background refresh runs, a newer one was scheduled or cancelled, or `stop`.
+  QCoro::Task<void> waitForBackgroundResultRefresh(std::stop_token stop);
+
   // ---- Paging: private ----
 
+  // The page load identified by `taskID`: `kPageSize` records from `offset`, appended under
+  // `ticket`.
+  QCoro::Task<bool> loadPage(std::int64_t offset, SearchResultWindow::LoadTicket ticket, int taskID,
+                             std::stop_token stop);
+  // Releases the paging fields when the page load `taskID` still owns them.
+  void finishLoadMore(int taskID);
+
   // ---- Background result refresh: private ----
+
+  QCoro::Task<void> refreshFullWindow(int refreshID, std::stop_token stop);
+  QCoro::Task<void> refreshLeadingPage(int refreshID, std::stop_token stop);
+  // Ends the refresh `refreshID` when it is still the current one; emits backgroundResultRefreshEnded.
+  void finishBackgroundResultRefresh(int refreshID);
 
   // ---- Thumbnail requests: private ----
 

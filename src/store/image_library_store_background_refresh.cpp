@@ -1,0 +1,131 @@
+// Keeping the loaded results current while the library changes under them, without the visible
+// reset of a new search. At most one refresh runs; three checks keep a late one from doing harm:
+// the window's load ticket, the refresh identifier and the refresh task's stop.
+#include <algorithm>
+#include <exception>
+#include <stop_token>
+#include <utility>
+
+#include "services/indexing/scan_error_message.h"
+#include "store/image_library_store.h"
+#include "store/library_failure.h"
+
+namespace lorvex {
+
+bool ImageLibraryStore::scheduleBackgroundResultRefresh(BackgroundResultRefreshMode mode) {
+  creatingThread_.check();
+  if (needsLiveServicePreparation_) return false;
+  if (backgroundResultRefreshTask_) return false;
+  backgroundResultRefreshID_ += 1;
+  Q_EMIT backgroundResultRefreshIDChanged();
+  const int refreshID = backgroundResultRefreshID_;
+  setActiveBackgroundResultRefreshMode(mode);
+  auto body = [this, mode, refreshID](std::stop_token stop) {
+    return mode == BackgroundResultRefreshMode::leadingPage ? refreshLeadingPage(refreshID, stop)
+                                                            : refreshFullWindow(refreshID, stop);
+  };
+  const StoreTask<void> task = startStoreTask(scope_, body);
+  // A refresh that ended without suspending has finished itself already.
+  if (!task.isFinished()) setBackgroundResultRefreshTask(task);
+  return true;
+}
+
+QCoro::Task<void> ImageLibraryStore::refreshFullWindow(int refreshID, std::stop_token stop) {
+  auto frame = co_await scope_.enter();
+  const SearchResultWindow::LoadTicket ticket = resultWindow_->invalidateLoads();
+  if (refreshSearchTask_) {
+    refreshSearchTask_.cancel();
+    setRefreshSearchTask({});
+  }
+  setIsLoading(false);
+  const std::vector<RecordRef>& loaded = resultWindow_->records();
+  const auto windowSize = std::max<std::size_t>(loaded.size(), kPageSize);
+  int focusIndex = 0;
+  if (const std::optional<std::string>& focused = selection_->primaryPath(); focused.has_value()) {
+    const auto found = std::find_if(loaded.begin(), loaded.end(),
+                                    [&](const RecordRef& record) { return record->file.path == *focused; });
+    if (found != loaded.end()) focusIndex = static_cast<int>(found - loaded.begin());
+  }
+  setIsBackgroundRefreshingResults(true);
+  setIsLoadingNextPage(false);
+  if (loadMoreTask_) {
+    loadMoreTask_.cancel();
+    setLoadMoreTask({});
+  }
+  setActiveLoadMoreTaskID(std::nullopt);
+  ImageSearchQuery query = makeSearchQuery(static_cast<std::int64_t>(windowSize) + 1, 0);
+  FetchedRecords result = co_await fetchRecords(query, stop);
+  std::vector<RecordRef>& fetched = result.records;
+  const std::exception_ptr& failure = result.failure;
+  if (ticket == resultWindow_->currentLoadTicket() && !stop.stop_requested()) {
+    if (failure) {
+      setErrorMessage(lorvex::errorMessage(failure));
+    } else {
+      const bool hasMore = keepFirstRecords(fetched, windowSize);
+      resultWindow_->replaceRecords(std::move(fetched), hasMore, focusIndex);
+      setErrorMessage(std::nullopt);
+    }
+  }
+  finishBackgroundResultRefresh(refreshID);
+}
+
+QCoro::Task<void> ImageLibraryStore::refreshLeadingPage(int refreshID, std::stop_token stop) {
+  auto frame = co_await scope_.enter();
+  const SearchResultWindow::LoadTicket ticket = resultWindow_->currentLoadTicket();
+  setIsBackgroundRefreshingResults(true);
+  const std::int64_t pageSize = kPageSize;
+  ImageSearchQuery query = makeSearchQuery(pageSize + 1, 0);
+  FetchedRecords result = co_await fetchRecords(query, stop);
+  std::vector<RecordRef>& fetched = result.records;
+  const std::exception_ptr& failure = result.failure;
+  const bool current = ticket == resultWindow_->currentLoadTicket() && !stop.stop_requested();
+  if (failure) {
+    if (current) setErrorMessage(lorvex::errorMessage(failure));
+  } else if (current && backgroundResultRefreshID_ == refreshID) {
+    if (resultWindow_->records().empty()) {
+      const bool hasMore = keepFirstRecords(fetched, static_cast<std::size_t>(pageSize));
+      resultWindow_->replaceRecords(std::move(fetched), hasMore, 0);
+      setErrorMessage(std::nullopt);
+    } else {
+      switch (resultWindow_->mergeLeadingPage(fetched, ticket).kind) {
+        case SearchResultWindow::LeadingMergeOutcome::Kind::inserted:
+          setErrorMessage(std::nullopt);
+          break;
+        case SearchResultWindow::LeadingMergeOutcome::Kind::noOverlap:
+          // More new records than one page holds: only a full re-read joins them to the window.
+          setNeedsFullWindowResultRefresh(true);
+          break;
+        case SearchResultWindow::LeadingMergeOutcome::Kind::unchanged:
+        case SearchResultWindow::LeadingMergeOutcome::Kind::stale:
+          break;
+      }
+    }
+  }
+  finishBackgroundResultRefresh(refreshID);
+}
+
+void ImageLibraryStore::finishBackgroundResultRefresh(int refreshID) {
+  creatingThread_.check();
+  if (backgroundResultRefreshID_ == refreshID) {
+    setIsBackgroundRefreshingResults(false);
+    if (backgroundResultRefreshTask_) setBackgroundResultRefreshTask({});
+  }
+  Q_EMIT backgroundResultRefreshEnded();
+}
+
+QCoro::Task<void> ImageLibraryStore::refreshResultWindowAfterSync() {
+  return refreshResultWindowAfterSync(std::stop_token());
+}
+
+QCoro::Task<void> ImageLibraryStore::refreshResultWindowAfterSync(std::stop_token callerStop) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  if (needsLiveServicePreparation_) co_return;
+  // A running refresh, full-window included, may have read the library before the pass's last
+  // writes: the images indexed at its end would never show.
+  if (backgroundResultRefreshTask_) cancelBackgroundResultRefresh();
+  scheduleBackgroundResultRefresh(BackgroundResultRefreshMode::fullWindow);
+  co_await waitForBackgroundResultRefresh(callerStop);
+}
+
+}  // namespace lorvex
