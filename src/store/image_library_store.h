@@ -491,11 +491,6 @@ class ImageLibraryStore : public QObject {
   // Play / pause while the slideshow is open; nothing otherwise.
   void toggleSlideshowPlayback();
 
-  // How advanceFocusLoadingMore loads the next page (true when a page was appended). Until one is
-  // set, no page is loaded and the step reports that nothing arrived.
-  using NextPageLoader = std::function<QCoro::Task<bool>()>;
-  void setNextPageLoader(NextPageLoader loader);
-
   // ---- Indexing runner and indexing-time refresh ----
 
   // ---- Folder registration ----
@@ -661,7 +656,6 @@ class ImageLibraryStore : public QObject {
   PathSet windowPathRange(int first, int last) const;
   // Clears the selection when no record is loaded; says whether it did.
   bool clearSelectionIfWindowIsEmpty();
-  NextPageLoader nextPageLoader_;
 
   // ---- Indexing runner and indexing-time refresh: private ----
 

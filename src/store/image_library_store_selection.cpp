@@ -117,12 +117,7 @@ QCoro::Task<bool> ImageLibraryStore::advanceFocusLoadingMore(std::optional<std::
   if (clearSelectionIfWindowIsEmpty()) co_return false;
   if (fromPath && selection_->primaryPath() != fromPath) co_return false;
   if (focusMoveNeedsNextPage(1)) {
-    bool appended = false;
-    if (nextPageLoader_) {
-      // A copy: the loader may be replaced while its page is on its way.
-      const NextPageLoader load = nextPageLoader_;
-      appended = co_await load();
-    }
+    const bool appended = co_await loadNextPage();
     if (!appended && resultWindow_->hasMoreRecords()) co_return false;
   }
   // The user may have moved on, or the window emptied, while the page loaded.
@@ -131,11 +126,6 @@ QCoro::Task<bool> ImageLibraryStore::advanceFocusLoadingMore(std::optional<std::
   if (clearSelectionIfWindowIsEmpty()) co_return false;
   moveFocus(1, true);
   co_return true;
-}
-
-void ImageLibraryStore::setNextPageLoader(NextPageLoader loader) {
-  creatingThread_.check();
-  nextPageLoader_ = std::move(loader);
 }
 
 std::optional<std::string> ImageLibraryStore::firstWindowPath(const PathSet& paths) const {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/library_error.h"
 #include "offline_store.h"
 
 namespace lorvex {
@@ -235,37 +236,43 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
     OfflineStore f;
     f.load(OfflineStore::numberedPaths(5), c.hasMore);
     f.store.selection().selectSingle(c.focus);
+    // The library behind the window: /r0 … /r7, newest first, under a root being registered.
+    std::vector<ImageRecord> library;
+    for (int i = 0; i < 8; ++i) {
+      ImageRecord record;
+      record.file.path = "/r" + std::to_string(i);
+      record.file.modificationDate = 1'000.0 - i;
+      library.push_back(record);
+    }
+    f.harness.service->setRecords(library);
+    f.harness.service->hold("searchImages");
+    f.store.setActiveFolderRegistrationRootPaths({"/"});
     StoreTask<void> step;
-    int loads = 0;
     bool moved = false;
-    f.store.setNextPageLoader([&f, &c, &step, &loads]() -> QCoro::Task<bool> {
-      auto frame = co_await f.store.scope().enter();
-      ++loads;
-      co_await f.clock.sleep(1'000);
-      c.duringLoad(f, step);
-      switch (c.outcome) {
-        case PageOutcome::appended: {
-          std::vector<std::string> paths = OfflineStore::numberedPaths(8);
-          paths.erase(paths.begin(), paths.begin() + 5);
-          f.store.resultWindow().appendPage(testing::records(paths), false, f.store.resultWindow().currentLoadTicket());
-          co_return true;
-        }
-        case PageOutcome::failedWithMore:
-          co_return false;
-        case PageOutcome::listEnded:
-          f.store.resultWindow().setHasMoreRecords(false);
-          co_return false;
-      }
-      co_return false;
-    });
     // The caller's flow, as the preview overlay keeps one: cancelling it stops the step.
     step = startStoreTask(f.store.scope(), [&f, &moved, from = c.fromPath](std::stop_token stop) -> QCoro::Task<void> {
       auto frame = co_await f.store.scope().enter();
       moved = co_await f.store.advanceFocusLoadingMore(from, stop);
     });
-    EXPECT_EQ(loads, c.loads);
-    f.clock.advance(1'000);
+    if (c.loads > 0) {
+      ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
+      const auto page = f.harness.service->heldCalls("searchImages").front();
+      EXPECT_EQ(page.query->offset, 5);
+      c.duringLoad(f, step);
+      switch (c.outcome) {
+        case PageOutcome::appended:
+          f.harness.service->release(page.id);
+          break;
+        case PageOutcome::failedWithMore:
+          f.harness.service->fail(page.id, std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "busy")));
+          break;
+        case PageOutcome::listEnded:
+          f.harness.service->releaseWith(page.id, std::vector<ImageRecord>{});
+          break;
+      }
+    }
     ASSERT_TRUE(testing::runEventsUntil([&] { return step.isFinished(); }));
+    EXPECT_EQ(f.harness.service->calls("searchImages").size(), static_cast<std::size_t>(c.loads));
     EXPECT_EQ(moved, c.moved);
     EXPECT_EQ(f.selection(), c.after);
   }

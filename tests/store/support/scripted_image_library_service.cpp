@@ -124,7 +124,7 @@ void ScriptedImageLibraryService::shutDown() {
   releaseAll();
   // Wait until every woken call has left its wait, so that nothing touches this object after.
   std::unique_lock lock(mutex_);
-  settled_.wait(lock, [this] { return blocked_ == 0; });
+  left_.wait(lock, [this] { return blocked_ == 0; });
 }
 
 void ScriptedImageLibraryService::release(std::uint64_t id) { settle(id, Outcome{UseDefault{}}); }
@@ -136,9 +136,10 @@ void ScriptedImageLibraryService::fail(std::uint64_t id, std::exception_ptr erro
 void ScriptedImageLibraryService::releaseAll() {
   std::lock_guard lock(mutex_);
   for (auto& [id, held] : held_) {
-    if (!held.outcome) held.outcome = Outcome{UseDefault{}};
+    if (held.outcome) continue;
+    held.outcome = Outcome{UseDefault{}};
+    held.released->notify_one();
   }
-  settled_.notify_all();
 }
 
 void ScriptedImageLibraryService::settle(std::uint64_t id, Outcome outcome) {
@@ -149,7 +150,7 @@ void ScriptedImageLibraryService::settle(std::uint64_t id, Outcome outcome) {
     return;
   }
   found->second.outcome = std::move(outcome);
-  settled_.notify_all();
+  found->second.released->notify_one();
 }
 
 std::vector<ServiceCall> ScriptedImageLibraryService::calls() const {
@@ -217,11 +218,12 @@ ScriptedImageLibraryService::Outcome ScriptedImageLibraryService::enter(ServiceC
   const std::uint64_t id = call.id;
   held_.emplace(id, Held{std::move(call), std::nullopt});
   ++blocked_;
-  settled_.wait(lock, [&] { return held_.at(id).outcome.has_value(); });
+  const auto released = held_.at(id).released;
+  released->wait(lock, [&] { return held_.at(id).outcome.has_value(); });
   Outcome outcome = std::move(*held_.at(id).outcome);
   held_.erase(id);
   --blocked_;
-  settled_.notify_all();
+  left_.notify_all();
   return outcome;
 }
 

@@ -16,6 +16,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -137,6 +138,8 @@ class ScriptedImageLibraryService final : public ImageLibraryServicing {
   struct Held {
     ServiceCall call;
     std::optional<Outcome> outcome;
+    // Its own, so that letting one call go wakes only its thread, not every held one.
+    std::shared_ptr<std::condition_variable> released = std::make_shared<std::condition_variable>();
   };
 
   // Records the call, waits while it is held, and gives its outcome.
@@ -147,7 +150,8 @@ class ScriptedImageLibraryService final : public ImageLibraryServicing {
   T answer(ServiceCall call, Fallback fallback);
 
   mutable std::mutex mutex_;
-  mutable std::condition_variable settled_;
+  // Signalled when a woken call has left its wait (shutDown waits for the last one).
+  mutable std::condition_variable left_;
   std::uint64_t nextID_ = 1;
   std::vector<ServiceCall> calls_;
   std::map<std::uint64_t, Held> held_;
