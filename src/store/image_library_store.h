@@ -493,6 +493,36 @@ class ImageLibraryStore : public QObject {
 
   // ---- Indexing runner and indexing-time refresh ----
 
+  // The pool a scan runs on: user-initiated for the scans a person asked for (registration, the
+  // syncs, the resumption at launch), utility for background passes.
+  enum class IndexingPriority { userInitiated, utility };
+
+  // A scan run off the main thread: it reports its progress through the handler (on its own
+  // thread, as often as it likes) and returns its summary, or nothing when there was nothing to
+  // record. The stop token is requested only when the store goes away; the store never stops a
+  // scan otherwise.
+  using IndexingOperation = std::function<std::optional<ImageLibraryScanSummary>(
+      const ImageLibraryServicing::ProgressHandler& progress, std::stop_token stop)>;
+
+  // Runs `operation` on the priority's pool. Every progress value it reports reaches
+  // `indexingProgress` on the main thread, in the order reported, and then the indexing-time
+  // refresh throttle; the scan never waits for the main thread. When the operation has returned
+  // or thrown and all its progress has been applied, `indexingProgress` is cleared and then its
+  // summary is returned or its error rethrown. Starts by resetting the throttle (count 0, time
+  // now).
+  QCoro::Task<std::optional<ImageLibraryScanSummary>> runIndexingOperation(IndexingPriority priority,
+                                                                           IndexingOperation operation);
+
+  // The result refresh throttle during a scan. Only `indexing` progress whose indexedCount is
+  // above `lastIndexingResultRefreshIndexedCount` counts; it schedules a background refresh once
+  // 100 more images were indexed or 2.0 s passed since the last refresh: the whole window when
+  // `needsFullWindowResultRefresh` is set, else the leading page. Only a refresh that started is
+  // recorded (the flag cleared, the count and the time kept); otherwise the next value tries again.
+  //
+  // `lastIndexingResultRefreshAt` holds the store clock's monotonic time in seconds, not a date: a
+  // wall clock set back must not hold refreshes back for as long.
+  void refreshResultsForIndexingProgress(const ImageLibraryIndexingProgress& progress);
+
   // ---- Folder registration ----
 
   // ---- Manual and single-folder sync ----
@@ -658,6 +688,20 @@ class ImageLibraryStore : public QObject {
   bool clearSelectionIfWindowIsEmpty();
 
   // ---- Indexing runner and indexing-time refresh: private ----
+
+  // The store clock's monotonic reading in seconds, the unit of `lastIndexingResultRefreshAt`.
+  double indexingRefreshClockSeconds() const;
+
+  // Requested when the store is destroyed: a scan still running stops after the file in hand (its
+  // job resumes at the next launch) instead of running on for a store that is gone.
+  struct StopOnDestruction {
+    std::stop_source source;
+    StopOnDestruction() = default;
+    StopOnDestruction(const StopOnDestruction&) = delete;
+    StopOnDestruction& operator=(const StopOnDestruction&) = delete;
+    ~StopOnDestruction() { source.request_stop(); }
+  };
+  StopOnDestruction indexingStop_;
 
   // ---- Folder registration: private ----
 
