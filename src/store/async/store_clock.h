@@ -113,6 +113,9 @@ class FakeStoreClock final : public StoreClock {
   // in deadline order (ties in the order the sleeps began). A woken coroutine that sleeps again
   // within the advanced span is woken in the same call.
   void advance(std::int64_t nanoseconds);
+  // Sets the wall reading alone, as a person or a time service setting the system clock does; the
+  // monotonic reading and the sleepers are not touched.
+  void setWallTime(double now) { now_ = now; }
   // Sleeps still waiting for their deadline.
   std::size_t pendingSleeperCount() const;
 
