@@ -1,0 +1,148 @@
+// bench_store_search [--images N] [--library DIR] [--runs N]
+//
+// The store's search road over the live service, on the synthetic library of bench_search
+// (100,000 images unless --images says otherwise; DIR is reused when it already holds one). For
+// each measurement it prints the median of --runs runs (default 7) next to its floor or aim:
+//   - a first-page refresh (500 shown, 501 asked): wall time against the bare searchImages call of
+//     the same query (aim ≤ 1.10×), and the main thread's CPU time (aim ≤ 3 ms);
+//   - 40 pages appended one after another: the main thread's CPU time per page (aim ≤ 2 ms);
+//   - a full-window refresh with 20,000 records loaded: the main thread's CPU time (aim ≤ 40 ms).
+// Main-thread time is the thread's CPU time while the event loop waits in the kernel between
+// events, so it counts only the work the store does on the main thread.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <qcoro/qcorotask.h>
+
+#include "database/sqlite_image_repository.h"
+#include "platform/settings.h"
+#include "search/synthetic_library.h"
+#include "services/live_image_library_service.h"
+#include "store/image_library_store.h"
+#include "store/list_stores.h"
+#include "store/transient_image_library_ui_preference_store.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using lorvex::ImageLibraryStore;
+
+double milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
+
+double threadCPUMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Runs the event loop (sleeping in the kernel between events) until `task` has finished.
+template <typename Task>
+void waitFor(Task& task) {
+  if (task.isReady()) return;
+  QEventLoop loop;
+  auto quitWhenDone = [](Task& awaited, QEventLoop& quitting) -> QCoro::Task<void> {
+    co_await awaited;
+    quitting.quit();
+  };
+  auto watcher = quitWhenDone(task, loop);
+  if (!watcher.isReady()) loop.exec();
+}
+
+struct Timing {
+  double wall = 0;
+  double mainThread = 0;
+};
+
+template <typename Start>
+Timing measure(Start start) {
+  const auto wallBegin = Clock::now();
+  const double cpuBegin = threadCPUMilliseconds();
+  auto task = start();
+  waitFor(task);
+  return {milliseconds(Clock::now() - wallBegin), threadCPUMilliseconds() - cpuBegin};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::int64_t images = 100'000;
+  std::filesystem::path library;
+  int runs = 7;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--images") images = std::stoll(argv[i + 1]);
+    if (option == "--library") library = argv[i + 1];
+    if (option == "--runs") runs = std::max(1, std::stoi(argv[i + 1]));
+  }
+  if (library.empty()) {
+    library = std::filesystem::temp_directory_path() / ("lorvex-bench-store-search-" + std::to_string(images));
+  }
+  std::filesystem::create_directories(library);
+  if (!std::filesystem::exists(library / "LorvexV3.sqlite")) {
+    lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
+    lorvex::bench::buildSyntheticLibrary(repository, images);
+  }
+
+  QCoreApplication application(argc, argv);
+  // The settings suite lives beside the library: the user's settings are never touched.
+  auto service = lorvex::makeLiveImageLibraryService(library, lorvex::platform::Settings("bench", library));
+  lorvex::SystemStoreClock clock;
+  auto store = std::make_unique<ImageLibraryStore>(
+      service, std::nullopt, lorvex::ProductFeatureAvailability{}, std::make_shared<lorvex::testing::ListExclusionStore>(),
+      std::make_shared<lorvex::testing::ListFilterTagStore>(),
+      std::make_shared<lorvex::TransientImageLibraryUIPreferenceStore>(), 3'000'000'000, nullptr, false, clock);
+  // No folder is registered in the synthetic library: a registration under way names its root.
+  store->setActiveFolderRegistrationRootPaths({"/library"});
+
+  // First page: the store's refresh against the bare call of the same query.
+  std::vector<double> bare, wall, mainThread;
+  const auto query = store->makeSearchQuery(501, 0);
+  for (int run = 0; run < runs; ++run) {
+    const auto begin = Clock::now();
+    const auto records = service->searchImages(query, {});
+    bare.push_back(milliseconds(Clock::now() - begin));
+    const auto timing = measure([&] { return store->refreshResults(500, true); });
+    wall.push_back(timing.wall);
+    mainThread.push_back(timing.mainThread);
+    if (store->resultWindow().records().size() != std::min<std::size_t>(500, records.size())) {
+      std::fprintf(stderr, "the refresh showed %zu records\n", store->resultWindow().records().size());
+      return 1;
+    }
+  }
+  const double ratio = median(wall) / median(bare);
+  std::printf("first page: refresh %.2f ms wall, bare searchImages %.2f ms (%.2fx, aim <= 1.10x); main thread %.3f ms (aim <= 3 ms)\n",
+              median(wall), median(bare), ratio, median(mainThread));
+
+  // 40 pages appended one after another.
+  std::vector<double> pageMain;
+  for (int page = 0; page < 40; ++page) {
+    const auto timing = measure([&] { return store->loadNextPage(); });
+    pageMain.push_back(timing.mainThread);
+  }
+  const double worstPage = *std::max_element(pageMain.begin(), pageMain.end());
+  std::printf("40 pages: %zu records loaded; main thread median %.3f ms, worst %.3f ms per page (aim <= 2 ms)\n",
+              store->resultWindow().records().size(), median(pageMain), worstPage);
+
+  // A full-window refresh with 20,000 loaded.
+  std::vector<double> fullMain, fullWall;
+  for (int run = 0; run < runs; ++run) {
+    const auto timing = measure([&] { return store->refreshResultWindowAfterSync(); });
+    fullMain.push_back(timing.mainThread);
+    fullWall.push_back(timing.wall);
+  }
+  std::printf("full-window refresh of %zu records: main thread %.2f ms (aim <= 40 ms), wall %.1f ms\n",
+              store->resultWindow().records().size(), median(fullMain), median(fullWall));
+  return 0;
+}
