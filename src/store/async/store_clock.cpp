@@ -1,6 +1,7 @@
 #include "store/async/store_clock.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "platform/clock.h"
 
@@ -12,8 +13,18 @@ namespace {
 constexpr std::int64_t kLongestTimerMilliseconds = 24LL * 60 * 60 * 1000;
 
 int timerMilliseconds(std::int64_t remainingNanoseconds) {
-  const std::int64_t milliseconds = (remainingNanoseconds + 999'999) / 1'000'000;  // never early
+  // Rounded up, never early; written without adding, so that a remaining time near the largest
+  // count cannot overflow.
+  const std::int64_t milliseconds = remainingNanoseconds / 1'000'000 + (remainingNanoseconds % 1'000'000 > 0 ? 1 : 0);
   return static_cast<int>(std::clamp<std::int64_t>(milliseconds, 1, kLongestTimerMilliseconds));
+}
+
+// A deadline `nanoseconds` after `from`: a sleep meant to last "for ever" ends at the largest
+// reading instead of overflowing into the past.
+std::int64_t deadlineAfter(std::int64_t from, std::int64_t nanoseconds) {
+  std::int64_t deadline = 0;
+  if (__builtin_add_overflow(from, nanoseconds, &deadline)) return std::numeric_limits<std::int64_t>::max();
+  return deadline;
 }
 
 }  // namespace
@@ -34,7 +45,7 @@ void ClockSleep::await_suspend(std::coroutine_handle<> handle) {
   sleeper_ = std::make_shared<detail::ClockSleeper>();
   sleeper_->handle = handle;
   sleeper_->link = CoroutineScope::linkOfFrame(handle.address());
-  sleeper_->deadline = clock_->monotonicNanoseconds() + nanoseconds_;
+  sleeper_->deadline = deadlineAfter(clock_->monotonicNanoseconds(), nanoseconds_);
   clock_->schedule(sleeper_);
   // Registered last: a stop already requested wakes the sleeper through the event loop.
   onStop_ = std::make_unique<std::stop_callback<StopWaker>>(stop_, StopWaker{sleeper_});
@@ -84,7 +95,7 @@ void FakeStoreClock::schedule(const std::shared_ptr<detail::ClockSleeper>& sleep
 }
 
 void FakeStoreClock::advance(std::int64_t nanoseconds) {
-  const std::int64_t target = monotonic_ + nanoseconds;
+  const std::int64_t target = deadlineAfter(monotonic_, nanoseconds);
   for (;;) {
     std::erase_if(sleepers_, [](const auto& sleeper) { return sleeper->finished; });
     const auto due = std::min_element(sleepers_.begin(), sleepers_.end(), [](const auto& a, const auto& b) {

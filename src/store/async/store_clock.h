@@ -7,7 +7,8 @@
 // its deadline.
 //
 // SystemStoreClock sleeps on QTimer; a long sleep is a chain of timers of at most one day each, so
-// no interval ever overflows a timer's int milliseconds. FakeStoreClock moves only when advanced,
+// no interval ever overflows a timer's int milliseconds. A deadline past the largest monotonic
+// reading is that reading: a sleep of the largest count lasts for ever instead of overflowing. FakeStoreClock moves only when advanced,
 // and then resumes the sleepers that fall due, in deadline order (equal deadlines in the order the
 // sleeps began), each with the clock reading its own deadline.
 //

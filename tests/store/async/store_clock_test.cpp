@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,6 +87,21 @@ TEST(FakeStoreClock, ASleeperThatSleepsAgainWithinTheSpanWakesInTheSameAdvance) 
   EXPECT_TRUE(task.isFinished());
 }
 
+TEST(FakeStoreClock, ASleepOfTheLargestCountOutlastsAnyAdvance) {
+  testing::application();
+  CoroutineScope scope;
+  FakeStoreClock clock(0, 1'000'000'000);
+  std::vector<Wake> wakes;
+  std::stop_source stop;
+  auto task = sleeper(scope, clock, "forever", std::numeric_limits<std::int64_t>::max(), stop.get_token(), wakes);
+  clock.advance(100LL * 365 * 24 * 3600 * 1'000'000'000);
+  EXPECT_TRUE(wakes.empty());
+  EXPECT_EQ(clock.pendingSleeperCount(), 1u);
+  stop.request_stop();
+  ASSERT_TRUE(testing::runEventsUntil([&] { return !wakes.empty(); }));
+  EXPECT_FALSE(wakes.front().fully);
+}
+
 TEST(StoreClock, AStopEndsASleepAtOnce) {
   testing::application();
   FakeStoreClock fake;
@@ -95,9 +111,14 @@ TEST(StoreClock, AStopEndsASleepAtOnce) {
     StoreClock* clock;
     std::int64_t nanoseconds;
   };
-  // A hundred days: far longer than one timer can wait, so the system clock chains its timers.
+  // A hundred days: far longer than one timer can wait, so the system clock chains its timers. The
+  // largest count puts the deadline past the largest reading of a clock that has run a while.
+  constexpr std::int64_t kForever = std::numeric_limits<std::int64_t>::max();
+  FakeStoreClock runningFake(0, 1'000'000'000);
   const Case cases[] = {{"fake clock", &fake, 10'000'000'000},
-                        {"system clock", &system, 100LL * 24 * 3600 * 1'000'000'000}};
+                        {"system clock", &system, 100LL * 24 * 3600 * 1'000'000'000},
+                        {"fake clock, largest count", &runningFake, kForever},
+                        {"system clock, largest count", &system, kForever}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     CoroutineScope scope;
