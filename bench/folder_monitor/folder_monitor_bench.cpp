@@ -67,7 +67,7 @@ void BM_ArmWatches(benchmark::State& state) {
   for (auto _ : state) {
     lorvex::InotifyFolderChangeMonitor monitor;
     const auto callStart = std::chrono::steady_clock::now();
-    monitor.start({root}, std::nullopt, [](const lorvex::RegisteredFolderChangeBatch&) {});
+    monitor.start({root}, std::nullopt, [](const lorvex::RegisteredFolderChangeBatch&) {}, {});
     startCallSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - callStart).count();
     if (!monitor.waitUntilWatching(60s)) state.SkipWithError("watches not armed");
     watched = monitor.watchedFolderCount();
@@ -93,7 +93,7 @@ void BM_EventToBatch(benchmark::State& state) {
     std::lock_guard lock(mutex);
     ++batches;
     delivered.notify_all();
-  });
+  }, {});
   if (!monitor.waitUntilWatching(60s)) state.SkipWithError("watches not armed");
   int n = 0;
   for (auto _ : state) {

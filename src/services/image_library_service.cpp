@@ -321,9 +321,12 @@ RegisteredFolderRoots ImageLibraryService::registeredFolderRoots() {
 
 void ImageLibraryService::startMonitoring(const std::vector<std::string>& rootURLs,
                                           std::optional<std::uint64_t> sinceEventID,
-                                          FolderChangeHandler onChange) {
-  throwingLibraryErrors(
-      [&] { folderChangeMonitor_->start(canonicalFolderPaths(rootURLs), sinceEventID, std::move(onChange)); });
+                                          FolderChangeHandler onChange,
+                                          FolderMonitoringFailureHandler onEnded) {
+  throwingLibraryErrors([&] {
+    folderChangeMonitor_->start(canonicalFolderPaths(rootURLs), sinceEventID, std::move(onChange),
+                                std::move(onEnded));
+  });
 }
 
 void ImageLibraryService::stopMonitoring() {

@@ -125,7 +125,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
   void storeFolderEventID(const std::vector<std::string>& rootURLs, std::uint64_t eventID) override;
   RegisteredFolderRoots registeredFolderRoots() override;
   void startMonitoring(const std::vector<std::string>& rootURLs, std::optional<std::uint64_t> sinceEventID,
-                       FolderChangeHandler onChange) override;
+                       FolderChangeHandler onChange, FolderMonitoringFailureHandler onEnded) override;
   void stopMonitoring() override;
   void registerFolders(const std::vector<std::string>& folderURLs) override;
   void unregisterFolder(const std::string& path) override;

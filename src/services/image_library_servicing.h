@@ -126,9 +126,12 @@ class ImageLibraryServicing : public ImageTagConceptServicing {
   virtual RegisteredFolderRoots registeredFolderRoots() = 0;
   // Monitors the roots for changes, replacing running monitoring; `onChange` is called on the
   // monitor's thread. Changes after `sinceEventID` that cannot be replayed arrive as one batch
-  // requiring a full rescan.
+  // requiring a full rescan. `onEnded` is called on the monitor's thread, with the reason, when
+  // this monitoring ends on its own (never for stopMonitoring or a later start); nothing is
+  // monitored after it.
   virtual void startMonitoring(const std::vector<std::string>& rootURLs,
-                               std::optional<std::uint64_t> sinceEventID, FolderChangeHandler onChange) = 0;
+                               std::optional<std::uint64_t> sinceEventID, FolderChangeHandler onChange,
+                               FolderMonitoringFailureHandler onEnded) = 0;
   // Cannot fail.
   virtual void stopMonitoring() = 0;
   virtual void registerFolders(const std::vector<std::string>& folderURLs) = 0;

@@ -133,7 +133,8 @@ RegisteredFolderRoots UnavailableImageLibraryService::registeredFolderRoots() {
 }
 
 void UnavailableImageLibraryService::startMonitoring(const std::vector<std::string>&,
-                                                     std::optional<std::uint64_t>, FolderChangeHandler) {
+                                                     std::optional<std::uint64_t>, FolderChangeHandler,
+                                                     FolderMonitoringFailureHandler) {
   fail();
 }
 

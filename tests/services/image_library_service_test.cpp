@@ -289,8 +289,8 @@ TEST(ImageLibraryService, MonitoringFromAStoredPositionReportsOneFullRescanAndNo
     ASSERT_TRUE(monitor->catchUp());
   };
   std::vector<RegisteredFolderChangeBatch> batches;  // written by the handler only during catchUp
-  service.startMonitoring(roots, position,
-                          [&](const RegisteredFolderChangeBatch& batch) { batches.push_back(batch); });
+  service.startMonitoring(
+      roots, position, [&](const RegisteredFolderChangeBatch& batch) { batches.push_back(batch); }, {});
   ASSERT_TRUE(monitor->waitUntilWatching(std::chrono::seconds(10)));
   wait(1.0);
   ASSERT_EQ(batches.size(), 1u);

@@ -41,7 +41,7 @@ std::vector<std::pair<std::string, Operation>> throwingOperations() {
       {"folderEventCheckpoint", [](auto& s) { s.folderEventCheckpoint({"/library"}); }},
       {"storeFolderEventID", [](auto& s) { s.storeFolderEventID({"/library"}, 7); }},
       {"registeredFolderRoots", [](auto& s) { s.registeredFolderRoots(); }},
-      {"startMonitoring", [](auto& s) { s.startMonitoring({"/library"}, 7, [](const auto&) {}); }},
+      {"startMonitoring", [](auto& s) { s.startMonitoring({"/library"}, 7, [](const auto&) {}, {}); }},
       {"registerFolders", [](auto& s) { s.registerFolders({"/library"}); }},
       {"unregisterFolder", [](auto& s) { s.unregisterFolder("/library"); }},
       {"reauthorizeFolder", [](auto& s) { s.reauthorizeFolder("/library", "/library"); }},

@@ -41,7 +41,7 @@ class ForwardingImageLibraryService : public ImageLibraryServicing {
   std::uint64_t currentFolderEventID() override { return inner_->currentFolderEventID(); }
   void storeFolderEventID(const std::vector<std::string>& rootURLs, std::uint64_t eventID) override { inner_->storeFolderEventID(rootURLs, eventID); }
   RegisteredFolderRoots registeredFolderRoots() override { return inner_->registeredFolderRoots(); }
-  void startMonitoring(const std::vector<std::string>& rootURLs, std::optional<std::uint64_t> sinceEventID, FolderChangeHandler onChange) override { inner_->startMonitoring(rootURLs, sinceEventID, onChange); }
+  void startMonitoring(const std::vector<std::string>& rootURLs, std::optional<std::uint64_t> sinceEventID, FolderChangeHandler onChange, FolderMonitoringFailureHandler onEnded) override { inner_->startMonitoring(rootURLs, sinceEventID, std::move(onChange), std::move(onEnded)); }
   void stopMonitoring() override { inner_->stopMonitoring(); }
   void registerFolders(const std::vector<std::string>& folderURLs) override { inner_->registerFolders(folderURLs); }
   void unregisterFolder(const std::string& path) override { inner_->unregisterFolder(path); }

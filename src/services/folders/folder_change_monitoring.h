@@ -3,7 +3,8 @@
 // event id of its last handled batch and stores the id of every batch it has handled.
 //
 // Thread safety: start, stop and currentEventID may be called from any thread; the change handler
-// is called on the monitor's own thread, one batch at a time, and may call stop (but not start).
+// and failure handlers are called on the monitor's own thread, one call at a time, and may call stop
+// (but not start).
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,9 @@ class FolderChangeMonitorError : public LibraryError {
 };
 
 using FolderChangeHandler = std::function<void(const RegisteredFolderChangeBatch&)>;
+// Told why monitoring ended on its own after a start succeeded (the watch limit was reached while
+// arming the folders below the roots); no batch follows. Never called for a stop or a replacement.
+using FolderMonitoringFailureHandler = std::function<void(const FolderChangeMonitorError&)>;
 
 class FolderChangeMonitoring {
  public:
@@ -45,9 +49,10 @@ class FolderChangeMonitoring {
   // Monitors `roots` (absolute canonical folder paths) from now on, replacing the monitoring that
   // was running; an empty list stops monitoring. `sinceEventID` is the id of the last batch the
   // caller handled: changes after it that cannot be replayed are reported as a full-rescan batch.
+  // `onFailure` belongs to this start: it hears only of this monitoring ending on its own.
   // Throws FolderChangeMonitorError; the previous monitoring then keeps running.
   virtual void start(const std::vector<std::string>& roots, std::optional<std::uint64_t> sinceEventID,
-                     FolderChangeHandler onChange) = 0;
+                     FolderChangeHandler onChange, FolderMonitoringFailureHandler onFailure) = 0;
 
   // Ends monitoring; no batch is delivered after it returns (when called from the handler, the
   // running call is the last). Does nothing when stopped.

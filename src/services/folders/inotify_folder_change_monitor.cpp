@@ -62,11 +62,13 @@ std::string joinPath(const std::string& folder, std::string_view name) {
 class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<Session> {
  public:
   Session(int inotifyFd, int wakeFd, const std::vector<std::string>& roots,
-          std::optional<std::uint64_t> since, FolderChangeHandler onChange, Options options)
+          std::optional<std::uint64_t> since, FolderChangeHandler onChange,
+          FolderMonitoringFailureHandler onFailure, Options options)
       : inotifyFd_(inotifyFd),
         wakeFd_(wakeFd),
         since_(since),
         onChange_(std::move(onChange)),
+        onFailure_(std::move(onFailure)),
         options_(std::move(options)),
         clock_(options_.clock != nullptr ? *options_.clock : platform::systemClock()),
         tree_(inotifyFd) {
@@ -382,7 +384,7 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
     const FolderChangeMonitorError error(code);
     logError(kLogCategory, error.what());
     publishState(false);
-    if (options_.onFailure && !stopping()) options_.onFailure(error);
+    if (onFailure_ && !stopping()) onFailure_(error);
   }
 
   struct PendingMove {
@@ -395,6 +397,7 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
   const int wakeFd_;
   const std::optional<std::uint64_t> since_;
   const FolderChangeHandler onChange_;
+  const FolderMonitoringFailureHandler onFailure_;
   const Options options_;
   const platform::Clock& clock_;
   std::thread thread_;
@@ -434,7 +437,8 @@ std::uint64_t InotifyFolderChangeMonitor::currentEventID() {
 
 void InotifyFolderChangeMonitor::start(const std::vector<std::string>& roots,
                                        std::optional<std::uint64_t> sinceEventID,
-                                       FolderChangeHandler onChange) {
+                                       FolderChangeHandler onChange,
+                                       FolderMonitoringFailureHandler onFailure) {
   if (roots.empty()) {
     stop();
     return;
@@ -450,7 +454,8 @@ void InotifyFolderChangeMonitor::start(const std::vector<std::string>& roots,
     throw FolderChangeMonitorError(FolderChangeMonitorError::Code::streamCreationFailed);
   }
   auto session =
-      std::make_shared<Session>(inotifyFd, wakeFd, roots, sinceEventID, std::move(onChange), options_);
+      std::make_shared<Session>(inotifyFd, wakeFd, roots, sinceEventID, std::move(onChange),
+                                std::move(onFailure), options_);
   // One watch per root here, so that a limit that leaves no room at all fails the start itself;
   // the folders below are armed on the monitor thread.
   for (const auto& root : roots) {

@@ -43,10 +43,6 @@ class InotifyFolderChangeMonitor final : public FolderChangeMonitoring {
     std::chrono::milliseconds rootRecheckInterval{3000};
     // The clock the delays are measured on; the system clock when null. Must outlive the monitor.
     const platform::Clock* clock = nullptr;
-    // Called on the monitor thread when monitoring ends on its own: the watch limit was reached
-    // while arming folders below the roots (start itself throws when the roots cannot be watched).
-    // The failure is logged as well.
-    std::function<void(const FolderChangeMonitorError&)> onFailure;
   };
 
   InotifyFolderChangeMonitor();
@@ -58,8 +54,10 @@ class InotifyFolderChangeMonitor final : public FolderChangeMonitoring {
   std::uint64_t currentEventID() override;
   // Throws streamCreationFailed (no inotify instance or wake-up descriptor), streamStartFailed (no
   // thread) or watchLimitReached (a root could not be watched for the per-user limit).
+  // `onFailure` is called on the monitor thread when monitoring ends on its own: the watch limit was
+  // reached while arming folders below the roots. The failure is logged as well.
   void start(const std::vector<std::string>& roots, std::optional<std::uint64_t> sinceEventID,
-             FolderChangeHandler onChange) override;
+             FolderChangeHandler onChange, FolderMonitoringFailureHandler onFailure) override;
   void stop() override;
 
   // Waits until the running monitor has armed its watches; false on timeout or when not running.

@@ -60,7 +60,7 @@ class InotifyFolderChangeMonitorTest : public ::testing::Test {
   }
 
   void start(const std::vector<std::string>& roots, std::optional<std::uint64_t> since = std::nullopt) {
-    monitor_.start(roots, since, collector_.handler());
+    monitor_.start(roots, since, collector_.handler(), {});
     ASSERT_TRUE(monitor_.waitUntilWatching(10s));
   }
 
@@ -127,7 +127,7 @@ TEST(InotifyFolderChangeMonitorSystemClockTest, BatchArrivesAfterTheLatency) {
   InotifyFolderChangeMonitor::Options options;
   options.latency = 20ms;
   InotifyFolderChangeMonitor monitor(options);
-  monitor.start({root.path().string()}, std::nullopt, collector.handler());
+  monitor.start({root.path().string()}, std::nullopt, collector.handler(), {});
   ASSERT_TRUE(monitor.waitUntilWatching(10s));
   root.writeFile("a.png");
   const auto batches = collector.waitFor(1, 30s);
@@ -316,10 +316,13 @@ TEST_F(InotifyFolderChangeMonitorTest, MissingRootAtStartIsArmedWhenItAppears) {
 TEST_F(InotifyFolderChangeMonitorTest, StopFromTheHandlerDoesNotDeadlock) {
   TemporaryFolder root;
   std::atomic<int> calls{0};
-  monitor_.start({root.path().string()}, std::nullopt, [&](const RegisteredFolderChangeBatch&) {
-    ++calls;
-    monitor_.stop();
-  });
+  monitor_.start(
+      {root.path().string()}, std::nullopt,
+      [&](const RegisteredFolderChangeBatch&) {
+        ++calls;
+        monitor_.stop();
+      },
+      {});
   ASSERT_TRUE(monitor_.waitUntilWatching(10s));
   root.writeFile("a.png");
   advance(kLatency);  // the handler ran and returned
@@ -336,7 +339,7 @@ TEST_F(InotifyFolderChangeMonitorTest, StopFromTheHandlerDoesNotDeadlock) {
 TEST_F(InotifyFolderChangeMonitorTest, RestartReplacesTheRootsAndEmptyRootsStop) {
   TemporaryFolder first;
   TemporaryFolder second;
-  monitor_.start({first.path().string()}, std::nullopt, collector_.handler());
+  monitor_.start({first.path().string()}, std::nullopt, collector_.handler(), {});
   start({second.path().string()});
   first.writeFile("ignored.png");
   second.writeFile("seen.png");
@@ -345,7 +348,7 @@ TEST_F(InotifyFolderChangeMonitorTest, RestartReplacesTheRootsAndEmptyRootsStop)
   ASSERT_EQ(delivered.size(), 1u);
   EXPECT_EQ(delivered[0].changedURLs, std::vector<std::string>{second / "seen.png"});
 
-  monitor_.start({}, std::nullopt, collector_.handler());
+  monitor_.start({}, std::nullopt, collector_.handler(), {});
   EXPECT_FALSE(monitor_.waitUntilWatching(0ms));
   EXPECT_FALSE(monitor_.catchUp());
   monitor_.stop();  // stopping a stopped monitor does nothing

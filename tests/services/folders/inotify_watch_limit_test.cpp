@@ -65,13 +65,14 @@ TEST_F(InotifyWatchLimitTest, LimitAtARootFailsTheStartAndKeepsTheRunningMonitor
   options.clock = &clock;
   InotifyFolderChangeMonitor monitor(options);
   std::vector<RegisteredFolderChangeBatch> delivered;  // written only during catchUp
-  monitor.start({first.path().string()}, std::nullopt,
-                [&](const RegisteredFolderChangeBatch& batch) { delivered.push_back(batch); });
+  monitor.start(
+      {first.path().string()}, std::nullopt,
+      [&](const RegisteredFolderChangeBatch& batch) { delivered.push_back(batch); }, {});
   ASSERT_TRUE(monitor.waitUntilWatching(5s));
 
   remainingWatches.store(0);
   try {
-    monitor.start({second.path().string()}, std::nullopt, [](const RegisteredFolderChangeBatch&) {});
+    monitor.start({second.path().string()}, std::nullopt, [](const RegisteredFolderChangeBatch&) {}, {});
     FAIL() << "expected the start to fail";
   } catch (const FolderChangeMonitorError& error) {
     EXPECT_EQ(error.code(), FolderChangeMonitorError::Code::watchLimitReached);
@@ -91,11 +92,10 @@ TEST_F(InotifyWatchLimitTest, LimitBelowTheRootEndsMonitoringAndReportsIt) {
   TemporaryFolder root;
   root.makeFolder("a/b/c");
   std::promise<FolderChangeMonitorError::Code> failed;
-  InotifyFolderChangeMonitor::Options options;
-  options.onFailure = [&](const FolderChangeMonitorError& error) { failed.set_value(error.code()); };
-  InotifyFolderChangeMonitor monitor(options);
+  InotifyFolderChangeMonitor monitor;
   remainingWatches.store(3);  // the root at start, then the root and "a" again on the monitor thread
-  monitor.start({root.path().string()}, std::nullopt, [](const RegisteredFolderChangeBatch&) {});
+  monitor.start({root.path().string()}, std::nullopt, [](const RegisteredFolderChangeBatch&) {},
+                [&](const FolderChangeMonitorError& error) { failed.set_value(error.code()); });
   auto future = failed.get_future();
   ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(future.get(), FolderChangeMonitorError::Code::watchLimitReached);

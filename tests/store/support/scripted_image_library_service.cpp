@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include <QCoreApplication>
@@ -473,14 +474,50 @@ RegisteredFolderRoots ScriptedImageLibraryService::registeredFolderRoots() {
 }
 
 void ScriptedImageLibraryService::startMonitoring(const std::vector<std::string>& rootURLs,
-                                                  std::optional<std::uint64_t> sinceEventID, FolderChangeHandler) {
+                                                  std::optional<std::uint64_t> sinceEventID,
+                                                  FolderChangeHandler onChange,
+                                                  FolderMonitoringFailureHandler onEnded) {
   answer<void>(ServiceCall{.name = "startMonitoring", .paths = rootURLs,
                            .number = static_cast<std::int64_t>(sinceEventID.value_or(0))},
                [](const ServiceCall&) {});
+  std::lock_guard lock(mutex_);
+  onChange_ = std::move(onChange);
+  onEnded_ = std::move(onEnded);
 }
 
 void ScriptedImageLibraryService::stopMonitoring() {
   answer<void>(ServiceCall{.name = "stopMonitoring"}, [](const ServiceCall&) {});
+  std::lock_guard lock(mutex_);
+  onChange_ = nullptr;
+  onEnded_ = nullptr;
+}
+
+bool ScriptedImageLibraryService::deliverFolderChanges(const RegisteredFolderChangeBatch& batch) {
+  FolderChangeHandler onChange;
+  {
+    std::lock_guard lock(mutex_);
+    onChange = onChange_;
+  }
+  if (!onChange) return false;
+  std::thread([&] { onChange(batch); }).join();
+  return true;
+}
+
+bool ScriptedImageLibraryService::endMonitoring(const FolderChangeMonitorError& error) {
+  FolderMonitoringFailureHandler onEnded;
+  {
+    std::lock_guard lock(mutex_);
+    onEnded = std::exchange(onEnded_, nullptr);
+    onChange_ = nullptr;
+  }
+  if (!onEnded) return false;
+  std::thread([&] { onEnded(error); }).join();
+  return true;
+}
+
+bool ScriptedImageLibraryService::isMonitoring() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<bool>(onChange_);
 }
 
 void ScriptedImageLibraryService::registerFolders(const std::vector<std::string>& folderURLs) {

@@ -89,6 +89,14 @@ class ScriptedImageLibraryService final : public ImageLibraryServicing {
   // the call's error.
   void setAnswer(const std::string& name, std::function<std::any(const ServiceCall&)> answer);
 
+  // ---- Monitoring ----
+  // The handlers of the last startMonitoring that succeeded are kept until stopMonitoring or the
+  // next start. These call them on a thread of their own, as the monitor's thread would, and
+  // return once the handler has; false when nothing is monitored.
+  bool deliverFolderChanges(const RegisteredFolderChangeBatch& batch);
+  bool endMonitoring(const FolderChangeMonitorError& error);
+  bool isMonitoring() const;
+
   // ---- ImageLibraryServicing ----
   std::vector<TagConcept> searchTagConcepts(const std::optional<std::string>& query, std::int64_t limit) override;
   std::vector<TagConceptAlias> tagConceptAliases(std::int64_t conceptID) override;
@@ -120,7 +128,7 @@ class ScriptedImageLibraryService final : public ImageLibraryServicing {
   void storeFolderEventID(const std::vector<std::string>& rootURLs, std::uint64_t eventID) override;
   RegisteredFolderRoots registeredFolderRoots() override;
   void startMonitoring(const std::vector<std::string>& rootURLs, std::optional<std::uint64_t> sinceEventID,
-                       FolderChangeHandler onChange) override;
+                       FolderChangeHandler onChange, FolderMonitoringFailureHandler onEnded) override;
   void stopMonitoring() override;
   void registerFolders(const std::vector<std::string>& folderURLs) override;
   void unregisterFolder(const std::string& path) override;
@@ -160,6 +168,8 @@ class ScriptedImageLibraryService final : public ImageLibraryServicing {
   bool shutDown_ = false;
   std::set<std::string> heldNames_;
   std::map<std::string, std::function<std::any(const ServiceCall&)>> overrides_;
+  FolderChangeHandler onChange_;
+  FolderMonitoringFailureHandler onEnded_;
 
   std::vector<ImageRecord> records_;
   std::vector<RegisteredFolderSummary> summaries_;
