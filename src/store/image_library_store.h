@@ -529,6 +529,21 @@ class ImageLibraryStore : public QObject {
 
   // ---- Background library sync ----
 
+  // Keeps the library in step with the registered folders while the program runs: monitors the
+  // available ones and, once their changes have been quiet for `debounceSeconds` (at least 0.1; NaN
+  // counts as 0.1), runs one background pass over what changed. While a registered folder is
+  // missing, monitoring could not start or it ended on its own, a recovery loop re-evaluates
+  // monitoring every `monitorRecoveryIntervalNanos` (at least 1 ms), first running a full pass when
+  // the library has no usable event position. Does nothing while monitoring runs or the recovery
+  // loop does. Calls the service's monitoring members on this thread.
+  void startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos);
+  // Stops and starts again with the current intervals (the folder set changed) and schedules a pass
+  // for changes still pending. Does nothing before the live service is in place.
+  void restartBackgroundLibrarySync();
+  // Cancels the debounce and the recovery loop and stops monitoring. Pending changes and the
+  // trashed files to ignore are kept; a pass already running goes on.
+  void stopBackgroundLibrarySync();
+
   // ---- Unregistering and reauthorising folders ----
 
   // ---- Launch workflow ----
@@ -708,6 +723,33 @@ class ImageLibraryStore : public QObject {
   // ---- Manual and single-folder sync: private ----
 
   // ---- Background library sync: private ----
+
+  // What applying the monitoring decision achieved: `complete` when every registered folder is
+  // monitored; `needsFullSync` when monitoring did not start for want of an event position.
+  struct FolderMonitoringOutcome {
+    bool complete = false;
+    bool needsFullSync = false;
+  };
+  FolderMonitoringOutcome updateFolderMonitoring();
+  // Changes the planner in place and signals once: every mutation of it is one observed write.
+  void updateBackgroundSyncPlanner(const std::function<void(RegisteredFolderSyncPlanner&)>& change);
+  // Stops the running monitor and forgets it: its handlers' late calls are ignored from now on.
+  void stopFolderMonitor();
+  void startMonitorRecovery(bool needsFullSync);
+  QCoro::Task<void> runMonitorRecovery(bool needsFullSync, std::stop_token stop);
+  // The monitor of `generation` ended on its own: nothing is monitored any more.
+  void folderMonitoringEnded(std::uint64_t generation, const std::string& description);
+  void enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch);
+  void scheduleBackgroundLibrarySync();
+  QCoro::Task<void> debounceBackgroundLibrarySync(std::int64_t nanoseconds, std::stop_token stop);
+  QCoro::Task<void> processPendingBackgroundLibrarySync();
+  // One background pass: the changed paths, or every available folder when `requiresFullRescan` or
+  // no path is given. True when it completed or only stored the event position.
+  QCoro::Task<bool> runBackgroundLibrarySync(std::vector<std::string> changedURLs,
+                                             std::optional<std::uint64_t> lastEventID, bool requiresFullRescan);
+
+  // Advanced by every monitor start and stop; an end reported by an older monitor is stale.
+  std::uint64_t folderMonitoringGeneration_ = 0;
 
   // ---- Unregistering and reauthorising folders: private ----
 

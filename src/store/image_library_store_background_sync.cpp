@@ -1,0 +1,369 @@
+// Background library sync: folder monitoring, the debounce of change batches, the background pass
+// and the monitor recovery loop.
+//
+// Monitoring is applied synchronously on the main thread: reading the folder roots and the event
+// checkpoint and starting the monitor take a few system calls each, and applying the decision in
+// the same turn as the planner write keeps the two from drifting apart. The monitor's handlers run
+// on its own thread and only post to the store's scope; they never wait for the main thread, which
+// may be waiting in stopMonitoring for a handler to return.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "services/indexing/scan_error_message.h"
+#include "store/async/run_blocking.h"
+#include "store/image_library_store.h"
+
+namespace lorvex {
+
+namespace {
+
+constexpr double kMinimumDebounceSeconds = 0.1;
+constexpr std::uint64_t kMinimumMonitorRecoveryIntervalNanos = 1'000'000;
+
+// Seconds as a sleep's nanosecond count, saturating: an infinite or huge interval becomes the
+// largest count (a sleep that never ends), NaN and anything not above zero become none.
+std::int64_t saturatingNanoseconds(double seconds) {
+  const double nanoseconds = seconds * 1e9;
+  if (!(nanoseconds > 0)) return 0;
+  // 2^63 exactly: every double at or above it is out of range of the count.
+  if (nanoseconds >= 9'223'372'036'854'775'808.0) return std::numeric_limits<std::int64_t>::max();
+  return static_cast<std::int64_t>(nanoseconds);
+}
+
+std::int64_t saturatingNanoseconds(std::uint64_t nanoseconds) {
+  return static_cast<std::int64_t>(
+      std::min<std::uint64_t>(nanoseconds, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
+}
+
+// Marks a background pass busy for as long as it lives, so that the flags are cleared on every
+// way out of the pass, an exception included. When the store is being destroyed (its scope closed
+// first) nothing is left to tell.
+class BackgroundPassBusyFlags {
+ public:
+  explicit BackgroundPassBusyFlags(ImageLibraryStore& store) : store_(store) {
+    store_.setIsLibrarySyncInProgress(true);
+    store_.setIsBackgroundSyncing(true);
+  }
+  BackgroundPassBusyFlags(const BackgroundPassBusyFlags&) = delete;
+  BackgroundPassBusyFlags& operator=(const BackgroundPassBusyFlags&) = delete;
+  ~BackgroundPassBusyFlags() {
+    if (!store_.scope().link()->isOpen()) return;
+    store_.setIsBackgroundSyncing(false);
+    store_.setIsLibrarySyncInProgress(false);
+  }
+
+ private:
+  ImageLibraryStore& store_;
+};
+
+}  // namespace
+
+void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos) {
+  creatingThread_.check();
+  if (backgroundSyncPlanner_.isMonitoring || backgroundLibrarySyncMonitorRecoveryTask_) return;
+  setBackgroundLibrarySyncDebounceSeconds(std::isnan(debounceSeconds) ? kMinimumDebounceSeconds
+                                                                      : std::max(debounceSeconds, kMinimumDebounceSeconds));
+  setMonitorRecoveryIntervalNanos(std::max(monitorRecoveryIntervalNanos, kMinimumMonitorRecoveryIntervalNanos));
+  const FolderMonitoringOutcome outcome = updateFolderMonitoring();
+  if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
+}
+
+void ImageLibraryStore::restartBackgroundLibrarySync() {
+  creatingThread_.check();
+  if (needsLiveServicePreparation_) return;
+  stopBackgroundLibrarySync();
+  startBackgroundLibrarySync(backgroundLibrarySyncDebounceSeconds_, monitorRecoveryIntervalNanos_);
+  if (backgroundSyncPlanner_.hasPendingBatch) scheduleBackgroundLibrarySync();
+}
+
+void ImageLibraryStore::stopBackgroundLibrarySync() {
+  creatingThread_.check();
+  backgroundLibrarySyncTask_.cancel();
+  setBackgroundLibrarySyncTask({});
+  backgroundLibrarySyncMonitorRecoveryTask_.cancel();
+  setBackgroundLibrarySyncMonitorRecoveryTask({});
+  updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) {
+    planner.isMonitoring = false;
+    planner.monitoredRootURLs.clear();
+  });
+  stopFolderMonitor();
+}
+
+void ImageLibraryStore::updateBackgroundSyncPlanner(const std::function<void(RegisteredFolderSyncPlanner&)>& change) {
+  creatingThread_.check();
+  RegisteredFolderSyncPlanner planner = std::move(backgroundSyncPlanner_);
+  change(planner);
+  setBackgroundSyncPlanner(std::move(planner));
+}
+
+void ImageLibraryStore::stopFolderMonitor() {
+  ++folderMonitoringGeneration_;
+  service_->stopMonitoring();
+}
+
+ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonitoring() {
+  creatingThread_.check();
+  RegisteredFolderRoots roots;
+  try {
+    roots = service_->registeredFolderRoots();
+  } catch (...) {
+    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    return {};
+  }
+  const RegisteredFolderMonitoringDecision decision =
+      backgroundSyncPlanner_.monitoringDecision(roots.registeredPaths, roots.availableRootURLs);
+  switch (decision.kind) {
+    case RegisteredFolderMonitoringDecision::Kind::stop:
+      if (backgroundSyncPlanner_.isMonitoring) stopFolderMonitor();
+      updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) {
+        planner.isMonitoring = false;
+        planner.monitoredRootURLs.clear();
+      });
+      setErrorMessage(std::nullopt);
+      return {decision.coversAllRegisteredFolders, false};
+    case RegisteredFolderMonitoringDecision::Kind::keep:
+      updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) { planner.isMonitoring = true; });
+      setErrorMessage(std::nullopt);
+      return {decision.coversAllRegisteredFolders, false};
+    case RegisteredFolderMonitoringDecision::Kind::start:
+      break;
+  }
+
+  std::optional<RegisteredFolderEventCheckpoint> checkpoint;
+  try {
+    checkpoint = service_->folderEventCheckpoint(decision.roots);
+  } catch (...) {
+    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    return {};
+  }
+  // Without a usable position the changes since the last run cannot be taken up: a full pass
+  // comes first, and monitoring starts once it has stored a position.
+  if (!checkpoint) return {false, true};
+
+  const std::uint64_t generation = ++folderMonitoringGeneration_;
+  FolderChangeHandler onChange = [link = scope_.link(), this](const RegisteredFolderChangeBatch& batch) {
+    link->post([this, batch] { enqueueFolderChangeBatch(batch); });
+  };
+  FolderMonitoringFailureHandler onEnded = [link = scope_.link(), this, generation](const FolderChangeMonitorError& error) {
+    link->post([this, generation, description = error.localizedDescription()] {
+      folderMonitoringEnded(generation, description);
+    });
+  };
+  try {
+    service_->startMonitoring(decision.roots, checkpoint->lastEventID, std::move(onChange), std::move(onEnded));
+  } catch (...) {
+    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    return {};
+  }
+  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
+    planner.monitoredRootURLs = decision.roots;
+    planner.isMonitoring = true;
+  });
+  setErrorMessage(std::nullopt);
+  return {decision.coversAllRegisteredFolders, false};
+}
+
+void ImageLibraryStore::folderMonitoringEnded(std::uint64_t generation, const std::string& description) {
+  creatingThread_.check();
+  // A monitor stopped or replaced since is not the one that ended.
+  if (generation != folderMonitoringGeneration_ || !backgroundSyncPlanner_.isMonitoring) return;
+  // Releases what the ended monitor still holds; no handler of it runs any more.
+  stopFolderMonitor();
+  updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) {
+    planner.isMonitoring = false;
+    planner.monitoredRootURLs.clear();
+  });
+  setErrorMessage(description);
+  startMonitorRecovery(false);
+}
+
+void ImageLibraryStore::startMonitorRecovery(bool needsFullSync) {
+  creatingThread_.check();
+  if (backgroundLibrarySyncMonitorRecoveryTask_) return;
+  auto recover = [this, needsFullSync](std::stop_token stop) { return runMonitorRecovery(needsFullSync, std::move(stop)); };
+  StoreTask<void> task = startStoreTask(scope_, recover);
+  // A loop that ended before its first suspension (monitoring became complete at once) leaves no
+  // handle behind.
+  if (!task.isFinished()) setBackgroundLibrarySyncMonitorRecoveryTask(std::move(task));
+}
+
+QCoro::Task<void> ImageLibraryStore::runMonitorRecovery(bool needsFullSync, std::stop_token stop) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  if (stop.stop_requested()) co_return;
+  enum class Step { sleep, pass, check };
+  bool pendingFullSync = needsFullSync;
+  Step step = pendingFullSync ? Step::pass : Step::sleep;
+  for (;;) {
+    switch (step) {
+      case Step::sleep: {
+        // Read at every sleep: a restart may have changed it.
+        const std::int64_t interval = saturatingNanoseconds(monitorRecoveryIntervalNanos_);
+        const bool slept = co_await clock_->sleep(interval, stop);
+        if (!slept) co_return;
+        step = pendingFullSync ? Step::pass : Step::check;
+        break;
+      }
+      case Step::pass: {
+        // No paths and no position: a full pass, storing the current position when no file failed.
+        const std::vector<std::string> noChangedURLs;
+        const std::optional<std::uint64_t> noEventID;
+        const bool noFullRescanRequest = false;
+        co_await runBackgroundLibrarySync(noChangedURLs, noEventID, noFullRescanRequest);
+        step = Step::check;
+        break;
+      }
+      case Step::check: {
+        if (stop.stop_requested()) co_return;
+        const FolderMonitoringOutcome outcome = updateFolderMonitoring();
+        if (outcome.complete) {
+          if (backgroundLibrarySyncMonitorRecoveryTask_.stopToken() == stop) setBackgroundLibrarySyncMonitorRecoveryTask({});
+          co_return;
+        }
+        if (stop.stop_requested()) co_return;
+        const bool previousFullSync = std::exchange(pendingFullSync, outcome.needsFullSync);
+        // One full pass at once when the position went missing; afterwards at most one per interval.
+        step = outcome.needsFullSync && !previousFullSync ? Step::pass : Step::sleep;
+        break;
+      }
+    }
+  }
+}
+
+void ImageLibraryStore::enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch) {
+  creatingThread_.check();
+  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) { planner.enqueue(batch); });
+  scheduleBackgroundLibrarySync();
+}
+
+void ImageLibraryStore::scheduleBackgroundLibrarySync() {
+  creatingThread_.check();
+  backgroundLibrarySyncTask_.cancel();
+  // At least one nanosecond: the debounce always suspends before it processes anything, so its
+  // handle is in place by then.
+  const std::int64_t delay = std::max<std::int64_t>(saturatingNanoseconds(backgroundLibrarySyncDebounceSeconds_), 1);
+  auto debounce = [this, delay](std::stop_token stop) { return debounceBackgroundLibrarySync(delay, std::move(stop)); };
+  setBackgroundLibrarySyncTask(startStoreTask(scope_, debounce));
+}
+
+QCoro::Task<void> ImageLibraryStore::debounceBackgroundLibrarySync(std::int64_t nanoseconds, std::stop_token stop) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  const bool slept = co_await clock_->sleep(nanoseconds, stop);
+  if (!slept || stop.stop_requested()) co_return;
+  co_await processPendingBackgroundLibrarySync();
+}
+
+QCoro::Task<void> ImageLibraryStore::processPendingBackgroundLibrarySync() {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  setBackgroundLibrarySyncTask({});
+  if (!backgroundSyncPlanner_.hasPendingBatch) co_return;
+  std::optional<RegisteredFolderChangeBatch> batch;
+  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) { batch = planner.takePendingBatch(); });
+  if (!batch) co_return;
+  // Other library work runs: the batch waits for another quiet period instead of being lost.
+  if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) {
+    enqueueFolderChangeBatch(*batch);
+    co_return;
+  }
+  std::optional<RegisteredFolderChangeBatch> remaining = batch;
+  if (!backgroundSyncPlanner_.locallyHandledTrashPaths.empty()) {
+    updateBackgroundSyncPlanner(
+        [&](RegisteredFolderSyncPlanner& planner) { remaining = planner.removingLocallyHandledChanges(*batch); });
+  }
+  if (!remaining) co_return;
+  const std::vector<std::string> changedURLs = std::move(remaining->changedURLs);
+  const std::optional<std::uint64_t> lastEventID = remaining->lastEventID;
+  const bool requiresFullRescan = remaining->requiresFullRescan;
+  co_await runBackgroundLibrarySync(changedURLs, lastEventID, requiresFullRescan);
+  // Batches that arrived during the pass.
+  if (backgroundSyncPlanner_.hasPendingBatch) scheduleBackgroundLibrarySync();
+}
+
+QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::string> changedURLs,
+                                                              std::optional<std::uint64_t> lastEventID,
+                                                              bool requiresFullRescan) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  if (needsLiveServicePreparation_ || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return false;
+  const BackgroundPassBusyFlags busy(*this);
+  // The service in use now, even if another is installed while the pass runs.
+  const std::shared_ptr<ImageLibraryServicing> service = service_;
+  // Nothing cancels these calls; the scan stops only when the store goes.
+  const std::stop_token noStop;
+
+  std::vector<std::string> roots;
+  try {
+    auto restore = [service] { return service->restoreFolderAccess(); };
+    roots = co_await runBlocking(*utilityPool_, noStop, restore);
+  } catch (...) {
+    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    co_return false;
+  }
+  if (roots.empty()) {
+    co_await loadRegisteredFolderSummaries();
+    co_return false;
+  }
+
+  // Only the position moves: the changes were all the program's own.
+  if (changedURLs.empty() && !requiresFullRescan && lastEventID) {
+    try {
+      auto store = [service, roots, eventID = *lastEventID] { service->storeFolderEventID(roots, eventID); };
+      co_await runBlocking(*utilityPool_, noStop, store);
+    } catch (...) {
+      setErrorMessage(lorvex::errorMessage(std::current_exception()));
+      co_return false;
+    }
+    co_return true;
+  }
+
+  const bool isFullPass = requiresFullRescan || changedURLs.empty();
+  std::optional<std::uint64_t> eventID = lastEventID;
+  if (!eventID && isFullPass) eventID = service->currentFolderEventID();
+  const auto changedPathCount = static_cast<std::int64_t>(changedURLs.size());
+  // A pass with failed files leaves the position where it was, so those changes are reported again
+  // the next time monitoring starts.
+  IndexingOperation operation = [service, roots, changedURLs = std::move(changedURLs), isFullPass, eventID](
+                                    const ImageLibraryServicing::ProgressHandler& progress,
+                                    std::stop_token stop) -> std::optional<ImageLibraryScanSummary> {
+    ImageLibraryScanSummary summary = isFullPass ? service->scanLibrary(roots, progress, stop)
+                                                 : service->scanChangedPaths(changedURLs, roots, progress, stop);
+    if (eventID && summary.failedFileCount == 0) service->storeFolderEventID(roots, *eventID);
+    return summary;
+  };
+  const IndexingPriority priority = IndexingPriority::utility;
+  std::optional<ImageLibraryScanSummary> summary;
+  try {
+    summary = co_await runIndexingOperation(priority, operation);
+  } catch (...) {
+    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    co_return false;
+  }
+  if (!summary) co_return false;
+
+  setLastScanSummary(std::move(summary));
+  ImageLibraryScanDiagnosticContext context;
+  context.source = isFullPass ? ImageLibraryScanDiagnosticSource::backgroundFullScan
+                              : ImageLibraryScanDiagnosticSource::backgroundChangedPaths;
+  context.rootPaths = roots;
+  if (!isFullPass) context.changedPathCount = changedPathCount;
+  context.completedAt = clock_->now();
+  setLastScanDiagnosticContext(std::move(context));
+
+  co_await loadRegisteredFolderSummaries();
+  co_await refreshResultWindowAfterSync();
+  const std::optional<std::string> noSearchText;
+  co_await loadTagSuggestions(noSearchText);
+  startBackgroundThumbnailGeneration();
+  co_return true;
+}
+
+}  // namespace lorvex
