@@ -28,6 +28,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -525,7 +526,26 @@ class ImageLibraryStore : public QObject {
 
   // ---- Folder registration ----
 
+  // Registers the folders chosen in the folder picker (paths, as chosen) and indexes them with a
+  // full scan, with live progress; while it runs, searches include the new folders. Dropped
+  // silently when the list is empty or other library work or a trash operation runs. Afterwards
+  // the scan is recorded for the diagnostics, the sidebar, results and tag suggestions reload,
+  // thumbnails start and monitoring restarts for the new folder set. A failure shows its text;
+  // when the service had registered the folders before the failure, the sidebar and monitoring
+  // still follow them. The busy flags are lowered on every path.
+  QCoro::Task<void> registerFolders(std::vector<std::string> folderURLs);
+
   // ---- Manual and single-folder sync ----
+
+  // Scans every available registered folder; true when the scan ran to its end and was recorded.
+  // False at once while other library work or a trash operation runs; false without a message when
+  // no folder is available (the sidebar, results and tag suggestions still reload). A failure shows
+  // its text and keeps the last recorded scan. The stored event position is the one read before
+  // the scan, whatever files failed. Monitoring is left as it is.
+  QCoro::Task<bool> syncRegisteredFolders();
+  // The same for the one registered folder at `path` (as the sidebar row has it). A failure (the
+  // folder unregistered or unavailable) reloads the sidebar, then shows its text.
+  QCoro::Task<bool> syncRegisteredFolder(std::string path);
 
   // ---- Background library sync ----
 
@@ -545,6 +565,15 @@ class ImageLibraryStore : public QObject {
   void stopBackgroundLibrarySync();
 
   // ---- Unregistering and reauthorising folders ----
+
+  // Removes the registered folder at `path`; refused silently while other library work or a
+  // trash operation runs. On success the sidebar and results reload and monitoring restarts for
+  // the folders left; a failure shows its text and refreshes nothing. Raises no busy flag.
+  QCoro::Task<void> unregisterFolder(std::string path);
+  // Renews the access to the registered folder at `path` with the folder `url` the user picked
+  // again (the service refuses another folder). Never refused. On success as unregisterFolder,
+  // and then the error message is cleared.
+  QCoro::Task<void> reauthorizeFolder(std::string url, std::string path);
 
   // ---- Launch workflow ----
 
@@ -722,6 +751,14 @@ class ImageLibraryStore : public QObject {
 
   // ---- Manual and single-folder sync: private ----
 
+  // Keeps a finished scan of `scannedRoots` for the diagnostics and forgets the trashed files
+  // under those roots whose next change monitoring was to ignore: the scan saw them gone.
+  void recordFinishedScan(const std::vector<std::string>& scannedRoots, ImageLibraryScanSummary summary,
+                          ImageLibraryScanDiagnosticContext context);
+  // After a scan or a folder set change: the sidebar, the first page and the tag suggestions, in
+  // that order.
+  QCoro::Task<void> reloadAfterScan();
+
   // ---- Background library sync: private ----
 
   // What applying the monitoring decision achieved: `complete` when every registered folder is
@@ -752,6 +789,13 @@ class ImageLibraryStore : public QObject {
   std::uint64_t folderMonitoringGeneration_ = 0;
 
   // ---- Unregistering and reauthorising folders: private ----
+
+  // A blocking service call that changes the registered folder set.
+  using FolderSetChange = std::function<void()>;
+  // Runs `change` on the user-initiated pool. A failure shows its text (or `failureFallback` for
+  // an error without one) and gives false; success reloads the sidebar and the first page,
+  // restarts monitoring and gives true.
+  QCoro::Task<bool> applyFolderSetChange(FolderSetChange change, std::string_view failureFallback);
 
   // ---- Launch workflow: private ----
 

@@ -1,0 +1,94 @@
+// Registering the folders chosen in the folder picker: the service records them, a full scan
+// indexes them with live progress, and everything that depends on the folder set follows.
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <unordered_set>
+#include <utility>
+
+#include "services/folders/canonical_folder_path.h"
+#include "store/async/scope_exit.h"
+#include "store/image_library_store.h"
+#include "store/library_failure.h"
+
+namespace lorvex {
+
+namespace {
+
+// The roots a search includes while the registration runs: each folder in its canonical form,
+// once, in the order chosen (the same folder picked twice, once through a symbolic link, counts
+// once).
+std::vector<std::string> registrationRootPaths(const std::vector<std::string>& folderURLs) {
+  std::vector<std::string> roots;
+  std::unordered_set<std::string> seen;
+  for (const auto& url : folderURLs) {
+    std::string root = canonicalFolderPath(url);
+    if (seen.insert(root).second) roots.push_back(std::move(root));
+  }
+  return roots;
+}
+
+}  // namespace
+
+QCoro::Task<void> ImageLibraryStore::registerFolders(std::vector<std::string> folderURLs) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  if (folderURLs.empty() || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return;
+  setIsLibrarySyncInProgress(true);
+  setIsIndexing(true);
+  const ScopeExit finish(scope_.link(), [this] {
+    setActiveFolderRegistrationRootPaths({});
+    setIsIndexing(false);
+    setIsLibrarySyncInProgress(false);
+  });
+  setActiveFolderRegistrationRootPaths(registrationRootPaths(folderURLs));
+
+  const auto service = service_;
+  // Taken before the service work begins: changes made to the folders while they are scanned come
+  // again from monitoring, which starts from this position.
+  const std::uint64_t checkpoint = service->currentFolderEventID();
+  // Whether the service took the folders on before something failed: they are registered then,
+  // scanned or not, and the sidebar and monitoring must know them.
+  const auto registered = std::make_shared<std::atomic<bool>>(false);
+  const IndexingOperation operation = [service, folderURLs, checkpoint, registered](
+                                          const ImageLibraryServicing::ProgressHandler& progress,
+                                          std::stop_token stop) -> std::optional<ImageLibraryScanSummary> {
+    service->registerFolders(folderURLs);
+    registered->store(true);
+    ImageLibraryScanSummary summary = service->scanLibrary(folderURLs, progress, stop);
+    // Whatever the failure count: the failed files were looked at and are in the summary.
+    service->storeFolderEventID(folderURLs, checkpoint);
+    return summary;
+  };
+  const IndexingPriority priority = IndexingPriority::userInitiated;
+
+  std::optional<ImageLibraryScanSummary> summary;
+  std::exception_ptr failure;
+  try {
+    summary = co_await runIndexingOperation(priority, operation);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (failure) {
+    if (registered->load()) {
+      // Both clear the error message when they succeed, so the failure is shown after them.
+      co_await loadRegisteredFolderSummaries();
+      restartBackgroundLibrarySync();
+    }
+    setErrorMessage(failureDescription(failure, "The folders could not be registered."));
+    co_return;
+  }
+  if (!summary) co_return;
+
+  recordFinishedScan(folderURLs, std::move(*summary),
+                     ImageLibraryScanDiagnosticContext{.source = ImageLibraryScanDiagnosticSource::folderRegistration,
+                                                       .rootPaths = folderURLs,
+                                                       .changedPathCount = std::nullopt,
+                                                       .completedAt = clock_->now()});
+  co_await reloadAfterScan();
+  startBackgroundThumbnailGeneration();
+  // Monitoring follows the new folder set.
+  restartBackgroundLibrarySync();
+}
+
+}  // namespace lorvex
