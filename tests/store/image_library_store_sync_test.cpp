@@ -1,0 +1,147 @@
+// The manual and the single-folder sync: what a completed scan records and reloads, the position
+// they store, the trashed files they forget, failures, and a manual sync with nothing to scan.
+#include <gtest/gtest.h>
+
+#include <any>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "library_workflow_fixture.h"
+
+namespace lorvex {
+namespace {
+
+using testing::inOrder;
+using testing::LibraryWorkflowFixture;
+using testing::libraryFailure;
+using testing::scanSummary;
+using testing::ServiceCall;
+
+using Paths = std::vector<std::string>;
+
+void answerAvailableRoots(LibraryWorkflowFixture& f, Paths roots) {
+  f.service().setAnswer("restoreFolderAccess", [roots](const ServiceCall&) { return std::make_any<Paths>(roots); });
+}
+
+struct SyncKind {
+  const char* name;
+  std::function<QCoro::Task<bool>(ImageLibraryStore&)> start;
+  const char* scanCall;
+  Paths scannedRoots;  // what the scan and the stored position cover
+  ImageLibraryScanDiagnosticSource source;
+};
+
+const SyncKind kManual{"manual sync", [](ImageLibraryStore& s) { return s.syncRegisteredFolders(); }, "scanLibrary",
+                       {"/a", "/b"}, ImageLibraryScanDiagnosticSource::manualSync};
+const SyncKind kSingle{"folder sync", [](ImageLibraryStore& s) { return s.syncRegisteredFolder("/a"); },
+                       "syncRegisteredFolder", {"/a"}, ImageLibraryScanDiagnosticSource::singleFolderSync};
+
+TEST(LibrarySync, ACompletedScanIsRecordedAndReloadsTheLibraryWithoutTouchingMonitoring) {
+  for (const auto& kind : {kManual, kSingle}) {
+    SCOPED_TRACE(kind.name);
+    LibraryWorkflowFixture f;
+    answerAvailableRoots(f, {"/a", "/b"});
+    f.answerEventIDs("currentFolderEventID", {7, 8});
+    auto planner = f.store->backgroundSyncPlanner();
+    planner.locallyHandledTrashPaths = {"/a/x.png", "/ab/y.png", "/b/z.png", "/c/w.png"};
+    f.store->setBackgroundSyncPlanner(planner);
+    f.service().hold(kind.scanCall);
+
+    auto sync = kind.start(*f.store);
+    ASSERT_TRUE(f.service().waitForHeld(kind.scanCall));
+    EXPECT_TRUE(f.store->isLibrarySyncInProgress());
+    EXPECT_TRUE(f.store->isIndexing());
+    EXPECT_EQ(f.service().heldCalls(kind.scanCall).at(0).paths, kind.scannedRoots);
+    // Files failed: the position is stored all the same.
+    const auto summary = scanSummary(5, 3, {"/a/1.png", "/a/2.png"});
+    f.service().releaseWith(f.service().heldCalls(kind.scanCall).at(0).id, summary);
+    EXPECT_TRUE(f.finish(sync));
+
+    EXPECT_TRUE(inOrder(f.callNames(), {"currentFolderEventID", kind.scanCall, "storeFolderEventID",
+                                        "registeredFolderSummaries", "searchImages", "tagSuggestions"}));
+    const auto stored = f.service().calls("storeFolderEventID");
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].paths, kind.scannedRoots);
+    EXPECT_EQ(stored[0].number, 7) << "the position read before the scan";
+    EXPECT_EQ(f.store->lastScanSummary(), summary);
+    EXPECT_EQ(f.store->lastScanDiagnosticContext(),
+              (ImageLibraryScanDiagnosticContext{kind.source, kind.scannedRoots, std::nullopt, f.harness.clock.now()}));
+    std::unordered_set<std::string> kept{"/ab/y.png", "/c/w.png"};
+    if (kind.scannedRoots.size() == 1) kept.insert("/b/z.png");
+    EXPECT_EQ(f.store->backgroundSyncPlanner().locallyHandledTrashPaths, kept);
+    for (const char* monitoring : {"registeredFolderRoots", "startMonitoring", "stopMonitoring"}) {
+      EXPECT_FALSE(f.sawCall(monitoring)) << monitoring;
+    }
+    EXPECT_FALSE(f.store->isIndexing());
+    EXPECT_FALSE(f.store->isLibrarySyncInProgress());
+    EXPECT_FALSE(f.store->indexingProgress().has_value());
+  }
+}
+
+TEST(LibrarySync, AFailureShowsItsTextAndKeepsTheLastScan) {
+  struct Case {
+    const SyncKind* kind;
+    const char* failingCall;
+    bool reloadsSidebar;
+  };
+  const Case cases[] = {
+      {&kManual, "restoreFolderAccess", false},
+      {&kManual, "scanLibrary", false},
+      {&kManual, "storeFolderEventID", false},
+      // The folder may have gone: the sidebar shows its state, and the reload does not hide the error.
+      {&kSingle, "syncRegisteredFolder", true},
+      {&kSingle, "storeFolderEventID", true},
+  };
+  const auto previous = scanSummary(1, 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.kind->name) + ", " + c.failingCall);
+    LibraryWorkflowFixture f;
+    answerAvailableRoots(f, {"/a", "/b"});
+    f.service().setRegisteredFolderSummaries(
+        {RegisteredFolderSummary{.path = "/a", .displayName = "a", .state = RegisteredFolderAccessState::missing}});
+    f.store->setLastScanSummary(previous);
+    f.service().setAnswer(c.failingCall,
+                          [](const ServiceCall&) -> std::any { std::rethrow_exception(libraryFailure("folder unavailable")); });
+
+    auto sync = c.kind->start(*f.store);
+    EXPECT_FALSE(f.finish(sync));
+
+    EXPECT_EQ(f.store->errorMessage(), "folder unavailable");
+    EXPECT_EQ(f.sawCall("registeredFolderSummaries"), c.reloadsSidebar);
+    EXPECT_EQ(f.store->registeredFolderSummaries().size(), c.reloadsSidebar ? 1u : 0u);
+    EXPECT_FALSE(f.sawCall("searchImages"));
+    EXPECT_EQ(f.store->lastScanSummary(), previous);
+    EXPECT_FALSE(f.store->lastScanDiagnosticContext().has_value());
+    EXPECT_FALSE(f.store->indexingProgress().has_value());
+    EXPECT_FALSE(f.store->isIndexing());
+    EXPECT_FALSE(f.store->isLibrarySyncInProgress());
+  }
+}
+
+TEST(LibrarySync, AManualSyncWithNoAvailableFolderReloadsAndRecordsNothing) {
+  LibraryWorkflowFixture f;
+  answerAvailableRoots(f, {});
+  f.service().setRegisteredFolderSummaries({RegisteredFolderSummary{
+      .path = "/a", .displayName = "a", .state = RegisteredFolderAccessState::missing}});
+  const auto previous = scanSummary(1, 1);
+  f.store->setLastScanSummary(previous);
+
+  auto sync = f.store->syncRegisteredFolders();
+  EXPECT_FALSE(f.finish(sync));
+
+  EXPECT_TRUE(inOrder(f.callNames(), {"restoreFolderAccess", "registeredFolderSummaries", "searchImages", "tagSuggestions"}));
+  for (const char* scanStep : {"currentFolderEventID", "scanLibrary", "storeFolderEventID"}) {
+    EXPECT_FALSE(f.sawCall(scanStep)) << scanStep;
+  }
+  EXPECT_EQ(f.store->registeredFolderSummaries().size(), 1u);
+  EXPECT_EQ(f.store->lastScanSummary(), previous);
+  EXPECT_FALSE(f.store->errorMessage().has_value());
+  EXPECT_FALSE(f.store->isIndexing());
+  EXPECT_FALSE(f.store->isLibrarySyncInProgress());
+}
+
+}  // namespace
+}  // namespace lorvex
