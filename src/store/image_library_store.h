@@ -52,6 +52,7 @@
 #include "services/user_defaults_filter_tag_store.h"
 #include "store/async/coroutine_scope.h"
 #include "store/async/creating_thread.h"
+#include "store/async/scope_exit.h"
 #include "store/async/store_clock.h"
 #include "store/async/store_task.h"
 #include "store/async/store_thread_pools.h"
@@ -751,10 +752,19 @@ class ImageLibraryStore : public QObject {
 
   // ---- Manual and single-folder sync: private ----
 
-  // Keeps a finished scan of `scannedRoots` for the diagnostics and forgets the trashed files
-  // under those roots whose next change monitoring was to ignore: the scan saw them gone.
-  void recordFinishedScan(const std::vector<std::string>& scannedRoots, ImageLibraryScanSummary summary,
-                          ImageLibraryScanDiagnosticContext context);
+  // Raises the flags of a scan a person asked for (`isLibrarySyncInProgress`, `isIndexing`); the
+  // guard lowers them when the workflow leaves by any path.
+  ScopeExit<std::function<void()>> beginRequestedScan();
+  struct RequestedScanOutcome {
+    bool recorded = false;     // a summary came back and was recorded
+    std::exception_ptr failure;  // the operation's error, not shown yet
+  };
+  // Runs a scan a person asked for on the user-initiated pool. With a summary: forgets the trashed
+  // files under `roots` whose next change monitoring was to ignore (the scan saw them gone),
+  // records the summary and the diagnostic context (`source`, `roots`, now), reloads and starts
+  // thumbnail generation.
+  QCoro::Task<RequestedScanOutcome> runRequestedScan(IndexingOperation operation, std::vector<std::string> roots,
+                                                     ImageLibraryScanDiagnosticSource source);
   // After a scan or a folder set change: the sidebar, the first page and the tag suggestions, in
   // that order.
   QCoro::Task<void> reloadAfterScan();

@@ -34,13 +34,10 @@ QCoro::Task<void> ImageLibraryStore::registerFolders(std::vector<std::string> fo
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   if (folderURLs.empty() || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return;
-  setIsLibrarySyncInProgress(true);
-  setIsIndexing(true);
-  const ScopeExit finish(scope_.link(), [this] {
-    setActiveFolderRegistrationRootPaths({});
-    setIsIndexing(false);
-    setIsLibrarySyncInProgress(false);
-  });
+  const auto libraryWork = beginRequestedScan();
+  // Declared after the flags' guard, so the roots go first: no search takes them while the flags
+  // still say a registration runs.
+  const ScopeExit clearRoots(scope_.link(), [this] { setActiveFolderRegistrationRootPaths({}); });
   setActiveFolderRegistrationRootPaths(registrationRootPaths(folderURLs));
 
   const auto service = service_;
@@ -60,35 +57,19 @@ QCoro::Task<void> ImageLibraryStore::registerFolders(std::vector<std::string> fo
     service->storeFolderEventID(folderURLs, checkpoint);
     return summary;
   };
-  const IndexingPriority priority = IndexingPriority::userInitiated;
-
-  std::optional<ImageLibraryScanSummary> summary;
-  std::exception_ptr failure;
-  try {
-    summary = co_await runIndexingOperation(priority, operation);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  if (failure) {
+  const auto outcome =
+      co_await runRequestedScan(operation, folderURLs, ImageLibraryScanDiagnosticSource::folderRegistration);
+  if (outcome.failure) {
     if (registered->load()) {
       // Both clear the error message when they succeed, so the failure is shown after them.
       co_await loadRegisteredFolderSummaries();
       restartBackgroundLibrarySync();
     }
-    setErrorMessage(failureDescription(failure, "The folders could not be registered."));
+    setErrorMessage(failureDescription(outcome.failure, "The folders could not be registered."));
     co_return;
   }
-  if (!summary) co_return;
-
-  recordFinishedScan(folderURLs, std::move(*summary),
-                     ImageLibraryScanDiagnosticContext{.source = ImageLibraryScanDiagnosticSource::folderRegistration,
-                                                       .rootPaths = folderURLs,
-                                                       .changedPathCount = std::nullopt,
-                                                       .completedAt = clock_->now()});
-  co_await reloadAfterScan();
-  startBackgroundThumbnailGeneration();
   // Monitoring follows the new folder set.
-  restartBackgroundLibrarySync();
+  if (outcome.recorded) restartBackgroundLibrarySync();
 }
 
 }  // namespace lorvex

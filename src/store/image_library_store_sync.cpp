@@ -1,11 +1,11 @@
 // Bringing the library up to date on the user's request: every registered folder, or one folder
-// from its sidebar row. Neither touches folder monitoring.
+// from its sidebar row. Neither touches folder monitoring. Also the scan path the registration
+// shares with them.
 #include <exception>
 #include <stop_token>
 #include <utility>
 
 #include "store/async/run_blocking.h"
-#include "store/async/scope_exit.h"
 #include "store/image_library_store.h"
 #include "store/library_failure.h"
 
@@ -15,12 +15,7 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolders() {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return false;
-  setIsLibrarySyncInProgress(true);
-  setIsIndexing(true);
-  const ScopeExit finish(scope_.link(), [this] {
-    setIsIndexing(false);
-    setIsLibrarySyncInProgress(false);
-  });
+  const auto libraryWork = beginRequestedScan();
 
   const auto service = service_;
   auto restore = [service] { return service->restoreFolderAccess(); };
@@ -47,44 +42,23 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolders() {
                                           const ImageLibraryServicing::ProgressHandler& progress,
                                           std::stop_token stop) -> std::optional<ImageLibraryScanSummary> {
     ImageLibraryScanSummary summary = service->scanLibrary(roots, progress, stop);
+    // Whatever the failure count: the failed files were looked at and are in the summary.
     service->storeFolderEventID(roots, checkpoint);
     return summary;
   };
-  const IndexingPriority priority = IndexingPriority::userInitiated;
-  std::optional<ImageLibraryScanSummary> summary;
-  try {
-    summary = co_await runIndexingOperation(priority, operation);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  if (failure) {
-    setErrorMessage(failureDescription(failure, "The registered folders could not be synced."));
-    co_return false;
-  }
-  if (!summary) co_return false;
-
-  recordFinishedScan(roots, std::move(*summary),
-                     ImageLibraryScanDiagnosticContext{.source = ImageLibraryScanDiagnosticSource::manualSync,
-                                                       .rootPaths = roots,
-                                                       .changedPathCount = std::nullopt,
-                                                       .completedAt = clock_->now()});
-  co_await reloadAfterScan();
-  startBackgroundThumbnailGeneration();
-  co_return true;
+  const auto outcome = co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::manualSync);
+  if (outcome.failure) setErrorMessage(failureDescription(outcome.failure, "The registered folders could not be synced."));
+  co_return outcome.recorded;
 }
 
 QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolder(std::string path) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return false;
-  setIsLibrarySyncInProgress(true);
-  setIsIndexing(true);
-  const ScopeExit finish(scope_.link(), [this] {
-    setIsIndexing(false);
-    setIsLibrarySyncInProgress(false);
-  });
+  const auto libraryWork = beginRequestedScan();
 
   const auto service = service_;
+  // The path as the sidebar passed it: the trashed files were recorded under the same spelling.
   const std::vector<std::string> roots{path};
   const std::uint64_t checkpoint = service->currentFolderEventID();
   const IndexingOperation operation = [service, path, roots, checkpoint](
@@ -94,43 +68,50 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolder(std::string path) {
     service->storeFolderEventID(roots, checkpoint);
     return summary;
   };
-  const IndexingPriority priority = IndexingPriority::userInitiated;
-  std::optional<ImageLibraryScanSummary> summary;
-  std::exception_ptr failure;
-  try {
-    summary = co_await runIndexingOperation(priority, operation);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  if (failure) {
+  const auto outcome = co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::singleFolderSync);
+  if (outcome.failure) {
     // The folder may have become unavailable: the sidebar shows its new state. The reload clears
     // the error message when it succeeds, so the failure is shown after it.
     co_await loadRegisteredFolderSummaries();
-    setErrorMessage(failureDescription(failure, "The folder could not be synced."));
-    co_return false;
+    setErrorMessage(failureDescription(outcome.failure, "The folder could not be synced."));
   }
-  if (!summary) co_return false;
-
-  // The path as the sidebar passed it: the trashed files were recorded under the same spelling.
-  recordFinishedScan(roots, std::move(*summary),
-                     ImageLibraryScanDiagnosticContext{.source = ImageLibraryScanDiagnosticSource::singleFolderSync,
-                                                       .rootPaths = roots,
-                                                       .changedPathCount = std::nullopt,
-                                                       .completedAt = clock_->now()});
-  co_await reloadAfterScan();
-  startBackgroundThumbnailGeneration();
-  co_return true;
+  co_return outcome.recorded;
 }
 
-void ImageLibraryStore::recordFinishedScan(const std::vector<std::string>& scannedRoots, ImageLibraryScanSummary summary,
-                                           ImageLibraryScanDiagnosticContext context) {
+ScopeExit<std::function<void()>> ImageLibraryStore::beginRequestedScan() {
+  setIsLibrarySyncInProgress(true);
+  setIsIndexing(true);
+  return ScopeExit<std::function<void()>>(scope_.link(), [this] {
+    setIsIndexing(false);
+    setIsLibrarySyncInProgress(false);
+  });
+}
+
+QCoro::Task<ImageLibraryStore::RequestedScanOutcome> ImageLibraryStore::runRequestedScan(
+    IndexingOperation operation, std::vector<std::string> roots, ImageLibraryScanDiagnosticSource source) {
+  auto frame = co_await scope_.enter();
+  const IndexingPriority priority = IndexingPriority::userInitiated;
+  RequestedScanOutcome outcome;
+  std::optional<ImageLibraryScanSummary> summary;
+  try {
+    summary = co_await runIndexingOperation(priority, operation);
+  } catch (...) {
+    outcome.failure = std::current_exception();
+  }
+  if (!summary) co_return outcome;
+
   // The scan saw the current state of these folders, so the changes of files the program trashed
   // there need no more ignoring.
   auto planner = backgroundSyncPlanner_;
-  planner.clearLocallyHandledTrashPaths(scannedRoots);
+  planner.clearLocallyHandledTrashPaths(roots);
   setBackgroundSyncPlanner(std::move(planner));
   setLastScanSummary(std::move(summary));
-  setLastScanDiagnosticContext(std::move(context));
+  setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{
+      .source = source, .rootPaths = std::move(roots), .changedPathCount = std::nullopt, .completedAt = clock_->now()});
+  outcome.recorded = true;
+  co_await reloadAfterScan();
+  startBackgroundThumbnailGeneration();
+  co_return outcome;
 }
 
 QCoro::Task<void> ImageLibraryStore::reloadAfterScan() {

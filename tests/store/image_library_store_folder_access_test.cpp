@@ -53,7 +53,7 @@ TEST(FolderAccess, ASuccessReloadsTheFolderSetAndRestartsMonitoring) {
     SCOPED_TRACE(c.change->name);
     LibraryWorkflowFixture f;
     f.store->setErrorMessage("an older message");
-    f.service().setRegisteredFolderSummaries({RegisteredFolderSummary{.path = "/b", .displayName = "b"}});
+    f.service().setRegisteredFolderSummaries({testing::folderSummary("/b")});
     answerRoots(f, {"/b"}, {"/b"});
     f.service().setAnswer("startMonitoring",
                           [](const ServiceCall&) -> std::any { std::rethrow_exception(libraryFailure("watch limit reached")); });

@@ -89,7 +89,7 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
       f.store->setIsTrashingDeleteCandidates(true);
     }
     const std::uint64_t before = f.lastCallID();
-    WorkflowSignals signals(*f.store);
+    WorkflowSignals counted(*f.store);
 
     auto request = c.request(*f.store);
     if (c.refused) {
@@ -97,7 +97,7 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
       EXPECT_FALSE(QCoro::waitFor(request));
       f.harness.drainEvents();
       EXPECT_TRUE(f.callNames(before).empty());
-      EXPECT_EQ(signals.total, 0);
+      EXPECT_EQ(counted.total, 0);
     } else {
       f.finish(request);
       EXPECT_EQ(f.service().calls(c.serviceCall).size(), 1u);
@@ -119,7 +119,7 @@ TEST(FolderRegistration, RunsTheServiceStepsFromThePositionReadBeforeAndRecordsT
 
   LibraryWorkflowFixture f;
   f.answerEventIDs("currentFolderEventID", {42, 99});
-  f.service().setRegisteredFolderSummaries({RegisteredFolderSummary{.path = real, .displayName = "photos"}});
+  f.service().setRegisteredFolderSummaries({testing::folderSummary(real)});
   f.service().setAnswer("registeredFolderRoots", [real](const testing::ServiceCall&) {
     return std::make_any<RegisteredFolderRoots>(RegisteredFolderRoots{{real}, {real}});
   });
@@ -178,7 +178,7 @@ TEST(FolderRegistration, AFailureShowsItsTextLastAndKeepsTheLastScan) {
     SCOPED_TRACE(c.name);
     LibraryWorkflowFixture f;
     f.store->setLastScanSummary(previous);
-    f.service().setRegisteredFolderSummaries({RegisteredFolderSummary{.path = "/new", .displayName = "new"}});
+    f.service().setRegisteredFolderSummaries({testing::folderSummary("/new")});
     f.service().setAnswer("registeredFolderRoots", [](const testing::ServiceCall&) {
       return std::make_any<RegisteredFolderRoots>(RegisteredFolderRoots{{"/new"}, {"/new"}});
     });

@@ -101,7 +101,7 @@ TEST(LibrarySync, AFailureShowsItsTextAndKeepsTheLastScan) {
     LibraryWorkflowFixture f;
     answerAvailableRoots(f, {"/a", "/b"});
     f.service().setRegisteredFolderSummaries(
-        {RegisteredFolderSummary{.path = "/a", .displayName = "a", .state = RegisteredFolderAccessState::missing}});
+        {testing::folderSummary("/a", RegisteredFolderAccessState::missing)});
     f.store->setLastScanSummary(previous);
     f.service().setAnswer(c.failingCall,
                           [](const ServiceCall&) -> std::any { std::rethrow_exception(libraryFailure("folder unavailable")); });
@@ -124,8 +124,7 @@ TEST(LibrarySync, AFailureShowsItsTextAndKeepsTheLastScan) {
 TEST(LibrarySync, AManualSyncWithNoAvailableFolderReloadsAndRecordsNothing) {
   LibraryWorkflowFixture f;
   answerAvailableRoots(f, {});
-  f.service().setRegisteredFolderSummaries({RegisteredFolderSummary{
-      .path = "/a", .displayName = "a", .state = RegisteredFolderAccessState::missing}});
+  f.service().setRegisteredFolderSummaries({testing::folderSummary("/a", RegisteredFolderAccessState::missing)});
   const auto previous = scanSummary(1, 1);
   f.store->setLastScanSummary(previous);
 

@@ -89,6 +89,15 @@ inline ::testing::AssertionResult inOrder(const std::vector<std::string>& calls,
   return ::testing::AssertionSuccess();
 }
 
+inline RegisteredFolderSummary folderSummary(std::string path,
+                                           RegisteredFolderAccessState state = RegisteredFolderAccessState::available) {
+  RegisteredFolderSummary summary;
+  summary.displayName = path.substr(path.rfind('/') + 1);
+  summary.path = std::move(path);
+  summary.state = state;
+  return summary;
+}
+
 inline std::exception_ptr libraryFailure(const std::string& text) {
   return std::make_exception_ptr(LibraryError(LibraryError::Kind::database, text));
 }
