@@ -4,6 +4,7 @@
 
 #include <any>
 #include <functional>
+#include <new>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -140,6 +141,33 @@ TEST(LibrarySync, AManualSyncWithNoAvailableFolderReloadsAndRecordsNothing) {
   EXPECT_FALSE(f.store->errorMessage().has_value());
   EXPECT_FALSE(f.store->isIndexing());
   EXPECT_FALSE(f.store->isLibrarySyncInProgress());
+}
+
+TEST(LibrarySync, AnErrorEscapingAWorkflowStillLowersItsFlags) {
+  struct Case {
+    const char* name;
+    std::function<QCoro::Task<bool>(ImageLibraryStore&)> start;
+  };
+  const auto registration = [](ImageLibraryStore& s) -> QCoro::Task<bool> {
+    const std::vector<std::string> folders{"/a"};
+    co_await s.registerFolders(folders);
+    co_return false;
+  };
+  const Case cases[] = {{"registration", registration}, {kManual.name, kManual.start}, {kSingle.name, kSingle.start}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LibraryWorkflowFixture f;
+    answerAvailableRoots(f, {"/a"});
+    // A call that is not expected to fail at all, so no workflow catches it.
+    f.service().setAnswer("currentFolderEventID", [](const ServiceCall&) -> std::any { throw std::bad_alloc(); });
+
+    auto workflow = c.start(*f.store);
+    EXPECT_THROW(f.finish(workflow), std::bad_alloc);
+
+    EXPECT_FALSE(f.store->isIndexing());
+    EXPECT_FALSE(f.store->isLibrarySyncInProgress());
+    EXPECT_TRUE(f.store->activeFolderRegistrationRootPaths().empty());
+  }
 }
 
 }  // namespace
