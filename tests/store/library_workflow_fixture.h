@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <any>
 #include <cstdint>
+#include <exception>
+#include <type_traits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,19 +36,31 @@ struct LibraryWorkflowFixture {
   ScriptedImageLibraryService& service() { return *harness.service; }
 
   // Runs the event loop until `task` has finished and everything it started has settled, and
-  // gives its value.
+  // gives its value or rethrows its error.
   template <typename T>
   T finish(QCoro::Task<T>& task) {
     runEventsUntil([&] { return task.isReady(); });
     harness.drainEvents();
-    if (!task.isReady()) {
-      if constexpr (std::is_void_v<T>) {
-        return;
-      } else {
-        return T{};
-      }
+    std::optional<std::conditional_t<std::is_void_v<T>, bool, T>> value;
+    std::exception_ptr error;
+    if (task.isReady()) {
+      // Finished already, so this takes its outcome without suspending.
+      auto take = [&]() -> QCoro::Task<void> {
+        try {
+          if constexpr (std::is_void_v<T>) {
+            co_await task;
+            value = true;
+          } else {
+            value = co_await task;
+          }
+        } catch (...) {
+          error = std::current_exception();
+        }
+      };
+      take();
     }
-    return QCoro::waitFor(task);
+    if (error) std::rethrow_exception(error);
+    if constexpr (!std::is_void_v<T>) return value.value_or(T{});
   }
 
   // The names of the calls the service saw, in order, from call `afterID` on.
