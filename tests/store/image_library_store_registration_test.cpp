@@ -155,10 +155,7 @@ TEST(FolderRegistration, RunsTheServiceStepsFromThePositionReadBeforeAndRecordsT
   EXPECT_EQ(f.store->backgroundSyncPlanner().locallyHandledTrashPaths,
             std::unordered_set<std::string>{dir.path().toStdString() + "/photos2/kept.png"});
   EXPECT_EQ(f.store->registeredFolderSummaries().size(), 1u);
-  EXPECT_TRUE(f.store->activeFolderRegistrationRootPaths().empty());
-  EXPECT_FALSE(f.store->isIndexing());
-  EXPECT_FALSE(f.store->isLibrarySyncInProgress());
-  EXPECT_FALSE(f.store->indexingProgress().has_value());
+  f.expectLibraryWorkEnded();
   EXPECT_FALSE(f.store->errorMessage().has_value());
 }
 
@@ -196,10 +193,7 @@ TEST(FolderRegistration, AFailureShowsItsTextLastAndKeepsTheLastScan) {
     EXPECT_FALSE(f.sawCall("generatePendingThumbnails"));
     EXPECT_EQ(f.store->lastScanSummary(), previous);
     EXPECT_FALSE(f.store->lastScanDiagnosticContext().has_value());
-    EXPECT_FALSE(f.store->indexingProgress().has_value());
-    EXPECT_TRUE(f.store->activeFolderRegistrationRootPaths().empty());
-    EXPECT_FALSE(f.store->isIndexing());
-    EXPECT_FALSE(f.store->isLibrarySyncInProgress());
+    f.expectLibraryWorkEnded();
   }
 }
 

@@ -76,9 +76,7 @@ TEST(LibrarySync, ACompletedScanIsRecordedAndReloadsTheLibraryWithoutTouchingMon
     for (const char* monitoring : {"registeredFolderRoots", "startMonitoring", "stopMonitoring"}) {
       EXPECT_FALSE(f.sawCall(monitoring)) << monitoring;
     }
-    EXPECT_FALSE(f.store->isIndexing());
-    EXPECT_FALSE(f.store->isLibrarySyncInProgress());
-    EXPECT_FALSE(f.store->indexingProgress().has_value());
+    f.expectLibraryWorkEnded();
   }
 }
 
@@ -116,9 +114,7 @@ TEST(LibrarySync, AFailureShowsItsTextAndKeepsTheLastScan) {
     EXPECT_FALSE(f.sawCall("searchImages"));
     EXPECT_EQ(f.store->lastScanSummary(), previous);
     EXPECT_FALSE(f.store->lastScanDiagnosticContext().has_value());
-    EXPECT_FALSE(f.store->indexingProgress().has_value());
-    EXPECT_FALSE(f.store->isIndexing());
-    EXPECT_FALSE(f.store->isLibrarySyncInProgress());
+    f.expectLibraryWorkEnded();
   }
 }
 
@@ -139,8 +135,7 @@ TEST(LibrarySync, AManualSyncWithNoAvailableFolderReloadsAndRecordsNothing) {
   EXPECT_EQ(f.store->registeredFolderSummaries().size(), 1u);
   EXPECT_EQ(f.store->lastScanSummary(), previous);
   EXPECT_FALSE(f.store->errorMessage().has_value());
-  EXPECT_FALSE(f.store->isIndexing());
-  EXPECT_FALSE(f.store->isLibrarySyncInProgress());
+  f.expectLibraryWorkEnded();
 }
 
 TEST(LibrarySync, AnErrorEscapingAWorkflowStillLowersItsFlags) {
@@ -164,9 +159,7 @@ TEST(LibrarySync, AnErrorEscapingAWorkflowStillLowersItsFlags) {
     auto workflow = c.start(*f.store);
     EXPECT_THROW(f.finish(workflow), std::bad_alloc);
 
-    EXPECT_FALSE(f.store->isIndexing());
-    EXPECT_FALSE(f.store->isLibrarySyncInProgress());
-    EXPECT_TRUE(f.store->activeFolderRegistrationRootPaths().empty());
+    f.expectLibraryWorkEnded();
   }
 }
 
