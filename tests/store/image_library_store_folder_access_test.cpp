@@ -3,11 +3,9 @@
 // failure leaves alone, and a reauthorisation that makes monitoring complete again.
 #include <gtest/gtest.h>
 
-#include <any>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "library_workflow_fixture.h"
 #include "services/folders/folder_access_managing.h"
@@ -18,9 +16,7 @@ namespace {
 using testing::inOrder;
 using testing::LibraryWorkflowFixture;
 using testing::libraryFailure;
-using testing::ServiceCall;
-
-using Paths = std::vector<std::string>;
+using testing::Paths;
 
 struct FolderChange {
   const char* name;
@@ -32,12 +28,6 @@ const FolderChange kUnregister{"unregister", [](ImageLibraryStore& s) { return s
                                "unregisterFolder"};
 const FolderChange kReauthorize{"reauthorise", [](ImageLibraryStore& s) { return s.reauthorizeFolder("/picked/b", "/b"); },
                                 "reauthorizeFolder"};
-
-void answerRoots(LibraryWorkflowFixture& f, Paths registered, Paths available) {
-  f.service().setAnswer("registeredFolderRoots", [registered, available](const ServiceCall&) {
-    return std::make_any<RegisteredFolderRoots>(RegisteredFolderRoots{registered, available});
-  });
-}
 
 TEST(FolderAccess, ASuccessReloadsTheFolderSetAndRestartsMonitoring) {
   struct Case {
@@ -54,9 +44,8 @@ TEST(FolderAccess, ASuccessReloadsTheFolderSetAndRestartsMonitoring) {
     LibraryWorkflowFixture f;
     f.store->setErrorMessage("an older message");
     f.service().setRegisteredFolderSummaries({testing::folderSummary("/b")});
-    answerRoots(f, {"/b"}, {"/b"});
-    f.service().setAnswer("startMonitoring",
-                          [](const ServiceCall&) -> std::any { std::rethrow_exception(libraryFailure("watch limit reached")); });
+    f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/b"}, {"/b"}});
+    f.fail("startMonitoring", libraryFailure("watch limit reached"));
 
     auto change = c.change->start(*f.store);
     f.finish(change);
@@ -64,32 +53,27 @@ TEST(FolderAccess, ASuccessReloadsTheFolderSetAndRestartsMonitoring) {
     EXPECT_TRUE(inOrder(f.callNames(), {c.change->serviceCall, "registeredFolderSummaries", "searchImages",
                                         "stopMonitoring", "registeredFolderRoots", "startMonitoring"}));
     EXPECT_EQ(f.service().calls(c.change->serviceCall).at(0).paths, c.serviceArguments);
-    const auto searches = f.service().calls("searchImages");
-    ASSERT_FALSE(searches.empty());
-    EXPECT_EQ(searches.back().query->rootPaths, Paths{"/b"}) << "results follow the new folder set";
-    EXPECT_EQ(f.store->registeredFolderSummaries().size(), 1u);
+    EXPECT_EQ(f.service().calls("searchImages").back().query->rootPaths, Paths{"/b"})
+        << "results follow the new folder set";
     EXPECT_EQ(f.store->errorMessage(), c.errorAfter);
     EXPECT_FALSE(f.sawCall("scanLibrary"));
-    EXPECT_FALSE(f.store->isLibrarySyncInProgress()) << "no busy flag of their own";
   }
 }
 
 TEST(FolderAccess, AFailureShowsTheServiceTextAndRefreshesNothing) {
-  struct Case {
+  const auto mismatch = FolderAccessManagerError::reauthorizationPathMismatch("/b", "/picked/b");
+  const struct {
     const FolderChange* change;
     std::exception_ptr error;
     std::string text;
-  };
-  const auto mismatch = FolderAccessManagerError::reauthorizationPathMismatch("/b", "/picked/b");
-  const Case cases[] = {
+  } cases[] = {
       {&kUnregister, libraryFailure("database is locked"), "database is locked"},
       {&kReauthorize, std::make_exception_ptr(mismatch), mismatch.localizedDescription()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.change->name);
     LibraryWorkflowFixture f;
-    const auto error = c.error;
-    f.service().setAnswer(c.change->serviceCall, [error](const ServiceCall&) -> std::any { std::rethrow_exception(error); });
+    f.fail(c.change->serviceCall, c.error);
 
     auto change = c.change->start(*f.store);
     f.finish(change);
@@ -101,13 +85,12 @@ TEST(FolderAccess, AFailureShowsTheServiceTextAndRefreshesNothing) {
 
 TEST(FolderAccess, ReauthorisingTheLastMissingFolderMakesMonitoringComplete) {
   LibraryWorkflowFixture f;
-  answerRoots(f, {"/a", "/b"}, {"/a"});
+  f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/a", "/b"}, {"/a"}});
   f.store->startBackgroundLibrarySync(2.0, 30'000'000'000);
   f.harness.drainEvents();
   ASSERT_TRUE(f.store->backgroundLibrarySyncMonitorRecoveryTask()) << "one folder missing: recovery runs";
-  EXPECT_EQ(f.service().calls("startMonitoring").back().paths, Paths{"/a"});
 
-  answerRoots(f, {"/a", "/b"}, {"/a", "/b"});
+  f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/a", "/b"}, {"/a", "/b"}});
   auto change = f.store->reauthorizeFolder("/picked/b", "/b");
   f.finish(change);
 
