@@ -28,7 +28,6 @@
 #include <optional>
 #include <stop_token>
 #include <string>
-#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -802,10 +801,9 @@ class ImageLibraryStore : public QObject {
 
   // A blocking service call that changes the registered folder set.
   using FolderSetChange = std::function<void()>;
-  // Runs `change` on the user-initiated pool. A failure shows its text (or `failureFallback` for
-  // an error without one) and gives false; success reloads the sidebar and the first page,
-  // restarts monitoring and gives true.
-  QCoro::Task<bool> applyFolderSetChange(FolderSetChange change, std::string_view failureFallback);
+  // Runs `change` on the user-initiated pool. A failure shows its text and gives false; success
+  // reloads the sidebar and the first page, restarts monitoring and gives true.
+  QCoro::Task<bool> applyFolderSetChange(FolderSetChange change);
 
   // ---- Launch workflow: private ----
 

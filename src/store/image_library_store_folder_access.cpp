@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "store/async/run_blocking.h"
+#include "services/indexing/scan_error_message.h"
 #include "store/image_library_store.h"
-#include "store/library_failure.h"
 
 namespace lorvex {
 
@@ -17,7 +17,7 @@ QCoro::Task<void> ImageLibraryStore::unregisterFolder(std::string path) {
   if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return;
   const auto service = service_;
   const FolderSetChange change = [service, path] { service->unregisterFolder(path); };
-  co_await applyFolderSetChange(change, "The folder could not be removed.");
+  co_await applyFolderSetChange(change);
 }
 
 QCoro::Task<void> ImageLibraryStore::reauthorizeFolder(std::string url, std::string path) {
@@ -27,12 +27,12 @@ QCoro::Task<void> ImageLibraryStore::reauthorizeFolder(std::string url, std::str
   // gains a folder it can read.
   const auto service = service_;
   const FolderSetChange change = [service, url, path] { service->reauthorizeFolder(url, path); };
-  if (!co_await applyFolderSetChange(change, "The folder could not be authorised.")) co_return;
+  if (!co_await applyFolderSetChange(change)) co_return;
   // Last: restarting monitoring may have shown a message the renewed access has made stale.
   setErrorMessage(std::nullopt);
 }
 
-QCoro::Task<bool> ImageLibraryStore::applyFolderSetChange(FolderSetChange change, std::string_view failureFallback) {
+QCoro::Task<bool> ImageLibraryStore::applyFolderSetChange(FolderSetChange change) {
   auto frame = co_await scope_.enter();
   const std::stop_token noStop;
   std::exception_ptr failure;
@@ -42,7 +42,7 @@ QCoro::Task<bool> ImageLibraryStore::applyFolderSetChange(FolderSetChange change
     failure = std::current_exception();
   }
   if (failure) {
-    setErrorMessage(failureDescription(failure, failureFallback));
+    setErrorMessage(lorvex::errorMessage(failure));
     co_return false;
   }
   co_await loadRegisteredFolderSummaries();

@@ -8,8 +8,8 @@
 
 #include "services/folders/canonical_folder_path.h"
 #include "store/async/scope_exit.h"
+#include "services/indexing/scan_error_message.h"
 #include "store/image_library_store.h"
-#include "store/library_failure.h"
 
 namespace lorvex {
 
@@ -65,7 +65,7 @@ QCoro::Task<void> ImageLibraryStore::registerFolders(std::vector<std::string> fo
       co_await loadRegisteredFolderSummaries();
       restartBackgroundLibrarySync();
     }
-    setErrorMessage(failureDescription(outcome.failure, "The folders could not be registered."));
+    setErrorMessage(lorvex::errorMessage(outcome.failure));
     co_return;
   }
   // Monitoring follows the new folder set.

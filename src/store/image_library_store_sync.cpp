@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "store/async/run_blocking.h"
+#include "services/indexing/scan_error_message.h"
 #include "store/image_library_store.h"
-#include "store/library_failure.h"
 
 namespace lorvex {
 
@@ -28,7 +28,7 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolders() {
     failure = std::current_exception();
   }
   if (failure) {
-    setErrorMessage(failureDescription(failure, "The registered folders could not be opened."));
+    setErrorMessage(lorvex::errorMessage(failure));
     co_return false;
   }
   if (roots.empty()) {
@@ -47,7 +47,7 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolders() {
     return summary;
   };
   const auto outcome = co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::manualSync);
-  if (outcome.failure) setErrorMessage(failureDescription(outcome.failure, "The registered folders could not be synced."));
+  if (outcome.failure) setErrorMessage(lorvex::errorMessage(outcome.failure));
   co_return outcome.recorded;
 }
 
@@ -73,7 +73,7 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolder(std::string path) {
     // The folder may have become unavailable: the sidebar shows its new state. The reload clears
     // the error message when it succeeds, so the failure is shown after it.
     co_await loadRegisteredFolderSummaries();
-    setErrorMessage(failureDescription(outcome.failure, "The folder could not be synced."));
+    setErrorMessage(lorvex::errorMessage(outcome.failure));
   }
   co_return outcome.recorded;
 }
