@@ -755,7 +755,7 @@ class ImageLibraryStore : public QObject {
   // guard lowers them when the workflow leaves by any path.
   ScopeExit<std::function<void()>> beginRequestedScan();
   struct RequestedScanOutcome {
-    bool recorded = false;     // a summary came back and was recorded
+    bool recorded = false;       // a summary came back and was recorded
     std::exception_ptr failure;  // the operation's error, not shown yet
   };
   // Runs a scan a person asked for on the user-initiated pool. With a summary: forgets the trashed

@@ -5,8 +5,8 @@
 #include <stop_token>
 #include <utility>
 
-#include "store/async/run_blocking.h"
 #include "services/indexing/scan_error_message.h"
+#include "store/async/run_blocking.h"
 #include "store/image_library_store.h"
 
 namespace lorvex {

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "services/folders/canonical_folder_path.h"
-#include "store/async/scope_exit.h"
 #include "services/indexing/scan_error_message.h"
+#include "store/async/scope_exit.h"
 #include "store/image_library_store.h"
 
 namespace lorvex {
