@@ -1,0 +1,138 @@
+// bench_store_indexing PNG_DIR [--runs N]
+//
+// Registering a folder through the store against the facade's bare scan of the same files: each
+// run copies PNG_DIR twice into a fresh work folder, registers one copy with the store (the whole
+// workflow: registration, scan with live progress, folder list, first page, tag suggestions) and
+// scans the other with the service's scanLibrary into a library of its own. Prints the best wall
+// time of each side (aim: the store within 1.05x of the scan) and the store's main-thread CPU time
+// per progress value it showed (aim: at most 2 µs). bench_store_indexing.sh makes the PNGs.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <qcoro/qcorotask.h>
+
+#include "platform/settings.h"
+#include "services/live_image_library_service.h"
+#include "store/async/store_thread_pools.h"
+#include "store/image_library_store.h"
+#include "store/list_stores.h"
+#include "store/transient_image_library_ui_preference_store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+
+double threadCPUSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Runs the event loop (sleeping in the kernel between events) until `task` has finished.
+template <typename Task>
+void waitFor(Task& task) {
+  if (task.isReady()) return;
+  QEventLoop loop;
+  auto quitWhenDone = [](Task& awaited, QEventLoop& quitting) -> QCoro::Task<void> {
+    co_await awaited;
+    quitting.quit();
+  };
+  auto watcher = quitWhenDone(task, loop);
+  if (!watcher.isReady()) loop.exec();
+}
+
+struct StoreRun {
+  double wall = 0;
+  double mainThread = 0;
+  long progressValues = 0;
+  std::size_t shown = 0;
+};
+
+double scanWithFacade(const fs::path& library, const fs::path& folder) {
+  auto service = lorvex::makeLiveImageLibraryService(library, lorvex::platform::Settings("bench", library));
+  service->registerFolders({folder.string()});
+  const auto begin = Clock::now();
+  const auto summary = service->scanLibrary({folder.string()}, [](const lorvex::ImageLibraryIndexingProgress&) {}, {});
+  const double wall = seconds(Clock::now() - begin);
+  std::fprintf(stderr, "  facade: %lld indexed in %.3f s\n", static_cast<long long>(summary.indexedImageCount), wall);
+  return wall;
+}
+
+StoreRun registerWithStore(const fs::path& library, const fs::path& folder) {
+  auto service = lorvex::makeLiveImageLibraryService(library, lorvex::platform::Settings("bench", library));
+  lorvex::SystemStoreClock clock;
+  lorvex::ImageLibraryStore store(service, std::nullopt, lorvex::ProductFeatureAvailability{},
+                                  std::make_shared<lorvex::testing::ListExclusionStore>(),
+                                  std::make_shared<lorvex::testing::ListFilterTagStore>(),
+                                  std::make_shared<lorvex::TransientImageLibraryUIPreferenceStore>(), 3'000'000'000,
+                                  nullptr, false, clock);
+  StoreRun run;
+  QObject::connect(&store, &lorvex::ImageLibraryStore::indexingProgressChanged, [&] {
+    if (store.indexingProgress()) ++run.progressValues;
+  });
+  const auto begin = Clock::now();
+  const double cpuBegin = threadCPUSeconds();
+  auto registration = store.registerFolders({folder.string()});
+  waitFor(registration);
+  run.wall = seconds(Clock::now() - begin);
+  run.mainThread = threadCPUSeconds() - cpuBegin;
+  run.shown = store.resultWindow().records().size();
+  if (store.errorMessage()) std::fprintf(stderr, "  store error: %s\n", store.errorMessage()->c_str());
+  store.stopBackgroundLibrarySync();
+  // The thumbnail run the registration started keeps the library open on a pool thread; let it end
+  // before the next run deletes the folder.
+  lorvex::userInitiatedPool().waitForDone();
+  lorvex::utilityPool().waitForDone();
+  std::fprintf(stderr, "  store: %.3f s, %ld progress values, %zu shown\n", run.wall, run.progressValues, run.shown);
+  return run;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: bench_store_indexing PNG_DIR [--runs N]\n");
+    return 2;
+  }
+  const fs::path source = fs::absolute(argv[1]);
+  int runs = 3;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    if (std::string(argv[i]) == "--runs") runs = std::max(1, std::stoi(argv[i + 1]));
+  }
+  QCoreApplication application(argc, argv);
+  const fs::path work = fs::temp_directory_path() / "lorvex-bench-store-indexing";
+  std::vector<double> facade;
+  std::vector<StoreRun> store;
+  for (int run = 0; run < runs; ++run) {
+    fs::remove_all(work);
+    fs::create_directories(work);
+    fs::copy(source, work / "store-pngs", fs::copy_options::recursive);
+    fs::copy(source, work / "facade-pngs", fs::copy_options::recursive);
+    // Alternate which side goes first, so neither always finds the other's files warmer.
+    if (run % 2 == 0) {
+      facade.push_back(scanWithFacade(work / "facade-library", work / "facade-pngs"));
+      store.push_back(registerWithStore(work / "store-library", work / "store-pngs"));
+    } else {
+      store.push_back(registerWithStore(work / "store-library", work / "store-pngs"));
+      facade.push_back(scanWithFacade(work / "facade-library", work / "facade-pngs"));
+    }
+  }
+  fs::remove_all(work);
+  const double bestFacade = *std::min_element(facade.begin(), facade.end());
+  const auto best = *std::min_element(store.begin(), store.end(), [](const StoreRun& a, const StoreRun& b) { return a.wall < b.wall; });
+  std::printf("register through the store: %.3f s; facade scanLibrary: %.3f s (%.3fx, aim <= 1.05x)\n", best.wall,
+              bestFacade, best.wall / bestFacade);
+  std::printf("main thread: %.1f ms for %ld progress values = %.2f us per value (aim <= 2 us)\n", best.mainThread * 1e3,
+              best.progressValues, best.progressValues > 0 ? best.mainThread * 1e6 / static_cast<double>(best.progressValues) : 0.0);
+  return 0;
+}
