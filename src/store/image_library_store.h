@@ -577,6 +577,44 @@ class ImageLibraryStore : public QObject {
 
   // ---- Launch workflow ----
 
+  // What the launch hands background sync: the quiet time before a batch of folder changes is
+  // passed, and how often monitoring is retried while it is incomplete.
+  static constexpr double kLaunchBackgroundSyncDebounceSeconds = 2.0;
+  static constexpr std::uint64_t kLaunchMonitorRecoveryIntervalNanos = 30'000'000'000;
+  // Records the launch asks for: after a resumed scan or with no folder registered, a full first
+  // page; with the folders already up to date, the screenful the window shows first.
+  static constexpr int kLaunchResumedResultLimit = 500;
+  static constexpr int kLaunchUpToDateResultLimit = 120;
+  // The thumbnail cache sweep spares files touched within this many seconds before it starts.
+  static constexpr double kThumbnailCacheSweepAgeSeconds = 600.0;
+
+  // Makes the library usable; the main window calls it each time it is shown and it returns at
+  // once. Unless a run is under way, a run builds and installs the live service (once per store),
+  // finishes a scan an earlier run left unfinished, restores the registered folders' access and
+  // brings the library up to date with them, starts background sync and starts one thumbnail
+  // cache sweep per store. A failed preparation installs an unavailable service holding the
+  // failure, shows its text and ends the run. `launchWorkflowTask` holds the run while it goes.
+  void startLaunchWorkflow();
+  // Builds the live service on the user-initiated pool and installs it, then reloads the sidebar.
+  // True when the launch may go on: nothing was left to prepare, or it was prepared now. False
+  // while another preparation runs, and after a failure (shown, and held by the unavailable service
+  // installed in its place; the store no longer waits for preparation).
+  QCoro::Task<bool> prepareLiveServiceIfNeeded();
+  // Finishes the indexing job an earlier run left unfinished, with live progress, and stores the
+  // event position read before it for the job's folders. True when a job was resumed (then
+  // recorded and followed by the reloads); false when none was left, when other library work or a
+  // trash operation runs, or on a failure (shown).
+  QCoro::Task<bool> resumeInterruptedIndexingIfNeeded();
+  // Restores the registered folders' access and catches up with them: with nothing registered the
+  // sidebar, a full first page and the tag suggestions reload; without a stored event position
+  // every folder is synced; with one, the views reload (the changes made meanwhile come from
+  // monitoring, which starts from that position). Skipped while other library work or a trash
+  // operation runs; a failure is shown.
+  QCoro::Task<void> restoreFolderAccessAndSync();
+  // Starts the one thumbnail cache sweep of this store on the utility pool, once the live service
+  // is in place; later calls do nothing. Its outcome is not shown.
+  void startThumbnailCacheMaintenanceIfNeeded();
+
  Q_SIGNALS:
   void presentationChanged();
   void onlyFavoritesChanged();
@@ -806,6 +844,12 @@ class ImageLibraryStore : public QObject {
   QCoro::Task<bool> applyFolderSetChange(FolderSetChange change);
 
   // ---- Launch workflow: private ----
+
+  // The body of a launch run; `ended` is set as it leaves, so a run that never suspended is not
+  // kept as running.
+  QCoro::Task<void> runLaunchWorkflow(std::shared_ptr<bool> ended, std::stop_token stop);
+  QCoro::Task<void> sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service, double cutoff,
+                                        std::stop_token stop);
 
   // Advanced by every folder summaries load that starts; a load applies only while it is current.
   std::uint64_t registeredFolderSummariesGeneration_ = 0;
