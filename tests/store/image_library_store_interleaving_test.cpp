@@ -94,7 +94,9 @@ class Interleaving {
     }
     // The selection names only loaded paths.
     const auto& selection = store.selection();
-    if (selection.primaryPath()) EXPECT_TRUE(store.resultWindow().index(*selection.primaryPath()));
+    if (selection.primaryPath()) {
+      EXPECT_TRUE(store.resultWindow().index(*selection.primaryPath()));
+    }
     for (const auto& path : selection.selectedPaths()) EXPECT_TRUE(store.resultWindow().index(path)) << path;
   }
 
