@@ -15,9 +15,9 @@
 #include <vector>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <qcoro/qcorotask.h>
 
+#include "../store_bench_support.h"
 #include "platform/settings.h"
 #include "services/live_image_library_service.h"
 #include "store/async/store_thread_pools.h"
@@ -27,29 +27,13 @@
 
 namespace {
 
+using lorvex::bench::median;
+using lorvex::bench::threadCPUMilliseconds;
+using lorvex::bench::waitFor;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
-
-double threadCPUSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// Runs the event loop (sleeping in the kernel between events) until `task` has finished.
-template <typename Task>
-void waitFor(Task& task) {
-  if (task.isReady()) return;
-  QEventLoop loop;
-  auto quitWhenDone = [](Task& awaited, QEventLoop& quitting) -> QCoro::Task<void> {
-    co_await awaited;
-    quitting.quit();
-  };
-  auto watcher = quitWhenDone(task, loop);
-  if (!watcher.isReady()) loop.exec();
-}
 
 struct StoreRun {
   double wall = 0;
@@ -81,11 +65,11 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder) {
     if (store.indexingProgress()) ++run.progressValues;
   });
   const auto begin = Clock::now();
-  const double cpuBegin = threadCPUSeconds();
+  const double cpuBegin = threadCPUMilliseconds() / 1e3;
   auto registration = store.registerFolders({folder.string()});
   waitFor(registration);
   run.wall = seconds(Clock::now() - begin);
-  run.mainThread = threadCPUSeconds() - cpuBegin;
+  run.mainThread = threadCPUMilliseconds() / 1e3 - cpuBegin;
   run.shown = store.resultWindow().records().size();
   if (store.errorMessage()) std::fprintf(stderr, "  store error: %s\n", store.errorMessage()->c_str());
   store.stopBackgroundLibrarySync();

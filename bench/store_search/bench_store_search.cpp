@@ -18,10 +18,10 @@
 #include <vector>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <qcoro/qcorotask.h>
 
 #include "database/sqlite_image_repository.h"
+#include "../store_bench_support.h"
 #include "platform/settings.h"
 #include "search/synthetic_library.h"
 #include "services/live_image_library_service.h"
@@ -31,34 +31,13 @@
 
 namespace {
 
+using lorvex::bench::median;
+using lorvex::bench::threadCPUMilliseconds;
+using lorvex::bench::waitFor;
 using Clock = std::chrono::steady_clock;
 using lorvex::ImageLibraryStore;
 
 double milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
-
-double threadCPUMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-// Runs the event loop (sleeping in the kernel between events) until `task` has finished.
-template <typename Task>
-void waitFor(Task& task) {
-  if (task.isReady()) return;
-  QEventLoop loop;
-  auto quitWhenDone = [](Task& awaited, QEventLoop& quitting) -> QCoro::Task<void> {
-    co_await awaited;
-    quitting.quit();
-  };
-  auto watcher = quitWhenDone(task, loop);
-  if (!watcher.isReady()) loop.exec();
-}
 
 struct Timing {
   double wall = 0;
