@@ -221,6 +221,8 @@ class ImageLibraryRepository : public ImageTrashStore, public ThumbnailJobStore 
   virtual std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text,
                                                         std::int64_t limit) = 0;
   virtual void updateReviewState(std::string_view path, const ReviewState& state) = 0;
+  // All or nothing; see SQLiteImageRepositoryV3::updateReviewStates.
+  virtual void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) = 0;
   virtual std::vector<ImageRecord> restoreDeleteCandidateStates(
       const std::vector<DeleteCandidateStateRestore>& restores) = 0;
   virtual std::vector<RegisteredFolderImageCounts> folderImageCounts(

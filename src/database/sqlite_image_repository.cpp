@@ -26,7 +26,7 @@ struct SQLiteImageRepositoryV3::Concerns {
   ImageProjection projection{connection, jobs, files};
   LibrarySearch search{connection};
   ReviewStates reviews{connection, projection, search};
-  TagConcepts concepts{connection};
+  TagConcepts concepts{connection, projection};
 };
 
 SQLiteImageRepositoryV3::SQLiteImageRepositoryV3(const std::filesystem::path& databaseFile,
@@ -238,6 +238,9 @@ std::vector<ModelSuggestion> SQLiteImageRepositoryV3::modelSuggestions(const std
 
 void SQLiteImageRepositoryV3::updateReviewState(std::string_view path, const ReviewState& state) {
   concerns_->reviews.updateReviewState(path, state);
+}
+void SQLiteImageRepositoryV3::updateReviewStates(const std::vector<ReviewStateUpdate>& updates) {
+  concerns_->reviews.updateReviewStates(updates);
 }
 std::vector<ImageRecord> SQLiteImageRepositoryV3::restoreDeleteCandidateStates(
     const std::vector<DeleteCandidateStateRestore>& restores) {

@@ -247,6 +247,10 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // Replaces favourite, delete candidate and notes together (no notes clears them), for missing
   // files too; recordNotFound(path) when the file is not in the library.
   void updateReviewState(std::string_view path, const ReviewState& state) override;
+  // updateReviewState for every entry in one transaction, in order (a later entry for the same path
+  // wins). Every path is looked up first: the first one not in the library throws recordNotFound
+  // and nothing is written; a failed write rolls back the whole batch. An empty list does nothing.
+  void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) override;
   // Puts back each path's delete-candidate flag (favourite and notes stay) in one transaction and
   // returns the records in request order, as read before the write but with the restored flag.
   // Refuses a list naming a path twice (executionFailed) and an unindexed path (recordNotFound)

@@ -1,5 +1,6 @@
-// The user's review of one image (favourite, delete candidate, notes) and the request to put a
-// delete-candidate flag back when a change is undone.
+// The user's review of one image (favourite, delete candidate, notes), the request to write the
+// review of several images at once, and the request to put a delete-candidate flag back when a
+// change is undone.
 //
 // Thread safety: plain values; a value may be copied to and read on any thread.
 #pragma once
@@ -15,6 +16,15 @@ struct ReviewState {
   std::optional<std::string> notes;  // an empty note is a note, not an absent one
 
   friend bool operator==(const ReviewState&, const ReviewState&) = default;
+};
+
+// One path's new review state. A batch of these is written all or nothing; when a batch names a
+// path twice, the later entry is the one that stays.
+struct ReviewStateUpdate {
+  std::string path;
+  ReviewState state;
+
+  friend bool operator==(const ReviewStateUpdate&, const ReviewStateUpdate&) = default;
 };
 
 // One path's previous delete-candidate flag. A restore request is a list of these, and the

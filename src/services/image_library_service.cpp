@@ -176,6 +176,10 @@ void ImageLibraryService::updateReviewState(const std::string& path, const Revie
   throwingLibraryErrors([&] { repository_->updateReviewState(path, state); });
 }
 
+void ImageLibraryService::updateReviewStates(const std::vector<ReviewStateUpdate>& updates) {
+  throwingLibraryErrors([&] { repository_->updateReviewStates(updates); });
+}
+
 std::vector<ImageRecord> ImageLibraryService::restoreDeleteCandidateStates(
     const std::vector<DeleteCandidateStateRestore>& restores) {
   return throwingLibraryErrors([&] { return repository_->restoreDeleteCandidateStates(restores); });

@@ -139,6 +139,9 @@ class ImageLibraryServicing : public ImageTagConceptServicing {
   virtual void reauthorizeFolder(const std::string& selectedURL, const std::string& path) = 0;
 
   virtual void updateReviewState(const std::string& path, const ReviewState& state) = 0;
+  // Writes every entry or none: an unindexed path refuses the whole list before anything is
+  // written. A later entry for the same path wins.
+  virtual void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) = 0;
   // Puts delete-candidate flags back (the undo of marking); the updated records in request order.
   virtual std::vector<ImageRecord> restoreDeleteCandidateStates(
       const std::vector<DeleteCandidateStateRestore>& restores) = 0;

@@ -156,6 +156,10 @@ void UnavailableImageLibraryService::updateReviewState(const std::string&, const
   fail();
 }
 
+void UnavailableImageLibraryService::updateReviewStates(const std::vector<ReviewStateUpdate>&) {
+  fail();
+}
+
 std::vector<ImageRecord> UnavailableImageLibraryService::restoreDeleteCandidateStates(
     const std::vector<DeleteCandidateStateRestore>&) {
   fail();

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -219,6 +223,172 @@ TEST_F(LargeRestoreTest, AFailureInTheSecondBatchLeavesTheFirstBatchUnchanged) {
   lorvex::testing::connectionOf(repository).executeScript("DROP TRIGGER fail_second_batch;");
   EXPECT_EQ(repository.restoreDeleteCandidateStates(request).size(), static_cast<std::size_t>(kCount));
   EXPECT_EQ(reviewRow(path(0)), "1|0|n0|1800000005.5");
+}
+
+constexpr int kImageCount = 1000;
+// The review row every image has before a case runs; the last image has none.
+constexpr std::string_view kBaselineRow = "0|0|before|1.0";
+constexpr std::string_view kNoRow = "<no row>";
+
+std::string imagePath(int i) { return "/lib/" + std::to_string(1000 + i) + ".png"; }
+
+class ReviewStateBatchesTest : public ReviewStatesTest {
+ protected:
+  void SetUp() override {
+    auto& connection = testing::connectionOf(repository);
+    connection.executeScript("BEGIN;");
+    for (int i = 0; i < kImageCount; ++i) {
+      ids.push_back(insertMediaFile(repository, {.path = imagePath(i), .missing = i == 7}));
+    }
+    connection.executeScript("COMMIT;");
+  }
+
+  void resetReviews() {
+    testing::connectionOf(repository)
+        .executeScript("DELETE FROM review_states; INSERT INTO review_states (media_file_id, favorite, "
+                       "delete_candidate, notes, updated_at) SELECT id, 0, 0, 'before', 1.0 FROM media_files "
+                       "WHERE id != " +
+                       std::to_string(ids.back()) + ";");
+  }
+
+  // "favorite|delete_candidate|notes|updated_at" of every image, by path.
+  std::map<std::string, std::string> allReviewRows() {
+    auto& connection = testing::connectionOf(repository);
+    auto guard = connection.lock();
+    return connection.query(
+        "SELECT media_files.absolute_path, review_states.media_file_id, favorite, delete_candidate, notes, "
+        "updated_at FROM media_files LEFT JOIN review_states ON review_states.media_file_id = media_files.id",
+        {}, [](SQLiteRows& rows) {
+          std::map<std::string, std::string> result;
+          while (rows.next()) {
+            result[rows.text(0)] = rows.isNull(1) ? std::string(kNoRow)
+                                                  : rows.text(2) + "|" + rows.text(3) + "|" +
+                                                        (rows.isNull(4) ? "NULL" : rows.text(4)) + "|" +
+                                                        rows.text(5);
+          }
+          return result;
+        });
+  }
+
+  std::vector<std::int64_t> ids;
+};
+
+std::vector<ReviewStateUpdate> everyImage(const std::function<ReviewState(int)>& state) {
+  std::vector<ReviewStateUpdate> updates;
+  for (int i = 0; i < kImageCount; ++i) updates.push_back({imagePath(i), state(i)});
+  return updates;
+}
+
+ReviewState alternating(int i) {
+  return {i % 3 == 0, i % 2 == 0, i % 5 == 0 ? std::optional<std::string>("n" + std::to_string(i)) : std::nullopt};
+}
+
+std::string rowOf(const ReviewState& state) {
+  return std::string(state.favorite ? "1" : "0") + "|" + (state.deleteCandidate ? "1" : "0") + "|" +
+         state.notes.value_or("NULL") + "|1800000000.5";
+}
+
+TEST_F(ReviewStateBatchesTest, WritesEveryEntryOrNone) {
+  const std::string last = imagePath(kImageCount - 1);
+  const struct {
+    std::string name;
+    std::vector<ReviewStateUpdate> updates;
+    std::optional<std::string> unknownPath;  // the recordNotFound expected; nothing written then
+    std::optional<int> failingImage;         // an image whose write is made to fail
+    std::map<std::string, std::string> changedRows;
+    std::size_t lookups;  // id lookups (IN lists of at most 400 paths)
+  } cases[] = {
+      {"two images, one without a review row and one missing",
+       {{imagePath(3), {true, false, "keep"}}, {last, {false, true, ""}}, {imagePath(7), {true, true, std::nullopt}}},
+       std::nullopt,
+       std::nullopt,
+       {{imagePath(3), "1|0|keep|1800000000.5"},
+        {last, "0|1||1800000000.5"},
+        {imagePath(7), "1|1|NULL|1800000000.5"}},
+       1},
+      {"a later entry for the same image wins, also when spelled differently",
+       {{imagePath(1), {true, true, "first"}}, {imagePath(2), {true, false, std::nullopt}},
+        {"/lib/x/../1001.png", {false, true, "second"}}},
+       std::nullopt,
+       std::nullopt,
+       {{imagePath(1), "0|1|second|1800000000.5"}, {imagePath(2), "1|0|NULL|1800000000.5"}},
+       1},
+      {"an unknown path between known ones",
+       {{imagePath(1), {true, true, "x"}}, {"/lib/./none.png", {true, false, std::nullopt}}, {imagePath(2), {}}},
+       "/lib/none.png",
+       std::nullopt,
+       {},
+       1},
+      {"the first unknown path in request order is named, not the smallest",
+       {{"/lib/zz.png", {true, false, std::nullopt}}, {imagePath(0), {true, true, std::nullopt}},
+        {"/lib/aa.png", {true, false, std::nullopt}}},
+       "/lib/zz.png",
+       std::nullopt,
+       {},
+       1},
+      {"one thousand images resolve in three lookups and are all written", everyImage(alternating),
+       std::nullopt, std::nullopt,
+       [] {
+         std::map<std::string, std::string> rows;
+         for (int i = 0; i < kImageCount; ++i) rows[imagePath(i)] = rowOf(alternating(i));
+         return rows;
+       }(),
+       3},
+      {"an unknown path in the last lookup of a thousand",
+       [] {
+         auto updates = everyImage(alternating);
+         updates.push_back({"/lib/after.png", {}});
+         return updates;
+       }(),
+       "/lib/after.png", std::nullopt, {}, 3},
+      {"the write of the last of a thousand fails", everyImage(alternating), std::nullopt, kImageCount - 2, {}, 3},
+      {"an empty list", {}, std::nullopt, std::nullopt, {}, 0},
+  };
+
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetReviews();
+    const std::map<std::string, std::string> before = allReviewRows();
+    auto& connection = testing::connectionOf(repository);
+    if (c.failingImage) {
+      connection.executeScript("CREATE TEMP TRIGGER fail_write BEFORE UPDATE ON review_states WHEN "
+                               "NEW.media_file_id = " +
+                               std::to_string(ids[static_cast<std::size_t>(*c.failingImage)]) +
+                               " BEGIN SELECT RAISE(ABORT, 'injected'); END;");
+    }
+    statements.clear();
+
+    std::optional<SQLiteImageRepositoryV3Error> failure;
+    try {
+      repository.updateReviewStates(c.updates);
+    } catch (const SQLiteImageRepositoryV3Error& error) {
+      failure = error;
+    }
+    if (c.failingImage) connection.executeScript("DROP TRIGGER fail_write;");
+
+    EXPECT_EQ(countStatements("SELECT absolute_path, id FROM media_files WHERE absolute_path IN"), c.lookups);
+    std::map<std::string, std::string> expected = before;
+    for (const auto& [path, row] : c.changedRows) expected[path] = row;
+    if (c.unknownPath) {
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_EQ(*failure, SQLiteImageRepositoryV3Error::recordNotFound(*c.unknownPath));
+      EXPECT_EQ(countStatements("BEGIN"), 0u);
+    } else if (c.failingImage) {
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_EQ(failure->kind(), SQLiteImageRepositoryV3Error::Kind::stepFailed);
+      EXPECT_EQ(countStatements("ROLLBACK"), 1u);
+      EXPECT_EQ(countStatements("COMMIT"), 0u);
+    } else {
+      EXPECT_FALSE(failure.has_value()) << failure->localizedDescription();
+      EXPECT_EQ(countStatements("BEGIN IMMEDIATE"), c.updates.empty() ? 0u : 1u);
+      EXPECT_EQ(countStatements("COMMIT"), c.updates.empty() ? 0u : 1u);
+      if (c.updates.empty()) {
+        EXPECT_TRUE(statements.empty());
+      }
+    }
+    EXPECT_EQ(allReviewRows(), expected);
+    EXPECT_EQ(before.at(imagePath(0)), kBaselineRow);
+  }
 }
 
 }  // namespace

@@ -49,6 +49,9 @@ class ForwardingImageLibraryRepository : public ImageLibraryRepository {
   void updateReviewState(std::string_view path, const ReviewState& state) override {
     target_.updateReviewState(path, state);
   }
+  void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) override {
+    target_.updateReviewStates(updates);
+  }
   std::vector<ImageRecord> restoreDeleteCandidateStates(
       const std::vector<DeleteCandidateStateRestore>& restores) override {
     return target_.restoreDeleteCandidateStates(restores);

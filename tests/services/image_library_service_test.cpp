@@ -334,6 +334,23 @@ class RecordingTagConceptStore final : public TagConceptStore {
   std::vector<std::string> unassigned;
 };
 
+TEST(ImageLibraryService, ReviewStatesOfSeveralImagesAreWrittenTogetherOrNotAtAll) {
+  LibraryServiceTestLibrary library;
+  const std::string a = library.writeImage("a.png", "a cat", 1'600'000'000.0);
+  const std::string b = library.writeImage("b.png", "a dog", 1'600'000'100.0);
+  ImageLibraryService& service = library.start();
+  library.registerAndScan();
+
+  service.updateReviewStates({{a, {true, false, "a"}}, {b, {false, true, std::nullopt}}});
+  EXPECT_EQ(library.record(a)->reviewState, (ReviewState{true, false, "a"}));
+  EXPECT_EQ(library.record(b)->reviewState, (ReviewState{false, true, std::nullopt}));
+
+  const std::string unknown = library.photos + "/unknown.png";
+  EXPECT_EQ(failureOf([&] { service.updateReviewStates({{a, ReviewState{}}, {unknown, ReviewState{}}}); }),
+            "No indexed record exists for: " + unknown);
+  EXPECT_EQ(library.record(a)->reviewState, (ReviewState{true, false, "a"}));
+}
+
 TEST(ImageLibraryService, TagConceptsNeedAStoreAndGetEachPathOnce) {
   LibraryServiceTestLibrary library;
   library.graph.dependencies.tagConceptStore = nullptr;

@@ -46,6 +46,7 @@ std::vector<std::pair<std::string, Operation>> throwingOperations() {
       {"unregisterFolder", [](auto& s) { s.unregisterFolder("/library"); }},
       {"reauthorizeFolder", [](auto& s) { s.reauthorizeFolder("/library", "/library"); }},
       {"updateReviewState", [](auto& s) { s.updateReviewState("/library/a.png", ReviewState{}); }},
+      {"updateReviewStates", [](auto& s) { s.updateReviewStates({{"/library/a.png", ReviewState{}}}); }},
       {"restoreDeleteCandidateStates",
        [](auto& s) {
          s.restoreDeleteCandidateStates({{"/library/a.png", true}});

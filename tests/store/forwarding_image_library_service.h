@@ -47,6 +47,7 @@ class ForwardingImageLibraryService : public ImageLibraryServicing {
   void unregisterFolder(const std::string& path) override { inner_->unregisterFolder(path); }
   void reauthorizeFolder(const std::string& selectedURL, const std::string& path) override { inner_->reauthorizeFolder(selectedURL, path); }
   void updateReviewState(const std::string& path, const ReviewState& state) override { inner_->updateReviewState(path, state); }
+  void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) override { inner_->updateReviewStates(updates); }
   std::vector<ImageRecord> restoreDeleteCandidateStates(const std::vector<DeleteCandidateStateRestore>& restores) override { return inner_->restoreDeleteCandidateStates(restores); }
   ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) override { return inner_->moveDeleteCandidatesToTrash(paths); }
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override { inner_->enqueueThumbnailJobs(paths); }

@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "database/internal/prompt_tag_index.h"
 #include "database/internal/row_mappers.h"
 #include "database/internal/scan_bookkeeping.h"
+#include "database/internal/search_query_compiler.h"
 #include "database/internal/sql_paths.h"
 #include "model/image_aspect.h"
 #include "model/text/paths.h"
@@ -74,6 +76,26 @@ std::int64_t ImageProjection::mediaFileID(std::string_view path) {
   auto guard = connection_.lock();
   return connection_.query("SELECT id FROM media_files WHERE absolute_path = ?", {path},
                            rows::requiredFirstInt64("", path));
+}
+
+std::vector<std::int64_t> ImageProjection::mediaFileIDs(const std::vector<std::string>& paths) {
+  std::unordered_map<std::string, std::int64_t> found;
+  auto guard = connection_.lock();
+  sql::forEachInListSlice(paths, search::kMaxBoundListLength, [&](const std::string& inList, SQLiteV3Bindings bindings) {
+    connection_.query("SELECT absolute_path, id FROM media_files WHERE absolute_path IN " + inList, bindings,
+                      [&](SQLiteRows& rows) {
+                        while (rows.next()) found.emplace(rows.text(0), rows.int64(1));
+                        return 0;
+                      });
+  });
+  std::vector<std::int64_t> ids;
+  ids.reserve(paths.size());
+  for (const std::string& path : paths) {
+    const auto id = found.find(path);
+    if (id == found.end()) throw SQLiteImageRepositoryV3Error::recordNotFound(path);
+    ids.push_back(id->second);
+  }
+  return ids;
 }
 
 std::optional<std::int64_t> ImageProjection::resolveLibraryRootID(const std::string& path,

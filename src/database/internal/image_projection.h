@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "database/internal/sqlite_connection.h"
 #include "model/image_record.h"
@@ -29,6 +30,9 @@ class ImageProjection {
   void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
   // The media id of the path exactly as given; recordNotFound(path) when it is not in the library.
   std::int64_t mediaFileID(std::string_view path);
+  // The media ids of the paths exactly as given, in their order, read with IN lists of at most 400
+  // paths; recordNotFound(path) for the first path in the list that is not in the library.
+  std::vector<std::int64_t> mediaFileIDs(const std::vector<std::string>& paths);
 
  private:
   void projectRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);

@@ -1,4 +1,4 @@
-// The user's review flags of images: writing one image's state, and putting back a batch of
+// The user's review flags of images: writing one image's state or a batch of them, and putting back a batch of
 // delete-candidate flags when the user undoes a change.
 #include "database/internal/review_states.h"
 
@@ -19,6 +19,16 @@ namespace lorvex {
 namespace {
 
 using Error = SQLiteImageRepositoryV3Error;
+
+constexpr std::string_view kReviewStateUpsert =
+    "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) "
+    "VALUES (?, ?, ?, ?, ?) ON CONFLICT(media_file_id) DO UPDATE SET favorite = excluded.favorite, "
+    "delete_candidate = excluded.delete_candidate, notes = excluded.notes, "
+    "updated_at = excluded.updated_at";
+
+SQLiteV3Bindings reviewStateUpsertBindings(std::int64_t mediaFileID, const ReviewState& state, double now) {
+  return {mediaFileID, state.favorite ? 1 : 0, state.deleteCandidate ? 1 : 0, state.notes, now};
+}
 
 constexpr std::string_view kRestoreUpsertHead = "WITH requested(path, delete_candidate) AS ( VALUES ";
 constexpr std::string_view kRestoreUpsertTail =
@@ -52,12 +62,25 @@ void ReviewStates::updateReviewState(std::string_view path, const ReviewState& s
   const std::string standardized = text::standardizedPath(path);
   auto guard = connection_.lock();
   const std::int64_t id = projection_.mediaFileID(standardized);
-  connection_.execute(
-      "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) "
-      "VALUES (?, ?, ?, ?, ?) ON CONFLICT(media_file_id) DO UPDATE SET favorite = excluded.favorite, "
-      "delete_candidate = excluded.delete_candidate, notes = excluded.notes, "
-      "updated_at = excluded.updated_at",
-      {id, state.favorite ? 1 : 0, state.deleteCandidate ? 1 : 0, state.notes, connection_.now()});
+  connection_.execute(kReviewStateUpsert, reviewStateUpsertBindings(id, state, connection_.now()));
+}
+
+void ReviewStates::updateReviewStates(const std::vector<ReviewStateUpdate>& updates) {
+  if (updates.empty()) return;
+  std::vector<std::string> paths;
+  paths.reserve(updates.size());
+  for (const auto& update : updates) paths.push_back(text::standardizedPath(update.path));
+
+  // Held from the lookup to the COMMIT, so no id can go stale in between.
+  auto guard = connection_.lock();
+  const std::vector<std::int64_t> ids = projection_.mediaFileIDs(paths);
+  const double now = connection_.now();
+  connection_.performTransaction([&] {
+    // In request order, so a later entry for the same image overwrites an earlier one.
+    for (std::size_t i = 0; i < updates.size(); ++i) {
+      connection_.execute(kReviewStateUpsert, reviewStateUpsertBindings(ids[i], updates[i].state, now));
+    }
+  });
 }
 
 std::vector<ImageRecord> ReviewStates::restoreDeleteCandidateStates(

@@ -1,5 +1,5 @@
 // The user's review flags of images: writing one image's state (favourite, delete candidate and
-// notes together, for missing files too), and putting back a batch of delete-candidate flags when
+// notes together, for missing files too) or several images' states in one transaction, and putting back a batch of delete-candidate flags when
 // the user undoes a change. A file without a review row has the default state.
 //
 // Thread safety: every operation takes the connection's lock for its whole run.
@@ -27,6 +27,8 @@ class ReviewStates {
       : connection_(connection), projection_(projection), search_(search) {}
 
   void updateReviewState(std::string_view path, const ReviewState& state);
+  // Every path is resolved before the transaction starts, so an unknown one writes nothing.
+  void updateReviewStates(const std::vector<ReviewStateUpdate>& updates);
   std::vector<ImageRecord> restoreDeleteCandidateStates(
       const std::vector<DeleteCandidateStateRestore>& restores);
 

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "database/internal/concept_index.h"
+#include "database/internal/image_projection.h"
 #include "database/internal/row_mappers.h"
 #include "database/internal/search_query_compiler.h"
 #include "database/internal/sql_paths.h"
@@ -233,34 +234,12 @@ void TagConcepts::removeTagConceptAlias(std::int64_t conceptID, std::string_view
   });
 }
 
-std::vector<std::int64_t> TagConcepts::mediaFileIDsForConceptAssignment(
-    const std::vector<std::string>& paths) {
-  std::unordered_map<std::string, std::int64_t> found;
-  forEachChunk(paths, [&](std::span<const std::string> chunk) {
-    const SQLiteV3Bindings bindings(chunk.begin(), chunk.end());
-    connection_.query("SELECT absolute_path, id FROM media_files WHERE absolute_path IN " +
-                          sql::inListPlaceholders(chunk.size()),
-                      bindings, [&](SQLiteRows& rows) {
-                        while (rows.next()) found.emplace(rows.text(0), rows.int64(1));
-                        return 0;
-                      });
-  });
-  std::vector<std::int64_t> ids;
-  ids.reserve(paths.size());
-  for (const std::string& path : paths) {
-    const auto id = found.find(path);
-    if (id == found.end()) throw Error::recordNotFound(path);
-    ids.push_back(id->second);
-  }
-  return ids;
-}
-
 void TagConcepts::writeConceptAssignments(std::int64_t conceptID, const std::vector<std::string>& imagePaths,
                                           bool active) {
   const std::vector<std::string> paths = sql::standardizedUniquePaths(imagePaths);
   if (paths.empty()) return;
   auto guard = connection_.lock();
-  const std::vector<std::int64_t> mediaIDs = mediaFileIDsForConceptAssignment(paths);
+  const std::vector<std::int64_t> mediaIDs = projection_.mediaFileIDs(paths);
   const double now = connection_.now();
   connection_.performTransaction([&] {
     tagConceptByID(conceptID);

@@ -20,9 +20,12 @@
 
 namespace lorvex {
 
+class ImageProjection;
+
 class TagConcepts {
  public:
-  explicit TagConcepts(SQLiteConnection& connection) : connection_(connection) {}
+  TagConcepts(SQLiteConnection& connection, ImageProjection& projection)
+      : connection_(connection), projection_(projection) {}
 
   std::vector<TagConcept> searchTagConcepts(const std::optional<std::string>& text, std::int64_t limit,
                                             bool includeEmpty);
@@ -42,11 +45,11 @@ class TagConcepts {
   TagConcept tagConceptByID(std::int64_t conceptID);
   TagConcept tagConceptByKey(const std::string& normalizedKey);
   std::vector<std::int64_t> resolveAliasTagTermIDs(std::string_view tag);
-  std::vector<std::int64_t> mediaFileIDsForConceptAssignment(const std::vector<std::string>& paths);
   void writeConceptAssignments(std::int64_t conceptID, const std::vector<std::string>& imagePaths,
                                bool active);
 
   SQLiteConnection& connection_;
+  ImageProjection& projection_;
 };
 
 }  // namespace lorvex

@@ -541,6 +541,23 @@ void ScriptedImageLibraryService::updateReviewState(const std::string& path, con
   });
 }
 
+void ScriptedImageLibraryService::updateReviewStates(const std::vector<ReviewStateUpdate>& updates) {
+  std::vector<std::string> paths;
+  for (const auto& update : updates) paths.push_back(update.path);
+  answer<void>(ServiceCall{.name = "updateReviewStates", .paths = paths}, [&](const ServiceCall&) {
+    std::lock_guard lock(mutex_);
+    // Every path is found before any record changes, as the library refuses the whole list.
+    std::vector<ImageRecord*> targets;
+    for (const auto& update : updates) {
+      auto found =
+          std::find_if(records_.begin(), records_.end(), [&](const ImageRecord& r) { return r.file.path == update.path; });
+      if (found == records_.end()) throw SQLiteImageRepositoryV3Error::recordNotFound(update.path);
+      targets.push_back(&*found);
+    }
+    for (std::size_t i = 0; i < updates.size(); ++i) targets[i]->reviewState = updates[i].state;
+  });
+}
+
 std::vector<ImageRecord> ScriptedImageLibraryService::restoreDeleteCandidateStates(
     const std::vector<DeleteCandidateStateRestore>& restores) {
   std::vector<std::string> paths;

@@ -134,6 +134,7 @@ class ScriptedImageLibraryService final : public ImageLibraryServicing {
   void unregisterFolder(const std::string& path) override;
   void reauthorizeFolder(const std::string& selectedURL, const std::string& path) override;
   void updateReviewState(const std::string& path, const ReviewState& state) override;
+  void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) override;
   std::vector<ImageRecord> restoreDeleteCandidateStates(const std::vector<DeleteCandidateStateRestore>& restores) override;
   ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) override;
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override;
