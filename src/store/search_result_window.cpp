@@ -3,7 +3,10 @@
 #include "store/compaction.h"
 
 #include <algorithm>
+#include <bit>
+#include <climits>
 #include <iterator>
+#include <unordered_map>
 #include <utility>
 
 namespace lorvex {
@@ -328,6 +331,267 @@ void SearchResultWindow::applyRecordUpdate(RecordRef record, int index, const Vi
     removeAt({*loaded});
   }
   report(index);
+}
+
+namespace {
+
+// Counts at positions 0..size-1 with prefix sums and their inverse in logarithmic time.
+class CountTree {
+ public:
+  explicit CountTree(const std::vector<int>& counts) : tree_(counts.size() + 1, 0) {
+    for (std::size_t i = 1; i < tree_.size(); ++i) {
+      tree_[i] += counts[i - 1];
+      const std::size_t parent = i + (i & (~i + 1));
+      if (parent < tree_.size()) tree_[parent] += tree_[i];
+    }
+  }
+  void add(std::size_t position, int delta) {
+    for (std::size_t i = position + 1; i < tree_.size(); i += i & (~i + 1)) tree_[i] += delta;
+  }
+  int sumBefore(std::size_t position) const {
+    int sum = 0;
+    for (std::size_t i = position; i > 0; i -= i & (~i + 1)) sum += tree_[i];
+    return sum;
+  }
+  // The largest g whose counts before it sum to at most `target` (size when all of them do).
+  std::size_t lastStartAtMost(int target) const {
+    std::size_t position = 0;
+    for (std::size_t step = std::bit_floor(tree_.size() - 1); step > 0; step >>= 1) {
+      if (position + step < tree_.size() && tree_[position + step] <= target) {
+        position += step;
+        target -= tree_[position];
+      }
+    }
+    return position;
+  }
+
+ private:
+  std::vector<int> tree_;
+};
+
+// Where a run of one-by-one record updates would leave each record, worked out without moving
+// any: the loaded records keep their positions (removed or replaced), and each record put back is
+// placed in the gap before a loaded record (gap g: before record g; gap n: at the end), in order
+// within its gap. A tree over the gaps and loaded records counts the live ones, so a position in
+// the list as it would be at that moment is found in logarithmic time.
+class RestorePlan {
+ public:
+  explicit RestorePlan(std::size_t loadedCount)
+      : removed(loadedCount, false), live_(static_cast<int>(loadedCount)), tree_(initialCounts(loadedCount)) {}
+
+  struct Item {
+    bool loaded = true;  // a record loaded before; otherwise one put back
+    int id = 0;          // its position before, or its entry in `restored`
+  };
+  struct Restored {
+    RecordRef record;
+    int gap = 0;
+    bool live = true;
+  };
+  struct Gap {
+    std::vector<int> restored;  // in list order, removed ones included
+    int live = 0;
+  };
+
+  // Puts the record where position `at` (clamped) of the list as it is now would be.
+  Item insert(RecordRef record, int at) {
+    const int position = std::clamp(at, 0, live_);
+    const auto gapIndex = std::min(tree_.lastStartAtMost(position), removed.size());
+    const int before = prefixBefore(gapIndex);
+    Gap& gap = gaps[static_cast<int>(gapIndex)];
+    // After the (position - before)th live record of the gap. Records put back in ascending order
+    // mostly land at the end of their gap, which takes no search.
+    const int liveBefore = position - before;
+    std::size_t slot = 0;
+    if (liveBefore == gap.live) {
+      slot = gap.restored.size();
+    } else {
+      int seen = 0;
+      while (seen < liveBefore || !restored[static_cast<std::size_t>(gap.restored[slot])].live) {
+        if (restored[static_cast<std::size_t>(gap.restored[slot])].live) ++seen;
+        ++slot;
+      }
+    }
+    const int id = static_cast<int>(restored.size());
+    restored.push_back({std::move(record), static_cast<int>(gapIndex), true});
+    gap.restored.insert(gap.restored.begin() + static_cast<std::ptrdiff_t>(slot), id);
+    ++gap.live;
+    tree_.add(gapIndex, 1);
+    ++live_;
+    return {false, id};
+  }
+
+  void remove(Item item) {
+    if (item.loaded) {
+      removed[static_cast<std::size_t>(item.id)] = true;
+      tree_.add(static_cast<std::size_t>(item.id), -1);
+    } else {
+      Restored& entry = restored[static_cast<std::size_t>(item.id)];
+      entry.live = false;
+      --gaps[entry.gap].live;
+      tree_.add(static_cast<std::size_t>(entry.gap), -1);
+    }
+    --live_;
+  }
+
+  // Whether `a` comes before `b` in the list.
+  bool before(Item a, Item b) const {
+    const auto key = [this](Item item) -> std::pair<int, int> {
+      if (item.loaded) return {item.id, INT_MAX};
+      const int gap = restored[static_cast<std::size_t>(item.id)].gap;
+      const auto& order = gaps.at(gap).restored;
+      return {gap, static_cast<int>(std::find(order.begin(), order.end(), item.id) - order.begin())};
+    };
+    return key(a) < key(b);
+  }
+
+  std::vector<bool> removed;  // by position before
+  std::unordered_map<int, RecordRef> replaced;  // by position before
+  std::vector<Restored> restored;
+  std::unordered_map<int, Gap> gaps;
+
+ private:
+  static std::vector<int> initialCounts(std::size_t loadedCount) {
+    std::vector<int> counts(loadedCount + 1, 1);
+    counts.back() = 0;
+    return counts;
+  }
+  // Live records before gap g's records put back: the loaded ones before it and every earlier gap's.
+  int prefixBefore(std::size_t gap) const { return tree_.sumBefore(gap); }
+
+  int live_;
+  CountTree tree_;
+};
+
+}  // namespace
+
+void SearchResultWindow::applyRecordUpdatesAtIndices(std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex,
+                                                     const VisibilityPredicate& isVisible) {
+  creatingThread_.check();
+  ++loadEpoch_;
+  std::stable_sort(recordsAtSavedIndex.begin(), recordsAtSavedIndex.end(),
+                   [](const auto& a, const auto& b) { return a.second < b.second; });
+  using Item = RestorePlan::Item;
+  // The live records of each path named, in no particular order.
+  PathMap<std::vector<Item>> occurrences;
+  if (indexIsExact()) {
+    // Every loaded path once: the index finds it.
+    for (const auto& [record, savedIndex] : recordsAtSavedIndex) {
+      const auto [entry, added] = occurrences.try_emplace(record->file.path);
+      if (!added) continue;
+      if (const auto position = indexByPath_.find(record->file.path)) entry->second.push_back({true, *position});
+    }
+  } else {
+    for (const auto& [record, savedIndex] : recordsAtSavedIndex) occurrences.try_emplace(record->file.path);
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+      const auto entry = occurrences.find(records_[i]->file.path);
+      if (entry != occurrences.end()) entry->second.push_back({true, static_cast<int>(i)});
+    }
+  }
+
+  RestorePlan plan(records_.size());
+  std::optional<int> fallbackSelectionIndex;
+  for (auto& [record, savedIndex] : recordsAtSavedIndex) {
+    const bool visible = isVisible(record->reviewState.favorite, record->reviewState.deleteCandidate, record->isMissing);
+    std::vector<Item>& live = occurrences.find(record->file.path)->second;
+    if (live.empty() && !visible) continue;
+    if (!fallbackSelectionIndex) fallbackSelectionIndex = savedIndex;  // the entries are in ascending order
+    if (live.empty()) {
+      live.push_back(plan.insert(std::move(record), savedIndex));
+      continue;
+    }
+    // A path loaded twice: the one-by-one update finds its last position.
+    const auto last = std::max_element(live.begin(), live.end(),
+                                       [&](const Item& a, const Item& b) { return plan.before(a, b); });
+    if (!visible) {
+      plan.remove(*last);
+      live.erase(last);
+    } else if (last->loaded) {
+      plan.replaced[last->id] = std::move(record);
+    } else {
+      plan.restored[static_cast<std::size_t>(last->id)].record = std::move(record);
+    }
+  }
+  if (!fallbackSelectionIndex) {
+    if (!indexMatchesRecords_) rebuildIndex();
+    return;
+  }
+
+  // The list afterwards, with the positions (before) removed and the positions (after) put back
+  // and replaced.
+  std::vector<int> removedPositions;
+  std::vector<int> insertedPositions;
+  std::vector<int> updatedPositions;
+  std::vector<RecordRef> next;
+  std::vector<std::uint64_t> nextHashes;
+  next.reserve(plan.restored.size() + records_.size());
+  nextHashes.reserve(next.capacity());
+  const auto emitGap = [&](int gap) {
+    const auto found = plan.gaps.find(gap);
+    if (found == plan.gaps.end()) return;
+    for (int id : found->second.restored) {
+      RestorePlan::Restored& restored = plan.restored[static_cast<std::size_t>(id)];
+      if (!restored.live) continue;
+      insertedPositions.push_back(static_cast<int>(next.size()));
+      nextHashes.push_back(PathIndex::hashOf(restored.record->file.path));
+      next.push_back(std::move(restored.record));
+    }
+  };
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    if (!plan.gaps.empty()) emitGap(static_cast<int>(i));
+    if (plan.removed[i]) {
+      removedPositions.push_back(static_cast<int>(i));
+      continue;
+    }
+    const auto replacement = plan.replaced.empty() ? plan.replaced.end() : plan.replaced.find(static_cast<int>(i));
+    if (replacement != plan.replaced.end()) {
+      updatedPositions.push_back(static_cast<int>(next.size()));
+      next.push_back(std::move(replacement->second));
+    } else {
+      next.push_back(records_[i]);
+    }
+    nextHashes.push_back(pathHashes_[i]);
+  }
+  emitGap(static_cast<int>(records_.size()));
+
+  if (removedPositions.empty() && insertedPositions.empty()) {
+    // Only replacements: in place, the index keeps its positions.
+    for (int updated : updatedPositions) {
+      replaceAt(static_cast<std::size_t>(updated), std::move(next[static_cast<std::size_t>(updated)]));
+    }
+    reportUpdatedRuns(updatedPositions);
+    if (!indexMatchesRecords_) rebuildIndex();
+    Q_EMIT recordsChanged();
+    report(*fallbackSelectionIndex);
+    return;
+  }
+
+  const bool asReset = runCount(removedPositions) + runCount(insertedPositions) > kMaxReportedRemovalRanges;
+  if (asReset) Q_EMIT recordsAboutToBeReset();
+  // The index's keys live in the old records: they stay alive until the rebuild is done.
+  std::vector<RecordRef> previous = std::exchange(records_, std::move(next));
+  pathHashes_ = std::move(nextHashes);
+  rebuildIndex();
+  previous.clear();
+  if (asReset) {
+    Q_EMIT recordsReset();
+  } else {
+    // Removed ranges last first, at their places before; then the ranges put back first first, at
+    // their places after (each lies after the ones before it); then the replaced rows.
+    std::vector<std::pair<int, int>> runs;
+    forEachRun(removedPositions, [&](int first, int last) { runs.emplace_back(first, last); });
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+      Q_EMIT recordsAboutToBeRemoved(run->first, run->second);
+      Q_EMIT recordsRemoved(run->first, run->second);
+    }
+    forEachRun(insertedPositions, [this](int first, int last) {
+      Q_EMIT recordsAboutToBeInserted(first, last);
+      Q_EMIT recordsInserted(first, last);
+    });
+    reportUpdatedRuns(updatedPositions);
+  }
+  Q_EMIT recordsChanged();
+  report(*fallbackSelectionIndex);
 }
 
 void SearchResultWindow::updateThumbnailPaths(const std::vector<ThumbnailPathUpdate>& updates) {

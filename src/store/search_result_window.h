@@ -30,6 +30,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <QObject>
@@ -102,10 +103,19 @@ class SearchResultWindow : public QObject {
   void removeRecords(const PathSet& paths, int fallbackSelectionIndex);
   void applyRecordUpdates(const PathMap<ReviewState>& reviewStates, const VisibilityPredicate& isVisible);
   void applyRecordUpdate(RecordRef record, int index, const VisibilityPredicate& isVisible);
+  // Leaves the records, hasMoreRecords and the index as applyRecordUpdate called once per entry
+  // would, in ascending order of the saved index (entries with one index in their given order), but
+  // as one change: one mutation, at most one index rebuild, one report (fallback: the smallest saved
+  // index among the entries that changed something) and one advance of the load epoch. Undoing a
+  // mark on thousands of records one by one would rebuild the index once per record. With an index
+  // left stale by setRecords, the records are searched instead, so every loaded record is found.
+  void applyRecordUpdatesAtIndices(std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex,
+                                   const VisibilityPredicate& isVisible);
   void updateThumbnailPaths(const std::vector<ThumbnailPathUpdate>& updates);
   void rebuildIndex();
 
-  // More removed ranges than this in one operation are reported as one list of positions.
+  // More removed ranges than this in one operation are reported as one list of positions; more
+  // inserted and removed ranges together than this in applyRecordUpdatesAtIndices, as a reset.
   static constexpr std::size_t kMaxReportedRemovalRanges = 16;
 
  Q_SIGNALS:

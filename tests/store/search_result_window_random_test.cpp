@@ -332,5 +332,106 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
   EXPECT_EQ(seen["structural without recordsChanged"], 0);
 }
 
+// Putting many records back in one call leaves what the one-by-one calls in ascending order of
+// saved index leave: records, hasMoreRecords, the index entry of every path. The batch reports once,
+// with the smallest saved index that changed something, and a listener following its begin/end
+// pairs ends equal to the records. Windows with a path loaded twice, entries naming one path twice,
+// indexes left stale by setRecords and batches large enough to be reported as a reset all come up.
+TEST(SearchResultWindowRandom, PuttingRecordsBackAtOnceMatchesOneByOne) {
+  constexpr int kTrials = 3'000;
+  Generator g(7'2026);
+  std::map<std::string, int> seen;
+  for (int trial = 0; trial < kTrials; ++trial) {
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    Window batch;
+    Window oneByOne;
+    std::vector<int> batchReports;
+    std::vector<int> oneByOneReports;
+    batch.setRecordsChangedHandler(
+        [&](const auto& change) { batchReports.push_back(change.fallbackSelectionIndex); });
+    oneByOne.setRecordsChangedHandler(
+        [&](const auto& change) { oneByOneReports.push_back(change.fallbackSelectionIndex); });
+    const auto loaded = g.page(g.chance(20) ? 100 : 40);
+    const bool more = g.chance(50);
+    if (g.chance(15)) {
+      // The batch works from an index setRecords left stale; the one-by-one calls from a rebuilt one.
+      batch.replaceRecords(g.page(10), more, 0);
+      oneByOne.replaceRecords(g.page(10), more, 0);
+      batch.setRecords(loaded);
+      oneByOne.setRecords(loaded);
+      oneByOne.rebuildIndex();
+      ++seen["stale index"];
+    } else {
+      batch.replaceRecords(loaded, more, 0);
+      oneByOne.replaceRecords(loaded, more, 0);
+    }
+    batchReports.clear();
+    oneByOneReports.clear();
+    testing::WindowListener listener(batch);
+
+    std::vector<std::pair<RecordRef, int>> entries;
+    const int count = g.chance(10) ? g.below(120) : g.below(12);
+    const int size = static_cast<int>(loaded.size());
+    for (int i = 0; i < count; ++i) {
+      RecordRef r = g.newRecord();
+      if (!loaded.empty() && g.chance(40)) {
+        ImageRecord changed = *loaded[static_cast<std::size_t>(g.below(size))];
+        changed.reviewState = g.reviewState();
+        r = makeRecordRef(changed);
+      }
+      entries.emplace_back(r, g.below(size + 8) - 3);
+    }
+    const auto filter = g.filter();
+    const int epochBefore = batch.loadEpoch();
+
+    batch.applyRecordUpdatesAtIndices(entries, filter);
+    auto ordered = entries;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
+    for (const auto& [r, at] : ordered) oneByOne.applyRecordUpdate(r, at, filter);
+
+    ASSERT_TRUE(sameRecords(batch.records(), oneByOne.records()));
+    ASSERT_EQ(batch.hasMoreRecords(), oneByOne.hasMoreRecords());
+    ASSERT_EQ(batch.loadEpoch(), epochBefore + 1);
+    for (int p = 0; p < Generator::kPaths; ++p) {
+      const std::string path = "/library/img" + std::to_string(p) + ".png";
+      ASSERT_EQ(batch.indexedPosition(path), oneByOne.indexedPosition(path)) << path;
+      ASSERT_EQ(batch.index(path), oneByOne.index(path)) << path;
+    }
+    ASSERT_TRUE(sameRecords(listener.mirror, batch.records()));
+    ASSERT_FALSE(listener.pairMismatch);
+    ASSERT_FALSE(listener.pairOpen);
+    ASSERT_EQ(listener.hasMoreChanged, 0);
+    if (oneByOneReports.empty()) {
+      ASSERT_TRUE(batchReports.empty());
+      ASSERT_EQ(listener.total(), 0);
+      ++seen["nothing to do"];
+    } else {
+      // The one-by-one reports come in ascending order: the first is the smallest.
+      ASSERT_EQ(batchReports, std::vector<int>{oneByOneReports.front()});
+      ASSERT_EQ(listener.recordsChanged, 1);
+    }
+    if (listener.structural == 1 && batch.records().size() != loaded.size()) ++seen["one range"];
+    if (listener.structural > 1 && batch.records().size() != loaded.size()) ++seen["several ranges"];
+    if (listener.structural > 0 && batch.records().size() == loaded.size())
+      ++seen["sizes equal after a change"];
+    std::map<std::string, int> paths;
+    for (const auto& [r, at] : entries) ++paths[r->file.path];
+    for (const auto& [path, n] : paths)
+      if (n > 1) ++seen["entries naming one path twice"];
+    for (const auto& [path, n] : [&] {
+           std::map<std::string, int> counts;
+           for (const auto& r : loaded) ++counts[r->file.path];
+           return counts;
+         }())
+      if (n > 1) ++seen["a path loaded twice"];
+    if (oneByOneReports.size() > SearchResultWindow::kMaxReportedRemovalRanges * 2) ++seen["large batch"];
+  }
+  for (const char* what :
+       {"stale index", "nothing to do", "one range", "several ranges", "sizes equal after a change",
+        "entries naming one path twice", "a path loaded twice", "large batch"})
+    EXPECT_GT(seen[what], 0) << what;
+}
+
 }  // namespace
 }  // namespace lorvex

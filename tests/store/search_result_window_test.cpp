@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "store/search_result_window.h"
@@ -270,6 +271,74 @@ TEST(SearchResultWindow, ApplyRecordUpdatePutsARecordBackClamped) {
     if (const auto at = f.window.index(c.record.path)) { EXPECT_EQ(f.window.records()[*at], given); }
     EXPECT_TRUE(sameRecords(listener.mirror, f.window.records()));
     for (std::size_t i = 0; i < c.records.size(); ++i) EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
+  }
+}
+
+TEST(SearchResultWindow, PuttingRecordsBackAtOnceReportsOnceWithTheSmallestIndex) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<RecordSpec, int>> entries;
+    std::vector<std::string> records;
+    std::vector<int> reports;
+    int structural;  // begin/end pairs and row updates the listener hears
+  };
+  // Twenty records put back between the twenty loaded ones: too many ranges, one reset.
+  std::vector<std::pair<RecordSpec, int>> interleaved;
+  std::vector<std::string> interleavedResult;
+  for (int i = 0; i < 20; ++i) {
+    interleaved.push_back({{"n" + std::to_string(i)}, 2 * i + 1});
+    interleavedResult.push_back("l" + std::to_string(i));
+    interleavedResult.push_back("n" + std::to_string(i));
+  }
+  const Case cases[] = {
+      {"side by side, given out of order", {{{"y"}, 2}, {{"x"}, 1}}, {"a", "x", "y", "b", "c", "d"}, {1}, 1},
+      {"put back, replaced and removed",
+       {{{"b", false, true}, 5}, {{"x"}, 0}, {{"c", true}, 3}},
+       {"x", "a", "c", "d"},
+       {0},
+       3},
+      {"a hidden record first does not set the fallback",
+       {{{"y", false, true}, 0}, {{"x"}, 3}},
+       {"a", "b", "c", "x", "d"},
+       {3},
+       1},
+      {"one index twice: the later entry goes in front",
+       {{{"x"}, 1}, {{"y"}, 1}},
+       {"a", "y", "x", "b", "c", "d"},
+       {1},
+       1},
+      {"only replaced", {{{"d", true}, 9}, {{"a", true}, 7}}, {"a", "b", "c", "d"}, {7}, 2},
+      {"nothing visible: nothing", {{{"x", false, true}, 2}}, {"a", "b", "c", "d"}, {}, 0},
+      {"scattered", interleaved, interleavedResult, {1}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    if (c.records.size() == 40) {
+      std::vector<std::string> loaded;
+      for (int i = 0; i < 20; ++i) loaded.push_back("l" + std::to_string(i));
+      f.load(loaded);
+    } else {
+      f.load({"a", "b", "c", "d"});
+    }
+    WindowListener listener(f.window);
+    std::vector<std::pair<RecordRef, int>> entries;
+    for (const auto& [spec, at] : c.entries) entries.emplace_back(record(spec), at);
+    f.window.applyRecordUpdatesAtIndices(entries, reviewFilter(false, false));
+    EXPECT_EQ(pathsOf(f.window.records()), c.records);
+    EXPECT_EQ(f.reports, c.reports);
+    EXPECT_EQ(f.window.loadEpoch(), 1);
+    EXPECT_EQ(listener.recordsChanged, c.reports.empty() ? 0 : 1);
+    EXPECT_EQ(listener.structural, c.structural);
+    EXPECT_FALSE(listener.pairMismatch);
+    EXPECT_TRUE(sameRecords(listener.mirror, f.window.records()));
+    for (const auto& [given, at] : entries) {
+      if (const auto position = f.window.index(given->file.path)) {
+        EXPECT_EQ(f.window.records()[*position], given);
+      }
+    }
+    for (std::size_t i = 0; i < c.records.size(); ++i)
+      EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
   }
 }
 
