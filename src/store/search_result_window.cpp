@@ -241,6 +241,15 @@ void SearchResultWindow::reportUpdatedRuns(const std::vector<int>& positions) {
   forEachRun(positions, [this](int first, int last) { Q_EMIT recordsUpdated(first, last); });
 }
 
+void SearchResultWindow::reportRemovedRuns(const std::vector<int>& positions) {
+  std::vector<std::pair<int, int>> runs;
+  forEachRun(positions, [&](int first, int last) { runs.emplace_back(first, last); });
+  for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+    Q_EMIT recordsAboutToBeRemoved(run->first, run->second);
+    Q_EMIT recordsRemoved(run->first, run->second);
+  }
+}
+
 void SearchResultWindow::removeAt(const std::vector<int>& positions) {
   if (positions.empty()) return;
   const bool asPositionList = runCount(positions) > kMaxReportedRemovalRanges;
@@ -251,12 +260,7 @@ void SearchResultWindow::removeAt(const std::vector<int>& positions) {
   if (asPositionList) {
     Q_EMIT recordsRemovedAt(positions);
   } else {
-    std::vector<std::pair<int, int>> runs;
-    forEachRun(positions, [&](int first, int last) { runs.emplace_back(first, last); });
-    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-      Q_EMIT recordsAboutToBeRemoved(run->first, run->second);
-      Q_EMIT recordsRemoved(run->first, run->second);
-    }
+    reportRemovedRuns(positions);
   }
   Q_EMIT recordsChanged();
 }
@@ -578,12 +582,7 @@ void SearchResultWindow::applyRecordUpdatesAtIndices(std::vector<std::pair<Recor
   } else {
     // Removed ranges last first, at their places before; then the ranges put back first first, at
     // their places after (each lies after the ones before it); then the replaced rows.
-    std::vector<std::pair<int, int>> runs;
-    forEachRun(removedPositions, [&](int first, int last) { runs.emplace_back(first, last); });
-    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-      Q_EMIT recordsAboutToBeRemoved(run->first, run->second);
-      Q_EMIT recordsRemoved(run->first, run->second);
-    }
+    reportRemovedRuns(removedPositions);
     forEachRun(insertedPositions, [this](int first, int last) {
       Q_EMIT recordsAboutToBeInserted(first, last);
       Q_EMIT recordsInserted(first, last);

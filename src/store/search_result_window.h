@@ -134,6 +134,8 @@ class SearchResultWindow : public QObject {
  private:
   // Reports the updated ranges of the positions (ascending).
   void reportUpdatedRuns(const std::vector<int>& positions);
+  // Reports the removed ranges of the positions (ascending, as before the removal), last first.
+  void reportRemovedRuns(const std::vector<int>& positions);
   // Removes the records at the positions (ascending) in one pass and reports it.
   void removeAt(const std::vector<int>& positions);
   void setHashesFromRecords();
