@@ -18,6 +18,7 @@
 
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
+#include "store/async/scope_exit.h"
 #include "store/image_library_store.h"
 
 namespace lorvex {
@@ -41,27 +42,6 @@ std::int64_t saturatingNanoseconds(std::uint64_t nanoseconds) {
   return static_cast<std::int64_t>(
       std::min<std::uint64_t>(nanoseconds, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
 }
-
-// Marks a background pass busy for as long as it lives, so that the flags are cleared on every
-// way out of the pass, an exception included. When the store is being destroyed (its scope closed
-// first) nothing is left to tell.
-class BackgroundPassBusyFlags {
- public:
-  explicit BackgroundPassBusyFlags(ImageLibraryStore& store) : store_(store) {
-    store_.setIsLibrarySyncInProgress(true);
-    store_.setIsBackgroundSyncing(true);
-  }
-  BackgroundPassBusyFlags(const BackgroundPassBusyFlags&) = delete;
-  BackgroundPassBusyFlags& operator=(const BackgroundPassBusyFlags&) = delete;
-  ~BackgroundPassBusyFlags() {
-    if (!store_.scope().link()->isOpen()) return;
-    store_.setIsBackgroundSyncing(false);
-    store_.setIsLibrarySyncInProgress(false);
-  }
-
- private:
-  ImageLibraryStore& store_;
-};
 
 }  // namespace
 
@@ -294,7 +274,13 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   if (needsLiveServicePreparation_ || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return false;
-  const BackgroundPassBusyFlags busy(*this);
+  // Both flags are lowered however the pass ends, exceptions and a destroyed frame included.
+  setIsLibrarySyncInProgress(true);
+  setIsBackgroundSyncing(true);
+  const ScopeExit lowerBusyFlags(scope_.link(), [this] {
+    setIsBackgroundSyncing(false);
+    setIsLibrarySyncInProgress(false);
+  });
   // The service in use now, even if another is installed while the pass runs.
   const std::shared_ptr<ImageLibraryServicing> service = service_;
   // Nothing cancels these calls; the scan stops only when the store goes.
