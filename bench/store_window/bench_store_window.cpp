@@ -22,11 +22,17 @@
 #include <string>
 #include <vector>
 
+#include "../store_bench_support.h"
 #include "store/compaction.h"
 #include "store/result_selection.h"
 #include "store/search_result_window.h"
 
 namespace {
+
+// CPU time of the calling thread is printed beside the wall time: it tells the main thread's own
+// work from its waiting (for pool threads helping it, or for a processor on a loaded machine).
+using lorvex::bench::median;
+using lorvex::bench::threadCPUMilliseconds;
 
 using lorvex::makeRecordRef;
 using lorvex::RecordRef;
@@ -105,19 +111,6 @@ double milliseconds(Clock::duration duration) {
   return std::chrono::duration<double, std::milli>(duration).count();
 }
 
-// CPU time of the calling thread: printed beside the wall time, it tells the main thread's own work
-// from its waiting (for pool threads helping it, or for a processor on a loaded machine).
-double threadMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 struct Timing {
   double thread = 0;  // main-thread CPU time, ms
   double wall = 0;    // ms
@@ -130,9 +123,9 @@ Timing measure(int runs, const std::function<void()>& prepare, const std::functi
   for (int run = 0; run < runs; ++run) {
     prepare();
     const auto start = Clock::now();
-    const double threadStart = threadMilliseconds();
+    const double threadStart = threadCPUMilliseconds();
     measured();
-    thread.push_back(threadMilliseconds() - threadStart);
+    thread.push_back(threadCPUMilliseconds() - threadStart);
     wall.push_back(milliseconds(Clock::now() - start));
   }
   return {median(thread), median(wall)};
