@@ -615,6 +615,30 @@ class ImageLibraryStore : public QObject {
   // is in place; later calls do nothing. Its outcome is not shown.
   void startThumbnailCacheMaintenanceIfNeeded();
 
+  // ---- Review marks ----
+
+  // ---- Delete-candidate undo ----
+
+  // ---- Delete-candidate feedback ----
+
+  // ---- Slideshow steps ----
+
+  // ---- Trash review loading ----
+
+  // ---- Trash moves ----
+
+  // ---- Filter tags ----
+
+  // ---- Filter switches and sort ----
+
+  // ---- Model suggestions ----
+
+  // ---- Tag concept loading ----
+
+  // ---- Tag concept mutations ----
+
+  // ---- Tag concept filters ----
+
  Q_SIGNALS:
   void presentationChanged();
   void onlyFavoritesChanged();
@@ -697,6 +721,30 @@ class ImageLibraryStore : public QObject {
   void derivedValuesChanged();
   // A background result refresh ended or was cancelled; page loads and post-sync waits resume on it.
   void backgroundResultRefreshEnded();
+
+  // ---- Review marks: signals ----
+
+  // ---- Delete-candidate undo: signals ----
+
+  // ---- Delete-candidate feedback: signals ----
+
+  // ---- Slideshow steps: signals ----
+
+  // ---- Trash review loading: signals ----
+
+  // ---- Trash moves: signals ----
+
+  // ---- Filter tags: signals ----
+
+  // ---- Filter switches and sort: signals ----
+
+  // ---- Model suggestions: signals ----
+
+  // ---- Tag concept loading: signals ----
+
+  // ---- Tag concept mutations: signals ----
+
+  // ---- Tag concept filters: signals ----
 
  private:
   void recomputeCanUndoDeleteCandidateAction();
@@ -850,6 +898,30 @@ class ImageLibraryStore : public QObject {
   QCoro::Task<void> runLaunchWorkflow(std::shared_ptr<bool> ended, std::stop_token stop);
   QCoro::Task<void> sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service, double cutoff,
                                         std::stop_token stop);
+
+  // ---- Review marks: private ----
+
+  // ---- Delete-candidate undo: private ----
+
+  // ---- Delete-candidate feedback: private ----
+
+  // ---- Slideshow steps: private ----
+
+  // ---- Trash review loading: private ----
+
+  // ---- Trash moves: private ----
+
+  // ---- Filter tags: private ----
+
+  // ---- Filter switches and sort: private ----
+
+  // ---- Model suggestions: private ----
+
+  // ---- Tag concept loading: private ----
+
+  // ---- Tag concept mutations: private ----
+
+  // ---- Tag concept filters: private ----
 
   // Advanced by every folder summaries load that starts; a load applies only while it is current.
   std::uint64_t registeredFolderSummariesGeneration_ = 0;
