@@ -790,6 +790,14 @@ class ImageLibraryStore : public QObject {
 
   // ---- Search roots and tag suggestions: private ----
 
+  // The suggestion and tag-concept loads show their failures through these. A later successful
+  // load clears the message only while it is still the one a failed load put there: launch,
+  // registration and the syncs reload the suggestions right after a result refresh, and a
+  // refresh's failure must not be wiped a moment later by their success.
+  void showSuggestionLoadFailure(std::string message);
+  void clearSuggestionLoadFailure();
+  std::optional<std::string> suggestionLoadFailureMessage_;
+
   // ---- Projections: private ----
 
   // The review is shown, the library is ready and nothing is loading: what canTrash asks before

@@ -72,14 +72,24 @@ QCoro::Task<void> ImageLibraryStore::loadTagSuggestions(std::optional<std::strin
   if (generation != tagSuggestionGeneration_) co_return;
   if (failure) {
     setIsTagSuggestionLoading(false);
-    setErrorMessage(lorvex::errorMessage(failure));
+    showSuggestionLoadFailure(lorvex::errorMessage(failure));
     co_return;
   }
   setTagSuggestions(std::move(loaded.tags));
   if (readsWholeConceptList) setTagConcepts(loaded.concepts);
   setTagConceptSuggestions(std::move(loaded.concepts));
   setIsTagSuggestionLoading(false);
-  setErrorMessage(std::nullopt);
+  clearSuggestionLoadFailure();
+}
+
+void ImageLibraryStore::showSuggestionLoadFailure(std::string message) {
+  suggestionLoadFailureMessage_ = message;
+  setErrorMessage(std::move(message));
+}
+
+void ImageLibraryStore::clearSuggestionLoadFailure() {
+  if (suggestionLoadFailureMessage_ && errorMessage_ == suggestionLoadFailureMessage_) setErrorMessage(std::nullopt);
+  suggestionLoadFailureMessage_.reset();
 }
 
 }  // namespace lorvex

@@ -192,5 +192,42 @@ TEST(ImageLibraryStoreTagSuggestions, AFailureShowsItsTextAndLeavesTheListsEmpty
   }
 }
 
+// A successful load clears only the message a failed suggestion load showed: another flow's
+// failure (a result refresh failing just before the suggestions reload) stays on screen.
+TEST(ImageLibraryStoreTagSuggestions, SuccessClearsOnlyItsOwnFailure) {
+  struct Row {
+    const char* name;
+    bool suggestionLoadFails;
+    std::optional<std::string> shownAfterwards;  // set by another flow after the failed load
+    std::optional<std::string> expected;
+  };
+  const std::vector<Row> rows = {
+      {"its own failure is cleared", true, std::nullopt, std::nullopt},
+      {"another flow's failure stays", false, "検索に失敗しました", "検索に失敗しました"},
+      {"a newer failure of another flow stays over its own", true, "検索に失敗しました", "検索に失敗しました"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    StoreHarness h;
+    auto store = h.makeStore(conceptsEnabled(false));
+    h.service->setTagSuggestions(Tags{{"cat", 2}});
+    if (row.suggestionLoadFails) {
+      h.service->setAnswer("tagSuggestions", [](const testing::ServiceCall&) -> std::any {
+        std::rethrow_exception(failure("suggestions failed"));
+      });
+      auto failed = store->loadTagSuggestions(std::nullopt);
+      h.drainEvents();
+      ASSERT_EQ(store->errorMessage(), "suggestions failed");
+      h.service->setAnswer("tagSuggestions", nullptr);
+    }
+    if (row.shownAfterwards) store->setErrorMessage(*row.shownAfterwards);
+    auto loaded = store->loadTagSuggestions(std::string("cat"));
+    h.drainEvents();
+    ASSERT_TRUE(loaded.isReady());
+    EXPECT_EQ(store->tagSuggestions(), (Tags{{"cat", 2}}));
+    EXPECT_EQ(store->errorMessage(), row.expected);
+  }
+}
+
 }  // namespace
 }  // namespace lorvex
