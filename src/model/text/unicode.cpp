@@ -6,6 +6,7 @@
 #include <unicode/stringpiece.h>
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace lorvex::text {
@@ -203,6 +204,41 @@ std::string nfc(std::string_view text) {
   normalizer->normalizeUTF8(0, piece, sink, nullptr, status);
   if (U_FAILURE(status)) return std::string(text);
   return out;
+}
+
+namespace {
+
+std::string nfd(std::string_view text) {
+  if (isASCII(text)) return std::string(text);
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Normalizer2* normalizer = icu::Normalizer2::getNFDInstance(status);
+  if (U_FAILURE(status)) return std::string(text);
+  const icu::StringPiece piece(text.data(), static_cast<int32_t>(text.size()));
+  if (normalizer->isNormalizedUTF8(piece, status) && U_SUCCESS(status)) return std::string(text);
+  status = U_ZERO_ERROR;
+  std::string out;
+  out.reserve(text.size());
+  icu::StringByteSink<std::string> sink(&out);
+  normalizer->normalizeUTF8(0, piece, sink, nullptr, status);
+  if (U_FAILURE(status)) return std::string(text);
+  return out;
+}
+
+}  // namespace
+
+std::string caselessKey(std::string_view text) {
+  // ASCII needs neither normalisation, and folds by lowercasing.
+  if (isASCII(text)) return lowercased(text);
+  return nfd(caseFolded(nfd(text)));
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  if (isASCII(a) && isASCII(b)) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+  }
+  return caselessKey(a) == caselessKey(b);
 }
 
 }  // namespace lorvex::text

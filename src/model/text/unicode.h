@@ -43,4 +43,11 @@ std::string caseFolded(std::string_view text);
 // are byte-equal.
 std::string nfc(std::string_view text);
 
+// The canonical caseless key: NFD(case fold(NFD(text))). Two texts are the same ignoring case when
+// their keys are equal ("Straße" and "STRASSE", a composed and a decomposed "é", "ΟΔΟΣ" and
+// "οδοσ"); the caseless order is the keys' byte order, which for UTF-8 is code-point order. Width
+// and Turkish dotless i are not folded: "ＣＡＴ" and "cat", "ı" and "I" stay apart.
+std::string caselessKey(std::string_view text);
+bool equalIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace lorvex::text

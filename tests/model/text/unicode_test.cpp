@@ -115,5 +115,34 @@ TEST(UnicodeTest, ComposesToNFC) {
   for (const auto& c : cases) EXPECT_EQ(nfc(c.input), c.expected) << c.input;
 }
 
+// The canonical caseless match: case folding between two canonical decompositions.
+TEST(UnicodeTest, MatchesIgnoringCaseCanonically) {
+  struct Pair {
+    std::string a;
+    std::string b;
+    bool same;
+  };
+  const Pair pairs[] = {
+      {"Cat", "cAT", true},
+      {"", "", true},
+      {"cat", "cats", false},
+      {"Stra\xC3\x9F" "e", "STRASSE", true},                               // ß folds to ss
+      {"\xC3\xA9", "e\xCC\x81", true},                                     // composed and decomposed é
+      {"\xC3\x89", "e\xCC\x81", true},                                     // É against decomposed é
+      {"\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x83", true},  // ΟΔΟΣ, οδοσ
+      {"\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x83", true},  // final ς, σ
+      {"\xEF\xBC\xA3\xEF\xBC\xA1\xEF\xBC\xB4", "cat", false},             // no width folding
+      {"\xC4\xB1", "I", false},                                              // default folding, not Turkish
+      {"\xE7\x8C\xAB", "\xE7\x8C\xAB", true},
+  };
+  for (const auto& p : pairs) {
+    SCOPED_TRACE(p.a + " / " + p.b);
+    EXPECT_EQ(equalIgnoringCase(p.a, p.b), p.same);
+    EXPECT_EQ(caselessKey(p.a) == caselessKey(p.b), p.same);
+  }
+  // The key is itself decomposed: folding can produce composed letters.
+  EXPECT_EQ(caselessKey("\xC3\x89"), "e\xCC\x81");
+}
+
 }  // namespace
 }  // namespace lorvex::text
