@@ -17,8 +17,8 @@ namespace lorvex {
 
 namespace {
 
-// The store over `userDefaults`, starting with `service`; tag-concept features are off in every
-// composed application.
+// The store over `userDefaults`, starting with `service`; tag-concept features are off unless the
+// runtime switches them on (never in the application).
 std::unique_ptr<ImageLibraryStore> composeStore(const platform::Settings& userDefaults,
                                                 std::shared_ptr<ImageLibraryServicing> service,
                                                 std::optional<std::string> errorMessage,
@@ -26,7 +26,7 @@ std::unique_ptr<ImageLibraryStore> composeStore(const platform::Settings& userDe
                                                 bool needsLiveServicePreparation,
                                                 const LibraryStoreRuntime& runtime) {
   return std::make_unique<ImageLibraryStore>(
-      std::move(service), std::move(errorMessage), ProductFeatureAvailability{.isTagConceptEnabled = false},
+      std::move(service), std::move(errorMessage), ProductFeatureAvailability{.isTagConceptEnabled = runtime.tagConceptsEnabled},
       std::make_shared<UserDefaultsCharacterSuggestionExclusionStore>(userDefaults),
       std::make_shared<UserDefaultsFilterTagStore>(userDefaults),
       std::make_shared<UserDefaultsUIPreferenceStore>(userDefaults), kDeleteCandidateFeedbackDismissDelayNanos,

@@ -39,6 +39,8 @@ struct LibraryStoreRuntime {
   StoreClock* clock = nullptr;
   QThreadPool* userInitiatedPool = nullptr;
   QThreadPool* utilityPool = nullptr;
+  // Tag concepts are off in the application; developer tools and tests may switch them on.
+  bool tagConceptsEnabled = false;
 };
 
 // The application's store. Without a run identifier: the standard settings suite and the default

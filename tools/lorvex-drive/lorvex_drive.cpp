@@ -1,16 +1,19 @@
-// lorvex-drive --library DIR FOLDER [--probe]: drives the application's library store without a
-// window, as a person would through it. The store is composed over the live service with DIR as
-// its library folder and a settings suite kept inside DIR (the user's own library and settings are
-// never touched); it runs the launch, then registers FOLDER.
+// lorvex-drive --library DIR [--tag-concepts] [--probe] [FOLDER] [-- COMMAND ARGS... [-- COMMAND ...]]:
+// drives the application's library store without a window, as a person would through it. The
+// store is composed over the live service with DIR as its library folder and a settings suite kept
+// inside DIR (the user's own library and settings are never touched); it runs the launch, then
+// registers FOLDER when one is given, then runs the commands in order, each separated by "--".
+// --tag-concepts switches on the tag-concept features the application keeps off.
 //
 // stdout: the indexing progress (at most 10 lines a second: phase, processed/total, indexed,
-// failed), the scan summary with its failed files, every error the store shows, and the first page
-// of results (count, whether more exist, the first 10 paths). With --probe a copy of a PNG of FOLDER
-// is then written into FOLDER under a new name and the time until the result window holds it is
-// printed; the copy is removed again before the tool exits.
+// failed), the scan summary with its failed files, every error the store shows, the first page
+// of results (count, whether more exist, the first 10 paths), and what each command prints. With
+// --probe a copy of a PNG of FOLDER is then written into FOLDER under a new name and the time until
+// the result window holds it is printed; the copy is removed again before the tool exits.
 //
-// Exits 0 when all went well; 1 when the store showed an error, the store did not settle, or the
-// probe's image took more than 30 s to appear; 2 on a usage error.
+// Exits 0 when all went well; 1 when the store showed an error while launching or registering,
+// the store did not settle, a command failed, or the probe's image took more than 30 s to appear;
+// 2 on a usage error.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -31,30 +34,41 @@
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
 
+#include "drive_commands.h"
+
 namespace {
 
 using namespace lorvex;
 using Clock = std::chrono::steady_clock;
 
-// Launching, registering and the first page each get this long to settle.
-constexpr std::chrono::minutes kSettleTimeout{30};
 constexpr std::chrono::seconds kProbeTimeout{30};
 constexpr auto kProgressLineInterval = std::chrono::milliseconds(100);
-constexpr std::size_t kShownPathCount = 10;
+
+// One command of the command line: its name and the words after it.
+struct CommandLine {
+  std::string name;
+  std::vector<std::string> arguments;
+};
 
 struct Arguments {
   std::filesystem::path library;
   std::string folder;
   bool probe = false;
+  bool tagConcepts = false;
+  std::vector<CommandLine> commands;
 };
 
 bool parseArguments(int argc, char** argv, Arguments& arguments) {
-  for (int i = 1; i < argc; ++i) {
+  int i = 1;
+  for (; i < argc; ++i) {
     const std::string argument = argv[i];
+    if (argument == "--") break;
     if (argument == "--library" && i + 1 < argc) {
       arguments.library = argv[++i];
     } else if (argument == "--probe") {
       arguments.probe = true;
+    } else if (argument == "--tag-concepts") {
+      arguments.tagConcepts = true;
     } else if (argument.starts_with("--") || !arguments.folder.empty()) {
       return false;
     } else {
@@ -62,7 +76,27 @@ bool parseArguments(int argc, char** argv, Arguments& arguments) {
       arguments.folder = std::filesystem::absolute(argument).lexically_normal().string();
     }
   }
-  return !arguments.library.empty() && !arguments.folder.empty();
+  // The commands: "--" before each.
+  for (; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--") {
+      arguments.commands.emplace_back();
+    } else if (arguments.commands.back().name.empty()) {
+      arguments.commands.back().name = argument;
+    } else {
+      arguments.commands.back().arguments.push_back(argument);
+    }
+  }
+  for (const auto& command : arguments.commands) {
+    if (command.name.empty()) return false;
+  }
+  return !arguments.library.empty() && (arguments.probe ? !arguments.folder.empty() : true);
+}
+
+DriveCommands allCommands() {
+  DriveCommands commands;
+  addResultCommands(commands);
+  return commands;
 }
 
 // Prints what the store reports while it works: progress, throttled, and every error shown.
@@ -103,33 +137,6 @@ class StoreReporter {
   std::optional<ImageLibraryIndexingPhase> lastPhase_;
   bool errorShown_ = false;
 };
-
-bool settle(ImageLibraryStore& store, const char* what) {
-  if (waitUntilStoreIdle(store, kSettleTimeout)) return true;
-  std::printf("error: the store did not settle after %s\n", what);
-  return false;
-}
-
-void printSummary(const ImageLibraryStore& store) {
-  const auto& summary = store.lastScanSummary();
-  if (!summary) {
-    std::printf("scan: none recorded\n");
-    return;
-  }
-  std::printf("scan: scanned %lld indexed %lld failed %lld\n", static_cast<long long>(summary->scannedFileCount),
-              static_cast<long long>(summary->indexedImageCount), static_cast<long long>(summary->failedFileCount));
-  for (const auto& failure : summary->failures) {
-    std::printf("  failed: %s: %s\n", failure.path.c_str(), failure.message.c_str());
-  }
-}
-
-void printFirstPage(const ImageLibraryStore& store) {
-  const auto& records = store.resultWindow().records();
-  std::printf("results: %zu loaded, hasMore %s\n", records.size(), store.resultWindow().hasMoreRecords() ? "yes" : "no");
-  for (std::size_t i = 0; i < records.size() && i < kShownPathCount; ++i) {
-    std::printf("  %s\n", records[i]->file.path.c_str());
-  }
-}
 
 // A PNG of the folder that the library indexed (the first shown result), to copy for the probe.
 std::optional<std::filesystem::path> probeSource(const ImageLibraryStore& store) {
@@ -186,27 +193,56 @@ bool probe(ImageLibraryStore& store, const std::string& folder) {
 
 int main(int argc, char** argv) {
   Arguments arguments;
+  const DriveCommands commands = allCommands();
   if (!parseArguments(argc, argv, arguments)) {
-    std::fprintf(stderr, "usage: lorvex-drive --library DIR FOLDER [--probe]\n");
+    std::fprintf(stderr,
+                 "usage: lorvex-drive --library DIR [--tag-concepts] [--probe] [FOLDER] [-- COMMAND ARGS...]...\n"
+                 "commands:\n%s",
+                 commands.usageLines().c_str());
     return 2;
+  }
+  for (const auto& command : arguments.commands) {
+    if (commands.find(command.name) == nullptr) {
+      std::fprintf(stderr, "lorvex-drive: unknown command %s\ncommands:\n%s", command.name.c_str(),
+                   commands.usageLines().c_str());
+      return 2;
+    }
   }
   QCoreApplication application(argc, argv);
 
-  std::unique_ptr<ImageLibraryStore> store = makeLibraryStoreInFolder(arguments.library);
+  LibraryStoreRuntime runtime;
+  runtime.tagConceptsEnabled = arguments.tagConcepts;
+  std::unique_ptr<ImageLibraryStore> store =
+      makeLibraryStoreInFolder(arguments.library, kFolderLibrarySettingsSuiteName, runtime);
   StoreReporter reporter(*store);
+  DriveContext context{*store, arguments.library};
 
   std::printf("launching: %s\n", arguments.library.c_str());
   store->startLaunchWorkflow();
-  if (!settle(*store, "the launch")) return 1;
+  if (!context.settle("the launch")) return 1;
   if (store->needsLiveServicePreparation() || reporter.errorShown()) return 1;
 
-  std::printf("registering: %s\n", arguments.folder.c_str());
-  QCoro::Task<void> registration = store->registerFolders({arguments.folder});
-  if (!settle(*store, "the registration")) return 1;
-  printSummary(*store);
-  printFirstPage(*store);
+  if (!arguments.folder.empty()) {
+    std::printf("registering: %s\n", arguments.folder.c_str());
+    QCoro::Task<void> registration = store->registerFolders({arguments.folder});
+    if (!context.settle("the registration")) return 1;
+    context.printScanSummary();
+  }
+  context.printResults();
+  const bool preparedCleanly = !reporter.errorShown();
 
   bool probed = true;
   if (arguments.probe) probed = probe(*store, arguments.folder);
-  return reporter.errorShown() || !probed ? 1 : 0;
+
+  bool commandsSucceeded = true;
+  for (const auto& command : arguments.commands) {
+    std::string line = "> " + command.name;
+    for (const auto& argument : command.arguments) line += " " + argument;
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    if (!commands.find(command.name)->handler(context, command.arguments)) commandsSucceeded = false;
+    if (!context.settle(command.name.c_str())) return 1;
+    std::fflush(stdout);
+  }
+  return preparedCleanly && probed && commandsSucceeded ? 0 : 1;
 }

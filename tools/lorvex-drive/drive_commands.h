@@ -1,0 +1,55 @@
+// The commands lorvex-drive runs after the launch (and the registration of its folder), in the
+// order given, in one process over one store. Each concern of the store adds its commands in a
+// file of its own (drive_<concern>_commands.cpp) through one add<Concern>Commands function.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorvex {
+
+class ImageLibraryStore;
+
+// What a command works with: the store and the means to wait for it and show what it holds.
+struct DriveContext {
+  ImageLibraryStore& store;
+  std::filesystem::path library;
+
+  // Waits until the store has no flow running; prints "error: the store did not settle after
+  // <what>" and gives false when it does not within the limit.
+  bool settle(const char* what) const;
+  // "results: N loaded, hasMore yes|no", then the first `shownPaths` paths, indented.
+  void printResults(std::size_t shownPaths = 10) const;
+  // The last scan summary and its failed files.
+  void printScanSummary() const;
+};
+
+// A command's arguments are the words after its name, up to the next "--".
+using DriveCommandHandler = std::function<bool(DriveContext&, const std::vector<std::string>& arguments)>;
+
+struct DriveCommand {
+  std::string name;
+  std::string usage;  // e.g. "mark [N]": shown in the tool's usage text
+  DriveCommandHandler handler;  // false: the command failed, and the tool exits 1 after the rest
+};
+
+class DriveCommands {
+ public:
+  void add(std::string name, std::string usage, DriveCommandHandler handler);
+  const DriveCommand* find(std::string_view name) const;
+  // One line per command, in the order they were added.
+  std::string usageLines() const;
+
+ private:
+  std::vector<DriveCommand> commands_;
+};
+
+// The commands every run has.
+void addResultCommands(DriveCommands& commands);
+
+}  // namespace lorvex
