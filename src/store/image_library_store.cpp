@@ -43,12 +43,15 @@ ImageLibraryStore::ImageLibraryStore(
   // The window never outlives the store, so the handler may hold it plainly.
   resultWindow_->setRecordsChangedHandler(
       [this](const SearchResultWindow::RecordsChange& change) { resultWindowRecordsDidChange(change); });
+  resultWindow_->setRetiredRecordsHandler(
+      [this](std::vector<RecordRef> records) { releaseRecordsOn(*utilityPool_, std::move(records)); });
   connectDerivedValueInputs();
 }
 
 ImageLibraryStore::~ImageLibraryStore() {
   // The window reports removals while it goes; nothing is left to keep in step by then.
   resultWindow_->setRecordsChangedHandler({});
+  resultWindow_->setRetiredRecordsHandler({});
 }
 
 void ImageLibraryStore::setPresentation(std::unique_ptr<ImageLibraryPresentationState> presentation) {

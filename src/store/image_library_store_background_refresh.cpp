@@ -101,6 +101,9 @@ QCoro::Task<void> ImageLibraryStore::refreshLeadingPage(int refreshID, std::stop
       }
     }
   }
+  // While a scan runs this page is read again and again and mostly equals what is shown: the
+  // copies the window did not take are freed off this thread.
+  releaseRecordsOn(*utilityPool_, std::move(fetched));
   finishBackgroundResultRefresh(refreshID);
 }
 

@@ -46,6 +46,11 @@ struct Comparison {
 
 }  // namespace
 
+void releaseRecordsOn(QThreadPool& pool, std::vector<RecordRef> records) {
+  if (records.empty()) return;
+  pool.start([records = std::move(records)]() mutable { records.clear(); });
+}
+
 bool sameRecordLists(const std::vector<RecordRef>& a, const std::vector<RecordRef>& b) {
   if (a.size() != b.size()) return false;
   if (a.size() < kParallelThreshold) return sameRecords(a, b);

@@ -17,6 +17,8 @@
 
 #include "model/image_record.h"
 
+class QThreadPool;
+
 namespace lorvex {
 
 using RecordRef = std::shared_ptr<const ImageRecord>;
@@ -44,6 +46,11 @@ inline bool sameRecords(const std::vector<RecordRef>& a, const std::vector<Recor
 // help with; the calling thread takes chunks itself and waits only for chunks a helper has
 // already begun, never for a job still queued behind other work. Main thread only.
 bool sameRecordLists(const std::vector<RecordRef>& a, const std::vector<RecordRef>& b);
+
+// Drops `records` on a thread of `pool`. Freeing a record frees its whole metadata tree, about a
+// microsecond each: records a reload replaced or left unused go this way instead of costing the
+// main thread. Records someone else still holds just lose a reference.
+void releaseRecordsOn(QThreadPool& pool, std::vector<RecordRef> records);
 
 // Hash for path-keyed containers that accepts string views without building a string.
 struct PathHash {

@@ -83,6 +83,11 @@ void SearchResultWindow::setRecordsChangedHandler(RecordsChangedHandler handler)
   onRecordsChanged_ = std::move(handler);
 }
 
+void SearchResultWindow::setRetiredRecordsHandler(RetiredRecordsHandler handler) {
+  creatingThread_.check();
+  onRecordsRetired_ = std::move(handler);
+}
+
 std::optional<int> SearchResultWindow::indexedPosition(std::string_view path) const {
   creatingThread_.check();
   return indexByPath_.find(path);
@@ -121,7 +126,11 @@ void SearchResultWindow::rebuildIndex() {
     if (i + kAhead < count) indexByPath_.prefetch(pathHashes_[i + kAhead]);
     indexByPath_.assign(records_[i]->file.path, pathHashes_[i], static_cast<int>(i));
   }
-  indexKeyOwners_.clear();
+  if (onRecordsRetired_ && !indexKeyOwners_.empty()) {
+    onRecordsRetired_(std::exchange(indexKeyOwners_, {}));
+  } else {
+    indexKeyOwners_.clear();
+  }
   indexMatchesRecords_ = true;
 }
 

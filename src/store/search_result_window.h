@@ -76,6 +76,8 @@ class SearchResultWindow : public QObject {
   // Whether a record with these marks belongs in the current results.
   using VisibilityPredicate = std::function<bool(bool favorite, bool deleteCandidate, bool isMissing)>;
   using RecordsChangedHandler = std::function<void(const RecordsChange&)>;
+  // Takes the records a replacement retired once nothing refers to them any more.
+  using RetiredRecordsHandler = std::function<void(std::vector<RecordRef>)>;
 
   explicit SearchResultWindow(QObject* parent = nullptr);
 
@@ -87,6 +89,8 @@ class SearchResultWindow : public QObject {
   void setHasMoreRecords(bool hasMoreRecords);
   int loadEpoch() const;
   void setRecordsChangedHandler(RecordsChangedHandler handler);
+  // Without one, retired records are freed where they retire (the window's thread).
+  void setRetiredRecordsHandler(RetiredRecordsHandler handler);
 
   // The raw index entry for a path, unverified (what appendPage and mergeLeadingPage test).
   std::optional<int> indexedPosition(std::string_view path) const;
@@ -156,6 +160,7 @@ class SearchResultWindow : public QObject {
   bool indexMatchesRecords_ = true;
   int loadEpoch_ = 0;
   RecordsChangedHandler onRecordsChanged_;
+  RetiredRecordsHandler onRecordsRetired_;
 };
 
 }  // namespace lorvex

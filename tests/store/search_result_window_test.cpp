@@ -43,6 +43,30 @@ struct Fixture {
   }
 };
 
+// Records a replacement retires go to the handler once the index no longer names their paths,
+// and only then: the index reads a path through its record until it is rebuilt.
+TEST(SearchResultWindow, RetiredRecordsReachTheHandlerAfterTheRebuild) {
+  Fixture f;
+  std::vector<std::vector<RecordRef>> retired;
+  f.window.setRetiredRecordsHandler([&](std::vector<RecordRef> records) { retired.push_back(std::move(records)); });
+  f.load({"a", "b"});
+  ASSERT_TRUE(retired.empty());  // nothing was shown before
+  const std::vector<RecordRef> first = f.window.records();
+
+  // Assigned without a rebuild: still index keys, not handed over.
+  f.window.setRecords(records({"c"}));
+  EXPECT_TRUE(retired.empty());
+  f.window.replaceRecords(records({"d", "e"}), false, 0);
+  ASSERT_EQ(retired.size(), 1u);
+  // The records of both replaced lists, the very objects that were shown.
+  ASSERT_EQ(retired[0].size(), 3u);
+  EXPECT_EQ(retired[0][0], first[0]);
+  EXPECT_EQ(retired[0][1], first[1]);
+  EXPECT_EQ(retired[0][2]->file.path, "c");
+  EXPECT_EQ(f.window.index("d"), 0);
+  EXPECT_EQ(f.window.index("a"), std::nullopt);
+}
+
 TEST(SearchResultWindow, IndexVerifiesEveryPositionAgainstTheRecords) {
   struct Case {
     const char* name;

@@ -6,6 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include "store/async/coroutine_scope.h"
 #include "store/async/progress_channel.h"
 #include "store/async/store_thread_pools.h"
@@ -46,6 +49,42 @@ TEST(ProgressChannel, ValuesFromAPoolThreadArriveInOrderWithTheEndLast) {
       break;
     }
   }
+}
+
+// After a delivery the channel waits for its batch interval before it looks again; the end must
+// not wait with it. A producer that finishes and then reports its result through the same event
+// loop (as a scan job does) has every value and the end delivered before that result, and values
+// sent while a batch waits are delivered in order.
+TEST(ProgressChannel, TheEndOvertakesAWaitingBatch) {
+  testing::application();
+  CoroutineScope scope;
+  std::vector<int> received;
+  int ends = 0;
+  std::vector<int> receivedWhenResultArrived;
+  int endsWhenResultArrived = -1;
+  auto channel = ProgressChannel<int>::create(
+      scope, [&](int value) { received.push_back(value); }, [&] { ++ends; });
+  channel->send(1);
+  ASSERT_TRUE(testing::runEventsUntil([&] { return received.size() == 1; }));
+  // The batch timer is armed now: these wait for it, or for the end.
+  channel->send(2);
+  channel->send(3);
+  channel->finish();
+  bool resultArrived = false;
+  scope.link()->post([&] {
+    resultArrived = true;
+    receivedWhenResultArrived = received;
+    endsWhenResultArrived = ends;
+  });
+  ASSERT_TRUE(testing::runEventsUntil([&] { return resultArrived; }));
+  EXPECT_EQ(receivedWhenResultArrived, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(endsWhenResultArrived, 1);
+  // The timer's late look finds nothing more to deliver.
+  QEventLoop wait;
+  QTimer::singleShot(3 * ProgressChannel<int>::kBatchInterval, &wait, &QEventLoop::quit);
+  wait.exec();
+  EXPECT_EQ(received, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(ends, 1);
 }
 
 TEST(ProgressChannel, NothingArrivesOnceTheConsumerIsGone) {
