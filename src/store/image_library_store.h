@@ -55,6 +55,7 @@
 #include "store/async/store_clock.h"
 #include "store/async/store_task.h"
 #include "store/async/store_thread_pools.h"
+#include "store/background_result_refresh_mode.h"
 #include "store/delete_candidate_review.h"
 #include "store/delete_candidate_trash_disabled_reason.h"
 #include "store/image_library_presentation_state.h"
@@ -62,6 +63,7 @@
 #include "store/record_ref.h"
 #include "store/result_selection.h"
 #include "store/search_result_window.h"
+#include "store/stopped_result_loading.h"
 #include "store/trash_candidate_browser.h"
 
 namespace lorvex {
@@ -78,7 +80,7 @@ class ImageLibraryStore : public QObject {
  public:
   // How a background refresh of the results re-reads them: the whole loaded window, or only the
   // leading page merged into it.
-  enum class BackgroundResultRefreshMode { fullWindow, leadingPage };
+  using BackgroundResultRefreshMode = lorvex::BackgroundResultRefreshMode;
 
   // The time before any refresh was made: year 1, so "seconds since" is always large.
   static constexpr double kDistantPast = -62'135'596'800.0;
@@ -617,6 +619,16 @@ class ImageLibraryStore : public QObject {
 
   // ---- Review marks ----
 
+  // Stops every result load in flight: advances the window's load epoch (a page arriving later is
+  // dropped), cancels the first-page search and the page load, forgets the page load's identifier,
+  // cancels the background refresh and lowers `isLoading` and `isLoadingNextPage`. Returns what it
+  // stopped besides a page load; the caller hands that to restartResultLoading on every way out,
+  // once its own change is in place.
+  [[nodiscard]] StoppedResultLoading cancelResultLoading();
+  // Starts again what cancelResultLoading stopped: the first-page search with its limit and scroll
+  // reset (not awaited), else the background refresh in its mode. Nothing for nothing stopped.
+  void restartResultLoading(const StoppedResultLoading& stopped);
+
   // ---- Delete-candidate undo ----
 
   // ---- Delete-candidate feedback ----
@@ -750,6 +762,10 @@ class ImageLibraryStore : public QObject {
   void recomputeCanUndoDeleteCandidateAction();
 
   // ---- Search query and first-page refresh: private ----
+
+  // The limit and scroll reset of the first-page search in `refreshSearchTask_`, so that a load
+  // stopped to make room for a review change can be asked for again as it was.
+  StoppedResultLoading::FirstPageRefresh runningFirstPageRefresh_{kFirstPageLimit, true};
 
   // Runs the search on the user-initiated pool with `service` and makes RecordRefs of its records
   // there. Throws SearchCancelledError when `stop` was requested before or after the call.

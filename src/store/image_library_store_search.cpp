@@ -100,6 +100,7 @@ QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll,
     return searchRecords(query, service, stop);
   };
   const StoreTask<std::vector<RecordRef>> task = startStoreTask(scope_, search);
+  runningFirstPageRefresh_ = {limit, resetScroll};
   setRefreshSearchTask(task);
   // The caller giving up stops the search, in the database too.
   const std::stop_callback forwardStop(callerStop, [task] { task.cancel(); });
