@@ -120,17 +120,6 @@ void appendDecimal(std::string& out, double value, std::size_t fractionDigits, s
 
 }  // namespace
 
-FormatArgumentKind formatArgumentKind(const FormatArgument& argument) {
-  switch (argument.index()) {
-    case 0:
-      return FormatArgumentKind::integer;
-    case 1:
-      return FormatArgumentKind::decimal;
-    default:
-      return FormatArgumentKind::text;
-  }
-}
-
 std::vector<FormatPlaceholder> formatPlaceholders(std::string_view format) {
   std::vector<FormatPlaceholder> placeholders;
   walkFormat(

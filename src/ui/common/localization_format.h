@@ -32,9 +32,6 @@ using FormatArguments = std::vector<FormatArgument>;
 
 enum class FormatArgumentKind { integer, decimal, text };
 
-// The kind of an argument value.
-FormatArgumentKind formatArgumentKind(const FormatArgument& argument);
-
 // A placeholder of a format text: which argument it writes (from 0) and the kind it expects.
 struct FormatPlaceholder {
   std::size_t argumentIndex = 0;

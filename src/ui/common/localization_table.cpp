@@ -38,7 +38,11 @@ LocalizationTable bundledLocalizationTable(std::string_view language) {
   const bool isTag = !language.empty() &&
                      language.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-_") ==
                          std::string_view::npos;
-  if (!isTag) return {};
+  if (!isTag) {
+    platform::logError(kLogCategory,
+                       "no localization table for the language \"" + std::string(language) + "\"");
+    return {};
+  }
   const QString path =
       QStringLiteral(":/l10n/%1.json").arg(QString::fromUtf8(language.data(), language.size()));
   QFile file(path);

@@ -341,22 +341,5 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   EXPECT_EQ(fromEnumeration, expected);
 }
 
-TEST(AppLocalizationKeyTest, PluralFormIsOneOnlyForExactlyOne) {
-  const struct {
-    std::int64_t count;
-    AppLocalizationKey expected;
-  } cases[] = {
-      {1, AppLocalizationKey::commonImageCountOne},    {0, AppLocalizationKey::commonImageCountOther},
-      {2, AppLocalizationKey::commonImageCountOther},  {-1, AppLocalizationKey::commonImageCountOther},
-      {11, AppLocalizationKey::commonImageCountOther}, {21, AppLocalizationKey::commonImageCountOther},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(pluralKey(c.count, AppLocalizationKey::commonImageCountOne,
-                        AppLocalizationKey::commonImageCountOther),
-              c.expected)
-        << c.count;
-  }
-}
-
 }  // namespace
 }  // namespace lorvex::ui

@@ -162,11 +162,5 @@ TEST(LocalizationFormatTest, PlaceholdersListArgumentIndexAndKindInTextOrder) {
   for (const auto& c : cases) EXPECT_EQ(formatPlaceholders(c.format), c.expected) << c.format;
 }
 
-TEST(LocalizationFormatTest, ArgumentKinds) {
-  EXPECT_EQ(formatArgumentKind(FormatArgument{std::int64_t{1}}), Kind::integer);
-  EXPECT_EQ(formatArgumentKind(FormatArgument{1.0}), Kind::decimal);
-  EXPECT_EQ(formatArgumentKind(FormatArgument{std::string("1")}), Kind::text);
-}
-
 }  // namespace
 }  // namespace lorvex::ui
