@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "model/tag_concept.h"
 
@@ -60,9 +61,37 @@ struct TagFilterSuggestion {
   // rawTag of the suggestion's value lower-cased, so tags differing only in case share an
   // identity; tagConcept of the concept's id, so a rename keeps it.
   TagFilterSuggestionID id() const;
+  // The tag's value or the concept's display name.
+  const std::string& label() const;
+  std::int64_t imageCount() const;
+  bool isTagConcept() const { return value.index() == 1; }
 
   friend bool operator==(const TagFilterSuggestion&, const TagFilterSuggestion&) = default;
 };
+
+// The order of the tag addition list, as a key computed once per row: comparing two keys costs no
+// text conversion, so a sort of many rows folds each label once instead of once per comparison.
+// Larger image counts first; then labels by their caseless keys (text::caselessKey, byte order);
+// of labels the same ignoring case a raw tag first; then two raw tags by their NFC lower-cased
+// labels and two concepts by id. Comparison of keys is a strict weak order: raw tags whose
+// lower-cased labels are equal are equivalent, and a stable sort keeps them as given.
+struct TagFilterSuggestionOrderKey {
+  std::int64_t imageCount = 0;
+  std::string caselessLabel;
+  bool isTagConcept = false;
+  std::string lowercasedLabel;  // raw tags only
+  std::int64_t conceptID = 0;   // concepts only
+
+  explicit TagFilterSuggestionOrderKey(const TagFilterSuggestion& row);
+  // True when a row of key `a` is listed before a row of key `b`.
+  friend bool operator<(const TagFilterSuggestionOrderKey& a, const TagFilterSuggestionOrderKey& b);
+};
+
+// True when `a` is listed before `b`. Builds both keys: for one comparison, not for sorting.
+bool tagFilterSuggestionPrecedes(const TagFilterSuggestion& a, const TagFilterSuggestion& b);
+
+// Stable-sorts `rows` into the list's order, each row's key built once.
+void sortTagFilterSuggestions(std::vector<TagFilterSuggestion>& rows);
 
 }  // namespace lorvex
 

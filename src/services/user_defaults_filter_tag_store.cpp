@@ -13,9 +13,9 @@ std::vector<std::string> normalizedFilterTags(const std::vector<std::string>& ta
   for (const std::string& tag : tags) {
     std::optional<std::string> normalized = text::normalizedWhitespace(tag);
     if (!normalized) continue;
-    // Equal ignoring letter case: the same root-locale lowercasing and canonical equivalence as
-    // the rest of the program's text comparisons.
-    if (!seenKeys.insert(text::nfc(text::lowercased(*normalized))).second) continue;
+    // The program's one rule for "the same ignoring case": the store compares its lists by it,
+    // and the saved list must not keep two tags the store takes for one.
+    if (!seenKeys.insert(text::caselessKey(*normalized)).second) continue;
     result.push_back(std::move(*normalized));
   }
   return result;

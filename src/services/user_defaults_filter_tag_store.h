@@ -14,7 +14,8 @@
 namespace lorvex {
 
 // Each tag trimmed of whitespace with inner runs of whitespace collapsed to one space; empty tags
-// dropped, and of tags equal ignoring letter case only the first kept; order kept.
+// dropped, and of tags equal ignoring letter case (text::equalIgnoringCase) only the first kept,
+// as it was written; order kept.
 std::vector<std::string> normalizedFilterTags(const std::vector<std::string>& tags);
 
 // The texts with ill-formed UTF-8 repaired (U+FFFD), so that settings can store them.

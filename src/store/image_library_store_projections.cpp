@@ -4,45 +4,17 @@
 #include <algorithm>
 #include <exception>
 #include <string>
-#include <variant>
 #include <utility>
 
 #include <QByteArray>
 #include <QMetaObject>
 
-#include "model/text/collation.h"
-#include "model/text/unicode.h"
 #include "platform/log.h"
 #include "store/image_library_store.h"
 
 namespace lorvex {
 
 namespace {
-
-const std::string& suggestionName(const TagFilterSuggestion& row) {
-  if (const auto* tag = std::get_if<TagSuggestion>(&row.value)) return tag->value;
-  return std::get<TagConcept>(row.value).displayName;
-}
-
-std::int64_t suggestionImageCount(const TagFilterSuggestion& row) {
-  if (const auto* tag = std::get_if<TagSuggestion>(&row.value)) return tag->imageCount;
-  return std::get<TagConcept>(row.value).imageCount;
-}
-
-// Larger counts first; then names ignoring case; then raw tags before concepts; then raw tags by
-// lower-cased name and concepts by identifier.
-bool suggestionPrecedes(const TagFilterSuggestion& a, const TagFilterSuggestion& b,
-                        const text::CaseInsensitiveCollator& collator) {
-  const std::int64_t countA = suggestionImageCount(a);
-  const std::int64_t countB = suggestionImageCount(b);
-  if (countA != countB) return countA > countB;
-  if (const int order = collator.compare(suggestionName(a), suggestionName(b)); order != 0) return order < 0;
-  const bool aIsTag = std::holds_alternative<TagSuggestion>(a.value);
-  const bool bIsTag = std::holds_alternative<TagSuggestion>(b.value);
-  if (aIsTag != bIsTag) return aIsTag;
-  if (aIsTag) return text::lowercased(suggestionName(a)) < text::lowercased(suggestionName(b));
-  return std::get<TagConcept>(a.value).id < std::get<TagConcept>(b.value).id;
-}
 
 std::string fileURL(const std::string& path) {
   // Encoded from the bytes, not through QString: a file name that is not UTF-8 keeps its bytes.
@@ -175,12 +147,9 @@ std::vector<TagFilterSuggestion> ImageLibraryStore::tagFilterSuggestions() const
   if (featureAvailability_.isTagConceptEnabled) {
     for (const auto& tagConcept : tagConceptSuggestions_) rows.push_back(TagFilterSuggestion{tagConcept});
   }
-  const text::CaseInsensitiveCollator collator;
   // Stable, so rows the order leaves unordered (raw tags differing only in case) keep their
   // suggestion order from one call to the next.
-  std::stable_sort(rows.begin(), rows.end(), [&collator](const auto& a, const auto& b) {
-    return suggestionPrecedes(a, b, collator);
-  });
+  sortTagFilterSuggestions(rows);
   return rows;
 }
 

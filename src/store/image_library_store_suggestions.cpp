@@ -76,8 +76,8 @@ QCoro::Task<void> ImageLibraryStore::loadTagSuggestions(std::optional<std::strin
     co_return;
   }
   setTagSuggestions(std::move(loaded.tags));
-  if (readsWholeConceptList) setTagConcepts(loaded.concepts);
-  setTagConceptSuggestions(std::move(loaded.concepts));
+  setTagConceptSuggestions(loaded.concepts);
+  if (readsWholeConceptList) setTagConcepts(std::move(loaded.concepts));
   setIsTagSuggestionLoading(false);
   clearSuggestionLoadFailure();
 }

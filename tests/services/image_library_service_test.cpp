@@ -396,6 +396,9 @@ TEST(UniqueNonEmptyPaths, DropsEmptyAndRepeatedPathsKeepingFirstSeenOrder) {
   EXPECT_EQ(uniqueNonEmptyPaths({"", "/b", "/a", "/b", "", "/a/"}),
             (std::vector<std::string>{"/b", "/a", "/a/"}));
   EXPECT_TRUE(uniqueNonEmptyPaths({"", ""}).empty());
+  // Paths are compared exactly: letter case counts and a path of spaces is a path.
+  EXPECT_EQ(uniqueNonEmptyPaths({"/a", "/b", "/a", "/A"}), (std::vector<std::string>{"/a", "/b", "/A"}));
+  EXPECT_EQ(uniqueNonEmptyPaths({"", "/a", " ", "/a"}), (std::vector<std::string>{"/a", " "}));
 }
 
 }  // namespace

@@ -32,6 +32,17 @@ TEST(NormalizedFilterTags, TrimsCollapsesAndDropsEmptyAndCaseInsensitiveRepeats)
       {{"a\t\nb", "\u3000", "A B", "c"}, {"a b", "c"}},
       {{"Ärger", "ärger", "ÄRGER"}, {"Ärger"}},
       {{"z", "y", "x"}, {"z", "y", "x"}},
+      {{"  Cat", "cat", "CAT ", "", "   ", "black   cat", "Black Cat"}, {"Cat", "black cat"}},
+      // The same ignoring case by full case folding and canonical equivalence; the first bytes kept.
+      {{"Stra\u00DFe", "STRASSE", "strasse"}, {"Stra\u00DFe"}},
+      {{"STRASSE", "Stra\u00DFe"}, {"STRASSE"}},
+      {{"caf\u00E9", "cafe\u0301", "CAF\u00C9"}, {"caf\u00E9"}},
+      {{"cafe\u0301", "caf\u00E9"}, {"cafe\u0301"}},
+      {{"\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C3", "\u03BF\u03B4\u03BF\u03C2"},
+       {"\u039F\u0394\u039F\u03A3"}},
+      // Neither width nor the Turkish dotless i is folded.
+      {{"\uFF23\uFF21\uFF34", "cat"}, {"\uFF23\uFF21\uFF34", "cat"}},
+      {{"\u0131", "I"}, {"\u0131", "I"}},
   };
   for (const Case& c : cases) EXPECT_EQ(normalizedFilterTags(c.input), c.expected);
 }

@@ -56,6 +56,28 @@ TEST(WhitespaceTest, NormalizedAndTrimmedNonEmpty) {
   EXPECT_EQ(trimmedNonEmpty(kIdeographicSpace), std::nullopt);
 }
 
+// What every text-taking store operation runs its input through before comparing or saving it.
+TEST(WhitespaceTest, NormalizedWhitespaceOfTheTextsPeopleType) {
+  const std::string kLineSeparator = "\xE2\x80\xA8";
+  const std::string kByteOrderMark = "\xEF\xBB\xBF";  // not White_Space
+  const struct {
+    std::string input;
+    std::optional<std::string> expected;
+  } cases[] = {
+      {"  red\t\n  eyes  ", "red eyes"},
+      {" \t\r\n ", std::nullopt},
+      {kIdeographicSpace + "\xE7\x8C\xAB" + kIdeographicSpace + kIdeographicSpace + "\xE8\x80\xB3" + kIdeographicSpace,
+       "\xE7\x8C\xAB \xE8\x80\xB3"},
+      {kNBSP, std::nullopt},
+      {"a" + kNEL + "b" + kNEL, "a b"},
+      {kLineSeparator + "a" + kLineSeparator + kLineSeparator + "b", "a b"},
+      {"a" + kZeroWidthSpace + "b", "a" + kZeroWidthSpace + "b"},
+      {kByteOrderMark + "a", kByteOrderMark + "a"},
+      {kZeroWidthSpace, kZeroWidthSpace},
+  };
+  for (const auto& c : cases) EXPECT_EQ(normalizedWhitespace(c.input), c.expected) << c.input;
+}
+
 TEST(WhitespaceTest, ReportsTheLengthOfTheWhitespaceScalarAtAnOffset) {
   const std::string text = "a " + kNBSP + kIdeographicSpace + kZeroWidthSpace;
   EXPECT_EQ(whiteSpaceLength(text, 0), 0u);
