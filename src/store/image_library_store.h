@@ -28,6 +28,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -641,9 +642,64 @@ class ImageLibraryStore : public QObject {
 
   // ---- Filter tags ----
 
+  // Tags are compared after whitespace normalisation and ignoring case (text::equalIgnoringCase);
+  // a text that normalises to nothing changes nothing. The first written form of a tag is the one
+  // kept. Every change of the selection ends with a fresh first page (kFirstPageLimit records, the
+  // grid back at the top); a save writes the whole saved list through the filter-tag store at once,
+  // on this thread, before that refresh starts.
+
+  // Saves the tag at the front of the saved tags (under the form already saved, if any), selects
+  // it, saves the list and refreshes, even when nothing changed.
+  QCoro::Task<void> addFilterTag(std::string tag);
+  // Deselects a selected tag (the saved list untouched, nothing saved), or saves and selects one
+  // that is not selected, as addFilterTag; refreshes either way.
+  QCoro::Task<void> toggleFilterTag(std::string tag);
+  bool isFilterTagSelected(std::string_view tag) const;
+  // Deselects the tag; refreshes only when it was selected. Never saves.
+  QCoro::Task<void> removeSelectedFilterTag(std::string tag);
+  // Forgets a saved tag and deselects it, and saves the shorter list; refreshes only when it was
+  // selected. A tag that is not saved changes nothing, even when it is selected.
+  QCoro::Task<void> removeSavedFilterTag(std::string tag);
+
   // ---- Filter switches and sort ----
 
+  // Each operation changes its fields and then refreshes the first page (kFirstPageLimit records,
+  // the grid back at the top); one that would change nothing returns without a refresh. Turning
+  // the delete-candidate filter off always closes the delete-candidate review.
+
+  // Removes a selected aspect, or adds one keeping the order portrait, landscape, square.
+  QCoro::Task<void> toggleAspectFilter(ImageAspectFilter aspect);
+  bool isAspectFilterSelected(ImageAspectFilter aspect) const;
+  QCoro::Task<void> removeAspectFilter(ImageAspectFilter aspect);
+  // The favorites switch (setOnlyFavorites stores the field without a refresh).
+  QCoro::Task<void> setOnlyFavoritesFilter(bool value);
+  QCoro::Task<void> clearOnlyFavoritesFilter();
+  // The delete-candidate switch; turning it on does not open the review.
+  QCoro::Task<void> setOnlyDeleteCandidatesFilter(bool value);
+  // Turns the filter off and closes the review; refreshes also when only the review was shown.
+  QCoro::Task<void> clearOnlyDeleteCandidatesFilter();
+  // The sort menu (setSearchSort stores the field without a refresh).
+  QCoro::Task<void> selectSearchSort(ImageSearchSort sort);
+  // Empties every filter (tags, concepts, aspects, model, both switches) and closes the
+  // delete-candidate review; the saved tags and the sort stay.
+  QCoro::Task<void> clearAllFilters();
+
   // ---- Model suggestions ----
+
+  // At most this many models are suggested for one text.
+  static constexpr std::int64_t kModelSuggestionLimit = 100;
+
+  // The model popover's text changed: loads in flight count for nothing now, and the list shows
+  // empty and loading until the next load ends.
+  void beginModelSuggestionLoading();
+  // Loads the models matching `text` (passed to the service as typed) on the utility pool. Of
+  // overlapping loads only the one started last applies its list or its error and ends the
+  // loading flag; a superseded load runs out and is dropped. Returns once its outcome was applied
+  // or dropped.
+  QCoro::Task<void> loadModelSuggestions(std::string text);
+  // Limits the results to the model `text` names (trimmed) and refreshes. A blank text changes
+  // nothing, and so does the model already selected (compared exactly, letter case counting).
+  QCoro::Task<void> selectModelSource(std::string text);
 
   // ---- Tag concept loading ----
 
@@ -937,7 +993,18 @@ class ImageLibraryStore : public QObject {
 
   // ---- Filter tags: private ----
 
+  // Puts the tag at the front of the saved tags under the form already saved (else as given) and
+  // returns that form; nothing for a blank tag.
+  std::optional<std::string> insertSavedFilterTag(std::string_view tag);
+  // Appends the tag to the selected tags, dropping any entry the same ignoring case first.
+  void selectFilterTag(const std::string& tag);
+  // Writes the saved tags through the filter-tag store.
+  void persistSavedFilterTags();
+
   // ---- Filter switches and sort: private ----
+
+  // Whether any filter restricts the results or the delete-candidate review is shown.
+  bool hasActiveFiltersOrReview() const;
 
   // ---- Model suggestions: private ----
 

@@ -1,0 +1,104 @@
+// The saved and selected filter tags.
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "model/text/unicode.h"
+#include "model/text/whitespace.h"
+#include "store/image_library_store.h"
+
+namespace lorvex {
+
+namespace {
+
+bool containsIgnoringCase(const std::vector<std::string>& tags, std::string_view tag) {
+  return std::any_of(tags.begin(), tags.end(),
+                     [tag](const std::string& entry) { return text::equalIgnoringCase(entry, tag); });
+}
+
+std::vector<std::string> withoutIgnoringCase(std::vector<std::string> tags, std::string_view tag) {
+  std::erase_if(tags, [tag](const std::string& entry) { return text::equalIgnoringCase(entry, tag); });
+  return tags;
+}
+
+}  // namespace
+
+std::optional<std::string> ImageLibraryStore::insertSavedFilterTag(std::string_view tag) {
+  std::optional<std::string> normalized = text::normalizedWhitespace(tag);
+  if (!normalized) return std::nullopt;
+  // The form saved first stays the tag's form: adding "cat" to a saved "Cat" moves "Cat".
+  const auto saved = std::find_if(savedFilterTags_.begin(), savedFilterTags_.end(), [&](const std::string& entry) {
+    return text::equalIgnoringCase(entry, *normalized);
+  });
+  std::string canonical = saved != savedFilterTags_.end() ? *saved : std::move(*normalized);
+  std::vector<std::string> tags = withoutIgnoringCase(savedFilterTags_, canonical);
+  tags.insert(tags.begin(), canonical);
+  setSavedFilterTags(std::move(tags));
+  return canonical;
+}
+
+void ImageLibraryStore::selectFilterTag(const std::string& tag) {
+  std::vector<std::string> tags = withoutIgnoringCase(selectedFilterTags_, tag);
+  tags.push_back(tag);
+  setSelectedFilterTags(std::move(tags));
+}
+
+void ImageLibraryStore::persistSavedFilterTags() { filterTagStore_->saveFilterTags(savedFilterTags_); }
+
+bool ImageLibraryStore::isFilterTagSelected(std::string_view tag) const {
+  creatingThread_.check();
+  const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
+  return normalized && containsIgnoringCase(selectedFilterTags_, *normalized);
+}
+
+QCoro::Task<void> ImageLibraryStore::addFilterTag(std::string tag) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  const std::optional<std::string> canonical = insertSavedFilterTag(tag);
+  if (!canonical) co_return;
+  selectFilterTag(*canonical);
+  persistSavedFilterTags();
+  co_await refreshResults(kFirstPageLimit, true);
+}
+
+QCoro::Task<void> ImageLibraryStore::toggleFilterTag(std::string tag) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
+  if (!normalized) co_return;
+  if (containsIgnoringCase(selectedFilterTags_, *normalized)) {
+    setSelectedFilterTags(withoutIgnoringCase(selectedFilterTags_, *normalized));
+  } else {
+    const std::optional<std::string> canonical = insertSavedFilterTag(*normalized);
+    if (!canonical) co_return;
+    selectFilterTag(*canonical);
+    persistSavedFilterTags();
+  }
+  co_await refreshResults(kFirstPageLimit, true);
+}
+
+QCoro::Task<void> ImageLibraryStore::removeSelectedFilterTag(std::string tag) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
+  if (!normalized || !containsIgnoringCase(selectedFilterTags_, *normalized)) co_return;
+  setSelectedFilterTags(withoutIgnoringCase(selectedFilterTags_, *normalized));
+  co_await refreshResults(kFirstPageLimit, true);
+}
+
+QCoro::Task<void> ImageLibraryStore::removeSavedFilterTag(std::string tag) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
+  if (!normalized || !containsIgnoringCase(savedFilterTags_, *normalized)) co_return;
+  const bool wasSelected = containsIgnoringCase(selectedFilterTags_, *normalized);
+  setSavedFilterTags(withoutIgnoringCase(savedFilterTags_, *normalized));
+  setSelectedFilterTags(withoutIgnoringCase(selectedFilterTags_, *normalized));
+  persistSavedFilterTags();
+  if (wasSelected) co_await refreshResults(kFirstPageLimit, true);
+}
+
+}  // namespace lorvex

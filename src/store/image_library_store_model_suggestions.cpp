@@ -1,0 +1,64 @@
+// The model popover's suggestions and the model filter.
+#include <exception>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/text/whitespace.h"
+#include "services/indexing/scan_error_message.h"
+#include "store/async/run_blocking.h"
+#include "store/image_library_store.h"
+
+namespace lorvex {
+
+void ImageLibraryStore::beginModelSuggestionLoading() {
+  creatingThread_.check();
+  setModelSuggestionGeneration(modelSuggestionGeneration_ + 1);
+  setIsModelSuggestionLoading(true);
+  setModelSuggestions({});
+}
+
+QCoro::Task<void> ImageLibraryStore::loadModelSuggestions(std::string text) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  const int generation = modelSuggestionGeneration_ + 1;
+  setModelSuggestionGeneration(generation);
+  setIsModelSuggestionLoading(true);
+  setModelSuggestions({});
+  // The service matches the text itself; it gets it as typed.
+  auto load = [service = service_, text = std::move(text)] {
+    return service->modelSuggestions(text, kModelSuggestionLimit);
+  };
+  // A superseded load is never stopped: it runs out and its outcome is dropped below.
+  const std::stop_token noStop;
+  std::vector<ModelSuggestion> suggestions;
+  std::exception_ptr failure;
+  try {
+    suggestions = co_await runBlocking(*utilityPool_, noStop, load);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (generation != modelSuggestionGeneration_) co_return;
+  if (failure) {
+    setIsModelSuggestionLoading(false);
+    showSuggestionLoadFailure(lorvex::errorMessage(failure));
+    co_return;
+  }
+  setModelSuggestions(std::move(suggestions));
+  setIsModelSuggestionLoading(false);
+  clearSuggestionLoadFailure();
+}
+
+QCoro::Task<void> ImageLibraryStore::selectModelSource(std::string text) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  std::optional<std::string> model = text::trimmedNonEmpty(text);
+  // A blank text never clears the filter: only clearing the filters does.
+  if (!model || model == selectedModelSource_) co_return;
+  setSelectedModelSource(std::move(model));
+  co_await refreshResults(kFirstPageLimit, true);
+}
+
+}  // namespace lorvex
