@@ -378,6 +378,9 @@ class ImageLibraryStore : public QObject {
   // the flag. With no text (or only whitespace) the concept suggestions are the whole concept
   // list, so they replace `tagConcepts` too. Returns once the outcome was applied or dropped.
   QCoro::Task<void> loadTagSuggestions(std::optional<std::string> searchText);
+  // The tag popover's text changed: loads in flight count for nothing now, and both lists show
+  // empty and loading until the next load ends.
+  void beginTagSuggestionLoading();
 
   // A root path no folder has: a query limited to it matches no image.
   static constexpr std::string_view kNoRegisteredFolderRootPath = "/.vantrel-no-registered-folder";

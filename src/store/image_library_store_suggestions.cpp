@@ -41,6 +41,14 @@ struct LoadedTagSuggestions {
 
 }  // namespace
 
+void ImageLibraryStore::beginTagSuggestionLoading() {
+  creatingThread_.check();
+  setTagSuggestionGeneration(tagSuggestionGeneration_ + 1);
+  setIsTagSuggestionLoading(true);
+  setTagSuggestions({});
+  setTagConceptSuggestions({});
+}
+
 QCoro::Task<void> ImageLibraryStore::loadTagSuggestions(std::optional<std::string> searchText) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();

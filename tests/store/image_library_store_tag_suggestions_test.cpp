@@ -151,6 +151,30 @@ TEST(ImageLibraryStoreTagSuggestions, ConceptsOnlyWhenEnabled) {
   }
 }
 
+// The popover begins as soon as its text changes: a load still running when it does is dropped,
+// and the lists stay empty and loading until the next load ends.
+TEST(ImageLibraryStoreTagSuggestions, ABeginOutdatesTheLoadInFlight) {
+  StoreHarness h;
+  auto store = h.makeStore(conceptsEnabled(true));
+  store->setTagSuggestions(Tags{{"shown", 1}});
+  store->setTagConceptSuggestions({tagConcept(4, "Shown")});
+  // What the dropped load would have put into the concept lists.
+  h.service->setTagConcepts({tagConcept(1, "Late")});
+  h.service->hold("tagSuggestions");
+  auto load = store->loadTagSuggestions(std::nullopt);
+  ASSERT_TRUE(h.service->waitForHeld("tagSuggestions"));
+  store->beginTagSuggestionLoading();
+  EXPECT_EQ(store->tagSuggestionGeneration(), 2);
+  EXPECT_TRUE(store->isTagSuggestionLoading());
+  h.service->releaseWith(h.service->heldCalls("tagSuggestions")[0].id, Tags{{"late", 1}});
+  h.drainEvents();
+  ASSERT_TRUE(load.isReady());
+  EXPECT_TRUE(store->tagSuggestions().empty());
+  EXPECT_TRUE(store->tagConceptSuggestions().empty());
+  EXPECT_TRUE(store->tagConcepts().empty());
+  EXPECT_TRUE(store->isTagSuggestionLoading());
+}
+
 TEST(ImageLibraryStoreTagSuggestions, AFailureShowsItsTextAndLeavesTheListsEmpty) {
   struct Row {
     const char* name;
