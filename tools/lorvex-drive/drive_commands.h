@@ -51,5 +51,7 @@ class DriveCommands {
 
 // The commands every run has.
 void addResultCommands(DriveCommands& commands);
+// Filter tags, switches, sort, clearing, model and tag suggestions (drive_filter_commands.cpp).
+void addFilterCommands(DriveCommands& commands);
 
 }  // namespace lorvex

@@ -96,6 +96,7 @@ bool parseArguments(int argc, char** argv, Arguments& arguments) {
 DriveCommands allCommands() {
   DriveCommands commands;
   addResultCommands(commands);
+  addFilterCommands(commands);
   return commands;
 }
 

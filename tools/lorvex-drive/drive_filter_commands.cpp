@@ -1,0 +1,177 @@
+// lorvex-drive's filter commands: filter tags, the aspect, favorite and delete-candidate switches,
+// the sort, clearing, and the model and tag suggestions. Each prints the filter state, the list it
+// loaded (if any) and the first page the change brought.
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <qcoro/qcorotask.h>
+
+#include "drive_commands.h"
+#include "model/raw_value.h"
+#include "store/image_library_store.h"
+
+namespace lorvex {
+
+namespace {
+
+std::string joined(const std::vector<std::string>& words, std::size_t from = 0) {
+  std::string text;
+  for (std::size_t i = from; i < words.size(); ++i) text += (i > from ? " " : "") + words[i];
+  return text;
+}
+
+std::string listed(const std::vector<std::string>& items) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) text += (i > 0 ? ", " : "") + items[i];
+  return text + "]";
+}
+
+void printFilters(const ImageLibraryStore& store) {
+  std::vector<std::string> aspects;
+  for (const auto aspect : store.selectedAspectFilters()) aspects.emplace_back(rawValue(aspect));
+  std::vector<std::string> concepts;
+  for (const auto& selected : store.selectedTagConcepts()) {
+    concepts.push_back(std::to_string(selected.id) + ":" + selected.displayName);
+  }
+  std::printf("saved tags: %s\n", listed(store.savedFilterTags()).c_str());
+  std::printf("selected tags: %s\n", listed(store.selectedFilterTags()).c_str());
+  std::printf("concepts: %s\n", listed(concepts).c_str());
+  std::printf("aspects: %s\n", listed(aspects).c_str());
+  std::printf("favorites: %s, delete candidates: %s, review: %s\n", store.onlyFavorites() ? "on" : "off",
+              store.onlyDeleteCandidates() ? "on" : "off",
+              store.presentation().isDeleteCandidateReviewPresented() ? "shown" : "hidden");
+  std::printf("model: %s\n", store.selectedModelSource() ? store.selectedModelSource()->c_str() : "-");
+  std::printf("sort: %s\n", std::string(rawValue(store.searchSort())).c_str());
+}
+
+// Runs one store operation to its end, then prints the filters and the first page.
+bool runAndReport(DriveContext& context, const char* what, std::function<QCoro::Task<void>()> operation) {
+  context.store.startDetached(std::move(operation));
+  if (!context.settle(what)) return false;
+  printFilters(context.store);
+  context.printResults(0);
+  return true;
+}
+
+bool usage(const char* text) {
+  std::printf("error: usage: %s\n", text);
+  return false;
+}
+
+// "on", "off", or nothing to flip the current value.
+std::optional<bool> switchValue(const std::vector<std::string>& arguments, bool current) {
+  if (arguments.empty()) return !current;
+  if (arguments.size() == 1 && arguments[0] == "on") return true;
+  if (arguments.size() == 1 && arguments[0] == "off") return false;
+  return std::nullopt;
+}
+
+}  // namespace
+
+void addFilterCommands(DriveCommands& commands) {
+  commands.add("tag", "tag add|toggle|unselect|forget TAG: changes the saved and selected filter tags",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 constexpr const char* kUsage = "tag add|toggle|unselect|forget TAG";
+                 if (arguments.size() < 2) return usage(kUsage);
+                 ImageLibraryStore& store = context.store;
+                 const std::string& action = arguments[0];
+                 const std::string tag = joined(arguments, 1);
+                 if (action == "add") return runAndReport(context, "tag add", [&store, tag] { return store.addFilterTag(tag); });
+                 if (action == "toggle") {
+                   return runAndReport(context, "tag toggle", [&store, tag] { return store.toggleFilterTag(tag); });
+                 }
+                 if (action == "unselect") {
+                   return runAndReport(context, "tag unselect",
+                                       [&store, tag] { return store.removeSelectedFilterTag(tag); });
+                 }
+                 if (action == "forget") {
+                   return runAndReport(context, "tag forget", [&store, tag] { return store.removeSavedFilterTag(tag); });
+                 }
+                 return usage(kUsage);
+               });
+  commands.add("aspect", "aspect portrait|landscape|square: switches that aspect filter",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 const auto aspect = arguments.size() == 1 ? fromRawValue<ImageAspectFilter>(arguments[0]) : std::nullopt;
+                 if (!aspect) return usage("aspect portrait|landscape|square");
+                 ImageLibraryStore& store = context.store;
+                 return runAndReport(context, "aspect", [&store, a = *aspect] { return store.toggleAspectFilter(a); });
+               });
+  commands.add("favorites", "favorites [on|off]: the favorites filter (flips it without an argument)",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 const auto value = switchValue(arguments, context.store.onlyFavorites());
+                 if (!value) return usage("favorites [on|off]");
+                 ImageLibraryStore& store = context.store;
+                 return runAndReport(context, "favorites", [&store, v = *value] { return store.setOnlyFavoritesFilter(v); });
+               });
+  commands.add("candidates", "candidates [on|off]: the delete-candidate filter (flips it without an argument)",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 const auto value = switchValue(arguments, context.store.onlyDeleteCandidates());
+                 if (!value) return usage("candidates [on|off]");
+                 ImageLibraryStore& store = context.store;
+                 return runAndReport(context, "candidates",
+                                     [&store, v = *value] { return store.setOnlyDeleteCandidatesFilter(v); });
+               });
+  commands.add("sort",
+               "sort modificationDateDescending|modificationDateAscending|fileNameAscending|fileNameDescending",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 const auto sort = arguments.size() == 1 ? fromRawValue<ImageSearchSort>(arguments[0]) : std::nullopt;
+                 if (!sort) {
+                   return usage("sort modificationDateDescending|modificationDateAscending|fileNameAscending|fileNameDescending");
+                 }
+                 ImageLibraryStore& store = context.store;
+                 return runAndReport(context, "sort", [&store, s = *sort] { return store.selectSearchSort(s); });
+               });
+  commands.add("clear", "clear: clears every filter (the saved tags and the sort stay)",
+               [](DriveContext& context, const std::vector<std::string>&) {
+                 ImageLibraryStore& store = context.store;
+                 return runAndReport(context, "clear", [&store] { return store.clearAllFilters(); });
+               });
+  commands.add("models", "models [TEXT]: the model suggestions for TEXT, with their image counts",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 ImageLibraryStore& store = context.store;
+                 const std::string text = joined(arguments);
+                 store.beginModelSuggestionLoading();
+                 store.startDetached([&store, text] { return store.loadModelSuggestions(text); });
+                 if (!context.settle("models")) return false;
+                 std::printf("model suggestions: %zu\n", store.modelSuggestions().size());
+                 for (const auto& model : store.modelSuggestions()) {
+                   std::printf("  %s (%lld)\n", model.value.c_str(), static_cast<long long>(model.imageCount));
+                 }
+                 printFilters(store);
+                 context.printResults(0);
+                 return true;
+               });
+  commands.add("model", "model TEXT: limits the results to the model TEXT names",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 if (arguments.empty()) return usage("model TEXT");
+                 ImageLibraryStore& store = context.store;
+                 const std::string text = joined(arguments);
+                 return runAndReport(context, "model", [&store, text] { return store.selectModelSource(text); });
+               });
+  commands.add("tags", "tags [TEXT]: the tag addition rows for TEXT (raw tags and concepts) with their image counts",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 ImageLibraryStore& store = context.store;
+                 std::optional<std::string> text;
+                 if (!arguments.empty()) text = joined(arguments);
+                 store.beginTagSuggestionLoading();
+                 store.startDetached([&store, text] { return store.loadTagSuggestions(text); });
+                 if (!context.settle("tags")) return false;
+                 const auto rows = store.tagFilterSuggestions();
+                 std::printf("tag suggestions: %zu\n", rows.size());
+                 for (const auto& row : rows) {
+                   const std::string kind =
+                       row.isTagConcept() ? "concept " + std::to_string(std::get<TagConcept>(row.value).id) : "tag";
+                   std::printf("  %s %s (%lld)%s\n", kind.c_str(), row.label().c_str(),
+                               static_cast<long long>(row.imageCount()),
+                               store.isFilterTagSelected(row.label()) && !row.isTagConcept() ? " selected" : "");
+                 }
+                 printFilters(store);
+                 context.printResults(0);
+                 return true;
+               });
+}
+
+}  // namespace lorvex
