@@ -10,16 +10,11 @@ drive="$1"
 fixtures="$2"
 [[ -d "$fixtures" ]] || exit 77
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/lorvex-drive-filters-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-cp -r "$fixtures" "$work/pictures"
+source "$(dirname "$0")/sandbox.sh"
 
 fail() { echo "check_filter_commands: $*" >&2; exit 1; }
 run() {
-  env HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache" \
-    XDG_RUNTIME_DIR="$work/runtime" "$drive" --library "$work/library" "$@" 2> "$work/stderr" ||
+  in_sandbox "$drive" --library "$work/library" "$@" 2> "$work/stderr" ||
     fail "exited $?: $(tail -n 3 "$work/stderr")"
 }
 

@@ -10,19 +10,13 @@ drive="$1"
 fixtures="$2"
 [[ -d "$fixtures" ]] || exit 77
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/lorvex-drive-check-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-cp -r "$fixtures" "$work/pictures"
+source "$(dirname "$0")/sandbox.sh"
 
 fail() { echo "check_fixtures: $*" >&2; exit 1; }
 pngs=$(find "$work/pictures" -iname '*.png' ! -name '.*' | wc -l)
 
 for run in 1 2; do
-  output="$(env HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
-    XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime" \
-    "$drive" --library "$work/library" "$work/pictures" 2> "$work/stderr-$run")" ||
+  output="$(in_sandbox "$drive" --library "$work/library" "$work/pictures" 2> "$work/stderr-$run")" ||
     fail "run $run exited $?: $output $(tail -n 3 "$work/stderr-$run")"
   grep -q "^scan: scanned $pngs indexed $((pngs - 1)) failed 1$" <<< "$output" || fail "run $run: $output"
   grep -q "failed: $work/pictures/.*/empty_file.png" <<< "$output" || fail "run $run: the empty file is not reported"

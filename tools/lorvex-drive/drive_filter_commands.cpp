@@ -69,6 +69,20 @@ std::optional<bool> switchValue(const std::vector<std::string>& arguments, bool 
   return std::nullopt;
 }
 
+// "NAME [on|off]": sets a filter switch, or flips it without an argument.
+void addSwitchCommand(DriveCommands& commands, const std::string& name, const std::string& what,
+                      bool (ImageLibraryStore::*current)() const,
+                      QCoro::Task<void> (ImageLibraryStore::*set)(bool)) {
+  const std::string usageText = name + " [on|off]";
+  commands.add(name, usageText + ": " + what + " (flips it without an argument)",
+               [name, usageText, current, set](DriveContext& context, const std::vector<std::string>& arguments) {
+                 ImageLibraryStore& store = context.store;
+                 const auto value = switchValue(arguments, (store.*current)());
+                 if (!value) return usage(usageText.c_str());
+                 return runAndReport(context, name.c_str(), [&store, set, v = *value] { return (store.*set)(v); });
+               });
+}
+
 }  // namespace
 
 void addFilterCommands(DriveCommands& commands) {
@@ -99,21 +113,10 @@ void addFilterCommands(DriveCommands& commands) {
                  ImageLibraryStore& store = context.store;
                  return runAndReport(context, "aspect", [&store, a = *aspect] { return store.toggleAspectFilter(a); });
                });
-  commands.add("favorites", "favorites [on|off]: the favorites filter (flips it without an argument)",
-               [](DriveContext& context, const std::vector<std::string>& arguments) {
-                 const auto value = switchValue(arguments, context.store.onlyFavorites());
-                 if (!value) return usage("favorites [on|off]");
-                 ImageLibraryStore& store = context.store;
-                 return runAndReport(context, "favorites", [&store, v = *value] { return store.setOnlyFavoritesFilter(v); });
-               });
-  commands.add("candidates", "candidates [on|off]: the delete-candidate filter (flips it without an argument)",
-               [](DriveContext& context, const std::vector<std::string>& arguments) {
-                 const auto value = switchValue(arguments, context.store.onlyDeleteCandidates());
-                 if (!value) return usage("candidates [on|off]");
-                 ImageLibraryStore& store = context.store;
-                 return runAndReport(context, "candidates",
-                                     [&store, v = *value] { return store.setOnlyDeleteCandidatesFilter(v); });
-               });
+  addSwitchCommand(commands, "favorites", "the favorites filter", &ImageLibraryStore::onlyFavorites,
+                   &ImageLibraryStore::setOnlyFavoritesFilter);
+  addSwitchCommand(commands, "candidates", "the delete-candidate filter", &ImageLibraryStore::onlyDeleteCandidates,
+                   &ImageLibraryStore::setOnlyDeleteCandidatesFilter);
   commands.add("sort",
                "sort modificationDateDescending|modificationDateAscending|fileNameAscending|fileNameDescending",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
