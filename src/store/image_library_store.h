@@ -63,6 +63,7 @@
 #include "store/image_library_ui_preferences.h"
 #include "store/record_ref.h"
 #include "store/result_selection.h"
+#include "store/review_update.h"
 #include "store/search_result_window.h"
 #include "store/stopped_result_loading.h"
 #include "store/trash_candidate_browser.h"
@@ -633,9 +634,52 @@ class ImageLibraryStore : public QObject {
   // reset (not awaited), else the background refresh in its mode. Nothing for nothing stopped.
   void restartResultLoading(const StoppedResultLoading& stopped);
 
+  // The marks operations. Each changes one mark of the given records that are loaded in the result
+  // window (only their paths count; the others are ignored), writes every changed record's review
+  // state to the library in one call, all or nothing, and then updates the loaded copies in place:
+  // a record whose new marks no longer pass the review filters leaves the window. A set skips the
+  // records already carrying the value; a toggle flips each record on its own. Refused silently
+  // while canApplyReviewUpdate() is false; nothing left to change writes nothing and leaves the
+  // error message. A delete-candidate change is recorded for undo and published in the feedback
+  // banner. A failed write changes nothing in the window, shows its text and (for a
+  // delete-candidate change) dismisses the banner; a success clears the error message. The loads
+  // in flight are stopped before the write and asked for again afterwards.
+  void markDeleteCandidates(const std::vector<RecordRef>& records);
+  void setFavorite(const std::vector<RecordRef>& records, bool value);
+  void toggleFavorite(const std::vector<RecordRef>& records);
+  void setDeleteCandidate(const std::vector<RecordRef>& records, bool value);
+  void toggleDeleteCandidate(const std::vector<RecordRef>& records);
+  // The detail panel's and the slideshow's buttons: toggle the focused record's mark while
+  // canReviewFocusedRecord() holds and the slideshow, when open, shows a single image.
+  void toggleFocusedRecordFavorite();
+  void toggleFocusedRecordDeleteCandidate();
+  // No page is loading, and the slideshow, when open, shows a single image.
+  bool canApplyReviewUpdate() const;
+  // What a context menu on `path` changes: the selected records when the path is selected, else
+  // the loaded record at the path alone; nothing when it is not loaded.
+  std::vector<RecordRef> reviewTargetRecords(const std::string& path) const;
+
   // ---- Delete-candidate undo ----
 
+  // The undo stack holds at most this many actions, and at most this weight in all
+  // (DeleteCandidateUndoAction::weight): the oldest go first. A change weighing more has no undo.
+  static constexpr std::size_t kMaxDeleteCandidateUndoActions = 20;
+  static constexpr std::size_t kMaxDeleteCandidateUndoWeight = 5000;
+
+  // Takes back the newest delete-candidate change: writes the saved marks back to the library in
+  // one call, puts the returned records back into the window at their old places (or leaves them
+  // out when the filters now exclude them), restores the selection and the slideshow and dismisses
+  // the banner. Nothing while a page loads or a move to the Trash runs, or with nothing to undo.
+  // A restore that fails writes nothing: the action stays the newest and the failure shows. A
+  // restore that comes back without a record it was asked for has written the marks: what came
+  // back is applied, the action is spent and the first missing path (by old position) is named in
+  // the error message.
+  void undoLastDeleteCandidateAction();
+
   // ---- Delete-candidate feedback ----
+
+  // Removes the banner at once and makes any countdown still running end without effect.
+  void dismissDeleteCandidateFeedback();
 
   // ---- Slideshow steps ----
 
@@ -984,9 +1028,33 @@ class ImageLibraryStore : public QObject {
 
   // ---- Review marks: private ----
 
+  // The update body: `value` for a set, nothing for a toggle.
+  void applyReviewUpdate(const std::vector<RecordRef>& records, ReviewMark mark, std::optional<bool> value);
+  void applyReviewUpdateToFocusedRecord(ReviewMark mark);
+  void applyReviewStatesToResultWindow(const std::vector<ReviewChange>& changes);
+
   // ---- Delete-candidate undo: private ----
 
+  // The action that takes back the delete-candidate changes among `changes`, with the selection
+  // and the slideshow as they are now; nothing when no mark changes or it would weigh too much.
+  std::optional<DeleteCandidateUndoAction> makeDeleteCandidateUndoAction(const std::vector<ReviewChange>& changes) const;
+  // Pushes the action as the newest and trims the oldest past the limits; an action over the
+  // weight limit is dropped.
+  void pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action);
+  // Removes the loaded records the review filters exclude, in one change.
+  void pruneResultWindowToReviewFilters();
+  void restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidateUndoAction& action,
+                                                const ResultSelection::Snapshot& snapshot);
+
   // ---- Delete-candidate feedback: private ----
+
+  // The banner for `changes`: nothing when no delete-candidate mark changes or the changed
+  // records do not all get the same mark.
+  std::optional<DeleteCandidateFeedback> makeDeleteCandidateFeedback(
+      const std::vector<ReviewChange>& changes, const std::optional<DeleteCandidateUndoAction>& undoAction) const;
+  // Restarts the countdown that clears the banner just published.
+  void scheduleDeleteCandidateFeedbackDismissal();
+  QCoro::Task<void> runDeleteCandidateFeedbackDismissal(int generation, std::stop_token stop);
 
   // ---- Slideshow steps: private ----
 

@@ -1,10 +1,28 @@
 // Review marks: favourite and delete-candidate marks on one image or a selection, written to the
 // library and then applied to the loaded results in place, without a new search.
+#include <exception>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "services/indexing/scan_error_message.h"
 #include "store/image_library_store.h"
+#include "store/review_update.h"
 
 namespace lorvex {
+
+namespace {
+
+bool markOf(const ReviewState& state, ReviewMark mark) {
+  return mark == ReviewMark::favorite ? state.favorite : state.deleteCandidate;
+}
+
+void setMark(ReviewState& state, ReviewMark mark, bool value) {
+  (mark == ReviewMark::favorite ? state.favorite : state.deleteCandidate) = value;
+}
+
+}  // namespace
 
 StoppedResultLoading ImageLibraryStore::cancelResultLoading() {
   creatingThread_.check();
@@ -39,6 +57,124 @@ void ImageLibraryStore::restartResultLoading(const StoppedResultLoading& stopped
   }
   // Refused while another refresh runs, which reads the library as it is now as well.
   if (stopped.backgroundRefresh.has_value()) scheduleBackgroundResultRefresh(*stopped.backgroundRefresh);
+}
+
+void ImageLibraryStore::markDeleteCandidates(const std::vector<RecordRef>& records) {
+  applyReviewUpdate(records, ReviewMark::deleteCandidate, true);
+}
+
+void ImageLibraryStore::setFavorite(const std::vector<RecordRef>& records, bool value) {
+  applyReviewUpdate(records, ReviewMark::favorite, value);
+}
+
+void ImageLibraryStore::toggleFavorite(const std::vector<RecordRef>& records) {
+  applyReviewUpdate(records, ReviewMark::favorite, std::nullopt);
+}
+
+void ImageLibraryStore::setDeleteCandidate(const std::vector<RecordRef>& records, bool value) {
+  applyReviewUpdate(records, ReviewMark::deleteCandidate, value);
+}
+
+void ImageLibraryStore::toggleDeleteCandidate(const std::vector<RecordRef>& records) {
+  applyReviewUpdate(records, ReviewMark::deleteCandidate, std::nullopt);
+}
+
+void ImageLibraryStore::toggleFocusedRecordFavorite() { applyReviewUpdateToFocusedRecord(ReviewMark::favorite); }
+
+void ImageLibraryStore::toggleFocusedRecordDeleteCandidate() {
+  applyReviewUpdateToFocusedRecord(ReviewMark::deleteCandidate);
+}
+
+bool ImageLibraryStore::canApplyReviewUpdate() const {
+  creatingThread_.check();
+  if (isLoadingNextPage_) return false;
+  if (!presentation_->isSlideshowPresented()) return true;
+  return slideshowVisibleRecordIndices().size() < 2;
+}
+
+std::vector<RecordRef> ImageLibraryStore::reviewTargetRecords(const std::string& path) const {
+  creatingThread_.check();
+  if (selection_->effectiveSelectedPaths().contains(path)) return selectedRecords();
+  if (const std::optional<int> index = resultWindow_->index(path)) {
+    return {resultWindow_->records()[static_cast<std::size_t>(*index)]};
+  }
+  return {};
+}
+
+void ImageLibraryStore::applyReviewUpdateToFocusedRecord(ReviewMark mark) {
+  creatingThread_.check();
+  if (!canReviewFocusedRecord()) return;
+  if (presentation_->isSlideshowPresented() && slideshowVisibleRecordIndices().size() > 1) return;
+  RecordRef focused = selectedRecord();
+  if (focused == nullptr) return;
+  applyReviewUpdate({std::move(focused)}, mark, std::nullopt);
+}
+
+void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records, ReviewMark mark,
+                                          std::optional<bool> value) {
+  creatingThread_.check();
+  if (!canApplyReviewUpdate()) return;
+  PathSet paths;
+  paths.reserve(records.size());
+  for (const RecordRef& record : records) {
+    if (record != nullptr) paths.insert(record->file.path);
+  }
+  // The window's copies, in window order: a given record that is not loaded is neither written
+  // nor changed, and a loaded one is changed from the marks it shows now.
+  std::vector<ReviewChange> changes;
+  const std::vector<RecordRef>& loaded = resultWindow_->records();
+  for (std::size_t index = 0; index < loaded.size(); ++index) {
+    const RecordRef& record = loaded[index];
+    if (!paths.contains(record->file.path)) continue;
+    const bool current = markOf(record->reviewState, mark);
+    if (value.has_value() && current == *value) continue;
+    ReviewState state = record->reviewState;
+    setMark(state, mark, value.value_or(!current));
+    changes.push_back(ReviewChange{ReviewUpdateTarget{record, static_cast<int>(index)}, std::move(state)});
+  }
+  if (changes.empty()) return;
+
+  // Both are taken from the state before anything changes.
+  const bool tracksDeleteCandidateChange = mark == ReviewMark::deleteCandidate;
+  std::optional<DeleteCandidateUndoAction> undoAction;
+  std::optional<DeleteCandidateFeedback> feedback;
+  if (tracksDeleteCandidateChange) {
+    undoAction = makeDeleteCandidateUndoAction(changes);
+    feedback = makeDeleteCandidateFeedback(changes, undoAction);
+  }
+
+  const StoppedResultLoading stopped = cancelResultLoading();
+  const ScopeExit restartLoading(scope_.link(), [this, &stopped] { restartResultLoading(stopped); });
+  std::vector<ReviewStateUpdate> updates;
+  updates.reserve(changes.size());
+  for (const ReviewChange& change : changes) updates.push_back({change.target.record->file.path, change.reviewState});
+  // One write for all: a failure part way would leave some records marked in the library, with
+  // neither the window nor the undo stack knowing of them.
+  try {
+    service_->updateReviewStates(updates);
+  } catch (...) {
+    if (tracksDeleteCandidateChange) dismissDeleteCandidateFeedback();
+    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    return;
+  }
+  applyReviewStatesToResultWindow(changes);
+  if (undoAction.has_value()) pushDeleteCandidateUndoAction(std::move(*undoAction));
+  if (feedback.has_value()) {
+    setDeleteCandidateFeedback(*feedback);
+    scheduleDeleteCandidateFeedbackDismissal();
+  }
+  setErrorMessage(std::nullopt);
+}
+
+void ImageLibraryStore::applyReviewStatesToResultWindow(const std::vector<ReviewChange>& changes) {
+  creatingThread_.check();
+  PathMap<ReviewState> states;
+  states.reserve(changes.size());
+  for (const ReviewChange& change : changes) states.insert_or_assign(change.target.record->file.path, change.reviewState);
+  const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
+    return matchesReviewFilters(favorite, deleteCandidate, isMissing);
+  };
+  resultWindow_->applyRecordUpdates(states, isVisible);
 }
 
 }  // namespace lorvex

@@ -1,0 +1,100 @@
+// What the tests of review marks, their undo and their banner share: a store on the scripted
+// service whose window holds chosen images of the fake library (marks and all), and readings of
+// the library's marks and of the window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <any>
+#include <exception>
+#include <optional>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "search_flows.h"
+#include "store_records.h"
+#include "store/support/store_harness.h"
+
+namespace lorvex::testing {
+
+struct ReviewFixture {
+  // The library holds `library`; the window holds those of its images listed in `loaded`, in
+  // that order (all of them when `loaded` is empty), put there directly rather than searched for,
+  // so that a test may load marks the filters would not let a search show.
+  explicit ReviewFixture(std::vector<ImageRecord> library, std::vector<int> loaded = {}, StoreOptions options = {})
+      : store(harness.makeStore(std::move(options))) {
+    store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
+    harness.service->setRecords(library);
+    std::vector<RecordRef> window;
+    for (const ImageRecord& record : library) {
+      const int number = numberOf(record.file.path);
+      if (loaded.empty() || std::find(loaded.begin(), loaded.end(), number) != loaded.end()) {
+        window.push_back(makeRecordRef(record));
+      }
+    }
+    if (!loaded.empty()) {
+      std::vector<RecordRef> ordered;
+      for (int number : loaded) {
+        for (const RecordRef& record : window) {
+          if (record->file.path == imagePath(number)) ordered.push_back(record);
+        }
+      }
+      window = std::move(ordered);
+    }
+    store->resultWindow().replaceRecords(std::move(window), false, 0);
+    store->selection().selectSingle(std::nullopt);
+  }
+
+  static int numberOf(const std::string& path) {
+    return std::stoi(path.substr(std::string(kLibraryRoot).size() + 5, 5));
+  }
+
+  // The loaded records of these images, in the order given.
+  std::vector<RecordRef> loaded(const std::vector<int>& numbers) const {
+    std::vector<RecordRef> records;
+    for (int number : numbers) {
+      const auto index = store->resultWindow().index(imagePath(number));
+      if (index) records.push_back(store->resultWindow().records()[static_cast<std::size_t>(*index)]);
+    }
+    return records;
+  }
+
+  // The library's review state of image `number`.
+  ReviewState libraryState(int number) const {
+    for (const ImageRecord& record : harness.service->records()) {
+      if (record.file.path == imagePath(number)) return record.reviewState;
+    }
+    ADD_FAILURE() << "image " << number << " is not in the library";
+    return {};
+  }
+
+  std::vector<int> windowNumbers() const {
+    std::vector<int> numbers;
+    for (const RecordRef& record : store->resultWindow().records()) numbers.push_back(numberOf(record->file.path));
+    return numbers;
+  }
+
+  // Focuses image `focus` and selects `selected` (focus included or not, as given).
+  void select(int focus, const std::vector<int>& selected, std::optional<int> anchor = std::nullopt) {
+    PathSet paths;
+    for (int number : selected) paths.insert(imagePath(number));
+    store->selection().setPrimaryPath(imagePath(focus));
+    store->selection().setSelectedPaths(std::move(paths));
+    store->selection().setAnchorPath(imagePath(anchor.value_or(focus)));
+  }
+
+  void failCall(const std::string& name, const std::string& text) {
+    const std::exception_ptr error = libraryFailure(text);
+    harness.service->setAnswer(name, [error](const ServiceCall&) -> std::any { std::rethrow_exception(error); });
+  }
+
+  std::size_t callCount(const std::string& name) const { return harness.service->calls(name).size(); }
+
+  StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store;
+};
+
+}  // namespace lorvex::testing
