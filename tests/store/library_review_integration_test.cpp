@@ -1,0 +1,148 @@
+// Review marks over the real service and a library of real generator PNGs: under each of the four
+// combinations of the favorites and delete-candidate filters, the window that marking (and undoing
+// a marking) leaves in place holds what a fresh search of the library finds, in the same order
+// and with the same marks. Skips when the shared fixtures are absent.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QCoreApplication>
+
+#include "event_loop.h"
+#include "platform/scoped_environment_variable.h"
+#include "store/library_store_composition.h"
+#include "store/store_idle.h"
+
+namespace lorvex {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() > deadline) return false;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  return true;
+}
+
+using Listing = std::vector<std::pair<std::string, ReviewState>>;
+
+Listing listing(const std::vector<ImageRecord>& records) {
+  Listing result;
+  for (const ImageRecord& record : records) result.emplace_back(record.file.path, record.reviewState);
+  return result;
+}
+
+Listing windowListing(const ImageLibraryStore& store) {
+  Listing result;
+  for (const RecordRef& record : store.resultWindow().records()) result.emplace_back(record->file.path, record->reviewState);
+  return result;
+}
+
+// What a new search under the store's filters finds now.
+Listing freshSearch(ImageLibraryStore& store) {
+  return listing(store.service()->searchImages(store.makeSearchQuery(ImageLibraryStore::kFirstPageLimit + 1, 0), {}));
+}
+
+class LibraryReviewIntegrationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::application();
+    const fs::path fixtures(LORVEX_FIXTURES_DIR);
+    if (!fs::is_directory(fixtures)) GTEST_SKIP() << "no shared fixtures at " << fixtures;
+    std::string pattern = (fs::temp_directory_path() / "lorvex-review-integration-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    userFolders_.emplace(root_ / "user");
+    pictures_ = root_ / "pictures";
+    fs::create_directories(pictures_);
+    int copied = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(fixtures)) {
+      if (!entry.is_regular_file() || entry.path().extension() != ".png") continue;
+      fs::copy_file(entry.path(), pictures_ / (std::to_string(copied++) + "-" + entry.path().filename().string()));
+    }
+    ASSERT_GE(copied, 8);
+  }
+
+  void TearDown() override {
+    store_.reset();
+    userFolders_.reset();
+    if (!root_.empty()) {
+      std::error_code ignored;
+      fs::remove_all(root_, ignored);
+    }
+  }
+
+  void refresh() {
+    auto task = store_->refreshResults(ImageLibraryStore::kFirstPageLimit, true);
+    ASSERT_TRUE(waitUntil([&] { return task.isReady(); }, std::chrono::seconds(30)));
+  }
+
+  fs::path root_;
+  fs::path pictures_;
+  std::optional<testing::ScopedUserFolders> userFolders_;
+  std::unique_ptr<ImageLibraryStore> store_;
+};
+
+TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFreshSearch) {
+  store_ = makeLibraryStoreInFolder(root_ / "library");
+  store_->startLaunchWorkflow();
+  ASSERT_TRUE(waitUntil([&] { return !store_->launchWorkflowTask() && !store_->needsLiveServicePreparation(); },
+                        std::chrono::seconds(30)));
+  auto registration = store_->registerFolders({pictures_.string()});
+  ASSERT_TRUE(waitUntil([&] { return registration.isReady(); }, std::chrono::seconds(60)));
+  store_->stopBackgroundLibrarySync();
+  ASSERT_TRUE(waitUntilStoreIdle(*store_, std::chrono::seconds(30)));
+  ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
+
+  // Seed the library with every pair of marks: favorites in the first two thirds, delete
+  // candidates from a third to five sixths.
+  const std::vector<RecordRef> all = store_->resultWindow().records();
+  ASSERT_GE(all.size(), 8u);
+  const std::size_t n = all.size();
+  store_->setFavorite({all.begin(), all.begin() + static_cast<std::ptrdiff_t>(2 * n / 3)}, true);
+  store_->markDeleteCandidates({all.begin() + static_cast<std::ptrdiff_t>(n / 3),
+                                all.begin() + static_cast<std::ptrdiff_t>(5 * n / 6)});
+  ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
+
+  struct Filters {
+    bool favorites;
+    bool deleteCandidates;
+  };
+  for (const Filters filters : {Filters{false, false}, Filters{true, false}, Filters{false, true}, Filters{true, true}}) {
+    SCOPED_TRACE("favorites " + std::to_string(filters.favorites) + ", delete candidates " +
+                 std::to_string(filters.deleteCandidates));
+    store_->setOnlyFavorites(filters.favorites);
+    store_->setOnlyDeleteCandidates(filters.deleteCandidates);
+    refresh();
+    const std::vector<RecordRef> loaded = store_->resultWindow().records();
+    ASSERT_GE(loaded.size(), 2u);
+    ASSERT_EQ(windowListing(*store_), freshSearch(*store_));
+
+    // A favourite flipped, then a delete-candidate toggle over two records, then one set.
+    store_->toggleFavorite({loaded[0]});
+    EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the favourite";
+    const std::size_t undoDepth = store_->deleteCandidateUndoStack().size();
+    store_->toggleDeleteCandidate({loaded[loaded.size() - 2], loaded[loaded.size() - 1]});
+    EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the toggle";
+    ASSERT_EQ(store_->deleteCandidateUndoStack().size(), undoDepth + 1);
+    store_->undoLastDeleteCandidateAction();
+    EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the undo";
+    store_->setDeleteCandidate({loaded[1]}, !filters.deleteCandidates);
+    EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the set";
+    EXPECT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
+  }
+}
+
+}  // namespace
+}  // namespace lorvex
