@@ -1,9 +1,7 @@
 // bench_review [--images N] [--runs N]
 //
-// Builds a synthetic library of N images (default 500,000) in a temporary folder, written straight
-// into media_files and review_states: 40 folders, each with a subfolder and a sibling whose name
-// begins with the folder's ("/library/f7" and "/library/f7x"), 3% missing, 5% delete candidates.
-// Then it reports the median of --runs runs (default 5) of:
+// Builds the review benchmarks' synthetic library of N images (default 500,000, review_library.h)
+// in a temporary folder. Then it reports the median of --runs runs (default 5) of:
 //   - folderImageCounts over the 40 folders, next to the floor of counting the same rows by the
 //     same index range without the review join, and next to the plain substring predicate, which
 //     reads every file of the library once per folder;
@@ -15,13 +13,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "database/internal/sql_paths.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
+#include "review_library.h"
 
 namespace {
 
@@ -29,39 +27,7 @@ using lorvex::SQLiteImageRepositoryV3;
 using Clock = std::chrono::steady_clock;
 namespace sql = lorvex::sql;
 
-constexpr int kFolders = 40;
 constexpr std::size_t kRestoreCount = 20'000;
-
-std::string folderPath(int folder) {
-  return "/library/f" + std::to_string(folder);
-}
-
-void buildLibrary(SQLiteImageRepositoryV3& repository, std::int64_t images) {
-  auto& connection = lorvex::testing::connectionOf(repository);
-  auto guard = connection.lock();
-  std::mt19937_64 random(7);
-  connection.performTransaction([&] {
-    for (std::int64_t id = 1; id <= images; ++id) {
-      const int folder = static_cast<int>(random() % kFolders);
-      const char* place[] = {"/", "/sub/", "x/"};
-      const std::string path = folderPath(folder) + place[random() % 3] + "img" + std::to_string(id) + ".png";
-      const bool missing = random() % 100 < 3;
-      connection.execute(
-          "INSERT INTO media_files (id, absolute_path, file_size, modification_time, projection_revision, "
-          "basename_normalized, missing, first_seen_at, last_seen_at, indexed_at) VALUES (?, ?, 1000, ?, 1, "
-          "?, ?, "
-          "0, 0, 0)",
-          {id, path, 1.6e9 + static_cast<double>(id), "img" + std::to_string(id) + ".png", missing ? 1 : 0});
-      if (random() % 100 < 5) {
-        connection.execute(
-            "INSERT INTO review_states (media_file_id, favorite, delete_candidate, updated_at) VALUES (?, 0, "
-            "1, 0)",
-            {id});
-      }
-    }
-  });
-  connection.executeScript("ANALYZE;");
-}
 
 template <typename Work>
 double medianMilliseconds(int runs, Work work) {
@@ -106,12 +72,14 @@ int main(int argc, char** argv) {
   {
     SQLiteImageRepositoryV3 repository(directory / "LorvexV3.sqlite");
     const auto buildBegin = Clock::now();
-    buildLibrary(repository, images);
+    lorvex::bench::buildReviewLibrary(repository, images);
     std::printf("library: %lld images in %.0f ms\n", static_cast<long long>(images),
                 std::chrono::duration<double, std::milli>(Clock::now() - buildBegin).count());
 
     std::vector<std::string> folders;
-    for (int folder = 0; folder < kFolders; ++folder) folders.push_back(folderPath(folder));
+    for (int folder = 0; folder < lorvex::bench::kReviewLibraryFolders; ++folder) {
+      folders.push_back(lorvex::bench::reviewLibraryFolderPath(folder));
+    }
     std::int64_t checksum = 0;
     const double counts = medianMilliseconds(runs, [&] {
       for (const auto& count : repository.folderImageCounts(folders)) checksum += count.indexedImageCount;
@@ -131,7 +99,7 @@ int main(int argc, char** argv) {
     std::printf(
         "folder counts, %d folders: %.2f ms (floor, same range without the review join: %.2f ms; "
         "substring predicate: %.2f ms)\n",
-        kFolders, counts, rangeFloor, substring);
+        lorvex::bench::kReviewLibraryFolders, counts, rangeFloor, substring);
 
     std::vector<lorvex::DeleteCandidateStateRestore> restores;
     std::vector<std::int64_t> ids;

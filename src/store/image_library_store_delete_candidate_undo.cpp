@@ -19,19 +19,29 @@ namespace lorvex {
 std::optional<DeleteCandidateUndoAction> ImageLibraryStore::makeDeleteCandidateUndoAction(
     const std::vector<ReviewChange>& changes) const {
   creatingThread_.check();
+  const auto changed = static_cast<std::size_t>(
+      std::count_if(changes.begin(), changes.end(), [](const ReviewChange& change) { return change.changesDeleteCandidate(); }));
+  if (changed == 0) return std::nullopt;
+  // Weighed before anything is copied: a marking of thousands of selected records has no undo,
+  // and copying its paths only to drop them would cost the marking most of its time.
+  const std::optional<std::string>& primary = selection_->primaryPath();
+  const std::size_t selectedCount =
+      selection_->selectedPaths().empty() ? (primary.has_value() ? 1 : 0) : selection_->selectedPaths().size();
+  const std::size_t weight = changed + selectedCount + (primary.has_value() ? 1 : 0) +
+                             (selection_->anchorPath().has_value() ? 1 : 0);
+  if (weight > kMaxDeleteCandidateUndoWeight) return std::nullopt;
   DeleteCandidateUndoAction action;
+  action.records.reserve(changed);
   for (const ReviewChange& change : changes) {
     if (!change.changesDeleteCandidate()) continue;
     const ImageRecord& record = *change.target.record;
     action.records.push_back({record.file.path, record.reviewState.deleteCandidate, change.target.index});
   }
-  if (action.records.empty()) return std::nullopt;
-  action.selectedPath = selection_->primaryPath();
+  action.selectedPath = primary;
   action.selectedPaths = selection_->effectiveSelectedPaths();
   action.selectionAnchorPath = selection_->anchorPath();
   action.wasSlideshowPresented = presentation_->isSlideshowPresented();
   action.wasSlideshowPlaying = presentation_->isSlideshowPlaying();
-  if (action.weight() > kMaxDeleteCandidateUndoWeight) return std::nullopt;
   return action;
 }
 

@@ -135,6 +135,19 @@ TEST(ImageLibraryStoreReviewUpdates, RecordsNotLoadedOrNotChangedWriteNothing) {
   }
 }
 
+TEST(ImageLibraryStoreReviewUpdates, APathLoadedTwiceIsWrittenAndRecordedForUndoOnce) {
+  ReviewFixture f(testing::libraryImages(0, 2));
+  const RecordRef image0 = makeRecordRef(libraryImage(0));
+  f.store->resultWindow().replaceRecords({image0, makeRecordRef(libraryImage(1)), image0}, false, 0);
+  f.store->markDeleteCandidates({image0, image0});
+  const auto calls = f.harness.service->calls("updateReviewStates");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].paths, std::vector<std::string>{imagePath(0)});
+  ASSERT_EQ(f.store->deleteCandidateUndoStack().size(), 1u);
+  EXPECT_EQ(f.store->deleteCandidateUndoStack()[0].records.size(), 1u);
+  EXPECT_EQ(f.windowNumbers(), std::vector<int>{1});
+}
+
 TEST(ImageLibraryStoreReviewUpdates, EachEntryPointIsGatedAsItsCallerIs) {
   enum Entry { focusedFavorite, focusedDeleteCandidate, contextMenuToggle, entryCount };
   struct Case {

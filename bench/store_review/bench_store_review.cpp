@@ -1,0 +1,207 @@
+// bench_store_review [--images N] [--library DIR] [--runs N]
+//
+// Review marks through the store over the live service, on bench_review's synthetic library
+// (500,000 images unless --images says otherwise; DIR is reused when it already holds one), with
+// 20,000 records loaded. The marks and the undo run synchronously on the main thread, so their
+// main-thread time is the thread's CPU time over the call. It prints the median of --runs runs
+// (default 5) of:
+//   - marking 5,000 selected records as delete candidates, the whole call (aim <= 50 ms), next to
+//     its floor, 5,000 review-state upserts by id in one transaction straight on the database, the
+//     service's updateReviewStates call alone, and 5,000 single updateReviewState calls through
+//     the service;
+//   - marking 2,000 selected records, then undoing it (aim <= 50 ms each), next to the floor of the
+//     restore alone through the service.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+
+#include "../review/review_library.h"
+#include "../store_bench_support.h"
+#include "database/sqlite_image_repository.h"
+#include "database/support/repository_connection.h"
+#include "platform/settings.h"
+#include "services/live_image_library_service.h"
+#include "store/image_library_store.h"
+#include "store/list_stores.h"
+#include "store/transient_image_library_ui_preference_store.h"
+
+namespace {
+
+using lorvex::ImageLibraryStore;
+using lorvex::RecordRef;
+using lorvex::bench::median;
+using lorvex::bench::threadCPUMilliseconds;
+using lorvex::bench::waitFor;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kLoaded = 20'000;
+constexpr int kMarked = 5'000;
+constexpr int kUndone = 2'000;
+
+double milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
+
+struct Timing {
+  double mainThread = 0;
+  double wall = 0;
+};
+
+template <typename Work>
+Timing measure(Work work) {
+  const auto wallBegin = Clock::now();
+  const double cpuBegin = threadCPUMilliseconds();
+  work();
+  return {threadCPUMilliseconds() - cpuBegin, milliseconds(Clock::now() - wallBegin)};
+}
+
+// Loads the first kLoaded records of the current search into the window.
+bool loadWindow(ImageLibraryStore& store) {
+  auto refresh = store.refreshResults(kLoaded, false);
+  waitFor(refresh);
+  QCoreApplication::processEvents();
+  return store.resultWindow().records().size() == static_cast<std::size_t>(kLoaded);
+}
+
+// Selects the first `count` loaded records (focus and anchor on the first).
+void selectFirst(ImageLibraryStore& store, int count) {
+  const auto& records = store.resultWindow().records();
+  lorvex::PathSet paths;
+  for (int i = 0; i < count; ++i) paths.insert(records[static_cast<std::size_t>(i)]->file.path);
+  store.selection().setPrimaryPath(records[0]->file.path);
+  store.selection().setSelectedPaths(std::move(paths));
+  store.selection().setAnchorPath(records[0]->file.path);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::int64_t images = 500'000;
+  std::filesystem::path library;
+  int runs = 5;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--images") images = std::max<std::int64_t>(kLoaded * 2, std::stoll(argv[i + 1]));
+    if (option == "--library") library = argv[i + 1];
+    if (option == "--runs") runs = std::max(1, std::stoi(argv[i + 1]));
+  }
+  if (library.empty()) {
+    library = std::filesystem::temp_directory_path() / ("lorvex-bench-store-review-" + std::to_string(images));
+  }
+  std::filesystem::create_directories(library);
+  if (!std::filesystem::exists(library / "LorvexV3.sqlite")) {
+    lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
+    lorvex::bench::buildReviewLibrary(repository, images);
+  }
+
+  QCoreApplication application(argc, argv);
+  // The settings suite lives beside the library: the user's settings are never touched.
+  auto service = lorvex::makeLiveImageLibraryService(library, lorvex::platform::Settings("bench", library));
+  lorvex::SystemStoreClock clock;
+  auto store = std::make_unique<ImageLibraryStore>(
+      service, std::nullopt, lorvex::ProductFeatureAvailability{}, std::make_shared<lorvex::testing::ListExclusionStore>(),
+      std::make_shared<lorvex::testing::ListFilterTagStore>(),
+      std::make_shared<lorvex::TransientImageLibraryUIPreferenceStore>(), 3'000'000'000, nullptr, false, clock);
+  // No folder is registered in the synthetic library: a registration under way names its root.
+  store->setActiveFolderRegistrationRootPaths({lorvex::bench::kReviewLibraryRoot});
+
+  // Marking 5,000 selected records; each run marks the first 5,000 of a fresh window, which the
+  // marks then leave.
+  std::vector<double> markMain, markWall;
+  for (int run = 0; run < runs; ++run) {
+    if (!loadWindow(*store)) {
+      std::fprintf(stderr, "the window holds %zu records\n", store->resultWindow().records().size());
+      return 1;
+    }
+    selectFirst(*store, kMarked);
+    const Timing timing = measure([&] { store->markDeleteCandidates(store->selectedRecords()); });
+    if (store->errorMessage() || store->resultWindow().records().size() != static_cast<std::size_t>(kLoaded - kMarked)) {
+      std::fprintf(stderr, "marking failed: %s\n", store->errorMessage().value_or("records left").c_str());
+      return 1;
+    }
+    markMain.push_back(timing.mainThread);
+    markWall.push_back(timing.wall);
+  }
+
+  // The floor: the same number of upserts by id in one transaction, on a connection of its own.
+  std::vector<double> floor;
+  {
+    lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
+    auto& connection = lorvex::testing::connectionOf(repository);
+    for (int run = 0; run < runs; ++run) {
+      floor.push_back(measure([&] {
+                        auto guard = connection.lock();
+                        connection.performTransaction([&] {
+                          for (std::int64_t id = 1; id <= kMarked; ++id) {
+                            connection.execute(
+                                "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, "
+                                "updated_at) VALUES (?, 0, ?, NULL, 0) ON CONFLICT(media_file_id) DO UPDATE SET "
+                                "favorite = excluded.favorite, delete_candidate = excluded.delete_candidate, "
+                                "notes = excluded.notes, updated_at = excluded.updated_at",
+                                {id, static_cast<std::int64_t>(run % 2)});
+                          }
+                        });
+                      }).wall);
+    }
+  }
+
+  // The service's one call for 5,000 records alone (path lookups, upserts, commit), and 5,000
+  // single writes through the service, as a loop over the records would make them.
+  std::vector<double> batch, single;
+  if (!loadWindow(*store)) return 1;
+  for (int run = 0; run < runs; ++run) {
+    std::vector<lorvex::ReviewStateUpdate> updates;
+    const auto& records = store->resultWindow().records();
+    for (int i = 0; i < kMarked; ++i) updates.push_back({records[static_cast<std::size_t>(i)]->file.path, {}});
+    batch.push_back(measure([&] { service->updateReviewStates(updates); }).mainThread);
+  }
+  for (int run = 0; run < std::min(runs, 3); ++run) {
+    const auto& records = store->resultWindow().records();
+    single.push_back(measure([&] {
+                       for (int i = 0; i < kMarked; ++i) {
+                         const RecordRef& record = records[static_cast<std::size_t>(i)];
+                         service->updateReviewState(record->file.path, record->reviewState);
+                       }
+                     }).wall);
+  }
+
+  // Marking 2,000, then undoing it: the window comes back as it was for the next run.
+  std::vector<double> smallMarkMain, undoMain, undoWall, restoreFloor;
+  for (int run = 0; run < runs; ++run) {
+    selectFirst(*store, kUndone);
+    const auto before = store->resultWindow().records();
+    smallMarkMain.push_back(measure([&] { store->markDeleteCandidates(store->selectedRecords()); }).mainThread);
+    if (store->deleteCandidateUndoStack().empty()) {
+      std::fprintf(stderr, "the marking left no undo action\n");
+      return 1;
+    }
+    std::vector<lorvex::DeleteCandidateStateRestore> restores;
+    for (const auto& record : store->deleteCandidateUndoStack().back().records) restores.push_back({record.path, true});
+    const Timing timing = measure([&] { store->undoLastDeleteCandidateAction(); });
+    undoMain.push_back(timing.mainThread);
+    undoWall.push_back(timing.wall);
+    if (store->errorMessage() || store->resultWindow().records().size() != before.size()) {
+      std::fprintf(stderr, "undo failed: %s\n", store->errorMessage().value_or("records missing").c_str());
+      return 1;
+    }
+    // The restore alone, writing the marks the undo took back and back again.
+    restoreFloor.push_back(measure([&] { service->restoreDeleteCandidateStates(restores); }).wall);
+    for (auto& restore : restores) restore.deleteCandidate = false;
+    service->restoreDeleteCandidateStates(restores);
+    QCoreApplication::processEvents();
+  }
+
+  std::printf("mark %d of %d loaded: main thread %.2f ms (aim <= 50 ms), wall %.2f ms; floor, %d upserts by id in "
+              "one transaction: %.2f ms; the service's updateReviewStates alone: %.2f ms main thread; %d "
+              "updateReviewState calls: %.1f ms\n",
+              kMarked, kLoaded, median(markMain), median(markWall), kMarked, median(floor), median(batch), kMarked,
+              median(single));
+  std::printf("mark %d: main thread %.2f ms (aim <= 50 ms); undo: main thread %.2f ms (aim <= 50 ms), wall %.2f ms; "
+              "floor, the restore alone: %.2f ms\n",
+              kUndone, median(smallMarkMain), median(undoMain), median(undoWall), median(restoreFloor));
+  return 0;
+}
