@@ -53,5 +53,7 @@ class DriveCommands {
 void addResultCommands(DriveCommands& commands);
 // Filter tags, switches, sort, clearing, model and tag suggestions (drive_filter_commands.cpp).
 void addFilterCommands(DriveCommands& commands);
+// mark, unmark, favorite, undo (drive_review_commands.cpp).
+void addReviewCommands(DriveCommands& commands);
 
 }  // namespace lorvex

@@ -97,6 +97,7 @@ DriveCommands allCommands() {
   DriveCommands commands;
   addResultCommands(commands);
   addFilterCommands(commands);
+  addReviewCommands(commands);
   return commands;
 }
 
