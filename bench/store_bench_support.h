@@ -1,14 +1,25 @@
-// What the store benchmarks share: the calling thread's CPU time, a median, and a wait for a store
+// What the store benchmarks share: the calling thread's CPU time, a median, a wait for a store
 // flow that lets the main thread sleep in the kernel between events, so its CPU time counts only
-// the work done on it.
+// the work done on it, the options of a benchmark over a synthetic library, and a store over a
+// live service.
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <ctime>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include <QEventLoop>
 #include <qcoro/qcorotask.h>
+
+#include "store/image_library_store.h"
+#include "store/list_stores.h"
+#include "store/transient_image_library_ui_preference_store.h"
 
 namespace lorvex::bench {
 
@@ -35,6 +46,40 @@ void waitFor(Task& task) {
   };
   auto watcher = quitWhenDone(task, loop);
   if (!watcher.isReady()) loop.exec();
+}
+
+// --images N, --library DIR (reused when it already holds a library) and --runs N (at least 1).
+// Without --library, a folder of the temporary directory named after the benchmark and the count.
+struct LibraryBenchOptions {
+  std::int64_t images = 0;
+  std::filesystem::path library;
+  int runs = 1;
+};
+
+inline LibraryBenchOptions parseLibraryBenchOptions(int argc, char** argv, LibraryBenchOptions defaults,
+                                                    std::string_view name) {
+  LibraryBenchOptions options = defaults;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--images") options.images = std::stoll(argv[i + 1]);
+    if (option == "--library") options.library = argv[i + 1];
+    if (option == "--runs") options.runs = std::max(1, std::stoi(argv[i + 1]));
+  }
+  if (options.library.empty()) {
+    options.library =
+        std::filesystem::temp_directory_path() / ("lorvex-bench-" + std::string(name) + "-" + std::to_string(options.images));
+  }
+  return options;
+}
+
+// A store over a live service, with in-memory filter-tag, exclusion and preference stores and the
+// application's banner delay.
+inline std::unique_ptr<ImageLibraryStore> makeBenchStore(std::shared_ptr<ImageLibraryServicing> service,
+                                                         StoreClock& clock) {
+  return std::make_unique<ImageLibraryStore>(
+      std::move(service), std::nullopt, ProductFeatureAvailability{}, std::make_shared<testing::ListExclusionStore>(),
+      std::make_shared<testing::ListFilterTagStore>(), std::make_shared<TransientImageLibraryUIPreferenceStore>(),
+      3'000'000'000, nullptr, false, clock);
 }
 
 }  // namespace lorvex::bench

@@ -28,8 +28,6 @@
 #include "platform/settings.h"
 #include "services/live_image_library_service.h"
 #include "store/image_library_store.h"
-#include "store/list_stores.h"
-#include "store/transient_image_library_ui_preference_store.h"
 
 namespace {
 
@@ -80,18 +78,11 @@ void selectFirst(ImageLibraryStore& store, int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::int64_t images = 500'000;
-  std::filesystem::path library;
-  int runs = 5;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string option = argv[i];
-    if (option == "--images") images = std::max<std::int64_t>(kLoaded * 2, std::stoll(argv[i + 1]));
-    if (option == "--library") library = argv[i + 1];
-    if (option == "--runs") runs = std::max(1, std::stoi(argv[i + 1]));
-  }
-  if (library.empty()) {
-    library = std::filesystem::temp_directory_path() / ("lorvex-bench-store-review-" + std::to_string(images));
-  }
+  lorvex::bench::LibraryBenchOptions options =
+      lorvex::bench::parseLibraryBenchOptions(argc, argv, {500'000, {}, 5}, "store-review");
+  const std::int64_t images = std::max<std::int64_t>(options.images, kLoaded * 2);
+  const std::filesystem::path library = options.library;
+  const int runs = options.runs;
   std::filesystem::create_directories(library);
   if (!std::filesystem::exists(library / "LorvexV3.sqlite")) {
     lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
@@ -102,10 +93,7 @@ int main(int argc, char** argv) {
   // The settings suite lives beside the library: the user's settings are never touched.
   auto service = lorvex::makeLiveImageLibraryService(library, lorvex::platform::Settings("bench", library));
   lorvex::SystemStoreClock clock;
-  auto store = std::make_unique<ImageLibraryStore>(
-      service, std::nullopt, lorvex::ProductFeatureAvailability{}, std::make_shared<lorvex::testing::ListExclusionStore>(),
-      std::make_shared<lorvex::testing::ListFilterTagStore>(),
-      std::make_shared<lorvex::TransientImageLibraryUIPreferenceStore>(), 3'000'000'000, nullptr, false, clock);
+  auto store = lorvex::bench::makeBenchStore(service, clock);
   // No folder is registered in the synthetic library: a registration under way names its root.
   store->setActiveFolderRegistrationRootPaths({lorvex::bench::kReviewLibraryRoot});
 

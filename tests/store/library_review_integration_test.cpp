@@ -13,27 +13,14 @@
 #include <utility>
 #include <vector>
 
-#include <QCoreApplication>
-
-#include "event_loop.h"
-#include "platform/scoped_environment_variable.h"
+#include "real_pictures_test.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
 
 namespace lorvex {
 namespace {
 
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-bool waitUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
-  const auto deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-  }
-  return true;
-}
+using testing::waitUntil;
 
 using Listing = std::vector<std::pair<std::string, ReviewState>>;
 
@@ -54,33 +41,11 @@ Listing freshSearch(ImageLibraryStore& store) {
   return listing(store.service()->searchImages(store.makeSearchQuery(ImageLibraryStore::kFirstPageLimit + 1, 0), {}));
 }
 
-class LibraryReviewIntegrationTest : public ::testing::Test {
+class LibraryReviewIntegrationTest : public testing::RealPicturesTest {
  protected:
-  void SetUp() override {
-    testing::application();
-    const fs::path fixtures(LORVEX_FIXTURES_DIR);
-    if (!fs::is_directory(fixtures)) GTEST_SKIP() << "no shared fixtures at " << fixtures;
-    std::string pattern = (fs::temp_directory_path() / "lorvex-review-integration-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    userFolders_.emplace(root_ / "user");
-    pictures_ = root_ / "pictures";
-    fs::create_directories(pictures_);
-    int copied = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(fixtures)) {
-      if (!entry.is_regular_file() || entry.path().extension() != ".png") continue;
-      fs::copy_file(entry.path(), pictures_ / (std::to_string(copied++) + "-" + entry.path().filename().string()));
-    }
-    ASSERT_GE(copied, 8);
-  }
-
   void TearDown() override {
     store_.reset();
-    userFolders_.reset();
-    if (!root_.empty()) {
-      std::error_code ignored;
-      fs::remove_all(root_, ignored);
-    }
+    RealPicturesTest::TearDown();
   }
 
   void refresh() {
@@ -88,9 +53,6 @@ class LibraryReviewIntegrationTest : public ::testing::Test {
     ASSERT_TRUE(waitUntil([&] { return task.isReady(); }, std::chrono::seconds(30)));
   }
 
-  fs::path root_;
-  fs::path pictures_;
-  std::optional<testing::ScopedUserFolders> userFolders_;
   std::unique_ptr<ImageLibraryStore> store_;
 };
 

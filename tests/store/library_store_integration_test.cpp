@@ -11,10 +11,7 @@
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-
-#include "event_loop.h"
-#include "platform/scoped_environment_variable.h"
+#include "real_pictures_test.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
 
@@ -22,57 +19,13 @@ namespace lorvex {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-// Runs the event loop, waiting in the kernel between events, until `done` holds or `limit` passes.
-bool waitUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
-  const auto deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-  }
-  return true;
-}
+using testing::waitUntil;
 
 bool windowHolds(const ImageLibraryStore& store, const std::string& path) {
   return store.resultWindow().index(path).has_value();
 }
 
-class LibraryStoreIntegrationTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    testing::application();
-    fixtures_ = fs::path(LORVEX_FIXTURES_DIR);
-    if (!fs::is_directory(fixtures_)) GTEST_SKIP() << "no shared fixtures at " << fixtures_;
-    std::string pattern = (fs::temp_directory_path() / "lorvex-store-integration-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    userFolders_.emplace(root_ / "user");
-    pictures_ = root_ / "pictures";
-    fs::create_directories(pictures_);
-    int copied = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(fixtures_)) {
-      if (!entry.is_regular_file() || entry.path().extension() != ".png") continue;
-      fs::copy_file(entry.path(), pictures_ / (std::to_string(copied++) + "-" + entry.path().filename().string()));
-      if (firstCopy_.empty()) firstCopy_ = pictures_ / (std::to_string(copied - 1) + "-" + entry.path().filename().string());
-    }
-    ASSERT_GT(copied, 0);
-  }
-
-  void TearDown() override {
-    userFolders_.reset();
-    if (!root_.empty()) {
-      std::error_code ignored;
-      fs::remove_all(root_, ignored);
-    }
-  }
-
-  fs::path fixtures_;
-  fs::path root_;
-  fs::path pictures_;
-  fs::path firstCopy_;
-  std::optional<testing::ScopedUserFolders> userFolders_;
-};
+class LibraryStoreIntegrationTest : public testing::RealPicturesTest {};
 
 TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
   auto store = makeLibraryStoreInFolder(root_ / "library");
