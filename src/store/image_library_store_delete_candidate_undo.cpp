@@ -113,7 +113,7 @@ void ImageLibraryStore::undoLastDeleteCandidateAction() {
   presentation_->setIsSlideshowPlaying(action.wasSlideshowPlaying && presentation_->isSlideshowPresented());
   dismissDeleteCandidateFeedback();
   if (firstAbsent.has_value()) {
-    setErrorMessage(DeleteCandidateUndoError::incompleteRestore(firstAbsent->second).what());
+    setErrorMessage(DeleteCandidateUndoError::incompleteRestore(firstAbsent->second).localizedDescription());
   } else {
     setErrorMessage(std::nullopt);
   }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <any>
 #include <exception>
 #include <optional>
@@ -29,20 +28,13 @@ struct ReviewFixture {
     store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
     harness.service->setRecords(library);
     std::vector<RecordRef> window;
-    for (const ImageRecord& record : library) {
-      const int number = numberOf(record.file.path);
-      if (loaded.empty() || std::find(loaded.begin(), loaded.end(), number) != loaded.end()) {
-        window.push_back(makeRecordRef(record));
-      }
+    if (loaded.empty()) {
+      for (const ImageRecord& record : library) window.push_back(makeRecordRef(record));
     }
-    if (!loaded.empty()) {
-      std::vector<RecordRef> ordered;
-      for (int number : loaded) {
-        for (const RecordRef& record : window) {
-          if (record->file.path == imagePath(number)) ordered.push_back(record);
-        }
+    for (int number : loaded) {
+      for (const ImageRecord& record : library) {
+        if (record.file.path == imagePath(number)) window.push_back(makeRecordRef(record));
       }
-      window = std::move(ordered);
     }
     store->resultWindow().replaceRecords(std::move(window), false, 0);
     store->selection().selectSingle(std::nullopt);
