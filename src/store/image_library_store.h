@@ -750,9 +750,65 @@ class ImageLibraryStore : public QObject {
 
   // ---- Tag concept loading ----
 
+  // At most this many concepts make up the concept list.
+  static constexpr std::int64_t kTagConceptListLimit = 500;
+
+  // The three loads of concept state, each on the utility pool. A load bumps its own generation
+  // and applies its answer or its failure only while that generation is still current: a newer
+  // load of the same kind (for aliases: of the same concept) or a concept mutation outdates it, so
+  // state never goes back to an older answer. A superseded load runs out and is ignored. A failure
+  // shows its text and keeps the state; a success clears only the text a failed suggestion or
+  // concept load showed. With tag concepts switched off nothing is asked of the service: the loads
+  // apply what a library without concepts would answer (no concepts, aliases or assignments).
+  //
+  // The whole concept list into `tagConcepts`, as the service orders it.
+  QCoro::Task<void> loadTagConcepts();
+  // The active aliases of one concept into `tagConceptAliasesByID`. Loads of different concepts
+  // never drop each other's answers.
+  QCoro::Task<void> loadTagConceptAliases(std::int64_t conceptID);
+  // The hand assignments of these images (empty and repeated paths dropped): the scope becomes the
+  // paths at once and the assignments empty until the answer arrives, so counts read 0 meanwhile.
+  // No path left: scope and assignments are emptied without a call.
+  QCoro::Task<void> loadManualTagConceptAssignments(std::vector<std::string> imagePaths);
+  // How many of these images (each distinct non-empty path once) are assigned to the concept by
+  // hand; 0 unless the loaded scope covers every one of them.
+  int manualTagConceptAssignmentCount(std::int64_t conceptID, const std::vector<std::string>& imagePaths) const;
+
   // ---- Tag concept mutations ----
 
+  // The five concept changes share one shape. Input is normalised first (names and tags: inner
+  // whitespace collapsed, ends trimmed; paths: empty and repeated ones dropped); when nothing is
+  // left the call returns at once without a flag or a service call. While another mutation runs
+  // (`isTagConceptMutationInProgress`) the call is dropped, not queued. Otherwise the flag rises
+  // until the call ends by any path; every concept load in flight is outdated; the service call runs
+  // on the user-initiated pool; then the concept list, the concept suggestions and the aliases or
+  // assignments the change touches are read back on the utility pool and each applied unless a
+  // newer load claimed it. A failure of the call or of the read-back shows its text and refreshes
+  // nothing.
+  //
+  // Create and rename give the concept as stored (nothing when the call was not made or failed; the
+  // concept when only the read-back failed), put it into `tagConcepts` and into a selection that
+  // holds it at once, and clear the error message after the read-back.
+  QCoro::Task<std::optional<TagConcept>> createTagConcept(std::string displayName);
+  QCoro::Task<std::optional<TagConcept>> renameTagConcept(std::int64_t conceptID, std::string displayName);
+  // The alias and assignment changes end with a fresh first page. True when the library took the
+  // alias (then a view may clear its input), even if the read-back failed.
+  QCoro::Task<bool> addTagConceptAlias(std::int64_t conceptID, std::string tag);
+  QCoro::Task<void> removeTagConceptAlias(std::int64_t conceptID, std::string tag);
+  // Assigns the images to the concept by hand (`assign`), or takes the hand assignment back; sets
+  // the state, whatever it was. The read-back covers the loaded assignment scope when there is one,
+  // else these paths, which then become the scope.
+  QCoro::Task<void> setManualTagConceptAssignment(std::int64_t conceptID, std::vector<std::string> imagePaths,
+                                                  bool assign);
+
   // ---- Tag concept filters ----
+
+  // Selects the concept as a filter, or deselects every entry with its id; the list stays in
+  // ascending id order. Always ends with a fresh first page.
+  QCoro::Task<void> toggleSelectedTagConcept(TagConcept concept_);
+  // Deselects the concept with this id (the active-filter chip); a concept that is not selected
+  // changes nothing and runs no search.
+  QCoro::Task<void> removeSelectedTagConcept(std::int64_t conceptID);
 
  Q_SIGNALS:
   void presentationChanged();
@@ -1081,7 +1137,51 @@ class ImageLibraryStore : public QObject {
 
   // ---- Tag concept loading: private ----
 
+  // Bumps the alias generation of `conceptID` (an absent entry counts as 0) and returns it.
+  int advanceTagConceptAliasGeneration(std::int64_t conceptID);
+
   // ---- Tag concept mutations: private ----
+
+  // The generations a mutation's read-back claims, taken (and bumped) on the main thread. Taking
+  // one outdates every concept, suggestion, alias (of the named concept) and assignment load (when
+  // paths are named) in flight.
+  struct TagConceptMutationReadContext {
+    int conceptGeneration = 0;
+    int suggestionGeneration = 0;
+    std::optional<int> aliasGeneration;
+    std::optional<int> assignmentGeneration;
+    std::optional<std::string> suggestionSearchText;
+    // The loaded scope, sorted, when there is one; else the named paths.
+    std::optional<std::vector<std::string>> assignmentPaths;
+  };
+  struct TagConceptMutationReadback {
+    std::vector<TagConcept> concepts;
+    std::vector<TagConcept> suggestions;
+    std::optional<std::vector<TagConceptAlias>> aliases;
+    std::optional<std::vector<TagConceptManualAssignment>> assignments;
+  };
+  // The service call of one mutation, run on the user-initiated pool: the stored concept for create
+  // and rename, nothing for the others.
+  using TagConceptMutationCall = std::function<std::optional<TagConcept>(ImageLibraryServicing&)>;
+  enum class AfterTagConceptReadback { clearErrorMessage, refreshResults };
+  struct TagConceptMutationResult {
+    bool stored = false;  // the service call succeeded
+    std::optional<TagConcept> concept_;
+  };
+
+  TagConceptMutationReadContext makeTagConceptMutationReadContext(
+      std::optional<std::int64_t> aliasConceptID, const std::optional<std::vector<std::string>>& assignmentPaths);
+  // Reads back on the utility pool and applies each part still claimed by the context; throws the
+  // first service error, applying nothing then.
+  QCoro::Task<void> loadTagConceptMutationReadback(TagConceptMutationReadContext context,
+                                                   std::optional<std::int64_t> aliasConceptID);
+  // Puts a created or renamed concept into `tagConcepts` (count descending, name ignoring case,
+  // id) and, when it is selected, into `selectedTagConcepts` (id order). No search.
+  void applyMutatedTagConcept(const TagConcept& concept_);
+  // The shared shape of the five mutations, from the busy check on; the input is validated.
+  QCoro::Task<TagConceptMutationResult> runTagConceptMutation(
+      TagConceptMutationCall call, std::optional<std::int64_t> aliasConceptID,
+      std::optional<std::vector<std::string>> assignmentPaths, AfterTagConceptReadback after);
 
   // ---- Tag concept filters: private ----
 

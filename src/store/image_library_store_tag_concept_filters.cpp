@@ -1,0 +1,49 @@
+// Tag concepts as search filters: the popover's concept rows toggle them, the summary bar's chips
+// remove them.
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "store/image_library_store.h"
+
+namespace lorvex {
+
+namespace {
+
+bool holdsConcept(const std::vector<TagConcept>& concepts, std::int64_t conceptID) {
+  return std::any_of(concepts.begin(), concepts.end(), [&](const TagConcept& entry) { return entry.id == conceptID; });
+}
+
+std::vector<TagConcept> withoutConcept(std::vector<TagConcept> concepts, std::int64_t conceptID) {
+  std::erase_if(concepts, [&](const TagConcept& entry) { return entry.id == conceptID; });
+  return concepts;
+}
+
+}  // namespace
+
+QCoro::Task<void> ImageLibraryStore::toggleSelectedTagConcept(TagConcept concept_) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  // Matched by id only: an entry whose name is out of date is still the same filter.
+  std::vector<TagConcept> selection = selectedTagConcepts_;
+  if (holdsConcept(selection, concept_.id)) {
+    selection = withoutConcept(std::move(selection), concept_.id);
+  } else {
+    selection.push_back(std::move(concept_));
+  }
+  setSelectedTagConcepts(selection);
+  std::stable_sort(selection.begin(), selection.end(),
+                   [](const TagConcept& a, const TagConcept& b) { return a.id < b.id; });
+  setSelectedTagConcepts(std::move(selection));
+  co_await refreshResults(kFirstPageLimit, true);
+}
+
+QCoro::Task<void> ImageLibraryStore::removeSelectedTagConcept(std::int64_t conceptID) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  if (!holdsConcept(selectedTagConcepts_, conceptID)) co_return;
+  setSelectedTagConcepts(withoutConcept(selectedTagConcepts_, conceptID));
+  co_await refreshResults(kFirstPageLimit, true);
+}
+
+}  // namespace lorvex
