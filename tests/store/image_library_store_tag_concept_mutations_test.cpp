@@ -239,6 +239,51 @@ TEST(ImageLibraryStoreTagConceptMutations, ALoadInFlightNeverOverwritesTheReadBa
   }
 }
 
+// Each part of the read-back is judged by its own generation: a load of one part started while the
+// read-back runs and answered first stands, and the other parts still apply.
+TEST(ImageLibraryStoreTagConceptMutations, ALoadStartedDuringTheReadBackStands) {
+  using Aliases = std::vector<TagConceptAlias>;
+  using Assigned = std::vector<TagConceptManualAssignment>;
+  struct Row {
+    const char* name;
+    const char* call;
+    std::function<QCoro::Task<void>(ImageLibraryStore&)> load;
+    std::size_t mutation;
+    std::any newer;
+    std::function<bool(const ImageLibraryStore&)> showsNewer;
+  };
+  const std::vector<Row> rows = {
+      {"concept list", "searchTagConcepts", [](ImageLibraryStore& s) { return s.loadTagConcepts(); }, 2,
+       Concepts{{7, "Newer", 9}}, [](const ImageLibraryStore& s) { return s.tagConcepts() == Concepts{{7, "Newer", 9}}; }},
+      {"aliases", "tagConceptAliases", [](ImageLibraryStore& s) { return s.loadTagConceptAliases(5); }, 2,
+       Aliases{{5, "newer"}}, [](const ImageLibraryStore& s) { return s.tagConceptAliasesByID().at(5) == Aliases{{5, "newer"}}; }},
+      {"assignments", "tagConceptImageAssignments",
+       [](ImageLibraryStore& s) { return s.loadManualTagConceptAssignments({"/a"}); }, 4, Assigned{{7, "/a"}},
+       [](const ImageLibraryStore& s) { return s.manualTagConceptAssignmentCount(7, {"/a"}) == 1; }},
+  };
+  const Concepts readBack = {{5, "Read back", 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ConceptFixture f;
+    f.answer("searchTagConcepts", readBack);
+    f.answer("tagConceptAliases", Aliases{{5, "read back"}});
+    f.answer("tagConceptImageAssignments", Assigned{{5, "/a"}});
+    f.service().hold(row.call);
+    auto mutation = kOperations[row.mutation].start(*f.store, "/a");
+    f.service().waitForHeld(row.call);
+    auto load = row.load(*f.store);
+    f.service().waitForHeld(row.call, 2);
+    f.service().releaseWith(f.service().heldCalls(row.call)[1].id, row.newer);
+    f.harness.drainEvents();
+    EXPECT_TRUE(row.showsNewer(*f.store));
+    f.service().answerImmediately(row.call);
+    f.service().releaseAll();
+    mutation.finish(f);
+    EXPECT_TRUE(row.showsNewer(*f.store));
+    EXPECT_EQ(f.store->tagConceptSuggestions(), readBack);
+  }
+}
+
 // The read-back re-reads the concept list, the suggestions of the text last searched, the named
 // concept's aliases, and the assignments of the loaded scope (sorted) or else of the changed paths.
 TEST(ImageLibraryStoreTagConceptMutations, WhatTheReadBackReads) {
