@@ -55,5 +55,7 @@ void addResultCommands(DriveCommands& commands);
 void addFilterCommands(DriveCommands& commands);
 // mark, unmark, favorite, undo (drive_review_commands.cpp).
 void addReviewCommands(DriveCommands& commands);
+// concept create|rename|alias|unalias|assign|unassign|select (drive_concept_commands.cpp).
+void addConceptCommands(DriveCommands& commands);
 
 }  // namespace lorvex

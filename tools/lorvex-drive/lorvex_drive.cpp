@@ -98,6 +98,7 @@ DriveCommands allCommands() {
   addResultCommands(commands);
   addFilterCommands(commands);
   addReviewCommands(commands);
+  addConceptCommands(commands);
   return commands;
 }
 
