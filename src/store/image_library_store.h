@@ -1178,6 +1178,11 @@ class ImageLibraryStore : public QObject {
   // Puts a created or renamed concept into `tagConcepts` (count descending, name ignoring case,
   // id) and, when it is selected, into `selectedTagConcepts` (id order). No search.
   void applyMutatedTagConcept(const TagConcept& concept_);
+  // Create and rename: the name normalised, then `naming` run as the mutation's call.
+  using TagConceptNaming = std::function<TagConcept(ImageLibraryServicing&, const std::string& name)>;
+  QCoro::Task<std::optional<TagConcept>> storeTagConceptName(std::string displayName, TagConceptNaming naming);
+  // Adds (`adds`) or removes an alias; true when the library took the change.
+  QCoro::Task<bool> changeTagConceptAlias(std::int64_t conceptID, std::string tag, bool adds);
   // The shared shape of the five mutations, from the busy check on; the input is validated.
   QCoro::Task<TagConceptMutationResult> runTagConceptMutation(
       TagConceptMutationCall call, std::optional<std::int64_t> aliasConceptID,

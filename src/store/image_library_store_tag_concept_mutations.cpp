@@ -172,44 +172,48 @@ QCoro::Task<ImageLibraryStore::TagConceptMutationResult> ImageLibraryStore::runT
   co_return result;
 }
 
-QCoro::Task<std::optional<TagConcept>> ImageLibraryStore::createTagConcept(std::string displayName) {
+QCoro::Task<std::optional<TagConcept>> ImageLibraryStore::storeTagConceptName(std::string displayName,
+                                                                              TagConceptNaming naming) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   std::optional<std::string> name = text::normalizedWhitespace(displayName);
   if (!name) co_return std::nullopt;
-  TagConceptMutationCall call = [name = std::move(*name)](ImageLibraryServicing& service) {
-    return std::optional<TagConcept>(service.createTagConcept(name));
+  TagConceptMutationCall call = [name = std::move(*name), naming = std::move(naming)](ImageLibraryServicing& service) {
+    return std::optional<TagConcept>(naming(service, name));
   };
   const std::optional<std::int64_t> noAlias;
   const std::optional<std::vector<std::string>> noPaths;
   const TagConceptMutationResult result =
       co_await runTagConceptMutation(call, noAlias, noPaths, AfterTagConceptReadback::clearErrorMessage);
   co_return result.concept_;
+}
+
+QCoro::Task<std::optional<TagConcept>> ImageLibraryStore::createTagConcept(std::string displayName) {
+  TagConceptNaming naming = [](ImageLibraryServicing& service, const std::string& name) {
+    return service.createTagConcept(name);
+  };
+  return storeTagConceptName(std::move(displayName), std::move(naming));
 }
 
 QCoro::Task<std::optional<TagConcept>> ImageLibraryStore::renameTagConcept(std::int64_t conceptID,
                                                                            std::string displayName) {
-  auto frame = co_await scope_.enter();
-  creatingThread_.check();
-  std::optional<std::string> name = text::normalizedWhitespace(displayName);
-  if (!name) co_return std::nullopt;
-  TagConceptMutationCall call = [conceptID, name = std::move(*name)](ImageLibraryServicing& service) {
-    return std::optional<TagConcept>(service.renameTagConcept(conceptID, name));
+  TagConceptNaming naming = [conceptID](ImageLibraryServicing& service, const std::string& name) {
+    return service.renameTagConcept(conceptID, name);
   };
-  const std::optional<std::int64_t> noAlias;
-  const std::optional<std::vector<std::string>> noPaths;
-  const TagConceptMutationResult result =
-      co_await runTagConceptMutation(call, noAlias, noPaths, AfterTagConceptReadback::clearErrorMessage);
-  co_return result.concept_;
+  return storeTagConceptName(std::move(displayName), std::move(naming));
 }
 
-QCoro::Task<bool> ImageLibraryStore::addTagConceptAlias(std::int64_t conceptID, std::string tag) {
+QCoro::Task<bool> ImageLibraryStore::changeTagConceptAlias(std::int64_t conceptID, std::string tag, bool adds) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   std::optional<std::string> normalized = text::normalizedWhitespace(tag);
   if (!normalized) co_return false;
-  TagConceptMutationCall call = [conceptID, tag = std::move(*normalized)](ImageLibraryServicing& service) {
-    service.addTagConceptAlias(conceptID, tag);
+  TagConceptMutationCall call = [conceptID, tag = std::move(*normalized), adds](ImageLibraryServicing& service) {
+    if (adds) {
+      service.addTagConceptAlias(conceptID, tag);
+    } else {
+      service.removeTagConceptAlias(conceptID, tag);
+    }
     return std::optional<TagConcept>();
   };
   const std::optional<std::int64_t> alias = conceptID;
@@ -219,18 +223,15 @@ QCoro::Task<bool> ImageLibraryStore::addTagConceptAlias(std::int64_t conceptID, 
   co_return result.stored;
 }
 
+QCoro::Task<bool> ImageLibraryStore::addTagConceptAlias(std::int64_t conceptID, std::string tag) {
+  return changeTagConceptAlias(conceptID, std::move(tag), true);
+}
+
 QCoro::Task<void> ImageLibraryStore::removeTagConceptAlias(std::int64_t conceptID, std::string tag) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
-  std::optional<std::string> normalized = text::normalizedWhitespace(tag);
-  if (!normalized) co_return;
-  TagConceptMutationCall call = [conceptID, tag = std::move(*normalized)](ImageLibraryServicing& service) {
-    service.removeTagConceptAlias(conceptID, tag);
-    return std::optional<TagConcept>();
-  };
-  const std::optional<std::int64_t> alias = conceptID;
-  const std::optional<std::vector<std::string>> noPaths;
-  co_await runTagConceptMutation(call, alias, noPaths, AfterTagConceptReadback::refreshResults);
+  const bool adds = false;
+  co_await changeTagConceptAlias(conceptID, tag, adds);
 }
 
 QCoro::Task<void> ImageLibraryStore::setManualTagConceptAssignment(std::int64_t conceptID,
