@@ -144,10 +144,12 @@ bool runConceptCommand(DriveContext& context, const std::vector<std::string>& ar
     QCoro::waitFor(store.toggleSelectedTagConcept(*concept_));
   }
   if (!context.settle(("concept " + action).c_str())) return false;
-  // The aliases of the concept named, for the list.
+  // What a view would load for the list: the named concept's aliases, and the hand assignments of
+  // the images named (the read-back re-reads an earlier scope instead, as it does for a view).
   if (concept_ && action != "alias" && action != "unalias") {
     QCoro::waitFor(store.loadTagConceptAliases(concept_->id));
   }
+  if (!paths.empty()) QCoro::waitFor(store.loadManualTagConceptAssignments(paths));
   printConceptState(context, paths);
   return succeeded && !errors.shown();
 }
