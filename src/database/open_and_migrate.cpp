@@ -44,6 +44,28 @@ void runSchemaScript(SQLiteConnection& connection, std::int64_t version) {
   }
 }
 
+// What every connection to the library sets, the writer and the reader alike. A reader can wait
+// on the file's locks too: while the writer checkpoints, or recovers the log after a crash.
+void applySessionSettings(SQLiteConnection& connection) {
+  connection.executeScript("PRAGMA foreign_keys = ON;");
+  connection.executeScript("PRAGMA busy_timeout = 5000;");
+}
+
+// How a connection reads pages. Each connection has a page cache of its own.
+void applyPageReading(SQLiteConnection& connection) {
+  // The default 2 MiB page cache makes every search page re-read the same index and record
+  // pages from the operating system; 64 MiB holds the hot pages of a library of a million images.
+  connection.executeScript("PRAGMA cache_size = -65536;");
+  // Pages that fell out of that cache are read through a read-only memory map of the file instead
+  // of a read() and a copy each: a search after other work (an index walk, a scan) touches
+  // thousands of such pages, and a first page went from 25 to 19 ms at a million images. SQLite
+  // caps the size at what it was built for (2 GiB); pages beyond it are read as before. The map
+  // is never written through, so it cannot damage the file. A mapped file cut short by another
+  // program would stop the process with SIGBUS at the next page read; the guard turns that into
+  // a damaged-file error, and where it cannot, pages are read with read().
+  connection.mapPagesWhenGuarded(2147418112);
+}
+
 }  // namespace
 
 void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
@@ -53,15 +75,15 @@ void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
   // so it is reported like an incompatible layout and start-up moves it aside unchanged.
   std::error_code markerError;
   if (std::filesystem::symlink_status(SQLiteConnection::damageMarkerPath(path), markerError).type() !=
-      std::filesystem::file_type::not_found && !markerError) {
+          std::filesystem::file_type::not_found &&
+      !markerError) {
     platform::logError("Database", "The library file was found damaged; it will be moved aside: " + path);
     throw Error::incompatibleSchemaVersion(schema::kVersion);
   }
   connection_.open(path);
   std::int64_t knownVersion = 0;
   try {
-    connection_.executeScript("PRAGMA foreign_keys = ON;");
-    connection_.executeScript("PRAGMA busy_timeout = 5000;");
+    applySessionSettings(connection_);
     knownVersion = readSchemaVersion();
     if (knownVersion > schema::kVersion) throw Error::newerSchemaVersion(knownVersion);
 
@@ -71,17 +93,7 @@ void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
     connection_.executeScript("PRAGMA synchronous = NORMAL;");
     connection_.executeScript("PRAGMA wal_autocheckpoint = 1000;");
     connection_.executeScript("PRAGMA journal_size_limit = 67108864;");
-    // The default 2 MiB page cache makes every search page re-read the same index and record
-    // pages from the operating system; 64 MiB holds the hot pages of a library of a million images.
-    connection_.executeScript("PRAGMA cache_size = -65536;");
-    // Pages that fell out of that cache are read through a read-only memory map of the file instead
-    // of a read() and a copy each: a search after other work (an index walk, a scan) touches
-    // thousands of such pages, and a first page went from 25 to 19 ms at a million images. SQLite
-    // caps the size at what it was built for (2 GiB); pages beyond it are read as before. The map
-    // is never written through, so it cannot damage the file. A mapped file cut short by another
-    // program would stop the process with SIGBUS at the next page read; the guard turns that into
-    // a damaged-file error, and where it cannot, pages are read with read().
-    connection_.mapPagesWhenGuarded(2147418112);
+    applyPageReading(connection_);
 
     knownVersion = readSchemaVersion();
     if (knownVersion != 0 && knownVersion != schema::kVersion)
@@ -91,9 +103,15 @@ void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
     knownVersion = schema::kVersion;
     verifySchema();
     prepareForThisProcess();
+    // Last, on the finished file: the reader never creates, migrates or writes, and a library
+    // whose reader cannot open is not opened at all.
+    reader_.open(path, SQLiteConnection::Access::readOnly);
+    applySessionSettings(reader_);
+    applyPageReading(reader_);
     connection_.reportDamageBesideFile();
+    reader_.reportDamageBesideFile();
   } catch (const Error& error) {
-    connection_.close();
+    closeConnections();
     if (isUnreadableDatabase(error)) {
       platform::logError("Database", "The library file is unreadable (" + error.localizedDescription() +
                                          "); it will be moved aside: " + path);
@@ -101,9 +119,16 @@ void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
     }
     throw;
   } catch (...) {
-    connection_.close();
+    closeConnections();
     throw;
   }
+}
+
+void SQLiteImageRepositoryV3::closeConnections() {
+  // The reader first: the writer, closing last, checkpoints the write-ahead log into the file and
+  // removes it, as it does when it is the only connection.
+  reader_.close();
+  connection_.close();
 }
 
 std::int64_t SQLiteImageRepositoryV3::readSchemaVersion() {

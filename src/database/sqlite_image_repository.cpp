@@ -13,25 +13,34 @@
 
 namespace lorvex {
 
-// Members are built in order, each over the connection and the concerns it asks of others.
+// Members are built in order, each over the connections and the concerns it asks of others, and
+// destroyed in reverse: the reader closes before the writer.
 struct SQLiteImageRepositoryV3::Concerns {
   explicit Concerns(SQLiteImageRepositoryV3Options options)
-      : connection(std::move(options.statementObserver), std::move(options.searchProgressObserver),
-                   options.clock != nullptr ? *options.clock : platform::systemClock()) {}
+      : connection(options.statementObserver, options.searchProgressObserver, clockOf(options)),
+        reader(std::move(options.statementObserver), std::move(options.searchProgressObserver),
+               clockOf(options)) {}
+
+  static platform::Clock& clockOf(const SQLiteImageRepositoryV3Options& options) {
+    return options.clock != nullptr ? *options.clock : platform::systemClock();
+  }
 
   SQLiteConnection connection;
+  SQLiteConnection reader;
   ThumbnailJobs thumbnails{connection};
-  ScanBookkeeping files{connection, thumbnails};
+  ScanBookkeeping files{connection, reader, thumbnails};
   IndexingJobs jobs{connection, files};
   ImageProjection projection{connection, jobs, files};
-  LibrarySearch search{connection};
+  LibrarySearch search{connection, reader};
   ReviewStates reviews{connection, projection, search};
-  TagConcepts concepts{connection, projection};
+  TagConcepts concepts{connection, reader, projection};
 };
 
 SQLiteImageRepositoryV3::SQLiteImageRepositoryV3(const std::filesystem::path& databaseFile,
                                                  SQLiteImageRepositoryV3Options options)
-    : concerns_(std::make_unique<Concerns>(std::move(options))), connection_(concerns_->connection) {
+    : concerns_(std::make_unique<Concerns>(std::move(options))),
+      connection_(concerns_->connection),
+      reader_(concerns_->reader) {
   openAndMigrate(databaseFile.string());
 }
 

@@ -1,7 +1,13 @@
 // SQLiteImageRepositoryV3: the library database. One object per process owns the file
-// "LorvexV3.sqlite", its one connection and the lock that serialises it; every library operation of
-// the services goes through it, from any thread. It implements every store protocol of the library
-// (library_store_protocols.h).
+// "LorvexV3.sqlite" and its two connections, each with the lock that serialises it; every library
+// operation of the services goes through it, from any thread. It implements every store protocol
+// of the library (library_store_protocols.h).
+//
+// The writer connection carries every write and every read that belongs to a write. The searches
+// (searchImages) and the pure reads the store repeats while a folder is indexed (tag, model and
+// tag concept suggestions, folder image counts) run on a read-only reader of their own, each in
+// one read transaction: they read the last committed state, never wait for a write transaction and
+// never hold one up.
 //
 // Construction opens (or creates) the file, brings it to schema version 4 and verifies it, or
 // throws SQLiteImageRepositoryV3Error and leaves no connection open:
@@ -10,15 +16,15 @@
 //     one that is corrupt. Start-up moves the files aside with moveAsidePreV4Database and
 //     constructs the object once more, which creates a fresh library. Nothing is ever deleted.
 //   - openFailed / executionFailed: the file could not be opened or set up.
-// Destruction closes the connection.
+// Destruction closes both connections.
 //
 // The object itself only opens, migrates and owns; each operation below is carried out by the
 // class of its concern in database/internal/, which holds that concern's SQL: IndexingJobs,
 // ThumbnailJobs, ScanBookkeeping, ImageProjection, LibrarySearch, ReviewStates and TagConcepts.
 //
-// Thread safety: every member function may be called from any thread; the connection's recursive
-// lock serialises them. moveAsidePreV4Database touches only files and runs while no connection to
-// them is open.
+// Thread safety: every member function may be called from any thread; the recursive lock of the
+// connection it uses serialises it with the others on that connection. moveAsidePreV4Database touches only
+// files and runs while no connection to them is open.
 #pragma once
 
 #include <cstdint>
@@ -301,12 +307,14 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
 
   // open_and_migrate.cpp
   void openAndMigrate(const std::string& path);
+  void closeConnections();
   std::int64_t readSchemaVersion();
   void verifySchema();
   void prepareForThisProcess();
 
   std::unique_ptr<Concerns> concerns_;
-  SQLiteConnection& connection_;  // concerns_->connection
+  SQLiteConnection& connection_;  // concerns_->connection, the writer
+  SQLiteConnection& reader_;      // concerns_->reader
 };
 
 }  // namespace lorvex

@@ -187,7 +187,8 @@ TEST_F(SearchExecutionTest, ASearchWaitingForTheLockEndsWhenCancelled) {
   std::atomic<bool> holding = false;
   std::atomic<bool> release = false;
   std::thread holder([&] {
-    auto guard = lorvex::testing::connectionOf(repository).lock();
+    // The connection searches run on; the writer's lock never holds a search up.
+    auto guard = lorvex::testing::readerOf(repository).lock();
     holding = true;
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });

@@ -18,20 +18,22 @@ std::vector<RegisteredFolderImageCounts> ScanBookkeeping::folderImageCounts(
       "FROM media_files WHERE " +
       sql::pathRangePredicate("media_files.absolute_path");
 
-  auto guard = connection_.lock();
-  std::vector<RegisteredFolderImageCounts> counts;
-  counts.reserve(folders.size());
-  for (const std::string& folder : folders) {
-    counts.push_back(connection_.query(sql, sql::pathRangeBindings(folder), [&](SQLiteRows& rows) {
-      RegisteredFolderImageCounts result{folder, 0, 0};
-      if (rows.next()) {
-        result.indexedImageCount = rows.int64(0);  // NULL (no file) reads 0
-        result.missingImageCount = rows.int64(1);
-      }
-      return result;
-    }));
-  }
-  return counts;
+  // Every folder counted in the same committed state, also while a scan commits image after image.
+  return reader_.performRead([&] {
+    std::vector<RegisteredFolderImageCounts> counts;
+    counts.reserve(folders.size());
+    for (const std::string& folder : folders) {
+      counts.push_back(reader_.query(sql, sql::pathRangeBindings(folder), [&](SQLiteRows& rows) {
+        RegisteredFolderImageCounts result{folder, 0, 0};
+        if (rows.next()) {
+          result.indexedImageCount = rows.int64(0);  // NULL (no file) reads 0
+          result.missingImageCount = rows.int64(1);
+        }
+        return result;
+      }));
+    }
+    return counts;
+  });
 }
 
 }  // namespace lorvex

@@ -3,9 +3,14 @@
 // text, and the tag and model suggestions of the filter panels, ranked by the image counts the
 // projection keeps (never counted here).
 //
-// Thread safety: searchImages waits for the lock in short attempts and ends in
+// Connections: searchImages and the suggestions read on the reader connection, each in one read
+// transaction, so a scan's write transactions neither wait for them nor change what they see
+// halfway. imageRecord and selectRecords read on the writer: the library's own writes call them
+// inside their transactions and must see what they wrote.
+//
+// Thread safety: searchImages waits for the reader's lock in short attempts and ends in
 // SearchCancelledError, never with a partial page, once `stop` is requested; every other
-// operation takes the connection's lock for its whole run.
+// operation takes its connection's lock for its whole run.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +30,8 @@ namespace lorvex {
 
 class LibrarySearch {
  public:
-  explicit LibrarySearch(SQLiteConnection& connection) : connection_(connection) {}
+  LibrarySearch(SQLiteConnection& connection, SQLiteConnection& reader)
+      : connection_(connection), reader_(reader) {}
 
   // search_execution.cpp
   std::vector<ImageRecord> searchImages(const ImageSearchQuery& query, std::stop_token stop);
@@ -39,6 +45,7 @@ class LibrarySearch {
 
  private:
   SQLiteConnection& connection_;
+  SQLiteConnection& reader_;
 };
 
 }  // namespace lorvex

@@ -5,6 +5,8 @@
 //
 // Thread safety: every public operation takes the connection's lock for its whole unit of work,
 // except storedFiles and observeStoredFiles, which run inside the caller's locked transaction.
+// folderImageCounts reads on the reader connection (one read transaction), everything else on the
+// writer.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +35,8 @@ struct StoredMediaFile {
 
 class ScanBookkeeping {
  public:
-  ScanBookkeeping(SQLiteConnection& connection, ThumbnailJobs& thumbnails)
-      : connection_(connection), thumbnails_(thumbnails) {}
+  ScanBookkeeping(SQLiteConnection& connection, SQLiteConnection& reader, ThumbnailJobs& thumbnails)
+      : connection_(connection), reader_(reader), thumbnails_(thumbnails) {}
 
   std::optional<IndexedImageFileState> indexedFileState(std::string_view path);
   // indexedFileState of each path, in the order given, at most 400 paths per statement.
@@ -65,6 +67,7 @@ class ScanBookkeeping {
 
  private:
   SQLiteConnection& connection_;
+  SQLiteConnection& reader_;
   ThumbnailJobs& thumbnails_;
 };
 

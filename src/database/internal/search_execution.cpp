@@ -10,12 +10,12 @@
 namespace lorvex {
 
 std::vector<ImageRecord> LibrarySearch::searchImages(const ImageSearchQuery& query, std::stop_token stop) {
-  return connection_.performCancellableSearch(stop, [&]() -> std::vector<ImageRecord> {
-    search::SearchQueryCompiler compiler(connection_, stop);
+  return reader_.performCancellableSearch(stop, [&]() -> std::vector<ImageRecord> {
+    search::SearchQueryCompiler compiler(reader_, stop);
     const std::optional<ImageSearchQueryV3> compiled = compiler.compile(query);
     if (!compiled) return {};
     const std::vector<std::int64_t> ids = compiler.pageIDs(*compiled);
-    return search::recordsForIDs(connection_, ids, stop);
+    return search::recordsForIDs(reader_, ids, stop);
   });
 }
 

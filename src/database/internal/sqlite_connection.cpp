@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <array>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -126,11 +126,12 @@ SQLiteConnection::~SQLiteConnection() {
   close();
 }
 
-void SQLiteConnection::open(const std::string& path) {
+void SQLiteConnection::open(const std::string& path, Access access) {
   close();
   sqlite3* database = nullptr;
-  const int result =
-      sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int flags =
+      access == Access::readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  const int result = sqlite3_open_v2(path.c_str(), &database, flags, nullptr);
   if (result != SQLITE_OK) {
     std::string message = database != nullptr ? sqlite3_errmsg(database) : "Unable to open database";
     sqlite3_close(database);
@@ -144,6 +145,7 @@ void SQLiteConnection::open(const std::string& path) {
     throw;
   }
   database_ = database;
+  readOnly_ = access == Access::readOnly;
   path_ = path;
 }
 
@@ -154,9 +156,10 @@ std::filesystem::path SQLiteConnection::damageMarkerPath(const std::filesystem::
 void SQLiteConnection::noteFailure(int resultCode) const {
   if (!isDamagedFileResult(resultCode) || damageMarker_.empty() || damageMarked_.exchange(true)) return;
   const std::string message = database_ != nullptr ? sqlite3_errmsg(database_) : "damaged file";
-  platform::logError("Database", "The library file is damaged (" + message +
-                                     "); it will be moved aside and a new library created at the next start: " +
-                                     path_.string());
+  platform::logError(
+      "Database",
+      "The library file is damaged (" + message +
+          "); it will be moved aside and a new library created at the next start: " + path_.string());
   writeDamageMarker(damageMarker_, message);
 }
 
@@ -178,6 +181,7 @@ void SQLiteConnection::close() {
     sqlite3_close_v2(database_);
   }
   database_ = nullptr;
+  readOnly_ = false;
   // After the close, so the map is gone before its file stops being guarded.
   if (guardedFile_) mapped_file_guard::unguard(*guardedFile_);
   guardedFile_.reset();
@@ -206,6 +210,29 @@ std::unique_lock<std::recursive_timed_mutex> SQLiteConnection::lockForSearch(con
   recordLockWait(end - start);
   if (database_ == nullptr) throw Error::executionFailed(kDatabaseClosed);
   return guard;
+}
+
+SQLiteConnection::ReadSnapshot::ReadSnapshot(SQLiteConnection& connection) : connection_(connection) {
+  if (!connection_.readOnly_ || connection_.database_ == nullptr) return;
+  if (sqlite3_get_autocommit(connection_.database_) == 0) return;
+  // A deferred BEGIN reads nothing yet: the snapshot is the state committed when the first
+  // statement of the unit starts.
+  connection_.executeScript("BEGIN;");
+  began_ = true;
+}
+
+SQLiteConnection::ReadSnapshot::~ReadSnapshot() {
+  if (!began_ || connection_.database_ == nullptr || sqlite3_get_autocommit(connection_.database_) != 0)
+    return;
+  // Nothing was written, so ending the read transaction either way is the same; ROLLBACK cannot
+  // fail for want of a lock.
+  char* message = nullptr;
+  if (sqlite3_exec(connection_.database_, "ROLLBACK;", nullptr, nullptr, &message) != SQLITE_OK) {
+    platform::logDebug("Database",
+                       std::string("Ending a read transaction: ") +
+                           (message != nullptr ? message : sqlite3_errmsg(connection_.database_)));
+  }
+  sqlite3_free(message);
 }
 
 SQLiteConnection::SearchScope::SearchScope(SQLiteConnection& connection, std::stop_token stop)

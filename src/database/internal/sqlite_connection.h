@@ -1,6 +1,9 @@
-// SQLiteConnection: the one SQLite connection of the library, the recursive lock that serialises
+// SQLiteConnection: one SQLite connection to the library file, the recursive lock that serialises
 // every use of it, and the thin statement layer over the SQLite C API that every library operation
-// goes through.
+// goes through. The library opens two: the writer, through which every write and every read that
+// must see the caller's own writes goes, and a read-only reader for the searches and the other
+// pure reads, so that a search never waits for a write transaction and a write never waits for a
+// search (see "Reading beside the writer").
 //
 // Locking. Every operation that touches the connection holds `lock()` for its whole unit of work
 // (one statement, a read of several queries, or a write transaction). The lock is recursive, so an
@@ -21,12 +24,20 @@
 // database before the error is thrown. Such damage never heals and the connection cannot tell how
 // far it reaches, so the next open treats a marked file as unusable and moves it aside.
 //
+// Reading beside the writer. A connection opened with Access::readOnly never writes. Every unit of
+// work on it (performRead, performCancellableSearch) reads inside one read transaction, so all of
+// its statements see the same committed state, the last one committed when its first statement
+// started, however many write transactions the writer commits meanwhile (the file is in WAL mode).
+// That is what the unit saw when one connection served both and it ran between two transactions.
+// On the writer, performRead only takes the lock: nothing else writes while it is held.
+//
 // Cancellable search. performCancellableSearch waits for the lock in 10 ms attempts that check a
 // std::stop_token, installs a progress handler that interrupts a running statement once stop is
 // requested, and ends a cancelled search with SearchCancelledError. Writes are never cancellable.
 //
 // Thread safety: every public function may be called from any thread; the lock serialises them.
-// open() and close() run while no other thread uses the object.
+// open() and close() run while no other thread uses the object. The statement and search progress
+// observers are shared by the library's two connections and may be called from two threads at once.
 #pragma once
 
 #include <atomic>
@@ -103,13 +114,16 @@ class SQLiteConnection {
   SQLiteConnection(const SQLiteConnection&) = delete;
   SQLiteConnection& operator=(const SQLiteConnection&) = delete;
 
-  // Opens (or creates) the file read-write with the default VFS and registers the connection's SQL
-  // functions. Throws openFailed with SQLite's message, or "Unable to open database" when SQLite
-  // gave no handle; no handle stays open after a throw.
-  void open(const std::string& path);
+  enum class Access { readWrite, readOnly };
+
+  // Opens (or, read-write, creates) the file with the default VFS and registers the connection's
+  // SQL functions. Throws openFailed with SQLite's message, or "Unable to open database" when
+  // SQLite gave no handle; no handle stays open after a throw.
+  void open(const std::string& path, Access access = Access::readWrite);
   // Finalizes every cached statement and closes the handle; a no-op when closed.
   void close();
   bool isOpen() const { return database_ != nullptr; }
+  bool isReadOnly() const { return readOnly_; }
 
   // The marker that a library file was found damaged: the database path followed by "-damaged".
   static std::filesystem::path damageMarkerPath(const std::filesystem::path& databaseFile);
@@ -184,11 +198,23 @@ class SQLiteConnection {
     return performTransaction(std::forward<Body>(body));
   }
 
+  // A read of one or more statements under the lock; on a read-only connection inside one read
+  // transaction (see the header comment).
+  template <typename Body>
+  decltype(auto) performRead(Body&& body) {
+    auto guard = lock();
+    ReadSnapshot snapshot(*this);
+    return std::forward<Body>(body)();
+  }
+
   // The search entry; see the header comment. `body` runs under the lock with the progress handler
   // installed; its statements end in SearchCancelledError once stop is requested.
   template <typename Body>
   decltype(auto) performCancellableSearch(std::stop_token stop, Body&& body) {
     auto guard = lockForSearch(stop);
+    // Before the progress handler, and so ended after it is gone: the end of the read transaction
+    // must not be interrupted by a stop requested meanwhile.
+    ReadSnapshot snapshot(*this);
     SearchScope scope(*this, stop);
     try {
       throwIfCancelled(stop);
@@ -263,6 +289,20 @@ class SQLiteConnection {
     SearchContext* previous_;
   };
 
+  // The read transaction of one unit of work on a read-only connection; nothing on the writer, and
+  // nothing when a transaction is already open (a unit of work called from another).
+  class ReadSnapshot {
+   public:
+    explicit ReadSnapshot(SQLiteConnection& connection);
+    ~ReadSnapshot();
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+
+   private:
+    SQLiteConnection& connection_;
+    bool began_ = false;
+  };
+
   StatementLease prepare(std::string_view sql, const SQLiteV3Bindings& bindings);
   void bind(sqlite3_stmt* statement, const SQLiteV3Bindings& bindings);
   void runWrite(std::string_view sql, const SQLiteV3Bindings& bindings, const char* fixedStepFailure);
@@ -283,8 +323,9 @@ class SQLiteConnection {
   const SearchProgressObserver searchProgressObserver_;
   platform::Clock& clock_;
   sqlite3* database_ = nullptr;
-  std::filesystem::path path_;           // of the open file
-  std::filesystem::path damageMarker_;   // empty until reportDamageBesideFile()
+  bool readOnly_ = false;
+  std::filesystem::path path_;          // of the open file
+  std::filesystem::path damageMarker_;  // empty until reportDamageBesideFile()
   mutable std::atomic<bool> damageMarked_ = false;
   std::optional<mapped_file_guard::GuardedFile> guardedFile_;  // while pages may be mapped
   std::unordered_map<std::string, CachedStatement, TransparentHash, std::equal_to<>> statements_;

@@ -41,9 +41,8 @@ std::vector<TagSuggestion> LibrarySearch::tagSuggestions(const std::optional<std
       std::clamp<std::int64_t>(limit, 0, INT64_MAX / kTagRowsPerSuggestion) * kTagRowsPerSuggestion};
 
   std::map<std::string, TagSuggestion> merged;
-  {
-    auto guard = connection_.lock();
-    connection_.query(
+  reader_.performRead([&] {
+    return reader_.query(
         "SELECT tag_terms.display_name, tag_term_stats.image_count\n"
         "FROM tag_terms\n"
         "JOIN tag_term_stats ON tag_term_stats.tag_term_id = tag_terms.id\n"
@@ -65,7 +64,7 @@ std::vector<TagSuggestion> LibrarySearch::tagSuggestions(const std::optional<std
           }
           return 0;
         });
-  }
+  });
   std::vector<TagSuggestion> values;
   values.reserve(merged.size());
   for (auto& [key, suggestion] : merged) values.push_back(std::move(suggestion));
@@ -78,24 +77,26 @@ std::vector<ModelSuggestion> LibrarySearch::modelSuggestions(const std::optional
   if (typed) search = text::lowercased(text::trimmedWhitespace(*typed));
   const SQLiteV3Binding searchBinding =
       search && !search->empty() ? SQLiteV3Binding(*search) : SQLiteV3Binding::null();
-  auto guard = connection_.lock();
-  return connection_.query(
-      "SELECT display_name, image_count\n"
-      "FROM models\n"
-      "WHERE (? IS NULL OR instr(normalized_key, ?) > 0 OR instr(lower(raw_source), ?) > 0)\n"
-      "AND image_count > 0\n"
-      "ORDER BY image_count DESC, display_name COLLATE NOCASE ASC, display_name ASC\n"
-      "LIMIT ?",
-      {searchBinding, searchBinding, searchBinding, std::max<std::int64_t>(limit, 0)}, [](SQLiteRows& rows) {
-        std::vector<ModelSuggestion> suggestions;
-        while (rows.next()) {
-          if (rows.isNull(0)) continue;
-          std::string name = rows.text(0);
-          if (name.empty()) continue;
-          suggestions.push_back(ModelSuggestion{std::move(name), rows.int64(1)});
-        }
-        return suggestions;
-      });
+  return reader_.performRead([&] {
+    return reader_.query(
+        "SELECT display_name, image_count\n"
+        "FROM models\n"
+        "WHERE (? IS NULL OR instr(normalized_key, ?) > 0 OR instr(lower(raw_source), ?) > 0)\n"
+        "AND image_count > 0\n"
+        "ORDER BY image_count DESC, display_name COLLATE NOCASE ASC, display_name ASC\n"
+        "LIMIT ?",
+        {searchBinding, searchBinding, searchBinding, std::max<std::int64_t>(limit, 0)},
+        [](SQLiteRows& rows) {
+          std::vector<ModelSuggestion> suggestions;
+          while (rows.next()) {
+            if (rows.isNull(0)) continue;
+            std::string name = rows.text(0);
+            if (name.empty()) continue;
+            suggestions.push_back(ModelSuggestion{std::move(name), rows.int64(1)});
+          }
+          return suggestions;
+        });
+  });
 }
 
 }  // namespace lorvex

@@ -91,9 +91,9 @@ std::vector<TagConcept> TagConcepts::searchTagConcepts(const std::optional<std::
   sql +=
       " ORDER BY COALESCE(tag_concept_stats.image_count, 0) DESC, tag_concepts.display_name COLLATE NOCASE "
       "ASC, tag_concepts.display_name ASC LIMIT ?";
-  auto guard = connection_.lock();
-  return connection_.query(sql, {query, query, query, std::max<std::int64_t>(limit, 0)},
-                           decodeTagConceptRows);
+  return reader_.performRead([&] {
+    return reader_.query(sql, {query, query, query, std::max<std::int64_t>(limit, 0)}, decodeTagConceptRows);
+  });
 }
 
 std::vector<TagConceptAlias> TagConcepts::tagConceptAliases(std::int64_t conceptID) {

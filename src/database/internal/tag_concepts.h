@@ -6,7 +6,8 @@
 // and a name that cleans to nothing executionFailed("Tag concept display name cannot be empty");
 // each before anything is written.
 //
-// Thread safety: every operation takes the connection's lock for its whole run.
+// Thread safety: every operation takes the connection's lock for its whole run; searchTagConcepts
+// reads on the reader connection, everything else on the writer.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +25,8 @@ class ImageProjection;
 
 class TagConcepts {
  public:
-  TagConcepts(SQLiteConnection& connection, ImageProjection& projection)
-      : connection_(connection), projection_(projection) {}
+  TagConcepts(SQLiteConnection& connection, SQLiteConnection& reader, ImageProjection& projection)
+      : connection_(connection), reader_(reader), projection_(projection) {}
 
   std::vector<TagConcept> searchTagConcepts(const std::optional<std::string>& text, std::int64_t limit,
                                             bool includeEmpty);
@@ -49,6 +50,7 @@ class TagConcepts {
                                bool active);
 
   SQLiteConnection& connection_;
+  SQLiteConnection& reader_;
   ImageProjection& projection_;
 };
 

@@ -9,6 +9,7 @@ namespace lorvex::testing {
 namespace {
 
 std::atomic<bool> readsFail{false};
+std::atomic<bool> readOnlyOpensFail{false};
 std::atomic<int> failedReads{0};
 sqlite3_vfs* baseVFS = nullptr;
 sqlite3_vfs faultyVFS{};
@@ -112,6 +113,10 @@ const sqlite3_io_methods faultyMethods = {
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
   auto* faulty = reinterpret_cast<FaultyFile*>(file);
+  if (readOnlyOpensFail && (flags & SQLITE_OPEN_MAIN_DB) != 0 && (flags & SQLITE_OPEN_READONLY) != 0) {
+    faulty->base.pMethods = nullptr;
+    return SQLITE_CANTOPEN;
+  }
   faulty->real = reinterpret_cast<sqlite3_file*>(faulty + 1);
   std::memset(faulty->real, 0, static_cast<std::size_t>(baseVFS->szOsFile));
   const int result = baseVFS->xOpen(baseVFS, name, faulty->real, flags, outFlags);
@@ -180,6 +185,7 @@ FaultyVFS::FaultyVFS() {
   faultyVFS.xGetLastError = xGetLastError;
   faultyVFS.xCurrentTimeInt64 = xCurrentTimeInt64;
   readsFail = false;
+  readOnlyOpensFail = false;
   failedReads = 0;
   sqlite3_vfs_register(&faultyVFS, 1);
 }
@@ -189,10 +195,14 @@ FaultyVFS::~FaultyVFS() {
   sqlite3_vfs_register(baseVFS, 1);
   baseVFS = nullptr;
   readsFail = false;
+  readOnlyOpensFail = false;
 }
 
 void FaultyVFS::failReads(bool fail) {
   readsFail = fail;
+}
+void FaultyVFS::failReadOnlyOpens(bool fail) {
+  readOnlyOpensFail = fail;
 }
 int FaultyVFS::failedReadCount() const {
   return failedReads.load();

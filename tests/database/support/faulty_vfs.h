@@ -1,5 +1,6 @@
 // A SQLite VFS for tests that wraps the default one and can make every read fail with an I/O
-// error, to prove that such errors surface instead of turning into short results.
+// error, to prove that such errors surface instead of turning into short results, or refuse
+// read-only opens, to prove that a library whose reader cannot open is not opened.
 //
 // While a FaultyVFS object lives it is the default VFS, so a repository opened with the plain
 // open call uses it. Only one may live at a time.
@@ -18,6 +19,9 @@ class FaultyVFS {
 
   // From now on every xRead of a file opened through this VFS reports SQLITE_IOERR_READ.
   void failReads(bool fail);
+  // From now on opening a database file read-only fails with SQLITE_CANTOPEN; read-write opens
+  // work as before.
+  void failReadOnlyOpens(bool fail);
   int failedReadCount() const;
 };
 
