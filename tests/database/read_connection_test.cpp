@@ -4,9 +4,12 @@
 // that cancelling still ends in SearchCancelledError and leaves no read transaction behind, that
 // damage met on the reader is marked, and that the reader opens and closes with the repository.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -364,6 +367,83 @@ TEST(ReadConnectionDamageTest, DamageMetOnTheReaderMarksTheLibrary) {
     } catch (const Error& error) {
       EXPECT_EQ(error, Error::incompatibleSchemaVersion(4));
     }
+  }
+}
+
+// The process is killed (SIGKILL) while one thread indexes image after image on the writer and
+// another searches on the reader without pause: the library reopens, the interrupted job resumes
+// with what was committed, and indexing the rest completes it. The kill lands after a number of
+// committed images the child reports through a pipe, never after a time.
+TEST(ReadConnectionKillTest, ALibraryKilledWhileSearchingAndIndexingReopensAndResumes) {
+  constexpr int kImages = 40;
+  const auto pathOf = [](int i) { return "/lib/" + std::to_string(i) + ".png"; };
+  for (const int killAfter : {1, 9, 25}) {
+    SCOPED_TRACE(killAfter);
+    testing::TemporaryDirectory directory;
+    const auto file = directory.file("LorvexV3.sqlite");
+    std::int64_t jobID = 0;
+    {
+      SQLiteImageRepositoryV3 repository(file);
+      jobID = repository.startIndexingJob({"/lib"}).id;
+      for (int i = 0; i < kImages; ++i) {
+        repository.enqueueIndexingQueueItems(jobID, {pathOf(i), 1000, static_cast<double>(i)});
+      }
+    }
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(pipeEnds[0]);
+      SQLiteImageRepositoryV3 repository(file);
+      std::thread searcher([&] {
+        for (;;) repository.searchImages(firstPage());
+      });
+      while (const auto item = repository.beginNextQueueItem(jobID)) {
+        testing::LibraryImage image{
+            .path = item->path, .modificationTime = *item->modificationDate, .promptTags = {"cat"}};
+        ImageRecord record = testing::recordFor(image);
+        record.file.fileSize = 1000;
+        repository.upsertRecord(record, jobID);
+        repository.completeIndexingQueueItem(jobID, item->id, std::nullopt);
+        const char committed = 'x';
+        if (::write(pipeEnds[1], &committed, 1) != 1) std::_Exit(3);
+      }
+      std::_Exit(2);  // never reached: the parent kills first
+    }
+    ::close(pipeEnds[1]);
+    for (int seen = 0; seen < killAfter;) {
+      char byte = 0;
+      ASSERT_EQ(::read(pipeEnds[0], &byte, 1), 1) << "the child ended early";
+      ++seen;
+    }
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(pipeEnds[0]);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    SQLiteImageRepositoryV3 repository(file);
+    const auto resumed = repository.resumeInterruptedIndexingJob();
+    ASSERT_TRUE(resumed);
+    EXPECT_EQ(resumed->id, jobID);
+    const std::int64_t processed = resumed->progress.processedCount;
+    EXPECT_GE(processed, killAfter);
+    ImageSearchQuery query;
+    query.limit = 1000;
+    const auto indexed = static_cast<std::int64_t>(repository.searchImages(query).size());
+    // An image whose record committed but whose queue item did not is indexed once more.
+    EXPECT_TRUE(indexed == processed || indexed == processed + 1) << indexed << " " << processed;
+    int rest = 0;
+    while (const auto item = repository.beginNextQueueItem(jobID)) {
+      testing::LibraryImage image{.path = item->path, .modificationTime = *item->modificationDate};
+      repository.upsertRecord(testing::recordFor(image), jobID);
+      repository.completeIndexingQueueItem(jobID, item->id, std::nullopt);
+      ++rest;
+    }
+    EXPECT_EQ(processed + rest, kImages);
+    EXPECT_EQ(repository.searchImages(query).size(), static_cast<std::size_t>(kImages));
+    EXPECT_EQ(repository.completeIndexingJob(jobID).indexedImageCount, kImages);
   }
 }
 
