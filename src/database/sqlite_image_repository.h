@@ -58,7 +58,8 @@ namespace lorvex {
 class SQLiteConnection;
 
 struct SQLiteImageRepositoryV3Options {
-  // Receives the SQL text of every statement that runs (not the scripts).
+  // Receives the SQL text of every statement that runs (not the scripts), on either connection:
+  // it may be called from two threads at once.
   std::function<void(std::string_view sql)> statementObserver;
   // Called from the search progress handler, on the searching thread.
   std::function<void()> searchProgressObserver;

@@ -53,6 +53,15 @@ ImageSearchQuery firstPage() {
   return query;
 }
 
+// Tag or model suggestions.
+template <typename Suggestion>
+std::string describeCounted(const std::vector<Suggestion>& suggestions) {
+  std::string text;
+  for (const auto& suggestion : suggestions)
+    text += suggestion.value + "=" + std::to_string(suggestion.imageCount) + ";";
+  return text;
+}
+
 // Descriptors of this process open on the file.
 int openDescriptorsOf(const fs::path& file) {
   int count = 0;
@@ -93,20 +102,9 @@ class ReadConnectionTest : public ::testing::Test {
   std::vector<std::pair<std::string, std::function<std::string()>>> reads() {
     return {
         {"searchImages", [this] { return describe(search()); }},
-        {"tagSuggestions",
-         [this] {
-           std::string text;
-           for (const auto& tag : repository->tagSuggestions(std::nullopt, 10))
-             text += tag.value + "=" + std::to_string(tag.imageCount) + ";";
-           return text;
-         }},
+        {"tagSuggestions", [this] { return describeCounted(repository->tagSuggestions(std::nullopt, 10)); }},
         {"modelSuggestions",
-         [this] {
-           std::string text;
-           for (const auto& model : repository->modelSuggestions(std::nullopt, 10))
-             text += model.value + "=" + std::to_string(model.imageCount) + ";";
-           return text;
-         }},
+         [this] { return describeCounted(repository->modelSuggestions(std::nullopt, 10)); }},
         {"folderImageCounts",
          [this] {
            std::string text;
