@@ -16,6 +16,7 @@
 #include <functional>
 #include <future>
 #include <latch>
+#include <mutex>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -27,6 +28,7 @@
 #include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
 #include "database/support/temporary_directory.h"
+#include "platform/log.h"
 
 namespace lorvex {
 namespace {
@@ -443,6 +445,56 @@ TEST(ReadConnectionKillTest, ALibraryKilledWhileSearchingAndIndexingReopensAndRe
     EXPECT_EQ(repository.searchImages(query).size(), static_cast<std::size_t>(kImages));
     EXPECT_EQ(repository.completeIndexingJob(jobID).indexedImageCount, kImages);
   }
+}
+
+// A clock whose monotonic reading moves by 2 ms at every reading: every locked entry waits 2 ms.
+class SteppingClock final : public platform::Clock {
+ public:
+  double now() const override { return 1'700'000'000.0; }
+  std::int64_t monotonicNanoseconds() const override { return reading_.fetch_add(2'000'000); }
+
+ private:
+  mutable std::atomic<std::int64_t> reading_{0};
+};
+
+TEST(ReadConnectionLockTest, WaitsForTheReadersLockAreMeasuredAndReportedAsTheWritersAre) {
+  testing::TemporaryDirectory directory;
+  SteppingClock clock;
+  SQLiteImageRepositoryV3Options options;
+  options.clock = &clock;
+  SQLiteImageRepositoryV3 repository(directory.file("LorvexV3.sqlite"), options);
+  std::mutex mutex;
+  std::vector<platform::SignpostRecord> records;
+  const auto previous = platform::setSignpostSink([&](const platform::SignpostRecord& record) {
+    std::lock_guard guard(mutex);
+    records.push_back(record);
+  });
+  const struct {
+    const char* name;
+    std::function<void()> read;
+  } cases[] = {
+      {"a search", [&] { repository.searchImages(firstPage()); }},
+      {"a read", [&] { repository.tagSuggestions(std::nullopt, 10); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      std::lock_guard guard(mutex);
+      records.clear();
+    }
+    // The writer's lock is held throughout: every wait reported comes from the reader's.
+    std::thread([&] {
+      auto writerGuard = lorvex::testing::connectionOf(repository).lock();
+      c.read();
+    }).join();
+    std::lock_guard guard(mutex);
+    ASSERT_FALSE(records.empty());
+    for (const auto& record : records) {
+      EXPECT_EQ(record.name, "LockWait");
+      EXPECT_EQ(record.message, "waitMs=2.000000");
+    }
+  }
+  platform::setSignpostSink(previous);
 }
 
 }  // namespace
