@@ -683,6 +683,18 @@ class ImageLibraryStore : public QObject {
 
   // ---- Slideshow steps ----
 
+  // The slideshow's next step: the focus moves on by the visible count, alone, wrapping to the
+  // start only when no more records exist. When the step would pass the loaded end while more
+  // exist, the next page is loaded first; the step is then dropped when the page did not come
+  // while more are still reported, when `stop` was requested, or when the focus changed meanwhile
+  // (the user stepped elsewhere). Nothing while the slideshow is closed; an empty window closes it
+  // and clears the selection.
+  QCoro::Task<void> showNextSlideshowImages(std::stop_token stop = {});
+  // The previous step: back by the visible count, wrapping only when no more records exist. Never
+  // loads a page. Nothing while the slideshow is closed; an empty window closes it and clears the
+  // selection.
+  void showPreviousSlideshowImages();
+
   // ---- Trash review loading ----
 
   // ---- Trash moves ----
@@ -1113,6 +1125,10 @@ class ImageLibraryStore : public QObject {
   QCoro::Task<void> runDeleteCandidateFeedbackDismissal(int generation, std::stop_token stop);
 
   // ---- Slideshow steps: private ----
+
+  // Closes the slideshow and clears the selection when the window holds no record; says whether
+  // it did.
+  bool closeSlideshowIfWindowIsEmpty();
 
   // ---- Trash review loading: private ----
 
