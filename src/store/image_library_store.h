@@ -697,6 +697,37 @@ class ImageLibraryStore : public QObject {
 
   // ---- Trash review loading ----
 
+  // The review lists every indexed delete candidate whose file is not missing under the search
+  // roots, in the current sort, whatever the other filters: pages of kTrashReviewPageSize, each
+  // asked for with one row more to learn whether more exist; a tile among the last
+  // kTrashReviewPrefetchDistance loaded records asks for the next page.
+  static constexpr int kTrashReviewPageSize = 500;
+  static constexpr std::int64_t kTrashReviewQueryLimit = kTrashReviewPageSize + 1;
+  static constexpr int kTrashReviewPrefetchDistance = 24;
+
+  // Opens the review and loads its first page; nothing while the live service is missing or being
+  // prepared.
+  QCoro::Task<void> presentDeleteCandidateTrashReview();
+  // Loads the first page again while the review is open; the loaded records stay visible until it
+  // arrives. Drops the load-more in flight. Of overlapping reloads only the last one applies. A
+  // failure keeps the records, stops paging and shows its text; a success clears the error message.
+  QCoro::Task<void> reloadDeleteCandidateTrashReview();
+  // A review tile came into view: loads the next page when more exist and the tile's path is among
+  // the last kTrashReviewPrefetchDistance loaded records (any, when fewer are loaded); with no path,
+  // whenever more exist. A path no longer loaded asks for nothing.
+  QCoro::Task<void> loadMoreDeleteCandidateTrashReviewIfNeeded(std::optional<std::string> path);
+  // Appends the next page; true when it was applied. One load-more runs at a time
+  // (`deleteCandidateTrashReviewLoadMoreTask`) and later callers join it. False at once while the
+  // review is closed, nothing more exists or a reload runs. A page of records all loaded already
+  // while more are reported reloads from the start (the list shifted underneath). A failure shows
+  // its text and keeps paging, so the next tile asks again.
+  QCoro::Task<bool> loadMoreDeleteCandidateTrashReview();
+  // Closes the review and empties its list; a load in flight is dropped when it arrives. The last
+  // trash summary and the error message stay.
+  void dismissDeleteCandidateTrashReview();
+  // The review's query for `limit` records from `offset`.
+  ImageSearchQuery makeDeleteCandidateTrashReviewQuery(std::int64_t limit, std::int64_t offset) const;
+
   // ---- Trash moves ----
 
   // ---- Filter tags ----
@@ -1131,6 +1162,16 @@ class ImageLibraryStore : public QObject {
   bool closeSlideshowIfWindowIsEmpty();
 
   // ---- Trash review loading: private ----
+
+  // The load-more task's body: the page from `offset`, applied under `ticket`.
+  QCoro::Task<bool> loadDeleteCandidateTrashReviewPage(std::int64_t offset, TrashCandidateBrowser::LoadTicket ticket,
+                                                       std::stop_token stop);
+  // The review's page of `records`: the trashable ones, at most kTrashReviewPageSize; whether
+  // more were kept.
+  static bool keepTrashReviewPage(std::vector<RecordRef>& records);
+  // Stops the review's load-more in flight and forgets it; its late page is dropped by the
+  // browser's epoch.
+  void cancelDeleteCandidateTrashReviewLoadMore();
 
   // ---- Trash moves: private ----
 

@@ -157,7 +157,7 @@ void TrashCandidateBrowser::removeRecords(const PathSet& paths) {
   pruneSelection();
 }
 
-void TrashCandidateBrowser::reselectLoadedPaths(const PathSet& paths) {
+void TrashCandidateBrowser::selectLoadedPaths(const PathSet& paths) {
   creatingThread_.check();
   if (paths.empty()) return;
   const PathSet loaded = pathsOf(records_);

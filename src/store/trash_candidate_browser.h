@@ -57,7 +57,9 @@ class TrashCandidateBrowser : public QObject {
   void selectAllRecords();
   void cancelLoading();
   void removeRecords(const PathSet& paths);
-  void reselectLoadedPaths(const PathSet& paths);
+  // The loaded ones of `paths` become the selection; when none of them is loaded the selection is
+  // only pruned. An empty set changes nothing.
+  void selectLoadedPaths(const PathSet& paths);
   void pruneSelection();
 
  Q_SIGNALS:

@@ -184,7 +184,7 @@ TEST(TrashCandidateBrowser, ReselectingLoadedPaths) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Observed o({"a", "b"}, {"a", "gone"});
-    o.browser.reselectLoadedPaths(c.paths);
+    o.browser.selectLoadedPaths(c.paths);
     EXPECT_EQ(o.browser.selectedPaths(), c.selected);
   }
 }
