@@ -1,12 +1,13 @@
 // lorvex-query --library DIR [--root PATH]... [--tag T]... [--model M] [--favorite]
-//              [--delete-candidate] [--aspect portrait|landscape|square] [--seed N] [--text T]
-//              [--sort CASE] [--offset N] [--limit N] [--repeat N]
+//              [--delete-candidate] [--missing] [--aspect portrait|landscape|square] [--seed N]
+//              [--text T] [--sort CASE] [--offset N] [--limit N] [--repeat N]
 //
 // Opens the library "LorvexV3.sqlite" in DIR and runs one search with the query the library
 // browser builds for those filters: delete candidates are left out unless --delete-candidate asks
-// for them, missing files are left out, the limit is 501 and the order modificationDateDescending
-// unless given. Prints one JSON object per record and line (path, seed, prompt, promptTags,
-// reviewState) and, last on stderr, "elapsed_ms=<milliseconds>" for the search call alone.
+// for them, missing files are left out (--missing lists only them), the limit is 501 and the
+// order modificationDateDescending unless given. Prints one JSON object per record and line (path,
+// seed, prompt, promptTags, reviewState) and, last on stderr, "elapsed_ms=<milliseconds>" for the
+// search call alone.
 // --repeat N runs the same search N times on the one open library and prints one elapsed_ms line
 // per run, in order: the first is the cold run, the others show a page served warm. The records
 // are printed once; a run that returns other records than the first is an error.
@@ -87,6 +88,8 @@ Arguments parse(int argc, char** argv) {
       query.favorite = true;
     } else if (option == "--delete-candidate") {
       query.deleteCandidate = true;
+    } else if (option == "--missing") {
+      query.missing = true;
     } else if (option == "--aspect") {
       const std::string aspect = value();
       const auto filter = lorvex::fromRawValue<lorvex::ImageAspectFilter>(aspect);
