@@ -35,6 +35,15 @@ void fillLibrary(OfflineStore& f) {
   f.store.setActiveFolderRegistrationRootPaths({"/"});
 }
 
+// A window of the first `loaded` records and a slideshow of 3 images, playing when presented.
+void showSlideshow(OfflineStore& f, int loaded, bool hasMore, const Snapshot& selection, bool presented) {
+  f.load(OfflineStore::numberedPaths(loaded), hasMore);
+  f.select(selection.primaryPath, selection.selectedPaths, selection.anchorPath);
+  f.store.presentation().setSlideshowVisibleCount(3);
+  f.store.presentation().setIsSlideshowPresented(presented);
+  f.store.presentation().setIsSlideshowPlaying(presented);
+}
+
 enum class Page { none, appended, failed, listEnded };
 
 TEST(ImageLibraryStoreSlideshowSteps, AForwardStepLoadsThePageItNeedsAndIsDroppedWhenOvertaken) {
@@ -75,11 +84,7 @@ TEST(ImageLibraryStoreSlideshowSteps, AForwardStepLoadsThePageItNeedsAndIsDroppe
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     OfflineStore f;
-    f.load(OfflineStore::numberedPaths(c.loaded), c.hasMore);
-    f.select(c.before.primaryPath, c.before.selectedPaths, c.before.anchorPath);
-    f.store.presentation().setSlideshowVisibleCount(3);
-    f.store.presentation().setIsSlideshowPresented(c.presented);
-    f.store.presentation().setIsSlideshowPlaying(c.presented);
+    showSlideshow(f, c.loaded, c.hasMore, c.before, c.presented);
     fillLibrary(f);
     f.harness.service->hold("searchImages");
     // The caller's flow, as the slideshow's auto-advance keeps one: cancelling it stops the step.
@@ -134,10 +139,7 @@ TEST(ImageLibraryStoreSlideshowSteps, ABackStepWrapsOnlyOverACompleteListAndNeve
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     OfflineStore f;
-    f.load(OfflineStore::numberedPaths(c.loaded), c.hasMore);
-    f.select(c.before.primaryPath, c.before.selectedPaths, c.before.anchorPath);
-    f.store.presentation().setSlideshowVisibleCount(3);
-    f.store.presentation().setIsSlideshowPresented(c.presented);
+    showSlideshow(f, c.loaded, c.hasMore, c.before, c.presented);
     f.store.showPreviousSlideshowImages();
     testing::drainEvents();
     EXPECT_TRUE(f.harness.service->calls("searchImages").empty());
