@@ -730,6 +730,33 @@ class ImageLibraryStore : public QObject {
 
   // ---- Trash moves ----
 
+  // What errorMessage shows after a move in which some file was not moved or not recorded; the
+  // details stay in lastTrashSummary.
+  static constexpr std::string_view kTrashFailureMessage =
+      "ゴミ箱に入れる操作またはインデックス更新に失敗した画像があります。";
+
+  // Moves the delete candidates among `records` (marked, not missing; each path once, in order) to
+  // the Trash: the only operation that changes the user's files. Refused (false, nothing changed)
+  // when none is left or canStartDeleteCandidateTrash() is false. The library re-checks each file
+  // against its reviewed record on the user-initiated pool; nothing cancels that call, and no
+  // second move starts while it runs. Afterwards: the outcome is kept in lastTrashSummary; trashed
+  // images leave the results and the review, monitoring is told to ignore their removal, the undo
+  // history is emptied and the sidebar's counts reload; the paths that failed and are still listed
+  // become the review's selection, for a retry, and errorMessage says so. A refused call to the
+  // library records every path as failed with its text. True only when nothing failed; then a
+  // review emptied by the move while more candidates existed loads its first page again.
+  QCoro::Task<bool> moveDeleteCandidatesToTrash(std::vector<RecordRef> records);
+  // The same for every record the review has loaded, as they are at the call.
+  QCoro::Task<bool> moveLoadedTrashReviewCandidatesToTrash();
+  // The review is open, the library is ready (prepared, not indexing, no move running) and its
+  // list is not loading.
+  bool canStartDeleteCandidateTrash() const;
+  // Reloads the review when it is open and empty and had more candidates before the move.
+  QCoro::Task<void> reloadDeleteCandidateTrashReviewIfEmptied(bool hadMoreRecords);
+  // Forgets every undo action: after files left for the Trash, putting marks back on their
+  // records would undo nothing the user can see.
+  void clearDeleteCandidateUndoStack();
+
   // ---- Filter tags ----
 
   // Tags are compared after whitespace normalisation and ignoring case (text::equalIgnoringCase);
@@ -1174,6 +1201,14 @@ class ImageLibraryStore : public QObject {
   void cancelDeleteCandidateTrashReviewLoadMore();
 
   // ---- Trash moves: private ----
+
+  // The outcome of a move of `paths` that the library answered with `summary`; the result of the
+  // move. `fallbackSelectionIndex`: where the result selection goes when its records were trashed.
+  QCoro::Task<bool> applyTrashSummary(ImageTrashSummary summary, int fallbackSelectionIndex, bool hadMoreRecords);
+  // A move the library refused as a whole: every path failed with the error's text.
+  void applyTrashFailure(const std::vector<std::string>& paths, const std::exception_ptr& failure);
+  // The trashed images leave the results and the review; monitoring ignores their removal.
+  void removeTrashedRecords(const std::vector<std::string>& trashedPaths, int fallbackSelectionIndex);
 
   // ---- Filter tags: private ----
 

@@ -1,0 +1,153 @@
+// Moving reviewed delete candidates to the Trash, and folding the outcome back into the store: the
+// only operation of the program that changes the user's files. Every guard holds before the
+// library is asked: the review is open, the library is ready, its list is not loading, and no
+// other move runs (isTrashingDeleteCandidates is the only serialisation of moves).
+#include <algorithm>
+#include <exception>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "services/image_library_service.h"
+#include "services/indexing/scan_error_message.h"
+#include "store/async/run_blocking.h"
+#include "store/async/scope_exit.h"
+#include "store/image_library_store.h"
+#include "store/stopped_result_loading.h"
+
+namespace lorvex {
+
+bool ImageLibraryStore::canStartDeleteCandidateTrash() const {
+  creatingThread_.check();
+  return trashReviewAllowsTrashing();
+}
+
+QCoro::Task<bool> ImageLibraryStore::moveLoadedTrashReviewCandidatesToTrash() {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  const std::vector<RecordRef> loaded = trashReviewBrowser_->records();
+  co_return co_await moveDeleteCandidatesToTrash(loaded);
+}
+
+QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<RecordRef> records) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  std::vector<std::string> candidatePaths;
+  for (const RecordRef& record : records) {
+    if (TrashCandidateBrowser::isTrashable(*record)) candidatePaths.push_back(record->file.path);
+  }
+  const std::vector<std::string> paths = uniqueNonEmptyPaths(candidatePaths);
+  if (paths.empty() || !canStartDeleteCandidateTrash()) co_return false;
+
+  // Where the result selection falls back to when its records leave: the first trashed record
+  // the window shows.
+  int fallbackSelectionIndex = -1;
+  for (const std::string& path : paths) {
+    if (const std::optional<int> index = resultWindow_->index(path)) {
+      fallbackSelectionIndex = fallbackSelectionIndex < 0 ? *index : std::min(fallbackSelectionIndex, *index);
+    }
+  }
+  fallbackSelectionIndex = std::max(fallbackSelectionIndex, 0);
+  const bool hadMoreRecords = trashReviewBrowser_->hasMoreRecords();
+
+  setIsTrashingDeleteCandidates(true);
+  // Lowered as the last step of every way out, so that no failure leaves moves and undo blocked.
+  const ScopeExit endMove(scope_.link(), [this] { setIsTrashingDeleteCandidates(false); });
+  setLastTrashSummary(std::nullopt);
+  dismissDeleteCandidateFeedback();
+
+  // The service in use now, for the whole move. A move is never cancelled: stopping it halfway
+  // would leave files in the Trash that the library still lists.
+  auto move = [service = service_, paths] { return service->moveDeleteCandidatesToTrash(paths); };
+  const std::stop_token neverStopped;
+  ImageTrashSummary summary;
+  std::exception_ptr failure;
+  try {
+    summary = co_await runBlocking(*userInitiatedPool_, neverStopped, move);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (failure) {
+    applyTrashFailure(paths, failure);
+    co_return false;
+  }
+  co_return co_await applyTrashSummary(summary, fallbackSelectionIndex, hadMoreRecords);
+}
+
+QCoro::Task<bool> ImageLibraryStore::applyTrashSummary(ImageTrashSummary summary, int fallbackSelectionIndex,
+                                                       bool hadMoreRecords) {
+  auto frame = co_await scope_.enter();
+  setLastTrashSummary(summary);
+  if (!summary.trashedPaths.empty()) {
+    removeTrashedRecords(summary.trashedPaths, fallbackSelectionIndex);
+    co_await loadRegisteredFolderSummaries();
+  }
+  if (!summary.failures.empty()) {
+    // A file moved to the Trash whose bookkeeping failed afterwards is listed in both; it is gone
+    // and cannot be tried again.
+    PathSet retryPaths;
+    for (const ImageTrashFailure& failure : summary.failures) retryPaths.insert(failure.path);
+    for (const std::string& trashed : summary.trashedPaths) retryPaths.erase(trashed);
+    trashReviewBrowser_->selectLoadedPaths(retryPaths);
+    setErrorMessage(std::string(kTrashFailureMessage));
+    co_return false;
+  }
+  setErrorMessage(std::nullopt);
+  co_await reloadDeleteCandidateTrashReviewIfEmptied(hadMoreRecords);
+  co_return true;
+}
+
+void ImageLibraryStore::removeTrashedRecords(const std::vector<std::string>& trashedPaths, int fallbackSelectionIndex) {
+  creatingThread_.check();
+  // A page requested before the move still holds the trashed records; it must not bring them
+  // back. What was stopped starts again once they are gone.
+  const StoppedResultLoading stopped = cancelResultLoading();
+  const ScopeExit restart(scope_.link(), [this, stopped] { restartResultLoading(stopped); });
+  trashReviewBrowser_->cancelLoading();
+  cancelDeleteCandidateTrashReviewLoadMore();
+  // The monitor reports these removals like anyone else's; they are the program's own.
+  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
+    if (!planner.isMonitoring) return;
+    planner.locallyHandledTrashPaths.insert(trashedPaths.begin(), trashedPaths.end());
+  });
+  clearDeleteCandidateUndoStack();
+  const PathSet trashed(trashedPaths.begin(), trashedPaths.end());
+  resultWindow_->removeRecords(trashed, fallbackSelectionIndex);
+  trashReviewBrowser_->removeRecords(trashed);
+  cancelDeleteCandidateTrashReviewLoadMore();
+}
+
+void ImageLibraryStore::applyTrashFailure(const std::vector<std::string>& paths, const std::exception_ptr& failure) {
+  creatingThread_.check();
+  // The library refuses a move as a whole before it touches any file: nothing left, nothing to
+  // remove, and every path may be tried again.
+  const std::string message = lorvex::errorMessage(failure);
+  ImageTrashSummary summary;
+  summary.requestedCount = static_cast<std::int64_t>(paths.size());
+  for (const std::string& path : paths) {
+    summary.failures.push_back(ImageTrashFailure{path, message, ImageTrashFailureReason::underlyingError});
+  }
+  setLastTrashSummary(std::move(summary));
+  trashReviewBrowser_->selectLoadedPaths(PathSet(paths.begin(), paths.end()));
+  setErrorMessage(message);
+}
+
+QCoro::Task<void> ImageLibraryStore::reloadDeleteCandidateTrashReviewIfEmptied(bool hadMoreRecords) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  if (!hadMoreRecords || !presentation_->isDeleteCandidateTrashReviewPresented() ||
+      !trashReviewBrowser_->records().empty()) {
+    co_return;
+  }
+  co_await reloadDeleteCandidateTrashReview();
+}
+
+void ImageLibraryStore::clearDeleteCandidateUndoStack() {
+  creatingThread_.check();
+  // Signals even when already empty: the stack's setter always does.
+  setDeleteCandidateUndoStack({});
+}
+
+}  // namespace lorvex

@@ -1,0 +1,348 @@
+// Moving delete candidates to the Trash: every guard refuses without a trace, the library's
+// outcome (all moved, some failed, none, a refusal) is folded back into the results, the review,
+// its selection, the undo history and the sidebar; a second confirmation while a move runs is
+// refused; a search stopped by the move is started again.
+#include <gtest/gtest.h>
+
+#include <any>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "search_flows.h"
+#include "store_records.h"
+#include "store/support/store_harness.h"
+
+namespace lorvex {
+namespace {
+
+using testing::imagePath;
+using testing::libraryFailure;
+using testing::libraryImage;
+using testing::pathsOf;
+using testing::StartedFlow;
+using testing::startFlow;
+using testing::startValueFlow;
+
+std::vector<std::string> paths(const std::vector<int>& numbers) {
+  std::vector<std::string> result;
+  for (int number : numbers) result.push_back(imagePath(number));
+  return result;
+}
+PathSet pathSet(const std::vector<int>& numbers) {
+  const auto list = paths(numbers);
+  return PathSet(list.begin(), list.end());
+}
+
+// Images 0 … imageCount - 1 under /lib, `candidates` of them marked; the results show the
+// candidates (or the others), the review is open on the candidates, one undo action is kept.
+struct TrashFixture {
+  explicit TrashFixture(const std::vector<int>& candidates, int imageCount = 10, bool resultsShowCandidates = true)
+      : store(harness.makeStore()) {
+    std::vector<ImageRecord> images;
+    for (int number = 0; number < imageCount; ++number) {
+      const bool marked = std::find(candidates.begin(), candidates.end(), number) != candidates.end();
+      images.push_back(libraryImage(number, false, marked));
+    }
+    harness.service->setRecords(images);
+    store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
+    store->setOnlyDeleteCandidates(resultsShowCandidates);
+    ImageLibraryStore* self = store.get();
+    startFlow(*store, [self](std::stop_token) { return self->refreshResults(500, true); });
+    startFlow(*store, [self](std::stop_token) { return self->presentDeleteCandidateTrashReview(); });
+    harness.drainEvents();
+    store->setDeleteCandidateUndoStack({DeleteCandidateUndoAction{.records = {{imagePath(0), false, 0}}}});
+  }
+
+  StartedFlow<bool> move(std::vector<RecordRef> records) {
+    ImageLibraryStore* self = store.get();
+    return startValueFlow<bool>(*store, [self, records](std::stop_token) {
+      return self->moveDeleteCandidatesToTrash(records);
+    });
+  }
+  StartedFlow<bool> moveLoaded() {
+    ImageLibraryStore* self = store.get();
+    return startValueFlow<bool>(*store,
+                                [self](std::stop_token) { return self->moveLoadedTrashReviewCandidatesToTrash(); });
+  }
+  // The review's loaded records with these numbers, in the order given.
+  std::vector<RecordRef> reviewed(const std::vector<int>& numbers) const {
+    std::vector<RecordRef> result;
+    for (const std::string& path : paths(numbers)) {
+      for (const auto& record : store->trashReviewBrowser().records()) {
+        if (record->file.path == path) result.push_back(record);
+      }
+    }
+    return result;
+  }
+  std::size_t calls(const char* name) const { return harness.service->calls(name).size(); }
+
+  testing::StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store;
+};
+
+TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
+  struct Case {
+    const char* name;
+    std::function<void(TrashFixture&)> setUp;
+    std::function<std::vector<RecordRef>(TrashFixture&)> records;
+  };
+  const auto candidates = [](TrashFixture& f) { return f.reviewed({2, 3}); };
+  const auto nothing = [](TrashFixture&) {};
+  const std::vector<Case> cases = {
+      {"no record is a candidate", nothing,
+       [](TrashFixture&) { return testing::records({imagePath(0), imagePath(1)}); }},
+      {"every candidate is missing", nothing,
+       [](TrashFixture&) {
+         return std::vector<RecordRef>{testing::record(testing::RecordSpec{.path = imagePath(2), .deleteCandidate = true, .isMissing = true})};
+       }},
+      {"no records", nothing, [](TrashFixture&) { return std::vector<RecordRef>{}; }},
+      {"the review is closed", [](TrashFixture& f) { f.store->presentation().setIsDeleteCandidateTrashReviewPresented(false); },
+       candidates},
+      {"the review is reloading", [](TrashFixture& f) { f.store->trashReviewBrowser().setIsReloading(true); }, candidates},
+      {"the review is loading more", [](TrashFixture& f) { f.store->trashReviewBrowser().setIsLoadingMore(true); },
+       candidates},
+      {"the live service is missing", [](TrashFixture& f) { f.store->setNeedsLiveServicePreparation(true); }, candidates},
+      {"the library is being prepared", [](TrashFixture& f) { f.store->setIsPreparingLibrary(true); }, candidates},
+      {"indexing", [](TrashFixture& f) { f.store->setIsIndexing(true); }, candidates},
+      {"another move runs", [](TrashFixture& f) { f.store->setIsTrashingDeleteCandidates(true); }, candidates},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrashFixture f({2, 3, 5});
+    const ImageTrashSummary earlier{.requestedCount = 9};
+    f.store->setLastTrashSummary(earlier);
+    f.store->setErrorMessage("earlier");
+    f.store->trashReviewBrowser().setSelectedPaths(pathSet({2}));
+    c.setUp(f);
+    const StartedFlow<bool> move = f.move(c.records(f));
+    f.harness.drainEvents();
+    ASSERT_TRUE(move.isFinished());
+    EXPECT_FALSE(move.result());
+    EXPECT_EQ(f.calls("moveDeleteCandidatesToTrash"), 0u);
+    EXPECT_EQ(f.store->lastTrashSummary(), earlier);
+    EXPECT_EQ(f.store->errorMessage(), "earlier");
+    EXPECT_EQ(pathsOf(f.store->resultWindow().records()), paths({2, 3, 5}));
+    EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths({2, 3, 5}));
+    EXPECT_EQ(f.store->trashReviewBrowser().selectedPaths(), pathSet({2}));
+    EXPECT_EQ(f.store->deleteCandidateUndoStack().size(), 1u);
+  }
+}
+
+TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHistoryAndTheSidebar) {
+  const std::string changed = "on-disk file changed";
+  const std::vector<std::string> all = paths({2, 3, 5, 7});
+  struct Case {
+    const char* name;
+    std::vector<RecordRef> (*records)(TrashFixture&);
+    std::vector<int> requested;  // the paths the library is asked to move
+    std::optional<ImageTrashSummary> answer;  // nothing: the library refuses with "refused"
+    bool result;
+    std::vector<int> left;  // in the results and in the review
+    std::vector<int> selected;
+    std::size_t undoDepth;
+    std::size_t sidebarReloads;
+    std::optional<std::string> error;
+    ImageTrashSummary kept;
+  };
+  const auto loaded = [](TrashFixture& f) { return f.reviewed({2, 3, 5, 7}); };
+  const auto twice = [](TrashFixture& f) { return f.reviewed({3, 3, 2, 3}); };
+  const std::string fixed(ImageLibraryStore::kTrashFailureMessage);
+  const ImageTrashSummary allMoved{4, all, {}};
+  // 3 was moved but its bookkeeping failed: listed in both, not offered again.
+  const ImageTrashSummary partly{4,
+                                 paths({2, 3}),
+                                 {{imagePath(3), "index", ImageTrashFailureReason::underlyingError},
+                                  {imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview}}};
+  const ImageTrashSummary noneMoved{4, {}, {{imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview}}};
+  const ImageTrashSummary nothing{4, {}, {}};
+  const auto refusal = [](const std::vector<std::string>& requested) {
+    ImageTrashSummary summary{static_cast<std::int64_t>(requested.size()), {}, {}};
+    for (const auto& path : requested) summary.failures.push_back({path, "refused", ImageTrashFailureReason::underlyingError});
+    return summary;
+  };
+  const std::vector<Case> cases = {
+      {"all moved", loaded, {2, 3, 5, 7}, allMoved, true, {}, {}, 0, 1, std::nullopt, allMoved},
+      {"some moved, some failed", loaded, {2, 3, 5, 7}, partly, false, {5, 7}, {5}, 0, 1, fixed, partly},
+      {"only failures", loaded, {2, 3, 5, 7}, noneMoved, false, {2, 3, 5, 7}, {5}, 1, 0, fixed, noneMoved},
+      {"nothing moved, nothing failed", loaded, {2, 3, 5, 7}, nothing, true, {2, 3, 5, 7}, {2}, 1, 0, std::nullopt, nothing},
+      {"the library refused", loaded, {2, 3, 5, 7}, std::nullopt, false, {2, 3, 5, 7}, {2, 3, 5, 7}, 1, 0, "refused", refusal(all)},
+      {"the library refused repeated records", twice, {3, 2}, std::nullopt, false, {2, 3, 5, 7}, {2, 3}, 1, 0, "refused",
+       refusal(paths({3, 2}))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrashFixture f({2, 3, 5, 7});
+    f.store->setErrorMessage("earlier");
+    f.store->trashReviewBrowser().setSelectedPaths(pathSet({2}));
+    const std::optional<ImageTrashSummary> answer = c.answer;
+    f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [answer](const testing::ServiceCall&) {
+      if (!answer) std::rethrow_exception(libraryFailure("refused"));
+      return std::any(*answer);
+    });
+    const std::size_t sidebarBefore = f.calls("registeredFolderSummaries");
+    const StartedFlow<bool> move = f.move(c.records(f));
+    f.harness.drainEvents();
+    ASSERT_TRUE(move.isFinished());
+    EXPECT_EQ(move.result(), c.result);
+    const auto call = f.harness.service->calls("moveDeleteCandidatesToTrash");
+    ASSERT_EQ(call.size(), 1u);
+    EXPECT_EQ(call[0].paths, paths(c.requested));
+    EXPECT_EQ(f.store->lastTrashSummary(), c.kept);
+    EXPECT_EQ(pathsOf(f.store->resultWindow().records()), paths(c.left));
+    EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths(c.left));
+    EXPECT_EQ(f.store->trashReviewBrowser().selectedPaths(), pathSet(c.selected));
+    EXPECT_EQ(f.store->deleteCandidateUndoStack().size(), c.undoDepth);
+    EXPECT_EQ(f.store->canUndoDeleteCandidateAction(), c.undoDepth > 0);
+    EXPECT_EQ(f.calls("registeredFolderSummaries") - sidebarBefore, c.sidebarReloads);
+    EXPECT_EQ(f.store->errorMessage(), c.error);
+    EXPECT_FALSE(f.store->isTrashingDeleteCandidates());
+    // The review is not refilled: it had no more candidates.
+    EXPECT_EQ(f.calls("searchImages"), 2u);
+  }
+}
+
+TEST(ImageLibraryStoreTrashMoves, TheResultSelectionFallsBackToTheFirstTrashedPosition) {
+  struct Case {
+    const char* name;
+    bool resultsShowCandidates;
+    std::vector<int> trashed;
+    int focusBefore;
+    int focusAfter;
+  };
+  // Results of the candidates: 2, 3, 5, 7; of the others: 0, 1, 4, 6, 8, 9.
+  const std::vector<Case> cases = {
+      {"the focus was trashed: the first trashed position", true, {7, 3}, 7, 5},
+      {"the last records were trashed: the new last one", true, {5, 7}, 7, 3},
+      {"the focus stays when it was not trashed", true, {5}, 2, 2},
+      {"no trashed record was shown", false, {3, 5}, 4, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrashFixture f({2, 3, 5, 7}, 10, c.resultsShowCandidates);
+    f.store->selection().selectSingle(imagePath(c.focusBefore));
+    const StartedFlow<bool> move = f.move(f.reviewed(c.trashed));
+    f.harness.drainEvents();
+    ASSERT_TRUE(move.isFinished());
+    EXPECT_TRUE(move.result());
+    EXPECT_EQ(f.store->selection().primaryPath(), imagePath(c.focusAfter));
+  }
+}
+
+TEST(ImageLibraryStoreTrashMoves, OnlyARunningMonitorIsToldToIgnoreTheTrashedFiles) {
+  for (const bool monitoring : {true, false}) {
+    SCOPED_TRACE(monitoring);
+    TrashFixture f({2, 3, 5});
+    RegisteredFolderSyncPlanner planner;
+    planner.isMonitoring = monitoring;
+    planner.locallyHandledTrashPaths = {"/earlier.png"};
+    f.store->setBackgroundSyncPlanner(planner);
+    int plannerSignals = 0;
+    QObject::connect(f.store.get(), &ImageLibraryStore::backgroundSyncPlannerChanged, [&] { ++plannerSignals; });
+    const StartedFlow<bool> move = f.moveLoaded();
+    f.harness.drainEvents();
+    ASSERT_TRUE(move.result());
+    std::unordered_set<std::string> expected = {"/earlier.png"};
+    if (monitoring) expected.insert({imagePath(2), imagePath(3), imagePath(5)});
+    EXPECT_EQ(f.store->backgroundSyncPlanner().locallyHandledTrashPaths, expected);
+    EXPECT_EQ(plannerSignals, 1);
+  }
+}
+
+TEST(ImageLibraryStoreTrashMoves, AReviewEmptiedByAFullMoveLoadsItsNextCandidates) {
+  struct Case {
+    const char* name;
+    int candidates;
+    bool failOne;
+    std::size_t listedAfter;
+    std::size_t reviewSearches;
+  };
+  const std::vector<Case> cases = {
+      {"more existed: the first page again", 600, false, 100, 2},
+      {"nothing more existed", 400, false, 0, 1},
+      {"a failure keeps what is left", 600, true, 1, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<int> numbers;
+    for (int i = 0; i < c.candidates; ++i) numbers.push_back(i);
+    TrashFixture f(numbers, c.candidates, false);
+    if (c.failOne) {
+      f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
+        ImageTrashSummary summary{static_cast<std::int64_t>(call.paths.size()), call.paths, {}};
+        summary.trashedPaths.pop_back();
+        summary.failures.push_back({call.paths.back(), "busy", ImageTrashFailureReason::underlyingError});
+        return std::any(summary);
+      });
+    }
+    const std::size_t searchesBefore = f.calls("searchImages");
+    const StartedFlow<bool> move = f.moveLoaded();
+    f.harness.drainEvents();
+    ASSERT_TRUE(move.isFinished());
+    EXPECT_EQ(move.result(), !c.failOne);
+    EXPECT_EQ(f.store->trashReviewBrowser().records().size(), c.listedAfter);
+    EXPECT_EQ(f.calls("searchImages") - searchesBefore, c.reviewSearches - 1);
+  }
+}
+
+TEST(ImageLibraryStoreTrashMoves, ASecondConfirmationWhileAMoveRunsIsRefused) {
+  TrashFixture f({2, 3, 5});
+  auto& service = *f.harness.service;
+  f.store->setDeleteCandidateFeedback(DeleteCandidateFeedback{.affectedCount = 2});
+  f.store->setLastTrashSummary(ImageTrashSummary{.requestedCount = 9});
+  service.hold("moveDeleteCandidatesToTrash");
+  const StartedFlow<bool> first = f.move(f.reviewed({2}));
+  ASSERT_TRUE(service.waitForHeld("moveDeleteCandidatesToTrash"));
+  EXPECT_TRUE(f.store->isTrashingDeleteCandidates());
+  EXPECT_FALSE(f.store->canUndoDeleteCandidateAction());
+  EXPECT_FALSE(f.store->canStartDeleteCandidateTrash());
+  EXPECT_EQ(f.store->trashLoadedDisabledReason(), DeleteCandidateTrashDisabledReason::trashingInProgress);
+  EXPECT_EQ(f.store->deleteCandidateFeedback(), std::nullopt);
+  EXPECT_EQ(f.store->lastTrashSummary(), std::nullopt);
+
+  const StartedFlow<bool> second = f.moveLoaded();
+  f.harness.drainEvents();
+  ASSERT_TRUE(second.isFinished());
+  EXPECT_FALSE(second.result());
+  EXPECT_FALSE(first.isFinished());
+  EXPECT_EQ(f.calls("moveDeleteCandidatesToTrash"), 1u);
+
+  service.releaseAll();
+  f.harness.drainEvents();
+  ASSERT_TRUE(first.isFinished());
+  EXPECT_TRUE(first.result());
+  EXPECT_FALSE(f.store->isTrashingDeleteCandidates());
+  EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths({3, 5}));
+  EXPECT_TRUE(f.store->canStartDeleteCandidateTrash());
+}
+
+TEST(ImageLibraryStoreTrashMoves, ASearchTheMoveStoppedRunsAgainAndItsLateAnswerIsDropped) {
+  TrashFixture f({2, 3, 5});
+  auto& service = *f.harness.service;
+  service.hold("searchImages");
+  ImageLibraryStore* self = f.store.get();
+  startFlow(*f.store, [self](std::stop_token) { return self->refreshResults(120, false); });
+  ASSERT_TRUE(service.waitForHeld("searchImages"));
+  const auto stale = service.heldCalls("searchImages").front();
+  const int resetsBefore = f.store->searchResultsResetCount();
+  const StartedFlow<bool> move = f.move(f.reviewed({2}));
+  ASSERT_TRUE(service.waitForHeld("searchImages", 2));
+  const auto again = service.heldCalls("searchImages").back();
+  EXPECT_EQ(again.query->limit, stale.query->limit);
+  EXPECT_EQ(again.query->offset, 0);
+  // The late answer of the stopped search still holds the trashed record.
+  service.releaseWith(stale.id, std::vector<ImageRecord>{libraryImage(2, false, true), libraryImage(3, false, true)});
+  f.harness.drainEvents();
+  EXPECT_EQ(pathsOf(f.store->resultWindow().records()), paths({3, 5}));
+  service.release(again.id);
+  f.harness.drainEvents();
+  ASSERT_TRUE(move.result());
+  EXPECT_EQ(pathsOf(f.store->resultWindow().records()), paths({3, 5}));
+  EXPECT_EQ(f.store->searchResultsResetCount(), resetsBefore);
+  EXPECT_FALSE(f.store->isLoading());
+}
+
+}  // namespace
+}  // namespace lorvex
