@@ -57,5 +57,7 @@ void addFilterCommands(DriveCommands& commands);
 void addReviewCommands(DriveCommands& commands);
 // concept create|rename|alias|unalias|assign|unassign|select (drive_concept_commands.cpp).
 void addConceptCommands(DriveCommands& commands);
+// The Trash review: trash-review, trash, touch.
+void addTrashCommands(DriveCommands& commands);
 
 }  // namespace lorvex

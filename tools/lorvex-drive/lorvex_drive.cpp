@@ -99,6 +99,7 @@ DriveCommands allCommands() {
   addFilterCommands(commands);
   addReviewCommands(commands);
   addConceptCommands(commands);
+  addTrashCommands(commands);
   return commands;
 }
 
