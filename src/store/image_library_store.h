@@ -992,6 +992,11 @@ class ImageLibraryStore : public QObject {
 
   // ---- Search query and first-page refresh: private ----
 
+  // Cancel the running first-page search, or the running page load (and forget its owner), and
+  // clear the field that held it.
+  void cancelRefreshSearchTask();
+  void cancelLoadMoreTask();
+
   // The limit and scroll reset of the first-page search in `refreshSearchTask_`, so that a load
   // stopped to make room for a review change can be asked for again as it was.
   StoppedResultLoading::FirstPageRefresh runningFirstPageRefresh_{kFirstPageLimit, true};

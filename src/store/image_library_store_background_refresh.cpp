@@ -33,10 +33,7 @@ bool ImageLibraryStore::scheduleBackgroundResultRefresh(BackgroundResultRefreshM
 QCoro::Task<void> ImageLibraryStore::refreshFullWindow(int refreshID, std::stop_token stop) {
   auto frame = co_await scope_.enter();
   const SearchResultWindow::LoadTicket ticket = resultWindow_->invalidateLoads();
-  if (refreshSearchTask_) {
-    refreshSearchTask_.cancel();
-    setRefreshSearchTask({});
-  }
+  cancelRefreshSearchTask();
   setIsLoading(false);
   const std::vector<RecordRef>& loaded = resultWindow_->records();
   const auto windowSize = std::max<std::size_t>(loaded.size(), kPageSize);
@@ -48,11 +45,7 @@ QCoro::Task<void> ImageLibraryStore::refreshFullWindow(int refreshID, std::stop_
   }
   setIsBackgroundRefreshingResults(true);
   setIsLoadingNextPage(false);
-  if (loadMoreTask_) {
-    loadMoreTask_.cancel();
-    setLoadMoreTask({});
-  }
-  setActiveLoadMoreTaskID(std::nullopt);
+  cancelLoadMoreTask();
   ImageSearchQuery query = makeSearchQuery(static_cast<std::int64_t>(windowSize) + 1, 0);
   FetchedRecords result = co_await fetchRecords(query, stop);
   std::vector<RecordRef>& fetched = result.records;

@@ -31,15 +31,8 @@ StoppedResultLoading ImageLibraryStore::cancelResultLoading() {
   if (refreshSearchTask_) stopped.firstPageRefresh = runningFirstPageRefresh_;
   if (backgroundResultRefreshTask_) stopped.backgroundRefresh = activeBackgroundResultRefreshMode_;
   resultWindow_->invalidateLoads();
-  if (refreshSearchTask_) {
-    refreshSearchTask_.cancel();
-    setRefreshSearchTask({});
-  }
-  if (loadMoreTask_) {
-    loadMoreTask_.cancel();
-    setLoadMoreTask({});
-  }
-  setActiveLoadMoreTaskID(std::nullopt);
+  cancelRefreshSearchTask();
+  cancelLoadMoreTask();
   cancelBackgroundResultRefresh();
   setIsLoading(false);
   setIsLoadingNextPage(false);

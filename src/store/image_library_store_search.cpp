@@ -84,15 +84,8 @@ QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll,
   setIsLoading(true);
   setIsLoadingNextPage(false);
   resultWindow_->setHasMoreRecords(false);
-  if (refreshSearchTask_) {
-    refreshSearchTask_.cancel();
-    setRefreshSearchTask({});
-  }
-  if (loadMoreTask_) {
-    loadMoreTask_.cancel();
-    setLoadMoreTask({});
-  }
-  setActiveLoadMoreTaskID(std::nullopt);
+  cancelRefreshSearchTask();
+  cancelLoadMoreTask();
   ImageSearchQuery query = makeSearchQuery(effectiveLimit + 1, 0);
   recordCharacterSearch(query.characterText);
 
@@ -173,6 +166,20 @@ QCoro::Task<void> ImageLibraryStore::waitForBackgroundResultRefresh(std::stop_to
   while (backgroundResultRefreshTask_ && backgroundResultRefreshID_ == awaitedID && !stop.stop_requested()) {
     co_await nextEmission(self, ended, stop);
   }
+}
+
+void ImageLibraryStore::cancelRefreshSearchTask() {
+  if (!refreshSearchTask_) return;
+  refreshSearchTask_.cancel();
+  setRefreshSearchTask({});
+}
+
+void ImageLibraryStore::cancelLoadMoreTask() {
+  if (loadMoreTask_) {
+    loadMoreTask_.cancel();
+    setLoadMoreTask({});
+  }
+  setActiveLoadMoreTaskID(std::nullopt);
 }
 
 }  // namespace lorvex

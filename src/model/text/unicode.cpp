@@ -190,28 +190,14 @@ std::string caseFolded(std::string_view text) {
   return out;
 }
 
-std::string nfc(std::string_view text) {
-  if (isASCII(text)) return std::string(text);
-  UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* normalizer = icu::Normalizer2::getNFCInstance(status);
-  if (U_FAILURE(status)) return std::string(text);
-  const icu::StringPiece piece(text.data(), static_cast<int32_t>(text.size()));
-  if (normalizer->isNormalizedUTF8(piece, status) && U_SUCCESS(status)) return std::string(text);
-  status = U_ZERO_ERROR;
-  std::string out;
-  out.reserve(text.size());
-  icu::StringByteSink<std::string> sink(&out);
-  normalizer->normalizeUTF8(0, piece, sink, nullptr, status);
-  if (U_FAILURE(status)) return std::string(text);
-  return out;
-}
-
 namespace {
 
-std::string nfd(std::string_view text) {
+// `text` in the normal form of the normaliser `instance` gives (the text itself when ICU cannot
+// give one).
+std::string normalized(std::string_view text, const icu::Normalizer2* (*instance)(UErrorCode&)) {
   if (isASCII(text)) return std::string(text);
   UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* normalizer = icu::Normalizer2::getNFDInstance(status);
+  const icu::Normalizer2* normalizer = instance(status);
   if (U_FAILURE(status)) return std::string(text);
   const icu::StringPiece piece(text.data(), static_cast<int32_t>(text.size()));
   if (normalizer->isNormalizedUTF8(piece, status) && U_SUCCESS(status)) return std::string(text);
@@ -224,7 +210,11 @@ std::string nfd(std::string_view text) {
   return out;
 }
 
+std::string nfd(std::string_view text) { return normalized(text, &icu::Normalizer2::getNFDInstance); }
+
 }  // namespace
+
+std::string nfc(std::string_view text) { return normalized(text, &icu::Normalizer2::getNFCInstance); }
 
 std::string caselessKey(std::string_view text) {
   // ASCII needs neither normalisation, and folds by lowercasing.
