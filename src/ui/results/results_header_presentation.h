@@ -1,0 +1,89 @@
+// The bar above the results grid: a status text (how many images are loaded, or that a search or
+// the next page is running, with a small spinner then), the shortcut-help button, the sort menu
+// and the slideshow button; the active-filter chips form its second row. Pure values from the
+// store; the widgets only show them and call the actions below.
+//
+// Thread safety: the make functions read the store on its thread; the rest is pure.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include <qcoro/qcorotask.h>
+
+#include "model/image_search_query.h"
+#include "ui/common/app_localization.h"
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+// The status text, the first rule that holds: a first page is searched; the next page loads
+// (with the loaded count); more records exist ("n+" style, with the count); otherwise the count.
+struct ResultsStatusInputs {
+  bool isLoading = false;
+  bool isLoadingNextPage = false;
+  bool hasMoreRecords = false;
+  std::int64_t loadedCount = 0;
+};
+std::string resultsStatusText(const ResultsStatusInputs& inputs, const AppLocalization& localizer);
+
+enum class HeaderActionButtonColorRole { normal, activeYellow };
+
+// The slideshow button's look follows only whether the slideshow is open.
+struct SlideshowHeaderButtonState {
+  bool isPresented = false;
+
+  std::string title(const AppLocalization& localizer) const;  // also the tooltip
+  std::string_view systemImage() const;
+  HeaderActionButtonColorRole colorRole() const;
+  std::string accessibilityValue(const AppLocalization& localizer) const;
+
+  friend bool operator==(const SlideshowHeaderButtonState&, const SlideshowHeaderButtonState&) = default;
+};
+
+struct SearchSortOption {
+  ImageSearchSort sort = ImageSearchSort::modificationDateDescending;
+  std::string identifier;  // the sort's raw value
+  std::string title;
+  friend bool operator==(const SearchSortOption&, const SearchSortOption&) = default;
+};
+
+// One option per sort, in the sorts' order.
+std::array<SearchSortOption, 4> searchSortOptions(const AppLocalization& localizer);
+
+struct ResultsHeaderPresentation {
+  static constexpr int kSortMenuWidth = 170;
+
+  std::string statusText;
+  bool showsProgress = false;  // the small spinner beside the status text
+  std::string shortcutHelpTitle;
+  std::string shortcutHelpMenuTitle;  // the help button's tooltip and accessible name
+  std::string sortLabel;              // the sort menu's accessible name
+  std::array<SearchSortOption, 4> sortOptions;
+  std::size_t selectedSortIndex = 0;
+  bool isSortEnabled = true;
+  SlideshowHeaderButtonState slideshowState;
+  std::string slideshowTitle;
+  std::string slideshowAccessibilityValue;
+  bool isSlideshowEnabled = false;
+
+  static ResultsHeaderPresentation make(const ImageLibraryStore& store, const AppLocalization& localizer);
+
+  friend bool operator==(const ResultsHeaderPresentation&, const ResultsHeaderPresentation&) = default;
+};
+
+// The slideshow button may open the slideshow only with records loaded and no search running;
+// once open it can always be closed.
+bool isSlideshowHeaderButtonEnabled(bool isSlideshowPresented, bool hasRecords, bool isLoading);
+
+// The slideshow button's click: closes an open slideshow, opens it otherwise.
+void toggleSlideshowFromHeader(ImageLibraryStore& store);
+// A sort chosen in the menu: the store refreshes unless it is the sort already selected.
+QCoro::Task<void> chooseSearchSort(ImageLibraryStore& store, ImageSearchSort sort);
+
+}  // namespace lorvex::ui
