@@ -122,6 +122,10 @@ struct ActiveFilterSummaryStyleMetrics {
   }
 };
 
+// The widths the chips were designed for: a long title is cut rather than widening the bar.
+static_assert(ActiveFilterSummaryStyleMetrics::chipLabelMaximumWidth() == 218);
+static_assert(ActiveFilterSummaryStyleMetrics::chipTextMaximumWidth() == 199);
+
 inline constexpr std::string_view kActiveFilterChipSymbol = "xmark.circle";
 inline constexpr std::string_view kActiveFilterResetSymbol = "xmark.circle.fill";
 

@@ -80,12 +80,6 @@ TEST(ViewResourceDisplayTest, TrimsTrailingSlashesButKeepsTheRoot) {
   for (const auto& row : rows) EXPECT_EQ(trimmingTrailingSlashes(row.path), row.trimmed) << row.path;
 }
 
-TEST(ViewResourceDisplayTest, TheResolvedHomeIsAnAbsolutePath) {
-  const std::string home = resolveHomeDirectoryPath();
-  ASSERT_FALSE(home.empty());
-  EXPECT_EQ(home.front(), '/');
-}
-
 TEST(MouseActivityTest, EnteringAndMovingCountButLeavingAndClicksDoNot) {
   const struct {
     QEvent::Type type;

@@ -84,32 +84,11 @@ TEST(ActiveFilterSummaryPresentationTest, NamesEveryActiveFilterInOrder) {
   }
 }
 
-TEST(ActiveFilterSummaryPresentationTest, ItemsCompareByKindTitleAndReviewModeAndTagsByExactText) {
-  const ActiveFilterSummaryItem cat{Kind{Kind::Tag{"cat"}}, "t", false};
-  EXPECT_NE(cat, (ActiveFilterSummaryItem{Kind{Kind::Tag{"Cat"}}, "t", false}));
-  EXPECT_EQ(cat.id(), (ActiveFilterSummaryItem{Kind{Kind::Tag{"Cat"}}, "t", false}.id()));
-  EXPECT_NE(cat, (ActiveFilterSummaryItem{Kind{Kind::Tag{"cat"}}, "u", false}));
-  const ActiveFilterSummaryItem candidates{Kind{Kind::DeleteCandidate{}}, "t", false};
-  EXPECT_NE(candidates, (ActiveFilterSummaryItem{Kind{Kind::DeleteCandidate{}}, "t", true}));
-  EXPECT_NE((Kind{Kind::Aspect{ImageAspectFilter::portrait}}), (Kind{Kind::Aspect{ImageAspectFilter::square}}));
-  // The localizer is not part of a presentation's value.
-  const auto a = ActiveFilterSummaryPresentation::make({.onlyFavorites = true}, echoLocalization());
-  const auto b = ActiveFilterSummaryPresentation{a.items, AppLocalization([](auto, auto&) { return std::string("x"); })};
-  EXPECT_EQ(a, b);
-}
-
 TEST(ActiveFilterSummaryPresentationTest, TheBarsOwnTextsComeFromItsLocalizer) {
   const auto presentation = ActiveFilterSummaryPresentation::make({.selectedFilterTags = {"cat"}}, echoLocalization());
   EXPECT_EQ(presentation.titleText(), "filter.summary.title");
   EXPECT_EQ(presentation.clearText(presentation.items.at(0)), "filter.summary.clear(filter.summary.tag(cat))");
   EXPECT_EQ(presentation.resetAllText(), "filter.summary.resetAll");
-}
-
-TEST(ActiveFilterSummaryPresentationTest, AChipNeverGrowsPastItsWidthAndItsTextPastTheRest) {
-  using Metrics = ActiveFilterSummaryStyleMetrics;
-  EXPECT_EQ(Metrics::kChipMaximumWidth, 240);
-  EXPECT_EQ(Metrics::chipLabelMaximumWidth(), 218);
-  EXPECT_EQ(Metrics::chipTextMaximumWidth(), 199);
 }
 
 TEST(ActiveFilterSummaryPresentationTest, ReadsTheStoreWithConceptsOnlyWhileTheyAreEnabled) {
