@@ -1,0 +1,54 @@
+#include "ui/results/results_grid_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lorvex::ui {
+
+using namespace results_grid_metrics;
+
+int resultsGridColumnCount(double width) {
+  if (!(width > 2 * kPadding)) return 1;  // also catches NaN
+  const double slots = std::floor((width - 2 * kPadding + kSpacing) / (kMinimumColumnWidth + kSpacing));
+  // An absurd width must not overflow the conversion.
+  return static_cast<int>(std::clamp(slots, 1.0, 1e6));
+}
+
+ResultsGridGeometry resultsGridGeometry(double width) {
+  ResultsGridGeometry geometry;
+  geometry.columns = resultsGridColumnCount(width);
+  if (width > 0) {
+    const double available = width - 2 * kPadding - (geometry.columns - 1) * kSpacing;
+    geometry.columnWidth = std::max(available / geometry.columns, 0.0);
+  }
+  geometry.tileWidth = std::min(geometry.columnWidth, kMaximumTileWidth);
+  return geometry;
+}
+
+double ResultsGridGeometry::tileLeft(int column) const {
+  return kPadding + column * (columnWidth + kSpacing) + (columnWidth - tileWidth) / 2;
+}
+
+std::optional<GridCell> gridCell(int index, int columns) {
+  if (index < 0) return std::nullopt;
+  const int step = std::max(columns, 1);
+  return GridCell{index / step, index % step};
+}
+
+std::optional<int> gridArrowTarget(int index, int count, GridArrow arrow, int columns) {
+  if (count <= 0 || index < 0 || index >= count) return std::nullopt;
+  const int step = std::max(columns, 1);
+  switch (arrow) {
+    case GridArrow::left:
+      return std::max(index - 1, 0);
+    case GridArrow::right:
+      return std::min(index + 1, count - 1);
+    case GridArrow::up:
+      return std::max(index - step, 0);
+    case GridArrow::down:
+      return std::min(index + step, count - 1);
+  }
+  return std::nullopt;
+}
+
+}  // namespace lorvex::ui

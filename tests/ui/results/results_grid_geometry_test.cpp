@@ -1,0 +1,107 @@
+#include "ui/results/results_grid_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+
+namespace lorvex::ui {
+namespace {
+
+TEST(ResultsGridGeometry, ColumnsAndTileWidthFollowTheViewportWidth) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    double width;
+    int columns;
+    double columnWidth;
+    double tileWidth;
+  } cases[] = {
+      {520, 3, 472.0 / 3, 472.0 / 3},
+      {1000, 6, 916.0 / 6, 916.0 / 6},
+      {100, 1, 76, 76},
+      // The second column appears exactly when two columns of 148 fit.
+      {332, 2, 148, 148},
+      {331.9, 1, 307.9, 220},
+      // One column wider than a tile: the tile is capped.
+      {300, 1, 276, 220},
+      {2000, 12, (1976.0 - 132) / 12, (1976.0 - 132) / 12},
+      // Nothing left inside the padding, or no width at all.
+      {24, 1, 0, 0},
+      {10, 1, 0, 0},
+      {0, 1, 0, 0},
+      {-50, 1, 0, 0},
+      {nan, 1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.width);
+    const ResultsGridGeometry geometry = resultsGridGeometry(c.width);
+    EXPECT_EQ(resultsGridColumnCount(c.width), c.columns);
+    EXPECT_EQ(geometry.columns, c.columns);
+    EXPECT_DOUBLE_EQ(geometry.columnWidth, c.columnWidth);
+    EXPECT_DOUBLE_EQ(geometry.tileWidth, c.tileWidth);
+  }
+}
+
+TEST(ResultsGridGeometry, TilesFillTheRowBetweenThePaddingAndCentreWhenCapped) {
+  for (const double width : {520.0, 1000.0, 332.0, 1333.0}) {
+    SCOPED_TRACE(width);
+    const ResultsGridGeometry geometry = resultsGridGeometry(width);
+    EXPECT_DOUBLE_EQ(geometry.tileLeft(0), 12);
+    EXPECT_DOUBLE_EQ(geometry.tileLeft(geometry.columns - 1) + geometry.tileWidth, width - 12);
+  }
+  // A capped tile keeps equal margins on both sides of its column.
+  const ResultsGridGeometry capped = resultsGridGeometry(320);
+  ASSERT_EQ(capped.columns, 1);
+  EXPECT_DOUBLE_EQ(capped.tileLeft(0), 12 + (296.0 - 220) / 2);
+  EXPECT_DOUBLE_EQ(320 - (capped.tileLeft(0) + capped.tileWidth), capped.tileLeft(0));
+}
+
+TEST(ResultsGridGeometry, CellOfAnIndex) {
+  const struct {
+    int index;
+    int columns;
+    std::optional<GridCell> cell;
+  } cases[] = {
+      {0, 3, GridCell{0, 0}}, {2, 3, GridCell{0, 2}}, {3, 3, GridCell{1, 0}},  {7, 3, GridCell{2, 1}},
+      {5, 1, GridCell{5, 0}}, {5, 0, GridCell{5, 0}}, {5, -2, GridCell{5, 0}}, {-1, 3, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.index) + " in " + std::to_string(c.columns));
+    EXPECT_EQ(gridCell(c.index, c.columns), c.cell);
+  }
+}
+
+TEST(ResultsGridGeometry, ArrowsMoveByTheColumnsOnScreenAndStopAtTheEnds) {
+  const int columnsAt520 = resultsGridColumnCount(520);
+  const struct {
+    int index;
+    int count;
+    GridArrow arrow;
+    int columns;
+    std::optional<int> target;
+  } cases[] = {
+      {0, 10, GridArrow::down, columnsAt520, 3},
+      {4, 10, GridArrow::up, columnsAt520, 1},
+      {8, 10, GridArrow::down, 3, 9},  // the last row is short: the last record
+      {1, 10, GridArrow::up, 3, 0},
+      {0, 10, GridArrow::left, 3, 0},
+      {9, 10, GridArrow::right, 3, 9},
+      {2, 10, GridArrow::right, 3, 3},  // left and right cross rows
+      {3, 10, GridArrow::left, 3, 2},
+      {4, 10, GridArrow::down, 0, 5},  // fewer than one column counts as one
+      {0, 1, GridArrow::down, 6, 0},
+      {0, 0, GridArrow::down, 3, std::nullopt},
+      {10, 10, GridArrow::left, 3, std::nullopt},
+      {-1, 10, GridArrow::right, 3, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.index) + " of " + std::to_string(c.count) + " arrow " +
+                 std::to_string(static_cast<int>(c.arrow)));
+    EXPECT_EQ(gridArrowTarget(c.index, c.count, c.arrow, c.columns), c.target);
+  }
+}
+
+}  // namespace
+}  // namespace lorvex::ui
