@@ -35,20 +35,4 @@ std::optional<GridCell> gridCell(int index, int columns) {
   return GridCell{index / step, index % step};
 }
 
-std::optional<int> gridArrowTarget(int index, int count, GridArrow arrow, int columns) {
-  if (count <= 0 || index < 0 || index >= count) return std::nullopt;
-  const int step = std::max(columns, 1);
-  switch (arrow) {
-    case GridArrow::left:
-      return std::max(index - 1, 0);
-    case GridArrow::right:
-      return std::min(index + 1, count - 1);
-    case GridArrow::up:
-      return std::max(index - step, 0);
-    case GridArrow::down:
-      return std::min(index + step, count - 1);
-  }
-  return std::nullopt;
-}
-
 }  // namespace lorvex::ui

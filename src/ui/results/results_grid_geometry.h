@@ -45,12 +45,7 @@ struct GridCell {
 // as 1). Negative indices have no cell.
 std::optional<GridCell> gridCell(int index, int columns);
 
+// The four arrow keys; where an arrow moves the focus is the store's rule (gridTargetIndex).
 enum class GridArrow { left, right, up, down };
-
-// The index an arrow moves the focus to from `index` among `count` records laid out in
-// `columns` columns: left and right by one record (crossing rows), up and down by a row; it
-// stops at the first and the last record instead of wrapping. Nothing for an empty grid or an
-// index outside it.
-std::optional<int> gridArrowTarget(int index, int count, GridArrow arrow, int columns);
 
 }  // namespace lorvex::ui

@@ -73,35 +73,5 @@ TEST(ResultsGridGeometry, CellOfAnIndex) {
   }
 }
 
-TEST(ResultsGridGeometry, ArrowsMoveByTheColumnsOnScreenAndStopAtTheEnds) {
-  const int columnsAt520 = resultsGridColumnCount(520);
-  const struct {
-    int index;
-    int count;
-    GridArrow arrow;
-    int columns;
-    std::optional<int> target;
-  } cases[] = {
-      {0, 10, GridArrow::down, columnsAt520, 3},
-      {4, 10, GridArrow::up, columnsAt520, 1},
-      {8, 10, GridArrow::down, 3, 9},  // the last row is short: the last record
-      {1, 10, GridArrow::up, 3, 0},
-      {0, 10, GridArrow::left, 3, 0},
-      {9, 10, GridArrow::right, 3, 9},
-      {2, 10, GridArrow::right, 3, 3},  // left and right cross rows
-      {3, 10, GridArrow::left, 3, 2},
-      {4, 10, GridArrow::down, 0, 5},  // fewer than one column counts as one
-      {0, 1, GridArrow::down, 6, 0},
-      {0, 0, GridArrow::down, 3, std::nullopt},
-      {10, 10, GridArrow::left, 3, std::nullopt},
-      {-1, 10, GridArrow::right, 3, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.index) + " of " + std::to_string(c.count) + " arrow " +
-                 std::to_string(static_cast<int>(c.arrow)));
-    EXPECT_EQ(gridArrowTarget(c.index, c.count, c.arrow, c.columns), c.target);
-  }
-}
-
 }  // namespace
 }  // namespace lorvex::ui
