@@ -12,7 +12,7 @@ pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
 
 if(NOT LORVEX_FUZZ)
   # The store and everything above it: the event loop, thread pools and C++20 coroutines on them.
-  find_package(Qt6 6.4 REQUIRED COMPONENTS Core Concurrent)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Core Concurrent Gui)
   find_package(QCoro6 0.8 REQUIRED COMPONENTS Core)
 endif()
 
