@@ -1,0 +1,180 @@
+#include "ui/common/local_image_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include <QThread>
+
+#include "store/event_loop.h"
+
+namespace lorvex::ui {
+namespace {
+
+using testing::runEventsUntil;
+
+QImage imageOf(int width, int height) {
+  QImage image(width, height, QImage::Format_ARGB32);
+  image.fill(Qt::green);
+  return image;
+}
+
+// A decode that records where and what it decoded, and can hold decodes until released so tests
+// control which decodes are running.
+class ScriptedDecoder {
+ public:
+  LocalImageLoader::DecodeFunction function() {
+    return [this](const std::string& path, std::optional<int> maxPixelSize) {
+      std::unique_lock lock(mutex_);
+      calls_.push_back(path);
+      threads_.insert(QThread::currentThread());
+      changed_.notify_all();
+      changed_.wait(lock, [this] { return !holding_; });
+      if (path.find("missing") != std::string::npos) return LocalImageDecodeResult{QImage(), "Unable to open file"};
+      const int side = maxPixelSize.value_or(64);
+      return LocalImageDecodeResult{imageOf(side, side), std::nullopt};
+    };
+  }
+  void hold() {
+    const std::lock_guard lock(mutex_);
+    holding_ = true;
+  }
+  void release() {
+    const std::lock_guard lock(mutex_);
+    holding_ = false;
+    changed_.notify_all();
+  }
+  void waitForCalls(std::size_t count) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return calls_.size() >= count; });
+  }
+  std::vector<std::string> calls() {
+    const std::lock_guard lock(mutex_);
+    return calls_;
+  }
+  std::set<QThread*> threads() {
+    const std::lock_guard lock(mutex_);
+    return threads_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool holding_ = false;
+  std::vector<std::string> calls_;
+  std::set<QThread*> threads_;
+};
+
+struct Outcome {
+  int calls = 0;
+  LocalImageDecodeResult result;
+};
+
+LocalImageLoader::Completion recordInto(Outcome& outcome) {
+  return [&outcome](const LocalImageDecodeResult& result) {
+    ++outcome.calls;
+    outcome.result = result;
+  };
+}
+
+TEST(LocalImageLoaderTest, OneDecodePerKeyInFlightAndTheCacheAnswersAfterwards) {
+  testing::application();
+  ScriptedDecoder decoder;
+  LocalImageMemoryCache cache(10, 1'000'000);
+  LocalImageDecodeLimiter limiter(4);
+  LocalImageLoader loader(cache, limiter, decoder.function());
+  decoder.hold();
+  Outcome first, second, otherSize, noKey;
+  loader.load("/a.png", std::string("A"), std::nullopt, recordInto(first));
+  loader.load("/a.png", std::string("A"), std::nullopt, recordInto(second));
+  loader.load("/a.png", std::string("A\x1FmaxPixelSize=32"), 32, recordInto(otherSize));
+  loader.load("/a.png", std::nullopt, std::nullopt, recordInto(noKey));
+  EXPECT_EQ(loader.decodesInFlight(), 3u);
+  decoder.waitForCalls(3);
+  decoder.release();
+  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlight() == 0; }));
+
+  EXPECT_EQ(decoder.calls().size(), 3u);
+  for (const Outcome* outcome : {&first, &second, &noKey}) {
+    EXPECT_EQ(outcome->calls, 1);
+    EXPECT_EQ(outcome->result.image.size(), QSize(64, 64));
+  }
+  EXPECT_EQ(otherSize.result.image.size(), QSize(32, 32));
+  EXPECT_EQ(cache.count(), 2u);  // keyless loads are not cached
+
+  Outcome cached;
+  EXPECT_EQ(loader.load("/a.png", std::string("A"), std::nullopt, recordInto(cached)), 0u);
+  EXPECT_EQ(cached.calls, 1);  // answered before load returned
+  EXPECT_EQ(cached.result.image.size(), QSize(64, 64));
+  EXPECT_EQ(decoder.calls().size(), 3u);
+}
+
+TEST(LocalImageLoaderTest, DecodesRunOffTheGuiThreadAndFailuresAreNeverCached) {
+  testing::application();
+  ScriptedDecoder decoder;
+  LocalImageMemoryCache cache(10, 1'000'000);
+  LocalImageDecodeLimiter limiter(2);
+  LocalImageLoader loader(cache, limiter, decoder.function());
+  Outcome good, bad;
+  loader.load("/a.png", std::string("A"), std::nullopt, recordInto(good));
+  loader.load("/missing.png", std::string("M"), std::nullopt, recordInto(bad));
+  ASSERT_TRUE(runEventsUntil([&] { return good.calls == 1 && bad.calls == 1; }));
+  EXPECT_FALSE(decoder.threads().count(QThread::currentThread()));
+  EXPECT_FALSE(decoder.threads().empty());
+  EXPECT_TRUE(bad.result.error);
+  EXPECT_TRUE(cache.contains("A"));
+  EXPECT_FALSE(cache.contains("M"));
+  EXPECT_EQ(limiter.activeCount(), 0);
+}
+
+TEST(LocalImageLoaderTest, CancelledQueuedDecodesLeaveTheQueueAndRunningOnesStillFillTheCache) {
+  testing::application();
+  ScriptedDecoder decoder;
+  LocalImageMemoryCache cache(10, 1'000'000);
+  LocalImageDecodeLimiter limiter(1);
+  LocalImageLoader loader(cache, limiter, decoder.function());
+  decoder.hold();
+  Outcome running, queued, shared, sharedToo;
+  const auto runningTicket = loader.load("/run.png", std::string("R"), std::nullopt, recordInto(running));
+  const auto queuedTicket = loader.load("/queued.png", std::string("Q"), std::nullopt, recordInto(queued));
+  const auto sharedTicket = loader.load("/shared.png", std::string("S"), std::nullopt, recordInto(shared));
+  loader.load("/shared.png", std::string("S"), std::nullopt, recordInto(sharedToo));
+  decoder.waitForCalls(1);
+  EXPECT_EQ(limiter.waiterCount(), 2);
+
+  loader.cancel(runningTicket);
+  loader.cancel(queuedTicket);
+  loader.cancel(sharedTicket);  // another caller still waits for this one
+  EXPECT_EQ(limiter.waiterCount(), 1);
+  decoder.release();
+  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlight() == 0; }));
+
+  EXPECT_EQ(decoder.calls(), (std::vector<std::string>{"/run.png", "/shared.png"}));
+  EXPECT_EQ(running.calls + queued.calls + shared.calls, 0);
+  EXPECT_EQ(sharedToo.calls, 1);
+  EXPECT_TRUE(cache.contains("R"));
+  EXPECT_EQ(limiter.activeCount(), 0);
+}
+
+TEST(LocalImageLoaderTest, ALoaderGoneWithDecodesQueuedGivesEveryPermitBack) {
+  testing::application();
+  ScriptedDecoder decoder;
+  LocalImageMemoryCache cache(10, 1'000'000);
+  LocalImageDecodeLimiter limiter(1);
+  {
+    LocalImageLoader loader(cache, limiter, decoder.function());
+    Outcome a, b;
+    loader.load("/a.png", std::string("A"), std::nullopt, recordInto(a));
+    loader.load("/b.png", std::string("B"), std::nullopt, recordInto(b));
+    decoder.waitForCalls(1);
+  }
+  EXPECT_EQ(limiter.activeCount(), 0);
+  EXPECT_EQ(limiter.waiterCount(), 0);
+  testing::drainEvents();
+}
+
+}  // namespace
+}  // namespace lorvex::ui
