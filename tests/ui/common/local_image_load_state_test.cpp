@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "store/event_loop.h"
+#include "ui/common/scripted_decodes.h"
 
 namespace lorvex::ui {
 namespace {
@@ -133,42 +134,10 @@ TEST(LocalImageLoadStateTest, ChoiceAndAccessibilityFollowTheRequestAndTheCache)
   EXPECT_EQ(empty.value, "image.accessibility.empty");
 }
 
-// Decodes answered by the test, in the order the loader asked for them.
-struct ManualDecodes {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<std::string> asked;
-  std::map<std::string, std::deque<LocalImageDecodeResult>> answers;  // served oldest first
-
-  LocalImageLoader::DecodeFunction function() {
-    return [this](const std::string& path, std::optional<int>) {
-      std::unique_lock lock(mutex);
-      asked.push_back(path);
-      changed.notify_all();
-      changed.wait(lock, [&] { return !answers[path].empty(); });
-      auto answer = answers[path].front();
-      answers[path].pop_front();
-      return answer;
-    };
-  }
-  void answer(const std::string& path, LocalImageDecodeResult result) {
-    const std::lock_guard lock(mutex);
-    answers[path].push_back(std::move(result));
-    changed.notify_all();
-  }
-  std::size_t askedCount() {
-    const std::lock_guard lock(mutex);
-    return asked.size();
-  }
-  void waitForAsked(std::size_t count) {
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [&] { return asked.size() >= count; });
-  }
-};
-
 TEST(LocalImageLoadStateTest, ANewVersionOfTheSameFileKeepsItsStateWhenTheOlderLoadEnds) {
   testing::application();
-  ManualDecodes decodes;
+  testing::ScriptedDecodes decodes;
+  decodes.hold();
   LocalImageMemoryCache cache(10, 1'000'000);
   LocalImageDecodeLimiter limiter(1);  // the older decode runs first, the newer one waits for it
   LocalImageLoader loader(cache, limiter, decodes.function());
@@ -177,7 +146,7 @@ TEST(LocalImageLoadStateTest, ANewVersionOfTheSameFileKeepsItsStateWhenTheOlderL
   const std::string oldKey = "/d/a.png\x1F" "1\x1F" "1.0", newKey = "/d/a.png\x1F" "2\x1F" "2.0";
 
   view.setRequest(makeLocalImageLoadRequest("/d/a.png", std::nullopt, oldKey, std::nullopt, 320));
-  decodes.waitForAsked(1);
+  decodes.waitForCalls(1);
   view.setRequest(makeLocalImageLoadRequest("/d/a.png", std::nullopt, newKey, std::nullopt, 320));
   const int changesBefore = changes;
   view.setRequest(view.request());  // the same request again starts nothing
@@ -185,7 +154,7 @@ TEST(LocalImageLoadStateTest, ANewVersionOfTheSameFileKeepsItsStateWhenTheOlderL
 
   decodes.answer("/d/a.png", {imageOf(4, Qt::red), std::nullopt});  // the older version decodes
   // The older result reaches the loader, which then hands the permit to the newer decode.
-  ASSERT_TRUE(runEventsUntil([&] { return decodes.askedCount() == 2; }));
+  ASSERT_TRUE(runEventsUntil([&] { return decodes.calls().size() == 2; }));
   EXPECT_TRUE(cache.contains(oldKey + "\x1FmaxPixelSize=320"));
   EXPECT_EQ(view.displayState().pendingPath, "/d/a.png");  // still the newer request's
   EXPECT_TRUE(view.displayState().image.isNull());
@@ -201,7 +170,8 @@ TEST(LocalImageLoadStateTest, ANewVersionOfTheSameFileKeepsItsStateWhenTheOlderL
 
 TEST(LocalImageLoadStateTest, APreviewShowsWhileTheFullImageLoadsAndACachedImageShowsAtOnce) {
   testing::application();
-  ManualDecodes decodes;
+  testing::ScriptedDecodes decodes;
+  decodes.hold();
   LocalImageMemoryCache cache(10, 1'000'000);
   LocalImageDecodeLimiter limiter(2);
   LocalImageLoader loader(cache, limiter, decodes.function());
@@ -228,13 +198,14 @@ TEST(LocalImageLoadStateTest, APreviewShowsWhileTheFullImageLoadsAndACachedImage
 
 TEST(LocalImageLoadStateTest, CancellingClearsOnlyItsOwnPendingState) {
   testing::application();
-  ManualDecodes decodes;
+  testing::ScriptedDecodes decodes;
+  decodes.hold();
   LocalImageMemoryCache cache(10, 1'000'000);
   LocalImageDecodeLimiter limiter(1);
   LocalImageLoader loader(cache, limiter, decodes.function());
   LocalImageLoadState view(loader, true, nullptr);
   view.setRequest(makeLocalImageLoadRequest("/d/a.png", std::nullopt, std::nullopt, std::nullopt, 320));
-  decodes.waitForAsked(1);
+  decodes.waitForCalls(1);
   view.cancel();
   EXPECT_FALSE(view.displayState().pendingPath);
   EXPECT_FALSE(view.displayState().failedPath);

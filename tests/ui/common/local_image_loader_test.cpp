@@ -2,71 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
-#include <set>
 #include <vector>
 
 #include <QThread>
 
 #include "store/event_loop.h"
+#include "ui/common/scripted_decodes.h"
 
 namespace lorvex::ui {
 namespace {
 
 using testing::runEventsUntil;
-
-QImage imageOf(int width, int height) {
-  QImage image(width, height, QImage::Format_ARGB32);
-  image.fill(Qt::green);
-  return image;
-}
-
-// A decode that records where and what it decoded, and can hold decodes until released so tests
-// control which decodes are running.
-class ScriptedDecoder {
- public:
-  LocalImageLoader::DecodeFunction function() {
-    return [this](const std::string& path, std::optional<int> maxPixelSize) {
-      std::unique_lock lock(mutex_);
-      calls_.push_back(path);
-      threads_.insert(QThread::currentThread());
-      changed_.notify_all();
-      changed_.wait(lock, [this] { return !holding_; });
-      if (path.find("missing") != std::string::npos) return LocalImageDecodeResult{QImage(), "Unable to open file"};
-      const int side = maxPixelSize.value_or(64);
-      return LocalImageDecodeResult{imageOf(side, side), std::nullopt};
-    };
-  }
-  void hold() {
-    const std::lock_guard lock(mutex_);
-    holding_ = true;
-  }
-  void release() {
-    const std::lock_guard lock(mutex_);
-    holding_ = false;
-    changed_.notify_all();
-  }
-  void waitForCalls(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return calls_.size() >= count; });
-  }
-  std::vector<std::string> calls() {
-    const std::lock_guard lock(mutex_);
-    return calls_;
-  }
-  std::set<QThread*> threads() {
-    const std::lock_guard lock(mutex_);
-    return threads_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool holding_ = false;
-  std::vector<std::string> calls_;
-  std::set<QThread*> threads_;
-};
 
 struct Outcome {
   int calls = 0;
@@ -82,7 +28,7 @@ LocalImageLoader::Completion recordInto(Outcome& outcome) {
 
 TEST(LocalImageLoaderTest, OneDecodePerKeyInFlightAndTheCacheAnswersAfterwards) {
   testing::application();
-  ScriptedDecoder decoder;
+  testing::ScriptedDecodes decoder;
   LocalImageMemoryCache cache(10, 1'000'000);
   LocalImageDecodeLimiter limiter(4);
   LocalImageLoader loader(cache, limiter, decoder.function());
@@ -114,7 +60,7 @@ TEST(LocalImageLoaderTest, OneDecodePerKeyInFlightAndTheCacheAnswersAfterwards) 
 
 TEST(LocalImageLoaderTest, DecodesRunOffTheGuiThreadAndFailuresAreNeverCached) {
   testing::application();
-  ScriptedDecoder decoder;
+  testing::ScriptedDecodes decoder;
   LocalImageMemoryCache cache(10, 1'000'000);
   LocalImageDecodeLimiter limiter(2);
   LocalImageLoader loader(cache, limiter, decoder.function());
@@ -132,7 +78,7 @@ TEST(LocalImageLoaderTest, DecodesRunOffTheGuiThreadAndFailuresAreNeverCached) {
 
 TEST(LocalImageLoaderTest, CancelledQueuedDecodesLeaveTheQueueAndRunningOnesStillFillTheCache) {
   testing::application();
-  ScriptedDecoder decoder;
+  testing::ScriptedDecodes decoder;
   LocalImageMemoryCache cache(10, 1'000'000);
   LocalImageDecodeLimiter limiter(1);
   LocalImageLoader loader(cache, limiter, decoder.function());
@@ -161,7 +107,7 @@ TEST(LocalImageLoaderTest, CancelledQueuedDecodesLeaveTheQueueAndRunningOnesStil
 
 TEST(LocalImageLoaderTest, ALoaderGoneWithDecodesQueuedGivesEveryPermitBack) {
   testing::application();
-  ScriptedDecoder decoder;
+  testing::ScriptedDecodes decoder;
   LocalImageMemoryCache cache(10, 1'000'000);
   LocalImageDecodeLimiter limiter(1);
   {
