@@ -77,14 +77,14 @@ TEST(ImageContextMenuModel, EntriesForATileInsideOrOutsideTheSelection) {
        {false, true, false, false},
        {0, 1, 2},
        1,
-       {"review.bulkActionTitle(review.favorite.add,3) [star]",
-        "review.bulkActionTitle(review.deleteCandidate.mark,3) [trash]"}},
+       {"review.bulkActionTitle(review.favorite.add,#3) [star]",
+        "review.bulkActionTitle(review.deleteCandidate.mark,#3) [trash]"}},
       {"all selected favorites",
        {true, true, false, false},
        {0, 1},
        0,
-       {"review.bulkActionTitle(review.favorite.remove,2) [star.slash]",
-        "review.bulkActionTitle(review.deleteCandidate.mark,2) [trash]"}},
+       {"review.bulkActionTitle(review.favorite.remove,#2) [star.slash]",
+        "review.bulkActionTitle(review.deleteCandidate.mark,#2) [trash]"}},
       {"clicked outside the selection",
        {false, false, false, true},
        {0, 1},
@@ -327,7 +327,7 @@ TEST(ImageContextMenuModel, ReviewSummaryAndBulkTitle) {
   EXPECT_EQ(reviewActionTitle(AppLocalizationKey::reviewFavoriteAdd, 0, localizer), "review.favorite.add");
   EXPECT_EQ(reviewActionTitle(AppLocalizationKey::reviewFavoriteAdd, 1, localizer), "review.favorite.add");
   EXPECT_EQ(reviewActionTitle(AppLocalizationKey::reviewFavoriteAdd, 2, localizer),
-            "review.bulkActionTitle(review.favorite.add,2)");
+            "review.bulkActionTitle(review.favorite.add,#2)");
 }
 
 }  // namespace
