@@ -33,9 +33,9 @@ namespace lorvex {
 template <typename T>
 class ProgressChannel : public std::enable_shared_from_this<ProgressChannel<T>> {
  public:
-  // Progress is shown as a count and a bar: twenty changes a second read as continuous, and each
+  // Progress is shown as a count and a bar, for which ten changes a second are plenty; each
   // wake-up of the consumer's event loop costs tens of microseconds of its thread.
-  static constexpr std::chrono::milliseconds kBatchInterval{50};
+  static constexpr std::chrono::milliseconds kBatchInterval{100};
 
   static std::shared_ptr<ProgressChannel> create(const CoroutineScope& consumer, std::function<void(T)> onValue,
                                                  std::function<void()> onEnd) {
