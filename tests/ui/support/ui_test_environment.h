@@ -1,0 +1,17 @@
+// A home of the process's own: HOME and the XDG folders point into one temporary folder, made on
+// the first call and removed when the process ends, so that neither a test nor a tool ever reads
+// or writes the user's settings, library or caches. Also selects Qt's offscreen platform unless
+// the caller chose one.
+//
+// Call before the Q(Gui)Application is made (Qt reads the platform and paths when it starts).
+// Thread safety: the first call must happen before other threads read the environment.
+#pragma once
+
+#include <filesystem>
+
+namespace lorvex::ui::testing {
+
+// The temporary home; the same folder on every call.
+const std::filesystem::path& isolateHomeForProcess();
+
+}  // namespace lorvex::ui::testing

@@ -1,0 +1,28 @@
+// The base of widget tests: the offscreen QApplication exists before the first test of a suite,
+// and widgets are found by objectName.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QWidget>
+
+#include "ui/support/ui_test_application.h"
+
+namespace lorvex::ui::testing {
+
+class WidgetTest : public ::testing::Test {
+ public:
+  static void SetUpTestSuite() { uiTestApplication(); }
+};
+
+// The descendant of `root` (or `root` itself) with that objectName and type, nullptr when none.
+template <class T = QWidget>
+T* findByName(QObject& root, const QString& objectName) {
+  if (root.objectName() == objectName) {
+    if (auto* self = qobject_cast<T*>(&root)) return self;
+  }
+  return root.findChild<T*>(objectName);
+}
+
+}  // namespace lorvex::ui::testing
