@@ -1,0 +1,167 @@
+#include "ui/common/local_image_view.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QPainter>
+
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+
+namespace lorvex::ui {
+
+namespace {
+
+constexpr int kPlaceholderMaxSize = 32;
+
+}  // namespace
+
+QRectF localImageTargetRect(QSizeF imageSize, QRectF bounds, LocalImageView::ContentMode mode, Qt::Alignment alignment) {
+  if (imageSize.isEmpty() || bounds.isEmpty()) return {};
+  const qreal widthScale = bounds.width() / imageSize.width();
+  const qreal heightScale = bounds.height() / imageSize.height();
+  const qreal scale =
+      mode == LocalImageView::ContentMode::fit ? std::min(widthScale, heightScale) : std::max(widthScale, heightScale);
+  const QSizeF size = imageSize * scale;
+  qreal x = bounds.x() + (bounds.width() - size.width()) / 2.0;
+  if (alignment & Qt::AlignLeft) x = bounds.x();
+  if (alignment & Qt::AlignRight) x = bounds.right() - size.width();
+  qreal y = bounds.y() + (bounds.height() - size.height()) / 2.0;
+  if (alignment & Qt::AlignTop) y = bounds.y();
+  if (alignment & Qt::AlignBottom) y = bounds.bottom() - size.height();
+  return {QPointF(x, y), size};
+}
+
+LocalImageView::LocalImageView(QWidget* parent, bool preservesCurrentImageWhileLoading, LocalImageLoader& loader,
+                               const AppLocalization* localization)
+    : QWidget(parent),
+      localization_(localization != nullptr ? *localization : AppLocalization::live()),
+      state_(loader, preservesCurrentImageWhileLoading, [this] { stateChanged(); }) {
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  updateAccessibility();
+}
+
+LocalImageView::~LocalImageView() = default;
+
+void LocalImageView::setSource(std::optional<std::string> path, std::optional<std::string> previewPath,
+                               std::optional<std::string> imageCacheKey, std::optional<std::string> previewCacheKey,
+                               std::optional<int> imageMaxPixelSize) {
+  LocalImageLoadRequest request = makeLocalImageLoadRequest(std::move(path), std::move(previewPath), std::move(imageCacheKey),
+                                                            std::move(previewCacheKey), imageMaxPixelSize);
+  if (request == request_ && (state_.request() == request_ || !isVisible())) return;
+  request_ = std::move(request);
+  if (isVisible()) {
+    state_.setRequest(request_);
+  } else {
+    // Shown as soon as the widget is, from the cache when it holds the image already.
+    updateAccessibility();
+  }
+}
+
+void LocalImageView::setContentMode(ContentMode mode) {
+  if (mode == contentMode_) return;
+  contentMode_ = mode;
+  update();
+}
+
+void LocalImageView::setBackgroundColor(const QColor& color) {
+  if (color == backgroundColor_) return;
+  backgroundColor_ = color;
+  update();
+}
+
+void LocalImageView::setImageAlignment(Qt::Alignment alignment) {
+  if (alignment == alignment_) return;
+  alignment_ = alignment;
+  update();
+}
+
+void LocalImageView::setOnDisplayedPathChange(std::function<void(const std::optional<std::string>&)> callback) {
+  onDisplayedPathChange_ = std::move(callback);
+}
+
+LocalImageAccessibilityState LocalImageView::accessibilityState() const { return state_.accessibilityState(); }
+
+QImage LocalImageView::displayedImage() const { return state_.choice().image; }
+
+LocalImagePlaceholder LocalImageView::placeholder() const {
+  const LocalImageChoice choice = state_.choice();
+  return choice.image.isNull() ? choice.placeholder : LocalImagePlaceholder::none;
+}
+
+QSize LocalImageView::sizeHint() const { return {160, 160}; }
+
+void LocalImageView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The displayed path is told once the view is on screen, whatever it was before.
+  hasReportedDisplayedPath_ = false;
+  state_.setRequest(request_);
+  if (!hasReportedDisplayedPath_) stateChanged();
+}
+
+void LocalImageView::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  state_.cancel();
+}
+
+void LocalImageView::stateChanged() {
+  updateAccessibility();
+  const std::optional<std::string> displayed = state_.displayState().displayedPath;
+  if (isVisible() && (!hasReportedDisplayedPath_ || displayed != reportedDisplayedPath_)) {
+    hasReportedDisplayedPath_ = true;
+    reportedDisplayedPath_ = displayed;
+    if (onDisplayedPathChange_) onDisplayedPathChange_(displayed);
+  }
+  update();
+  Q_EMIT displayStateChanged();
+}
+
+void LocalImageView::updateAccessibility() {
+  // Before the first load the view describes the request it will load.
+  const LocalImageAccessibilityText text =
+      state_.request() == request_ ? state_.accessibilityText(localization_)
+                                   : localImageAccessibilityText(request_.path,
+                                                                 request_.path ? LocalImageAccessibilityState::loading
+                                                                               : LocalImageAccessibilityState::empty,
+                                                                 localization_);
+  setAccessibleName(qtText(text.label));
+  setAccessibleDescription(qtText(text.value));
+}
+
+void LocalImageView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QRectF bounds = rect();
+  if (backgroundColor_.alpha() > 0) painter.fillRect(bounds, backgroundColor_);
+
+  const LocalImageChoice choice = state_.request() == request_ ? state_.choice() : LocalImageChoice{};
+  if (!choice.image.isNull()) {
+    const QRectF target = localImageTargetRect(choice.image.size(), bounds, contentMode_, alignment_);
+    const qreal ratio = devicePixelRatioF();
+    const QSize deviceSize(std::max(1, static_cast<int>(std::lround(target.width() * ratio))),
+                           std::max(1, static_cast<int>(std::lround(target.height() * ratio))));
+    if (scaled_.isNull() || scaledSourceKey_ != choice.image.cacheKey() || scaledDeviceSize_ != deviceSize) {
+      scaled_ = QPixmap::fromImage(
+          choice.image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+      scaled_.setDevicePixelRatio(ratio);
+      scaledSourceKey_ = choice.image.cacheKey();
+      scaledDeviceSize_ = deviceSize;
+    }
+    painter.setClipRect(bounds);
+    painter.drawPixmap(target.topLeft(), scaled_);
+    return;
+  }
+  scaled_ = QPixmap();
+  const LocalImagePlaceholder placeholder =
+      state_.request() == request_ ? choice.placeholder
+                                   : (request_.path ? LocalImagePlaceholder::photo : LocalImagePlaceholder::warning);
+  if (placeholder == LocalImagePlaceholder::none) return;
+  const int side = std::min({kPlaceholderMaxSize, width() / 2, height() / 2});
+  if (side < 4) return;
+  const QPixmap symbol =
+      symbolPixmap(placeholder == LocalImagePlaceholder::photo ? "photo" : "exclamationmark.triangle", side,
+                   roleColor(ColorRole::tertiary, palette()), devicePixelRatioF());
+  painter.drawPixmap(QPointF((width() - side) / 2.0, (height() - side) / 2.0), symbol);
+}
+
+}  // namespace lorvex::ui

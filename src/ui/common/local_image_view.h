@@ -1,0 +1,95 @@
+// The widget that shows an image file from disk: the tiles' big brother in the preview, the detail
+// panel and the slideshow. It applies a LocalImageLoadState: the request built from its fields
+// loads while the widget is shown (hiding it cancels the load, showing it again restarts it), and
+// every paint draws what the state chooses: the image scaled to fit or fill, else the photo symbol
+// while loading or the warning symbol after a failure (or without a path). Accessibility gets the
+// file name as the name and the load state as the description.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <QColor>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include "ui/common/app_localization.h"
+#include "ui/common/local_image_load_request.h"
+#include "ui/common/local_image_load_state.h"
+#include "ui/common/local_image_loader.h"
+
+namespace lorvex::ui {
+
+class LocalImageView : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum class ContentMode { fit, fill };
+
+  // `localization` (kept by reference) defaults to the live one.
+  explicit LocalImageView(QWidget* parent = nullptr, bool preservesCurrentImageWhileLoading = false,
+                          LocalImageLoader& loader = LocalImageLoader::shared(),
+                          const AppLocalization* localization = nullptr);
+  ~LocalImageView() override;
+
+  // The view's fields, normalised by makeLocalImageLoadRequest. A changed request starts loading
+  // at once when the widget is visible, else when it is shown.
+  void setSource(std::optional<std::string> path, std::optional<std::string> previewPath = {},
+                 std::optional<std::string> imageCacheKey = {}, std::optional<std::string> previewCacheKey = {},
+                 std::optional<int> imageMaxPixelSize = {});
+  void setContentMode(ContentMode mode);           // default fit
+  ContentMode contentMode() const { return contentMode_; }
+  void setBackgroundColor(const QColor& color);    // default transparent
+  void setImageAlignment(Qt::Alignment alignment); // default centred
+  // Called with the displayed path when the widget is shown and whenever that path changes.
+  void setOnDisplayedPathChange(std::function<void(const std::optional<std::string>&)> callback);
+
+  // The request of the current fields (what loads, or will load once shown).
+  const LocalImageLoadRequest& request() const { return request_; }
+  const LocalImageLoadState& loadState() const { return state_; }
+  LocalImageAccessibilityState accessibilityState() const;
+  std::optional<std::string> displayedPath() const { return state_.displayState().displayedPath; }
+  // The image drawn now; null while a placeholder (or nothing) is drawn.
+  QImage displayedImage() const;
+  LocalImagePlaceholder placeholder() const;
+
+  QSize sizeHint() const override;
+
+ Q_SIGNALS:
+  // After every change of what the view shows or tells accessibility.
+  void displayStateChanged();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void stateChanged();
+  void updateAccessibility();
+
+  const AppLocalization& localization_;
+  LocalImageLoadState state_;
+  LocalImageLoadRequest request_;
+  ContentMode contentMode_ = ContentMode::fit;
+  QColor backgroundColor_ = Qt::transparent;
+  Qt::Alignment alignment_ = Qt::AlignCenter;
+  std::function<void(const std::optional<std::string>&)> onDisplayedPathChange_;
+  std::optional<std::string> reportedDisplayedPath_;
+  bool hasReportedDisplayedPath_ = false;
+  // The last image scaled to its target, so a repaint does not rescale a full-size image.
+  QPixmap scaled_;
+  qint64 scaledSourceKey_ = 0;
+  QSize scaledDeviceSize_;
+};
+
+// Where an image of `imageSize` is drawn in `bounds`: scaled to fit inside (fit) or to cover
+// (fill, the overflow clipped by the caller), keeping its proportions, and placed by `alignment`.
+// Empty for an empty image or bounds.
+QRectF localImageTargetRect(QSizeF imageSize, QRectF bounds, LocalImageView::ContentMode mode, Qt::Alignment alignment);
+
+}  // namespace lorvex::ui

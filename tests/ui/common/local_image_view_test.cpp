@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "support/png_image.h"
+#include "ui/common/local_image_decode_limiter.h"
+#include "ui/common/local_image_decoding.h"
+#include "ui/common/local_image_loader.h"
+#include "ui/common/local_image_memory_cache.h"
+#include "ui/common/local_image_view.h"
+#include "ui/results/echo_localization.h"
+#include "ui/common/scripted_decodes.h"
+#include "ui/support/widget_test.h"
+
+namespace lorvex::ui {
+namespace {
+
+using testing::drainUiEvents;
+using testing::echoLocalization;
+using Mode = LocalImageView::ContentMode;
+
+QImage solid(int width, int height, const QColor& color) {
+  QImage image(width, height, QImage::Format_ARGB32);
+  image.fill(color);
+  return image;
+}
+
+bool near(const QColor& a, const QColor& b) {
+  return std::abs(a.red() - b.red()) < 12 && std::abs(a.green() - b.green()) < 12 && std::abs(a.blue() - b.blue()) < 12;
+}
+
+class LocalImageViewTest : public testing::WidgetTest {
+ protected:
+  // A shown view on its own loader, so held decodes never touch another test's cache.
+  std::unique_ptr<LocalImageView> makeView(bool preserves = false) {
+    auto view = std::make_unique<LocalImageView>(nullptr, preserves, loader, &localization);
+    view->resize(100, 100);
+    return view;
+  }
+
+  bool drain() { return drainUiEvents(loader); }
+
+  ::lorvex::testing::ScriptedDecodes decodes;
+  LocalImageMemoryCache cache{64, 64 * 1024 * 1024};
+  LocalImageDecodeLimiter limiter{2};
+  LocalImageLoader loader{cache, limiter, decodes.function()};
+  AppLocalization localization = echoLocalization();
+};
+
+TEST(LocalImageTargetRect, ScalesKeepingProportionsAndPlacesByAlignment) {
+  struct Case {
+    QSizeF image;
+    Mode mode;
+    Qt::Alignment alignment;
+    QRectF expected;
+  };
+  const QRectF bounds(0, 0, 100, 50);
+  const Case cases[] = {
+      {{200, 200}, Mode::fit, Qt::AlignCenter, {25, 0, 50, 50}},
+      {{200, 200}, Mode::fill, Qt::AlignCenter, {0, -25, 100, 100}},
+      {{10, 10}, Mode::fit, Qt::AlignCenter, {25, 0, 50, 50}},  // enlarged, as the views show small files
+      {{200, 200}, Mode::fit, Qt::AlignLeft | Qt::AlignVCenter, {0, 0, 50, 50}},
+      {{200, 200}, Mode::fit, Qt::AlignRight | Qt::AlignVCenter, {50, 0, 50, 50}},
+      {{400, 100}, Mode::fit, Qt::AlignTop | Qt::AlignHCenter, {0, 0, 100, 25}},
+      {{400, 100}, Mode::fit, Qt::AlignBottom | Qt::AlignHCenter, {0, 25, 100, 25}},
+      {{400, 100}, Mode::fill, Qt::AlignLeft | Qt::AlignVCenter, {0, 0, 200, 50}},
+      {{0, 100}, Mode::fit, Qt::AlignCenter, {}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(localImageTargetRect(c.image, bounds, c.mode, c.alignment), c.expected)
+        << c.image.width() << "x" << c.image.height() << " mode " << static_cast<int>(c.mode);
+  }
+  EXPECT_EQ(localImageTargetRect({10, 10}, QRectF(), Mode::fit, Qt::AlignCenter), QRectF());
+}
+
+TEST_F(LocalImageViewTest, ShowsEachStateWithItsSymbolAndAccessibilityText) {
+  decodes.answer("/pictures/failed.png", {QImage(), "Unable to open file"});
+  decodes.answer("/pictures/empty.png", {QImage(), std::nullopt});  // not an image: no error, no image
+  struct Case {
+    std::optional<std::string> path;
+    bool hold;
+    LocalImagePlaceholder placeholder;
+    bool hasImage;
+    std::string name;
+    std::string description;
+  };
+  const Case cases[] = {
+      {std::nullopt, false, LocalImagePlaceholder::warning, false, "image.accessibility.label", "image.accessibility.empty"},
+      {"/pictures/a.png", true, LocalImagePlaceholder::photo, false, "a.png", "image.accessibility.loading"},
+      {"/pictures/a.png", false, LocalImagePlaceholder::none, true, "a.png", "image.accessibility.loaded"},
+      {"/pictures/failed.png", false, LocalImagePlaceholder::warning, false, "failed.png", "image.accessibility.failed"},
+      {"/pictures/empty.png", false, LocalImagePlaceholder::warning, false, "empty.png", "image.accessibility.failed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.value_or("(none)") + (c.hold ? " held" : ""));
+    if (c.hold) decodes.hold();
+    auto view = makeView();
+    view->setSource(c.path);
+    view->show();
+    if (!c.hold) ASSERT_TRUE(drain());
+    EXPECT_EQ(view->placeholder(), c.placeholder);
+    EXPECT_EQ(!view->displayedImage().isNull(), c.hasImage);
+    EXPECT_EQ(view->accessibleName().toStdString(), c.name);
+    EXPECT_EQ(view->accessibleDescription().toStdString(), c.description);
+    view.reset();
+    decodes.release();
+    ASSERT_TRUE(drain());
+  }
+}
+
+TEST_F(LocalImageViewTest, LoadsOnlyWhileShown) {
+  auto view = makeView();
+  view->setSource("/pictures/a.png");
+  ASSERT_TRUE(drain());
+  EXPECT_TRUE(decodes.calls().empty());  // never shown: nothing decoded
+
+  decodes.hold();
+  view->show();
+  decodes.waitForCalls(1);
+  EXPECT_EQ(view->accessibilityState(), LocalImageAccessibilityState::loading);
+  view->hide();  // leaving the screen drops the load; its late end changes nothing
+  decodes.release();
+  ASSERT_TRUE(drain());
+  EXPECT_EQ(view->displayedPath(), std::nullopt);
+  EXPECT_FALSE(view->loadState().displayState().pendingPath.has_value());
+
+  view->show();  // the same request starts again; the first decode filled the cache
+  ASSERT_TRUE(drain());
+  EXPECT_EQ(view->displayedPath(), "/pictures/a.png");
+  EXPECT_EQ(view->accessibilityState(), LocalImageAccessibilityState::loaded);
+  EXPECT_EQ(decodes.calls().size(), 1u);
+}
+
+TEST_F(LocalImageViewTest, ToldTheDisplayedPathOnShowAndOnEachChange) {
+  std::vector<std::optional<std::string>> told;
+  auto view = makeView();
+  view->setOnDisplayedPathChange([&](const std::optional<std::string>& path) { told.push_back(path); });
+  view->setSource("/pictures/a.png");
+  view->show();
+  ASSERT_TRUE(drain());
+  view->setSource("/pictures/a.png");  // the same request: nothing happens
+  ASSERT_TRUE(drain());
+  view->setSource("/pictures/b.png");
+  ASSERT_TRUE(drain());
+  view->setSource(std::nullopt);
+  ASSERT_TRUE(drain());
+  const std::vector<std::optional<std::string>> expected = {
+      std::nullopt, "/pictures/a.png", std::nullopt, "/pictures/b.png", std::nullopt};
+  EXPECT_EQ(told, expected);
+  EXPECT_EQ(decodes.calls(), (std::vector<std::string>{"/pictures/a.png", "/pictures/b.png"}));
+}
+
+TEST_F(LocalImageViewTest, KeepsThePreviousImageWhileLoadingOnlyWhenAsked) {
+  for (const bool preserves : {false, true}) {
+    SCOPED_TRACE(preserves ? "preserves" : "replaces");
+    const std::string first = preserves ? "/pictures/a1.png" : "/pictures/a2.png";
+    const std::string second = preserves ? "/pictures/b1.png" : "/pictures/b2.png";
+    auto view = makeView(preserves);
+    view->setSource(first);
+    view->show();
+    ASSERT_TRUE(drain());
+    decodes.hold();
+    view->setSource(second);
+    EXPECT_EQ(view->displayedPath(), preserves ? std::optional<std::string>(first) : std::nullopt);
+    EXPECT_EQ(view->displayedImage().isNull(), !preserves);
+    EXPECT_EQ(view->accessibilityState(), LocalImageAccessibilityState::loading);
+    decodes.release();
+    ASSERT_TRUE(drain());
+    EXPECT_EQ(view->displayedPath(), second);
+  }
+}
+
+TEST_F(LocalImageViewTest, PaintsTheImageFittedOrFilledOnItsBackground) {
+  const QColor red(220, 30, 30);
+  const QColor blue(20, 40, 200);
+  struct Case {
+    Mode mode;
+    QColor top;     // at (50, 5)
+    QColor middle;  // at (50, 50)
+  };
+  const Case cases[] = {{Mode::fit, blue, red}, {Mode::fill, red, red}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    const std::string path = c.mode == Mode::fit ? "/pictures/wide-fit.png" : "/pictures/wide-fill.png";
+    decodes.answer(path, {solid(200, 100, red), std::nullopt});
+    auto view = makeView();
+    view->setContentMode(c.mode);
+    view->setBackgroundColor(blue);
+    view->setSource(path);
+    view->show();
+    ASSERT_TRUE(drain());
+    const QImage shot = view->grab().toImage();
+    EXPECT_TRUE(near(shot.pixelColor(50, 5), c.top)) << shot.pixelColor(50, 5).name().toStdString();
+    EXPECT_TRUE(near(shot.pixelColor(50, 50), c.middle)) << shot.pixelColor(50, 50).name().toStdString();
+  }
+}
+
+// The whole road over a real file: the program's decoder on the loader's pool, into the view.
+TEST_F(LocalImageViewTest, ShowsARealImageFile) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  ::lorvex::testing::PNGImageSpec spec;
+  spec.width = 64;
+  spec.height = 32;
+  const std::string path = folder.filePath(QStringLiteral("real image.png")).toStdString();
+  std::ofstream(path, std::ios::binary) << ::lorvex::testing::encodePNGImage(spec);
+
+  LocalImageMemoryCache realCache(8, 1 << 24);
+  LocalImageLoader realLoader(realCache, limiter, &decodeLocalImage);
+  LocalImageView view(nullptr, false, realLoader, &localization);
+  view.resize(64, 64);
+  view.setSource(path, std::nullopt, std::nullopt, std::nullopt, 16);
+  view.show();
+  ASSERT_TRUE(drainUiEvents(realLoader));
+  EXPECT_EQ(view.displayedPath(), path);
+  EXPECT_EQ(view.displayedImage().size(), QSize(16, 8));  // downsampled to the asked pixel size
+  EXPECT_TRUE(realCache.image(path + "\x1f" "maxPixelSize=16").has_value());
+  EXPECT_EQ(view.accessibleName().toStdString(), "real image.png");
+}
+
+}  // namespace
+}  // namespace lorvex::ui
