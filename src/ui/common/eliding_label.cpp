@@ -1,6 +1,9 @@
 #include "ui/common/eliding_label.h"
 
+#include <cmath>
+
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QPainter>
 
 #include "ui/common/plain_text.h"
@@ -44,8 +47,10 @@ void ElidingLabel::setAlignment(Qt::Alignment alignment) {
 }
 
 QSize ElidingLabel::sizeHint() const {
-  const QFontMetrics metrics = fontMetrics();
-  return {metrics.horizontalAdvance(oneLine(text_)), metrics.height()};
+  // Rounded up: glyph advances are fractional, and a width rounded down would elide the text it
+  // was measured for.
+  const QFontMetricsF metrics(font());
+  return {static_cast<int>(std::ceil(metrics.horizontalAdvance(oneLine(text_)))), fontMetrics().height()};
 }
 
 QSize ElidingLabel::minimumSizeHint() const {
@@ -55,9 +60,9 @@ QSize ElidingLabel::minimumSizeHint() const {
 
 void ElidingLabel::relayout() {
   const QString line = oneLine(text_);
-  const QFontMetrics metrics = fontMetrics();
-  const QString elided =
-      mode_ == Qt::ElideNone ? line : metrics.elidedText(line, mode_, std::max(0, contentsRect().width()));
+  const int width = std::max(0, contentsRect().width());
+  const bool fits = mode_ == Qt::ElideNone || QFontMetricsF(font()).horizontalAdvance(line) <= width;
+  const QString elided = fits ? line : fontMetrics().elidedText(line, mode_, width);
   // The untouched text when it fits, so isElided compares like with like.
   displayed_ = elided == line ? text_ : elided;
   setToolTip(isElided() ? toolTipHtml(text_) : QString());

@@ -1,8 +1,29 @@
 #include "ui/common/ui_roles.h"
 
+#include <vector>
+
+#include <QLocale>
+#include <QStringList>
 #include <QWidget>
 
+#include "ui/common/localization_table.h"
+
 namespace lorvex::ui {
+
+std::string liveInterfaceLanguage() {
+  std::vector<std::string> preferred;
+  for (const QString& language : QLocale::system().uiLanguages()) preferred.push_back(language.toStdString());
+  return std::string(localizationLanguage(preferred));
+}
+
+QFont interfaceFont(std::string_view language) {
+  QFont font;
+  const QString latin = QStringLiteral("DejaVu Sans");
+  const QString japanese = QStringLiteral("Noto Sans CJK JP");
+  font.setFamilies(language == "ja" ? QStringList{japanese, latin} : QStringList{latin, japanese});
+  font.setPixelSize(fontRolePixelSize(FontRole::body));
+  return font;
+}
 
 int fontRolePixelSize(FontRole role) {
   switch (role) {

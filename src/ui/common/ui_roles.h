@@ -6,6 +6,9 @@
 // Thread safety: GUI thread only (fonts and palettes belong to the application).
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include <QColor>
 #include <QFont>
 #include <QGuiApplication>
@@ -28,6 +31,14 @@ enum class FontRole {
   caption,      // 10
   caption2,     // 10
 };
+
+// The interface language of the live localization ("en", "ja"): the system locale's preferred
+// interface languages as AppLocalization::live() reads them.
+std::string liveInterfaceLanguage();
+// The application font for an interface language: the Latin font first and Noto Sans CJK JP as
+// the fallback for Japanese glyphs, or, for Japanese, Noto Sans CJK JP first so kana, kanji and
+// Latin share one design. 13 px. The program sets it once with QApplication::setFont.
+QFont interfaceFont(std::string_view language);
 
 int fontRolePixelSize(FontRole role);
 // The application font's family at the role's size (and weight: semibold for the headline).

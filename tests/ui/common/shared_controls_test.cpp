@@ -23,6 +23,7 @@
 namespace lorvex::ui {
 namespace {
 
+using testing::drainUiEvents;
 using testing::echoLocalization;
 
 class SharedControlsTest : public testing::WidgetTest {
@@ -172,7 +173,7 @@ TEST_F(SharedControlsTest, ElidingLabelShortensByModeAndTellsTheWholeText) {
     EXPECT_EQ(label.toolTip(), toolTipHtml(text));
     EXPECT_EQ(label.accessibleName(), text);
 
-    label.resize(label.sizeHint().width() + 10, label.height());  // wide enough again
+    label.resize(label.sizeHint().width(), label.height());  // exactly its own size hint: fits
     EXPECT_FALSE(label.isElided());
     EXPECT_EQ(label.displayedText(), text);
     EXPECT_EQ(label.toolTip(), QString());
@@ -195,6 +196,10 @@ TEST_F(SharedControlsTest, LoadMoreIndicatorTextAndProgressFollowLoading) {
     EXPECT_EQ(indicator->text(), expected);
     EXPECT_EQ(indicator->accessibleName(), expected);
     EXPECT_EQ(progress->isVisible(), loading);
+    drainUiEvents();  // the row lays out again for the new text
+    auto* label = testing::findByName<ElidingLabel>(host, QStringLiteral("results.loadMore.text"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_FALSE(label->isElided()) << label->width() << " " << label->sizeHint().width();
   }
   EXPECT_GE(indicator->height(), 2 * LoadMoreResultsIndicator::kVerticalPadding + 10);
 }
