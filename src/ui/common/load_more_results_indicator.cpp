@@ -27,6 +27,9 @@ LoadMoreResultsIndicator::LoadMoreResultsIndicator(QWidget* parent, const AppLoc
   setForegroundColor(*label_, roleColor(ColorRole::secondary, palette()));
   row->addWidget(label_, 0, Qt::AlignVCenter);
   row->addStretch(1);
+  // The same height with and without the indicator, so the grid above does not jump when a page
+  // starts or stops loading.
+  setMinimumHeight(busy_->sizeHint().height() + 2 * kVerticalPadding);
   apply();
 }
 

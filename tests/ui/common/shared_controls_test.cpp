@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -190,6 +192,7 @@ TEST_F(SharedControlsTest, LoadMoreIndicatorTextAndProgressFollowLoading) {
   auto* progress = testing::findByName<BusyIndicator>(host, QStringLiteral("results.loadMore.progress"));
   ASSERT_NE(progress, nullptr);
   EXPECT_EQ(indicator->objectName(), QStringLiteral("results.loadMore"));
+  std::set<int> heights;
   for (const bool loading : {false, true, false}) {
     indicator->setLoading(loading);
     const QString expected = loading ? QStringLiteral("result.loadingMore") : QStringLiteral("result.loadMore");
@@ -200,7 +203,9 @@ TEST_F(SharedControlsTest, LoadMoreIndicatorTextAndProgressFollowLoading) {
     auto* label = testing::findByName<ElidingLabel>(host, QStringLiteral("results.loadMore.text"));
     ASSERT_NE(label, nullptr);
     EXPECT_FALSE(label->isElided()) << label->width() << " " << label->sizeHint().width();
+    heights.insert(indicator->height());
   }
+  EXPECT_EQ(heights.size(), 1u);  // the row keeps its height whether a page loads or not
   EXPECT_GE(indicator->height(), 2 * LoadMoreResultsIndicator::kVerticalPadding + 10);
 }
 
