@@ -6,6 +6,7 @@
 #include <QTextDocument>
 
 #include "ui/common/clipboard.h"
+#include "ui/common/image_drag.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/support/recording_file_manager_revealer.h"
@@ -92,6 +93,21 @@ TEST_F(PlainTextTest, RevealGoesThroughTheInstalledRevealer) {
     EXPECT_EQ(recorder.revealedPaths(), (std::vector<std::string>{"/pictures/a.png", "/pictures"}));
   }
   EXPECT_NE(dynamic_cast<FreedesktopFileManagerRevealer*>(&fileManagerRevealer()), nullptr);
+}
+
+TEST_F(PlainTextTest, ADragCarriesTheImageFileAsAFileUrl) {
+  for (const std::string path : {"/home/ann/Pictures/a.png", "/home/ann/夜景 #1 %20 & more.png"}) {
+    const auto data = makeImageDragMimeData(ImageDragPayload{path});
+    ASSERT_NE(data, nullptr);
+    ASSERT_EQ(data->urls().size(), 1);
+    EXPECT_TRUE(data->urls().front().isLocalFile());
+    EXPECT_EQ(data->urls().front().toLocalFile().toStdString(), path);  // no escape is taken literally
+    EXPECT_EQ(data->text().toStdString(), path);
+  }
+  EXPECT_EQ(makeImageDragMimeData(std::nullopt), nullptr);
+  EXPECT_EQ(makeImageDragMimeData(ImageDragPayload{""}), nullptr);
+  QWidget source;
+  EXPECT_FALSE(startImageDrag(source, std::nullopt));  // no payload, no drag
 }
 
 }  // namespace
