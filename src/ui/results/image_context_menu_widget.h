@@ -1,0 +1,23 @@
+// The image context menu as a QMenu: a thin rendering of the plain menu model. Each entry becomes
+// an action (title as plain text, its "&" doubled so none turns into a mnemonic; icon from its
+// symbol; enabled as the model says), a separator or a submenu; choosing an action runs the
+// entry's action. The menu deletes itself when it closes.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <vector>
+
+#include <QMenu>
+
+#include "ui/results/image_context_menu_model.h"
+#include "ui/results/image_tile_delegate.h"
+
+namespace lorvex::ui {
+
+void populateImageContextMenu(QMenu& menu, std::vector<ImageContextMenuEntry> entries, const SymbolIconFunction& icons);
+
+QMenu* makeImageContextMenuWidget(std::vector<ImageContextMenuEntry> entries, const SymbolIconFunction& icons,
+                                  QWidget* parent);
+
+}  // namespace lorvex::ui

@@ -1,0 +1,65 @@
+// Paints a result tile: the tile background (tinted when selected) and its ring, the image area
+// with the tile image or a placeholder symbol, the review badges over the image's top-trailing
+// corner and the file name under it. The image comes from the grid as a pixmap already at the
+// image area's device size, rounded, so a paint only copies it.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+#include <QStyledItemDelegate>
+
+#include "ui/common/local_image_load_state.h"
+#include "ui/results/image_tile_layout.h"
+
+namespace lorvex::ui {
+
+// What the image area of a tile shows now.
+struct TileImage {
+  QPixmap pixmap;  // null: the placeholder
+  LocalImagePlaceholder placeholder = LocalImagePlaceholder::photo;
+};
+
+// The grid's visible tiles and their images.
+class TileImageSource {
+ public:
+  virtual ~TileImageSource() = default;
+  // The image of the tile of `path` for an image area of `deviceSize` pixels.
+  virtual TileImage tileImage(const std::string& path, QSize deviceSize, qreal devicePixelRatio) = 0;
+};
+
+using SymbolIconFunction = std::function<QIcon(std::string_view symbol)>;
+
+class ImageTileDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  ImageTileDelegate(TileImageSource& images, SymbolIconFunction icons, QObject* parent = nullptr);
+
+  void setLayout(const ImageTileLayout& layout) { layout_ = layout; }
+  const ImageTileLayout& layout() const { return layout_; }
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+  // The image of `image` fitted into a square of `side` device pixels on `background`, its
+  // corners rounded by `radius` device pixels.
+  static QPixmap roundedTilePixmap(const QImage& image, int side, qreal radius, const QColor& background);
+
+ private:
+  const QPixmap& badgePixmap(std::string_view symbol, const QColor& tint, int size, qreal dpr) const;
+
+  TileImageSource& images_;
+  SymbolIconFunction icons_;
+  ImageTileLayout layout_;
+  mutable std::map<std::string, QPixmap, std::less<>> badgeCache_;
+};
+
+}  // namespace lorvex::ui

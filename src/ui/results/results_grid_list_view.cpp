@@ -1,0 +1,530 @@
+#include "ui/results/results_grid_list_view.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTimer>
+#include <QUrl>
+
+#include "store/image_library_store.h"
+#include "ui/common/local_image_load_request.h"
+#include "ui/results/grid_keyboard_action.h"
+#include "ui/results/image_context_menu_widget.h"
+#include "ui/results/image_tile_presentation.h"
+#include "ui/results/tile_mouse_rule.h"
+
+namespace lorvex::ui {
+namespace {
+
+using Source = ResultsGridSelectionChangeSource;
+
+ImageLibraryStore::GridMoveDirection storeDirection(GridArrow arrow) {
+  switch (arrow) {
+    case GridArrow::left:
+      return ImageLibraryStore::GridMoveDirection::left;
+    case GridArrow::right:
+      return ImageLibraryStore::GridMoveDirection::right;
+    case GridArrow::up:
+      return ImageLibraryStore::GridMoveDirection::up;
+    case GridArrow::down:
+      return ImageLibraryStore::GridMoveDirection::down;
+  }
+  return ImageLibraryStore::GridMoveDirection::left;
+}
+
+// The name's line: the caption font the delegate paints it in.
+double nameLineHeight(const QFont& font) {
+  QFont caption = font;
+  if (caption.pointSizeF() > 0) caption.setPointSizeF(caption.pointSizeF() * 0.85);
+  return QFontMetricsF(caption).height();
+}
+
+}  // namespace
+
+ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoader& loader,
+                                         AppLocalization localizer, SymbolIconFunction icons, QWidget* parent)
+    : QListView(parent), store_(store), loader_(loader), localizer_(std::move(localizer)), icons_(std::move(icons)) {
+  setObjectName("results.grid");
+  setViewMode(QListView::ListMode);
+  setFlow(QListView::LeftToRight);
+  setWrapping(true);
+  setResizeMode(QListView::Adjust);
+  setUniformItemSizes(true);
+  setSelectionMode(QAbstractItemView::NoSelection);
+  setAutoScroll(false);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setFrameShape(QFrame::NoFrame);
+  setSpacing(0);
+  setMouseTracking(false);
+  setFocusPolicy(Qt::StrongFocus);
+  setDragEnabled(false);  // drags are started here, from the tile's file
+
+  model_ = new ResultsGridModel(store_, localizer_, this);
+  delegate_ = new ImageTileDelegate(*this, icons_, this);
+  setItemDelegate(delegate_);
+  setModel(model_);
+  verticalScrollBar()->setSingleStep(40);
+
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ResultsGridListView::scheduleVisibleRowsCheck);
+  connect(model_, &QAbstractItemModel::modelReset, this, &ResultsGridListView::scheduleVisibleRowsCheck);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, &ResultsGridListView::scheduleVisibleRowsCheck);
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, &ResultsGridListView::scheduleVisibleRowsCheck);
+  connect(model_, &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+            // A record replaced in place may bring a thumbnail: its image request changes.
+            if (roles.isEmpty()) scheduleVisibleRowsCheck();
+          });
+
+  scrolledForPrimaryPath_ = store_.selection().primaryPath();
+  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this, [this] {
+    // Who made this change is known only now: a later action may set another source before the
+    // check runs.
+    focusChangeSource_ = std::exchange(pendingSelectionScrollSource_, Source::programmatic);
+    scheduleScrollCheck();
+  });
+  connect(&store_, &ImageLibraryStore::searchResultsResetCountChanged, this,
+          &ResultsGridListView::scheduleScrollCheck);
+  followGateInputs();
+  updateGeometryFromWidth();
+}
+
+ResultsGridListView::~ResultsGridListView() {
+  // The load states cancel their loads; the delegate must not be asked for images meanwhile.
+  visibleTiles_.clear();
+}
+
+void ResultsGridListView::followGateInputs() {
+  const auto gateMayHaveOpened = [this] {
+    QTimer::singleShot(0, this, [this] { applyFocusRequest(true); });
+  };
+  connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this, gateMayHaveOpened);
+  connect(&store_, &ImageLibraryStore::isPreparingLibraryChanged, this, gateMayHaveOpened);
+  // The store may replace its presentation object: follow the current one only.
+  const auto followPresentation = [this, gateMayHaveOpened] {
+    for (const QMetaObject::Connection& connection : presentationConnections_) disconnect(connection);
+    ImageLibraryPresentationState& presentation = store_.presentation();
+    presentationConnections_ = {
+        connect(&presentation, &ImageLibraryPresentationState::isSlideshowPresentedChanged, this, gateMayHaveOpened),
+        connect(&presentation, &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged, this,
+                gateMayHaveOpened),
+        connect(&presentation, &ImageLibraryPresentationState::isModelSelectionPopoverPresentedChanged, this,
+                gateMayHaveOpened),
+    };
+  };
+  followPresentation();
+  connect(&store_, &ImageLibraryStore::presentationChanged, this, [followPresentation, gateMayHaveOpened] {
+    followPresentation();
+    gateMayHaveOpened();
+  });
+}
+
+bool ResultsGridListView::isGridInteractionEnabled() const {
+  const ImageLibraryPresentationState& presentation = store_.presentation();
+  return !store_.needsLiveServicePreparation() && !store_.isPreparingLibrary() && !isQuickLookPresented_ &&
+         !presentation.isSlideshowPresented() && !presentation.isTagAdditionPopoverPresented() &&
+         !presentation.isModelSelectionPopoverPresented();
+}
+
+void ResultsGridListView::setQuickLookPresented(bool presented) {
+  if (presented == isQuickLookPresented_) return;
+  isQuickLookPresented_ = presented;
+  if (!presented) requestKeyboardFocus();
+}
+
+// ---- Focus ----
+
+void ResultsGridListView::requestKeyboardFocus() {
+  if (!isGridInteractionEnabled()) return;
+  focusRequestPending_ = true;
+  applyFocusRequest(true);
+}
+
+void ResultsGridListView::applyFocusRequest(bool retryOnFailure) {
+  if (!focusRequestPending_ || !isGridInteractionEnabled()) return;
+  if (isVisible() && isEnabled()) {
+    setFocus(Qt::OtherFocusReason);
+    if (window()->focusWidget() == this) {
+      focusRequestPending_ = false;
+      return;
+    }
+  }
+  // The window may refuse while it is being shown: one more try on the next turn, no more.
+  if (!retryOnFailure || focusRetryScheduled_) return;
+  focusRetryScheduled_ = true;
+  QTimer::singleShot(0, this, [this] {
+    focusRetryScheduled_ = false;
+    applyFocusRequest(false);
+  });
+}
+
+void ResultsGridListView::focusInEvent(QFocusEvent* event) {
+  // Not the item view's: it would make the first row current and scroll to it.
+  QWidget::focusInEvent(event);
+}
+
+void ResultsGridListView::focusOutEvent(QFocusEvent* event) { QWidget::focusOutEvent(event); }
+
+void ResultsGridListView::showEvent(QShowEvent* event) {
+  QListView::showEvent(event);
+  if (!didAppear_) {
+    didAppear_ = true;
+    focusRequestPending_ = true;
+    applyFocusRequest(true);
+  }
+  scheduleVisibleRowsCheck();
+}
+
+void ResultsGridListView::keyboardSearch(const QString&) {}
+
+// ---- Geometry ----
+
+void ResultsGridListView::resizeEvent(QResizeEvent* event) {
+  QListView::resizeEvent(event);
+  updateGeometryFromWidth();
+  scheduleVisibleRowsCheck();
+}
+
+void ResultsGridListView::updateGeometryFromWidth() {
+  geometry_ = resultsGridGeometry(viewport()->width());
+  const ImageTileLayout layout = imageTileLayout(geometry_, nameLineHeight(font()));
+  if (layout == delegate_->layout()) return;
+  delegate_->setLayout(layout);
+  setGridSize(layout.cellSize);
+}
+
+QRectF ResultsGridListView::tileRect(int row) const {
+  const QRect cell = visualRect(model_->index(row));
+  if (!cell.isValid()) return {};
+  return delegate_->layout().tile.translated(cell.topLeft());
+}
+
+std::optional<int> ResultsGridListView::tileRowAt(const QPoint& viewportPoint) const {
+  const QModelIndex index = QListView::indexAt(viewportPoint);
+  if (!index.isValid()) return std::nullopt;
+  if (!roundedRectContains(tileRect(index.row()), image_tile_metrics::kCornerRadius, viewportPoint)) {
+    return std::nullopt;
+  }
+  return index.row();
+}
+
+// ---- Tiles on screen ----
+
+void ResultsGridListView::scheduleVisibleRowsCheck() {
+  if (visibleCheckScheduled_) return;
+  visibleCheckScheduled_ = true;
+  QTimer::singleShot(0, this, &ResultsGridListView::checkVisibleRows);
+}
+
+void ResultsGridListView::checkVisibleRows() {
+  visibleCheckScheduled_ = false;
+  const int count = model_->rowCount();
+  const QSize cell = delegate_->layout().cellSize;
+  int first = -1;
+  int last = -1;
+  if (count > 0 && isVisible() && cell.width() > 0 && cell.height() > 0) {
+    const int columns = std::max(1, viewport()->width() / cell.width());
+    const int offset = verticalOffset();
+    const int firstLine = std::max(offset, 0) / cell.height();
+    const int lastLine = (std::max(offset, 0) + std::max(viewport()->height(), 1) - 1) / cell.height();
+    first = firstLine * columns;
+    last = std::min(count - 1, lastLine * columns + columns - 1);
+    if (first > last) first = last = -1;
+  }
+  visibleFirst_ = first;
+  visibleLast_ = last;
+
+  std::unordered_map<std::string, VisibleTile> tiles;
+  for (int row = first; row >= 0 && row <= last; ++row) {
+    const RecordRef& record = model_->recordAt(row);
+    const std::string& path = record->file.path;
+    auto entering = visibleTiles_.find(path);
+    VisibleTile tile;
+    if (entering != visibleTiles_.end()) {
+      tile = std::move(entering->second);
+      visibleTiles_.erase(entering);
+    } else {
+      store_.requestThumbnailIfMissing(path);
+      store_.startDetached([store = &store_, path] { return store->loadNextPageIfNeeded(path); });
+      tile.state = std::make_unique<LocalImageLoadState>(loader_, false, [this, path] { repaintPath(path); });
+    }
+    const ImageTilePresentation presentation = makeImageTilePresentation(makeImageTileDisplayModel(*record), false,
+                                                                         localizer_);
+    LocalImageLoadState* state = tile.state.get();
+    auto [placed, inserted] = tiles.emplace(path, std::move(tile));
+    if (!inserted) continue;  // a path loaded twice shows one image
+    state->setRequest(makeLocalImageLoadRequest(presentation.imagePath, std::nullopt, presentation.imageCacheKey,
+                                                std::nullopt, presentation.imageMaxPixelSize));
+  }
+  // Tiles that left: their load states go, cancelling queued decodes.
+  visibleTiles_ = std::move(tiles);
+}
+
+void ResultsGridListView::repaintPath(const std::string& path) {
+  if (const auto row = model_->rowOf(path)) viewport()->update(visualRect(model_->index(*row)));
+}
+
+TileImage ResultsGridListView::tileImage(const std::string& path, QSize deviceSize, qreal) {
+  const auto found = visibleTiles_.find(path);
+  if (found == visibleTiles_.end()) return {};
+  VisibleTile& tile = found->second;
+  const LocalImageChoice choice = tile.state->choice();
+  if (choice.image.isNull()) return {QPixmap(), choice.placeholder};
+  if (tile.pixmap.isNull() || tile.pixmapSource != choice.image.cacheKey() || tile.pixmapSize != deviceSize) {
+    const qreal scale = delegate_->layout().imageArea.width() > 0
+                            ? deviceSize.width() / delegate_->layout().imageArea.width()
+                            : 1.0;
+    tile.pixmap = ImageTileDelegate::roundedTilePixmap(choice.image, deviceSize.width(),
+                                                       image_tile_metrics::kImageCornerRadius * scale,
+                                                       palette().color(QPalette::Window));
+    tile.pixmapSource = choice.image.cacheKey();
+    tile.pixmapSize = deviceSize;
+  }
+  return {tile.pixmap, LocalImagePlaceholder::none};
+}
+
+// ---- Scrolling ----
+
+void ResultsGridListView::scheduleScrollCheck() {
+  if (scrollCheckScheduled_) return;
+  scrollCheckScheduled_ = true;
+  QTimer::singleShot(0, this, &ResultsGridListView::checkScroll);
+}
+
+void ResultsGridListView::checkScroll() {
+  scrollCheckScheduled_ = false;
+  // A new search first: it scrolls to the top and wins over a focus change that came with it.
+  bool didReset = false;
+  if (store_.searchResultsResetCount() != appliedSearchResultsResetCount_) {
+    appliedSearchResultsResetCount_ = store_.searchResultsResetCount();
+    didReset = true;
+    // The first tile's cell starts the content: the top of the content is its top anchor.
+    if (model_->rowCount() > 0) verticalScrollBar()->setValue(0);
+  }
+  const std::optional<std::string>& primary = store_.selection().primaryPath();
+  if (primary == scrolledForPrimaryPath_) return;
+  scrolledForPrimaryPath_ = primary;
+  const Source source = std::exchange(focusChangeSource_, Source::programmatic);
+  // A hidden grid has no layout to centre in; it shows its top when it appears.
+  if (didReset || !primary || source == Source::mouse || !isVisible()) return;
+  if (const auto row = model_->rowOf(*primary)) {
+    scrollTo(model_->index(*row), QAbstractItemView::PositionAtCenter);
+  }
+}
+
+void ResultsGridListView::changeSelection(Source source, const std::function<void()>& change) {
+  const std::optional<std::string> before = store_.selection().primaryPath();
+  pendingSelectionScrollSource_ = source;
+  change();
+  if (store_.selection().primaryPath() == before) pendingSelectionScrollSource_ = Source::programmatic;
+}
+
+// ---- Keys ----
+
+void ResultsGridListView::keyPressEvent(QKeyEvent* event) {
+  if (handleKey(event)) {
+    event->accept();
+  } else {
+    // Not the item view's handling: it would move a current index. The key goes to the parent.
+    event->ignore();
+  }
+}
+
+bool ResultsGridListView::handleKey(QKeyEvent* event) {
+  const auto action = gridKeyboardAction(event->key(), event->modifiers());
+  if (!action || !isGridInteractionEnabled()) return false;
+  using Kind = GridKeyboardAction::Kind;
+  switch (action->kind) {
+    case Kind::move:
+    case Kind::rangeMove: {
+      if (store_.resultWindow().records().empty()) return false;
+      const auto direction = storeDirection(action->direction);
+      const int columns = keyboardColumns();
+      changeSelection(Source::keyboard, [&] {
+        if (action->kind == Kind::move) {
+          store_.moveFocusInGrid(direction, columns);
+        } else {
+          store_.extendSelectionInGrid(direction, columns);
+        }
+      });
+      return true;
+    }
+    case Kind::space: {
+      const std::optional<std::string> url = store_.selectedRecordFileURL();
+      if (!url) return false;
+      if (showQuickLook_) showQuickLook_(*url);
+      return true;
+    }
+    case Kind::deleteSelection:
+      if (!store_.canReviewFocusedRecord()) return false;
+      store_.markDeleteCandidates(store_.selectedRecords());
+      requestKeyboardFocus();
+      return true;
+    case Kind::undoDeleteCandidate:
+      // The same gate as the window's undo key filter: a press that filter took never gets here,
+      // and one it let pass finds nothing to undo there either.
+      if (!store_.canUndoDeleteCandidateAction()) return false;
+      store_.undoLastDeleteCandidateAction();
+      requestKeyboardFocus();
+      return true;
+    case Kind::selectAll:
+      if (store_.resultWindow().records().empty()) return false;
+      changeSelection(Source::keyboard, [&] { store_.selectAllResults(); });
+      requestKeyboardFocus();
+      return true;
+  }
+  return false;
+}
+
+// ---- Mouse ----
+
+bool ResultsGridListView::selectTile(int row, Qt::KeyboardModifiers modifiers) {
+  if (!isGridInteractionEnabled()) return false;
+  const RecordRef record = model_->recordAt(row);
+  if (record == nullptr || !store_.resultWindow().index(record->file.path)) return false;
+  const std::string path = record->file.path;
+  changeSelection(Source::mouse, [&] {
+    if (modifiers.testFlag(Qt::ShiftModifier)) {
+      store_.extendSelection(path);
+    } else if (modifiers.testFlag(Qt::ControlModifier)) {
+      store_.toggleSelection(path);
+    } else {
+      store_.selection().selectSingle(path);
+    }
+  });
+  requestKeyboardFocus();
+  return true;
+}
+
+bool ResultsGridListView::openTile(int row) {
+  if (!isGridInteractionEnabled()) return false;
+  const RecordRef record = model_->recordAt(row);
+  if (record == nullptr || !store_.resultWindow().index(record->file.path)) return false;
+  std::optional<std::string> url;
+  changeSelection(Source::mouse, [&] { url = store_.focusPathKeepingSelection(record->file.path); });
+  if (url && showQuickLook_) showQuickLook_(*url);
+  return true;
+}
+
+void ResultsGridListView::mousePressEvent(QMouseEvent* event) {
+  pressedPath_.reset();
+  event->accept();
+  const QModelIndex index = QListView::indexAt(event->position().toPoint());
+  if (!index.isValid()) return;
+  const TileMousePress press{event->button(), 1, event->modifiers(), event->position()};
+  const TileMouseOutcome outcome = tileMouseOutcome(press, tileRect(index.row()), isGridInteractionEnabled());
+  switch (outcome) {
+    case TileMouseOutcome::selectOnly:
+      selectTile(index.row(), Qt::NoModifier);
+      break;
+    case TileMouseOutcome::extendSelection:
+      selectTile(index.row(), Qt::ShiftModifier);
+      break;
+    case TileMouseOutcome::toggleSelection:
+      selectTile(index.row(), Qt::ControlModifier);
+      break;
+    case TileMouseOutcome::open:
+      openTile(index.row());
+      break;
+    case TileMouseOutcome::contextMenu:  // the context-menu event that follows shows it
+    case TileMouseOutcome::none:
+      return;
+  }
+  if (event->button() == Qt::LeftButton) {
+    if (const RecordRef& record = model_->recordAt(index.row())) {
+      pressedPath_ = record->file.path;
+      pressPosition_ = event->position().toPoint();
+    }
+  }
+}
+
+void ResultsGridListView::mouseDoubleClickEvent(QMouseEvent* event) {
+  event->accept();
+  const QModelIndex index = QListView::indexAt(event->position().toPoint());
+  if (!index.isValid()) return;
+  const TileMousePress press{event->button(), 2, event->modifiers(), event->position()};
+  if (tileMouseOutcome(press, tileRect(index.row()), isGridInteractionEnabled()) == TileMouseOutcome::open) {
+    openTile(index.row());
+  }
+}
+
+void ResultsGridListView::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  if (!pressedPath_ || !event->buttons().testFlag(Qt::LeftButton)) return;
+  if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance()) return;
+  const std::string path = *std::exchange(pressedPath_, std::nullopt);
+  std::unique_ptr<QMimeData> data = dragData(path);
+  if (data == nullptr) return;
+  if (startDrag_) {
+    startDrag_(std::move(data));
+    return;
+  }
+  auto* drag = new QDrag(this);
+  drag->setMimeData(data.release());
+  drag->exec(Qt::CopyAction);
+}
+
+void ResultsGridListView::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  pressedPath_.reset();
+}
+
+void ResultsGridListView::startDrag(Qt::DropActions) {
+  // The item view's drag carries the model's rows; tiles drag their file from mouseMoveEvent.
+}
+
+std::unique_ptr<QMimeData> ResultsGridListView::dragData(const std::string& path) const {
+  const auto index = store_.resultWindow().index(path);
+  if (!index) return nullptr;
+  const RecordRef& record = store_.resultWindow().records()[static_cast<std::size_t>(*index)];
+  const std::shared_ptr<ImageLibraryServicing> service = store_.service();
+  if (service == nullptr) return nullptr;
+  const std::optional<ImageDragPayload> payload = service->imageDragPayload(*record);
+  if (!payload) return nullptr;
+  auto data = std::make_unique<QMimeData>();
+  data->setUrls({QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(payload->fileURL)))});
+  return data;
+}
+
+// ---- Context menu ----
+
+void ResultsGridListView::contextMenuEvent(QContextMenuEvent* event) {
+  event->accept();
+  if (!isGridInteractionEnabled()) return;
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    if (const auto row = tileRowAt(event->pos())) showContextMenu(*row, event->globalPos());
+    return;
+  }
+  // The menu key: at the focused tile.
+  const std::optional<std::string>& primary = store_.selection().primaryPath();
+  if (!primary) return;
+  const auto row = model_->rowOf(*primary);
+  if (!row) return;
+  showContextMenu(*row, viewport()->mapToGlobal(tileRect(*row).center().toPoint()));
+}
+
+bool ResultsGridListView::showContextMenu(int row, const QPoint& globalPosition) {
+  const RecordRef record = model_->recordAt(row);
+  if (record == nullptr) return false;
+  if (contextMenu_ != nullptr) contextMenu_->close();
+  std::vector<ImageContextMenuEntry> entries = makeImageContextMenu(
+      store_, ImageContextMenuTarget::contextSelection(record->file.path, record->reviewState), localizer_, reveal_);
+  QMenu* menu = makeImageContextMenuWidget(std::move(entries), icons_, this);
+  menu->setObjectName("results.contextMenu");
+  contextMenu_ = menu;
+  menu->popup(globalPosition);
+  return true;
+}
+
+}  // namespace lorvex::ui

@@ -1,0 +1,176 @@
+// The results grid: a list view that shows one tile per loaded result and turns keys, clicks,
+// drags and the context-menu request into store operations.
+//
+// The grid has its own idea of selection and focus (the store's ResultSelection), so the list
+// view's own is switched off: no selection mode, no current index ever, no keyboard search, no
+// automatic scrolling. The base class's focus, mouse and key handlers would set a current index
+// and scroll to it; they are replaced, not extended.
+//
+// Scrolling follows the store: a new search (the store's reset count) scrolls back to the first
+// tile; a change of the focused path made by the keyboard or by the program centres the focused
+// tile; one made with the mouse never scrolls. Both are read in one handler once per event-loop
+// turn, the reset first, so a reset wins over a focus change made with it.
+//
+// The tiles on screen are checked once per event-loop turn: a tile that comes into view asks the
+// store for its missing thumbnail and for the next page (the store loads it when the tile is near
+// the loaded end), and gets an image load of its own; a tile that leaves drops its load, so its
+// queued decode never runs.
+//
+// Every action first checks the interaction gate: no library being prepared, no preview, slideshow
+// or filter popover over the grid. A refused key propagates.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QPointer>
+
+#include "ui/common/app_localization.h"
+#include "ui/common/local_image_load_state.h"
+#include "ui/common/local_image_loader.h"
+#include "ui/results/image_context_menu_model.h"
+#include "ui/results/image_tile_delegate.h"
+#include "ui/results/results_grid_geometry.h"
+#include "ui/results/results_grid_model.h"
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+// Who caused the next change of the focused path; only a mouse change leaves the scroll alone.
+enum class ResultsGridSelectionChangeSource { programmatic, keyboard, mouse };
+
+class ResultsGridListView : public QListView, private TileImageSource {
+  Q_OBJECT
+
+ public:
+  // Presents the preview of a file ("file://" URL).
+  using ShowQuickLook = std::function<void(const std::string& fileURL)>;
+  // Starts the drag of the prepared data (the program runs a QDrag; tests record it).
+  using StartDrag = std::function<void(std::unique_ptr<QMimeData> data)>;
+
+  ResultsGridListView(ImageLibraryStore& store, LocalImageLoader& loader, AppLocalization localizer,
+                      SymbolIconFunction icons, QWidget* parent = nullptr);
+  ~ResultsGridListView() override;
+
+  void setShowQuickLook(ShowQuickLook showQuickLook) { showQuickLook_ = std::move(showQuickLook); }
+  void setRevealInFileManager(RevealFileInFileManager reveal) { reveal_ = std::move(reveal); }
+  void setStartDrag(StartDrag startDrag) { startDrag_ = std::move(startDrag); }
+  // The preview overlay's flag: the grid takes no input while it is shown and asks for the
+  // keyboard focus back when it closes.
+  void setQuickLookPresented(bool presented);
+  bool isQuickLookPresented() const { return isQuickLookPresented_; }
+
+  bool isGridInteractionEnabled() const;
+  // The columns on screen, which the arrow keys move by.
+  int keyboardColumns() const { return geometry_.columns; }
+  const ResultsGridGeometry& gridGeometry() const { return geometry_; }
+  const ImageTileLayout& tileLayout() const { return delegate_->layout(); }
+  ResultsGridModel& gridModel() { return *model_; }
+
+  // Asks for the keyboard focus while the gate is open; a request the window refuses is tried
+  // once more on the next turn of the event loop.
+  void requestKeyboardFocus();
+
+  // The tile's rectangle of a row, in viewport coordinates.
+  QRectF tileRect(int row) const;
+  // The row whose tile (its rounded rectangle) holds the viewport point.
+  std::optional<int> tileRowAt(const QPoint& viewportPoint) const;
+  // The rows on screen at the last check.
+  std::pair<int, int> visibleRows() const { return {visibleFirst_, visibleLast_}; }
+  // The context menu now shown, if any.
+  QMenu* contextMenu() const { return contextMenu_; }
+  // What a drag of the tile of `path` carries: the file URL of the service's payload; nothing
+  // when the record is no longer loaded or the service offers no payload.
+  std::unique_ptr<QMimeData> dragData(const std::string& path) const;
+
+  void keyboardSearch(const QString& search) override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
+
+ private:
+  struct VisibleTile {
+    std::unique_ptr<LocalImageLoadState> state;
+    QPixmap pixmap;
+    qint64 pixmapSource = 0;  // QImage::cacheKey of what the pixmap was made from
+    QSize pixmapSize;
+    LocalImagePlaceholder placeholder = LocalImagePlaceholder::photo;
+  };
+
+  TileImage tileImage(const std::string& path, QSize deviceSize, qreal devicePixelRatio) override;
+
+  void updateGeometryFromWidth();
+  void scheduleVisibleRowsCheck();
+  void checkVisibleRows();
+  void scheduleScrollCheck();
+  void checkScroll();
+  void repaintPath(const std::string& path);
+
+  // The actions; each checks the gate first.
+  bool handleKey(QKeyEvent* event);
+  bool selectTile(int row, Qt::KeyboardModifiers modifiers);
+  bool openTile(int row);
+  bool showContextMenu(int row, const QPoint& globalPosition);
+  // Runs a store change that may move the focus, noting who made it.
+  void changeSelection(ResultsGridSelectionChangeSource source, const std::function<void()>& change);
+  void applyFocusRequest(bool retryOnFailure);
+  void followGateInputs();
+
+  ImageLibraryStore& store_;
+  LocalImageLoader& loader_;
+  AppLocalization localizer_;
+  SymbolIconFunction icons_;
+  ResultsGridModel* model_ = nullptr;
+  ImageTileDelegate* delegate_ = nullptr;
+  ResultsGridGeometry geometry_;
+
+  ShowQuickLook showQuickLook_;
+  RevealFileInFileManager reveal_;
+  StartDrag startDrag_;
+  bool isQuickLookPresented_ = false;
+
+  ResultsGridSelectionChangeSource pendingSelectionScrollSource_ = ResultsGridSelectionChangeSource::programmatic;
+  // The source of the last focus change the scroll check has not handled yet.
+  ResultsGridSelectionChangeSource focusChangeSource_ = ResultsGridSelectionChangeSource::programmatic;
+  int appliedSearchResultsResetCount_ = 0;
+  std::optional<std::string> scrolledForPrimaryPath_;
+  bool scrollCheckScheduled_ = false;
+
+  bool visibleCheckScheduled_ = false;
+  int visibleFirst_ = -1;
+  int visibleLast_ = -1;
+  std::unordered_map<std::string, VisibleTile> visibleTiles_;
+
+  // A focus request waits while the gate is closed and is applied when it opens.
+  bool focusRequestPending_ = false;
+  bool focusRetryScheduled_ = false;
+  bool didAppear_ = false;
+  std::vector<QMetaObject::Connection> presentationConnections_;
+
+  std::optional<std::string> pressedPath_;
+  QPoint pressPosition_;
+  QPointer<QMenu> contextMenu_;
+};
+
+}  // namespace lorvex::ui
