@@ -13,6 +13,9 @@ namespace {
 
 namespace metrics = image_tile_metrics;
 
+// More names than a few screens of tiles are forgotten at once rather than one by one.
+constexpr std::size_t kNameCacheLimit = 2048;
+
 QFont captionFont(const QFont& base) {
   QFont font = base;
   if (font.pointSizeF() > 0) font.setPointSizeF(font.pointSizeF() * 0.85);
@@ -28,10 +31,23 @@ QColor tintColor(ReviewBadge::Tint tint) {
   return tint == ReviewBadge::Tint::yellow ? QColor(255, 204, 0) : QColor(255, 149, 0);
 }
 
+QPixmap devicePixmap(QSizeF logical, qreal dpr) {
+  QPixmap pixmap((logical * dpr).toSize());
+  pixmap.setDevicePixelRatio(dpr);
+  pixmap.fill(Qt::transparent);
+  return pixmap;
+}
+
 }  // namespace
 
 ImageTileDelegate::ImageTileDelegate(TileImageSource& images, SymbolIconFunction icons, QObject* parent)
     : QStyledItemDelegate(parent), images_(images), icons_(std::move(icons)) {}
+
+void ImageTileDelegate::setLayout(const ImageTileLayout& layout) {
+  layout_ = layout;
+  backgrounds_ = Backgrounds();
+  names_.clear();
+}
 
 QSize ImageTileDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const { return layout_.cellSize; }
 
@@ -40,17 +56,68 @@ QPixmap ImageTileDelegate::roundedTilePixmap(const QImage& image, int side, qrea
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  QPainterPath clip;
-  clip.addRoundedRect(QRectF(0, 0, side, side), radius, radius);
-  painter.setClipPath(clip);
-  painter.fillRect(QRect(0, 0, side, side), background);
+  painter.setPen(Qt::NoPen);
+  QPainterPath shape;
+  shape.addRoundedRect(QRectF(0, 0, side, side), radius, radius);
+  painter.fillPath(shape, background);
   if (!image.isNull()) {
+    // The image fills the rounded shape as a brush: one antialiased fill instead of a clip.
     const QSize fitted = image.size().scaled(side, side, Qt::KeepAspectRatio);
     const QImage scaled = image.scaled(fitted, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    painter.drawImage(QPoint((side - scaled.width()) / 2, (side - scaled.height()) / 2), scaled);
+    const QPointF offset((side - scaled.width()) / 2.0, (side - scaled.height()) / 2.0);
+    QBrush brush(scaled);
+    brush.setTransform(QTransform::fromTranslate(offset.x(), offset.y()));
+    QPainterPath imageShape;
+    imageShape.addRect(QRectF(offset, QSizeF(scaled.size())));
+    painter.fillPath(shape.intersected(imageShape), brush);
   }
   return pixmap;
+}
+
+const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPalette& palette, qreal dpr) const {
+  const QColor base = palette.color(QPalette::Base);
+  const QColor accent = palette.color(QPalette::Highlight);
+  const QColor window = palette.color(QPalette::Window);
+  if (backgrounds_.dpr == dpr && backgrounds_.base == base.rgba() && backgrounds_.accent == accent.rgba() &&
+      backgrounds_.window == window.rgba() && !backgrounds_.normal.isNull()) {
+    return backgrounds_;
+  }
+  Backgrounds made;
+  made.dpr = dpr;
+  made.base = base.rgba();
+  made.accent = accent.rgba();
+  made.window = window.rgba();
+  const QRectF tile(QPointF(0, 0), layout_.tile.size());
+  for (const bool selected : {false, true}) {
+    QPixmap pixmap = devicePixmap(tile.size(), dpr);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(tile, metrics::kCornerRadius, metrics::kCornerRadius);
+    painter.fillPath(shape, selected ? withAlpha(accent, metrics::kSelectedBackgroundOpacity) : base);
+    if (selected) {
+      // The ring lies inside the tile, so a selected tile takes no more room than another.
+      const double inset = metrics::kSelectionRingWidth / 2;
+      painter.setPen(QPen(accent, metrics::kSelectionRingWidth));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRoundedRect(tile.adjusted(inset, inset, -inset, -inset), metrics::kCornerRadius - inset,
+                              metrics::kCornerRadius - inset);
+    }
+    painter.end();
+    (selected ? made.selected : made.normal) = pixmap;
+  }
+  QPixmap empty = devicePixmap(layout_.imageArea.size(), dpr);
+  {
+    QPainter painter(&empty);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(QPointF(0, 0), layout_.imageArea.size()), metrics::kImageCornerRadius,
+                         metrics::kImageCornerRadius);
+    painter.fillPath(shape, window);
+  }
+  made.emptyImage = empty;
+  backgrounds_ = std::move(made);
+  return backgrounds_;
 }
 
 const QPixmap& ImageTileDelegate::badgePixmap(std::string_view symbol, const QColor& tint, int size, qreal dpr) const {
@@ -71,6 +138,22 @@ const QPixmap& ImageTileDelegate::badgePixmap(std::string_view symbol, const QCo
   return badgeCache_.emplace(std::move(key), std::move(pixmap)).first->second;
 }
 
+const QStaticText& ImageTileDelegate::nameText(const std::string& path, const QString& name, const QFont& font) const {
+  if (font != nameFont_) {
+    names_.clear();
+    nameFont_ = font;
+  }
+  if (const auto found = names_.find(path); found != names_.end()) return found->second;
+  if (names_.size() >= kNameCacheLimit) names_.clear();
+  const QString elided =
+      QFontMetrics(font).elidedText(name, Qt::ElideRight, static_cast<int>(layout_.nameArea.width()));
+  QStaticText text(elided);
+  text.setTextFormat(Qt::PlainText);
+  text.setPerformanceHint(QStaticText::AggressiveCaching);
+  text.prepare(QTransform(), font);
+  return names_.emplace(path, std::move(text)).first->second;
+}
+
 void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   const auto* model = qobject_cast<const ResultsGridModel*>(index.model());
   if (model == nullptr) return;
@@ -82,25 +165,18 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   const QRectF tile = layout_.tile.translated(origin);
   const QRectF imageArea = layout_.imageArea.translated(origin);
   const QRectF nameArea = layout_.nameArea.translated(origin);
-  const QColor accent = palette.color(QPalette::Highlight);
+  const qreal dpr = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
+  const Backgrounds& shared = backgrounds(palette, dpr);
 
   painter->save();
-  painter->setRenderHint(QPainter::Antialiasing);
+  painter->drawPixmap(tile.topLeft(), selected ? shared.selected : shared.normal);
 
-  QPainterPath tileShape;
-  tileShape.addRoundedRect(tile, metrics::kCornerRadius, metrics::kCornerRadius);
-  painter->fillPath(tileShape, selected ? withAlpha(accent, metrics::kSelectedBackgroundOpacity)
-                                        : palette.color(QPalette::Base));
-
-  const qreal dpr = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
   const int side = static_cast<int>(std::lround(imageArea.width() * dpr));
   const TileImage image = images_.tileImage(record->file.path, QSize(side, side), dpr);
   if (!image.pixmap.isNull()) {
     painter->drawPixmap(imageArea, image.pixmap, QRectF(image.pixmap.rect()));
   } else {
-    QPainterPath imageShape;
-    imageShape.addRoundedRect(imageArea, metrics::kImageCornerRadius, metrics::kImageCornerRadius);
-    painter->fillPath(imageShape, palette.color(QPalette::Window));
+    painter->drawPixmap(imageArea.topLeft(), shared.emptyImage);
     if (icons_) {
       const QIcon icon =
           icons_(image.placeholder == LocalImagePlaceholder::warning ? "exclamationmark.triangle" : "photo");
@@ -110,9 +186,10 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     }
   }
 
-  const std::vector<ReviewBadge> badges = reviewBadges(record->reviewState);
   const QFont caption = captionFont(option.font);
+  const std::vector<ReviewBadge> badges = reviewBadges(record->reviewState);
   if (!badges.empty()) {
+    painter->setRenderHint(QPainter::Antialiasing);
     const int symbolSize = QFontMetrics(caption).height();
     const double width = metrics::kBadgePadding * 2 + symbolSize * static_cast<double>(badges.size()) +
                          metrics::kBadgeSpacing * static_cast<double>(badges.size() - 1);
@@ -132,18 +209,9 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 
   painter->setFont(caption);
   painter->setPen(palette.color(QPalette::Text));
-  const QString name = index.data(Qt::DisplayRole).toString();
-  const QString elided = QFontMetrics(caption).elidedText(name, Qt::ElideRight, static_cast<int>(nameArea.width()));
-  painter->drawText(nameArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, elided);
-
-  if (selected) {
-    QPen ring(accent, metrics::kSelectionRingWidth);
-    painter->setPen(ring);
-    painter->setBrush(Qt::NoBrush);
-    const double inset = metrics::kSelectionRingWidth / 2;
-    painter->drawRoundedRect(tile.adjusted(inset, inset, -inset, -inset), metrics::kCornerRadius - inset,
-                             metrics::kCornerRadius - inset);
-  }
+  const QStaticText& name = nameText(record->file.path, index.data(Qt::DisplayRole).toString(), caption);
+  painter->drawStaticText(
+      QPointF(nameArea.left(), nameArea.top() + (nameArea.height() - name.size().height()) / 2), name);
   painter->restore();
 }
 

@@ -10,10 +10,12 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include <QColor>
 #include <QIcon>
 #include <QPixmap>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 
 #include "ui/common/local_image_load_state.h"
@@ -43,7 +45,7 @@ class ImageTileDelegate : public QStyledItemDelegate {
  public:
   ImageTileDelegate(TileImageSource& images, SymbolIconFunction icons, QObject* parent = nullptr);
 
-  void setLayout(const ImageTileLayout& layout) { layout_ = layout; }
+  void setLayout(const ImageTileLayout& layout);
   const ImageTileLayout& layout() const { return layout_; }
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -54,12 +56,30 @@ class ImageTileDelegate : public QStyledItemDelegate {
   static QPixmap roundedTilePixmap(const QImage& image, int side, qreal radius, const QColor& background);
 
  private:
+  // What every tile of one look shares, drawn once: the tile's background with and without the
+  // selection, and the image area's empty background.
+  struct Backgrounds {
+    qreal dpr = 0;
+    QRgb base = 0;
+    QRgb accent = 0;
+    QRgb window = 0;
+    QPixmap normal;
+    QPixmap selected;
+    QPixmap emptyImage;
+  };
+
+  const Backgrounds& backgrounds(const QPalette& palette, qreal dpr) const;
   const QPixmap& badgePixmap(std::string_view symbol, const QColor& tint, int size, qreal dpr) const;
+  const QStaticText& nameText(const std::string& path, const QString& name, const QFont& font) const;
 
   TileImageSource& images_;
   SymbolIconFunction icons_;
   ImageTileLayout layout_;
+  mutable Backgrounds backgrounds_;
   mutable std::map<std::string, QPixmap, std::less<>> badgeCache_;
+  // The file names as laid-out one-line texts, elided to the name's width once.
+  mutable std::unordered_map<std::string, QStaticText> names_;
+  mutable QFont nameFont_;
 };
 
 }  // namespace lorvex::ui

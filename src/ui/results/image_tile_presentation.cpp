@@ -44,6 +44,14 @@ std::string imageTileAccessibleValue(const ReviewState& state, bool isSelected,
   return pair(pair(selection, favorite), deleteCandidate);
 }
 
+ImageTileImageSource imageTileImageSource(const ImageRecord& record) {
+  ImageTileImageSource source;
+  source.imagePath = record.thumbnailPath.value_or(record.file.path);
+  if (!record.thumbnailPath) source.imageMaxPixelSize = image_tile_metrics::kImagePixelSize;
+  source.imageCacheKey = tileImageCacheKey(record);
+  return source;
+}
+
 ImageTilePresentation makeImageTilePresentation(const ImageTileDisplayModel& tile, bool isSelected,
                                                 const AppLocalization& localizer) {
   ImageTilePresentation presentation;

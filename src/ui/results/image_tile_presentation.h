@@ -81,6 +81,16 @@ struct ImageTilePresentation {
 ImageTilePresentation makeImageTilePresentation(const ImageTileDisplayModel& tile, bool isSelected,
                                                 const AppLocalization& localizer);
 
+// Only the image part of the presentation (what the grid needs for every tile on screen, without
+// the identifier's digest and the accessibility texts): file, pixel size and cache key.
+struct ImageTileImageSource {
+  std::string imagePath;
+  std::optional<int> imageMaxPixelSize;
+  std::string imageCacheKey;
+  friend bool operator==(const ImageTileImageSource&, const ImageTileImageSource&) = default;
+};
+ImageTileImageSource imageTileImageSource(const ImageRecord& record);
+
 // The accessibility value: pair(pair(selection, favourite), delete candidate), each text and
 // each pair through the localization table.
 std::string imageTileAccessibleValue(const ReviewState& state, bool isSelected,

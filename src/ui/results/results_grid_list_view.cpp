@@ -259,13 +259,13 @@ void ResultsGridListView::checkVisibleRows() {
       store_.startDetached([store = &store_, path] { return store->loadNextPageIfNeeded(path); });
       tile.state = std::make_unique<LocalImageLoadState>(loader_, false, [this, path] { repaintPath(path); });
     }
-    const ImageTilePresentation presentation = makeImageTilePresentation(makeImageTileDisplayModel(*record), false,
-                                                                         localizer_);
+    ImageTileImageSource source = imageTileImageSource(*record);
     LocalImageLoadState* state = tile.state.get();
     auto [placed, inserted] = tiles.emplace(path, std::move(tile));
     if (!inserted) continue;  // a path loaded twice shows one image
-    state->setRequest(makeLocalImageLoadRequest(presentation.imagePath, std::nullopt, presentation.imageCacheKey,
-                                                std::nullopt, presentation.imageMaxPixelSize));
+    state->setRequest(makeLocalImageLoadRequest(std::move(source.imagePath), std::nullopt,
+                                                std::move(source.imageCacheKey), std::nullopt,
+                                                source.imageMaxPixelSize));
   }
   // Tiles that left: their load states go, cancelling queued decodes.
   visibleTiles_ = std::move(tiles);
@@ -282,12 +282,19 @@ TileImage ResultsGridListView::tileImage(const std::string& path, QSize deviceSi
   const LocalImageChoice choice = tile.state->choice();
   if (choice.image.isNull()) return {QPixmap(), choice.placeholder};
   if (tile.pixmap.isNull() || tile.pixmapSource != choice.image.cacheKey() || tile.pixmapSize != deviceSize) {
-    const qreal scale = delegate_->layout().imageArea.width() > 0
-                            ? deviceSize.width() / delegate_->layout().imageArea.width()
-                            : 1.0;
-    tile.pixmap = ImageTileDelegate::roundedTilePixmap(choice.image, deviceSize.width(),
-                                                       image_tile_metrics::kImageCornerRadius * scale,
-                                                       palette().color(QPalette::Window));
+    // Image keys are process-unique and tile sizes stay far below 2^16.
+    const qint64 key = choice.image.cacheKey() * 65536 + deviceSize.width();
+    if (const QPixmap* recent = recentTilePixmaps_.object(key)) {
+      tile.pixmap = *recent;
+    } else {
+      const qreal scale = delegate_->layout().imageArea.width() > 0
+                              ? deviceSize.width() / delegate_->layout().imageArea.width()
+                              : 1.0;
+      tile.pixmap = ImageTileDelegate::roundedTilePixmap(choice.image, deviceSize.width(),
+                                                         image_tile_metrics::kImageCornerRadius * scale,
+                                                         palette().color(QPalette::Window));
+      recentTilePixmaps_.insert(key, new QPixmap(tile.pixmap));
+    }
     tile.pixmapSource = choice.image.cacheKey();
     tile.pixmapSize = deviceSize;
   }

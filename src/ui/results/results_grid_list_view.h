@@ -28,6 +28,7 @@
 #include <string>
 #include <unordered_map>
 
+#include <QCache>
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
@@ -161,6 +162,9 @@ class ResultsGridListView : public QListView, private TileImageSource {
   int visibleFirst_ = -1;
   int visibleLast_ = -1;
   std::unordered_map<std::string, VisibleTile> visibleTiles_;
+  // Tile pixmaps of images shown lately, by image and size: a tile that comes back on screen
+  // with its image still cached is not scaled again.
+  QCache<qint64, QPixmap> recentTilePixmaps_{256};
 
   // A focus request waits while the gate is closed and is applied when it opens.
   bool focusRequestPending_ = false;

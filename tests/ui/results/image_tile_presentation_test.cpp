@@ -124,6 +124,13 @@ TEST(ImageTilePresentation, ThumbnailDecodesInFullAndTheImageFileIsDownsampled) 
   EXPECT_EQ(image.imageCacheKey, tileImageCacheKey(bare));
   EXPECT_TRUE(image.badges.empty());
   EXPECT_FALSE(image.isSelected);
+
+  // The grid's light form for tiles on screen names the same decode.
+  for (const ImageRecord& record : {withThumbnail, bare}) {
+    const ImageTilePresentation full = makeImageTilePresentation(makeImageTileDisplayModel(record), false, localizer);
+    EXPECT_EQ(imageTileImageSource(record),
+              (ImageTileImageSource{full.imagePath, full.imageMaxPixelSize, full.imageCacheKey}));
+  }
 }
 
 TEST(ImageTilePresentation, DisplayModelsCompareEveryFieldNotesIncluded) {
