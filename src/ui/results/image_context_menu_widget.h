@@ -11,13 +11,12 @@
 #include <QMenu>
 
 #include "ui/results/image_context_menu_model.h"
-#include "ui/results/image_tile_delegate.h"
 
 namespace lorvex::ui {
 
-void populateImageContextMenu(QMenu& menu, std::vector<ImageContextMenuEntry> entries, const SymbolIconFunction& icons);
+void populateImageContextMenu(QMenu& menu, std::vector<ImageContextMenuEntry> entries);
 
-QMenu* makeImageContextMenuWidget(std::vector<ImageContextMenuEntry> entries, const SymbolIconFunction& icons,
+QMenu* makeImageContextMenuWidget(std::vector<ImageContextMenuEntry> entries,
                                   QWidget* parent);
 
 }  // namespace lorvex::ui

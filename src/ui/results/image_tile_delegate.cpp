@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
 #include "ui/results/image_tile_presentation.h"
 #include "ui/results/results_grid_model.h"
 
@@ -16,19 +18,9 @@ namespace metrics = image_tile_metrics;
 // More names than a few screens of tiles are forgotten at once rather than one by one.
 constexpr std::size_t kNameCacheLimit = 2048;
 
-QFont captionFont(const QFont& base) {
-  QFont font = base;
-  if (font.pointSizeF() > 0) font.setPointSizeF(font.pointSizeF() * 0.85);
-  return font;
-}
-
-QColor withAlpha(QColor color, double alpha) {
-  color.setAlphaF(static_cast<float>(alpha));
-  return color;
-}
-
-QColor tintColor(ReviewBadge::Tint tint) {
-  return tint == ReviewBadge::Tint::yellow ? QColor(255, 204, 0) : QColor(255, 149, 0);
+// The roles have a yellow but no orange: the trash mark keeps the system orange.
+QColor tintColor(ReviewBadge::Tint tint, const QPalette& palette) {
+  return tint == ReviewBadge::Tint::yellow ? roleColor(ColorRole::yellow, palette) : QColor(255, 149, 0);
 }
 
 QPixmap devicePixmap(QSizeF logical, qreal dpr) {
@@ -40,8 +32,10 @@ QPixmap devicePixmap(QSizeF logical, qreal dpr) {
 
 }  // namespace
 
-ImageTileDelegate::ImageTileDelegate(TileImageSource& images, SymbolIconFunction icons, QObject* parent)
-    : QStyledItemDelegate(parent), images_(images), icons_(std::move(icons)) {}
+QFont imageTileNameFont() { return roleFont(FontRole::caption); }
+
+ImageTileDelegate::ImageTileDelegate(TileImageSource& images, QObject* parent)
+    : QStyledItemDelegate(parent), images_(images), captionFont_(imageTileNameFont()) {}
 
 void ImageTileDelegate::setLayout(const ImageTileLayout& layout) {
   layout_ = layout;
@@ -75,9 +69,9 @@ QPixmap ImageTileDelegate::roundedTilePixmap(const QImage& image, int side, qrea
 }
 
 const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPalette& palette, qreal dpr) const {
-  const QColor base = palette.color(QPalette::Base);
-  const QColor accent = palette.color(QPalette::Highlight);
-  const QColor window = palette.color(QPalette::Window);
+  const QColor base = roleColor(ColorRole::controlBackground, palette);
+  const QColor accent = roleColor(ColorRole::accent, palette);
+  const QColor window = roleColor(ColorRole::windowBackground, palette);
   if (backgrounds_.dpr == dpr && backgrounds_.base == base.rgba() && backgrounds_.accent == accent.rgba() &&
       backgrounds_.window == window.rgba() && !backgrounds_.normal.isNull()) {
     return backgrounds_;
@@ -94,7 +88,7 @@ const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPale
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(tile, metrics::kCornerRadius, metrics::kCornerRadius);
-    painter.fillPath(shape, selected ? withAlpha(accent, metrics::kSelectedBackgroundOpacity) : base);
+    painter.fillPath(shape, selected ? withOpacity(accent, metrics::kSelectedBackgroundOpacity) : base);
     if (selected) {
       // The ring lies inside the tile, so a selected tile takes no more room than another.
       const double inset = metrics::kSelectionRingWidth / 2;
@@ -120,22 +114,11 @@ const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPale
   return backgrounds_;
 }
 
-const QPixmap& ImageTileDelegate::badgePixmap(std::string_view symbol, const QColor& tint, int size, qreal dpr) const {
-  std::string key(symbol);
-  key += ':' + std::to_string(size) + ':' + std::to_string(dpr);
-  if (const auto found = badgeCache_.find(key); found != badgeCache_.end()) return found->second;
-  const int side = static_cast<int>(std::lround(size * dpr));
-  QPixmap pixmap(side, side);
-  pixmap.fill(Qt::transparent);
-  if (icons_) {
-    const QIcon icon = icons_(symbol);
-    QPainter painter(&pixmap);
-    icon.paint(&painter, QRect(0, 0, side, side));
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(QRect(0, 0, side, side), tint);
-  }
-  pixmap.setDevicePixelRatio(dpr);
-  return badgeCache_.emplace(std::move(key), std::move(pixmap)).first->second;
+const QPixmap& ImageTileDelegate::symbol(std::string_view name, const QColor& color, int size, qreal dpr) const {
+  std::string key(name);
+  key += ':' + std::to_string(color.rgba()) + ':' + std::to_string(size) + ':' + std::to_string(dpr);
+  if (const auto found = symbols_.find(key); found != symbols_.end()) return found->second;
+  return symbols_.emplace(std::move(key), symbolPixmap(name, size, color, dpr)).first->second;
 }
 
 const QStaticText& ImageTileDelegate::nameText(const std::string& path, const QString& name, const QFont& font) const {
@@ -177,16 +160,14 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->drawPixmap(imageArea, image.pixmap, QRectF(image.pixmap.rect()));
   } else {
     painter->drawPixmap(imageArea.topLeft(), shared.emptyImage);
-    if (icons_) {
-      const QIcon icon =
-          icons_(image.placeholder == LocalImagePlaceholder::warning ? "exclamationmark.triangle" : "photo");
-      const double symbol = std::min(32.0, imageArea.width() / 3);
-      const QRectF symbolRect(imageArea.center() - QPointF(symbol / 2, symbol / 2), QSizeF(symbol, symbol));
-      icon.paint(painter, symbolRect.toRect(), Qt::AlignCenter, QIcon::Disabled);
-    }
+    const int side = static_cast<int>(std::min(32.0, imageArea.width() / 3));
+    const QPixmap& placeholder =
+        symbol(image.placeholder == LocalImagePlaceholder::warning ? "exclamationmark.triangle" : "photo",
+               roleColor(ColorRole::tertiary, palette), side, dpr);
+    painter->drawPixmap(imageArea.center() - QPointF(side / 2.0, side / 2.0), placeholder);
   }
 
-  const QFont caption = captionFont(option.font);
+  const QFont& caption = captionFont_;
   const std::vector<ReviewBadge> badges = reviewBadges(record->reviewState);
   if (!badges.empty()) {
     painter->setRenderHint(QPainter::Antialiasing);
@@ -198,17 +179,17 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
                          width, height);
     QPainterPath capsuleShape;
     capsuleShape.addRoundedRect(capsule, height / 2, height / 2);
-    painter->fillPath(capsuleShape, withAlpha(palette.color(QPalette::Window), 0.8));
+    painter->fillPath(capsuleShape, withOpacity(roleColor(ColorRole::windowBackground, palette), 0.8));
     double x = capsule.left() + metrics::kBadgePadding;
     for (const ReviewBadge& badge : badges) {
-      const QPixmap& symbol = badgePixmap(badge.symbol, tintColor(badge.tint), symbolSize, dpr);
-      painter->drawPixmap(QPointF(x, capsule.top() + metrics::kBadgePadding), symbol);
+      const QPixmap& mark = symbol(badge.symbol, tintColor(badge.tint, palette), symbolSize, dpr);
+      painter->drawPixmap(QPointF(x, capsule.top() + metrics::kBadgePadding), mark);
       x += symbolSize + metrics::kBadgeSpacing;
     }
   }
 
   painter->setFont(caption);
-  painter->setPen(palette.color(QPalette::Text));
+  painter->setPen(roleColor(ColorRole::primary, palette));
   const QStaticText& name = nameText(record->file.path, index.data(Qt::DisplayRole).toString(), caption);
   painter->drawStaticText(
       QPointF(nameArea.left(), nameArea.top() + (nameArea.height() - name.size().height()) / 2), name);

@@ -29,6 +29,9 @@ struct TileImage {
   LocalImagePlaceholder placeholder = LocalImagePlaceholder::photo;
 };
 
+// The font of a tile's file name; the grid sizes the name's line by it.
+QFont imageTileNameFont();
+
 // The grid's visible tiles and their images.
 class TileImageSource {
  public:
@@ -37,13 +40,11 @@ class TileImageSource {
   virtual TileImage tileImage(const std::string& path, QSize deviceSize, qreal devicePixelRatio) = 0;
 };
 
-using SymbolIconFunction = std::function<QIcon(std::string_view symbol)>;
-
 class ImageTileDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
  public:
-  ImageTileDelegate(TileImageSource& images, SymbolIconFunction icons, QObject* parent = nullptr);
+  explicit ImageTileDelegate(TileImageSource& images, QObject* parent = nullptr);
 
   void setLayout(const ImageTileLayout& layout);
   const ImageTileLayout& layout() const { return layout_; }
@@ -69,17 +70,17 @@ class ImageTileDelegate : public QStyledItemDelegate {
   };
 
   const Backgrounds& backgrounds(const QPalette& palette, qreal dpr) const;
-  const QPixmap& badgePixmap(std::string_view symbol, const QColor& tint, int size, qreal dpr) const;
+  const QPixmap& symbol(std::string_view name, const QColor& color, int size, qreal dpr) const;
   const QStaticText& nameText(const std::string& path, const QString& name, const QFont& font) const;
 
   TileImageSource& images_;
-  SymbolIconFunction icons_;
   ImageTileLayout layout_;
   mutable Backgrounds backgrounds_;
-  mutable std::map<std::string, QPixmap, std::less<>> badgeCache_;
+  mutable std::map<std::string, QPixmap, std::less<>> symbols_;
   // The file names as laid-out one-line texts, elided to the name's width once.
   mutable std::unordered_map<std::string, QStaticText> names_;
   mutable QFont nameFont_;
+  const QFont captionFont_;
 };
 
 }  // namespace lorvex::ui

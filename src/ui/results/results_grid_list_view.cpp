@@ -16,6 +16,8 @@
 
 #include "store/image_library_store.h"
 #include "ui/common/local_image_load_request.h"
+#include "ui/common/reveal_in_file_manager.h"
+#include "ui/common/ui_roles.h"
 #include "ui/results/grid_keyboard_action.h"
 #include "ui/results/image_context_menu_widget.h"
 #include "ui/results/image_tile_presentation.h"
@@ -40,18 +42,13 @@ ImageLibraryStore::GridMoveDirection storeDirection(GridArrow arrow) {
   return ImageLibraryStore::GridMoveDirection::left;
 }
 
-// The name's line: the caption font the delegate paints it in.
-double nameLineHeight(const QFont& font) {
-  QFont caption = font;
-  if (caption.pointSizeF() > 0) caption.setPointSizeF(caption.pointSizeF() * 0.85);
-  return QFontMetricsF(caption).height();
-}
+double nameLineHeight() { return QFontMetricsF(imageTileNameFont()).height(); }
 
 }  // namespace
 
 ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoader& loader,
-                                         AppLocalization localizer, SymbolIconFunction icons, QWidget* parent)
-    : QListView(parent), store_(store), loader_(loader), localizer_(std::move(localizer)), icons_(std::move(icons)) {
+                                         AppLocalization localizer, QWidget* parent)
+    : QListView(parent), store_(store), loader_(loader), localizer_(std::move(localizer)) {
   setObjectName("results.grid");
   setViewMode(QListView::ListMode);
   setFlow(QListView::LeftToRight);
@@ -72,7 +69,7 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
   setDragEnabled(false);  // drags are started here, from the tile's file
 
   model_ = new ResultsGridModel(store_, localizer_, this);
-  delegate_ = new ImageTileDelegate(*this, icons_, this);
+  delegate_ = new ImageTileDelegate(*this, this);
   setItemDelegate(delegate_);
   setModel(model_);
   verticalScrollBar()->setSingleStep(40);
@@ -198,7 +195,7 @@ void ResultsGridListView::resizeEvent(QResizeEvent* event) {
 
 void ResultsGridListView::updateGeometryFromWidth() {
   geometry_ = resultsGridGeometry(viewport()->width());
-  const ImageTileLayout layout = imageTileLayout(geometry_, nameLineHeight(font()));
+  const ImageTileLayout layout = imageTileLayout(geometry_, nameLineHeight());
   if (layout == delegate_->layout()) return;
   delegate_->setLayout(layout);
   setGridSize(layout.cellSize);
@@ -292,7 +289,7 @@ TileImage ResultsGridListView::tileImage(const std::string& path, QSize deviceSi
                               : 1.0;
       tile.pixmap = ImageTileDelegate::roundedTilePixmap(choice.image, deviceSize.width(),
                                                          image_tile_metrics::kImageCornerRadius * scale,
-                                                         palette().color(QPalette::Window));
+                                                         roleColor(ColorRole::windowBackground, palette()));
       recentTilePixmaps_.insert(key, new QPixmap(tile.pixmap));
     }
     tile.pixmapSource = choice.image.cacheKey();
@@ -526,8 +523,9 @@ bool ResultsGridListView::showContextMenu(int row, const QPoint& globalPosition)
   if (record == nullptr) return false;
   if (contextMenu_ != nullptr) contextMenu_->close();
   std::vector<ImageContextMenuEntry> entries = makeImageContextMenu(
-      store_, ImageContextMenuTarget::contextSelection(record->file.path, record->reviewState), localizer_, reveal_);
-  QMenu* menu = makeImageContextMenuWidget(std::move(entries), icons_, this);
+      store_, ImageContextMenuTarget::contextSelection(record->file.path, record->reviewState), localizer_,
+      [](const std::string& path) { revealInFileManager(path); });
+  QMenu* menu = makeImageContextMenuWidget(std::move(entries), this);
   menu->setObjectName("results.contextMenu");
   contextMenu_ = menu;
   menu->popup(globalPosition);

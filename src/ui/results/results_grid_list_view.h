@@ -61,11 +61,10 @@ class ResultsGridListView : public QListView, private TileImageSource {
   using StartDrag = std::function<void(std::unique_ptr<QMimeData> data)>;
 
   ResultsGridListView(ImageLibraryStore& store, LocalImageLoader& loader, AppLocalization localizer,
-                      SymbolIconFunction icons, QWidget* parent = nullptr);
+                      QWidget* parent = nullptr);
   ~ResultsGridListView() override;
 
   void setShowQuickLook(ShowQuickLook showQuickLook) { showQuickLook_ = std::move(showQuickLook); }
-  void setRevealInFileManager(RevealFileInFileManager reveal) { reveal_ = std::move(reveal); }
   void setStartDrag(StartDrag startDrag) { startDrag_ = std::move(startDrag); }
   // The preview overlay's flag: the grid takes no input while it is shown and asks for the
   // keyboard focus back when it closes.
@@ -141,13 +140,11 @@ class ResultsGridListView : public QListView, private TileImageSource {
   ImageLibraryStore& store_;
   LocalImageLoader& loader_;
   AppLocalization localizer_;
-  SymbolIconFunction icons_;
   ResultsGridModel* model_ = nullptr;
   ImageTileDelegate* delegate_ = nullptr;
   ResultsGridGeometry geometry_;
 
   ShowQuickLook showQuickLook_;
-  RevealFileInFileManager reveal_;
   StartDrag startDrag_;
   bool isQuickLookPresented_ = false;
 

@@ -26,7 +26,7 @@
 #include "ui/common/local_image_loader.h"
 #include "ui/common/local_image_memory_cache.h"
 #include "ui/results/results_grid_list_view.h"
-#include "ui_test_application.h"
+#include "ui/support/ui_test_application.h"
 #include "../common/scripted_decodes.h"
 
 namespace lorvex::ui::testing {
@@ -53,7 +53,7 @@ struct ResultsGridFixture {
     harness.service->setRecords(std::move(library));
     auto* layout = new QVBoxLayout(&window);
     layout->setContentsMargins(0, 0, 0, 0);
-    grid = new ResultsGridListView(*store, loader, echoLocalization(), {}, &window);
+    grid = new ResultsGridListView(*store, loader, echoLocalization(), &window);
     grid->setShowQuickLook([this](const std::string& url) { shownURLs.push_back(url); });
     grid->setStartDrag([this](std::unique_ptr<QMimeData> data) { drags.push_back(std::move(data)); });
     layout->addWidget(grid);

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QMenu>
 
+#include "ui/support/recording_file_manager_revealer.h"
+
 namespace lorvex::ui::testing {
 namespace {
 
@@ -323,8 +325,7 @@ TEST(ResultsGridListView, SpaceOpensThePreviewOfTheFocusAndCtrlASelectsAll) {
 
 TEST(ResultsGridListView, TheContextMenuActsOnTheSelectionOrOnTheTileAlone) {
   ResultsGridFixture f(libraryImages(0, 30));
-  std::vector<std::string> revealed;
-  f.grid->setRevealInFileManager([&](const std::string& path) { revealed.push_back(path); });
+  ScopedFileManagerRevealer revealer;
   f.showWithSearch();
   f.click(1);
   f.click(3, Qt::ShiftModifier);
@@ -353,7 +354,7 @@ TEST(ResultsGridListView, TheContextMenuActsOnTheSelectionOrOnTheTileAlone) {
   actionNamed(*menu, "review.deleteCandidate.mark")->trigger();
   menu->close();
   f.drain();
-  EXPECT_EQ(revealed, std::vector<std::string>{imagePath(6)});
+  EXPECT_EQ(revealer.revealedPaths(), std::vector<std::string>{imagePath(6)});
   EXPECT_FALSE(f.store->resultWindow().index(imagePath(6)));
   EXPECT_EQ(f.selected(), pathsOf({1, 2, 3}));
 
