@@ -15,6 +15,7 @@
 
 #include "model/image_search_query.h"
 #include "ui/common/app_localization.h"
+#include "ui/common/header_action_button.h"
 
 namespace lorvex {
 class ImageLibraryStore;
@@ -31,8 +32,6 @@ struct ResultsStatusInputs {
   std::int64_t loadedCount = 0;
 };
 std::string resultsStatusText(const ResultsStatusInputs& inputs, const AppLocalization& localizer);
-
-enum class HeaderActionButtonColorRole { normal, activeYellow };
 
 // The slideshow button's look follows only whether the slideshow is open.
 struct SlideshowHeaderButtonState {

@@ -1,0 +1,181 @@
+#include "ui/results/active_filter_summary_bar.h"
+
+#include <QAbstractButton>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QTimer>
+
+#include "store/image_library_store.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+
+namespace lorvex::ui {
+namespace {
+
+using Metrics = ActiveFilterSummaryStyleMetrics;
+
+// A capsule button: symbol, then the title on one line (cut in the middle at the chip's width).
+// The review-mode chip is orange; the reset button is semibold with a stronger border.
+class FilterChipButton : public QAbstractButton {
+ public:
+  enum class Look { chip, reviewChip, reset };
+
+  FilterChipButton(const QString& title, std::string symbol, Look look, QWidget* parent)
+      : QAbstractButton(parent), title_(title), symbol_(std::move(symbol)), look_(look) {
+    setFont(roleFont(FontRole::subheadline, look == Look::reset ? QFont::DemiBold : QFont::Normal));
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(title);
+  }
+
+  QSize sizeHint() const override {
+    const int text = QFontMetrics(font()).horizontalAdvance(title_) + 1;
+    int width = 2 * Metrics::kChipHorizontalPadding + Metrics::kChipIconWidth + Metrics::kChipIconSpacing + text;
+    if (look_ != Look::reset) width = std::min(width, Metrics::kChipMaximumWidth);
+    return {width, QFontMetrics(font()).height() + 2 * Metrics::kChipVerticalPadding};
+  }
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const qreal radius = bounds.height() / 2;
+    QPainterPath capsule;
+    capsule.addRoundedRect(bounds, radius, radius);
+    const QColor orange(255, 149, 0);
+    const QColor primary = roleColor(ColorRole::primary, palette());
+    const QColor secondary = roleColor(ColorRole::secondary, palette());
+    QColor fill;
+    QColor stroke;
+    QColor foreground;
+    switch (look_) {
+      case Look::chip:
+        fill = withOpacity(secondary, 0.1);
+        stroke = withOpacity(secondary, 0.2);
+        foreground = primary;
+        break;
+      case Look::reviewChip:
+        fill = withOpacity(orange, 0.14);
+        stroke = withOpacity(orange, 0.45);
+        foreground = orange;
+        break;
+      case Look::reset:
+        fill = withOpacity(primary, isDown() ? 0.12 : 0.08);
+        stroke = withOpacity(primary, 0.22);
+        foreground = primary;
+        break;
+    }
+    if (isDown() && look_ != Look::reset) fill = withOpacity(fill, 0.65);
+    painter.fillPath(capsule, fill);
+    painter.setPen(QPen(stroke, 1));
+    painter.drawPath(capsule);
+
+    const qreal dpr = devicePixelRatioF();
+    const int iconSize = Metrics::kChipIconWidth;
+    const QPixmap icon = symbolPixmap(symbol_, iconSize, foreground, dpr);
+    const int left = Metrics::kChipHorizontalPadding;
+    painter.drawPixmap(QPointF(left, (height() - iconSize) / 2.0), icon);
+    const int textLeft = left + iconSize + Metrics::kChipIconSpacing;
+    const int textWidth = width() - textLeft - Metrics::kChipHorizontalPadding;
+    painter.setPen(foreground);
+    const QString shown = QFontMetrics(font()).elidedText(
+        title_, look_ == Look::reset ? Qt::ElideRight : Qt::ElideMiddle, std::max(textWidth, 0));
+    painter.drawText(QRect(textLeft, 0, std::max(textWidth, 0), height()),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+  }
+
+ private:
+  QString title_;
+  std::string symbol_;
+  Look look_;
+};
+
+}  // namespace
+
+ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLocalization localizer, QWidget* parent)
+    : QWidget(parent), store_(store), localizer_(std::move(localizer)), presentation_{{}, localizer_} {
+  setObjectName("results.filterSummary");
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, Metrics::kBarBottomPadding);
+  scroll_ = new QScrollArea(this);
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll_->setWidgetResizable(true);
+  scroll_->viewport()->setAutoFillBackground(false);
+  row_ = new QWidget(scroll_);
+  row_->setAutoFillBackground(false);
+  rowLayout_ = new QHBoxLayout(row_);
+  rowLayout_->setContentsMargins(Metrics::kBarHorizontalPadding, 0, Metrics::kBarHorizontalPadding, 0);
+  rowLayout_->setSpacing(Metrics::kItemSpacing);
+  scroll_->setWidget(row_);
+  outer->addWidget(scroll_);
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+  for (auto signal : {&ImageLibraryStore::selectedFilterTagsChanged, &ImageLibraryStore::selectedTagConceptsChanged,
+                      &ImageLibraryStore::selectedModelSourceChanged, &ImageLibraryStore::selectedAspectFiltersChanged,
+                      &ImageLibraryStore::onlyFavoritesChanged, &ImageLibraryStore::onlyDeleteCandidatesChanged,
+                      &ImageLibraryStore::presentationChanged}) {
+    connect(&store_, signal, this, &ActiveFilterSummaryBar::scheduleRebuild);
+  }
+  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, &ActiveFilterSummaryBar::scheduleRebuild);
+  rebuild();
+}
+
+void ActiveFilterSummaryBar::scheduleRebuild() {
+  if (rebuildScheduled_) return;
+  rebuildScheduled_ = true;
+  QTimer::singleShot(0, this, &ActiveFilterSummaryBar::rebuild);
+}
+
+void ActiveFilterSummaryBar::rebuild() {
+  rebuildScheduled_ = false;
+  ActiveFilterSummaryPresentation next =
+      ActiveFilterSummaryPresentation::make(ActiveFilterSummaryInputs::fromStore(store_), localizer_);
+  if (built_ && next == presentation_) return;
+  built_ = true;
+  presentation_ = std::move(next);
+
+  while (QLayoutItem* item = rowLayout_->takeAt(0)) {
+    if (QWidget* widget = item->widget()) widget->deleteLater();
+    delete item;
+  }
+  setVisible(!presentation_.isEmpty());
+  if (presentation_.isEmpty()) return;
+
+  auto* title = makePlainLabel(qtText(presentation_.titleText()), row_);
+  title->setFont(roleFont(FontRole::subheadline, QFont::DemiBold));
+  setForegroundColor(*title, roleColor(ColorRole::secondary, palette()));
+  rowLayout_->addWidget(title);
+  for (const ActiveFilterSummaryItem& item : presentation_.items) {
+    auto* chip = new FilterChipButton(qtText(item.title), std::string(kActiveFilterChipSymbol),
+                                      item.isReviewMode ? FilterChipButton::Look::reviewChip : FilterChipButton::Look::chip,
+                                      row_);
+    chip->setObjectName(qtText("results.filterChip." + item.id()));
+    const QString clear = qtText(presentation_.clearText(item));
+    setPlainToolTip(*chip, clear);
+    chip->setAccessibleName(clear);
+    connect(chip, &QAbstractButton::clicked, this, [this, kind = item.kind] {
+      store_.startDetached([store = &store_, kind] { return removeActiveFilter(*store, kind); });
+    });
+    rowLayout_->addWidget(chip);
+  }
+  const QString resetText = qtText(presentation_.resetAllText());
+  auto* reset =
+      new FilterChipButton(resetText, std::string(kActiveFilterResetSymbol), FilterChipButton::Look::reset, row_);
+  reset->setObjectName("results.filterReset");
+  setPlainToolTip(*reset, resetText);
+  connect(reset, &QAbstractButton::clicked, this,
+          [this] { store_.startDetached([store = &store_] { return resetActiveFilters(*store); }); });
+  rowLayout_->addWidget(reset);
+  rowLayout_->addStretch(1);
+  scroll_->setFixedHeight(row_->sizeHint().height());
+}
+
+}  // namespace lorvex::ui

@@ -1,0 +1,129 @@
+#include "ui/results/results_header.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "store/image_library_store.h"
+#include "ui/common/busy_indicator.h"
+#include "ui/common/header_action_button.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+#include "ui/results/active_filter_summary_bar.h"
+
+namespace lorvex::ui {
+
+ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer,
+                             std::function<void()> showShortcutHelp, QWidget* parent)
+    : QWidget(parent), store_(store), localizer_(std::move(localizer)), showShortcutHelp_(std::move(showShortcutHelp)) {
+  setObjectName("results.header");
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::Window);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  auto* row = new QHBoxLayout();
+  row->setContentsMargins(12, 8, 12, 8);
+  auto* statusGroup = new QHBoxLayout();
+  statusGroup->setSpacing(8);
+  busy_ = new BusyIndicator(BusyIndicator::Size::small, this);
+  status_ = makePlainLabel({}, this);
+  status_->setObjectName("results.status");
+  status_->setFont(roleFont(FontRole::headline));
+  statusGroup->addWidget(busy_);
+  statusGroup->addWidget(status_);
+  row->addLayout(statusGroup);
+  row->addStretch(1);
+
+  shortcutHelp_ = new QToolButton(this);
+  shortcutHelp_->setObjectName("results.shortcutHelp");
+  shortcutHelp_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  shortcutHelp_->setIcon(symbolIcon("keyboard"));
+  shortcutHelp_->setAutoRaise(true);
+  connect(shortcutHelp_, &QToolButton::clicked, this, [this] {
+    if (showShortcutHelp_) showShortcutHelp_();
+  });
+  row->addWidget(shortcutHelp_);
+
+  sort_ = new QComboBox(this);
+  sort_->setObjectName("results.sort");
+  sort_->setFixedWidth(ResultsHeaderPresentation::kSortMenuWidth);
+  connect(sort_, &QComboBox::activated, this, [this](int index) {
+    if (index < 0 || index >= static_cast<int>(presentation_.sortOptions.size())) return;
+    const ImageSearchSort sort = presentation_.sortOptions[static_cast<std::size_t>(index)].sort;
+    store_.startDetached([store = &store_, sort] { return chooseSearchSort(*store, sort); });
+  });
+  row->addWidget(sort_);
+
+  slideshow_ = new HeaderActionButton({}, this);
+  slideshow_->setObjectName("results.slideshow");
+  connect(slideshow_, &QAbstractButton::clicked, this, [this] { toggleSlideshowFromHeader(store_); });
+  row->addWidget(slideshow_);
+  column->addLayout(row);
+
+  filters_ = new ActiveFilterSummaryBar(store_, localizer_, this);
+  column->addWidget(filters_);
+
+  for (auto signal : {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
+                      &ImageLibraryStore::searchSortChanged, &ImageLibraryStore::presentationChanged,
+                      &ImageLibraryStore::derivedValuesChanged}) {
+    connect(&store_, signal, this, &ResultsHeader::scheduleRebuild);
+  }
+  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, &ResultsHeader::scheduleRebuild);
+  connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this, &ResultsHeader::scheduleRebuild);
+  connect(&store_.presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
+          &ResultsHeader::scheduleRebuild);
+  rebuild();
+}
+
+void ResultsHeader::scheduleRebuild() {
+  if (rebuildScheduled_) return;
+  rebuildScheduled_ = true;
+  QTimer::singleShot(0, this, &ResultsHeader::rebuild);
+}
+
+void ResultsHeader::rebuild() {
+  rebuildScheduled_ = false;
+  ResultsHeaderPresentation next = ResultsHeaderPresentation::make(store_, localizer_);
+  if (built_ && next == presentation_) return;
+  const bool optionsChanged = !built_ || next.sortOptions != presentation_.sortOptions;
+  built_ = true;
+  presentation_ = std::move(next);
+
+  busy_->setVisible(presentation_.showsProgress);
+  status_->setText(qtText(presentation_.statusText));
+
+  shortcutHelp_->setText(mnemonicSafe(qtText(presentation_.shortcutHelpTitle)));
+  setPlainToolTip(*shortcutHelp_, qtText(presentation_.shortcutHelpMenuTitle));
+  shortcutHelp_->setAccessibleName(qtText(presentation_.shortcutHelpMenuTitle));
+
+  {
+    // The menu follows the store; only a choice made in it may change the sort.
+    const QSignalBlocker blocker(sort_);
+    if (optionsChanged) {
+      sort_->clear();
+      for (const SearchSortOption& option : presentation_.sortOptions) {
+        sort_->addItem(qtText(option.title), qtText(option.identifier));
+      }
+    }
+    sort_->setCurrentIndex(static_cast<int>(presentation_.selectedSortIndex));
+  }
+  sort_->setEnabled(presentation_.isSortEnabled);
+  sort_->setAccessibleName(qtText(presentation_.sortLabel));
+
+  const QString slideshowTitle = qtText(presentation_.slideshowTitle);
+  slideshow_->setTitle(slideshowTitle);
+  slideshow_->setSymbol(std::string(presentation_.slideshowState.systemImage()));
+  slideshow_->setColorRole(presentation_.slideshowState.colorRole());
+  setPlainToolTip(*slideshow_, slideshowTitle);
+  slideshow_->setAccessibleDescription(qtText(presentation_.slideshowAccessibilityValue));
+  slideshow_->setEnabled(presentation_.isSlideshowEnabled);
+}
+
+}  // namespace lorvex::ui

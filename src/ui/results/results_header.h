@@ -1,0 +1,61 @@
+// The bar above the results grid. First row: the status (a small busy indicator while a search or
+// a page runs, and the count or "searching" text), then the shortcut-help button, the sort menu
+// (170 wide) and the slideshow button; second row: the active-filter chips. Everything shown comes
+// from the header presentation, rebuilt from the store's signals once per turn of the event loop;
+// the sort menu is set with its signals blocked, so only a person's choice changes the sort.
+//
+// Names: "results.header", "results.status", "results.shortcutHelp", "results.sort",
+// "results.slideshow", and the chips bar's "results.filterSummary".
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <functional>
+
+#include <QWidget>
+
+#include "ui/common/app_localization.h"
+#include "ui/results/results_header_presentation.h"
+
+class QComboBox;
+class QLabel;
+class QToolButton;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class ActiveFilterSummaryBar;
+class BusyIndicator;
+class HeaderActionButton;
+
+class ResultsHeader : public QWidget {
+  Q_OBJECT
+
+ public:
+  ResultsHeader(ImageLibraryStore& store, AppLocalization localizer, std::function<void()> showShortcutHelp,
+                QWidget* parent = nullptr);
+
+  const ResultsHeaderPresentation& presentation() const { return presentation_; }
+
+ private:
+  void scheduleRebuild();
+  void rebuild();
+
+  ImageLibraryStore& store_;
+  AppLocalization localizer_;
+  std::function<void()> showShortcutHelp_;
+  ResultsHeaderPresentation presentation_;
+  BusyIndicator* busy_ = nullptr;
+  QLabel* status_ = nullptr;
+  QToolButton* shortcutHelp_ = nullptr;
+  QComboBox* sort_ = nullptr;
+  HeaderActionButton* slideshow_ = nullptr;
+  ActiveFilterSummaryBar* filters_ = nullptr;
+  bool rebuildScheduled_ = false;
+  bool built_ = false;
+};
+
+}  // namespace lorvex::ui

@@ -1,0 +1,261 @@
+// The results column around the grid, offscreen over a store on the scripted service: the
+// load-more row and the status text through a page load, the overlay shown for each state and
+// what its button does, the filter chips and their removal, the sort menu, the slideshow button.
+#include "ui/results/results_grid_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QScrollBar>
+
+#include "echo_localization.h"
+#include "store/search_flows.h"
+#include "store/support/store_harness.h"
+#include "ui/common/header_action_button.h"
+#include "ui/common/load_more_results_indicator.h"
+#include "ui/common/local_image_decode_limiter.h"
+#include "ui/common/local_image_memory_cache.h"
+#include "ui/results/results_grid_list_view.h"
+#include "ui/results/results_overlays.h"
+#include "ui/support/ui_test_application.h"
+#include "ui/support/widget_test.h"
+#include "../common/scripted_decodes.h"
+
+namespace lorvex::ui::testing {
+namespace {
+
+using lorvex::testing::imagePath;
+using lorvex::testing::kLibraryRoot;
+using lorvex::testing::libraryImages;
+
+struct ResultsViewFixture {
+  explicit ResultsViewFixture(std::vector<ImageRecord> library, lorvex::testing::StoreOptions options = {})
+      : app((uiTestApplication(), 0)), limiter(2), loader(cache, limiter, decodes.function()) {
+    store = harness.makeStore(std::move(options));
+    store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
+    harness.service->setRecords(std::move(library));
+    view = std::make_unique<ResultsGridView>(
+        *store,
+        ResultsGridViewActions{[this] { ++folderPickers; },
+                               [this](const std::string& path) { reauthorized.push_back(path); },
+                               [this] { ++shortcutHelps; }, [](const std::string&) {}},
+        echoLocalization(), loader);
+    view->resize(760, 560);
+    view->show();
+    drain();
+  }
+  ~ResultsViewFixture() {
+    harness.service->releaseAll();
+    view.reset();
+    drain();
+  }
+
+  void search() {
+    auto task = lorvex::testing::startFlow(*store, [this](std::stop_token) { return store->refreshResults(500, true); });
+    drain();
+  }
+  void drain() {
+    for (int round = 0; round < 3; ++round) {
+      harness.drainEvents();
+      EXPECT_TRUE(drainUiEvents(loader));
+    }
+  }
+  template <class T = QWidget>
+  T* named(const char* name) {
+    T* found = findByName<T>(*view, name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QString statusText() { return named<QLabel>("results.status")->text(); }
+  bool shown(const char* name) {
+    QWidget* widget = findByName<QWidget>(*view, name);
+    return widget != nullptr && widget->isVisible();
+  }
+
+  int app;
+  lorvex::testing::StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store;
+  LocalImageMemoryCache cache{512, 512LL * 1024 * 1024};
+  LocalImageDecodeLimiter limiter;
+  lorvex::testing::ScriptedDecodes decodes;
+  LocalImageLoader loader;
+  std::unique_ptr<ResultsGridView> view;
+  int folderPickers = 0;
+  int shortcutHelps = 0;
+  std::vector<std::string> reauthorized;
+};
+
+TEST(ResultsGridView, TheLoadMoreRowAndTheStatusFollowAPageLoad) {
+  ResultsViewFixture f(libraryImages(0, 520));
+  f.search();
+  auto* loadMore = f.named<LoadMoreResultsIndicator>("results.loadMore");
+  EXPECT_TRUE(loadMore->isVisible());
+  EXPECT_EQ(loadMore->text(), "result.loadMore");
+  EXPECT_EQ(f.statusText(), "common.imageCount.plus(#500)");
+
+  f.harness.service->hold("searchImages");
+  f.view->grid().scrollToBottom();  // the last tiles come into view and ask for the next page
+  f.harness.service->waitForHeld("searchImages", 1);
+  f.drain();
+  EXPECT_EQ(loadMore->text(), "result.loadingMore");
+  EXPECT_EQ(f.statusText(), "result.loadingMoreCount.other(#500)");
+
+  f.harness.service->releaseAll();
+  f.drain();
+  EXPECT_FALSE(loadMore->isVisible());
+  EXPECT_EQ(f.statusText(), "common.imageCount.other(#520)");
+}
+
+TEST(ResultsGridView, SearchingCoversTheGridAndTheEmptyPanelExplainsAnEmptyOne) {
+  ResultsViewFixture f(libraryImages(0, 3));
+  f.search();
+  EXPECT_FALSE(f.shown("results.searching"));
+  EXPECT_FALSE(f.shown("results.empty"));
+
+  f.harness.service->hold("searchImages");
+  auto task = lorvex::testing::startFlow(*f.store, [&](std::stop_token) { return f.store->refreshResults(500, true); });
+  f.harness.service->waitForHeld("searchImages", 1);
+  f.drain();
+  EXPECT_TRUE(f.shown("results.searching"));  // over the records still shown
+  EXPECT_EQ(f.statusText(), "result.searching");
+  EXPECT_FALSE(f.named<QComboBox>("results.sort")->isEnabled());
+  f.harness.service->releaseAll();
+  f.drain();
+  EXPECT_FALSE(f.shown("results.searching"));
+}
+
+struct EmptyCase {
+  std::string name;
+  std::function<void(ResultsViewFixture&)> arrange;
+  std::string title;
+  std::string button;  // empty: no button
+  std::function<void(ResultsViewFixture&)> check;
+};
+
+TEST(ResultsGridView, TheEmptyPanelsButtonDoesWhatItSays) {
+  RegisteredFolderSummary denied{"/photos/locked", "locked", RegisteredFolderAccessState::accessDenied, 0, 0, {}};
+  RegisteredFolderSummary open{kLibraryRoot, "lib", RegisteredFolderAccessState::available, 3, 0, {}};
+  const EmptyCase cases[] = {
+      {"first run", [](auto&) {}, "onboarding.firstRun.title", "library.addFolder",
+       [](auto& f) { EXPECT_EQ(f.folderPickers, 1); }},
+      {"a folder to allow again",
+       [&](auto& f) { f.store->setRegisteredFolderSummaries({open, denied}); }, "result.empty.permission.title",
+       "library.allowAccess",
+       [](auto& f) { EXPECT_EQ(f.reauthorized, std::vector<std::string>{"/photos/locked"}); }},
+      {"no results under a filter",
+       [&](auto& f) {
+         f.store->setRegisteredFolderSummaries({open});
+         f.store->setOnlyFavorites(true);
+         f.harness.service->setRecords(libraryImages(0, 3));  // none of them a favourite
+       },
+       "result.empty.noResults.title", "filter.summary.resetAll",
+       [](auto& f) {
+         EXPECT_FALSE(f.store->onlyFavorites());
+         EXPECT_EQ(f.store->resultWindow().records().size(), 3U);
+       }},
+      {"no results, no filter", [&](auto& f) { f.store->setRegisteredFolderSummaries({open}); },
+       "result.empty.noResults.title", "", [](auto&) {}},
+  };
+  for (const EmptyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResultsViewFixture f({});
+    f.store->setActiveFolderRegistrationRootPaths({});
+    c.arrange(f);
+    f.search();
+    ASSERT_TRUE(f.shown("results.empty"));
+    auto* panel = f.named<EmptyResultsOverlay>("results.empty");
+    EXPECT_EQ(panel->presentation().title, c.title);
+    auto* button = f.named<QAbstractButton>("results.empty.chooseFolder");
+    EXPECT_EQ(button->isVisible(), !c.button.empty());
+    if (c.button.empty()) continue;
+    EXPECT_EQ(button->text().toStdString(), c.button);
+    button->click();
+    f.drain();
+    c.check(f);
+  }
+}
+
+TEST(ResultsGridView, ChipsNameTheFiltersAndRemoveThemOneByOne) {
+  ResultsViewFixture f(libraryImages(0, 5));
+  f.search();
+  EXPECT_FALSE(f.shown("results.filterSummary"));  // no filter: no bar
+
+  f.store->setSelectedFilterTags({"Cat Ears"});
+  f.store->setOnlyFavorites(true);
+  f.drain();
+  ASSERT_TRUE(f.shown("results.filterSummary"));
+  auto* tagChip = f.named<QAbstractButton>("results.filterChip.tag:cat ears");
+  ASSERT_NE(tagChip, nullptr);
+  EXPECT_EQ(tagChip->accessibleName(), "filter.summary.clear(filter.summary.tag(Cat Ears))");
+  EXPECT_NE(f.named<QAbstractButton>("results.filterChip.favorite"), nullptr);
+  const std::size_t searches = f.harness.service->calls("searchImages").size();
+
+  tagChip->click();
+  f.drain();
+  EXPECT_TRUE(f.store->selectedFilterTags().empty());
+  EXPECT_TRUE(f.store->onlyFavorites());
+  EXPECT_EQ(f.harness.service->calls("searchImages").size(), searches + 1);
+  EXPECT_EQ(findByName<QWidget>(*f.view, "results.filterChip.tag:cat ears"), nullptr);
+
+  f.named<QAbstractButton>("results.filterReset")->click();
+  f.drain();
+  EXPECT_FALSE(f.store->onlyFavorites());
+  EXPECT_FALSE(f.shown("results.filterSummary"));
+}
+
+TEST(ResultsGridView, TheSortMenuChangesTheSortOnlyWhenAPersonChooses) {
+  ResultsViewFixture f(libraryImages(0, 5));
+  f.search();
+  auto* sort = f.named<QComboBox>("results.sort");
+  EXPECT_EQ(sort->width(), 170);
+  ASSERT_EQ(sort->count(), 4);
+  EXPECT_EQ(sort->itemText(2), "sort.fileNameAscending");
+  EXPECT_EQ(sort->currentIndex(), 0);
+  const std::size_t searches = f.harness.service->calls("searchImages").size();
+
+  sort->setCurrentIndex(2);
+  Q_EMIT sort->activated(2);
+  f.drain();
+  EXPECT_EQ(f.store->searchSort(), ImageSearchSort::fileNameAscending);
+  ASSERT_EQ(f.harness.service->calls("searchImages").size(), searches + 1);
+  EXPECT_EQ(f.harness.service->calls("searchImages").back().query->sort, ImageSearchSort::fileNameAscending);
+
+  Q_EMIT sort->activated(2);  // the sort already chosen: nothing to refresh
+  f.drain();
+  EXPECT_EQ(f.harness.service->calls("searchImages").size(), searches + 1);
+
+  // The store changes the sort: the menu follows without choosing anything itself.
+  auto task = lorvex::testing::startFlow(
+      *f.store, [&](std::stop_token) { return f.store->selectSearchSort(ImageSearchSort::modificationDateAscending); });
+  f.drain();
+  EXPECT_EQ(sort->currentIndex(), 1);
+  EXPECT_EQ(f.store->searchSort(), ImageSearchSort::modificationDateAscending);
+  EXPECT_EQ(f.harness.service->calls("searchImages").size(), searches + 2);
+}
+
+TEST(ResultsGridView, TheSlideshowButtonOpensAndClosesTheSlideshow) {
+  ResultsViewFixture f({});
+  f.search();
+  auto* slideshow = f.named<HeaderActionButton>("results.slideshow");
+  EXPECT_FALSE(slideshow->isEnabled());  // nothing loaded
+  f.harness.service->setRecords(libraryImages(0, 4));
+  f.search();
+  EXPECT_TRUE(slideshow->isEnabled());
+  EXPECT_EQ(slideshow->accessibleDescription(), "slideshow.stopped");
+  slideshow->click();
+  f.drain();
+  EXPECT_TRUE(f.store->presentation().isSlideshowPresented());
+  EXPECT_EQ(slideshow->colorRole(), HeaderActionButtonColorRole::activeYellow);
+  EXPECT_EQ(slideshow->accessibleDescription(), "slideshow.running");
+  slideshow->click();
+  f.drain();
+  EXPECT_FALSE(f.store->presentation().isSlideshowPresented());
+
+  f.named<QAbstractButton>("results.shortcutHelp")->click();
+  EXPECT_EQ(f.shortcutHelps, 1);
+}
+
+}  // namespace
+}  // namespace lorvex::ui::testing
