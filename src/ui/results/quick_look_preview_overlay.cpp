@@ -1,0 +1,386 @@
+#include "ui/results/quick_look_preview_overlay.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QFile>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "store/image_library_store.h"
+#include "ui/common/animations.h"
+#include "ui/common/floating_toolbar.h"
+#include "ui/common/local_image_load_request.h"
+#include "ui/common/local_image_view.h"
+#include "ui/common/mouse_activity_reader.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/reveal_in_file_manager.h"
+#include "ui/results/image_context_menu_model.h"
+#include "ui/results/image_context_menu_widget.h"
+
+namespace lorvex::ui {
+namespace {
+
+constexpr int kImagePadding = 24;
+constexpr int kControlsInset = 28;
+constexpr int kControlsPadding = 12;
+constexpr int kControlsSpacing = 12;
+constexpr double kControlsCornerRadius = 15;
+constexpr double kBackdropOpacity = 0.92;
+
+// The path a "file://" URL names, its percent-escapes decoded byte for byte (paths need not be
+// UTF-8).
+std::string pathOfFileURL(const std::string& url) {
+  constexpr std::string_view scheme = "file://";
+  const std::string_view encoded =
+      url.rfind(scheme, 0) == 0 ? std::string_view(url).substr(scheme.size()) : std::string_view(url);
+  return QByteArray::fromPercentEncoding(QByteArray(encoded.data(), static_cast<qsizetype>(encoded.size())))
+      .toStdString();
+}
+
+// The capsule behind the two controls: a dark translucent rounded rectangle.
+class ControlsCapsule : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), kControlsCornerRadius, kControlsCornerRadius);
+    painter.fillPath(shape, QColor(40, 40, 40, 200));
+  }
+};
+
+QCoro::Task<void> hideAfterRest(ImageLibraryStore* store, QPointer<QuickLookPreviewOverlay> overlay,
+                                std::stop_token stop, std::function<void(QuickLookPreviewOverlay&)> hide) {
+  auto frame = co_await store->scope().enter();
+  const std::int64_t delay = QuickLookPreviewOverlay::kHideDelayNanos;
+  const bool slept = co_await store->clock().sleep(delay, stop);
+  if (!slept || stop.stop_requested() || overlay == nullptr) co_return;
+  hide(*overlay);
+}
+
+}  // namespace
+
+QuickLookPreviewOverlay::QuickLookPreviewOverlay(ImageLibraryStore& store, std::string fileURL,
+                                                 QuickLookPreviewActions actions, QWidget* host,
+                                                 AppLocalization localizer, LocalImageLoader& loader)
+    : QWidget(host), store_(store), actions_(std::move(actions)), localizer_(std::move(localizer)), host_(host) {
+  setObjectName("quickLook.overlay");
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  setAccessibleName(qtText(localizer_.lookup(AppLocalizationKey::imageAccessibilityLabel)));
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(kImagePadding, kImagePadding, kImagePadding, kImagePadding);
+  image_ = new LocalImageView(this, true, loader, &localizer_);
+  image_->setObjectName("quickLook.image");
+  image_->setContentMode(LocalImageView::ContentMode::fit);
+  image_->setBackgroundColor(Qt::black);
+  image_->setOnDisplayedPathChange([this](const std::optional<std::string>& path) { displayedImagePath_ = path; });
+  image_->installEventFilter(this);
+  layout->addWidget(image_);
+
+  controls_ = new ControlsCapsule(this);
+  controls_->setObjectName("quickLook.controls");
+  auto* row = new QHBoxLayout(controls_);
+  row->setContentsMargins(kControlsPadding, kControlsPadding, kControlsPadding, kControlsPadding);
+  row->setSpacing(kControlsSpacing);
+  startSlideshow_ = new FloatingToolbarButton(qtText(localizer_.lookup(AppLocalizationKey::slideshowStart)),
+                                              "play.rectangle", controls_);
+  startSlideshow_->setObjectName("quickLook.startSlideshow");
+  close_ = new FloatingToolbarButton(qtText(localizer_.lookup(AppLocalizationKey::commonClose)), "xmark.circle",
+                                     controls_);
+  close_->setObjectName("quickLook.close");
+  row->addWidget(startSlideshow_);
+  row->addWidget(close_);
+  connect(startSlideshow_, &QAbstractButton::clicked, this, [this] {
+    if (actions_.startSlideshow) actions_.startSlideshow();
+  });
+  connect(close_, &QAbstractButton::clicked, this, [this] {
+    if (actions_.dismiss) actions_.dismiss();
+  });
+  for (QWidget* watched : {static_cast<QWidget*>(controls_), static_cast<QWidget*>(startSlideshow_),
+                           static_cast<QWidget*>(close_)}) {
+    watched->installEventFilter(this);
+  }
+  controlsOpacity_ = new QGraphicsOpacityEffect(controls_);
+  controlsOpacity_->setOpacity(0);
+  controls_->setGraphicsEffect(controlsOpacity_);
+  controls_->setAttribute(Qt::WA_TransparentForMouseEvents, true);
+  fade_ = new QPropertyAnimation(controlsOpacity_, "opacity", this);
+  fade_->setEasingCurve(QEasingCurve::InOutQuad);
+
+  activity_ = new MouseActivityReader(this);
+  activity_->setOnActivity([this] { revealControls(); });
+
+  installEventFilter(this);
+  if (host_ != nullptr) {
+    host_->installEventFilter(this);
+    setGeometry(host_->rect());
+  }
+  setFileURL(std::move(fileURL));
+  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this, &QuickLookPreviewOverlay::updateImage);
+}
+
+QuickLookPreviewOverlay::~QuickLookPreviewOverlay() {
+  cancelHide();
+  if (host_ != nullptr) host_->removeEventFilter(this);
+}
+
+void QuickLookPreviewOverlay::setFileURL(std::string fileURL) {
+  fileURL_ = std::move(fileURL);
+  path_ = pathOfFileURL(fileURL_);
+  updateImage();
+}
+
+RecordRef QuickLookPreviewOverlay::matchingRecord() const {
+  RecordRef record = store_.selectedRecord();
+  if (record == nullptr || record->file.path != path_) return nullptr;
+  return record;
+}
+
+void QuickLookPreviewOverlay::updateImage() {
+  const RecordRef record = matchingRecord();
+  std::optional<std::string> cacheKey;
+  if (record != nullptr) {
+    cacheKey = localImageFileCacheKey(record->file.path, record->file.fileSize, record->file.modificationDate);
+  }
+  image_->setSource(path_, std::nullopt, std::move(cacheKey));
+}
+
+// ---- Controls ----
+
+bool QuickLookPreviewOverlay::keepsControlsVisible() const {
+  return isPointerOverControls_ || focusedControl_.has_value();
+}
+
+void QuickLookPreviewOverlay::setControlsVisible(bool visible, double seconds) {
+  controlsVisible_ = visible;
+  controls_->setAttribute(Qt::WA_TransparentForMouseEvents, !visible);
+  const double target = visible ? 1.0 : 0.0;
+  fade_->stop();
+  const int duration = animationDurationMs(seconds);
+  if (duration <= 0) {
+    controlsOpacity_->setOpacity(target);
+    return;
+  }
+  fade_->setDuration(duration);
+  fade_->setStartValue(controlsOpacity_->opacity());
+  fade_->setEndValue(target);
+  fade_->start();
+}
+
+void QuickLookPreviewOverlay::showControlsPinned() {
+  cancelHide();
+  setControlsVisible(true, kFadeInSeconds);
+}
+
+void QuickLookPreviewOverlay::revealControls() {
+  if (keepsControlsVisible()) {
+    showControlsPinned();
+    return;
+  }
+  setControlsVisible(true, kFadeInSeconds);
+  cancelHide();
+  hideStop_ = std::stop_source();
+  hidePending_ = true;
+  store_.startDetached([store = &store_, overlay = QPointer<QuickLookPreviewOverlay>(this),
+                        stop = hideStop_.get_token()] {
+    return hideAfterRest(store, overlay, stop, [](QuickLookPreviewOverlay& self) { self.hideControlsAfterRest(); });
+  });
+}
+
+void QuickLookPreviewOverlay::hideControlsAfterRest() {
+  hidePending_ = false;
+  if (keepsControlsVisible()) return;
+  setControlsVisible(false, kFadeOutSeconds);
+}
+
+void QuickLookPreviewOverlay::cancelHide() {
+  if (!hidePending_) return;
+  hidePending_ = false;
+  hideStop_.request_stop();
+}
+
+void QuickLookPreviewOverlay::followFocus() {
+  if (startSlideshow_->hasFocus()) {
+    focusedControl_ = QuickLookPreviewControlFocus::startSlideshow;
+  } else if (close_->hasFocus()) {
+    focusedControl_ = QuickLookPreviewControlFocus::close;
+  } else {
+    focusedControl_.reset();
+  }
+  if (focusedControl_) {
+    showControlsPinned();
+  } else {
+    revealControls();
+  }
+}
+
+// ---- Keys and events ----
+
+bool QuickLookPreviewOverlay::handleKey(int key) {
+  switch (key) {
+    case Qt::Key_Left:
+      if (actions_.showPrevious) actions_.showPrevious();
+      revealControls();
+      return true;
+    case Qt::Key_Right:
+      if (actions_.showNext) actions_.showNext();
+      revealControls();
+      return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+      return true;
+    case Qt::Key_Space:
+      if (focusedControl_ == QuickLookPreviewControlFocus::startSlideshow) {
+        if (actions_.startSlideshow) actions_.startSlideshow();
+      } else if (actions_.dismiss) {
+        actions_.dismiss();
+      }
+      return true;
+    case Qt::Key_Escape:
+      if (actions_.dismiss) actions_.dismiss();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool QuickLookPreviewOverlay::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == host_) {
+    if (event->type() == QEvent::Resize) setGeometry(host_->rect());
+    return false;
+  }
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      // Plain keys only: shortcuts with modifiers belong to the window.
+      if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && handleKey(key->key())) return true;
+      break;
+    }
+    case QEvent::ShortcutOverride: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->modifiers() == Qt::NoModifier &&
+          (key->key() == Qt::Key_Space || key->key() == Qt::Key_Escape)) {
+        event->accept();  // ours before any shortcut of the window
+      }
+      break;
+    }
+    case QEvent::Enter:
+      if (watched == controls_) {
+        isPointerOverControls_ = true;
+        showControlsPinned();
+      }
+      break;
+    case QEvent::Leave:
+      if (watched == controls_) {
+        isPointerOverControls_ = false;
+        revealControls();
+      }
+      break;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+      if (watched == startSlideshow_ || watched == close_) followFocus();
+      break;
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void QuickLookPreviewOverlay::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  placeControls();
+}
+
+void QuickLookPreviewOverlay::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  QColor backdrop(Qt::black);
+  backdrop.setAlphaF(kBackdropOpacity);
+  painter.fillRect(rect(), backdrop);
+}
+
+void QuickLookPreviewOverlay::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  raise();
+  placeControls();
+  setFocus(Qt::OtherFocusReason);
+  revealControls();
+}
+
+void QuickLookPreviewOverlay::hideEvent(QHideEvent* event) {
+  cancelHide();
+  QWidget::hideEvent(event);
+}
+
+void QuickLookPreviewOverlay::placeControls() {
+  controls_->adjustSize();
+  controls_->move(width() - kControlsInset - controls_->width(), kControlsInset);
+  controls_->raise();
+}
+
+// ---- Menu and drag ----
+
+void QuickLookPreviewOverlay::contextMenuEvent(QContextMenuEvent* event) {
+  event->accept();
+  const RecordRef record = matchingRecord();
+  if (displayedImagePath_ != path_ || record == nullptr) return;
+  if (!image_->geometry().contains(event->pos()) && event->reason() == QContextMenuEvent::Mouse) return;
+  if (contextMenu_ != nullptr) contextMenu_->close();
+  QMenu* menu = makeImageContextMenuWidget(
+      makeImageContextMenu(store_, ImageContextMenuTarget::single(record), localizer_,
+                           [](const std::string& path) { revealInFileManager(path); }),
+      this);
+  menu->setObjectName("quickLook.contextMenu");
+  contextMenu_ = menu;
+  menu->popup(event->globalPos());
+}
+
+std::unique_ptr<QMimeData> QuickLookPreviewOverlay::dragData() const {
+  const RecordRef record = matchingRecord();
+  if (displayedImagePath_ != path_ || record == nullptr) return nullptr;
+  const std::shared_ptr<ImageLibraryServicing> service = store_.service();
+  if (service == nullptr) return nullptr;
+  const std::optional<ImageDragPayload> payload = service->imageDragPayload(*record);
+  if (!payload) return nullptr;
+  auto data = std::make_unique<QMimeData>();
+  data->setUrls({QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(payload->fileURL)))});
+  return data;
+}
+
+void QuickLookPreviewOverlay::mousePressEvent(QMouseEvent* event) {
+  pressPosition_.reset();
+  if (event->button() == Qt::LeftButton && image_->geometry().contains(event->position().toPoint())) {
+    pressPosition_ = event->position().toPoint();
+  }
+  event->accept();
+}
+
+void QuickLookPreviewOverlay::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  if (!pressPosition_ || !event->buttons().testFlag(Qt::LeftButton)) return;
+  if ((event->position().toPoint() - *pressPosition_).manhattanLength() < QApplication::startDragDistance()) return;
+  pressPosition_.reset();
+  std::unique_ptr<QMimeData> data = dragData();
+  if (data == nullptr) return;
+  if (startDrag_) {
+    startDrag_(std::move(data));
+    return;
+  }
+  auto* drag = new QDrag(this);
+  drag->setMimeData(data.release());
+  drag->exec(Qt::CopyAction);
+}
+
+}  // namespace lorvex::ui

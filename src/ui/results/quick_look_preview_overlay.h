@@ -1,0 +1,140 @@
+// The large preview of one image over the whole window: the image fitted on a dark backdrop and
+// two floating controls in the top trailing corner (start the slideshow, close). The controls fade
+// in (0.16 s) on pointer activity and fade out (0.22 s) after two seconds of rest, timed on the
+// store's clock; while the pointer rests on them or one of them has the focus they stay. Hidden
+// controls take no clicks.
+//
+// Keys (an event filter, so that a focused button never takes Space for itself): Left and Right
+// step to the previous and next image, Space starts the slideshow when its control has the focus
+// and closes the preview otherwise, Escape closes; Up and Down do nothing. The overlay never
+// changes the URL or the selection: stepping, the slideshow and closing belong to its creator.
+//
+// The actions run inside the overlay's own event handling: a creator that removes the overlay
+// from `dismiss` does so with deleteLater.
+//
+// The image's context menu and drag are offered only once the image view shows the previewed file
+// and the selection's focused record is that file.
+//
+// Names: "quickLook.overlay", "quickLook.controls", "quickLook.startSlideshow", "quickLook.close",
+// "quickLook.image".
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+#include <QMimeData>
+#include <QPointer>
+#include <QWidget>
+
+#include "store/record_ref.h"
+#include "ui/common/app_localization.h"
+#include "ui/common/local_image_loader.h"
+
+class QGraphicsOpacityEffect;
+class QMenu;
+class QPropertyAnimation;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class FloatingToolbarButton;
+class LocalImageView;
+class MouseActivityReader;
+
+struct QuickLookPreviewActions {
+  std::function<void()> showPrevious;
+  std::function<void()> showNext;
+  std::function<void()> startSlideshow;
+  std::function<void()> dismiss;
+};
+
+enum class QuickLookPreviewControlFocus { startSlideshow, close };
+
+class QuickLookPreviewOverlay : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr double kFadeInSeconds = 0.16;
+  static constexpr double kFadeOutSeconds = 0.22;
+  static constexpr std::int64_t kHideDelayNanos = 2'000'000'000;
+
+  // Covers `host` and follows its size.
+  QuickLookPreviewOverlay(ImageLibraryStore& store, std::string fileURL, QuickLookPreviewActions actions,
+                          QWidget* host, AppLocalization localizer = AppLocalization::live(),
+                          LocalImageLoader& loader = LocalImageLoader::shared());
+  ~QuickLookPreviewOverlay() override;
+
+  void setFileURL(std::string fileURL);
+  const std::string& fileURL() const { return fileURL_; }
+  // The file the URL names.
+  const std::string& path() const { return path_; }
+
+  bool controlsVisible() const { return controlsVisible_; }
+  std::optional<QuickLookPreviewControlFocus> focusedControl() const { return focusedControl_; }
+  // The selection's focused record when it is the previewed file.
+  RecordRef matchingRecord() const;
+  // The context menu now shown, if any.
+  QMenu* contextMenu() const { return contextMenu_; }
+  // What a drag of the image carries; nothing until the image of the URL is on screen, without a
+  // matching record, or when the service offers nothing.
+  std::unique_ptr<QMimeData> dragData() const;
+  void setStartDrag(std::function<void(std::unique_ptr<QMimeData>)> startDrag) { startDrag_ = std::move(startDrag); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  bool handleKey(int key);
+  bool keepsControlsVisible() const;
+  void revealControls();
+  void showControlsPinned();
+  void hideControlsAfterRest();
+  void cancelHide();
+  void setControlsVisible(bool visible, double seconds);
+  void followFocus();
+  void updateImage();
+  void placeControls();
+
+  ImageLibraryStore& store_;
+  std::string fileURL_;
+  std::string path_;
+  QuickLookPreviewActions actions_;
+  AppLocalization localizer_;
+  QWidget* host_ = nullptr;
+
+  LocalImageView* image_ = nullptr;
+  QWidget* controls_ = nullptr;
+  FloatingToolbarButton* startSlideshow_ = nullptr;
+  FloatingToolbarButton* close_ = nullptr;
+  MouseActivityReader* activity_ = nullptr;
+  QGraphicsOpacityEffect* controlsOpacity_ = nullptr;
+  QPropertyAnimation* fade_ = nullptr;
+
+  bool controlsVisible_ = false;
+  bool isPointerOverControls_ = false;
+  std::optional<QuickLookPreviewControlFocus> focusedControl_;
+  std::optional<std::string> displayedImagePath_;
+  std::stop_source hideStop_;
+  bool hidePending_ = false;
+
+  QPointer<QMenu> contextMenu_;
+  std::optional<QPoint> pressPosition_;
+  std::function<void(std::unique_ptr<QMimeData>)> startDrag_;
+};
+
+}  // namespace lorvex::ui

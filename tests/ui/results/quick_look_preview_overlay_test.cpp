@@ -1,0 +1,262 @@
+// The preview overlay over a window, offscreen over a store on the scripted service: its keys
+// (a focused control never takes Space), the fading controls timed on the store's fake clock,
+// pointer rest and activity, the image's menu and drag only once the previewed file is shown and
+// focused, and the grid taking the focus back when the preview closes.
+#include "ui/results/quick_look_preview_overlay.h"
+
+#include <gtest/gtest.h>
+
+#include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "echo_localization.h"
+#include "store/search_flows.h"
+#include "store/support/store_harness.h"
+#include "ui/common/floating_toolbar.h"
+#include "ui/common/local_image_decode_limiter.h"
+#include "ui/common/local_image_memory_cache.h"
+#include "ui/results/results_grid_list_view.h"
+#include "ui/results/results_grid_view.h"
+#include "ui/support/ui_test_application.h"
+#include "ui/support/widget_test.h"
+#include "../common/scripted_decodes.h"
+
+namespace lorvex::ui::testing {
+namespace {
+
+using lorvex::testing::imagePath;
+using lorvex::testing::kLibraryRoot;
+using lorvex::testing::libraryImages;
+
+struct PreviewFixture {
+  PreviewFixture() : app((uiTestApplication(), 0)), limiter(2), loader(cache, limiter, decodes.function()) {
+    store = harness.makeStore();
+    store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
+    harness.service->setRecords(libraryImages(0, 6));
+    auto task = lorvex::testing::startFlow(*store, [this](std::stop_token) { return store->refreshResults(500, true); });
+    window.resize(900, 640);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    drain();
+  }
+  ~PreviewFixture() {
+    overlay.reset();
+    drain();
+  }
+
+  void open(int number) {
+    store->selection().selectSingle(imagePath(number));
+    overlay = std::make_unique<QuickLookPreviewOverlay>(
+        *store, "file://" + imagePath(number),
+        QuickLookPreviewActions{[this] { calls.push_back("previous"); }, [this] { calls.push_back("next"); },
+                                [this] { calls.push_back("slideshow"); }, [this] { calls.push_back("dismiss"); }},
+        &window, echoLocalization(), loader);
+    overlay->show();
+    drain();
+  }
+  void drain() {
+    for (int round = 0; round < 3; ++round) {
+      harness.drainEvents();
+      EXPECT_TRUE(drainUiEvents(loader));
+    }
+  }
+  void key(QWidget* widget, int key) {
+    const QPointer<QWidget> target(widget);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_Space ? " " : QString());
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, key == Qt::Key_Space ? " " : QString());
+    if (target != nullptr) QApplication::sendEvent(target, &release);
+    drain();
+  }
+  void advance(double seconds) {
+    harness.clock.advance(static_cast<std::int64_t>(seconds * 1e9));
+    drain();
+  }
+  void pointerMove(QPoint local) {
+    const QPoint global = overlay->mapToGlobal(local);
+    QMouseEvent move(QEvent::MouseMove, overlay->mapTo(&window, local), global, Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(window.windowHandle(), &move);
+    drain();
+  }
+  QWidget* named(const char* name) { return findByName<QWidget>(*overlay, name); }
+  double controlsOpacity() {
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(named("quickLook.controls")->graphicsEffect());
+    return effect != nullptr ? effect->opacity() : -1;
+  }
+
+  int app;
+  lorvex::testing::StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store;
+  LocalImageMemoryCache cache{512, 512LL * 1024 * 1024};
+  LocalImageDecodeLimiter limiter;
+  lorvex::testing::ScriptedDecodes decodes;
+  LocalImageLoader loader;
+  QWidget window;
+  std::unique_ptr<QuickLookPreviewOverlay> overlay;
+  std::vector<std::string> calls;
+};
+
+TEST(QuickLookPreviewOverlay, KeysStepStartOrCloseAndAFocusedControlNeverTakesSpace) {
+  const struct {
+    std::string name;
+    const char* focused;  // nullptr: the overlay itself
+    int key;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"left", nullptr, Qt::Key_Left, {"previous"}},
+      {"right", nullptr, Qt::Key_Right, {"next"}},
+      {"up and down do nothing", nullptr, Qt::Key_Up, {}},
+      {"escape closes", nullptr, Qt::Key_Escape, {"dismiss"}},
+      {"space without a focused control closes", nullptr, Qt::Key_Space, {"dismiss"}},
+      {"space on the slideshow control starts it", "quickLook.startSlideshow", Qt::Key_Space, {"slideshow"}},
+      {"space on the close control closes", "quickLook.close", Qt::Key_Space, {"dismiss"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PreviewFixture f;
+    f.open(2);
+    EXPECT_EQ(f.window.focusWidget(), f.overlay.get());
+    QWidget* target = f.overlay.get();
+    if (c.focused != nullptr) {
+      target = f.named(c.focused);
+      target->setFocus();
+      f.drain();
+    }
+    f.key(target, c.key);
+    EXPECT_EQ(f.calls, c.calls);
+  }
+}
+
+TEST(QuickLookPreviewOverlay, ControlsFadeInAndHideAfterTwoSecondsOfRestOnTheStoresClock) {
+  PreviewFixture f;
+  f.open(1);
+  EXPECT_TRUE(f.overlay->controlsVisible());
+  EXPECT_EQ(f.controlsOpacity(), 1.0);
+  EXPECT_FALSE(f.named("quickLook.controls")->testAttribute(Qt::WA_TransparentForMouseEvents));
+  f.advance(1.9);
+  EXPECT_TRUE(f.overlay->controlsVisible());
+  f.advance(0.1);
+  EXPECT_FALSE(f.overlay->controlsVisible());
+  EXPECT_EQ(f.controlsOpacity(), 0.0);
+  EXPECT_TRUE(f.named("quickLook.controls")->testAttribute(Qt::WA_TransparentForMouseEvents));  // clicks pass
+
+  // Pointer activity shows them again and restarts the countdown each time.
+  f.pointerMove(QPoint(300, 300));
+  EXPECT_TRUE(f.overlay->controlsVisible());
+  f.advance(1.5);
+  f.pointerMove(QPoint(310, 300));
+  f.advance(1.5);
+  EXPECT_TRUE(f.overlay->controlsVisible());
+  f.advance(0.5);
+  EXPECT_FALSE(f.overlay->controlsVisible());
+
+  // Stepping reveals them too.
+  f.key(f.overlay.get(), Qt::Key_Right);
+  EXPECT_TRUE(f.overlay->controlsVisible());
+}
+
+TEST(QuickLookPreviewOverlay, ThePointerOnTheControlsOrAFocusedControlKeepsThemShown) {
+  PreviewFixture f;
+  f.open(1);
+  QWidget* controls = f.named("quickLook.controls");
+  QEvent enter(QEvent::Enter);
+  QApplication::sendEvent(controls, &enter);
+  f.advance(5);
+  EXPECT_TRUE(f.overlay->controlsVisible());
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(controls, &leave);
+  f.advance(1.9);
+  EXPECT_TRUE(f.overlay->controlsVisible());
+  f.advance(0.2);
+  EXPECT_FALSE(f.overlay->controlsVisible());
+
+  f.named("quickLook.close")->setFocus();
+  f.drain();
+  EXPECT_EQ(f.overlay->focusedControl(), QuickLookPreviewControlFocus::close);
+  EXPECT_TRUE(f.overlay->controlsVisible());
+  f.advance(5);
+  EXPECT_TRUE(f.overlay->controlsVisible());
+  f.overlay->setFocus();  // the control loses the focus: the countdown starts again
+  f.drain();
+  EXPECT_FALSE(f.overlay->focusedControl().has_value());
+  f.advance(2);
+  EXPECT_FALSE(f.overlay->controlsVisible());
+}
+
+TEST(QuickLookPreviewOverlay, MenuAndDragOnlyForTheShownFocusedFile) {
+  PreviewFixture f;
+  f.harness.service->setAnswer("imageDragPayload", [](const lorvex::testing::ServiceCall& call) -> std::any {
+    return std::optional<ImageDragPayload>(ImageDragPayload{call.paths.front()});
+  });
+  f.open(3);
+  const auto menuAt = [&]() -> QMenu* {
+    const QPoint point(200, 200);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, point, f.overlay->mapToGlobal(point));
+    QApplication::sendEvent(f.overlay.get(), &event);
+    f.drain();
+    return f.overlay->contextMenu();
+  };
+  QMenu* menu = menuAt();
+  ASSERT_NE(menu, nullptr);
+  std::vector<std::string> texts;
+  for (QAction* action : menu->actions()) texts.push_back(action->isSeparator() ? "---" : action->text().toStdString());
+  EXPECT_EQ(texts, (std::vector<std::string>{"common.openInFinder", "---", "review.favorite.add",
+                                             "review.deleteCandidate.mark"}));
+  menu->close();
+  f.drain();
+  auto data = f.overlay->dragData();
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(imagePath(3)))});
+
+  // The focus moves to another record: the preview still shows its file, without menu or drag.
+  f.store->selection().selectSingle(imagePath(4));
+  f.drain();
+  EXPECT_EQ(menuAt(), nullptr);
+  EXPECT_EQ(f.overlay->dragData(), nullptr);
+}
+
+TEST(QuickLookPreviewOverlay, TheGridTakesTheFocusBackWhenThePreviewCloses) {
+  PreviewFixture f;
+  auto* layout = new QVBoxLayout(&f.window);
+  // The creator removes the overlay with deleteLater: its actions run inside its own event handling.
+  QPointer<QuickLookPreviewOverlay> preview;
+  ResultsGridView* results = nullptr;
+  results = new ResultsGridView(
+      *f.store,
+      ResultsGridViewActions{{}, {}, {},
+                             [&](const std::string& url) {
+                               preview = new QuickLookPreviewOverlay(
+                                   *f.store, url,
+                                   QuickLookPreviewActions{{}, {}, {},
+                                                           [&] {
+                                                             preview->deleteLater();
+                                                             results->setQuickLookPresented(false);
+                                                           }},
+                                   &f.window, echoLocalization(), f.loader);
+                               results->setQuickLookPresented(true);
+                               preview->show();
+                             }},
+      echoLocalization(), f.loader, &f.window);
+  layout->addWidget(results);
+  f.drain();
+  ResultsGridListView& grid = results->grid();
+  grid.setFocus();
+  f.store->selection().selectSingle(imagePath(2));
+  f.drain();
+  f.key(&grid, Qt::Key_Space);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_EQ(preview->path(), imagePath(2));
+  EXPECT_EQ(f.window.focusWidget(), preview.data());
+  f.key(&grid, Qt::Key_Down);  // the grid is gated behind the preview
+  EXPECT_EQ(f.store->selection().primaryPath(), imagePath(2));
+  f.key(preview, Qt::Key_Escape);
+  EXPECT_EQ(preview, nullptr);
+  EXPECT_EQ(f.window.focusWidget(), &grid);
+}
+
+}  // namespace
+}  // namespace lorvex::ui::testing
