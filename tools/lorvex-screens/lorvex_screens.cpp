@@ -147,6 +147,7 @@ std::unique_ptr<ImageLibraryStore> openLibrary(const Arguments& arguments) {
 bool renderScene(const Scene& scene, const Arguments& arguments, ImageLibraryStore* library, int index) {
   const std::filesystem::path scratch = lorvex::ui::testing::isolateHomeForProcess() / ("scene-" + std::to_string(index));
   SceneContext context(lorvex::ui::AppLocalization::live(), arguments.language, scratch);
+  context.storeStaysBusy = scene.storeStaysBusy;
   if (scene.source == SceneSource::library) context.store = library;
   if (scene.source == SceneSource::fakeService) {
     context.ownedHarness = std::make_unique<testing::StoreHarness>();

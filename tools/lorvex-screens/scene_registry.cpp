@@ -80,7 +80,7 @@ bool SceneContext::settle() {
     if (harness != nullptr && !harness->drainEvents()) return false;
     if (store != nullptr && harness == nullptr && !waitUntilStoreIdle(*store, kSettleTimeout)) return false;
     if (!ui::testing::drainUiEvents(std::chrono::duration_cast<std::chrono::milliseconds>(kSettleTimeout))) return false;
-    const bool storeQuiet = store == nullptr || isStoreSettled(*store);
+    const bool storeQuiet = store == nullptr || storeStaysBusy || isStoreSettled(*store);
     if (storeQuiet && (harness == nullptr || harness->drainEvents()) && ui::testing::drainUiEvents()) return true;
   }
   return false;

@@ -56,6 +56,9 @@ class SceneContext {
   // Lets the store finish what it started, posted events run and image decodes end. False when
   // that did not happen within 60 s.
   bool settle();
+  // Set for a scene that shows the store busy on purpose (a search held, a sync under way): then
+  // settling waits for events, held calls and decodes only.
+  bool storeStaysBusy = false;
 
   // Set by the framework.
   std::unique_ptr<testing::StoreHarness> ownedHarness;
@@ -72,6 +75,8 @@ struct Scene {
   // widget to capture (a popup menu, say) or nullptr for the root; the returned widget must live
   // until the root is destroyed.
   std::function<QWidget*(SceneContext&, QWidget& root)> afterShow;
+  // The scene shows the store busy on purpose (see SceneContext::storeStaysBusy).
+  bool storeStaysBusy = false;
 };
 
 // Adds a scene; gives true so it can initialise a namespace-scope constant.

@@ -63,6 +63,8 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
   setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   setFrameShape(QFrame::NoFrame);
+  // Tiles are drawn on the control background; the grid between them is the window's.
+  viewport()->setBackgroundRole(QPalette::Window);
   setSpacing(0);
   setMouseTracking(false);
   setFocusPolicy(Qt::StrongFocus);

@@ -79,14 +79,15 @@ void ResultsGridView::rebuild() {
 }
 
 void ResultsGridView::placeOverlays() {
+  // Centred over the grid; the empty panel wraps its texts at its width.
   const QRect area = grid_->geometry();
   for (QWidget* overlay : {static_cast<QWidget*>(searching_), static_cast<QWidget*>(empty_)}) {
-    if (!overlay->isVisible()) continue;
+    if (overlay->isHidden()) continue;
     QSize size = overlay->sizeHint();
     if (overlay == empty_) {
-      size.setWidth(std::min(std::max(size.width(), 320), std::max(area.width() - 48, 200)));
-      size.setHeight(overlay->heightForWidth(size.width()) > 0 ? overlay->heightForWidth(size.width())
-                                                               : size.height());
+      const int width = std::max(std::min(empty_->maximumWidth(), area.width() - 48), 200);
+      const int height = overlay->hasHeightForWidth() ? overlay->heightForWidth(width) : size.height();
+      size = QSize(width, std::max(height, size.height()));
     }
     overlay->setGeometry(QRect(area.center() - QPoint(size.width() / 2, size.height() / 2), size));
     overlay->raise();
@@ -94,7 +95,10 @@ void ResultsGridView::placeOverlays() {
 }
 
 bool ResultsGridView::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == grid_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) placeOverlays();
+  if (watched == grid_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
+                           event->type() == QEvent::Show)) {
+    placeOverlays();
+  }
   return QWidget::eventFilter(watched, event);
 }
 

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
@@ -30,6 +31,7 @@ ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer
 
   auto* row = new QHBoxLayout();
   row->setContentsMargins(12, 8, 12, 8);
+  row->setSpacing(8);
   auto* statusGroup = new QHBoxLayout();
   statusGroup->setSpacing(8);
   busy_ = new BusyIndicator(BusyIndicator::Size::small, this);
@@ -80,6 +82,14 @@ ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer
   connect(&store_.presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
           &ResultsHeader::scheduleRebuild);
   rebuild();
+}
+
+void ResultsHeader::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  // A hairline under the bar: the grid below shares its background.
+  QPainter painter(this);
+  painter.setPen(roleColor(ColorRole::separator, palette()));
+  painter.drawLine(0, height() - 1, width(), height() - 1);
 }
 
 void ResultsHeader::scheduleRebuild() {

@@ -40,6 +40,9 @@ class ResultsHeader : public QWidget {
 
   const ResultsHeaderPresentation& presentation() const { return presentation_; }
 
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
  private:
   void scheduleRebuild();
   void rebuild();
