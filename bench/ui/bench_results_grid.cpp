@@ -12,8 +12,6 @@
 //     store's own select all without a grid; the grid is judged on the difference.
 // Each figure is the main thread's own CPU time with the wall time beside it; the program exits 1
 // when an aim is missed.
-#include <time.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -31,6 +29,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "../store_bench_support.h"
 #include "store/support/store_harness.h"
 #include "ui/common/local_image_decode_limiter.h"
 #include "ui/common/local_image_loader.h"
@@ -43,16 +42,8 @@ using lorvex::RecordRef;
 using lorvex::ui::LocalImageDecodeResult;
 using Clock = std::chrono::steady_clock;
 
-double threadCPUMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
+using lorvex::bench::median;
+using lorvex::bench::threadCPUMilliseconds;
 
 RecordRef makeRecord(int id) {
   lorvex::ImageRecord record;
@@ -120,18 +111,32 @@ struct Timing {
   double wall = 0;
 };
 
-Timing measure(int runs, const std::function<void()>& prepare, const std::function<void()>& measured) {
+// One timing of `measured`.
+Timing timeOnce(const std::function<void()>& measured) {
+  const auto start = Clock::now();
+  const double threadStart = threadCPUMilliseconds();
+  measured();
+  return {threadCPUMilliseconds() - threadStart, std::chrono::duration<double, std::milli>(Clock::now() - start).count()};
+}
+
+// Timings of several runs, and their medians.
+struct Timings {
   std::vector<double> thread;
   std::vector<double> wall;
+  void add(Timing timing) {
+    thread.push_back(timing.thread);
+    wall.push_back(timing.wall);
+  }
+  Timing median() const { return {lorvex::bench::median(thread), lorvex::bench::median(wall)}; }
+};
+
+Timing measure(int runs, const std::function<void()>& prepare, const std::function<void()>& measured) {
+  Timings timings;
   for (int run = 0; run < runs; ++run) {
     prepare();
-    const auto start = Clock::now();
-    const double threadStart = threadCPUMilliseconds();
-    measured();
-    thread.push_back(threadCPUMilliseconds() - threadStart);
-    wall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    timings.add(timeOnce(measured));
   }
-  return {median(thread), median(wall)};
+  return timings.median();
 }
 
 // Judged on the main thread's own CPU time: the machine may be busy with other work, which only
@@ -216,25 +221,22 @@ int main(int argc, char** argv) {
   position = 5'000 * rowStep;
   bar->setValue(position);
   settle(&loader);
-  std::vector<double> stepThread, stepWall, arrivalThread, arrivalWall;
+  Timings steps;
+  Timings arrivals;
   for (int run = 0; run < runs; ++run) {
     decodes.hold(true);
-    auto start = Clock::now();
-    double threadStart = threadCPUMilliseconds();
-    bar->setValue(position += rowStep);
-    paint();
-    stepThread.push_back(threadCPUMilliseconds() - threadStart);
-    stepWall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    steps.add(timeOnce([&] {
+      bar->setValue(position += rowStep);
+      paint();
+    }));
     // The row's images arrive: decoded on the pool, cached, made into tile pixmaps and painted.
-    start = Clock::now();
-    threadStart = threadCPUMilliseconds();
-    decodes.hold(false);
-    settle(&loader);
-    arrivalThread.push_back(threadCPUMilliseconds() - threadStart);
-    arrivalWall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    arrivals.add(timeOnce([&] {
+      decodes.hold(false);
+      settle(&loader);
+    }));
   }
-  allMet &= report("scroll one row, images not decoded yet", Timing{median(stepThread), median(stepWall)}, 4.0);
-  report("  then the new row's images arriving", Timing{median(arrivalThread), median(arrivalWall)}, 0);
+  allMet &= report("scroll one row, images not decoded yet", steps.median(), 4.0);
+  report("  then the new row's images arriving", arrivals.median(), 0);
 
   // The store's own part is measured beside it: the same selection on a store with the same
   // records and no grid. It builds a set of every loaded path, which the grid cannot make
@@ -242,27 +244,29 @@ int main(int argc, char** argv) {
   // are measured in turns, so that a busy machine slows both alike.
   auto bare = harness.makeStore();
   bare->resultWindow().replaceRecords(store->resultWindow().records(), true, 0);
-  std::vector<double> withGrid, withGridWall, alone, aloneWall, added, addedWall;
+  Timings withGrid;
+  Timings alone;
+  Timings added;
   for (int run = 0; run < runs; ++run) {
-    const auto timed = [](const std::function<void()>& prepare, const std::function<void()>& measured,
-                          std::vector<double>& thread, std::vector<double>& wall) {
-      prepare();
-      const auto start = Clock::now();
-      const double threadStart = threadCPUMilliseconds();
-      measured();
-      thread.push_back(threadCPUMilliseconds() - threadStart);
-      wall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    };
-    timed([&] { bare->selection().selectSingle(bare->resultWindow().records().front()->file.path); settle(); },
-          [&] { bare->selectAllResults(); settle(); }, alone, aloneWall);
-    timed([&] { store->selection().selectSingle(store->resultWindow().records().front()->file.path); paint(); },
-          [&] { store->selectAllResults(); paint(); }, withGrid, withGridWall);
-    added.push_back(std::max(withGrid.back() - alone.back(), 0.0));
-    addedWall.push_back(std::max(withGridWall.back() - aloneWall.back(), 0.0));
+    bare->selection().selectSingle(bare->resultWindow().records().front()->file.path);
+    settle();
+    const Timing storeOnly = timeOnce([&] {
+      bare->selectAllResults();
+      settle();
+    });
+    store->selection().selectSingle(store->resultWindow().records().front()->file.path);
+    paint();
+    const Timing gridToo = timeOnce([&] {
+      store->selectAllResults();
+      paint();
+    });
+    alone.add(storeOnly);
+    withGrid.add(gridToo);
+    added.add({std::max(gridToo.thread - storeOnly.thread, 0.0), std::max(gridToo.wall - storeOnly.wall, 0.0)});
   }
-  report("select all (100,000+)", Timing{median(withGrid), median(withGridWall)}, 0);
-  report("  floor: the store's select all, no grid attached", Timing{median(alone), median(aloneWall)}, 0);
-  allMet &= report("  what the grid adds to it", Timing{median(added), median(addedWall)}, 10.0);
+  report("select all (100,000+)", withGrid.median(), 0);
+  report("  floor: the store's select all, no grid attached", alone.median(), 0);
+  allMet &= report("  what the grid adds to it", added.median(), 10.0);
 
   decodes.hold(false);
   window.hide();

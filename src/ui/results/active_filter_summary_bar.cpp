@@ -122,20 +122,13 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLoca
                       &ImageLibraryStore::selectedModelSourceChanged, &ImageLibraryStore::selectedAspectFiltersChanged,
                       &ImageLibraryStore::onlyFavoritesChanged, &ImageLibraryStore::onlyDeleteCandidatesChanged,
                       &ImageLibraryStore::presentationChanged}) {
-    connect(&store_, signal, this, &ActiveFilterSummaryBar::scheduleRebuild);
+    connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, &ActiveFilterSummaryBar::scheduleRebuild);
+  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
 
-void ActiveFilterSummaryBar::scheduleRebuild() {
-  if (rebuildScheduled_) return;
-  rebuildScheduled_ = true;
-  QTimer::singleShot(0, this, &ActiveFilterSummaryBar::rebuild);
-}
-
 void ActiveFilterSummaryBar::rebuild() {
-  rebuildScheduled_ = false;
   ActiveFilterSummaryPresentation next =
       ActiveFilterSummaryPresentation::make(ActiveFilterSummaryInputs::fromStore(store_), localizer_);
   if (built_ && next == presentation_) return;

@@ -14,6 +14,7 @@
 
 #include "ui/common/app_localization.h"
 #include "ui/results/active_filter_summary_presentation.h"
+#include "ui/results/once_per_turn.h"
 
 class QHBoxLayout;
 class QLabel;
@@ -33,7 +34,6 @@ class ActiveFilterSummaryBar : public QWidget {
   const ActiveFilterSummaryPresentation& presentation() const { return presentation_; }
 
  private:
-  void scheduleRebuild();
   void rebuild();
 
   ImageLibraryStore& store_;
@@ -42,8 +42,8 @@ class ActiveFilterSummaryBar : public QWidget {
   QScrollArea* scroll_ = nullptr;
   QWidget* row_ = nullptr;
   QHBoxLayout* rowLayout_ = nullptr;
-  bool rebuildScheduled_ = false;
   bool built_ = false;
+  OncePerTurn rebuildSoon_{this, [this] { rebuild(); }};
 };
 
 }  // namespace lorvex::ui

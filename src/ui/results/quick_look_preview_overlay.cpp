@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDrag>
-#include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -11,7 +9,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "store/image_library_store.h"
@@ -23,6 +20,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/results/image_context_menu_model.h"
+#include "ui/results/image_drag.h"
 #include "ui/results/image_context_menu_widget.h"
 
 namespace lorvex::ui {
@@ -349,14 +347,9 @@ void QuickLookPreviewOverlay::contextMenuEvent(QContextMenuEvent* event) {
 
 std::unique_ptr<QMimeData> QuickLookPreviewOverlay::dragData() const {
   const RecordRef record = matchingRecord();
-  if (displayedImagePath_ != path_ || record == nullptr) return nullptr;
   const std::shared_ptr<ImageLibraryServicing> service = store_.service();
-  if (service == nullptr) return nullptr;
-  const std::optional<ImageDragPayload> payload = service->imageDragPayload(*record);
-  if (!payload) return nullptr;
-  auto data = std::make_unique<QMimeData>();
-  data->setUrls({QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(payload->fileURL)))});
-  return data;
+  if (displayedImagePath_ != path_ || record == nullptr || service == nullptr) return nullptr;
+  return makeImageDragMimeData(*service, *record);
 }
 
 void QuickLookPreviewOverlay::mousePressEvent(QMouseEvent* event) {
@@ -376,11 +369,9 @@ void QuickLookPreviewOverlay::mouseMoveEvent(QMouseEvent* event) {
   if (data == nullptr) return;
   if (startDrag_) {
     startDrag_(std::move(data));
-    return;
+  } else {
+    startImageDrag(*this, std::move(data));
   }
-  auto* drag = new QDrag(this);
-  drag->setMimeData(data.release());
-  drag->exec(Qt::CopyAction);
 }
 
 }  // namespace lorvex::ui

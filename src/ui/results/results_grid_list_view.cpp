@@ -5,20 +5,18 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDrag>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTimer>
-#include <QUrl>
 
 #include "store/image_library_store.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/common/ui_roles.h"
 #include "ui/results/grid_keyboard_action.h"
+#include "ui/results/image_drag.h"
 #include "ui/results/image_context_menu_widget.h"
 #include "ui/results/image_tile_presentation.h"
 #include "ui/results/tile_mouse_rule.h"
@@ -76,14 +74,14 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
   setModel(model_);
   verticalScrollBar()->setSingleStep(40);
 
-  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ResultsGridListView::scheduleVisibleRowsCheck);
-  connect(model_, &QAbstractItemModel::modelReset, this, &ResultsGridListView::scheduleVisibleRowsCheck);
-  connect(model_, &QAbstractItemModel::rowsInserted, this, &ResultsGridListView::scheduleVisibleRowsCheck);
-  connect(model_, &QAbstractItemModel::rowsRemoved, this, &ResultsGridListView::scheduleVisibleRowsCheck);
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { visibleRowsCheck_.schedule(); });
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { visibleRowsCheck_.schedule(); });
+  connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { visibleRowsCheck_.schedule(); });
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { visibleRowsCheck_.schedule(); });
   connect(model_, &QAbstractItemModel::dataChanged, this,
           [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
             // A record replaced in place may bring a thumbnail: its image request changes.
-            if (roles.isEmpty()) scheduleVisibleRowsCheck();
+            if (roles.isEmpty()) visibleRowsCheck_.schedule();
           });
 
   scrolledForPrimaryPath_ = store_.selection().primaryPath();
@@ -91,10 +89,10 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
     // Who made this change is known only now: a later action may set another source before the
     // check runs.
     focusChangeSource_ = std::exchange(pendingSelectionScrollSource_, Source::programmatic);
-    scheduleScrollCheck();
+    scrollCheck_.schedule();
   });
   connect(&store_, &ImageLibraryStore::searchResultsResetCountChanged, this,
-          &ResultsGridListView::scheduleScrollCheck);
+          [this] { scrollCheck_.schedule(); });
   followGateInputs();
   updateGeometryFromWidth();
 }
@@ -182,7 +180,7 @@ void ResultsGridListView::showEvent(QShowEvent* event) {
     focusRequestPending_ = true;
     applyFocusRequest(true);
   }
-  scheduleVisibleRowsCheck();
+  visibleRowsCheck_.schedule();
 }
 
 void ResultsGridListView::keyboardSearch(const QString&) {}
@@ -192,7 +190,7 @@ void ResultsGridListView::keyboardSearch(const QString&) {}
 void ResultsGridListView::resizeEvent(QResizeEvent* event) {
   QListView::resizeEvent(event);
   updateGeometryFromWidth();
-  scheduleVisibleRowsCheck();
+  visibleRowsCheck_.schedule();
 }
 
 void ResultsGridListView::updateGeometryFromWidth() {
@@ -220,14 +218,7 @@ std::optional<int> ResultsGridListView::tileRowAt(const QPoint& viewportPoint) c
 
 // ---- Tiles on screen ----
 
-void ResultsGridListView::scheduleVisibleRowsCheck() {
-  if (visibleCheckScheduled_) return;
-  visibleCheckScheduled_ = true;
-  QTimer::singleShot(0, this, &ResultsGridListView::checkVisibleRows);
-}
-
 void ResultsGridListView::checkVisibleRows() {
-  visibleCheckScheduled_ = false;
   const int count = model_->rowCount();
   const QSize cell = delegate_->layout().cellSize;
   int first = -1;
@@ -302,14 +293,7 @@ TileImage ResultsGridListView::tileImage(const std::string& path, QSize deviceSi
 
 // ---- Scrolling ----
 
-void ResultsGridListView::scheduleScrollCheck() {
-  if (scrollCheckScheduled_) return;
-  scrollCheckScheduled_ = true;
-  QTimer::singleShot(0, this, &ResultsGridListView::checkScroll);
-}
-
 void ResultsGridListView::checkScroll() {
-  scrollCheckScheduled_ = false;
   // A new search first: it scrolls to the top and wins over a focus change that came with it.
   bool didReset = false;
   if (store_.searchResultsResetCount() != appliedSearchResultsResetCount_) {
@@ -474,11 +458,9 @@ void ResultsGridListView::mouseMoveEvent(QMouseEvent* event) {
   if (data == nullptr) return;
   if (startDrag_) {
     startDrag_(std::move(data));
-    return;
+  } else {
+    startImageDrag(*this, std::move(data));
   }
-  auto* drag = new QDrag(this);
-  drag->setMimeData(data.release());
-  drag->exec(Qt::CopyAction);
 }
 
 void ResultsGridListView::mouseReleaseEvent(QMouseEvent* event) {
@@ -492,15 +474,9 @@ void ResultsGridListView::startDrag(Qt::DropActions) {
 
 std::unique_ptr<QMimeData> ResultsGridListView::dragData(const std::string& path) const {
   const auto index = store_.resultWindow().index(path);
-  if (!index) return nullptr;
-  const RecordRef& record = store_.resultWindow().records()[static_cast<std::size_t>(*index)];
   const std::shared_ptr<ImageLibraryServicing> service = store_.service();
-  if (service == nullptr) return nullptr;
-  const std::optional<ImageDragPayload> payload = service->imageDragPayload(*record);
-  if (!payload) return nullptr;
-  auto data = std::make_unique<QMimeData>();
-  data->setUrls({QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(payload->fileURL)))});
-  return data;
+  if (!index || service == nullptr) return nullptr;
+  return makeImageDragMimeData(*service, *store_.resultWindow().records()[static_cast<std::size_t>(*index)]);
 }
 
 // ---- Context menu ----

@@ -40,6 +40,7 @@
 #include "ui/results/image_context_menu_model.h"
 #include "ui/results/image_tile_delegate.h"
 #include "ui/results/results_grid_geometry.h"
+#include "ui/results/once_per_turn.h"
 #include "ui/results/results_grid_model.h"
 
 namespace lorvex {
@@ -121,9 +122,7 @@ class ResultsGridListView : public QListView, private TileImageSource {
   TileImage tileImage(const std::string& path, QSize deviceSize, qreal devicePixelRatio) override;
 
   void updateGeometryFromWidth();
-  void scheduleVisibleRowsCheck();
   void checkVisibleRows();
-  void scheduleScrollCheck();
   void checkScroll();
   void repaintPath(const std::string& path);
 
@@ -153,9 +152,9 @@ class ResultsGridListView : public QListView, private TileImageSource {
   ResultsGridSelectionChangeSource focusChangeSource_ = ResultsGridSelectionChangeSource::programmatic;
   int appliedSearchResultsResetCount_ = 0;
   std::optional<std::string> scrolledForPrimaryPath_;
-  bool scrollCheckScheduled_ = false;
+  OncePerTurn scrollCheck_{this, [this] { checkScroll(); }};
 
-  bool visibleCheckScheduled_ = false;
+  OncePerTurn visibleRowsCheck_{this, [this] { checkVisibleRows(); }};
   int visibleFirst_ = -1;
   int visibleLast_ = -1;
   std::unordered_map<std::string, VisibleTile> visibleTiles_;

@@ -44,11 +44,11 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
         &ImageLibraryStore::selectedFilterTagsChanged, &ImageLibraryStore::selectedModelSourceChanged,
         &ImageLibraryStore::selectedAspectFiltersChanged, &ImageLibraryStore::onlyFavoritesChanged,
         &ImageLibraryStore::onlyDeleteCandidatesChanged}) {
-    connect(&store_, signal, this, &ResultsGridView::scheduleRebuild);
+    connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, &ResultsGridView::scheduleRebuild);
+  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
-          &ResultsGridView::scheduleRebuild);
+          [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
 
@@ -56,14 +56,7 @@ ResultsGridView::~ResultsGridView() { grid_->removeEventFilter(this); }
 
 void ResultsGridView::setQuickLookPresented(bool presented) { grid_->setQuickLookPresented(presented); }
 
-void ResultsGridView::scheduleRebuild() {
-  if (rebuildScheduled_) return;
-  rebuildScheduled_ = true;
-  QTimer::singleShot(0, this, &ResultsGridView::rebuild);
-}
-
 void ResultsGridView::rebuild() {
-  rebuildScheduled_ = false;
   const bool pageLoading = store_.isLoadingNextPage();
   loadMore_->setVisible(store_.resultWindow().hasMoreRecords() || pageLoading);
   loadMore_->setLoading(pageLoading);

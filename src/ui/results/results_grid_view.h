@@ -17,6 +17,7 @@
 #include "ui/common/app_localization.h"
 #include "ui/common/local_image_loader.h"
 #include "ui/results/empty_results_presentation.h"
+#include "ui/results/once_per_turn.h"
 
 namespace lorvex {
 class ImageLibraryStore;
@@ -55,7 +56,6 @@ class ResultsGridView : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void scheduleRebuild();
   void rebuild();
   void placeOverlays();
 
@@ -68,7 +68,7 @@ class ResultsGridView : public QWidget {
   SearchProgressIndicator* searching_ = nullptr;
   EmptyResultsOverlay* empty_ = nullptr;
   ResultsOverlay overlay_ = ResultsOverlay::none;
-  bool rebuildScheduled_ = false;
+  OncePerTurn rebuildSoon_{this, [this] { rebuild(); }};
 };
 
 }  // namespace lorvex::ui

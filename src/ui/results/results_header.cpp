@@ -75,12 +75,12 @@ ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer
   for (auto signal : {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
                       &ImageLibraryStore::searchSortChanged, &ImageLibraryStore::presentationChanged,
                       &ImageLibraryStore::derivedValuesChanged}) {
-    connect(&store_, signal, this, &ResultsHeader::scheduleRebuild);
+    connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, &ResultsHeader::scheduleRebuild);
-  connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this, &ResultsHeader::scheduleRebuild);
+  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, [this] { rebuildSoon_.schedule(); });
+  connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_.presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
-          &ResultsHeader::scheduleRebuild);
+          [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
 
@@ -92,14 +92,7 @@ void ResultsHeader::paintEvent(QPaintEvent* event) {
   painter.drawLine(0, height() - 1, width(), height() - 1);
 }
 
-void ResultsHeader::scheduleRebuild() {
-  if (rebuildScheduled_) return;
-  rebuildScheduled_ = true;
-  QTimer::singleShot(0, this, &ResultsHeader::rebuild);
-}
-
 void ResultsHeader::rebuild() {
-  rebuildScheduled_ = false;
   ResultsHeaderPresentation next = ResultsHeaderPresentation::make(store_, localizer_);
   if (built_ && next == presentation_) return;
   const bool optionsChanged = !built_ || next.sortOptions != presentation_.sortOptions;

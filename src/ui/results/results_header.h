@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include "ui/common/app_localization.h"
+#include "ui/results/once_per_turn.h"
 #include "ui/results/results_header_presentation.h"
 
 class QComboBox;
@@ -44,7 +45,6 @@ class ResultsHeader : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void scheduleRebuild();
   void rebuild();
 
   ImageLibraryStore& store_;
@@ -57,8 +57,8 @@ class ResultsHeader : public QWidget {
   QComboBox* sort_ = nullptr;
   HeaderActionButton* slideshow_ = nullptr;
   ActiveFilterSummaryBar* filters_ = nullptr;
-  bool rebuildScheduled_ = false;
   bool built_ = false;
+  OncePerTurn rebuildSoon_{this, [this] { rebuild(); }};
 };
 
 }  // namespace lorvex::ui

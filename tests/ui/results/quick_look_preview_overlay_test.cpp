@@ -12,31 +12,19 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "echo_localization.h"
-#include "store/search_flows.h"
-#include "store/support/store_harness.h"
 #include "ui/common/floating_toolbar.h"
-#include "ui/common/local_image_decode_limiter.h"
-#include "ui/common/local_image_memory_cache.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_grid_view.h"
-#include "ui/support/ui_test_application.h"
+#include "results_grid_fixture.h"
 #include "ui/support/widget_test.h"
-#include "../common/scripted_decodes.h"
 
 namespace lorvex::ui::testing {
 namespace {
 
-using lorvex::testing::imagePath;
-using lorvex::testing::kLibraryRoot;
-using lorvex::testing::libraryImages;
 
-struct PreviewFixture {
-  PreviewFixture() : app((uiTestApplication(), 0)), limiter(2), loader(cache, limiter, decodes.function()) {
-    store = harness.makeStore();
-    store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
-    harness.service->setRecords(libraryImages(0, 6));
-    auto task = lorvex::testing::startFlow(*store, [this](std::stop_token) { return store->refreshResults(500, true); });
+struct PreviewFixture : ResultsWidgetHarness {
+  PreviewFixture() : ResultsWidgetHarness(libraryImages(0, 6)) {
+    search();
     window.resize(900, 640);
     window.show();
     QApplication::setActiveWindow(&window);
@@ -56,12 +44,6 @@ struct PreviewFixture {
         &window, echoLocalization(), loader);
     overlay->show();
     drain();
-  }
-  void drain() {
-    for (int round = 0; round < 3; ++round) {
-      harness.drainEvents();
-      EXPECT_TRUE(drainUiEvents(loader));
-    }
   }
   void key(QWidget* widget, int key) {
     const QPointer<QWidget> target(widget);
@@ -88,13 +70,6 @@ struct PreviewFixture {
     return effect != nullptr ? effect->opacity() : -1;
   }
 
-  int app;
-  lorvex::testing::StoreHarness harness;
-  std::unique_ptr<ImageLibraryStore> store;
-  LocalImageMemoryCache cache{512, 512LL * 1024 * 1024};
-  LocalImageDecodeLimiter limiter;
-  lorvex::testing::ScriptedDecodes decodes;
-  LocalImageLoader loader;
   QWidget window;
   std::unique_ptr<QuickLookPreviewOverlay> overlay;
   std::vector<std::string> calls;

@@ -44,13 +44,44 @@ class KeyRecordingWindow : public QWidget {
   void keyPressEvent(QKeyEvent* event) override { propagatedKeys.push_back(event->key()); }
 };
 
-struct ResultsGridFixture {
-  explicit ResultsGridFixture(std::vector<ImageRecord> library, QSize size = QSize(520, 600), int decodePermits = 2,
-                              lorvex::testing::StoreOptions options = {})
+// What every results widget test stands on: the application, a store on the scripted service
+// whose library holds `library` under one registered root, and an image loader of its own whose
+// decodes the test scripts.
+struct ResultsWidgetHarness {
+  explicit ResultsWidgetHarness(std::vector<ImageRecord> library, int decodePermits = 2,
+                                lorvex::testing::StoreOptions options = {})
       : app((uiTestApplication(), 0)), limiter(decodePermits), loader(cache, limiter, decodes.function()) {
     store = harness.makeStore(std::move(options));
     store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
     harness.service->setRecords(std::move(library));
+  }
+
+  // Runs a first-page search to its end.
+  void search() {
+    auto task = lorvex::testing::startFlow(*store, [this](std::stop_token) { return store->refreshResults(500, true); });
+    drain();
+  }
+  // With `decodesToo` false, decodes the test holds may stay in flight.
+  void drain(bool decodesToo = true) {
+    for (int round = 0; round < 3; ++round) {
+      harness.drainEvents();
+      if (decodesToo) EXPECT_TRUE(drainUiEvents(loader));
+    }
+  }
+
+  int app;
+  lorvex::testing::StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store;
+  LocalImageMemoryCache cache{512, 512LL * 1024 * 1024};
+  LocalImageDecodeLimiter limiter;
+  lorvex::testing::ScriptedDecodes decodes;
+  LocalImageLoader loader;
+};
+
+struct ResultsGridFixture : ResultsWidgetHarness {
+  explicit ResultsGridFixture(std::vector<ImageRecord> library, QSize size = QSize(520, 600), int decodePermits = 2,
+                              lorvex::testing::StoreOptions options = {})
+      : ResultsWidgetHarness(std::move(library), decodePermits, std::move(options)) {
     auto* layout = new QVBoxLayout(&window);
     layout->setContentsMargins(0, 0, 0, 0);
     grid = new ResultsGridListView(*store, loader, echoLocalization(), &window);
@@ -74,18 +105,6 @@ struct ResultsGridFixture {
     window.show();
     QApplication::setActiveWindow(&window);
     drain();
-  }
-  void search() {
-    auto task = lorvex::testing::startFlow(*store, [this](std::stop_token) { return store->refreshResults(500, true); });
-    drain();
-  }
-
-  // With `decodesToo` false, decodes the test holds may stay in flight.
-  void drain(bool decodesToo = true) {
-    for (int round = 0; round < 3; ++round) {
-      harness.drainEvents();
-      if (decodesToo) EXPECT_TRUE(drainUiEvents(loader));
-    }
   }
 
   int rowOf(int number) const {
@@ -138,13 +157,6 @@ struct ResultsGridFixture {
   PathSet selected() const { return store->selection().effectiveSelectedPaths(); }
   int scroll() const { return grid->verticalScrollBar()->value(); }
 
-  int app;
-  lorvex::testing::StoreHarness harness;
-  std::unique_ptr<ImageLibraryStore> store;
-  LocalImageMemoryCache cache{512, 512LL * 1024 * 1024};
-  LocalImageDecodeLimiter limiter;
-  lorvex::testing::ScriptedDecodes decodes;
-  LocalImageLoader loader;
   KeyRecordingWindow window;
   ResultsGridListView* grid = nullptr;
   std::vector<std::string> shownURLs;

@@ -10,32 +10,19 @@
 #include <QLabel>
 #include <QScrollBar>
 
-#include "echo_localization.h"
-#include "store/search_flows.h"
-#include "store/support/store_harness.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/load_more_results_indicator.h"
-#include "ui/common/local_image_decode_limiter.h"
-#include "ui/common/local_image_memory_cache.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_overlays.h"
-#include "ui/support/ui_test_application.h"
+#include "results_grid_fixture.h"
 #include "ui/support/widget_test.h"
-#include "../common/scripted_decodes.h"
 
 namespace lorvex::ui::testing {
 namespace {
 
-using lorvex::testing::imagePath;
-using lorvex::testing::kLibraryRoot;
-using lorvex::testing::libraryImages;
 
-struct ResultsViewFixture {
-  explicit ResultsViewFixture(std::vector<ImageRecord> library, lorvex::testing::StoreOptions options = {})
-      : app((uiTestApplication(), 0)), limiter(2), loader(cache, limiter, decodes.function()) {
-    store = harness.makeStore(std::move(options));
-    store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
-    harness.service->setRecords(std::move(library));
+struct ResultsViewFixture : ResultsWidgetHarness {
+  explicit ResultsViewFixture(std::vector<ImageRecord> library) : ResultsWidgetHarness(std::move(library)) {
     view = std::make_unique<ResultsGridView>(
         *store,
         ResultsGridViewActions{[this] { ++folderPickers; },
@@ -52,16 +39,6 @@ struct ResultsViewFixture {
     drain();
   }
 
-  void search() {
-    auto task = lorvex::testing::startFlow(*store, [this](std::stop_token) { return store->refreshResults(500, true); });
-    drain();
-  }
-  void drain() {
-    for (int round = 0; round < 3; ++round) {
-      harness.drainEvents();
-      EXPECT_TRUE(drainUiEvents(loader));
-    }
-  }
   template <class T = QWidget>
   T* named(const char* name) {
     T* found = findByName<T>(*view, name);
@@ -74,13 +51,6 @@ struct ResultsViewFixture {
     return widget != nullptr && widget->isVisible();
   }
 
-  int app;
-  lorvex::testing::StoreHarness harness;
-  std::unique_ptr<ImageLibraryStore> store;
-  LocalImageMemoryCache cache{512, 512LL * 1024 * 1024};
-  LocalImageDecodeLimiter limiter;
-  lorvex::testing::ScriptedDecodes decodes;
-  LocalImageLoader loader;
   std::unique_ptr<ResultsGridView> view;
   int folderPickers = 0;
   int shortcutHelps = 0;
