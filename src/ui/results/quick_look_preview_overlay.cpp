@@ -14,13 +14,13 @@
 #include "store/image_library_store.h"
 #include "ui/common/animations.h"
 #include "ui/common/floating_toolbar.h"
+#include "ui/common/image_drag.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_view.h"
 #include "ui/common/mouse_activity_reader.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/results/image_context_menu_model.h"
-#include "ui/results/image_drag.h"
 #include "ui/results/image_context_menu_widget.h"
 
 namespace lorvex::ui {
@@ -345,12 +345,14 @@ void QuickLookPreviewOverlay::contextMenuEvent(QContextMenuEvent* event) {
   menu->popup(event->globalPos());
 }
 
-std::unique_ptr<QMimeData> QuickLookPreviewOverlay::dragData() const {
+std::optional<ImageDragPayload> QuickLookPreviewOverlay::dragPayload() const {
   const RecordRef record = matchingRecord();
   const std::shared_ptr<ImageLibraryServicing> service = store_.service();
-  if (displayedImagePath_ != path_ || record == nullptr || service == nullptr) return nullptr;
-  return makeImageDragMimeData(*service, *record);
+  if (displayedImagePath_ != path_ || record == nullptr || service == nullptr) return std::nullopt;
+  return service->imageDragPayload(*record);
 }
+
+std::unique_ptr<QMimeData> QuickLookPreviewOverlay::dragData() const { return makeImageDragMimeData(dragPayload()); }
 
 void QuickLookPreviewOverlay::mousePressEvent(QMouseEvent* event) {
   pressPosition_.reset();
@@ -365,13 +367,13 @@ void QuickLookPreviewOverlay::mouseMoveEvent(QMouseEvent* event) {
   if (!pressPosition_ || !event->buttons().testFlag(Qt::LeftButton)) return;
   if ((event->position().toPoint() - *pressPosition_).manhattanLength() < QApplication::startDragDistance()) return;
   pressPosition_.reset();
-  std::unique_ptr<QMimeData> data = dragData();
-  if (data == nullptr) return;
+  const std::optional<ImageDragPayload> payload = dragPayload();
+  if (!payload) return;
   if (startDrag_) {
-    startDrag_(std::move(data));
-  } else {
-    startImageDrag(*this, std::move(data));
+    startDrag_(makeImageDragMimeData(payload));
+    return;
   }
+  startImageDrag(*this, payload);
 }
 
 }  // namespace lorvex::ui

@@ -31,6 +31,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "model/image_drag_payload.h"
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/local_image_loader.h"
@@ -99,6 +100,7 @@ class QuickLookPreviewOverlay : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
+  std::optional<ImageDragPayload> dragPayload() const;
   bool handleKey(int key);
   bool keepsControlsVisible() const;
   void revealControls();

@@ -12,11 +12,11 @@
 #include <QTimer>
 
 #include "store/image_library_store.h"
+#include "ui/common/image_drag.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/common/ui_roles.h"
 #include "ui/results/grid_keyboard_action.h"
-#include "ui/results/image_drag.h"
 #include "ui/results/image_context_menu_widget.h"
 #include "ui/results/image_tile_presentation.h"
 #include "ui/results/tile_mouse_rule.h"
@@ -454,13 +454,15 @@ void ResultsGridListView::mouseMoveEvent(QMouseEvent* event) {
   if (!pressedPath_ || !event->buttons().testFlag(Qt::LeftButton)) return;
   if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance()) return;
   const std::string path = *std::exchange(pressedPath_, std::nullopt);
-  std::unique_ptr<QMimeData> data = dragData(path);
-  if (data == nullptr) return;
+  // The service is asked once per drag; without a payload nothing is dragged.
+  const std::optional<ImageDragPayload> payload = dragPayload(path);
+  if (!payload) return;
   if (startDrag_) {
-    startDrag_(std::move(data));
-  } else {
-    startImageDrag(*this, std::move(data));
+    startDrag_(makeImageDragMimeData(payload));
+    return;
   }
+  const auto tile = visibleTiles_.find(path);
+  startImageDrag(*this, payload, tile != visibleTiles_.end() ? tile->second.pixmap : QPixmap());
 }
 
 void ResultsGridListView::mouseReleaseEvent(QMouseEvent* event) {
@@ -472,11 +474,15 @@ void ResultsGridListView::startDrag(Qt::DropActions) {
   // The item view's drag carries the model's rows; tiles drag their file from mouseMoveEvent.
 }
 
-std::unique_ptr<QMimeData> ResultsGridListView::dragData(const std::string& path) const {
+std::optional<ImageDragPayload> ResultsGridListView::dragPayload(const std::string& path) const {
   const auto index = store_.resultWindow().index(path);
   const std::shared_ptr<ImageLibraryServicing> service = store_.service();
-  if (!index || service == nullptr) return nullptr;
-  return makeImageDragMimeData(*service, *store_.resultWindow().records()[static_cast<std::size_t>(*index)]);
+  if (!index || service == nullptr) return std::nullopt;
+  return service->imageDragPayload(*store_.resultWindow().records()[static_cast<std::size_t>(*index)]);
+}
+
+std::unique_ptr<QMimeData> ResultsGridListView::dragData(const std::string& path) const {
+  return makeImageDragMimeData(dragPayload(path));
 }
 
 // ---- Context menu ----

@@ -34,6 +34,7 @@
 #include <QMimeData>
 #include <QPointer>
 
+#include "model/image_drag_payload.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/local_image_load_state.h"
 #include "ui/common/local_image_loader.h"
@@ -120,6 +121,7 @@ class ResultsGridListView : public QListView, private TileImageSource {
   };
 
   TileImage tileImage(const std::string& path, QSize deviceSize, qreal devicePixelRatio) override;
+  std::optional<ImageDragPayload> dragPayload(const std::string& path) const;
 
   void updateGeometryFromWidth();
   void checkVisibleRows();
