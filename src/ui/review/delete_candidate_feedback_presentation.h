@@ -1,0 +1,37 @@
+// What the feedback banner says after a marking or unmarking of delete candidates: the icon, the
+// message counting the images, the note that marked images left the normal results, and whether
+// Undo is offered (the action was recorded for undo and the store can undo now; that second part
+// follows the store live, so Undo vanishes while a move to the Trash runs).
+//
+// Thread safety: pure functions.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "store/delete_candidate_review.h"
+#include "ui/common/app_localization.h"
+
+namespace lorvex::ui {
+
+// The message key of a feedback: marked or unmarked, ".one" for exactly one image.
+AppLocalizationKey deleteCandidateFeedbackMessageKey(const DeleteCandidateFeedback& feedback);
+
+struct DeleteCandidateFeedbackBannerPresentation {
+  std::string symbol;  // "trash" after a marking, "trash.slash" after an unmarking
+  std::string message;
+  std::optional<std::string> detail;  // only when the marked images left the normal results
+  bool showsUndo = false;
+  std::string undoTitle;
+  std::string closeLabel;  // the close button's tooltip and accessible name
+
+  friend bool operator==(const DeleteCandidateFeedbackBannerPresentation&,
+                         const DeleteCandidateFeedbackBannerPresentation&) = default;
+};
+
+// Nothing without feedback: the banner is not shown.
+std::optional<DeleteCandidateFeedbackBannerPresentation> makeDeleteCandidateFeedbackBannerPresentation(
+    const std::optional<DeleteCandidateFeedback>& feedback, bool canUndoDeleteCandidateAction,
+    const AppLocalization& localizer);
+
+}  // namespace lorvex::ui

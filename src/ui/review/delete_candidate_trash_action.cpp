@@ -1,0 +1,91 @@
+#include "ui/review/delete_candidate_trash_action.h"
+
+#include <utility>
+#include <vector>
+
+#include "store/image_library_store.h"
+
+namespace lorvex::ui {
+
+AppLocalizationKey disabledReasonKey(DeleteCandidateTrashDisabledReason reason) {
+  using Reason = DeleteCandidateTrashDisabledReason;
+  using Key = AppLocalizationKey;
+  switch (reason) {
+    case Reason::trashingInProgress: return Key::deleteCandidateReviewDisabledReasonTrashing;
+    case Reason::libraryNotIndexedYet: return Key::deleteCandidateReviewDisabledReasonNotYetIndexed;
+    case Reason::indexingInProgress: return Key::deleteCandidateReviewDisabledReasonIndexing;
+    case Reason::loadingCandidates: return Key::deleteCandidateReviewDisabledReasonLoading;
+    case Reason::noCandidates: return Key::deleteCandidateReviewDisabledReasonNoCandidates;
+    case Reason::noSelection: return Key::deleteCandidateReviewDisabledReasonNoSelection;
+  }
+  return Key::deleteCandidateReviewDisabledReasonTrashing;
+}
+
+std::string disabledReasonText(DeleteCandidateTrashDisabledReason reason, const AppLocalization& localizer) {
+  return localizer.lookup(disabledReasonKey(reason));
+}
+
+std::optional<std::string> disabledReasonText(const std::optional<DeleteCandidateTrashDisabledReason>& reason,
+                                              const AppLocalization& localizer) {
+  if (!reason) return std::nullopt;
+  return disabledReasonText(*reason, localizer);
+}
+
+DeleteCandidateTrashActionCounts DeleteCandidateTrashActionCounts::fromStore(const ImageLibraryStore& store) {
+  return DeleteCandidateTrashActionCounts{
+      .selected = static_cast<int>(store.selectedTrashReviewRecords().size()),
+      .loaded = store.trashableLoadedTrashReviewRecordCount(),
+      .retryFailed = static_cast<int>(store.retryableFailedTrashRecords().size()),
+  };
+}
+
+int DeleteCandidateTrashActionCounts::count(DeleteCandidateTrashAction action) const {
+  switch (action) {
+    case DeleteCandidateTrashAction::selected: return selected;
+    case DeleteCandidateTrashAction::loaded: return loaded;
+    case DeleteCandidateTrashAction::retryFailed: return retryFailed;
+  }
+  return 0;
+}
+
+AppLocalizationKey confirmationMessageKey(DeleteCandidateTrashAction action, int count) {
+  using Key = AppLocalizationKey;
+  switch (action) {
+    case DeleteCandidateTrashAction::selected:
+      return pluralKey(count, Key::deleteCandidateReviewConfirmationMessageSelectedOne,
+                       Key::deleteCandidateReviewConfirmationMessageSelectedOther);
+    case DeleteCandidateTrashAction::loaded:
+      return pluralKey(count, Key::deleteCandidateReviewConfirmationMessageLoadedOne,
+                       Key::deleteCandidateReviewConfirmationMessageLoadedOther);
+    case DeleteCandidateTrashAction::retryFailed:
+      return pluralKey(count, Key::deleteCandidateReviewConfirmationMessageRetryFailedOne,
+                       Key::deleteCandidateReviewConfirmationMessageRetryFailedOther);
+  }
+  return Key::deleteCandidateReviewConfirmationMessageSelectedOther;
+}
+
+QCoro::Task<void> performDeleteCandidateTrashAction(ImageLibraryStore& store, DeleteCandidateTrashAction action) {
+  // Every argument of an awaited call is a named local: GCC 12 destroys temporaries made inside a
+  // co_await expression twice.
+  switch (action) {
+    case DeleteCandidateTrashAction::selected: {
+      std::vector<RecordRef> records = store.selectedTrashReviewRecords();
+      QCoro::Task<bool> move = store.moveDeleteCandidatesToTrash(std::move(records));
+      co_await std::move(move);
+      break;
+    }
+    case DeleteCandidateTrashAction::loaded: {
+      QCoro::Task<bool> move = store.moveLoadedTrashReviewCandidatesToTrash();
+      co_await std::move(move);
+      break;
+    }
+    case DeleteCandidateTrashAction::retryFailed: {
+      std::vector<RecordRef> records = store.retryableFailedTrashRecords();
+      QCoro::Task<bool> move = store.moveDeleteCandidatesToTrash(std::move(records));
+      co_await std::move(move);
+      break;
+    }
+  }
+}
+
+}  // namespace lorvex::ui
