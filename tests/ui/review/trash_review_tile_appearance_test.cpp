@@ -25,7 +25,7 @@ TEST(TrashReviewTileAppearance, FillBorderAndRingsBySelectionFocusAndHover) {
       {true, true, true, {{Color::accent, 0.10}, {Color::accent, 1}, 2, true, true}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.selected << c.focused << c.hovering);
+    SCOPED_TRACE(::testing::Message() << c.selected << c.focused << c.hovering);
     EXPECT_EQ(trashReviewTileAppearance(c.selected, c.focused, c.hovering), c.appearance);
   }
 }
