@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "widget_application.h"
+#include "ui/support/ui_test_application.h"
 
 namespace lorvex::ui {
 namespace {
@@ -53,7 +53,7 @@ bool press(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers, const QS
 }
 
 TEST(DeleteCandidateUndoKeyFilter, CtrlZAloneUndoesOnceAndIsConsumedOnlyWhenAnUndoRan) {
-  testing::widgetApplication();
+  testing::uiTestApplication();
   const struct {
     const char* name;
     int key;
@@ -91,7 +91,7 @@ TEST(DeleteCandidateUndoKeyFilter, CtrlZAloneUndoesOnceAndIsConsumedOnlyWhenAnUn
 }
 
 TEST(DeleteCandidateUndoKeyFilter, StandsAsideForTextInputOtherWindowsAndWhileDisabled) {
-  testing::widgetApplication();
+  testing::uiTestApplication();
   Window w;
   Window other;
   other.inner->setFocus();
@@ -125,7 +125,7 @@ TEST(DeleteCandidateUndoKeyFilter, StandsAsideForTextInputOtherWindowsAndWhileDi
 }
 
 TEST(DeleteCandidateUndoKeyFilter, GoesWithItsWindow) {
-  testing::widgetApplication();
+  testing::uiTestApplication();
   auto w = std::make_unique<Window>();
   QPointer<DeleteCandidateUndoKeyFilter> filter = new DeleteCandidateUndoKeyFilter(&w->window);
   int undoCalls = 0;

@@ -11,7 +11,7 @@
 #include <QTextEdit>
 #include <QWidget>
 
-#include "widget_application.h"
+#include "ui/support/ui_test_application.h"
 
 namespace lorvex::ui {
 namespace {
@@ -40,7 +40,7 @@ TEST(DeleteCandidateUndoShortcut, CtrlZAloneByLogicalKey) {
 }
 
 TEST(DeleteCandidateUndoShortcut, TextInputIsTheFocusWidgetOrAnAncestorThatEditsText) {
-  testing::widgetApplication();
+  testing::uiTestApplication();
   QWidget window;
   auto* layout = new QHBoxLayout(&window);
   auto* line = new QLineEdit;

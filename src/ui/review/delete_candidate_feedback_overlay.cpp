@@ -1,0 +1,146 @@
+#include "ui/review/delete_candidate_feedback_overlay.h"
+
+#include <QEvent>
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "store/image_library_store.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+#include "ui/review/delete_candidate_feedback_presentation.h"
+
+namespace lorvex::ui {
+
+namespace {
+constexpr int kPadding = 12;
+constexpr int kSpacing = 12;
+constexpr int kCornerRadius = 8;
+constexpr int kIconWidth = 24;
+constexpr int kCloseSize = 18;
+}  // namespace
+
+DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore& store,
+                                                               std::function<void()> undoAction, QWidget* host,
+                                                               const AppLocalization* localization)
+    : QWidget(host),
+      store_(&store),
+      undoAction_(std::move(undoAction)),
+      localization_(localization != nullptr ? localization : &AppLocalization::live()) {
+  setObjectName("review.deleteCandidate.feedback");
+  setAttribute(Qt::WA_StyledBackground, false);
+  setAutoFillBackground(false);
+
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+  row->setSpacing(kSpacing);
+
+  icon_ = new QLabel(this);
+  icon_->setFixedWidth(kIconWidth);
+  icon_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  row->addWidget(icon_, 0, Qt::AlignTop);
+
+  auto* texts = new QVBoxLayout;
+  texts->setSpacing(4);
+  message_ = makePlainLabel({}, this);
+  message_->setObjectName("review.deleteCandidate.feedback.message");
+  message_->setFont(roleFont(FontRole::callout, QFont::DemiBold));
+  message_->setWordWrap(true);
+  detail_ = makePlainLabel({}, this);
+  detail_->setObjectName("review.deleteCandidate.feedback.detail");
+  detail_->setFont(roleFont(FontRole::caption));
+  detail_->setWordWrap(true);
+  setForegroundColor(*detail_, roleColor(ColorRole::secondary, palette()));
+  texts->addWidget(message_);
+  texts->addWidget(detail_);
+  row->addLayout(texts, 1);
+
+  undo_ = new QPushButton(this);
+  undo_->setObjectName("review.deleteCandidate.feedback.undo");
+  undo_->setFont(roleFont(FontRole::callout));
+  row->addWidget(undo_, 0, Qt::AlignTop);
+  connect(undo_, &QPushButton::clicked, this, [this] {
+    if (undoAction_) undoAction_();
+  });
+
+  close_ = new QToolButton(this);
+  close_->setObjectName("common.close");
+  close_->setAutoRaise(true);
+  close_->setIcon(symbolIcon("xmark"));
+  close_->setIconSize(QSize(12, 12));
+  close_->setFixedSize(kCloseSize, kCloseSize);
+  row->addWidget(close_, 0, Qt::AlignTop);
+  connect(close_, &QToolButton::clicked, this, [this] {
+    if (store_) store_->dismissDeleteCandidateFeedback();
+  });
+
+  auto* shadow = new QGraphicsDropShadowEffect(this);
+  shadow->setColor(QColor(0, 0, 0, qRound(255 * 0.16)));
+  shadow->setBlurRadius(12);
+  shadow->setOffset(0, 4);
+  setGraphicsEffect(shadow);
+
+  host->installEventFilter(this);
+  connect(&store, &ImageLibraryStore::deleteCandidateFeedbackChanged, this, &DeleteCandidateFeedbackOverlay::refresh);
+  connect(&store, &ImageLibraryStore::canUndoDeleteCandidateActionChanged, this,
+          &DeleteCandidateFeedbackOverlay::refresh);
+  refresh();
+}
+
+void DeleteCandidateFeedbackOverlay::refresh() {
+  const auto banner = store_ ? makeDeleteCandidateFeedbackBannerPresentation(store_->deleteCandidateFeedback(),
+                                                                             store_->canUndoDeleteCandidateAction(),
+                                                                             *localization_)
+                             : std::nullopt;
+  // Without feedback nothing is drawn and nothing is in the way of the content's clicks.
+  setAttribute(Qt::WA_TransparentForMouseEvents, !banner.has_value());
+  if (!banner) {
+    hide();
+    return;
+  }
+  const QColor accent = roleColor(ColorRole::accent, palette());
+  icon_->setPixmap(symbolPixmap(banner->symbol, fontRolePixelSize(FontRole::title3) + 3, accent, devicePixelRatioF()));
+  message_->setText(qtText(banner->message));
+  detail_->setVisible(banner->detail.has_value());
+  detail_->setText(qtText(banner->detail.value_or("")));
+  undo_->setText(mnemonicSafe(qtText(banner->undoTitle)));
+  undo_->setVisible(banner->showsUndo);
+  setPlainToolTip(*close_, qtText(banner->closeLabel));
+  close_->setAccessibleName(qtText(banner->closeLabel));
+  setAccessibleName(message_->text());
+  placeOverHost();
+  show();
+  raise();
+}
+
+void DeleteCandidateFeedbackOverlay::placeOverHost() {
+  QWidget* host = parentWidget();
+  if (host == nullptr) return;
+  const int width = std::max(0, std::min(kMaximumWidth, host->width() - 2 * kSideInset));
+  const int height = layout()->hasHeightForWidth() ? layout()->heightForWidth(width) : sizeHint().height();
+  setGeometry((host->width() - width) / 2, kTopInset, width, std::max(height, layout()->minimumSize().height()));
+}
+
+bool DeleteCandidateFeedbackOverlay::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible()) placeOverHost();
+  return QWidget::eventFilter(watched, event);
+}
+
+void DeleteCandidateFeedbackOverlay::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+  QPainterPath shape;
+  shape.addRoundedRect(box, kCornerRadius, kCornerRadius);
+  painter.fillPath(shape, palette().color(QPalette::Window));
+  painter.setPen(QPen(withOpacity(roleColor(ColorRole::secondary, palette()), 0.18), 1));
+  painter.drawPath(shape);
+}
+
+}  // namespace lorvex::ui

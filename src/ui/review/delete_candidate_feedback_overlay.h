@@ -1,0 +1,60 @@
+// The banner that reports the last marking or unmarking of delete candidates, laid over a host
+// view (the workspace, the slideshow) at its top centre: 16 from the top, at most 560 wide. It
+// follows the store: shown while the store holds feedback, Undo present while the feedback allows
+// undo and the store can undo now, gone when the store clears the feedback (its own timer, the
+// close button, or a newer marking replacing it). Without feedback it is hidden and lets every
+// click through to the content beneath.
+//
+// Thread safety: the GUI thread only.
+#pragma once
+
+#include <functional>
+
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/common/app_localization.h"
+
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class DeleteCandidateFeedbackOverlay : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTopInset = 16;
+  static constexpr int kSideInset = 16;
+  static constexpr int kMaximumWidth = 560;
+
+  // A child of `host` that keeps itself in place over it. `undoAction` is the host's undo.
+  DeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* host,
+                                 const AppLocalization* localization = nullptr);
+
+  // Reads the store again; called on every change of its feedback or undo flag.
+  void refresh();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void placeOverHost();
+
+  QPointer<ImageLibraryStore> store_;
+  std::function<void()> undoAction_;
+  const AppLocalization* localization_;
+  QLabel* icon_ = nullptr;
+  QLabel* message_ = nullptr;
+  QLabel* detail_ = nullptr;
+  QPushButton* undo_ = nullptr;
+  QToolButton* close_ = nullptr;
+};
+
+}  // namespace lorvex::ui

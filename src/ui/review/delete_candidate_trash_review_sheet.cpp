@@ -1,0 +1,420 @@
+#include "ui/review/delete_candidate_trash_review_sheet.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "store/image_library_store.h"
+#include "ui/common/busy_indicator.h"
+#include "ui/common/load_more_results_indicator.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+#include "ui/review/delete_candidate_trash_review_presentation.h"
+#include "ui/review/trash_review_candidate_grid.h"
+#include "ui/review/trash_summary_view.h"
+
+namespace lorvex::ui {
+
+using Key = AppLocalizationKey;
+
+namespace {
+
+QFrame* makeDivider(QWidget* parent) {
+  auto* divider = new QFrame(parent);
+  divider->setFrameShape(QFrame::HLine);
+  divider->setFrameShadow(QFrame::Plain);
+  divider->setForegroundRole(QPalette::Mid);
+  divider->setFixedHeight(1);
+  return divider;
+}
+
+QLabel* makeLabel(QWidget* parent, FontRole font, ColorRole color, const char* objectName = nullptr) {
+  QLabel* label = makePlainLabel({}, parent);
+  label->setFont(roleFont(font));
+  setForegroundColor(*label, roleColor(color, parent->palette()));
+  if (objectName != nullptr) label->setObjectName(objectName);
+  return label;
+}
+
+QPushButton* makeButton(const AppLocalization& localizer, Key key, QWidget* parent) {
+  auto* button = new QPushButton(mnemonicSafe(qtText(localizer.lookup(key))), parent);
+  button->setObjectName(qtText(keyString(key)));
+  button->setAutoDefault(false);
+  return button;
+}
+
+// A trash button with the caption that says why it is disabled.
+QWidget* makeTrashColumn(QPushButton* button, QLabel* reason, QWidget* parent) {
+  auto* column = new QWidget(parent);
+  auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(4);
+  layout->addWidget(button, 0, Qt::AlignRight);
+  reason->setWordWrap(true);
+  reason->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  reason->setMaximumWidth(190);
+  reason->setMaximumHeight(2 * QFontMetrics(reason->font()).lineSpacing() + 2);
+  layout->addWidget(reason, 0, Qt::AlignRight);
+  return column;
+}
+
+void applyTrashButton(QPushButton& button, QLabel& reason, bool enabled, const std::optional<std::string>& reasonText) {
+  button.setEnabled(enabled);
+  const bool explains = !enabled && reasonText.has_value();
+  const QString text = explains ? qtText(*reasonText) : QString();
+  setPlainToolTip(button, text);
+  reason.setText(text);
+  reason.setAccessibleName(text);
+  reason.setVisible(explains);
+}
+
+}  // namespace
+
+DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibraryStore& store,
+                                                                 ViewResourceDisplay resourceDisplay, QWidget* parent,
+                                                                 const AppLocalization* localization,
+                                                                 LocalImageLoader* loader)
+    : QDialog(parent),
+      store_(&store),
+      resourceDisplay_(std::move(resourceDisplay)),
+      localization_(localization != nullptr ? localization : &AppLocalization::live()) {
+  const AppLocalization& localizer = *localization_;
+  setObjectName("deleteCandidateReview");
+  setWindowModality(Qt::WindowModal);
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+  resize(kIdealWidth, kIdealHeight);
+  setWindowTitle(qtText(localizer.lookup(Key::deleteCandidateReviewTitle)));
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  // Header: title and explanation, reload.
+  auto* header = new QHBoxLayout;
+  header->setContentsMargins(20, 18, 20, 14);
+  header->setSpacing(16);
+  auto* titles = new QVBoxLayout;
+  titles->setSpacing(6);
+  auto* titleRow = new QHBoxLayout;
+  titleRow->setSpacing(6);
+  auto* titleIcon = new QLabel(this);
+  titleIcon->setPixmap(symbolPixmap("trash", fontRolePixelSize(FontRole::title3) + 2,
+                                    roleColor(ColorRole::primary, palette()), devicePixelRatioF()));
+  titleRow->addWidget(titleIcon);
+  QLabel* title = makePlainLabel(windowTitle(), this);
+  title->setObjectName("deleteCandidateReview.title");
+  title->setFont(roleFont(FontRole::title3, QFont::DemiBold));
+  titleRow->addWidget(title);
+  titleRow->addStretch(1);
+  titles->addLayout(titleRow);
+  QLabel* explanation = makeLabel(this, FontRole::body, ColorRole::secondary, "deleteCandidateReview.explanation");
+  explanation->setText(qtText(localizer.lookup(Key::deleteCandidateReviewExplanation)));
+  explanation->setWordWrap(true);
+  titles->addWidget(explanation);
+  header->addLayout(titles, 1);
+  header->addSpacing(16);
+  reload_ = makeButton(localizer, Key::commonReload, this);
+  header->addWidget(reload_, 0, Qt::AlignTop);
+  connect(reload_, &QPushButton::clicked, this, &DeleteCandidateTrashReviewSheet::reloadCandidates);
+  column->addLayout(header);
+  column->addWidget(makeDivider(this));
+
+  // Selection bar.
+  auto* bar = new QHBoxLayout;
+  bar->setContentsMargins(20, 10, 20, 10);
+  bar->setSpacing(12);
+  loadedScope_ = makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.trashScope.loaded");
+  selectedScope_ =
+      makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.trashScope.selected");
+  bar->addWidget(loadedScope_);
+  bar->addWidget(selectedScope_);
+  busy_ = new BusyIndicator(BusyIndicator::Size::small, this);
+  busy_->setObjectName("deleteCandidateReview.activity");
+  bar->addWidget(busy_);
+  movingProgress_ = makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.movingProgress");
+  movingProgress_->setText(qtText(localizer.lookup(Key::deleteCandidateReviewMovingProgress)));
+  bar->addWidget(movingProgress_);
+  bar->addStretch(1);
+  bar->addSpacing(12);
+  clearSelection_ = makeButton(localizer, Key::deleteCandidateReviewClearSelection, this);
+  clearSelection_->setFont(roleFont(FontRole::subheadline));
+  connect(clearSelection_, &QPushButton::clicked, this, [this] {
+    if (store_ && !store_->isTrashingDeleteCandidates()) store_->trashReviewBrowser().setSelectedPaths({});
+  });
+  bar->addWidget(clearSelection_);
+  QLabel* bulkScope = makeLabel(this, FontRole::caption, ColorRole::tertiary, "deleteCandidateReview.bulkActionScope");
+  bulkScope->setText(qtText(localizer.lookup(Key::deleteCandidateReviewBulkActionScope)));
+  bar->addWidget(bulkScope);
+  selectLoaded_ = makeButton(localizer, Key::deleteCandidateReviewSelectLoaded, this);
+  selectLoaded_->setFont(roleFont(FontRole::subheadline));
+  connect(selectLoaded_, &QPushButton::clicked, this, [this] {
+    if (store_ && !store_->isTrashingDeleteCandidates()) store_->trashReviewBrowser().selectAllRecords();
+  });
+  bar->addWidget(selectLoaded_);
+  column->addLayout(bar);
+
+  // The candidates: loading, the grid, or the empty state.
+  content_ = new QStackedWidget(this);
+  loadingPage_ = new QWidget(content_);
+  loadingPage_->setObjectName("deleteCandidateReview.loading");
+  auto* loading = new QVBoxLayout(loadingPage_);
+  loading->setSpacing(10);
+  loading->addStretch(1);
+  loading->addWidget(new BusyIndicator(BusyIndicator::Size::large, loadingPage_), 0, Qt::AlignHCenter);
+  QLabel* searching = makeLabel(loadingPage_, FontRole::subheadline, ColorRole::secondary);
+  searching->setText(qtText(localizer.lookup(Key::resultSearching)));
+  loading->addWidget(searching, 0, Qt::AlignHCenter);
+  loading->addStretch(1);
+  content_->addWidget(loadingPage_);
+
+  gridPage_ = new QWidget(content_);
+  auto* gridColumn = new QVBoxLayout(gridPage_);
+  gridColumn->setContentsMargins(0, 0, 0, 0);
+  gridColumn->setSpacing(0);
+  model_ = new TrashReviewCandidateModel(store, resourceDisplay_, localization_, loader, this);
+  grid_ = new TrashReviewCandidateGrid(*model_, gridPage_);
+  grid_->setAccessibleName(qtText(localizer.lookup(Key::deleteCandidateReviewCandidateGrid)));
+  gridColumn->addWidget(grid_, 1);
+  loadMore_ = new LoadMoreResultsIndicator(gridPage_, localization_);
+  gridColumn->addWidget(loadMore_);
+  content_->addWidget(gridPage_);
+
+  emptyPage_ = new QWidget(content_);
+  emptyPage_->setObjectName("deleteCandidateReview.empty");
+  auto* empty = new QVBoxLayout(emptyPage_);
+  empty->setSpacing(8);
+  empty->addStretch(1);
+  auto* emptyIcon = new QLabel(emptyPage_);
+  emptyIcon->setPixmap(symbolPixmap("trash", 40, roleColor(ColorRole::secondary, palette()), devicePixelRatioF()));
+  empty->addWidget(emptyIcon, 0, Qt::AlignHCenter);
+  QLabel* emptyTitle = makePlainLabel(qtText(localizer.lookup(Key::resultEmptyDeleteCandidatesTitle)), emptyPage_);
+  emptyTitle->setFont(roleFont(FontRole::title2, QFont::DemiBold));
+  empty->addWidget(emptyTitle, 0, Qt::AlignHCenter);
+  QLabel* emptyDescription = makeLabel(emptyPage_, FontRole::body, ColorRole::secondary);
+  emptyDescription->setText(qtText(localizer.lookup(Key::resultEmptyDeleteCandidatesDescription)));
+  emptyDescription->setWordWrap(true);
+  emptyDescription->setAlignment(Qt::AlignHCenter);
+  empty->addWidget(emptyDescription);
+  empty->addStretch(1);
+  content_->addWidget(emptyPage_);
+  column->addWidget(content_, 1);
+
+  // The outcome of the last move.
+  summarySection_ = new QWidget(this);
+  auto* summaryColumn = new QVBoxLayout(summarySection_);
+  summaryColumn->setContentsMargins(0, 0, 0, 0);
+  summaryColumn->setSpacing(0);
+  summaryColumn->addWidget(makeDivider(summarySection_));
+  summary_ = new TrashSummaryView([this] { requestTrashConfirmation(DeleteCandidateTrashAction::retryFailed); },
+                                  summarySection_);
+  summaryColumn->addWidget(summary_);
+  column->addWidget(summarySection_);
+  column->addWidget(makeDivider(this));
+
+  // Footer.
+  auto* footer = new QHBoxLayout;
+  footer->setContentsMargins(20, 20, 20, 20);
+  footer->setSpacing(12);
+  cancel_ = makeButton(localizer, Key::commonCancel, this);
+  connect(cancel_, &QPushButton::clicked, this, &DeleteCandidateTrashReviewSheet::dismissReview);
+  footer->addWidget(cancel_, 0, Qt::AlignTop);
+  footer->addStretch(1);
+  footer->addSpacing(16);
+  footerSummary_ = makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.footerSummary");
+  footerSummary_->setContentsMargins(0, 4, 0, 0);
+  footer->addWidget(footerSummary_, 0, Qt::AlignTop);
+  trashSelected_ = makeButton(localizer, Key::deleteCandidateReviewActionTrashSelected, this);
+  trashSelected_->setIcon(symbolIcon("trash"));
+  trashSelectedReason_ = makeLabel(this, FontRole::caption, ColorRole::secondary,
+                                   "deleteCandidateReview.action.trashSelected.disabledReason");
+  footer->addWidget(makeTrashColumn(trashSelected_, trashSelectedReason_, this), 0, Qt::AlignTop);
+  trashLoaded_ = makeButton(localizer, Key::deleteCandidateReviewActionTrashLoaded, this);
+  trashLoaded_->setIcon(symbolIcon("trash.fill"));
+  trashLoadedReason_ = makeLabel(this, FontRole::caption, ColorRole::secondary,
+                                 "deleteCandidateReview.action.trashLoaded.disabledReason");
+  footer->addWidget(makeTrashColumn(trashLoaded_, trashLoadedReason_, this), 0, Qt::AlignTop);
+  for (QPushButton* button : {trashSelected_, trashLoaded_}) {
+    QPalette destructive = button->palette();
+    destructive.setColor(QPalette::ButtonText, roleColor(ColorRole::red, palette()));
+    button->setPalette(destructive);
+  }
+  connect(trashSelected_, &QPushButton::clicked, this,
+          [this] { requestTrashConfirmation(DeleteCandidateTrashAction::selected); });
+  connect(trashLoaded_, &QPushButton::clicked, this,
+          [this] { requestTrashConfirmation(DeleteCandidateTrashAction::loaded); });
+  column->addLayout(footer);
+
+  connect(&store, &ImageLibraryStore::derivedValuesChanged, this, &DeleteCandidateTrashReviewSheet::refresh);
+  TrashCandidateBrowser& browser = store.trashReviewBrowser();
+  for (const auto changed : {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
+                             &TrashCandidateBrowser::hasMoreRecordsChanged, &TrashCandidateBrowser::isReloadingChanged,
+                             &TrashCandidateBrowser::isLoadingMoreChanged}) {
+    connect(&browser, changed, this, &DeleteCandidateTrashReviewSheet::refresh);
+  }
+  connect(&store, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, this,
+          &DeleteCandidateTrashReviewSheet::refresh);
+  connect(&store, &ImageLibraryStore::lastTrashSummaryChanged, this, &DeleteCandidateTrashReviewSheet::refresh);
+  const auto followPresentation = [this] {
+    if (!store_) return;
+    connect(&store_->presentation(), &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged, this,
+            [this] {
+              // The store closed the review (a filter change, a dismissal elsewhere): the sheet follows
+              // without closing it again.
+              if (store_ && !store_->presentation().isDeleteCandidateTrashReviewPresented() && isVisible() &&
+                  !isClosing_) {
+                cancelPendingTrashAction();
+                QDialog::reject();
+              }
+            });
+  };
+  followPresentation();
+  connect(&store, &ImageLibraryStore::presentationChanged, this, followPresentation);
+  refresh();
+}
+
+DeleteCandidateTrashReviewSheet::~DeleteCandidateTrashReviewSheet() = default;
+
+void DeleteCandidateTrashReviewSheet::refresh() {
+  if (!store_) return;
+  const ImageLibraryStore& store = *store_;
+  const TrashCandidateBrowser& browser = store.trashReviewBrowser();
+  const auto presentation = DeleteCandidateTrashReviewPresentation::fromStore(store, *localization_, resourceDisplay_);
+  const bool trashing = presentation.isTrashingDeleteCandidates;
+
+  reload_->setEnabled(!browser.isReloading() && !trashing);
+  loadedScope_->setText(qtText(presentation.loadedScopeText()));
+  selectedScope_->setText(qtText(presentation.selectedScopeText()));
+  busy_->setVisible(trashing || browser.isReloading());
+  movingProgress_->setVisible(trashing);
+  clearSelection_->setEnabled(presentation.selectedDeleteCandidateCount > 0 && !trashing);
+  selectLoaded_->setEnabled(presentation.loadedDeleteCandidateCount > 0 && !trashing);
+
+  if (browser.isReloading() && browser.records().empty()) {
+    content_->setCurrentWidget(loadingPage_);
+  } else if (!browser.records().empty()) {
+    content_->setCurrentWidget(gridPage_);
+  } else {
+    content_->setCurrentWidget(emptyPage_);
+  }
+  loadMore_->setVisible(browser.hasMoreRecords() || browser.isLoadingMore());
+  loadMore_->setLoading(browser.isLoadingMore());
+
+  summarySection_->setVisible(presentation.lastTrashSummary.has_value());
+  if (presentation.lastTrashSummary) {
+    summary_->setSummary(TrashSummaryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
+                         TrashFailureRecoveryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
+                         store.canRetryFailedTrash());
+  }
+
+  cancel_->setEnabled(!trashing);
+  footerSummary_->setText(qtText(presentation.footerSummaryText()));
+  applyTrashButton(*trashSelected_, *trashSelectedReason_, store.canTrashSelectedTrashReviewRecords(),
+                   presentation.trashSelectedDisabledReasonText());
+  applyTrashButton(*trashLoaded_, *trashLoadedReason_, store.canTrashLoadedTrashReviewRecords(),
+                   presentation.trashLoadedDisabledReasonText());
+  updateConfirmationMessage();
+}
+
+void DeleteCandidateTrashReviewSheet::requestTrashConfirmation(DeleteCandidateTrashAction action) {
+  if (!store_) return;
+  // Read now, not from the buttons' state: that may be a turn behind the store.
+  bool allowed = false;
+  switch (action) {
+    case DeleteCandidateTrashAction::selected: allowed = store_->canTrashSelectedTrashReviewRecords(); break;
+    case DeleteCandidateTrashAction::loaded: allowed = store_->canTrashLoadedTrashReviewRecords(); break;
+    case DeleteCandidateTrashAction::retryFailed: allowed = store_->canRetryFailedTrash(); break;
+  }
+  if (!allowed) return;
+  flow_.requestTrashConfirmation(action);
+  showConfirmation();
+}
+
+void DeleteCandidateTrashReviewSheet::showConfirmation() {
+  if (confirmation_ == nullptr) {
+    const AppLocalization& localizer = *localization_;
+    auto* box = new QMessageBox(this);
+    box->setObjectName("deleteCandidateReview.confirmation");
+    box->setWindowModality(Qt::WindowModal);
+    box->setIcon(QMessageBox::Warning);
+    box->setTextFormat(Qt::PlainText);
+    const QString title = qtText(localizer.lookup(Key::deleteCandidateReviewConfirmationTitle));
+    box->setWindowTitle(title);
+    box->setText(title);
+    QPushButton* destructive = box->addButton(
+        mnemonicSafe(qtText(localizer.lookup(Key::deleteCandidateReviewConfirmationDestructiveAction))),
+        QMessageBox::DestructiveRole);
+    destructive->setObjectName("deleteCandidateReview.confirmation.destructiveAction");
+    QPushButton* cancel =
+        box->addButton(mnemonicSafe(qtText(localizer.lookup(Key::commonCancel))), QMessageBox::RejectRole);
+    cancel->setObjectName("common.cancel");
+    box->setDefaultButton(destructive);
+    box->setEscapeButton(cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // However the box ends, the flow ends with it: only the destructive button moves anything.
+    connect(box, &QMessageBox::finished, this, [this, box, destructive] {
+      if (box->clickedButton() == destructive) {
+        confirmPendingTrashAction();
+      } else {
+        cancelPendingTrashAction();
+      }
+    });
+    confirmation_ = box;
+    updateConfirmationMessage();
+    box->open();
+  } else {
+    updateConfirmationMessage();
+    confirmation_->raise();
+  }
+}
+
+void DeleteCandidateTrashReviewSheet::updateConfirmationMessage() {
+  if (confirmation_ == nullptr || !store_) return;
+  confirmation_->setInformativeText(
+      qtText(flow_.confirmationMessage(DeleteCandidateTrashActionCounts::fromStore(*store_), *localization_)));
+}
+
+void DeleteCandidateTrashReviewSheet::confirmPendingTrashAction() {
+  const std::optional<DeleteCandidateTrashAction> action = flow_.confirmPendingTrashAction();
+  if (confirmation_ != nullptr && confirmation_->isVisible()) confirmation_->close();
+  if (!action || !store_) return;
+  ImageLibraryStore* store = store_.data();
+  const DeleteCandidateTrashAction confirmed = *action;
+  store->startDetached([store, confirmed] { return performDeleteCandidateTrashAction(*store, confirmed); });
+}
+
+void DeleteCandidateTrashReviewSheet::cancelPendingTrashAction() {
+  flow_.cancel();
+  if (confirmation_ != nullptr && confirmation_->isVisible()) confirmation_->close();
+}
+
+void DeleteCandidateTrashReviewSheet::reloadCandidates() {
+  if (!store_ || store_->trashReviewBrowser().isReloading() || store_->isTrashingDeleteCandidates()) return;
+  ImageLibraryStore* store = store_.data();
+  store->startDetached([store] { return store->reloadDeleteCandidateTrashReview(); });
+}
+
+void DeleteCandidateTrashReviewSheet::dismissReview() {
+  if (isClosing_) return;
+  const bool presented = store_ && store_->presentation().isDeleteCandidateTrashReviewPresented();
+  // Files are on their way to the Trash: the sheet stays to show the outcome.
+  if (presented && store_->isTrashingDeleteCandidates()) return;
+  isClosing_ = true;
+  cancelPendingTrashAction();
+  if (presented) store_->dismissDeleteCandidateTrashReview();
+  if (isVisible()) QDialog::reject();
+  isClosing_ = false;
+}
+
+void DeleteCandidateTrashReviewSheet::reject() { dismissReview(); }
+
+QDialog* makeDeleteCandidateTrashReviewSheet(ImageLibraryStore& store, const ViewResourceDisplay& resourceDisplay,
+                                             QWidget* parent) {
+  return new DeleteCandidateTrashReviewSheet(store, resourceDisplay, parent);
+}
+
+}  // namespace lorvex::ui

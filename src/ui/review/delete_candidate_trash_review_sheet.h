@@ -1,0 +1,116 @@
+// The Trash review sheet: the delete candidates page by page as selectable tiles, the counts of
+// what is loaded and selected, and the two moves to the Trash (the selection, or every loaded
+// candidate), each run only from the destructive button of a confirmation. Below the tiles the
+// outcome of the last move, with its failures, their details and a retry through the same
+// confirmation.
+//
+// The sheet keeps nothing of the store's: every change of the store rebuilds what it shows, and
+// every action reads the store again when it runs, so a button a turn behind the store cannot move
+// anything the store no longer allows. It owns only the pending confirmation.
+//
+// Closing: every way to close it (Cancel, Escape, the window's close button) goes through
+// dismissReview(), which is refused while a move runs and otherwise closes the store's review once.
+// When the store closes the review itself, the sheet only closes.
+//
+// Thread safety: the GUI thread only.
+#pragma once
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
+
+#include "ui/common/app_localization.h"
+#include "ui/common/view_resource_display.h"
+#include "ui/review/trash_confirmation_flow.h"
+
+class QLabel;
+
+class QPushButton;
+class QStackedWidget;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class BusyIndicator;
+class LoadMoreResultsIndicator;
+class LocalImageLoader;
+class TrashReviewCandidateGrid;
+class TrashReviewCandidateModel;
+class TrashSummaryView;
+
+class DeleteCandidateTrashReviewSheet : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kMinimumWidth = 900;
+  static constexpr int kMinimumHeight = 640;
+  static constexpr int kIdealWidth = 1040;
+  static constexpr int kIdealHeight = 760;
+
+  DeleteCandidateTrashReviewSheet(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay, QWidget* parent,
+                                  const AppLocalization* localization = nullptr, LocalImageLoader* loader = nullptr);
+  ~DeleteCandidateTrashReviewSheet() override;
+
+  // Records `action` as waiting for confirmation and shows the confirmation; refused when the
+  // store does not allow that move now.
+  void requestTrashConfirmation(DeleteCandidateTrashAction action);
+  // The confirmation's destructive button: the pending action, once, as a flow of the store.
+  void confirmPendingTrashAction();
+  // Any other end of the confirmation: nothing moves.
+  void cancelPendingTrashAction();
+  const TrashConfirmationFlow& confirmationFlow() const { return flow_; }
+  QMessageBox* confirmation() const { return confirmation_; }
+
+  // Cancel: closes the store's review and the sheet, unless a move runs.
+  void dismissReview();
+  void reloadCandidates();
+
+  // Reads the store again; runs on every change of it.
+  void refresh();
+
+ public Q_SLOTS:
+  void reject() override;
+
+ private:
+  void showConfirmation();
+  void updateConfirmationMessage();
+
+  QPointer<ImageLibraryStore> store_;
+  ViewResourceDisplay resourceDisplay_;
+  const AppLocalization* localization_;
+  TrashConfirmationFlow flow_;
+  TrashReviewCandidateModel* model_ = nullptr;
+
+  QPushButton* reload_ = nullptr;
+  QLabel* loadedScope_ = nullptr;
+  QLabel* selectedScope_ = nullptr;
+  BusyIndicator* busy_ = nullptr;
+  QLabel* movingProgress_ = nullptr;
+  QPushButton* clearSelection_ = nullptr;
+  QPushButton* selectLoaded_ = nullptr;
+  QStackedWidget* content_ = nullptr;
+  QWidget* loadingPage_ = nullptr;
+  QWidget* gridPage_ = nullptr;
+  QWidget* emptyPage_ = nullptr;
+  TrashReviewCandidateGrid* grid_ = nullptr;
+  LoadMoreResultsIndicator* loadMore_ = nullptr;
+  QWidget* summarySection_ = nullptr;
+  TrashSummaryView* summary_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QLabel* footerSummary_ = nullptr;
+  QPushButton* trashSelected_ = nullptr;
+  QLabel* trashSelectedReason_ = nullptr;
+  QPushButton* trashLoaded_ = nullptr;
+  QLabel* trashLoadedReason_ = nullptr;
+  QPointer<QMessageBox> confirmation_;
+  bool isClosing_ = false;
+};
+
+// The sidebar's factory: a sheet the sidebar opens with open().
+QDialog* makeDeleteCandidateTrashReviewSheet(ImageLibraryStore& store, const ViewResourceDisplay& resourceDisplay,
+                                             QWidget* parent);
+
+}  // namespace lorvex::ui

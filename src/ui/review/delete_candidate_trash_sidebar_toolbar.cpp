@@ -1,0 +1,63 @@
+#include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+
+#include "store/image_library_store.h"
+#include "ui/common/header_action_button.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/ui_roles.h"
+
+namespace lorvex::ui {
+
+bool canPresentDeleteCandidateTrashReview(const ImageLibraryStore& store) {
+  return !store.needsLiveServicePreparation() && !store.isPreparingLibrary();
+}
+
+void presentDeleteCandidateTrashReview(ImageLibraryStore& store) {
+  ImageLibraryStore* target = &store;
+  store.startDetached([target] { return target->presentDeleteCandidateTrashReview(); });
+}
+
+DeleteCandidateTrashSidebarToolbar::DeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store,
+                                                                       std::function<void()> presentReview,
+                                                                       QWidget* parent,
+                                                                       const AppLocalization* localization)
+    : QWidget(parent), store_(&store), presentReview_(std::move(presentReview)) {
+  setObjectName("deleteCandidateReview.toolbar");
+  const AppLocalization& localizer = localization != nullptr ? *localization : AppLocalization::live();
+  const QString title = qtText(localizer.lookup(AppLocalizationKey::deleteCandidateReviewToolbarAction));
+
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(12, 8, 12, 8);
+  row->addStretch(1);
+  button_ = new HeaderActionButton(title, this);
+  button_->setObjectName("deleteCandidateReview.toolbarAction");
+  button_->setSymbol("trash");
+  button_->setColorRole(HeaderActionButtonColorRole::normal);
+  setPlainToolTip(*button_, title);
+  button_->setAccessibleName(title);
+  row->addWidget(button_);
+  connect(button_, &HeaderActionButton::clicked, this, [this] {
+    // The flags are read again at the press: the button's state may lag one event turn behind.
+    if (store_ && canPresentDeleteCandidateTrashReview(*store_) && presentReview_) presentReview_();
+  });
+
+  connect(&store, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
+          &DeleteCandidateTrashSidebarToolbar::refresh);
+  connect(&store, &ImageLibraryStore::isPreparingLibraryChanged, this, &DeleteCandidateTrashSidebarToolbar::refresh);
+  refresh();
+}
+
+void DeleteCandidateTrashSidebarToolbar::refresh() {
+  button_->setEnabled(store_ && canPresentDeleteCandidateTrashReview(*store_));
+}
+
+void DeleteCandidateTrashSidebarToolbar::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().color(QPalette::Window));
+  painter.setPen(roleColor(ColorRole::separator, palette()));
+  painter.drawLine(0, 0, width(), 0);
+}
+
+}  // namespace lorvex::ui

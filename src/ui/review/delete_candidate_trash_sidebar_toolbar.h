@@ -1,0 +1,48 @@
+// The entry to the delete-candidate review: a full-width bar the filter sidebar pins below its
+// scrolling content, with one button that opens the review. It shows no counts; the button is
+// disabled until the library's live service is prepared and while the library is being prepared.
+//
+// Thread safety: the GUI thread only.
+#pragma once
+
+#include <functional>
+
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/common/app_localization.h"
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class HeaderActionButton;
+
+class DeleteCandidateTrashSidebarToolbar : public QWidget {
+  Q_OBJECT
+
+ public:
+  DeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store, std::function<void()> presentReview,
+                                     QWidget* parent = nullptr, const AppLocalization* localization = nullptr);
+
+  // The button follows the store's two readiness flags.
+  void refresh();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QPointer<ImageLibraryStore> store_;
+  std::function<void()> presentReview_;
+  HeaderActionButton* button_ = nullptr;
+};
+
+// Whether the review may be opened: the live service is in place and no preparation runs.
+bool canPresentDeleteCandidateTrashReview(const ImageLibraryStore& store);
+
+// The sidebar's `presentReview`: opens the review and loads its candidates, as a flow of the store.
+void presentDeleteCandidateTrashReview(ImageLibraryStore& store);
+
+}  // namespace lorvex::ui

@@ -1,0 +1,381 @@
+#include "ui/review/trash_review_candidate_grid.h"
+
+#include <algorithm>
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "store/image_library_store.h"
+#include "ui/common/local_image_load_request.h"
+#include "ui/common/local_image_loader.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+#include "ui/review/delete_candidate_trash_review_presentation.h"
+#include "ui/review/trash_review_tile_appearance.h"
+#include "ui/review/trash_summary_presentation.h"
+
+namespace lorvex::ui {
+
+namespace {
+
+namespace metrics = trash_review_tile_metrics;
+
+// The cell around a tile holds half the grid spacing on every side.
+constexpr int kCellMargin = metrics::kGridSpacing / 2;
+// The view's own margins make up the rest of the grid padding.
+constexpr int kViewMargin = metrics::kGridPadding - kCellMargin;
+
+std::string requestKey(const ImageRecord& record) {
+  const TrashReviewTileImageRequest request = trashReviewTileImageRequest(record);
+  const LocalImageLoadRequest load =
+      makeLocalImageLoadRequest(request.path, std::nullopt, request.cacheKey, std::nullopt, request.maxPixelSize);
+  return load.imageCacheKey.value_or(request.path);
+}
+
+}  // namespace
+
+TrashReviewCandidateModel::TrashReviewCandidateModel(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
+                                                     const AppLocalization* localization, LocalImageLoader* loader,
+                                                     QObject* parent)
+    : QAbstractListModel(parent),
+      store_(&store),
+      resourceDisplay_(std::move(resourceDisplay)),
+      localization_(localization != nullptr ? localization : &AppLocalization::live()),
+      loader_(loader != nullptr ? loader : &LocalImageLoader::shared()),
+      records_(store.trashReviewBrowser().records()) {
+  TrashCandidateBrowser& browser = store.trashReviewBrowser();
+  connect(&browser, &TrashCandidateBrowser::recordsChanged, this, &TrashReviewCandidateModel::recordsChanged);
+  connect(&browser, &TrashCandidateBrowser::selectedPathsChanged, this, &TrashReviewCandidateModel::selectionChanged);
+}
+
+TrashReviewCandidateModel::~TrashReviewCandidateModel() {
+  for (auto& [path, image] : images_) {
+    if (image.ticket != 0) loader_->cancel(image.ticket);
+  }
+}
+
+int TrashReviewCandidateModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(records_.size());
+}
+
+RecordRef TrashReviewCandidateModel::record(int row) const {
+  if (row < 0 || row >= static_cast<int>(records_.size())) return nullptr;
+  return records_[static_cast<std::size_t>(row)];
+}
+
+QVariant TrashReviewCandidateModel::data(const QModelIndex& index, int role) const {
+  const RecordRef record = this->record(index.row());
+  if (!record || !store_) return {};
+  const std::string& path = record->file.path;
+  const bool selected = store_->trashReviewBrowser().selectedPaths().contains(path);
+  const DeleteCandidateTrashReviewPresentation texts{std::nullopt, 0,           0,           false,
+                                                    std::nullopt, std::nullopt, *localization_, resourceDisplay_};
+  switch (role) {
+    case PathRole: return qtText(path);
+    case SelectedRole: return selected;
+    case Qt::DisplayRole:
+    case FileNameRole: return qtText(trashFileName(path));
+    case DisplayPathRole: return qtText(texts.displayPath(path));
+    case Qt::AccessibleTextRole: return qtText(texts.candidateAccessibilityLabel(trashFileName(path), selected));
+    case Qt::AccessibleDescriptionRole: return qtText(texts.selectionAccessibilityValue(selected));
+    case ImageRole: {
+      const auto found = images_.find(path);
+      if (found == images_.end() || found->second.requestKey != requestKey(*record)) return QImage();
+      return found->second.image;
+    }
+    default: return {};
+  }
+}
+
+void TrashReviewCandidateModel::toggleSelection(int row) {
+  const RecordRef record = this->record(row);
+  if (record && store_) store_->trashReviewBrowser().toggleSelection(record->file.path);
+}
+
+void TrashReviewCandidateModel::tileDidAppear(int row) const {
+  const RecordRef record = this->record(row);
+  if (!record) return;
+  // Once per version of the record: a rewritten file or a new thumbnail counts as a new tile.
+  if (!appeared_.insert(record->file.path + '\x1E' + requestKey(*record)).second) return;
+  auto* self = const_cast<TrashReviewCandidateModel*>(this);
+  QMetaObject::invokeMethod(
+      self, [self, path = record->file.path] { self->handleAppearance(path); }, Qt::QueuedConnection);
+}
+
+void TrashReviewCandidateModel::handleAppearance(const std::string& path) {
+  if (!store_) return;
+  const auto found = std::find_if(records_.begin(), records_.end(),
+                                  [&](const RecordRef& record) { return record->file.path == path; });
+  if (found == records_.end()) return;
+  const RecordRef record = *found;
+
+  store_->requestThumbnailIfMissing(path);
+  ImageLibraryStore* store = store_.data();
+  std::optional<std::string> shownPath = path;
+  store->startDetached([store, shownPath] { return store->loadMoreDeleteCandidateTrashReviewIfNeeded(shownPath); });
+
+  const TrashReviewTileImageRequest request = trashReviewTileImageRequest(*record);
+  const LocalImageLoadRequest load =
+      makeLocalImageLoadRequest(request.path, std::nullopt, request.cacheKey, std::nullopt, request.maxPixelSize);
+  const std::string key = load.imageCacheKey.value_or(request.path);
+  TileImage& tile = images_[path];
+  if (tile.requestKey == key && (tile.ticket != 0 || !tile.image.isNull())) return;
+  if (tile.ticket != 0) loader_->cancel(tile.ticket);
+  tile = TileImage{key, 0, QImage()};
+  const auto ticket = loader_->load(*load.path, load.imageCacheKey, load.imageMaxPixelSize,
+                                    [this, path, key](const LocalImageDecodeResult& result) {
+                                      const auto entry = images_.find(path);
+                                      if (entry == images_.end() || entry->second.requestKey != key) return;
+                                      entry->second.ticket = 0;
+                                      entry->second.image = result.image;
+                                      for (std::size_t row = 0; row < records_.size(); ++row) {
+                                        if (records_[row]->file.path != path) continue;
+                                        const QModelIndex changed = index(static_cast<int>(row));
+                                        Q_EMIT dataChanged(changed, changed, {ImageRole});
+                                      }
+                                    });
+  // A cache hit has filled the tile already and handed out no ticket.
+  const auto entry = images_.find(path);
+  if (entry != images_.end() && entry->second.requestKey == key && entry->second.image.isNull()) {
+    entry->second.ticket = ticket;
+  }
+}
+
+void TrashReviewCandidateModel::dropImage(const std::string& path) {
+  const auto found = images_.find(path);
+  if (found == images_.end()) return;
+  if (found->second.ticket != 0) loader_->cancel(found->second.ticket);
+  images_.erase(found);
+}
+
+void TrashReviewCandidateModel::recordsChanged() {
+  if (!store_) return;
+  std::vector<RecordRef> next = store_->trashReviewBrowser().records();
+  const bool extendsLoaded =
+      next.size() >= records_.size() &&
+      std::equal(records_.begin(), records_.end(), next.begin(),
+                 [](const RecordRef& a, const RecordRef& b) { return a->file.path == b->file.path; });
+  if (extendsLoaded) {
+    // A further page, and records changed in place (a mark, a thumbnail): rows stay where they are.
+    std::vector<int> changedRows;
+    for (std::size_t row = 0; row < records_.size(); ++row) {
+      if (records_[row] != next[row]) changedRows.push_back(static_cast<int>(row));
+    }
+    const std::size_t oldCount = records_.size();
+    if (next.size() > oldCount) {
+      beginInsertRows({}, static_cast<int>(oldCount), static_cast<int>(next.size()) - 1);
+      records_ = std::move(next);
+      endInsertRows();
+    } else {
+      records_ = std::move(next);
+    }
+    for (const int row : changedRows) Q_EMIT dataChanged(index(row), index(row));
+  } else {
+    beginResetModel();
+    records_ = std::move(next);
+    endResetModel();
+  }
+  // Images of records no longer listed are not kept.
+  std::unordered_set<std::string> listed;
+  for (const RecordRef& record : records_) listed.insert(record->file.path);
+  std::vector<std::string> gone;
+  for (const auto& [path, image] : images_) {
+    if (!listed.contains(path)) gone.push_back(path);
+  }
+  for (const std::string& path : gone) dropImage(path);
+}
+
+void TrashReviewCandidateModel::selectionChanged() {
+  if (records_.empty()) return;
+  Q_EMIT dataChanged(index(0), index(static_cast<int>(records_.size()) - 1),
+                     {SelectedRole, Qt::AccessibleTextRole, Qt::AccessibleDescriptionRole});
+}
+
+int TrashReviewTileDelegate::tileHeight() const {
+  const QFontMetrics name(roleFont(FontRole::subheadline, QFont::DemiBold));
+  const QFontMetrics caption(roleFont(FontRole::caption));
+  const int imageSide = tileWidth_ - 2 * metrics::kPadding;
+  return metrics::kPadding + imageSide + metrics::kSpacing + name.height() + metrics::kSpacing +
+         2 * caption.lineSpacing() + metrics::kPadding;
+}
+
+QSize TrashReviewTileDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+  return {tileWidth_ + 2 * kCellMargin, tileHeight() + 2 * kCellMargin};
+}
+
+void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                    const QModelIndex& index) const {
+  const auto* model = qobject_cast<const TrashReviewCandidateModel*>(index.model());
+  if (model != nullptr) model->tileDidAppear(index.row());
+
+  const QPalette& palette = option.palette;
+  const bool selected = index.data(TrashReviewCandidateModel::SelectedRole).toBool();
+  const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+  const bool focused = view != nullptr && view->hasFocus() && view->currentIndex() == index;
+  const bool hovering = option.state.testFlag(QStyle::State_MouseOver);
+  const TrashReviewTileAppearance appearance = trashReviewTileAppearance(selected, focused, hovering);
+  const auto color = [&](const TrashReviewTilePaint& paint) {
+    QColor base;
+    switch (paint.color) {
+      case TrashReviewTileColor::accent: base = roleColor(ColorRole::accent, palette); break;
+      case TrashReviewTileColor::selectedContentBackground: base = palette.color(QPalette::Highlight); break;
+      case TrashReviewTileColor::keyboardFocusIndicator:
+        base = palette.color(QPalette::Highlight).lighter(115);
+        break;
+      case TrashReviewTileColor::controlBackground: base = roleColor(ColorRole::controlBackground, palette); break;
+      case TrashReviewTileColor::separator: base = roleColor(ColorRole::separator, palette); break;
+    }
+    return withOpacity(base, paint.opacity);
+  };
+
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing);
+  const QRectF tile = QRectF(option.rect).adjusted(kCellMargin, kCellMargin, -kCellMargin, -kCellMargin);
+  const auto strokeInside = [&](const QRectF& bounds, double width, const QColor& stroke, double radius) {
+    QPainterPath path;
+    const double half = width / 2;
+    path.addRoundedRect(bounds.adjusted(half, half, -half, -half), radius, radius);
+    painter->strokePath(path, QPen(stroke, width));
+  };
+  QPainterPath shape;
+  shape.addRoundedRect(tile, metrics::kCornerRadius, metrics::kCornerRadius);
+  painter->fillPath(shape, roleColor(ColorRole::controlBackground, palette));
+  painter->fillPath(shape, color(appearance.fill));
+  strokeInside(tile, appearance.borderWidth, color(appearance.border), metrics::kCornerRadius);
+  if (appearance.hasHoverRing) {
+    strokeInside(tile.adjusted(metrics::kHoverRingInset, metrics::kHoverRingInset, -metrics::kHoverRingInset,
+                               -metrics::kHoverRingInset),
+                 metrics::kHoverRingWidth, withOpacity(roleColor(ColorRole::accent, palette), metrics::kHoverRingOpacity),
+                 metrics::kCornerRadius - metrics::kHoverRingInset / 2.0);
+  }
+  if (appearance.hasFocusRing) {
+    strokeInside(tile.adjusted(metrics::kFocusRingInset, metrics::kFocusRingInset, -metrics::kFocusRingInset,
+                               -metrics::kFocusRingInset),
+                 metrics::kFocusRingWidth, color({TrashReviewTileColor::keyboardFocusIndicator, 1}),
+                 metrics::kCornerRadius - metrics::kFocusRingInset / 2.0);
+  }
+
+  // The image, fitted into a square with rounded corners.
+  const double side = tile.width() - 2 * metrics::kPadding;
+  const QRectF imageArea(tile.left() + metrics::kPadding, tile.top() + metrics::kPadding, side, side);
+  QPainterPath imageShape;
+  imageShape.addRoundedRect(imageArea, metrics::kImageCornerRadius, metrics::kImageCornerRadius);
+  painter->save();
+  painter->setClipPath(imageShape);
+  painter->fillRect(imageArea, roleColor(ColorRole::controlBackground, palette));
+  const QImage image = index.data(TrashReviewCandidateModel::ImageRole).value<QImage>();
+  if (!image.isNull()) {
+    QSizeF size = image.deviceIndependentSize();
+    size.scale(imageArea.size(), Qt::KeepAspectRatio);
+    const QRectF target(imageArea.center().x() - size.width() / 2, imageArea.center().y() - size.height() / 2,
+                        size.width(), size.height());
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->drawImage(target, image);
+  } else {
+    const int placeholder = 28;
+    painter->drawPixmap(
+        QRectF(imageArea.center().x() - placeholder / 2.0, imageArea.center().y() - placeholder / 2.0, placeholder,
+               placeholder),
+        symbolPixmap("photo", placeholder, roleColor(ColorRole::tertiary, palette), painter->device()->devicePixelRatioF()),
+        QRectF());
+  }
+  painter->restore();
+
+  // The selection badge in the image's top-trailing corner.
+  const int badge = fontRolePixelSize(FontRole::title3) + 5;
+  const QRectF badgeRect(imageArea.right() - metrics::kBadgePadding - badge, imageArea.top() + metrics::kBadgePadding,
+                         badge, badge);
+  const qreal ratio = painter->device()->devicePixelRatioF();
+  if (selected) {
+    painter->setBrush(Qt::white);
+    painter->setPen(Qt::NoPen);
+    painter->drawEllipse(badgeRect.adjusted(2, 2, -2, -2));
+    painter->drawPixmap(badgeRect, symbolPixmap("checkmark.circle.fill", badge, roleColor(ColorRole::accent, palette), ratio),
+                        QRectF());
+  } else {
+    painter->setBrush(roleColor(ColorRole::controlBackground, palette));
+    painter->setPen(Qt::NoPen);
+    painter->drawEllipse(badgeRect.adjusted(1, 1, -1, -1));
+    painter->drawPixmap(badgeRect, symbolPixmap("circle", badge, roleColor(ColorRole::secondary, palette), ratio),
+                        QRectF());
+  }
+
+  // The file name on one line and the display path on at most two, both elided in the middle.
+  const double textLeft = tile.left() + metrics::kPadding;
+  const double textWidth = tile.width() - 2 * metrics::kPadding;
+  const QFont nameFont = roleFont(FontRole::subheadline, QFont::DemiBold);
+  const QFontMetricsF nameMetrics(nameFont);
+  const double nameTop = imageArea.bottom() + metrics::kSpacing;
+  painter->setFont(nameFont);
+  painter->setPen(roleColor(ColorRole::primary, palette));
+  painter->drawText(QRectF(textLeft, nameTop, textWidth, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                    nameMetrics.elidedText(index.data(TrashReviewCandidateModel::FileNameRole).toString(),
+                                           Qt::ElideMiddle, textWidth));
+  const QFont captionFont = roleFont(FontRole::caption);
+  const QFontMetricsF captionMetrics(captionFont);
+  const double pathTop = nameTop + nameMetrics.height() + metrics::kSpacing;
+  const QRectF pathRect(textLeft, pathTop, textWidth, 2 * captionMetrics.lineSpacing());
+  QString displayPath = index.data(TrashReviewCandidateModel::DisplayPathRole).toString();
+  const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
+  if (captionMetrics.boundingRect(pathRect, flags, displayPath).height() > pathRect.height() + 0.5) {
+    // Two lines' worth of the path, with its middle left out.
+    displayPath = captionMetrics.elidedText(displayPath, Qt::ElideMiddle, 2 * textWidth - 3 * captionMetrics.averageCharWidth());
+  }
+  painter->setFont(captionFont);
+  painter->setPen(roleColor(ColorRole::secondary, palette));
+  painter->drawText(pathRect, flags, displayPath);
+  painter->restore();
+}
+
+TrashReviewCandidateGrid::TrashReviewCandidateGrid(TrashReviewCandidateModel& model, QWidget* parent)
+    : QListView(parent), model_(model), delegate_(new TrashReviewTileDelegate(this)) {
+  setObjectName("deleteCandidateReview.candidateGrid");
+  setModel(&model);
+  setItemDelegate(delegate_);
+  setViewMode(QListView::ListMode);
+  setFlow(QListView::LeftToRight);
+  setWrapping(true);
+  setResizeMode(QListView::Adjust);
+  setUniformItemSizes(true);
+  setSelectionMode(QAbstractItemView::NoSelection);
+  setSpacing(0);
+  setMouseTracking(true);
+  viewport()->setAttribute(Qt::WA_Hover);
+  setFrameShape(QFrame::NoFrame);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setViewportMargins(kViewMargin, kViewMargin, kViewMargin, kViewMargin);
+  setFocusPolicy(Qt::StrongFocus);
+  connect(this, &QListView::clicked, this, [this](const QModelIndex& index) { model_.toggleSelection(index.row()); });
+  updateTileWidth();
+}
+
+void TrashReviewCandidateGrid::updateTileWidth() {
+  // The layout's padding is the view's margin plus the cell's; one pixel spare keeps rounding from
+  // wrapping the last column.
+  const TrashReviewGridLayout layout = trashReviewGridLayout(viewport()->width() + 2 * kViewMargin - 1);
+  if (layout.tileWidth == delegate_->tileWidth() && gridSize().isValid()) return;
+  delegate_->setTileWidth(layout.tileWidth);
+  const QSize cell = delegate_->sizeHint(QStyleOptionViewItem(), QModelIndex());
+  setGridSize(cell);
+  if (model_.rowCount() > 0) Q_EMIT delegate_->sizeHintChanged(model_.index(0));
+}
+
+void TrashReviewCandidateGrid::resizeEvent(QResizeEvent* event) {
+  QListView::resizeEvent(event);
+  updateTileWidth();
+}
+
+void TrashReviewCandidateGrid::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+    model_.toggleSelection(currentIndex().row());
+    event->accept();
+    return;
+  }
+  QListView::keyPressEvent(event);
+}
+
+}  // namespace lorvex::ui

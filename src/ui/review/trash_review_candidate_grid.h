@@ -1,0 +1,121 @@
+// The candidate grid of the Trash review: a list model that follows the review browser (pages
+// appended as rows, a changed selection repainted, any other change a reset), a delegate that
+// paints each candidate tile, and the view that lays tiles out in adaptive columns and turns a
+// click, or Space on the current tile, into a toggle of that candidate's selection.
+//
+// A tile's first paint tells the grid that it came into view: the grid then asks the store for the
+// record's thumbnail and for the next page when the tile is among the last loaded, and starts the
+// tile's image load. Images are decoded by the shared image loader off the GUI thread, never in
+// paint(); a changed record (a new thumbnail, a rewritten file) loads again under its new key.
+//
+// Thread safety: the GUI thread only.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include <QAbstractListModel>
+#include <QImage>
+#include <QListView>
+#include <QPointer>
+#include <QStyledItemDelegate>
+
+#include "store/record_ref.h"
+#include "ui/common/app_localization.h"
+#include "ui/common/view_resource_display.h"
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class LocalImageLoader;
+
+class TrashReviewCandidateModel : public QAbstractListModel {
+  Q_OBJECT
+
+ public:
+  enum Role {
+    PathRole = Qt::UserRole + 1,
+    SelectedRole,
+    FileNameRole,
+    DisplayPathRole,
+    ImageRole,  // the decoded image once loaded; a null QImage before
+  };
+
+  TrashReviewCandidateModel(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
+                            const AppLocalization* localization = nullptr, LocalImageLoader* loader = nullptr,
+                            QObject* parent = nullptr);
+  ~TrashReviewCandidateModel() override;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+
+  RecordRef record(int row) const;
+  // Toggles the selection of the candidate at `row`.
+  void toggleSelection(int row);
+  // A tile was painted: the first time for its record version, the store is asked for its
+  // thumbnail and the next page, and its image starts loading (after this turn, not in paint).
+  void tileDidAppear(int row) const;
+
+ private:
+  void recordsChanged();
+  void selectionChanged();
+  void handleAppearance(const std::string& path);
+  struct TileImage {
+    std::string requestKey;
+    quint64 ticket = 0;
+    QImage image;
+  };
+  void dropImage(const std::string& path);
+
+  QPointer<ImageLibraryStore> store_;
+  ViewResourceDisplay resourceDisplay_;
+  const AppLocalization* localization_;
+  LocalImageLoader* loader_;
+  std::vector<RecordRef> records_;
+  mutable std::unordered_set<std::string> appeared_;  // request keys whose tile has come into view
+  std::unordered_map<std::string, TileImage> images_;  // by path
+};
+
+class TrashReviewTileDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void setTileWidth(int width) { tileWidth_ = width; }
+  int tileWidth() const { return tileWidth_; }
+  int tileHeight() const;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+ private:
+  int tileWidth_ = 168;
+};
+
+class TrashReviewCandidateGrid : public QListView {
+  Q_OBJECT
+
+ public:
+  TrashReviewCandidateGrid(TrashReviewCandidateModel& model, QWidget* parent = nullptr);
+
+  TrashReviewTileDelegate& tileDelegate() { return *delegate_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void updateTileWidth();
+
+  TrashReviewCandidateModel& model_;
+  TrashReviewTileDelegate* delegate_;
+};
+
+}  // namespace lorvex::ui

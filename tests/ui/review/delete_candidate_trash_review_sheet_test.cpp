@@ -1,0 +1,333 @@
+// The Trash review sheet, its toolbar and the feedback banner over a store on the scripted service:
+// what each shows for the store's state, and the guards that keep files where they are: a move
+// while the list loads, a second confirmation, a sheet closed meanwhile, and every way of closing
+// the sheet while a move runs.
+#include "ui/review/delete_candidate_trash_review_sheet.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+
+#include "store/support/store_harness.h"
+#include "ui/common/header_action_button.h"
+#include "ui/common/plain_text.h"
+#include "ui/results/echo_localization.h"
+#include "ui/review/delete_candidate_feedback_overlay.h"
+#include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
+#include "ui/review/trash_review_candidate_grid.h"
+#include "ui/support/ui_test_application.h"
+#include "ui/support/widget_test.h"
+
+namespace lorvex::ui {
+namespace {
+
+using lorvex::testing::StoreHarness;
+using lorvex::testing::StoreOptions;
+using testing::findByName;
+
+const AppLocalization& echo() {
+  static const AppLocalization localizer = testing::echoLocalization();
+  return localizer;
+}
+
+constexpr const char* kMove = "moveDeleteCandidatesToTrash";
+
+// `count` delete candidates under /library, the review open on them and its sheet shown.
+class ReviewSheetTest : public testing::WidgetTest {
+ protected:
+  void SetUp() override {
+    auto records = lorvex::testing::makeLibraryRecords(5);
+    for (std::size_t i = 0; i < records.size(); ++i) records[i].reviewState.deleteCandidate = i < 4;
+    harness.service->setRecords(records);
+    store = harness.makeStore();
+    store->setActiveFolderRegistrationRootPaths({"/library"});
+  }
+  void TearDown() override {
+    sheet.reset();
+    harness.service->shutDown();
+    harness.drainEvents();
+  }
+
+  void openReview(bool waitForLoad = true) {
+    presentDeleteCandidateTrashReview(*store);
+    if (waitForLoad) settle();
+    sheet = std::make_unique<DeleteCandidateTrashReviewSheet>(*store, ViewResourceDisplay{}, nullptr, &echo());
+    sheet->open();
+    settle();
+  }
+  void settle() {
+    harness.drainEvents();
+    testing::drainUiEvents();
+  }
+  QPushButton* button(const char* name) { return findByName<QPushButton>(*sheet, name); }
+  QString label(const char* name) {
+    auto* found = findByName<QLabel>(*sheet, name);
+    return found != nullptr ? found->text() : QStringLiteral("<none>");
+  }
+  TrashReviewCandidateGrid* grid() { return findByName<TrashReviewCandidateGrid>(*sheet, "deleteCandidateReview.candidateGrid"); }
+  void clickTile(int row) {
+    const QRect tile = grid()->visualRect(grid()->model()->index(row, 0));
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, tile.center());
+    settle();
+  }
+  QMessageBox* confirmation() { return sheet->confirmation(); }
+  void confirm() {
+    ASSERT_NE(confirmation(), nullptr);
+    findByName<QPushButton>(*confirmation(), "deleteCandidateReview.confirmation.destructiveAction")->click();
+  }
+  std::size_t moves() const { return harness.service->calls(kMove).size(); }
+
+  StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store;
+  std::unique_ptr<DeleteCandidateTrashReviewSheet> sheet;
+};
+
+TEST_F(ReviewSheetTest, TilesSelectionCountsAndTheConfirmedMove) {
+  openReview();
+  ASSERT_EQ(grid()->model()->rowCount(), 4);
+  EXPECT_EQ(label("deleteCandidateReview.trashScope.loaded"), "deleteCandidateReview.trashScope.loaded.other(#4)");
+  EXPECT_EQ(label("deleteCandidateReview.action.trashSelected.disabledReason"),
+            "deleteCandidateReview.disabledReason.noSelection");
+  EXPECT_FALSE(button("deleteCandidateReview.action.trashSelected")->isEnabled());
+  EXPECT_FALSE(button("deleteCandidateReview.clearSelection")->isEnabled());
+
+  clickTile(1);
+  clickTile(3);
+  clickTile(3);  // a second click takes the tile back out
+  EXPECT_EQ(store->trashReviewBrowser().selectedPaths(), PathSet{"/library/1.png"});
+  grid()->setFocus();
+  grid()->setCurrentIndex(grid()->model()->index(2, 0));
+  QTest::keyClick(grid(), Qt::Key_Space);
+  settle();
+  EXPECT_EQ(store->trashReviewBrowser().selectedPaths(), (PathSet{"/library/1.png", "/library/2.png"}));
+  EXPECT_EQ(grid()->model()->index(1, 0).data(Qt::AccessibleTextRole).toString(),
+            "deleteCandidateReview.candidate.selected(1.png)");
+  EXPECT_EQ(grid()->model()->index(0, 0).data(Qt::AccessibleDescriptionRole).toString(),
+            "deleteCandidateReview.selection.unselected");
+  EXPECT_EQ(label("deleteCandidateReview.trashScope.selected"), "deleteCandidateReview.trashScope.selected.other(#2)");
+  EXPECT_EQ(label("deleteCandidateReview.footerSummary"), "deleteCandidateReview.footerSummary(#4,#2)");
+  EXPECT_FALSE(findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashSelected.disabledReason")->isVisible());
+
+  button("deleteCandidateReview.action.trashSelected")->click();
+  ASSERT_NE(confirmation(), nullptr);
+  EXPECT_EQ(confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.selected.other(#2)");
+  EXPECT_EQ(moves(), 0u);  // nothing moves before the confirmation
+  // The destructive button pressed twice (a double click): one move.
+  auto* destructive = findByName<QPushButton>(*confirmation(), "deleteCandidateReview.confirmation.destructiveAction");
+  destructive->click();
+  destructive->click();
+  settle();
+  ASSERT_EQ(moves(), 1u);
+  EXPECT_EQ(harness.service->calls(kMove)[0].paths, (std::vector<std::string>{"/library/1.png", "/library/2.png"}));
+  EXPECT_FALSE(sheet->confirmationFlow().isPending());
+  EXPECT_EQ(grid()->model()->rowCount(), 2);
+  EXPECT_EQ(label("deleteCandidateReview.summary.headline"), "deleteCandidateReview.summary.moved(#2,#2)");
+  EXPECT_FALSE(findByName<QWidget>(*sheet, "deleteCandidateReview.recovery.details")->isVisible());
+}
+
+TEST_F(ReviewSheetTest, CancellingOrDismissingTheConfirmationMovesNothing) {
+  openReview();
+  button("deleteCandidateReview.selectLoaded")->click();
+  settle();
+  button("deleteCandidateReview.action.trashLoaded")->click();
+  ASSERT_NE(confirmation(), nullptr);
+  EXPECT_EQ(confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.loaded.other(#4)");
+  QTest::keyClick(confirmation(), Qt::Key_Escape);
+  settle();
+  EXPECT_FALSE(sheet->confirmationFlow().isPending());
+  EXPECT_EQ(confirmation(), nullptr);
+
+  button("deleteCandidateReview.action.trashSelected")->click();
+  ASSERT_NE(confirmation(), nullptr);
+  findByName<QPushButton>(*confirmation(), "common.cancel")->click();
+  settle();
+  EXPECT_FALSE(sheet->confirmationFlow().isPending());
+
+  // The review closed by the store while the confirmation is up: the sheet and the question go.
+  button("deleteCandidateReview.action.trashSelected")->click();
+  ASSERT_NE(confirmation(), nullptr);
+  QPointer<QMessageBox> box = confirmation();
+  store->dismissDeleteCandidateTrashReview();
+  settle();
+  EXPECT_FALSE(sheet->isVisible());
+  EXPECT_FALSE(sheet->confirmationFlow().isPending());
+  EXPECT_TRUE(box.isNull() || !box->isVisible());
+  sheet->confirmPendingTrashAction();
+  settle();
+  EXPECT_EQ(moves(), 0u);
+}
+
+TEST_F(ReviewSheetTest, NothingMovesWhileTheCandidatesLoad) {
+  harness.service->hold("searchImages");
+  openReview(false);
+  ASSERT_TRUE(harness.service->waitForHeld("searchImages"));
+  testing::drainUiEvents();
+  EXPECT_TRUE(findByName<QWidget>(*sheet, "deleteCandidateReview.loading")->isVisible());
+  EXPECT_FALSE(button("common.reload")->isEnabled());
+  EXPECT_FALSE(button("deleteCandidateReview.action.trashLoaded")->isEnabled());
+  EXPECT_EQ(label("deleteCandidateReview.action.trashLoaded.disabledReason"),
+            "deleteCandidateReview.disabledReason.loading");
+  sheet->requestTrashConfirmation(DeleteCandidateTrashAction::loaded);
+  EXPECT_EQ(confirmation(), nullptr);
+
+  harness.service->releaseAll();
+  harness.service->answerImmediately("searchImages");
+  settle();
+  EXPECT_TRUE(grid()->isVisible());
+  EXPECT_TRUE(button("deleteCandidateReview.action.trashLoaded")->isEnabled());
+  EXPECT_FALSE(findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashLoaded.disabledReason")->isVisible());
+}
+
+TEST_F(ReviewSheetTest, TheSheetStaysOpenWhileAMoveRunsAndClosesTheReviewOnceAfterwards) {
+  openReview();
+  int flagChanges = 0;
+  QObject::connect(&store->presentation(), &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
+                   [&] { ++flagChanges; });
+  harness.service->hold(kMove);
+  button("deleteCandidateReview.action.trashLoaded")->click();
+  confirm();
+  ASSERT_TRUE(harness.service->waitForHeld(kMove));
+  testing::drainUiEvents();
+  ASSERT_TRUE(store->isTrashingDeleteCandidates());
+
+  for (const char* name : {"deleteCandidateReview.action.trashSelected", "deleteCandidateReview.action.trashLoaded"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(button(name)->isEnabled());
+    EXPECT_EQ(label((std::string(name) + ".disabledReason").c_str()), "deleteCandidateReview.disabledReason.trashing");
+    EXPECT_EQ(button(name)->toolTip(), toolTipHtml("deleteCandidateReview.disabledReason.trashing"));
+  }
+  EXPECT_TRUE(findByName<QLabel>(*sheet, "deleteCandidateReview.movingProgress")->isVisible());
+  for (const char* name : {"common.cancel", "common.reload", "deleteCandidateReview.selectLoaded"}) {
+    EXPECT_FALSE(button(name)->isEnabled()) << name;
+  }
+  QTest::keyClick(sheet.get(), Qt::Key_Escape);
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_FALSE(sheet->close());  // the window's close button
+  EXPECT_TRUE(sheet->isVisible());
+  sheet->dismissReview();
+  EXPECT_TRUE(sheet->isVisible());
+  sheet->requestTrashConfirmation(DeleteCandidateTrashAction::loaded);
+  EXPECT_EQ(confirmation(), nullptr);
+  EXPECT_TRUE(store->presentation().isDeleteCandidateTrashReviewPresented());
+  EXPECT_EQ(flagChanges, 0);
+
+  harness.service->releaseAll();
+  settle();
+  EXPECT_EQ(moves(), 1u);
+  EXPECT_EQ(label("deleteCandidateReview.summary.headline"), "deleteCandidateReview.summary.moved(#4,#4)");
+  EXPECT_TRUE(findByName<QWidget>(*sheet, "deleteCandidateReview.empty")->isVisible());
+  button("common.cancel")->click();
+  settle();
+  EXPECT_FALSE(sheet->isVisible());
+  EXPECT_FALSE(store->presentation().isDeleteCandidateTrashReviewPresented());
+  EXPECT_EQ(flagChanges, 1);
+  sheet->close();  // the host closing it again dismisses nothing more
+  EXPECT_EQ(flagChanges, 1);
+}
+
+TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
+  harness.service->setAnswer(kMove, [](const lorvex::testing::ServiceCall& call) -> std::any {
+    ImageTrashSummary summary;
+    summary.requestedCount = static_cast<std::int64_t>(call.paths.size()) + 3;
+    for (int i = 0; i < 7; ++i) {
+      summary.failures.push_back({"/library/f" + std::to_string(i) + ".png", "denied",
+                                  ImageTrashFailureReason::underlyingError});
+    }
+    return summary;
+  });
+  openReview();
+  button("deleteCandidateReview.action.trashLoaded")->click();
+  confirm();
+  settle();
+  EXPECT_EQ(label("deleteCandidateReview.summary.headline"), "deleteCandidateReview.summary.movedWithFailures(#0,#7,#7)");
+  for (int i = 0; i < 5; ++i) {
+    const std::string name = "deleteCandidateReview.summary.failure." + std::to_string(i);
+    auto* line = findByName<QLabel>(*sheet, QString::fromStdString(name));
+    ASSERT_NE(line, nullptr) << name;
+    EXPECT_EQ(line->accessibleName(), QString::fromStdString("f" + std::to_string(i) + ".png: denied"));
+  }
+  EXPECT_EQ(findByName<QLabel>(*sheet, "deleteCandidateReview.summary.failure.5"), nullptr);
+  EXPECT_EQ(label("deleteCandidateReview.summary.failureOverflow"),
+            "deleteCandidateReview.summary.failureOverflow.other(#2)");
+  EXPECT_TRUE(findByName<QWidget>(*sheet, "deleteCandidateReview.recovery.details")->isVisible());
+}
+
+TEST_F(ReviewSheetTest, ToolbarFollowsReadinessAndOpensTheReview) {
+  StoreOptions options;
+  options.needsLiveServicePreparation = true;
+  store = harness.makeStore(options);
+  store->setActiveFolderRegistrationRootPaths({"/library"});
+  int presents = 0;
+  DeleteCandidateTrashSidebarToolbar toolbar(*store, [&] { ++presents; }, nullptr, &echo());
+  auto* action = findByName<HeaderActionButton>(toolbar, "deleteCandidateReview.toolbarAction");
+  ASSERT_NE(action, nullptr);
+  EXPECT_EQ(action->toolTip(), toolTipHtml("deleteCandidateReview.toolbarAction"));
+  EXPECT_FALSE(action->isEnabled());
+  action->click();
+  EXPECT_EQ(presents, 0);
+  store->setNeedsLiveServicePreparation(false);
+  store->setIsPreparingLibrary(true);
+  EXPECT_FALSE(action->isEnabled());
+  store->setIsPreparingLibrary(false);
+  EXPECT_TRUE(action->isEnabled());
+  action->click();
+  EXPECT_EQ(presents, 1);
+}
+
+TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithoutFeedback) {
+  QWidget host;
+  host.resize(900, 600);
+  int undos = 0;
+  auto* overlay = new DeleteCandidateFeedbackOverlay(*store, [&] { ++undos; }, &host, &echo());
+  host.show();
+  settle();
+  EXPECT_FALSE(overlay->isVisible());
+  EXPECT_TRUE(overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
+
+  DeleteCandidateUndoAction undoable;
+  undoable.records = {{"/library/0.png", false, 0}};
+  store->setDeleteCandidateUndoStack({undoable});
+  store->setDeleteCandidateFeedback(DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 2, true, true});
+  settle();
+  ASSERT_TRUE(overlay->isVisible());
+  EXPECT_FALSE(overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_EQ(overlay->objectName(), "review.deleteCandidate.feedback");
+  EXPECT_EQ(findByName<QLabel>(*overlay, "review.deleteCandidate.feedback.message")->text(),
+            "review.deleteCandidate.feedback.marked.other(#2)");
+  EXPECT_TRUE(findByName<QLabel>(*overlay, "review.deleteCandidate.feedback.detail")->isVisible());
+  EXPECT_EQ(overlay->geometry(), QRect((900 - 560) / 2, 16, 560, overlay->height()));
+  auto* undo = findByName<QPushButton>(*overlay, "review.deleteCandidate.feedback.undo");
+  ASSERT_TRUE(undo->isVisible());
+  undo->click();
+  EXPECT_EQ(undos, 1);
+
+  // Undo goes while a move runs, though the feedback still allows it.
+  store->setIsTrashingDeleteCandidates(true);
+  settle();
+  EXPECT_FALSE(undo->isVisible());
+  store->setIsTrashingDeleteCandidates(false);
+  settle();
+  EXPECT_TRUE(undo->isVisible());
+
+  host.resize(400, 600);
+  settle();
+  EXPECT_EQ(overlay->geometry().width(), 400 - 32);
+
+  findByName<QWidget>(*overlay, "common.close")->setFocus();
+  qobject_cast<QAbstractButton*>(findByName<QWidget>(*overlay, "common.close"))->click();
+  settle();
+  EXPECT_EQ(store->deleteCandidateFeedback(), std::nullopt);
+  EXPECT_FALSE(overlay->isVisible());
+  EXPECT_TRUE(overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+}  // namespace
+}  // namespace lorvex::ui
