@@ -57,8 +57,8 @@ QWidget* makeTrashColumn(QPushButton* button, QLabel* reason, QWidget* parent) {
   layout->addWidget(button, 0, Qt::AlignRight);
   reason->setWordWrap(true);
   reason->setAlignment(Qt::AlignRight | Qt::AlignTop);
-  reason->setMaximumWidth(190);
-  reason->setMaximumHeight(2 * QFontMetrics(reason->font()).lineSpacing() + 2);
+  // Wrapped within 190, never cut: a reason that needs a third line in some language keeps it.
+  reason->setFixedWidth(190);
   layout->addWidget(reason, 0, Qt::AlignRight);
   return column;
 }
@@ -239,8 +239,11 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
                                  "deleteCandidateReview.action.trashLoaded.disabledReason");
   footer->addWidget(makeTrashColumn(trashLoaded_, trashLoadedReason_, this), 0, Qt::AlignTop);
   for (QPushButton* button : {trashSelected_, trashLoaded_}) {
+    // Red while it can act; a disabled one looks like every disabled button.
     QPalette destructive = button->palette();
-    destructive.setColor(QPalette::ButtonText, roleColor(ColorRole::red, palette()));
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+      destructive.setColor(group, QPalette::ButtonText, roleColor(ColorRole::red, palette()));
+    }
     button->setPalette(destructive);
   }
   connect(trashSelected_, &QPushButton::clicked, this,

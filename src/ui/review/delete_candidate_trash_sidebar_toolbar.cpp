@@ -53,6 +53,11 @@ void DeleteCandidateTrashSidebarToolbar::refresh() {
   button_->setEnabled(store_ && canPresentDeleteCandidateTrashReview(*store_));
 }
 
+QWidget* makeDeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store, std::function<void()> presentReview,
+                                                QWidget* parent) {
+  return new DeleteCandidateTrashSidebarToolbar(store, std::move(presentReview), parent);
+}
+
 void DeleteCandidateTrashSidebarToolbar::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().color(QPalette::Window));

@@ -45,4 +45,8 @@ bool canPresentDeleteCandidateTrashReview(const ImageLibraryStore& store);
 // The sidebar's `presentReview`: opens the review and loads its candidates, as a flow of the store.
 void presentDeleteCandidateTrashReview(ImageLibraryStore& store);
 
+// The sidebar's factory for the bar it pins below its scrolling content.
+QWidget* makeDeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store, std::function<void()> presentReview,
+                                                QWidget* parent);
+
 }  // namespace lorvex::ui

@@ -26,6 +26,9 @@ namespace metrics = trash_review_tile_metrics;
 constexpr int kCellMargin = metrics::kGridSpacing / 2;
 // The view's own margins make up the rest of the grid padding.
 constexpr int kViewMargin = metrics::kGridPadding - kCellMargin;
+// The display path takes at most two lines; the slack keeps the descenders of the second whole.
+constexpr int kPathLines = 2;
+constexpr int kPathSlack = 3;
 
 std::string requestKey(const ImageRecord& record) {
   const TrashReviewTileImageRequest request = trashReviewTileImageRequest(record);
@@ -198,7 +201,7 @@ int TrashReviewTileDelegate::tileHeight() const {
   const QFontMetrics caption(roleFont(FontRole::caption));
   const int imageSide = tileWidth_ - 2 * metrics::kPadding;
   return metrics::kPadding + imageSide + metrics::kSpacing + name.height() + metrics::kSpacing +
-         2 * caption.lineSpacing() + metrics::kPadding;
+         kPathLines * caption.lineSpacing() + kPathSlack + metrics::kPadding;
 }
 
 QSize TrashReviewTileDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
@@ -316,10 +319,10 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   const QFont captionFont = roleFont(FontRole::caption);
   const QFontMetricsF captionMetrics(captionFont);
   const double pathTop = nameTop + nameMetrics.height() + metrics::kSpacing;
-  const QRectF pathRect(textLeft, pathTop, textWidth, 2 * captionMetrics.lineSpacing());
+  const QRectF pathRect(textLeft, pathTop, textWidth, kPathLines * captionMetrics.lineSpacing() + kPathSlack);
   QString displayPath = index.data(TrashReviewCandidateModel::DisplayPathRole).toString();
   const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
-  if (captionMetrics.boundingRect(pathRect, flags, displayPath).height() > pathRect.height() + 0.5) {
+  if (captionMetrics.boundingRect(pathRect, flags, displayPath).height() > kPathLines * captionMetrics.lineSpacing() + 0.5) {
     // Two lines' worth of the path, with its middle left out.
     displayPath = captionMetrics.elidedText(displayPath, Qt::ElideMiddle, 2 * textWidth - 3 * captionMetrics.averageCharWidth());
   }
@@ -344,6 +347,10 @@ TrashReviewCandidateGrid::TrashReviewCandidateGrid(TrashReviewCandidateModel& mo
   setMouseTracking(true);
   viewport()->setAttribute(Qt::WA_Hover);
   setFrameShape(QFrame::NoFrame);
+  // The grid lies on the sheet's own background, margins included.
+  QPalette background = palette();
+  background.setColor(QPalette::Base, background.color(QPalette::Window));
+  setPalette(background);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
