@@ -116,8 +116,12 @@ TEST_F(ReviewSheetTest, TilesSelectionCountsAndTheConfirmedMove) {
   EXPECT_EQ(label("deleteCandidateReview.footerSummary"), "deleteCandidateReview.footerSummary(#4,#2)");
   EXPECT_FALSE(findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashSelected.disabledReason")->isVisible());
 
+  // A double click on the button asks once.
   button("deleteCandidateReview.action.trashSelected")->click();
+  button("deleteCandidateReview.action.trashSelected")->click();
+  settle();
   ASSERT_NE(confirmation(), nullptr);
+  EXPECT_EQ(sheet->findChildren<QMessageBox*>().size(), 1);
   EXPECT_EQ(confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.selected.other(#2)");
   EXPECT_EQ(moves(), 0u);  // nothing moves before the confirmation
   // The destructive button pressed twice (a double click): one move.
