@@ -180,6 +180,9 @@ void TrashReviewCandidateModel::recordsChanged() {
     records_ = std::move(next);
     endResetModel();
   }
+  // Every tile in view counts as appearing again: after a reload or a further page the last tiles
+  // are other records or the same ones at the end again, and must be able to ask for the next page.
+  appeared_.clear();
   // Images of records no longer listed are not kept.
   std::unordered_set<std::string> listed;
   for (const RecordRef& record : records_) listed.insert(record->file.path);

@@ -3,9 +3,9 @@
 // paints each candidate tile, and the view that lays tiles out in adaptive columns and turns a
 // click, or Space on the current tile, into a toggle of that candidate's selection.
 //
-// A tile's first paint tells the grid that it came into view: the grid then asks the store for the
-// record's thumbnail and for the next page when the tile is among the last loaded, and starts the
-// tile's image load. Images are decoded by the shared image loader off the GUI thread, never in
+// A tile's first paint after the list changed tells the grid that it came into view: the grid
+// then asks the store for the record's thumbnail and for the next page when the tile is among the
+// last loaded, and starts the tile's image load unless it holds that version's image already. Images are decoded by the shared image loader off the GUI thread, never in
 // paint(); a changed record (a new thumbnail, a rewritten file) loads again under its new key.
 //
 // Thread safety: the GUI thread only.
@@ -58,8 +58,9 @@ class TrashReviewCandidateModel : public QAbstractListModel {
   RecordRef record(int row) const;
   // Toggles the selection of the candidate at `row`.
   void toggleSelection(int row);
-  // A tile was painted: the first time for its record version, the store is asked for its
-  // thumbnail and the next page, and its image starts loading (after this turn, not in paint).
+  // A tile was painted: the first time for its record version since the list last changed, the
+  // store is asked for its thumbnail and the next page, and its image starts loading (after this
+  // turn, not in paint).
   void tileDidAppear(int row) const;
 
  private:
@@ -78,7 +79,8 @@ class TrashReviewCandidateModel : public QAbstractListModel {
   const AppLocalization* localization_;
   LocalImageLoader* loader_;
   std::vector<RecordRef> records_;
-  mutable std::unordered_set<std::string> appeared_;  // request keys whose tile has come into view
+  // Record versions (path and image key) whose tile has come into view since the list last changed.
+  mutable std::unordered_set<std::string> appeared_;
   std::unordered_map<std::string, TileImage> images_;  // by path
 };
 

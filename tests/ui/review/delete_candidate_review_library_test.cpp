@@ -177,6 +177,10 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   settle();
   auto* grid = findByName<TrashReviewCandidateGrid>(*sheet, "deleteCandidateReview.candidateGrid");
   ASSERT_EQ(grid->model()->rowCount(), 6);
+  // The tiles show the image files themselves (no thumbnails exist), decoded off the GUI thread.
+  for (int row = 0; row < 6; ++row) {
+    EXPECT_FALSE(grid->model()->index(row, 0).data(TrashReviewCandidateModel::ImageRole).value<QImage>().isNull()) << row;
+  }
 
   // Three selected and moved.
   std::vector<std::string> chosen;

@@ -264,6 +264,28 @@ TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
   EXPECT_TRUE(findByName<QWidget>(*sheet, "deleteCandidateReview.recovery.details")->isVisible());
 }
 
+TEST_F(ReviewSheetTest, TheLastTilesInViewAskForTheNextPageAgainAfterAReload) {
+  auto records = lorvex::testing::makeLibraryRecords(530);
+  for (auto& record : records) record.reviewState.deleteCandidate = true;
+  harness.service->setRecords(records);
+  openReview();
+  ASSERT_EQ(grid()->model()->rowCount(), 500);
+  EXPECT_TRUE(findByName<QWidget>(*sheet, "results.loadMore")->isVisible());
+  const auto pageLoads = [&] { return harness.service->calls("searchImages").size(); };
+  const std::size_t firstPage = pageLoads();
+  grid()->scrollToBottom();
+  settle();
+  EXPECT_EQ(grid()->model()->rowCount(), 530);
+  EXPECT_EQ(pageLoads(), firstPage + 1);
+  EXPECT_FALSE(findByName<QWidget>(*sheet, "results.loadMore")->isVisible());
+
+  // A reload brings back the first page alone; the last tiles, still in view, ask for the next.
+  button("common.reload")->click();
+  settle();
+  EXPECT_EQ(pageLoads(), firstPage + 3);
+  EXPECT_EQ(grid()->model()->rowCount(), 530);
+}
+
 TEST_F(ReviewSheetTest, ToolbarFollowsReadinessAndOpensTheReview) {
   StoreOptions options;
   options.needsLiveServicePreparation = true;
