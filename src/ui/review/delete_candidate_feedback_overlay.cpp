@@ -128,7 +128,10 @@ void DeleteCandidateFeedbackOverlay::placeOverHost() {
 }
 
 bool DeleteCandidateFeedbackOverlay::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible()) placeOverHost();
+  // Placed again whenever the host's size may have changed, shown yet or not.
+  if (watched == parentWidget() && (event->type() == QEvent::Resize || event->type() == QEvent::Show) && !isHidden()) {
+    placeOverHost();
+  }
   return QWidget::eventFilter(watched, event);
 }
 

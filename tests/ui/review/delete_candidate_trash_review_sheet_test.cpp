@@ -310,9 +310,9 @@ TEST_F(ReviewSheetTest, ToolbarFollowsReadinessAndOpensTheReview) {
 
 TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithoutFeedback) {
   QWidget host;
-  host.resize(900, 600);
   int undos = 0;
   auto* overlay = new DeleteCandidateFeedbackOverlay(*store, [&] { ++undos; }, &host, &echo());
+  host.resize(900, 600);  // sized after the banner was made, before it is shown
   host.show();
   settle();
   EXPECT_FALSE(overlay->isVisible());
@@ -321,7 +321,13 @@ TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithout
   DeleteCandidateUndoAction undoable;
   undoable.records = {{"/library/0.png", false, 0}};
   store->setDeleteCandidateUndoStack({undoable});
+  // Feedback arrives while the host is hidden and narrower; the host is resized before it shows.
+  host.hide();
+  host.resize(500, 600);
   store->setDeleteCandidateFeedback(DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 2, true, true});
+  settle();
+  host.resize(900, 600);
+  host.show();
   settle();
   ASSERT_TRUE(overlay->isVisible());
   EXPECT_FALSE(overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
