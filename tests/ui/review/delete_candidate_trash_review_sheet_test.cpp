@@ -264,6 +264,41 @@ TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
   EXPECT_TRUE(findByName<QWidget>(*sheet, "deleteCandidateReview.recovery.details")->isVisible());
 }
 
+TEST_F(ReviewSheetTest, RetryFromTheSummaryMovesOnlyTheFailedFileAfterItsConfirmation) {
+  int answered = 0;
+  harness.service->setAnswer(kMove, [&answered](const lorvex::testing::ServiceCall& call) -> std::any {
+    ImageTrashSummary summary;
+    summary.requestedCount = static_cast<std::int64_t>(call.paths.size());
+    for (const std::string& path : call.paths) {
+      if (path == "/library/2.png" && answered == 0) {
+        summary.failures.push_back({path, "busy", ImageTrashFailureReason::underlyingError});
+      } else {
+        summary.trashedPaths.push_back(path);
+      }
+    }
+    ++answered;
+    return summary;
+  });
+  openReview();
+  button("deleteCandidateReview.action.trashLoaded")->click();
+  confirm();
+  settle();
+  ASSERT_EQ(grid()->model()->rowCount(), 1);
+  auto* retry = button("deleteCandidateReview.recovery.retryFailed");
+  ASSERT_TRUE(retry->isVisible());
+  ASSERT_TRUE(retry->isEnabled());
+  retry->click();
+  ASSERT_NE(confirmation(), nullptr);
+  EXPECT_EQ(confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.retryFailed.one(#1)");
+  EXPECT_EQ(moves(), 1u);
+  confirm();
+  settle();
+  ASSERT_EQ(moves(), 2u);
+  EXPECT_EQ(harness.service->calls(kMove)[1].paths, std::vector<std::string>{"/library/2.png"});
+  EXPECT_EQ(label("deleteCandidateReview.summary.headline"), "deleteCandidateReview.summary.moved(#1,#1)");
+  EXPECT_FALSE(retry->isVisible());
+}
+
 TEST_F(ReviewSheetTest, TheLastTilesInViewAskForTheNextPageAgainAfterAReload) {
   auto records = lorvex::testing::makeLibraryRecords(530);
   for (auto& record : records) record.reviewState.deleteCandidate = true;
