@@ -146,4 +146,8 @@ void DeleteCandidateFeedbackOverlay::paintEvent(QPaintEvent*) {
   painter.drawPath(shape);
 }
 
+QWidget* makeDeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* host) {
+  return new DeleteCandidateFeedbackOverlay(store, std::move(undoAction), host);
+}
+
 }  // namespace lorvex::ui

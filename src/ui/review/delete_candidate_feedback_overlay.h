@@ -57,4 +57,8 @@ class DeleteCandidateFeedbackOverlay : public QWidget {
   QToolButton* close_ = nullptr;
 };
 
+// The hosts' factory (the workspace, the slideshow): the banner over `host`, owned by it; `undoAction`
+// is the host's undo.
+QWidget* makeDeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* host);
+
 }  // namespace lorvex::ui
