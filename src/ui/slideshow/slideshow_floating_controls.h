@@ -1,0 +1,88 @@
+// The bar that floats over the slideshow: the position counter, previous and next, play / pause,
+// the image-count group, the interval group, the favourite and delete-candidate buttons and close,
+// on one rounded translucent bar. It keeps no state: every change of the store it reads rebuilds
+// its presentation, and each control calls one store operation or the close callback. Its keys
+// (Space, F, D) are the slideshow's key view's: the bar binds no shortcut of its own.
+//
+// Every focusable control carries its identifier ("slideshow.previous" … "slideshow.close") and
+// maps back to its SlideshowControlFocus through controlOf().
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+
+#include <QWidget>
+
+#include "ui/common/app_localization.h"
+#include "ui/slideshow/slideshow_floating_controls_presentation.h"
+
+class QLabel;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class FloatingToolbarButton;
+class StepperControl;
+
+class SlideshowFloatingControls : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Padding around the controls, their spacing, the bar's corner radius, the counter's minimum
+  // width and the controls' height.
+  static constexpr int kPadding = 12;
+  static constexpr int kSpacing = 12;
+  static constexpr int kGroupSpacing = 9;
+  static constexpr qreal kCornerRadius = 15;
+  static constexpr int kPositionMinimumWidth = 81;
+  static constexpr int kControlHeight = 45;
+  static constexpr int kVisibleCountMinimumWidth = 104;
+  static constexpr int kIntervalMinimumWidth = 66;
+
+  SlideshowFloatingControls(ImageLibraryStore& store, std::function<void()> closeAction,
+                            const AppLocalization& localization, QWidget* parent = nullptr);
+
+  // Re-reads the store and shows what it holds now.
+  void refresh();
+  const SlideshowFloatingControlsPresentation& presentation() const { return presentation_; }
+
+  // The control `widget` is or lies inside; nothing for anything else.
+  std::optional<SlideshowControlFocus> controlOf(const QWidget* widget) const;
+  QWidget* controlWidget(SlideshowControlFocus control) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  FloatingToolbarButton* addButton(SlideshowControlFocus control, std::function<void()> action);
+  QWidget* makeValueGroup(SlideshowControlFocus control, QLabel*& label, QLabel*& value, int valueMinimumWidth,
+                          StepperControl*& stepper, double minimum, double maximum, double step);
+  static void applyButton(FloatingToolbarButton& button, const SlideshowButtonPresentation& presentation);
+
+  ImageLibraryStore& store_;
+  std::function<void()> closeAction_;
+  const AppLocalization& localization_;
+  SlideshowFloatingControlsPresentation presentation_;
+  std::map<SlideshowControlFocus, QWidget*> controls_;
+  QLabel* position_ = nullptr;
+  FloatingToolbarButton* previous_ = nullptr;
+  FloatingToolbarButton* next_ = nullptr;
+  FloatingToolbarButton* playback_ = nullptr;
+  QLabel* visibleCountLabel_ = nullptr;
+  QLabel* visibleCountValue_ = nullptr;
+  StepperControl* visibleCountStepper_ = nullptr;
+  QLabel* intervalLabel_ = nullptr;
+  QLabel* intervalValue_ = nullptr;
+  StepperControl* intervalStepper_ = nullptr;
+  FloatingToolbarButton* favorite_ = nullptr;
+  FloatingToolbarButton* deleteCandidate_ = nullptr;
+  FloatingToolbarButton* close_ = nullptr;
+};
+
+}  // namespace lorvex::ui

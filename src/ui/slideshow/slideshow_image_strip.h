@@ -1,0 +1,68 @@
+// The images the slideshow shows now, on black, each placed at its frame of the adaptive grid and
+// laid out again when the strip is resized or the records change. Each cell keeps its image view
+// from one step to the next, so the previous image stays on screen until the next one is decoded
+// (decoding runs off the GUI thread, in the shared image loader). Images are decoded whole and
+// shown fitted in their frame.
+//
+// Dragging an image offers the file the library's drag payload names.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <QPoint>
+#include <QWidget>
+
+#include "store/record_ref.h"
+#include "ui/common/app_localization.h"
+#include "ui/slideshow/slideshow_adaptive_grid_layout.h"
+
+namespace lorvex::ui {
+
+class LocalImageLoader;
+class LocalImageView;
+
+class SlideshowImageStrip : public QWidget {
+  Q_OBJECT
+
+ public:
+  using DragPayload = std::function<std::optional<std::string>(const ImageRecord& record)>;
+
+  SlideshowImageStrip(LocalImageLoader& loader, const AppLocalization& localization, QWidget* parent = nullptr);
+
+  // The records shown now, in order; an unchanged list changes nothing.
+  void setRecords(std::vector<RecordRef> records);
+  const std::vector<RecordRef>& records() const { return records_; }
+  const SlideshowAdaptiveGridLayout& layout() const { return layout_; }
+
+  // The image views, one per cell of the layout, in cell order; views of cells not shown are
+  // hidden and not listed.
+  std::vector<LocalImageView*> imageViews() const;
+
+  // The file a drag of the record offers (a path); nothing offers nothing.
+  DragPayload dragPayload;
+  // Called for a press anywhere on the strip.
+  std::function<void()> onPressed;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  void relayout();
+  std::optional<int> cellAt(QPoint position) const;
+
+  LocalImageLoader& loader_;
+  const AppLocalization& localization_;
+  std::vector<RecordRef> records_;
+  SlideshowAdaptiveGridLayout layout_;
+  std::vector<LocalImageView*> views_;  // by cell position; grows as needed
+  std::optional<QPoint> pressPosition_;
+  std::optional<int> pressedCell_;
+};
+
+}  // namespace lorvex::ui

@@ -1,0 +1,380 @@
+#include "ui/slideshow/slideshow_view.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
+#include <QHideEvent>
+#include <QPalette>
+#include <QPropertyAnimation>
+
+#include "store/image_library_store.h"
+#include "ui/common/animations.h"
+#include "ui/common/local_image_loader.h"
+#include "ui/common/mouse_activity_reader.h"
+#include "ui/common/plain_text.h"
+#include "ui/slideshow/slideshow_floating_controls.h"
+#include "ui/slideshow/slideshow_image_strip.h"
+#include "ui/slideshow/slideshow_key_view.h"
+
+namespace lorvex::ui {
+
+SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> closeAction,
+                             FeedbackOverlayFactory feedbackOverlay, const AppLocalization* localization,
+                             LocalImageLoader* loader, QWidget* parent)
+    : QWidget(parent),
+      store_(store),
+      closeAction_(std::move(closeAction)),
+      localization_(localization != nullptr ? *localization : AppLocalization::live()) {
+  setObjectName(qtText(accessibility_id::kSlideshowView));
+  setAutoFillBackground(true);
+  QPalette black = palette();
+  black.setColor(QPalette::Window, Qt::black);
+  setPalette(black);
+
+  strip_ = new SlideshowImageStrip(loader != nullptr ? *loader : LocalImageLoader::shared(), localization_, this);
+  ImageLibraryStore* storePointer = &store_;
+  strip_->dragPayload = [storePointer](const ImageRecord& record) -> std::optional<std::string> {
+    // The service of the moment the drag begins: the placeholder before launch offers nothing.
+    const auto service = storePointer->service();
+    if (service == nullptr) return std::nullopt;
+    const auto payload = service->imageDragPayload(record);
+    if (!payload) return std::nullopt;
+    return payload->fileURL;
+  };
+
+  const auto close = [this] {
+    const auto action = closeAction_;
+    if (action) action();
+  };
+  controls_ = new SlideshowFloatingControls(store_, close, localization_, this);
+  controlsOpacity_ = new QGraphicsOpacityEffect(controls_);
+  controlsOpacity_->setOpacity(0.0);
+  controls_->setGraphicsEffect(controlsOpacity_);
+  controls_->setAttribute(Qt::WA_TransparentForMouseEvents, true);
+  controls_->installEventFilter(this);
+  controlsFade_ = new QPropertyAnimation(controlsOpacity_, "opacity", this);
+  controlsFade_->setEasingCurve(QEasingCurve::InOutQuad);
+
+  if (feedbackOverlay) {
+    overlay_ = feedbackOverlay(store_, [this] {
+      store_.undoLastDeleteCandidateAction();
+      revealControls();
+    }, this);
+    if (overlay_ != nullptr && overlay_->parentWidget() != this) overlay_->setParent(this);
+  }
+
+  keyView_ = new SlideshowKeyView(this);
+  SlideshowKeyCallbacks& keys = keyView_->callbacks;
+  keys.onPrevious = [storePointer] { storePointer->showPreviousSlideshowImages(); };
+  keys.onNext = [storePointer] {
+    storePointer->startDetached([storePointer] { return storePointer->showNextSlideshowImages(); });
+  };
+  keys.onTogglePlayback = [storePointer] { storePointer->toggleSlideshowPlayback(); };
+  keys.onIncreaseVisibleCount = [storePointer] { storePointer->presentation().increaseSlideshowVisibleCount(); };
+  keys.onDecreaseVisibleCount = [storePointer] { storePointer->presentation().decreaseSlideshowVisibleCount(); };
+  keys.onIncreaseInterval = [storePointer] {
+    auto& presentation = storePointer->presentation();
+    presentation.setSlideshowIntervalSeconds(
+        normalizeInterval(presentation.slideshowIntervalSeconds() + kSlideshowIntervalStepSeconds));
+  };
+  keys.onDecreaseInterval = [storePointer] {
+    auto& presentation = storePointer->presentation();
+    presentation.setSlideshowIntervalSeconds(
+        normalizeInterval(presentation.slideshowIntervalSeconds() - kSlideshowIntervalStepSeconds));
+  };
+  keys.onToggleFavorite = [storePointer] {
+    if (!storePointer->canReviewFocusedRecordInSlideshow()) return false;
+    storePointer->toggleFocusedRecordFavorite();
+    return true;
+  };
+  keys.onToggleDeleteCandidate = [storePointer] {
+    if (!storePointer->canReviewFocusedRecordInSlideshow()) return false;
+    storePointer->toggleFocusedRecordDeleteCandidate();
+    return true;
+  };
+  keys.onUndoDeleteCandidate = [storePointer] {
+    if (!storePointer->canUndoDeleteCandidateAction()) return false;
+    storePointer->undoLastDeleteCandidateAction();
+    return true;
+  };
+  keys.onRevealControls = [this] { revealControls(); };
+  keys.onClose = close;
+
+  activityReader_ = new MouseActivityReader(this);
+  connect(activityReader_, &MouseActivityReader::activity, this, [this] { revealControls(); });
+  strip_->onPressed = [this] { keyView_->setFocus(Qt::MouseFocusReason); };
+
+  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] {
+    refreshImages();
+    refreshControls();
+  });
+  connect(&store_, &ImageLibraryStore::presentationChanged, this, [this] {
+    connectPresentation();
+    refreshImages();
+    refreshControls();
+    restartAutoAdvance();
+  });
+  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this, [this] {
+    restartAutoAdvance();
+    loadNextPageForFocus();
+  });
+  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, [this] { recordsDidChange(); });
+  connect(qApp, &QApplication::focusChanged, this, [this] { focusDidChange(); });
+  connectPresentation();
+  lastRecordCount_ = store_.resultWindow().records().size();
+
+  refreshImages();
+  placeChildren();
+}
+
+SlideshowView::~SlideshowView() {
+  stepStop_.request_stop();
+  hideControlsTask_.cancel();
+  autoAdvanceTask_.cancel();
+  for (const auto& connection : presentationConnections_) disconnect(connection);
+}
+
+void SlideshowView::connectPresentation() {
+  for (const auto& connection : presentationConnections_) disconnect(connection);
+  presentationConnections_.clear();
+  ImageLibraryPresentationState* presentation = &store_.presentation();
+  const auto restart = [this] {
+    refreshControls();
+    restartAutoAdvance();
+  };
+  presentationConnections_ = {
+      connect(presentation, &ImageLibraryPresentationState::slideshowIntervalSecondsChanged, this, restart),
+      connect(presentation, &ImageLibraryPresentationState::slideshowVisibleCountChanged, this,
+              [this] {
+                refreshImages();
+                refreshControls();
+                restartAutoAdvance();
+              }),
+      connect(presentation, &ImageLibraryPresentationState::isSlideshowPlayingChanged, this, restart),
+      connect(presentation, &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
+              [this] { keyView_->setEnabledForKeys(store_.presentation().isSlideshowPresented()); }),
+  };
+  keyView_->setEnabledForKeys(presentation->isSlideshowPresented());
+}
+
+bool SlideshowView::areControlsPinned() const {
+  return areSlideshowControlsPinned(isPointerOverControls_, focusedControl_, accessibilityFocusedControl_);
+}
+
+bool SlideshowView::isAutoAdvancePending() const {
+  return static_cast<bool>(autoAdvanceTask_) && !autoAdvanceTask_.isFinished() && !autoAdvanceTask_.isCancelled();
+}
+
+bool SlideshowView::mayAutoAdvance() const {
+  const auto& presentation = store_.presentation();
+  return maySlideshowAutoAdvance(presentation.isSlideshowPresented(), presentation.isSlideshowPlaying(),
+                                 store_.resultWindow().records().size(), areControlsPinned());
+}
+
+// ---- Controls ----
+
+void SlideshowView::setControlsShown(bool shown) {
+  controlsVisible_ = shown;
+  controls_->setAttribute(Qt::WA_TransparentForMouseEvents, !shown);
+  const qreal target = shown ? 1.0 : 0.0;
+  controlsFade_->stop();
+  controlsFade_->setDuration(animationDurationMs(shown ? kRevealSeconds : kHideSeconds));
+  controlsFade_->setStartValue(controlsOpacity_->opacity());
+  controlsFade_->setEndValue(target);
+  controlsFade_->start();
+  if (controlsFade_->duration() == 0) controlsOpacity_->setOpacity(target);
+}
+
+void SlideshowView::showControlsPersistently() {
+  hideControlsTask_.cancel();
+  hideControlsTask_ = {};
+  unsetCursor();
+  setControlsShown(true);
+}
+
+void SlideshowView::revealControls() {
+  if (areControlsPinned()) {
+    showControlsPersistently();
+    return;
+  }
+  unsetCursor();
+  setControlsShown(true);
+  hideControlsTask_.cancel();
+  hideControlsTask_ = startStoreTask(scope_, [this](std::stop_token stop) { return runControlsHide(stop); });
+}
+
+QCoro::Task<void> SlideshowView::runControlsHide(std::stop_token stop) {
+  auto frame = co_await scope_.enter();
+  const bool slept = co_await store_.clock().sleep(kSlideshowControlsHideDelayNanoseconds, stop);
+  if (!slept || stop.stop_requested()) co_return;
+  hideControlsAfterQuiet();
+}
+
+void SlideshowView::hideControlsAfterQuiet() {
+  if (!store_.presentation().isSlideshowPresented() || areControlsPinned()) return;
+  // The pointer hides until it moves: the next movement is activity, which shows it again.
+  setCursor(Qt::BlankCursor);
+  setControlsShown(false);
+}
+
+void SlideshowView::pointerEnteredControls() {
+  isPointerOverControls_ = true;
+  showControlsPersistently();
+  stopAutoAdvance();
+}
+
+void SlideshowView::pointerLeftControls() {
+  isPointerOverControls_ = false;
+  revealControls();
+  restartAutoAdvance();
+}
+
+void SlideshowView::focusDidChange() {
+  // Focus as this window keeps it, whether or not the window is active.
+  const QWidget* focus = window() != nullptr ? window()->focusWidget() : nullptr;
+  const std::optional<SlideshowControlFocus> control =
+      focus != nullptr && controls_->isAncestorOf(focus) ? controls_->controlOf(focus) : std::nullopt;
+  if (control == focusedControl_) return;
+  focusedControl_ = control;
+  if (!focusedControl_ && !accessibilityFocusedControl_) {
+    revealControls();
+    restartAutoAdvance();
+  } else {
+    showControlsPersistently();
+    stopAutoAdvance();
+  }
+}
+
+// ---- Auto-advance ----
+
+void SlideshowView::stopAutoAdvance() {
+  autoAdvanceTask_.cancel();
+  autoAdvanceTask_ = {};
+}
+
+void SlideshowView::restartAutoAdvance() {
+  stopAutoAdvance();
+  // The step that is running arms the next countdown as it ends.
+  if (stepInFlight_ || !didAppear_ || !mayAutoAdvance()) return;
+  const std::int64_t delay = slideshowAutoAdvanceDelayNanoseconds(store_.presentation().slideshowIntervalSeconds());
+  autoAdvanceTask_ =
+      startStoreTask(scope_, [this, delay](std::stop_token stop) { return runAutoAdvanceCountdown(delay, stop); });
+}
+
+QCoro::Task<void> SlideshowView::runAutoAdvanceCountdown(std::int64_t delay, std::stop_token stop) {
+  auto frame = co_await scope_.enter();
+  const bool slept = co_await store_.clock().sleep(delay, stop);
+  if (!slept || stop.stop_requested() || !mayAutoAdvance()) co_return;
+  // The step belongs to the store (it may load a page): a countdown restarted meanwhile must not
+  // cut it short, and the view may go before it ends.
+  stepInFlight_ = true;
+  ImageLibraryStore* store = &store_;
+  const QPointer<SlideshowView> self(this);
+  const std::stop_token stepStop = stepStop_.get_token();
+  store_.startDetached([store, self, stepStop] { return runAutoAdvanceStep(store, self, stepStop); });
+}
+
+QCoro::Task<void> SlideshowView::runAutoAdvanceStep(ImageLibraryStore* store, QPointer<SlideshowView> view,
+                                                    std::stop_token stop) {
+  co_await store->showNextSlideshowImages(stop);
+  if (view != nullptr) view->autoAdvanceStepEnded();
+}
+
+void SlideshowView::autoAdvanceStepEnded() {
+  stepInFlight_ = false;
+  restartAutoAdvance();
+}
+
+// ---- Store changes ----
+
+void SlideshowView::recordsDidChange() {
+  const std::size_t count = store_.resultWindow().records().size();
+  if (count == lastRecordCount_) return;
+  lastRecordCount_ = count;
+  restartAutoAdvance();
+}
+
+void SlideshowView::refreshImages() {
+  const auto& records = store_.resultWindow().records();
+  std::vector<RecordRef> shown;
+  for (const int index : store_.slideshowVisibleRecordIndices()) {
+    if (index >= 0 && static_cast<std::size_t>(index) < records.size()) shown.push_back(records[index]);
+  }
+  strip_->setRecords(std::move(shown));
+}
+
+void SlideshowView::refreshControls() {
+  controls_->refresh();
+  placeChildren();
+}
+
+void SlideshowView::loadNextPageForFocus() {
+  const RecordRef record = store_.selectedRecord();
+  std::optional<std::string> path;
+  if (record != nullptr) path = record->file.path;
+  ImageLibraryStore* store = &store_;
+  store_.startDetached([store, path] { return store->loadNextPageIfNeeded(path); });
+}
+
+// ---- Widget events ----
+
+void SlideshowView::placeChildren() {
+  strip_->setGeometry(rect());
+  controls_->adjustSize();
+  const QSize bar = controls_->size();
+  controls_->move((width() - bar.width()) / 2, height() - kControlsBottomMargin - bar.height());
+  if (overlay_ != nullptr) overlay_->setGeometry(rect());
+  keyView_->setGeometry(rect());
+  activityReader_->setGeometry(rect());
+  strip_->lower();
+  controls_->raise();
+  if (overlay_ != nullptr) overlay_->raise();
+  keyView_->raise();
+  activityReader_->raise();
+}
+
+void SlideshowView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (didAppear_) return;
+  didAppear_ = true;
+  placeChildren();
+  revealControls();
+  restartAutoAdvance();
+  loadNextPageForFocus();
+}
+
+void SlideshowView::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (event->spontaneous()) return;
+  hideControlsTask_.cancel();
+  stopAutoAdvance();
+  unsetCursor();
+  didAppear_ = false;
+}
+
+void SlideshowView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  placeChildren();
+}
+
+bool SlideshowView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == controls_) {
+    switch (event->type()) {
+      case QEvent::Enter:
+        pointerEnteredControls();
+        break;
+      case QEvent::Leave:
+        pointerLeftControls();
+        break;
+      case QEvent::LayoutRequest:
+      case QEvent::Resize:
+        if (event->type() == QEvent::Resize) placeChildren();
+        break;
+      default:
+        break;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace lorvex::ui

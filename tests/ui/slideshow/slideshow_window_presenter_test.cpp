@@ -1,0 +1,111 @@
+// The slideshow's full-screen window follows the store's flag both ways: one window however often
+// it is presented, closed by Escape (whatever has focus inside it), by clearing the flag, by the
+// window manager, by leaving full screen and by the presenter going away.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+
+#include "slideshow_fixture.h"
+#include "ui/slideshow/slideshow_stepper_control.h"
+
+namespace lorvex::ui::testing {
+namespace {
+
+class SlideshowWindowPresenterTest : public SlideshowFixture {
+ public:
+  void SetUp() override {
+    SlideshowFixture::SetUp();
+    loadResults();
+  }
+};
+
+TEST_F(SlideshowWindowPresenterTest, StartingShowsOneFullScreenWindowHowOftenItIsPresented) {
+  startSlideshow();
+  ASSERT_EQ(shownWindows().size(), 1U);
+  SlideshowWindow* window = shownWindows().front();
+  EXPECT_TRUE(window->windowState().testFlag(Qt::WindowFullScreen));
+  EXPECT_EQ(window->geometry(), QGuiApplication::primaryScreen()->geometry());
+  ASSERT_NE(view(), nullptr);
+  EXPECT_EQ(view()->geometry(), window->rect());
+
+  // Presenting again, through the store or the presenter itself, keeps that window and its view.
+  SlideshowView* first = view();
+  store->startSlideshow();
+  presenter->present([] {});
+  settle();
+  ASSERT_EQ(shownWindows().size(), 1U);
+  EXPECT_EQ(shownWindows().front(), window);
+  EXPECT_EQ(view(), first);
+}
+
+TEST_F(SlideshowWindowPresenterTest, EachWayOutClosesTheWindowAndClearsTheFlagOnce) {
+  const struct {
+    const char* name;
+    std::function<void(SlideshowWindowPresenterTest&)> close;
+  } cases[] = {
+      {"escape on the key view",
+       [](SlideshowWindowPresenterTest& t) { QTest::keyClick(t.view()->keyView(), Qt::Key_Escape); }},
+      // Escape is the window's before any child sees it: a focused stepper does not keep it.
+      {"escape on a focused stepper",
+       [](SlideshowWindowPresenterTest& t) {
+         auto* stepper = t.named<StepperControl>("slideshow.interval");
+         stepper->setFocus();
+         QTest::keyClick(stepper, Qt::Key_Escape);
+       }},
+      {"escape with a modifier", [](SlideshowWindowPresenterTest& t) {
+         QTest::keyClick(t.view()->keyView(), Qt::Key_Escape, Qt::ShiftModifier);
+       }},
+      {"the close button", [](SlideshowWindowPresenterTest& t) {
+         t.named<QAbstractButton>("slideshow.close")->click();
+       }},
+      {"the window manager closes it", [](SlideshowWindowPresenterTest& t) { t.presenter->window()->close(); }},
+      {"leaving full screen", [](SlideshowWindowPresenterTest& t) { t.presenter->window()->showNormal(); }},
+      {"the presenter goes", [](SlideshowWindowPresenterTest& t) { t.presenter.reset(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    startSlideshow();
+    ASSERT_EQ(shownWindows().size(), 1U);
+    int flagChanges = 0;
+    const auto counter = QObject::connect(&store->presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged,
+                                          [&flagChanges] { ++flagChanges; });
+    c.close(*this);
+    settle();
+    QObject::disconnect(counter);
+    EXPECT_TRUE(shownWindows().empty());
+    EXPECT_FALSE(store->presentation().isSlideshowPresented());
+    EXPECT_FALSE(store->presentation().isSlideshowPlaying());
+    EXPECT_EQ(flagChanges, 1);
+    if (presenter != nullptr) {
+      EXPECT_EQ(presenter->window(), nullptr);
+    }
+  }
+}
+
+TEST_F(SlideshowWindowPresenterTest, ClearingTheFlagClosesTheWindowAndAnotherStartOpensANewOne) {
+  startSlideshow();
+  ASSERT_EQ(shownWindows().size(), 1U);
+  store->dismissSlideshow();
+  settle();
+  EXPECT_TRUE(shownWindows().empty());
+  EXPECT_EQ(presenter->window(), nullptr);
+
+  startSlideshow();
+  ASSERT_EQ(shownWindows().size(), 1U);
+  EXPECT_NE(view(), nullptr);
+}
+
+TEST_F(SlideshowWindowPresenterTest, EscapeInAnotherWindowIsLeftAlone) {
+  startSlideshow();
+  mainWindow.show();
+  settle();
+  QTest::keyClick(&mainWindow, Qt::Key_Escape);
+  settle();
+  EXPECT_EQ(shownWindows().size(), 1U);
+  EXPECT_TRUE(store->presentation().isSlideshowPresented());
+  mainWindow.hide();
+}
+
+}  // namespace
+}  // namespace lorvex::ui::testing
