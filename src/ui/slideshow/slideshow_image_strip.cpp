@@ -1,5 +1,7 @@
 #include "ui/slideshow/slideshow_image_strip.h"
 
+#include <cmath>
+
 #include <QApplication>
 #include <QDrag>
 #include <QFile>
@@ -10,8 +12,16 @@
 
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_view.h"
+#include "ui/slideshow/slideshow_image_decoding.h"
 
 namespace lorvex::ui {
+
+namespace {
+
+// A recorded side beyond this is not a real image's: the frame's own shape is used instead.
+constexpr std::int64_t kMaximumRecordedSide = 1 << 20;
+
+}  // namespace
 
 SlideshowImageStrip::SlideshowImageStrip(LocalImageLoader& loader, const AppLocalization& localization,
                                          QWidget* parent)
@@ -45,11 +55,12 @@ void SlideshowImageStrip::relayout() {
   while (views_.size() < layout_.cells.size()) {
     auto* view = new LocalImageView(this, /*preservesCurrentImageWhileLoading=*/true, loader_, &localization_);
     view->setObjectName(QStringLiteral("slideshow.image.%1").arg(views_.size()));
-    view->setBackgroundColor(Qt::black);
+    // The strip's black shows behind: filling it again under every image is wasted work.
     view->setContentMode(LocalImageView::ContentMode::fit);
     view->setImageAlignment(Qt::AlignCenter);
     // Presses and drags are the strip's.
     view->setAttribute(Qt::WA_TransparentForMouseEvents);
+    connect(view, &LocalImageView::displayStateChanged, this, [this, view] { updateOpacity(*view); });
     views_.push_back(view);
   }
   for (std::size_t i = 0; i < views_.size(); ++i) {
@@ -59,7 +70,6 @@ void SlideshowImageStrip::relayout() {
       continue;
     }
     const auto& cell = layout_.cells[i];
-    const QRect frame = cell.frame.toAlignedRect().intersected(rect());
     const bool inRange = cell.index >= 0 && static_cast<std::size_t>(cell.index) < records_.size() &&
                          records_[static_cast<std::size_t>(cell.index)] != nullptr;
     if (!inRange) {
@@ -68,11 +78,31 @@ void SlideshowImageStrip::relayout() {
       continue;
     }
     const ImageRecord& record = *records_[static_cast<std::size_t>(cell.index)];
-    view->setGeometry(frame);
+    std::optional<QSize> pixelSize;
+    if (record.metadata.width && record.metadata.height && *record.metadata.width >= 1 &&
+        *record.metadata.height >= 1 && *record.metadata.width <= kMaximumRecordedSide &&
+        *record.metadata.height <= kMaximumRecordedSide) {
+      pixelSize = QSize(static_cast<int>(*record.metadata.width), static_cast<int>(*record.metadata.height));
+    }
+    const SlideshowImagePlacement placement = slideshowImagePlacement(cell.frame, pixelSize, devicePixelRatioF());
+    view->setGeometry(placement.rect);
     view->setSource(record.file.path, std::nullopt,
-                    localImageFileCacheKey(record.file.path, record.file.fileSize, record.file.modificationDate));
+                    localImageFileCacheKey(record.file.path, record.file.fileSize, record.file.modificationDate),
+                    std::nullopt, placement.maxPixelSize);
+    updateOpacity(*view);
     view->show();
   }
+}
+
+void SlideshowImageStrip::updateOpacity(LocalImageView& view) {
+  // A view whose opaque image covers it exactly hides the strip beneath: Qt then leaves the strip's
+  // black out of that rectangle at every repaint instead of filling it under the image.
+  const QImage image = view.displayedImage();
+  const qreal ratio = view.devicePixelRatioF();
+  const QSize devicePixels(static_cast<int>(std::lround(view.width() * ratio)),
+                           static_cast<int>(std::lround(view.height() * ratio)));
+  const bool covers = !image.isNull() && !image.hasAlphaChannel() && image.size() == devicePixels;
+  view.setAttribute(Qt::WA_OpaquePaintEvent, covers);
 }
 
 std::optional<int> SlideshowImageStrip::cellAt(QPoint position) const {

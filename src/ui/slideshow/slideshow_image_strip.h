@@ -1,8 +1,8 @@
 // The images the slideshow shows now, on black, each placed at its frame of the adaptive grid and
 // laid out again when the strip is resized or the records change. Each cell keeps its image view
 // from one step to the next, so the previous image stays on screen until the next one is decoded
-// (decoding runs off the GUI thread, in the shared image loader). Images are decoded whole and
-// shown fitted in their frame.
+// (decoding and scaling run off the GUI thread: slideshow_image_decoding.h). Each image is decoded
+// at the pixel size of its frame (never enlarged) and shown fitted in it.
 //
 // Dragging an image offers the file the library's drag payload names.
 //
@@ -54,6 +54,7 @@ class SlideshowImageStrip : public QWidget {
 
  private:
   void relayout();
+  void updateOpacity(LocalImageView& view);
   std::optional<int> cellAt(QPoint position) const;
 
   LocalImageLoader& loader_;

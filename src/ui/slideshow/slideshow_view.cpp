@@ -13,6 +13,7 @@
 #include "ui/common/mouse_activity_reader.h"
 #include "ui/common/plain_text.h"
 #include "ui/slideshow/slideshow_floating_controls.h"
+#include "ui/slideshow/slideshow_image_decoding.h"
 #include "ui/slideshow/slideshow_image_strip.h"
 #include "ui/slideshow/slideshow_key_view.h"
 
@@ -26,12 +27,12 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
       closeAction_(std::move(closeAction)),
       localization_(localization != nullptr ? *localization : AppLocalization::live()) {
   setObjectName(qtText(accessibility_id::kSlideshowView));
-  setAutoFillBackground(true);
+  // Black comes from the strip, which covers the whole view.
   QPalette black = palette();
   black.setColor(QPalette::Window, Qt::black);
   setPalette(black);
 
-  strip_ = new SlideshowImageStrip(loader != nullptr ? *loader : LocalImageLoader::shared(), localization_, this);
+  strip_ = new SlideshowImageStrip(loader != nullptr ? *loader : slideshowImageLoader(), localization_, this);
   ImageLibraryStore* storePointer = &store_;
   strip_->dragPayload = [storePointer](const ImageRecord& record) -> std::optional<std::string> {
     // The service of the moment the drag begins: the placeholder before launch offers nothing.
@@ -54,6 +55,10 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
   controls_->installEventFilter(this);
   controlsFade_ = new QPropertyAnimation(controlsOpacity_, "opacity", this);
   controlsFade_->setEasingCurve(QEasingCurve::InOutQuad);
+  connect(controlsFade_, &QPropertyAnimation::finished, this, [this] { controlsOpacityDidChange(); });
+  connect(controlsOpacity_, &QGraphicsOpacityEffect::opacityChanged, this, [this] {
+    if (controlsFade_->state() != QAbstractAnimation::Running) controlsOpacityDidChange();
+  });
 
   if (feedbackOverlay) {
     overlay_ = feedbackOverlay(store_, [this] {
@@ -177,12 +182,24 @@ void SlideshowView::setControlsShown(bool shown) {
   controlsVisible_ = shown;
   controls_->setAttribute(Qt::WA_TransparentForMouseEvents, !shown);
   const qreal target = shown ? 1.0 : 0.0;
+  if (controlsOpacity_->opacity() == target && controlsFade_->state() != QAbstractAnimation::Running) {
+    controlsOpacityDidChange();
+    return;
+  }
   controlsFade_->stop();
+  controlsOpacity_->setEnabled(true);
   controlsFade_->setDuration(animationDurationMs(shown ? kRevealSeconds : kHideSeconds));
   controlsFade_->setStartValue(controlsOpacity_->opacity());
   controlsFade_->setEndValue(target);
   controlsFade_->start();
   if (controlsFade_->duration() == 0) controlsOpacity_->setOpacity(target);
+}
+
+void SlideshowView::controlsOpacityDidChange() {
+  // An effect renders its widget through an offscreen pixmap at every repaint: a fully shown bar
+  // paints directly. A hidden one stays (at opacity 0, drawn as nothing) so Tab still reaches it.
+  const bool fading = controlsFade_->state() == QAbstractAnimation::Running;
+  controlsOpacity_->setEnabled(fading || controlsOpacity_->opacity() < 1.0);
 }
 
 void SlideshowView::showControlsPersistently() {

@@ -63,7 +63,8 @@ class SlideshowView : public QWidget {
   static constexpr double kRevealSeconds = 0.16;
   static constexpr double kHideSeconds = 0.22;
 
-  // `closeAction` ends the slideshow (the app clears the presentation's flag).
+  // `closeAction` ends the slideshow (the app clears the presentation's flag). Images load through
+  // `loader`, by default the slideshow's (slideshow_image_decoding.h).
   SlideshowView(ImageLibraryStore& store, std::function<void()> closeAction, FeedbackOverlayFactory feedbackOverlay = {},
                 const AppLocalization* localization = nullptr, LocalImageLoader* loader = nullptr,
                 QWidget* parent = nullptr);
@@ -95,6 +96,7 @@ class SlideshowView : public QWidget {
   void connectPresentation();
   void showControlsPersistently();
   void setControlsShown(bool shown);
+  void controlsOpacityDidChange();
   void hideControlsAfterQuiet();
   void pointerEnteredControls();
   void pointerLeftControls();

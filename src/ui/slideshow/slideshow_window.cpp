@@ -29,6 +29,9 @@ void SlideshowWindow::setContent(QWidget* content) {
   if (content_ == content) return;
   delete content_.data();
   content_ = content;
+  // Content covers the whole window and paints its own black: the window need not fill first.
+  setAttribute(Qt::WA_NoSystemBackground, content_ != nullptr);
+  setAutoFillBackground(content_ == nullptr);
   if (content_ == nullptr) return;
   content_->setParent(this);
   content_->setGeometry(rect());

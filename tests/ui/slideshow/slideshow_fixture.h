@@ -22,6 +22,7 @@
 #include "ui/common/floating_toolbar.h"
 #include "ui/results/echo_localization.h"
 #include "ui/slideshow/slideshow_floating_controls.h"
+#include "ui/slideshow/slideshow_image_decoding.h"
 #include "ui/slideshow/slideshow_key_view.h"
 #include "ui/slideshow/slideshow_stepper_control.h"
 #include "ui/slideshow/slideshow_view.h"
@@ -47,13 +48,14 @@ class SlideshowFixture : public WidgetTest {
     settle();
   }
 
-  // `count` PNGs in the folder, newest first: even ones landscape, odd ones portrait.
+  // `count` PNGs in the folder, newest first: even ones landscape, odd ones portrait, larger than the
+  // cells of several images at a time (so those are decoded smaller).
   void setLibrary(int count) {
     std::vector<ImageRecord> records;
     for (int i = 0; i < count; ++i) {
       lorvex::testing::PNGImageSpec spec;
-      spec.width = i % 2 == 0 ? 96 : 48;
-      spec.height = i % 2 == 0 ? 64 : 80;
+      spec.width = i % 2 == 0 ? 640 : 432;
+      spec.height = i % 2 == 0 ? 432 : 640;
       const std::string path = folder.filePath(QStringLiteral("%1.png").arg(i)).toStdString();
       const std::string bytes = lorvex::testing::encodePNGImage(spec);
       QFile file(QString::fromStdString(path));
@@ -109,7 +111,7 @@ class SlideshowFixture : public WidgetTest {
   void settle() {
     for (int i = 0; i < 3; ++i) {
       harness.drainEvents();
-      drainUiEvents();
+      drainUiEvents(slideshowImageLoader());
     }
   }
 

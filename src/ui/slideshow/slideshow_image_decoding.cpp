@@ -1,0 +1,67 @@
+#include "ui/slideshow/slideshow_image_decoding.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "ui/common/local_image_decode_limiter.h"
+#include "ui/common/local_image_loader.h"
+#include "ui/common/local_image_memory_cache.h"
+
+namespace lorvex::ui {
+
+LocalImageDecodeResult decodeSlideshowImage(const std::string& path, std::optional<int> maxPixelSize) {
+  LocalImageDecodeResult result = decodeLocalImage(path, std::nullopt);
+  if (result.image.isNull()) return result;
+  if (maxPixelSize && *maxPixelSize > 0) {
+    const QSize target = downsampledSize(result.image.size(), *maxPixelSize);
+    if (target != result.image.size()) {
+      result.image = result.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+  }
+  const QImage::Format format = isFullyOpaque(result.image) ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
+  if (result.image.format() != format) result.image = result.image.convertToFormat(format);
+  return result;
+}
+
+bool isFullyOpaque(const QImage& image) {
+  if (image.isNull()) return false;
+  if (!image.hasAlphaChannel()) return true;
+  const QImage argb = image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_ARGB32_Premultiplied
+                          ? image
+                          : image.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < argb.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+    QRgb alpha = 0xff000000U;
+    for (int x = 0; x < argb.width(); ++x) alpha &= line[x];
+    if ((alpha & 0xff000000U) != 0xff000000U) return false;
+  }
+  return true;
+}
+
+LocalImageLoader& slideshowImageLoader() {
+  static LocalImageLoader* loader =
+      new LocalImageLoader(LocalImageMemoryCache::shared(), LocalImageDecodeLimiter::shared(), decodeSlideshowImage);
+  return *loader;
+}
+
+SlideshowImagePlacement slideshowImagePlacement(QRectF frame, std::optional<QSize> imagePixelSize,
+                                                qreal devicePixelRatio) {
+  const qreal ratio = devicePixelRatio > 0 && std::isfinite(devicePixelRatio) ? devicePixelRatio : 1.0;
+  const QRect rounded(static_cast<int>(std::lround(frame.x())), static_cast<int>(std::lround(frame.y())),
+                      static_cast<int>(std::lround(frame.width())), static_cast<int>(std::lround(frame.height())));
+  const int longer = static_cast<int>(std::lround(std::max(frame.width(), frame.height()) * ratio));
+  if (longer <= 0) return {rounded, std::nullopt};
+  if (!imagePixelSize || imagePixelSize->width() < 1 || imagePixelSize->height() < 1) return {rounded, longer};
+  const QSize decoded = downsampledSize(*imagePixelSize, longer);
+  // A frame larger than the image shows it enlarged by the view.
+  if (decoded == *imagePixelSize && std::max(decoded.width(), decoded.height()) < longer) return {rounded, longer};
+  const QSize logical(static_cast<int>(std::lround(decoded.width() / ratio)),
+                      static_cast<int>(std::lround(decoded.height() / ratio)));
+  const QPointF centre = frame.center();
+  const QRect rect(static_cast<int>(std::lround(centre.x() - logical.width() / 2.0)),
+                   static_cast<int>(std::lround(centre.y() - logical.height() / 2.0)), logical.width(),
+                   logical.height());
+  return {rect, longer};
+}
+
+}  // namespace lorvex::ui
