@@ -340,7 +340,6 @@ void SlideshowView::placeChildren() {
   controls_->adjustSize();
   const QSize bar = controls_->size();
   controls_->move((width() - bar.width()) / 2, height() - kControlsBottomMargin - bar.height());
-  if (overlay_ != nullptr) overlay_->setGeometry(rect());
   keyView_->setGeometry(rect());
   activityReader_->setGeometry(rect());
   strip_->lower();

@@ -51,9 +51,9 @@ class SlideshowView : public QWidget {
   Q_OBJECT
 
  public:
-  // Makes the delete-candidate feedback overlay over `host`, whose undo button calls `undo`. The
-  // overlay is laid over the whole view and is expected to let the mouse through where it shows
-  // nothing.
+  // Makes the delete-candidate feedback overlay as a child of `host`, whose undo button calls
+  // `undo`. The overlay places itself over its host; the view keeps it above the images and the
+  // controls.
   using FeedbackOverlayFactory =
       std::function<QWidget*(ImageLibraryStore& store, std::function<void()> undo, QWidget* host)>;
 

@@ -229,7 +229,11 @@ TEST_F(SlideshowViewTest, TheBannersUndoRestoresAndRevealsTheControls) {
   settle();
   QWidget* overlay = named<QWidget>("test.feedbackOverlay");
   ASSERT_NE(overlay, nullptr);
-  EXPECT_EQ(overlay->geometry(), view()->rect());
+  EXPECT_EQ(overlay->parentWidget(), view());
+  // Above the images and the bar.
+  const auto siblings = view()->children();
+  EXPECT_GT(siblings.indexOf(overlay), siblings.indexOf(view()->floatingControls()));
+  EXPECT_GT(siblings.indexOf(overlay), siblings.indexOf(view()->imageStrip()));
   pressKey(Qt::Key_D);
   ASSERT_EQ(store->resultWindow().records().size(), 9U);
   advance(2.0);
