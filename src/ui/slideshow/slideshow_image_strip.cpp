@@ -33,6 +33,11 @@ SlideshowImageStrip::SlideshowImageStrip(LocalImageLoader& loader, const AppLoca
   setPalette(black);
 }
 
+SlideshowImageStrip::~SlideshowImageStrip() {
+  // The views go after this object's own members: their last signals must not reach it.
+  for (LocalImageView* view : views_) disconnect(view, nullptr, this, nullptr);
+}
+
 void SlideshowImageStrip::setRecords(std::vector<RecordRef> records) {
   if (sameRecords(records, records_)) return;
   records_ = std::move(records);

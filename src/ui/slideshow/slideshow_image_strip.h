@@ -32,6 +32,7 @@ class SlideshowImageStrip : public QWidget {
   using DragPayload = std::function<std::optional<std::string>(const ImageRecord& record)>;
 
   SlideshowImageStrip(LocalImageLoader& loader, const AppLocalization& localization, QWidget* parent = nullptr);
+  ~SlideshowImageStrip() override;
 
   // The records shown now, in order; an unchanged list changes nothing.
   void setRecords(std::vector<RecordRef> records);

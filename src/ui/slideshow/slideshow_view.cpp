@@ -134,9 +134,17 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
 
 SlideshowView::~SlideshowView() {
   stepStop_.request_stop();
+  // Nothing may reach this view while its children go: focus moving away from a deleted control
+  // and the bar's last events would otherwise call into members already destroyed.
+  disconnect(qApp, nullptr, this, nullptr);
+  controls_->removeEventFilter(this);
+  disconnect(activityReader_, nullptr, this, nullptr);
+  disconnect(&store_, nullptr, this, nullptr);
+  disconnect(&store_.selection(), nullptr, this, nullptr);
+  disconnect(&store_.resultWindow(), nullptr, this, nullptr);
+  for (const auto& connection : presentationConnections_) disconnect(connection);
   hideControlsTask_.cancel();
   autoAdvanceTask_.cancel();
-  for (const auto& connection : presentationConnections_) disconnect(connection);
 }
 
 void SlideshowView::connectPresentation() {
