@@ -65,8 +65,10 @@ void SlideshowImageStrip::relayout() {
     view->setImageAlignment(Qt::AlignCenter);
     // Presses and drags are the strip's.
     view->setAttribute(Qt::WA_TransparentForMouseEvents);
-    connect(view, &LocalImageView::displayStateChanged, this, [this, view] { updateOpacity(*view); });
+    const std::size_t slot = views_.size();
+    connect(view, &LocalImageView::displayStateChanged, this, [this, slot] { displayStateChanged(slot); });
     views_.push_back(view);
+    targets_.emplace_back();
   }
   for (std::size_t i = 0; i < views_.size(); ++i) {
     LocalImageView* view = views_[i];
@@ -90,13 +92,28 @@ void SlideshowImageStrip::relayout() {
       pixelSize = QSize(static_cast<int>(*record.metadata.width), static_cast<int>(*record.metadata.height));
     }
     const SlideshowImagePlacement placement = slideshowImagePlacement(cell.frame, pixelSize, devicePixelRatioF());
-    view->setGeometry(placement.rect);
+    targets_[i] = placement.rect;
     view->setSource(record.file.path, std::nullopt,
                     localImageFileCacheKey(record.file.path, record.file.fileSize, record.file.modificationDate),
                     std::nullopt, placement.maxPixelSize);
+    // The image shown now stays where it is until the next one is ready: moving it to the next
+    // image's rectangle would stretch it there and scale it on this thread.
+    const bool showsOlderImage = view->isVisible() && !view->displayedImage().isNull() &&
+                                 view->displayedPath() != record.file.path &&
+                                 view->loadState().displayState().pendingPath.has_value();
+    if (!showsOlderImage) view->setGeometry(placement.rect);
     updateOpacity(*view);
     view->show();
   }
+}
+
+void SlideshowImageStrip::displayStateChanged(std::size_t slot) {
+  LocalImageView& view = *views_[slot];
+  // The load ended (with the image or without): the view takes its own rectangle.
+  if (!view.loadState().displayState().pendingPath && view.geometry() != targets_[slot]) {
+    view.setGeometry(targets_[slot]);
+  }
+  updateOpacity(view);
 }
 
 void SlideshowImageStrip::updateOpacity(LocalImageView& view) {

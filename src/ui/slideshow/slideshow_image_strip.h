@@ -55,6 +55,7 @@ class SlideshowImageStrip : public QWidget {
 
  private:
   void relayout();
+  void displayStateChanged(std::size_t slot);
   void updateOpacity(LocalImageView& view);
   std::optional<int> cellAt(QPoint position) const;
 
@@ -63,6 +64,7 @@ class SlideshowImageStrip : public QWidget {
   std::vector<RecordRef> records_;
   SlideshowAdaptiveGridLayout layout_;
   std::vector<LocalImageView*> views_;  // by cell position; grows as needed
+  std::vector<QRect> targets_;          // where each view goes once its image is ready
   std::optional<QPoint> pressPosition_;
   std::optional<int> pressedCell_;
 };

@@ -23,6 +23,12 @@ TEST(SlideshowAdaptiveGridLayout, ChoosesTheGridCoveringTheMostAreaAndPlacesEach
   const SlideshowImageProportions portrait = sized(100, 200);
   const SlideshowImageProportions landscape = sized(200, 100);
   const double third = 400.0 / 3.0;
+  const SlideshowAdaptiveGridLayout squares2x2{2,
+                                               2,
+                                               {{0, 0, 0, {0, 0, 200, 200}},
+                                                {1, 0, 1, {200, 0, 200, 200}},
+                                                {2, 1, 0, {0, 200, 200, 200}},
+                                                {3, 1, 1, {200, 200, 200, 200}}}};
   const struct {
     std::string name;
     Images images;
@@ -44,21 +50,11 @@ TEST(SlideshowAdaptiveGridLayout, ChoosesTheGridCoveringTheMostAreaAndPlacesEach
       {"four unknown sizes make squares in two rows",
        {unknown, unknown, unknown, unknown},
        {400, 400},
-       {2,
-        2,
-        {{0, 0, 0, {0, 0, 200, 200}},
-         {1, 0, 1, {200, 0, 200, 200}},
-         {2, 1, 0, {0, 200, 200, 200}},
-         {3, 1, 1, {200, 200, 200, 200}}}}},
+       squares2x2},
       {"zero, negative and one-sided sizes are squares",
        {sized(0, 900), sized(1600, -1), {1600, std::nullopt}, {std::nullopt, 900}},
        {400, 400},
-       {2,
-        2,
-        {{0, 0, 0, {0, 0, 200, 200}},
-         {1, 0, 1, {200, 0, 200, 200}},
-         {2, 1, 0, {0, 200, 200, 200}},
-         {3, 1, 1, {200, 200, 200, 200}}}}},
+       squares2x2},
       // Three columns (128,889) beat two (80,000); the short row 0 image rests on row 1, and the
       // last row's wider cell lets its image take the whole width.
       {"the top row rests on the bottom row",
