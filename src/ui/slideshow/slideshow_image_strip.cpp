@@ -3,13 +3,10 @@
 #include <cmath>
 
 #include <QApplication>
-#include <QDrag>
-#include <QFile>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPalette>
-#include <QUrl>
 
+#include "ui/common/image_drag.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_view.h"
 #include "ui/slideshow/slideshow_image_decoding.h"
@@ -153,13 +150,12 @@ void SlideshowImageStrip::mouseMoveEvent(QMouseEvent* event) {
   pressedCell_.reset();
   if (index >= records_.size() || records_[index] == nullptr || !dragPayload) return;
   const RecordRef record = records_[index];
-  const std::optional<std::string> file = dragPayload(*record);
-  if (!file) return;
-  auto* mime = new QMimeData();
-  mime->setUrls({QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(*file)))});
-  auto* drag = new QDrag(this);
-  drag->setMimeData(mime);
-  drag->exec(Qt::CopyAction);
+  QPixmap preview;
+  if (index < views_.size() && !views_[index]->displayedImage().isNull()) {
+    preview = QPixmap::fromImage(views_[index]->displayedImage().scaled(160, 160, Qt::KeepAspectRatio,
+                                                                        Qt::SmoothTransformation));
+  }
+  startImageDrag(*this, dragPayload(*record), preview);
 }
 
 }  // namespace lorvex::ui

@@ -16,6 +16,7 @@
 #include <QPoint>
 #include <QWidget>
 
+#include "model/image_drag_payload.h"
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
 #include "ui/slideshow/slideshow_adaptive_grid_layout.h"
@@ -29,7 +30,7 @@ class SlideshowImageStrip : public QWidget {
   Q_OBJECT
 
  public:
-  using DragPayload = std::function<std::optional<std::string>(const ImageRecord& record)>;
+  using DragPayload = std::function<std::optional<ImageDragPayload>(const ImageRecord& record)>;
 
   SlideshowImageStrip(LocalImageLoader& loader, const AppLocalization& localization, QWidget* parent = nullptr);
   ~SlideshowImageStrip() override;
@@ -43,7 +44,7 @@ class SlideshowImageStrip : public QWidget {
   // hidden and not listed.
   std::vector<LocalImageView*> imageViews() const;
 
-  // The file a drag of the record offers (a path); nothing offers nothing.
+  // What a drag of the record offers; nothing drags nothing.
   DragPayload dragPayload;
   // Called for a press anywhere on the strip.
   std::function<void()> onPressed;

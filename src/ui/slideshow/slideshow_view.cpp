@@ -34,13 +34,11 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
 
   strip_ = new SlideshowImageStrip(loader != nullptr ? *loader : slideshowImageLoader(), localization_, this);
   ImageLibraryStore* storePointer = &store_;
-  strip_->dragPayload = [storePointer](const ImageRecord& record) -> std::optional<std::string> {
+  strip_->dragPayload = [storePointer](const ImageRecord& record) -> std::optional<ImageDragPayload> {
     // The service of the moment the drag begins: the placeholder before launch offers nothing.
     const auto service = storePointer->service();
     if (service == nullptr) return std::nullopt;
-    const auto payload = service->imageDragPayload(record);
-    if (!payload) return std::nullopt;
-    return payload->fileURL;
+    return service->imageDragPayload(record);
   };
 
   const auto close = [this] {

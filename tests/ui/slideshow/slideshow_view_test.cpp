@@ -307,6 +307,14 @@ TEST_F(SlideshowViewTest, TheStripShowsTheVisibleRecordsDecodedAndTheBarTheirPos
   EXPECT_EQ(strip->records().size(), 4U);
   EXPECT_EQ(strip->records()[2]->file.path, path(0));
   EXPECT_EQ(named<QLabel>("slideshow.position")->text(), QStringLiteral("9-2 / 10"));
+
+  // A drag offers what the library's service hands out for the record, asked when it begins.
+  harness.service->setAnswer("imageDragPayload", [](const lorvex::testing::ServiceCall& call) -> std::any {
+    return std::optional<ImageDragPayload>(ImageDragPayload{call.paths.at(0)});
+  });
+  const auto payload = strip->dragPayload(*strip->records()[1]);
+  ASSERT_TRUE(payload.has_value());
+  EXPECT_EQ(payload->fileURL, path(9));
 }
 
 TEST_F(SlideshowViewTest, TheBarNamesEachControlAndFollowsPlayback) {
