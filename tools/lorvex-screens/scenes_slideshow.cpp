@@ -1,6 +1,6 @@
 // The slideshow at one, two, four and six images at a time over a library of landscape and
 // portrait images, with its floating bar shown (as it is for two seconds after any activity), and
-// with the bar over one image in the paused state.
+// with the delete-candidate banner after a marking made in it.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -13,6 +13,7 @@
 
 #include "scene_registry.h"
 #include "model/image_record.h"
+#include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/slideshow/slideshow_image_decoding.h"
 #include "ui/slideshow/slideshow_view.h"
 #include "ui/support/ui_test_application.h"
@@ -62,17 +63,21 @@ std::vector<ImageRecord> sampleLibrary(const std::filesystem::path& folder) {
   return records;
 }
 
-// The slideshow from the `first` record with `count` images at a time, playing or paused.
-std::function<std::unique_ptr<QWidget>(SceneContext&)> slideshow(int count, int first, bool playing) {
-  return [count, first, playing](SceneContext& context) -> std::unique_ptr<QWidget> {
+// The slideshow from the `first` record with `count` images at a time, playing or paused; with
+// `marks`, the focused image is then marked as a delete candidate from the slideshow.
+std::function<std::unique_ptr<QWidget>(SceneContext&)> slideshow(int count, int first, bool playing,
+                                                                 bool marks = false) {
+  return [count, first, playing, marks](SceneContext& context) -> std::unique_ptr<QWidget> {
     ImageLibraryStore* store = context.makeFakeStoreWithResults(sampleLibrary(context.scratch));
     if (store == nullptr) return nullptr;
     store->selection().selectSingle(store->resultWindow().records().at(static_cast<std::size_t>(first))->file.path);
     store->presentation().setSlideshowVisibleCount(count);
     store->startSlideshow();
     store->presentation().setIsSlideshowPlaying(playing);
-    return std::make_unique<ui::SlideshowView>(*store, [] {}, ui::SlideshowView::FeedbackOverlayFactory{},
-                                               &context.localization);
+    auto view = std::make_unique<ui::SlideshowView>(*store, [] {}, ui::makeDeleteCandidateFeedbackOverlay,
+                                                    &context.localization);
+    if (marks) store->toggleFocusedRecordDeleteCandidate();
+    return view;
   };
 }
 
@@ -83,18 +88,21 @@ QWidget* waitForImages(SceneContext& context, QWidget&) {
   return nullptr;
 }
 
-Scene slideshowScene(std::string name, int count, int first, bool playing) {
+Scene slideshowScene(std::string name, int count, int first, bool playing, bool marks = false) {
   return {.name = std::move(name),
           .source = SceneSource::fakeService,
           .size = kSceneSize,
-          .build = slideshow(count, first, playing),
-          .afterShow = waitForImages};
+          .build = slideshow(count, first, playing, marks),
+          .afterShow = waitForImages,
+          // The banner's dismissal waits on the scene's clock, which never moves.
+          .storeStaysBusy = marks};
 }
 
 const bool registered = registerScene(slideshowScene("slideshow.one", 1, 4, false)) &&
                         registerScene(slideshowScene("slideshow.two", 2, 0, true)) &&
                         registerScene(slideshowScene("slideshow.four", 4, 2, true)) &&
-                        registerScene(slideshowScene("slideshow.six", 6, 0, true));
+                        registerScene(slideshowScene("slideshow.six", 6, 0, true)) &&
+                        registerScene(slideshowScene("slideshow.banner", 1, 2, false, true));
 
 }  // namespace
 }  // namespace lorvex::screens

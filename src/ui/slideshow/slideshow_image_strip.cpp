@@ -4,7 +4,8 @@
 
 #include <QApplication>
 #include <QMouseEvent>
-#include <QPalette>
+#include <QPaintEvent>
+#include <QPainter>
 
 #include "ui/common/image_drag.h"
 #include "ui/common/local_image_load_request.h"
@@ -24,10 +25,8 @@ SlideshowImageStrip::SlideshowImageStrip(LocalImageLoader& loader, const AppLoca
                                          QWidget* parent)
     : QWidget(parent), loader_(loader), localization_(localization) {
   setObjectName(QStringLiteral("slideshow.images"));
-  setAutoFillBackground(true);
-  QPalette black = palette();
-  black.setColor(QPalette::Window, Qt::black);
-  setPalette(black);
+  // Black painted by hand: a black palette would reach the image views' placeholders too.
+  setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 SlideshowImageStrip::~SlideshowImageStrip() {
@@ -45,6 +44,11 @@ std::vector<LocalImageView*> SlideshowImageStrip::imageViews() const {
   std::vector<LocalImageView*> shown;
   for (std::size_t i = 0; i < layout_.cells.size() && i < views_.size(); ++i) shown.push_back(views_[i]);
   return shown;
+}
+
+void SlideshowImageStrip::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.fillRect(event->rect(), Qt::black);
 }
 
 void SlideshowImageStrip::resizeEvent(QResizeEvent* event) {

@@ -50,6 +50,7 @@ class SlideshowImageStrip : public QWidget {
   std::function<void()> onPressed;
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;

@@ -4,7 +4,6 @@
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHideEvent>
-#include <QPalette>
 #include <QPropertyAnimation>
 
 #include "store/image_library_store.h"
@@ -27,10 +26,8 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
       closeAction_(std::move(closeAction)),
       localization_(localization != nullptr ? *localization : AppLocalization::live()) {
   setObjectName(qtText(accessibility_id::kSlideshowView));
-  // Black comes from the strip, which covers the whole view.
-  QPalette black = palette();
-  black.setColor(QPalette::Window, Qt::black);
-  setPalette(black);
+  // Black comes from the strip, which covers the whole view; the palette stays the application's,
+  // so the banner and other children keep their own colours.
 
   strip_ = new SlideshowImageStrip(loader != nullptr ? *loader : slideshowImageLoader(), localization_, this);
   ImageLibraryStore* storePointer = &store_;

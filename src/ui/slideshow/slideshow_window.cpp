@@ -4,7 +4,8 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QPalette>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QWindowStateChangeEvent>
 
@@ -16,10 +17,8 @@ SlideshowWindow::SlideshowWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
   setObjectName(QString::fromUtf8(accessibility_id::kSlideshowWindow.data(),
                                   static_cast<int>(accessibility_id::kSlideshowWindow.size())));
   setAttribute(Qt::WA_DeleteOnClose, false);
-  setAutoFillBackground(true);
-  QPalette black = palette();
-  black.setColor(QPalette::Window, Qt::black);
-  setPalette(black);
+  // Painted black by hand rather than through the palette, which every child would inherit.
+  setAttribute(Qt::WA_OpaquePaintEvent);
   qApp->installEventFilter(this);
 }
 
@@ -29,9 +28,6 @@ void SlideshowWindow::setContent(QWidget* content) {
   if (content_ == content) return;
   delete content_.data();
   content_ = content;
-  // Content covers the whole window and paints its own black: the window need not fill first.
-  setAttribute(Qt::WA_NoSystemBackground, content_ != nullptr);
-  setAutoFillBackground(content_ == nullptr);
   if (content_ == nullptr) return;
   content_->setParent(this);
   content_->setGeometry(rect());
@@ -79,6 +75,12 @@ void SlideshowWindow::changeEvent(QEvent* event) {
   hasBeenFullScreen_ = false;
   const auto exited = onDidExitFullScreen;
   if (exited) exited();
+}
+
+void SlideshowWindow::paintEvent(QPaintEvent* event) {
+  // Under the content only while it is not there yet (or not everywhere).
+  QPainter painter(this);
+  painter.fillRect(event->rect(), Qt::black);
 }
 
 void SlideshowWindow::resizeEvent(QResizeEvent* event) {
