@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QIconEngine>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 #include "ui/common/plain_text.h"
@@ -87,6 +88,27 @@ void paintSymbol(QPainter& painter, const QRectF& rect, std::string_view symbolN
   painter.restore();
 }
 
+// The symbol drawn in `color` on a transparent square of `side` device pixels. Rendering an SVG
+// costs far more than copying a pixmap, and floating controls repaint their icons on every
+// frame of a fade, so each rendering is kept in the pixmap cache.
+QPixmap renderedSymbol(std::string_view symbolName, int side, const QColor& color) {
+  const QString key = QStringLiteral("lorvex.symbol/%1/%2/%3")
+                          .arg(qtText(symbolName))
+                          .arg(side)
+                          .arg(color.rgba(), 8, 16, QLatin1Char('0'));
+  QPixmap pixmap;
+  if (QPixmapCache::find(key, &pixmap)) return pixmap;
+  pixmap = QPixmap(side, side);
+  pixmap.fill(Qt::transparent);
+  {
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintSymbol(painter, QRectF(0, 0, side, side), symbolName, color);
+  }
+  QPixmapCache::insert(key, pixmap);
+  return pixmap;
+}
+
 class TintedSymbolEngine final : public QIconEngine {
  public:
   TintedSymbolEngine(std::string symbolName, QColor color) : symbolName_(std::move(symbolName)), color_(color) {}
@@ -94,14 +116,16 @@ class TintedSymbolEngine final : public QIconEngine {
   void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
     const qreal side = std::min(rect.width(), rect.height());
     const QRectF square(rect.x() + (rect.width() - side) / 2.0, rect.y() + (rect.height() - side) / 2.0, side, side);
-    paintSymbol(*painter, square, symbolName_, mode == QIcon::Disabled ? withOpacity(color_, 0.35) : color_);
+    const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
+    QPixmap symbol = renderedSymbol(symbolName_, static_cast<int>(std::ceil(side * ratio)), colorFor(mode));
+    symbol.setDevicePixelRatio(ratio);
+    painter->drawPixmap(square.topLeft(), symbol);
   }
 
   QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
     QPixmap pixmap(size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
     paint(&painter, QRect(QPoint(0, 0), size), mode, state);
     return pixmap;
   }
@@ -110,6 +134,8 @@ class TintedSymbolEngine final : public QIconEngine {
   QString key() const override { return QStringLiteral("lorvex.tintedSymbol"); }
 
  private:
+  QColor colorFor(QIcon::Mode mode) const { return mode == QIcon::Disabled ? withOpacity(color_, 0.35) : color_; }
+
   std::string symbolName_;
   QColor color_;
 };
@@ -145,14 +171,7 @@ QIcon symbolIcon(std::string_view symbolName) {
 
 QPixmap symbolPixmap(std::string_view symbolName, int logicalSize, const QColor& color, qreal devicePixelRatio) {
   if (!hasBundledSymbol(symbolName) || logicalSize <= 0) return {};
-  const int side = static_cast<int>(std::ceil(logicalSize * devicePixelRatio));
-  QPixmap pixmap(side, side);
-  pixmap.fill(Qt::transparent);
-  {
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    paintSymbol(painter, QRectF(0, 0, side, side), symbolName, color);
-  }
+  QPixmap pixmap = renderedSymbol(symbolName, static_cast<int>(std::ceil(logicalSize * devicePixelRatio)), color);
   pixmap.setDevicePixelRatio(devicePixelRatio);
   return pixmap;
 }
