@@ -1,0 +1,174 @@
+#include "ui/sidebar/scan_failure_diagnostics_presentation.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+#include "model/raw_value.h"
+#include "model/text/graphemes.h"
+#include "model/text/paths.h"
+
+namespace lorvex::ui {
+namespace {
+
+using Key = AppLocalizationKey;
+using Source = ImageLibraryScanDiagnosticSource;
+using FailureKind = ImageLibraryScanFailure::Kind;
+
+Key guidanceKey(FailureKind kind) {
+  switch (kind) {
+    case FailureKind::permission:
+      return Key::scanFailureGuidancePermission;
+    case FailureKind::missing:
+      return Key::scanFailureGuidanceMissing;
+    case FailureKind::metadata:
+      return Key::scanFailureGuidanceMetadata;
+    case FailureKind::general:
+      return Key::scanFailureGuidanceGeneral;
+  }
+  return Key::scanFailureGuidanceGeneral;
+}
+
+Key sourceKey(Source source) {
+  switch (source) {
+    case Source::folderRegistration:
+      return Key::scanFailureSourceFolderRegistration;
+    case Source::manualSync:
+      return Key::scanFailureSourceManualSync;
+    case Source::singleFolderSync:
+      return Key::scanFailureSourceSingleFolderSync;
+    case Source::backgroundFullScan:
+      return Key::scanFailureSourceBackgroundFullScan;
+    case Source::backgroundChangedPaths:
+      return Key::scanFailureSourceBackgroundChangedPaths;
+    case Source::resumeInterrupted:
+      return Key::scanFailureSourceResumeInterrupted;
+  }
+  return Key::scanFailureSourceUnknown;
+}
+
+bool liesAtOrUnderRoot(std::string_view path, std::string_view root) {
+  if (path == root) return true;
+  if (!root.empty() && root.back() == '/') return path.starts_with(root);
+  return path.size() > root.size() && path.starts_with(root) && path[root.size()] == '/';
+}
+
+std::string fileNameOf(std::string_view path) {
+  // A file URL's last component ignores trailing slashes.
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  return std::string(text::lastPathComponent(path));
+}
+
+}  // namespace
+
+std::string formatSecondsWithMilliseconds(double seconds) {
+  if (!std::isfinite(seconds)) return std::isnan(seconds) ? "nan" : (seconds < 0 ? "-inf" : "inf");
+  char buffer[400];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed, 3);
+  return std::string(buffer, result.ptr);
+}
+
+std::string ScanFailureDiagnosticsPresentation::makeContextLine(
+    const std::optional<ImageLibraryScanDiagnosticContext>& context, const AppLocalization& localizer) {
+  if (!context) return localizer.lookup(Key::scanFailureSourceUnknown);
+  if (context->source == Source::backgroundChangedPaths) {
+    return localizer.lookup(sourceKey(context->source), {context->changedPathCount.value_or(0)});
+  }
+  return localizer.lookup(sourceKey(context->source));
+}
+
+std::string ScanFailureDiagnosticsPresentation::makeRootPathsLine(
+    const std::optional<ImageLibraryScanDiagnosticContext>& context, const ViewResourceDisplay& resourceDisplay) {
+  if (!context || context->rootPaths.empty()) return "-";
+  std::string line;
+  for (const std::string& root : context->rootPaths) {
+    if (!line.empty()) line += ", ";
+    line += resourceDisplay.displayText(root);
+  }
+  return line;
+}
+
+std::optional<std::string> ScanFailureDiagnosticsPresentation::findReauthorizationRootPath(
+    const std::vector<ImageLibraryScanFailure>& failures,
+    const std::optional<ImageLibraryScanDiagnosticContext>& context) {
+  if (!context) return std::nullopt;
+  struct Root {
+    std::size_t length;
+    const std::string* path;
+  };
+  std::vector<Root> roots;
+  roots.reserve(context->rootPaths.size());
+  for (const std::string& root : context->rootPaths) roots.push_back({text::graphemeCount(root), &root});
+  std::stable_sort(roots.begin(), roots.end(), [](const Root& a, const Root& b) { return a.length > b.length; });
+  for (const ImageLibraryScanFailure& failure : failures) {
+    if (failure.kind != FailureKind::permission) continue;
+    for (const Root& root : roots) {
+      if (liesAtOrUnderRoot(failure.path, *root.path)) return *root.path;
+    }
+  }
+  return std::nullopt;
+}
+
+std::string ScanFailureDiagnosticsPresentation::makeDiagnosticsText(
+    const ImageLibraryScanSummary& summary, const std::optional<ImageLibraryScanDiagnosticContext>& context,
+    const std::vector<ScanFailureRecoveryRow>& rows, const ViewResourceDisplay& resourceDisplay) {
+  std::string report;
+  report += "source=";
+  report += context ? std::string(rawValue(context->source)) : std::string("unknown");
+  report += "\ncompletedAt=";
+  report += context ? formatSecondsWithMilliseconds(context->completedAt) : std::string("-");
+  report += "\nroots=";
+  if (!context) {
+    report += "-";
+  } else {
+    for (std::size_t i = 0; i < context->rootPaths.size(); ++i) {
+      if (i > 0) report += ",";
+      report += context->rootPaths[i];
+    }
+  }
+  report += "\nchangedPathCount=";
+  report += context && context->changedPathCount ? std::to_string(*context->changedPathCount) : std::string("-");
+  report += "\nscanned=" + std::to_string(summary.scannedFileCount);
+  report += "\nindexed=" + std::to_string(summary.indexedImageCount);
+  report += "\nfailed=" + std::to_string(summary.failedFileCount);
+  report += "\nfailures:";
+  for (const ScanFailureRecoveryRow& row : rows) {
+    report += "\n";
+    report += row.path;
+    report += "\t";
+    report += row.message;
+  }
+  return resourceDisplay.displayText(report);
+}
+
+ScanFailureDiagnosticsPresentation ScanFailureDiagnosticsPresentation::make(
+    const ImageLibraryScanSummary& summary, const std::optional<ImageLibraryScanDiagnosticContext>& context,
+    const AppLocalization& localizer, const ViewResourceDisplay& resourceDisplay) {
+  ScanFailureDiagnosticsPresentation p;
+  p.title = localizer.lookup(Key::scanFailureDetailsTitle);
+  p.summaryText = localizer.lookup(Key::scanFailureDetailsSummary,
+                                   {summary.failedFileCount, summary.scannedFileCount, summary.indexedImageCount});
+  p.contextText = localizer.lookup(Key::scanFailureDetailsContext, {makeContextLine(context, localizer)});
+  p.rootPathsText = localizer.lookup(Key::scanFailureDetailsRoots, {makeRootPathsLine(context, resourceDisplay)});
+  p.retryGuidanceText = localizer.lookup(Key::scanFailureRetryGuidance);
+  p.copyDiagnosticsButtonTitle = localizer.lookup(Key::scanFailureCopyDiagnostics);
+  p.revealInFinderButtonTitle = localizer.lookup(Key::commonOpenInFinder);
+  p.rescanButtonTitle = localizer.lookup(Key::librarySyncRegisteredFoldersAction);
+  p.reauthorizeButtonTitle = localizer.lookup(Key::libraryAllowAccess);
+  p.closeButtonTitle = localizer.lookup(Key::commonClose);
+  p.reauthorizationRootPath = findReauthorizationRootPath(summary.failures, context);
+  p.failureRows.reserve(summary.failures.size());
+  // One guidance text per kind, not one lookup per failure: a scan may leave thousands.
+  std::optional<std::string> guidance[4];
+  for (const ImageLibraryScanFailure& failure : summary.failures) {
+    std::optional<std::string>& text = guidance[static_cast<int>(failure.kind)];
+    if (!text) text = localizer.lookup(guidanceKey(failure.kind));
+    p.failureRows.push_back({failure.path, resourceDisplay.displayText(failure.path), fileNameOf(failure.path),
+                             resourceDisplay.displayText(failure.message), *text, failure.kind});
+  }
+  p.diagnosticsText = makeDiagnosticsText(summary, context, p.failureRows, resourceDisplay);
+  return p;
+}
+
+}  // namespace lorvex::ui

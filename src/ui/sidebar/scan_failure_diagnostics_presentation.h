@@ -1,0 +1,78 @@
+// Everything the scan-failure sheet shows after a scan that left files unindexed: its texts, one
+// recovery row per failed file with guidance for the failure's kind, the registered root whose
+// access should be granted again, and the plain-text report the copy button puts on the clipboard.
+//
+// Shown paths and messages go through the recording-mode display rule; a row keeps the real path
+// (for reveal) and the report is passed through the rule once as a whole.
+//
+// Thread safety: pure values and functions, callable from any thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/image_library_scan_summary.h"
+#include "model/scan_diagnostic_context.h"
+#include "ui/common/app_localization.h"
+#include "ui/common/view_resource_display.h"
+
+namespace lorvex::ui {
+
+struct ScanFailureRecoveryRow {
+  std::string path;         // as the scan reported it
+  std::string displayPath;
+  std::string fileName;     // the last component of the real path
+  std::string message;
+  std::string guidance;
+  ImageLibraryScanFailure::Kind kind = ImageLibraryScanFailure::Kind::general;
+
+  const std::string& id() const { return path; }
+  friend bool operator==(const ScanFailureRecoveryRow&, const ScanFailureRecoveryRow&) = default;
+};
+
+struct ScanFailureDiagnosticsPresentation {
+  std::string title;
+  std::string summaryText;
+  std::string contextText;
+  std::string rootPathsText;
+  std::string retryGuidanceText;
+  std::string copyDiagnosticsButtonTitle;
+  std::string revealInFinderButtonTitle;
+  std::string rescanButtonTitle;
+  std::string reauthorizeButtonTitle;
+  std::string closeButtonTitle;
+  std::optional<std::string> reauthorizationRootPath;
+  std::vector<ScanFailureRecoveryRow> failureRows;  // the summary's failures, in order
+  std::string diagnosticsText;
+
+  static ScanFailureDiagnosticsPresentation make(const ImageLibraryScanSummary& summary,
+                                                 const std::optional<ImageLibraryScanDiagnosticContext>& context,
+                                                 const AppLocalization& localizer,
+                                                 const ViewResourceDisplay& resourceDisplay);
+
+  // What started the scan, localized ("scanFailure.source.*").
+  static std::string makeContextLine(const std::optional<ImageLibraryScanDiagnosticContext>& context,
+                                 const AppLocalization& localizer);
+  // The roots, shown, joined by ", "; "-" without a context or roots.
+  static std::string makeRootPathsLine(const std::optional<ImageLibraryScanDiagnosticContext>& context,
+                                   const ViewResourceDisplay& resourceDisplay);
+  // The longest root (in characters; ties keep the context's order) containing the first
+  // permission failure that lies under any root; a root "/a/b" does not contain "/a/bc/x.png".
+  static std::optional<std::string> findReauthorizationRootPath(const std::vector<ImageLibraryScanFailure>& failures,
+                                                            const std::optional<ImageLibraryScanDiagnosticContext>& context);
+  // The clipboard report: eight "key=value" lines ending in "failures:", then "path<TAB>message"
+  // per row; no line feed after the last line.
+  static std::string makeDiagnosticsText(const ImageLibraryScanSummary& summary,
+                                     const std::optional<ImageLibraryScanDiagnosticContext>& context,
+                                     const std::vector<ScanFailureRecoveryRow>& rows,
+                                     const ViewResourceDisplay& resourceDisplay);
+
+  friend bool operator==(const ScanFailureDiagnosticsPresentation&,
+                         const ScanFailureDiagnosticsPresentation&) = default;
+};
+
+// Seconds since 1970 with three decimals and a full stop, whatever the process locale.
+std::string formatSecondsWithMilliseconds(double seconds);
+
+}  // namespace lorvex::ui

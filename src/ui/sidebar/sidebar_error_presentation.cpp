@@ -1,0 +1,27 @@
+#include "ui/sidebar/sidebar_error_presentation.h"
+
+#include <algorithm>
+
+#include "store/image_library_store.h"
+
+namespace lorvex::ui {
+
+namespace {
+
+bool isTrashMoveMessage(const std::string& message, const ImageTrashSummary& summary) {
+  if (message == ImageLibraryStore::kTrashFailureMessage) return true;
+  return std::any_of(summary.failures.begin(), summary.failures.end(),
+                     [&message](const ImageTrashFailure& failure) { return failure.message == message; });
+}
+
+}  // namespace
+
+std::optional<std::string> SidebarErrorPresentation::message(const AppLocalization& localizer) const {
+  if (!errorMessage) return std::nullopt;
+  if (lastTrashSummary && !lastTrashSummary->failures.empty() && isTrashMoveMessage(*errorMessage, *lastTrashSummary)) {
+    return localizer.lookup(AppLocalizationKey::deleteCandidateReviewSummaryOperationFailed);
+  }
+  return resourceDisplay.displayText(*errorMessage);
+}
+
+}  // namespace lorvex::ui

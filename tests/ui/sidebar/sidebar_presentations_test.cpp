@@ -1,0 +1,189 @@
+// The indexing card's headline, the sidebar's error line and the scan-failure sheet's texts and
+// report.
+#include <gtest/gtest.h>
+
+#include "store/image_library_store.h"
+#include "ui/results/echo_localization.h"
+#include "ui/sidebar/indexing_progress_overlay_presentation.h"
+#include "ui/sidebar/scan_failure_diagnostics_presentation.h"
+#include "ui/sidebar/sidebar_error_presentation.h"
+
+namespace lorvex::ui {
+namespace {
+
+using Phase = ImageLibraryIndexingPhase;
+using FailureKind = ImageLibraryScanFailure::Kind;
+using Source = ImageLibraryScanDiagnosticSource;
+
+TEST(IndexingProgressOverlayPresentationTest, HeadlineByFlagsAndPhase) {
+  const ImageLibraryIndexingProgress discovering{Phase::discovering, 0, 1520, 0, 0, std::nullopt};
+  const ImageLibraryIndexingProgress indexing{Phase::indexing, 37, 1520, 30, 7, "/x.png"};
+  struct Case {
+    IndexingProgressOverlayPresentation presentation;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{true, true, indexing}, "indexing.preparingDatabase"},
+      {{false, false, std::nullopt}, "indexing.preparingDatabase"},
+      {{false, false, indexing}, "indexing.preparingDatabase"},
+      {{false, true, std::nullopt}, "indexing.inProgress"},
+      {{false, true, discovering}, "indexing.checkingFiles(#1520)"},
+      {{false, true, indexing}, "indexing.progress(#37,#1520)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.presentation.message(testing::echoLocalization()), c.message);
+  EXPECT_EQ(IndexingProgressOverlayPresentation::unavailableText(testing::echoLocalization()),
+            "indexing.unavailableUntilComplete");
+
+  auto moved = indexing;
+  moved.currentPath = "/y.png";
+  EXPECT_NE((IndexingProgressOverlayPresentation{false, true, indexing}),
+            (IndexingProgressOverlayPresentation{false, true, moved}));
+}
+
+TEST(SidebarErrorPresentationTest, TrashFailuresReplaceOnlyTheMovesOwnMessage) {
+  const ImageTrashSummary failed{2, {"/a.png"}, {{"/b.png", "Disk full", ImageTrashFailureReason::underlyingError}}};
+  const ImageTrashSummary refused{1, {}, {{"/c.png", "サービス停止", ImageTrashFailureReason::underlyingError}}};
+  const ImageTrashSummary moved{2, {"/a.png", "/b.png"}, {}};
+  const std::string fixed(ImageLibraryStore::kTrashFailureMessage);
+  const std::string operationFailed = "deleteCandidateReview.summary.operationFailed";
+  const struct {
+    const char* name;
+    std::optional<std::string> error;
+    std::optional<ImageTrashSummary> summary;
+    std::optional<std::string> line;
+  } cases[] = {
+      {"no error, failed move", std::nullopt, failed, std::nullopt},
+      {"the move's fixed text", fixed, failed, operationFailed},
+      {"a refused move's own message", "サービス停止", refused, operationFailed},
+      {"a later unrelated error shows itself", "登録に失敗しました", failed, "登録に失敗しました"},
+      {"fixed text after a clean move", fixed, moved, fixed},
+      {"error without any move", "boom", std::nullopt, "boom"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ((SidebarErrorPresentation{c.error, c.summary, {}}.message(testing::echoLocalization())), c.line)
+        << c.name;
+  }
+
+  const SidebarErrorPresentation recording{"cannot read /Users/u/Pictures", std::nullopt, {true, "/Users/u"}};
+  EXPECT_EQ(recording.message(testing::echoLocalization()), "cannot read ~/Pictures");
+  const SidebarErrorPresentation plain{"cannot read /Users/u/Pictures", std::nullopt, {false, "/Users/u"}};
+  EXPECT_EQ(plain.message(testing::echoLocalization()), "cannot read /Users/u/Pictures");
+  EXPECT_NE(recording, plain);
+}
+
+ImageLibraryScanFailure failure(std::string path, FailureKind kind, std::string message = "denied") {
+  return {std::move(path), std::move(message), kind};
+}
+
+TEST(ScanFailureDiagnosticsPresentationTest, RootToReauthorize) {
+  using Roots = std::vector<std::string>;
+  const auto context = [](Roots roots) {
+    return std::optional(ImageLibraryScanDiagnosticContext{Source::manualSync, std::move(roots), std::nullopt, 0});
+  };
+  const struct {
+    const char* name;
+    std::optional<ImageLibraryScanDiagnosticContext> context;
+    std::vector<ImageLibraryScanFailure> failures;
+    std::optional<std::string> root;
+  } cases[] = {
+      {"no context", std::nullopt, {failure("/a/x.png", FailureKind::permission)}, std::nullopt},
+      {"longest root wins", context({"/Volumes/A", "/Volumes/A/Sub"}),
+       {failure("/Volumes/A/Sub/x.png", FailureKind::permission)}, "/Volumes/A/Sub"},
+      {"path equal to a root", context({"/a/b"}), {failure("/a/b", FailureKind::permission)}, "/a/b"},
+      {"sibling with a common prefix", context({"/Users/u/Pictures"}),
+       {failure("/Users/u/PicturesOld/x.png", FailureKind::permission)}, std::nullopt},
+      {"root ending in a slash", context({"/r/"}), {failure("/r/x.png", FailureKind::permission)}, "/r/"},
+      {"other kinds never count", context({"/a"}),
+       {failure("/a/1.png", FailureKind::missing), failure("/a/2.png", FailureKind::metadata),
+        failure("/a/3.png", FailureKind::general)},
+       std::nullopt},
+      {"first permission failure under a root", context({"/a", "/b"}),
+       {failure("/elsewhere/x.png", FailureKind::permission), failure("/b/y.png", FailureKind::permission),
+        failure("/a/z.png", FailureKind::permission)},
+       "/b"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ScanFailureDiagnosticsPresentation::findReauthorizationRootPath(c.failures, c.context), c.root) << c.name;
+  }
+}
+
+TEST(ScanFailureDiagnosticsPresentationTest, ReportAndTextsOfAScan) {
+  const ImageLibraryScanSummary summary{120, 118, 2,
+                                        {failure("/Users/u/Pictures/a.png", FailureKind::permission,
+                                                 "no access to /Users/u/Pictures/a.png"),
+                                         failure("/Users/u/b.png", FailureKind::missing, "gone")}};
+  const ImageLibraryScanDiagnosticContext context{Source::backgroundChangedPaths, {"/Users/u/Pictures", "/Users/u"},
+                                                  std::nullopt, 1700000000.5};
+  const auto p = ScanFailureDiagnosticsPresentation::make(summary, context, testing::echoLocalization(), {});
+  EXPECT_EQ(p.diagnosticsText,
+            "source=backgroundChangedPaths\n"
+            "completedAt=1700000000.500\n"
+            "roots=/Users/u/Pictures,/Users/u\n"
+            "changedPathCount=-\n"
+            "scanned=120\n"
+            "indexed=118\n"
+            "failed=2\n"
+            "failures:\n"
+            "/Users/u/Pictures/a.png\tno access to /Users/u/Pictures/a.png\n"
+            "/Users/u/b.png\tgone");
+  EXPECT_EQ(p.title, "scanFailure.details.title");
+  EXPECT_EQ(p.summaryText, "scanFailure.details.summary(#2,#120,#118)");
+  EXPECT_EQ(p.contextText, "scanFailure.details.context(scanFailure.source.backgroundChangedPaths(#0))");
+  EXPECT_EQ(p.rootPathsText, "scanFailure.details.roots(/Users/u/Pictures, /Users/u)");
+  EXPECT_EQ(p.reauthorizationRootPath, "/Users/u/Pictures");
+  EXPECT_EQ(p.rescanButtonTitle, "library.syncRegisteredFolders.action");
+  EXPECT_EQ(p.reauthorizeButtonTitle, "library.allowAccess");
+  EXPECT_EQ(p.revealInFinderButtonTitle, "common.openInFinder");
+  EXPECT_EQ(p.closeButtonTitle, "common.close");
+  ASSERT_EQ(p.failureRows.size(), 2u);
+  EXPECT_EQ(p.failureRows[0].fileName, "a.png");
+  EXPECT_EQ(p.failureRows[0].guidance, "scanFailure.guidance.permission");
+  EXPECT_EQ(p.failureRows[1].guidance, "scanFailure.guidance.missing");
+
+  const auto recorded = ScanFailureDiagnosticsPresentation::make(summary, context, testing::echoLocalization(),
+                                                                 {true, "/Users/u"});
+  EXPECT_EQ(recorded.failureRows[0].path, "/Users/u/Pictures/a.png");
+  EXPECT_EQ(recorded.failureRows[0].displayPath, "~/Pictures/a.png");
+  EXPECT_EQ(recorded.failureRows[0].message, "no access to ~/Pictures/a.png");
+  EXPECT_EQ(recorded.failureRows[0].fileName, "a.png");
+  EXPECT_EQ(recorded.rootPathsText, "scanFailure.details.roots(~/Pictures, ~)");
+  EXPECT_EQ(recorded.reauthorizationRootPath, "/Users/u/Pictures");
+  EXPECT_NE(recorded.diagnosticsText.find("roots=~/Pictures,~\n"), std::string::npos);
+  EXPECT_NE(recorded.diagnosticsText.find("\n~/Pictures/a.png\tno access to ~/Pictures/a.png\n"), std::string::npos);
+}
+
+TEST(ScanFailureDiagnosticsPresentationTest, ContextEdges) {
+  const ImageLibraryScanSummary empty{3, 3, 0, {}};
+  const auto none = ScanFailureDiagnosticsPresentation::make(empty, std::nullopt, testing::echoLocalization(), {});
+  EXPECT_EQ(none.diagnosticsText,
+            "source=unknown\ncompletedAt=-\nroots=-\nchangedPathCount=-\nscanned=3\nindexed=3\nfailed=0\nfailures:");
+  EXPECT_EQ(none.contextText, "scanFailure.details.context(scanFailure.source.unknown)");
+  EXPECT_EQ(none.rootPathsText, "scanFailure.details.roots(-)");
+  EXPECT_FALSE(none.reauthorizationRootPath.has_value());
+  EXPECT_TRUE(none.failureRows.empty());
+
+  const ImageLibraryScanDiagnosticContext noRoots{Source::manualSync, {}, 4, 12.0};
+  const auto bare = ScanFailureDiagnosticsPresentation::make(empty, noRoots, testing::echoLocalization(), {});
+  EXPECT_EQ(bare.diagnosticsText,
+            "source=manualSync\ncompletedAt=12.000\nroots=\nchangedPathCount=4\nscanned=3\nindexed=3\nfailed=0\n"
+            "failures:");
+  EXPECT_EQ(bare.rootPathsText, "scanFailure.details.roots(-)");
+  EXPECT_EQ(bare.contextText, "scanFailure.details.context(scanFailure.source.manualSync)");
+
+  const ImageLibraryScanDiagnosticContext changed{Source::backgroundChangedPaths, {"/a"}, 7, 0};
+  EXPECT_EQ(ScanFailureDiagnosticsPresentation::makeContextLine(changed, testing::echoLocalization()),
+            "scanFailure.source.backgroundChangedPaths(#7)");
+}
+
+TEST(ScanFailureDiagnosticsPresentationTest, CompletionTimeIgnoresTheProcessLocale) {
+  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = previous ? previous : "C";
+  std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // a comma locale where installed; the text must not follow it
+  EXPECT_EQ(formatSecondsWithMilliseconds(1234567.0625), "1234567.062");
+  EXPECT_EQ(formatSecondsWithMilliseconds(-0.5), "-0.500");
+  EXPECT_EQ(formatSecondsWithMilliseconds(1e15), "1000000000000000.000");
+  std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+}  // namespace
+}  // namespace lorvex::ui
