@@ -8,6 +8,7 @@
 #include "ui/sidebar/filter_sidebar_requests.h"
 #include "ui/sidebar/library_actions_menu_model.h"
 #include "ui/sidebar/popover_focus_return.h"
+#include "ui/sidebar/popover_placement.h"
 
 namespace lorvex::ui {
 namespace {
@@ -374,6 +375,29 @@ TEST(PopoverFocusReturnTest, RequestWaitsWhileTheOwnFlagIsSetAgain) {
   EXPECT_EQ(tag.contentHidden({true, false}), Decision::none);  // reopened before the content went
   EXPECT_TRUE(tag.isRestorationRequested());
   EXPECT_EQ(tag.restore({false, false}), Decision::focusAfterYield);
+}
+
+TEST(FilterPopoverPlacementTest, TrailingSideKeptOnTheScreen) {
+  const QRect screen(0, 0, 1440, 900);
+  const QSize size = kFilterPopoverSize;
+  const struct {
+    const char* name;
+    QRect anchor;
+    Qt::LayoutDirection direction;
+    QPoint topLeft;
+  } cases[] = {
+      {"beside the control", QRect(200, 100, 20, 20), Qt::LeftToRight, QPoint(226, 100)},
+      {"pushed up from the bottom", QRect(200, 800, 20, 20), Qt::LeftToRight, QPoint(226, 340)},
+      {"no room on the trailing side: leading side", QRect(1200, 100, 20, 20), Qt::LeftToRight, QPoint(774, 100)},
+      {"right to left: the trailing side is the left", QRect(800, 100, 20, 20), Qt::RightToLeft, QPoint(374, 100)},
+      {"no room on either side: kept inside", QRect(300, 100, 900, 20), Qt::LeftToRight, QPoint(1020, 100)},
+  };
+  for (const auto& c : cases) {
+    const QRect placed = filterPopoverGeometry(c.anchor, screen, size, c.direction);
+    EXPECT_EQ(placed.topLeft(), c.topLeft) << c.name;
+    EXPECT_EQ(placed.size(), size);
+    EXPECT_TRUE(screen.contains(placed)) << c.name;
+  }
 }
 
 }  // namespace

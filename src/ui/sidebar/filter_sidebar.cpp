@@ -1,0 +1,741 @@
+#include "ui/sidebar/filter_sidebar.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <unordered_set>
+
+#include "store/image_library_store.h"
+#include "ui/common/accessibility_identifiers.h"
+#include "ui/common/clipboard.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/reveal_in_file_manager.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+#include "ui/sidebar/filter_row_button.h"
+#include "ui/sidebar/library_section_widgets.h"
+#include "ui/sidebar/scan_failure_sheet.h"
+#include "ui/sidebar/sidebar_error_presentation.h"
+#include "ui/sidebar/sidebar_menus.h"
+#include "ui/sidebar/sidebar_widget_helpers.h"
+#include "ui/sidebar/suggestion_popovers.h"
+
+namespace lorvex::ui {
+namespace {
+
+using Key = AppLocalizationKey;
+
+constexpr std::array<ImageAspectFilter, 3> kAspects = {ImageAspectFilter::portrait, ImageAspectFilter::landscape,
+                                                       ImageAspectFilter::square};
+
+QLabel* sectionHeader(const QString& title, QWidget* parent) {
+  auto* label = makePlainLabel(title, parent);
+  label->setFont(roleFont(FontRole::headline, QFont::DemiBold));
+  label->setContentsMargins(0, 4, 0, 0);
+  return label;
+}
+
+// A subsection title with an optional accessory at the trailing edge.
+QWidget* subsectionHeader(const QString& title, QWidget* accessory, QWidget* parent) {
+  auto* header = new QWidget(parent);
+  auto* layout = new QHBoxLayout(header);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(6);
+  auto* label = makePlainLabel(title, header);
+  label->setFont(roleFont(FontRole::headline, QFont::DemiBold));
+  setForegroundColor(*label, roleColor(ColorRole::secondary));
+  layout->addWidget(label);
+  layout->addStretch(1);
+  if (accessory) layout->addWidget(accessory);
+  return header;
+}
+
+QPushButton* linkButton(QWidget* parent) {
+  auto* button = new QPushButton(parent);
+  button->setFlat(true);
+  button->setCursor(Qt::PointingHandCursor);
+  button->setAutoDefault(false);
+  button->setStyleSheet("QPushButton { border: none; padding: 0; text-align: left; }");
+  return button;
+}
+
+// Moves `widgets` into `layout` in order, touching the layout only when the order changed.
+template <typename Widget>
+void placeInOrder(QVBoxLayout& layout, std::vector<std::string>& shownOrder, const std::vector<std::string>& order,
+                  const std::map<std::string, Widget*>& widgets) {
+  if (shownOrder == order) return;
+  for (const auto& [key, widget] : widgets) layout.removeWidget(widget);
+  for (const std::string& key : order) layout.addWidget(widgets.at(key));
+  shownOrder = order;
+}
+
+}  // namespace
+
+FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
+                             std::function<void()> showFolderImporter,
+                             std::function<void(const std::string& path)> reauthorizeFolder,
+                             FilterSidebarFactories factories, const AppLocalization& localizer, QWidget* parent)
+    : QWidget(parent),
+      store_(store),
+      resourceDisplay_(std::move(resourceDisplay)),
+      showFolderImporter_(std::move(showFolderImporter)),
+      reauthorizeFolder_(std::move(reauthorizeFolder)),
+      factories_(std::move(factories)),
+      localizer_(localizer),
+      requests_(
+          FilterSidebarOperations{
+              [this] { return store_.isLibrarySyncInProgress(); },
+              [this](const std::string& path) {
+                startStoreTask([path](ImageLibraryStore& s) { return s.unregisterFolder(path); });
+              },
+              [this](const std::string& path) {
+                startStoreTask([path](ImageLibraryStore& s) -> QCoro::Task<void> { co_await s.syncRegisteredFolder(path); });
+              },
+              [this] { startStoreTask([](ImageLibraryStore& s) -> QCoro::Task<void> { co_await s.syncRegisteredFolders(); }); },
+              [this](const std::string& path) { reauthorizeFolder_(path); },
+          },
+          [this] { updateDialogs(); }) {
+  setObjectName("sidebar");
+  setMinimumWidth(kMinimumWidth);
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(0, 0, 0, 0);
+  root->setSpacing(0);
+  scrollArea_ = new QScrollArea(this);
+  scrollArea_->setObjectName("sidebar.scroll");
+  scrollArea_->setWidgetResizable(true);
+  scrollArea_->setFrameShape(QFrame::NoFrame);
+  scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  auto* content = new QWidget(scrollArea_);
+  content->setObjectName("sidebar.content");
+  auto* layout = new QVBoxLayout(content);
+  layout->setContentsMargins(12, 8, 12, 8);
+  layout->setSpacing(8);
+  buildLibrarySection(*layout);
+  buildFilterSection(*layout);
+  error_ = makePlainLabel({}, content);
+  error_->setObjectName("sidebar.error");
+  error_->setFont(roleFont(FontRole::caption));
+  error_->setWordWrap(true);
+  error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  setForegroundColor(*error_, roleColor(ColorRole::red));
+  layout->addWidget(error_);
+  layout->addStretch(1);
+  scrollArea_->setWidget(content);
+  root->addWidget(scrollArea_, 1);
+  if (factories_.trashToolbar) {
+    QWidget* toolbar = factories_.trashToolbar(
+        store_,
+        [this] { startStoreTask([](ImageLibraryStore& s) { return s.presentDeleteCandidateTrashReview(); }); }, this);
+    if (toolbar) root->addWidget(toolbar);
+  }
+  connectStore();
+  lastTagPresented_ = store_.presentation().isTagAdditionPopoverPresented();
+  lastModelPresented_ = store_.presentation().isModelSelectionPopoverPresented();
+  applyStoreState();
+}
+
+FilterSidebar::~FilterSidebar() {
+  // The popovers are windows of their own; they go first, and nothing of the store reaches the
+  // sidebar while it goes.
+  disconnect(&store_, nullptr, this, nullptr);
+  disconnect(&store_.presentation(), nullptr, this, nullptr);
+  delete tagPopover_.data();
+  delete modelPopover_.data();
+}
+
+QMessageBox* FilterSidebar::unregisterDialog() const { return unregisterDialog_; }
+QMessageBox* FilterSidebar::syncDialog() const { return syncDialog_; }
+ScanFailureDiagnosticsSheet* FilterSidebar::scanFailureSheet() const { return scanFailureSheet_; }
+QDialog* FilterSidebar::trashReviewSheet() const { return trashReviewSheet_; }
+FilterTagAdditionPanel* FilterSidebar::tagPopover() const { return tagPopover_; }
+ModelSelectionPanel* FilterSidebar::modelPopover() const { return modelPopover_; }
+
+QSize FilterSidebar::sizeHint() const { return {kIdealWidth, QWidget::sizeHint().height()}; }
+
+void FilterSidebar::startStoreTask(std::function<QCoro::Task<void>(ImageLibraryStore&)> work) {
+  ImageLibraryStore* store = &store_;
+  store_.startDetached([store, work = std::move(work)] { return work(*store); });
+}
+
+void FilterSidebar::buildLibrarySection(QVBoxLayout& layout) {
+  QWidget* content = layout.parentWidget();
+  libraryHeader_ = new LibrarySectionHeader(
+      localizer_,
+      [this] {
+        return LibraryActionRules::make(store_.registeredFolderSummaries(), store_.isLoading(),
+                                        store_.isLibrarySyncInProgress());
+      },
+      LibraryHeaderMenuActions{
+          [this] { requests_.requestSync(RegisteredFolderSyncRequest::all()); },
+          [this] { showFolderImporter_(); },
+          [this] {
+            const auto& folders = store_.registeredFolderSummaries();
+            if (folders.size() == 1) revealInFileManager(folders.front().path);
+          },
+          [this] {
+            const auto& folders = store_.registeredFolderSummaries();
+            requests_.requestUnregisterSingleFolder(folders.size() == 1 ? std::optional(folders.front().path)
+                                                                        : std::nullopt);
+          },
+      },
+      content);
+  connect(libraryHeader_, &LibrarySectionHeader::toggleRequested, this, [this] {
+    auto& presentation = store_.presentation();
+    presentation.setIsLibrarySectionExpanded(!presentation.isLibrarySectionExpanded());
+  });
+  layout.addWidget(libraryHeader_);
+
+  libraryBody_ = new QWidget(content);
+  auto* body = new QVBoxLayout(libraryBody_);
+  body->setContentsMargins(0, 0, 0, 0);
+  body->setSpacing(6);
+  summaryRow_ = new LibrarySummaryRow(libraryBody_);
+  body->addWidget(summaryRow_);
+  addFolder_ = new QPushButton(symbolIcon("folder.badge.plus"),
+                               mnemonicSafe(qtText(localizer_.lookup(Key::libraryAddFolder))), libraryBody_);
+  addFolder_->setObjectName(qtText(accessibility_id::kSidebarLibraryAddFolder));
+  addFolder_->setAutoDefault(false);
+  connect(addFolder_, &QPushButton::clicked, this, [this] { showFolderImporter_(); });
+  body->addWidget(addFolder_, 0, Qt::AlignLeft);
+  folderRowsLayout_ = new QVBoxLayout;
+  folderRowsLayout_->setSpacing(0);
+  body->addLayout(folderRowsLayout_);
+  allowAccess_ = new QPushButton(symbolIcon("lock.open"),
+                                 mnemonicSafe(qtText(localizer_.lookup(Key::libraryAllowAccess))), libraryBody_);
+  allowAccess_->setObjectName("sidebar.library.allowAccess");
+  allowAccess_->setAutoDefault(false);
+  connect(allowAccess_, &QPushButton::clicked, this, [this] {
+    if (repairPath_) reauthorizeFolder_(*repairPath_);
+  });
+  body->addWidget(allowAccess_, 0, Qt::AlignLeft);
+  failedFiles_ = linkButton(libraryBody_);
+  failedFiles_->setObjectName("sidebar.library.failedFiles");
+  failedFiles_->setIcon(tintedSymbolIcon("exclamationmark.triangle", roleColor(ColorRole::red)));
+  failedFiles_->setFont(roleFont(FontRole::caption));
+  setForegroundColor(*failedFiles_, roleColor(ColorRole::red));
+  connect(failedFiles_, &QPushButton::clicked, this, [this] { requests_.presentScanFailureDiagnostics(); });
+  body->addWidget(failedFiles_, 0, Qt::AlignLeft);
+  layout.addWidget(libraryBody_);
+}
+
+void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
+  QWidget* content = layout.parentWidget();
+  layout.addWidget(sectionHeader(qtText(localizer_.lookup(Key::filterTitle)), content));
+
+  addTag_ = new QToolButton(content);
+  addTag_->setObjectName(qtText(accessibility_id::kSidebarFilterAddTag));
+  addTag_->setIcon(symbolIcon("plus"));
+  addTag_->setIconSize(QSize(12, 12));
+  addTag_->setFixedSize(20, 20);
+  addTag_->setAutoRaise(true);
+  addTag_->setFocusPolicy(Qt::StrongFocus);
+  const QString addTagText = qtText(localizer_.lookup(Key::filterTagAdd));
+  setPlainToolTip(*addTag_, addTagText);
+  addTag_->setAccessibleName(addTagText);
+  connect(addTag_, &QToolButton::clicked, this, [this] {
+    addTag_->clearFocus();
+    tagFocus_.controlOpened();
+    store_.presentation().presentTagAdditionPopover();
+  });
+  layout.addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterTagsTitle)), addTag_, content));
+
+  tagsEmptyHint_ = makePlainLabel(qtText(localizer_.lookup(Key::filterTagsEmptyHint)), content);
+  tagsEmptyHint_->setObjectName("sidebar.filter.tagsEmptyHint");
+  tagsEmptyHint_->setFont(roleFont(FontRole::callout));
+  tagsEmptyHint_->setWordWrap(true);
+  setForegroundColor(*tagsEmptyHint_, roleColor(ColorRole::secondary));
+  layout.addWidget(tagsEmptyHint_);
+  tagRowsLayout_ = new QVBoxLayout;
+  tagRowsLayout_->setSpacing(0);
+  layout.addLayout(tagRowsLayout_);
+  tagMore_ = linkButton(content);
+  tagMore_->setObjectName("sidebar.filter.tagMore");
+  setForegroundColor(*tagMore_, roleColor(ColorRole::accent));
+  connect(tagMore_, &QPushButton::clicked, this, [this] {
+    auto& presentation = store_.presentation();
+    presentation.setIsFilterTagListExpanded(!presentation.isFilterTagListExpanded());
+  });
+  layout.addWidget(tagMore_, 0, Qt::AlignLeft);
+  layout.addWidget(makeDivider(content));
+
+  layout.addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterModelsTitle)), nullptr, content));
+  auto* modelRow = new QWidget(content);
+  auto* modelLayout = new QHBoxLayout(modelRow);
+  modelLayout->setContentsMargins(0, 0, 0, 0);
+  modelLayout->setSpacing(8);
+  modelSelect_ = new FilterRowButton(FilterRowMetrics::sidebar(), modelRow);
+  modelSelect_->setObjectName(qtText(accessibility_id::kSidebarFilterModel));
+  connect(modelSelect_, &FilterRowButton::clicked, this, [this] {
+    modelSelect_->clearFocus();
+    modelFocus_.controlOpened();
+    store_.presentation().presentModelSelectionPopover();
+  });
+  modelSelect_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(modelSelect_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& p) { showModelRowMenu(modelSelect_, p); });
+  modelLayout->addWidget(modelSelect_, 1);
+  modelChevron_ = new QLabel(modelRow);
+  modelChevron_->setPixmap(symbolPixmap("chevron.right", 10, roleColor(ColorRole::tertiary), devicePixelRatioF()));
+  modelLayout->addWidget(modelChevron_);
+  modelClear_ = new QToolButton(modelRow);
+  modelClear_->setObjectName("sidebar.filter.modelClear");
+  modelClear_->setIcon(tintedSymbolIcon("xmark.circle.fill", roleColor(ColorRole::secondary)));
+  modelClear_->setFixedSize(22, 22);
+  modelClear_->setAutoRaise(true);
+  modelClear_->setFocusPolicy(Qt::StrongFocus);
+  const QString clearText = qtText(localizer_.lookup(Key::filterModelClear));
+  setPlainToolTip(*modelClear_, clearText);
+  modelClear_->setAccessibleName(clearText);
+  connect(modelClear_, &QToolButton::clicked, this, &FilterSidebar::clearModelFilter);
+  modelClear_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(modelClear_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& p) { showModelRowMenu(modelClear_, p); });
+  modelLayout->addWidget(modelClear_);
+  setTabOrder(modelSelect_, modelClear_);  // Tab → × → Space clears the model filter
+  layout.addWidget(modelRow);
+  layout.addWidget(makeDivider(content));
+
+  layout.addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterAspectTitle)), nullptr, content));
+  for (const ImageAspectFilter aspect : kAspects) {
+    auto* row = new FilterRowButton(FilterRowMetrics::sidebar(), content);
+    connect(row, &FilterRowButton::clicked, this,
+            [this, aspect] { startStoreTask([aspect](ImageLibraryStore& s) { return s.toggleAspectFilter(aspect); }); });
+    aspectRows_.push_back(row);
+    layout.addWidget(row);
+  }
+  layout.addWidget(makeDivider(content));
+
+  favoritesOnly_ = new QCheckBox(mnemonicSafe(qtText(localizer_.lookup(Key::filterFavoriteOnly))), content);
+  favoritesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterFavoriteOnly));
+  // clicked, never toggled: a programmatic set must not call the store.
+  connect(favoritesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
+    startStoreTask([checked](ImageLibraryStore& s) { return s.setOnlyFavoritesFilter(checked); });
+  });
+  layout.addWidget(favoritesOnly_);
+  deleteCandidatesOnly_ =
+      new QCheckBox(mnemonicSafe(qtText(localizer_.lookup(Key::filterDeleteCandidatesOnly))), content);
+  deleteCandidatesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterDeleteCandidatesOnly));
+  connect(deleteCandidatesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
+    startStoreTask([checked](ImageLibraryStore& s) { return s.setOnlyDeleteCandidatesFilter(checked); });
+  });
+  layout.addWidget(deleteCandidatesOnly_);
+}
+
+void FilterSidebar::connectStore() {
+  const auto schedule = [this] { scheduleUpdate(); };
+  for (const auto signal : {
+           &ImageLibraryStore::registeredFolderSummariesChanged,
+           &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
+           &ImageLibraryStore::isLibrarySyncInProgressChanged,
+           &ImageLibraryStore::isLoadingChanged,
+           &ImageLibraryStore::indexingProgressChanged,
+           &ImageLibraryStore::lastScanSummaryChanged,
+           &ImageLibraryStore::lastScanDiagnosticContextChanged,
+           &ImageLibraryStore::lastTrashSummaryChanged,
+           &ImageLibraryStore::errorMessageChanged,
+           &ImageLibraryStore::savedFilterTagsChanged,
+           &ImageLibraryStore::selectedFilterTagsChanged,
+           &ImageLibraryStore::selectedModelSourceChanged,
+           &ImageLibraryStore::selectedAspectFiltersChanged,
+           &ImageLibraryStore::onlyFavoritesChanged,
+           &ImageLibraryStore::onlyDeleteCandidatesChanged,
+       }) {
+    connect(&store_, signal, this, schedule);
+  }
+  auto& presentation = store_.presentation();
+  connect(&presentation, &ImageLibraryPresentationState::isLibrarySectionExpandedChanged, this, schedule);
+  connect(&presentation, &ImageLibraryPresentationState::isFilterTagListExpandedChanged, this, schedule);
+  connect(&presentation, &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged, this,
+          &FilterSidebar::tagPopoverFlagChanged);
+  connect(&presentation, &ImageLibraryPresentationState::isModelSelectionPopoverPresentedChanged, this,
+          &FilterSidebar::modelPopoverFlagChanged);
+  connect(&presentation, &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged, this,
+          &FilterSidebar::updateTrashReviewSheet);
+}
+
+void FilterSidebar::scheduleUpdate() {
+  if (isUpdateQueued_) return;
+  isUpdateQueued_ = true;
+  QTimer::singleShot(0, this, [this] {
+    if (isUpdateQueued_) applyStoreState();
+  });
+}
+
+void FilterSidebar::applyStoreState() {
+  isUpdateQueued_ = false;
+  updateLibrarySection();
+  updateSavedTags();
+  updateFilters();
+  updateError();
+  updateScanFailureSheet();
+}
+
+void FilterSidebar::updateLibrarySection() {
+  const bool expanded = store_.presentation().isLibrarySectionExpanded();
+  libraryHeader_->setExpanded(expanded);
+  libraryBody_->setVisible(expanded);
+  const auto& folders = store_.registeredFolderSummaries();
+  const auto presentation =
+      LibrarySidebarPresentation::make(folders, store_.isLoadingRegisteredFolders(), store_.isLibrarySyncInProgress(),
+                                       store_.indexingProgress(), localizer_, resourceDisplay_);
+  const auto rules = LibraryActionRules::make(folders, store_.isLoading(), store_.isLibrarySyncInProgress());
+  summaryRow_->setSummary(presentation.summary);
+  addFolder_->setVisible(presentation.showsEmptyFolderPicker);
+  addFolder_->setEnabled(rules.canAddFolder);
+
+  std::vector<std::string> order;
+  if (!presentation.showsEmptyFolderPicker) {
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+      const RegisteredFolderSummary& folder = folders[i];
+      if (folderRows_.count(folder.path) > 0) continue;
+      const std::string path = folder.path;
+      folderRows_[path] = new RegisteredFolderRow(
+          path,
+          [this, path] {
+            const auto& all = store_.registeredFolderSummaries();
+            const auto it = std::find_if(all.begin(), all.end(), [&](const auto& f) { return f.path == path; });
+            if (it == all.end()) return std::vector<SidebarMenuEntry>{};
+            const auto now = LibraryActionRules::make(all, store_.isLoading(), store_.isLibrarySyncInProgress());
+            return makeRegisteredFolderMenu(
+                *it, now.canSyncRegisteredFolders, now.canModifyRegisteredFolders,
+                RegisteredFolderMenuActions{
+                    [this, path] { requests_.requestSync(RegisteredFolderSyncRequest::folder(path)); },
+                    [path] { revealInFileManager(path); },
+                    [this, path] { reauthorizeFolder_(path); },
+                    [this, path] { requests_.requestUnregister(path); },
+                },
+                localizer_);
+          },
+          localizer_, libraryBody_);
+    }
+    for (const RegisteredFolderSummary& folder : folders) order.push_back(folder.path);
+  }
+  const std::unordered_set<std::string> listed(order.begin(), order.end());
+  for (auto it = folderRows_.begin(); it != folderRows_.end();) {
+    if (listed.count(it->first) == 0) {
+      folderRowsLayout_->removeWidget(it->second);
+      delete it->second;
+      it = folderRows_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  placeInOrder(*folderRowsLayout_, folderRowOrder_, order, folderRows_);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    folderRows_.at(order[i])->setFolder(folders[i], presentation.folderRows[i]);
+  }
+
+  repairPath_ = presentation.primaryRepairFolderPath;
+  allowAccess_->setVisible(repairPath_.has_value());
+  const auto& scan = store_.lastScanSummary();
+  const std::int64_t failed = scan ? scan->failedFileCount : 0;
+  failedFiles_->setVisible(failed >= 1);
+  if (failed >= 1) {
+    failedFiles_->setText(mnemonicSafe(qtText(
+        localizer_.lookup(pluralKey(failed, Key::libraryFailedFileCountOne, Key::libraryFailedFileCountOther), {failed}))));
+  }
+}
+
+void FilterSidebar::updateSavedTags() {
+  const std::vector<std::string> visible = store_.visibleSavedFilterTags();
+  const std::unordered_set<std::string> shown(visible.begin(), visible.end());
+  for (auto it = tagRows_.begin(); it != tagRows_.end();) {
+    if (shown.count(it->first) == 0) {
+      tagRowsLayout_->removeWidget(it->second);
+      delete it->second;
+      it = tagRows_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  QWidget* content = scrollArea_->widget();
+  for (const std::string& tag : visible) {
+    FilterRowButton*& row = tagRows_[tag];
+    if (!row) {
+      row = new FilterRowButton(FilterRowMetrics::sidebar(), content);
+      connect(row, &FilterRowButton::clicked, this,
+              [this, tag] { startStoreTask([tag](ImageLibraryStore& s) { return s.toggleFilterTag(tag); }); });
+      row->setContextMenuPolicy(Qt::CustomContextMenu);
+      connect(row, &QWidget::customContextMenuRequested, this, [this, row, tag](const QPoint& position) {
+        QMenu menu(row);
+        fillMenu(menu, makeSavedFilterTagMenu(
+                           [tag] { copyTextToClipboard(tag); },
+                           [this, tag] {
+                             startStoreTask([tag](ImageLibraryStore& s) { return s.removeSavedFilterTag(tag); });
+                           },
+                           localizer_));
+        menu.exec(row->mapToGlobal(position));
+      });
+    }
+    row->setPresentation(savedFilterTagRow(tag, store_.isFilterTagSelected(tag), localizer_));
+  }
+  placeInOrder(*tagRowsLayout_, tagRowOrder_, visible, tagRows_);
+  tagsEmptyHint_->setVisible(visible.empty());
+  const bool hasMore = store_.savedFilterTags().size() > 5;
+  tagMore_->setVisible(hasMore);
+  tagMore_->setText(mnemonicSafe(qtText(localizer_.lookup(
+      store_.presentation().isFilterTagListExpanded() ? Key::filterTagLess : Key::filterTagMore))));
+}
+
+void FilterSidebar::updateFilters() {
+  const auto model = ModelFilterRowPresentation::make(store_.selectedModelSource(), localizer_);
+  FilterRowPresentation select;
+  select.identifier = std::string(accessibility_id::kSidebarFilterModel);
+  select.mark = model.mark;
+  select.text = model.text;
+  select.isTextSecondary = model.isTextSecondary;
+  select.accessibleName = model.accessibleName;
+  select.isSelected = model.isSelected;
+  modelSelect_->setPresentation(select);
+  setPlainToolTip(*modelSelect_, qtText(model.helpText));
+  modelSelect_->setAccessibleDescription(qtText(model.helpText));
+  modelChevron_->setVisible(model.showsChevron);
+  modelClear_->setVisible(model.showsClearButton);
+  for (std::size_t i = 0; i < kAspects.size(); ++i) {
+    aspectRows_[i]->setPresentation(aspectFilterRow(kAspects[i], store_.isAspectFilterSelected(kAspects[i]), localizer_));
+  }
+  {
+    const QSignalBlocker blocker(favoritesOnly_);
+    favoritesOnly_->setChecked(store_.onlyFavorites());
+  }
+  {
+    const QSignalBlocker blocker(deleteCandidatesOnly_);
+    deleteCandidatesOnly_->setChecked(store_.onlyDeleteCandidates());
+  }
+}
+
+void FilterSidebar::updateError() {
+  const SidebarErrorPresentation presentation{store_.errorMessage(), store_.lastTrashSummary(), resourceDisplay_};
+  const std::optional<std::string> message = presentation.message(localizer_);
+  error_->setVisible(message.has_value());
+  error_->setText(message ? qtText(*message) : QString());
+}
+
+void FilterSidebar::clearModelFilter() {
+  if (!store_.selectedModelSource()) return;
+  store_.setSelectedModelSource(std::nullopt);
+  startStoreTask([](ImageLibraryStore& s) { return s.refreshResults(ImageLibraryStore::kFirstPageLimit, true); });
+}
+
+void FilterSidebar::showModelRowMenu(QWidget* source, const QPoint& position) {
+  QMenu menu(source);
+  fillMenu(menu, makeModelFilterRowMenu(
+                     store_.selectedModelSource(),
+                     [this] {
+                       modelFocus_.controlOpened();
+                       store_.presentation().presentModelSelectionPopover();
+                     },
+                     [this] { clearModelFilter(); }, localizer_));
+  menu.exec(source->mapToGlobal(position));
+}
+
+// ---- Dialogs ----
+
+void FilterSidebar::updateDialogs() {
+  const auto prepare = [this](QMessageBox& box, const ConfirmationDialogTexts& texts, QPushButton*& confirm) {
+    box.setWindowModality(Qt::WindowModal);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setTextFormat(Qt::PlainText);
+    // The title as the text: a window manager may not show a dialog's title.
+    box.setWindowTitle(qtText(texts.title));
+    box.setText(qtText(texts.title));
+    box.setInformativeText(qtText(texts.message));
+    confirm = box.addButton(mnemonicSafe(qtText(texts.confirmTitle)),
+                            texts.isConfirmDestructive ? QMessageBox::DestructiveRole : QMessageBox::AcceptRole);
+    confirm->setObjectName("confirm");
+    QPushButton* cancel = box.addButton(mnemonicSafe(qtText(texts.cancelTitle)), QMessageBox::RejectRole);
+    cancel->setObjectName("cancel");
+    box.setEscapeButton(cancel);
+    box.setDefaultButton(texts.isConfirmDefault ? confirm : cancel);
+    Q_UNUSED(this);
+  };
+
+  const auto& path = requests_.unregisterConfirmationPath();
+  if (path && !unregisterDialog_) {
+    auto* box = new QMessageBox(this);
+    box->setObjectName("sidebar.unregisterDialog");
+    QPushButton* confirm = nullptr;
+    prepare(*box, unregisterConfirmationTexts(localizer_), confirm);
+    connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton* button) {
+      if (button == confirm) requests_.confirmUnregister();
+    });
+    connect(box, &QMessageBox::finished, this, [this, box] {
+      requests_.dismissUnregister();
+      box->deleteLater();
+    });
+    unregisterDialog_ = box;
+    box->open();
+  } else if (!path && unregisterDialog_) {
+    QMessageBox* box = unregisterDialog_;
+    unregisterDialog_ = nullptr;
+    if (box->isVisible()) box->close();
+  }
+
+  const auto& sync = requests_.pendingRegisteredFolderSync();
+  if (sync && syncDialog_) {
+    // A new request replaced the pending one: the wording follows it.
+    const auto texts = syncConfirmationTexts(*sync, localizer_);
+    syncDialog_->setText(qtText(texts.title));
+    syncDialog_->setInformativeText(qtText(texts.message));
+    if (auto* confirm = syncDialog_->findChild<QPushButton*>("confirm")) confirm->setText(mnemonicSafe(qtText(texts.confirmTitle)));
+  } else if (sync && !syncDialog_) {
+    auto* box = new QMessageBox(this);
+    box->setObjectName("sidebar.syncDialog");
+    QPushButton* confirm = nullptr;
+    prepare(*box, syncConfirmationTexts(*sync, localizer_), confirm);
+    connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton* button) {
+      if (button == confirm) requests_.confirmPendingSync();
+    });
+    connect(box, &QMessageBox::finished, this, [this, box] {
+      if (syncDialog_ == box) requests_.dismissSync();
+      box->deleteLater();
+    });
+    syncDialog_ = box;
+    box->open();
+  } else if (!sync && syncDialog_) {
+    QMessageBox* box = syncDialog_;
+    syncDialog_ = nullptr;
+    if (box->isVisible()) box->close();
+  }
+
+  if (requests_.isScanFailureDiagnosticsPresented() && !scanFailureSheet_) {
+    auto* sheet = new ScanFailureDiagnosticsSheet(
+        this,
+        [this] {
+          const auto* p = scanFailureSheet_ ? &scanFailureSheet_->presentation() : nullptr;
+          requests_.requestReauthorizationFromScanFailure(p && *p ? (*p)->reauthorizationRootPath : std::nullopt);
+        },
+        [this] { requests_.requestRescanFromScanFailure(); });
+    connect(sheet, &QDialog::finished, this, [this, sheet] {
+      if (scanFailureSheet_ == sheet) requests_.dismissScanFailureDiagnostics();
+      sheet->deleteLater();
+    });
+    scanFailureSheet_ = sheet;
+    updateScanFailureSheet();
+    sheet->open();
+  } else if (!requests_.isScanFailureDiagnosticsPresented() && scanFailureSheet_) {
+    ScanFailureDiagnosticsSheet* sheet = scanFailureSheet_;
+    scanFailureSheet_ = nullptr;
+    if (sheet->isVisible()) sheet->close();
+  }
+}
+
+void FilterSidebar::updateScanFailureSheet() {
+  if (!scanFailureSheet_) return;
+  const auto& summary = store_.lastScanSummary();
+  scanFailureSheet_->setPresentation(
+      summary ? std::optional(ScanFailureDiagnosticsPresentation::make(*summary, store_.lastScanDiagnosticContext(),
+                                                                       localizer_, resourceDisplay_))
+              : std::nullopt);
+}
+
+void FilterSidebar::updateTrashReviewSheet() {
+  const bool presented = store_.presentation().isDeleteCandidateTrashReviewPresented();
+  if (presented && !trashReviewSheet_ && factories_.trashReviewSheet) {
+    QDialog* sheet = factories_.trashReviewSheet(store_, resourceDisplay_, this);
+    if (!sheet) return;
+    sheet->setWindowModality(Qt::WindowModal);
+    connect(sheet, &QDialog::finished, this, [this, sheet] {
+      // Closed by the user while the store still presents it: dismissed once, here.
+      if (trashReviewSheet_ == sheet) {
+        trashReviewSheet_ = nullptr;
+        if (store_.presentation().isDeleteCandidateTrashReviewPresented()) store_.dismissDeleteCandidateTrashReview();
+      }
+      sheet->deleteLater();
+    });
+    trashReviewSheet_ = sheet;
+    sheet->open();
+  } else if (!presented && trashReviewSheet_) {
+    QDialog* sheet = trashReviewSheet_;
+    trashReviewSheet_ = nullptr;
+    if (sheet->isVisible()) sheet->close();
+  }
+}
+
+// ---- Popovers and the focus return ----
+
+PopoverFlags FilterSidebar::tagFlags() const {
+  const auto& p = store_.presentation();
+  return {p.isTagAdditionPopoverPresented(), p.isModelSelectionPopoverPresented()};
+}
+
+PopoverFlags FilterSidebar::modelFlags() const {
+  const auto& p = store_.presentation();
+  return {p.isModelSelectionPopoverPresented(), p.isTagAdditionPopoverPresented()};
+}
+
+void FilterSidebar::focusAfterYield(PopoverFocusReturn& machine, QWidget* control, bool isTag) {
+  control->clearFocus();
+  QPointer<QWidget> target(control);
+  QTimer::singleShot(0, this, [this, &machine, target, isTag] {
+    if (target && machine.shouldFocusAfterYield(isTag ? tagFlags() : modelFlags())) {
+      target->setFocus(Qt::PopupFocusReason);
+    }
+  });
+}
+
+template <typename Panel>
+void FilterSidebar::followPopoverFlag(bool presented, PopoverKind kind, QPointer<Panel>& slot,
+                                      const std::function<Panel*()>& make) {
+  bool& last = kind == PopoverKind::tag ? lastTagPresented_ : lastModelPresented_;
+  if (presented == last) return;
+  last = presented;
+  PopoverFocusReturn& machine = kind == PopoverKind::tag ? tagFocus_ : modelFocus_;
+  QWidget* control = kind == PopoverKind::tag ? static_cast<QWidget*>(addTag_) : modelSelect_;
+  const auto flags = [this, kind] { return kind == PopoverKind::tag ? tagFlags() : modelFlags(); };
+  if (machine.presentedChanged(presented, flags()) == PopoverFocusReturn::Decision::focusAfterYield) {
+    focusAfterYield(machine, control, kind == PopoverKind::tag);
+  }
+  if (presented) {
+    if (slot) return;
+    Panel* popover = make();
+    connect(popover, &FilterPopover::contentShown, this, [&machine] { machine.contentShown(); });
+    connect(popover, &FilterPopover::contentHidden, this, [this, &machine, control, kind, flags] {
+      if (machine.contentHidden(flags()) == PopoverFocusReturn::Decision::focusAfterYield) {
+        focusAfterYield(machine, control, kind == PopoverKind::tag);
+      }
+    });
+    slot = popover;
+    popover->showBeside(*control);
+  } else if (slot) {
+    Panel* popover = slot;
+    slot = nullptr;
+    popover->hide();
+    popover->deleteLater();
+  }
+}
+
+void FilterSidebar::tagPopoverFlagChanged() {
+  followPopoverFlag<FilterTagAdditionPanel>(
+      store_.presentation().isTagAdditionPopoverPresented(), PopoverKind::tag, tagPopover_,
+      [this] { return new FilterTagAdditionPanel(store_, localizer_, factories_.tagConceptManagement, this); });
+}
+
+void FilterSidebar::modelPopoverFlagChanged() {
+  followPopoverFlag<ModelSelectionPanel>(store_.presentation().isModelSelectionPopoverPresented(), PopoverKind::model,
+                                         modelPopover_, [this] { return new ModelSelectionPanel(store_, localizer_, this); });
+}
+
+void FilterSidebar::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous()) return;
+  if (store_.featureAvailability().isTagConceptEnabled) {
+    startStoreTask([](ImageLibraryStore& s) { return s.loadTagConcepts(); });
+  }
+}
+
+}  // namespace lorvex::ui

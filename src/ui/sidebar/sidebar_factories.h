@@ -1,0 +1,37 @@
+// The pieces of the sidebar that other view areas build: the delete-candidate Trash toolbar pinned
+// under the sidebar, the Trash review sheet, and the tag-concept management page inside the tag
+// popover. The window's creator passes these factories in; tests pass simple widgets.
+//
+// Thread safety: the GUI thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QDialog;
+class QWidget;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+struct ViewResourceDisplay;
+
+struct FilterSidebarFactories {
+  using ConceptManagementFactory =
+      std::function<QWidget*(ImageLibraryStore& store, std::vector<std::string> imagePaths, QWidget* parent)>;
+
+  // The toolbar under the scrolling content; `presentReview` opens the Trash review.
+  std::function<QWidget*(ImageLibraryStore& store, std::function<void()> presentReview, QWidget* parent)> trashToolbar;
+  // The review sheet, a dialog the sidebar opens (window-modal, open()) while the store's review
+  // flag is set and closes when it clears.
+  std::function<QDialog*(ImageLibraryStore& store, const ViewResourceDisplay& resourceDisplay, QWidget* parent)>
+      trashReviewSheet;
+  // The concept management page for the given images (may be none), made afresh on each visit.
+  ConceptManagementFactory tagConceptManagement;
+};
+
+}  // namespace lorvex::ui

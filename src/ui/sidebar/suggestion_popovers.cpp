@@ -1,0 +1,418 @@
+#include "ui/sidebar/suggestion_popovers.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "model/text/whitespace.h"
+#include "store/image_library_store.h"
+#include "ui/common/accessibility_identifiers.h"
+#include "ui/common/busy_indicator.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+#include "ui/sidebar/filter_row_list.h"
+#include "ui/sidebar/popover_placement.h"
+#include "ui/sidebar/suggestion_load_pipeline.h"
+#include "ui/sidebar/sidebar_widget_helpers.h"
+
+namespace lorvex::ui {
+namespace {
+
+using Key = AppLocalizationKey;
+
+constexpr int kPanelPadding = 14;
+constexpr int kPanelSpacing = 14;
+
+// "Searching" with a spinner, or the empty state with its symbol, centred in the free space.
+QWidget* centredState(QWidget* parent, QWidget* top, const QString& text) {
+  auto* page = new QWidget(parent);
+  auto* layout = new QVBoxLayout(page);
+  layout->addStretch(1);
+  layout->addWidget(top, 0, Qt::AlignHCenter);
+  auto* label = makePlainLabel(text, page);
+  label->setAlignment(Qt::AlignCenter);
+  label->setWordWrap(true);
+  setForegroundColor(*label, roleColor(ColorRole::secondary));
+  layout->addWidget(label, 0, Qt::AlignHCenter);
+  layout->addStretch(1);
+  return page;
+}
+
+QWidget* emptyState(QWidget* parent, std::string_view symbol, const QString& text) {
+  auto* icon = new QLabel(parent);
+  icon->setPixmap(symbolPixmap(symbol, 28, roleColor(ColorRole::secondary), parent->devicePixelRatioF()));
+  return centredState(parent, icon, text);
+}
+
+QWidget* loadingState(QWidget* parent, const QString& text) {
+  return centredState(parent, new BusyIndicator(BusyIndicator::Size::small, parent), text);
+}
+
+QLineEdit* searchField(QWidget* parent, const QString& placeholder, std::string_view identifier) {
+  auto* field = new QLineEdit(parent);
+  field->setPlaceholderText(placeholder);
+  field->setClearButtonEnabled(true);
+  field->setObjectName(qtText(identifier));
+  return field;
+}
+
+// Runs `refresh` once on the next event-loop turn however many store signals ask for it.
+void queueOnce(QObject* context, bool& queued, std::function<void()> refresh) {
+  if (queued) return;
+  queued = true;
+  QTimer::singleShot(0, context, std::move(refresh));
+}
+
+}  // namespace
+
+// ---- FilterPopover ----
+
+FilterPopover::FilterPopover(ImageLibraryStore& store, const AppLocalization& localizer, QWidget* parent)
+    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), store_(store), localizer_(localizer) {
+  setFixedSize(kFilterPopoverSize);
+  setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+FilterPopover::~FilterPopover() = default;
+
+void FilterPopover::showBeside(QWidget& anchor) {
+  const QRect anchorRect(anchor.mapToGlobal(QPoint(0, 0)), anchor.size());
+  QScreen* screen = anchor.screen() ? anchor.screen() : QGuiApplication::primaryScreen();
+  const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+  setGeometry(filterPopoverGeometry(anchorRect, available, kFilterPopoverSize, anchor.layoutDirection()));
+  show();
+  raise();
+  activateWindow();
+}
+
+void FilterPopover::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  panelShown();
+  Q_EMIT contentShown();
+}
+
+void FilterPopover::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  panelHidden();
+  // Closed by Qt (a click outside, Escape) while the store still presents it: the flag follows.
+  if (isPresentedInStore()) setPresentedInStore(false);
+  Q_EMIT contentHidden();
+}
+
+void FilterPopover::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    finish();
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);  // Escape closes a popup
+}
+
+void FilterPopover::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), roleColor(ColorRole::textBackground, palette()));
+  painter.setPen(roleColor(ColorRole::separator, palette()));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void FilterPopover::finish() { setPresentedInStore(false); }
+
+// ---- FilterTagAdditionPanel ----
+
+FilterTagAdditionPanel::FilterTagAdditionPanel(ImageLibraryStore& store, const AppLocalization& localizer,
+                                               FilterSidebarFactories::ConceptManagementFactory conceptManagement,
+                                               QWidget* parent)
+    : FilterPopover(store, localizer, parent),
+      conceptManagement_(std::move(conceptManagement)),
+      pipeline_(std::make_unique<SuggestionLoadPipeline>(store, SuggestionLoadPipeline::tagSuggestionSteps(store))) {
+  setObjectName("tagPopover.panel");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(kPanelPadding, kPanelPadding, kPanelPadding, kPanelPadding);
+  layout->setSpacing(kPanelSpacing);
+
+  auto* header = new QHBoxLayout;
+  back_ = new QToolButton(this);
+  back_->setIcon(symbolIcon("chevron.backward"));
+  back_->setAutoRaise(true);
+  back_->setAccessibleName(qtText(localizer.lookup(Key::tagSelectionTitle)));
+  back_->hide();
+  connect(back_, &QToolButton::clicked, this, [this] { showConceptPage(false); });
+  header->addWidget(back_);
+  title_ = makePlainLabel(qtText(localizer.lookup(Key::tagSelectionTitle)), this);
+  title_->setFont(roleFont(FontRole::headline));
+  header->addWidget(title_);
+  header->addStretch(1);
+  auto* done = new QPushButton(mnemonicSafe(qtText(localizer.lookup(Key::commonDone))), this);
+  done->setObjectName(qtText(accessibility_id::kTagPopoverDone));
+  done->setAutoDefault(false);
+  connect(done, &QPushButton::clicked, this, &FilterTagAdditionPanel::finish);
+  header->addWidget(done);
+  layout->addLayout(header);
+
+  selectionPage_ = new QWidget(this);
+  auto* page = new QVBoxLayout(selectionPage_);
+  page->setContentsMargins(0, 0, 0, 0);
+  page->setSpacing(kPanelSpacing);
+  search_ = searchField(selectionPage_, qtText(localizer.lookup(Key::tagSelectionSearchPlaceholder)),
+                        accessibility_id::kTagPopoverSearchField);
+  connect(search_, &QLineEdit::textChanged, this, [this] { runPipeline(); });
+  page->addWidget(search_);
+  auto* customRow = new QHBoxLayout;
+  customRow->setSpacing(8);
+  custom_ = searchField(selectionPage_, qtText(localizer.lookup(Key::tagSelectionCustomPlaceholder)),
+                        accessibility_id::kTagPopoverCustomTagField);
+  custom_->setClearButtonEnabled(false);
+  custom_->installEventFilter(this);
+  customRow->addWidget(custom_, 1);
+  auto* add = new QPushButton(symbolIcon("plus"), mnemonicSafe(qtText(localizer.lookup(Key::commonAdd))), selectionPage_);
+  add->setObjectName(qtText(accessibility_id::kTagPopoverAddCustomTag));
+  add->setAutoDefault(false);
+  connect(add, &QPushButton::clicked, this, &FilterTagAdditionPanel::addCustomTag);
+  customRow->addWidget(add);
+  page->addLayout(customRow);
+  manage_ = new QPushButton(symbolIcon("tag.square"), mnemonicSafe(qtText(localizer.lookup(Key::tagConceptManage))),
+                            selectionPage_);
+  manage_->setAutoDefault(false);
+  manage_->setVisible(store.featureAvailability().isTagConceptEnabled && conceptManagement_ != nullptr);
+  connect(manage_, &QPushButton::clicked, this, [this] { showConceptPage(true); });
+  page->addWidget(manage_, 0, Qt::AlignLeft);
+  page->addWidget(makeDivider(selectionPage_));
+  results_ = new QStackedWidget(selectionPage_);
+  results_->addWidget(loadingState(results_, qtText(localizer.lookup(Key::commonSearchingSuggestions))));
+  results_->addWidget(emptyState(results_, "tag", qtText(localizer.lookup(Key::commonNoSuggestions))));
+  listModel_ = new FilterRowListModel(this);
+  list_ = new FilterRowListView(*listModel_, [this](int row) { activate(row); }, results_);
+  list_->setObjectName("tagPopover.list");
+  results_->addWidget(list_);
+  page->addWidget(results_, 1);
+  layout->addWidget(selectionPage_, 1);
+
+  for (const auto signal : {&ImageLibraryStore::tagSuggestionsChanged, &ImageLibraryStore::tagConceptSuggestionsChanged,
+                            &ImageLibraryStore::isTagSuggestionLoadingChanged}) {
+    connect(&store, signal, this, [this] { scheduleRefresh(); });
+  }
+  for (const auto signal : {&ImageLibraryStore::selectedFilterTagsChanged, &ImageLibraryStore::selectedTagConceptsChanged}) {
+    connect(&store, signal, listModel_, &FilterRowListModel::refreshAll);
+  }
+  reloadSuggestions();
+}
+
+// Hidden here, while the panel's own overrides still exist for the hide event.
+FilterTagAdditionPanel::~FilterTagAdditionPanel() { hide(); }
+
+bool FilterTagAdditionPanel::isPresentedInStore() const {
+  return store_.presentation().isTagAdditionPopoverPresented();
+}
+
+void FilterTagAdditionPanel::setPresentedInStore(bool presented) {
+  store_.presentation().setIsTagAdditionPopoverPresented(presented);
+}
+
+bool FilterTagAdditionPanel::eventFilter(QObject* watched, QEvent* event) {
+  // Return in the custom field adds the typed tag; it never reaches the panel's Done.
+  if (watched == custom_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+      addCustomTag();
+      return true;
+    }
+  }
+  return FilterPopover::eventFilter(watched, event);
+}
+
+void FilterTagAdditionPanel::panelShown() {
+  runPipeline();
+  QTimer::singleShot(0, this, [this] {
+    if (!conceptPage_) search_->setFocus(Qt::PopupFocusReason);
+  });
+}
+
+void FilterTagAdditionPanel::panelHidden() { pipeline_->cancel(); }
+
+void FilterTagAdditionPanel::runPipeline() {
+  if (conceptPage_ || !isVisible()) {
+    pipeline_->cancel();
+    return;
+  }
+  pipeline_->run(stdText(search_->text()));
+}
+
+void FilterTagAdditionPanel::scheduleRefresh() {
+  queueOnce(this, isRefreshQueued_, [this] {
+    isRefreshQueued_ = false;
+    reloadSuggestions();
+  });
+}
+
+void FilterTagAdditionPanel::reloadSuggestions() {
+  suggestions_ = store_.tagFilterSuggestions();
+  listModel_->reset(static_cast<int>(suggestions_.size()), [this](int row) {
+    const TagFilterSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];
+    bool selected = false;
+    if (const auto* raw = std::get_if<TagSuggestion>(&suggestion.value)) {
+      selected = store_.isFilterTagSelected(raw->value);
+    } else {
+      const auto id = std::get<TagConcept>(suggestion.value).id;
+      const auto& concepts = store_.selectedTagConcepts();
+      selected = std::any_of(concepts.begin(), concepts.end(), [id](const TagConcept& c) { return c.id == id; });
+    }
+    return tagSuggestionRow(suggestion, selected, localizer_);
+  });
+  updateResultArea();
+}
+
+void FilterTagAdditionPanel::updateResultArea() {
+  results_->setCurrentIndex(store_.isTagSuggestionLoading() ? 0 : suggestions_.empty() ? 1 : 2);
+}
+
+void FilterTagAdditionPanel::activate(int row) {
+  if (row < 0 || static_cast<std::size_t>(row) >= suggestions_.size()) return;
+  ImageLibraryStore* store = &store_;
+  if (const auto* raw = std::get_if<TagSuggestion>(&suggestions_[static_cast<std::size_t>(row)].value)) {
+    std::string value = raw->value;
+    store->startDetached([store, value] { return store->toggleFilterTag(value); });
+  } else {
+    TagConcept concept_ = std::get<TagConcept>(suggestions_[static_cast<std::size_t>(row)].value);
+    store->startDetached([store, concept_] { return store->toggleSelectedTagConcept(concept_); });
+  }
+}
+
+void FilterTagAdditionPanel::addCustomTag() {
+  const std::optional<std::string> tag = text::normalizedWhitespace(stdText(custom_->text()));
+  if (!tag) return;  // the field keeps what was typed
+  custom_->clear();
+  ImageLibraryStore* store = &store_;
+  std::string value = *tag;
+  store->startDetached([store, value] { return store->addFilterTag(value); });
+}
+
+void FilterTagAdditionPanel::showConceptPage(bool shown) {
+  if (shown == (conceptPage_ != nullptr)) return;
+  if (shown) {
+    std::vector<std::string> paths;
+    for (const RecordRef& record : store_.selectedRecords()) paths.push_back(record->file.path);
+    conceptPage_ = conceptManagement_(store_, std::move(paths), this);
+    conceptPage_->setObjectName(conceptPage_->objectName().isEmpty() ? QStringLiteral("tagPopover.conceptPage")
+                                                                     : conceptPage_->objectName());
+    static_cast<QVBoxLayout*>(layout())->addWidget(conceptPage_, 1);
+    selectionPage_->hide();
+    conceptPage_->show();
+    title_->setText(qtText(localizer_.lookup(Key::tagConceptTitle)));
+    back_->show();
+    pipeline_->cancel();
+    return;
+  }
+  conceptPage_->hide();
+  conceptPage_->deleteLater();
+  conceptPage_ = nullptr;
+  selectionPage_->show();
+  back_->hide();
+  title_->setText(qtText(localizer_.lookup(Key::tagSelectionTitle)));
+  QTimer::singleShot(0, this, [this] {
+    if (!conceptPage_) search_->setFocus(Qt::OtherFocusReason);
+  });
+  // The suggestions come again for the unchanged text: a concept made or renamed meanwhile shows.
+  runPipeline();
+}
+
+// ---- ModelSelectionPanel ----
+
+ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLocalization& localizer, QWidget* parent)
+    : FilterPopover(store, localizer, parent),
+      pipeline_(std::make_unique<SuggestionLoadPipeline>(store, SuggestionLoadPipeline::modelSuggestionSteps(store))) {
+  setObjectName("modelPopover.panel");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(kPanelPadding, kPanelPadding, kPanelPadding, kPanelPadding);
+  layout->setSpacing(kPanelSpacing);
+  auto* header = new QHBoxLayout;
+  auto* title = makePlainLabel(qtText(localizer.lookup(Key::modelSelectionTitle)), this);
+  title->setFont(roleFont(FontRole::headline));
+  header->addWidget(title);
+  header->addStretch(1);
+  auto* done = new QPushButton(mnemonicSafe(qtText(localizer.lookup(Key::commonDone))), this);
+  done->setObjectName("modelPopover.done");
+  done->setAutoDefault(false);
+  connect(done, &QPushButton::clicked, this, &ModelSelectionPanel::finish);
+  header->addWidget(done);
+  layout->addLayout(header);
+  search_ = searchField(this, qtText(localizer.lookup(Key::modelSelectionSearchPlaceholder)),
+                        accessibility_id::kModelPopoverSearchField);
+  connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (isVisible()) pipeline_->run(stdText(text));
+  });
+  layout->addWidget(search_);
+  layout->addWidget(makeDivider(this));
+  results_ = new QStackedWidget(this);
+  results_->addWidget(loadingState(results_, qtText(localizer.lookup(Key::commonSearchingSuggestions))));
+  results_->addWidget(emptyState(results_, "cpu", qtText(localizer.lookup(Key::commonNoSuggestions))));
+  listModel_ = new FilterRowListModel(this);
+  list_ = new FilterRowListView(
+      *listModel_,
+      [this](int row) {
+        if (row < 0 || static_cast<std::size_t>(row) >= suggestions_.size()) return;
+        ImageLibraryStore* target = &store_;
+        std::string value = suggestions_[static_cast<std::size_t>(row)].value;
+        target->startDetached([target, value] { return target->selectModelSource(value); });
+      },
+      results_);
+  list_->setObjectName("modelPopover.list");
+  results_->addWidget(list_);
+  layout->addWidget(results_, 1);
+
+  for (const auto signal : {&ImageLibraryStore::modelSuggestionsChanged, &ImageLibraryStore::isModelSuggestionLoadingChanged}) {
+    connect(&store, signal, this, [this] { scheduleRefresh(); });
+  }
+  connect(&store, &ImageLibraryStore::selectedModelSourceChanged, listModel_, &FilterRowListModel::refreshAll);
+  reloadSuggestions();
+}
+
+ModelSelectionPanel::~ModelSelectionPanel() { hide(); }
+
+bool ModelSelectionPanel::isPresentedInStore() const {
+  return store_.presentation().isModelSelectionPopoverPresented();
+}
+
+void ModelSelectionPanel::setPresentedInStore(bool presented) {
+  store_.presentation().setIsModelSelectionPopoverPresented(presented);
+}
+
+void ModelSelectionPanel::panelShown() {
+  pipeline_->run(stdText(search_->text()));
+  QTimer::singleShot(0, this, [this] { search_->setFocus(Qt::PopupFocusReason); });
+}
+
+void ModelSelectionPanel::panelHidden() { pipeline_->cancel(); }
+
+void ModelSelectionPanel::scheduleRefresh() {
+  queueOnce(this, isRefreshQueued_, [this] {
+    isRefreshQueued_ = false;
+    reloadSuggestions();
+  });
+}
+
+void ModelSelectionPanel::reloadSuggestions() {
+  suggestions_ = store_.modelSuggestions();
+  listModel_->reset(static_cast<int>(suggestions_.size()), [this](int row) {
+    const ModelSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];
+    return modelSuggestionRow(suggestion, isModelSuggestionSelected(suggestion, store_.selectedModelSource()),
+                              localizer_);
+  });
+  updateResultArea();
+}
+
+void ModelSelectionPanel::updateResultArea() {
+  results_->setCurrentIndex(store_.isModelSuggestionLoading() ? 0 : suggestions_.empty() ? 1 : 2);
+}
+
+}  // namespace lorvex::ui

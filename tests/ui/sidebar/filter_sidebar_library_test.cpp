@@ -1,0 +1,286 @@
+// The sidebar's library section and its confirmations: what the section shows per library state,
+// the header and folder menus, the unregister and sync dialogs (confirmed, cancelled, Escaped,
+// Return), the scan-failure sheet and the Trash review sheet, with the store calls each makes.
+#include <QCheckBox>
+#include <QListView>
+#include <QMessageBox>
+#include <QTest>
+#include <QToolButton>
+
+#include "ui/common/accessibility_identifiers.h"
+#include "ui/sidebar/library_section_widgets.h"
+#include "ui/sidebar/scan_failure_sheet.h"
+#include "ui/sidebar/sidebar_menus.h"
+#include "sidebar_widget_fixture.h"
+
+namespace lorvex::ui::testing {
+namespace {
+
+using State = RegisteredFolderAccessState;
+
+QMenu& headerMenu(FilterSidebar& sidebar) {
+  return *findByName<QToolButton>(sidebar, "sidebar.library.actions")->menu();
+}
+
+QMenu& folderMenu(FilterSidebar& sidebar, const std::string& path) {
+  auto* button = findByName<QToolButton>(sidebar, QString::fromStdString(
+                                                      accessibility_id::registeredFolderActionsIdentifier(path)));
+  EXPECT_NE(button, nullptr) << path;
+  return *button->menu();
+}
+
+class FilterSidebarLibraryTest : public SidebarWidgetTest {};
+
+TEST_F(FilterSidebarLibraryTest, EmptyLibraryOffersItsAddButton) {
+  makeSidebar();
+  auto* summary = find<LibrarySummaryRow>("sidebar.library.summary");
+  ASSERT_NE(summary, nullptr);
+  EXPECT_EQ(summary->leadingText(), "library.noRegisteredFolders");
+  auto* add = find<QPushButton>("sidebar.library.addFolder");
+  ASSERT_NE(add, nullptr);
+  EXPECT_TRUE(add->isVisible());
+  add->click();
+  EXPECT_EQ(importerOpened, 1);
+  EXPECT_EQ(menuItems(headerMenu(*sidebar)),
+            (std::vector<std::string>{"[library.sourceManagement]", "library.addFolder:on",
+                                      "library.syncRegisteredFolders.action:off"}));
+
+  store->setIsLibrarySyncInProgress(true);  // no folder while a sync runs: the summary alone
+  settle();
+  EXPECT_FALSE(add->isVisible());
+  EXPECT_EQ(summary->leadingText(), "library.checkingImages");
+}
+
+TEST_F(FilterSidebarLibraryTest, SingleFolderMenuAndSyncRules) {
+  makeSidebar();
+  setFolders({folder("/pics/a")});
+  EXPECT_FALSE(find<QPushButton>("sidebar.library.addFolder")->isVisible());
+  EXPECT_EQ(find<LibrarySummaryRow>("sidebar.library.summary")->trailingText(), "library.imageCount.other(3)");
+  EXPECT_EQ(menuItems(headerMenu(*sidebar)),
+            (std::vector<std::string>{"[library.sourceManagement]", "library.addFolder:on",
+                                      "library.syncRegisteredFolders.action:on", "-", "common.openInFinder:on",
+                                      "library.unregister.action:on"}));
+  menuAction(headerMenu(*sidebar), "common.openInFinder")->trigger();
+  EXPECT_EQ(revealer.revealedPaths(), (std::vector<std::string>{"/pics/a"}));
+
+  store->setIsLoading(true);  // a page loads: only the syncs go off
+  settle();
+  EXPECT_EQ(menuItems(headerMenu(*sidebar))[2], "library.syncRegisteredFolders.action:off");
+  EXPECT_EQ(menuItems(folderMenu(*sidebar, "/pics/a"))[0], "library.syncRegisteredFolder.action:off");
+  store->setIsLoading(false);
+  setFolders({folder("/pics/a", State::missing), folder("/pics/b", State::accessDenied)});
+  EXPECT_EQ(menuItems(headerMenu(*sidebar)),
+            (std::vector<std::string>{"[library.sourceManagement]", "library.addFolder:on",
+                                      "library.syncRegisteredFolders.action:off"}));
+  EXPECT_EQ(menuItems(folderMenu(*sidebar, "/pics/b")),
+            (std::vector<std::string>{"library.syncRegisteredFolder.action:off", "common.openInFinder:off",
+                                      "library.allowAccess:on", "-", "library.unregister.action:on"}));
+  auto* allowAccess = find<QPushButton>("sidebar.library.allowAccess");
+  ASSERT_TRUE(allowAccess->isVisible());
+  allowAccess->click();
+  EXPECT_EQ(reauthorized, (std::vector<std::string>{"/pics/b"}));
+}
+
+TEST_F(FilterSidebarLibraryTest, CollapsedSectionShowsOnlyItsHeader) {
+  makeSidebar();
+  setFolders({folder("/pics/a")});
+  auto* toggle = find<QToolButton>("sidebar.library.sectionToggle");
+  ASSERT_NE(toggle, nullptr);
+  toggle->click();
+  settle();
+  EXPECT_FALSE(store->presentation().isLibrarySectionExpanded());
+  EXPECT_FALSE(find<LibrarySummaryRow>("sidebar.library.summary")->isVisible());
+  EXPECT_EQ(toggle->accessibleName(), "library.expand");
+  EXPECT_EQ(toggle->property("chevronSymbol").toString(), "chevron.right");
+  toggle->click();
+  settle();
+  EXPECT_TRUE(find<LibrarySummaryRow>("sidebar.library.summary")->isVisible());
+  EXPECT_EQ(toggle->accessibleName(), "library.collapse");
+}
+
+// Each way of finishing the unregister dialog, with the store calls it makes.
+TEST_F(FilterSidebarLibraryTest, UnregisterDialogConfirmedCancelledEscapedOrReturned) {
+  const struct {
+    const char* name;
+    std::function<void(QMessageBox&)> finish;
+    std::size_t unregisterCalls;
+  } cases[] = {
+      {"confirmed", [](QMessageBox& box) { box.findChild<QPushButton*>("confirm")->click(); }, 1},
+      {"cancelled", [](QMessageBox& box) { box.findChild<QPushButton*>("cancel")->click(); }, 0},
+      {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, 0},
+      {"Return lands on Cancel", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, 0},
+  };
+  for (const auto& c : cases) {
+    harness.service->setRegisteredFolderSummaries({});
+    makeSidebar();
+    setFolders({folder("/pics/a"), folder("/pics/b")});
+    const std::size_t before = callCount("unregisterFolder");
+    menuAction(folderMenu(*sidebar, "/pics/b"), "library.unregister.action")->trigger();
+    settle();
+    QMessageBox* box = sidebar->unregisterDialog();
+    ASSERT_NE(box, nullptr) << c.name;
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(box->text(), "library.unregister.title");
+    EXPECT_EQ(box->informativeText(), "library.unregister.message");
+    c.finish(*box);
+    settle();
+    EXPECT_EQ(callCount("unregisterFolder") - before, c.unregisterCalls) << c.name;
+    if (c.unregisterCalls == 1) {
+      EXPECT_EQ(harness.service->calls("unregisterFolder").back().paths[0], "/pics/b");
+    }
+    EXPECT_FALSE(sidebar->requests().unregisterConfirmationPath()) << c.name;
+    EXPECT_EQ(sidebar->unregisterDialog(), nullptr) << c.name;
+  }
+}
+
+TEST_F(FilterSidebarLibraryTest, UnregisterConfirmedAfterASyncStartedDoesNothing) {
+  makeSidebar();
+  setFolders({folder("/pics/a")});
+  menuAction(headerMenu(*sidebar), "library.unregister.action")->trigger();
+  settle();
+  ASSERT_NE(sidebar->unregisterDialog(), nullptr);
+  store->setIsLibrarySyncInProgress(true);
+  sidebar->unregisterDialog()->findChild<QPushButton*>("confirm")->click();
+  settle();
+  EXPECT_EQ(callCount("unregisterFolder"), 0u);
+  EXPECT_EQ(sidebar->unregisterDialog(), nullptr);
+
+  // The header's single-folder item is ignored outright while the sync runs.
+  menuAction(headerMenu(*sidebar), "library.unregister.action")->trigger();
+  settle();
+  EXPECT_EQ(sidebar->unregisterDialog(), nullptr);
+}
+
+TEST_F(FilterSidebarLibraryTest, SyncDialogConfirmedCancelledEscapedOrReturned) {
+  const struct {
+    const char* name;
+    std::function<void(QMessageBox&)> finish;
+    std::size_t syncCalls;
+  } cases[] = {
+      {"confirmed", [](QMessageBox& box) { box.findChild<QPushButton*>("confirm")->click(); }, 1},
+      {"Return confirms", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, 1},
+      {"cancelled", [](QMessageBox& box) { box.findChild<QPushButton*>("cancel")->click(); }, 0},
+      {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, 0},
+  };
+  for (const auto& c : cases) {
+    makeSidebar();
+    setFolders({folder("/pics/a"), folder("/pics/b")});
+    const std::size_t before = callCount("syncRegisteredFolder");
+    menuAction(folderMenu(*sidebar, "/pics/a"), "library.syncRegisteredFolder.action")->trigger();
+    settle();
+    QMessageBox* box = sidebar->syncDialog();
+    ASSERT_NE(box, nullptr) << c.name;
+    EXPECT_EQ(box->text(), "library.syncRegisteredFolder.title");
+    EXPECT_EQ(box->informativeText(), "library.syncRegisteredFolder.message");
+    c.finish(*box);
+    settle();
+    EXPECT_EQ(callCount("syncRegisteredFolder") - before, c.syncCalls) << c.name;
+    if (c.syncCalls == 1) {
+      EXPECT_EQ(harness.service->calls("syncRegisteredFolder").back().paths[0], "/pics/a");
+    }
+    EXPECT_FALSE(sidebar->requests().pendingRegisteredFolderSync()) << c.name;
+  }
+}
+
+TEST_F(FilterSidebarLibraryTest, FailedFilesOpenTheSheetWhoseRescanAsksForAllFolders) {
+  makeSidebar();
+  setFolders({folder("/pics/a")});
+  EXPECT_FALSE(find<QPushButton>("sidebar.library.failedFiles")->isVisible());
+  store->setLastScanSummary(ImageLibraryScanSummary{
+      5, 3, 2,
+      {{"/pics/a/x.png", "permission denied", ImageLibraryScanFailure::Kind::permission},
+       {"/pics/a/y.png", "gone", ImageLibraryScanFailure::Kind::missing}}});
+  store->setLastScanDiagnosticContext(
+      ImageLibraryScanDiagnosticContext{ImageLibraryScanDiagnosticSource::manualSync, {"/pics/a"}, std::nullopt, 1});
+  settle();
+  auto* failed = find<QPushButton>("sidebar.library.failedFiles");
+  ASSERT_TRUE(failed->isVisible());
+  EXPECT_EQ(failed->text(), "library.failedFileCount.other(#2)");
+  failed->click();
+  settle();
+  ScanFailureDiagnosticsSheet* sheet = sidebar->scanFailureSheet();
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->objectName(), "scanFailure.sheet");
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_EQ(sheet->width(), 680);
+  EXPECT_EQ(sheet->failureList()->model()->rowCount(), 2);
+  EXPECT_TRUE(sheet->offersReveal(0));
+  EXPECT_FALSE(sheet->offersReveal(1));  // a missing file has nothing to reveal
+  EXPECT_TRUE(sheet->findChild<QPushButton*>("scanFailure.reauthorize")->isEnabled());
+
+  sheet->findChild<QPushButton*>("scanFailure.rescan")->click();
+  settle();
+  EXPECT_EQ(sidebar->scanFailureSheet(), nullptr);
+  QMessageBox* box = sidebar->syncDialog();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(), "library.syncRegisteredFolders.title");
+  box->findChild<QPushButton*>("confirm")->click();
+  settle();
+  EXPECT_EQ(callCount("restoreFolderAccess"), 1u);  // one sync of all folders starts
+}
+
+TEST_F(FilterSidebarLibraryTest, ScanFailureSheetReauthorisesTheRootAfterClosing) {
+  makeSidebar();
+  store->setLastScanSummary(ImageLibraryScanSummary{
+      1, 0, 1, {{"/pics/a/sub/x.png", "permission denied", ImageLibraryScanFailure::Kind::permission}}});
+  store->setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{
+      ImageLibraryScanDiagnosticSource::folderRegistration, {"/pics/a", "/pics/a/sub"}, std::nullopt, 1});
+  settle();
+  find<QPushButton>("sidebar.library.failedFiles")->click();
+  settle();
+  ASSERT_NE(sidebar->scanFailureSheet(), nullptr);
+  sidebar->scanFailureSheet()->findChild<QPushButton*>("scanFailure.reauthorize")->click();
+  settle();
+  EXPECT_EQ(sidebar->scanFailureSheet(), nullptr);
+  EXPECT_EQ(reauthorized, (std::vector<std::string>{"/pics/a/sub"}));
+
+  find<QPushButton>("sidebar.library.failedFiles")->click();
+  settle();
+  QTest::keyClick(sidebar->scanFailureSheet(), Qt::Key_Escape);  // closes without calling anything
+  settle();
+  EXPECT_EQ(sidebar->scanFailureSheet(), nullptr);
+  EXPECT_EQ(reauthorized.size(), 1u);
+  EXPECT_FALSE(sidebar->requests().pendingRegisteredFolderSync());
+}
+
+TEST_F(FilterSidebarLibraryTest, TrashReviewSheetFollowsTheFlagAndAUserCloseDismissesOnce) {
+  makeSidebar();
+  find<QPushButton>("test.trashToolbar")->click();
+  settle();
+  EXPECT_TRUE(store->presentation().isDeleteCandidateTrashReviewPresented());
+  QDialog* sheet = sidebar->trashReviewSheet();
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+  sheet->reject();
+  settle();
+  EXPECT_FALSE(store->presentation().isDeleteCandidateTrashReviewPresented());
+  EXPECT_EQ(sidebar->trashReviewSheet(), nullptr);
+
+  store->presentation().setIsDeleteCandidateTrashReviewPresented(true);
+  settle();
+  ASSERT_NE(sidebar->trashReviewSheet(), nullptr);
+  store->dismissDeleteCandidateTrashReview();  // the store closes it
+  settle();
+  EXPECT_EQ(sidebar->trashReviewSheet(), nullptr);
+  EXPECT_EQ(reviewSheetsMade, 2);
+}
+
+TEST_F(FilterSidebarLibraryTest, ErrorLineShowsTheStoresMessage) {
+  makeSidebar();
+  auto* error = find<QLabel>("sidebar.error");
+  ASSERT_NE(error, nullptr);
+  EXPECT_FALSE(error->isVisible());
+  store->setLastTrashSummary(ImageTrashSummary{1, {}, {{"/a.png", "busy", ImageTrashFailureReason::underlyingError}}});
+  store->setErrorMessage(std::string(ImageLibraryStore::kTrashFailureMessage));
+  settle();
+  EXPECT_TRUE(error->isVisible());
+  EXPECT_EQ(error->text(), "deleteCandidateReview.summary.operationFailed");
+  store->setErrorMessage("登録できませんでした");
+  settle();
+  EXPECT_EQ(error->text(), "登録できませんでした");
+}
+
+}  // namespace
+}  // namespace lorvex::ui::testing

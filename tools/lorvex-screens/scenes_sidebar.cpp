@@ -1,0 +1,147 @@
+// The sidebar's scenes: the library with folders, an empty library, a folder needing access, a
+// sync under way, both popovers, the scan-failure sheet, the error line and the indexing card.
+// They run over the scripted service, so each state is exactly the one named.
+#include <QApplication>
+#include <QDialog>
+#include <QVBoxLayout>
+
+#include "scene_registry.h"
+#include "store/image_library_store.h"
+#include "store/support/store_harness.h"
+#include "ui/sidebar/filter_sidebar.h"
+#include "ui/sidebar/indexing_progress_card.h"
+#include "ui/sidebar/scan_failure_sheet.h"
+#include "ui/sidebar/suggestion_popovers.h"
+
+namespace lorvex::screens {
+namespace {
+
+using State = RegisteredFolderAccessState;
+
+constexpr QSize kSidebarSize{300, 760};
+
+std::vector<RegisteredFolderSummary> sampleFolders(const std::string& home) {
+  return {
+      {home + "/Pictures/NovelAI", "NovelAI", State::available, 12480, 3, std::nullopt},
+      {home + "/Pictures/ComfyUI outputs 2024", "ComfyUI outputs 2024", State::available, 3021, 0, std::nullopt},
+      {"/media/usb/old renders", "old renders", State::missing, 412, 412, "The folder is not reachable."},
+  };
+}
+
+std::unique_ptr<ui::FilterSidebar> makeSidebar(SceneContext& context) {
+  auto sidebar = std::make_unique<ui::FilterSidebar>(*context.store, ui::ViewResourceDisplay{}, [] {},
+                                                     [](const std::string&) {}, ui::FilterSidebarFactories{},
+                                                     context.localization);
+  return sidebar;
+}
+
+void fillFilters(ImageLibraryStore& store) {
+  store.setSavedFilterTags({"1girl", "blue sky", "very long tag that does not fit the sidebar at all, really",
+                            "夕焼け", "night", "rain", "city"});
+  store.setSelectedFilterTags({"blue sky", "夕焼け"});
+  store.setSelectedModelSource(std::string("nai-diffusion-4-full"));
+  store.setSelectedAspectFilters({ImageAspectFilter::portrait});
+  store.setOnlyFavorites(true);
+}
+
+Scene sidebarScene(std::string name, std::function<void(SceneContext&)> prepare) {
+  Scene scene;
+  scene.name = std::move(name);
+  scene.source = SceneSource::fakeService;
+  scene.size = kSidebarSize;
+  scene.build = [prepare = std::move(prepare)](SceneContext& context) -> std::unique_ptr<QWidget> {
+    prepare(context);
+    auto sidebar = makeSidebar(context);
+    sidebar->applyStoreState();
+    return sidebar;
+  };
+  return scene;
+}
+
+const bool registered = [] {
+  registerScene(sidebarScene("sidebar.library", [](SceneContext& context) {
+    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+    fillFilters(*context.store);
+  }));
+  registerScene(sidebarScene("sidebar.emptyLibrary", [](SceneContext&) {}));
+  registerScene(sidebarScene("sidebar.accessRequired", [](SceneContext& context) {
+    auto folders = sampleFolders("/home/ann");
+    folders[1].state = State::bookmarkInvalid;
+    folders[1].lastError = "The saved access to this folder is no longer valid.";
+    context.store->setRegisteredFolderSummaries(folders);
+  }));
+  registerScene(sidebarScene("sidebar.checking", [](SceneContext& context) {
+    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+    context.store->setIsLibrarySyncInProgress(true);
+    context.store->setIndexingProgress(
+        ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 1200, 2048, 1190, 10, std::nullopt});
+  }));
+  registerScene(sidebarScene("sidebar.errorLine", [](SceneContext& context) {
+    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+    context.store->setErrorMessage("フォルダを登録できませんでした: /home/ann/Pictures/private (permission denied)");
+    context.store->setLastScanSummary(ImageLibraryScanSummary{20, 18, 2, {}});
+  }));
+
+  Scene tagPopover = sidebarScene("sidebar.tagPopover", [](SceneContext& context) {
+    context.harness->service->setTagSuggestions(
+        {{"1girl", 4210}, {"blue sky", 1312}, {"夕焼け", 980}, {"long hair", 870}, {"smile", 1}});
+    fillFilters(*context.store);
+  });
+  tagPopover.afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+    context.store->presentation().presentTagAdditionPopover();
+    context.settle();
+    return static_cast<ui::FilterSidebar&>(root).tagPopover();
+  };
+  registerScene(tagPopover);
+
+  Scene modelPopover = sidebarScene("sidebar.modelPopover", [](SceneContext& context) {
+    context.harness->service->setModelSuggestions(
+        {{"nai-diffusion-4-full", 8012}, {"nai-diffusion-3", 2210}, {"sdxl_base_1.0", 1}});
+    fillFilters(*context.store);
+  });
+  modelPopover.afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+    context.store->presentation().presentModelSelectionPopover();
+    context.settle();
+    return static_cast<ui::FilterSidebar&>(root).modelPopover();
+  };
+  registerScene(modelPopover);
+
+  Scene sheet = sidebarScene("sidebar.scanFailureSheet", [](SceneContext& context) {
+    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+    std::vector<ImageLibraryScanFailure> failures = {
+        {"/home/ann/Pictures/NovelAI/private/0001.png", "Permission denied", ImageLibraryScanFailure::Kind::permission},
+        {"/home/ann/Pictures/NovelAI/broken.png", "The PNG text chunk could not be decoded",
+         ImageLibraryScanFailure::Kind::metadata},
+        {"/home/ann/Pictures/NovelAI/gone.png", "No such file", ImageLibraryScanFailure::Kind::missing},
+    };
+    context.store->setLastScanSummary(ImageLibraryScanSummary{1520, 1517, 3, failures});
+    context.store->setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{
+        ImageLibraryScanDiagnosticSource::manualSync, {"/home/ann/Pictures/NovelAI"}, std::nullopt, 1765000000.0});
+  });
+  sheet.afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+    auto& sidebar = static_cast<ui::FilterSidebar&>(root);
+    sidebar.requests().presentScanFailureDiagnostics();
+    context.settle();
+    return sidebar.scanFailureSheet();
+  };
+  registerScene(sheet);
+
+  Scene card;
+  card.name = "sidebar.indexingCard";
+  card.source = SceneSource::fakeService;
+  card.size = QSize(480, 260);
+  card.build = [](SceneContext& context) -> std::unique_ptr<QWidget> {
+    context.store->setIsIndexing(true);
+    context.store->setIndexingProgress(
+        ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 37, 1520, 37, 0, std::nullopt});
+    auto host = std::make_unique<QWidget>();
+    auto* layout = new QVBoxLayout(host.get());
+    layout->addWidget(new ui::IndexingProgressCard(*context.store, context.localization, host.get()), 0, Qt::AlignCenter);
+    return host;
+  };
+  registerScene(card);
+  return true;
+}();
+
+}  // namespace
+}  // namespace lorvex::screens
