@@ -44,12 +44,41 @@ void fillFilters(ImageLibraryStore& store) {
   store.setOnlyFavorites(true);
 }
 
+// A busy store (a sync, indexing) never counts as settled, so the scenes that show one keep a
+// store of their own behind the widget, out of the framework's sight; it goes after the widgets.
+class BusyStoreHost : public QWidget {
+ public:
+  BusyStoreHost() : store(harness.makeStore()) {}
+  ~BusyStoreHost() override {
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
+  }
+  testing::StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store;
+};
+
+Scene busyScene(std::string name, QSize size,
+                std::function<QWidget*(ImageLibraryStore&, const ui::AppLocalization&, QWidget& host)> build) {
+  Scene scene;
+  scene.name = std::move(name);
+  scene.source = SceneSource::widgetsOnly;
+  scene.size = size;
+  scene.build = [build = std::move(build)](SceneContext& context) -> std::unique_ptr<QWidget> {
+    auto host = std::make_unique<BusyStoreHost>();
+    auto* layout = new QVBoxLayout(host.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(build(*host->store, context.localization, *host));
+    return host;
+  };
+  return scene;
+}
+
 Scene sidebarScene(std::string name, std::function<void(SceneContext&)> prepare) {
   Scene scene;
   scene.name = std::move(name);
   scene.source = SceneSource::fakeService;
   scene.size = kSidebarSize;
   scene.build = [prepare = std::move(prepare)](SceneContext& context) -> std::unique_ptr<QWidget> {
+    context.makeFakeStore();
     prepare(context);
     auto sidebar = makeSidebar(context);
     sidebar->applyStoreState();
@@ -70,12 +99,18 @@ const bool registered = [] {
     folders[1].lastError = "The saved access to this folder is no longer valid.";
     context.store->setRegisteredFolderSummaries(folders);
   }));
-  registerScene(sidebarScene("sidebar.checking", [](SceneContext& context) {
-    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
-    context.store->setIsLibrarySyncInProgress(true);
-    context.store->setIndexingProgress(
-        ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 1200, 2048, 1190, 10, std::nullopt});
-  }));
+  registerScene(busyScene("sidebar.checking", kSidebarSize,
+                          [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
+                            store.setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+                            store.setIsLibrarySyncInProgress(true);
+                            store.setIndexingProgress(ImageLibraryIndexingProgress{
+                                ImageLibraryIndexingPhase::indexing, 1200, 2048, 1190, 10, std::nullopt});
+                            auto* sidebar = new ui::FilterSidebar(store, ui::ViewResourceDisplay{}, [] {},
+                                                                  [](const std::string&) {},
+                                                                  ui::FilterSidebarFactories{}, localization, &host);
+                            sidebar->applyStoreState();
+                            return sidebar;
+                          }));
   registerScene(sidebarScene("sidebar.errorLine", [](SceneContext& context) {
     context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
     context.store->setErrorMessage("フォルダを登録できませんでした: /home/ann/Pictures/private (permission denied)");
@@ -126,20 +161,17 @@ const bool registered = [] {
   };
   registerScene(sheet);
 
-  Scene card;
-  card.name = "sidebar.indexingCard";
-  card.source = SceneSource::fakeService;
-  card.size = QSize(480, 260);
-  card.build = [](SceneContext& context) -> std::unique_ptr<QWidget> {
-    context.store->setIsIndexing(true);
-    context.store->setIndexingProgress(
-        ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 37, 1520, 37, 0, std::nullopt});
-    auto host = std::make_unique<QWidget>();
-    auto* layout = new QVBoxLayout(host.get());
-    layout->addWidget(new ui::IndexingProgressCard(*context.store, context.localization, host.get()), 0, Qt::AlignCenter);
-    return host;
-  };
-  registerScene(card);
+  registerScene(busyScene("sidebar.indexingCard", QSize(480, 260),
+                          [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
+                            store.setIsIndexing(true);
+                            store.setIndexingProgress(ImageLibraryIndexingProgress{
+                                ImageLibraryIndexingPhase::indexing, 37, 1520, 37, 0, std::nullopt});
+                            auto* area = new QWidget(&host);
+                            auto* layout = new QVBoxLayout(area);
+                            layout->addWidget(new ui::IndexingProgressCard(store, localization, area), 0,
+                                              Qt::AlignCenter);
+                            return area;
+                          }));
   return true;
 }();
 

@@ -310,12 +310,15 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   layout.addWidget(makeDivider(content));
 
   layout.addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterAspectTitle)), nullptr, content));
+  auto* aspectRows = new QVBoxLayout;
+  aspectRows->setSpacing(0);  // spaced like the saved tags
+  layout.addLayout(aspectRows);
   for (const ImageAspectFilter aspect : kAspects) {
     auto* row = new FilterRowButton(FilterRowMetrics::sidebar(), content);
     connect(row, &FilterRowButton::clicked, this,
             [this, aspect] { startStoreTask([aspect](ImageLibraryStore& s) { return s.toggleAspectFilter(aspect); }); });
     aspectRows_.push_back(row);
-    layout.addWidget(row);
+    aspectRows->addWidget(row);
   }
   layout.addWidget(makeDivider(content));
 
