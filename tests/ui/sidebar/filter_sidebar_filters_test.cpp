@@ -240,5 +240,87 @@ TEST_F(FilterSidebarFiltersTest, TagPopoverListsAndTogglesSuggestions) {
   EXPECT_EQ(sidebar->tagPopover(), panel);
 }
 
+
+TEST_F(FilterSidebarFiltersTest, StartUpLoadsTagConceptsOnlyWhenTheyAreOn) {
+  makeSidebar();
+  EXPECT_EQ(callCount("searchTagConcepts"), 0u);
+  lorvex::testing::StoreOptions options;
+  options.featureAvailability.isTagConceptEnabled = true;
+  makeSidebar(options);
+  EXPECT_EQ(callCount("searchTagConcepts"), 1u);
+}
+
+TEST_F(FilterSidebarFiltersTest, TypingInTheTagPopoverLoadsOnceAfterThePause) {
+  makeSidebar();
+  store->presentation().presentTagAdditionPopover();
+  settle();
+  FilterTagAdditionPanel* panel = sidebar->tagPopover();
+  ASSERT_NE(panel, nullptr);
+  ASSERT_EQ(callCount("tagSuggestions"), 1u);  // the blank text, at once
+  auto* search = findByName<QLineEdit>(*panel, "tagPopover.searchField");
+  QTest::keyClicks(search, "sky");
+  settle();
+  EXPECT_EQ(callCount("tagSuggestions"), 1u);
+  EXPECT_TRUE(store->isTagSuggestionLoading());  // "searching" from the first key on
+  harness.clock.advance(250'000'000);
+  settle();
+  ASSERT_EQ(callCount("tagSuggestions"), 2u);
+  EXPECT_EQ(harness.service->calls("tagSuggestions").back().text, "sky");
+}
+
+TEST_F(FilterSidebarFiltersTest, ConceptPageTakesTheSelectionAndLeavingItReloads) {
+  lorvex::testing::StoreOptions options;
+  options.featureAvailability.isTagConceptEnabled = true;
+  makeSidebar(options);
+  store->presentation().presentTagAdditionPopover();
+  settle();
+  FilterTagAdditionPanel* panel = sidebar->tagPopover();
+  ASSERT_NE(panel, nullptr);
+  const std::size_t loads = callCount("tagSuggestions");
+  QPushButton* manage = nullptr;
+  for (auto* button : panel->findChildren<QPushButton*>()) {
+    if (button->text() == "tagConcept.manage") manage = button;
+  }
+  ASSERT_NE(manage, nullptr);
+  EXPECT_TRUE(manage->isVisible());
+  manage->click();
+  settle();
+  EXPECT_TRUE(panel->isConceptPageShown());
+  ASSERT_EQ(conceptPagePaths.size(), 1u);
+  EXPECT_TRUE(conceptPagePaths[0].empty());  // no image selected
+  EXPECT_EQ(callCount("tagSuggestions"), loads);
+  QToolButton* back = nullptr;
+  for (auto* button : panel->findChildren<QToolButton*>()) {
+    if (button->accessibleName() == "tagSelection.title") back = button;
+  }
+  ASSERT_NE(back, nullptr);
+  back->click();
+  settle();
+  EXPECT_FALSE(panel->isConceptPageShown());
+  EXPECT_EQ(callCount("tagSuggestions"), loads + 1);  // reloaded for the unchanged text
+}
+
+TEST_F(FilterSidebarFiltersTest, ModelPopoverChoosesAModelAndStaysOpen) {
+  harness.service->setModelSuggestions({{"nai-v4", 5}, {"sdxl", 2}});
+  makeSidebar();
+  store->presentation().presentModelSelectionPopover();
+  settle();
+  ModelSelectionPanel* panel = sidebar->modelPopover();
+  ASSERT_NE(panel, nullptr);
+  ASSERT_EQ(panel->listModel().rowCount(), 2);
+  auto* list = findByName<QListView>(*panel, "modelPopover.list");
+  std::size_t before = callCount("searchImages");
+  Q_EMIT list->clicked(panel->listModel().index(1));
+  settle();
+  EXPECT_EQ(store->selectedModelSource(), "sdxl");
+  EXPECT_EQ(callCount("searchImages") - before, 1u);
+  EXPECT_EQ(panel->listModel().presentationAt(1).mark.symbol, "checkmark.circle.fill");
+  EXPECT_EQ(sidebar->modelPopover(), panel);
+  before = callCount("searchImages");
+  Q_EMIT list->clicked(panel->listModel().index(1));  // the model already chosen: nothing
+  settle();
+  EXPECT_EQ(callCount("searchImages"), before);
+}
+
 }  // namespace
 }  // namespace lorvex::ui::testing

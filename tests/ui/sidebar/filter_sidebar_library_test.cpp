@@ -2,12 +2,14 @@
 // the header and folder menus, the unregister and sync dialogs (confirmed, cancelled, Escaped,
 // Return), the scan-failure sheet and the Trash review sheet, with the store calls each makes.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QListView>
 #include <QMessageBox>
 #include <QTest>
 #include <QToolButton>
 
 #include "ui/common/accessibility_identifiers.h"
+#include "ui/sidebar/indexing_progress_card.h"
 #include "ui/sidebar/library_section_widgets.h"
 #include "ui/sidebar/scan_failure_sheet.h"
 #include "ui/sidebar/sidebar_menus.h"
@@ -280,6 +282,38 @@ TEST_F(FilterSidebarLibraryTest, ErrorLineShowsTheStoresMessage) {
   store->setErrorMessage("登録できませんでした");
   settle();
   EXPECT_EQ(error->text(), "登録できませんでした");
+}
+
+
+TEST_F(FilterSidebarLibraryTest, CopyPutsTheReportOnTheClipboardOnce) {
+  makeSidebar();
+  store->setLastScanSummary(ImageLibraryScanSummary{2, 1, 1, {{"/a/x.png", "bad", ImageLibraryScanFailure::Kind::metadata}}});
+  settle();
+  find<QPushButton>("sidebar.library.failedFiles")->click();
+  settle();
+  ScanFailureDiagnosticsSheet* sheet = sidebar->scanFailureSheet();
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_FALSE(sheet->findChild<QPushButton*>("scanFailure.reauthorize")->isEnabled());  // no root
+  auto* copy = sheet->findChild<QPushButton*>("scanFailure.copy");
+  copy->click();
+  copy->click();
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), sheet->presentation()->diagnosticsText);
+  EXPECT_EQ(sidebar->scanFailureSheet(), sheet);  // copy leaves the sheet open
+}
+
+TEST_F(FilterSidebarLibraryTest, IndexingCardFollowsTheStore) {
+  makeSidebar();
+  IndexingProgressCard card(*store, localizer);
+  EXPECT_EQ(card.objectName(), "indexing.card");
+  EXPECT_EQ(card.message(), "indexing.preparingDatabase");
+  store->setIsIndexing(true);
+  EXPECT_EQ(card.message(), "indexing.inProgress");
+  store->setIndexingProgress(ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::discovering, 0, 1520, 0, 0, {}});
+  EXPECT_EQ(card.message(), "indexing.checkingFiles(#1520)");
+  store->setIsPreparingLibrary(true);
+  EXPECT_EQ(card.message(), "indexing.preparingDatabase");
+  card.adjustSize();
+  EXPECT_EQ(card.width(), 320);  // narrower content still makes a card 320 wide
 }
 
 }  // namespace
