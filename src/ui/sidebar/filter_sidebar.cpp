@@ -152,7 +152,7 @@ FilterSidebar::~FilterSidebar() {
   // The popovers are windows of their own; they go first, and nothing of the store reaches the
   // sidebar while it goes.
   disconnect(&store_, nullptr, this, nullptr);
-  disconnect(&store_.presentation(), nullptr, this, nullptr);
+  if (connectedPresentation_) disconnect(connectedPresentation_, nullptr, this, nullptr);
   delete tagPopover_.data();
   delete modelPopover_.data();
 }
@@ -359,7 +359,22 @@ void FilterSidebar::connectStore() {
        }) {
     connect(&store_, signal, this, schedule);
   }
+  connect(&store_, &ImageLibraryStore::presentationChanged, this, [this] {
+    // A new presentation object: its flags are followed from now on, popovers and sheets included.
+    connectPresentation();
+    tagPopoverFlagChanged();
+    modelPopoverFlagChanged();
+    updateTrashReviewSheet();
+    scheduleUpdate();
+  });
+  connectPresentation();
+}
+
+void FilterSidebar::connectPresentation() {
+  if (connectedPresentation_) disconnect(connectedPresentation_, nullptr, this, nullptr);
   auto& presentation = store_.presentation();
+  connectedPresentation_ = &presentation;
+  const auto schedule = [this] { scheduleUpdate(); };
   connect(&presentation, &ImageLibraryPresentationState::isLibrarySectionExpandedChanged, this, schedule);
   connect(&presentation, &ImageLibraryPresentationState::isFilterTagListExpandedChanged, this, schedule);
   connect(&presentation, &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged, this,

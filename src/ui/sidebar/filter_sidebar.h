@@ -38,6 +38,7 @@ class QToolButton;
 class QVBoxLayout;
 
 namespace lorvex {
+class ImageLibraryPresentationState;
 class ImageLibraryStore;
 }
 
@@ -85,6 +86,7 @@ class FilterSidebar : public QWidget {
   void buildLibrarySection(QVBoxLayout& layout);
   void buildFilterSection(QVBoxLayout& layout);
   void connectStore();
+  void connectPresentation();
   void scheduleUpdate();
   void updateLibrarySection();
   void updateSavedTags();
@@ -144,6 +146,7 @@ class FilterSidebar : public QWidget {
   QCheckBox* deleteCandidatesOnly_ = nullptr;
   QLabel* error_ = nullptr;
 
+  QPointer<ImageLibraryPresentationState> connectedPresentation_;
   QPointer<QMessageBox> unregisterDialog_;
   QPointer<QMessageBox> syncDialog_;
   QPointer<ScanFailureDiagnosticsSheet> scanFailureSheet_;

@@ -322,5 +322,17 @@ TEST_F(FilterSidebarFiltersTest, ModelPopoverChoosesAModelAndStaysOpen) {
   EXPECT_EQ(callCount("searchImages"), before);
 }
 
+
+TEST_F(FilterSidebarFiltersTest, AReplacedPresentationIsFollowed) {
+  makeSidebar();
+  store->setPresentation(std::make_unique<ImageLibraryPresentationState>(store->presentation().preferenceStore()));
+  store->presentation().presentTagAdditionPopover();
+  settle();
+  ASSERT_NE(sidebar->tagPopover(), nullptr);
+  store->presentation().setIsTagAdditionPopoverPresented(false);
+  settle();
+  EXPECT_EQ(sidebar->tagPopover(), nullptr);
+}
+
 }  // namespace
 }  // namespace lorvex::ui::testing
