@@ -82,6 +82,21 @@ void placeInOrder(QVBoxLayout& layout, std::vector<std::string>& shownOrder, con
   shownOrder = order;
 }
 
+// Deletes the rows whose key is no longer listed.
+template <typename Widget>
+void removeRowsNotIn(QVBoxLayout& layout, std::map<std::string, Widget*>& rows, const std::vector<std::string>& keys) {
+  const std::unordered_set<std::string> listed(keys.begin(), keys.end());
+  for (auto it = rows.begin(); it != rows.end();) {
+    if (listed.count(it->first) > 0) {
+      ++it;
+      continue;
+    }
+    layout.removeWidget(it->second);
+    delete it->second;
+    it = rows.erase(it);
+  }
+}
+
 }  // namespace
 
 FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
@@ -442,16 +457,7 @@ void FilterSidebar::updateLibrarySection() {
     }
     for (const RegisteredFolderSummary& folder : folders) order.push_back(folder.path);
   }
-  const std::unordered_set<std::string> listed(order.begin(), order.end());
-  for (auto it = folderRows_.begin(); it != folderRows_.end();) {
-    if (listed.count(it->first) == 0) {
-      folderRowsLayout_->removeWidget(it->second);
-      delete it->second;
-      it = folderRows_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  removeRowsNotIn(*folderRowsLayout_, folderRows_, order);
   placeInOrder(*folderRowsLayout_, folderRowOrder_, order, folderRows_);
   for (std::size_t i = 0; i < order.size(); ++i) {
     folderRows_.at(order[i])->setFolder(folders[i], presentation.folderRows[i]);
@@ -470,16 +476,7 @@ void FilterSidebar::updateLibrarySection() {
 
 void FilterSidebar::updateSavedTags() {
   const std::vector<std::string> visible = store_.visibleSavedFilterTags();
-  const std::unordered_set<std::string> shown(visible.begin(), visible.end());
-  for (auto it = tagRows_.begin(); it != tagRows_.end();) {
-    if (shown.count(it->first) == 0) {
-      tagRowsLayout_->removeWidget(it->second);
-      delete it->second;
-      it = tagRows_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  removeRowsNotIn(*tagRowsLayout_, tagRows_, visible);
   QWidget* content = scrollArea_->widget();
   for (const std::string& tag : visible) {
     FilterRowButton*& row = tagRows_[tag];
