@@ -168,8 +168,11 @@ FilterSidebar::~FilterSidebar() {
   // sidebar while it goes.
   disconnect(&store_, nullptr, this, nullptr);
   if (connectedPresentation_) disconnect(connectedPresentation_, nullptr, this, nullptr);
-  delete tagPopover_.data();
-  delete modelPopover_.data();
+  for (QWidget* popover : {static_cast<QWidget*>(tagPopover_.data()), static_cast<QWidget*>(modelPopover_.data())}) {
+    if (!popover) continue;
+    disconnect(popover, nullptr, this, nullptr);
+    delete popover;
+  }
 }
 
 QMessageBox* FilterSidebar::unregisterDialog() const { return unregisterDialog_; }

@@ -334,5 +334,16 @@ TEST_F(FilterSidebarFiltersTest, AReplacedPresentationIsFollowed) {
   EXPECT_EQ(sidebar->tagPopover(), nullptr);
 }
 
+
+TEST_F(FilterSidebarFiltersTest, TheSidebarCanGoWhileAPopoverIsOpen) {
+  makeSidebar();
+  store->presentation().presentModelSelectionPopover();
+  settle();
+  ASSERT_NE(sidebar->modelPopover(), nullptr);
+  sidebar.reset();
+  settle();
+  EXPECT_FALSE(store->presentation().isModelSelectionPopoverPresented());  // nothing left presents it
+}
+
 }  // namespace
 }  // namespace lorvex::ui::testing
