@@ -15,7 +15,7 @@ FilterRowButton::FilterRowButton(FilterRowMetrics metrics, QWidget* parent)
 }
 
 void FilterRowButton::setPresentation(FilterRowPresentation presentation) {
-  if (presentation == presentation_ && !objectName().isEmpty()) return;
+  if (presentation == presentation_) return;
   const bool textChanged = presentation.text != presentation_.text;
   presentation_ = std::move(presentation);
   if (!presentation_.identifier.empty()) setObjectName(qtText(presentation_.identifier));
