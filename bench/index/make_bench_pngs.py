@@ -5,7 +5,8 @@ Each file is a structurally valid PNG: IHDR, the text chunks a generator writes 
 Title/Description/Software/Source/Comment JSON, or an A1111-style "parameters" text, alternating),
 IDAT chunks of incompressible bytes (8 KiB chunks for the NovelAI-style files, 64 KiB for the
 others, as those generators write them) and IEND. The pixels are not decodable; indexing never
-decodes them. Files are spread over folders of 1,000.
+decodes them. Files are spread over folders of 1,000. With --a1111-only every file carries the
+A1111-style "parameters" text alone (the small-file set of the cold-index benchmark).
 """
 import argparse
 import json
@@ -31,11 +32,11 @@ def prompt(rng: random.Random) -> str:
     return ", ".join(rng.choice(WORDS) for _ in range(rng.randint(12, 40)))
 
 
-def text_chunks(index: int, rng: random.Random) -> bytes:
+def text_chunks(index: int, rng: random.Random, a1111_only: bool) -> bytes:
     positive = prompt(rng)
     negative = "lowres, bad anatomy, bad hands, text, error, " + prompt(rng)
     seed = rng.randint(0, 2**32 - 1)
-    if index % 2 == 0:
+    if index % 2 == 0 and not a1111_only:
         comment = {
             "prompt": positive, "steps": 28, "height": 1216, "width": 832, "scale": 5.0,
             "uncond_scale": 0.0, "cfg_rescale": 0.0, "seed": seed, "n_samples": 1,
@@ -58,6 +59,7 @@ def main() -> None:
     parser.add_argument("--min-bytes", type=int, default=1 << 20)
     parser.add_argument("--max-bytes", type=int, default=3 << 20)
     parser.add_argument("--seed", type=int, default=7)
+    parser.add_argument("--a1111-only", action="store_true")
     arguments = parser.parse_args()
 
     rng = random.Random(arguments.seed)
@@ -69,9 +71,9 @@ def main() -> None:
         folder = os.path.join(arguments.out, f"set-{index // 1000:03d}")
         os.makedirs(folder, exist_ok=True)
         size = rng.randint(arguments.min_bytes, arguments.max_bytes)
-        step = 8192 if index % 2 == 0 else 65536
+        step = 8192 if index % 2 == 0 and not arguments.a1111_only else 65536
         start = rng.randrange(0, 65536)
-        parts = [signature, ihdr, text_chunks(index, rng)]
+        parts = [signature, ihdr, text_chunks(index, rng, arguments.a1111_only)]
         for offset in range(0, size, step):
             parts.append(chunk(b"IDAT", pool[start + offset:start + min(size, offset + step)]))
         parts.append(iend)

@@ -105,6 +105,17 @@ struct QueuedDiscoveredFile {
   std::optional<ImageLibraryIndexingProgress> completion;
 };
 
+// A claimed queue item's new projection: the record indexing its file produced.
+struct QueueItemProjection {
+  std::int64_t itemID = 0;
+  // The file as it was read for the record; its size and time replace the queued ones first when
+  // `fileChangedSinceQueued`.
+  bool fileChangedSinceQueued = false;
+  ImageRecord record;
+  // Something short of failure that went wrong (a thumbnail); the item still counts as indexed.
+  std::optional<std::string> completionMessage;
+};
+
 // Whether what the library holds for a file (nothing when the file is not in it) shows the file
 // unchanged, so that it needs no indexing.
 using UnchangedFileTest =
@@ -140,6 +151,17 @@ class IndexingBatchStore {
   // never empty unless `items` is). Throws with none of this call's items finished.
   virtual std::vector<ImageLibraryIndexingProgress> completeUnchangedQueueItems(
       std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) = 0;
+  // For each item in order: updateQueueItemFileInfo when its file changed since it was queued,
+  // upsertRecord(record, jobID) and completeIndexingQueueItem(completionMessage), in one
+  // transaction, each item inside a savepoint of its own. An item whose writes fail is rolled back
+  // alone and ends the call: the items before it are committed, and it and the ones after it are
+  // left as they were, for the caller to take on their own. The transaction also ends after the
+  // item whose completion brings the job's processed count to a multiple of the checkpoint
+  // interval (the log is checkpointed then, as after a single completion). Returns the job's
+  // progress after each item it finished (a prefix of `items`); throws with none finished when the
+  // transaction as a whole fails.
+  virtual std::vector<ImageLibraryIndexingProgress> projectQueueItems(
+      std::int64_t jobID, const std::vector<QueueItemProjection>& items) = 0;
 };
 
 class ImageIndexingRecordStore {

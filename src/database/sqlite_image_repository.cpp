@@ -120,6 +120,10 @@ std::vector<ImageLibraryIndexingProgress> SQLiteImageRepositoryV3::completeUncha
     std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) {
   return concerns_->jobs.completeUnchangedQueueItems(jobID, items);
 }
+std::vector<ImageLibraryIndexingProgress> SQLiteImageRepositoryV3::projectQueueItems(
+    std::int64_t jobID, const std::vector<QueueItemProjection>& items) {
+  return concerns_->projection.projectQueueItems(jobID, items);
+}
 
 // ---- Thumbnail jobs and thumbnail references ----------------------------------------------------
 

@@ -157,6 +157,10 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
       const std::vector<std::string>& paths) override;
   std::vector<ImageLibraryIndexingProgress> completeUnchangedQueueItems(
       std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) override;
+  // The statistics the items' projections move (tag and model counts, the models' search rows)
+  // are written once per call, by the sum of the items' differences.
+  std::vector<ImageLibraryIndexingProgress> projectQueueItems(
+      std::int64_t jobID, const std::vector<QueueItemProjection>& items) override;
 
   // ---- Thumbnail jobs and thumbnail references (ThumbnailJobs) ------------------------------------
 

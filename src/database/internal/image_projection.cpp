@@ -47,12 +47,8 @@ PreviousProjection readPreviousProjection(SQLiteConnection& connection, std::int
 }
 
 // The path below its library root, or nothing for a file outside it, the root itself, or no root.
-std::optional<std::string> relativePath(SQLiteConnection& connection, const std::string& path,
-                                        std::optional<std::int64_t> rootID) {
-  if (!rootID) return std::nullopt;
-  const auto rootPath =
-      connection.query("SELECT path FROM library_roots WHERE id = ?", {*rootID}, rows::firstText);
-  if (!rootPath || path == *rootPath) return std::nullopt;
+std::optional<std::string> relativePath(const std::string& path, const std::string* rootPath) {
+  if (rootPath == nullptr || path == *rootPath) return std::nullopt;
   const std::string prefix = sql::folderPrefix(*rootPath);
   if (!path.starts_with(prefix)) return std::nullopt;
   return path.substr(prefix.size());
@@ -67,9 +63,85 @@ std::vector<std::int64_t> unionOfTagTerms(const TagSourceMasks& previous, const 
 
 }  // namespace
 
+struct ImageProjection::StatisticsDeltas {
+  TagTermStatsDeltas tagTerms;
+  ModelCountDeltas models;
+  // The time of the latest projection added: the statistics' rows are stamped with it.
+  double now = 0;
+
+  void merge(const StatisticsDeltas& other) {
+    tagTerms.merge(other.tagTerms);
+    models.merge(other.models);
+    now = other.now;
+  }
+  void apply(SQLiteConnection& connection) const {
+    tagTerms.apply(connection, now);
+    models.apply(connection);
+  }
+};
+
+struct ImageProjection::PreparedProjection {
+  std::string path;
+  std::optional<std::int64_t> existingID;
+  bool keepThumbnail = false;
+  PreviousProjection previous;
+  std::vector<ModelUsageProjection> models;
+  std::optional<std::int64_t> rootID;
+  std::optional<std::int64_t> jobID;
+};
+
 void ImageProjection::upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID) {
   auto guard = connection_.lock();
-  projectRecord(record, jobID);
+  RootCache roots;
+  const PreparedProjection prepared = prepareProjection(record, jobID, roots);
+  connection_.performTransaction([&] {
+    StatisticsDeltas deltas;
+    writeProjectionRows(record, prepared, roots, deltas);
+    deltas.apply(connection_);
+  });
+}
+
+std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
+    std::int64_t jobID, const std::vector<QueueItemProjection>& items) {
+  if (items.empty()) return {};
+  auto guard = connection_.lock();
+  std::vector<ImageLibraryIndexingProgress> finished;
+  connection_.performTransaction([&] {
+    finished.clear();
+    std::vector<std::int64_t> itemIDs;
+    itemIDs.reserve(items.size());
+    for (const auto& item : items) itemIDs.push_back(item.itemID);
+    IndexingJobs::QueueCompletions completions(jobs_, jobID, itemIDs);
+    RootCache roots;
+    StatisticsDeltas deltas;
+    for (const auto& item : items) {
+      // A failed item takes back only its own writes, and what it taught the root cache.
+      const RootCache rootsBefore = roots;
+      StatisticsDeltas itemDeltas;
+      connection_.execute("SAVEPOINT queue_item");
+      try {
+        if (item.fileChangedSinceQueued) jobs_.updateQueueItemFileInfo(jobID, item.itemID, item.record.file);
+        const PreparedProjection prepared = prepareProjection(item.record, jobID, roots);
+        writeProjectionRows(item.record, prepared, roots, itemDeltas);
+        completions.complete(item.itemID, item.completionMessage);
+        connection_.execute("RELEASE queue_item");
+      } catch (...) {
+        // Some failures (a full disk, no memory) end the whole transaction: nothing of it stays.
+        if (!connection_.isInTransaction()) throw;
+        connection_.execute("ROLLBACK TO queue_item");
+        connection_.execute("RELEASE queue_item");
+        roots = rootsBefore;
+        break;
+      }
+      deltas.merge(itemDeltas);
+      finished.push_back(completions.progress());
+      if (IndexingJobs::isCheckpointDue(finished.back().processedCount)) break;
+    }
+    deltas.apply(connection_);
+    completions.writeJobCounts();
+  });
+  if (!finished.empty() && IndexingJobs::isCheckpointDue(finished.back().processedCount)) jobs_.checkpointWAL();
+  return finished;
 }
 
 std::int64_t ImageProjection::mediaFileID(std::string_view path) {
@@ -99,49 +171,69 @@ std::vector<std::int64_t> ImageProjection::mediaFileIDs(const std::vector<std::s
 }
 
 std::optional<std::int64_t> ImageProjection::resolveLibraryRootID(const std::string& path,
-                                                                  std::optional<std::int64_t> jobID) {
+                                                                  std::optional<std::int64_t> jobID,
+                                                                  RootCache& roots) {
   if (!jobID) return std::nullopt;
-  const IndexingJobRecord job = jobs_.indexingJob(*jobID);
-  const auto root = ScanBookkeeping::owningRootPath(path, job.rootPaths);
+  if (!roots.jobRoots) roots.jobRoots = jobs_.indexingJob(*jobID).rootPaths;
+  const auto root = ScanBookkeeping::owningRootPath(path, *roots.jobRoots);
   if (!root) return std::nullopt;
+  if (const auto known = roots.rootIDs.find(*root); known != roots.rootIDs.end()) return known->second;
   const double now = connection_.now();
   connection_.execute(
       "INSERT INTO library_roots (path, created_at, updated_at) VALUES (?, ?, ?) ON CONFLICT(path) DO UPDATE "
       "SET updated_at = excluded.updated_at",
       {*root, now, now});
-  return connection_.query("SELECT id FROM library_roots WHERE path = ?", {*root},
-                           rows::requiredFirstInt64("library root ", *root));
+  const std::int64_t id = connection_.query("SELECT id FROM library_roots WHERE path = ?", {*root},
+                                            rows::requiredFirstInt64("library root ", *root));
+  roots.rootIDs.emplace(*root, id);
+  roots.rootPaths.emplace(id, *root);
+  return id;
 }
 
-void ImageProjection::projectRecord(const ImageRecord& record, std::optional<std::int64_t> jobID) {
+ImageProjection::PreparedProjection ImageProjection::prepareProjection(const ImageRecord& record,
+                                                                      std::optional<std::int64_t> jobID,
+                                                                      RootCache& roots) {
   const ImageFileInfo& file = record.file;
-  const GenerationMetadata& metadata = record.metadata;
-  const std::string path = text::standardizedPath(file.path);
+  PreparedProjection prepared;
+  prepared.path = text::standardizedPath(file.path);
+  prepared.jobID = jobID;
+  const std::string& path = prepared.path;
 
   // What the file held before is read first: the statistics move by the difference.
-  const auto existingID =
+  prepared.existingID =
       connection_.query("SELECT id FROM media_files WHERE absolute_path = ?", {path}, rows::firstInt64);
-  bool keepThumbnail = false;
-  if (existingID && !record.thumbnailPath) {
+  if (prepared.existingID && !record.thumbnailPath) {
     const auto stored = files_.indexedFileState(path);
-    keepThumbnail = stored && stored->fileInfo.fileSize == file.fileSize &&
-                    stored->fileInfo.modificationDate == file.modificationDate;
+    prepared.keepThumbnail = stored && stored->fileInfo.fileSize == file.fileSize &&
+                             stored->fileInfo.modificationDate == file.modificationDate;
   }
-  const PreviousProjection previous =
-      existingID ? readPreviousProjection(connection_, *existingID) : PreviousProjection{};
+  if (prepared.existingID) prepared.previous = readPreviousProjection(connection_, *prepared.existingID);
 
-  std::vector<ModelUsageProjection> models;
-  for (const auto& usage : metadata.modelUsages) {
-    if (const auto modelID = upsertModel(connection_, usage)) models.push_back({*modelID, usage.role});
+  for (const auto& usage : record.metadata.modelUsages) {
+    if (const auto modelID = upsertModel(connection_, usage)) prepared.models.push_back({*modelID, usage.role});
   }
-  const auto rootID = resolveLibraryRootID(path, jobID);
+  prepared.rootID = resolveLibraryRootID(path, jobID, roots);
+  return prepared;
+}
+
+void ImageProjection::writeProjectionRows(const ImageRecord& record, const PreparedProjection& prepared,
+                                          RootCache& roots, StatisticsDeltas& deltas) {
+  const ImageFileInfo& file = record.file;
+  const GenerationMetadata& metadata = record.metadata;
+  const std::string& path = prepared.path;
+  const auto& rootID = prepared.rootID;
+  const auto& jobID = prepared.jobID;
+  const PreviousProjection& previous = prepared.previous;
+  const auto& models = prepared.models;
+  const bool keepThumbnail = prepared.keepThumbnail;
 
   const std::string basename = text::lowercased(text::lastPathComponent(path));
   const std::int64_t aspectClass = rawValue(aspectClassForDimensions(metadata.width, metadata.height));
   const double now = connection_.now();
 
-  connection_.performTransaction([&] {
-    const auto relative = relativePath(connection_, path, rootID);
+  {
+    const auto rootPath = rootID ? roots.rootPaths.find(*rootID) : roots.rootPaths.end();
+    const auto relative = relativePath(path, rootPath != roots.rootPaths.end() ? &rootPath->second : nullptr);
     connection_.execute(
         "INSERT INTO media_files (root_id, relative_path, absolute_path, file_identity, file_size, "
         "modification_time, content_sha256, projection_revision, basename_normalized, missing, "
@@ -179,14 +271,15 @@ void ImageProjection::projectRecord(const ImageRecord& record, std::optional<std
 
     const TagSourceMasks tagMasks = replaceTagRows(connection_, record, mediaID);
     replaceMediaTextFTSRow(connection_, record, mediaID);
-    applyTagTermStatsDeltas(connection_, previous.tagMasks, tagMasks, now);
+    deltas.tagTerms.add(previous.tagMasks, tagMasks);
+    deltas.now = now;
     updateConceptIndexForMediaFile(
         connection_, mediaID, conceptIDs(connection_, unionOfTagTerms(previous.tagMasks, tagMasks)), now);
 
     std::vector<std::int64_t> modelIDs;
     for (const auto& usage : models) modelIDs.push_back(usage.modelID);
-    applyModelCountDeltas(connection_, previous.modelIDs, modelIDs);
-  });
+    deltas.models.add(previous.modelIDs, modelIDs);
+  }
 }
 
 }  // namespace lorvex

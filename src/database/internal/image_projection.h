@@ -3,7 +3,9 @@
 // and models, raw payloads, tag rows, text row, tag and model statistics, concept index), in one
 // transaction, with the statistics and derived indexes moved by the difference between the image's
 // previous and new rows. The models named by the metadata and the library root of the job are
-// upserted before the transaction and stay when it fails.
+// upserted before the transaction and stay when it fails. Queue items are projected in batches the
+// same way, each inside a savepoint of one shared transaction, with the statistics moved once for
+// the batch.
 //
 // Thread safety: every public operation takes the connection's lock for its whole run.
 #pragma once
@@ -12,9 +14,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "database/internal/sqlite_connection.h"
+#include "database/library_store_protocols.h"
 #include "model/image_record.h"
 
 namespace lorvex {
@@ -28,6 +32,11 @@ class ImageProjection {
       : connection_(connection), jobs_(jobs), files_(files) {}
 
   void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
+  // Claimed queue items projected and completed in one transaction, a savepoint per item; see
+  // IndexingBatchStore::projectQueueItems. The statistics move once, by the items' summed
+  // differences.
+  std::vector<ImageLibraryIndexingProgress> projectQueueItems(std::int64_t jobID,
+                                                              const std::vector<QueueItemProjection>& items);
   // The media id of the path exactly as given; recordNotFound(path) when it is not in the library.
   std::int64_t mediaFileID(std::string_view path);
   // The media ids of the paths exactly as given, in their order, read with IN lists of at most 400
@@ -35,9 +44,25 @@ class ImageProjection {
   std::vector<std::int64_t> mediaFileIDs(const std::vector<std::string>& paths);
 
  private:
-  void projectRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
-  std::optional<std::int64_t> resolveLibraryRootID(const std::string& path,
-                                                   std::optional<std::int64_t> jobID);
+  struct StatisticsDeltas;
+  // What resolving library roots learnt during one transaction: the job's roots, and each root's id
+  // and path once it was upserted.
+  struct RootCache {
+    std::optional<std::vector<std::string>> jobRoots;
+    std::unordered_map<std::string, std::int64_t> rootIDs;
+    std::unordered_map<std::int64_t, std::string> rootPaths;
+  };
+  struct PreparedProjection;
+
+  // Everything before the transaction of a single projection: the stored state, the models and the
+  // library root.
+  PreparedProjection prepareProjection(const ImageRecord& record, std::optional<std::int64_t> jobID,
+                                       RootCache& roots);
+  // The image's rows, inside the caller's transaction; the statistics' differences go to `deltas`.
+  void writeProjectionRows(const ImageRecord& record, const PreparedProjection& prepared, RootCache& roots,
+                           StatisticsDeltas& deltas);
+  std::optional<std::int64_t> resolveLibraryRootID(const std::string& path, std::optional<std::int64_t> jobID,
+                                                   RootCache& roots);
 
   SQLiteConnection& connection_;
   IndexingJobs& jobs_;

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "database/internal/sqlite_connection.h"
@@ -64,6 +65,39 @@ class IndexingJobs {
   std::vector<ImageLibraryIndexingProgress> completeUnchangedQueueItems(
       std::int64_t jobID, const std::vector<UnchangedQueueItem>& items);
 
+  // The parts of an item's completion that a caller batching completions inside its own locked
+  // transaction puts together (indexing_queue_batches.cpp). QueueCompletions reads what the items
+  // counted before, steps the job's counts as each single completion would, and writes the items
+  // and the job's counts.
+  class QueueCompletions {
+   public:
+    // Throws recordNotFound for an item id that is not the job's (before anything is written).
+    QueueCompletions(IndexingJobs& jobs, std::int64_t jobID, const std::vector<std::int64_t>& itemIDs);
+    // Writes the item as indexed with the message and moves the job's counts (in memory) as
+    // completeIndexingQueueItem moves them.
+    void complete(std::int64_t itemID, const std::optional<std::string>& message);
+    // Writes the job's counts as the completions so far left them; nothing when there were none.
+    void writeJobCounts();
+    // The job's progress after the completions so far.
+    const ImageLibraryIndexingProgress& progress() const { return running_; }
+
+   private:
+    struct Before {
+      IndexingQueueCounterDeltas counted;
+      bool indexed = false;
+    };
+    IndexingJobs& jobs_;
+    std::int64_t jobID_;
+    std::unordered_map<std::int64_t, Before> before_;
+    ImageLibraryIndexingProgress running_;
+    bool changed_ = false;
+  };
+  // Truncates the write-ahead log; a failure is logged, never thrown.
+  void checkpointWAL();
+  static bool isCheckpointDue(std::int64_t processedCount) {
+    return processedCount > 0 && processedCount % kCheckpointInterval == 0;
+  }
+
  private:
   // The start of a SELECT of whole queue items, and the decoding of one of its rows.
   static constexpr std::string_view kQueueItemColumns =
@@ -78,11 +112,6 @@ class IndexingJobs {
   std::optional<IndexingQueueItem> queueItemForPath(std::int64_t jobID, const std::string& path);
   std::vector<IndexingQueueItem> pendingItems(std::int64_t jobID, std::size_t limit);
   void upsertLibraryRoot(const std::string& path, double now);
-  // Truncates the write-ahead log; a failure is logged, never thrown.
-  void checkpointWAL();
-  static bool isCheckpointDue(std::int64_t processedCount) {
-    return processedCount > 0 && processedCount % kCheckpointInterval == 0;
-  }
 
   SQLiteConnection& connection_;
   ScanBookkeeping& files_;

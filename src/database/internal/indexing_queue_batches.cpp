@@ -169,6 +169,57 @@ std::vector<IndexingQueueItem> IndexingJobs::beginNextQueueItems(std::int64_t jo
   });
 }
 
+IndexingJobs::QueueCompletions::QueueCompletions(IndexingJobs& jobs, std::int64_t jobID,
+                                                 const std::vector<std::int64_t>& itemIDs)
+    : jobs_(jobs), jobID_(jobID) {
+  sql::forEachInListSlice(
+      itemIDs, kBatchStatementSize, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+        jobs_.connection_.query(
+            "SELECT id, status, failure_message IS NOT NULL FROM indexing_queue_items WHERE job_id = ? AND "
+            "id IN " +
+                list,
+            sql::prefixedBindings({jobID}, bindings), [&](SQLiteRows& rows) {
+              while (rows.next()) {
+                const auto status =
+                    fromRawValue<IndexingQueueItemStatus>(rows.text(1)).value_or(IndexingQueueItemStatus::pending);
+                before_[rows.int64(0)] = {queueItemCounterDeltas(status, rows.int64(2) != 0),
+                                          status == IndexingQueueItemStatus::indexed};
+              }
+              return 0;
+            });
+      });
+  for (const std::int64_t itemID : itemIDs) {
+    if (!before_.contains(itemID)) {
+      throw SQLiteImageRepositoryV3Error::recordNotFound("indexing queue item " + std::to_string(itemID) +
+                                                         " in job " + std::to_string(jobID));
+    }
+  }
+  running_ = jobs_.indexingJob(jobID).progress;
+  running_.currentPath.reset();
+}
+
+void IndexingJobs::QueueCompletions::complete(std::int64_t itemID, const std::optional<std::string>& message) {
+  jobs_.connection_.execute(
+      "UPDATE indexing_queue_items SET status = ?, failure_message = ?, updated_at = ? WHERE id = ? AND "
+      "job_id = ?",
+      {kIndexed, message, jobs_.connection_.now(), itemID, jobID_});
+  Before& was = before_.at(itemID);
+  running_.processedCount = std::max<std::int64_t>(0, running_.processedCount + 1 - was.counted.processed);
+  running_.indexedCount = std::max<std::int64_t>(0, running_.indexedCount + (was.indexed ? 0 : 1));
+  running_.failedCount = std::max<std::int64_t>(0, running_.failedCount + (message ? 1 : 0) - was.counted.failed);
+  // What the item counts now, for an item given twice.
+  was = {queueItemCounterDeltas(IndexingQueueItemStatus::indexed, message.has_value()), true};
+  changed_ = true;
+}
+
+void IndexingJobs::QueueCompletions::writeJobCounts() {
+  if (!changed_) return;
+  jobs_.connection_.execute(
+      "UPDATE indexing_jobs SET processed_count = ?, indexed_count = ?, failed_count = ?, current_path = "
+      "NULL, updated_at = ? WHERE id = ?",
+      {running_.processedCount, running_.indexedCount, running_.failedCount, jobs_.connection_.now(), jobID_});
+}
+
 std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueItems(
     std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) {
   if (items.empty()) return {};
@@ -176,47 +227,14 @@ std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueIt
   std::vector<ImageLibraryIndexingProgress> progress = connection_.performTransaction([&] {
     std::vector<std::int64_t> itemIDs;
     for (const auto& item : items) itemIDs.push_back(item.itemID);
-    struct Before {
-      IndexingQueueCounterDeltas counted;
-      bool indexed = false;
-    };
-    std::unordered_map<std::int64_t, Before> before;
-    sql::forEachInListSlice(
-        itemIDs, kBatchStatementSize, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
-          connection_.query(
-              "SELECT id, status, failure_message IS NOT NULL FROM indexing_queue_items WHERE job_id = ? AND "
-              "id "
-              "IN " +
-                  list,
-              sql::prefixedBindings({jobID}, bindings), [&](SQLiteRows& rows) {
-                while (rows.next()) {
-                  const auto status = fromRawValue<IndexingQueueItemStatus>(rows.text(1))
-                                          .value_or(IndexingQueueItemStatus::pending);
-                  before[rows.int64(0)] = {queueItemCounterDeltas(status, rows.int64(2) != 0),
-                                           status == IndexingQueueItemStatus::indexed};
-                }
-                return 0;
-              });
-        });
+    QueueCompletions completions(*this, jobID, itemIDs);
 
-    // The counts each single completion would leave, in order, up to the checkpoint.
-    ImageLibraryIndexingProgress running = indexingJob(jobID).progress;
-    running.currentPath.reset();
+    // Each item completed as a single completion would, in order, up to the checkpoint.
     std::vector<ImageLibraryIndexingProgress> finished;
-    std::vector<std::int64_t> finishedIDs;
     for (const auto& item : items) {
-      const auto old = before.find(item.itemID);
-      if (old == before.end()) {
-        throw SQLiteImageRepositoryV3Error::recordNotFound(
-            "indexing queue item " + std::to_string(item.itemID) + " in job " + std::to_string(jobID));
-      }
-      const Before& was = old->second;
-      running.processedCount = std::max<std::int64_t>(0, running.processedCount + 1 - was.counted.processed);
-      running.indexedCount = std::max<std::int64_t>(0, running.indexedCount + (was.indexed ? 0 : 1));
-      running.failedCount = std::max<std::int64_t>(0, running.failedCount - was.counted.failed);
-      finished.push_back(running);
-      finishedIDs.push_back(item.itemID);
-      if (isCheckpointDue(running.processedCount)) break;
+      completions.complete(item.itemID, std::nullopt);
+      finished.push_back(completions.progress());
+      if (isCheckpointDue(finished.back().processedCount)) break;
     }
 
     std::vector<std::string> paths;
@@ -229,24 +247,7 @@ std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueIt
       if (row != stored.end()) observed.emplace_back(row->second, &items[i].file);
     }
     files_.observeStoredFiles(jobID, observed);
-
-    const double now = connection_.now();
-    sql::forEachInListSlice(finishedIDs, kBatchStatementSize,
-                            [&](const std::string& list, const SQLiteV3Bindings& bindings) {
-                              connection_.execute(
-                                  "UPDATE indexing_queue_items SET status = ?, failure_message = NULL, "
-                                  "updated_at = ? WHERE job_id = "
-                                  "? "
-                                  "AND id IN " +
-                                      list,
-                                  sql::prefixedBindings({kIndexed, now, jobID}, bindings));
-                            });
-    const ImageLibraryIndexingProgress& last = finished.back();
-    connection_.execute(
-        "UPDATE indexing_jobs SET processed_count = ?, indexed_count = ?, failed_count = ?, current_path = "
-        "?, "
-        "updated_at = ? WHERE id = ?",
-        {last.processedCount, last.indexedCount, last.failedCount, SQLiteV3Binding::null(), now, jobID});
+    completions.writeJobCounts();
     return finished;
   });
   if (isCheckpointDue(progress.back().processedCount)) checkpointWAL();

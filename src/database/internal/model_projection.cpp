@@ -31,14 +31,26 @@ std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const Gene
 
 void applyModelCountDeltas(SQLiteConnection& connection, const std::vector<std::int64_t>& previousModelIDs,
                            const std::vector<std::int64_t>& currentModelIDs) {
+  ModelCountDeltas deltas;
+  deltas.add(previousModelIDs, currentModelIDs);
+  deltas.apply(connection);
+}
+
+void ModelCountDeltas::add(const std::vector<std::int64_t>& previousModelIDs,
+                           const std::vector<std::int64_t>& currentModelIDs) {
   const std::set<std::int64_t> previous(previousModelIDs.begin(), previousModelIDs.end());
   const std::set<std::int64_t> current(currentModelIDs.begin(), currentModelIDs.end());
-  std::set<std::int64_t> touched = previous;
-  touched.insert(current.begin(), current.end());
-  for (const std::int64_t modelID : touched) {
-    const std::int64_t delta = (current.contains(modelID) ? 1 : 0) - (previous.contains(modelID) ? 1 : 0);
-    connection.execute("UPDATE models SET image_count = max(0, image_count + ?) WHERE id = ?",
-                       {delta, modelID});
+  for (const std::int64_t modelID : previous) models_[modelID] -= current.contains(modelID) ? 0 : 1;
+  for (const std::int64_t modelID : current) models_[modelID] += previous.contains(modelID) ? 0 : 1;
+}
+
+void ModelCountDeltas::merge(const ModelCountDeltas& other) {
+  for (const auto& [modelID, delta] : other.models_) models_[modelID] += delta;
+}
+
+void ModelCountDeltas::apply(SQLiteConnection& connection) const {
+  for (const auto& [modelID, delta] : models_) {
+    connection.execute("UPDATE models SET image_count = max(0, image_count + ?) WHERE id = ?", {delta, modelID});
     refreshModelSearchRow(connection, modelID);
   }
 }

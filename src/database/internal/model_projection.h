@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -23,5 +24,17 @@ std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const Gene
 // above 0 has exactly one, any other none.
 void applyModelCountDeltas(SQLiteConnection& connection, const std::vector<std::int64_t>& previousModelIDs,
                            const std::vector<std::int64_t>& currentModelIDs);
+
+// The model count differences of several images' projections, summed per model, so that a batch of
+// projections writes each model's count and search row once.
+class ModelCountDeltas {
+ public:
+  void add(const std::vector<std::int64_t>& previousModelIDs, const std::vector<std::int64_t>& currentModelIDs);
+  void merge(const ModelCountDeltas& other);
+  void apply(SQLiteConnection& connection) const;
+
+ private:
+  std::map<std::int64_t, std::int64_t> models_;
+};
 
 }  // namespace lorvex

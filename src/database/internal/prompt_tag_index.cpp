@@ -116,19 +116,40 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
 
 void applyTagTermStatsDeltas(SQLiteConnection& connection, const TagSourceMasks& previous,
                              const TagSourceMasks& current, double now) {
+  TagTermStatsDeltas deltas;
+  deltas.add(previous, current);
+  deltas.apply(connection, now);
+}
+
+void TagTermStatsDeltas::add(const TagSourceMasks& previous, const TagSourceMasks& current) {
   const auto bit = [](const TagSourceMasks& masks, std::int64_t termID, std::int64_t member) -> std::int64_t {
     const auto found = masks.find(termID);
     return found != masks.end() && (found->second & member) != 0 ? 1 : 0;
   };
-  std::set<std::int64_t> termIDs;
-  for (const auto& [termID, mask] : previous) termIDs.insert(termID);
-  for (const auto& [termID, mask] : current) termIDs.insert(termID);
-  for (const std::int64_t termID : termIDs) {
-    const std::int64_t imageDelta = (current.contains(termID) ? 1 : 0) - (previous.contains(termID) ? 1 : 0);
-    const std::int64_t promptDelta = bit(current, termID, ImageTagSourceMask::prompt.rawValue()) -
-                                     bit(previous, termID, ImageTagSourceMask::prompt.rawValue());
-    const std::int64_t characterDelta = bit(current, termID, ImageTagSourceMask::character.rawValue()) -
-                                        bit(previous, termID, ImageTagSourceMask::character.rawValue());
+  const auto addTerm = [&](std::int64_t termID) {
+    auto& delta = terms_[termID];
+    delta[0] += (current.contains(termID) ? 1 : 0) - (previous.contains(termID) ? 1 : 0);
+    delta[1] += bit(current, termID, ImageTagSourceMask::prompt.rawValue()) -
+                bit(previous, termID, ImageTagSourceMask::prompt.rawValue());
+    delta[2] += bit(current, termID, ImageTagSourceMask::character.rawValue()) -
+                bit(previous, termID, ImageTagSourceMask::character.rawValue());
+  };
+  for (const auto& [termID, mask] : previous) addTerm(termID);
+  for (const auto& [termID, mask] : current) {
+    if (!previous.contains(termID)) addTerm(termID);
+  }
+}
+
+void TagTermStatsDeltas::merge(const TagTermStatsDeltas& other) {
+  for (const auto& [termID, delta] : other.terms_) {
+    auto& sum = terms_[termID];
+    for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += delta[i];
+  }
+}
+
+void TagTermStatsDeltas::apply(SQLiteConnection& connection, double now) const {
+  for (const auto& [termID, delta] : terms_) {
+    const auto [imageDelta, promptDelta, characterDelta] = delta;
     connection.execute(
         "INSERT INTO tag_term_stats (tag_term_id, image_count, prompt_image_count, character_image_count, "
         "updated_at) VALUES (?, max(0, ?), max(0, ?), max(0, ?), ?) ON CONFLICT(tag_term_id) DO UPDATE SET "

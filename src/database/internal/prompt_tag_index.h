@@ -9,6 +9,7 @@
 // ("generation record for media 12").
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string_view>
@@ -36,6 +37,19 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
 // changed, so every term an image carries has a statistics row.
 void applyTagTermStatsDeltas(SQLiteConnection& connection, const TagSourceMasks& previous,
                              const TagSourceMasks& current, double now);
+
+// The tag_term_stats differences of several images' projections, summed per term, so that a batch
+// of projections writes each term's row once. Written, every term of any added map has its row.
+class TagTermStatsDeltas {
+ public:
+  void add(const TagSourceMasks& previous, const TagSourceMasks& current);
+  void merge(const TagTermStatsDeltas& other);
+  void apply(SQLiteConnection& connection, double now) const;
+
+ private:
+  // Per term: image, prompt and character count differences.
+  std::map<std::int64_t, std::array<std::int64_t, 3>> terms_;
+};
 
 // Makes the image's media_text_fts row (rowid = media id) hold its current texts.
 void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& record,

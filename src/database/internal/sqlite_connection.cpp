@@ -398,6 +398,10 @@ void SQLiteConnection::executeDeleteCandidateRestore(std::string_view sql, const
   runWrite(sql, bindings, "Delete-candidate restore statement failed");
 }
 
+bool SQLiteConnection::isInTransaction() const {
+  return database_ != nullptr && sqlite3_get_autocommit(database_) == 0;
+}
+
 void SQLiteConnection::rollbackQuietly() noexcept {
   try {
     execute("ROLLBACK");

@@ -173,6 +173,9 @@ class SQLiteConnection {
   std::int64_t lastInsertRowID() const;
   // Rows changed by the last INSERT, UPDATE or DELETE.
   std::int64_t changes() const;
+  // Whether a transaction is open: after some errors (a full disk, no memory) SQLite has rolled
+  // back the caller's transaction by itself.
+  bool isInTransaction() const;
 
   // One write transaction; the caller holds the lock.
   template <typename Body>

@@ -80,6 +80,12 @@ struct ImageLibraryScannerOptions {
   std::size_t claimBatchSize = 400;
   // Discovered files queued together through a store's batched operations.
   std::size_t enqueueBatchSize = 400;
+  // New or changed images written together, in one transaction, through a store's batched
+  // operations.
+  std::size_t projectionBatchSize = 128;
+  // Threads that read, parse and hash claimed files ahead of the writes (batched stores only);
+  // 0: one per processor.
+  std::size_t preparationThreads = 0;
   // Monotonic time of the metrics; the system clock when null.
   const platform::Clock* clock = nullptr;
 };
@@ -133,10 +139,20 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
                                                 const std::vector<std::string>& roots);
   std::vector<std::string> pngFiles(Scan& scan, const std::string& path);
 
-  // Claimed items in bursts (queue_item_processing.cpp): the unchanged ones in batches, each
-  // other one on its own, in claiming order.
+  // Claimed items in bursts (queue_item_processing.cpp): each file read, parsed and hashed on the
+  // preparation threads; the unchanged ones completed in batches, the new and changed ones
+  // projected in batches, and any that could not be prepared taken on their own, in claiming
+  // order.
   void processClaimedItems(Scan& scan, IndexingBatchStore& batches,
                            const std::vector<IndexingQueueItem>& items);
+  struct PreparedQueueItem;
+  // What a preparation thread does for one claimed item: only reads the file.
+  PreparedQueueItem prepareQueueItem(const IndexingQueueItem& item,
+                                     const std::optional<IndexedImageFileState>& state) const;
+  // Writes the batch through projectQueueItems and reports each item; an item the store could not
+  // write, and every item of a batch that failed whole, goes through the single-item path.
+  void projectPreparedItems(Scan& scan, IndexingBatchStore& batches, std::vector<QueueItemProjection>& batch,
+                            std::vector<const IndexingQueueItem*>& batchItems);
   // Marks observed and completes the unchanged items; when the store fails, each goes through the
   // single-item path instead, so that its failure is recorded as before.
   void completeUnchangedItems(
@@ -148,6 +164,9 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   // the failure cannot be recorded.
   void processQueueItem(Scan& scan, const IndexingQueueItem& item);
   ImageLibraryIndexingProgress indexQueueItem(Scan& scan, const IndexingQueueItem& item);
+  // Makes the record's thumbnail when the scanner has a generator; the completion message when it
+  // could not.
+  std::optional<std::string> generateThumbnail(Scan& scan, ImageRecord& record);
   // Starts hashing the files of the next pending items, except those the library holds unchanged.
   void hashNextQueuedFile(Scan& scan);
   // Marks missing the earlier paths of this content under the relocation roots that no longer

@@ -1,7 +1,12 @@
 // Indexing one claimed queue item: an unchanged file is only marked as seen, a new or changed
 // one is read, parsed, hashed and projected, and one that cannot be indexed becomes a failure of
 // the item without stopping the scan.
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <thread>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -14,6 +19,7 @@
 #include "platform/regular_file.h"
 #include "services/indexing/image_library_scan.h"
 #include "services/indexing/image_library_scanner.h"
+#include "services/indexing/ordered_preparation.h"
 #include "services/thumbnails/image_thumbnail_generator.h"
 #include "services/indexing/scan_error_message.h"
 
@@ -77,6 +83,80 @@ void ImageLibraryScanner::queueDiscoveredFiles(Scan& scan) {
   }
 }
 
+struct ImageLibraryScanner::PreparedQueueItem {
+  enum class Kind {
+    unchanged,  // the library holds the file as it is and as it was queued
+    project,    // `record` is the file's new projection
+    alone,      // anything else: the single-item path decides, and reports a failure
+  };
+  Kind kind = Kind::alone;
+  ImageFileInfo file;
+  ImageRecord record;
+  std::uint64_t fileInfoNanoseconds = 0;
+  std::uint64_t parseNanoseconds = 0;
+  std::uint64_t hashNanoseconds = 0;
+};
+
+namespace {
+
+std::uint64_t nanosecondsSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
+// Images of a batch read ahead of the writes, by their file sizes, at most: with large prompts a
+// record holds a few times its file.
+constexpr std::uint64_t kPreparedBytesAhead = 64u << 20;
+
+}  // namespace
+
+ImageLibraryScanner::PreparedQueueItem ImageLibraryScanner::prepareQueueItem(
+    const IndexingQueueItem& item, const std::optional<IndexedImageFileState>& state) const {
+  PreparedQueueItem prepared;
+  auto start = std::chrono::steady_clock::now();
+  try {
+    prepared.file = fileInfo(item.path);
+  } catch (const platform::FileError&) {
+    return prepared;
+  }
+  prepared.fileInfoNanoseconds = nanosecondsSince(start);
+  if (isUnchanged(state, prepared.file)) {
+    // A file that changed since it was queued has its queue item updated on the single-item path.
+    if (item.fileSize == prepared.file.fileSize && item.modificationDate == prepared.file.modificationDate)
+      prepared.kind = PreparedQueueItem::Kind::unchanged;
+    return prepared;
+  }
+  try {
+    start = std::chrono::steady_clock::now();
+    ImageRecord& record = prepared.record;
+    {
+      PNGTextMetadata text;
+      {
+        FileHandlePNGTextChunkByteSource source(item.path);
+        text = parser_.reader.read(source);
+      }
+      record.metadata = parser_.parse(text);
+      // See indexQueueItem: the payloads stand for the chunk map.
+      if (!record.metadata.rawPayloads.empty()) record.metadata.rawTextChunks.clear();
+    }
+    prepared.parseNanoseconds = nanosecondsSince(start);
+    start = std::chrono::steady_clock::now();
+    if (options_.contentHasher != nullptr) record.contentSHA256 = options_.contentHasher->sha256Hex(item.path);
+    prepared.hashNanoseconds = nanosecondsSince(start);
+    record.promptTags = extractPromptTags(
+        record.metadata.prompt.value_or(""),
+        GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider),
+        kMaximumStoredPromptTagBytes);
+    record.file = prepared.file;
+  } catch (...) {
+    // The single-item path meets the same failure and records it.
+    prepared.record = {};
+    return prepared;
+  }
+  prepared.kind = PreparedQueueItem::Kind::project;
+  return prepared;
+}
+
 void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& batches,
                                               const std::vector<IndexingQueueItem>& items) {
   std::vector<std::optional<IndexedImageFileState>> states;
@@ -96,45 +176,136 @@ void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& ba
   }
   if (states.size() != items.size()) throw std::logic_error("indexedFileStates answered for other paths");
 
-  // Which later items will most likely be indexed: the files to hash ahead of them.
-  std::vector<bool> likelyChanged(items.size());
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    const auto& item = items[i];
-    likelyChanged[i] = !item.fileSize || !item.modificationDate ||
-                       !isUnchanged(states[i], {item.path, *item.fileSize, *item.modificationDate});
-  }
+  const std::size_t batchSize = std::max<std::size_t>(1, options_.projectionBatchSize);
+  std::vector<std::uint64_t> weights;
+  weights.reserve(items.size());
+  for (const auto& item : items) weights.push_back(static_cast<std::uint64_t>(std::max<std::int64_t>(0, item.fileSize.value_or(0))));
+  OrderedPreparationLimits limits;
+  limits.threads = options_.preparationThreads != 0 ? options_.preparationThreads
+                                                    : std::max(1u, std::thread::hardware_concurrency());
+  limits.maxItemsAhead = std::max<std::size_t>(2 * batchSize, 4 * limits.threads);
+  limits.maxWeightAhead = kPreparedBytesAhead;
+  OrderedPreparation<PreparedQueueItem> preparation(
+      std::move(weights), [&](std::size_t i) { return prepareQueueItem(items[i], states[i]); }, limits);
 
   std::vector<std::pair<const IndexingQueueItem*, ImageFileInfo>> unchanged;
+  std::vector<QueueItemProjection> batch;
+  std::vector<const IndexingQueueItem*> batchItems;
+  std::uint64_t batchBytes = 0;
+  const auto flushProjections = [&] {
+    projectPreparedItems(scan, batches, batch, batchItems);
+    batchBytes = 0;
+  };
+  const auto flushUnchanged = [&] {
+    completeUnchangedItems(scan, batches, unchanged);
+    unchanged.clear();
+  };
   for (std::size_t i = 0; i < items.size(); ++i) {
-    // The burst's later items, the unchanged ones gathered so far among them, stay claimed; a
+    // The burst's later items, the prepared ones not yet written among them, stay claimed; a
     // resumption puts them back.
     scan.throwIfStopRequested();
     const IndexingQueueItem& item = items[i];
-    std::optional<ImageFileInfo> file;
+    PreparedQueueItem prepared;
     try {
-      TimedScanStep step(scan.metrics, Operation::processingFileInfo);
-      file = fileInfo(item.path);
-    } catch (const platform::FileError&) {
-      // The single-item path reads it again and records what went wrong.
+      prepared = preparation.take(i);
+    } catch (...) {
+      // Out of memory on a preparation thread: the single-item path tries again.
     }
-    // A file that changed since it was queued has its queue item updated on the single-item path.
-    if (file && item.fileSize == file->fileSize && item.modificationDate == file->modificationDate &&
-        isUnchanged(states[i], *file)) {
-      unchanged.emplace_back(&item, *file);
-      continue;
-    }
+    scan.metrics.record(Operation::processingFileInfo, 1, prepared.fileInfoNanoseconds);
     // Earlier items first, so that the library sees every item's work in claiming order.
-    completeUnchangedItems(scan, batches, unchanged);
-    unchanged.clear();
-    scan.claimedAhead.clear();
-    for (std::size_t j = i + 1; j < items.size() && scan.claimedAhead.size() < ContentHashAhead::kLookahead;
-         ++j) {
-      if (likelyChanged[j]) scan.claimedAhead.push_back(items[j].path);
+    switch (prepared.kind) {
+      case PreparedQueueItem::Kind::unchanged:
+        flushProjections();
+        unchanged.emplace_back(&item, prepared.file);
+        break;
+      case PreparedQueueItem::Kind::project: {
+        flushUnchanged();
+        scan.metrics.record(Operation::parseMetadata, 1, prepared.parseNanoseconds);
+        scan.metrics.record(Operation::computeContentHash, options_.contentHasher != nullptr ? 1 : 0,
+                            prepared.hashNanoseconds);
+        QueueItemProjection projection;
+        projection.itemID = item.id;
+        projection.fileChangedSinceQueued = item.fileSize != prepared.file.fileSize ||
+                                            item.modificationDate != prepared.file.modificationDate;
+        projection.record = std::move(prepared.record);
+        projection.completionMessage = generateThumbnail(scan, projection.record);
+        batchBytes += static_cast<std::uint64_t>(std::max<std::int64_t>(0, prepared.file.fileSize));
+        batch.push_back(std::move(projection));
+        batchItems.push_back(&item);
+        // A changed-path scan looks for the earlier paths of each image's content right after
+        // writing it, so that a later image sees the moves of the ones before.
+        if (batch.size() >= batchSize || batchBytes >= kPreparedBytesAhead || scan.relocationRoots)
+          flushProjections();
+        break;
+      }
+      case PreparedQueueItem::Kind::alone:
+        flushProjections();
+        flushUnchanged();
+        processQueueItem(scan, item);
+        break;
     }
-    processQueueItem(scan, item);
-    scan.claimedAhead.clear();
   }
-  completeUnchangedItems(scan, batches, unchanged);
+  flushProjections();
+  flushUnchanged();
+}
+
+void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& batches,
+                                               std::vector<QueueItemProjection>& batch,
+                                               std::vector<const IndexingQueueItem*>& batchItems) {
+  std::size_t done = 0;
+  while (done < batch.size()) {
+    const std::vector<QueueItemProjection> rest(std::make_move_iterator(batch.begin() + static_cast<std::ptrdiff_t>(done)),
+                                                std::make_move_iterator(batch.end()));
+    std::vector<ImageLibraryIndexingProgress> finished;
+    bool failedWhole = false;
+    try {
+      TimedScanStep step(scan.metrics, Operation::upsertRecord, static_cast<std::int64_t>(rest.size()));
+      finished = batches.projectQueueItems(scan.jobID, rest);
+      step.count = static_cast<std::int64_t>(finished.size());
+      // The same transaction completes the items: its time is counted above.
+      scan.metrics.record(Operation::markIndexed, step.count, 0);
+    } catch (const std::exception& error) {
+      platform::logDebug("IndexingPerformance", std::string("Writing indexed files together failed: ") + error.what());
+      failedWhole = true;
+    }
+    if (failedWhole || finished.size() > rest.size()) {
+      for (std::size_t i = done; i < batchItems.size(); ++i) processQueueItem(scan, *batchItems[i]);
+      break;
+    }
+    for (std::size_t i = 0; i < finished.size(); ++i) {
+      const QueueItemProjection& written = rest[i];
+      if (scan.relocationRoots && written.record.contentSHA256)
+        relocate(scan, *written.record.contentSHA256, written.record.file.path);
+      if (scan.progress) scan.progress(finished[i]);
+    }
+    if (finished.empty()) {
+      // The store could not write the first one: on its own it fails, or is recorded, as it should.
+      processQueueItem(scan, *batchItems[done]);
+      done += 1;
+    }
+    // Otherwise the transaction ended after a checkpoint or before an item it could not write;
+    // the next call begins with that item.
+    done += finished.size();
+  }
+  batch.clear();
+  batchItems.clear();
+}
+
+std::optional<std::string> ImageLibraryScanner::generateThumbnail(Scan& scan, ImageRecord& record) {
+  TimedScanStep step(scan.metrics, Operation::generateThumbnail, options_.thumbnailGenerator != nullptr ? 1 : 0);
+  if (options_.thumbnailGenerator == nullptr) return std::nullopt;
+  const std::string& path = record.file.path;
+  // A thumbnail that cannot be made does not keep the image out of the library.
+  try {
+    record.thumbnailPath = options_.thumbnailGenerator->generateThumbnail(path, record.file);
+    if (!record.thumbnailPath) {
+      throw ImageThumbnailGeneratorError(ImageThumbnailGeneratorError::Kind::cannotCreateThumbnail, path);
+    }
+  } catch (...) {
+    record.thumbnailPath.reset();
+    return scanFailure(path, std::current_exception()).message;
+  }
+  return std::nullopt;
 }
 
 void ImageLibraryScanner::completeUnchangedItems(
@@ -234,28 +405,12 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
       if (!record.contentSHA256) record.contentSHA256 = options_.contentHasher->sha256Hex(path);
     }
   }
-  std::optional<std::string> completionMessage;
-  {
-    TimedScanStep step(scan.metrics, Operation::generateThumbnail,
-                       options_.thumbnailGenerator != nullptr ? 1 : 0);
-    if (options_.thumbnailGenerator != nullptr) {
-      // A thumbnail that cannot be made does not keep the image out of the library.
-      try {
-        record.thumbnailPath = options_.thumbnailGenerator->generateThumbnail(path, file);
-        if (!record.thumbnailPath) {
-          throw ImageThumbnailGeneratorError(ImageThumbnailGeneratorError::Kind::cannotCreateThumbnail, path);
-        }
-      } catch (...) {
-        completionMessage = scanFailure(path, std::current_exception()).message;
-        record.thumbnailPath.reset();
-      }
-    }
-  }
   record.promptTags = extractPromptTags(
       record.metadata.prompt.value_or(""),
       GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider),
       kMaximumStoredPromptTagBytes);
   record.file = file;
+  const std::optional<std::string> completionMessage = generateThumbnail(scan, record);
   {
     TimedScanStep step(scan.metrics, Operation::upsertRecord);
     records_.upsertRecord(record, scan.jobID);

@@ -37,6 +37,7 @@ class FailingIndexingStore final : public IndexingJobStore,
   Fault beginBatch;
   Fault statesBatch;
   Fault completeUnchanged;
+  Fault projectBatch;
 
   static void raise() { throw std::runtime_error("disk I/O error"); }
 
@@ -102,6 +103,11 @@ class FailingIndexingStore final : public IndexingJobStore,
       std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) override {
     if (completeUnchanged.tripped()) raise();
     return jobs_.batches()->completeUnchangedQueueItems(jobID, items);
+  }
+  std::vector<ImageLibraryIndexingProgress> projectQueueItems(
+      std::int64_t jobID, const std::vector<QueueItemProjection>& items) override {
+    if (projectBatch.tripped()) raise();
+    return jobs_.batches()->projectQueueItems(jobID, items);
   }
 
   std::optional<IndexedImageFileState> indexedFileState(std::string_view path) override {

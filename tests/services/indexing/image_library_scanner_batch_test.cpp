@@ -299,8 +299,8 @@ TEST(ImageLibraryScannerBatchTest, AScanStoppedInsideABatchResumesToTheUninterru
 // The store calls a scan makes to queue, claim, read or complete items.
 int workCalls(const FailingIndexingStore& store) {
   return store.enqueue.calls + store.enqueueBatch.calls + store.beginNext.calls + store.beginBatch.calls +
-         store.statesBatch.calls + store.completeUnchanged.calls + store.complete.calls + store.fail.calls +
-         store.markMissingIfNotSeenFault.calls;
+         store.statesBatch.calls + store.completeUnchanged.calls + store.projectBatch.calls + store.complete.calls +
+         store.fail.calls + store.markMissingIfNotSeenFault.calls;
 }
 
 TEST(ImageLibraryScannerBatchTest, AScanItsCallerStopsEndsAfterTheFileInHandAndResumesToTheUninterruptedLibrary) {

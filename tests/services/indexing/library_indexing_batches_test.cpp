@@ -1,9 +1,10 @@
 // The repository's batched queue operations against the per-item ones they stand for: queueing
 // discovered files, claiming order, states over more paths than one statement takes, counters
 // from any earlier state of an item, and the write-ahead log checkpoint after every 500th
-// processed item.
+// processed item; new images projected together against the same images projected one by one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -296,6 +297,161 @@ TEST(LibraryIndexingBatchesTest, ABatchEndsAtEvery500thProcessedItemWithTheLogCh
   }
   EXPECT_EQ(batches, (std::vector<std::size_t>{500, 500, 100}));
   EXPECT_EQ(library.count("SELECT COUNT(*) FROM indexing_queue_items WHERE status = 'indexed'"), 1100);
+}
+
+// Every row the projection and a completion move, as text: files, tags and their statistics,
+// models and their search rows, texts, the newest job's queue and every job's counts.
+std::vector<std::string> projectionRows(ScannerTestLibrary& library) {
+  std::vector<std::string> rows;
+  auto& connection = lorvex::testing::connectionOf(*library.repository);
+  connection.withLock([&] {
+    const auto collect = [&](const std::string& sql, int columns) {
+      connection.query(sql, {}, [&](SQLiteRows& result) {
+        while (result.next()) {
+          std::string row;
+          for (int column = 0; column < columns; ++column)
+            row += "|" + (result.isNull(column) ? std::string("null") : result.text(column));
+          rows.push_back(row);
+        }
+        return 0;
+      });
+    };
+    collect("SELECT path, status, failure_message, file_size FROM indexing_queue_items WHERE job_id = "
+            "(SELECT MAX(id) FROM indexing_jobs) ORDER BY path", 4);
+    collect("SELECT total_count, processed_count, indexed_count, failed_count, current_path FROM indexing_jobs", 5);
+    collect("SELECT absolute_path, file_size, content_sha256, root_id IS NOT NULL, relative_path, missing FROM "
+            "media_files ORDER BY absolute_path", 6);
+    collect("SELECT t.normalized_key, t.display_name, s.image_count, s.prompt_image_count, s.character_image_count "
+            "FROM tag_terms t LEFT JOIN tag_term_stats s ON s.tag_term_id = t.id ORDER BY t.normalized_key", 5);
+    collect("SELECT m.absolute_path, t.normalized_key, i.source_mask FROM media_tag_index i JOIN media_files m ON "
+            "m.id = i.media_file_id JOIN tag_terms t ON t.id = i.tag_term_id ORDER BY 1, 2", 3);
+    collect("SELECT raw_source, image_count, (SELECT COUNT(*) FROM model_search_fts f WHERE f.rowid = models.id) "
+            "FROM models ORDER BY raw_source", 3);
+    collect("SELECT m.absolute_path, f.prompt, f.tags FROM media_text_fts f JOIN media_files m ON m.id = f.rowid "
+            "ORDER BY 1", 3);
+  });
+  return rows;
+}
+
+ImageRecord projectedRecord(const std::string& path, std::int64_t size, const std::string& prompt,
+                            std::vector<std::string> tags, const std::string& model) {
+  ImageRecord record;
+  record.file = {path, size, 1000.0};
+  record.metadata.prompt = prompt;
+  record.metadata.promptSegments = {{"positive", false, prompt}};
+  record.metadata.modelUsages = {{model, std::nullopt, "primary", std::nullopt, std::nullopt}};
+  record.promptTags = std::move(tags);
+  record.contentSHA256 = "hash-of-" + path;
+  return record;
+}
+
+// Claims every queued item of a new job over /photos whose files are `records` (queued with size 1,
+// so a record of another size reads as a file changed since it was queued).
+std::vector<QueueItemProjection> claimedProjections(SQLiteImageRepositoryV3& store, std::int64_t& job,
+                                                    const std::vector<ImageRecord>& records) {
+  job = store.startIndexingJob({"/photos"}).id;
+  for (const auto& record : records) store.enqueueIndexingQueueItems(job, {record.file.path, 1, 1000.0});
+  std::vector<QueueItemProjection> projections;
+  for (const auto& item : store.beginNextQueueItems(job, records.size())) {
+    for (const auto& record : records) {
+      if (record.file.path != item.path) continue;
+      QueueItemProjection projection;
+      projection.itemID = item.id;
+      projection.fileChangedSinceQueued = record.file.fileSize != 1;
+      projection.record = record;
+      if (record.file.path.ends_with("thumbless.png")) projection.completionMessage = "Unable to write thumbnail: x";
+      projections.push_back(std::move(projection));
+    }
+  }
+  return projections;
+}
+
+TEST(LibraryIndexingBatchesTest, ProjectingTogetherEndsAsProjectingAndCompletingOneAfterAnother) {
+  // A library holding two images, then a job re-projecting one of them with other tags and
+  // model, and new images sharing tags and models: the statistics move by the sum of both kinds.
+  const std::vector<ImageRecord> first{
+      projectedRecord("/photos/a.png", 1, "cat, sky", {"cat", "sky"}, "modelA"),
+      projectedRecord("/photos/b.png", 1, "dog, sky", {"dog", "sky"}, "modelA"),
+  };
+  const std::vector<ImageRecord> second{
+      projectedRecord("/photos/a.png", 5, "owl", {"owl", "Sky"}, "modelB"),
+      projectedRecord("/photos/c.png", 1, "cat", {"cat"}, "modelA"),
+      projectedRecord("/photos/thumbless.png", 1, "owl, dog", {"owl", "dog"}, "modelB"),
+      projectedRecord("/photos/sub/d.png", 7, "", {}, "modelA"),
+  };
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::vector<ImageLibraryIndexingProgress>> progress;
+  for (const bool together : {false, true}) {
+    ScannerTestLibrary library;
+    auto& store = library.store;
+    std::vector<ImageLibraryIndexingProgress> reports;
+    for (const auto* records : {&first, &second}) {
+      std::int64_t job = 0;
+      const auto projections = claimedProjections(store, job, *records);
+      ASSERT_EQ(projections.size(), records->size());
+      reports.clear();
+      if (together) {
+        reports = store.projectQueueItems(job, projections);
+      } else {
+        for (const auto& projection : projections) {
+          if (projection.fileChangedSinceQueued)
+            store.updateQueueItemFileInfo(job, projection.itemID, projection.record.file);
+          store.upsertRecord(projection.record, job);
+          reports.push_back(store.completeIndexingQueueItem(job, projection.itemID, projection.completionMessage));
+        }
+      }
+    }
+    rows.push_back(projectionRows(library));
+    progress.push_back(reports);
+  }
+  ASSERT_EQ(progress[0].size(), second.size());
+  EXPECT_EQ(progress[1], progress[0]);
+  EXPECT_EQ(rows[1], rows[0]);
+}
+
+TEST(LibraryIndexingBatchesTest, AProjectionThatCannotBeWrittenEndsTheBatchAloneAndAFailedBatchWritesNothing) {
+  ScannerTestLibrary library;
+  auto& store = library.store;
+  std::int64_t job = 0;
+  auto projections = claimedProjections(store, job,
+                                        {projectedRecord("/photos/1.png", 1, "cat", {"cat"}, "modelA"),
+                                         projectedRecord("/photos/2.png", 1, "dog", {"dog"}, "modelA"),
+                                         projectedRecord("/photos/3-refused.png", 1, "owl", {"owl"}, "modelB"),
+                                         projectedRecord("/photos/4.png", 1, "bee", {"bee"}, "modelA")});
+  ASSERT_EQ(projections.size(), 4u);
+  std::sort(projections.begin(), projections.end(),
+            [](const auto& a, const auto& b) { return a.record.file.path < b.record.file.path; });
+
+  // An item that is not the job's fails the whole batch before anything is written.
+  auto foreign = projections;
+  foreign.push_back(projections.front());
+  foreign.back().itemID = 999'999;
+  EXPECT_THROW(store.projectQueueItems(job, foreign), SQLiteImageRepositoryV3Error);
+  EXPECT_EQ(library.count("SELECT COUNT(*) FROM media_files"), 0);
+
+  auto& connection = lorvex::testing::connectionOf(*library.repository);
+  connection.withLock([&] {
+    connection.execute(
+        "CREATE TEMP TRIGGER refuse BEFORE INSERT ON media_files WHEN NEW.absolute_path LIKE '%refused%' "
+        "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  });
+  const auto finished = store.projectQueueItems(job, projections);
+  ASSERT_EQ(finished.size(), 2u);
+  EXPECT_EQ(finished.back().processedCount, 2);
+  EXPECT_EQ(store.indexingJob(job).progress, finished.back());
+  // The refused item's own writes are gone (its tag and model too); the ones before it stay, the
+  // ones after it wait.
+  EXPECT_EQ(library.count("SELECT COUNT(*) FROM media_files"), 2);
+  EXPECT_EQ(library.count("SELECT COUNT(*) FROM tag_terms WHERE normalized_key = 'owl'"), 0);
+  EXPECT_EQ(library.count("SELECT COUNT(*) FROM models WHERE raw_source = 'modelB'"), 0);
+  EXPECT_EQ(library.count("SELECT image_count FROM models WHERE raw_source = 'modelA'"), 2);
+  EXPECT_EQ(library.count("SELECT COUNT(*) FROM indexing_queue_items WHERE status = 'processing'"), 2);
+
+  // The caller goes on after the refused item: the first one it gives is written.
+  const std::vector<QueueItemProjection> rest{projections[3]};
+  EXPECT_EQ(store.projectQueueItems(job, rest).size(), 1u);
+  EXPECT_EQ(library.count("SELECT image_count FROM models WHERE raw_source = 'modelA'"), 3);
+  EXPECT_EQ(store.indexingJob(job).progress.processedCount, 3);
 }
 
 }  // namespace
