@@ -113,10 +113,14 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
     for (const auto& item : items) itemIDs.push_back(item.itemID);
     IndexingJobs::QueueCompletions completions(jobs_, jobID, itemIDs);
     RootCache roots;
+    roots.tagTerms.emplace();
     StatisticsDeltas deltas;
     for (const auto& item : items) {
-      // A failed item takes back only its own writes, and what it taught the root cache.
-      const RootCache rootsBefore = roots;
+      // A failed item takes back only its own writes, and what it taught the caches.
+      RootCache rootsBefore;
+      rootsBefore.jobRoots = roots.jobRoots;
+      rootsBefore.rootIDs = roots.rootIDs;
+      rootsBefore.rootPaths = roots.rootPaths;
       StatisticsDeltas itemDeltas;
       connection_.execute("SAVEPOINT queue_item");
       try {
@@ -130,7 +134,8 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
         if (!connection_.isInTransaction()) throw;
         connection_.execute("ROLLBACK TO queue_item");
         connection_.execute("RELEASE queue_item");
-        roots = rootsBefore;
+        roots = std::move(rootsBefore);
+        roots.tagTerms.emplace();
         break;
       }
       deltas.merge(itemDeltas);
@@ -269,7 +274,8 @@ void ImageProjection::writeProjectionRows(const ImageRecord& record, const Prepa
     replaceCharacterSegments(connection_, metadata.characterCaptions, recordID, false);
     replaceCharacterSegments(connection_, metadata.negativeCharacterCaptions, recordID, true);
 
-    const TagSourceMasks tagMasks = replaceTagRows(connection_, record, mediaID);
+    const TagSourceMasks tagMasks =
+        replaceTagRows(connection_, record, mediaID, roots.tagTerms ? &*roots.tagTerms : nullptr);
     replaceMediaTextFTSRow(connection_, record, mediaID);
     deltas.tagTerms.add(previous.tagMasks, tagMasks);
     deltas.now = now;

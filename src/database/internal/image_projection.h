@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "database/internal/prompt_tag_index.h"
 #include "database/internal/sqlite_connection.h"
 #include "database/library_store_protocols.h"
 #include "model/image_record.h"
@@ -51,6 +52,8 @@ class ImageProjection {
     std::optional<std::vector<std::string>> jobRoots;
     std::unordered_map<std::string, std::int64_t> rootIDs;
     std::unordered_map<std::int64_t, std::string> rootPaths;
+    // Tag terms known to the batch's transaction; none for a single projection.
+    std::optional<TagTermCache> tagTerms;
   };
   struct PreparedProjection;
 

@@ -1,5 +1,6 @@
 #include "database/internal/prompt_tag_index.h"
 
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -45,33 +46,48 @@ std::string joinedWithSpaces(const Range& items, Projection project) {
 
 }  // namespace
 
-std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, std::string_view displayName) {
+std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, std::string_view displayName,
+                           TagTermCache* cache) {
   struct StoredTerm {
     std::int64_t id = 0;
     std::string displayName;
   };
-  // Most tags of an image are known terms whose name stays: one read settles them, and the row is
-  // not rewritten (which would dirty its page for nothing).
-  const auto stored = connection.query("SELECT id, display_name FROM tag_terms WHERE normalized_key = ?",
-                                       {key}, [](SQLiteRows& rows) -> std::optional<StoredTerm> {
-                                         if (!rows.next()) return std::nullopt;
-                                         return StoredTerm{rows.int64(0), rows.text(1)};
-                                       });
+  std::optional<StoredTerm> stored;
+  const auto cached = cache != nullptr ? cache->find(std::string(key)) : TagTermCache::iterator();
+  if (cache != nullptr && cached != cache->end()) {
+    stored = StoredTerm{cached->second.first, cached->second.second};
+  } else {
+    // Most tags of an image are known terms whose name stays: one read settles them, and the row
+    // is not rewritten (which would dirty its page for nothing).
+    stored = connection.query("SELECT id, display_name FROM tag_terms WHERE normalized_key = ?", {key},
+                              [](SQLiteRows& rows) -> std::optional<StoredTerm> {
+                                if (!rows.next()) return std::nullopt;
+                                return StoredTerm{rows.int64(0), rows.text(1)};
+                              });
+  }
+  const auto remember = [&](std::int64_t id, std::string_view name) {
+    if (cache != nullptr) (*cache)[std::string(key)] = {id, std::string(name)};
+  };
   if (!stored) {
     connection.execute("INSERT INTO tag_terms (normalized_key, display_name, search_text) VALUES (?, ?, ?)",
                        {key, displayName, tagSearchText(key, displayName)});
-    return connection.lastInsertRowID();
+    const std::int64_t id = connection.lastInsertRowID();
+    remember(id, displayName);
+    return id;
   }
   // The smaller display name (byte order, as SQL compares text) wins; the search text follows it.
   if (displayName < std::string_view(stored->displayName)) {
     connection.execute("UPDATE tag_terms SET display_name = ?, search_text = ? WHERE id = ?",
                        {displayName, tagSearchText(key, displayName), stored->id});
+    remember(stored->id, displayName);
+  } else if (cache != nullptr && cached == cache->end()) {
+    remember(stored->id, stored->displayName);
   }
   return stored->id;
 }
 
 TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& record,
-                              std::int64_t mediaFileID) {
+                              std::int64_t mediaFileID, TagTermCache* cache) {
   const std::int64_t recordID = readPrimaryGenerationRecordID(connection, mediaFileID);
   connection.execute("DELETE FROM tag_occurrences WHERE media_file_id = ?", {mediaFileID});
   connection.execute("DELETE FROM media_tag_index WHERE media_file_id = ?", {mediaFileID});
@@ -100,7 +116,7 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
 
   TagSourceMasks masks;
   for (const auto& [key, entry] : entries) {
-    const std::int64_t termID = upsertTagTerm(connection, key, entry.displayName);
+    const std::int64_t termID = upsertTagTerm(connection, key, entry.displayName, cache);
     connection.execute(
         "INSERT INTO media_tag_index (media_file_id, tag_term_id, source_mask) VALUES (?, ?, ?) ON "
         "CONFLICT(media_file_id, tag_term_id) DO UPDATE SET source_mask = excluded.source_mask",

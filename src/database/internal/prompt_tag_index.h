@@ -12,7 +12,10 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 #include "database/internal/sqlite_connection.h"
 #include "model/image_record.h"
@@ -22,14 +25,20 @@ namespace lorvex {
 // Tag term id -> source mask of one image, ascending by id.
 using TagSourceMasks = std::map<std::int64_t, std::int64_t>;
 
+// The tag terms (id and display name) one transaction has read or written, so that a batch of
+// projections reads each term once. Valid only inside that transaction, and only while none of
+// its writes are rolled back: clear it then.
+using TagTermCache = std::unordered_map<std::string, std::pair<std::int64_t, std::string>>;
+
 // The term's id. A new term takes the display name; a known one keeps the smaller of its display
 // name and this one (byte order), its search text following.
-std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, std::string_view displayName);
+std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, std::string_view displayName,
+                           TagTermCache* cache = nullptr);
 
 // Rewrites the image's tag rows from its prompt tags and positive character captions and returns
 // them. Needs the image's primary generation record.
 TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& record,
-                              std::int64_t mediaFileID);
+                              std::int64_t mediaFileID, TagTermCache* cache = nullptr);
 
 // Moves tag_term_stats by the difference between the image's previous and current tag rows:
 // per term of either map (ascending), the image count by presence and the prompt and character

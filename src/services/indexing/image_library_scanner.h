@@ -82,7 +82,7 @@ struct ImageLibraryScannerOptions {
   std::size_t enqueueBatchSize = 400;
   // New or changed images written together, in one transaction, through a store's batched
   // operations.
-  std::size_t projectionBatchSize = 128;
+  std::size_t projectionBatchSize = 500;
   // Threads that read, parse and hash claimed files ahead of the writes (batched stores only);
   // 0: one per processor.
   std::size_t preparationThreads = 0;

@@ -252,15 +252,12 @@ void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& ba
 void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& batches,
                                                std::vector<QueueItemProjection>& batch,
                                                std::vector<const IndexingQueueItem*>& batchItems) {
-  std::size_t done = 0;
-  while (done < batch.size()) {
-    const std::vector<QueueItemProjection> rest(std::make_move_iterator(batch.begin() + static_cast<std::ptrdiff_t>(done)),
-                                                std::make_move_iterator(batch.end()));
+  while (!batch.empty()) {
     std::vector<ImageLibraryIndexingProgress> finished;
     bool failedWhole = false;
     try {
-      TimedScanStep step(scan.metrics, Operation::upsertRecord, static_cast<std::int64_t>(rest.size()));
-      finished = batches.projectQueueItems(scan.jobID, rest);
+      TimedScanStep step(scan.metrics, Operation::upsertRecord, static_cast<std::int64_t>(batch.size()));
+      finished = batches.projectQueueItems(scan.jobID, batch);
       step.count = static_cast<std::int64_t>(finished.size());
       // The same transaction completes the items: its time is counted above.
       scan.metrics.record(Operation::markIndexed, step.count, 0);
@@ -268,24 +265,26 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
       platform::logDebug("IndexingPerformance", std::string("Writing indexed files together failed: ") + error.what());
       failedWhole = true;
     }
-    if (failedWhole || finished.size() > rest.size()) {
-      for (std::size_t i = done; i < batchItems.size(); ++i) processQueueItem(scan, *batchItems[i]);
+    if (failedWhole || finished.size() > batch.size()) {
+      for (const IndexingQueueItem* item : batchItems) processQueueItem(scan, *item);
       break;
     }
     for (std::size_t i = 0; i < finished.size(); ++i) {
-      const QueueItemProjection& written = rest[i];
-      if (scan.relocationRoots && written.record.contentSHA256)
-        relocate(scan, *written.record.contentSHA256, written.record.file.path);
+      const ImageRecord& written = batch[i].record;
+      if (scan.relocationRoots && written.contentSHA256)
+        relocate(scan, *written.contentSHA256, written.file.path);
       if (scan.progress) scan.progress(finished[i]);
-    }
-    if (finished.empty()) {
-      // The store could not write the first one: on its own it fails, or is recorded, as it should.
-      processQueueItem(scan, *batchItems[done]);
-      done += 1;
     }
     // Otherwise the transaction ended after a checkpoint or before an item it could not write;
     // the next call begins with that item.
-    done += finished.size();
+    std::size_t done = finished.size();
+    if (done == 0) {
+      // The store could not write the first one: on its own it fails, or is recorded, as it should.
+      processQueueItem(scan, *batchItems.front());
+      done = 1;
+    }
+    batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(done));
+    batchItems.erase(batchItems.begin(), batchItems.begin() + static_cast<std::ptrdiff_t>(done));
   }
   batch.clear();
   batchItems.clear();

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <stop_token>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -227,6 +228,76 @@ TEST(ImageLibraryScannerBatchTest, AMixedBurstEndsAsTakingEachItemOnItsOwn) {
     EXPECT_EQ(result.progress, expected.progress);
     EXPECT_EQ(result.unchangedSkips, expected.unchangedSkips);
     EXPECT_EQ(result.processed, expected.processed);
+  }
+}
+
+// A new folder of more images than a write-ahead log checkpoint interval, with shared tags and a
+// few files that cannot be indexed, scanned in batches of every size against one item at a time:
+// the same rows, statistics, summary and progress.
+TEST(ImageLibraryScannerBatchTest, AColdScanPastACheckpointEndsAsTakingEachItemOnItsOwn) {
+  constexpr int kFiles = 620;
+  const auto prepare = [](ScannerTestLibrary& library) {
+    const std::vector<std::string> words{"cat", "dog", "owl", "sky", "sea", "red hat", "blue eyes"};
+    for (int i = 0; i < kFiles; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "n%d/%03d.png", i % 3, i);
+      if (i % 97 == 13) {
+        library.photos.writeFile(name, "not a png");
+        testing::setModificationTime(library.photo(name), 1'700'000'000.0 + i);
+        continue;
+      }
+      library.writePNG(name, words[i % words.size()] + ", " + words[(i / 7) % words.size()],
+                       1'700'000'000.0 + i);
+    }
+  };
+  const auto statistics = [](ScannerTestLibrary& library) {
+    std::vector<std::string> rows;
+    auto& connection = lorvex::testing::connectionOf(*library.repository);
+    connection.withLock([&] {
+      connection.query(
+          "SELECT t.normalized_key || ' ' || s.image_count || ' ' || s.prompt_image_count FROM tag_terms t JOIN "
+          "tag_term_stats s ON s.tag_term_id = t.id ORDER BY 1",
+          {}, [&](SQLiteRows& result) {
+            while (result.next()) rows.push_back(result.text(0));
+            return 0;
+          });
+      connection.query("SELECT COUNT(*) || ' tag rows, ' || COUNT(DISTINCT media_file_id) || ' images' FROM "
+                       "media_tag_index", {}, [&](SQLiteRows& result) {
+                         while (result.next()) rows.push_back(result.text(0));
+                         return 0;
+                       });
+    });
+    return rows;
+  };
+  const auto scanWith = [&](ScannerTestLibrary& library, IndexingJobStore& jobs, ImageIndexingRecordStore& records,
+                            ImageLibraryScannerOptions options) {
+    ProgressLog log;
+    const auto summary = library.scannerOver(jobs, records, options).scan({library.root()}, log.handler(), {});
+    return std::tuple(summaryRows(summary, library), outline(log, library), libraryRows(library),
+                      statistics(library));
+  };
+
+  ScannerTestLibrary single;
+  prepare(single);
+  FailingIndexingStore oneByOne(single.store, single.store);
+  const auto expected = scanWith(single, oneByOne, oneByOne, {});
+  ASSERT_EQ(std::get<0>(expected).front(), "620 scanned, 613 indexed, 7 failed");
+
+  for (const auto& [projectionSize, claimSize, threads] :
+       std::vector<std::tuple<std::size_t, std::size_t, std::size_t>>{{1, 400, 1}, {7, 40, 3}, {128, 400, 8}, {500, 400, 2}}) {
+    SCOPED_TRACE("projecting " + std::to_string(projectionSize) + ", claiming " + std::to_string(claimSize) +
+                 ", preparing on " + std::to_string(threads));
+    ScannerTestLibrary batched;
+    prepare(batched);
+    ImageLibraryScannerOptions options;
+    options.projectionBatchSize = projectionSize;
+    options.claimBatchSize = claimSize;
+    options.preparationThreads = threads;
+    const auto result = scanWith(batched, batched.store, batched.store, options);
+    EXPECT_EQ(std::get<0>(result), std::get<0>(expected));
+    EXPECT_EQ(std::get<1>(result), std::get<1>(expected));
+    EXPECT_EQ(std::get<2>(result), std::get<2>(expected));
+    EXPECT_EQ(std::get<3>(result), std::get<3>(expected));
   }
 }
 
