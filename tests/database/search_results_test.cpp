@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <random>
 #include <set>
 
@@ -151,51 +152,119 @@ class SearchResultsTest : public ::testing::Test {
   }
 
   testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
+  // Searches that continued from the previous page's last row (its sort key was read).
+  std::atomic<int> continuedPages{0};
+  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"), [this] {
+                                       SQLiteImageRepositoryV3Options options;
+                                       options.statementObserver = [this](std::string_view sql) {
+                                         if (sql.starts_with("SELECT modification_time, basename_normalized FROM"))
+                                           continuedPages += 1;
+                                       };
+                                       return options;
+                                     }()};
   std::vector<LibraryImage> images;
   std::int64_t conceptA = 0;
   std::int64_t conceptB = 0;
 };
 
-TEST_F(SearchResultsTest, RandomQueriesMatchABruteForceReadingInEveryPlan) {
-  std::mt19937 random(7);
+// A random query, and the same query as the brute-force reading reads it (filter tags and sources by
+// their keys).
+struct RandomQuery {
+  ImageSearchQuery query;
+  ImageSearchQuery reference;
+};
+
+RandomQuery randomQuery(std::mt19937& random, std::int64_t conceptA, std::int64_t conceptB) {
   auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
   const ImageAspectFilter aspects[] = {ImageAspectFilter::portrait, ImageAspectFilter::landscape,
                                        ImageAspectFilter::square};
+  ImageSearchQuery query;
+  query.sort = static_cast<ImageSearchSort>(random() % 4);
+  query.limit = chance(10) ? -1 : chance(3) ? INT64_MAX : static_cast<std::int64_t>(random() % 40) + 1;
+  query.offset = chance(10) ? -3 : static_cast<std::int64_t>(random() % 30);
+  if (chance(40)) query.filterTags.push_back(kTags[random() % kTags.size()]);
+  if (chance(15)) query.filterTags.push_back(chance(50) ? "c0" : "T1 ");
+  if (chance(20)) query.filterConceptIDs.push_back(chance(50) ? conceptA : conceptB);
+  if (chance(20)) query.promptTags.push_back(kTags[random() % 4]);
+  if (chance(15)) query.source = chance(50) ? "Model A" : "  Model B ";
+  if (chance(15)) query.seed = static_cast<std::int64_t>(random() % 6);
+  if (chance(20)) query.aspectFilters.push_back(aspects[random() % 3]);
+  if (chance(10)) query.aspectFilters.push_back(aspects[random() % 3]);
+  if (chance(25)) query.favorite = chance(60);
+  if (chance(25)) query.deleteCandidate = chance(60);
+  if (chance(25)) query.rootPaths.push_back(kFolders[random() % kFolders.size()]);
+  if (chance(10)) query.rootPaths.push_back("/lib/a/./sub/");
+  if (chance(15)) query.missing = chance(50);
+  query.includeMissing = chance(30);
+  if (chance(10)) query.text = kTags[random() % kTags.size()];
+  if (chance(8)) query.characterText = chance(50) ? "c0" : "1X";
+
+  ImageSearchQuery reference = query;
+  for (auto& tag : reference.filterTags) tag = tag == "T1 " ? "t1" : tag;
+  if (reference.source) reference.source = reference.source == "Model A" ? "Model A" : "Model B";
+  if (reference.characterText) reference.characterText = *reference.characterText == "1X" ? "1x" : "c0";
+  return {query, reference};
+}
+
+TEST_F(SearchResultsTest, RandomQueriesMatchABruteForceReadingInEveryPlan) {
+  std::mt19937 random(7);
   for (int round = 0; round < 400; ++round) {
-    ImageSearchQuery query;
-    query.sort = static_cast<ImageSearchSort>(random() % 4);
-    query.limit = chance(10) ? -1 : chance(3) ? INT64_MAX : static_cast<std::int64_t>(random() % 40) + 1;
-    query.offset = chance(10) ? -3 : static_cast<std::int64_t>(random() % 30);
-    if (chance(40)) query.filterTags.push_back(kTags[random() % kTags.size()]);
-    if (chance(15)) query.filterTags.push_back(chance(50) ? "c0" : "T1 ");
-    if (chance(20)) query.filterConceptIDs.push_back(chance(50) ? conceptA : conceptB);
-    if (chance(20)) query.promptTags.push_back(kTags[random() % 4]);
-    if (chance(15)) query.source = chance(50) ? "Model A" : "  Model B ";
-    if (chance(15)) query.seed = static_cast<std::int64_t>(random() % 6);
-    if (chance(20)) query.aspectFilters.push_back(aspects[random() % 3]);
-    if (chance(10)) query.aspectFilters.push_back(aspects[random() % 3]);
-    if (chance(25)) query.favorite = chance(60);
-    if (chance(25)) query.deleteCandidate = chance(60);
-    if (chance(25)) query.rootPaths.push_back(kFolders[random() % kFolders.size()]);
-    if (chance(10)) query.rootPaths.push_back("/lib/a/./sub/");
-    if (chance(15)) query.missing = chance(50);
-    query.includeMissing = chance(30);
-    if (chance(10)) query.text = kTags[random() % kTags.size()];
-    if (chance(8)) query.characterText = chance(50) ? "c0" : "1X";
-
-    // The reference reads filter tags and sources by their keys.
-    ImageSearchQuery reference = query;
-    for (auto& tag : reference.filterTags) tag = tag == "T1 " ? "t1" : tag;
-    if (reference.source) reference.source = reference.source == "Model A" ? "Model A" : "Model B";
-    if (reference.characterText) reference.characterText = *reference.characterText == "1X" ? "1x" : "c0";
-
+    const auto [query, reference] = randomQuery(random, conceptA, conceptB);
     const auto expected = expectedPaths(reference);
     const std::string label = "round " + std::to_string(round);
     ASSERT_EQ(searchedPaths(query), expected) << label;
     ASSERT_EQ(plannedPaths(query, search::PlanChoice::orderIndexWalk), expected) << label;
     ASSERT_EQ(plannedPaths(query, search::PlanChoice::candidatesFirst), expected) << label;
   }
+}
+
+// Paging through whole results as the store does (a page asked for with one row more, the next
+// one starting where the page ended), forward and then backward, sometimes with the library
+// changed between two pages: every page is the brute-force reading's, and the forward pages
+// together are the whole result. Pages continued from the previous one's last row must have
+// happened, and never across a change.
+TEST_F(SearchResultsTest, RandomQueriesPagedThroughBothWaysMatchTheWholeResult) {
+  std::mt19937 random(11);
+  auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+  for (int round = 0; round < 120; ++round) {
+    auto [query, reference] = randomQuery(random, conceptA, conceptB);
+    const std::int64_t pageSize = static_cast<std::int64_t>(random() % 12) + 1;
+    const bool changes = chance(25);
+    query.limit = reference.limit = pageSize + 1;
+    reference.offset = 0;
+    reference.limit = INT64_MAX;
+    const auto whole = expectedPaths(reference);
+    reference.limit = query.limit;
+
+    std::vector<std::int64_t> offsets;
+    for (std::int64_t offset = 0; offset <= static_cast<std::int64_t>(whole.size()); offset += pageSize)
+      offsets.push_back(offset);
+    const std::size_t forward = offsets.size();
+    for (std::size_t i = forward; i-- > 0;) offsets.push_back(offsets[i]);
+
+    std::vector<std::string> joined;
+    bool changed = false;
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+      const std::string label = "round " + std::to_string(round) + " offset " + std::to_string(offsets[i]) +
+                                (i < forward ? " forward" : " backward");
+      if (changes && i == forward / 2) {
+        // Another write between two pages: a favourite flag flips on an image of the result.
+        LibraryImage& image = images[static_cast<std::size_t>(random() % images.size())];
+        image.favorite = !image.favorite;
+        repository.updateReviewState(image.path, {image.favorite, image.deleteCandidate, std::nullopt});
+        changed = true;
+      }
+      query.offset = reference.offset = offsets[i];
+      const auto page = searchedPaths(query);
+      ASSERT_EQ(page, expectedPaths(reference)) << label;
+      if (i < forward && !changed) {
+        for (std::size_t row = 0; row < page.size() && static_cast<std::int64_t>(row) < pageSize; ++row)
+          joined.push_back(page[row]);
+      }
+    }
+    if (!changes) EXPECT_EQ(joined, whole) << "round " << round;
+  }
+  EXPECT_GT(continuedPages.load(), 200);
 }
 
 TEST_F(SearchResultsTest, AFolderCoversItselfAndItsDescendantsOnlyAlsoBeyondOneBoundList) {

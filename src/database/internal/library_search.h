@@ -8,6 +8,12 @@
 // halfway. imageRecord and selectRecords read on the writer: the library's own writes call them
 // inside their transactions and must see what they wrote.
 //
+// Deep pages. A search that differs from the previous one only by a larger offset, within the
+// previous page or just after it, over the same library (the reader's data_version and its own
+// change count unchanged: nothing was committed or written since), continues from the sort key of
+// the row before its offset instead of skipping `offset` rows: the same rows in the same order, as
+// the order is total (sort key, then id), at the cost of a first page.
+//
 // Thread safety: searchImages waits for the reader's lock in short attempts and ends in
 // SearchCancelledError, never with a partial page, once `stop` is requested; every other
 // operation takes its connection's lock for its whole run.
@@ -18,6 +24,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "database/internal/sqlite_connection.h"
@@ -44,8 +51,19 @@ class LibrarySearch {
   std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text, std::int64_t limit);
 
  private:
+  // The last page searched on the reader, guarded by the reader's lock.
+  struct PreviousPage {
+    ImageSearchQuery query;  // with offset 0
+    std::pair<std::int64_t, std::int64_t> libraryVersion;
+    std::int64_t offset = 0;
+    std::vector<std::int64_t> ids;
+  };
+  // The reader's data_version and change count, inside the search's read transaction.
+  std::pair<std::int64_t, std::int64_t> readerLibraryVersion();
+
   SQLiteConnection& connection_;
   SQLiteConnection& reader_;
+  std::optional<PreviousPage> previousPage_;
 };
 
 }  // namespace lorvex

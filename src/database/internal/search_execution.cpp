@@ -1,21 +1,62 @@
 // Running a search page and reading records by path: the repository's entries to the query
 // compiler and record hydration.
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "database/internal/library_search.h"
 #include "database/internal/record_hydration.h"
+#include "database/internal/row_mappers.h"
 #include "database/internal/search_query_compiler.h"
 #include "model/text/paths.h"
 
 namespace lorvex {
 
+std::pair<std::int64_t, std::int64_t> LibrarySearch::readerLibraryVersion() {
+  // A read of the file first, so that data_version tells of the snapshot this search reads.
+  reader_.query("SELECT 1 FROM media_files LIMIT 1", {}, rows::firstInt64OrZero);
+  return {reader_.query("PRAGMA data_version", {}, rows::firstInt64OrZero), reader_.totalChanges()};
+}
+
 std::vector<ImageRecord> LibrarySearch::searchImages(const ImageSearchQuery& query, std::stop_token stop) {
   return reader_.performCancellableSearch(stop, [&]() -> std::vector<ImageRecord> {
+    const auto version = readerLibraryVersion();
     search::SearchQueryCompiler compiler(reader_, stop);
-    const std::optional<ImageSearchQueryV3> compiled = compiler.compile(query);
+    std::optional<ImageSearchQueryV3> compiled = compiler.compile(query);
+    ImageSearchQuery key = query;
+    key.offset = 0;
+    const std::int64_t offset = std::max<std::int64_t>(query.offset, 0);
+    std::optional<PreviousPage> previous = std::exchange(previousPage_, std::nullopt);
     if (!compiled) return {};
-    const std::vector<std::int64_t> ids = compiler.pageIDs(*compiled);
-    return search::recordsForIDs(reader_, ids, stop);
+
+    std::vector<std::int64_t> ids;
+    bool continued = false;
+    if (previous && previous->query == key && previous->libraryVersion == version && compiled->limit > 0 &&
+        offset > previous->offset && offset - previous->offset <= static_cast<std::int64_t>(previous->ids.size())) {
+      // The row just before this page, and its sort key as stored.
+      const std::int64_t anchor = previous->ids[static_cast<std::size_t>(offset - previous->offset - 1)];
+      const auto cursor = reader_.query(
+          "SELECT modification_time, basename_normalized FROM media_files WHERE id = ?", {anchor},
+          [&](SQLiteRows& rows) -> std::optional<ImageSearchCursorV3> {
+            if (!rows.next()) return std::nullopt;
+            const bool dateSort = compiled->sort == ImageSearchSortV3::modificationDateDescending ||
+                                  compiled->sort == ImageSearchSortV3::modificationDateAscending;
+            return dateSort ? ImageSearchCursorV3::modificationDate(rows.real(0), anchor)
+                            : ImageSearchCursorV3::fileName(rows.text(1), anchor);
+          });
+      if (cursor) {
+        ImageSearchQueryV3 continuation = *compiled;
+        continuation.cursor = cursor;
+        continuation.offset = 0;
+        ids = compiler.pageIDs(continuation);
+        continued = true;
+      }
+    }
+    if (!continued) ids = compiler.pageIDs(*compiled);
+    std::vector<ImageRecord> records = search::recordsForIDs(reader_, ids, stop);
+    // Kept only once the whole page is read: a cancelled search leaves nothing to continue from.
+    previousPage_ = PreviousPage{std::move(key), readerLibraryVersion(), offset, std::move(ids)};
+    return records;
   });
 }
 

@@ -528,9 +528,17 @@ std::vector<SearchCondition> SearchQueryCompiler::conditions(const ImageSearchQu
   if (query.characterText) conditions.push_back(characterCondition(*query.characterText));
   if (auto keyset = keysetPredicate(query, "m")) {
     SearchCondition condition(ConditionKind::keyset);
-    condition.probe = std::move(keyset->first);
+    // The rows after the cursor lie at or past its sort key: a bound the order indexes seek to,
+    // so a page far down the order starts there instead of walking every row before it.
+    const bool descending = query.sort == ImageSearchSortV3::modificationDateDescending ||
+                            query.sort == ImageSearchSortV3::fileNameDescending;
+    const bool dateSort = query.sort == ImageSearchSortV3::modificationDateDescending ||
+                          query.sort == ImageSearchSortV3::modificationDateAscending;
+    condition.probe = std::string(dateSort ? "m.modification_time" : "m.basename_normalized COLLATE NOCASE") +
+                      (descending ? " <= ?" : " >= ?") + " AND " + keyset->first;
+    condition.probeBindings = {keyset->second.front()};
+    append(condition.probeBindings, keyset->second);
     condition.probeReadsRow = true;
-    condition.probeBindings = std::move(keyset->second);
     conditions.push_back(std::move(condition));
   }
   return conditions;
@@ -665,8 +673,20 @@ std::vector<std::int64_t> SearchQueryCompiler::filterCandidatePrefix(
     sql += "\n  AND m.missing = ?";
     bindings.emplace_back(*page.missing);
   }
+  // The rows before a cursor are left out of the driver's order itself, not tested batch by batch
+  // after it: a page far down the order does not read its way there.
+  std::vector<ConditionTest> tests;
+  for (const ConditionTest& test : plan.tests) {
+    const SearchCondition& condition = conditions[test.condition];
+    if (condition.kind == ConditionKind::keyset && test.method == TestMethod::probe) {
+      sql += "\n  AND " + condition.probe;
+      append(bindings, condition.probeBindings);
+    } else {
+      tests.push_back(test);
+    }
+  }
   sql += "\nORDER BY " + orderByText(page.sort, "m") + "\nLIMIT ? OFFSET ?";
-  if (plan.tests.empty()) {
+  if (tests.empty()) {
     bindings.emplace_back(page.limit);
     bindings.emplace_back(page.offset);
     return readIDs(sql, bindings);
@@ -678,7 +698,7 @@ std::vector<std::int64_t> SearchQueryCompiler::filterCandidatePrefix(
   SQLiteV3Bindings probeBindings;
   std::vector<const std::vector<std::int64_t>*> idSets;
   bool probesReadRows = false;
-  for (const ConditionTest& test : plan.tests) {
+  for (const ConditionTest& test : tests) {
     const SearchCondition& condition = conditions[test.condition];
     if (test.method == TestMethod::idSet) {
       idSets.push_back(&condition.gatheredIDs);
