@@ -398,6 +398,10 @@ void SQLiteConnection::executeDeleteCandidateRestore(std::string_view sql, const
   runWrite(sql, bindings, "Delete-candidate restore statement failed");
 }
 
+std::int64_t SQLiteConnection::totalChanges() const {
+  return database_ != nullptr ? static_cast<std::int64_t>(sqlite3_total_changes64(database_)) : 0;
+}
+
 bool SQLiteConnection::isInTransaction() const {
   return database_ != nullptr && sqlite3_get_autocommit(database_) == 0;
 }

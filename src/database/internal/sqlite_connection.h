@@ -173,6 +173,8 @@ class SQLiteConnection {
   std::int64_t lastInsertRowID() const;
   // Rows changed by the last INSERT, UPDATE or DELETE.
   std::int64_t changes() const;
+  // Rows changed by every INSERT, UPDATE and DELETE on this connection since it opened.
+  std::int64_t totalChanges() const;
   // Whether a transaction is open: after some errors (a full disk, no memory) SQLite has rolled
   // back the caller's transaction by itself.
   bool isInTransaction() const;
