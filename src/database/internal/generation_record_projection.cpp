@@ -1,6 +1,7 @@
 #include "database/internal/generation_record_projection.h"
 
 #include "database/internal/row_mappers.h"
+#include "database/internal/sql_paths.h"
 #include "model/text/whitespace.h"
 
 namespace lorvex {
@@ -68,14 +69,16 @@ void replaceGenerationParameters(SQLiteConnection& connection, const GenerationM
                                  std::int64_t generationRecordID) {
   connection.execute("DELETE FROM generation_parameters WHERE generation_record_id = ?",
                      {generationRecordID});
+  SQLiteV3Bindings rows;
   for (const auto& parameter : metadata.generationParameters) {
     if (!parameter.integerValue && !parameter.realValue && !parameter.textValue) continue;
-    connection.execute(
-        "INSERT INTO generation_parameters (generation_record_id, key, integer_value, real_value, "
-        "text_value) VALUES (?, ?, ?, ?, ?)",
-        {generationRecordID, parameter.key, parameter.integerValue, parameter.realValue,
-         parameter.textValue});
+    rows.insert(rows.end(), {generationRecordID, parameter.key, parameter.integerValue, parameter.realValue,
+                             parameter.textValue});
   }
+  sql::forEachRowGroup(
+      "INSERT INTO generation_parameters (generation_record_id, key, integer_value, real_value, text_value)", "",
+      5, std::move(rows),
+      [&](const std::string& sql, const SQLiteV3Bindings& bindings) { connection.execute(sql, bindings); });
 }
 
 void replaceCharacterSegments(SQLiteConnection& connection, const std::vector<CharacterCaption>& captions,

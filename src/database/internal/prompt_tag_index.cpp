@@ -8,6 +8,7 @@
 
 #include "database/internal/full_text_rows.h"
 #include "database/internal/generation_record_projection.h"
+#include "database/internal/sql_paths.h"
 #include "database/internal/tag_keys.h"
 #include "model/image_tag_source_mask.h"
 #include "model/prompt_tags.h"
@@ -115,18 +116,26 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
   }
 
   TagSourceMasks masks;
+  SQLiteV3Bindings indexRows;
+  SQLiteV3Bindings occurrenceRows;
   for (const auto& [key, entry] : entries) {
     const std::int64_t termID = upsertTagTerm(connection, key, entry.displayName, cache);
-    connection.execute(
-        "INSERT INTO media_tag_index (media_file_id, tag_term_id, source_mask) VALUES (?, ?, ?) ON "
-        "CONFLICT(media_file_id, tag_term_id) DO UPDATE SET source_mask = excluded.source_mask",
-        {mediaFileID, termID, entry.mask});
-    connection.execute(
-        "INSERT INTO tag_occurrences (media_file_id, generation_record_id, tag_term_id, source_mask, "
-        "source_role, occurrence_index) VALUES (?, ?, ?, ?, ?, ?)",
-        {mediaFileID, recordID, termID, entry.mask, tagSourceRole(entry.mask), 0});
+    indexRows.insert(indexRows.end(), {mediaFileID, termID, entry.mask});
+    occurrenceRows.insert(occurrenceRows.end(),
+                          {mediaFileID, recordID, termID, entry.mask, tagSourceRole(entry.mask), 0});
     masks[termID] = entry.mask;
   }
+  // The keys are distinct, so each row is its own; the upsert only meets rows of other writers.
+  const auto execute = [&](const std::string& sql, const SQLiteV3Bindings& bindings) {
+    connection.execute(sql, bindings);
+  };
+  sql::forEachRowGroup("INSERT INTO media_tag_index (media_file_id, tag_term_id, source_mask)",
+                       " ON CONFLICT(media_file_id, tag_term_id) DO UPDATE SET source_mask = excluded.source_mask",
+                       3, std::move(indexRows), execute);
+  sql::forEachRowGroup(
+      "INSERT INTO tag_occurrences (media_file_id, generation_record_id, tag_term_id, source_mask, source_role, "
+      "occurrence_index)",
+      "", 6, std::move(occurrenceRows), execute);
   return masks;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,14 @@ std::string pathRangePredicate(std::string_view column);
 // The path, its folder prefix, and the prefix with its last byte raised by one.
 SQLiteV3Bindings pathRangeBindings(std::string_view path);
 
+// Runs `head` + " VALUES " + one "(?, …)" group of `columns` placeholders per row + `tail` over
+// `values` (`columns` bindings a row, in row order), with as few statements as the rows allow:
+// groups of 32, then 8, then 1 row, so that a few statement texts stay prepared. An image's many
+// small rows (its tags, its parameters) cost a statement per group instead of one each.
+template <typename Execute>
+void forEachRowGroup(std::string_view head, std::string_view tail, std::size_t columns,
+                     SQLiteV3Bindings values, const Execute& execute);
+
 // Each path standardized (absolute, no "." or "..", no trailing "/"; symbolic links untouched),
 // empty results dropped, later duplicates dropped so that the first occurrence keeps its place.
 std::vector<std::string> standardizedUniquePaths(const std::vector<std::string>& paths);
@@ -62,6 +71,32 @@ void forEachInListSlice(const std::vector<Value>& values, std::size_t sliceSize,
     bindings.reserve(end - start);
     for (std::size_t i = start; i < end; ++i) bindings.emplace_back(values[i]);
     run(inListPlaceholders(end - start), std::move(bindings));
+  }
+}
+
+template <typename Execute>
+void forEachRowGroup(std::string_view head, std::string_view tail, std::size_t columns,
+                     SQLiteV3Bindings values, const Execute& execute) {
+  if (columns == 0) return;
+  const std::size_t rows = values.size() / columns;
+  std::string group = "(?";
+  for (std::size_t i = 1; i < columns; ++i) group += ", ?";
+  group += ")";
+  for (std::size_t row = 0; row < rows;) {
+    const std::size_t left = rows - row;
+    const std::size_t count = left >= 32 ? 32 : left >= 8 ? 8 : 1;
+    std::string sql(head);
+    sql += " VALUES ";
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i > 0) sql += ", ";
+      sql += group;
+    }
+    sql += tail;
+    SQLiteV3Bindings bindings(std::make_move_iterator(values.begin() + static_cast<std::ptrdiff_t>(row * columns)),
+                              std::make_move_iterator(values.begin() +
+                                                      static_cast<std::ptrdiff_t>((row + count) * columns)));
+    execute(sql, bindings);
+    row += count;
   }
 }
 
