@@ -154,14 +154,14 @@ class SearchResultsTest : public ::testing::Test {
   testing::TemporaryDirectory directory;
   // Searches that continued from the previous page's last row (its sort key was read).
   std::atomic<int> continuedPages{0};
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"), [this] {
-                                       SQLiteImageRepositoryV3Options options;
-                                       options.statementObserver = [this](std::string_view sql) {
-                                         if (sql.starts_with("SELECT modification_time, basename_normalized FROM"))
-                                           continuedPages += 1;
-                                       };
-                                       return options;
-                                     }()};
+  SQLiteImageRepositoryV3 repository{
+      directory.file("LorvexV3.sqlite"), [this] {
+        SQLiteImageRepositoryV3Options options;
+        options.statementObserver = [this](std::string_view sql) {
+          if (sql.starts_with("SELECT modification_time, basename_normalized FROM")) continuedPages += 1;
+        };
+        return options;
+      }()};
   std::vector<LibraryImage> images;
   std::int64_t conceptA = 0;
   std::int64_t conceptB = 0;

@@ -76,8 +76,8 @@ void replaceGenerationParameters(SQLiteConnection& connection, const GenerationM
                              parameter.textValue});
   }
   sql::forEachRowGroup(
-      "INSERT INTO generation_parameters (generation_record_id, key, integer_value, real_value, text_value)", "",
-      5, std::move(rows),
+      "INSERT INTO generation_parameters (generation_record_id, key, integer_value, real_value, text_value)",
+      "", 5, std::move(rows),
       [&](const std::string& sql, const SQLiteV3Bindings& bindings) { connection.execute(sql, bindings); });
 }
 

@@ -145,7 +145,8 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
     deltas.apply(connection_);
     completions.writeJobCounts();
   });
-  if (!finished.empty() && IndexingJobs::isCheckpointDue(finished.back().processedCount)) jobs_.checkpointWAL();
+  if (!finished.empty() && IndexingJobs::isCheckpointDue(finished.back().processedCount))
+    jobs_.checkpointWAL();
   return finished;
 }
 
@@ -158,13 +159,14 @@ std::int64_t ImageProjection::mediaFileID(std::string_view path) {
 std::vector<std::int64_t> ImageProjection::mediaFileIDs(const std::vector<std::string>& paths) {
   std::unordered_map<std::string, std::int64_t> found;
   auto guard = connection_.lock();
-  sql::forEachInListSlice(paths, search::kMaxBoundListLength, [&](const std::string& inList, SQLiteV3Bindings bindings) {
-    connection_.query("SELECT absolute_path, id FROM media_files WHERE absolute_path IN " + inList, bindings,
-                      [&](SQLiteRows& rows) {
-                        while (rows.next()) found.emplace(rows.text(0), rows.int64(1));
-                        return 0;
-                      });
-  });
+  sql::forEachInListSlice(
+      paths, search::kMaxBoundListLength, [&](const std::string& inList, SQLiteV3Bindings bindings) {
+        connection_.query("SELECT absolute_path, id FROM media_files WHERE absolute_path IN " + inList,
+                          bindings, [&](SQLiteRows& rows) {
+                            while (rows.next()) found.emplace(rows.text(0), rows.int64(1));
+                            return 0;
+                          });
+      });
   std::vector<std::int64_t> ids;
   ids.reserve(paths.size());
   for (const std::string& path : paths) {
@@ -196,8 +198,8 @@ std::optional<std::int64_t> ImageProjection::resolveLibraryRootID(const std::str
 }
 
 ImageProjection::PreparedProjection ImageProjection::prepareProjection(const ImageRecord& record,
-                                                                      std::optional<std::int64_t> jobID,
-                                                                      RootCache& roots) {
+                                                                       std::optional<std::int64_t> jobID,
+                                                                       RootCache& roots) {
   const ImageFileInfo& file = record.file;
   PreparedProjection prepared;
   prepared.path = text::standardizedPath(file.path);
@@ -215,7 +217,8 @@ ImageProjection::PreparedProjection ImageProjection::prepareProjection(const Ima
   if (prepared.existingID) prepared.previous = readPreviousProjection(connection_, *prepared.existingID);
 
   for (const auto& usage : record.metadata.modelUsages) {
-    if (const auto modelID = upsertModel(connection_, usage)) prepared.models.push_back({*modelID, usage.role});
+    if (const auto modelID = upsertModel(connection_, usage))
+      prepared.models.push_back({*modelID, usage.role});
   }
   prepared.rootID = resolveLibraryRootID(path, jobID, roots);
   return prepared;

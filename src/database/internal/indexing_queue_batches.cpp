@@ -131,11 +131,12 @@ std::vector<QueuedDiscoveredFile> IndexingJobs::enqueueIndexingQueueItemBatch(
     // A statement per file was most of a rescan's time: the new items go in with a few
     // statements of many rows each (of three lengths, so that they stay prepared).
     for (std::size_t at = 0; at < newItems.size();) {
-      const std::size_t rows = newItems.size() - at >= kQueueInsertRows ? kQueueInsertRows
+      const std::size_t rows = newItems.size() - at >= kQueueInsertRows       ? kQueueInsertRows
                                : newItems.size() - at >= kQueueInsertRows / 8 ? kQueueInsertRows / 8
-                                                                               : 1;
+                                                                              : 1;
       std::string sql =
-          "INSERT INTO indexing_queue_items (job_id, path, file_size, modification_time, status, failure_message, "
+          "INSERT INTO indexing_queue_items (job_id, path, file_size, modification_time, status, "
+          "failure_message, "
           "created_at, updated_at) VALUES ";
       SQLiteV3Bindings bindings;
       bindings.reserve(rows * 7);
@@ -217,8 +218,8 @@ IndexingJobs::QueueCompletions::QueueCompletions(IndexingJobs& jobs, std::int64_
                 list,
             sql::prefixedBindings({jobID}, bindings), [&](SQLiteRows& rows) {
               while (rows.next()) {
-                const auto status =
-                    fromRawValue<IndexingQueueItemStatus>(rows.text(1)).value_or(IndexingQueueItemStatus::pending);
+                const auto status = fromRawValue<IndexingQueueItemStatus>(rows.text(1))
+                                        .value_or(IndexingQueueItemStatus::pending);
                 before_[rows.int64(0)] = {queueItemCounterDeltas(status, rows.int64(2) != 0),
                                           status == IndexingQueueItemStatus::indexed};
               }
@@ -235,7 +236,8 @@ IndexingJobs::QueueCompletions::QueueCompletions(IndexingJobs& jobs, std::int64_
   running_.currentPath.reset();
 }
 
-void IndexingJobs::QueueCompletions::complete(std::int64_t itemID, const std::optional<std::string>& message) {
+void IndexingJobs::QueueCompletions::complete(std::int64_t itemID,
+                                              const std::optional<std::string>& message) {
   jobs_.connection_.execute(
       "UPDATE indexing_queue_items SET status = ?, failure_message = ?, updated_at = ? WHERE id = ? AND "
       "job_id = ?",
@@ -243,7 +245,8 @@ void IndexingJobs::QueueCompletions::complete(std::int64_t itemID, const std::op
   Before& was = before_.at(itemID);
   running_.processedCount = std::max<std::int64_t>(0, running_.processedCount + 1 - was.counted.processed);
   running_.indexedCount = std::max<std::int64_t>(0, running_.indexedCount + (was.indexed ? 0 : 1));
-  running_.failedCount = std::max<std::int64_t>(0, running_.failedCount + (message ? 1 : 0) - was.counted.failed);
+  running_.failedCount =
+      std::max<std::int64_t>(0, running_.failedCount + (message ? 1 : 0) - was.counted.failed);
   // What the item counts now, for an item given twice.
   was = {queueItemCounterDeltas(IndexingQueueItemStatus::indexed, message.has_value()), true};
   changed_ = true;
@@ -254,7 +257,8 @@ void IndexingJobs::QueueCompletions::writeJobCounts() {
   jobs_.connection_.execute(
       "UPDATE indexing_jobs SET processed_count = ?, indexed_count = ?, failed_count = ?, current_path = "
       "NULL, updated_at = ? WHERE id = ?",
-      {running_.processedCount, running_.indexedCount, running_.failedCount, jobs_.connection_.now(), jobID_});
+      {running_.processedCount, running_.indexedCount, running_.failedCount, jobs_.connection_.now(),
+       jobID_});
 }
 
 std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueItems(

@@ -50,7 +50,8 @@ void ModelCountDeltas::merge(const ModelCountDeltas& other) {
 
 void ModelCountDeltas::apply(SQLiteConnection& connection) const {
   for (const auto& [modelID, delta] : models_) {
-    connection.execute("UPDATE models SET image_count = max(0, image_count + ?) WHERE id = ?", {delta, modelID});
+    connection.execute("UPDATE models SET image_count = max(0, image_count + ?) WHERE id = ?",
+                       {delta, modelID});
     refreshModelSearchRow(connection, modelID);
   }
 }

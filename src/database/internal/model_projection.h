@@ -29,7 +29,8 @@ void applyModelCountDeltas(SQLiteConnection& connection, const std::vector<std::
 // projections writes each model's count and search row once.
 class ModelCountDeltas {
  public:
-  void add(const std::vector<std::int64_t>& previousModelIDs, const std::vector<std::int64_t>& currentModelIDs);
+  void add(const std::vector<std::int64_t>& previousModelIDs,
+           const std::vector<std::int64_t>& currentModelIDs);
   void merge(const ModelCountDeltas& other);
   void apply(SQLiteConnection& connection) const;
 

@@ -129,11 +129,13 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
   const auto execute = [&](const std::string& sql, const SQLiteV3Bindings& bindings) {
     connection.execute(sql, bindings);
   };
-  sql::forEachRowGroup("INSERT INTO media_tag_index (media_file_id, tag_term_id, source_mask)",
-                       " ON CONFLICT(media_file_id, tag_term_id) DO UPDATE SET source_mask = excluded.source_mask",
-                       3, std::move(indexRows), execute);
   sql::forEachRowGroup(
-      "INSERT INTO tag_occurrences (media_file_id, generation_record_id, tag_term_id, source_mask, source_role, "
+      "INSERT INTO media_tag_index (media_file_id, tag_term_id, source_mask)",
+      " ON CONFLICT(media_file_id, tag_term_id) DO UPDATE SET source_mask = excluded.source_mask", 3,
+      std::move(indexRows), execute);
+  sql::forEachRowGroup(
+      "INSERT INTO tag_occurrences (media_file_id, generation_record_id, tag_term_id, source_mask, "
+      "source_role, "
       "occurrence_index)",
       "", 6, std::move(occurrenceRows), execute);
   return masks;

@@ -32,7 +32,8 @@ std::vector<ImageRecord> LibrarySearch::searchImages(const ImageSearchQuery& que
     std::vector<std::int64_t> ids;
     bool continued = false;
     if (previous && previous->query == key && previous->libraryVersion == version && compiled->limit > 0 &&
-        offset > previous->offset && offset - previous->offset <= static_cast<std::int64_t>(previous->ids.size())) {
+        offset > previous->offset &&
+        offset - previous->offset <= static_cast<std::int64_t>(previous->ids.size())) {
       // The row just before this page, and its sort key as stored.
       const std::int64_t anchor = previous->ids[static_cast<std::size_t>(offset - previous->offset - 1)];
       const auto cursor = reader_.query(

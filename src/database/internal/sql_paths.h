@@ -92,9 +92,9 @@ void forEachRowGroup(std::string_view head, std::string_view tail, std::size_t c
       sql += group;
     }
     sql += tail;
-    SQLiteV3Bindings bindings(std::make_move_iterator(values.begin() + static_cast<std::ptrdiff_t>(row * columns)),
-                              std::make_move_iterator(values.begin() +
-                                                      static_cast<std::ptrdiff_t>((row + count) * columns)));
+    SQLiteV3Bindings bindings(
+        std::make_move_iterator(values.begin() + static_cast<std::ptrdiff_t>(row * columns)),
+        std::make_move_iterator(values.begin() + static_cast<std::ptrdiff_t>((row + count) * columns)));
     execute(sql, bindings);
     row += count;
   }

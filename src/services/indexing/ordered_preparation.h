@@ -38,10 +38,7 @@ class OrderedPreparation {
  public:
   OrderedPreparation(std::vector<std::uint64_t> weights, std::function<Result(std::size_t)> prepare,
                      OrderedPreparationLimits limits)
-      : weights_(std::move(weights)),
-        prepare_(std::move(prepare)),
-        limits_(limits),
-        slots_(weights_.size()) {
+      : weights_(std::move(weights)), prepare_(std::move(prepare)), limits_(limits), slots_(weights_.size()) {
     const std::size_t threads = std::min(std::max<std::size_t>(1, limits_.threads), weights_.size());
     try {
       for (std::size_t i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });

@@ -5,11 +5,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <iterator>
-#include <thread>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "metadata/png_text_chunk_reader.h"
@@ -20,8 +20,8 @@
 #include "services/indexing/image_library_scan.h"
 #include "services/indexing/image_library_scanner.h"
 #include "services/indexing/ordered_preparation.h"
-#include "services/thumbnails/image_thumbnail_generator.h"
 #include "services/indexing/scan_error_message.h"
+#include "services/thumbnails/image_thumbnail_generator.h"
 
 namespace lorvex {
 
@@ -141,7 +141,8 @@ ImageLibraryScanner::PreparedQueueItem ImageLibraryScanner::prepareQueueItem(
     }
     prepared.parseNanoseconds = nanosecondsSince(start);
     start = std::chrono::steady_clock::now();
-    if (options_.contentHasher != nullptr) record.contentSHA256 = options_.contentHasher->sha256Hex(item.path);
+    if (options_.contentHasher != nullptr)
+      record.contentSHA256 = options_.contentHasher->sha256Hex(item.path);
     prepared.hashNanoseconds = nanosecondsSince(start);
     record.promptTags = extractPromptTags(
         record.metadata.prompt.value_or(""),
@@ -179,7 +180,8 @@ void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& ba
   const std::size_t batchSize = std::max<std::size_t>(1, options_.projectionBatchSize);
   std::vector<std::uint64_t> weights;
   weights.reserve(items.size());
-  for (const auto& item : items) weights.push_back(static_cast<std::uint64_t>(std::max<std::int64_t>(0, item.fileSize.value_or(0))));
+  for (const auto& item : items)
+    weights.push_back(static_cast<std::uint64_t>(std::max<std::int64_t>(0, item.fileSize.value_or(0))));
   OrderedPreparationLimits limits;
   limits.threads = options_.preparationThreads != 0 ? options_.preparationThreads
                                                     : std::max(1u, std::thread::hardware_concurrency());
@@ -262,7 +264,8 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
       // The same transaction completes the items: its time is counted above.
       scan.metrics.record(Operation::markIndexed, step.count, 0);
     } catch (const std::exception& error) {
-      platform::logDebug("IndexingPerformance", std::string("Writing indexed files together failed: ") + error.what());
+      platform::logDebug("IndexingPerformance",
+                         std::string("Writing indexed files together failed: ") + error.what());
       failedWhole = true;
     }
     if (failedWhole || finished.size() > batch.size()) {
@@ -291,7 +294,8 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
 }
 
 std::optional<std::string> ImageLibraryScanner::generateThumbnail(Scan& scan, ImageRecord& record) {
-  TimedScanStep step(scan.metrics, Operation::generateThumbnail, options_.thumbnailGenerator != nullptr ? 1 : 0);
+  TimedScanStep step(scan.metrics, Operation::generateThumbnail,
+                     options_.thumbnailGenerator != nullptr ? 1 : 0);
   if (options_.thumbnailGenerator == nullptr) return std::nullopt;
   const std::string& path = record.file.path;
   // A thumbnail that cannot be made does not keep the image out of the library.
@@ -404,10 +408,10 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
       if (!record.contentSHA256) record.contentSHA256 = options_.contentHasher->sha256Hex(path);
     }
   }
-  record.promptTags = extractPromptTags(
-      record.metadata.prompt.value_or(""),
-      GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider),
-      kMaximumStoredPromptTagBytes);
+  record.promptTags =
+      extractPromptTags(record.metadata.prompt.value_or(""),
+                        GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider),
+                        kMaximumStoredPromptTagBytes);
   record.file = file;
   const std::optional<std::string> completionMessage = generateThumbnail(scan, record);
   {

@@ -179,13 +179,15 @@ ScanResult rescan(ScannerTestLibrary& library, IndexingJobStore& jobs, ImageInde
   ProgressLog log;
   bool vanished = false;
   const auto summary = library.scannerOver(jobs, records, options)
-                           .scan({library.root()}, [&](const ImageLibraryIndexingProgress& progress) {
-                             log.reports.push_back(progress);
-                             if (!vanished && progress.phase == Phase::discovering &&
-                                 progress.totalCount == kUnchangedFiles + 7) {
-                               vanished = std::filesystem::remove(library.photo("c/vanishes.png"));
-                             }
-                           }, {});
+                           .scan({library.root()},
+                                 [&](const ImageLibraryIndexingProgress& progress) {
+                                   log.reports.push_back(progress);
+                                   if (!vanished && progress.phase == Phase::discovering &&
+                                       progress.totalCount == kUnchangedFiles + 7) {
+                                     vanished = std::filesystem::remove(library.photo("c/vanishes.png"));
+                                   }
+                                 },
+                                 {});
   EXPECT_TRUE(vanished);
   const auto& snapshot = library.sink.snapshots.back();
   return {summaryRows(summary, library), outline(log, library), libraryRows(library),
@@ -255,24 +257,28 @@ TEST(ImageLibraryScannerBatchTest, AColdScanPastACheckpointEndsAsTakingEachItemO
     auto& connection = lorvex::testing::connectionOf(*library.repository);
     connection.withLock([&] {
       connection.query(
-          "SELECT t.normalized_key || ' ' || s.image_count || ' ' || s.prompt_image_count FROM tag_terms t JOIN "
+          "SELECT t.normalized_key || ' ' || s.image_count || ' ' || s.prompt_image_count FROM tag_terms t "
+          "JOIN "
           "tag_term_stats s ON s.tag_term_id = t.id ORDER BY 1",
           {}, [&](SQLiteRows& result) {
             while (result.next()) rows.push_back(result.text(0));
             return 0;
           });
-      connection.query("SELECT COUNT(*) || ' tag rows, ' || COUNT(DISTINCT media_file_id) || ' images' FROM "
-                       "media_tag_index", {}, [&](SQLiteRows& result) {
-                         while (result.next()) rows.push_back(result.text(0));
-                         return 0;
-                       });
+      connection.query(
+          "SELECT COUNT(*) || ' tag rows, ' || COUNT(DISTINCT media_file_id) || ' images' FROM "
+          "media_tag_index",
+          {}, [&](SQLiteRows& result) {
+            while (result.next()) rows.push_back(result.text(0));
+            return 0;
+          });
     });
     return rows;
   };
-  const auto scanWith = [&](ScannerTestLibrary& library, IndexingJobStore& jobs, ImageIndexingRecordStore& records,
-                            ImageLibraryScannerOptions options) {
+  const auto scanWith = [&](ScannerTestLibrary& library, IndexingJobStore& jobs,
+                            ImageIndexingRecordStore& records, ImageLibraryScannerOptions options) {
     ProgressLog log;
-    const auto summary = library.scannerOver(jobs, records, options).scan({library.root()}, log.handler(), {});
+    const auto summary =
+        library.scannerOver(jobs, records, options).scan({library.root()}, log.handler(), {});
     return std::tuple(summaryRows(summary, library), outline(log, library), libraryRows(library),
                       statistics(library));
   };
@@ -284,7 +290,8 @@ TEST(ImageLibraryScannerBatchTest, AColdScanPastACheckpointEndsAsTakingEachItemO
   ASSERT_EQ(std::get<0>(expected).front(), "620 scanned, 613 indexed, 7 failed");
 
   for (const auto& [projectionSize, claimSize, threads] :
-       std::vector<std::tuple<std::size_t, std::size_t, std::size_t>>{{1, 400, 1}, {7, 40, 3}, {128, 400, 8}, {500, 400, 2}}) {
+       std::vector<std::tuple<std::size_t, std::size_t, std::size_t>>{
+           {1, 400, 1}, {7, 40, 3}, {128, 400, 8}, {500, 400, 2}}) {
     SCOPED_TRACE("projecting " + std::to_string(projectionSize) + ", claiming " + std::to_string(claimSize) +
                  ", preparing on " + std::to_string(threads));
     ScannerTestLibrary batched;
@@ -370,11 +377,12 @@ TEST(ImageLibraryScannerBatchTest, AScanStoppedInsideABatchResumesToTheUninterru
 // The store calls a scan makes to queue, claim, read or complete items.
 int workCalls(const FailingIndexingStore& store) {
   return store.enqueue.calls + store.enqueueBatch.calls + store.beginNext.calls + store.beginBatch.calls +
-         store.statesBatch.calls + store.completeUnchanged.calls + store.projectBatch.calls + store.complete.calls +
-         store.fail.calls + store.markMissingIfNotSeenFault.calls;
+         store.statesBatch.calls + store.completeUnchanged.calls + store.projectBatch.calls +
+         store.complete.calls + store.fail.calls + store.markMissingIfNotSeenFault.calls;
 }
 
-TEST(ImageLibraryScannerBatchTest, AScanItsCallerStopsEndsAfterTheFileInHandAndResumesToTheUninterruptedLibrary) {
+TEST(ImageLibraryScannerBatchTest,
+     AScanItsCallerStopsEndsAfterTheFileInHandAndResumesToTheUninterruptedLibrary) {
   ScannerTestLibrary reference;
   prepareMixedRescan(reference);
   ImageLibraryScannerOptions options;
@@ -387,7 +395,8 @@ TEST(ImageLibraryScannerBatchTest, AScanItsCallerStopsEndsAfterTheFileInHandAndR
   struct StopPoint {
     std::string name;
     Phase phase;
-    std::int64_t report;  // the report of that phase (1 = the first) that asks for the stop; 0 = before the scan
+    std::int64_t
+        report;  // the report of that phase (1 = the first) that asks for the stop; 0 = before the scan
   };
   const std::vector<StopPoint> points{
       {"before the scan starts", Phase::discovering, 0},
@@ -417,7 +426,8 @@ TEST(ImageLibraryScannerBatchTest, AScanItsCallerStopsEndsAfterTheFileInHandAndR
       };
 
       try {
-        library.scannerOver(counting, counting, options).scan({library.root()}, requestStop, stop.get_token());
+        library.scannerOver(counting, counting, options)
+            .scan({library.root()}, requestStop, stop.get_token());
         ADD_FAILURE() << "the scan did not stop";
       } catch (const LibraryError& error) {
         EXPECT_EQ(error.errorKind(), LibraryError::Kind::cancelled);

@@ -50,55 +50,45 @@ void resumeAndScan(const std::filesystem::path& database, const std::string& roo
 // jobs' states and the newest job's counts.
 std::vector<std::string> libraryRows(const std::filesystem::path& database) {
   SQLiteImageRepositoryV3 repository(database);
-  auto& connection = lorvex::testing::connectionOf(repository);
-  std::vector<std::string> rows;
-  connection.withLock([&] {
-    const auto collect = [&](const std::string& sql, int columns) {
-      connection.query(sql, {}, [&](SQLiteRows& result) {
-        while (result.next()) {
-          std::string row;
-          for (int column = 0; column < columns; ++column)
-            row += "|" + (result.isNull(column) ? std::string("null") : result.text(column));
-          rows.push_back(row);
-        }
-        return 0;
+  // Killed runs leave jobs of their own behind, all finished: only the running ones are counted.
+  return testing::textRows(
+      repository,
+      {
+          {"SELECT absolute_path, relative_path, root_id IS NOT NULL, file_size, printf('%.6f', "
+           "modification_time), "
+           "content_sha256, projection_revision, missing FROM media_files ORDER BY absolute_path",
+           8},
+          {"SELECT m.absolute_path, t.normalized_key, i.source_mask FROM media_tag_index i JOIN media_files "
+           "m ON "
+           "m.id = i.media_file_id JOIN tag_terms t ON t.id = i.tag_term_id ORDER BY 1, 2",
+           3},
+          {"SELECT m.absolute_path, g.prompt, g.negative_prompt, g.seed, (SELECT COUNT(*) FROM "
+           "generation_parameters "
+           "p WHERE p.generation_record_id = g.id) FROM generation_records g JOIN media_files m ON m.id = "
+           "g.media_file_id ORDER BY 1",
+           5},
+          {"SELECT m.absolute_path, f.prompt, f.tags FROM media_text_fts f JOIN media_files m ON m.id = "
+           "f.rowid "
+           "ORDER BY 1",
+           3},
+          {"SELECT t.normalized_key, s.image_count, s.prompt_image_count, s.character_image_count FROM "
+           "tag_terms t "
+           "LEFT JOIN tag_term_stats s ON s.tag_term_id = t.id ORDER BY 1",
+           4},
+          {"SELECT raw_source, image_count, (SELECT COUNT(*) FROM model_search_fts f WHERE f.rowid = "
+           "models.id) "
+           "FROM models ORDER BY raw_source",
+           3},
+          {"SELECT COUNT(*) FROM indexing_jobs WHERE status = 'running'", 1},
+          {"SELECT total_count, processed_count, indexed_count, failed_count FROM indexing_jobs ORDER BY id "
+           "DESC "
+           "LIMIT 1",
+           4},
+          {"SELECT path, status, failure_message FROM indexing_queue_items WHERE job_id = (SELECT MAX(id) "
+           "FROM "
+           "indexing_jobs) ORDER BY path",
+           3},
       });
-    };
-    collect(
-        "SELECT absolute_path, relative_path, root_id IS NOT NULL, file_size, printf('%.6f', modification_time), "
-        "content_sha256, projection_revision, missing FROM media_files ORDER BY absolute_path",
-        8);
-    collect(
-        "SELECT m.absolute_path, t.normalized_key, i.source_mask FROM media_tag_index i JOIN media_files m ON "
-        "m.id = i.media_file_id JOIN tag_terms t ON t.id = i.tag_term_id ORDER BY 1, 2",
-        3);
-    collect(
-        "SELECT m.absolute_path, g.prompt, g.negative_prompt, g.seed, (SELECT COUNT(*) FROM generation_parameters "
-        "p WHERE p.generation_record_id = g.id) FROM generation_records g JOIN media_files m ON m.id = "
-        "g.media_file_id ORDER BY 1",
-        5);
-    collect("SELECT m.absolute_path, f.prompt, f.tags FROM media_text_fts f JOIN media_files m ON m.id = f.rowid "
-            "ORDER BY 1",
-            3);
-    collect(
-        "SELECT t.normalized_key, s.image_count, s.prompt_image_count, s.character_image_count FROM tag_terms t "
-        "LEFT JOIN tag_term_stats s ON s.tag_term_id = t.id ORDER BY 1",
-        4);
-    collect("SELECT raw_source, image_count, (SELECT COUNT(*) FROM model_search_fts f WHERE f.rowid = models.id) "
-            "FROM models ORDER BY raw_source",
-            3);
-    // Killed runs leave jobs of their own behind, all finished.
-    collect("SELECT COUNT(*) FROM indexing_jobs WHERE status = 'running'", 1);
-    collect(
-        "SELECT total_count, processed_count, indexed_count, failed_count FROM indexing_jobs ORDER BY id DESC "
-        "LIMIT 1",
-        4);
-    collect(
-        "SELECT path, status, failure_message FROM indexing_queue_items WHERE job_id = (SELECT MAX(id) FROM "
-        "indexing_jobs) ORDER BY path",
-        3);
-  });
-  return rows;
 }
 
 TEST(ImageLibraryScannerKillTest, AScanKilledAtRandomMomentsResumesToTheUninterruptedLibrary) {
@@ -125,15 +115,15 @@ TEST(ImageLibraryScannerKillTest, AScanKilledAtRandomMomentsResumesToTheUninterr
   ASSERT_GT(expected.size(), static_cast<std::size_t>(kFiles));
 
   std::mt19937 random(31);
-  int killed = 0;
   for (int library = 0; library < 3; ++library) {
     SCOPED_TRACE("library " + std::to_string(library));
     const auto database = libraries.path() / ("killed-" + std::to_string(library) + ".sqlite");
-    for (int round = 0; round < 8; ++round) {
-      // Within the first four fifths of a whole run: a resumed run has less left to do, and the
-      // machine's load changes how long a run takes.
-      const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(runLength) *
-                         (0.8 * static_cast<double>(random() % 1000) / 1000.0);
+    // How long a run may still take: a run that ends before its kill halves it, since what is
+    // left to do shrinks (and the machine's load changes).
+    auto runLeft = std::chrono::duration_cast<std::chrono::microseconds>(runLength);
+    int killed = 0;
+    for (int round = 0; killed < 6 && round < 60; ++round) {
+      const auto delay = runLeft * (static_cast<double>(random() % 1000) / 1000.0);
       const pid_t child = ::fork();
       ASSERT_GE(child, 0);
       if (child == 0) {
@@ -152,12 +142,13 @@ TEST(ImageLibraryScannerKillTest, AScanKilledAtRandomMomentsResumesToTheUninterr
         killed += 1;
       } else {
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the scan failed in round " << round;
+        runLeft /= 2;
       }
     }
+    EXPECT_EQ(killed, 6);
     resumeAndScan(database, photos.root());
     EXPECT_EQ(libraryRows(database), expected);
   }
-  EXPECT_GT(killed, 3) << "the scans ended before they could be killed";
 }
 
 }  // namespace

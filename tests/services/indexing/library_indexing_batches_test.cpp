@@ -302,35 +302,36 @@ TEST(LibraryIndexingBatchesTest, ABatchEndsAtEvery500thProcessedItemWithTheLogCh
 // Every row the projection and a completion move, as text: files, tags and their statistics,
 // models and their search rows, texts, the newest job's queue and every job's counts.
 std::vector<std::string> projectionRows(ScannerTestLibrary& library) {
-  std::vector<std::string> rows;
-  auto& connection = lorvex::testing::connectionOf(*library.repository);
-  connection.withLock([&] {
-    const auto collect = [&](const std::string& sql, int columns) {
-      connection.query(sql, {}, [&](SQLiteRows& result) {
-        while (result.next()) {
-          std::string row;
-          for (int column = 0; column < columns; ++column)
-            row += "|" + (result.isNull(column) ? std::string("null") : result.text(column));
-          rows.push_back(row);
-        }
-        return 0;
+  return testing::textRows(
+      *library.repository,
+      {
+          {"SELECT path, status, failure_message, file_size FROM indexing_queue_items WHERE job_id = "
+           "(SELECT MAX(id) FROM indexing_jobs) ORDER BY path",
+           4},
+          {"SELECT total_count, processed_count, indexed_count, failed_count, current_path FROM "
+           "indexing_jobs",
+           5},
+          {"SELECT absolute_path, file_size, content_sha256, root_id IS NOT NULL, relative_path, missing "
+           "FROM "
+           "media_files ORDER BY absolute_path",
+           6},
+          {"SELECT t.normalized_key, t.display_name, s.image_count, s.prompt_image_count, "
+           "s.character_image_count "
+           "FROM tag_terms t LEFT JOIN tag_term_stats s ON s.tag_term_id = t.id ORDER BY t.normalized_key",
+           5},
+          {"SELECT m.absolute_path, t.normalized_key, i.source_mask FROM media_tag_index i JOIN media_files "
+           "m ON "
+           "m.id = i.media_file_id JOIN tag_terms t ON t.id = i.tag_term_id ORDER BY 1, 2",
+           3},
+          {"SELECT raw_source, image_count, (SELECT COUNT(*) FROM model_search_fts f WHERE f.rowid = "
+           "models.id) "
+           "FROM models ORDER BY raw_source",
+           3},
+          {"SELECT m.absolute_path, f.prompt, f.tags FROM media_text_fts f JOIN media_files m ON m.id = "
+           "f.rowid "
+           "ORDER BY 1",
+           3},
       });
-    };
-    collect("SELECT path, status, failure_message, file_size FROM indexing_queue_items WHERE job_id = "
-            "(SELECT MAX(id) FROM indexing_jobs) ORDER BY path", 4);
-    collect("SELECT total_count, processed_count, indexed_count, failed_count, current_path FROM indexing_jobs", 5);
-    collect("SELECT absolute_path, file_size, content_sha256, root_id IS NOT NULL, relative_path, missing FROM "
-            "media_files ORDER BY absolute_path", 6);
-    collect("SELECT t.normalized_key, t.display_name, s.image_count, s.prompt_image_count, s.character_image_count "
-            "FROM tag_terms t LEFT JOIN tag_term_stats s ON s.tag_term_id = t.id ORDER BY t.normalized_key", 5);
-    collect("SELECT m.absolute_path, t.normalized_key, i.source_mask FROM media_tag_index i JOIN media_files m ON "
-            "m.id = i.media_file_id JOIN tag_terms t ON t.id = i.tag_term_id ORDER BY 1, 2", 3);
-    collect("SELECT raw_source, image_count, (SELECT COUNT(*) FROM model_search_fts f WHERE f.rowid = models.id) "
-            "FROM models ORDER BY raw_source", 3);
-    collect("SELECT m.absolute_path, f.prompt, f.tags FROM media_text_fts f JOIN media_files m ON m.id = f.rowid "
-            "ORDER BY 1", 3);
-  });
-  return rows;
 }
 
 ImageRecord projectedRecord(const std::string& path, std::int64_t size, const std::string& prompt,
@@ -359,7 +360,8 @@ std::vector<QueueItemProjection> claimedProjections(SQLiteImageRepositoryV3& sto
       projection.itemID = item.id;
       projection.fileChangedSinceQueued = record.file.fileSize != 1;
       projection.record = record;
-      if (record.file.path.ends_with("thumbless.png")) projection.completionMessage = "Unable to write thumbnail: x";
+      if (record.file.path.ends_with("thumbless.png"))
+        projection.completionMessage = "Unable to write thumbnail: x";
       projections.push_back(std::move(projection));
     }
   }
@@ -397,7 +399,8 @@ TEST(LibraryIndexingBatchesTest, ProjectingTogetherEndsAsProjectingAndCompleting
           if (projection.fileChangedSinceQueued)
             store.updateQueueItemFileInfo(job, projection.itemID, projection.record.file);
           store.upsertRecord(projection.record, job);
-          reports.push_back(store.completeIndexingQueueItem(job, projection.itemID, projection.completionMessage));
+          reports.push_back(
+              store.completeIndexingQueueItem(job, projection.itemID, projection.completionMessage));
         }
       }
     }
@@ -409,15 +412,17 @@ TEST(LibraryIndexingBatchesTest, ProjectingTogetherEndsAsProjectingAndCompleting
   EXPECT_EQ(rows[1], rows[0]);
 }
 
-TEST(LibraryIndexingBatchesTest, AProjectionThatCannotBeWrittenEndsTheBatchAloneAndAFailedBatchWritesNothing) {
+TEST(LibraryIndexingBatchesTest,
+     AProjectionThatCannotBeWrittenEndsTheBatchAloneAndAFailedBatchWritesNothing) {
   ScannerTestLibrary library;
   auto& store = library.store;
   std::int64_t job = 0;
-  auto projections = claimedProjections(store, job,
-                                        {projectedRecord("/photos/1.png", 1, "cat", {"cat"}, "modelA"),
-                                         projectedRecord("/photos/2.png", 1, "dog", {"dog"}, "modelA"),
-                                         projectedRecord("/photos/3-refused.png", 1, "owl", {"owl"}, "modelB"),
-                                         projectedRecord("/photos/4.png", 1, "bee", {"bee"}, "modelA")});
+  auto projections =
+      claimedProjections(store, job,
+                         {projectedRecord("/photos/1.png", 1, "cat", {"cat"}, "modelA"),
+                          projectedRecord("/photos/2.png", 1, "dog", {"dog"}, "modelA"),
+                          projectedRecord("/photos/3-refused.png", 1, "owl", {"owl"}, "modelB"),
+                          projectedRecord("/photos/4.png", 1, "bee", {"bee"}, "modelA")});
   ASSERT_EQ(projections.size(), 4u);
   std::sort(projections.begin(), projections.end(),
             [](const auto& a, const auto& b) { return a.record.file.path < b.record.file.path; });

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database/sqlite_image_repository.h"
@@ -115,6 +116,28 @@ class ScannerTestLibrary {
   FileContentHasher hasher;
   RecordingMetricsSink sink;
 };
+
+// The rows of each statement, in turn, as text: "|" before each of its first `columns` columns,
+// "null" for NULL.
+inline std::vector<std::string> textRows(SQLiteImageRepositoryV3& repository,
+                                         const std::vector<std::pair<std::string, int>>& statements) {
+  std::vector<std::string> rows;
+  auto& connection = connectionOf(repository);
+  connection.withLock([&] {
+    for (const auto& [sql, columns] : statements) {
+      connection.query(sql, {}, [&, columns = columns](SQLiteRows& result) {
+        while (result.next()) {
+          std::string row;
+          for (int column = 0; column < columns; ++column)
+            row += "|" + (result.isNull(column) ? std::string("null") : result.text(column));
+          rows.push_back(row);
+        }
+        return 0;
+      });
+    }
+  });
+  return rows;
+}
 
 // Every progress report of a scan, in order.
 struct ProgressLog {
