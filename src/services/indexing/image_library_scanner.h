@@ -1,5 +1,5 @@
 // ImageLibraryScanner: the indexer of the library. A scan opens an indexing job in the library,
-// walks the roots for PNG files into the job's queue, indexes the queue one item at a time, marks
+// walks the roots for PNG files into the job's queue, indexes the queue in claimed bursts, marks
 // the library's files under the roots that the job did not see as missing, and completes the job.
 // Because the job and its queue live in the database, a scan that stops half-way (an error, a
 // stop its caller requested, a crash) leaves a running job that resumeInterruptedJob finishes
@@ -18,8 +18,12 @@
 // marked observed and completed right there, together, instead of being claimed one by one later:
 // a rescan of an unchanged library writes a few transactions per batch, not several per file.
 // Items still pending are claimed in bursts: the library's state of a whole burst is read at
-// once, and the files found unchanged are completed together in the same way. Changed files, and
-// every file of a batch the store could not write, go through the single-item path.
+// once, the burst's files are read, parsed and hashed on preparation threads (in claiming order,
+// a bounded window ahead), and the scan's thread writes them as they come: the files found
+// unchanged are completed together in the same way, the new and changed ones projected and
+// completed up to `projectionBatchSize` to a transaction. A file that could not be prepared, an
+// image the store could not write, and every file of a batch the store could not write at all go
+// through the single-item path, which reports their failures.
 //
 // A file is indexed again only when it changed: its stored size differs, its stored modification
 // time differs by 0.001 s or more, or it was stored by another projection revision. Indexing reads
@@ -38,9 +42,9 @@
 // hands one snapshot to the metrics sink, completed or failed.
 //
 // Thread safety: no locks of its own and no state between calls; each call runs on the caller's
-// thread, which alone calls the stores and the progress handler. The only other threads are short
-// helpers that hash the next queued files while the current one is written (they only read
-// files, and a scan waits for them before it returns). The stores serialise their own work, so
+// thread, which alone calls the stores and the progress handler. The only other threads are the
+// preparation threads of a burst and short helpers that hash the next queued files of the
+// single-item path (they only read files, and a scan waits for them before it returns). The stores serialise their own work, so
 // searches and other library work interleave with a running scan. Two scans may run at once;
 // nothing here prevents it.
 #pragma once
