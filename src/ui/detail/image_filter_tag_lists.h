@@ -1,0 +1,37 @@
+// The two tag groups the inspector lists for one image: its character tags, read from the
+// character captions with the NovelAI prompt rules whatever the image's provider, and its prompt
+// tags, the indexed tags in stored order without those already listed as character tags (compared
+// by tag key) and without blank ones. Prompt tags that repeat stay, one chip each.
+//
+// Thread safety: pure functions.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/image_record.h"
+
+namespace lorvex::ui {
+
+struct ImageFilterTagGroups {
+  std::vector<std::string> characterTags;
+  std::vector<std::string> promptTags;
+
+  bool isEmpty() const { return characterTags.empty() && promptTags.empty(); }
+  friend bool operator==(const ImageFilterTagGroups&, const ImageFilterTagGroups&) = default;
+};
+
+// Whitespace trimmed at both ends, every inner run one space, lowercased (root locale).
+std::string filterTagKey(std::string_view tag);
+
+std::vector<std::string> imageCharacterTags(const GenerationMetadata& metadata);
+std::vector<std::string> imagePromptTags(const std::vector<std::string>& promptTags,
+                                         const std::vector<std::string>& characterTags);
+ImageFilterTagGroups makeImageFilterTagGroups(const ImageRecord& record);
+
+// The objectName of a tag chip: "detail.tag." + the tag's stable hash, and for the second and
+// later chips of a repeated tag within one list, "." + the chip's position in that list.
+std::vector<std::string> tagChipIdentifiers(const std::vector<std::string>& tags);
+
+}  // namespace lorvex::ui
