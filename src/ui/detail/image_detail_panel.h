@@ -1,0 +1,94 @@
+// The inspector column: the focused record (the store's selectedRecord) as a large preview, its
+// review toggles, its tag concepts (only while the feature is switched on), its tags and its
+// metadata, in that order; with nothing focused, an empty state. The panel follows the store: the
+// focus, the loaded records and the review gates. When another record is focused, or the focused
+// one changes, the sections are updated in place rather than rebuilt, because the arrow keys move
+// the focus many times a second.
+//
+// While shown it reports its width (widthChanged) for the workspace to remember.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <optional>
+
+#include <QScrollArea>
+
+#include "store/record_ref.h"
+#include "ui/common/app_localization.h"
+
+class QLabel;
+class QToolButton;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class ImageDetailPreview;
+class ReviewControls;
+class ImageTagConceptSection;
+class ImageFilterTagsSection;
+class MetadataSection;
+
+class ImageDetailPanel : public QScrollArea {
+  Q_OBJECT
+
+ public:
+  ImageDetailPanel(ImageLibraryStore& store, const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
+
+  // Reads the store again (also called on every change of the store's derived values).
+  void refresh();
+
+  const RecordRef& shownRecord() const { return shown_; }
+  ImageDetailPreview* preview() const { return preview_; }
+  ReviewControls* reviewControls() const { return reviewControls_; }
+  ImageTagConceptSection* conceptSection() const { return concepts_; }
+  ImageFilterTagsSection* tagsSection() const { return tags_; }
+  MetadataSection* metadataSection() const { return metadata_; }
+
+ Q_SIGNALS:
+  // The width the panel is given, while it is shown.
+  void widthChanged(std::optional<double> width);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  ImageLibraryStore& store_;
+  const AppLocalization& localization_;
+  RecordRef shown_;
+  QWidget* empty_;
+  QWidget* content_;
+  ImageDetailPreview* preview_;
+  ReviewControls* reviewControls_;
+  ImageTagConceptSection* concepts_ = nullptr;
+  ImageFilterTagsSection* tags_;
+  MetadataSection* metadata_;
+};
+
+// The workspace's toolbar button that shows or hides the inspector: "sidebar.trailing", its
+// tooltip and accessible name "detail.inspector.hide" while shown and "detail.inspector.show"
+// while hidden. Clicking asks for the other state (toggled(bool)).
+class ImageDetailPanelToggleButton : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ImageDetailPanelToggleButton(const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
+
+  void setPresented(bool presented);
+  bool isPresented() const { return presented_; }
+  QToolButton* button() const { return button_; }
+
+ Q_SIGNALS:
+  void presentedChangeRequested(bool presented);
+
+ private:
+  const AppLocalization& localization_;
+  QToolButton* button_;
+  bool presented_ = true;
+};
+
+}  // namespace lorvex::ui

@@ -1,0 +1,60 @@
+// The inspector's large preview of the focused image: a LocalImageView decoded to at most
+// 1600 px, fitted and centred on the window background, at least 260 px high, its corners rounded
+// at 8. Dragging it offers the image file itself (the service's drag payload for the record, asked
+// for when the drag begins; no payload, no drag). A right click opens the image context menu for
+// this one record, never for the grid's multiple selection.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <memory>
+
+#include <QPoint>
+
+#include "store/record_ref.h"
+#include "ui/common/app_localization.h"
+#include "ui/common/local_image_view.h"
+
+class QMimeData;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class ImageDetailPreview : public LocalImageView {
+  Q_OBJECT
+
+ public:
+  ImageDetailPreview(ImageLibraryStore& store, const AppLocalization* localization = nullptr,
+                     QWidget* parent = nullptr);
+
+  // The record shown; the load restarts only when its request (paths, keys, size) changes.
+  void setRecord(RecordRef record);
+  const RecordRef& record() const { return record_; }
+
+  static constexpr int kMinimumHeight = 260;
+  static constexpr int kCornerRadius = 8;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void openImageContextMenu(const QPoint& globalPosition);
+
+  ImageLibraryStore& store_;
+  const AppLocalization& localization_;
+  RecordRef record_;
+  QPoint pressPosition_;
+  bool pressed_ = false;
+};
+
+// What a drag of `record` carries: the file URL of the service's payload, asked for now; null
+// without a payload (nothing is dragged then).
+std::unique_ptr<QMimeData> makeImageDragMimeData(ImageLibraryStore& store, const ImageRecord& record);
+
+}  // namespace lorvex::ui

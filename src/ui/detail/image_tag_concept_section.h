@@ -1,0 +1,67 @@
+// The inspector's tag concepts for the shown image: every concept of the library as a chip,
+// marked when it is assigned to this image by hand; a click assigns or removes that assignment for
+// this image alone. The header's manage button opens the management panel in a popup beside it,
+// scoped to this image. Its host shows it only while tag concepts are switched on.
+//
+// Each time the shown path changes, the concepts and this image's assignments load again (the
+// previous load is stopped first). Until the assignments arrive every chip reads unassigned: the
+// store counts nothing for a path outside its loaded scope.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <QPointer>
+#include <QWidget>
+
+#include "model/tag_concept.h"
+#include "ui/common/app_localization.h"
+#include "ui/detail/keyed_store_task.h"
+
+class QLabel;
+class QToolButton;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class MetadataChipButton;
+class TagChipGroup;
+
+class ImageTagConceptSection : public QWidget {
+  Q_OBJECT
+
+ public:
+  ImageTagConceptSection(ImageLibraryStore& store, const AppLocalization* localization = nullptr,
+                         QWidget* parent = nullptr);
+  ~ImageTagConceptSection() override;
+
+  // The shown image; a new path restarts the load.
+  void setImagePath(const std::string& path);
+  // Chips and their states, from the store.
+  void refresh();
+
+  bool isManagementPresented() const { return isManagementPresented_; }
+  // The open management popup, if any.
+  QWidget* managementPopup() const { return popup_; }
+  void presentManagement();
+
+ private:
+  ImageLibraryStore& store_;
+  const AppLocalization& localization_;
+  std::string path_;
+  std::vector<TagConcept> concepts_;
+  std::vector<bool> assigned_;
+  QToolButton* manage_;
+  QLabel* empty_;
+  TagChipGroup* chips_;
+  QPointer<QWidget> popup_;
+  bool isManagementPresented_ = false;
+  KeyedStoreTask load_;
+};
+
+}  // namespace lorvex::ui

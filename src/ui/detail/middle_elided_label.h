@@ -1,0 +1,40 @@
+// A selectable, plain-text label that wraps its text over at most `maximumLines` lines and, when
+// the text needs more, cuts it in the middle with "…" so that its beginning and its end stay
+// visible. The full text stays reachable through text() (the copy actions use it).
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <QLabel>
+
+namespace lorvex::ui {
+
+class MiddleElidedLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  explicit MiddleElidedLabel(int maximumLines, QWidget* parent = nullptr);
+
+  void setFullText(const QString& text);
+  const QString& fullText() const { return fullText_; }
+  bool isElided() const { return text() != fullText_; }
+
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override;
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  // The text shown at `width`: the full text when it fits the lines, else its head and tail.
+  QString elidedFor(int width) const;
+  int linesHeight(const QString& text, int width) const;
+
+  int maximumLines_;
+  QString fullText_;
+  int elidedWidth_ = -1;
+};
+
+}  // namespace lorvex::ui

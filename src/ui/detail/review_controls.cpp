@@ -1,0 +1,85 @@
+#include "ui/detail/review_controls.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "store/image_library_store.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/detail/image_detail_panel_rules.h"
+
+namespace lorvex::ui {
+
+ReviewControls::ReviewControls(ImageLibraryStore& store, const AppLocalization* localization, QWidget* parent)
+    : QWidget(parent), store_(store), localization_(localization ? *localization : AppLocalization::live()) {
+  setObjectName("detail.review");
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(10);
+  auto* row = new QHBoxLayout();
+  row->setContentsMargins(0, 0, 0, 0);
+  column->addLayout(row);
+
+  favorite_ = new QPushButton(this);
+  favorite_->setObjectName("detail.review.favorite");
+  deleteCandidate_ = new QPushButton(this);
+  deleteCandidate_->setObjectName("detail.review.deleteCandidate");
+  row->addWidget(favorite_);
+  row->addWidget(deleteCandidate_);
+  row->addStretch(1);
+
+  connect(favorite_, &QPushButton::clicked, this, [this] { store_.toggleFocusedRecordFavorite(); });
+  connect(deleteCandidate_, &QPushButton::clicked, this, [this] { store_.toggleFocusedRecordDeleteCandidate(); });
+
+  // Window-wide, so the letters work wherever the focus is in the window; a line edit that has
+  // the focus claims plain letters first (it accepts the shortcut override), so typing is safe.
+  favoriteShortcut_ = new QShortcut(QKeySequence(Qt::Key_F), this);
+  deleteCandidateShortcut_ = new QShortcut(QKeySequence(Qt::Key_D), this);
+  for (QShortcut* shortcut : {favoriteShortcut_, deleteCandidateShortcut_}) {
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(false);
+  }
+  connect(favoriteShortcut_, &QShortcut::activated, favorite_, &QPushButton::click);
+  connect(deleteCandidateShortcut_, &QShortcut::activated, deleteCandidate_, &QPushButton::click);
+
+  refresh();
+}
+
+void ReviewControls::refresh() {
+  const RecordRef record = store_.selectedRecord();
+  const ReviewControlsPresentation presentation =
+      makeReviewControlsPresentation(record.get(), store_.canReviewFocusedRecord());
+  const auto apply = [this](QPushButton& button, const ReviewButtonPresentation& value) {
+    const QString title = qtText(localization_.lookup(value.title));
+    button.setText(mnemonicSafe(title));
+    button.setAccessibleName(title);
+    button.setIcon(symbolIcon(value.symbol));
+    button.setProperty("symbol", QString::fromStdString(value.symbol));
+  };
+  apply(*favorite_, presentation.favorite);
+  apply(*deleteCandidate_, presentation.deleteCandidate);
+  setEnabled(presentation.isEnabled);
+  updateShortcutStates();
+}
+
+void ReviewControls::updateShortcutStates() {
+  // A shortcut of a hidden widget still fires in Qt when its context is the window: gate it on
+  // being shown as well.
+  const bool active = isEnabled() && isVisible();
+  favoriteShortcut_->setEnabled(active);
+  deleteCandidateShortcut_->setEnabled(active);
+}
+
+void ReviewControls::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  updateShortcutStates();
+}
+
+void ReviewControls::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  updateShortcutStates();
+}
+
+}  // namespace lorvex::ui

@@ -1,0 +1,51 @@
+// The favourite and delete-candidate toggles under the preview. Each button shows the action a
+// press performs (mark or unmark) for the focused record, and has a one-letter shortcut without
+// modifiers, "f" and "d", matched by logical key. The buttons and their shortcuts are enabled only
+// while the store allows reviewing the focused record; the shortcuts also sleep while the row is
+// hidden (the inspector is closed), and a focused text field keeps its letters.
+//
+// The row holds no state: refresh() reads the focused record from the store again.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <QWidget>
+
+#include "ui/common/app_localization.h"
+
+class QPushButton;
+class QShortcut;
+
+namespace lorvex {
+class ImageLibraryStore;
+}
+
+namespace lorvex::ui {
+
+class ReviewControls : public QWidget {
+  Q_OBJECT
+
+ public:
+  ReviewControls(ImageLibraryStore& store, const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
+
+  void refresh();
+
+  QPushButton* favoriteButton() const { return favorite_; }
+  QPushButton* deleteCandidateButton() const { return deleteCandidate_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void updateShortcutStates();
+
+  ImageLibraryStore& store_;
+  const AppLocalization& localization_;
+  QPushButton* favorite_;
+  QPushButton* deleteCandidate_;
+  QShortcut* favoriteShortcut_;
+  QShortcut* deleteCandidateShortcut_;
+};
+
+}  // namespace lorvex::ui
