@@ -10,9 +10,8 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <optional>
-
 #include <QScrollArea>
+#include <optional>
 
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
@@ -36,9 +35,11 @@ class ImageDetailPanel : public QScrollArea {
   Q_OBJECT
 
  public:
-  ImageDetailPanel(ImageLibraryStore& store, const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
+  ImageDetailPanel(ImageLibraryStore& store, const AppLocalization* localization = nullptr,
+                   QWidget* parent = nullptr);
 
-  // Reads the store again (also called on every change of the store's derived values).
+  // Reads the store again (also called on every change of the store's derived values); while the
+  // panel is hidden this waits until it is shown.
   void refresh();
 
   const RecordRef& shownRecord() const { return shown_; }
@@ -53,13 +54,14 @@ class ImageDetailPanel : public QScrollArea {
   void widthChanged(std::optional<double> width);
 
  protected:
-  void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
   ImageLibraryStore& store_;
   const AppLocalization& localization_;
   RecordRef shown_;
+  bool isStale_ = true;
   QWidget* empty_;
   QWidget* content_;
   ImageDetailPreview* preview_;
@@ -76,7 +78,8 @@ class ImageDetailPanelToggleButton : public QWidget {
   Q_OBJECT
 
  public:
-  explicit ImageDetailPanelToggleButton(const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
+  explicit ImageDetailPanelToggleButton(const AppLocalization* localization = nullptr,
+                                        QWidget* parent = nullptr);
 
   void setPresented(bool presented);
   bool isPresented() const { return presented_; }

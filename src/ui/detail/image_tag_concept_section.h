@@ -10,11 +10,10 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include <QPointer>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 #include "model/tag_concept.h"
 #include "ui/common/app_localization.h"

@@ -6,11 +6,11 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
 #include <functional>
 #include <optional>
 #include <stop_token>
-
-#include <qcoro/qcorotask.h>
 
 namespace lorvex {
 class ImageLibraryStore;

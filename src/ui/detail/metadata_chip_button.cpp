@@ -1,10 +1,10 @@
 #include "ui/detail/metadata_chip_button.h"
 
-#include <algorithm>
-
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
+#include <cmath>
 
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -34,9 +34,11 @@ void MetadataChipButton::setSelected(bool selected) {
 
 QSize MetadataChipButton::sizeHint() const {
   if (!sizeHint_.isValid()) {
-    const QFontMetrics metrics(font());
-    const int width = kHorizontalPadding + kMarkWidth + kSpacing + metrics.horizontalAdvance(text_) + kHorizontalPadding;
-    sizeHint_ = QSize(width, std::max(kMinimumHeight, metrics.height()));
+    // Fractional advances, rounded up: a chip at its own size hint never elides its text.
+    const QFontMetricsF metrics(font());
+    const int textWidth = static_cast<int>(std::ceil(metrics.horizontalAdvance(text_)));
+    const int width = kHorizontalPadding + kMarkWidth + kSpacing + textWidth + kHorizontalPadding;
+    sizeHint_ = QSize(width, std::max(kMinimumHeight, static_cast<int>(std::ceil(metrics.height()))));
   }
   return sizeHint_;
 }
@@ -50,7 +52,7 @@ int MetadataChipButton::textWidthAvailable() const {
 }
 
 QString MetadataChipButton::displayedText() const {
-  return QFontMetrics(font()).elidedText(text_, Qt::ElideMiddle, textWidthAvailable());
+  return QFontMetricsF(font()).elidedText(text_, Qt::ElideMiddle, textWidthAvailable());
 }
 
 bool MetadataChipButton::hitButton(const QPoint& position) const {
@@ -63,7 +65,10 @@ bool MetadataChipButton::hitButton(const QPoint& position) const {
 }
 
 void MetadataChipButton::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::FontChange) sizeHint_ = {};
+  if (event->type() == QEvent::FontChange) {
+    sizeHint_ = {};
+    updateGeometry();
+  }
   QAbstractButton::changeEvent(event);
 }
 
@@ -86,8 +91,8 @@ void MetadataChipButton::paintEvent(QPaintEvent*) {
   const bool enabled = isEnabled();
   const QColor foreground = enabled ? roleColor(ColorRole::primary, pal) : withOpacity(secondary, 0.55);
   const QColor markColor = !enabled ? foreground : (selected_ ? accent : secondary);
-  const QPixmap mark =
-      symbolPixmap(selected_ ? "checkmark.circle.fill" : "plus.circle", kMarkWidth, markColor, devicePixelRatioF());
+  const QPixmap mark = symbolPixmap(selected_ ? "checkmark.circle.fill" : "plus.circle", kMarkWidth,
+                                    markColor, devicePixelRatioF());
   const int markY = (height() - kMarkWidth) / 2;
   painter.drawPixmap(QRect(kHorizontalPadding, markY, kMarkWidth, kMarkWidth), mark);
 

@@ -1,7 +1,5 @@
 #include "ui/detail/metadata_section.h"
 
-#include <array>
-
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,6 +8,7 @@
 #include <QPropertyAnimation>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <array>
 
 #include "ui/common/animations.h"
 #include "ui/common/clipboard.h"
@@ -27,13 +26,19 @@ using Key = AppLocalizationKey;
 
 // Every row and long-text id, in the order they are shown.
 constexpr std::array<const char*, 15> kRowIDs = {
-    "title", "provider", "format", "software", "seed", "source", "sampler", "steps",
-    "scale", "size", "generationTime", "noiseSchedule", "requestType", "version", "signedHash"};
-constexpr std::array<const char*, 7> kLongTextIDs = {
-    "prompt", "negativePrompt", "baseCaption", "negativeBaseCaption",
-    "characterCaptions", "negativeCharacterCaptions", "rawCommentJSON"};
+    "title", "provider", "format",         "software",      "seed",        "source",  "sampler",   "steps",
+    "scale", "size",     "generationTime", "noiseSchedule", "requestType", "version", "signedHash"};
+constexpr std::array<const char*, 7> kLongTextIDs = {"prompt",
+                                                     "negativePrompt",
+                                                     "baseCaption",
+                                                     "negativeBaseCaption",
+                                                     "characterCaptions",
+                                                     "negativeCharacterCaptions",
+                                                     "rawCommentJSON"};
 
-QColor orange() { return QColor(255, 149, 0); }
+QColor orange() {
+  return QColor(255, 149, 0);
+}
 
 // The rounded box behind the status: orange tint when partial, the control background otherwise.
 class StatusBox : public QWidget {
@@ -50,7 +55,8 @@ class StatusBox : public QWidget {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(partial_ ? withOpacity(orange(), 0.1) : roleColor(ColorRole::controlBackground, palette()));
+    painter.setBrush(partial_ ? withOpacity(orange(), 0.1)
+                              : roleColor(ColorRole::controlBackground, palette()));
     painter.drawRoundedRect(bounds, 8, 8);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(partial_ ? withOpacity(orange(), 0.35)
@@ -84,7 +90,8 @@ void showCopyValueMenu(QWidget& anchor, const QPoint& position, const std::strin
   menu->setObjectName("detail.metadata.copyMenu");
   menu->setAttribute(Qt::WA_DeleteOnClose);
   if (!value.empty()) {
-    QAction* copy = menu->addAction(symbolIcon("doc.on.doc"), mnemonicSafe(qtText(localization.lookup(Key::metadataCopyValue))));
+    QAction* copy = menu->addAction(symbolIcon("doc.on.doc"),
+                                    mnemonicSafe(qtText(localization.lookup(Key::metadataCopyValue))));
     copy->setObjectName("copyValue");
     QObject::connect(copy, &QAction::triggered, menu, [value] { copyTextToClipboard(value); });
   }
@@ -184,8 +191,9 @@ void MetadataSection::buildStatusBox() {
   warning_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   warning_->setContextMenuPolicy(Qt::CustomContextMenu);
   setForegroundColor(*warning_, orange());
-  connect(warning_, &QLabel::customContextMenuRequested, this,
-          [this](const QPoint& position) { showCopyValueMenu(*warning_, position, warningText_, localization_); });
+  connect(warning_, &QLabel::customContextMenuRequested, this, [this](const QPoint& position) {
+    showCopyValueMenu(*warning_, position, warningText_, localization_);
+  });
   column->addWidget(warning_);
 }
 
@@ -196,8 +204,8 @@ void MetadataSection::applyStatus(const MetadataInspectionPresentation& presenta
   const bool partial = presentation.status == MetadataInspectionStatus::partial;
   static_cast<StatusBox*>(statusBox_)->setPartial(partial);
   const QColor iconColor = partial ? orange() : roleColor(ColorRole::primary, palette());
-  statusIcon_->setPixmap(symbolPixmap(metadataInspectionStatusSymbol(presentation.status), 14, iconColor,
-                                      devicePixelRatioF()));
+  statusIcon_->setPixmap(
+      symbolPixmap(metadataInspectionStatusSymbol(presentation.status), 14, iconColor, devicePixelRatioF()));
   statusTitle_->setText(qtText(presentation.statusTitle()));
   statusDescription_->setText(qtText(presentation.statusDescription()));
   warningText_ = presentation.warningText.value_or("");
@@ -252,8 +260,8 @@ bool MetadataSection::isExpanded(const std::string& itemID) const {
   return found != disclosures_.end() && found->second->isExpanded();
 }
 
-MetadataLongTextDisclosure::MetadataLongTextDisclosure(const std::string& id, const AppLocalization& localization,
-                                                       QWidget* parent)
+MetadataLongTextDisclosure::MetadataLongTextDisclosure(const std::string& id,
+                                                       const AppLocalization& localization, QWidget* parent)
     : QWidget(parent), localization_(localization) {
   const QString name = QStringLiteral("detail.metadata.longText.") + qtText(id);
   setObjectName(name);
@@ -332,7 +340,8 @@ void MetadataLongTextDisclosure::setExpanded(bool expanded, bool animated) {
     animation->setEasingCurve(QEasingCurve::InOutQuad);
     animation->setStartValue(0);
     animation->setEndValue(text_->heightForWidth(std::max(1, width())));
-    connect(animation, &QPropertyAnimation::finished, text_, [label = text_] { label->setMaximumHeight(QWIDGETSIZE_MAX); });
+    connect(animation, &QPropertyAnimation::finished, text_,
+            [label = text_] { label->setMaximumHeight(QWIDGETSIZE_MAX); });
     animation->start(QAbstractAnimation::DeleteWhenStopped);
   }
 }
@@ -341,8 +350,8 @@ void MetadataLongTextDisclosure::updateHeader() {
   header_->setText(mnemonicSafe(qtText(title_)));
   header_->setIcon(symbolIcon(expanded_ ? "chevron.down" : "chevron.right"));
   header_->setAccessibleName(qtText(title_));
-  header_->setAccessibleDescription(
-      qtText(localization_.lookup(expanded_ ? Key::metadataLongTextExpanded : Key::metadataLongTextCollapsed)));
+  header_->setAccessibleDescription(qtText(
+      localization_.lookup(expanded_ ? Key::metadataLongTextExpanded : Key::metadataLongTextCollapsed)));
   header_->setProperty("expanded", expanded_);
 }
 

@@ -11,10 +11,9 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QWidget>
 #include <map>
 #include <string>
-
-#include <QWidget>
 
 #include "model/image_record.h"
 #include "ui/common/app_localization.h"
@@ -68,7 +67,8 @@ class MetadataLongTextDisclosure : public QWidget {
   Q_OBJECT
 
  public:
-  MetadataLongTextDisclosure(const std::string& id, const AppLocalization& localization, QWidget* parent = nullptr);
+  MetadataLongTextDisclosure(const std::string& id, const AppLocalization& localization,
+                             QWidget* parent = nullptr);
 
   void setItem(const MetadataInspectionLongTextItem& item);
   bool isExpanded() const { return expanded_; }

@@ -1,12 +1,12 @@
 #include "ui/detail/metadata_tag_flow_layout.h"
 
-#include <cmath>
-
 #include <QWidget>
+#include <cmath>
 
 namespace lorvex::ui {
 
-MetadataTagFlowLayout::MetadataTagFlowLayout(QWidget* parent, double horizontalSpacing, double verticalSpacing)
+MetadataTagFlowLayout::MetadataTagFlowLayout(QWidget* parent, double horizontalSpacing,
+                                             double verticalSpacing)
     : QLayout(parent), horizontalSpacing_(horizontalSpacing), verticalSpacing_(verticalSpacing) {
   setContentsMargins(0, 0, 0, 0);
 }
@@ -15,9 +15,13 @@ MetadataTagFlowLayout::~MetadataTagFlowLayout() {
   while (QLayoutItem* item = takeAt(0)) delete item;
 }
 
-void MetadataTagFlowLayout::addItem(QLayoutItem* item) { items_.push_back(item); }
+void MetadataTagFlowLayout::addItem(QLayoutItem* item) {
+  items_.push_back(item);
+}
 
-int MetadataTagFlowLayout::count() const { return static_cast<int>(items_.size()); }
+int MetadataTagFlowLayout::count() const {
+  return static_cast<int>(items_.size());
+}
 
 QLayoutItem* MetadataTagFlowLayout::itemAt(int index) const {
   return index >= 0 && index < count() ? items_[static_cast<std::size_t>(index)] : nullptr;
@@ -30,9 +34,13 @@ QLayoutItem* MetadataTagFlowLayout::takeAt(int index) {
   return item;
 }
 
-Qt::Orientations MetadataTagFlowLayout::expandingDirections() const { return Qt::Horizontal; }
+Qt::Orientations MetadataTagFlowLayout::expandingDirections() const {
+  return Qt::Horizontal;
+}
 
-bool MetadataTagFlowLayout::hasHeightForWidth() const { return true; }
+bool MetadataTagFlowLayout::hasHeightForWidth() const {
+  return true;
+}
 
 std::vector<FlowSize> MetadataTagFlowLayout::itemSizes() const {
   std::vector<FlowSize> sizes;

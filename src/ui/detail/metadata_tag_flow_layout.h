@@ -6,9 +6,8 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <vector>
-
 #include <QLayout>
+#include <vector>
 
 #include "ui/detail/metadata_tag_flow_layout_plan.h"
 
@@ -16,7 +15,8 @@ namespace lorvex::ui {
 
 class MetadataTagFlowLayout : public QLayout {
  public:
-  explicit MetadataTagFlowLayout(QWidget* parent = nullptr, double horizontalSpacing = kMetadataTagFlowSpacing,
+  explicit MetadataTagFlowLayout(QWidget* parent = nullptr,
+                                 double horizontalSpacing = kMetadataTagFlowSpacing,
                                  double verticalSpacing = kMetadataTagFlowSpacing);
   ~MetadataTagFlowLayout() override;
 

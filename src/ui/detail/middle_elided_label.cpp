@@ -1,8 +1,7 @@
 #include "ui/detail/middle_elided_label.h"
 
-#include <algorithm>
-
 #include <QResizeEvent>
+#include <algorithm>
 
 #include "ui/common/plain_text.h"
 
@@ -30,7 +29,8 @@ void MiddleElidedLabel::setFullText(const QString& text) {
 
 int MiddleElidedLabel::linesHeight(const QString& text, int width) const {
   const QFontMetrics metrics(font());
-  return metrics.boundingRect(QRect(0, 0, std::max(1, width), 1 << 20), Qt::TextWordWrap | Qt::TextWrapAnywhere, text)
+  return metrics
+      .boundingRect(QRect(0, 0, std::max(1, width), 1 << 20), Qt::TextWordWrap | Qt::TextWrapAnywhere, text)
       .height();
 }
 

@@ -26,7 +26,8 @@ class ReviewControls : public QWidget {
   Q_OBJECT
 
  public:
-  ReviewControls(ImageLibraryStore& store, const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
+  ReviewControls(ImageLibraryStore& store, const AppLocalization* localization = nullptr,
+                 QWidget* parent = nullptr);
 
   void refresh();
 

@@ -1,9 +1,8 @@
 #include "ui/detail/tag_chip_group.h"
 
-#include <algorithm>
-
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
@@ -33,7 +32,8 @@ void TagChipGroup::setChipFactory(std::function<void(MetadataChipButton&)> confi
   configure_ = std::move(configure);
 }
 
-void TagChipGroup::setTags(const std::vector<std::string>& tags, const std::vector<std::string>& identifiers) {
+void TagChipGroup::setTags(const std::vector<std::string>& tags,
+                           const std::vector<std::string>& identifiers) {
   tags_ = tags;
   while (chips_.size() > tags.size()) {
     MetadataChipButton* chip = chips_.back();

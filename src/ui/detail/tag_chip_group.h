@@ -6,11 +6,10 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QWidget>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <QWidget>
 
 class QLabel;
 

@@ -25,13 +25,12 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QScrollArea>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QScrollArea>
 
 #include "model/tag_concept.h"
 #include "ui/common/app_localization.h"
@@ -117,8 +116,9 @@ class TagConceptManagementPanel : public QScrollArea {
 };
 
 // How hosts make the panel (the sidebar's tag popover is given this by the application).
-using TagConceptManagementPanelFactory = std::function<QWidget*(
-    ImageLibraryStore& store, std::vector<std::string> imagePaths, QWidget* parent)>;
-TagConceptManagementPanelFactory tagConceptManagementPanelFactory(const AppLocalization* localization = nullptr);
+using TagConceptManagementPanelFactory =
+    std::function<QWidget*(ImageLibraryStore& store, std::vector<std::string> imagePaths, QWidget* parent)>;
+TagConceptManagementPanelFactory tagConceptManagementPanelFactory(
+    const AppLocalization* localization = nullptr);
 
 }  // namespace lorvex::ui

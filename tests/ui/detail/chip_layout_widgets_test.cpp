@@ -39,6 +39,26 @@ TEST_F(ChipLayoutWidgetsTest, LayoutPlacesItemsAtThePlansCells) {
   EXPECT_EQ(children[2]->geometry(), QRect(46, 0, 40, 20));
 }
 
+TEST_F(ChipLayoutWidgetsTest, ChipsWithRoomShowTheirWholeText) {
+  QWidget host;
+  auto* layout = new MetadataTagFlowLayout(&host);
+  std::vector<MetadataChipButton*> chips;
+  for (const char* text :
+       {"girl", "solo", "boy", "1girl", "looking at viewer", "outdoors", "cherry blossoms", "W"}) {
+    auto* chip = new MetadataChipButton(&host);
+    chip->setChipText(text);
+    layout->addWidget(chip);
+    chips.push_back(chip);
+  }
+  host.resize(380, 400);
+  host.show();
+  layout->activate();
+  for (MetadataChipButton* chip : chips) {
+    EXPECT_EQ(chip->width(), chip->sizeHint().width()) << chip->chipText().toStdString();
+    EXPECT_EQ(chip->displayedText(), chip->chipText()) << chip->width();
+  }
+}
+
 TEST_F(ChipLayoutWidgetsTest, AChipWiderThanItsRowCutsItsTextInTheMiddle) {
   QWidget host;
   auto* layout = new MetadataTagFlowLayout(&host);

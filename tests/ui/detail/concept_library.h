@@ -74,8 +74,8 @@ class ConceptLibrary {
     service.setAnswer("assignImagesToTagConcept", [state](const Call& call) {
       std::lock_guard lock(state->mutex);
       for (const auto& path : call.paths) {
-        if (std::find(state->assignments.begin(), state->assignments.end(), TagConceptManualAssignment{call.number, path}) ==
-            state->assignments.end()) {
+        if (std::find(state->assignments.begin(), state->assignments.end(),
+                      TagConceptManualAssignment{call.number, path}) == state->assignments.end()) {
           state->assignments.push_back({call.number, path});
         }
       }
@@ -83,7 +83,8 @@ class ConceptLibrary {
     });
     service.setAnswer("unassignImagesFromTagConcept", [state](const Call& call) {
       std::lock_guard lock(state->mutex);
-      for (const auto& path : call.paths) std::erase(state->assignments, TagConceptManualAssignment{call.number, path});
+      for (const auto& path : call.paths)
+        std::erase(state->assignments, TagConceptManualAssignment{call.number, path});
       return std::any();
     });
   }

@@ -5,12 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QVBoxLayout>
+#include <QWidget>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QVBoxLayout>
-#include <QWidget>
 
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"

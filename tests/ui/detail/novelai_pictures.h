@@ -3,10 +3,6 @@
 // Comment JSON with prompts, settings and character captions), written with Qt's own PNG writer.
 #pragma once
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include <QColor>
 #include <QImage>
 #include <QJsonArray>
@@ -15,13 +11,17 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QString>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace lorvex::ui::testing {
 
 struct NovelAIPicture {
   std::string prompt = "1girl, solo, long hair, smile, looking at viewer, outdoors, cherry blossoms";
   std::string negativePrompt = "lowres, bad anatomy";
-  std::vector<std::pair<std::string, std::pair<double, double>>> characters = {{"girl, red hair", {0.5, 0.25}}};
+  std::vector<std::pair<std::string, std::pair<double, double>>> characters = {
+      {"girl, red hair", {0.5, 0.25}}};
   int width = 832;
   int height = 1216;
   long long seed = 1234567;
@@ -36,8 +36,9 @@ struct NovelAIPicture {
 inline QString novelAIComment(const NovelAIPicture& picture) {
   QJsonArray captions;
   for (const auto& [caption, center] : picture.characters) {
-    captions.append(QJsonObject{{"char_caption", QString::fromStdString(caption)},
-                                {"centers", QJsonArray{QJsonObject{{"x", center.first}, {"y", center.second}}}}});
+    captions.append(
+        QJsonObject{{"char_caption", QString::fromStdString(caption)},
+                    {"centers", QJsonArray{QJsonObject{{"x", center.first}, {"y", center.second}}}}});
   }
   const QJsonObject comment{
       {"prompt", QString::fromStdString(picture.prompt)},
@@ -51,8 +52,9 @@ inline QString novelAIComment(const NovelAIPicture& picture) {
       {"noise_schedule", "karras"},
       {"request_type", "PromptGenerateRequest"},
       {"version", 1},
-      {"v4_prompt", QJsonObject{{"caption", QJsonObject{{"base_caption", QString::fromStdString(picture.prompt)},
-                                                        {"char_captions", captions}}}}},
+      {"v4_prompt",
+       QJsonObject{{"caption", QJsonObject{{"base_caption", QString::fromStdString(picture.prompt)},
+                                           {"char_captions", captions}}}}},
   };
   return QString::fromUtf8(QJsonDocument(comment).toJson(QJsonDocument::Compact));
 }
@@ -68,7 +70,8 @@ inline bool writeNovelAIPicture(const std::filesystem::path& path, const NovelAI
   painter.fillRect(image.rect(), gradient);
   painter.setBrush(QColor(255, 255, 255, 120));
   painter.setPen(Qt::NoPen);
-  painter.drawEllipse(QPointF(image.width() * 0.5, image.height() * 0.3), image.width() * 0.18, image.width() * 0.18);
+  painter.drawEllipse(QPointF(image.width() * 0.5, image.height() * 0.3), image.width() * 0.18,
+                      image.width() * 0.18);
   painter.end();
   if (picture.rawTextOnly) {
     image.setText("parameters-note", "exported by an unknown tool");
@@ -76,7 +79,8 @@ inline bool writeNovelAIPicture(const std::filesystem::path& path, const NovelAI
     image.setText("Software", "NovelAI");
     image.setText("Source", "NovelAI Diffusion V4.5 4BDE2A90");
     image.setText("Generation time", "5.5");
-    image.setText("Comment", picture.brokenComment ? QStringLiteral("{\"prompt\": \"1girl, unfinished") : novelAIComment(picture));
+    image.setText("Comment", picture.brokenComment ? QStringLiteral("{\"prompt\": \"1girl, unfinished")
+                                                   : novelAIComment(picture));
   }
   return image.save(QString::fromStdString(path.string()), "PNG");
 }

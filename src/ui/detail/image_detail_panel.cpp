@@ -1,0 +1,157 @@
+#include "ui/detail/image_detail_panel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QResizeEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "store/image_library_store.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+#include "ui/detail/image_detail_preview.h"
+#include "ui/detail/image_filter_tags_section.h"
+#include "ui/detail/image_tag_concept_section.h"
+#include "ui/detail/metadata_section.h"
+#include "ui/detail/review_controls.h"
+
+namespace lorvex::ui {
+namespace {
+
+using Key = AppLocalizationKey;
+
+QWidget* makeEmptyState(const AppLocalization& localization, QWidget* parent) {
+  auto* empty = new QWidget(parent);
+  empty->setObjectName("detail.empty");
+  empty->setMinimumHeight(280);
+  auto* column = new QVBoxLayout(empty);
+  column->addStretch(1);
+  auto* icon = new QLabel(empty);
+  icon->setAlignment(Qt::AlignCenter);
+  icon->setPixmap(symbolPixmap("photo", 40, roleColor(ColorRole::secondary, empty->palette()),
+                               empty->devicePixelRatioF()));
+  column->addWidget(icon);
+  auto* title = makePlainLabel(qtText(localization.lookup(Key::detailNoSelection)), empty);
+  title->setObjectName("detail.empty.title");
+  title->setAlignment(Qt::AlignCenter);
+  title->setWordWrap(true);
+  title->setFont(roleFont(FontRole::title3, QFont::DemiBold));
+  column->addWidget(title);
+  column->addStretch(1);
+  return empty;
+}
+
+}  // namespace
+
+ImageDetailPanel::ImageDetailPanel(ImageLibraryStore& store, const AppLocalization* localization,
+                                   QWidget* parent)
+    : QScrollArea(parent),
+      store_(store),
+      localization_(localization ? *localization : AppLocalization::live()) {
+  setObjectName("detail.panel");
+  setWidgetResizable(true);
+  setFrameShape(QFrame::NoFrame);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setBackgroundRole(QPalette::Base);
+
+  auto* body = new QWidget(this);
+  body->setObjectName("detail.panel.body");
+  body->setBackgroundRole(QPalette::Base);
+  auto* column = new QVBoxLayout(body);
+  column->setContentsMargins(14, 14, 14, 14);
+  column->setSpacing(14);
+
+  empty_ = makeEmptyState(localization_, body);
+  column->addWidget(empty_);
+
+  content_ = new QWidget(body);
+  auto* sections = new QVBoxLayout(content_);
+  sections->setContentsMargins(0, 0, 0, 0);
+  sections->setSpacing(14);
+  preview_ = new ImageDetailPreview(store_, &localization_, content_);
+  sections->addWidget(preview_);
+  reviewControls_ = new ReviewControls(store_, &localization_, content_);
+  sections->addWidget(reviewControls_);
+  if (store_.featureAvailability().isTagConceptEnabled) {
+    concepts_ = new ImageTagConceptSection(store_, &localization_, content_);
+    sections->addWidget(concepts_);
+  }
+  tags_ = new ImageFilterTagsSection(store_, &localization_, content_);
+  sections->addWidget(tags_);
+  metadata_ = new MetadataSection(&localization_, content_);
+  sections->addWidget(metadata_);
+  column->addWidget(content_);
+  column->addStretch(1);
+  setWidget(body);
+
+  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, &ImageDetailPanel::refresh);
+  refresh();
+}
+
+void ImageDetailPanel::refresh() {
+  // A closed inspector follows the focus when it opens again, not on every arrow key meanwhile.
+  if (!isVisible()) {
+    isStale_ = true;
+    return;
+  }
+  isStale_ = false;
+  const RecordRef record = store_.selectedRecord();
+  empty_->setVisible(!record);
+  content_->setVisible(static_cast<bool>(record));
+  reviewControls_->refresh();
+  if (!record) {
+    shown_ = nullptr;
+    preview_->setRecord(nullptr);
+    return;
+  }
+  // The same record object: nothing of it changed (a change replaces the record).
+  if (record == shown_) return;
+  shown_ = record;
+  preview_->setRecord(record);
+  if (concepts_) concepts_->setImagePath(record->file.path);
+  tags_->setRecord(*record);
+  metadata_->setMetadata(record->metadata);
+}
+
+bool ImageDetailPanel::event(QEvent* event) {
+  // A scroll area's resizeEvent is its viewport's; the panel's own width is what the workspace keeps.
+  if (event->type() == QEvent::Resize && isVisible()) {
+    Q_EMIT widthChanged(static_cast<double>(static_cast<QResizeEvent*>(event)->size().width()));
+  }
+  return QScrollArea::event(event);
+}
+
+void ImageDetailPanel::showEvent(QShowEvent* event) {
+  QScrollArea::showEvent(event);
+  if (isStale_) refresh();
+  Q_EMIT widthChanged(static_cast<double>(width()));
+}
+
+ImageDetailPanelToggleButton::ImageDetailPanelToggleButton(const AppLocalization* localization,
+                                                           QWidget* parent)
+    : QWidget(parent), localization_(localization ? *localization : AppLocalization::live()) {
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  button_ = new QToolButton(this);
+  button_->setObjectName("imageDetailPanel");
+  button_->setAutoRaise(true);
+  button_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  button_->setIcon(symbolIcon("sidebar.trailing"));
+  layout->addWidget(button_);
+  connect(button_, &QToolButton::clicked, this, [this] { Q_EMIT presentedChangeRequested(!presented_); });
+  presented_ = false;
+  setPresented(true);
+}
+
+void ImageDetailPanelToggleButton::setPresented(bool presented) {
+  if (presented == presented_) return;
+  presented_ = presented;
+  const QString text =
+      qtText(localization_.lookup(presented_ ? Key::detailInspectorHide : Key::detailInspectorShow));
+  button_->setAccessibleName(text);
+  setPlainToolTip(*button_, text);
+}
+
+}  // namespace lorvex::ui

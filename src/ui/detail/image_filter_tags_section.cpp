@@ -1,0 +1,114 @@
+#include "ui/detail/image_filter_tags_section.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QVBoxLayout>
+
+#include "store/image_library_store.h"
+#include "ui/common/copy_tag_menu_button.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/ui_roles.h"
+#include "ui/detail/detail_fonts.h"
+#include "ui/detail/metadata_chip_button.h"
+#include "ui/detail/tag_chip_group.h"
+
+namespace lorvex::ui {
+
+ImageFilterTagsSection::ImageFilterTagsSection(ImageLibraryStore& store, const AppLocalization* localization,
+                                               QWidget* parent)
+    : QWidget(parent), store_(store), localization_(localization ? *localization : AppLocalization::live()) {
+  setObjectName("detail.tags");
+  using Key = AppLocalizationKey;
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(10);
+
+  auto* title = makePlainLabel(qtText(localization_.lookup(Key::metadataImageTags)), this);
+  title->setFont(detailSectionTitleFont());
+  column->addWidget(title);
+
+  noTags_ = makePlainLabel(qtText(localization_.lookup(Key::metadataNoTags)), this);
+  noTags_->setObjectName("detail.tags.empty");
+  noTags_->setFont(roleFont(FontRole::caption));
+  setForegroundColor(*noTags_, roleColor(ColorRole::secondary, noTags_->palette()));
+  column->addWidget(noTags_);
+
+  characterGroup_ = new TagChipGroup(qtText(localization_.lookup(Key::metadataCharacterTags)), this);
+  characterGroup_->setObjectName("detail.tags.character");
+  promptGroup_ = new TagChipGroup(qtText(localization_.lookup(Key::metadataPromptTags)), this);
+  promptGroup_->setObjectName("detail.tags.prompt");
+  for (TagChipGroup* group : {characterGroup_, promptGroup_}) {
+    group->setChipFactory([this, group](MetadataChipButton& chip) { configureChip(*group, chip); });
+    column->addWidget(group);
+  }
+
+  connect(&store_, &ImageLibraryStore::selectedFilterTagsChanged, this,
+          &ImageFilterTagsSection::refreshStates);
+  connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
+          &ImageFilterTagsSection::refreshStates);
+  connect(&store_, &ImageLibraryStore::isPreparingLibraryChanged, this,
+          &ImageFilterTagsSection::refreshStates);
+}
+
+void ImageFilterTagsSection::configureChip(TagChipGroup& group, MetadataChipButton& chip) {
+  chip.setContextMenuPolicy(Qt::CustomContextMenu);
+  // A reused chip shows another tag later: the handlers read the chip's tag when they run.
+  const auto tagOf = [&group, &chip]() -> std::optional<std::string> {
+    const int index = group.chipIndex(&chip);
+    if (index < 0) return std::nullopt;
+    return group.tags()[static_cast<std::size_t>(index)];
+  };
+  connect(&chip, &MetadataChipButton::clicked, this, [this, tagOf] {
+    const auto tag = tagOf();
+    if (!tag) return;
+    ImageLibraryStore* store = &store_;
+    const std::string value = *tag;
+    store_.startDetached([store, value]() -> QCoro::Task<void> {
+      std::string tagToToggle = value;
+      co_await store->toggleFilterTag(tagToToggle);
+    });
+  });
+  connect(&chip, &MetadataChipButton::customContextMenuRequested, this,
+          [this, tagOf, &chip](const QPoint& position) {
+            const auto tag = tagOf();
+            if (!tag) return;
+            auto* menu = new QMenu(&chip);
+            menu->setObjectName("detail.tag.menu");
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            CopyTagMenuButton::addTo(*menu, *tag, &localization_);
+            menu->popup(chip.mapToGlobal(position));
+          });
+}
+
+void ImageFilterTagsSection::setRecord(const ImageRecord& record) {
+  ImageFilterTagGroups groups = makeImageFilterTagGroups(record);
+  if (groups != groups_) {
+    groups_ = std::move(groups);
+    characterGroup_->setTags(groups_.characterTags, tagChipIdentifiers(groups_.characterTags));
+    promptGroup_->setTags(groups_.promptTags, tagChipIdentifiers(groups_.promptTags));
+    noTags_->setVisible(groups_.isEmpty());
+  }
+  refreshStates();
+}
+
+void ImageFilterTagsSection::applyChipState(MetadataChipButton& chip, const std::string& tag, bool disabled) {
+  using Key = AppLocalizationKey;
+  const bool selected = store_.isFilterTagSelected(tag);
+  chip.setSelected(selected);
+  chip.setEnabled(!disabled);
+  setPlainToolTip(chip, qtText(localization_.lookup(selected ? Key::filterTagRemoveFromFilter
+                                                             : Key::filterTagAddToFilter)));
+  chip.setAccessibleName(qtText(localization_.lookup(
+      selected ? Key::filterTagRemoveValueFromFilter : Key::filterTagAddValueToFilter, {tag})));
+}
+
+void ImageFilterTagsSection::refreshStates() {
+  const bool disabled = store_.needsLiveServicePreparation() || store_.isPreparingLibrary();
+  for (TagChipGroup* group : {characterGroup_, promptGroup_}) {
+    for (std::size_t i = 0; i < group->chips().size(); ++i) {
+      applyChipState(*group->chips()[i], group->tags()[i], disabled);
+    }
+  }
+}
+
+}  // namespace lorvex::ui

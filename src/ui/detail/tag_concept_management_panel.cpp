@@ -1,0 +1,437 @@
+#include "ui/detail/tag_concept_management_panel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "model/text/whitespace.h"
+#include "store/image_library_store.h"
+#include "ui/common/accessibility_identifiers.h"
+#include "ui/common/eliding_label.h"
+#include "ui/common/plain_text.h"
+#include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
+
+namespace lorvex::ui {
+namespace {
+
+using Key = AppLocalizationKey;
+
+QString keyName(Key key) {
+  return qtText(std::string(keyString(key)));
+}
+
+QLabel* makeHeading(const QString& text, QWidget* parent) {
+  auto* label = makePlainLabel(text, parent);
+  label->setFont(roleFont(FontRole::subheadline, QFont::DemiBold));
+  return label;
+}
+
+QLineEdit* makeField(Key placeholder, const AppLocalization& localization, QWidget* parent) {
+  auto* field = new QLineEdit(parent);
+  field->setObjectName(keyName(placeholder));
+  field->setPlaceholderText(qtText(localization.lookup(placeholder)));
+  field->setClearButtonEnabled(false);
+  return field;
+}
+
+QPushButton* makeButton(Key title, const char* symbol, const AppLocalization& localization, QWidget* parent) {
+  auto* button = new QPushButton(parent);
+  button->setObjectName(keyName(title));
+  const QString text = qtText(localization.lookup(title));
+  button->setText(mnemonicSafe(text));
+  button->setAccessibleName(text);
+  if (symbol) button->setIcon(symbolIcon(symbol));
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+TagConceptManagementPanel::TagConceptManagementPanel(ImageLibraryStore& store,
+                                                     std::vector<std::string> imagePaths,
+                                                     const AppLocalization* localization, QWidget* parent)
+    : QScrollArea(parent),
+      store_(store),
+      localization_(localization ? *localization : AppLocalization::live()),
+      imagePaths_(std::move(imagePaths)) {
+  setObjectName("tagConcept.panel");
+  setWidgetResizable(true);
+  setFrameShape(QFrame::NoFrame);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  build();
+  seenConcepts_ = store_.tagConcepts();
+  for (const auto changed : {&ImageLibraryStore::tagConceptAliasesByIDChanged,
+                             &ImageLibraryStore::isTagConceptMutationInProgressChanged,
+                             &ImageLibraryStore::manualTagConceptAssignmentsChanged,
+                             &ImageLibraryStore::manualTagConceptAssignmentScopePathsChanged}) {
+    connect(&store_, changed, this, &TagConceptManagementPanel::refresh);
+  }
+  connect(&store_, &ImageLibraryStore::tagConceptsChanged, this,
+          &TagConceptManagementPanel::onTagConceptsChanged);
+  refresh();
+}
+
+TagConceptManagementPanel::~TagConceptManagementPanel() = default;
+
+void TagConceptManagementPanel::build() {
+  auto* content = new QWidget(this);
+  content->setObjectName("tagConcept.panel.content");
+  auto* column = new QVBoxLayout(content);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(14);
+
+  auto* title = makePlainLabel(qtText(localization_.lookup(Key::tagConceptTitle)), content);
+  title->setFont(roleFont(FontRole::headline));
+  column->addWidget(title);
+  auto* explanation = makePlainLabel(qtText(localization_.lookup(Key::tagConceptExplanation)), content);
+  explanation->setWordWrap(true);
+  explanation->setFont(roleFont(FontRole::caption));
+  setForegroundColor(*explanation, roleColor(ColorRole::secondary, explanation->palette()));
+  column->addWidget(explanation);
+
+  auto* createRow = new QHBoxLayout();
+  createRow->setSpacing(8);
+  createField_ = makeField(Key::tagConceptCreatePlaceholder, localization_, content);
+  createButton_ = makeButton(Key::tagConceptCreate, "plus", localization_, content);
+  createRow->addWidget(createField_, 1);
+  createRow->addWidget(createButton_);
+  column->addLayout(createRow);
+  connect(createField_, &QLineEdit::returnPressed, this, &TagConceptManagementPanel::create);
+  connect(createButton_, &QPushButton::clicked, this, &TagConceptManagementPanel::create);
+  connect(createField_, &QLineEdit::textChanged, this, &TagConceptManagementPanel::updateControls);
+
+  emptyState_ = new QWidget(content);
+  emptyState_->setObjectName(keyName(Key::tagConceptEmpty));
+  emptyState_->setMinimumHeight(140);
+  auto* emptyColumn = new QVBoxLayout(emptyState_);
+  emptyColumn->addStretch(1);
+  auto* emptyIcon = new QLabel(emptyState_);
+  emptyIcon->setAlignment(Qt::AlignCenter);
+  emptyIcon->setPixmap(
+      symbolPixmap("tag.square", 32, roleColor(ColorRole::secondary, palette()), devicePixelRatioF()));
+  emptyColumn->addWidget(emptyIcon);
+  auto* emptyText = makePlainLabel(qtText(localization_.lookup(Key::tagConceptEmpty)), emptyState_);
+  emptyText->setAlignment(Qt::AlignCenter);
+  emptyText->setFont(roleFont(FontRole::title3, QFont::DemiBold));
+  emptyColumn->addWidget(emptyText);
+  emptyColumn->addStretch(1);
+  column->addWidget(emptyState_);
+
+  picker_ = new QToolButton(content);
+  picker_->setObjectName("tagConcept.picker");
+  picker_->setPopupMode(QToolButton::InstantPopup);
+  picker_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  picker_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  picker_->setMinimumHeight(34);
+  picker_->setLayoutDirection(Qt::RightToLeft);  // the chevron at the trailing end
+  picker_->setIcon(symbolIcon("chevron.up.chevron.down"));
+  // The chevrons already say it opens a menu; the style's own arrow would say it twice.
+  picker_->setStyleSheet(
+      QStringLiteral("QToolButton { padding: 0px 10px; border-radius: 7px; }"
+                     "QToolButton::menu-indicator { image: none; width: 0px; }"));
+  pickerMenu_ = new QMenu(picker_);
+  pickerMenu_->setObjectName("tagConcept.picker.menu");
+  picker_->setMenu(pickerMenu_);
+  column->addWidget(picker_);
+
+  selectedBlock_ = new QWidget(content);
+  auto* selectedColumn = new QVBoxLayout(selectedBlock_);
+  selectedColumn->setContentsMargins(0, 0, 0, 0);
+  selectedColumn->setSpacing(14);
+
+  auto* renameRow = new QHBoxLayout();
+  renameRow->setSpacing(8);
+  renameField_ = makeField(Key::tagConceptNamePlaceholder, localization_, selectedBlock_);
+  renameButton_ = makeButton(Key::commonRename, nullptr, localization_, selectedBlock_);
+  renameRow->addWidget(renameField_, 1);
+  renameRow->addWidget(renameButton_);
+  selectedColumn->addLayout(renameRow);
+  connect(renameField_, &QLineEdit::returnPressed, this, &TagConceptManagementPanel::rename);
+  connect(renameButton_, &QPushButton::clicked, this, &TagConceptManagementPanel::rename);
+  connect(renameField_, &QLineEdit::textChanged, this, &TagConceptManagementPanel::updateControls);
+
+  auto* aliases = new QWidget(selectedBlock_);
+  auto* aliasColumn = new QVBoxLayout(aliases);
+  aliasColumn->setContentsMargins(0, 0, 0, 0);
+  aliasColumn->setSpacing(8);
+  aliasColumn->addWidget(makeHeading(qtText(localization_.lookup(Key::tagConceptAliasesTitle)), aliases));
+  aliasRows_ = new QVBoxLayout();
+  aliasRows_->setSpacing(4);
+  aliasColumn->addLayout(aliasRows_);
+  auto* aliasRow = new QHBoxLayout();
+  aliasRow->setSpacing(8);
+  aliasField_ = makeField(Key::tagConceptAliasPlaceholder, localization_, aliases);
+  aliasButton_ = makeButton(Key::tagConceptAliasAdd, "plus", localization_, aliases);
+  aliasRow->addWidget(aliasField_, 1);
+  aliasRow->addWidget(aliasButton_);
+  aliasColumn->addLayout(aliasRow);
+  selectedColumn->addWidget(aliases);
+  connect(aliasField_, &QLineEdit::returnPressed, this, &TagConceptManagementPanel::addAlias);
+  connect(aliasButton_, &QPushButton::clicked, this, &TagConceptManagementPanel::addAlias);
+  connect(aliasField_, &QLineEdit::textChanged, this, &TagConceptManagementPanel::updateControls);
+
+  assignmentBlock_ = new QWidget(selectedBlock_);
+  auto* assignmentColumn = new QVBoxLayout(assignmentBlock_);
+  assignmentColumn->setContentsMargins(0, 0, 0, 0);
+  assignmentColumn->setSpacing(8);
+  assignmentColumn->addWidget(
+      makeHeading(qtText(localization_.lookup(Key::tagConceptAssignmentTitle)), assignmentBlock_));
+  scopeText_ = makePlainLabel({}, assignmentBlock_);
+  scopeText_->setObjectName(keyName(Key::tagConceptAssignmentScope));
+  scopeText_->setWordWrap(true);
+  scopeText_->setFont(roleFont(FontRole::caption));
+  setForegroundColor(*scopeText_, roleColor(ColorRole::secondary, scopeText_->palette()));
+  assignmentColumn->addWidget(scopeText_);
+  auto* assignmentButtons = new QHBoxLayout();
+  assignButton_ = makeButton(Key::tagConceptAssignmentAssign, nullptr, localization_, assignmentBlock_);
+  unassignButton_ = makeButton(Key::tagConceptAssignmentRemove, nullptr, localization_, assignmentBlock_);
+  assignmentButtons->addWidget(assignButton_);
+  assignmentButtons->addWidget(unassignButton_);
+  assignmentButtons->addStretch(1);
+  assignmentColumn->addLayout(assignmentButtons);
+  selectedColumn->addWidget(assignmentBlock_);
+  connect(assignButton_, &QPushButton::clicked, this, [this] { setAssignment(true); });
+  connect(unassignButton_, &QPushButton::clicked, this, [this] { setAssignment(false); });
+
+  column->addWidget(selectedBlock_);
+  column->addStretch(1);
+  setWidget(content);
+}
+
+void TagConceptManagementPanel::showEvent(QShowEvent* event) {
+  QScrollArea::showEvent(event);
+  if (appeared_) return;
+  appeared_ = true;
+  ImageLibraryStore* store = &store_;
+  QPointer<TagConceptManagementPanel> self(this);
+  appearanceLoad_.restart(store_, [store, self](std::stop_token stop) -> QCoro::Task<void> {
+    co_await store->loadTagConcepts();
+    if (stop.stop_requested() || !self) co_return;
+    self->selectConcept(keepValidTagConceptSelection(self->selectedConceptID_, store->tagConcepts()));
+  });
+  restartAssignmentLoad();
+}
+
+void TagConceptManagementPanel::setImagePaths(std::vector<std::string> imagePaths) {
+  if (imagePaths == imagePaths_) return;
+  imagePaths_ = std::move(imagePaths);
+  restartAssignmentLoad();
+  refresh();
+}
+
+void TagConceptManagementPanel::selectConcept(std::optional<std::int64_t> conceptID) {
+  if (conceptID == selectedConceptID_) return;
+  selectedConceptID_ = conceptID;
+  syncRenameField();
+  restartAssignmentLoad();
+  refresh();
+}
+
+void TagConceptManagementPanel::onTagConceptsChanged() {
+  const std::vector<TagConcept>& concepts = store_.tagConcepts();
+  if (concepts == seenConcepts_) return;
+  seenConcepts_ = concepts;
+  if (appeared_) {
+    const auto kept = keepValidTagConceptSelection(selectedConceptID_, concepts);
+    if (kept != selectedConceptID_) {
+      selectedConceptID_ = kept;
+      restartAssignmentLoad();
+    }
+    syncRenameField();
+  }
+  refresh();
+}
+
+void TagConceptManagementPanel::syncRenameField() {
+  renameField_->setText(qtText(tagConceptRenameFieldText(selectedConceptID_, store_.tagConcepts())));
+}
+
+void TagConceptManagementPanel::restartAssignmentLoad() {
+  if (!appeared_) return;
+  TagConceptAssignmentLoadID id{selectedConceptID_, imagePaths_};
+  if (loadID_ == id) return;
+  loadID_ = id;
+  if (!id.conceptID) {
+    assignmentLoad_.stop();
+    return;
+  }
+  ImageLibraryStore* store = &store_;
+  assignmentLoad_.restart(store_, [store, id](std::stop_token) -> QCoro::Task<void> {
+    // Both loads run even when the key changed meanwhile: the store's generations drop what is
+    // stale, and a restarted load asks again anyway.
+    std::int64_t conceptID = *id.conceptID;
+    co_await store->loadTagConceptAliases(conceptID);
+    std::vector<std::string> paths = id.imagePaths;
+    co_await store->loadManualTagConceptAssignments(paths);
+  });
+}
+
+void TagConceptManagementPanel::refresh() {
+  const std::vector<TagConcept>& concepts = store_.tagConcepts();
+  const TagConcept* selected = selectedTagConcept(selectedConceptID_, concepts);
+  emptyState_->setVisible(concepts.empty());
+  picker_->setVisible(!concepts.empty());
+  selectedBlock_->setVisible(!concepts.empty() && selected);
+  rebuildPicker();
+  rebuildAliases();
+  assignmentBlock_->setVisible(!imagePaths_.empty());
+  if (selected && !imagePaths_.empty()) {
+    const int assigned = store_.manualTagConceptAssignmentCount(selected->id, imagePaths_);
+    scopeText_->setText(qtText(localization_.lookup(
+        Key::tagConceptAssignmentScope,
+        {static_cast<std::int64_t>(assigned), static_cast<std::int64_t>(imagePaths_.size())})));
+  }
+  updateControls();
+}
+
+void TagConceptManagementPanel::rebuildPicker() {
+  const std::vector<TagConcept>& concepts = store_.tagConcepts();
+  const TagConcept* selected = selectedTagConcept(selectedConceptID_, concepts);
+  const QString label = qtText(selected ? selected->displayName : localization_.lookup(Key::tagConceptTitle));
+  picker_->setText(mnemonicSafe(label));
+  picker_->setAccessibleName(label);
+  pickerMenu_->clear();
+  for (const TagConcept& concept_ : concepts) {
+    QAction* action = pickerMenu_->addAction(mnemonicSafe(qtText(concept_.displayName)));
+    action->setObjectName(QStringLiteral("tagConcept.picker.%1").arg(concept_.id));
+    action->setCheckable(true);
+    action->setChecked(selected && selected->id == concept_.id);
+    const std::int64_t id = concept_.id;
+    connect(action, &QAction::triggered, this, [this, id] { selectConcept(id); });
+  }
+}
+
+void TagConceptManagementPanel::rebuildAliases() {
+  while (QLayoutItem* item = aliasRows_->takeAt(0)) {
+    delete item->widget();
+    delete item;
+  }
+  aliasRemoveButtons_.clear();
+  if (!selectedConceptID_) return;
+  const auto& byID = store_.tagConceptAliasesByID();
+  const auto found = byID.find(*selectedConceptID_);
+  if (found == byID.end()) return;
+  for (const TagConceptAlias& alias : found->second) {
+    auto* row = new QWidget(selectedBlock_);
+    row->setObjectName(QStringLiteral("tagConcept.alias.") + qtText(stableIdentifierHash(alias.tag)));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* icon = new QLabel(row);
+    icon->setPixmap(symbolPixmap("tag", 14, roleColor(ColorRole::secondary, palette()), devicePixelRatioF()));
+    auto* text = new ElidingLabel(qtText(alias.tag), row);
+    layout->addWidget(icon);
+    layout->addWidget(text, 1);
+    auto* remove = new QToolButton(row);
+    remove->setObjectName(QStringLiteral("tagConcept.alias.remove.") +
+                          qtText(stableIdentifierHash(alias.tag)));
+    remove->setAutoRaise(true);
+    remove->setIcon(symbolIcon("minus.circle"));
+    remove->setAccessibleName(qtText(localization_.lookup(Key::tagConceptAliasRemove, {alias.tag})));
+    const std::string tag = alias.tag;
+    connect(remove, &QToolButton::clicked, this, [this, tag] { removeAlias(tag); });
+    layout->addWidget(remove);
+    aliasRows_->addWidget(row);
+    aliasRemoveButtons_.push_back(remove);
+  }
+}
+
+void TagConceptManagementPanel::updateControls() {
+  const std::string createName = stdText(createField_->text());
+  const std::string renameValue = stdText(renameField_->text());
+  const std::string aliasValue = stdText(aliasField_->text());
+  const TagConceptManagementControlStates states = tagConceptManagementControlStates(
+      {store_.isTagConceptMutationInProgress(), createName, renameValue, aliasValue,
+       selectedTagConcept(selectedConceptID_, store_.tagConcepts())});
+  createButton_->setEnabled(states.canCreate);
+  renameButton_->setEnabled(states.canRename);
+  aliasButton_->setEnabled(states.canAddAlias);
+  for (QToolButton* remove : aliasRemoveButtons_) remove->setEnabled(states.canRemoveAlias);
+  assignButton_->setEnabled(states.canChangeAssignment);
+  unassignButton_->setEnabled(states.canChangeAssignment);
+}
+
+void TagConceptManagementPanel::create() {
+  const auto name = text::normalizedWhitespace(stdText(createField_->text()));
+  if (!name) return;
+  ImageLibraryStore* store = &store_;
+  QPointer<TagConceptManagementPanel> self(this);
+  const std::string value = *name;
+  store_.startDetached([store, self, value]() -> QCoro::Task<void> {
+    std::string displayName = value;
+    const std::optional<TagConcept> created = co_await store->createTagConcept(displayName);
+    if (!created || !self) co_return;
+    self->createField_->clear();
+    self->selectConcept(created->id);
+  });
+}
+
+void TagConceptManagementPanel::rename() {
+  const auto name = text::normalizedWhitespace(stdText(renameField_->text()));
+  const TagConcept* selected = selectedTagConcept(selectedConceptID_, store_.tagConcepts());
+  if (!name || !selected) return;
+  ImageLibraryStore* store = &store_;
+  const std::int64_t conceptID = selected->id;
+  const std::string value = *name;
+  store_.startDetached([store, conceptID, value]() -> QCoro::Task<void> {
+    std::int64_t id = conceptID;
+    std::string displayName = value;
+    co_await store->renameTagConcept(id, displayName);
+  });
+}
+
+void TagConceptManagementPanel::addAlias() {
+  const auto tag = text::normalizedWhitespace(stdText(aliasField_->text()));
+  const TagConcept* selected = selectedTagConcept(selectedConceptID_, store_.tagConcepts());
+  if (!tag || !selected) return;
+  ImageLibraryStore* store = &store_;
+  QPointer<TagConceptManagementPanel> self(this);
+  const std::int64_t conceptID = selected->id;
+  const std::string value = *tag;
+  const QString typed = aliasField_->text();
+  store_.startDetached([store, self, conceptID, value, typed]() -> QCoro::Task<void> {
+    std::int64_t id = conceptID;
+    std::string aliasTag = value;
+    const bool added = co_await store->addTagConceptAlias(id, aliasTag);
+    // Only a taken alias empties the field, and only when nothing else was typed meanwhile.
+    if (added && self && self->aliasField_->text() == typed) self->aliasField_->clear();
+  });
+}
+
+void TagConceptManagementPanel::removeAlias(const std::string& tag) {
+  if (!selectedConceptID_) return;
+  ImageLibraryStore* store = &store_;
+  const std::int64_t conceptID = *selectedConceptID_;
+  store_.startDetached([store, conceptID, tag]() -> QCoro::Task<void> {
+    std::int64_t id = conceptID;
+    std::string aliasTag = tag;
+    co_await store->removeTagConceptAlias(id, aliasTag);
+  });
+}
+
+void TagConceptManagementPanel::setAssignment(bool assign) {
+  if (!selectedConceptID_) return;
+  ImageLibraryStore* store = &store_;
+  const std::int64_t conceptID = *selectedConceptID_;
+  const std::vector<std::string> paths = imagePaths_;
+  store_.startDetached([store, conceptID, paths, assign]() -> QCoro::Task<void> {
+    std::int64_t id = conceptID;
+    std::vector<std::string> imagePaths = paths;
+    bool value = assign;
+    co_await store->setManualTagConceptAssignment(id, imagePaths, value);
+  });
+}
+
+TagConceptManagementPanelFactory tagConceptManagementPanelFactory(const AppLocalization* localization) {
+  return [localization](ImageLibraryStore& store, std::vector<std::string> imagePaths,
+                        QWidget* parent) -> QWidget* {
+    return new TagConceptManagementPanel(store, std::move(imagePaths), localization, parent);
+  };
+}
+
+}  // namespace lorvex::ui

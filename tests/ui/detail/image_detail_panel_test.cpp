@@ -1,0 +1,252 @@
+// The inspector over a store on the scripted service: the empty state, the sections' order with
+// tag concepts off and on, sections updated in place as the focus moves (open boxes kept by id),
+// tag chips that toggle the filter and follow it, exact clipboard texts from the copy icons, and
+// the review buttons' texts.
+#include "ui/detail/image_detail_panel.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest/QTest>
+
+#include "detail_widget_fixture.h"
+#include "ui/common/accessibility_identifiers.h"
+#include "ui/common/plain_text.h"
+#include "ui/detail/image_detail_preview.h"
+#include "ui/detail/image_filter_tags_section.h"
+#include "ui/detail/metadata_chip_button.h"
+#include "ui/detail/metadata_section.h"
+#include "ui/detail/middle_elided_label.h"
+
+namespace lorvex::ui {
+namespace {
+
+using testing::novelAIRecord;
+
+class ImageDetailPanelTest : public testing::DetailWidgetTest {
+ protected:
+  ImageDetailPanel* showPanel(bool tagConcepts, std::vector<ImageRecord> records) {
+    makeStore(std::move(records), tagConcepts);
+    return host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  }
+
+  bool shown(const QString& name) {
+    QWidget* widget = find<QWidget>(name);
+    return widget && widget->isVisibleTo(window.get());
+  }
+};
+
+TEST_F(ImageDetailPanelTest, WithoutAFocusedRecordOnlyTheEmptyStateShows) {
+  showPanel(false, {novelAIRecord("a.png")});
+  store->selection().selectSingle(std::nullopt);
+  settle();
+  ASSERT_TRUE(shown("detail.empty"));
+  EXPECT_GE(find<QWidget>("detail.empty")->height(), 280);
+  EXPECT_EQ(find<QLabel>("detail.empty.title")->text(), "detail.noSelection");
+  for (const char* section : {"detail.preview", "detail.review", "detail.tags", "detail.metadata"}) {
+    EXPECT_FALSE(shown(section)) << section;
+  }
+  // A focus on a path that is not loaded reads as no focus too.
+  store->selection().setPrimaryPath(std::string("/library/elsewhere.png"));
+  settle();
+  EXPECT_TRUE(shown("detail.empty"));
+}
+
+TEST_F(ImageDetailPanelTest, SectionsComeInOrderWithConceptsOnlyWhenSwitchedOn) {
+  for (const bool concepts : {false, true}) {
+    window.reset();
+    ImageDetailPanel* panel = showPanel(concepts, {novelAIRecord("a.png")});
+    focus("/library/a.png");
+    EXPECT_FALSE(shown("detail.empty"));
+    std::vector<QString> order = {"detail.preview", "detail.review", "detail.tags", "detail.metadata"};
+    if (concepts) order.insert(order.begin() + 2, "detail.concepts");
+    int previousBottom = -1;
+    for (const QString& name : order) {
+      QWidget* widget = find<QWidget>(name);
+      ASSERT_NE(widget, nullptr) << name.toStdString();
+      ASSERT_TRUE(widget->isVisibleTo(window.get())) << name.toStdString();
+      const int top = widget->mapTo(panel->widget(), QPoint(0, 0)).y();
+      EXPECT_GT(top, previousBottom) << name.toStdString()
+                                     << (concepts ? " (concepts on)" : " (concepts off)");
+      previousBottom = top + widget->height() - 1;
+    }
+    EXPECT_EQ(find<QWidget>("detail.concepts") != nullptr, concepts);
+    EXPECT_GE(find<QWidget>("detail.preview")->height(), ImageDetailPreview::kMinimumHeight);
+  }
+}
+
+TEST_F(ImageDetailPanelTest, FocusChangesUpdateTheSectionsInPlaceAndKeepOpenBoxesById) {
+  ImageRecord withoutPrompt = novelAIRecord("c.png", 1'699'999'998);
+  withoutPrompt.metadata.prompt.reset();
+  ImageDetailPanel* panel =
+      showPanel(false, {novelAIRecord("a.png"), novelAIRecord("b.png", 1'699'999'999), withoutPrompt});
+  focus("/library/a.png");
+  MetadataSection* metadata = panel->metadataSection();
+  ImageDetailPreview* preview = panel->preview();
+  QTest::mouseClick(find<QToolButton>("detail.metadata.longText.prompt.header"), Qt::LeftButton);
+  settle();
+  ASSERT_TRUE(metadata->isExpanded("prompt"));
+
+  focus("/library/b.png");
+  EXPECT_EQ(panel->metadataSection(), metadata);
+  EXPECT_EQ(panel->preview(), preview);
+  EXPECT_EQ(preview->record()->file.path, "/library/b.png");
+  EXPECT_TRUE(metadata->isExpanded("prompt"))
+      << "the prompt box stays open while the focused records have one";
+
+  focus("/library/c.png");
+  EXPECT_FALSE(shown("detail.metadata.longText.prompt"));
+  focus("/library/a.png");
+  EXPECT_FALSE(metadata->isExpanded("prompt")) << "a box that went away comes back closed";
+}
+
+TEST_F(ImageDetailPanelTest, PreviewAsksForTheFileVersionAtThePreviewSize) {
+  ImageRecord record = novelAIRecord("a.png", 5);
+  record.file.fileSize = 1234;
+  record.thumbnailPath = "/thumbs/a.jpg";
+  showPanel(false, {record});
+  focus("/library/a.png");
+  const LocalImageLoadRequest& request = find<ImageDetailPreview>("detail.preview")->request();
+  EXPECT_EQ(request.path, "/library/a.png");
+  EXPECT_EQ(request.previewPath, "/thumbs/a.jpg");
+  ASSERT_TRUE(request.imageCacheKey.has_value());
+  EXPECT_TRUE(
+      request.imageCacheKey->starts_with(std::string("/library/a.png\x1f"
+                                                     "1234\x1f"
+                                                     "5.0")));
+  EXPECT_EQ(request.imageMaxPixelSize, 1600);
+}
+
+TEST_F(ImageDetailPanelTest, TagChipsToggleTheFilterAndFollowIt) {
+  showPanel(false, {novelAIRecord("a.png")});
+  focus("/library/a.png");
+  // "Red  Hair" is a character tag in other spelling: only the character group lists it.
+  auto* section = find<ImageFilterTagsSection>("detail.tags");
+  EXPECT_EQ(section->groups().characterTags, (std::vector<std::string>{"girl", "red hair"}));
+  EXPECT_EQ(section->groups().promptTags,
+            (std::vector<std::string>{"1girl", "solo", "long hair", "<b>bold</b> & more"}));
+
+  const QString name = QString::fromStdString("detail.tag." + stableIdentifierHash("<b>bold</b> & more"));
+  auto* chip = find<MetadataChipButton>(name);
+  ASSERT_NE(chip, nullptr);
+  EXPECT_EQ(chip->chipText(), "<b>bold</b> & more");
+  EXPECT_FALSE(chip->isSelected());
+  EXPECT_EQ(chip->toolTip(), toolTipHtml("filter.tag.addToFilter"));
+  EXPECT_EQ(chip->accessibleName(), "filter.tag.addValueToFilter(<b>bold</b> & more)");
+
+  QTest::mouseClick(chip, Qt::LeftButton, {}, chip->rect().center());
+  settle();
+  EXPECT_EQ(store->selectedFilterTags(), (std::vector<std::string>{"<b>bold</b> & more"}));
+  EXPECT_TRUE(chip->isSelected());
+  EXPECT_EQ(chip->toolTip(), toolTipHtml("filter.tag.removeFromFilter"));
+  EXPECT_EQ(harness.service->calls("searchImages").back().query->filterTags,
+            (std::vector<std::string>{"<b>bold</b> & more"}));
+
+  // Deselected elsewhere (the sidebar): the chip follows.
+  auto removal = store->removeSelectedFilterTag("<B>BOLD</B>  & MORE");
+  settle();
+  EXPECT_TRUE(removal.isReady());
+  EXPECT_FALSE(chip->isSelected());
+}
+
+TEST_F(ImageDetailPanelTest, TagChipsAreDisabledWhileTheLibraryIsPrepared) {
+  showPanel(false, {novelAIRecord("a.png")});
+  focus("/library/a.png");
+  store->setIsPreparingLibrary(true);
+  settle();
+  auto* chip = find<MetadataChipButton>(QString::fromStdString("detail.tag." + stableIdentifierHash("solo")));
+  ASSERT_NE(chip, nullptr);
+  EXPECT_FALSE(chip->isEnabled());
+  const auto searches = harness.service->calls("searchImages").size();
+  QTest::mouseClick(chip, Qt::LeftButton, {}, chip->rect().center());
+  settle();
+  EXPECT_TRUE(store->selectedFilterTags().empty());
+  EXPECT_EQ(harness.service->calls("searchImages").size(), searches);
+}
+
+TEST_F(ImageDetailPanelTest, CopyIconsPutTheExactValueOnTheClipboardAndLeaveBoxesAsTheyWere) {
+  ImageRecord record = novelAIRecord("a.png");
+  record.metadata.title = "  spaced <title> & co ";
+  showPanel(false, {record});
+  focus("/library/a.png");
+  QClipboard* clipboard = QApplication::clipboard();
+
+  auto* rowCopy = find<QToolButton>("detail.metadata.row.title.copy");
+  ASSERT_NE(rowCopy, nullptr);
+  EXPECT_EQ(rowCopy->toolTip(), toolTipHtml("metadata.copyNamedValue(metadata.imageTitle)"));
+  QTest::mouseClick(rowCopy, Qt::LeftButton);
+  EXPECT_EQ(clipboard->text(), "  spaced <title> & co ");
+
+  auto* promptCopy = find<QToolButton>("detail.metadata.longText.prompt.copy");
+  ASSERT_NE(promptCopy, nullptr);
+  QTest::mouseClick(promptCopy, Qt::LeftButton);
+  settle();
+  EXPECT_EQ(clipboard->text(), "1girl, solo, long hair, <b>bold</b> & more");
+  EXPECT_FALSE(find<QWidget>("detail.metadata.longText.prompt.text")->isVisibleTo(window.get()));
+
+  QTest::mouseClick(find<QToolButton>("detail.metadata.longText.prompt.header"), Qt::LeftButton);
+  settle();
+  auto* text = find<QLabel>("detail.metadata.longText.prompt.text");
+  ASSERT_TRUE(text->isVisibleTo(window.get()));
+  EXPECT_EQ(text->textFormat(), Qt::PlainText);
+  EXPECT_EQ(text->text(), "1girl, solo, long hair, <b>bold</b> & more");
+  QTest::mouseClick(find<QToolButton>("detail.metadata.longText.characterCaptions.copy"), Qt::LeftButton);
+  EXPECT_EQ(clipboard->text(), "girl, red hair\nmetadata.captionCenters: (0.500, 0.250)");
+  EXPECT_TRUE(text->isVisibleTo(window.get())) << "copying another box leaves this one open";
+
+  // Shown values keep their untrimmed text, in the middle-elided value cell.
+  EXPECT_EQ(find<MiddleElidedLabel>("detail.metadata.row.title")->fullText(), "  spaced <title> & co ");
+  EXPECT_EQ(find<MiddleElidedLabel>("detail.metadata.row.size")->fullText(), "832 x 1216");
+}
+
+TEST_F(ImageDetailPanelTest, StatusBoxShowsOnlyForMetadataNotFullyUnderstood) {
+  ImageRecord partial = novelAIRecord("b.png", 1'699'999'999);
+  partial.metadata.parseWarning = "Comment: bad JSON";
+  showPanel(false, {novelAIRecord("a.png"), partial});
+  focus("/library/a.png");
+  EXPECT_FALSE(shown("detail.metadata.status"));
+  focus("/library/b.png");
+  ASSERT_TRUE(shown("detail.metadata.status"));
+  EXPECT_EQ(find<QLabel>("detail.metadata.status.title")->text(), "metadata.status.partial.title");
+  EXPECT_EQ(find<QLabel>("detail.metadata.status.warning")->text(), "Comment: bad JSON");
+}
+
+TEST_F(ImageDetailPanelTest, ReviewButtonsShowWhatAPressDoes) {
+  ImageRecord favorite = novelAIRecord("b.png", 1'699'999'999);
+  favorite.reviewState.favorite = true;
+  showPanel(false, {novelAIRecord("a.png"), favorite});
+  focus("/library/a.png");
+  auto* favoriteButton = find<QPushButton>("detail.review.favorite");
+  auto* deleteButton = find<QPushButton>("detail.review.deleteCandidate");
+  EXPECT_EQ(favoriteButton->accessibleName(), "review.favorite");
+  EXPECT_EQ(deleteButton->accessibleName(), "review.deleteCandidate");
+  EXPECT_TRUE(favoriteButton->isEnabled());
+  focus("/library/b.png");
+  EXPECT_EQ(favoriteButton->accessibleName(), "review.favorite.unfavorite");
+  EXPECT_EQ(favoriteButton->property("symbol").toString(), "star.slash");
+  QTest::mouseClick(favoriteButton, Qt::LeftButton);
+  settle();
+  EXPECT_FALSE(store->selectedRecord()->reviewState.favorite);
+  EXPECT_EQ(favoriteButton->accessibleName(), "review.favorite");
+  ASSERT_EQ(harness.service->calls("updateReviewStates").size(), 1u);
+}
+
+TEST_F(ImageDetailPanelTest, WidthIsReportedWhileShown) {
+  makeStore({novelAIRecord("a.png")});
+  auto panel = std::make_unique<ImageDetailPanel>(*store, &localization);
+  std::vector<std::optional<double>> widths;
+  QObject::connect(panel.get(), &ImageDetailPanel::widthChanged,
+                   [&](std::optional<double> width) { widths.push_back(width); });
+  ImageDetailPanel* panelWidget = host(std::move(panel), {360, 800});
+  ASSERT_FALSE(widths.empty());
+  EXPECT_EQ(widths.back(), 360);
+  window->resize(400, 800);
+  settle();
+  EXPECT_NE(widths.back(), 360);
+  EXPECT_EQ(widths.back(), panelWidget->width()) << window->width();
+}
+
+}  // namespace
+}  // namespace lorvex::ui
