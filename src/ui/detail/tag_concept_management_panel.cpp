@@ -132,9 +132,10 @@ void TagConceptManagementPanel::build() {
   picker_->setLayoutDirection(Qt::RightToLeft);  // the chevron at the trailing end
   picker_->setIcon(symbolIcon("chevron.up.chevron.down"));
   // The chevrons already say it opens a menu; the style's own arrow would say it twice.
-  picker_->setStyleSheet(
-      QStringLiteral("QToolButton { padding: 0px 10px; border-radius: 7px; }"
-                     "QToolButton::menu-indicator { image: none; width: 0px; }"));
+  picker_->setStyleSheet(QStringLiteral("QToolButton { padding: 0px 10px; border: none; border-radius: 7px; "
+                                        "background-color: %1; }"
+                                        "QToolButton::menu-indicator { image: none; width: 0px; }")
+                             .arg(roleColor(ColorRole::controlBackground, palette()).name(QColor::HexArgb)));
   pickerMenu_ = new QMenu(picker_);
   pickerMenu_->setObjectName("tagConcept.picker.menu");
   picker_->setMenu(pickerMenu_);

@@ -1,0 +1,202 @@
+// The inspector's scenes: the empty state; a NovelAI record with its captions box open; a partial
+// record with its parse warning; a record read as raw payload only; the inspector with tag
+// concepts on (one assigned); and the tag-concept management panel. Each over the scripted service
+// with real PNG files in the scene's scratch folder, so the preview shows an image.
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <any>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scene_registry.h"
+#include "store/image_library_store.h"
+#include "ui/detail/image_detail_panel.h"
+#include "ui/detail/novelai_pictures.h"
+#include "ui/detail/tag_concept_management_panel.h"
+
+namespace lorvex::screens {
+namespace {
+
+using ui::testing::NovelAIPicture;
+
+ImageRecord pictureRecord(SceneContext& context, const std::string& name, const NovelAIPicture& picture) {
+  const auto path = context.scratch / "pictures" / name;
+  std::filesystem::create_directories(path.parent_path());
+  ui::testing::writeNovelAIPicture(path, picture);
+  ImageRecord record;
+  record.file = {path.string(), static_cast<std::int64_t>(std::filesystem::file_size(path)), 1'700'000'000};
+  return record;
+}
+
+// What the library reads from such a picture.
+void novelAIMetadata(ImageRecord& record, const NovelAIPicture& picture) {
+  auto& m = record.metadata;
+  m.provider = GenerationMetadataProvider{"novelai", "NovelAI"};
+  m.format = GenerationMetadataFormat{"novelai_png_text", "NovelAI PNG text chunks"};
+  m.software = "NovelAI";
+  m.source = "NovelAI Diffusion V4.5 4BDE2A90";
+  m.prompt = picture.prompt;
+  m.negativePrompt = picture.negativePrompt;
+  m.baseCaption = picture.prompt;
+  m.generationTime = 5.5;
+  m.seed = picture.seed;
+  m.width = picture.width;
+  m.height = picture.height;
+  m.steps = 28;
+  m.scale = 5.5;
+  m.sampler = "k_euler_ancestral";
+  m.noiseSchedule = "karras";
+  m.requestType = "PromptGenerateRequest";
+  m.version = 1;
+  m.rawCommentJSON = ui::testing::novelAIComment(picture).toStdString();
+  for (const auto& [caption, center] : picture.characters) {
+    m.characterCaptions.push_back({caption, {{center.first, center.second}}});
+  }
+  record.promptTags = {"1girl",    "solo",           "long hair", "smile", "looking at viewer",
+                       "outdoors", "cherry blossoms"};
+}
+
+// The inspector over a store whose library holds `record`, focused (or nothing focused).
+std::unique_ptr<QWidget> inspector(SceneContext& context, const ImageRecord& record, bool tagConcepts,
+                                   bool focused = true) {
+  testing::StoreOptions options;
+  options.featureAvailability.isTagConceptEnabled = tagConcepts;
+  ImageLibraryStore* store = context.makeFakeStoreWithResults({record}, options);
+  if (!store) return nullptr;
+  store->selection().selectSingle(focused ? std::optional<std::string>(record.file.path) : std::nullopt);
+  context.settle();
+  return std::make_unique<ui::ImageDetailPanel>(*store, &context.localization);
+}
+
+const std::vector<TagConcept> kConcepts = {
+    {1, "Sakura", 42}, {2, "Red hair", 17}, {3, "Outdoors at dusk", 9}};
+
+const bool registeredEmpty = registerScene({
+    .name = "detail.empty",
+    .source = SceneSource::fakeService,
+    .size = QSize(380, 480),
+    .build =
+        [](SceneContext& context) {
+          NovelAIPicture picture;
+          ImageRecord record = pictureRecord(context, "a.png", picture);
+          novelAIMetadata(record, picture);
+          return inspector(context, record, false, false);
+        },
+    .afterShow = {},
+});
+
+const bool registeredNovelAI = registerScene({
+    .name = "detail.novelai",
+    .source = SceneSource::fakeService,
+    .size = QSize(380, 1420),
+    .build =
+        [](SceneContext& context) {
+          NovelAIPicture picture;
+          picture.characters = {{"girl, red hair, green eyes", {0.3, 0.5}}, {"boy, black hair", {0.7, 0.5}}};
+          ImageRecord record = pictureRecord(context, "novelai.png", picture);
+          novelAIMetadata(record, picture);
+          record.reviewState.favorite = true;
+          return inspector(context, record, false);
+        },
+    .afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+      if (auto* header = root.findChild<QToolButton*>("detail.metadata.longText.characterCaptions.header")) {
+        header->click();
+      }
+      context.settle();
+      return nullptr;
+    },
+});
+
+const bool registeredPartial = registerScene({
+    .name = "detail.partial",
+    .source = SceneSource::fakeService,
+    .size = QSize(380, 780),
+    .build =
+        [](SceneContext& context) {
+          NovelAIPicture picture;
+          picture.brokenComment = true;
+          ImageRecord record = pictureRecord(context, "partial.png", picture);
+          auto& m = record.metadata;
+          m.provider = GenerationMetadataProvider{"novelai", "NovelAI"};
+          m.format = GenerationMetadataFormat{"novelai_png_text", "NovelAI PNG text chunks"};
+          m.software = "NovelAI";
+          m.source = "NovelAI Diffusion V4.5 4BDE2A90";
+          m.generationTime = 5.5;
+          m.rawCommentJSON = "{\"prompt\": \"1girl, unfinished";
+          m.parseWarning =
+              "NovelAI Comment JSON could not be read: unexpected end of input at line 1, column 29.";
+          return inspector(context, record, false);
+        },
+    .afterShow = {},
+});
+
+const bool registeredRawPayload = registerScene({
+    .name = "detail.rawPayload",
+    .source = SceneSource::fakeService,
+    .size = QSize(380, 560),
+    .build =
+        [](SceneContext& context) {
+          NovelAIPicture picture;
+          picture.rawTextOnly = true;
+          ImageRecord record = pictureRecord(context, "raw.png", picture);
+          record.metadata.rawTextChunks = {{"parameters-note", "exported by an unknown tool"}};
+          record.metadata.rawPayloads = {
+              {"png_text", "parameters-note", 0, "exported by an unknown tool", "raw", std::nullopt}};
+          return inspector(context, record, false);
+        },
+    .afterShow = {},
+});
+
+const bool registeredConcepts = registerScene({
+    .name = "detail.concepts",
+    .source = SceneSource::fakeService,
+    .size = QSize(380, 1320),
+    .build = [](SceneContext& context) -> std::unique_ptr<QWidget> {
+      NovelAIPicture picture;
+      ImageRecord record = pictureRecord(context, "concepts.png", picture);
+      novelAIMetadata(record, picture);
+      context.harness->service->setTagConcepts(kConcepts);
+      const std::string path = record.file.path;
+      context.harness->service->setAnswer("tagConceptImageAssignments", [path](const testing::ServiceCall&) {
+        return std::any(std::vector<TagConceptManualAssignment>{{2, path}});
+      });
+      return inspector(context, record, true);
+    },
+    .afterShow = {},
+});
+
+const bool registeredManagement = registerScene({
+    .name = "detail.management",
+    .source = SceneSource::fakeService,
+    .size = QSize(468, 588),
+    .build = [](SceneContext& context) -> std::unique_ptr<QWidget> {
+      NovelAIPicture picture;
+      ImageRecord record = pictureRecord(context, "managed.png", picture);
+      novelAIMetadata(record, picture);
+      context.harness->service->setTagConcepts(kConcepts);
+      context.harness->service->setAnswer("tagConceptAliases", [](const testing::ServiceCall& call) {
+        return std::any(
+            std::vector<TagConceptAlias>{{call.number, "sakura"}, {call.number, "cherry blossoms"}});
+      });
+      const std::string path = record.file.path;
+      context.harness->service->setAnswer("tagConceptImageAssignments", [path](const testing::ServiceCall&) {
+        return std::any(std::vector<TagConceptManualAssignment>{{1, path}});
+      });
+      testing::StoreOptions options;
+      options.featureAvailability.isTagConceptEnabled = true;
+      ImageLibraryStore* store = context.makeFakeStoreWithResults({record}, options);
+      if (!store) return nullptr;
+      // As the inspector's popup shows it: 14 of padding around a 440 x 560 panel.
+      auto root = std::make_unique<QWidget>();
+      auto* layout = new QVBoxLayout(root.get());
+      layout->setContentsMargins(14, 14, 14, 14);
+      layout->addWidget(new ui::TagConceptManagementPanel(*store, {path}, &context.localization, root.get()));
+      return root;
+    },
+    .afterShow = {},
+});
+
+}  // namespace
+}  // namespace lorvex::screens
