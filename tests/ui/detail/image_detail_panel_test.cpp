@@ -250,3 +250,28 @@ TEST_F(ImageDetailPanelTest, WidthIsReportedWhileShown) {
 
 }  // namespace
 }  // namespace lorvex::ui
+
+namespace lorvex::ui {
+namespace {
+
+class ImageDetailPanelToggleButtonTest : public testing::WidgetTest {};
+
+TEST_F(ImageDetailPanelToggleButtonTest, AsksForTheOtherStateAndNamesIt) {
+  const AppLocalization localization = testing::echoLocalization();
+  ImageDetailPanelToggleButton toggle(&localization);
+  std::vector<bool> requests;
+  QObject::connect(&toggle, &ImageDetailPanelToggleButton::presentedChangeRequested,
+                   [&](bool presented) { requests.push_back(presented); });
+  EXPECT_EQ(toggle.button()->accessibleName(), "detail.inspector.hide");
+  EXPECT_EQ(toggle.button()->toolTip(), toolTipHtml("detail.inspector.hide"));
+  toggle.button()->click();
+  EXPECT_EQ(requests, std::vector<bool>{false});
+  EXPECT_TRUE(toggle.isPresented()) << "the workspace owns the state";
+  toggle.setPresented(false);
+  EXPECT_EQ(toggle.button()->accessibleName(), "detail.inspector.show");
+  toggle.button()->click();
+  EXPECT_EQ(requests, (std::vector<bool>{false, true}));
+}
+
+}  // namespace
+}  // namespace lorvex::ui
