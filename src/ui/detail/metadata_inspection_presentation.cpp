@@ -158,34 +158,36 @@ std::optional<std::string> metadataWarningText(const GenerationMetadata& metadat
   return metadata.parseWarning;
 }
 
-std::string MetadataInspectionPresentation::statusTitle() const {
+namespace {
+
+struct StatusTexts {
+  AppLocalizationKey title;
+  AppLocalizationKey description;
+};
+
+StatusTexts statusTexts(MetadataInspectionStatus status) {
   using Key = AppLocalizationKey;
   switch (status) {
     case MetadataInspectionStatus::parsed:
-      return localizer.lookup(Key::metadataStatusParsedTitle);
+      return {Key::metadataStatusParsedTitle, Key::metadataStatusParsedDescription};
     case MetadataInspectionStatus::partial:
-      return localizer.lookup(Key::metadataStatusPartialTitle);
+      return {Key::metadataStatusPartialTitle, Key::metadataStatusPartialDescription};
     case MetadataInspectionStatus::rawPayloadOnly:
-      return localizer.lookup(Key::metadataStatusRawPayloadTitle);
+      return {Key::metadataStatusRawPayloadTitle, Key::metadataStatusRawPayloadDescription};
     case MetadataInspectionStatus::missing:
-      return localizer.lookup(Key::metadataStatusMissingTitle);
+      break;
   }
-  return {};
+  return {Key::metadataStatusMissingTitle, Key::metadataStatusMissingDescription};
+}
+
+}  // namespace
+
+std::string MetadataInspectionPresentation::statusTitle() const {
+  return localizer.lookup(statusTexts(status).title);
 }
 
 std::string MetadataInspectionPresentation::statusDescription() const {
-  using Key = AppLocalizationKey;
-  switch (status) {
-    case MetadataInspectionStatus::parsed:
-      return localizer.lookup(Key::metadataStatusParsedDescription);
-    case MetadataInspectionStatus::partial:
-      return localizer.lookup(Key::metadataStatusPartialDescription);
-    case MetadataInspectionStatus::rawPayloadOnly:
-      return localizer.lookup(Key::metadataStatusRawPayloadDescription);
-    case MetadataInspectionStatus::missing:
-      return localizer.lookup(Key::metadataStatusMissingDescription);
-  }
-  return {};
+  return localizer.lookup(statusTexts(status).description);
 }
 
 std::string metadataInspectionStatusSymbol(MetadataInspectionStatus status) {

@@ -95,16 +95,9 @@ void TagConceptManagementPanel::build() {
   setForegroundColor(*explanation, roleColor(ColorRole::secondary, explanation->palette()));
   column->addWidget(explanation);
 
-  auto* createRow = new QHBoxLayout();
-  createRow->setSpacing(8);
-  createField_ = makeField(Key::tagConceptCreatePlaceholder, localization_, content);
-  createButton_ = makeButton(Key::tagConceptCreate, "plus", localization_, content);
-  createRow->addWidget(createField_, 1);
-  createRow->addWidget(createButton_);
-  column->addLayout(createRow);
-  connect(createField_, &QLineEdit::returnPressed, this, &TagConceptManagementPanel::create);
-  connect(createButton_, &QPushButton::clicked, this, &TagConceptManagementPanel::create);
-  connect(createField_, &QLineEdit::textChanged, this, &TagConceptManagementPanel::updateControls);
+  column->addLayout(makeActionRow(createField_, createButton_, Key::tagConceptCreatePlaceholder,
+                                  Key::tagConceptCreate, "plus", &TagConceptManagementPanel::create,
+                                  content));
 
   emptyState_ = new QWidget(content);
   emptyState_->setObjectName(keyName(Key::tagConceptEmpty));
@@ -146,16 +139,9 @@ void TagConceptManagementPanel::build() {
   selectedColumn->setContentsMargins(0, 0, 0, 0);
   selectedColumn->setSpacing(14);
 
-  auto* renameRow = new QHBoxLayout();
-  renameRow->setSpacing(8);
-  renameField_ = makeField(Key::tagConceptNamePlaceholder, localization_, selectedBlock_);
-  renameButton_ = makeButton(Key::commonRename, nullptr, localization_, selectedBlock_);
-  renameRow->addWidget(renameField_, 1);
-  renameRow->addWidget(renameButton_);
-  selectedColumn->addLayout(renameRow);
-  connect(renameField_, &QLineEdit::returnPressed, this, &TagConceptManagementPanel::rename);
-  connect(renameButton_, &QPushButton::clicked, this, &TagConceptManagementPanel::rename);
-  connect(renameField_, &QLineEdit::textChanged, this, &TagConceptManagementPanel::updateControls);
+  selectedColumn->addLayout(makeActionRow(renameField_, renameButton_, Key::tagConceptNamePlaceholder,
+                                          Key::commonRename, nullptr, &TagConceptManagementPanel::rename,
+                                          selectedBlock_));
 
   auto* aliases = new QWidget(selectedBlock_);
   auto* aliasColumn = new QVBoxLayout(aliases);
@@ -165,17 +151,10 @@ void TagConceptManagementPanel::build() {
   aliasRows_ = new QVBoxLayout();
   aliasRows_->setSpacing(4);
   aliasColumn->addLayout(aliasRows_);
-  auto* aliasRow = new QHBoxLayout();
-  aliasRow->setSpacing(8);
-  aliasField_ = makeField(Key::tagConceptAliasPlaceholder, localization_, aliases);
-  aliasButton_ = makeButton(Key::tagConceptAliasAdd, "plus", localization_, aliases);
-  aliasRow->addWidget(aliasField_, 1);
-  aliasRow->addWidget(aliasButton_);
-  aliasColumn->addLayout(aliasRow);
+  aliasColumn->addLayout(makeActionRow(aliasField_, aliasButton_, Key::tagConceptAliasPlaceholder,
+                                       Key::tagConceptAliasAdd, "plus", &TagConceptManagementPanel::addAlias,
+                                       aliases));
   selectedColumn->addWidget(aliases);
-  connect(aliasField_, &QLineEdit::returnPressed, this, &TagConceptManagementPanel::addAlias);
-  connect(aliasButton_, &QPushButton::clicked, this, &TagConceptManagementPanel::addAlias);
-  connect(aliasField_, &QLineEdit::textChanged, this, &TagConceptManagementPanel::updateControls);
 
   assignmentBlock_ = new QWidget(selectedBlock_);
   auto* assignmentColumn = new QVBoxLayout(assignmentBlock_);
@@ -203,6 +182,24 @@ void TagConceptManagementPanel::build() {
   column->addWidget(selectedBlock_);
   column->addStretch(1);
   setWidget(content);
+}
+
+QHBoxLayout* TagConceptManagementPanel::makeActionRow(QLineEdit*& field, QPushButton*& button,
+                                                      AppLocalizationKey placeholder,
+                                                      AppLocalizationKey title, const char* symbol,
+                                                      void (TagConceptManagementPanel::*action)(),
+                                                      QWidget* parent) {
+  auto* row = new QHBoxLayout();
+  row->setSpacing(8);
+  field = makeField(placeholder, localization_, parent);
+  button = makeButton(title, symbol, localization_, parent);
+  row->addWidget(field, 1);
+  row->addWidget(button);
+  // Return runs the action past the button's own gates: only the action's blank-text guard applies.
+  connect(field, &QLineEdit::returnPressed, this, action);
+  connect(button, &QPushButton::clicked, this, action);
+  connect(field, &QLineEdit::textChanged, this, &TagConceptManagementPanel::updateControls);
+  return row;
 }
 
 void TagConceptManagementPanel::showEvent(QShowEvent* event) {

@@ -37,6 +37,7 @@
 #include "ui/detail/keyed_store_task.h"
 #include "ui/detail/tag_concept_management_rules.h"
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -78,6 +79,10 @@ class TagConceptManagementPanel : public QScrollArea {
 
  private:
   void build();
+  // A text field and its button side by side, both running `action` (the button when enabled).
+  QHBoxLayout* makeActionRow(QLineEdit*& field, QPushButton*& button, AppLocalizationKey placeholder,
+                             AppLocalizationKey title, const char* symbol,
+                             void (TagConceptManagementPanel::*action)(), QWidget* parent);
   void onTagConceptsChanged();
   void syncRenameField();
   void restartAssignmentLoad();
