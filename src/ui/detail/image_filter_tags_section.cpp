@@ -91,22 +91,24 @@ void ImageFilterTagsSection::setRecord(const ImageRecord& record) {
   refreshStates();
 }
 
-void ImageFilterTagsSection::applyChipState(MetadataChipButton& chip, const std::string& tag, bool disabled) {
-  using Key = AppLocalizationKey;
-  const bool selected = store_.isFilterTagSelected(tag);
-  chip.setSelected(selected);
-  chip.setEnabled(!disabled);
-  setPlainToolTip(chip, qtText(localization_.lookup(selected ? Key::filterTagRemoveFromFilter
-                                                             : Key::filterTagAddToFilter)));
-  chip.setAccessibleName(qtText(localization_.lookup(
-      selected ? Key::filterTagRemoveValueFromFilter : Key::filterTagAddValueToFilter, {tag})));
-}
-
 void ImageFilterTagsSection::refreshStates() {
+  using Key = AppLocalizationKey;
   const bool disabled = store_.needsLiveServicePreparation() || store_.isPreparingLibrary();
+  // The two tooltips are fixed texts: looked up once, not once per chip (a focus step may update
+  // hundreds of chips).
+  const QString addHelp = toolTipHtml(qtText(localization_.lookup(Key::filterTagAddToFilter)));
+  const QString removeHelp = toolTipHtml(qtText(localization_.lookup(Key::filterTagRemoveFromFilter)));
   for (TagChipGroup* group : {characterGroup_, promptGroup_}) {
     for (std::size_t i = 0; i < group->chips().size(); ++i) {
-      applyChipState(*group->chips()[i], group->tags()[i], disabled);
+      MetadataChipButton& chip = *group->chips()[i];
+      const std::string& tag = group->tags()[i];
+      const bool selected = store_.isFilterTagSelected(tag);
+      chip.setSelected(selected);
+      chip.setEnabled(!disabled);
+      const QString& help = selected ? removeHelp : addHelp;
+      if (chip.toolTip() != help) chip.setToolTip(help);
+      chip.setAccessibleName(qtText(localization_.lookup(
+          selected ? Key::filterTagRemoveValueFromFilter : Key::filterTagAddValueToFilter, {tag})));
     }
   }
 }

@@ -42,7 +42,6 @@ class ImageFilterTagsSection : public QWidget {
 
  private:
   void configureChip(TagChipGroup& group, MetadataChipButton& chip);
-  void applyChipState(MetadataChipButton& chip, const std::string& tag, bool disabled);
 
   ImageLibraryStore& store_;
   const AppLocalization& localization_;
