@@ -76,6 +76,21 @@ TEST_F(TagConceptWidgetsTest, ConceptChipsAssignAndRemoveForTheShownImageOnly) {
   (void)panel;
 }
 
+TEST_F(TagConceptWidgetsTest, AnotherImageStopsTheRunningLoadBeforeItAsksForAssignments) {
+  harness.service->hold("searchTagConcepts");
+  host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  focus("/library/a.png");
+  ASSERT_TRUE(harness.service->waitForHeld("searchTagConcepts", 1));
+  focus("/library/b.png");
+  ASSERT_TRUE(harness.service->waitForHeld("searchTagConcepts", 2));
+  harness.service->releaseAll();
+  settle();
+  const auto loads = harness.service->calls("tagConceptImageAssignments");
+  ASSERT_EQ(loads.size(), 1u) << "the load for the first image stopped after its concept list";
+  EXPECT_EQ(loads[0].paths, (std::vector<std::string>{"/library/b.png"}));
+  EXPECT_NE(find<MetadataChipButton>("detail.concept.7"), nullptr);
+}
+
 TEST_F(TagConceptWidgetsTest, ChipsAreDisabledWhileAMutationRunsAndTheManageButtonIsNot) {
   host(std::make_unique<ImageDetailPanel>(*store, &localization));
   focus("/library/a.png");
