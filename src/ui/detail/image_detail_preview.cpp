@@ -1,33 +1,23 @@
 #include "ui/detail/image_detail_preview.h"
 
 #include <QApplication>
-#include <QDrag>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainterPath>
 #include <QRegion>
-#include <QUrl>
 
 #include "store/image_library_store.h"
-#include "ui/common/plain_text.h"
+#include "ui/common/image_drag.h"
 #include "ui/common/ui_roles.h"
 #include "ui/detail/image_detail_panel_rules.h"
 
 namespace lorvex::ui {
 
-std::unique_ptr<QMimeData> makeImageDragMimeData(ImageLibraryStore& store, const ImageRecord& record) {
+std::optional<ImageDragPayload> imageDetailDragPayload(ImageLibraryStore& store, const ImageRecord& record) {
   // The service in place when the drag begins: before the library is prepared it is the
   // placeholder, which has no payload.
   const std::shared_ptr<ImageLibraryServicing> service = store.service();
-  if (!service) return nullptr;
-  const std::optional<ImageDragPayload> payload = service->imageDragPayload(record);
-  if (!payload || payload->fileURL.empty()) return nullptr;
-  auto data = std::make_unique<QMimeData>();
-  const QString location = qtText(payload->fileURL);
-  const QUrl url =
-      location.startsWith(QStringLiteral("file:")) ? QUrl(location) : QUrl::fromLocalFile(location);
-  data->setUrls({url});
-  return data;
+  if (!service) return std::nullopt;
+  return service->imageDragPayload(record);
 }
 
 ImageDetailPreview::ImageDetailPreview(ImageLibraryStore& store, const AppLocalization* localization,
@@ -72,15 +62,14 @@ void ImageDetailPreview::mouseMoveEvent(QMouseEvent* event) {
   if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance())
     return;
   pressed_ = false;
-  std::unique_ptr<QMimeData> data = makeImageDragMimeData(store_, *record_);
-  if (!data) return;
-  auto* drag = new QDrag(this);
-  drag->setMimeData(data.release());
+  const std::optional<ImageDragPayload> payload = imageDetailDragPayload(store_, *record_);
+  if (!payload) return;
   const QImage shown = displayedImage();
-  if (!shown.isNull())
-    drag->setPixmap(
-        QPixmap::fromImage(shown.scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-  drag->exec(Qt::CopyAction);
+  const QPixmap preview =
+      shown.isNull()
+          ? QPixmap()
+          : QPixmap::fromImage(shown.scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  startImageDrag(*this, payload, preview);
 }
 
 }  // namespace lorvex::ui

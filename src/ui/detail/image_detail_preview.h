@@ -8,12 +8,12 @@
 
 #include <QPoint>
 #include <memory>
+#include <optional>
 
+#include "model/image_drag_payload.h"
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/local_image_view.h"
-
-class QMimeData;
 
 namespace lorvex {
 class ImageLibraryStore;
@@ -48,8 +48,8 @@ class ImageDetailPreview : public LocalImageView {
   bool pressed_ = false;
 };
 
-// What a drag of `record` carries: the file URL of the service's payload, asked for now; null
-// without a payload (nothing is dragged then).
-std::unique_ptr<QMimeData> makeImageDragMimeData(ImageLibraryStore& store, const ImageRecord& record);
+// What a drag of `record` offers: the payload of the service in place now (none before the
+// library is prepared, or when the service has none for the record).
+std::optional<ImageDragPayload> imageDetailDragPayload(ImageLibraryStore& store, const ImageRecord& record);
 
 }  // namespace lorvex::ui

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "detail_widget_fixture.h"
+#include "ui/common/image_drag.h"
 #include "ui/detail/image_detail_panel.h"
 
 namespace lorvex::ui {
@@ -22,12 +23,12 @@ class ImageDetailPreviewTest : public testing::DetailWidgetTest {};
 TEST_F(ImageDetailPreviewTest, ADragCarriesThePayloadFileOrNothing) {
   makeStore({novelAIRecord("a b.png")});
   const ImageRecord record = *store->resultWindow().records().front();
-  EXPECT_EQ(makeImageDragMimeData(*store, record), nullptr) << "no payload, no drag";
+  EXPECT_EQ(imageDetailDragPayload(*store, record), std::nullopt) << "no payload, no drag";
 
   harness.service->setAnswer("imageDragPayload", [](const lorvex::testing::ServiceCall&) {
     return std::any(std::optional<ImageDragPayload>(ImageDragPayload{"/library/a b.png"}));
   });
-  const auto data = makeImageDragMimeData(*store, record);
+  const auto data = makeImageDragMimeData(imageDetailDragPayload(*store, record));
   ASSERT_NE(data, nullptr);
   ASSERT_EQ(data->urls().size(), 1);
   EXPECT_EQ(data->urls()[0], QUrl::fromLocalFile("/library/a b.png"));
