@@ -1,14 +1,19 @@
 #include "ui/detail/image_detail_preview.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainterPath>
 #include <QRegion>
 
 #include "store/image_library_store.h"
 #include "ui/common/image_drag.h"
+#include "ui/common/reveal_in_file_manager.h"
 #include "ui/common/ui_roles.h"
 #include "ui/detail/image_detail_panel_rules.h"
+#include "ui/results/image_context_menu_model.h"
+#include "ui/results/image_context_menu_widget.h"
 
 namespace lorvex::ui {
 
@@ -70,6 +75,18 @@ void ImageDetailPreview::mouseMoveEvent(QMouseEvent* event) {
           ? QPixmap()
           : QPixmap::fromImage(shown.scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation));
   startImageDrag(*this, payload, preview);
+}
+
+void ImageDetailPreview::contextMenuEvent(QContextMenuEvent* event) {
+  event->accept();
+  if (!record_) return;
+  // The shown record alone, never the grid's selection.
+  QMenu* menu = makeImageContextMenuWidget(
+      makeImageContextMenu(store_, ImageContextMenuTarget::single(record_), localization_,
+                           [](const std::string& path) { revealInFileManager(path); }),
+      this);
+  menu->setObjectName("detail.preview.menu");
+  menu->popup(event->globalPos());
 }
 
 }  // namespace lorvex::ui

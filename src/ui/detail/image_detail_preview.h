@@ -1,7 +1,8 @@
 // The inspector's large preview of the focused image: a LocalImageView decoded to at most
 // 1600 px, fitted and centred on the window background, at least 260 px high, its corners rounded
 // at 8. Dragging it offers the image file itself (the service's drag payload for the record, asked
-// for when the drag begins; no payload, no drag).
+// for when the drag begins; no payload, no drag). A right click opens the image context menu for
+// this one record, never for the grid's multiple selection.
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -38,6 +39,7 @@ class ImageDetailPreview : public LocalImageView {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:

@@ -35,5 +35,32 @@ TEST_F(ImageDetailPreviewTest, ADragCarriesThePayloadFileOrNothing) {
   EXPECT_EQ(data->urls()[0].toString(), "file:///library/a b.png");
 }
 
+TEST_F(ImageDetailPreviewTest, TheMenuActsOnTheShownRecordOnly) {
+  makeStore(
+      {novelAIRecord("a.png"), novelAIRecord("b.png", 1'699'999'999), novelAIRecord("c.png", 1'699'999'998)});
+  host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  store->selectAllResults();
+  focus("/library/b.png");
+  ASSERT_EQ(store->selection().effectiveSelectedPaths().size(), 3u);
+
+  auto* preview = find<ImageDetailPreview>("detail.preview");
+  QContextMenuEvent event(QContextMenuEvent::Mouse, preview->rect().center(),
+                          preview->mapToGlobal(preview->rect().center()));
+  QCoreApplication::sendEvent(preview, &event);
+  auto* menu = preview->findChild<QMenu*>("detail.preview.menu");
+  ASSERT_NE(menu, nullptr);
+  QAction* favorite = nullptr;
+  for (QAction* action : menu->actions()) {
+    if (action->text() == "review.favorite.add") favorite = action;
+  }
+  ASSERT_NE(favorite, nullptr) << "the single-record title, not the bulk one";
+  favorite->trigger();
+  menu->close();
+  settle();
+  for (const RecordRef& record : store->resultWindow().records()) {
+    EXPECT_EQ(record->reviewState.favorite, record->file.path == "/library/b.png") << record->file.path;
+  }
+}
+
 }  // namespace
 }  // namespace lorvex::ui
