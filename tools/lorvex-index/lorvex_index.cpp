@@ -14,6 +14,11 @@
 // description when the library cannot be prepared (another process using it included: nothing in
 // DIR is changed then) or the scan fails, 2 on a usage error. A developer's tool for benchmarks
 // and real-data checks.
+//
+// lorvex-index --app-settings [--thumbnails] ROOT...: the same into the application's own library
+// ($XDG_DATA_HOME/Lorvex) with the roots registered in the application's own settings, so that the
+// next launch of lorvex shows them as its registered, indexed folders (the launch benchmark fills a
+// library this way; run it with HOME and XDG_* pointing at a scratch folder).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -44,6 +49,7 @@ constexpr std::int64_t kThumbnailRunLimit = 1000;
 
 struct Arguments {
   std::string library;
+  bool appSettings = false;
   bool thumbnails = false;
   std::vector<std::string> roots;
 };
@@ -53,6 +59,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments) {
     const std::string argument = argv[i];
     if (argument == "--library" && i + 1 < argc) {
       arguments.library = argv[++i];
+    } else if (argument == "--app-settings") {
+      arguments.appSettings = true;
     } else if (argument == "--thumbnails") {
       arguments.thumbnails = true;
     } else if (argument.starts_with("--")) {
@@ -61,7 +69,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments) {
       arguments.roots.push_back(argument);
     }
   }
-  return !arguments.library.empty() && !arguments.roots.empty();
+  // One library: a folder of its own, or the application's.
+  return arguments.library.empty() == arguments.appSettings && !arguments.roots.empty();
 }
 
 void printLine(const Json& object) {
@@ -123,15 +132,17 @@ ThumbnailTotals generateThumbnails(lorvex::ImageLibraryService& service,
 int main(int argc, char** argv) {
   Arguments arguments;
   if (!parseArguments(argc, argv, arguments)) {
-    std::fprintf(stderr, "usage: lorvex-index --library DIR [--thumbnails] ROOT...\n");
+    std::fprintf(stderr, "usage: lorvex-index (--library DIR | --app-settings) [--thumbnails] ROOT...\n");
     return 2;
   }
   std::setvbuf(stderr, nullptr, _IOLBF, 1 << 16);
   const auto started = std::chrono::steady_clock::now();
   try {
-    const std::string library = lorvex::text::standardizedPath(arguments.library);
-    lorvex::LiveImageLibraryGraph graph =
-        lorvex::makeLiveImageLibraryGraph(library, lorvex::platform::Settings(kSettingsSuite, library));
+    const std::string library = arguments.appSettings ? lorvex::defaultLibraryDirectory().string()
+                                                      : lorvex::text::standardizedPath(arguments.library);
+    lorvex::LiveImageLibraryGraph graph = lorvex::makeLiveImageLibraryGraph(
+        library, arguments.appSettings ? lorvex::platform::Settings(lorvex::platform::Settings::kStandardSuiteName)
+                                       : lorvex::platform::Settings(kSettingsSuite, library));
     const std::shared_ptr<lorvex::SQLiteImageRepositoryV3> database = graph.database;
     lorvex::ImageLibraryService service(std::move(graph.dependencies));
 

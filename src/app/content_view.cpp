@@ -1,0 +1,175 @@
+#include "app/content_view.h"
+
+#include <QDialog>
+#include <QSplitter>
+#include <QStackedLayout>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/library_workspace.h"
+#include "app/shortcut_help_sheet.h"
+#include "store/image_library_store.h"
+
+namespace lorvex::app {
+
+namespace {
+
+// A layer of the stack: an empty container named for its slot, holding the view when there is one.
+QWidget* makeLayer(const QString& name, QWidget* parent) {
+  auto* layer = new QWidget(parent);
+  layer->setObjectName(name);
+  auto* layout = new QVBoxLayout(layer);
+  layout->setContentsMargins(0, 0, 0, 0);
+  return layer;
+}
+
+void place(QWidget* layer, QWidget* view) {
+  if (view) layer->layout()->addWidget(view);
+}
+
+}  // namespace
+
+ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resourceDisplay,
+                         platform::Settings appStorage, const ShellViews& views, FolderPicker& folderPicker,
+                         const ui::AppLocalization& localization, QWidget* parent)
+    : QWidget(parent),
+      store_(store),
+      views_(views),
+      folderPicker_(folderPicker),
+      localization_(localization),
+      state_(std::make_unique<ContentViewState>(store)) {
+  setObjectName(QStringLiteral("contentView"));
+  ContentViewState* state = state_.get();
+
+  stack_ = new QStackedLayout(this);
+  stack_->setStackingMode(QStackedLayout::StackAll);
+  stack_->setContentsMargins(0, 0, 0, 0);
+
+  // 1. The split view: sidebar | workspace.
+  splitView_ = new QSplitter(Qt::Horizontal, this);
+  splitView_->setObjectName(QStringLiteral("splitView"));
+  splitView_->setChildrenCollapsible(false);
+  QWidget* sidebar = makeLayer(QStringLiteral("splitView.sidebar"), splitView_);
+  const auto showFolderImporter = [state] { state->presentFolderImporter(); };
+  const auto reauthorizeFolder = [state](const std::string& path) { state->presentFolderReauthorization(path); };
+  if (views_.filterSidebar) {
+    place(sidebar, views_.filterSidebar(store_, resourceDisplay, showFolderImporter, reauthorizeFolder, sidebar));
+  }
+  ResultsGridActions actions{
+      .showFolderImporter = showFolderImporter,
+      .reauthorizeFolder = reauthorizeFolder,
+      .showShortcutHelp = [state] { state->presentShortcutHelp(); },
+      .showQuickLook = [state](const std::string& url) { state->presentQuickLook(url); },
+  };
+  workspace_ = new LibraryWorkspace(store_, views_, std::move(actions), std::move(appStorage), splitView_);
+  splitView_->addWidget(sidebar);
+  splitView_->addWidget(workspace_);
+  splitView_->setStretchFactor(0, 0);
+  splitView_->setStretchFactor(1, 1);
+  stack_->addWidget(splitView_);
+
+  // 2. The indexing card.
+  indexingCard_ = makeLayer(QStringLiteral("indexingCard"), this);
+  if (views_.indexingCard) place(indexingCard_, views_.indexingCard(store_, indexingCard_));
+  stack_->addWidget(indexingCard_);
+
+  // 3. The preview overlay.
+  preview_ = makeLayer(QStringLiteral("previewOverlay"), this);
+  if (views_.previewOverlay) {
+    previewSlot_ = views_.previewOverlay(store_,
+                                         PreviewActions{
+                                             .showPrevious = [state] { state->showPreviousQuickLookImage(); },
+                                             .showNext = [state] { state->showNextQuickLookImage(); },
+                                             .startSlideshow = [state] { state->startSlideshowFromQuickLook(); },
+                                             .dismiss = [state] { state->dismissQuickLook(); },
+                                         },
+                                         preview_);
+    place(preview_, previewSlot_.widget);
+  }
+  stack_->addWidget(preview_);
+
+  // 4. The feedback banner.
+  feedback_ = makeLayer(QStringLiteral("feedbackOverlay"), this);
+  if (views_.feedbackOverlay) {
+    place(feedback_, views_.feedbackOverlay(store_, [state] { state->undoFromFeedback(); }, feedback_));
+  }
+  stack_->addWidget(feedback_);
+
+  // Back to front, whatever the layout made current.
+  for (QWidget* layer : {static_cast<QWidget*>(splitView_), indexingCard_, preview_, feedback_}) layer->raise();
+
+  if (views_.slideshowPresenter) views_.slideshowPresenter(store_, [state] { state->closeSlideshow(); }, this);
+
+  connect(state, &ContentViewState::compositionChanged, this, &ContentView::applyComposition);
+  connect(state, &ContentViewState::quickLookURLChanged, this, &ContentView::applyQuickLook);
+  connect(state, &ContentViewState::folderImportRequestChanged, this, &ContentView::applyFolderImport);
+  connect(state, &ContentViewState::shortcutHelpPresentedChanged, this, &ContentView::applyShortcutHelp);
+  connect(&store_, &ImageLibraryStore::deleteCandidateFeedbackChanged, this, &ContentView::applyFeedback);
+  applyComposition();
+  applyQuickLook();
+  applyFeedback();
+}
+
+ContentView::~ContentView() {
+  if (shortcutHelp_) delete shortcutHelp_.data();
+}
+
+void ContentView::applyComposition() {
+  splitView_->setEnabled(!state_->isSplitViewDisabled());
+  indexingCard_->setVisible(state_->isPreparing());
+}
+
+void ContentView::applyQuickLook() {
+  const std::optional<std::string>& url = state_->quickLookURL();
+  if (url && previewSlot_.setURL) previewSlot_.setURL(*url);
+  preview_->setVisible(url.has_value());
+  if (url && previewSlot_.widget) previewSlot_.widget->setFocus(Qt::OtherFocusReason);
+  workspace_->setQuickLookPresented(url.has_value());
+  applyComposition();
+}
+
+void ContentView::applyFeedback() { feedback_->setVisible(store_.deleteCandidateFeedback().has_value()); }
+
+void ContentView::applyFolderImport() {
+  const auto& request = state_->folderImport().request();
+  if (!request || isPickerOpen_) return;
+  isPickerOpen_ = true;
+  QPointer<ContentView> self(this);
+  folderPicker_.open(
+      window(), request->allowsMultipleSelection(),
+      [self](FolderPickerResult result) {
+        if (self) self->state_->completeFolderImport(result);
+      },
+      [self] {
+        if (!self) return;
+        self->isPickerOpen_ = false;
+        self->state_->dismissFolderImporter();
+      });
+}
+
+void ContentView::applyShortcutHelp() {
+  if (!state_->isShortcutHelpPresented() || shortcutHelp_) return;
+  auto* sheet = new ShortcutHelpSheet(ShortcutHelpPresentation::make(localization_), ShortcutHelpSheetLayout{},
+                                      localization_, window());
+  sheet->setAttribute(Qt::WA_DeleteOnClose);
+  shortcutHelp_ = sheet;
+  ContentViewState* state = state_.get();
+  connect(sheet, &QDialog::finished, this, [state] { state->setShortcutHelpPresented(false); });
+  sheet->open();
+}
+
+void ContentView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!undoKey_ && views_.undoKey) {
+    ContentViewState* state = state_.get();
+    undoKey_ = views_.undoKey(*window(), [state] { return state->undoFromKey(); });
+  }
+  // Posted, so the window is on screen before the library work starts; the store starts one
+  // launch workflow at most however often this runs.
+  QPointer<ContentView> self(this);
+  QTimer::singleShot(0, this, [self] {
+    if (self) self->store_.startLaunchWorkflow();
+  });
+}
+
+}  // namespace lorvex::app

@@ -1,0 +1,98 @@
+#include "app/lorvex_application.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include <QThreadPool>
+
+#include "app/acknowledgments_window.h"
+#include "app/main_window.h"
+#include "platform/log.h"
+#include "services/ui_testing_launch.h"
+#include "store/image_library_store.h"
+
+namespace lorvex::app {
+
+namespace {
+
+constexpr std::chrono::seconds kPoolGraceAtQuit{2};
+
+}  // namespace
+
+LorvexApplication::LorvexApplication(LorvexApplicationOptions options)
+    : startTime_(options.startTime),
+      localization_(options.localization != nullptr ? *options.localization : ui::AppLocalization::live()),
+      folderPicker_(std::move(options.folderPicker)),
+      views_(options.views ? std::move(*options.views) : liveShellViews()) {
+  // 1–4: the arguments, the real home directory, recording mode (the whole argument only), and the
+  // path display built from them.
+  const std::vector<std::string>& arguments = options.arguments;
+  resourceDisplay_ = ui::ViewResourceDisplay::make(arguments, ui::resolveHomeDirectoryPath());
+  // 5: the UI-testing run, if any.
+  const std::optional<UITestingLaunchOptions> uiTesting = parseUITestingLaunchArguments(arguments);
+  if (uiTesting) uiTestingRunID_ = uiTesting->runID;
+  const bool resets = uiTesting && uiTesting->resets;
+  // 6: the settings the window keeps; 7: the store, nothing opened yet.
+  appStorage_.emplace(makeUserDefaults(uiTestingRunID_));
+  store_ = makeLibraryStore(uiTestingRunID_, resets, options.runtime);
+  // 8: no updater in a UI-testing run.
+  if (!uiTestingRunID_) updater_ = std::make_unique<NullUpdater>();
+  if (!folderPicker_) folderPicker_ = makeFileDialogFolderPicker();
+
+  mainWindow_ = std::make_unique<MainWindow>(*store_, resourceDisplay_, *appStorage_, views_, *folderPicker_,
+                                             updater_.get(), [this] { openAcknowledgments(); }, localization_);
+  connect(mainWindow_.get(), &MainWindow::firstShown, this, [] { platform::signpostEvent("MainWindowShown"); });
+  connect(store_.get(), &ImageLibraryStore::isLoadingChanged, this, &LorvexApplication::reportFirstResultPage);
+}
+
+LorvexApplication::~LorvexApplication() {
+  // Windows first (they hold the store), then the store, which stops its flows.
+  if (acknowledgmentsWindow_) delete acknowledgmentsWindow_.data();
+  mainWindow_.reset();
+  store_.reset();
+}
+
+void LorvexApplication::showMainWindow() {
+  mainWindow_->show();
+  mainWindow_->raise();
+  mainWindow_->activateWindow();
+}
+
+void LorvexApplication::openAcknowledgments() {
+  if (!acknowledgmentsWindow_) {
+    acknowledgmentsWindow_ = new AcknowledgmentsWindow(localization_);
+    acknowledgmentsWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
+  }
+  acknowledgmentsWindow_->show();
+  acknowledgmentsWindow_->raise();
+  acknowledgmentsWindow_->activateWindow();
+}
+
+void LorvexApplication::reportFirstResultPage() {
+  if (reportedFirstResultPage_ || store_->isLoading() || store_->needsLiveServicePreparation() ||
+      store_->isPreparingLibrary()) {
+    return;
+  }
+  reportedFirstResultPage_ = true;
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - startTime_);
+  platform::signpostEvent("FirstResultPage", "count=" + std::to_string(store_->resultWindow().records().size()) +
+                                                 " ms=" + std::to_string(elapsed.count()));
+}
+
+bool poolsFinishWithin(const std::vector<QThreadPool*>& pools, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (QThreadPool* pool : pools) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (!pool->waitForDone(static_cast<int>(std::max<long long>(left.count(), 0)))) return false;
+  }
+  return true;
+}
+
+void quitAfterWaitingForPools(const std::vector<QThreadPool*>& pools) {
+  if (poolsFinishWithin(pools, kPoolGraceAtQuit)) return;
+  platform::logInfo("App", "library work still running two seconds after quitting; ending without it");
+  std::_Exit(0);
+}
+
+}  // namespace lorvex::app

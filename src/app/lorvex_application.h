@@ -1,0 +1,98 @@
+// The composition root: reads the launch arguments and builds, once, everything that lives as long
+// as the process: the path display, the application settings, the store (with the unavailable
+// service; the main window's first showing starts the launch workflow), the updater outside UI
+// testing, and the main window with its menus. The acknowledgments window is made on first use.
+//
+// Quitting: the windows go first, then the store (which stops its flows). A scan blocked in a pool
+// job may outlast that; quitAfterWaitingForPools() gives such jobs two seconds and then ends the
+// process without waiting further (library writes are transactions, so nothing is left half done).
+//
+// Signposts (LORVEX_TRACE): "MainWindowShown" when the main window first shows, and once
+// "FirstResultPage" ("count=N ms=T", T since the process started) for the first page of results
+// applied after the library was prepared.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QObject>
+#include <QPointer>
+
+#include "app/acknowledgments_window.h"
+#include "app/folder_picker.h"
+#include "app/shell_views.h"
+#include "app/updater.h"
+#include "platform/settings.h"
+#include "store/library_store_composition.h"
+#include "ui/common/app_localization.h"
+#include "ui/common/view_resource_display.h"
+
+class QThreadPool;
+
+namespace lorvex::app {
+
+class MainWindow;
+
+struct LorvexApplicationOptions {
+  std::vector<std::string> arguments;
+  // When the process started, for the signposts' times.
+  std::chrono::steady_clock::time_point startTime = std::chrono::steady_clock::now();
+  // Null: the live folder picker.
+  std::unique_ptr<FolderPicker> folderPicker;
+  // The views to place; liveShellViews() by default.
+  std::optional<ShellViews> views;
+  // Where the store keeps time and runs its work (tests give their own pools).
+  LibraryStoreRuntime runtime;
+  const ui::AppLocalization* localization = nullptr;  // null: AppLocalization::live()
+};
+
+class LorvexApplication : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit LorvexApplication(LorvexApplicationOptions options);
+  ~LorvexApplication() override;
+
+  ImageLibraryStore& store() const { return *store_; }
+  const ui::ViewResourceDisplay& resourceDisplay() const { return resourceDisplay_; }
+  platform::Settings& appStorage() { return *appStorage_; }
+  const std::optional<std::string>& uiTestingRunID() const { return uiTestingRunID_; }
+  // Absent in a UI-testing run.
+  Updater* updater() const { return updater_.get(); }
+  MainWindow& mainWindow() const { return *mainWindow_; }
+  AcknowledgmentsWindow* acknowledgmentsWindow() const { return acknowledgmentsWindow_; }
+
+  void showMainWindow();
+  // Makes the acknowledgments window on first use; shows, raises and activates it.
+  void openAcknowledgments();
+
+ private:
+  void reportFirstResultPage();
+
+  std::chrono::steady_clock::time_point startTime_;
+  const ui::AppLocalization& localization_;
+  ui::ViewResourceDisplay resourceDisplay_;
+  std::optional<std::string> uiTestingRunID_;
+  std::optional<platform::Settings> appStorage_;
+  std::unique_ptr<ImageLibraryStore> store_;
+  std::unique_ptr<Updater> updater_;
+  std::unique_ptr<FolderPicker> folderPicker_;
+  ShellViews views_;
+  std::unique_ptr<MainWindow> mainWindow_;
+  QPointer<AcknowledgmentsWindow> acknowledgmentsWindow_;
+  bool reportedFirstResultPage_ = false;
+};
+
+// Waits up to `timeout` for every job of the pools to finish; false when one still runs then.
+bool poolsFinishWithin(const std::vector<QThreadPool*>& pools, std::chrono::milliseconds timeout);
+
+// After the application object is gone: when a pool job still runs two seconds later, logs it and
+// ends the process at once with status 0.
+void quitAfterWaitingForPools(const std::vector<QThreadPool*>& pools);
+
+}  // namespace lorvex::app

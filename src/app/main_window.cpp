@@ -1,0 +1,128 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QMenuBar>
+#include <QUrl>
+#include <QWindow>
+
+#include "app/environment_info.h"
+#include "app/library_workspace.h"
+#include "app/shortcut_help_presentation.h"
+#include "ui/common/clipboard.h"
+#include "ui/common/plain_text.h"
+
+namespace lorvex::app {
+
+namespace {
+
+QString menuText(const std::string& text) { return ui::mnemonicSafe(ui::qtText(text)); }
+
+}  // namespace
+
+MainWindow::MainWindow(ImageLibraryStore& store, ui::ViewResourceDisplay resourceDisplay,
+                       platform::Settings appStorage, const ShellViews& views, FolderPicker& folderPicker,
+                       Updater* updater, std::function<void()> openAcknowledgments,
+                       const ui::AppLocalization& localization, QWidget* parent)
+    : QMainWindow(parent), localization_(localization) {
+  setObjectName(QStringLiteral("main"));
+  setWindowTitle(QStringLiteral("Lorvex"));
+  contentView_ = new ContentView(store, std::move(resourceDisplay), std::move(appStorage), views, folderPicker,
+                                 localization, this);
+  setCentralWidget(contentView_);
+  resize(1280, 820);
+  buildMenus(updater, std::move(openAcknowledgments));
+}
+
+MainWindow::~MainWindow() {
+  // The widgets below go after this destructor and move the focus as they go; the application's
+  // focus signals must no longer reach this half-destroyed window.
+  disconnect(qApp, nullptr, this, nullptr);
+}
+
+void MainWindow::buildMenus(Updater* updater, std::function<void()> openAcknowledgments) {
+  QMenu* view = menuBar()->addMenu(menuText(localization_.lookup("platform.menu.view")));
+  view->setObjectName(QStringLiteral("menu.view"));
+  inspectorAction_ = view->addAction(QString());
+  inspectorAction_->setObjectName(QStringLiteral("menu.view.inspector"));
+  inspectorAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_I));
+  LibraryWorkspace& workspace = contentView_->workspace();
+  connect(inspectorAction_, &QAction::triggered, this,
+          [&workspace] { workspace.setInspectorPresented(!workspace.isInspectorPresented()); });
+  connect(&workspace, &LibraryWorkspace::inspectorPresentedChanged, this, &MainWindow::updateInspectorAction);
+  updateInspectorAction();
+
+  QMenu* help = menuBar()->addMenu(menuText(localization_.lookup("platform.menu.help")));
+  help->setObjectName(QStringLiteral("menu.help"));
+  const ShortcutHelpPresentation presentation = ShortcutHelpPresentation::make(localization_);
+  shortcutHelpAction_ = help->addAction(menuText(presentation.menuTitle));
+  shortcutHelpAction_->setObjectName(QStringLiteral("menu.help.shortcutHelp"));
+  shortcutHelpAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Slash));
+  ContentView* content = contentView_;
+  connect(shortcutHelpAction_, &QAction::triggered, this, [this, content] {
+    // Only the active main window presents the sheet.
+    if (QApplication::activeWindow() == this) content->state().presentShortcutHelp();
+  });
+  connect(qApp, &QApplication::focusChanged, this, &MainWindow::updateShortcutHelpAction);
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainWindow::updateShortcutHelpAction);
+  updateShortcutHelpAction();
+
+  QAction* acknowledgments = help->addAction(menuText(localization_.lookup("acknowledgments.title")));
+  acknowledgments->setObjectName(QStringLiteral("menu.help.acknowledgments"));
+  connect(acknowledgments, &QAction::triggered, this, [open = std::move(openAcknowledgments)] {
+    if (open) open();
+  });
+
+  if (updater != nullptr && updater->isAvailable()) {
+    QAction* check = help->addAction(menuText(localization_.lookup("updates.checkForUpdates")));
+    check->setObjectName(QStringLiteral("menu.help.checkForUpdates"));
+    check->setEnabled(updater->canCheckForUpdates());
+    updater->setCanCheckChangedHandler([check](bool can) { check->setEnabled(can); });
+    connect(check, &QAction::triggered, this, [updater] { updater->checkForUpdates(); });
+  }
+
+  const auto addLink = [this, help](const char* key, const char* name, SupportPage page) {
+    QAction* action = help->addAction(menuText(localization_.lookup(key)));
+    action->setObjectName(QString::fromLatin1(name));
+    const std::optional<std::string> address = supportPageAddress(configuredWebsiteAddress(), page);
+    action->setEnabled(address.has_value());
+    if (address) {
+      connect(action, &QAction::triggered, this,
+              [url = QUrl(ui::qtText(*address))] { QDesktopServices::openUrl(url); });
+    }
+  };
+  help->addSeparator();
+  addLink("support.openSupportPage", "menu.help.supportPage", SupportPage::support);
+  addLink("support.openPrivacyPolicy", "menu.help.privacyPolicy", SupportPage::privacy);
+  help->addSeparator();
+  QAction* copy = help->addAction(menuText(localization_.lookup("support.copyEnvironmentInfo")));
+  copy->setObjectName(QStringLiteral("menu.help.copyEnvironmentInfo"));
+  connect(copy, &QAction::triggered, this,
+          [] { ui::copyTextToClipboard(makeEnvironmentInfo(currentEnvironmentFacts())); });
+  help->addSeparator();
+  addLink("support.donate", "menu.help.donate", SupportPage::donate);
+}
+
+void MainWindow::updateShortcutHelpAction() { shortcutHelpAction_->setEnabled(QApplication::activeWindow() == this); }
+
+void MainWindow::updateInspectorAction() {
+  const bool presented = contentView_->workspace().isInspectorPresented();
+  inspectorAction_->setText(
+      menuText(localization_.lookup(presented ? "detail.inspector.hide" : "detail.inspector.show")));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  if (event->isAccepted()) Q_EMIT closed();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  updateShortcutHelpAction();
+  if (wasShown_) return;
+  wasShown_ = true;
+  Q_EMIT firstShown();
+}
+
+}  // namespace lorvex::app

@@ -1,0 +1,297 @@
+// The main window offscreen over a store on the scripted service: its menus (order, shortcuts, what
+// is enabled when), the shortcut help sheet, the picker's openings, the layers the composition
+// shows, and the inspector's remembered state and width.
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QSplitter>
+
+#include "app/acknowledgments_window.h"
+#include "app/library_workspace.h"
+#include "app/library_workspace_rules.h"
+#include "platform/temporary_folder.h"
+#include "scripted_folder_picker.h"
+#include "store/support/store_harness.h"
+#include "ui/results/echo_localization.h"
+#include "ui/support/widget_test.h"
+
+namespace lorvex::app {
+namespace {
+
+using ui::testing::findByName;
+
+class AvailableUpdater final : public Updater {
+ public:
+  bool isAvailable() const override { return true; }
+  bool canCheckForUpdates() const override { return canCheck; }
+  void setCanCheckChangedHandler(std::function<void(bool)> changed) override { handler = std::move(changed); }
+  void checkForUpdates() override { ++checks; }
+  bool canCheck = false;
+  std::function<void(bool)> handler;
+  int checks = 0;
+};
+
+class MainWindowTest : public ui::testing::WidgetTest {
+ protected:
+  void SetUp() override {
+    store = harness.makeStore();
+    makeWindow(nullptr);
+  }
+  void TearDown() override {
+    window.reset();
+    harness.service->releaseAll();
+    harness.drainEvents();
+  }
+  void makeWindow(Updater* updater) {
+    window.reset();
+    window = std::make_unique<MainWindow>(*store, ui::ViewResourceDisplay{}, settings(), views, picker, updater,
+                                          [this] { ++acknowledgmentsOpened; }, localization);
+  }
+  platform::Settings settings() const { return platform::Settings("app-test", folder.path()); }
+  std::vector<QString> actionNames(const char* menuName) const {
+    std::vector<QString> names;
+    for (QAction* action : findByName<QMenu>(*window, menuName)->actions()) {
+      names.push_back(action->isSeparator() ? QStringLiteral("-") : action->objectName());
+    }
+    return names;
+  }
+  void settle() {
+    harness.drainEvents();
+    ui::testing::drainUiEvents();
+  }
+
+  lorvex::testing::TemporaryFolder folder;
+  lorvex::testing::StoreHarness harness;
+  std::unique_ptr<ImageLibraryStore> store;
+  ShellViews views;
+  testing::ScriptedFolderPicker picker;
+  ui::AppLocalization localization = ui::testing::echoLocalization();
+  std::unique_ptr<MainWindow> window;
+  int acknowledgmentsOpened = 0;
+};
+
+TEST_F(MainWindowTest, MenusListTheirItemsInOrderWithTheirKeys) {
+  EXPECT_EQ(window->objectName(), "main");
+  EXPECT_EQ(window->windowTitle(), "Lorvex");
+  const QList<QAction*> menus = window->menuBar()->actions();
+  ASSERT_EQ(menus.size(), 2);
+  EXPECT_EQ(menus[0]->text(), "platform.menu.view");
+  EXPECT_EQ(menus[1]->text(), "platform.menu.help");
+
+  EXPECT_EQ(actionNames("menu.view"), (std::vector<QString>{"menu.view.inspector"}));
+  EXPECT_EQ(window->inspectorAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_I));
+  EXPECT_EQ(actionNames("menu.help"),
+            (std::vector<QString>{"menu.help.shortcutHelp", "menu.help.acknowledgments", "-", "menu.help.supportPage",
+                                  "menu.help.privacyPolicy", "-", "menu.help.copyEnvironmentInfo", "-",
+                                  "menu.help.donate"}));
+  EXPECT_EQ(window->shortcutHelpAction()->text(), "shortcutHelp.menuTitle");
+  EXPECT_EQ(window->shortcutHelpAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Slash));
+  EXPECT_EQ(findByName<QMenu>(*window, "menu.help")->actions()[1]->text(), "acknowledgments.title");
+
+  // No site is configured for this build: its pages stay disabled rather than guessed.
+  for (const char* name : {"menu.help.supportPage", "menu.help.privacyPolicy", "menu.help.donate"}) {
+    EXPECT_FALSE(window->findChild<QAction*>(name)->isEnabled()) << name;
+  }
+  EXPECT_TRUE(window->findChild<QAction*>("menu.help.copyEnvironmentInfo")->isEnabled());
+  window->findChild<QAction*>("menu.help.acknowledgments")->trigger();
+  EXPECT_EQ(acknowledgmentsOpened, 1);
+}
+
+TEST_F(MainWindowTest, MenuTextsDoubleTheirAmpersands) {
+  const ui::AppLocalization ampersands([](std::string_view key, const ui::FormatArguments&) {
+    return std::string("R&D ") + std::string(key);
+  });
+  localization = ampersands;
+  makeWindow(nullptr);
+  EXPECT_EQ(window->shortcutHelpAction()->text(), "R&&D shortcutHelp.menuTitle");
+  EXPECT_EQ(window->menuBar()->actions()[1]->text(), "R&&D platform.menu.help");
+}
+
+TEST_F(MainWindowTest, TheUpdateItemExistsOnlyWithAnAvailableUpdaterAndFollowsIt) {
+  EXPECT_EQ(window->findChild<QAction*>("menu.help.checkForUpdates"), nullptr);  // none at all
+  NullUpdater none;
+  makeWindow(&none);
+  EXPECT_EQ(window->findChild<QAction*>("menu.help.checkForUpdates"), nullptr);
+
+  AvailableUpdater updater;
+  makeWindow(&updater);
+  QAction* check = window->findChild<QAction*>("menu.help.checkForUpdates");
+  ASSERT_NE(check, nullptr);
+  EXPECT_EQ(actionNames("menu.help")[2], "menu.help.checkForUpdates");
+  EXPECT_FALSE(check->isEnabled());
+  updater.handler(true);
+  EXPECT_TRUE(check->isEnabled());
+  check->trigger();
+  EXPECT_EQ(updater.checks, 1);
+  updater.handler(false);
+  EXPECT_FALSE(check->isEnabled());
+}
+
+TEST_F(MainWindowTest, NothingBindsCtrlZ) {
+  const QKeySequence undo(Qt::CTRL | Qt::Key_Z);
+  for (QAction* action : window->findChildren<QAction*>()) {
+    for (const QKeySequence& shortcut : action->shortcuts()) EXPECT_NE(shortcut, undo) << action->objectName().toStdString();
+  }
+  for (QShortcut* shortcut : window->findChildren<QShortcut*>()) EXPECT_NE(shortcut->key(), undo);
+}
+
+TEST_F(MainWindowTest, ShortcutHelpIsOfferedOnlyWhileTheMainWindowIsActiveAndOpensOnce) {
+  AcknowledgmentsWindow acknowledgments(localization);
+  window->show();
+  acknowledgments.show();
+  QApplication::setActiveWindow(&acknowledgments);
+  settle();
+  EXPECT_FALSE(window->shortcutHelpAction()->isEnabled());
+
+  QApplication::setActiveWindow(window.get());
+  settle();
+  ASSERT_TRUE(window->shortcutHelpAction()->isEnabled());
+  window->shortcutHelpAction()->trigger();
+  settle();
+  QDialog* sheet = window->contentView().shortcutHelpSheet();
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->objectName(), "shortcutHelp");
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(sheet->minimumSize(), QSize(560, 520));
+  EXPECT_EQ(sheet->size(), QSize(620, 640));
+
+  // Asking again while it is open (the results header's button) changes nothing.
+  window->contentView().state().presentShortcutHelp();
+  settle();
+  EXPECT_EQ(window->findChildren<QDialog*>("shortcutHelp").size(), 1);
+
+  findByName<QAbstractButton>(*sheet, "shortcutHelp.close")->click();
+  settle();
+  EXPECT_FALSE(window->contentView().state().isShortcutHelpPresented());
+  EXPECT_EQ(window->contentView().shortcutHelpSheet(), nullptr);
+}
+
+TEST_F(MainWindowTest, TheSheetListsEverySectionWithItsBadges) {
+  window->contentView().state().presentShortcutHelp();
+  settle();
+  QDialog* sheet = window->contentView().shortcutHelpSheet();
+  ASSERT_NE(sheet, nullptr);
+  for (const char* section : {"global", "filtering", "grid", "quickLook", "review", "slideshow",
+                              "deleteCandidateReview"}) {
+    EXPECT_NE(findByName(*sheet, QStringLiteral("shortcutHelp.section.") + section), nullptr) << section;
+  }
+  const auto badges = sheet->findChildren<QLabel*>("shortcutHelp.badge");
+  EXPECT_EQ(badges.size(), 28);
+  for (QLabel* badge : badges) {
+    EXPECT_GE(badge->minimumWidth(), 96);
+    EXPECT_EQ(badge->textFormat(), Qt::PlainText);
+  }
+  EXPECT_EQ(badges.front()->text(), "Ctrl+/");
+}
+
+TEST_F(MainWindowTest, ThePickerOpensForWhatWasAskedAndItsAnswerReachesTheStore) {
+  ContentViewState& state = window->contentView().state();
+  window->show();
+  state.presentFolderImporter();
+  ASSERT_EQ(picker.openings.size(), 1U);
+  EXPECT_TRUE(picker.openings.back().allowsMultipleSelection);
+  picker.answer(std::vector<std::string>{"/p/a", "/p/b"});
+  settle();
+  ASSERT_EQ(harness.service->calls("registerFolders").size(), 1U);
+  EXPECT_EQ(harness.service->calls("registerFolders")[0].paths, (std::vector<std::string>{"/p/a", "/p/b"}));
+
+  state.presentFolderReauthorization("/p/old");
+  ASSERT_EQ(picker.openings.size(), 2U);
+  EXPECT_FALSE(picker.openings.back().allowsMultipleSelection);
+  picker.answer(FolderPickerError{"denied"});
+  EXPECT_EQ(store->errorMessage(), "denied");
+
+  // A cancelled picker changes nothing and can be opened again.
+  state.presentFolderImporter();
+  picker.answer(std::nullopt);
+  state.presentFolderImporter();
+  EXPECT_EQ(picker.openings.size(), 4U);
+  picker.answer(std::nullopt);
+  settle();
+  EXPECT_EQ(harness.service->calls("registerFolders").size(), 1U);
+  EXPECT_EQ(harness.service->calls("reauthorizeFolder").size(), 0U);
+}
+
+TEST_F(MainWindowTest, TheLayersShowWhileTheirStateHolds) {
+  ContentView& content = window->contentView();
+  window->show();
+  settle();
+  EXPECT_TRUE(content.splitView()->isEnabled());
+  EXPECT_FALSE(content.indexingCardLayer()->isVisible());
+  EXPECT_FALSE(content.previewLayer()->isVisible());
+  EXPECT_FALSE(content.feedbackLayer()->isVisible());
+
+  store->setNeedsLiveServicePreparation(true);
+  EXPECT_FALSE(content.splitView()->isEnabled());
+  EXPECT_TRUE(content.indexingCardLayer()->isVisible());
+  store->setNeedsLiveServicePreparation(false);
+  store->setIsPreparingLibrary(true);
+  EXPECT_FALSE(content.splitView()->isEnabled());
+  EXPECT_TRUE(content.indexingCardLayer()->isVisible());
+  store->setIsPreparingLibrary(false);
+  EXPECT_TRUE(content.splitView()->isEnabled());
+  EXPECT_FALSE(content.indexingCardLayer()->isVisible());
+
+  content.state().presentQuickLook("file:///library/0.png");
+  EXPECT_TRUE(content.previewLayer()->isVisible());
+  EXPECT_FALSE(content.splitView()->isEnabled());
+  content.state().dismissQuickLook();
+  EXPECT_FALSE(content.previewLayer()->isVisible());
+  EXPECT_TRUE(content.splitView()->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheInspectorKeepsItsOpenStateAndWidthAcrossWindows) {
+  window->resize(1400, 800);
+  window->show();
+  settle();
+  LibraryWorkspace& workspace = window->contentView().workspace();
+  EXPECT_TRUE(workspace.isInspectorPresented());
+  EXPECT_EQ(workspace.inspector()->width(), 360);  // first launch
+  EXPECT_GE(workspace.splitter()->widget(0)->width(), kWorkspaceGridMinimumWidth);
+
+  // The user drags the divider: the width is remembered.
+  const QList<int> sizes = workspace.splitter()->sizes();
+  workspace.splitter()->setSizes({sizes[0] + sizes[1] - 450, 450});
+  settle();
+  EXPECT_EQ(workspace.inspector()->width(), 450);
+  workspace.flushSettings();
+  EXPECT_EQ(settings().real(kInspectorRememberedWidthKey), 450.0);
+
+  window->inspectorAction()->trigger();
+  EXPECT_FALSE(workspace.isInspectorPresented());
+  EXPECT_FALSE(workspace.inspector()->isVisible());
+  EXPECT_EQ(window->inspectorAction()->text(), "detail.inspector.show");
+  EXPECT_EQ(settings().boolean(kInspectorPresentedKey), false);
+
+  makeWindow(nullptr);
+  window->resize(1400, 800);
+  window->show();
+  settle();
+  LibraryWorkspace& again = window->contentView().workspace();
+  EXPECT_FALSE(again.isInspectorPresented());
+  window->inspectorAction()->trigger();
+  settle();
+  EXPECT_EQ(window->inspectorAction()->text(), "detail.inspector.hide");
+  EXPECT_EQ(again.inspector()->width(), 450);
+}
+
+TEST_F(MainWindowTest, CopyingTheEnvironmentReplacesTheClipboard) {
+  QApplication::clipboard()->setText(QStringLiteral("something else"));
+  window->findChild<QAction*>("menu.help.copyEnvironmentInfo")->trigger();
+  const QString text = QApplication::clipboard()->text();
+  EXPECT_TRUE(text.startsWith("Lorvex 0.1.0 (")) << text.toStdString();
+  EXPECT_TRUE(text.contains("\nLinux ")) << text.toStdString();
+}
+
+}  // namespace
+}  // namespace lorvex::app
