@@ -1,0 +1,177 @@
+// The composition root over a real library in the test's own home: launch arguments, the single
+// acknowledgments window, a folder registered through the picker path until the grid holds its 40
+// images, and then the built `lorvex`, started offscreen over the same home, reporting its first
+// page of those 40.
+#include "app/lorvex_application.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <QThreadPool>
+
+#include "app/main_window.h"
+#include "scripted_folder_picker.h"
+#include "store/async/store_thread_pools.h"
+#include "store/image_library_store.h"
+#include "support/png_image.h"
+#include "ui/support/ui_test_environment.h"
+#include "ui/support/widget_test.h"
+
+#ifndef LORVEX_APP_EXECUTABLE
+#error "LORVEX_APP_EXECUTABLE names the built lorvex"
+#endif
+
+namespace lorvex::app {
+namespace {
+
+// Runs the event loop until `done` holds or `limit` passes.
+bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > limit.count()) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+// 40 small decodable PNGs with the text chunks NovelAI writes.
+std::filesystem::path writeNovelAIImages(const std::filesystem::path& folder, int count) {
+  std::filesystem::create_directories(folder);
+  for (int i = 0; i < count; ++i) {
+    lorvex::testing::PNGImageSpec spec;
+    spec.width = 16;
+    spec.height = 24;
+    const std::string prompt = "1girl, solo, image " + std::to_string(i);
+    spec.textChunks = {
+        {"Title", "NovelAI generated image"},
+        {"Description", prompt},
+        {"Software", "NovelAI"},
+        {"Source", "NovelAI Diffusion V4.5 4BDE2A90"},
+        {"Comment", "{\"prompt\": \"" + prompt + "\", \"steps\": 28, \"height\": 24, \"width\": 16, \"scale\": 5.0, "
+                    "\"seed\": " + std::to_string(1000 + i) + ", \"sampler\": \"k_euler_ancestral\", \"uc\": \"lowres\"}"},
+    };
+    const std::string bytes = lorvex::testing::encodePNGImage(spec);
+    std::ofstream(folder / ("image-" + std::to_string(i) + ".png"), std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  return folder;
+}
+
+class LorvexApplicationTest : public ui::testing::WidgetTest {};
+
+TEST_F(LorvexApplicationTest, LaunchArgumentsChooseRecordingModeTheSettingsAndTheUpdater) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool recording;
+    std::optional<std::string> runID;
+  };
+  const Case cases[] = {
+      {{"lorvex"}, false, std::nullopt},
+      {{"lorvex", "--recording-mode"}, true, std::nullopt},
+      {{"lorvex", "--recording-mode=1"}, false, std::nullopt},
+      {{"lorvex", "--ui-testing", "run-1", "--recording-mode"}, true, "run-1"},
+      {{"lorvex", "--ui-testing"}, false, "invalid-invocation"},
+      {{"lorvex", "--ui-testing-reset"}, false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.back());
+    LorvexApplicationOptions options;
+    options.arguments = c.arguments;
+    options.folderPicker = std::make_unique<testing::ScriptedFolderPicker>();
+    LorvexApplication application(std::move(options));
+    EXPECT_EQ(application.resourceDisplay().isRecordingModeEnabled, c.recording);
+    EXPECT_FALSE(application.resourceDisplay().homeDirectoryPath.empty());
+    EXPECT_EQ(application.uiTestingRunID(), c.runID);
+    EXPECT_EQ(application.updater() == nullptr, c.runID.has_value());
+    EXPECT_EQ(application.mainWindow().findChild<QAction*>("menu.help.checkForUpdates"), nullptr);
+    EXPECT_TRUE(application.store().needsLiveServicePreparation());  // nothing opened before the window shows
+  }
+}
+
+TEST_F(LorvexApplicationTest, TheAcknowledgmentsWindowIsMadeOnceAndBroughtForward) {
+  LorvexApplicationOptions options;
+  options.arguments = {"lorvex"};
+  options.folderPicker = std::make_unique<testing::ScriptedFolderPicker>();
+  LorvexApplication application(std::move(options));
+  EXPECT_EQ(application.acknowledgmentsWindow(), nullptr);
+  application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
+  QWidget* first = application.acknowledgmentsWindow();
+  ASSERT_NE(first, nullptr);
+  first->close();
+  application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
+  EXPECT_EQ(application.acknowledgmentsWindow(), first);
+  EXPECT_TRUE(first->isVisible());
+  int windows = 0;
+  for (QWidget* widget : QApplication::topLevelWidgets()) windows += widget->objectName() == "acknowledgments";
+  EXPECT_EQ(windows, 1);
+  EXPECT_GE(first->minimumWidth(), 560);
+  EXPECT_GE(first->minimumHeight(), 440);
+}
+
+TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTheNextLaunchShowsIt) {
+  const std::filesystem::path home = ui::testing::isolateHomeForProcess();
+  const std::filesystem::path pictures = writeNovelAIImages(home / "pictures", 40);
+
+  {
+    auto picker = std::make_unique<testing::ScriptedFolderPicker>();
+    picker->autoAnswer = std::vector<std::string>{pictures.string()};
+    testing::ScriptedFolderPicker* pickerSeen = picker.get();
+    LorvexApplicationOptions options;
+    options.arguments = {"lorvex"};
+    options.folderPicker = std::move(picker);
+    LorvexApplication application(std::move(options));
+    application.showMainWindow();
+    ImageLibraryStore& store = application.store();
+    // The launch ends by dropping its handle.
+    ASSERT_TRUE(runUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
+                         std::chrono::seconds(30)));
+    EXPECT_FALSE(store.needsLiveServicePreparation());
+    EXPECT_EQ(store.errorMessage(), std::nullopt);
+
+    application.mainWindow().contentView().state().presentFolderImporter();
+    ASSERT_EQ(pickerSeen->openings.size(), 1U);
+    EXPECT_TRUE(pickerSeen->openings[0].allowsMultipleSelection);
+    ASSERT_TRUE(runUntil([&] { return store.resultWindow().records().size() == 40 && !store.isIndexing(); },
+                         std::chrono::seconds(30)))
+        << store.resultWindow().records().size();
+    EXPECT_EQ(store.registeredFolderSummaries().size(), 1U);
+  }
+  // The windows and the store are gone; nothing of theirs is left running.
+  EXPECT_TRUE(poolsFinishWithin({&userInitiatedPool(), &utilityPool()}, std::chrono::seconds(2)));
+  const std::filesystem::path library = std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "Lorvex";
+  ASSERT_TRUE(std::filesystem::exists(library / "LorvexV3.sqlite")) << library;
+
+  QProcess lorvex;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("LORVEX_TRACE", "1");
+  lorvex.setProcessEnvironment(environment);  // HOME and XDG_* are this test's own
+  lorvex.setProcessChannelMode(QProcess::SeparateChannels);
+  lorvex.start(QStringLiteral(LORVEX_APP_EXECUTABLE), {});
+  ASSERT_TRUE(lorvex.waitForStarted(10'000));
+  QByteArray errors;
+  QElapsedTimer timer;
+  timer.start();
+  while (!errors.contains("FirstResultPage") && timer.elapsed() < 30'000 && lorvex.state() == QProcess::Running) {
+    lorvex.waitForReadyRead(200);
+    errors += lorvex.readAllStandardError();
+  }
+  lorvex.terminate();
+  if (!lorvex.waitForFinished(10'000)) lorvex.kill();
+  errors += lorvex.readAllStandardError();
+  EXPECT_TRUE(errors.contains("event MainWindowShown")) << errors.toStdString();
+  EXPECT_TRUE(errors.contains("event FirstResultPage count=40 ms=")) << errors.toStdString();
+}
+
+}  // namespace
+}  // namespace lorvex::app
