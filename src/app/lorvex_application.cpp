@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include <QThreadPool>
@@ -17,6 +18,8 @@ namespace lorvex::app {
 namespace {
 
 constexpr std::chrono::seconds kPoolGraceAtQuit{2};
+constexpr int kStallProbeIntervalMs = 5;
+constexpr std::chrono::seconds kStallProbeDuration{10};
 
 }  // namespace
 
@@ -42,7 +45,8 @@ LorvexApplication::LorvexApplication(LorvexApplicationOptions options)
 
   mainWindow_ = std::make_unique<MainWindow>(*store_, resourceDisplay_, *appStorage_, views_, *folderPicker_,
                                              updater_.get(), [this] { openAcknowledgments(); }, localization_);
-  connect(mainWindow_.get(), &MainWindow::firstShown, this, [] { platform::signpostEvent("MainWindowShown"); });
+  connect(mainWindow_.get(), &MainWindow::firstShown, this,
+          [this] { platform::signpostEvent("MainWindowShown", "ms=" + std::to_string(millisecondsSinceStart())); });
   connect(store_.get(), &ImageLibraryStore::isLoadingChanged, this, &LorvexApplication::reportFirstResultPage);
 }
 
@@ -75,9 +79,32 @@ void LorvexApplication::reportFirstResultPage() {
     return;
   }
   reportedFirstResultPage_ = true;
-  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - startTime_);
   platform::signpostEvent("FirstResultPage", "count=" + std::to_string(store_->resultWindow().records().size()) +
-                                                 " ms=" + std::to_string(elapsed.count()));
+                                                 " ms=" + std::to_string(millisecondsSinceStart()));
+  if (platform::signpostsEnabled()) startStallProbe();
+}
+
+qint64 LorvexApplication::millisecondsSinceStart() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - startTime_).count();
+}
+
+void LorvexApplication::startStallProbe() {
+  stallProbe_ = new QTimer(this);
+  stallProbe_->setTimerType(Qt::PreciseTimer);
+  stallProbe_->setInterval(kStallProbeIntervalMs);
+  const auto started = std::chrono::steady_clock::now();
+  auto last = std::make_shared<std::chrono::steady_clock::time_point>(started);
+  auto longest = std::make_shared<std::chrono::steady_clock::duration>(0);
+  connect(stallProbe_, &QTimer::timeout, this, [this, started, last, longest] {
+    const auto now = std::chrono::steady_clock::now();
+    *longest = std::max(*longest, now - *last - std::chrono::milliseconds(kStallProbeIntervalMs));
+    *last = now;
+    if (now - started < kStallProbeDuration) return;
+    stallProbe_->stop();
+    const double ms = std::chrono::duration<double, std::milli>(*longest).count();
+    platform::signpostEvent("MainThreadStall", "maxMs=" + std::to_string(ms));
+  });
+  stallProbe_->start();
 }
 
 bool poolsFinishWithin(const std::vector<QThreadPool*>& pools, std::chrono::milliseconds timeout) {

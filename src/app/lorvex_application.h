@@ -7,9 +7,11 @@
 // job may outlast that; quitAfterWaitingForPools() gives such jobs two seconds and then ends the
 // process without waiting further (library writes are transactions, so nothing is left half done).
 //
-// Signposts (LORVEX_TRACE): "MainWindowShown" when the main window first shows, and once
-// "FirstResultPage" ("count=N ms=T", T since the process started) for the first page of results
-// applied after the library was prepared.
+// Signposts (LORVEX_TRACE): "MainWindowShown" ("ms=T") when the main window first shows, and once
+// "FirstResultPage" ("count=N ms=T") for the first page of results applied after the library was
+// prepared, T in milliseconds since the process started. While tracing, the main thread's longest
+// stall over the 10 s after that first page (the launch's catch-up scan runs then) is reported as
+// "MainThreadStall" ("maxMs=M"): a timer due every 5 ms measures how late it fires.
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -22,6 +24,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include "app/acknowledgments_window.h"
 #include "app/folder_picker.h"
@@ -73,6 +76,8 @@ class LorvexApplication : public QObject {
 
  private:
   void reportFirstResultPage();
+  void startStallProbe();
+  qint64 millisecondsSinceStart() const;
 
   std::chrono::steady_clock::time_point startTime_;
   const ui::AppLocalization& localization_;
@@ -86,6 +91,7 @@ class LorvexApplication : public QObject {
   std::unique_ptr<MainWindow> mainWindow_;
   QPointer<AcknowledgmentsWindow> acknowledgmentsWindow_;
   bool reportedFirstResultPage_ = false;
+  QTimer* stallProbe_ = nullptr;
 };
 
 // Waits up to `timeout` for every job of the pools to finish; false when one still runs then.
