@@ -1,7 +1,9 @@
 #include "app/acknowledgments_window.h"
 
-#include <QLabel>
-#include <QScrollArea>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "app/acknowledgments.h"
@@ -9,6 +11,14 @@
 #include "ui/common/ui_roles.h"
 
 namespace lorvex::app {
+
+namespace {
+
+constexpr int kPadding = 20;
+constexpr int kEntrySpacing = 24;
+constexpr int kNameSpacing = 8;
+
+}  // namespace
 
 AcknowledgmentsWindow::AcknowledgmentsWindow(const ui::AppLocalization& localization, QWidget* parent,
                                              std::string_view licenseFolder)
@@ -18,47 +28,49 @@ AcknowledgmentsWindow::AcknowledgmentsWindow(const ui::AppLocalization& localiza
   setMinimumSize(kAcknowledgmentsMinimumWidth, kAcknowledgmentsMinimumHeight);
   resize(kAcknowledgmentsMinimumWidth + 80, kAcknowledgmentsMinimumHeight + 160);
 
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  auto* scroll = new QScrollArea(this);
-  scroll->setObjectName(QStringLiteral("acknowledgments.scroll"));
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  // A long licence line wraps; it never widens the window.
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  auto* content = new QWidget(scroll);
-  auto* entries = new QVBoxLayout(content);
-  entries->setContentsMargins(20, 20, 20, 20);
-  entries->setSpacing(24);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  // One read-only document: the licences are long (Qt's alone is over 100 KB) and a text view
+  // wraps, scrolls and selects them far better than a column of labels. Texts go in as plain text.
+  auto* text = new QTextEdit(this);
+  text->setObjectName(QStringLiteral("acknowledgments.text"));
+  text->setReadOnly(true);
+  text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  text->setFrameShape(QFrame::NoFrame);
+  text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // wraps; never widens the window
+  text->setLineWrapMode(QTextEdit::WidgetWidth);
+  text->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  text->document()->setDocumentMargin(kPadding);
+  layout->addWidget(text);
 
+  QTextCharFormat nameFormat;
+  nameFormat.setFont(ui::roleFont(ui::FontRole::headline));
   QFont licenseFont = ui::roleFont(ui::FontRole::caption);
   licenseFont.setStyleHint(QFont::Monospace);
   licenseFont.setFamilies({QStringLiteral("monospace")});
+  QTextCharFormat licenseFormat;
+  licenseFormat.setFont(licenseFont);
+
   const std::string_view folder = licenseFolder.empty() ? kLicenseResourceFolder : licenseFolder;
+  QTextCursor cursor(text->document());
+  bool first = true;
   for (const ThirdPartyComponent& component : thirdPartyComponents()) {
-    auto* entry = new QWidget(content);
-    entry->setObjectName(QStringLiteral("acknowledgments.entry.") + ui::qtText(component.name));
-    auto* entryLayout = new QVBoxLayout(entry);
-    entryLayout->setContentsMargins(0, 0, 0, 0);
-    entryLayout->setSpacing(8);
-    auto* name = ui::makePlainLabel(ui::qtText(component.name), entry);
-    name->setObjectName(QStringLiteral("acknowledgments.name"));
-    name->setFont(ui::roleFont(ui::FontRole::headline));
-    const std::optional<std::string> text = licenseText(component.licenseResourceName, folder);
-    auto* license = ui::makePlainLabel(
-        ui::qtText(text ? *text : localization.lookup("acknowledgments.licenseUnavailable")), entry);
-    license->setObjectName(QStringLiteral("acknowledgments.license"));
-    license->setFont(licenseFont);
-    license->setWordWrap(true);
-    license->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    license->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
-    entryLayout->addWidget(name);
-    entryLayout->addWidget(license);
-    entries->addWidget(entry);
+    QTextBlockFormat nameBlock;
+    nameBlock.setTopMargin(first ? 0 : kEntrySpacing);
+    nameBlock.setBottomMargin(kNameSpacing);
+    if (first) {
+      cursor.setBlockFormat(nameBlock);
+    } else {
+      cursor.insertBlock(nameBlock);
+    }
+    first = false;
+    cursor.insertText(ui::qtText(component.name), nameFormat);
+    const std::optional<std::string> license = licenseText(component.licenseResourceName, folder);
+    cursor.insertBlock(QTextBlockFormat());
+    cursor.insertText(ui::qtText(license ? *license : localization.lookup("acknowledgments.licenseUnavailable")),
+                      licenseFormat);
   }
-  entries->addStretch(1);
-  scroll->setWidget(content);
-  outer->addWidget(scroll);
+  text->moveCursor(QTextCursor::Start);
 }
 
 }  // namespace lorvex::app

@@ -129,7 +129,11 @@ ShortcutHelpSheet::ShortcutHelpSheet(const ShortcutHelpPresentation& presentatio
       action->setObjectName(QStringLiteral("shortcutHelp.item.") + ui::qtText(rawValue(item.id)));
       action->setFont(ui::roleFont(ui::FontRole::body));
       action->setWordWrap(true);
-      action->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+      // As tall as its wrapped text and no taller: extra height goes below the last section,
+      // not between rows.
+      QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+      policy.setHeightForWidth(true);
+      action->setSizePolicy(policy);
       grid->addWidget(badge, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
       grid->addWidget(action, row, 1, Qt::AlignVCenter);
       ++row;

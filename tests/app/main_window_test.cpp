@@ -14,6 +14,9 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTextEdit>
+
+#include <fstream>
 
 #include "app/acknowledgments_window.h"
 #include "app/library_workspace.h"
@@ -291,6 +294,23 @@ TEST_F(MainWindowTest, CopyingTheEnvironmentReplacesTheClipboard) {
   const QString text = QApplication::clipboard()->text();
   EXPECT_TRUE(text.startsWith("Lorvex 0.1.0 (")) << text.toStdString();
   EXPECT_TRUE(text.contains("\nLinux ")) << text.toStdString();
+}
+
+TEST_F(MainWindowTest, TheAcknowledgmentsNameEveryComponentAboveItsLicenceOrTheUnavailableText) {
+  lorvex::testing::TemporaryFolder licenses;
+  std::ofstream(licenses.path() / "Qt-LICENSE.txt") << "Qt <b>licence</b> & terms\n";
+  std::ofstream(licenses.path() / "SQLite-LICENSE.txt") << "Caf\xe9\n";  // not UTF-8
+  AcknowledgmentsWindow acknowledgments(localization, nullptr, licenses.path().string());
+  auto* text = findByName<QTextEdit>(acknowledgments, "acknowledgments.text");
+  ASSERT_NE(text, nullptr);
+  const QString shown = text->toPlainText();
+  // Plain text: markup in a licence is shown, not interpreted.
+  EXPECT_TRUE(shown.startsWith("Qt\nQt <b>licence</b> & terms\n")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains("SQLite\nacknowledgments.licenseUnavailable")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains("QCoro\nacknowledgments.licenseUnavailable"));
+  EXPECT_TRUE(shown.endsWith("libjpeg-turbo\nacknowledgments.licenseUnavailable"));
+  EXPECT_TRUE(text->isReadOnly());
+  EXPECT_EQ(acknowledgments.minimumSize(), QSize(560, 440));
 }
 
 }  // namespace
