@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -68,6 +69,20 @@ std::filesystem::path writeNovelAIImages(const std::filesystem::path& folder, in
 }
 
 class LorvexApplicationTest : public ui::testing::WidgetTest {};
+
+TEST_F(LorvexApplicationTest, QuittingWaitsForPoolJobsOnlySoLong) {
+  QThreadPool first;
+  QThreadPool second;
+  std::atomic<bool> release{false};
+  second.start([&release] {
+    while (!release.load()) QThread::msleep(1);
+  });
+  EXPECT_TRUE(poolsFinishWithin({&first}, std::chrono::milliseconds(0)));
+  // A job still running when the time is up: the caller ends the process without it.
+  EXPECT_FALSE(poolsFinishWithin({&first, &second}, std::chrono::milliseconds(20)));
+  release = true;
+  EXPECT_TRUE(poolsFinishWithin({&first, &second}, std::chrono::seconds(10)));
+}
 
 TEST_F(LorvexApplicationTest, LaunchArgumentsChooseRecordingModeTheSettingsAndTheUpdater) {
   struct Case {
