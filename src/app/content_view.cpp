@@ -1,5 +1,6 @@
 #include "app/content_view.h"
 
+#include <QChildEvent>
 #include <QDialog>
 #include <QSplitter>
 #include <QStackedLayout>
@@ -26,6 +27,44 @@ QWidget* makeLayer(const QString& name, QWidget* parent) {
 void place(QWidget* layer, QWidget* view) {
   if (view) layer->layout()->addWidget(view);
 }
+
+// The banner's layer: it covers the window like every layer, but takes the pointer only where its
+// content is (the banner places itself over its host), so the grid under the rest stays usable.
+class PassThroughLayer final : public QWidget {
+ public:
+  explicit PassThroughLayer(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("feedbackOverlay")); }
+
+ protected:
+  void childEvent(QChildEvent* event) override {
+    QWidget::childEvent(event);
+    if (event->added() && event->child()->isWidgetType()) event->child()->installEventFilter(this);
+    updateMask();
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Move:
+      case QEvent::Resize:
+      case QEvent::Show:
+      case QEvent::Hide:
+        updateMask();
+        break;
+      default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+  }
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    updateMask();
+  }
+
+ private:
+  void updateMask() {
+    const QRegion content = childrenRegion();
+    // An empty mask would mean no mask at all: the whole layer would take the pointer.
+    setMask(content.isEmpty() ? QRegion(-1, -1, 1, 1) : content);
+  }
+};
 
 }  // namespace
 
@@ -88,11 +127,9 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
   }
   stack_->addWidget(preview_);
 
-  // 4. The feedback banner.
-  feedback_ = makeLayer(QStringLiteral("feedbackOverlay"), this);
-  if (views_.feedbackOverlay) {
-    place(feedback_, views_.feedbackOverlay(store_, [state] { state->undoFromFeedback(); }, feedback_));
-  }
+  // 4. The feedback banner, placing itself over its layer.
+  feedback_ = new PassThroughLayer(this);
+  if (views_.feedbackOverlay) views_.feedbackOverlay(store_, [state] { state->undoFromFeedback(); }, feedback_);
   stack_->addWidget(feedback_);
 
   // Back to front, whatever the layout made current.

@@ -69,8 +69,8 @@ struct ShellViews {
       filterSidebar;
   std::function<QWidget*(ImageLibraryStore&, QWidget* parent)> indexingCard;
   std::function<PreviewOverlaySlot(ImageLibraryStore&, PreviewActions, QWidget* parent)> previewOverlay;
-  // The banner decides itself when it shows; the shell shows its layer while the store has
-  // feedback to show.
+  // The banner decides itself when it shows and places itself over `parent`; the shell shows its
+  // layer while the store has feedback, and the layer takes the pointer only over the banner.
   std::function<QWidget*(ImageLibraryStore&, std::function<void()> undoAction, QWidget* parent)> feedbackOverlay;
   // Installs the window's undo key (Ctrl+Z, by logical key, not while a text field has the
   // focus): `onUndo` answers whether the key was used; an unused key goes on to the grid or the

@@ -192,11 +192,18 @@ TEST_F(ContentViewCompositionTest, ShowingTheWindowStartsOneLaunch) {
   EXPECT_TRUE(content->splitView()->isEnabled());
 }
 
-TEST_F(ContentViewCompositionTest, TheBannerLayerShowsWhileThereIsFeedback) {
+TEST_F(ContentViewCompositionTest, TheBannerLayerShowsWhileThereIsFeedbackAndTakesThePointerOnlyOverTheBanner) {
   content->show();
   EXPECT_FALSE(content->feedbackLayer()->isVisible());
   store->setDeleteCandidateFeedback(DeleteCandidateFeedback{});
   EXPECT_TRUE(content->feedbackLayer()->isVisible());
+  QWidget* banner = findByName(*content->feedbackLayer(), "banner");
+  ASSERT_NE(banner, nullptr);
+  banner->setGeometry(300, 16, 400, 60);
+  ui::testing::drainUiEvents();
+  EXPECT_EQ(content->childAt(500, 40), banner);
+  EXPECT_NE(content->childAt(500, 400), nullptr);
+  EXPECT_FALSE(content->feedbackLayer()->isAncestorOf(content->childAt(500, 400)));
   store->setDeleteCandidateFeedback(std::nullopt);
   EXPECT_FALSE(content->feedbackLayer()->isVisible());
 }
