@@ -2,17 +2,70 @@
 // yet stays empty here: the shell lays out its container and works without it.
 #include "app/shell_views.h"
 
+#include <memory>
+
+#include <QMenu>
+#include <QMimeData>
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/results/quick_look_preview_overlay.h"
+#include "ui/results/results_grid_view.h"
+
 namespace lorvex::app {
+
+namespace {
+
+ResultsGridSlot makeResultsGrid(ImageLibraryStore& store, ResultsGridActions actions, QWidget* parent) {
+  auto* grid = new ui::ResultsGridView(store,
+                                       ui::ResultsGridViewActions{
+                                           .showFolderImporter = std::move(actions.showFolderImporter),
+                                           .reauthorizeFolder = std::move(actions.reauthorizeFolder),
+                                           .showShortcutHelp = std::move(actions.showShortcutHelp),
+                                           .showQuickLook = std::move(actions.showQuickLook),
+                                       },
+                                       ui::AppLocalization::live(), ui::LocalImageLoader::shared(), parent);
+  grid->setObjectName(QStringLiteral("resultsGrid"));
+  QPointer<ui::ResultsGridView> guarded(grid);
+  return {grid, [guarded](bool presented) {
+            if (guarded) guarded->setQuickLookPresented(presented);
+          }};
+}
+
+// The overlay is made for its first file and covers its layer from then on; later files replace
+// the shown one.
+PreviewOverlaySlot makePreviewOverlay(ImageLibraryStore& store, PreviewActions actions, QWidget* layer) {
+  auto overlay = std::make_shared<QPointer<ui::QuickLookPreviewOverlay>>();
+  ImageLibraryStore* storePointer = &store;
+  return {nullptr, [storePointer, actions = std::move(actions), layer, overlay](const std::string& url) {
+            if (*overlay) {
+              (*overlay)->setFileURL(url);
+            } else {
+              *overlay = new ui::QuickLookPreviewOverlay(*storePointer, url,
+                                                         ui::QuickLookPreviewActions{
+                                                             .showPrevious = actions.showPrevious,
+                                                             .showNext = actions.showNext,
+                                                             .startSlideshow = actions.startSlideshow,
+                                                             .dismiss = actions.dismiss,
+                                                         },
+                                                         layer);
+              (*overlay)->setObjectName(QStringLiteral("quickLookPreview"));
+            }
+            (*overlay)->setFocus(Qt::OtherFocusReason);
+          }};
+}
+
+}  // namespace
 
 ShellViews liveShellViews() {
   ShellViews views;
+  views.resultsGrid = &makeResultsGrid;
+  views.previewOverlay = &makePreviewOverlay;
   // Seams, each filled once its view is part of the ui layer:
-  //   resultsGrid        - the results grid with its header (ui/results)
   //   detailPanel        - the inspector (ui/detail)
   //   inspectorToggle    - the inspector's toolbar button (ui/detail)
   //   filterSidebar      - the filter sidebar with the review toolbar and sheets (ui/sidebar, ui/review)
   //   indexingCard       - the indexing progress card (ui/sidebar)
-  //   previewOverlay     - the preview overlay (ui/results)
   //   feedbackOverlay    - the delete-candidate feedback banner (ui/review)
   //   undoKey            - the window's Ctrl+Z filter (ui/review)
   //   slideshowPresenter - the full-screen slideshow window (ui/slideshow)

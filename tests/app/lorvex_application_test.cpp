@@ -23,6 +23,8 @@
 #include "store/async/store_thread_pools.h"
 #include "store/image_library_store.h"
 #include "support/png_image.h"
+#include "ui/results/results_grid_list_view.h"
+#include "ui/results/results_grid_view.h"
 #include "ui/support/ui_test_environment.h"
 #include "ui/support/widget_test.h"
 
@@ -160,6 +162,11 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
                          std::chrono::seconds(30)))
         << store.resultWindow().records().size();
     EXPECT_EQ(store.registeredFolderSummaries().size(), 1U);
+    // The grid in the main window shows them.
+    auto* grid = application.mainWindow().findChild<ui::ResultsGridView*>("resultsGrid");
+    ASSERT_NE(grid, nullptr);
+    ASSERT_TRUE(runUntil([&] { return grid->grid().model()->rowCount() == 40; }, std::chrono::seconds(30)))
+        << grid->grid().model()->rowCount();
   }
   // The windows and the store are gone; nothing of theirs is left running.
   EXPECT_TRUE(poolsFinishWithin({&userInitiatedPool(), &utilityPool()}, std::chrono::seconds(2)));
