@@ -10,6 +10,8 @@
 #include <QWidget>
 
 #include "ui/results/quick_look_preview_overlay.h"
+#include "ui/review/delete_candidate_feedback_overlay.h"
+#include "ui/review/delete_candidate_undo_key_filter.h"
 #include "ui/results/results_grid_view.h"
 
 namespace lorvex::app {
@@ -55,19 +57,33 @@ PreviewOverlaySlot makePreviewOverlay(ImageLibraryStore& store, PreviewActions a
           }};
 }
 
+QWidget* makeFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* layer) {
+  auto* banner = new ui::DeleteCandidateFeedbackOverlay(store, std::move(undoAction), layer);
+  banner->setObjectName(QStringLiteral("deleteCandidateFeedback"));
+  return banner;
+}
+
+// The window's own rule decides (onUndo answers false while the key must pass on), so the filter
+// itself stays enabled.
+QObject* makeUndoKey(QWidget& window, std::function<bool()> onUndo) {
+  auto* filter = new ui::DeleteCandidateUndoKeyFilter(&window);
+  filter->setOnUndo(std::move(onUndo));
+  return filter;
+}
+
 }  // namespace
 
 ShellViews liveShellViews() {
   ShellViews views;
   views.resultsGrid = &makeResultsGrid;
   views.previewOverlay = &makePreviewOverlay;
+  views.feedbackOverlay = &makeFeedbackOverlay;
+  views.undoKey = &makeUndoKey;
   // Seams, each filled once its view is part of the ui layer:
   //   detailPanel        - the inspector (ui/detail)
   //   inspectorToggle    - the inspector's toolbar button (ui/detail)
-  //   filterSidebar      - the filter sidebar with the review toolbar and sheets (ui/sidebar, ui/review)
+  //   filterSidebar      - the filter sidebar, given the review toolbar and sheet (ui/sidebar, ui/review)
   //   indexingCard       - the indexing progress card (ui/sidebar)
-  //   feedbackOverlay    - the delete-candidate feedback banner (ui/review)
-  //   undoKey            - the window's Ctrl+Z filter (ui/review)
   //   slideshowPresenter - the full-screen slideshow window (ui/slideshow)
   return views;
 }

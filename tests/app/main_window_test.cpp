@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -311,6 +312,47 @@ TEST_F(MainWindowTest, TheAcknowledgmentsNameEveryComponentAboveItsLicenceOrTheU
   EXPECT_TRUE(shown.endsWith("libjpeg-turbo\nacknowledgments.licenseUnavailable"));
   EXPECT_TRUE(text->isReadOnly());
   EXPECT_EQ(acknowledgments.minimumSize(), QSize(560, 440));
+}
+
+TEST_F(MainWindowTest, CtrlZUndoesAMarkOnlyWhileNothingCoversTheGrid) {
+  harness.service->setRecords(lorvex::testing::makeLibraryRecords(3));
+  store->setActiveFolderRegistrationRootPaths({"/library"});
+  ImageLibraryStore* s = store.get();
+  store->startDetached([s] { return s->refreshResults(500, false); });
+  settle();
+  views = liveShellViews();
+  makeWindow(nullptr);
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  settle();
+
+  const auto pressCtrlZ = [this] {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier, QStringLiteral("z"));
+    QApplication::sendEvent(target, &press);
+    settle();
+  };
+  const auto markFocused = [this] {
+    store->selection().selectSingle("/library/0.png");
+    store->toggleFocusedRecordDeleteCandidate();
+    settle();
+    ASSERT_TRUE(store->canUndoDeleteCandidateAction());
+  };
+
+  markFocused();
+  window->contentView().state().presentQuickLook("file:///library/0.png");
+  settle();
+  pressCtrlZ();
+  EXPECT_TRUE(store->canUndoDeleteCandidateAction());  // the preview covers the grid: not undone
+  window->contentView().state().dismissQuickLook();
+  store->presentation().setIsTagAdditionPopoverPresented(true);
+  pressCtrlZ();
+  EXPECT_TRUE(store->canUndoDeleteCandidateAction());
+  store->presentation().setIsTagAdditionPopoverPresented(false);
+
+  pressCtrlZ();
+  EXPECT_FALSE(store->canUndoDeleteCandidateAction());
+  EXPECT_EQ(harness.service->calls("restoreDeleteCandidateStates").size(), 1U);
 }
 
 }  // namespace
