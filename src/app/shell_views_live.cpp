@@ -12,6 +12,8 @@
 #include "ui/results/quick_look_preview_overlay.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_undo_key_filter.h"
+#include "ui/slideshow/slideshow_view.h"
+#include "ui/slideshow/slideshow_window_presenter.h"
 #include "ui/results/results_grid_view.h"
 
 namespace lorvex::app {
@@ -58,7 +60,7 @@ PreviewOverlaySlot makePreviewOverlay(ImageLibraryStore& store, PreviewActions a
 }
 
 QWidget* makeFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* layer) {
-  auto* banner = new ui::DeleteCandidateFeedbackOverlay(store, std::move(undoAction), layer);
+  QWidget* banner = ui::makeDeleteCandidateFeedbackOverlay(store, std::move(undoAction), layer);
   banner->setObjectName(QStringLiteral("deleteCandidateFeedback"));
   return banner;
 }
@@ -71,6 +73,18 @@ QObject* makeUndoKey(QWidget& window, std::function<bool()> onUndo) {
   return filter;
 }
 
+// The slideshow window follows the store's flag; its content is made each time it opens, with the
+// banner over it.
+QObject* makeSlideshowPresenter(ImageLibraryStore& store, std::function<void()> close, QWidget* anchor) {
+  ImageLibraryStore* storePointer = &store;
+  return new ui::SlideshowWindowPresenter(
+      store,
+      [storePointer, close = std::move(close)]() -> std::unique_ptr<QWidget> {
+        return std::make_unique<ui::SlideshowView>(*storePointer, close, &ui::makeDeleteCandidateFeedbackOverlay);
+      },
+      anchor, anchor);
+}
+
 }  // namespace
 
 ShellViews liveShellViews() {
@@ -79,12 +93,12 @@ ShellViews liveShellViews() {
   views.previewOverlay = &makePreviewOverlay;
   views.feedbackOverlay = &makeFeedbackOverlay;
   views.undoKey = &makeUndoKey;
+  views.slideshowPresenter = &makeSlideshowPresenter;
   // Seams, each filled once its view is part of the ui layer:
   //   detailPanel        - the inspector (ui/detail)
   //   inspectorToggle    - the inspector's toolbar button (ui/detail)
   //   filterSidebar      - the filter sidebar, given the review toolbar and sheet (ui/sidebar, ui/review)
   //   indexingCard       - the indexing progress card (ui/sidebar)
-  //   slideshowPresenter - the full-screen slideshow window (ui/slideshow)
   return views;
 }
 
