@@ -24,8 +24,9 @@ QWidget* makeLayer(const QString& name, QWidget* parent) {
   return layer;
 }
 
+// Into the layer's layout, unless the view placed itself there already.
 void place(QWidget* layer, QWidget* view) {
-  if (view) layer->layout()->addWidget(view);
+  if (view && layer->layout()->indexOf(view) < 0) layer->layout()->addWidget(view);
 }
 
 // The banner's layer: it covers the window like every layer, but takes the pointer only where its

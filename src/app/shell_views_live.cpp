@@ -7,11 +7,16 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include "ui/results/quick_look_preview_overlay.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_undo_key_filter.h"
+#include "ui/review/delete_candidate_trash_review_sheet.h"
+#include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
+#include "ui/sidebar/filter_sidebar.h"
+#include "ui/sidebar/indexing_progress_card.h"
 #include "ui/slideshow/slideshow_view.h"
 #include "ui/slideshow/slideshow_window_presenter.h"
 #include "ui/results/results_grid_view.h"
@@ -85,6 +90,33 @@ QObject* makeSlideshowPresenter(ImageLibraryStore& store, std::function<void()> 
       anchor, anchor);
 }
 
+// The sidebar, given the review's Trash toolbar and review sheet. The tag-concept page of the tag
+// popover waits for the inspector's part of the ui layer (concepts are off in the application).
+QWidget* makeFilterSidebar(ImageLibraryStore& store, const ui::ViewResourceDisplay& resourceDisplay,
+                           std::function<void()> showFolderImporter,
+                           std::function<void(const std::string&)> reauthorizeFolder, QWidget* parent) {
+  ui::FilterSidebarFactories factories;
+  factories.trashToolbar = [](ImageLibraryStore& s, std::function<void()> presentReview, QWidget* p) -> QWidget* {
+    return new ui::DeleteCandidateTrashSidebarToolbar(s, std::move(presentReview), p);
+  };
+  factories.trashReviewSheet = [](ImageLibraryStore& s, const ui::ViewResourceDisplay& display,
+                                  QWidget* p) -> QDialog* { return new ui::DeleteCandidateTrashReviewSheet(s, display, p); };
+  auto* sidebar = new ui::FilterSidebar(store, resourceDisplay, std::move(showFolderImporter),
+                                        std::move(reauthorizeFolder), std::move(factories),
+                                        ui::AppLocalization::live(), parent);
+  sidebar->setObjectName(QStringLiteral("filterSidebar"));
+  return sidebar;
+}
+
+// The card sits in the middle of its layer, over the disabled split view.
+QWidget* makeIndexingCard(ImageLibraryStore& store, QWidget* layer) {
+  auto* card = new ui::IndexingProgressCard(store, ui::AppLocalization::live(), layer);
+  if (auto* layout = qobject_cast<QVBoxLayout*>(layer->layout())) {
+    layout->addWidget(card, 0, Qt::AlignCenter);
+  }
+  return card;
+}
+
 }  // namespace
 
 ShellViews liveShellViews() {
@@ -94,11 +126,11 @@ ShellViews liveShellViews() {
   views.feedbackOverlay = &makeFeedbackOverlay;
   views.undoKey = &makeUndoKey;
   views.slideshowPresenter = &makeSlideshowPresenter;
+  views.filterSidebar = &makeFilterSidebar;
+  views.indexingCard = &makeIndexingCard;
   // Seams, each filled once its view is part of the ui layer:
   //   detailPanel        - the inspector (ui/detail)
   //   inspectorToggle    - the inspector's toolbar button (ui/detail)
-  //   filterSidebar      - the filter sidebar, given the review toolbar and sheet (ui/sidebar, ui/review)
-  //   indexingCard       - the indexing progress card (ui/sidebar)
   return views;
 }
 
