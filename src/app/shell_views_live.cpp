@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "ui/detail/image_detail_panel.h"
 #include "ui/results/quick_look_preview_overlay.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_undo_key_filter.h"
@@ -117,6 +118,19 @@ QWidget* makeIndexingCard(ImageLibraryStore& store, QWidget* layer) {
   return card;
 }
 
+QWidget* makeDetailPanel(ImageLibraryStore& store, QWidget* parent) {
+  return new ui::ImageDetailPanel(store, nullptr, parent);
+}
+
+InspectorToggleSlot makeInspectorToggle(std::function<void(bool)> toggled, QWidget* parent) {
+  auto* toggle = new ui::ImageDetailPanelToggleButton(nullptr, parent);
+  QObject::connect(toggle, &ui::ImageDetailPanelToggleButton::presentedChangeRequested, toggle,
+                   [toggled = std::move(toggled)](bool presented) { toggled(presented); });
+  return {toggle, [toggle = QPointer(toggle)](bool presented) {
+            if (toggle) toggle->setPresented(presented);
+          }};
+}
+
 }  // namespace
 
 ShellViews liveShellViews() {
@@ -128,9 +142,8 @@ ShellViews liveShellViews() {
   views.slideshowPresenter = &makeSlideshowPresenter;
   views.filterSidebar = &makeFilterSidebar;
   views.indexingCard = &makeIndexingCard;
-  // Seams, each filled once its view is part of the ui layer:
-  //   detailPanel        - the inspector (ui/detail)
-  //   inspectorToggle    - the inspector's toolbar button (ui/detail)
+  views.detailPanel = &makeDetailPanel;
+  views.inspectorToggle = &makeInspectorToggle;
   return views;
 }
 

@@ -17,12 +17,16 @@
 #include <QProcess>
 #include <QThread>
 #include <QThreadPool>
+#include <QToolButton>
 
+#include "app/content_view.h"
+#include "app/library_workspace.h"
 #include "app/main_window.h"
 #include "scripted_folder_picker.h"
 #include "store/async/store_thread_pools.h"
 #include "store/image_library_store.h"
 #include "support/png_image.h"
+#include "ui/common/app_localization.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_grid_view.h"
 #include "ui/support/ui_test_environment.h"
@@ -167,6 +171,19 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     ASSERT_NE(grid, nullptr);
     ASSERT_TRUE(runUntil([&] { return grid->grid().model()->rowCount() == 40; }, std::chrono::seconds(30)))
         << grid->grid().model()->rowCount();
+    // The inspector stands beside the grid; its toolbar button hides it and the View menu follows.
+    MainWindow& window = application.mainWindow();
+    QWidget* inspector = window.contentView().workspace().inspector();
+    ASSERT_NE(inspector->findChild<QWidget*>("detail.panel"), nullptr);
+    auto* toggle = window.findChild<QToolButton*>("imageDetailPanel");
+    ASSERT_NE(toggle, nullptr);
+    EXPECT_TRUE(inspector->isVisible());
+    toggle->click();
+    EXPECT_FALSE(inspector->isVisible());
+    EXPECT_EQ(window.inspectorAction()->text(), QString::fromStdString(ui::AppLocalization::live().lookup(
+                                                    ui::AppLocalizationKey::detailInspectorShow)));
+    toggle->click();
+    EXPECT_TRUE(inspector->isVisible());
   }
   // The windows and the store are gone; nothing of theirs is left running.
   EXPECT_TRUE(poolsFinishWithin({&userInitiatedPool(), &utilityPool()}, std::chrono::seconds(2)));
