@@ -101,7 +101,7 @@ struct AttachedWindow {
     window.replaceRecords(records, true, 0);
     lorvex::PathSet selected;
     for (std::size_t i = 0; i < 20 && i < records.size(); ++i) selected.insert(records[i * records.size() / 20]->file.path);
-    selection.setPrimaryPath(*selected.begin());
+    selection.setPrimaryPath(std::string(*selected.begin()));
     selection.setSelectedPaths(selected);
     recordsSignals = 0;
   }

@@ -141,7 +141,7 @@ void ImageLibraryStore::restoreSelectionAfterDeleteCandidateUndo(const DeleteCan
                                                                  const ResultSelection::Snapshot& snapshot) {
   creatingThread_.check();
   PathSet restored;
-  for (const std::string& path : action.selectedPaths) {
+  for (const std::string_view path : action.selectedPaths) {
     if (resultWindow_->index(path).has_value()) restored.insert(path);
   }
   std::optional<std::string> primary;

@@ -20,8 +20,10 @@ const std::string& ImageLibraryStore::windowPath(int index) const {
 
 PathSet ImageLibraryStore::windowPathRange(int first, int last) const {
   if (first > last) std::swap(first, last);
+  std::size_t characters = 0;
+  for (int index = first; index <= last; ++index) characters += windowPath(index).size();
   PathSet paths;
-  paths.reserve(static_cast<std::size_t>(last - first + 1));
+  paths.reserve(static_cast<std::size_t>(last - first + 1), characters);
   for (int index = first; index <= last; ++index) paths.insert(windowPath(index));
   return paths;
 }

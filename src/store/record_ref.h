@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "model/image_record.h"
+#include "store/path_set.h"
 
 class QThreadPool;
 
@@ -57,8 +57,6 @@ struct PathHash {
   using is_transparent = void;
   std::size_t operator()(std::string_view path) const noexcept { return std::hash<std::string_view>{}(path); }
 };
-
-using PathSet = std::unordered_set<std::string, PathHash, std::equal_to<>>;
 
 template <typename Value>
 using PathMap = std::unordered_map<std::string, Value, PathHash, std::equal_to<>>;

@@ -56,7 +56,7 @@ void ResultSelection::selectSingle(const std::optional<std::string>& path) {
 std::optional<bool> ResultSelection::reconcile(const SearchResultWindow& window, int fallbackIndex) {
   creatingThread_.check();
   PathSet kept;
-  for (const std::string& path : effectiveSelectedPaths()) {
+  for (const std::string_view path : effectiveSelectedPaths()) {
     if (window.index(path)) kept.insert(path);
   }
   if (primaryPath_ && kept.contains(*primaryPath_)) {

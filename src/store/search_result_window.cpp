@@ -220,7 +220,7 @@ std::vector<int> loadedPositions(const std::vector<RecordRef>& records, const Pa
   if (indexIsExact && paths.size() < records.size()) {
     // One position per path: looked up, not searched for.
     for (const auto& entry : paths) {
-      const std::string& path = [&]() -> const std::string& {
+      const std::string_view path = [&]() -> std::string_view {
         if constexpr (requires { entry.first; }) {
           return entry.first;
         } else {

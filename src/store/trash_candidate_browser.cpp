@@ -162,7 +162,7 @@ void TrashCandidateBrowser::selectLoadedPaths(const PathSet& paths) {
   if (paths.empty()) return;
   const PathSet loaded = pathsOf(records_);
   PathSet kept;
-  for (const std::string& path : paths) {
+  for (const std::string_view path : paths) {
     if (loaded.contains(path)) kept.insert(path);
   }
   if (kept.empty()) {
@@ -179,7 +179,7 @@ void TrashCandidateBrowser::pruneSelection() {
     if (isTrashable(*record)) trashable.insert(record->file.path);
   }
   PathSet kept;
-  for (const std::string& path : selectedPaths_) {
+  for (const std::string_view path : selectedPaths_) {
     if (trashable.contains(path)) kept.insert(path);
   }
   setSelectedPaths(std::move(kept));

@@ -292,7 +292,7 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
       case 8: {
         name = "updateThumbnailPaths";
         std::vector<ThumbnailPathUpdate> updates;
-        for (const auto& path : g.paths(reference.records)) updates.push_back({path, "/t/" + std::to_string(g.below(3))});
+        for (const auto& path : g.paths(reference.records)) updates.push_back({std::string(path), "/t/" + std::to_string(g.below(3))});
         reference.updateThumbnailPaths(updates);
         window.updateThumbnailPaths(updates);
         break;

@@ -64,7 +64,7 @@ const RecordRef& ResultsGridModel::recordAt(int row) const {
   return records_[static_cast<std::size_t>(row)];
 }
 
-std::optional<int> ResultsGridModel::rowOf(const std::string& path) const {
+std::optional<int> ResultsGridModel::rowOf(std::string_view path) const {
   // The copy equals the window's records between operations, so the window's index serves it;
   // the path is checked against the copy all the same.
   const auto position = store_.resultWindow().index(path);
@@ -102,12 +102,12 @@ void ResultsGridModel::syncSelection() {
     return;
   }
   std::vector<int> changed;
-  for (const std::string& path : selected_) {
+  for (const std::string_view path : selected_) {
     if (effective->count(path) == 0) {
       if (const auto row = rowOf(path)) changed.push_back(*row);
     }
   }
-  for (const std::string& path : *effective) {
+  for (const std::string_view path : *effective) {
     if (selected_.count(path) == 0) {
       if (const auto row = rowOf(path)) changed.push_back(*row);
     }

@@ -56,7 +56,7 @@ class ResultsGridModel : public QAbstractListModel {
   // The row's record; null outside the rows.
   const RecordRef& recordAt(int row) const;
   // The row of a loaded path, or nothing.
-  std::optional<int> rowOf(const std::string& path) const;
+  std::optional<int> rowOf(std::string_view path) const;
   bool isSelected(int row) const;
   const std::vector<RecordRef>& records() const { return records_; }
 

@@ -1,0 +1,119 @@
+// PathSet against std::set as the reference: random inserts, erases and clears over a small
+// alphabet of paths (so erased paths come back and the table fills with tombstones), checked after
+// every step; plus what callers lean on: insertion order, equality whatever the order, copies that
+// do not share, and a moved-from set that is empty and usable.
+#include "store/path_set.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace lorvex {
+namespace {
+
+std::vector<std::string> contents(const PathSet& set) { return {set.begin(), set.end()}; }
+
+void expectSame(const PathSet& set, const std::set<std::string>& reference, int step) {
+  ASSERT_EQ(set.size(), reference.size()) << "step " << step;
+  ASSERT_EQ(set.empty(), reference.empty()) << "step " << step;
+  const std::vector<std::string> listed = contents(set);
+  ASSERT_EQ(std::set<std::string>(listed.begin(), listed.end()), reference) << "step " << step;
+  ASSERT_EQ(listed.size(), reference.size()) << "step " << step << ": a path listed twice";
+}
+
+TEST(PathSetTest, FollowsAReferenceSetThroughRandomChurn) {
+  std::mt19937 random(20261207);
+  std::vector<std::string> alphabet;
+  // Lengths from empty to past the small-string size, and paths that share long prefixes.
+  for (int i = 0; i < 300; ++i) alphabet.push_back(i == 0 ? "" : "/library/folder" + std::to_string(i % 7) + "/" + std::to_string(i) + ".png");
+  PathSet set;
+  std::set<std::string> reference;
+  for (int step = 0; step < 20000; ++step) {
+    const std::string& path = alphabet[random() % alphabet.size()];
+    switch (random() % 10) {
+      case 0:
+        if (random() % 50 == 0) {
+          set.clear();
+          reference.clear();
+        }
+        break;
+      case 1:
+      case 2:
+      case 3:
+      case 4:
+        EXPECT_EQ(set.erase(path), reference.erase(path)) << "step " << step;
+        break;
+      default:
+        EXPECT_EQ(set.insert(path), reference.insert(path).second) << "step " << step;
+    }
+    for (int probe = 0; probe < 3; ++probe) {
+      const std::string& other = alphabet[random() % alphabet.size()];
+      ASSERT_EQ(set.contains(other), reference.contains(other)) << "step " << step << " " << other;
+    }
+    if (step % 97 == 0) expectSame(set, reference, step);
+  }
+  expectSame(set, reference, -1);
+}
+
+TEST(PathSetTest, ListsPathsInTheOrderTheyFirstCameIn) {
+  PathSet set{"/c", "/a", "/b"};
+  set.insert("/a");
+  set.erase("/c");
+  set.insert("/d");
+  set.insert("/c");
+  EXPECT_EQ(contents(set), (std::vector<std::string>{"/a", "/b", "/d", "/c"}));
+  // Growing the table keeps the order.
+  for (int i = 0; i < 1000; ++i) set.insert("/grown/" + std::to_string(i));
+  EXPECT_EQ(contents(set).front(), "/a");
+  EXPECT_EQ(contents(set).back(), "/grown/999");
+}
+
+TEST(PathSetTest, EqualityIgnoresOrderAndHistory) {
+  PathSet a{"/x", "/y", "/z"};
+  PathSet b{"/z", "/x"};
+  b.insert("/gone");
+  b.erase("/gone");
+  EXPECT_NE(a, b);
+  b.insert("/y");
+  EXPECT_EQ(a, b);
+  b.erase("/y");
+  b.insert("/w");
+  EXPECT_NE(a, b);  // same size, other paths
+  EXPECT_EQ(PathSet{}, PathSet());
+}
+
+TEST(PathSetTest, CopiesAreIndependentAndAMovedFromSetIsEmpty) {
+  PathSet original{"/a", "/b"};
+  PathSet copy = original;
+  copy.insert("/c");
+  original.erase("/a");
+  EXPECT_EQ(original, (PathSet{"/b"}));
+  EXPECT_EQ(copy, (PathSet{"/a", "/b", "/c"}));
+
+  PathSet moved = std::move(copy);
+  EXPECT_EQ(moved.size(), 3U);
+  EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): the moved-from state is the point
+  EXPECT_FALSE(copy.contains("/a"));
+  EXPECT_EQ(copy.begin(), copy.end());
+  copy.insert("/again");
+  EXPECT_EQ(contents(copy), std::vector<std::string>{"/again"});
+  moved = std::move(copy);
+  EXPECT_EQ(contents(moved), std::vector<std::string>{"/again"});
+}
+
+TEST(PathSetTest, BuildsFromRangesOfStringsAndViews) {
+  const std::vector<std::string> strings{"/1", "/2", "/1"};
+  EXPECT_EQ(PathSet(strings.begin(), strings.end()), (PathSet{"/1", "/2"}));
+  PathSet set;
+  set.reserve(2, 4);
+  set.insert(strings.begin(), strings.end());
+  EXPECT_EQ(set.size(), 2U);
+  EXPECT_EQ(set.count("/2"), 1U);
+  EXPECT_EQ(set.count("/3"), 0U);
+}
+
+}  // namespace
+}  // namespace lorvex
