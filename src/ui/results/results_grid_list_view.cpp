@@ -201,6 +201,16 @@ void ResultsGridListView::updateGeometryFromWidth() {
   setGridSize(layout.cellSize);
 }
 
+void ResultsGridListView::updateGeometries() {
+  QListView::updateGeometries();
+  // Each cell holds the gap above its tile, so the rows end flush with the last tile: the list
+  // scrolls one padding further, to leave the same gap under the last row.
+  if (model_ == nullptr || model_->rowCount() == 0) return;
+  const int bottomPadding = static_cast<int>(results_grid_metrics::kPadding);
+  const int maximum = std::max(contentsSize().height() + bottomPadding - viewport()->height(), 0);
+  if (maximum > verticalScrollBar()->maximum()) verticalScrollBar()->setMaximum(maximum);
+}
+
 QRectF ResultsGridListView::tileRect(int row) const {
   const QRect cell = visualRect(model_->index(row));
   if (!cell.isValid()) return {};

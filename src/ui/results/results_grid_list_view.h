@@ -110,6 +110,7 @@ class ResultsGridListView : public QListView, private TileImageSource {
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void startDrag(Qt::DropActions supportedActions) override;
+  void updateGeometries() override;
 
  private:
   struct VisibleTile {

@@ -171,6 +171,15 @@ TEST(ResultsGridListView, ArrowsMoveByTheColumnsOnScreenAndCentreTheFocusedTile)
     EXPECT_NEAR(cell.center().y(), f.grid->viewport()->height() / 2, 2) << "after moving to " << step.focus;
   }
   EXPECT_TRUE(f.window.propagatedKeys.empty());
+
+  // Scrolled to the end, the last row keeps the same padding under it as the first row above it.
+  f.grid->verticalScrollBar()->setValue(f.grid->verticalScrollBar()->maximum());
+  f.drain();
+  const int lastRow = f.grid->gridModel().rowCount() - 1;
+  EXPECT_DOUBLE_EQ(f.grid->tileRect(lastRow).bottom(), f.grid->viewport()->height() - 12.0);
+  f.grid->verticalScrollBar()->setValue(0);
+  f.drain();
+  EXPECT_DOUBLE_EQ(f.grid->tileRect(0).top(), 12.0);
 }
 
 TEST(ResultsGridListView, ClicksNeverScrollButAProgrammaticFocusChangeDoes) {
