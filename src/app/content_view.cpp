@@ -10,6 +10,7 @@
 #include "app/library_workspace.h"
 #include "app/shortcut_help_sheet.h"
 #include "store/image_library_store.h"
+#include "ui/common/accessibility_hiding.h"
 
 namespace lorvex::app {
 
@@ -88,6 +89,7 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
   // 1. The split view: sidebar | workspace.
   splitView_ = new QSplitter(Qt::Horizontal, this);
   splitView_->setObjectName(QStringLiteral("splitView"));
+  ui::setHiddenFromAccessibility(*splitView_, false);
   splitView_->setChildrenCollapsible(false);
   QWidget* sidebar = makeLayer(QStringLiteral("splitView.sidebar"), splitView_);
   const auto showFolderImporter = [state] { state->presentFolderImporter(); };
@@ -154,6 +156,8 @@ ContentView::~ContentView() {
 
 void ContentView::applyComposition() {
   splitView_->setEnabled(!state_->isSplitViewDisabled());
+  // Behind the preview it is neither usable nor to be read out.
+  ui::setHiddenFromAccessibility(*splitView_, state_->quickLookURL().has_value());
   indexingCard_->setVisible(state_->isPreparing());
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QLabel>
 #include <QSplitter>
 
@@ -140,12 +141,25 @@ TEST_F(ContentViewCompositionTest, TheViewsActionsReachTheWindowState) {
   given.grid.showShortcutHelp();
   EXPECT_TRUE(state.isShortcutHelpPresented());
 
+  // While the preview covers it, the split view is off and hidden from assistive technology.
+  QAccessibleInterface* split = QAccessible::queryAccessibleInterface(content->splitView());
+  ASSERT_NE(split, nullptr);
+  const int children = split->childCount();
+  const bool invisibleBefore = split->state().invisible;  // the window is not shown here
+  EXPECT_GT(children, 0);
   given.grid.showQuickLook("file:///library/0.png");
   EXPECT_EQ(given.previewURLs, (std::vector<std::string>{"file:///library/0.png"}));
   EXPECT_EQ(given.gridQuickLook.back(), true);
+  EXPECT_FALSE(content->splitView()->isEnabled());
+  EXPECT_TRUE(split->state().invisible);
+  EXPECT_EQ(split->childCount(), 0);
+  EXPECT_EQ(split->child(0), nullptr);
   given.preview.dismiss();
   EXPECT_EQ(state.quickLookURL(), std::nullopt);
   EXPECT_EQ(given.gridQuickLook.back(), false);
+  EXPECT_TRUE(content->splitView()->isEnabled());
+  EXPECT_EQ(split->state().invisible, invisibleBefore);
+  EXPECT_EQ(split->childCount(), children);
 
   store->presentation().setIsSlideshowPresented(true);
   given.slideshowClose();
