@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "ui/detail/image_detail_panel.h"
+#include "ui/detail/tag_concept_management_panel.h"
 #include "ui/results/quick_look_preview_overlay.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_undo_key_filter.h"
@@ -102,6 +103,11 @@ QWidget* makeFilterSidebar(ImageLibraryStore& store, const ui::ViewResourceDispl
   };
   factories.trashReviewSheet = [](ImageLibraryStore& s, const ui::ViewResourceDisplay& display,
                                   QWidget* p) -> QDialog* { return new ui::DeleteCandidateTrashReviewSheet(s, display, p); };
+  // Shown only while tag concepts are switched on.
+  factories.tagConceptManagement = [](ImageLibraryStore& s, std::vector<std::string> imagePaths,
+                                      QWidget* p) -> QWidget* {
+    return new ui::TagConceptManagementPanel(s, std::move(imagePaths), nullptr, p);
+  };
   auto* sidebar = new ui::FilterSidebar(store, resourceDisplay, std::move(showFolderImporter),
                                         std::move(reauthorizeFolder), std::move(factories),
                                         ui::AppLocalization::live(), parent);

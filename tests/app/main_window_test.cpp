@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTextEdit>
@@ -25,6 +26,8 @@
 #include "platform/temporary_folder.h"
 #include "scripted_folder_picker.h"
 #include "store/support/store_harness.h"
+#include "ui/common/app_localization.h"
+#include "ui/detail/tag_concept_management_panel.h"
 #include "ui/results/echo_localization.h"
 #include "ui/support/widget_test.h"
 
@@ -353,6 +356,37 @@ TEST_F(MainWindowTest, CtrlZUndoesAMarkOnlyWhileNothingCoversTheGrid) {
   pressCtrlZ();
   EXPECT_FALSE(store->canUndoDeleteCandidateAction());
   EXPECT_EQ(harness.service->calls("restoreDeleteCandidateStates").size(), 1U);
+}
+
+TEST_F(MainWindowTest, WithTagConceptsOnTheTagPopoverOpensTheInspectorsConceptPanel) {
+  lorvex::testing::StoreOptions options;
+  options.featureAvailability.isTagConceptEnabled = true;
+  window.reset();
+  store = harness.makeStore(options);
+  views = liveShellViews();
+  makeWindow(nullptr);
+  window->show();
+  settle();
+  store->presentation().presentTagAdditionPopover();
+  settle();
+  QPushButton* manage = nullptr;
+  for (auto* button : QApplication::allWidgets()) {
+    auto* push = qobject_cast<QPushButton*>(button);
+    if (push && push->isVisible() && push->text() == QString::fromStdString(ui::AppLocalization::live().lookup(
+                                                          ui::AppLocalizationKey::tagConceptManage))) {
+      manage = push;
+    }
+  }
+  ASSERT_NE(manage, nullptr);
+  manage->click();
+  settle();
+  bool shown = false;
+  for (auto* panel : QApplication::allWidgets()) {
+    if (qobject_cast<ui::TagConceptManagementPanel*>(panel) && panel->isVisible()) shown = true;
+  }
+  EXPECT_TRUE(shown);
+  store->presentation().setIsTagAdditionPopoverPresented(false);
+  settle();
 }
 
 }  // namespace
