@@ -2,7 +2,7 @@
 # Indexes the real-image fixtures (twice, with thumbnails) into a temporary library and checks
 # that every PNG is accounted for: the zero-byte file is the one failure, the rest are indexed
 # and get thumbnails, the second run finds the library unchanged, and (when the sqlite3 shell is
-# installed) the library file holds what was indexed.
+# installed) the library file holds what was indexed and the root's folder-event position.
 # Usage: check_fixtures.sh LORVEX_INDEX FIXTURES_DIR. Exits 77 when the fixtures are absent.
 set -euo pipefail
 indexer="$1"
@@ -41,5 +41,8 @@ if command -v sqlite3 > /dev/null; then
   keys="$(query 'SELECT COUNT(*) FROM image_properties WHERE thumbnail_key IS NOT NULL')"
   [[ "$keys" == "$indexed" && "$(find "$library/Thumbnails" -name '*.jpg' -size +0 | wc -l)" == "$indexed" ]] ||
     fail "expected $indexed thumbnails, the library names $keys"
+  # The folder-event position is stored as registering stores it: the next launch is up to date.
+  [[ "$(query 'SELECT COUNT(*) FROM registered_folder_fsevent_states WHERE last_event_id IS NOT NULL')" == 1 ]] ||
+    fail "no folder-event position was stored for the root"
 fi
 echo "lorvex-index indexed $pngs fixture PNGs: $summary"

@@ -4,7 +4,8 @@
 // an unreadable one, or one that an earlier run found damaged is moved aside and a new library
 // created); the roots are registered in a settings suite kept inside DIR ("lorvex-index.json",
 // never the user's own settings); a job that an earlier run left unfinished is resumed, as at
-// launch; then the roots are scanned as registering them would; with --thumbnails every image
+// launch; then the roots are scanned as registering them would, and the folder-event position taken
+// before the scan is stored for them as registering does; with --thumbnails every image
 // then gets its thumbnail through the service's thumbnail runs.
 //
 // Progress goes to stderr, one line per report. stdout ends with one JSON object per failed file of
@@ -146,6 +147,9 @@ int main(int argc, char** argv) {
     const std::shared_ptr<lorvex::SQLiteImageRepositoryV3> database = graph.database;
     lorvex::ImageLibraryService service(std::move(graph.dependencies));
 
+    // Taken before anything is scanned, as the application's registration does: the next launch
+    // then finds the roots up to date as of this position instead of scanning them again first.
+    const std::uint64_t checkpoint = service.currentFolderEventID();
     const std::vector<std::string> roots = registeredRoots(service, arguments.roots);
     // A run that was killed left its job running: finish it first, as the application's launch
     // does, so that its queue does not stay behind.
@@ -158,6 +162,7 @@ int main(int argc, char** argv) {
       failures = resumed->failures;
     }
     const lorvex::ImageLibraryScanSummary summary = service.scanLibrary(roots, reportProgress, {});
+    service.storeFolderEventID(roots, checkpoint);
     for (const auto& failure : summary.failures) {
       const bool reported = std::any_of(failures.begin(), failures.end(),
                                         [&](const auto& earlier) { return earlier.path == failure.path; });
