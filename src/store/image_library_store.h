@@ -1120,7 +1120,22 @@ class ImageLibraryStore : public QObject {
     bool complete = false;
     bool needsFullSync = false;
   };
-  FolderMonitoringOutcome updateFolderMonitoring();
+  // What the monitoring decision reads from the service: the registered roots and, when the
+  // decision starts a monitor, the event position of its roots. The flows that can wait read them
+  // on the utility pool first: the position's read looks over the library's rows and waits for a
+  // running write transaction, which the main thread must not.
+  struct FolderMonitoringInputs {
+    RegisteredFolderRoots roots;
+    std::vector<std::string> checkpointRoots;
+    std::optional<RegisteredFolderEventCheckpoint> checkpoint;
+  };
+  // Nothing when a read failed: the decision then reads again and reports the error itself.
+  QCoro::Task<std::optional<FolderMonitoringInputs>> readFolderMonitoringInputs();
+  // With inputs read just before (nothing between them and this call may suspend), the service is
+  // not asked again; inputs whose roots differ from the decision's are not used.
+  FolderMonitoringOutcome updateFolderMonitoring(std::optional<FolderMonitoringInputs> inputs = std::nullopt);
+  void startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos,
+                                  std::optional<FolderMonitoringInputs> inputs);
   // Changes the planner in place and signals once: every mutation of it is one observed write.
   void updateBackgroundSyncPlanner(const std::function<void(RegisteredFolderSyncPlanner&)>& change);
   // Stops the running monitor and forgets it: its handlers' late calls are ignored from now on.

@@ -46,12 +46,17 @@ std::int64_t saturatingNanoseconds(std::uint64_t nanoseconds) {
 }  // namespace
 
 void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos) {
+  startBackgroundLibrarySync(debounceSeconds, monitorRecoveryIntervalNanos, std::nullopt);
+}
+
+void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos,
+                                                   std::optional<FolderMonitoringInputs> inputs) {
   creatingThread_.check();
   if (backgroundSyncPlanner_.isMonitoring || backgroundLibrarySyncMonitorRecoveryTask_) return;
   setBackgroundLibrarySyncDebounceSeconds(std::isnan(debounceSeconds) ? kMinimumDebounceSeconds
                                                                       : std::max(debounceSeconds, kMinimumDebounceSeconds));
   setMonitorRecoveryIntervalNanos(std::max(monitorRecoveryIntervalNanos, kMinimumMonitorRecoveryIntervalNanos));
-  const FolderMonitoringOutcome outcome = updateFolderMonitoring();
+  const FolderMonitoringOutcome outcome = updateFolderMonitoring(std::move(inputs));
   if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
 }
 
@@ -88,11 +93,36 @@ void ImageLibraryStore::stopFolderMonitor() {
   service_->stopMonitoring();
 }
 
-ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonitoring() {
+QCoro::Task<std::optional<ImageLibraryStore::FolderMonitoringInputs>> ImageLibraryStore::readFolderMonitoringInputs() {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  // The decision is taken on a copy of the planner as it stands; the caller decides again on the
+  // real one and uses the position only for the same roots.
+  auto read = [service = service_, planner = backgroundSyncPlanner_]() {
+    FolderMonitoringInputs inputs;
+    inputs.roots = service->registeredFolderRoots();
+    const RegisteredFolderMonitoringDecision decision =
+        planner.monitoringDecision(inputs.roots.registeredPaths, inputs.roots.availableRootURLs);
+    if (decision.kind == RegisteredFolderMonitoringDecision::Kind::start) {
+      inputs.checkpointRoots = decision.roots;
+      inputs.checkpoint = service->folderEventCheckpoint(decision.roots);
+    }
+    return inputs;
+  };
+  const std::stop_token noStop;
+  try {
+    co_return co_await runBlocking(*utilityPool_, noStop, read);
+  } catch (...) {
+    co_return std::nullopt;
+  }
+}
+
+ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonitoring(
+    std::optional<FolderMonitoringInputs> inputs) {
   creatingThread_.check();
   RegisteredFolderRoots roots;
   try {
-    roots = service_->registeredFolderRoots();
+    roots = inputs ? std::move(inputs->roots) : service_->registeredFolderRoots();
   } catch (...) {
     setErrorMessage(lorvex::errorMessage(std::current_exception()));
     return {};
@@ -118,7 +148,8 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
 
   std::optional<RegisteredFolderEventCheckpoint> checkpoint;
   try {
-    checkpoint = service_->folderEventCheckpoint(decision.roots);
+    checkpoint = inputs && inputs->checkpointRoots == decision.roots ? std::move(inputs->checkpoint)
+                                                                      : service_->folderEventCheckpoint(decision.roots);
   } catch (...) {
     setErrorMessage(lorvex::errorMessage(std::current_exception()));
     return {};
@@ -202,7 +233,9 @@ QCoro::Task<void> ImageLibraryStore::runMonitorRecovery(bool needsFullSync, std:
       }
       case Step::check: {
         if (stop.stop_requested()) co_return;
-        const FolderMonitoringOutcome outcome = updateFolderMonitoring();
+        std::optional<FolderMonitoringInputs> inputs = co_await readFolderMonitoringInputs();
+        if (stop.stop_requested()) co_return;
+        const FolderMonitoringOutcome outcome = updateFolderMonitoring(std::move(inputs));
         if (outcome.complete) {
           if (backgroundLibrarySyncMonitorRecoveryTask_.stopToken() == stop) setBackgroundLibrarySyncMonitorRecoveryTask({});
           co_return;

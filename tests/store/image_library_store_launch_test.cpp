@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <QThread>
+
 #include "event_loop.h"
 #include "forwarding_image_library_service.h"
 #include "library_workflow_fixture.h"
@@ -448,6 +450,32 @@ TEST(LaunchWorkflow, BackgroundSyncKeepsItsLowerBoundsAndLeavesRunningMonitoring
     EXPECT_EQ(f.store->monitorRecoveryIntervalNanos(), c.storedInterval);
     EXPECT_EQ(f.sawCall("registeredFolderRoots"), !c.monitoring);
   }
+}
+
+TEST(LaunchWorkflow, MonitoringStartsFromAPositionReadOffTheMainThread) {
+  // The position's read looks over the library's rows and waits for a scan's write transaction:
+  // the launch reads it on a pool thread and starts monitoring from what it read.
+  LaunchFixture f;
+  const QThread* mainThread = QThread::currentThread();
+  std::mutex mutex;
+  std::vector<bool> readOnMainThread;
+  f.answer("restoreFolderAccess", Roots{"/a"});
+  f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/a"}, {"/a"}});
+  f.service().setAnswer("folderEventCheckpoint", [&](const testing::ServiceCall& call) {
+    std::lock_guard lock(mutex);
+    readOnMainThread.push_back(QThread::currentThread() == mainThread);
+    return std::any(std::optional(RegisteredFolderEventCheckpoint{call.paths, 41}));
+  });
+
+  f.launch();
+
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(readOnMainThread.size(), 2U);  // the catching up's read, then the monitoring's
+  EXPECT_EQ(std::count(readOnMainThread.begin(), readOnMainThread.end(), true), 0);
+  const auto monitors = f.service().calls("startMonitoring");
+  ASSERT_EQ(monitors.size(), 1U);
+  EXPECT_EQ(monitors[0].paths, Roots{"/a"});
+  EXPECT_EQ(monitors[0].number, 41);
 }
 
 }  // namespace

@@ -25,17 +25,22 @@ std::optional<RegisteredFolderEventCheckpoint> ScanBookkeeping::lastFSEventID(
     const std::vector<std::string>& rootPaths) {
   std::vector<std::string> roots = sql::standardizedUniquePaths(rootPaths);
   if (roots.empty()) return std::nullopt;
-  auto guard = connection_.lock();
-  std::optional<std::uint64_t> oldest;
-  for (const std::string& root : roots) {
-    const auto stored =
-        connection_.query("SELECT last_event_id FROM registered_folder_fsevent_states WHERE root_path = ?",
-                          {root}, rows::firstText);
-    const auto id = decodeStoredEventID(stored);
-    // One folder without a usable checkpoint means its changes cannot be replayed.
-    if (!id) return std::nullopt;
-    oldest = oldest ? std::min(*oldest, *id) : *id;
-  }
+  // Read beside the writer: the positions are written in transactions of their own, and the
+  // caller (starting to watch the folders) must not wait for a scan's write transaction.
+  const std::optional<std::uint64_t> oldest = reader_.performRead([&]() -> std::optional<std::uint64_t> {
+    std::optional<std::uint64_t> oldest;
+    for (const std::string& root : roots) {
+      const auto stored =
+          reader_.query("SELECT last_event_id FROM registered_folder_fsevent_states WHERE root_path = ?",
+                        {root}, rows::firstText);
+      const auto id = decodeStoredEventID(stored);
+      // One folder without a usable checkpoint means its changes cannot be replayed.
+      if (!id) return std::nullopt;
+      oldest = oldest ? std::min(*oldest, *id) : *id;
+    }
+    return oldest;
+  });
+  if (!oldest) return std::nullopt;
   return RegisteredFolderEventCheckpoint{std::move(roots), *oldest};
 }
 

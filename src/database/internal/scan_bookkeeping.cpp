@@ -49,18 +49,20 @@ std::optional<IndexedImageFileState> ScanBookkeeping::indexedFileState(std::stri
 bool ScanBookkeeping::hasFilesNeedingReprojection(const std::vector<std::string>& paths) {
   const auto standardized = sql::standardizedUniquePaths(paths);
   if (standardized.empty()) return false;
-  auto guard = connection_.lock();
-  bool found = false;
-  forEachPathChunk(standardized, [&](const std::vector<std::string>& chunk) {
-    if (found) return;
-    auto bindings = sql::pathPrefixBindings(chunk);
-    bindings.emplace_back(kMetadataProjectionRevision);
-    found = connection_.query("SELECT 1 FROM media_files WHERE " +
-                                  sql::pathPrefixPredicate("absolute_path", chunk.size()) +
-                                  " AND missing = 0 AND projection_revision <> ? LIMIT 1",
-                              bindings, rows::exists);
+  // A pure read of committed rows: beside the writer, so that it never waits for a scan's batch.
+  return reader_.performRead([&] {
+    bool found = false;
+    forEachPathChunk(standardized, [&](const std::vector<std::string>& chunk) {
+      if (found) return;
+      auto bindings = sql::pathPrefixBindings(chunk);
+      bindings.emplace_back(kMetadataProjectionRevision);
+      found = reader_.query("SELECT 1 FROM media_files WHERE " +
+                                sql::pathPrefixPredicate("absolute_path", chunk.size()) +
+                                " AND missing = 0 AND projection_revision <> ? LIMIT 1",
+                            bindings, rows::exists);
+    });
+    return found;
   });
-  return found;
 }
 
 void ScanBookkeeping::markObserved(const ImageFileInfo& file, std::int64_t jobID) {
