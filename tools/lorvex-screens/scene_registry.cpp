@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <set>
+#include <map>
 #include <stdexcept>
 #include <system_error>
 
@@ -48,15 +48,17 @@ ImageLibraryStore& SceneContext::makeFakeStore(testing::StoreOptions options) {
 
 ImageLibraryStore* SceneContext::makeFakeStoreWithResults(std::vector<ImageRecord> records,
                                                           testing::StoreOptions options) {
-  std::set<std::string> folders;
+  // Each folder with as many images as the records hold, as the library would count them.
+  std::map<std::string, std::int64_t> folders;
   for (const ImageRecord& record : records) {
-    folders.insert(std::filesystem::path(record.file.path).parent_path().string());
+    ++folders[std::filesystem::path(record.file.path).parent_path().string()];
   }
   std::vector<RegisteredFolderSummary> summaries;
-  for (const std::string& folder : folders) {
+  for (const auto& [folder, count] : folders) {
     RegisteredFolderSummary summary;
     summary.path = folder;
     summary.displayName = std::filesystem::path(folder).filename().string();
+    summary.indexedImageCount = count;
     summaries.push_back(summary);
   }
   if (harness == nullptr) throw std::logic_error("makeFakeStoreWithResults outside a fake-service scene");
