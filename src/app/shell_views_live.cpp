@@ -104,10 +104,7 @@ QWidget* makeFilterSidebar(ImageLibraryStore& store, const ui::ViewResourceDispl
   factories.trashReviewSheet = [](ImageLibraryStore& s, const ui::ViewResourceDisplay& display,
                                   QWidget* p) -> QDialog* { return new ui::DeleteCandidateTrashReviewSheet(s, display, p); };
   // Shown only while tag concepts are switched on.
-  factories.tagConceptManagement = [](ImageLibraryStore& s, std::vector<std::string> imagePaths,
-                                      QWidget* p) -> QWidget* {
-    return new ui::TagConceptManagementPanel(s, std::move(imagePaths), nullptr, p);
-  };
+  factories.tagConceptManagement = ui::tagConceptManagementPanelFactory();
   auto* sidebar = new ui::FilterSidebar(store, resourceDisplay, std::move(showFolderImporter),
                                         std::move(reauthorizeFolder), std::move(factories),
                                         ui::AppLocalization::live(), parent);
