@@ -61,12 +61,22 @@ index_small() { rm -rf "$work/library-small"; "$indexer" --library "$work/librar
 stat_walk() { find "$work/small" -name '*.png' -printf '%s %T@\n'; }
 rescan() { "$indexer" --library "$work/library-small" "$work/small"; }
 # The peak anonymous memory (kB) of a command, sampled every 0.1 s: the resident size would count
-# the library's pages that SQLite reads through its memory map.
+# the library's pages that SQLite reads through its memory map. The command may be a function, which
+# runs in a subshell: its processes are the subshell and everything below it, summed.
+anonymous_kb() {
+  local total child
+  total=$(awk '/RssAnon/ { print $2 }' "/proc/$1/status" 2> /dev/null || true)
+  total=${total:-0}
+  for child in $(pgrep -P "$1" 2> /dev/null || true); do
+    total=$((total + $(anonymous_kb "$child")))
+  done
+  echo "$total"
+}
 peak_anonymous() {
   "$@" > /dev/null 2>&1 &
   local pid=$! peak=0 now
   while kill -0 "$pid" 2> /dev/null; do
-    now=$(awk '/RssAnon/ { print $2 }' "/proc/$pid/status" 2> /dev/null || true)
+    now=$(anonymous_kb "$pid")
     [[ -n "$now" && "$now" -gt "$peak" ]] && peak=$now
     sleep 0.1
   done
