@@ -32,7 +32,9 @@ PathSet::PathSet(std::initializer_list<std::string_view> paths) {
   for (const std::string_view path : paths) insert(path);
 }
 
-std::size_t PathSet::hashOf(std::string_view path) { return std::hash<std::string_view>{}(path); }
+std::size_t PathSet::hashOf(std::string_view path) {
+  return std::hash<std::string_view>{}(path);
+}
 
 void PathSet::reserve(std::size_t count, std::size_t characters) {
   characters_.reserve(characters_.size() + characters);

@@ -113,7 +113,9 @@ class PathSet {
   static constexpr std::uint32_t kTombstone = UINT32_MAX;
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-  std::string_view view(const Entry& entry) const { return {characters_.data() + entry.offset, entry.length}; }
+  std::string_view view(const Entry& entry) const {
+    return {characters_.data() + entry.offset, entry.length};
+  }
   // The slot holding `path`, or kNone.
   std::size_t find(std::string_view path) const { return find(path, hashOf(path)); }
   std::size_t find(std::string_view path, std::size_t hash) const;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -205,6 +208,34 @@ TEST(SQLPathsTest, PrefixPredicateAndBindings) {
 TEST(SQLPathsTest, StandardizedUniquePathsKeepsFirstOccurrences) {
   EXPECT_EQ(sql::standardizedUniquePaths({"/a/./b", "/a/b/", "", "/c/../d", "/a/b", "/d"}),
             (std::vector<std::string>{"/a/b", "/d"}));
+}
+
+TEST(SQLPathsTest, RowGroupsCoverEveryRowInOrderWithFewStatementShapes) {
+  std::set<std::size_t> shapes;
+  for (std::size_t rows = 0; rows <= 100; ++rows) {
+    SQLiteV3Bindings values;
+    for (std::size_t row = 0; row < rows; ++row)
+      values.insert(values.end(), {static_cast<std::int64_t>(row), "x"});
+    std::vector<std::int64_t> seen;
+    std::size_t statements = 0;
+    sql::forEachRowGroup("INSERT INTO t (k, v)", " ON CONFLICT DO NOTHING", 2, values,
+                         [&](const std::string& sql, const SQLiteV3Bindings& bindings) {
+                           const std::size_t groups =
+                               static_cast<std::size_t>(std::count(sql.begin(), sql.end(), '('));
+                           ASSERT_EQ(bindings.size(), 2 * (groups - 1)) << sql;  // "(k, v)" is one of them
+                           ASSERT_TRUE(sql.ends_with(" ON CONFLICT DO NOTHING")) << sql;
+                           shapes.insert(groups - 1);
+                           ++statements;
+                           for (std::size_t i = 0; i < bindings.size(); i += 2)
+                             seen.push_back(std::get<std::int64_t>(bindings[i].value()));
+                         });
+    std::vector<std::int64_t> expected(rows);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(seen, expected) << rows << " rows";
+    // 32 at a time, then 8 at a time, then one by one.
+    EXPECT_EQ(statements, rows / 32 + rows % 32 / 8 + rows % 8) << rows << " rows";
+  }
+  EXPECT_EQ(shapes, (std::set<std::size_t>{1, 8, 32}));
 }
 
 TEST_F(StatementLayerTest, ThePrefixPredicateMatchesAFolderButNotItsNamesakes) {

@@ -14,7 +14,9 @@
 namespace lorvex {
 namespace {
 
-std::vector<std::string> contents(const PathSet& set) { return {set.begin(), set.end()}; }
+std::vector<std::string> contents(const PathSet& set) {
+  return {set.begin(), set.end()};
+}
 
 void expectSame(const PathSet& set, const std::set<std::string>& reference, int step) {
   ASSERT_EQ(set.size(), reference.size()) << "step " << step;
@@ -28,7 +30,9 @@ TEST(PathSetTest, FollowsAReferenceSetThroughRandomChurn) {
   std::mt19937 random(20261207);
   std::vector<std::string> alphabet;
   // Lengths from empty to past the small-string size, and paths that share long prefixes.
-  for (int i = 0; i < 300; ++i) alphabet.push_back(i == 0 ? "" : "/library/folder" + std::to_string(i % 7) + "/" + std::to_string(i) + ".png");
+  for (int i = 0; i < 300; ++i)
+    alphabet.push_back(i == 0 ? ""
+                              : "/library/folder" + std::to_string(i % 7) + "/" + std::to_string(i) + ".png");
   PathSet set;
   std::set<std::string> reference;
   for (int step = 0; step < 20000; ++step) {

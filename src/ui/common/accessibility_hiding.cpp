@@ -1,10 +1,9 @@
 #include "ui/common/accessibility_hiding.h"
 
-#include <mutex>
-
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QWidget>
+#include <mutex>
 
 namespace lorvex::ui {
 
@@ -57,6 +56,8 @@ void setHiddenFromAccessibility(QWidget& widget, bool hidden) {
   }
 }
 
-bool isHiddenFromAccessibility(const QWidget& widget) { return widget.property(kHiddenProperty).toBool(); }
+bool isHiddenFromAccessibility(const QWidget& widget) {
+  return widget.property(kHiddenProperty).toBool();
+}
 
 }  // namespace lorvex::ui
