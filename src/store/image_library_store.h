@@ -1129,6 +1129,10 @@ class ImageLibraryStore : public QObject {
     std::vector<std::string> checkpointRoots;
     std::optional<RegisteredFolderEventCheckpoint> checkpoint;
   };
+  // Monitoring runs or its recovery loop does: starting background sync does nothing then.
+  bool isBackgroundSyncRunning() const {
+    return backgroundSyncPlanner_.isMonitoring || static_cast<bool>(backgroundLibrarySyncMonitorRecoveryTask_);
+  }
   // Nothing when a read failed: the decision then reads again and reports the error itself.
   QCoro::Task<std::optional<FolderMonitoringInputs>> readFolderMonitoringInputs();
   // With inputs read just before (nothing between them and this call may suspend), the service is

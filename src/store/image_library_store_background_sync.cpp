@@ -52,7 +52,7 @@ void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds, std::
 void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos,
                                                    std::optional<FolderMonitoringInputs> inputs) {
   creatingThread_.check();
-  if (backgroundSyncPlanner_.isMonitoring || backgroundLibrarySyncMonitorRecoveryTask_) return;
+  if (isBackgroundSyncRunning()) return;
   setBackgroundLibrarySyncDebounceSeconds(std::isnan(debounceSeconds) ? kMinimumDebounceSeconds
                                                                       : std::max(debounceSeconds, kMinimumDebounceSeconds));
   setMonitorRecoveryIntervalNanos(std::max(monitorRecoveryIntervalNanos, kMinimumMonitorRecoveryIntervalNanos));

@@ -44,8 +44,7 @@ QCoro::Task<void> ImageLibraryStore::runLaunchWorkflow(std::shared_ptr<bool> end
   // The monitoring inputs are read on the pool first, unless other library work made the launch
   // skip its catching up: then it ends without waiting and decides with a direct read.
   std::optional<FolderMonitoringInputs> inputs;
-  const bool monitoringMayStart = !backgroundSyncPlanner_.isMonitoring && !backgroundLibrarySyncMonitorRecoveryTask_;
-  if (monitoringMayStart && !isLibrarySyncInProgress_ && !isTrashingDeleteCandidates_) {
+  if (!isBackgroundSyncRunning() && !isLibrarySyncInProgress_ && !isTrashingDeleteCandidates_) {
     inputs = co_await readFolderMonitoringInputs();
   }
   startBackgroundLibrarySync(kLaunchBackgroundSyncDebounceSeconds, kLaunchMonitorRecoveryIntervalNanos,

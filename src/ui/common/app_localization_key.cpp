@@ -26,4 +26,16 @@ std::span<const AppLocalizationKey, kAppLocalizationKeyCount> allAppLocalization
   return kAllKeys;
 }
 
+AppLocalizationKey aspectFilterNameKey(ImageAspectFilter aspect) {
+  switch (aspect) {
+    case ImageAspectFilter::portrait:
+      return AppLocalizationKey::filterAspectPortrait;
+    case ImageAspectFilter::landscape:
+      return AppLocalizationKey::filterAspectLandscape;
+    case ImageAspectFilter::square:
+      return AppLocalizationKey::filterAspectSquare;
+  }
+  return AppLocalizationKey::filterAspectPortrait;
+}
+
 }  // namespace lorvex::ui

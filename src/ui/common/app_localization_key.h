@@ -11,6 +11,8 @@
 #include <span>
 #include <string_view>
 
+#include "model/image_aspect.h"
+
 namespace lorvex::ui {
 
 enum class AppLocalizationKey : std::uint16_t {
@@ -36,5 +38,8 @@ std::span<const AppLocalizationKey, kAppLocalizationKeyCount> allAppLocalization
 constexpr AppLocalizationKey pluralKey(std::int64_t count, AppLocalizationKey one, AppLocalizationKey other) {
   return count == 1 ? one : other;
 }
+
+// The name of an aspect-ratio filter, as its sidebar row and its filter chip show it.
+AppLocalizationKey aspectFilterNameKey(ImageAspectFilter aspect);
 
 }  // namespace lorvex::ui

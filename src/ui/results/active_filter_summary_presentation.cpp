@@ -13,18 +13,6 @@ namespace {
 
 using Key = AppLocalizationKey;
 
-Key aspectNameKey(ImageAspectFilter aspect) {
-  switch (aspect) {
-    case ImageAspectFilter::portrait:
-      return Key::filterAspectPortrait;
-    case ImageAspectFilter::landscape:
-      return Key::filterAspectLandscape;
-    case ImageAspectFilter::square:
-      return Key::filterAspectSquare;
-  }
-  return Key::filterAspectPortrait;
-}
-
 }  // namespace
 
 std::string ActiveFilterSummaryItem::id() const {
@@ -75,7 +63,7 @@ ActiveFilterSummaryPresentation ActiveFilterSummaryPresentation::make(const Acti
     items.push_back({Kind{Kind::Model{}}, localizer.lookup(Key::filterSummaryModel, {*inputs.modelSource}), false});
   }
   for (const auto aspect : inputs.aspectFilters) {
-    const std::string aspectName = localizer.lookup(aspectNameKey(aspect));
+    const std::string aspectName = localizer.lookup(aspectFilterNameKey(aspect));
     items.push_back({Kind{Kind::Aspect{aspect}}, localizer.lookup(Key::filterSummaryAspect, {aspectName}), false});
   }
   if (inputs.onlyFavorites) {

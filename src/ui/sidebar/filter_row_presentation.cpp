@@ -15,18 +15,6 @@ FilterRowMark rowMark(bool isSelected, std::string_view unselectedSymbol) {
   return {std::string(isSelected ? kSelectedMark : unselectedSymbol), isSelected};
 }
 
-Key aspectLabelKey(ImageAspectFilter aspect) {
-  switch (aspect) {
-    case ImageAspectFilter::portrait:
-      return Key::filterAspectPortrait;
-    case ImageAspectFilter::landscape:
-      return Key::filterAspectLandscape;
-    case ImageAspectFilter::square:
-      return Key::filterAspectSquare;
-  }
-  return Key::filterAspectPortrait;
-}
-
 SidebarMenuEntry menuItem(std::string title, std::string symbol, std::function<void()> action, bool destructive = false) {
   return {SidebarMenuEntry::Kind::action, std::move(title), std::move(symbol), true, destructive, std::move(action)};
 }
@@ -65,7 +53,7 @@ FilterRowPresentation aspectFilterRow(ImageAspectFilter aspect, bool isSelected,
   row.identifier = std::string(accessibility_id::kSidebarFilterAspectPrefix) + std::string(rawValue(aspect));
   row.mark = rowMark(isSelected, "circle");
   row.iconSymbol = aspectSymbol(aspect);
-  row.text = localizer.lookup(aspectLabelKey(aspect));
+  row.text = localizer.lookup(aspectFilterNameKey(aspect));
   row.accessibleName = localizer.lookup(Key::filterModelFilterBy, {row.text});
   row.isSelected = isSelected;
   return row;
