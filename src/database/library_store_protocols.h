@@ -153,8 +153,8 @@ class IndexingBatchStore {
       std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) = 0;
   // For each item in order: updateQueueItemFileInfo when its file changed since it was queued,
   // upsertRecord(record, jobID) and completeIndexingQueueItem(completionMessage), in one
-  // transaction, each item inside a savepoint of its own. An item whose writes fail is rolled back
-  // alone and ends the call: the items before it are committed, and it and the ones after it are
+  // transaction. An item whose writes fail ends the call: the items before it are committed (the
+  // transaction is rolled back and written again without it), and it and the ones after it are
   // left as they were, for the caller to take on their own. The transaction also ends after the
   // item whose completion brings the job's processed count to a multiple of the checkpoint
   // interval (the log is checkpointed then, as after a single completion). Returns the job's

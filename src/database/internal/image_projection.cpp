@@ -105,46 +105,51 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
     std::int64_t jobID, const std::vector<QueueItemProjection>& items) {
   if (items.empty()) return {};
   auto guard = connection_.lock();
+  // No savepoint per item: SQLite copies every page an open savepoint first changes into its
+  // journal, about fifty pages an image, which cost more than the image's own writes. An item that
+  // fails rolls the whole transaction back instead, and the items before it are written again
+  // without it: they succeeded on the same library once, and failures are rare.
+  struct ItemFailed {
+    std::size_t index;
+  };
+  std::size_t count = items.size();
   std::vector<ImageLibraryIndexingProgress> finished;
-  connection_.performTransaction([&] {
-    finished.clear();
-    std::vector<std::int64_t> itemIDs;
-    itemIDs.reserve(items.size());
-    for (const auto& item : items) itemIDs.push_back(item.itemID);
-    IndexingJobs::QueueCompletions completions(jobs_, jobID, itemIDs);
-    RootCache roots;
-    roots.tagTerms.emplace();
-    StatisticsDeltas deltas;
-    for (const auto& item : items) {
-      // A failed item takes back only its own writes, and what it taught the caches.
-      RootCache rootsBefore;
-      rootsBefore.jobRoots = roots.jobRoots;
-      rootsBefore.rootIDs = roots.rootIDs;
-      rootsBefore.rootPaths = roots.rootPaths;
-      StatisticsDeltas itemDeltas;
-      connection_.execute("SAVEPOINT queue_item");
-      try {
-        if (item.fileChangedSinceQueued) jobs_.updateQueueItemFileInfo(jobID, item.itemID, item.record.file);
-        const PreparedProjection prepared = prepareProjection(item.record, jobID, roots);
-        writeProjectionRows(item.record, prepared, roots, itemDeltas);
-        completions.complete(item.itemID, item.completionMessage);
-        connection_.execute("RELEASE queue_item");
-      } catch (...) {
-        // Some failures (a full disk, no memory) end the whole transaction: nothing of it stays.
-        if (!connection_.isInTransaction()) throw;
-        connection_.execute("ROLLBACK TO queue_item");
-        connection_.execute("RELEASE queue_item");
-        roots = std::move(rootsBefore);
+  while (count > 0) {
+    try {
+      connection_.performTransaction([&] {
+        finished.clear();
+        std::vector<std::int64_t> itemIDs;
+        itemIDs.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) itemIDs.push_back(items[i].itemID);
+        IndexingJobs::QueueCompletions completions(jobs_, jobID, itemIDs);
+        RootCache roots;
         roots.tagTerms.emplace();
-        break;
-      }
-      deltas.merge(itemDeltas);
-      finished.push_back(completions.progress());
-      if (IndexingJobs::isCheckpointDue(finished.back().processedCount)) break;
+        StatisticsDeltas deltas;
+        for (std::size_t i = 0; i < count; ++i) {
+          const QueueItemProjection& item = items[i];
+          try {
+            if (item.fileChangedSinceQueued) jobs_.updateQueueItemFileInfo(jobID, item.itemID, item.record.file);
+            const PreparedProjection prepared = prepareProjection(item.record, jobID, roots);
+            writeProjectionRows(item.record, prepared, roots, deltas);
+            completions.complete(item.itemID, item.completionMessage);
+          } catch (...) {
+            // Some failures (a full disk, no memory) end the whole transaction: nothing of it stays.
+            if (!connection_.isInTransaction()) throw;
+            throw ItemFailed{i};
+          }
+          finished.push_back(completions.progress());
+          if (IndexingJobs::isCheckpointDue(finished.back().processedCount)) break;
+        }
+        deltas.apply(connection_);
+        completions.writeJobCounts();
+      });
+      break;
+    } catch (const ItemFailed& failed) {
+      // Rolled back: the items before the failed one go again, alone in their transaction.
+      finished.clear();
+      count = failed.index;
     }
-    deltas.apply(connection_);
-    completions.writeJobCounts();
-  });
+  }
   if (!finished.empty() && IndexingJobs::isCheckpointDue(finished.back().processedCount))
     jobs_.checkpointWAL();
   return finished;

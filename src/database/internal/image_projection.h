@@ -33,7 +33,7 @@ class ImageProjection {
       : connection_(connection), jobs_(jobs), files_(files) {}
 
   void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
-  // Claimed queue items projected and completed in one transaction, a savepoint per item; see
+  // Claimed queue items projected and completed in one transaction; see
   // IndexingBatchStore::projectQueueItems. The statistics move once, by the items' summed
   // differences.
   std::vector<ImageLibraryIndexingProgress> projectQueueItems(std::int64_t jobID,
