@@ -125,20 +125,35 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
         RootCache roots;
         roots.tagTerms.emplace();
         StatisticsDeltas deltas;
+        // Some failures (a full disk, no memory) end the whole transaction: nothing of it stays.
+        const auto failedItem = [&](std::size_t index) {
+          if (!connection_.isInTransaction()) throw;
+          throw ItemFailed{index};
+        };
+        std::vector<std::int64_t> mediaIDs;
+        mediaIDs.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
           const QueueItemProjection& item = items[i];
           try {
             if (item.fileChangedSinceQueued) jobs_.updateQueueItemFileInfo(jobID, item.itemID, item.record.file);
             const PreparedProjection prepared = prepareProjection(item.record, jobID, roots);
-            writeProjectionRows(item.record, prepared, roots, deltas);
+            mediaIDs.push_back(writeProjectionRows(item.record, prepared, roots, deltas, false));
             completions.complete(item.itemID, item.completionMessage);
           } catch (...) {
-            // Some failures (a full disk, no memory) end the whole transaction: nothing of it stays.
-            if (!connection_.isInTransaction()) throw;
-            throw ItemFailed{i};
+            failedItem(i);
           }
           finished.push_back(completions.progress());
           if (IndexingJobs::isCheckpointDue(finished.back().processedCount)) break;
+        }
+        // The full-text rows go last, together. A statement that can fail halfway asks the FTS5
+        // table to save its state first, and FTS5 then writes out the terms it holds in memory:
+        // written between the other rows, every image left segments of its own in the index.
+        for (std::size_t i = 0; i < mediaIDs.size(); ++i) {
+          try {
+            replaceMediaTextFTSRow(connection_, items[i].record, mediaIDs[i]);
+          } catch (...) {
+            failedItem(i);
+          }
         }
         deltas.apply(connection_);
         completions.writeJobCounts();
@@ -229,8 +244,8 @@ ImageProjection::PreparedProjection ImageProjection::prepareProjection(const Ima
   return prepared;
 }
 
-void ImageProjection::writeProjectionRows(const ImageRecord& record, const PreparedProjection& prepared,
-                                          RootCache& roots, StatisticsDeltas& deltas) {
+std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record, const PreparedProjection& prepared,
+                                                  RootCache& roots, StatisticsDeltas& deltas, bool withFullText) {
   const ImageFileInfo& file = record.file;
   const GenerationMetadata& metadata = record.metadata;
   const std::string& path = prepared.path;
@@ -284,7 +299,7 @@ void ImageProjection::writeProjectionRows(const ImageRecord& record, const Prepa
 
     const TagSourceMasks tagMasks =
         replaceTagRows(connection_, record, mediaID, roots.tagTerms ? &*roots.tagTerms : nullptr);
-    replaceMediaTextFTSRow(connection_, record, mediaID);
+    if (withFullText) replaceMediaTextFTSRow(connection_, record, mediaID);
     deltas.tagTerms.add(previous.tagMasks, tagMasks);
     deltas.now = now;
     updateConceptIndexForMediaFile(
@@ -293,6 +308,7 @@ void ImageProjection::writeProjectionRows(const ImageRecord& record, const Prepa
     std::vector<std::int64_t> modelIDs;
     for (const auto& usage : models) modelIDs.push_back(usage.modelID);
     deltas.models.add(previous.modelIDs, modelIDs);
+    return mediaID;
   }
 }
 

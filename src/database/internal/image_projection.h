@@ -62,8 +62,10 @@ class ImageProjection {
   PreparedProjection prepareProjection(const ImageRecord& record, std::optional<std::int64_t> jobID,
                                        RootCache& roots);
   // The image's rows, inside the caller's transaction; the statistics' differences go to `deltas`.
-  void writeProjectionRows(const ImageRecord& record, const PreparedProjection& prepared, RootCache& roots,
-                           StatisticsDeltas& deltas);
+  // Returns the image's media id. Its full-text row is written too unless `withFullText` is false,
+  // for a caller that writes it later in the same transaction.
+  std::int64_t writeProjectionRows(const ImageRecord& record, const PreparedProjection& prepared,
+                                   RootCache& roots, StatisticsDeltas& deltas, bool withFullText = true);
   std::optional<std::int64_t> resolveLibraryRootID(const std::string& path, std::optional<std::int64_t> jobID,
                                                    RootCache& roots);
 

@@ -331,6 +331,10 @@ std::vector<std::string> projectionRows(ScannerTestLibrary& library) {
            "f.rowid "
            "ORDER BY 1",
            3},
+          // The full-text index itself, not only its stored texts: batches write it last.
+          {"SELECT m.absolute_path FROM media_text_fts f JOIN media_files m ON m.id = f.rowid WHERE "
+           "media_text_fts MATCH 'cat OR dog OR owl' ORDER BY 1",
+           1},
       });
 }
 
