@@ -21,6 +21,7 @@ class IndexingJobsTest : public ::testing::Test {
     repository.reset();
     SQLiteImageRepositoryV3Options options;
     options.clock = &clock;
+    options.statementObserver = [this](std::string_view sql) { statements.emplace_back(sql); };
     repository = std::make_unique<SQLiteImageRepositoryV3>(file, options);
   }
   SQLiteImageRepositoryV3& repo() { return *repository; }
@@ -53,6 +54,7 @@ class IndexingJobsTest : public ::testing::Test {
   testing::TemporaryDirectory directory;
   std::filesystem::path file = directory.file("LorvexV3.sqlite");
   platform::ManualClock clock{1'700'000'000.0};
+  std::vector<std::string> statements;
   std::unique_ptr<SQLiteImageRepositoryV3> repository;
 };
 
@@ -295,6 +297,37 @@ TEST_F(IndexingJobsTest, TheWALIsTruncatedEveryFiveHundredProcessedItems) {
     }
   }
   EXPECT_EQ(std::filesystem::file_size(wal), 0u);
+}
+
+TEST_F(IndexingJobsTest, ClaimsAndCompletionsFindTheirItemsByIdInANewLibrary) {
+  // A new library has no planner statistics: there the job's index looked narrower than a list of
+  // ids, and every statement read the whole queue of the job.
+  const auto job = repo().startIndexingJob({"/lib"});
+  for (int i = 0; i < 20; ++i)
+    repo().enqueueIndexingQueueItems(job.id, {"/lib/" + std::to_string(i) + ".png", i, 100.0 + i});
+  statements.clear();
+  const auto claimed = repo().beginNextQueueItems(job.id, 10);
+  ASSERT_EQ(claimed.size(), 10u);
+  std::vector<UnchangedQueueItem> unchanged;
+  for (const auto& item : claimed) unchanged.push_back({item.id, {item.path, 0, 0}});
+  ASSERT_EQ(repo().completeUnchangedQueueItems(job.id, unchanged).size(), 10u);
+
+  auto& db = lorvex::testing::connectionOf(repo());
+  auto guard = db.lock();
+  ASSERT_EQ(db.query("SELECT COUNT(*) FROM sqlite_master WHERE name = 'sqlite_stat1'", {}, rows::firstInt64), 0);
+  int checked = 0;
+  for (const std::string& sql : statements) {
+    if (sql.find("indexing_queue_items") == std::string::npos || sql.find(" id IN (") == std::string::npos)
+      continue;
+    ++checked;
+    const std::string plan = db.query("EXPLAIN QUERY PLAN " + sql, {}, [](SQLiteRows& rows) {
+      std::string text;
+      while (rows.next()) text += rows.text(3) + "\n";
+      return text;
+    });
+    EXPECT_NE(plan.find("INTEGER PRIMARY KEY"), std::string::npos) << sql << "\n" << plan;
+  }
+  EXPECT_EQ(checked, 2);
 }
 
 TEST_F(IndexingJobsTest, StoredTextsReadBackAsTheirCasesOrTheFallbacks) {

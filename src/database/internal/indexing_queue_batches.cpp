@@ -194,10 +194,12 @@ std::vector<IndexingQueueItem> IndexingJobs::beginNextQueueItems(std::int64_t jo
       ids.push_back(item.id);
       item.status = IndexingQueueItemStatus::processing;
     }
+    // "+job_id" keeps the planner on the ids: without statistics (a new library) it judged the
+    // job's index the narrower way in, and read every item of the job for each statement.
     sql::forEachInListSlice(
         ids, kBatchStatementSize, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
           connection_.execute(
-              "UPDATE indexing_queue_items SET status = ?, updated_at = ? WHERE job_id = ? AND id IN " + list,
+              "UPDATE indexing_queue_items SET status = ?, updated_at = ? WHERE +job_id = ? AND id IN " + list,
               sql::prefixedBindings({"processing", now, jobID}, bindings));
         });
     // The job shows the file it works on, as a single claim does.
@@ -210,10 +212,11 @@ std::vector<IndexingQueueItem> IndexingJobs::beginNextQueueItems(std::int64_t jo
 IndexingJobs::QueueCompletions::QueueCompletions(IndexingJobs& jobs, std::int64_t jobID,
                                                  const std::vector<std::int64_t>& itemIDs)
     : jobs_(jobs), jobID_(jobID) {
+  // By the ids, as beginNextQueueItems claims them ("+job_id": not through the job's index).
   sql::forEachInListSlice(
       itemIDs, kBatchStatementSize, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
         jobs_.connection_.query(
-            "SELECT id, status, failure_message IS NOT NULL FROM indexing_queue_items WHERE job_id = ? AND "
+            "SELECT id, status, failure_message IS NOT NULL FROM indexing_queue_items WHERE +job_id = ? AND "
             "id IN " +
                 list,
             sql::prefixedBindings({jobID}, bindings), [&](SQLiteRows& rows) {
