@@ -55,8 +55,7 @@ std::size_t PathSet::find(std::string_view path, std::size_t hash) const {
   }
 }
 
-bool PathSet::insert(std::string_view path) {
-  const std::size_t hash = hashOf(path);
+bool PathSet::insert(std::string_view path, std::size_t hash) {
   if (find(path, hash) != kNone) return false;
   if ((size_ + tombstones_ + 1) * 2 > slots_.size()) {
     // Grow when the live paths fill the table; a table clogged with tombstones is only swept.

@@ -82,6 +82,8 @@ class SearchResultWindow : public QObject {
   explicit SearchResultWindow(QObject* parent = nullptr);
 
   const std::vector<RecordRef>& records() const;
+  // PathIndex::hashOf of each record's path, in the records' order.
+  const std::vector<std::uint64_t>& pathHashes() const { return pathHashes_; }
   // Assigns the whole list; observers hear of it only when it differs (record by record). The
   // index is left as it is: it is rebuilt by the operations that need it.
   void setRecords(std::vector<RecordRef> records);

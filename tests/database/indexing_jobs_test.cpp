@@ -314,7 +314,8 @@ TEST_F(IndexingJobsTest, ClaimsAndCompletionsFindTheirItemsByIdInANewLibrary) {
 
   auto& db = lorvex::testing::connectionOf(repo());
   auto guard = db.lock();
-  ASSERT_EQ(db.query("SELECT COUNT(*) FROM sqlite_master WHERE name = 'sqlite_stat1'", {}, rows::firstInt64), 0);
+  ASSERT_EQ(db.query("SELECT COUNT(*) FROM sqlite_master WHERE name = 'sqlite_stat1'", {}, rows::firstInt64),
+            0);
   int checked = 0;
   for (const std::string& sql : statements) {
     if (sql.find("indexing_queue_items") == std::string::npos || sql.find(" id IN (") == std::string::npos)

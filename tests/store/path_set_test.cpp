@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "store/path_index.h"
+
 namespace lorvex {
 namespace {
 
@@ -117,6 +119,20 @@ TEST(PathSetTest, BuildsFromRangesOfStringsAndViews) {
   EXPECT_EQ(set.size(), 2U);
   EXPECT_EQ(set.count("/2"), 1U);
   EXPECT_EQ(set.count("/3"), 0U);
+}
+
+TEST(PathSetTest, PathsEnteredWithTheResultWindowsHashesAreFound) {
+  // Select-all hands the window's hashes in: the two must agree, or a selected path would be
+  // missed by every later lookup.
+  PathSet set;
+  for (const std::string& path :
+       std::vector<std::string>{"/a.png", "/photos/\xC3\xA9t\xC3\xA9.png", "", std::string(300, 'x')}) {
+    EXPECT_EQ(PathSet::hashOf(path), PathIndex::hashOf(path)) << path;
+    EXPECT_TRUE(set.insert(path, static_cast<std::size_t>(PathIndex::hashOf(path))));
+    EXPECT_FALSE(set.insert(path));
+    EXPECT_TRUE(set.contains(path));
+  }
+  EXPECT_EQ(set.size(), 4U);
 }
 
 }  // namespace

@@ -38,8 +38,8 @@
 #include "services/folders/canonical_folder_path.h"
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
-#include "services/live_image_library_service.h"
 #include "services/indexing/scan_error_message.h"
+#include "services/live_image_library_service.h"
 
 namespace {
 
@@ -154,8 +154,9 @@ int main(int argc, char** argv) {
     const std::string library = arguments.appSettings ? lorvex::defaultLibraryDirectory().string()
                                                       : lorvex::text::standardizedPath(arguments.library);
     lorvex::LiveImageLibraryGraph graph = lorvex::makeLiveImageLibraryGraph(
-        library, arguments.appSettings ? lorvex::platform::Settings(lorvex::platform::Settings::kStandardSuiteName)
-                                       : lorvex::platform::Settings(kSettingsSuite, library));
+        library, arguments.appSettings
+                     ? lorvex::platform::Settings(lorvex::platform::Settings::kStandardSuiteName)
+                     : lorvex::platform::Settings(kSettingsSuite, library));
     const std::shared_ptr<lorvex::SQLiteImageRepositoryV3> database = graph.database;
     lorvex::ImageLibraryService service(std::move(graph.dependencies));
 

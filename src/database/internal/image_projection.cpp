@@ -135,7 +135,8 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
         for (std::size_t i = 0; i < count; ++i) {
           const QueueItemProjection& item = items[i];
           try {
-            if (item.fileChangedSinceQueued) jobs_.updateQueueItemFileInfo(jobID, item.itemID, item.record.file);
+            if (item.fileChangedSinceQueued)
+              jobs_.updateQueueItemFileInfo(jobID, item.itemID, item.record.file);
             const PreparedProjection prepared = prepareProjection(item.record, jobID, roots);
             mediaIDs.push_back(writeProjectionRows(item.record, prepared, roots, deltas, false));
             completions.complete(item.itemID, item.completionMessage);
@@ -244,8 +245,9 @@ ImageProjection::PreparedProjection ImageProjection::prepareProjection(const Ima
   return prepared;
 }
 
-std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record, const PreparedProjection& prepared,
-                                                  RootCache& roots, StatisticsDeltas& deltas, bool withFullText) {
+std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
+                                                  const PreparedProjection& prepared, RootCache& roots,
+                                                  StatisticsDeltas& deltas, bool withFullText) {
   const ImageFileInfo& file = record.file;
   const GenerationMetadata& metadata = record.metadata;
   const std::string& path = prepared.path;

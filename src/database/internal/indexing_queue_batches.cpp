@@ -199,7 +199,8 @@ std::vector<IndexingQueueItem> IndexingJobs::beginNextQueueItems(std::int64_t jo
     sql::forEachInListSlice(
         ids, kBatchStatementSize, [&](const std::string& list, const SQLiteV3Bindings& bindings) {
           connection_.execute(
-              "UPDATE indexing_queue_items SET status = ?, updated_at = ? WHERE +job_id = ? AND id IN " + list,
+              "UPDATE indexing_queue_items SET status = ?, updated_at = ? WHERE +job_id = ? AND id IN " +
+                  list,
               sql::prefixedBindings({"processing", now, jobID}, bindings));
         });
     // The job shows the file it works on, as a single claim does.
