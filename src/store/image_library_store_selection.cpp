@@ -21,32 +21,15 @@ const std::string& ImageLibraryStore::windowPath(int index) const {
 PathSet ImageLibraryStore::windowPathRange(int first, int last) const {
   if (first > last) std::swap(first, last);
   const auto& records = resultWindow_->records();
+  // The whole window is the set the window keeps: a copy of it shares its storage.
+  if (first == 0 && static_cast<std::size_t>(last) + 1 == records.size()) return resultWindow_->loadedPaths();
   const auto& hashes = resultWindow_->pathHashes();
-  const auto begin = static_cast<std::size_t>(first);
-  const auto end = static_cast<std::size_t>(last) + 1;
-  // Select-all reads every loaded record and its path, each somewhere else in memory: one after
-  // another, the waits for them were most of its time. The records are asked for a few steps
-  // ahead and their paths' characters a few steps behind that, so the waits overlap, and the
-  // paths are not hashed again.
-  constexpr std::size_t kRecordsAhead = 16;
-  constexpr std::size_t kPathsAhead = 8;
-  std::size_t characters = 0;
-  for (std::size_t index = begin; index < end; ++index) {
-    if (index + kRecordsAhead < end) __builtin_prefetch(records[index + kRecordsAhead].get());
-    characters += records[index]->file.path.size();
-  }
-  PathSet paths;
-  paths.reserve(end - begin, characters);
   const bool hashed = hashes.size() == records.size();
-  for (std::size_t index = begin; index < end; ++index) {
-    if (index + kRecordsAhead < end) __builtin_prefetch(records[index + kRecordsAhead].get());
-    if (index + kPathsAhead < end) __builtin_prefetch(records[index + kPathsAhead]->file.path.data());
+  PathSet paths;
+  paths.reserve(static_cast<std::size_t>(last - first) + 1);
+  for (auto index = static_cast<std::size_t>(first); index <= static_cast<std::size_t>(last); ++index) {
     const std::string& path = records[index]->file.path;
-    if (hashed) {
-      paths.insert(path, static_cast<std::size_t>(hashes[index]));
-    } else {
-      paths.insert(path);
-    }
+    paths.insert(path, hashed ? static_cast<std::size_t>(hashes[index]) : PathSet::hashOf(path));
   }
   return paths;
 }

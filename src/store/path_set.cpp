@@ -6,25 +6,30 @@
 
 namespace lorvex {
 
-PathSet::PathSet(PathSet&& other) noexcept
-    : characters_(std::move(other.characters_)),
-      entries_(std::move(other.entries_)),
-      slots_(std::move(other.slots_)),
-      size_(std::exchange(other.size_, 0)),
-      tombstones_(std::exchange(other.tombstones_, 0)) {
-  other.clear();
+PathSet::PathSet(const PathSet& other) noexcept : table_(other.table_) {
+  if (table_ != nullptr) table_->references.fetch_add(1, std::memory_order_relaxed);
 }
+
+PathSet& PathSet::operator=(const PathSet& other) noexcept {
+  if (table_ != other.table_) {
+    PathSet copy(other);
+    std::swap(table_, copy.table_);
+  }
+  return *this;
+}
+
+PathSet::PathSet(PathSet&& other) noexcept : table_(std::exchange(other.table_, nullptr)) {}
 
 PathSet& PathSet::operator=(PathSet&& other) noexcept {
   if (this != &other) {
-    characters_ = std::move(other.characters_);
-    entries_ = std::move(other.entries_);
-    slots_ = std::move(other.slots_);
-    size_ = std::exchange(other.size_, 0);
-    tombstones_ = std::exchange(other.tombstones_, 0);
-    other.clear();
+    release();
+    table_ = std::exchange(other.table_, nullptr);
   }
   return *this;
+}
+
+PathSet::~PathSet() {
+  release();
 }
 
 PathSet::PathSet(std::initializer_list<std::string_view> paths) {
@@ -32,95 +37,122 @@ PathSet::PathSet(std::initializer_list<std::string_view> paths) {
   for (const std::string_view path : paths) insert(path);
 }
 
+void PathSet::release() noexcept {
+  Table* table = std::exchange(table_, nullptr);
+  // The last copy to let go frees the storage; the acquire half orders every other copy's reads
+  // of it before the delete.
+  if (table != nullptr && table->references.fetch_sub(1, std::memory_order_acq_rel) == 1) delete table;
+}
+
+PathSet::Table& PathSet::writable() {
+  if (table_ == nullptr) {
+    table_ = new Table;
+  } else if (table_->references.load(std::memory_order_acquire) != 1) {
+    // Shared: this copy takes storage of its own. A count of 1 read with acquire means every other
+    // copy has let go, after its last read, so the storage can be changed in place.
+    auto* own = new Table;
+    own->characters = table_->characters;
+    own->entries = table_->entries;
+    own->buckets = table_->buckets;
+    own->size = table_->size;
+    own->tombstones = table_->tombstones;
+    release();
+    table_ = own;
+  }
+  return *table_;
+}
+
 std::size_t PathSet::hashOf(std::string_view path) {
   return std::hash<std::string_view>{}(path);
 }
 
 void PathSet::reserve(std::size_t count, std::size_t characters) {
-  characters_.reserve(characters_.size() + characters);
-  entries_.reserve(entries_.size() + count);
-  if ((size_ + tombstones_ + count) * 2 > slots_.size()) rebuild(size_ + count);
+  Table& table = writable();
+  table.characters.reserve(table.characters.size() + characters);
+  table.entries.reserve(table.entries.size() + count);
+  if ((table.size + table.tombstones + count) * 2 > table.buckets.size()) rebuild(table, table.size + count);
 }
 
 std::size_t PathSet::find(std::string_view path, std::size_t hash) const {
-  if (slots_.empty()) return kNone;
-  const std::size_t mask = slots_.size() - 1;
-  // At most half the slots are taken (live or tombstone), so the probe meets an empty one.
+  if (table_ == nullptr || table_->buckets.empty()) return kNone;
+  const std::vector<std::uint32_t>& buckets = table_->buckets;
+  const std::size_t mask = buckets.size() - 1;
+  // At most half the buckets are taken (live or tombstone), so the probe meets an empty one.
   for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    const std::uint32_t taken = slots_[slot];
+    const std::uint32_t taken = buckets[slot];
     if (taken == kEmpty) return kNone;
     if (taken == kTombstone) continue;
-    const Entry& entry = entries_[taken - 1];
+    const Entry& entry = table_->entries[taken - 1];
     if (entry.hash == hash && view(entry) == path) return slot;
   }
 }
 
 bool PathSet::insert(std::string_view path, std::size_t hash) {
   if (find(path, hash) != kNone) return false;
-  if ((size_ + tombstones_ + 1) * 2 > slots_.size()) {
+  Table& table = writable();
+  if ((table.size + table.tombstones + 1) * 2 > table.buckets.size()) {
     // Grow when the live paths fill the table; a table clogged with tombstones is only swept.
-    const std::size_t live = size_ + 1;
-    rebuild(live * 4 > slots_.size() ? live * 2 : live);
+    const std::size_t live = table.size + 1;
+    rebuild(table, live * 4 > table.buckets.size() ? live * 2 : live);
   }
-  if (entries_.size() >= kTombstone - 1) throw std::length_error("PathSet: too many paths");
-  const std::size_t mask = slots_.size() - 1;
+  if (table.entries.size() >= kTombstone - 1) throw std::length_error("PathSet: too many paths");
+  const std::size_t mask = table.buckets.size() - 1;
   std::size_t slot = hash & mask;
-  while (slots_[slot] != kEmpty && slots_[slot] != kTombstone) slot = (slot + 1) & mask;
-  if (slots_[slot] == kTombstone) --tombstones_;
-  entries_.push_back(Entry{hash, characters_.size(), path.size()});
-  characters_.append(path);
-  slots_[slot] = static_cast<std::uint32_t>(entries_.size());
-  ++size_;
+  while (table.buckets[slot] != kEmpty && table.buckets[slot] != kTombstone) slot = (slot + 1) & mask;
+  if (table.buckets[slot] == kTombstone) --table.tombstones;
+  table.entries.push_back(Entry{hash, table.characters.size(), path.size()});
+  table.characters.append(path);
+  table.buckets[slot] = static_cast<std::uint32_t>(table.entries.size());
+  ++table.size;
   return true;
 }
 
 std::size_t PathSet::erase(std::string_view path) {
   const std::size_t slot = find(path);
   if (slot == kNone) return 0;
-  entries_[slots_[slot] - 1].length = kErased;
-  slots_[slot] = kTombstone;
-  ++tombstones_;
-  --size_;
-  if (size_ == 0) clear();
+  // A storage of its own is an exact copy: the slot found in the shared one is the same.
+  Table& table = writable();
+  table.entries[table.buckets[slot] - 1].length = kErased;
+  table.buckets[slot] = kTombstone;
+  ++table.tombstones;
+  --table.size;
+  if (table.size == 0) clear();
   return 1;
 }
 
 void PathSet::clear() {
-  characters_.clear();
-  entries_.clear();
-  slots_.clear();
-  size_ = 0;
-  tombstones_ = 0;
+  release();
 }
 
-void PathSet::rebuild(std::size_t capacity) {
-  if (size_ != entries_.size()) {
+void PathSet::rebuild(Table& table, std::size_t capacity) {
+  if (table.size != table.entries.size()) {
     // Erased paths leave their characters behind; the rebuild is the moment to drop them.
     std::string characters;
-    characters.reserve(characters_.capacity());
+    characters.reserve(table.characters.capacity());
     std::vector<Entry> entries;
-    entries.reserve(entries_.capacity());
-    for (const Entry& entry : entries_) {
+    entries.reserve(table.entries.capacity());
+    for (const Entry& entry : table.entries) {
       if (entry.length == kErased) continue;
       entries.push_back(Entry{entry.hash, characters.size(), entry.length});
-      characters.append(view(entry));
+      characters.append(table.characters, entry.offset, entry.length);
     }
-    characters_ = std::move(characters);
-    entries_ = std::move(entries);
+    table.characters = std::move(characters);
+    table.entries = std::move(entries);
   }
   std::size_t slotCount = 8;
-  while (slotCount < capacity * 2 || slotCount < size_ * 2) slotCount *= 2;
-  slots_.assign(slotCount, kEmpty);
+  while (slotCount < capacity * 2 || slotCount < table.size * 2) slotCount *= 2;
+  table.buckets.assign(slotCount, kEmpty);
   const std::size_t mask = slotCount - 1;
-  for (std::size_t index = 0; index < entries_.size(); ++index) {
-    std::size_t slot = entries_[index].hash & mask;
-    while (slots_[slot] != kEmpty) slot = (slot + 1) & mask;
-    slots_[slot] = static_cast<std::uint32_t>(index + 1);
+  for (std::size_t index = 0; index < table.entries.size(); ++index) {
+    std::size_t slot = table.entries[index].hash & mask;
+    while (table.buckets[slot] != kEmpty) slot = (slot + 1) & mask;
+    table.buckets[slot] = static_cast<std::uint32_t>(index + 1);
   }
-  tombstones_ = 0;
+  table.tombstones = 0;
 }
 
 bool operator==(const PathSet& a, const PathSet& b) {
+  if (a.table_ == b.table_) return true;
   if (a.size() != b.size()) return false;
   for (const std::string_view path : a) {
     if (!b.contains(path)) return false;

@@ -4,14 +4,20 @@
 // node-based set of std::string pays two allocations per path to build and two frees per path to
 // drop, tens of milliseconds on the main thread. This set keeps every path's characters in one
 // buffer and finds them through an open-addressing table of indices, so building one is a copy of
-// the characters and dropping one is three frees; copying one is a copy of three arrays.
+// the characters and dropping one is three frees.
 //
-// Elements are std::string_views into the set's own buffer, valid until the set is changed or
+// Copies share that storage until one of them changes: the result window keeps the set of every
+// loaded path, and select-all hands the selection a copy of it without copying 100,000 paths; the
+// first change to either copy makes it a storage of its own.
+//
+// Elements are std::string_views into the set's storage, valid until the set is changed or
 // destroyed. Iteration visits the paths in the order they were first inserted.
 //
-// Thread safety: none of its own; like a standard container, const use may be shared.
+// Thread safety: none of its own; like a standard container, const use may be shared. Copies that
+// share storage may be used and changed on different threads, each copy by one thread at a time.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -61,7 +67,7 @@ class PathSet {
     friend class PathSet;
     const_iterator(const PathSet* set, const Entry* entry) : set_(set), entry_(entry) { skipErased(); }
     void skipErased() {
-      const Entry* end = set_->entries_.data() + set_->entries_.size();
+      const Entry* end = set_->entriesEnd();
       while (entry_ != end && entry_->length == kErased) ++entry_;
     }
     const PathSet* set_ = nullptr;
@@ -70,11 +76,13 @@ class PathSet {
   using iterator = const_iterator;
 
   PathSet() = default;
-  PathSet(const PathSet&) = default;
-  PathSet& operator=(const PathSet&) = default;
+  // Shares the storage.
+  PathSet(const PathSet& other) noexcept;
+  PathSet& operator=(const PathSet& other) noexcept;
   // A moved-from set is empty.
   PathSet(PathSet&& other) noexcept;
   PathSet& operator=(PathSet&& other) noexcept;
+  ~PathSet();
   PathSet(std::initializer_list<std::string_view> paths);
   template <typename Iterator>
   PathSet(Iterator first, Iterator last) {
@@ -105,10 +113,12 @@ class PathSet {
   std::size_t count(std::string_view path) const { return contains(path) ? 1 : 0; }
   void clear();
 
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  const_iterator begin() const { return const_iterator(this, entries_.data()); }
-  const_iterator end() const { return const_iterator(this, entries_.data() + entries_.size()); }
+  std::size_t size() const { return table_ != nullptr ? table_->size : 0; }
+  bool empty() const { return size() == 0; }
+  const_iterator begin() const {
+    return const_iterator(this, table_ != nullptr ? table_->entries.data() : nullptr);
+  }
+  const_iterator end() const { return const_iterator(this, entriesEnd()); }
 
   // The same paths, whatever the order they were inserted in.
   friend bool operator==(const PathSet& a, const PathSet& b);
@@ -118,20 +128,33 @@ class PathSet {
   static constexpr std::uint32_t kTombstone = UINT32_MAX;
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
+  // The storage: null for an empty set, shared by copies until one of them changes.
+  struct Table {
+    std::atomic<std::size_t> references{1};
+    std::string characters;
+    std::vector<Entry> entries;
+    std::vector<std::uint32_t> buckets;  // entry index + 1, kEmpty or kTombstone
+    std::size_t size = 0;
+    std::size_t tombstones = 0;
+  };
+
   std::string_view view(const Entry& entry) const {
-    return {characters_.data() + entry.offset, entry.length};
+    return {table_->characters.data() + entry.offset, entry.length};
   }
+  const Entry* entriesEnd() const {
+    return table_ != nullptr ? table_->entries.data() + table_->entries.size() : nullptr;
+  }
+  // The storage, made this set's own first when another copy shares it.
+  Table& writable();
+  // Lets go of the storage: the set is empty.
+  void release() noexcept;
   // The slot holding `path`, or kNone.
   std::size_t find(std::string_view path) const { return find(path, hashOf(path)); }
   std::size_t find(std::string_view path, std::size_t hash) const;
-  // A table of at least `capacity` slots holding the live entries, with erased ones dropped.
-  void rebuild(std::size_t capacity);
+  // Gives `table` at least `capacity` buckets holding its live entries, with erased ones dropped.
+  static void rebuild(Table& table, std::size_t capacity);
 
-  std::string characters_;
-  std::vector<Entry> entries_;
-  std::vector<std::uint32_t> slots_;  // entry index + 1, kEmpty or kTombstone
-  std::size_t size_ = 0;
-  std::size_t tombstones_ = 0;
+  Table* table_ = nullptr;
 };
 
 }  // namespace lorvex

@@ -1,6 +1,8 @@
 #include "store/result_selection.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "store/observed_value.h"
 #include "store/search_result_window.h"
@@ -55,10 +57,14 @@ void ResultSelection::selectSingle(const std::optional<std::string>& path) {
 
 std::optional<bool> ResultSelection::reconcile(const SearchResultWindow& window, int fallbackIndex) {
   creatingThread_.check();
-  PathSet kept;
-  for (const std::string_view path : effectiveSelectedPaths()) {
-    if (window.index(path)) kept.insert(path);
+  // Most changes keep every selected record: the selection is then kept as it is (a copy shares
+  // its storage), and only what is gone is erased from it.
+  PathSet kept = effectiveSelectedPaths();
+  std::vector<std::string> gone;
+  for (const std::string_view path : kept) {
+    if (!window.index(path)) gone.emplace_back(path);
   }
+  for (const std::string& path : gone) kept.erase(path);
   if (primaryPath_ && kept.contains(*primaryPath_)) {
     std::optional<std::string> anchor = anchorPath_ && kept.contains(*anchorPath_) ? anchorPath_ : primaryPath_;
     setSelectedPaths(std::move(kept));

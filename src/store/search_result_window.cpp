@@ -57,6 +57,7 @@ void SearchResultWindow::setRecords(std::vector<RecordRef> records) {
   records_ = std::move(records);
   setHashesFromRecords();
   indexMatchesRecords_ = false;
+  forgetLoadedPaths();
   Q_EMIT recordsReset();
   Q_EMIT recordsChanged();
 }
@@ -116,7 +117,42 @@ void SearchResultWindow::setHashesFromRecords() {
   for (std::size_t i = 0; i < records_.size(); ++i) pathHashes_[i] = PathIndex::hashOf(records_[i]->file.path);
 }
 
+void SearchResultWindow::forgetLoadedPaths() {
+  loadedPaths_.clear();
+  loadedPathsCurrent_ = false;
+}
+
+const PathSet& SearchResultWindow::loadedPaths() const {
+  creatingThread_.check();
+  if (loadedPathsCurrent_) return loadedPaths_;
+  // Every record and its path lie somewhere else in memory: one after another, the waits for them
+  // were most of a build. The records are asked for a few steps ahead and their paths'
+  // characters a few steps behind that, so the waits overlap; the paths are not hashed again.
+  constexpr std::size_t kRecordsAhead = 16;
+  constexpr std::size_t kPathsAhead = 8;
+  const std::size_t count = records_.size();
+  std::size_t characters = 0;
+  for (std::size_t index = 0; index < count; ++index) {
+    if (index + kRecordsAhead < count) __builtin_prefetch(records_[index + kRecordsAhead].get());
+    characters += records_[index]->file.path.size();
+  }
+  const bool hashed = pathHashes_.size() == count;
+  PathSet paths;
+  paths.reserve(count, characters);
+  for (std::size_t index = 0; index < count; ++index) {
+    if (index + kRecordsAhead < count) __builtin_prefetch(records_[index + kRecordsAhead].get());
+    if (index + kPathsAhead < count) __builtin_prefetch(records_[index + kPathsAhead]->file.path.data());
+    const std::string& path = records_[index]->file.path;
+    paths.insert(path, hashed ? static_cast<std::size_t>(pathHashes_[index]) : PathSet::hashOf(path));
+  }
+  loadedPaths_ = std::move(paths);
+  loadedPathsCurrent_ = true;
+  return loadedPaths_;
+}
+
 void SearchResultWindow::rebuildIndex() {
+  // Every change of the records but an appended page ends here or in setRecords.
+  forgetLoadedPaths();
   creatingThread_.check();
   indexByPath_.clear(records_.size());
   // The slots are written at random places: fetching a few ahead hides most of the misses.
@@ -148,6 +184,9 @@ void SearchResultWindow::replaceRecords(std::vector<RecordRef> records, bool has
   setRecords(std::move(records));
   setHasMoreRecords(hasMoreRecords);
   rebuildIndex();
+  // New results take their set of paths at once, so that the pages appended to them keep it
+  // current and select-all never has to build it.
+  loadedPaths();
   report(fallbackSelectionIndex);
 }
 
@@ -180,6 +219,9 @@ SearchResultWindow::AppendOutcome SearchResultWindow::appendPage(const std::vect
     for (int i = first; i <= last; ++i) {
       const auto at = static_cast<std::size_t>(i);
       indexByPath_.assign(records_[at]->file.path, pathHashes_[at], i);
+      if (loadedPathsCurrent_) {
+        loadedPaths_.insert(records_[at]->file.path, static_cast<std::size_t>(pathHashes_[at]));
+      }
     }
     Q_EMIT recordsInserted(first, last);
     Q_EMIT recordsChanged();

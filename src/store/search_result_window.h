@@ -84,6 +84,10 @@ class SearchResultWindow : public QObject {
   const std::vector<RecordRef>& records() const;
   // PathIndex::hashOf of each record's path, in the records' order.
   const std::vector<std::uint64_t>& pathHashes() const { return pathHashes_; }
+  // Every loaded record's path: built by replaceRecords (and when first asked for after another
+  // change of the records), then followed by appended pages, so that select-all takes a copy
+  // that shares it instead of entering every path again.
+  const PathSet& loadedPaths() const;
   // Assigns the whole list; observers hear of it only when it differs (record by record). The
   // index is left as it is: it is rebuilt by the operations that need it.
   void setRecords(std::vector<RecordRef> records);
@@ -145,6 +149,8 @@ class SearchResultWindow : public QObject {
   // Removes the records at the positions (ascending) in one pass and reports it.
   void removeAt(const std::vector<int>& positions);
   void setHashesFromRecords();
+  // Drops the set of loaded paths after a change other than an appended page.
+  void forgetLoadedPaths();
   void replaceAt(std::size_t position, RecordRef record);
   void report(int fallbackSelectionIndex);
   // Whether every path's entry names its last position and the index holds every loaded path.
@@ -160,6 +166,8 @@ class SearchResultWindow : public QObject {
   // Records whose paths are still keys of the index after setRecords replaced them.
   std::vector<RecordRef> indexKeyOwners_;
   bool indexMatchesRecords_ = true;
+  mutable PathSet loadedPaths_;
+  mutable bool loadedPathsCurrent_ = true;
   int loadEpoch_ = 0;
   RecordsChangedHandler onRecordsChanged_;
   RetiredRecordsHandler onRecordsRetired_;

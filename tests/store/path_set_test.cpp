@@ -1,7 +1,8 @@
 // PathSet against std::set as the reference: random inserts, erases and clears over a small
 // alphabet of paths (so erased paths come back and the table fills with tombstones), checked after
-// every step; plus what callers lean on: insertion order, equality whatever the order, copies that
-// do not share, and a moved-from set that is empty and usable.
+// every step, with copies taken along the way that must keep what they held while the set goes on
+// changing (copies share storage until one changes); plus what callers lean on: insertion order,
+// equality whatever the order, and a moved-from set that is empty and usable.
 #include "store/path_set.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/path_index.h"
@@ -37,8 +39,21 @@ TEST(PathSetTest, FollowsAReferenceSetThroughRandomChurn) {
                               : "/library/folder" + std::to_string(i % 7) + "/" + std::to_string(i) + ".png");
   PathSet set;
   std::set<std::string> reference;
+  // Copies of the set as it was at some steps: changing the set (or them) must not reach them.
+  std::vector<std::pair<PathSet, std::set<std::string>>> copies;
   for (int step = 0; step < 20000; ++step) {
     const std::string& path = alphabet[random() % alphabet.size()];
+    if (random() % 500 == 0) {
+      copies.emplace_back(set, reference);
+      if (copies.size() > 4) {
+        // One copy is changed in turn before it goes: the set must not see it.
+        auto& [oldest, held] = copies.front();
+        oldest.insert("/only/in/the/copy.png");
+        held.insert("/only/in/the/copy.png");
+        expectSame(oldest, held, step);
+        copies.erase(copies.begin());
+      }
+    }
     switch (random() % 10) {
       case 0:
         if (random() % 50 == 0) {
@@ -62,6 +77,36 @@ TEST(PathSetTest, FollowsAReferenceSetThroughRandomChurn) {
     if (step % 97 == 0) expectSame(set, reference, step);
   }
   expectSame(set, reference, -1);
+  EXPECT_FALSE(set.contains("/only/in/the/copy.png"));
+  for (const auto& [copy, held] : copies) expectSame(copy, held, -1);
+}
+
+TEST(PathSetTest, CopiesSharedAcrossThreadsEachChangeAlone) {
+  // The window's set goes to the selection and from there to work on other threads: copies of
+  // one storage are changed and dropped on several threads at once, each its own copy.
+  PathSet shared;
+  for (int i = 0; i < 2000; ++i) shared.insert("/library/" + std::to_string(i) + ".png");
+  const PathSet original = shared;
+  std::vector<std::thread> threads;
+  std::vector<int> intact(8, 0);  // one int per thread: no shared word
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([copy = PathSet(shared), t, &intact]() mutable {
+      PathSet mine = copy;
+      if (t % 2 == 0) mine.erase("/library/" + std::to_string(t) + ".png");
+      mine.insert("/thread/" + std::to_string(t) + ".png");
+      intact[static_cast<std::size_t>(t)] = copy.size() == 2000 &&
+                                                    mine.size() == (t % 2 == 0 ? 2000U : 2001U) &&
+                                                    copy.contains("/library/" + std::to_string(t) + ".png")
+                                                ? 1
+                                                : 0;
+    });
+  }
+  shared.insert("/main/thread.png");
+  shared.clear();
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(intact, std::vector<int>(8, 1));
+  EXPECT_EQ(original.size(), 2000U);
+  EXPECT_FALSE(original.contains("/main/thread.png"));
 }
 
 TEST(PathSetTest, ListsPathsInTheOrderTheyFirstCameIn) {

@@ -214,6 +214,7 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
   // How often each outcome came up: the run must reach every branch to mean anything.
   std::map<std::string, int> seen;
   auto count = [&](const std::string& what) { ++seen[what]; };
+  std::vector<std::pair<PathSet, PathSet>> heldLoadedPaths;  // (a copy taken, what it held)
 
   for (int step = 0; step < kOperations; ++step) {
     const auto before = reference.records;
@@ -313,6 +314,16 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
       const std::string path = "/library/img" + std::to_string(p) + ".png";
       ASSERT_EQ(window.indexedPosition(path), reference.rawIndex(path)) << path;
       ASSERT_EQ(window.index(path), reference.find(path)) << path;
+    }
+    // The set of loaded paths select-all takes, kept through appended pages: asked for at some
+    // steps only, so that it is also followed while current (and copies of it stay as they were).
+    if (step % 3 == 0) {
+      PathSet loaded;
+      for (const RecordRef& record : reference.records) loaded.insert(record->file.path);
+      ASSERT_EQ(window.loadedPaths(), loaded);
+      heldLoadedPaths.emplace_back(window.loadedPaths(), loaded);
+      if (heldLoadedPaths.size() > 3) heldLoadedPaths.erase(heldLoadedPaths.begin());
+      for (const auto& [held, expected] : heldLoadedPaths) ASSERT_EQ(held, expected);
     }
     ASSERT_TRUE(sameRecords(listener.mirror, window.records()));
     ASSERT_FALSE(listener.pairMismatch);

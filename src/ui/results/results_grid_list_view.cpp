@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -201,6 +202,32 @@ void ResultsGridListView::updateGeometryFromWidth() {
   setGridSize(layout.cellSize);
 }
 
+void ResultsGridListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                      const QList<int>& roles) {
+  if (roles != QList<int>{ResultsGridModel::SelectedRole} || !topLeft.isValid() || !bottomRight.isValid()) {
+    QListView::dataChanged(topLeft, bottomRight, roles);
+    return;
+  }
+  // A change of the selection alone moves nothing. QListView lays every row out again after a
+  // change of more than one row, and the base view asks each changed row for its rectangle: at
+  // 100,000 rows, either one was most of what select-all cost. Only the rows on screen are
+  // repainted; accessibility hears of the whole range.
+  const auto [firstOnScreen, lastOnScreen] = rowsOnScreen();
+  const int first = std::max(topLeft.row(), firstOnScreen);
+  const int last = std::min(bottomRight.row(), lastOnScreen);
+  if (firstOnScreen >= 0 && first <= last) {
+    QAbstractItemView::dataChanged(model_->index(first), model_->index(last), roles);
+  }
+  if (QAccessible::isActive() && (first != topLeft.row() || last != bottomRight.row())) {
+    QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+    event.setFirstRow(topLeft.row());
+    event.setLastRow(bottomRight.row());
+    event.setFirstColumn(0);
+    event.setLastColumn(0);
+    QAccessible::updateAccessibility(&event);
+  }
+}
+
 void ResultsGridListView::updateGeometries() {
   QListView::updateGeometries();
   // Each cell holds the gap above its tile, so the rows end flush with the last tile: the list
@@ -228,7 +255,7 @@ std::optional<int> ResultsGridListView::tileRowAt(const QPoint& viewportPoint) c
 
 // ---- Tiles on screen ----
 
-void ResultsGridListView::checkVisibleRows() {
+std::pair<int, int> ResultsGridListView::rowsOnScreen() const {
   const int count = model_->rowCount();
   const QSize cell = delegate_->layout().cellSize;
   int first = -1;
@@ -242,6 +269,11 @@ void ResultsGridListView::checkVisibleRows() {
     last = std::min(count - 1, lastLine * columns + columns - 1);
     if (first > last) first = last = -1;
   }
+  return {first, last};
+}
+
+void ResultsGridListView::checkVisibleRows() {
+  const auto [first, last] = rowsOnScreen();
   visibleFirst_ = first;
   visibleLast_ = last;
 

@@ -88,6 +88,8 @@ class ResultsGridListView : public QListView, private TileImageSource {
   QRectF tileRect(int row) const;
   // The row whose tile (its rounded rectangle) holds the viewport point.
   std::optional<int> tileRowAt(const QPoint& viewportPoint) const;
+  // The rows the viewport shows now (first, last), or (-1, -1).
+  std::pair<int, int> rowsOnScreen() const;
   // The rows on screen at the last check.
   std::pair<int, int> visibleRows() const { return {visibleFirst_, visibleLast_}; }
   // The context menu now shown, if any.
@@ -97,6 +99,8 @@ class ResultsGridListView : public QListView, private TileImageSource {
   std::unique_ptr<QMimeData> dragData(const std::string& path) const;
 
   void keyboardSearch(const QString& search) override;
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles = QList<int>()) override;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

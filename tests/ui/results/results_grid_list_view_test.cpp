@@ -3,13 +3,13 @@
 // index of its own, scrolling follows the keyboard and new searches but never a click, the gate
 // refuses everything while something covers the grid, menus and drags act on the right records,
 // and the tiles on screen (only those) ask for thumbnails, the next page and their images.
-#include "results_grid_fixture.h"
-
-#include <functional>
-
 #include <QLineEdit>
 #include <QMenu>
+#include <QPaintEvent>
+#include <QRegion>
+#include <functional>
 
+#include "results_grid_fixture.h"
 #include "ui/support/recording_file_manager_revealer.h"
 
 namespace lorvex::ui::testing {
@@ -330,6 +330,63 @@ TEST(ResultsGridListView, SpaceOpensThePreviewOfTheFocusAndCtrlASelectsAll) {
   EXPECT_EQ(f.selected().size(), 30U);
   EXPECT_EQ(f.focus(), imagePath(7));
   EXPECT_TRUE(f.grid->gridModel().isSelected(f.rowOf(29)));
+}
+
+// Records the regions the viewport is asked to paint.
+class PaintedRegions : public QObject {
+ public:
+  QRegion painted;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+    return false;
+  }
+};
+
+TEST(ResultsGridListView, ASelectionChangeRepaintsEveryTileOnScreenItChanged) {
+  // A selection change repaints only rows on screen; a tile left unpainted would show its old
+  // state until something else repainted it.
+  struct Case {
+    std::string name;
+    bool allSelectedBefore;
+    std::function<void(ResultsGridFixture&)> change;
+  };
+  const std::vector<Case> cases = {
+      {"select all", false, [](ResultsGridFixture& f) { f.key(Qt::Key_A, Qt::ControlModifier); }},
+      {"a click after select all", true, [](ResultsGridFixture& f) { f.click(100); }},
+      {"a range to the last tile on screen", false,
+       [](ResultsGridFixture& f) { f.click(108, Qt::ShiftModifier); }},
+      {"a toggle", false, [](ResultsGridFixture& f) { f.click(104, Qt::ControlModifier); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResultsGridFixture f(libraryImages(0, 300));
+    f.showWithSearch();
+    f.grid->verticalScrollBar()->setValue(f.grid->tileRect(f.rowOf(99)).toRect().top() + f.scroll());
+    f.drain();
+    f.click(100);
+    if (c.allSelectedBefore) f.key(Qt::Key_A, Qt::ControlModifier);
+    std::vector<bool> before;
+    for (int row = 0; row < f.grid->gridModel().rowCount(); ++row)
+      before.push_back(f.grid->gridModel().isSelected(row));
+    PaintedRegions recorder;
+    f.grid->viewport()->installEventFilter(&recorder);
+    c.change(f);
+    f.grid->viewport()->removeEventFilter(&recorder);
+
+    const auto [first, last] = f.grid->rowsOnScreen();
+    ASSERT_LE(first, 100);
+    ASSERT_GE(last, 108);
+    int changedOnScreen = 0;
+    for (int row = first; row <= last; ++row) {
+      if (f.grid->gridModel().isSelected(row) == before[static_cast<std::size_t>(row)]) continue;
+      ++changedOnScreen;
+      const QRect tile = f.grid->tileRect(row).toAlignedRect() & f.grid->viewport()->rect();
+      EXPECT_TRUE(recorder.painted.contains(tile)) << "row " << row << " not repainted";
+    }
+    EXPECT_GT(changedOnScreen, 0);
+  }
 }
 
 TEST(ResultsGridListView, TheContextMenuActsOnTheSelectionOrOnTheTileAlone) {
