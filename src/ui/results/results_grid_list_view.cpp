@@ -17,6 +17,7 @@
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/common/ui_roles.h"
+#include "ui/results/results_grid_accessible.h"
 #include "ui/results/grid_keyboard_action.h"
 #include "ui/results/image_context_menu_widget.h"
 #include "ui/results/image_tile_presentation.h"
@@ -96,6 +97,7 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
           [this] { scrollCheck_.schedule(); });
   followGateInputs();
   updateGeometryFromWidth();
+  installResultsGridAccessibility();
 }
 
 ResultsGridListView::~ResultsGridListView() {
@@ -539,9 +541,12 @@ void ResultsGridListView::contextMenuEvent(QContextMenuEvent* event) {
   // The menu key: at the focused tile.
   const std::optional<std::string>& primary = store_.selection().primaryPath();
   if (!primary) return;
-  const auto row = model_->rowOf(*primary);
-  if (!row) return;
-  showContextMenu(*row, viewport()->mapToGlobal(tileRect(*row).center().toPoint()));
+  if (const auto row = model_->rowOf(*primary)) showTileContextMenu(*row);
+}
+
+bool ResultsGridListView::showTileContextMenu(int row) {
+  if (!isGridInteractionEnabled()) return false;
+  return showContextMenu(row, viewport()->mapToGlobal(tileRect(row).center().toPoint()));
 }
 
 bool ResultsGridListView::showContextMenu(int row, const QPoint& globalPosition) {

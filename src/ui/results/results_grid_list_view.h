@@ -94,6 +94,11 @@ class ResultsGridListView : public QListView, private TileImageSource {
   std::pair<int, int> visibleRows() const { return {visibleFirst_, visibleLast_}; }
   // The context menu now shown, if any.
   QMenu* contextMenu() const { return contextMenu_; }
+  // What a press on the tile of a row does (Shift extends, Ctrl toggles, else it selects it
+  // alone), and its context menu shown at its centre; both nothing while the gate is closed.
+  // Assistive technology's actions on a tile come here.
+  bool selectTile(int row, Qt::KeyboardModifiers modifiers);
+  bool showTileContextMenu(int row);
   // What a drag of the tile of `path` carries: the file URL of the service's payload; nothing
   // when the record is no longer loaded or the service offers no payload.
   std::unique_ptr<QMimeData> dragData(const std::string& path) const;
@@ -135,7 +140,6 @@ class ResultsGridListView : public QListView, private TileImageSource {
 
   // The actions; each checks the gate first.
   bool handleKey(QKeyEvent* event);
-  bool selectTile(int row, Qt::KeyboardModifiers modifiers);
   bool openTile(int row);
   bool showContextMenu(int row, const QPoint& globalPosition);
   // Runs a store change that may move the focus, noting who made it.
