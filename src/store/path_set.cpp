@@ -50,8 +50,12 @@ PathSet::Table& PathSet::writable() {
   } else if (table_->references.load(std::memory_order_acquire) != 1) {
     // Shared: this copy takes storage of its own. A count of 1 read with acquire means every other
     // copy has let go, after its last read, so the storage can be changed in place.
+    // With the room the shared one had: the change that comes next is often an insert, which
+    // would otherwise grow every array at once.
     auto* own = new Table;
+    own->characters.reserve(table_->characters.capacity());
     own->characters = table_->characters;
+    own->entries.reserve(table_->entries.capacity());
     own->entries = table_->entries;
     own->buckets = table_->buckets;
     own->size = table_->size;

@@ -120,6 +120,13 @@ class PathSet {
   }
   const_iterator end() const { return const_iterator(this, entriesEnd()); }
 
+  // Whether the two are copies of one storage: the same paths, known without comparing them.
+  bool sharesStorageWith(const PathSet& other) const { return table_ != nullptr && table_ == other.table_; }
+  // Whether another copy shares this one's storage (a change to either would copy it).
+  bool hasSharedStorage() const {
+    return table_ != nullptr && table_->references.load(std::memory_order_acquire) > 1;
+  }
+
   // The same paths, whatever the order they were inserted in.
   friend bool operator==(const PathSet& a, const PathSet& b);
 

@@ -57,6 +57,11 @@ void ResultSelection::selectSingle(const std::optional<std::string>& path) {
 
 std::optional<bool> ResultSelection::reconcile(const SearchResultWindow& window, int fallbackIndex) {
   creatingThread_.check();
+  // A selection of every loaded result, after more pages came: nothing to look up.
+  if (primaryPath_ && window.index(*primaryPath_) && (!anchorPath_ || window.index(*anchorPath_)) &&
+      window.holdsEveryPathOf(selectedPaths_)) {
+    return false;
+  }
   // Most changes keep every selected record: the selection is then kept as it is (a copy shares
   // its storage), and only what is gone is erased from it.
   PathSet kept = effectiveSelectedPaths();

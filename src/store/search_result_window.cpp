@@ -119,7 +119,14 @@ void SearchResultWindow::setHashesFromRecords() {
 
 void SearchResultWindow::forgetLoadedPaths() {
   loadedPaths_.clear();
+  loadedBeforeAppends_.clear();
   loadedPathsCurrent_ = false;
+}
+
+bool SearchResultWindow::holdsEveryPathOf(const PathSet& paths) const {
+  creatingThread_.check();
+  return loadedPathsCurrent_ &&
+         (paths.sharesStorageWith(loadedPaths_) || paths.sharesStorageWith(loadedBeforeAppends_));
 }
 
 const PathSet& SearchResultWindow::loadedPaths() const {
@@ -212,6 +219,14 @@ SearchResultWindow::AppendOutcome SearchResultWindow::appendPage(const std::vect
     const int first = static_cast<int>(records_.size());
     const int last = first + static_cast<int>(kept.size()) - 1;
     Q_EMIT recordsAboutToBeInserted(first, last);
+    if (loadedPathsCurrent_) {
+      // A copy held elsewhere (the selection after select-all) stays known to be loaded; the set
+      // it shares is kept only while someone holds it.
+      if (!loadedBeforeAppends_.hasSharedStorage()) loadedBeforeAppends_.clear();
+      if (loadedPaths_.hasSharedStorage() && !loadedPaths_.sharesStorageWith(loadedBeforeAppends_)) {
+        loadedBeforeAppends_ = loadedPaths_;
+      }
+    }
     for (std::size_t i : kept) {
       records_.push_back(page[i]);
       pathHashes_.push_back(hashes[i]);

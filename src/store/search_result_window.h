@@ -88,6 +88,10 @@ class SearchResultWindow : public QObject {
   // change of the records), then followed by appended pages, so that select-all takes a copy
   // that shares it instead of entering every path again.
   const PathSet& loadedPaths() const;
+  // Whether every path of `paths` is loaded, known without looking one up: true when `paths` is a
+  // copy of the set of loaded paths as it is, or as it was before the pages appended since (a
+  // selection of every result, after more pages came). False says only that it is not known.
+  bool holdsEveryPathOf(const PathSet& paths) const;
   // Assigns the whole list; observers hear of it only when it differs (record by record). The
   // index is left as it is: it is rebuilt by the operations that need it.
   void setRecords(std::vector<RecordRef> records);
@@ -168,6 +172,8 @@ class SearchResultWindow : public QObject {
   bool indexMatchesRecords_ = true;
   mutable PathSet loadedPaths_;
   mutable bool loadedPathsCurrent_ = true;
+  // The set as it was before the pages appended since, kept while someone else holds a copy of it.
+  PathSet loadedBeforeAppends_;
   int loadEpoch_ = 0;
   RecordsChangedHandler onRecordsChanged_;
   RetiredRecordsHandler onRecordsRetired_;

@@ -92,6 +92,29 @@ TEST(ImageLibraryStoreSelection, SelectAllKeepsALoadedFocus) {
   });
 }
 
+TEST(ImageLibraryStoreSelection, SelectAllOutlivesAppendedPagesAndLosesWhatIsRemoved) {
+  // Select-all shares the window's set of paths; pages appended after it leave the selection as
+  // it was (not the new records), and a removal still takes the removed record out of it.
+  OfflineStore f;
+  f.load(OfflineStore::numberedPaths(4), true);
+  f.store.selection().selectSingle("/r1");
+  f.store.selectAllResults();
+  int selectionChanges = 0;
+  QObject::connect(&f.store.selection(), &ResultSelection::selectedPathsChanged, [&] { ++selectionChanges; });
+  const PathSet all = {"/r0", "/r1", "/r2", "/r3"};
+  auto& window = f.store.resultWindow();
+  for (int page = 0; page < 3; ++page) {
+    window.appendPage(testing::records({"/p" + std::to_string(page)}), true, window.currentLoadTicket());
+    EXPECT_EQ(f.selection(), (Snapshot{"/r1", all, "/r1"})) << page;
+  }
+  EXPECT_EQ(selectionChanges, 0);
+
+  window.removeRecords(PathSet{"/r2"}, 0);
+  EXPECT_EQ(f.selection(), (Snapshot{"/r1", {"/r0", "/r1", "/r3"}, "/r1"}));
+  window.removeRecords(PathSet{"/r1"}, 0);
+  EXPECT_EQ(f.selection(), (Snapshot{"/r0", {"/r0", "/r3"}, "/r0"}));
+}
+
 TEST(ImageLibraryStoreSelection, MoveFocusWrapsOrClamps) {
   runSelectionCases({
       {"+1 wrapping from the last", 5, alone("/r4"), move(1, true), alone("/r0")},

@@ -215,6 +215,7 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
   std::map<std::string, int> seen;
   auto count = [&](const std::string& what) { ++seen[what]; };
   std::vector<std::pair<PathSet, PathSet>> heldLoadedPaths;  // (a copy taken, what it held)
+  int copiesKnownLoaded = 0;
 
   for (int step = 0; step < kOperations; ++step) {
     const auto before = reference.records;
@@ -317,6 +318,13 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
     }
     // The set of loaded paths select-all takes, kept through appended pages: asked for at some
     // steps only, so that it is also followed while current (and copies of it stay as they were).
+    // A held copy the window vouches for is wholly loaded.
+    for (const auto& [held, expected] : heldLoadedPaths) {
+      if (!window.holdsEveryPathOf(held)) continue;
+      ++copiesKnownLoaded;
+      for (const std::string_view path : held)
+        ASSERT_TRUE(reference.find(std::string(path)).has_value()) << path;
+    }
     if (step % 3 == 0) {
       PathSet loaded;
       for (const RecordRef& record : reference.records) loaded.insert(record->file.path);
@@ -341,6 +349,7 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
                            "merge 2", "merge 3", "duplicate paths loaded"})
     EXPECT_GT(seen[what], 0) << what;
   EXPECT_EQ(seen["structural without recordsChanged"], 0);
+  EXPECT_GT(copiesKnownLoaded, 0);
 }
 
 // Putting many records back in one call leaves what the one-by-one calls in ascending order of
