@@ -58,6 +58,13 @@ int ResultsGridModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(records_.size());
 }
 
+QModelIndex ResultsGridModel::index(int row, int column, const QModelIndex& parent) const {
+  // The list view asks for every row's index each time it lays the rows out (on every appended
+  // page): the base class's check costs two virtual calls per row.
+  if (parent.isValid() || column != 0 || row < 0 || row >= static_cast<int>(records_.size())) return {};
+  return createIndex(row, 0);
+}
+
 const RecordRef& ResultsGridModel::recordAt(int row) const {
   static const RecordRef none;
   if (row < 0 || row >= static_cast<int>(records_.size())) return none;

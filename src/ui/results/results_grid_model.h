@@ -50,6 +50,7 @@ class ResultsGridModel : public QAbstractListModel {
   ResultsGridModel(ImageLibraryStore& store, AppLocalization localizer, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QModelIndex index(int row, int column = 0, const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   QHash<int, QByteArray> roleNames() const override;
 
