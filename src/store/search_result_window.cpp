@@ -158,9 +158,9 @@ const PathSet& SearchResultWindow::loadedPaths() const {
 }
 
 void SearchResultWindow::rebuildIndex() {
+  creatingThread_.check();
   // Every change of the records but an appended page ends here or in setRecords.
   forgetLoadedPaths();
-  creatingThread_.check();
   indexByPath_.clear(records_.size());
   // The slots are written at random places: fetching a few ahead hides most of the misses.
   constexpr std::size_t kAhead = 16;

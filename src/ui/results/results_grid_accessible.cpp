@@ -133,7 +133,8 @@ class ResultsGridAccessible : public QAccessibleWidget {
   // same object, as assistive technology expects.
   QAccessibleInterface* tileFor(const std::string& path) const {
     if (const auto found = tiles_.find(path); found != tiles_.end()) {
-      return QAccessible::accessibleInterface(found->second);
+      if (QAccessibleInterface* tile = QAccessible::accessibleInterface(found->second)) return tile;
+      tiles_.erase(found);  // deleted by the accessibility layer: made again below
     }
     if (tiles_.size() >= sweepAt_) {
       // The descriptions of records no longer loaded go; what stays sets the next sweep.
