@@ -22,7 +22,6 @@ class TileAccessible : public QAccessibleInterface, public QAccessibleActionInte
  public:
   TileAccessible(ResultsGridListView* view, std::string path) : view_(view), path_(std::move(path)) {}
 
-  const std::string& path() const { return path_; }
   // The tile's row now, or nothing once its record has left (or the grid is gone).
   std::optional<int> row() const {
     if (view_ == nullptr) return std::nullopt;
