@@ -87,6 +87,9 @@ struct ImageLibraryScannerOptions {
   // New or changed images written together, in one transaction, through a store's batched
   // operations.
   std::size_t projectionBatchSize = 500;
+  // What such a batch may hold in memory, at most: each record is weighed by its texts (a few
+  // times their bytes), not by its file, whose pixels are never kept.
+  std::uint64_t projectionBatchBytes = 64u << 20;
   // Threads that read, parse and hash claimed files ahead of the writes (batched stores only);
   // 0: one per processor.
   std::size_t preparationThreads = 0;

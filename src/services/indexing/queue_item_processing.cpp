@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "metadata/png_text_chunk_reader.h"
+#include "model/png_text_metadata.h"
 #include "model/prompt_tags.h"
 #include "platform/file_attributes.h"
 #include "platform/log.h"
@@ -92,6 +93,8 @@ struct ImageLibraryScanner::PreparedQueueItem {
   Kind kind = Kind::alone;
   ImageFileInfo file;
   ImageRecord record;
+  // What the record is estimated to hold in memory while it waits to be written.
+  std::uint64_t recordBytes = 0;
   std::uint64_t fileInfoNanoseconds = 0;
   std::uint64_t parseNanoseconds = 0;
   std::uint64_t hashNanoseconds = 0;
@@ -104,9 +107,20 @@ std::uint64_t nanosecondsSince(std::chrono::steady_clock::time_point start) {
       std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
-// Images of a batch read ahead of the writes, by their file sizes, at most: with large prompts a
-// record holds a few times its file.
+// Images read ahead of the writes, by their file sizes, at most: nothing is known of their texts
+// before they are read.
 constexpr std::uint64_t kPreparedBytesAhead = 64u << 20;
+// A record holds its texts a few times over (the chunks' values, the parsed prompt and its
+// segments, the tags). Weighed by its file's size instead, a batch of images of a few megabytes
+// each ended every thirty images, for kilobytes of text.
+constexpr std::uint64_t kRecordBytesPerTextByte = 4;
+constexpr std::uint64_t kRecordBytesAtLeast = 4096;
+
+std::uint64_t estimatedRecordBytes(const PNGTextMetadata& text) {
+  std::uint64_t textBytes = 0;
+  for (const auto& entry : text.textChunkEntries) textBytes += entry.keyword.size() + entry.value.size();
+  return std::max(kRecordBytesAtLeast, textBytes * kRecordBytesPerTextByte);
+}
 
 }  // namespace
 
@@ -135,6 +149,7 @@ ImageLibraryScanner::PreparedQueueItem ImageLibraryScanner::prepareQueueItem(
         FileHandlePNGTextChunkByteSource source(item.path);
         text = parser_.reader.read(source);
       }
+      prepared.recordBytes = estimatedRecordBytes(text);
       record.metadata = parser_.parse(text);
       // See indexQueueItem: the payloads stand for the chunk map.
       if (!record.metadata.rawPayloads.empty()) record.metadata.rawTextChunks.clear();
@@ -193,10 +208,10 @@ void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& ba
   std::vector<std::pair<const IndexingQueueItem*, ImageFileInfo>> unchanged;
   std::vector<QueueItemProjection> batch;
   std::vector<const IndexingQueueItem*> batchItems;
-  std::uint64_t batchBytes = 0;
+  std::uint64_t batchRecordBytes = 0;
   const auto flushProjections = [&] {
     projectPreparedItems(scan, batches, batch, batchItems);
-    batchBytes = 0;
+    batchRecordBytes = 0;
   };
   const auto flushUnchanged = [&] {
     completeUnchangedItems(scan, batches, unchanged);
@@ -231,12 +246,12 @@ void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& ba
                                             item.modificationDate != prepared.file.modificationDate;
         projection.record = std::move(prepared.record);
         projection.completionMessage = generateThumbnail(scan, projection.record);
-        batchBytes += static_cast<std::uint64_t>(std::max<std::int64_t>(0, prepared.file.fileSize));
+        batchRecordBytes += prepared.recordBytes;
         batch.push_back(std::move(projection));
         batchItems.push_back(&item);
         // A changed-path scan looks for the earlier paths of each image's content right after
         // writing it, so that a later image sees the moves of the ones before.
-        if (batch.size() >= batchSize || batchBytes >= kPreparedBytesAhead || scan.relocationRoots)
+        if (batch.size() >= batchSize || batchRecordBytes >= options_.projectionBatchBytes || scan.relocationRoots)
           flushProjections();
         break;
       }

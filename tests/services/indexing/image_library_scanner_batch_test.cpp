@@ -23,6 +23,7 @@ namespace {
 
 using Phase = ImageLibraryIndexingPhase;
 using testing::FailingIndexingStore;
+using testing::PNGBuilder;
 using testing::ProgressLog;
 using testing::ScannerTestLibrary;
 
@@ -443,6 +444,45 @@ TEST(ImageLibraryScannerBatchTest,
       EXPECT_EQ(summaryRows(*resumed, library), expectedSummary);
       EXPECT_EQ(libraryRows(library), expectedRows);
     }
+  }
+}
+
+// New images are written together until their records weigh the batch's limit: weighed by their
+// texts, so large files of short texts go in one batch and small files of long texts in several.
+TEST(ImageLibraryScannerBatchTest, ABatchIsWeighedByItsImagesTextsNotByTheirFiles) {
+  constexpr int kImages = 12;
+  struct Case {
+    std::string name;
+    std::size_t pixelBytes;  // a chunk no reader keeps, standing for the pixels
+    std::size_t promptBytes;
+    int batches;
+  };
+  // Limit 64 KiB; a record weighs four times its texts, at least 4 KiB.
+  const Case cases[] = {
+      {"files of 256 KiB with a short prompt (4 KiB each)", 256 * 1024, 20, 1},
+      {"files of 7 KB that are all prompt (about 28 KiB each)", 0, 7000, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScannerTestLibrary library;
+    std::string prompt;
+    while (prompt.size() < c.promptBytes) prompt += "tag" + std::to_string(prompt.size()) + ", ";
+    for (int i = 0; i < kImages; ++i) {
+      library.photos.writeFile("p/" + std::to_string(100 + i) + ".png",
+                               PNGBuilder()
+                                   .ihdr(4, 4)
+                                   .chunk("prVt", std::string(c.pixelBytes, 'x'))
+                                   .tEXt("parameters", prompt + "\nSteps: 20, Seed: " + std::to_string(i))
+                                   .iend()
+                                   .bytes());
+    }
+    FailingIndexingStore counting(library.store, library.store);
+    counting.forwardsBatches = true;
+    ImageLibraryScannerOptions options;
+    options.projectionBatchBytes = 64 * 1024;
+    const auto summary = library.scannerOver(counting, counting, options).scan({library.root()}, {}, {});
+    EXPECT_EQ(summary.indexedImageCount, kImages);
+    EXPECT_EQ(counting.projectBatch.calls, c.batches);
   }
 }
 
