@@ -37,8 +37,8 @@ TEST(Sha256Test, FileDigestDoesNotDependOnTheBlockSize) {
   }
   EXPECT_EQ(sha256HexOfFile(folder.writeFile("empty.png", "")), kEmptyDigest);
   // Files around the size at which a file's own size stops choosing the buffer.
-  for (const std::size_t size : {std::size_t{5}, std::size_t{65535}, std::size_t{65536}, std::size_t{65537},
-                                 std::size_t{200000}}) {
+  for (const std::size_t size :
+       {std::size_t{5}, std::size_t{65535}, std::size_t{65536}, std::size_t{65537}, std::size_t{200000}}) {
     const std::string part = oneMebibyte.substr(0, size);
     EXPECT_EQ(sha256HexOfFile(folder.writeFile("part.png", part)), sha256Hex(part)) << size;
   }

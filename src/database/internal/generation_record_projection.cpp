@@ -14,7 +14,8 @@ std::int64_t readPrimaryGenerationRecordID(SQLiteConnection& connection, std::in
 
 std::int64_t replacePrimaryGenerationRecord(SQLiteConnection& connection, const GenerationMetadata& metadata,
                                             const MetadataSourceIDs& source, std::int64_t mediaFileID,
-                                            const std::vector<ModelUsageProjection>& models, double now) {
+                                            const std::vector<ModelUsageProjection>& models, double now,
+                                            const NewRowBounds& bounds) {
   const char* parseStatus = metadata.parseWarning ? "partial" : "parsed";
   std::optional<std::string> parser;
   if (metadata.format) {
@@ -23,8 +24,10 @@ std::int64_t replacePrimaryGenerationRecord(SQLiteConnection& connection, const 
     parser = metadata.provider->code;
   }
 
-  connection.execute("DELETE FROM generation_records WHERE media_file_id = ? AND is_primary = 1",
-                     {mediaFileID});
+  if (!bounds.isNewMediaFile(mediaFileID)) {
+    connection.execute("DELETE FROM generation_records WHERE media_file_id = ? AND is_primary = 1",
+                       {mediaFileID});
+  }
   connection.execute(
       "INSERT INTO generation_records (media_file_id, provider_id, format_id, is_primary, parse_status, "
       "parser, title, prompt, negative_prompt, software, source, generation_time, seed, steps, scale, "
@@ -39,8 +42,9 @@ std::int64_t replacePrimaryGenerationRecord(SQLiteConnection& connection, const 
                    metadata.parseWarning, now, now));
   const std::int64_t recordID = readPrimaryGenerationRecordID(connection, mediaFileID);
 
-  replacePromptSegments(connection, metadata, recordID);
-  replaceGenerationParameters(connection, metadata, recordID);
+  const bool clearFirst = !bounds.isNewGenerationRecord(recordID);
+  replacePromptSegments(connection, metadata, recordID, clearFirst);
+  replaceGenerationParameters(connection, metadata, recordID, clearFirst);
   for (const auto& usage : models) {
     connection.execute(
         "INSERT INTO model_usages (generation_record_id, model_id, usage_role) VALUES (?, ?, ?) ON "
@@ -51,8 +55,9 @@ std::int64_t replacePrimaryGenerationRecord(SQLiteConnection& connection, const 
 }
 
 void replacePromptSegments(SQLiteConnection& connection, const GenerationMetadata& metadata,
-                           std::int64_t generationRecordID) {
-  connection.execute("DELETE FROM prompt_segments WHERE generation_record_id = ?", {generationRecordID});
+                           std::int64_t generationRecordID, bool clearFirst) {
+  if (clearFirst)
+    connection.execute("DELETE FROM prompt_segments WHERE generation_record_id = ?", {generationRecordID});
   std::int64_t index = 0;
   for (const auto& segment : metadata.promptSegments) {
     const std::string_view content = text::trimmedWhitespace(segment.content);
@@ -66,9 +71,11 @@ void replacePromptSegments(SQLiteConnection& connection, const GenerationMetadat
 }
 
 void replaceGenerationParameters(SQLiteConnection& connection, const GenerationMetadata& metadata,
-                                 std::int64_t generationRecordID) {
-  connection.execute("DELETE FROM generation_parameters WHERE generation_record_id = ?",
-                     {generationRecordID});
+                                 std::int64_t generationRecordID, bool clearFirst) {
+  if (clearFirst) {
+    connection.execute("DELETE FROM generation_parameters WHERE generation_record_id = ?",
+                       {generationRecordID});
+  }
   SQLiteV3Bindings rows;
   for (const auto& parameter : metadata.generationParameters) {
     if (!parameter.integerValue && !parameter.realValue && !parameter.textValue) continue;
@@ -82,11 +89,13 @@ void replaceGenerationParameters(SQLiteConnection& connection, const GenerationM
 }
 
 void replaceCharacterSegments(SQLiteConnection& connection, const std::vector<CharacterCaption>& captions,
-                              std::int64_t generationRecordID, bool negative) {
-  connection.execute(
-      "DELETE FROM prompt_segments WHERE generation_record_id = ? AND role IN ('character', "
-      "'character_negative', 'character_caption') AND is_negative = ?",
-      {generationRecordID, negative});
+                              std::int64_t generationRecordID, bool negative, bool clearFirst) {
+  if (clearFirst) {
+    connection.execute(
+        "DELETE FROM prompt_segments WHERE generation_record_id = ? AND role IN ('character', "
+        "'character_negative', 'character_caption') AND is_negative = ?",
+        {generationRecordID, negative});
+  }
   const char* role = negative ? "character_negative" : "character";
   for (std::size_t i = 0; i < captions.size(); ++i) {
     const CharacterCaption& caption = captions[i];
@@ -101,6 +110,16 @@ void replaceCharacterSegments(SQLiteConnection& connection, const std::vector<Ch
           {segmentID, j, caption.centers[j].x, caption.centers[j].y});
     }
   }
+}
+
+bool promptSegmentsHaveCharacterRole(const GenerationMetadata& metadata, bool negative) {
+  for (const auto& segment : metadata.promptSegments) {
+    if (segment.isNegative == negative &&
+        (segment.role == "character" || segment.role == "character_negative" ||
+         segment.role == "character_caption"))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace lorvex

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "database/internal/metadata_payload_storage.h"
+#include "database/internal/new_row_bounds.h"
 #include "database/internal/sqlite_connection.h"
 #include "model/generation_metadata.h"
 
@@ -33,23 +34,31 @@ struct ModelUsageProjection {
 std::int64_t readPrimaryGenerationRecordID(SQLiteConnection& connection, std::int64_t mediaFileID);
 
 // Deletes the primary record and inserts the new one with its segments, parameters and model
-// usages; returns the new record's id. `source` comes from upsertMetadataSource.
+// usages; returns the new record's id. `source` comes from upsertMetadataSource. Nothing is
+// deleted under a media file or record that `bounds` says this transaction created.
 std::int64_t replacePrimaryGenerationRecord(SQLiteConnection& connection, const GenerationMetadata& metadata,
                                             const MetadataSourceIDs& source, std::int64_t mediaFileID,
-                                            const std::vector<ModelUsageProjection>& models, double now);
+                                            const std::vector<ModelUsageProjection>& models, double now,
+                                            const NewRowBounds& bounds = {});
 
 // Every prompt segment of the record, rewritten: contents trimmed, empty ones left out, indexes
 // counting the stored rows from 0.
+// `clearFirst` false: the record has no segments yet.
 void replacePromptSegments(SQLiteConnection& connection, const GenerationMetadata& metadata,
-                           std::int64_t generationRecordID);
+                           std::int64_t generationRecordID, bool clearFirst = true);
 
 // Every parameter with at least one value; a parameter without any value writes no row.
 void replaceGenerationParameters(SQLiteConnection& connection, const GenerationMetadata& metadata,
-                                 std::int64_t generationRecordID);
+                                 std::int64_t generationRecordID, bool clearFirst = true);
 
 // The character caption segments of one polarity ("character" or "character_negative"), indexed
 // from 0 like the prompt segments (the role tells them apart), each with its region centres.
+// `clearFirst` false: the record has no segments of those roles yet.
 void replaceCharacterSegments(SQLiteConnection& connection, const std::vector<CharacterCaption>& captions,
-                              std::int64_t generationRecordID, bool negative);
+                              std::int64_t generationRecordID, bool negative, bool clearFirst = true);
+
+// Whether replaceCharacterSegments must clear first on a record that was just created with these
+// prompt segments: when one of them has a character role of that polarity.
+bool promptSegmentsHaveCharacterRole(const GenerationMetadata& metadata, bool negative);
 
 }  // namespace lorvex

@@ -124,6 +124,7 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
         IndexingJobs::QueueCompletions completions(jobs_, jobID, itemIDs);
         RootCache roots;
         roots.tagTerms.emplace();
+        roots.newRows = NewRowBounds::read(connection_);
         StatisticsDeltas deltas;
         // Some failures (a full disk, no memory) end the whole transaction: nothing of it stays.
         const auto failedItem = [&](std::size_t index) {
@@ -293,14 +294,22 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
          now});
 
     const MetadataSourceIDs source = upsertMetadataSource(connection_, metadata);
+    // A media file or record this transaction created has nothing under it to clear.
+    const NewRowBounds& newRows = roots.newRows;
+    const bool newMediaFile = newRows.isNewMediaFile(mediaID);
     const std::int64_t recordID =
-        replacePrimaryGenerationRecord(connection_, metadata, source, mediaID, models, now);
-    replaceMetadataPayloads(connection_, metadata, source, mediaID, now);
-    replaceCharacterSegments(connection_, metadata.characterCaptions, recordID, false);
-    replaceCharacterSegments(connection_, metadata.negativeCharacterCaptions, recordID, true);
+        replacePrimaryGenerationRecord(connection_, metadata, source, mediaID, models, now, newRows);
+    replaceMetadataPayloads(connection_, metadata, source, mediaID, now, !newMediaFile);
+    // The record's prompt segments were just written: only a character role among them is cleared.
+    const bool newRecord = newRows.isNewGenerationRecord(recordID);
+    for (const bool negative : {false, true}) {
+      replaceCharacterSegments(
+          connection_, negative ? metadata.negativeCharacterCaptions : metadata.characterCaptions, recordID,
+          negative, !newRecord || promptSegmentsHaveCharacterRole(metadata, negative));
+    }
 
-    const TagSourceMasks tagMasks =
-        replaceTagRows(connection_, record, mediaID, roots.tagTerms ? &*roots.tagTerms : nullptr);
+    const TagSourceMasks tagMasks = replaceTagRows(
+        connection_, record, mediaID, roots.tagTerms ? &*roots.tagTerms : nullptr, !newMediaFile);
     if (withFullText) replaceMediaTextFTSRow(connection_, record, mediaID);
     deltas.tagTerms.add(previous.tagMasks, tagMasks);
     deltas.now = now;

@@ -4,8 +4,7 @@
 // transaction, with the statistics and derived indexes moved by the difference between the image's
 // previous and new rows. The models named by the metadata and the library root of the job are
 // upserted before the transaction and stay when it fails. Queue items are projected in batches the
-// same way, each inside a savepoint of one shared transaction, with the statistics moved once for
-// the batch.
+// same way, in one shared transaction, with the statistics moved once for the batch.
 //
 // Thread safety: every public operation takes the connection's lock for its whole run.
 #pragma once
@@ -17,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "database/internal/new_row_bounds.h"
 #include "database/internal/prompt_tag_index.h"
 #include "database/internal/sqlite_connection.h"
 #include "database/library_store_protocols.h"
@@ -54,6 +54,9 @@ class ImageProjection {
     std::unordered_map<std::int64_t, std::string> rootPaths;
     // Tag terms known to the batch's transaction; none for a single projection.
     std::optional<TagTermCache> tagTerms;
+    // The rows the batch's transaction creates, whose dependent rows need no clearing; a single
+    // projection clears them all.
+    NewRowBounds newRows;
   };
   struct PreparedProjection;
 

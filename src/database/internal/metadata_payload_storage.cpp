@@ -42,8 +42,9 @@ MetadataSourceIDs upsertMetadataSource(SQLiteConnection& connection, const Gener
 }
 
 void replaceMetadataPayloads(SQLiteConnection& connection, const GenerationMetadata& metadata,
-                             const MetadataSourceIDs& source, std::int64_t mediaFileID, double now) {
-  connection.execute("DELETE FROM metadata_payloads WHERE media_file_id = ?", {mediaFileID});
+                             const MetadataSourceIDs& source, std::int64_t mediaFileID, double now,
+                             bool clearFirst) {
+  if (clearFirst) connection.execute("DELETE FROM metadata_payloads WHERE media_file_id = ?", {mediaFileID});
   auto payloads = rawPayloads(metadata);
   if (payloads.empty()) return;
   std::stable_sort(payloads.begin(), payloads.end(),

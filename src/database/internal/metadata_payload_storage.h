@@ -36,8 +36,10 @@ MetadataSourceIDs upsertMetadataSource(SQLiteConnection& connection, const Gener
 // Replaces the payload rows of the media file by those of `rawPayloads(metadata)`, sorted by
 // container, key and occurrence index, each pointing to the metadata's provider and format
 // (`source`, from upsertMetadataSource). Blobs are write-once: a text already stored keeps its row
-// (created_at included), and blobs are never deleted.
+// (created_at included), and blobs are never deleted. `clearFirst` false: the media file has no
+// payload rows yet.
 void replaceMetadataPayloads(SQLiteConnection& connection, const GenerationMetadata& metadata,
-                             const MetadataSourceIDs& source, std::int64_t mediaFileID, double now);
+                             const MetadataSourceIDs& source, std::int64_t mediaFileID, double now,
+                             bool clearFirst = true);
 
 }  // namespace lorvex

@@ -36,9 +36,11 @@ std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, s
                            TagTermCache* cache = nullptr);
 
 // Rewrites the image's tag rows from its prompt tags and positive character captions and returns
-// them. Needs the image's primary generation record.
+// them. Needs the image's primary generation record. `clearFirst` false: the image has no tag rows
+// yet.
 TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& record,
-                              std::int64_t mediaFileID, TagTermCache* cache = nullptr);
+                              std::int64_t mediaFileID, TagTermCache* cache = nullptr,
+                              bool clearFirst = true);
 
 // Moves tag_term_stats by the difference between the image's previous and current tag rows:
 // per term of either map (ascending), the image count by presence and the prompt and character

@@ -251,7 +251,8 @@ void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& ba
         batchItems.push_back(&item);
         // A changed-path scan looks for the earlier paths of each image's content right after
         // writing it, so that a later image sees the moves of the ones before.
-        if (batch.size() >= batchSize || batchRecordBytes >= options_.projectionBatchBytes || scan.relocationRoots)
+        if (batch.size() >= batchSize || batchRecordBytes >= options_.projectionBatchBytes ||
+            scan.relocationRoots)
           flushProjections();
         break;
       }

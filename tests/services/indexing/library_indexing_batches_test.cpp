@@ -416,6 +416,93 @@ TEST(LibraryIndexingBatchesTest, ProjectingTogetherEndsAsProjectingAndCompleting
   EXPECT_EQ(rows[1], rows[0]);
 }
 
+// Rows under a media file or generation record id that have lost their parent (another program
+// deleted it with foreign keys off) are cleared when a batch's new row takes that id, like a single
+// projection clears them: whether they lie above the newest id or in a gap the batch reaches by
+// replacing the newest record.
+TEST(LibraryIndexingBatchesTest, RowsLeftUnderAnIdANewRowTakesAreClearedByABatch) {
+  const auto image = [](const std::string& name, const std::string& tag) {
+    ImageRecord record = projectedRecord("/photos/" + name, 1, tag, {tag}, "modelA");
+    record.metadata.generationParameters = {{"steps", 20, std::nullopt, std::nullopt}};
+    return record;
+  };
+  const std::vector<ImageRecord> first{image("a.png", "cat"), image("b.png", "dog")};
+  // b.png again (its record is the newest), then new images.
+  const std::vector<ImageRecord> second{image("b.png", "owl"), image("c.png", "sky"), image("d.png", "sea")};
+  struct Case {
+    std::string name;
+    std::string leftRows;  // run with foreign keys off after the first batch
+  };
+  const Case cases[] = {
+      {"nothing left behind", ""},
+      {"rows above the newest media file and record",
+       "INSERT INTO generation_records (id, media_file_id, is_primary, created_at, updated_at) VALUES "
+       "((SELECT MAX(id) + 1 FROM generation_records), (SELECT MAX(id) + 1 FROM media_files), 1, 0, 0);"
+       "INSERT INTO media_tag_index VALUES ((SELECT MAX(id) + 1 FROM media_files), 1, 1);"
+       "INSERT INTO tag_occurrences (media_file_id, generation_record_id, tag_term_id, source_mask, "
+       "source_role, occurrence_index) VALUES ((SELECT MAX(id) + 2 FROM media_files), NULL, 1, 1, "
+       "'prompt', 0);"
+       "INSERT INTO metadata_payloads (media_file_id, container, payload_key, blob_sha256, encoding, "
+       "parse_status, captured_at) VALUES ((SELECT MAX(id) + 1 FROM media_files), 'png', 'left', 'x', "
+       "'utf-8', 'parsed', 0);"
+       "INSERT INTO prompt_segments (generation_record_id, segment_index, role, content) VALUES "
+       "((SELECT MAX(id) + 1 FROM generation_records), 0, 'positive', 'left behind');"
+       "INSERT INTO generation_parameters (generation_record_id, key, text_value) VALUES "
+       "((SELECT MAX(id) + 2 FROM generation_records), 'left', 'behind');"},
+      {"rows of a record deleted below the newest one",
+       "DELETE FROM generation_records WHERE id = (SELECT MIN(id) FROM generation_records);"},
+  };
+  // The rows of the images the second batch writes (a record left without its image shows too).
+  const std::vector<std::pair<std::string, int>> rowQueries{
+      {"SELECT m.absolute_path, g.is_primary, g.prompt FROM generation_records g LEFT JOIN media_files m ON "
+       "m.id = g.media_file_id WHERE m.absolute_path IS NOT '/photos/a.png' ORDER BY 1, 2, 3",
+       3},
+      {"SELECT m.absolute_path, s.role, s.content FROM prompt_segments s JOIN generation_records g ON g.id = "
+       "s.generation_record_id JOIN media_files m ON m.id = g.media_file_id WHERE m.absolute_path IS NOT "
+       "'/photos/a.png' ORDER BY 1, 2, 3",
+       3},
+      {"SELECT m.absolute_path, p.key, p.integer_value, p.text_value FROM generation_parameters p JOIN "
+       "generation_records g ON g.id = p.generation_record_id JOIN media_files m ON m.id = g.media_file_id "
+       "WHERE m.absolute_path IS NOT '/photos/a.png' ORDER BY 1, 2",
+       4},
+      {"SELECT m.absolute_path, t.normalized_key FROM media_tag_index i JOIN media_files m ON m.id = "
+       "i.media_file_id JOIN tag_terms t ON t.id = i.tag_term_id WHERE m.absolute_path IS NOT "
+       "'/photos/a.png' ORDER BY 1, 2",
+       2},
+      {"SELECT m.absolute_path, t.normalized_key FROM tag_occurrences o JOIN media_files m ON m.id = "
+       "o.media_file_id JOIN tag_terms t ON t.id = o.tag_term_id WHERE m.absolute_path IS NOT "
+       "'/photos/a.png' ORDER BY 1, 2",
+       2},
+      {"SELECT m.absolute_path, p.payload_key FROM metadata_payloads p JOIN media_files m ON m.id = "
+       "p.media_file_id WHERE m.absolute_path IS NOT '/photos/a.png' ORDER BY 1, 2",
+       2},
+  };
+  std::vector<std::string> expected;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScannerTestLibrary library;
+    auto& store = library.store;
+    std::int64_t job = 0;
+    store.projectQueueItems(job, claimedProjections(store, job, first));
+    if (!c.leftRows.empty()) {
+      auto& connection = lorvex::testing::connectionOf(*library.repository);
+      connection.withLock([&] {
+        connection.executeScript("PRAGMA foreign_keys = OFF;");
+        connection.executeScript(c.leftRows);
+        connection.executeScript("PRAGMA foreign_keys = ON;");
+      });
+    }
+    ASSERT_EQ(store.projectQueueItems(job, claimedProjections(store, job, second)).size(), second.size());
+    const auto rows = testing::textRows(*library.repository, rowQueries);
+    if (expected.empty()) {
+      expected = rows;
+      ASSERT_FALSE(expected.empty());
+    } else {
+      EXPECT_EQ(rows, expected);
+    }
+  }
+}
+
 TEST(LibraryIndexingBatchesTest,
      AProjectionThatCannotBeWrittenEndsTheBatchAloneAndAFailedBatchWritesNothing) {
   ScannerTestLibrary library;
