@@ -7,6 +7,7 @@
 #include "platform/log.h"
 #include "platform/regular_file.h"
 #include "services/folders/canonical_folder_path.h"
+#include "services/indexing/discovery_read_ahead.h"
 #include "services/indexing/image_library_scan.h"
 #include "services/indexing/png_file_discovery.h"
 #include "services/indexing/scan_error_message.h"
@@ -22,6 +23,11 @@ ImageLibraryScanner::ImageLibraryScanner(IndexingJobStore& jobs, ImageIndexingRe
 ImageFileInfo ImageLibraryScanner::fileInfo(const std::string& path) {
   const platform::FileAttributes attributes = platform::fileAttributes(path);
   return {path, attributes.size, attributes.modificationTime};
+}
+
+std::function<ImageFileInfo(const std::string&)> ImageLibraryScanner::discoveredFileInfoReader() const {
+  if (options_.discoveredFileInfo) return options_.discoveredFileInfo;
+  return &ImageLibraryScanner::fileInfo;
 }
 
 ImageLibraryScanSummary ImageLibraryScanner::scan(const std::vector<std::string>& roots,
@@ -118,20 +124,18 @@ void ImageLibraryScanner::discoveryPass(Scan& scan, const std::vector<std::strin
 std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& root) {
   std::size_t found = 0;
   {
+    // The walk's time the scan waited for: the walk itself runs ahead on its own thread.
     TimedScanStep step(scan.metrics, Operation::discoverEnumeration, 0);
-    PNGFileDiscovery::discover(
-        root,
-        [&](const std::string& path) {
-          const std::uint64_t start = scan.metrics.now();
-          if (enqueueDiscoveredFile(scan, path)) step.count += 1;
-          step.exclude(scan.metrics.now() - start);
-        },
-        [&](DiscoveryFailure failure) {
-          const std::uint64_t start = scan.metrics.now();
-          recordDiscoveryFailure(scan, failure.path, failure.message);
-          step.exclude(scan.metrics.now() - start);
-        },
-        scan.stop);
+    DiscoveryReadAhead walk(root, discoveredFileInfoReader(), scan.stop);
+    while (std::optional<DiscoveredEntry> entry = walk.next()) {
+      const std::uint64_t start = scan.metrics.now();
+      if (entry->failure) {
+        recordDiscoveryFailure(scan, entry->path, entry->message);
+      } else if (enqueueDiscoveredFile(scan, *entry)) {
+        step.count += 1;
+      }
+      step.exclude(scan.metrics.now() - start);
+    }
     // A walk cut short by a stop must not count as complete.
     scan.throwIfStopRequested();
     // A file that vanished before it could be read is not one of the files found.
@@ -142,18 +146,34 @@ std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& roo
 }
 
 bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const std::string& path) {
-  scan.throwIfStopRequested();
-  ImageFileInfo info;
+  DiscoveredEntry entry;
+  entry.path = path;
+  const std::uint64_t start = scan.metrics.now();
   try {
-    TimedScanStep step(scan.metrics, Operation::discoverFileInfo);
-    info = fileInfo(path);
-  } catch (const platform::FileError& error) {
-    if (isVanishedFileError(error)) {
-      platform::logDebug("IndexingPerformance", "Skipped a file that vanished after it was listed: " + path);
-      return false;
+    entry.info = discoveredFileInfoReader()(path);
+  } catch (...) {
+    entry.infoError = std::current_exception();
+  }
+  entry.infoNanoseconds = scan.metrics.now() - start;
+  return enqueueDiscoveredFile(scan, entry);
+}
+
+bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const DiscoveredEntry& entry) {
+  scan.throwIfStopRequested();
+  scan.metrics.record(Operation::discoverFileInfo, 1, entry.infoNanoseconds);
+  ImageFileInfo info = entry.info;
+  if (entry.infoError) {
+    try {
+      std::rethrow_exception(entry.infoError);
+    } catch (const platform::FileError& error) {
+      if (isVanishedFileError(error)) {
+        platform::logDebug("IndexingPerformance",
+                           "Skipped a file that vanished after it was listed: " + entry.path);
+        return false;
+      }
+      recordDiscoveryFailure(scan, entry.path, error.what());
+      return true;
     }
-    recordDiscoveryFailure(scan, path, error.what());
-    return true;
   }
   if (jobs_.batches() != nullptr) {
     // One transaction per batch instead of one per file: on a rescan that finds nothing new,

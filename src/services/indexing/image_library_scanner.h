@@ -71,6 +71,8 @@ namespace platform {
 class Clock;
 }
 
+struct DiscoveredEntry;
+
 struct ImageLibraryScannerOptions {
   // Writes a thumbnail while indexing; the live program leaves this to the thumbnail jobs.
   const ImageThumbnailGenerating* thumbnailGenerator = nullptr;
@@ -95,6 +97,9 @@ struct ImageLibraryScannerOptions {
   std::size_t preparationThreads = 0;
   // Monotonic time of the metrics; the system clock when null.
   const platform::Clock* clock = nullptr;
+  // How discovery reads a found file's size and modification time (throwing platform::FileError
+  // when it cannot); ImageLibraryScanner::fileInfo when empty.
+  std::function<ImageFileInfo(const std::string& path)> discoveredFileInfo;
 };
 
 class ImageLibraryScanner final : public ImageLibraryScanning {
@@ -130,10 +135,13 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   ImageLibraryScanSummary reportingFailure(Scan& scan, const std::function<ImageLibraryScanSummary()>& body);
 
   void discoveryPass(Scan& scan, const std::vector<std::string>& roots);
+  std::function<ImageFileInfo(const std::string& path)> discoveredFileInfoReader() const;
   std::size_t discoverRoot(Scan& scan, const std::string& root);
   // Queues one discovered file; false when it vanished since it was listed. With a batched store
   // the file waits in the scan's batch until queueDiscoveredFiles.
   bool enqueueDiscoveredFile(Scan& scan, const std::string& path);
+  // The same for a file whose attributes the walk has read (or failed to read).
+  bool enqueueDiscoveredFile(Scan& scan, const DiscoveredEntry& entry);
   // Queues the files waiting in the scan's batch, reports each, and completes those the library
   // holds unchanged (queue_item_processing.cpp).
   void queueDiscoveredFiles(Scan& scan);
