@@ -1,6 +1,7 @@
 #include "services/indexing/discovery_read_ahead.h"
 
 #include <chrono>
+#include <system_error>
 #include <utility>
 
 #include "services/indexing/png_file_discovery.h"
@@ -16,13 +17,18 @@ struct WalkStopped {};
 
 DiscoveryReadAhead::DiscoveryReadAhead(std::string root, InfoReader readInfo, std::stop_token stop)
     : forwardStop_(std::move(stop), [this] { stopWalk_.request_stop(); }) {
-  thread_ =
-      std::thread([this, root = std::move(root), readInfo = std::move(readInfo)] { walk(root, readInfo); });
+  try {
+    thread_ = std::thread([this, root, readInfo] { walk(root, readInfo); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the walk runs here, to its end, before its first entry is handed over.
+    inline_ = true;
+    walk(root, readInfo);
+  }
 }
 
 DiscoveryReadAhead::~DiscoveryReadAhead() {
   stopWalk_.request_stop();
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
 }
 
 void DiscoveryReadAhead::walk(const std::string& root, const InfoReader& readInfo) {
@@ -30,7 +36,8 @@ void DiscoveryReadAhead::walk(const std::string& root, const InfoReader& readInf
   std::vector<DiscoveredEntry> chunk;
   const auto hand = [&] {
     std::unique_lock lock(mutex_);
-    if (!changed_.wait(lock, stop, [&] { return chunks_.size() < kChunksAhead; })) throw WalkStopped();
+    if (!changed_.wait(lock, stop, [&] { return inline_ || chunks_.size() < kChunksAhead; }))
+      throw WalkStopped();
     chunks_.push_back(std::exchange(chunk, {}));
     changed_.notify_all();
   };

@@ -11,7 +11,8 @@
 // and the entries end early; the caller tells a cut walk from a complete one by its own token.
 //
 // Thread safety: one object per walk, read from one thread; the walk runs on a thread it owns and
-// only reads the file system. Destruction stops the walk and waits for it.
+// only reads the file system (or, when no thread can be started, in the constructor, whole).
+// Destruction stops the walk and waits for it.
 #pragma once
 
 #include <condition_variable>
@@ -69,6 +70,8 @@ class DiscoveryReadAhead {
   std::deque<std::vector<DiscoveredEntry>> chunks_;  // guarded by mutex_
   bool ended_ = false;                               // guarded by mutex_
   std::exception_ptr error_;                         // guarded by mutex_
+  // Set when no thread could be started: the walk ran in the constructor, without a limit.
+  bool inline_ = false;
   // The chunk being read by the caller (its thread only).
   std::vector<DiscoveredEntry> current_;
   std::size_t nextInCurrent_ = 0;
