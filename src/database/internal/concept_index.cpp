@@ -82,21 +82,42 @@ void refreshTagConceptSearchEntry(SQLiteConnection& connection, std::int64_t con
       {conceptID, row->displayName, row->normalizedKey, row->searchText});
 }
 
-std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<std::int64_t> tagTermIDs) {
-  std::sort(tagTermIDs.begin(), tagTermIDs.end());
-  tagTermIDs.erase(std::unique(tagTermIDs.begin(), tagTermIDs.end()), tagTermIDs.end());
+std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<std::int64_t> tagTermIDs,
+                                     TagTermConceptCache* cache) {
+  if (cache == nullptr) return conceptIDs(connection, std::move(tagTermIDs));
   std::set<std::int64_t> concepts;
-  forEachChunk(tagTermIDs, [&](std::span<const std::int64_t> chunk) {
+  std::vector<std::int64_t> unknown;
+  for (const std::int64_t termID : tagTermIDs) {
+    const auto known = cache->find(termID);
+    if (known == cache->end()) {
+      unknown.push_back(termID);
+    } else {
+      concepts.insert(known->second.begin(), known->second.end());
+    }
+  }
+  std::sort(unknown.begin(), unknown.end());
+  unknown.erase(std::unique(unknown.begin(), unknown.end()), unknown.end());
+  for (const std::int64_t termID : unknown) (*cache)[termID];
+  forEachChunk(unknown, [&](std::span<const std::int64_t> chunk) {
     SQLiteV3Bindings bindings;
     appendIDs(bindings, chunk);
-    for (const std::int64_t id : connection.query(
-             "SELECT DISTINCT concept_id FROM tag_concept_aliases WHERE tag_term_id IN " +
-                 sql::inListPlaceholders(chunk.size()) + " AND is_active = 1 ORDER BY concept_id ASC",
-             bindings, rows::int64Column)) {
-      concepts.insert(id);
-    }
+    connection.query(
+        "SELECT DISTINCT tag_term_id, concept_id FROM tag_concept_aliases WHERE tag_term_id IN " +
+            sql::inListPlaceholders(chunk.size()) + " AND is_active = 1",
+        bindings, [&](SQLiteRows& rows) {
+          while (rows.next()) {
+            (*cache)[rows.int64(0)].push_back(rows.int64(1));
+            concepts.insert(rows.int64(1));
+          }
+          return 0;
+        });
   });
   return {concepts.begin(), concepts.end()};
+}
+
+std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<std::int64_t> tagTermIDs) {
+  TagTermConceptCache once;
+  return conceptIDs(connection, std::move(tagTermIDs), &once);
 }
 
 void updateConceptIndexForMediaFile(SQLiteConnection& connection, std::int64_t mediaFileID,

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "database/internal/sqlite_connection.h"
@@ -33,6 +34,12 @@ void refreshTagConceptSearchEntry(SQLiteConnection& connection, std::int64_t con
 
 // The concepts with an active alias among the tag terms, ascending, without duplicates.
 std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<std::int64_t> tagTermIDs);
+
+// The concepts of each tag term read so far in one transaction (which writes no alias).
+using TagTermConceptCache = std::unordered_map<std::int64_t, std::vector<std::int64_t>>;
+// The same, reading only the terms `cache` does not hold yet and remembering them.
+std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<std::int64_t> tagTermIDs,
+                                     TagTermConceptCache* cache);
 
 // Brings the image's rows of the given concepts in line with its current tag rows and
 // assignments, and moves each concept's count by the rows gained or lost. `conceptIDs` must

@@ -124,6 +124,9 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
         IndexingJobs::QueueCompletions completions(jobs_, jobID, itemIDs);
         RootCache roots;
         roots.tagTerms.emplace();
+        roots.sources.emplace();
+        roots.models.emplace();
+        roots.termConcepts.emplace();
         roots.newRows = NewRowBounds::read(connection_);
         StatisticsDeltas deltas;
         // Some failures (a full disk, no memory) end the whole transaction: nothing of it stays.
@@ -239,7 +242,7 @@ ImageProjection::PreparedProjection ImageProjection::prepareProjection(const Ima
   if (prepared.existingID) prepared.previous = readPreviousProjection(connection_, *prepared.existingID);
 
   for (const auto& usage : record.metadata.modelUsages) {
-    if (const auto modelID = upsertModel(connection_, usage))
+    if (const auto modelID = upsertModel(connection_, usage, roots.models ? &*roots.models : nullptr))
       prepared.models.push_back({*modelID, usage.role});
   }
   prepared.rootID = resolveLibraryRootID(path, jobID, roots);
@@ -293,7 +296,8 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
         {mediaID, record.reviewState.favorite, record.reviewState.deleteCandidate, record.reviewState.notes,
          now});
 
-    const MetadataSourceIDs source = upsertMetadataSource(connection_, metadata);
+    const MetadataSourceIDs source =
+        upsertMetadataSource(connection_, metadata, roots.sources ? &*roots.sources : nullptr);
     // A media file or record this transaction created has nothing under it to clear.
     const NewRowBounds& newRows = roots.newRows;
     const bool newMediaFile = newRows.isNewMediaFile(mediaID);
@@ -313,8 +317,10 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
     if (withFullText) replaceMediaTextFTSRow(connection_, record, mediaID);
     deltas.tagTerms.add(previous.tagMasks, tagMasks);
     deltas.now = now;
-    updateConceptIndexForMediaFile(
-        connection_, mediaID, conceptIDs(connection_, unionOfTagTerms(previous.tagMasks, tagMasks)), now);
+    updateConceptIndexForMediaFile(connection_, mediaID,
+                                   conceptIDs(connection_, unionOfTagTerms(previous.tagMasks, tagMasks),
+                                              roots.termConcepts ? &*roots.termConcepts : nullptr),
+                                   now);
 
     std::vector<std::int64_t> modelIDs;
     for (const auto& usage : models) modelIDs.push_back(usage.modelID);

@@ -16,6 +16,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "database/internal/concept_index.h"
+#include "database/internal/metadata_payload_storage.h"
+#include "database/internal/model_projection.h"
 #include "database/internal/new_row_bounds.h"
 #include "database/internal/prompt_tag_index.h"
 #include "database/internal/sqlite_connection.h"
@@ -54,6 +57,11 @@ class ImageProjection {
     std::unordered_map<std::int64_t, std::string> rootPaths;
     // Tag terms known to the batch's transaction; none for a single projection.
     std::optional<TagTermCache> tagTerms;
+    // What the batch's transaction has written of providers, formats and models, and the concepts
+    // of the tag terms it met; none for a single projection.
+    std::optional<MetadataSourceCache> sources;
+    std::optional<ModelCache> models;
+    std::optional<TagTermConceptCache> termConcepts;
     // The rows the batch's transaction creates, whose dependent rows need no clearing; a single
     // projection clears them all.
     NewRowBounds newRows;

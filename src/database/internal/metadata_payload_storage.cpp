@@ -29,14 +29,35 @@ std::int64_t upsertMetadataFormat(SQLiteConnection& connection, std::int64_t pro
                           rows::requiredFirstInt64("metadata format ", code));
 }
 
-MetadataSourceIDs upsertMetadataSource(SQLiteConnection& connection, const GenerationMetadata& metadata) {
+MetadataSourceIDs upsertMetadataSource(SQLiteConnection& connection, const GenerationMetadata& metadata,
+                                       MetadataSourceCache* cache) {
   MetadataSourceIDs ids;
   if (!metadata.provider) return ids;
-  ids.providerID =
-      upsertMetadataProvider(connection, metadata.provider->code, metadata.provider->displayName);
-  if (metadata.format) {
-    ids.formatID = upsertMetadataFormat(connection, *ids.providerID, metadata.format->code,
-                                        metadata.format->displayName);
+  const GenerationMetadataProvider& provider = *metadata.provider;
+  if (cache != nullptr) {
+    const auto known = cache->providers.find(provider.code);
+    if (known != cache->providers.end() && known->second.first == provider.displayName)
+      ids.providerID = known->second.second;
+  }
+  if (!ids.providerID) {
+    ids.providerID = upsertMetadataProvider(connection, provider.code, provider.displayName);
+    if (cache != nullptr)
+      cache->providers.insert_or_assign(provider.code, std::pair(provider.displayName, *ids.providerID));
+  }
+  if (!metadata.format) return ids;
+  const GenerationMetadataFormat& format = *metadata.format;
+  if (cache != nullptr) {
+    const auto known = cache->formats.find(format.code);
+    if (known != cache->formats.end() && known->second.providerID == *ids.providerID &&
+        known->second.displayName == format.displayName)
+      ids.formatID = known->second.id;
+  }
+  if (!ids.formatID) {
+    ids.formatID = upsertMetadataFormat(connection, *ids.providerID, format.code, format.displayName);
+    if (cache != nullptr) {
+      cache->formats.insert_or_assign(
+          format.code, MetadataSourceCache::Format{*ids.providerID, format.displayName, *ids.formatID});
+    }
   }
   return ids;
 }

@@ -10,7 +10,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 #include "database/internal/sqlite_connection.h"
 #include "model/generation_metadata.h"
@@ -31,7 +34,20 @@ struct MetadataSourceIDs {
   std::optional<std::int64_t> providerID;
   std::optional<std::int64_t> formatID;
 };
-MetadataSourceIDs upsertMetadataSource(SQLiteConnection& connection, const GenerationMetadata& metadata);
+// The providers and formats one transaction has written, by code, with the values written: an
+// upsert of the same values again would leave the row as it is.
+struct MetadataSourceCache {
+  std::unordered_map<std::string, std::pair<std::string, std::int64_t>> providers;  // name, id
+  struct Format {
+    std::int64_t providerID = 0;
+    std::string displayName;
+    std::int64_t id = 0;
+  };
+  std::unordered_map<std::string, Format> formats;
+};
+// With a cache (kept by the caller for one transaction), what it already holds is not written again.
+MetadataSourceIDs upsertMetadataSource(SQLiteConnection& connection, const GenerationMetadata& metadata,
+                                       MetadataSourceCache* cache = nullptr);
 
 // Replaces the payload rows of the media file by those of `rawPayloads(metadata)`, sorted by
 // container, key and occurrence index, each pointing to the metadata's provider and format

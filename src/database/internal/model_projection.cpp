@@ -9,10 +9,22 @@
 namespace lorvex {
 
 std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const GenerationModelUsage& usage) {
-  const auto descriptor = GenerationModelNormalizer::descriptor(usage.rawSource);
+  return upsertModel(connection, usage, nullptr);
+}
+
+std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const GenerationModelUsage& usage,
+                                        ModelCache* cache) {
+  auto descriptor = GenerationModelNormalizer::descriptor(usage.rawSource);
   if (!descriptor) return std::nullopt;
-  const std::optional<std::string>& provider = descriptor->provider ? descriptor->provider : usage.provider;
-  const std::optional<std::string>& sourceHash = descriptor->sourceHash ? descriptor->sourceHash : usage.hash;
+  // The fields as written.
+  if (!descriptor->provider) descriptor->provider = usage.provider;
+  if (!descriptor->sourceHash) descriptor->sourceHash = usage.hash;
+  const std::optional<std::string>& provider = descriptor->provider;
+  const std::optional<std::string>& sourceHash = descriptor->sourceHash;
+  if (cache != nullptr) {
+    const auto known = cache->models.find(descriptor->rawSource);
+    if (known != cache->models.end() && known->second.first == *descriptor) return known->second.second;
+  }
   connection.execute(
       "INSERT INTO models (provider, raw_source, display_name, normalized_key, family, version, source_hash) "
       "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT(raw_source) DO UPDATE SET provider = excluded.provider, "
@@ -25,8 +37,11 @@ std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const Gene
       "excluded.source_hash)",
       {provider, descriptor->rawSource, descriptor->displayName, descriptor->normalizedKey,
        descriptor->family, descriptor->version, sourceHash});
-  return connection.query("SELECT id FROM models WHERE raw_source = ?", {descriptor->rawSource},
-                          rows::firstInt64);
+  const std::optional<std::int64_t> id = connection.query("SELECT id FROM models WHERE raw_source = ?",
+                                                          {descriptor->rawSource}, rows::firstInt64);
+  if (cache != nullptr && id)
+    cache->models.insert_or_assign(descriptor->rawSource, std::pair(*descriptor, *id));
+  return id;
 }
 
 void applyModelCountDeltas(SQLiteConnection& connection, const std::vector<std::int64_t>& previousModelIDs,

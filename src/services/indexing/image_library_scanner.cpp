@@ -146,11 +146,12 @@ std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& roo
 }
 
 bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const std::string& path) {
+  scan.throwIfStopRequested();
   DiscoveredEntry entry;
   entry.path = path;
   const std::uint64_t start = scan.metrics.now();
   try {
-    entry.info = discoveredFileInfoReader()(path);
+    entry.info = options_.discoveredFileInfo ? options_.discoveredFileInfo(path) : fileInfo(path);
   } catch (...) {
     entry.infoError = std::current_exception();
   }

@@ -327,6 +327,19 @@ std::vector<std::string> projectionRows(ScannerTestLibrary& library) {
            "models.id) "
            "FROM models ORDER BY raw_source",
            3},
+          // The dictionaries as the last image left them, and what each record points to.
+          {"SELECT id, raw_source, provider, display_name, normalized_key, family, version, source_hash "
+           "FROM models ORDER BY id",
+           8},
+          {"SELECT id, code, display_name FROM metadata_providers ORDER BY id", 3},
+          {"SELECT id, code, provider_id, display_name FROM metadata_formats ORDER BY id", 4},
+          {"SELECT m.absolute_path, r.provider_id, r.format_id FROM generation_records r JOIN media_files m "
+           "ON m.id = r.media_file_id ORDER BY 1",
+           3},
+          {"SELECT c.concept_id, m.absolute_path, c.source_mask FROM concept_image_index c JOIN media_files "
+           "m ON m.id = c.media_file_id ORDER BY 1, 2",
+           3},
+          {"SELECT concept_id, image_count FROM tag_concept_stats ORDER BY 1", 2},
           {"SELECT m.absolute_path, f.prompt, f.tags FROM media_text_fts f JOIN media_files m ON m.id = "
            "f.rowid "
            "ORDER BY 1",
@@ -372,18 +385,33 @@ std::vector<QueueItemProjection> claimedProjections(SQLiteImageRepositoryV3& sto
   return projections;
 }
 
+// The record from a provider and format, its model usage carrying `modelHash`.
+ImageRecord fromSource(ImageRecord record, const std::string& providerName, const std::string& formatCode,
+                       const std::string& formatName, std::optional<std::string> modelHash = std::nullopt) {
+  record.metadata.provider = GenerationMetadataProvider{"novelai", providerName};
+  record.metadata.format = GenerationMetadataFormat{formatCode, formatName};
+  record.metadata.modelUsages.front().hash = std::move(modelHash);
+  return record;
+}
+
 TEST(LibraryIndexingBatchesTest, ProjectingTogetherEndsAsProjectingAndCompletingOneAfterAnother) {
   // A library holding two images, then a job re-projecting one of them with other tags and
   // model, and new images sharing tags and models: the statistics move by the sum of both kinds.
+  // The images of the job (claimed in path order: a, c, sub/d, thumbless) name one provider,
+  // format and model with names and hashes that change and change back, and a concept gathers
+  // two of the tags: the last image's names stand, and each image points to the same rows.
   const std::vector<ImageRecord> first{
       projectedRecord("/photos/a.png", 1, "cat, sky", {"cat", "sky"}, "modelA"),
       projectedRecord("/photos/b.png", 1, "dog, sky", {"dog", "sky"}, "modelA"),
   };
   const std::vector<ImageRecord> second{
-      projectedRecord("/photos/a.png", 5, "owl", {"owl", "Sky"}, "modelB"),
-      projectedRecord("/photos/c.png", 1, "cat", {"cat"}, "modelA"),
-      projectedRecord("/photos/thumbless.png", 1, "owl, dog", {"owl", "dog"}, "modelB"),
-      projectedRecord("/photos/sub/d.png", 7, "", {}, "modelA"),
+      fromSource(projectedRecord("/photos/a.png", 5, "owl", {"owl", "Sky"}, "modelB"), "NovelAI", "png",
+                 "PNG text", "h1"),
+      fromSource(projectedRecord("/photos/c.png", 1, "cat", {"cat"}, "modelB"), "NovelAI Diffusion", "png",
+                 "PNG chunks", "h2"),
+      fromSource(projectedRecord("/photos/thumbless.png", 1, "owl, dog", {"owl", "dog"}, "modelB"),
+                 "NovelAI Diffusion", "png", "PNG text", "h1"),
+      fromSource(projectedRecord("/photos/sub/d.png", 7, "", {}, "modelA"), "NovelAI", "png", "PNG text"),
   };
   std::vector<std::vector<std::string>> rows;
   std::vector<std::vector<ImageLibraryIndexingProgress>> progress;
@@ -392,6 +420,11 @@ TEST(LibraryIndexingBatchesTest, ProjectingTogetherEndsAsProjectingAndCompleting
     auto& store = library.store;
     std::vector<ImageLibraryIndexingProgress> reports;
     for (const auto* records : {&first, &second}) {
+      if (records == &second) {
+        const std::int64_t pets = store.createTagConcept("Pets").id;
+        store.addTagConceptAlias(pets, "cat");
+        store.addTagConceptAlias(pets, "dog");
+      }
       std::int64_t job = 0;
       const auto projections = claimedProjections(store, job, *records);
       ASSERT_EQ(projections.size(), records->size());
