@@ -1,16 +1,9 @@
 #include "database/internal/generation_record_projection.h"
 
-#include "database/internal/row_mappers.h"
 #include "database/internal/sql_paths.h"
 #include "model/text/whitespace.h"
 
 namespace lorvex {
-
-std::int64_t readPrimaryGenerationRecordID(SQLiteConnection& connection, std::int64_t mediaFileID) {
-  return connection.query(
-      "SELECT id FROM generation_records WHERE media_file_id = ? AND is_primary = 1", {mediaFileID},
-      rows::requiredFirstInt64("generation record for media ", std::to_string(mediaFileID)));
-}
 
 std::int64_t replacePrimaryGenerationRecord(SQLiteConnection& connection, const GenerationMetadata& metadata,
                                             const MetadataSourceIDs& source, std::int64_t mediaFileID,
@@ -40,7 +33,7 @@ std::int64_t replacePrimaryGenerationRecord(SQLiteConnection& connection, const 
                    metadata.noiseSchedule, metadata.requestType, metadata.version, metadata.signedHash,
                    metadata.baseCaption, metadata.negativeBaseCaption, metadata.rawCommentJSON,
                    metadata.parseWarning, now, now));
-  const std::int64_t recordID = readPrimaryGenerationRecordID(connection, mediaFileID);
+  const std::int64_t recordID = connection.lastInsertRowID();
 
   const bool clearFirst = !bounds.isNewGenerationRecord(recordID);
   replacePromptSegments(connection, metadata, recordID, clearFirst);

@@ -30,9 +30,6 @@ struct ModelUsageProjection {
   friend bool operator==(const ModelUsageProjection&, const ModelUsageProjection&) = default;
 };
 
-// The id of the media file's primary generation record; recordNotFound when it has none.
-std::int64_t readPrimaryGenerationRecordID(SQLiteConnection& connection, std::int64_t mediaFileID);
-
 // Deletes the primary record and inserts the new one with its segments, parameters and model
 // usages; returns the new record's id. `source` comes from upsertMetadataSource. Nothing is
 // deleted under a media file or record that `bounds` says this transaction created.

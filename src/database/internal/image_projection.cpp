@@ -280,8 +280,8 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
         "content_sha256 = COALESCE(excluded.content_sha256, media_files.content_sha256)",
         {rootID, relative, path, file.fileSize, file.modificationDate, record.contentSHA256,
          kMetadataProjectionRevision, basename, record.isMissing, now, now, now, jobID});
-    const std::int64_t mediaID = connection_.query("SELECT id FROM media_files WHERE absolute_path = ?",
-                                                   {path}, rows::requiredFirstInt64("", path));
+    // The row read before (the lock held since) was updated in place, or this statement added it.
+    const std::int64_t mediaID = prepared.existingID ? *prepared.existingID : connection_.lastInsertRowID();
 
     connection_.execute(
         "INSERT INTO image_properties (media_file_id, width, height, aspect_class, thumbnail_key) VALUES (?, "
@@ -313,7 +313,7 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
     }
 
     const TagSourceMasks tagMasks = replaceTagRows(
-        connection_, record, mediaID, roots.tagTerms ? &*roots.tagTerms : nullptr, !newMediaFile);
+        connection_, record, mediaID, recordID, roots.tagTerms ? &*roots.tagTerms : nullptr, !newMediaFile);
     if (withFullText) replaceMediaTextFTSRow(connection_, record, mediaID);
     deltas.tagTerms.add(previous.tagMasks, tagMasks);
     deltas.now = now;

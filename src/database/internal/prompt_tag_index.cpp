@@ -88,8 +88,8 @@ std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, s
 }
 
 TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& record,
-                              std::int64_t mediaFileID, TagTermCache* cache, bool clearFirst) {
-  const std::int64_t recordID = readPrimaryGenerationRecordID(connection, mediaFileID);
+                              std::int64_t mediaFileID, std::int64_t recordID, TagTermCache* cache,
+                              bool clearFirst) {
   if (clearFirst) {
     connection.execute("DELETE FROM tag_occurrences WHERE media_file_id = ?", {mediaFileID});
     connection.execute("DELETE FROM media_tag_index WHERE media_file_id = ?", {mediaFileID});

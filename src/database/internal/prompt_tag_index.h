@@ -36,10 +36,10 @@ std::int64_t upsertTagTerm(SQLiteConnection& connection, std::string_view key, s
                            TagTermCache* cache = nullptr);
 
 // Rewrites the image's tag rows from its prompt tags and positive character captions and returns
-// them. Needs the image's primary generation record. `clearFirst` false: the image has no tag rows
-// yet.
+// them; the occurrences point to `recordID`, the image's primary generation record. `clearFirst`
+// false: the image has no tag rows yet.
 TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& record,
-                              std::int64_t mediaFileID, TagTermCache* cache = nullptr,
+                              std::int64_t mediaFileID, std::int64_t recordID, TagTermCache* cache = nullptr,
                               bool clearFirst = true);
 
 // Moves tag_term_stats by the difference between the image's previous and current tag rows:
