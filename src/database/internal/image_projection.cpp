@@ -161,7 +161,7 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
           }
         }
         deltas.apply(connection_);
-        completions.writeJobCounts();
+        completions.write();
       });
       break;
     } catch (const ItemFailed& failed) {

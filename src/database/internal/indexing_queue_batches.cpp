@@ -242,11 +242,17 @@ IndexingJobs::QueueCompletions::QueueCompletions(IndexingJobs& jobs, std::int64_
 
 void IndexingJobs::QueueCompletions::complete(std::int64_t itemID,
                                               const std::optional<std::string>& message) {
-  jobs_.connection_.execute(
-      "UPDATE indexing_queue_items SET status = ?, failure_message = ?, updated_at = ? WHERE id = ? AND "
-      "job_id = ?",
-      {kIndexed, message, jobs_.connection_.now(), itemID, jobID_});
   Before& was = before_.at(itemID);
+  if (message) {
+    // After the ones before it: an item given twice ends as its last completion says.
+    writeItems();
+    jobs_.connection_.execute(
+        "UPDATE indexing_queue_items SET status = ?, failure_message = ?, updated_at = ? WHERE id = ? AND "
+        "job_id = ?",
+        {kIndexed, message, jobs_.connection_.now(), itemID, jobID_});
+  } else {
+    unwritten_.push_back(itemID);
+  }
   running_.processedCount = std::max<std::int64_t>(0, running_.processedCount + 1 - was.counted.processed);
   running_.indexedCount = std::max<std::int64_t>(0, running_.indexedCount + (was.indexed ? 0 : 1));
   running_.failedCount =
@@ -256,7 +262,22 @@ void IndexingJobs::QueueCompletions::complete(std::int64_t itemID,
   changed_ = true;
 }
 
-void IndexingJobs::QueueCompletions::writeJobCounts() {
+void IndexingJobs::QueueCompletions::writeItems() {
+  if (unwritten_.empty()) return;
+  const double now = jobs_.connection_.now();
+  sql::forEachInListSlice(
+      std::exchange(unwritten_, {}), kBatchStatementSize,
+      [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+        jobs_.connection_.execute(
+            "UPDATE indexing_queue_items SET status = ?, failure_message = NULL, updated_at = ? WHERE "
+            "+job_id = ? AND id IN " +
+                list,
+            sql::prefixedBindings({kIndexed, now, jobID_}, bindings));
+      });
+}
+
+void IndexingJobs::QueueCompletions::write() {
+  writeItems();
   if (!changed_) return;
   jobs_.connection_.execute(
       "UPDATE indexing_jobs SET processed_count = ?, indexed_count = ?, failed_count = ?, current_path = "
@@ -292,7 +313,7 @@ std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueIt
       if (row != stored.end()) observed.emplace_back(row->second, &items[i].file);
     }
     files_.observeStoredFiles(jobID, observed);
-    completions.writeJobCounts();
+    completions.write();
     return finished;
   });
   if (isCheckpointDue(progress.back().processedCount)) checkpointWAL();
