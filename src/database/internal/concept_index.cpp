@@ -82,9 +82,11 @@ void refreshTagConceptSearchEntry(SQLiteConnection& connection, std::int64_t con
       {conceptID, row->displayName, row->normalizedKey, row->searchText});
 }
 
-std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<std::int64_t> tagTermIDs,
+std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection,
+                                     const std::vector<std::int64_t>& tagTermIDs,
                                      TagTermConceptCache* cache) {
-  if (cache == nullptr) return conceptIDs(connection, std::move(tagTermIDs));
+  TagTermConceptCache once;
+  if (cache == nullptr) cache = &once;
   std::set<std::int64_t> concepts;
   std::vector<std::int64_t> unknown;
   for (const std::int64_t termID : tagTermIDs) {
@@ -113,11 +115,6 @@ std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<s
         });
   });
   return {concepts.begin(), concepts.end()};
-}
-
-std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<std::int64_t> tagTermIDs) {
-  TagTermConceptCache once;
-  return conceptIDs(connection, std::move(tagTermIDs), &once);
 }
 
 void updateConceptIndexForMediaFile(SQLiteConnection& connection, std::int64_t mediaFileID,

@@ -32,14 +32,14 @@ void rebuildTagConceptIndex(SQLiteConnection& connection, std::int64_t conceptID
 // exist ends without one.
 void refreshTagConceptSearchEntry(SQLiteConnection& connection, std::int64_t conceptID);
 
-// The concepts with an active alias among the tag terms, ascending, without duplicates.
-std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<std::int64_t> tagTermIDs);
-
 // The concepts of each tag term read so far in one transaction (which writes no alias).
 using TagTermConceptCache = std::unordered_map<std::int64_t, std::vector<std::int64_t>>;
-// The same, reading only the terms `cache` does not hold yet and remembering them.
-std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection, std::vector<std::int64_t> tagTermIDs,
-                                     TagTermConceptCache* cache);
+
+// The concepts with an active alias among the tag terms, ascending, without duplicates. With a
+// cache (kept by the caller for one transaction), only the terms it does not hold yet are read.
+std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection,
+                                     const std::vector<std::int64_t>& tagTermIDs,
+                                     TagTermConceptCache* cache = nullptr);
 
 // Brings the image's rows of the given concepts in line with its current tag rows and
 // assignments, and moves each concept's count by the rows gained or lost. `conceptIDs` must

@@ -123,10 +123,7 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
         for (std::size_t i = 0; i < count; ++i) itemIDs.push_back(items[i].itemID);
         IndexingJobs::QueueCompletions completions(jobs_, jobID, itemIDs);
         RootCache roots;
-        roots.tagTerms.emplace();
-        roots.sources.emplace();
-        roots.models.emplace();
-        roots.termConcepts.emplace();
+        roots.known.emplace();
         roots.newRows = NewRowBounds::read(connection_);
         StatisticsDeltas deltas;
         // Some failures (a full disk, no memory) end the whole transaction: nothing of it stays.
@@ -242,7 +239,7 @@ ImageProjection::PreparedProjection ImageProjection::prepareProjection(const Ima
   if (prepared.existingID) prepared.previous = readPreviousProjection(connection_, *prepared.existingID);
 
   for (const auto& usage : record.metadata.modelUsages) {
-    if (const auto modelID = upsertModel(connection_, usage, roots.models ? &*roots.models : nullptr))
+    if (const auto modelID = upsertModel(connection_, usage, roots.known ? &roots.known->models : nullptr))
       prepared.models.push_back({*modelID, usage.role});
   }
   prepared.rootID = resolveLibraryRootID(path, jobID, roots);
@@ -297,7 +294,7 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
          now});
 
     const MetadataSourceIDs source =
-        upsertMetadataSource(connection_, metadata, roots.sources ? &*roots.sources : nullptr);
+        upsertMetadataSource(connection_, metadata, roots.known ? &roots.known->sources : nullptr);
     // A media file or record this transaction created has nothing under it to clear.
     const NewRowBounds& newRows = roots.newRows;
     const bool newMediaFile = newRows.isNewMediaFile(mediaID);
@@ -312,14 +309,15 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
           negative, !newRecord || promptSegmentsHaveCharacterRole(metadata, negative));
     }
 
-    const TagSourceMasks tagMasks = replaceTagRows(
-        connection_, record, mediaID, recordID, roots.tagTerms ? &*roots.tagTerms : nullptr, !newMediaFile);
+    const TagSourceMasks tagMasks =
+        replaceTagRows(connection_, record, mediaID, recordID, roots.known ? &roots.known->tagTerms : nullptr,
+                       !newMediaFile);
     if (withFullText) replaceMediaTextFTSRow(connection_, record, mediaID);
     deltas.tagTerms.add(previous.tagMasks, tagMasks);
     deltas.now = now;
     updateConceptIndexForMediaFile(connection_, mediaID,
                                    conceptIDs(connection_, unionOfTagTerms(previous.tagMasks, tagMasks),
-                                              roots.termConcepts ? &*roots.termConcepts : nullptr),
+                                              roots.known ? &roots.known->termConcepts : nullptr),
                                    now);
 
     std::vector<std::int64_t> modelIDs;

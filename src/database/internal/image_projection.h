@@ -55,13 +55,15 @@ class ImageProjection {
     std::optional<std::vector<std::string>> jobRoots;
     std::unordered_map<std::string, std::int64_t> rootIDs;
     std::unordered_map<std::int64_t, std::string> rootPaths;
-    // Tag terms known to the batch's transaction; none for a single projection.
-    std::optional<TagTermCache> tagTerms;
-    // What the batch's transaction has written of providers, formats and models, and the concepts
-    // of the tag terms it met; none for a single projection.
-    std::optional<MetadataSourceCache> sources;
-    std::optional<ModelCache> models;
-    std::optional<TagTermConceptCache> termConcepts;
+    // What the batch's transaction knows of the rows it wrote or read: tag terms, providers,
+    // formats, models, and the concepts of the tag terms it met. None for a single projection.
+    struct Known {
+      TagTermCache tagTerms;
+      MetadataSourceCache sources;
+      ModelCache models;
+      TagTermConceptCache termConcepts;
+    };
+    std::optional<Known> known;
     // The rows the batch's transaction creates, whose dependent rows need no clearing; a single
     // projection clears them all.
     NewRowBounds newRows;

@@ -8,10 +8,6 @@
 
 namespace lorvex {
 
-std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const GenerationModelUsage& usage) {
-  return upsertModel(connection, usage, nullptr);
-}
-
 std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const GenerationModelUsage& usage,
                                         ModelCache* cache) {
   auto descriptor = GenerationModelNormalizer::descriptor(usage.rawSource);

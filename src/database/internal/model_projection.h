@@ -19,19 +19,19 @@
 
 namespace lorvex {
 
-// The id of the model the usage names, its descriptor fields refreshed; nothing (and nothing
-// written) when its source normalises to no descriptor. The image count is not touched.
-std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const GenerationModelUsage& usage);
-
 // The models one transaction has written, by normalised source: the fields written (provider and
 // source hash as bound) and the id. A usage that would write the same fields again needs no
 // statement.
 struct ModelCache {
   std::unordered_map<std::string, std::pair<GenerationModelDescriptor, std::int64_t>> models;
 };
-// The same, remembering in `cache` (kept by the caller for one transaction) what it writes.
+
+// The id of the model the usage names, its descriptor fields refreshed; nothing (and nothing
+// written) when its source normalises to no descriptor. The image count is not touched. With a
+// cache (kept by the caller for one transaction), a model it holds with the same fields is not
+// written again.
 std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const GenerationModelUsage& usage,
-                                        ModelCache* cache);
+                                        ModelCache* cache = nullptr);
 
 // Moves each model's image count by whether the image uses it now and used it before (a model used
 // in two roles counts once) and rewrites the touched models' search rows: a model whose count is

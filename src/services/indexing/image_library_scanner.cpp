@@ -25,9 +25,8 @@ ImageFileInfo ImageLibraryScanner::fileInfo(const std::string& path) {
   return {path, attributes.size, attributes.modificationTime};
 }
 
-std::function<ImageFileInfo(const std::string&)> ImageLibraryScanner::discoveredFileInfoReader() const {
-  if (options_.discoveredFileInfo) return options_.discoveredFileInfo;
-  return &ImageLibraryScanner::fileInfo;
+ImageFileInfo ImageLibraryScanner::discoveredFileInfo(const std::string& path) const {
+  return options_.discoveredFileInfo ? options_.discoveredFileInfo(path) : fileInfo(path);
 }
 
 ImageLibraryScanSummary ImageLibraryScanner::scan(const std::vector<std::string>& roots,
@@ -126,12 +125,13 @@ std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& roo
   {
     // The walk's time the scan waited for: the walk itself runs ahead on its own thread.
     TimedScanStep step(scan.metrics, Operation::discoverEnumeration, 0);
-    DiscoveryReadAhead walk(root, discoveredFileInfoReader(), scan.stop);
+    DiscoveryReadAhead walk(
+        root, [this](const std::string& path) { return discoveredFileInfo(path); }, scan.stop);
     while (std::optional<DiscoveredEntry> entry = walk.next()) {
       const std::uint64_t start = scan.metrics.now();
       if (entry->failure) {
         recordDiscoveryFailure(scan, entry->path, entry->message);
-      } else if (enqueueDiscoveredFile(scan, *entry)) {
+      } else if (enqueueDiscoveredFile(scan, std::move(*entry))) {
         step.count += 1;
       }
       step.exclude(scan.metrics.now() - start);
@@ -151,18 +151,18 @@ bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const std::string& p
   entry.path = path;
   const std::uint64_t start = scan.metrics.now();
   try {
-    entry.info = options_.discoveredFileInfo ? options_.discoveredFileInfo(path) : fileInfo(path);
+    entry.info = discoveredFileInfo(path);
   } catch (...) {
     entry.infoError = std::current_exception();
   }
   entry.infoNanoseconds = scan.metrics.now() - start;
-  return enqueueDiscoveredFile(scan, entry);
+  return enqueueDiscoveredFile(scan, std::move(entry));
 }
 
-bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, const DiscoveredEntry& entry) {
+bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, DiscoveredEntry entry) {
   scan.throwIfStopRequested();
   scan.metrics.record(Operation::discoverFileInfo, 1, entry.infoNanoseconds);
-  ImageFileInfo info = entry.info;
+  ImageFileInfo& info = entry.info;
   if (entry.infoError) {
     try {
       std::rethrow_exception(entry.infoError);

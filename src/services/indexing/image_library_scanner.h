@@ -135,13 +135,14 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   ImageLibraryScanSummary reportingFailure(Scan& scan, const std::function<ImageLibraryScanSummary()>& body);
 
   void discoveryPass(Scan& scan, const std::vector<std::string>& roots);
-  std::function<ImageFileInfo(const std::string& path)> discoveredFileInfoReader() const;
+  // A found file's size and time, as discovery reads them (options_.discoveredFileInfo or fileInfo).
+  ImageFileInfo discoveredFileInfo(const std::string& path) const;
   std::size_t discoverRoot(Scan& scan, const std::string& root);
   // Queues one discovered file; false when it vanished since it was listed. With a batched store
   // the file waits in the scan's batch until queueDiscoveredFiles.
   bool enqueueDiscoveredFile(Scan& scan, const std::string& path);
   // The same for a file whose attributes the walk has read (or failed to read).
-  bool enqueueDiscoveredFile(Scan& scan, const DiscoveredEntry& entry);
+  bool enqueueDiscoveredFile(Scan& scan, DiscoveredEntry entry);
   // Queues the files waiting in the scan's batch, reports each, and completes those the library
   // holds unchanged (queue_item_processing.cpp).
   void queueDiscoveredFiles(Scan& scan);
