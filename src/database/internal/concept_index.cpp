@@ -99,6 +99,7 @@ std::vector<std::int64_t> conceptIDs(SQLiteConnection& connection,
   }
   std::sort(unknown.begin(), unknown.end());
   unknown.erase(std::unique(unknown.begin(), unknown.end()), unknown.end());
+  // A term without an active alias is known too, with no concept.
   for (const std::int64_t termID : unknown) (*cache)[termID];
   forEachChunk(unknown, [&](std::span<const std::int64_t> chunk) {
     SQLiteV3Bindings bindings;

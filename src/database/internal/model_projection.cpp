@@ -15,8 +15,6 @@ std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const Gene
   // The fields as written.
   if (!descriptor->provider) descriptor->provider = usage.provider;
   if (!descriptor->sourceHash) descriptor->sourceHash = usage.hash;
-  const std::optional<std::string>& provider = descriptor->provider;
-  const std::optional<std::string>& sourceHash = descriptor->sourceHash;
   if (cache != nullptr) {
     const auto known = cache->models.find(descriptor->rawSource);
     if (known != cache->models.end() && known->second.first == *descriptor) return known->second.second;
@@ -31,8 +29,8 @@ std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const Gene
       "(excluded.provider, excluded.display_name, excluded.normalized_key, excluded.family, "
       "excluded.version, "
       "excluded.source_hash)",
-      {provider, descriptor->rawSource, descriptor->displayName, descriptor->normalizedKey,
-       descriptor->family, descriptor->version, sourceHash});
+      {descriptor->provider, descriptor->rawSource, descriptor->displayName, descriptor->normalizedKey,
+       descriptor->family, descriptor->version, descriptor->sourceHash});
   const std::optional<std::int64_t> id = connection.query("SELECT id FROM models WHERE raw_source = ?",
                                                           {descriptor->rawSource}, rows::firstInt64);
   if (cache != nullptr && id)
