@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "services/library_service_test_library.h"
 #include "platform/trash.h"
@@ -38,6 +42,16 @@ class TrashFlowTest : public ::testing::Test {
 
   std::string trashed(const std::string& name) const { return library.folder / ("data/Trash/files/" + name); }
 
+  // The paths with their files as the library holds them now: what a review loaded now shows.
+  std::vector<ImageFileInfo> asIndexed(const std::vector<std::string>& paths) {
+    std::vector<ImageFileInfo> files;
+    for (const std::string& path : paths) {
+      const std::optional<ImageRecord> record = library.record(path);
+      files.push_back(record ? record->file : ImageFileInfo{path, 0, 0});
+    }
+    return files;
+  }
+
   static std::string failureOf(const std::function<void()>& operation) {
     try {
       operation();
@@ -60,19 +74,19 @@ TEST_F(TrashFlowTest, RequestsNamingAnImageThatMayNotBeTrashedMoveNothing) {
   library.registerAndScan();  // marks it missing
 
   EXPECT_EQ(service.moveDeleteCandidatesToTrash({}), ImageTrashSummary{});
-  EXPECT_EQ(service.moveDeleteCandidatesToTrash({"", ""}), ImageTrashSummary{});
+  EXPECT_EQ(service.moveDeleteCandidatesToTrash(asIndexed({"", ""})), ImageTrashSummary{});
 
   const std::string unknown = library.photos + "/unknown.png";
   EXPECT_EQ(failureOf([&] {
-              service.moveDeleteCandidatesToTrash({a, b});
+              service.moveDeleteCandidatesToTrash(asIndexed({a, b}));
             }),
             "削除候補ではない画像はゴミ箱に入れられません: " + b);
   EXPECT_EQ(failureOf([&] {
-              service.moveDeleteCandidatesToTrash({a, unknown, b});
+              service.moveDeleteCandidatesToTrash(asIndexed({a, unknown, b}));
             }),
             "インデックスに存在しない画像はゴミ箱に入れられません: " + unknown);
   EXPECT_EQ(failureOf([&] {
-              service.moveDeleteCandidatesToTrash({a, gone});
+              service.moveDeleteCandidatesToTrash(asIndexed({a, gone}));
             }),
             "欠落中の画像はゴミ箱に入れられません: " + gone);
   EXPECT_TRUE(std::filesystem::exists(a));
@@ -97,7 +111,7 @@ TEST_F(TrashFlowTest, OnlyFilesStillAsReviewedAreTrashedAndTheRestIsReported) {
   std::filesystem::remove(deleted);
 
   const ImageTrashSummary summary =
-      service.moveDeleteCandidatesToTrash({same, touched, same, grown, deleted, nearlySame});
+      service.moveDeleteCandidatesToTrash(asIndexed({same, touched, same, grown, deleted, nearlySame}));
 
   EXPECT_EQ(summary.requestedCount, 5);
   EXPECT_EQ(summary.trashedPaths, (std::vector<std::string>{same, nearlySame}));
@@ -126,6 +140,80 @@ TEST_F(TrashFlowTest, OnlyFilesStillAsReviewedAreTrashedAndTheRestIsReported) {
   EXPECT_TRUE(std::filesystem::exists(grown));
 }
 
+// Folder monitoring indexes a replaced file again and keeps its mark: the library's record then
+// describes content nobody reviewed. The identity handed with each path decides, on the first move
+// and on a retry with the same identity after the library indexed the change.
+TEST_F(TrashFlowTest, OnlyTheFileAsReviewedIsTrashedEvenOnceTheLibraryIndexedItsChange) {
+  enum class Review { beforeTheChange, ofTheChangedFile };
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> change;
+    Review reviewed;
+    bool indexedBeforeTheMove;
+    bool trashedByTheMove;
+    bool trashedByTheRetry;  // after the library indexed the change, with the same identity
+  };
+  const auto unchanged = [](const std::string&) {};
+  const auto replaced = [this](const std::string& path) {
+    library.writeImage(std::filesystem::path(path).filename(), "a dog under a red sky, and more", kReviewed + 7);
+  };
+  const auto touched = [](const std::string& path) { setModificationTime(path, kReviewed + 3); };
+  const std::vector<Case> cases = {
+      {"unchanged", unchanged, Review::beforeTheChange, false, true, false},
+      {"replaced, then moved", replaced, Review::beforeTheChange, false, false, false},
+      {"replaced and indexed, then moved", replaced, Review::beforeTheChange, true, false, false},
+      {"touched and indexed, then moved", touched, Review::beforeTheChange, true, false, false},
+      // The disk is as handed, but the library still holds the older file (and its thumbnail).
+      {"reviewed as changed, not yet indexed", replaced, Review::ofTheChangedFile, false, false, true},
+  };
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < cases.size(); ++i) paths.push_back(image(std::to_string(i) + ".png"));
+  ImageLibraryService& service = library.start();
+  indexAndMark(paths);
+  std::vector<ImageFileInfo> reviewed = asIndexed(paths);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    cases[i].change(paths[i]);
+    if (cases[i].reviewed == Review::ofTheChangedFile) {
+      reviewed[i] = ImageFileInfo{paths[i], static_cast<std::int64_t>(std::filesystem::file_size(paths[i])), kReviewed + 7};
+    }
+    if (cases[i].indexedBeforeTheMove) service.scanChangedPaths({paths[i]}, {library.photos}, {}, {});
+  }
+  // A path handed twice counts with its first identity.
+  std::vector<ImageFileInfo> request = reviewed;
+  request.push_back(ImageFileInfo{paths[0], 1, 0});
+
+  const ImageTrashSummary moved = service.moveDeleteCandidatesToTrash(request);
+  service.scanChangedPaths(paths, {library.photos}, {}, {});
+  std::vector<ImageFileInfo> retry;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    if (!cases[i].trashedByTheMove) retry.push_back(reviewed[i]);
+  }
+  const ImageTrashSummary retried = service.moveDeleteCandidatesToTrash(retry);
+
+  EXPECT_EQ(moved.requestedCount, static_cast<std::int64_t>(cases.size()));
+  // Trashed, or reported as changed since the review: nothing else happens to these files.
+  const auto outcome = [](const ImageTrashSummary& summary, const std::string& path) -> std::string {
+    if (std::find(summary.trashedPaths.begin(), summary.trashedPaths.end(), path) != summary.trashedPaths.end())
+      return "trashed";
+    const ImageTrashFailure changed{
+        path, "on-disk file no longer matches the reviewed record (size/modification date changed)",
+        ImageTrashFailureReason::fileChangedSinceReview};
+    if (std::find(summary.failures.begin(), summary.failures.end(), changed) != summary.failures.end()) return "changed";
+    return "not handled";
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    EXPECT_EQ(outcome(moved, paths[i]), cases[i].trashedByTheMove ? "trashed" : "changed");
+    if (!cases[i].trashedByTheMove) {
+      EXPECT_EQ(outcome(retried, paths[i]), cases[i].trashedByTheRetry ? "trashed" : "changed");
+    }
+    const bool trashed = cases[i].trashedByTheMove || cases[i].trashedByTheRetry;
+    EXPECT_EQ(std::filesystem::exists(paths[i]), !trashed);
+    EXPECT_EQ(library.record(paths[i])->isMissing, trashed);
+    EXPECT_EQ(library.record(paths[i])->reviewState.deleteCandidate, true);
+  }
+}
+
 TEST_F(TrashFlowTest, AMoveTheKernelRefusesIsReportedAndLeavesTheFile) {
   const std::string a = image("a.png");
   const std::string b = image("b.png");
@@ -137,7 +225,7 @@ TEST_F(TrashFlowTest, AMoveTheKernelRefusesIsReportedAndLeavesTheFile) {
   ImageLibraryService& service = library.start();
   indexAndMark({a, b});
 
-  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash({a, b});
+  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash(asIndexed({a, b}));
 
   EXPECT_EQ(summary.trashedPaths, std::vector<std::string>{b});
   ASSERT_EQ(summary.failures.size(), 1u);
@@ -178,7 +266,7 @@ TEST_F(TrashFlowTest, FailuresAfterTheMoveAreReportedBesideTheTrashedPath) {
   ImageLibraryService& service = library.start();
   indexAndMark({a});
 
-  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash({a});
+  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash(asIndexed({a}));
 
   EXPECT_EQ(summary.trashedPaths, std::vector<std::string>{a});
   EXPECT_EQ(summary.failures, (std::vector<ImageTrashFailure>{

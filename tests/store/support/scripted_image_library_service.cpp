@@ -577,8 +577,11 @@ std::vector<ImageRecord> ScriptedImageLibraryService::restoreDeleteCandidateStat
                                           });
 }
 
-ImageTrashSummary ScriptedImageLibraryService::moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) {
-  return answer<ImageTrashSummary>(ServiceCall{.name = "moveDeleteCandidatesToTrash", .paths = paths},
+ImageTrashSummary ScriptedImageLibraryService::moveDeleteCandidatesToTrash(
+    const std::vector<ImageFileInfo>& reviewedFiles) {
+  std::vector<std::string> paths;
+  for (const ImageFileInfo& file : reviewedFiles) paths.push_back(file.path);
+  return answer<ImageTrashSummary>(ServiceCall{.name = "moveDeleteCandidatesToTrash", .paths = paths, .files = reviewedFiles},
                                    [&](const ServiceCall&) {
                                      ImageTrashSummary summary;
                                      summary.requestedCount = static_cast<std::int64_t>(paths.size());
