@@ -184,9 +184,11 @@ TEST_F(TrashFlowTest, OnlyTheFileAsReviewedIsTrashedEvenOnceTheLibraryIndexedIts
 
   const ImageTrashSummary moved = service.moveDeleteCandidatesToTrash(request);
   service.scanChangedPaths(paths, {library.photos}, {}, {});
+  // The retry asks again for what the move left, with the identities of the first review.
   std::vector<ImageFileInfo> retry;
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    if (!cases[i].trashedByTheMove) retry.push_back(reviewed[i]);
+  for (const ImageFileInfo& file : reviewed) {
+    if (std::find(moved.trashedPaths.begin(), moved.trashedPaths.end(), file.path) == moved.trashedPaths.end())
+      retry.push_back(file);
   }
   const ImageTrashSummary retried = service.moveDeleteCandidatesToTrash(retry);
 

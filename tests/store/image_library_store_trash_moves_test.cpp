@@ -381,7 +381,8 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsTheListItCameFromS
     const auto image3 = std::find_if(handed.begin(), handed.end(),
                                      [](const ImageFileInfo& file) { return file.path == imagePath(3); });
     ASSERT_NE(image3, handed.end());
-    EXPECT_EQ(*image3, c.handedForImage3);
+    EXPECT_EQ(image3->fileSize, c.handedForImage3.fileSize);
+    EXPECT_EQ(image3->modificationDate, c.handedForImage3.modificationDate);
   }
 }
 

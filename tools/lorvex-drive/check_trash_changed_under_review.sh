@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # A file whose content is replaced while the Trash review is open stays out of the Trash, even once
 # folder monitoring has indexed the new content: the first run registers a copy of the real-image
-# fixtures; the second marks three images, opens the Trash review, writes the bytes of another
-# image over the first of the three with monitoring running, waits until a background pass has
-# indexed the change, moves the loaded candidates and then retries the one that failed.
+# fixtures; the second (once its launch has settled) marks three images, opens the Trash review,
+# writes the bytes of another image over the first of the three with monitoring running, waits
+# until a background pass has indexed the change, moves the loaded candidates and then retries the
+# one that failed.
 # Expected: the pass indexed the change; the move trashes the two others and refuses the replaced
 # file as changed since the review; the retry refuses it again; the file keeps its new bytes in
 # place, still a delete candidate in the library; two files in the Trash.
@@ -26,8 +27,9 @@ other="$(sed -n '/^results: /{n;n;n;n;n;s/^  //p;q}' <<< "$output")"
 [[ -f "$first" && -f "$other" ]] || fail "no first and fifth result: $output"
 ! cmp -s "$first" "$other" || fail "the first and fifth result have the same bytes"
 
-output="$(drive -- mark 3 -- trash-review -- write "$first" "$other" -- wait 5 -- trash --loaded -- trash --retry \
-  2> "$work/stderr-2")" || fail "the review run exited $?: $output $(tail -n 3 "$work/stderr-2")"
+# The first wait lets the launch's catch-up pass end, so that the change is indexed by a pass of its own.
+output="$(drive -- wait 3 -- mark 3 -- trash-review -- write "$first" "$other" -- wait 5 -- trash --loaded \
+  -- trash --retry 2> "$work/stderr-2")" || fail "the review run exited $?: $output $(tail -n 3 "$work/stderr-2")"
 grep -q "^review: open, 3 loaded, hasMore no, selected 0$" <<< "$output" || fail "the review did not list 3: $output"
 grep -q "^last scan: backgroundChangedPaths$" <<< "$output" || fail "monitoring did not index the change: $output"
 grep -q "^trash summary: requested 3 trashed 2 failed 1$" <<< "$output" || fail "unexpected outcome: $output"
