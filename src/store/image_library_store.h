@@ -742,12 +742,12 @@ class ImageLibraryStore : public QObject {
   // let finish first (none starts while a move runs). The library re-checks each file against the
   // record handed here (its size and modification date: what the person reviewed) and against its
   // own on the user-initiated pool; nothing cancels that call, and no second move starts while it
-  // runs. Afterwards: the outcome is kept in lastTrashSummary; trashed
-  // images leave the results and the review, monitoring is told to ignore their removal, the undo
-  // history is emptied and the sidebar's counts reload; the paths that failed and are still listed
-  // become the review's selection, for a retry, and errorMessage says so. A refused call to the
-  // library records every path as failed with its text. True only when nothing failed; then a
-  // review emptied by the move while more candidates existed loads its first page again.
+  // runs. Afterwards: the outcome is kept in lastTrashSummary; trashed images leave the results
+  // and the review, monitoring is told to ignore their removal, the undo history is emptied and
+  // the sidebar's counts reload; the paths that failed and are still listed become the review's
+  // selection, for a retry, and errorMessage says so. A refused call to the library records every
+  // path as failed with its text. True only when nothing failed; then a review emptied by the move
+  // while more candidates existed loads its first page again.
   QCoro::Task<bool> moveDeleteCandidatesToTrash(std::vector<RecordRef> records);
   // The same for every record the review has loaded, as they are at the call.
   QCoro::Task<bool> moveLoadedTrashReviewCandidatesToTrash();

@@ -62,6 +62,12 @@ struct TrashFixture {
       return self->moveDeleteCandidatesToTrash(records);
     });
   }
+  // The result of a move run to its end.
+  bool moved(std::vector<RecordRef> records) {
+    const StartedFlow<bool> flow = move(std::move(records));
+    harness.drainEvents();
+    return flow.result();
+  }
   StartedFlow<bool> moveLoaded() {
     ImageLibraryStore* self = store.get();
     return startValueFlow<bool>(*store,
@@ -318,119 +324,84 @@ TEST(ImageLibraryStoreTrashMoves, ASecondConfirmationWhileAMoveRunsIsRefused) {
   EXPECT_TRUE(f.store->canStartDeleteCandidateTrash());
 }
 
-// Image `number` as the library holds it after its file was replaced since it was first listed.
-ImageRecord replacedImage(int number) {
-  ImageRecord record = libraryImage(number, false, true);
-  record.file.fileSize += 500;
-  record.file.modificationDate += 0.5;
-  return record;
-}
-
-TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsTheListItCameFromShowedIt) {
-  struct Case {
-    const char* name;
-    // Runs after the library replaced image 3 and the results (not the review) were refreshed.
-    std::vector<RecordRef> (*records)(TrashFixture&);
-    ImageFileInfo handedForImage3;
-  };
-  const auto review = [](TrashFixture& f) { return f.reviewed({2, 3}); };
-  const auto grid = [](TrashFixture& f) {
-    std::vector<RecordRef> records = f.store->resultWindow().records();
-    records.resize(2);
-    return records;
-  };
-  // The first move fails on image 3; the review is then reloaded and shows the replaced file, but
-  // the retry is checked against the file as the person first reviewed it.
+// The library is handed each file as the list it came from showed it; a retry, as the failed move
+// was handed it, even once a reload of the review shows the file as the library indexed it since.
+TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
+  ImageRecord replaced = libraryImage(3, false, true);
+  replaced.file.fileSize += 500;
+  replaced.file.modificationDate += 0.5;
   const auto retryAfterAReload = [](TrashFixture& f) {
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
-      return std::any(ImageTrashSummary{static_cast<std::int64_t>(call.paths.size()), {imagePath(2)},
-                                        {{imagePath(3), "changed", ImageTrashFailureReason::fileChangedSinceReview}}});
+      return std::any(ImageTrashSummary{1, {}, {{call.paths[0], "changed", ImageTrashFailureReason::fileChangedSinceReview}}});
     });
-    const StartedFlow<bool> first = f.move(f.reviewed({2, 3}));
+    EXPECT_FALSE(f.moved(f.reviewed({3})));
+    startFlow(*f.store, [self = f.store.get()](std::stop_token) { return self->reloadDeleteCandidateTrashReview(); });
     f.harness.drainEvents();
-    EXPECT_FALSE(first.result());
-    ImageLibraryStore* self = f.store.get();
-    startFlow(*f.store, [self](std::stop_token) { return self->reloadDeleteCandidateTrashReview(); });
-    f.harness.drainEvents();
-    EXPECT_EQ(f.reviewed({3}).at(0)->file, replacedImage(3).file);
     return f.store->retryableFailedTrashRecords();
   };
-  const std::vector<Case> cases = {
-      {"from the review", review, libraryImage(3).file},
-      {"from the grid", grid, replacedImage(3).file},
+  const struct {
+    const char* name;
+    std::function<std::vector<RecordRef>(TrashFixture&)> records;  // after the results were refreshed
+    ImageFileInfo handed;
+  } cases[] = {
+      {"from the review", [](TrashFixture& f) { return f.reviewed({3}); }, libraryImage(3).file},
+      {"from the grid", [](TrashFixture& f) { return f.store->resultWindow().records(); }, replaced.file},
       {"a retry after the review was reloaded", retryAfterAReload, libraryImage(3).file},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TrashFixture f({2, 3, 5});
-    std::vector<ImageRecord> library = f.harness.service->records();
-    library[3] = replacedImage(3);
-    f.harness.service->setRecords(library);
-    ImageLibraryStore* self = f.store.get();
-    startFlow(*f.store, [self](std::stop_token) { return self->refreshResults(500, true); });
+    TrashFixture f({3});
+    f.harness.service->setRecords({replaced});
+    startFlow(*f.store, [self = f.store.get()](std::stop_token) { return self->refreshResults(500, true); });
     f.harness.drainEvents();
     const std::vector<RecordRef> records = c.records(f);
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", {});
-    const std::size_t callsBefore = f.calls("moveDeleteCandidatesToTrash");
-    const StartedFlow<bool> move = f.move(records);
-    f.harness.drainEvents();
-    ASSERT_TRUE(move.isFinished());
-    const auto calls = f.harness.service->calls("moveDeleteCandidatesToTrash");
-    ASSERT_EQ(calls.size(), callsBefore + 1);
-    const std::vector<ImageFileInfo>& handed = calls.back().files;
-    const auto image3 = std::find_if(handed.begin(), handed.end(),
-                                     [](const ImageFileInfo& file) { return file.path == imagePath(3); });
-    ASSERT_NE(image3, handed.end());
-    EXPECT_EQ(image3->fileSize, c.handedForImage3.fileSize);
-    EXPECT_EQ(image3->modificationDate, c.handedForImage3.modificationDate);
+    EXPECT_TRUE(f.moved(records));
+    const std::vector<ImageFileInfo> handed = f.harness.service->calls("moveDeleteCandidatesToTrash").back().files;
+    ASSERT_EQ(handed.size(), 1u);
+    EXPECT_EQ(std::pair(handed[0].fileSize, handed[0].modificationDate),
+              std::pair(c.handed.fileSize, c.handed.modificationDate));
   }
 }
 
+// A background pass sets no indexing flag, and may be indexing the very files the move checks.
 TEST(ImageLibraryStoreTrashMoves, AMoveWaitsForTheBackgroundPassUnderWayAndNoPassStartsUntilItEnds) {
   TrashFixture f({2, 3, 5});
   auto& service = *f.harness.service;
   const std::vector<std::string> roots{testing::kLibraryRoot};
-  service.setAnswer("registeredFolderRoots",
-                    [roots](const testing::ServiceCall&) { return std::any(RegisteredFolderRoots{roots, roots}); });
-  service.setAnswer("folderEventCheckpoint", [roots](const testing::ServiceCall&) {
+  service.setAnswer("registeredFolderRoots", [roots](auto&) { return std::any(RegisteredFolderRoots{roots, roots}); });
+  service.setAnswer("folderEventCheckpoint", [roots](auto&) {
     return std::any(std::optional(RegisteredFolderEventCheckpoint{roots, 1}));
   });
-  service.setAnswer("restoreFolderAccess", [roots](const testing::ServiceCall&) { return std::any(roots); });
-  const auto afterDebounce = [&f] {
+  service.setAnswer("restoreFolderAccess", [roots](auto&) { return std::any(roots); });
+  const auto changeAndDebounce = [&](int image) {
+    ASSERT_TRUE(service.deliverFolderChanges({{imagePath(image)}, 7, false}));
+    f.harness.drainEvents();
     f.harness.clock.advance(2'000'000'000);
     f.harness.drainEvents();
   };
   f.store->startBackgroundLibrarySync(2.0, 30'000'000'000);
   service.hold("scanChangedPaths");
-  ASSERT_TRUE(service.deliverFolderChanges({{imagePath(2)}, 7, false}));
-  f.harness.drainEvents();
-  afterDebounce();
-  ASSERT_EQ(service.heldCalls("scanChangedPaths").size(), 1u);
+  service.hold("moveDeleteCandidatesToTrash");
+  changeAndDebounce(2);
   ASSERT_TRUE(f.store->isBackgroundSyncing());
 
-  // The pass may be indexing the very files the move is about to check: the move waits for it.
-  service.hold("moveDeleteCandidatesToTrash");
   const StartedFlow<bool> move = f.move(f.reviewed({2, 3}));
   f.harness.drainEvents();
   EXPECT_TRUE(f.store->isTrashingDeleteCandidates());
   EXPECT_EQ(f.calls("moveDeleteCandidatesToTrash"), 0u);
-
-  // A change reported while the move runs waits for it.
-  ASSERT_TRUE(service.deliverFolderChanges({{imagePath(5)}, 8, false}));
   service.answerImmediately("scanChangedPaths");
   service.release(service.heldCalls("scanChangedPaths").front().id);
   f.harness.drainEvents();
-  EXPECT_FALSE(f.store->isBackgroundSyncing());
-  ASSERT_EQ(service.heldCalls("moveDeleteCandidatesToTrash").size(), 1u);
-  afterDebounce();
+  EXPECT_EQ(service.heldCalls("moveDeleteCandidatesToTrash").size(), 1u);
+  changeAndDebounce(5);  // reported while the move runs: waits for it
   EXPECT_EQ(f.calls("scanChangedPaths"), 1u);
 
   service.releaseAll();
   f.harness.drainEvents();
-  ASSERT_TRUE(move.isFinished());
   EXPECT_TRUE(move.result());
-  EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths({5}));
-  afterDebounce();
+  f.harness.clock.advance(2'000'000'000);
+  f.harness.drainEvents();
   EXPECT_EQ(f.calls("scanChangedPaths"), 2u);
 }
 
