@@ -45,11 +45,13 @@ std::vector<ImageFileInfo> uniqueNonEmptyFiles(const std::vector<ImageFileInfo>&
   return unique;
 }
 
-ImageTrashSummary ImageLibraryService::moveDeleteCandidatesToTrash(const std::vector<ImageFileInfo>& reviewedFiles) {
+ImageTrashSummary ImageLibraryService::moveDeleteCandidatesToTrash(
+    const std::vector<ImageFileInfo>& reviewedFiles) {
   return throwingLibraryErrors([&] { return trashDeleteCandidates(reviewedFiles); });
 }
 
-ImageTrashSummary ImageLibraryService::trashDeleteCandidates(const std::vector<ImageFileInfo>& reviewedFiles) {
+ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
+    const std::vector<ImageFileInfo>& reviewedFiles) {
   const std::vector<ImageFileInfo> requested = uniqueNonEmptyFiles(reviewedFiles);
   ImageTrashSummary summary;
   summary.requestedCount = static_cast<std::int64_t>(requested.size());

@@ -178,8 +178,8 @@ std::vector<RecordRef> ImageLibraryStore::retryableFailedTrashRecords() const {
   // A retry takes the files as the person first reviewed them: a reload may have brought records
   // of content that changed since, and that content was never the one decided on.
   for (RecordRef& record : records) {
-    if (const auto found = firstReviewedTrashRecords_.find(record->file.path); found != firstReviewedTrashRecords_.end())
-      record = found->second;
+    const auto found = firstReviewedTrashRecords_.find(record->file.path);
+    if (found != firstReviewedTrashRecords_.end()) record = found->second;
   }
   return records;
 }

@@ -73,7 +73,9 @@ QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<Rec
 
   // The service in use now, for the whole move. A move is never cancelled: stopping it halfway
   // would leave files in the Trash that the library still lists.
-  auto move = [service = service_, reviewedFiles] { return service->moveDeleteCandidatesToTrash(reviewedFiles); };
+  auto move = [service = service_, reviewedFiles] {
+    return service->moveDeleteCandidatesToTrash(reviewedFiles);
+  };
   const std::stop_token neverStopped;
   ImageTrashSummary summary;
   std::exception_ptr failure;

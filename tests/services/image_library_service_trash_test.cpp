@@ -172,18 +172,20 @@ TEST_F(TrashFlowTest, OnlyTheFileAsReviewedIsTrashedEvenOnceTheLibraryIndexedIts
   service.scanChangedPaths(paths, {library.photos}, {}, {});
   // The retry asks again for what the move left, with the identities of the first review.
   const std::vector<std::string>& trashed = summaries[0].trashedPaths;
-  std::erase_if(reviewed, [&](const ImageFileInfo& f) { return std::ranges::find(trashed, f.path) != trashed.end(); });
+  std::erase_if(reviewed,
+                [&](const ImageFileInfo& f) { return std::ranges::find(trashed, f.path) != trashed.end(); });
   summaries.push_back(service.moveDeleteCandidatesToTrash(reviewed));
 
   for (std::size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(cases[i].name);
     std::string outcome;
+    const ImageTrashFailure changed{
+        paths[i], "on-disk file no longer matches the reviewed record (size/modification date changed)",
+        ImageTrashFailureReason::fileChangedSinceReview};
     for (const ImageTrashSummary& summary : summaries) {
-      const auto& trashed = summary.trashedPaths;
-      const ImageTrashFailure changed{paths[i], "on-disk file no longer matches the reviewed record (size/modification date changed)",
-                                      ImageTrashFailureReason::fileChangedSinceReview};
-      if (std::find(trashed.begin(), trashed.end(), paths[i]) != trashed.end()) outcome += " trashed";
-      if (std::find(summary.failures.begin(), summary.failures.end(), changed) != summary.failures.end()) outcome += " changed";
+      if (std::ranges::find(summary.trashedPaths, paths[i]) != summary.trashedPaths.end())
+        outcome += " trashed";
+      if (std::ranges::find(summary.failures, changed) != summary.failures.end()) outcome += " changed";
     }
     EXPECT_EQ(outcome, std::string(" ") + cases[i].outcome);
     EXPECT_EQ(library.record(paths[i])->isMissing, !std::filesystem::exists(paths[i]));

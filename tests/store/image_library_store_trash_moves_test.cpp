@@ -332,10 +332,12 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
   replaced.file.modificationDate += 0.5;
   const auto retryAfterAReload = [](TrashFixture& f) {
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
-      return std::any(ImageTrashSummary{1, {}, {{call.paths[0], "changed", ImageTrashFailureReason::fileChangedSinceReview}}});
+      return std::any(ImageTrashSummary{
+          1, {}, {{call.paths[0], "changed", ImageTrashFailureReason::fileChangedSinceReview}}});
     });
     EXPECT_FALSE(f.moved(f.reviewed({3})));
-    startFlow(*f.store, [self = f.store.get()](std::stop_token) { return self->reloadDeleteCandidateTrashReview(); });
+    startFlow(*f.store,
+              [self = f.store.get()](std::stop_token) { return self->reloadDeleteCandidateTrashReview(); });
     f.harness.drainEvents();
     return f.store->retryableFailedTrashRecords();
   };
@@ -357,7 +359,8 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
     const std::vector<RecordRef> records = c.records(f);
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", {});
     EXPECT_TRUE(f.moved(records));
-    const std::vector<ImageFileInfo> handed = f.harness.service->calls("moveDeleteCandidatesToTrash").back().files;
+    const std::vector<ImageFileInfo> handed =
+        f.harness.service->calls("moveDeleteCandidatesToTrash").back().files;
     ASSERT_EQ(handed.size(), 1u);
     EXPECT_EQ(std::pair(handed[0].fileSize, handed[0].modificationDate),
               std::pair(c.handed.fileSize, c.handed.modificationDate));
@@ -369,7 +372,9 @@ TEST(ImageLibraryStoreTrashMoves, AMoveWaitsForTheBackgroundPassUnderWayAndNoPas
   TrashFixture f({2, 3, 5});
   auto& service = *f.harness.service;
   const std::vector<std::string> roots{testing::kLibraryRoot};
-  service.setAnswer("registeredFolderRoots", [roots](auto&) { return std::any(RegisteredFolderRoots{roots, roots}); });
+  service.setAnswer("registeredFolderRoots", [roots](auto&) {
+    return std::any(RegisteredFolderRoots{roots, roots});
+  });
   service.setAnswer("folderEventCheckpoint", [roots](auto&) {
     return std::any(std::optional(RegisteredFolderEventCheckpoint{roots, 1}));
   });

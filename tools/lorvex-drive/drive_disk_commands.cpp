@@ -65,7 +65,8 @@ bool moveFile(DriveContext&, const std::vector<std::string>& arguments) {
   // Never over an existing file: the check must not destroy what it did not mean to.
   const int error = platform::renameWithoutReplacing(arguments[0], arguments[1]);
   if (error != 0) {
-    std::printf("error: cannot move %s to %s: %s\n", arguments[0].c_str(), arguments[1].c_str(), std::strerror(error));
+    std::printf("error: cannot move %s to %s: %s\n", arguments[0].c_str(), arguments[1].c_str(),
+                std::strerror(error));
     return false;
   }
   std::printf("moved: %s -> %s\n", arguments[0].c_str(), arguments[1].c_str());
@@ -92,11 +93,12 @@ bool waitSeconds(DriveContext& context, const std::vector<std::string>& argument
 }  // namespace
 
 void addDiskCommands(DriveCommands& commands) {
-  commands.add("write", "write PATH FROM: writes FROM's bytes over PATH in place, with monitoring running", writeFile);
+  commands.add("write", "write PATH FROM: writes FROM's bytes over PATH in place, with monitoring running",
+               writeFile);
   commands.add("move", "move PATH NEWPATH: renames PATH to NEWPATH (never over an existing file)", moveFile);
   commands.add("wait",
-               "wait SECONDS: lets the store run for SECONDS (monitoring, background passes), then prints the last "
-               "scan",
+               "wait SECONDS: lets the store run for SECONDS (monitoring, background passes), then prints "
+               "the last scan",
                waitSeconds);
 }
 

@@ -130,8 +130,9 @@ bool touchFile(DriveContext& context, const std::vector<std::string>& arguments)
 void addTrashCommands(DriveCommands& commands) {
   commands.add("trash-review", "trash-review: opens the Trash review and prints its candidates", presentReview);
   commands.add("trash",
-               "trash --loaded|--selected|--retry: moves the review's loaded or ticked candidates, or those the "
-               "last move failed on, to the Trash and prints the outcome (fails only when the move was refused)",
+               "trash --loaded|--selected|--retry: moves the review's loaded or ticked candidates, or those "
+               "the last move failed on, to the Trash and prints the outcome (fails only when the move was "
+               "refused)",
                moveToTrash);
   commands.add("touch",
                "touch PATH: stops folder monitoring, then makes PATH's modification time later, as a change the "
