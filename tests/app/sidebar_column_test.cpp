@@ -28,6 +28,7 @@
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/eliding_label.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/ui_roles.h"
 #include "ui/common/wrapped_text_label.h"
 #include "ui/detail/tag_concept_management_panel.h"
@@ -112,6 +113,8 @@ class SidebarColumnTest : public ui::testing::WidgetTest, public ::testing::With
     store->setSavedFilterTags(
         {"1girl", "a very long tag that does not fit the sidebar at all, not even close"});
     store->setSelectedModelSource(kModel);
+    store->setErrorMessage("The folder could not be registered: /home/ann/Pictures/NovelAI/exports/2024-06-01_session_"
+                           "with_a_very_long_unbroken_name_that_goes_on (permission denied)");
     settle();
     sidebar = findByName<ui::FilterSidebar>(*window, "filterSidebar");
     ASSERT_NE(sidebar, nullptr);
@@ -198,6 +201,9 @@ TEST_P(SidebarColumnTest, EveryRowFitsTheColumnWithItsTextWhole) {
         EXPECT_GE(label->width(), label->sizeHint().width())
             << describe(*widget) << " " << label->text().toStdString();
       }
+    }
+    if (auto* selectable = dynamic_cast<ui::SelectableWrappedText*>(widget)) {
+      EXPECT_GE(selectable->height(), selectable->heightForWidth(selectable->width())) << describe(*widget);
     }
     if (auto* wrapped = dynamic_cast<ui::WrappedTextLabel*>(widget)) {
       EXPECT_GE(wrapped->height(), wrapped->heightForWidth(wrapped->width())) << describe(*widget);

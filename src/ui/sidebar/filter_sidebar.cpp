@@ -23,6 +23,7 @@
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"
+#include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
 #include "ui/sidebar/filter_row_button.h"
@@ -142,11 +143,10 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
   layout->setSpacing(8);
   buildLibrarySection(*layout);
   buildFilterSection(*layout);
-  error_ = makePlainLabel({}, content);
+  // Selectable, and wrapped anywhere a long path needs it rather than widening the column.
+  error_ = new SelectableWrappedText(content);
   error_->setObjectName("sidebar.error");
   error_->setFont(roleFont(FontRole::caption));
-  error_->setWordWrap(true);
-  error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   setForegroundColor(*error_, roleColor(ColorRole::red));
   layout->addWidget(error_);
   layout->addStretch(1);

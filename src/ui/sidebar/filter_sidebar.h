@@ -51,6 +51,7 @@ class LibrarySummaryRow;
 class ModelSelectionPanel;
 class RegisteredFolderRow;
 class ScanFailureDiagnosticsSheet;
+class SelectableWrappedText;
 class WrappingLinkButton;
 
 class FilterSidebar : public QWidget {
@@ -144,7 +145,7 @@ class FilterSidebar : public QWidget {
   std::vector<FilterRowButton*> aspectRows_;
   QCheckBox* favoritesOnly_ = nullptr;
   QCheckBox* deleteCandidatesOnly_ = nullptr;
-  QLabel* error_ = nullptr;
+  SelectableWrappedText* error_ = nullptr;
 
   QPointer<ImageLibraryPresentationState> connectedPresentation_;
   QPointer<QMessageBox> unregisterDialog_;
