@@ -52,7 +52,8 @@ QSize SelectableWrappedText::sizeHint() const {
   for (const QString& line : toPlainText().split(QLatin1Char('\n'))) {
     natural = std::max(natural, metrics.horizontalAdvance(line));
   }
-  const int width = std::min(natural + 1, metrics.averageCharWidth() * kPreferredCharacters) + 2 * frameWidth();
+  const int width =
+      std::min(natural + 1, metrics.averageCharWidth() * kPreferredCharacters) + 2 * frameWidth();
   return {width, heightForWidth(width)};
 }
 
