@@ -27,6 +27,7 @@
 #include <QWidget>
 #include <qcoro/qcorotask.h>
 
+#include "app/desktop_integration.h"
 #include "scene_registry.h"
 #include "store/image_library_store.h"
 #include "store/library_store_composition.h"
@@ -220,6 +221,7 @@ int main(int argc, char** argv) {
   prepareEnvironment(arguments);
   QApplication& application = lorvex::ui::testing::uiTestApplication();
   application.setFont(lorvex::ui::interfaceFont(lorvex::ui::liveInterfaceLanguage()));
+  lorvex::app::installQtTranslations(application, arguments.language);  // Qt's own texts, as the program
   lorvex::ui::setAnimationsEnabled(false);
 
   std::unique_ptr<ImageLibraryStore> library;
