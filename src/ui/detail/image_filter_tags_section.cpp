@@ -33,12 +33,15 @@ ImageFilterTagsSection::ImageFilterTagsSection(ImageLibraryStore& store, const A
   setForegroundColor(*noTags_, roleColor(ColorRole::secondary, noTags_->palette()));
   column->addWidget(noTags_);
 
-  characterGroup_ = new TagChipGroup(qtText(localization_.lookup(Key::metadataCharacterTags)), this);
+  characterGroup_ =
+      new TagChipGroup(qtText(localization_.lookup(Key::metadataCharacterTags)), this, &localization_);
   characterGroup_->setObjectName("detail.tags.character");
-  promptGroup_ = new TagChipGroup(qtText(localization_.lookup(Key::metadataPromptTags)), this);
+  promptGroup_ =
+      new TagChipGroup(qtText(localization_.lookup(Key::metadataPromptTags)), this, &localization_);
   promptGroup_->setObjectName("detail.tags.prompt");
   for (TagChipGroup* group : {characterGroup_, promptGroup_}) {
     group->setChipFactory([this, group](MetadataChipButton& chip) { configureChip(*group, chip); });
+    connect(group, &TagChipGroup::chipsAdded, this, &ImageFilterTagsSection::refreshStates);
     column->addWidget(group);
   }
 
@@ -84,8 +87,8 @@ void ImageFilterTagsSection::setRecord(const ImageRecord& record) {
   ImageFilterTagGroups groups = makeImageFilterTagGroups(record);
   if (groups != groups_) {
     groups_ = std::move(groups);
-    characterGroup_->setTags(groups_.characterTags, tagChipIdentifiers(groups_.characterTags));
-    promptGroup_->setTags(groups_.promptTags, tagChipIdentifiers(groups_.promptTags));
+    characterGroup_->setTags(groups_.characterTags, &tagChipIdentifiers);
+    promptGroup_->setTags(groups_.promptTags, &tagChipIdentifiers);
     noTags_->setVisible(groups_.isEmpty());
   }
   refreshStates();

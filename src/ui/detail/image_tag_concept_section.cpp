@@ -99,6 +99,7 @@ ImageTagConceptSection::ImageTagConceptSection(ImageLibraryStore& store, const A
       });
     });
   });
+  connect(chips_, &TagChipGroup::chipsAdded, this, &ImageTagConceptSection::refresh);
   column->addWidget(chips_);
 
   for (const auto changed :
