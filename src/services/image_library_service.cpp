@@ -11,6 +11,7 @@
 #include "model/text/paths.h"
 #include "platform/clock.h"
 #include "platform/log.h"
+#include "platform/memory.h"
 #include "services/folders/canonical_folder_path.h"
 #include "services/image_library_service_error.h"
 #include "services/library_error_translation.h"
@@ -224,6 +225,10 @@ std::vector<RegisteredFolderSummary> ImageLibraryService::folderSummaries() {
 
 ImageLibraryScanSummary ImageLibraryService::afterScan(ImageLibraryScanSummary summary) {
   repository_->enqueueMissingThumbnailJobs(ThumbnailJobPriority::background);
+  // A scan may have read texts of tens of megabytes: what it freed goes back to the system instead
+  // of staying counted against the program at rest.
+  repository_->releaseCachedMemory();
+  platform::releaseFreeHeapMemory();
   return summary;
 }
 
