@@ -11,8 +11,9 @@
 // Then the hostile records: one whose prompt holds 1,000,000 distinct tags (an 8.9 MB prompt, all
 // of them in its prompt tags, as a library indexed before tags were bounded per image holds them)
 // and one whose character caption holds as many. Each is focused from an ordinary record and
-// back, and its prompt group's "+N more" is used once; each step timed as above. Aim: a focus
-// step <= 100 ms, a "+N more" step <= 16 ms. The program exits 1 when an aim is missed.
+// back, and its groups' "+N more" is used once; each step timed as above, in wall time and in the
+// main thread's CPU time. Aim (CPU): a focus step <= 100 ms, a "+N more" step <= 16 ms. The
+// program exits 1 when an aim is missed.
 #include <time.h>
 
 #include <QApplication>
@@ -77,12 +78,26 @@ std::vector<ImageRecord> heavyRecords(std::size_t count) {
   return records;
 }
 
-double stepMilliseconds(const std::function<void()>& step) {
+// CPU time of the calling thread: what the main thread spent, whatever else the machine runs.
+double threadCPUMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+struct StepTime {
+  double wall = 0;
+  double cpu = 0;
+};
+
+StepTime stepMilliseconds(const std::function<void()>& step) {
   const auto start = Clock::now();
+  const double cpuStart = threadCPUMilliseconds();
   step();
   QCoreApplication::sendPostedEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  return {std::chrono::duration<double, std::milli>(Clock::now() - start).count(),
+          threadCPUMilliseconds() - cpuStart};
 }
 
 // Focus steps to and from records of a million tags, and one "+N more"; true when within the aims.
@@ -95,6 +110,8 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
     tags.push_back("tag" + std::to_string(i));
     prompt += tags.back() + ", ";
   }
+  ImageRecord first = ordinary;
+  first.file.path = "/library/first.png";
   ImageRecord promptTags = ordinary;
   promptTags.file.path = "/library/hostile-prompt.png";
   promptTags.metadata.prompt = prompt;
@@ -106,7 +123,7 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
   after.file.path = "/library/after.png";
 
   lorvex::testing::StoreHarness harness;
-  harness.service->setRecords({ordinary, promptTags, after, captionTags, ordinary});
+  harness.service->setRecords({first, promptTags, after, captionTags});
   auto store = harness.makeStore();
   store->setActiveFolderRegistrationRootPaths({"/library"});
   auto refresh = store->refreshResults(10, true);
@@ -117,29 +134,43 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
   layout->addWidget(panel);
   window.resize(380, 1000);
   window.show();
-  store->moveFocus(0, false);
+  store->focusPathKeepingSelection(first.file.path);
   harness.drainEvents();
   lorvex::ui::testing::drainUiEvents();
 
-  const auto focusNext = [&] { store->moveFocus(1, false); };
+  const auto focus = [&](const ImageRecord& record) {
+    return [&store, &record] { store->focusPathKeepingSelection(record.file.path); };
+  };
   const auto moreOf = [&](lorvex::ui::TagChipGroup* group) {
     return [group] { group->moreButton()->click(); };
   };
   bool ok = true;
-  const auto report = [&ok](const char* what, double ms, double aim) {
-    ok = ok && ms <= aim;
-    std::printf("  %-44s %8.2f ms (aim <= %.0f ms) %s\n", what, ms, aim, ms <= aim ? "ok" : "OVER");
+  // Judged on the main thread's CPU time: on a busy machine the wall time also counts the time the
+  // thread waited for a core.
+  const auto report = [&ok](const char* what, StepTime time, double aim) {
+    ok = ok && time.cpu <= aim;
+    std::printf("  %-44s %7.2f ms CPU, %7.2f ms wall (aim <= %.0f ms) %s\n", what, time.cpu, time.wall, aim,
+                time.cpu <= aim ? "ok" : "OVER");
+  };
+  const auto focusStep = [&](const char* what, const ImageRecord& record) {
+    report(what, stepMilliseconds(focus(record)), 100);
+    if (!panel->shownRecord() || panel->shownRecord()->file.path != record.file.path) {
+      std::fprintf(stderr, "the panel does not show %s\n", record.file.path.c_str());
+      ok = false;
+    }
   };
   std::printf("hostile records (1,000,000 distinct tags):\n");
   const auto* tagsSection = panel->findChild<lorvex::ui::ImageFilterTagsSection*>("detail.tags");
-  report("focus the record of a million prompt tags", stepMilliseconds(focusNext), 100);
+  focusStep("focus the record of a million prompt tags", promptTags);
   report("+N more of its prompt tags", stepMilliseconds(moreOf(tagsSection->promptGroup())), 16);
   std::printf("  (prompt group: %zu tags listed, %zu chips)\n", tagsSection->groups().promptTags.size(),
               tagsSection->promptGroup()->chips().size());
-  report("focus an ordinary record after it", stepMilliseconds(focusNext), 100);
-  report("focus the record of a million caption tags", stepMilliseconds(focusNext), 100);
+  focusStep("focus an ordinary record after it", after);
+  focusStep("focus the record of a million caption tags", captionTags);
   report("+N more of its character tags", stepMilliseconds(moreOf(tagsSection->characterGroup())), 16);
-  report("focus an ordinary record after it", stepMilliseconds(focusNext), 100);
+  std::printf("  (character group: %zu tags listed, %zu chips)\n", tagsSection->groups().characterTags.size(),
+              tagsSection->characterGroup()->chips().size());
+  focusStep("focus an ordinary record after it", first);
   lorvex::ui::testing::drainUiEvents();
   return ok;
 }

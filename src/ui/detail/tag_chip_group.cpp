@@ -1,6 +1,8 @@
 #include "ui/detail/tag_chip_group.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -68,7 +70,7 @@ void TagChipGroup::showMoreTags() {
   showTags(std::min(tags_.size(), before + kChipPageSize));
   // Keyboard users go on from the first new chip rather than from a control that moved away.
   if (focusFollows) chips_[before]->setFocus(Qt::TabFocusReason);
-  Q_EMIT chipsAdded();
+  Q_EMIT chipsAdded(static_cast<int>(before));
 }
 
 void TagChipGroup::showTags(std::size_t count) {
@@ -79,15 +81,28 @@ void TagChipGroup::showTags(std::size_t count) {
     delete chip;
   }
   const bool adding = chips_.size() < count;
+  // A child shown in a shown parent lays out every layout above it at once: chips added to the
+  // shown flow one by one would lay out the whole panel once per chip. Hidden, the flow is laid
+  // out once, when it shows again.
+  const bool hideWhileAdding = adding && flowHost_->isVisible();
+  // Hiding takes the focus from a chip that has it; it goes back once the flow shows again.
+  QPointer<QWidget> focused = QApplication::focusWidget();
+  if (focused && !flowHost_->isAncestorOf(focused)) focused = nullptr;
+  if (hideWhileAdding) flowHost_->hide();
   while (chips_.size() < count) {
     auto* chip = new MetadataChipButton(flowHost_);
     if (configure_) configure_(*chip);
     flow_->addWidget(chip);
+    chip->show();
     chips_.push_back(chip);
   }
   if (adding) {
     flow_->removeWidget(more_);
     flow_->addWidget(more_);
+  }
+  if (hideWhileAdding) {
+    flowHost_->show();
+    if (focused && focused->isVisible()) focused->setFocus(Qt::OtherFocusReason);
   }
   const std::vector<std::string> names =
       identifiers_ ? identifiers_(tags_, count) : std::vector<std::string>();

@@ -59,8 +59,8 @@ class TagChipGroup : public QWidget {
   QToolButton* moreButton() const { return more_; }
 
  Q_SIGNALS:
-  // showMoreTags() made chips; their owner gives them their states.
-  void chipsAdded();
+  // showMoreTags() made the chips from `first` on; their owner gives them their states.
+  void chipsAdded(int first);
 
  private:
   void showTags(std::size_t count);
