@@ -3,7 +3,8 @@
 // Opens (or creates) the library in DIR as the application does, registers FOLDER and scans it
 // through the library service, and prints the process's resident memory around the scan, read from
 // /proc/self/status: before the scan (the library open), the peak (VmHWM), right after the scan,
-// and after a second at rest. One line: "before_mb=B peak_mb=P after_mb=A rest_mb=R".
+// and after a second at rest; also the anonymous part (the heap, RssAnon) before, after and at
+// rest, and the file-backed part at rest (pages of the library file mapped by SQLite, RssFile).
 // Exit status 1 when the scan or the library fails, 2 on a usage error.
 #include <chrono>
 #include <cstdio>
@@ -46,14 +47,18 @@ int main(int argc, char** argv) {
     service.registerFolders({folder});
     const std::vector<std::string> roots = service.restoreFolderAccess();
     const long long before = statusMegabytes("VmRSS");
+    const long long beforeAnonymous = statusMegabytes("RssAnon");
     const lorvex::ImageLibraryScanSummary summary = service.scanLibrary(roots, {}, {});
     const long long after = statusMegabytes("VmRSS");
+    const long long afterAnonymous = statusMegabytes("RssAnon");
     std::this_thread::sleep_for(std::chrono::seconds(1));
     std::printf(
-        "scanned=%lld indexed=%lld failed=%lld before_mb=%lld peak_mb=%lld after_mb=%lld rest_mb=%lld\n",
+        "scanned=%lld indexed=%lld failed=%lld before_mb=%lld peak_mb=%lld after_mb=%lld rest_mb=%lld "
+        "before_anon_mb=%lld after_anon_mb=%lld rest_anon_mb=%lld rest_file_mb=%lld\n",
         static_cast<long long>(summary.scannedFileCount), static_cast<long long>(summary.indexedImageCount),
         static_cast<long long>(summary.failedFileCount), before, statusMegabytes("VmHWM"), after,
-        statusMegabytes("VmRSS"));
+        statusMegabytes("VmRSS"), beforeAnonymous, afterAnonymous, statusMegabytes("RssAnon"),
+        statusMegabytes("RssFile"));
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 1;

@@ -94,6 +94,8 @@ ImageLibraryService::ImageLibraryService(ImageLibraryServiceDependencies depende
   require(scanner_, "scanner");
   require(trashStore_, "trash store");
   require(imageDragPayloadProvider_, "drag payload provider");
+  // Scans read texts of tens of megabytes on several threads: see afterScan.
+  platform::limitRetainedHeapMemory();
 }
 
 // Monitoring stops first: no change handler may run while the collaborators go away.
