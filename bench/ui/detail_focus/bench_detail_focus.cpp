@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,7 @@
 
 namespace {
 
+using lorvex::ImageLibraryStore;
 using lorvex::ImageRecord;
 using Clock = std::chrono::steady_clock;
 
@@ -78,12 +80,30 @@ std::vector<ImageRecord> heavyRecords(std::size_t count) {
   return records;
 }
 
-// CPU time of the calling thread: what the main thread spent, whatever else the machine runs.
-double threadCPUMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
+// The inspector shown offscreen, 380 px wide, over a store on the scripted service whose results
+// hold `records`, the first of them focused.
+struct ShownInspector {
+  ShownInspector(const std::vector<ImageRecord>& records, const lorvex::ui::AppLocalization& localization) {
+    harness.service->setRecords(records);
+    store = harness.makeStore();
+    store->setActiveFolderRegistrationRootPaths({"/library"});
+    auto refresh = store->refreshResults(static_cast<int>(records.size()), true);
+    harness.drainEvents();
+    auto* layout = new QVBoxLayout(&window);
+    panel = new lorvex::ui::ImageDetailPanel(*store, &localization, &window);
+    layout->addWidget(panel);
+    window.resize(380, 1000);
+    window.show();
+    store->moveFocus(0, false);
+    harness.drainEvents();
+    lorvex::ui::testing::drainUiEvents();
+  }
+
+  lorvex::testing::StoreHarness harness;
+  std::unique_ptr<lorvex::ImageLibraryStore> store;
+  QWidget window;  // destroyed before the store it shows
+  lorvex::ui::ImageDetailPanel* panel = nullptr;
+};
 
 struct StepTime {
   double wall = 0;
@@ -92,12 +112,12 @@ struct StepTime {
 
 StepTime stepMilliseconds(const std::function<void()>& step) {
   const auto start = Clock::now();
-  const double cpuStart = threadCPUMilliseconds();
+  const double cpuStart = lorvex::bench::threadCPUMilliseconds();
   step();
   QCoreApplication::sendPostedEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   return {std::chrono::duration<double, std::milli>(Clock::now() - start).count(),
-          threadCPUMilliseconds() - cpuStart};
+          lorvex::bench::threadCPUMilliseconds() - cpuStart};
 }
 
 // Focus steps to and from records of a million tags, and one "+N more"; true when within the aims.
@@ -122,24 +142,12 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
   ImageRecord after = ordinary;
   after.file.path = "/library/after.png";
 
-  lorvex::testing::StoreHarness harness;
-  harness.service->setRecords({first, promptTags, after, captionTags});
-  auto store = harness.makeStore();
-  store->setActiveFolderRegistrationRootPaths({"/library"});
-  auto refresh = store->refreshResults(10, true);
-  harness.drainEvents();
-  QWidget window;
-  auto* layout = new QVBoxLayout(&window);
-  auto* panel = new lorvex::ui::ImageDetailPanel(*store, &localization, &window);
-  layout->addWidget(panel);
-  window.resize(380, 1000);
-  window.show();
-  store->focusPathKeepingSelection(first.file.path);
-  harness.drainEvents();
-  lorvex::ui::testing::drainUiEvents();
+  ShownInspector inspector({first, promptTags, after, captionTags}, localization);
+  ImageLibraryStore& store = *inspector.store;
+  lorvex::ui::ImageDetailPanel* panel = inspector.panel;
 
   const auto focus = [&](const ImageRecord& record) {
-    return [&store, &record] { store->focusPathKeepingSelection(record.file.path); };
+    return [&store, &record] { store.focusPathKeepingSelection(record.file.path); };
   };
   const auto moreOf = [&](lorvex::ui::TagChipGroup* group) {
     return [group] { group->moreButton()->click(); };
@@ -201,31 +209,19 @@ int main(int argc, char** argv) {
 
   std::vector<std::vector<double>> runSteps;
   for (int run = 0; run < runs; ++run) {
-    lorvex::testing::StoreHarness harness;
-    harness.service->setRecords(records);
-    auto store = harness.makeStore();
-    store->setActiveFolderRegistrationRootPaths({"/library"});
-    auto refresh = store->refreshResults(static_cast<int>(recordCount), true);
-    harness.drainEvents();
-    QWidget window;
-    auto* layout = new QVBoxLayout(&window);
-    auto* panel = new lorvex::ui::ImageDetailPanel(*store, &localization, &window);
-    layout->addWidget(panel);
-    window.resize(380, 1000);
-    window.show();
-    store->moveFocus(0, false);
-    harness.drainEvents();
-    lorvex::ui::testing::drainUiEvents();
+    ShownInspector inspector(records, localization);
+    ImageLibraryStore& store = *inspector.store;
+    lorvex::ui::ImageDetailPanel* panel = inspector.panel;
 
     std::vector<double> steps;
     for (std::size_t step = 1; step < recordCount; ++step) {
       const auto start = Clock::now();
-      store->moveFocus(1, false);
+      store.moveFocus(1, false);
       // The store's change signal is queued behind the focus change; the layout requests behind it.
       QCoreApplication::sendPostedEvents();
       QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
       steps.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-      if (panel->shownRecord() != store->selectedRecord()) {
+      if (panel->shownRecord() != store.selectedRecord()) {
         std::fprintf(stderr, "the panel did not follow the focus at step %zu\n", step);
         return 2;
       }

@@ -14,8 +14,6 @@
 // Main-thread times are CPU times of that thread (the machine may be busy with other work).
 // Target: the view's main-thread time per step, p95 <= 8 ms and max <= 16 ms (a frame), for every
 // image size. Exit status 0 when it holds, 1 otherwise.
-#include <time.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -28,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "../../store_bench_support.h"
 #include "ui/common/local_image_decode_limiter.h"
 #include "ui/common/local_image_loader.h"
 #include "ui/common/local_image_memory_cache.h"
@@ -44,13 +43,6 @@ double milliseconds(Clock::duration duration) {
   return std::chrono::duration<double, std::milli>(duration).count();
 }
 
-// CPU time of the calling thread: what the main thread spent, whatever else the machine runs.
-double threadCPUMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
 // Sums the CPU time of every outermost event the main thread handles. BENCH_TRACE=1 prints each
 // that took over 2 ms.
 class BenchApplication : public QApplication {
@@ -59,12 +51,12 @@ class BenchApplication : public QApplication {
 
   bool notify(QObject* receiver, QEvent* event) override {
     const bool outermost = depth_ == 0;
-    const double begin = outermost ? threadCPUMilliseconds() : 0;
+    const double begin = outermost ? lorvex::bench::threadCPUMilliseconds() : 0;
     ++depth_;
     const bool result = QApplication::notify(receiver, event);
     --depth_;
     if (outermost) {
-      const double spent = threadCPUMilliseconds() - begin;
+      const double spent = lorvex::bench::threadCPUMilliseconds() - begin;
       busy += spent;
       if (trace_ && spent > 2) {
         std::fprintf(stderr, "  %.2f ms CPU: event %d\n", spent, static_cast<int>(event->type()));
@@ -167,10 +159,10 @@ int main(int argc, char** argv) {
       const QRectF target =
           ui::localImageTargetRect(image.size(), QRectF(QPointF(0, 0), QSizeF(stepSize(step))),
                                    ui::LocalImageView::ContentMode::fit, Qt::AlignCenter);
-      const double begin = threadCPUMilliseconds();
+      const double begin = lorvex::bench::threadCPUMilliseconds();
       const QPixmap scaled = QPixmap::fromImage(
           image.scaled(target.size().toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-      oldWay.push_back(threadCPUMilliseconds() - begin);
+      oldWay.push_back(lorvex::bench::threadCPUMilliseconds() - begin);
       if (scaled.isNull()) std::fprintf(stderr, "the old way made nothing\n");
     }
 
