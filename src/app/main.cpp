@@ -1,7 +1,9 @@
 // lorvex: the application. Builds the composition root, shows the main window and runs the event
-// loop; after it ends, the windows and the store go, and library work still blocked in a pool job
-// is given two seconds before the process ends without it.
+// loop (under the main-thread stall monitor when LORVEX_STALL_MS is set); after it ends, the
+// windows and the store go, and library work still blocked in a pool job is given two seconds
+// before the process ends without it.
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,12 +11,13 @@
 
 #include "app/desktop_integration.h"
 #include "app/lorvex_application.h"
+#include "app/main_thread_stall_monitor.h"
 #include "app/main_window.h"
 #include "store/async/store_thread_pools.h"
 
 int main(int argc, char** argv) {
   const auto startTime = std::chrono::steady_clock::now();
-  QApplication application(argc, argv);
+  const std::unique_ptr<QApplication> application = lorvex::app::makeLorvexQApplication(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lorvex"));
   QApplication::setQuitOnLastWindowClosed(false);  // closing "main" quits, whatever else is open
   lorvex::app::integrateWithDesktop(application);
@@ -28,7 +31,8 @@ int main(int argc, char** argv) {
     options.arguments = std::move(arguments);
     options.startTime = startTime;
     lorvex::app::LorvexApplication lorvexApp(std::move(options));
-    QObject::connect(&lorvexApp.mainWindow(), &lorvex::app::MainWindow::closed, &application, &QApplication::quit);
+    QObject::connect(&lorvexApp.mainWindow(), &lorvex::app::MainWindow::closed, application.get(),
+                     &QApplication::quit);
     lorvexApp.showMainWindow();
     status = QApplication::exec();
   }

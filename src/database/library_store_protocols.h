@@ -261,6 +261,9 @@ class ImageLibraryRepository : public ImageTrashStore, public ThumbnailJobStore 
   virtual void saveLastFSEventID(const std::vector<std::string>& rootPaths, std::uint64_t eventID) = 0;
   // The most recently updated unfinished indexing job.
   virtual std::optional<IndexingJobRecord> latestRunningIndexingJob() = 0;
+  // Gives back the memory the library's connections keep for reuse (their page caches), after a
+  // piece of work much larger than what follows it; nothing by default.
+  virtual void releaseCachedMemory() {}
 };
 
 }  // namespace lorvex

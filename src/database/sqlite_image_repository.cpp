@@ -127,6 +127,11 @@ std::vector<ImageLibraryIndexingProgress> SQLiteImageRepositoryV3::projectQueueI
 
 // ---- Thumbnail jobs and thumbnail references ----------------------------------------------------
 
+void SQLiteImageRepositoryV3::releaseCachedMemory() {
+  connection_.releaseCachedMemory();
+  reader_.releaseCachedMemory();
+}
+
 void SQLiteImageRepositoryV3::enqueueMissingThumbnailJobs(ThumbnailJobPriority priority) {
   concerns_->thumbnails.enqueueMissingThumbnailJobs(priority);
 }

@@ -166,6 +166,8 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
 
   // Enqueues (or refreshes) jobs for every live image without a thumbnail, in one statement.
   void enqueueMissingThumbnailJobs(ThumbnailJobPriority priority) override;
+  // Both connections' page caches released (sqlite3_db_release_memory); see ImageLibraryRepository.
+  void releaseCachedMemory() override;
   // The same for the given paths; the first failure stops, earlier upserts stay.
   void enqueueThumbnailJobs(const std::vector<std::string>& paths, ThumbnailJobPriority priority) override;
   // The next eligible job: higher priority first, then the newest file, then path ascending;

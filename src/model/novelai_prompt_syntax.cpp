@@ -152,14 +152,14 @@ class Alternative {
   // a text that had no qualifying weight, no weight match crosses the cut (whitespace separates
   // them), so its weights are that text's and none qualifies. Searching again would rescan the
   // rest of the text at every cut, quadratic in a long run of ' ::a'.
-  void visitTokens(const TokenVisitor& visit) {
+  void visitTokens(const TokenVisitor& visit, const TokenStop& stop) {
     struct Pending {
       std::size_t begin;
       std::size_t end;
       bool hasNoWeightSplit;
     };
     std::vector<Pending> pending{{0, text_.size(), false}};
-    while (!pending.empty()) {
+    while (!pending.empty() && !(stop && stop())) {
       auto [begin, end, hasNoWeightSplit] = pending.back();
       pending.pop_back();
       const std::string_view trimmed = text::trimmedWhitespace(text_.substr(begin, end - begin));
@@ -333,13 +333,15 @@ class Alternative {
 };
 
 // Calls visit(part) for the parts of `text` between characters that are exactly `separator`,
-// empty parts included, without holding them all.
+// empty parts included, without holding them all; none after `stop` (when given) answers true.
 template <typename Visit>
-void forEachPartAtCharacter(std::string_view text, char separator, Visit&& visit) {
+void forEachPartAtCharacter(std::string_view text, char separator, const TokenStop& stop, Visit&& visit) {
+  const auto stopped = [&stop] { return stop && stop(); };
   std::size_t partStart = 0;
   if (text::isASCII(text)) {
     // A separator other than CR or LF is always a character of its own in ASCII text.
     for (std::size_t i = text.find(separator); i != std::string_view::npos; i = text.find(separator, i + 1)) {
+      if (stopped()) return;
       visit(text.substr(partStart, i - partStart));
       partStart = i + 1;
     }
@@ -347,37 +349,38 @@ void forEachPartAtCharacter(std::string_view text, char separator, Visit&& visit
     text::GraphemeCursor cursor(text);
     for (std::string_view c = cursor.next(); !c.empty(); c = cursor.next()) {
       if (c.size() != 1 || c[0] != separator) continue;
+      if (stopped()) return;
       const std::size_t offset = static_cast<std::size_t>(c.data() - text.data());
       visit(text.substr(partStart, offset - partStart));
       partStart = offset + 1;
     }
   }
-  visit(text.substr(partStart));
+  if (!stopped()) visit(text.substr(partStart));
 }
 
 }  // namespace
 
-void forEachToken(std::string_view prompt, const TokenVisitor& visit) {
+void forEachToken(std::string_view prompt, const TokenVisitor& visit, const TokenStop& stop) {
   // One comma piece at a time: a prompt of millions of pieces never holds them all.
-  forEachPartAtCharacter(prompt, ',', [&visit](std::string_view piece) {
+  forEachPartAtCharacter(prompt, ',', stop, [&visit, &stop](std::string_view piece) {
     if (piece.empty()) return;
     const std::string collapsedPiece = collapsePromptWhitespace(piece);
     // The alternatives between "|"; with none left, the collapsed piece itself. A piece without
     // a separator is its own single part, already collapsed.
     bool visitedAlternative = false;
-    forEachPartAtCharacter(collapsedPiece, '|', [&](std::string_view part) {
+    forEachPartAtCharacter(collapsedPiece, '|', stop, [&](std::string_view part) {
       if (part.empty()) return;
       if (part.size() == collapsedPiece.size()) {
-        Alternative(collapsedPiece).visitTokens(visit);
+        Alternative(collapsedPiece).visitTokens(visit, stop);
         visitedAlternative = true;
         return;
       }
       const std::string alternative = collapsePromptWhitespace(part);
       if (alternative.empty()) return;
-      Alternative(alternative).visitTokens(visit);
+      Alternative(alternative).visitTokens(visit, stop);
       visitedAlternative = true;
     });
-    if (!visitedAlternative) Alternative(collapsedPiece).visitTokens(visit);
+    if (!visitedAlternative) Alternative(collapsedPiece).visitTokens(visit, stop);
   });
 }
 

@@ -19,10 +19,14 @@ struct TokenView {
   std::optional<std::string_view> tag;
 };
 using TokenVisitor = std::function<void(const TokenView&)>;
+// Asked before each token; true ends the visit there.
+using TokenStop = std::function<bool()>;
 
 // Visits the tokens of a prompt in order, holding one comma piece at a time and no token beyond
-// the visit: a prompt of tens of megabytes costs a few copies of its longest piece.
-void forEachToken(std::string_view prompt, const TokenVisitor& visit);
+// the visit: a prompt of tens of megabytes costs a few copies of its longest piece. With `stop`,
+// the visit ends as soon as it answers true, the rest of the prompt unread: what was visited are
+// exactly the first tokens of the whole prompt.
+void forEachToken(std::string_view prompt, const TokenVisitor& visit, const TokenStop& stop = {});
 
 // normalizeNovelAIPromptTag of text whose whitespace is already collapsed.
 std::optional<std::string> tag(std::string_view collapsed);

@@ -32,6 +32,7 @@ class DistinctTexts {
   void add(std::string text, const std::string& key) {
     if (seen_.insert(text::nfc(key)).second) texts_.push_back(std::move(text));
   }
+  std::size_t size() const { return texts_.size(); }
   std::vector<std::string> take() { return std::move(texts_); }
 
  private:
@@ -72,8 +73,10 @@ std::vector<std::string> normalizedNovelAIPromptTags(std::string_view prompt) {
 }
 
 std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesStableDiffusionSyntax,
-                                           std::size_t maximumTagBytes) {
+                                           std::size_t maximumTagBytes, std::size_t maximumTagCount) {
   DistinctTexts tags;
+  // Whatever follows the last kept tag is not read at all.
+  const auto full = [&tags, maximumTagCount] { return tags.size() >= maximumTagCount; };
   const auto consider = [&tags, maximumTagBytes](std::string_view normalized) {
     if (normalized.empty()) return;
     // Lower-casing shrinks a character at most from three bytes to one (the Kelvin sign), so a
@@ -88,27 +91,40 @@ std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesSta
   if (usesStableDiffusionSyntax) {
     // Token by token: a prompt of millions of tokens never holds them all at once.
     StableDiffusionTopLevelSplitter splitter(prompt);
-    while (const auto piece = splitter.next()) {
+    while (!full()) {
+      const auto piece = splitter.next();
+      if (!piece) break;
       const std::string token = collapsePromptWhitespace(*piece);
       if (token.empty() || isNetworkReference(token)) continue;
       // normalize already collapses whitespace.
       consider(StableDiffusionPromptAttentionNormalizer::normalize(token));
     }
   } else {
-    novelai_prompt::forEachToken(prompt, [&consider](const novelai_prompt::TokenView& token) {
-      if (token.tag && !isNetworkReference(token.text)) consider(*token.tag);
-    });
+    novelai_prompt::forEachToken(
+        prompt,
+        [&consider](const novelai_prompt::TokenView& token) {
+          if (token.tag && !isNetworkReference(token.text)) consider(*token.tag);
+        },
+        full);
   }
   return tags.take();
 }
 
-std::vector<std::string> displayPromptTags(const std::vector<CharacterCaption>& captions) {
+std::vector<std::string> displayPromptTags(const std::vector<CharacterCaption>& captions,
+                                           std::size_t maximumCount) {
   DistinctTexts tags;
+  const auto full = [&tags, maximumCount] { return tags.size() >= maximumCount; };
   for (const CharacterCaption& caption : captions) {
-    for (std::string& tag : normalizedNovelAIPromptTags(caption.caption)) {
-      const std::string key = text::lowercased(tag);
-      tags.add(std::move(tag), key);
-    }
+    if (full()) break;
+    novelai_prompt::forEachToken(
+        caption.caption,
+        [&tags](const novelai_prompt::TokenView& token) {
+          if (!token.tag) return;
+          std::string tag(*token.tag);
+          const std::string key = text::lowercased(tag);
+          tags.add(std::move(tag), key);
+        },
+        full);
   }
   return tags.take();
 }

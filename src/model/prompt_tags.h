@@ -29,21 +29,32 @@ namespace lorvex {
 // index, full-text row), while its text is found all the same through the prompt's full-text row.
 inline constexpr std::size_t kMaximumStoredPromptTagBytes = 1024;
 
+// The most distinct tags the library stores for one image. Real prompts hold tens to a few hundred
+// tags; thousands are a pasted list, and every stored tag costs rows in several tables and a chip
+// in the inspector. The prompt's text keeps every word searchable through its full-text row.
+inline constexpr std::size_t kMaximumStoredPromptTagCount = 2000;
+
 // The tags of a prompt: lower-case, without "<…:…>" network references, no two canonically
-// equivalent, in order of first appearance; tags longer than `maximumTagBytes` are left out (the
-// library stores tags with kMaximumStoredPromptTagBytes). `usesStableDiffusionSyntax` picks the
-// dialect (see GenerationMetadataProvider's usesStableDiffusionPromptSyntax). Works in memory of
-// a few times the longest token, whatever the number of tokens.
+// equivalent, in order of first appearance; tags longer than `maximumTagBytes` are left out, and
+// the list ends with its `maximumTagCount`th tag, the rest of the prompt unread (the library
+// stores tags with kMaximumStoredPromptTagBytes and kMaximumStoredPromptTagCount).
+// `usesStableDiffusionSyntax` picks the dialect (see GenerationMetadataProvider's
+// usesStableDiffusionPromptSyntax). Works in memory of a few times the longest token, whatever the
+// number of tokens.
 std::vector<std::string> extractPromptTags(
     std::string_view prompt, bool usesStableDiffusionSyntax,
-    std::size_t maximumTagBytes = std::numeric_limits<std::size_t>::max());
+    std::size_t maximumTagBytes = std::numeric_limits<std::size_t>::max(),
+    std::size_t maximumTagCount = std::numeric_limits<std::size_t>::max());
 
 // NovelAI tags with their case unchanged and duplicates and references kept.
 std::vector<std::string> normalizedNovelAIPromptTags(std::string_view prompt);
 
 // The tags of all character captions, in order; a tag equal to an earlier one ignoring case is
-// dropped, the first occurrence kept as written.
-std::vector<std::string> displayPromptTags(const std::vector<CharacterCaption>& captions);
+// dropped, the first occurrence kept as written. The list ends with its `maximumCount`th tag, the
+// rest of the captions unread.
+std::vector<std::string> displayPromptTags(
+    const std::vector<CharacterCaption>& captions,
+    std::size_t maximumCount = std::numeric_limits<std::size_t>::max());
 
 // One NovelAI token cleaned of weights, colon pairs and emphasis brackets; nothing when nothing
 // is left.

@@ -11,6 +11,7 @@
 #include "model/text/paths.h"
 #include "platform/clock.h"
 #include "platform/log.h"
+#include "platform/memory.h"
 #include "services/folders/canonical_folder_path.h"
 #include "services/image_library_service_error.h"
 #include "services/library_error_translation.h"
@@ -93,6 +94,8 @@ ImageLibraryService::ImageLibraryService(ImageLibraryServiceDependencies depende
   require(scanner_, "scanner");
   require(trashStore_, "trash store");
   require(imageDragPayloadProvider_, "drag payload provider");
+  // Scans read texts of tens of megabytes on several threads: see afterScan.
+  platform::limitRetainedHeapMemory();
 }
 
 // Monitoring stops first: no change handler may run while the collaborators go away.
@@ -224,6 +227,10 @@ std::vector<RegisteredFolderSummary> ImageLibraryService::folderSummaries() {
 
 ImageLibraryScanSummary ImageLibraryService::afterScan(ImageLibraryScanSummary summary) {
   repository_->enqueueMissingThumbnailJobs(ThumbnailJobPriority::background);
+  // A scan may have read texts of tens of megabytes: what it freed goes back to the system instead
+  // of staying counted against the program at rest.
+  repository_->releaseCachedMemory();
+  platform::releaseFreeHeapMemory();
   return summary;
 }
 

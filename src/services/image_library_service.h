@@ -6,6 +6,9 @@
 //     without a thumbnail (a failure of that fails the scan call; the scan's work stays);
 //   - a folder to sync must be registered and available now;
 //   - a folder event checkpoint is withheld while images under the roots need indexing again;
+//   - the process's heap gives back what a scan freed: its thresholds are fixed when the first
+//     service is made, and after each scan the database's page caches and the heap's free pages
+//     are released (platform/memory.h);
 //   - the trash flow (image_library_service_trash.cpp) and the thumbnail runs and cache sweep
 //     (image_library_service_thumbnails.cpp).
 //

@@ -66,6 +66,42 @@ TEST_F(TagIndexProjectionTest, ACaptionTagLongerThanATagIsFoundByItsTextOnly) {
               ElementsAre("1"));
 }
 
+// Past kMaximumStoredPromptTagCount distinct tags an image gets no more tag rows (the prompt's come
+// first), a kept tag is still marked when a caption holds it later, and every word stays found
+// through the full-text row.
+TEST_F(TagIndexProjectionTest, AnImageKeepsItsFirstTagsAndItsWholeText) {
+  const std::size_t promptCount = kMaximumStoredPromptTagCount - 10;
+  std::vector<std::string> promptTags;
+  std::string prompt;
+  for (std::size_t i = 0; i < promptCount; ++i) {
+    promptTags.push_back("p" + std::to_string(i));
+    prompt += promptTags.back() + ", ";
+  }
+  std::string caption;
+  for (int i = 0; i < 30; ++i) caption += "c" + std::to_string(i) + ", ";
+  caption += "P5";
+  auto record = testing::projectionRecord("/lib/a.png", promptTags);
+  record.metadata.prompt = prompt + "past the tags";
+  record.metadata.promptSegments = {{"positive", false, *record.metadata.prompt}};
+  record.metadata.characterCaptions = {{caption, {}}};
+  repository.upsertRecord(record, std::nullopt);
+
+  EXPECT_THAT(rows("SELECT count(*) FROM media_tag_index"),
+              ElementsAre(std::to_string(kMaximumStoredPromptTagCount)));
+  EXPECT_THAT(rows("SELECT count(*) FROM tag_occurrences"),
+              ElementsAre(std::to_string(kMaximumStoredPromptTagCount)));
+  EXPECT_THAT(
+      rows("SELECT t.normalized_key, m.source_mask FROM media_tag_index m JOIN tag_terms t ON t.id = "
+           "m.tag_term_id WHERE t.normalized_key IN ('c0', 'c9', 'c10', 'c29', 'p5', 'p6') ORDER BY 1"),
+      ElementsAre("c0|2", "c9|2", "p5|3", "p6|1"));
+  for (const char* word : {"c29", "p1989", "tags"}) {
+    EXPECT_THAT(
+        rows(std::string("SELECT rowid FROM media_text_fts WHERE media_text_fts MATCH '") + word + "'"),
+        ElementsAre("1"))
+        << word;
+  }
+}
+
 TEST_F(TagIndexProjectionTest, TheSmallestDisplayNameWinsAcrossImages) {
   repository.upsertRecord(testing::projectionRecord("/lib/a.png", {"blue sky"}), std::nullopt);
   auto record = testing::projectionRecord("/lib/b.png");

@@ -261,5 +261,44 @@ TEST(PromptTagsTest, TagsOverTheLimitAreLeftOutInBothDialects) {
   EXPECT_EQ(extractPromptTags(overLimit, true), std::vector<std::string>{overLimit});
 }
 
+// A list ends with its Nth distinct tag, whatever follows: repeats and over-long tags before it do
+// not count, and the rest of the prompt (or of the captions) is not needed to decide.
+TEST(PromptTagsTest, ListsEndWithTheirLastKeptTagInBothDialectsAndForCaptions) {
+  const std::string overLimit(kMaximumStoredPromptTagBytes + 1, 'x');
+  const struct {
+    std::string prompt;
+    std::size_t count;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"a, b, c, d", 2, {"a", "b"}},
+      {"a, A, a, b, c", 2, {"a", "b"}},  // repeats are not tags of their own
+      {overLimit + ", a, b, c", 2, {"a", "b"}},
+      {"a, b", 5, {"a", "b"}},
+      {"a, b", 0, {}},
+  };
+  for (const auto& c : cases) {
+    for (const bool stableDiffusion : {true, false}) {
+      EXPECT_EQ(extractPromptTags(c.prompt, stableDiffusion, kMaximumStoredPromptTagBytes, c.count),
+                c.expected)
+          << c.prompt.substr(0, 20) << " count " << c.count << (stableDiffusion ? " SD" : " NovelAI");
+    }
+  }
+  const std::vector<CharacterCaption> captions = {{"Girl, red hair, girl", {}}, {"blue eyes, smile", {}}};
+  EXPECT_EQ(displayPromptTags(captions, 2), (Tags{"Girl", "red hair"}));
+  EXPECT_EQ(displayPromptTags(captions, 3), (Tags{"Girl", "red hair", "blue eyes"}));
+
+  // A million distinct tags: the library's first kMaximumStoredPromptTagCount, in prompt order.
+  std::string million;
+  for (int i = 0; i < 1'000'000; ++i) million += "tag" + std::to_string(i) + ", ";
+  for (const bool stableDiffusion : {true, false}) {
+    const Tags tags = extractPromptTags(million, stableDiffusion, kMaximumStoredPromptTagBytes,
+                                        kMaximumStoredPromptTagCount);
+    ASSERT_EQ(tags.size(), kMaximumStoredPromptTagCount);
+    EXPECT_EQ(tags.back(), "tag" + std::to_string(kMaximumStoredPromptTagCount - 1));
+  }
+  EXPECT_EQ(displayPromptTags({{million, {}}}, kMaximumStoredPromptTagCount).size(),
+            kMaximumStoredPromptTagCount);
+}
+
 }  // namespace
 }  // namespace lorvex

@@ -125,7 +125,7 @@ Json inspect(const lorvex::GenerationMetadataParser& parser, const std::string& 
     line["promptTags"] = lorvex::extractPromptTags(
         metadata.prompt.value_or(""),
         lorvex::GenerationMetadataProvider::usesStableDiffusionPromptSyntax(metadata.provider),
-        lorvex::kMaximumStoredPromptTagBytes);
+        lorvex::kMaximumStoredPromptTagBytes, lorvex::kMaximumStoredPromptTagCount);
   } catch (const std::exception& error) {
     // The reader's errors describe themselves by name ("invalidSignature", "invalidChunk"); file
     // errors by the action and the system's text.

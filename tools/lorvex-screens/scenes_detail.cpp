@@ -1,7 +1,8 @@
 // The inspector's scenes: the empty state; a NovelAI record with its captions box open; a partial
-// record with its parse warning; a record read as raw payload only; the inspector with tag
-// concepts on (one assigned); and the tag-concept management panel. Each over the scripted service
-// with real PNG files in the scene's scratch folder, so the preview shows an image.
+// record with its parse warning; a record read as raw payload only; a record of more tags than a
+// page of chips; the inspector with tag concepts on (one assigned); and the tag-concept
+// management panel. Each over the scripted service with real PNG files in the scene's scratch
+// folder, so the preview shows an image.
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -147,6 +148,30 @@ const bool registeredRawPayload = registerScene({
           return inspector(context, record, false);
         },
     .afterShow = {},
+});
+
+// A record of more prompt tags than a page of chips: the inspector scrolled to the end of the
+// chips, where "+N more" follows the last one.
+const bool registeredManyTags = registerScene({
+    .name = "detail.manyTags",
+    .source = SceneSource::fakeService,
+    .size = QSize(380, 700),
+    .build =
+        [](SceneContext& context) {
+          NovelAIPicture picture;
+          ImageRecord record = pictureRecord(context, "many-tags.png", picture);
+          novelAIMetadata(record, picture);
+          record.promptTags.clear();
+          for (int i = 0; i < 1234; ++i) record.promptTags.push_back("tag " + std::to_string(i));
+          return inspector(context, record, false);
+        },
+    .afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+      auto* panel = dynamic_cast<ui::ImageDetailPanel*>(&root);
+      auto* more = root.findChild<QToolButton*>("detail.tags.prompt.more");
+      if (panel && more) panel->ensureWidgetVisible(more, 0, 200);
+      context.settle();
+      return nullptr;
+    },
 });
 
 const bool registeredConcepts = registerScene({

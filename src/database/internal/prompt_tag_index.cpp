@@ -11,6 +11,7 @@
 #include "database/internal/sql_paths.h"
 #include "database/internal/tag_keys.h"
 #include "model/image_tag_source_mask.h"
+#include "model/novelai_prompt_syntax.h"
 #include "model/prompt_tags.h"
 
 namespace lorvex {
@@ -99,22 +100,32 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
   std::map<std::string, TagEntry> entries;
   const std::int64_t promptBit = ImageTagSourceMask::prompt.rawValue();
   const std::int64_t characterBit = ImageTagSourceMask::character.rawValue();
+  // An image keeps its first kMaximumStoredPromptTagCount distinct tags, the prompt's first; its
+  // text stays searchable whole through the full-text row. The captions are still read to the end,
+  // so that a kept tag that a caption holds later is marked as such.
+  const auto full = [&entries] { return entries.size() >= kMaximumStoredPromptTagCount; };
   for (auto& key : normalizedTagKeys(record.promptTags)) {
+    if (full()) break;
     auto [entry, inserted] = entries.try_emplace(key, TagEntry{key, promptBit});
     if (!inserted) entry->second.mask |= promptBit;
   }
   for (const auto& caption : record.metadata.characterCaptions) {
-    for (auto& token : normalizedNovelAIPromptTags(caption.caption)) {
+    novelai_prompt::forEachToken(caption.caption, [&](const novelai_prompt::TokenView& view) {
+      if (!view.tag) return;
+      std::string token(*view.tag);
       const auto normalized = normalizeNovelAIPromptTag(token);
-      if (!normalized) continue;
+      if (!normalized) return;
       auto key = tagKey(*normalized);
       // Like a prompt's, a caption "tag" longer than a tag can be is found by its text instead.
-      if (!key || key->size() > kMaximumStoredPromptTagBytes) continue;
-      auto [entry, inserted] = entries.try_emplace(std::move(*key), TagEntry{token, characterBit});
-      if (inserted) continue;
+      if (!key || key->size() > kMaximumStoredPromptTagBytes) return;
+      auto entry = entries.find(*key);
+      if (entry == entries.end()) {
+        if (!full()) entries.emplace(std::move(*key), TagEntry{std::move(token), characterBit});
+        return;
+      }
       entry->second.mask |= characterBit;
       if (token < entry->second.displayName) entry->second.displayName = std::move(token);
-    }
+    });
   }
 
   TagSourceMasks masks;

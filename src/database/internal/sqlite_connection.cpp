@@ -168,6 +168,11 @@ void SQLiteConnection::mapPagesWhenGuarded(std::int64_t bytes) {
   executeScript("PRAGMA mmap_size = " + std::to_string(guardedFile_ ? bytes : 0) + ";");
 }
 
+void SQLiteConnection::releaseCachedMemory() {
+  auto guard = lock();
+  if (database_ != nullptr) sqlite3_db_release_memory(database_);
+}
+
 void SQLiteConnection::close() {
   damageMarker_.clear();
   damageMarked_ = false;

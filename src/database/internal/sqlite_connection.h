@@ -122,6 +122,8 @@ class SQLiteConnection {
   void open(const std::string& path, Access access = Access::readWrite);
   // Finalizes every cached statement and closes the handle; a no-op when closed.
   void close();
+  // Frees what the connection's page cache holds beyond the pages in use; under the lock.
+  void releaseCachedMemory();
   bool isOpen() const { return database_ != nullptr; }
   bool isReadOnly() const { return readOnly_; }
 

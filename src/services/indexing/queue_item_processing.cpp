@@ -162,7 +162,7 @@ ImageLibraryScanner::PreparedQueueItem ImageLibraryScanner::prepareQueueItem(
     record.promptTags = extractPromptTags(
         record.metadata.prompt.value_or(""),
         GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider),
-        kMaximumStoredPromptTagBytes);
+        kMaximumStoredPromptTagBytes, kMaximumStoredPromptTagCount);
     record.file = prepared.file;
   } catch (...) {
     // The single-item path meets the same failure and records it.
@@ -427,7 +427,7 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
   record.promptTags =
       extractPromptTags(record.metadata.prompt.value_or(""),
                         GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider),
-                        kMaximumStoredPromptTagBytes);
+                        kMaximumStoredPromptTagBytes, kMaximumStoredPromptTagCount);
   record.file = file;
   const std::optional<std::string> completionMessage = generateThumbnail(scan, record);
   {

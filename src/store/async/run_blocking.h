@@ -29,6 +29,7 @@
 #include <QThreadPool>
 
 #include "store/async/coroutine_scope.h"
+#include "store/async/coroutine_step.h"
 
 namespace lorvex {
 
@@ -102,7 +103,9 @@ class [[nodiscard]] BlockingCall {
       }
       // The result was written before the post, and the event queue orders the two.
       link->post([state = state, handle = handle] {
-        if (!state->abandoned) handle.resume();
+        if (state->abandoned) return;
+        lastResumedCoroutineStep = &typeid(Fn);
+        handle.resume();
       });
     }
   };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <QPainter>
 
@@ -14,6 +15,13 @@ namespace lorvex::ui {
 namespace {
 
 constexpr int kPlaceholderMaxSize = 32;
+// Scaling reads every source pixel and writes every target pixel, a few nanoseconds each: up to
+// this many in all (about a millisecond or two) it is done in the paint.
+constexpr qint64 kInPaintScalePixels = 512 * 1024;
+
+qint64 pixels(QSize size) {
+  return static_cast<qint64>(size.width()) * size.height();
+}
 
 }  // namespace
 
@@ -33,16 +41,20 @@ QRectF localImageTargetRect(QSizeF imageSize, QRectF bounds, LocalImageView::Con
   return {QPointF(x, y), size};
 }
 
-LocalImageView::LocalImageView(QWidget* parent, bool preservesCurrentImageWhileLoading, LocalImageLoader& loader,
-                               const AppLocalization* localization)
+LocalImageView::LocalImageView(QWidget* parent, bool preservesCurrentImageWhileLoading,
+                               LocalImageLoader& loader, const AppLocalization* localization,
+                               LocalImageScaler& scaler)
     : QWidget(parent),
       localization_(localization != nullptr ? *localization : AppLocalization::live()),
-      state_(loader, preservesCurrentImageWhileLoading, [this] { stateChanged(); }) {
+      state_(loader, preservesCurrentImageWhileLoading, [this] { stateChanged(); }),
+      scaler_(scaler) {
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   updateAccessibility();
 }
 
-LocalImageView::~LocalImageView() = default;
+LocalImageView::~LocalImageView() {
+  cancelScale();
+}
 
 void LocalImageView::setSource(std::optional<std::string> path, std::optional<std::string> previewPath,
                                std::optional<std::string> imageCacheKey, std::optional<std::string> previewCacheKey,
@@ -103,6 +115,30 @@ void LocalImageView::showEvent(QShowEvent* event) {
 void LocalImageView::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   state_.cancel();
+  cancelScale();
+}
+
+void LocalImageView::requestScale(const QImage& image, QSize deviceSize, qreal ratio) {
+  const qint64 key = image.cacheKey();
+  // One scale at a time: during a resize the sizes pass faster than they can be scaled, and the
+  // paint after this one asks again for the size it finds.
+  if (scaleTicket_ != 0 && scalingSourceKey_ == key) return;
+  cancelScale();
+  scalingSourceKey_ = key;
+  scaleTicket_ = scaler_.scale(image, deviceSize, [this, key, deviceSize, ratio](const QImage& scaled) {
+    scaleTicket_ = 0;
+    // A newer image took the view's place meanwhile; its own paint asked for its scale.
+    if (key != scaledSourceKey_ || scaled.isNull()) return;
+    scaled_ = QPixmap::fromImage(scaled);
+    scaled_.setDevicePixelRatio(ratio);
+    scaledDeviceSize_ = deviceSize;
+    update();
+  });
+}
+
+void LocalImageView::cancelScale() {
+  if (scaleTicket_ == 0) return;
+  scaler_.cancel(std::exchange(scaleTicket_, 0));
 }
 
 void LocalImageView::stateChanged() {
@@ -135,23 +171,43 @@ void LocalImageView::paintEvent(QPaintEvent*) {
   if (backgroundColor_.alpha() > 0) painter.fillRect(bounds, backgroundColor_);
 
   const LocalImageChoice choice = state_.request() == request_ ? state_.choice() : LocalImageChoice{};
+  paintedAtScale_ = false;
   if (!choice.image.isNull()) {
     const QRectF target = localImageTargetRect(choice.image.size(), bounds, contentMode_, alignment_);
     const qreal ratio = devicePixelRatioF();
     const QSize deviceSize(std::max(1, static_cast<int>(std::lround(target.width() * ratio))),
                            std::max(1, static_cast<int>(std::lround(target.height() * ratio))));
-    if (scaled_.isNull() || scaledSourceKey_ != choice.image.cacheKey() || scaledDeviceSize_ != deviceSize) {
-      scaled_ = QPixmap::fromImage(
-          choice.image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-      scaled_.setDevicePixelRatio(ratio);
+    if (scaledSourceKey_ != choice.image.cacheKey()) {
+      // Another image: the last scale shows something else.
+      scaled_ = QPixmap();
       scaledSourceKey_ = choice.image.cacheKey();
-      scaledDeviceSize_ = deviceSize;
+    }
+    if (scaled_.isNull() || scaledDeviceSize_ != deviceSize) {
+      // An image decoded at its size on screen (the slideshow's) needs no scaling at all.
+      if (choice.image.size() == deviceSize ||
+          pixels(choice.image.size()) + pixels(deviceSize) <= kInPaintScalePixels) {
+        cancelScale();
+        scaled_ = QPixmap::fromImage(scaledForDisplay(choice.image, deviceSize));
+        scaled_.setDevicePixelRatio(ratio);
+        scaledDeviceSize_ = deviceSize;
+      } else {
+        requestScale(choice.image, deviceSize, ratio);
+      }
     }
     painter.setClipRect(bounds);
-    painter.drawPixmap(target.topLeft(), scaled_);
+    if (!scaled_.isNull() && scaledDeviceSize_ == deviceSize) {
+      painter.drawPixmap(target.topLeft(), scaled_);
+      paintedAtScale_ = true;
+    } else if (!scaled_.isNull()) {
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawPixmap(target, scaled_, QRectF(scaled_.rect()));
+    } else {
+      painter.drawImage(target, choice.image);
+    }
     return;
   }
   scaled_ = QPixmap();
+  cancelScale();
   const LocalImagePlaceholder placeholder =
       state_.request() == request_ ? choice.placeholder
                                    : (request_.path ? LocalImagePlaceholder::photo : LocalImagePlaceholder::warning);

@@ -5,6 +5,12 @@
 // while loading or the warning symbol after a failure (or without a path). Accessibility gets the
 // file name as the name and the load state as the description.
 //
+// The image is drawn from a copy scaled smoothly to its size on screen. A small image is scaled in
+// the paint; a large one on the scaler's thread, so that neither the first paint of a full-size
+// image nor each step of a resize waits for it: meanwhile the view draws the previous scale of the
+// same image stretched to the new size, or, before there is one, the image sampled at that size
+// (nearest pixel, a cost that follows the view's size, not the image's).
+//
 // Thread safety: GUI thread only.
 #pragma once
 
@@ -21,6 +27,7 @@
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_load_state.h"
 #include "ui/common/local_image_loader.h"
+#include "ui/common/local_image_scaler.h"
 
 namespace lorvex::ui {
 
@@ -33,7 +40,8 @@ class LocalImageView : public QWidget {
   // `localization` (kept by reference) defaults to the live one.
   explicit LocalImageView(QWidget* parent = nullptr, bool preservesCurrentImageWhileLoading = false,
                           LocalImageLoader& loader = LocalImageLoader::shared(),
-                          const AppLocalization* localization = nullptr);
+                          const AppLocalization* localization = nullptr,
+                          LocalImageScaler& scaler = LocalImageScaler::shared());
   ~LocalImageView() override;
 
   // The view's fields, normalised by makeLocalImageLoadRequest. A changed request starts loading
@@ -55,6 +63,9 @@ class LocalImageView : public QWidget {
   std::optional<std::string> displayedPath() const { return state_.displayState().displayedPath; }
   // The image drawn now; null while a placeholder (or nothing) is drawn.
   QImage displayedImage() const;
+  // Whether the last paint drew the image from a smooth scale made for exactly its size on screen
+  // (false while that scale is still being made).
+  bool paintedAtScale() const { return paintedAtScale_; }
   LocalImagePlaceholder placeholder() const;
 
   QSize sizeHint() const override;
@@ -71,6 +82,9 @@ class LocalImageView : public QWidget {
  private:
   void stateChanged();
   void updateAccessibility();
+  // Asks the scaler for `image` at `deviceSize`, unless a scale of it is already on its way.
+  void requestScale(const QImage& image, QSize deviceSize, qreal ratio);
+  void cancelScale();
 
   const AppLocalization& localization_;
   LocalImageLoadState state_;
@@ -81,10 +95,15 @@ class LocalImageView : public QWidget {
   std::function<void(const std::optional<std::string>&)> onDisplayedPathChange_;
   std::optional<std::string> reportedDisplayedPath_;
   bool hasReportedDisplayedPath_ = false;
-  // The last image scaled to its target, so a repaint does not rescale a full-size image.
+  LocalImageScaler& scaler_;
+  // The last scale of the image drawn, so a repaint does not rescale a full-size image.
   QPixmap scaled_;
   qint64 scaledSourceKey_ = 0;
   QSize scaledDeviceSize_;
+  // The scale on its way, if any: of which image, at what size.
+  LocalImageScaler::Ticket scaleTicket_ = 0;
+  qint64 scalingSourceKey_ = 0;
+  bool paintedAtScale_ = false;
 };
 
 // Where an image of `imageSize` is drawn in `bounds`: scaled to fit inside (fit) or to cover

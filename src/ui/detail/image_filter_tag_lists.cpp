@@ -1,5 +1,6 @@
 #include "ui/detail/image_filter_tag_lists.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "model/prompt_tags.h"
@@ -15,7 +16,7 @@ std::string filterTagKey(std::string_view tag) {
 }
 
 std::vector<std::string> imageCharacterTags(const GenerationMetadata& metadata) {
-  return displayPromptTags(metadata.characterCaptions);
+  return displayPromptTags(metadata.characterCaptions, kMaximumStoredPromptTagCount);
 }
 
 std::vector<std::string> imagePromptTags(const std::vector<std::string>& promptTags,
@@ -24,6 +25,7 @@ std::vector<std::string> imagePromptTags(const std::vector<std::string>& promptT
   for (const auto& tag : characterTags) characterKeys.insert(filterTagKey(tag));
   std::vector<std::string> result;
   for (const auto& tag : promptTags) {
+    if (result.size() == kMaximumStoredPromptTagCount) break;
     const std::string key = filterTagKey(tag);
     if (key.empty() || characterKeys.contains(key)) continue;
     result.push_back(tag);
@@ -38,11 +40,12 @@ ImageFilterTagGroups makeImageFilterTagGroups(const ImageRecord& record) {
   return groups;
 }
 
-std::vector<std::string> tagChipIdentifiers(const std::vector<std::string>& tags) {
+std::vector<std::string> tagChipIdentifiers(const std::vector<std::string>& tags, std::size_t count) {
+  count = std::min(count, tags.size());
   std::vector<std::string> identifiers;
-  identifiers.reserve(tags.size());
+  identifiers.reserve(count);
   std::unordered_set<std::string> seen;
-  for (std::size_t i = 0; i < tags.size(); ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     std::string identifier = "detail.tag." + stableIdentifierHash(tags[i]);
     if (!seen.insert(identifier).second) identifier += "." + std::to_string(i);
     identifiers.push_back(std::move(identifier));

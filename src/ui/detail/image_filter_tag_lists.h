@@ -1,11 +1,16 @@
 // The two tag groups the inspector lists for one image: its character tags, read from the
 // character captions with the NovelAI prompt rules whatever the image's provider, and its prompt
 // tags, the indexed tags in stored order without those already listed as character tags (compared
-// by tag key) and without blank ones. Prompt tags that repeat stay, one chip each.
+// by tag key) and without blank ones. Prompt tags that repeat stay, one chip each. Each list
+// ends with its kMaximumStoredPromptTagCount-th tag, what the library keeps of an image indexed
+// now: a record stored before that bound, or captions of a million tags, cost the inspector no
+// more than that.
 //
 // Thread safety: pure functions.
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,8 +35,10 @@ std::vector<std::string> imagePromptTags(const std::vector<std::string>& promptT
                                          const std::vector<std::string>& characterTags);
 ImageFilterTagGroups makeImageFilterTagGroups(const ImageRecord& record);
 
-// The objectName of a tag chip: "detail.tag." + the tag's stable hash, and for the second and
-// later chips of a repeated tag within one list, "." + the chip's position in that list.
-std::vector<std::string> tagChipIdentifiers(const std::vector<std::string>& tags);
+// The objectNames of the chips of the first `count` tags: "detail.tag." + the tag's stable hash,
+// and for the second and later chips of a repeated tag within one list, "." + the chip's position
+// in that list.
+std::vector<std::string> tagChipIdentifiers(const std::vector<std::string>& tags,
+                                            std::size_t count = std::numeric_limits<std::size_t>::max());
 
 }  // namespace lorvex::ui

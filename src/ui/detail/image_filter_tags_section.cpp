@@ -33,12 +33,16 @@ ImageFilterTagsSection::ImageFilterTagsSection(ImageLibraryStore& store, const A
   setForegroundColor(*noTags_, roleColor(ColorRole::secondary, noTags_->palette()));
   column->addWidget(noTags_);
 
-  characterGroup_ = new TagChipGroup(qtText(localization_.lookup(Key::metadataCharacterTags)), this);
+  characterGroup_ =
+      new TagChipGroup(qtText(localization_.lookup(Key::metadataCharacterTags)), this, &localization_);
   characterGroup_->setObjectName("detail.tags.character");
-  promptGroup_ = new TagChipGroup(qtText(localization_.lookup(Key::metadataPromptTags)), this);
+  promptGroup_ =
+      new TagChipGroup(qtText(localization_.lookup(Key::metadataPromptTags)), this, &localization_);
   promptGroup_->setObjectName("detail.tags.prompt");
   for (TagChipGroup* group : {characterGroup_, promptGroup_}) {
     group->setChipFactory([this, group](MetadataChipButton& chip) { configureChip(*group, chip); });
+    connect(group, &TagChipGroup::chipsAdded, this,
+            [this, group](int first) { applyStates(*group, static_cast<std::size_t>(first)); });
     column->addWidget(group);
   }
 
@@ -84,32 +88,34 @@ void ImageFilterTagsSection::setRecord(const ImageRecord& record) {
   ImageFilterTagGroups groups = makeImageFilterTagGroups(record);
   if (groups != groups_) {
     groups_ = std::move(groups);
-    characterGroup_->setTags(groups_.characterTags, tagChipIdentifiers(groups_.characterTags));
-    promptGroup_->setTags(groups_.promptTags, tagChipIdentifiers(groups_.promptTags));
+    characterGroup_->setTags(groups_.characterTags, &tagChipIdentifiers);
+    promptGroup_->setTags(groups_.promptTags, &tagChipIdentifiers);
     noTags_->setVisible(groups_.isEmpty());
   }
   refreshStates();
 }
 
 void ImageFilterTagsSection::refreshStates() {
+  for (TagChipGroup* group : {characterGroup_, promptGroup_}) applyStates(*group, 0);
+}
+
+void ImageFilterTagsSection::applyStates(TagChipGroup& group, std::size_t first) {
   using Key = AppLocalizationKey;
   const bool disabled = store_.needsLiveServicePreparation() || store_.isPreparingLibrary();
   // The two tooltips are fixed texts: looked up once, not once per chip (a focus step may update
   // hundreds of chips).
   const QString addHelp = toolTipHtml(qtText(localization_.lookup(Key::filterTagAddToFilter)));
   const QString removeHelp = toolTipHtml(qtText(localization_.lookup(Key::filterTagRemoveFromFilter)));
-  for (TagChipGroup* group : {characterGroup_, promptGroup_}) {
-    for (std::size_t i = 0; i < group->chips().size(); ++i) {
-      MetadataChipButton& chip = *group->chips()[i];
-      const std::string& tag = group->tags()[i];
-      const bool selected = store_.isFilterTagSelected(tag);
-      chip.setSelected(selected);
-      chip.setEnabled(!disabled);
-      const QString& help = selected ? removeHelp : addHelp;
-      if (chip.toolTip() != help) chip.setToolTip(help);
-      chip.setAccessibleName(qtText(localization_.lookup(
-          selected ? Key::filterTagRemoveValueFromFilter : Key::filterTagAddValueToFilter, {tag})));
-    }
+  for (std::size_t i = first; i < group.chips().size(); ++i) {
+    MetadataChipButton& chip = *group.chips()[i];
+    const std::string& tag = group.tags()[i];
+    const bool selected = store_.isFilterTagSelected(tag);
+    chip.setSelected(selected);
+    chip.setEnabled(!disabled);
+    const QString& help = selected ? removeHelp : addHelp;
+    if (chip.toolTip() != help) chip.setToolTip(help);
+    chip.setAccessibleName(qtText(localization_.lookup(
+        selected ? Key::filterTagRemoveValueFromFilter : Key::filterTagAddValueToFilter, {tag})));
   }
 }
 

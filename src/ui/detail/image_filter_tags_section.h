@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstddef>
 
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
@@ -42,6 +43,8 @@ class ImageFilterTagsSection : public QWidget {
 
  private:
   void configureChip(TagChipGroup& group, MetadataChipButton& chip);
+  // The states of the group's chips from `first` on.
+  void applyStates(TagChipGroup& group, std::size_t first);
 
   ImageLibraryStore& store_;
   const AppLocalization& localization_;

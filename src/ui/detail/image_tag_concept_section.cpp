@@ -101,6 +101,7 @@ ImageTagConceptSection::ImageTagConceptSection(ImageLibraryStore& store, const A
       });
     });
   });
+  connect(chips_, &TagChipGroup::chipsAdded, this, [this] { refresh(); });
   column->addWidget(chips_);
 
   for (const auto changed :

@@ -194,6 +194,7 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "metadata.noiseSchedule",
     "metadata.prompt",
     "metadata.promptTags",
+    "metadata.tags.more",
     "metadata.provider",
     "metadata.rawCommentJSON",
     "metadata.requestType",
@@ -337,7 +338,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 316u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 317u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 

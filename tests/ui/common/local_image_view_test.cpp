@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -16,6 +18,7 @@
 #include "ui/common/local_image_decoding.h"
 #include "ui/common/local_image_loader.h"
 #include "ui/common/local_image_memory_cache.h"
+#include "ui/common/local_image_scaler.h"
 #include "ui/common/local_image_view.h"
 #include "ui/results/echo_localization.h"
 #include "ui/common/scripted_decodes.h"
@@ -202,6 +205,55 @@ TEST_F(LocalImageViewTest, PaintsTheImageFittedOrFilledOnItsBackground) {
     EXPECT_TRUE(near(shot.pixelColor(50, 5), c.top)) << shot.pixelColor(50, 5).name().toStdString();
     EXPECT_TRUE(near(shot.pixelColor(50, 50), c.middle)) << shot.pixelColor(50, 50).name().toStdString();
   }
+}
+
+// A large image is never scaled in the paint: a paint at a new size asks the scaler and draws the
+// image meanwhile from what it has (sampled, or the last scale stretched); the smooth scale of that
+// size then takes its place.
+TEST_F(LocalImageViewTest, LargeImagesAreScaledOffThePaint) {
+  const QColor red(220, 30, 30);
+  const QColor blue(20, 40, 200);
+  decodes.answer("/pictures/large.png", {solid(1600, 1200, red), std::nullopt});
+  LocalImageScaler scaler;
+  LocalImageView view(nullptr, false, loader, &localization, scaler);
+  view.setBackgroundColor(blue);
+  view.resize(400, 400);
+  view.setSource("/pictures/large.png");
+  view.show();
+  ASSERT_TRUE(drain());
+  const auto scalesDone = [&scaler] {
+    QElapsedTimer timer;
+    timer.start();
+    while (scaler.scalesInFlight() > 0 && timer.elapsed() < 5000)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QCoreApplication::processEvents();
+    return scaler.scalesInFlight() == 0;
+  };
+  ASSERT_TRUE(scalesDone());
+
+  for (const QSize size : {QSize(640, 480), QSize(200, 500), QSize(800, 800)}) {
+    SCOPED_TRACE(size.width());
+    view.resize(size);
+    view.repaint();
+    EXPECT_FALSE(view.paintedAtScale());
+    EXPECT_EQ(scaler.scalesInFlight(), 1u);
+    // Already the image, in its place.
+    const QRectF target =
+        localImageTargetRect({1600, 1200}, QRectF(QPointF(0, 0), QSizeF(size)), Mode::fit, Qt::AlignCenter);
+    const QImage before = view.grab().toImage();
+    EXPECT_TRUE(near(before.pixelColor(target.center().toPoint()), red));
+    EXPECT_TRUE(near(before.pixelColor(1, 1), target.contains(1, 1) ? red : blue));
+
+    ASSERT_TRUE(scalesDone());
+    view.repaint();
+    EXPECT_TRUE(view.paintedAtScale());
+    EXPECT_TRUE(near(view.grab().toImage().pixelColor(target.center().toPoint()), red));
+  }
+  // Hidden, the view wants no scale any more.
+  view.resize(300, 300);
+  view.repaint();
+  view.hide();
+  EXPECT_EQ(scaler.scalesInFlight(), 0u);
 }
 
 // The whole road over a real file: the program's decoder on the loader's pool, into the view.

@@ -52,6 +52,7 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
                             "deleteCandidateReview.summary.failureOverflow.one",
                             "deleteCandidateReview.summary.failureOverflow.other",
                             "scanFailure.source.backgroundChangedPaths",
+                            "metadata.tags.more",
                             "slideshow.visibleCount.one",
                             "slideshow.visibleCount.other"}) {
       table[key] = integer;

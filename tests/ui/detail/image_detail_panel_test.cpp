@@ -19,6 +19,7 @@
 #include "ui/detail/metadata_chip_button.h"
 #include "ui/detail/metadata_section.h"
 #include "ui/detail/middle_elided_label.h"
+#include "ui/detail/tag_chip_group.h"
 
 namespace lorvex::ui {
 namespace {
@@ -149,6 +150,72 @@ TEST_F(ImageDetailPanelTest, TagChipsToggleTheFilterAndFollowIt) {
   settle();
   EXPECT_TRUE(removal.isReady());
   EXPECT_FALSE(chip->isSelected());
+}
+
+// A record of more tags than a page: chips for the first page, then "+N more" at the end of the
+// flow, each use making the next page's chips with their states (from the keyboard, the focus
+// moves on to the first of them); another record starts again at its first page.
+TEST_F(ImageDetailPanelTest, ThousandsOfTagsShowAPageOfChipsAtATime) {
+  const std::size_t page = TagChipGroup::kChipPageSize;
+  ImageRecord many = novelAIRecord("many.png");
+  many.promptTags.clear();
+  for (std::size_t i = 0; i < 2 * page + 201; ++i) many.promptTags.push_back("tag " + std::to_string(i));
+  auto* panel = showPanel(false, {many, novelAIRecord("few.png")});
+  focus("/library/many.png");
+  auto select = store->toggleFilterTag("tag " + std::to_string(page + 7));
+  settle();
+  ASSERT_TRUE(select.isReady());
+  auto* section = find<ImageFilterTagsSection>("detail.tags");
+  TagChipGroup* group = section->promptGroup();
+  QToolButton* more = group->moreButton();
+
+  const struct {
+    std::size_t chips;
+    std::optional<std::size_t> hidden;
+  } steps[] = {{page, page + 201}, {2 * page, 201}, {2 * page + 201, std::nullopt}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.chips);
+    ASSERT_EQ(group->chips().size(), step.chips);
+    MetadataChipButton* last = group->chips().back();
+    EXPECT_EQ(last->chipText().toStdString(), "tag " + std::to_string(step.chips - 1));
+    EXPECT_TRUE(last->isVisibleTo(window.get()));
+    EXPECT_EQ(last->accessibleName().toStdString(),
+              "filter.tag.addValueToFilter(tag " + std::to_string(step.chips - 1) + ")");
+    if (step.chips > page + 7) EXPECT_TRUE(group->chips()[page + 7]->isSelected());
+    if (!step.hidden) {
+      EXPECT_FALSE(more->isVisibleTo(window.get()));
+      continue;
+    }
+    ASSERT_TRUE(more->isVisibleTo(window.get()));
+    EXPECT_EQ(more->text().toStdString(), "metadata.tags.more(#" + std::to_string(*step.hidden) + ")");
+    // The control ends the paragraph of chips.
+    EXPECT_GE(more->y(), last->y());
+    EXPECT_TRUE(more->y() > last->y() || more->x() > last->x());
+    panel->ensureWidgetVisible(more);
+    settle();
+    ASSERT_FALSE(more->visibleRegion().isEmpty());
+    if (step.chips < 2 * page) {
+      QTest::mouseClick(more, Qt::LeftButton, {}, more->rect().center());
+      settle();
+      continue;
+    }
+    // From the keyboard, the focus goes on to the first new chip.
+    more->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(more, Qt::Key_Space);
+    settle();
+    EXPECT_EQ(QApplication::focusWidget(), group->chips()[step.chips]);
+  }
+
+  // Without the filter tag, so that the other record is among the results.
+  auto unselect = store->toggleFilterTag("tag " + std::to_string(page + 7));
+  settle();
+  ASSERT_TRUE(unselect.isReady());
+  focus("/library/few.png");
+  EXPECT_EQ(group->chips().size(), 4u);
+  EXPECT_FALSE(more->isVisibleTo(window.get()));
+  focus("/library/many.png");
+  EXPECT_EQ(group->chips().size(), page);
+  EXPECT_TRUE(more->isVisibleTo(window.get()));
 }
 
 TEST_F(ImageDetailPanelTest, TagChipsAreDisabledWhileTheLibraryIsPrepared) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "model/prompt_tags.h"
 #include "ui/common/accessibility_identifiers.h"
 
 namespace lorvex::ui {
@@ -75,6 +76,27 @@ TEST(ImageFilterTagListsTest, ChipIdentifiersAreUniqueForRepeatedTags) {
   const std::string cat = "detail.tag." + stableIdentifierHash("cat");
   EXPECT_EQ(identifiers, (Tags{cat, "detail.tag." + stableIdentifierHash("dog"), cat + ".2", cat + ".3"}));
   EXPECT_EQ(std::set<std::string>(identifiers.begin(), identifiers.end()).size(), identifiers.size());
+  // The chips of the first tags are named as in the whole list.
+  EXPECT_EQ(tagChipIdentifiers(tags, 3), Tags(identifiers.begin(), identifiers.begin() + 3));
+}
+
+// Each group lists at most what the library keeps of an image, however many tags the record (stored
+// before that bound) or its captions hold; character tags still leave the prompt group first.
+TEST(ImageFilterTagListsTest, EachGroupEndsWithTheLibrarysTagBound) {
+  const std::size_t bound = kMaximumStoredPromptTagCount;
+  ImageRecord record;
+  std::string caption;
+  for (std::size_t i = 0; i < bound + 500; ++i) {
+    caption += "c" + std::to_string(i) + ", ";
+    record.promptTags.push_back(i < 10 ? "C" + std::to_string(i) : "p" + std::to_string(i));
+  }
+  record.metadata.characterCaptions = {{caption, {}}};
+  const auto groups = makeImageFilterTagGroups(record);
+  ASSERT_EQ(groups.characterTags.size(), bound);
+  EXPECT_EQ(groups.characterTags.back(), "c" + std::to_string(bound - 1));
+  ASSERT_EQ(groups.promptTags.size(), bound);
+  EXPECT_EQ(groups.promptTags.front(), "p10");
+  EXPECT_EQ(groups.promptTags.back(), "p" + std::to_string(bound + 9));
 }
 
 }  // namespace
