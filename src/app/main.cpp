@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
                      &lorvex::app::LorvexApplication::raiseMainWindow);
     lorvexApp.showMainWindow();
     status = QApplication::exec();
+    instance->stopAnswering();
   }
   lorvex::platform::Settings::flushAll();
   lorvex::app::quitAfterWaitingForPools({&lorvex::userInitiatedPool(), &lorvex::utilityPool()});

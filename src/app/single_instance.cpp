@@ -50,13 +50,13 @@ std::filesystem::path SingleInstance::defaultRendezvousFolder() {
 
 std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::path& libraryFolder,
                                                       const std::filesystem::path& rendezvousFolder,
-                                                      std::chrono::milliseconds patience) {
+                                                      Patience patience) {
   const std::string name = baseName(libraryFolder);
   std::filesystem::path folder = rendezvousFolder;
   if ((folder / (name + ".socket")).string().size() > kLongestSocketPath) folder = QDir::tempPath().toStdString();
   const std::string lockPath = (folder / (name + ".lock")).string();
   const QString serverName = QString::fromStdString((folder / (name + ".socket")).string());
-  const auto deadline = std::chrono::steady_clock::now() + patience;
+  const auto releaseDeadline = std::chrono::steady_clock::now() + patience.release;
   for (;;) {
     std::optional<platform::ExclusiveFileLock> lock;
     try {
@@ -73,14 +73,14 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::pat
       instance->listen();
       return instance;
     }
-    // Taken: ask the holder. It may not listen yet (it is starting) or any more (it is quitting,
-    // and the lock frees soon): try again until the patience runs out.
+    // Taken: ask the holder.
+    const auto answerDeadline = std::chrono::steady_clock::now() + patience.answer;
     QLocalSocket socket;
     socket.connectToServer(serverName);
-    if (socket.waitForConnected(millisecondsUntil(deadline))) {
+    if (socket.waitForConnected(millisecondsUntil(answerDeadline))) {
       socket.write(kRaiseRequest);
       QByteArray answer;
-      while (answer.size() < kRaisedAnswer.size() && socket.waitForReadyRead(millisecondsUntil(deadline))) {
+      while (answer.size() < kRaisedAnswer.size() && socket.waitForReadyRead(millisecondsUntil(answerDeadline))) {
         answer += socket.readAll();
       }
       const bool raised = answer == kRaisedAnswer;
@@ -88,7 +88,9 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::pat
       return std::unique_ptr<SingleInstance>(
           new SingleInstance(raised ? Role::raisedRunning : Role::runningUnreachable, serverName));
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
+    // Nobody listens: the holder is starting (it listens at once) or quitting (the lock frees
+    // when its process ends).
+    if (std::chrono::steady_clock::now() >= releaseDeadline) {
       platform::logError(kLogCategory,
                          "The running Lorvex of this library cannot be reached at " + serverName.toStdString());
       return std::unique_ptr<SingleInstance>(new SingleInstance(Role::runningUnreachable, serverName));
@@ -97,12 +99,16 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::pat
   }
 }
 
+void SingleInstance::stopAnswering() {
+  delete server_;
+  server_ = nullptr;
+}
+
 SingleInstance::SingleInstance(Role role, QString serverName) : role_(role), serverName_(std::move(serverName)) {}
 
 SingleInstance::~SingleInstance() {
   // The socket goes before the lock: the next launch, once it holds the lock, makes its own.
-  delete server_;
-  server_ = nullptr;
+  stopAnswering();
 }
 
 bool SingleInstance::isListening() const { return server_ != nullptr && server_->isListening(); }

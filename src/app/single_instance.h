@@ -7,8 +7,10 @@
 //
 // The lock, not the socket, says whether a launch is running: the kernel drops it with its
 // process however that ends, so a socket file left by a crash is taken for what it is and
-// replaced. A running launch that does not answer within the patience (hung, or stopped) is
-// reported as unreachable; one that quits while the next waits hands over its place.
+// replaced. A running launch whose socket takes the call but does not answer in time (hung, or
+// stopped) is reported as unreachable. One that holds the lock with no socket is starting or
+// quitting (it stops answering when its event loop ends): the next launch waits for the lock
+// a while longer, and takes it over once that process has ended.
 //
 // Thread safety: claim() blocks and may run on any thread; a primary SingleInstance lives on the
 // thread that made it, answering through that thread's event loop.
@@ -29,6 +31,13 @@ class QLocalSocket;
 
 namespace lorvex::app {
 
+struct SingleInstancePatience {
+  // For the answer of a launch whose socket took the call.
+  std::chrono::milliseconds answer{1500};
+  // For the lock of a launch that has no socket (starting or quitting).
+  std::chrono::milliseconds release{5000};
+};
+
 class SingleInstance : public QObject {
   Q_OBJECT
 
@@ -39,14 +48,14 @@ class SingleInstance : public QObject {
     runningUnreachable,  // another launch runs it but did not answer
   };
 
-  static constexpr std::chrono::milliseconds kDefaultPatience{1500};
+  using Patience = SingleInstancePatience;
 
   // $XDG_RUNTIME_DIR when it is an absolute path to a folder, else the temporary folder.
   static std::filesystem::path defaultRendezvousFolder();
 
   static std::unique_ptr<SingleInstance> claim(const std::filesystem::path& libraryFolder,
                                                const std::filesystem::path& rendezvousFolder = defaultRendezvousFolder(),
-                                               std::chrono::milliseconds patience = kDefaultPatience);
+                                               Patience patience = {});
   ~SingleInstance() override;
 
   Role role() const { return role_; }
@@ -54,6 +63,9 @@ class SingleInstance : public QObject {
   const QString& serverName() const { return serverName_; }
   // A primary that answers later launches (false when its socket could not be made).
   bool isListening() const;
+  // Closes the socket (the lock stays until this object goes): for when the event loop has ended
+  // and nothing would answer any more.
+  void stopAnswering();
 
  Q_SIGNALS:
   // A later launch asks for the window; it is told "raised" once the connected slots return.

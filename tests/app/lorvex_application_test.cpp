@@ -55,6 +55,18 @@ bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit
   return true;
 }
 
+// Reads the process's error output into `errors` until it holds `text`, the process ends or `limit`
+// passes.
+bool readErrorsUntil(QProcess& process, QByteArray& errors, const char* text, std::chrono::milliseconds limit) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!errors.contains(text) && timer.elapsed() < limit.count() && process.state() == QProcess::Running) {
+    process.waitForReadyRead(200);
+    errors += process.readAllStandardError();
+  }
+  return errors.contains(text);
+}
+
 // 40 small decodable PNGs with the text chunks NovelAI writes.
 std::filesystem::path writeNovelAIImages(const std::filesystem::path& folder, int count) {
   std::filesystem::create_directories(folder);
@@ -203,12 +215,7 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
   lorvex.start(QStringLiteral(LORVEX_APP_EXECUTABLE), {});
   ASSERT_TRUE(lorvex.waitForStarted(10'000));
   QByteArray errors;
-  QElapsedTimer timer;
-  timer.start();
-  while (!errors.contains("FirstResultPage") && timer.elapsed() < 30'000 && lorvex.state() == QProcess::Running) {
-    lorvex.waitForReadyRead(200);
-    errors += lorvex.readAllStandardError();
-  }
+  readErrorsUntil(lorvex, errors, "FirstResultPage", std::chrono::seconds(30));
   lorvex.terminate();
   if (!lorvex.waitForFinished(10'000)) lorvex.kill();
   errors += lorvex.readAllStandardError();
@@ -292,37 +299,30 @@ TEST_F(LorvexApplicationTest, ASecondLaunchOnTheSameProfileRaisesTheFirstAndWrit
   first.start(QStringLiteral(LORVEX_APP_EXECUTABLE), {});
   ASSERT_TRUE(first.waitForStarted(10'000));
   QByteArray firstErrors;
-  QElapsedTimer timer;
-  timer.start();
-  while (!firstErrors.contains("FirstResultPage") && timer.elapsed() < 30'000 && first.state() == QProcess::Running) {
-    first.waitForReadyRead(200);
-    firstErrors += first.readAllStandardError();
-  }
-  ASSERT_TRUE(firstErrors.contains("FirstResultPage")) << firstErrors.toStdString();
+  ASSERT_TRUE(readErrorsUntil(first, firstErrors, "FirstResultPage", std::chrono::seconds(30)))
+      << firstErrors.toStdString();
   const auto before = snapshot();
 
   QProcess second;
   second.setProcessEnvironment(environment);
-  timer.restart();
+  QElapsedTimer timer;
+  timer.start();
   second.start(QStringLiteral(LORVEX_APP_EXECUTABLE), {});
   ASSERT_TRUE(second.waitForStarted(10'000));
   const bool finished = second.waitForFinished(2'000);
   const qint64 took = timer.elapsed();
   if (!finished) second.kill(), second.waitForFinished(10'000);
-  EXPECT_TRUE(finished) << "the second launch still ran after " << took << " ms: "
-                        << second.readAllStandardError().toStdString();
+  const QByteArray secondErrors = second.readAllStandardError();
+  EXPECT_TRUE(finished) << "the second launch still ran after " << took << " ms: " << secondErrors.toStdString();
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0);
   EXPECT_EQ(snapshot(), before);
-  EXPECT_FALSE(second.readAllStandardError().contains("MainWindowShown"));
+  EXPECT_FALSE(secondErrors.contains("MainWindowShown"));
 
   // The first one was asked for its window and still runs.
-  timer.restart();
-  while (!firstErrors.contains("asked for the window") && timer.elapsed() < 5'000) {
-    first.waitForReadyRead(200);
-    firstErrors += first.readAllStandardError();
-  }
-  EXPECT_TRUE(firstErrors.contains("Another launch on this library asked for the window")) << firstErrors.toStdString();
+  EXPECT_TRUE(readErrorsUntil(first, firstErrors, "Another launch on this library asked for the window",
+                              std::chrono::seconds(5)))
+      << firstErrors.toStdString();
   EXPECT_EQ(first.state(), QProcess::Running);
   first.terminate();
   if (!first.waitForFinished(10'000)) first.kill();

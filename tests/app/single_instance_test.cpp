@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <thread>
 
 #include <QApplication>
 #include <QLocalServer>
@@ -30,12 +31,11 @@ namespace lorvex::app {
 namespace {
 
 using Role = SingleInstance::Role;
-constexpr std::chrono::milliseconds kShortPatience{400};
+constexpr SingleInstance::Patience kShortPatience{std::chrono::milliseconds(400), std::chrono::milliseconds(400)};
 
 class SingleInstanceTest : public ui::testing::WidgetTest {
  protected:
-  std::unique_ptr<SingleInstance> claim(const std::string& library,
-                                        std::chrono::milliseconds patience = SingleInstance::kDefaultPatience) {
+  std::unique_ptr<SingleInstance> claim(const std::string& library, SingleInstance::Patience patience = {}) {
     return SingleInstance::claim(folder_.path() / library, folder_.path() / "runtime", patience);
   }
 
@@ -93,6 +93,15 @@ TEST_F(SingleInstanceTest, ALaterLaunchFindsTheRunningOneOrTakesItsPlace) {
       {"a launch runs without a socket",
        [&] { return std::make_shared<platform::ExclusiveFileLock>(*platform::ExclusiveFileLock::tryAcquire(lockPath)); },
        Role::runningUnreachable},
+      {"a launch quits while the next waits",
+       [&] {
+         auto quitting = std::make_shared<platform::ExclusiveFileLock>(*platform::ExclusiveFileLock::tryAcquire(lockPath));
+         return std::shared_ptr<std::jthread>(new std::jthread([quitting]() mutable {
+           std::this_thread::sleep_for(std::chrono::milliseconds(150));
+           quitting.reset();
+         }));
+       },
+       Role::primary},
       {"a launch runs, hung: its socket takes the call but nothing answers",
        [&] {
          struct Hung {
@@ -113,7 +122,7 @@ TEST_F(SingleInstanceTest, ALaterLaunchFindsTheRunningOneOrTakesItsPlace) {
     const auto started = std::chrono::steady_clock::now();
     std::unique_ptr<SingleInstance> instance = claim("library", kShortPatience);
     EXPECT_EQ(instance->role(), c.expected);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, kShortPatience + std::chrono::milliseconds(300));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, kShortPatience.release + std::chrono::milliseconds(300));
     if (c.expected != Role::primary) continue;
 
     // The primary listens on a socket only its user can reach, and raises its window for every
