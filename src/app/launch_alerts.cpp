@@ -21,8 +21,8 @@ QMessageBox* makeAlert(const ui::AppLocalization& localization, const char* obje
   box->setWindowTitle(ui::qtText(localization.lookup(title)));
   box->setText(ui::qtText(localization.lookup(title)));
   box->setInformativeText(ui::qtText(message));
-  QPushButton* close =
-      box->addButton(ui::mnemonicSafe(ui::qtText(localization.lookup(Key::commonClose))), QMessageBox::AcceptRole);
+  QPushButton* close = box->addButton(ui::mnemonicSafe(ui::qtText(localization.lookup(Key::commonClose))),
+                                      QMessageBox::AcceptRole);
   close->setObjectName(QStringLiteral("common.close"));
   box->setDefaultButton(close);
   box->setEscapeButton(close);
@@ -38,9 +38,10 @@ QMessageBox* makeInstanceUnreachableAlert(const ui::AppLocalization& localizatio
 
 QMessageBox* makeSettingsUnreadableAlert(const ui::AppLocalization& localization,
                                          const std::filesystem::path& keptFile, QWidget* parent) {
-  return makeAlert(localization, "settingsUnreadableAlert", Key::appSettingsUnreadableTitle,
-                   localization.lookup(Key::appSettingsUnreadableMessage, {ui::FormatArgument(keptFile.string())}),
-                   parent);
+  return makeAlert(
+      localization, "settingsUnreadableAlert", Key::appSettingsUnreadableTitle,
+      localization.lookup(Key::appSettingsUnreadableMessage, {ui::FormatArgument(keptFile.string())}),
+      parent);
 }
 
 }  // namespace lorvex::app

@@ -35,7 +35,8 @@ std::string baseName(const std::filesystem::path& libraryFolder) {
 }
 
 int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
   return static_cast<int>(std::max<long long>(left.count(), 0));
 }
 
@@ -44,7 +45,8 @@ int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
 std::filesystem::path SingleInstance::defaultRendezvousFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   std::error_code error;
-  if (runtime != nullptr && runtime[0] == '/' && std::filesystem::is_directory(runtime, error)) return runtime;
+  if (runtime != nullptr && runtime[0] == '/' && std::filesystem::is_directory(runtime, error))
+    return runtime;
   return QDir::tempPath().toStdString();
 }
 
@@ -53,7 +55,8 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::pat
                                                       Patience patience) {
   const std::string name = baseName(libraryFolder);
   std::filesystem::path folder = rendezvousFolder;
-  if ((folder / (name + ".socket")).string().size() > kLongestSocketPath) folder = QDir::tempPath().toStdString();
+  if ((folder / (name + ".socket")).string().size() > kLongestSocketPath)
+    folder = QDir::tempPath().toStdString();
   const std::string lockPath = (folder / (name + ".lock")).string();
   const QString serverName = QString::fromStdString((folder / (name + ".socket")).string());
   const auto releaseDeadline = std::chrono::steady_clock::now() + patience.release;
@@ -63,8 +66,9 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::pat
       if (auto taken = platform::ExclusiveFileLock::tryAcquire(lockPath)) lock.emplace(std::move(*taken));
     } catch (const platform::FileError& error) {
       // The library's own lock still keeps a second launch away from the library.
-      platform::logError(kLogCategory, std::string("Cannot tell whether Lorvex already runs on this library: ") +
-                                           error.what());
+      platform::logError(
+          kLogCategory,
+          std::string("Cannot tell whether Lorvex already runs on this library: ") + error.what());
       return std::unique_ptr<SingleInstance>(new SingleInstance(Role::primary, serverName));
     }
     if (lock) {
@@ -80,7 +84,8 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::pat
     if (socket.waitForConnected(millisecondsUntil(answerDeadline))) {
       socket.write(kRaiseRequest);
       QByteArray answer;
-      while (answer.size() < kRaisedAnswer.size() && socket.waitForReadyRead(millisecondsUntil(answerDeadline))) {
+      while (answer.size() < kRaisedAnswer.size() &&
+             socket.waitForReadyRead(millisecondsUntil(answerDeadline))) {
         answer += socket.readAll();
       }
       const bool raised = answer == kRaisedAnswer;
@@ -91,8 +96,8 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::pat
     // Nobody listens: the holder is starting (it listens at once) or quitting (the lock frees
     // when its process ends).
     if (std::chrono::steady_clock::now() >= releaseDeadline) {
-      platform::logError(kLogCategory,
-                         "The running Lorvex of this library cannot be reached at " + serverName.toStdString());
+      platform::logError(kLogCategory, "The running Lorvex of this library cannot be reached at " +
+                                           serverName.toStdString());
       return std::unique_ptr<SingleInstance>(new SingleInstance(Role::runningUnreachable, serverName));
     }
     std::this_thread::sleep_for(kRetryInterval);
@@ -104,14 +109,17 @@ void SingleInstance::stopAnswering() {
   server_ = nullptr;
 }
 
-SingleInstance::SingleInstance(Role role, QString serverName) : role_(role), serverName_(std::move(serverName)) {}
+SingleInstance::SingleInstance(Role role, QString serverName)
+    : role_(role), serverName_(std::move(serverName)) {}
 
 SingleInstance::~SingleInstance() {
   // The socket goes before the lock: the next launch, once it holds the lock, makes its own.
   stopAnswering();
 }
 
-bool SingleInstance::isListening() const { return server_ != nullptr && server_->isListening(); }
+bool SingleInstance::isListening() const {
+  return server_ != nullptr && server_->isListening();
+}
 
 void SingleInstance::listen() {
   server_ = new QLocalServer(this);
@@ -119,7 +127,8 @@ void SingleInstance::listen() {
   // Holding the lock, this is the only launch: a socket file here was left by one that crashed.
   QLocalServer::removeServer(serverName_);
   if (!server_->listen(serverName_)) {
-    platform::logError(kLogCategory, "Later launches cannot reach this one: " + server_->errorString().toStdString());
+    platform::logError(kLogCategory,
+                       "Later launches cannot reach this one: " + server_->errorString().toStdString());
     return;
   }
   connect(server_, &QLocalServer::newConnection, this, [this] {

@@ -53,9 +53,9 @@ class SingleInstance : public QObject {
   // $XDG_RUNTIME_DIR when it is an absolute path to a folder, else the temporary folder.
   static std::filesystem::path defaultRendezvousFolder();
 
-  static std::unique_ptr<SingleInstance> claim(const std::filesystem::path& libraryFolder,
-                                               const std::filesystem::path& rendezvousFolder = defaultRendezvousFolder(),
-                                               Patience patience = {});
+  static std::unique_ptr<SingleInstance> claim(
+      const std::filesystem::path& libraryFolder,
+      const std::filesystem::path& rendezvousFolder = defaultRendezvousFolder(), Patience patience = {});
   ~SingleInstance() override;
 
   Role role() const { return role_; }

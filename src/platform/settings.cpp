@@ -132,8 +132,12 @@ std::filesystem::path siblingPath(const std::filesystem::path& file, std::string
   return file.string() + std::string(suffix);
 }
 
-std::filesystem::path lastGoodPath(const std::filesystem::path& file) { return siblingPath(file, ".lastgood"); }
-std::filesystem::path lockPath(const std::filesystem::path& file) { return siblingPath(file, ".lock"); }
+std::filesystem::path lastGoodPath(const std::filesystem::path& file) {
+  return siblingPath(file, ".lastgood");
+}
+std::filesystem::path lockPath(const std::filesystem::path& file) {
+  return siblingPath(file, ".lock");
+}
 
 void validateSuiteName(std::string_view name) {
   if (name.empty() || name.size() > 200 || name.front() == '.' || name.find('/') != std::string_view::npos ||
@@ -404,8 +408,8 @@ using PendingChanges = std::map<std::string, PendingChange, std::less<>>;
 // Lays `changes` over the file as it is now and replaces it (and its last good copy) under the
 // writers' lock. Returns what the file holds afterwards; nothing, with the reason in `failure`,
 // when it was not written. `known` stands in for a file found damaged with no good copy beside it.
-std::optional<Json> rewrite(const std::filesystem::path& path, const PendingChanges& changes, const Json& known,
-                            std::string& failure) {
+std::optional<Json> rewrite(const std::filesystem::path& path, const PendingChanges& changes,
+                            const Json& known, std::string& failure) {
   if (!ensureFolder(path.parent_path(), failure)) return std::nullopt;
   std::optional<ExclusiveFileLock> lock;
   try {
@@ -484,7 +488,8 @@ bool writePending(Settings::SuiteState& state) {
 }
 
 // Records a change for every reader and queues the rewrite. Caller holds the process lock.
-void change(const std::shared_ptr<Settings::SuiteState>& state, std::string_view key, std::optional<Json> value) {
+void change(const std::shared_ptr<Settings::SuiteState>& state, std::string_view key,
+            std::optional<Json> value) {
   const std::string name(key);
   applyChange(state->values, name, value);
   state->pending[name] = PendingChange{std::move(value), ++state->lastSerial};
@@ -619,7 +624,9 @@ void Settings::remove(std::string_view key) {
   change(suite_->state, key, std::nullopt);
 }
 
-bool Settings::flush() { return writePending(*state_); }
+bool Settings::flush() {
+  return writePending(*state_);
+}
 
 bool Settings::flushAll() {
   std::vector<std::shared_ptr<Suite>> suites;
@@ -643,7 +650,8 @@ bool Settings::removeSuite() {
   }
   for (const auto& file : {filePath_, lastGoodPath(filePath_)}) {
     if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
-      logError(kLogCategory, "Settings file could not be deleted: " + file.string() + ": " + errnoText(errno));
+      logError(kLogCategory,
+               "Settings file could not be deleted: " + file.string() + ": " + errnoText(errno));
       return false;
     }
   }

@@ -57,7 +57,8 @@ bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit
 
 // Reads the process's error output into `errors` until it holds `text`, the process ends or `limit`
 // passes.
-bool readErrorsUntil(QProcess& process, QByteArray& errors, const char* text, std::chrono::milliseconds limit) {
+bool readErrorsUntil(QProcess& process, QByteArray& errors, const char* text,
+                     std::chrono::milliseconds limit) {
   QElapsedTimer timer;
   timer.start();
   while (!errors.contains(text) && timer.elapsed() < limit.count() && process.state() == QProcess::Running) {
@@ -259,22 +260,28 @@ TEST_F(LorvexApplicationTest, SettingsThatCannotBeReadComeFromTheirLastGoodCopyO
     EXPECT_TRUE(alert->isVisible());
     const ui::AppLocalization& live = ui::AppLocalization::live();
     EXPECT_EQ(alert->text().toStdString(), live.lookup(ui::AppLocalizationKey::appSettingsUnreadableTitle));
-    EXPECT_EQ(alert->informativeText().toStdString(),
-              live.lookup(ui::AppLocalizationKey::appSettingsUnreadableMessage, {file.string() + ".unreadable"}));
+    EXPECT_EQ(
+        alert->informativeText().toStdString(),
+        live.lookup(ui::AppLocalizationKey::appSettingsUnreadableMessage, {file.string() + ".unreadable"}));
     EXPECT_TRUE(std::filesystem::exists(file.string() + ".unreadable"));
     alert->findChild<QAbstractButton*>("common.close")->click();
-    EXPECT_TRUE(runUntil([&] { return application.mainWindow().findChild<QMessageBox*>("settingsUnreadableAlert") == nullptr; },
-                         std::chrono::seconds(5)));
+    EXPECT_TRUE(runUntil(
+        [&] {
+          return application.mainWindow().findChild<QMessageBox*>("settingsUnreadableAlert") == nullptr;
+        },
+        std::chrono::seconds(5)));
   }
 }
 
 TEST_F(LorvexApplicationTest, ASecondLaunchOnTheSameProfileRaisesTheFirstAndWritesNothing) {
   lorvex::testing::TemporaryFolder profile;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
+  for (const char* name :
+       {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
     const std::filesystem::path folder = profile.path() / name;
     std::filesystem::create_directory(folder);
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
     environment.insert(name, QString::fromStdString(folder.string()));
   }
   environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -313,7 +320,8 @@ TEST_F(LorvexApplicationTest, ASecondLaunchOnTheSameProfileRaisesTheFirstAndWrit
   const qint64 took = timer.elapsed();
   if (!finished) second.kill(), second.waitForFinished(10'000);
   const QByteArray secondErrors = second.readAllStandardError();
-  EXPECT_TRUE(finished) << "the second launch still ran after " << took << " ms: " << secondErrors.toStdString();
+  EXPECT_TRUE(finished) << "the second launch still ran after " << took
+                        << " ms: " << secondErrors.toStdString();
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0);
   EXPECT_EQ(snapshot(), before);

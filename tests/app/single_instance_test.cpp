@@ -31,7 +31,8 @@ namespace lorvex::app {
 namespace {
 
 using Role = SingleInstance::Role;
-constexpr SingleInstance::Patience kShortPatience{std::chrono::milliseconds(400), std::chrono::milliseconds(400)};
+constexpr SingleInstance::Patience kShortPatience{std::chrono::milliseconds(400),
+                                                  std::chrono::milliseconds(400)};
 
 class SingleInstanceTest : public ui::testing::WidgetTest {
  protected:
@@ -91,11 +92,15 @@ TEST_F(SingleInstanceTest, ALaterLaunchFindsTheRunningOneOrTakesItsPlace) {
        },
        Role::primary},
       {"a launch runs without a socket",
-       [&] { return std::make_shared<platform::ExclusiveFileLock>(*platform::ExclusiveFileLock::tryAcquire(lockPath)); },
+       [&] {
+         return std::make_shared<platform::ExclusiveFileLock>(
+             *platform::ExclusiveFileLock::tryAcquire(lockPath));
+       },
        Role::runningUnreachable},
       {"a launch quits while the next waits",
        [&] {
-         auto quitting = std::make_shared<platform::ExclusiveFileLock>(*platform::ExclusiveFileLock::tryAcquire(lockPath));
+         auto quitting = std::make_shared<platform::ExclusiveFileLock>(
+             *platform::ExclusiveFileLock::tryAcquire(lockPath));
          return std::shared_ptr<std::jthread>(new std::jthread([quitting]() mutable {
            std::this_thread::sleep_for(std::chrono::milliseconds(150));
            quitting.reset();
@@ -122,7 +127,8 @@ TEST_F(SingleInstanceTest, ALaterLaunchFindsTheRunningOneOrTakesItsPlace) {
     const auto started = std::chrono::steady_clock::now();
     std::unique_ptr<SingleInstance> instance = claim("library", kShortPatience);
     EXPECT_EQ(instance->role(), c.expected);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, kShortPatience.release + std::chrono::milliseconds(300));
+    EXPECT_LT(std::chrono::steady_clock::now() - started,
+              kShortPatience.release + std::chrono::milliseconds(300));
     if (c.expected != Role::primary) continue;
 
     // The primary listens on a socket only its user can reach, and raises its window for every
@@ -150,7 +156,8 @@ TEST_F(SingleInstanceTest, TheUnreachableAlertSpeaksTheUIsLanguageAndCloses) {
     alert->open();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(alert));
     EXPECT_EQ(alert->objectName(), "instanceUnreachableAlert");
-    EXPECT_EQ(alert->text().toStdString(), localization.lookup(ui::AppLocalizationKey::appInstanceUnreachableTitle));
+    EXPECT_EQ(alert->text().toStdString(),
+              localization.lookup(ui::AppLocalizationKey::appInstanceUnreachableTitle));
     EXPECT_EQ(alert->informativeText().toStdString(),
               localization.lookup(ui::AppLocalizationKey::appInstanceUnreachableMessage));
     auto* close = alert->findChild<QPushButton*>("common.close");

@@ -149,7 +149,8 @@ TEST(SettingsTest, WriteReplacesTheFileAtomically) {
   }
   std::sort(names.begin(), names.end());
   // No temporary file left; beside the file, its last good copy and the writers' lock.
-  EXPECT_EQ(names, (std::vector<std::string>{"old-link", "suite.json", "suite.json.lastgood", "suite.json.lock"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"old-link", "suite.json", "suite.json.lastgood", "suite.json.lock"}));
 }
 
 TEST(SettingsTest, CreatesTheMissingFolderPrivately) {
@@ -318,14 +319,22 @@ TEST(SettingsTest, AWriteLaysOnlyItsOwnChangesOverWhatAnotherProcessWrote) {
        R"({"folders": "A+B", "width": 360, "old": 1})",
        [](Settings& s) { s.setBoolean("ui.librarySectionExpanded", false); },
        {{"folders", "A+B"}, {"width", 360}, {"old", 1}, {"ui.librarySectionExpanded", false}}},
-      {"a key removed elsewhere and untouched here stays removed", R"({"folders": "A", "width": 360})",
-       [](Settings& s) { s.setInteger("count", 2); }, {{"folders", "A"}, {"width", 360}, {"count", 2}}},
-      {"a key written by both ends with the later write", R"({"folders": "A", "width": 400, "old": 1})",
-       [](Settings& s) { s.setInteger("width", 420); }, {{"folders", "A"}, {"width", 420}, {"old", 1}}},
-      {"a key removed here goes whatever it became elsewhere", R"({"folders": "A", "width": 360, "old": 2})",
-       [](Settings& s) { s.remove("old"); }, {{"folders", "A"}, {"width", 360}}},
-      {"a deleted file takes only what was changed here", std::nullopt,
-       [](Settings& s) { s.setInteger("count", 2); }, {{"count", 2}}},
+      {"a key removed elsewhere and untouched here stays removed",
+       R"({"folders": "A", "width": 360})",
+       [](Settings& s) { s.setInteger("count", 2); },
+       {{"folders", "A"}, {"width", 360}, {"count", 2}}},
+      {"a key written by both ends with the later write",
+       R"({"folders": "A", "width": 400, "old": 1})",
+       [](Settings& s) { s.setInteger("width", 420); },
+       {{"folders", "A"}, {"width", 420}, {"old", 1}}},
+      {"a key removed here goes whatever it became elsewhere",
+       R"({"folders": "A", "width": 360, "old": 2})",
+       [](Settings& s) { s.remove("old"); },
+       {{"folders", "A"}, {"width", 360}}},
+      {"a deleted file takes only what was changed here",
+       std::nullopt,
+       [](Settings& s) { s.setInteger("count", 2); },
+       {{"count", 2}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -389,7 +398,8 @@ TEST(SettingsTest, ProcessesWritingAtOnceLoseNoKey) {
   EXPECT_EQ(written.value("folders", ""), "A");
   for (int k = 0; k < kKeys; ++k) {
     EXPECT_TRUE(written.contains("parent" + std::to_string(k)));
-    for (int p = 0; p < kProcesses; ++p) EXPECT_TRUE(written.contains("p" + std::to_string(p) + "k" + std::to_string(k)));
+    for (int p = 0; p < kProcesses; ++p)
+      EXPECT_TRUE(written.contains("p" + std::to_string(p) + "k" + std::to_string(k)));
   }
   // The last good copy holds the same.
   EXPECT_EQ(readJson(folder.path() / "suite.json.lastgood"), written);
@@ -432,10 +442,11 @@ TEST(SettingsTest, ADamagedFileGivesWayToItsLastGoodCopy) {
     std::optional<std::string> expectedSetAside;
   };
   const Case cases[] = {
-      {"truncated file, good copy", truncated, good, 400, SettingsDamage{"suite.json.unreadable", true}, truncated},
-      {"empty file, good copy", std::string(), good, 400, SettingsDamage{"suite.json.unreadable", true}, ""},
-      {"truncated file, damaged copy", truncated, "{", std::nullopt, SettingsDamage{"suite.json.unreadable", false},
+      {"truncated file, good copy", truncated, good, 400, SettingsDamage{"suite.json.unreadable", true},
        truncated},
+      {"empty file, good copy", std::string(), good, 400, SettingsDamage{"suite.json.unreadable", true}, ""},
+      {"truncated file, damaged copy", truncated, "{", std::nullopt,
+       SettingsDamage{"suite.json.unreadable", false}, truncated},
       {"truncated file, no copy", truncated, std::nullopt, std::nullopt,
        SettingsDamage{"suite.json.unreadable", false}, truncated},
       {"file that cannot be read, good copy", "<folder>", good, 400, SettingsDamage{{}, true}, std::nullopt},
@@ -458,7 +469,8 @@ TEST(SettingsTest, ADamagedFileGivesWayToItsLastGoodCopy) {
     EXPECT_EQ(settings.integer("width"), c.expectedWidth);
     EXPECT_EQ(settings.data("securityScopedFolderBookmarks").has_value(), c.expectedWidth.has_value());
     std::optional<SettingsDamage> expectedDamage = c.expectedDamage;
-    if (expectedDamage && !expectedDamage->setAside.empty()) expectedDamage->setAside = folder.path() / expectedDamage->setAside;
+    if (expectedDamage && !expectedDamage->setAside.empty())
+      expectedDamage->setAside = folder.path() / expectedDamage->setAside;
     EXPECT_EQ(settings.damage(), expectedDamage);
     EXPECT_EQ(log.lines.size(), c.expectedDamage ? 1u : 0u);
     if (c.expectedSetAside) {
