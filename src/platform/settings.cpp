@@ -46,6 +46,7 @@ struct Settings::SuiteState {
   std::map<std::string, PendingChange, std::less<>> pending;
   std::uint64_t lastSerial = 0;
   bool queued = false;  // waiting in the background writer's queue
+  bool closed = false;  // its last Settings object is gone, having written what it could
   std::optional<SettingsDamage> damage;
   // One rewrite at a time; guards lastFailure too.
   std::mutex writeMutex;
@@ -53,13 +54,19 @@ struct Settings::SuiteState {
 };
 
 namespace {
+std::mutex& processLock();
 bool writePending(Settings::SuiteState& state);
 }  // namespace
 
 // Shared by every Settings object of one file; the last one to go writes what is pending.
 struct Settings::Suite {
   explicit Suite(std::shared_ptr<SuiteState> suiteState) : state(std::move(suiteState)) {}
-  ~Suite() { writePending(*state); }
+  ~Suite() {
+    writePending(*state);
+    // A write still queued for it must not retry what failed here, after its folder may be gone.
+    std::lock_guard lock(processLock());
+    state->closed = true;
+  }
   Suite(const Suite&) = delete;
   Suite& operator=(const Suite&) = delete;
 
@@ -467,7 +474,7 @@ bool writePending(Settings::SuiteState& state) {
   {
     std::lock_guard lock(processLock());
     state.queued = false;
-    if (state.pending.empty()) return true;
+    if (state.pending.empty() || state.closed) return state.pending.empty();
     changes = state.pending;
     upTo = state.lastSerial;
     known = state.values;
