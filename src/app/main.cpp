@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   const std::unique_ptr<QApplication> application = lorvex::app::makeLorvexQApplication(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lorvex"));
   QApplication::setQuitOnLastWindowClosed(false);  // closing "main" quits, whatever else is open
-  lorvex::app::integrateWithDesktop(application);
+  lorvex::app::integrateWithDesktop(*application);
 
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i]);
