@@ -12,8 +12,9 @@ pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
 
 if(NOT LORVEX_FUZZ)
   # The store and everything above it: the event loop, thread pools and C++20 coroutines on them;
-  # the views: widgets, the bundled SVG icons, the file manager over D-Bus; Test for widget tests.
-  find_package(Qt6 6.4 REQUIRED COMPONENTS Core Concurrent Gui Widgets Svg DBus Test)
+  # the views: widgets, the bundled SVG icons, the file manager over D-Bus; Test for widget tests;
+  # Network for the local socket that keeps one window per library.
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Core Concurrent Gui Widgets Svg DBus Test Network)
   find_package(QCoro6 0.8 REQUIRED COMPONENTS Core)
 endif()
 

@@ -5,9 +5,11 @@
 #include <memory>
 #include <string>
 
+#include <QMessageBox>
 #include <QThreadPool>
 
 #include "app/acknowledgments_window.h"
+#include "app/launch_alerts.h"
 #include "app/main_window.h"
 #include "platform/log.h"
 #include "services/ui_testing_launch.h"
@@ -48,6 +50,18 @@ LorvexApplication::LorvexApplication(LorvexApplicationOptions options)
   connect(mainWindow_.get(), &MainWindow::firstShown, this,
           [this] { platform::signpostEvent("MainWindowShown", "ms=" + std::to_string(millisecondsSinceStart())); });
   connect(store_.get(), &ImageLibraryStore::isLoadingChanged, this, &LorvexApplication::reportFirstResultPage);
+  // The registered folders went with the settings: the person must hear of it, not only the log.
+  if (const auto damage = appStorage_->damage(); damage && !damage->restoredLastGood) {
+    const std::filesystem::path kept = damage->setAside.empty() ? appStorage_->filePath() : damage->setAside;
+    connect(
+        mainWindow_.get(), &MainWindow::firstShown, this,
+        [this, kept] {
+          QMessageBox* alert = makeSettingsUnreadableAlert(localization_, kept, mainWindow_.get());
+          alert->setWindowModality(Qt::WindowModal);
+          alert->open();
+        },
+        Qt::QueuedConnection);
+  }
 }
 
 LorvexApplication::~LorvexApplication() {
@@ -61,6 +75,11 @@ void LorvexApplication::showMainWindow() {
   mainWindow_->show();
   mainWindow_->raise();
   mainWindow_->activateWindow();
+}
+
+void LorvexApplication::raiseMainWindow() {
+  mainWindow_->setWindowState(mainWindow_->windowState() & ~Qt::WindowMinimized);
+  showMainWindow();
 }
 
 void LorvexApplication::openAcknowledgments() {

@@ -3,6 +3,9 @@
 // service; the main window's first showing starts the launch workflow), the updater outside UI
 // testing, and the main window with its menus. The acknowledgments window is made on first use.
 //
+// Settings that could not be read, with no good copy to load instead, are reported in an alert over
+// the main window when it first shows ("settingsUnreadableAlert").
+//
 // Quitting: the windows go first, then the store (which stops its flows). A scan blocked in a pool
 // job may outlast that; quitAfterWaitingForPools() gives such jobs two seconds and then ends the
 // process without waiting further (library writes are transactions, so nothing is left half done).
@@ -71,6 +74,8 @@ class LorvexApplication : public QObject {
   AcknowledgmentsWindow* acknowledgmentsWindow() const { return acknowledgmentsWindow_; }
 
   void showMainWindow();
+  // Another launch on this library asked for the window: back from minimised, shown, raised.
+  void raiseMainWindow();
   // Makes the acknowledgments window on first use; shows, raises and activates it.
   void openAcknowledgments();
 

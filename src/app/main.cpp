@@ -1,18 +1,26 @@
-// lorvex: the application. Builds the composition root, shows the main window and runs the event
-// loop (under the main-thread stall monitor when LORVEX_STALL_MS is set); after it ends, the
-// windows and the store go, and library work still blocked in a pool job is given two seconds
-// before the process ends without it.
+// lorvex: the application. A launch on a library that another launch already runs brings that
+// window forward and leaves (or, when the other cannot be reached, says so). Otherwise it builds
+// the composition root, shows the main window and runs the event loop (under the main-thread stall
+// monitor when LORVEX_STALL_MS is set); after it ends, the windows and the store go, the settings
+// still waiting for the background writer are written, and library work still blocked in a pool
+// job is given two seconds before the process ends without it.
 #include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include "app/desktop_integration.h"
+#include "app/launch_alerts.h"
 #include "app/lorvex_application.h"
 #include "app/main_thread_stall_monitor.h"
 #include "app/main_window.h"
+#include "app/single_instance.h"
+#include "platform/settings.h"
+#include "services/live_image_library_service.h"
+#include "services/ui_testing_launch.h"
 #include "store/async/store_thread_pools.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +33,21 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i]);
 
+  // Before anything is opened or written: a second window on one library would work from stale
+  // settings and find the library locked.
+  const auto uiTesting = lorvex::parseUITestingLaunchArguments(arguments);
+  const auto instance = lorvex::app::SingleInstance::claim(
+      lorvex::libraryDirectoryLocation(uiTesting ? std::optional(uiTesting->runID) : std::nullopt));
+  switch (instance->role()) {
+    case lorvex::app::SingleInstance::Role::raisedRunning:
+      return 0;
+    case lorvex::app::SingleInstance::Role::runningUnreachable:
+      lorvex::app::makeInstanceUnreachableAlert(lorvex::ui::AppLocalization::live())->exec();
+      return 1;
+    case lorvex::app::SingleInstance::Role::primary:
+      break;
+  }
+
   int status = 0;
   {
     lorvex::app::LorvexApplicationOptions options;
@@ -33,9 +56,13 @@ int main(int argc, char** argv) {
     lorvex::app::LorvexApplication lorvexApp(std::move(options));
     QObject::connect(&lorvexApp.mainWindow(), &lorvex::app::MainWindow::closed, application.get(),
                      &QApplication::quit);
+    QObject::connect(instance.get(), &lorvex::app::SingleInstance::raiseRequested, &lorvexApp,
+                     &lorvex::app::LorvexApplication::raiseMainWindow);
     lorvexApp.showMainWindow();
     status = QApplication::exec();
+    instance->stopAnswering();
   }
+  lorvex::platform::Settings::flushAll();
   lorvex::app::quitAfterWaitingForPools({&lorvex::userInitiatedPool(), &lorvex::utilityPool()});
   return status;
 }

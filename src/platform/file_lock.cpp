@@ -12,6 +12,14 @@
 namespace lorvex::platform {
 
 std::optional<ExclusiveFileLock> ExclusiveFileLock::tryAcquire(const std::string& path) {
+  return lock(path, false);
+}
+
+ExclusiveFileLock ExclusiveFileLock::acquire(const std::string& path) {
+  return std::move(*lock(path, true));
+}
+
+std::optional<ExclusiveFileLock> ExclusiveFileLock::lock(const std::string& path, bool wait) {
   int descriptor = -1;
   do {
     descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -19,7 +27,7 @@ std::optional<ExclusiveFileLock> ExclusiveFileLock::tryAcquire(const std::string
   if (descriptor < 0) throwFileError("Unable to open the lock file " + path, errno);
   int result = -1;
   do {
-    result = ::flock(descriptor, LOCK_EX | LOCK_NB);
+    result = ::flock(descriptor, wait ? LOCK_EX : LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
   if (result == 0) return ExclusiveFileLock(descriptor);
   const int error = errno;

@@ -4,7 +4,8 @@
 // belongs to the open file, not to the process: a second ExclusiveFileLock on the same file fails
 // within one process too, and a child started with exec does not inherit it (close-on-exec).
 //
-// Thread safety: a lock object belongs to one owner; tryAcquire may be called from any thread.
+// Thread safety: a lock object belongs to one owner; tryAcquire and acquire may be called from any
+// thread.
 #pragma once
 
 #include <optional>
@@ -18,6 +19,8 @@ class ExclusiveFileLock {
   // when another open file holds the lock. Throws FileError when the file cannot be opened or
   // locked for another reason.
   static std::optional<ExclusiveFileLock> tryAcquire(const std::string& path);
+  // The same, but waits while another open file holds the lock. Throws FileError as tryAcquire.
+  static ExclusiveFileLock acquire(const std::string& path);
 
   ~ExclusiveFileLock();
   ExclusiveFileLock(ExclusiveFileLock&& other) noexcept;
@@ -27,6 +30,7 @@ class ExclusiveFileLock {
 
  private:
   explicit ExclusiveFileLock(int descriptor) : fd_(descriptor) {}
+  static std::optional<ExclusiveFileLock> lock(const std::string& path, bool wait);
 
   int fd_ = -1;
 };

@@ -8,24 +8,69 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "platform/base64.h"
+#include "platform/file_lock.h"
 #include "platform/json_nesting.h"
 #include "platform/log.h"
+#include "platform/regular_file.h"
 
 namespace lorvex::platform {
 
 using Json = nlohmann::json;
 
+namespace {
+
+// A key this process changed that the file may not hold yet: its value, or nothing when removed.
+struct PendingChange {
+  std::optional<Json> value;
+  std::uint64_t serial = 0;
+};
+
+}  // namespace
+
 struct Settings::SuiteState {
-  Json values = Json::object();
-  // Set when an existing file could not be read: replacing it would destroy values we never saw.
-  bool writesBlocked = false;
+  explicit SuiteState(std::filesystem::path path) : file(std::move(path)) {}
+
+  const std::filesystem::path file;
+  // Guarded by the process lock.
+  Json values = Json::object();  // the file as last read or written, with the pending changes on top
+  std::map<std::string, PendingChange, std::less<>> pending;
+  std::uint64_t lastSerial = 0;
+  bool queued = false;  // waiting in the background writer's queue
+  bool closed = false;  // its last Settings object is gone, having written what it could
+  std::optional<SettingsDamage> damage;
+  // One rewrite at a time; guards lastFailure too.
+  std::mutex writeMutex;
+  std::string lastFailure;  // logged once, not again for every retry that fails the same way
+};
+
+namespace {
+std::mutex& processLock();
+bool writePending(Settings::SuiteState& state);
+}  // namespace
+
+// Shared by every Settings object of one file; the last one to go writes what is pending.
+struct Settings::Suite {
+  explicit Suite(std::shared_ptr<SuiteState> suiteState) : state(std::move(suiteState)) {}
+  ~Suite() {
+    writePending(*state);
+    // A write still queued for it must not retry what failed here, after its folder may be gone.
+    std::lock_guard lock(processLock());
+    state->closed = true;
+  }
+  Suite(const Suite&) = delete;
+  Suite& operator=(const Suite&) = delete;
+
+  std::shared_ptr<SuiteState> state;
 };
 
 namespace {
@@ -39,13 +84,66 @@ std::mutex& processLock() {
   return *mutex;
 }
 
-std::map<std::string, std::weak_ptr<Settings::SuiteState>>& openSuites() {
-  static auto* const suites = new std::map<std::string, std::weak_ptr<Settings::SuiteState>>();
+// The suites open in this process. Once the last Settings object of a suite is gone (having
+// written what was pending), opening it again reads the file again.
+std::map<std::string, std::weak_ptr<Settings::Suite>>& openSuites() {
+  static auto* const suites = new std::map<std::string, std::weak_ptr<Settings::Suite>>();
   return *suites;
+}
+
+// The one thread that rewrites settings files, in the order suites were changed. Made on first
+// use and never destroyed, so it can still run while the process exits; quitting writes through
+// flushAll() (and the last Settings object of a suite) rather than waiting for it.
+class BackgroundWriter {
+ public:
+  void enqueue(std::shared_ptr<Settings::SuiteState> state) {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(state));
+    if (!started_) {
+      started_ = true;
+      std::thread([this] { run(); }).detach();
+    }
+    wake_.notify_one();
+  }
+
+ private:
+  [[noreturn]] void run() {
+    for (;;) {
+      std::shared_ptr<Settings::SuiteState> state;
+      {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return !queue_.empty(); });
+        state = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      writePending(*state);
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::shared_ptr<Settings::SuiteState>> queue_;
+  bool started_ = false;
+};
+
+BackgroundWriter& backgroundWriter() {
+  static auto* const writer = new BackgroundWriter();
+  return *writer;
 }
 
 std::string errnoText(int error) {
   return std::strerror(error);
+}
+
+std::filesystem::path siblingPath(const std::filesystem::path& file, std::string_view suffix) {
+  return file.string() + std::string(suffix);
+}
+
+std::filesystem::path lastGoodPath(const std::filesystem::path& file) {
+  return siblingPath(file, ".lastgood");
+}
+std::filesystem::path lockPath(const std::filesystem::path& file) {
+  return siblingPath(file, ".lock");
 }
 
 void validateSuiteName(std::string_view name) {
@@ -54,7 +152,6 @@ void validateSuiteName(std::string_view name) {
     throw SettingsError("Invalid settings suite name: " + std::string(name));
   }
 }
-
 bool readWholeFile(const std::filesystem::path& path, std::string& text, int& error) {
   // O_NONBLOCK: a FIFO or device under the settings name must not hang the launch.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -85,42 +182,48 @@ bool readWholeFile(const std::filesystem::path& path, std::string& text, int& er
   return true;
 }
 
-// Moves an unparsable file out of the way under the first free "<file>.unreadable[.N]" name.
-void moveAside(const std::filesystem::path& file) {
+// A settings file as read from disk.
+struct SuiteFile {
+  enum class Status { read, missing, damaged, unreadable };
+  Status status = Status::missing;
+  Json values;    // when read: a JSON object
+  int error = 0;  // when unreadable: the errno value
+};
+
+SuiteFile readSuiteFile(const std::filesystem::path& path) {
+  SuiteFile file;
+  std::string text;
+  if (!readWholeFile(path, text, file.error)) {
+    // No file (or no folder): an empty suite.
+    file.status = file.error == ENOENT || file.error == ENOTDIR ? SuiteFile::Status::missing
+                                                                : SuiteFile::Status::unreadable;
+    return file;
+  }
+  Json parsed = jsonNestingWithin(text, kMaxNesting) ? Json::parse(text, nullptr, false)
+                                                     : Json(Json::value_t::discarded);
+  if (!parsed.is_object()) {
+    file.status = SuiteFile::Status::damaged;
+    return file;
+  }
+  file.status = SuiteFile::Status::read;
+  file.values = std::move(parsed);
+  return file;
+}
+
+// Moves an unparsable file out of the way under the first free "<file>.unreadable[.N]" name;
+// returns that name, or nothing (with the reason in `failure`) when it stays in place.
+std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file, std::string& failure) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
     std::string target = file.string() + ".unreadable";
     if (attempt > 0) target += "." + std::to_string(attempt);
     struct stat info {};
     if (::lstat(target.c_str(), &info) == 0) continue;
-    if (::rename(file.c_str(), target.c_str()) == 0) {
-      logError(kLogCategory, "Unreadable settings file moved to " + target);
-    } else {
-      logError(kLogCategory, "Unreadable settings file could not be moved aside: " + file.string() + ": " +
-                                 errnoText(errno));
-    }
-    return;
+    if (::rename(file.c_str(), target.c_str()) == 0) return target;
+    failure = "it could not be moved aside: " + errnoText(errno);
+    return std::nullopt;
   }
-}
-
-std::shared_ptr<Settings::SuiteState> loadSuite(const std::filesystem::path& file) {
-  auto state = std::make_shared<Settings::SuiteState>();
-  std::string text;
-  int error = 0;
-  if (!readWholeFile(file, text, error)) {
-    if (error != ENOENT && error != ENOTDIR) {  // no file: an empty suite
-      state->writesBlocked = true;
-      logError(kLogCategory, "Settings file could not be read: " + file.string() + ": " + errnoText(error));
-    }
-    return state;
-  }
-  Json parsed = jsonNestingWithin(text, kMaxNesting) ? Json::parse(text, nullptr, false)
-                                                     : Json(Json::value_t::discarded);
-  if (parsed.is_object()) {
-    state->values = std::move(parsed);
-  } else {
-    moveAside(file);
-  }
-  return state;
+  failure = "it could not be moved aside: every name is taken";
+  return std::nullopt;
 }
 
 Json toJson(const SettingsValue& value) {
@@ -207,8 +310,19 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// A rename is durable only once the folder's entry is on disk.
+void syncFolderEntries(const std::filesystem::path& folder) {
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    ::fsync(folderFd);
+    ::close(folderFd);
+  }
+}
+
 // Replaces `file` with `text` so that readers (and a crash) see either the old or the new file.
-bool replaceFileAtomically(const std::filesystem::path& file, std::string_view text, std::string& failure) {
+// Without `syncFolder` the rename is durable only once the caller syncs the folder.
+bool replaceFileAtomically(const std::filesystem::path& file, std::string_view text, std::string& failure,
+                           bool syncFolder = true) {
   const auto folder = file.parent_path();
   if (!ensureFolder(folder, failure)) return false;
   static std::atomic<std::uint64_t> counter{0};
@@ -234,38 +348,162 @@ bool replaceFileAtomically(const std::filesystem::path& file, std::string_view t
     failure = "cannot write " + file.string() + ": " + errnoText(error);
     return false;
   }
-  // The rename is durable only once the folder's entry is on disk.
-  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    ::fsync(folderFd);
-    ::close(folderFd);
-  }
+  if (syncFolder) syncFolderEntries(folder);
   return true;
 }
 
-// Applies `change` to a copy of the suite's values, writes the copy and keeps it. Caller holds
-// the process lock.
-template <typename Change>
-bool commit(Settings::SuiteState& state, const std::filesystem::path& file, Change&& change) {
-  Json updated = state.values;
-  change(updated);
+// The suite as opened: the file, or when it cannot be used, its last good copy (which takes the
+// place of a file moved aside). A damaged file is
+// checked again under the writers' lock before it is moved aside, so a file another process is
+// replacing at that moment is never taken for damage.
+std::shared_ptr<Settings::SuiteState> loadSuite(const std::filesystem::path& path) {
+  auto state = std::make_shared<Settings::SuiteState>(path);
+  SuiteFile file = readSuiteFile(path);
+  std::optional<ExclusiveFileLock> lock;
+  if (file.status == SuiteFile::Status::damaged) {
+    try {
+      lock.emplace(ExclusiveFileLock::acquire(lockPath(path).string()));
+      file = readSuiteFile(path);
+    } catch (const FileError& error) {
+      logError(kLogCategory, std::string("Settings read without the writers' lock: ") + error.what());
+    }
+  }
+  if (file.status == SuiteFile::Status::read) state->values = std::move(file.values);
+  if (file.status == SuiteFile::Status::read || file.status == SuiteFile::Status::missing) return state;
+
+  SettingsDamage damage;
+  std::string report = "Settings file " + path.string();
+  if (file.status == SuiteFile::Status::unreadable) {
+    report += " could not be read (" + errnoText(file.error) + ")";
+  } else {
+    std::string failure;
+    if (const auto target = moveAside(path, failure)) {
+      damage.setAside = *target;
+      report += " was unreadable and was moved to " + target->string();
+    } else {
+      report += " was unreadable and " + failure;
+    }
+  }
+  SuiteFile lastGood = readSuiteFile(lastGoodPath(path));
+  if (lastGood.status == SuiteFile::Status::read) {
+    state->values = std::move(lastGood.values);
+    damage.restoredLastGood = true;
+    report += "; its last good copy was loaded";
+    // Put back in the file's place, or the next write would start from nothing.
+    std::string failure;
+    if (!damage.setAside.empty() && !replaceFileAtomically(path, state->values.dump(2) + "\n", failure)) {
+      report += " but could not be put back: " + failure;
+    }
+  } else {
+    report += "; no good copy could be read either, so the settings start empty";
+  }
+  logError(kLogCategory, report);
+  state->damage = std::move(damage);
+  return state;
+}
+
+void applyChange(Json& values, const std::string& key, const std::optional<Json>& value) {
+  if (value) {
+    values[key] = *value;
+  } else {
+    values.erase(key);
+  }
+}
+
+using PendingChanges = std::map<std::string, PendingChange, std::less<>>;
+
+// Lays `changes` over the file as it is now and replaces it (and its last good copy) under the
+// writers' lock. Returns what the file holds afterwards; nothing, with the reason in `failure`,
+// when it was not written. `known` stands in for a file found damaged with no good copy beside it.
+std::optional<Json> rewrite(const std::filesystem::path& path, const PendingChanges& changes,
+                            const Json& known, std::string& failure) {
+  if (!ensureFolder(path.parent_path(), failure)) return std::nullopt;
+  std::optional<ExclusiveFileLock> lock;
+  try {
+    lock.emplace(ExclusiveFileLock::acquire(lockPath(path).string()));
+  } catch (const FileError& error) {
+    failure = error.what();
+    return std::nullopt;
+  }
+  SuiteFile file = readSuiteFile(path);
+  Json values;
+  switch (file.status) {
+    case SuiteFile::Status::read:
+      values = std::move(file.values);
+      break;
+    case SuiteFile::Status::missing:
+      values = Json::object();
+      break;
+    case SuiteFile::Status::damaged: {
+      std::string moveFailure;
+      const auto target = moveAside(path, moveFailure);
+      SuiteFile lastGood = readSuiteFile(lastGoodPath(path));
+      values = lastGood.status == SuiteFile::Status::read ? std::move(lastGood.values) : known;
+      logError(kLogCategory, "Settings file " + path.string() + " was found unreadable; " +
+                                 (target ? "moved to " + target->string() : moveFailure));
+      break;
+    }
+    case SuiteFile::Status::unreadable:
+      failure = "the existing file " + path.string() + " could not be read: " + errnoText(file.error);
+      return std::nullopt;
+  }
+  for (const auto& [key, change] : changes) applyChange(values, key, change.value);
   std::string text;
   try {
-    text = updated.dump(2) + "\n";
-  } catch (const Json::type_error&) {
-    throw SettingsError("A setting cannot hold text that is not valid UTF-8");
+    text = values.dump(2) + "\n";
+  } catch (const Json::exception& error) {
+    failure = std::string("cannot encode the values: ") + error.what();
+    return std::nullopt;
   }
-  state.values = std::move(updated);
-  if (state.writesBlocked) {
-    logError(kLogCategory, "Settings not saved: the existing file " + file.string() + " could not be read");
-    return false;
+  if (!replaceFileAtomically(path, text, failure, false)) return std::nullopt;
+  std::string copyFailure;
+  if (!replaceFileAtomically(lastGoodPath(path), text, copyFailure)) {
+    logError(kLogCategory, "Last good copy of the settings not saved: " + copyFailure);
+    syncFolderEntries(path.parent_path());
+  }
+  return values;
+}
+
+// Writes the changes pending when it starts. Changes made while it writes stay pending (and
+// queued) for the next rewrite, so the file only ever takes changes in the order they were made.
+bool writePending(Settings::SuiteState& state) {
+  std::lock_guard writing(state.writeMutex);
+  PendingChanges changes;
+  std::uint64_t upTo = 0;
+  Json known;
+  {
+    std::lock_guard lock(processLock());
+    state.queued = false;
+    if (state.pending.empty() || state.closed) return state.pending.empty();
+    changes = state.pending;
+    upTo = state.lastSerial;
+    known = state.values;
   }
   std::string failure;
-  if (!replaceFileAtomically(file, text, failure)) {
-    logError(kLogCategory, "Settings not saved: " + failure);
+  std::optional<Json> written = rewrite(state.file, changes, known, failure);
+  if (!written) {
+    if (failure != state.lastFailure) logError(kLogCategory, "Settings not saved: " + failure);
+    state.lastFailure = std::move(failure);
     return false;
   }
+  state.lastFailure.clear();
+  std::lock_guard lock(processLock());
+  std::erase_if(state.pending, [upTo](const auto& entry) { return entry.second.serial <= upTo; });
+  state.values = std::move(*written);
+  for (const auto& [key, change] : state.pending) applyChange(state.values, key, change.value);
   return true;
+}
+
+// Records a change for every reader and queues the rewrite. Caller holds the process lock.
+void change(const std::shared_ptr<Settings::SuiteState>& state, std::string_view key,
+            std::optional<Json> value) {
+  const std::string name(key);
+  applyChange(state->values, name, value);
+  state->pending[name] = PendingChange{std::move(value), ++state->lastSerial};
+  if (!state->queued) {
+    state->queued = true;
+    backgroundWriter().enqueue(state);
+  }
 }
 
 }  // namespace
@@ -292,13 +530,18 @@ Settings::Settings(std::string_view suiteName, const std::filesystem::path& fold
   validateSuiteName(suiteName);
   filePath_ = std::filesystem::absolute(folder).lexically_normal() / (std::string(suiteName) + ".json");
   std::lock_guard lock(processLock());
-  auto& suites = openSuites();
-  auto& slot = suites[filePath_.string()];
-  state_ = slot.lock();
-  if (!state_) {
-    state_ = loadSuite(filePath_);
-    slot = state_;
+  std::weak_ptr<Suite>& open = openSuites()[filePath_.string()];
+  suite_ = open.lock();
+  if (!suite_) {
+    suite_ = std::make_shared<Suite>(loadSuite(filePath_));
+    open = suite_;
   }
+  state_ = suite_->state.get();
+}
+
+std::optional<SettingsDamage> Settings::damage() const {
+  std::lock_guard lock(processLock());
+  return state_->damage;
 }
 
 std::optional<SettingsValue> Settings::object(std::string_view key) const {
@@ -364,34 +607,61 @@ std::optional<std::vector<std::string>> Settings::stringArray(std::string_view k
   return strings;
 }
 
-bool Settings::set(std::string_view key, SettingsValue value) {
+void Settings::set(std::string_view key, SettingsValue value) {
   Json json = toJson(value);
+  try {
+    (void)Json{{std::string(key), json}}.dump();  // refuses text that is not UTF-8 now, not in the writer
+  } catch (const Json::type_error&) {
+    throw SettingsError("A setting cannot hold text that is not valid UTF-8");
+  }
   std::lock_guard lock(processLock());
-  return commit(*state_, filePath_, [&](Json& values) { values[std::string(key)] = std::move(json); });
+  change(suite_->state, key, std::move(json));
 }
 
-bool Settings::setStringArray(std::string_view key, const std::vector<std::string>& values) {
+void Settings::setStringArray(std::string_view key, const std::vector<std::string>& values) {
   SettingsValue::Array array;
   array.reserve(values.size());
   for (const auto& s : values) array.push_back(SettingsValue{s});
-  return set(key, SettingsValue{std::move(array)});
+  set(key, SettingsValue{std::move(array)});
 }
 
-bool Settings::remove(std::string_view key) {
+void Settings::remove(std::string_view key) {
   std::lock_guard lock(processLock());
-  if (state_->values.find(key) == state_->values.end()) return true;
-  return commit(*state_, filePath_, [&](Json& values) { values.erase(std::string(key)); });
+  if (state_->values.find(key) == state_->values.end()) return;
+  change(suite_->state, key, std::nullopt);
+}
+
+bool Settings::flush() {
+  return writePending(*state_);
+}
+
+bool Settings::flushAll() {
+  std::vector<std::shared_ptr<Suite>> suites;
+  {
+    std::lock_guard lock(processLock());
+    for (const auto& [path, open] : openSuites()) {
+      if (auto suite = open.lock()) suites.push_back(std::move(suite));
+    }
+  }
+  bool written = true;
+  for (const auto& suite : suites) written = writePending(*suite->state) && written;
+  return written;
 }
 
 bool Settings::removeSuite() {
-  std::lock_guard lock(processLock());
-  state_->values = Json::object();
-  if (::unlink(filePath_.c_str()) != 0 && errno != ENOENT) {
-    logError(kLogCategory,
-             "Settings file could not be deleted: " + filePath_.string() + ": " + errnoText(errno));
-    return false;
+  std::lock_guard writing(state_->writeMutex);
+  {
+    std::lock_guard lock(processLock());
+    state_->values = Json::object();
+    state_->pending.clear();
   }
-  state_->writesBlocked = false;
+  for (const auto& file : {filePath_, lastGoodPath(filePath_)}) {
+    if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
+      logError(kLogCategory,
+               "Settings file could not be deleted: " + file.string() + ": " + errnoText(errno));
+      return false;
+    }
+  }
   return true;
 }
 

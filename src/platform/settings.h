@@ -8,11 +8,20 @@
 // program does not understand are kept in the file untouched.
 //
 // Every Settings object for the same file shares one in-memory copy, so a value written through
-// one is read through every other at once. Each write replaces the whole file atomically (a
-// temporary file in the same folder, fsync, rename, fsync of the folder), so a crash leaves either
-// the old or the new file, never a torn one. One process-wide lock serialises all reads and
-// writes, so concurrent writers in one process never lose each other's values. Another process
-// writing the same file is not coordinated with.
+// one is read through every other at once. The file is rewritten by one background writer thread
+// (an fsync must not hold up the window), in the order the values were set: several changes made
+// before the writer gets to them go into one rewrite.
+//
+// A rewrite never replaces the file from a stale copy: under an flock on "<suite>.json.lock" it
+// reads the file again, lays this process's changed keys over what it holds (another process's
+// keys stay as that process wrote them) and replaces the file atomically (a temporary file in the
+// same folder, fsync, rename, fsync of the folder), so a crash leaves the old or the new file,
+// never a torn one. A file that exists but cannot be read is never replaced: the rewrite is
+// refused and logged. Each rewrite also leaves the same text in "<suite>.json.lastgood"; opening
+// a suite whose file is damaged loads that copy instead.
+//
+// Quitting: the last Settings object of a suite writes what is still pending before it goes, and
+// flushAll() does so for every open suite.
 //
 // Thread safety: every member may be called from any thread.
 #pragma once
@@ -45,6 +54,17 @@ class SettingsError : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
+// What opening a suite found when its file could not be used.
+struct SettingsDamage {
+  // Where the unreadable file was moved ("<suite>.json.unreadable", ".1", ".2", …); empty when it
+  // was left in place (it could not be read at all, or not moved).
+  std::filesystem::path setAside;
+  // True: the values are those of the last good copy. False: the suite started empty.
+  bool restoredLastGood = false;
+
+  bool operator==(const SettingsDamage&) const = default;
+};
+
 class Settings {
  public:
   static constexpr std::string_view kStandardSuiteName = "app.lorvex.Lorvex";
@@ -54,13 +74,18 @@ class Settings {
   static std::filesystem::path defaultFolder();
 
   // Opens a suite. The folder is created (mode 0700) on the first write, not here. A file that
-  // exists but is not a JSON object is moved aside to "<suite>.json.unreadable" (".1", ".2", …
-  // when taken), logged, and the suite starts empty, so the next write cannot destroy it. A file
-  // that cannot be read at all (permissions, I/O) is logged and the suite starts empty.
-  // Throws SettingsError when the suite name cannot name a file.
+  // exists but is not a JSON object (truncated, garbled) is moved aside to
+  // "<suite>.json.unreadable" (".1", ".2", … when taken), so no write can destroy it; a file that
+  // cannot be read at all (permissions, I/O) stays where it is. Either way the suite starts from
+  // the last good copy, or empty when that cannot be read either; damage() says which, and it is
+  // logged. A missing file is an empty suite (the last good copy of a deleted file is not
+  // brought back). Throws SettingsError when the suite name cannot name a file.
   explicit Settings(std::string_view suiteName, const std::filesystem::path& folder = defaultFolder());
 
   const std::filesystem::path& filePath() const { return filePath_; }
+  // What was wrong with the file when this process first opened the suite; nothing when it was
+  // read (or absent).
+  std::optional<SettingsDamage> damage() const;
 
   // The stored value, whatever its type.
   std::optional<SettingsValue> object(std::string_view key) const;
@@ -76,33 +101,39 @@ class Settings {
   std::optional<SettingsValue::Array> array(std::string_view key) const;
   std::optional<std::vector<std::string>> stringArray(std::string_view key) const;
 
-  // Stores the value and rewrites the file. Throws SettingsError (nothing changed) when the value
-  // cannot be stored. Returns false when the file could not be written: the failure is logged and
-  // the value stays readable in this process; the next successful write saves it too.
-  bool set(std::string_view key, SettingsValue value);
-  bool setBoolean(std::string_view key, bool value) { return set(key, SettingsValue{value}); }
-  bool setInteger(std::string_view key, std::int64_t value) { return set(key, SettingsValue{value}); }
-  bool setReal(std::string_view key, double value) { return set(key, SettingsValue{value}); }
-  bool setString(std::string_view key, std::string value) {
-    return set(key, SettingsValue{std::move(value)});
-  }
-  bool setData(std::string_view key, SettingsValue::Data value) {
-    return set(key, SettingsValue{std::move(value)});
-  }
-  bool setStringArray(std::string_view key, const std::vector<std::string>& values);
+  // Stores the value for every reader in this process at once and hands the file's rewrite to the
+  // background writer. Throws SettingsError (nothing changed) when the value cannot be stored. A
+  // rewrite that fails is logged; the value stays readable in this process and the next rewrite
+  // (or flush) saves it too.
+  void set(std::string_view key, SettingsValue value);
+  void setBoolean(std::string_view key, bool value) { set(key, SettingsValue{value}); }
+  void setInteger(std::string_view key, std::int64_t value) { set(key, SettingsValue{value}); }
+  void setReal(std::string_view key, double value) { set(key, SettingsValue{value}); }
+  void setString(std::string_view key, std::string value) { set(key, SettingsValue{std::move(value)}); }
+  void setData(std::string_view key, SettingsValue::Data value) { set(key, SettingsValue{std::move(value)}); }
+  void setStringArray(std::string_view key, const std::vector<std::string>& values);
 
-  // Removes the key (nothing happens when it is absent); returns false as set() does.
-  bool remove(std::string_view key);
+  // Removes the key (nothing happens when it is absent), as set() writes.
+  void remove(std::string_view key);
 
-  // Forgets every value of the suite and deletes its file (a UI-testing run's reset). Returns
-  // false, after logging, when the file exists but could not be deleted.
+  // Rewrites the file now, in the calling thread, with every change made to the suite before the
+  // call. True when the file holds them all (also when nothing was pending).
+  bool flush();
+  // flush() of every suite open in this process: what quitting calls. True when all succeeded.
+  static bool flushAll();
+
+  // Forgets every value of the suite, pending ones included, and deletes its file and last good
+  // copy (a UI-testing run's reset). Returns false, after logging, when the file exists but could
+  // not be deleted.
   bool removeSuite();
 
   struct SuiteState;
+  struct Suite;
 
  private:
   std::filesystem::path filePath_;
-  std::shared_ptr<SuiteState> state_;
+  std::shared_ptr<Suite> suite_;
+  SuiteState* state_ = nullptr;  // suite_'s
 };
 
 }  // namespace lorvex::platform

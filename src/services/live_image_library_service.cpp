@@ -126,8 +126,14 @@ std::shared_ptr<SQLiteImageRepositoryV3> holdingLock(platform::ExclusiveFileLock
 }  // namespace
 
 std::filesystem::path defaultLibraryDirectory() {
-  const std::string folder = dataHomeFolder() + "/" + std::string(kLibraryFolderName);
+  const std::string folder = libraryDirectoryLocation(std::nullopt);
   createFolders(folder);
+  return folder;
+}
+
+std::filesystem::path libraryDirectoryLocation(const std::optional<std::string>& uiTestingRunID) {
+  std::string folder = dataHomeFolder() + "/" + std::string(kLibraryFolderName);
+  if (uiTestingRunID) folder += "/" + std::string(kUITestingFolderName) + "/" + *uiTestingRunID;
   return folder;
 }
 

@@ -56,6 +56,10 @@ std::filesystem::path defaultLibraryDirectory();
 // removal or creation fails.
 std::filesystem::path uiTestingLibraryDirectory(const std::string& runID, bool resets);
 
+// Where defaultLibraryDirectory() or uiTestingLibraryDirectory() puts the library, without
+// creating or removing anything.
+std::filesystem::path libraryDirectoryLocation(const std::optional<std::string>& uiTestingRunID);
+
 struct LiveImageLibraryServiceOptions {
   // Time of the move-aside stamp, of thumbnail retries and of stored rows; the system clock when
   // null.

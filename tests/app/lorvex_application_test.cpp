@@ -1,7 +1,8 @@
 // The composition root over a real library in the test's own home: launch arguments, the single
 // acknowledgments window, a folder registered through the picker path until the grid holds its 40
 // images, and then the built `lorvex`, started offscreen over the same home, reporting its first
-// page of those 40.
+// page of those 40; settings that cannot be read, and a second `lorvex` on a profile one already
+// runs.
 #include "app/lorvex_application.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QProcess>
 #include <QThread>
 #include <QThreadPool>
@@ -22,6 +24,8 @@
 #include "app/content_view.h"
 #include "app/library_workspace.h"
 #include "app/main_window.h"
+#include "platform/settings.h"
+#include "platform/temporary_folder.h"
 #include "scripted_folder_picker.h"
 #include "store/async/store_thread_pools.h"
 #include "store/image_library_store.h"
@@ -49,6 +53,19 @@ bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit
     QThread::msleep(1);
   }
   return true;
+}
+
+// Reads the process's error output into `errors` until it holds `text`, the process ends or `limit`
+// passes.
+bool readErrorsUntil(QProcess& process, QByteArray& errors, const char* text,
+                     std::chrono::milliseconds limit) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!errors.contains(text) && timer.elapsed() < limit.count() && process.state() == QProcess::Running) {
+    process.waitForReadyRead(200);
+    errors += process.readAllStandardError();
+  }
+  return errors.contains(text);
 }
 
 // 40 small decodable PNGs with the text chunks NovelAI writes.
@@ -199,17 +216,124 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
   lorvex.start(QStringLiteral(LORVEX_APP_EXECUTABLE), {});
   ASSERT_TRUE(lorvex.waitForStarted(10'000));
   QByteArray errors;
-  QElapsedTimer timer;
-  timer.start();
-  while (!errors.contains("FirstResultPage") && timer.elapsed() < 30'000 && lorvex.state() == QProcess::Running) {
-    lorvex.waitForReadyRead(200);
-    errors += lorvex.readAllStandardError();
-  }
+  readErrorsUntil(lorvex, errors, "FirstResultPage", std::chrono::seconds(30));
   lorvex.terminate();
   if (!lorvex.waitForFinished(10'000)) lorvex.kill();
   errors += lorvex.readAllStandardError();
   EXPECT_TRUE(errors.contains("event MainWindowShown")) << errors.toStdString();
   EXPECT_TRUE(errors.contains("event FirstResultPage count=40 ms=")) << errors.toStdString();
+}
+
+TEST_F(LorvexApplicationTest, SettingsThatCannotBeReadComeFromTheirLastGoodCopyOrAreReported) {
+  ui::testing::isolateHomeForProcess();
+  const std::filesystem::path settingsFolder = platform::Settings::defaultFolder();
+  const std::string good = R"({"filterTags": ["kept"]})";
+  struct Case {
+    std::string runID;
+    std::optional<std::string> lastGood;
+    std::vector<std::string> expectedTags;
+    bool expectAlert;
+  };
+  const Case cases[] = {
+      {"damaged-with-copy", good, {"kept"}, false},
+      {"damaged-without-copy", std::nullopt, {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.runID);
+    const std::filesystem::path file = settingsFolder / ("app.lorvex.UITests." + c.runID + ".json");
+    std::filesystem::create_directories(settingsFolder);
+    std::ofstream(file) << good.substr(0, 12);  // cut short, as by a full disk or a crash
+    if (c.lastGood) std::ofstream(file.string() + ".lastgood") << *c.lastGood;
+
+    LorvexApplicationOptions options;
+    options.arguments = {"lorvex", "--ui-testing", c.runID};
+    options.folderPicker = std::make_unique<testing::ScriptedFolderPicker>();
+    LorvexApplication application(std::move(options));
+    EXPECT_EQ(application.store().savedFilterTags(), c.expectedTags);
+    application.showMainWindow();
+    ImageLibraryStore& store = application.store();
+    ASSERT_TRUE(runUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
+                         std::chrono::seconds(30)));
+    auto* alert = application.mainWindow().findChild<QMessageBox*>("settingsUnreadableAlert");
+    ASSERT_EQ(alert != nullptr, c.expectAlert);
+    if (!alert) continue;
+    EXPECT_TRUE(alert->isVisible());
+    const ui::AppLocalization& live = ui::AppLocalization::live();
+    EXPECT_EQ(alert->text().toStdString(), live.lookup(ui::AppLocalizationKey::appSettingsUnreadableTitle));
+    EXPECT_EQ(
+        alert->informativeText().toStdString(),
+        live.lookup(ui::AppLocalizationKey::appSettingsUnreadableMessage, {file.string() + ".unreadable"}));
+    EXPECT_TRUE(std::filesystem::exists(file.string() + ".unreadable"));
+    alert->findChild<QAbstractButton*>("common.close")->click();
+    EXPECT_TRUE(runUntil(
+        [&] {
+          return application.mainWindow().findChild<QMessageBox*>("settingsUnreadableAlert") == nullptr;
+        },
+        std::chrono::seconds(5)));
+  }
+}
+
+TEST_F(LorvexApplicationTest, ASecondLaunchOnTheSameProfileRaisesTheFirstAndWritesNothing) {
+  lorvex::testing::TemporaryFolder profile;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name :
+       {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
+    const std::filesystem::path folder = profile.path() / name;
+    std::filesystem::create_directory(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    environment.insert(name, QString::fromStdString(folder.string()));
+  }
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("LORVEX_TRACE", "1");
+  environment.insert("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+  // The settings of someone who uses the program: what the second launch must leave alone.
+  const std::filesystem::path settingsFolder = profile.path() / "XDG_CONFIG_HOME" / "Lorvex";
+  std::filesystem::create_directories(settingsFolder);
+  std::ofstream(settingsFolder / "app.lorvex.Lorvex.json")
+      << R"({"filterTags": ["kept"], "ui.librarySectionExpanded": false, "Lorvex.imageDetailPanel.rememberedWidth": 400})";
+  const auto snapshot = [&] {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(settingsFolder)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      files[entry.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return files;
+  };
+
+  QProcess first;
+  first.setProcessEnvironment(environment);
+  first.start(QStringLiteral(LORVEX_APP_EXECUTABLE), {});
+  ASSERT_TRUE(first.waitForStarted(10'000));
+  QByteArray firstErrors;
+  ASSERT_TRUE(readErrorsUntil(first, firstErrors, "FirstResultPage", std::chrono::seconds(30)))
+      << firstErrors.toStdString();
+  const auto before = snapshot();
+
+  QProcess second;
+  second.setProcessEnvironment(environment);
+  QElapsedTimer timer;
+  timer.start();
+  second.start(QStringLiteral(LORVEX_APP_EXECUTABLE), {});
+  ASSERT_TRUE(second.waitForStarted(10'000));
+  const bool finished = second.waitForFinished(2'000);
+  const qint64 took = timer.elapsed();
+  if (!finished) second.kill(), second.waitForFinished(10'000);
+  const QByteArray secondErrors = second.readAllStandardError();
+  EXPECT_TRUE(finished) << "the second launch still ran after " << took
+                        << " ms: " << secondErrors.toStdString();
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_FALSE(secondErrors.contains("MainWindowShown"));
+
+  // The first one was asked for its window and still runs.
+  EXPECT_TRUE(readErrorsUntil(first, firstErrors, "Another launch on this library asked for the window",
+                              std::chrono::seconds(5)))
+      << firstErrors.toStdString();
+  EXPECT_EQ(first.state(), QProcess::Running);
+  first.terminate();
+  if (!first.waitForFinished(10'000)) first.kill();
 }
 
 }  // namespace

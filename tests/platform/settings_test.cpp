@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
+#include "platform/file_lock.h"
 #include "platform/log.h"
 #include "platform/temporary_folder.h"
 
@@ -23,6 +27,17 @@ std::string readFile(const std::filesystem::path& path) {
   std::stringstream buffer;
   buffer << in.rdbuf();
   return buffer.str();
+}
+
+nlohmann::json readJson(const std::filesystem::path& path) {
+  return nlohmann::json::parse(readFile(path), nullptr, false);
+}
+
+// Replaces the file as another process's write does: a complete new file renamed over it.
+void replaceFile(const std::filesystem::path& path, const std::string& text) {
+  const auto temporary = path.string() + ".other";
+  std::ofstream(temporary, std::ios::binary) << text;
+  std::filesystem::rename(temporary, path);
 }
 
 // Silences the error lines the failure tests provoke, and keeps them for inspection.
@@ -57,7 +72,8 @@ TEST(SettingsTest, EveryValueTypeSurvivesAReopen) {
   };
   {
     Settings settings("suite", folder.path());
-    for (const auto& [key, value] : values) EXPECT_TRUE(settings.set(key, value)) << key;
+    for (const auto& [key, value] : values) settings.set(key, value);
+    EXPECT_TRUE(settings.flush());
   }
   Settings reopened("suite", folder.path());  // the first object is gone: this one reads the file
   for (const auto& [key, value] : values) EXPECT_EQ(reopened.object(key), value) << key;
@@ -100,7 +116,8 @@ TEST(SettingsTest, TypedReadsOfOtherTypesReadAsAbsent) {
   for (const char* key : {"badData", "object", "null", "missing"}) EXPECT_FALSE(settings.object(key)) << key;
 
   // Values the program cannot read are kept when it writes others.
-  ASSERT_TRUE(settings.setString("text", "y"));
+  settings.setString("text", "y");
+  ASSERT_TRUE(settings.flush());
   const std::string written = readFile(settings.filePath());
   EXPECT_NE(written.find("\"object\""), std::string::npos);
   EXPECT_NE(written.find("18446744073709551615"), std::string::npos);
@@ -109,14 +126,16 @@ TEST(SettingsTest, TypedReadsOfOtherTypesReadAsAbsent) {
 TEST(SettingsTest, WriteReplacesTheFileAtomically) {
   TemporaryFolder folder;
   Settings settings("suite", folder.path());
-  ASSERT_TRUE(settings.setInteger("a", 1));
+  settings.setInteger("a", 1);
+  ASSERT_TRUE(settings.flush());
   const auto file = settings.filePath();
   // A hard link keeps the old file: an in-place write would change it, a replacement does not.
   const auto link = folder.path() / "old-link";
   ASSERT_EQ(::link(file.c_str(), link.c_str()), 0);
   const std::string before = readFile(link);
 
-  ASSERT_TRUE(settings.setInteger("b", 2));
+  settings.setInteger("b", 2);
+  ASSERT_TRUE(settings.flush());
   EXPECT_EQ(readFile(link), before);
   EXPECT_NE(readFile(file), before);
   struct stat info {};
@@ -129,7 +148,9 @@ TEST(SettingsTest, WriteReplacesTheFileAtomically) {
     names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"old-link", "suite.json"}));  // no temporary file left
+  // No temporary file left; beside the file, its last good copy and the writers' lock.
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"old-link", "suite.json", "suite.json.lastgood", "suite.json.lock"}));
 }
 
 TEST(SettingsTest, CreatesTheMissingFolderPrivately) {
@@ -137,7 +158,8 @@ TEST(SettingsTest, CreatesTheMissingFolderPrivately) {
   const auto nested = folder.path() / "config" / "Lorvex";
   Settings settings("suite", nested);
   EXPECT_FALSE(std::filesystem::exists(nested));  // opening writes nothing
-  ASSERT_TRUE(settings.setBoolean("flag", true));
+  settings.setBoolean("flag", true);
+  ASSERT_TRUE(settings.flush());
   struct stat info {};
   ASSERT_EQ(::stat(nested.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -201,7 +223,8 @@ TEST(SettingsTest, UnparsableFileIsMovedAsideNotOverwritten) {
     {
       Settings settings("suite", folder.path());
       EXPECT_FALSE(settings.object("anything"));
-      ASSERT_TRUE(settings.setInteger("a", 1));
+      settings.setInteger("a", 1);
+      ASSERT_TRUE(settings.flush());
     }
     std::filesystem::remove(folder.path() / "suite.json");
   }
@@ -216,7 +239,8 @@ TEST(SettingsTest, FailedWriteIsReportedAndKeepsTheValueInMemory) {
   CapturedLog log;
   const auto blocker = folder.writeFile("blocker");  // a file where a folder should be
   Settings settings("suite", std::filesystem::path(blocker) / "Lorvex");
-  EXPECT_FALSE(settings.setInteger("a", 5));
+  settings.setInteger("a", 5);
+  EXPECT_FALSE(settings.flush());
   EXPECT_EQ(settings.integer("a"), 5);
   ASSERT_EQ(log.lines.size(), 1u);
   EXPECT_NE(log.lines[0].find("Settings not saved"), std::string::npos);
@@ -227,7 +251,8 @@ TEST(SettingsTest, FileThatCannotBeReadIsNeverReplaced) {
   CapturedLog log;
   folder.makeFolder("suite.json");  // exists, but reading it fails
   Settings settings("suite", folder.path());
-  EXPECT_FALSE(settings.setInteger("a", 1));
+  settings.setInteger("a", 1);
+  EXPECT_FALSE(settings.flush());
   EXPECT_EQ(settings.integer("a"), 1);
   EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "suite.json"));
   EXPECT_EQ(log.lines.size(), 2u);  // the failed read, then the refused write
@@ -239,7 +264,8 @@ TEST(SettingsTest, SpecialFileUnderTheSettingsNameNeitherHangsNorIsReplaced) {
   const auto fifo = folder.path() / "suite.json";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   Settings settings("suite", folder.path());  // would block for ever opening the FIFO
-  EXPECT_FALSE(settings.setInteger("a", 1));
+  settings.setInteger("a", 1);
+  EXPECT_FALSE(settings.flush());
   EXPECT_EQ(settings.integer("a"), 1);
   struct stat info {};
   ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
@@ -278,6 +304,187 @@ TEST(SettingsTest, DefaultFolderFollowsXdgConfigHome) {
 
   if (savedConfig != nullptr) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
   if (savedHome != nullptr) ::setenv("HOME", home.c_str(), 1);
+}
+
+TEST(SettingsTest, AWriteLaysOnlyItsOwnChangesOverWhatAnotherProcessWrote) {
+  const std::string opened = R"({"folders": "A", "width": 360, "old": 1})";
+  struct Case {
+    const char* name;
+    std::optional<std::string> otherProcessWrote;  // nothing: it deleted the file
+    std::function<void(Settings&)> change;
+    nlohmann::json expected;
+  };
+  const Case cases[] = {
+      {"a folder registered elsewhere survives a section collapsed here",
+       R"({"folders": "A+B", "width": 360, "old": 1})",
+       [](Settings& s) { s.setBoolean("ui.librarySectionExpanded", false); },
+       {{"folders", "A+B"}, {"width", 360}, {"old", 1}, {"ui.librarySectionExpanded", false}}},
+      {"a key removed elsewhere and untouched here stays removed",
+       R"({"folders": "A", "width": 360})",
+       [](Settings& s) { s.setInteger("count", 2); },
+       {{"folders", "A"}, {"width", 360}, {"count", 2}}},
+      {"a key written by both ends with the later write",
+       R"({"folders": "A", "width": 400, "old": 1})",
+       [](Settings& s) { s.setInteger("width", 420); },
+       {{"folders", "A"}, {"width", 420}, {"old", 1}}},
+      {"a key removed here goes whatever it became elsewhere",
+       R"({"folders": "A", "width": 360, "old": 2})",
+       [](Settings& s) { s.remove("old"); },
+       {{"folders", "A"}, {"width", 360}}},
+      {"a deleted file takes only what was changed here",
+       std::nullopt,
+       [](Settings& s) { s.setInteger("count", 2); },
+       {{"count", 2}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TemporaryFolder folder;
+    const auto file = folder.path() / "suite.json";
+    std::ofstream(file) << opened;
+    Settings settings("suite", folder.path());  // its copy is stale from here on
+    ASSERT_EQ(settings.string("folders"), "A");
+    if (c.otherProcessWrote) {
+      replaceFile(file, *c.otherProcessWrote);
+    } else {
+      std::filesystem::remove(file);
+    }
+    c.change(settings);
+    ASSERT_TRUE(settings.flush());
+    EXPECT_EQ(readJson(file), c.expected);
+    // Reads here now see the other process's values too.
+    for (const auto& [key, value] : c.expected.items()) {
+      EXPECT_EQ(settings.object(key).has_value(), true) << key;
+    }
+    EXPECT_EQ(settings.object("old").has_value(), c.expected.contains("old"));
+  }
+}
+
+TEST(SettingsTest, ProcessesWritingAtOnceLoseNoKey) {
+  TemporaryFolder folder;
+  constexpr int kProcesses = 4;
+  constexpr int kKeys = 10;
+  std::ofstream(folder.path() / "suite.json") << R"({"folders": "A"})";
+  Settings settings("suite", folder.path());
+  ASSERT_TRUE(Settings::flushAll());  // nothing in flight while the children are made
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      Settings own("suite", folder.path());  // the copy made before it began, as in any other process
+      bool written = true;
+      for (int k = 0; k < kKeys; ++k) {
+        own.setInteger("p" + std::to_string(p) + "k" + std::to_string(k), k);
+        written = own.flush() && written;
+      }
+      ::_exit(written ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (int k = 0; k < kKeys; ++k) {
+    settings.setInteger("parent" + std::to_string(k), k);
+    EXPECT_TRUE(settings.flush());
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  settings.setBoolean("last", true);
+  ASSERT_TRUE(settings.flush());
+
+  const nlohmann::json written = readJson(settings.filePath());
+  EXPECT_EQ(written.size(), static_cast<std::size_t>(2 + (kProcesses + 1) * kKeys));
+  EXPECT_EQ(written.value("folders", ""), "A");
+  for (int k = 0; k < kKeys; ++k) {
+    EXPECT_TRUE(written.contains("parent" + std::to_string(k)));
+    for (int p = 0; p < kProcesses; ++p)
+      EXPECT_TRUE(written.contains("p" + std::to_string(p) + "k" + std::to_string(k)));
+  }
+  // The last good copy holds the same.
+  EXPECT_EQ(readJson(folder.path() / "suite.json.lastgood"), written);
+}
+
+TEST(SettingsTest, WritesLeaveTheCallerAtOnceAndLandInOrder) {
+  TemporaryFolder folder;
+  const auto file = folder.path() / "suite.json";
+  std::ofstream(file) << R"({"kept": 1})";
+  Settings settings("suite", folder.path());
+  const std::string before = readFile(file);
+  {
+    // Another process is rewriting the file: the writer waits, the caller must not.
+    std::optional<ExclusiveFileLock> otherWriter = ExclusiveFileLock::tryAcquire(file.string() + ".lock");
+    ASSERT_TRUE(otherWriter);
+    settings.setInteger("a", 1);
+    settings.setInteger("b", 2);
+    settings.setInteger("a", 3);
+    settings.remove("b");
+    settings.setString("c", "x");
+    EXPECT_EQ(settings.integer("a"), 3);  // read at once
+    EXPECT_FALSE(settings.object("b"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(readFile(file), before);
+  }
+  // Quitting: after flushAll the file holds the last value of every key, whoever wrote it.
+  ASSERT_TRUE(Settings::flushAll());
+  EXPECT_EQ(readJson(file), (nlohmann::json{{"kept", 1}, {"a", 3}, {"c", "x"}}));
+}
+
+TEST(SettingsTest, ADamagedFileGivesWayToItsLastGoodCopy) {
+  const std::string good = R"({"securityScopedFolderBookmarks": {"base64": "AAE="}, "width": 400})";
+  const std::string truncated = good.substr(0, 30);
+  struct Case {
+    const char* name;
+    std::optional<std::string> file;  // nothing: absent; "<folder>": a folder in its place
+    std::optional<std::string> lastGood;
+    std::optional<std::int64_t> expectedWidth;
+    std::optional<SettingsDamage> expectedDamage;  // setAside relative to the folder
+    std::optional<std::string> expectedSetAside;
+  };
+  const Case cases[] = {
+      {"truncated file, good copy", truncated, good, 400, SettingsDamage{"suite.json.unreadable", true},
+       truncated},
+      {"empty file, good copy", std::string(), good, 400, SettingsDamage{"suite.json.unreadable", true}, ""},
+      {"truncated file, damaged copy", truncated, "{", std::nullopt,
+       SettingsDamage{"suite.json.unreadable", false}, truncated},
+      {"truncated file, no copy", truncated, std::nullopt, std::nullopt,
+       SettingsDamage{"suite.json.unreadable", false}, truncated},
+      {"file that cannot be read, good copy", "<folder>", good, 400, SettingsDamage{{}, true}, std::nullopt},
+      {"good file, other copy", good, R"({"width": 1})", 400, std::nullopt, std::nullopt},
+      {"deleted file, good copy", std::nullopt, good, std::nullopt, std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TemporaryFolder folder;
+    CapturedLog log;
+    const auto file = folder.path() / "suite.json";
+    if (c.file == "<folder>") {
+      folder.makeFolder("suite.json");
+    } else if (c.file) {
+      std::ofstream(file) << *c.file;
+    }
+    if (c.lastGood) std::ofstream(folder.path() / "suite.json.lastgood") << *c.lastGood;
+
+    Settings settings("suite", folder.path());
+    EXPECT_EQ(settings.integer("width"), c.expectedWidth);
+    EXPECT_EQ(settings.data("securityScopedFolderBookmarks").has_value(), c.expectedWidth.has_value());
+    std::optional<SettingsDamage> expectedDamage = c.expectedDamage;
+    if (expectedDamage && !expectedDamage->setAside.empty())
+      expectedDamage->setAside = folder.path() / expectedDamage->setAside;
+    EXPECT_EQ(settings.damage(), expectedDamage);
+    EXPECT_EQ(log.lines.size(), c.expectedDamage ? 1u : 0u);
+    if (c.expectedSetAside) {
+      EXPECT_EQ(readFile(folder.path() / "suite.json.unreadable"), *c.expectedSetAside);
+    }
+
+    // A restored suite is written back whole at the next change.
+    settings.setInteger("count", 1);
+    const bool written = settings.flush();
+    EXPECT_EQ(written, c.file != "<folder>");
+    if (written && c.expectedDamage) {
+      EXPECT_EQ(readJson(file).contains("securityScopedFolderBookmarks"), c.expectedDamage->restoredLastGood);
+    }
+  }
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ struct FilterTagFixture {
 
   // The saved tags as the settings file on disk holds them.
   Strings tagsOnDisk() const {
+    platform::Settings(kSuite, folder.path()).flush();  // what the background writer has not written yet
     std::ifstream file(folder.path() / (std::string(kSuite) + ".json"));
     if (!file) return {};
     return nlohmann::json::parse(file).at("filterTags").get<Strings>();

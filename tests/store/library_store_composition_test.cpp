@@ -57,6 +57,7 @@ class LibraryStoreCompositionTest : public ::testing::Test {
   }
 
   static std::string fileText(const std::filesystem::path& file) {
+    platform::Settings::flushAll();  // what the background writer has not written yet
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }

@@ -14,6 +14,10 @@ namespace {
 constexpr std::string_view kExpectedKeyStrings[] = {
     "acknowledgments.licenseUnavailable",
     "acknowledgments.title",
+    "app.instanceUnreachable.message",
+    "app.instanceUnreachable.title",
+    "app.settingsUnreadable.message",
+    "app.settingsUnreadable.title",
     "filter.aspect.landscape",
     "filter.aspect.portrait",
     "filter.aspect.square",
@@ -338,7 +342,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 317u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 321u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 

@@ -64,7 +64,7 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
           "metadata.copyNamedValue", "deleteCandidateReview.candidate.selected",
           "deleteCandidateReview.candidate.unselected", "scanFailure.details.context",
           "scanFailure.details.roots", "tagConcept.alias.remove", "platform.folderPicker.reauthorize",
-          "platform.reveal.failed.message"}) {
+          "platform.reveal.failed.message", "app.settingsUnreadable.message"}) {
       table[key] = text;
     }
     for (const auto* key : {"indexing.progress", "deleteCandidateReview.footerSummary",
