@@ -141,8 +141,11 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
   captionTags.metadata.characterCaptions = {{prompt, {}}};
   ImageRecord after = ordinary;
   after.file.path = "/library/after.png";
+  ImageRecord hugeValue = ordinary;
+  hugeValue.file.path = "/library/hostile-value.png";
+  hugeValue.metadata.sampler = prompt;
 
-  ShownInspector inspector({first, promptTags, after, captionTags}, localization);
+  ShownInspector inspector({first, promptTags, after, captionTags, hugeValue}, localization);
   ImageLibraryStore& store = *inspector.store;
   lorvex::ui::ImageDetailPanel* panel = inspector.panel;
 
@@ -179,6 +182,12 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
   std::printf("  (character group: %zu tags listed, %zu chips)\n", tagsSection->groups().characterTags.size(),
               tagsSection->characterGroup()->chips().size());
   focusStep("focus an ordinary record after it", first);
+  focusStep("focus a record of an 8.9 MB setting value", hugeValue);
+  // The prompt box open, as someone reading prompts keeps it, on the 8.9 MB prompt.
+  auto* promptHeader = panel->findChild<QToolButton*>("detail.metadata.longText.prompt.header");
+  report("open the prompt box", stepMilliseconds([promptHeader] { promptHeader->click(); }), 100);
+  focusStep("focus the 8.9 MB prompt with its box open", promptTags);
+  focusStep("focus an ordinary record after it", after);
   lorvex::ui::testing::drainUiEvents();
   return ok;
 }

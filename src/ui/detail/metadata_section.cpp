@@ -36,6 +36,21 @@ constexpr std::array<const char*, 7> kLongTextIDs = {"prompt",
                                                      "negativeCharacterCaptions",
                                                      "rawCommentJSON"};
 
+// The most of a long text an open box lays out. Real prompts run to a few thousand characters; a
+// value of megabytes (a broken or hostile file) took seconds to lay out on every focus step, so the
+// box shows its beginning and an ellipsis. The copy button and menu still copy every character.
+constexpr qsizetype kShownLongTextLimit = 10'000;
+
+QString shownLongText(const std::string& value) {
+  QString text = qtText(std::string_view(value).substr(0, kShownLongTextLimit * 4));
+  if (text.size() <= kShownLongTextLimit) return text;
+  qsizetype cut = kShownLongTextLimit;
+  if (text.at(cut - 1).isHighSurrogate()) --cut;  // never half a character
+  text.truncate(cut);
+  text += QChar(0x2026);
+  return text;
+}
+
 QColor orange() {
   return QColor(255, 149, 0);
 }
@@ -312,7 +327,7 @@ void MetadataLongTextDisclosure::setItem(const MetadataInspectionLongTextItem& i
   if (value != value_) {
     value_ = value;
     // A 4 KB prompt is laid out only while its box is open.
-    if (expanded_) text_->setText(qtText(value_));
+    if (expanded_) text_->setText(shownLongText(value_));
   }
   copy_->setVisible(!value_.empty());
   if (titleChanged) {
@@ -331,7 +346,7 @@ void MetadataLongTextDisclosure::setExpanded(bool expanded, bool animated) {
     text_->hide();
     return;
   }
-  text_->setText(qtText(value_));
+  text_->setText(shownLongText(value_));
   text_->show();
   const int duration = animated ? animationDurationMs(0.12) : 0;
   if (duration > 0) {

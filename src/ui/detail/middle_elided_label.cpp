@@ -9,7 +9,9 @@ namespace lorvex::ui {
 
 namespace {
 const QChar kEllipsis(0x2026);
-}
+// The widest a size hint asks for.
+constexpr int kPreferredMaximumWidth = 400;
+}  // namespace
 
 MiddleElidedLabel::MiddleElidedLabel(int maximumLines, QWidget* parent)
     : QLabel(parent), maximumLines_(std::max(1, maximumLines)) {
@@ -34,13 +36,20 @@ int MiddleElidedLabel::linesHeight(const QString& text, int width) const {
       .height();
 }
 
+qsizetype MiddleElidedLabel::visibleCharacterBound(int width) const {
+  // A shown character takes at least a pixel, and a line break ends a line: no more than this can
+  // show. Laying out more only costs time (a value of a megabyte took seconds on every focus step).
+  return static_cast<qsizetype>(maximumLines_) * (static_cast<qsizetype>(std::max(1, width)) + 2);
+}
+
 QString MiddleElidedLabel::elidedFor(int width) const {
   if (width <= 0 || fullText_.isEmpty()) return fullText_;
   const QFontMetrics metrics(font());
   const int limit = metrics.lineSpacing() * maximumLines_ + 1;
-  if (linesHeight(fullText_, width) <= limit) return fullText_;
+  const qsizetype bound = visibleCharacterBound(width);
+  if (fullText_.size() <= bound && linesHeight(fullText_, width) <= limit) return fullText_;
   // The longest head-and-tail cut that still fits: binary search over the characters kept.
-  const qsizetype length = fullText_.size();
+  const qsizetype length = std::min(fullText_.size(), bound);
   qsizetype low = 0;
   qsizetype high = length;
   while (low < high) {
@@ -59,14 +68,15 @@ QString MiddleElidedLabel::elidedFor(int width) const {
 
 int MiddleElidedLabel::heightForWidth(int width) const {
   const int margins = contentsMargins().top() + contentsMargins().bottom();
-  return std::min(linesHeight(fullText_.isEmpty() ? QStringLiteral(" ") : fullText_, width),
-                  QFontMetrics(font()).lineSpacing() * maximumLines_) +
-         margins;
+  // Only what can show is measured: the lines it fills are the most the label takes.
+  const QString shown = fullText_.isEmpty() ? QStringLiteral(" ") : fullText_.left(visibleCharacterBound(width));
+  return std::min(linesHeight(shown, width), QFontMetrics(font()).lineSpacing() * maximumLines_) + margins;
 }
 
 QSize MiddleElidedLabel::sizeHint() const {
   const QFontMetrics metrics(font());
-  const int width = std::min(metrics.horizontalAdvance(fullText_), 400);
+  const int width =
+      std::min(metrics.horizontalAdvance(fullText_.left(kPreferredMaximumWidth + 1)), kPreferredMaximumWidth);
   return QSize(width, heightForWidth(std::max(width, 1)));
 }
 

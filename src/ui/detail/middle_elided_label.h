@@ -31,6 +31,8 @@ class MiddleElidedLabel : public QLabel {
   // The text shown at `width`: the full text when it fits the lines, else its head and tail.
   QString elidedFor(int width) const;
   int linesHeight(const QString& text, int width) const;
+  // How many characters at most can show at `width`: what is measured of a long text.
+  qsizetype visibleCharacterBound(int width) const;
 
   int maximumLines_;
   QString fullText_;

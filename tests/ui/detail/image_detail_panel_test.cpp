@@ -181,7 +181,9 @@ TEST_F(ImageDetailPanelTest, ThousandsOfTagsShowAPageOfChipsAtATime) {
     EXPECT_TRUE(last->isVisibleTo(window.get()));
     EXPECT_EQ(last->accessibleName().toStdString(),
               "filter.tag.addValueToFilter(tag " + std::to_string(step.chips - 1) + ")");
-    if (step.chips > page + 7) EXPECT_TRUE(group->chips()[page + 7]->isSelected());
+    if (step.chips > page + 7) {
+      EXPECT_TRUE(group->chips()[page + 7]->isSelected());
+    }
     if (!step.hidden) {
       EXPECT_FALSE(more->isVisibleTo(window.get()));
       continue;
@@ -266,6 +268,39 @@ TEST_F(ImageDetailPanelTest, CopyIconsPutTheExactValueOnTheClipboardAndLeaveBoxe
   // Shown values keep their untrimmed text, in the middle-elided value cell.
   EXPECT_EQ(find<MiddleElidedLabel>("detail.metadata.row.title")->fullText(), "  spaced <title> & co ");
   EXPECT_EQ(find<MiddleElidedLabel>("detail.metadata.row.size")->fullText(), "832 x 1216");
+}
+
+TEST_F(ImageDetailPanelTest, AMegabyteValueShowsItsEndsAndCopiesWhole) {
+  // A broken or hostile file can carry megabytes in one field; the panel lays out only what can
+  // show, and the copy actions still hand over every character.
+  std::string huge = "HEAD ";
+  while (huge.size() < 1'000'000) huge += "word" + std::to_string(huge.size() % 977) + " ";
+  huge += " TAIL";
+  ImageRecord record = novelAIRecord("a.png");
+  record.metadata.sampler = huge;
+  record.metadata.prompt = huge;
+  showPanel(false, {record});
+  focus("/library/a.png");
+
+  auto* sampler = find<MiddleElidedLabel>("detail.metadata.row.sampler");
+  ASSERT_NE(sampler, nullptr);
+  EXPECT_EQ(sampler->fullText().size(), static_cast<qsizetype>(huge.size()));
+  EXPECT_TRUE(sampler->isElided());
+  EXPECT_TRUE(sampler->text().startsWith("HEAD ")) << sampler->text().left(40).toStdString();
+  EXPECT_TRUE(sampler->text().endsWith(" TAIL")) << sampler->text().right(40).toStdString();
+  EXPECT_LE(sampler->height(), sampler->fontMetrics().lineSpacing() * 2 + sampler->contentsMargins().top() +
+                                   sampler->contentsMargins().bottom() + 1);
+  EXPECT_GT(sampler->text().size(), 20) << "the cut keeps what fits, not just the ends";
+
+  QTest::mouseClick(find<QToolButton>("detail.metadata.longText.prompt.header"), Qt::LeftButton);
+  settle();
+  auto* text = find<QLabel>("detail.metadata.longText.prompt.text");
+  ASSERT_TRUE(text->isVisibleTo(window.get()));
+  EXPECT_TRUE(text->text().startsWith("HEAD "));
+  EXPECT_LT(text->text().size(), 100'000) << "the open box lays out the beginning only";
+  EXPECT_TRUE(text->text().endsWith(QChar(0x2026)));
+  QTest::mouseClick(find<QToolButton>("detail.metadata.longText.prompt.copy"), Qt::LeftButton);
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), huge);
 }
 
 TEST_F(ImageDetailPanelTest, StatusBoxShowsOnlyForMetadataNotFullyUnderstood) {
