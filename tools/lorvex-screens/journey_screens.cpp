@@ -26,7 +26,8 @@ QImage captureScreen(QWidget& main) {
   std::vector<QWidget*> windows{&main};
   std::vector<QWidget*> popups;
   for (QWidget* top : QApplication::topLevelWidgets()) {
-    if (top == &main || !top->isVisible() || top->windowType() == Qt::ToolTip || top->size().isEmpty()) continue;
+    if (top == &main || !top->isVisible() || top->windowType() == Qt::ToolTip || top->size().isEmpty())
+      continue;
     (top->windowType() == Qt::Popup ? popups : windows).push_back(top);
   }
   windows.insert(windows.end(), popups.begin(), popups.end());
@@ -35,7 +36,8 @@ QImage captureScreen(QWidget& main) {
   QImage image(canvas.size(), QImage::Format_ARGB32_Premultiplied);
   image.fill(QColor(64, 64, 64));
   QPainter painter(&image);
-  for (QWidget* window : windows) painter.drawPixmap(window->geometry().topLeft() - canvas.topLeft(), window->grab());
+  for (QWidget* window : windows)
+    painter.drawPixmap(window->geometry().topLeft() - canvas.topLeft(), window->grab());
   return image;
 }
 
@@ -50,7 +52,8 @@ class ScreensReporter final : public journeys::JourneyReporter {
   void reached(const std::string& journey, const std::string& step) override {
     if (!writing_) return;
     const QImage image = captureScreen(app_.window());
-    const std::filesystem::path file = run_.out / ("journey." + journey + "." + step + "." + run_.language + ".png");
+    const std::filesystem::path file =
+        run_.out / ("journey." + journey + "." + step + "." + run_.language + ".png");
     if (image.isNull() || !image.save(QString::fromStdString(file.string()), "PNG")) {
       std::fprintf(stderr, "lorvex-screens: cannot write %s\n", file.c_str());
       allWritten_ = false;
@@ -104,7 +107,8 @@ int runJourneys(const JourneyRun& run) {
     if (chosen && run.journey != "all") break;
   }
   app.quit();
-  if (reporter.failures() > 0) std::fprintf(stderr, "lorvex-screens: %d checks failed\n", reporter.failures());
+  if (reporter.failures() > 0)
+    std::fprintf(stderr, "lorvex-screens: %d checks failed\n", reporter.failures());
   return reporter.allWritten() && reporter.failures() == 0 ? 0 : 1;
 }
 

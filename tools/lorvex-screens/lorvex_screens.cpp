@@ -70,8 +70,8 @@ std::optional<QSize> parseSize(const std::string& text, bool& valid) {
   int height = 0;
   char separator = 0;
   char rest = 0;
-  valid = std::sscanf(text.c_str(), "%d%c%d%c", &width, &separator, &height, &rest) == 3 && separator == 'x' &&
-          width > 0 && height > 0;
+  valid = std::sscanf(text.c_str(), "%d%c%d%c", &width, &separator, &height, &rest) == 3 &&
+          separator == 'x' && width > 0 && height > 0;
   return QSize(width, height);
 }
 
@@ -235,7 +235,8 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(arguments.out, error);
     if (error) {
-      std::fprintf(stderr, "lorvex-screens: cannot create %s: %s\n", arguments.out.c_str(), error.message().c_str());
+      std::fprintf(stderr, "lorvex-screens: cannot create %s: %s\n", arguments.out.c_str(),
+                   error.message().c_str());
       return 1;
     }
     return screens::runJourneys({arguments.journey, arguments.out, arguments.language, arguments.windowSize});

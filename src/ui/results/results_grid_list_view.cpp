@@ -119,8 +119,10 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
   updateGeometryFromWidth();
   installResultsGridAccessibility();
   // Every press of the mouse in the application decides the ownership of the grid's keys.
-  qApp->installEventFilter(new MousePressWatcher(
-      this, [this](QObject* target, const QPointF& globalPosition) { followMousePress(target, globalPosition); }));
+  const auto onPress = [this](QObject* target, const QPointF& globalPosition) {
+    followMousePress(target, globalPosition);
+  };
+  qApp->installEventFilter(new MousePressWatcher(this, onPress));
 }
 
 ResultsGridListView::~ResultsGridListView() {

@@ -87,9 +87,12 @@ QSize ResultsGridView::minimumSizeHint() const {
   if (!empty_->isHidden()) {
     // At the width the grid has now: a narrower column asks again when it is resized.
     const int width = overlayWidth(std::max(size.width(), grid_->width()));
-    overlay = std::max(empty_->hasHeightForWidth() ? empty_->heightForWidth(width) : 0, empty_->sizeHint().height());
+    overlay = std::max(empty_->hasHeightForWidth() ? empty_->heightForWidth(width) : 0,
+                       empty_->sizeHint().height());
   }
-  if (overlay > 0) size.setHeight(std::max(size.height(), header_->sizeHint().height() + overlay + 2 * kOverlayMargin));
+  if (overlay > 0) {
+    size.setHeight(std::max(size.height(), header_->sizeHint().height() + overlay + 2 * kOverlayMargin));
+  }
   return size;
 }
 

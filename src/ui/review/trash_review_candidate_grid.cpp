@@ -381,7 +381,9 @@ void TrashReviewCandidateGrid::mirrorSelection() {
       continue;
     }
     int last = row;
-    while (last + 1 < rows && model_.index(last + 1).data(TrashReviewCandidateModel::SelectedRole).toBool()) ++last;
+    while (last + 1 < rows && model_.index(last + 1).data(TrashReviewCandidateModel::SelectedRole).toBool()) {
+      ++last;
+    }
     selection.select(model_.index(row), model_.index(last));
     row = last + 1;
   }
@@ -405,7 +407,8 @@ void TrashReviewCandidateGrid::resizeEvent(QResizeEvent* event) {
 }
 
 void TrashReviewCandidateGrid::keyPressEvent(QKeyEvent* event) {
-  const bool activates = event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool activates =
+      event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   const bool keypadOnly = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
   if (activates && keypadOnly && currentIndex().isValid()) {
     model_.toggleSelection(currentIndex().row());

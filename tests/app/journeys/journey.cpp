@@ -26,9 +26,13 @@ namespace {
 
 constexpr std::chrono::seconds kControlLimit{10};
 
-std::string text(const QString& value) { return value.toStdString(); }
+std::string text(const QString& value) {
+  return value.toStdString();
+}
 
-std::string sizeText(const QSize& size) { return std::to_string(size.width()) + "x" + std::to_string(size.height()); }
+std::string sizeText(const QSize& size) {
+  return std::to_string(size.width()) + "x" + std::to_string(size.height());
+}
 
 // The text a button shows: "&&" is an ampersand, a single "&" marks the mnemonic.
 QString shownButtonText(const QString& raw) {
@@ -83,7 +87,8 @@ std::optional<std::string> cutText(const QWidget& control) {
     option.text = box->text();
     const QRect contents = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
     if (textWidth > contents.width()) {
-      return "its text needs " + std::to_string(textWidth) + " px and has " + std::to_string(contents.width());
+      return "its text needs " + std::to_string(textWidth) + " px and has " +
+             std::to_string(contents.width());
     }
     return std::nullopt;
   }
@@ -125,7 +130,9 @@ QWindow* keyboardWindow(QWidget& fallback) {
 
 Driver::Driver(JourneyApp& app, JourneyReporter& reporter) : app_(app), reporter_(reporter) {}
 
-void Driver::beginJourney(const std::string& name) { journey_ = name; }
+void Driver::beginJourney(const std::string& name) {
+  journey_ = name;
+}
 
 void Driver::step(const std::string& name) {
   settle();
@@ -248,13 +255,14 @@ bool Driver::check(bool condition, const std::string& message, Where where) {
   return condition;
 }
 
-bool Driver::checkUnlessKnownFault(bool condition, const std::string& fault, const std::string& message, Where where) {
+bool Driver::checkUnlessKnownFault(bool condition, const std::string& fault, const std::string& message,
+                                   Where where) {
   if (!condition) reporter_.failedByKnownFault(fault, journey_ + ": " + message, where);
   return condition;
 }
 
-bool Driver::waitUntil(const std::function<bool()>& done, const std::string& what, std::chrono::milliseconds limit,
-                       Where where) {
+bool Driver::waitUntil(const std::function<bool()>& done, const std::string& what,
+                       std::chrono::milliseconds limit, Where where) {
   QElapsedTimer timer;
   timer.start();
   while (!done()) {

@@ -47,8 +47,8 @@ enum class TextFit { whole, mayElide };
 // How a control is looked for and at.
 struct Look {
   TextFit fit = TextFit::whole;
-  QWidget* within = nullptr;           // null: every shown window
-  const char* knownFault = nullptr;    // set: what is not seen is reported as this known fault
+  QWidget* within = nullptr;         // null: every shown window
+  const char* knownFault = nullptr;  // set: what is not seen is reported as this known fault
 };
 
 class Driver {
@@ -94,8 +94,8 @@ class Driver {
   // ---- Acting ----
   // A left click where the pointer lands on `control` (its centre unless `at`, in its coordinates),
   // delivered to its window; reported when something else lies there.
-  void click(QWidget* control, Qt::KeyboardModifiers modifiers = Qt::NoModifier, std::optional<QPoint> at = {},
-             Where where = Where::current());
+  void click(QWidget* control, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+             std::optional<QPoint> at = {}, Where where = Where::current());
   void doubleClick(QWidget* control, std::optional<QPoint> at = {}, Where where = Where::current());
   // A key press and release delivered to the window that has the keyboard (an open popup or modal
   // dialog first).

@@ -38,7 +38,9 @@ void writeFile(const std::filesystem::path& file, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
-std::string twoDigits(int number) { return (number < 10 ? "0" : "") + std::to_string(number); }
+std::string twoDigits(int number) {
+  return (number < 10 ? "0" : "") + std::to_string(number);
+}
 
 // NovelAI's chunks: portraits of one character, the later ones smiling under a night sky.
 testing::PNGImageSpec novelAIPortrait(int index) {
@@ -54,7 +56,8 @@ testing::PNGImageSpec novelAIPortrait(int index) {
       {"Description", prompt},
       {"Software", "NovelAI"},
       {"Source", "NovelAI Diffusion V4.5 4BDE2A90"},
-      {"Comment", "{\"prompt\": \"" + prompt + "\", \"steps\": 28, \"height\": 144, \"width\": 96, \"scale\": 5.0, " +
+      {"Comment", "{\"prompt\": \"" + prompt +
+                      "\", \"steps\": 28, \"height\": 144, \"width\": 96, \"scale\": 5.0, " +
                       "\"seed\": " + std::to_string(1000 + index) +
                       ", \"sampler\": \"k_euler_ancestral\", \"uc\": \"lowres\"}"},
   };
@@ -62,16 +65,17 @@ testing::PNGImageSpec novelAIPortrait(int index) {
 }
 
 // The "parameters" text A1111 writes, for another model.
-testing::PNGImageSpec a1111Image(int width, int height, testing::PNGColorType colorType, const std::string& prompt,
-                                 const std::string& model, int seed) {
+testing::PNGImageSpec a1111Image(int width, int height, testing::PNGColorType colorType,
+                                 const std::string& prompt, const std::string& model, int seed) {
   testing::PNGImageSpec spec;
   spec.width = static_cast<std::uint32_t>(width);
   spec.height = static_cast<std::uint32_t>(height);
   spec.colorType = colorType;
   spec.textChunks = {
-      {"parameters", prompt + "\nNegative prompt: lowres, blurry\nSteps: 20, Sampler: Euler a, CFG scale: 7, Seed: " +
-                         std::to_string(seed) + ", Size: " + std::to_string(width) + "x" + std::to_string(height) +
-                         ", Model hash: 31e35c80fc, Model: " + model},
+      {"parameters",
+       prompt + "\nNegative prompt: lowres, blurry\nSteps: 20, Sampler: Euler a, CFG scale: 7, Seed: " +
+           std::to_string(seed) + ", Size: " + std::to_string(width) + "x" + std::to_string(height) +
+           ", Model hash: 31e35c80fc, Model: " + model},
   };
   return spec;
 }
@@ -84,15 +88,15 @@ int writeGeneratedPictures(const std::filesystem::path& folder) {
   for (int i = 1; i <= 8; ++i, ++written) {
     writeFile(folder / ("landscape-" + twoDigits(i) + ".png"),
               testing::encodePNGImage(a1111Image(144, 96, testing::PNGColorType::rgb,
-                                                 "scenery, mountains, sunset, no humans", "sd_xl_base_1.0", 2000 + i)));
+                                                 "scenery, mountains, sunset, no humans", "sd_xl_base_1.0",
+                                                 2000 + i)));
   }
   // Square ones with Japanese names ("sunset").
   for (int i = 1; i <= 4; ++i, ++written) {
     writeFile(folder / ("夕焼け-" + twoDigits(i) + ".png"),
-              testing::encodePNGImage(a1111Image(112, 112,
-                                                 i % 2 == 0 ? testing::PNGColorType::palette
-                                                            : testing::PNGColorType::grayscale,
-                                                 "sunset, sky, clouds, smile", "dreamshaper_8", 3000 + i)));
+              testing::encodePNGImage(a1111Image(
+                  112, 112, i % 2 == 0 ? testing::PNGColorType::palette : testing::PNGColorType::grayscale,
+                  "sunset, sky, clouds, smile", "dreamshaper_8", 3000 + i)));
   }
   return written;
 }
@@ -103,10 +107,10 @@ int copyFixtures(const std::filesystem::path& folder) {
   std::error_code error;
   if (!std::filesystem::is_directory(fixtures, error)) return 0;
   int copied = 0;
-  for (const char* relative : {"sd-metadata/novelai-full-3char.png", "sd-metadata/swarmui.png",
-                               "sd-metadata/comfyui-hires.png", "sd-metadata/forge-neo.png",
-                               "sd-parsers/NovelAI/novelai1_cropped.png", "sd-parsers/ComfyUI/img2img_cropped.png",
-                               "sd-parsers/AUTOMATIC1111/automatic1111_cropped.png"}) {
+  for (const char* relative :
+       {"sd-metadata/novelai-full-3char.png", "sd-metadata/swarmui.png", "sd-metadata/comfyui-hires.png",
+        "sd-metadata/forge-neo.png", "sd-parsers/NovelAI/novelai1_cropped.png",
+        "sd-parsers/ComfyUI/img2img_cropped.png", "sd-parsers/AUTOMATIC1111/automatic1111_cropped.png"}) {
     const std::filesystem::path source = fixtures / relative;
     if (!std::filesystem::is_regular_file(source, error)) continue;
     std::filesystem::copy_file(source, folder / ("fixture-" + source.filename().string()),
@@ -157,21 +161,23 @@ void prepareJourneyProcess(const std::string& language) {
   // A screen of a common desktop size rather than the offscreen default of 800x600, so popovers,
   // sheets and the slideshow are placed as on a person's screen.
   const std::filesystem::path screen = ui::testing::isolateHomeForProcess() / "offscreen-screen.json";
-  writeFile(screen,
-            R"({"screens": [{"name": "journey", "x": 0, "y": 0, "width": 1920, "height": 1200, )"
-            R"("logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+  writeFile(screen, R"({"screens": [{"name": "journey", "x": 0, "y": 0, "width": 1920, "height": 1200, )"
+                    R"("logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
   setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen.string()).c_str(), 1);
   ui::testing::uiTestApplication();
   QApplication::setApplicationName(QStringLiteral("Lorvex"));
   QApplication::setQuitOnLastWindowClosed(false);
 }
 
-const std::string& journeyLanguage() { return fixedLanguage(); }
+const std::string& journeyLanguage() {
+  return fixedLanguage();
+}
 
 JourneyApp::JourneyApp(const std::string& name) {
   const std::filesystem::path base = ui::testing::isolateHomeForProcess();
   home_ = base / name;
-  for (int attempt = 2; std::filesystem::exists(home_); ++attempt) home_ = base / (name + "-" + std::to_string(attempt));
+  for (int attempt = 2; std::filesystem::exists(home_); ++attempt)
+    home_ = base / (name + "-" + std::to_string(attempt));
   std::filesystem::create_directories(home_);
   pointEnvironmentAt(home_);
   pictures_.folder = home_ / "Pictures" / "Lorvex";
@@ -184,14 +190,18 @@ JourneyApp::~JourneyApp() {
   if (application_) quit();
 }
 
-app::MainWindow& JourneyApp::window() const { return application_->mainWindow(); }
+app::MainWindow& JourneyApp::window() const {
+  return application_->mainWindow();
+}
 
 QSize JourneyApp::minimumWindowSize() const {
   const app::MainWindow& main = window();
   return main.minimumSizeHint().expandedTo(main.minimumSize());
 }
 
-std::filesystem::path JourneyApp::trashFiles() const { return home_ / ".local/share/Trash/files"; }
+std::filesystem::path JourneyApp::trashFiles() const {
+  return home_ / ".local/share/Trash/files";
+}
 
 bool JourneyApp::launch(std::optional<QSize> size) {
   auto picker = std::make_unique<app::testing::ScriptedFolderPicker>();
@@ -204,8 +214,9 @@ bool JourneyApp::launch(std::optional<QSize> size) {
   if (size) window().resize(*size);
   // The launch ends by dropping its handle.
   ImageLibraryStore& library = store();
-  return runUntil([&library] { return !library.needsLiveServicePreparation() && !library.launchWorkflowTask(); },
-                  kLaunchLimit);
+  return runUntil(
+      [&library] { return !library.needsLiveServicePreparation() && !library.launchWorkflowTask(); },
+      kLaunchLimit);
 }
 
 bool JourneyApp::quit() {

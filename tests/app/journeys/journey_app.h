@@ -32,8 +32,8 @@ const std::string& journeyLanguage();
 // What the pictures folder holds, by what a person can filter on.
 struct JourneyPictures {
   std::filesystem::path folder;
-  int generated = 0;          // written by the journey
-  int copiedFixtures = 0;     // copied from the shared fixtures (0 when they are absent)
+  int generated = 0;       // written by the journey
+  int copiedFixtures = 0;  // copied from the shared fixtures (0 when they are absent)
 };
 
 class JourneyApp {

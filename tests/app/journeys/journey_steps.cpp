@@ -32,9 +32,12 @@ using ui::ResultsGridListView;
 
 // The faults of this list are mended on another branch; a check that fails only because of one
 // of them says so.
-constexpr const char* kGeometryNotRestored = "the window's size is not restored at the next launch (w42-shell)";
+constexpr const char* kGeometryNotRestored =
+    "the window's size is not restored at the next launch (w42-shell)";
 
-QString name(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString name(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // ---- What the library holds, asked of the library itself ----
 
@@ -90,7 +93,9 @@ int statusCount(Driver& d) {
 
 // ---- The grid ----
 
-ResultsGridListView* grid(Driver& d) { return d.control<ResultsGridListView>("results.grid"); }
+ResultsGridListView* grid(Driver& d) {
+  return d.control<ResultsGridListView>("results.grid");
+}
 
 int gridRows(Driver& d) {
   auto* shown = qobject_cast<ResultsGridListView*>(d.shown("results.grid"));
@@ -102,8 +107,8 @@ int gridRows(Driver& d) {
 void countsMatch(Driver& d, const std::string& what) {
   const int expected = libraryCount(d, shownFilters(d));
   d.waitUntil([&] { return gridRows(d) == expected && !d.app().store().isLoading(); },
-              what + ": the grid shows the " + std::to_string(expected) + " images the library finds (it shows " +
-                  std::to_string(gridRows(d)) + ")");
+              what + ": the grid shows the " + std::to_string(expected) +
+                  " images the library finds (it shows " + std::to_string(gridRows(d)) + ")");
   d.check(statusCount(d) == expected, what + ": the header counts " + std::to_string(statusCount(d)) +
                                           " images, the library finds " + std::to_string(expected));
 }
@@ -133,10 +138,12 @@ void scrollToTile(Driver& d, ResultsGridListView& view, int row) {
 }
 
 // A click on the tile of `row`, scrolled into view first.
-void clickTile(Driver& d, ResultsGridListView& view, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+void clickTile(Driver& d, ResultsGridListView& view, int row,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   scrollToTile(d, view, row);
   const QRect tile = view.tileRect(row).toAlignedRect();
-  d.check(view.viewport()->rect().contains(tile.center()), "the tile of row " + std::to_string(row) + " is on screen");
+  d.check(view.viewport()->rect().contains(tile.center()),
+          "the tile of row " + std::to_string(row) + " is on screen");
   d.click(view.viewport(), modifiers, tile.center());
 }
 
@@ -152,8 +159,12 @@ bool tileShowsImage(ResultsGridListView& view, int row) {
   return colours.size() > 24;
 }
 
-std::optional<std::string> primaryPath(Driver& d) { return d.app().store().selection().primaryPath(); }
-std::size_t selectedCount(Driver& d) { return d.app().store().selection().effectiveSelectedPaths().size(); }
+std::optional<std::string> primaryPath(Driver& d) {
+  return d.app().store().selection().primaryPath();
+}
+std::size_t selectedCount(Driver& d) {
+  return d.app().store().selection().effectiveSelectedPaths().size();
+}
 
 // ---- Popover lists ----
 
@@ -206,7 +217,8 @@ void firstLaunch(Driver& d) {
   QWidget* summary = d.control("sidebar.library.summary");
   d.check(summary != nullptr && numberIn(summary->accessibleName()) == libraryCount(d, {}),
           "the sidebar counts the images the library finds");
-  d.check(shownFilters(d).tags.empty() && !d.shown("results.filterSummary"), "no filter chips on a first launch");
+  d.check(shownFilters(d).tags.empty() && !d.shown("results.filterSummary"),
+          "no filter chips on a first launch");
 
   // The first thumbnails: the newest generated picture, near the top, shows its image.
   ResultsGridListView* view = grid(d);
@@ -230,7 +242,8 @@ void browse(Driver& d) {
   d.press(Qt::Key_Right);
   d.check(primaryPath(d) == pathAt(*view, 1), "Right focuses the second tile");
   d.press(Qt::Key_Down);
-  d.check(primaryPath(d) == pathAt(*view, 1 + columns), "Down moves by the " + std::to_string(columns) + " columns shown");
+  d.check(primaryPath(d) == pathAt(*view, 1 + columns),
+          "Down moves by the " + std::to_string(columns) + " columns shown");
   d.press(Qt::Key_Up);
   d.check(primaryPath(d) == pathAt(*view, 1), "Up comes back");
   d.check(QApplication::focusWidget() == view, "the grid has the keyboard");
@@ -250,7 +263,8 @@ void browse(Driver& d) {
   // Shift extends from the focused tile, Ctrl adds one more.
   d.press(Qt::Key_Right, Qt::ShiftModifier);
   d.press(Qt::Key_Right, Qt::ShiftModifier);
-  d.check(selectedCount(d) == 3, "Shift+Right twice selects three tiles (" + std::to_string(selectedCount(d)) + ")");
+  d.check(selectedCount(d) == 3,
+          "Shift+Right twice selects three tiles (" + std::to_string(selectedCount(d)) + ")");
   clickTile(d, *view, 6, Qt::ControlModifier);
   d.check(selectedCount(d) == 4, "Ctrl+click adds a fourth (" + std::to_string(selectedCount(d)) + ")");
   clickTile(d, *view, 6, Qt::ControlModifier);
@@ -264,9 +278,11 @@ void browse(Driver& d) {
   clickTile(d, *view, 2);
   d.click(d.control("results.status"));
   d.press(Qt::Key_Space);
-  d.check(d.shown("quickLook.image") == nullptr, "Space after a click on the header's count opens no preview");
+  d.check(d.shown("quickLook.image") == nullptr,
+          "Space after a click on the header's count opens no preview");
   d.press(Qt::Key_Delete);
-  d.check(libraryCount(d, {.deleteCandidates = true}) == 0, "Delete after a click on the header's count marks nothing");
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 0,
+          "Delete after a click on the header's count marks nothing");
   d.check(d.shown("review.deleteCandidate.feedback") == nullptr, "and no banner shows");
   d.press(Qt::Key_Right);
   d.check(primaryPath(d) == pathAt(*view, 3), "an arrow still moves the focus");
@@ -287,7 +303,8 @@ void tags(Driver& d) {
   d.click(d.control(name(id::kTagPopoverCustomTagField), {.within = popover}));
   d.type(QStringLiteral("cat ears"));
   d.press(Qt::Key_Return);
-  d.check(popover != nullptr && popover->isVisible(), "Return in the custom tag field keeps the popover open");
+  d.check(popover != nullptr && popover->isVisible(),
+          "Return in the custom tag field keeps the popover open");
   chip(d, QStringLiteral("results.filterChip.tag:cat ears"));
   d.control(QString::fromStdString(id::savedFilterTagIdentifier("cat ears")), {.fit = TextFit::mayElide});
 
@@ -350,7 +367,8 @@ void filters(Driver& d) {
   d.step("chipRemoved");
 
   d.click(chip(d, QStringLiteral("results.filterReset")));
-  d.waitUntil([&] { return d.shown("results.filterSummary") == nullptr; }, "the chips to go after Reset Filters");
+  d.waitUntil([&] { return d.shown("results.filterSummary") == nullptr; },
+              "the chips to go after Reset Filters");
   countsMatch(d, "Reset Filters");
   d.step("reset");
 }
@@ -378,10 +396,11 @@ void marks(Driver& d) {
   d.check(libraryCount(d, {.deleteCandidates = true}) == 0, "the banner's Undo unmarks it");
 
   // The keyboard is the grid's again: Delete marks the focused image, Ctrl+Z brings it back.
-  d.check(QApplication::focusWidget() == view,
-          "the grid has the keyboard after the banner's Undo (it is " + Driver::nameOf(QApplication::focusWidget()) + ")");
+  d.check(QApplication::focusWidget() == view, "the grid has the keyboard after the banner's Undo (it is " +
+                                                   Driver::nameOf(QApplication::focusWidget()) + ")");
   d.press(Qt::Key_Delete);
-  d.waitUntil([&] { return gridRows(d) == all - 1; }, "Delete after the banner's Undo to mark the focused image");
+  d.waitUntil([&] { return gridRows(d) == all - 1; },
+              "Delete after the banner's Undo to mark the focused image");
   d.control("review.deleteCandidate.feedback");
   d.press(Qt::Key_Z, Qt::ControlModifier);
   d.waitUntil([&] { return gridRows(d) == all; }, "Ctrl+Z to bring it back");
@@ -490,7 +509,8 @@ void relaunch(Driver& d) {
 
   d.check(d.app().quit(), "quitting leaves no library work running");
   if (!d.check(d.app().launch(std::nullopt), "the second launch ends")) return;
-  d.waitUntil([&] { return gridRows(d) == rows; }, "the same " + std::to_string(rows) + " images after the relaunch");
+  d.waitUntil([&] { return gridRows(d) == rows; },
+              "the same " + std::to_string(rows) + " images after the relaunch");
   countsMatch(d, "after the relaunch");
   d.check(d.shown("detail.panel") == nullptr, "the inspector stays closed");
   d.control(QString::fromStdString(id::savedFilterTagIdentifier("cat ears")), {.fit = TextFit::mayElide});
@@ -507,8 +527,9 @@ void relaunch(Driver& d) {
 
 const std::vector<JourneyDefinition>& allJourneys() {
   static const std::vector<JourneyDefinition> journeys{
-      {"firstLaunch", firstLaunch}, {"browse", browse},       {"tags", tags},           {"filters", filters},
-      {"marks", marks},             {"review", review},       {"slideshow", slideshow}, {"relaunch", relaunch},
+      {"firstLaunch", firstLaunch}, {"browse", browse},     {"tags", tags},
+      {"filters", filters},         {"marks", marks},       {"review", review},
+      {"slideshow", slideshow},     {"relaunch", relaunch},
   };
   return journeys;
 }

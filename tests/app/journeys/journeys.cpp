@@ -48,9 +48,13 @@ class Journeys : public ::testing::Test {
   }
 };
 
-TEST_F(Journeys, AtTheStandardSize) { runAll("standard", kStandardWindowSize); }
+TEST_F(Journeys, AtTheStandardSize) {
+  runAll("standard", kStandardWindowSize);
+}
 
-TEST_F(Journeys, AtTheMinimumSize) { runAll("minimum", std::nullopt); }
+TEST_F(Journeys, AtTheMinimumSize) {
+  runAll("minimum", std::nullopt);
+}
 
 }  // namespace
 }  // namespace lorvex::journeys

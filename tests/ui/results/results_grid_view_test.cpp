@@ -194,7 +194,8 @@ TEST(ResultsGridView, TheChipsRowHasItsHeightAndTheWheelBringsTheResetIntoView) 
   ASSERT_GT(row->height(), 0);
   EXPECT_GE(row->viewport()->height(), reset->sizeHint().height());
   const auto resetInView = [&] {
-    return row->viewport()->rect().contains(QRect(reset->mapTo(row->viewport(), QPoint(0, 0)), reset->size()));
+    const QRect placed(reset->mapTo(row->viewport(), QPoint(0, 0)), reset->size());
+    return row->viewport()->rect().contains(placed);
   };
   struct Turn {
     QPoint angle;
