@@ -4,13 +4,11 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTest>
-#include <QThread>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QWindow>
@@ -165,14 +163,7 @@ QWidget* Driver::shown(const QString& name, QWidget* within) const {
 
 QWidget* Driver::control(const QString& name, Look look, Where where) {
   QWidget* found = nullptr;
-  QElapsedTimer timer;
-  timer.start();
-  while ((found = shown(name, look.within)) == nullptr &&
-         timer.elapsed() < std::chrono::milliseconds(kControlLimit).count()) {
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(2);
-  }
-  if (found == nullptr) {
+  if (!ui::testing::runEventsUntil([&] { return (found = shown(name, look.within)) != nullptr; }, kControlLimit)) {
     reporter_.failed(journey_ + ": no control \"" + text(name) + "\" shows", where);
     return nullptr;
   }
@@ -263,17 +254,9 @@ bool Driver::checkUnlessKnownFault(bool condition, const std::string& fault, con
 
 bool Driver::waitUntil(const std::function<bool()>& done, const std::string& what,
                        std::chrono::milliseconds limit, Where where) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > limit.count()) {
-      reporter_.failed(journey_ + ": waited " + std::to_string(limit.count()) + " ms for " + what, where);
-      return false;
-    }
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(2);
-  }
-  return true;
+  if (ui::testing::runEventsUntil(done, limit)) return true;
+  reporter_.failed(journey_ + ": waited " + std::to_string(limit.count()) + " ms for " + what, where);
+  return false;
 }
 
 void Driver::settle() {

@@ -7,8 +7,6 @@
 #include <system_error>
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include "app/main_window.h"
 #include "store/async/store_thread_pools.h"
@@ -120,34 +118,6 @@ int copyFixtures(const std::filesystem::path& folder) {
   return copied;
 }
 
-// The XDG folders of `home`, in the environment the application reads them from.
-void pointEnvironmentAt(const std::filesystem::path& home) {
-  const auto make = [&home](const char* name, const char* relative) {
-    const std::filesystem::path folder = home / relative;
-    std::filesystem::create_directories(folder);
-    setenv(name, folder.c_str(), 1);
-  };
-  setenv("HOME", home.c_str(), 1);
-  make("XDG_CONFIG_HOME", ".config");
-  make("XDG_DATA_HOME", ".local/share");
-  make("XDG_CACHE_HOME", ".cache");
-  make("XDG_STATE_HOME", ".local/state");
-  make("XDG_RUNTIME_DIR", "runtime");
-  std::filesystem::permissions(home / "runtime", std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::replace);
-}
-
-bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > limit.count()) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(1);
-  }
-  return true;
-}
-
 }  // namespace
 
 void prepareJourneyProcess(const std::string& language) {
@@ -179,7 +149,7 @@ JourneyApp::JourneyApp(const std::string& name) {
   for (int attempt = 2; std::filesystem::exists(home_); ++attempt)
     home_ = base / (name + "-" + std::to_string(attempt));
   std::filesystem::create_directories(home_);
-  pointEnvironmentAt(home_);
+  ui::testing::pointHomeAt(home_);
   pictures_.folder = home_ / "Pictures" / "Lorvex";
   std::filesystem::create_directories(pictures_.folder);
   pictures_.generated = writeGeneratedPictures(pictures_.folder);
@@ -214,7 +184,7 @@ bool JourneyApp::launch(std::optional<QSize> size) {
   if (size) window().resize(*size);
   // The launch ends by dropping its handle.
   ImageLibraryStore& library = store();
-  return runUntil(
+  return ui::testing::runEventsUntil(
       [&library] { return !library.needsLiveServicePreparation() && !library.launchWorkflowTask(); },
       kLaunchLimit);
 }
