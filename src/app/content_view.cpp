@@ -2,6 +2,8 @@
 
 #include <QChildEvent>
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QSplitter>
 #include <QStackedLayout>
 #include <QTimer>
@@ -78,6 +80,7 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
       store_(store),
       views_(views),
       folderPicker_(folderPicker),
+      appStorage_(appStorage),
       localization_(localization),
       state_(std::make_unique<ContentViewState>(store)) {
   setObjectName(QStringLiteral("contentView"));
@@ -187,10 +190,22 @@ void ContentView::applyFolderImport() {
   if (!request || isPickerOpen_) return;
   isPickerOpen_ = true;
   QPointer<ContentView> self(this);
-  folderPicker_.open(
-      window(), request->allowsMultipleSelection(),
+  const FolderPickerOptions options{
+      request->allowsMultipleSelection(),
+      folderPickerTitle(*request, localization_),
+      folderPickerStartFolder(
+          *request, appStorage_.string(kLastChosenFolderKey), QDir::homePath().toStdString(),
+          [](const std::string& path) { return QFileInfo(QString::fromStdString(path)).isDir(); }),
+  };
+  folderPicker_.openFor(
+      window(), options,
       [self](FolderPickerResult result) {
-        if (self) self->state_->completeFolderImport(result);
+        if (!self) return;
+        if (const auto* folders = std::get_if<std::vector<std::string>>(&result);
+            folders && !folders->empty()) {
+          self->appStorage_.setString(kLastChosenFolderKey, folders->front());
+        }
+        self->state_->completeFolderImport(result);
       },
       [self] {
         if (!self) return;

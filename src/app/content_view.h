@@ -1,6 +1,7 @@
 // The main window's root view. Back to front: the split view of the filter sidebar and the
 // library workspace, the indexing card while the library is not ready, the preview overlay while
-// a file is previewed, and the delete-candidate feedback banner. It presents the folder picker,
+// a file is previewed, and the delete-candidate feedback banner. It presents the folder picker
+// (titled for what it is for, opening beside the folder chosen last or in the home folder),
 // the shortcut help sheet and the slideshow window, installs the window's undo key, and asks the
 // store to start its launch workflow each time it is shown (the store starts one at most).
 //
@@ -62,6 +63,7 @@ class ContentView : public QWidget {
   ImageLibraryStore& store_;
   const ShellViews& views_;
   FolderPicker& folderPicker_;
+  platform::Settings appStorage_;
   const ui::AppLocalization& localization_;
   std::unique_ptr<ContentViewState> state_;
   QStackedLayout* stack_ = nullptr;

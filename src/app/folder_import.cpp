@@ -1,8 +1,44 @@
 #include "app/folder_import.h"
 
+#include <filesystem>
 #include <utility>
 
+#include "model/text/paths.h"
+
 namespace lorvex::app {
+
+namespace {
+
+// The folder holding `path` ("/" holds itself), trailing slashes ignored.
+std::string parentFolder(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const std::string parent = std::filesystem::path(path).parent_path().string();
+  return parent.empty() ? std::string("/") : parent;
+}
+
+}  // namespace
+
+std::string folderPickerTitle(const FolderImportRequest& request, const ui::AppLocalization& localization) {
+  if (request.kind == FolderImportRequest::Kind::reauthorization) {
+    const std::string_view name = text::lastPathComponent(request.path);
+    return localization.lookup("platform.folderPicker.reauthorize", {std::string(name.empty() ? "/" : name)});
+  }
+  return localization.lookup("platform.folderPicker.addFolders");
+}
+
+std::string folderPickerStartFolder(const FolderImportRequest& request,
+                                    const std::optional<std::string>& lastChosenFolder,
+                                    const std::string& homeFolder,
+                                    const std::function<bool(const std::string& path)>& isDirectory) {
+  const std::optional<std::string> near = request.kind == FolderImportRequest::Kind::reauthorization
+                                              ? std::optional(request.path)
+                                              : lastChosenFolder;
+  if (near && !near->empty() && near->front() == '/') {
+    const std::string parent = parentFolder(*near);
+    if (isDirectory(parent)) return parent;
+  }
+  return homeFolder.empty() ? std::string("/") : homeFolder;
+}
 
 void FolderImportFlow::present(FolderImportRequest request) {
   lastRequest_ = request;

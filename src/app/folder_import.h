@@ -6,10 +6,13 @@
 // Thread safety: plain values, used on the main thread.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "ui/common/app_localization.h"
 
 namespace lorvex::app {
 
@@ -46,6 +49,21 @@ struct ShowFolderImportError {
   std::string message;
 };
 using FolderImportOutcome = std::variant<std::monostate, RegisterFolders, ReauthorizeFolder, ShowFolderImportError>;
+
+// The picker's title, in the interface's language: adding folders to the library, or choosing the
+// registered folder (named by its last component) again to allow access to it.
+std::string folderPickerTitle(const FolderImportRequest& request, const ui::AppLocalization& localization);
+
+// Where the picker opens: for a registration, the parent of the folder chosen last time; for a
+// reauthorization, the parent of the registered folder (where it was); the home folder when that
+// folder is not (or no longer) a directory, or when there is none.
+std::string folderPickerStartFolder(const FolderImportRequest& request,
+                                    const std::optional<std::string>& lastChosenFolder,
+                                    const std::string& homeFolder,
+                                    const std::function<bool(const std::string& path)>& isDirectory);
+
+// The settings key of the folder chosen last in the picker.
+inline constexpr std::string_view kLastChosenFolderKey = "Lorvex.folderPicker.lastChosenFolder";
 
 class FolderImportFlow {
  public:

@@ -1,6 +1,7 @@
 #include "app/folder_picker.h"
 
 #include <QAbstractItemView>
+#include <QDir>
 #include <QFileDialog>
 #include <QListView>
 #include <QPointer>
@@ -16,7 +17,17 @@ class FileDialogFolderPicker final : public FolderPicker {
  public:
   void open(QWidget* parent, bool allowsMultipleSelection, std::function<void(FolderPickerResult)> completion,
             std::function<void()> dismissed) override {
-    auto* dialog = new QFileDialog(parent);
+    openFor(parent, FolderPickerOptions{allowsMultipleSelection, {}, {}}, std::move(completion),
+            std::move(dismissed));
+  }
+
+  void openFor(QWidget* parent, const FolderPickerOptions& options,
+               std::function<void(FolderPickerResult)> completion, std::function<void()> dismissed) override {
+    const bool allowsMultipleSelection = options.allowsMultipleSelection;
+    // Without a folder of its own the dialog would show the process's working folder.
+    auto* dialog = new QFileDialog(
+        parent, ui::qtText(options.title),
+        ui::qtText(options.startFolder.empty() ? QDir::homePath().toStdString() : options.startFolder));
     dialog->setObjectName(QStringLiteral("folderPicker"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 
+#include "app/desktop_integration.h"
 #include "app/lorvex_application.h"
 #include "app/main_window.h"
 #include "store/async/store_thread_pools.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lorvex"));
   QApplication::setQuitOnLastWindowClosed(false);  // closing "main" quits, whatever else is open
+  lorvex::app::integrateWithDesktop(application);
 
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i]);

@@ -1,9 +1,13 @@
 #include "app/main_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
 #include <QUrl>
 #include <QWindow>
 
@@ -25,7 +29,7 @@ MainWindow::MainWindow(ImageLibraryStore& store, ui::ViewResourceDisplay resourc
                        platform::Settings appStorage, const ShellViews& views, FolderPicker& folderPicker,
                        Updater* updater, std::function<void()> openAcknowledgments,
                        const ui::AppLocalization& localization, QWidget* parent)
-    : QMainWindow(parent), localization_(localization) {
+    : QMainWindow(parent), localization_(localization), appStorage_(appStorage) {
   setObjectName(QStringLiteral("main"));
   setWindowTitle(QStringLiteral("Lorvex"));
   contentView_ = new ContentView(store, std::move(resourceDisplay), std::move(appStorage), views, folderPicker,
@@ -33,6 +37,55 @@ MainWindow::MainWindow(ImageLibraryStore& store, ui::ViewResourceDisplay resourc
   setCentralWidget(contentView_);
   resize(1280, 820);
   buildMenus(updater, std::move(openAcknowledgments));
+  restoreWindowState();
+}
+
+QRect windowGeometryInside(QRect window, QRect available, QSize minimumSize) {
+  if (available.isEmpty()) return window;
+  const int width = std::max(std::min(window.width(), available.width()), minimumSize.width());
+  const int height = std::max(std::min(window.height(), available.height()), minimumSize.height());
+  const int x =
+      std::clamp(window.x(), available.left(), std::max(available.left(), available.right() + 1 - width));
+  const int y =
+      std::clamp(window.y(), available.top(), std::max(available.top(), available.bottom() + 1 - height));
+  return {x, y, width, height};
+}
+
+void MainWindow::restoreWindowState() {
+  if (const auto state = appStorage_.data(kSplitViewStateKey)) {
+    contentView_->splitView()->restoreState(
+        QByteArray(reinterpret_cast<const char*>(state->data()), static_cast<qsizetype>(state->size())));
+  }
+  const auto geometry = appStorage_.data(kMainWindowGeometryKey);
+  if (!geometry || !restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
+                                               static_cast<qsizetype>(geometry->size())))) {
+    return;
+  }
+  wasRestored_ = true;
+  keepInsideScreen();
+}
+
+void MainWindow::keepInsideScreen() {
+  if (isMaximized() || isFullScreen()) return;
+  // Saved on another screen, or on one that has since shrunk or gone: back inside one that is here.
+  const QRect frame = frameGeometry();
+  const QScreen* screen = QGuiApplication::screenAt(frame.center());
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QSize frameExtra = frame.size() - size();
+  const QRect inside = windowGeometryInside(frame, screen->availableGeometry(),
+                                            minimumSizeHint().expandedTo(minimumSize()) + frameExtra);
+  if (inside == frame) return;
+  resize(inside.size() - frameExtra);
+  move(inside.topLeft());
+}
+
+void MainWindow::saveWindowState() {
+  const auto bytes = [](const QByteArray& data) {
+    return platform::SettingsValue::Data(data.begin(), data.end());
+  };
+  appStorage_.setData(kMainWindowGeometryKey, bytes(saveGeometry()));
+  appStorage_.setData(kSplitViewStateKey, bytes(contentView_->splitView()->saveState()));
 }
 
 MainWindow::~MainWindow() {
@@ -42,6 +95,17 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::buildMenus(Updater* updater, std::function<void()> openAcknowledgments) {
+  QMenu* file = menuBar()->addMenu(menuText(localization_.lookup("platform.menu.file")));
+  file->setObjectName(QStringLiteral("menu.file"));
+  quitAction_ = file->addAction(menuText(localization_.lookup("platform.menu.quit")));
+  quitAction_->setObjectName(QStringLiteral("menu.file.quit"));
+  quitAction_->setShortcuts(QKeySequence::Quit);
+  // A platform theme that names no quit key still gets the one every desktop uses.
+  if (quitAction_->shortcuts().isEmpty()) quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quitAction_->setMenuRole(QAction::QuitRole);
+  // Closing the window is quitting: the window's state is kept on the way.
+  connect(quitAction_, &QAction::triggered, this, &QWidget::close);
+
   QMenu* view = menuBar()->addMenu(menuText(localization_.lookup("platform.menu.view")));
   view->setObjectName(QStringLiteral("menu.view"));
   inspectorAction_ = view->addAction(QString());
@@ -114,7 +178,9 @@ void MainWindow::updateInspectorAction() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
-  if (event->isAccepted()) Q_EMIT closed();
+  if (!event->isAccepted()) return;
+  saveWindowState();
+  Q_EMIT closed();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -122,6 +188,8 @@ void MainWindow::showEvent(QShowEvent* event) {
   updateShortcutHelpAction();
   if (wasShown_) return;
   wasShown_ = true;
+  // Once shown, the frame the window manager adds is known: the whole frame goes inside the screen.
+  if (wasRestored_) keepInsideScreen();
   Q_EMIT firstShown();
 }
 

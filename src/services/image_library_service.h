@@ -46,6 +46,8 @@ class Clock;
 
 // The paths without empty ones and without repeats (the first of each kept), in order.
 std::vector<std::string> uniqueNonEmptyPaths(const std::vector<std::string>& paths);
+// The same for files named by their paths: of a path given more than once, the first file counts.
+std::vector<ImageFileInfo> uniqueNonEmptyFiles(const std::vector<ImageFileInfo>& files);
 
 // How many thumbnails one run renders at once: half the processors when there are more than 3,
 // else 2.
@@ -134,7 +136,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
   void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) override;
   std::vector<ImageRecord> restoreDeleteCandidateStates(
       const std::vector<DeleteCandidateStateRestore>& restores) override;
-  ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) override;
+  ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<ImageFileInfo>& reviewedFiles) override;
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override;
   ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit, std::stop_token stop) override;
   ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) override;
@@ -147,7 +149,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
   // The bodies of the operations of the same names, before their failures are turned into
   // LibraryErrors.
   std::vector<RegisteredFolderSummary> folderSummaries();
-  ImageTrashSummary trashDeleteCandidates(const std::vector<std::string>& paths);
+  ImageTrashSummary trashDeleteCandidates(const std::vector<ImageFileInfo>& reviewedFiles);
   ThumbnailJobRunSummary runThumbnailJobs(std::int64_t limit, const std::stop_token& stop);
   ThumbnailCacheSweepSummary sweepCache(double cutoff);
   // Queues background thumbnail jobs for the images a scan left without one.

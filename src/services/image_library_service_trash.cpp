@@ -1,10 +1,12 @@
 // Moving reviewed delete candidates to the Trash: the only operation that changes a person's
 // files. Every requested image is checked against the library before any file is touched; then
-// each file is trashed only when it is still exactly the file that was reviewed.
+// each file is trashed only when it is still exactly the file the person reviewed, and the
+// library still holds it as that file.
 #include <cmath>
 #include <exception>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
@@ -27,31 +29,43 @@ constexpr std::string_view kLibraryUpdateFailedPrefix =
 // Modification times closer than this are the same time (the precision the library compares at).
 constexpr double kModificationTimeTolerance = 0.001;
 
-bool isReviewedFile(const ImageFileInfo& onDisk, const ImageFileInfo& reviewed) {
-  return onDisk.fileSize == reviewed.fileSize &&
-         std::fabs(onDisk.modificationDate - reviewed.modificationDate) < kModificationTimeTolerance;
+bool isSameFile(const ImageFileInfo& onDisk, const ImageFileInfo& known) {
+  return onDisk.fileSize == known.fileSize &&
+         std::fabs(onDisk.modificationDate - known.modificationDate) < kModificationTimeTolerance;
 }
 
 }  // namespace
 
-ImageTrashSummary ImageLibraryService::moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) {
-  return throwingLibraryErrors([&] { return trashDeleteCandidates(paths); });
+std::vector<ImageFileInfo> uniqueNonEmptyFiles(const std::vector<ImageFileInfo>& files) {
+  std::vector<ImageFileInfo> unique;
+  std::unordered_set<std::string_view> seen;
+  for (const ImageFileInfo& file : files) {
+    if (!file.path.empty() && seen.insert(file.path).second) unique.push_back(file);
+  }
+  return unique;
 }
 
-ImageTrashSummary ImageLibraryService::trashDeleteCandidates(const std::vector<std::string>& paths) {
-  const std::vector<std::string> requested = uniqueNonEmptyPaths(paths);
+ImageTrashSummary ImageLibraryService::moveDeleteCandidatesToTrash(
+    const std::vector<ImageFileInfo>& reviewedFiles) {
+  return throwingLibraryErrors([&] { return trashDeleteCandidates(reviewedFiles); });
+}
+
+ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
+    const std::vector<ImageFileInfo>& reviewedFiles) {
+  const std::vector<ImageFileInfo> requested = uniqueNonEmptyFiles(reviewedFiles);
   ImageTrashSummary summary;
   summary.requestedCount = static_cast<std::int64_t>(requested.size());
 
   // The whole request is refused before anything moves when one image may not be trashed.
-  std::unordered_map<std::string, ImageRecord> reviewed;
-  for (const std::string& path : requested) {
+  std::unordered_map<std::string, ImageRecord> current;
+  for (const ImageFileInfo& reviewed : requested) {
+    const std::string& path = reviewed.path;
     std::optional<ImageRecord> record = trashStore_->imageRecord(path);
     if (!record) throw ImageLibraryServiceError::trashTargetNotIndexed(path);
     if (record->isMissing) throw ImageLibraryServiceError::trashTargetAlreadyMissing(path);
     if (!record->reviewState.deleteCandidate)
       throw ImageLibraryServiceError::trashTargetNotDeleteCandidate(path);
-    reviewed.emplace(path, std::move(*record));
+    current.emplace(path, std::move(*record));
   }
   if (requested.empty()) return summary;
 
@@ -60,8 +74,9 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(const std::vector<s
   const auto fail = [&summary](const std::string& path, std::string message, ImageTrashFailureReason reason) {
     summary.failures.push_back(ImageTrashFailure{path, std::move(message), reason});
   };
-  for (const std::string& path : requested) {
-    const ImageRecord& record = reviewed.at(path);
+  for (const ImageFileInfo& reviewed : requested) {
+    const std::string& path = reviewed.path;
+    const ImageRecord& record = current.at(path);
     // The file checked and the file moved are one path: the library's own for this image.
     const std::string& filePath = record.file.path;
     const std::optional<ImageFileInfo> onDisk = fileAttributesReader_->readAttributes(filePath);
@@ -69,7 +84,11 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(const std::vector<s
       fail(path, std::string(kUnreadableMessage), ImageTrashFailureReason::fileChangedSinceReview);
       continue;
     }
-    if (!isReviewedFile(*onDisk, record.file)) {
+    // The file must be the one the person saw, not merely the one the library last indexed:
+    // monitoring indexes a replaced file again and keeps its mark, and a record refreshed since
+    // the review says nothing about what the person looked at. A library that holds another
+    // version than the disk is refused as well: its thumbnail and bookkeeping belong to that one.
+    if (!isSameFile(*onDisk, reviewed) || !isSameFile(*onDisk, record.file)) {
       fail(path, std::string(kChangedMessage), ImageTrashFailureReason::fileChangedSinceReview);
       continue;
     }

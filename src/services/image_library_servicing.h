@@ -145,11 +145,13 @@ class ImageLibraryServicing : public ImageTagConceptServicing {
   // Puts delete-candidate flags back (the undo of marking); the updated records in request order.
   virtual std::vector<ImageRecord> restoreDeleteCandidateStates(
       const std::vector<DeleteCandidateStateRestore>& restores) = 0;
-  // Moves reviewed delete candidates to the Trash. The whole request is refused before any file
-  // is touched when a path is not indexed, missing or not a delete candidate; after that, each
-  // image that cannot be trashed (changed since the review, failed move, …) is a failure of the
-  // summary and the others go on.
-  virtual ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) = 0;
+  // Moves reviewed delete candidates to the Trash: each file is named by its path with the size
+  // and modification date it had when the person reviewed it. The whole request is refused before
+  // any file is touched when a path is not indexed, missing or not a delete candidate; after that,
+  // each image that cannot be trashed is a failure of the summary and the others go on. A file is
+  // trashed only when the disk still holds it as reviewed and as the library holds it now: a file
+  // changed since the review stays, even once the library has indexed the change.
+  virtual ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<ImageFileInfo>& reviewedFiles) = 0;
 
   // Asks for thumbnails of these images ahead of the others.
   virtual void enqueueThumbnailJobs(const std::vector<std::string>& paths) = 0;

@@ -166,7 +166,7 @@ std::vector<ImageRecord> UnavailableImageLibraryService::restoreDeleteCandidateS
 }
 
 ImageTrashSummary UnavailableImageLibraryService::moveDeleteCandidatesToTrash(
-    const std::vector<std::string>&) {
+    const std::vector<ImageFileInfo>&) {
   fail();
 }
 

@@ -70,7 +70,7 @@ class UnavailableImageLibraryService final : public ImageLibraryServicing {
   void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) override;
   std::vector<ImageRecord> restoreDeleteCandidateStates(
       const std::vector<DeleteCandidateStateRestore>& restores) override;
-  ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) override;
+  ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<ImageFileInfo>& reviewedFiles) override;
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override;
   ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit, std::stop_token stop) override;
   ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) override;

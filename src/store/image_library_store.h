@@ -29,6 +29,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -434,7 +435,7 @@ class ImageLibraryStore : public QObject {
   std::vector<RecordRef> selectedTrashReviewRecords() const;
   int trashableLoadedTrashReviewRecordCount() const;
   // The loaded records that may be moved and that the last move failed on (and did not trash after
-  // all), in browser order.
+  // all), in browser order, each as that move was handed it.
   std::vector<RecordRef> retryableFailedTrashRecords() const;
   // No preparation, indexing or move to the Trash is running.
   bool isLibraryReadyForTrash() const;
@@ -737,14 +738,16 @@ class ImageLibraryStore : public QObject {
 
   // Moves the delete candidates among `records` (marked, not missing; each path once, in order) to
   // the Trash: the only operation that changes the user's files. Refused (false, nothing changed)
-  // when none is left or canStartDeleteCandidateTrash() is false. The library re-checks each file
-  // against its reviewed record on the user-initiated pool; nothing cancels that call, and no
-  // second move starts while it runs. Afterwards: the outcome is kept in lastTrashSummary; trashed
-  // images leave the results and the review, monitoring is told to ignore their removal, the undo
-  // history is emptied and the sidebar's counts reload; the paths that failed and are still listed
-  // become the review's selection, for a retry, and errorMessage says so. A refused call to the
-  // library records every path as failed with its text. True only when nothing failed; then a
-  // review emptied by the move while more candidates existed loads its first page again.
+  // when none is left or canStartDeleteCandidateTrash() is false. A background pass under way is
+  // let finish first (none starts while a move runs). The library re-checks each file against the
+  // record handed here (its size and modification date: what the person reviewed) and against its
+  // own on the user-initiated pool; nothing cancels that call, and no second move starts while it
+  // runs. Afterwards: the outcome is kept in lastTrashSummary; trashed images leave the results
+  // and the review, monitoring is told to ignore their removal, the undo history is emptied and
+  // the sidebar's counts reload; the paths that failed and are still listed become the review's
+  // selection, for a retry, and errorMessage says so. A refused call to the library records every
+  // path as failed with its text. True only when nothing failed; then a review emptied by the move
+  // while more candidates existed loads its first page again.
   QCoro::Task<bool> moveDeleteCandidatesToTrash(std::vector<RecordRef> records);
   // The same for every record the review has loaded, as they are at the call.
   QCoro::Task<bool> moveLoadedTrashReviewCandidatesToTrash();
@@ -1233,6 +1236,8 @@ class ImageLibraryStore : public QObject {
   void applyTrashFailure(const std::vector<std::string>& paths, const std::exception_ptr& failure);
   // The trashed images leave the results and the review; monitoring ignores their removal.
   void removeTrashedRecords(const std::vector<std::string>& trashedPaths, int fallbackSelectionIndex);
+  // Returns once no library work (a background pass included) runs any more.
+  QCoro::Task<void> waitForLibrarySyncToEnd();
 
   // ---- Filter tags: private ----
 
@@ -1389,6 +1394,9 @@ class ImageLibraryStore : public QObject {
   bool didStartThumbnailCacheMaintenance_{false};
   std::optional<ImageTrashSummary> lastTrashSummary_;
   bool isTrashingDeleteCandidates_{false};
+  // The records the last move failed on, as they were handed to it: a retry is checked against
+  // the files as the person first reviewed them, never as a reload of the review refreshed them.
+  std::unordered_map<std::string, RecordRef> firstReviewedTrashRecords_;
   bool canUndoDeleteCandidateAction_{false};
   std::optional<DeleteCandidateFeedback> deleteCandidateFeedback_;
   StoreTask<bool> deleteCandidateTrashReviewLoadMoreTask_;

@@ -174,7 +174,14 @@ std::vector<RecordRef> ImageLibraryStore::retryableFailedTrashRecords() const {
   PathSet failed;
   for (const auto& failure : lastTrashSummary_->failures) failed.insert(failure.path);
   for (const auto& trashed : lastTrashSummary_->trashedPaths) failed.erase(trashed);
-  return trashableRecordsAmong(trashReviewBrowser_->records(), failed);
+  std::vector<RecordRef> records = trashableRecordsAmong(trashReviewBrowser_->records(), failed);
+  // A retry takes the files as the person first reviewed them: a reload may have brought records
+  // of content that changed since, and that content was never the one decided on.
+  for (RecordRef& record : records) {
+    const auto found = firstReviewedTrashRecords_.find(record->file.path);
+    if (found != firstReviewedTrashRecords_.end()) record = found->second;
+  }
+  return records;
 }
 
 bool ImageLibraryStore::isLibraryReadyForTrash() const {

@@ -2,11 +2,16 @@
 // only operation of the program that changes the user's files. Every guard holds before the
 // library is asked: the review is open, the library is ready, its list is not loading, and no
 // other move runs (isTrashingDeleteCandidates is the only serialisation of moves).
+//
+// The library is handed each file as the person saw it (the size and modification date of the
+// record they decided on), not only its path: folder monitoring indexes a replaced file again and
+// keeps its mark, so the library's own record may already describe content nobody reviewed.
 #include <algorithm>
 #include <exception>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -14,6 +19,7 @@
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
+#include "store/async/signal_wait.h"
 #include "store/image_library_store.h"
 #include "store/stopped_result_loading.h"
 
@@ -34,12 +40,25 @@ QCoro::Task<bool> ImageLibraryStore::moveLoadedTrashReviewCandidatesToTrash() {
 QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<RecordRef> records) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
-  std::vector<std::string> candidatePaths;
+  std::vector<ImageFileInfo> candidateFiles;
+  std::unordered_map<std::string, RecordRef> reviewed;
   for (const RecordRef& record : records) {
-    if (TrashCandidateBrowser::isTrashable(*record)) candidatePaths.push_back(record->file.path);
+    if (!TrashCandidateBrowser::isTrashable(*record)) continue;
+    candidateFiles.push_back(record->file);
+    reviewed.emplace(record->file.path, record);
   }
-  const std::vector<std::string> paths = uniqueNonEmptyPaths(candidatePaths);
+  const std::vector<ImageFileInfo> reviewedFiles = uniqueNonEmptyFiles(candidateFiles);
+  std::vector<std::string> paths;
+  for (const ImageFileInfo& file : reviewedFiles) paths.push_back(file.path);
   if (paths.empty() || !canStartDeleteCandidateTrash()) co_return false;
+
+  setIsTrashingDeleteCandidates(true);
+  // Lowered as the last step of every way out, so that no failure leaves moves and undo blocked.
+  const ScopeExit endMove(scope_.link(), [this] { setIsTrashingDeleteCandidates(false); });
+  firstReviewedTrashRecords_.clear();
+  setLastTrashSummary(std::nullopt);
+  dismissDeleteCandidateFeedback();
+  co_await waitForLibrarySyncToEnd();
 
   // Where the result selection falls back to when its records leave: the first trashed record
   // the window shows.
@@ -52,15 +71,11 @@ QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<Rec
   fallbackSelectionIndex = std::max(fallbackSelectionIndex, 0);
   const bool hadMoreRecords = trashReviewBrowser_->hasMoreRecords();
 
-  setIsTrashingDeleteCandidates(true);
-  // Lowered as the last step of every way out, so that no failure leaves moves and undo blocked.
-  const ScopeExit endMove(scope_.link(), [this] { setIsTrashingDeleteCandidates(false); });
-  setLastTrashSummary(std::nullopt);
-  dismissDeleteCandidateFeedback();
-
   // The service in use now, for the whole move. A move is never cancelled: stopping it halfway
   // would leave files in the Trash that the library still lists.
-  auto move = [service = service_, paths] { return service->moveDeleteCandidatesToTrash(paths); };
+  auto move = [service = service_, reviewedFiles] {
+    return service->moveDeleteCandidatesToTrash(reviewedFiles);
+  };
   const std::stop_token neverStopped;
   ImageTrashSummary summary;
   std::exception_ptr failure;
@@ -69,11 +84,35 @@ QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<Rec
   } catch (...) {
     failure = std::current_exception();
   }
+  // What failed is retried against these records, however the review's list is refreshed
+  // meanwhile: the person decided on them.
+  PathSet failed;
+  if (failure) {
+    failed.insert(paths.begin(), paths.end());
+  } else {
+    for (const ImageTrashFailure& entry : summary.failures) failed.insert(entry.path);
+    for (const std::string& trashed : summary.trashedPaths) failed.erase(trashed);
+  }
+  for (const auto& [path, record] : reviewed) {
+    if (failed.contains(path)) firstReviewedTrashRecords_.emplace(path, record);
+  }
   if (failure) {
     applyTrashFailure(paths, failure);
     co_return false;
   }
   co_return co_await applyTrashSummary(summary, fallbackSelectionIndex, hadMoreRecords);
+}
+
+QCoro::Task<void> ImageLibraryStore::waitForLibrarySyncToEnd() {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  // A background pass runs without isIndexing, and may be writing the records of the very files
+  // the move checks (or list a trashed file again after the move marked it missing). No pass
+  // starts while a move runs; the one under way is let finish first.
+  const std::stop_token noStop;
+  while (isLibrarySyncInProgress_) {
+    co_await nextEmission(this, &ImageLibraryStore::isLibrarySyncInProgressChanged, noStop);
+  }
 }
 
 QCoro::Task<bool> ImageLibraryStore::applyTrashSummary(ImageTrashSummary summary, int fallbackSelectionIndex,

@@ -90,9 +90,14 @@ TEST_F(MainWindowTest, MenusListTheirItemsInOrderWithTheirKeys) {
   EXPECT_EQ(window->objectName(), "main");
   EXPECT_EQ(window->windowTitle(), "Lorvex");
   const QList<QAction*> menus = window->menuBar()->actions();
-  ASSERT_EQ(menus.size(), 2);
-  EXPECT_EQ(menus[0]->text(), "platform.menu.view");
-  EXPECT_EQ(menus[1]->text(), "platform.menu.help");
+  ASSERT_EQ(menus.size(), 3);
+  EXPECT_EQ(menus[0]->text(), "platform.menu.file");
+  EXPECT_EQ(menus[1]->text(), "platform.menu.view");
+  EXPECT_EQ(menus[2]->text(), "platform.menu.help");
+
+  EXPECT_EQ(actionNames("menu.file"), (std::vector<QString>{"menu.file.quit"}));
+  EXPECT_EQ(window->quitAction()->text(), "platform.menu.quit");
+  EXPECT_EQ(window->quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   EXPECT_EQ(actionNames("menu.view"), (std::vector<QString>{"menu.view.inspector"}));
   EXPECT_EQ(window->inspectorAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_I));
@@ -120,7 +125,7 @@ TEST_F(MainWindowTest, MenuTextsDoubleTheirAmpersands) {
   localization = ampersands;
   makeWindow(nullptr);
   EXPECT_EQ(window->shortcutHelpAction()->text(), "R&&D shortcutHelp.menuTitle");
-  EXPECT_EQ(window->menuBar()->actions()[1]->text(), "R&&D platform.menu.help");
+  EXPECT_EQ(window->menuBar()->actions()[2]->text(), "R&&D platform.menu.help");
 }
 
 TEST_F(MainWindowTest, TheUpdateItemExistsOnlyWithAnAvailableUpdaterAndFollowsIt) {

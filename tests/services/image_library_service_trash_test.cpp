@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "services/library_service_test_library.h"
 #include "platform/trash.h"
@@ -38,6 +42,16 @@ class TrashFlowTest : public ::testing::Test {
 
   std::string trashed(const std::string& name) const { return library.folder / ("data/Trash/files/" + name); }
 
+  // The paths with their files as the library holds them now: what a review loaded now shows.
+  std::vector<ImageFileInfo> asIndexed(const std::vector<std::string>& paths) {
+    std::vector<ImageFileInfo> files;
+    for (const std::string& path : paths) {
+      const std::optional<ImageRecord> record = library.record(path);
+      files.push_back(record ? record->file : ImageFileInfo{path, 0, 0});
+    }
+    return files;
+  }
+
   static std::string failureOf(const std::function<void()>& operation) {
     try {
       operation();
@@ -60,19 +74,19 @@ TEST_F(TrashFlowTest, RequestsNamingAnImageThatMayNotBeTrashedMoveNothing) {
   library.registerAndScan();  // marks it missing
 
   EXPECT_EQ(service.moveDeleteCandidatesToTrash({}), ImageTrashSummary{});
-  EXPECT_EQ(service.moveDeleteCandidatesToTrash({"", ""}), ImageTrashSummary{});
+  EXPECT_EQ(service.moveDeleteCandidatesToTrash(asIndexed({"", ""})), ImageTrashSummary{});
 
   const std::string unknown = library.photos + "/unknown.png";
   EXPECT_EQ(failureOf([&] {
-              service.moveDeleteCandidatesToTrash({a, b});
+              service.moveDeleteCandidatesToTrash(asIndexed({a, b}));
             }),
             "削除候補ではない画像はゴミ箱に入れられません: " + b);
   EXPECT_EQ(failureOf([&] {
-              service.moveDeleteCandidatesToTrash({a, unknown, b});
+              service.moveDeleteCandidatesToTrash(asIndexed({a, unknown, b}));
             }),
             "インデックスに存在しない画像はゴミ箱に入れられません: " + unknown);
   EXPECT_EQ(failureOf([&] {
-              service.moveDeleteCandidatesToTrash({a, gone});
+              service.moveDeleteCandidatesToTrash(asIndexed({a, gone}));
             }),
             "欠落中の画像はゴミ箱に入れられません: " + gone);
   EXPECT_TRUE(std::filesystem::exists(a));
@@ -97,7 +111,7 @@ TEST_F(TrashFlowTest, OnlyFilesStillAsReviewedAreTrashedAndTheRestIsReported) {
   std::filesystem::remove(deleted);
 
   const ImageTrashSummary summary =
-      service.moveDeleteCandidatesToTrash({same, touched, same, grown, deleted, nearlySame});
+      service.moveDeleteCandidatesToTrash(asIndexed({same, touched, same, grown, deleted, nearlySame}));
 
   EXPECT_EQ(summary.requestedCount, 5);
   EXPECT_EQ(summary.trashedPaths, (std::vector<std::string>{same, nearlySame}));
@@ -126,6 +140,59 @@ TEST_F(TrashFlowTest, OnlyFilesStillAsReviewedAreTrashedAndTheRestIsReported) {
   EXPECT_TRUE(std::filesystem::exists(grown));
 }
 
+// Monitoring indexes a replaced file again and keeps its mark; the identity handed with each path
+// decides, on the move and on a retry with the same identity once the library indexed the change.
+TEST_F(TrashFlowTest, OnlyTheFileAsReviewedIsTrashedEvenOnceTheLibraryIndexedItsChange) {
+  struct Case {
+    const char* name;
+    double modificationDate;  // of the file after the review
+    bool replaced;            // new bytes, another size
+    bool indexedBeforeTheMove;
+    const char* outcome;  // of the move, then of the retry when it is not trashed
+  };
+  const std::vector<Case> cases = {
+      {"unchanged", kReviewed, false, false, "trashed"},
+      {"replaced, indexed after the refusal", kReviewed + 7, true, false, "changed changed"},
+      {"replaced and indexed, then moved", kReviewed + 7, true, true, "changed changed"},
+      {"touched and indexed, then moved", kReviewed + 3, false, true, "changed changed"},
+  };
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < cases.size(); ++i) paths.push_back(image(std::to_string(i) + ".png"));
+  ImageLibraryService& service = library.start();
+  indexAndMark(paths);
+  std::vector<ImageFileInfo> reviewed = asIndexed(paths);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    if (cases[i].replaced) library.writeImage(std::to_string(i) + ".png", "a dog under a red sky, and more");
+    setModificationTime(paths[i], cases[i].modificationDate);
+    if (cases[i].indexedBeforeTheMove) service.scanChangedPaths({paths[i]}, {library.photos}, {}, {});
+  }
+  // A path handed twice counts with its first identity.
+  reviewed.push_back(ImageFileInfo{paths[0], 1, 0});
+  std::vector<ImageTrashSummary> summaries{service.moveDeleteCandidatesToTrash(reviewed)};
+  service.scanChangedPaths(paths, {library.photos}, {}, {});
+  // The retry asks again for what the move left, with the identities of the first review.
+  const std::vector<std::string>& trashed = summaries[0].trashedPaths;
+  std::erase_if(reviewed,
+                [&](const ImageFileInfo& f) { return std::ranges::find(trashed, f.path) != trashed.end(); });
+  summaries.push_back(service.moveDeleteCandidatesToTrash(reviewed));
+
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    std::string outcome;
+    const ImageTrashFailure changed{
+        paths[i], "on-disk file no longer matches the reviewed record (size/modification date changed)",
+        ImageTrashFailureReason::fileChangedSinceReview};
+    for (const ImageTrashSummary& summary : summaries) {
+      if (std::ranges::find(summary.trashedPaths, paths[i]) != summary.trashedPaths.end())
+        outcome += " trashed";
+      if (std::ranges::find(summary.failures, changed) != summary.failures.end()) outcome += " changed";
+    }
+    EXPECT_EQ(outcome, std::string(" ") + cases[i].outcome);
+    EXPECT_EQ(library.record(paths[i])->isMissing, !std::filesystem::exists(paths[i]));
+    EXPECT_TRUE(library.record(paths[i])->reviewState.deleteCandidate);
+  }
+}
+
 TEST_F(TrashFlowTest, AMoveTheKernelRefusesIsReportedAndLeavesTheFile) {
   const std::string a = image("a.png");
   const std::string b = image("b.png");
@@ -137,7 +204,7 @@ TEST_F(TrashFlowTest, AMoveTheKernelRefusesIsReportedAndLeavesTheFile) {
   ImageLibraryService& service = library.start();
   indexAndMark({a, b});
 
-  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash({a, b});
+  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash(asIndexed({a, b}));
 
   EXPECT_EQ(summary.trashedPaths, std::vector<std::string>{b});
   ASSERT_EQ(summary.failures.size(), 1u);
@@ -178,7 +245,7 @@ TEST_F(TrashFlowTest, FailuresAfterTheMoveAreReportedBesideTheTrashedPath) {
   ImageLibraryService& service = library.start();
   indexAndMark({a});
 
-  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash({a});
+  const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash(asIndexed({a}));
 
   EXPECT_EQ(summary.trashedPaths, std::vector<std::string>{a});
   EXPECT_EQ(summary.failures, (std::vector<ImageTrashFailure>{

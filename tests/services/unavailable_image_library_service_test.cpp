@@ -51,7 +51,8 @@ std::vector<std::pair<std::string, Operation>> throwingOperations() {
        [](auto& s) {
          s.restoreDeleteCandidateStates({{"/library/a.png", true}});
        }},
-      {"moveDeleteCandidatesToTrash", [=](auto& s) { s.moveDeleteCandidatesToTrash(paths); }},
+      {"moveDeleteCandidatesToTrash",
+       [](auto& s) { s.moveDeleteCandidatesToTrash({ImageFileInfo{"/library/a.png", 1, 0}}); }},
       {"enqueueThumbnailJobs", [=](auto& s) { s.enqueueThumbnailJobs(paths); }},
       {"generatePendingThumbnails", [](auto& s) { s.generatePendingThumbnails(10, {}); }},
       {"sweepThumbnailCache", [](auto& s) { s.sweepThumbnailCache(0); }},

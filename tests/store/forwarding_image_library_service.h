@@ -49,7 +49,7 @@ class ForwardingImageLibraryService : public ImageLibraryServicing {
   void updateReviewState(const std::string& path, const ReviewState& state) override { inner_->updateReviewState(path, state); }
   void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) override { inner_->updateReviewStates(updates); }
   std::vector<ImageRecord> restoreDeleteCandidateStates(const std::vector<DeleteCandidateStateRestore>& restores) override { return inner_->restoreDeleteCandidateStates(restores); }
-  ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) override { return inner_->moveDeleteCandidatesToTrash(paths); }
+  ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<ImageFileInfo>& reviewedFiles) override { return inner_->moveDeleteCandidatesToTrash(reviewedFiles); }
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override { inner_->enqueueThumbnailJobs(paths); }
   ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit, std::stop_token stop) override { return inner_->generatePendingThumbnails(limit, stop); }
   ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) override { return inner_->sweepThumbnailCache(cutoff); }

@@ -62,6 +62,12 @@ struct TrashFixture {
       return self->moveDeleteCandidatesToTrash(records);
     });
   }
+  // The result of a move run to its end.
+  bool moved(std::vector<RecordRef> records) {
+    const StartedFlow<bool> flow = move(std::move(records));
+    harness.drainEvents();
+    return flow.result();
+  }
   StartedFlow<bool> moveLoaded() {
     ImageLibraryStore* self = store.get();
     return startValueFlow<bool>(*store,
@@ -316,6 +322,92 @@ TEST(ImageLibraryStoreTrashMoves, ASecondConfirmationWhileAMoveRunsIsRefused) {
   EXPECT_FALSE(f.store->isTrashingDeleteCandidates());
   EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths({3, 5}));
   EXPECT_TRUE(f.store->canStartDeleteCandidateTrash());
+}
+
+// The library is handed each file as the list it came from showed it; a retry, as the failed move
+// was handed it, even once a reload of the review shows the file as the library indexed it since.
+TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
+  ImageRecord replaced = libraryImage(3, false, true);
+  replaced.file.fileSize += 500;
+  replaced.file.modificationDate += 0.5;
+  const auto retryAfterAReload = [](TrashFixture& f) {
+    f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
+      return std::any(ImageTrashSummary{
+          1, {}, {{call.paths[0], "changed", ImageTrashFailureReason::fileChangedSinceReview}}});
+    });
+    EXPECT_FALSE(f.moved(f.reviewed({3})));
+    startFlow(*f.store,
+              [self = f.store.get()](std::stop_token) { return self->reloadDeleteCandidateTrashReview(); });
+    f.harness.drainEvents();
+    return f.store->retryableFailedTrashRecords();
+  };
+  const struct {
+    const char* name;
+    std::function<std::vector<RecordRef>(TrashFixture&)> records;  // after the results were refreshed
+    ImageFileInfo handed;
+  } cases[] = {
+      {"from the review", [](TrashFixture& f) { return f.reviewed({3}); }, libraryImage(3).file},
+      {"from the grid", [](TrashFixture& f) { return f.store->resultWindow().records(); }, replaced.file},
+      {"a retry after the review was reloaded", retryAfterAReload, libraryImage(3).file},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrashFixture f({3});
+    f.harness.service->setRecords({replaced});
+    startFlow(*f.store, [self = f.store.get()](std::stop_token) { return self->refreshResults(500, true); });
+    f.harness.drainEvents();
+    const std::vector<RecordRef> records = c.records(f);
+    f.harness.service->setAnswer("moveDeleteCandidatesToTrash", {});
+    EXPECT_TRUE(f.moved(records));
+    const std::vector<ImageFileInfo> handed =
+        f.harness.service->calls("moveDeleteCandidatesToTrash").back().files;
+    ASSERT_EQ(handed.size(), 1u);
+    EXPECT_EQ(std::pair(handed[0].fileSize, handed[0].modificationDate),
+              std::pair(c.handed.fileSize, c.handed.modificationDate));
+  }
+}
+
+// A background pass sets no indexing flag, and may be indexing the very files the move checks.
+TEST(ImageLibraryStoreTrashMoves, AMoveWaitsForTheBackgroundPassUnderWayAndNoPassStartsUntilItEnds) {
+  TrashFixture f({2, 3, 5});
+  auto& service = *f.harness.service;
+  const std::vector<std::string> roots{testing::kLibraryRoot};
+  service.setAnswer("registeredFolderRoots", [roots](auto&) {
+    return std::any(RegisteredFolderRoots{roots, roots});
+  });
+  service.setAnswer("folderEventCheckpoint", [roots](auto&) {
+    return std::any(std::optional(RegisteredFolderEventCheckpoint{roots, 1}));
+  });
+  service.setAnswer("restoreFolderAccess", [roots](auto&) { return std::any(roots); });
+  const auto changeAndDebounce = [&](int image) {
+    ASSERT_TRUE(service.deliverFolderChanges({{imagePath(image)}, 7, false}));
+    f.harness.drainEvents();
+    f.harness.clock.advance(2'000'000'000);
+    f.harness.drainEvents();
+  };
+  f.store->startBackgroundLibrarySync(2.0, 30'000'000'000);
+  service.hold("scanChangedPaths");
+  service.hold("moveDeleteCandidatesToTrash");
+  changeAndDebounce(2);
+  ASSERT_TRUE(f.store->isBackgroundSyncing());
+
+  const StartedFlow<bool> move = f.move(f.reviewed({2, 3}));
+  f.harness.drainEvents();
+  EXPECT_TRUE(f.store->isTrashingDeleteCandidates());
+  EXPECT_EQ(f.calls("moveDeleteCandidatesToTrash"), 0u);
+  service.answerImmediately("scanChangedPaths");
+  service.release(service.heldCalls("scanChangedPaths").front().id);
+  f.harness.drainEvents();
+  EXPECT_EQ(service.heldCalls("moveDeleteCandidatesToTrash").size(), 1u);
+  changeAndDebounce(5);  // reported while the move runs: waits for it
+  EXPECT_EQ(f.calls("scanChangedPaths"), 1u);
+
+  service.releaseAll();
+  f.harness.drainEvents();
+  EXPECT_TRUE(move.result());
+  f.harness.clock.advance(2'000'000'000);
+  f.harness.drainEvents();
+  EXPECT_EQ(f.calls("scanChangedPaths"), 2u);
 }
 
 TEST(ImageLibraryStoreTrashMoves, ASearchTheMoveStoppedRunsAgainAndItsLateAnswerIsDropped) {

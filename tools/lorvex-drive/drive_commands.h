@@ -59,5 +59,7 @@ void addReviewCommands(DriveCommands& commands);
 void addConceptCommands(DriveCommands& commands);
 // The Trash review: trash-review, trash, touch.
 void addTrashCommands(DriveCommands& commands);
+// Changes of the disk while the store runs: write, move, wait (drive_disk_commands.cpp).
+void addDiskCommands(DriveCommands& commands);
 
 }  // namespace lorvex

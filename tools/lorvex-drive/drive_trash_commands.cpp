@@ -1,5 +1,6 @@
-// lorvex-drive's commands of the Trash review: opening it, moving its candidates to the Trash, and
-// changing a file behind the library's back so that the move's re-check can be seen refusing it.
+// lorvex-drive's commands of the Trash review: opening it, moving its candidates to the Trash (or
+// retrying the ones a move failed on), and changing a file behind the library's back so that the
+// move's re-check can be seen refusing it.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -72,14 +73,17 @@ bool presentReview(DriveContext& context, const std::vector<std::string>& argume
 bool moveToTrash(DriveContext& context, const std::vector<std::string>& arguments) {
   const bool loaded = arguments.size() == 1 && arguments[0] == "--loaded";
   const bool selected = arguments.size() == 1 && arguments[0] == "--selected";
-  if (!loaded && !selected) {
-    std::printf("error: trash takes --loaded or --selected\n");
+  const bool retry = arguments.size() == 1 && arguments[0] == "--retry";
+  if (!loaded && !selected && !retry) {
+    std::printf("error: trash takes --loaded, --selected or --retry\n");
     return false;
   }
   ImageLibraryStore& store = context.store;
   auto moved = std::make_shared<std::optional<bool>>();
   // The records are taken now, as the review's confirmation takes them.
-  std::vector<RecordRef> records = selected ? store.selectedTrashReviewRecords() : std::vector<RecordRef>{};
+  std::vector<RecordRef> records = selected ? store.selectedTrashReviewRecords()
+                                   : retry  ? store.retryableFailedTrashRecords()
+                                            : std::vector<RecordRef>{};
   store.startDetached([&store, moved, loaded, records]() -> QCoro::Task<void> {
     auto frame = co_await store.scope().enter();
     *moved = loaded ? co_await store.moveLoadedTrashReviewCandidatesToTrash()
@@ -126,8 +130,9 @@ bool touchFile(DriveContext& context, const std::vector<std::string>& arguments)
 void addTrashCommands(DriveCommands& commands) {
   commands.add("trash-review", "trash-review: opens the Trash review and prints its candidates", presentReview);
   commands.add("trash",
-               "trash --loaded|--selected: moves the review's loaded or ticked candidates to the Trash and prints "
-               "the outcome (fails only when the move was refused)",
+               "trash --loaded|--selected|--retry: moves the review's loaded or ticked candidates, or those "
+               "the last move failed on, to the Trash and prints the outcome (fails only when the move was "
+               "refused)",
                moveToTrash);
   commands.add("touch",
                "touch PATH: stops folder monitoring, then makes PATH's modification time later, as a change the "

@@ -100,6 +100,7 @@ DriveCommands allCommands() {
   addReviewCommands(commands);
   addConceptCommands(commands);
   addTrashCommands(commands);
+  addDiskCommands(commands);
   return commands;
 }
 

@@ -33,6 +33,7 @@
 #include <QWidget>
 #include <qcoro/qcorotask.h>
 
+#include "app/desktop_integration.h"
 #include "journey_screens.h"
 #include "scene_registry.h"
 #include "store/image_library_store.h"
@@ -260,6 +261,7 @@ int main(int argc, char** argv) {
   prepareEnvironment(arguments);
   QApplication& application = lorvex::ui::testing::uiTestApplication();
   application.setFont(lorvex::ui::interfaceFont(lorvex::ui::liveInterfaceLanguage()));
+  lorvex::app::installQtTranslations(application, arguments.language);  // Qt's own texts, as the program
   lorvex::ui::setAnimationsEnabled(false);
 
   std::unique_ptr<ImageLibraryStore> library;

@@ -1,17 +1,22 @@
 // The application shell: the main window while the library is prepared, empty, with its first
-// page, with a focused record and with the preview open, and the shortcut help and
-// acknowledgments windows.
+// page, with a focused record and with the preview open, its File menu, the folder picker it
+// opens, the message when no file manager answers, and the shortcut help and acknowledgments
+// windows.
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
+#include <QApplication>
 #include <QDialog>
+#include <QMenu>
+#include <QMessageBox>
 
 #include "app/acknowledgments_window.h"
 #include "app/content_view.h"
 #include "app/main_window.h"
 #include "app/shortcut_help_sheet.h"
 #include "model/image_record.h"
+#include "ui/common/reveal_in_file_manager.h"
 #include "scene_registry.h"
 #include "support/png_image.h"
 
@@ -43,12 +48,12 @@ std::vector<ImageRecord> writeImages(const std::filesystem::path& folder, int co
   return records;
 }
 
-std::unique_ptr<QWidget> mainWindow(SceneContext& context) {
+std::unique_ptr<QWidget> mainWindow(SceneContext& context, app::FolderPicker* folderPicker = nullptr) {
   static app::ShellViews views = app::liveShellViews();
   static NoFolderPicker picker;
-  return std::make_unique<app::MainWindow>(*context.store, ui::ViewResourceDisplay{},
-                                           platform::Settings("shell-scene", context.scratch), views, picker,
-                                           nullptr, [] {}, context.localization);
+  return std::make_unique<app::MainWindow>(
+      *context.store, ui::ViewResourceDisplay{}, platform::Settings("shell-scene", context.scratch), views,
+      folderPicker != nullptr ? *folderPicker : picker, nullptr, [] {}, context.localization);
 }
 
 std::unique_ptr<QWidget> withResults(SceneContext& context, int count) {
@@ -116,6 +121,62 @@ const bool preview = registerScene({
         asMainWindow(root).contentView().state().presentQuickLook(*url);
       }
       context.settle();
+      return nullptr;
+    },
+});
+
+const bool fileMenu = registerScene({
+    .name = "shell.fileMenu",
+    .source = SceneSource::fakeService,
+    .size = {1200, 760},
+    .build =
+        [](SceneContext& context) {
+          context.makeFakeStore();
+          return mainWindow(context);
+        },
+    .afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+      auto* menu = root.findChild<QMenu*>(QStringLiteral("menu.file"));
+      if (menu == nullptr) return nullptr;
+      menu->popup(root.mapToGlobal(QPoint(0, 24)));
+      context.settle();
+      return menu;
+    },
+});
+
+// The picker the sidebar's "Add Folder" opens: titled for adding folders, in the home folder.
+const bool folderPicker = registerScene({
+    .name = "shell.folderPicker",
+    .source = SceneSource::fakeService,
+    .size = {1200, 760},
+    .build =
+        [](SceneContext& context) {
+          context.makeFakeStore();
+          static std::unique_ptr<app::FolderPicker> picker = app::makeFileDialogFolderPicker();
+          return mainWindow(context, picker.get());
+        },
+    .afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+      asMainWindow(root).contentView().state().presentFolderImporter();
+      context.settle();
+      return root.findChild<QDialog*>(QStringLiteral("folderPicker"));
+    },
+});
+
+const bool revealFailure = registerScene({
+    .name = "shell.revealFailure",
+    .source = SceneSource::fakeService,
+    .size = {1200, 760},
+    .build =
+        [](SceneContext& context) {
+          context.makeFakeStore();
+          return mainWindow(context);
+        },
+    .afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+      QApplication::setActiveWindow(&root);
+      ui::showRevealFailure("/home/ann/Pictures/NovelAI", context.localization);
+      context.settle();
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QStringLiteral("revealFailure") && window->isVisible()) return window;
+      }
       return nullptr;
     },
 });

@@ -93,6 +93,30 @@ const bool registered = [] {
     fillFilters(*context.store);
   }));
   registerScene(sidebarScene("sidebar.emptyLibrary", [](SceneContext&) {}));
+  // The column at its minimum and its ideal width with everything long at once: a large library, a
+  // folder whose access is no longer valid (a two-line error), files that could not be read, a
+  // long model name.
+  for (const auto& [name, width] : {std::pair{"sidebar.minimumWidth", ui::FilterSidebar::kMinimumWidth},
+                                    std::pair{"sidebar.idealWidth", ui::FilterSidebar::kIdealWidth}}) {
+    Scene scene = sidebarScene(name, [](SceneContext& context) {
+      auto folders = sampleFolders("/home/ann");
+      folders[0].indexedImageCount = 104923;
+      folders[1].indexedImageCount = 15100;
+      folders[1].state = State::bookmarkInvalid;
+      folders[1].lastError = context.language == "ja"
+                                 ? "このフォルダへの保存されたアクセスは有効ではなくなりました。"
+                                 : "The saved access to this folder is no longer valid.";
+      context.store->setRegisteredFolderSummaries(folders);
+      context.store->setLastScanSummary(ImageLibraryScanSummary{20, 8, 12, {}});
+      fillFilters(*context.store);
+      context.store->setSelectedModelSource(std::string("nai-diffusion-4-5-full-anime-v2-curated-preview"));
+      context.store->setErrorMessage(
+          "/home/ann/Pictures/NovelAI/exports/2024-06-01_session_with_a_very_long_unbroken_name: permission "
+          "denied");
+    });
+    scene.size = QSize(width, 900);
+    registerScene(scene);
+  }
   registerScene(sidebarScene("sidebar.accessRequired", [](SceneContext& context) {
     auto folders = sampleFolders("/home/ann");
     folders[1].state = State::bookmarkInvalid;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImageReader>
 
+#include "platform/log.h"
 #include "platform/regular_file.h"
 
 namespace lorvex::ui {
@@ -32,6 +33,7 @@ QSize downsampledSize(QSize source, int maxPixelSize) {
 LocalImageDecodeResult decodeLocalImage(const std::string& path, std::optional<int> maxPixelSize) {
   raiseAllocationLimitOnce();
   const bool downsample = maxPixelSize.has_value() && *maxPixelSize > 0;
+  const platform::SignpostInterval interval("Decode", downsample ? "kind=downsample" : "kind=full");
   LocalImageDecodeResult result;
   std::optional<platform::RegularFile> file;
   try {

@@ -1,7 +1,8 @@
 // Decoding an image file from disk for display, in full or downsampled. Library folders may hold
 // anything under an image's name (a FIFO would block a plain open for ever), so the file is opened
 // non-blocking and only a regular file is read. Orientation metadata is applied; a file without
-// any keeps its stored orientation.
+// any keeps its stored orientation. Each decode is one "Decode" signpost interval (LORVEX_TRACE),
+// begun with "kind=full" or "kind=downsample".
 //
 // Thread safety: callable from any thread; meant for a worker thread, never the GUI thread (a full
 // decode of a large image takes a long time).

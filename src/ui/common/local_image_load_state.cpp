@@ -118,7 +118,10 @@ LocalImageLoadState::LocalImageLoadState(LocalImageLoader& loader, bool preserve
     : loader_(loader), preservesCurrentImageWhileLoading_(preservesCurrentImageWhileLoading),
       changed_(std::move(changed)) {}
 
-LocalImageLoadState::~LocalImageLoadState() { cancelTickets(); }
+LocalImageLoadState::~LocalImageLoadState() {
+  cancelTickets();
+  if (loadInterval_) loadInterval_->end("cancelled");
+}
 
 void LocalImageLoadState::setRequest(LocalImageLoadRequest request) {
   if (started_ && request == request_) return;
@@ -160,6 +163,8 @@ void LocalImageLoadState::setRequest(LocalImageLoadRequest request) {
   }
   notify();
 
+  loadInterval_.emplace(
+      "Load", request_.imageMaxPixelSize ? "source=fallback-original" : "source=persistent-thumbnail");
   if (!request_.previewPath) {
     loadImage(generation);
     return;
@@ -179,6 +184,10 @@ void LocalImageLoadState::loadImage(std::uint64_t generation) {
   const auto ticket = loader_.load(*request_.path, request_.imageCacheKey, request_.imageMaxPixelSize,
                                    [this, generation](const LocalImageDecodeResult& result) {
                                      imageTicket_ = 0;
+                                     if (loadInterval_) {
+                                       loadInterval_->end(result.error ? "failed" : "completed");
+                                       loadInterval_.reset();
+                                     }
                                      const bool changed = result.error ? failLoad(state_, generation)
                                                                        : finishLoad(state_, generation, result.image);
                                      if (changed) notify();
@@ -188,6 +197,10 @@ void LocalImageLoadState::loadImage(std::uint64_t generation) {
 
 void LocalImageLoadState::cancel() {
   cancelTickets();
+  if (loadInterval_) {
+    loadInterval_->end("cancelled");
+    loadInterval_.reset();
+  }
   started_ = false;
   if (clearPendingLoad(state_, generation_)) notify();
 }

@@ -9,6 +9,12 @@
 // path: a changed file keeps its path but gets a new cache key, and the late end of the older load
 // must neither clear the newer load's pending state nor hide its failure.
 //
+// Signposts (LORVEX_TRACE): every load that has to decode is one "Load" interval, begun with
+// "source=persistent-thumbnail" (a file shown as it is) or "source=fallback-original" (a file
+// downsampled to a pixel size) and ended with "completed" (also when no image came back),
+// "failed" (the file could not be read) or "cancelled" (replaced, or the view left the screen). A
+// request without a path or with its image in the cache begins none.
+//
 // Thread safety: GUI thread only.
 #pragma once
 
@@ -20,6 +26,7 @@
 
 #include <QImage>
 
+#include "platform/log.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_loader.h"
@@ -109,6 +116,7 @@ class LocalImageLoadState {
   std::uint64_t generation_ = 0;
   LocalImageLoader::Ticket previewTicket_ = 0;
   LocalImageLoader::Ticket imageTicket_ = 0;
+  std::optional<platform::SignpostInterval> loadInterval_;
 };
 
 }  // namespace lorvex::ui

@@ -1,6 +1,8 @@
 // Showing a file or folder in the desktop's file manager ("Show in Files" of a context menu or a
 // folder row). The file manager is asked over D-Bus to open the containing folder with the item
-// selected; a desktop without that service gets the containing folder opened instead.
+// selected; a desktop without that service gets the containing folder opened instead, and when
+// nothing opens that either, the person is told so (a silent click would look like a broken
+// button).
 //
 // The way of revealing is replaceable: tests and tools install a recorder so that nothing opens on
 // the desktop, and every view reveals through revealInFileManager.
@@ -8,10 +10,13 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace lorvex::ui {
+
+class AppLocalization;
 
 class FileManagerRevealing {
  public:
@@ -22,12 +27,25 @@ class FileManagerRevealing {
 };
 
 // org.freedesktop.FileManager1.ShowItems with the item's file URL, called asynchronously on the
-// session bus; when the bus is missing or the call fails, the parent folder is opened with
-// QDesktopServices.
+// session bus; when the bus is missing or the call fails, the parent folder is opened with the
+// desktop's default handler; when no handler takes it, showRevealFailure tells the person.
 class FreedesktopFileManagerRevealer final : public FileManagerRevealing {
  public:
+  // `openFolder` asks the desktop to open a folder and says whether something took it (default:
+  // QDesktopServices); `localization` (kept by reference; default: the live one) words the message.
+  explicit FreedesktopFileManagerRevealer(std::function<bool(const std::string& folder)> openFolder = {},
+                                          const AppLocalization* localization = nullptr);
   void reveal(const std::string& path) override;
+
+ private:
+  std::function<bool(const std::string&)> openFolder_;
+  const AppLocalization& localization_;
 };
+
+// A message over the active window ("revealFailure", closed by its OK button) saying that no file
+// manager showed `path`, named by its last component (never the whole path: a screen recording
+// must not show the home folder).
+void showRevealFailure(const std::string& path, const AppLocalization& localization);
 
 // The folder that is opened when the file manager cannot select the item: the path's parent ("/"
 // for "/" itself), trailing slashes ignored.

@@ -5,6 +5,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -120,15 +122,35 @@ ImageTagConceptSection::~ImageTagConceptSection() {
 void ImageTagConceptSection::setImagePath(const std::string& path) {
   if (path == path_) return;
   path_ = path;
+  startLoad();
+  refresh();
+}
+
+void ImageTagConceptSection::startLoad() {
+  isLoadCurrent_ = true;
   ImageLibraryStore* store = &store_;
-  const std::vector<std::string> paths{path};
+  const std::vector<std::string> paths{path_};
   load_.restart(store_, [store, paths](std::stop_token stop) -> QCoro::Task<void> {
     co_await store->loadTagConcepts();
     if (stop.stop_requested()) co_return;
     std::vector<std::string> imagePaths = paths;
     co_await store->loadManualTagConceptAssignments(imagePaths);
   });
-  refresh();
+}
+
+void ImageTagConceptSection::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous() || isLoadCurrent_) return;
+  // Posted: the host may be about to name another image in this same turn, which loads anyway.
+  QPointer<ImageTagConceptSection> self(this);
+  QTimer::singleShot(0, this, [self] {
+    if (self && self->isVisible() && !self->isLoadCurrent_ && !self->path_.empty()) self->startLoad();
+  });
+}
+
+void ImageTagConceptSection::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (!event->spontaneous()) isLoadCurrent_ = false;
 }
 
 void ImageTagConceptSection::refresh() {

@@ -3,9 +3,11 @@
 // this image alone. The header's manage button opens the management panel in a popup beside it,
 // scoped to this image. Its host shows it only while tag concepts are switched on.
 //
-// Each time the shown path changes, the concepts and this image's assignments load again (the
-// previous load is stopped first). Until the assignments arrive every chip reads unassigned: the
-// store counts nothing for a path outside its loaded scope.
+// Each time the shown path changes, and each time the section comes back on screen (the focus left
+// for no image and came back to the same one, the inspector was closed and opened), the concepts and
+// this image's assignments load again (the previous load is stopped first): meanwhile another view
+// may have loaded the store's assignments for other images. Until the assignments arrive every chip
+// reads unassigned: the store counts nothing for a path outside its loaded scope.
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -60,7 +62,15 @@ class ImageTagConceptSection : public QWidget {
   TagChipGroup* chips_;
   QPointer<QWidget> popup_;
   bool isManagementPresented_ = false;
+  // The load was started for the path while the section was on screen.
+  bool isLoadCurrent_ = false;
   KeyedStoreTask load_;
+
+  void startLoad();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 };
 
 }  // namespace lorvex::ui

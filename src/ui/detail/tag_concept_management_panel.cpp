@@ -306,32 +306,44 @@ void TagConceptManagementPanel::rebuildPicker() {
 }
 
 void TagConceptManagementPanel::rebuildAliases() {
+  std::vector<std::string> tags;
+  if (selectedConceptID_) {
+    const auto& byID = store_.tagConceptAliasesByID();
+    if (const auto found = byID.find(*selectedConceptID_); found != byID.end()) {
+      for (const TagConceptAlias& alias : found->second) tags.push_back(alias.tag);
+    }
+  }
+  // The rows stay while the list is the same (a mutation starting or ending changes only their
+  // enabled state), and rows that go are deleted later: a remove button starts the mutation that
+  // rebuilds them from inside its own click.
+  if (shownAliasConceptID_ == selectedConceptID_ && shownAliasTags_ == tags) return;
+  shownAliasConceptID_ = selectedConceptID_;
+  shownAliasTags_ = tags;
   while (QLayoutItem* item = aliasRows_->takeAt(0)) {
-    delete item->widget();
+    if (QWidget* row = item->widget()) {
+      row->hide();
+      row->setObjectName(QString());
+      for (QObject* child : row->findChildren<QObject*>()) child->setObjectName(QString());
+      row->deleteLater();
+    }
     delete item;
   }
   aliasRemoveButtons_.clear();
-  if (!selectedConceptID_) return;
-  const auto& byID = store_.tagConceptAliasesByID();
-  const auto found = byID.find(*selectedConceptID_);
-  if (found == byID.end()) return;
-  for (const TagConceptAlias& alias : found->second) {
+  for (const std::string& tag : tags) {
     auto* row = new QWidget(selectedBlock_);
-    row->setObjectName(QStringLiteral("tagConcept.alias.") + qtText(stableIdentifierHash(alias.tag)));
+    row->setObjectName(QStringLiteral("tagConcept.alias.") + qtText(stableIdentifierHash(tag)));
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* icon = new QLabel(row);
     icon->setPixmap(symbolPixmap("tag", 14, roleColor(ColorRole::secondary, palette()), devicePixelRatioF()));
-    auto* text = new ElidingLabel(qtText(alias.tag), row);
+    auto* text = new ElidingLabel(qtText(tag), row);
     layout->addWidget(icon);
     layout->addWidget(text, 1);
     auto* remove = new QToolButton(row);
-    remove->setObjectName(QStringLiteral("tagConcept.alias.remove.") +
-                          qtText(stableIdentifierHash(alias.tag)));
+    remove->setObjectName(QStringLiteral("tagConcept.alias.remove.") + qtText(stableIdentifierHash(tag)));
     remove->setAutoRaise(true);
     remove->setIcon(symbolIcon("minus.circle"));
-    remove->setAccessibleName(qtText(localization_.lookup(Key::tagConceptAliasRemove, {alias.tag})));
-    const std::string tag = alias.tag;
+    remove->setAccessibleName(qtText(localization_.lookup(Key::tagConceptAliasRemove, {tag})));
     connect(remove, &QToolButton::clicked, this, [this, tag] { removeAlias(tag); });
     layout->addWidget(remove);
     aliasRows_->addWidget(row);

@@ -109,6 +109,9 @@ class TagConceptManagementPanel : public QScrollArea {
   QPushButton* renameButton_ = nullptr;
   QVBoxLayout* aliasRows_ = nullptr;
   std::vector<QToolButton*> aliasRemoveButtons_;
+  // What the alias rows show now.
+  std::optional<std::int64_t> shownAliasConceptID_;
+  std::vector<std::string> shownAliasTags_;
   QLineEdit* aliasField_ = nullptr;
   QPushButton* aliasButton_ = nullptr;
   QWidget* assignmentBlock_ = nullptr;

@@ -12,6 +12,8 @@ namespace {
 
 QFont detailFont() { return roleFont(FontRole::caption2); }
 
+constexpr int kTrailingSymbolSize = 10;
+
 }  // namespace
 
 QSize filterRowSizeHint(const FilterRowPresentation& row, const FilterRowMetrics& metrics, const QFont& font) {
@@ -21,6 +23,7 @@ QSize filterRowSizeHint(const FilterRowPresentation& row, const FilterRowMetrics
   int width = metrics.markWidth + metrics.spacing + std::min(fm.horizontalAdvance(qtText(row.text)), 160);
   if (!row.iconSymbol.empty()) width += metrics.iconWidth + metrics.spacing;
   if (row.countText) width += metrics.minimumGap + fm.horizontalAdvance(qtText(*row.countText));
+  if (!row.trailingSymbol.empty()) width += metrics.minimumGap + kTrailingSymbolSize;
   return {width, height + 2 * metrics.verticalPadding};
 }
 
@@ -60,6 +63,17 @@ void paintFilterRow(QPainter& painter, const QRect& rect, const FilterRowPresent
 
   const QFontMetrics fm(font);
   int right = content.right();
+  if (!row.trailingSymbol.empty()) {
+    // Drawn inside the row, so a click on it is a click on the row.
+    const QPixmap symbol =
+        symbolPixmap(row.trailingSymbol, kTrailingSymbolSize, roleColor(ColorRole::tertiary, palette), dpr);
+    if (!symbol.isNull()) {
+      painter.drawPixmap(
+          QPoint(right - kTrailingSymbolSize + 1, content.center().y() - kTrailingSymbolSize / 2 + 1),
+          symbol);
+    }
+    right -= kTrailingSymbolSize + metrics.minimumGap;
+  }
   if (row.countText) {
     const QString count = qtText(*row.countText);
     const int countWidth = fm.horizontalAdvance(count);

@@ -34,6 +34,7 @@ struct FilterRowPresentation {
   bool isTextSecondary = false;
   std::optional<std::string> detailText;  // a second, smaller line (a suggestion's kind)
   std::optional<std::string> countText;   // trailing, fixed-width digits
+  std::string trailingSymbol;  // a small symbol at the trailing edge (the model row's "›"); empty: none
   std::string accessibleName;
   bool isSelected = false;                // the accessible selected state
   std::string copyText;                   // what the copy item puts on the clipboard; empty: no copy

@@ -23,6 +23,7 @@
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"
+#include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
 #include "ui/sidebar/filter_row_button.h"
@@ -32,6 +33,7 @@
 #include "ui/sidebar/sidebar_menus.h"
 #include "ui/sidebar/sidebar_widget_helpers.h"
 #include "ui/sidebar/suggestion_popovers.h"
+#include "ui/sidebar/wrapping_link_button.h"
 
 namespace lorvex::ui {
 namespace {
@@ -141,11 +143,10 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
   layout->setSpacing(8);
   buildLibrarySection(*layout);
   buildFilterSection(*layout);
-  error_ = makePlainLabel({}, content);
+  // Selectable, and wrapped anywhere a long path needs it rather than widening the column.
+  error_ = new SelectableWrappedText(content);
   error_->setObjectName("sidebar.error");
   error_->setFont(roleFont(FontRole::caption));
-  error_->setWordWrap(true);
-  error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   setForegroundColor(*error_, roleColor(ColorRole::red));
   layout->addWidget(error_);
   layout->addStretch(1);
@@ -240,13 +241,14 @@ void FilterSidebar::buildLibrarySection(QVBoxLayout& layout) {
     if (repairPath_) reauthorizeFolder_(*repairPath_);
   });
   body->addWidget(allowAccess_, 0, Qt::AlignLeft);
-  failedFiles_ = linkButton(libraryBody_);
+  failedFiles_ = new WrappingLinkButton(libraryBody_);
   failedFiles_->setObjectName("sidebar.library.failedFiles");
   failedFiles_->setIcon(tintedSymbolIcon("exclamationmark.triangle", roleColor(ColorRole::red)));
+  failedFiles_->setIconSize(QSize(12, 12));
   failedFiles_->setFont(roleFont(FontRole::caption));
   setForegroundColor(*failedFiles_, roleColor(ColorRole::red));
   connect(failedFiles_, &QPushButton::clicked, this, [this] { requests_.presentScanFailureDiagnostics(); });
-  body->addWidget(failedFiles_, 0, Qt::AlignLeft);
+  body->addWidget(failedFiles_);
   layout.addWidget(libraryBody_);
 }
 
@@ -306,9 +308,6 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   connect(modelSelect_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& p) { showModelRowMenu(modelSelect_, p); });
   modelLayout->addWidget(modelSelect_, 1);
-  modelChevron_ = new QLabel(modelRow);
-  modelChevron_->setPixmap(symbolPixmap("chevron.right", 10, roleColor(ColorRole::tertiary), devicePixelRatioF()));
-  modelLayout->addWidget(modelChevron_);
   modelClear_ = new QToolButton(modelRow);
   modelClear_->setObjectName("sidebar.filter.modelClear");
   modelClear_->setIcon(tintedSymbolIcon("xmark.circle.fill", roleColor(ColorRole::secondary)));
@@ -472,8 +471,8 @@ void FilterSidebar::updateLibrarySection() {
   const std::int64_t failed = scan ? scan->failedFileCount : 0;
   failedFiles_->setVisible(failed >= 1);
   if (failed >= 1) {
-    failedFiles_->setText(mnemonicSafe(qtText(
-        localizer_.lookup(pluralKey(failed, Key::libraryFailedFileCountOne, Key::libraryFailedFileCountOther), {failed}))));
+    failedFiles_->setTitle(qtText(localizer_.lookup(
+        pluralKey(failed, Key::libraryFailedFileCountOne, Key::libraryFailedFileCountOther), {failed})));
   }
 }
 
@@ -518,10 +517,10 @@ void FilterSidebar::updateFilters() {
   select.isTextSecondary = model.isTextSecondary;
   select.accessibleName = model.accessibleName;
   select.isSelected = model.isSelected;
+  select.trailingSymbol = model.showsChevron ? "chevron.right" : "";
   modelSelect_->setPresentation(select);
   setPlainToolTip(*modelSelect_, qtText(model.helpText));
   modelSelect_->setAccessibleDescription(qtText(model.helpText));
-  modelChevron_->setVisible(model.showsChevron);
   modelClear_->setVisible(model.showsClearButton);
   for (std::size_t i = 0; i < kAspects.size(); ++i) {
     aspectRows_[i]->setPresentation(aspectFilterRow(kAspects[i], store_.isAspectFilterSelected(kAspects[i]), localizer_));

@@ -51,6 +51,8 @@ class LibrarySummaryRow;
 class ModelSelectionPanel;
 class RegisteredFolderRow;
 class ScanFailureDiagnosticsSheet;
+class SelectableWrappedText;
+class WrappingLinkButton;
 
 class FilterSidebar : public QWidget {
   Q_OBJECT
@@ -130,7 +132,7 @@ class FilterSidebar : public QWidget {
   std::vector<std::string> folderRowOrder_;
   QPushButton* allowAccess_ = nullptr;
   std::optional<std::string> repairPath_;
-  QPushButton* failedFiles_ = nullptr;
+  WrappingLinkButton* failedFiles_ = nullptr;
 
   QToolButton* addTag_ = nullptr;
   QLabel* tagsEmptyHint_ = nullptr;
@@ -139,12 +141,11 @@ class FilterSidebar : public QWidget {
   std::vector<std::string> tagRowOrder_;
   QPushButton* tagMore_ = nullptr;
   FilterRowButton* modelSelect_ = nullptr;
-  QLabel* modelChevron_ = nullptr;
   QToolButton* modelClear_ = nullptr;
   std::vector<FilterRowButton*> aspectRows_;
   QCheckBox* favoritesOnly_ = nullptr;
   QCheckBox* deleteCandidatesOnly_ = nullptr;
-  QLabel* error_ = nullptr;
+  SelectableWrappedText* error_ = nullptr;
 
   QPointer<ImageLibraryPresentationState> connectedPresentation_;
   QPointer<QMessageBox> unregisterDialog_;

@@ -1,5 +1,7 @@
 #include "ui/sidebar/library_section_widgets.h"
 
+#include <algorithm>
+
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/sidebar/sidebar_menus.h"
 
 namespace lorvex::ui {
@@ -36,6 +39,9 @@ QColor summaryColor(Kind kind, const QPalette& palette) {
 }
 
 QColor orange() { return summaryColor(Kind::missing, QPalette()); }
+
+// The name line besides the name and the status: the 16-point icon and the 8-point gaps around them.
+constexpr int kNameLineFixedWidth = 16 + 8 + 8 + 8 + 8;
 
 }  // namespace
 
@@ -87,7 +93,8 @@ LibrarySummaryRow::LibrarySummaryRow(QWidget* parent) : QWidget(parent) {
   busy_ = new BusyIndicator(BusyIndicator::Size::small, this);
   busy_->hide();
   layout->addWidget(busy_);
-  leading_ = makePlainLabel({}, this);
+  // The state shortens to fit the column; the count beside it stays whole.
+  leading_ = new ElidingLabel({}, this);
   leading_->setFont(roleFont(FontRole::subheadline, QFont::DemiBold));
   layout->addWidget(leading_, 1);
   trailing_ = makePlainLabel({}, this);
@@ -113,10 +120,11 @@ QString LibrarySummaryRow::trailingText() const { return trailing_->text(); }
 RegisteredFolderRow::RegisteredFolderRow(const std::string& path, std::function<std::vector<SidebarMenuEntry>()> menu,
                                          const AppLocalization& localizer, QWidget* parent)
     : QWidget(parent) {
+  // The row's height follows its text block (height for width), so a wrapped error line gets the
+  // lines it needs; the menu stays at the top.
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 3, 0, 3);
   layout->setSpacing(6);
-  layout->setAlignment(Qt::AlignTop);
 
   textBlock_ = new QWidget(this);
   auto* text = new QVBoxLayout(textBlock_);
@@ -131,7 +139,8 @@ RegisteredFolderRow::RegisteredFolderRow(const std::string& path, std::function<
   name_->setElideMode(Qt::ElideMiddle);
   name_->setFont(roleFont(FontRole::subheadline, QFont::DemiBold));
   nameLine->addWidget(name_, 1);
-  status_ = makePlainLabel({}, textBlock_);
+  // Both shorten when the column is narrow: the name in the middle, the status at its end.
+  status_ = new ElidingLabel({}, textBlock_);
   status_->setFont(roleFont(FontRole::caption2, QFont::DemiBold));
   nameLine->addSpacing(8);
   nameLine->addWidget(status_);
@@ -141,9 +150,9 @@ RegisteredFolderRow::RegisteredFolderRow(const std::string& path, std::function<
   path_->setFont(roleFont(FontRole::caption2));
   setForegroundColor(*path_, roleColor(ColorRole::secondary));
   text->addWidget(path_);
-  error_ = makePlainLabel({}, textBlock_);
+  error_ = new WrappedTextLabel({}, textBlock_);
+  error_->setMaximumLineCount(2);
   error_->setFont(roleFont(FontRole::caption2));
-  error_->setWordWrap(true);
   setForegroundColor(*error_, roleColor(ColorRole::red));
   text->addWidget(error_);
   layout->addWidget(textBlock_, 1);
@@ -171,9 +180,21 @@ void RegisteredFolderRow::setFolder(const RegisteredFolderSummary& summary,
   const bool showsError = presentation.lastErrorText && summary.state != RegisteredFolderAccessState::available;
   error_->setVisible(showsError);
   error_->setText(showsError ? qtText(*presentation.lastErrorText) : QString());
-  // At most two lines of error text.
-  error_->setMaximumHeight(error_->fontMetrics().lineSpacing() * 2 + 2);
   textBlock_->setAccessibleName(qtText(presentation.accessibilityText));
+  balanceNameAndStatus();
+}
+
+void RegisteredFolderRow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  balanceNameAndStatus();
+}
+
+void RegisteredFolderRow::balanceNameAndStatus() {
+  // When the name and its status do not both fit, the status gets what the whole name leaves, but
+  // at least half the line: both stay readable, each shortened from its own end.
+  const int line = textBlock_->width() - kNameLineFixedWidth;
+  const int cap = std::max(line / 2, line - name_->sizeHint().width());
+  status_->setMaximumWidth(std::max(cap, 0));
 }
 
 void RegisteredFolderRow::contextMenuEvent(QContextMenuEvent* event) {

@@ -23,6 +23,7 @@ namespace lorvex::ui {
 class BusyIndicator;
 class ElidingLabel;
 class EllipsisMenuButton;
+class WrappedTextLabel;
 
 class LibrarySectionHeader : public QWidget {
   Q_OBJECT
@@ -57,7 +58,7 @@ class LibrarySummaryRow : public QWidget {
  private:
   std::optional<LibrarySidebarSummaryPresentation> summary_;
   BusyIndicator* busy_;
-  QLabel* leading_;
+  ElidingLabel* leading_;
   QLabel* trailing_;
 };
 
@@ -73,15 +74,18 @@ class RegisteredFolderRow : public QWidget {
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void balanceNameAndStatus();
+
   std::optional<std::pair<RegisteredFolderSummary, LibrarySidebarFolderRowPresentation>> shown_;
   QWidget* textBlock_;
   QLabel* icon_;
   ElidingLabel* name_;
-  QLabel* status_;
+  ElidingLabel* status_;
   ElidingLabel* path_;
-  QLabel* error_;
+  WrappedTextLabel* error_;
   EllipsisMenuButton* actions_;
 };
 

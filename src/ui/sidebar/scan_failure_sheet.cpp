@@ -1,5 +1,7 @@
 #include "ui/sidebar/scan_failure_sheet.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
@@ -14,6 +16,7 @@
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 
 namespace lorvex::ui {
 namespace {
@@ -23,44 +26,63 @@ constexpr int kSheetMinimumHeight = 460;
 constexpr int kListMinimumHeight = 180;
 constexpr int kListIdealHeight = 320;
 
-// Four lines per failure: the file name, the message (red), the guidance, the shown path.
+// One failure: the file name and its shown path on one line each (shortened in the middle), the
+// message (red) and the guidance wrapped to as many lines as they need, so a row grows with its
+// text rather than cutting it.
 class ScanFailureRowDelegate : public QStyledItemDelegate {
  public:
-  using QStyledItemDelegate::QStyledItemDelegate;
+  explicit ScanFailureRowDelegate(QListView* view) : QStyledItemDelegate(view), view_(view) {}
 
   static QFont nameFont() { return roleFont(FontRole::subheadline, QFont::DemiBold); }
   static QFont captionFont() { return roleFont(FontRole::caption); }
   static QFont pathFont() { return roleFont(FontRole::caption2); }
 
-  QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
-    const int height = QFontMetrics(nameFont()).height() + 2 * QFontMetrics(captionFont()).height() +
-                       QFontMetrics(pathFont()).height() + 3 * 4 + 2 * 6;
-    return {kSheetWidth - 60, height};
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    const int width = std::max(option.rect.width() > 0 ? option.rect.width() : view_->viewport()->width(), 1);
+    const ScanFailureRecoveryRow& row =
+        static_cast<const ScanFailureListModel*>(index.model())->rowAt(index.row());
+    const int height = QFontMetrics(nameFont()).height() +
+                       wrapText(qtText(row.message), captionFont(), width).height +
+                       wrapText(qtText(row.guidance), captionFont(), width).height +
+                       QFontMetrics(pathFont()).height() + 3 * kLineSpacing + 2 * kVerticalPadding;
+    return {width, height};
   }
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     const auto* model = static_cast<const ScanFailureListModel*>(index.model());
     const ScanFailureRecoveryRow& row = model->rowAt(index.row());
     painter->save();
-    const QRect area = option.rect.adjusted(0, 6, 0, -6);
+    const QRect area = option.rect.adjusted(0, kVerticalPadding, 0, -kVerticalPadding);
     int y = area.top();
-    const auto line = [&](const QFont& font, const QColor& color, const QString& text, Qt::TextElideMode elide) {
+    const auto line = [&](const QFont& font, const QColor& color, const QString& text) {
       const QFontMetrics fm(font);
       painter->setFont(font);
       painter->setPen(color);
       painter->drawText(QRect(area.left(), y, area.width(), fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                        fm.elidedText(text, elide, area.width()));
-      y += fm.height() + 4;
+                        fm.elidedText(text, Qt::ElideMiddle, area.width()));
+      y += fm.height() + kLineSpacing;
+    };
+    const auto wrapped = [&](const QFont& font, const QColor& color, const QString& text) {
+      const WrappedText lines = wrapText(text, font, area.width());
+      painter->setFont(font);
+      painter->setPen(color);
+      drawWrappedText(*painter, QRect(area.left(), y, area.width(), lines.height), lines);
+      y += lines.height + kLineSpacing;
     };
     const QPalette& palette = option.palette;
-    line(nameFont(), roleColor(ColorRole::primary, palette), qtText(row.fileName), Qt::ElideMiddle);
-    line(captionFont(), roleColor(ColorRole::red, palette), qtText(row.message), Qt::ElideRight);
-    line(captionFont(), roleColor(ColorRole::secondary, palette), qtText(row.guidance), Qt::ElideRight);
-    line(pathFont(), roleColor(ColorRole::secondary, palette), qtText(row.displayPath), Qt::ElideMiddle);
+    line(nameFont(), roleColor(ColorRole::primary, palette), qtText(row.fileName));
+    wrapped(captionFont(), roleColor(ColorRole::red, palette), qtText(row.message));
+    wrapped(captionFont(), roleColor(ColorRole::secondary, palette), qtText(row.guidance));
+    line(pathFont(), roleColor(ColorRole::secondary, palette), qtText(row.displayPath));
     painter->setPen(roleColor(ColorRole::separator, palette));
     painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
     painter->restore();
   }
+
+ private:
+  static constexpr int kLineSpacing = 4;
+  static constexpr int kVerticalPadding = 6;
+  QListView* view_;
 };
 
 QLabel* captionLabel(QWidget* parent) {
@@ -134,6 +156,7 @@ ScanFailureDiagnosticsSheet::ScanFailureDiagnosticsSheet(QWidget* parent, std::f
   roots_ = captionLabel(content_);
   roots_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   roots_->setMaximumHeight(roots_->fontMetrics().lineSpacing() * 2 + 2);  // at most two lines
+  roots_->setAlignment(Qt::AlignLeft | Qt::AlignTop);                     // the first two, whole
   details->addWidget(roots_);
   guidance_ = captionLabel(content_);
   details->addWidget(guidance_);
@@ -144,7 +167,8 @@ ScanFailureDiagnosticsSheet::ScanFailureDiagnosticsSheet(QWidget* parent, std::f
   list_->setObjectName("scanFailure.list");
   list_->setModel(model_);
   list_->setItemDelegate(new ScanFailureRowDelegate(list_));
-  list_->setUniformItemSizes(true);
+  // Rows differ in height (their texts wrap) and follow the list's width.
+  list_->setResizeMode(QListView::Adjust);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

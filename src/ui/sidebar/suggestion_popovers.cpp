@@ -167,6 +167,7 @@ FilterTagAdditionPanel::FilterTagAdditionPanel(ImageLibraryStore& store, const A
   search_ = searchField(selectionPage_, qtText(localizer.lookup(Key::tagSelectionSearchPlaceholder)),
                         accessibility_id::kTagPopoverSearchField);
   connect(search_, &QLineEdit::textChanged, this, [this] { runPipeline(); });
+  search_->installEventFilter(this);
   page->addWidget(search_);
   auto* customRow = new QHBoxLayout;
   customRow->setSpacing(8);
@@ -220,12 +221,16 @@ void FilterTagAdditionPanel::setPresentedInStore(bool presented) {
 }
 
 bool FilterTagAdditionPanel::eventFilter(QObject* watched, QEvent* event) {
-  // Return in the custom field adds the typed tag; it never reaches the panel's Done.
-  if (watched == custom_ && event->type() == QEvent::KeyPress) {
+  // Return in the custom field adds the typed tag; it never reaches the panel's Done. In the search
+  // field it adds the searched text, and is Done only when nothing was typed.
+  if ((watched == custom_ || watched == search_) && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
-      addCustomTag();
-      return true;
+      if (watched == custom_) {
+        addCustomTag();
+        return true;
+      }
+      if (addSearchedTag()) return true;
     }
   }
   return FilterPopover::eventFilter(watched, event);
@@ -295,6 +300,16 @@ void FilterTagAdditionPanel::addCustomTag() {
   ImageLibraryStore* store = &store_;
   std::string value = *tag;
   store->startDetached([store, value] { return store->addFilterTag(value); });
+}
+
+bool FilterTagAdditionPanel::addSearchedTag() {
+  const std::optional<std::string> tag = text::normalizedWhitespace(stdText(search_->text()));
+  if (!tag) return false;
+  // The search text stays, so the suggestion of the tag just added shows its check mark.
+  ImageLibraryStore* store = &store_;
+  std::string value = *tag;
+  store->startDetached([store, value] { return store->addFilterTag(value); });
+  return true;
 }
 
 void FilterTagAdditionPanel::showConceptPage(bool shown) {

@@ -8,8 +8,9 @@
 // it when it turns false; a close by Qt (a click outside, Escape) writes the flag false. Its show
 // and hide events tell the sidebar whether the content is on screen, for the focus return.
 //
-// Return: in the custom tag field it adds the typed tag and keeps the popover; anywhere else in a
-// panel it is "Done" and closes the popover.
+// Return: in the tag panel's search field and in its custom tag field it adds the typed tag to the
+// filter (saved and selected) and keeps the popover open, as the shortcut help says; with nothing
+// typed in the search field, and anywhere else in a panel, it is "Done" and closes the popover.
 //
 // Thread safety: the GUI thread only.
 #pragma once
@@ -98,6 +99,8 @@ class FilterTagAdditionPanel final : public FilterPopover {
 
  private:
   void addCustomTag();
+  // Return in the search field: the typed text as a tag; false when nothing was typed.
+  bool addSearchedTag();
   void activate(int row);
   void showConceptPage(bool shown);
   void runPipeline();

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 
+#include "app/desktop_integration.h"
 #include "app/main_window.h"
 #include "store/async/store_thread_pools.h"
 #include "store/image_library_store.h"
@@ -137,6 +138,7 @@ void prepareJourneyProcess(const std::string& language) {
   ui::testing::uiTestApplication();
   QApplication::setApplicationName(QStringLiteral("Lorvex"));
   QApplication::setQuitOnLastWindowClosed(false);
+  app::integrateWithDesktop(*qApp);
 }
 
 const std::string& journeyLanguage() {

@@ -577,18 +577,22 @@ std::vector<ImageRecord> ScriptedImageLibraryService::restoreDeleteCandidateStat
                                           });
 }
 
-ImageTrashSummary ScriptedImageLibraryService::moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) {
-  return answer<ImageTrashSummary>(ServiceCall{.name = "moveDeleteCandidatesToTrash", .paths = paths},
-                                   [&](const ServiceCall&) {
-                                     ImageTrashSummary summary;
-                                     summary.requestedCount = static_cast<std::int64_t>(paths.size());
-                                     summary.trashedPaths = paths;
-                                     std::lock_guard lock(mutex_);
-                                     std::erase_if(records_, [&](const ImageRecord& r) {
-                                       return std::find(paths.begin(), paths.end(), r.file.path) != paths.end();
-                                     });
-                                     return summary;
-                                   });
+ImageTrashSummary ScriptedImageLibraryService::moveDeleteCandidatesToTrash(
+    const std::vector<ImageFileInfo>& reviewedFiles) {
+  std::vector<std::string> paths;
+  for (const ImageFileInfo& file : reviewedFiles) paths.push_back(file.path);
+  return answer<ImageTrashSummary>(
+      ServiceCall{.name = "moveDeleteCandidatesToTrash", .paths = paths, .files = reviewedFiles},
+      [&](const ServiceCall&) {
+        ImageTrashSummary summary;
+        summary.requestedCount = static_cast<std::int64_t>(paths.size());
+        summary.trashedPaths = paths;
+        std::lock_guard lock(mutex_);
+        std::erase_if(records_, [&](const ImageRecord& r) {
+          return std::find(paths.begin(), paths.end(), r.file.path) != paths.end();
+        });
+        return summary;
+      });
 }
 
 void ScriptedImageLibraryService::enqueueThumbnailJobs(const std::vector<std::string>& paths) {

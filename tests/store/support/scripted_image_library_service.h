@@ -34,6 +34,7 @@ struct ServiceCall {
   std::string name;      // the method's name: "searchImages", "enqueueThumbnailJobs", …
   std::optional<ImageSearchQuery> query;
   std::vector<std::string> paths;    // paths, root URLs or folder URLs the call was given
+  std::vector<ImageFileInfo> files;  // the files a move to the Trash was given, as reviewed
   std::optional<std::string> text;   // a suggestion text, a display name, a tag
   std::int64_t number = 0;           // a limit, a concept id, an event id
   std::stop_token stop;
@@ -136,7 +137,7 @@ class ScriptedImageLibraryService final : public ImageLibraryServicing {
   void updateReviewState(const std::string& path, const ReviewState& state) override;
   void updateReviewStates(const std::vector<ReviewStateUpdate>& updates) override;
   std::vector<ImageRecord> restoreDeleteCandidateStates(const std::vector<DeleteCandidateStateRestore>& restores) override;
-  ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<std::string>& paths) override;
+  ImageTrashSummary moveDeleteCandidatesToTrash(const std::vector<ImageFileInfo>& reviewedFiles) override;
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override;
   ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit, std::stop_token stop) override;
   ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) override;

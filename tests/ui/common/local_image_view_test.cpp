@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +10,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "platform/log.h"
 #include "support/png_image.h"
 #include "ui/common/local_image_decode_limiter.h"
 #include "ui/common/local_image_decoding.h"
@@ -222,6 +225,77 @@ TEST_F(LocalImageViewTest, ShowsARealImageFile) {
   EXPECT_EQ(view.displayedImage().size(), QSize(16, 8));  // downsampled to the asked pixel size
   EXPECT_TRUE(realCache.image(path + "\x1f" "maxPixelSize=16").has_value());
   EXPECT_EQ(view.accessibleName().toStdString(), "real image.png");
+}
+
+// With tracing on, each load that decodes is one "Load" interval telling its source and outcome,
+// around one "Decode" interval telling its kind; a cached image loads without either.
+TEST_F(LocalImageViewTest, LoadAndDecodeSignpostsTellSourceKindAndOutcome) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const std::string path = folder.filePath(QStringLiteral("traced.png")).toStdString();
+  std::ofstream(path, std::ios::binary) << ::lorvex::testing::encodePNGImage({});
+  const std::string missing = folder.filePath(QStringLiteral("gone.png")).toStdString();
+
+  // The records of each interval name in order, as "begin message" / "end message" (decodes run on
+  // the loader's threads, so only each name's own order is fixed).
+  std::mutex mutex;
+  std::map<std::string, std::vector<std::string>> records;
+  const auto previous = platform::setSignpostSink([&](const platform::SignpostRecord& record) {
+    const std::lock_guard lock(mutex);
+    const char* kind = record.kind == platform::SignpostRecord::Kind::begin ? "begin " : "end ";
+    records[record.name].push_back(kind + record.message);
+  });
+  using Records = std::map<std::string, std::vector<std::string>>;
+  const struct {
+    const char* name;
+    std::string path;
+    std::optional<int> pixelSize;
+    bool hideAtOnce;
+    Records expected;
+  } cases[] = {
+      {"full",
+       path,
+       std::nullopt,
+       false,
+       {{"Load", {"begin source=persistent-thumbnail", "end completed"}},
+        {"Decode", {"begin kind=full", "end "}}}},
+      {"downsampled",
+       path,
+       8,
+       false,
+       {{"Load", {"begin source=fallback-original", "end completed"}},
+        {"Decode", {"begin kind=downsample", "end "}}}},
+      {"cached", path, 8, false, {}},
+      {"unreadable",
+       missing,
+       std::nullopt,
+       false,
+       {{"Load", {"begin source=persistent-thumbnail", "end failed"}},
+        {"Decode", {"begin kind=full", "end "}}}},
+      {"left the screen",
+       path,
+       16,
+       true,
+       {{"Load", {"begin source=fallback-original", "end cancelled"}},
+        {"Decode", {"begin kind=downsample", "end "}}}},
+  };
+  LocalImageMemoryCache realCache(8, 1 << 24);
+  LocalImageLoader realLoader(realCache, limiter, &decodeLocalImage);
+  for (const auto& c : cases) {
+    {
+      const std::lock_guard lock(mutex);
+      records.clear();
+    }
+    LocalImageView view(nullptr, false, realLoader, &localization);
+    view.resize(32, 32);
+    view.setSource(c.path, std::nullopt, std::nullopt, std::nullopt, c.pixelSize);
+    view.show();
+    if (c.hideAtOnce) view.hide();  // before the decode's result can come back to this thread
+    ASSERT_TRUE(drainUiEvents(realLoader)) << c.name;
+    const std::lock_guard lock(mutex);
+    EXPECT_EQ(records, c.expected) << c.name;
+  }
+  platform::setSignpostSink(previous);
 }
 
 }  // namespace

@@ -62,7 +62,8 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
           "filter.summary.clear", "filter.tag.addValueToFilter", "filter.tag.removeValueFromFilter",
           "metadata.copyNamedValue", "deleteCandidateReview.candidate.selected",
           "deleteCandidateReview.candidate.unselected", "scanFailure.details.context",
-          "scanFailure.details.roots", "tagConcept.alias.remove"}) {
+          "scanFailure.details.roots", "tagConcept.alias.remove", "platform.folderPicker.reauthorize",
+          "platform.reveal.failed.message"}) {
       table[key] = text;
     }
     for (const auto* key : {"indexing.progress", "deleteCandidateReview.footerSummary",
@@ -82,8 +83,17 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
   return kinds;
 }
 
-// The keys beyond the enumeration: the titles of the menus the platform's menu bar has.
-constexpr std::string_view kMenuKeys[] = {"platform.menu.view", "platform.menu.help"};
+// The keys beyond the enumeration: the titles of the menus the platform's menu bar has, and the
+// texts of what the platform gives an application elsewhere (the quit item, the folder picker's
+// titles, the file manager's silence).
+constexpr std::string_view kMenuKeys[] = {"platform.menu.view",
+                                          "platform.menu.help",
+                                          "platform.menu.file",
+                                          "platform.menu.quit",
+                                          "platform.folderPicker.addFolders",
+                                          "platform.folderPicker.reauthorize",
+                                          "platform.reveal.failed.title",
+                                          "platform.reveal.failed.message"};
 
 std::set<std::string> expectedKeys() {
   std::set<std::string> keys(std::begin(kMenuKeys), std::end(kMenuKeys));

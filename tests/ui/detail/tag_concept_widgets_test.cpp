@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest/QTest>
@@ -74,6 +75,28 @@ TEST_F(TagConceptWidgetsTest, ConceptChipsAssignAndRemoveForTheShownImageOnly) {
   EXPECT_EQ(harness.service->calls("unassignImagesFromTagConcept")[0].paths,
             (std::vector<std::string>{"/library/a.png"}));
   (void)panel;
+}
+
+// Meanwhile another view loaded the store's assignments for other images (the tag popover's
+// concept page with nothing selected loads none): back on the same image, its own marks return.
+TEST_F(TagConceptWidgetsTest, ChipsShowTheImagesOwnMarksWhenTheFocusComesBackToIt) {
+  host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  focus("/library/a.png");
+  auto* cats = find<MetadataChipButton>("detail.concept.7");
+  ASSERT_NE(cats, nullptr);
+  QTest::mouseClick(cats, Qt::LeftButton, {}, cats->rect().center());
+  settle();
+  ASSERT_TRUE(cats->isSelected());
+
+  store->selection().selectSingle(std::nullopt);
+  settle();
+  auto elsewhere = store->loadManualTagConceptAssignments({});
+  settle();
+  ASSERT_TRUE(elsewhere.isReady());
+  focus("/library/a.png");
+  EXPECT_TRUE(cats->isSelected()) << "the chip kept the mark of the other view's scope";
+  EXPECT_EQ(harness.service->calls("tagConceptImageAssignments").back().paths,
+            (std::vector<std::string>{"/library/a.png"}));
 }
 
 TEST_F(TagConceptWidgetsTest, AnotherImageStopsTheRunningLoadBeforeItAsksForAssignments) {
@@ -266,6 +289,28 @@ TEST_F(TagConceptWidgetsTest, AliasTextIsKeptWhenTheAddFailsAndClearedWhenItIsTa
   EXPECT_NE(find<QToolButton>(
                 QString::fromStdString("tagConcept.alias.remove." + stableIdentifierHash("neko cat"))),
             nullptr);
+}
+
+// The remove button starts the mutation whose busy state rebuilds the rows: the button must outlive
+// its own click (deleted inside it, the rest of its click handling ran on freed memory).
+TEST_F(TagConceptWidgetsTest, AnAliasRemovedByItsButtonOutlivesTheClick) {
+  showManagementPanel({"/library/a.png"});
+  auto* field = find<QLineEdit>("tagConcept.alias.placeholder");
+  QTest::keyClicks(field, "neko");
+  QTest::keyClick(field, Qt::Key_Return);
+  settle();
+  const QString name = QString::fromStdString("tagConcept.alias.remove." + stableIdentifierHash("neko"));
+  auto* remove = find<QToolButton>(name);
+  ASSERT_NE(remove, nullptr);
+  QPointer<QToolButton> button(remove);
+  bool aliveAfterItsHandlers = false;
+  QObject::connect(remove, &QToolButton::clicked, [&] { aliveAfterItsHandlers = !button.isNull(); });
+  QTest::mouseClick(remove, Qt::LeftButton, {}, remove->rect().center());
+  EXPECT_TRUE(aliveAfterItsHandlers);
+  settle();
+  EXPECT_TRUE(library->aliases().empty());
+  EXPECT_EQ(find<QToolButton>(name), nullptr);
+  EXPECT_TRUE(button.isNull()) << "the row of the removed alias is gone once the click is over";
 }
 
 TEST_F(TagConceptWidgetsTest, AVanishedSelectionFallsBackToTheFirstConcept) {

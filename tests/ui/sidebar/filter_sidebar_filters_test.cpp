@@ -217,6 +217,28 @@ TEST_F(FilterSidebarFiltersTest, TypedTagIsAddedAndThePopoverStays) {
   EXPECT_EQ(sidebar->tagPopover(), nullptr);
 }
 
+// The shortcut help's "Return adds the typed tag" holds in the field the popover focuses: the search.
+TEST_F(FilterSidebarFiltersTest, ReturnInTheSearchFieldAddsTheTypedTagAndThePopoverStays) {
+  lorvex::testing::StoreOptions options;
+  options.savedFilterTags = {"cat"};
+  makeSidebar(options);
+  auto* addTag = find<QToolButton>("sidebar.filter.addTag");
+  QTest::mouseClick(addTag, Qt::LeftButton, {}, addTag->rect().center());
+  settle();
+  FilterTagAdditionPanel* panel = sidebar->tagPopover();
+  ASSERT_NE(panel, nullptr);
+  auto* search = findByName<QLineEdit>(*panel, "tagPopover.searchField");
+  ASSERT_EQ(QApplication::focusWidget(), search);  // focused when the popover opens
+  QTest::keyClicks(search, "  night   city ");
+  QTest::keyClick(search, Qt::Key_Return);
+  settle();
+  EXPECT_EQ(store->savedFilterTags(), (std::vector<std::string>{"night city", "cat"}));
+  EXPECT_EQ(store->selectedFilterTags(), (std::vector<std::string>{"night city"}));
+  EXPECT_TRUE(store->presentation().isTagAdditionPopoverPresented());
+  EXPECT_EQ(sidebar->tagPopover(), panel);
+  EXPECT_EQ(search->text(), "  night   city ");  // the search stays, its suggestion now marked
+}
+
 TEST_F(FilterSidebarFiltersTest, TagPopoverListsAndTogglesSuggestions) {
   harness.service->setTagSuggestions({{"b", 5}, {"A", 5}, {"c", 7}});
   makeSidebar();

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "ui/common/accessibility_identifiers.h"
+#include "ui/common/selectable_wrapped_text.h"
 #include "ui/sidebar/indexing_progress_card.h"
 #include "ui/sidebar/library_section_widgets.h"
 #include "ui/sidebar/scan_failure_sheet.h"
@@ -271,7 +272,7 @@ TEST_F(FilterSidebarLibraryTest, TrashReviewSheetFollowsTheFlagAndAUserCloseDism
 
 TEST_F(FilterSidebarLibraryTest, ErrorLineShowsTheStoresMessage) {
   makeSidebar();
-  auto* error = find<QLabel>("sidebar.error");
+  auto* error = find<SelectableWrappedText>("sidebar.error");
   ASSERT_NE(error, nullptr);
   EXPECT_FALSE(error->isVisible());
   store->setLastTrashSummary(ImageTrashSummary{1, {}, {{"/a.png", "busy", ImageTrashFailureReason::underlyingError}}});

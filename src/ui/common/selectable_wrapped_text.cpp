@@ -1,0 +1,77 @@
+#include "ui/common/selectable_wrapped_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include <QEvent>
+#include <QTextDocument>
+
+namespace lorvex::ui {
+
+namespace {
+
+// A long text asks for about forty average characters a line, not its whole length.
+constexpr int kPreferredCharacters = 40;
+
+}  // namespace
+
+SelectableWrappedText::SelectableWrappedText(QWidget* parent) : QTextEdit(parent) {
+  setReadOnly(true);
+  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  setFrameShape(QFrame::NoFrame);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setLineWrapMode(QTextEdit::WidgetWidth);
+  setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  setAcceptRichText(false);
+  document()->setDocumentMargin(0);
+  viewport()->setAutoFillBackground(false);
+  setAutoFillBackground(false);
+  QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+  policy.setHeightForWidth(true);
+  setSizePolicy(policy);
+}
+
+void SelectableWrappedText::setText(const QString& text) {
+  if (text == toPlainText()) return;
+  setPlainText(text);
+  updateGeometry();
+}
+
+int SelectableWrappedText::heightForWidth(int width) const {
+  const int frame = 2 * frameWidth();
+  const std::unique_ptr<QTextDocument> measure(document()->clone());
+  measure->setTextWidth(std::max(width - frame, 1));
+  return static_cast<int>(std::ceil(measure->size().height())) + frame;
+}
+
+QSize SelectableWrappedText::sizeHint() const {
+  const QFontMetrics metrics(font());
+  int natural = 0;
+  for (const QString& line : toPlainText().split(QLatin1Char('\n'))) {
+    natural = std::max(natural, metrics.horizontalAdvance(line));
+  }
+  const int width =
+      std::min(natural + 1, metrics.averageCharWidth() * kPreferredCharacters) + 2 * frameWidth();
+  return {width, heightForWidth(width)};
+}
+
+QSize SelectableWrappedText::minimumSizeHint() const {
+  const QFontMetrics metrics(font());
+  return {std::min(sizeHint().width(), metrics.horizontalAdvance(QStringLiteral("W…"))),
+          metrics.height() + 2 * frameWidth()};
+}
+
+void SelectableWrappedText::resizeEvent(QResizeEvent* event) {
+  QTextEdit::resizeEvent(event);
+  // A new width may need another number of lines: the layout asks the height again.
+  if (height() != heightForWidth(width())) updateGeometry();
+}
+
+void SelectableWrappedText::changeEvent(QEvent* event) {
+  QTextEdit::changeEvent(event);
+  if (event->type() == QEvent::FontChange) updateGeometry();
+}
+
+}  // namespace lorvex::ui

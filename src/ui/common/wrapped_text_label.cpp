@@ -1,0 +1,166 @@
+#include "ui/common/wrapped_text_label.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QTextLayout>
+
+#include "ui/common/plain_text.h"
+
+namespace lorvex::ui {
+
+namespace {
+
+// The preferred width of a long text: about forty average characters, so a label asks for a
+// reasonable line rather than its whole text on one.
+constexpr int kPreferredCharacters = 40;
+
+// QTextLayout breaks lines only at line separators, not at "\n".
+QString withLineSeparators(const QString& text) {
+  QString result = text;
+  result.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+  result.replace(QLatin1Char('\n'), QChar::LineSeparator).replace(QLatin1Char('\r'), QChar::LineSeparator);
+  return result;
+}
+
+QString trimmedLine(QString line) {
+  while (!line.isEmpty() && (line.back().isSpace() || line.back() == QChar::LineSeparator)) line.chop(1);
+  return line;
+}
+
+}  // namespace
+
+WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLineCount,
+                     Qt::TextElideMode lastLineElideMode) {
+  WrappedText result;
+  if (text.isEmpty()) return result;
+  width = std::max(width, 1);
+  const QString separated = withLineSeparators(text);
+  QTextLayout layout(separated, font);
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  std::vector<std::pair<int, int>> ranges;
+  std::vector<int> heights;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    ranges.emplace_back(line.textStart(), line.textLength());
+    heights.push_back(static_cast<int>(std::ceil(line.height())));
+  }
+  layout.endLayout();
+  const std::size_t shown = maximumLineCount > 0
+                                ? std::min(ranges.size(), static_cast<std::size_t>(maximumLineCount))
+                                : ranges.size();
+  const QFontMetrics metrics(font);
+  for (std::size_t i = 0; i < shown; ++i) {
+    if (i + 1 == shown && shown < ranges.size()) {
+      // The rest of the text on the last line allowed, shortened to fit it.
+      QString rest = separated.mid(ranges[i].first);
+      rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+      result.lines.push_back(metrics.elidedText(rest.simplified(), lastLineElideMode, width));
+      result.isElided = true;
+    } else {
+      result.lines.push_back(trimmedLine(separated.mid(ranges[i].first, ranges[i].second)));
+    }
+    result.lineHeights.push_back(heights[i]);
+    result.height += heights[i];
+  }
+  return result;
+}
+
+void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text) {
+  int y = area.top();
+  for (int i = 0; i < text.lines.size(); ++i) {
+    const int height = text.lineHeights[static_cast<std::size_t>(i)];
+    painter.drawText(QRect(area.left(), y, area.width(), height),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text.lines[i]);
+    y += height;
+  }
+}
+
+WrappedTextLabel::WrappedTextLabel(const QString& text, QWidget* parent) : QWidget(parent) {
+  QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+  policy.setHeightForWidth(true);
+  setSizePolicy(policy);
+  setText(text);
+}
+
+void WrappedTextLabel::setText(const QString& text) {
+  if (text == text_ && !text.isEmpty()) return;
+  text_ = text;
+  setAccessibleName(text);
+  updateGeometry();
+  relayout();
+}
+
+void WrappedTextLabel::setMaximumLineCount(int count) {
+  count = std::max(count, 0);
+  if (count == maximumLineCount_) return;
+  maximumLineCount_ = count;
+  updateGeometry();
+  relayout();
+}
+
+void WrappedTextLabel::setLastLineElideMode(Qt::TextElideMode mode) {
+  if (mode == elideMode_) return;
+  elideMode_ = mode;
+  relayout();
+}
+
+int WrappedTextLabel::heightForWidth(int width) const {
+  const QMargins margins = contentsMargins();
+  return wrapText(text_, font(), width - margins.left() - margins.right(), maximumLineCount_, elideMode_)
+             .height +
+         margins.top() + margins.bottom();
+}
+
+QSize WrappedTextLabel::sizeHint() const {
+  const QFontMetrics metrics(font());
+  int natural = 0;
+  for (const QString& paragraph : text_.split(QLatin1Char('\n'))) {
+    natural = std::max(natural, metrics.horizontalAdvance(paragraph));
+  }
+  const QMargins margins = contentsMargins();
+  const int width = std::min(natural + 1, metrics.averageCharWidth() * kPreferredCharacters) +
+                    margins.left() + margins.right();
+  return {width, heightForWidth(width)};
+}
+
+QSize WrappedTextLabel::minimumSizeHint() const {
+  const QFontMetrics metrics(font());
+  const QMargins margins = contentsMargins();
+  const int width = std::min(
+      sizeHint().width(), metrics.horizontalAdvance(QStringLiteral("W…")) + margins.left() + margins.right());
+  return {width, metrics.height() + margins.top() + margins.bottom()};
+}
+
+void WrappedTextLabel::relayout() {
+  shown_ = wrapText(text_, font(), contentsRect().width(), maximumLineCount_, elideMode_);
+  setToolTip(shown_.isElided ? toolTipHtml(text_) : QString());
+  update();
+}
+
+void WrappedTextLabel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  relayout();
+}
+
+void WrappedTextLabel::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::ContentsRectChange) {
+    updateGeometry();
+    relayout();
+  }
+}
+
+void WrappedTextLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+  drawWrappedText(painter, contentsRect(), shown_);
+}
+
+}  // namespace lorvex::ui

@@ -1,0 +1,70 @@
+// A plain-text label that wraps its text to the width its layout gives it: between words where it
+// can, anywhere inside a word (a long path, a run of Japanese) where it must, so its minimum width
+// stays small and it never pushes a narrow column wider. Its height follows its width (height for
+// width). With a maximum line count, the last line shown ends with "…" (or loses its middle) when
+// more text follows; the whole text is then its tooltip. Accessibility always gets the whole text.
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QPainter;
+
+namespace lorvex::ui {
+
+// `text` wrapped to `width` in `font` as the label wraps it, and how to draw it (item delegates
+// that paint wrapped text use the same rule).
+struct WrappedText {
+  QStringList lines;
+  std::vector<int> lineHeights;
+  bool isElided = false;
+  int height = 0;
+};
+WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLineCount = 0,
+                     Qt::TextElideMode lastLineElideMode = Qt::ElideRight);
+// Draws the lines top-down from `area`'s top-left in the painter's pen and font.
+void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text);
+
+class WrappedTextLabel : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit WrappedTextLabel(const QString& text = {}, QWidget* parent = nullptr);
+
+  void setText(const QString& text);
+  QString text() const { return text_; }
+  // 0: as many lines as the text needs.
+  void setMaximumLineCount(int count);
+  int maximumLineCount() const { return maximumLineCount_; }
+  // How the last line is shortened when the text needs more lines than allowed (default: at the end).
+  void setLastLineElideMode(Qt::TextElideMode mode);
+
+  // The lines shown at the current width.
+  QStringList displayedLines() const { return shown_.lines; }
+  bool isElided() const { return shown_.isElided; }
+
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override;
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void relayout();
+
+  QString text_;
+  int maximumLineCount_ = 0;
+  Qt::TextElideMode elideMode_ = Qt::ElideRight;
+  WrappedText shown_;
+};
+
+}  // namespace lorvex::ui
