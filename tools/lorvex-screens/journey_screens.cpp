@@ -66,10 +66,6 @@ class ScreensReporter final : public journeys::JourneyReporter {
     ++failures_;
     std::fprintf(stderr, "check failed (%s:%u): %s\n", where.file_name(), where.line(), message.c_str());
   }
-  void failedByKnownFault(const std::string& fault, const std::string& message,
-                          const std::source_location&) override {
-    std::fprintf(stderr, "known fault (%s): %s\n", fault.c_str(), message.c_str());
-  }
 
  private:
   JourneyApp& app_;

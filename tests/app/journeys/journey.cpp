@@ -231,24 +231,13 @@ std::vector<std::string> Driver::unseen(const QWidget* control, TextFit fit) con
 bool Driver::seen(const QWidget* control, Look look, Where where) {
   const std::vector<std::string> problems = unseen(control, look.fit);
   for (const std::string& problem : problems) {
-    const std::string message = journey_ + ": " + nameOf(control) + ": " + problem;
-    if (look.knownFault != nullptr) {
-      reporter_.failedByKnownFault(look.knownFault, message, where);
-    } else {
-      reporter_.failed(message, where);
-    }
+    reporter_.failed(journey_ + ": " + nameOf(control) + ": " + problem, where);
   }
   return problems.empty();
 }
 
 bool Driver::check(bool condition, const std::string& message, Where where) {
   if (!condition) reporter_.failed(journey_ + ": " + message, where);
-  return condition;
-}
-
-bool Driver::checkUnlessKnownFault(bool condition, const std::string& fault, const std::string& message,
-                                   Where where) {
-  if (!condition) reporter_.failedByKnownFault(fault, journey_ + ": " + message, where);
   return condition;
 }
 

@@ -4,8 +4,7 @@
 // the focused field), check what a person sees, and wait for the application to catch up.
 //
 // A check that does not hold goes to the reporter and the journey goes on, so one run shows every
-// fault it meets. A check that fails only because of a fault being mended elsewhere is reported as
-// that known fault.
+// fault it meets.
 //
 // "Seen" means: shown, not empty, inside its window and inside the visible area of every widget
 // around it (a control scrolled out of its viewport is not seen), not covered where the pointer
@@ -36,9 +35,6 @@ class JourneyReporter {
   // The person now sees the state named `step` of `journey`.
   virtual void reached(const std::string& journey, const std::string& step) = 0;
   virtual void failed(const std::string& message, const std::source_location& where) = 0;
-  // A check that fails only because of `fault`, mended on another branch.
-  virtual void failedByKnownFault(const std::string& fault, const std::string& message,
-                                  const std::source_location& where) = 0;
 };
 
 // Whether a control's text must show whole, or is cut on purpose (the Part elides it).
@@ -47,8 +43,7 @@ enum class TextFit { whole, mayElide };
 // How a control is looked for and at.
 struct Look {
   TextFit fit = TextFit::whole;
-  QWidget* within = nullptr;         // null: every shown window
-  const char* knownFault = nullptr;  // set: what is not seen is reported as this known fault
+  QWidget* within = nullptr;  // null: every shown window
 };
 
 class Driver {
@@ -83,8 +78,6 @@ class Driver {
   std::vector<std::string> unseen(const QWidget* control, TextFit fit = TextFit::whole) const;
   bool seen(const QWidget* control, Look look = {}, Where where = Where::current());
   bool check(bool condition, const std::string& message, Where where = Where::current());
-  bool checkUnlessKnownFault(bool condition, const std::string& fault, const std::string& message,
-                             Where where = Where::current());
   // Runs the event loop until `done` holds; reports `what` when `limit` passes first.
   bool waitUntil(const std::function<bool()>& done, const std::string& what,
                  std::chrono::milliseconds limit = std::chrono::seconds(30), Where where = Where::current());
