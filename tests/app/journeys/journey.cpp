@@ -13,6 +13,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <QtTest/qtestspontaneevent.h>
+#include <QtTest/qtestspontaneevent.h>
 
 #include "app/main_window.h"
 #include "ui/common/local_image_loader.h"
@@ -163,7 +164,8 @@ QWidget* Driver::shown(const QString& name, QWidget* within) const {
 
 QWidget* Driver::control(const QString& name, Look look, Where where) {
   QWidget* found = nullptr;
-  if (!ui::testing::runEventsUntil([&] { return (found = shown(name, look.within)) != nullptr; }, kControlLimit)) {
+  if (!ui::testing::runEventsUntil([&] { return (found = shown(name, look.within)) != nullptr; },
+                                   kControlLimit)) {
     reporter_.failed(journey_ + ": no control \"" + text(name) + "\" shows", where);
     return nullptr;
   }

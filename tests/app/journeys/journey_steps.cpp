@@ -316,13 +316,23 @@ void tags(Driver& d) {
   if (!row) return;
   clickRow(d, *list, *row);
   chip(d, QStringLiteral("results.filterChip.tag:smile"));
+
+  // Return in the search field adds what was typed, as the shortcut sheet says.
+  d.click(d.control(name(id::kTagPopoverSearchField), {.within = popover}));
+  d.press(Qt::Key_A, Qt::ControlModifier);
+  d.type(QStringLiteral("night sky"));
+  d.press(Qt::Key_Return);
+  chip(d, QStringLiteral("results.filterChip.tag:night sky"));
+  d.waitUntil(
+      [&] { return list->isVisible() && suggestionRow(*list, QStringLiteral("night sky")).has_value(); },
+      "the suggestion \"night sky\", marked as filtering");
   d.step("added");
 
   d.press(Qt::Key_Escape);
   d.waitUntil([&] { return popover == nullptr || !popover->isVisible(); }, "the tag popover to close");
   d.control("results.filterSummary");
   chip(d, QStringLiteral("results.filterReset"));
-  countsMatch(d, "two tag filters");
+  countsMatch(d, "three tag filters");
   d.step("chips");
 }
 
