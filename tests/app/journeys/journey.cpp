@@ -13,10 +13,8 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <QtTest/qtestspontaneevent.h>
-#include <QtTest/qtestspontaneevent.h>
 
 #include "app/main_window.h"
-#include "ui/common/local_image_loader.h"
 #include "ui/support/ui_test_application.h"
 
 namespace lorvex::journeys {
