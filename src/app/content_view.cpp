@@ -13,6 +13,7 @@
 #include "app/shortcut_help_sheet.h"
 #include "store/image_library_store.h"
 #include "ui/common/accessibility_hiding.h"
+#include "ui/review/delete_candidate_feedback_overlay.h"
 
 namespace lorvex::app {
 
@@ -135,7 +136,16 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
 
   // 4. The feedback banner, placing itself over its layer.
   feedback_ = new PassThroughLayer(this);
-  if (views_.feedbackOverlay) views_.feedbackOverlay(store_, [state] { state->undoFromFeedback(); }, feedback_);
+  if (views_.feedbackOverlay) {
+    QWidget* banner = views_.feedbackOverlay(store_, [state] { state->undoFromFeedback(); }, feedback_);
+    // The banner is about the grid's images: after its Undo or close the grid has the keyboard
+    // again, so Delete and the arrows go on where they left off.
+    if (auto* overlay = qobject_cast<ui::DeleteCandidateFeedbackOverlay*>(banner)) {
+      LibraryWorkspace* workspace = workspace_;
+      connect(overlay, &ui::DeleteCandidateFeedbackOverlay::actionTaken, workspace,
+              &LibraryWorkspace::requestGridKeyboardFocus);
+    }
+  }
   stack_->addWidget(feedback_);
 
   // Back to front, whatever the layout made current.

@@ -101,6 +101,10 @@ void LibraryWorkspace::setQuickLookPresented(bool presented) {
   if (gridSlot_.setQuickLookPresented) gridSlot_.setQuickLookPresented(presented);
 }
 
+void LibraryWorkspace::requestGridKeyboardFocus() {
+  if (gridSlot_.requestKeyboardFocus) gridSlot_.requestKeyboardFocus();
+}
+
 std::optional<double> LibraryWorkspace::storedWidth() const {
   if (pendingWidth_) return pendingWidth_;
   if (const auto real = appStorage_.real(kInspectorRememberedWidthKey)) return real;

@@ -39,6 +39,8 @@ class LibraryWorkspace : public QWidget {
   // The width the inspector opens at (effectiveRememberedWidth of what is stored).
   double inspectorIdealWidth() const;
   void setQuickLookPresented(bool presented);
+  // Gives the results grid the keyboard back.
+  void requestGridKeyboardFocus();
   // Writes a width still waiting for its turn.
   void flushSettings();
 

@@ -40,6 +40,8 @@ struct ResultsGridSlot {
   QWidget* widget = nullptr;
   // The preview overlay opened or closed over the grid.
   std::function<void(bool isQuickLookPresented)> setQuickLookPresented;
+  // Gives the grid the keyboard (and its keys) back.
+  std::function<void()> requestKeyboardFocus;
 };
 
 // The inspector's toolbar toggle: shows the state it is given, asks for the other one.
@@ -71,6 +73,8 @@ struct ShellViews {
   std::function<PreviewOverlaySlot(ImageLibraryStore&, PreviewActions, QWidget* parent)> previewOverlay;
   // The banner decides itself when it shows and places itself over `parent`; the shell shows its
   // layer while the store has feedback, and the layer takes the pointer only over the banner.
+  // After the banner's own actions (a ui::DeleteCandidateFeedbackOverlay says when) the shell
+  // gives the keyboard back to the grid.
   std::function<QWidget*(ImageLibraryStore&, std::function<void()> undoAction, QWidget* parent)> feedbackOverlay;
   // Installs the window's undo key (Ctrl+Z, by logical key, not while a text field has the
   // focus): `onUndo` answers whether the key was used; an unused key goes on to the grid or the

@@ -38,8 +38,12 @@ ResultsGridSlot makeResultsGrid(ImageLibraryStore& store, ResultsGridActions act
                                        ui::AppLocalization::live(), ui::LocalImageLoader::shared(), parent);
   grid->setObjectName(QStringLiteral("resultsGrid"));
   QPointer<ui::ResultsGridView> guarded(grid);
-  return {grid, [guarded](bool presented) {
+  return {grid,
+          [guarded](bool presented) {
             if (guarded) guarded->setQuickLookPresented(presented);
+          },
+          [guarded] {
+            if (guarded) guarded->requestKeyboardFocus();
           }};
 }
 
@@ -66,10 +70,9 @@ PreviewOverlaySlot makePreviewOverlay(ImageLibraryStore& store, PreviewActions a
           }};
 }
 
+// The banner keeps its own identifier, "review.deleteCandidate.feedback".
 QWidget* makeFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* layer) {
-  QWidget* banner = ui::makeDeleteCandidateFeedbackOverlay(store, std::move(undoAction), layer);
-  banner->setObjectName(QStringLiteral("deleteCandidateFeedback"));
-  return banner;
+  return ui::makeDeleteCandidateFeedbackOverlay(store, std::move(undoAction), layer);
 }
 
 // The window's own rule decides (onUndo answers false while the key must pass on), so the filter

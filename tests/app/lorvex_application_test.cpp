@@ -43,17 +43,7 @@
 namespace lorvex::app {
 namespace {
 
-// Runs the event loop until `done` holds or `limit` passes.
-bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > limit.count()) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(1);
-  }
-  return true;
-}
+using ui::testing::runEventsUntil;
 
 // Reads the process's error output into `errors` until it holds `text`, the process ends or `limit`
 // passes.
@@ -171,7 +161,7 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     application.showMainWindow();
     ImageLibraryStore& store = application.store();
     // The launch ends by dropping its handle.
-    ASSERT_TRUE(runUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
+    ASSERT_TRUE(runEventsUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
                          std::chrono::seconds(30)));
     EXPECT_FALSE(store.needsLiveServicePreparation());
     EXPECT_EQ(store.errorMessage(), std::nullopt);
@@ -179,14 +169,14 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     application.mainWindow().contentView().state().presentFolderImporter();
     ASSERT_EQ(pickerSeen->openings.size(), 1U);
     EXPECT_TRUE(pickerSeen->openings[0].allowsMultipleSelection);
-    ASSERT_TRUE(runUntil([&] { return store.resultWindow().records().size() == 40 && !store.isIndexing(); },
+    ASSERT_TRUE(runEventsUntil([&] { return store.resultWindow().records().size() == 40 && !store.isIndexing(); },
                          std::chrono::seconds(30)))
         << store.resultWindow().records().size();
     EXPECT_EQ(store.registeredFolderSummaries().size(), 1U);
     // The grid in the main window shows them.
     auto* grid = application.mainWindow().findChild<ui::ResultsGridView*>("resultsGrid");
     ASSERT_NE(grid, nullptr);
-    ASSERT_TRUE(runUntil([&] { return grid->grid().model()->rowCount() == 40; }, std::chrono::seconds(30)))
+    ASSERT_TRUE(runEventsUntil([&] { return grid->grid().model()->rowCount() == 40; }, std::chrono::seconds(30)))
         << grid->grid().model()->rowCount();
     // The inspector stands beside the grid; its toolbar button hides it and the View menu follows.
     MainWindow& window = application.mainWindow();

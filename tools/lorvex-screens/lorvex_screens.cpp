@@ -1,11 +1,16 @@
 // lorvex-screens --library DIR --out DIR [--lang en|ja] [--scene NAME] [--scale 1|2]
 //                [--register FOLDER] [--list]
+// lorvex-screens --journey NAME --out DIR [--lang en|ja] [--size minimum|WxH]
 // Renders the views' scenes offscreen to PNG files, for looking at the interface without a
 // display: <out>/<scene>.<lang>.png. Library scenes run over the library in DIR, opened as
 // lorvex-drive opens it (DIR holds the database and the tool's settings; FOLDER, when given, is
 // registered first); fake scenes run over the scripted service. --scene picks the scenes whose
 // name is NAME or starts with "NAME." (several --scene add up). Without --lang the tool runs once
 // per language. The process runs in a temporary home: the user's own settings are never touched.
+//
+// --journey drives the journeys of the tests on the live window instead and writes a picture per
+// step, <out>/journey.<journey>.<step>.<lang>.png (see journey_screens.h); NAME is a journey or
+// "all", the window 1280x800 unless --size says otherwise.
 //
 // Exits 0 when every chosen scene was written; 1 when a scene failed to build or settle or a file
 // could not be written; 2 on a usage error.
@@ -18,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +34,7 @@
 #include <qcoro/qcorotask.h>
 
 #include "app/desktop_integration.h"
+#include "journey_screens.h"
 #include "scene_registry.h"
 #include "store/image_library_store.h"
 #include "store/library_store_composition.h"
@@ -53,7 +60,21 @@ struct Arguments {
   int scale = 1;
   std::string folder;
   bool list = false;
+  std::string journey;
+  std::optional<QSize> windowSize = QSize(1280, 800);  // nothing: the minimum size
 };
+
+std::optional<QSize> parseSize(const std::string& text, bool& valid) {
+  valid = true;
+  if (text == "minimum") return std::nullopt;
+  int width = 0;
+  int height = 0;
+  char separator = 0;
+  char rest = 0;
+  valid = std::sscanf(text.c_str(), "%d%c%d%c", &width, &separator, &height, &rest) == 3 &&
+          separator == 'x' && width > 0 && height > 0;
+  return QSize(width, height);
+}
 
 bool parseArguments(int argc, char** argv, Arguments& arguments) {
   for (int i = 1; i < argc; ++i) {
@@ -76,10 +97,18 @@ bool parseArguments(int argc, char** argv, Arguments& arguments) {
       arguments.folder = std::filesystem::absolute(argv[++i]).lexically_normal().string();
     } else if (argument == "--list") {
       arguments.list = true;
+    } else if (argument == "--journey" && hasValue) {
+      arguments.journey = argv[++i];
+      if (!screens::isJourneyName(arguments.journey)) return false;
+    } else if (argument == "--size" && hasValue) {
+      bool valid = false;
+      arguments.windowSize = parseSize(argv[++i], valid);
+      if (!valid) return false;
     } else {
       return false;
     }
   }
+  if (!arguments.journey.empty()) return !arguments.out.empty();
   return arguments.list || (!arguments.library.empty() && !arguments.out.empty());
 }
 
@@ -194,7 +223,8 @@ int main(int argc, char** argv) {
   if (!parseArguments(argc, argv, arguments)) {
     std::fprintf(stderr,
                  "usage: lorvex-screens --library DIR --out DIR [--lang en|ja] [--scene NAME]... [--scale 1|2]\n"
-                 "                      [--register FOLDER] [--list]\n");
+                 "                      [--register FOLDER] [--list]\n"
+                 "       lorvex-screens --journey NAME|all --out DIR [--lang en|ja] [--size minimum|WxH]\n");
     return 2;
   }
   if (arguments.list) {
@@ -202,6 +232,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (arguments.language.empty()) return runEachLanguage(argc, argv);
+  if (!arguments.journey.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(arguments.out, error);
+    if (error) {
+      std::fprintf(stderr, "lorvex-screens: cannot create %s: %s\n", arguments.out.c_str(),
+                   error.message().c_str());
+      return 1;
+    }
+    return screens::runJourneys({arguments.journey, arguments.out, arguments.language, arguments.windowSize});
+  }
 
   std::vector<const Scene*> scenes;
   for (const Scene* scene : screens::registeredScenes()) {

@@ -1,12 +1,14 @@
 #include "ui/results/active_filter_summary_bar.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "store/image_library_store.h"
 #include "ui/common/plain_text.h"
@@ -96,6 +98,31 @@ class FilterChipButton : public QAbstractButton {
   Look look_;
 };
 
+// The row scrolls sideways only, and a mouse has a vertical wheel: a vertical turn, plain or with
+// Shift (which some systems deliver as a horizontal one), moves the row along. A turn the row
+// cannot follow (at its end, or with nothing hidden) goes on to the header.
+class ChipRowScrollArea final : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override {
+    QScrollBar* bar = horizontalScrollBar();
+    const QPoint pixels = event->pixelDelta();
+    const QPoint angle = event->angleDelta();
+    int delta = 0;
+    if (!pixels.isNull()) {
+      delta = pixels.y() != 0 ? pixels.y() : pixels.x();
+    } else {
+      const int eighths = angle.y() != 0 ? angle.y() : angle.x();
+      delta = eighths * QApplication::wheelScrollLines() * bar->singleStep() / 120;
+    }
+    const int before = bar->value();
+    bar->setValue(before - delta);
+    event->setAccepted(bar->value() != before);
+  }
+};
+
 }  // namespace
 
 ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLocalization localizer, QWidget* parent)
@@ -103,7 +130,8 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLoca
   setObjectName("results.filterSummary");
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, Metrics::kBarBottomPadding);
-  scroll_ = new QScrollArea(this);
+  scroll_ = new ChipRowScrollArea(this);
+  scroll_->setObjectName("results.filterSummary.scroll");
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -168,6 +196,11 @@ void ActiveFilterSummaryBar::rebuild() {
           [this] { store_.startDetached([store = &store_] { return resetActiveFilters(*store); }); });
   rowLayout_->addWidget(reset);
   rowLayout_->addStretch(1);
+  // Children added to a shown row stay hidden until the next turn, and a layout leaves hidden
+  // widgets out of its size: shown now, they count in the height the row is given.
+  for (int index = 0; index < rowLayout_->count(); ++index) {
+    if (QWidget* widget = rowLayout_->itemAt(index)->widget()) widget->show();
+  }
   scroll_->setFixedHeight(row_->sizeHint().height());
 }
 

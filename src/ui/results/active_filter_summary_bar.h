@@ -4,7 +4,8 @@
 // no filter active the bar is hidden and takes no room.
 //
 // The bar rebuilds from the store's filter signals once per turn of the event loop. Chips are
-// named "results.filterChip.<item id>", the reset button "results.filterReset".
+// named "results.filterChip.<item id>", the reset button "results.filterReset". A row wider than
+// the bar scrolls sideways, with the wheel turned either way ("results.filterSummary.scroll").
 //
 // Thread safety: GUI thread only.
 #pragma once

@@ -1,6 +1,7 @@
 #include "ui/results/results_grid_list_view.h"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include <QAccessible>
@@ -43,6 +44,25 @@ ImageLibraryStore::GridMoveDirection storeDirection(GridArrow arrow) {
 }
 
 double nameLineHeight() { return QFontMetricsF(imageTileNameFont()).height(); }
+
+// Watches every event of the application for presses of a mouse button; a child of the grid, so
+// it stops watching when the grid goes.
+class MousePressWatcher final : public QObject {
+ public:
+  using OnPress = std::function<void(QObject* target, const QPointF& globalPosition)>;
+  MousePressWatcher(QObject* parent, OnPress onPress) : QObject(parent), onPress_(std::move(onPress)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+      onPress_(watched, static_cast<QMouseEvent*>(event)->globalPosition());
+    }
+    return false;
+  }
+
+ private:
+  OnPress onPress_;
+};
 
 }  // namespace
 
@@ -98,6 +118,11 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
   followGateInputs();
   updateGeometryFromWidth();
   installResultsGridAccessibility();
+  // Every press of the mouse in the application decides the ownership of the grid's keys.
+  const auto onPress = [this](QObject* target, const QPointF& globalPosition) {
+    followMousePress(target, globalPosition);
+  };
+  qApp->installEventFilter(new MousePressWatcher(this, onPress));
 }
 
 ResultsGridListView::~ResultsGridListView() {
@@ -107,6 +132,7 @@ ResultsGridListView::~ResultsGridListView() {
 
 void ResultsGridListView::followGateInputs() {
   const auto gateMayHaveOpened = [this] {
+    if (!isGridInteractionEnabled()) hasKeyboardOwnership_ = false;
     QTimer::singleShot(0, this, [this] { applyFocusRequest(true); });
   };
   connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this, gateMayHaveOpened);
@@ -140,6 +166,7 @@ bool ResultsGridListView::isGridInteractionEnabled() const {
 void ResultsGridListView::setQuickLookPresented(bool presented) {
   if (presented == isQuickLookPresented_) return;
   isQuickLookPresented_ = presented;
+  if (presented) hasKeyboardOwnership_ = false;
   if (!presented) requestKeyboardFocus();
 }
 
@@ -147,8 +174,30 @@ void ResultsGridListView::setQuickLookPresented(bool presented) {
 
 void ResultsGridListView::requestKeyboardFocus() {
   if (!isGridInteractionEnabled()) return;
+  hasKeyboardOwnership_ = true;
   focusRequestPending_ = true;
   applyFocusRequest(true);
+}
+
+bool ResultsGridListView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == footer_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide ||
+                             event->type() == QEvent::LayoutRequest)) {
+    // The footer's height counts in the scroll range only while it shows.
+    updateGeometries();
+  }
+  return QListView::eventFilter(watched, event);
+}
+
+void ResultsGridListView::followMousePress(QObject* target, const QPointF& globalPosition) {
+  // The filter sees a press again on each parent it propagates to: only the widget it was aimed
+  // at decides, and for every delivery the answer is the same.
+  auto* widget = qobject_cast<QWidget*>(target);
+  if (widget == nullptr) return;
+  if (!isGridInteractionEnabled() || widget->window() != window()) {
+    hasKeyboardOwnership_ = false;
+    return;
+  }
+  hasKeyboardOwnership_ = rect().contains(mapFromGlobal(globalPosition.toPoint()));
 }
 
 void ResultsGridListView::applyFocusRequest(bool retryOnFailure) {
@@ -180,6 +229,7 @@ void ResultsGridListView::showEvent(QShowEvent* event) {
   QListView::showEvent(event);
   if (!didAppear_) {
     didAppear_ = true;
+    hasKeyboardOwnership_ = isGridInteractionEnabled();
     focusRequestPending_ = true;
     applyFocusRequest(true);
   }
@@ -231,13 +281,45 @@ void ResultsGridListView::dataChanged(const QModelIndex& topLeft, const QModelIn
 }
 
 void ResultsGridListView::updateGeometries() {
+  // The list's own range ends before the padding and the footer: a layout made while scrolled to
+  // the very bottom would otherwise leave the view clamped short of them.
+  const int valueBefore = verticalScrollBar()->value();
   QListView::updateGeometries();
   // Each cell holds the gap above its tile, so the rows end flush with the last tile: the list
-  // scrolls one padding further, to leave the same gap under the last row.
-  if (model_ == nullptr || model_->rowCount() == 0) return;
-  const int bottomPadding = static_cast<int>(results_grid_metrics::kPadding);
-  const int maximum = std::max(contentsSize().height() + bottomPadding - viewport()->height(), 0);
-  if (maximum > verticalScrollBar()->maximum()) verticalScrollBar()->setMaximum(maximum);
+  // scrolls one padding further, to leave the same gap under the last row (or under the footer).
+  const bool hasRows = model_ != nullptr && model_->rowCount() > 0;
+  const int footerHeight = footer_ != nullptr && !footer_->isHidden() ? footer_->sizeHint().height() : 0;
+  if (hasRows || footerHeight > 0) {
+    const int bottomPadding = static_cast<int>(results_grid_metrics::kPadding);
+    const int content = (hasRows ? contentsSize().height() : 0) + footerHeight + bottomPadding;
+    const int maximum = std::max(content - viewport()->height(), 0);
+    if (maximum > verticalScrollBar()->maximum()) verticalScrollBar()->setMaximum(maximum);
+  }
+  if (valueBefore > verticalScrollBar()->value()) {
+    verticalScrollBar()->setValue(std::min(valueBefore, verticalScrollBar()->maximum()));
+  }
+  placeFooter();
+}
+
+void ResultsGridListView::scrollContentsBy(int dx, int dy) {
+  QListView::scrollContentsBy(dx, dy);
+  placeFooter();
+}
+
+void ResultsGridListView::setFooter(QWidget* footer) {
+  if (footer_ != nullptr) footer_->removeEventFilter(this);
+  footer_ = footer;
+  if (footer_ == nullptr) return;
+  footer_->setParent(viewport());
+  footer_->installEventFilter(this);
+  updateGeometries();
+}
+
+void ResultsGridListView::placeFooter() {
+  if (footer_ == nullptr || footer_->isHidden()) return;
+  const bool hasRows = model_ != nullptr && model_->rowCount() > 0;
+  const int top = (hasRows ? contentsSize().height() : 0) - verticalOffset();
+  footer_->setGeometry(0, top, viewport()->width(), footer_->sizeHint().height());
 }
 
 QRectF ResultsGridListView::tileRect(int row) const {
@@ -316,8 +398,8 @@ TileImage ResultsGridListView::tileImage(const std::string& path, QSize deviceSi
   const LocalImageChoice choice = tile.state->choice();
   if (choice.image.isNull()) return {QPixmap(), choice.placeholder};
   if (tile.pixmap.isNull() || tile.pixmapSource != choice.image.cacheKey() || tile.pixmapSize != deviceSize) {
-    // Image keys are process-unique and tile sizes stay far below 2^16.
-    const qint64 key = choice.image.cacheKey() * 65536 + deviceSize.width();
+    // Both values whole: a key folded into one integer would let two images share a pixmap.
+    const std::pair<qint64, int> key{choice.image.cacheKey(), deviceSize.width()};
     if (const QPixmap* recent = recentTilePixmaps_.object(key)) {
       tile.pixmap = *recent;
     } else {
@@ -378,6 +460,8 @@ void ResultsGridListView::keyPressEvent(QKeyEvent* event) {
 bool ResultsGridListView::handleKey(QKeyEvent* event) {
   const auto action = gridKeyboardAction(event->key(), event->modifiers());
   if (!action || !isGridInteractionEnabled()) return false;
+  // Only the arrows work without the ownership; a handled one takes it.
+  if (!action->isMove() && !hasKeyboardOwnership_) return false;
   using Kind = GridKeyboardAction::Kind;
   switch (action->kind) {
     case Kind::move:
@@ -392,6 +476,7 @@ bool ResultsGridListView::handleKey(QKeyEvent* event) {
           store_.extendSelectionInGrid(direction, columns);
         }
       });
+      hasKeyboardOwnership_ = true;
       return true;
     }
     case Kind::space: {

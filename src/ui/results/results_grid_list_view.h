@@ -19,6 +19,14 @@
 // Every action first checks the interaction gate: no library being prepared, no preview, slideshow
 // or filter popover over the grid. A refused key propagates.
 //
+// Keyboard ownership: the arrows work whenever the grid has the keyboard focus, but Space, Delete,
+// Ctrl+Z and Ctrl+A only while the grid owns the keyboard. A press of the mouse elsewhere in the
+// window (a label, which takes no focus, included) or in another window takes that away; a press in
+// the grid, a handled arrow or a focus request gives it back, and closing the gate takes it away.
+//
+// The footer (the load-more row) is the last row of the scrolled content, under the last tile and
+// as wide as the viewport; it scrolls with the tiles and adds its height to the scroll range.
+//
 // Thread safety: GUI thread only.
 #pragma once
 
@@ -27,6 +35,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include <QCache>
 #include <QListView>
@@ -80,9 +89,14 @@ class ResultsGridListView : public QListView, private TileImageSource {
   const ImageTileLayout& tileLayout() const { return delegate_->layout(); }
   ResultsGridModel& gridModel() { return *model_; }
 
-  // Asks for the keyboard focus while the gate is open; a request the window refuses is tried
-  // once more on the next turn of the event loop.
+  // Asks for the keyboard focus while the gate is open, and gives the grid the ownership of its
+  // keys; a request the window refuses is tried once more on the next turn of the event loop.
   void requestKeyboardFocus();
+  bool hasKeyboardOwnership() const { return hasKeyboardOwnership_; }
+
+  // Places `footer` (kept by the caller, reparented to the viewport) as the last row of the
+  // scrolled content while it is not hidden.
+  void setFooter(QWidget* footer);
 
   // The tile's rectangle of a row, in viewport coordinates.
   QRectF tileRect(int row) const;
@@ -120,6 +134,8 @@ class ResultsGridListView : public QListView, private TileImageSource {
   void showEvent(QShowEvent* event) override;
   void startDrag(Qt::DropActions supportedActions) override;
   void updateGeometries() override;
+  void scrollContentsBy(int dx, int dy) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct VisibleTile {
@@ -146,6 +162,8 @@ class ResultsGridListView : public QListView, private TileImageSource {
   void changeSelection(ResultsGridSelectionChangeSource source, const std::function<void()>& change);
   void applyFocusRequest(bool retryOnFailure);
   void followGateInputs();
+  void followMousePress(QObject* target, const QPointF& globalPosition);
+  void placeFooter();
 
   ImageLibraryStore& store_;
   LocalImageLoader& loader_;
@@ -169,15 +187,17 @@ class ResultsGridListView : public QListView, private TileImageSource {
   int visibleFirst_ = -1;
   int visibleLast_ = -1;
   std::unordered_map<std::string, VisibleTile> visibleTiles_;
-  // Tile pixmaps of images shown lately, by image and size: a tile that comes back on screen
-  // with its image still cached is not scaled again.
-  QCache<qint64, QPixmap> recentTilePixmaps_{256};
+  // Tile pixmaps of images shown lately, by image (QImage::cacheKey) and device width: a tile that
+  // comes back on screen with its image still cached is not scaled again.
+  QCache<std::pair<qint64, int>, QPixmap> recentTilePixmaps_{256};
 
   // A focus request waits while the gate is closed and is applied when it opens.
   bool focusRequestPending_ = false;
   bool focusRetryScheduled_ = false;
   bool didAppear_ = false;
+  bool hasKeyboardOwnership_ = false;
   std::vector<QMetaObject::Connection> presentationConnections_;
+  QPointer<QWidget> footer_;
 
   std::optional<std::string> pressedPath_;
   QPoint pressPosition_;

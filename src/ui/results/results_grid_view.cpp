@@ -24,8 +24,9 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
   grid_ = new ResultsGridListView(store_, loader, localizer_, this);
   grid_->setShowQuickLook(actions_.showQuickLook);
   column->addWidget(grid_, 1);
+  // The last row of the scrolled content, under the last tile.
   loadMore_ = new LoadMoreResultsIndicator(this, &localizer_);
-  column->addWidget(loadMore_);
+  grid_->setFooter(loadMore_);
 
   searching_ = new SearchProgressIndicator(localizer_, this);
   empty_ = new EmptyResultsOverlay(
@@ -56,6 +57,8 @@ ResultsGridView::~ResultsGridView() { grid_->removeEventFilter(this); }
 
 void ResultsGridView::setQuickLookPresented(bool presented) { grid_->setQuickLookPresented(presented); }
 
+void ResultsGridView::requestKeyboardFocus() { grid_->requestKeyboardFocus(); }
+
 void ResultsGridView::rebuild() {
   const bool pageLoading = store_.isLoadingNextPage();
   loadMore_->setVisible(store_.resultWindow().hasMoreRecords() || pageLoading);
@@ -69,16 +72,37 @@ void ResultsGridView::rebuild() {
   }
   empty_->setVisible(overlay_ == ResultsOverlay::emptyResults);
   placeOverlays();
+  updateGeometry();  // the overlay shown sets the least height
+}
+
+int ResultsGridView::overlayWidth(int gridWidth) const {
+  // Centred over the grid; the empty panel wraps its texts at its width.
+  return std::max(std::min(empty_->maximumWidth(), gridWidth - 2 * kOverlayMargin), 200);
+}
+
+QSize ResultsGridView::minimumSizeHint() const {
+  QSize size = QWidget::minimumSizeHint();
+  int overlay = 0;
+  if (!searching_->isHidden()) overlay = searching_->sizeHint().height();
+  if (!empty_->isHidden()) {
+    // At the width the grid has now: a narrower column asks again when it is resized.
+    const int width = overlayWidth(std::max(size.width(), grid_->width()));
+    overlay = std::max(empty_->hasHeightForWidth() ? empty_->heightForWidth(width) : 0,
+                       empty_->sizeHint().height());
+  }
+  if (overlay > 0) {
+    size.setHeight(std::max(size.height(), header_->sizeHint().height() + overlay + 2 * kOverlayMargin));
+  }
+  return size;
 }
 
 void ResultsGridView::placeOverlays() {
-  // Centred over the grid; the empty panel wraps its texts at its width.
   const QRect area = grid_->geometry();
   for (QWidget* overlay : {static_cast<QWidget*>(searching_), static_cast<QWidget*>(empty_)}) {
     if (overlay->isHidden()) continue;
     QSize size = overlay->sizeHint();
     if (overlay == empty_) {
-      const int width = std::max(std::min(empty_->maximumWidth(), area.width() - 48), 200);
+      const int width = overlayWidth(area.width());
       const int height = overlay->hasHeightForWidth() ? overlay->heightForWidth(width) : size.height();
       size = QSize(width, std::max(height, size.height()));
     }
@@ -91,6 +115,7 @@ bool ResultsGridView::eventFilter(QObject* watched, QEvent* event) {
   if (watched == grid_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
                            event->type() == QEvent::Show)) {
     placeOverlays();
+    if (event->type() == QEvent::Resize && !empty_->isHidden()) updateGeometry();
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -3,8 +3,11 @@
 // panel. It is built with the store and the workspace's actions (folder picker, renewed folder
 // access, shortcut help, the preview of a file) and told when the preview overlay is shown.
 //
-// The load-more row shows while more records exist or a page loads; the overlay choice and the
-// empty panel's presentation are rebuilt from the store's signals once per turn of the event loop.
+// The load-more row shows while more records exist or a page loads, as the last row of the grid's
+// scrolled content; the overlay choice and the empty panel's presentation are rebuilt from the
+// store's signals once per turn of the event loop. The overlays do not scroll, so the column is
+// never shorter than the header and the overlay shown, with a margin around it: a window made as
+// small as it goes still shows the empty panel and its button whole.
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -48,16 +51,23 @@ class ResultsGridView : public QWidget {
   ~ResultsGridView() override;
 
   void setQuickLookPresented(bool presented);
+  // Gives the grid the keyboard and the ownership of its keys (after an action elsewhere in the
+  // window that is about the grid, such as the feedback banner's).
+  void requestKeyboardFocus();
   ResultsGridListView& grid() { return *grid_; }
   ResultsHeader& header() { return *header_; }
   ResultsOverlay overlay() const { return overlay_; }
+  QSize minimumSizeHint() const override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  static constexpr int kOverlayMargin = 24;
+
   void rebuild();
   void placeOverlays();
+  int overlayWidth(int gridWidth) const;
 
   ImageLibraryStore& store_;
   ResultsGridViewActions actions_;

@@ -67,6 +67,7 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore
   row->addWidget(undo_, 0, Qt::AlignTop);
   connect(undo_, &QPushButton::clicked, this, [this] {
     if (undoAction_) undoAction_();
+    Q_EMIT actionTaken();
   });
 
   close_ = new QToolButton(this);
@@ -78,7 +79,11 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore
   row->addWidget(close_, 0, Qt::AlignTop);
   connect(close_, &QToolButton::clicked, this, [this] {
     if (store_) store_->dismissDeleteCandidateFeedback();
+    Q_EMIT actionTaken();
   });
+  // A click leaves the keyboard where it was; the buttons are still reached with Tab.
+  undo_->setFocusPolicy(Qt::TabFocus);
+  close_->setFocusPolicy(Qt::TabFocus);
 
   auto* shadow = new QGraphicsDropShadowEffect(this);
   shadow->setColor(QColor(0, 0, 0, qRound(255 * 0.16)));

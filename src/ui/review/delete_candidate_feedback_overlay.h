@@ -5,6 +5,9 @@
 // close button, or a newer marking replacing it). Without feedback it is hidden and lets every
 // click through to the content beneath.
 //
+// Its buttons take no focus from a click, and after either of them has acted the banner says so
+// (actionTaken), so the host can hand the keyboard back to the content the banner is about.
+//
 // Thread safety: the GUI thread only.
 #pragma once
 
@@ -39,6 +42,10 @@ class DeleteCandidateFeedbackOverlay : public QWidget {
 
   // Reads the store again; called on every change of its feedback or undo flag.
   void refresh();
+
+ Q_SIGNALS:
+  // Undo or close has run.
+  void actionTaken();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -360,7 +360,34 @@ TrashReviewCandidateGrid::TrashReviewCandidateGrid(TrashReviewCandidateModel& mo
   setViewportMargins(kViewMargin, kViewMargin, kViewMargin, kViewMargin);
   setFocusPolicy(Qt::StrongFocus);
   connect(this, &QListView::clicked, this, [this](const QModelIndex& index) { model_.toggleSelection(index.row()); });
+  // The review's selection lives in the store; the view's selection model only mirrors it, so
+  // that assistive technology reads each tile's selected state from it.
+  connect(&model, &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+            if (roles.isEmpty() || roles.contains(TrashReviewCandidateModel::SelectedRole)) mirrorSelection();
+          });
+  connect(&model, &QAbstractItemModel::modelReset, this, &TrashReviewCandidateGrid::mirrorSelection);
+  connect(&model, &QAbstractItemModel::rowsInserted, this, &TrashReviewCandidateGrid::mirrorSelection);
   updateTileWidth();
+  mirrorSelection();
+}
+
+void TrashReviewCandidateGrid::mirrorSelection() {
+  QItemSelection selection;
+  const int rows = model_.rowCount();
+  for (int row = 0; row < rows;) {
+    if (!model_.index(row).data(TrashReviewCandidateModel::SelectedRole).toBool()) {
+      ++row;
+      continue;
+    }
+    int last = row;
+    while (last + 1 < rows && model_.index(last + 1).data(TrashReviewCandidateModel::SelectedRole).toBool()) {
+      ++last;
+    }
+    selection.select(model_.index(row), model_.index(last));
+    row = last + 1;
+  }
+  selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void TrashReviewCandidateGrid::updateTileWidth() {
@@ -380,7 +407,10 @@ void TrashReviewCandidateGrid::resizeEvent(QResizeEvent* event) {
 }
 
 void TrashReviewCandidateGrid::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+  const bool activates =
+      event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool keypadOnly = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  if (activates && keypadOnly && currentIndex().isValid()) {
     model_.toggleSelection(currentIndex().row());
     event->accept();
     return;

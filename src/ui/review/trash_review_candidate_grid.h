@@ -1,7 +1,9 @@
 // The candidate grid of the Trash review: a list model that follows the review browser (pages
 // appended as rows, a changed selection repainted, any other change a reset), a delegate that
 // paints each candidate tile, and the view that lays tiles out in adaptive columns and turns a
-// click, or Space on the current tile, into a toggle of that candidate's selection.
+// click, or Space, Return or Enter on the current tile, into a toggle of that candidate's
+// selection. The view's selection model mirrors the review's selection (the view never changes it
+// itself), so that each tile tells assistive technology whether it is selected.
 //
 // A tile's first paint after the list changed tells the grid that it came into view: the grid
 // then asks the store for the record's thumbnail and for the next page when the tile is among the
@@ -115,6 +117,7 @@ class TrashReviewCandidateGrid : public QListView {
 
  private:
   void updateTileWidth();
+  void mirrorSelection();
 
   TrashReviewCandidateModel& model_;
   TrashReviewTileDelegate* delegate_;

@@ -527,6 +527,39 @@ TEST(ResultsGridListView, TilesShowTheirImagesDecodedOffTheGuiThread) {
   }
 }
 
+// Qt numbers its images in sequence; a pixmap cache key that folded that number with the tile's
+// width let an image 65,536 numbers after another paint the other's pixmap.
+TEST(ResultsGridListView, ATilePaintsItsOwnImageWhateverNumberQtGaveIt) {
+  const auto filled = [](Qt::GlobalColor colour) {
+    QImage image(64, 64, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+  };
+  QImage red;
+  QImage blue;
+  for (int attempt = 0; attempt < 5 && blue.isNull(); ++attempt) {
+    red = filled(Qt::red);
+    const qint64 wanted = (red.cacheKey() >> 32) + 65536;
+    while ((QImage(1, 1, QImage::Format_ARGB32).cacheKey() >> 32) < wanted - 1) {
+    }
+    blue = filled(Qt::blue);
+    if ((blue.cacheKey() >> 32) != wanted) blue = QImage();  // another image was made meanwhile
+  }
+  ASSERT_FALSE(blue.isNull());
+  ResultsGridFixture f(libraryImages(0, 2));
+  f.decodes.answer(imagePath(0), {red, std::nullopt});
+  f.decodes.answer(imagePath(1), {blue, std::nullopt});
+  f.showWithSearch();
+  const QImage shot = f.grid->viewport()->grab().toImage();
+  for (const auto& [number, colour] : {std::pair{0, QColor(Qt::red)}, std::pair{1, QColor(Qt::blue)}}) {
+    const QPoint centre = (f.grid->tileLayout().imageArea.translated(
+                               f.grid->visualRect(f.grid->gridModel().index(f.rowOf(number))).topLeft()))
+                              .center()
+                              .toPoint();
+    EXPECT_EQ(shot.pixelColor(centre * shot.devicePixelRatio()), colour) << "image " << number;
+  }
+}
+
 TEST(ResultsGridListView, TilesThatLeaveTheScreenDropTheirQueuedDecodes) {
   ResultsGridFixture f(libraryImages(0, 300), QSize(520, 420), 1);
   f.decodes.hold();

@@ -8,7 +8,10 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 
 #include "ui/common/header_action_button.h"
 #include "ui/common/load_more_results_indicator.h"
@@ -173,6 +176,76 @@ TEST(ResultsGridView, ChipsNameTheFiltersAndRemoveThemOneByOne) {
   f.drain();
   EXPECT_FALSE(f.store->onlyFavorites());
   EXPECT_FALSE(f.shown("results.filterSummary"));
+}
+
+// The chips row is as tall as its chips, and a row wider than the bar scrolls sideways under a
+// vertical wheel, plain or with Shift (or the horizontal turn some systems make of Shift), until
+// Reset Filters is in view.
+TEST(ResultsGridView, TheChipsRowHasItsHeightAndTheWheelBringsTheResetIntoView) {
+  ResultsViewFixture f(libraryImages(0, 5));
+  f.search();
+  f.view->resize(360, 560);
+  f.store->setSelectedFilterTags({"Cat Ears", "Long Hair", "Night Sky"});
+  f.store->setOnlyFavorites(true);
+  f.drain();
+  auto* row = f.named<QScrollArea>("results.filterSummary.scroll");
+  auto* reset = f.named<QAbstractButton>("results.filterReset");
+  ASSERT_TRUE(row != nullptr && reset != nullptr);
+  ASSERT_GT(row->height(), 0);
+  EXPECT_GE(row->viewport()->height(), reset->sizeHint().height());
+  const auto resetInView = [&] {
+    const QRect placed(reset->mapTo(row->viewport(), QPoint(0, 0)), reset->size());
+    return row->viewport()->rect().contains(placed);
+  };
+  struct Turn {
+    QPoint angle;
+    Qt::KeyboardModifiers modifiers;
+  };
+  for (const Turn& turn : {Turn{{0, -120}, Qt::NoModifier}, Turn{{0, -120}, Qt::ShiftModifier},
+                           Turn{{-120, 0}, Qt::ShiftModifier}}) {
+    SCOPED_TRACE(turn.angle.x() != 0 ? "horizontal" : turn.modifiers != Qt::NoModifier ? "shift" : "plain");
+    row->horizontalScrollBar()->setValue(0);
+    f.drain();
+    EXPECT_FALSE(resetInView());
+    for (int turns = 0; turns < 30 && !resetInView(); ++turns) {
+      // Delivered as the window delivers it: to the chip under the pointer, on to its parents.
+      const QPoint centre = row->viewport()->rect().center();
+      QWidget* target = row->viewport()->childAt(centre);
+      if (target == nullptr) target = row->viewport();
+      const QPointF local = target->mapFrom(row->viewport(), QPointF(centre));
+      QWheelEvent event(local, target->mapToGlobal(local), QPoint(), turn.angle, Qt::NoButton, turn.modifiers,
+                        Qt::NoScrollPhase, false);
+      QSpontaneKeyEvent::setSpontaneous(&event);
+      QApplication::instance()->notify(target, &event);
+    }
+    f.drain();
+    EXPECT_TRUE(resetInView());
+  }
+}
+
+// The load-more row scrolls with the tiles: out of view under the last row at the top, right
+// under the last tile at the bottom, as wide as the grid's viewport.
+TEST(ResultsGridView, TheLoadMoreRowIsTheLastRowOfTheScrolledContent) {
+  ResultsViewFixture f(libraryImages(0, 520));
+  f.search();
+  auto* loadMore = f.named<LoadMoreResultsIndicator>("results.loadMore");
+  ResultsGridListView& grid = f.view->grid();
+  ASSERT_TRUE(grid.viewport()->isAncestorOf(loadMore));
+  EXPECT_TRUE(loadMore->isVisible());
+  EXPECT_GE(loadMore->geometry().top(), grid.viewport()->height());
+
+  f.harness.service->hold("searchImages");
+  grid.scrollToBottom();
+  f.harness.service->waitForHeld("searchImages", 1);
+  f.drain();
+  const QRectF lastTile = grid.tileRect(grid.gridModel().rowCount() - 1);
+  EXPECT_GE(loadMore->geometry().top(), static_cast<int>(lastTile.bottom()));
+  EXPECT_TRUE(grid.viewport()->rect().contains(loadMore->geometry()));
+  EXPECT_EQ(loadMore->width(), grid.viewport()->width());
+  EXPECT_GT(loadMore->height(), 0);
+  f.harness.service->releaseAll();
+  f.drain();
+  EXPECT_FALSE(loadMore->isVisible());
 }
 
 TEST(ResultsGridView, TheSortMenuChangesTheSortOnlyWhenAPersonChooses) {

@@ -45,6 +45,16 @@ bool drainUiEvents(LocalImageLoader& loader, std::chrono::milliseconds timeout) 
   return true;
 }
 
+bool runEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
 }  // namespace lorvex::ui::testing
 
 // Fontconfig keeps its pattern caches for the life of the process and never frees them (Qt's font

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include <QApplication>
 
@@ -19,5 +20,8 @@ QApplication& uiTestApplication();
 // running, two turns in a row; false when that does not happen within `timeout`.
 bool drainUiEvents(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 bool drainUiEvents(LocalImageLoader& loader, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// Runs the event loop until `done` holds (true) or `limit` passes (false).
+bool runEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 }  // namespace lorvex::ui::testing

@@ -20,19 +20,7 @@ struct TemporaryHome {
     std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/lorvex-ui-home-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary home");
     root = pattern;
-    const auto make = [this](const char* name, const char* relative) {
-      const std::filesystem::path folder = root / relative;
-      std::filesystem::create_directories(folder);
-      setenv(name, folder.c_str(), 1);
-    };
-    setenv("HOME", root.c_str(), 1);
-    make("XDG_CONFIG_HOME", ".config");
-    make("XDG_DATA_HOME", ".local/share");
-    make("XDG_CACHE_HOME", ".cache");
-    make("XDG_STATE_HOME", ".local/state");
-    make("XDG_RUNTIME_DIR", "runtime");
-    std::filesystem::permissions(root / "runtime", std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace);
+    pointHomeAt(root);
     // No session bus of the user's: nothing may reach the desktop's file manager or settings.
     setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -45,6 +33,23 @@ struct TemporaryHome {
 };
 
 }  // namespace
+
+void pointHomeAt(const std::filesystem::path& home) {
+  const auto make = [&home](const char* name, const char* relative) {
+    const std::filesystem::path folder = home / relative;
+    std::filesystem::create_directories(folder);
+    setenv(name, folder.c_str(), 1);
+  };
+  std::filesystem::create_directories(home);
+  setenv("HOME", home.c_str(), 1);
+  make("XDG_CONFIG_HOME", ".config");
+  make("XDG_DATA_HOME", ".local/share");
+  make("XDG_CACHE_HOME", ".cache");
+  make("XDG_STATE_HOME", ".local/state");
+  make("XDG_RUNTIME_DIR", "runtime");
+  std::filesystem::permissions(home / "runtime", std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace);
+}
 
 const std::filesystem::path& isolateHomeForProcess() {
   static const TemporaryHome home;

@@ -14,4 +14,8 @@ namespace lorvex::ui::testing {
 // The temporary home; the same folder on every call.
 const std::filesystem::path& isolateHomeForProcess();
 
+// Points HOME and the XDG folders at `home` (made as needed) from now on: for a test that needs
+// several homes in one process, each inside the process's own.
+void pointHomeAt(const std::filesystem::path& home);
+
 }  // namespace lorvex::ui::testing

@@ -1,0 +1,543 @@
+#include "journey_steps.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
+#include <QListView>
+#include <QPointer>
+#include <QScrollBar>
+
+#include "app/content_view.h"
+#include "app/library_workspace.h"
+#include "app/main_window.h"
+#include "model/image_search_query.h"
+#include "services/image_library_servicing.h"
+#include "store/image_library_store.h"
+#include "ui/common/accessibility_identifiers.h"
+#include "ui/results/results_grid_list_view.h"
+#include "ui/sidebar/filter_row_list.h"
+#include "ui/slideshow/slideshow_playback_rules.h"
+
+namespace lorvex::journeys {
+
+namespace {
+
+namespace id = ui::accessibility_id;
+using ui::ResultsGridListView;
+
+QString name(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// ---- What the library holds, asked of the library itself ----
+
+struct Filters {
+  std::vector<std::string> tags;
+  std::optional<std::string> model;
+  std::vector<ImageAspectFilter> aspects;
+  bool onlyFavorites = false;
+  bool deleteCandidates = false;  // the review's set instead of the normal results
+};
+
+// How many images of the registered folder a search with `filters` finds.
+int libraryCount(Driver& d, const Filters& filters) {
+  ImageLibraryStore& store = d.app().store();
+  ImageSearchQuery query;
+  query.filterTags = filters.tags;
+  query.source = filters.model;
+  query.aspectFilters = filters.aspects;
+  if (filters.onlyFavorites) query.favorite = true;
+  query.deleteCandidate = filters.deleteCandidates;
+  query.rootPaths = {d.app().pictures().folder.string()};
+  query.limit = 100'000;
+  const std::shared_ptr<ImageLibraryServicing> service = store.service();
+  if (service == nullptr) return -1;
+  return static_cast<int>(service->searchImages(query, {}).size());
+}
+
+// The filters the window shows as chips now.
+Filters shownFilters(Driver& d) {
+  const ImageLibraryStore& store = d.app().store();
+  Filters filters;
+  filters.tags = store.selectedFilterTags();
+  filters.model = store.selectedModelSource();
+  filters.aspects = store.selectedAspectFilters();
+  filters.onlyFavorites = store.onlyFavorites();
+  return filters;
+}
+
+// The number a text holds ("40 images", "40枚", "Registered, 1,234 images").
+int numberIn(const QString& text) {
+  QString digits;
+  for (const QChar c : text) {
+    if (c.isDigit()) digits += c;
+  }
+  return digits.isEmpty() ? -1 : digits.toInt();
+}
+
+// The number in the results header.
+int statusCount(Driver& d) {
+  auto* status = d.control<QLabel>("results.status");
+  return status != nullptr ? numberIn(status->text()) : -1;
+}
+
+// ---- The grid ----
+
+ResultsGridListView* grid(Driver& d) {
+  return d.control<ResultsGridListView>("results.grid");
+}
+
+int gridRows(Driver& d) {
+  auto* shown = qobject_cast<ResultsGridListView*>(d.shown("results.grid"));
+  return shown != nullptr ? shown->gridModel().rowCount() : -1;
+}
+
+// The header's count, the grid's tiles and the library's own search agree, once the window has
+// caught up with the filters it shows.
+void countsMatch(Driver& d, const std::string& what) {
+  const int expected = libraryCount(d, shownFilters(d));
+  d.waitUntil([&] { return gridRows(d) == expected && !d.app().store().isLoading(); },
+              what + ": the grid shows the " + std::to_string(expected) +
+                  " images the library finds (it shows " + std::to_string(gridRows(d)) + ")");
+  d.check(statusCount(d) == expected, what + ": the header counts " + std::to_string(statusCount(d)) +
+                                          " images, the library finds " + std::to_string(expected));
+}
+
+// The row of the tile whose identifier names `fileName`, as automation finds a tile.
+std::optional<int> tileRow(ResultsGridListView& view, const std::string& fileName) {
+  const QString prefix = name(id::kResultTilePrefix) + QString::fromStdString(fileName) + ".";
+  ui::ResultsGridModel& model = view.gridModel();
+  for (int row = 0; row < model.rowCount(); ++row) {
+    if (model.index(row).data(ui::ResultsGridModel::IdentifierRole).toString().startsWith(prefix)) return row;
+  }
+  return std::nullopt;
+}
+
+std::string pathAt(ResultsGridListView& view, int row) {
+  const RecordRef& record = view.gridModel().recordAt(row);
+  return record != nullptr ? record->file.path : std::string();
+}
+
+// The tile of `row` scrolled into view with the wheel, as a person scrolls to it.
+void scrollToTile(Driver& d, ResultsGridListView& view, int row) {
+  for (int turn = 0; turn < 40; ++turn) {
+    const QRect tile = view.tileRect(row).toAlignedRect();
+    if (view.viewport()->rect().contains(tile.center())) return;
+    d.wheel(view.viewport(), QPoint(0, tile.center().y() > view.viewport()->height() ? -120 : 120));
+  }
+}
+
+// A click on the tile of `row`, scrolled into view first.
+void clickTile(Driver& d, ResultsGridListView& view, int row,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  scrollToTile(d, view, row);
+  const QRect tile = view.tileRect(row).toAlignedRect();
+  d.check(view.viewport()->rect().contains(tile.center()),
+          "the tile of row " + std::to_string(row) + " is on screen");
+  d.click(view.viewport(), modifiers, tile.center());
+}
+
+// Whether the tile shows its image: a decoded picture has many colours, the placeholder a few.
+bool tileShowsImage(ResultsGridListView& view, int row) {
+  const QRect tile = view.tileRect(row).toAlignedRect().intersected(view.viewport()->rect());
+  if (tile.isEmpty()) return false;
+  const QImage shot = view.viewport()->grab(tile).toImage();
+  std::set<QRgb> colours;
+  for (int y = 0; y < shot.height(); y += 2) {
+    for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
+  }
+  return colours.size() > 24;
+}
+
+std::optional<std::string> primaryPath(Driver& d) {
+  return d.app().store().selection().primaryPath();
+}
+std::size_t selectedCount(Driver& d) {
+  return d.app().store().selection().effectiveSelectedPaths().size();
+}
+
+// ---- Popover lists ----
+
+// The row of a popover's suggestion list whose text is `text`; nothing until it shows.
+std::optional<int> suggestionRow(QListView& list, const QString& text) {
+  for (int row = 0; row < list.model()->rowCount(); ++row) {
+    if (list.model()->index(row, 0).data(Qt::DisplayRole).toString() == text) return row;
+  }
+  return std::nullopt;
+}
+
+void clickRow(Driver& d, QListView& list, int row) {
+  list.scrollTo(list.model()->index(row, 0));
+  d.click(list.viewport(), Qt::NoModifier, list.visualRect(list.model()->index(row, 0)).center());
+}
+
+// ---- The journeys ----
+
+// A chip of the filter row, or Reset Filters: chips cut their titles in the middle at their width,
+// Reset Filters shows whole. Scrolled into view with the wheel when the row is wider than the bar.
+QWidget* chip(Driver& d, const QString& chipName, Driver::Where where = Driver::Where::current()) {
+  const TextFit fit = chipName == QStringLiteral("results.filterReset") ? TextFit::whole : TextFit::mayElide;
+  return d.control(chipName, {.fit = fit}, where);
+}
+
+void firstLaunch(Driver& d) {
+  // An empty library: the grid says why it is empty and offers the folder picker, as the sidebar does.
+  d.control("results.empty");
+  d.control("results.empty.chooseFolder");
+  QWidget* addFolder = d.control(name(id::kSidebarLibraryAddFolder));
+  d.step("empty");
+
+  d.click(addFolder);
+  app::testing::ScriptedFolderPicker& picker = d.app().picker();
+  if (!d.check(picker.openings.size() == 1, "Add Folder opens the folder picker once")) return;
+  d.check(picker.openings.back().allowsMultipleSelection, "the picker lets several folders be chosen");
+  picker.answer(std::vector<std::string>{d.app().pictures().folder.string()});
+
+  // While the folder is read, the sidebar says what the library is doing.
+  d.control("sidebar.library.summary");
+  d.step("progress");
+
+  const JourneyPictures& pictures = d.app().pictures();
+  const int files = pictures.generated + pictures.copiedFixtures;
+  ImageLibraryStore& store = d.app().store();
+  d.waitUntil([&] { return gridRows(d) == files && !store.isIndexing() && !store.isLoading(); },
+              "every picture of the folder in the grid", std::chrono::seconds(120));
+  countsMatch(d, "the folder's images");
+  // The sidebar counts the folder's images too, as assistive technology reads it.
+  QWidget* summary = d.control("sidebar.library.summary");
+  d.check(summary != nullptr && numberIn(summary->accessibleName()) == libraryCount(d, {}),
+          "the sidebar counts the images the library finds");
+  d.check(shownFilters(d).tags.empty() && !d.shown("results.filterSummary"),
+          "no filter chips on a first launch");
+
+  // The first thumbnails: the newest generated picture, near the top, shows its image.
+  ResultsGridListView* view = grid(d);
+  if (view == nullptr) return;
+  const std::optional<int> row = tileRow(*view, "夕焼け-04.png");
+  if (!d.check(row.has_value(), "a tile for 夕焼け-04.png")) return;
+  scrollToTile(d, *view, *row);
+  d.waitUntil([&] { return tileShowsImage(*view, *row); }, "the thumbnail of 夕焼け-04.png");
+  d.step("thumbnails");
+}
+
+void browse(Driver& d) {
+  ResultsGridListView* view = grid(d);
+  if (view == nullptr || view->gridModel().rowCount() < 8) {
+    d.check(false, "the grid holds the folder's images");
+    return;
+  }
+  const int columns = view->keyboardColumns();
+  clickTile(d, *view, 0);
+  d.check(primaryPath(d) == pathAt(*view, 0), "a click on the first tile focuses it");
+  d.press(Qt::Key_Right);
+  d.check(primaryPath(d) == pathAt(*view, 1), "Right focuses the second tile");
+  d.press(Qt::Key_Down);
+  d.check(primaryPath(d) == pathAt(*view, 1 + columns),
+          "Down moves by the " + std::to_string(columns) + " columns shown");
+  d.press(Qt::Key_Up);
+  d.check(primaryPath(d) == pathAt(*view, 1), "Up comes back");
+  d.check(QApplication::focusWidget() == view, "the grid has the keyboard");
+  d.control("detail.panel");
+  d.step("focused");
+
+  // Space shows the focused image over the window; Right steps on; Escape closes it.
+  d.press(Qt::Key_Space);
+  d.control("quickLook.image", {.fit = TextFit::mayElide});
+  d.step("preview");
+  d.press(Qt::Key_Right);
+  d.check(primaryPath(d) == pathAt(*view, 2), "Right in the preview shows the next image");
+  d.press(Qt::Key_Escape);
+  d.waitUntil([&] { return d.shown("quickLook.image") == nullptr; }, "the preview to close");
+  d.check(QApplication::focusWidget() == view, "the grid has the keyboard again after the preview");
+
+  // Shift extends from the focused tile, Ctrl adds one more.
+  d.press(Qt::Key_Right, Qt::ShiftModifier);
+  d.press(Qt::Key_Right, Qt::ShiftModifier);
+  d.check(selectedCount(d) == 3,
+          "Shift+Right twice selects three tiles (" + std::to_string(selectedCount(d)) + ")");
+  clickTile(d, *view, 6, Qt::ControlModifier);
+  d.check(selectedCount(d) == 4, "Ctrl+click adds a fourth (" + std::to_string(selectedCount(d)) + ")");
+  clickTile(d, *view, 6, Qt::ControlModifier);
+  d.check(selectedCount(d) == 3, "a second Ctrl+click takes it out again");
+  clickTile(d, *view, 4, Qt::ShiftModifier);
+  d.check(selectedCount(d) >= 3, "Shift+click extends the selection to the clicked tile");
+  d.step("selection");
+
+  // A click elsewhere in the window (the header's count, which takes no focus) takes Space and
+  // Delete away from the grid; an arrow gives them back.
+  clickTile(d, *view, 2);
+  d.click(d.control("results.status"));
+  d.press(Qt::Key_Space);
+  d.check(d.shown("quickLook.image") == nullptr,
+          "Space after a click on the header's count opens no preview");
+  d.press(Qt::Key_Delete);
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 0,
+          "Delete after a click on the header's count marks nothing");
+  d.check(d.shown("review.deleteCandidate.feedback") == nullptr, "and no banner shows");
+  d.press(Qt::Key_A, Qt::ControlModifier);
+  d.check(selectedCount(d) == 1, "Ctrl+A after a click on the header's count selects nothing more");
+  d.press(Qt::Key_Right);
+  d.check(primaryPath(d) == pathAt(*view, 3), "an arrow still moves the focus");
+  d.press(Qt::Key_Space);
+  d.control("quickLook.image", {.fit = TextFit::mayElide});
+  d.press(Qt::Key_Escape);
+  d.waitUntil([&] { return d.shown("quickLook.image") == nullptr; }, "the preview to close");
+}
+
+void tags(Driver& d) {
+  d.click(d.control(name(id::kSidebarFilterAddTag)));
+  // The popovers are deleted once closed.
+  QPointer<QWidget> popover = d.control("tagPopover.panel");
+  if (popover == nullptr) return;
+  d.step("popover");
+
+  // A tag typed into the custom field and Return: it is saved in the sidebar and filters.
+  d.click(d.control(name(id::kTagPopoverCustomTagField), {.within = popover}));
+  d.type(QStringLiteral("cat ears"));
+  d.press(Qt::Key_Return);
+  d.check(popover != nullptr && popover->isVisible(),
+          "Return in the custom tag field keeps the popover open");
+  chip(d, QStringLiteral("results.filterChip.tag:cat ears"));
+  d.control(QString::fromStdString(id::savedFilterTagIdentifier("cat ears")), {.fit = TextFit::mayElide});
+
+  // A suggestion found by typing and clicked.
+  d.click(d.control(name(id::kTagPopoverSearchField), {.within = popover}));
+  d.type(QStringLiteral("smile"));
+  auto* list = d.control<QListView>("tagPopover.list", {.within = popover});
+  if (list == nullptr) return;
+  std::optional<int> row;
+  d.waitUntil([&] { return (row = suggestionRow(*list, QStringLiteral("smile"))).has_value(); },
+              "the suggestion \"smile\"");
+  if (!row) return;
+  clickRow(d, *list, *row);
+  chip(d, QStringLiteral("results.filterChip.tag:smile"));
+
+  // Return in the search field adds what was typed, as the shortcut sheet says.
+  d.click(d.control(name(id::kTagPopoverSearchField), {.within = popover}));
+  d.press(Qt::Key_A, Qt::ControlModifier);
+  d.type(QStringLiteral("night sky"));
+  d.press(Qt::Key_Return);
+  chip(d, QStringLiteral("results.filterChip.tag:night sky"));
+  d.waitUntil(
+      [&] { return list->isVisible() && suggestionRow(*list, QStringLiteral("night sky")).has_value(); },
+      "the suggestion \"night sky\", marked as filtering");
+  d.step("added");
+
+  d.press(Qt::Key_Escape);
+  d.waitUntil([&] { return popover == nullptr || !popover->isVisible(); }, "the tag popover to close");
+  d.control("results.filterSummary");
+  chip(d, QStringLiteral("results.filterReset"));
+  countsMatch(d, "three tag filters");
+  d.step("chips");
+}
+
+void filters(Driver& d) {
+  // The model: its popover, the first model, Done.
+  d.click(d.control(name(id::kSidebarFilterModel), {.fit = TextFit::mayElide}));
+  QPointer<QWidget> popover = d.control("modelPopover.panel");
+  if (popover == nullptr) return;
+  auto* list = d.control<QListView>("modelPopover.list", {.within = popover});
+  if (list == nullptr) return;
+  d.waitUntil([&] { return list->model()->rowCount() > 0; }, "the model suggestions");
+  if (list->model()->rowCount() == 0) return;
+  clickRow(d, *list, 0);
+  d.waitUntil([&] { return d.app().store().selectedModelSource().has_value(); }, "the model filter");
+  d.step("model");
+  d.click(d.control("modelPopover.done", {.within = popover}));
+  d.waitUntil([&] { return popover == nullptr || !popover->isVisible(); }, "the model popover to close");
+  chip(d, QStringLiteral("results.filterChip.model"));
+  countsMatch(d, "the model filter");
+
+  d.click(d.control(name(id::kSidebarFilterAspectPrefix) + "portrait"));
+  chip(d, QStringLiteral("results.filterChip.aspect:portrait"));
+  countsMatch(d, "the portrait filter");
+  d.step("aspect");
+
+  // Favourites only, with none yet: the empty grid says so and offers the reset.
+  d.click(d.control(name(id::kSidebarFilterFavoriteOnly)));
+  chip(d, QStringLiteral("results.filterChip.favorite"));
+  countsMatch(d, "the favourites filter");
+  d.control("results.empty");
+  d.step("favorites");
+
+  // One chip removed: the favourites come off, the rest stay.
+  d.click(chip(d, QStringLiteral("results.filterChip.favorite")));
+  d.waitUntil([&] { return d.shown("results.filterChip.favorite") == nullptr; }, "the favourites chip to go");
+  d.check(!d.app().store().onlyFavorites(), "the favourites chip clears that filter");
+  chip(d, QStringLiteral("results.filterChip.model"));
+  countsMatch(d, "one chip removed");
+  d.step("chipRemoved");
+
+  d.click(chip(d, QStringLiteral("results.filterReset")));
+  d.waitUntil([&] { return d.shown("results.filterSummary") == nullptr; },
+              "the chips to go after Reset Filters");
+  countsMatch(d, "Reset Filters");
+  d.step("reset");
+}
+
+void marks(Driver& d) {
+  ResultsGridListView* view = grid(d);
+  if (view == nullptr) return;
+  const int all = view->gridModel().rowCount();
+  clickTile(d, *view, 0);
+  const std::string first = pathAt(*view, 0);
+
+  // F marks the focused image a favourite.
+  d.press(Qt::Key_F);
+  d.waitUntil([&] { return libraryCount(d, {.onlyFavorites = true}) == 1; }, "F to make one favourite");
+  d.step("favorite");
+
+  // D marks it for deletion: it leaves the results and the banner offers Undo.
+  d.press(Qt::Key_D);
+  QWidget* banner = d.control("review.deleteCandidate.feedback");
+  d.control("review.deleteCandidate.feedback.message");
+  d.waitUntil([&] { return gridRows(d) == all - 1; }, "the marked image to leave the grid");
+  d.step("banner");
+  d.click(d.control("review.deleteCandidate.feedback.undo", {.within = banner}));
+  d.waitUntil([&] { return gridRows(d) == all; }, "Undo to bring the image back");
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 0, "the banner's Undo unmarks it");
+
+  // The keyboard is the grid's again: Delete marks the focused image, Ctrl+Z brings it back.
+  d.check(QApplication::focusWidget() == view, "the grid has the keyboard after the banner's Undo (it is " +
+                                                   Driver::nameOf(QApplication::focusWidget()) + ")");
+  d.press(Qt::Key_Delete);
+  d.waitUntil([&] { return gridRows(d) == all - 1; },
+              "Delete after the banner's Undo to mark the focused image");
+  d.control("review.deleteCandidate.feedback");
+  d.press(Qt::Key_Z, Qt::ControlModifier);
+  d.waitUntil([&] { return gridRows(d) == all; }, "Ctrl+Z to bring it back");
+
+  // And on with the keyboard: two images marked together.
+  d.check(primaryPath(d) == first, "the focus stays on the image brought back");
+  d.press(Qt::Key_Right);
+  d.press(Qt::Key_Right, Qt::ShiftModifier);
+  d.check(selectedCount(d) == 2, "Shift+Right selects two");
+  d.press(Qt::Key_Delete);
+  d.waitUntil([&] { return libraryCount(d, {.deleteCandidates = true}) == 2; }, "Delete to mark the two");
+  d.waitUntil([&] { return gridRows(d) == all - 2; }, "the two to leave the grid");
+  d.control("review.deleteCandidate.feedback");
+  d.step("marked");
+}
+
+void review(Driver& d) {
+  const std::vector<std::string> marked = [&] {
+    std::vector<std::string> paths;
+    ImageSearchQuery query;
+    query.deleteCandidate = true;
+    query.rootPaths = {d.app().pictures().folder.string()};
+    query.limit = 100;
+    if (auto service = d.app().store().service()) {
+      for (const ImageRecord& record : service->searchImages(query, {})) paths.push_back(record.file.path);
+    }
+    return paths;
+  }();
+  if (!d.check(marked.size() == 2, "two images are marked for the Trash")) return;
+
+  d.click(d.control("deleteCandidateReview.toolbarAction"));
+  QPointer<QWidget> sheet = d.control("deleteCandidateReview");
+  auto* tiles = d.control<QListView>("deleteCandidateReview.candidateGrid", {.within = sheet});
+  if (sheet == nullptr || tiles == nullptr) return;
+  d.waitUntil([&] { return tiles->model()->rowCount() == 2; }, "the two candidates in the review");
+  d.step("sheet");
+
+  // A click selects the first tile; Right and Return select the second from the keyboard; each
+  // tile tells assistive technology whether it is selected.
+  const auto tileSelected = [&](int row) {
+    QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(tiles);
+    QAccessibleInterface* cell = grid != nullptr ? grid->child(row) : nullptr;
+    return cell != nullptr && cell->state().selected;
+  };
+  d.click(tiles->viewport(), Qt::NoModifier, tiles->visualRect(tiles->model()->index(0, 0)).center());
+  d.check(tileSelected(0), "a clicked tile reads as selected");
+  d.check(!tileSelected(1), "the other does not");
+  d.press(Qt::Key_Right);
+  d.press(Qt::Key_Return);
+  d.check(tileSelected(1), "Return selects the focused tile");
+  d.press(Qt::Key_Return);
+  d.check(!tileSelected(1), "Return again unselects it");
+  d.press(Qt::Key_Enter);
+  d.check(tileSelected(1), "and Enter selects it again");
+  d.step("selected");
+
+  d.click(d.control("deleteCandidateReview.action.trashSelected", {.within = sheet}));
+  QWidget* confirmation = d.control("deleteCandidateReview.confirmation");
+  d.step("confirmation");
+  d.click(d.control("deleteCandidateReview.confirmation.destructiveAction", {.within = confirmation}));
+
+  const std::filesystem::path trash = d.app().trashFiles();
+  d.waitUntil(
+      [&] {
+        return std::all_of(marked.begin(), marked.end(), [&](const std::string& path) {
+          return !std::filesystem::exists(path) &&
+                 std::filesystem::exists(trash / std::filesystem::path(path).filename());
+        });
+      },
+      "both files to be in the home's Trash (" + trash.string() + ")");
+  // The sheet reports the move; once it has ended (not before) Escape closes the sheet.
+  d.control("deleteCandidateReview.summary.headline", {.within = sheet});
+  d.waitUntil([&] { return !d.app().store().isTrashingDeleteCandidates(); }, "the move to the Trash to end");
+  d.step("trashed");
+  if (sheet != nullptr && sheet->isVisible()) d.press(Qt::Key_Escape);
+  d.waitUntil([&] { return sheet == nullptr || !sheet->isVisible(); }, "the review sheet to close");
+  countsMatch(d, "after the move to the Trash");
+}
+
+void slideshow(Driver& d) {
+  d.click(d.control("results.slideshow"));
+  QPointer<QWidget> window = d.control(name(ui::accessibility_id::kSlideshowWindow));
+  auto* position = d.control<QLabel>(name(ui::accessibility_id::kSlideshowPosition));
+  if (window == nullptr || position == nullptr) return;
+  d.step("open");
+  const QString before = position->text();
+  d.press(Qt::Key_Right);
+  d.waitUntil([&] { return position->text() != before; }, "Right to show the next image");
+  d.press(Qt::Key_Space);
+  d.press(Qt::Key_Up);
+  d.control(name(ui::accessibility_id::kSlideshowControls));
+  d.step("keys");
+  d.press(Qt::Key_Escape);
+  d.waitUntil([&] { return window == nullptr || !window->isVisible(); }, "Escape to close the slideshow");
+  d.check(!d.app().store().presentation().isSlideshowPresented(), "the store knows the slideshow closed");
+}
+
+void relaunch(Driver& d) {
+  // Things a person leaves behind: the inspector closed, a saved tag, a favourite, the folder.
+  QWidget* inspectorToggle = d.control("imageDetailPanel");
+  d.click(inspectorToggle);
+  d.waitUntil([&] { return d.shown("detail.panel") == nullptr; }, "the inspector to close");
+  const int rows = gridRows(d);
+  const QSize size = d.app().window().size();
+  d.step("beforeQuit");
+
+  d.check(d.app().quit(), "quitting leaves no library work running");
+  if (!d.check(d.app().launch(std::nullopt), "the second launch ends")) return;
+  d.waitUntil([&] { return gridRows(d) == rows; },
+              "the same " + std::to_string(rows) + " images after the relaunch");
+  countsMatch(d, "after the relaunch");
+  d.check(d.shown("detail.panel") == nullptr, "the inspector stays closed");
+  d.control(QString::fromStdString(id::savedFilterTagIdentifier("cat ears")), {.fit = TextFit::mayElide});
+  d.check(libraryCount(d, {.onlyFavorites = true}) == 1, "the favourite stays");
+  d.check(d.app().window().size() == size, "the window opens at the size it was left at");
+  d.step("relaunched");
+  // The window still works: the inspector opens again.
+  d.click(d.control("imageDetailPanel"));
+  d.control("detail.panel");
+}
+
+}  // namespace
+
+const std::vector<JourneyDefinition>& allJourneys() {
+  static const std::vector<JourneyDefinition> journeys{
+      {"firstLaunch", firstLaunch}, {"browse", browse},     {"tags", tags},
+      {"filters", filters},         {"marks", marks},       {"review", review},
+      {"slideshow", slideshow},     {"relaunch", relaunch},
+  };
+  return journeys;
+}
+
+}  // namespace lorvex::journeys

@@ -1,0 +1,36 @@
+// The journeys: what a new user does with Lorvex, step by step, through the real window. Each
+// starts where the one before it ended (the first on a first launch, the last with a relaunch),
+// so the tests and lorvex-screens run them in this order over one library.
+//
+//   firstLaunch  the empty window, Add Folder, the picker answered, progress, the first thumbnails
+//   browse       arrows, Space and its preview, Shift and Ctrl selections, the grid's keys after a
+//                click elsewhere in the window
+//   tags         the tag popover: a typed tag added with Return, a suggestion clicked, their chips
+//   filters      model, aspect and favourites filters, one chip removed, Reset Filters reached
+//   marks        F and D, the banner, Undo by its button and by Ctrl+Z, then the keyboard again
+//   review       the Trash review sheet by mouse and keyboard, the move, the files in the Trash
+//   slideshow    opened from the header, its keys, closed with Escape
+//   relaunch     quit and start again: what persists is there
+//
+// Thread safety: GUI thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "journey.h"
+
+namespace lorvex::journeys {
+
+struct JourneyDefinition {
+  std::string name;
+  std::function<void(Driver&)> run;
+};
+
+const std::vector<JourneyDefinition>& allJourneys();
+
+// The size most journeys are written for; the other is the window's minimum size.
+inline constexpr QSize kStandardWindowSize{1280, 800};
+
+}  // namespace lorvex::journeys
