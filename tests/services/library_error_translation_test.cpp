@@ -1,6 +1,7 @@
 #include "services/library_error_translation.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -178,6 +179,129 @@ TEST(LibraryErrorTranslation, ThrowingLibraryErrorsPassesResultsThroughAndTransl
     } catch (const platform::FileError& original) {
       EXPECT_EQ(original.errorNumber(), ENOENT);
     }
+  }
+}
+
+// What a window is told about each failure: a kind by the error's type and its finer kind, the
+// SQLite result code, or the errno of a platform failure (also when asLibraryError wrapped it).
+TEST(LibraryErrorTranslation, EveryFailureIsToldByItsKindAndTheValuesItNames) {
+  using N = ErrorNoticeKind;
+  using DB = SQLiteImageRepositoryV3Error;
+  const auto raised = [](const std::function<void()>& raise) {
+    try {
+      raise();
+    } catch (...) {
+      return std::current_exception();
+    }
+    return std::exception_ptr();
+  };
+  const auto wrapped = [&](const std::function<void()>& raise) { return asLibraryError(raised(raise)); };
+  const struct {
+    std::string name;
+    std::exception_ptr error;
+    ErrorNotice notice;
+  } cases[] = {
+      {"newer library", std::make_exception_ptr(DB::newerSchemaVersion(9)), {N::libraryFromNewerVersion, {}}},
+      {"foreign schema", std::make_exception_ptr(DB::incompatibleSchemaVersion(3)), {N::libraryDamaged, {}}},
+      {"read-only library",
+       std::make_exception_ptr(
+           DB::stepFailed("attempt to write a readonly database", SQLITE_READONLY_DBMOVED)),
+       {N::libraryReadOnly, {}}},
+      {"full disk",
+       std::make_exception_ptr(DB::stepFailed("database or disk is full", SQLITE_FULL)),
+       {N::diskFull, {}}},
+      {"not a database",
+       std::make_exception_ptr(DB::openFailed("file is not a database", SQLITE_NOTADB)),
+       {N::libraryDamaged, {}}},
+      {"corrupt page",
+       std::make_exception_ptr(DB::stepFailed("database disk image is malformed", SQLITE_CORRUPT)),
+       {N::libraryDamaged, {}}},
+      {"busy",
+       std::make_exception_ptr(DB::stepFailed("database is locked", SQLITE_BUSY)),
+       {N::libraryDatabase, {}}},
+      {"no record", std::make_exception_ptr(DB::recordNotFound("tag concept 4")), {N::libraryDatabase, {}}},
+      {"not prepared",
+       std::make_exception_ptr(ImageLibraryStartupError(ImageLibraryStartupError::Kind::libraryNotPrepared)),
+       {N::libraryNotPrepared, {}}},
+      {"in use",
+       std::make_exception_ptr(ImageLibraryStartupError(ImageLibraryStartupError::Kind::libraryInUse)),
+       {N::libraryInUse, {}}},
+      {"folder to sync",
+       std::make_exception_ptr(ImageLibraryServiceError::registeredFolderUnavailable("/p")),
+       {N::folderUnavailable, {"/p"}}},
+      {"not indexed",
+       std::make_exception_ptr(ImageLibraryServiceError::trashTargetNotIndexed("/p/a.png")),
+       {N::trashNotIndexed, {"/p/a.png"}}},
+      {"missing",
+       std::make_exception_ptr(ImageLibraryServiceError::trashTargetAlreadyMissing("/p/a.png")),
+       {N::trashAlreadyMissing, {"/p/a.png"}}},
+      {"not a candidate",
+       std::make_exception_ptr(ImageLibraryServiceError::trashTargetNotDeleteCandidate("/p/a.png")),
+       {N::trashNotDeleteCandidate, {"/p/a.png"}}},
+      {"tag concepts off",
+       std::make_exception_ptr(ImageLibraryServiceError::tagConceptStoreUnavailable()),
+       {N::tagConceptsUnavailable, {}}},
+      {"another folder chosen",
+       std::make_exception_ptr(FolderAccessManagerError::reauthorizationPathMismatch("/p", "/q")),
+       {N::folderMismatch, {"/p", "/q"}}},
+      {"path not storable",
+       std::make_exception_ptr(FolderAccessManagerError::folderPathNotStorable()),
+       {N::folderPathNotStorable, {}}},
+      {"stored bookmarks",
+       std::make_exception_ptr(StoredBookmarksError(StoredBookmarksError::Kind::dataCorrupted, "not JSON")),
+       {N::folderListUnreadable, {}}},
+      {"watch limit",
+       std::make_exception_ptr(FolderChangeMonitorError(FolderChangeMonitorError::Code::watchLimitReached)),
+       {N::monitoringWatchLimit, {}}},
+      {"monitor thread",
+       std::make_exception_ptr(FolderChangeMonitorError(FolderChangeMonitorError::Code::streamStartFailed)),
+       {N::monitoringUnavailable, {}}},
+      {"test suite",
+       std::make_exception_ptr(UITestCompositionError::unavailableUserDefaultsSuite("x")),
+       {N::settings, {}}},
+      {"thumbnail",
+       std::make_exception_ptr(ThumbnailGenerationServiceError::generatorReturnedNil("/p/a.png")),
+       {N::thumbnail, {}}},
+      {"wrapped full disk",
+       wrapped([] { platform::throwFileError("Unable to write", ENOSPC); }),
+       {N::diskFull, {}}},
+      {"wrapped quota",
+       wrapped([] { platform::throwFileError("Unable to write", EDQUOT); }),
+       {N::diskFull, {}}},
+      {"wrapped denied",
+       wrapped([] { platform::throwFileError("Unable to create", EACCES); }),
+       {N::permissionDenied, {}}},
+      {"wrapped I/O error",
+       wrapped([] { platform::throwFileError("Unable to read", EIO); }),
+       {N::fileSystem, {}}},
+      {"plain full disk",
+       raised([] { platform::throwFileError("Unable to write", ENOSPC); }),
+       {N::diskFull, {}}},
+      {"filesystem denied",
+       wrapped([] {
+         throw std::filesystem::filesystem_error("x", "/x",
+                                                 std::make_error_code(std::errc::permission_denied));
+       }),
+       {N::permissionDenied, {}}},
+      {"bookmark of a gone folder",
+       wrapped([] { throw platform::BookmarkCreationError(ENOENT, "/gone"); }),
+       {N::folderMissing, {}}},
+      {"bookmark of a denied folder",
+       wrapped([] { throw platform::BookmarkCreationError(EACCES, "/p"); }),
+       {N::folderAccessDenied, {}}},
+      {"undecodable bookmark",
+       wrapped([] { throw platform::BookmarkDecodingError("bad"); }),
+       {N::folderBookmarkInvalid, {}}},
+      {"settings", wrapped([] { throw platform::SettingsError("bad suite"); }), {N::settings, {}}},
+      {"anything else", wrapped([] { throw std::logic_error("x"); }), {N::unexpected, {}}},
+      {"not an exception", wrapped([] { throw 7; }), {N::unexpected, {}}},
+      {"nothing", nullptr, {N::unexpected, {}}},
+  };
+  for (const auto& c : cases) {
+    const ErrorNotice notice = errorNotice(c.error);
+    EXPECT_EQ(rawValue(notice.kind), rawValue(c.notice.kind)) << c.name;
+    EXPECT_EQ(notice.arguments, c.notice.arguments) << c.name;
+    EXPECT_EQ(notice.arguments.size(), errorNoticeArgumentCount(notice.kind)) << c.name;
   }
 }
 
