@@ -112,8 +112,8 @@ const bool registered = [] {
       fillFilters(*context.store);
       context.store->setSelectedModelSource(std::string("nai-diffusion-4-5-full-anime-v2-curated-preview"));
       context.store->setErrorMessage(
-          "/home/ann/Pictures/NovelAI/exports/2024-06-01_session_with_a_very_long_unbroken_name: permission "
-          "denied");
+          std::make_exception_ptr(ImageLibraryServiceError::registeredFolderUnavailable(
+              "/home/ann/Pictures/NovelAI/exports/2024-06-01_session_with_a_very_long_unbroken_name")));
     });
     scene.size = QSize(width, 900);
     registerScene(scene);
