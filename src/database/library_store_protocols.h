@@ -210,6 +210,9 @@ class ThumbnailJobStore {
   // Puts the job back with one more retry, the error text and the earliest retry time.
   virtual void failThumbnailJob(const ThumbnailJobRecord& job, std::string_view message,
                                 double nextRetryAt) = 0;
+  // Ends the job without a thumbnail: its file is gone. A file that comes back gets a new job
+  // from the next enqueue, since it has no thumbnail.
+  virtual void dropThumbnailJob(const ThumbnailJobRecord& job) = 0;
   virtual std::set<std::string> liveThumbnailKeys() = 0;
   // Clears every thumbnail key whose file name is one of `cacheFileNames`.
   virtual void clearThumbnailKeys(const std::set<std::string>& cacheFileNames) = 0;

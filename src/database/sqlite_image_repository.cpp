@@ -150,6 +150,9 @@ void SQLiteImageRepositoryV3::failThumbnailJob(const ThumbnailJobRecord& job, st
                                                double nextRetryAt) {
   concerns_->thumbnails.failThumbnailJob(job, message, nextRetryAt);
 }
+void SQLiteImageRepositoryV3::dropThumbnailJob(const ThumbnailJobRecord& job) {
+  concerns_->thumbnails.dropThumbnailJob(job);
+}
 std::vector<ThumbnailJobRecord> SQLiteImageRepositoryV3::failedThumbnailJobs() {
   return concerns_->thumbnails.failedThumbnailJobs();
 }

@@ -164,7 +164,8 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
 
   // ---- Thumbnail jobs and thumbnail references (ThumbnailJobs) ------------------------------------
 
-  // Enqueues (or refreshes) jobs for every live image without a thumbnail, in one statement.
+  // Enqueues (or refreshes) jobs for every live image without a thumbnail, in one statement, after
+  // dropping the jobs of images marked missing.
   void enqueueMissingThumbnailJobs(ThumbnailJobPriority priority) override;
   // Both connections' page caches released (sqlite3_db_release_memory); see ImageLibraryRepository.
   void releaseCachedMemory() override;
@@ -176,6 +177,8 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   void completeThumbnailJob(const ThumbnailJobRecord& job, std::string_view thumbnailKey) override;
   // Back to pending with one more retry, the error text and the earliest retry time.
   void failThumbnailJob(const ThumbnailJobRecord& job, std::string_view message, double nextRetryAt) override;
+  // Deletes the job.
+  void dropThumbnailJob(const ThumbnailJobRecord& job) override;
   // The jobs whose last attempt failed, with their error, in path order.
   std::vector<ThumbnailJobRecord> failedThumbnailJobs();
   // The keys of live images.

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "model/error_notice.h"
 
 namespace lorvex {
 
@@ -17,8 +20,10 @@ enum class ImageTrashFailureReason {
 
 struct ImageTrashFailure {
   std::string path;
-  std::string message;  // for the user
+  std::string message;  // the library's text, for logs and copied diagnostics
   ImageTrashFailureReason reason = ImageTrashFailureReason::underlyingError;
+  // What a window shows for an underlyingError (a fileChangedSinceReview failure says that).
+  std::optional<ErrorNotice> notice;
 
   friend bool operator==(const ImageTrashFailure&, const ImageTrashFailure&) = default;
 };

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/error_notice.h"
 #include "model/raw_value.h"
 
 namespace lorvex {
@@ -38,6 +39,8 @@ struct RegisteredFolderAccess {
   std::optional<std::string> url;  // the resolved location; absent when it could not be resolved
   RegisteredFolderAccessState state = RegisteredFolderAccessState::available;
   std::optional<std::string> lastError;
+  // What a window shows for lastError; absent exactly when lastError is.
+  std::optional<ErrorNotice> lastErrorNotice;
 
   friend bool operator==(const RegisteredFolderAccess&, const RegisteredFolderAccess&) = default;
 };
@@ -50,6 +53,8 @@ struct RegisteredFolderSummary {
   std::int64_t indexedImageCount = 0;
   std::int64_t missingImageCount = 0;
   std::optional<std::string> lastError;
+  // What a window shows for lastError (the access's notice).
+  std::optional<ErrorNotice> lastErrorNotice;
 
   const std::string& id() const { return path; }
 

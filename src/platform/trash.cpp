@@ -1,7 +1,9 @@
 #include "platform/trash.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/log.h"
 #include "platform/regular_file.h"
 
 namespace lorvex::platform {
@@ -203,6 +207,189 @@ bool createInfoFile(const std::string& infoPath, const std::string& contents,
   return true;
 }
 
+// ---- records of running moves -----------------------------------------------------------------
+
+constexpr std::string_view kLogCategory = "Trash";
+constexpr std::string_view kRecordSuffix = ".pending";
+constexpr std::string_view kRecordHeader = "lorvex-trash-move 1\n";
+// A record holds two paths and an info file's text: anything longer is not one of ours.
+constexpr std::size_t kMaximumRecordSize = 64 * 1024;
+
+int flockRetrying(int fd, int operation) {
+  while (::flock(fd, operation) != 0) {
+    if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
+// Each field as its length in decimal, a line feed, its bytes and a line feed: paths may hold any
+// byte but NUL, line feeds included.
+std::string encodeRecord(const std::vector<std::string_view>& fields) {
+  std::string record(kRecordHeader);
+  for (const std::string_view field : fields) {
+    record += std::to_string(field.size());
+    record += '\n';
+    record += field;
+    record += '\n';
+  }
+  return record;
+}
+
+std::optional<std::vector<std::string>> decodeRecord(std::string_view record, std::size_t fieldCount) {
+  if (!record.starts_with(kRecordHeader)) return std::nullopt;
+  record.remove_prefix(kRecordHeader.size());
+  std::vector<std::string> fields;
+  while (fields.size() < fieldCount) {
+    const auto lineEnd = record.find('\n');
+    if (lineEnd == std::string_view::npos || lineEnd == 0 || lineEnd > 6) return std::nullopt;
+    std::size_t length = 0;
+    for (const char digit : record.substr(0, lineEnd)) {
+      if (digit < '0' || digit > '9') return std::nullopt;
+      length = length * 10 + static_cast<std::size_t>(digit - '0');
+    }
+    record.remove_prefix(lineEnd + 1);
+    if (record.size() < length + 1 || record[length] != '\n') return std::nullopt;
+    fields.emplace_back(record.substr(0, length));
+    record.remove_prefix(length + 1);
+  }
+  if (!record.empty()) return std::nullopt;
+  return fields;
+}
+
+// Reads the whole of a small file; nothing when it cannot be read or is larger than `limit`.
+std::optional<std::string> readSmallFile(int fd, std::size_t limit) {
+  std::string bytes;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (count == 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(count));
+    if (bytes.size() > limit) return std::nullopt;
+  }
+}
+
+// The record of one running move, in the pending-moves folder: created under the folder's shared
+// lock and locked exclusively before the lock is let go, written before each info file the move
+// creates, removed when the move ends. Keeping a record is a help for a later clean-up, never a
+// condition of the move: when it cannot be kept the move goes on without one (logged).
+class PendingMoveRecord {
+ public:
+  explicit PendingMoveRecord(const std::string& directory) {
+    if (directory.empty()) return;
+    if (const int error = ensureDirectoryChain(directory); error != 0) {
+      giveUp("Unable to create the folder of Trash move records", error);
+      return;
+    }
+    const int folder = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+      giveUp("Unable to open the folder of Trash move records", errno);
+      return;
+    }
+    if (const int error = flockRetrying(folder, LOCK_SH); error != 0) {
+      ::close(folder);
+      giveUp("Unable to lock the folder of Trash move records", error);
+      return;
+    }
+    std::string pattern = joined(directory, "move-XXXXXX") + std::string(kRecordSuffix);
+    fd_ = ::mkostemps(pattern.data(), static_cast<int>(kRecordSuffix.size()), O_CLOEXEC);
+    if (fd_ < 0) {
+      const int error = errno;
+      ::close(folder);
+      giveUp("Unable to create a Trash move record", error);
+      return;
+    }
+    path_ = pattern;
+    const int lockError = flockRetrying(fd_, LOCK_EX);
+    ::close(folder);  // lets the shared lock go
+    if (lockError != 0) {
+      discard();
+      giveUp("Unable to lock a Trash move record", lockError);
+    }
+  }
+
+  ~PendingMoveRecord() { discard(); }
+
+  PendingMoveRecord(const PendingMoveRecord&) = delete;
+  PendingMoveRecord& operator=(const PendingMoveRecord&) = delete;
+
+  // Names the info file about to be created, the place its item will take and the info file's
+  // bytes. Written over the record's earlier contents: at most one info file of this move exists
+  // at a time, the one the record names last.
+  void write(const std::string& infoPath, const std::string& itemPath, const std::string& contents) {
+    if (fd_ < 0) return;
+    const std::string record = encodeRecord({infoPath, itemPath, contents});
+    std::size_t written = 0;
+    while (written < record.size()) {
+      const ssize_t count =
+          ::pwrite(fd_, record.data() + written, record.size() - written, static_cast<off_t>(written));
+      if (count < 0) {
+        if (errno == EINTR) continue;
+        const int error = errno;
+        discard();
+        giveUp("Unable to write a Trash move record", error);
+        return;
+      }
+      written += static_cast<std::size_t>(count);
+    }
+    if (::ftruncate(fd_, static_cast<off_t>(record.size())) != 0) {
+      const int error = errno;
+      discard();
+      giveUp("Unable to write a Trash move record", error);
+    }
+  }
+
+ private:
+  void discard() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+    path_.clear();
+    if (fd_ >= 0) ::close(fd_);  // after the unlink: the lock covers the record as long as it is listed
+    fd_ = -1;
+  }
+
+  static void giveUp(std::string_view action, int error) {
+    char text[256];
+    logError(kLogCategory, std::string(action) +
+                               " (the move goes on without one): " + ::strerror_r(error, text, sizeof text));
+  }
+
+  std::string path_;
+  int fd_ = -1;
+};
+
+enum class OrphanCheck { handled, removed, unreachable };
+
+// Removes the info file a killed move recorded, when it is an orphan of ours: still there with
+// exactly the recorded bytes, and nothing at its item's place.
+OrphanCheck removeRecordedOrphan(const std::string& infoPath, const std::string& itemPath,
+                                 const std::string& contents) {
+  struct stat info {};
+  if (::lstat(itemPath.c_str(), &info) == 0) return OrphanCheck::handled;  // the item did arrive
+  if (errno != ENOENT && errno != ENOTDIR) return OrphanCheck::unreachable;
+  int fd;
+  do {
+    fd = ::open(infoPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (errno != ENOENT) return OrphanCheck::unreachable;
+    // Gone, or on a disk that is not mounted now: only the info folder tells them apart.
+    return ::lstat(parentOf(infoPath).c_str(), &info) == 0 ? OrphanCheck::handled : OrphanCheck::unreachable;
+  }
+  std::optional<std::string> bytes;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::size_t>(info.st_size) == contents.size()) {
+    bytes = readSmallFile(fd, contents.size());
+  }
+  ::close(fd);
+  if (!bytes || *bytes != contents) return OrphanCheck::handled;  // not the file this move wrote
+  if (::unlink(infoPath.c_str()) != 0)
+    return errno == ENOENT ? OrphanCheck::handled : OrphanCheck::unreachable;
+  return OrphanCheck::removed;
+}
+
 std::string homeDirectory() {
   if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
   long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -282,6 +469,7 @@ std::string FreedesktopTrash::moveToTrash(const std::string& givenPath) const {
 
   struct stat itemInfo {};
   if (::lstat(path.c_str(), &itemInfo) != 0) throwFileError("Unable to move the item to the Trash", errno);
+  removeOrphanedInfoFiles();
 
   // The parent with its links resolved: the item lives on the parent's mount.
   const std::string parent = realPath(parentOf(path));
@@ -326,11 +514,13 @@ std::string FreedesktopTrash::moveToTrash(const std::string& givenPath) const {
                                "\nDeletionDate=" + trashInfoDeletionDate(environment_.clock->now()) + "\n";
   const std::string infoFolder = joined(trash, "info");
   const std::string filesFolder = joined(trash, "files");
+  PendingMoveRecord record(environment_.pendingMovesDirectory);
   for (int attempt = 1; attempt <= kMaximumNameAttempts; ++attempt) {
     const std::string candidate = candidateName(name, attempt);
     const std::string infoPath = joined(infoFolder, candidate + std::string(kTrashInfoSuffix));
-    if (!createInfoFile(infoPath, contents, environment_.sync)) continue;
     const std::string target = joined(filesFolder, candidate);
+    record.write(infoPath, target, contents);
+    if (!createInfoFile(infoPath, contents, environment_.sync)) continue;
     const int renameError = environment_.rename(location, target);
     if (renameError == 0) return target;
     ::unlink(infoPath.c_str());
@@ -344,6 +534,56 @@ std::string FreedesktopTrash::moveToTrash(const std::string& givenPath) const {
     throwFileError("Unable to move the item to the Trash", renameError);
   }
   throwFileError("Unable to find a free name in the Trash", EEXIST);
+}
+
+std::size_t FreedesktopTrash::removeOrphanedInfoFiles() const {
+  const std::string& directory = environment_.pendingMovesDirectory;
+  if (directory.empty()) return 0;
+  const int folder = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) {
+    if (errno != ENOENT)
+      logError(kLogCategory, "Unable to open the folder of Trash move records: " + directory);
+    return 0;
+  }
+  // Held while records are examined: a move creates its record under the shared lock and locks it
+  // before letting go, so every record seen here is either locked by its move or left by one.
+  // A move creating its record now makes this a call for later.
+  if (flockRetrying(folder, LOCK_EX | LOCK_NB) != 0) {
+    ::close(folder);
+    return 0;
+  }
+  std::vector<std::string> names;
+  if (DIR* listing = ::fdopendir(::dup(folder)); listing != nullptr) {
+    while (const dirent* entry = ::readdir(listing)) {
+      const std::string_view name = entry->d_name;
+      if (name.size() > kRecordSuffix.size() && name.ends_with(kRecordSuffix)) names.emplace_back(name);
+    }
+    ::closedir(listing);
+  }
+  std::size_t removed = 0;
+  for (const std::string& name : names) {
+    const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) continue;
+    if (flockRetrying(fd, LOCK_EX | LOCK_NB) != 0) {  // its move is running
+      ::close(fd);
+      continue;
+    }
+    OrphanCheck check = OrphanCheck::handled;
+    // A record that cannot be read as one was cut short before its move created anything.
+    if (const auto bytes = readSmallFile(fd, kMaximumRecordSize)) {
+      if (const auto fields = decodeRecord(*bytes, 3)) {
+        check = removeRecordedOrphan((*fields)[0], (*fields)[1], (*fields)[2]);
+        if (check == OrphanCheck::removed) {
+          ++removed;
+          logInfo(kLogCategory, "Removed the Trash information file of an interrupted move: " + (*fields)[0]);
+        }
+      }
+    }
+    if (check != OrphanCheck::unreachable) ::unlinkat(folder, name.c_str(), 0);
+    ::close(fd);
+  }
+  ::close(folder);
+  return removed;
 }
 
 std::string escapeTrashInfoPath(const std::string& path) {

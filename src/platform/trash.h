@@ -12,6 +12,19 @@
 // the kernel refuses (EXDEV, e.g. across bind mounts) is a failure of that item alone and leaves
 // it where it was.
 //
+// A kill between writing the info file and renaming the item leaves an info file without its item,
+// which file managers list as a trashed file that cannot be restored. Such orphans are recognised
+// as our own through a record each move keeps in a folder of the program's own while it runs
+// (TrashEnvironment::pendingMovesDirectory): before the info file is created, the record names it,
+// the item's place in "files/" and the exact bytes the info file will hold; it is removed once
+// the move has ended, whichever way. A record left behind is a move that was killed. Its info file
+// is removed only when it is still there with exactly the recorded bytes and nothing stands at the
+// item's place; any other info file — another program's, or one whose item did arrive — is never
+// touched. A running move holds an exclusive lock (flock) on its record, and records are created
+// under a shared lock of their folder, so the clean-up (which holds that folder lock exclusively)
+// never mistakes a move under way, in this process or another, for a killed one. Records are not
+// synced: they must outlive the process, not the machine.
+//
 // Failures throw FileError (platform/regular_file.h) with the errno value and a message naming
 // the step and the system's text.
 //
@@ -21,6 +34,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -39,6 +53,9 @@ struct TrashEnvironment {
   std::function<int(int fd)> sync;
   // Supplies the deletion date (written in local time).
   const Clock* clock = nullptr;
+  // The folder (created, 0700, when first needed) where each move keeps its record while it runs.
+  // Empty: no records are kept and no orphan is ever looked for.
+  std::string pendingMovesDirectory;
 };
 
 // $XDG_DATA_HOME/Trash when XDG_DATA_HOME is an absolute path, else $HOME/.local/share/Trash
@@ -57,7 +74,14 @@ class FreedesktopTrash {
 
   // Moves the item at `path` (absolute; a symbolic link is trashed itself, not its target) into
   // the trash of its file system. Returns the item's new path inside the trash's "files" folder.
+  // Removes the orphans of killed moves first (removeOrphanedInfoFiles).
   std::string moveToTrash(const std::string& path) const;
+
+  // Removes the info files that killed moves left without their item, and the records of moves
+  // that are over (see above). Records of moves still running are left alone, as is a record
+  // whose trash cannot be reached now (an unmounted disk): a later call tries again. Returns the
+  // number of info files removed. Never throws: what cannot be cleaned up is logged.
+  std::size_t removeOrphanedInfoFiles() const;
 
   // The trash folder for items on the file system mounted at `topdir`, created when absent:
   // "$topdir/.Trash/$uid" when "$topdir/.Trash" passes the checks, else "$topdir/.Trash-$uid".

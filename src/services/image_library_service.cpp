@@ -215,6 +215,7 @@ std::vector<RegisteredFolderSummary> ImageLibraryService::folderSummaries() {
     summary.displayName = folderDisplayName(access.path);
     summary.state = access.state;
     summary.lastError = access.lastError;
+    summary.lastErrorNotice = access.lastErrorNotice;
     if (const auto found = countsByPath.find(text::standardizedPath(access.path));
         found != countsByPath.end()) {
       summary.indexedImageCount = found->second.indexedImageCount;

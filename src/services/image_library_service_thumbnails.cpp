@@ -19,6 +19,7 @@
 
 #include "model/text/paths.h"
 #include "platform/clock.h"
+#include "platform/file_attributes.h"
 #include "platform/log.h"
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
@@ -47,7 +48,16 @@ ThumbnailJobOutcome generateOne(const ThumbnailJobRecord& job, const ImageThumbn
   } catch (...) {
     const std::string message = errorMessage(std::current_exception());
     try {
-      store.failThumbnailJob(job, message, clock.now() + thumbnailRetryDelay(job.retryCount));
+      // A file that is gone would fail again at every retry, and its failure be reported each
+      // time: its job ends here (the scan that sees it gone marks it missing; one that finds it
+      // again gives it a new job).
+      if (!platform::fileExists(job.path)) {
+        platform::logDebug("ThumbnailGeneration",
+                           "Dropped the thumbnail job of a file that is gone: " + job.path);
+        store.dropThumbnailJob(job);
+      } else {
+        store.failThumbnailJob(job, message, clock.now() + thumbnailRetryDelay(job.retryCount));
+      }
     } catch (...) {
       outcome.storeFailure = std::current_exception();
     }

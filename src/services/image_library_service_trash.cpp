@@ -71,8 +71,9 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
 
   folderAccessManager_->restoreAccess();
 
-  const auto fail = [&summary](const std::string& path, std::string message, ImageTrashFailureReason reason) {
-    summary.failures.push_back(ImageTrashFailure{path, std::move(message), reason});
+  const auto fail = [&summary](const std::string& path, std::string message, ImageTrashFailureReason reason,
+                               std::optional<ErrorNotice> notice = std::nullopt) {
+    summary.failures.push_back(ImageTrashFailure{path, std::move(message), reason, std::move(notice)});
   };
   for (const ImageFileInfo& reviewed : requested) {
     const std::string& path = reviewed.path;
@@ -95,7 +96,8 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
     try {
       trashMover_->moveToTrash(filePath);
     } catch (...) {
-      fail(path, errorMessage(std::current_exception()), ImageTrashFailureReason::underlyingError);
+      fail(path, errorMessage(std::current_exception()), ImageTrashFailureReason::underlyingError,
+           ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}});
       continue;
     }
     summary.trashedPaths.push_back(path);
@@ -106,14 +108,16 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
         thumbnailCacheRemover_->removeThumbnail(*record.thumbnailPath);
       } catch (...) {
         fail(path, std::string(kThumbnailRemovalFailedPrefix) + errorMessage(std::current_exception()),
-             ImageTrashFailureReason::underlyingError);
+             ImageTrashFailureReason::underlyingError,
+             ErrorNotice{ErrorNoticeKind::trashThumbnailNotRemoved, {}});
       }
     }
     try {
       trashStore_->markTrashedPathsMissing({filePath});
     } catch (...) {
       fail(path, std::string(kLibraryUpdateFailedPrefix) + errorMessage(std::current_exception()),
-           ImageTrashFailureReason::underlyingError);
+           ImageTrashFailureReason::underlyingError,
+           ErrorNotice{ErrorNoticeKind::trashLibraryNotUpdated, {}});
     }
   }
   return summary;

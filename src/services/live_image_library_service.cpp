@@ -226,7 +226,11 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   InotifyFolderChangeMonitor::Options monitorOptions;
   monitorOptions.clock = &clock;
   dependencies.folderChangeMonitor = std::make_shared<InotifyFolderChangeMonitor>(monitorOptions);
-  dependencies.trashMover = std::make_shared<FileManagerTrashMover>();
+  auto trashMover =
+      std::make_shared<FileManagerTrashMover>(folder + "/" + std::string(kPendingTrashMovesFolderName));
+  // A move killed in an earlier run may have left an info file without its item.
+  trashMover->removeOrphanedInfoFiles();
+  dependencies.trashMover = trashMover;
   dependencies.fileAttributesReader = std::make_shared<FileSystemFileAttributesReader>();
   dependencies.thumbnailCacheRemover = std::make_shared<FileManagerThumbnailCacheRemover>(thumbnailFolder);
   dependencies.thumbnailGenerator = std::make_shared<ImageThumbnailGenerator>(

@@ -44,6 +44,9 @@ inline constexpr std::string_view kThumbnailFolderName = "Thumbnails";
 inline constexpr std::string_view kLibraryDatabaseFileName = "LorvexV3.sqlite";
 inline constexpr std::string_view kUITestingFolderName = "UITests";
 inline constexpr std::string_view kLibraryLockFileName = "Lorvex.lock";
+// The folder in the library folder where each move to the Trash keeps its record while it runs
+// (platform/trash.h).
+inline constexpr std::string_view kPendingTrashMovesFolderName = "TrashMoves";
 
 // $XDG_DATA_HOME/Lorvex (XDG_DATA_HOME when it is an absolute path, else ~/.local/share), created
 // with its missing parents, each new folder mode 0700. Throws platform::FileError.

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "services/indexing/scan_error_message.h"
+#include "services/library_error_translation.h"
 #include "store/observed_value.h"
 
 namespace lorvex {
@@ -450,8 +452,24 @@ void ImageLibraryStore::setNeedsLiveServicePreparation(bool value) {
 }
 
 void ImageLibraryStore::setErrorMessage(std::optional<std::string> value) {
+  setErrorMessage(std::move(value), std::nullopt);
+}
+
+void ImageLibraryStore::setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice) {
   creatingThread_.check();
-  assignObserved(errorMessage_, std::move(value), this, &ImageLibraryStore::errorMessageChanged);
+  if (!value) {
+    notice.reset();
+  } else if (!notice) {
+    notice = ErrorNotice{};
+  }
+  if (value == errorMessage_ && notice == errorNotice_) return;
+  errorMessage_ = std::move(value);
+  errorNotice_ = std::move(notice);
+  Q_EMIT errorMessageChanged();
+}
+
+void ImageLibraryStore::setErrorMessage(const std::exception_ptr& failure) {
+  setErrorMessage(lorvex::errorMessage(failure), lorvex::errorNotice(failure));
 }
 
 }  // namespace lorvex

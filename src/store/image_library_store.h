@@ -37,6 +37,7 @@
 #include <QThreadPool>
 #include <qcoro/qcorotask.h>
 
+#include "model/error_notice.h"
 #include "model/image_aspect.h"
 #include "model/image_library_scan_summary.h"
 #include "model/image_search_query.h"
@@ -199,6 +200,9 @@ class ImageLibraryStore : public QObject {
   const std::shared_ptr<ImageLibraryServicing>& service() const { return service_; }
   bool needsLiveServicePreparation() const { return needsLiveServicePreparation_; }
   const std::optional<std::string>& errorMessage() const { return errorMessage_; }
+  // What a window shows for errorMessage, in its own language; present exactly when errorMessage
+  // is. errorMessage keeps the library's own text, for logs and diagnostics.
+  const std::optional<ErrorNotice>& errorNotice() const { return errorNotice_; }
 
   void setOnlyFavorites(bool value);
   void setOnlyDeleteCandidates(bool value);
@@ -273,7 +277,12 @@ class ImageLibraryStore : public QObject {
   void setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value);
   void setService(std::shared_ptr<ImageLibraryServicing> value);
   void setNeedsLiveServicePreparation(bool value);
+  // A text without a notice is told as `unexpected`; no text clears both. errorMessageChanged
+  // signals a change of either.
   void setErrorMessage(std::optional<std::string> value);
+  void setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice);
+  // The failure's text and its notice (services' errorMessage and errorNotice).
+  void setErrorMessage(const std::exception_ptr& failure);
 
   // The undo stack's size as its limit counts it (DeleteCandidateUndoAction::weight summed).
   std::size_t deleteCandidateUndoStackEntryCount() const;
@@ -1047,7 +1056,7 @@ class ImageLibraryStore : public QObject {
   // load clears the message only while it is still the one a failed load put there: launch,
   // registration and the syncs reload the suggestions right after a result refresh, and a
   // refresh's failure must not be wiped a moment later by their success.
-  void showSuggestionLoadFailure(std::string message);
+  void showSuggestionLoadFailure(const std::exception_ptr& failure);
   void clearSuggestionLoadFailure();
   std::optional<std::string> suggestionLoadFailureMessage_;
 
@@ -1406,6 +1415,7 @@ class ImageLibraryStore : public QObject {
   std::shared_ptr<ImageLibraryServicing> service_;
   bool needsLiveServicePreparation_{false};
   std::optional<std::string> errorMessage_;
+  std::optional<ErrorNotice> errorNotice_;
 
   // Last: its flows are cancelled and freed before any field they use goes.
   CoroutineScope scope_;

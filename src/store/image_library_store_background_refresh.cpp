@@ -52,7 +52,7 @@ QCoro::Task<void> ImageLibraryStore::refreshFullWindow(int refreshID, std::stop_
   const std::exception_ptr& failure = result.failure;
   if (ticket == resultWindow_->currentLoadTicket() && !stop.stop_requested()) {
     if (failure) {
-      setErrorMessage(lorvex::errorMessage(failure));
+      setErrorMessage(failure);
     } else {
       const bool hasMore = keepFirstRecords(fetched, windowSize);
       resultWindow_->replaceRecords(std::move(fetched), hasMore, focusIndex);
@@ -73,7 +73,7 @@ QCoro::Task<void> ImageLibraryStore::refreshLeadingPage(int refreshID, std::stop
   const std::exception_ptr& failure = result.failure;
   const bool current = ticket == resultWindow_->currentLoadTicket() && !stop.stop_requested();
   if (failure) {
-    if (current) setErrorMessage(lorvex::errorMessage(failure));
+    if (current) setErrorMessage(failure);
   } else if (current && backgroundResultRefreshID_ == refreshID) {
     if (resultWindow_->records().empty()) {
       const bool hasMore = keepFirstRecords(fetched, static_cast<std::size_t>(pageSize));

@@ -124,7 +124,7 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
   try {
     roots = inputs ? std::move(inputs->roots) : service_->registeredFolderRoots();
   } catch (...) {
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     return {};
   }
   const RegisteredFolderMonitoringDecision decision =
@@ -151,7 +151,7 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
     checkpoint = inputs && inputs->checkpointRoots == decision.roots ? std::move(inputs->checkpoint)
                                                                       : service_->folderEventCheckpoint(decision.roots);
   } catch (...) {
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     return {};
   }
   // Without a usable position the changes since the last run cannot be taken up: a full pass
@@ -170,7 +170,7 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
   try {
     service_->startMonitoring(decision.roots, checkpoint->lastEventID, std::move(onChange), std::move(onEnded));
   } catch (...) {
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     return {};
   }
   updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
@@ -324,7 +324,7 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
     auto restore = [service] { return service->restoreFolderAccess(); };
     roots = co_await runBlocking(*utilityPool_, noStop, restore);
   } catch (...) {
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     co_return false;
   }
   if (roots.empty()) {
@@ -338,7 +338,7 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
       auto store = [service, roots, eventID = *lastEventID] { service->storeFolderEventID(roots, eventID); };
       co_await runBlocking(*utilityPool_, noStop, store);
     } catch (...) {
-      setErrorMessage(lorvex::errorMessage(std::current_exception()));
+      setErrorMessage(std::current_exception());
       co_return false;
     }
     co_return true;
@@ -363,7 +363,7 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
   try {
     summary = co_await runIndexingOperation(priority, operation);
   } catch (...) {
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     co_return false;
   }
   if (!summary) co_return false;

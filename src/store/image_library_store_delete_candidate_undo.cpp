@@ -79,7 +79,7 @@ void ImageLibraryStore::undoLastDeleteCandidateAction() {
   } catch (...) {
     // Nothing was written: the action can be tried again.
     pushDeleteCandidateUndoAction(std::move(action));
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     return;
   }
 
@@ -113,7 +113,8 @@ void ImageLibraryStore::undoLastDeleteCandidateAction() {
   presentation_->setIsSlideshowPlaying(action.wasSlideshowPlaying && presentation_->isSlideshowPresented());
   dismissDeleteCandidateFeedback();
   if (firstAbsent.has_value()) {
-    setErrorMessage(DeleteCandidateUndoError::incompleteRestore(firstAbsent->second).localizedDescription());
+    setErrorMessage(DeleteCandidateUndoError::incompleteRestore(firstAbsent->second).localizedDescription(),
+                    ErrorNotice{ErrorNoticeKind::undoIncomplete, {firstAbsent->second}});
   } else {
     setErrorMessage(std::nullopt);
   }

@@ -42,7 +42,7 @@ QCoro::Task<bool> ImageLibraryStore::applyFolderSetChange(FolderSetChange change
     failure = std::current_exception();
   }
   if (failure) {
-    setErrorMessage(lorvex::errorMessage(failure));
+    setErrorMessage(failure);
     co_return false;
   }
   co_await loadRegisteredFolderSummaries();

@@ -86,7 +86,7 @@ QCoro::Task<bool> ImageLibraryStore::prepareLiveServiceIfNeeded() {
     setService(std::make_shared<UnavailableImageLibraryService>(failure));
     setNeedsLiveServicePreparation(false);
     setIsPreparingLibrary(false);
-    setErrorMessage(lorvex::errorMessage(failure));
+    setErrorMessage(failure);
     co_return false;
   }
   setService(std::move(live));
@@ -112,7 +112,7 @@ QCoro::Task<bool> ImageLibraryStore::resumeInterruptedIndexingIfNeeded() {
   try {
     roots = co_await runBlocking(*utilityPool_, noStop, readRoots);
   } catch (...) {
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     co_return false;
   }
 
@@ -123,7 +123,7 @@ QCoro::Task<bool> ImageLibraryStore::resumeInterruptedIndexingIfNeeded() {
     return summary;
   };
   const auto outcome = co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::resumeInterrupted);
-  if (outcome.failure) setErrorMessage(lorvex::errorMessage(outcome.failure));
+  if (outcome.failure) setErrorMessage(outcome.failure);
   co_return outcome.recorded;
 }
 
@@ -139,7 +139,7 @@ QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync() {
   try {
     roots = co_await runBlocking(*userInitiatedPool_, noStop, restore);
   } catch (...) {
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     co_return;
   }
   if (roots.empty()) {
@@ -153,7 +153,7 @@ QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync() {
   try {
     checkpoint = co_await runBlocking(*utilityPool_, noStop, readCheckpoint);
   } catch (...) {
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     co_return;
   }
   if (!checkpoint) {

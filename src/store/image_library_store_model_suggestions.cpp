@@ -43,7 +43,7 @@ QCoro::Task<void> ImageLibraryStore::loadModelSuggestions(std::string text) {
   if (generation != modelSuggestionGeneration_) co_return;
   if (failure) {
     setIsModelSuggestionLoading(false);
-    showSuggestionLoadFailure(lorvex::errorMessage(failure));
+    showSuggestionLoadFailure(failure);
     co_return;
   }
   setModelSuggestions(std::move(suggestions));

@@ -68,7 +68,7 @@ QCoro::Task<bool> ImageLibraryStore::loadPage(std::int64_t offset, SearchResultW
     interval.end("failed");
     // A cancelled page belongs to a search or refresh that replaced it; it has nothing to show.
     if (ticket == resultWindow_->currentLoadTicket() && !isCancellation(failure)) {
-      setErrorMessage(lorvex::errorMessage(failure));
+      setErrorMessage(failure);
     }
     finishLoadMore(taskID);
     co_return false;

@@ -65,7 +65,7 @@ QCoro::Task<void> ImageLibraryStore::registerFolders(std::vector<std::string> fo
       co_await loadRegisteredFolderSummaries();
       restartBackgroundLibrarySync();
     }
-    setErrorMessage(lorvex::errorMessage(outcome.failure));
+    setErrorMessage(outcome.failure);
     co_return;
   }
   // Monitoring follows the new folder set.

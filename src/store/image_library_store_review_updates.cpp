@@ -154,7 +154,7 @@ void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records,
     service_->updateReviewStates(updates);
   } catch (...) {
     if (tracksDeleteCandidateChange) dismissDeleteCandidateFeedback();
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     return;
   }
   applyReviewStatesToResultWindow(changes);

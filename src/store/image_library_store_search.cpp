@@ -109,7 +109,7 @@ QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll,
   if (resultWindow_->currentLoadTicket() != ticket) co_return;
   setRefreshSearchTask({});
   if (failure) {
-    if (!isCancellation(failure)) setErrorMessage(lorvex::errorMessage(failure));
+    if (!isCancellation(failure)) setErrorMessage(failure);
     setIsLoading(false);
     co_return;
   }

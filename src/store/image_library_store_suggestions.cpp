@@ -80,7 +80,7 @@ QCoro::Task<void> ImageLibraryStore::loadTagSuggestions(std::optional<std::strin
   if (generation != tagSuggestionGeneration_) co_return;
   if (failure) {
     setIsTagSuggestionLoading(false);
-    showSuggestionLoadFailure(lorvex::errorMessage(failure));
+    showSuggestionLoadFailure(failure);
     co_return;
   }
   setTagSuggestions(std::move(loaded.tags));
@@ -90,9 +90,9 @@ QCoro::Task<void> ImageLibraryStore::loadTagSuggestions(std::optional<std::strin
   clearSuggestionLoadFailure();
 }
 
-void ImageLibraryStore::showSuggestionLoadFailure(std::string message) {
-  suggestionLoadFailureMessage_ = message;
-  setErrorMessage(std::move(message));
+void ImageLibraryStore::showSuggestionLoadFailure(const std::exception_ptr& failure) {
+  setErrorMessage(failure);
+  suggestionLoadFailureMessage_ = errorMessage_;
 }
 
 void ImageLibraryStore::clearSuggestionLoadFailure() {

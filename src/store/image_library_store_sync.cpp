@@ -28,7 +28,7 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolders() {
     failure = std::current_exception();
   }
   if (failure) {
-    setErrorMessage(lorvex::errorMessage(failure));
+    setErrorMessage(failure);
     co_return false;
   }
   if (roots.empty()) {
@@ -47,7 +47,7 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolders() {
     return summary;
   };
   const auto outcome = co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::manualSync);
-  if (outcome.failure) setErrorMessage(lorvex::errorMessage(outcome.failure));
+  if (outcome.failure) setErrorMessage(outcome.failure);
   co_return outcome.recorded;
 }
 
@@ -73,7 +73,7 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolder(std::string path) {
     // The folder may have become unavailable: the sidebar shows its new state. The reload clears
     // the error message when it succeeds, so the failure is shown after it.
     co_await loadRegisteredFolderSummaries();
-    setErrorMessage(lorvex::errorMessage(outcome.failure));
+    setErrorMessage(outcome.failure);
   }
   co_return outcome.recorded;
 }

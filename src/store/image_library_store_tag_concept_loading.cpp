@@ -36,7 +36,7 @@ QCoro::Task<void> ImageLibraryStore::loadTagConcepts() {
   }
   if (generation != tagConceptGeneration_) co_return;
   if (failure) {
-    showSuggestionLoadFailure(lorvex::errorMessage(failure));
+    showSuggestionLoadFailure(failure);
     co_return;
   }
   setTagConcepts(std::move(concepts));
@@ -68,7 +68,7 @@ QCoro::Task<void> ImageLibraryStore::loadTagConceptAliases(std::int64_t conceptI
     if (current == tagConceptAliasGenerations_.end() || current->second != generation) co_return;
   }
   if (failure) {
-    showSuggestionLoadFailure(lorvex::errorMessage(failure));
+    showSuggestionLoadFailure(failure);
     co_return;
   }
   auto byID = tagConceptAliasesByID_;
@@ -102,7 +102,7 @@ QCoro::Task<void> ImageLibraryStore::loadManualTagConceptAssignments(std::vector
   if (generation != manualTagConceptAssignmentGeneration_) co_return;
   if (failure) {
     // The scope stays and its assignments empty: counts read 0 rather than a guess.
-    showSuggestionLoadFailure(lorvex::errorMessage(failure));
+    showSuggestionLoadFailure(failure);
     co_return;
   }
   setManualTagConceptAssignmentScopePaths(std::move(scope));

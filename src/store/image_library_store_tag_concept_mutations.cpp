@@ -145,7 +145,7 @@ QCoro::Task<ImageLibraryStore::TagConceptMutationResult> ImageLibraryStore::runT
   try {
     result.concept_ = co_await runBlocking(*userInitiatedPool_, noStop, mutate);
   } catch (...) {
-    setErrorMessage(lorvex::errorMessage(std::current_exception()));
+    setErrorMessage(std::current_exception());
     co_return result;
   }
   result.stored = true;
@@ -161,7 +161,7 @@ QCoro::Task<ImageLibraryStore::TagConceptMutationResult> ImageLibraryStore::runT
   }
   if (failure) {
     // The change itself is stored; only its echo in the views failed.
-    setErrorMessage(lorvex::errorMessage(failure));
+    setErrorMessage(failure);
     co_return result;
   }
   if (after == AfterTagConceptReadback::refreshResults) {

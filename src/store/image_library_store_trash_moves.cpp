@@ -17,6 +17,7 @@
 
 #include "services/image_library_service.h"
 #include "services/indexing/scan_error_message.h"
+#include "services/library_error_translation.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
 #include "store/async/signal_wait.h"
@@ -130,7 +131,7 @@ QCoro::Task<bool> ImageLibraryStore::applyTrashSummary(ImageTrashSummary summary
     for (const ImageTrashFailure& failure : summary.failures) retryPaths.insert(failure.path);
     for (const std::string& trashed : summary.trashedPaths) retryPaths.erase(trashed);
     trashReviewBrowser_->selectLoadedPaths(retryPaths);
-    setErrorMessage(std::string(kTrashFailureMessage));
+    setErrorMessage(std::string(kTrashFailureMessage), ErrorNotice{ErrorNoticeKind::trashSomeFailed, {}});
     co_return false;
   }
   setErrorMessage(std::nullopt);
@@ -163,14 +164,16 @@ void ImageLibraryStore::applyTrashFailure(const std::vector<std::string>& paths,
   // The library refuses a move as a whole before it touches any file: nothing left, nothing to
   // remove, and every path may be tried again.
   const std::string message = lorvex::errorMessage(failure);
+  const ErrorNotice notice = lorvex::errorNotice(failure);
   ImageTrashSummary summary;
   summary.requestedCount = static_cast<std::int64_t>(paths.size());
   for (const std::string& path : paths) {
-    summary.failures.push_back(ImageTrashFailure{path, message, ImageTrashFailureReason::underlyingError});
+    summary.failures.push_back(
+        ImageTrashFailure{path, message, ImageTrashFailureReason::underlyingError, notice});
   }
   setLastTrashSummary(std::move(summary));
   trashReviewBrowser_->selectLoadedPaths(PathSet(paths.begin(), paths.end()));
-  setErrorMessage(message);
+  setErrorMessage(message, notice);
 }
 
 QCoro::Task<void> ImageLibraryStore::reloadDeleteCandidateTrashReviewIfEmptied(bool hadMoreRecords) {

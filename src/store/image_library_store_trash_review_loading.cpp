@@ -65,7 +65,7 @@ QCoro::Task<void> ImageLibraryStore::reloadDeleteCandidateTrashReview() {
     if (ticket.epoch != trashReviewBrowser_->loadEpoch()) co_return;
     // The old list stays visible, without paging: its offsets belong to a list that may be gone.
     trashReviewBrowser_->setIsReloading(false);
-    setErrorMessage(lorvex::errorMessage(fetched.failure));
+    setErrorMessage(fetched.failure);
     co_return;
   }
   const bool hasMore = keepTrashReviewPage(fetched.records);
@@ -123,7 +123,7 @@ QCoro::Task<bool> ImageLibraryStore::loadDeleteCandidateTrashReviewPage(std::int
   if (fetched.failure) {
     // Paging stays on: the next tile near the end asks for the same offset again.
     trashReviewBrowser_->setIsLoadingMore(false);
-    if (!isCancellation(fetched.failure)) setErrorMessage(lorvex::errorMessage(fetched.failure));
+    if (!isCancellation(fetched.failure)) setErrorMessage(fetched.failure);
     setDeleteCandidateTrashReviewLoadMoreTask({});
     co_return false;
   }

@@ -36,14 +36,6 @@ std::unique_ptr<ImageLibraryStore> composeStore(const platform::Settings& userDe
       runtime.utilityPool != nullptr ? *runtime.utilityPool : utilityPool());
 }
 
-std::string descriptionOf(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const LibraryError& libraryError) {
-    return libraryError.localizedDescription();
-  }
-}
-
 }  // namespace
 
 std::unique_ptr<ImageLibraryStore> makeLibraryStore(const std::optional<std::string>& uiTestingRunID,
@@ -69,8 +61,10 @@ std::unique_ptr<ImageLibraryStore> makeLibraryStore(const std::optional<std::str
     LiveServiceFactory failing = [failure]() -> std::shared_ptr<ImageLibraryServicing> {
       std::rethrow_exception(failure);
     };
-    return composeStore(userDefaults, std::make_shared<UnavailableImageLibraryService>(failure),
-                        descriptionOf(failure), std::move(failing), false, runtime);
+    auto store = composeStore(userDefaults, std::make_shared<UnavailableImageLibraryService>(failure),
+                              std::nullopt, std::move(failing), false, runtime);
+    store->setErrorMessage(failure);
+    return store;
   }
 
   LiveServiceFactory factory = [suiteName = uiTestingSuiteName(runID), libraryDirectory] {

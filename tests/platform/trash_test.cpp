@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -180,6 +183,98 @@ TEST_F(TrashTest, AFailedSyncLeavesTheItemInPlaceAndNoInfoFile) {
     EXPECT_FALSE(exists(homeTrash() + "/info/x.png.trashinfo"));
     EXPECT_FALSE(exists(homeTrash() + "/files/x.png"));
   }
+}
+
+// Runs a move in a child process that is killed (SIGKILL) at `moment` of the move; returns once
+// it is dead.
+void moveKilledAt(TrashEnvironment environment, const std::string& file, const std::string& moment) {
+  const auto kill = [] { ::kill(::getpid(), SIGKILL); };
+  int syncs = 0;
+  std::function<int(int)> sync = environment.sync;
+  if (!sync) sync = [](int fd) { return ::fsync(fd); };
+  environment.sync = [&](int fd) {
+    if (moment == "before the info file is synced" && ++syncs == 1) kill();
+    return sync(fd);
+  };
+  environment.rename = [&](const std::string& from, const std::string& to) {
+    if (moment == "before the item moves") kill();
+    const int error = renameWithoutReplacing(from, to);
+    if (moment == "after the item moved") kill();
+    return error;
+  };
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      FreedesktopTrash(environment).moveToTrash(file);
+    } catch (...) {
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << moment;
+}
+
+// A move killed between writing the info file and renaming the item leaves an info file that file
+// managers list without a file; the next start or move removes it when this program wrote it, and
+// never another program's, nor one whose text has changed since.
+TEST_F(TrashTest, AKilledMoveLeavesNoInfoFileOfItsOwnBehind) {
+  const struct {
+    const char* moment;
+    bool nextIsAMove;  // else the next start
+    bool rewritten;    // another program has written the info file since
+    bool itemInTrash;
+  } cases[] = {
+      {"before the info file is synced", false, false, false},
+      {"before the item moves", true, false, false},
+      {"before the item moves", false, true, false},
+      {"after the item moved", false, false, true},
+  };
+  auto recording = environment();
+  recording.pendingMovesDirectory = folder_ / "library/TrashMoves";
+  const std::string info = homeTrash() + "/info/x.png.trashinfo";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.moment) + (c.nextIsAMove ? ", then a move" : "") +
+                 (c.rewritten ? ", rewritten" : ""));
+    std::filesystem::remove_all(homeTrash());
+    const std::string file = folder_.writeFile("photos/x.png", "data");
+    moveKilledAt(recording, file, c.moment);
+    ASSERT_TRUE(exists(info));  // what the kill left
+    EXPECT_EQ(exists(homeTrash() + "/files/x.png"), c.itemInTrash);
+    if (c.rewritten)
+      folder_.writeFile("data/Trash/info/x.png.trashinfo", "[Trash Info]\nPath=/other/x.png\n");
+    // Another program's info file without its item.
+    folder_.writeFile("data/Trash/info/foreign.png.trashinfo", "[Trash Info]\nPath=/elsewhere/foreign.png\n");
+
+    if (c.nextIsAMove) {
+      EXPECT_EQ(FreedesktopTrash(recording).moveToTrash(folder_.writeFile("photos/z.png", "z")),
+                homeTrash() + "/files/z.png");
+    } else {
+      FreedesktopTrash(recording).removeOrphanedInfoFiles();
+    }
+    EXPECT_EQ(exists(info), c.itemInTrash || c.rewritten);
+    EXPECT_EQ(readText(c.itemInTrash ? homeTrash() + "/files/x.png" : file), "data");
+    EXPECT_TRUE(exists(homeTrash() + "/info/foreign.png.trashinfo"));
+    EXPECT_TRUE(std::filesystem::is_empty(folder_ / "library/TrashMoves"));
+  }
+}
+
+// A clean-up while another move is under way (another thread, or process) leaves that move alone.
+TEST_F(TrashTest, TheCleanUpLeavesAMoveUnderWayAlone) {
+  auto recording = environment();
+  recording.pendingMovesDirectory = folder_ / "library/TrashMoves";
+  std::size_t removedMeanwhile = 99;
+  auto moving = recording;
+  moving.rename = [&](const std::string& from, const std::string& to) {
+    removedMeanwhile = FreedesktopTrash(recording).removeOrphanedInfoFiles();
+    return renameWithoutReplacing(from, to);
+  };
+  const std::string file = folder_.writeFile("photos/x.png", "data");
+  EXPECT_EQ(FreedesktopTrash(moving).moveToTrash(file), homeTrash() + "/files/x.png");
+  EXPECT_EQ(removedMeanwhile, 0u);
+  EXPECT_TRUE(exists(homeTrash() + "/info/x.png.trashinfo"));
+  EXPECT_TRUE(std::filesystem::is_empty(folder_ / "library/TrashMoves"));
 }
 
 TEST_F(TrashTest, MissingItemsAndBadPathsFail) {

@@ -31,6 +31,7 @@ class ForwardingImageLibraryRepository : public ImageLibraryRepository {
                         double nextRetryAt) override {
     target_.failThumbnailJob(job, message, nextRetryAt);
   }
+  void dropThumbnailJob(const ThumbnailJobRecord& job) override { target_.dropThumbnailJob(job); }
   std::set<std::string> liveThumbnailKeys() override { return target_.liveThumbnailKeys(); }
   void clearThumbnailKeys(const std::set<std::string>& cacheFileNames) override {
     target_.clearThumbnailKeys(cacheFileNames);

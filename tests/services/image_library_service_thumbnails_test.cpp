@@ -160,6 +160,44 @@ TEST_F(ThumbnailRunTest, AFailedRenderIsRetriedAfterGrowingDelays) {
   EXPECT_EQ(library.count("SELECT retry_count FROM thumbnail_jobs"), 7);
 }
 
+// A failed job of a file that no longer exists would be tried and listed with its error on every
+// later run; it ends instead, whether the run finds the file gone or a scan marked it missing.
+TEST(ThumbnailRun, FailedJobsOfFilesThatAreGoneAreNotReportedAgain) {
+  const struct {
+    const char* name;
+    bool removed;             // the file is deleted after its first failed render
+    bool rescanned;           // and a scan has seen it gone since
+    bool listedAfterRetries;  // its failure is still listed after the later runs
+  } cases[] = {
+      {"still there, still failing", false, false, true},
+      {"gone before the retry", true, false, false},
+      {"gone and marked missing by a scan", true, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ThumbnailRunLibrary fixture;
+    ImageLibraryService& service = fixture.indexImages(2);
+    const std::string& image = fixture.images[0];
+    fixture.generator->failing = {image};
+    EXPECT_EQ(service.generatePendingThumbnails(10, {}).failedCount, 1);
+    ASSERT_EQ(fixture.library.graph.database->failedThumbnailJobs().size(), 1u);
+
+    if (c.removed) std::filesystem::remove(image);
+    if (c.rescanned) fixture.library.registerAndScan();
+    for (int run = 1; run <= 3; ++run) {
+      fixture.library.clock.setNow(LibraryServiceTestLibrary::kStart + 4000.0 * run);
+      service.generatePendingThumbnails(10, {});
+    }
+    const auto failed = fixture.library.graph.database->failedThumbnailJobs();
+    EXPECT_EQ(failed.size(), c.listedAfterRetries ? 1u : 0u);
+    if (c.listedAfterRetries) EXPECT_EQ(failed[0].path, image);
+    // Nothing is left to try for a file that is gone.
+    EXPECT_EQ(fixture.library.count("SELECT COUNT(*) FROM thumbnail_jobs"), c.listedAfterRetries ? 1 : 0);
+    // The other image's thumbnail was made all the same.
+    EXPECT_NE(fixture.library.record(fixture.images[1])->thumbnailPath, std::nullopt);
+  }
+}
+
 TEST_F(ThumbnailRunTest, OneFailedRenderDoesNotStopTheOthers) {
   ImageLibraryService& service = indexImages(5);
   generator->failing = {images[1], images[3]};

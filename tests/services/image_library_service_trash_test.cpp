@@ -252,9 +252,11 @@ TEST_F(TrashFlowTest, FailuresAfterTheMoveAreReportedBesideTheTrashedPath) {
                                   {a,
                                    "ゴミ箱に入れましたが、サムネイルキャッシュの削除に失敗しました: Unable "
                                    "to remove thumbnail: Permission denied",
-                                   ImageTrashFailureReason::underlyingError},
+                                   ImageTrashFailureReason::underlyingError,
+                                   ErrorNotice{ErrorNoticeKind::trashThumbnailNotRemoved, {}}},
                                   {a, "ゴミ箱に入れましたが、インデックス更新に失敗しました: disk I/O error",
-                                   ImageTrashFailureReason::underlyingError},
+                                   ImageTrashFailureReason::underlyingError,
+                                   ErrorNotice{ErrorNoticeKind::trashLibraryNotUpdated, {}}},
                               }));
   EXPECT_TRUE(std::filesystem::is_regular_file(trashed("a.png")));
 }

@@ -1,6 +1,7 @@
 #include "services/library_error_translation.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -178,6 +179,85 @@ TEST(LibraryErrorTranslation, ThrowingLibraryErrorsPassesResultsThroughAndTransl
     } catch (const platform::FileError& original) {
       EXPECT_EQ(original.errorNumber(), ENOENT);
     }
+  }
+}
+
+// What a window is told about each failure: a kind by the error's type and its finer kind, the
+// SQLite result code, or the errno of a platform failure (also when asLibraryError wrapped it).
+TEST(LibraryErrorTranslation, EveryFailureIsToldByItsKindAndTheValuesItNames) {
+  using N = ErrorNoticeKind;
+  using DB = SQLiteImageRepositoryV3Error;
+  using Service = ImageLibraryServiceError;
+  const auto of = [](const auto& error) { return std::make_exception_ptr(error); };
+  const auto fileError = [](int number) {
+    try {
+      platform::throwFileError("Unable to write", number);
+    } catch (...) {
+      return std::current_exception();
+    }
+  };
+  const auto startup = [](ImageLibraryStartupError::Kind kind) { return ImageLibraryStartupError(kind); };
+  const struct {
+    std::string name;
+    std::exception_ptr error;
+    ErrorNotice notice;
+  } cases[] = {
+      {"newer library", of(DB::newerSchemaVersion(9)), {N::libraryFromNewerVersion, {}}},
+      {"foreign schema", of(DB::incompatibleSchemaVersion(3)), {N::libraryDamaged, {}}},
+      {"read-only",
+       of(DB::stepFailed("attempt to write a readonly database", SQLITE_READONLY_DBMOVED)),
+       {N::libraryReadOnly, {}}},
+      {"full disk", of(DB::stepFailed("database or disk is full", SQLITE_FULL)), {N::diskFull, {}}},
+      {"corrupt page",
+       of(DB::stepFailed("database disk image is malformed", SQLITE_CORRUPT)),
+       {N::libraryDamaged, {}}},
+      {"busy", of(DB::stepFailed("database is locked", SQLITE_BUSY)), {N::libraryDatabase, {}}},
+      {"not prepared",
+       of(startup(ImageLibraryStartupError::Kind::libraryNotPrepared)),
+       {N::libraryNotPrepared, {}}},
+      {"in use", of(startup(ImageLibraryStartupError::Kind::libraryInUse)), {N::libraryInUse, {}}},
+      {"folder to sync", of(Service::registeredFolderUnavailable("/p")), {N::folderUnavailable, {"/p"}}},
+      {"not indexed", of(Service::trashTargetNotIndexed("/p/a.png")), {N::trashNotIndexed, {"/p/a.png"}}},
+      {"not a candidate",
+       of(Service::trashTargetNotDeleteCandidate("/p/a.png")),
+       {N::trashNotDeleteCandidate, {"/p/a.png"}}},
+      {"tag concepts off", of(Service::tagConceptStoreUnavailable()), {N::tagConceptsUnavailable, {}}},
+      {"another folder chosen",
+       of(FolderAccessManagerError::reauthorizationPathMismatch("/p", "/q")),
+       {N::folderMismatch, {"/p", "/q"}}},
+      {"stored bookmarks",
+       of(StoredBookmarksError(StoredBookmarksError::Kind::dataCorrupted, "not JSON")),
+       {N::folderListUnreadable, {}}},
+      {"watch limit",
+       of(FolderChangeMonitorError(FolderChangeMonitorError::Code::watchLimitReached)),
+       {N::monitoringWatchLimit, {}}},
+      {"monitor thread",
+       of(FolderChangeMonitorError(FolderChangeMonitorError::Code::streamStartFailed)),
+       {N::monitoringUnavailable, {}}},
+      {"thumbnail",
+       of(ThumbnailGenerationServiceError::generatorReturnedNil("/p/a.png")),
+       {N::thumbnail, {}}},
+      {"full disk under a file", fileError(ENOSPC), {N::diskFull, {}}},
+      {"wrapped full disk", asLibraryError(fileError(ENOSPC)), {N::diskFull, {}}},
+      {"wrapped denied", asLibraryError(fileError(EACCES)), {N::permissionDenied, {}}},
+      {"wrapped I/O error", asLibraryError(fileError(EIO)), {N::fileSystem, {}}},
+      {"bookmark of a gone folder",
+       asLibraryError(of(platform::BookmarkCreationError(ENOENT, "/gone"))),
+       {N::folderMissing, {}}},
+      {"bookmark of a denied folder",
+       asLibraryError(of(platform::BookmarkCreationError(EACCES, "/p"))),
+       {N::folderAccessDenied, {}}},
+      {"undecodable bookmark",
+       asLibraryError(of(platform::BookmarkDecodingError("bad"))),
+       {N::folderBookmarkInvalid, {}}},
+      {"anything else", asLibraryError(of(std::logic_error("x"))), {N::unexpected, {}}},
+      {"nothing", nullptr, {N::unexpected, {}}},
+  };
+  for (const auto& c : cases) {
+    const ErrorNotice notice = errorNotice(c.error);
+    EXPECT_EQ(rawValue(notice.kind), rawValue(c.notice.kind)) << c.name;
+    EXPECT_EQ(notice.arguments, c.notice.arguments) << c.name;
+    EXPECT_EQ(notice.arguments.size(), errorNoticeArgumentCount(notice.kind)) << c.name;
   }
 }
 

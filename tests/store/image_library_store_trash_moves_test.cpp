@@ -166,7 +166,11 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
   const ImageTrashSummary nothing{4, {}, {}};
   const auto refusal = [](const std::vector<std::string>& requested) {
     ImageTrashSummary summary{static_cast<std::int64_t>(requested.size()), {}, {}};
-    for (const auto& path : requested) summary.failures.push_back({path, "refused", ImageTrashFailureReason::underlyingError});
+    // Each path carries what the refusal tells a window.
+    for (const auto& path : requested) {
+      summary.failures.push_back({path, "refused", ImageTrashFailureReason::underlyingError,
+                                  ErrorNotice{ErrorNoticeKind::libraryDatabase, {}}});
+    }
     return summary;
   };
   const std::vector<Case> cases = {
@@ -204,6 +208,7 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
     EXPECT_EQ(f.store->canUndoDeleteCandidateAction(), c.undoDepth > 0);
     EXPECT_EQ(f.calls("registeredFolderSummaries") - sidebarBefore, c.sidebarReloads);
     EXPECT_EQ(f.store->errorMessage(), c.error);
+    if (c.error == fixed) EXPECT_EQ(f.store->errorNotice(), (ErrorNotice{ErrorNoticeKind::trashSomeFailed, {}}));
     EXPECT_FALSE(f.store->isTrashingDeleteCandidates());
     // The review is not refilled: it had no more candidates.
     EXPECT_EQ(f.calls("searchImages"), 2u);

@@ -124,7 +124,8 @@ ImageLibraryStore* storeAfterFailedMove(SceneContext& context) {
                                     ImageTrashFailureReason::fileChangedSinceReview});
       } else {
         summary.failures.push_back({call.paths[i], "Permission denied: " + call.paths[i],
-                                    ImageTrashFailureReason::underlyingError});
+                                    ImageTrashFailureReason::underlyingError,
+                                    ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}}});
       }
     }
     return summary;

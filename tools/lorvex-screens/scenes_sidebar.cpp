@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "scene_registry.h"
+#include "services/image_library_service_error.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 #include "ui/sidebar/filter_sidebar.h"
@@ -111,8 +112,8 @@ const bool registered = [] {
       fillFilters(*context.store);
       context.store->setSelectedModelSource(std::string("nai-diffusion-4-5-full-anime-v2-curated-preview"));
       context.store->setErrorMessage(
-          "/home/ann/Pictures/NovelAI/exports/2024-06-01_session_with_a_very_long_unbroken_name: permission "
-          "denied");
+          std::make_exception_ptr(ImageLibraryServiceError::registeredFolderUnavailable(
+              "/home/ann/Pictures/NovelAI/exports/2024-06-01_session_with_a_very_long_unbroken_name")));
     });
     scene.size = QSize(width, 900);
     registerScene(scene);
@@ -121,6 +122,7 @@ const bool registered = [] {
     auto folders = sampleFolders("/home/ann");
     folders[1].state = State::bookmarkInvalid;
     folders[1].lastError = "The saved access to this folder is no longer valid.";
+    folders[1].lastErrorNotice = ErrorNotice{ErrorNoticeKind::folderBookmarkInvalid, {}};
     context.store->setRegisteredFolderSummaries(folders);
   }));
   registerScene(busyScene("sidebar.checking", kSidebarSize,
@@ -137,7 +139,10 @@ const bool registered = [] {
                           }));
   registerScene(sidebarScene("sidebar.errorLine", [](SceneContext& context) {
     context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
-    context.store->setErrorMessage("フォルダを登録できませんでした: /home/ann/Pictures/private (permission denied)");
+    // As the library reports it: its own fixed Japanese text, which the line shows in the
+    // window's language.
+    context.store->setErrorMessage(std::make_exception_ptr(
+        ImageLibraryServiceError::registeredFolderUnavailable("/home/ann/Pictures/private")));
     context.store->setLastScanSummary(ImageLibraryScanSummary{20, 18, 2, {}});
   }));
 

@@ -85,6 +85,12 @@ void ThumbnailJobs::upsertThumbnailJobs(const std::optional<std::string>& path, 
 
 void ThumbnailJobs::enqueueMissingThumbnailJobs(ThumbnailJobPriority priority) {
   auto guard = connection_.lock();
+  // A job is never claimed while its file is missing, and one that had failed would be listed
+  // with its error for ever: the jobs follow the files. A file that comes back has no thumbnail
+  // and gets a job again from the upsert of the scan that finds it.
+  connection_.execute(
+      "DELETE FROM thumbnail_jobs WHERE EXISTS (SELECT 1 FROM media_files WHERE media_files.id = "
+      "thumbnail_jobs.media_file_id AND media_files.missing <> 0)");
   upsertThumbnailJobs(std::nullopt, priority, connection_.now());
 }
 
@@ -146,6 +152,11 @@ void ThumbnailJobs::failThumbnailJob(const ThumbnailJobRecord& job, std::string_
       "?, "
       "updated_at = ? WHERE id = ?",
       {kPending, message, nextRetryAt, connection_.now(), job.id});
+}
+
+void ThumbnailJobs::dropThumbnailJob(const ThumbnailJobRecord& job) {
+  auto guard = connection_.lock();
+  connection_.execute("DELETE FROM thumbnail_jobs WHERE id = ?", {job.id});
 }
 
 std::vector<ThumbnailJobRecord> ThumbnailJobs::failedThumbnailJobs() {

@@ -34,6 +34,7 @@ class ThumbnailJobs {
   std::optional<ThumbnailJobRecord> claimNextThumbnailJob(double now);
   void completeThumbnailJob(const ThumbnailJobRecord& job, std::string_view thumbnailKey);
   void failThumbnailJob(const ThumbnailJobRecord& job, std::string_view message, double nextRetryAt);
+  void dropThumbnailJob(const ThumbnailJobRecord& job);
   std::vector<ThumbnailJobRecord> failedThumbnailJobs();
   std::set<std::string> liveThumbnailKeys();
   void clearThumbnailKeys(const std::set<std::string>& cacheFileNames);

@@ -26,11 +26,20 @@ class FolderAccessManagerError : public LibraryError {
   static FolderAccessManagerError folderPathNotStorable();
 
   Code code() const { return code_; }
+  // The two folders of a reauthorizationPathMismatch (canonical paths); empty otherwise.
+  const std::string& expectedPath() const { return expectedPath_; }
+  const std::string& selectedPath() const { return selectedPath_; }
 
  private:
-  FolderAccessManagerError(Code code, std::string description)
-      : LibraryError(Kind::folderAccess, std::move(description)), code_(code) {}
+  FolderAccessManagerError(Code code, std::string description, std::string expectedPath = {},
+                           std::string selectedPath = {})
+      : LibraryError(Kind::folderAccess, std::move(description)),
+        code_(code),
+        expectedPath_(std::move(expectedPath)),
+        selectedPath_(std::move(selectedPath)) {}
   Code code_;
+  std::string expectedPath_;
+  std::string selectedPath_;
 };
 
 class FolderAccessManaging {

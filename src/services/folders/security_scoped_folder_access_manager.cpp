@@ -16,6 +16,7 @@
 #include "platform/log.h"
 #include "services/folders/canonical_folder_path.h"
 #include "services/folders/stored_bookmarks_error.h"
+#include "services/library_error_translation.h"
 
 namespace lorvex {
 namespace {
@@ -55,7 +56,8 @@ FolderAccessManagerError FolderAccessManagerError::reauthorizationPathMismatch(c
                                                                                const std::string& selected) {
   return FolderAccessManagerError(
       Code::reauthorizationPathMismatch,
-      "選択されたフォルダが登録済みフォルダと一致しません。登録: " + expected + ", 選択: " + selected);
+      "選択されたフォルダが登録済みフォルダと一致しません。登録: " + expected + ", 選択: " + selected,
+      expected, selected);
 }
 
 FolderAccessManagerError FolderAccessManagerError::folderPathNotStorable() {
@@ -238,9 +240,10 @@ SecurityScopedFolderAccessManager::Evaluation SecurityScopedFolderAccessManager:
     } catch (...) {
       const auto error = std::current_exception();
       report(FolderAccessDiagnosticOperation::bookmarkResolution, record.path, error);
-      return Evaluation{RegisteredFolderAccess{record.path, std::nullopt,
-                                               RegisteredFolderAccessState::bookmarkInvalid, describe(error)},
-                        record};
+      return Evaluation{
+          RegisteredFolderAccess{record.path, std::nullopt, RegisteredFolderAccessState::bookmarkInvalid,
+                                 describe(error), ErrorNotice{ErrorNoticeKind::folderBookmarkInvalid, {}}},
+          record};
     }
   }
   const std::string url = canonicalFolderPath(resolved->url);
@@ -267,16 +270,18 @@ SecurityScopedFolderAccessManager::Evaluation SecurityScopedFolderAccessManager:
     }
   }
   auto& access = evaluation.access;
-  const auto deny = [&](RegisteredFolderAccessState state, std::string message) {
+  const auto deny = [&](RegisteredFolderAccessState state, std::string message, ErrorNoticeKind notice) {
     access.state = state;
     access.lastError = std::move(message);
+    access.lastErrorNotice = ErrorNotice{notice, {}};
   };
   if (!startAccessIfNeeded(url)) {
-    deny(RegisteredFolderAccessState::accessDenied, kAccessDeniedMessage);
+    deny(RegisteredFolderAccessState::accessDenied, kAccessDeniedMessage,
+         ErrorNoticeKind::folderAccessDenied);
     return evaluation;
   }
   if (!functions_.isExistingDirectory(url)) {
-    deny(RegisteredFolderAccessState::missing, kMissingMessage);
+    deny(RegisteredFolderAccessState::missing, kMissingMessage, ErrorNoticeKind::folderMissing);
     return evaluation;
   }
   try {
@@ -291,12 +296,14 @@ SecurityScopedFolderAccessManager::Evaluation SecurityScopedFolderAccessManager:
     if (functions_.readabilityProvider(url)) {
       access.url = url;
     } else {
-      deny(RegisteredFolderAccessState::accessDenied, kUnreadableMessage);
+      deny(RegisteredFolderAccessState::accessDenied, kUnreadableMessage, ErrorNoticeKind::folderUnreadable);
     }
   } catch (...) {
     const auto error = std::current_exception();
     report(FolderAccessDiagnosticOperation::readabilityCheck, record.path, error);
-    deny(RegisteredFolderAccessState::accessDenied, describe(error));
+    deny(RegisteredFolderAccessState::accessDenied, describe(error),
+         errorNotice(error).kind == ErrorNoticeKind::permissionDenied ? ErrorNoticeKind::folderAccessDenied
+                                                                      : ErrorNoticeKind::folderUnreadable);
   }
   return evaluation;
 }

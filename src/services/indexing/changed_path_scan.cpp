@@ -16,19 +16,6 @@ namespace lorvex {
 
 using Operation = ImageLibraryIndexingMetricOperation;
 
-namespace {
-
-// The first root at or above `path` ("/photos/a" holds "/photos/a/x.png", not "/photos/ab").
-const std::string* owningRoot(const std::string& path, const std::vector<std::string>& roots) {
-  for (const auto& root : roots) {
-    const std::string prefix = root.ends_with('/') ? root : root + "/";
-    if (path == root || path.starts_with(prefix)) return &root;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 ImageLibraryScanSummary ImageLibraryScanner::scanChangedPaths(const std::vector<std::string>& changedPaths,
                                                               const std::vector<std::string>& roots,
                                                               const ProgressHandler& progress,
@@ -86,7 +73,7 @@ std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
     std::vector<std::string> files;
     {
       TimedScanStep step(scan.metrics, Operation::discoverEnumeration, 0);
-      files = pngFiles(scan, path);
+      files = pngFiles(scan, path, roots);
       step.count = static_cast<std::int64_t>(files.size());
     }
     scan.metrics.discoveredFileObservationCount += static_cast<std::int64_t>(files.size());
@@ -101,12 +88,13 @@ std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
   return folders;
 }
 
-std::vector<std::string> ImageLibraryScanner::pngFiles(Scan& scan, const std::string& path) {
+std::vector<std::string> ImageLibraryScanner::pngFiles(Scan& scan, const std::string& path,
+                                                       const std::vector<std::string>& roots) {
   std::vector<std::string> files;
   PNGFileDiscovery::discover(
       path, [&](const std::string& file) { files.push_back(file); },
       [&](DiscoveryFailure failure) { recordDiscoveryFailure(scan, failure.path, failure.message); },
-      scan.stop);
+      scan.stop, roots);
   scan.throwIfStopRequested();
   std::sort(files.begin(), files.end());
   return files;

@@ -15,14 +15,15 @@ struct WalkStopped {};
 
 }  // namespace
 
-DiscoveryReadAhead::DiscoveryReadAhead(std::string root, InfoReader readInfo, std::stop_token stop)
+DiscoveryReadAhead::DiscoveryReadAhead(std::string root, InfoReader readInfo, std::stop_token stop,
+                                       std::vector<std::string> scanRoots)
     : forwardStop_(std::move(stop), [this] { stopWalk_.request_stop(); }) {
   try {
-    thread_ = std::thread([this, root, readInfo] { walk(root, readInfo); });
+    thread_ = std::thread([this, root, readInfo, scanRoots] { walk(root, readInfo, scanRoots); });
   } catch (const std::system_error&) {
     // No thread to be had: the walk runs here, to its end, before its first entry is handed over.
     inline_ = true;
-    walk(root, readInfo);
+    walk(root, readInfo, scanRoots);
   }
 }
 
@@ -31,7 +32,8 @@ DiscoveryReadAhead::~DiscoveryReadAhead() {
   if (thread_.joinable()) thread_.join();
 }
 
-void DiscoveryReadAhead::walk(const std::string& root, const InfoReader& readInfo) {
+void DiscoveryReadAhead::walk(const std::string& root, const InfoReader& readInfo,
+                              const std::vector<std::string>& scanRoots) {
   const std::stop_token stop = stopWalk_.get_token();
   std::vector<DiscoveredEntry> chunk;
   const auto hand = [&] {
@@ -72,7 +74,7 @@ void DiscoveryReadAhead::walk(const std::string& root, const InfoReader& readInf
           entry.message = std::move(failure.message);
           add(std::move(entry));
         },
-        stop);
+        stop, scanRoots);
     if (!chunk.empty()) hand();
   } catch (const WalkStopped&) {
   } catch (...) {

@@ -51,7 +51,9 @@ class DiscoveryReadAhead {
   static constexpr std::size_t kChunkSize = 256;
   static constexpr std::size_t kChunksAhead = 8;
 
-  DiscoveryReadAhead(std::string root, InfoReader readInfo, std::stop_token stop);
+  // `scanRoots`: as PNGFileDiscovery::discover takes them.
+  DiscoveryReadAhead(std::string root, InfoReader readInfo, std::stop_token stop,
+                     std::vector<std::string> scanRoots = {});
   ~DiscoveryReadAhead();
   DiscoveryReadAhead(const DiscoveryReadAhead&) = delete;
   DiscoveryReadAhead& operator=(const DiscoveryReadAhead&) = delete;
@@ -61,7 +63,7 @@ class DiscoveryReadAhead {
   std::optional<DiscoveredEntry> next();
 
  private:
-  void walk(const std::string& root, const InfoReader& readInfo);
+  void walk(const std::string& root, const InfoReader& readInfo, const std::vector<std::string>& scanRoots);
 
   std::stop_source stopWalk_;
   std::stop_callback<std::function<void()>> forwardStop_;

@@ -114,19 +114,23 @@ void ImageLibraryScanner::discoveryPass(Scan& scan, const std::vector<std::strin
   reportProgress(scan);
   scan.metrics.discoveryPassCount += 1;
   scan.passCounter = 0;
-  for (const auto& root : roots) {
+  std::vector<std::string> scanRoots;
+  scanRoots.reserve(roots.size());
+  for (const auto& root : roots) scanRoots.push_back(canonicalFolderPath(root));
+  for (const auto& root : scanRoots) {
     scan.metrics.discoveredFileObservationCount +=
-        static_cast<std::int64_t>(discoverRoot(scan, canonicalFolderPath(root)));
+        static_cast<std::int64_t>(discoverRoot(scan, root, scanRoots));
   }
 }
 
-std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& root) {
+std::size_t ImageLibraryScanner::discoverRoot(Scan& scan, const std::string& root,
+                                              const std::vector<std::string>& scanRoots) {
   std::size_t found = 0;
   {
     // The walk's time the scan waited for: the walk itself runs ahead on its own thread.
     TimedScanStep step(scan.metrics, Operation::discoverEnumeration, 0);
     DiscoveryReadAhead walk(
-        root, [this](const std::string& path) { return discoveredFileInfo(path); }, scan.stop);
+        root, [this](const std::string& path) { return discoveredFileInfo(path); }, scan.stop, scanRoots);
     while (std::optional<DiscoveredEntry> entry = walk.next()) {
       const std::uint64_t start = scan.metrics.now();
       if (entry->failure) {

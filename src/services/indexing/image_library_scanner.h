@@ -139,7 +139,8 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   void discoveryPass(Scan& scan, const std::vector<std::string>& roots);
   // A found file's size and time, as discovery reads them (options_.discoveredFileInfo or fileInfo).
   ImageFileInfo discoveredFileInfo(const std::string& path) const;
-  std::size_t discoverRoot(Scan& scan, const std::string& root);
+  // Walks one root; a link is followed only to a file in `scanRoots` (png_file_discovery.h).
+  std::size_t discoverRoot(Scan& scan, const std::string& root, const std::vector<std::string>& scanRoots);
   // Queues one discovered file; false when it vanished since it was listed. With a batched store
   // the file waits in the scan's batch until queueDiscoveredFiles.
   bool enqueueDiscoveredFile(Scan& scan, const std::string& path);
@@ -155,7 +156,8 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   // Changed-path scan (changed_path_scan.cpp).
   std::vector<std::string> discoverChangedPaths(Scan& scan, const std::vector<std::string>& changedPaths,
                                                 const std::vector<std::string>& roots);
-  std::vector<std::string> pngFiles(Scan& scan, const std::string& path);
+  std::vector<std::string> pngFiles(Scan& scan, const std::string& path,
+                                    const std::vector<std::string>& roots);
 
   // Claimed items in bursts (queue_item_processing.cpp): each file read, parsed and hashed on the
   // preparation threads; the unchanged ones completed in batches, the new and changed ones

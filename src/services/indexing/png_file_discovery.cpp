@@ -51,8 +51,8 @@ struct Entry {
 class Walker {
  public:
   Walker(const PNGFileDiscovery::FileHandler& onFile, const PNGFileDiscovery::FailureHandler& onFailure,
-         std::stop_token stop)
-      : onFile_(onFile), onFailure_(onFailure), stop_(std::move(stop)) {}
+         std::stop_token stop, std::vector<std::string> scanRoots)
+      : onFile_(onFile), onFailure_(onFailure), stop_(std::move(stop)), scanRoots_(std::move(scanRoots)) {}
 
   std::size_t walk(const std::string& root) {
     std::vector<std::string> pending{root};
@@ -90,6 +90,11 @@ class Walker {
         return;
       }
       resolved = target.get();
+      if (!isInScanScope(resolved, scanRoots_)) {
+        platform::logDebug("IndexingPerformance",
+                           "Skipped a link to a file outside the scanned folders: " + path);
+        return;
+      }
     }
     if (!text::isValidUTF8(resolved)) {
       fail(resolved, std::string(kInvalidFileNameMessage));
@@ -167,6 +172,7 @@ class Walker {
   const PNGFileDiscovery::FileHandler& onFile_;
   const PNGFileDiscovery::FailureHandler& onFailure_;
   const std::stop_token stop_;
+  const std::vector<std::string> scanRoots_;
   std::set<std::pair<dev_t, ino_t>> visited_;
   std::size_t count_ = 0;
 };
@@ -197,11 +203,35 @@ bool hasHiddenComponentBelow(std::string_view path, std::string_view root) {
   return false;
 }
 
+const std::string* owningRoot(std::string_view path, const std::vector<std::string>& roots) {
+  for (const auto& root : roots) {
+    if (path == root) return &root;
+    const bool below = root.ends_with('/')
+                           ? path.starts_with(root)
+                           : path.size() > root.size() && path.starts_with(root) && path[root.size()] == '/';
+    if (below) return &root;
+  }
+  return nullptr;
+}
+
+bool isInScanScope(std::string_view path, const std::vector<std::string>& roots) {
+  const std::string* root = owningRoot(path, roots);
+  return root != nullptr && !hasHiddenComponentBelow(path, *root);
+}
+
 std::size_t PNGFileDiscovery::discover(const std::string& root, const FileHandler& onFile,
-                                       const FailureHandler& onFailure, std::stop_token stop) {
+                                       const FailureHandler& onFailure, std::stop_token stop,
+                                       const std::vector<std::string>& scanRoots) {
   const platform::FileAttributes attributes = platform::fileAttributes(root);
-  Walker walker(onFile, onFailure, std::move(stop));
-  if (attributes.kind == platform::FileKind::directory) return walker.walk(root);
+  const bool isFolder = attributes.kind == platform::FileKind::directory;
+  std::vector<std::string> scope = scanRoots;
+  if (scope.empty()) {
+    const auto slash = root.find_last_of('/');
+    scope.push_back(isFolder || slash == std::string::npos ? root
+                                                           : root.substr(0, std::max<std::size_t>(slash, 1)));
+  }
+  Walker walker(onFile, onFailure, std::move(stop), std::move(scope));
+  if (isFolder) return walker.walk(root);
   if (!isPNGCandidateName(lastComponent(root))) return 0;
   // A file root stands for itself; it may be a link, which is reported under its target.
   const auto own = platform::readFileAttributes(root, platform::LinkHandling::noFollow);

@@ -2,9 +2,17 @@
 //
 // A candidate is an entry whose name ends in ".png" in any letter case and does not begin with
 // "."; folders whose names begin with "." are not entered, and links to folders are not
-// followed (a link to a file is reported under its target's path). Only the names are tested,
-// never the content: a FIFO named x.png is reported and fails later, when it is opened
-// non-blocking as a regular file.
+// followed. Only the names are tested, never the content: a FIFO named x.png is reported and
+// fails later, when it is opened non-blocking as a regular file.
+//
+// A link to a file is reported under its target's path, as every path the library stores is
+// resolved, and only when that target lies in the folders being scanned (at or under one of the
+// scan's roots, and not in a hidden folder below it); a link to a file anywhere else is skipped.
+// The library shows a file under the registered folder it lies in, so a row for a target outside
+// them would be one nobody sees, and that no later scan of the folders would ever mark missing.
+// Indexing such a link under its own path instead would list a target inside the folders twice
+// and make a move to the Trash take the link, not the file the person reviewed. The changed-path
+// scans follow the same rule: they resolve each changed path and keep those in the roots.
 //
 // The walk reads folders itself with openat/readdir instead of a library iterator because a scan
 // must get past what it cannot read: a folder that cannot be opened, a mount loop, a link that
@@ -22,6 +30,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lorvex {
 
@@ -32,6 +41,14 @@ bool isPNGCandidateName(std::string_view name);
 // True when a component of `path` below `root` (the last one included) begins with ".". Both are
 // standardized absolute paths and `path` lies at or under `root`.
 bool hasHiddenComponentBelow(std::string_view path, std::string_view root);
+
+// The first of `roots` that `path` lies at or under ("/photos/a" holds "/photos/a/x.png", not
+// "/photos/ab"); null when none does.
+const std::string* owningRoot(std::string_view path, const std::vector<std::string>& roots);
+
+// Whether a resolved link target is one the scan of `roots` reports: at or under one of them,
+// not in a hidden folder below it.
+bool isInScanScope(std::string_view path, const std::vector<std::string>& roots);
 
 struct DiscoveryFailure {
   std::string path;  // what could not be read; ill-formed UTF-8 replaced by U+FFFD
@@ -53,9 +70,11 @@ class PNGFileDiscovery {
   // order before its subfolders in name order. `root` is a file: itself when it passes the
   // selection rule. Returns the number of paths handed to `onFile`. Throws platform::FileError
   // when the root's own attributes cannot be read. Once `stop` is requested no further folder is
-  // read and the walk returns early.
+  // read and the walk returns early. `scanRoots` are the roots (absolute, links resolved) a link's
+  // target must lie in; without them, the folder walked (for a file root, its folder).
   static std::size_t discover(const std::string& root, const FileHandler& onFile,
-                              const FailureHandler& onFailure, std::stop_token stop = {});
+                              const FailureHandler& onFailure, std::stop_token stop = {},
+                              const std::vector<std::string>& scanRoots = {});
 };
 
 }  // namespace lorvex

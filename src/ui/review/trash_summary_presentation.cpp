@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/text/paths.h"
+#include "ui/common/error_notice_text.h"
 
 namespace lorvex::ui {
 
@@ -21,7 +22,10 @@ std::string trashFailureDisplayMessage(const ImageTrashFailure& failure, const A
       return localizer.lookup(Key::deleteCandidateReviewFailureFileChangedSinceReview);
     case ImageTrashFailureReason::underlyingError: break;
   }
-  return resourceDisplay.displayText(failure.message);
+  // The message is the library's text (kept for the diagnostics); a failure recorded without a
+  // notice was a move that failed.
+  return errorNoticeText(failure.notice.value_or(ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}}),
+                         localizer, resourceDisplay);
 }
 
 std::string TrashSummaryPresentation::headlineText() const {

@@ -536,7 +536,8 @@ void FilterSidebar::updateFilters() {
 }
 
 void FilterSidebar::updateError() {
-  const SidebarErrorPresentation presentation{store_.errorMessage(), store_.lastTrashSummary(), resourceDisplay_};
+  const SidebarErrorPresentation presentation{store_.errorMessage(), store_.lastTrashSummary(),
+                                              resourceDisplay_, store_.errorNotice()};
   const std::optional<std::string> message = presentation.message(localizer_);
   error_->setVisible(message.has_value());
   error_->setText(message ? qtText(*message) : QString());

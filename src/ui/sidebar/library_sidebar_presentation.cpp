@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/common/error_notice_text.h"
+
 namespace lorvex::ui {
 namespace {
 
@@ -61,7 +63,9 @@ LibrarySidebarFolderRowPresentation LibrarySidebarFolderRowPresentation::make(
   row.displayName = isHome ? std::string("~") : summary.displayName;
   row.systemImageName = "folder";
   row.statusText = LibrarySidebarPresentation::statusText(summary.state, localizer);
-  if (summary.lastError) row.lastErrorText = resourceDisplay.displayText(*summary.lastError);
+  // The library's own text only tells that there is an error; the row says it in its language.
+  if (summary.lastError)
+    row.lastErrorText = errorNoticeText(folderErrorNotice(summary), localizer, resourceDisplay);
   row.accessibilityText = localizer.lookup(
       Key::commonAccessibilityPair,
       {row.displayName, row.statusText ? *row.statusText : localizer.lookup(Key::libraryRegistered)});

@@ -8,6 +8,7 @@
 #include "model/raw_value.h"
 #include "model/text/graphemes.h"
 #include "model/text/paths.h"
+#include "ui/common/error_notice_text.h"
 
 namespace lorvex::ui {
 namespace {
@@ -137,7 +138,7 @@ std::string ScanFailureDiagnosticsPresentation::makeDiagnosticsText(
     report += "\n";
     report += row.path;
     report += "\t";
-    report += row.message;
+    report += row.diagnosticMessage;
   }
   return resourceDisplay.displayText(report);
 }
@@ -159,13 +160,17 @@ ScanFailureDiagnosticsPresentation ScanFailureDiagnosticsPresentation::make(
   p.closeButtonTitle = localizer.lookup(Key::commonClose);
   p.reauthorizationRootPath = findReauthorizationRootPath(summary.failures, context);
   p.failureRows.reserve(summary.failures.size());
-  // One guidance text per kind, not one lookup per failure: a scan may leave thousands.
+  // One text and one guidance per kind, not two lookups per failure: a scan may leave thousands.
+  std::optional<std::string> reason[4];
   std::optional<std::string> guidance[4];
   for (const ImageLibraryScanFailure& failure : summary.failures) {
-    std::optional<std::string>& text = guidance[static_cast<int>(failure.kind)];
-    if (!text) text = localizer.lookup(guidanceKey(failure.kind));
-    p.failureRows.push_back({failure.path, resourceDisplay.displayText(failure.path), fileNameOf(failure.path),
-                             resourceDisplay.displayText(failure.message), *text, failure.kind});
+    const auto kind = static_cast<std::size_t>(failure.kind);
+    if (!reason[kind])
+      reason[kind] = errorNoticeText(scanFailureNotice(failure.kind), localizer, resourceDisplay);
+    if (!guidance[kind]) guidance[kind] = localizer.lookup(guidanceKey(failure.kind));
+    p.failureRows.push_back({failure.path, resourceDisplay.displayText(failure.path),
+                             fileNameOf(failure.path), *reason[kind], failure.message, *guidance[kind],
+                             failure.kind});
   }
   p.diagnosticsText = makeDiagnosticsText(summary, context, p.failureRows, resourceDisplay);
   return p;

@@ -23,7 +23,8 @@ struct ScanFailureRecoveryRow {
   std::string path;         // as the scan reported it
   std::string displayPath;
   std::string fileName;     // the last component of the real path
-  std::string message;
+  std::string message;      // what went wrong, in the window's language (by the kind)
+  std::string diagnosticMessage;  // the library's own text, for the copied report
   std::string guidance;
   ImageLibraryScanFailure::Kind kind = ImageLibraryScanFailure::Kind::general;
 
@@ -61,8 +62,8 @@ struct ScanFailureDiagnosticsPresentation {
   // permission failure that lies under any root; a root "/a/b" does not contain "/a/bc/x.png".
   static std::optional<std::string> findReauthorizationRootPath(const std::vector<ImageLibraryScanFailure>& failures,
                                                             const std::optional<ImageLibraryScanDiagnosticContext>& context);
-  // The clipboard report: eight "key=value" lines ending in "failures:", then "path<TAB>message"
-  // per row; no line feed after the last line.
+  // The clipboard report: eight "key=value" lines ending in "failures:", then
+  // "path<TAB>diagnosticMessage" per row; no line feed after the last line.
   static std::string makeDiagnosticsText(const ImageLibraryScanSummary& summary,
                                      const std::optional<ImageLibraryScanDiagnosticContext>& context,
                                      const std::vector<ScanFailureRecoveryRow>& rows,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "store/image_library_store.h"
+#include "ui/common/error_notice_text.h"
 
 namespace lorvex::ui {
 
@@ -21,7 +22,7 @@ std::optional<std::string> SidebarErrorPresentation::message(const AppLocalizati
   if (lastTrashSummary && !lastTrashSummary->failures.empty() && isTrashMoveMessage(*errorMessage, *lastTrashSummary)) {
     return localizer.lookup(AppLocalizationKey::deleteCandidateReviewSummaryOperationFailed);
   }
-  return resourceDisplay.displayText(*errorMessage);
+  return errorNoticeText(errorNotice.value_or(ErrorNotice{}), localizer, resourceDisplay);
 }
 
 }  // namespace lorvex::ui

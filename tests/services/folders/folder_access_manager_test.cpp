@@ -154,7 +154,8 @@ TEST_F(FolderAccessManagerTest, MovedFolderKeepsItsOldAccessUntilTheNewLocationI
   auto accesses = manager->registeredFolderAccesses();
   ASSERT_EQ(accesses.size(), 1u);
   EXPECT_EQ(accesses[0],
-            (RegisteredFolderAccess{kRenamed, std::nullopt, State::missing, "フォルダが見つかりません。"}));
+            (RegisteredFolderAccess{kRenamed, std::nullopt, State::missing, "フォルダが見つかりません。",
+                                    ErrorNotice{ErrorNoticeKind::folderMissing, {}}}));
   EXPECT_EQ(stored(), (std::vector<Manager::BookmarkRecord>{{kRenamed, bookmarkFor(kRenamed, 2)}}));
   EXPECT_TRUE(system_.stopped.empty());  // the old location's access is still held
 
@@ -212,17 +213,20 @@ TEST_F(FolderAccessManagerTest, AccessStates) {
       {"available", [](FakeSystem&) {}, {kAlbum, kAlbum, State::available, std::nullopt}, 0},
       {"access refused",
        [](FakeSystem& s) { s.refusedStarts = {kAlbum}; },
-       {kAlbum, std::nullopt, State::accessDenied, "フォルダへのアクセス権限がありません。"},
+       {kAlbum, std::nullopt, State::accessDenied, "フォルダへのアクセス権限がありません。",
+        ErrorNotice{ErrorNoticeKind::folderAccessDenied, {}}},
        0},
       {"missing",
        [](FakeSystem& s) { s.folders.clear(); },
-       {kAlbum, std::nullopt, State::missing, "フォルダが見つかりません。"},
+       {kAlbum, std::nullopt, State::missing, "フォルダが見つかりません。",
+        ErrorNotice{ErrorNoticeKind::folderMissing, {}}},
        0},
       {"unreadable twice",
        [](FakeSystem& s) {
          s.readability[kAlbum] = {false, false, false, false};
        },
-       {kAlbum, std::nullopt, State::accessDenied, "フォルダを読み取れません。"},
+       {kAlbum, std::nullopt, State::accessDenied, "フォルダを読み取れません。",
+        ErrorNotice{ErrorNoticeKind::folderUnreadable, {}}},
        0},
       {"readable on the second check",
        [](FakeSystem& s) {
@@ -237,7 +241,9 @@ TEST_F(FolderAccessManagerTest, AccessStates) {
        {kAlbum, std::nullopt, State::accessDenied,
         std::filesystem::filesystem_error("not readable", kAlbum,
                                           std::error_code(EACCES, std::generic_category()))
-            .what()},
+            .what(),
+        // Refused by the system, so the row says access was denied.
+        ErrorNotice{ErrorNoticeKind::folderAccessDenied, {}}},
        2},
   };
   for (const auto& c : cases) {
@@ -448,7 +454,8 @@ TEST_F(LiveFolderAccessManagerTest, DeletedFolderIsMissing) {
   std::filesystem::remove(album);
   const auto accesses = makeManager()->registeredFolderAccesses();
   EXPECT_EQ(accesses, (std::vector<RegisteredFolderAccess>{
-                          {album, std::nullopt, State::missing, "フォルダが見つかりません。"}}));
+                          {album, std::nullopt, State::missing, "フォルダが見つかりません。",
+                           ErrorNotice{ErrorNoticeKind::folderMissing, {}}}}));
 }
 
 TEST_F(LiveFolderAccessManagerTest, RegisteringThroughASymbolicLinkStoresTheTarget) {

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "services/indexing/failing_indexing_store.h"
 #include "services/indexing/image_library_scanner.h"
@@ -158,6 +162,52 @@ TEST(ChangedPathScanTest, AFailedChangedPathScanIsResumedAsAFullScanOfItsRoots) 
   ASSERT_TRUE(resumed.has_value());
   EXPECT_EQ(resumed->indexedImageCount, 2);
   EXPECT_EQ(library.storedMissing(unreported), false);
+}
+
+// A link to a file is indexed under its target only when the target lies in the scanned folders,
+// whichever scan finds it: a full walk, a changed folder or the changed link itself. A target
+// outside them would be a row that no folder shows and no scan of the folders marks missing.
+TEST(ChangedPathScanTest, ALinkCountsOnlyWhenItsTargetLiesInTheScannedFolders) {
+  using Scan = std::function<void(ScannerTestLibrary&, const std::vector<std::string>& links)>;
+  const struct {
+    const char* name;
+    Scan scan;
+  } scans[] = {
+      {"full scan",
+       [](ScannerTestLibrary& library, const auto&) { library.scanner().scan({library.root()}, {}, {}); }},
+      {"changed folder",
+       [](ScannerTestLibrary& library, const auto&) {
+         library.scanner().scanChangedPaths({library.photo("links")}, {library.root()}, {}, {});
+       }},
+      {"changed links",
+       [](ScannerTestLibrary& library, const auto& links) {
+         library.scanner().scanChangedPaths(links, {library.root()}, {}, {});
+       }},
+  };
+  for (const auto& scan : scans) {
+    SCOPED_TRACE(scan.name);
+    ScannerTestLibrary library;
+    testing::TemporaryFolder elsewhere;
+    const std::string inside = library.writePNG("kept/inside.png");
+    const std::string hidden = library.writePNG(".cache/hidden.png");
+    const std::string outside = elsewhere.writeFile("outside.png", testing::pngWithPrompt("a dog"));
+    std::vector<std::string> links;
+    for (const auto& [name, target] : {std::pair{"to-inside.png", inside}, std::pair{"to-hidden.png", hidden},
+                                       std::pair{"to-outside.png", outside}}) {
+      links.push_back(library.photo(std::string("links/") + name));
+      std::filesystem::create_directories(library.photo("links"));
+      std::filesystem::create_symlink(target, links.back());
+    }
+
+    scan.scan(library, links);
+
+    EXPECT_EQ(library.storedMissing(inside), false);
+    EXPECT_EQ(library.storedMissing(hidden), std::nullopt);
+    EXPECT_EQ(library.storedMissing(outside), std::nullopt);
+    for (const auto& link : links) EXPECT_EQ(library.storedMissing(link), std::nullopt) << link;
+    EXPECT_EQ(library.count("SELECT COUNT(*) FROM media_files"), 1);
+    EXPECT_EQ(library.runningJobCount(), 0);
+  }
 }
 
 }  // namespace

@@ -498,9 +498,19 @@ TEST(ImageLibraryScannerTest, ASymbolicLinkIsQueuedUnderItsTarget) {
   std::filesystem::create_directories(library.photo("view"));
   std::filesystem::create_symlink(target, library.photo("view/alias.png"));
   std::filesystem::create_symlink(target, library.photo("view/alias.jpg"));
-  const auto summary = library.scanner().scan({library.photo("view")}, {}, {});
+  // Its target lies in the folders scanned (another root of the same scan).
+  const auto summary = library.scanner().scan({library.photo("view"), library.photo("store")}, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 1);
   EXPECT_EQ(library.storedMissing(target), false);
+  EXPECT_EQ(library.storedMissing(library.photo("view/alias.png")), std::nullopt);
+
+  // Scanned alone, the folder of the link does not hold its target: nothing is queued.
+  ScannerTestLibrary alone;
+  const std::string elsewhere = alone.writePNG("store/real.png");
+  std::filesystem::create_directories(alone.photo("view"));
+  std::filesystem::create_symlink(elsewhere, alone.photo("view/alias.png"));
+  EXPECT_EQ(alone.scanner().scan({alone.photo("view")}, {}, {}).scannedFileCount, 0);
+  EXPECT_EQ(alone.storedMissing(elsewhere), std::nullopt);
 }
 
 }  // namespace

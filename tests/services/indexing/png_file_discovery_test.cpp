@@ -73,12 +73,16 @@ TEST(PNGFileDiscoveryTest, WalksFoldersSkippingHiddenEntriesAndFolderLinks) {
             0);
   ASSERT_EQ(::mkfifo((folder / "photos/fifo.png").c_str(), 0600), 0);  // reported; fails when opened
 
+  // The link to a file outside the walked folder is skipped; one to a file inside it is reported
+  // under its target, one into a hidden folder is not.
+  ASSERT_EQ(::symlink((root + "/sub/d.png").c_str(), (root + "/inner-link.png").c_str()), 0);
+  ASSERT_EQ(::symlink((root + "/.hidden/inside.png").c_str(), (root + "/hidden-link.png").c_str()), 0);
+
   const Walk result = walk(root);
 
   const std::vector<std::string> expected = {
-      root + "/a.PNG",     root + "/b.png",
-      root + "/fifo.png",  folder / "elsewhere/target.png",
-      root + "/sub/d.png", root + "/sub/deeper/c.png",
+      root + "/a.PNG",     root + "/b.png",     root + "/fifo.png",
+      root + "/sub/d.png", root + "/sub/d.png", root + "/sub/deeper/c.png",
   };
   EXPECT_EQ(result.files, expected);
   EXPECT_EQ(result.count, expected.size());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/common/app_localization_key.h"
+#include "ui/common/error_notice_text.h"
 #include "ui/common/localization_format.h"
 #include "ui/common/localization_table.h"
 
@@ -79,6 +80,12 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
     table["slideshow.interval.seconds"] = decimal;
     table["common.accessibilityPair"] = {Kind::text, Kind::text};
     table["review.bulkActionTitle"] = {Kind::text, Kind::integer};
+    // A failure's text names its values (paths) as texts.
+    for (const ErrorNoticeKind kind : allCases<ErrorNoticeKind>()) {
+      if (const std::size_t count = errorNoticeArgumentCount(kind); count > 0) {
+        table[errorNoticeKey(kind)] = std::vector<Kind>(count, Kind::text);
+      }
+    }
     return table;
   }();
   return kinds;
@@ -99,6 +106,8 @@ constexpr std::string_view kMenuKeys[] = {"platform.menu.view",
 std::set<std::string> expectedKeys() {
   std::set<std::string> keys(std::begin(kMenuKeys), std::end(kMenuKeys));
   for (const auto key : allAppLocalizationKeys()) keys.emplace(keyString(key));
+  // The texts of failures (error_notice_text.h), beyond the enumeration too.
+  for (const ErrorNoticeKind kind : allCases<ErrorNoticeKind>()) keys.emplace(errorNoticeKey(kind));
   return keys;
 }
 

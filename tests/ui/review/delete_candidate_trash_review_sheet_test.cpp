@@ -243,7 +243,8 @@ TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
     summary.requestedCount = static_cast<std::int64_t>(call.paths.size()) + 3;
     for (int i = 0; i < 7; ++i) {
       summary.failures.push_back({"/library/f" + std::to_string(i) + ".png", "denied",
-                                  ImageTrashFailureReason::underlyingError});
+                                  ImageTrashFailureReason::underlyingError,
+                                  ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}}});
     }
     return summary;
   });
@@ -256,7 +257,7 @@ TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
     const std::string name = "deleteCandidateReview.summary.failure." + std::to_string(i);
     auto* line = findByName<QLabel>(*sheet, QString::fromStdString(name));
     ASSERT_NE(line, nullptr) << name;
-    EXPECT_EQ(line->accessibleName(), QString::fromStdString("f" + std::to_string(i) + ".png: denied"));
+    EXPECT_EQ(line->accessibleName(), QString::fromStdString("f" + std::to_string(i) + ".png: error.trash.moveFailed"));
   }
   EXPECT_EQ(findByName<QLabel>(*sheet, "deleteCandidateReview.summary.failure.5"), nullptr);
   EXPECT_EQ(label("deleteCandidateReview.summary.failureOverflow"),

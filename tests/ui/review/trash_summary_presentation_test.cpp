@@ -56,16 +56,18 @@ TEST(TrashSummaryPresentation, AChangedFileShowsTheFixedTextWhileTheReportKeepsT
   ImageTrashSummary summary;
   summary.requestedCount = 2;
   summary.failures = {{"/a/b.png", "size differs", ImageTrashFailureReason::fileChangedSinceReview},
-                      {"/a/b.png", "Permission denied", ImageTrashFailureReason::underlyingError}};
+                      {"/a/b.png", "Permission denied", ImageTrashFailureReason::underlyingError,
+                       ErrorNotice{ErrorNoticeKind::trashLibraryNotUpdated, {}}}};
   const TrashSummaryPresentation summaryPresentation{summary, echoLocalization(), {}};
   EXPECT_EQ(summaryPresentation.failureLineText(summary.failures[0]),
             "b.png: deleteCandidateReview.failure.fileChangedSinceReview");
-  EXPECT_EQ(summaryPresentation.failureLineText(summary.failures[1]), "b.png: Permission denied");
+  // Told by its notice; the library's text stays for the report.
+  EXPECT_EQ(summaryPresentation.failureLineText(summary.failures[1]), "b.png: error.trash.libraryNotUpdated");
 
   const TrashFailureRecoveryPresentation recovery{summary, echoLocalization(), {}};
   const std::vector<TrashFailureRecoveryRow> expected = {
       {"0-/a/b.png", "/a/b.png", "/a/b.png", "b.png", "deleteCandidateReview.failure.fileChangedSinceReview"},
-      {"1-/a/b.png", "/a/b.png", "/a/b.png", "b.png", "Permission denied"},
+      {"1-/a/b.png", "/a/b.png", "/a/b.png", "b.png", "error.trash.libraryNotUpdated"},
   };
   EXPECT_EQ(recovery.rows(), expected);
   EXPECT_EQ(recovery.diagnosticsText(),
@@ -89,9 +91,11 @@ TEST(TrashSummaryPresentation, RecordingModeRedactsTheHomeInPathsMessagesAndTheR
   ImageTrashSummary summary;
   summary.requestedCount = 3;
   summary.trashedPaths = {"/home/me/Pictures/a.png"};
+  // The first without a notice: a failed move, as the library recorded them before notices.
   summary.failures = {{"/home/me/Pictures/b.png", "cannot move /home/me/Pictures/b.png.",
                        ImageTrashFailureReason::underlyingError},
-                      {"/home/mel/c.png", "no access to /home/me", ImageTrashFailureReason::underlyingError}};
+                      {"/home/mel/c.png", "no access to /home/me", ImageTrashFailureReason::underlyingError,
+                       ErrorNotice{ErrorNoticeKind::trashNotIndexed, {"/home/me/c.png"}}}};
   const struct {
     ViewResourceDisplay display;
     std::vector<std::string> displayPaths;
@@ -100,20 +104,25 @@ TEST(TrashSummaryPresentation, RecordingModeRedactsTheHomeInPathsMessagesAndTheR
   } cases[] = {
       {{true, "/home/me"},
        {"~/Pictures/b.png", "/home/mel/c.png"},
-       {"cannot move ~/Pictures/b.png.", "no access to ~"},
-       "Lorvex Trash Failure Diagnostics\nrequested=3\ntrashed=1\nfailed=2\n\nTrashed paths:\n~/Pictures/a.png\n\n"
+       {"error.trash.moveFailed", "error.trash.notIndexed(~/c.png)"},
+       "Lorvex Trash Failure Diagnostics\nrequested=3\ntrashed=1\nfailed=2\n\nTrashed "
+       "paths:\n~/Pictures/a.png\n\n"
        "Failures:\n~/Pictures/b.png\tcannot move ~/Pictures/b.png.\n/home/mel/c.png\tno access to ~"},
       {{false, "/home/me"},
        {"/home/me/Pictures/b.png", "/home/mel/c.png"},
-       {"cannot move /home/me/Pictures/b.png.", "no access to /home/me"},
-       "Lorvex Trash Failure Diagnostics\nrequested=3\ntrashed=1\nfailed=2\n\nTrashed paths:\n/home/me/Pictures/a.png\n\n"
-       "Failures:\n/home/me/Pictures/b.png\tcannot move /home/me/Pictures/b.png.\n/home/mel/c.png\tno access to "
+       {"error.trash.moveFailed", "error.trash.notIndexed(/home/me/c.png)"},
+       "Lorvex Trash Failure Diagnostics\nrequested=3\ntrashed=1\nfailed=2\n\nTrashed "
+       "paths:\n/home/me/Pictures/a.png\n\n"
+       "Failures:\n/home/me/Pictures/b.png\tcannot move /home/me/Pictures/b.png.\n/home/mel/c.png\tno access "
+       "to "
        "/home/me"},
       {{true, ""},
        {"/home/me/Pictures/b.png", "/home/mel/c.png"},
-       {"cannot move /home/me/Pictures/b.png.", "no access to /home/me"},
-       "Lorvex Trash Failure Diagnostics\nrequested=3\ntrashed=1\nfailed=2\n\nTrashed paths:\n/home/me/Pictures/a.png\n\n"
-       "Failures:\n/home/me/Pictures/b.png\tcannot move /home/me/Pictures/b.png.\n/home/mel/c.png\tno access to "
+       {"error.trash.moveFailed", "error.trash.notIndexed(/home/me/c.png)"},
+       "Lorvex Trash Failure Diagnostics\nrequested=3\ntrashed=1\nfailed=2\n\nTrashed "
+       "paths:\n/home/me/Pictures/a.png\n\n"
+       "Failures:\n/home/me/Pictures/b.png\tcannot move /home/me/Pictures/b.png.\n/home/mel/c.png\tno access "
+       "to "
        "/home/me"},
   };
   for (const auto& c : cases) {

@@ -8,8 +8,11 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "services/image_library_service_error.h"
 #include "ui/common/accessibility_identifiers.h"
+#include "ui/common/localization_table.h"
 #include "ui/common/selectable_wrapped_text.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/sidebar/indexing_progress_card.h"
 #include "ui/sidebar/library_section_widgets.h"
 #include "ui/sidebar/scan_failure_sheet.h"
@@ -280,11 +283,50 @@ TEST_F(FilterSidebarLibraryTest, ErrorLineShowsTheStoresMessage) {
   settle();
   EXPECT_TRUE(error->isVisible());
   EXPECT_EQ(error->text(), "deleteCandidateReview.summary.operationFailed");
+  // A text the store got without a kind is never shown as it is.
   store->setErrorMessage("登録できませんでした");
   settle();
-  EXPECT_EQ(error->text(), "登録できませんでした");
+  EXPECT_EQ(error->text(), "error.unexpected");
 }
 
+// As a person meets it in an English window: the library's failures arrive with its own Japanese
+// texts, and the error line and the folder row say them in English.
+TEST_F(FilterSidebarLibraryTest, AnEnglishWindowTellsTheLibrarysFailuresInEnglish) {
+  localizer = AppLocalization::overTable(bundledLocalizationTable(kEnglishLanguage), ".");
+  makeSidebar();
+  auto gone = folder("/pics/gone", State::missing);
+  gone.lastError = "フォルダが見つかりません。";
+  gone.lastErrorNotice = ErrorNotice{ErrorNoticeKind::folderMissing, {}};
+  setFolders({folder("/pics/a"), gone});
+  harness.service->setAnswer("syncRegisteredFolder", [](const lorvex::testing::ServiceCall&) -> std::any {
+    throw ImageLibraryServiceError::registeredFolderUnavailable("/pics/a");
+  });
+
+  menuAction(folderMenu(*sidebar, "/pics/a"), "Sync Folder")->trigger();
+  settle();
+  ASSERT_NE(sidebar->syncDialog(), nullptr);
+  sidebar->syncDialog()->findChild<QPushButton*>("confirm")->click();
+  settle();
+
+  ASSERT_EQ(callCount("syncRegisteredFolder"), 1u);
+  EXPECT_EQ(store->errorMessage(), "登録フォルダにアクセスできません: /pics/a");  // kept for the logs
+  auto* error = find<SelectableWrappedText>("sidebar.error");
+  ASSERT_NE(error, nullptr);
+  EXPECT_TRUE(error->isVisible());
+  EXPECT_FALSE(error->geometry().isEmpty());
+  EXPECT_EQ(error->text().toStdString(), "The registered folder cannot be accessed: /pics/a");
+
+  // The missing folder's row says so in English, and no Japanese text is on screen.
+  std::vector<std::string> rowErrors;
+  for (const WrappedTextLabel* line : sidebar->findChildren<WrappedTextLabel*>()) {
+    if (line->isVisible() && line->text() == "Folder not found.") rowErrors.push_back(line->text().toStdString());
+    EXPECT_FALSE(line->isVisible() && line->text().contains(QString::fromUtf8("見つかりません")));
+  }
+  for (const QLabel* label : sidebar->findChildren<QLabel*>()) {
+    EXPECT_FALSE(label->isVisible() && label->text().contains(QString::fromUtf8("見つかりません")));
+  }
+  EXPECT_EQ(rowErrors.size(), 1u);
+}
 
 TEST_F(FilterSidebarLibraryTest, CopyPutsTheReportOnTheClipboardOnce) {
   makeSidebar();

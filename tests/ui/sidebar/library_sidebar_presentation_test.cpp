@@ -95,12 +95,16 @@ TEST(LibrarySidebarPresentationTest, FolderRowsByState) {
     std::optional<std::string> status;
     std::string accessibility;
     bool repair;
+    std::string error;  // the row's error line for a summary without a notice: its state's
   } cases[] = {
-      {State::available, std::nullopt, "common.accessibilityPair(Pics,library.registered)", false},
-      {State::missing, "library.missingFolder", "common.accessibilityPair(Pics,library.missingFolder)", false},
-      {State::accessDenied, "library.accessRequired", "common.accessibilityPair(Pics,library.accessRequired)", true},
-      {State::bookmarkInvalid, "library.bookmarkInvalid", "common.accessibilityPair(Pics,library.bookmarkInvalid)",
-       true},
+      {State::available, std::nullopt, "common.accessibilityPair(Pics,library.registered)", false,
+       "error.folder.unreadable"},
+      {State::missing, "library.missingFolder", "common.accessibilityPair(Pics,library.missingFolder)", false,
+       "error.folder.missing"},
+      {State::accessDenied, "library.accessRequired", "common.accessibilityPair(Pics,library.accessRequired)",
+       true, "error.folder.accessDenied"},
+      {State::bookmarkInvalid, "library.bookmarkInvalid",
+       "common.accessibilityPair(Pics,library.bookmarkInvalid)", true, "error.folder.bookmarkInvalid"},
   };
   for (const Case& c : cases) {
     const auto row = LibrarySidebarFolderRowPresentation::make(folder("/u/Pics", c.state, 0, "boom"), localizer, {});
@@ -108,7 +112,7 @@ TEST(LibrarySidebarPresentationTest, FolderRowsByState) {
     EXPECT_EQ(row.accessibilityText, c.accessibility);
     EXPECT_EQ(row.showsRepairAction, c.repair);
     EXPECT_EQ(row.systemImageName, "folder");
-    EXPECT_EQ(row.lastErrorText, "boom");
+    EXPECT_EQ(row.lastErrorText, c.error);
   }
 }
 
@@ -122,7 +126,8 @@ TEST(LibrarySidebarPresentationTest, RecordingModeHidesTheHomeDirectoryButNotThe
       folder("/Users/a/Pictures", State::missing, 0, "gone: /Users/a/Pictures"), localizer, recording);
   EXPECT_EQ(pictures.displayName, "Pictures");
   EXPECT_EQ(pictures.displayPath, "~/Pictures");
-  EXPECT_EQ(pictures.lastErrorText, "gone: ~/Pictures");
+  // The library's text is not shown: the row says what is wrong in the window's language.
+  EXPECT_EQ(pictures.lastErrorText, "error.folder.missing");
   const auto plain = LibrarySidebarFolderRowPresentation::make(folder("/Users/a", State::available), localizer, {});
   EXPECT_EQ(plain.displayName, "a");
   EXPECT_EQ(plain.displayPath, "/Users/a");
@@ -138,7 +143,7 @@ TEST(LibrarySidebarPresentationTest, EqualityFollowsEveryFolderField) {
   std::vector<RegisteredFolderSummary> folders = {folder("/a", State::missing, 2, "x")};
   const auto first = LibrarySidebarPresentation::make(folders, false, false, std::nullopt, localizer, {});
   EXPECT_EQ(first, LibrarySidebarPresentation::make(folders, false, false, std::nullopt, localizer, {}));
-  folders[0].lastError = "y";
+  folders[0].lastErrorNotice = ErrorNotice{ErrorNoticeKind::folderUnreadable, {}};
   EXPECT_NE(first, LibrarySidebarPresentation::make(folders, false, false, std::nullopt, localizer, {}));
 }
 

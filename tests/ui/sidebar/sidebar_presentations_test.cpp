@@ -46,28 +46,40 @@ TEST(SidebarErrorPresentationTest, TrashFailuresReplaceOnlyTheMovesOwnMessage) {
   const ImageTrashSummary moved{2, {"/a.png", "/b.png"}, {}};
   const std::string fixed(ImageLibraryStore::kTrashFailureMessage);
   const std::string operationFailed = "deleteCandidateReview.summary.operationFailed";
+  const ErrorNotice someFailed{ErrorNoticeKind::trashSomeFailed, {}};
+  const ErrorNotice unavailable{ErrorNoticeKind::folderUnavailable, {"/p"}};
   const struct {
     const char* name;
     std::optional<std::string> error;
+    std::optional<ErrorNotice> notice;
     std::optional<ImageTrashSummary> summary;
     std::optional<std::string> line;
   } cases[] = {
-      {"no error, failed move", std::nullopt, failed, std::nullopt},
-      {"the move's fixed text", fixed, failed, operationFailed},
-      {"a refused move's own message", "サービス停止", refused, operationFailed},
-      {"a later unrelated error shows itself", "登録に失敗しました", failed, "登録に失敗しました"},
-      {"fixed text after a clean move", fixed, moved, fixed},
-      {"error without any move", "boom", std::nullopt, "boom"},
+      {"no error, failed move", std::nullopt, std::nullopt, failed, std::nullopt},
+      {"the move's fixed text", fixed, someFailed, failed, operationFailed},
+      {"a refused move's own message", "サービス停止", unavailable, refused, operationFailed},
+      // Told by its notice, in the window's language, never by the library's own text.
+      {"a later unrelated error shows itself", "登録フォルダにアクセスできません: /p", unavailable, failed,
+       "error.folder.unavailable(/p)"},
+      {"fixed text after a clean move", fixed, someFailed, moved, operationFailed},
+      {"error without any move", "attempt to write a readonly database",
+       ErrorNotice{ErrorNoticeKind::libraryReadOnly, {}}, std::nullopt, "error.library.readOnly"},
+      {"a text without a notice", "boom", std::nullopt, std::nullopt, "error.unexpected"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ((SidebarErrorPresentation{c.error, c.summary, {}}.message(testing::echoLocalization())), c.line)
+    EXPECT_EQ(
+        (SidebarErrorPresentation{c.error, c.summary, {}, c.notice}.message(testing::echoLocalization())),
+        c.line)
         << c.name;
   }
 
-  const SidebarErrorPresentation recording{"cannot read /Users/u/Pictures", std::nullopt, {true, "/Users/u"}};
-  EXPECT_EQ(recording.message(testing::echoLocalization()), "cannot read ~/Pictures");
-  const SidebarErrorPresentation plain{"cannot read /Users/u/Pictures", std::nullopt, {false, "/Users/u"}};
-  EXPECT_EQ(plain.message(testing::echoLocalization()), "cannot read /Users/u/Pictures");
+  const ErrorNotice pictures{ErrorNoticeKind::folderUnavailable, {"/Users/u/Pictures"}};
+  const SidebarErrorPresentation recording{
+      "cannot read /Users/u/Pictures", std::nullopt, {true, "/Users/u"}, pictures};
+  EXPECT_EQ(recording.message(testing::echoLocalization()), "error.folder.unavailable(~/Pictures)");
+  const SidebarErrorPresentation plain{
+      "cannot read /Users/u/Pictures", std::nullopt, {false, "/Users/u"}, pictures};
+  EXPECT_EQ(plain.message(testing::echoLocalization()), "error.folder.unavailable(/Users/u/Pictures)");
   EXPECT_NE(recording, plain);
 }
 
@@ -139,12 +151,16 @@ TEST(ScanFailureDiagnosticsPresentationTest, ReportAndTextsOfAScan) {
   EXPECT_EQ(p.failureRows[0].fileName, "a.png");
   EXPECT_EQ(p.failureRows[0].guidance, "scanFailure.guidance.permission");
   EXPECT_EQ(p.failureRows[1].guidance, "scanFailure.guidance.missing");
+  // A row says what went wrong by the failure's kind; the library's text stays for the report.
+  EXPECT_EQ(p.failureRows[0].message, "error.permissionDenied");
+  EXPECT_EQ(p.failureRows[1].message, "error.file.missing");
+  EXPECT_EQ(p.failureRows[1].diagnosticMessage, "gone");
 
   const auto recorded = ScanFailureDiagnosticsPresentation::make(summary, context, testing::echoLocalization(),
                                                                  {true, "/Users/u"});
   EXPECT_EQ(recorded.failureRows[0].path, "/Users/u/Pictures/a.png");
   EXPECT_EQ(recorded.failureRows[0].displayPath, "~/Pictures/a.png");
-  EXPECT_EQ(recorded.failureRows[0].message, "no access to ~/Pictures/a.png");
+  EXPECT_EQ(recorded.failureRows[0].message, "error.permissionDenied");
   EXPECT_EQ(recorded.failureRows[0].fileName, "a.png");
   EXPECT_EQ(recorded.rootPathsText, "scanFailure.details.roots(~/Pictures, ~)");
   EXPECT_EQ(recorded.reauthorizationRootPath, "/Users/u/Pictures");

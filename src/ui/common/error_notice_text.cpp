@@ -1,0 +1,102 @@
+#include "ui/common/error_notice_text.h"
+
+#include <array>
+#include <utility>
+
+namespace lorvex::ui {
+
+namespace {
+
+using K = ErrorNoticeKind;
+
+// One key per kind, in the enumeration's order. A failed move to the Trash says what the review's
+// own summary says.
+constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 34> kKeys{{
+    {K::unexpected, "error.unexpected"},
+    {K::libraryNotPrepared, "error.library.notPrepared"},
+    {K::libraryFromNewerVersion, "error.library.newerVersion"},
+    {K::libraryInUse, "error.library.inUse"},
+    {K::libraryReadOnly, "error.library.readOnly"},
+    {K::libraryDamaged, "error.library.damaged"},
+    {K::libraryDatabase, "error.library.database"},
+    {K::diskFull, "error.diskFull"},
+    {K::permissionDenied, "error.permissionDenied"},
+    {K::fileMissing, "error.file.missing"},
+    {K::fileMetadataUnreadable, "error.file.metadataUnreadable"},
+    {K::fileNotIndexed, "error.file.notIndexed"},
+    {K::fileSystem, "error.file.readWrite"},
+    {K::settings, "error.settings"},
+    {K::folderUnavailable, "error.folder.unavailable"},
+    {K::folderMissing, "error.folder.missing"},
+    {K::folderAccessDenied, "error.folder.accessDenied"},
+    {K::folderUnreadable, "error.folder.unreadable"},
+    {K::folderBookmarkInvalid, "error.folder.bookmarkInvalid"},
+    {K::folderListUnreadable, "error.folder.listUnreadable"},
+    {K::folderMismatch, "error.folder.mismatch"},
+    {K::folderPathNotStorable, "error.folder.pathNotStorable"},
+    {K::monitoringUnavailable, "error.monitoring.unavailable"},
+    {K::monitoringWatchLimit, "error.monitoring.watchLimit"},
+    {K::trashNotIndexed, "error.trash.notIndexed"},
+    {K::trashAlreadyMissing, "error.trash.alreadyMissing"},
+    {K::trashNotDeleteCandidate, "error.trash.notDeleteCandidate"},
+    {K::trashMoveFailed, "error.trash.moveFailed"},
+    {K::trashThumbnailNotRemoved, "error.trash.thumbnailNotRemoved"},
+    {K::trashLibraryNotUpdated, "error.trash.libraryNotUpdated"},
+    {K::trashSomeFailed, "deleteCandidateReview.summary.operationFailed"},
+    {K::tagConceptsUnavailable, "error.tagConcept.unavailable"},
+    {K::undoIncomplete, "error.undo.incomplete"},
+    {K::thumbnail, "error.thumbnail"},
+}};
+
+}  // namespace
+
+std::string_view errorNoticeKey(ErrorNoticeKind kind) {
+  for (const auto& [candidate, key] : kKeys) {
+    if (candidate == kind) return key;
+  }
+  return kKeys.front().second;
+}
+
+std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& localizer,
+                            const ViewResourceDisplay& resourceDisplay) {
+  const std::size_t count = errorNoticeArgumentCount(notice.kind);
+  FormatArguments arguments;
+  arguments.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    arguments.emplace_back(i < notice.arguments.size() ? resourceDisplay.displayText(notice.arguments[i])
+                                                       : std::string());
+  }
+  return localizer.lookup(errorNoticeKey(notice.kind), arguments);
+}
+
+ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind) {
+  using Kind = ImageLibraryScanFailure::Kind;
+  switch (kind) {
+    case Kind::permission:
+      return ErrorNotice{ErrorNoticeKind::permissionDenied, {}};
+    case Kind::missing:
+      return ErrorNotice{ErrorNoticeKind::fileMissing, {}};
+    case Kind::metadata:
+      return ErrorNotice{ErrorNoticeKind::fileMetadataUnreadable, {}};
+    case Kind::general:
+      break;
+  }
+  return ErrorNotice{ErrorNoticeKind::fileNotIndexed, {}};
+}
+
+ErrorNotice folderErrorNotice(const RegisteredFolderSummary& summary) {
+  if (summary.lastErrorNotice) return *summary.lastErrorNotice;
+  switch (summary.state) {
+    case RegisteredFolderAccessState::missing:
+      return ErrorNotice{ErrorNoticeKind::folderMissing, {}};
+    case RegisteredFolderAccessState::accessDenied:
+      return ErrorNotice{ErrorNoticeKind::folderAccessDenied, {}};
+    case RegisteredFolderAccessState::bookmarkInvalid:
+      return ErrorNotice{ErrorNoticeKind::folderBookmarkInvalid, {}};
+    case RegisteredFolderAccessState::available:
+      break;
+  }
+  return ErrorNotice{ErrorNoticeKind::folderUnreadable, {}};
+}
+
+}  // namespace lorvex::ui
