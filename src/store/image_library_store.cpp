@@ -454,4 +454,9 @@ void ImageLibraryStore::setErrorMessage(std::optional<std::string> value) {
   assignObserved(errorMessage_, std::move(value), this, &ImageLibraryStore::errorMessageChanged);
 }
 
+void ImageLibraryStore::setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value) {
+  creatingThread_.check();
+  assignObserved(libraryRecoveryNotice_, std::move(value), this, &ImageLibraryStore::libraryRecoveryNoticeChanged);
+}
+
 }  // namespace lorvex

@@ -41,6 +41,7 @@
 #include "model/image_search_query.h"
 #include "model/image_trash_summary.h"
 #include "model/indexing_job.h"
+#include "model/library_recovery_notice.h"
 #include "model/registered_folder.h"
 #include "model/scan_diagnostic_context.h"
 #include "model/tag_concept.h"
@@ -198,6 +199,9 @@ class ImageLibraryStore : public QObject {
   const std::shared_ptr<ImageLibraryServicing>& service() const { return service_; }
   bool needsLiveServicePreparation() const { return needsLiveServicePreparation_; }
   const std::optional<std::string>& errorMessage() const { return errorMessage_; }
+  // What preparing the library did with the file it found (a damaged one rebuilt, or one of another
+  // kind set aside), from the live service once it is installed; shown until the process ends.
+  const std::optional<LibraryRecoveryNotice>& libraryRecoveryNotice() const { return libraryRecoveryNotice_; }
 
   void setOnlyFavorites(bool value);
   void setOnlyDeleteCandidates(bool value);
@@ -273,6 +277,7 @@ class ImageLibraryStore : public QObject {
   void setService(std::shared_ptr<ImageLibraryServicing> value);
   void setNeedsLiveServicePreparation(bool value);
   void setErrorMessage(std::optional<std::string> value);
+  void setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value);
 
   // The undo stack's size as its limit counts it (DeleteCandidateUndoAction::weight summed).
   std::size_t deleteCandidateUndoStackEntryCount() const;
@@ -956,6 +961,7 @@ class ImageLibraryStore : public QObject {
   void serviceChanged();
   void needsLiveServicePreparationChanged();
   void errorMessageChanged();
+  void libraryRecoveryNoticeChanged();
 
   // The projections' inputs changed; emitted at most once per event-loop turn, after the field
   // signals of that turn.
@@ -1398,6 +1404,7 @@ class ImageLibraryStore : public QObject {
   std::shared_ptr<ImageLibraryServicing> service_;
   bool needsLiveServicePreparation_{false};
   std::optional<std::string> errorMessage_;
+  std::optional<LibraryRecoveryNotice> libraryRecoveryNotice_;
 
   // Last: its flows are cancelled and freed before any field they use goes.
   CoroutineScope scope_;

@@ -28,6 +28,7 @@
 #include "ui/sidebar/filter_row_button.h"
 #include "ui/sidebar/library_section_widgets.h"
 #include "ui/sidebar/scan_failure_sheet.h"
+#include "ui/sidebar/library_recovery_notice_presentation.h"
 #include "ui/sidebar/sidebar_error_presentation.h"
 #include "ui/sidebar/sidebar_menus.h"
 #include "ui/sidebar/sidebar_widget_helpers.h"
@@ -140,6 +141,14 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
   layout->setContentsMargins(12, 8, 12, 8);
   layout->setSpacing(8);
   buildLibrarySection(*layout);
+  recoveryNotice_ = makePlainLabel({}, content);
+  recoveryNotice_->setObjectName("sidebar.libraryRecoveryNotice");
+  recoveryNotice_->setFont(roleFont(FontRole::caption));
+  recoveryNotice_->setWordWrap(true);
+  recoveryNotice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  setForegroundColor(*recoveryNotice_, roleColor(ColorRole::secondary));
+  recoveryNotice_->setVisible(false);
+  layout->addWidget(recoveryNotice_);
   buildFilterSection(*layout);
   error_ = makePlainLabel({}, content);
   error_->setObjectName("sidebar.error");
@@ -368,6 +377,7 @@ void FilterSidebar::connectStore() {
            &ImageLibraryStore::lastScanDiagnosticContextChanged,
            &ImageLibraryStore::lastTrashSummaryChanged,
            &ImageLibraryStore::errorMessageChanged,
+           &ImageLibraryStore::libraryRecoveryNoticeChanged,
            &ImageLibraryStore::savedFilterTagsChanged,
            &ImageLibraryStore::selectedFilterTagsChanged,
            &ImageLibraryStore::selectedModelSourceChanged,
@@ -417,6 +427,7 @@ void FilterSidebar::applyStoreState() {
   updateSavedTags();
   updateFilters();
   updateError();
+  updateRecoveryNotice();
   updateScanFailureSheet();
 }
 
@@ -541,6 +552,12 @@ void FilterSidebar::updateError() {
   const std::optional<std::string> message = presentation.message(localizer_);
   error_->setVisible(message.has_value());
   error_->setText(message ? qtText(*message) : QString());
+}
+
+void FilterSidebar::updateRecoveryNotice() {
+  const auto& notice = store_.libraryRecoveryNotice();
+  recoveryNotice_->setVisible(notice.has_value());
+  recoveryNotice_->setText(notice ? qtText(libraryRecoveryNoticeText(*notice, localizer_)) : QString());
 }
 
 void FilterSidebar::clearModelFilter() {

@@ -92,6 +92,7 @@ class FilterSidebar : public QWidget {
   void updateSavedTags();
   void updateFilters();
   void updateError();
+  void updateRecoveryNotice();
   void updateDialogs();
   void updateScanFailureSheet();
   void updateTrashReviewSheet();
@@ -145,6 +146,7 @@ class FilterSidebar : public QWidget {
   QCheckBox* favoritesOnly_ = nullptr;
   QCheckBox* deleteCandidatesOnly_ = nullptr;
   QLabel* error_ = nullptr;
+  QLabel* recoveryNotice_ = nullptr;
 
   QPointer<ImageLibraryPresentationState> connectedPresentation_;
   QPointer<QMessageBox> unregisterDialog_;

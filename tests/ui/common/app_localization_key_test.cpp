@@ -173,6 +173,9 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "library.unregister.action",
     "library.unregister.message",
     "library.unregister.title",
+    "library.recovery.damaged.one",
+    "library.recovery.damaged.other",
+    "library.recovery.setAside",
     "metadata.characterCaptions",
     "metadata.characterTags",
     "metadata.baseCaption",
@@ -337,7 +340,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 316u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 319u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 

@@ -77,6 +77,9 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
     table["slideshow.interval.seconds"] = decimal;
     table["common.accessibilityPair"] = {Kind::text, Kind::text};
     table["review.bulkActionTitle"] = {Kind::text, Kind::integer};
+    table["library.recovery.damaged.one"] = {Kind::text, Kind::integer};
+    table["library.recovery.damaged.other"] = {Kind::text, Kind::integer};
+    table["library.recovery.setAside"] = {Kind::text};
     return table;
   }();
   return kinds;
