@@ -1,5 +1,7 @@
 #include "ui/sidebar/library_recovery_notice_presentation.h"
 
+#include "ui/sidebar/library_sidebar_presentation.h"
+
 namespace lorvex::ui {
 
 std::string libraryRecoveryNoticeText(const LibraryRecoveryNotice& notice, const AppLocalization& localizer) {
@@ -9,7 +11,7 @@ std::string libraryRecoveryNoticeText(const LibraryRecoveryNotice& notice, const
   const std::int64_t count = notice.recoveredMarkCount.value_or(0);
   return localizer.lookup(pluralKey(count, AppLocalizationKey::libraryRecoveryDamagedOne,
                                     AppLocalizationKey::libraryRecoveryDamagedOther),
-                          {notice.setAsideFileName, count});
+                          {notice.setAsideFileName, LibrarySidebarPresentation::formattedCount(count)});
 }
 
 }  // namespace lorvex::ui

@@ -77,8 +77,8 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
     table["slideshow.interval.seconds"] = decimal;
     table["common.accessibilityPair"] = {Kind::text, Kind::text};
     table["review.bulkActionTitle"] = {Kind::text, Kind::integer};
-    table["library.recovery.damaged.one"] = {Kind::text, Kind::integer};
-    table["library.recovery.damaged.other"] = {Kind::text, Kind::integer};
+    table["library.recovery.damaged.one"] = {Kind::text, Kind::text};
+    table["library.recovery.damaged.other"] = {Kind::text, Kind::text};
     table["library.recovery.setAside"] = {Kind::text};
     return table;
   }();

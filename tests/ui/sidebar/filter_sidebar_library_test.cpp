@@ -293,7 +293,7 @@ TEST_F(FilterSidebarLibraryTest, ALibrarySetAsideAtLaunchIsToldUnderTheLibrarySe
                                                         "LorvexV3.sqlite.pre-v4-v4-1700000000", 3});
   settle();
   ASSERT_TRUE(notice->isVisible());
-  EXPECT_EQ(notice->text().toStdString(), "library.recovery.damaged.other(LorvexV3.sqlite.pre-v4-v4-1700000000,#3)");
+  EXPECT_EQ(notice->text().toStdString(), "library.recovery.damaged.other(LorvexV3.sqlite.pre-v4-v4-1700000000,3)");
   // On screen, whole, between the library section and the filters.
   const QRect shown(notice->mapTo(sidebar.get(), QPoint(0, 0)), notice->size());
   EXPECT_TRUE(sidebar->rect().contains(shown));

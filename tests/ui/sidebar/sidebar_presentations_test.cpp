@@ -50,9 +50,9 @@ TEST(LibraryRecoveryNoticeTest, TellsWhatHappenedToTheLibraryFileInTheInterfaces
     LibraryRecoveryNotice notice;
     std::string text;
   } cases[] = {
-      {"en", {Kind::damagedLibraryRebuilt, file, 12},
+      {"en", {Kind::damagedLibraryRebuilt, file, 1284},
        "The library was damaged and has been rebuilt from your folders. The damaged file was set aside as "
-       "“LorvexV3.sqlite.pre-v4-v4-1700000000”. The marks of 12 images were recovered."},
+       "“LorvexV3.sqlite.pre-v4-v4-1700000000”. The marks of 1,284 images were recovered."},
       {"en", {Kind::damagedLibraryRebuilt, file, 1},
        "The library was damaged and has been rebuilt from your folders. The damaged file was set aside as "
        "“LorvexV3.sqlite.pre-v4-v4-1700000000”. The marks of 1 image were recovered."},
