@@ -110,9 +110,9 @@ std::map<std::int64_t, ReviewState> readReviewStates(SQLiteConnection& db) {
                state.deleteCandidate = state.deleteCandidate || rows.int64(2) != 0;
                if (!rows.isNull(3)) state.notes = rows.text(3);
              });
-  readAround(db,
-             "SELECT media_file_id FROM review_states INDEXED BY idx_review_states_favorite WHERE favorite = 1",
-             {"media_file_id"}, [&](SQLiteRows& rows) { states[rows.int64(0)].favorite = true; });
+  readAround(
+      db, "SELECT media_file_id FROM review_states INDEXED BY idx_review_states_favorite WHERE favorite = 1",
+      {"media_file_id"}, [&](SQLiteRows& rows) { states[rows.int64(0)].favorite = true; });
   readAround(db,
              "SELECT media_file_id FROM review_states INDEXED BY idx_review_states_delete_candidate WHERE "
              "delete_candidate = 1",
@@ -139,7 +139,8 @@ LibrarySalvage salvageLibrary(const std::filesystem::path& databaseFile) {
   const std::map<std::int64_t, ReviewState> states = readReviewStates(db);
 
   std::map<std::int64_t, SalvagedTagConcept> concepts;
-  readAround(db, "SELECT id, display_name, normalized_key, search_text, created_at, updated_at FROM tag_concepts",
+  readAround(db,
+             "SELECT id, display_name, normalized_key, search_text, created_at, updated_at FROM tag_concepts",
              {"id"}, [&](SQLiteRows& rows) {
                SalvagedTagConcept& tagConcept = concepts[rows.int64(0)];
                tagConcept.id = rows.int64(0);
@@ -187,7 +188,8 @@ LibrarySalvage salvageLibrary(const std::filesystem::path& databaseFile) {
   }
   for (auto& [conceptID, tagConcept] : concepts) {
     for (const std::int64_t term : aliasTerms[conceptID]) {
-      if (const auto found = terms.find(term); found != terms.end()) tagConcept.aliases.push_back(found->second);
+      if (const auto found = terms.find(term); found != terms.end())
+        tagConcept.aliases.push_back(found->second);
     }
     for (const std::int64_t mediaID : assignedMedia[conceptID]) {
       if (const MediaFacts* media = factsOf(mediaID))
@@ -195,8 +197,8 @@ LibrarySalvage salvageLibrary(const std::filesystem::path& databaseFile) {
     }
     salvage.concepts.push_back(std::move(tagConcept));
   }
-  platform::logInfo("Database", "Read " + std::to_string(salvage.reviewStates.size()) + " review states and " +
-                                    std::to_string(salvage.concepts.size()) +
+  platform::logInfo("Database", "Read " + std::to_string(salvage.reviewStates.size()) +
+                                    " review states and " + std::to_string(salvage.concepts.size()) +
                                     " tag concepts back from " + databaseFile.string());
   return salvage;
 }

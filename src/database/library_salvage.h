@@ -50,8 +50,8 @@ struct SalvagedTagConcept {
   std::string searchText;
   double createdAt = 0;
   double updatedAt = 0;
-  std::vector<Alias> aliases;            // active ones only
-  std::vector<Assignment> assignments;   // active ones only
+  std::vector<Alias> aliases;           // active ones only
+  std::vector<Assignment> assignments;  // active ones only
 
   friend bool operator==(const SalvagedTagConcept&, const SalvagedTagConcept&) = default;
 };

@@ -73,7 +73,8 @@ void applyPageReading(SQLiteConnection& connection) {
 // quietly made into a new library. A first launch finds no file at all.
 bool isEmptyLibraryFile(const std::string& path) {
   std::error_code error;
-  if (std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::regular) return false;
+  if (std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::regular)
+    return false;
   if (std::filesystem::file_size(path, error) != 0 || error) return false;
   // Pages still waiting in the log belong to the file.
   const auto logSize = std::filesystem::file_size(path + "-wal", error);
@@ -82,7 +83,8 @@ bool isEmptyLibraryFile(const std::string& path) {
 
 bool anythingAt(const std::filesystem::path& path) {
   std::error_code error;
-  return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found && !error;
+  return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found &&
+         !error;
 }
 
 }  // namespace
@@ -234,9 +236,9 @@ std::string SQLiteImageRepositoryV3::moveAsideStamp(double secondsSince1970) {
   return std::to_string(static_cast<std::int64_t>(std::trunc(secondsSince1970)));
 }
 
-std::filesystem::path SQLiteImageRepositoryV3::moveAsidePreV4Database(const std::filesystem::path& databaseFile,
-                                                                      std::int64_t version, std::string_view stamp,
-                                                                      const DatabaseFileMover& mover) {
+std::filesystem::path SQLiteImageRepositoryV3::moveAsidePreV4Database(
+    const std::filesystem::path& databaseFile, std::int64_t version, std::string_view stamp,
+    const DatabaseFileMover& mover) {
   static constexpr std::string_view kSuffixes[] = {"", "-wal", "-shm"};
   const std::string base =
       databaseFile.filename().string() + ".pre-v4-v" + std::to_string(version) + "-" + std::string(stamp);
@@ -266,7 +268,8 @@ std::filesystem::path SQLiteImageRepositoryV3::moveAsidePreV4Database(const std:
   return folder / target;
 }
 
-std::filesystem::path SQLiteImageRepositoryV3::carriedMarksNotePath(const std::filesystem::path& databaseFile) {
+std::filesystem::path SQLiteImageRepositoryV3::carriedMarksNotePath(
+    const std::filesystem::path& databaseFile) {
   return databaseFile.string() + "-recovering";
 }
 
@@ -287,8 +290,10 @@ void SQLiteImageRepositoryV3::carryMarksFrom(const std::filesystem::path& databa
   while (written < text.size() && failure == 0) {
     const ssize_t result = ::write(file, text.data() + written, text.size() - written);
     if (result < 0 && errno == EINTR) continue;
-    if (result <= 0) failure = result < 0 ? errno : EIO;
-    else written += static_cast<std::size_t>(result);
+    if (result <= 0)
+      failure = result < 0 ? errno : EIO;
+    else
+      written += static_cast<std::size_t>(result);
   }
   if (failure == 0 && ::fsync(file) != 0) failure = errno;
   ::close(file);

@@ -71,7 +71,8 @@ void SQLiteImageRepositoryV3::resumeCarryingMarks(const std::string& path) {
   }
   const std::filesystem::path setAside = std::filesystem::path(path).parent_path() / name;
   if (name.empty() || name.find('/') != std::string::npos) {
-    platform::logError("Database", "The note of a set-aside library names no file beside the library: " + name);
+    platform::logError("Database",
+                       "The note of a set-aside library names no file beside the library: " + name);
     removeCarriedMarksNote(path);
     return;
   }

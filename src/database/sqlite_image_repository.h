@@ -110,9 +110,9 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // of the three target names is taken). Missing companions are skipped. The first failed move
   // ends the operation with the mover's error; files moved before it stay moved. Returns the path
   // the database file was moved to.
-  static std::filesystem::path moveAsidePreV4Database(const std::filesystem::path& databaseFile, std::int64_t version,
-                                     std::string_view stamp,
-                                     const DatabaseFileMover& mover = DatabaseFileMover::system());
+  static std::filesystem::path moveAsidePreV4Database(
+      const std::filesystem::path& databaseFile, std::int64_t version, std::string_view stamp,
+      const DatabaseFileMover& mover = DatabaseFileMover::system());
   // The stamp start-up passes: whole seconds since 1970, truncated toward zero.
   static std::string moveAsideStamp(double secondsSince1970);
 
@@ -123,7 +123,8 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // and its hand-made concept assignments when a scan writes it into the library for the first
   // time. The first indexing job that completes ends the carrying, and the note with it; until
   // then (a quit during the rebuild) every launch takes it up again.
-  static void carryMarksFrom(const std::filesystem::path& databaseFile, const std::filesystem::path& setAsideFile);
+  static void carryMarksFrom(const std::filesystem::path& databaseFile,
+                             const std::filesystem::path& setAsideFile);
   // The note beside the library that names the set-aside file: the database path + "-recovering".
   static std::filesystem::path carriedMarksNotePath(const std::filesystem::path& databaseFile);
   // How many images of the set-aside file had a favourite or delete-candidate mark or notes that

@@ -14,7 +14,7 @@ namespace lorvex {
 
 struct LibraryRecoveryNotice {
   enum class Kind {
-    damagedLibraryRebuilt,    // the file was damaged beyond repair
+    damagedLibraryRebuilt,      // the file was damaged beyond repair
     unreadableLibrarySetAside,  // another format, or a file of no bytes
   };
 

@@ -118,8 +118,8 @@ std::shared_ptr<SQLiteImageRepositoryV3> openRepository(const std::filesystem::p
   if (damaged) SQLiteImageRepositoryV3::carryMarksFrom(databaseFile, setAside);
   auto repository = std::make_shared<SQLiteImageRepositoryV3>(databaseFile, options);
   if (damaged) {
-    notice = LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, setAside.filename().string(),
-                                   repository->carriedMarkCount()};
+    notice = LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
+                                   setAside.filename().string(), repository->carriedMarkCount()};
   } else {
     notice = LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::unreadableLibrarySetAside,
                                    setAside.filename().string(), std::nullopt};

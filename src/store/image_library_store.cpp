@@ -456,7 +456,8 @@ void ImageLibraryStore::setErrorMessage(std::optional<std::string> value) {
 
 void ImageLibraryStore::setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value) {
   creatingThread_.check();
-  assignObserved(libraryRecoveryNotice_, std::move(value), this, &ImageLibraryStore::libraryRecoveryNoticeChanged);
+  assignObserved(libraryRecoveryNotice_, std::move(value), this,
+                 &ImageLibraryStore::libraryRecoveryNoticeChanged);
 }
 
 }  // namespace lorvex

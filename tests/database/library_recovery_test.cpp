@@ -75,7 +75,8 @@ Marks marksIn(SQLiteImageRepositoryV3& repository) {
       "NOT NULL",
       {}, [](SQLiteRows& rows) {
         Marks marks;
-        while (rows.next()) marks[rows.text(0)] = {rows.int64(1) != 0, rows.int64(2) != 0, rows.optionalText(3)};
+        while (rows.next())
+          marks[rows.text(0)] = {rows.int64(1) != 0, rows.int64(2) != 0, rows.optionalText(3)};
         return marks;
       });
 }
@@ -89,7 +90,8 @@ std::int64_t count(SQLiteImageRepositoryV3& repository, const std::string& sql) 
 std::string integrityCheck(SQLiteImageRepositoryV3& repository) {
   auto& db = testing::connectionOf(repository);
   auto guard = db.lock();
-  return db.query("PRAGMA integrity_check;", {}, [](SQLiteRows& rows) { return rows.next() ? rows.text(0) : ""; });
+  return db.query("PRAGMA integrity_check;", {},
+                  [](SQLiteRows& rows) { return rows.next() ? rows.text(0) : ""; });
 }
 
 std::int64_t textMatches(SQLiteImageRepositoryV3& repository, const std::string& text) {
@@ -158,12 +160,6 @@ std::vector<std::int64_t> middlePages(const fs::path& file, const std::string& n
   return chosen;
 }
 
-std::set<std::string> folderListing(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
-
 class LibraryRecoveryTest : public ::testing::Test {
  protected:
   testing::TemporaryDirectory directory;
@@ -186,29 +182,34 @@ TEST_F(LibraryRecoveryTest, DamageToWhatTheTablesRebuildIsRepairedWhereItLies) {
        [](SQLiteImageRepositoryV3& repository) {
          // Searching term after term reaches the damaged page sooner or later.
          for (int word = 0; word < 2000; ++word) textMatches(repository, "w" + std::to_string(word));
-         for (int image = 0; image < kImages; ++image) textMatches(repository, "unique" + std::to_string(image));
+         for (int image = 0; image < kImages; ++image)
+           textMatches(repository, "unique" + std::to_string(image));
        },
        false, false},
       {"a page of an index", pages("idx_media_files_path_browse"),
        [](SQLiteImageRepositoryV3& repository) {
          count(repository,
-               "SELECT count(*) FROM media_files INDEXED BY idx_media_files_path_browse WHERE absolute_path > ''");
+               "SELECT count(*) FROM media_files INDEXED BY idx_media_files_path_browse WHERE absolute_path "
+               "> ''");
        },
        false, false},
       {"a page of the full-text table's own text", pages("media_text_fts_content"),
-       [](SQLiteImageRepositoryV3& repository) { count(repository, "SELECT count(tags) FROM media_text_fts"); },
+       [](SQLiteImageRepositoryV3& repository) {
+         count(repository, "SELECT count(tags) FROM media_text_fts");
+       },
        true, false},
       {"the full-text index out of step with its text",
        [](const fs::path& path) {
          sqlite3* db = nullptr;
          ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-         ASSERT_EQ(sqlite3_exec(db, "DELETE FROM media_text_fts_content WHERE id = 124", nullptr, nullptr, nullptr),
-                   SQLITE_OK);
+         ASSERT_EQ(
+             sqlite3_exec(db, "DELETE FROM media_text_fts_content WHERE id = 124", nullptr, nullptr, nullptr),
+             SQLITE_OK);
          sqlite3_close(db);
        },
        [](SQLiteImageRepositoryV3& repository) {
-         testing::connectionOf(repository).executeScript(
-             "INSERT INTO media_text_fts (media_text_fts) VALUES ('integrity-check');");
+         testing::connectionOf(repository)
+             .executeScript("INSERT INTO media_text_fts (media_text_fts) VALUES ('integrity-check');");
        },
        true, true},
   };
@@ -231,7 +232,8 @@ TEST_F(LibraryRecoveryTest, DamageToWhatTheTablesRebuildIsRepairedWhereItLies) {
     ::stat(path.c_str(), &after);
     EXPECT_EQ(before.st_ino == after.st_ino, c.keepsTheFile);
     EXPECT_FALSE(fs::exists(folder.file("LorvexV3.sqlite-damaged")));
-    for (const auto& name : folderListing(folder.path())) EXPECT_EQ(name.find(".pre-v4"), std::string::npos) << name;
+    for (const auto& name : testing::folderListing(folder.path()))
+      EXPECT_EQ(name.find(".pre-v4"), std::string::npos) << name;
     EXPECT_EQ(integrityCheck(repaired), "ok");
     EXPECT_EQ(marksIn(repaired), marks);
     EXPECT_EQ(count(repaired, "SELECT count(*) FROM media_files"), kImages);

@@ -210,9 +210,11 @@ TEST_F(CompositionTest, AFileSetAsideIsReportedWithItsNewName) {
   } cases[] = {
       {"no library yet", [](const std::string&) {}, std::nullopt},
       {"a library of an older layout", [](const std::string& file) { writeDatabase(file, 3); },
-       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v3-1700000000", std::nullopt}},
+       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v3-1700000000",
+                             std::nullopt}},
       {"an empty file", [](const std::string& file) { std::ofstream{file}; },
-       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v0-1700000000", std::nullopt}},
+       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v0-1700000000",
+                             std::nullopt}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -223,7 +225,8 @@ TEST_F(CompositionTest, AFileSetAsideIsReportedWithItsNewName) {
     options.clock = &clock;
     EXPECT_EQ(makeLiveImageLibraryService(library, settings(), options)->libraryRecoveryNotice(), c.notice);
     // Opened again as it now is, the library has nothing to report.
-    EXPECT_EQ(makeLiveImageLibraryService(library, settings(), options)->libraryRecoveryNotice(), std::nullopt);
+    EXPECT_EQ(makeLiveImageLibraryService(library, settings(), options)->libraryRecoveryNotice(),
+              std::nullopt);
   }
 }
 
@@ -286,8 +289,9 @@ TEST_F(CompositionTest, ALibraryDamagedBelowItsHeaderFailsOneRunAndIsReplacedAtT
   std::ifstream in(library + "/" + movedAside.front(), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
   // The person is told, with the file's new name; it held no marks to read back.
-  EXPECT_EQ(service->libraryRecoveryNotice(),
-            (LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, movedAside.front(), 0}));
+  EXPECT_EQ(
+      service->libraryRecoveryNotice(),
+      (LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, movedAside.front(), 0}));
 }
 
 TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {

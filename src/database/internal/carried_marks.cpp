@@ -34,9 +34,9 @@ std::set<std::int64_t> restoreTagConcepts(SQLiteConnection& connection, const Li
       connection.execute(
           "INSERT INTO tag_concepts (id, display_name, normalized_key, search_text, created_at, updated_at) "
           "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
-          {tagConcept.id, tagConcept.displayName, tagConcept.normalizedKey, tagConcept.searchText, tagConcept.createdAt,
-           tagConcept.updatedAt});
-      // Another tagConcept may hold the id or the key: the salvaged one then stays out.
+          {tagConcept.id, tagConcept.displayName, tagConcept.normalizedKey, tagConcept.searchText,
+           tagConcept.createdAt, tagConcept.updatedAt});
+      // Another concept may hold the id or the key: the salvaged one then stays out.
       if (!connection.query("SELECT 1 FROM tag_concepts WHERE id = ? AND normalized_key = ?",
                             {tagConcept.id, tagConcept.normalizedKey}, rows::exists))
         continue;

@@ -31,7 +31,7 @@ class CarriedMarks {
   CarriedMarks(const LibrarySalvage& salvage, const std::set<std::int64_t>& conceptIDs);
 
   struct ForFile {
-    std::optional<ReviewState> state;     // a state that is not the default one
+    std::optional<ReviewState> state;      // a state that is not the default one
     std::vector<std::int64_t> conceptIDs;  // ascending
   };
   ForFile forNewFile(const std::string& path, const std::optional<std::string>& contentSHA256) const;

@@ -291,15 +291,16 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
     // record brings a review of its own.
     CarriedMarks::ForFile carried;
     if (carried_ && !prepared.existingID) carried = carried_->forNewFile(path, record.contentSHA256);
-    const ReviewState& review = carried.state && record.reviewState == ReviewState{} ? *carried.state
-                                                                                       : record.reviewState;
+    const ReviewState& review =
+        carried.state && record.reviewState == ReviewState{} ? *carried.state : record.reviewState;
     connection_.execute(
         "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) VALUES (?, "
         "?, ?, ?, ?) ON CONFLICT(media_file_id) DO NOTHING",
         {mediaID, review.favorite, review.deleteCandidate, review.notes, now});
     for (const std::int64_t conceptID : carried.conceptIDs) {
       connection_.execute(
-          "INSERT INTO image_concept_assignments (concept_id, media_file_id, is_active, created_at, updated_at) "
+          "INSERT INTO image_concept_assignments (concept_id, media_file_id, is_active, created_at, "
+          "updated_at) "
           "VALUES (?, ?, 1, ?, ?) ON CONFLICT(concept_id, media_file_id) DO NOTHING",
           {conceptID, mediaID, now, now});
     }

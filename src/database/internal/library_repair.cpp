@@ -87,8 +87,8 @@ bool integrityCheckPasses(SQLiteConnection& db, const std::string& pragma) {
 // them with its text.
 bool fullTextCheckPasses(SQLiteConnection& db, std::string_view schemaName, std::string_view table) {
   try {
-    db.execute("INSERT INTO " + std::string(schemaName) + "." + std::string(table) + " (" + std::string(table) +
-               ") VALUES ('integrity-check')");
+    db.execute("INSERT INTO " + std::string(schemaName) + "." + std::string(table) + " (" +
+               std::string(table) + ") VALUES ('integrity-check')");
     return true;
   } catch (const Error& error) {
     platform::logInfo(kLogCategory, std::string(table) + " fails its check: " + error.localizedDescription());
@@ -135,7 +135,8 @@ std::vector<std::string> tableNames(SQLiteConnection& db, std::string_view schem
                   });
 }
 
-std::set<std::string> columnNames(SQLiteConnection& db, std::string_view schemaName, const std::string& table) {
+std::set<std::string> columnNames(SQLiteConnection& db, std::string_view schemaName,
+                                  const std::string& table) {
   return db.query("PRAGMA " + std::string(schemaName) + ".table_info(" + sqlIdentifier(table) + ");", {},
                   [](SQLiteRows& rows) {
                     std::set<std::string> names;
@@ -148,8 +149,9 @@ std::set<std::string> columnNames(SQLiteConnection& db, std::string_view schemaN
 // than any, so the next scan projects the image again.
 void projectImagesWithoutTextAgain(SQLiteConnection& db, std::string_view schemaName) {
   const std::string schema(schemaName);
-  db.execute("UPDATE " + schema + ".media_files SET projection_revision = 0 WHERE id NOT IN (SELECT rowid FROM " +
-             schema + ".media_text_fts)");
+  db.execute("UPDATE " + schema +
+             ".media_files SET projection_revision = 0 WHERE id NOT IN (SELECT rowid FROM " + schema +
+             ".media_text_fts)");
 }
 
 void removeQuietly(const std::filesystem::path& path) {
@@ -183,6 +185,8 @@ bool rebuildByCopy(SQLiteConnection& db, const std::filesystem::path& databaseFi
     fresh.open(copy.string());
     fresh.executeScript(schema::script());
     fresh.executeScript("PRAGMA user_version = " + std::to_string(schema::kVersion) + ";");
+    // Makes the planner's statistics table, filled below from the library's own.
+    fresh.executeScript("ANALYZE;");
   }
   db.executeScript("PRAGMA foreign_keys = OFF;");
   db.execute("ATTACH DATABASE ? AS repaired", {copy.string()});
@@ -194,7 +198,8 @@ bool rebuildByCopy(SQLiteConnection& db, const std::filesystem::path& databaseFi
   // index in doubt.
   std::set<std::string_view> readableFullText;
   for (const FullTextTable& fullText : kFullTextTables) {
-    if (readsInFull(db, "SELECT rowid, " + std::string(fullText.columns) + " FROM main." + std::string(fullText.name)))
+    if (readsInFull(db, "SELECT rowid, " + std::string(fullText.columns) + " FROM main." +
+                            std::string(fullText.name)))
       readableFullText.insert(fullText.name);
   }
   db.performTransaction([&] {
@@ -207,8 +212,8 @@ bool rebuildByCopy(SQLiteConnection& db, const std::filesystem::path& databaseFi
         columns += (columns.empty() ? "" : ", ") + sqlIdentifier(column);
       }
       if (columns.empty()) continue;
-      db.execute("INSERT INTO repaired." + sqlIdentifier(table) + " (" + columns + ") SELECT " + columns + " FROM main." +
-                 sqlIdentifier(table) + " NOT INDEXED");
+      db.execute("INSERT INTO repaired." + sqlIdentifier(table) + " (" + columns + ") SELECT " + columns +
+                 " FROM main." + sqlIdentifier(table) + " NOT INDEXED");
     }
     for (const FullTextTable& fullText : kFullTextTables) {
       const std::string name(fullText.name);
@@ -222,6 +227,16 @@ bool rebuildByCopy(SQLiteConnection& db, const std::filesystem::path& databaseFi
     }
     projectImagesWithoutTextAgain(db, "repaired");
   });
+  // The planner's statistics describe the same tables; without them searches in a large library
+  // may take slow plans until the next scan gathers them again. A copy that fails costs only that.
+  try {
+    db.performTransaction([&] {
+      db.execute("DELETE FROM repaired.sqlite_stat1");
+      db.execute("INSERT INTO repaired.sqlite_stat1 SELECT * FROM main.sqlite_stat1");
+    });
+  } catch (const Error& error) {
+    platform::logInfo(kLogCategory, "The planner's statistics were not copied: " + error.localizedDescription());
+  }
   db.execute("DETACH DATABASE repaired");
   {
     SQLiteConnection check({}, {}, clock);
@@ -280,10 +295,12 @@ LibraryRepairOutcome repair(SQLiteConnection& db, const DamageAssessment& damage
     try {
       db.executeScript(sql);
     } catch (const Error& error) {
-      platform::logInfo(kLogCategory, "In-place repair failed (" + error.localizedDescription() + "): " + sql);
+      platform::logInfo(kLogCategory,
+                        "In-place repair failed (" + error.localizedDescription() + "): " + sql);
     }
   };
-  for (const std::string& table : damage.tablesWithDamagedIndexes) attempt("REINDEX main." + sqlIdentifier(table) + ";");
+  for (const std::string& table : damage.tablesWithDamagedIndexes)
+    attempt("REINDEX main." + sqlIdentifier(table) + ";");
   for (const std::string& table : damage.damagedFullTextTables)
     attempt("INSERT INTO main." + table + " (" + table + ") VALUES ('rebuild');");
   if (libraryChecksSound(db)) {
@@ -329,9 +346,10 @@ LibraryRepairOutcome repairDamagedLibrary(const std::filesystem::path& databaseF
     platform::logError(kLogCategory, std::string("Repairing the library failed: ") + error.what());
     outcome = LibraryRepairOutcome::tableDataDamaged;
   }
-  platform::logInfo(kLogCategory, outcome == LibraryRepairOutcome::sound      ? "The library checks sound"
-                                  : outcome == LibraryRepairOutcome::repaired ? "The library was repaired"
-                                                                              : "Rows of the library are lost");
+  platform::logInfo(kLogCategory, outcome == LibraryRepairOutcome::sound ? "The library checks sound"
+                                  : outcome == LibraryRepairOutcome::repaired
+                                      ? "The library was repaired"
+                                      : "Rows of the library are lost");
   if (outcome == LibraryRepairOutcome::tableDataDamaged) {
     for (const char* suffix : {"", "-journal"}) removeQuietly(databaseFile.string() + "-repair" + suffix);
   }

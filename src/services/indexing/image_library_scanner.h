@@ -114,7 +114,8 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
                       GenerationMetadataParser parser, ImageLibraryScannerOptions options = {});
 
   ImageLibraryScanSummary scan(const std::vector<std::string>& roots, const ProgressHandler& progress,
-                               std::stop_token stop, const std::vector<std::string>& formerRoots = {}) override;
+                               std::stop_token stop,
+                               const std::vector<std::string>& formerRoots = {}) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedPaths,
                                            const std::vector<std::string>& roots,
                                            const ProgressHandler& progress, std::stop_token stop) override;

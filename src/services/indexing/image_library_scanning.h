@@ -42,7 +42,8 @@ class ImageLibraryScanning {
   // has marked missing). Throws when the job cannot be started or kept (a database error) or a
   // root cannot be read; the job then stays running for resumeInterruptedJob.
   virtual ImageLibraryScanSummary scan(const std::vector<std::string>& roots, const ProgressHandler& progress,
-                                       std::stop_token stop, const std::vector<std::string>& formerRoots = {}) = 0;
+                                       std::stop_token stop,
+                                       const std::vector<std::string>& formerRoots = {}) = 0;
 
   // Looks only at `changedPaths` that lie at or under one of `roots` (all registered folders): a
   // path that is gone has its files marked missing, a file is indexed when it changed, a folder is

@@ -466,7 +466,8 @@ void ImageLibraryScanner::relocate(Scan& scan, const std::string& contentSHA256,
   {
     TimedScanStep step(scan.metrics, Operation::relocationLookup);
     candidates = records_.relocationCandidatePaths(contentSHA256, path);
-    if (!scan.vacatedPaths.empty()) vacated = records_.missingPathsWithContent(contentSHA256, scan.vacatedPaths);
+    if (!scan.vacatedPaths.empty())
+      vacated = records_.missingPathsWithContent(contentSHA256, scan.vacatedPaths);
   }
   std::vector<std::string> moved;
   for (const auto& candidate : candidates) {

@@ -26,9 +26,9 @@
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
 #include "ui/sidebar/filter_row_button.h"
+#include "ui/sidebar/library_recovery_notice_presentation.h"
 #include "ui/sidebar/library_section_widgets.h"
 #include "ui/sidebar/scan_failure_sheet.h"
-#include "ui/sidebar/library_recovery_notice_presentation.h"
 #include "ui/sidebar/sidebar_error_presentation.h"
 #include "ui/sidebar/sidebar_menus.h"
 #include "ui/sidebar/sidebar_widget_helpers.h"
@@ -140,23 +140,22 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
   auto* layout = new QVBoxLayout(content);
   layout->setContentsMargins(12, 8, 12, 8);
   layout->setSpacing(8);
+  // A line of caption text that may wrap and be selected.
+  const auto addTextLine = [&](const char* name, ColorRole color) {
+    QLabel* line = makePlainLabel({}, content);
+    line->setObjectName(name);
+    line->setFont(roleFont(FontRole::caption));
+    line->setWordWrap(true);
+    line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setForegroundColor(*line, roleColor(color));
+    layout->addWidget(line);
+    return line;
+  };
   buildLibrarySection(*layout);
-  recoveryNotice_ = makePlainLabel({}, content);
-  recoveryNotice_->setObjectName("sidebar.libraryRecoveryNotice");
-  recoveryNotice_->setFont(roleFont(FontRole::caption));
-  recoveryNotice_->setWordWrap(true);
-  recoveryNotice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  setForegroundColor(*recoveryNotice_, roleColor(ColorRole::secondary));
+  recoveryNotice_ = addTextLine("sidebar.libraryRecoveryNotice", ColorRole::secondary);
   recoveryNotice_->setVisible(false);
-  layout->addWidget(recoveryNotice_);
   buildFilterSection(*layout);
-  error_ = makePlainLabel({}, content);
-  error_->setObjectName("sidebar.error");
-  error_->setFont(roleFont(FontRole::caption));
-  error_->setWordWrap(true);
-  error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  setForegroundColor(*error_, roleColor(ColorRole::red));
-  layout->addWidget(error_);
+  error_ = addTextLine("sidebar.error", ColorRole::red);
   layout->addStretch(1);
   scrollArea_->setWidget(content);
   root->addWidget(scrollArea_, 1);

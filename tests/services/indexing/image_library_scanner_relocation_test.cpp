@@ -26,11 +26,13 @@ Marks liveMarks(SQLiteImageRepositoryV3& repository) {
   return db.withLock([&] {
     return db.query(
         "SELECT absolute_path, favorite, delete_candidate, notes FROM media_files JOIN review_states ON "
-        "review_states.media_file_id = media_files.id WHERE missing = 0 AND (favorite <> 0 OR delete_candidate "
+        "review_states.media_file_id = media_files.id WHERE missing = 0 AND (favorite <> 0 OR "
+        "delete_candidate "
         "<> 0 OR notes IS NOT NULL)",
         {}, [](SQLiteRows& rows) {
           Marks marks;
-          while (rows.next()) marks[rows.text(0)] = {rows.int64(1) != 0, rows.int64(2) != 0, rows.optionalText(3)};
+          while (rows.next())
+            marks[rows.text(0)] = {rows.int64(1) != 0, rows.int64(2) != 0, rows.optionalText(3)};
           return marks;
         });
   });
@@ -97,7 +99,8 @@ TEST(RelocationTest, MarksFollowAFolderOfImagesToItsNewPlace) {
     for (const Album& file : album()) library.writePNG(c.before + "/" + file.name, file.prompt);
     library.scanner().scan({registered}, {}, {});
     for (const Album& file : album()) {
-      if (file.mark != ReviewState{}) library.repository->updateReviewState(library.photo(c.before + "/" + file.name), file.mark);
+      if (file.mark != ReviewState{})
+        library.repository->updateReviewState(library.photo(c.before + "/" + file.name), file.mark);
     }
 
     fs::create_directories(fs::path(library.photo(c.after)).parent_path());
