@@ -182,6 +182,15 @@ class ImageIndexingRecordStore {
   // Present files with this content, other than `path`, in ascending path order.
   virtual std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
                                                             std::string_view path) = 0;
+  // Missing files with this content at or under any of the paths, in ascending path order.
+  virtual std::vector<std::string> missingPathsWithContent(std::string_view contentSHA256,
+                                                           const std::vector<std::string>& underPaths) = 0;
+  // The file now at `path` was at each of `movedPaths` before (gone from there): in one
+  // transaction, unless the record at `path` has a review of its own (favourite, delete candidate
+  // or notes), it takes that of the first of `reviewSources` that has one; then each of
+  // `movedPaths` becomes missing, as markMissing does.
+  virtual void markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
+                             const std::vector<std::string>& reviewSources) = 0;
   // Every present file at or under each path becomes missing.
   virtual void markMissing(const std::vector<std::string>& paths) = 0;
   // Every file at or under the paths that the job did not see becomes missing; no paths, nothing.

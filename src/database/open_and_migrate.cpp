@@ -2,6 +2,7 @@
 // verification, and moving an unusable file aside.
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "database/internal/library_repair.h"
 #include "database/internal/row_mappers.h"
 #include "database/internal/schema.h"
 #include "database/internal/sqlite_connection.h"
@@ -66,20 +68,63 @@ void applyPageReading(SQLiteConnection& connection) {
   connection.mapPagesWhenGuarded(2147418112);
 }
 
+// A library file of no bytes holds no library: an earlier one was lost (cut short by a full disk,
+// or replaced). It is set aside like a file of another kind, so that the person is told, and not
+// quietly made into a new library. A first launch finds no file at all.
+bool isEmptyLibraryFile(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::regular)
+    return false;
+  if (std::filesystem::file_size(path, error) != 0 || error) return false;
+  // Pages still waiting in the log belong to the file.
+  const auto logSize = std::filesystem::file_size(path + "-wal", error);
+  return error || logSize == 0;
+}
+
+bool anythingAt(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found &&
+         !error;
+}
+
 }  // namespace
 
 void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
-  // A library that an earlier run found damaged is not opened again: damage below the header
-  // passes every check of the open and then fails run after run. Only a library that had
-  // finished opening (at this version) is ever marked, and nothing has touched the file since,
-  // so it is reported like an incompatible layout and start-up moves it aside unchanged.
-  std::error_code markerError;
-  if (std::filesystem::symlink_status(SQLiteConnection::damageMarkerPath(path), markerError).type() !=
-          std::filesystem::file_type::not_found &&
-      !markerError) {
-    platform::logError("Database", "The library file was found damaged; it will be moved aside: " + path);
-    throw Error::incompatibleSchemaVersion(schema::kVersion);
+  if (isEmptyLibraryFile(path)) {
+    platform::logError("Database", "The library file is empty; it will be moved aside: " + path);
+    throw Error::incompatibleSchemaVersion(0, SQLITE_NOTADB);
   }
+  // A library that an earlier run found damaged is checked before it is used: damage confined to
+  // what the tables rebuild (an index, a full-text index) is repaired; a file whose rows are lost is
+  // reported like an incompatible layout, unchanged, and start-up moves it aside.
+  bool repairTried = false;
+  const auto repairOrRefuse = [&](std::int64_t version) {
+    repairTried = true;
+    if (repairDamagedLibrary(path, connection_.clock()) == LibraryRepairOutcome::tableDataDamaged) {
+      platform::logError("Database", "The library file is damaged; it will be moved aside: " + path);
+      throw Error::incompatibleSchemaVersion(version, SQLITE_CORRUPT);
+    }
+    std::error_code error;
+    std::filesystem::remove(SQLiteConnection::damageMarkerPath(path), error);
+    if (error) {
+      throw std::filesystem::filesystem_error("Unable to remove the library's damage mark",
+                                              SQLiteConnection::damageMarkerPath(path), error);
+    }
+  };
+  if (anythingAt(SQLiteConnection::damageMarkerPath(path))) repairOrRefuse(schema::kVersion);
+  try {
+    openOnce(path);
+  } catch (const Error& error) {
+    // Damage met while opening: the same check, once.
+    if (repairTried || error.kind() != Error::Kind::incompatibleSchemaVersion || !error.reportsDamagedFile())
+      throw;
+    repairOrRefuse(error.version());
+    openOnce(path);
+  }
+  resumeCarryingMarks(path);
+}
+
+void SQLiteImageRepositoryV3::openOnce(const std::string& path) {
   connection_.open(path);
   std::int64_t knownVersion = 0;
   try {
@@ -119,7 +164,7 @@ void SQLiteImageRepositoryV3::openAndMigrate(const std::string& path) {
     if (isUnreadableDatabase(error)) {
       platform::logError("Database", "The library file is unreadable (" + error.localizedDescription() +
                                          "); it will be moved aside: " + path);
-      throw Error::incompatibleSchemaVersion(knownVersion);
+      throw Error::incompatibleSchemaVersion(knownVersion, error.sqliteResultCode());
     }
     throw;
   } catch (...) {
@@ -191,9 +236,9 @@ std::string SQLiteImageRepositoryV3::moveAsideStamp(double secondsSince1970) {
   return std::to_string(static_cast<std::int64_t>(std::trunc(secondsSince1970)));
 }
 
-void SQLiteImageRepositoryV3::moveAsidePreV4Database(const std::filesystem::path& databaseFile,
-                                                     std::int64_t version, std::string_view stamp,
-                                                     const DatabaseFileMover& mover) {
+std::filesystem::path SQLiteImageRepositoryV3::moveAsidePreV4Database(
+    const std::filesystem::path& databaseFile, std::int64_t version, std::string_view stamp,
+    const DatabaseFileMover& mover) {
   static constexpr std::string_view kSuffixes[] = {"", "-wal", "-shm"};
   const std::string base =
       databaseFile.filename().string() + ".pre-v4-v" + std::to_string(version) + "-" + std::string(stamp);
@@ -219,6 +264,50 @@ void SQLiteImageRepositoryV3::moveAsidePreV4Database(const std::filesystem::path
   if (error) {
     throw std::filesystem::filesystem_error("Unable to remove the library's damage mark",
                                             SQLiteConnection::damageMarkerPath(databaseFile), error);
+  }
+  return folder / target;
+}
+
+std::filesystem::path SQLiteImageRepositoryV3::carriedMarksNotePath(
+    const std::filesystem::path& databaseFile) {
+  return databaseFile.string() + "-recovering";
+}
+
+void SQLiteImageRepositoryV3::carryMarksFrom(const std::filesystem::path& databaseFile,
+                                             const std::filesystem::path& setAsideFile) {
+  // Written whole or not at all (a temporary file renamed over the note), and to the disk before
+  // the new library is made: a note half written would carry nothing.
+  const std::filesystem::path note = carriedMarksNotePath(databaseFile);
+  const std::filesystem::path temporary = note.string() + ".tmp";
+  const std::string text = setAsideFile.filename().string() + "\n";
+  const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (file < 0) {
+    throw std::filesystem::filesystem_error("Unable to write the note of a set-aside library", temporary,
+                                            std::error_code(errno, std::generic_category()));
+  }
+  std::size_t written = 0;
+  int failure = 0;
+  while (written < text.size() && failure == 0) {
+    const ssize_t result = ::write(file, text.data() + written, text.size() - written);
+    if (result < 0 && errno == EINTR) continue;
+    if (result <= 0)
+      failure = result < 0 ? errno : EIO;
+    else
+      written += static_cast<std::size_t>(result);
+  }
+  if (failure == 0 && ::fsync(file) != 0) failure = errno;
+  ::close(file);
+  if (failure == 0 && ::rename(temporary.c_str(), note.c_str()) != 0) failure = errno;
+  if (failure != 0) {
+    ::unlink(temporary.c_str());
+    throw std::filesystem::filesystem_error("Unable to write the note of a set-aside library", note,
+                                            std::error_code(failure, std::generic_category()));
+  }
+  const int folder = ::open(note.parent_path().empty() ? "." : note.parent_path().c_str(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
   }
 }
 

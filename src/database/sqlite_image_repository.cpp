@@ -2,6 +2,9 @@
 // concern over it, and hands every operation to the object of its concern.
 #include "database/sqlite_image_repository.h"
 
+#include <fstream>
+
+#include "database/internal/carried_marks.h"
 #include "database/internal/image_projection.h"
 #include "database/internal/indexing_jobs.h"
 #include "database/internal/library_search.h"
@@ -10,6 +13,7 @@
 #include "database/internal/sqlite_connection.h"
 #include "database/internal/tag_concepts.h"
 #include "database/internal/thumbnail_jobs.h"
+#include "platform/log.h"
 
 namespace lorvex {
 
@@ -45,6 +49,60 @@ SQLiteImageRepositoryV3::SQLiteImageRepositoryV3(const std::filesystem::path& da
 }
 
 SQLiteImageRepositoryV3::~SQLiteImageRepositoryV3() = default;
+
+// ---- Marks carried over from a damaged library --------------------------------------------------
+
+namespace {
+
+void removeCarriedMarksNote(const std::filesystem::path& databaseFile) {
+  std::error_code error;
+  std::filesystem::remove(SQLiteImageRepositoryV3::carriedMarksNotePath(databaseFile), error);
+  if (error) platform::logError("Database", "The note of a set-aside library stays: " + error.message());
+}
+
+}  // namespace
+
+void SQLiteImageRepositoryV3::resumeCarryingMarks(const std::string& path) {
+  std::string name;
+  {
+    std::ifstream note(carriedMarksNotePath(path));
+    if (!note) return;
+    std::getline(note, name);
+  }
+  const std::filesystem::path setAside = std::filesystem::path(path).parent_path() / name;
+  if (name.empty() || name.find('/') != std::string::npos) {
+    platform::logError("Database",
+                       "The note of a set-aside library names no file beside the library: " + name);
+    removeCarriedMarksNote(path);
+    return;
+  }
+  const LibrarySalvage salvage = salvageLibrary(setAside);
+  auto guard = connection_.lock();
+  std::set<std::int64_t> conceptIDs;
+  try {
+    conceptIDs = restoreTagConcepts(connection_, salvage);
+  } catch (const SQLiteImageRepositoryV3Error& error) {
+    // The review states are carried all the same.
+    platform::logError("Database", "Tag concepts of the set-aside library could not be restored: " +
+                                       error.localizedDescription());
+  }
+  concerns_->projection.carryMarks(std::make_shared<const CarriedMarks>(salvage, conceptIDs));
+}
+
+void SQLiteImageRepositoryV3::stopCarryingMarks() {
+  {
+    auto guard = connection_.lock();
+    if (!concerns_->projection.carriedMarks()) return;
+    concerns_->projection.carryMarks(nullptr);
+  }
+  removeCarriedMarksNote(connection_.path());
+}
+
+std::int64_t SQLiteImageRepositoryV3::carriedMarkCount() {
+  auto guard = connection_.lock();
+  const auto marks = concerns_->projection.carriedMarks();
+  return marks ? marks->reviewedImageCount() : 0;
+}
 
 void SQLiteImageRepositoryV3::prepareForThisProcess() {
   concerns_->thumbnails.returnInterruptedThumbnailJobsToPending();
@@ -102,7 +160,9 @@ void SQLiteImageRepositoryV3::closeIndexingJobsCoveredBy(std::int64_t jobID,
   concerns_->jobs.closeIndexingJobsCoveredBy(jobID, rootPaths);
 }
 ImageLibraryScanSummary SQLiteImageRepositoryV3::completeIndexingJob(std::int64_t jobID) {
-  return concerns_->jobs.completeIndexingJob(jobID);
+  ImageLibraryScanSummary summary = concerns_->jobs.completeIndexingJob(jobID);
+  stopCarryingMarks();
+  return summary;
 }
 IndexingQueueCounterDeltas SQLiteImageRepositoryV3::queueItemCounterDeltas(IndexingQueueItemStatus status,
                                                                            bool hasFailureMessage) {
@@ -190,6 +250,14 @@ void SQLiteImageRepositoryV3::markSeenUnder(std::string_view path, std::int64_t 
 std::vector<std::string> SQLiteImageRepositoryV3::relocationCandidatePaths(std::string_view contentSHA256,
                                                                            std::string_view path) {
   return concerns_->files.relocationCandidatePaths(contentSHA256, path);
+}
+std::vector<std::string> SQLiteImageRepositoryV3::missingPathsWithContent(
+    std::string_view contentSHA256, const std::vector<std::string>& underPaths) {
+  return concerns_->files.missingPathsWithContent(contentSHA256, underPaths);
+}
+void SQLiteImageRepositoryV3::markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
+                                            const std::vector<std::string>& reviewSources) {
+  concerns_->files.markRelocated(movedPaths, path, reviewSources);
 }
 void SQLiteImageRepositoryV3::markMissingIfNotSeen(std::int64_t jobID,
                                                    const std::vector<std::string>& rootPaths) {

@@ -12,9 +12,13 @@
 // Construction opens (or creates) the file, brings it to schema version 4 and verifies it, or
 // throws SQLiteImageRepositoryV3Error and leaves no connection open:
 //   - newerSchemaVersion(v): the file was written by a newer program; it is left untouched.
-//   - incompatibleSchemaVersion(v): an older or foreign layout, a file that is not a database or
-//     one that is corrupt. Start-up moves the files aside with moveAsidePreV4Database and
-//     constructs the object once more, which creates a fresh library. Nothing is ever deleted.
+//   - incompatibleSchemaVersion(v): an older or foreign layout, a file that is not a database, an
+//     empty file, or one that is damaged beyond repair (reportsDamagedFile()). Start-up moves the
+//     files aside with moveAsidePreV4Database and constructs the object once more, which creates a
+//     fresh library. Nothing is ever deleted.
+// A library that an earlier run found damaged (or that shows damage while it opens) is checked
+// first: damage confined to indexes and full-text indexes is repaired in place
+// (internal/library_repair.h), and the library opens with every row it had.
 //   - openFailed / executionFailed: the file could not be opened or set up.
 // Destruction closes both connections.
 //
@@ -104,12 +108,28 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // Moves the database file and its "-wal" and "-shm" files to
   // "<name>.pre-v4-v<version>-<stamp>" in the same folder (with ".1", ".2", … appended while any
   // of the three target names is taken). Missing companions are skipped. The first failed move
-  // ends the operation with the mover's error; files moved before it stay moved.
-  static void moveAsidePreV4Database(const std::filesystem::path& databaseFile, std::int64_t version,
-                                     std::string_view stamp,
-                                     const DatabaseFileMover& mover = DatabaseFileMover::system());
+  // ends the operation with the mover's error; files moved before it stay moved. Returns the path
+  // the database file was moved to.
+  static std::filesystem::path moveAsidePreV4Database(
+      const std::filesystem::path& databaseFile, std::int64_t version, std::string_view stamp,
+      const DatabaseFileMover& mover = DatabaseFileMover::system());
   // The stamp start-up passes: whole seconds since 1970, truncated toward zero.
   static std::string moveAsideStamp(double secondsSince1970);
+
+  // ---- Marks carried over from a damaged library -------------------------------------------------
+  // When a damaged library file has been moved aside, start-up names it here before opening the
+  // new library. Every open then reads the person's marks back from that file (library_salvage.h):
+  // the tag concepts and their aliases are restored at once, and each image takes its review state
+  // and its hand-made concept assignments when a scan writes it into the library for the first
+  // time. The first indexing job that completes ends the carrying, and the note with it; until
+  // then (a quit during the rebuild) every launch takes it up again.
+  static void carryMarksFrom(const std::filesystem::path& databaseFile,
+                             const std::filesystem::path& setAsideFile);
+  // The note beside the library that names the set-aside file: the database path + "-recovering".
+  static std::filesystem::path carriedMarksNotePath(const std::filesystem::path& databaseFile);
+  // How many images of the set-aside file had a favourite or delete-candidate mark or notes that
+  // were read back; 0 when nothing is carried.
+  std::int64_t carriedMarkCount();
 
   // ---- Indexing jobs and their queue (IndexingJobs) ----------------------------------------------
   // A job still running at launch was interrupted and can be resumed. A failed item keeps the
@@ -205,6 +225,13 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // Live paths holding the same content elsewhere, ascending.
   std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
                                                     std::string_view path) override;
+  // Missing paths with the same content at or under any of `underPaths`, ascending.
+  std::vector<std::string> missingPathsWithContent(std::string_view contentSHA256,
+                                                   const std::vector<std::string>& underPaths) override;
+  // The record at `path` takes the review state of the first of `reviewSources` that has one,
+  // unless it has its own; `movedPaths` become missing. One transaction.
+  void markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
+                     const std::vector<std::string>& reviewSources) override;
   // Marks missing every image at or under the roots that the job did not see.
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths) override;
   // The images at or under paths of a removed folder become missing (thumbnail keys stay).
@@ -317,6 +344,9 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
 
   // open_and_migrate.cpp
   void openAndMigrate(const std::string& path);
+  void openOnce(const std::string& path);
+  void resumeCarryingMarks(const std::string& path);
+  void stopCarryingMarks();
   void closeConnections();
   std::int64_t readSchemaVersion();
   void verifySchema();

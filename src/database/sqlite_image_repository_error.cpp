@@ -1,5 +1,7 @@
 #include "database/sqlite_image_repository_error.h"
 
+#include <sqlite3.h>
+
 #include <ostream>
 #include <utility>
 
@@ -37,8 +39,9 @@ SQLiteImageRepositoryV3Error::SQLiteImageRepositoryV3Error(Kind kind,
       payload_(std::move(payload)),
       resultCode_(resultCode) {}
 
-SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::incompatibleSchemaVersion(std::int64_t version) {
-  return {Kind::incompatibleSchemaVersion, version, 0};
+SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::incompatibleSchemaVersion(std::int64_t version,
+                                                                                     int resultCode) {
+  return {Kind::incompatibleSchemaVersion, version, resultCode};
 }
 SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::newerSchemaVersion(std::int64_t version) {
   return {Kind::newerSchemaVersion, version, 0};
@@ -59,6 +62,10 @@ SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::stepFailed(std::strin
 }
 SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::recordNotFound(std::string what) {
   return {Kind::recordNotFound, std::move(what), 0};
+}
+
+bool SQLiteImageRepositoryV3Error::reportsDamagedFile() const {
+  return (resultCode_ & 0xff) == SQLITE_CORRUPT;
 }
 
 std::int64_t SQLiteImageRepositoryV3Error::version() const {

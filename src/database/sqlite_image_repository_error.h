@@ -29,7 +29,9 @@ class SQLiteImageRepositoryV3Error : public LibraryError {
     recordNotFound,             // payload: what was looked for
   };
 
-  static SQLiteImageRepositoryV3Error incompatibleSchemaVersion(std::int64_t version);
+  // `resultCode` tells why a file of the right version cannot be used: SQLITE_CORRUPT for a damaged
+  // library, SQLITE_NOTADB for a file that is not one; 0 for a layout of another version.
+  static SQLiteImageRepositoryV3Error incompatibleSchemaVersion(std::int64_t version, int resultCode = 0);
   static SQLiteImageRepositoryV3Error newerSchemaVersion(std::int64_t version);
   static SQLiteImageRepositoryV3Error openFailed(std::string message, int resultCode = 0);
   static SQLiteImageRepositoryV3Error executionFailed(std::string message, int resultCode = 0);
@@ -44,6 +46,8 @@ class SQLiteImageRepositoryV3Error : public LibraryError {
   const std::string& message() const;
   // SQLite's (extended) result code when SQLite reported the failure, else 0.
   int sqliteResultCode() const { return resultCode_; }
+  // Whether SQLite found the file damaged (SQLITE_CORRUPT), as opposed to of another kind.
+  bool reportsDamagedFile() const;
 
   // localizedDescription(), shown to people and logged, is the message itself, or the fixed stems
   // followed by the payload ("Unsupported Lorvex V4 database schema version: 3", "No indexed

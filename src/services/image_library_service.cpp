@@ -83,7 +83,8 @@ ImageLibraryService::ImageLibraryService(ImageLibraryServiceDependencies depende
       imageDragPayloadProvider_(std::move(dependencies.imageDragPayloadProvider)),
       clock_(dependencies.clock != nullptr ? dependencies.clock : &platform::systemClock()),
       activeProcessorCount_(dependencies.activeProcessorCount > 0 ? dependencies.activeProcessorCount
-                                                                  : lorvex::activeProcessorCount()) {
+                                                                  : lorvex::activeProcessorCount()),
+      recoveryNotice_(std::move(dependencies.recoveryNotice)) {
   require(repository_, "repository");
   require(folderAccessManager_, "folder access manager");
   require(folderChangeMonitor_, "folder change monitor");
@@ -237,19 +238,21 @@ ImageLibraryScanSummary ImageLibraryService::afterScan(ImageLibraryScanSummary s
 
 // A registered folder that was renamed or moved is scanned at its new place; what the library
 // holds under its old place must go, or every image would show twice. Done before a scan, so that
-// the scan finds any file that is still (or again) at such a path.
-void ImageLibraryService::markFormerFolderLocationsMissing() {
+// the scan finds any file that is still (or again) at such a path; the scan is given the old
+// places, so that each image found at the new one takes its review state along.
+std::vector<std::string> ImageLibraryService::markFormerFolderLocationsMissing() {
   const std::vector<std::string> formerPaths = folderAccessManager_->formerFolderPaths();
-  if (formerPaths.empty()) return;
+  if (formerPaths.empty()) return formerPaths;
   repository_->markMissing(formerPaths);
   folderAccessManager_->forgetFormerFolderPaths(formerPaths);
+  return formerPaths;
 }
 
 ImageLibraryScanSummary ImageLibraryService::scanLibrary(const std::vector<std::string>& rootURLs,
                                                          const ProgressHandler& progress, std::stop_token stop) {
   return throwingLibraryErrors([&] {
-    markFormerFolderLocationsMissing();
-    return afterScan(scanner_->scan(rootURLs, progress, std::move(stop)));
+    const std::vector<std::string> formerPaths = markFormerFolderLocationsMissing();
+    return afterScan(scanner_->scan(rootURLs, progress, std::move(stop), formerPaths));
   });
 }
 
@@ -269,9 +272,10 @@ ImageLibraryScanSummary ImageLibraryService::syncRegisteredFolder(const std::str
   return throwingLibraryErrors([&] {
     const std::string target = canonicalFolderPath(path);
     const std::vector<std::string> roots = folderAccessManager_->restoreAccess();
-    markFormerFolderLocationsMissing();
+    const std::vector<std::string> formerPaths = markFormerFolderLocationsMissing();
     for (const std::string& root : roots) {
-      if (canonicalFolderPath(root) == target) return afterScan(scanner_->scan({root}, progress, std::move(stop)));
+      if (canonicalFolderPath(root) == target)
+        return afterScan(scanner_->scan({root}, progress, std::move(stop), formerPaths));
     }
     throw ImageLibraryServiceError::registeredFolderUnavailable(target);
   });

@@ -80,6 +80,8 @@ struct ImageLibraryServiceDependencies {
   const platform::Clock* clock = nullptr;
   // The processor count the run width is computed from; 0 means activeProcessorCount().
   std::size_t activeProcessorCount = 0;
+  // What preparing the library did with the file it found (libraryRecoveryNotice()).
+  std::optional<LibraryRecoveryNotice> recoveryNotice;
 };
 
 class ImageLibraryService final : public ImageLibraryServicing {
@@ -143,6 +145,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override;
   ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit, std::stop_token stop) override;
   ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) override;
+  std::optional<LibraryRecoveryNotice> libraryRecoveryNotice() override { return recoveryNotice_; }
 
   // The width of this service's thumbnail runs.
   std::size_t thumbnailRunWidth() const;
@@ -157,7 +160,8 @@ class ImageLibraryService final : public ImageLibraryServicing {
   ThumbnailCacheSweepSummary sweepCache(double cutoff);
   // Queues background thumbnail jobs for the images a scan left without one.
   ImageLibraryScanSummary afterScan(ImageLibraryScanSummary summary);
-  void markFormerFolderLocationsMissing();
+  // Returns the former places it marked.
+  std::vector<std::string> markFormerFolderLocationsMissing();
 
   // Declared first so that it is released last.
   std::vector<std::shared_ptr<void>> owned_;
@@ -174,6 +178,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
   std::shared_ptr<ImageDragPayloadProviding> imageDragPayloadProvider_;
   const platform::Clock* clock_;
   std::size_t activeProcessorCount_;
+  const std::optional<LibraryRecoveryNotice> recoveryNotice_;
 };
 
 }  // namespace lorvex

@@ -33,6 +33,7 @@
 #include "model/image_search_query.h"
 #include "model/image_trash_summary.h"
 #include "model/indexing_job.h"
+#include "model/library_recovery_notice.h"
 #include "model/registered_folder.h"
 #include "model/review_state.h"
 #include "model/tag_concept.h"
@@ -163,6 +164,10 @@ class ImageLibraryServicing : public ImageTagConceptServicing {
   // Removes cached thumbnails that no live image names and that are older than `cutoff`
   // (seconds since 1970), and forgets the library's references to removed files.
   virtual ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) = 0;
+
+  // What preparing this library did with the file it found there (set it aside as damaged, or as
+  // no library of this kind); nothing when the library opened as it was. Cannot fail.
+  virtual std::optional<LibraryRecoveryNotice> libraryRecoveryNotice() { return std::nullopt; }
 };
 
 }  // namespace lorvex

@@ -94,21 +94,37 @@ void removeEntry(int parent, const std::string& name) {
     platform::throwFileError("Unable to remove " + name, errno);
 }
 
-// Opens the library, moving a database of an older layout aside (once) and starting afresh.
+// Opens the library. A file that cannot be the library (an older layout, another format, an empty
+// file, or one damaged beyond repair) is moved aside, once, and a new library is made in its place;
+// from a damaged one the marks are read back and carried into the new library as its images are
+// indexed again. What was done goes into `notice`, for the person to be told.
 std::shared_ptr<SQLiteImageRepositoryV3> openRepository(const std::filesystem::path& databaseFile,
                                                         const std::string& stamp,
-                                                        const SQLiteImageRepositoryV3Options& options) {
+                                                        const SQLiteImageRepositoryV3Options& options,
+                                                        std::optional<LibraryRecoveryNotice>& notice) {
   std::int64_t incompatibleVersion = 0;
+  bool damaged = false;
   try {
     return std::make_shared<SQLiteImageRepositoryV3>(databaseFile, options);
   } catch (const SQLiteImageRepositoryV3Error& error) {
     if (error.kind() != SQLiteImageRepositoryV3Error::Kind::incompatibleSchemaVersion) throw;
     incompatibleVersion = error.version();
+    damaged = error.reportsDamagedFile();
   }
   platform::logInfo(kLogCategory, "Moving aside a library database of schema version " +
                                       std::to_string(incompatibleVersion) + " and creating a new library");
-  SQLiteImageRepositoryV3::moveAsidePreV4Database(databaseFile, incompatibleVersion, stamp);
-  return std::make_shared<SQLiteImageRepositoryV3>(databaseFile, options);
+  const std::filesystem::path setAside =
+      SQLiteImageRepositoryV3::moveAsidePreV4Database(databaseFile, incompatibleVersion, stamp);
+  if (damaged) SQLiteImageRepositoryV3::carryMarksFrom(databaseFile, setAside);
+  auto repository = std::make_shared<SQLiteImageRepositoryV3>(databaseFile, options);
+  if (damaged) {
+    notice = LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
+                                   setAside.filename().string(), repository->carriedMarkCount()};
+  } else {
+    notice = LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::unreadableLibrarySetAside,
+                                   setAside.filename().string(), std::nullopt};
+  }
+  return repository;
 }
 
 // The database, holding the library folder's lock: whoever lets go of it last closes the database
@@ -199,8 +215,9 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   const std::string stamp = libraryPreparationStamp(clock);
   SQLiteImageRepositoryV3Options repositoryOptions;
   repositoryOptions.clock = options.clock;
+  std::optional<LibraryRecoveryNotice> recoveryNotice;
   const std::shared_ptr<SQLiteImageRepositoryV3> database =
-      holdingLock(std::move(*lock), openRepository(databaseFile, stamp, repositoryOptions));
+      holdingLock(std::move(*lock), openRepository(databaseFile, stamp, repositoryOptions, recoveryNotice));
 
   auto folderAccessManager = std::make_shared<SecurityScopedFolderAccessManager>(
       std::move(userDefaults), std::string(SecurityScopedFolderAccessManager::kBookmarksKey),
@@ -243,6 +260,7 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   dependencies.owned = {database, contentHasher, metricsLogger};
   dependencies.clock = &clock;
   dependencies.activeProcessorCount = options.activeProcessorCount;
+  dependencies.recoveryNotice = std::move(recoveryNotice);
   return graph;
 }
 

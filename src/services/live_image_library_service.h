@@ -13,11 +13,13 @@
 //     cannot be opened;
 //   - ImageLibraryStartupError::libraryInUse: another process holds the library folder (nothing
 //     in it was changed);
-//   - SQLiteImageRepositoryV3Error: the database cannot be opened (a database of an older layout
-//     is moved aside under "LorvexV3.sqlite.pre-v4-v<version>-<stamp>" with its "-wal" and "-shm"
-//     files and a fresh library is created; one written by a newer Lorvex is left untouched and
-//     fails with newerSchemaVersion, which mapLiveServicePreparationError turns into the message
-//     for the user);
+//   - SQLiteImageRepositoryV3Error: the database cannot be opened (a database of an older layout,
+//     of another format, an empty file or one damaged beyond repair is moved aside under
+//     "LorvexV3.sqlite.pre-v4-v<version>-<stamp>" with its "-wal" and "-shm" files and a fresh
+//     library is created, which the service's libraryRecoveryNotice() reports; from a damaged one
+//     the marks are read back and carried into the new library as its images are indexed again.
+//     One written by a newer Lorvex is left untouched and fails with newerSchemaVersion, which
+//     mapLiveServicePreparationError turns into the message for the user);
 //   - what restoring the registered folders' access throws.
 //
 // Thread safety: every function may be called from any thread; each call builds a new graph.

@@ -472,4 +472,10 @@ void ImageLibraryStore::setErrorMessage(const std::exception_ptr& failure) {
   setErrorMessage(lorvex::errorMessage(failure), lorvex::errorNotice(failure));
 }
 
+void ImageLibraryStore::setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value) {
+  creatingThread_.check();
+  assignObserved(libraryRecoveryNotice_, std::move(value), this,
+                 &ImageLibraryStore::libraryRecoveryNoticeChanged);
+}
+
 }  // namespace lorvex

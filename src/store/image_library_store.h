@@ -43,6 +43,7 @@
 #include "model/image_search_query.h"
 #include "model/image_trash_summary.h"
 #include "model/indexing_job.h"
+#include "model/library_recovery_notice.h"
 #include "model/registered_folder.h"
 #include "model/scan_diagnostic_context.h"
 #include "model/tag_concept.h"
@@ -203,6 +204,9 @@ class ImageLibraryStore : public QObject {
   // What a window shows for errorMessage, in its own language; present exactly when errorMessage
   // is. errorMessage keeps the library's own text, for logs and diagnostics.
   const std::optional<ErrorNotice>& errorNotice() const { return errorNotice_; }
+  // What preparing the library did with the file it found (a damaged one rebuilt, or one of another
+  // kind set aside), from the live service once it is installed; shown until the process ends.
+  const std::optional<LibraryRecoveryNotice>& libraryRecoveryNotice() const { return libraryRecoveryNotice_; }
 
   void setOnlyFavorites(bool value);
   void setOnlyDeleteCandidates(bool value);
@@ -283,6 +287,7 @@ class ImageLibraryStore : public QObject {
   void setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice);
   // The failure's text and its notice (services' errorMessage and errorNotice).
   void setErrorMessage(const std::exception_ptr& failure);
+  void setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value);
 
   // The undo stack's size as its limit counts it (DeleteCandidateUndoAction::weight summed).
   std::size_t deleteCandidateUndoStackEntryCount() const;
@@ -968,6 +973,7 @@ class ImageLibraryStore : public QObject {
   void serviceChanged();
   void needsLiveServicePreparationChanged();
   void errorMessageChanged();
+  void libraryRecoveryNoticeChanged();
 
   // The projections' inputs changed; emitted at most once per event-loop turn, after the field
   // signals of that turn.
@@ -1416,6 +1422,7 @@ class ImageLibraryStore : public QObject {
   bool needsLiveServicePreparation_{false};
   std::optional<std::string> errorMessage_;
   std::optional<ErrorNotice> errorNotice_;
+  std::optional<LibraryRecoveryNotice> libraryRecoveryNotice_;
 
   // Last: its flows are cancelled and freed before any field they use goes.
   CoroutineScope scope_;

@@ -89,6 +89,7 @@ QCoro::Task<bool> ImageLibraryStore::prepareLiveServiceIfNeeded() {
     setErrorMessage(failure);
     co_return false;
   }
+  setLibraryRecoveryNotice(live->libraryRecoveryNotice());
   setService(std::move(live));
   setNeedsLiveServicePreparation(false);
   setIsPreparingLibrary(false);

@@ -25,12 +25,6 @@ namespace fs = std::filesystem;
 constexpr int kJobs = 600;
 constexpr std::size_t kDamageBytes = 64 * 1024;
 
-std::set<std::string> folderListing(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
-
 // A library of about 1.3 MB: one indexing job per page-sized row, so every middle page holds rows.
 void writeLibrary(const fs::path& file) {
   SQLiteImageRepositoryV3 repository(file);
@@ -196,7 +190,7 @@ TEST_F(DamagedLibraryTest, AMarkLeftAloneByAnInterruptedMoveCostsOnlyAnEmptyMove
   testing::writeFile(marker, "database disk image is malformed\n");
   EXPECT_EQ(expectError([&] { SQLiteImageRepositoryV3 repository(file); }), Error::incompatibleSchemaVersion(4));
   SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 4, "7");
-  EXPECT_TRUE(folderListing(directory.path()).empty());
+  EXPECT_TRUE(testing::folderListing(directory.path()).empty());
   EXPECT_NO_THROW(SQLiteImageRepositoryV3{file});
 }
 

@@ -37,12 +37,6 @@ Error openExpectingError(const fs::path& file) {
   return Error::openFailed("");
 }
 
-std::set<std::string> folderListing(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
-
 class OpenAndMigrateTest : public ::testing::Test {
  protected:
   testing::TemporaryDirectory directory;
@@ -55,7 +49,7 @@ TEST_F(OpenAndMigrateTest, ANewerVersionIsRefusedWithoutTouchingTheFile) {
 
   EXPECT_EQ(openExpectingError(file), Error::newerSchemaVersion(5));
   EXPECT_EQ(testing::readFile(file), before);
-  EXPECT_EQ(folderListing(directory.path()), std::set<std::string>{"LorvexV3.sqlite"});
+  EXPECT_EQ(testing::folderListing(directory.path()), std::set<std::string>{"LorvexV3.sqlite"});
 }
 
 TEST_F(OpenAndMigrateTest, IncompatibleLayoutsAreReportedWithTheVersionTheyCarry) {
@@ -127,7 +121,7 @@ TEST_F(OpenAndMigrateTest, MoveAsideTakesTheFileAndItsCompanionsToTheFirstFreeNa
   SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 2,
                                                   SQLiteImageRepositoryV3::moveAsideStamp(1700000000.9));
 
-  EXPECT_EQ(folderListing(directory.path()),
+  EXPECT_EQ(testing::folderListing(directory.path()),
             (std::set<std::string>{
                 "LorvexV3.sqlite.pre-v4-v2-1700000000-wal", "LorvexV3.sqlite.pre-v4-v2-1700000000.1",
                 "LorvexV3.sqlite.pre-v4-v2-1700000000.2", "LorvexV3.sqlite.pre-v4-v2-1700000000.2-wal",
@@ -138,7 +132,7 @@ TEST_F(OpenAndMigrateTest, MoveAsideTakesTheFileAndItsCompanionsToTheFirstFreeNa
 TEST_F(OpenAndMigrateTest, MoveAsideWithOnlyTheMainFileMovesOnlyIt) {
   testing::writeFile(file, "main");
   SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 4, "7");
-  EXPECT_EQ(folderListing(directory.path()), std::set<std::string>{"LorvexV3.sqlite.pre-v4-v4-7"});
+  EXPECT_EQ(testing::folderListing(directory.path()), std::set<std::string>{"LorvexV3.sqlite.pre-v4-v4-7"});
 }
 
 TEST_F(OpenAndMigrateTest, AFailedMoveStopsAndKeepsWhatWasMoved) {
@@ -158,7 +152,7 @@ TEST_F(OpenAndMigrateTest, AFailedMoveStopsAndKeepsWhatWasMoved) {
   EXPECT_THROW(SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 3, "9", mover), fs::filesystem_error);
   EXPECT_EQ(attempted, (std::vector<std::string>{"LorvexV3.sqlite", "LorvexV3.sqlite-wal"}));
   EXPECT_EQ(
-      folderListing(directory.path()),
+      testing::folderListing(directory.path()),
       (std::set<std::string>{"LorvexV3.sqlite.pre-v4-v3-9", "LorvexV3.sqlite-wal", "LorvexV3.sqlite-shm"}));
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -200,6 +201,35 @@ TEST_F(CompositionTest, ADatabaseOfAnOlderLayoutIsMovedAsideUnderTheStampOfTheFi
   EXPECT_TRUE(service->registeredFolderSummaries().empty());
 }
 
+TEST_F(CompositionTest, AFileSetAsideIsReportedWithItsNewName) {
+  using Kind = LibraryRecoveryNotice::Kind;
+  const struct {
+    const char* name;
+    std::function<void(const std::string& databaseFile)> write;
+    std::optional<LibraryRecoveryNotice> notice;
+  } cases[] = {
+      {"no library yet", [](const std::string&) {}, std::nullopt},
+      {"a library of an older layout", [](const std::string& file) { writeDatabase(file, 3); },
+       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v3-1700000000",
+                             std::nullopt}},
+      {"an empty file", [](const std::string& file) { std::ofstream{file}; },
+       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v0-1700000000",
+                             std::nullopt}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string library = folder_.makeFolder(std::string("library ") + c.name);
+    c.write(library + "/LorvexV3.sqlite");
+    TickingClock clock;
+    LiveImageLibraryServiceOptions options;
+    options.clock = &clock;
+    EXPECT_EQ(makeLiveImageLibraryService(library, settings(), options)->libraryRecoveryNotice(), c.notice);
+    // Opened again as it now is, the library has nothing to report.
+    EXPECT_EQ(makeLiveImageLibraryService(library, settings(), options)->libraryRecoveryNotice(),
+              std::nullopt);
+  }
+}
+
 TEST_F(CompositionTest, ALibraryDamagedBelowItsHeaderFailsOneRunAndIsReplacedAtTheNextStart) {
   const std::string library = folder_.makeFolder("library");
   const std::string databaseFile = library + "/LorvexV3.sqlite";
@@ -258,6 +288,10 @@ TEST_F(CompositionTest, ALibraryDamagedBelowItsHeaderFailsOneRunAndIsReplacedAtT
   ASSERT_EQ(movedAside.size(), 1u);
   std::ifstream in(library + "/" + movedAside.front(), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
+  // The person is told, with the file's new name; it held no marks to read back.
+  EXPECT_EQ(
+      service->libraryRecoveryNotice(),
+      (LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, movedAside.front(), 0}));
 }
 
 TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {

@@ -51,6 +51,10 @@ class SweepRecordingService final : public testing::ForwardingImageLibraryServic
     std::lock_guard lock(mutex_);
     return cutoffs_;
   }
+  std::optional<LibraryRecoveryNotice> libraryRecoveryNotice() override { return notice; }
+
+  // Set before the launch.
+  std::optional<LibraryRecoveryNotice> notice;
 
  private:
   mutable std::mutex mutex_;
@@ -196,6 +200,19 @@ TEST(LaunchWorkflow, CatchesUpTheWayTheLibraryNeeds) {
     EXPECT_FALSE(f.store->errorMessage().has_value());
     f.expectLaunchEnded();
   }
+}
+
+TEST(LaunchWorkflow, WhatPreparingTheLibraryDidWithItsFileIsPublishedWithTheService) {
+  LaunchFixture f;
+  const LibraryRecoveryNotice notice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
+                                     "LorvexV3.sqlite.pre-v4-v4-1700000000", 12};
+  f.live->notice = notice;
+  int changes = 0;
+  QObject::connect(f.store.get(), &ImageLibraryStore::libraryRecoveryNoticeChanged, [&] { ++changes; });
+  f.launch();
+  EXPECT_EQ(f.store->libraryRecoveryNotice(), notice);
+  EXPECT_EQ(changes, 1);
+  f.expectLaunchEnded();
 }
 
 TEST(LaunchWorkflow, APreparationThatFailsLeavesAnUnavailableServiceHoldingItsFailure) {

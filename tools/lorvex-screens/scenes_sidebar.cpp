@@ -1,5 +1,6 @@
 // The sidebar's scenes: the library with folders, an empty library, a folder needing access, a
-// sync under way, both popovers, the scan-failure sheet, the error line and the indexing card.
+// sync under way, both popovers, the scan-failure sheet, the error line, the note of a library
+// rebuilt after damage and the indexing card.
 // They run over the scripted service, so each state is exactly the one named.
 #include <QApplication>
 #include <QDialog>
@@ -137,6 +138,11 @@ const bool registered = [] {
                             sidebar->applyStoreState();
                             return sidebar;
                           }));
+  registerScene(sidebarScene("sidebar.libraryRebuilt", [](SceneContext& context) {
+    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+    context.store->setLibraryRecoveryNotice(LibraryRecoveryNotice{
+        LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, "LorvexV3.sqlite.pre-v4-v4-1700000000", 1284});
+  }));
   registerScene(sidebarScene("sidebar.errorLine", [](SceneContext& context) {
     context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
     // As the library reports it: its own fixed Japanese text, which the line shows in the

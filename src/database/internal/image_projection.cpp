@@ -287,11 +287,23 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
         "excluded.thumbnail_key IS NOT NULL THEN excluded.thumbnail_key WHEN ? THEN "
         "image_properties.thumbnail_key ELSE NULL END",
         {mediaID, metadata.width, metadata.height, aspectClass, record.thumbnailPath, keepThumbnail});
+    // An image new to the library takes what a set-aside library recorded for it, unless the
+    // record brings a review of its own.
+    CarriedMarks::ForFile carried;
+    if (carried_ && !prepared.existingID) carried = carried_->forNewFile(path, record.contentSHA256);
+    const ReviewState& review =
+        carried.state && record.reviewState == ReviewState{} ? *carried.state : record.reviewState;
     connection_.execute(
         "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) VALUES (?, "
         "?, ?, ?, ?) ON CONFLICT(media_file_id) DO NOTHING",
-        {mediaID, record.reviewState.favorite, record.reviewState.deleteCandidate, record.reviewState.notes,
-         now});
+        {mediaID, review.favorite, review.deleteCandidate, review.notes, now});
+    for (const std::int64_t conceptID : carried.conceptIDs) {
+      connection_.execute(
+          "INSERT INTO image_concept_assignments (concept_id, media_file_id, is_active, created_at, "
+          "updated_at) "
+          "VALUES (?, ?, 1, ?, ?) ON CONFLICT(concept_id, media_file_id) DO NOTHING",
+          {conceptID, mediaID, now, now});
+    }
 
     const MetadataSourceIDs source =
         upsertMetadataSource(connection_, metadata, roots.known ? &roots.known->sources : nullptr);
@@ -315,10 +327,14 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
     if (withFullText) replaceMediaTextFTSRow(connection_, record, mediaID);
     deltas.tagTerms.add(previous.tagMasks, tagMasks);
     deltas.now = now;
-    updateConceptIndexForMediaFile(connection_, mediaID,
-                                   conceptIDs(connection_, unionOfTagTerms(previous.tagMasks, tagMasks),
-                                              roots.known ? &roots.known->termConcepts : nullptr),
-                                   now);
+    std::vector<std::int64_t> concepts = conceptIDs(connection_, unionOfTagTerms(previous.tagMasks, tagMasks),
+                                                    roots.known ? &roots.known->termConcepts : nullptr);
+    if (!carried.conceptIDs.empty()) {
+      std::set<std::int64_t> all(concepts.begin(), concepts.end());
+      all.insert(carried.conceptIDs.begin(), carried.conceptIDs.end());
+      concepts.assign(all.begin(), all.end());
+    }
+    updateConceptIndexForMediaFile(connection_, mediaID, concepts, now);
 
     std::vector<std::int64_t> modelIDs;
     for (const auto& usage : models) modelIDs.push_back(usage.modelID);

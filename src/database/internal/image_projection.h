@@ -10,12 +10,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "database/internal/carried_marks.h"
 #include "database/internal/concept_index.h"
 #include "database/internal/metadata_payload_storage.h"
 #include "database/internal/model_projection.h"
@@ -46,6 +48,11 @@ class ImageProjection {
   // The media ids of the paths exactly as given, in their order, read with IN lists of at most 400
   // paths; recordNotFound(path) for the first path in the list that is not in the library.
   std::vector<std::int64_t> mediaFileIDs(const std::vector<std::string>& paths);
+
+  // The marks of a set-aside library that an image takes when it is written into the library for
+  // the first time (carried_marks.h); none when nothing is carried. Both run under the lock.
+  void carryMarks(std::shared_ptr<const CarriedMarks> marks) { carried_ = std::move(marks); }
+  const std::shared_ptr<const CarriedMarks>& carriedMarks() const { return carried_; }
 
  private:
   struct StatisticsDeltas;
@@ -85,6 +92,7 @@ class ImageProjection {
   SQLiteConnection& connection_;
   IndexingJobs& jobs_;
   ScanBookkeeping& files_;
+  std::shared_ptr<const CarriedMarks> carried_;
 };
 
 }  // namespace lorvex

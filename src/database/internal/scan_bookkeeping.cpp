@@ -103,6 +103,57 @@ std::vector<std::string> ScanBookkeeping::relocationCandidatePaths(std::string_v
       {contentSHA256, text::standardizedPath(path)}, rows::textColumn);
 }
 
+std::vector<std::string> ScanBookkeeping::missingPathsWithContent(
+    std::string_view contentSHA256, const std::vector<std::string>& underPaths) {
+  const auto folders = sql::standardizedUniquePaths(underPaths);
+  if (folders.empty()) return {};
+  SQLiteV3Bindings bindings{contentSHA256};
+  for (auto& binding : sql::pathPrefixBindings(folders)) bindings.push_back(std::move(binding));
+  auto guard = connection_.lock();
+  return connection_.query(
+      "SELECT absolute_path FROM media_files WHERE missing = 1 AND content_sha256 = ? AND " +
+          sql::pathPrefixPredicate("absolute_path", folders.size()) + " ORDER BY absolute_path",
+      bindings, rows::textColumn);
+}
+
+void ScanBookkeeping::markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
+                                    const std::vector<std::string>& reviewSources) {
+  const std::string target = text::standardizedPath(path);
+  connection_.performLockedTransaction([&] {
+    for (const auto& source : reviewSources) {
+      const auto state = connection_.query(
+          "SELECT review_states.favorite, review_states.delete_candidate, review_states.notes FROM "
+          "media_files "
+          "JOIN review_states ON review_states.media_file_id = media_files.id WHERE "
+          "media_files.absolute_path = ? "
+          "AND (review_states.favorite <> 0 OR review_states.delete_candidate <> 0 OR review_states.notes IS "
+          "NOT "
+          "NULL)",
+          {text::standardizedPath(source)}, [](SQLiteRows& rows) -> std::optional<ReviewState> {
+            if (!rows.next()) return std::nullopt;
+            return ReviewState{rows.int64(0) != 0, rows.int64(1) != 0, rows.optionalText(2)};
+          });
+      if (!state) continue;
+      // Only a record without a review of its own takes it.
+      connection_.execute(
+          "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) SELECT "
+          "id, ?, "
+          "?, ?, ? FROM media_files WHERE absolute_path = ? ON CONFLICT(media_file_id) DO UPDATE SET "
+          "favorite = "
+          "excluded.favorite, delete_candidate = excluded.delete_candidate, notes = excluded.notes, "
+          "updated_at = "
+          "excluded.updated_at WHERE review_states.favorite = 0 AND review_states.delete_candidate = 0 AND "
+          "review_states.notes IS NULL",
+          {state->favorite, state->deleteCandidate, state->notes, connection_.now(), target});
+      break;
+    }
+    for (const auto& given : movedPaths) {
+      const std::string moved = text::standardizedPath(given);
+      if (!moved.empty()) connection_.execute(kMarkMissingUnder, sql::pathPrefixBindings({moved}));
+    }
+  });
+}
+
 void ScanBookkeeping::markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths) {
   const auto roots = sql::standardizedUniquePaths(rootPaths);
   if (roots.empty()) return;

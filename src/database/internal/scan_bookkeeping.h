@@ -46,6 +46,10 @@ class ScanBookkeeping {
   void markSeenAfterFailure(std::string_view path, std::int64_t jobID);
   void markSeenUnder(std::string_view path, std::int64_t jobID);
   std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256, std::string_view path);
+  std::vector<std::string> missingPathsWithContent(std::string_view contentSHA256,
+                                                   const std::vector<std::string>& underPaths);
+  void markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
+                     const std::vector<std::string>& reviewSources);
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths);
   void markMissing(const std::vector<std::string>& paths);
   void markTrashedPathsMissing(const std::vector<std::string>& paths);

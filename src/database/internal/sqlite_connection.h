@@ -126,6 +126,8 @@ class SQLiteConnection {
   void releaseCachedMemory();
   bool isOpen() const { return database_ != nullptr; }
   bool isReadOnly() const { return readOnly_; }
+  // The file last opened.
+  const std::filesystem::path& path() const { return path_; }
 
   // The marker that a library file was found damaged: the database path followed by "-damaged".
   static std::filesystem::path damageMarkerPath(const std::filesystem::path& databaseFile);

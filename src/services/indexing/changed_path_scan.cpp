@@ -26,6 +26,7 @@ ImageLibraryScanSummary ImageLibraryScanner::scanChangedPaths(const std::vector<
             static_cast<std::int64_t>(changedPaths.size()), progress, std::move(stop), options_);
   scan.runsBursts = false;
   scan.relocationRoots = rootPaths;
+  scan.writesEachImageAlone = true;
   return reportingFailure(scan, [&] {
     const std::vector<std::string> folders = discoverChangedPaths(scan, changedPaths, rootPaths);
     processPendingQueueItems(scan, std::nullopt);
@@ -85,6 +86,9 @@ std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
     TimedScanStep step(scan.metrics, Operation::markMissing, static_cast<std::int64_t>(vanishedPaths.size()));
     records_.markMissing(vanishedPaths);
   }
+  // A folder renamed, or a file moved, is reported gone at its old path and new at its new one:
+  // what is found at the new place takes the review state it had at the old.
+  scan.vacatedPaths = std::move(vanishedPaths);
   return folders;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/regular_file.h"
@@ -43,6 +44,14 @@ struct ImageLibraryScanner::Scan {
   bool runsBursts = true;
   // The roots under which an earlier copy of indexed content counts as moved; absent, no lookup.
   std::optional<std::vector<std::string>> relocationRoots;
+  // Places this scan (or its caller, just before it) found gone and marked missing: content found
+  // again that was there takes its review state along (not only content still marked present).
+  std::vector<std::string> vacatedPaths;
+  // The paths that content was moved away from during this scan, by content hash: a second copy of
+  // the same content, moved with the first, finds its own place among them.
+  std::unordered_map<std::string, std::vector<std::string>> relocatedAway;
+  // Each new or changed image is written, and its earlier places looked up, before the next one is.
+  bool writesEachImageAlone = false;
   // Hashes the next queued file while the current one is written; absent without a hasher.
   std::optional<ContentHashAhead> hashAhead;
   // Files of the current burst's later items that the library does not hold as queued: the first

@@ -30,11 +30,16 @@ ImageFileInfo ImageLibraryScanner::discoveredFileInfo(const std::string& path) c
 }
 
 ImageLibraryScanSummary ImageLibraryScanner::scan(const std::vector<std::string>& roots,
-                                                  const ProgressHandler& progress, std::stop_token stop) {
+                                                  const ProgressHandler& progress, std::stop_token stop,
+                                                  const std::vector<std::string>& formerRoots) {
   const std::vector<std::string> rootPaths = canonicalPaths(roots);
   const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths);
   Scan scan(job.id, ImageLibraryIndexingMetricsMode::fullScan, rootPaths, 0, progress, std::move(stop),
             options_);
+  // Files moved or renamed below the roots while nobody watched, and the files of a registered
+  // folder that moved as a whole, keep their review state at their new place.
+  scan.relocationRoots = rootPaths;
+  scan.vacatedPaths = formerRoots;
   return reportingFailure(scan, [&] { return runFullScan(scan, rootPaths); });
 }
 

@@ -114,7 +114,8 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
                       GenerationMetadataParser parser, ImageLibraryScannerOptions options = {});
 
   ImageLibraryScanSummary scan(const std::vector<std::string>& roots, const ProgressHandler& progress,
-                               std::stop_token stop) override;
+                               std::stop_token stop,
+                               const std::vector<std::string>& formerRoots = {}) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedPaths,
                                            const std::vector<std::string>& roots,
                                            const ProgressHandler& progress, std::stop_token stop) override;
@@ -190,7 +191,8 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   // Starts hashing the files of the next pending items, except those the library holds unchanged.
   void hashNextQueuedFile(Scan& scan);
   // Marks missing the earlier paths of this content under the relocation roots that no longer
-  // resolve to themselves.
+  // resolve to themselves; the image takes the review state of its earlier place (the one of its
+  // own name first) unless it has one of its own.
   void relocate(Scan& scan, const std::string& contentSHA256, const std::string& path);
   ImageLibraryIndexingProgress failQueueItem(Scan& scan, const IndexingQueueItem& item,
                                              const std::exception_ptr& error);

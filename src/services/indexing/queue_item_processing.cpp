@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <stdexcept>
@@ -15,6 +16,7 @@
 #include "metadata/png_text_chunk_reader.h"
 #include "model/png_text_metadata.h"
 #include "model/prompt_tags.h"
+#include "model/text/paths.h"
 #include "platform/file_attributes.h"
 #include "platform/log.h"
 #include "platform/regular_file.h"
@@ -252,7 +254,7 @@ void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& ba
         // A changed-path scan looks for the earlier paths of each image's content right after
         // writing it, so that a later image sees the moves of the ones before.
         if (batch.size() >= batchSize || batchRecordBytes >= options_.projectionBatchBytes ||
-            scan.relocationRoots)
+            scan.writesEachImageAlone)
           flushProjections();
         break;
       }
@@ -460,9 +462,12 @@ void ImageLibraryScanner::hashNextQueuedFile(Scan& scan) {
 
 void ImageLibraryScanner::relocate(Scan& scan, const std::string& contentSHA256, const std::string& path) {
   std::vector<std::string> candidates;
+  std::vector<std::string> vacated;
   {
     TimedScanStep step(scan.metrics, Operation::relocationLookup);
     candidates = records_.relocationCandidatePaths(contentSHA256, path);
+    if (!scan.vacatedPaths.empty())
+      vacated = records_.missingPathsWithContent(contentSHA256, scan.vacatedPaths);
   }
   std::vector<std::string> moved;
   for (const auto& candidate : candidates) {
@@ -470,9 +475,25 @@ void ImageLibraryScanner::relocate(Scan& scan, const std::string& contentSHA256,
       moved.push_back(candidate);
     }
   }
-  if (moved.empty()) return;
+  // Where the file's review state may come from: the places its content just left.
+  std::vector<std::string> sources = moved;
+  for (const auto& earlier : vacated) {
+    if (!stillResolvesToItself(earlier)) sources.push_back(earlier);
+  }
+  if (const auto away = scan.relocatedAway.find(contentSHA256); away != scan.relocatedAway.end())
+    sources.insert(sources.end(), away->second.begin(), away->second.end());
+  std::erase(sources, path);
+  std::sort(sources.begin(), sources.end());
+  sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
+  // Copies of one image moved together: each takes the state of the one of its own name, if any.
+  const std::string_view name = text::lastPathComponent(path);
+  const auto sameName = [&](const std::string& source) { return text::lastPathComponent(source) == name; };
+  if (std::any_of(sources.begin(), sources.end(), sameName)) std::erase_if(sources, std::not_fn(sameName));
+  if (moved.empty() && sources.empty()) return;
   TimedScanStep step(scan.metrics, Operation::markMissing, static_cast<std::int64_t>(moved.size()));
-  records_.markMissing(moved);
+  records_.markRelocated(moved, path, sources);
+  auto& away = scan.relocatedAway[contentSHA256];
+  away.insert(away.end(), moved.begin(), moved.end());
 }
 
 ImageLibraryIndexingProgress ImageLibraryScanner::failQueueItem(Scan& scan, const IndexingQueueItem& item,

@@ -27,6 +27,7 @@
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
 #include "ui/sidebar/filter_row_button.h"
+#include "ui/sidebar/library_recovery_notice_presentation.h"
 #include "ui/sidebar/library_section_widgets.h"
 #include "ui/sidebar/scan_failure_sheet.h"
 #include "ui/sidebar/sidebar_error_presentation.h"
@@ -141,14 +142,21 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
   auto* layout = new QVBoxLayout(content);
   layout->setContentsMargins(12, 8, 12, 8);
   layout->setSpacing(8);
+  // A line of caption text a person may select, wrapped anywhere a long path or file name needs it
+  // rather than widening the column.
+  const auto addTextLine = [&](const char* name, ColorRole color) {
+    auto* line = new SelectableWrappedText(content);
+    line->setObjectName(name);
+    line->setFont(roleFont(FontRole::caption));
+    setForegroundColor(*line, roleColor(color));
+    layout->addWidget(line);
+    return line;
+  };
   buildLibrarySection(*layout);
+  recoveryNotice_ = addTextLine("sidebar.libraryRecoveryNotice", ColorRole::secondary);
+  recoveryNotice_->setVisible(false);
   buildFilterSection(*layout);
-  // Selectable, and wrapped anywhere a long path needs it rather than widening the column.
-  error_ = new SelectableWrappedText(content);
-  error_->setObjectName("sidebar.error");
-  error_->setFont(roleFont(FontRole::caption));
-  setForegroundColor(*error_, roleColor(ColorRole::red));
-  layout->addWidget(error_);
+  error_ = addTextLine("sidebar.error", ColorRole::red);
   layout->addStretch(1);
   scrollArea_->setWidget(content);
   root->addWidget(scrollArea_, 1);
@@ -367,6 +375,7 @@ void FilterSidebar::connectStore() {
            &ImageLibraryStore::lastScanDiagnosticContextChanged,
            &ImageLibraryStore::lastTrashSummaryChanged,
            &ImageLibraryStore::errorMessageChanged,
+           &ImageLibraryStore::libraryRecoveryNoticeChanged,
            &ImageLibraryStore::savedFilterTagsChanged,
            &ImageLibraryStore::selectedFilterTagsChanged,
            &ImageLibraryStore::selectedModelSourceChanged,
@@ -416,6 +425,7 @@ void FilterSidebar::applyStoreState() {
   updateSavedTags();
   updateFilters();
   updateError();
+  updateRecoveryNotice();
   updateScanFailureSheet();
 }
 
@@ -541,6 +551,12 @@ void FilterSidebar::updateError() {
   const std::optional<std::string> message = presentation.message(localizer_);
   error_->setVisible(message.has_value());
   error_->setText(message ? qtText(*message) : QString());
+}
+
+void FilterSidebar::updateRecoveryNotice() {
+  const auto& notice = store_.libraryRecoveryNotice();
+  recoveryNotice_->setVisible(notice.has_value());
+  recoveryNotice_->setText(notice ? qtText(libraryRecoveryNoticeText(*notice, localizer_)) : QString());
 }
 
 void FilterSidebar::clearModelFilter() {

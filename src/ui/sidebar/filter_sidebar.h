@@ -94,6 +94,7 @@ class FilterSidebar : public QWidget {
   void updateSavedTags();
   void updateFilters();
   void updateError();
+  void updateRecoveryNotice();
   void updateDialogs();
   void updateScanFailureSheet();
   void updateTrashReviewSheet();
@@ -146,6 +147,7 @@ class FilterSidebar : public QWidget {
   QCheckBox* favoritesOnly_ = nullptr;
   QCheckBox* deleteCandidatesOnly_ = nullptr;
   SelectableWrappedText* error_ = nullptr;
+  SelectableWrappedText* recoveryNotice_ = nullptr;
 
   QPointer<ImageLibraryPresentationState> connectedPresentation_;
   QPointer<QMessageBox> unregisterDialog_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 namespace lorvex::testing {
@@ -24,5 +25,7 @@ class TemporaryDirectory {
 // Writes `bytes` to `path`, replacing it.
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
+// The names of the entries of a folder.
+std::set<std::string> folderListing(const std::filesystem::path& folder);
 
 }  // namespace lorvex::testing

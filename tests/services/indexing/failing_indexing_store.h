@@ -128,6 +128,14 @@ class FailingIndexingStore final : public IndexingJobStore,
   std::vector<std::string> relocationCandidatePaths(std::string_view hash, std::string_view path) override {
     return records_.relocationCandidatePaths(hash, path);
   }
+  std::vector<std::string> missingPathsWithContent(std::string_view hash,
+                                                   const std::vector<std::string>& underPaths) override {
+    return records_.missingPathsWithContent(hash, underPaths);
+  }
+  void markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
+                     const std::vector<std::string>& reviewSources) override {
+    records_.markRelocated(movedPaths, path, reviewSources);
+  }
   void markMissing(const std::vector<std::string>& paths) override { records_.markMissing(paths); }
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& paths) override {
     if (markMissingIfNotSeenFault.tripped()) raise();

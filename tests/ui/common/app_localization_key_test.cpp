@@ -177,6 +177,9 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "library.unregister.action",
     "library.unregister.message",
     "library.unregister.title",
+    "library.recovery.damaged.one",
+    "library.recovery.damaged.other",
+    "library.recovery.setAside",
     "metadata.characterCaptions",
     "metadata.characterTags",
     "metadata.baseCaption",
@@ -342,7 +345,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 321u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 324u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 

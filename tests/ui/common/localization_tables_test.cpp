@@ -86,6 +86,9 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
         table[errorNoticeKey(kind)] = std::vector<Kind>(count, Kind::text);
       }
     }
+    table["library.recovery.damaged.one"] = {Kind::text, Kind::text};
+    table["library.recovery.damaged.other"] = {Kind::text, Kind::text};
+    table["library.recovery.setAside"] = {Kind::text};
     return table;
   }();
   return kinds;

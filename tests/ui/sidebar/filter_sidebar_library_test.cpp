@@ -328,6 +328,25 @@ TEST_F(FilterSidebarLibraryTest, AnEnglishWindowTellsTheLibrarysFailuresInEnglis
   EXPECT_EQ(rowErrors.size(), 1u);
 }
 
+TEST_F(FilterSidebarLibraryTest, ALibrarySetAsideAtLaunchIsToldUnderTheLibrarySection) {
+  makeSidebar();
+  auto* notice = find<SelectableWrappedText>("sidebar.libraryRecoveryNotice");
+  ASSERT_NE(notice, nullptr);
+  EXPECT_FALSE(notice->isVisible());
+  store->setLibraryRecoveryNotice(LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
+                                                        "LorvexV3.sqlite.pre-v4-v4-1700000000", 3});
+  settle();
+  ASSERT_TRUE(notice->isVisible());
+  EXPECT_EQ(notice->text().toStdString(),
+            "library.recovery.damaged.other(LorvexV3.sqlite.pre-v4-v4-1700000000,3)");
+  // On screen, whole, between the library section and the filters.
+  const QRect shown(notice->mapTo(sidebar.get(), QPoint(0, 0)), notice->size());
+  EXPECT_TRUE(sidebar->rect().contains(shown));
+  EXPECT_GE(notice->height(), notice->heightForWidth(notice->width()));
+  EXPECT_LT(shown.top(),
+            find<QWidget>("sidebar.filter.favoriteOnly")->mapTo(sidebar.get(), QPoint(0, 0)).y());
+}
+
 TEST_F(FilterSidebarLibraryTest, CopyPutsTheReportOnTheClipboardOnce) {
   makeSidebar();
   store->setLastScanSummary(ImageLibraryScanSummary{2, 1, 1, {{"/a/x.png", "bad", ImageLibraryScanFailure::Kind::metadata}}});

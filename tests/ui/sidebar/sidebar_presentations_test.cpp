@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "store/image_library_store.h"
+#include "ui/common/localization_table.h"
 #include "ui/results/echo_localization.h"
 #include "ui/sidebar/indexing_progress_overlay_presentation.h"
+#include "ui/sidebar/library_recovery_notice_presentation.h"
 #include "ui/sidebar/scan_failure_diagnostics_presentation.h"
 #include "ui/sidebar/sidebar_error_presentation.h"
 
@@ -38,6 +40,42 @@ TEST(IndexingProgressOverlayPresentationTest, HeadlineByFlagsAndPhase) {
   moved.currentPath = "/y.png";
   EXPECT_NE((IndexingProgressOverlayPresentation{false, true, indexing}),
             (IndexingProgressOverlayPresentation{false, true, moved}));
+}
+
+TEST(LibraryRecoveryNoticeTest, TellsWhatHappenedToTheLibraryFileInTheInterfacesLanguage) {
+  using Kind = LibraryRecoveryNotice::Kind;
+  const std::string file = "LorvexV3.sqlite.pre-v4-v4-1700000000";
+  const struct {
+    const char* language;
+    LibraryRecoveryNotice notice;
+    std::string text;
+  } cases[] = {
+      {"en",
+       {Kind::damagedLibraryRebuilt, file, 1284},
+       "The library was damaged and has been rebuilt from your folders. The damaged file was set aside as "
+       "“LorvexV3.sqlite.pre-v4-v4-1700000000”. The marks of 1,284 images were recovered."},
+      {"en",
+       {Kind::damagedLibraryRebuilt, file, 1},
+       "The library was damaged and has been rebuilt from your folders. The damaged file was set aside as "
+       "“LorvexV3.sqlite.pre-v4-v4-1700000000”. The marks of 1 image were recovered."},
+      {"en",
+       {Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v0-7", std::nullopt},
+       "The library file was of another format or empty. It was set aside as “LorvexV3.sqlite.pre-v4-v0-7”, "
+       "and "
+       "a new library has been built from your folders."},
+      {"ja",
+       {Kind::damagedLibraryRebuilt, file, 0},
+       "ライブラリが破損していたため、登録フォルダから作り直しました。破損したファイルは"
+       "「LorvexV3.sqlite.pre-v4-v4-1700000000」として保管しています。0枚の画像のマークを復元しました。"},
+      {"ja",
+       {Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v3-7", std::nullopt},
+       "ライブラリファイルが別の形式か空だったため、「LorvexV3.sqlite.pre-v4-v3-7」として保管し、"
+       "登録フォルダから新しいライブラリを作りました。"},
+  };
+  for (const auto& c : cases) {
+    const AppLocalization localizer = AppLocalization::overTable(bundledLocalizationTable(c.language), ".");
+    EXPECT_EQ(libraryRecoveryNoticeText(c.notice, localizer), c.text) << c.language;
+  }
 }
 
 TEST(SidebarErrorPresentationTest, TrashFailuresReplaceOnlyTheMovesOwnMessage) {

@@ -1,0 +1,115 @@
+#include "database/internal/carried_marks.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "database/internal/concept_index.h"
+#include "database/internal/row_mappers.h"
+#include "model/text/paths.h"
+
+namespace lorvex {
+
+namespace {
+
+bool hasOwnState(const ReviewState& state) {
+  return state.favorite || state.deleteCandidate || state.notes.has_value();
+}
+
+// Nothing is at the path any more. A path that cannot be examined counts as still there: its
+// marks are not handed to another file on a guess.
+bool isGone(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found;
+}
+
+}  // namespace
+
+std::set<std::int64_t> restoreTagConcepts(SQLiteConnection& connection, const LibrarySalvage& salvage) {
+  std::set<std::int64_t> restored;
+  if (salvage.concepts.empty()) return restored;
+  connection.performTransaction([&] {
+    const double now = connection.now();
+    for (const SalvagedTagConcept& tagConcept : salvage.concepts) {
+      connection.execute(
+          "INSERT INTO tag_concepts (id, display_name, normalized_key, search_text, created_at, updated_at) "
+          "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
+          {tagConcept.id, tagConcept.displayName, tagConcept.normalizedKey, tagConcept.searchText,
+           tagConcept.createdAt, tagConcept.updatedAt});
+      // Another concept may hold the id or the key: the salvaged one then stays out.
+      if (!connection.query("SELECT 1 FROM tag_concepts WHERE id = ? AND normalized_key = ?",
+                            {tagConcept.id, tagConcept.normalizedKey}, rows::exists))
+        continue;
+      restored.insert(tagConcept.id);
+      for (const SalvagedTagConcept::Alias& alias : tagConcept.aliases) {
+        // The term exists before any image carries it, as it did in the old library; the images'
+        // projections find it by its key.
+        connection.execute(
+            "INSERT INTO tag_terms (normalized_key, display_name, search_text) VALUES (?, ?, ?) ON "
+            "CONFLICT(normalized_key) DO NOTHING",
+            {alias.normalizedKey, alias.displayName, alias.searchText});
+        const std::int64_t termID =
+            connection.query("SELECT id FROM tag_terms WHERE normalized_key = ?", {alias.normalizedKey},
+                             rows::requiredFirstInt64("tag term ", alias.normalizedKey));
+        connection.execute(
+            "INSERT INTO tag_concept_aliases (concept_id, tag_term_id, is_active, created_at, updated_at) "
+            "VALUES (?, ?, 1, ?, ?) ON CONFLICT(concept_id, tag_term_id) DO NOTHING",
+            {tagConcept.id, termID, now, now});
+      }
+      rebuildTagConceptIndex(connection, tagConcept.id, now);
+    }
+  });
+  return restored;
+}
+
+CarriedMarks::CarriedMarks(const LibrarySalvage& salvage, const std::set<std::int64_t>& conceptIDs) {
+  for (const SalvagedReviewState& reviewed : salvage.reviewStates) {
+    if (!hasOwnState(reviewed.state)) continue;
+    Entry& entry = entryFor(reviewed.path, reviewed.contentSHA256);
+    if (!entry.state) reviewedImageCount_ += 1;
+    entry.state = reviewed.state;
+  }
+  for (const SalvagedTagConcept& tagConcept : salvage.concepts) {
+    if (!conceptIDs.contains(tagConcept.id)) continue;
+    for (const SalvagedTagConcept::Assignment& assignment : tagConcept.assignments)
+      entryFor(assignment.path, assignment.contentSHA256).conceptIDs.insert(tagConcept.id);
+  }
+}
+
+CarriedMarks::Entry& CarriedMarks::entryFor(const std::optional<std::string>& path,
+                                            const std::optional<std::string>& contentSHA256) {
+  auto& keys = path ? byPath_ : contentOnly_;
+  const std::string& key = path ? *path : *contentSHA256;
+  const auto [found, added] = keys.try_emplace(key, entries_.size());
+  if (added) {
+    entries_.push_back({path, std::nullopt, {}});
+    if (contentSHA256) byContent_.emplace(*contentSHA256, found->second);
+  }
+  return entries_[found->second];
+}
+
+CarriedMarks::ForFile CarriedMarks::forNewFile(const std::string& path,
+                                               const std::optional<std::string>& contentSHA256) const {
+  const Entry* chosen = nullptr;
+  if (const auto found = byPath_.find(path); found != byPath_.end()) {
+    chosen = &entries_[found->second];
+  } else if (contentSHA256) {
+    // The same content where nothing is any more: the file was moved or renamed since. Among
+    // several, the one of the same name, then the first path.
+    const std::string_view name = text::lastPathComponent(path);
+    const auto rank = [&](const Entry& entry) {
+      const bool sameName = entry.path && text::lastPathComponent(*entry.path) == name;
+      return std::make_pair(!sameName, entry.path.value_or(""));
+    };
+    const auto [first, last] = byContent_.equal_range(*contentSHA256);
+    for (auto it = first; it != last; ++it) {
+      const Entry& entry = entries_[it->second];
+      if (entry.path && !isGone(*entry.path)) continue;
+      if (chosen == nullptr || rank(entry) < rank(*chosen)) chosen = &entry;
+    }
+  }
+  if (chosen == nullptr) return {};
+  return {chosen->state, {chosen->conceptIDs.begin(), chosen->conceptIDs.end()}};
+}
+
+}  // namespace lorvex
