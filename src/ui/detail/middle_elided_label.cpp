@@ -29,11 +29,16 @@ void MiddleElidedLabel::setFullText(const QString& text) {
   updateGeometry();
 }
 
-int MiddleElidedLabel::linesHeight(const QString& text, int width) const {
+QRect MiddleElidedLabel::wrappedBounds(const QString& text, int width) const {
+  // Word wrapping only, as the label draws its text: a word wider than the line is not broken
+  // but drawn past the edge, so the measure must see it too.
   const QFontMetrics metrics(font());
-  return metrics
-      .boundingRect(QRect(0, 0, std::max(1, width), 1 << 20), Qt::TextWordWrap | Qt::TextWrapAnywhere, text)
-      .height();
+  return metrics.boundingRect(QRect(0, 0, std::max(1, width), 1 << 20), Qt::TextWordWrap, text);
+}
+
+bool MiddleElidedLabel::fits(const QString& text, int width) const {
+  const QRect bounds = wrappedBounds(text, width);
+  return bounds.width() <= width && bounds.height() <= QFontMetrics(font()).lineSpacing() * maximumLines_ + 1;
 }
 
 qsizetype MiddleElidedLabel::visibleCharacterBound(int width) const {
@@ -44,10 +49,8 @@ qsizetype MiddleElidedLabel::visibleCharacterBound(int width) const {
 
 QString MiddleElidedLabel::elidedFor(int width) const {
   if (width <= 0 || fullText_.isEmpty()) return fullText_;
-  const QFontMetrics metrics(font());
-  const int limit = metrics.lineSpacing() * maximumLines_ + 1;
   const qsizetype bound = visibleCharacterBound(width);
-  if (fullText_.size() <= bound && linesHeight(fullText_, width) <= limit) return fullText_;
+  if (fullText_.size() <= bound && fits(fullText_, width)) return fullText_;
   // The longest head-and-tail cut that still fits: binary search over the characters kept.
   const qsizetype length = std::min(fullText_.size(), bound);
   qsizetype low = 0;
@@ -56,7 +59,7 @@ QString MiddleElidedLabel::elidedFor(int width) const {
     const qsizetype kept = (low + high + 1) / 2;
     const qsizetype head = (kept + 1) / 2;
     const QString candidate = fullText_.left(head) + kEllipsis + fullText_.right(kept - head);
-    if (linesHeight(candidate, width) <= limit) {
+    if (fits(candidate, width)) {
       low = kept;
     } else {
       high = kept - 1;
@@ -69,8 +72,10 @@ QString MiddleElidedLabel::elidedFor(int width) const {
 int MiddleElidedLabel::heightForWidth(int width) const {
   const int margins = contentsMargins().top() + contentsMargins().bottom();
   // Only what can show is measured: the lines it fills are the most the label takes.
-  const QString shown = fullText_.isEmpty() ? QStringLiteral(" ") : fullText_.left(visibleCharacterBound(width));
-  return std::min(linesHeight(shown, width), QFontMetrics(font()).lineSpacing() * maximumLines_) + margins;
+  const QString shown =
+      fullText_.isEmpty() ? QStringLiteral(" ") : fullText_.left(visibleCharacterBound(width));
+  return std::min(wrappedBounds(shown, width).height(), QFontMetrics(font()).lineSpacing() * maximumLines_) +
+         margins;
 }
 
 QSize MiddleElidedLabel::sizeHint() const {

@@ -30,7 +30,9 @@ class MiddleElidedLabel : public QLabel {
  private:
   // The text shown at `width`: the full text when it fits the lines, else its head and tail.
   QString elidedFor(int width) const;
-  int linesHeight(const QString& text, int width) const;
+  // Where `text` draws when wrapped at `width`; and whether it stays inside the width and the lines.
+  QRect wrappedBounds(const QString& text, int width) const;
+  bool fits(const QString& text, int width) const;
   // How many characters at most can show at `width`: what is measured of a long text.
   qsizetype visibleCharacterBound(int width) const;
 

@@ -93,6 +93,16 @@ TEST_F(ChipLayoutWidgetsTest, ValueCellKeepsHeadAndTailWithinTwoLines) {
   label.resize(4000, 100);
   EXPECT_FALSE(label.isElided()) << "wide enough, the whole text shows";
   EXPECT_EQ(label.textFormat(), Qt::PlainText);
+
+  // One word longer than the line is not broken by the label's word wrap: it is cut in its middle,
+  // and what shows stays inside the width.
+  const QString model = "waiIllustriousSDXL_v160_extended_merge_final.safetensors";
+  label.resize(200, 100);
+  label.setFullText(model);
+  EXPECT_TRUE(label.isElided());
+  EXPECT_TRUE(label.text().endsWith("safetensors")) << label.text().toStdString();
+  EXPECT_LE(label.fontMetrics().boundingRect(QRect(0, 0, 200, 1000), Qt::TextWordWrap, label.text()).width(), 200)
+      << label.text().toStdString();
 }
 
 }  // namespace
