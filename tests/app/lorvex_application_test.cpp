@@ -242,8 +242,9 @@ TEST_F(LorvexApplicationTest, SettingsThatCannotBeReadComeFromTheirLastGoodCopyO
     EXPECT_EQ(application.store().savedFilterTags(), c.expectedTags);
     application.showMainWindow();
     ImageLibraryStore& store = application.store();
-    ASSERT_TRUE(runUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
-                         std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        runEventsUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
+                       std::chrono::seconds(30)));
     auto* alert = application.mainWindow().findChild<QMessageBox*>("settingsUnreadableAlert");
     ASSERT_EQ(alert != nullptr, c.expectAlert);
     if (!alert) continue;
@@ -255,7 +256,7 @@ TEST_F(LorvexApplicationTest, SettingsThatCannotBeReadComeFromTheirLastGoodCopyO
         live.lookup(ui::AppLocalizationKey::appSettingsUnreadableMessage, {file.string() + ".unreadable"}));
     EXPECT_TRUE(std::filesystem::exists(file.string() + ".unreadable"));
     alert->findChild<QAbstractButton*>("common.close")->click();
-    EXPECT_TRUE(runUntil(
+    EXPECT_TRUE(runEventsUntil(
         [&] {
           return application.mainWindow().findChild<QMessageBox*>("settingsUnreadableAlert") == nullptr;
         },
