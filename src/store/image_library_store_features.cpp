@@ -16,6 +16,10 @@ void ImageLibraryStore::wireFeatureModels() {
   // Concepts → filters: a stored concept shows its new name in the filter selection at once.
   connect(concepts_.get(), &TagConceptsModel::tagConceptStored, this,
           [this](const TagConcept& concept_) { showStoredTagConceptInSelection(concept_); });
+
+  // Concepts → filters and results, asked and awaited: ConceptDependents below.
+  // Filters → concepts: a tag suggestion load without text read the whole concept list and sets it
+  // (concepts_->setTagConcepts in loadTagSuggestions), while the filters still live in the store.
 }
 
 // ---- What a concept change asks of the filters and the results ----
