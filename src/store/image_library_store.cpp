@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "services/indexing/scan_error_message.h"
-#include "services/library_error_translation.h"
 #include "store/observed_value.h"
 
 namespace lorvex {
@@ -23,18 +21,22 @@ ImageLibraryStore::ImageLibraryStore(
     LiveServiceFactory liveServiceFactory, bool needsLiveServicePreparation, StoreClock& clock,
     QThreadPool& userInitiatedPool, QThreadPool& utilityPool, QObject* parent)
     : QObject(parent),
-      clock_(&clock),
-      userInitiatedPool_(&userInitiatedPool),
-      utilityPool_(&utilityPool),
-      featureAvailability_(featureAvailability),
+      context_(std::make_unique<StoreContext>(std::move(service), featureAvailability, clock,
+                                              userInitiatedPool, utilityPool)),
+      clock_(&context_->clock()),
+      userInitiatedPool_(&context_->userInitiatedPool()),
+      utilityPool_(&context_->utilityPool()),
+      featureAvailability_(context_->featureAvailability()),
+      service_(context_->service()),
+      scope_(context_->scope()),
+      concepts_(std::make_unique<TagConceptsModel>(*context_, conceptDependents_)),
       liveServiceFactory_(std::move(liveServiceFactory)),
       filterTagStore_(std::move(filterTagStore)),
       characterSuggestionExclusionStore_(std::move(characterSuggestionExclusionStore)),
       feedbackDismissDelayNanos_(feedbackDismissDelayNanos),
       selection_(std::make_unique<ResultSelection>()),
       resultWindow_(std::make_unique<SearchResultWindow>()),
-      trashReviewBrowser_(std::make_unique<TrashCandidateBrowser>()),
-      service_(std::move(service)) {
+      trashReviewBrowser_(std::make_unique<TrashCandidateBrowser>()) {
   // The store's stores already normalise what they load; normalising again keeps the sidebar
   // free of duplicates whatever store the application composed.
   savedFilterTags_ = normalizedFilterTags(filterTagStore_->loadFilterTags());
@@ -48,12 +50,15 @@ ImageLibraryStore::ImageLibraryStore(
   resultWindow_->setRetiredRecordsHandler(
       [this](std::vector<RecordRef> records) { releaseRecordsOn(*utilityPool_, std::move(records)); });
   connectDerivedValueInputs();
+  wireFeatureModels();
 }
 
 ImageLibraryStore::~ImageLibraryStore() {
   // The window reports removals while it goes; nothing is left to keep in step by then.
   resultWindow_->setRecordsChangedHandler({});
   resultWindow_->setRetiredRecordsHandler({});
+  // Every flow goes before any model or field it uses.
+  context_->endFlows();
 }
 
 void ImageLibraryStore::setPresentation(std::unique_ptr<ImageLibraryPresentationState> presentation) {
@@ -211,29 +216,9 @@ void ImageLibraryStore::setTagConceptSuggestions(std::vector<TagConcept> value) 
   assignObserved(tagConceptSuggestions_, std::move(value), this, &ImageLibraryStore::tagConceptSuggestionsChanged);
 }
 
-void ImageLibraryStore::setTagConcepts(std::vector<TagConcept> value) {
-  creatingThread_.check();
-  assignObserved(tagConcepts_, std::move(value), this, &ImageLibraryStore::tagConceptsChanged);
-}
-
-void ImageLibraryStore::setTagConceptAliasesByID(std::map<std::int64_t, std::vector<TagConceptAlias>> value) {
-  creatingThread_.check();
-  assignObserved(tagConceptAliasesByID_, std::move(value), this, &ImageLibraryStore::tagConceptAliasesByIDChanged);
-}
-
-void ImageLibraryStore::setManualTagConceptAssignments(std::unordered_set<TagConceptManualAssignment> value) {
-  creatingThread_.check();
-  assignObserved(manualTagConceptAssignments_, std::move(value), this, &ImageLibraryStore::manualTagConceptAssignmentsChanged);
-}
-
 void ImageLibraryStore::setIsTagSuggestionLoading(bool value) {
   creatingThread_.check();
   assignObserved(isTagSuggestionLoading_, std::move(value), this, &ImageLibraryStore::isTagSuggestionLoadingChanged);
-}
-
-void ImageLibraryStore::setIsTagConceptMutationInProgress(bool value) {
-  creatingThread_.check();
-  assignObserved(isTagConceptMutationInProgress_, std::move(value), this, &ImageLibraryStore::isTagConceptMutationInProgressChanged);
 }
 
 void ImageLibraryStore::setModelSuggestions(std::vector<ModelSuggestion> value) {
@@ -266,29 +251,9 @@ void ImageLibraryStore::setTagSuggestionGeneration(int value) {
   assignObserved(tagSuggestionGeneration_, std::move(value), this, &ImageLibraryStore::tagSuggestionGenerationChanged);
 }
 
-void ImageLibraryStore::setTagConceptGeneration(int value) {
-  creatingThread_.check();
-  assignObserved(tagConceptGeneration_, std::move(value), this, &ImageLibraryStore::tagConceptGenerationChanged);
-}
-
-void ImageLibraryStore::setTagConceptAliasGenerations(std::map<std::int64_t, int> value) {
-  creatingThread_.check();
-  assignObserved(tagConceptAliasGenerations_, std::move(value), this, &ImageLibraryStore::tagConceptAliasGenerationsChanged);
-}
-
-void ImageLibraryStore::setManualTagConceptAssignmentGeneration(int value) {
-  creatingThread_.check();
-  assignObserved(manualTagConceptAssignmentGeneration_, std::move(value), this, &ImageLibraryStore::manualTagConceptAssignmentGenerationChanged);
-}
-
 void ImageLibraryStore::setActiveTagSuggestionSearchText(std::optional<std::string> value) {
   creatingThread_.check();
   assignObserved(activeTagSuggestionSearchText_, std::move(value), this, &ImageLibraryStore::activeTagSuggestionSearchTextChanged);
-}
-
-void ImageLibraryStore::setManualTagConceptAssignmentScopePaths(PathSet value) {
-  creatingThread_.check();
-  assignObserved(manualTagConceptAssignmentScopePaths_, std::move(value), this, &ImageLibraryStore::manualTagConceptAssignmentScopePathsChanged);
 }
 
 void ImageLibraryStore::setModelSuggestionGeneration(int value) {
@@ -441,9 +406,7 @@ void ImageLibraryStore::setDeleteCandidateUndoStack(std::vector<DeleteCandidateU
 }
 
 void ImageLibraryStore::setService(std::shared_ptr<ImageLibraryServicing> value) {
-  creatingThread_.check();
-  service_ = std::move(value);
-  Q_EMIT serviceChanged();
+  context_->setService(std::move(value));
 }
 
 void ImageLibraryStore::setNeedsLiveServicePreparation(bool value) {
@@ -452,24 +415,15 @@ void ImageLibraryStore::setNeedsLiveServicePreparation(bool value) {
 }
 
 void ImageLibraryStore::setErrorMessage(std::optional<std::string> value) {
-  setErrorMessage(std::move(value), std::nullopt);
+  context_->setErrorMessage(std::move(value));
 }
 
 void ImageLibraryStore::setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice) {
-  creatingThread_.check();
-  if (!value) {
-    notice.reset();
-  } else if (!notice) {
-    notice = ErrorNotice{};
-  }
-  if (value == errorMessage_ && notice == errorNotice_) return;
-  errorMessage_ = std::move(value);
-  errorNotice_ = std::move(notice);
-  Q_EMIT errorMessageChanged();
+  context_->setErrorMessage(std::move(value), std::move(notice));
 }
 
 void ImageLibraryStore::setErrorMessage(const std::exception_ptr& failure) {
-  setErrorMessage(lorvex::errorMessage(failure), lorvex::errorNotice(failure));
+  context_->setErrorMessage(failure);
 }
 
 void ImageLibraryStore::setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value) {

@@ -4,6 +4,11 @@
 // handles of the flows that fill it. It does no file or database work itself: everything goes
 // through `service`.
 //
+// It is also the composition of the feature models that have moved out of it: it owns the context
+// they share (context()) and each model (concepts()), and wires their reactions to each other and
+// to the state it still holds (image_library_store_features.cpp). It forwards nothing of a model:
+// callers use the model.
+//
 // Every tracked field has a getter, a setter and a change signal. A setter stores an equal value
 // silently and signals a different one once, after storing it, so an observer reads the new value.
 // Three fields signal on every set, because their values are not worth comparing: `service`,
@@ -60,6 +65,8 @@
 #include "store/async/store_task.h"
 #include "store/async/store_thread_pools.h"
 #include "store/background_result_refresh_mode.h"
+#include "store/concepts/tag_concepts_model.h"
+#include "store/context/store_context.h"
 #include "store/delete_candidate_review.h"
 #include "store/delete_candidate_trash_disabled_reason.h"
 #include "store/image_library_presentation_state.h"
@@ -103,6 +110,10 @@ class ImageLibraryStore : public QObject {
                     QThreadPool& utilityPool = lorvex::utilityPool(), QObject* parent = nullptr);
   ~ImageLibraryStore() override;
 
+  // The feature models and the context they share. Set once, never changed.
+  StoreContext& context() const { return *context_; }
+  TagConceptsModel& concepts() const { return *concepts_; }
+
   // Set once, never changed.
   SearchResultWindow& resultWindow() { return *resultWindow_; }
   const SearchResultWindow& resultWindow() const { return *resultWindow_; }
@@ -115,13 +126,14 @@ class ImageLibraryStore : public QObject {
   const std::shared_ptr<CharacterSuggestionExclusionPersisting>& characterSuggestionExclusionStore() const {
     return characterSuggestionExclusionStore_;
   }
-  const ProductFeatureAvailability& featureAvailability() const { return featureAvailability_; }
   std::uint64_t feedbackDismissDelayNanos() const { return feedbackDismissDelayNanos_; }
-  StoreClock& clock() const { return *clock_; }
-  QThreadPool& userInitiatedPool() const { return *userInitiatedPool_; }
-  QThreadPool& utilityPool() const { return *utilityPool_; }
-  // Owns the store's flows; they end when the store goes.
-  CoroutineScope& scope() { return scope_; }
+  // The shared context's members, read through the store until the features that use them have
+  // moved into models of their own; new code asks context().
+  const ProductFeatureAvailability& featureAvailability() const { return context_->featureAvailability(); }
+  StoreClock& clock() const { return context_->clock(); }
+  QThreadPool& userInitiatedPool() const { return context_->userInitiatedPool(); }
+  QThreadPool& utilityPool() const { return context_->utilityPool(); }
+  CoroutineScope& scope() { return context_->scope(); }
 
   // The presentation flags. Replacing them signals only for another object; the store owns it.
   ImageLibraryPresentationState& presentation() const { return *presentation_; }
@@ -153,22 +165,14 @@ class ImageLibraryStore : public QObject {
   double lastIndexingResultRefreshAt() const { return lastIndexingResultRefreshAt_; }
   const std::vector<TagSuggestion>& tagSuggestions() const { return tagSuggestions_; }
   const std::vector<TagConcept>& tagConceptSuggestions() const { return tagConceptSuggestions_; }
-  const std::vector<TagConcept>& tagConcepts() const { return tagConcepts_; }
-  const std::map<std::int64_t, std::vector<TagConceptAlias>>& tagConceptAliasesByID() const { return tagConceptAliasesByID_; }
-  const std::unordered_set<TagConceptManualAssignment>& manualTagConceptAssignments() const { return manualTagConceptAssignments_; }
   bool isTagSuggestionLoading() const { return isTagSuggestionLoading_; }
-  bool isTagConceptMutationInProgress() const { return isTagConceptMutationInProgress_; }
   const std::vector<ModelSuggestion>& modelSuggestions() const { return modelSuggestions_; }
   bool isModelSuggestionLoading() const { return isModelSuggestionLoading_; }
   const std::vector<CharacterSuggestion>& characterSuggestions() const { return characterSuggestions_; }
   const std::vector<CharacterSuggestion>& characterSuggestionExclusionCandidates() const { return characterSuggestionExclusionCandidates_; }
   const std::vector<std::string>& characterSuggestionExclusions() const { return characterSuggestionExclusions_; }
   int tagSuggestionGeneration() const { return tagSuggestionGeneration_; }
-  int tagConceptGeneration() const { return tagConceptGeneration_; }
-  const std::map<std::int64_t, int>& tagConceptAliasGenerations() const { return tagConceptAliasGenerations_; }
-  int manualTagConceptAssignmentGeneration() const { return manualTagConceptAssignmentGeneration_; }
   const std::optional<std::string>& activeTagSuggestionSearchText() const { return activeTagSuggestionSearchText_; }
-  const PathSet& manualTagConceptAssignmentScopePaths() const { return manualTagConceptAssignmentScopePaths_; }
   int modelSuggestionGeneration() const { return modelSuggestionGeneration_; }
   int characterSuggestionGeneration() const { return characterSuggestionGeneration_; }
   const std::vector<RegisteredFolderSummary>& registeredFolderSummaries() const { return registeredFolderSummaries_; }
@@ -198,12 +202,10 @@ class ImageLibraryStore : public QObject {
   const StoreTask<void>& deleteCandidateFeedbackDismissTask() const { return deleteCandidateFeedbackDismissTask_; }
   int deleteCandidateFeedbackDismissGeneration() const { return deleteCandidateFeedbackDismissGeneration_; }
   const std::vector<DeleteCandidateUndoAction>& deleteCandidateUndoStack() const { return deleteCandidateUndoStack_; }
-  const std::shared_ptr<ImageLibraryServicing>& service() const { return service_; }
+  const std::shared_ptr<ImageLibraryServicing>& service() const { return context_->service(); }
   bool needsLiveServicePreparation() const { return needsLiveServicePreparation_; }
-  const std::optional<std::string>& errorMessage() const { return errorMessage_; }
-  // What a window shows for errorMessage, in its own language; present exactly when errorMessage
-  // is. errorMessage keeps the library's own text, for logs and diagnostics.
-  const std::optional<ErrorNotice>& errorNotice() const { return errorNotice_; }
+  const std::optional<std::string>& errorMessage() const { return context_->errorMessage(); }
+  const std::optional<ErrorNotice>& errorNotice() const { return context_->errorNotice(); }
   // What preparing the library did with the file it found (a damaged one rebuilt, or one of another
   // kind set aside), from the live service once it is installed; shown until the process ends.
   const std::optional<LibraryRecoveryNotice>& libraryRecoveryNotice() const { return libraryRecoveryNotice_; }
@@ -234,22 +236,14 @@ class ImageLibraryStore : public QObject {
   void setLastIndexingResultRefreshAt(double value);
   void setTagSuggestions(std::vector<TagSuggestion> value);
   void setTagConceptSuggestions(std::vector<TagConcept> value);
-  void setTagConcepts(std::vector<TagConcept> value);
-  void setTagConceptAliasesByID(std::map<std::int64_t, std::vector<TagConceptAlias>> value);
-  void setManualTagConceptAssignments(std::unordered_set<TagConceptManualAssignment> value);
   void setIsTagSuggestionLoading(bool value);
-  void setIsTagConceptMutationInProgress(bool value);
   void setModelSuggestions(std::vector<ModelSuggestion> value);
   void setIsModelSuggestionLoading(bool value);
   void setCharacterSuggestions(std::vector<CharacterSuggestion> value);
   void setCharacterSuggestionExclusionCandidates(std::vector<CharacterSuggestion> value);
   void setCharacterSuggestionExclusions(std::vector<std::string> value);
   void setTagSuggestionGeneration(int value);
-  void setTagConceptGeneration(int value);
-  void setTagConceptAliasGenerations(std::map<std::int64_t, int> value);
-  void setManualTagConceptAssignmentGeneration(int value);
   void setActiveTagSuggestionSearchText(std::optional<std::string> value);
-  void setManualTagConceptAssignmentScopePaths(PathSet value);
   void setModelSuggestionGeneration(int value);
   void setCharacterSuggestionGeneration(int value);
   void setRegisteredFolderSummaries(std::vector<RegisteredFolderSummary> value);
@@ -279,14 +273,14 @@ class ImageLibraryStore : public QObject {
   void setDeleteCandidateFeedbackDismissTask(StoreTask<void> value);
   void setDeleteCandidateFeedbackDismissGeneration(int value);
   void setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value);
+  // The context's service and error line (StoreContext), set through the store until the flows
+  // that set them have moved into models; serviceChanged and errorMessageChanged follow the
+  // context's signals.
   void setService(std::shared_ptr<ImageLibraryServicing> value);
-  void setNeedsLiveServicePreparation(bool value);
-  // A text without a notice is told as `unexpected`; no text clears both. errorMessageChanged
-  // signals a change of either.
   void setErrorMessage(std::optional<std::string> value);
   void setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice);
-  // The failure's text and its notice (services' errorMessage and errorNotice).
   void setErrorMessage(const std::exception_ptr& failure);
+  void setNeedsLiveServicePreparation(bool value);
   void setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value);
 
   // The undo stack's size as its limit counts it (DeleteCandidateUndoAction::weight summed).
@@ -465,13 +459,11 @@ class ImageLibraryStore : public QObject {
   std::optional<DeleteCandidateTrashDisabledReason> trashSelectedDisabledReason() const;
   std::optional<DeleteCandidateTrashDisabledReason> trashLoadedDisabledReason() const;
 
-  // Starts `work` as a flow of the store that nobody waits for (a view's "do this, whenever it
-  // ends"). It belongs to the store, not to whoever started it: it runs to its end after the
-  // starting widget is gone, and is stopped and freed with the store. `work` must not hold on to
-  // the starting widget; its coroutine must enter the store's scope before it suspends on anything
-  // but another coroutine (the store's own operations do). An exception it ends with is logged.
-  // The handle may be dropped.
-  StoreTask<void> startDetached(std::function<QCoro::Task<void>()> work);
+  // StoreContext::startDetached, reached through the store until the views that use it take the
+  // models they read.
+  StoreTask<void> startDetached(std::function<QCoro::Task<void>()> work) {
+    return context_->startDetached(std::move(work));
+  }
 
   // ---- Selection and navigation ----
 
@@ -835,59 +827,6 @@ class ImageLibraryStore : public QObject {
   // nothing, and so does the model already selected (compared exactly, letter case counting).
   QCoro::Task<void> selectModelSource(std::string text);
 
-  // ---- Tag concept loading ----
-
-  // At most this many concepts make up the concept list.
-  static constexpr std::int64_t kTagConceptListLimit = 500;
-
-  // The three loads of concept state, each on the utility pool. A load bumps its own generation
-  // and applies its answer or its failure only while that generation is still current: a newer
-  // load of the same kind (for aliases: of the same concept) or a concept mutation outdates it, so
-  // state never goes back to an older answer. A superseded load runs out and is ignored. A failure
-  // shows its text and keeps the state; a success clears only the text a failed suggestion or
-  // concept load showed. With tag concepts switched off nothing is asked of the service: the loads
-  // apply what a library without concepts would answer (no concepts, aliases or assignments).
-  //
-  // The whole concept list into `tagConcepts`, as the service orders it.
-  QCoro::Task<void> loadTagConcepts();
-  // The active aliases of one concept into `tagConceptAliasesByID`. Loads of different concepts
-  // never drop each other's answers.
-  QCoro::Task<void> loadTagConceptAliases(std::int64_t conceptID);
-  // The hand assignments of these images (empty and repeated paths dropped): the scope becomes the
-  // paths at once and the assignments empty until the answer arrives, so counts read 0 meanwhile.
-  // No path left: scope and assignments are emptied without a call.
-  QCoro::Task<void> loadManualTagConceptAssignments(std::vector<std::string> imagePaths);
-  // How many of these images (each distinct non-empty path once) are assigned to the concept by
-  // hand; 0 unless the loaded scope covers every one of them.
-  int manualTagConceptAssignmentCount(std::int64_t conceptID, const std::vector<std::string>& imagePaths) const;
-
-  // ---- Tag concept mutations ----
-
-  // The five concept changes share one shape. Input is normalised first (names and tags: inner
-  // whitespace collapsed, ends trimmed; paths: empty and repeated ones dropped); when nothing is
-  // left the call returns at once without a flag or a service call. While another mutation runs
-  // (`isTagConceptMutationInProgress`) the call is dropped, not queued. Otherwise the flag rises
-  // until the call ends by any path; every concept load in flight is outdated; the service call runs
-  // on the user-initiated pool; then the concept list, the concept suggestions and the aliases or
-  // assignments the change touches are read back on the utility pool and each applied unless a
-  // newer load claimed it. A failure of the call or of the read-back shows its text and refreshes
-  // nothing.
-  //
-  // Create and rename give the concept as stored (nothing when the call was not made or failed; the
-  // concept when only the read-back failed), put it into `tagConcepts` and into a selection that
-  // holds it at once, and clear the error message after the read-back.
-  QCoro::Task<std::optional<TagConcept>> createTagConcept(std::string displayName);
-  QCoro::Task<std::optional<TagConcept>> renameTagConcept(std::int64_t conceptID, std::string displayName);
-  // The alias and assignment changes end with a fresh first page. True when the library took the
-  // alias (then a view may clear its input), even if the read-back failed.
-  QCoro::Task<bool> addTagConceptAlias(std::int64_t conceptID, std::string tag);
-  QCoro::Task<void> removeTagConceptAlias(std::int64_t conceptID, std::string tag);
-  // Assigns the images to the concept by hand (`assign`), or takes the hand assignment back; sets
-  // the state, whatever it was. The read-back covers the loaded assignment scope when there is one,
-  // else these paths, which then become the scope.
-  QCoro::Task<void> setManualTagConceptAssignment(std::int64_t conceptID, std::vector<std::string> imagePaths,
-                                                  bool assign);
-
   // ---- Tag concept filters ----
 
   // Selects the concept as a filter, or deselects every entry with its id; the list stays in
@@ -925,22 +864,14 @@ class ImageLibraryStore : public QObject {
   void lastIndexingResultRefreshAtChanged();
   void tagSuggestionsChanged();
   void tagConceptSuggestionsChanged();
-  void tagConceptsChanged();
-  void tagConceptAliasesByIDChanged();
-  void manualTagConceptAssignmentsChanged();
   void isTagSuggestionLoadingChanged();
-  void isTagConceptMutationInProgressChanged();
   void modelSuggestionsChanged();
   void isModelSuggestionLoadingChanged();
   void characterSuggestionsChanged();
   void characterSuggestionExclusionCandidatesChanged();
   void characterSuggestionExclusionsChanged();
   void tagSuggestionGenerationChanged();
-  void tagConceptGenerationChanged();
-  void tagConceptAliasGenerationsChanged();
-  void manualTagConceptAssignmentGenerationChanged();
   void activeTagSuggestionSearchTextChanged();
-  void manualTagConceptAssignmentScopePathsChanged();
   void modelSuggestionGenerationChanged();
   void characterSuggestionGenerationChanged();
   void registeredFolderSummariesChanged();
@@ -1058,21 +989,11 @@ class ImageLibraryStore : public QObject {
 
   // ---- Search roots and tag suggestions: private ----
 
-  // The suggestion and tag-concept loads show their failures through these. A later successful
-  // load clears the message only while it is still the one a failed load put there: launch,
-  // registration and the syncs reload the suggestions right after a result refresh, and a
-  // refresh's failure must not be wiped a moment later by their success.
-  void showSuggestionLoadFailure(const std::exception_ptr& failure);
-  void clearSuggestionLoadFailure();
-  std::optional<std::string> suggestionLoadFailureMessage_;
-
   // ---- Projections: private ----
 
   // The review is shown, the library is ready and nothing is loading: what canTrash asks before
   // it looks at any record.
   bool trashReviewAllowsTrashing() const;
-  // The flow startDetached starts: runs `work` in the store's scope and logs what it throws.
-  QCoro::Task<void> runDetached(std::function<QCoro::Task<void>()> work);
   // Connects every input of the projections to scheduleDerivedValuesChanged; called once, by the
   // constructor, and again for each new presentation object.
   void connectDerivedValueInputs();
@@ -1271,69 +1192,49 @@ class ImageLibraryStore : public QObject {
 
   // ---- Model suggestions: private ----
 
-  // ---- Tag concept loading: private ----
-
-  // Bumps the alias generation of `conceptID` (an absent entry counts as 0) and returns it.
-  int advanceTagConceptAliasGeneration(std::int64_t conceptID);
-
-  // ---- Tag concept mutations: private ----
-
-  // The generations a mutation's read-back claims, taken (and bumped) on the main thread. Taking
-  // one outdates every concept, suggestion, alias (of the named concept) and assignment load (when
-  // paths are named) in flight.
-  struct TagConceptMutationReadContext {
-    int conceptGeneration = 0;
-    int suggestionGeneration = 0;
-    std::optional<int> aliasGeneration;
-    std::optional<int> assignmentGeneration;
-    std::optional<std::string> suggestionSearchText;
-    // The loaded scope, sorted, when there is one; else the named paths.
-    std::optional<std::vector<std::string>> assignmentPaths;
-  };
-  struct TagConceptMutationReadback {
-    std::vector<TagConcept> concepts;
-    std::vector<TagConcept> suggestions;
-    std::optional<std::vector<TagConceptAlias>> aliases;
-    std::optional<std::vector<TagConceptManualAssignment>> assignments;
-  };
-  // The service call of one mutation, run on the user-initiated pool: the stored concept for create
-  // and rename, nothing for the others.
-  using TagConceptMutationCall = std::function<std::optional<TagConcept>(ImageLibraryServicing&)>;
-  enum class AfterTagConceptReadback { clearErrorMessage, refreshResults };
-  struct TagConceptMutationResult {
-    bool stored = false;  // the service call succeeded
-    std::optional<TagConcept> concept_;
-  };
-
-  TagConceptMutationReadContext makeTagConceptMutationReadContext(
-      std::optional<std::int64_t> aliasConceptID, const std::optional<std::vector<std::string>>& assignmentPaths);
-  // Reads back on the utility pool and applies each part still claimed by the context; throws the
-  // first service error, applying nothing then.
-  QCoro::Task<void> loadTagConceptMutationReadback(TagConceptMutationReadContext context,
-                                                   std::optional<std::int64_t> aliasConceptID);
-  // Puts a created or renamed concept into `tagConcepts` (count descending, name ignoring case,
-  // id) and, when it is selected, into `selectedTagConcepts` (id order). No search.
-  void applyMutatedTagConcept(const TagConcept& concept_);
-  // Create and rename: the name normalised, then `naming` run as the mutation's call.
-  using TagConceptNaming = std::function<TagConcept(ImageLibraryServicing&, const std::string& name)>;
-  QCoro::Task<std::optional<TagConcept>> storeTagConceptName(std::string displayName, TagConceptNaming naming);
-  // Adds (`adds`) or removes an alias; true when the library took the change.
-  QCoro::Task<bool> changeTagConceptAlias(std::int64_t conceptID, std::string tag, bool adds);
-  // The shared shape of the five mutations, from the busy check on; the input is validated.
-  QCoro::Task<TagConceptMutationResult> runTagConceptMutation(
-      TagConceptMutationCall call, std::optional<std::int64_t> aliasConceptID,
-      std::optional<std::vector<std::string>> assignmentPaths, AfterTagConceptReadback after);
-
   // ---- Tag concept filters: private ----
+
+  // A created or renamed concept the filter selection holds shows its stored name there, in id
+  // order; the filter itself is unchanged, so no search.
+  void showStoredTagConceptInSelection(const TagConcept& concept_);
+
+  // ---- Composition ----
+
+  // Connects the feature models' reactions to each other and to the store; called once, by the
+  // constructor (image_library_store_features.cpp).
+  void wireFeatureModels();
 
   // Advanced by every folder summaries load that starts; a load applies only while it is current.
   std::uint64_t registeredFolderSummariesGeneration_ = 0;
 
   CreatingThread creatingThread_;
-  StoreClock* clock_;
-  QThreadPool* userInitiatedPool_;
-  QThreadPool* utilityPool_;
-  const ProductFeatureAvailability featureAvailability_;
+  // Shared by every feature model, and outlives them; the destructor ends its flows first.
+  const std::unique_ptr<StoreContext> context_;
+  // The context's members under the names the store's own flows use, until those flows have moved
+  // into feature models.
+  StoreClock* const clock_;
+  QThreadPool* const userInitiatedPool_;
+  QThreadPool* const utilityPool_;
+  const ProductFeatureAvailability& featureAvailability_;
+  const std::shared_ptr<ImageLibraryServicing>& service_;
+  CoroutineScope& scope_;
+
+  // What the concepts model asks of the filters and the results, which the store still holds
+  // (image_library_store_features.cpp).
+  class ConceptDependents final : public TagConceptDependents {
+   public:
+    explicit ConceptDependents(ImageLibraryStore& store) : store_(store) {}
+    TagConceptSuggestionClaim claimTagConceptSuggestions() override;
+    void applyClaimedTagConceptSuggestions(const TagConceptSuggestionClaim& claim,
+                                           std::vector<TagConcept> suggestions) override;
+    QCoro::Task<void> refreshResultsAfterTagConceptChange() override;
+
+   private:
+    ImageLibraryStore& store_;
+  };
+  ConceptDependents conceptDependents_{*this};
+  const std::unique_ptr<TagConceptsModel> concepts_;
+
   const LiveServiceFactory liveServiceFactory_;
   const std::shared_ptr<FilterTagPersisting> filterTagStore_;
   const std::shared_ptr<CharacterSuggestionExclusionPersisting> characterSuggestionExclusionStore_;
@@ -1370,22 +1271,14 @@ class ImageLibraryStore : public QObject {
   double lastIndexingResultRefreshAt_{kDistantPast};
   std::vector<TagSuggestion> tagSuggestions_;
   std::vector<TagConcept> tagConceptSuggestions_;
-  std::vector<TagConcept> tagConcepts_;
-  std::map<std::int64_t, std::vector<TagConceptAlias>> tagConceptAliasesByID_;
-  std::unordered_set<TagConceptManualAssignment> manualTagConceptAssignments_;
   bool isTagSuggestionLoading_{false};
-  bool isTagConceptMutationInProgress_{false};
   std::vector<ModelSuggestion> modelSuggestions_;
   bool isModelSuggestionLoading_{false};
   std::vector<CharacterSuggestion> characterSuggestions_;
   std::vector<CharacterSuggestion> characterSuggestionExclusionCandidates_;
   std::vector<std::string> characterSuggestionExclusions_;
   int tagSuggestionGeneration_{0};
-  int tagConceptGeneration_{0};
-  std::map<std::int64_t, int> tagConceptAliasGenerations_;
-  int manualTagConceptAssignmentGeneration_{0};
   std::optional<std::string> activeTagSuggestionSearchText_;
-  PathSet manualTagConceptAssignmentScopePaths_;
   int modelSuggestionGeneration_{0};
   int characterSuggestionGeneration_{0};
   std::vector<RegisteredFolderSummary> registeredFolderSummaries_;
@@ -1418,14 +1311,8 @@ class ImageLibraryStore : public QObject {
   StoreTask<void> deleteCandidateFeedbackDismissTask_;
   int deleteCandidateFeedbackDismissGeneration_{0};
   std::vector<DeleteCandidateUndoAction> deleteCandidateUndoStack_;
-  std::shared_ptr<ImageLibraryServicing> service_;
   bool needsLiveServicePreparation_{false};
-  std::optional<std::string> errorMessage_;
-  std::optional<ErrorNotice> errorNotice_;
   std::optional<LibraryRecoveryNotice> libraryRecoveryNotice_;
-
-  // Last: its flows are cancelled and freed before any field they use goes.
-  CoroutineScope scope_;
 };
 
 }  // namespace lorvex

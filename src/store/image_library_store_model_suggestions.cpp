@@ -43,12 +43,12 @@ QCoro::Task<void> ImageLibraryStore::loadModelSuggestions(std::string text) {
   if (generation != modelSuggestionGeneration_) co_return;
   if (failure) {
     setIsModelSuggestionLoading(false);
-    showSuggestionLoadFailure(failure);
+    context_->showSuggestionLoadFailure(failure);
     co_return;
   }
   setModelSuggestions(std::move(suggestions));
   setIsModelSuggestionLoading(false);
-  clearSuggestionLoadFailure();
+  context_->clearSuggestionLoadFailure();
 }
 
 QCoro::Task<void> ImageLibraryStore::selectModelSource(std::string text) {

@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QMetaObject>
 
-#include "platform/log.h"
 #include "store/image_library_store.h"
 
 namespace lorvex {
@@ -237,25 +236,6 @@ std::optional<DeleteCandidateTrashDisabledReason> ImageLibraryStore::trashLoaded
   if (const auto blocked = blockingReason(trashBlockers())) return blocked;
   if (trashableLoadedTrashReviewRecordCount() == 0) return DeleteCandidateTrashDisabledReason::noCandidates;
   return std::nullopt;
-}
-
-StoreTask<void> ImageLibraryStore::startDetached(std::function<QCoro::Task<void>()> work) {
-  creatingThread_.check();
-  auto run = [this, work = std::move(work)](std::stop_token) { return runDetached(work); };
-  return startStoreTask(scope_, std::move(run));
-}
-
-QCoro::Task<void> ImageLibraryStore::runDetached(std::function<QCoro::Task<void>()> work) {
-  auto frame = co_await scope_.enter();
-  creatingThread_.check();
-  // Nobody awaits this flow, so an error it ends with would otherwise vanish.
-  try {
-    co_await work();
-  } catch (const std::exception& error) {
-    platform::logError("Store", std::string("a detached store flow failed: ") + error.what());
-  } catch (...) {
-    platform::logError("Store", "a detached store flow failed");
-  }
 }
 
 void ImageLibraryStore::connectDerivedValueInputs() {

@@ -80,24 +80,14 @@ QCoro::Task<void> ImageLibraryStore::loadTagSuggestions(std::optional<std::strin
   if (generation != tagSuggestionGeneration_) co_return;
   if (failure) {
     setIsTagSuggestionLoading(false);
-    showSuggestionLoadFailure(failure);
+    context_->showSuggestionLoadFailure(failure);
     co_return;
   }
   setTagSuggestions(std::move(loaded.tags));
   setTagConceptSuggestions(loaded.concepts);
-  if (readsWholeConceptList) setTagConcepts(std::move(loaded.concepts));
+  if (readsWholeConceptList) concepts_->setTagConcepts(std::move(loaded.concepts));
   setIsTagSuggestionLoading(false);
-  clearSuggestionLoadFailure();
-}
-
-void ImageLibraryStore::showSuggestionLoadFailure(const std::exception_ptr& failure) {
-  setErrorMessage(failure);
-  suggestionLoadFailureMessage_ = errorMessage_;
-}
-
-void ImageLibraryStore::clearSuggestionLoadFailure() {
-  if (suggestionLoadFailureMessage_ && errorMessage_ == suggestionLoadFailureMessage_) setErrorMessage(std::nullopt);
-  suggestionLoadFailureMessage_.reset();
+  context_->clearSuggestionLoadFailure();
 }
 
 }  // namespace lorvex

@@ -46,4 +46,14 @@ QCoro::Task<void> ImageLibraryStore::removeSelectedTagConcept(std::int64_t conce
   co_await refreshResults(kFirstPageLimit, true);
 }
 
+void ImageLibraryStore::showStoredTagConceptInSelection(const TagConcept& concept_) {
+  creatingThread_.check();
+  if (!holdsConcept(selectedTagConcepts_, concept_.id)) return;
+  std::vector<TagConcept> selection = withoutConcept(selectedTagConcepts_, concept_.id);
+  selection.push_back(concept_);
+  std::stable_sort(selection.begin(), selection.end(),
+                   [](const TagConcept& a, const TagConcept& b) { return a.id < b.id; });
+  setSelectedTagConcepts(std::move(selection));
+}
+
 }  // namespace lorvex

@@ -63,7 +63,7 @@ bool isStoreSettled(const ImageLibraryStore& store) {
                     store.isIndexing() || store.isLibrarySyncInProgress() || store.isBackgroundSyncing() ||
                     store.isPreparingLibrary() || store.isLoadingRegisteredFolders() ||
                     store.isTagSuggestionLoading() || store.isModelSuggestionLoading() ||
-                    store.isTrashingDeleteCandidates() || store.isTagConceptMutationInProgress();
+                    store.isTrashingDeleteCandidates() || store.concepts().isTagConceptMutationInProgress();
   return !flowUnderWay && !busy;
 }
 

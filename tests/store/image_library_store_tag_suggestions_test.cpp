@@ -128,14 +128,14 @@ TEST(ImageLibraryStoreTagSuggestions, ConceptsOnlyWhenEnabled) {
     // The same lists whatever the text, so that every row reads what the store did with them.
     h.service->setAnswer("tagSuggestions", [](const testing::ServiceCall&) { return std::any(Tags{{"cat", 2}}); });
     h.service->setAnswer("searchTagConcepts", [&all](const testing::ServiceCall&) { return std::any(all); });
-    store->setTagConcepts(earlier);
+    store->concepts().setTagConcepts(earlier);
     auto load = store->loadTagSuggestions(row.text);
     h.drainEvents();
     ASSERT_TRUE(load.isReady());
     EXPECT_EQ(store->activeTagSuggestionSearchText(), row.activeText);
     EXPECT_EQ(store->tagSuggestions(), (Tags{{"cat", 2}}));
     EXPECT_EQ(store->tagConceptSuggestions(), row.suggestions);
-    EXPECT_EQ(store->tagConcepts(), row.conceptsAfter);
+    EXPECT_EQ(store->concepts().tagConcepts(), row.conceptsAfter);
     EXPECT_FALSE(store->isTagSuggestionLoading());
     // The service is asked with the text as typed, spaces and all, for at most 500 of each.
     const auto tagCalls = h.service->calls("tagSuggestions");
@@ -171,7 +171,7 @@ TEST(ImageLibraryStoreTagSuggestions, ABeginOutdatesTheLoadInFlight) {
   ASSERT_TRUE(load.isReady());
   EXPECT_TRUE(store->tagSuggestions().empty());
   EXPECT_TRUE(store->tagConceptSuggestions().empty());
-  EXPECT_TRUE(store->tagConcepts().empty());
+  EXPECT_TRUE(store->concepts().tagConcepts().empty());
   EXPECT_TRUE(store->isTagSuggestionLoading());
 }
 
@@ -192,7 +192,7 @@ TEST(ImageLibraryStoreTagSuggestions, AFailureShowsItsTextAndLeavesTheListsEmpty
     h.service->setTagSuggestions(Tags{{"cat", 2}});
     h.service->setTagConcepts({tagConcept(1, "Cat")});
     const Concepts earlier = {tagConcept(9, "Earlier")};
-    store->setTagConcepts(earlier);
+    store->concepts().setTagConcepts(earlier);
     h.service->setAnswer(row.failing, [](const testing::ServiceCall&) -> std::any {
       std::rethrow_exception(failure("タグ概念ストアを利用できません"));
     });
@@ -203,7 +203,7 @@ TEST(ImageLibraryStoreTagSuggestions, AFailureShowsItsTextAndLeavesTheListsEmpty
     EXPECT_FALSE(store->isTagSuggestionLoading());
     EXPECT_TRUE(store->tagSuggestions().empty());
     EXPECT_TRUE(store->tagConceptSuggestions().empty());
-    EXPECT_EQ(store->tagConcepts(), earlier);
+    EXPECT_EQ(store->concepts().tagConcepts(), earlier);
     EXPECT_EQ(h.service->calls("searchTagConcepts").size(), row.conceptCalls);
 
     // The next load that succeeds clears the message.

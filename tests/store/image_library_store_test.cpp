@@ -214,12 +214,6 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
       "registeredFolderSummaries", &S::setRegisteredFolderSummaries, &S::registeredFolderSummaries,
       &S::registeredFolderSummariesChanged, {folder("/a", 1)},
       {folder("/a", 2)});
-  expectChangeOnly<std::map<std::int64_t, int>>("tagConceptAliasGenerations", &S::setTagConceptAliasGenerations,
-                                                &S::tagConceptAliasGenerations,
-                                                &S::tagConceptAliasGenerationsChanged, {{1, 1}}, {{1, 2}});
-  expectChangeOnly<std::unordered_set<TagConceptManualAssignment>>(
-      "manualTagConceptAssignments", &S::setManualTagConceptAssignments, &S::manualTagConceptAssignments,
-      &S::manualTagConceptAssignmentsChanged, {{1, "/a"}, {2, "/b"}}, {{1, "/a"}});
   expectChangeOnly<std::optional<ImageTrashSummary>>(
       "lastTrashSummary", &S::setLastTrashSummary, &S::lastTrashSummary, &S::lastTrashSummaryChanged,
       ImageTrashSummary{}, ImageTrashSummary{1, {}, {}});

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "store/async/store_task.h"
+#include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/event_loop.h"
 #include "store/support/store_harness.h"
 
@@ -79,7 +80,11 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       flag("isTagSuggestionLoading", &Store::setIsTagSuggestionLoading),
       flag("isModelSuggestionLoading", &Store::setIsModelSuggestionLoading),
       flag("isTrashingDeleteCandidates", &Store::setIsTrashingDeleteCandidates),
-      flag("isTagConceptMutationInProgress", &Store::setIsTagConceptMutationInProgress),
+      Case{"isTagConceptMutationInProgress",
+           [](Store& s) { TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), true); },
+           [](Store& s) {
+             TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), false);
+           }},
       flow("refreshSearchTask", &Store::setRefreshSearchTask, StoreTask<std::vector<RecordRef>>()),
       flow("loadMoreTask", &Store::setLoadMoreTask, StoreTask<bool>()),
       flow("backgroundResultRefreshTask", &Store::setBackgroundResultRefreshTask, StoreTask<void>()),

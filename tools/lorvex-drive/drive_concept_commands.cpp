@@ -37,7 +37,7 @@ std::optional<TagConcept> findConcept(const ImageLibraryStore& store, const std:
   std::int64_t id = 0;
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), id);
   const bool isNumber = error == std::errc() && end == word.data() + word.size();
-  for (const auto& concept_ : store.tagConcepts()) {
+  for (const auto& concept_ : store.concepts().tagConcepts()) {
     if (isNumber ? concept_.id == id : text::equalIgnoringCase(concept_.displayName, word)) return concept_;
   }
   return std::nullopt;
@@ -61,12 +61,12 @@ void printConceptState(const DriveContext& context, const std::vector<std::strin
     std::printf("%s%lld \"%s\"", separator, static_cast<long long>(concept_.id), concept_.displayName.c_str());
     separator = ", ";
   }
-  std::printf("]\nconcepts: %zu\n", store.tagConcepts().size());
-  for (const auto& concept_ : store.tagConcepts()) {
+  std::printf("]\nconcepts: %zu\n", store.concepts().tagConcepts().size());
+  for (const auto& concept_ : store.concepts().tagConcepts()) {
     std::printf("  %lld \"%s\" images %lld", static_cast<long long>(concept_.id), concept_.displayName.c_str(),
                 static_cast<long long>(concept_.imageCount));
-    const auto aliases = store.tagConceptAliasesByID().find(concept_.id);
-    if (aliases != store.tagConceptAliasesByID().end()) {
+    const auto aliases = store.concepts().tagConceptAliasesByID().find(concept_.id);
+    if (aliases != store.concepts().tagConceptAliasesByID().end()) {
       std::printf(" aliases [");
       separator = "";
       for (const auto& alias : aliases->second) {
@@ -76,7 +76,8 @@ void printConceptState(const DriveContext& context, const std::vector<std::strin
       std::printf("]");
     }
     if (!paths.empty()) {
-      std::printf(" assigned by hand %d of %zu", store.manualTagConceptAssignmentCount(concept_.id, paths), paths.size());
+      std::printf(" assigned by hand %d of %zu",
+                  store.concepts().manualTagConceptAssignmentCount(concept_.id, paths), paths.size());
     }
     std::printf("\n");
   }
@@ -128,18 +129,19 @@ bool runConceptCommand(DriveContext& context, const std::vector<std::string>& ar
   bool succeeded = true;
   std::vector<std::string> paths;
   if (action == "create") {
-    const auto created = QCoro::waitFor(store.createTagConcept(joined(arguments, 1)));
+    const auto created = QCoro::waitFor(store.concepts().createTagConcept(joined(arguments, 1)));
     succeeded = created.has_value();
     if (created) std::printf("concept: created %lld \"%s\"\n", static_cast<long long>(created->id), created->displayName.c_str());
   } else if (action == "rename") {
-    succeeded = QCoro::waitFor(store.renameTagConcept(concept_->id, joined(arguments, 2))).has_value();
+    succeeded =
+        QCoro::waitFor(store.concepts().renameTagConcept(concept_->id, joined(arguments, 2))).has_value();
   } else if (action == "alias") {
-    succeeded = QCoro::waitFor(store.addTagConceptAlias(concept_->id, joined(arguments, 2)));
+    succeeded = QCoro::waitFor(store.concepts().addTagConceptAlias(concept_->id, joined(arguments, 2)));
   } else if (action == "unalias") {
-    QCoro::waitFor(store.removeTagConceptAlias(concept_->id, joined(arguments, 2)));
+    QCoro::waitFor(store.concepts().removeTagConceptAlias(concept_->id, joined(arguments, 2)));
   } else if (action == "assign" || action == "unassign") {
     paths = libraryPaths(arguments, 2);
-    QCoro::waitFor(store.setManualTagConceptAssignment(concept_->id, paths, action == "assign"));
+    QCoro::waitFor(store.concepts().setManualTagConceptAssignment(concept_->id, paths, action == "assign"));
   } else {
     QCoro::waitFor(store.toggleSelectedTagConcept(*concept_));
   }
@@ -147,9 +149,9 @@ bool runConceptCommand(DriveContext& context, const std::vector<std::string>& ar
   // What a view would load for the list: the named concept's aliases, and the hand assignments of
   // the images named (the read-back re-reads an earlier scope instead, as it does for a view).
   if (concept_ && action != "alias" && action != "unalias") {
-    QCoro::waitFor(store.loadTagConceptAliases(concept_->id));
+    QCoro::waitFor(store.concepts().loadTagConceptAliases(concept_->id));
   }
-  if (!paths.empty()) QCoro::waitFor(store.loadManualTagConceptAssignments(paths));
+  if (!paths.empty()) QCoro::waitFor(store.concepts().loadManualTagConceptAssignments(paths));
   printConceptState(context, paths);
   return succeeded && !errors.shown();
 }

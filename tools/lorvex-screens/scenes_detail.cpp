@@ -217,7 +217,8 @@ const bool registeredManagement = registerScene({
       auto root = std::make_unique<QWidget>();
       auto* layout = new QVBoxLayout(root.get());
       layout->setContentsMargins(14, 14, 14, 14);
-      layout->addWidget(new ui::TagConceptManagementPanel(*store, {path}, &context.localization, root.get()));
+      layout->addWidget(
+          new ui::TagConceptManagementPanel(store->concepts(), {path}, &context.localization, root.get()));
       return root;
     },
     .afterShow = {},

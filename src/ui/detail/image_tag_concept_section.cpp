@@ -27,14 +27,14 @@ using Key = AppLocalizationKey;
 // The management panel in a popup window: any close (a click outside, Escape) reports back.
 class ManagementPopup : public QWidget {
  public:
-  ManagementPopup(ImageLibraryStore& store, std::vector<std::string> paths,
+  ManagementPopup(TagConceptsModel& concepts, std::vector<std::string> paths,
                   const AppLocalization& localization, std::function<void()> onClose, QWidget* parent)
       : QWidget(parent, Qt::Popup), onClose_(std::move(onClose)) {
     setObjectName("detail.concepts.managementPopup");
     setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 14, 14, 14);
-    auto* panel = new TagConceptManagementPanel(store, std::move(paths), &localization, this);
+    auto* panel = new TagConceptManagementPanel(concepts, std::move(paths), &localization, this);
     panel->setFixedSize(440, 560);
     layout->addWidget(panel);
   }
@@ -88,16 +88,16 @@ ImageTagConceptSection::ImageTagConceptSection(ImageLibraryStore& store, const A
     connect(&chip, &MetadataChipButton::clicked, this, [this, &chip] {
       const int index = chips_->chipIndex(&chip);
       if (index < 0 || static_cast<std::size_t>(index) >= concepts_.size()) return;
-      ImageLibraryStore* store = &store_;
+      TagConceptsModel* model = &store_.concepts();
       const std::int64_t conceptID = concepts_[static_cast<std::size_t>(index)].id;
       // The state the chip showed when it was drawn decides: a click asks for the opposite.
       const bool assign = !assigned_[static_cast<std::size_t>(index)];
       const std::vector<std::string> paths{path_};
-      store_.startDetached([store, conceptID, assign, paths]() -> QCoro::Task<void> {
+      store_.context().startDetached([model, conceptID, assign, paths]() -> QCoro::Task<void> {
         std::int64_t id = conceptID;
         std::vector<std::string> imagePaths = paths;
         bool value = assign;
-        co_await store->setManualTagConceptAssignment(id, imagePaths, value);
+        co_await model->setManualTagConceptAssignment(id, imagePaths, value);
       });
     });
   });
@@ -105,11 +105,13 @@ ImageTagConceptSection::ImageTagConceptSection(ImageLibraryStore& store, const A
   column->addWidget(chips_);
 
   for (const auto changed :
-       {&ImageLibraryStore::tagConceptsChanged, &ImageLibraryStore::manualTagConceptAssignmentsChanged,
-        &ImageLibraryStore::manualTagConceptAssignmentScopePathsChanged,
-        &ImageLibraryStore::isTagConceptMutationInProgressChanged,
-        &ImageLibraryStore::needsLiveServicePreparationChanged,
-        &ImageLibraryStore::isPreparingLibraryChanged}) {
+       {&TagConceptsModel::tagConceptsChanged, &TagConceptsModel::manualTagConceptAssignmentsChanged,
+        &TagConceptsModel::manualTagConceptAssignmentScopePathsChanged,
+        &TagConceptsModel::isTagConceptMutationInProgressChanged}) {
+    connect(&store_.concepts(), changed, this, &ImageTagConceptSection::refresh);
+  }
+  for (const auto changed : {&ImageLibraryStore::needsLiveServicePreparationChanged,
+                             &ImageLibraryStore::isPreparingLibraryChanged}) {
     connect(&store_, changed, this, &ImageTagConceptSection::refresh);
   }
   refresh();
@@ -129,13 +131,13 @@ void ImageTagConceptSection::setImagePath(const std::string& path) {
 
 void ImageTagConceptSection::startLoad() {
   isLoadCurrent_ = true;
-  ImageLibraryStore* store = &store_;
+  TagConceptsModel* model = &store_.concepts();
   const std::vector<std::string> paths{path_};
-  load_.restart(store_, [store, paths](std::stop_token stop) -> QCoro::Task<void> {
-    co_await store->loadTagConcepts();
+  load_.restart(store_.context(), [model, paths](std::stop_token stop) -> QCoro::Task<void> {
+    co_await model->loadTagConcepts();
     if (stop.stop_requested()) co_return;
     std::vector<std::string> imagePaths = paths;
-    co_await store->loadManualTagConceptAssignments(imagePaths);
+    co_await model->loadManualTagConceptAssignments(imagePaths);
   });
 }
 
@@ -155,17 +157,18 @@ void ImageTagConceptSection::hideEvent(QHideEvent* event) {
 }
 
 void ImageTagConceptSection::refresh() {
-  concepts_ = store_.tagConcepts();
+  const TagConceptsModel& model = store_.concepts();
+  concepts_ = model.tagConcepts();
   const std::vector<std::string> paths{path_};
   const bool disabled = store_.needsLiveServicePreparation() || store_.isPreparingLibrary() ||
-                        store_.isTagConceptMutationInProgress();
+                        model.isTagConceptMutationInProgress();
   std::vector<std::string> names;
   std::vector<std::string> identifiers;
   assigned_.clear();
   for (const TagConcept& concept_ : concepts_) {
     names.push_back(concept_.displayName);
     identifiers.push_back("detail.concept." + std::to_string(concept_.id));
-    assigned_.push_back(!path_.empty() && store_.manualTagConceptAssignmentCount(concept_.id, paths) == 1);
+    assigned_.push_back(!path_.empty() && model.manualTagConceptAssignmentCount(concept_.id, paths) == 1);
   }
   chips_->setTags(names, identifiers);
   for (std::size_t i = 0; i < chips_->chips().size(); ++i) {
@@ -185,7 +188,7 @@ void ImageTagConceptSection::presentManagement() {
   isManagementPresented_ = true;
   QPointer<ImageTagConceptSection> self(this);
   auto* popup = new ManagementPopup(
-      store_, {path_}, localization_,
+      store_.concepts(), {path_}, localization_,
       [self] {
         if (self) self->isManagementPresented_ = false;
       },

@@ -1,14 +1,14 @@
 #include "ui/detail/keyed_store_task.h"
 
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
 
 namespace lorvex::ui {
 
-void KeyedStoreTask::restart(ImageLibraryStore& store, Work work) {
+void KeyedStoreTask::restart(StoreContext& context, Work work) {
   stop();
   source_.emplace();
   const std::stop_token token = source_->get_token();
-  store.startDetached([work = std::move(work), token]() -> QCoro::Task<void> {
+  context.startDetached([work = std::move(work), token]() -> QCoro::Task<void> {
     std::stop_token stop = token;
     co_await work(stop);
   });

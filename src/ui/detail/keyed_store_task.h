@@ -13,7 +13,7 @@
 #include <stop_token>
 
 namespace lorvex {
-class ImageLibraryStore;
+class StoreContext;
 }
 
 namespace lorvex::ui {
@@ -27,8 +27,8 @@ class KeyedStoreTask {
   KeyedStoreTask& operator=(const KeyedStoreTask&) = delete;
   ~KeyedStoreTask() { stop(); }
 
-  // Stops the running work and starts `work` as a detached flow of `store`.
-  void restart(ImageLibraryStore& store, Work work);
+  // Stops the running work and starts `work` as a detached flow of the store `context` belongs to.
+  void restart(StoreContext& context, Work work);
   void stop();
 
  private:

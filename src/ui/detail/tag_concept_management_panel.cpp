@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "model/text/whitespace.h"
-#include "store/image_library_store.h"
+#include "store/concepts/tag_concepts_model.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/eliding_label.h"
 #include "ui/common/plain_text.h"
@@ -53,11 +53,11 @@ QPushButton* makeButton(Key title, const char* symbol, const AppLocalization& lo
 
 }  // namespace
 
-TagConceptManagementPanel::TagConceptManagementPanel(ImageLibraryStore& store,
+TagConceptManagementPanel::TagConceptManagementPanel(TagConceptsModel& concepts,
                                                      std::vector<std::string> imagePaths,
                                                      const AppLocalization* localization, QWidget* parent)
     : QScrollArea(parent),
-      store_(store),
+      concepts_(concepts),
       localization_(localization ? *localization : AppLocalization::live()),
       imagePaths_(std::move(imagePaths)) {
   setObjectName("tagConcept.panel");
@@ -65,14 +65,14 @@ TagConceptManagementPanel::TagConceptManagementPanel(ImageLibraryStore& store,
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   build();
-  seenConcepts_ = store_.tagConcepts();
-  for (const auto changed : {&ImageLibraryStore::tagConceptAliasesByIDChanged,
-                             &ImageLibraryStore::isTagConceptMutationInProgressChanged,
-                             &ImageLibraryStore::manualTagConceptAssignmentsChanged,
-                             &ImageLibraryStore::manualTagConceptAssignmentScopePathsChanged}) {
-    connect(&store_, changed, this, &TagConceptManagementPanel::refresh);
+  seenConcepts_ = concepts_.tagConcepts();
+  for (const auto changed : {&TagConceptsModel::tagConceptAliasesByIDChanged,
+                             &TagConceptsModel::isTagConceptMutationInProgressChanged,
+                             &TagConceptsModel::manualTagConceptAssignmentsChanged,
+                             &TagConceptsModel::manualTagConceptAssignmentScopePathsChanged}) {
+    connect(&concepts_, changed, this, &TagConceptManagementPanel::refresh);
   }
-  connect(&store_, &ImageLibraryStore::tagConceptsChanged, this,
+  connect(&concepts_, &TagConceptsModel::tagConceptsChanged, this,
           &TagConceptManagementPanel::onTagConceptsChanged);
   refresh();
 }
@@ -206,12 +206,12 @@ void TagConceptManagementPanel::showEvent(QShowEvent* event) {
   QScrollArea::showEvent(event);
   if (appeared_) return;
   appeared_ = true;
-  ImageLibraryStore* store = &store_;
+  TagConceptsModel* model = &concepts_;
   QPointer<TagConceptManagementPanel> self(this);
-  appearanceLoad_.restart(store_, [store, self](std::stop_token stop) -> QCoro::Task<void> {
-    co_await store->loadTagConcepts();
+  appearanceLoad_.restart(concepts_.context(), [model, self](std::stop_token stop) -> QCoro::Task<void> {
+    co_await model->loadTagConcepts();
     if (stop.stop_requested() || !self) co_return;
-    self->selectConcept(keepValidTagConceptSelection(self->selectedConceptID_, store->tagConcepts()));
+    self->selectConcept(keepValidTagConceptSelection(self->selectedConceptID_, model->tagConcepts()));
   });
   restartAssignmentLoad();
 }
@@ -232,7 +232,7 @@ void TagConceptManagementPanel::selectConcept(std::optional<std::int64_t> concep
 }
 
 void TagConceptManagementPanel::onTagConceptsChanged() {
-  const std::vector<TagConcept>& concepts = store_.tagConcepts();
+  const std::vector<TagConcept>& concepts = concepts_.tagConcepts();
   if (concepts == seenConcepts_) return;
   seenConcepts_ = concepts;
   if (appeared_) {
@@ -247,7 +247,7 @@ void TagConceptManagementPanel::onTagConceptsChanged() {
 }
 
 void TagConceptManagementPanel::syncRenameField() {
-  renameField_->setText(qtText(tagConceptRenameFieldText(selectedConceptID_, store_.tagConcepts())));
+  renameField_->setText(qtText(tagConceptRenameFieldText(selectedConceptID_, concepts_.tagConcepts())));
 }
 
 void TagConceptManagementPanel::restartAssignmentLoad() {
@@ -259,19 +259,19 @@ void TagConceptManagementPanel::restartAssignmentLoad() {
     assignmentLoad_.stop();
     return;
   }
-  ImageLibraryStore* store = &store_;
-  assignmentLoad_.restart(store_, [store, id](std::stop_token) -> QCoro::Task<void> {
-    // Both loads run even when the key changed meanwhile: the store's generations drop what is
+  TagConceptsModel* model = &concepts_;
+  assignmentLoad_.restart(concepts_.context(), [model, id](std::stop_token) -> QCoro::Task<void> {
+    // Both loads run even when the key changed meanwhile: the model's generations drop what is
     // stale, and a restarted load asks again anyway.
     std::int64_t conceptID = *id.conceptID;
-    co_await store->loadTagConceptAliases(conceptID);
+    co_await model->loadTagConceptAliases(conceptID);
     std::vector<std::string> paths = id.imagePaths;
-    co_await store->loadManualTagConceptAssignments(paths);
+    co_await model->loadManualTagConceptAssignments(paths);
   });
 }
 
 void TagConceptManagementPanel::refresh() {
-  const std::vector<TagConcept>& concepts = store_.tagConcepts();
+  const std::vector<TagConcept>& concepts = concepts_.tagConcepts();
   const TagConcept* selected = selectedTagConcept(selectedConceptID_, concepts);
   emptyState_->setVisible(concepts.empty());
   picker_->setVisible(!concepts.empty());
@@ -280,7 +280,7 @@ void TagConceptManagementPanel::refresh() {
   rebuildAliases();
   assignmentBlock_->setVisible(!imagePaths_.empty());
   if (selected && !imagePaths_.empty()) {
-    const int assigned = store_.manualTagConceptAssignmentCount(selected->id, imagePaths_);
+    const int assigned = concepts_.manualTagConceptAssignmentCount(selected->id, imagePaths_);
     scopeText_->setText(qtText(localization_.lookup(
         Key::tagConceptAssignmentScope,
         {static_cast<std::int64_t>(assigned), static_cast<std::int64_t>(imagePaths_.size())})));
@@ -289,7 +289,7 @@ void TagConceptManagementPanel::refresh() {
 }
 
 void TagConceptManagementPanel::rebuildPicker() {
-  const std::vector<TagConcept>& concepts = store_.tagConcepts();
+  const std::vector<TagConcept>& concepts = concepts_.tagConcepts();
   const TagConcept* selected = selectedTagConcept(selectedConceptID_, concepts);
   const QString label = qtText(selected ? selected->displayName : localization_.lookup(Key::tagConceptTitle));
   picker_->setText(mnemonicSafe(label));
@@ -308,7 +308,7 @@ void TagConceptManagementPanel::rebuildPicker() {
 void TagConceptManagementPanel::rebuildAliases() {
   std::vector<std::string> tags;
   if (selectedConceptID_) {
-    const auto& byID = store_.tagConceptAliasesByID();
+    const auto& byID = concepts_.tagConceptAliasesByID();
     if (const auto found = byID.find(*selectedConceptID_); found != byID.end()) {
       for (const TagConceptAlias& alias : found->second) tags.push_back(alias.tag);
     }
@@ -356,8 +356,8 @@ void TagConceptManagementPanel::updateControls() {
   const std::string renameValue = stdText(renameField_->text());
   const std::string aliasValue = stdText(aliasField_->text());
   const TagConceptManagementControlStates states = tagConceptManagementControlStates(
-      {store_.isTagConceptMutationInProgress(), createName, renameValue, aliasValue,
-       selectedTagConcept(selectedConceptID_, store_.tagConcepts())});
+      {concepts_.isTagConceptMutationInProgress(), createName, renameValue, aliasValue,
+       selectedTagConcept(selectedConceptID_, concepts_.tagConcepts())});
   createButton_->setEnabled(states.canCreate);
   renameButton_->setEnabled(states.canRename);
   aliasButton_->setEnabled(states.canAddAlias);
@@ -369,12 +369,12 @@ void TagConceptManagementPanel::updateControls() {
 void TagConceptManagementPanel::create() {
   const auto name = text::normalizedWhitespace(stdText(createField_->text()));
   if (!name) return;
-  ImageLibraryStore* store = &store_;
+  TagConceptsModel* model = &concepts_;
   QPointer<TagConceptManagementPanel> self(this);
   const std::string value = *name;
-  store_.startDetached([store, self, value]() -> QCoro::Task<void> {
+  concepts_.context().startDetached([model, self, value]() -> QCoro::Task<void> {
     std::string displayName = value;
-    const std::optional<TagConcept> created = co_await store->createTagConcept(displayName);
+    const std::optional<TagConcept> created = co_await model->createTagConcept(displayName);
     if (!created || !self) co_return;
     self->createField_->clear();
     self->selectConcept(created->id);
@@ -383,31 +383,31 @@ void TagConceptManagementPanel::create() {
 
 void TagConceptManagementPanel::rename() {
   const auto name = text::normalizedWhitespace(stdText(renameField_->text()));
-  const TagConcept* selected = selectedTagConcept(selectedConceptID_, store_.tagConcepts());
+  const TagConcept* selected = selectedTagConcept(selectedConceptID_, concepts_.tagConcepts());
   if (!name || !selected) return;
-  ImageLibraryStore* store = &store_;
+  TagConceptsModel* model = &concepts_;
   const std::int64_t conceptID = selected->id;
   const std::string value = *name;
-  store_.startDetached([store, conceptID, value]() -> QCoro::Task<void> {
+  concepts_.context().startDetached([model, conceptID, value]() -> QCoro::Task<void> {
     std::int64_t id = conceptID;
     std::string displayName = value;
-    co_await store->renameTagConcept(id, displayName);
+    co_await model->renameTagConcept(id, displayName);
   });
 }
 
 void TagConceptManagementPanel::addAlias() {
   const auto tag = text::normalizedWhitespace(stdText(aliasField_->text()));
-  const TagConcept* selected = selectedTagConcept(selectedConceptID_, store_.tagConcepts());
+  const TagConcept* selected = selectedTagConcept(selectedConceptID_, concepts_.tagConcepts());
   if (!tag || !selected) return;
-  ImageLibraryStore* store = &store_;
+  TagConceptsModel* model = &concepts_;
   QPointer<TagConceptManagementPanel> self(this);
   const std::int64_t conceptID = selected->id;
   const std::string value = *tag;
   const QString typed = aliasField_->text();
-  store_.startDetached([store, self, conceptID, value, typed]() -> QCoro::Task<void> {
+  concepts_.context().startDetached([model, self, conceptID, value, typed]() -> QCoro::Task<void> {
     std::int64_t id = conceptID;
     std::string aliasTag = value;
-    const bool added = co_await store->addTagConceptAlias(id, aliasTag);
+    const bool added = co_await model->addTagConceptAlias(id, aliasTag);
     // Only a taken alias empties the field, and only when nothing else was typed meanwhile.
     if (added && self && self->aliasField_->text() == typed) self->aliasField_->clear();
   });
@@ -415,32 +415,32 @@ void TagConceptManagementPanel::addAlias() {
 
 void TagConceptManagementPanel::removeAlias(const std::string& tag) {
   if (!selectedConceptID_) return;
-  ImageLibraryStore* store = &store_;
+  TagConceptsModel* model = &concepts_;
   const std::int64_t conceptID = *selectedConceptID_;
-  store_.startDetached([store, conceptID, tag]() -> QCoro::Task<void> {
+  concepts_.context().startDetached([model, conceptID, tag]() -> QCoro::Task<void> {
     std::int64_t id = conceptID;
     std::string aliasTag = tag;
-    co_await store->removeTagConceptAlias(id, aliasTag);
+    co_await model->removeTagConceptAlias(id, aliasTag);
   });
 }
 
 void TagConceptManagementPanel::setAssignment(bool assign) {
   if (!selectedConceptID_) return;
-  ImageLibraryStore* store = &store_;
+  TagConceptsModel* model = &concepts_;
   const std::int64_t conceptID = *selectedConceptID_;
   const std::vector<std::string> paths = imagePaths_;
-  store_.startDetached([store, conceptID, paths, assign]() -> QCoro::Task<void> {
+  concepts_.context().startDetached([model, conceptID, paths, assign]() -> QCoro::Task<void> {
     std::int64_t id = conceptID;
     std::vector<std::string> imagePaths = paths;
     bool value = assign;
-    co_await store->setManualTagConceptAssignment(id, imagePaths, value);
+    co_await model->setManualTagConceptAssignment(id, imagePaths, value);
   });
 }
 
 TagConceptManagementPanelFactory tagConceptManagementPanelFactory(const AppLocalization* localization) {
-  return [localization](ImageLibraryStore& store, std::vector<std::string> imagePaths,
+  return [localization](TagConceptsModel& concepts, std::vector<std::string> imagePaths,
                         QWidget* parent) -> QWidget* {
-    return new TagConceptManagementPanel(store, std::move(imagePaths), localization, parent);
+    return new TagConceptManagementPanel(concepts, std::move(imagePaths), localization, parent);
   };
 }
 

@@ -1,21 +1,21 @@
 // The tag-concept management panel: create a concept, pick one, rename it, edit its aliases and
 // assign it by hand to the panel's images. The panel holds only the selected concept and its three
-// text fields; the concepts, aliases, assignments and the busy flag are the store's, and every
-// change is one store operation started as a store flow.
+// text fields; the concepts, aliases, assignments and the busy flag are the concepts
+// model's, and every change is one operation of it started as a flow of the store.
 //
 // Rules the panel keeps:
 // - When it is first shown it loads the concept list and then keeps the selection valid (the
 //   first concept when none or a vanished one is selected).
-// - Whenever the store's concept list changes afterwards: keep-valid, then the rename field shows
+// - Whenever the model's concept list changes afterwards: keep-valid, then the rename field shows
 //   the selected concept's name (typed text there is replaced). Whenever the selection changes:
 //   the rename field shows the new concept's name. The create and alias fields are never touched
 //   by a selection change.
 // - The selected concept and the images name a keyed load (the concept's aliases, then the images'
 //   assignments, the second also for no images) that restarts when either changes.
 // - While a mutation runs every mutation control is disabled; the picker is not. Return in a field
-//   runs its action with only the blank-text guard (the store drops a call made during a mutation).
+//   runs its action with only the blank-text guard (the model drops a call made during a mutation).
 // - A created concept becomes the selection and its field empties; a failed create keeps the text.
-//   The alias field empties only once the store reports the alias added, so a failed or dropped add
+//   The alias field empties only once the model reports the alias added, so a failed or dropped add
 //   keeps what was typed.
 //
 // Controls carry their key as objectName ("tagConcept.create", "tagConcept.create.placeholder",
@@ -46,7 +46,7 @@ class QToolButton;
 class QVBoxLayout;
 
 namespace lorvex {
-class ImageLibraryStore;
+class TagConceptsModel;
 }
 
 namespace lorvex::ui {
@@ -55,7 +55,7 @@ class TagConceptManagementPanel : public QScrollArea {
   Q_OBJECT
 
  public:
-  TagConceptManagementPanel(ImageLibraryStore& store, std::vector<std::string> imagePaths,
+  TagConceptManagementPanel(TagConceptsModel& concepts, std::vector<std::string> imagePaths,
                             const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
   ~TagConceptManagementPanel() override;
 
@@ -91,7 +91,7 @@ class TagConceptManagementPanel : public QScrollArea {
   void rebuildAliases();
   void updateControls();
 
-  ImageLibraryStore& store_;
+  TagConceptsModel& concepts_;
   const AppLocalization& localization_;
   std::vector<std::string> imagePaths_;
   std::optional<std::int64_t> selectedConceptID_;
@@ -125,7 +125,7 @@ class TagConceptManagementPanel : public QScrollArea {
 
 // How hosts make the panel (the sidebar's tag popover is given this by the application).
 using TagConceptManagementPanelFactory =
-    std::function<QWidget*(ImageLibraryStore& store, std::vector<std::string> imagePaths, QWidget* parent)>;
+    std::function<QWidget*(TagConceptsModel& concepts, std::vector<std::string> imagePaths, QWidget* parent)>;
 TagConceptManagementPanelFactory tagConceptManagementPanelFactory(
     const AppLocalization* localization = nullptr);
 

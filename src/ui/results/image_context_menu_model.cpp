@@ -165,10 +165,11 @@ std::vector<ImageContextMenuEntry> makeImageContextMenu(ImageLibraryStore& store
                   summary.allDeleteCandidates ? "trash.slash" : "trash", reviewEnabled,
                   reviewAction(Mark::deleteCandidate)));
 
-  if (!store.featureAvailability().isTagConceptEnabled || store.tagConcepts().empty()) return entries;
+  const TagConceptsModel& concepts = store.concepts();
+  if (!store.featureAvailability().isTagConceptEnabled || concepts.tagConcepts().empty()) return entries;
 
   entries.push_back(separator());
-  const bool conceptsEnabled = !store.isTagConceptMutationInProgress();
+  const bool conceptsEnabled = !concepts.isTagConceptMutationInProgress();
   for (const bool assign : {true, false}) {
     ImageContextMenuEntry submenu{
         ImageContextMenuEntry::Kind::submenu,
@@ -177,14 +178,14 @@ std::vector<ImageContextMenuEntry> makeImageContextMenu(ImageLibraryStore& store
         conceptsEnabled,
         {},
         {}};
-    for (const TagConcept& concept_ : store.tagConcepts()) {
+    for (const TagConcept& concept_ : concepts.tagConcepts()) {
       submenu.entries.push_back(actionEntry(
           concept_.displayName, "tag", conceptsEnabled, [weakStore, target, assign, conceptID = concept_.id] {
             if (!weakStore) return;
             ImageLibraryStore* liveStore = weakStore.data();
             std::vector<std::string> paths = imageContextMenuTargetPaths(*liveStore, target);
             liveStore->startDetached([liveStore, conceptID, paths = std::move(paths), assign] {
-              return liveStore->setManualTagConceptAssignment(conceptID, paths, assign);
+              return liveStore->concepts().setManualTagConceptAssignment(conceptID, paths, assign);
             });
           }));
     }

@@ -768,7 +768,7 @@ void FilterSidebar::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
   if (store_.featureAvailability().isTagConceptEnabled) {
-    startStoreTask([](ImageLibraryStore& s) { return s.loadTagConcepts(); });
+    startStoreTask([](ImageLibraryStore& s) { return s.concepts().loadTagConcepts(); });
   }
 }
 

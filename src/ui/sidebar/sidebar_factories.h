@@ -14,6 +14,7 @@ class QWidget;
 
 namespace lorvex {
 class ImageLibraryStore;
+class TagConceptsModel;
 }
 
 namespace lorvex::ui {
@@ -21,8 +22,8 @@ namespace lorvex::ui {
 struct ViewResourceDisplay;
 
 struct FilterSidebarFactories {
-  using ConceptManagementFactory =
-      std::function<QWidget*(ImageLibraryStore& store, std::vector<std::string> imagePaths, QWidget* parent)>;
+  using ConceptManagementFactory = std::function<QWidget*(
+      TagConceptsModel& concepts, std::vector<std::string> imagePaths, QWidget* parent)>;
 
   // The toolbar under the scrolling content; `presentReview` opens the Trash review.
   std::function<QWidget*(ImageLibraryStore& store, std::function<void()> presentReview, QWidget* parent)> trashToolbar;

@@ -317,7 +317,7 @@ void FilterTagAdditionPanel::showConceptPage(bool shown) {
   if (shown) {
     std::vector<std::string> paths;
     for (const RecordRef& record : store_.selectedRecords()) paths.push_back(record->file.path);
-    conceptPage_ = conceptManagement_(store_, std::move(paths), this);
+    conceptPage_ = conceptManagement_(store_.concepts(), std::move(paths), this);
     conceptPage_->setObjectName(conceptPage_->objectName().isEmpty() ? QStringLiteral("tagPopover.conceptPage")
                                                                      : conceptPage_->objectName());
     static_cast<QVBoxLayout*>(layout())->addWidget(conceptPage_, 1);

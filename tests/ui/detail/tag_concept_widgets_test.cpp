@@ -37,8 +37,9 @@ class TagConceptWidgetsTest : public testing::DetailWidgetTest {
   }
 
   TagConceptManagementPanel* showManagementPanel(std::vector<std::string> paths) {
-    return host(std::make_unique<TagConceptManagementPanel>(*store, std::move(paths), &localization),
-                {460, 700});
+    return host(
+        std::make_unique<TagConceptManagementPanel>(store->concepts(), std::move(paths), &localization),
+        {460, 700});
   }
 
   std::size_t callCount(const std::string& name) { return harness.service->calls(name).size(); }
@@ -90,7 +91,7 @@ TEST_F(TagConceptWidgetsTest, ChipsShowTheImagesOwnMarksWhenTheFocusComesBackToI
 
   store->selection().selectSingle(std::nullopt);
   settle();
-  auto elsewhere = store->loadManualTagConceptAssignments({});
+  auto elsewhere = store->concepts().loadManualTagConceptAssignments({});
   settle();
   ASSERT_TRUE(elsewhere.isReady());
   focus("/library/a.png");
@@ -318,11 +319,11 @@ TEST_F(TagConceptWidgetsTest, AVanishedSelectionFallsBackToTheFirstConcept) {
   auto* panel = find<TagConceptManagementPanel>("tagConcept.panel");
   panel->selectConcept(3);
   settle();
-  store->setTagConcepts({{7, "Cats", 12}, {9, "Birds", 1}});
+  store->concepts().setTagConcepts({{7, "Cats", 12}, {9, "Birds", 1}});
   settle();
   EXPECT_EQ(panel->selectedConceptID(), 7);
   EXPECT_EQ(find<QLineEdit>("tagConcept.name.placeholder")->text(), "Cats");
-  store->setTagConcepts({});
+  store->concepts().setTagConcepts({});
   settle();
   EXPECT_EQ(panel->selectedConceptID(), std::nullopt);
   EXPECT_TRUE(find<QWidget>("tagConcept.empty")->isVisibleTo(window.get()));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "echo_localization.h"
+#include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/review_fixture.h"
 
 namespace lorvex::ui {
@@ -286,8 +287,8 @@ TEST(ImageContextMenuModel, ConceptSubmenusFollowTheSwitchTheListAndTheMutationF
     StoreOptions options;
     options.featureAvailability.isTagConceptEnabled = c.enabled;
     ReviewFixture f({libraryImage(0)}, {}, options);
-    f.store->setTagConcepts(c.concepts);
-    f.store->setIsTagConceptMutationInProgress(c.mutating);
+    f.store->concepts().setTagConcepts(c.concepts);
+    TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(f.store->concepts(), c.mutating);
     const std::vector<std::string> lines =
         describe(makeImageContextMenu(*f.store, ImageContextMenuTarget::contextSelection(imagePath(0), {}),
                                       testing::echoLocalization(), {}));
@@ -299,7 +300,7 @@ TEST(ImageContextMenuModel, ConceptSubmenusFollowTheSwitchTheListAndTheMutationF
 
 TEST(ImageContextMenuModel, ConceptItemsAssignAndRemoveTheTargetPaths) {
   ReviewFixture f({libraryImage(0), libraryImage(1), libraryImage(2)}, {}, conceptsOn());
-  f.store->setTagConcepts({{7, "Cats", 3}, {9, "Sky", 1}});
+  f.store->concepts().setTagConcepts({{7, "Cats", 3}, {9, "Sky", 1}});
   f.select(2, {2, 0});
   const auto menu = makeImageContextMenu(*f.store, ImageContextMenuTarget::contextSelection(imagePath(0), {}),
                                          testing::echoLocalization(), {});

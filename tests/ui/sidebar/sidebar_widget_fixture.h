@@ -42,7 +42,8 @@ class SidebarWidgetTest : public WidgetTest {
       dialog->setObjectName("test.trashReviewSheet");
       return dialog;
     };
-    factories.tagConceptManagement = [this](ImageLibraryStore&, std::vector<std::string> paths, QWidget* parent) {
+    factories.tagConceptManagement = [this](TagConceptsModel&, std::vector<std::string> paths,
+                                            QWidget* parent) {
       conceptPagePaths.push_back(paths);
       auto* page = new QLabel("concepts", parent);
       page->setObjectName("test.conceptPage");

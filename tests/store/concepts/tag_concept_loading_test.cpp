@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "model/library_error.h"
+#include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 
@@ -49,30 +50,35 @@ struct LoadKind {
 std::vector<LoadKind> loadKinds() {
   return {
       {"concept list", "searchTagConcepts",
-       [](ImageLibraryStore& store, int) { return store.loadTagConcepts(); },
-       [](int which) { return std::any(std::vector<TagConcept>{{which, "answer " + std::to_string(which), which}}); },
+       [](ImageLibraryStore& store, int) { return store.concepts().loadTagConcepts(); },
+       [](int which) {
+         return std::any(std::vector<TagConcept>{{which, "answer " + std::to_string(which), which}});
+       },
        [](const ImageLibraryStore& store, int which) {
-         return store.tagConcepts() == std::vector<TagConcept>{{which, "answer " + std::to_string(which), which}};
+         return store.concepts().tagConcepts() ==
+                std::vector<TagConcept>{{which, "answer " + std::to_string(which), which}};
        }},
       {"aliases of one concept", "tagConceptAliases",
-       [](ImageLibraryStore& store, int) { return store.loadTagConceptAliases(7); },
-       [](int which) { return std::any(std::vector<TagConceptAlias>{{7, "tag " + std::to_string(which)}}); },
+       [](ImageLibraryStore& store, int) { return store.concepts().loadTagConceptAliases(7); },
+       [](int which) {
+         return std::any(std::vector<TagConceptAlias>{{7, "tag " + std::to_string(which)}});
+       },
        [](const ImageLibraryStore& store, int which) {
-         const auto found = store.tagConceptAliasesByID().find(7);
-         return found != store.tagConceptAliasesByID().end() &&
+         const auto found = store.concepts().tagConceptAliasesByID().find(7);
+         return found != store.concepts().tagConceptAliasesByID().end() &&
                 found->second == std::vector<TagConceptAlias>{{7, "tag " + std::to_string(which)}};
        }},
       {"hand assignments", "tagConceptImageAssignments",
        [](ImageLibraryStore& store, int which) {
-         return store.loadManualTagConceptAssignments({"/scope/" + std::to_string(which)});
+         return store.concepts().loadManualTagConceptAssignments({"/scope/" + std::to_string(which)});
        },
        [](int which) {
          return std::any(std::vector<TagConceptManualAssignment>{{which, "/scope/" + std::to_string(which)}});
        },
        [](const ImageLibraryStore& store, int which) {
          const std::string path = "/scope/" + std::to_string(which);
-         return store.manualTagConceptAssignments() == Assignments{{which, path}} &&
-                store.manualTagConceptAssignmentScopePaths() == PathSet{path};
+         return store.concepts().manualTagConceptAssignments() == Assignments{{which, path}} &&
+                store.concepts().manualTagConceptAssignmentScopePaths() == PathSet{path};
        }},
   };
 }
@@ -133,8 +139,8 @@ TEST(ImageLibraryStoreTagConceptLoading, AliasLoadsOfDifferentConceptsBothApply)
   StoreHarness h;
   auto store = h.makeStore(concepts());
   h.service->hold("tagConceptAliases");
-  auto first = store->loadTagConceptAliases(1);
-  auto second = store->loadTagConceptAliases(2);
+  auto first = store->concepts().loadTagConceptAliases(1);
+  auto second = store->concepts().loadTagConceptAliases(2);
   h.service->waitForHeld("tagConceptAliases", 2);
   // The newer concept answers first; the older one's answer still counts.
   for (const auto& call : h.service->heldCalls("tagConceptAliases")) {
@@ -145,9 +151,11 @@ TEST(ImageLibraryStoreTagConceptLoading, AliasLoadsOfDifferentConceptsBothApply)
     h.service->releaseWith(call.id, std::vector<TagConceptAlias>{{1, "cat"}});
   }
   h.drainEvents();
-  const std::map<std::int64_t, std::vector<TagConceptAlias>> expected = {{1, {{1, "cat"}}}, {2, {{2, "dog"}}}};
-  EXPECT_EQ(store->tagConceptAliasesByID(), expected);
-  EXPECT_EQ(store->tagConceptAliasGenerations(), (std::map<std::int64_t, int>{{1, 1}, {2, 1}}));
+  const std::map<std::int64_t, std::vector<TagConceptAlias>> expected = {{1, {{1, "cat"}}},
+                                                                         {2, {{2, "dog"}}}};
+  EXPECT_EQ(store->concepts().tagConceptAliasesByID(), expected);
+  EXPECT_EQ(TagConceptsModelTestAccess::tagConceptAliasGenerations(store->concepts()),
+            (std::map<std::int64_t, int>{{1, 1}, {2, 1}}));
 }
 
 // The scope changes at once and its assignments empty before the answer; the count answers only
@@ -158,12 +166,12 @@ TEST(ImageLibraryStoreTagConceptLoading, AssignmentScopeAndCount) {
   h.service->setAnswer("tagConceptImageAssignments", [](const ServiceCall&) {
     return std::any(std::vector<TagConceptManualAssignment>{{1, "/a"}, {1, "/b"}, {2, "/b"}});
   });
-  auto first = store->loadManualTagConceptAssignments({"/a", "", "/b", "/a", "/c"});
+  auto first = store->concepts().loadManualTagConceptAssignments({"/a", "", "/b", "/a", "/c"});
   h.drainEvents();
   const auto calls = h.service->calls("tagConceptImageAssignments");
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].paths, (Paths{"/a", "/b", "/c"}));
-  EXPECT_EQ(store->manualTagConceptAssignmentScopePaths(), (PathSet{"/a", "/b", "/c"}));
+  EXPECT_EQ(store->concepts().manualTagConceptAssignmentScopePaths(), (PathSet{"/a", "/b", "/c"}));
 
   struct Row {
     const char* name;
@@ -184,31 +192,32 @@ TEST(ImageLibraryStoreTagConceptLoading, AssignmentScopeAndCount) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    EXPECT_EQ(store->manualTagConceptAssignmentCount(row.conceptID, row.paths), row.count);
+    EXPECT_EQ(store->concepts().manualTagConceptAssignmentCount(row.conceptID, row.paths), row.count);
   }
 
   // A new load: the new scope at once, no assignment counted until the answer comes.
   h.service->hold("tagConceptImageAssignments");
-  auto second = store->loadManualTagConceptAssignments({"/b", "/a"});
-  EXPECT_EQ(store->manualTagConceptAssignmentScopePaths(), (PathSet{"/a", "/b"}));
-  EXPECT_TRUE(store->manualTagConceptAssignments().empty());
-  EXPECT_EQ(store->manualTagConceptAssignmentCount(1, {"/a", "/b"}), 0);
+  auto second = store->concepts().loadManualTagConceptAssignments({"/b", "/a"});
+  EXPECT_EQ(store->concepts().manualTagConceptAssignmentScopePaths(), (PathSet{"/a", "/b"}));
+  EXPECT_TRUE(store->concepts().manualTagConceptAssignments().empty());
+  EXPECT_EQ(store->concepts().manualTagConceptAssignmentCount(1, {"/a", "/b"}), 0);
   // A failure keeps that: the scope set, nothing assigned.
   h.service->waitForHeld("tagConceptImageAssignments");
   h.service->fail(h.service->heldCalls("tagConceptImageAssignments")[0].id, failure("assignments failed"));
   h.drainEvents();
   EXPECT_EQ(store->errorMessage(), "assignments failed");
-  EXPECT_EQ(store->manualTagConceptAssignmentScopePaths(), (PathSet{"/a", "/b"}));
-  EXPECT_EQ(store->manualTagConceptAssignmentCount(1, {"/a"}), 0);
+  EXPECT_EQ(store->concepts().manualTagConceptAssignmentScopePaths(), (PathSet{"/a", "/b"}));
+  EXPECT_EQ(store->concepts().manualTagConceptAssignmentCount(1, {"/a"}), 0);
 
   // No path left: both emptied, no call, the message untouched.
-  const int generation = store->manualTagConceptAssignmentGeneration();
-  auto empty = store->loadManualTagConceptAssignments({"", ""});
+  const int generation = TagConceptsModelTestAccess::manualTagConceptAssignmentGeneration(store->concepts());
+  auto empty = store->concepts().loadManualTagConceptAssignments({"", ""});
   h.drainEvents();
   EXPECT_TRUE(empty.isReady());
-  EXPECT_TRUE(store->manualTagConceptAssignmentScopePaths().empty());
-  EXPECT_TRUE(store->manualTagConceptAssignments().empty());
-  EXPECT_EQ(store->manualTagConceptAssignmentGeneration(), generation + 1);
+  EXPECT_TRUE(store->concepts().manualTagConceptAssignmentScopePaths().empty());
+  EXPECT_TRUE(store->concepts().manualTagConceptAssignments().empty());
+  EXPECT_EQ(TagConceptsModelTestAccess::manualTagConceptAssignmentGeneration(store->concepts()),
+            generation + 1);
   EXPECT_EQ(h.service->calls("tagConceptImageAssignments").size(), 2u);
   EXPECT_EQ(store->errorMessage(), "assignments failed");
 }
@@ -218,18 +227,19 @@ TEST(ImageLibraryStoreTagConceptLoading, ConceptsOffAsksTheServiceNothing) {
   StoreHarness h;
   auto store = h.makeStore(concepts(false));
   h.service->setTagConcepts({{1, "Cat", 3}});
-  store->setTagConcepts({{9, "Earlier", 1}});
-  store->setTagConceptAliasesByID({{4, {{4, "old"}}}});
-  auto list = store->loadTagConcepts();
-  auto aliases = store->loadTagConceptAliases(4);
-  auto assignments = store->loadManualTagConceptAssignments({"/a"});
+  store->concepts().setTagConcepts({{9, "Earlier", 1}});
+  TagConceptsModelTestAccess::setTagConceptAliasesByID(store->concepts(), {{4, {{4, "old"}}}});
+  auto list = store->concepts().loadTagConcepts();
+  auto aliases = store->concepts().loadTagConceptAliases(4);
+  auto assignments = store->concepts().loadManualTagConceptAssignments({"/a"});
   h.drainEvents();
   EXPECT_TRUE(list.isReady() && aliases.isReady() && assignments.isReady());
   EXPECT_TRUE(h.service->calls().empty());
-  EXPECT_TRUE(store->tagConcepts().empty());
-  EXPECT_EQ(store->tagConceptAliasesByID(), (std::map<std::int64_t, std::vector<TagConceptAlias>>{{4, {}}}));
-  EXPECT_EQ(store->manualTagConceptAssignmentScopePaths(), PathSet{"/a"});
-  EXPECT_TRUE(store->manualTagConceptAssignments().empty());
+  EXPECT_TRUE(store->concepts().tagConcepts().empty());
+  EXPECT_EQ(store->concepts().tagConceptAliasesByID(),
+            (std::map<std::int64_t, std::vector<TagConceptAlias>>{{4, {}}}));
+  EXPECT_EQ(store->concepts().manualTagConceptAssignmentScopePaths(), PathSet{"/a"});
+  EXPECT_TRUE(store->concepts().manualTagConceptAssignments().empty());
 }
 
 // A load that fails shows its text and keeps what was loaded; the next one that succeeds clears

@@ -2,7 +2,6 @@
 // of the concept state it can affect.
 #include <algorithm>
 #include <exception>
-#include <iterator>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -13,23 +12,22 @@
 #include "model/text/unicode.h"
 #include "model/text/whitespace.h"
 #include "services/image_library_service.h"
-#include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
-#include "store/image_library_store.h"
+#include "store/async/scope_exit.h"
+#include "store/concepts/tag_concepts_model.h"
 
 namespace lorvex {
 
-ImageLibraryStore::TagConceptMutationReadContext ImageLibraryStore::makeTagConceptMutationReadContext(
-    std::optional<std::int64_t> aliasConceptID, const std::optional<std::vector<std::string>>& assignmentPaths) {
+TagConceptsModel::TagConceptMutationReadContext TagConceptsModel::makeTagConceptMutationReadContext(
+    std::optional<std::int64_t> aliasConceptID,
+    const std::optional<std::vector<std::string>>& assignmentPaths) {
   creatingThread_.check();
   TagConceptMutationReadContext context;
-  setTagConceptGeneration(tagConceptGeneration_ + 1);
-  setTagSuggestionGeneration(tagSuggestionGeneration_ + 1);
-  setIsTagSuggestionLoading(false);
+  context.conceptGeneration = ++tagConceptGeneration_;
+  context.suggestions = dependents_.claimTagConceptSuggestions();
   if (aliasConceptID) context.aliasGeneration = advanceTagConceptAliasGeneration(*aliasConceptID);
   if (assignmentPaths) {
-    setManualTagConceptAssignmentGeneration(manualTagConceptAssignmentGeneration_ + 1);
-    context.assignmentGeneration = manualTagConceptAssignmentGeneration_;
+    context.assignmentGeneration = ++manualTagConceptAssignmentGeneration_;
     if (manualTagConceptAssignmentScopePaths_.empty()) {
       context.assignmentPaths = uniqueNonEmptyPaths(*assignmentPaths);
     } else {
@@ -41,34 +39,29 @@ ImageLibraryStore::TagConceptMutationReadContext ImageLibraryStore::makeTagConce
       context.assignmentPaths = std::move(scope);
     }
   }
-  context.conceptGeneration = tagConceptGeneration_;
-  context.suggestionGeneration = tagSuggestionGeneration_;
-  context.suggestionSearchText = activeTagSuggestionSearchText_;
   return context;
 }
 
-QCoro::Task<void> ImageLibraryStore::loadTagConceptMutationReadback(TagConceptMutationReadContext context,
-                                                                    std::optional<std::int64_t> aliasConceptID) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> TagConceptsModel::loadTagConceptMutationReadback(
+    TagConceptMutationReadContext context, std::optional<std::int64_t> aliasConceptID) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  auto read = [service = service_, context, aliasConceptID] {
+  auto read = [service = context_.service(), context, aliasConceptID] {
     TagConceptMutationReadback readback;
     readback.concepts = service->searchTagConcepts(std::nullopt, kTagConceptListLimit);
-    readback.suggestions = service->searchTagConcepts(context.suggestionSearchText, kTagConceptListLimit);
+    readback.suggestions = service->searchTagConcepts(context.suggestions.searchText, kTagConceptListLimit);
     if (aliasConceptID) readback.aliases = service->tagConceptAliases(*aliasConceptID);
-    if (context.assignmentPaths) readback.assignments = service->tagConceptImageAssignments(*context.assignmentPaths);
+    if (context.assignmentPaths)
+      readback.assignments = service->tagConceptImageAssignments(*context.assignmentPaths);
     return readback;
   };
   const std::stop_token noStop;
   // Throws the first service error to the mutation; nothing is applied then.
-  TagConceptMutationReadback readback = co_await runBlocking(*utilityPool_, noStop, read);
+  TagConceptMutationReadback readback = co_await runBlocking(context_.utilityPool(), noStop, read);
 
   // Each part is judged by its own generation: a newer list load does not stop the alias part.
   if (tagConceptGeneration_ == context.conceptGeneration) setTagConcepts(std::move(readback.concepts));
-  if (tagSuggestionGeneration_ == context.suggestionGeneration) {
-    setTagConceptSuggestions(std::move(readback.suggestions));
-    setIsTagSuggestionLoading(false);
-  }
+  dependents_.applyClaimedTagConceptSuggestions(context.suggestions, std::move(readback.suggestions));
   if (aliasConceptID && context.aliasGeneration && readback.aliases) {
     const auto current = tagConceptAliasGenerations_.find(*aliasConceptID);
     if (current != tagConceptAliasGenerations_.end() && current->second == *context.aliasGeneration) {
@@ -77,24 +70,18 @@ QCoro::Task<void> ImageLibraryStore::loadTagConceptMutationReadback(TagConceptMu
       setTagConceptAliasesByID(std::move(byID));
     }
   }
-  if (context.assignmentGeneration && *context.assignmentGeneration == manualTagConceptAssignmentGeneration_ &&
-      context.assignmentPaths && readback.assignments) {
-    setManualTagConceptAssignmentScopePaths(PathSet(context.assignmentPaths->begin(), context.assignmentPaths->end()));
-    setManualTagConceptAssignments(std::unordered_set<TagConceptManualAssignment>(readback.assignments->begin(),
-                                                                                  readback.assignments->end()));
+  if (context.assignmentGeneration &&
+      *context.assignmentGeneration == manualTagConceptAssignmentGeneration_ && context.assignmentPaths &&
+      readback.assignments) {
+    setManualTagConceptAssignmentScopePaths(
+        PathSet(context.assignmentPaths->begin(), context.assignmentPaths->end()));
+    setManualTagConceptAssignments(std::unordered_set<TagConceptManualAssignment>(
+        readback.assignments->begin(), readback.assignments->end()));
   }
 }
 
-void ImageLibraryStore::applyMutatedTagConcept(const TagConcept& concept_) {
+void TagConceptsModel::applyMutatedTagConcept(const TagConcept& concept_) {
   creatingThread_.check();
-  const auto replaced = [&](const std::vector<TagConcept>& list) {
-    std::vector<TagConcept> result;
-    result.reserve(list.size() + 1);
-    std::copy_if(list.begin(), list.end(), std::back_inserter(result),
-                 [&](const TagConcept& entry) { return entry.id != concept_.id; });
-    result.push_back(concept_);
-    return result;
-  };
 
   // The order the service lists concepts in, so the new entry stands where a reload would put it.
   // Keys are built once per entry: the caseless key is not cheap.
@@ -103,10 +90,11 @@ void ImageLibraryStore::applyMutatedTagConcept(const TagConcept& concept_) {
     TagConcept value;
   };
   std::vector<Keyed> keyed;
-  for (TagConcept& entry : replaced(tagConcepts_)) {
-    std::string key = text::caselessKey(entry.displayName);
-    keyed.push_back(Keyed{std::move(key), std::move(entry)});
+  keyed.reserve(tagConcepts_.size() + 1);
+  for (const TagConcept& entry : tagConcepts_) {
+    if (entry.id != concept_.id) keyed.push_back(Keyed{text::caselessKey(entry.displayName), entry});
   }
+  keyed.push_back(Keyed{text::caselessKey(concept_.displayName), concept_});
   std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
     if (a.value.imageCount != b.value.imageCount) return a.value.imageCount > b.value.imageCount;
     if (a.key != b.key) return a.key < b.key;
@@ -117,42 +105,36 @@ void ImageLibraryStore::applyMutatedTagConcept(const TagConcept& concept_) {
   for (Keyed& entry : keyed) concepts.push_back(std::move(entry.value));
   setTagConcepts(std::move(concepts));
 
-  const bool selected = std::any_of(selectedTagConcepts_.begin(), selectedTagConcepts_.end(),
-                                    [&](const TagConcept& entry) { return entry.id == concept_.id; });
-  if (!selected) return;
-  // The chip shows the new name; the filter itself is unchanged, so no search.
-  std::vector<TagConcept> selection = replaced(selectedTagConcepts_);
-  std::stable_sort(selection.begin(), selection.end(),
-                   [](const TagConcept& a, const TagConcept& b) { return a.id < b.id; });
-  setSelectedTagConcepts(std::move(selection));
+  Q_EMIT tagConceptStored(concept_);
 }
 
-QCoro::Task<ImageLibraryStore::TagConceptMutationResult> ImageLibraryStore::runTagConceptMutation(
+QCoro::Task<TagConceptsModel::TagConceptMutationResult> TagConceptsModel::runTagConceptMutation(
     TagConceptMutationCall call, std::optional<std::int64_t> aliasConceptID,
     std::optional<std::vector<std::string>> assignmentPaths, AfterTagConceptReadback after) {
-  auto frame = co_await scope_.enter();
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   TagConceptMutationResult result;
   if (isTagConceptMutationInProgress_) co_return result;
   setIsTagConceptMutationInProgress(true);
-  const ScopeExit lowerFlag(scope_.link(), [this] { setIsTagConceptMutationInProgress(false); });
+  const ScopeExit lowerFlag(context_.scope().link(), [this] { setIsTagConceptMutationInProgress(false); });
   // Taken and dropped: its bumps make every concept load in flight drop its answer, which may
   // predate the change.
   (void)makeTagConceptMutationReadContext(aliasConceptID, assignmentPaths);
 
-  auto mutate = [service = service_, call = std::move(call)] { return call(*service); };
+  auto mutate = [service = context_.service(), call = std::move(call)] { return call(*service); };
   const std::stop_token noStop;
   try {
-    result.concept_ = co_await runBlocking(*userInitiatedPool_, noStop, mutate);
+    result.concept_ = co_await runBlocking(context_.userInitiatedPool(), noStop, mutate);
   } catch (...) {
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     co_return result;
   }
   result.stored = true;
   if (result.concept_) applyMutatedTagConcept(*result.concept_);
 
   // Taken after the change: a load started during the call may have read the library before it.
-  const TagConceptMutationReadContext context = makeTagConceptMutationReadContext(aliasConceptID, assignmentPaths);
+  const TagConceptMutationReadContext context =
+      makeTagConceptMutationReadContext(aliasConceptID, assignmentPaths);
   std::exception_ptr failure;
   try {
     co_await loadTagConceptMutationReadback(context, aliasConceptID);
@@ -161,24 +143,25 @@ QCoro::Task<ImageLibraryStore::TagConceptMutationResult> ImageLibraryStore::runT
   }
   if (failure) {
     // The change itself is stored; only its echo in the views failed.
-    setErrorMessage(failure);
+    context_.setErrorMessage(failure);
     co_return result;
   }
   if (after == AfterTagConceptReadback::refreshResults) {
-    co_await refreshResults(kFirstPageLimit, true);
+    co_await dependents_.refreshResultsAfterTagConceptChange();
   } else {
-    setErrorMessage(std::nullopt);
+    context_.setErrorMessage(std::nullopt);
   }
   co_return result;
 }
 
-QCoro::Task<std::optional<TagConcept>> ImageLibraryStore::storeTagConceptName(std::string displayName,
-                                                                              TagConceptNaming naming) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<std::optional<TagConcept>> TagConceptsModel::storeTagConceptName(std::string displayName,
+                                                                             TagConceptNaming naming) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   std::optional<std::string> name = text::normalizedWhitespace(displayName);
   if (!name) co_return std::nullopt;
-  TagConceptMutationCall call = [name = std::move(*name), naming = std::move(naming)](ImageLibraryServicing& service) {
+  TagConceptMutationCall call = [name = std::move(*name),
+                                 naming = std::move(naming)](ImageLibraryServicing& service) {
     return std::optional<TagConcept>(naming(service, name));
   };
   const std::optional<std::int64_t> noAlias;
@@ -188,27 +171,29 @@ QCoro::Task<std::optional<TagConcept>> ImageLibraryStore::storeTagConceptName(st
   co_return result.concept_;
 }
 
-QCoro::Task<std::optional<TagConcept>> ImageLibraryStore::createTagConcept(std::string displayName) {
+QCoro::Task<std::optional<TagConcept>> TagConceptsModel::createTagConcept(std::string displayName) {
   TagConceptNaming naming = [](ImageLibraryServicing& service, const std::string& name) {
     return service.createTagConcept(name);
   };
   return storeTagConceptName(std::move(displayName), std::move(naming));
 }
 
-QCoro::Task<std::optional<TagConcept>> ImageLibraryStore::renameTagConcept(std::int64_t conceptID,
-                                                                           std::string displayName) {
+QCoro::Task<std::optional<TagConcept>> TagConceptsModel::renameTagConcept(std::int64_t conceptID,
+                                                                          std::string displayName) {
   TagConceptNaming naming = [conceptID](ImageLibraryServicing& service, const std::string& name) {
     return service.renameTagConcept(conceptID, name);
   };
   return storeTagConceptName(std::move(displayName), std::move(naming));
 }
 
-QCoro::Task<bool> ImageLibraryStore::changeTagConceptAlias(std::int64_t conceptID, std::string tag, bool adds) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> TagConceptsModel::changeTagConceptAlias(std::int64_t conceptID, std::string tag,
+                                                          bool adds) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   std::optional<std::string> normalized = text::normalizedWhitespace(tag);
   if (!normalized) co_return false;
-  TagConceptMutationCall call = [conceptID, tag = std::move(*normalized), adds](ImageLibraryServicing& service) {
+  TagConceptMutationCall call = [conceptID, tag = std::move(*normalized),
+                                 adds](ImageLibraryServicing& service) {
     if (adds) {
       service.addTagConceptAlias(conceptID, tag);
     } else {
@@ -223,20 +208,21 @@ QCoro::Task<bool> ImageLibraryStore::changeTagConceptAlias(std::int64_t conceptI
   co_return result.stored;
 }
 
-QCoro::Task<bool> ImageLibraryStore::addTagConceptAlias(std::int64_t conceptID, std::string tag) {
+QCoro::Task<bool> TagConceptsModel::addTagConceptAlias(std::int64_t conceptID, std::string tag) {
   return changeTagConceptAlias(conceptID, std::move(tag), true);
 }
 
-QCoro::Task<void> ImageLibraryStore::removeTagConceptAlias(std::int64_t conceptID, std::string tag) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> TagConceptsModel::removeTagConceptAlias(std::int64_t conceptID, std::string tag) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const bool adds = false;
   co_await changeTagConceptAlias(conceptID, tag, adds);
 }
 
-QCoro::Task<void> ImageLibraryStore::setManualTagConceptAssignment(std::int64_t conceptID,
-                                                                   std::vector<std::string> imagePaths, bool assign) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> TagConceptsModel::setManualTagConceptAssignment(std::int64_t conceptID,
+                                                                  std::vector<std::string> imagePaths,
+                                                                  bool assign) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   std::vector<std::string> paths = uniqueNonEmptyPaths(imagePaths);
   if (paths.empty()) co_return;

@@ -2,6 +2,7 @@
 // whose prompts carry tags are registered, a concept is made an alias of one tag and selected as a
 // filter, and then images are assigned to it by hand and taken back.
 #include <gtest/gtest.h>
+#include <qcoro/qcorotask.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,11 +11,9 @@
 #include <string>
 #include <vector>
 
-#include <qcoro/qcorotask.h>
-
-#include "event_loop.h"
 #include "platform/scoped_environment_variable.h"
 #include "platform/temporary_folder.h"
+#include "store/event_loop.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
 #include "support/png_builder.h"
@@ -33,7 +32,7 @@ Paths windowPaths(const ImageLibraryStore& store) {
 }
 
 std::optional<TagConcept> listedConcept(const ImageLibraryStore& store, std::int64_t id) {
-  for (const auto& concept_ : store.tagConcepts()) {
+  for (const auto& concept_ : store.concepts().tagConcepts()) {
     if (concept_.id == id) return concept_;
   }
   return std::nullopt;
@@ -55,7 +54,8 @@ TEST(TagConceptLibraryIntegration, AConceptFilterFollowsItsAliasAndHandAssignmen
     const fs::path path = pictures / name;
     testing::PNGBuilder()
         .ihdr(4, 4)
-        .tEXt("parameters", prompt + "\nNegative prompt: blurry\nSteps: 20, Sampler: Euler a, CFG scale: 7, Seed: 1")
+        .tEXt("parameters",
+              prompt + "\nNegative prompt: blurry\nSteps: 20, Sampler: Euler a, CFG scale: 7, Seed: 1")
         .iend()
         .writeTo(path.string());
     (name.starts_with("cat") ? cats : others).push_back(fs::canonical(path).string());
@@ -69,26 +69,28 @@ TEST(TagConceptLibraryIntegration, AConceptFilterFollowsItsAliasAndHandAssignmen
   ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
   ASSERT_EQ(store->resultWindow().records().size(), images.size());
 
-  const std::optional<TagConcept> created = QCoro::waitFor(store->createTagConcept("  Small   cats "));
+  const std::optional<TagConcept> created =
+      QCoro::waitFor(store->concepts().createTagConcept("  Small   cats "));
   ASSERT_TRUE(created.has_value()) << store->errorMessage().value_or("");
   EXPECT_EQ(created->displayName, "Small cats");
-  ASSERT_TRUE(QCoro::waitFor(store->addTagConceptAlias(created->id, "cat"))) << store->errorMessage().value_or("");
+  ASSERT_TRUE(QCoro::waitFor(store->concepts().addTagConceptAlias(created->id, "cat")))
+      << store->errorMessage().value_or("");
   ASSERT_EQ(listedConcept(*store, created->id)->imageCount, 3);
   QCoro::waitFor(store->toggleSelectedTagConcept(*listedConcept(*store, created->id)));
   EXPECT_EQ(windowPaths(*store), cats);
 
   // By hand: the dog joins the filtered results, then leaves again.
   const std::string& dog = others[0];
-  QCoro::waitFor(store->setManualTagConceptAssignment(created->id, {dog}, true));
+  QCoro::waitFor(store->concepts().setManualTagConceptAssignment(created->id, {dog}, true));
   Paths withDog = cats;
   withDog.push_back(dog);
   std::sort(withDog.begin(), withDog.end());
   EXPECT_EQ(windowPaths(*store), withDog);
-  EXPECT_EQ(store->manualTagConceptAssignmentCount(created->id, {dog}), 1);
+  EXPECT_EQ(store->concepts().manualTagConceptAssignmentCount(created->id, {dog}), 1);
   EXPECT_EQ(listedConcept(*store, created->id)->imageCount, 4);
-  QCoro::waitFor(store->setManualTagConceptAssignment(created->id, {dog}, false));
+  QCoro::waitFor(store->concepts().setManualTagConceptAssignment(created->id, {dog}, false));
   EXPECT_EQ(windowPaths(*store), cats);
-  EXPECT_EQ(store->manualTagConceptAssignmentCount(created->id, {dog}), 0);
+  EXPECT_EQ(store->concepts().manualTagConceptAssignmentCount(created->id, {dog}), 0);
   EXPECT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
 
   store->stopBackgroundLibrarySync();

@@ -12,7 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "library_workflow_fixture.h"
+#include "store/concepts/tag_concepts_model_test_access.h"
+#include "store/library_workflow_fixture.h"
 
 namespace lorvex {
 namespace {
@@ -61,33 +62,60 @@ struct Operation {
 const std::string kInput = "  Na \t me ";
 
 const std::vector<Operation> kOperations = {
-    {"createTagConcept", [](ImageLibraryStore& s, const std::string& in) { return Mutation{.named = s.createTagConcept(in)}; }, " \t\n", "nil", "Na me", false},
-    {"renameTagConcept", [](ImageLibraryStore& s, const std::string& in) { return Mutation{.named = s.renameTagConcept(5, in)}; }, "\u3000", "nil", "Na me", false},
-    {"addTagConceptAlias", [](ImageLibraryStore& s, const std::string& in) { return Mutation{.alias = s.addTagConceptAlias(5, in)}; }, "  ", "not added", "added", false},
-    {"removeTagConceptAlias", [](ImageLibraryStore& s, const std::string& in) { return Mutation{.other = s.removeTagConceptAlias(5, in)}; }, "", "done", "done", false},
-    {"assignImagesToTagConcept", [](ImageLibraryStore& s, const std::string& in) { return Mutation{.other = s.setManualTagConceptAssignment(5, {in, "", in}, true)}; }, "", "done", "done", true},
-    {"unassignImagesFromTagConcept", [](ImageLibraryStore& s, const std::string& in) { return Mutation{.other = s.setManualTagConceptAssignment(5, {in}, false)}; }, "", "done", "done", true},
+    {"createTagConcept",
+     [](ImageLibraryStore& s, const std::string& in) {
+       return Mutation{.named = s.concepts().createTagConcept(in)};
+     },
+     " \t\n", "nil", "Na me", false},
+    {"renameTagConcept",
+     [](ImageLibraryStore& s, const std::string& in) {
+       return Mutation{.named = s.concepts().renameTagConcept(5, in)};
+     },
+     "\u3000", "nil", "Na me", false},
+    {"addTagConceptAlias",
+     [](ImageLibraryStore& s, const std::string& in) {
+       return Mutation{.alias = s.concepts().addTagConceptAlias(5, in)};
+     },
+     "  ", "not added", "added", false},
+    {"removeTagConceptAlias",
+     [](ImageLibraryStore& s, const std::string& in) {
+       return Mutation{.other = s.concepts().removeTagConceptAlias(5, in)};
+     },
+     "", "done", "done", false},
+    {"assignImagesToTagConcept",
+     [](ImageLibraryStore& s, const std::string& in) {
+       return Mutation{.other = s.concepts().setManualTagConceptAssignment(5, {in, "", in}, true)};
+     },
+     "", "done", "done", true},
+    {"unassignImagesFromTagConcept",
+     [](ImageLibraryStore& s, const std::string& in) {
+       return Mutation{.other = s.concepts().setManualTagConceptAssignment(5, {in}, false)};
+     },
+     "", "done", "done", true},
 };
 
-bool namesConcept(const Operation& op) { return std::string(op.notStarted) == "nil"; }
+bool namesConcept(const Operation& op) {
+  return std::string(op.notStarted) == "nil";
+}
 
 TEST(ImageLibraryStoreTagConceptMutations, BlankInputOrABusyStoreStartsNothing) {
   for (const auto& op : kOperations) {
     SCOPED_TRACE(op.call);
     ConceptFixture f;
     int flagSignals = 0;
-    QObject::connect(f.store.get(), &ImageLibraryStore::isTagConceptMutationInProgressChanged, [&] { ++flagSignals; });
+    QObject::connect(&f.store->concepts(), &TagConceptsModel::isTagConceptMutationInProgressChanged,
+                     [&] { ++flagSignals; });
     auto blank = op.start(*f.store, op.blank);
     EXPECT_EQ(blank.finish(f), op.notStarted);
     EXPECT_EQ(flagSignals, 0);
     EXPECT_TRUE(f.service().calls().empty());
-    EXPECT_EQ(f.store->tagConceptGeneration(), 0);
+    EXPECT_EQ(TagConceptsModelTestAccess::tagConceptGeneration(f.store->concepts()), 0);
 
     // While this one is held, every other mutation is dropped without a call.
     f.service().hold(op.call);
     auto first = op.start(*f.store, "/held");
     f.service().waitForHeld(op.call);
-    EXPECT_TRUE(f.store->isTagConceptMutationInProgress());
+    EXPECT_TRUE(f.store->concepts().isTagConceptMutationInProgress());
     const auto callsBefore = f.service().calls().size();
     for (const auto& second : kOperations) {
       auto dropped = second.start(*f.store, "/other");
@@ -98,7 +126,7 @@ TEST(ImageLibraryStoreTagConceptMutations, BlankInputOrABusyStoreStartsNothing) 
     EXPECT_EQ(f.service().calls().size(), callsBefore);
     f.service().releaseAll();
     first.finish(f);
-    EXPECT_FALSE(f.store->isTagConceptMutationInProgress());
+    EXPECT_FALSE(f.store->concepts().isTagConceptMutationInProgress());
   }
 }
 
@@ -112,11 +140,12 @@ TEST(ImageLibraryStoreTagConceptMutations, EveryOutcome) {
       ConceptFixture f;
       f.store->setErrorMessage("shown earlier");
       if (outcome == Outcome::callFails) f.fail(op.call, testing::libraryFailure("call failed"));
-      if (outcome == Outcome::readBackFails) f.fail("searchTagConcepts", testing::libraryFailure("read-back failed"));
+      if (outcome == Outcome::readBackFails)
+        f.fail("searchTagConcepts", testing::libraryFailure("read-back failed"));
       const int resets = f.store->searchResultsResetCount();
       auto mutation = op.start(*f.store, kInput);
       const std::string given = mutation.finish(f);
-      EXPECT_FALSE(f.store->isTagConceptMutationInProgress());
+      EXPECT_FALSE(f.store->concepts().isTagConceptMutationInProgress());
 
       const auto calls = f.service().calls(op.call);
       ASSERT_EQ(calls.size(), 1u);
@@ -131,9 +160,10 @@ TEST(ImageLibraryStoreTagConceptMutations, EveryOutcome) {
         EXPECT_EQ(searches[0].query->limit, 501);
       }
       EXPECT_EQ(f.store->searchResultsResetCount(), resets + (refreshes ? 1 : 0));
-      const std::optional<std::string> message = outcome == Outcome::callFails       ? "call failed"
-                                                 : outcome == Outcome::readBackFails ? "read-back failed"
-                                                                                     : std::optional<std::string>();
+      const std::optional<std::string> message = outcome == Outcome::callFails ? "call failed"
+                                                 : outcome == Outcome::readBackFails
+                                                     ? "read-back failed"
+                                                     : std::optional<std::string>();
       EXPECT_EQ(f.store->errorMessage(), message);
       EXPECT_EQ(f.sawCall("searchTagConcepts"), stored);
     }
@@ -158,30 +188,42 @@ TEST(ImageLibraryStoreTagConceptMutations, LoadsAroundAMutation) {
   };
   const Concepts readBackConcepts = {{5, "Read back", 3}};
   const std::vector<Row> rows = {
-      {"concept list", "searchTagConcepts", [](ImageLibraryStore& s) { return s.loadTagConcepts(); }, 0,
-       Concepts{{5, "Loaded", 1}}, readBackConcepts,
-       [](const ImageLibraryStore& s, const std::any& v) { return s.tagConcepts() == std::any_cast<Concepts>(v); }},
+      {"concept list", "searchTagConcepts",
+       [](ImageLibraryStore& s) { return s.concepts().loadTagConcepts(); }, 0, Concepts{{5, "Loaded", 1}},
+       readBackConcepts,
+       [](const ImageLibraryStore& s, const std::any& v) {
+         return s.concepts().tagConcepts() == std::any_cast<Concepts>(v);
+       }},
       {"tag suggestions without text", "searchTagConcepts",
        [](ImageLibraryStore& s) { return s.loadTagSuggestions(std::nullopt); }, 1, Concepts{{5, "Loaded", 1}},
        readBackConcepts,
        [](const ImageLibraryStore& s, const std::any& v) {
-         return s.tagConcepts() == std::any_cast<Concepts>(v) && s.tagConceptSuggestions() == std::any_cast<Concepts>(v);
+         return s.concepts().tagConcepts() == std::any_cast<Concepts>(v) &&
+                s.tagConceptSuggestions() == std::any_cast<Concepts>(v);
        }},
-      {"aliases", "tagConceptAliases", [](ImageLibraryStore& s) { return s.loadTagConceptAliases(5); }, 2,
-       Aliases{{5, "loaded"}}, Aliases{{5, "read back"}},
+      {"aliases", "tagConceptAliases",
+       [](ImageLibraryStore& s) { return s.concepts().loadTagConceptAliases(5); }, 2, Aliases{{5, "loaded"}},
+       Aliases{{5, "read back"}},
        [](const ImageLibraryStore& s, const std::any& v) {
-         const auto found = s.tagConceptAliasesByID().find(5);
-         return found != s.tagConceptAliasesByID().end() && found->second == std::any_cast<Aliases>(v);
+         const auto found = s.concepts().tagConceptAliasesByID().find(5);
+         return found != s.concepts().tagConceptAliasesByID().end() &&
+                found->second == std::any_cast<Aliases>(v);
        }},
       {"assignments", "tagConceptImageAssignments",
-       [](ImageLibraryStore& s) { return s.loadManualTagConceptAssignments({"/a"}); }, 4,
+       [](ImageLibraryStore& s) { return s.concepts().loadManualTagConceptAssignments({"/a"}); }, 4,
        Assigned{{5, "/a"}, {6, "/a"}}, Assigned{{5, "/a"}},
        [](const ImageLibraryStore& s, const std::any& v) {
          const auto list = std::any_cast<Assigned>(v);
-         return s.manualTagConceptAssignments() == std::unordered_set<TagConceptManualAssignment>(list.begin(), list.end());
+         return s.concepts().manualTagConceptAssignments() ==
+                std::unordered_set<TagConceptManualAssignment>(list.begin(), list.end());
        }},
   };
-  enum class Timing { beforeAnsweredDuringCall, beforeAnsweredLast, duringCallAnsweredLast, duringReadBackAnsweredFirst };
+  enum class Timing {
+    beforeAnsweredDuringCall,
+    beforeAnsweredLast,
+    duringCallAnsweredLast,
+    duringReadBackAnsweredFirst
+  };
   for (const auto& row : rows) {
     for (const Timing timing : {Timing::beforeAnsweredDuringCall, Timing::beforeAnsweredLast,
                                 Timing::duringCallAnsweredLast, Timing::duringReadBackAnsweredFirst}) {
@@ -195,7 +237,8 @@ TEST(ImageLibraryStoreTagConceptMutations, LoadsAroundAMutation) {
       const bool duringReadBack = timing == Timing::duringReadBackAnsweredFirst;
       if (!duringReadBack) f.service().hold(op.call);
       std::optional<QCoro::Task<void>> load;
-      if (timing == Timing::beforeAnsweredDuringCall || timing == Timing::beforeAnsweredLast) load = row.load(*f.store);
+      if (timing == Timing::beforeAnsweredDuringCall || timing == Timing::beforeAnsweredLast)
+        load = row.load(*f.store);
       auto mutation = op.start(*f.store, "/a");
       f.service().waitForHeld(duringReadBack ? row.call : op.call);
       if (!load) load = row.load(*f.store);
@@ -244,7 +287,7 @@ TEST(ImageLibraryStoreTagConceptMutations, WhatTheReadBackReads) {
     SCOPED_TRACE(row.name);
     ConceptFixture f;
     auto suggestions = f.store->loadTagSuggestions(std::string("  cat "));
-    auto scope = f.store->loadManualTagConceptAssignments(row.scope);
+    auto scope = f.store->concepts().loadManualTagConceptAssignments(row.scope);
     f.harness.drainEvents();
     f.answer("searchTagConcepts", Concepts{{5, "Cat", 2}});
     f.answer("tagConceptImageAssignments", std::vector<TagConceptManualAssignment>{{5, "/b"}});
@@ -263,12 +306,12 @@ TEST(ImageLibraryStoreTagConceptMutations, WhatTheReadBackReads) {
     EXPECT_EQ(texts, (std::vector<std::optional<std::string>>{std::nullopt, "cat"}));
     EXPECT_EQ(aliasConcept, row.aliasConcept);
     EXPECT_EQ(assignmentPaths, row.assignmentPaths);
-    EXPECT_EQ(f.store->tagConcepts(), (Concepts{{5, "Cat", 2}}));
+    EXPECT_EQ(f.store->concepts().tagConcepts(), (Concepts{{5, "Cat", 2}}));
     EXPECT_EQ(f.store->tagConceptSuggestions(), (Concepts{{5, "Cat", 2}}));
     if (row.assignmentPaths) {
-      EXPECT_EQ(f.store->manualTagConceptAssignmentScopePaths(),
+      EXPECT_EQ(f.store->concepts().manualTagConceptAssignmentScopePaths(),
                 PathSet(row.assignmentPaths->begin(), row.assignmentPaths->end()));
-      EXPECT_EQ(f.store->manualTagConceptAssignmentCount(5, *row.assignmentPaths), 1);
+      EXPECT_EQ(f.store->concepts().manualTagConceptAssignmentCount(5, *row.assignmentPaths), 1);
     }
   }
 }
@@ -292,18 +335,19 @@ TEST(ImageLibraryStoreTagConceptMutations, WhereAChangedConceptStands) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     ConceptFixture f;
-    f.store->setTagConcepts(row.before);
+    f.store->concepts().setTagConcepts(row.before);
     const Concepts selected = {{1, "A", 5}, {5, "old", 1}, {9, "C", 1}};
     f.store->setSelectedTagConcepts(selected);
     f.answer("renameTagConcept", row.stored);
     f.service().hold("searchTagConcepts");
-    auto rename = f.store->renameTagConcept(row.stored.id, "given");
+    auto rename = f.store->concepts().renameTagConcept(row.stored.id, "given");
     f.service().waitForHeld("searchTagConcepts");
     std::vector<std::int64_t> order;
-    for (const auto& c : f.store->tagConcepts()) order.push_back(c.id);
+    for (const auto& c : f.store->concepts().tagConcepts()) order.push_back(c.id);
     EXPECT_EQ(order, row.order);
-    EXPECT_NE(std::find(f.store->tagConcepts().begin(), f.store->tagConcepts().end(), row.stored),
-              f.store->tagConcepts().end());
+    EXPECT_NE(std::find(f.store->concepts().tagConcepts().begin(), f.store->concepts().tagConcepts().end(),
+                        row.stored),
+              f.store->concepts().tagConcepts().end());
     Concepts expectedSelection = selected;
     for (auto& c : expectedSelection) {
       if (c.id == row.stored.id) c = row.stored;

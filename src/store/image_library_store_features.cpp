@@ -1,0 +1,44 @@
+// The store as the composition of its feature models: how each model's reactions reach the others.
+// Every cross-feature reaction is wired here, so this file is where to look for "what else happens
+// when ...".
+#include <utility>
+#include <vector>
+
+#include "store/image_library_store.h"
+
+namespace lorvex {
+
+void ImageLibraryStore::wireFeatureModels() {
+  // The context's service and error line, under the store's signals their observers know.
+  connect(context_.get(), &StoreContext::serviceChanged, this, &ImageLibraryStore::serviceChanged);
+  connect(context_.get(), &StoreContext::errorMessageChanged, this, &ImageLibraryStore::errorMessageChanged);
+
+  // Concepts → filters: a stored concept shows its new name in the filter selection at once.
+  connect(concepts_.get(), &TagConceptsModel::tagConceptStored, this,
+          [this](const TagConcept& concept_) { showStoredTagConceptInSelection(concept_); });
+
+  // Concepts → filters and results, asked and awaited: ConceptDependents below.
+  // Filters → concepts: a tag suggestion load without text read the whole concept list and sets it
+  // (concepts_->setTagConcepts in loadTagSuggestions), while the filters still live in the store.
+}
+
+// ---- What a concept change asks of the filters and the results ----
+
+TagConceptSuggestionClaim ImageLibraryStore::ConceptDependents::claimTagConceptSuggestions() {
+  store_.setTagSuggestionGeneration(store_.tagSuggestionGeneration_ + 1);
+  store_.setIsTagSuggestionLoading(false);
+  return TagConceptSuggestionClaim{store_.tagSuggestionGeneration_, store_.activeTagSuggestionSearchText_};
+}
+
+void ImageLibraryStore::ConceptDependents::applyClaimedTagConceptSuggestions(
+    const TagConceptSuggestionClaim& claim, std::vector<TagConcept> suggestions) {
+  if (store_.tagSuggestionGeneration_ != claim.generation) return;
+  store_.setTagConceptSuggestions(std::move(suggestions));
+  store_.setIsTagSuggestionLoading(false);
+}
+
+QCoro::Task<void> ImageLibraryStore::ConceptDependents::refreshResultsAfterTagConceptChange() {
+  return store_.refreshResults(kFirstPageLimit, true);
+}
+
+}  // namespace lorvex
