@@ -1,5 +1,7 @@
 #include "main_thread_busy_clock.h"
 
+#include <time.h>
+
 #include <QAbstractEventDispatcher>
 #include <QEvent>
 #include <QMetaEnum>
@@ -15,6 +17,12 @@ std::string describe(QEvent::Type type, const QMetaObject& meta, const QString& 
   text += std::string(" for ") + meta.className();
   if (!name.isEmpty()) text += " \"" + name.toStdString() + "\"";
   return text;
+}
+
+std::chrono::nanoseconds threadCPUTime() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
 }  // namespace
@@ -39,6 +47,7 @@ bool MainThreadBusyClock::notify(QObject* receiver, QEvent* event) {
   const QMetaObject* meta = receiver->metaObject();
   const QString name = receiver->objectName();
   const Clock::duration blockedBefore = blocked_;
+  const std::chrono::nanoseconds cpuStart = threadCPUTime();
   const Clock::time_point start = Clock::now();
   ++depth_;
   bool handled = false;
@@ -51,6 +60,7 @@ bool MainThreadBusyClock::notify(QObject* receiver, QEvent* event) {
   --depth_;
   const Clock::duration handling = Clock::now() - start - (blocked_ - blockedBefore);
   window_.busy += handling;
+  window_.cpu += std::chrono::duration_cast<Clock::duration>(threadCPUTime() - cpuStart);
   ++window_.events;
   if (handling > window_.longest) {
     window_.longest = handling;

@@ -3,7 +3,8 @@
 // benchmark opens and closes around each input, how long the main thread spent handling events, and
 // which single event took longest. Only outermost events count (the events handled inside another's
 // handling are part of it), and, as in the stall monitor, the time spent waiting in a nested event
-// loop (a menu, a dialog) is not handling.
+// loop (a menu, a dialog) is not handling. Beside that wall time, the main thread's CPU time in the
+// same handling tells waiting (for the library's writer, or for a core on a busy machine) from work.
 //
 // Thread safety: GUI thread only; events of other threads pass through untimed.
 #pragma once
@@ -22,6 +23,7 @@ class MainThreadBusyClock final : public app::StallMonitoringApplication {
 
   struct Window {
     Clock::duration busy{};     // handling, summed
+    Clock::duration cpu{};      // the main thread's CPU time in it: busy less waits (a lock, the scheduler)
     Clock::duration longest{};  // the longest single event
     std::string longestEvent;   // what it was: the event type and its receiver
     int events = 0;
