@@ -1,18 +1,22 @@
 #include "journey.h"
 
+#include <QtTest/qtestspontaneevent.h>
+
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QWindow>
-#include <QtTest/qtestspontaneevent.h>
 
 #include "app/main_window.h"
 #include "ui/support/ui_test_application.h"
@@ -115,6 +119,14 @@ QWidget* widgetUnderPointer(QWidget* top, const QPoint& point) {
   return hit != nullptr ? hit : top;
 }
 
+std::string modifiersText(Qt::KeyboardModifiers modifiers) {
+  std::string text;
+  if (modifiers & Qt::ControlModifier) text += "Ctrl+";
+  if (modifiers & Qt::AltModifier) text += "Alt+";
+  if (modifiers & Qt::ShiftModifier) text += "Shift+";
+  return text;
+}
+
 // The window that takes the keyboard now: an open popup, then a modal dialog, then the focused one.
 QWindow* keyboardWindow(QWidget& fallback) {
   if (QWidget* popup = QApplication::activePopupWidget()) return popup->windowHandle();
@@ -134,6 +146,16 @@ void Driver::beginJourney(const std::string& name) {
 void Driver::step(const std::string& name) {
   settle();
   reporter_.reached(journey_, name);
+}
+
+std::string Driver::inputName(const std::string& what, const QWidget* target) {
+  // The nearest widget the program named: a grid's viewport (Qt names it) is the grid's.
+  const QWidget* named = target;
+  while (named != nullptr &&
+         (named->objectName().isEmpty() || named->objectName().startsWith(QLatin1String("qt_")))) {
+    named = named->parentWidget();
+  }
+  return what + " " + nameOf(named != nullptr ? named : target);
 }
 
 std::string Driver::nameOf(const QObject* object) {
@@ -163,7 +185,7 @@ QWidget* Driver::shown(const QString& name, QWidget* within) const {
 QWidget* Driver::control(const QString& name, Look look, Where where) {
   QWidget* found = nullptr;
   if (!ui::testing::runEventsUntil([&] { return (found = shown(name, look.within)) != nullptr; },
-                                   kControlLimit)) {
+                                   patient(kControlLimit))) {
     reporter_.failed(journey_ + ": no control \"" + text(name) + "\" shows", where);
     return nullptr;
   }
@@ -243,6 +265,7 @@ bool Driver::check(bool condition, const std::string& message, Where where) {
 
 bool Driver::waitUntil(const std::function<bool()>& done, const std::string& what,
                        std::chrono::milliseconds limit, Where where) {
+  limit = patient(limit);
   if (ui::testing::runEventsUntil(done, limit)) return true;
   reporter_.failed(journey_ + ": waited " + std::to_string(limit.count()) + " ms for " + what, where);
   return false;
@@ -266,8 +289,10 @@ void Driver::click(QWidget* control, Qt::KeyboardModifiers modifiers, std::optio
   if (hit != control && !control->isAncestorOf(hit)) {
     reporter_.failed(journey_ + ": a click on " + nameOf(control) + " lands on " + nameOf(hit), where);
   }
+  reporter_.acting(inputName(modifiersText(modifiers) + "click", control));
   QTest::mouseClick(top->windowHandle(), Qt::LeftButton, modifiers, point);
   settle();
+  reporter_.acted();
 }
 
 void Driver::doubleClick(QWidget* control, std::optional<QPoint> at, Where where) {
@@ -277,13 +302,50 @@ void Driver::doubleClick(QWidget* control, std::optional<QPoint> at, Where where
   }
   QWidget* top = control->window();
   const QPoint point = control->mapTo(top, at.value_or(control->rect().center()));
+  reporter_.acting(inputName("double-click", control));
   QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, point);
   settle();
+  reporter_.acted();
+}
+
+void Driver::clickMenuEntry(QWidget* button, int entry, Where where) {
+  bool clicked = false;
+  QTimer look;
+  look.setInterval(10);
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr || !menu->isVisible()) return;
+    look.stop();
+    int index = 0;
+    for (QAction* action : menu->actions()) {
+      if (action->isSeparator() || index++ != entry) continue;
+      if (action->isEnabled()) {
+        QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          menu->actionGeometry(action).center());
+        clicked = true;
+      }
+      break;
+    }
+    if (!clicked) menu->close();
+  });
+  look.start();
+  click(button, Qt::NoModifier, std::nullopt, where);
+  look.stop();
+  if (!clicked) {
+    reporter_.failed(journey_ + ": " + nameOf(button) + "'s menu has no entry " + std::to_string(entry) +
+                         " to click, or it is disabled",
+                     where);
+  }
 }
 
 void Driver::press(Qt::Key key, Qt::KeyboardModifiers modifiers) {
-  QTest::keyClick(keyboardWindow(app_.window()), key, modifiers);
+  QWindow* window = keyboardWindow(app_.window());
+  const QWidget* focus = QApplication::focusWidget();
+  reporter_.acting(inputName("key " + QKeySequence(key | modifiers).toString().toStdString() + " to",
+                             focus != nullptr ? focus : QApplication::activePopupWidget()));
+  QTest::keyClick(window, key, modifiers);
   settle();
+  reporter_.acted();
 }
 
 void Driver::type(const QString& typed, Where where) {
@@ -292,8 +354,10 @@ void Driver::type(const QString& typed, Where where) {
     reporter_.failed(journey_ + ": no field has the keyboard to type \"" + text(typed) + "\" into", where);
     return;
   }
+  reporter_.acting(inputName("type into", field));
   QTest::keyClicks(field, typed);
   settle();
+  reporter_.acted();
 }
 
 void Driver::wheel(QWidget* control, QPoint angleDelta, Qt::KeyboardModifiers modifiers, Where where) {
@@ -309,8 +373,10 @@ void Driver::wheel(QWidget* control, QPoint angleDelta, Qt::KeyboardModifiers mo
                     Qt::NoScrollPhase, false);
   // As the window delivers it: unaccepted, it goes on to the parents.
   QSpontaneKeyEvent::setSpontaneous(&event);
+  reporter_.acting(inputName("wheel over", control));
   QApplication::instance()->notify(target, &event);
   settle();
+  reporter_.acted();
 }
 
 }  // namespace lorvex::journeys

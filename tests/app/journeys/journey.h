@@ -13,15 +13,15 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <source_location>
 #include <string>
-
-#include <QPoint>
-#include <QString>
-#include <QWidget>
 
 #include "journey_app.h"
 
@@ -35,6 +35,11 @@ class JourneyReporter {
   // The person now sees the state named `step` of `journey`.
   virtual void reached(const std::string& journey, const std::string& step) = 0;
   virtual void failed(const std::string& message, const std::source_location& where) = 0;
+  // An input named `action` ("key Right to results.grid", "click results.filterReset") is about to
+  // be delivered; acted() follows once the window has caught up with it. For whoever times the
+  // steps (bench/app/bench_journey); nothing by default.
+  virtual void acting(const std::string& action) { static_cast<void>(action); }
+  virtual void acted() {}
 };
 
 // Whether a control's text must show whole, or is cut on purpose (the Part elides it).
@@ -55,6 +60,10 @@ class Driver {
   JourneyApp& app() const { return app_; }
   void beginJourney(const std::string& name);
   const std::string& journey() const { return journey_; }
+  // The longest any wait for a control or a state lasts from now on (at most the wait's own
+  // limit). For a run whose library the journeys' checks were not written for, where a failed
+  // wait would only lengthen the run.
+  void setPatience(std::chrono::milliseconds patience) { patience_ = patience; }
   // Lets the window catch up, then tells the reporter the person sees `name` now.
   void step(const std::string& name);
 
@@ -90,6 +99,9 @@ class Driver {
   void click(QWidget* control, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
              std::optional<QPoint> at = {}, Where where = Where::current());
   void doubleClick(QWidget* control, std::optional<QPoint> at = {}, Where where = Where::current());
+  // A click on `button`, whose menu runs an event loop of its own while it is open, and a click on
+  // the menu's entry `entry` (counting actions only, not titles or separators) from inside it.
+  void clickMenuEntry(QWidget* button, int entry, Where where = Where::current());
   // A key press and release delivered to the window that has the keyboard (an open popup or modal
   // dialog first).
   void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -104,9 +116,16 @@ class Driver {
   static std::string nameOf(const QObject* object);
 
  private:
+  // The name an input is timed under: what it is and what it goes to.
+  static std::string inputName(const std::string& what, const QWidget* target);
+  std::chrono::milliseconds patient(std::chrono::milliseconds limit) const {
+    return std::min(limit, patience_);
+  }
+
   JourneyApp& app_;
   JourneyReporter& reporter_;
   std::string journey_;
+  std::chrono::milliseconds patience_ = std::chrono::milliseconds::max();
 };
 
 }  // namespace lorvex::journeys

@@ -121,7 +121,7 @@ int copyFixtures(const std::filesystem::path& folder) {
 
 }  // namespace
 
-void prepareJourneyProcess(const std::string& language) {
+void prepareJourneyProcess(const std::string& language, const std::function<void()>& makeApplication) {
   if (!fixedLanguage().empty()) return;
   fixedLanguage() = language == "ja" ? "ja" : "en";
   const char* locale = fixedLanguage() == "ja" ? "ja_JP.UTF-8" : "en_US.UTF-8";
@@ -135,6 +135,7 @@ void prepareJourneyProcess(const std::string& language) {
   writeFile(screen, R"({"screens": [{"name": "journey", "x": 0, "y": 0, "width": 1920, "height": 1200, )"
                     R"("logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
   setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen.string()).c_str(), 1);
+  if (makeApplication) makeApplication();
   ui::testing::uiTestApplication();
   QApplication::setApplicationName(QStringLiteral("Lorvex"));
   QApplication::setQuitOnLastWindowClosed(false);

@@ -11,12 +11,13 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QSize>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-
-#include <QSize>
+#include <vector>
 
 #include "app/lorvex_application.h"
 #include "app/scripted_folder_picker.h"
@@ -24,8 +25,9 @@
 namespace lorvex::journeys {
 
 // Sets the locale of `language` ("en" or "ja") and a home of the process's own, then makes the
-// offscreen QApplication (named as main() names it). Later calls change nothing.
-void prepareJourneyProcess(const std::string& language);
+// offscreen QApplication (named as main() names it), or has `makeApplication` make it (a program's
+// own QApplication: the journey benchmark's times the main thread). Later calls change nothing.
+void prepareJourneyProcess(const std::string& language, const std::function<void()>& makeApplication = {});
 // The language prepareJourneyProcess fixed.
 const std::string& journeyLanguage();
 
@@ -34,6 +36,9 @@ struct JourneyPictures {
   std::filesystem::path folder;
   int generated = 0;       // written by the journey
   int copiedFixtures = 0;  // copied from the shared fixtures (0 when they are absent)
+  // Folders the person picks beside it in the first launch's folder picker; the first launch
+  // waits for the pictures folder's images only then, not for the whole registration.
+  std::vector<std::filesystem::path> alsoChosen;
 };
 
 class JourneyApp {
@@ -64,6 +69,7 @@ class JourneyApp {
 
   const std::filesystem::path& home() const { return home_; }
   const JourneyPictures& pictures() const { return pictures_; }
+  void alsoChoose(const std::filesystem::path& folder) { pictures_.alsoChosen.push_back(folder); }
   // The home's Trash ($XDG_DATA_HOME/Trash/files).
   std::filesystem::path trashFiles() const;
 

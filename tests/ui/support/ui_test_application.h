@@ -1,6 +1,6 @@
-// The QApplication of widget tests: made once per test program, offscreen, in a temporary home,
-// with animations off so that what a test looks at is an end state. And a drain that lets every
-// posted event and every image decode run to its end.
+// The QApplication of widget tests: made once per test program (or the one the program made itself
+// before the first call), offscreen, in a temporary home, with animations off so that what a test looks at is
+// an end state. And a drain that lets every posted event and every image decode run to its end.
 #pragma once
 
 #include <chrono>
