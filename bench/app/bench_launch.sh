@@ -7,6 +7,8 @@
 # Each figure is the median of 5 launches (offscreen, LORVEX_TRACE on), times from process start;
 # each launch is ended once its catch-up scan has completed.
 # The floor is `lorvex-query --limit 501` on the same library: the search the first page needs.
+# The last launch's steps follow, from its trace intervals ("Launch…"): when each began after the
+# launch started, and how long it took, so what the first page waited for can be seen.
 #
 # The library is filled once: small generator PNGs (make_bench_pngs.py) indexed with
 # `lorvex-index --app-settings` into the application's own library of a scratch home, so the app
@@ -92,3 +94,7 @@ printf 'window shown:   %8.1f ms  (goal <= 500)  %s\n' "$window" "$(verdict "$wi
 printf 'first page:     %8.1f ms  (goal <= 1000) %s\n' "$page" "$(verdict "$page" 1000)"
 printf 'longest stall:  %8.1f ms  (goal <= 50)   %s\n' "$stall" "$(verdict "$stall" 50)"
 printf 'floor (lorvex-query --limit 501, best of 3): %s ms\n' "$floor"
+echo "launch steps of the last launch (at: ms after the launch began; took: ms):"
+awk '/performance begin Launch/ { name[$4] = $3; for (i = 5; i <= NF; ++i) if ($i ~ /^at=/) at[$4] = substr($i, 4) }
+     /performance end Launch/ { for (i = 5; i <= NF; ++i) if ($i ~ /^ms=/) printf "  %-24s at %8s  took %8s\n", name[$4], at[$4], substr($i, 4) }' \
+  "$work/launch-$runs.log"

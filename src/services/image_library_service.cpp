@@ -192,10 +192,14 @@ std::vector<ImageRecord> ImageLibraryService::restoreDeleteCandidateStates(
 // ---- Registered folders and scans ---------------------------------------------------------------
 
 std::vector<RegisteredFolderSummary> ImageLibraryService::registeredFolderSummaries() {
-  return throwingLibraryErrors([&] { return folderSummaries(); });
+  return throwingLibraryErrors([&] { return folderSummaries(true); });
 }
 
-std::vector<RegisteredFolderSummary> ImageLibraryService::folderSummaries() {
+std::vector<RegisteredFolderSummary> ImageLibraryService::registeredFolderList() {
+  return throwingLibraryErrors([&] { return folderSummaries(false); });
+}
+
+std::vector<RegisteredFolderSummary> ImageLibraryService::folderSummaries(bool counted) {
   const std::vector<RegisteredFolderAccess> accesses = folderAccessManager_->registeredFolderAccesses();
   std::vector<std::string> paths;
   paths.reserve(accesses.size());
@@ -203,7 +207,8 @@ std::vector<RegisteredFolderSummary> ImageLibraryService::folderSummaries() {
 
   // The database answers per standardized path; the first answer for a path counts.
   std::unordered_map<std::string, RegisteredFolderImageCounts> countsByPath;
-  for (RegisteredFolderImageCounts& counts : repository_->folderImageCounts(paths)) {
+  for (RegisteredFolderImageCounts& counts :
+       counted ? repository_->folderImageCounts(paths) : std::vector<RegisteredFolderImageCounts>{}) {
     std::string key = text::standardizedPath(counts.path);
     countsByPath.try_emplace(std::move(key), std::move(counts));
   }

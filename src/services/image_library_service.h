@@ -115,6 +115,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
                                                 std::int64_t limit) override;
   std::optional<ImageDragPayload> imageDragPayload(const ImageRecord& record) override;
   std::vector<RegisteredFolderSummary> registeredFolderSummaries() override;
+  std::vector<RegisteredFolderSummary> registeredFolderList() override;
   ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs, const ProgressHandler& progress,
                                       std::stop_token stop) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedURLs,
@@ -154,7 +155,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
   TagConceptStore& tagConcepts() const;
   // The bodies of the operations of the same names, before their failures are turned into
   // LibraryErrors.
-  std::vector<RegisteredFolderSummary> folderSummaries();
+  std::vector<RegisteredFolderSummary> folderSummaries(bool counted);
   ImageTrashSummary trashDeleteCandidates(const std::vector<ImageFileInfo>& reviewedFiles);
   ThumbnailJobRunSummary runThumbnailJobs(std::int64_t limit, const std::stop_token& stop);
   ThumbnailCacheSweepSummary sweepCache(double cutoff);

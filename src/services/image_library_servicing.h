@@ -93,6 +93,9 @@ class ImageLibraryServicing : public ImageTagConceptServicing {
 
   // One summary per registered folder, in registration order, with its access state and counts.
   virtual std::vector<RegisteredFolderSummary> registeredFolderSummaries() = 0;
+  // The same summaries without their image counts (each 0): the library is not read, so the call
+  // takes a few system calls whatever the library's size and never waits for a library read.
+  virtual std::vector<RegisteredFolderSummary> registeredFolderList() = 0;
 
   // The scans. Each runs on the calling thread until done (progress is reported on it) and then
   // queues a thumbnail job for every live image that has none; a failure of that fails the call.

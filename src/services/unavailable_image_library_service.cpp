@@ -84,6 +84,10 @@ std::vector<RegisteredFolderSummary> UnavailableImageLibraryService::registeredF
   fail();
 }
 
+std::vector<RegisteredFolderSummary> UnavailableImageLibraryService::registeredFolderList() {
+  fail();
+}
+
 ImageLibraryScanSummary UnavailableImageLibraryService::scanLibrary(const std::vector<std::string>&,
                                                                     const ProgressHandler&, std::stop_token) {
   fail();

@@ -44,6 +44,7 @@ class UnavailableImageLibraryService final : public ImageLibraryServicing {
                                                 std::int64_t limit) override;
   std::optional<ImageDragPayload> imageDragPayload(const ImageRecord& record) override;
   std::vector<RegisteredFolderSummary> registeredFolderSummaries() override;
+  std::vector<RegisteredFolderSummary> registeredFolderList() override;
   ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs, const ProgressHandler& progress,
                                       std::stop_token stop) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedURLs,

@@ -25,6 +25,7 @@
 // touch a field.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -604,15 +605,18 @@ class ImageLibraryStore : public QObject {
 
   // Makes the library usable; the main window calls it each time it is shown and it returns at
   // once. Unless a run is under way, a run builds and installs the live service (once per store),
-  // finishes a scan an earlier run left unfinished, restores the registered folders' access and
-  // brings the library up to date with them, starts background sync and starts one thumbnail
-  // cache sweep per store. A failed preparation installs an unavailable service holding the
-  // failure, shows its text and ends the run. `launchWorkflowTask` holds the run while it goes.
+  // shows the folder list and the first screenful before anything that reads the whole library,
+  // loads the folders' counts, finishes a scan an earlier run left unfinished, restores the
+  // registered folders' access and brings the library up to date with them, starts background
+  // sync and starts one thumbnail cache sweep per store. A failed preparation installs an
+  // unavailable service holding the failure, shows its text and ends the run. `launchWorkflowTask`
+  // holds the run while it goes.
   void startLaunchWorkflow();
-  // Builds the live service on the user-initiated pool and installs it, then reloads the sidebar.
-  // True when the launch may go on: nothing was left to prepare, or it was prepared now. False
-  // while another preparation runs, and after a failure (shown, and held by the unavailable service
-  // installed in its place; the store no longer waits for preparation).
+  // Builds the live service on the user-initiated pool and installs it (the launch then loads the
+  // folder list, the first page and the sidebar's counts). True when the launch may go on: nothing
+  // was left to prepare, or it was prepared now. False while another preparation runs, and after a
+  // failure (shown, and held by the unavailable service installed in its place; the store no
+  // longer waits for preparation).
   QCoro::Task<bool> prepareLiveServiceIfNeeded();
   // Finishes the indexing job an earlier run left unfinished, with live progress, and stores the
   // event position read before it for the job's folders. True when a job was resumed (then
@@ -621,10 +625,10 @@ class ImageLibraryStore : public QObject {
   QCoro::Task<bool> resumeInterruptedIndexingIfNeeded();
   // Restores the registered folders' access and catches up with them: with nothing registered the
   // sidebar, a full first page and the tag suggestions reload; without a stored event position
-  // every folder is synced; with one, the views reload (the changes made meanwhile come from
-  // monitoring, which starts from that position). Skipped while other library work or a trash
-  // operation runs; a failure is shown.
-  QCoro::Task<void> restoreFolderAccessAndSync();
+  // every folder is synced; with one, the tag suggestions load and the first page unless
+  // `pageIsCurrent` (the changes made meanwhile come from monitoring, which starts from that
+  // position). Skipped while other library work or a trash operation runs; a failure is shown.
+  QCoro::Task<void> restoreFolderAccessAndSync(bool pageIsCurrent = false);
   // Starts the one thumbnail cache sweep of this store on the utility pool, once the live service
   // is in place; later calls do nothing. Its outcome is not shown.
   void startThumbnailCacheMaintenanceIfNeeded();
@@ -1085,6 +1089,10 @@ class ImageLibraryStore : public QObject {
   void stopFolderMonitor();
   void startMonitorRecovery(bool needsFullSync);
   QCoro::Task<void> runMonitorRecovery(bool needsFullSync, std::stop_token stop);
+  // A background pass failed (a full disk, say): the recovery loop runs a full pass after its
+  // interval, and again after each interval until one succeeds, leaving running monitoring and
+  // the failure's message alone meanwhile.
+  void retryBackgroundPassLater();
   // The monitor of `generation` ended on its own: nothing is monitored any more.
   void folderMonitoringEnded(std::uint64_t generation, const std::string& description);
   void enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch);
@@ -1112,6 +1120,11 @@ class ImageLibraryStore : public QObject {
   // The body of a launch run; `ended` is set as it leaves, so a run that never suspended is not
   // kept as running.
   QCoro::Task<void> runLaunchWorkflow(std::shared_ptr<bool> ended, std::stop_token stop);
+  // The launch's first page, before anything that reads the whole library: the folder list without
+  // its counts (installed unless summaries are loaded, with the loading flag raised until the
+  // counts come), then the first screenful. True when that page was loaded; false with nothing
+  // registered, while other library work runs, or on a failure (shown).
+  QCoro::Task<bool> showLaunchFirstPage();
   QCoro::Task<void> sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service, double cutoff,
                                         std::stop_token stop);
 
@@ -1296,8 +1309,12 @@ class ImageLibraryStore : public QObject {
   double backgroundLibrarySyncDebounceSeconds_{2.0};
   std::uint64_t monitorRecoveryIntervalNanos_{30'000'000'000};
   RegisteredFolderSyncPlanner backgroundSyncPlanner_;
+  // A pass that failed is still owed: the recovery loop runs it before it ends.
+  bool backgroundPassOwed_{false};
   std::vector<std::string> activeFolderRegistrationRootPaths_;
   StoreTask<void> launchWorkflowTask_;
+  // When the running launch began: its trace gives each step's start from here.
+  std::chrono::steady_clock::time_point launchBegan_;
   StoreTask<void> thumbnailCacheMaintenanceTask_;
   bool didStartThumbnailCacheMaintenance_{false};
   std::optional<ImageTrashSummary> lastTrashSummary_;

@@ -20,6 +20,7 @@
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
 #include "store/image_library_store.h"
+#include "store/library_failure.h"
 
 namespace lorvex {
 
@@ -210,8 +211,8 @@ QCoro::Task<void> ImageLibraryStore::runMonitorRecovery(bool needsFullSync, std:
   creatingThread_.check();
   if (stop.stop_requested()) co_return;
   enum class Step { sleep, pass, check };
-  bool pendingFullSync = needsFullSync;
-  Step step = pendingFullSync ? Step::pass : Step::sleep;
+  bool pendingFullSync = needsFullSync || backgroundPassOwed_;
+  Step step = needsFullSync ? Step::pass : Step::sleep;
   for (;;) {
     switch (step) {
       case Step::sleep: {
@@ -227,27 +228,42 @@ QCoro::Task<void> ImageLibraryStore::runMonitorRecovery(bool needsFullSync, std:
         const std::vector<std::string> noChangedURLs;
         const std::optional<std::uint64_t> noEventID;
         const bool noFullRescanRequest = false;
+        backgroundPassOwed_ = false;
         co_await runBackgroundLibrarySync(noChangedURLs, noEventID, noFullRescanRequest);
         step = Step::check;
         break;
       }
       case Step::check: {
         if (stop.stop_requested()) co_return;
+        // Running monitoring stays as it is while a failed pass is owed, and so does its message.
+        if (backgroundPassOwed_ && backgroundSyncPlanner_.isMonitoring) {
+          pendingFullSync = true;
+          step = Step::sleep;
+          break;
+        }
         std::optional<FolderMonitoringInputs> inputs = co_await readFolderMonitoringInputs();
         if (stop.stop_requested()) co_return;
         const FolderMonitoringOutcome outcome = updateFolderMonitoring(std::move(inputs));
-        if (outcome.complete) {
+        if (outcome.complete && !backgroundPassOwed_) {
           if (backgroundLibrarySyncMonitorRecoveryTask_.stopToken() == stop) setBackgroundLibrarySyncMonitorRecoveryTask({});
           co_return;
         }
         if (stop.stop_requested()) co_return;
-        const bool previousFullSync = std::exchange(pendingFullSync, outcome.needsFullSync);
+        const bool previousFullSync =
+            std::exchange(pendingFullSync, outcome.needsFullSync || backgroundPassOwed_);
         // One full pass at once when the position went missing; afterwards at most one per interval.
         step = outcome.needsFullSync && !previousFullSync ? Step::pass : Step::sleep;
         break;
       }
     }
   }
+}
+
+void ImageLibraryStore::retryBackgroundPassLater() {
+  creatingThread_.check();
+  backgroundPassOwed_ = true;
+  // A loop already running (the failed pass may be its own) takes it up at its next check.
+  startMonitorRecovery(false);
 }
 
 void ImageLibraryStore::enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch) {
@@ -364,6 +380,7 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
     summary = co_await runIndexingOperation(priority, operation);
   } catch (...) {
     setErrorMessage(std::current_exception());
+    if (!isCancellation(std::current_exception())) retryBackgroundPassLater();
     co_return false;
   }
   if (!summary) co_return false;

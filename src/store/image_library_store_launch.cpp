@@ -1,22 +1,63 @@
-// The launch: the live library is built away from the main thread and installed, an indexing job
-// an earlier run left unfinished is finished, the registered folders are caught up with, and
-// background sync and the one thumbnail cache sweep of the process start.
+// The launch: the live library is built away from the main thread and installed, the folder list
+// and the first page are shown, an indexing job an earlier run left unfinished is finished, the
+// registered folders are caught up with, and background sync and the one thumbnail cache sweep of
+// the process start.
+//
+// Signposts (LORVEX_TRACE): each step is one interval ("LaunchPrepareLibrary", "LaunchFolderList",
+// "LaunchFirstPage", "LaunchFolderCounts", "LaunchResume", "LaunchRestoreAccess",
+// "LaunchPositionCheck", "LaunchCatchUpScan", "LaunchMonitoringInputs"), begun with "at=" the
+// milliseconds since the launch began and ended with "ms=" its own duration.
+#include <chrono>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "model/library_error.h"
+#include "platform/log.h"
 #include "services/indexing/scan_error_message.h"
 #include "services/unavailable_image_library_service.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
 #include "store/image_library_store.h"
+#include "store/library_failure.h"
 
 namespace lorvex {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::string millisecondsText(SteadyClock::duration duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", std::chrono::duration<double, std::milli>(duration).count());
+  return text;
+}
+
+// One step of the launch as a signpost interval, alive as long as the object.
+class LaunchStep {
+ public:
+  LaunchStep(std::string_view name, SteadyClock::time_point launchBegan)
+      : started_(SteadyClock::now()),
+        interval_(name, platform::signpostsEnabled() ? "at=" + millisecondsText(started_ - launchBegan)
+                                                     : std::string()) {}
+  ~LaunchStep() {
+    if (platform::signpostsEnabled()) interval_.end("ms=" + millisecondsText(SteadyClock::now() - started_));
+  }
+  LaunchStep(const LaunchStep&) = delete;
+  LaunchStep& operator=(const LaunchStep&) = delete;
+
+ private:
+  SteadyClock::time_point started_;
+  platform::SignpostInterval interval_;
+};
+
+}  // namespace
 
 void ImageLibraryStore::startLaunchWorkflow() {
   creatingThread_.check();
@@ -38,18 +79,81 @@ QCoro::Task<void> ImageLibraryStore::runLaunchWorkflow(std::shared_ptr<bool> end
     *ended = true;
     if (launchWorkflowTask_.stopToken() == stop) setLaunchWorkflowTask({});
   });
-  if (!co_await prepareLiveServiceIfNeeded()) co_return;
-  co_await resumeInterruptedIndexingIfNeeded();
-  co_await restoreFolderAccessAndSync();
+  launchBegan_ = SteadyClock::now();
+  {
+    const LaunchStep step("LaunchPrepareLibrary", launchBegan_);
+    if (!co_await prepareLiveServiceIfNeeded()) co_return;
+  }
+  // The first page comes before anything that reads the whole library: counting each folder's
+  // images, checking the stored position, resuming and catching up each take a time that grows
+  // with the library (most of a second at a million images), and until the page is in the window
+  // has nothing to show.
+  const bool firstPageShown = co_await showLaunchFirstPage();
+  if (!isLibrarySyncInProgress_ && !isTrashingDeleteCandidates_) {
+    const LaunchStep step("LaunchFolderCounts", launchBegan_);
+    co_await loadRegisteredFolderSummaries();
+  }
+  bool resumed = false;
+  {
+    const LaunchStep step("LaunchResume", launchBegan_);
+    resumed = co_await resumeInterruptedIndexingIfNeeded();
+  }
+  // A resumption that failed (a full disk, say) is tried again by the recovery loop however
+  // complete monitoring is, and its message stays while it is owed, whatever the steps below clear.
+  std::optional<std::string> owedMessage;
+  std::optional<ErrorNotice> owedNotice;
+  if (backgroundPassOwed_) {
+    owedMessage = errorMessage_;
+    owedNotice = errorNotice_;
+  }
+  co_await restoreFolderAccessAndSync(firstPageShown || resumed);
   // The monitoring inputs are read on the pool first, unless other library work made the launch
   // skip its catching up: then it ends without waiting and decides with a direct read.
   std::optional<FolderMonitoringInputs> inputs;
   if (!isBackgroundSyncRunning() && !isLibrarySyncInProgress_ && !isTrashingDeleteCandidates_) {
+    const LaunchStep step("LaunchMonitoringInputs", launchBegan_);
     inputs = co_await readFolderMonitoringInputs();
   }
   startBackgroundLibrarySync(kLaunchBackgroundSyncDebounceSeconds, kLaunchMonitorRecoveryIntervalNanos,
                              std::move(inputs));
+  if (backgroundPassOwed_) {
+    if (!errorMessage_) setErrorMessage(std::move(owedMessage), std::move(owedNotice));
+    startMonitorRecovery(false);
+  }
   startThumbnailCacheMaintenanceIfNeeded();
+}
+
+QCoro::Task<bool> ImageLibraryStore::showLaunchFirstPage() {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  if (needsLiveServicePreparation_ || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_)
+    co_return false;
+  if (!hasLoadedRegisteredFolderSummaries_) {
+    const LaunchStep step("LaunchFolderList", launchBegan_);
+    const std::uint64_t generation = registeredFolderSummariesGeneration_;
+    auto list = [service = service_] { return service->registeredFolderList(); };
+    const std::stop_token noStop;
+    std::vector<RegisteredFolderSummary> folders;
+    try {
+      folders = co_await runBlocking(*userInitiatedPool_, noStop, list);
+    } catch (...) {
+      setErrorMessage(std::current_exception());
+      co_return false;
+    }
+    // A summaries load begun meanwhile brings the counts as well, and its list stands.
+    if (generation != registeredFolderSummariesGeneration_ || hasLoadedRegisteredFolderSummaries_)
+      co_return false;
+    // The searches take their roots from the list; the sidebar says it is checking until the
+    // counts come.
+    setIsLoadingRegisteredFolders(true);
+    setRegisteredFolderSummaries(std::move(folders));
+    setHasLoadedRegisteredFolderSummaries(true);
+  }
+  // With nothing registered there is nothing to show: the catching up loads its empty page.
+  if (registeredFolderSummaries_.empty()) co_return false;
+  const LaunchStep step("LaunchFirstPage", launchBegan_);
+  co_await refreshResults(kLaunchUpToDateResultLimit, false);
+  co_return !errorMessage_.has_value();
 }
 
 QCoro::Task<bool> ImageLibraryStore::prepareLiveServiceIfNeeded() {
@@ -93,7 +197,6 @@ QCoro::Task<bool> ImageLibraryStore::prepareLiveServiceIfNeeded() {
   setService(std::move(live));
   setNeedsLiveServicePreparation(false);
   setIsPreparingLibrary(false);
-  co_await loadRegisteredFolderSummaries();
   co_return true;
 }
 
@@ -124,11 +227,15 @@ QCoro::Task<bool> ImageLibraryStore::resumeInterruptedIndexingIfNeeded() {
     return summary;
   };
   const auto outcome = co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::resumeInterrupted);
-  if (outcome.failure) setErrorMessage(outcome.failure);
+  if (outcome.failure) {
+    setErrorMessage(outcome.failure);
+    // The job stays unfinished; a later background pass over the folders takes it up.
+    if (!isCancellation(outcome.failure)) backgroundPassOwed_ = true;
+  }
   co_return outcome.recorded;
 }
 
-QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync() {
+QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync(bool pageIsCurrent) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return;
@@ -138,6 +245,7 @@ QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync() {
   const std::stop_token noStop;
   std::vector<std::string> roots;
   try {
+    const LaunchStep step("LaunchRestoreAccess", launchBegan_);
     roots = co_await runBlocking(*userInitiatedPool_, noStop, restore);
   } catch (...) {
     setErrorMessage(std::current_exception());
@@ -152,18 +260,20 @@ QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync() {
   auto readCheckpoint = [service, roots] { return service->folderEventCheckpoint(roots); };
   std::optional<RegisteredFolderEventCheckpoint> checkpoint;
   try {
+    const LaunchStep step("LaunchPositionCheck", launchBegan_);
     checkpoint = co_await runBlocking(*utilityPool_, noStop, readCheckpoint);
   } catch (...) {
     setErrorMessage(std::current_exception());
     co_return;
   }
   if (!checkpoint) {
+    const LaunchStep step("LaunchCatchUpScan", launchBegan_);
     co_await syncRegisteredFolders();
     co_return;
   }
-  // Up to date as of the stored position; what changed since arrives through monitoring.
-  co_await loadRegisteredFolderSummaries();
-  co_await refreshResults(kLaunchUpToDateResultLimit, false);
+  // Up to date as of the stored position; what changed since arrives through monitoring. The
+  // sidebar's counts were loaded after the first page.
+  if (!pageIsCurrent) co_await refreshResults(kLaunchUpToDateResultLimit, false);
   const std::optional<std::string> allTags;
   co_await loadTagSuggestions(allTags);
   startBackgroundThumbnailGeneration();

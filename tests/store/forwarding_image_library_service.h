@@ -31,6 +31,7 @@ class ForwardingImageLibraryService : public ImageLibraryServicing {
   std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text, std::int64_t limit) override { return inner_->modelSuggestions(text, limit); }
   std::optional<ImageDragPayload> imageDragPayload(const ImageRecord& record) override { return inner_->imageDragPayload(record); }
   std::vector<RegisteredFolderSummary> registeredFolderSummaries() override { return inner_->registeredFolderSummaries(); }
+  std::vector<RegisteredFolderSummary> registeredFolderList() override { return inner_->registeredFolderList(); }
   ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs, const ProgressHandler& progress, std::stop_token stop) override { return inner_->scanLibrary(rootURLs, progress, stop); }
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedURLs, const std::vector<std::string>& rootURLs, const ProgressHandler& progress, std::stop_token stop) override { return inner_->scanChangedPaths(changedURLs, rootURLs, progress, stop); }
   ImageLibraryScanSummary syncRegisteredFolder(const std::string& path, const ProgressHandler& progress, std::stop_token stop) override { return inner_->syncRegisteredFolder(path, progress, stop); }

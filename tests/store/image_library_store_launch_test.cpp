@@ -18,7 +18,9 @@
 #include <vector>
 
 #include <QThread>
+#include <sqlite3.h>
 
+#include "database/sqlite_image_repository_error.h"
 #include "event_loop.h"
 #include "forwarding_image_library_service.h"
 #include "library_workflow_fixture.h"
@@ -129,29 +131,31 @@ TEST(LaunchWorkflow, CatchesUpTheWayTheLibraryNeeds) {
   const Case cases[] = {
       {"nothing left and nothing registered: a full first page, no scan",
        std::nullopt, std::nullopt, {}, false,
-       {"registeredFolderSummaries", "interruptedIndexingRootURLs", "resumeInterruptedIndexing",
-        "restoreFolderAccess", "registeredFolderSummaries", "searchImages", "tagSuggestions",
-        "registeredFolderRoots", "sweepThumbnailCache"},
+       {"registeredFolderList", "registeredFolderSummaries", "interruptedIndexingRootURLs",
+        "resumeInterruptedIndexing", "restoreFolderAccess", "registeredFolderSummaries", "searchImages",
+        "tagSuggestions", "registeredFolderRoots", "sweepThumbnailCache"},
        {501}, std::nullopt, {}, {}, 0, false},
-      {"a stored position: no scan, the first screenful, thumbnails",
+      {"a stored position: the first screenful before the counts, no scan, thumbnails",
        std::nullopt, std::nullopt, {"/a"}, true,
-       {"resumeInterruptedIndexing", "restoreFolderAccess", "folderEventCheckpoint", "registeredFolderSummaries",
-        "searchImages", "tagSuggestions", "registeredFolderRoots",
+       {"registeredFolderList", "searchImages", "registeredFolderSummaries", "resumeInterruptedIndexing",
+        "restoreFolderAccess", "folderEventCheckpoint", "tagSuggestions", "registeredFolderRoots",
         "sweepThumbnailCache"},
        {121}, std::nullopt, {}, {}, 0, true},
-      {"no stored position: the full manual sync",
+      {"no stored position: the first screenful, then the full manual sync",
        std::nullopt, std::nullopt, {"/a", "/b"}, false,
-       {"restoreFolderAccess", "folderEventCheckpoint", "restoreFolderAccess", "scanLibrary", "storeFolderEventID",
+       {"registeredFolderList", "searchImages", "registeredFolderSummaries", "restoreFolderAccess",
+        "folderEventCheckpoint", "restoreFolderAccess", "scanLibrary", "storeFolderEventID",
         "registeredFolderSummaries", "searchImages", "tagSuggestions", "registeredFolderRoots",
         "sweepThumbnailCache"},
-       {501}, ImageLibraryScanDiagnosticContext{Source::manualSync, {"/a", "/b"}, std::nullopt, 0}, {{"/a", "/b"}},
+       {121, 501}, ImageLibraryScanDiagnosticContext{Source::manualSync, {"/a", "/b"}, std::nullopt, 0}, {{"/a", "/b"}},
        {{"/a", "/b"}}, 8, true},
-      {"a job left running: resumed, its position stored, then caught up",
+      {"a job left running: the first screenful, then resumed, its position stored, and caught up",
        Roots{"/a"}, resumed, {"/a"}, true,
-       {"currentFolderEventID", "interruptedIndexingRootURLs", "resumeInterruptedIndexing", "storeFolderEventID",
+       {"registeredFolderList", "searchImages", "registeredFolderSummaries", "currentFolderEventID",
+        "interruptedIndexingRootURLs", "resumeInterruptedIndexing", "storeFolderEventID",
         "registeredFolderSummaries", "searchImages", "tagSuggestions",
-        "restoreFolderAccess", "folderEventCheckpoint", "searchImages", "sweepThumbnailCache"},
-       {501, 121}, ImageLibraryScanDiagnosticContext{Source::resumeInterrupted, {"/a"}, std::nullopt, 0}, {},
+        "restoreFolderAccess", "folderEventCheckpoint", "sweepThumbnailCache"},
+       {121, 501}, ImageLibraryScanDiagnosticContext{Source::resumeInterrupted, {"/a"}, std::nullopt, 0}, {},
        {{"/a"}}, 7, true},
       {"a job left running without roots: resumed, no position stored",
        std::nullopt, resumed, {}, false,
@@ -171,6 +175,9 @@ TEST(LaunchWorkflow, CatchesUpTheWayTheLibraryNeeds) {
     f.answer("restoreFolderAccess", c.restored);
     f.answer("folderEventCheckpoint", c.hasCheckpoint ? std::optional(RegisteredFolderEventCheckpoint{c.restored, 5})
                                                       : std::optional<RegisteredFolderEventCheckpoint>());
+    std::vector<RegisteredFolderSummary> registered;
+    for (const auto& root : c.restored) registered.push_back(testing::folderSummary(root));
+    f.service().setRegisteredFolderSummaries(registered);
 
     f.launch();
 
@@ -199,6 +206,109 @@ TEST(LaunchWorkflow, CatchesUpTheWayTheLibraryNeeds) {
     EXPECT_EQ(f.live->cutoffs(), std::vector<double>{f.harness.clock.now() - 600.0});
     EXPECT_FALSE(f.store->errorMessage().has_value());
     f.expectLaunchEnded();
+  }
+}
+
+TEST(LaunchWorkflow, TheFirstPageComesBeforeAnythingThatReadsTheWholeLibrary) {
+  // Counting the folders' images, finding an unfinished job and checking the stored position each
+  // read the whole library: the first page and the folder rows are in while any of them waits.
+  for (const char* linearRead :
+       {"registeredFolderSummaries", "interruptedIndexingRootURLs", "folderEventCheckpoint"}) {
+    SCOPED_TRACE(linearRead);
+    LaunchFixture f;
+    f.answer("restoreFolderAccess", Roots{"/library"});
+    auto counted = testing::folderSummary("/library");
+    counted.indexedImageCount = 300;
+    f.service().setRegisteredFolderSummaries({counted});
+    f.service().setRecords(testing::makeLibraryRecords(300));
+    f.service().hold(linearRead);
+
+    f.store->startLaunchWorkflow();
+    ASSERT_TRUE(f.service().waitForHeld(linearRead));
+    ASSERT_TRUE(testing::runEventsUntil(
+        [&] { return !f.store->isLoading() && !f.store->resultWindow().records().empty(); }));
+    EXPECT_EQ(f.store->resultWindow().records().size(), 120u);
+    EXPECT_TRUE(f.store->resultWindow().hasMoreRecords());
+    ASSERT_EQ(f.store->registeredFolderSummaries().size(), 1u);
+    EXPECT_EQ(f.store->registeredFolderSummaries()[0].path, "/library");
+    const auto calls = f.callNames();
+    EXPECT_LT(std::find(calls.begin(), calls.end(), "searchImages"),
+              std::find(calls.begin(), calls.end(), linearRead));
+
+    f.service().answerImmediately(linearRead);
+    f.service().releaseAll();
+    runEventsUntil([&] { return !f.store->launchWorkflowTask(); });
+    f.harness.drainEvents();
+    EXPECT_FALSE(f.store->isLoadingRegisteredFolders());
+    EXPECT_EQ(f.store->registeredFolderSummaries(), std::vector<RegisteredFolderSummary>{counted});
+    EXPECT_EQ(f.service().calls("searchImages").size(), 1u) << "the page is not loaded twice";
+    f.expectLaunchEnded();
+  }
+}
+
+TEST(LaunchWorkflow, WhileTheCountsAreReadTheSidebarSaysItIsChecking) {
+  LaunchFixture f;
+  f.answer("restoreFolderAccess", Roots{"/library"});
+  f.service().setRegisteredFolderSummaries({testing::folderSummary("/library")});
+  f.service().hold("registeredFolderSummaries");
+  f.store->startLaunchWorkflow();
+  ASSERT_TRUE(f.service().waitForHeld("registeredFolderSummaries"));
+  EXPECT_TRUE(f.store->isLoadingRegisteredFolders()) << "no count of 0 is shown as the folder's";
+  EXPECT_TRUE(f.store->hasLoadedRegisteredFolderSummaries());
+  f.service().answerImmediately("registeredFolderSummaries");
+  f.service().releaseAll();
+  runEventsUntil([&] { return !f.store->launchWorkflowTask(); });
+  f.harness.drainEvents();
+  EXPECT_FALSE(f.store->isLoadingRegisteredFolders());
+}
+
+TEST(LaunchWorkflow, AScanThatMeetsAFullDiskIsShownAndTriedAgainOnceSpaceReturns) {
+  // The launch's scans: the catch-up pass monitoring asks for (changes made while the program was
+  // not running), and the resumption of a job an earlier run left unfinished.
+  enum class Scan { catchUp, resumed };
+  for (const Scan scan : {Scan::catchUp, Scan::resumed}) {
+    SCOPED_TRACE(scan == Scan::catchUp ? "the catch-up pass" : "the resumed job");
+    LaunchFixture f;
+    const std::string failing = scan == Scan::catchUp ? "scanLibrary" : "resumeInterruptedIndexing";
+    auto diskFull = std::make_shared<std::atomic<bool>>(true);
+    f.answer("restoreFolderAccess", Roots{"/library"});
+    f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/library"}, {"/library"}});
+    f.service().setRegisteredFolderSummaries({testing::folderSummary("/library")});
+    if (scan == Scan::resumed)
+      f.answer("interruptedIndexingRootURLs", std::optional<Roots>(Roots{"/library"}));
+    f.service().setAnswer(failing, [diskFull](const testing::ServiceCall&) -> std::any {
+      if (*diskFull) throw SQLiteImageRepositoryV3Error::stepFailed("database or disk is full", SQLITE_FULL);
+      return std::any(ImageLibraryScanSummary{.scannedFileCount = 2, .indexedImageCount = 2, .failedFileCount = 0,
+                                              .failures = {}});
+    });
+    const auto expectDiskFullShown = [&] {
+      ASSERT_TRUE(f.store->errorNotice().has_value());
+      EXPECT_EQ(f.store->errorNotice()->kind, ErrorNoticeKind::diskFull);
+    };
+
+    f.launch();
+    if (scan == Scan::catchUp) {
+      ASSERT_TRUE(f.service().deliverFolderChanges({{}, std::nullopt, true}));
+      f.harness.drainEvents();
+      f.harness.clock.advance(2'000'000'000);
+      f.harness.drainEvents();
+    }
+    ASSERT_EQ(f.service().calls(failing).size(), 1u);
+    expectDiskFullShown();
+    f.harness.clock.advance(29'000'000'000);
+    f.harness.drainEvents();
+    expectDiskFullShown();
+    EXPECT_EQ(f.service().calls("scanLibrary").size(), scan == Scan::catchUp ? 1u : 0u) << "not before the interval";
+
+    *diskFull = false;
+    f.harness.clock.advance(1'000'000'000);
+    f.harness.drainEvents();
+    EXPECT_EQ(f.service().calls("scanLibrary").size(), scan == Scan::catchUp ? 2u : 1u) << "a full pass, once";
+    EXPECT_FALSE(f.store->errorMessage().has_value());
+    EXPECT_TRUE(f.store->lastScanSummary().has_value());
+    EXPECT_EQ(f.store->lastScanDiagnosticContext()->source, ImageLibraryScanDiagnosticSource::backgroundFullScan);
+    EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask()) << "nothing is owed any more";
+    EXPECT_TRUE(f.store->backgroundSyncPlanner().isMonitoring);
   }
 }
 
@@ -272,6 +382,7 @@ TEST(LaunchWorkflow, AFailureOnTheWayIsShownAndTheLaunchGoesOn) {
     std::vector<std::string> notCalled;
   };
   const Case cases[] = {
+      {"registeredFolderList", {"/a"}, {"registeredFolderSummaries", "restoreFolderAccess", "sweepThumbnailCache"}, {}},
       {"interruptedIndexingRootURLs", {}, {"restoreFolderAccess", "sweepThumbnailCache"}, {"resumeInterruptedIndexing"}},
       {"resumeInterruptedIndexing", {}, {"restoreFolderAccess", "sweepThumbnailCache"}, {"storeFolderEventID"}},
       {"restoreFolderAccess", {}, {"registeredFolderRoots", "sweepThumbnailCache"}, {"searchImages"}},

@@ -413,6 +413,20 @@ std::vector<RegisteredFolderSummary> ScriptedImageLibraryService::registeredFold
                                                       });
 }
 
+// The scripted summaries with their counts left out, as the live service lists its folders.
+std::vector<RegisteredFolderSummary> ScriptedImageLibraryService::registeredFolderList() {
+  return answer<std::vector<RegisteredFolderSummary>>(
+      ServiceCall{.name = "registeredFolderList"}, [&](const ServiceCall&) {
+        std::lock_guard lock(mutex_);
+        std::vector<RegisteredFolderSummary> list = summaries_;
+        for (auto& summary : list) {
+          summary.indexedImageCount = 0;
+          summary.missingImageCount = 0;
+        }
+        return list;
+      });
+}
+
 ImageLibraryScanSummary ScriptedImageLibraryService::scanLibrary(const std::vector<std::string>& rootURLs,
                                                                  const ProgressHandler&, std::stop_token stop) {
   return answer<ImageLibraryScanSummary>(ServiceCall{.name = "scanLibrary", .paths = rootURLs, .stop = stop},

@@ -113,6 +113,7 @@ class ScriptedImageLibraryService final : public ImageLibraryServicing {
   std::vector<ModelSuggestion> modelSuggestions(const std::optional<std::string>& text, std::int64_t limit) override;
   std::optional<ImageDragPayload> imageDragPayload(const ImageRecord& record) override;
   std::vector<RegisteredFolderSummary> registeredFolderSummaries() override;
+  std::vector<RegisteredFolderSummary> registeredFolderList() override;
   ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs, const ProgressHandler& progress,
                                       std::stop_token stop) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedURLs,
