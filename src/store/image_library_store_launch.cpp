@@ -103,8 +103,8 @@ QCoro::Task<void> ImageLibraryStore::runLaunchWorkflow(std::shared_ptr<bool> end
   std::optional<std::string> owedMessage;
   std::optional<ErrorNotice> owedNotice;
   if (backgroundPassOwed_) {
-    owedMessage = errorMessage_;
-    owedNotice = errorNotice_;
+    owedMessage = errorMessage();
+    owedNotice = errorNotice();
   }
   co_await restoreFolderAccessAndSync(firstPageShown || resumed);
   // The monitoring inputs are read on the pool first, unless other library work made the launch
@@ -117,7 +117,7 @@ QCoro::Task<void> ImageLibraryStore::runLaunchWorkflow(std::shared_ptr<bool> end
   startBackgroundLibrarySync(kLaunchBackgroundSyncDebounceSeconds, kLaunchMonitorRecoveryIntervalNanos,
                              std::move(inputs));
   if (backgroundPassOwed_) {
-    if (!errorMessage_) setErrorMessage(std::move(owedMessage), std::move(owedNotice));
+    if (!errorMessage()) setErrorMessage(std::move(owedMessage), std::move(owedNotice));
     startMonitorRecovery(false);
   }
   startThumbnailCacheMaintenanceIfNeeded();
@@ -153,7 +153,7 @@ QCoro::Task<bool> ImageLibraryStore::showLaunchFirstPage() {
   if (registeredFolderSummaries_.empty()) co_return false;
   const LaunchStep step("LaunchFirstPage", launchBegan_);
   co_await refreshResults(kLaunchUpToDateResultLimit, false);
-  co_return !errorMessage_.has_value();
+  co_return !errorMessage().has_value();
 }
 
 QCoro::Task<bool> ImageLibraryStore::prepareLiveServiceIfNeeded() {
