@@ -157,7 +157,9 @@ class IndexingBatchStore {
   // transaction is rolled back and written again without it), and it and the ones after it are
   // left as they were, for the caller to take on their own. The transaction also ends after the
   // item whose completion brings the job's processed count to a multiple of the checkpoint
-  // interval (the log is checkpointed then, as after a single completion). Returns the job's
+  // interval (the log is checkpointed then, as after a single completion), and after the item that
+  // finds it has written images for 20 ms, so that other writes wait at most that long for it;
+  // between two calls a waiting writer goes first. Returns the job's
   // progress after each item it finished (a prefix of `items`); throws with none finished when the
   // transaction as a whole fails.
   virtual std::vector<ImageLibraryIndexingProgress> projectQueueItems(

@@ -33,6 +33,7 @@ std::vector<QueuedDiscoveredFile> IndexingJobs::enqueueIndexingQueueItemBatch(
   paths.reserve(occurrences.size());
   for (const auto& [path, count] : occurrences) paths.push_back(path);
 
+  connection_.letWaitingLockUsersFirst();
   auto guard = connection_.lock();
   bool checkpointDue = false;
   auto queued = connection_.performTransaction([&] {
@@ -183,6 +184,7 @@ std::vector<QueuedDiscoveredFile> IndexingJobs::enqueueIndexingQueueItemBatch(
 
 std::vector<IndexingQueueItem> IndexingJobs::beginNextQueueItems(std::int64_t jobID, std::size_t limit) {
   if (limit == 0) return {};
+  connection_.letWaitingLockUsersFirst();
   auto guard = connection_.lock();
   return connection_.performTransaction([&] {
     std::vector<IndexingQueueItem> items = pendingItems(jobID, limit);
@@ -289,6 +291,7 @@ void IndexingJobs::QueueCompletions::write() {
 std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueItems(
     std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) {
   if (items.empty()) return {};
+  connection_.letWaitingLockUsersFirst();
   auto guard = connection_.lock();
   std::vector<ImageLibraryIndexingProgress> progress = connection_.performTransaction([&] {
     std::vector<std::int64_t> itemIDs;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -14,6 +15,7 @@
 
 #include "database/internal/row_mappers.h"
 #include "database/support/repository_connection.h"
+#include "platform/clock.h"
 #include "services/indexing/scanner_test_library.h"
 
 namespace lorvex {
@@ -533,6 +535,60 @@ TEST(LibraryIndexingBatchesTest, RowsLeftUnderAnIdANewRowTakesAreClearedByABatch
     } else {
       EXPECT_EQ(rows, expected);
     }
+  }
+}
+
+// A clock whose monotonic reading moves by `step` at every reading.
+class SteppingClock final : public platform::Clock {
+ public:
+  explicit SteppingClock(std::int64_t step) : step_(step) {}
+  double now() const override { return 1'700'000'000.0; }
+  std::int64_t monotonicNanoseconds() const override { return reading_.fetch_add(step_); }
+
+ private:
+  const std::int64_t step_;
+  mutable std::atomic<std::int64_t> reading_{0};
+};
+
+TEST(LibraryIndexingBatchesTest, ABatchsTransactionEndsOnceItHasWrittenForItsTimeAndTheNextCallGoesOn) {
+  const struct {
+    const char* name;
+    std::int64_t stepNanoseconds;  // how far the clock moves at each reading
+    std::vector<std::size_t> writtenPerCall;
+  } cases[] = {
+      {"quick writes: one transaction", 0, {4}},
+      {"each image takes longer than the budget: one each", 25'000'000, {1, 1, 1, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TemporaryFolder folder;
+    SteppingClock clock(c.stepNanoseconds);
+    SQLiteImageRepositoryV3Options options;
+    options.clock = &clock;
+    SQLiteImageRepositoryV3 store(folder.path() / "LorvexV3.sqlite", options);
+    std::int64_t job = 0;
+    auto projections = claimedProjections(store, job,
+                                          {projectedRecord("/photos/1.png", 1, "cat", {"cat"}, "modelA"),
+                                           projectedRecord("/photos/2.png", 1, "dog", {"dog"}, "modelA"),
+                                           projectedRecord("/photos/3.png", 1, "owl", {"owl"}, "modelB"),
+                                           projectedRecord("/photos/4.png", 1, "bee", {"bee"}, "modelA")});
+    ASSERT_EQ(projections.size(), 4u);
+    std::vector<std::size_t> writtenPerCall;
+    while (!projections.empty()) {
+      const auto finished = store.projectQueueItems(job, projections);
+      ASSERT_FALSE(finished.empty());
+      writtenPerCall.push_back(finished.size());
+      projections.erase(projections.begin(),
+                        projections.begin() + static_cast<std::ptrdiff_t>(finished.size()));
+    }
+    EXPECT_EQ(writtenPerCall, c.writtenPerCall);
+    EXPECT_EQ(store.indexingJob(job).progress.processedCount, 4);
+    auto& connection = lorvex::testing::connectionOf(store);
+    const std::int64_t modelA = connection.withLock([&] {
+      return connection.query("SELECT image_count FROM models WHERE raw_source = 'modelA'", {},
+                              rows::firstInt64OrZero);
+    });
+    EXPECT_EQ(modelA, 3);
   }
 }
 
