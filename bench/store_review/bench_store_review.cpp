@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
                                   [](const lorvex::RegisteredFolderChangeBatch&) {},
                                   [](const lorvex::FolderChangeMonitorError&) {});
                             }).wall);
-      service->stopMonitoring();
+      // Left running: the next restart stops it, as a restart stops the store's monitor.
       formerCheck.push_back(
           measure([&] {
             auto guard = connection.lock();
@@ -230,6 +230,8 @@ int main(int argc, char** argv) {
                 {root.string(), prefix, prefix, 1}, lorvex::rows::exists);
           }).wall);
       check.push_back(measure([&] { repository.hasFilesNeedingReprojection(roots); }).wall);
+      // The calls made before, with the position check as it was written then.
+      formerCalls.back() += formerCheck.back() - check.back();
     }
   }
 
@@ -243,7 +245,8 @@ int main(int argc, char** argv) {
               kUndone, median(smallMarkMain), median(undoMain), median(undoWall), median(restoreFloor));
   std::printf(
       "restart monitoring at %lld images: main thread %.2f ms (aim <= 16 ms), wall %.2f ms; the same calls "
-      "on one thread, as the restart made them before: %.2f ms; the position check: %.3f ms, as it was "
+      "in a row with the position check as written before, as the main thread made them before: %.2f ms; the "
+      "position check: %.3f ms, as it was "
       "written before: %.2f ms\n",
       static_cast<long long>(images), median(restartMain), median(restartWall), median(formerCalls),
       median(check), median(formerCheck));

@@ -27,10 +27,13 @@ namespace lorvex {
 
 namespace {
 
-// How long a batch's transaction writes images before it ends early: with the full-text rows and
-// the commit after them it holds the writer for about 30 ms at most, which a person's click that
-// waits for it does not feel. The next call goes on with the images left.
-constexpr std::int64_t kItemWritingBudgetNanoseconds = 20'000'000;
+// A batch's transaction ends after the image in hand as soon as another write waits for the
+// writer, and after 120 ms of images in any case. Every transaction pays for its statistics, its
+// full-text flush and its commit besides its images, so transactions stay long while nobody waits
+// (a scan goes as fast as with batches bounded by count alone), and a person's click that comes
+// meanwhile waits for one image, that flush and the commit. The next call goes on with the images
+// left.
+constexpr std::int64_t kItemWritingLimitNanoseconds = 120'000'000;
 
 // What the library held for the image before this projection.
 struct PreviousProjection {
@@ -154,7 +157,9 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
           finished.push_back(completions.progress());
           if (IndexingJobs::isCheckpointDue(finished.back().processedCount)) break;
           // Every other write of the library waits while the transaction runs.
-          if (connection_.clock().monotonicNanoseconds() - began >= kItemWritingBudgetNanoseconds) break;
+          if (connection_.lockWaiterCount() > 0 ||
+              connection_.clock().monotonicNanoseconds() - began >= kItemWritingLimitNanoseconds)
+            break;
         }
         // The full-text rows go last, together. A statement that can fail halfway asks the FTS5
         // table to save its state first, and FTS5 then writes out the terms it holds in memory:
@@ -176,8 +181,12 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
       count = failed.index;
     }
   }
-  if (!finished.empty() && IndexingJobs::isCheckpointDue(finished.back().processedCount))
+  if (!finished.empty() && IndexingJobs::isCheckpointDue(finished.back().processedCount)) {
+    // A write that waits goes before the checkpoint, which can take as long as a batch.
+    guard.unlock();
+    connection_.letWaitingLockUsersFirst();
     jobs_.checkpointWAL();
+  }
   return finished;
 }
 

@@ -178,7 +178,12 @@ std::vector<QueuedDiscoveredFile> IndexingJobs::enqueueIndexingQueueItemBatch(
     }
     return results;
   });
-  if (checkpointDue) checkpointWAL();
+  if (checkpointDue) {
+    // A write that waits goes before the checkpoint, which can take as long as a batch.
+    guard.unlock();
+    connection_.letWaitingLockUsersFirst();
+    checkpointWAL();
+  }
   return queued;
 }
 
@@ -319,7 +324,11 @@ std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueIt
     completions.write();
     return finished;
   });
-  if (isCheckpointDue(progress.back().processedCount)) checkpointWAL();
+  if (isCheckpointDue(progress.back().processedCount)) {
+    guard.unlock();
+    connection_.letWaitingLockUsersFirst();
+    checkpointWAL();
+  }
   return progress;
 }
 

@@ -11,6 +11,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "database/internal/row_mappers.h"
@@ -550,14 +552,16 @@ class SteppingClock final : public platform::Clock {
   mutable std::atomic<std::int64_t> reading_{0};
 };
 
-TEST(LibraryIndexingBatchesTest, ABatchsTransactionEndsOnceItHasWrittenForItsTimeAndTheNextCallGoesOn) {
+TEST(LibraryIndexingBatchesTest, ABatchsTransactionEndsForAWaitingWriteOrAfterItsTimeAndTheNextCallGoesOn) {
   const struct {
     const char* name;
     std::int64_t stepNanoseconds;  // how far the clock moves at each reading
+    bool writeWaits;               // another thread waits for the writer while the first image is written
     std::vector<std::size_t> writtenPerCall;
   } cases[] = {
-      {"quick writes: one transaction", 0, {4}},
-      {"each image takes longer than the budget: one each", 25'000'000, {1, 1, 1, 1}},
+      {"quick writes, nobody waits: one transaction", 0, false, {4}},
+      {"each image takes longer than the limit: one each", 130'000'000, false, {1, 1, 1, 1}},
+      {"a write waits: the image in hand, then the rest", 0, true, {1, 3}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -565,7 +569,17 @@ TEST(LibraryIndexingBatchesTest, ABatchsTransactionEndsOnceItHasWrittenForItsTim
     SteppingClock clock(c.stepNanoseconds);
     SQLiteImageRepositoryV3Options options;
     options.clock = &clock;
+    SQLiteConnection* writer = nullptr;
+    bool armed = false;
+    std::thread waiter;
+    options.statementObserver = [&](std::string_view sql) {
+      if (!armed || !sql.starts_with("INSERT INTO media_files")) return;
+      armed = false;
+      waiter = std::thread([&] { writer->withLock([] {}); });
+      while (writer->lockWaiterCount() == 0) std::this_thread::yield();
+    };
     SQLiteImageRepositoryV3 store(folder.path() / "LorvexV3.sqlite", options);
+    writer = &lorvex::testing::connectionOf(store);
     std::int64_t job = 0;
     auto projections = claimedProjections(store, job,
                                           {projectedRecord("/photos/1.png", 1, "cat", {"cat"}, "modelA"),
@@ -573,6 +587,7 @@ TEST(LibraryIndexingBatchesTest, ABatchsTransactionEndsOnceItHasWrittenForItsTim
                                            projectedRecord("/photos/3.png", 1, "owl", {"owl"}, "modelB"),
                                            projectedRecord("/photos/4.png", 1, "bee", {"bee"}, "modelA")});
     ASSERT_EQ(projections.size(), 4u);
+    armed = c.writeWaits;
     std::vector<std::size_t> writtenPerCall;
     while (!projections.empty()) {
       const auto finished = store.projectQueueItems(job, projections);
@@ -581,6 +596,7 @@ TEST(LibraryIndexingBatchesTest, ABatchsTransactionEndsOnceItHasWrittenForItsTim
       projections.erase(projections.begin(),
                         projections.begin() + static_cast<std::ptrdiff_t>(finished.size()));
     }
+    if (waiter.joinable()) waiter.join();
     EXPECT_EQ(writtenPerCall, c.writtenPerCall);
     EXPECT_EQ(store.indexingJob(job).progress.processedCount, 4);
     auto& connection = lorvex::testing::connectionOf(store);
