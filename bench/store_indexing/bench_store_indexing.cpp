@@ -6,6 +6,12 @@
 // scans the other with the service's scanLibrary into a library of its own. Prints the best wall
 // time of each side (aim: the store within 1.05x of the scan) and the store's main-thread CPU time
 // per progress value it showed (aim: at most 2 µs). bench_store_indexing.sh makes the PNGs.
+// With --toggle-favorite it registers through the store only, toggling a favourite every 50 ms
+// while the scan runs, and prints how long the toggles waited (median, p95, max).
+#include <qcoro/qcorotask.h>
+
+#include <QCoreApplication>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -13,9 +19,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <QCoreApplication>
-#include <qcoro/qcorotask.h>
 
 #include "../store_bench_support.h"
 #include "platform/settings.h"
@@ -40,6 +43,7 @@ struct StoreRun {
   double mainThread = 0;
   long progressValues = 0;
   std::size_t shown = 0;
+  std::vector<double> toggleMilliseconds;  // with --toggle-favorite
 };
 
 double scanWithFacade(const fs::path& library, const fs::path& folder) {
@@ -52,7 +56,7 @@ double scanWithFacade(const fs::path& library, const fs::path& folder) {
   return wall;
 }
 
-StoreRun registerWithStore(const fs::path& library, const fs::path& folder) {
+StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool toggleFavorite) {
   auto service = lorvex::makeLiveImageLibraryService(library, lorvex::platform::Settings("bench", library));
   lorvex::SystemStoreClock clock;
   lorvex::ImageLibraryStore store(service, std::nullopt, lorvex::ProductFeatureAvailability{},
@@ -64,10 +68,22 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder) {
   QObject::connect(&store, &lorvex::ImageLibraryStore::indexingProgressChanged, [&] {
     if (store.indexingProgress()) ++run.progressValues;
   });
+  // A person toggling the favourite of the first record shown, every 50 ms while the scan runs: the
+  // toggle writes synchronously, so its wall time is what the click waits for the library's writer.
+  QTimer toggling;
+  toggling.setInterval(50);
+  QObject::connect(&toggling, &QTimer::timeout, [&] {
+    if (!store.isIndexing() || store.resultWindow().records().empty()) return;
+    const auto toggleBegin = Clock::now();
+    store.toggleFavorite({store.resultWindow().records().front()});
+    run.toggleMilliseconds.push_back(seconds(Clock::now() - toggleBegin) * 1e3);
+  });
+  if (toggleFavorite) toggling.start();
   const auto begin = Clock::now();
   const double cpuBegin = threadCPUMilliseconds() / 1e3;
   auto registration = store.registerFolders({folder.string()});
   waitFor(registration);
+  toggling.stop();
   run.wall = seconds(Clock::now() - begin);
   run.mainThread = threadCPUMilliseconds() / 1e3 - cpuBegin;
   run.shown = store.resultWindow().records().size();
@@ -93,9 +109,13 @@ int main(int argc, char** argv) {
   // Without the facade's scans on the main thread, a profile of the process shows the store's
   // main-thread work alone.
   bool storeOnly = false;
+  // Toggles a favourite every 50 ms during the store's registrations and reports the waits (store
+  // only: the figures are the clicks', not the scan's).
+  bool toggleFavorite = false;
   for (int i = 2; i < argc; ++i) {
     if (std::string(argv[i]) == "--runs" && i + 1 < argc) runs = std::max(1, std::stoi(argv[++i]));
     if (std::string(argv[i]) == "--store-only") storeOnly = true;
+    if (std::string(argv[i]) == "--toggle-favorite") storeOnly = toggleFavorite = true;
   }
   QCoreApplication application(argc, argv);
   const fs::path work = fs::temp_directory_path() / "lorvex-bench-store-indexing";
@@ -108,17 +128,36 @@ int main(int argc, char** argv) {
     if (!storeOnly) fs::copy(source, work / "facade-pngs", fs::copy_options::recursive);
     // Alternate which side goes first, so neither always finds the other's files warmer.
     if (storeOnly) {
-      store.push_back(registerWithStore(work / "store-library", work / "store-pngs"));
+      store.push_back(registerWithStore(work / "store-library", work / "store-pngs", toggleFavorite));
       facade.push_back(0);
     } else if (run % 2 == 0) {
       facade.push_back(scanWithFacade(work / "facade-library", work / "facade-pngs"));
-      store.push_back(registerWithStore(work / "store-library", work / "store-pngs"));
+      store.push_back(registerWithStore(work / "store-library", work / "store-pngs", toggleFavorite));
     } else {
-      store.push_back(registerWithStore(work / "store-library", work / "store-pngs"));
+      store.push_back(registerWithStore(work / "store-library", work / "store-pngs", toggleFavorite));
       facade.push_back(scanWithFacade(work / "facade-library", work / "facade-pngs"));
     }
   }
   fs::remove_all(work);
+  if (toggleFavorite) {
+    std::vector<double> waits;
+    for (const auto& run : store)
+      waits.insert(waits.end(), run.toggleMilliseconds.begin(), run.toggleMilliseconds.end());
+    std::sort(waits.begin(), waits.end());
+    if (waits.empty()) {
+      std::fprintf(stderr, "no favourite was toggled during the scans\n");
+      return 1;
+    }
+    const auto at = [&](double share) {
+      return waits[std::min(waits.size() - 1,
+                            static_cast<std::size_t>(share * static_cast<double>(waits.size())))];
+    };
+    std::printf(
+        "favourite toggle during the scan: %zu toggles, median %.2f ms, p95 %.2f ms, max %.2f ms (aim: p99 "
+        "<= 50 ms)\n",
+        waits.size(), at(0.5), at(0.95), waits.back());
+    return 0;
+  }
   const double bestFacade = *std::min_element(facade.begin(), facade.end());
   const auto best = *std::min_element(store.begin(), store.end(), [](const StoreRun& a, const StoreRun& b) { return a.wall < b.wall; });
   std::printf("register through the store: %.3f s; facade scanLibrary: %.3f s (%.3fx, aim <= 1.05x)\n", best.wall,

@@ -10,7 +10,11 @@
 //     service's updateReviewStates call alone, and 5,000 single updateReviewState calls through
 //     the service;
 //   - marking 2,000 selected records, then undoing it (aim <= 50 ms each), next to the floor of the
-//     restore alone through the service.
+//     restore alone through the service;
+//   - restarting monitoring for a registered folder (the folder set changed), its main-thread time
+//     and wall time, next to the same service calls made in a row (what the main thread did before
+//     the restart moved to the pool) and the stored-position check now and as written before.
+#include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,10 +23,9 @@
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-
 #include "../review/review_library.h"
 #include "../store_bench_support.h"
+#include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "platform/settings.h"
@@ -183,6 +186,55 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
   }
 
+  // Restarting monitoring after a change of the folder set, with one registered folder of 100
+  // subfolders and a stored position: the stored-position check runs over the whole library. What
+  // the restart did on the main thread before it moved to the pool is the same service calls in a
+  // row, beside the position check as it was written before (a scan of the library's rows).
+  std::vector<double> restartMain, restartWall, formerCalls, formerCheck, check;
+  {
+    const std::filesystem::path root = library / "monitored";
+    for (int i = 0; i < 100; ++i) std::filesystem::create_directories(root / ("d" + std::to_string(i)));
+    const std::vector<std::string> roots{root.string()};
+    service->registerFolders(roots);
+    service->storeFolderEventID(roots, service->currentFolderEventID());
+    lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
+    auto& connection = lorvex::testing::connectionOf(repository);
+    const std::string prefix = root.string() + "/";
+    for (int run = 0; run < runs; ++run) {
+      const auto wallBegin = Clock::now();
+      const double cpuBegin = threadCPUMilliseconds();
+      auto restart = store->restartBackgroundLibrarySync();
+      lorvex::bench::waitFor(restart);
+      restartMain.push_back(threadCPUMilliseconds() - cpuBegin);
+      restartWall.push_back(milliseconds(Clock::now() - wallBegin));
+      if (!store->backgroundSyncPlanner().isMonitoring) {
+        std::fprintf(stderr, "monitoring did not start: %s\n", store->errorMessage().value_or("").c_str());
+        return 1;
+      }
+      formerCalls.push_back(measure([&] {
+                              service->stopMonitoring();
+                              const auto folders = service->registeredFolderRoots();
+                              const auto position = service->folderEventCheckpoint(folders.availableRootURLs);
+                              service->startMonitoring(
+                                  folders.availableRootURLs, position->lastEventID,
+                                  [](const lorvex::RegisteredFolderChangeBatch&) {},
+                                  [](const lorvex::FolderChangeMonitorError&) {});
+                            }).wall);
+      // Left running: the next restart stops it, as a restart stops the store's monitor.
+      formerCheck.push_back(
+          measure([&] {
+            auto guard = connection.lock();
+            connection.query(
+                "SELECT 1 FROM media_files WHERE (absolute_path = ? OR substr(absolute_path, 1, "
+                "length(?)) = ?) AND missing = 0 AND projection_revision <> ? LIMIT 1",
+                {root.string(), prefix, prefix, 1}, lorvex::rows::exists);
+          }).wall);
+      check.push_back(measure([&] { repository.hasFilesNeedingReprojection(roots); }).wall);
+      // The calls made before, with the position check as it was written then.
+      formerCalls.back() += formerCheck.back() - check.back();
+    }
+  }
+
   std::printf("mark %d of %d loaded: main thread %.2f ms (aim <= 50 ms), wall %.2f ms; floor, %d upserts by id in "
               "one transaction: %.2f ms; the service's updateReviewStates alone: %.2f ms main thread; %d "
               "updateReviewState calls: %.1f ms\n",
@@ -191,5 +243,12 @@ int main(int argc, char** argv) {
   std::printf("mark %d: main thread %.2f ms (aim <= 50 ms); undo: main thread %.2f ms (aim <= 50 ms), wall %.2f ms; "
               "floor, the restore alone: %.2f ms\n",
               kUndone, median(smallMarkMain), median(undoMain), median(undoWall), median(restoreFloor));
+  std::printf(
+      "restart monitoring at %lld images: main thread %.2f ms (aim <= 16 ms), wall %.2f ms; the same calls "
+      "in a row with the position check as written before, as the main thread made them before: %.2f ms; the "
+      "position check: %.3f ms, as it was "
+      "written before: %.2f ms\n",
+      static_cast<long long>(images), median(restartMain), median(restartWall), median(formerCalls),
+      median(check), median(formerCheck));
   return 0;
 }

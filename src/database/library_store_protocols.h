@@ -157,9 +157,11 @@ class IndexingBatchStore {
   // transaction is rolled back and written again without it), and it and the ones after it are
   // left as they were, for the caller to take on their own. The transaction also ends after the
   // item whose completion brings the job's processed count to a multiple of the checkpoint
-  // interval (the log is checkpointed then, as after a single completion). Returns the job's
-  // progress after each item it finished (a prefix of `items`); throws with none finished when the
-  // transaction as a whole fails.
+  // interval (the log is checkpointed then, as after a single completion, once a write that waits
+  // has gone first), after the item in hand once another thread waits for the writer, and after
+  // the item that finds it has written images for 120 ms. Returns the job's progress after each
+  // item it finished (a prefix of `items`); throws with none finished when the transaction as a
+  // whole fails.
   virtual std::vector<ImageLibraryIndexingProgress> projectQueueItems(
       std::int64_t jobID, const std::vector<QueueItemProjection>& items) = 0;
 };

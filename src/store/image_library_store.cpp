@@ -54,6 +54,7 @@ ImageLibraryStore::ImageLibraryStore(
 }
 
 ImageLibraryStore::~ImageLibraryStore() {
+  abandonFolderMonitorRestarts();
   // The window reports removals while it goes; nothing is left to keep in step by then.
   resultWindow_->setRecordsChangedHandler({});
   resultWindow_->setRetiredRecordsHandler({});

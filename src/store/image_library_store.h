@@ -573,10 +573,12 @@ class ImageLibraryStore : public QObject {
   // loop does. Calls the service's monitoring members on this thread.
   void startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos);
   // Stops and starts again with the current intervals (the folder set changed) and schedules a pass
-  // for changes still pending. Does nothing before the live service is in place.
-  void restartBackgroundLibrarySync();
-  // Cancels the debounce and the recovery loop and stops monitoring. Pending changes and the
-  // trashed files to ignore are kept; a pass already running goes on.
+  // for changes still pending. Does nothing before the live service is in place. The monitor's stop,
+  // the reads the decision needs and the monitor's start run on the utility pool; the decision is
+  // applied here when they are done, unless a later restart or a stop came first.
+  QCoro::Task<void> restartBackgroundLibrarySync();
+  // Cancels the debounce, the recovery loop and a restart under way and stops monitoring. Pending
+  // changes and the trashed files to ignore are kept; a pass already running goes on.
   void stopBackgroundLibrarySync();
 
   // ---- Unregistering and reauthorising folders ----
@@ -1072,9 +1074,11 @@ class ImageLibraryStore : public QObject {
     std::vector<std::string> checkpointRoots;
     std::optional<RegisteredFolderEventCheckpoint> checkpoint;
   };
-  // Monitoring runs or its recovery loop does: starting background sync does nothing then.
+  // Monitoring runs, its recovery loop does or a restart is under way: starting background sync
+  // does nothing then.
   bool isBackgroundSyncRunning() const {
-    return backgroundSyncPlanner_.isMonitoring || static_cast<bool>(backgroundLibrarySyncMonitorRecoveryTask_);
+    return backgroundSyncPlanner_.isMonitoring ||
+           static_cast<bool>(backgroundLibrarySyncMonitorRecoveryTask_) || monitoringRestart_.has_value();
   }
   // Nothing when a read failed: the decision then reads again and reports the error itself.
   QCoro::Task<std::optional<FolderMonitoringInputs>> readFolderMonitoringInputs();
@@ -1106,6 +1110,25 @@ class ImageLibraryStore : public QObject {
 
   // Advanced by every monitor start and stop; an end reported by an older monitor is stale.
   std::uint64_t folderMonitoringGeneration_ = 0;
+
+  // Orders the monitor's stops and starts made on the pool by restarts with each other and with the
+  // stops made here (image_library_store_background_sync.cpp).
+  struct FolderMonitorControl;
+  std::shared_ptr<FolderMonitorControl> folderMonitorControl_;
+  // The restart under way: its stop source, and the end its new monitor reported before the
+  // restart was applied.
+  struct MonitoringRestart {
+    std::stop_source stop;
+    std::uint64_t generation = 0;
+    std::optional<std::string> endedWith;
+  };
+  std::optional<MonitoringRestart> monitoringRestart_;
+  const std::shared_ptr<FolderMonitorControl>& folderMonitorControl();
+  // A restart's job that has not started its monitor yet starts none (the store is going).
+  void abandonFolderMonitorRestarts();
+  // The handlers of the monitor started as `generation`: they only post to this store's scope.
+  FolderChangeHandler folderChangeHandler();
+  FolderMonitoringFailureHandler folderMonitoringEndedHandler(std::uint64_t generation);
 
   // ---- Unregistering and reauthorising folders: private ----
 

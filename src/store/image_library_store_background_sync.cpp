@@ -1,16 +1,25 @@
 // Background library sync: folder monitoring, the debounce of change batches, the background pass
 // and the monitor recovery loop.
 //
-// Monitoring is applied synchronously on the main thread: reading the folder roots and the event
-// checkpoint and starting the monitor take a few system calls each, and applying the decision in
-// the same turn as the planner write keeps the two from drifting apart. The monitor's handlers run
-// on its own thread and only post to the store's scope; they never wait for the main thread, which
-// may be waiting in stopMonitoring for a handler to return.
+// A restart (the folder set changed) stops the monitor, reads the folder roots and the event
+// position and starts the new monitor on the utility pool: the stop joins the monitor's thread, the
+// position's read looks over the library's rows and the start walks the folders, none of which the
+// main thread may wait for. Restarts take a ticket; on the pool a job runs only while its ticket is
+// the newest, under a lock that the stops made on the main thread take as well, so the monitor that
+// runs at the end is the one of the newest restart, or none after a stop. The decision is applied
+// on the main thread when the job is done, unless a later restart or a stop came first.
+//
+// Elsewhere (the launch, the recovery loop) monitoring is applied on the main thread from inputs
+// read on the pool. The monitor's handlers run on its own thread and only post to the store's
+// scope; they never wait for the main thread, which may be waiting in stopMonitoring for a handler
+// to return.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <stop_token>
 #include <string>
 #include <utility>
@@ -44,7 +53,40 @@ std::int64_t saturatingNanoseconds(std::uint64_t nanoseconds) {
       std::min<std::uint64_t>(nanoseconds, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
 }
 
+// What a restart's job did on the pool.
+struct MonitoringRestartResult {
+  bool skipped = false;  // a newer restart or a stop came first: nothing was done
+  RegisteredFolderMonitoringDecision decision;
+  bool started = false;
+  std::exception_ptr failure;  // a read or the start failed; the monitor is stopped
+};
+
 }  // namespace
+
+struct ImageLibraryStore::FolderMonitorControl {
+  std::mutex mutex;
+  // The newest restart's ticket; a stop advances it too, so that no older job starts a monitor.
+  std::atomic<std::uint64_t> newestTicket{0};
+};
+
+const std::shared_ptr<ImageLibraryStore::FolderMonitorControl>& ImageLibraryStore::folderMonitorControl() {
+  if (!folderMonitorControl_) folderMonitorControl_ = std::make_shared<FolderMonitorControl>();
+  return folderMonitorControl_;
+}
+
+FolderChangeHandler ImageLibraryStore::folderChangeHandler() {
+  return [link = scope_.link(), this](const RegisteredFolderChangeBatch& batch) {
+    link->post([this, batch] { enqueueFolderChangeBatch(batch); });
+  };
+}
+
+FolderMonitoringFailureHandler ImageLibraryStore::folderMonitoringEndedHandler(std::uint64_t generation) {
+  return [link = scope_.link(), this, generation](const FolderChangeMonitorError& error) {
+    link->post([this, generation, description = error.localizedDescription()] {
+      folderMonitoringEnded(generation, description);
+    });
+  };
+}
 
 void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos) {
   startBackgroundLibrarySync(debounceSeconds, monitorRecoveryIntervalNanos, std::nullopt);
@@ -61,12 +103,97 @@ void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds, std::
   if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
 }
 
-void ImageLibraryStore::restartBackgroundLibrarySync() {
+QCoro::Task<void> ImageLibraryStore::restartBackgroundLibrarySync() {
+  auto frame = co_await scope_.enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation_) return;
-  stopBackgroundLibrarySync();
-  startBackgroundLibrarySync(backgroundLibrarySyncDebounceSeconds_, monitorRecoveryIntervalNanos_);
+  if (needsLiveServicePreparation_) co_return;
+  // Everything of the monitoring that runs now ends here; the monitor itself stops on the pool.
+  backgroundLibrarySyncTask_.cancel();
+  setBackgroundLibrarySyncTask({});
+  backgroundLibrarySyncMonitorRecoveryTask_.cancel();
+  setBackgroundLibrarySyncMonitorRecoveryTask({});
+  if (monitoringRestart_) monitoringRestart_->stop.request_stop();
+  updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) {
+    planner.isMonitoring = false;
+    planner.monitoredRootURLs.clear();
+  });
+  // An end reported by the stopped monitor is stale from now on; the new one reports as this.
+  const std::uint64_t generation = ++folderMonitoringGeneration_;
+  const std::shared_ptr<FolderMonitorControl> control = folderMonitorControl();
+  const std::uint64_t ticket = ++control->newestTicket;
+  monitoringRestart_.emplace();
+  monitoringRestart_->generation = generation;
+  const std::stop_token stop = monitoringRestart_->stop.get_token();
+
+  // The decision of a store that monitors nothing: it depends on nothing else of the planner.
+  auto restart = [service = service_, control, ticket, planner = RegisteredFolderSyncPlanner{},
+                  onChange = folderChangeHandler(), onEnded = folderMonitoringEndedHandler(generation)]() {
+    MonitoringRestartResult result;
+    const std::lock_guard lock(control->mutex);
+    if (control->newestTicket.load() != ticket) {
+      result.skipped = true;
+      return result;
+    }
+    service->stopMonitoring();
+    try {
+      const RegisteredFolderRoots roots = service->registeredFolderRoots();
+      result.decision = planner.monitoringDecision(roots.registeredPaths, roots.availableRootURLs);
+      if (result.decision.kind != RegisteredFolderMonitoringDecision::Kind::start) return result;
+      const std::optional<RegisteredFolderEventCheckpoint> checkpoint =
+          service->folderEventCheckpoint(result.decision.roots);
+      // Without a usable position the changes since the last run cannot be taken up: a full pass
+      // comes first, and monitoring starts once it has stored a position.
+      if (!checkpoint) return result;
+      // A restart or a stop that came while the reads ran wants no monitor of this one.
+      if (control->newestTicket.load() != ticket) {
+        result.skipped = true;
+        return result;
+      }
+      service->startMonitoring(result.decision.roots, checkpoint->lastEventID, onChange, onEnded);
+      result.started = true;
+    } catch (...) {
+      result.failure = std::current_exception();
+    }
+    return result;
+  };
+  // The job runs to its end even when a later restart comes: the lock orders it before that one's.
+  const std::stop_token noStop;
+  MonitoringRestartResult result;
+  try {
+    result = co_await runBlocking(*utilityPool_, noStop, restart);
+  } catch (...) {
+    result.failure = std::current_exception();
+  }
+  // A later restart or a stop took over: what it does stands.
+  if (stop.stop_requested()) co_return;
+  const std::optional<std::string> endedWith = std::move(monitoringRestart_->endedWith);
+  monitoringRestart_.reset();
+  if (result.skipped) co_return;
+
+  FolderMonitoringOutcome outcome;
+  if (result.failure) {
+    setErrorMessage(result.failure);
+  } else if (result.started) {
+    updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
+      planner.monitoredRootURLs = result.decision.roots;
+      planner.isMonitoring = true;
+    });
+    setErrorMessage(std::nullopt);
+    outcome = {result.decision.coversAllRegisteredFolders, false};
+  } else if (result.decision.kind == RegisteredFolderMonitoringDecision::Kind::start) {
+    outcome = {false, true};
+  } else {
+    setErrorMessage(std::nullopt);
+    outcome = {result.decision.coversAllRegisteredFolders, false};
+  }
+  if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
+  // The new monitor ended before the restart was applied: it is handled as any monitor's end.
+  if (result.started && endedWith) folderMonitoringEnded(generation, *endedWith);
   if (backgroundSyncPlanner_.hasPendingBatch) scheduleBackgroundLibrarySync();
+}
+
+void ImageLibraryStore::abandonFolderMonitorRestarts() {
+  if (folderMonitorControl_) ++folderMonitorControl_->newestTicket;
 }
 
 void ImageLibraryStore::stopBackgroundLibrarySync() {
@@ -75,6 +202,10 @@ void ImageLibraryStore::stopBackgroundLibrarySync() {
   setBackgroundLibrarySyncTask({});
   backgroundLibrarySyncMonitorRecoveryTask_.cancel();
   setBackgroundLibrarySyncMonitorRecoveryTask({});
+  if (monitoringRestart_) {
+    monitoringRestart_->stop.request_stop();
+    monitoringRestart_.reset();
+  }
   updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) {
     planner.isMonitoring = false;
     planner.monitoredRootURLs.clear();
@@ -91,6 +222,10 @@ void ImageLibraryStore::updateBackgroundSyncPlanner(const std::function<void(Reg
 
 void ImageLibraryStore::stopFolderMonitor() {
   ++folderMonitoringGeneration_;
+  // No restart's job may start a monitor after this stop; one that runs now is waited for.
+  const std::shared_ptr<FolderMonitorControl> control = folderMonitorControl();
+  ++control->newestTicket;
+  const std::lock_guard lock(control->mutex);
   service_->stopMonitoring();
 }
 
@@ -160,16 +295,9 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
   if (!checkpoint) return {false, true};
 
   const std::uint64_t generation = ++folderMonitoringGeneration_;
-  FolderChangeHandler onChange = [link = scope_.link(), this](const RegisteredFolderChangeBatch& batch) {
-    link->post([this, batch] { enqueueFolderChangeBatch(batch); });
-  };
-  FolderMonitoringFailureHandler onEnded = [link = scope_.link(), this, generation](const FolderChangeMonitorError& error) {
-    link->post([this, generation, description = error.localizedDescription()] {
-      folderMonitoringEnded(generation, description);
-    });
-  };
   try {
-    service_->startMonitoring(decision.roots, checkpoint->lastEventID, std::move(onChange), std::move(onEnded));
+    service_->startMonitoring(decision.roots, checkpoint->lastEventID, folderChangeHandler(),
+                              folderMonitoringEndedHandler(generation));
   } catch (...) {
     setErrorMessage(std::current_exception());
     return {};
@@ -184,6 +312,11 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
 
 void ImageLibraryStore::folderMonitoringEnded(std::uint64_t generation, const std::string& description) {
   creatingThread_.check();
+  // The monitor a restart has just started, before the restart is applied: the end waits for it.
+  if (monitoringRestart_ && monitoringRestart_->generation == generation) {
+    monitoringRestart_->endedWith = description;
+    return;
+  }
   // A monitor stopped or replaced since is not the one that ended.
   if (generation != folderMonitoringGeneration_ || !backgroundSyncPlanner_.isMonitoring) return;
   // Releases what the ended monitor still holds; no handler of it runs any more.

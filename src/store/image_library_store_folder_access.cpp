@@ -47,7 +47,7 @@ QCoro::Task<bool> ImageLibraryStore::applyFolderSetChange(FolderSetChange change
   }
   co_await loadRegisteredFolderSummaries();
   co_await refreshResults(kFirstPageLimit, false);
-  restartBackgroundLibrarySync();
+  co_await restartBackgroundLibrarySync();
   co_return true;
 }
 

@@ -34,42 +34,48 @@ QCoro::Task<void> ImageLibraryStore::registerFolders(std::vector<std::string> fo
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   if (folderURLs.empty() || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return;
-  const auto libraryWork = beginRequestedScan();
-  // Declared after the flags' guard, so the roots go first: no search takes them while the flags
-  // still say a registration runs.
-  const ScopeExit clearRoots(scope_.link(), [this] { setActiveFolderRegistrationRootPaths({}); });
-  setActiveFolderRegistrationRootPaths(registrationRootPaths(folderURLs));
-
-  const auto service = service_;
-  // Taken before the service work begins: changes made to the folders while they are scanned come
-  // again from monitoring, which starts from this position.
-  const std::uint64_t checkpoint = service->currentFolderEventID();
   // Whether the service took the folders on before something failed: they are registered then,
   // scanned or not, and the sidebar and monitoring must know them.
   const auto registered = std::make_shared<std::atomic<bool>>(false);
-  const IndexingOperation operation = [service, folderURLs, checkpoint, registered](
-                                          const ImageLibraryServicing::ProgressHandler& progress,
-                                          std::stop_token stop) -> std::optional<ImageLibraryScanSummary> {
-    service->registerFolders(folderURLs);
-    registered->store(true);
-    ImageLibraryScanSummary summary = service->scanLibrary(folderURLs, progress, stop);
-    // Whatever the failure count: the failed files were looked at and are in the summary.
-    service->storeFolderEventID(folderURLs, checkpoint);
-    return summary;
-  };
-  const auto outcome =
-      co_await runRequestedScan(operation, folderURLs, ImageLibraryScanDiagnosticSource::folderRegistration);
+  RequestedScanOutcome outcome;
+  {
+    const auto libraryWork = beginRequestedScan();
+    // Declared after the flags' guard, so the roots go first: no search takes them while the flags
+    // still say a registration runs.
+    const ScopeExit clearRoots(scope_.link(), [this] { setActiveFolderRegistrationRootPaths({}); });
+    setActiveFolderRegistrationRootPaths(registrationRootPaths(folderURLs));
+
+    const auto service = service_;
+    // Taken before the service work begins: changes made to the folders while they are scanned
+    // come again from monitoring, which starts from this position.
+    const std::uint64_t checkpoint = service->currentFolderEventID();
+    const IndexingOperation operation = [service, folderURLs, checkpoint, registered](
+                                            const ImageLibraryServicing::ProgressHandler& progress,
+                                            std::stop_token stop) -> std::optional<ImageLibraryScanSummary> {
+      service->registerFolders(folderURLs);
+      registered->store(true);
+      ImageLibraryScanSummary summary = service->scanLibrary(folderURLs, progress, stop);
+      // Whatever the failure count: the failed files were looked at and are in the summary.
+      service->storeFolderEventID(folderURLs, checkpoint);
+      return summary;
+    };
+    outcome = co_await runRequestedScan(operation, folderURLs,
+                                        ImageLibraryScanDiagnosticSource::folderRegistration);
+  }
+  // Monitoring restarts once the registration's flags are down: a folder left without a stored
+  // position gets its full pass from the recovery loop at once, which other library work would
+  // refuse.
   if (outcome.failure) {
     if (registered->load()) {
       // Both clear the error message when they succeed, so the failure is shown after them.
       co_await loadRegisteredFolderSummaries();
-      restartBackgroundLibrarySync();
+      co_await restartBackgroundLibrarySync();
     }
     setErrorMessage(outcome.failure);
     co_return;
   }
   // Monitoring follows the new folder set.
-  if (outcome.recorded) restartBackgroundLibrarySync();
+  if (outcome.recorded) co_await restartBackgroundLibrarySync();
 }
 
 }  // namespace lorvex

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <latch>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -154,6 +155,25 @@ TEST_F(LockingTest, TransactionsDoNotNest) {
   auto guard = db().lock();
   EXPECT_THROW(db().performTransaction([&] { db().performTransaction([] {}); }), Error);
   EXPECT_NO_THROW(db().performTransaction([&] { db().execute("INSERT INTO t (k) VALUES (1)"); }));
+}
+
+TEST_F(LockingTest, ASeriesOfTransactionsLetsAWaitingUserOfTheLockGoFirst) {
+  std::mutex mutex;
+  std::vector<std::string> order;
+  const auto record = [&](const char* who) {
+    const std::lock_guard guard(mutex);
+    order.push_back(who);
+  };
+  auto series = db().lock();
+  std::thread waiter([&] { db().withLock([&] { record("waiter"); }); });
+  while (db().lockWaiterCount() == 0) std::this_thread::yield();
+
+  // The series ends one transaction and begins the next at once.
+  series.unlock();
+  db().letWaitingLockUsersFirst();
+  db().withLock([&] { record("series"); });
+  waiter.join();
+  EXPECT_EQ(order, (std::vector<std::string>{"waiter", "series"}));
 }
 
 TEST_F(LockingTest, ASearchCancelledWhileWaitingNeverTakesTheLock) {

@@ -65,9 +65,8 @@ TEST_F(OpenAndMigrateTest, IncompatibleLayoutsAreReportedWithTheVersionTheyCarry
        4},
       {"legacy table", "CREATE TABLE saved_filter_items (id INTEGER);", 4},
       {"missing required column",
-       "CREATE TABLE media_files (id INTEGER PRIMARY KEY, root_id, absolute_path, file_size, "
-       "modification_time,"
-       " content_sha256, basename_normalized, missing);",
+       "CREATE TABLE media_files (id INTEGER PRIMARY KEY, root_id, absolute_path, modification_time, "
+       "content_sha256, projection_revision, basename_normalized, missing);",
        4},
       {"table the indexes cannot cover", "CREATE TABLE models (id INTEGER PRIMARY KEY, raw_source TEXT);", 0},
   };

@@ -5,6 +5,7 @@
 
 #include "database/sqlite_image_repository.h"
 #include "database/support/library_rows.h"
+#include "database/support/recording_options.h"
 #include "database/support/repository_connection.h"
 #include "database/support/temporary_directory.h"
 
@@ -49,6 +50,32 @@ TEST_F(ScanBookkeepingTest, ReprojectionIsNeededForLiveFilesOfAnotherRevisionOnl
   for (const auto& c : cases) {
     EXPECT_EQ(repo().hasFilesNeedingReprojection(c.paths), c.expected) << ::testing::PrintToString(c.paths);
   }
+}
+
+TEST(ScanBookkeeping, TheRevisionCheckReadsOnlyFilesOfAnotherRevision) {
+  testing::TemporaryDirectory directory;
+  platform::ManualClock clock{1'800'000'000.0};
+  std::vector<std::string> statements;
+  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"),
+                                     testing::recordingOptions(clock, statements)};
+  for (int i = 0; i < 50; ++i) insertMediaFile(repository, {.path = "/p/" + std::to_string(i) + ".png"});
+  statements.clear();
+  EXPECT_FALSE(repository.hasFilesNeedingReprojection({"/p"}));
+  ASSERT_EQ(statements.size(), 1u);
+
+  auto& connection = testing::connectionOf(repository);
+  auto guard = connection.lock();
+  const std::string plan = connection.query("EXPLAIN QUERY PLAN " + statements.front(),
+                                            {1, 1, "/p", "/p/", "/p/"}, [](SQLiteRows& rows) {
+                                              std::string text;
+                                              while (rows.next()) text += rows.text(3) + "\n";
+                                              return text;
+                                            });
+  EXPECT_EQ(plan.find("SCAN"), std::string::npos) << plan;
+  EXPECT_NE(plan.find("idx_media_files_projection_revision (projection_revision<?)"), std::string::npos)
+      << plan;
+  EXPECT_NE(plan.find("idx_media_files_projection_revision (projection_revision>?)"), std::string::npos)
+      << plan;
 }
 
 TEST_F(ScanBookkeepingTest, ObservingAnUnchangedFileKeepsItsKeyAndHash) {

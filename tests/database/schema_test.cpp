@@ -176,6 +176,8 @@ const std::vector<std::pair<const char*, const char*>> kIndexes = {
      "media_files(id, missing, modification_time, basename_normalized COLLATE NOCASE)"},
     // The date keys alone: less than half as wide, so ordering candidates by date touches fewer pages.
     {"idx_media_files_id_modification", "media_files(id, missing, modification_time)"},
+    // Files of another projection revision: the check before monitoring starts reads only those.
+    {"idx_media_files_projection_revision", "media_files(projection_revision)"},
 };
 
 class SchemaTest : public ::testing::Test {

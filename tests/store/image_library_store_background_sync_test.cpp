@@ -4,6 +4,7 @@
 // positions and a monitor that ended on its own, and the interval floors.
 #include <gtest/gtest.h>
 
+#include <QThread>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -154,7 +155,9 @@ TEST(ImageLibraryStoreBackgroundSync, ABatchArrivingDuringOtherLibraryWorkIsPass
     (f.store.get()->*c.setBusy)(false);
     if (c.restartsAfter) {
       f.advance(1.0);
-      f.store->restartBackgroundLibrarySync();
+      auto restart = f.store->restartBackgroundLibrarySync();
+      f.harness.drainEvents();
+      ASSERT_TRUE(restart.isReady());
       EXPECT_EQ(f.count("stopMonitoring"), 1u);
       f.advance(1.999);
       EXPECT_EQ(f.count("scanChangedPaths"), 0u);
@@ -165,6 +168,68 @@ TEST(ImageLibraryStoreBackgroundSync, ABatchArrivingDuringOtherLibraryWorkIsPass
     EXPECT_EQ(f.pathsOf("scanChangedPaths"), (std::vector<std::string>{kA + "/new.png", kA}));
     EXPECT_EQ(f.harness.service->calls("storeFolderEventID").back().number, 7);
   }
+}
+
+TEST(ImageLibraryStoreBackgroundSync, RestartsWorkOnThePoolAndTheNewestOfThemDecides) {
+  Fixture f;
+  f.start();
+  const QThread* mainThread = QThread::currentThread();
+  std::mutex mutex;
+  std::vector<std::string> onMainThread;
+  const auto recordThread = [&](const std::string& name) {
+    const std::lock_guard lock(mutex);
+    if (QThread::currentThread() == mainThread) onMainThread.push_back(name);
+  };
+  for (const char* name : {"stopMonitoring", "startMonitoring"}) {
+    f.harness.service->setAnswer(name, [&, name](const ServiceCall&) {
+      recordThread(name);
+      return std::any();
+    });
+  }
+  f.harness.service->setAnswer("registeredFolderRoots", [&](const ServiceCall&) {
+    recordThread("registeredFolderRoots");
+    const std::lock_guard lock(f.folders.mutex);
+    return std::any(RegisteredFolderRoots{f.folders.registered, f.folders.available});
+  });
+  f.harness.service->hold("registeredFolderRoots");
+
+  // The first restart's job waits in the service; a second one, for another folder set, comes
+  // meanwhile.
+  auto first = f.store->restartBackgroundLibrarySync();
+  ASSERT_TRUE(f.harness.service->waitForHeld("registeredFolderRoots"));
+  EXPECT_FALSE(first.isReady()) << "the main thread does not wait for the job";
+  EXPECT_FALSE(f.store->backgroundSyncPlanner().isMonitoring);
+  {
+    const std::lock_guard lock(f.folders.mutex);
+    f.folders.registered = {kA, kB};
+    f.folders.available = {kA, kB};
+  }
+  f.harness.service->answerImmediately("registeredFolderRoots");
+  auto second = f.store->restartBackgroundLibrarySync();
+  f.store->startBackgroundLibrarySync(f.debounceSeconds, f.recoveryInterval);  // nothing while restarting
+  f.harness.service->releaseAll();
+  f.harness.drainEvents();
+
+  ASSERT_TRUE(first.isReady() && second.isReady());
+  EXPECT_EQ(onMainThread, std::vector<std::string>{});
+  EXPECT_EQ(f.pathsOf("startMonitoring"), (std::vector<std::string>{kA, kB}));
+  EXPECT_EQ(f.store->backgroundSyncPlanner().monitoredRootURLs, (std::vector<std::string>{kA, kB}));
+  EXPECT_TRUE(f.store->backgroundSyncPlanner().isMonitoring);
+  const auto calls = f.syncCalls();
+  EXPECT_EQ(calls.back(), "startMonitoring") << "no monitor is stopped or started after the newest restart's";
+  EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+
+  // A store destroyed while its restart's job runs applies nothing and leaves nothing running.
+  f.harness.service->hold("registeredFolderRoots");
+  auto last = f.store->restartBackgroundLibrarySync();
+  ASSERT_TRUE(f.harness.service->waitForHeld("registeredFolderRoots"));
+  const std::size_t startsBefore = f.count("startMonitoring");
+  f.store.reset();
+  f.harness.service->releaseAll();
+  f.harness.drainEvents();
+  last = QCoro::Task<void>();
+  f.harness.drainEvents();
+  EXPECT_EQ(f.count("startMonitoring"), startsBefore);
 }
 
 TEST(ImageLibraryStoreBackgroundSync, ChangesOnlyToFilesTheProgramTrashedScanNothing) {

@@ -4,14 +4,15 @@
 // is held.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+#include <any>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
-
-#include <QTemporaryDir>
 
 #include "library_workflow_fixture.h"
 #include "services/folders/canonical_folder_path.h"
@@ -175,6 +176,44 @@ TEST(FolderRegistration, AFailureShowsItsTextLastAndKeepsTheLastScan) {
     EXPECT_FALSE(f.store->lastScanDiagnosticContext().has_value());
     f.expectLibraryWorkEnded();
   }
+}
+
+TEST(FolderRegistration, AFolderLeftWithoutAPositionIsScannedAndMonitoredRightAfterTheFailure) {
+  LibraryWorkflowFixture f;
+  std::mutex mutex;
+  int scans = 0;
+  std::optional<std::uint64_t> position;  // none until a scan stores one
+  f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/new"}, {"/new"}});
+  f.answer("restoreFolderAccess", Paths{"/new"});
+  f.answer("currentFolderEventID", std::uint64_t{7});
+  f.service().setAnswer("scanLibrary", [&](const testing::ServiceCall&) -> std::any {
+    const std::lock_guard lock(mutex);
+    if (++scans == 1) std::rethrow_exception(libraryFailure("volume gone"));
+    return scanSummary(1, 1);
+  });
+  f.service().setAnswer("storeFolderEventID", [&](const testing::ServiceCall& call) {
+    const std::lock_guard lock(mutex);
+    position = static_cast<std::uint64_t>(call.number);
+    return std::any();
+  });
+  f.service().setAnswer("folderEventCheckpoint", [&](const testing::ServiceCall& call) {
+    const std::lock_guard lock(mutex);
+    if (!position) return std::any(std::optional<RegisteredFolderEventCheckpoint>());
+    return std::any(std::optional(RegisteredFolderEventCheckpoint{call.paths, *position}));
+  });
+
+  auto registration = f.store->registerFolders({"/new"});
+  f.finish(registration);
+
+  // No time passes: the recovery loop's first full pass is not refused by the registration's flags.
+  EXPECT_EQ(f.service().calls("scanLibrary").size(), 2u);
+  EXPECT_TRUE(
+      inOrder(f.callNames(), {"registerFolders", "scanLibrary", "folderEventCheckpoint", "scanLibrary",
+                              "storeFolderEventID", "folderEventCheckpoint", "startMonitoring"}));
+  EXPECT_EQ(f.service().calls("startMonitoring").back().number, 7);
+  EXPECT_TRUE(f.store->backgroundSyncPlanner().isMonitoring);
+  EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+  f.expectLibraryWorkEnded();
 }
 
 TEST(FolderRegistration, AStoreDestroyedWhileItsScanIsHeldLeavesTheScanAlone) {

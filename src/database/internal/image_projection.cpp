@@ -27,6 +27,14 @@ namespace lorvex {
 
 namespace {
 
+// A batch's transaction ends after the image in hand as soon as another write waits for the
+// writer, and after 120 ms of images in any case. Every transaction pays for its statistics, its
+// full-text flush and its commit besides its images, so transactions stay long while nobody waits
+// (a scan goes as fast as with batches bounded by count alone), and a person's click that comes
+// meanwhile waits for one image, that flush and the commit. The next call goes on with the images
+// left.
+constexpr std::int64_t kItemWritingLimitNanoseconds = 120'000'000;
+
 // What the library held for the image before this projection.
 struct PreviousProjection {
   TagSourceMasks tagMasks;
@@ -104,6 +112,7 @@ void ImageProjection::upsertRecord(const ImageRecord& record, std::optional<std:
 std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
     std::int64_t jobID, const std::vector<QueueItemProjection>& items) {
   if (items.empty()) return {};
+  connection_.letWaitingLockUsersFirst();
   auto guard = connection_.lock();
   // No savepoint per item: SQLite copies every page an open savepoint first changes into its
   // journal, about fifty pages an image, which cost more than the image's own writes. An item that
@@ -117,6 +126,7 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
   while (count > 0) {
     try {
       connection_.performTransaction([&] {
+        const std::int64_t began = connection_.clock().monotonicNanoseconds();
         finished.clear();
         std::vector<std::int64_t> itemIDs;
         itemIDs.reserve(count);
@@ -146,6 +156,10 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
           }
           finished.push_back(completions.progress());
           if (IndexingJobs::isCheckpointDue(finished.back().processedCount)) break;
+          // Every other write of the library waits while the transaction runs.
+          if (connection_.lockWaiterCount() > 0 ||
+              connection_.clock().monotonicNanoseconds() - began >= kItemWritingLimitNanoseconds)
+            break;
         }
         // The full-text rows go last, together. A statement that can fail halfway asks the FTS5
         // table to save its state first, and FTS5 then writes out the terms it holds in memory:
@@ -167,8 +181,12 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
       count = failed.index;
     }
   }
-  if (!finished.empty() && IndexingJobs::isCheckpointDue(finished.back().processedCount))
+  if (!finished.empty() && IndexingJobs::isCheckpointDue(finished.back().processedCount)) {
+    // A write that waits goes before the checkpoint, which can take as long as a batch.
+    guard.unlock();
+    connection_.letWaitingLockUsersFirst();
     jobs_.checkpointWAL();
+  }
   return finished;
 }
 

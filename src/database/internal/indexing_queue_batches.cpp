@@ -33,6 +33,7 @@ std::vector<QueuedDiscoveredFile> IndexingJobs::enqueueIndexingQueueItemBatch(
   paths.reserve(occurrences.size());
   for (const auto& [path, count] : occurrences) paths.push_back(path);
 
+  connection_.letWaitingLockUsersFirst();
   auto guard = connection_.lock();
   bool checkpointDue = false;
   auto queued = connection_.performTransaction([&] {
@@ -177,12 +178,18 @@ std::vector<QueuedDiscoveredFile> IndexingJobs::enqueueIndexingQueueItemBatch(
     }
     return results;
   });
-  if (checkpointDue) checkpointWAL();
+  if (checkpointDue) {
+    // A write that waits goes before the checkpoint, which can take as long as a batch.
+    guard.unlock();
+    connection_.letWaitingLockUsersFirst();
+    checkpointWAL();
+  }
   return queued;
 }
 
 std::vector<IndexingQueueItem> IndexingJobs::beginNextQueueItems(std::int64_t jobID, std::size_t limit) {
   if (limit == 0) return {};
+  connection_.letWaitingLockUsersFirst();
   auto guard = connection_.lock();
   return connection_.performTransaction([&] {
     std::vector<IndexingQueueItem> items = pendingItems(jobID, limit);
@@ -289,6 +296,7 @@ void IndexingJobs::QueueCompletions::write() {
 std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueItems(
     std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) {
   if (items.empty()) return {};
+  connection_.letWaitingLockUsersFirst();
   auto guard = connection_.lock();
   std::vector<ImageLibraryIndexingProgress> progress = connection_.performTransaction([&] {
     std::vector<std::int64_t> itemIDs;
@@ -316,7 +324,11 @@ std::vector<ImageLibraryIndexingProgress> IndexingJobs::completeUnchangedQueueIt
     completions.write();
     return finished;
   });
-  if (isCheckpointDue(progress.back().processedCount)) checkpointWAL();
+  if (isCheckpointDue(progress.back().processedCount)) {
+    guard.unlock();
+    connection_.letWaitingLockUsersFirst();
+    checkpointWAL();
+  }
   return progress;
 }
 

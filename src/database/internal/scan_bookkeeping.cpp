@@ -50,16 +50,21 @@ bool ScanBookkeeping::hasFilesNeedingReprojection(const std::vector<std::string>
   const auto standardized = sql::standardizedUniquePaths(paths);
   if (standardized.empty()) return false;
   // A pure read of committed rows: beside the writer, so that it never waits for a scan's batch.
+  // The revision goes first, as two ranges of its index: only rows of another revision are read,
+  // which in a library that is up to date are none, however many files the folders hold. The
+  // folders are tested on those rows alone.
   return reader_.performRead([&] {
     bool found = false;
     forEachPathChunk(standardized, [&](const std::vector<std::string>& chunk) {
       if (found) return;
-      auto bindings = sql::pathPrefixBindings(chunk);
-      bindings.emplace_back(kMetadataProjectionRevision);
-      found = reader_.query("SELECT 1 FROM media_files WHERE " +
-                                sql::pathPrefixPredicate("absolute_path", chunk.size()) +
-                                " AND missing = 0 AND projection_revision <> ? LIMIT 1",
-                            bindings, rows::exists);
+      SQLiteV3Bindings bindings{kMetadataProjectionRevision, kMetadataProjectionRevision};
+      for (auto& binding : sql::pathPrefixBindings(chunk)) bindings.push_back(std::move(binding));
+      found = reader_.query(
+          "SELECT 1 FROM media_files INDEXED BY idx_media_files_projection_revision WHERE "
+          "(projection_revision < ? "
+          "OR projection_revision > ?) AND missing = 0 AND " +
+              sql::pathPrefixPredicate("absolute_path", chunk.size()) + " LIMIT 1",
+          bindings, rows::exists);
     });
     return found;
   });

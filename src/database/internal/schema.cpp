@@ -326,6 +326,8 @@ CREATE INDEX IF NOT EXISTS idx_media_files_id_sort
   ON media_files(id, missing, modification_time, basename_normalized COLLATE NOCASE);
 CREATE INDEX IF NOT EXISTS idx_media_files_id_modification
   ON media_files(id, missing, modification_time);
+CREATE INDEX IF NOT EXISTS idx_media_files_projection_revision
+  ON media_files(projection_revision);
 CREATE VIRTUAL TABLE IF NOT EXISTS media_text_fts
   USING fts5(prompt, negative_prompt, source, character_captions, tags);
 CREATE VIRTUAL TABLE IF NOT EXISTS tag_term_search_fts

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "database/internal/sql_functions.h"
 #include "platform/log.h"
@@ -194,9 +195,26 @@ void SQLiteConnection::close() {
 
 std::unique_lock<std::recursive_timed_mutex> SQLiteConnection::lock() {
   const std::int64_t start = clock_.monotonicNanoseconds();
-  std::unique_lock guard(mutex_);
+  std::unique_lock guard(mutex_, std::try_to_lock);
+  if (!guard.owns_lock()) {
+    ++lockWaiters_;
+    guard.lock();
+    --lockWaiters_;
+  }
+  ++lockAcquisitions_;
   recordLockWait(clock_.monotonicNanoseconds() - start);
   return guard;
+}
+
+void SQLiteConnection::letWaitingLockUsersFirst() {
+  if (lockWaiters_.load() == 0) return;
+  const std::uint64_t acquisitions = lockAcquisitions_.load();
+  const auto deadline = std::chrono::steady_clock::now() + kLockHandOverLimit;
+  // A woken waiter takes the lock within microseconds; short sleeps leave it the core meanwhile.
+  while (lockWaiters_.load() > 0 && lockAcquisitions_.load() == acquisitions &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
 }
 
 void SQLiteConnection::recordLockWait(std::int64_t waitNanoseconds) const {

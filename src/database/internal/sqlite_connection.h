@@ -145,6 +145,14 @@ class SQLiteConnection {
 
   // The locked entry: waits for the lock, measures and reports the wait.
   [[nodiscard]] std::unique_lock<std::recursive_timed_mutex> lock();
+  // For a long series of transactions (the indexer's batches), called between two of them without
+  // the lock: when another thread waits for the lock, returns once one waiter has had it (or after
+  // kLockHandOverLimit), instead of letting the series take it back first. A person's write that
+  // comes during a scan then waits for one transaction, not for several.
+  void letWaitingLockUsersFirst();
+  // Threads blocked in lock() now.
+  int lockWaiterCount() const { return lockWaiters_.load(); }
+  static constexpr std::chrono::milliseconds kLockHandOverLimit{50};
   template <typename Work>
   decltype(auto) withLock(Work&& work) {
     auto guard = lock();
@@ -328,6 +336,10 @@ class SQLiteConnection {
   static int searchProgressHandler(void* context);
 
   std::recursive_timed_mutex mutex_;
+  // Threads blocked in lock(), and how often the lock was taken: letWaitingLockUsersFirst watches
+  // both.
+  std::atomic<int> lockWaiters_{0};
+  std::atomic<std::uint64_t> lockAcquisitions_{0};
   const StatementObserver statementObserver_;
   const SearchProgressObserver searchProgressObserver_;
   platform::Clock& clock_;

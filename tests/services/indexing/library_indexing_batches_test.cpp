@@ -5,15 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "database/internal/row_mappers.h"
 #include "database/support/repository_connection.h"
+#include "platform/clock.h"
 #include "services/indexing/scanner_test_library.h"
 
 namespace lorvex {
@@ -533,6 +537,74 @@ TEST(LibraryIndexingBatchesTest, RowsLeftUnderAnIdANewRowTakesAreClearedByABatch
     } else {
       EXPECT_EQ(rows, expected);
     }
+  }
+}
+
+// A clock whose monotonic reading moves by `step` at every reading.
+class SteppingClock final : public platform::Clock {
+ public:
+  explicit SteppingClock(std::int64_t step) : step_(step) {}
+  double now() const override { return 1'700'000'000.0; }
+  std::int64_t monotonicNanoseconds() const override { return reading_.fetch_add(step_); }
+
+ private:
+  const std::int64_t step_;
+  mutable std::atomic<std::int64_t> reading_{0};
+};
+
+TEST(LibraryIndexingBatchesTest, ABatchsTransactionEndsForAWaitingWriteOrAfterItsTimeAndTheNextCallGoesOn) {
+  const struct {
+    const char* name;
+    std::int64_t stepNanoseconds;  // how far the clock moves at each reading
+    bool writeWaits;               // another thread waits for the writer while the first image is written
+    std::vector<std::size_t> writtenPerCall;
+  } cases[] = {
+      {"quick writes, nobody waits: one transaction", 0, false, {4}},
+      {"each image takes longer than the limit: one each", 130'000'000, false, {1, 1, 1, 1}},
+      {"a write waits: the image in hand, then the rest", 0, true, {1, 3}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TemporaryFolder folder;
+    SteppingClock clock(c.stepNanoseconds);
+    SQLiteImageRepositoryV3Options options;
+    options.clock = &clock;
+    SQLiteConnection* writer = nullptr;
+    bool armed = false;
+    std::thread waiter;
+    options.statementObserver = [&](std::string_view sql) {
+      if (!armed || !sql.starts_with("INSERT INTO media_files")) return;
+      armed = false;
+      waiter = std::thread([&] { writer->withLock([] {}); });
+      while (writer->lockWaiterCount() == 0) std::this_thread::yield();
+    };
+    SQLiteImageRepositoryV3 store(folder.path() / "LorvexV3.sqlite", options);
+    writer = &lorvex::testing::connectionOf(store);
+    std::int64_t job = 0;
+    auto projections = claimedProjections(store, job,
+                                          {projectedRecord("/photos/1.png", 1, "cat", {"cat"}, "modelA"),
+                                           projectedRecord("/photos/2.png", 1, "dog", {"dog"}, "modelA"),
+                                           projectedRecord("/photos/3.png", 1, "owl", {"owl"}, "modelB"),
+                                           projectedRecord("/photos/4.png", 1, "bee", {"bee"}, "modelA")});
+    ASSERT_EQ(projections.size(), 4u);
+    armed = c.writeWaits;
+    std::vector<std::size_t> writtenPerCall;
+    while (!projections.empty()) {
+      const auto finished = store.projectQueueItems(job, projections);
+      ASSERT_FALSE(finished.empty());
+      writtenPerCall.push_back(finished.size());
+      projections.erase(projections.begin(),
+                        projections.begin() + static_cast<std::ptrdiff_t>(finished.size()));
+    }
+    if (waiter.joinable()) waiter.join();
+    EXPECT_EQ(writtenPerCall, c.writtenPerCall);
+    EXPECT_EQ(store.indexingJob(job).progress.processedCount, 4);
+    auto& connection = lorvex::testing::connectionOf(store);
+    const std::int64_t modelA = connection.withLock([&] {
+      return connection.query("SELECT image_count FROM models WHERE raw_source = 'modelA'", {},
+                              rows::firstInt64OrZero);
+    });
+    EXPECT_EQ(modelA, 3);
   }
 }
 

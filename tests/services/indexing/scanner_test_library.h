@@ -17,6 +17,7 @@
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "metadata/generation_metadata_parser.h"
+#include "platform/clock.h"
 #include "platform/temporary_folder.h"
 #include "services/indexing/file_content_hasher.h"
 #include "services/indexing/image_library_scanner.h"
@@ -48,10 +49,27 @@ inline void setModificationTime(const std::string& path, double seconds) {
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
+// The real date, and a monotonic reading that never moves: a batch's transaction never ends early
+// for its time however slowly an instrumented build writes, so what a test sees does not depend on
+// the machine's speed.
+class StillMonotonicClock final : public platform::Clock {
+ public:
+  double now() const override { return platform::systemClock().now(); }
+  std::int64_t monotonicNanoseconds() const override { return 0; }
+};
+
+inline SQLiteImageRepositoryV3Options stillMonotonicOptions() {
+  static StillMonotonicClock clock;
+  SQLiteImageRepositoryV3Options options;
+  options.clock = &clock;
+  return options;
+}
+
 class ScannerTestLibrary {
  public:
   ScannerTestLibrary()
-      : repository(std::make_unique<SQLiteImageRepositoryV3>(libraryFolder.path() / "LorvexV3.sqlite")),
+      : repository(std::make_unique<SQLiteImageRepositoryV3>(libraryFolder.path() / "LorvexV3.sqlite",
+                                                             stillMonotonicOptions())),
         store(*repository) {}
 
   // A scanner over the real library, hashing content, reporting to `sink`.
