@@ -1,18 +1,17 @@
 // The content view places the views it is given in their slots and hands them the window's
 // actions: each action reaches the window state, and each view sees the state it follows.
-#include "app/content_view.h"
-
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QLabel>
 #include <QSplitter>
 
+#include "app/content_view.h"
 #include "app/library_workspace.h"
-#include "platform/temporary_folder.h"
 #include "scripted_folder_picker.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
+#include "support/temporary_folder.h"
 #include "ui/results/echo_localization.h"
 #include "ui/support/widget_test.h"
 

@@ -21,10 +21,10 @@
 
 #include "app/main_window.h"
 #include "app/shell_views.h"
-#include "platform/temporary_folder.h"
 #include "scripted_folder_picker.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
+#include "support/temporary_folder.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/eliding_label.h"
 #include "ui/common/plain_text.h"

@@ -23,16 +23,15 @@
 #include <QToolButton>
 #include <QTranslator>
 #include <QtTest/QTest>
-
 #include <filesystem>
 
 #include "app/desktop_integration.h"
 #include "app/folder_import.h"
 #include "app/folder_picker.h"
 #include "app/main_window.h"
-#include "platform/temporary_folder.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
+#include "support/temporary_folder.h"
 #include "ui/common/localization_table.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"

@@ -3,10 +3,11 @@
 
 #include <filesystem>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/library_rows.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -20,8 +21,8 @@ class ScanBookkeepingTest : public ::testing::Test {
     return testing::mediaFileColumn(repository, path, name);
   }
 
-  testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
+  testing::TemporaryFolder directory;
+  SQLiteImageRepositoryV3 repository{directory.file(kLibraryDatabaseFileName)};
 };
 
 TEST_F(ScanBookkeepingTest, IndexedFileStateReadsWhatIsStoredMissingOrNot) {

@@ -10,6 +10,7 @@
 #include "services/image_library_service_error.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
+#include "support/library_file_name.h"
 #include "ui/sidebar/filter_sidebar.h"
 #include "ui/sidebar/indexing_progress_card.h"
 #include "ui/sidebar/scan_failure_sheet.h"
@@ -140,8 +141,9 @@ const bool registered = [] {
                           }));
   registerScene(sidebarScene("sidebar.libraryRebuilt", [](SceneContext& context) {
     context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
-    context.store->setLibraryRecoveryNotice(LibraryRecoveryNotice{
-        LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, "LorvexV3.sqlite.pre-v4-v4-1700000000", 1284});
+    context.store->setLibraryRecoveryNotice(
+        LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
+                              lorvex::testing::libraryFileName(".pre-v4-v4-1700000000"), 1284});
   }));
   registerScene(sidebarScene("sidebar.errorLine", [](SceneContext& context) {
     context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));

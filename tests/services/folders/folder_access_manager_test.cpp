@@ -7,8 +7,8 @@
 #include <system_error>
 
 #include "platform/log.h"
-#include "platform/temporary_folder.h"
 #include "services/folders/security_scoped_folder_access_manager.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
