@@ -45,7 +45,8 @@ ShellViews recordingViews(Given& given) {
   ShellViews views;
   views.resultsGrid = [&given, label](ImageLibraryStore&, ResultsGridActions actions, QWidget* parent) {
     given.grid = std::move(actions);
-    return ResultsGridSlot{label("grid", parent), [&given](bool presented) { given.gridQuickLook.push_back(presented); }};
+    return ResultsGridSlot{
+        label("grid", parent), [&given](bool presented) { given.gridQuickLook.push_back(presented); }, {}};
   };
   views.detailPanel = [label](ImageLibraryStore&, QWidget* parent) { return label("detail", parent); };
   views.inspectorToggle = [&given, label](std::function<void(bool)> toggled, QWidget* parent) {

@@ -273,8 +273,9 @@ TEST_F(WindowPlatformTest, QtsOwnTextsAndTheFileManagersSilenceAreInJapanese) {
   // "Show in File Manager" with no file manager and nothing to open folders: said, in Japanese.
   ui::setFileManagerRevealer(std::make_shared<ui::FreedesktopFileManagerRevealer>(
       [](const std::string&) { return false; }, &localization));
-  const std::vector<RegisteredFolderSummary> folders = {
-      {"/home/ann/Pictures/NovelAI", "NovelAI", RegisteredFolderAccessState::available, 3, 0, std::nullopt}};
+  const std::vector<RegisteredFolderSummary> folders = {{"/home/ann/Pictures/NovelAI", "NovelAI",
+                                                         RegisteredFolderAccessState::available, 3, 0,
+                                                         std::nullopt, std::nullopt}};
   harness.service->setRegisteredFolderSummaries(folders);
   store->setRegisteredFolderSummaries(folders);
   settle();

@@ -263,7 +263,9 @@ TEST_F(SearchResultsTest, RandomQueriesPagedThroughBothWaysMatchTheWholeResult) 
           joined.push_back(page[row]);
       }
     }
-    if (!changes) EXPECT_EQ(joined, whole) << "round " << round;
+    if (!changes) {
+      EXPECT_EQ(joined, whole) << "round " << round;
+    }
   }
   EXPECT_GT(continuedPages.load(), 200);
 }

@@ -25,9 +25,11 @@ constexpr QSize kSidebarSize{300, 760};
 
 std::vector<RegisteredFolderSummary> sampleFolders(const std::string& home) {
   return {
-      {home + "/Pictures/NovelAI", "NovelAI", State::available, 12480, 3, std::nullopt},
-      {home + "/Pictures/ComfyUI outputs 2024", "ComfyUI outputs 2024", State::available, 3021, 0, std::nullopt},
-      {"/media/usb/old renders", "old renders", State::missing, 412, 412, "The folder is not reachable."},
+      {home + "/Pictures/NovelAI", "NovelAI", State::available, 12480, 3, std::nullopt, std::nullopt},
+      {home + "/Pictures/ComfyUI outputs 2024", "ComfyUI outputs 2024", State::available, 3021, 0,
+       std::nullopt, std::nullopt},
+      {"/media/usb/old renders", "old renders", State::missing, 412, 412, "The folder is not reachable.",
+       std::nullopt},
   };
 }
 

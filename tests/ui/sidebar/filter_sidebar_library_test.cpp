@@ -279,7 +279,8 @@ TEST_F(FilterSidebarLibraryTest, ErrorLineShowsTheStoresMessage) {
   auto* error = find<SelectableWrappedText>("sidebar.error");
   ASSERT_NE(error, nullptr);
   EXPECT_FALSE(error->isVisible());
-  store->setLastTrashSummary(ImageTrashSummary{1, {}, {{"/a.png", "busy", ImageTrashFailureReason::underlyingError}}});
+  store->setLastTrashSummary(
+      ImageTrashSummary{1, {}, {{"/a.png", "busy", ImageTrashFailureReason::underlyingError, std::nullopt}}});
   store->setErrorMessage(std::string(ImageLibraryStore::kTrashFailureMessage));
   settle();
   EXPECT_TRUE(error->isVisible());

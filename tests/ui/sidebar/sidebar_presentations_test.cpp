@@ -81,8 +81,10 @@ TEST(LibraryRecoveryNoticeTest, TellsWhatHappenedToTheLibraryFileInTheInterfaces
 }
 
 TEST(SidebarErrorPresentationTest, TrashFailuresReplaceOnlyTheMovesOwnMessage) {
-  const ImageTrashSummary failed{2, {"/a.png"}, {{"/b.png", "Disk full", ImageTrashFailureReason::underlyingError}}};
-  const ImageTrashSummary refused{1, {}, {{"/c.png", "サービス停止", ImageTrashFailureReason::underlyingError}}};
+  const ImageTrashSummary failed{
+      2, {"/a.png"}, {{"/b.png", "Disk full", ImageTrashFailureReason::underlyingError, std::nullopt}}};
+  const ImageTrashSummary refused{
+      1, {}, {{"/c.png", "サービス停止", ImageTrashFailureReason::underlyingError, std::nullopt}}};
   const ImageTrashSummary moved{2, {"/a.png", "/b.png"}, {}};
   const std::string fixed(ImageLibraryStore::kTrashFailureMessage);
   const std::string operationFailed = "deleteCandidateReview.summary.operationFailed";
