@@ -1,9 +1,12 @@
 // What the store benchmarks share: the calling thread's CPU time, a median, a wait for a store
 // flow that lets the main thread sleep in the kernel between events, so its CPU time counts only
-// the work done on it, the options of a benchmark over a synthetic library, and a store over a
-// live service.
+// the work done on it, the options of a benchmark over a synthetic library, the library built once
+// and reused, and a store over a live service on it.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
+#include <QEventLoop>
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
@@ -12,11 +15,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include <QEventLoop>
-#include <qcoro/qcorotask.h>
-
+#include "database/library_database_file.h"
+#include "database/sqlite_image_repository.h"
+#include "platform/settings.h"
+#include "services/live_image_library_service.h"
 #include "store/image_library_store.h"
 #include "store/list_stores.h"
 #include "store/transient_image_library_ui_preference_store.h"
@@ -81,5 +86,31 @@ inline std::unique_ptr<ImageLibraryStore> makeBenchStore(std::shared_ptr<ImageLi
       std::make_shared<testing::ListFilterTagStore>(), std::make_shared<TransientImageLibraryUIPreferenceStore>(),
       3'000'000'000, nullptr, false, clock);
 }
+
+// Builds the synthetic library in the folder `library` with `build(repository)` when the folder
+// holds none yet; a later run reuses it.
+template <typename Build>
+void buildLibraryOnce(const std::filesystem::path& library, Build build) {
+  std::filesystem::create_directories(library);
+  if (std::filesystem::exists(library / kLibraryDatabaseFileName)) return;
+  SQLiteImageRepositoryV3 repository(library / kLibraryDatabaseFileName);
+  build(repository);
+}
+
+// The live service over a synthetic library, with its settings suite beside the library (the
+// user's settings are never touched), and a store over it (makeBenchStore). No folder is
+// registered in a synthetic library: the store is told a registration under way names
+// `registrationRoot`, the root its records lie under. Made after the QCoreApplication.
+struct SyntheticLibraryStore {
+  SyntheticLibraryStore(const std::filesystem::path& library, const std::string& registrationRoot)
+      : service(makeLiveImageLibraryService(library, platform::Settings("bench", library))),
+        store(makeBenchStore(service, clock)) {
+    store->setActiveFolderRegistrationRootPaths({registrationRoot});
+  }
+
+  std::shared_ptr<ImageLibraryService> service;
+  SystemStoreClock clock;
+  std::unique_ptr<ImageLibraryStore> store;
+};
 
 }  // namespace lorvex::bench

@@ -26,6 +26,7 @@
 
 #include "database/internal/concept_index.h"
 #include "database/internal/prompt_tag_index.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     const auto records = syntheticRecords(count);
-    SQLiteImageRepositoryV3 repository(folder / "LorvexV3.sqlite");
+    SQLiteImageRepositoryV3 repository(folder / lorvex::kLibraryDatabaseFileName);
     const auto job = repository.startIndexingJob({"/bench/library"});
     std::printf("bench_projection: %d synthetic images\n", count);
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "database/internal/sql_paths.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "review_library.h"
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
       std::filesystem::temp_directory_path() / ("bench_review_" + std::to_string(::getpid()));
   std::filesystem::create_directories(directory);
   {
-    SQLiteImageRepositoryV3 repository(directory / "LorvexV3.sqlite");
+    SQLiteImageRepositoryV3 repository(directory / lorvex::kLibraryDatabaseFileName);
     const auto buildBegin = Clock::now();
     lorvex::bench::buildReviewLibrary(repository, images);
     std::printf("library: %lld images in %.0f ms\n", static_cast<long long>(images),

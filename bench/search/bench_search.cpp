@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "database/internal/search_query_compiler.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "search/synthetic_library.h"
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
   if (library.empty())
     library = std::filesystem::temp_directory_path() / ("lorvex-bench-search-" + std::to_string(images));
   std::filesystem::create_directories(library);
-  const auto file = library / "LorvexV3.sqlite";
+  const auto file = library / lorvex::kLibraryDatabaseFileName;
   const bool fresh = !std::filesystem::exists(file);
   SQLiteImageRepositoryV3 repository(file);
   if (fresh) lorvex::bench::buildSyntheticLibrary(repository, images);

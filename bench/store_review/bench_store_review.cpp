@@ -28,7 +28,6 @@
 #include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
-#include "platform/settings.h"
 #include "services/live_image_library_service.h"
 #include "store/image_library_store.h"
 
@@ -86,19 +85,14 @@ int main(int argc, char** argv) {
   const std::int64_t images = std::max<std::int64_t>(options.images, kLoaded * 2);
   const std::filesystem::path library = options.library;
   const int runs = options.runs;
-  std::filesystem::create_directories(library);
-  if (!std::filesystem::exists(library / "LorvexV3.sqlite")) {
-    lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
+  lorvex::bench::buildLibraryOnce(library, [&](lorvex::SQLiteImageRepositoryV3& repository) {
     lorvex::bench::buildReviewLibrary(repository, images);
-  }
+  });
 
   QCoreApplication application(argc, argv);
-  // The settings suite lives beside the library: the user's settings are never touched.
-  auto service = lorvex::makeLiveImageLibraryService(library, lorvex::platform::Settings("bench", library));
-  lorvex::SystemStoreClock clock;
-  auto store = lorvex::bench::makeBenchStore(service, clock);
-  // No folder is registered in the synthetic library: a registration under way names its root.
-  store->setActiveFolderRegistrationRootPaths({lorvex::bench::kReviewLibraryRoot});
+  lorvex::bench::SyntheticLibraryStore bench(library, lorvex::bench::kReviewLibraryRoot);
+  const auto& service = bench.service;
+  const auto& store = bench.store;
 
   // Marking 5,000 selected records; each run marks the first 5,000 of a fresh window, which the
   // marks then leave.
@@ -121,7 +115,7 @@ int main(int argc, char** argv) {
   // The floor: the same number of upserts by id in one transaction, on a connection of its own.
   std::vector<double> floor;
   {
-    lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
+    lorvex::SQLiteImageRepositoryV3 repository(library / lorvex::kLibraryDatabaseFileName);
     auto& connection = lorvex::testing::connectionOf(repository);
     for (int run = 0; run < runs; ++run) {
       floor.push_back(measure([&] {

@@ -9,6 +9,9 @@
 //   - a full-window refresh with 20,000 records loaded: the main thread's CPU time (aim ≤ 40 ms).
 // Main-thread time is the thread's CPU time while the event loop waits in the kernel between
 // events, so it counts only the work the store does on the main thread.
+#include <qcoro/qcorotask.h>
+
+#include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,12 +20,8 @@
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-#include <qcoro/qcorotask.h>
-
-#include "database/sqlite_image_repository.h"
 #include "../store_bench_support.h"
-#include "platform/settings.h"
+#include "database/sqlite_image_repository.h"
 #include "search/synthetic_library.h"
 #include "services/live_image_library_service.h"
 #include "store/image_library_store.h"
@@ -59,19 +58,14 @@ int main(int argc, char** argv) {
   const std::int64_t images = options.images;
   const std::filesystem::path library = options.library;
   const int runs = options.runs;
-  std::filesystem::create_directories(library);
-  if (!std::filesystem::exists(library / "LorvexV3.sqlite")) {
-    lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
+  lorvex::bench::buildLibraryOnce(library, [&](lorvex::SQLiteImageRepositoryV3& repository) {
     lorvex::bench::buildSyntheticLibrary(repository, images);
-  }
+  });
 
   QCoreApplication application(argc, argv);
-  // The settings suite lives beside the library: the user's settings are never touched.
-  auto service = lorvex::makeLiveImageLibraryService(library, lorvex::platform::Settings("bench", library));
-  lorvex::SystemStoreClock clock;
-  auto store = lorvex::bench::makeBenchStore(service, clock);
-  // No folder is registered in the synthetic library: a registration under way names its root.
-  store->setActiveFolderRegistrationRootPaths({"/library"});
+  lorvex::bench::SyntheticLibraryStore bench(library, "/library");
+  const auto& service = bench.service;
+  const auto& store = bench.store;
 
   // First page: the store's refresh against the bare call of the same query.
   std::vector<double> bare, wall, mainThread;

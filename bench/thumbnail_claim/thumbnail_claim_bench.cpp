@@ -13,6 +13,7 @@
 #include <string>
 
 #include "database/internal/row_mappers.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 
@@ -32,7 +33,7 @@ struct Library {
     std::string pattern = (std::filesystem::temp_directory_path() / "lorvex-claim-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     folder = pattern;
-    repository = std::make_unique<SQLiteImageRepositoryV3>(folder / "LorvexV3.sqlite");
+    repository = std::make_unique<SQLiteImageRepositoryV3>(folder / lorvex::kLibraryDatabaseFileName);
     auto& db = lorvex::testing::connectionOf(*repository);
     std::mt19937 random(42);
     std::uniform_real_distribution<double> times(1'600'000'000.0, 1'700'000'000.0);

@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
   std::vector<lorvex::RegisteredFolderSummary> folders;
   for (int i = 0; i < 200; ++i) {
     const std::string path = "/home/bench/Pictures/folder " + std::to_string(i);
-    folders.push_back({path, "folder " + std::to_string(i), lorvex::RegisteredFolderAccessState::available, 1000 + i, 0,
-                       std::nullopt});
+    folders.push_back({path, "folder " + std::to_string(i), lorvex::RegisteredFolderAccessState::available,
+                       1000 + i, 0, std::nullopt, std::nullopt});
   }
   store->setRegisteredFolderSummaries(folders);
   const lorvex::ui::AppLocalization localizer = lorvex::ui::testing::echoLocalization();

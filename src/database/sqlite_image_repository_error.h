@@ -14,6 +14,7 @@
 #include <variant>
 
 #include "model/library_error.h"
+#include "model/search_cancelled_error.h"  // what a cancelled search throws, with this file's errors
 
 namespace lorvex {
 
@@ -66,13 +67,6 @@ class SQLiteImageRepositoryV3Error : public LibraryError {
   Kind kind_;
   std::variant<std::int64_t, std::string> payload_;
   int resultCode_ = 0;
-};
-
-// Thrown by a cancellable search whose stop token was triggered, in place of whatever the
-// interrupted statement reported. Never thrown by a write.
-class SearchCancelledError : public LibraryError {
- public:
-  SearchCancelledError() : LibraryError(Kind::cancelled, "The search was cancelled") {}
 };
 
 }  // namespace lorvex

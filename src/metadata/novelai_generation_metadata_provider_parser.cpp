@@ -225,13 +225,11 @@ std::optional<V4PromptPayload> decodeV4Prompt(const KeyedDecoder& parent, std::s
 }
 
 // The text of `key` moved out of the document, which the caller owns and reads no more: the
-// prompts can be tens of megabytes.
+// prompts can be tens of megabytes. `container`, the decoder of `document`, checks the value.
 std::optional<std::string> takeText(nlohmann::json& document, const KeyedDecoder& container,
                                     std::string_view key) {
-  const nlohmann::json* value = container.textValue(key);
-  if (value == nullptr) return std::nullopt;
-  // `value` lies in `document`, which is not const: only the decoder's view of it is.
-  return std::move(const_cast<nlohmann::json*>(value)->get_ref<std::string&>());
+  if (container.textValue(key) == nullptr) return std::nullopt;
+  return std::move(document.find(key)->get_ref<std::string&>());
 }
 
 NovelAIComment decodeComment(nlohmann::json& document) {

@@ -31,6 +31,7 @@
 #include <optional>
 #include <string>
 
+#include "database/library_database_file.h"  // kLibraryDatabaseFileName, with the names below
 #include "platform/settings.h"
 #include "services/image_library_service.h"
 
@@ -43,7 +44,6 @@ class SQLiteImageRepositoryV3;
 
 inline constexpr std::string_view kLibraryFolderName = "Lorvex";
 inline constexpr std::string_view kThumbnailFolderName = "Thumbnails";
-inline constexpr std::string_view kLibraryDatabaseFileName = "LorvexV3.sqlite";
 inline constexpr std::string_view kUITestingFolderName = "UITests";
 inline constexpr std::string_view kLibraryLockFileName = "Lorvex.lock";
 // The folder in the library folder where each move to the Trash keeps its record while it runs

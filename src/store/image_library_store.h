@@ -918,30 +918,6 @@ class ImageLibraryStore : public QObject {
   // A background result refresh ended or was cancelled; page loads and post-sync waits resume on it.
   void backgroundResultRefreshEnded();
 
-  // ---- Review marks: signals ----
-
-  // ---- Delete-candidate undo: signals ----
-
-  // ---- Delete-candidate feedback: signals ----
-
-  // ---- Slideshow steps: signals ----
-
-  // ---- Trash review loading: signals ----
-
-  // ---- Trash moves: signals ----
-
-  // ---- Filter tags: signals ----
-
-  // ---- Filter switches and sort: signals ----
-
-  // ---- Model suggestions: signals ----
-
-  // ---- Tag concept loading: signals ----
-
-  // ---- Tag concept mutations: signals ----
-
-  // ---- Tag concept filters: signals ----
-
  private:
   void recomputeCanUndoDeleteCandidateAction();
 

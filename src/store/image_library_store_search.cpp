@@ -4,12 +4,12 @@
 #include <stop_token>
 #include <utility>
 
-#include "database/sqlite_image_repository_error.h"
+#include "model/search_cancelled_error.h"
 #include "model/text/unicode.h"
 #include "model/text/whitespace.h"
+#include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/async/signal_wait.h"
-#include "services/indexing/scan_error_message.h"
 #include "store/image_library_store.h"
 #include "store/library_failure.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <set>
 
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::app {
 namespace {

@@ -1,18 +1,17 @@
 // The content view places the views it is given in their slots and hands them the window's
 // actions: each action reaches the window state, and each view sees the state it follows.
-#include "app/content_view.h"
-
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QLabel>
 #include <QSplitter>
 
+#include "app/content_view.h"
 #include "app/library_workspace.h"
-#include "platform/temporary_folder.h"
 #include "scripted_folder_picker.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
+#include "support/temporary_folder.h"
 #include "ui/results/echo_localization.h"
 #include "ui/support/widget_test.h"
 
@@ -46,7 +45,8 @@ ShellViews recordingViews(Given& given) {
   ShellViews views;
   views.resultsGrid = [&given, label](ImageLibraryStore&, ResultsGridActions actions, QWidget* parent) {
     given.grid = std::move(actions);
-    return ResultsGridSlot{label("grid", parent), [&given](bool presented) { given.gridQuickLook.push_back(presented); }};
+    return ResultsGridSlot{
+        label("grid", parent), [&given](bool presented) { given.gridQuickLook.push_back(presented); }, {}};
   };
   views.detailPanel = [label](ImageLibraryStore&, QWidget* parent) { return label("detail", parent); };
   views.inspectorToggle = [&given, label](std::function<void(bool)> toggled, QWidget* parent) {

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::app {
 namespace {

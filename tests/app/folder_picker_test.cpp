@@ -9,7 +9,7 @@
 #include <QListView>
 #include <QTreeView>
 
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::app {

@@ -7,12 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -20,16 +14,22 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QToolButton>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "app/content_view.h"
 #include "app/library_workspace.h"
 #include "app/main_window.h"
+#include "database/library_database_file.h"
 #include "platform/settings.h"
-#include "platform/temporary_folder.h"
 #include "scripted_folder_picker.h"
 #include "store/async/store_thread_pools.h"
 #include "store/image_library_store.h"
 #include "support/png_image.h"
+#include "support/temporary_folder.h"
 #include "ui/common/app_localization.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_grid_view.h"
@@ -195,7 +195,7 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
   // The windows and the store are gone; nothing of theirs is left running.
   EXPECT_TRUE(poolsFinishWithin({&userInitiatedPool(), &utilityPool()}, std::chrono::seconds(2)));
   const std::filesystem::path library = std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "Lorvex";
-  ASSERT_TRUE(std::filesystem::exists(library / "LorvexV3.sqlite")) << library;
+  ASSERT_TRUE(std::filesystem::exists(library / kLibraryDatabaseFileName)) << library;
 
   QProcess lorvex;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -17,15 +17,14 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QTextEdit>
-
 #include <fstream>
 
 #include "app/acknowledgments_window.h"
 #include "app/library_workspace.h"
 #include "app/library_workspace_rules.h"
-#include "platform/temporary_folder.h"
 #include "scripted_folder_picker.h"
 #include "store/support/store_harness.h"
+#include "support/temporary_folder.h"
 #include "ui/common/app_localization.h"
 #include "ui/detail/tag_concept_management_panel.h"
 #include "ui/results/echo_localization.h"

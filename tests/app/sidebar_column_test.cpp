@@ -21,10 +21,10 @@
 
 #include "app/main_window.h"
 #include "app/shell_views.h"
-#include "platform/temporary_folder.h"
 #include "scripted_folder_picker.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
+#include "support/temporary_folder.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/eliding_label.h"
 #include "ui/common/plain_text.h"
@@ -90,11 +90,13 @@ class SidebarColumnTest : public ui::testing::WidgetTest, public ::testing::With
     settle();
 
     auto folders = std::vector<RegisteredFolderSummary>{
-        {"/home/ann/Pictures/NovelAI", "NovelAI", State::available, 104923, 0, std::nullopt},
+        {"/home/ann/Pictures/NovelAI", "NovelAI", State::available, 104923, 0, std::nullopt, std::nullopt},
         {"/home/ann/Pictures/ComfyUI outputs 2024", "ComfyUI outputs 2024", State::bookmarkInvalid, 15100, 0,
          GetParam().language == "ja" ? "このフォルダへの保存されたアクセスは有効ではなくなりました。"
-                                     : "The saved access to this folder is no longer valid."},
-        {"/media/usb/old renders", "old renders", State::missing, 412, 412, "The folder is not reachable."},
+                                     : "The saved access to this folder is no longer valid.",
+         std::nullopt},
+        {"/media/usb/old renders", "old renders", State::missing, 412, 412, "The folder is not reachable.",
+         std::nullopt},
     };
     harness.service->setRegisteredFolderSummaries(folders);
     store->setRegisteredFolderSummaries(folders);

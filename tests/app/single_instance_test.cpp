@@ -8,21 +8,20 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <functional>
-#include <future>
-#include <thread>
-
 #include <QApplication>
 #include <QLocalServer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
+#include <cstring>
+#include <functional>
+#include <future>
+#include <thread>
 
 #include "app/launch_alerts.h"
 #include "platform/file_lock.h"
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/localization_table.h"
 #include "ui/support/widget_test.h"

@@ -23,16 +23,15 @@
 #include <QToolButton>
 #include <QTranslator>
 #include <QtTest/QTest>
-
 #include <filesystem>
 
 #include "app/desktop_integration.h"
 #include "app/folder_import.h"
 #include "app/folder_picker.h"
 #include "app/main_window.h"
-#include "platform/temporary_folder.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
+#include "support/temporary_folder.h"
 #include "ui/common/localization_table.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"
@@ -274,8 +273,9 @@ TEST_F(WindowPlatformTest, QtsOwnTextsAndTheFileManagersSilenceAreInJapanese) {
   // "Show in File Manager" with no file manager and nothing to open folders: said, in Japanese.
   ui::setFileManagerRevealer(std::make_shared<ui::FreedesktopFileManagerRevealer>(
       [](const std::string&) { return false; }, &localization));
-  const std::vector<RegisteredFolderSummary> folders = {
-      {"/home/ann/Pictures/NovelAI", "NovelAI", RegisteredFolderAccessState::available, 3, 0, std::nullopt}};
+  const std::vector<RegisteredFolderSummary> folders = {{"/home/ann/Pictures/NovelAI", "NovelAI",
+                                                         RegisteredFolderAccessState::available, 3, 0,
+                                                         std::nullopt, std::nullopt}};
   harness.service->setRegisteredFolderSummaries(folders);
   store->setRegisteredFolderSummaries(folders);
   settle();

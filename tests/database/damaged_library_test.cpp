@@ -11,13 +11,18 @@
 #include <string>
 
 #include "database/internal/row_mappers.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/faulty_vfs.h"
+#include "database/support/file_contents.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "support/library_file_name.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
+
+using testing::libraryFileName;
 
 using Error = SQLiteImageRepositoryV3Error;
 namespace fs = std::filesystem;
@@ -69,9 +74,9 @@ std::string contentsOrAbsent(const fs::path& file) {
 
 class DamagedLibraryTest : public ::testing::Test {
  protected:
-  testing::TemporaryDirectory directory;
-  fs::path file = directory.file("LorvexV3.sqlite");
-  fs::path marker = directory.file("LorvexV3.sqlite-damaged");
+  testing::TemporaryFolder directory;
+  fs::path file = directory.file(kLibraryDatabaseFileName);
+  fs::path marker = directory.file(libraryFileName("-damaged"));
 };
 
 TEST_F(DamagedLibraryTest, DamageMetAfterOpenMarksTheLibraryAndTheNextOpenRefusesItUntouched) {
@@ -102,33 +107,33 @@ TEST_F(DamagedLibraryTest, DamageMetAfterOpenMarksTheLibraryAndTheNextOpenRefuse
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::TemporaryDirectory folder;
-    const auto path = folder.file("LorvexV3.sqlite");
+    testing::TemporaryFolder folder;
+    const auto path = folder.file(kLibraryDatabaseFileName);
     writeLibrary(path);
     damageMiddlePages(path);
     {
       SQLiteImageRepositoryV3 repository(path);  // the header and the schema are sound
-      EXPECT_FALSE(fs::exists(folder.file("LorvexV3.sqlite-damaged")));
+      EXPECT_FALSE(fs::exists(folder.file(libraryFileName("-damaged"))));
       const Error error = expectError([&] { c.meetDamage(lorvex::testing::connectionOf(repository)); });
       EXPECT_EQ(error.sqliteResultCode() & 0xff, SQLITE_CORRUPT);
       EXPECT_EQ(error.message(), c.message);
-      EXPECT_TRUE(fs::is_regular_file(folder.file("LorvexV3.sqlite-damaged")));
+      EXPECT_TRUE(fs::is_regular_file(folder.file(libraryFileName("-damaged"))));
       // The failing call reported its error; the connection goes on answering what it can.
       auto& db = lorvex::testing::connectionOf(repository);
       auto guard = db.lock();
       EXPECT_EQ(db.query("PRAGMA user_version;", {}, rows::firstInt64OrZero), 4);
     }
     const std::string main = testing::readFile(path);
-    const std::string wal = contentsOrAbsent(folder.file("LorvexV3.sqlite-wal"));
+    const std::string wal = contentsOrAbsent(folder.file(libraryFileName("-wal")));
 
     EXPECT_EQ(expectError([&] { SQLiteImageRepositoryV3 again(path); }), Error::incompatibleSchemaVersion(4));
     EXPECT_EQ(testing::readFile(path), main);
-    EXPECT_EQ(contentsOrAbsent(folder.file("LorvexV3.sqlite-wal")), wal);
+    EXPECT_EQ(contentsOrAbsent(folder.file(libraryFileName("-wal"))), wal);
 
     SQLiteImageRepositoryV3::moveAsidePreV4Database(path, 4, "100");
-    EXPECT_FALSE(fs::exists(folder.file("LorvexV3.sqlite-damaged")));
-    EXPECT_EQ(testing::readFile(folder.file("LorvexV3.sqlite.pre-v4-v4-100")), main);
-    EXPECT_EQ(contentsOrAbsent(folder.file("LorvexV3.sqlite.pre-v4-v4-100-wal")), wal);
+    EXPECT_FALSE(fs::exists(folder.file(libraryFileName("-damaged"))));
+    EXPECT_EQ(testing::readFile(folder.file(libraryFileName(".pre-v4-v4-100"))), main);
+    EXPECT_EQ(contentsOrAbsent(folder.file(libraryFileName(".pre-v4-v4-100-wal"))), wal);
 
     SQLiteImageRepositoryV3 fresh(path);
     auto& db = lorvex::testing::connectionOf(fresh);
@@ -199,7 +204,7 @@ TEST_F(DamagedLibraryTest, AMarkThatCannotBeRemovedFailsTheMoveInsteadOfMarkingT
   fs::create_directory(marker);
   testing::writeFile(marker / "inside", "x");
   EXPECT_THROW(SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 4, "7"), fs::filesystem_error);
-  EXPECT_TRUE(fs::exists(directory.file("LorvexV3.sqlite.pre-v4-v4-7")));
+  EXPECT_TRUE(fs::exists(directory.file(libraryFileName(".pre-v4-v4-7"))));
 }
 
 }  // namespace

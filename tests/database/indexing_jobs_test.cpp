@@ -6,25 +6,21 @@
 #include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "database/support/repository_fixture.h"
+#include "support/library_file_name.h"
 
 namespace lorvex {
 namespace {
 
+using testing::libraryFileName;
+
 using Error = SQLiteImageRepositoryV3Error;
 using Status = IndexingQueueItemStatus;
 
-class IndexingJobsTest : public ::testing::Test {
+class IndexingJobsTest : public testing::RepositoryFixture {
  protected:
-  void SetUp() override { open(); }
-  void open() {
-    repository.reset();
-    SQLiteImageRepositoryV3Options options;
-    options.clock = &clock;
-    options.statementObserver = [this](std::string_view sql) { statements.emplace_back(sql); };
-    repository = std::make_unique<SQLiteImageRepositoryV3>(file, options);
-  }
-  SQLiteImageRepositoryV3& repo() { return *repository; }
+  IndexingJobsTest() : RepositoryFixture(1'700'000'000.0) {}
+
   ImageLibraryIndexingProgress progress(std::int64_t jobID) { return repo().indexingJob(jobID).progress; }
   // The counters a full recount of the queue gives.
   IndexingQueueCounterDeltas recount(std::int64_t jobID) {
@@ -42,7 +38,6 @@ class IndexingJobsTest : public ::testing::Test {
     const auto p = progress(jobID);
     return {p.totalCount, p.processedCount, p.indexedCount, p.failedCount};
   }
-  void exec(const std::string& sql) { lorvex::testing::connectionOf(repo()).executeScript(sql); }
   // How many queue items the job has.
   std::int64_t queued(std::int64_t jobID) {
     auto& db = lorvex::testing::connectionOf(repo());
@@ -50,12 +45,6 @@ class IndexingJobsTest : public ::testing::Test {
     return db.query("SELECT COUNT(*) FROM indexing_queue_items WHERE job_id = ?", {jobID}, rows::firstInt64)
         .value_or(-1);
   }
-
-  testing::TemporaryDirectory directory;
-  std::filesystem::path file = directory.file("LorvexV3.sqlite");
-  platform::ManualClock clock{1'700'000'000.0};
-  std::vector<std::string> statements;
-  std::unique_ptr<SQLiteImageRepositoryV3> repository;
 };
 
 TEST_F(IndexingJobsTest, AJobRunsFromStartToSummary) {
@@ -287,7 +276,7 @@ TEST_F(IndexingJobsTest, AClosedJobsQueueGoesWithTheNextCompletionAndItIsNeverRe
 TEST_F(IndexingJobsTest, TheWALIsTruncatedEveryFiveHundredProcessedItems) {
   const auto job = repo().startIndexingJob({"/lib"});
   for (int i = 0; i < 500; ++i) repo().enqueueIndexingQueueItems(job.id, {"/lib/" + std::to_string(i), 1, 1});
-  const auto wal = directory.file("LorvexV3.sqlite-wal");
+  const auto wal = directory.file(libraryFileName("-wal"));
   for (int i = 1; i <= 500; ++i) {
     const auto item = repo().beginNextQueueItem(job.id);
     const auto progress = repo().completeIndexingQueueItem(job.id, item->id, std::nullopt);

@@ -16,14 +16,19 @@
 #include <vector>
 
 #include "database/internal/row_mappers.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/file_contents.h"
 #include "database/support/projection_consistency.h"
 #include "database/support/projection_fixtures.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "support/library_file_name.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
+
+using testing::libraryFileName;
 
 using Error = SQLiteImageRepositoryV3Error;
 namespace fs = std::filesystem;
@@ -162,8 +167,8 @@ std::vector<std::int64_t> middlePages(const fs::path& file, const std::string& n
 
 class LibraryRecoveryTest : public ::testing::Test {
  protected:
-  testing::TemporaryDirectory directory;
-  fs::path file = directory.file("LorvexV3.sqlite");
+  testing::TemporaryFolder directory;
+  fs::path file = directory.file(kLibraryDatabaseFileName);
 };
 
 TEST_F(LibraryRecoveryTest, DamageToWhatTheTablesRebuildIsRepairedWhereItLies) {
@@ -215,15 +220,15 @@ TEST_F(LibraryRecoveryTest, DamageToWhatTheTablesRebuildIsRepairedWhereItLies) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::TemporaryDirectory folder;
-    const fs::path path = folder.file("LorvexV3.sqlite");
+    testing::TemporaryFolder folder;
+    const fs::path path = folder.file(kLibraryDatabaseFileName);
     const Marks marks = writeLibrary(path);
     c.damage(path);
     {
       SQLiteImageRepositoryV3 damaged(path);
       EXPECT_THROW(c.meetDamage(damaged), Error);
     }
-    ASSERT_TRUE(fs::exists(folder.file("LorvexV3.sqlite-damaged")));
+    ASSERT_TRUE(fs::exists(folder.file(libraryFileName("-damaged"))));
     struct stat before {};
     ::stat(path.c_str(), &before);
 
@@ -231,7 +236,7 @@ TEST_F(LibraryRecoveryTest, DamageToWhatTheTablesRebuildIsRepairedWhereItLies) {
     struct stat after {};
     ::stat(path.c_str(), &after);
     EXPECT_EQ(before.st_ino == after.st_ino, c.keepsTheFile);
-    EXPECT_FALSE(fs::exists(folder.file("LorvexV3.sqlite-damaged")));
+    EXPECT_FALSE(fs::exists(folder.file(libraryFileName("-damaged"))));
     for (const auto& name : testing::folderListing(folder.path()))
       EXPECT_EQ(name.find(".pre-v4"), std::string::npos) << name;
     EXPECT_EQ(integrityCheck(repaired), "ok");
@@ -266,7 +271,7 @@ TEST_F(LibraryRecoveryTest, ALibraryWhoseRowsAreLostIsSetAsideAndTheNewOneGetsEv
     EXPECT_TRUE(error.reportsDamagedFile());
   }
   const fs::path setAside = SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 4, "100");
-  EXPECT_EQ(setAside, directory.file("LorvexV3.sqlite.pre-v4-v4-100"));
+  EXPECT_EQ(setAside, directory.file(libraryFileName(".pre-v4-v4-100")));
   SQLiteImageRepositoryV3::carryMarksFrom(file, setAside);
 
   // Two marked images were moved while the library was broken: found by their content.

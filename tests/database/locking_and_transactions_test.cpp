@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "database/internal/row_mappers.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
 #include "platform/log.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -59,7 +60,7 @@ class LockingTest : public ::testing::Test {
       ++progressCalls;
       if (stopOnProgress) stop.request_stop();
     };
-    repository = std::make_unique<SQLiteImageRepositoryV3>(directory.file("LorvexV3.sqlite"), options);
+    repository = std::make_unique<SQLiteImageRepositoryV3>(directory.file(kLibraryDatabaseFileName), options);
     db().executeScript("CREATE TABLE t (k INTEGER PRIMARY KEY, v);");
   }
   SQLiteConnection& db() { return lorvex::testing::connectionOf(*repository); }
@@ -68,7 +69,7 @@ class LockingTest : public ::testing::Test {
     return db().query("SELECT count(*) FROM t", {}, rows::firstInt64OrZero);
   }
 
-  testing::TemporaryDirectory directory;
+  testing::TemporaryFolder directory;
   SteppingClock clock;
   std::stop_source stop;
   std::atomic<int> progressCalls{0};

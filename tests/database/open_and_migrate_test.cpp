@@ -6,12 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
-#include "database/support/temporary_directory.h"
+#include "database/support/file_contents.h"
+#include "support/library_file_name.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
+
+using testing::libraryFileName;
 
 using Error = SQLiteImageRepositoryV3Error;
 namespace fs = std::filesystem;
@@ -39,8 +44,8 @@ Error openExpectingError(const fs::path& file) {
 
 class OpenAndMigrateTest : public ::testing::Test {
  protected:
-  testing::TemporaryDirectory directory;
-  fs::path file = directory.file("LorvexV3.sqlite");
+  testing::TemporaryFolder directory;
+  fs::path file = directory.file(kLibraryDatabaseFileName);
 };
 
 TEST_F(OpenAndMigrateTest, ANewerVersionIsRefusedWithoutTouchingTheFile) {
@@ -49,7 +54,7 @@ TEST_F(OpenAndMigrateTest, ANewerVersionIsRefusedWithoutTouchingTheFile) {
 
   EXPECT_EQ(openExpectingError(file), Error::newerSchemaVersion(5));
   EXPECT_EQ(testing::readFile(file), before);
-  EXPECT_EQ(testing::folderListing(directory.path()), std::set<std::string>{"LorvexV3.sqlite"});
+  EXPECT_EQ(testing::folderListing(directory.path()), std::set<std::string>{libraryFileName()});
 }
 
 TEST_F(OpenAndMigrateTest, IncompatibleLayoutsAreReportedWithTheVersionTheyCarry) {
@@ -72,15 +77,15 @@ TEST_F(OpenAndMigrateTest, IncompatibleLayoutsAreReportedWithTheVersionTheyCarry
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::TemporaryDirectory folder;
-    const auto path = folder.file("LorvexV3.sqlite");
+    testing::TemporaryFolder folder;
+    const auto path = folder.file(kLibraryDatabaseFileName);
     makeRawDatabase(path, c.script);
     EXPECT_EQ(openExpectingError(path), Error::incompatibleSchemaVersion(c.reportedVersion));
     // No connection stays open: the file can be moved and a fresh library created in its place.
     SQLiteImageRepositoryV3::moveAsidePreV4Database(path, c.reportedVersion, "100");
     EXPECT_NO_THROW(SQLiteImageRepositoryV3{path});
     EXPECT_TRUE(
-        fs::exists(folder.file("LorvexV3.sqlite.pre-v4-v" + std::to_string(c.reportedVersion) + "-100")));
+        fs::exists(folder.file(libraryFileName(".pre-v4-v" + std::to_string(c.reportedVersion) + "-100"))));
   }
 }
 
@@ -103,7 +108,7 @@ TEST_F(OpenAndMigrateTest, ACorruptDatabaseIsReportedLikeAnIncompatibleLayout) {
 }
 
 TEST_F(OpenAndMigrateTest, AnUnopenableFileIsAnOpenFailure) {
-  const auto path = directory.file("no-such-folder/LorvexV3.sqlite");
+  const auto path = directory.file("no-such-folder") / kLibraryDatabaseFileName;
   const Error error = openExpectingError(path);
   EXPECT_EQ(error.kind(), Error::Kind::openFailed);
   EXPECT_EQ(error.message(), "unable to open database file");
@@ -111,48 +116,48 @@ TEST_F(OpenAndMigrateTest, AnUnopenableFileIsAnOpenFailure) {
 
 TEST_F(OpenAndMigrateTest, MoveAsideTakesTheFileAndItsCompanionsToTheFirstFreeName) {
   testing::writeFile(file, "main");
-  testing::writeFile(directory.file("LorvexV3.sqlite-wal"), "wal");
-  testing::writeFile(directory.file("LorvexV3.sqlite-shm"), "shm");
+  testing::writeFile(directory.file(libraryFileName("-wal")), "wal");
+  testing::writeFile(directory.file(libraryFileName("-shm")), "shm");
   // The base name is taken through its "-wal" only, and ".1" through the main file.
-  testing::writeFile(directory.file("LorvexV3.sqlite.pre-v4-v2-1700000000-wal"), "old");
-  testing::writeFile(directory.file("LorvexV3.sqlite.pre-v4-v2-1700000000.1"), "old");
+  testing::writeFile(directory.file(libraryFileName(".pre-v4-v2-1700000000-wal")), "old");
+  testing::writeFile(directory.file(libraryFileName(".pre-v4-v2-1700000000.1")), "old");
 
   SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 2,
                                                   SQLiteImageRepositoryV3::moveAsideStamp(1700000000.9));
 
   EXPECT_EQ(testing::folderListing(directory.path()),
             (std::set<std::string>{
-                "LorvexV3.sqlite.pre-v4-v2-1700000000-wal", "LorvexV3.sqlite.pre-v4-v2-1700000000.1",
-                "LorvexV3.sqlite.pre-v4-v2-1700000000.2", "LorvexV3.sqlite.pre-v4-v2-1700000000.2-wal",
-                "LorvexV3.sqlite.pre-v4-v2-1700000000.2-shm"}));
-  EXPECT_EQ(testing::readFile(directory.file("LorvexV3.sqlite.pre-v4-v2-1700000000.2-wal")), "wal");
+                libraryFileName(".pre-v4-v2-1700000000-wal"), libraryFileName(".pre-v4-v2-1700000000.1"),
+                libraryFileName(".pre-v4-v2-1700000000.2"), libraryFileName(".pre-v4-v2-1700000000.2-wal"),
+                libraryFileName(".pre-v4-v2-1700000000.2-shm")}));
+  EXPECT_EQ(testing::readFile(directory.file(libraryFileName(".pre-v4-v2-1700000000.2-wal"))), "wal");
 }
 
 TEST_F(OpenAndMigrateTest, MoveAsideWithOnlyTheMainFileMovesOnlyIt) {
   testing::writeFile(file, "main");
   SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 4, "7");
-  EXPECT_EQ(testing::folderListing(directory.path()), std::set<std::string>{"LorvexV3.sqlite.pre-v4-v4-7"});
+  EXPECT_EQ(testing::folderListing(directory.path()), std::set<std::string>{libraryFileName(".pre-v4-v4-7")});
 }
 
 TEST_F(OpenAndMigrateTest, AFailedMoveStopsAndKeepsWhatWasMoved) {
   testing::writeFile(file, "main");
-  testing::writeFile(directory.file("LorvexV3.sqlite-wal"), "wal");
-  testing::writeFile(directory.file("LorvexV3.sqlite-shm"), "shm");
+  testing::writeFile(directory.file(libraryFileName("-wal")), "wal");
+  testing::writeFile(directory.file(libraryFileName("-shm")), "shm");
   auto mover = DatabaseFileMover::system();
   const auto realMove = mover.move;
   std::vector<std::string> attempted;
   mover.move = [&](const fs::path& from, const fs::path& to) {
     attempted.push_back(from.filename().string());
-    if (from.filename() == "LorvexV3.sqlite-wal") {
+    if (from.filename() == libraryFileName("-wal")) {
       throw fs::filesystem_error("refused", from, to, std::make_error_code(std::errc::permission_denied));
     }
     realMove(from, to);
   };
   EXPECT_THROW(SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 3, "9", mover), fs::filesystem_error);
-  EXPECT_EQ(attempted, (std::vector<std::string>{"LorvexV3.sqlite", "LorvexV3.sqlite-wal"}));
-  EXPECT_EQ(
-      testing::folderListing(directory.path()),
-      (std::set<std::string>{"LorvexV3.sqlite.pre-v4-v3-9", "LorvexV3.sqlite-wal", "LorvexV3.sqlite-shm"}));
+  EXPECT_EQ(attempted, (std::vector<std::string>{libraryFileName(), libraryFileName("-wal")}));
+  EXPECT_EQ(testing::folderListing(directory.path()),
+            (std::set<std::string>{libraryFileName(".pre-v4-v3-9"), libraryFileName("-wal"),
+                                   libraryFileName("-shm")}));
 }
 
 TEST_F(OpenAndMigrateTest, TheSystemMoverNeverReplacesAnExistingFile) {

@@ -10,11 +10,12 @@
 
 #include "database/internal/concept_index.h"
 #include "database/internal/row_mappers.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/projection_consistency.h"
 #include "database/support/projection_fixtures.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -163,8 +164,8 @@ std::vector<std::string> conceptState(SQLiteImageRepositoryV3& repository) {
 TEST(ConceptIndexRandomLibraries, IncrementalUpdatesEqualTheFullRebuildAndTheCheckerAgrees) {
   for (unsigned seed = 1; seed <= 6; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
-    testing::TemporaryDirectory directory;
-    SQLiteImageRepositoryV3 repository(directory.file("LorvexV3.sqlite"));
+    testing::TemporaryFolder directory;
+    SQLiteImageRepositoryV3 repository(directory.file(kLibraryDatabaseFileName));
     RandomLibrary library(seed);
     const auto path = [](int i) { return "/lib/" + std::to_string(i) + ".png"; };
     int images = 30;

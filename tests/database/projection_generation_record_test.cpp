@@ -8,7 +8,6 @@
 
 #include "database/sqlite_image_repository.h"
 #include "database/support/projection_fixtures.h"
-#include "database/support/temporary_directory.h"
 
 namespace lorvex {
 namespace {

@@ -11,7 +11,6 @@
 #include "database/sqlite_image_repository.h"
 #include "database/support/projection_fixtures.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
 #include "platform/sha256.h"
 
 namespace lorvex {

@@ -12,7 +12,6 @@
 #include "database/support/projection_consistency.h"
 #include "database/support/projection_fixtures.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
 
 namespace lorvex {
 namespace {

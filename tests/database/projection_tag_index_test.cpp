@@ -11,7 +11,6 @@
 #include "database/support/projection_consistency.h"
 #include "database/support/projection_fixtures.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
 #include "model/prompt_tags.h"
 
 namespace lorvex {

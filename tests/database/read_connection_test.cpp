@@ -23,15 +23,20 @@
 #include <vector>
 
 #include "database/internal/row_mappers.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/faulty_vfs.h"
+#include "database/support/file_contents.h"
 #include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
-#include "database/support/temporary_directory.h"
 #include "platform/log.h"
+#include "support/library_file_name.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
+
+using testing::libraryFileName;
 
 using Error = SQLiteImageRepositoryV3Error;
 namespace fs = std::filesystem;
@@ -138,8 +143,8 @@ class ReadConnectionTest : public ::testing::Test {
     writer().execute("UPDATE tag_concepts SET display_name = 'Renamed'");
   }
 
-  testing::TemporaryDirectory directory;
-  fs::path file = directory.file("LorvexV3.sqlite");
+  testing::TemporaryFolder directory;
+  fs::path file = directory.file(kLibraryDatabaseFileName);
   std::stop_source stop;
   std::atomic<int> progressCalls{0};
   std::atomic<bool> stopOnProgress{false};
@@ -284,8 +289,8 @@ TEST_F(ReadConnectionTest, TheReaderIsReadOnlyAndOpensAndClosesWithTheRepository
 }
 
 TEST(ReadConnectionOpenTest, AReaderThatCannotOpenFailsTheOpenAndLeavesNothingOpen) {
-  testing::TemporaryDirectory directory;
-  const auto file = directory.file("LorvexV3.sqlite");
+  testing::TemporaryFolder directory;
+  const auto file = directory.file(kLibraryDatabaseFileName);
   {
     SQLiteImageRepositoryV3 repository(file);
     testing::LibraryImage image{.path = "/lib/a.png"};
@@ -333,8 +338,8 @@ TEST(ReadConnectionDamageTest, DamageMetOnTheReaderMarksTheLibrary) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::TemporaryDirectory folder;
-    const auto path = folder.file("LorvexV3.sqlite");
+    testing::TemporaryFolder folder;
+    const auto path = folder.file(kLibraryDatabaseFileName);
     {
       SQLiteImageRepositoryV3 repository(path);
       auto& db = lorvex::testing::connectionOf(repository);
@@ -359,7 +364,7 @@ TEST(ReadConnectionDamageTest, DamageMetOnTheReaderMarksTheLibrary) {
       } catch (const Error& error) {
         EXPECT_EQ(error.sqliteResultCode() & 0xff, SQLITE_CORRUPT);
       }
-      EXPECT_TRUE(fs::is_regular_file(folder.file("LorvexV3.sqlite-damaged")));
+      EXPECT_TRUE(fs::is_regular_file(folder.file(libraryFileName("-damaged"))));
     }
     try {
       SQLiteImageRepositoryV3 again(path);
@@ -379,8 +384,8 @@ TEST(ReadConnectionKillTest, ALibraryKilledWhileSearchingAndIndexingReopensAndRe
   const auto pathOf = [](int i) { return "/lib/" + std::to_string(i) + ".png"; };
   for (const int killAfter : {1, 9, 25}) {
     SCOPED_TRACE(killAfter);
-    testing::TemporaryDirectory directory;
-    const auto file = directory.file("LorvexV3.sqlite");
+    testing::TemporaryFolder directory;
+    const auto file = directory.file(kLibraryDatabaseFileName);
     std::int64_t jobID = 0;
     {
       SQLiteImageRepositoryV3 repository(file);
@@ -458,11 +463,11 @@ class SteppingClock final : public platform::Clock {
 };
 
 TEST(ReadConnectionLockTest, WaitsForTheReadersLockAreMeasuredAndReportedAsTheWritersAre) {
-  testing::TemporaryDirectory directory;
+  testing::TemporaryFolder directory;
   SteppingClock clock;
   SQLiteImageRepositoryV3Options options;
   options.clock = &clock;
-  SQLiteImageRepositoryV3 repository(directory.file("LorvexV3.sqlite"), options);
+  SQLiteImageRepositoryV3 repository(directory.file(kLibraryDatabaseFileName), options);
   std::mutex mutex;
   std::vector<platform::SignpostRecord> records;
   const auto previous = platform::setSignpostSink([&](const platform::SignpostRecord& record) {

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -12,13 +12,18 @@
 #include <string>
 
 #include "database/internal/row_mappers.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/faulty_vfs.h"
+#include "database/support/file_contents.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "support/library_file_name.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
+
+using testing::libraryFileName;
 
 using Error = SQLiteImageRepositoryV3Error;
 
@@ -36,8 +41,8 @@ void writeJobs(const std::filesystem::path& file, int count) {
 
 TEST(ReadErrorTest, AFailedReadSurfacesAsAnErrorNotAnEmptyResult) {
   testing::FaultyVFS vfs;
-  testing::TemporaryDirectory directory;
-  const auto file = directory.file("LorvexV3.sqlite");
+  testing::TemporaryFolder directory;
+  const auto file = directory.file(kLibraryDatabaseFileName);
   writeJobs(file, 400);
   // A new connection has none of the rows' pages in its cache.
   SQLiteImageRepositoryV3 repository(file);
@@ -78,8 +83,8 @@ int truncateOnce(void* context) {
 // marker lands in this test's folder.
 TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash) {
   GTEST_FLAG_SET(death_test_style, "fast");
-  testing::TemporaryDirectory directory;
-  const auto file = directory.file("LorvexV3.sqlite");
+  testing::TemporaryFolder directory;
+  const auto file = directory.file(kLibraryDatabaseFileName);
   writeJobs(file, 2000);
   const std::string library = testing::readFile(file);
   const struct {
@@ -132,7 +137,7 @@ TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash
         },
         ::testing::ExitedWithCode(0), "reported: database disk image is malformed");
     // A library cut short is damaged: the next start moves it aside.
-    EXPECT_TRUE(std::filesystem::exists(directory.file("LorvexV3.sqlite-damaged")));
+    EXPECT_TRUE(std::filesystem::exists(directory.file(libraryFileName("-damaged"))));
   }
 }
 
@@ -140,8 +145,8 @@ TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash
 // process (with the handler found before, or as without one) instead of being swallowed.
 TEST(ReadErrorTest, ABusErrorOutsideTheLibraryStillEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "fast");
-  testing::TemporaryDirectory directory;
-  const auto file = directory.file("LorvexV3.sqlite");
+  testing::TemporaryFolder directory;
+  const auto file = directory.file(kLibraryDatabaseFileName);
   writeJobs(file, 10);
   const auto other = directory.file("other");
   testing::writeFile(other, std::string(3 * 4096, 'o'));

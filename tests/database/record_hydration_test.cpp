@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "database/internal/nocase_order.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/library_rows.h"
 #include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
-#include "database/support/temporary_directory.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -50,8 +51,8 @@ std::string escaped(const std::string& text) {
 
 class RecordHydrationTest : public ::testing::Test {
  protected:
-  testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
+  testing::TemporaryFolder directory;
+  SQLiteImageRepositoryV3 repository{directory.file(kLibraryDatabaseFileName)};
   SQLiteConnection& connection = lorvex::testing::connectionOf(repository);
 };
 

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
 #include "database/support/library_rows.h"
 #include "database/support/recording_options.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
 #include "model/text/paths.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -47,10 +48,10 @@ class ReviewStatesTest : public ::testing::Test {
     return count;
   }
 
-  testing::TemporaryDirectory directory;
+  testing::TemporaryFolder directory;
   platform::ManualClock clock{1'800'000'000.5};
   std::vector<std::string> statements;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"),
+  SQLiteImageRepositoryV3 repository{directory.file(kLibraryDatabaseFileName),
                                      testing::recordingOptions(clock, statements)};
 };
 

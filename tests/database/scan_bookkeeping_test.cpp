@@ -3,11 +3,12 @@
 
 #include <filesystem>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/library_rows.h"
 #include "database/support/recording_options.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -21,8 +22,8 @@ class ScanBookkeepingTest : public ::testing::Test {
     return testing::mediaFileColumn(repository, path, name);
   }
 
-  testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
+  testing::TemporaryFolder directory;
+  SQLiteImageRepositoryV3 repository{directory.file(kLibraryDatabaseFileName)};
 };
 
 TEST_F(ScanBookkeepingTest, IndexedFileStateReadsWhatIsStoredMissingOrNot) {

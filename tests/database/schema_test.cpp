@@ -3,10 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -182,8 +183,8 @@ const std::vector<std::pair<const char*, const char*>> kIndexes = {
 
 class SchemaTest : public ::testing::Test {
  protected:
-  testing::TemporaryDirectory directory;
-  std::filesystem::path file = directory.file("LorvexV3.sqlite");
+  testing::TemporaryFolder directory;
+  std::filesystem::path file = directory.file(kLibraryDatabaseFileName);
 };
 
 TEST_F(SchemaTest, AFreshLibraryHasEveryTableColumnKeyAndIndexOfVersion4) {

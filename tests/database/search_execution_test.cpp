@@ -7,10 +7,11 @@
 #include <stop_token>
 #include <thread>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
-#include "database/support/temporary_directory.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -37,8 +38,8 @@ class SearchExecutionTest : public ::testing::Test {
   std::atomic<int> progressCalls = 0;
   std::atomic<bool> stopOnProgress = false;
   std::stop_source stop;
-  testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"), options()};
+  testing::TemporaryFolder directory;
+  SQLiteImageRepositoryV3 repository{directory.file(kLibraryDatabaseFileName), options()};
 };
 
 TEST_F(SearchExecutionTest, ARecordComesBackWithCaptionsPromptTagsAndDerivedMetadata) {

@@ -10,10 +10,11 @@
 #include "database/internal/row_mappers.h"
 #include "database/internal/sql_functions.h"
 #include "database/internal/tag_key_candidates.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
-#include "database/support/temporary_directory.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -53,8 +54,8 @@ TEST(TagKeyCandidatesTest, KeysComeFromTheTagItsWeightedGroupsAndTheTypedText) {
 }
 
 TEST(IdSetTest, AnIdIsInTheSetOnlyWhenItIsOneOfItsIds) {
-  testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository(directory.file("LorvexV3.sqlite"));
+  testing::TemporaryFolder directory;
+  SQLiteImageRepositoryV3 repository(directory.file(kLibraryDatabaseFileName));
   auto& connection = lorvex::testing::connectionOf(repository);
   auto guard = connection.lock();
   const std::vector<std::int64_t> ids = {INT64_MIN, -5, 0, 1, 7, 1LL << 40, INT64_MAX};
@@ -85,9 +86,9 @@ class SearchCompilationTest : public ::testing::Test {
   }
 
   std::vector<std::string> statements;
-  testing::TemporaryDirectory directory;
+  testing::TemporaryFolder directory;
   SQLiteImageRepositoryV3 repository{
-      directory.file("LorvexV3.sqlite"),
+      directory.file(kLibraryDatabaseFileName),
       SQLiteImageRepositoryV3Options{[this](std::string_view sql) { statements.emplace_back(sql); }, nullptr,
                                      nullptr}};
   testing::LibraryImage first{

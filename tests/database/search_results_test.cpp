@@ -8,11 +8,12 @@
 #include <set>
 
 #include "database/internal/search_query_compiler.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
-#include "database/support/temporary_directory.h"
 #include "model/text/paths.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -151,11 +152,11 @@ class SearchResultsTest : public ::testing::Test {
     return paths;
   }
 
-  testing::TemporaryDirectory directory;
+  testing::TemporaryFolder directory;
   // Searches that continued from the previous page's last row (its sort key was read).
   std::atomic<int> continuedPages{0};
   SQLiteImageRepositoryV3 repository{
-      directory.file("LorvexV3.sqlite"), [this] {
+      directory.file(kLibraryDatabaseFileName), [this] {
         SQLiteImageRepositoryV3Options options;
         options.statementObserver = [this](std::string_view sql) {
           if (sql.starts_with("SELECT modification_time, basename_normalized FROM")) continuedPages += 1;
@@ -262,7 +263,9 @@ TEST_F(SearchResultsTest, RandomQueriesPagedThroughBothWaysMatchTheWholeResult) 
           joined.push_back(page[row]);
       }
     }
-    if (!changes) EXPECT_EQ(joined, whole) << "round " << round;
+    if (!changes) {
+      EXPECT_EQ(joined, whole) << "round " << round;
+    }
   }
   EXPECT_GT(continuedPages.load(), 200);
 }

@@ -8,10 +8,11 @@
 
 #include "database/internal/row_mappers.h"
 #include "database/internal/sql_paths.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -24,13 +25,13 @@ class StatementLayerTest : public ::testing::Test {
   void SetUp() override {
     SQLiteImageRepositoryV3Options options;
     options.statementObserver = [this](std::string_view sql) { observed.emplace_back(sql); };
-    repository = std::make_unique<SQLiteImageRepositoryV3>(directory.file("LorvexV3.sqlite"), options);
+    repository = std::make_unique<SQLiteImageRepositoryV3>(directory.file(kLibraryDatabaseFileName), options);
     connection().executeScript("CREATE TABLE t (k INTEGER PRIMARY KEY, v);");
     observed.clear();
   }
   SQLiteConnection& connection() { return lorvex::testing::connectionOf(*repository); }
 
-  testing::TemporaryDirectory directory;
+  testing::TemporaryFolder directory;
   std::vector<std::string> observed;
   std::unique_ptr<SQLiteImageRepositoryV3> repository;
 };

@@ -2,10 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "database/internal/suggestion_ranking.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
 #include "model/text/collation.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -33,8 +34,8 @@ class SuggestionsTest : public ::testing::Test {
         {source, source, source, count});
   }
 
-  testing::TemporaryDirectory directory;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite")};
+  testing::TemporaryFolder directory;
+  SQLiteImageRepositoryV3 repository{directory.file(kLibraryDatabaseFileName)};
 };
 
 TEST_F(SuggestionsTest, TagsAreFilteredMergedByCaseAndRankedByCount) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/database_inspection.h"
 #include "database/support/library_rows.h"
@@ -14,7 +15,7 @@
 #include "database/support/projection_fixtures.h"
 #include "database/support/recording_options.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -70,10 +71,10 @@ class TagConceptStoreTest : public ::testing::Test {
     }
   }
 
-  testing::TemporaryDirectory directory;
+  testing::TemporaryFolder directory;
   platform::ManualClock clock{1'800'000'000.0};
   std::vector<std::string> statements;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"),
+  SQLiteImageRepositoryV3 repository{directory.file(kLibraryDatabaseFileName),
                                      testing::recordingOptions(clock, statements)};
 };
 

@@ -6,7 +6,7 @@
 #include "database/sqlite_image_repository.h"
 #include "database/support/library_rows.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
+#include "database/support/repository_fixture.h"
 
 namespace lorvex {
 namespace {
@@ -17,17 +17,10 @@ using Priority = ThumbnailJobPriority;
 
 constexpr double kNow = 1'800'000'000.0;
 
-class ThumbnailJobsTest : public ::testing::Test {
+class ThumbnailJobsTest : public testing::RepositoryFixture {
  protected:
-  void SetUp() override { open(); }
-  void open() {
-    repository.reset();
-    SQLiteImageRepositoryV3Options options;
-    options.clock = &clock;
-    options.statementObserver = [this](std::string_view sql) { statements.emplace_back(sql); };
-    repository = std::make_unique<SQLiteImageRepositoryV3>(file, options);
-  }
-  SQLiteImageRepositoryV3& repo() { return *repository; }
+  ThumbnailJobsTest() : RepositoryFixture(kNow) {}
+
   std::string column(const std::string& path, const std::string& name) {
     return testing::mediaFileColumn(repo(), path, name);
   }
@@ -47,13 +40,6 @@ class ThumbnailJobsTest : public ::testing::Test {
     while (const auto claimed = repo().claimNextThumbnailJob(now)) paths.push_back(claimed->path);
     return paths;
   }
-  void exec(const std::string& sql) { lorvex::testing::connectionOf(repo()).executeScript(sql); }
-
-  testing::TemporaryDirectory directory;
-  std::filesystem::path file = directory.file("LorvexV3.sqlite");
-  platform::ManualClock clock{kNow};
-  std::vector<std::string> statements;
-  std::unique_ptr<SQLiteImageRepositoryV3> repository;
 };
 
 TEST_F(ThumbnailJobsTest, OnlyLiveImagesWithoutAThumbnailGetJobs) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "support/png_builder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -16,14 +17,6 @@ using testing::PNGBuilder;
 
 class DragPayloadTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("lorvex-drag-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   std::string novelAIFile(const std::string& name) const {
     const std::string path = (folder_ / name).string();
     PNGBuilder()
@@ -43,7 +36,8 @@ class DragPayloadTest : public ::testing::Test {
     return record;
   }
 
-  fs::path folder_;
+  testing::TemporaryFolder temporary_;
+  const fs::path& folder_ = temporary_.path();
   OriginalPNGDragPayloadProvider provider_;
 };
 
@@ -132,9 +126,8 @@ TEST_F(DragPayloadTest, UnreadableFilesAreNotOffered) {
 }
 
 TEST(FileHandlePNGTextChunkByteSource, ReadsFilesAndReportsWhatCannotBeRead) {
-  const fs::path folder = fs::temp_directory_path() / ("lorvex-source-" + std::to_string(::getpid()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  const testing::TemporaryFolder temporary;
+  const fs::path& folder = temporary.path();
   const std::string path = (folder / "a.png").string();
   const PNGBuilder builder =
       PNGBuilder().ihdr().chunk("IDAT", std::string(100'000, 'x')).tEXt("k", "v").iend();
@@ -152,7 +145,6 @@ TEST(FileHandlePNGTextChunkByteSource, ReadsFilesAndReportsWhatCannotBeRead) {
   const fs::path fifo = folder / "fifo.png";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_THROW(FileHandlePNGTextChunkByteSource(fifo.string()), platform::FileError);
-  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -82,7 +82,8 @@ TEST(LibraryRecordsTest, AbsentOptionalsDifferFromZeroValues) {
 }
 
 TEST(LibraryRecordsTest, FolderSummaryIdentityIsThePath) {
-  const RegisteredFolderSummary a{"/lib", "lib", RegisteredFolderAccessState::available, 10, 0, std::nullopt};
+  const RegisteredFolderSummary a{"/lib",       "lib",       RegisteredFolderAccessState::available, 10, 0,
+                                  std::nullopt, std::nullopt};
   RegisteredFolderSummary b = a;
   b.indexedImageCount = 11;
   EXPECT_NE(a, b);

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "platform/base64.h"
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::platform {
 namespace {

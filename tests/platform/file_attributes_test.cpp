@@ -9,7 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/regular_file.h"
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::platform {
 namespace {

@@ -15,7 +15,7 @@
 
 #include "platform/file_lock.h"
 #include "platform/log.h"
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::platform {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/regular_file.h"
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::platform {
 namespace {

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/temporary_folder.h"
 #include "platform/test_png_encoder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::platform {
 namespace {

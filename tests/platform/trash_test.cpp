@@ -16,7 +16,7 @@
 
 #include "platform/clock.h"
 #include "platform/regular_file.h"
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::platform {
 namespace {
@@ -403,43 +403,31 @@ TEST(TrashTopDirectoryTest, AFileOnAnotherMountGoesToThatMountsTrash) {
   const std::string uid = std::to_string(::getuid());
   const std::string topTrash = "/dev/shm/.Trash-" + uid;
   const bool trashExisted = exists(topTrash);
-  char pattern[] = "/dev/shm/lorvex-trash-test-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string source = std::string(pattern) + "/photo one.png";
-  std::ofstream(source) << "pixels";
+  const testing::TemporaryFolder mount("/dev/shm");
+  const std::string source = mount.writeFile("photo one.png", "pixels");
 
   ManualClock clock(1'700'000'000.0);
   TrashEnvironment environment;
   environment.homeTrashDirectory = folder / "data/Trash";
   environment.uid = ::getuid();
   environment.clock = &clock;
-  std::string trashed;
-  std::string info;
-  bool wasSticky = false;
-  try {
-    struct stat shared {};
-    wasSticky =
-        ::lstat("/dev/shm/.Trash", &shared) == 0 && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX);
-    trashed = FreedesktopTrash(environment).moveToTrash(source);
-    const std::string name = std::filesystem::path(trashed).filename();
-    info =
-        std::filesystem::path(trashed).parent_path().parent_path().string() + "/info/" + name + ".trashinfo";
-  } catch (...) {
-    ::unlink(source.c_str());
-    ::rmdir(pattern);
-    throw;
-  }
+  struct stat shared {};
+  const bool wasSticky =
+      ::lstat("/dev/shm/.Trash", &shared) == 0 && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX);
+  const std::string trashed = FreedesktopTrash(environment).moveToTrash(source);
+  const std::string name = std::filesystem::path(trashed).filename();
+  const std::string info =
+      std::filesystem::path(trashed).parent_path().parent_path().string() + "/info/" + name + ".trashinfo";
   const std::string expectedTrash = wasSticky ? "/dev/shm/.Trash/" + uid : topTrash;
   EXPECT_EQ(std::filesystem::path(trashed).parent_path().parent_path().string(), expectedTrash);
   EXPECT_FALSE(exists(source));
   EXPECT_FALSE(exists(folder / "data/Trash"));  // the home trash was not used
-  const std::string relative = std::string(pattern).substr(std::string("/dev/shm/").size());
+  const std::string relative = mount.path().filename().string();
   EXPECT_EQ(readText(info), "[Trash Info]\nPath=" + relative + "/photo%20one.png\nDeletionDate=" +
                                 trashInfoDeletionDate(1'700'000'000.0) + "\n");
 
   ::unlink(trashed.c_str());
   ::unlink(info.c_str());
-  ::rmdir(pattern);
   if (!trashExisted && !wasSticky) {
     ::rmdir((topTrash + "/files").c_str());
     ::rmdir((topTrash + "/info").c_str());

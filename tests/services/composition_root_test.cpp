@@ -17,15 +17,18 @@
 
 #include "database/internal/sqlite_connection.h"
 #include "database/sqlite_image_repository.h"
-#include "services/library_service_test_library.h"
 #include "platform/clock.h"
-#include "platform/temporary_folder.h"
 #include "services/image_library_startup_error.h"
+#include "services/library_service_test_library.h"
 #include "services/live_image_library_service.h"
 #include "services/ui_testing_launch.h"
+#include "support/library_file_name.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
+
+using lorvex::testing::libraryFileName;
 
 using Arguments = std::vector<std::string>;
 
@@ -185,14 +188,14 @@ TEST_F(CompositionTest, RunIdentifiersThatCouldNameAnotherFolderAreRefused) {
 
 TEST_F(CompositionTest, ADatabaseOfAnOlderLayoutIsMovedAsideUnderTheStampOfTheFirstOpen) {
   const std::string library = folder_.makeFolder("library");
-  writeDatabase(library + "/LorvexV3.sqlite", 3);
+  writeDatabase(library + "/" + libraryFileName(), 3);
   TickingClock clock;
   LiveImageLibraryServiceOptions options;
   options.clock = &clock;
 
   auto service = makeLiveImageLibraryService(library, settings(), options);
 
-  EXPECT_TRUE(std::filesystem::is_regular_file(library + "/LorvexV3.sqlite.pre-v4-v3-1700000000"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(library + "/" + libraryFileName(".pre-v4-v3-1700000000")));
   EXPECT_TRUE(std::filesystem::is_directory(library + "/Thumbnails"));
   ImageSearchQuery everything;
   everything.limit = 10;
@@ -210,16 +213,16 @@ TEST_F(CompositionTest, AFileSetAsideIsReportedWithItsNewName) {
   } cases[] = {
       {"no library yet", [](const std::string&) {}, std::nullopt},
       {"a library of an older layout", [](const std::string& file) { writeDatabase(file, 3); },
-       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v3-1700000000",
+       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, libraryFileName(".pre-v4-v3-1700000000"),
                              std::nullopt}},
       {"an empty file", [](const std::string& file) { std::ofstream{file}; },
-       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v0-1700000000",
+       LibraryRecoveryNotice{Kind::unreadableLibrarySetAside, libraryFileName(".pre-v4-v0-1700000000"),
                              std::nullopt}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string library = folder_.makeFolder(std::string("library ") + c.name);
-    c.write(library + "/LorvexV3.sqlite");
+    c.write(library + "/" + libraryFileName());
     TickingClock clock;
     LiveImageLibraryServiceOptions options;
     options.clock = &clock;
@@ -232,7 +235,7 @@ TEST_F(CompositionTest, AFileSetAsideIsReportedWithItsNewName) {
 
 TEST_F(CompositionTest, ALibraryDamagedBelowItsHeaderFailsOneRunAndIsReplacedAtTheNextStart) {
   const std::string library = folder_.makeFolder("library");
-  const std::string databaseFile = library + "/LorvexV3.sqlite";
+  const std::string databaseFile = library + "/" + libraryFileName();
   TickingClock clock;
   LiveImageLibraryServiceOptions options;
   options.clock = &clock;
@@ -282,8 +285,8 @@ TEST_F(CompositionTest, ALibraryDamagedBelowItsHeaderFailsOneRunAndIsReplacedAtT
   std::vector<std::string> movedAside;
   for (const auto& entry : std::filesystem::directory_iterator(library)) {
     const std::string name = entry.path().filename().string();
-    if (name.starts_with("LorvexV3.sqlite.pre-v4-v4-")) movedAside.push_back(name);
-    EXPECT_NE(name, "LorvexV3.sqlite-damaged");
+    if (name.starts_with(libraryFileName(".pre-v4-v4-"))) movedAside.push_back(name);
+    EXPECT_NE(name, libraryFileName("-damaged"));
   }
   ASSERT_EQ(movedAside.size(), 1u);
   std::ifstream in(library + "/" + movedAside.front(), std::ios::binary);
@@ -296,7 +299,7 @@ TEST_F(CompositionTest, ALibraryDamagedBelowItsHeaderFailsOneRunAndIsReplacedAtT
 
 TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {
   const std::string library = folder_.makeFolder("library");
-  writeDatabase(library + "/LorvexV3.sqlite", 9);
+  writeDatabase(library + "/" + libraryFileName(), 9);
   std::exception_ptr failure;
   try {
     makeLiveImageLibraryService(library, settings());
@@ -308,7 +311,7 @@ TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {
   // The file, Thumbnails and the library's lock file, nothing else.
   std::set<std::string> entries;
   for (const auto& entry : std::filesystem::directory_iterator(library)) entries.insert(entry.path().filename());
-  EXPECT_EQ(entries, (std::set<std::string>{"Lorvex.lock", "LorvexV3.sqlite", "Thumbnails"}));
+  EXPECT_EQ(entries, (std::set<std::string>{"Lorvex.lock", libraryFileName(), "Thumbnails"}));
 
   try {
     std::rethrow_exception(mapLiveServicePreparationError(failure));
@@ -322,12 +325,12 @@ TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {
 
 TEST_F(CompositionTest, TheDefaultFactoryUsesTheDataFolderAndTheUITestingOneItsOwn) {
   auto live = makeDefaultLiveImageLibraryService();
-  EXPECT_TRUE(std::filesystem::is_regular_file(data("Lorvex/LorvexV3.sqlite")));
+  EXPECT_TRUE(std::filesystem::is_regular_file(data("Lorvex/" + libraryFileName())));
   EXPECT_GT(live->currentFolderEventID(), 0u);
 
   const std::filesystem::path run = uiTestingLibraryDirectory("run-9", false);
   auto uiTesting = makeUITestingLiveImageLibraryService(uiTestingSuiteName("run-9"), run);
-  EXPECT_TRUE(std::filesystem::is_regular_file(run / "LorvexV3.sqlite"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(run / kLibraryDatabaseFileName));
   try {
     makeUITestingLiveImageLibraryService("bad/suite", run);
     ADD_FAILURE() << "an unusable suite name was accepted";

@@ -10,11 +10,11 @@
 #include "platform/clock.h"
 #include "platform/file_attributes.h"
 #include "platform/regular_file.h"
-#include "platform/temporary_folder.h"
 #include "services/indexing/file_content_hasher.h"
+#include "services/indexing/file_system_file_attributes_reader.h"
 #include "services/thumbnails/file_manager_thumbnail_cache_remover.h"
 #include "services/trash/file_manager_trash_mover.h"
-#include "services/indexing/file_system_file_attributes_reader.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

@@ -190,7 +190,9 @@ TEST(ThumbnailRun, FailedJobsOfFilesThatAreGoneAreNotReportedAgain) {
     }
     const auto failed = fixture.library.graph.database->failedThumbnailJobs();
     EXPECT_EQ(failed.size(), c.listedAfterRetries ? 1u : 0u);
-    if (c.listedAfterRetries) EXPECT_EQ(failed[0].path, image);
+    if (c.listedAfterRetries) {
+      EXPECT_EQ(failed[0].path, image);
+    }
     // Nothing is left to try for a file that is gone.
     EXPECT_EQ(fixture.library.count("SELECT COUNT(*) FROM thumbnail_jobs"), c.listedAfterRetries ? 1 : 0);
     // The other image's thumbnail was made all the same.

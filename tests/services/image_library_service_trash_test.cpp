@@ -119,10 +119,10 @@ TEST_F(TrashFlowTest, OnlyFilesStillAsReviewedAreTrashedAndTheRestIsReported) {
       "on-disk file no longer matches the reviewed record (size/modification date changed)";
   EXPECT_EQ(summary.failures,
             (std::vector<ImageTrashFailure>{
-                {touched, changed, ImageTrashFailureReason::fileChangedSinceReview},
-                {grown, changed, ImageTrashFailureReason::fileChangedSinceReview},
+                {touched, changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt},
+                {grown, changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt},
                 {deleted, "on-disk file attributes could not be read (file missing or permission lost)",
-                 ImageTrashFailureReason::fileChangedSinceReview},
+                 ImageTrashFailureReason::fileChangedSinceReview, std::nullopt},
             }));
 
   // Trashed: in the Trash with its information file, thumbnail gone, missing without a key.
@@ -181,7 +181,7 @@ TEST_F(TrashFlowTest, OnlyTheFileAsReviewedIsTrashedEvenOnceTheLibraryIndexedIts
     std::string outcome;
     const ImageTrashFailure changed{
         paths[i], "on-disk file no longer matches the reviewed record (size/modification date changed)",
-        ImageTrashFailureReason::fileChangedSinceReview};
+        ImageTrashFailureReason::fileChangedSinceReview, std::nullopt};
     for (const ImageTrashSummary& summary : summaries) {
       if (std::ranges::find(summary.trashedPaths, paths[i]) != summary.trashedPaths.end())
         outcome += " trashed";

@@ -16,13 +16,13 @@
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "platform/clock.h"
-#include "platform/settings.h"
 #include "platform/scoped_environment_variable.h"
-#include "platform/temporary_folder.h"
+#include "platform/settings.h"
 #include "services/image_library_service.h"
 #include "services/indexing/scanner_test_library.h"
 #include "services/live_image_library_service.h"
 #include "support/png_image.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::testing {
 

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "platform/settings.h"
-#include "platform/temporary_folder.h"
 #include "services/user_defaults_character_suggestion_exclusion_store.h"
 #include "services/user_defaults_filter_tag_store.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

@@ -6,20 +6,19 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "platform/settings.h"
-#include "platform/temporary_folder.h"
 #include "services/user_defaults_filter_tag_store.h"
 #include "store/image_library_store.h"
 #include "store/list_stores.h"
 #include "store/support/store_harness.h"
 #include "store/transient_image_library_ui_preference_store.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

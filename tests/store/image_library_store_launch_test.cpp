@@ -4,6 +4,7 @@
 // the launch waits.
 #include <gtest/gtest.h>
 
+#include <QThread>
 #include <algorithm>
 #include <any>
 #include <atomic>
@@ -26,9 +27,12 @@
 #include "library_workflow_fixture.h"
 #include "model/library_error.h"
 #include "services/unavailable_image_library_service.h"
+#include "support/library_file_name.h"
 
 namespace lorvex {
 namespace {
+
+using lorvex::testing::libraryFileName;
 
 using testing::inOrder;
 using testing::LibraryWorkflowFixture;
@@ -315,7 +319,7 @@ TEST(LaunchWorkflow, AScanThatMeetsAFullDiskIsShownAndTriedAgainOnceSpaceReturns
 TEST(LaunchWorkflow, WhatPreparingTheLibraryDidWithItsFileIsPublishedWithTheService) {
   LaunchFixture f;
   const LibraryRecoveryNotice notice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
-                                     "LorvexV3.sqlite.pre-v4-v4-1700000000", 12};
+                                     libraryFileName(".pre-v4-v4-1700000000"), 12};
   f.live->notice = notice;
   int changes = 0;
   QObject::connect(f.store.get(), &ImageLibraryStore::libraryRecoveryNoticeChanged, [&] { ++changes; });

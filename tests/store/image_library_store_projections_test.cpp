@@ -331,7 +331,7 @@ TEST(ImageLibraryStoreProjections, OnlyFailuresStillUntrashedAreOfferedForRetry)
   ImageTrashSummary summary;
   summary.trashedPaths = {"/later-trashed", "/other"};
   for (const char* path : {"/failed-a", "/later-trashed", "/failed-missing", "/failed-b", "/not-loaded"}) {
-    summary.failures.push_back(ImageTrashFailure{.path = path, .message = "failed"});
+    summary.failures.push_back(ImageTrashFailure{.path = path, .message = "failed", .notice = std::nullopt});
   }
   f.store.setLastTrashSummary(summary);
   EXPECT_EQ(pathsOf(f.store.retryableFailedTrashRecords()), (std::vector<std::string>{"/failed-b", "/failed-a"}));

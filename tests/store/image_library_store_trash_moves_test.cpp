@@ -53,7 +53,10 @@ struct TrashFixture {
     startFlow(*store, [self](std::stop_token) { return self->refreshResults(500, true); });
     startFlow(*store, [self](std::stop_token) { return self->presentDeleteCandidateTrashReview(); });
     harness.drainEvents();
-    store->setDeleteCandidateUndoStack({DeleteCandidateUndoAction{.records = {{imagePath(0), false, 0}}}});
+    store->setDeleteCandidateUndoStack({DeleteCandidateUndoAction{.records = {{imagePath(0), false, 0}},
+                                                                   .selectedPath = std::nullopt,
+                                                                   .selectedPaths = {},
+                                                                   .selectionAnchorPath = std::nullopt}});
   }
 
   StartedFlow<bool> move(std::vector<RecordRef> records) {
@@ -118,7 +121,7 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TrashFixture f({2, 3, 5});
-    const ImageTrashSummary earlier{.requestedCount = 9};
+    const ImageTrashSummary earlier{.requestedCount = 9, .trashedPaths = {}, .failures = {}};
     f.store->setLastTrashSummary(earlier);
     f.store->setErrorMessage("earlier");
     f.store->trashReviewBrowser().setSelectedPaths(pathSet({2}));
@@ -160,9 +163,9 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
   // 3 was moved but its bookkeeping failed: listed in both, not offered again.
   const ImageTrashSummary partly{4,
                                  paths({2, 3}),
-                                 {{imagePath(3), "index", ImageTrashFailureReason::underlyingError},
-                                  {imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview}}};
-  const ImageTrashSummary noneMoved{4, {}, {{imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview}}};
+                                 {{imagePath(3), "index", ImageTrashFailureReason::underlyingError, std::nullopt},
+                                  {imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}};
+  const ImageTrashSummary noneMoved{4, {}, {{imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}};
   const ImageTrashSummary nothing{4, {}, {}};
   const auto refusal = [](const std::vector<std::string>& requested) {
     ImageTrashSummary summary{static_cast<std::int64_t>(requested.size()), {}, {}};
@@ -208,7 +211,9 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
     EXPECT_EQ(f.store->canUndoDeleteCandidateAction(), c.undoDepth > 0);
     EXPECT_EQ(f.calls("registeredFolderSummaries") - sidebarBefore, c.sidebarReloads);
     EXPECT_EQ(f.store->errorMessage(), c.error);
-    if (c.error == fixed) EXPECT_EQ(f.store->errorNotice(), (ErrorNotice{ErrorNoticeKind::trashSomeFailed, {}}));
+    if (c.error == fixed) {
+      EXPECT_EQ(f.store->errorNotice(), (ErrorNotice{ErrorNoticeKind::trashSomeFailed, {}}));
+    }
     EXPECT_FALSE(f.store->isTrashingDeleteCandidates());
     // The review is not refilled: it had no more candidates.
     EXPECT_EQ(f.calls("searchImages"), 2u);
@@ -284,7 +289,7 @@ TEST(ImageLibraryStoreTrashMoves, AReviewEmptiedByAFullMoveLoadsItsNextCandidate
       f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
         ImageTrashSummary summary{static_cast<std::int64_t>(call.paths.size()), call.paths, {}};
         summary.trashedPaths.pop_back();
-        summary.failures.push_back({call.paths.back(), "busy", ImageTrashFailureReason::underlyingError});
+        summary.failures.push_back({call.paths.back(), "busy", ImageTrashFailureReason::underlyingError, std::nullopt});
         return std::any(summary);
       });
     }
@@ -302,7 +307,7 @@ TEST(ImageLibraryStoreTrashMoves, ASecondConfirmationWhileAMoveRunsIsRefused) {
   TrashFixture f({2, 3, 5});
   auto& service = *f.harness.service;
   f.store->setDeleteCandidateFeedback(DeleteCandidateFeedback{.affectedCount = 2});
-  f.store->setLastTrashSummary(ImageTrashSummary{.requestedCount = 9});
+  f.store->setLastTrashSummary(ImageTrashSummary{.requestedCount = 9, .trashedPaths = {}, .failures = {}});
   service.hold("moveDeleteCandidatesToTrash");
   const StartedFlow<bool> first = f.move(f.reviewed({2}));
   ASSERT_TRUE(service.waitForHeld("moveDeleteCandidatesToTrash"));
@@ -338,7 +343,7 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
   const auto retryAfterAReload = [](TrashFixture& f) {
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
       return std::any(ImageTrashSummary{
-          1, {}, {{call.paths[0], "changed", ImageTrashFailureReason::fileChangedSinceReview}}});
+          1, {}, {{call.paths[0], "changed", ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}});
     });
     EXPECT_FALSE(f.moved(f.reviewed({3})));
     startFlow(*f.store,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QThreadPool>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -13,18 +14,17 @@
 #include <thread>
 #include <vector>
 
-#include <QThreadPool>
-
+#include "database/library_database_file.h"
 #include "model/image_search_query.h"
 #include "model/library_error.h"
 #include "platform/scoped_environment_variable.h"
 #include "platform/settings.h"
-#include "platform/temporary_folder.h"
 #include "services/image_library_startup_error.h"
 #include "services/unavailable_image_library_service.h"
 #include "store/async/store_clock.h"
 #include "store/event_loop.h"
 #include "support/png_image.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -167,9 +167,9 @@ TEST_F(LibraryStoreCompositionTest, EachCompositionReadsAndWritesItsOwnSuiteAndO
     }
   }
   // Composing opened no library: no database anywhere, the own folder holds only its suite.
-  EXPECT_FALSE(std::filesystem::exists(libraryFolder() / "LorvexV3.sqlite"));
-  EXPECT_FALSE(std::filesystem::exists(runFolder("run-1") / "LorvexV3.sqlite"));
-  EXPECT_FALSE(std::filesystem::exists(ownFolder / "LorvexV3.sqlite"));
+  EXPECT_FALSE(std::filesystem::exists(libraryFolder() / kLibraryDatabaseFileName));
+  EXPECT_FALSE(std::filesystem::exists(runFolder("run-1") / kLibraryDatabaseFileName));
+  EXPECT_FALSE(std::filesystem::exists(ownFolder / kLibraryDatabaseFileName));
 }
 
 TEST_F(LibraryStoreCompositionTest, AResetRemovesTheRunsSuiteAndFolderBeforeAnythingReadsThem) {
@@ -247,7 +247,7 @@ TEST_F(LibraryStoreCompositionTest, ARunFolderThatCannotBeMadeLeavesTheStoreUnav
     const std::optional<LibraryError> failure = factoryFailure(store->liveServiceFactory());
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->localizedDescription(), c.expectedText);
-    EXPECT_FALSE(std::filesystem::exists(libraryFolder() / "LorvexV3.sqlite"));
+    EXPECT_FALSE(std::filesystem::exists(libraryFolder() / kLibraryDatabaseFileName));
   }
 }
 
@@ -275,7 +275,7 @@ TEST_F(LibraryStoreCompositionTest, TheFactoryBuildsAWorkingLibraryInTheComposed
     std::shared_ptr<ImageLibraryServicing> service = runFactoryOnAnotherThread(store->liveServiceFactory(), failure);
     ASSERT_EQ(failure, nullptr);
     ASSERT_NE(service, nullptr);
-    EXPECT_TRUE(std::filesystem::is_regular_file(c.expectedLibrary / "LorvexV3.sqlite"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(c.expectedLibrary / kLibraryDatabaseFileName));
     EXPECT_TRUE(std::filesystem::is_directory(c.expectedLibrary / "Thumbnails"));
 
     service->registerFolders({(folder_.path() / "photos").string()});

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -12,10 +13,9 @@
 #include <optional>
 #include <string>
 
-#include <QCoreApplication>
-
 #include "event_loop.h"
 #include "platform/scoped_environment_variable.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::testing {
 
@@ -35,11 +35,8 @@ class RealPicturesTest : public ::testing::Test {
     application();
     const std::filesystem::path fixtures(LORVEX_FIXTURES_DIR);
     if (!std::filesystem::is_directory(fixtures)) GTEST_SKIP() << "no shared fixtures at " << fixtures;
-    std::string pattern = (std::filesystem::temp_directory_path() / "lorvex-store-real-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    userFolders_.emplace(root_ / "user");
-    pictures_ = root_ / "pictures";
+    userFolders_.emplace(root_.file("user"));
+    pictures_ = root_.file("pictures");
     std::filesystem::create_directories(pictures_);
     int copied = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(fixtures)) {
@@ -51,15 +48,9 @@ class RealPicturesTest : public ::testing::Test {
     ASSERT_GT(copied, 0);
   }
 
-  void TearDown() override {
-    userFolders_.reset();
-    if (!root_.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(root_, ignored);
-    }
-  }
+  void TearDown() override { userFolders_.reset(); }
 
-  std::filesystem::path root_;
+  TemporaryFolder root_;
   std::filesystem::path pictures_;
   std::filesystem::path firstCopy_;
   std::optional<ScopedUserFolders> userFolders_;

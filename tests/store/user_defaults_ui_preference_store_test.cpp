@@ -1,5 +1,7 @@
 // The UI preferences in a real settings file: first launch, the stored-type rules, what is
 // written, and no rewrite of the file for a save that changes nothing.
+#include "store/user_defaults_ui_preference_store.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,9 +10,8 @@
 #include <vector>
 
 #include "platform/settings.h"
-#include "platform/temporary_folder.h"
 #include "store/image_library_presentation_state.h"
-#include "store/user_defaults_ui_preference_store.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

@@ -10,8 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -71,7 +72,7 @@ ToolRun runQuery(const TemporaryFolder& scratch, const std::vector<std::string>&
 class LorvexQueryTest : public ::testing::Test {
  protected:
   LorvexQueryTest() {
-    SQLiteImageRepositoryV3 repository(library_.path() / "LorvexV3.sqlite");
+    SQLiteImageRepositoryV3 repository(library_.path() / kLibraryDatabaseFileName);
     for (int i = 0; i < 3; ++i) {
       ImageRecord record;
       record.file = ImageFileInfo{library_ / ("photos/" + std::to_string(i) + ".png"), 1000,

@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "model/raw_value.h"
 #include "model/text/numbers.h"
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   try {
-    const auto file = arguments.library / "LorvexV3.sqlite";
+    const auto file = arguments.library / lorvex::kLibraryDatabaseFileName;
     if (!std::filesystem::is_regular_file(file)) throw std::runtime_error("No library at " + file.string());
     lorvex::SQLiteImageRepositoryV3 repository(file);
     std::vector<lorvex::ImageRecord> records;

@@ -121,7 +121,7 @@ ImageLibraryStore* storeAfterFailedMove(SceneContext& context) {
         summary.trashedPaths.push_back(call.paths[i]);
       } else if (i < 4) {
         summary.failures.push_back({call.paths[i], "The file's size or modification date differs from the review.",
-                                    ImageTrashFailureReason::fileChangedSinceReview});
+                                    ImageTrashFailureReason::fileChangedSinceReview, std::nullopt});
       } else {
         summary.failures.push_back({call.paths[i], "Permission denied: " + call.paths[i],
                                     ImageTrashFailureReason::underlyingError,

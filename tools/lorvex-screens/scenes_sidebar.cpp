@@ -10,6 +10,7 @@
 #include "services/image_library_service_error.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
+#include "support/library_file_name.h"
 #include "ui/sidebar/filter_sidebar.h"
 #include "ui/sidebar/indexing_progress_card.h"
 #include "ui/sidebar/scan_failure_sheet.h"
@@ -24,9 +25,11 @@ constexpr QSize kSidebarSize{300, 760};
 
 std::vector<RegisteredFolderSummary> sampleFolders(const std::string& home) {
   return {
-      {home + "/Pictures/NovelAI", "NovelAI", State::available, 12480, 3, std::nullopt},
-      {home + "/Pictures/ComfyUI outputs 2024", "ComfyUI outputs 2024", State::available, 3021, 0, std::nullopt},
-      {"/media/usb/old renders", "old renders", State::missing, 412, 412, "The folder is not reachable."},
+      {home + "/Pictures/NovelAI", "NovelAI", State::available, 12480, 3, std::nullopt, std::nullopt},
+      {home + "/Pictures/ComfyUI outputs 2024", "ComfyUI outputs 2024", State::available, 3021, 0,
+       std::nullopt, std::nullopt},
+      {"/media/usb/old renders", "old renders", State::missing, 412, 412, "The folder is not reachable.",
+       std::nullopt},
   };
 }
 
@@ -140,8 +143,9 @@ const bool registered = [] {
                           }));
   registerScene(sidebarScene("sidebar.libraryRebuilt", [](SceneContext& context) {
     context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
-    context.store->setLibraryRecoveryNotice(LibraryRecoveryNotice{
-        LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, "LorvexV3.sqlite.pre-v4-v4-1700000000", 1284});
+    context.store->setLibraryRecoveryNotice(
+        LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
+                              lorvex::testing::libraryFileName(".pre-v4-v4-1700000000"), 1284});
   }));
   registerScene(sidebarScene("sidebar.errorLine", [](SceneContext& context) {
     context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));

@@ -258,7 +258,8 @@ SecurityScopedFolderAccessManager::Evaluation SecurityScopedFolderAccessManager:
 
 SecurityScopedFolderAccessManager::Evaluation SecurityScopedFolderAccessManager::buildAccess(
     const BookmarkRecord& record, const std::string& url, bool isStale) {
-  Evaluation evaluation{RegisteredFolderAccess{url, std::nullopt, RegisteredFolderAccessState::available, {}},
+  Evaluation evaluation{RegisteredFolderAccess{url, std::nullopt, RegisteredFolderAccessState::available,
+                                               std::nullopt, std::nullopt},
                         record};
   if (canonicalFolderPath(record.path) != url || isStale) {
     try {

@@ -8,12 +8,12 @@
 #include <QRegion>
 
 #include "store/image_library_store.h"
+#include "ui/common/image_context_menu_model.h"
+#include "ui/common/image_context_menu_widget.h"
 #include "ui/common/image_drag.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/common/ui_roles.h"
 #include "ui/detail/image_detail_panel_rules.h"
-#include "ui/results/image_context_menu_model.h"
-#include "ui/results/image_context_menu_widget.h"
 
 namespace lorvex::ui {
 

@@ -1,13 +1,12 @@
 #include "ui/results/image_tile_delegate.h"
 
-#include <cmath>
-
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
 
+#include "ui/common/image_tile_presentation.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
-#include "ui/results/image_tile_presentation.h"
 #include "ui/results/results_grid_model.h"
 
 namespace lorvex::ui {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/results/image_tile_presentation.h"
+#include "ui/common/image_tile_presentation.h"
 
 namespace lorvex::ui {
 

@@ -14,14 +14,14 @@
 #include "store/image_library_store.h"
 #include "ui/common/animations.h"
 #include "ui/common/floating_toolbar.h"
+#include "ui/common/image_context_menu_model.h"
+#include "ui/common/image_context_menu_widget.h"
 #include "ui/common/image_drag.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_view.h"
 #include "ui/common/mouse_activity_reader.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"
-#include "ui/results/image_context_menu_model.h"
-#include "ui/results/image_context_menu_widget.h"
 
 namespace lorvex::ui {
 namespace {

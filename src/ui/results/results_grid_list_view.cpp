@@ -1,9 +1,5 @@
 #include "ui/results/results_grid_list_view.h"
 
-#include <algorithm>
-#include <functional>
-#include <utility>
-
 #include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -12,16 +8,19 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "store/image_library_store.h"
+#include "ui/common/image_context_menu_widget.h"
 #include "ui/common/image_drag.h"
+#include "ui/common/image_tile_presentation.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/common/ui_roles.h"
-#include "ui/results/results_grid_accessible.h"
 #include "ui/results/grid_keyboard_action.h"
-#include "ui/results/image_context_menu_widget.h"
-#include "ui/results/image_tile_presentation.h"
+#include "ui/results/results_grid_accessible.h"
 #include "ui/results/tile_mouse_rule.h"
 
 namespace lorvex::ui {

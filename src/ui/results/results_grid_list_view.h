@@ -30,6 +30,11 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QCache>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,20 +42,14 @@
 #include <unordered_map>
 #include <utility>
 
-#include <QCache>
-#include <QListView>
-#include <QMenu>
-#include <QMimeData>
-#include <QPointer>
-
 #include "model/image_drag_payload.h"
 #include "ui/common/app_localization.h"
+#include "ui/common/image_context_menu_model.h"
 #include "ui/common/local_image_load_state.h"
 #include "ui/common/local_image_loader.h"
-#include "ui/results/image_context_menu_model.h"
 #include "ui/results/image_tile_delegate.h"
-#include "ui/results/results_grid_geometry.h"
 #include "ui/results/once_per_turn.h"
+#include "ui/results/results_grid_geometry.h"
 #include "ui/results/results_grid_model.h"
 
 namespace lorvex {

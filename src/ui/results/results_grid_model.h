@@ -11,15 +11,14 @@
 // Thread safety: the store's thread (the GUI thread) only.
 #pragma once
 
+#include <QAbstractListModel>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <QAbstractListModel>
-
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
-#include "ui/results/image_tile_presentation.h"
+#include "ui/common/image_tile_presentation.h"
 
 namespace lorvex {
 class ImageLibraryStore;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/results/image_tile_presentation.h"
+#include "ui/common/image_tile_presentation.h"
 
 namespace lorvex::ui {
 

@@ -37,9 +37,9 @@ QString name(std::string_view text) {
 // ---- What the library holds, asked of the library itself ----
 
 struct Filters {
-  std::vector<std::string> tags;
-  std::optional<std::string> model;
-  std::vector<ImageAspectFilter> aspects;
+  std::vector<std::string> tags{};
+  std::optional<std::string> model{};
+  std::vector<ImageAspectFilter> aspects{};
   bool onlyFavorites = false;
   bool deleteCandidates = false;  // the review's set instead of the normal results
 };

@@ -14,10 +14,11 @@
 
 #include "database/internal/concept_index.h"
 #include "database/internal/prompt_tag_index.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
-#include "database/support/temporary_directory.h"
 #include "model/image_record.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::testing {
 
@@ -134,7 +135,7 @@ inline std::int64_t createTagConcept(SQLiteImageRepositoryV3& repository, const 
 class ProjectionTest : public ::testing::Test {
  protected:
   ProjectionTest()
-      : repository(directory.file("LorvexV3.sqlite"),
+      : repository(directory.file(kLibraryDatabaseFileName),
                    SQLiteImageRepositoryV3Options{
                        [this](std::string_view sql) { statements.emplace_back(sql); }, nullptr, nullptr}) {}
 
@@ -152,7 +153,7 @@ class ProjectionTest : public ::testing::Test {
                          [&](const std::string& sql) { return sql.starts_with(prefix); });
   }
 
-  TemporaryDirectory directory;
+  TemporaryFolder directory;
   std::vector<std::string> statements;
   SQLiteImageRepositoryV3 repository;
 };

@@ -7,8 +7,8 @@
 #include <system_error>
 
 #include "platform/log.h"
-#include "platform/temporary_folder.h"
 #include "services/folders/security_scoped_folder_access_manager.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -117,8 +117,9 @@ TEST_F(FolderAccessManagerTest, BookmarkThatResolvesOnTheSecondAttempt) {
   system_.resolutions[bookmarkFor(kAlbum)] = {std::nullopt, Manager::ResolvedBookmark{kAlbum, false}};
   auto manager = makeManager();
 
-  EXPECT_EQ(manager->registeredFolderAccesses(),
-            (std::vector<RegisteredFolderAccess>{{kAlbum, kAlbum, State::available, std::nullopt}}));
+  EXPECT_EQ(
+      manager->registeredFolderAccesses(),
+      (std::vector<RegisteredFolderAccess>{{kAlbum, kAlbum, State::available, std::nullopt, std::nullopt}}));
   EXPECT_EQ(manager->bookmarkResolutionCount(), 2u);
   ASSERT_EQ(sink_->diagnostics.size(), 1u);
   EXPECT_EQ(sink_->diagnostics[0],
@@ -161,7 +162,8 @@ TEST_F(FolderAccessManagerTest, MovedFolderKeepsItsOldAccessUntilTheNewLocationI
 
   system_.folders = {kRenamed};
   accesses = manager->registeredFolderAccesses();
-  EXPECT_EQ(accesses[0], (RegisteredFolderAccess{kRenamed, kRenamed, State::available, std::nullopt}));
+  EXPECT_EQ(accesses[0],
+            (RegisteredFolderAccess{kRenamed, kRenamed, State::available, std::nullopt, std::nullopt}));
   EXPECT_EQ(system_.stopped, std::vector<std::string>{kAlbum});
   manager->registeredFolderAccesses();
   EXPECT_EQ(system_.stopped, std::vector<std::string>{kAlbum});  // released once
@@ -210,7 +212,7 @@ TEST_F(FolderAccessManagerTest, AccessStates) {
     std::size_t readabilityDiagnostics;
   };
   const std::vector<Case> cases = {
-      {"available", [](FakeSystem&) {}, {kAlbum, kAlbum, State::available, std::nullopt}, 0},
+      {"available", [](FakeSystem&) {}, {kAlbum, kAlbum, State::available, std::nullopt, std::nullopt}, 0},
       {"access refused",
        [](FakeSystem& s) { s.refusedStarts = {kAlbum}; },
        {kAlbum, std::nullopt, State::accessDenied, "フォルダへのアクセス権限がありません。",
@@ -232,7 +234,7 @@ TEST_F(FolderAccessManagerTest, AccessStates) {
        [](FakeSystem& s) {
          s.readability[kAlbum] = {std::nullopt, true, std::nullopt, true};
        },
-       {kAlbum, kAlbum, State::available, std::nullopt},
+       {kAlbum, kAlbum, State::available, std::nullopt, std::nullopt},
        1},
       {"readability check throws twice",
        [](FakeSystem& s) {
@@ -441,7 +443,7 @@ TEST_F(LiveFolderAccessManagerTest, FolderRenamedWithinItsParentIsFollowed) {
   const auto accesses = manager->registeredFolderAccesses();
   ASSERT_EQ(accesses.size(), 1u);
   EXPECT_EQ(accesses[0], (RegisteredFolderAccess{tree_ / "album 2024", tree_ / "album 2024", State::available,
-                                                 std::nullopt}));
+                                                 std::nullopt, std::nullopt}));
   EXPECT_EQ(manager->restoreAccess(), std::vector<std::string>{tree_ / "album 2024"});
   const auto data = settings_.data(Manager::kBookmarksKey);
   ASSERT_TRUE(data);
@@ -463,8 +465,9 @@ TEST_F(LiveFolderAccessManagerTest, RegisteringThroughASymbolicLinkStoresTheTarg
   std::filesystem::create_directory_symlink(album, tree_ / "link");
   auto manager = makeManager();
   manager->registerFolders({tree_ / "link"});
-  EXPECT_EQ(manager->registeredFolderAccesses(),
-            (std::vector<RegisteredFolderAccess>{{album, album, State::available, std::nullopt}}));
+  EXPECT_EQ(
+      manager->registeredFolderAccesses(),
+      (std::vector<RegisteredFolderAccess>{{album, album, State::available, std::nullopt, std::nullopt}}));
   manager->unregisterFolder(tree_ / "link");  // the link names the same folder
   EXPECT_TRUE(manager->registeredFolderAccesses().empty());
 }

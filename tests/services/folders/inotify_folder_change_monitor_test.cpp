@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "platform/clock.h"
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

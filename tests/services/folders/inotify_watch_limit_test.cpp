@@ -13,8 +13,8 @@
 
 #include "platform/clock.h"
 #include "platform/log.h"
-#include "platform/temporary_folder.h"
 #include "services/folders/inotify_folder_change_monitor.h"
+#include "support/temporary_folder.h"
 
 namespace {
 std::atomic<int> remainingWatches{-1};  // -1: no limit

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

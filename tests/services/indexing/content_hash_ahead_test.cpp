@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/file_attributes.h"
-#include "platform/temporary_folder.h"
 #include "services/indexing/file_content_hasher.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

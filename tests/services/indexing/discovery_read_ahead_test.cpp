@@ -11,8 +11,8 @@
 
 #include "platform/file_attributes.h"
 #include "platform/regular_file.h"
-#include "platform/temporary_folder.h"
 #include "services/indexing/png_file_discovery.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

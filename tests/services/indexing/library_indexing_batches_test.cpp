@@ -19,9 +19,12 @@
 #include "database/support/repository_connection.h"
 #include "platform/clock.h"
 #include "services/indexing/scanner_test_library.h"
+#include "support/library_file_name.h"
 
 namespace lorvex {
 namespace {
+
+using lorvex::testing::libraryFileName;
 
 using testing::ScannerTestLibrary;
 
@@ -265,7 +268,7 @@ TEST(LibraryIndexingBatchesTest, CompletingTogetherCountsAsCompletingOneAfterAno
 TEST(LibraryIndexingBatchesTest, ABatchEndsAtEvery500thProcessedItemWithTheLogCheckpointed) {
   ScannerTestLibrary library;
   auto& store = library.store;
-  const std::filesystem::path wal = library.libraryFolder.path() / "LorvexV3.sqlite-wal";
+  const std::filesystem::path wal = library.libraryFolder.path() / libraryFileName("-wal");
   const std::int64_t job = jobWithFiles(store, 1100);
   std::vector<UnchangedQueueItem> unchanged;
   for (const auto& item : store.beginNextQueueItems(job, 1100)) {

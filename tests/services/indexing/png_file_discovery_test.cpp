@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/regular_file.h"
-#include "platform/temporary_folder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

@@ -14,14 +14,15 @@
 #include <utility>
 #include <vector>
 
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "metadata/generation_metadata_parser.h"
 #include "platform/clock.h"
-#include "platform/temporary_folder.h"
 #include "services/indexing/file_content_hasher.h"
 #include "services/indexing/image_library_scanner.h"
 #include "support/png_builder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex::testing {
 
@@ -68,7 +69,7 @@ inline SQLiteImageRepositoryV3Options stillMonotonicOptions() {
 class ScannerTestLibrary {
  public:
   ScannerTestLibrary()
-      : repository(std::make_unique<SQLiteImageRepositoryV3>(libraryFolder.path() / "LorvexV3.sqlite",
+      : repository(std::make_unique<SQLiteImageRepositoryV3>(libraryFolder.path() / kLibraryDatabaseFileName,
                                                              stillMonotonicOptions())),
         store(*repository) {}
 

@@ -15,8 +15,8 @@
 #include "platform/file_attributes.h"
 #include "platform/regular_file.h"
 #include "platform/sha256.h"
-#include "platform/temporary_folder.h"
 #include "platform/test_png_encoder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

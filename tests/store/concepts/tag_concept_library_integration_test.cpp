@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "platform/scoped_environment_variable.h"
-#include "platform/temporary_folder.h"
 #include "store/event_loop.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
 #include "support/png_builder.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {

@@ -138,7 +138,7 @@ void ScriptedImageLibraryService::releaseAll() {
   std::lock_guard lock(mutex_);
   for (auto& [id, held] : held_) {
     if (held.outcome) continue;
-    held.outcome = Outcome{UseDefault{}};
+    held.outcome.emplace(UseDefault{});
     held.released->notify_one();
   }
 }

@@ -109,7 +109,9 @@ TEST_F(LocalImageViewTest, ShowsEachStateWithItsSymbolAndAccessibilityText) {
     auto view = makeView();
     view->setSource(c.path);
     view->show();
-    if (!c.hold) ASSERT_TRUE(drain());
+    if (!c.hold) {
+      ASSERT_TRUE(drain());
+    }
     EXPECT_EQ(view->placeholder(), c.placeholder);
     EXPECT_EQ(!view->displayedImage().isNull(), c.hasImage);
     EXPECT_EQ(view->accessibleName().toStdString(), c.name);

@@ -52,7 +52,9 @@ TEST_F(SharedControlsTest, FloatingToolbarButtonColoursByEnabledAndActive) {
     const auto colors = floatingToolbarButtonColors(c.enabled, c.active);
     EXPECT_EQ(colors.symbol, c.symbol) << c.enabled << c.active;
     EXPECT_EQ(colors.background.alpha(), QColor(c.background).alpha()) << c.enabled << c.active;
-    if (c.background.alpha() > 0) EXPECT_EQ(colors.background, c.background);
+    if (c.background.alpha() > 0) {
+      EXPECT_EQ(colors.background, c.background);
+    }
   }
 }
 

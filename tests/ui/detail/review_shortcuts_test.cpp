@@ -15,6 +15,7 @@
 #include "store/image_library_store.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
+#include "support/temporary_folder.h"
 #include "ui/detail/image_detail_panel.h"
 #include "ui/detail/review_controls.h"
 #include "ui/results/echo_localization.h"
@@ -29,17 +30,14 @@ using namespace std::chrono_literals;
 class ReviewShortcutsTest : public testing::WidgetTest {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lorvex-detail-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    pictures_ = root_ / "pictures";
+    pictures_ = root_.file("pictures");
     std::filesystem::create_directories(pictures_);
     for (int i = 0; i < 3; ++i) {
       testing::NovelAIPicture picture;
       picture.seed = 100 + i;
       ASSERT_TRUE(testing::writeNovelAIPicture(pictures_ / ("image-" + std::to_string(i) + ".png"), picture));
     }
-    store_ = makeLibraryStoreInFolder(root_ / "library");
+    store_ = makeLibraryStoreInFolder(root_.file("library"));
     store_->startLaunchWorkflow();
     ASSERT_TRUE(waitUntilStoreIdle(*store_, 30s));
     auto registration = store_->registerFolders({pictures_.string()});
@@ -76,8 +74,6 @@ class ReviewShortcutsTest : public testing::WidgetTest {
   void TearDown() override {
     window_.reset();
     store_.reset();
-    std::error_code ignored;
-    if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
   }
 
   void settle() {
@@ -103,7 +99,7 @@ class ReviewShortcutsTest : public testing::WidgetTest {
   }
 
   const AppLocalization localization_ = testing::echoLocalization();
-  std::filesystem::path root_;
+  lorvex::testing::TemporaryFolder root_;
   std::filesystem::path pictures_;
   std::unique_ptr<ImageLibraryStore> store_;
   std::unique_ptr<QWidget> window_;

@@ -65,7 +65,9 @@ struct ResultsWidgetHarness {
   void drain(bool decodesToo = true) {
     for (int round = 0; round < 3; ++round) {
       harness.drainEvents();
-      if (decodesToo) EXPECT_TRUE(drainUiEvents(loader));
+      if (decodesToo) {
+        EXPECT_TRUE(drainUiEvents(loader));
+      }
     }
   }
 

@@ -425,7 +425,8 @@ TEST(ResultsGridListView, TheContextMenuActsOnTheSelectionOrOnTheTileAlone) {
   EXPECT_EQ(f.selected(), pathsOf({1, 2, 3}));
 
   // The menu key opens it at the focused tile.
-  QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(0, 0));
+  QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                            f.grid->viewport()->mapToGlobal(QPoint(0, 0)));
   QApplication::sendEvent(f.grid->viewport(), &menuKey);
   f.drain();
   menu = f.grid->contextMenu();

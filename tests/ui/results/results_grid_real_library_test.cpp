@@ -4,21 +4,20 @@
 // marks it in the library and Ctrl+Z restores it.
 #include <gtest/gtest.h>
 
-#include <mutex>
-#include <set>
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QThread>
+#include <mutex>
+#include <set>
 
 #include "store/library_store_composition.h"
 #include "store/real_pictures_test.h"
 #include "store/store_idle.h"
+#include "ui/common/image_tile_presentation.h"
 #include "ui/common/local_image_decode_limiter.h"
 #include "ui/common/local_image_decoding.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_memory_cache.h"
-#include "ui/results/image_tile_presentation.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_grid_view.h"
 #include "ui/support/ui_test_application.h"

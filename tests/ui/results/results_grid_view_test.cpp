@@ -108,8 +108,9 @@ struct EmptyCase {
 };
 
 TEST(ResultsGridView, TheEmptyPanelsButtonDoesWhatItSays) {
-  RegisteredFolderSummary denied{"/photos/locked", "locked", RegisteredFolderAccessState::accessDenied, 0, 0, {}};
-  RegisteredFolderSummary open{kLibraryRoot, "lib", RegisteredFolderAccessState::available, 3, 0, {}};
+  RegisteredFolderSummary denied{
+      "/photos/locked", "locked", RegisteredFolderAccessState::accessDenied, 0, 0, {}, {}};
+  RegisteredFolderSummary open{kLibraryRoot, "lib", RegisteredFolderAccessState::available, 3, 0, {}, {}};
   const EmptyCase cases[] = {
       {"first run", [](auto&) {}, "onboarding.firstRun.title", "library.addFolder",
        [](auto& f) { EXPECT_EQ(f.folderPickers, 1); }},

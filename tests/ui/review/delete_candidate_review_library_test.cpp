@@ -5,14 +5,6 @@
 // it was marked stays where it is, is listed with its reason and can be retried.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <set>
-#include <string>
-#include <vector>
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -21,11 +13,18 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "platform/scoped_environment_variable.h"
-#include "platform/temporary_folder.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
+#include "support/temporary_folder.h"
 #include "ui/common/header_action_button.h"
 #include "ui/results/echo_localization.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"

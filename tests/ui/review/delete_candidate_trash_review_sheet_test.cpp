@@ -272,7 +272,7 @@ TEST_F(ReviewSheetTest, RetryFromTheSummaryMovesOnlyTheFailedFileAfterItsConfirm
     summary.requestedCount = static_cast<std::int64_t>(call.paths.size());
     for (const std::string& path : call.paths) {
       if (path == "/library/2.png" && answered == 0) {
-        summary.failures.push_back({path, "busy", ImageTrashFailureReason::underlyingError});
+        summary.failures.push_back({path, "busy", ImageTrashFailureReason::underlyingError, std::nullopt});
       } else {
         summary.trashedPaths.push_back(path);
       }

@@ -18,7 +18,7 @@ ImageTrashSummary summaryWithFailures(int failures, int trashed = 2) {
   for (int i = 0; i < trashed; ++i) summary.trashedPaths.push_back("/p/t" + std::to_string(i) + ".png");
   for (int i = 0; i < failures; ++i) {
     summary.failures.push_back({"/p/f" + std::to_string(i) + ".png", "denied " + std::to_string(i),
-                                ImageTrashFailureReason::underlyingError});
+                                ImageTrashFailureReason::underlyingError, std::nullopt});
   }
   return summary;
 }
@@ -55,9 +55,10 @@ TEST(TrashSummaryPresentation, HeadlineListedFailuresAndOverflowByFailureCount) 
 TEST(TrashSummaryPresentation, AChangedFileShowsTheFixedTextWhileTheReportKeepsTheStoredMessage) {
   ImageTrashSummary summary;
   summary.requestedCount = 2;
-  summary.failures = {{"/a/b.png", "size differs", ImageTrashFailureReason::fileChangedSinceReview},
-                      {"/a/b.png", "Permission denied", ImageTrashFailureReason::underlyingError,
-                       ErrorNotice{ErrorNoticeKind::trashLibraryNotUpdated, {}}}};
+  summary.failures = {
+      {"/a/b.png", "size differs", ImageTrashFailureReason::fileChangedSinceReview, std::nullopt},
+      {"/a/b.png", "Permission denied", ImageTrashFailureReason::underlyingError,
+       ErrorNotice{ErrorNoticeKind::trashLibraryNotUpdated, {}}}};
   const TrashSummaryPresentation summaryPresentation{summary, echoLocalization(), {}};
   EXPECT_EQ(summaryPresentation.failureLineText(summary.failures[0]),
             "b.png: deleteCandidateReview.failure.fileChangedSinceReview");
@@ -93,7 +94,7 @@ TEST(TrashSummaryPresentation, RecordingModeRedactsTheHomeInPathsMessagesAndTheR
   summary.trashedPaths = {"/home/me/Pictures/a.png"};
   // The first without a notice: a failed move, as the library recorded them before notices.
   summary.failures = {{"/home/me/Pictures/b.png", "cannot move /home/me/Pictures/b.png.",
-                       ImageTrashFailureReason::underlyingError},
+                       ImageTrashFailureReason::underlyingError, std::nullopt},
                       {"/home/mel/c.png", "no access to /home/me", ImageTrashFailureReason::underlyingError,
                        ErrorNotice{ErrorNoticeKind::trashNotIndexed, {"/home/me/c.png"}}}};
   const struct {

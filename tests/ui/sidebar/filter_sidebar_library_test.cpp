@@ -9,6 +9,8 @@
 #include <QToolButton>
 
 #include "services/image_library_service_error.h"
+#include "sidebar_widget_fixture.h"
+#include "support/library_file_name.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/localization_table.h"
 #include "ui/common/selectable_wrapped_text.h"
@@ -17,7 +19,6 @@
 #include "ui/sidebar/library_section_widgets.h"
 #include "ui/sidebar/scan_failure_sheet.h"
 #include "ui/sidebar/sidebar_menus.h"
-#include "sidebar_widget_fixture.h"
 
 namespace lorvex::ui::testing {
 namespace {
@@ -278,7 +279,8 @@ TEST_F(FilterSidebarLibraryTest, ErrorLineShowsTheStoresMessage) {
   auto* error = find<SelectableWrappedText>("sidebar.error");
   ASSERT_NE(error, nullptr);
   EXPECT_FALSE(error->isVisible());
-  store->setLastTrashSummary(ImageTrashSummary{1, {}, {{"/a.png", "busy", ImageTrashFailureReason::underlyingError}}});
+  store->setLastTrashSummary(
+      ImageTrashSummary{1, {}, {{"/a.png", "busy", ImageTrashFailureReason::underlyingError, std::nullopt}}});
   store->setErrorMessage(std::string(ImageLibraryStore::kTrashFailureMessage));
   settle();
   EXPECT_TRUE(error->isVisible());
@@ -333,12 +335,12 @@ TEST_F(FilterSidebarLibraryTest, ALibrarySetAsideAtLaunchIsToldUnderTheLibrarySe
   auto* notice = find<SelectableWrappedText>("sidebar.libraryRecoveryNotice");
   ASSERT_NE(notice, nullptr);
   EXPECT_FALSE(notice->isVisible());
-  store->setLibraryRecoveryNotice(LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
-                                                        "LorvexV3.sqlite.pre-v4-v4-1700000000", 3});
+  const std::string setAside = lorvex::testing::libraryFileName(".pre-v4-v4-1700000000");
+  store->setLibraryRecoveryNotice(
+      LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, setAside, 3});
   settle();
   ASSERT_TRUE(notice->isVisible());
-  EXPECT_EQ(notice->text().toStdString(),
-            "library.recovery.damaged.other(LorvexV3.sqlite.pre-v4-v4-1700000000,3)");
+  EXPECT_EQ(notice->text().toStdString(), "library.recovery.damaged.other(" + setAside + ",3)");
   // On screen, whole, between the library section and the filters.
   const QRect shown(notice->mapTo(sidebar.get(), QPoint(0, 0)), notice->size());
   EXPECT_TRUE(sidebar->rect().contains(shown));

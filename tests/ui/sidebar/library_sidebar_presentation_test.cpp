@@ -15,7 +15,7 @@ using State = RegisteredFolderAccessState;
 RegisteredFolderSummary folder(std::string path, State state, std::int64_t count = 0,
                                std::optional<std::string> lastError = std::nullopt) {
   const std::string name = path.substr(path.find_last_of('/') + 1);
-  return {std::move(path), name, state, count, 0, std::move(lastError)};
+  return {std::move(path), name, state, count, 0, std::move(lastError), std::nullopt};
 }
 
 ImageLibraryIndexingProgress progress(std::int64_t processed, std::int64_t total) {

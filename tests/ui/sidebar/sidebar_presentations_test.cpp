@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "store/image_library_store.h"
+#include "support/library_file_name.h"
 #include "ui/common/localization_table.h"
 #include "ui/results/echo_localization.h"
 #include "ui/sidebar/indexing_progress_overlay_presentation.h"
@@ -44,7 +45,8 @@ TEST(IndexingProgressOverlayPresentationTest, HeadlineByFlagsAndPhase) {
 
 TEST(LibraryRecoveryNoticeTest, TellsWhatHappenedToTheLibraryFileInTheInterfacesLanguage) {
   using Kind = LibraryRecoveryNotice::Kind;
-  const std::string file = "LorvexV3.sqlite.pre-v4-v4-1700000000";
+  const std::string file = lorvex::testing::libraryFileName(".pre-v4-v4-1700000000");
+  const std::string otherFormat = lorvex::testing::libraryFileName(".pre-v4-v0-7");
   const struct {
     const char* language;
     LibraryRecoveryNotice notice;
@@ -52,25 +54,25 @@ TEST(LibraryRecoveryNoticeTest, TellsWhatHappenedToTheLibraryFileInTheInterfaces
   } cases[] = {
       {"en",
        {Kind::damagedLibraryRebuilt, file, 1284},
-       "The library was damaged and has been rebuilt from your folders. The damaged file was set aside as "
-       "“LorvexV3.sqlite.pre-v4-v4-1700000000”. The marks of 1,284 images were recovered."},
+       "The library was damaged and has been rebuilt from your folders. The damaged file was set aside as “" +
+           file + "”. The marks of 1,284 images were recovered."},
       {"en",
        {Kind::damagedLibraryRebuilt, file, 1},
-       "The library was damaged and has been rebuilt from your folders. The damaged file was set aside as "
-       "“LorvexV3.sqlite.pre-v4-v4-1700000000”. The marks of 1 image were recovered."},
+       "The library was damaged and has been rebuilt from your folders. The damaged file was set aside as “" +
+           file + "”. The marks of 1 image were recovered."},
       {"en",
-       {Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v0-7", std::nullopt},
-       "The library file was of another format or empty. It was set aside as “LorvexV3.sqlite.pre-v4-v0-7”, "
-       "and "
-       "a new library has been built from your folders."},
+       {Kind::unreadableLibrarySetAside, otherFormat, std::nullopt},
+       "The library file was of another format or empty. It was set aside as “" + otherFormat +
+           "”, and a new library has been built from your folders."},
       {"ja",
        {Kind::damagedLibraryRebuilt, file, 0},
-       "ライブラリが破損していたため、登録フォルダから作り直しました。破損したファイルは"
-       "「LorvexV3.sqlite.pre-v4-v4-1700000000」として保管しています。0枚の画像のマークを復元しました。"},
+       "ライブラリが破損していたため、登録フォルダから作り直しました。破損したファイルは「" + file +
+           "」として保管しています。0枚の画像のマークを復元しました。"},
       {"ja",
-       {Kind::unreadableLibrarySetAside, "LorvexV3.sqlite.pre-v4-v3-7", std::nullopt},
-       "ライブラリファイルが別の形式か空だったため、「LorvexV3.sqlite.pre-v4-v3-7」として保管し、"
-       "登録フォルダから新しいライブラリを作りました。"},
+       {Kind::unreadableLibrarySetAside, otherFormat, std::nullopt},
+       "ライブラリファイルが別の形式か空だったため、「" + otherFormat +
+           "」として保管し、"
+           "登録フォルダから新しいライブラリを作りました。"},
   };
   for (const auto& c : cases) {
     const AppLocalization localizer = AppLocalization::overTable(bundledLocalizationTable(c.language), ".");
@@ -79,8 +81,10 @@ TEST(LibraryRecoveryNoticeTest, TellsWhatHappenedToTheLibraryFileInTheInterfaces
 }
 
 TEST(SidebarErrorPresentationTest, TrashFailuresReplaceOnlyTheMovesOwnMessage) {
-  const ImageTrashSummary failed{2, {"/a.png"}, {{"/b.png", "Disk full", ImageTrashFailureReason::underlyingError}}};
-  const ImageTrashSummary refused{1, {}, {{"/c.png", "サービス停止", ImageTrashFailureReason::underlyingError}}};
+  const ImageTrashSummary failed{
+      2, {"/a.png"}, {{"/b.png", "Disk full", ImageTrashFailureReason::underlyingError, std::nullopt}}};
+  const ImageTrashSummary refused{
+      1, {}, {{"/c.png", "サービス停止", ImageTrashFailureReason::underlyingError, std::nullopt}}};
   const ImageTrashSummary moved{2, {"/a.png", "/b.png"}, {}};
   const std::string fixed(ImageLibraryStore::kTrashFailureMessage);
   const std::string operationFailed = "deleteCandidateReview.summary.operationFailed";

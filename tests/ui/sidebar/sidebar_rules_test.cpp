@@ -16,7 +16,9 @@ namespace {
 using State = RegisteredFolderAccessState;
 using Entry = SidebarMenuEntry;
 
-RegisteredFolderSummary folder(std::string path, State state) { return {path, path, state, 1, 0, std::nullopt}; }
+RegisteredFolderSummary folder(std::string path, State state) {
+  return {path, path, state, 1, 0, std::nullopt, std::nullopt};
+}
 
 // "title:enabled" per action, "-" for a separator, "[title]" for a section title.
 std::vector<std::string> describe(const std::vector<Entry>& entries) {

@@ -98,7 +98,7 @@ class SidebarWidgetTest : public WidgetTest {
 
   static RegisteredFolderSummary folder(std::string path, RegisteredFolderAccessState state =
                                                               RegisteredFolderAccessState::available) {
-    return {path, path.substr(path.find_last_of('/') + 1), state, 3, 0, std::nullopt};
+    return {path, path.substr(path.find_last_of('/') + 1), state, 3, 0, std::nullopt, std::nullopt};
   }
 
   void setFolders(std::vector<RegisteredFolderSummary> folders) {

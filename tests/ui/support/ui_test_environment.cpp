@@ -1,34 +1,21 @@
 #include "ui/support/ui_test_environment.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
-#include <string>
-#include <system_error>
 
-#include <unistd.h>
+#include "support/temporary_folder.h"
 
 namespace lorvex::ui::testing {
 
 namespace {
 
 struct TemporaryHome {
-  std::filesystem::path root;
+  lorvex::testing::TemporaryFolder folder;
 
   TemporaryHome() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/lorvex-ui-home-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary home");
-    root = pattern;
-    pointHomeAt(root);
+    pointHomeAt(folder.path());
     // No session bus of the user's: nothing may reach the desktop's file manager or settings.
     setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  }
-
-  ~TemporaryHome() {
-    std::error_code error;
-    std::filesystem::remove_all(root, error);
   }
 };
 
@@ -53,7 +40,7 @@ void pointHomeAt(const std::filesystem::path& home) {
 
 const std::filesystem::path& isolateHomeForProcess() {
   static const TemporaryHome home;
-  return home.root;
+  return home.folder.path();
 }
 
 }  // namespace lorvex::ui::testing

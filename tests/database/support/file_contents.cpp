@@ -1,24 +1,9 @@
-#include "database/support/temporary_directory.h"
-
-#include <stdlib.h>
+#include "database/support/file_contents.h"
 
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
-#include <system_error>
 
 namespace lorvex::testing {
-
-TemporaryDirectory::TemporaryDirectory() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "lorvex-db-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TemporaryDirectory::~TemporaryDirectory() {
-  std::error_code error;
-  std::filesystem::remove_all(path_, error);
-}
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -1,4 +1,4 @@
-#include "ui/results/image_tile_presentation.h"
+#include "ui/common/image_tile_presentation.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "echo_localization.h"
 #include "ui/common/accessibility_identifiers.h"
+#include "ui/results/echo_localization.h"
 
 namespace lorvex::ui {
 namespace {
@@ -127,7 +127,8 @@ TEST(ImageTilePresentation, ThumbnailDecodesInFullAndTheImageFileIsDownsampled) 
 
   // The grid's light form for tiles on screen names the same decode.
   for (const ImageRecord& record : {withThumbnail, bare}) {
-    const ImageTilePresentation full = makeImageTilePresentation(makeImageTileDisplayModel(record), false, localizer);
+    const ImageTilePresentation full =
+        makeImageTilePresentation(makeImageTileDisplayModel(record), false, localizer);
     EXPECT_EQ(imageTileImageSource(record),
               (ImageTileImageSource{full.imagePath, full.imageMaxPixelSize, full.imageCacheKey}));
   }

@@ -1,7 +1,7 @@
 // The image context menu over a store on the scripted service: which entries it offers for a
 // tile inside or outside the selection and for one record, their titles and enabled states, and
 // what choosing each one writes, worked out when chosen rather than when the menu was built.
-#include "ui/results/image_context_menu_model.h"
+#include "ui/common/image_context_menu_model.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "echo_localization.h"
 #include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/review_fixture.h"
+#include "ui/results/echo_localization.h"
 
 namespace lorvex::ui {
 namespace {

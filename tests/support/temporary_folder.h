@@ -1,7 +1,8 @@
-// A fresh folder under $TMPDIR (or /tmp) for one test, removed with everything in it afterwards.
+// A fresh folder for one test, under $TMPDIR (or /tmp) or under a folder the test names (another
+// mount), removed with everything in it when the object goes away, even where the test took the
+// write permission away.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <cerrno>
@@ -15,10 +16,9 @@ namespace lorvex::testing {
 
 class TemporaryFolder {
  public:
-  TemporaryFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && base[0] == '/' ? base : "/tmp") + "/lorvex-test-XXXXXX";
+  TemporaryFolder() : TemporaryFolder(defaultParent()) {}
+  explicit TemporaryFolder(const std::filesystem::path& parent) {
+    std::string pattern = (parent / "lorvex-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
       throw std::system_error(errno, std::generic_category(), "mkdtemp");
     // Resolve symbolic links so paths compare equal to what the code under test canonicalises.
@@ -34,6 +34,7 @@ class TemporaryFolder {
   TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path file(const std::filesystem::path& relative) const { return path_ / relative; }
   std::string operator/(const std::string& relative) const { return (path_ / relative).string(); }
 
   // Creates the folders leading to `relative` and writes `contents` to it.
@@ -50,6 +51,11 @@ class TemporaryFolder {
   }
 
  private:
+  static std::filesystem::path defaultParent() {
+    const char* base = std::getenv("TMPDIR");
+    return base != nullptr && base[0] == '/' ? base : "/tmp";
+  }
+
   std::filesystem::path path_;
 };
 

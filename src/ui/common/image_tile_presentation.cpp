@@ -1,4 +1,4 @@
-#include "ui/results/image_tile_presentation.h"
+#include "ui/common/image_tile_presentation.h"
 
 #include "model/text/numbers.h"
 #include "model/text/paths.h"

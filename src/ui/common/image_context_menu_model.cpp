@@ -1,4 +1,4 @@
-#include "ui/results/image_context_menu_model.h"
+#include "ui/common/image_context_menu_model.h"
 
 #include <QPointer>
 #include <algorithm>

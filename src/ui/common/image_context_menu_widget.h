@@ -6,17 +6,15 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QMenu>
 #include <vector>
 
-#include <QMenu>
-
-#include "ui/results/image_context_menu_model.h"
+#include "ui/common/image_context_menu_model.h"
 
 namespace lorvex::ui {
 
 void populateImageContextMenu(QMenu& menu, std::vector<ImageContextMenuEntry> entries);
 
-QMenu* makeImageContextMenuWidget(std::vector<ImageContextMenuEntry> entries,
-                                  QWidget* parent);
+QMenu* makeImageContextMenuWidget(std::vector<ImageContextMenuEntry> entries, QWidget* parent);
 
 }  // namespace lorvex::ui

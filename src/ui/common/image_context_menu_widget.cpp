@@ -1,4 +1,4 @@
-#include "ui/results/image_context_menu_widget.h"
+#include "ui/common/image_context_menu_widget.h"
 
 #include <QAction>
 
@@ -8,9 +8,13 @@
 namespace lorvex::ui {
 namespace {
 
-QString menuText(const std::string& title) { return mnemonicSafe(qtText(title)); }
+QString menuText(const std::string& title) {
+  return mnemonicSafe(qtText(title));
+}
 
-QIcon iconOf(const std::string& symbol) { return symbol.empty() ? QIcon() : symbolIcon(symbol); }
+QIcon iconOf(const std::string& symbol) {
+  return symbol.empty() ? QIcon() : symbolIcon(symbol);
+}
 
 }  // namespace
 
@@ -38,8 +42,7 @@ void populateImageContextMenu(QMenu& menu, std::vector<ImageContextMenuEntry> en
   }
 }
 
-QMenu* makeImageContextMenuWidget(std::vector<ImageContextMenuEntry> entries,
-                                  QWidget* parent) {
+QMenu* makeImageContextMenuWidget(std::vector<ImageContextMenuEntry> entries, QWidget* parent) {
   auto* menu = new QMenu(parent);
   menu->setAttribute(Qt::WA_DeleteOnClose);
   populateImageContextMenu(*menu, std::move(entries));
