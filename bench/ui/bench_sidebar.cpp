@@ -7,16 +7,16 @@
 //     <= 10 ms), next to the floor of applying an unchanged state (nothing to do but compare);
 //   - filling the tag popover's list with 1,000 suggestions and drawing its visible rows (aim
 //     <= 10 ms).
+#include <QApplication>
+#include <QListView>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include <QApplication>
-#include <QListView>
-
 #include "../store_bench_support.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
   std::vector<double> unchanged;
   for (int run = 0; run < runs; ++run) {
     const std::string tag = "saved tag number " + std::to_string((run * 37) % 1000);
-    store->setSelectedFilterTags(run % 2 == 0 ? std::vector<std::string>{tag} : std::vector<std::string>{});
+    lorvex::FiltersModelTestAccess::setSelectedFilterTags(
+        store->filters(), run % 2 == 0 ? std::vector<std::string>{tag} : std::vector<std::string>{});
     toggles.push_back(mainThreadMilliseconds([&] { sidebar.applyStoreState(); }));
     unchanged.push_back(mainThreadMilliseconds([&] { sidebar.applyStoreState(); }));
   }

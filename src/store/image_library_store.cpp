@@ -30,16 +30,13 @@ ImageLibraryStore::ImageLibraryStore(
       service_(context_->service()),
       scope_(context_->scope()),
       concepts_(std::make_unique<TagConceptsModel>(*context_, conceptDependents_)),
+      filters_(std::make_unique<FiltersModel>(*context_, filterDependents_, std::move(filterTagStore))),
       liveServiceFactory_(std::move(liveServiceFactory)),
-      filterTagStore_(std::move(filterTagStore)),
       characterSuggestionExclusionStore_(std::move(characterSuggestionExclusionStore)),
       feedbackDismissDelayNanos_(feedbackDismissDelayNanos),
       selection_(std::make_unique<ResultSelection>()),
       resultWindow_(std::make_unique<SearchResultWindow>()),
       trashReviewBrowser_(std::make_unique<TrashCandidateBrowser>()) {
-  // The store's stores already normalise what they load; normalising again keeps the sidebar
-  // free of duplicates whatever store the application composed.
-  savedFilterTags_ = normalizedFilterTags(filterTagStore_->loadFilterTags());
   characterSuggestionExclusions_ = characterSuggestionExclusionStore_->loadExclusions();
   presentation_ = std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore));
   setErrorMessage(std::move(errorMessage));
@@ -85,51 +82,6 @@ void ImageLibraryStore::resultWindowRecordsDidChange(const SearchResultWindow::R
 
 void ImageLibraryStore::recomputeCanUndoDeleteCandidateAction() {
   setCanUndoDeleteCandidateAction(!deleteCandidateUndoStack_.empty() && !isTrashingDeleteCandidates_);
-}
-
-void ImageLibraryStore::setOnlyFavorites(bool value) {
-  creatingThread_.check();
-  assignObserved(onlyFavorites_, std::move(value), this, &ImageLibraryStore::onlyFavoritesChanged);
-}
-
-void ImageLibraryStore::setOnlyDeleteCandidates(bool value) {
-  creatingThread_.check();
-  assignObserved(onlyDeleteCandidates_, std::move(value), this, &ImageLibraryStore::onlyDeleteCandidatesChanged);
-}
-
-void ImageLibraryStore::setSearchSort(ImageSearchSort value) {
-  creatingThread_.check();
-  assignObserved(searchSort_, std::move(value), this, &ImageLibraryStore::searchSortChanged);
-}
-
-void ImageLibraryStore::setSavedFilterTags(std::vector<std::string> value) {
-  creatingThread_.check();
-  assignObserved(savedFilterTags_, std::move(value), this, &ImageLibraryStore::savedFilterTagsChanged);
-}
-
-void ImageLibraryStore::setSelectedFilterTags(std::vector<std::string> value) {
-  creatingThread_.check();
-  assignObserved(selectedFilterTags_, std::move(value), this, &ImageLibraryStore::selectedFilterTagsChanged);
-}
-
-void ImageLibraryStore::setSelectedTagConcepts(std::vector<TagConcept> value) {
-  creatingThread_.check();
-  assignObserved(selectedTagConcepts_, std::move(value), this, &ImageLibraryStore::selectedTagConceptsChanged);
-}
-
-void ImageLibraryStore::setSelectedAspectFilters(std::vector<ImageAspectFilter> value) {
-  creatingThread_.check();
-  assignObserved(selectedAspectFilters_, std::move(value), this, &ImageLibraryStore::selectedAspectFiltersChanged);
-}
-
-void ImageLibraryStore::setSelectedModelSource(std::optional<std::string> value) {
-  creatingThread_.check();
-  assignObserved(selectedModelSource_, std::move(value), this, &ImageLibraryStore::selectedModelSourceChanged);
-}
-
-void ImageLibraryStore::setCharacterSearchHistory(std::vector<std::string> value) {
-  creatingThread_.check();
-  assignObserved(characterSearchHistory_, std::move(value), this, &ImageLibraryStore::characterSearchHistoryChanged);
 }
 
 void ImageLibraryStore::setSearchResultsResetCount(int value) {

@@ -1,13 +1,13 @@
 // ImageLibraryStore: the one observable object every view and command reads and changes. It holds
-// the whole visible state of the library (filters, the loaded result window, the selection,
+// the visible state of the library its models do not (the loaded result window, the selection,
 // suggestions, registered folders, indexing and sync progress, review feedback and undo) and the
 // handles of the flows that fill it. It does no file or database work itself: everything goes
 // through `service`.
 //
 // It is also the composition of the feature models that have moved out of it: it owns the context
-// they share (context()) and each model (concepts()), and wires their reactions to each other and
-// to the state it still holds (image_library_store_features.cpp). It forwards nothing of a model:
-// callers use the model.
+// they share (context()) and each model (concepts(), filters()), and wires their reactions to each
+// other and to the state it still holds (image_library_store_features.cpp). It forwards nothing of
+// a model: callers use the model.
 //
 // Every tracked field has a getter, a setter and a change signal. A setter stores an equal value
 // silently and signals a different one once, after storing it, so an observer reads the new value.
@@ -70,6 +70,7 @@
 #include "store/context/store_context.h"
 #include "store/delete_candidate_review.h"
 #include "store/delete_candidate_trash_disabled_reason.h"
+#include "store/filters/filters_model.h"
 #include "store/image_library_presentation_state.h"
 #include "store/image_library_ui_preferences.h"
 #include "store/record_ref.h"
@@ -114,6 +115,7 @@ class ImageLibraryStore : public QObject {
   // The feature models and the context they share. Set once, never changed.
   StoreContext& context() const { return *context_; }
   TagConceptsModel& concepts() const { return *concepts_; }
+  FiltersModel& filters() const { return *filters_; }
 
   // Set once, never changed.
   SearchResultWindow& resultWindow() { return *resultWindow_; }
@@ -123,7 +125,6 @@ class ImageLibraryStore : public QObject {
   TrashCandidateBrowser& trashReviewBrowser() { return *trashReviewBrowser_; }
   const TrashCandidateBrowser& trashReviewBrowser() const { return *trashReviewBrowser_; }
   const LiveServiceFactory& liveServiceFactory() const { return liveServiceFactory_; }
-  const std::shared_ptr<FilterTagPersisting>& filterTagStore() const { return filterTagStore_; }
   const std::shared_ptr<CharacterSuggestionExclusionPersisting>& characterSuggestionExclusionStore() const {
     return characterSuggestionExclusionStore_;
   }
@@ -140,15 +141,6 @@ class ImageLibraryStore : public QObject {
   ImageLibraryPresentationState& presentation() const { return *presentation_; }
   void setPresentation(std::unique_ptr<ImageLibraryPresentationState> presentation);
 
-  bool onlyFavorites() const { return onlyFavorites_; }
-  bool onlyDeleteCandidates() const { return onlyDeleteCandidates_; }
-  ImageSearchSort searchSort() const { return searchSort_; }
-  const std::vector<std::string>& savedFilterTags() const { return savedFilterTags_; }
-  const std::vector<std::string>& selectedFilterTags() const { return selectedFilterTags_; }
-  const std::vector<TagConcept>& selectedTagConcepts() const { return selectedTagConcepts_; }
-  const std::vector<ImageAspectFilter>& selectedAspectFilters() const { return selectedAspectFilters_; }
-  const std::optional<std::string>& selectedModelSource() const { return selectedModelSource_; }
-  const std::vector<std::string>& characterSearchHistory() const { return characterSearchHistory_; }
   int searchResultsResetCount() const { return searchResultsResetCount_; }
   bool isLoading() const { return isLoading_; }
   bool isLoadingNextPage() const { return isLoadingNextPage_; }
@@ -211,15 +203,6 @@ class ImageLibraryStore : public QObject {
   // kind set aside), from the live service once it is installed; shown until the process ends.
   const std::optional<LibraryRecoveryNotice>& libraryRecoveryNotice() const { return libraryRecoveryNotice_; }
 
-  void setOnlyFavorites(bool value);
-  void setOnlyDeleteCandidates(bool value);
-  void setSearchSort(ImageSearchSort value);
-  void setSavedFilterTags(std::vector<std::string> value);
-  void setSelectedFilterTags(std::vector<std::string> value);
-  void setSelectedTagConcepts(std::vector<TagConcept> value);
-  void setSelectedAspectFilters(std::vector<ImageAspectFilter> value);
-  void setSelectedModelSource(std::optional<std::string> value);
-  void setCharacterSearchHistory(std::vector<std::string> value);
   void setSearchResultsResetCount(int value);
   void setIsLoading(bool value);
   void setIsLoadingNextPage(bool value);
@@ -303,8 +286,6 @@ class ImageLibraryStore : public QObject {
 
   // The number of records a first page normally asks for.
   static constexpr int kFirstPageLimit = 500;
-  // The number of character searches the history keeps.
-  static constexpr std::size_t kCharacterSearchHistoryLimit = 10;
 
   // Starts a new search from the filter fields and replaces the window with its first `limit`
   // records (at least one), learning from one record more whether more exist. Cancels the search,
@@ -323,9 +304,6 @@ class ImageLibraryStore : public QObject {
   // missing file, only favorites under the favorites filter, and delete candidates exactly when the
   // delete-candidate filter is on. The search query says the same.
   bool matchesReviewFilters(bool favorite, bool deleteCandidate, bool isMissing) const;
-  // Puts a character search at the front of the history (trimmed; an entry differing only in
-  // letter case goes), keeping the newest kCharacterSearchHistoryLimit. Absent or blank: nothing.
-  void recordCharacterSearch(const std::optional<std::string>& text);
   // Stops a running background result refresh and advances its identifier, so a refresh still
   // finishing no longer counts. Emits backgroundResultRefreshEnded.
   void cancelBackgroundResultRefresh();
@@ -772,50 +750,6 @@ class ImageLibraryStore : public QObject {
   // records would undo nothing the user can see.
   void clearDeleteCandidateUndoStack();
 
-  // ---- Filter tags ----
-
-  // Tags are compared after whitespace normalisation and ignoring case (text::equalIgnoringCase);
-  // a text that normalises to nothing changes nothing. The first written form of a tag is the one
-  // kept. Every change of the selection ends with a fresh first page (kFirstPageLimit records, the
-  // grid back at the top); a save writes the whole saved list through the filter-tag store at once,
-  // on this thread, before that refresh starts.
-
-  // Saves the tag at the front of the saved tags (under the form already saved, if any), selects
-  // it, saves the list and refreshes, even when nothing changed.
-  QCoro::Task<void> addFilterTag(std::string tag);
-  // Deselects a selected tag (the saved list untouched, nothing saved), or saves and selects one
-  // that is not selected, as addFilterTag; refreshes either way.
-  QCoro::Task<void> toggleFilterTag(std::string tag);
-  bool isFilterTagSelected(std::string_view tag) const;
-  // Deselects the tag; refreshes only when it was selected. Never saves.
-  QCoro::Task<void> removeSelectedFilterTag(std::string tag);
-  // Forgets a saved tag and deselects it, and saves the shorter list; refreshes only when it was
-  // selected. A tag that is not saved changes nothing, even when it is selected.
-  QCoro::Task<void> removeSavedFilterTag(std::string tag);
-
-  // ---- Filter switches and sort ----
-
-  // Each operation changes its fields and then refreshes the first page (kFirstPageLimit records,
-  // the grid back at the top); one that would change nothing returns without a refresh. Turning
-  // the delete-candidate filter off always closes the delete-candidate review.
-
-  // Removes a selected aspect, or adds one keeping the order portrait, landscape, square.
-  QCoro::Task<void> toggleAspectFilter(ImageAspectFilter aspect);
-  bool isAspectFilterSelected(ImageAspectFilter aspect) const;
-  QCoro::Task<void> removeAspectFilter(ImageAspectFilter aspect);
-  // The favorites switch (setOnlyFavorites stores the field without a refresh).
-  QCoro::Task<void> setOnlyFavoritesFilter(bool value);
-  QCoro::Task<void> clearOnlyFavoritesFilter();
-  // The delete-candidate switch; turning it on does not open the review.
-  QCoro::Task<void> setOnlyDeleteCandidatesFilter(bool value);
-  // Turns the filter off and closes the review; refreshes also when only the review was shown.
-  QCoro::Task<void> clearOnlyDeleteCandidatesFilter();
-  // The sort menu (setSearchSort stores the field without a refresh).
-  QCoro::Task<void> selectSearchSort(ImageSearchSort sort);
-  // Empties every filter (tags, concepts, aspects, model, both switches) and closes the
-  // delete-candidate review; the saved tags and the sort stay.
-  QCoro::Task<void> clearAllFilters();
-
   // ---- Model suggestions ----
 
   // At most this many models are suggested for one text.
@@ -829,30 +763,9 @@ class ImageLibraryStore : public QObject {
   // loading flag; a superseded load runs out and is dropped. Returns once its outcome was applied
   // or dropped.
   QCoro::Task<void> loadModelSuggestions(std::string text);
-  // Limits the results to the model `text` names (trimmed) and refreshes. A blank text changes
-  // nothing, and so does the model already selected (compared exactly, letter case counting).
-  QCoro::Task<void> selectModelSource(std::string text);
-
-  // ---- Tag concept filters ----
-
-  // Selects the concept as a filter, or deselects every entry with its id; the list stays in
-  // ascending id order. Always ends with a fresh first page.
-  QCoro::Task<void> toggleSelectedTagConcept(TagConcept concept_);
-  // Deselects the concept with this id (the active-filter chip); a concept that is not selected
-  // changes nothing and runs no search.
-  QCoro::Task<void> removeSelectedTagConcept(std::int64_t conceptID);
 
  Q_SIGNALS:
   void presentationChanged();
-  void onlyFavoritesChanged();
-  void onlyDeleteCandidatesChanged();
-  void searchSortChanged();
-  void savedFilterTagsChanged();
-  void selectedFilterTagsChanged();
-  void selectedTagConceptsChanged();
-  void selectedAspectFiltersChanged();
-  void selectedModelSourceChanged();
-  void characterSearchHistoryChanged();
   void searchResultsResetCountChanged();
   void isLoadingChanged();
   void isLoadingNextPageChanged();
@@ -1187,28 +1100,7 @@ class ImageLibraryStore : public QObject {
   // Returns once no library work (a background pass included) runs any more.
   QCoro::Task<void> waitForLibrarySyncToEnd();
 
-  // ---- Filter tags: private ----
-
-  // Puts the tag at the front of the saved tags under the form already saved (else as given) and
-  // returns that form; nothing for a blank tag.
-  std::optional<std::string> insertSavedFilterTag(std::string_view tag);
-  // Appends the tag to the selected tags, dropping any entry the same ignoring case first.
-  void selectFilterTag(const std::string& tag);
-  // Writes the saved tags through the filter-tag store.
-  void persistSavedFilterTags();
-
-  // ---- Filter switches and sort: private ----
-
-  // Whether any filter restricts the results or the delete-candidate review is shown.
-  bool hasActiveFiltersOrReview() const;
-
   // ---- Model suggestions: private ----
-
-  // ---- Tag concept filters: private ----
-
-  // A created or renamed concept the filter selection holds shows its stored name there, in id
-  // order; the filter itself is unchanged, so no search.
-  void showStoredTagConceptInSelection(const TagConcept& concept_);
 
   // ---- Composition ----
 
@@ -1246,9 +1138,22 @@ class ImageLibraryStore : public QObject {
   };
   ConceptDependents conceptDependents_{*this};
   const std::unique_ptr<TagConceptsModel> concepts_;
+  // What the filters model asks of the results and the presentation, which the store still holds
+  // (image_library_store_features.cpp).
+  class FilterDependentsOfStore final : public FilterDependents {
+   public:
+    explicit FilterDependentsOfStore(ImageLibraryStore& store) : store_(store) {}
+    QCoro::Task<void> refreshResultsAfterFilterChange() override;
+    bool isDeleteCandidateReviewPresented() const override;
+    void closeDeleteCandidateReview() override;
+
+   private:
+    ImageLibraryStore& store_;
+  };
+  FilterDependentsOfStore filterDependents_{*this};
+  const std::unique_ptr<FiltersModel> filters_;
 
   const LiveServiceFactory liveServiceFactory_;
-  const std::shared_ptr<FilterTagPersisting> filterTagStore_;
   const std::shared_ptr<CharacterSuggestionExclusionPersisting> characterSuggestionExclusionStore_;
   const std::uint64_t feedbackDismissDelayNanos_;
   // Owned by the store; children are not used, so destruction order is the members' order.
@@ -1257,15 +1162,6 @@ class ImageLibraryStore : public QObject {
   std::unique_ptr<TrashCandidateBrowser> trashReviewBrowser_;
   std::unique_ptr<ImageLibraryPresentationState> presentation_;
 
-  bool onlyFavorites_{false};
-  bool onlyDeleteCandidates_{false};
-  ImageSearchSort searchSort_{ImageSearchSort::modificationDateDescending};
-  std::vector<std::string> savedFilterTags_;
-  std::vector<std::string> selectedFilterTags_;
-  std::vector<TagConcept> selectedTagConcepts_;
-  std::vector<ImageAspectFilter> selectedAspectFilters_;
-  std::optional<std::string> selectedModelSource_;
-  std::vector<std::string> characterSearchHistory_;
   int searchResultsResetCount_{0};
   bool isLoading_{false};
   bool isLoadingNextPage_{false};

@@ -31,7 +31,7 @@ std::optional<DeleteCandidateFeedback> ImageLibraryStore::makeDeleteCandidateFee
   DeleteCandidateFeedback feedback;
   feedback.change = *newMark ? DeleteCandidateFeedback::Change::marked : DeleteCandidateFeedback::Change::unmarked;
   feedback.affectedCount = affectedCount;
-  feedback.hiddenFromNormalResults = *newMark && !onlyDeleteCandidates_;
+  feedback.hiddenFromNormalResults = *newMark && !filters_->onlyDeleteCandidates();
   feedback.allowsUndo = undoAction.has_value();
   return feedback;
 }

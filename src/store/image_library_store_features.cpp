@@ -14,15 +14,16 @@ void ImageLibraryStore::wireFeatureModels() {
   connect(context_.get(), &StoreContext::errorMessageChanged, this, &ImageLibraryStore::errorMessageChanged);
 
   // Concepts → filters: a stored concept shows its new name in the filter selection at once.
-  connect(concepts_.get(), &TagConceptsModel::tagConceptStored, this,
-          [this](const TagConcept& concept_) { showStoredTagConceptInSelection(concept_); });
+  connect(concepts_.get(), &TagConceptsModel::tagConceptStored, filters_.get(),
+          &FiltersModel::showStoredTagConceptInSelection);
 
-  // Concepts → filters and results, asked and awaited: ConceptDependents below.
+  // Concepts → suggestions and results, asked and awaited: ConceptDependents below.
+  // Filters → results and presentation, asked and awaited: FilterDependentsOfStore below.
   // Filters → concepts: a tag suggestion load without text read the whole concept list and sets it
   // (concepts_->setTagConcepts in loadTagSuggestions), while the filters still live in the store.
 }
 
-// ---- What a concept change asks of the filters and the results ----
+// ---- What a concept change asks of the suggestions and the results ----
 
 TagConceptSuggestionClaim ImageLibraryStore::ConceptDependents::claimTagConceptSuggestions() {
   store_.setTagSuggestionGeneration(store_.tagSuggestionGeneration_ + 1);
@@ -39,6 +40,20 @@ void ImageLibraryStore::ConceptDependents::applyClaimedTagConceptSuggestions(
 
 QCoro::Task<void> ImageLibraryStore::ConceptDependents::refreshResultsAfterTagConceptChange() {
   return store_.refreshResults(kFirstPageLimit, true);
+}
+
+// ---- What a filter change asks of the results and the presentation ----
+
+QCoro::Task<void> ImageLibraryStore::FilterDependentsOfStore::refreshResultsAfterFilterChange() {
+  return store_.refreshResults(kFirstPageLimit, true);
+}
+
+bool ImageLibraryStore::FilterDependentsOfStore::isDeleteCandidateReviewPresented() const {
+  return store_.presentation_->isDeleteCandidateReviewPresented();
+}
+
+void ImageLibraryStore::FilterDependentsOfStore::closeDeleteCandidateReview() {
+  store_.presentation_->setIsDeleteCandidateReviewPresented(false);
 }
 
 }  // namespace lorvex

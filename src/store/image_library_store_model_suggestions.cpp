@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "model/text/whitespace.h"
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/image_library_store.h"
@@ -49,16 +48,6 @@ QCoro::Task<void> ImageLibraryStore::loadModelSuggestions(std::string text) {
   setModelSuggestions(std::move(suggestions));
   setIsModelSuggestionLoading(false);
   context_->clearSuggestionLoadFailure();
-}
-
-QCoro::Task<void> ImageLibraryStore::selectModelSource(std::string text) {
-  auto frame = co_await scope_.enter();
-  creatingThread_.check();
-  std::optional<std::string> model = text::trimmedNonEmpty(text);
-  // A blank text never clears the filter: only clearing the filters does.
-  if (!model || model == selectedModelSource_) co_return;
-  setSelectedModelSource(std::move(model));
-  co_await refreshResults(kFirstPageLimit, true);
 }
 
 }  // namespace lorvex

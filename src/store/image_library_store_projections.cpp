@@ -132,10 +132,9 @@ std::string ImageLibraryStore::slideshowPositionText() const {
 
 std::vector<std::string> ImageLibraryStore::visibleSavedFilterTags() const {
   creatingThread_.check();
-  if (presentation_->isFilterTagListExpanded() || savedFilterTags_.size() <= kCollapsedSavedFilterTagCount) {
-    return savedFilterTags_;
-  }
-  return {savedFilterTags_.begin(), savedFilterTags_.begin() + kCollapsedSavedFilterTagCount};
+  const std::vector<std::string>& saved = filters_->savedFilterTags();
+  if (presentation_->isFilterTagListExpanded() || saved.size() <= kCollapsedSavedFilterTagCount) return saved;
+  return {saved.begin(), saved.begin() + kCollapsedSavedFilterTagCount};
 }
 
 std::vector<TagFilterSuggestion> ImageLibraryStore::tagFilterSuggestions() const {
@@ -242,7 +241,6 @@ void ImageLibraryStore::connectDerivedValueInputs() {
   const auto schedule = [this] { scheduleDerivedValuesChanged(); };
   for (const auto changed : {
            &ImageLibraryStore::lastTrashSummaryChanged,
-           &ImageLibraryStore::savedFilterTagsChanged,
            &ImageLibraryStore::tagSuggestionsChanged,
            &ImageLibraryStore::tagConceptSuggestionsChanged,
            &ImageLibraryStore::needsLiveServicePreparationChanged,
@@ -259,6 +257,7 @@ void ImageLibraryStore::connectDerivedValueInputs() {
     connectPresentationToDerivedValues();
     scheduleDerivedValuesChanged();
   });
+  connect(filters_.get(), &FiltersModel::savedFilterTagsChanged, this, schedule);
   connect(resultWindow_.get(), &SearchResultWindow::recordsChanged, this, schedule);
   connect(resultWindow_.get(), &SearchResultWindow::hasMoreRecordsChanged, this, schedule);
   for (const auto changed : {&ResultSelection::primaryPathChanged, &ResultSelection::selectedPathsChanged,

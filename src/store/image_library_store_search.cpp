@@ -1,4 +1,4 @@
-// The search the filters describe, its first page, and the character search history.
+// The search the filters describe, and its first page.
 #include <algorithm>
 #include <exception>
 #include <stop_token>
@@ -18,16 +18,18 @@ namespace lorvex {
 ImageSearchQuery ImageLibraryStore::makeSearchQuery(std::int64_t limit, std::int64_t offset) const {
   creatingThread_.check();
   ImageSearchQuery query;
-  query.filterTags = selectedFilterTags_;
-  query.filterConceptIDs.reserve(selectedTagConcepts_.size());
-  for (const TagConcept& concept_ : selectedTagConcepts_) query.filterConceptIDs.push_back(concept_.id);
-  query.aspectFilters = selectedAspectFilters_;
-  query.source = selectedModelSource_;
-  if (onlyFavorites_) query.favorite = true;
-  query.deleteCandidate = onlyDeleteCandidates_;
+  const FiltersModel& filters = *filters_;
+  query.filterTags = filters.selectedFilterTags();
+  query.filterConceptIDs.reserve(filters.selectedTagConcepts().size());
+  for (const TagConcept& concept_ : filters.selectedTagConcepts())
+    query.filterConceptIDs.push_back(concept_.id);
+  query.aspectFilters = filters.selectedAspectFilters();
+  query.source = filters.selectedModelSource();
+  if (filters.onlyFavorites()) query.favorite = true;
+  query.deleteCandidate = filters.onlyDeleteCandidates();
   query.rootPaths = searchRootPaths();
   query.includeMissing = false;
-  query.sort = searchSort_;
+  query.sort = filters.searchSort();
   query.limit = limit;
   query.offset = offset;
   return query;
@@ -36,26 +38,8 @@ ImageSearchQuery ImageLibraryStore::makeSearchQuery(std::int64_t limit, std::int
 bool ImageLibraryStore::matchesReviewFilters(bool favorite, bool deleteCandidate, bool isMissing) const {
   creatingThread_.check();
   if (isMissing) return false;
-  if (onlyFavorites_ && !favorite) return false;
-  return deleteCandidate == onlyDeleteCandidates_;
-}
-
-void ImageLibraryStore::recordCharacterSearch(const std::optional<std::string>& text) {
-  creatingThread_.check();
-  if (!text.has_value()) return;
-  const std::optional<std::string> trimmed = text::trimmedNonEmpty(*text);
-  if (!trimmed.has_value()) return;
-  const std::string folded = text::caseFolded(*trimmed);
-  // Three steps, each signalled, as the views follow the history one change at a time.
-  std::vector<std::string> history = characterSearchHistory_;
-  std::erase_if(history, [&](const std::string& entry) { return text::caseFolded(entry) == folded; });
-  setCharacterSearchHistory(history);
-  history.insert(history.begin(), *trimmed);
-  setCharacterSearchHistory(history);
-  if (history.size() > kCharacterSearchHistoryLimit) {
-    history.resize(kCharacterSearchHistoryLimit);
-    setCharacterSearchHistory(std::move(history));
-  }
+  if (filters_->onlyFavorites() && !favorite) return false;
+  return deleteCandidate == filters_->onlyDeleteCandidates();
 }
 
 void ImageLibraryStore::cancelBackgroundResultRefresh() {
@@ -87,7 +71,7 @@ QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll,
   cancelRefreshSearchTask();
   cancelLoadMoreTask();
   ImageSearchQuery query = makeSearchQuery(effectiveLimit + 1, 0);
-  recordCharacterSearch(query.characterText);
+  filters_->recordCharacterSearch(query.characterText);
 
   auto search = [this, query = std::move(query), service = service_](std::stop_token stop) {
     return searchRecords(query, service, stop);

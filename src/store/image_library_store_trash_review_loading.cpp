@@ -23,7 +23,7 @@ ImageSearchQuery ImageLibraryStore::makeDeleteCandidateTrashReviewQuery(std::int
   query.deleteCandidate = true;
   query.rootPaths = searchRootPaths();
   query.includeMissing = false;
-  query.sort = searchSort_;
+  query.sort = filters_->searchSort();
   query.limit = limit;
   query.offset = offset;
   return query;

@@ -239,7 +239,7 @@ TEST_F(LorvexApplicationTest, SettingsThatCannotBeReadComeFromTheirLastGoodCopyO
     options.arguments = {"lorvex", "--ui-testing", c.runID};
     options.folderPicker = std::make_unique<testing::ScriptedFolderPicker>();
     LorvexApplication application(std::move(options));
-    EXPECT_EQ(application.store().savedFilterTags(), c.expectedTags);
+    EXPECT_EQ(application.store().filters().savedFilterTags(), c.expectedTags);
     application.showMainWindow();
     ImageLibraryStore& store = application.store();
     ASSERT_TRUE(runEventsUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },

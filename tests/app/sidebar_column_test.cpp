@@ -22,6 +22,7 @@
 #include "app/main_window.h"
 #include "app/shell_views.h"
 #include "scripted_folder_picker.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 #include "support/temporary_folder.h"
@@ -107,9 +108,9 @@ class SidebarColumnTest : public ui::testing::WidgetTest, public ::testing::With
     const ImageLibraryScanFailure failure{"/home/ann/Pictures/NovelAI/2024/0001.png", message,
                                           ImageLibraryScanFailure::Kind::permission};
     store->setLastScanSummary(ImageLibraryScanSummary{20, 8, 12, {failure}});
-    store->setSavedFilterTags(
-        {"1girl", "a very long tag that does not fit the sidebar at all, not even close"});
-    store->setSelectedModelSource("nai-diffusion-4-5-full-anime-v2-curated-preview-long-name");
+    FiltersModelTestAccess::setSavedFilterTags(
+        store->filters(), {"1girl", "a very long tag that does not fit the sidebar at all, not even close"});
+    store->filters().setSelectedModelSource("nai-diffusion-4-5-full-anime-v2-curated-preview-long-name");
     // Told by its notice: the window's own text, naming the long path.
     store->setErrorMessage(
         "Cannot register /home/ann/Pictures/exports/2024-06-01_session_with_a_long_unbroken_name",
@@ -265,7 +266,7 @@ TEST_P(SidebarColumnTest, TheTrailingControlsAnswerClicks) {
   auto* clear = find<QToolButton>("sidebar.filter.modelClear");
   QTest::mouseClick(clear, Qt::LeftButton, {}, clear->rect().center());
   settle();
-  EXPECT_FALSE(store->selectedModelSource().has_value());
+  EXPECT_FALSE(store->filters().selectedModelSource().has_value());
   EXPECT_FALSE(clear->isVisibleTo(window.get()));
   auto* modelRow = find<ui::FilterRowButton>(ui::qtText(ui::accessibility_id::kSidebarFilterModel));
   ASSERT_NE(modelRow, nullptr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "review_fixture.h"
+#include "store/filters/filters_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -47,7 +48,7 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, EachMarkingPublishesWhatItDid) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ReviewFixture f(c.window);
-    f.store->setOnlyDeleteCandidates(c.deleteCandidateFilter);
+    FiltersModelTestAccess::setOnlyDeleteCandidates(f.store->filters(), c.deleteCandidateFilter);
     const std::vector<RecordRef> loaded = f.store->resultWindow().records();
     c.operation(*f.store, loaded);
     ASSERT_EQ(f.callCount("updateReviewStates"), 1u);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "review_fixture.h"
+#include "store/filters/filters_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -102,7 +103,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoIntoFiltersThatNowExcludeTheRecor
   f.select(4, {2, 4, 6});
   f.store->markDeleteCandidates(f.store->selectedRecords());
   // The delete-candidate filter goes on and its search runs.
-  f.store->setOnlyDeleteCandidates(true);
+  FiltersModelTestAccess::setOnlyDeleteCandidates(f.store->filters(), true);
   ImageLibraryStore* self = f.store.get();
   testing::startFlow(*f.store, [self](std::stop_token stop) { return self->refreshResults(500, true, stop); });
   f.harness.drainEvents();
@@ -141,7 +142,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoReopensTheSlideshowOnlyOnAFocusAn
     // The window emptied: the slideshow closed and nothing is selected.
     ASSERT_FALSE(f.store->presentation().isSlideshowPresented());
     ASSERT_EQ(f.store->selection().primaryPath(), std::nullopt);
-    if (c.favoritesFilterSince) f.store->setOnlyFavorites(true);
+    if (c.favoritesFilterSince) FiltersModelTestAccess::setOnlyFavorites(f.store->filters(), true);
 
     f.store->undoLastDeleteCandidateAction();
     EXPECT_EQ(f.store->presentation().isSlideshowPresented(), c.presentedAfter);

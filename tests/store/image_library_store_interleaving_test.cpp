@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/library_error.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -117,7 +118,8 @@ class Interleaving {
     auto& store = *store_;
     switch (pick(11)) {
       case 0:
-        if (chance(0.2)) store.setOnlyFavorites(!store.onlyFavorites());
+        if (chance(0.2))
+          FiltersModelTestAccess::setOnlyFavorites(store.filters(), !store.filters().onlyFavorites());
         keep(store.refreshResults(chance(0.2) ? static_cast<int>(pick(3)) : 500, chance(0.5)));
         break;
       case 1:

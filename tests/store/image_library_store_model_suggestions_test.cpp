@@ -178,11 +178,11 @@ TEST(ImageLibraryStoreModelSuggestions, SelectingAModelSource) {
     SCOPED_TRACE(row.name);
     testing::StoreHarness h;
     auto store = h.makeStore();
-    store->setSelectedModelSource(row.current);
-    auto task = store->selectModelSource(row.text);
+    store->filters().setSelectedModelSource(row.current);
+    auto task = store->filters().selectModelSource(row.text);
     h.drainEvents();
     ASSERT_TRUE(task.isReady());
-    EXPECT_EQ(store->selectedModelSource(), row.after);
+    EXPECT_EQ(store->filters().selectedModelSource(), row.after);
     const auto searches = h.service->calls("searchImages");
     ASSERT_EQ(searches.size(), row.refreshes ? 1u : 0u);
     if (!row.refreshes) continue;

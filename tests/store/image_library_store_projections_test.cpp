@@ -3,6 +3,7 @@
 // reasons; the coalesced signal that tells them to read again; flows started for nobody.
 #include <gtest/gtest.h>
 
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -10,10 +11,9 @@
 #include <string>
 #include <vector>
 
-#include <QUrl>
-
 #include "offline_store.h"
 #include "platform/log.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/transient_image_library_ui_preference_store.h"
 
 namespace lorvex {
@@ -359,15 +359,24 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
       {"window records", [](OfflineStore& f) { f.load({"/x"}); }, 1},
       {"window has more", [](OfflineStore& f) { f.store.resultWindow().setHasMoreRecords(true); }, 1},
       {"focus", [](OfflineStore& f) { f.store.selection().setPrimaryPath("/r1"); }, 1},
-      {"selected paths", [](OfflineStore& f) { f.store.selection().setSelectedPaths({"/r0", "/r1"}); }, 1},
+      {"selected paths",
+       [](OfflineStore& f) {
+         f.store.selection().setSelectedPaths({"/r0", "/r1"});
+       },
+       1},
       {"anchor", [](OfflineStore& f) { f.store.selection().setAnchorPath("/r1"); }, 1},
-      {"browser records", [](OfflineStore& f) { f.store.trashReviewBrowser().setRecords(testing::records({"/t"})); }, 1},
+      {"browser records",
+       [](OfflineStore& f) { f.store.trashReviewBrowser().setRecords(testing::records({"/t"})); }, 1},
       {"browser ticks", [](OfflineStore& f) { f.store.trashReviewBrowser().setSelectedPaths({"/t"}); }, 1},
       {"browser reloading", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsReloading(true); }, 1},
-      {"browser loading more", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsLoadingMore(true); }, 1},
-      {"tag list expanded", [](OfflineStore& f) { f.store.presentation().setIsFilterTagListExpanded(true); }, 1},
-      {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); }, 1},
-      {"model popover", [](OfflineStore& f) { f.store.presentation().setIsModelSelectionPopoverPresented(true); }, 1},
+      {"browser loading more", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsLoadingMore(true); },
+       1},
+      {"tag list expanded", [](OfflineStore& f) { f.store.presentation().setIsFilterTagListExpanded(true); },
+       1},
+      {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); },
+       1},
+      {"model popover",
+       [](OfflineStore& f) { f.store.presentation().setIsModelSelectionPopoverPresented(true); }, 1},
       {"trash review shown",
        [](OfflineStore& f) { f.store.presentation().setIsDeleteCandidateTrashReviewPresented(true); }, 1},
       {"slideshow shown", [](OfflineStore& f) { f.store.presentation().setIsSlideshowPresented(true); }, 1},
@@ -379,16 +388,25 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
        },
        1},
       {"trash summary", [](OfflineStore& f) { f.store.setLastTrashSummary(ImageTrashSummary{}); }, 1},
-      {"saved tags", [](OfflineStore& f) { f.store.setSavedFilterTags({"a"}); }, 1},
-      {"tag suggestions", [](OfflineStore& f) { f.store.setTagSuggestions({{"a", 1}}); }, 1},
-      {"concept suggestions", [](OfflineStore& f) { f.store.setTagConceptSuggestions({{1, "A", 1}}); }, 1},
+      {"saved tags",
+       [](OfflineStore& f) { FiltersModelTestAccess::setSavedFilterTags(f.store.filters(), {"a"}); }, 1},
+      {"tag suggestions",
+       [](OfflineStore& f) {
+         f.store.setTagSuggestions({{"a", 1}});
+       },
+       1},
+      {"concept suggestions",
+       [](OfflineStore& f) {
+         f.store.setTagConceptSuggestions({{1, "A", 1}});
+       },
+       1},
       {"preparation needed", [](OfflineStore& f) { f.store.setNeedsLiveServicePreparation(true); }, 1},
       {"preparing", [](OfflineStore& f) { f.store.setIsPreparingLibrary(true); }, 1},
       {"indexing", [](OfflineStore& f) { f.store.setIsIndexing(true); }, 1},
       {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, 1},
       {"page loading", [](OfflineStore& f) { f.store.setIsLoadingNextPage(true); }, 1},
-      {"trash review page task", [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); },
-       1},
+      {"trash review page task",
+       [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); }, 1},
       {"everything at once",
        [](OfflineStore& f) {
          f.load({"/x", "/y"}, true);
@@ -400,12 +418,14 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
          f.store.setTagSuggestions({{"a", 1}});
        },
        1},
-      {"equal values", [](OfflineStore& f) {
+      {"equal values",
+       [](OfflineStore& f) {
          f.store.setIsIndexing(false);
          f.store.selection().setPrimaryPath("/r0");
          f.store.presentation().setSlideshowVisibleCount(1);
          f.load({"/r0", "/r1"});
-       }, 0},
+       },
+       0},
       {"no input of a projection",
        [](OfflineStore& f) {
          f.store.setSearchResultsResetCount(4);

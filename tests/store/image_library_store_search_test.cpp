@@ -1,6 +1,5 @@
 // A search's first page: the query the filters make, what a page shows, and refreshes overlapping
 // one another (only the newest applies; the older one is stopped and its late answer dropped).
-// The character search history keeps ten entries, newest first, one per name ignoring case.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,8 +9,9 @@
 #include <vector>
 
 #include "search_flows.h"
-#include "store_records.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/support/store_harness.h"
+#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -64,13 +64,13 @@ TEST(ImageLibraryStoreSearch, TheQueryFollowsTheFilters) {
     SCOPED_TRACE(c.name);
     SearchFixture fixture;
     ImageLibraryStore& store = *fixture.store;
-    store.setOnlyFavorites(c.onlyFavorites);
-    store.setOnlyDeleteCandidates(c.onlyDeleteCandidates);
-    store.setSelectedModelSource(c.modelSource);
-    store.setSearchSort(c.sort);
-    store.setSelectedFilterTags({"sky", "1girl"});
-    store.setSelectedTagConcepts({first, second});
-    store.setSelectedAspectFilters({ImageAspectFilter::portrait});
+    FiltersModelTestAccess::setOnlyFavorites(store.filters(), c.onlyFavorites);
+    FiltersModelTestAccess::setOnlyDeleteCandidates(store.filters(), c.onlyDeleteCandidates);
+    store.filters().setSelectedModelSource(c.modelSource);
+    FiltersModelTestAccess::setSearchSort(store.filters(), c.sort);
+    FiltersModelTestAccess::setSelectedFilterTags(store.filters(), {"sky", "1girl"});
+    FiltersModelTestAccess::setSelectedTagConcepts(store.filters(), {first, second});
+    FiltersModelTestAccess::setSelectedAspectFilters(store.filters(), {ImageAspectFilter::portrait});
 
     ImageSearchQuery expected;
     expected.filterTags = {"sky", "1girl"};
@@ -103,8 +103,8 @@ TEST(ImageLibraryStoreSearch, TheQueryKeepsExactlyTheRecordsTheReviewPredicateKe
       SearchFixture fixture;
       fixture.harness.service->setRecords(library);
       ImageLibraryStore& store = *fixture.store;
-      store.setOnlyFavorites(onlyFavorites);
-      store.setOnlyDeleteCandidates(onlyDeleteCandidates);
+      FiltersModelTestAccess::setOnlyFavorites(store.filters(), onlyFavorites);
+      FiltersModelTestAccess::setOnlyDeleteCandidates(store.filters(), onlyDeleteCandidates);
       std::vector<std::string> predicted;
       for (const ImageRecord& record : library) {
         if (store.matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate, record.isMissing)) {
@@ -157,7 +157,7 @@ TEST(ImageLibraryStoreSearch, DeleteCandidatesStayHiddenOutsideTheirFilter) {
   fixture.refresh(500, false);
   fixture.harness.drainEvents();
   EXPECT_TRUE(fixture.store->resultWindow().records().empty());
-  fixture.store->setOnlyDeleteCandidates(true);
+  FiltersModelTestAccess::setOnlyDeleteCandidates(fixture.store->filters(), true);
   fixture.refresh(500, false);
   fixture.harness.drainEvents();
   EXPECT_EQ(pathsOf(fixture.store->resultWindow().records()), imagePaths(0, 2));
@@ -178,7 +178,7 @@ TEST(ImageLibraryStoreSearch, OnlyTheNewestOfOverlappingRefreshesApplies) {
 
     const StoreTask<void> a = fixture.refresh(500, true);
     service.waitForHeld("searchImages", 1);
-    store.setOnlyFavorites(true);
+    FiltersModelTestAccess::setOnlyFavorites(store.filters(), true);
     const StoreTask<void> b = fixture.refresh(500, true);
     service.waitForHeld("searchImages", 2);
     const auto held = service.heldCalls("searchImages");
@@ -286,38 +286,6 @@ TEST(ImageLibraryStoreSearch, ARefreshBeforeTheLiveServiceChangesNothing) {
   EXPECT_FALSE(store.isLoading());
   EXPECT_EQ(store.searchResultsResetCount(), 0);
   EXPECT_TRUE(fixture.harness.service->calls("searchImages").empty());
-}
-
-TEST(ImageLibraryStoreSearch, TheCharacterHistoryKeepsTheNewestTenNamesOncePerNameIgnoringCase) {
-  const std::vector<std::string> ten = {"j", "i", "h", "g", "f", "e", "d", "c", "b", "a"};
-  struct Case {
-    std::string name;
-    std::vector<std::string> before;
-    std::optional<std::string> text;
-    std::vector<std::string> after;
-    int signalCount;
-  };
-  const std::vector<Case> cases = {
-      {"absent", {"a"}, std::nullopt, {"a"}, 0},
-      {"blank", {"a"}, " \n\t ", {"a"}, 0},
-      {"new name goes first, trimmed", {"a", "b"}, "  Reimu \n", {"Reimu", "a", "b"}, 1},
-      {"another case moves it in its new form", {"a", "reimu", "b"}, " REIMU ", {"REIMU", "a", "b"}, 2},
-      {"case folding, not lowercasing", {"a", "strasse"}, "Stra\xC3\x9F" "e", {"Stra\xC3\x9F" "e", "a"}, 2},
-      {"already first", {"Reimu", "a"}, "Reimu", {"Reimu", "a"}, 2},
-      {"an eleventh name drops the oldest", ten, "k", {"k", "j", "i", "h", "g", "f", "e", "d", "c", "b"}, 2},
-      {"a known name among ten drops nothing", ten, "A", {"A", "j", "i", "h", "g", "f", "e", "d", "c", "b"}, 2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    SearchFixture fixture;
-    ImageLibraryStore& store = *fixture.store;
-    store.setCharacterSearchHistory(c.before);
-    int signalCount = 0;
-    QObject::connect(&store, &ImageLibraryStore::characterSearchHistoryChanged, [&] { ++signalCount; });
-    store.recordCharacterSearch(c.text);
-    EXPECT_EQ(store.characterSearchHistory(), c.after);
-    EXPECT_EQ(signalCount, c.signalCount);
-  }
 }
 
 }  // namespace

@@ -80,11 +80,11 @@ Observed<T>& observe(ImageLibraryStore& store, void (ImageLibraryStore::*signal)
 TEST(ImageLibraryStore, ANewStoreHoldsTheInitialValues) {
   Fixture f;
   auto& s = f.store;
-  EXPECT_FALSE(s.onlyFavorites());
-  EXPECT_FALSE(s.onlyDeleteCandidates());
-  EXPECT_EQ(s.searchSort(), ImageSearchSort::modificationDateDescending);
-  EXPECT_TRUE(s.selectedFilterTags().empty());
-  EXPECT_FALSE(s.selectedModelSource().has_value());
+  EXPECT_FALSE(s.filters().onlyFavorites());
+  EXPECT_FALSE(s.filters().onlyDeleteCandidates());
+  EXPECT_EQ(s.filters().searchSort(), ImageSearchSort::modificationDateDescending);
+  EXPECT_TRUE(s.filters().selectedFilterTags().empty());
+  EXPECT_FALSE(s.filters().selectedModelSource().has_value());
   EXPECT_EQ(s.searchResultsResetCount(), 0);
   EXPECT_FALSE(s.isLoading());
   EXPECT_FALSE(s.refreshSearchTask());
@@ -134,7 +134,7 @@ TEST(ImageLibraryStore, TheInitialiserReadsItsStoresAndArguments) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Fixture f(c.setup);
-    EXPECT_EQ(f.store.savedFilterTags(), c.savedFilterTags);
+    EXPECT_EQ(f.store.filters().savedFilterTags(), c.savedFilterTags);
     EXPECT_EQ(f.store.characterSuggestionExclusions(), c.setup.exclusions);
     EXPECT_EQ(f.store.errorMessage(), c.setup.errorMessage);
     EXPECT_EQ(f.store.needsLiveServicePreparation(), c.setup.needsLiveServicePreparation);
@@ -174,21 +174,9 @@ void expectChangeOnly(const char* name, void (ImageLibraryStore::*set)(T),
 }
 
 TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
-  using Strings = std::vector<std::string>;
   using OptString = std::optional<std::string>;
   using Mode = ImageLibraryStore::BackgroundResultRefreshMode;
   using S = ImageLibraryStore;
-  expectChangeOnly<bool>("onlyFavorites", &S::setOnlyFavorites, &S::onlyFavorites, &S::onlyFavoritesChanged, true, false);
-  expectChangeOnly<ImageSearchSort>("searchSort", &S::setSearchSort, &S::searchSort, &S::searchSortChanged,
-                                    ImageSearchSort::fileNameAscending, ImageSearchSort::modificationDateAscending);
-  // Same count, one text differing; then a longer list.
-  expectChangeOnly<Strings>("selectedFilterTags", &S::setSelectedFilterTags, &S::selectedFilterTags,
-                            &S::selectedFilterTagsChanged, Strings{"a", "b"}, Strings{"a", "c"});
-  expectChangeOnly<Strings>("characterSearchHistory", &S::setCharacterSearchHistory, &S::characterSearchHistory,
-                            &S::characterSearchHistoryChanged, Strings{"x"}, Strings{"x", "y"});
-  // Absent, empty and a text are three different values.
-  expectChangeOnly<OptString>("selectedModelSource", &S::setSelectedModelSource, &S::selectedModelSource,
-                              &S::selectedModelSourceChanged, OptString(""), OptString("m"));
   expectChangeOnly<OptString>("errorMessage", &S::setErrorMessage, &S::errorMessage, &S::errorMessageChanged,
                               OptString("a"), OptString(""));
   expectChangeOnly<std::optional<int>>("activeLoadMoreTaskID", &S::setActiveLoadMoreTaskID,
@@ -203,13 +191,6 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
   expectChangeOnly<Mode>("activeBackgroundResultRefreshMode", &S::setActiveBackgroundResultRefreshMode,
                          &S::activeBackgroundResultRefreshMode, &S::activeBackgroundResultRefreshModeChanged,
                          Mode::leadingPage, Mode::fullWindow);
-  expectChangeOnly<std::vector<TagConcept>>("selectedTagConcepts", &S::setSelectedTagConcepts,
-                                            &S::selectedTagConcepts, &S::selectedTagConceptsChanged,
-                                            {TagConcept{1, "a", 3}}, {TagConcept{1, "a", 4}});
-  expectChangeOnly<std::vector<ImageAspectFilter>>("selectedAspectFilters", &S::setSelectedAspectFilters,
-                                                   &S::selectedAspectFilters, &S::selectedAspectFiltersChanged,
-                                                   {ImageAspectFilter::square},
-                                                   {ImageAspectFilter::square, ImageAspectFilter::portrait});
   expectChangeOnly<std::vector<RegisteredFolderSummary>>(
       "registeredFolderSummaries", &S::setRegisteredFolderSummaries, &S::registeredFolderSummaries,
       &S::registeredFolderSummariesChanged, {folder("/a", 1)},

@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "search_flows.h"
-#include "store_records.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/support/store_harness.h"
+#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -48,7 +49,7 @@ struct TrashFixture {
     }
     harness.service->setRecords(images);
     store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
-    store->setOnlyDeleteCandidates(resultsShowCandidates);
+    FiltersModelTestAccess::setOnlyDeleteCandidates(store->filters(), resultsShowCandidates);
     ImageLibraryStore* self = store.get();
     startFlow(*store, [self](std::stop_token) { return self->refreshResults(500, true); });
     startFlow(*store, [self](std::stop_token) { return self->presentDeleteCandidateTrashReview(); });

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "search_flows.h"
-#include "store_records.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/support/store_harness.h"
+#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -78,12 +79,13 @@ struct ReviewFixture {
 
 TEST(ImageLibraryStoreTrashReviewLoading, TheQueryIgnoresTheResultFiltersButFollowsTheSortAndTheFolders) {
   ReviewFixture f(3);
-  f.store->setOnlyFavorites(true);
-  f.store->setSelectedFilterTags({"cat"});
-  f.store->setSelectedTagConcepts({TagConcept{.id = 4, .displayName = "animals", .imageCount = 1}});
-  f.store->setSelectedAspectFilters({ImageAspectFilter::portrait});
-  f.store->setSelectedModelSource("model");
-  f.store->setSearchSort(ImageSearchSort::fileNameDescending);
+  FiltersModelTestAccess::setOnlyFavorites(f.store->filters(), true);
+  FiltersModelTestAccess::setSelectedFilterTags(f.store->filters(), {"cat"});
+  FiltersModelTestAccess::setSelectedTagConcepts(
+      f.store->filters(), {TagConcept{.id = 4, .displayName = "animals", .imageCount = 1}});
+  FiltersModelTestAccess::setSelectedAspectFilters(f.store->filters(), {ImageAspectFilter::portrait});
+  f.store->filters().setSelectedModelSource("model");
+  FiltersModelTestAccess::setSearchSort(f.store->filters(), ImageSearchSort::fileNameDescending);
   f.open();
   ImageSearchQuery expected;
   expected.deleteCandidate = true;

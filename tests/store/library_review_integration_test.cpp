@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "real_pictures_test.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
 
@@ -84,8 +85,8 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
   for (const Filters filters : {Filters{false, false}, Filters{true, false}, Filters{false, true}, Filters{true, true}}) {
     SCOPED_TRACE("favorites " + std::to_string(filters.favorites) + ", delete candidates " +
                  std::to_string(filters.deleteCandidates));
-    store_->setOnlyFavorites(filters.favorites);
-    store_->setOnlyDeleteCandidates(filters.deleteCandidates);
+    FiltersModelTestAccess::setOnlyFavorites(store_->filters(), filters.favorites);
+    FiltersModelTestAccess::setOnlyDeleteCandidates(store_->filters(), filters.deleteCandidates);
     refresh();
     const std::vector<RecordRef> loaded = store_->resultWindow().records();
     ASSERT_GE(loaded.size(), 2u);

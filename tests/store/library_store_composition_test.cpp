@@ -154,13 +154,13 @@ TEST_F(LibraryStoreCompositionTest, EachCompositionReadsAndWritesItsOwnSuiteAndO
     EXPECT_EQ(&store->clock(), &clock_);
     EXPECT_EQ(&store->userInitiatedPool(), &userInitiatedPool_);
     EXPECT_EQ(&store->utilityPool(), &utilityPool_);
-    EXPECT_EQ(store->savedFilterTags(), Strings{"tag" + n});
+    EXPECT_EQ(store->filters().savedFilterTags(), Strings{"tag" + n});
     EXPECT_EQ(store->characterSuggestionExclusions(), Strings{"character" + n});
     EXPECT_EQ(store->presentation().slideshowVisibleCount(), static_cast<int>(i) + 2);
     EXPECT_FALSE(store->presentation().isLibrarySectionExpanded());
 
     // Saving lands in the same suite's file and in no other.
-    store->filterTagStore()->saveFilterTags({"saved-by-" + n});
+    store->filters().filterTagStore()->saveFilterTags({"saved-by-" + n});
     for (std::size_t j = 0; j < cases.size(); ++j) {
       const std::string text = fileText(cases[j].suiteFolder / (cases[j].suite + ".json"));
       EXPECT_EQ(text.find("saved-by-" + n) != std::string::npos, i == j) << cases[j].suite;
@@ -194,7 +194,7 @@ TEST_F(LibraryStoreCompositionTest, AResetRemovesTheRunsSuiteAndFolderBeforeAnyt
     std::unique_ptr<ImageLibraryStore> store = makeLibraryStore("run-7", c.resets, runtime_);
 
     expectPreparesTheLiveServiceLater(*store);
-    EXPECT_EQ(store->savedFilterTags(), c.expectedTags);
+    EXPECT_EQ(store->filters().savedFilterTags(), c.expectedTags);
     EXPECT_EQ(store->characterSuggestionExclusions(), c.resets ? Strings{} : Strings{"someone"});
     EXPECT_EQ(store->presentation().slideshowVisibleCount(), c.resets ? 1 : 5);
     EXPECT_EQ(store->presentation().isLibrarySectionExpanded(), c.resets);
@@ -239,7 +239,7 @@ TEST_F(LibraryStoreCompositionTest, ARunFolderThatCannotBeMadeLeavesTheStoreUnav
       EXPECT_EQ(error.localizedDescription(), c.expectedText);
     }
     // The suite is still the run's own (and was reset when asked).
-    EXPECT_EQ(store->savedFilterTags(), c.resets ? Strings{} : Strings{"kept"});
+    EXPECT_EQ(store->filters().savedFilterTags(), c.resets ? Strings{} : Strings{"kept"});
     EXPECT_FALSE(store->featureAvailability().isTagConceptEnabled);
 
     // Should anything run the factory after all, it fails the same way and never falls back on

@@ -57,7 +57,7 @@ void printConceptState(const DriveContext& context, const std::vector<std::strin
   const ImageLibraryStore& store = context.store;
   std::printf("filter: concepts [");
   const char* separator = "";
-  for (const auto& concept_ : store.selectedTagConcepts()) {
+  for (const auto& concept_ : store.filters().selectedTagConcepts()) {
     std::printf("%s%lld \"%s\"", separator, static_cast<long long>(concept_.id), concept_.displayName.c_str());
     separator = ", ";
   }
@@ -143,7 +143,7 @@ bool runConceptCommand(DriveContext& context, const std::vector<std::string>& ar
     paths = libraryPaths(arguments, 2);
     QCoro::waitFor(store.concepts().setManualTagConceptAssignment(concept_->id, paths, action == "assign"));
   } else {
-    QCoro::waitFor(store.toggleSelectedTagConcept(*concept_));
+    QCoro::waitFor(store.filters().toggleSelectedTagConcept(*concept_));
   }
   if (!context.settle(("concept " + action).c_str())) return false;
   // What a view would load for the list: the named concept's aliases, and the hand assignments of

@@ -31,20 +31,22 @@ std::string listed(const std::vector<std::string>& items) {
 
 void printFilters(const ImageLibraryStore& store) {
   std::vector<std::string> aspects;
-  for (const auto aspect : store.selectedAspectFilters()) aspects.emplace_back(rawValue(aspect));
+  for (const auto aspect : store.filters().selectedAspectFilters()) aspects.emplace_back(rawValue(aspect));
   std::vector<std::string> concepts;
-  for (const auto& selected : store.selectedTagConcepts()) {
+  for (const auto& selected : store.filters().selectedTagConcepts()) {
     concepts.push_back(std::to_string(selected.id) + ":" + selected.displayName);
   }
-  std::printf("saved tags: %s\n", listed(store.savedFilterTags()).c_str());
-  std::printf("selected tags: %s\n", listed(store.selectedFilterTags()).c_str());
+  std::printf("saved tags: %s\n", listed(store.filters().savedFilterTags()).c_str());
+  std::printf("selected tags: %s\n", listed(store.filters().selectedFilterTags()).c_str());
   std::printf("concepts: %s\n", listed(concepts).c_str());
   std::printf("aspects: %s\n", listed(aspects).c_str());
-  std::printf("favorites: %s, delete candidates: %s, review: %s\n", store.onlyFavorites() ? "on" : "off",
-              store.onlyDeleteCandidates() ? "on" : "off",
+  std::printf("favorites: %s, delete candidates: %s, review: %s\n",
+              store.filters().onlyFavorites() ? "on" : "off",
+              store.filters().onlyDeleteCandidates() ? "on" : "off",
               store.presentation().isDeleteCandidateReviewPresented() ? "shown" : "hidden");
-  std::printf("model: %s\n", store.selectedModelSource() ? store.selectedModelSource()->c_str() : "-");
-  std::printf("sort: %s\n", std::string(rawValue(store.searchSort())).c_str());
+  std::printf("model: %s\n",
+              store.filters().selectedModelSource() ? store.filters().selectedModelSource()->c_str() : "-");
+  std::printf("sort: %s\n", std::string(rawValue(store.filters().searchSort())).c_str());
 }
 
 // Runs one store operation to its end, then prints the filters and the first page.
@@ -71,16 +73,16 @@ std::optional<bool> switchValue(const std::vector<std::string>& arguments, bool 
 
 // "NAME [on|off]": sets a filter switch, or flips it without an argument.
 void addSwitchCommand(DriveCommands& commands, const std::string& name, const std::string& what,
-                      bool (ImageLibraryStore::*current)() const,
-                      QCoro::Task<void> (ImageLibraryStore::*set)(bool)) {
+                      bool (FiltersModel::*current)() const, QCoro::Task<void> (FiltersModel::*set)(bool)) {
   const std::string usageText = name + " [on|off]";
-  commands.add(name, usageText + ": " + what + " (flips it without an argument)",
-               [name, usageText, current, set](DriveContext& context, const std::vector<std::string>& arguments) {
-                 ImageLibraryStore& store = context.store;
-                 const auto value = switchValue(arguments, (store.*current)());
-                 if (!value) return usage(usageText.c_str());
-                 return runAndReport(context, name.c_str(), [&store, set, v = *value] { return (store.*set)(v); });
-               });
+  commands.add(
+      name, usageText + ": " + what + " (flips it without an argument)",
+      [name, usageText, current, set](DriveContext& context, const std::vector<std::string>& arguments) {
+        FiltersModel& filters = context.store.filters();
+        const auto value = switchValue(arguments, (filters.*current)());
+        if (!value) return usage(usageText.c_str());
+        return runAndReport(context, name.c_str(), [&filters, set, v = *value] { return (filters.*set)(v); });
+      });
 }
 
 }  // namespace
@@ -93,16 +95,21 @@ void addFilterCommands(DriveCommands& commands) {
                  ImageLibraryStore& store = context.store;
                  const std::string& action = arguments[0];
                  const std::string tag = joined(arguments, 1);
-                 if (action == "add") return runAndReport(context, "tag add", [&store, tag] { return store.addFilterTag(tag); });
+                 if (action == "add")
+                   return runAndReport(context, "tag add",
+                                       [&store, tag] { return store.filters().addFilterTag(tag); });
                  if (action == "toggle") {
-                   return runAndReport(context, "tag toggle", [&store, tag] { return store.toggleFilterTag(tag); });
+                   return runAndReport(context, "tag toggle",
+                                       [&store, tag] { return store.filters().toggleFilterTag(tag); });
                  }
                  if (action == "unselect") {
-                   return runAndReport(context, "tag unselect",
-                                       [&store, tag] { return store.removeSelectedFilterTag(tag); });
+                   return runAndReport(context, "tag unselect", [&store, tag] {
+                     return store.filters().removeSelectedFilterTag(tag);
+                   });
                  }
                  if (action == "forget") {
-                   return runAndReport(context, "tag forget", [&store, tag] { return store.removeSavedFilterTag(tag); });
+                   return runAndReport(context, "tag forget",
+                                       [&store, tag] { return store.filters().removeSavedFilterTag(tag); });
                  }
                  return usage(kUsage);
                });
@@ -111,12 +118,13 @@ void addFilterCommands(DriveCommands& commands) {
                  const auto aspect = arguments.size() == 1 ? fromRawValue<ImageAspectFilter>(arguments[0]) : std::nullopt;
                  if (!aspect) return usage("aspect portrait|landscape|square");
                  ImageLibraryStore& store = context.store;
-                 return runAndReport(context, "aspect", [&store, a = *aspect] { return store.toggleAspectFilter(a); });
+                 return runAndReport(context, "aspect",
+                                     [&store, a = *aspect] { return store.filters().toggleAspectFilter(a); });
                });
-  addSwitchCommand(commands, "favorites", "the favorites filter", &ImageLibraryStore::onlyFavorites,
-                   &ImageLibraryStore::setOnlyFavoritesFilter);
-  addSwitchCommand(commands, "candidates", "the delete-candidate filter", &ImageLibraryStore::onlyDeleteCandidates,
-                   &ImageLibraryStore::setOnlyDeleteCandidatesFilter);
+  addSwitchCommand(commands, "favorites", "the favorites filter", &FiltersModel::onlyFavorites,
+                   &FiltersModel::setOnlyFavoritesFilter);
+  addSwitchCommand(commands, "candidates", "the delete-candidate filter", &FiltersModel::onlyDeleteCandidates,
+                   &FiltersModel::setOnlyDeleteCandidatesFilter);
   commands.add("sort",
                "sort modificationDateDescending|modificationDateAscending|fileNameAscending|fileNameDescending",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
@@ -125,12 +133,14 @@ void addFilterCommands(DriveCommands& commands) {
                    return usage("sort modificationDateDescending|modificationDateAscending|fileNameAscending|fileNameDescending");
                  }
                  ImageLibraryStore& store = context.store;
-                 return runAndReport(context, "sort", [&store, s = *sort] { return store.selectSearchSort(s); });
+                 return runAndReport(context, "sort",
+                                     [&store, s = *sort] { return store.filters().selectSearchSort(s); });
                });
   commands.add("clear", "clear: clears every filter (the saved tags and the sort stay)",
                [](DriveContext& context, const std::vector<std::string>&) {
                  ImageLibraryStore& store = context.store;
-                 return runAndReport(context, "clear", [&store] { return store.clearAllFilters(); });
+                 return runAndReport(context, "clear",
+                                     [&store] { return store.filters().clearAllFilters(); });
                });
   commands.add("models", "models [TEXT]: the model suggestions for TEXT, with their image counts",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
@@ -152,7 +162,8 @@ void addFilterCommands(DriveCommands& commands) {
                  if (arguments.empty()) return usage("model TEXT");
                  ImageLibraryStore& store = context.store;
                  const std::string text = joined(arguments);
-                 return runAndReport(context, "model", [&store, text] { return store.selectModelSource(text); });
+                 return runAndReport(context, "model",
+                                     [&store, text] { return store.filters().selectModelSource(text); });
                });
   commands.add("tags", "tags [TEXT]: the tag addition rows for TEXT (raw tags and concepts) with their image counts",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
@@ -169,7 +180,9 @@ void addFilterCommands(DriveCommands& commands) {
                        row.isTagConcept() ? "concept " + std::to_string(std::get<TagConcept>(row.value).id) : "tag";
                    std::printf("  %s %s (%lld)%s\n", kind.c_str(), row.label().c_str(),
                                static_cast<long long>(row.imageCount()),
-                               store.isFilterTagSelected(row.label()) && !row.isTagConcept() ? " selected" : "");
+                               store.filters().isFilterTagSelected(row.label()) && !row.isTagConcept()
+                                   ? " selected"
+                                   : "");
                  }
                  printFilters(store);
                  context.printResults(0);

@@ -2,18 +2,18 @@
 // context menu and the preview over the window, over the real library (or, for the chips, images
 // of the scene's own); and from the scripted service the empty states (first run, a folder to
 // allow again, indexing, no results under a filter) and a search running over loaded results.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include <QApplication>
-#include <QContextMenuEvent>
-#include <QMenu>
-#include <QVBoxLayout>
-
 #include "scene_registry.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 #include "support/png_image.h"
@@ -73,9 +73,10 @@ std::unique_ptr<QWidget> buildChips(SceneContext& context) {
   ImageLibraryStore& store = *context.store;
   // The filters are set on the store without a new search (the scene's images carry no tags):
   // the chips show what a search under them would narrow to.
-  store.setSelectedFilterTags({"masterpiece", "very long tag name with many words that will not fit in one chip"});
-  store.setSelectedAspectFilters({ImageAspectFilter::portrait});
-  store.setOnlyFavorites(true);
+  FiltersModelTestAccess::setSelectedFilterTags(
+      store.filters(), {"masterpiece", "very long tag name with many words that will not fit in one chip"});
+  FiltersModelTestAccess::setSelectedAspectFilters(store.filters(), {ImageAspectFilter::portrait});
+  FiltersModelTestAccess::setOnlyFavorites(store.filters(), true);
   selectSome(store);
   return resultsColumn(context);
 }
@@ -132,8 +133,8 @@ std::unique_ptr<QWidget> buildIndexing(SceneContext& context) {
 std::unique_ptr<QWidget> buildNoResults(SceneContext& context) {
   if (context.makeFakeStoreWithResults(patternImages(context.scratch, 3)) == nullptr) return nullptr;
   ImageLibraryStore* store = context.store;
-  store->setOnlyFavorites(true);
-  store->setSelectedFilterTags({"1girl"});
+  FiltersModelTestAccess::setOnlyFavorites(store->filters(), true);
+  FiltersModelTestAccess::setSelectedFilterTags(store->filters(), {"1girl"});
   store->startDetached([store] { return store->refreshResults(500, true); });
   context.settle();
   return resultsColumn(context);

@@ -8,6 +8,7 @@
 
 #include "scene_registry.h"
 #include "services/image_library_service_error.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 #include "support/library_file_name.h"
@@ -41,12 +42,13 @@ std::unique_ptr<ui::FilterSidebar> makeSidebar(SceneContext& context) {
 }
 
 void fillFilters(ImageLibraryStore& store) {
-  store.setSavedFilterTags({"1girl", "blue sky", "very long tag that does not fit the sidebar at all, really",
-                            "夕焼け", "night", "rain", "city"});
-  store.setSelectedFilterTags({"blue sky", "夕焼け"});
-  store.setSelectedModelSource(std::string("nai-diffusion-4-full"));
-  store.setSelectedAspectFilters({ImageAspectFilter::portrait});
-  store.setOnlyFavorites(true);
+  FiltersModelTestAccess::setSavedFilterTags(
+      store.filters(), {"1girl", "blue sky", "very long tag that does not fit the sidebar at all, really",
+                        "夕焼け", "night", "rain", "city"});
+  FiltersModelTestAccess::setSelectedFilterTags(store.filters(), {"blue sky", "夕焼け"});
+  store.filters().setSelectedModelSource(std::string("nai-diffusion-4-full"));
+  FiltersModelTestAccess::setSelectedAspectFilters(store.filters(), {ImageAspectFilter::portrait});
+  FiltersModelTestAccess::setOnlyFavorites(store.filters(), true);
 }
 
 // A busy store (a sync, indexing) never counts as settled, so the scenes that show one keep a
@@ -114,7 +116,8 @@ const bool registered = [] {
       context.store->setRegisteredFolderSummaries(folders);
       context.store->setLastScanSummary(ImageLibraryScanSummary{20, 8, 12, {}});
       fillFilters(*context.store);
-      context.store->setSelectedModelSource(std::string("nai-diffusion-4-5-full-anime-v2-curated-preview"));
+      context.store->filters().setSelectedModelSource(
+          std::string("nai-diffusion-4-5-full-anime-v2-curated-preview"));
       context.store->setErrorMessage(
           std::make_exception_ptr(ImageLibraryServiceError::registeredFolderUnavailable(
               "/home/ann/Pictures/NovelAI/exports/2024-06-01_session_with_a_very_long_unbroken_name")));

@@ -46,7 +46,7 @@ ImageFilterTagsSection::ImageFilterTagsSection(ImageLibraryStore& store, const A
     column->addWidget(group);
   }
 
-  connect(&store_, &ImageLibraryStore::selectedFilterTagsChanged, this,
+  connect(&store_.filters(), &FiltersModel::selectedFilterTagsChanged, this,
           &ImageFilterTagsSection::refreshStates);
   connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
           &ImageFilterTagsSection::refreshStates);
@@ -69,7 +69,7 @@ void ImageFilterTagsSection::configureChip(TagChipGroup& group, MetadataChipButt
     const std::string value = *tag;
     store_.startDetached([store, value]() -> QCoro::Task<void> {
       std::string tagToToggle = value;
-      co_await store->toggleFilterTag(tagToToggle);
+      co_await store->filters().toggleFilterTag(tagToToggle);
     });
   });
   connect(&chip, &MetadataChipButton::customContextMenuRequested, this,
@@ -109,7 +109,7 @@ void ImageFilterTagsSection::applyStates(TagChipGroup& group, std::size_t first)
   for (std::size_t i = first; i < group.chips().size(); ++i) {
     MetadataChipButton& chip = *group.chips()[i];
     const std::string& tag = group.tags()[i];
-    const bool selected = store_.isFilterTagSelected(tag);
+    const bool selected = store_.filters().isFilterTagSelected(tag);
     chip.setSelected(selected);
     chip.setEnabled(!disabled);
     const QString& help = selected ? removeHelp : addHelp;

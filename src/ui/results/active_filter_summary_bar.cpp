@@ -146,12 +146,12 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLoca
   outer->addWidget(scroll_);
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-  for (auto signal : {&ImageLibraryStore::selectedFilterTagsChanged, &ImageLibraryStore::selectedTagConceptsChanged,
-                      &ImageLibraryStore::selectedModelSourceChanged, &ImageLibraryStore::selectedAspectFiltersChanged,
-                      &ImageLibraryStore::onlyFavoritesChanged, &ImageLibraryStore::onlyDeleteCandidatesChanged,
-                      &ImageLibraryStore::presentationChanged}) {
-    connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
+  for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged,
+                      &FiltersModel::selectedModelSourceChanged, &FiltersModel::selectedAspectFiltersChanged,
+                      &FiltersModel::onlyFavoritesChanged, &FiltersModel::onlyDeleteCandidatesChanged}) {
+    connect(&store_.filters(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
+  connect(&store_, &ImageLibraryStore::presentationChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
   rebuild();
 }

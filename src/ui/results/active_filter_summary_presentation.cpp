@@ -38,12 +38,13 @@ std::string ActiveFilterSummaryItem::id() const {
 
 ActiveFilterSummaryInputs ActiveFilterSummaryInputs::fromStore(const ImageLibraryStore& store) {
   ActiveFilterSummaryInputs inputs;
-  inputs.selectedFilterTags = store.selectedFilterTags();
-  if (store.featureAvailability().isTagConceptEnabled) inputs.selectedTagConcepts = store.selectedTagConcepts();
-  inputs.modelSource = store.selectedModelSource();
-  inputs.aspectFilters = store.selectedAspectFilters();
-  inputs.onlyFavorites = store.onlyFavorites();
-  inputs.onlyDeleteCandidates = store.onlyDeleteCandidates();
+  inputs.selectedFilterTags = store.filters().selectedFilterTags();
+  if (store.featureAvailability().isTagConceptEnabled)
+    inputs.selectedTagConcepts = store.filters().selectedTagConcepts();
+  inputs.modelSource = store.filters().selectedModelSource();
+  inputs.aspectFilters = store.filters().selectedAspectFilters();
+  inputs.onlyFavorites = store.filters().onlyFavorites();
+  inputs.onlyDeleteCandidates = store.filters().onlyDeleteCandidates();
   inputs.isDeleteCandidateReviewPresented = store.presentation().isDeleteCandidateReviewPresented();
   return inputs;
 }
@@ -91,36 +92,36 @@ QCoro::Task<void> removeActiveFilter(ImageLibraryStore& store, ActiveFilterSumma
   using Kind = ActiveFilterSummaryKind;
   if (const auto* tag = std::get_if<Kind::Tag>(&kind.value)) {
     std::string tagText = tag->tag;
-    auto removal = store.removeSelectedFilterTag(std::move(tagText));
+    auto removal = store.filters().removeSelectedFilterTag(std::move(tagText));
     co_await removal;
   } else if (const auto* selected = std::get_if<Kind::TagConcept>(&kind.value)) {
     const std::int64_t conceptID = selected->conceptID;
-    auto removal = store.removeSelectedTagConcept(conceptID);
+    auto removal = store.filters().removeSelectedTagConcept(conceptID);
     co_await removal;
   } else if (const auto* aspect = std::get_if<Kind::Aspect>(&kind.value)) {
     const ImageAspectFilter aspectFilter = aspect->aspect;
-    auto removal = store.removeAspectFilter(aspectFilter);
+    auto removal = store.filters().removeAspectFilter(aspectFilter);
     co_await removal;
   } else if (std::holds_alternative<Kind::Model>(kind.value)) {
     // Checked when the click is handled, not when the chip was drawn: a second quick click finds
     // the model already cleared and refreshes nothing.
-    if (!store.selectedModelSource()) co_return;
-    store.setSelectedModelSource(std::nullopt);
+    if (!store.filters().selectedModelSource()) co_return;
+    store.filters().setSelectedModelSource(std::nullopt);
     const int limit = ImageLibraryStore::kFirstPageLimit;
     const bool resetScroll = true;
     auto refresh = store.refreshResults(limit, resetScroll);
     co_await refresh;
   } else if (std::holds_alternative<Kind::Favorite>(kind.value)) {
-    auto removal = store.clearOnlyFavoritesFilter();
+    auto removal = store.filters().clearOnlyFavoritesFilter();
     co_await removal;
   } else {
-    auto removal = store.clearOnlyDeleteCandidatesFilter();
+    auto removal = store.filters().clearOnlyDeleteCandidatesFilter();
     co_await removal;
   }
 }
 
 QCoro::Task<void> resetActiveFilters(ImageLibraryStore& store) {
-  auto clearing = store.clearAllFilters();
+  auto clearing = store.filters().clearAllFilters();
   co_await clearing;
 }
 

@@ -39,13 +39,16 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
 
   for (auto signal :
        {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
-        &ImageLibraryStore::registeredFolderSummariesChanged, &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
+        &ImageLibraryStore::registeredFolderSummariesChanged,
+        &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
         &ImageLibraryStore::isLibrarySyncInProgressChanged, &ImageLibraryStore::indexingProgressChanged,
-        &ImageLibraryStore::derivedValuesChanged, &ImageLibraryStore::presentationChanged,
-        &ImageLibraryStore::selectedFilterTagsChanged, &ImageLibraryStore::selectedModelSourceChanged,
-        &ImageLibraryStore::selectedAspectFiltersChanged, &ImageLibraryStore::onlyFavoritesChanged,
-        &ImageLibraryStore::onlyDeleteCandidatesChanged}) {
+        &ImageLibraryStore::derivedValuesChanged, &ImageLibraryStore::presentationChanged}) {
     connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
+  }
+  for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedModelSourceChanged,
+                      &FiltersModel::selectedAspectFiltersChanged, &FiltersModel::onlyFavoritesChanged,
+                      &FiltersModel::onlyDeleteCandidatesChanged}) {
+    connect(&store_.filters(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
   connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,

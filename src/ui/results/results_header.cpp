@@ -73,10 +73,10 @@ ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer
   column->addWidget(filters_);
 
   for (auto signal : {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
-                      &ImageLibraryStore::searchSortChanged, &ImageLibraryStore::presentationChanged,
-                      &ImageLibraryStore::derivedValuesChanged}) {
+                      &ImageLibraryStore::presentationChanged, &ImageLibraryStore::derivedValuesChanged}) {
     connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
+  connect(&store_.filters(), &FiltersModel::searchSortChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_.presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,

@@ -79,7 +79,7 @@ ResultsHeaderPresentation ResultsHeaderPresentation::make(const ImageLibraryStor
   header.sortLabel = localizer.lookup(Key::sortLabel);
   header.sortOptions = searchSortOptions(localizer);
   for (std::size_t i = 0; i < header.sortOptions.size(); ++i) {
-    if (header.sortOptions[i].sort == store.searchSort()) header.selectedSortIndex = i;
+    if (header.sortOptions[i].sort == store.filters().searchSort()) header.selectedSortIndex = i;
   }
   header.isSortEnabled = !isLoading;
   header.slideshowState = SlideshowHeaderButtonState{slideshowOpen};
@@ -99,7 +99,7 @@ void toggleSlideshowFromHeader(ImageLibraryStore& store) {
 
 QCoro::Task<void> chooseSearchSort(ImageLibraryStore& store, ImageSearchSort sort) {
   const ImageSearchSort chosen = sort;
-  auto selection = store.selectSearchSort(chosen);
+  auto selection = store.filters().selectSearchSort(chosen);
   co_await selection;
 }
 

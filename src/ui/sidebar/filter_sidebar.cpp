@@ -340,8 +340,9 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   layout.addLayout(aspectRows);
   for (const ImageAspectFilter aspect : kAspects) {
     auto* row = new FilterRowButton(FilterRowMetrics::sidebar(), content);
-    connect(row, &FilterRowButton::clicked, this,
-            [this, aspect] { startStoreTask([aspect](ImageLibraryStore& s) { return s.toggleAspectFilter(aspect); }); });
+    connect(row, &FilterRowButton::clicked, this, [this, aspect] {
+      startStoreTask([aspect](ImageLibraryStore& s) { return s.filters().toggleAspectFilter(aspect); });
+    });
     aspectRows_.push_back(row);
     aspectRows->addWidget(row);
   }
@@ -351,14 +352,15 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   favoritesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterFavoriteOnly));
   // clicked, never toggled: a programmatic set must not call the store.
   connect(favoritesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
-    startStoreTask([checked](ImageLibraryStore& s) { return s.setOnlyFavoritesFilter(checked); });
+    startStoreTask([checked](ImageLibraryStore& s) { return s.filters().setOnlyFavoritesFilter(checked); });
   });
   layout.addWidget(favoritesOnly_);
   deleteCandidatesOnly_ =
       new QCheckBox(mnemonicSafe(qtText(localizer_.lookup(Key::filterDeleteCandidatesOnly))), content);
   deleteCandidatesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterDeleteCandidatesOnly));
   connect(deleteCandidatesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
-    startStoreTask([checked](ImageLibraryStore& s) { return s.setOnlyDeleteCandidatesFilter(checked); });
+    startStoreTask(
+        [checked](ImageLibraryStore& s) { return s.filters().setOnlyDeleteCandidatesFilter(checked); });
   });
   layout.addWidget(deleteCandidatesOnly_);
 }
@@ -376,14 +378,18 @@ void FilterSidebar::connectStore() {
            &ImageLibraryStore::lastTrashSummaryChanged,
            &ImageLibraryStore::errorMessageChanged,
            &ImageLibraryStore::libraryRecoveryNoticeChanged,
-           &ImageLibraryStore::savedFilterTagsChanged,
-           &ImageLibraryStore::selectedFilterTagsChanged,
-           &ImageLibraryStore::selectedModelSourceChanged,
-           &ImageLibraryStore::selectedAspectFiltersChanged,
-           &ImageLibraryStore::onlyFavoritesChanged,
-           &ImageLibraryStore::onlyDeleteCandidatesChanged,
        }) {
     connect(&store_, signal, this, schedule);
+  }
+  for (const auto signal : {
+           &FiltersModel::savedFilterTagsChanged,
+           &FiltersModel::selectedFilterTagsChanged,
+           &FiltersModel::selectedModelSourceChanged,
+           &FiltersModel::selectedAspectFiltersChanged,
+           &FiltersModel::onlyFavoritesChanged,
+           &FiltersModel::onlyDeleteCandidatesChanged,
+       }) {
+    connect(&store_.filters(), signal, this, schedule);
   }
   connect(&store_, &ImageLibraryStore::presentationChanged, this, [this] {
     // A new presentation object: its flags are followed from now on, popovers and sheets included.
@@ -494,32 +500,34 @@ void FilterSidebar::updateSavedTags() {
     FilterRowButton*& row = tagRows_[tag];
     if (!row) {
       row = new FilterRowButton(FilterRowMetrics::sidebar(), content);
-      connect(row, &FilterRowButton::clicked, this,
-              [this, tag] { startStoreTask([tag](ImageLibraryStore& s) { return s.toggleFilterTag(tag); }); });
+      connect(row, &FilterRowButton::clicked, this, [this, tag] {
+        startStoreTask([tag](ImageLibraryStore& s) { return s.filters().toggleFilterTag(tag); });
+      });
       row->setContextMenuPolicy(Qt::CustomContextMenu);
       connect(row, &QWidget::customContextMenuRequested, this, [this, row, tag](const QPoint& position) {
         QMenu menu(row);
-        fillMenu(menu, makeSavedFilterTagMenu(
-                           [tag] { copyTextToClipboard(tag); },
-                           [this, tag] {
-                             startStoreTask([tag](ImageLibraryStore& s) { return s.removeSavedFilterTag(tag); });
-                           },
-                           localizer_));
+        fillMenu(menu, makeSavedFilterTagMenu([tag] { copyTextToClipboard(tag); },
+                                              [this, tag] {
+                                                startStoreTask([tag](ImageLibraryStore& s) {
+                                                  return s.filters().removeSavedFilterTag(tag);
+                                                });
+                                              },
+                                              localizer_));
         menu.exec(row->mapToGlobal(position));
       });
     }
-    row->setPresentation(savedFilterTagRow(tag, store_.isFilterTagSelected(tag), localizer_));
+    row->setPresentation(savedFilterTagRow(tag, store_.filters().isFilterTagSelected(tag), localizer_));
   }
   placeInOrder(*tagRowsLayout_, tagRowOrder_, visible, tagRows_);
   tagsEmptyHint_->setVisible(visible.empty());
-  const bool hasMore = store_.savedFilterTags().size() > 5;
+  const bool hasMore = store_.filters().savedFilterTags().size() > 5;
   tagMore_->setVisible(hasMore);
   tagMore_->setText(mnemonicSafe(qtText(localizer_.lookup(
       store_.presentation().isFilterTagListExpanded() ? Key::filterTagLess : Key::filterTagMore))));
 }
 
 void FilterSidebar::updateFilters() {
-  const auto model = ModelFilterRowPresentation::make(store_.selectedModelSource(), localizer_);
+  const auto model = ModelFilterRowPresentation::make(store_.filters().selectedModelSource(), localizer_);
   FilterRowPresentation select;
   select.identifier = std::string(accessibility_id::kSidebarFilterModel);
   select.mark = model.mark;
@@ -533,15 +541,16 @@ void FilterSidebar::updateFilters() {
   modelSelect_->setAccessibleDescription(qtText(model.helpText));
   modelClear_->setVisible(model.showsClearButton);
   for (std::size_t i = 0; i < kAspects.size(); ++i) {
-    aspectRows_[i]->setPresentation(aspectFilterRow(kAspects[i], store_.isAspectFilterSelected(kAspects[i]), localizer_));
+    aspectRows_[i]->setPresentation(
+        aspectFilterRow(kAspects[i], store_.filters().isAspectFilterSelected(kAspects[i]), localizer_));
   }
   {
     const QSignalBlocker blocker(favoritesOnly_);
-    favoritesOnly_->setChecked(store_.onlyFavorites());
+    favoritesOnly_->setChecked(store_.filters().onlyFavorites());
   }
   {
     const QSignalBlocker blocker(deleteCandidatesOnly_);
-    deleteCandidatesOnly_->setChecked(store_.onlyDeleteCandidates());
+    deleteCandidatesOnly_->setChecked(store_.filters().onlyDeleteCandidates());
   }
 }
 
@@ -560,15 +569,15 @@ void FilterSidebar::updateRecoveryNotice() {
 }
 
 void FilterSidebar::clearModelFilter() {
-  if (!store_.selectedModelSource()) return;
-  store_.setSelectedModelSource(std::nullopt);
+  if (!store_.filters().selectedModelSource()) return;
+  store_.filters().setSelectedModelSource(std::nullopt);
   startStoreTask([](ImageLibraryStore& s) { return s.refreshResults(ImageLibraryStore::kFirstPageLimit, true); });
 }
 
 void FilterSidebar::showModelRowMenu(QWidget* source, const QPoint& position) {
   QMenu menu(source);
   fillMenu(menu, makeModelFilterRowMenu(
-                     store_.selectedModelSource(),
+                     store_.filters().selectedModelSource(),
                      [this] {
                        modelFocus_.controlOpened();
                        store_.presentation().presentModelSelectionPopover();

@@ -203,8 +203,9 @@ FilterTagAdditionPanel::FilterTagAdditionPanel(ImageLibraryStore& store, const A
                             &ImageLibraryStore::isTagSuggestionLoadingChanged}) {
     connect(&store, signal, this, [this] { scheduleRefresh(); });
   }
-  for (const auto signal : {&ImageLibraryStore::selectedFilterTagsChanged, &ImageLibraryStore::selectedTagConceptsChanged}) {
-    connect(&store, signal, listModel_, &FilterRowListModel::refreshAll);
+  for (const auto signal :
+       {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged}) {
+    connect(&store.filters(), signal, listModel_, &FilterRowListModel::refreshAll);
   }
   reloadSuggestions();
 }
@@ -266,10 +267,10 @@ void FilterTagAdditionPanel::reloadSuggestions() {
     const TagFilterSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];
     bool selected = false;
     if (const auto* raw = std::get_if<TagSuggestion>(&suggestion.value)) {
-      selected = store_.isFilterTagSelected(raw->value);
+      selected = store_.filters().isFilterTagSelected(raw->value);
     } else {
       const auto id = std::get<TagConcept>(suggestion.value).id;
-      const auto& concepts = store_.selectedTagConcepts();
+      const auto& concepts = store_.filters().selectedTagConcepts();
       selected = std::any_of(concepts.begin(), concepts.end(), [id](const TagConcept& c) { return c.id == id; });
     }
     return tagSuggestionRow(suggestion, selected, localizer_);
@@ -286,10 +287,10 @@ void FilterTagAdditionPanel::activate(int row) {
   ImageLibraryStore* store = &store_;
   if (const auto* raw = std::get_if<TagSuggestion>(&suggestions_[static_cast<std::size_t>(row)].value)) {
     std::string value = raw->value;
-    store->startDetached([store, value] { return store->toggleFilterTag(value); });
+    store->startDetached([store, value] { return store->filters().toggleFilterTag(value); });
   } else {
     TagConcept concept_ = std::get<TagConcept>(suggestions_[static_cast<std::size_t>(row)].value);
-    store->startDetached([store, concept_] { return store->toggleSelectedTagConcept(concept_); });
+    store->startDetached([store, concept_] { return store->filters().toggleSelectedTagConcept(concept_); });
   }
 }
 
@@ -299,7 +300,7 @@ void FilterTagAdditionPanel::addCustomTag() {
   custom_->clear();
   ImageLibraryStore* store = &store_;
   std::string value = *tag;
-  store->startDetached([store, value] { return store->addFilterTag(value); });
+  store->startDetached([store, value] { return store->filters().addFilterTag(value); });
 }
 
 bool FilterTagAdditionPanel::addSearchedTag() {
@@ -308,7 +309,7 @@ bool FilterTagAdditionPanel::addSearchedTag() {
   // The search text stays, so the suggestion of the tag just added shows its check mark.
   ImageLibraryStore* store = &store_;
   std::string value = *tag;
-  store->startDetached([store, value] { return store->addFilterTag(value); });
+  store->startDetached([store, value] { return store->filters().addFilterTag(value); });
   return true;
 }
 
@@ -378,7 +379,7 @@ ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLoca
         if (row < 0 || static_cast<std::size_t>(row) >= suggestions_.size()) return;
         ImageLibraryStore* target = &store_;
         std::string value = suggestions_[static_cast<std::size_t>(row)].value;
-        target->startDetached([target, value] { return target->selectModelSource(value); });
+        target->startDetached([target, value] { return target->filters().selectModelSource(value); });
       },
       results_);
   list_->setObjectName("modelPopover.list");
@@ -388,7 +389,8 @@ ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLoca
   for (const auto signal : {&ImageLibraryStore::modelSuggestionsChanged, &ImageLibraryStore::isModelSuggestionLoadingChanged}) {
     connect(&store, signal, this, [this] { scheduleRefresh(); });
   }
-  connect(&store, &ImageLibraryStore::selectedModelSourceChanged, listModel_, &FilterRowListModel::refreshAll);
+  connect(&store.filters(), &FiltersModel::selectedModelSourceChanged, listModel_,
+          &FilterRowListModel::refreshAll);
   reloadSuggestions();
 }
 
@@ -420,7 +422,8 @@ void ModelSelectionPanel::reloadSuggestions() {
   suggestions_ = store_.modelSuggestions();
   listModel_->reset(static_cast<int>(suggestions_.size()), [this](int row) {
     const ModelSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];
-    return modelSuggestionRow(suggestion, isModelSuggestionSelected(suggestion, store_.selectedModelSource()),
+    return modelSuggestionRow(suggestion,
+                              isModelSuggestionSelected(suggestion, store_.filters().selectedModelSource()),
                               localizer_);
   });
   updateResultArea();

@@ -64,10 +64,10 @@ int libraryCount(Driver& d, const Filters& filters) {
 Filters shownFilters(Driver& d) {
   const ImageLibraryStore& store = d.app().store();
   Filters filters;
-  filters.tags = store.selectedFilterTags();
-  filters.model = store.selectedModelSource();
-  filters.aspects = store.selectedAspectFilters();
-  filters.onlyFavorites = store.onlyFavorites();
+  filters.tags = store.filters().selectedFilterTags();
+  filters.model = store.filters().selectedModelSource();
+  filters.aspects = store.filters().selectedAspectFilters();
+  filters.onlyFavorites = store.filters().onlyFavorites();
   return filters;
 }
 
@@ -359,7 +359,8 @@ void filters(Driver& d) {
   d.waitUntil([&] { return list->model()->rowCount() > 0; }, "the model suggestions");
   if (list->model()->rowCount() == 0) return;
   clickRow(d, *list, 0);
-  d.waitUntil([&] { return d.app().store().selectedModelSource().has_value(); }, "the model filter");
+  d.waitUntil([&] { return d.app().store().filters().selectedModelSource().has_value(); },
+              "the model filter");
   d.step("model");
   d.click(d.control("modelPopover.done", {.within = popover}));
   d.waitUntil([&] { return popover == nullptr || !popover->isVisible(); }, "the model popover to close");
@@ -381,7 +382,7 @@ void filters(Driver& d) {
   // One chip removed: the favourites come off, the rest stay.
   d.click(chip(d, QStringLiteral("results.filterChip.favorite")));
   d.waitUntil([&] { return d.shown("results.filterChip.favorite") == nullptr; }, "the favourites chip to go");
-  d.check(!d.app().store().onlyFavorites(), "the favourites chip clears that filter");
+  d.check(!d.app().store().filters().onlyFavorites(), "the favourites chip clears that filter");
   chip(d, QStringLiteral("results.filterChip.model"));
   countsMatch(d, "one chip removed");
   d.step("chipRemoved");

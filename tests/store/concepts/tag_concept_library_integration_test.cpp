@@ -76,7 +76,7 @@ TEST(TagConceptLibraryIntegration, AConceptFilterFollowsItsAliasAndHandAssignmen
   ASSERT_TRUE(QCoro::waitFor(store->concepts().addTagConceptAlias(created->id, "cat")))
       << store->errorMessage().value_or("");
   ASSERT_EQ(listedConcept(*store, created->id)->imageCount, 3);
-  QCoro::waitFor(store->toggleSelectedTagConcept(*listedConcept(*store, created->id)));
+  QCoro::waitFor(store->filters().toggleSelectedTagConcept(*listedConcept(*store, created->id)));
   EXPECT_EQ(windowPaths(*store), cats);
 
   // By hand: the dog joins the filtered results, then leaves again.

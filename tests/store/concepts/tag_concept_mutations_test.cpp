@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "store/concepts/tag_concepts_model_test_access.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/library_workflow_fixture.h"
 
 namespace lorvex {
@@ -337,7 +338,7 @@ TEST(ImageLibraryStoreTagConceptMutations, WhereAChangedConceptStands) {
     ConceptFixture f;
     f.store->concepts().setTagConcepts(row.before);
     const Concepts selected = {{1, "A", 5}, {5, "old", 1}, {9, "C", 1}};
-    f.store->setSelectedTagConcepts(selected);
+    FiltersModelTestAccess::setSelectedTagConcepts(f.store->filters(), selected);
     f.answer("renameTagConcept", row.stored);
     f.service().hold("searchTagConcepts");
     auto rename = f.store->concepts().renameTagConcept(row.stored.id, "given");
@@ -352,7 +353,7 @@ TEST(ImageLibraryStoreTagConceptMutations, WhereAChangedConceptStands) {
     for (auto& c : expectedSelection) {
       if (c.id == row.stored.id) c = row.stored;
     }
-    EXPECT_EQ(f.store->selectedTagConcepts(), expectedSelection);
+    EXPECT_EQ(f.store->filters().selectedTagConcepts(), expectedSelection);
     f.service().answerImmediately("searchTagConcepts");
     f.service().releaseAll();
     f.finish(rename);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "store/concepts/tag_concepts_model_test_access.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 
@@ -111,7 +112,7 @@ TEST(TagConceptsModel, AStoreGoingMidFlowFreesItsConceptFlows) {
     SCOPED_TRACE(row.name);
     testing::StoreHarness h;
     auto store = h.makeStore(conceptsOn());
-    store->setSelectedTagConcepts({{1, "Cat", 2}});
+    FiltersModelTestAccess::setSelectedTagConcepts(store->filters(), {{1, "Cat", 2}});
     h.service->hold(row.held);
     row.start(store->concepts());
     h.service->waitForHeld(row.held);

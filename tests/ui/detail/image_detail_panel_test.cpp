@@ -139,14 +139,14 @@ TEST_F(ImageDetailPanelTest, TagChipsToggleTheFilterAndFollowIt) {
 
   QTest::mouseClick(chip, Qt::LeftButton, {}, chip->rect().center());
   settle();
-  EXPECT_EQ(store->selectedFilterTags(), (std::vector<std::string>{"<b>bold</b> & more"}));
+  EXPECT_EQ(store->filters().selectedFilterTags(), (std::vector<std::string>{"<b>bold</b> & more"}));
   EXPECT_TRUE(chip->isSelected());
   EXPECT_EQ(chip->toolTip(), toolTipHtml("filter.tag.removeFromFilter"));
   EXPECT_EQ(harness.service->calls("searchImages").back().query->filterTags,
             (std::vector<std::string>{"<b>bold</b> & more"}));
 
   // Deselected elsewhere (the sidebar): the chip follows.
-  auto removal = store->removeSelectedFilterTag("<B>BOLD</B>  & MORE");
+  auto removal = store->filters().removeSelectedFilterTag("<B>BOLD</B>  & MORE");
   settle();
   EXPECT_TRUE(removal.isReady());
   EXPECT_FALSE(chip->isSelected());
@@ -162,7 +162,7 @@ TEST_F(ImageDetailPanelTest, ThousandsOfTagsShowAPageOfChipsAtATime) {
   for (std::size_t i = 0; i < 2 * page + 201; ++i) many.promptTags.push_back("tag " + std::to_string(i));
   auto* panel = showPanel(false, {many, novelAIRecord("few.png")});
   focus("/library/many.png");
-  auto select = store->toggleFilterTag("tag " + std::to_string(page + 7));
+  auto select = store->filters().toggleFilterTag("tag " + std::to_string(page + 7));
   settle();
   ASSERT_TRUE(select.isReady());
   auto* section = find<ImageFilterTagsSection>("detail.tags");
@@ -209,7 +209,7 @@ TEST_F(ImageDetailPanelTest, ThousandsOfTagsShowAPageOfChipsAtATime) {
   }
 
   // Without the filter tag, so that the other record is among the results.
-  auto unselect = store->toggleFilterTag("tag " + std::to_string(page + 7));
+  auto unselect = store->filters().toggleFilterTag("tag " + std::to_string(page + 7));
   settle();
   ASSERT_TRUE(unselect.isReady());
   focus("/library/few.png");
@@ -231,7 +231,7 @@ TEST_F(ImageDetailPanelTest, TagChipsAreDisabledWhileTheLibraryIsPrepared) {
   const auto searches = harness.service->calls("searchImages").size();
   QTest::mouseClick(chip, Qt::LeftButton, {}, chip->rect().center());
   settle();
-  EXPECT_TRUE(store->selectedFilterTags().empty());
+  EXPECT_TRUE(store->filters().selectedFilterTags().empty());
   EXPECT_EQ(harness.service->calls("searchImages").size(), searches);
 }
 

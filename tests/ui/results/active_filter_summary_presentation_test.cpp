@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
@@ -98,11 +99,11 @@ TEST(ActiveFilterSummaryPresentationTest, ReadsTheStoreWithConceptsOnlyWhileThey
     lorvex::testing::StoreOptions options;
     options.featureAvailability.isTagConceptEnabled = conceptsEnabled;
     auto store = h.makeStore(options);
-    store->setSelectedFilterTags({"Cat"});
-    store->setSelectedTagConcepts({{5, "Felines", 2}});
-    store->setSelectedModelSource("nai-v4");
-    store->setSelectedAspectFilters({ImageAspectFilter::square});
-    store->setOnlyFavorites(true);
+    FiltersModelTestAccess::setSelectedFilterTags(store->filters(), {"Cat"});
+    FiltersModelTestAccess::setSelectedTagConcepts(store->filters(), {{5, "Felines", 2}});
+    store->filters().setSelectedModelSource("nai-v4");
+    FiltersModelTestAccess::setSelectedAspectFilters(store->filters(), {ImageAspectFilter::square});
+    FiltersModelTestAccess::setOnlyFavorites(store->filters(), true);
     store->presentation().setIsDeleteCandidateReviewPresented(true);
     const auto presentation =
         ActiveFilterSummaryPresentation::make(ActiveFilterSummaryInputs::fromStore(*store), echoLocalization());
@@ -127,22 +128,27 @@ struct Filters {
 };
 
 void apply(ImageLibraryStore& store, const Filters& filters) {
-  store.setSelectedFilterTags(filters.tags);
+  FiltersModelTestAccess::setSelectedFilterTags(store.filters(), filters.tags);
   std::vector<TagConcept> concepts;
   for (const auto id : filters.conceptIDs) concepts.push_back({id, "concept", 1});
-  store.setSelectedTagConcepts(concepts);
-  store.setSelectedModelSource(filters.model);
-  store.setSelectedAspectFilters(filters.aspects);
-  store.setOnlyFavorites(filters.favorites);
-  store.setOnlyDeleteCandidates(filters.deleteCandidates);
+  FiltersModelTestAccess::setSelectedTagConcepts(store.filters(), concepts);
+  store.filters().setSelectedModelSource(filters.model);
+  FiltersModelTestAccess::setSelectedAspectFilters(store.filters(), filters.aspects);
+  FiltersModelTestAccess::setOnlyFavorites(store.filters(), filters.favorites);
+  FiltersModelTestAccess::setOnlyDeleteCandidates(store.filters(), filters.deleteCandidates);
   store.presentation().setIsDeleteCandidateReviewPresented(filters.reviewShown);
 }
 
 Filters read(const ImageLibraryStore& store) {
-  Filters filters{store.selectedFilterTags(), {}, store.selectedModelSource(), store.selectedAspectFilters(),
-                  store.onlyFavorites(), store.onlyDeleteCandidates(),
+  Filters filters{store.filters().selectedFilterTags(),
+                  {},
+                  store.filters().selectedModelSource(),
+                  store.filters().selectedAspectFilters(),
+                  store.filters().onlyFavorites(),
+                  store.filters().onlyDeleteCandidates(),
                   store.presentation().isDeleteCandidateReviewPresented()};
-  for (const auto& selected : store.selectedTagConcepts()) filters.conceptIDs.push_back(selected.id);
+  for (const auto& selected : store.filters().selectedTagConcepts())
+    filters.conceptIDs.push_back(selected.id);
   return filters;
 }
 
@@ -197,7 +203,7 @@ TEST(ActiveFilterSummaryPresentationTest, AChipClickRemovesOnlyItsFilterAndTheRe
     h.drainEvents();
     for (const auto& task : tasks) EXPECT_TRUE(task.isReady());
     EXPECT_EQ(read(*store), row.after);
-    EXPECT_EQ(store->savedFilterTags(), (std::vector<std::string>{"cat", "dog", "fox"}));
+    EXPECT_EQ(store->filters().savedFilterTags(), (std::vector<std::string>{"cat", "dog", "fox"}));
     EXPECT_EQ(h.service->calls("searchImages").size(), row.searches);
   }
 }

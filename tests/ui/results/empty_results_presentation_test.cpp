@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
@@ -153,8 +154,8 @@ TEST(EmptyResultsPresentationTest, AConceptAloneIsNoActiveFilterHereEvenWhenConc
     options.featureAvailability.isTagConceptEnabled = true;
     auto store = h.makeStore(options);
     store->setRegisteredFolderSummaries({folder("/pics", State::available)});
-    store->setSelectedTagConcepts({{5, "Felines", 2}});
-    store->setSelectedFilterTags(row.tags);
+    FiltersModelTestAccess::setSelectedTagConcepts(store->filters(), {{5, "Felines", 2}});
+    FiltersModelTestAccess::setSelectedFilterTags(store->filters(), row.tags);
     const auto context = EmptyResultsPresentationContext::fromStore(*store, echoLocalization());
     const auto presentation = EmptyResultsPresentation::make(context, echoLocalization());
     EXPECT_EQ(presentation.title, "result.empty.noResults.title");
@@ -171,7 +172,7 @@ TEST(EmptyResultsPresentationTest, TheContextFollowsTheStore) {
   store->setIsLoadingRegisteredFolders(true);
   store->setIsLibrarySyncInProgress(true);
   store->setIndexingProgress(indexing);
-  store->setOnlyFavorites(true);
+  FiltersModelTestAccess::setOnlyFavorites(store->filters(), true);
   store->presentation().setIsDeleteCandidateReviewPresented(true);
   const auto context = EmptyResultsPresentationContext::fromStore(*store, echoLocalization());
   const EmptyResultsPresentationContext expected{

@@ -3,6 +3,7 @@
 // what its button does, the filter chips and their removal, the sort menu, the slideshow button.
 #include "ui/results/results_grid_view.h"
 
+#include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -11,13 +12,13 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
-#include <QtTest/qtestspontaneevent.h>
 
+#include "results_grid_fixture.h"
+#include "store/filters/filters_model_test_access.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/load_more_results_indicator.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_overlays.h"
-#include "results_grid_fixture.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui::testing {
@@ -115,18 +116,20 @@ TEST(ResultsGridView, TheEmptyPanelsButtonDoesWhatItSays) {
       {"first run", [](auto&) {}, "onboarding.firstRun.title", "library.addFolder",
        [](auto& f) { EXPECT_EQ(f.folderPickers, 1); }},
       {"a folder to allow again",
-       [&](auto& f) { f.store->setRegisteredFolderSummaries({open, denied}); }, "result.empty.permission.title",
-       "library.allowAccess",
+       [&](auto& f) {
+         f.store->setRegisteredFolderSummaries({open, denied});
+       },
+       "result.empty.permission.title", "library.allowAccess",
        [](auto& f) { EXPECT_EQ(f.reauthorized, std::vector<std::string>{"/photos/locked"}); }},
       {"no results under a filter",
        [&](auto& f) {
          f.store->setRegisteredFolderSummaries({open});
-         f.store->setOnlyFavorites(true);
+         FiltersModelTestAccess::setOnlyFavorites(f.store->filters(), true);
          f.harness.service->setRecords(libraryImages(0, 3));  // none of them a favourite
        },
        "result.empty.noResults.title", "filter.summary.resetAll",
        [](auto& f) {
-         EXPECT_FALSE(f.store->onlyFavorites());
+         EXPECT_FALSE(f.store->filters().onlyFavorites());
          EXPECT_EQ(f.store->resultWindow().records().size(), 3U);
        }},
       {"no results, no filter", [&](auto& f) { f.store->setRegisteredFolderSummaries({open}); },
@@ -156,8 +159,8 @@ TEST(ResultsGridView, ChipsNameTheFiltersAndRemoveThemOneByOne) {
   f.search();
   EXPECT_FALSE(f.shown("results.filterSummary"));  // no filter: no bar
 
-  f.store->setSelectedFilterTags({"Cat Ears"});
-  f.store->setOnlyFavorites(true);
+  FiltersModelTestAccess::setSelectedFilterTags(f.store->filters(), {"Cat Ears"});
+  FiltersModelTestAccess::setOnlyFavorites(f.store->filters(), true);
   f.drain();
   ASSERT_TRUE(f.shown("results.filterSummary"));
   auto* tagChip = f.named<QAbstractButton>("results.filterChip.tag:cat ears");
@@ -168,14 +171,14 @@ TEST(ResultsGridView, ChipsNameTheFiltersAndRemoveThemOneByOne) {
 
   tagChip->click();
   f.drain();
-  EXPECT_TRUE(f.store->selectedFilterTags().empty());
-  EXPECT_TRUE(f.store->onlyFavorites());
+  EXPECT_TRUE(f.store->filters().selectedFilterTags().empty());
+  EXPECT_TRUE(f.store->filters().onlyFavorites());
   EXPECT_EQ(f.harness.service->calls("searchImages").size(), searches + 1);
   EXPECT_EQ(findByName<QWidget>(*f.view, "results.filterChip.tag:cat ears"), nullptr);
 
   f.named<QAbstractButton>("results.filterReset")->click();
   f.drain();
-  EXPECT_FALSE(f.store->onlyFavorites());
+  EXPECT_FALSE(f.store->filters().onlyFavorites());
   EXPECT_FALSE(f.shown("results.filterSummary"));
 }
 
@@ -186,8 +189,8 @@ TEST(ResultsGridView, TheChipsRowHasItsHeightAndTheWheelBringsTheResetIntoView) 
   ResultsViewFixture f(libraryImages(0, 5));
   f.search();
   f.view->resize(360, 560);
-  f.store->setSelectedFilterTags({"Cat Ears", "Long Hair", "Night Sky"});
-  f.store->setOnlyFavorites(true);
+  FiltersModelTestAccess::setSelectedFilterTags(f.store->filters(), {"Cat Ears", "Long Hair", "Night Sky"});
+  FiltersModelTestAccess::setOnlyFavorites(f.store->filters(), true);
   f.drain();
   auto* row = f.named<QScrollArea>("results.filterSummary.scroll");
   auto* reset = f.named<QAbstractButton>("results.filterReset");
@@ -262,7 +265,7 @@ TEST(ResultsGridView, TheSortMenuChangesTheSortOnlyWhenAPersonChooses) {
   sort->setCurrentIndex(2);
   Q_EMIT sort->activated(2);
   f.drain();
-  EXPECT_EQ(f.store->searchSort(), ImageSearchSort::fileNameAscending);
+  EXPECT_EQ(f.store->filters().searchSort(), ImageSearchSort::fileNameAscending);
   ASSERT_EQ(f.harness.service->calls("searchImages").size(), searches + 1);
   EXPECT_EQ(f.harness.service->calls("searchImages").back().query->sort, ImageSearchSort::fileNameAscending);
 
@@ -271,11 +274,12 @@ TEST(ResultsGridView, TheSortMenuChangesTheSortOnlyWhenAPersonChooses) {
   EXPECT_EQ(f.harness.service->calls("searchImages").size(), searches + 1);
 
   // The store changes the sort: the menu follows without choosing anything itself.
-  auto task = lorvex::testing::startFlow(
-      *f.store, [&](std::stop_token) { return f.store->selectSearchSort(ImageSearchSort::modificationDateAscending); });
+  auto task = lorvex::testing::startFlow(*f.store, [&](std::stop_token) {
+    return f.store->filters().selectSearchSort(ImageSearchSort::modificationDateAscending);
+  });
   f.drain();
   EXPECT_EQ(sort->currentIndex(), 1);
-  EXPECT_EQ(f.store->searchSort(), ImageSearchSort::modificationDateAscending);
+  EXPECT_EQ(f.store->filters().searchSort(), ImageSearchSort::modificationDateAscending);
   EXPECT_EQ(f.harness.service->calls("searchImages").size(), searches + 2);
 }
 

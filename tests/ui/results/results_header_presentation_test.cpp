@@ -149,7 +149,7 @@ TEST(ResultsHeaderPresentationTest, ChoosingASortRefreshesUnlessItIsAlreadySelec
     f.h.drainEvents();
     ASSERT_TRUE(choice.isReady());
     EXPECT_EQ(f.h.service->calls("searchImages").size() - searchesBefore, row.searches);
-    EXPECT_EQ(f.store->searchSort(), row.chosen);
+    EXPECT_EQ(f.store->filters().searchSort(), row.chosen);
     EXPECT_EQ(f.header().selectedSortIndex, row.selectedIndex);
   }
 }

@@ -7,11 +7,12 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "sidebar_widget_fixture.h"
+#include "store/filters/filters_model_test_access.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/sidebar/filter_row_button.h"
 #include "ui/sidebar/filter_row_list.h"
 #include "ui/sidebar/suggestion_popovers.h"
-#include "sidebar_widget_fixture.h"
 
 namespace lorvex::ui::testing {
 namespace {
@@ -76,7 +77,7 @@ TEST_F(FilterSidebarFiltersTest, RowsAndTogglesCallTheStoreOnceAndFollowIt) {
   EXPECT_FALSE(sky->isChecked());  // the click itself moves no mark
   settle();
   EXPECT_EQ(searches() - before, 1u);
-  EXPECT_EQ(store->selectedFilterTags(), (std::vector<std::string>{"sky"}));
+  EXPECT_EQ(store->filters().selectedFilterTags(), (std::vector<std::string>{"sky"}));
   EXPECT_TRUE(sky->isChecked());
   EXPECT_EQ(sky->presentation().mark.symbol, "checkmark.circle.fill");
 
@@ -86,7 +87,7 @@ TEST_F(FilterSidebarFiltersTest, RowsAndTogglesCallTheStoreOnceAndFollowIt) {
   QTest::mouseClick(portrait, Qt::LeftButton, {}, QPoint(portrait->width() - 5, portrait->height() / 2));  // the gap
   settle();
   EXPECT_EQ(searches() - before, 1u);
-  EXPECT_TRUE(store->isAspectFilterSelected(ImageAspectFilter::portrait));
+  EXPECT_TRUE(store->filters().isAspectFilterSelected(ImageAspectFilter::portrait));
   EXPECT_TRUE(portrait->isChecked());
 
   before = searches();
@@ -94,10 +95,11 @@ TEST_F(FilterSidebarFiltersTest, RowsAndTogglesCallTheStoreOnceAndFollowIt) {
   favorites->click();
   settle();
   EXPECT_EQ(searches() - before, 1u);
-  EXPECT_TRUE(store->onlyFavorites());
+  EXPECT_TRUE(store->filters().onlyFavorites());
   EXPECT_TRUE(favorites->isChecked());
   before = searches();
-  store->setOnlyFavorites(false);  // a change from the store is shown and calls nothing
+  FiltersModelTestAccess::setOnlyFavorites(store->filters(),
+                                           false);  // a change from the store is shown and calls nothing
   settle();
   EXPECT_FALSE(favorites->isChecked());
   EXPECT_EQ(searches(), before);
@@ -106,7 +108,7 @@ TEST_F(FilterSidebarFiltersTest, RowsAndTogglesCallTheStoreOnceAndFollowIt) {
   find<QCheckBox>("sidebar.filter.deleteCandidatesOnly")->click();
   settle();
   EXPECT_EQ(searches() - before, 1u);
-  EXPECT_TRUE(store->onlyDeleteCandidates());
+  EXPECT_TRUE(store->filters().onlyDeleteCandidates());
 }
 
 TEST_F(FilterSidebarFiltersTest, ModelRowClearsOnceAndOnlyWhenSet) {
@@ -116,7 +118,7 @@ TEST_F(FilterSidebarFiltersTest, ModelRowClearsOnceAndOnlyWhenSet) {
   ASSERT_NE(select, nullptr);
   EXPECT_FALSE(clear->isVisible());
   EXPECT_EQ(select->presentation().text, "filter.model.all");
-  store->setSelectedModelSource("nai-v4");
+  store->filters().setSelectedModelSource("nai-v4");
   settle();
   ASSERT_TRUE(clear->isVisible());
   EXPECT_EQ(select->accessibleName(), "filter.model.filterBy(nai-v4)");
@@ -126,7 +128,7 @@ TEST_F(FilterSidebarFiltersTest, ModelRowClearsOnceAndOnlyWhenSet) {
   ASSERT_EQ(QApplication::focusWidget(), clear);
   QTest::keyClick(clear, Qt::Key_Space);
   settle();
-  EXPECT_FALSE(store->selectedModelSource());
+  EXPECT_FALSE(store->filters().selectedModelSource());
   EXPECT_EQ(callCount("searchImages") - before, 1u);
   EXPECT_EQ(harness.service->calls("searchImages").back().query->limit, 501);
 }
@@ -199,8 +201,9 @@ TEST_F(FilterSidebarFiltersTest, TypedTagIsAddedAndThePopoverStays) {
   QTest::keyClicks(custom, "  blue   sky ");
   QTest::keyClick(custom, Qt::Key_Return);
   settle();
-  EXPECT_EQ(store->savedFilterTags(), (std::vector<std::string>{"Blue Sky", "cat"}));  // the saved spelling, first
-  EXPECT_EQ(store->selectedFilterTags(), (std::vector<std::string>{"Blue Sky"}));
+  EXPECT_EQ(store->filters().savedFilterTags(),
+            (std::vector<std::string>{"Blue Sky", "cat"}));  // the saved spelling, first
+  EXPECT_EQ(store->filters().selectedFilterTags(), (std::vector<std::string>{"Blue Sky"}));
   EXPECT_TRUE(custom->text().isEmpty());
   EXPECT_EQ(sidebar->tagPopover(), panel);  // Return in the field keeps the popover
 
@@ -232,8 +235,8 @@ TEST_F(FilterSidebarFiltersTest, ReturnInTheSearchFieldAddsTheTypedTagAndThePopo
   QTest::keyClicks(search, "  night   city ");
   QTest::keyClick(search, Qt::Key_Return);
   settle();
-  EXPECT_EQ(store->savedFilterTags(), (std::vector<std::string>{"night city", "cat"}));
-  EXPECT_EQ(store->selectedFilterTags(), (std::vector<std::string>{"night city"}));
+  EXPECT_EQ(store->filters().savedFilterTags(), (std::vector<std::string>{"night city", "cat"}));
+  EXPECT_EQ(store->filters().selectedFilterTags(), (std::vector<std::string>{"night city"}));
   EXPECT_TRUE(store->presentation().isTagAdditionPopoverPresented());
   EXPECT_EQ(sidebar->tagPopover(), panel);
   EXPECT_EQ(search->text(), "  night   city ");  // the search stays, its suggestion now marked
@@ -257,7 +260,7 @@ TEST_F(FilterSidebarFiltersTest, TagPopoverListsAndTogglesSuggestions) {
   Q_EMIT list->clicked(model.index(1));
   settle();
   EXPECT_EQ(callCount("searchImages") - before, 1u);
-  EXPECT_EQ(store->selectedFilterTags(), (std::vector<std::string>{"A"}));
+  EXPECT_EQ(store->filters().selectedFilterTags(), (std::vector<std::string>{"A"}));
   EXPECT_EQ(model.presentationAt(1).mark.symbol, "checkmark.circle.fill");
   EXPECT_EQ(sidebar->tagPopover(), panel);
 }
@@ -334,7 +337,7 @@ TEST_F(FilterSidebarFiltersTest, ModelPopoverChoosesAModelAndStaysOpen) {
   std::size_t before = callCount("searchImages");
   Q_EMIT list->clicked(panel->listModel().index(1));
   settle();
-  EXPECT_EQ(store->selectedModelSource(), "sdxl");
+  EXPECT_EQ(store->filters().selectedModelSource(), "sdxl");
   EXPECT_EQ(callCount("searchImages") - before, 1u);
   EXPECT_EQ(panel->listModel().presentationAt(1).mark.symbol, "checkmark.circle.fill");
   EXPECT_EQ(sidebar->modelPopover(), panel);

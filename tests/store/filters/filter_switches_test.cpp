@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
 
@@ -36,29 +37,30 @@ struct Filters {
 };
 
 void apply(ImageLibraryStore& store, const Filters& filters) {
-  store.setSelectedAspectFilters(filters.aspects);
-  store.setOnlyFavorites(filters.favorites);
-  store.setOnlyDeleteCandidates(filters.deleteCandidates);
+  FiltersModelTestAccess::setSelectedAspectFilters(store.filters(), filters.aspects);
+  FiltersModelTestAccess::setOnlyFavorites(store.filters(), filters.favorites);
+  FiltersModelTestAccess::setOnlyDeleteCandidates(store.filters(), filters.deleteCandidates);
   store.presentation().setIsDeleteCandidateReviewPresented(filters.reviewShown);
-  store.setSelectedFilterTags(filters.tags);
+  FiltersModelTestAccess::setSelectedFilterTags(store.filters(), filters.tags);
   std::vector<TagConcept> concepts;
-  for (const auto id : filters.conceptIDs) concepts.push_back(TagConcept{id, "concept " + std::to_string(id), 1});
-  store.setSelectedTagConcepts(concepts);
-  store.setSelectedModelSource(filters.model);
-  store.setSearchSort(filters.sort);
+  for (const auto id : filters.conceptIDs)
+    concepts.push_back(TagConcept{id, "concept " + std::to_string(id), 1});
+  FiltersModelTestAccess::setSelectedTagConcepts(store.filters(), concepts);
+  store.filters().setSelectedModelSource(filters.model);
+  FiltersModelTestAccess::setSearchSort(store.filters(), filters.sort);
 }
 
 void expectState(const ImageLibraryStore& store, const Filters& filters) {
-  EXPECT_EQ(store.selectedAspectFilters(), filters.aspects);
-  EXPECT_EQ(store.onlyFavorites(), filters.favorites);
-  EXPECT_EQ(store.onlyDeleteCandidates(), filters.deleteCandidates);
+  EXPECT_EQ(store.filters().selectedAspectFilters(), filters.aspects);
+  EXPECT_EQ(store.filters().onlyFavorites(), filters.favorites);
+  EXPECT_EQ(store.filters().onlyDeleteCandidates(), filters.deleteCandidates);
   EXPECT_EQ(store.presentation().isDeleteCandidateReviewPresented(), filters.reviewShown);
-  EXPECT_EQ(store.selectedFilterTags(), filters.tags);
+  EXPECT_EQ(store.filters().selectedFilterTags(), filters.tags);
   std::vector<std::int64_t> ids;
-  for (const auto& selected : store.selectedTagConcepts()) ids.push_back(selected.id);
+  for (const auto& selected : store.filters().selectedTagConcepts()) ids.push_back(selected.id);
   EXPECT_EQ(ids, filters.conceptIDs);
-  EXPECT_EQ(store.selectedModelSource(), filters.model);
-  EXPECT_EQ(store.searchSort(), filters.sort);
+  EXPECT_EQ(store.filters().selectedModelSource(), filters.model);
+  EXPECT_EQ(store.filters().searchSort(), filters.sort);
 }
 
 void expectQuery(const ImageSearchQuery& query, const Filters& filters) {
@@ -81,14 +83,28 @@ TEST(ImageLibraryStoreFilterSwitches, EachChangeRefreshesOnceWithItsQuery) {
     Filters after;
     bool refreshes;
   };
-  const auto toggleAspect = [](ImageAspectFilter a) { return [a](ImageLibraryStore& s) { return s.toggleAspectFilter(a); }; };
-  const auto removeAspect = [](ImageAspectFilter a) { return [a](ImageLibraryStore& s) { return s.removeAspectFilter(a); }; };
-  const auto favorites = [](bool v) { return [v](ImageLibraryStore& s) { return s.setOnlyFavoritesFilter(v); }; };
-  const auto candidates = [](bool v) { return [v](ImageLibraryStore& s) { return s.setOnlyDeleteCandidatesFilter(v); }; };
-  const auto sortBy = [](ImageSearchSort v) { return [v](ImageLibraryStore& s) { return s.selectSearchSort(v); }; };
-  const Operation clearFavorites = [](ImageLibraryStore& s) { return s.clearOnlyFavoritesFilter(); };
-  const Operation clearCandidates = [](ImageLibraryStore& s) { return s.clearOnlyDeleteCandidatesFilter(); };
-  const Operation clearAll = [](ImageLibraryStore& s) { return s.clearAllFilters(); };
+  const auto toggleAspect = [](ImageAspectFilter a) {
+    return [a](ImageLibraryStore& s) { return s.filters().toggleAspectFilter(a); };
+  };
+  const auto removeAspect = [](ImageAspectFilter a) {
+    return [a](ImageLibraryStore& s) { return s.filters().removeAspectFilter(a); };
+  };
+  const auto favorites = [](bool v) {
+    return [v](ImageLibraryStore& s) { return s.filters().setOnlyFavoritesFilter(v); };
+  };
+  const auto candidates = [](bool v) {
+    return [v](ImageLibraryStore& s) { return s.filters().setOnlyDeleteCandidatesFilter(v); };
+  };
+  const auto sortBy = [](ImageSearchSort v) {
+    return [v](ImageLibraryStore& s) { return s.filters().selectSearchSort(v); };
+  };
+  const Operation clearFavorites = [](ImageLibraryStore& s) {
+    return s.filters().clearOnlyFavoritesFilter();
+  };
+  const Operation clearCandidates = [](ImageLibraryStore& s) {
+    return s.filters().clearOnlyDeleteCandidatesFilter();
+  };
+  const Operation clearAll = [](ImageLibraryStore& s) { return s.filters().clearAllFilters(); };
   const auto byName = ImageSearchSort::fileNameAscending;
   const Filters everything{.aspects = {landscape},
                            .favorites = true,
@@ -99,37 +115,77 @@ TEST(ImageLibraryStoreFilterSwitches, EachChangeRefreshesOnceWithItsQuery) {
                            .model = "nai-v4",
                            .sort = byName};
   const std::vector<Row> rows = {
-      {"aspect added in front of one chosen earlier", {.aspects = {square}}, toggleAspect(portrait), {.aspects = {portrait, square}}, true},
-      {"aspect added between", {.aspects = {portrait, square}}, toggleAspect(landscape), {.aspects = {portrait, landscape, square}}, true},
-      {"aspect toggled off", {.aspects = {portrait, square}}, toggleAspect(square), {.aspects = {portrait}}, true},
+      {"aspect added in front of one chosen earlier",
+       {.aspects = {square}},
+       toggleAspect(portrait),
+       {.aspects = {portrait, square}},
+       true},
+      {"aspect added between",
+       {.aspects = {portrait, square}},
+       toggleAspect(landscape),
+       {.aspects = {portrait, landscape, square}},
+       true},
+      {"aspect toggled off",
+       {.aspects = {portrait, square}},
+       toggleAspect(square),
+       {.aspects = {portrait}},
+       true},
       {"the last aspect toggled off", {.aspects = {landscape}}, toggleAspect(landscape), {}, true},
-      {"aspect removed, the rest in place", {.aspects = {portrait, landscape, square}}, removeAspect(portrait), {.aspects = {landscape, square}}, true},
-      {"aspect not selected: no refresh", {.aspects = {square}}, removeAspect(portrait), {.aspects = {square}}, false},
+      {"aspect removed, the rest in place",
+       {.aspects = {portrait, landscape, square}},
+       removeAspect(portrait),
+       {.aspects = {landscape, square}},
+       true},
+      {"aspect not selected: no refresh",
+       {.aspects = {square}},
+       removeAspect(portrait),
+       {.aspects = {square}},
+       false},
       {"favorites on", {}, favorites(true), {.favorites = true}, true},
       {"favorites on again: no refresh", {.favorites = true}, favorites(true), {.favorites = true}, false},
       {"favorites off", {.favorites = true}, favorites(false), {}, true},
       {"favorites cleared", {.favorites = true}, clearFavorites, {}, true},
       {"favorites cleared while off: no refresh", {}, clearFavorites, {}, false},
       {"candidates on does not open the review", {}, candidates(true), {.deleteCandidates = true}, true},
-      {"candidates off closes the review", {.deleteCandidates = true, .reviewShown = true}, candidates(false), {}, true},
-      {"candidates off while off leaves the review: no refresh", {.reviewShown = true}, candidates(false),
-       {.reviewShown = true}, false},
-      {"candidates cleared closes the review", {.deleteCandidates = true, .reviewShown = true}, clearCandidates, {}, true},
+      {"candidates off closes the review",
+       {.deleteCandidates = true, .reviewShown = true},
+       candidates(false),
+       {},
+       true},
+      {"candidates off while off leaves the review: no refresh",
+       {.reviewShown = true},
+       candidates(false),
+       {.reviewShown = true},
+       false},
+      {"candidates cleared closes the review",
+       {.deleteCandidates = true, .reviewShown = true},
+       clearCandidates,
+       {},
+       true},
       {"candidates cleared while off but the review shown", {.reviewShown = true}, clearCandidates, {}, true},
       {"candidates cleared with nothing to do: no refresh", {}, clearCandidates, {}, false},
-      {"sort changed", {}, sortBy(ImageSearchSort::fileNameDescending), {.sort = ImageSearchSort::fileNameDescending}, true},
+      {"sort changed",
+       {},
+       sortBy(ImageSearchSort::fileNameDescending),
+       {.sort = ImageSearchSort::fileNameDescending},
+       true},
       {"sort unchanged: no refresh", {.sort = byName}, sortBy(byName), {.sort = byName}, false},
       {"clear all keeps the sort", everything, clearAll, {.sort = byName}, true},
       {"clear all with only the review shown", {.reviewShown = true}, clearAll, {}, true},
       {"clear all with one concept", {.conceptIDs = {3}}, clearAll, {}, true},
       {"clear all with a model", {.model = "nai-v4"}, clearAll, {}, true},
-      {"clear all with nothing active and a sort: no refresh", {.sort = byName}, clearAll, {.sort = byName}, false},
+      {"clear all with nothing active and a sort: no refresh",
+       {.sort = byName},
+       clearAll,
+       {.sort = byName},
+       false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     testing::StoreHarness h;
     // Aspects and concepts are the database's business: the answer itself is not looked at here.
-    h.service->setAnswer("searchImages", [](const testing::ServiceCall&) { return std::any(std::vector<ImageRecord>{}); });
+    h.service->setAnswer("searchImages",
+                         [](const testing::ServiceCall&) { return std::any(std::vector<ImageRecord>{}); });
     testing::StoreOptions options;
     options.savedFilterTags = {"cat", "dog"};
     auto store = h.makeStore(options);
@@ -139,7 +195,7 @@ TEST(ImageLibraryStoreFilterSwitches, EachChangeRefreshesOnceWithItsQuery) {
     h.drainEvents();
     ASSERT_TRUE(task.isReady());
     expectState(*store, row.after);
-    EXPECT_EQ(store->savedFilterTags(), (Strings{"cat", "dog"}));
+    EXPECT_EQ(store->filters().savedFilterTags(), (Strings{"cat", "dog"}));
     const auto searches = h.service->calls("searchImages");
     ASSERT_EQ(searches.size(), row.refreshes ? 1u : 0u);
     if (!row.refreshes) continue;
@@ -151,10 +207,10 @@ TEST(ImageLibraryStoreFilterSwitches, EachChangeRefreshesOnceWithItsQuery) {
 TEST(ImageLibraryStoreFilterSwitches, AspectSelectionIsAnsweredPerAspect) {
   testing::StoreHarness h;
   auto store = h.makeStore();
-  store->setSelectedAspectFilters({landscape});
-  EXPECT_FALSE(store->isAspectFilterSelected(portrait));
-  EXPECT_TRUE(store->isAspectFilterSelected(landscape));
-  EXPECT_FALSE(store->isAspectFilterSelected(square));
+  FiltersModelTestAccess::setSelectedAspectFilters(store->filters(), {landscape});
+  EXPECT_FALSE(store->filters().isAspectFilterSelected(portrait));
+  EXPECT_TRUE(store->filters().isAspectFilterSelected(landscape));
+  EXPECT_FALSE(store->filters().isAspectFilterSelected(square));
 }
 
 // The review closes before the filter goes off, so nothing sees the review open over results that
@@ -162,13 +218,15 @@ TEST(ImageLibraryStoreFilterSwitches, AspectSelectionIsAnsweredPerAspect) {
 TEST(ImageLibraryStoreFilterSwitches, TheReviewClosesBeforeTheFilterTurnsOff) {
   testing::StoreHarness h;
   auto store = h.makeStore();
-  store->setOnlyDeleteCandidates(true);
+  FiltersModelTestAccess::setOnlyDeleteCandidates(store->filters(), true);
   store->presentation().setIsDeleteCandidateReviewPresented(true);
   std::vector<std::string> events;
-  QObject::connect(&store->presentation(), &ImageLibraryPresentationState::isDeleteCandidateReviewPresentedChanged,
+  QObject::connect(&store->presentation(),
+                   &ImageLibraryPresentationState::isDeleteCandidateReviewPresentedChanged,
                    [&] { events.push_back("review closed"); });
-  QObject::connect(store.get(), &ImageLibraryStore::onlyDeleteCandidatesChanged, [&] { events.push_back("filter off"); });
-  auto task = store->setOnlyDeleteCandidatesFilter(false);
+  QObject::connect(&store->filters(), &FiltersModel::onlyDeleteCandidatesChanged,
+                   [&] { events.push_back("filter off"); });
+  auto task = store->filters().setOnlyDeleteCandidatesFilter(false);
   h.drainEvents();
   ASSERT_TRUE(task.isReady());
   EXPECT_EQ(events, (std::vector<std::string>{"review closed", "filter off"}));

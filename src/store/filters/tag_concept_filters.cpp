@@ -4,14 +4,15 @@
 #include <utility>
 #include <vector>
 
-#include "store/image_library_store.h"
+#include "store/filters/filters_model.h"
 
 namespace lorvex {
 
 namespace {
 
 bool holdsConcept(const std::vector<TagConcept>& concepts, std::int64_t conceptID) {
-  return std::any_of(concepts.begin(), concepts.end(), [&](const TagConcept& entry) { return entry.id == conceptID; });
+  return std::any_of(concepts.begin(), concepts.end(),
+                     [&](const TagConcept& entry) { return entry.id == conceptID; });
 }
 
 std::vector<TagConcept> withoutConcept(std::vector<TagConcept> concepts, std::int64_t conceptID) {
@@ -21,8 +22,8 @@ std::vector<TagConcept> withoutConcept(std::vector<TagConcept> concepts, std::in
 
 }  // namespace
 
-QCoro::Task<void> ImageLibraryStore::toggleSelectedTagConcept(TagConcept concept_) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> FiltersModel::toggleSelectedTagConcept(TagConcept concept_) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   // Matched by id only: an entry whose name is out of date is still the same filter.
   std::vector<TagConcept> selection = selectedTagConcepts_;
@@ -35,18 +36,18 @@ QCoro::Task<void> ImageLibraryStore::toggleSelectedTagConcept(TagConcept concept
   std::stable_sort(selection.begin(), selection.end(),
                    [](const TagConcept& a, const TagConcept& b) { return a.id < b.id; });
   setSelectedTagConcepts(std::move(selection));
-  co_await refreshResults(kFirstPageLimit, true);
+  co_await dependents_.refreshResultsAfterFilterChange();
 }
 
-QCoro::Task<void> ImageLibraryStore::removeSelectedTagConcept(std::int64_t conceptID) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> FiltersModel::removeSelectedTagConcept(std::int64_t conceptID) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   if (!holdsConcept(selectedTagConcepts_, conceptID)) co_return;
   setSelectedTagConcepts(withoutConcept(selectedTagConcepts_, conceptID));
-  co_await refreshResults(kFirstPageLimit, true);
+  co_await dependents_.refreshResultsAfterFilterChange();
 }
 
-void ImageLibraryStore::showStoredTagConceptInSelection(const TagConcept& concept_) {
+void FiltersModel::showStoredTagConceptInSelection(const TagConcept& concept_) {
   creatingThread_.check();
   if (!holdsConcept(selectedTagConcepts_, concept_.id)) return;
   std::vector<TagConcept> selection = withoutConcept(selectedTagConcepts_, concept_.id);

@@ -8,7 +8,7 @@
 
 #include "model/text/unicode.h"
 #include "model/text/whitespace.h"
-#include "store/image_library_store.h"
+#include "store/filters/filters_model.h"
 
 namespace lorvex {
 
@@ -26,13 +26,13 @@ std::vector<std::string> withoutIgnoringCase(std::vector<std::string> tags, std:
 
 }  // namespace
 
-std::optional<std::string> ImageLibraryStore::insertSavedFilterTag(std::string_view tag) {
+std::optional<std::string> FiltersModel::insertSavedFilterTag(std::string_view tag) {
   std::optional<std::string> normalized = text::normalizedWhitespace(tag);
   if (!normalized) return std::nullopt;
   // The form saved first stays the tag's form: adding "cat" to a saved "Cat" moves "Cat".
-  const auto saved = std::find_if(savedFilterTags_.begin(), savedFilterTags_.end(), [&](const std::string& entry) {
-    return text::equalIgnoringCase(entry, *normalized);
-  });
+  const auto saved =
+      std::find_if(savedFilterTags_.begin(), savedFilterTags_.end(),
+                   [&](const std::string& entry) { return text::equalIgnoringCase(entry, *normalized); });
   std::string canonical = saved != savedFilterTags_.end() ? *saved : std::move(*normalized);
   std::vector<std::string> tags = withoutIgnoringCase(savedFilterTags_, canonical);
   tags.insert(tags.begin(), canonical);
@@ -40,32 +40,34 @@ std::optional<std::string> ImageLibraryStore::insertSavedFilterTag(std::string_v
   return canonical;
 }
 
-void ImageLibraryStore::selectFilterTag(const std::string& tag) {
+void FiltersModel::selectFilterTag(const std::string& tag) {
   std::vector<std::string> tags = withoutIgnoringCase(selectedFilterTags_, tag);
   tags.push_back(tag);
   setSelectedFilterTags(std::move(tags));
 }
 
-void ImageLibraryStore::persistSavedFilterTags() { filterTagStore_->saveFilterTags(savedFilterTags_); }
+void FiltersModel::persistSavedFilterTags() {
+  filterTagStore_->saveFilterTags(savedFilterTags_);
+}
 
-bool ImageLibraryStore::isFilterTagSelected(std::string_view tag) const {
+bool FiltersModel::isFilterTagSelected(std::string_view tag) const {
   creatingThread_.check();
   const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
   return normalized && containsIgnoringCase(selectedFilterTags_, *normalized);
 }
 
-QCoro::Task<void> ImageLibraryStore::addFilterTag(std::string tag) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> FiltersModel::addFilterTag(std::string tag) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const std::optional<std::string> canonical = insertSavedFilterTag(tag);
   if (!canonical) co_return;
   selectFilterTag(*canonical);
   persistSavedFilterTags();
-  co_await refreshResults(kFirstPageLimit, true);
+  co_await dependents_.refreshResultsAfterFilterChange();
 }
 
-QCoro::Task<void> ImageLibraryStore::toggleFilterTag(std::string tag) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> FiltersModel::toggleFilterTag(std::string tag) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
   if (!normalized) co_return;
@@ -77,20 +79,20 @@ QCoro::Task<void> ImageLibraryStore::toggleFilterTag(std::string tag) {
     selectFilterTag(*canonical);
     persistSavedFilterTags();
   }
-  co_await refreshResults(kFirstPageLimit, true);
+  co_await dependents_.refreshResultsAfterFilterChange();
 }
 
-QCoro::Task<void> ImageLibraryStore::removeSelectedFilterTag(std::string tag) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> FiltersModel::removeSelectedFilterTag(std::string tag) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
   if (!normalized || !containsIgnoringCase(selectedFilterTags_, *normalized)) co_return;
   setSelectedFilterTags(withoutIgnoringCase(selectedFilterTags_, *normalized));
-  co_await refreshResults(kFirstPageLimit, true);
+  co_await dependents_.refreshResultsAfterFilterChange();
 }
 
-QCoro::Task<void> ImageLibraryStore::removeSavedFilterTag(std::string tag) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> FiltersModel::removeSavedFilterTag(std::string tag) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
   if (!normalized || !containsIgnoringCase(savedFilterTags_, *normalized)) co_return;
@@ -98,7 +100,7 @@ QCoro::Task<void> ImageLibraryStore::removeSavedFilterTag(std::string tag) {
   setSavedFilterTags(withoutIgnoringCase(savedFilterTags_, *normalized));
   setSelectedFilterTags(withoutIgnoringCase(selectedFilterTags_, *normalized));
   persistSavedFilterTags();
-  if (wasSelected) co_await refreshResults(kFirstPageLimit, true);
+  if (wasSelected) co_await dependents_.refreshResultsAfterFilterChange();
 }
 
 }  // namespace lorvex

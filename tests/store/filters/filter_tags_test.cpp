@@ -14,6 +14,7 @@
 
 #include "platform/settings.h"
 #include "services/user_defaults_filter_tag_store.h"
+#include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/list_stores.h"
 #include "store/support/store_harness.h"
@@ -30,7 +31,8 @@ constexpr const char* kSuite = "app.lorvex.FilterTagsTest";
 // The real settings store, counting its saves.
 class CountingFilterTagStore final : public FilterTagPersisting {
  public:
-  explicit CountingFilterTagStore(const std::filesystem::path& folder) : store_(platform::Settings(kSuite, folder)) {}
+  explicit CountingFilterTagStore(const std::filesystem::path& folder)
+      : store_(platform::Settings(kSuite, folder)) {}
   std::vector<std::string> loadFilterTags() const override { return store_.loadFilterTags(); }
   void saveFilterTags(const std::vector<std::string>& tags) override {
     ++saves;
@@ -51,8 +53,9 @@ struct FilterTagFixture {
 
   std::unique_ptr<ImageLibraryStore> makeStore() {
     return std::make_unique<ImageLibraryStore>(
-        harness.service, std::nullopt, ProductFeatureAvailability{}, std::make_shared<testing::ListExclusionStore>(),
-        tagStore, std::make_shared<TransientImageLibraryUIPreferenceStore>(kDefaultUIPreferences), 3'000'000'000,
+        harness.service, std::nullopt, ProductFeatureAvailability{},
+        std::make_shared<testing::ListExclusionStore>(), tagStore,
+        std::make_shared<TransientImageLibraryUIPreferenceStore>(kDefaultUIPreferences), 3'000'000'000,
         LiveServiceFactory{}, false, harness.clock, harness.userInitiatedPool, harness.utilityPool);
   }
 
@@ -85,52 +88,138 @@ TEST(ImageLibraryStoreFilterTags, ListsSavesAndRefreshes) {
     std::size_t refreshes;
   };
   const auto add = [](std::string tag) {
-    return [tag](ImageLibraryStore& s) { return s.addFilterTag(tag); };
+    return [tag](ImageLibraryStore& s) { return s.filters().addFilterTag(tag); };
   };
   const auto toggle = [](std::string tag) {
-    return [tag](ImageLibraryStore& s) { return s.toggleFilterTag(tag); };
+    return [tag](ImageLibraryStore& s) { return s.filters().toggleFilterTag(tag); };
   };
   const auto deselect = [](std::string tag) {
-    return [tag](ImageLibraryStore& s) { return s.removeSelectedFilterTag(tag); };
+    return [tag](ImageLibraryStore& s) { return s.filters().removeSelectedFilterTag(tag); };
   };
   const auto forget = [](std::string tag) {
-    return [tag](ImageLibraryStore& s) { return s.removeSavedFilterTag(tag); };
+    return [tag](ImageLibraryStore& s) { return s.filters().removeSavedFilterTag(tag); };
   };
   const std::vector<Row> rows = {
-      {"add: the saved form moves to the front and is selected", {"Dog", "Cat"}, {}, add(" cat "),
-       {"Cat", "Dog"}, {"Cat"}, 1, 1},
-      {"add: a new tag, normalised", {"Dog"}, {}, add("  black \t  cat\n"), {"black cat", "Dog"}, {"black cat"}, 1, 1},
-      {"add: already saved and selected still saves and refreshes", {"Cat"}, {"Cat"}, add("CAT"), {"Cat"}, {"Cat"}, 1, 1},
-      {"add: selected tags keep their order, the tag goes last", {"B", "A"}, {"A", "B"}, add("a"), {"A", "B"}, {"B", "A"}, 1, 1},
-      {"add: caseless match beyond lowercasing", {"Straße"}, {}, add("STRASSE"), {"Straße"}, {"Straße"}, 1, 1},
+      {"add: the saved form moves to the front and is selected",
+       {"Dog", "Cat"},
+       {},
+       add(" cat "),
+       {"Cat", "Dog"},
+       {"Cat"},
+       1,
+       1},
+      {"add: a new tag, normalised",
+       {"Dog"},
+       {},
+       add("  black \t  cat\n"),
+       {"black cat", "Dog"},
+       {"black cat"},
+       1,
+       1},
+      {"add: already saved and selected still saves and refreshes",
+       {"Cat"},
+       {"Cat"},
+       add("CAT"),
+       {"Cat"},
+       {"Cat"},
+       1,
+       1},
+      {"add: selected tags keep their order, the tag goes last",
+       {"B", "A"},
+       {"A", "B"},
+       add("a"),
+       {"A", "B"},
+       {"B", "A"},
+       1,
+       1},
+      {"add: caseless match beyond lowercasing",
+       {"Straße"},
+       {},
+       add("STRASSE"),
+       {"Straße"},
+       {"Straße"},
+       1,
+       1},
       {"add: no width folding", {"cat"}, {}, add("ＣＡＴ"), {"ＣＡＴ", "cat"}, {"ＣＡＴ"}, 1, 1},
       {"add: blank does nothing", {"Cat"}, {"Cat"}, add(" \t\u3000"), {"Cat"}, {"Cat"}, 0, 0},
-      {"toggle: a selected tag is deselected, nothing saved", {"Cat"}, {"Cat"}, toggle("CAT"), {"Cat"}, {}, 0, 1},
-      {"toggle: an unsaved tag is saved and selected last", {"A", "B"}, {"A", "B"}, toggle("C"), {"C", "A", "B"},
-       {"A", "B", "C"}, 1, 1},
-      {"toggle: a saved unselected tag moves to the front", {"A", "B"}, {}, toggle("b"), {"B", "A"}, {"B"}, 1, 1},
+      {"toggle: a selected tag is deselected, nothing saved",
+       {"Cat"},
+       {"Cat"},
+       toggle("CAT"),
+       {"Cat"},
+       {},
+       0,
+       1},
+      {"toggle: an unsaved tag is saved and selected last",
+       {"A", "B"},
+       {"A", "B"},
+       toggle("C"),
+       {"C", "A", "B"},
+       {"A", "B", "C"},
+       1,
+       1},
+      {"toggle: a saved unselected tag moves to the front",
+       {"A", "B"},
+       {},
+       toggle("b"),
+       {"B", "A"},
+       {"B"},
+       1,
+       1},
       {"toggle: blank does nothing", {"A"}, {"A"}, toggle("   "), {"A"}, {"A"}, 0, 0},
-      {"deselect: a selected tag, ignoring case and spaces", {"Cat", "Dog"}, {"Cat", "Dog"}, deselect(" cAT "),
-       {"Cat", "Dog"}, {"Dog"}, 0, 1},
-      {"deselect: a tag that is not selected does not refresh", {"Cat"}, {"Dog"}, deselect("Cat"), {"Cat"}, {"Dog"}, 0, 0},
-      {"forget: saved and unselected saves the shorter list, no refresh", {"Cat", "Dog"}, {"Dog"}, forget("cat"),
-       {"Dog"}, {"Dog"}, 1, 0},
-      {"forget: saved and selected leaves both lists, one refresh", {"Cat", "Dog"}, {"Dog", "Cat"}, forget("CAT"),
-       {"Dog"}, {"Dog"}, 1, 1},
-      {"forget: not saved but selected changes nothing", {"Dog"}, {"Cat"}, forget("Cat"), {"Dog"}, {"Cat"}, 0, 0},
+      {"deselect: a selected tag, ignoring case and spaces",
+       {"Cat", "Dog"},
+       {"Cat", "Dog"},
+       deselect(" cAT "),
+       {"Cat", "Dog"},
+       {"Dog"},
+       0,
+       1},
+      {"deselect: a tag that is not selected does not refresh",
+       {"Cat"},
+       {"Dog"},
+       deselect("Cat"),
+       {"Cat"},
+       {"Dog"},
+       0,
+       0},
+      {"forget: saved and unselected saves the shorter list, no refresh",
+       {"Cat", "Dog"},
+       {"Dog"},
+       forget("cat"),
+       {"Dog"},
+       {"Dog"},
+       1,
+       0},
+      {"forget: saved and selected leaves both lists, one refresh",
+       {"Cat", "Dog"},
+       {"Dog", "Cat"},
+       forget("CAT"),
+       {"Dog"},
+       {"Dog"},
+       1,
+       1},
+      {"forget: not saved but selected changes nothing",
+       {"Dog"},
+       {"Cat"},
+       forget("Cat"),
+       {"Dog"},
+       {"Cat"},
+       0,
+       0},
       {"forget: blank does nothing", {"Dog"}, {"Dog"}, forget(""), {"Dog"}, {"Dog"}, 0, 0},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     FilterTagFixture f(row.saved);
-    ASSERT_EQ(f.store->savedFilterTags(), row.saved);
-    f.store->setSelectedFilterTags(row.selected);
+    ASSERT_EQ(f.store->filters().savedFilterTags(), row.saved);
+    FiltersModelTestAccess::setSelectedFilterTags(f.store->filters(), row.selected);
     const int resetsBefore = f.store->searchResultsResetCount();
     auto task = row.operation(*f.store);
     f.harness.drainEvents();
     ASSERT_TRUE(task.isReady());
-    EXPECT_EQ(f.store->savedFilterTags(), row.savedAfter);
-    EXPECT_EQ(f.store->selectedFilterTags(), row.selectedAfter);
+    EXPECT_EQ(f.store->filters().savedFilterTags(), row.savedAfter);
+    EXPECT_EQ(f.store->filters().selectedFilterTags(), row.selectedAfter);
     EXPECT_EQ(f.tagStore->saves, row.saves);
     EXPECT_EQ(f.tagsOnDisk(), row.saves > 0 ? row.savedAfter : row.saved);
     ASSERT_EQ(f.refreshes(), row.refreshes);
@@ -146,21 +235,23 @@ TEST(ImageLibraryStoreFilterTags, ListsSavesAndRefreshes) {
 
 TEST(ImageLibraryStoreFilterTags, SelectionIsAnsweredIgnoringCaseAndSpaces) {
   FilterTagFixture f({});
-  f.store->setSelectedFilterTags({"Black Cat", "Straße", "ΟΔΟΣ"});
+  FiltersModelTestAccess::setSelectedFilterTags(f.store->filters(), {"Black Cat", "Straße", "ΟΔΟΣ"});
   const struct {
     const char* tag;
     bool selected;
   } rows[] = {
-      {"black cat", true},  {"  BLACK \n CAT ", true}, {"strasse", true}, {"οδοσ", true},
-      {"blackcat", false},  {"", false},              {"   ", false},    {"ＢＬＡＣＫ ＣＡＴ", false},
+      {"black cat", true}, {"  BLACK \n CAT ", true},    {"strasse", true},
+      {"οδοσ", true},      {"blackcat", false},          {"", false},
+      {"   ", false},      {"ＢＬＡＣＫ ＣＡＴ", false},
   };
-  for (const auto& row : rows) EXPECT_EQ(f.store->isFilterTagSelected(row.tag), row.selected) << row.tag;
+  for (const auto& row : rows)
+    EXPECT_EQ(f.store->filters().isFilterTagSelected(row.tag), row.selected) << row.tag;
 }
 
 TEST(ImageLibraryStoreFilterTags, TheSavedListIsWrittenBeforeTheSearchAndOutlivesTheStore) {
   FilterTagFixture f({});
   f.harness.service->hold("searchImages");
-  auto add = f.store->addFilterTag(" cat ");
+  auto add = f.store->filters().addFilterTag(" cat ");
   ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
   // Written on the spot, before the search it is followed by has answered.
   EXPECT_EQ(f.tagStore->saves, 1);
@@ -171,7 +262,7 @@ TEST(ImageLibraryStoreFilterTags, TheSavedListIsWrittenBeforeTheSearchAndOutlive
   ASSERT_TRUE(add.isReady());
 
   // Deselecting never writes the list again.
-  auto deselect = f.store->toggleFilterTag("cat");
+  auto deselect = f.store->filters().toggleFilterTag("cat");
   f.harness.drainEvents();
   ASSERT_TRUE(deselect.isReady());
   EXPECT_EQ(f.tagStore->saves, 1);
@@ -182,8 +273,8 @@ TEST(ImageLibraryStoreFilterTags, TheSavedListIsWrittenBeforeTheSearchAndOutlive
   EXPECT_EQ(reopened.loadFilterTags(), Strings{"cat"});
   f.tagStore = std::make_shared<CountingFilterTagStore>(f.folder.path());
   f.store = f.makeStore();
-  EXPECT_EQ(f.store->savedFilterTags(), Strings{"cat"});
-  EXPECT_TRUE(f.store->selectedFilterTags().empty());
+  EXPECT_EQ(f.store->filters().savedFilterTags(), Strings{"cat"});
+  EXPECT_TRUE(f.store->filters().selectedFilterTags().empty());
 }
 
 TEST(ImageLibraryStoreFilterTags, RapidTogglesEndWithTheResultsOfTheLastState) {
@@ -195,9 +286,9 @@ TEST(ImageLibraryStoreFilterTags, RapidTogglesEndWithTheResultsOfTheLastState) {
   records[2].promptTags = {"dog"};
   f.harness.service->setRecords(records);
   f.harness.service->hold("searchImages");
-  auto first = f.store->toggleFilterTag("cat");
+  auto first = f.store->filters().toggleFilterTag("cat");
   ASSERT_TRUE(f.harness.service->waitForHeld("searchImages", 1));
-  auto second = f.store->toggleFilterTag("dog");
+  auto second = f.store->filters().toggleFilterTag("dog");
   ASSERT_TRUE(f.harness.service->waitForHeld("searchImages", 2));
   const auto held = f.harness.service->heldCalls("searchImages");
   ASSERT_EQ(held[0].query->filterTags, Strings{"cat"});

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "library_workflow_fixture.h"
+#include "store/library_workflow_fixture.h"
 
 namespace lorvex {
 namespace {
@@ -41,11 +41,11 @@ TEST(ImageLibraryStoreTagConceptFilters, ToggleAndRemove) {
   int resets = f.store->searchResultsResetCount();
   for (const auto& step : steps) {
     SCOPED_TRACE("concept " + std::to_string(step.concept_.id));
-    auto change = step.toggle ? f.store->toggleSelectedTagConcept(step.concept_)
-                              : f.store->removeSelectedTagConcept(step.concept_.id);
+    auto change = step.toggle ? f.store->filters().toggleSelectedTagConcept(step.concept_)
+                              : f.store->filters().removeSelectedTagConcept(step.concept_.id);
     f.finish(change);
     Ids selected;
-    for (const auto& c : f.store->selectedTagConcepts()) selected.push_back(c.id);
+    for (const auto& c : f.store->filters().selectedTagConcepts()) selected.push_back(c.id);
     EXPECT_EQ(selected, step.selected);
     const auto calls = f.service().calls("searchImages");
     ASSERT_EQ(calls.size(), searches + (step.searches ? 1 : 0));

@@ -1,0 +1,89 @@
+// The filters model's fields, and the character search history the results add to.
+#include "store/filters/filters_model.h"
+
+#include <utility>
+
+#include "model/text/unicode.h"
+#include "model/text/whitespace.h"
+#include "store/observed_value.h"
+
+namespace lorvex {
+
+FiltersModel::FiltersModel(StoreContext& context, FilterDependents& dependents,
+                           std::shared_ptr<FilterTagPersisting> filterTagStore, QObject* parent)
+    : QObject(parent),
+      context_(context),
+      dependents_(dependents),
+      filterTagStore_(std::move(filterTagStore)) {
+  // The filter-tag stores already normalise what they load; normalising again keeps the sidebar
+  // free of duplicates whatever store the application composed.
+  savedFilterTags_ = normalizedFilterTags(filterTagStore_->loadFilterTags());
+}
+
+FiltersModel::~FiltersModel() = default;
+
+void FiltersModel::setOnlyFavorites(bool value) {
+  creatingThread_.check();
+  assignObserved(onlyFavorites_, value, this, &FiltersModel::onlyFavoritesChanged);
+}
+
+void FiltersModel::setOnlyDeleteCandidates(bool value) {
+  creatingThread_.check();
+  assignObserved(onlyDeleteCandidates_, value, this, &FiltersModel::onlyDeleteCandidatesChanged);
+}
+
+void FiltersModel::setSearchSort(ImageSearchSort value) {
+  creatingThread_.check();
+  assignObserved(searchSort_, value, this, &FiltersModel::searchSortChanged);
+}
+
+void FiltersModel::setSavedFilterTags(std::vector<std::string> value) {
+  creatingThread_.check();
+  assignObserved(savedFilterTags_, std::move(value), this, &FiltersModel::savedFilterTagsChanged);
+}
+
+void FiltersModel::setSelectedFilterTags(std::vector<std::string> value) {
+  creatingThread_.check();
+  assignObserved(selectedFilterTags_, std::move(value), this, &FiltersModel::selectedFilterTagsChanged);
+}
+
+void FiltersModel::setSelectedTagConcepts(std::vector<TagConcept> value) {
+  creatingThread_.check();
+  assignObserved(selectedTagConcepts_, std::move(value), this, &FiltersModel::selectedTagConceptsChanged);
+}
+
+void FiltersModel::setSelectedAspectFilters(std::vector<ImageAspectFilter> value) {
+  creatingThread_.check();
+  assignObserved(selectedAspectFilters_, std::move(value), this, &FiltersModel::selectedAspectFiltersChanged);
+}
+
+void FiltersModel::setSelectedModelSource(std::optional<std::string> value) {
+  creatingThread_.check();
+  assignObserved(selectedModelSource_, std::move(value), this, &FiltersModel::selectedModelSourceChanged);
+}
+
+void FiltersModel::setCharacterSearchHistory(std::vector<std::string> value) {
+  creatingThread_.check();
+  assignObserved(characterSearchHistory_, std::move(value), this,
+                 &FiltersModel::characterSearchHistoryChanged);
+}
+
+void FiltersModel::recordCharacterSearch(const std::optional<std::string>& text) {
+  creatingThread_.check();
+  if (!text.has_value()) return;
+  const std::optional<std::string> trimmed = text::trimmedNonEmpty(*text);
+  if (!trimmed.has_value()) return;
+  const std::string folded = text::caseFolded(*trimmed);
+  // Three steps, each signalled, as the views follow the history one change at a time.
+  std::vector<std::string> history = characterSearchHistory_;
+  std::erase_if(history, [&](const std::string& entry) { return text::caseFolded(entry) == folded; });
+  setCharacterSearchHistory(history);
+  history.insert(history.begin(), *trimmed);
+  setCharacterSearchHistory(history);
+  if (history.size() > kCharacterSearchHistoryLimit) {
+    history.resize(kCharacterSearchHistoryLimit);
+    setCharacterSearchHistory(std::move(history));
+  }
+}
+
+}  // namespace lorvex

@@ -1,0 +1,185 @@
+// FiltersModel: what limits and orders the results: the saved and selected filter tags, the
+// selected tag concepts, the aspects, the model, the favorites and delete-candidate switches, the
+// sort, and the character search history, with the operations the sidebar, the popovers and the
+// active-filter chips call.
+//
+// Every observed field has a getter and a change signal; it is stored silently when equal and
+// signalled once, after storing, when different. Only the model's own operations set its fields,
+// except `selectedModelSource`, which the views clear before they ask for a fresh first page
+// themselves; tests arrange the others through FiltersModelTestAccess.
+//
+// A change that alters the filters ends with a fresh first page, which the results own: the model
+// asks for it (and for the delete-candidate review it closes) through FilterDependents. The
+// composition supplies that and wires what the model hears from other features.
+//
+// Thread safety: the creating thread only (the main thread); flows return to it before they touch
+// a field.
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+#include <QObject>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/image_aspect.h"
+#include "model/image_search_query.h"
+#include "model/tag_concept.h"
+#include "services/user_defaults_filter_tag_store.h"
+#include "store/async/creating_thread.h"
+#include "store/context/store_context.h"
+#include "store/filters/filter_dependents.h"
+
+namespace lorvex {
+
+class FiltersModel : public QObject {
+  Q_OBJECT
+
+ public:
+  // `context` and `dependents` outlive the model. The saved filter tags are read from
+  // `filterTagStore` (not null), once, here.
+  FiltersModel(StoreContext& context, FilterDependents& dependents,
+               std::shared_ptr<FilterTagPersisting> filterTagStore, QObject* parent = nullptr);
+  ~FiltersModel() override;
+
+  // The store this model belongs to: its scope is where a view starts flows that use the model.
+  StoreContext& context() const { return context_; }
+  const std::shared_ptr<FilterTagPersisting>& filterTagStore() const { return filterTagStore_; }
+
+  bool onlyFavorites() const { return onlyFavorites_; }
+  bool onlyDeleteCandidates() const { return onlyDeleteCandidates_; }
+  ImageSearchSort searchSort() const { return searchSort_; }
+  const std::vector<std::string>& savedFilterTags() const { return savedFilterTags_; }
+  const std::vector<std::string>& selectedFilterTags() const { return selectedFilterTags_; }
+  const std::vector<TagConcept>& selectedTagConcepts() const { return selectedTagConcepts_; }
+  const std::vector<ImageAspectFilter>& selectedAspectFilters() const { return selectedAspectFilters_; }
+  const std::optional<std::string>& selectedModelSource() const { return selectedModelSource_; }
+  const std::vector<std::string>& characterSearchHistory() const { return characterSearchHistory_; }
+
+  // Stores the model filter without a refresh: the views clear it this way and then ask the
+  // results for a fresh first page themselves.
+  void setSelectedModelSource(std::optional<std::string> value);
+
+  // ---- Filter tags ----
+
+  // Tags are compared after whitespace normalisation and ignoring case (text::equalIgnoringCase);
+  // a text that normalises to nothing changes nothing. The first written form of a tag is the one
+  // kept. Every change of the selection ends with a fresh first page (the grid back at the top); a
+  // save writes the whole saved list through the filter-tag store at once, on this thread, before
+  // that refresh starts.
+
+  // Saves the tag at the front of the saved tags (under the form already saved, if any), selects
+  // it, saves the list and refreshes, even when nothing changed.
+  QCoro::Task<void> addFilterTag(std::string tag);
+  // Deselects a selected tag (the saved list untouched, nothing saved), or saves and selects one
+  // that is not selected, as addFilterTag; refreshes either way.
+  QCoro::Task<void> toggleFilterTag(std::string tag);
+  bool isFilterTagSelected(std::string_view tag) const;
+  // Deselects the tag; refreshes only when it was selected. Never saves.
+  QCoro::Task<void> removeSelectedFilterTag(std::string tag);
+  // Forgets a saved tag and deselects it, and saves the shorter list; refreshes only when it was
+  // selected. A tag that is not saved changes nothing, even when it is selected.
+  QCoro::Task<void> removeSavedFilterTag(std::string tag);
+
+  // ---- Filter switches and sort ----
+
+  // Each operation changes its fields and then refreshes the first page (the grid back at the
+  // top); one that would change nothing returns without a refresh. Turning the delete-candidate
+  // filter off always closes the delete-candidate review.
+
+  // Removes a selected aspect, or adds one keeping the order portrait, landscape, square.
+  QCoro::Task<void> toggleAspectFilter(ImageAspectFilter aspect);
+  bool isAspectFilterSelected(ImageAspectFilter aspect) const;
+  QCoro::Task<void> removeAspectFilter(ImageAspectFilter aspect);
+  // The favorites switch.
+  QCoro::Task<void> setOnlyFavoritesFilter(bool value);
+  QCoro::Task<void> clearOnlyFavoritesFilter();
+  // The delete-candidate switch; turning it on does not open the review.
+  QCoro::Task<void> setOnlyDeleteCandidatesFilter(bool value);
+  // Turns the filter off and closes the review; refreshes also when only the review was shown.
+  QCoro::Task<void> clearOnlyDeleteCandidatesFilter();
+  // The sort menu.
+  QCoro::Task<void> selectSearchSort(ImageSearchSort sort);
+  // Limits the results to the model `text` names (trimmed) and refreshes. A blank text changes
+  // nothing, and so does the model already selected (compared exactly, letter case counting).
+  QCoro::Task<void> selectModelSource(std::string text);
+  // Empties every filter (tags, concepts, aspects, model, both switches) and closes the
+  // delete-candidate review; the saved tags and the sort stay.
+  QCoro::Task<void> clearAllFilters();
+
+  // ---- Tag concept filters ----
+
+  // Selects the concept as a filter, or deselects every entry with its id; the list stays in
+  // ascending id order. Always ends with a fresh first page.
+  QCoro::Task<void> toggleSelectedTagConcept(TagConcept concept_);
+  // Deselects the concept with this id (the active-filter chip); a concept that is not selected
+  // changes nothing and runs no search.
+  QCoro::Task<void> removeSelectedTagConcept(std::int64_t conceptID);
+  // A created or renamed concept the selection holds shows its stored name there, in id order; the
+  // filter itself is unchanged, so no search. The composition calls it when a concept is stored.
+  void showStoredTagConceptInSelection(const TagConcept& concept_);
+
+  // ---- Character search history ----
+
+  // The number of character searches the history keeps.
+  static constexpr std::size_t kCharacterSearchHistoryLimit = 10;
+  // Puts a character search at the front of the history (trimmed; an entry differing only in
+  // letter case goes), keeping the newest kCharacterSearchHistoryLimit. Absent or blank: nothing.
+  // The results call it for every search they start.
+  void recordCharacterSearch(const std::optional<std::string>& text);
+
+ Q_SIGNALS:
+  void onlyFavoritesChanged();
+  void onlyDeleteCandidatesChanged();
+  void searchSortChanged();
+  void savedFilterTagsChanged();
+  void selectedFilterTagsChanged();
+  void selectedTagConceptsChanged();
+  void selectedAspectFiltersChanged();
+  void selectedModelSourceChanged();
+  void characterSearchHistoryChanged();
+
+ private:
+  friend struct FiltersModelTestAccess;
+
+  void setOnlyFavorites(bool value);
+  void setOnlyDeleteCandidates(bool value);
+  void setSearchSort(ImageSearchSort value);
+  void setSavedFilterTags(std::vector<std::string> value);
+  void setSelectedFilterTags(std::vector<std::string> value);
+  void setSelectedTagConcepts(std::vector<TagConcept> value);
+  void setSelectedAspectFilters(std::vector<ImageAspectFilter> value);
+  void setCharacterSearchHistory(std::vector<std::string> value);
+
+  // Puts the tag at the front of the saved tags under the form already saved (else as given) and
+  // returns that form; nothing for a blank tag.
+  std::optional<std::string> insertSavedFilterTag(std::string_view tag);
+  // Appends the tag to the selected tags, dropping any entry the same ignoring case first.
+  void selectFilterTag(const std::string& tag);
+  // Writes the saved tags through the filter-tag store.
+  void persistSavedFilterTags();
+  // Whether any filter restricts the results or the delete-candidate review is shown.
+  bool hasActiveFiltersOrReview() const;
+
+  CreatingThread creatingThread_;
+  StoreContext& context_;
+  FilterDependents& dependents_;
+  const std::shared_ptr<FilterTagPersisting> filterTagStore_;
+
+  bool onlyFavorites_{false};
+  bool onlyDeleteCandidates_{false};
+  ImageSearchSort searchSort_{ImageSearchSort::modificationDateDescending};
+  std::vector<std::string> savedFilterTags_;
+  std::vector<std::string> selectedFilterTags_;
+  std::vector<TagConcept> selectedTagConcepts_;
+  std::vector<ImageAspectFilter> selectedAspectFilters_;
+  std::optional<std::string> selectedModelSource_;
+  std::vector<std::string> characterSearchHistory_;
+};
+
+}  // namespace lorvex
