@@ -26,6 +26,7 @@
 #include "../review/review_library.h"
 #include "../store_bench_support.h"
 #include "database/internal/row_mappers.h"
+#include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "services/live_image_library_service.h"
@@ -191,7 +192,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> roots{root.string()};
     service->registerFolders(roots);
     service->storeFolderEventID(roots, service->currentFolderEventID());
-    lorvex::SQLiteImageRepositoryV3 repository(library / "LorvexV3.sqlite");
+    lorvex::SQLiteImageRepositoryV3 repository(library / lorvex::kLibraryDatabaseFileName);
     auto& connection = lorvex::testing::connectionOf(repository);
     const std::string prefix = root.string() + "/";
     for (int run = 0; run < runs; ++run) {

@@ -54,10 +54,10 @@ TEST_F(ScanBookkeepingTest, ReprojectionIsNeededForLiveFilesOfAnotherRevisionOnl
 }
 
 TEST(ScanBookkeeping, TheRevisionCheckReadsOnlyFilesOfAnotherRevision) {
-  testing::TemporaryDirectory directory;
+  testing::TemporaryFolder directory;
   platform::ManualClock clock{1'800'000'000.0};
   std::vector<std::string> statements;
-  SQLiteImageRepositoryV3 repository{directory.file("LorvexV3.sqlite"),
+  SQLiteImageRepositoryV3 repository{directory.file(kLibraryDatabaseFileName),
                                      testing::recordingOptions(clock, statements)};
   for (int i = 0; i < 50; ++i) insertMediaFile(repository, {.path = "/p/" + std::to_string(i) + ".png"});
   statements.clear();

@@ -581,7 +581,7 @@ TEST(LibraryIndexingBatchesTest, ABatchsTransactionEndsForAWaitingWriteOrAfterIt
       waiter = std::thread([&] { writer->withLock([] {}); });
       while (writer->lockWaiterCount() == 0) std::this_thread::yield();
     };
-    SQLiteImageRepositoryV3 store(folder.path() / "LorvexV3.sqlite", options);
+    SQLiteImageRepositoryV3 store(folder.path() / kLibraryDatabaseFileName, options);
     writer = &lorvex::testing::connectionOf(store);
     std::int64_t job = 0;
     auto projections = claimedProjections(store, job,
