@@ -69,8 +69,8 @@
 #include "store/context/store_context.h"
 #include "store/delete_candidate_review.h"
 #include "store/delete_candidate_trash_disabled_reason.h"
-#include "store/image_library_presentation_state.h"
-#include "store/image_library_ui_preferences.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/presentation/image_library_ui_preferences.h"
 #include "store/record_ref.h"
 #include "store/result_selection.h"
 #include "store/review_update.h"
@@ -135,9 +135,8 @@ class ImageLibraryStore : public QObject {
   QThreadPool& utilityPool() const { return context_->utilityPool(); }
   CoroutineScope& scope() { return context_->scope(); }
 
-  // The presentation flags. Replacing them signals only for another object; the store owns it.
+  // The presentation flags and UI preferences. Set once, never changed.
   ImageLibraryPresentationState& presentation() const { return *presentation_; }
-  void setPresentation(std::unique_ptr<ImageLibraryPresentationState> presentation);
 
   bool onlyFavorites() const { return onlyFavorites_; }
   bool onlyDeleteCandidates() const { return onlyDeleteCandidates_; }
@@ -837,7 +836,6 @@ class ImageLibraryStore : public QObject {
   QCoro::Task<void> removeSelectedTagConcept(std::int64_t conceptID);
 
  Q_SIGNALS:
-  void presentationChanged();
   void onlyFavoritesChanged();
   void onlyDeleteCandidatesChanged();
   void searchSortChanged();
@@ -995,9 +993,8 @@ class ImageLibraryStore : public QObject {
   // it looks at any record.
   bool trashReviewAllowsTrashing() const;
   // Connects every input of the projections to scheduleDerivedValuesChanged; called once, by the
-  // constructor, and again for each new presentation object.
+  // constructor.
   void connectDerivedValueInputs();
-  void connectPresentationToDerivedValues();
   // Queues one derivedValuesChanged for the end of this event-loop turn unless one is queued.
   void scheduleDerivedValuesChanged();
   bool isDerivedValuesChangeQueued_ = false;
@@ -1243,7 +1240,7 @@ class ImageLibraryStore : public QObject {
   std::unique_ptr<ResultSelection> selection_;
   std::unique_ptr<SearchResultWindow> resultWindow_;
   std::unique_ptr<TrashCandidateBrowser> trashReviewBrowser_;
-  std::unique_ptr<ImageLibraryPresentationState> presentation_;
+  const std::unique_ptr<ImageLibraryPresentationState> presentation_;
 
   bool onlyFavorites_{false};
   bool onlyDeleteCandidates_{false};

@@ -254,11 +254,6 @@ void ImageLibraryStore::connectDerivedValueInputs() {
        }) {
     connect(this, changed, this, schedule);
   }
-  connect(this, &ImageLibraryStore::presentationChanged, this, [this] {
-    // The old object is gone and its connections with it.
-    connectPresentationToDerivedValues();
-    scheduleDerivedValuesChanged();
-  });
   connect(resultWindow_.get(), &SearchResultWindow::recordsChanged, this, schedule);
   connect(resultWindow_.get(), &SearchResultWindow::hasMoreRecordsChanged, this, schedule);
   for (const auto changed : {&ResultSelection::primaryPathChanged, &ResultSelection::selectedPathsChanged,
@@ -269,11 +264,6 @@ void ImageLibraryStore::connectDerivedValueInputs() {
                              &TrashCandidateBrowser::isReloadingChanged, &TrashCandidateBrowser::isLoadingMoreChanged}) {
     connect(trashReviewBrowser_.get(), changed, this, schedule);
   }
-  connectPresentationToDerivedValues();
-}
-
-void ImageLibraryStore::connectPresentationToDerivedValues() {
-  const auto schedule = [this] { scheduleDerivedValuesChanged(); };
   for (const auto changed : {
            &ImageLibraryPresentationState::isFilterTagListExpandedChanged,
            &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged,

@@ -148,8 +148,7 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLoca
 
   for (auto signal : {&ImageLibraryStore::selectedFilterTagsChanged, &ImageLibraryStore::selectedTagConceptsChanged,
                       &ImageLibraryStore::selectedModelSourceChanged, &ImageLibraryStore::selectedAspectFiltersChanged,
-                      &ImageLibraryStore::onlyFavoritesChanged, &ImageLibraryStore::onlyDeleteCandidatesChanged,
-                      &ImageLibraryStore::presentationChanged}) {
+                      &ImageLibraryStore::onlyFavoritesChanged, &ImageLibraryStore::onlyDeleteCandidatesChanged}) {
     connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
   connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });

@@ -41,7 +41,7 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
        {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
         &ImageLibraryStore::registeredFolderSummariesChanged, &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
         &ImageLibraryStore::isLibrarySyncInProgressChanged, &ImageLibraryStore::indexingProgressChanged,
-        &ImageLibraryStore::derivedValuesChanged, &ImageLibraryStore::presentationChanged,
+        &ImageLibraryStore::derivedValuesChanged,
         &ImageLibraryStore::selectedFilterTagsChanged, &ImageLibraryStore::selectedModelSourceChanged,
         &ImageLibraryStore::selectedAspectFiltersChanged, &ImageLibraryStore::onlyFavoritesChanged,
         &ImageLibraryStore::onlyDeleteCandidatesChanged}) {

@@ -9,8 +9,8 @@
 
 #include "platform/settings.h"
 #include "platform/temporary_folder.h"
-#include "store/image_library_presentation_state.h"
-#include "store/user_defaults_ui_preference_store.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/presentation/user_defaults_ui_preference_store.h"
 
 namespace lorvex {
 namespace {
