@@ -76,7 +76,7 @@
 #include "store/review_update.h"
 #include "store/search_result_window.h"
 #include "store/stopped_result_loading.h"
-#include "store/trash_candidate_browser.h"
+#include "store/trash/trash_candidate_browser.h"
 
 namespace lorvex {
 
