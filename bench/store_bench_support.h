@@ -24,7 +24,7 @@
 #include "services/live_image_library_service.h"
 #include "store/image_library_store.h"
 #include "store/list_stores.h"
-#include "store/transient_image_library_ui_preference_store.h"
+#include "store/presentation/transient_image_library_ui_preference_store.h"
 
 namespace lorvex::bench {
 

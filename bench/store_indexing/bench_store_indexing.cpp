@@ -26,7 +26,7 @@
 #include "store/async/store_thread_pools.h"
 #include "store/image_library_store.h"
 #include "store/list_stores.h"
-#include "store/transient_image_library_ui_preference_store.h"
+#include "store/presentation/transient_image_library_ui_preference_store.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "services/user_defaults_filter_tag_store.h"
 #include "store/image_library_store.h"
 #include "store/list_stores.h"
+#include "store/presentation/transient_image_library_ui_preference_store.h"
 #include "store/support/scripted_image_library_service.h"
-#include "store/transient_image_library_ui_preference_store.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "store/image_library_store.h"
 #include "ui/detail/image_detail_panel.h"
 #include "ui/detail/tag_concept_management_panel.h"
 #include "ui/results/quick_look_preview_overlay.h"
@@ -88,7 +89,7 @@ QObject* makeUndoKey(QWidget& window, std::function<bool()> onUndo) {
 QObject* makeSlideshowPresenter(ImageLibraryStore& store, std::function<void()> close, QWidget* anchor) {
   ImageLibraryStore* storePointer = &store;
   return new ui::SlideshowWindowPresenter(
-      store,
+      store.presentation(),
       [storePointer, close = std::move(close)]() -> std::unique_ptr<QWidget> {
         return std::make_unique<ui::SlideshowView>(*storePointer, close, &ui::makeDeleteCandidateFeedbackOverlay);
       },

@@ -36,9 +36,9 @@ ImageLibraryStore::ImageLibraryStore(
       feedbackDismissDelayNanos_(feedbackDismissDelayNanos),
       selection_(std::make_unique<ResultSelection>()),
       resultWindow_(std::make_unique<SearchResultWindow>()),
-      trashReviewBrowser_(std::make_unique<TrashCandidateBrowser>()) {
+      trashReviewBrowser_(std::make_unique<TrashCandidateBrowser>()),
+      presentation_(std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore))) {
   characterSuggestionExclusions_ = characterSuggestionExclusionStore_->loadExclusions();
-  presentation_ = std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore));
   setErrorMessage(std::move(errorMessage));
   setNeedsLiveServicePreparation(needsLiveServicePreparation);
   // The window never outlives the store, so the handler may hold it plainly.
@@ -57,13 +57,6 @@ ImageLibraryStore::~ImageLibraryStore() {
   resultWindow_->setRetiredRecordsHandler({});
   // Every flow goes before any model or field it uses.
   context_->endFlows();
-}
-
-void ImageLibraryStore::setPresentation(std::unique_ptr<ImageLibraryPresentationState> presentation) {
-  creatingThread_.check();
-  if (presentation == nullptr || presentation.get() == presentation_.get()) return;
-  presentation_ = std::move(presentation);
-  Q_EMIT presentationChanged();
 }
 
 std::size_t ImageLibraryStore::deleteCandidateUndoStackEntryCount() const {

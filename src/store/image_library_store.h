@@ -71,14 +71,14 @@
 #include "store/delete_candidate_review.h"
 #include "store/delete_candidate_trash_disabled_reason.h"
 #include "store/filters/filters_model.h"
-#include "store/image_library_presentation_state.h"
-#include "store/image_library_ui_preferences.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/presentation/image_library_ui_preferences.h"
 #include "store/record_ref.h"
 #include "store/result_selection.h"
 #include "store/review_update.h"
 #include "store/search_result_window.h"
 #include "store/stopped_result_loading.h"
-#include "store/trash_candidate_browser.h"
+#include "store/trash/trash_candidate_browser.h"
 
 namespace lorvex {
 
@@ -137,9 +137,8 @@ class ImageLibraryStore : public QObject {
   QThreadPool& utilityPool() const { return context_->utilityPool(); }
   CoroutineScope& scope() { return context_->scope(); }
 
-  // The presentation flags. Replacing them signals only for another object; the store owns it.
+  // The presentation flags and UI preferences. Set once, never changed.
   ImageLibraryPresentationState& presentation() const { return *presentation_; }
-  void setPresentation(std::unique_ptr<ImageLibraryPresentationState> presentation);
 
   int searchResultsResetCount() const { return searchResultsResetCount_; }
   bool isLoading() const { return isLoading_; }
@@ -765,7 +764,6 @@ class ImageLibraryStore : public QObject {
   QCoro::Task<void> loadModelSuggestions(std::string text);
 
  Q_SIGNALS:
-  void presentationChanged();
   void searchResultsResetCountChanged();
   void isLoadingChanged();
   void isLoadingNextPageChanged();
@@ -890,9 +888,8 @@ class ImageLibraryStore : public QObject {
   // it looks at any record.
   bool trashReviewAllowsTrashing() const;
   // Connects every input of the projections to scheduleDerivedValuesChanged; called once, by the
-  // constructor, and again for each new presentation object.
+  // constructor.
   void connectDerivedValueInputs();
-  void connectPresentationToDerivedValues();
   // Queues one derivedValuesChanged for the end of this event-loop turn unless one is queued.
   void scheduleDerivedValuesChanged();
   bool isDerivedValuesChangeQueued_ = false;
@@ -1160,7 +1157,7 @@ class ImageLibraryStore : public QObject {
   std::unique_ptr<ResultSelection> selection_;
   std::unique_ptr<SearchResultWindow> resultWindow_;
   std::unique_ptr<TrashCandidateBrowser> trashReviewBrowser_;
-  std::unique_ptr<ImageLibraryPresentationState> presentation_;
+  const std::unique_ptr<ImageLibraryPresentationState> presentation_;
 
   int searchResultsResetCount_{0};
   bool isLoading_{false};

@@ -252,11 +252,6 @@ void ImageLibraryStore::connectDerivedValueInputs() {
        }) {
     connect(this, changed, this, schedule);
   }
-  connect(this, &ImageLibraryStore::presentationChanged, this, [this] {
-    // The old object is gone and its connections with it.
-    connectPresentationToDerivedValues();
-    scheduleDerivedValuesChanged();
-  });
   connect(filters_.get(), &FiltersModel::savedFilterTagsChanged, this, schedule);
   connect(resultWindow_.get(), &SearchResultWindow::recordsChanged, this, schedule);
   connect(resultWindow_.get(), &SearchResultWindow::hasMoreRecordsChanged, this, schedule);
@@ -268,11 +263,6 @@ void ImageLibraryStore::connectDerivedValueInputs() {
                              &TrashCandidateBrowser::isReloadingChanged, &TrashCandidateBrowser::isLoadingMoreChanged}) {
     connect(trashReviewBrowser_.get(), changed, this, schedule);
   }
-  connectPresentationToDerivedValues();
-}
-
-void ImageLibraryStore::connectPresentationToDerivedValues() {
-  const auto schedule = [this] { scheduleDerivedValuesChanged(); };
   for (const auto changed : {
            &ImageLibraryPresentationState::isFilterTagListExpandedChanged,
            &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged,

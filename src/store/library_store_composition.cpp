@@ -11,7 +11,7 @@
 #include "services/user_defaults_character_suggestion_exclusion_store.h"
 #include "services/user_defaults_filter_tag_store.h"
 #include "store/async/store_thread_pools.h"
-#include "store/user_defaults_ui_preference_store.h"
+#include "store/presentation/user_defaults_ui_preference_store.h"
 
 namespace lorvex {
 

@@ -18,7 +18,7 @@
 #include "list_stores.h"
 #include "model/library_error.h"
 #include "store/image_library_store.h"
-#include "store/transient_image_library_ui_preference_store.h"
+#include "store/presentation/transient_image_library_ui_preference_store.h"
 
 namespace lorvex {
 namespace {

@@ -14,7 +14,7 @@
 #include "offline_store.h"
 #include "platform/log.h"
 #include "store/filters/filters_model_test_access.h"
-#include "store/transient_image_library_ui_preference_store.h"
+#include "store/presentation/transient_image_library_ui_preference_store.h"
 
 namespace lorvex {
 namespace {
@@ -381,12 +381,6 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
        [](OfflineStore& f) { f.store.presentation().setIsDeleteCandidateTrashReviewPresented(true); }, 1},
       {"slideshow shown", [](OfflineStore& f) { f.store.presentation().setIsSlideshowPresented(true); }, 1},
       {"slideshow count", [](OfflineStore& f) { f.store.presentation().setSlideshowVisibleCount(3); }, 1},
-      {"a new presentation",
-       [](OfflineStore& f) {
-         f.store.setPresentation(std::make_unique<ImageLibraryPresentationState>(
-             std::make_shared<TransientImageLibraryUIPreferenceStore>()));
-       },
-       1},
       {"trash summary", [](OfflineStore& f) { f.store.setLastTrashSummary(ImageTrashSummary{}); }, 1},
       {"saved tags",
        [](OfflineStore& f) { FiltersModelTestAccess::setSavedFilterTags(f.store.filters(), {"a"}); }, 1},

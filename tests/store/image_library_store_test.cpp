@@ -12,7 +12,7 @@
 #include "list_stores.h"
 #include "services/unavailable_image_library_service.h"
 #include "store/image_library_store.h"
-#include "store/transient_image_library_ui_preference_store.h"
+#include "store/presentation/transient_image_library_ui_preference_store.h"
 #include "store_records.h"
 
 namespace lorvex {
@@ -312,19 +312,6 @@ TEST(ImageLibraryStore, TheSelectionFollowsTheWindowAndAnEmptyWindowClosesTheSli
     EXPECT_EQ(f.store.presentation().isSlideshowPresented(), c.slideshowPresented);
     EXPECT_EQ(f.store.presentation().isSlideshowPlaying(), c.slideshowPresented);
   }
-}
-
-TEST(ImageLibraryStore, ReplacingThePresentationSignalsOnlyForAnotherObject) {
-  Fixture f;
-  int notified = 0;
-  QObject::connect(&f.store, &ImageLibraryStore::presentationChanged, [&] { ++notified; });
-  auto replacement = std::make_unique<ImageLibraryPresentationState>(
-      std::make_shared<TransientImageLibraryUIPreferenceStore>(ImageLibraryUIPreferences{false, 2, 1.0}));
-  auto* raw = replacement.get();
-  f.store.setPresentation(std::move(replacement));
-  EXPECT_EQ(notified, 1);
-  EXPECT_EQ(&f.store.presentation(), raw);
-  EXPECT_EQ(f.store.presentation().slideshowVisibleCount(), 2);
 }
 
 }  // namespace

@@ -151,7 +151,6 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLoca
                       &FiltersModel::onlyFavoritesChanged, &FiltersModel::onlyDeleteCandidatesChanged}) {
     connect(&store_.filters(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_, &ImageLibraryStore::presentationChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
   rebuild();
 }

@@ -136,23 +136,12 @@ void ResultsGridListView::followGateInputs() {
   };
   connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this, gateMayHaveOpened);
   connect(&store_, &ImageLibraryStore::isPreparingLibraryChanged, this, gateMayHaveOpened);
-  // The store may replace its presentation object: follow the current one only.
-  const auto followPresentation = [this, gateMayHaveOpened] {
-    for (const QMetaObject::Connection& connection : presentationConnections_) disconnect(connection);
-    ImageLibraryPresentationState& presentation = store_.presentation();
-    presentationConnections_ = {
-        connect(&presentation, &ImageLibraryPresentationState::isSlideshowPresentedChanged, this, gateMayHaveOpened),
-        connect(&presentation, &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged, this,
-                gateMayHaveOpened),
-        connect(&presentation, &ImageLibraryPresentationState::isModelSelectionPopoverPresentedChanged, this,
-                gateMayHaveOpened),
-    };
-  };
-  followPresentation();
-  connect(&store_, &ImageLibraryStore::presentationChanged, this, [followPresentation, gateMayHaveOpened] {
-    followPresentation();
-    gateMayHaveOpened();
-  });
+  ImageLibraryPresentationState& presentation = store_.presentation();
+  for (const auto changed : {&ImageLibraryPresentationState::isSlideshowPresentedChanged,
+                             &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged,
+                             &ImageLibraryPresentationState::isModelSelectionPopoverPresentedChanged}) {
+    connect(&presentation, changed, this, gateMayHaveOpened);
+  }
 }
 
 bool ResultsGridListView::isGridInteractionEnabled() const {

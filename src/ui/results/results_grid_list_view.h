@@ -195,7 +195,6 @@ class ResultsGridListView : public QListView, private TileImageSource {
   bool focusRetryScheduled_ = false;
   bool didAppear_ = false;
   bool hasKeyboardOwnership_ = false;
-  std::vector<QMetaObject::Connection> presentationConnections_;
   QPointer<QWidget> footer_;
 
   std::optional<std::string> pressedPath_;

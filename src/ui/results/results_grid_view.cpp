@@ -42,7 +42,7 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
         &ImageLibraryStore::registeredFolderSummariesChanged,
         &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
         &ImageLibraryStore::isLibrarySyncInProgressChanged, &ImageLibraryStore::indexingProgressChanged,
-        &ImageLibraryStore::derivedValuesChanged, &ImageLibraryStore::presentationChanged}) {
+        &ImageLibraryStore::derivedValuesChanged}) {
     connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
   for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedModelSourceChanged,

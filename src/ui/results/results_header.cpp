@@ -73,7 +73,7 @@ ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer
   column->addWidget(filters_);
 
   for (auto signal : {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
-                      &ImageLibraryStore::presentationChanged, &ImageLibraryStore::derivedValuesChanged}) {
+                      &ImageLibraryStore::derivedValuesChanged}) {
     connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
   connect(&store_.filters(), &FiltersModel::searchSortChanged, this, [this] { rebuildSoon_.schedule(); });

@@ -262,21 +262,16 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   connect(&store, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
   connect(&store, &ImageLibraryStore::lastTrashSummaryChanged, this, &DeleteCandidateTrashReviewSheet::refresh);
-  const auto followPresentation = [this] {
-    if (!store_) return;
-    connect(&store_->presentation(), &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged, this,
-            [this] {
-              // The store closed the review (a filter change, a dismissal elsewhere): the sheet follows
-              // without closing it again.
-              if (store_ && !store_->presentation().isDeleteCandidateTrashReviewPresented() && isVisible() &&
-                  !isClosing_) {
-                cancelPendingTrashAction();
-                QDialog::reject();
-              }
-            });
-  };
-  followPresentation();
-  connect(&store, &ImageLibraryStore::presentationChanged, this, followPresentation);
+  connect(&store.presentation(), &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
+          this, [this] {
+            // The store closed the review (a filter change, a dismissal elsewhere): the sheet follows
+            // without closing it again.
+            if (store_ && !store_->presentation().isDeleteCandidateTrashReviewPresented() && isVisible() &&
+                !isClosing_) {
+              cancelPendingTrashAction();
+              QDialog::reject();
+            }
+          });
   refresh();
 }
 

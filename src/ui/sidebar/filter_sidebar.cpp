@@ -391,14 +391,6 @@ void FilterSidebar::connectStore() {
        }) {
     connect(&store_.filters(), signal, this, schedule);
   }
-  connect(&store_, &ImageLibraryStore::presentationChanged, this, [this] {
-    // A new presentation object: its flags are followed from now on, popovers and sheets included.
-    connectPresentation();
-    tagPopoverFlagChanged();
-    modelPopoverFlagChanged();
-    updateTrashReviewSheet();
-    scheduleUpdate();
-  });
   connectPresentation();
 }
 

@@ -108,12 +108,6 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
     refreshImages();
     refreshControls();
   });
-  connect(&store_, &ImageLibraryStore::presentationChanged, this, [this] {
-    connectPresentation();
-    refreshImages();
-    refreshControls();
-    restartAutoAdvance();
-  });
   connect(&store_.selection(), &ResultSelection::primaryPathChanged, this, [this] {
     restartAutoAdvance();
     loadNextPageForFocus();

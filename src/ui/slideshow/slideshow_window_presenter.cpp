@@ -2,36 +2,26 @@
 
 #include <utility>
 
-#include "store/image_library_store.h"
+#include "store/presentation/image_library_presentation_state.h"
 
 namespace lorvex::ui {
 
-SlideshowWindowPresenter::SlideshowWindowPresenter(ImageLibraryStore& store, ContentFactory content, QWidget* anchor,
-                                                   QObject* parent)
-    : QObject(parent), store_(&store), content_(std::move(content)), anchor_(anchor) {
-  connect(&store, &ImageLibraryStore::presentationChanged, this, [this] {
-    followPresentation();
-    isPresentedChanged();
-  });
-  followPresentation();
+SlideshowWindowPresenter::SlideshowWindowPresenter(ImageLibraryPresentationState& presentation,
+                                                   ContentFactory content, QWidget* anchor, QObject* parent)
+    : QObject(parent), presentation_(&presentation), content_(std::move(content)), anchor_(anchor) {
+  connect(&presentation, &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
+          &SlideshowWindowPresenter::isPresentedChanged);
   isPresentedChanged();
 }
 
 SlideshowWindowPresenter::~SlideshowWindowPresenter() { dismiss(true); }
 
-void SlideshowWindowPresenter::followPresentation() {
-  disconnect(presentedConnection_);
-  if (store_ == nullptr) return;
-  presentedConnection_ = connect(&store_->presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged,
-                                 this, &SlideshowWindowPresenter::isPresentedChanged);
-}
-
 void SlideshowWindowPresenter::isPresentedChanged() {
-  if (store_ == nullptr) return;
-  if (store_->presentation().isSlideshowPresented()) {
-    QPointer<ImageLibraryStore> store = store_;
-    present([store] {
-      if (store != nullptr) store->presentation().setIsSlideshowPresented(false);
+  if (presentation_ == nullptr) return;
+  if (presentation_->isSlideshowPresented()) {
+    QPointer<ImageLibraryPresentationState> presentation = presentation_;
+    present([presentation] {
+      if (presentation != nullptr) presentation->setIsSlideshowPresented(false);
     });
   } else {
     dismiss(false);

@@ -1,4 +1,4 @@
-// Opens the slideshow in a full-screen window of its own while the store's presentation says the
+// Opens the slideshow in a full-screen window of its own while the presentation says the
 // slideshow is presented, and closes it when the flag clears. The window's own ways out (Escape,
 // leaving full screen, the window manager closing it) and the presenter going away clear the flag
 // in turn, through one close callback that runs at most once per window.
@@ -22,7 +22,7 @@
 #include "ui/slideshow/slideshow_window.h"
 
 namespace lorvex {
-class ImageLibraryStore;
+class ImageLibraryPresentationState;
 }
 
 namespace lorvex::ui {
@@ -33,8 +33,9 @@ class SlideshowWindowPresenter : public QObject {
  public:
   using ContentFactory = std::function<std::unique_ptr<QWidget>()>;
 
-  // Follows the store's flag from now on; opens the window at once when it is already set.
-  SlideshowWindowPresenter(ImageLibraryStore& store, ContentFactory content, QWidget* anchor, QObject* parent = nullptr);
+  // Follows the presentation's flag from now on; opens the window at once when it is already set.
+  SlideshowWindowPresenter(ImageLibraryPresentationState& presentation, ContentFactory content,
+                           QWidget* anchor, QObject* parent = nullptr);
   // Closes an open window and clears the flag.
   ~SlideshowWindowPresenter() override;
 
@@ -47,20 +48,18 @@ class SlideshowWindowPresenter : public QObject {
   void dismiss(bool notify);
 
  private:
-  void followPresentation();
   void isPresentedChanged();
   void callOnCloseOnce();
   void restoreAfterClose();
   void windowWillClose();
   void windowDidExitFullScreen();
 
-  QPointer<ImageLibraryStore> store_;
+  QPointer<ImageLibraryPresentationState> presentation_;
   ContentFactory content_;
   QPointer<QWidget> anchor_;
   QPointer<SlideshowWindow> window_;
   std::function<void()> onClose_;
   bool didRequestDismiss_ = false;
-  QMetaObject::Connection presentedConnection_;
 };
 
 }  // namespace lorvex::ui

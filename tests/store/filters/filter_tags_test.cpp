@@ -18,7 +18,7 @@
 #include "store/image_library_store.h"
 #include "store/list_stores.h"
 #include "store/support/store_harness.h"
-#include "store/transient_image_library_ui_preference_store.h"
+#include "store/presentation/transient_image_library_ui_preference_store.h"
 #include "support/temporary_folder.h"
 
 namespace lorvex {

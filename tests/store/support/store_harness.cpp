@@ -9,7 +9,7 @@
 #include <QThread>
 
 #include "store/event_loop.h"
-#include "store/transient_image_library_ui_preference_store.h"
+#include "store/presentation/transient_image_library_ui_preference_store.h"
 
 namespace lorvex::testing {
 

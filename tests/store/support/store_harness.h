@@ -14,7 +14,7 @@
 #include "services/product_feature_availability.h"
 #include "store/async/store_clock.h"
 #include "store/image_library_store.h"
-#include "store/image_library_ui_preferences.h"
+#include "store/presentation/image_library_ui_preferences.h"
 #include "store/list_stores.h"
 #include "store/support/scripted_image_library_service.h"
 

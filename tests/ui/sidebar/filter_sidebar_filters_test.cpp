@@ -348,18 +348,6 @@ TEST_F(FilterSidebarFiltersTest, ModelPopoverChoosesAModelAndStaysOpen) {
 }
 
 
-TEST_F(FilterSidebarFiltersTest, AReplacedPresentationIsFollowed) {
-  makeSidebar();
-  store->setPresentation(std::make_unique<ImageLibraryPresentationState>(store->presentation().preferenceStore()));
-  store->presentation().presentTagAdditionPopover();
-  settle();
-  ASSERT_NE(sidebar->tagPopover(), nullptr);
-  store->presentation().setIsTagAdditionPopoverPresented(false);
-  settle();
-  EXPECT_EQ(sidebar->tagPopover(), nullptr);
-}
-
-
 TEST_F(FilterSidebarFiltersTest, TheSidebarCanGoWhileAPopoverIsOpen) {
   makeSidebar();
   store->presentation().presentModelSelectionPopover();

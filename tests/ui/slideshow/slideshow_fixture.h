@@ -100,7 +100,7 @@ class SlideshowFixture : public WidgetTest {
       return banner;
     };
     presenter = std::make_unique<SlideshowWindowPresenter>(
-        *store,
+        store->presentation(),
         [s, localization, overlay] {
           return std::make_unique<SlideshowView>(
               *s, [s] { s->presentation().setIsSlideshowPresented(false); }, overlay, localization);

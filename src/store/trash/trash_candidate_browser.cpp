@@ -1,4 +1,4 @@
-#include "store/trash_candidate_browser.h"
+#include "store/trash/trash_candidate_browser.h"
 
 #include <algorithm>
 

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "platform/settings.h"
-#include "store/image_library_ui_preferences.h"
+#include "store/presentation/image_library_ui_preferences.h"
 
 namespace lorvex {
 

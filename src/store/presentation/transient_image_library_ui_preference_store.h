@@ -6,7 +6,7 @@
 
 #include <mutex>
 
-#include "store/image_library_ui_preferences.h"
+#include "store/presentation/image_library_ui_preferences.h"
 
 namespace lorvex {
 

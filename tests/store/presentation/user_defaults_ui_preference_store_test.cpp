@@ -1,6 +1,6 @@
 // The UI preferences in a real settings file: first launch, the stored-type rules, what is
 // written, and no rewrite of the file for a save that changes nothing.
-#include "store/user_defaults_ui_preference_store.h"
+#include "store/presentation/user_defaults_ui_preference_store.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/settings.h"
-#include "store/image_library_presentation_state.h"
+#include "store/presentation/image_library_presentation_state.h"
 #include "support/temporary_folder.h"
 
 namespace lorvex {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "store/store_records.h"
-#include "store/trash_candidate_browser.h"
+#include "store/trash/trash_candidate_browser.h"
 
 namespace lorvex {
 namespace {

@@ -1,4 +1,4 @@
-#include "store/user_defaults_ui_preference_store.h"
+#include "store/presentation/user_defaults_ui_preference_store.h"
 
 namespace lorvex {
 

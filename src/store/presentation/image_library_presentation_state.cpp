@@ -1,4 +1,4 @@
-#include "store/image_library_presentation_state.h"
+#include "store/presentation/image_library_presentation_state.h"
 
 #include "store/observed_value.h"
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "store/image_library_presentation_state.h"
-#include "store/transient_image_library_ui_preference_store.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/presentation/transient_image_library_ui_preference_store.h"
 
 namespace lorvex {
 namespace {

@@ -1,4 +1,4 @@
-#include "store/image_library_ui_preferences.h"
+#include "store/presentation/image_library_ui_preferences.h"
 
 #include <algorithm>
 #include <cmath>

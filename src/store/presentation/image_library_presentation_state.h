@@ -16,7 +16,7 @@
 #include <QObject>
 
 #include "store/async/creating_thread.h"
-#include "store/image_library_ui_preferences.h"
+#include "store/presentation/image_library_ui_preferences.h"
 
 namespace lorvex {
 
