@@ -11,6 +11,7 @@
 
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
+#include "store/support/change_only.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -18,9 +19,6 @@ namespace {
 
 using Access = FiltersModelTestAccess;
 
-// Sets the initial value, `first` twice, `second` twice and the initial value again: each change
-// from the value before it signals once, with the new value already readable; an equal value
-// signals nothing.
 template <typename T>
 void expectChangeOnly(const char* name, std::function<void(FiltersModel&, T)> set,
                       std::function<T(const FiltersModel&)> get, void (FiltersModel::*signal)(), T first,
@@ -28,21 +26,7 @@ void expectChangeOnly(const char* name, std::function<void(FiltersModel&, T)> se
   SCOPED_TRACE(name);
   testing::StoreHarness h;
   auto store = h.makeStore();
-  FiltersModel& model = store->filters();
-  const T initial = get(model);
-  std::vector<T> seen;
-  QObject::connect(&model, signal, [&] { seen.push_back(get(model)); });
-  set(model, initial);
-  EXPECT_TRUE(seen.empty()) << "an equal value signals nothing";
-  std::vector<T> changes;
-  T previous = initial;
-  for (const T& value : {first, first, second, second, initial}) {
-    set(model, value);
-    if (!(value == previous)) changes.push_back(value);
-    previous = value;
-  }
-  ASSERT_GE(changes.size(), 2u) << "the case must change the field at least twice";
-  EXPECT_TRUE(seen == changes);
+  testing::expectModelChangeOnly<FiltersModel, T>(store->filters(), set, get, signal, first, second);
 }
 
 TEST(FiltersModel, ObservedFieldsSignalOnlyARealChange) {
