@@ -17,6 +17,7 @@
 
 namespace lorvex::app {
 
+// clang-format off
 #define LORVEX_SHORTCUT_HELP_ITEM_IDS(X)                                                                    \
   X(helpMenu) X(filterMoveFocus) X(filterToggleFocusedControl) X(filterAddTypedTag) X(filterClearModel)      \
   X(gridMoveSelection) X(gridOpenPreview) X(gridMarkDeleteCandidate) X(gridSelectAll) X(gridRangeSelection)  \
@@ -25,6 +26,7 @@ namespace lorvex::app {
   X(slideshowPreviousNext) X(slideshowVisibleCount) X(slideshowIntervalChange) X(slideshowIntervalFocus)     \
   X(slideshowToggleFavorite) X(slideshowToggleDeleteCandidate) X(slideshowUndoDeleteCandidate)               \
   X(slideshowClose) X(trashConfirm) X(trashCancel)
+// clang-format on
 
 // One entry of the reference; its raw value is the case name.
 enum class ShortcutHelpItemID {
