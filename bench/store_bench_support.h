@@ -71,8 +71,8 @@ inline LibraryBenchOptions parseLibraryBenchOptions(int argc, char** argv, Libra
     if (option == "--runs") options.runs = std::max(1, std::stoi(argv[i + 1]));
   }
   if (options.library.empty()) {
-    options.library =
-        std::filesystem::temp_directory_path() / ("lorvex-bench-" + std::string(name) + "-" + std::to_string(options.images));
+    options.library = std::filesystem::temp_directory_path() /
+                      ("lorvex-bench-" + std::string(name) + "-" + std::to_string(options.images));
   }
   return options;
 }
@@ -82,9 +82,9 @@ inline LibraryBenchOptions parseLibraryBenchOptions(int argc, char** argv, Libra
 inline std::unique_ptr<ImageLibraryStore> makeBenchStore(std::shared_ptr<ImageLibraryServicing> service,
                                                          StoreClock& clock) {
   return std::make_unique<ImageLibraryStore>(
-      std::move(service), std::nullopt, ProductFeatureAvailability{}, std::make_shared<testing::ListExclusionStore>(),
-      std::make_shared<testing::ListFilterTagStore>(), std::make_shared<TransientImageLibraryUIPreferenceStore>(),
-      3'000'000'000, nullptr, false, clock);
+      std::move(service), std::nullopt, ProductFeatureAvailability{},
+      std::make_shared<testing::ListExclusionStore>(), std::make_shared<testing::ListFilterTagStore>(),
+      std::make_shared<TransientImageLibraryUIPreferenceStore>(), 3'000'000'000, nullptr, false, clock);
 }
 
 // Builds the synthetic library in the folder `library` with `build(repository)` when the folder

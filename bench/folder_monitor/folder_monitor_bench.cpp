@@ -89,11 +89,13 @@ void BM_EventToBatch(benchmark::State& state) {
   std::mutex mutex;
   std::condition_variable delivered;
   std::size_t batches = 0;
-  monitor.start({root}, std::nullopt, [&](const lorvex::RegisteredFolderChangeBatch&) {
-    std::lock_guard lock(mutex);
-    ++batches;
-    delivered.notify_all();
-  }, {});
+  monitor.start({root}, std::nullopt,
+                [&](const lorvex::RegisteredFolderChangeBatch&) {
+                  std::lock_guard lock(mutex);
+                  ++batches;
+                  delivered.notify_all();
+                },
+                {});
   if (!monitor.waitUntilWatching(60s)) state.SkipWithError("watches not armed");
   int n = 0;
   for (auto _ : state) {

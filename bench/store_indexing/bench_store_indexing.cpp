@@ -36,7 +36,9 @@ using lorvex::bench::waitFor;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+double seconds(Clock::duration duration) {
+  return std::chrono::duration<double>(duration).count();
+}
 
 struct StoreRun {
   double wall = 0;
@@ -50,9 +52,11 @@ double scanWithFacade(const fs::path& library, const fs::path& folder) {
   auto service = lorvex::makeLiveImageLibraryService(library, lorvex::platform::Settings("bench", library));
   service->registerFolders({folder.string()});
   const auto begin = Clock::now();
-  const auto summary = service->scanLibrary({folder.string()}, [](const lorvex::ImageLibraryIndexingProgress&) {}, {});
+  const auto summary =
+      service->scanLibrary({folder.string()}, [](const lorvex::ImageLibraryIndexingProgress&) {}, {});
   const double wall = seconds(Clock::now() - begin);
-  std::fprintf(stderr, "  facade: %lld indexed in %.3f s\n", static_cast<long long>(summary.indexedImageCount), wall);
+  std::fprintf(stderr, "  facade: %lld indexed in %.3f s\n",
+               static_cast<long long>(summary.indexedImageCount), wall);
   return wall;
 }
 
@@ -62,8 +66,8 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
   lorvex::ImageLibraryStore store(service, std::nullopt, lorvex::ProductFeatureAvailability{},
                                   std::make_shared<lorvex::testing::ListExclusionStore>(),
                                   std::make_shared<lorvex::testing::ListFilterTagStore>(),
-                                  std::make_shared<lorvex::TransientImageLibraryUIPreferenceStore>(), 3'000'000'000,
-                                  nullptr, false, clock);
+                                  std::make_shared<lorvex::TransientImageLibraryUIPreferenceStore>(),
+                                  3'000'000'000, nullptr, false, clock);
   StoreRun run;
   QObject::connect(&store, &lorvex::ImageLibraryStore::indexingProgressChanged, [&] {
     if (store.indexingProgress()) ++run.progressValues;
@@ -93,7 +97,8 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
   // before the next run deletes the folder.
   lorvex::userInitiatedPool().waitForDone();
   lorvex::utilityPool().waitForDone();
-  std::fprintf(stderr, "  store: %.3f s, %ld progress values, %zu shown\n", run.wall, run.progressValues, run.shown);
+  std::fprintf(stderr, "  store: %.3f s, %ld progress values, %zu shown\n", run.wall, run.progressValues,
+               run.shown);
   return run;
 }
 
@@ -159,10 +164,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   const double bestFacade = *std::min_element(facade.begin(), facade.end());
-  const auto best = *std::min_element(store.begin(), store.end(), [](const StoreRun& a, const StoreRun& b) { return a.wall < b.wall; });
-  std::printf("register through the store: %.3f s; facade scanLibrary: %.3f s (%.3fx, aim <= 1.05x)\n", best.wall,
-              bestFacade, best.wall / bestFacade);
-  std::printf("main thread: %.1f ms for %ld progress values = %.2f us per value (aim <= 2 us)\n", best.mainThread * 1e3,
-              best.progressValues, best.progressValues > 0 ? best.mainThread * 1e6 / static_cast<double>(best.progressValues) : 0.0);
+  const auto best = *std::min_element(store.begin(), store.end(),
+                                      [](const StoreRun& a, const StoreRun& b) { return a.wall < b.wall; });
+  std::printf("register through the store: %.3f s; facade scanLibrary: %.3f s (%.3fx, aim <= 1.05x)\n",
+              best.wall, bestFacade, best.wall / bestFacade);
+  std::printf(
+      "main thread: %.1f ms for %ld progress values = %.2f us per value (aim <= 2 us)\n",
+      best.mainThread * 1e3, best.progressValues,
+      best.progressValues > 0 ? best.mainThread * 1e6 / static_cast<double>(best.progressValues) : 0.0);
   return 0;
 }

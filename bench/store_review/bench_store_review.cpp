@@ -45,7 +45,9 @@ constexpr int kLoaded = 20'000;
 constexpr int kMarked = 5'000;
 constexpr int kUndone = 2'000;
 
-double milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
+double milliseconds(Clock::duration duration) {
+  return std::chrono::duration<double, std::milli>(duration).count();
+}
 
 struct Timing {
   double mainThread = 0;
@@ -105,7 +107,8 @@ int main(int argc, char** argv) {
     }
     selectFirst(*store, kMarked);
     const Timing timing = measure([&] { store->markDeleteCandidates(store->selectedRecords()); });
-    if (store->errorMessage() || store->resultWindow().records().size() != static_cast<std::size_t>(kLoaded - kMarked)) {
+    if (store->errorMessage() ||
+        store->resultWindow().records().size() != static_cast<std::size_t>(kLoaded - kMarked)) {
       std::fprintf(stderr, "marking failed: %s\n", store->errorMessage().value_or("records left").c_str());
       return 1;
     }
@@ -119,19 +122,20 @@ int main(int argc, char** argv) {
     lorvex::SQLiteImageRepositoryV3 repository(library / lorvex::kLibraryDatabaseFileName);
     auto& connection = lorvex::testing::connectionOf(repository);
     for (int run = 0; run < runs; ++run) {
-      floor.push_back(measure([&] {
-                        auto guard = connection.lock();
-                        connection.performTransaction([&] {
-                          for (std::int64_t id = 1; id <= kMarked; ++id) {
-                            connection.execute(
-                                "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, "
-                                "updated_at) VALUES (?, 0, ?, NULL, 0) ON CONFLICT(media_file_id) DO UPDATE SET "
-                                "favorite = excluded.favorite, delete_candidate = excluded.delete_candidate, "
-                                "notes = excluded.notes, updated_at = excluded.updated_at",
-                                {id, static_cast<std::int64_t>(run % 2)});
-                          }
-                        });
-                      }).wall);
+      floor.push_back(
+          measure([&] {
+            auto guard = connection.lock();
+            connection.performTransaction([&] {
+              for (std::int64_t id = 1; id <= kMarked; ++id) {
+                connection.execute(
+                    "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, "
+                    "updated_at) VALUES (?, 0, ?, NULL, 0) ON CONFLICT(media_file_id) DO UPDATE SET "
+                    "favorite = excluded.favorite, delete_candidate = excluded.delete_candidate, "
+                    "notes = excluded.notes, updated_at = excluded.updated_at",
+                    {id, static_cast<std::int64_t>(run % 2)});
+              }
+            });
+          }).wall);
     }
   }
 
@@ -142,7 +146,8 @@ int main(int argc, char** argv) {
   for (int run = 0; run < runs; ++run) {
     std::vector<lorvex::ReviewStateUpdate> updates;
     const auto& records = store->resultWindow().records();
-    for (int i = 0; i < kMarked; ++i) updates.push_back({records[static_cast<std::size_t>(i)]->file.path, {}});
+    for (int i = 0; i < kMarked; ++i)
+      updates.push_back({records[static_cast<std::size_t>(i)]->file.path, {}});
     batch.push_back(measure([&] { service->updateReviewStates(updates); }).mainThread);
   }
   for (int run = 0; run < std::min(runs, 3); ++run) {
@@ -160,13 +165,15 @@ int main(int argc, char** argv) {
   for (int run = 0; run < runs; ++run) {
     selectFirst(*store, kUndone);
     const auto before = store->resultWindow().records();
-    smallMarkMain.push_back(measure([&] { store->markDeleteCandidates(store->selectedRecords()); }).mainThread);
+    smallMarkMain.push_back(
+        measure([&] { store->markDeleteCandidates(store->selectedRecords()); }).mainThread);
     if (store->deleteCandidateUndoStack().empty()) {
       std::fprintf(stderr, "the marking left no undo action\n");
       return 1;
     }
     std::vector<lorvex::DeleteCandidateStateRestore> restores;
-    for (const auto& record : store->deleteCandidateUndoStack().back().records) restores.push_back({record.path, true});
+    for (const auto& record : store->deleteCandidateUndoStack().back().records)
+      restores.push_back({record.path, true});
     const Timing timing = measure([&] { store->undoLastDeleteCandidateAction(); });
     undoMain.push_back(timing.mainThread);
     undoWall.push_back(timing.wall);
@@ -230,14 +237,16 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::printf("mark %d of %d loaded: main thread %.2f ms (aim <= 50 ms), wall %.2f ms; floor, %d upserts by id in "
-              "one transaction: %.2f ms; the service's updateReviewStates alone: %.2f ms main thread; %d "
-              "updateReviewState calls: %.1f ms\n",
-              kMarked, kLoaded, median(markMain), median(markWall), kMarked, median(floor), median(batch), kMarked,
-              median(single));
-  std::printf("mark %d: main thread %.2f ms (aim <= 50 ms); undo: main thread %.2f ms (aim <= 50 ms), wall %.2f ms; "
-              "floor, the restore alone: %.2f ms\n",
-              kUndone, median(smallMarkMain), median(undoMain), median(undoWall), median(restoreFloor));
+  std::printf(
+      "mark %d of %d loaded: main thread %.2f ms (aim <= 50 ms), wall %.2f ms; floor, %d upserts by id in "
+      "one transaction: %.2f ms; the service's updateReviewStates alone: %.2f ms main thread; %d "
+      "updateReviewState calls: %.1f ms\n",
+      kMarked, kLoaded, median(markMain), median(markWall), kMarked, median(floor), median(batch), kMarked,
+      median(single));
+  std::printf(
+      "mark %d: main thread %.2f ms (aim <= 50 ms); undo: main thread %.2f ms (aim <= 50 ms), wall %.2f ms; "
+      "floor, the restore alone: %.2f ms\n",
+      kUndone, median(smallMarkMain), median(undoMain), median(undoWall), median(restoreFloor));
   std::printf(
       "restart monitoring at %lld images: main thread %.2f ms (aim <= 16 ms), wall %.2f ms; the same calls "
       "in a row with the position check as written before, as the main thread made them before: %.2f ms; the "

@@ -34,7 +34,9 @@ using lorvex::bench::waitFor;
 using Clock = std::chrono::steady_clock;
 using lorvex::ImageLibraryStore;
 
-double milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
+double milliseconds(Clock::duration duration) {
+  return std::chrono::duration<double, std::milli>(duration).count();
+}
 
 struct Timing {
   double wall = 0;
@@ -83,8 +85,10 @@ int main(int argc, char** argv) {
     }
   }
   const double ratio = median(wall) / median(bare);
-  std::printf("first page: refresh %.2f ms wall, bare searchImages %.2f ms (%.2fx, aim <= 1.10x); main thread %.3f ms (aim <= 3 ms)\n",
-              median(wall), median(bare), ratio, median(mainThread));
+  std::printf(
+      "first page: refresh %.2f ms wall, bare searchImages %.2f ms (%.2fx, aim <= 1.10x); main thread %.3f "
+      "ms (aim <= 3 ms)\n",
+      median(wall), median(bare), ratio, median(mainThread));
 
   // 40 pages appended one after another.
   std::vector<double> pageMain;
@@ -93,8 +97,9 @@ int main(int argc, char** argv) {
     pageMain.push_back(timing.mainThread);
   }
   const double worstPage = *std::max_element(pageMain.begin(), pageMain.end());
-  std::printf("40 pages: %zu records loaded; main thread median %.3f ms, worst %.3f ms per page (aim <= 2 ms)\n",
-              store->resultWindow().records().size(), median(pageMain), worstPage);
+  std::printf(
+      "40 pages: %zu records loaded; main thread median %.3f ms, worst %.3f ms per page (aim <= 2 ms)\n",
+      store->resultWindow().records().size(), median(pageMain), worstPage);
 
   // A full-window refresh with 20,000 loaded.
   std::vector<double> fullMain, fullWall;

@@ -8,7 +8,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -31,10 +30,12 @@ using lorvex::TagSuggestion;
 
 // Labels of the three kinds the panel meets: Latin words in several cases, Japanese, and both mixed.
 std::string label(std::size_t i) {
-  static const std::vector<std::string> latin = {"blue hair", "Blue Hair", "LONG HAIR", "smile",   "Stra\u00DFe",
-                                                 "caf\u00E9",  "Caf\u00C9",  "looking at viewer", "Solo", "1girl"};
-  static const std::vector<std::string> japanese = {"\u732B\u8033", "\u9577\u3044\u9AEA", "\u7B11\u9854",
-                                                    "\u30AB\u30D5\u30A7", "\u5C11\u5973", "\u9752\u3044\u76EE"};
+  static const std::vector<std::string> latin = {"blue hair",   "Blue Hair", "LONG HAIR", "smile",
+                                                 "Stra\u00DFe", "caf\u00E9", "Caf\u00C9", "looking at viewer",
+                                                 "Solo",        "1girl"};
+  static const std::vector<std::string> japanese = {"\u732B\u8033", "\u9577\u3044\u9AEA",
+                                                    "\u7B11\u9854", "\u30AB\u30D5\u30A7",
+                                                    "\u5C11\u5973", "\u9752\u3044\u76EE"};
   const std::string number = std::to_string(i / 3);
   switch (i % 3) {
     case 0:
@@ -47,7 +48,9 @@ std::string label(std::size_t i) {
 }
 
 // Counts with many ties, so the later rules decide often.
-std::int64_t count(std::size_t i) { return 1 + static_cast<std::int64_t>((i * 7919) % 40); }
+std::int64_t count(std::size_t i) {
+  return 1 + static_cast<std::int64_t>((i * 7919) % 40);
+}
 
 struct Fixture {
   Fixture() {
@@ -55,9 +58,10 @@ struct Fixture {
     features.isTagConceptEnabled = true;
     store = std::make_unique<lorvex::ImageLibraryStore>(
         std::make_shared<lorvex::testing::ScriptedImageLibraryService>(), std::nullopt, features,
-        std::make_shared<lorvex::testing::ListExclusionStore>(), std::make_shared<lorvex::testing::ListFilterTagStore>(),
-        std::make_shared<lorvex::TransientImageLibraryUIPreferenceStore>(lorvex::kDefaultUIPreferences), 3'000'000'000,
-        lorvex::LiveServiceFactory{}, false);
+        std::make_shared<lorvex::testing::ListExclusionStore>(),
+        std::make_shared<lorvex::testing::ListFilterTagStore>(),
+        std::make_shared<lorvex::TransientImageLibraryUIPreferenceStore>(lorvex::kDefaultUIPreferences),
+        3'000'000'000, lorvex::LiveServiceFactory{}, false);
     std::vector<TagSuggestion> tags;
     std::vector<TagConcept> concepts;
     for (std::size_t i = 0; i < 500; ++i) tags.push_back(TagSuggestion{label(i), count(i)});
@@ -96,13 +100,14 @@ void BM_FloorStableSortByKeys(benchmark::State& state) {
                        TagFilterSuggestion{tag});
   }
   for (const auto& tagConcept : store.tagConceptSuggestions()) {
-    keyed.emplace_back(Key{-tagConcept.imageCount, lorvex::text::caselessKey(tagConcept.displayName), true, "",
-                           tagConcept.id},
+    keyed.emplace_back(Key{-tagConcept.imageCount, lorvex::text::caselessKey(tagConcept.displayName), true,
+                           "", tagConcept.id},
                        TagFilterSuggestion{tagConcept});
   }
   for (auto _ : state) {
     auto rows = keyed;
-    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     benchmark::DoNotOptimize(rows.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 1000);

@@ -41,8 +41,9 @@ using lorvex::SearchResultWindow;
 using Clock = std::chrono::steady_clock;
 
 std::string prompt(int seed) {
-  static const char* const words[] = {"masterpiece", "best quality", "1girl", "solo", "long hair", "looking at viewer",
-                                      "smile", "outdoors", "sky", "cloud", "dress", "flower", "sunlight", "tree"};
+  static const char* const words[] = {
+      "masterpiece", "best quality", "1girl", "solo",  "long hair", "looking at viewer", "smile",
+      "outdoors",    "sky",          "cloud", "dress", "flower",    "sunlight",          "tree"};
   std::string text;
   std::mt19937 random(static_cast<unsigned>(seed));
   while (text.size() < 1536) {
@@ -55,7 +56,8 @@ std::string prompt(int seed) {
 RecordRef makeRecord(int id) {
   lorvex::ImageRecord record;
   char path[96];
-  std::snprintf(path, sizeof path, "/home/someone/Pictures/generations/folder%02d/image-%07d.png", id % 50, id);
+  std::snprintf(path, sizeof path, "/home/someone/Pictures/generations/folder%02d/image-%07d.png", id % 50,
+                id);
   record.file.path = path;
   record.file.fileSize = 1'200'000 + id;
   record.file.modificationDate = 1.7e9 + id;
@@ -88,19 +90,23 @@ struct AttachedWindow {
       const auto& records = window.records();
       mirror.insert(mirror.begin() + first, records.begin() + first, records.begin() + last + 1);
     });
-    QObject::connect(&window, &SearchResultWindow::recordsRemoved,
-                     [this](int first, int last) { mirror.erase(mirror.begin() + first, mirror.begin() + last + 1); });
-    QObject::connect(&window, &SearchResultWindow::recordsRemovedAt,
-                     [this](const std::vector<int>& positions) { lorvex::removePositions(mirror, positions); });
+    QObject::connect(&window, &SearchResultWindow::recordsRemoved, [this](int first, int last) {
+      mirror.erase(mirror.begin() + first, mirror.begin() + last + 1);
+    });
+    QObject::connect(
+        &window, &SearchResultWindow::recordsRemovedAt,
+        [this](const std::vector<int>& positions) { lorvex::removePositions(mirror, positions); });
     QObject::connect(&window, &SearchResultWindow::recordsUpdated, [this](int first, int last) {
-      for (int i = first; i <= last; ++i) mirror[static_cast<std::size_t>(i)] = window.records()[static_cast<std::size_t>(i)];
+      for (int i = first; i <= last; ++i)
+        mirror[static_cast<std::size_t>(i)] = window.records()[static_cast<std::size_t>(i)];
     });
   }
 
   void load(const std::vector<RecordRef>& records) {
     window.replaceRecords(records, true, 0);
     lorvex::PathSet selected;
-    for (std::size_t i = 0; i < 20 && i < records.size(); ++i) selected.insert(records[i * records.size() / 20]->file.path);
+    for (std::size_t i = 0; i < 20 && i < records.size(); ++i)
+      selected.insert(records[i * records.size() / 20]->file.path);
     selection.setPrimaryPath(std::string(*selected.begin()));
     selection.setSelectedPaths(selected);
     recordsSignals = 0;
@@ -134,8 +140,8 @@ Timing measure(int runs, const std::function<void()>& prepare, const std::functi
 // Judged on wall time: the main thread is held for all of it, working or waiting for helpers.
 bool report(const char* what, Timing timing, double aim) {
   const bool met = timing.wall <= aim;
-  std::printf("%-58s %8.3f ms (own cpu %8.3f)   aim <= %6.3f ms   %s\n", what, timing.wall, timing.thread, aim,
-              met ? "ok" : "MISSED");
+  std::printf("%-58s %8.3f ms (own cpu %8.3f)   aim <= %6.3f ms   %s\n", what, timing.wall, timing.thread,
+              aim, met ? "ok" : "MISSED");
   return met;
 }
 
@@ -158,7 +164,9 @@ int main(int argc, char** argv) {
   // window than in the other.
   std::vector<RecordRef> page;
   int pageNumber = 0;
-  const auto appendPage = [&] { attached.window.appendPage(page, true, attached.window.currentLoadTicket()); };
+  const auto appendPage = [&] {
+    attached.window.appendPage(page, true, attached.window.currentLoadTicket());
+  };
   // Each run loads the window and appends one page untimed, so that the timed append meets the
   // capacity a window has while paging (grown by doubling), not the exact fit of a fresh load.
   const auto otherPage = makeRecords(400'000, 500);
@@ -167,30 +175,38 @@ int main(int argc, char** argv) {
     attached.window.appendPage(otherPage, true, attached.window.currentLoadTicket());
     page = makeRecords(500'000 + 500 * pageNumber++, 500);
   };
-  const Timing appendLarge = measure(runs, [&] { loadAndPage(large); }, appendPage);
-  const Timing appendSmall = measure(runs, [&] { loadAndPage(small); }, appendPage);
+  const Timing appendLarge = measure(
+      runs, [&] { loadAndPage(large); }, appendPage);
+  const Timing appendSmall = measure(
+      runs, [&] { loadAndPage(small); }, appendPage);
   allMet &= report("append 500 to a window of 100,000", appendLarge, 2.0);
-  std::printf("%-58s %8.3f ms (own cpu %8.3f)\n", "append 500 to a window of 1,000", appendSmall.wall, appendSmall.thread);
+  std::printf("%-58s %8.3f ms (own cpu %8.3f)\n", "append 500 to a window of 1,000", appendSmall.wall,
+              appendSmall.thread);
   const double ratio = appendLarge.wall / appendSmall.wall;
   std::printf("%-58s %8.3f x                      aim <= %6.3f x    %s\n", "  ratio of the two", ratio, 2.0,
               ratio <= 2.0 ? "ok" : "MISSED");
   allMet &= ratio <= 2.0;
 
-  allMet &= report("replace 100,000 by 20,000 new records",
-                   measure(runs, [&] { attached.load(large); }, [&] { attached.window.replaceRecords(fresh, false, 0); }),
-                   30.0);
+  allMet &= report(
+      "replace 100,000 by 20,000 new records",
+      measure(
+          runs, [&] { attached.load(large); }, [&] { attached.window.replaceRecords(fresh, false, 0); }),
+      30.0);
 
   int equalSignals = 0;
-  allMet &= report("replace 100,000 by an equal list of fresh copies", measure(runs, [&] { attached.load(large); },
-                                                                               [&] {
-                                                                                 attached.window.replaceRecords(
-                                                                                     equalCopies, true, 0);
-                                                                                 equalSignals += attached.recordsSignals;
-                                                                               }),
+  allMet &= report("replace 100,000 by an equal list of fresh copies",
+                   measure(
+                       runs, [&] { attached.load(large); },
+                       [&] {
+                         attached.window.replaceRecords(equalCopies, true, 0);
+                         equalSignals += attached.recordsSignals;
+                       }),
                    40.0);
   bool equal = false;
-  const Timing floor = measure(runs, [] {}, [&] { equal = lorvex::sameRecords(large, equalCopies); });
-  std::printf("%-58s %8.3f ms (own cpu %8.3f)\n", "  floor: comparing the two lists on one thread", floor.wall, floor.thread);
+  const Timing floor = measure(
+      runs, [] {}, [&] { equal = lorvex::sameRecords(large, equalCopies); });
+  std::printf("%-58s %8.3f ms (own cpu %8.3f)\n", "  floor: comparing the two lists on one thread",
+              floor.wall, floor.thread);
   if (!equal) allMet = false;
   if (equalSignals != 0) {
     std::printf("  the equal replacement signalled a records change\n");
@@ -204,16 +220,20 @@ int main(int argc, char** argv) {
     state.deleteCandidate = true;
     marks.emplace(large[random() % large.size()]->file.path, state);
   }
-  const auto hideDeleteCandidates = [](bool, bool deleteCandidate, bool isMissing) { return !deleteCandidate && !isMissing; };
+  const auto hideDeleteCandidates = [](bool, bool deleteCandidate, bool isMissing) {
+    return !deleteCandidate && !isMissing;
+  };
   std::size_t remaining = 0;
   allMet &= report("applyRecordUpdates removing 5,000 scattered records",
-                   measure(runs, [&] { attached.load(large); },
-                           [&] {
-                             attached.window.applyRecordUpdates(marks, hideDeleteCandidates);
-                             remaining = attached.mirror.size();
-                           }),
+                   measure(
+                       runs, [&] { attached.load(large); },
+                       [&] {
+                         attached.window.applyRecordUpdates(marks, hideDeleteCandidates);
+                         remaining = attached.mirror.size();
+                       }),
                    10.0);
-  if (remaining != large.size() - marks.size() || attached.mirror.size() != attached.window.records().size()) {
+  if (remaining != large.size() - marks.size() ||
+      attached.mirror.size() != attached.window.records().size()) {
     std::printf("  the mirror does not follow the window (%zu records left)\n", remaining);
     allMet = false;
   }

@@ -13,6 +13,11 @@
 //     window's set of loaded paths is built again.
 // Each figure is the main thread's own CPU time with the wall time beside it; the program exits 1
 // when an aim is missed.
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QScrollBar>
+#include <QThread>
+#include <QVBoxLayout>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -23,12 +28,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include <QAbstractEventDispatcher>
-#include <QApplication>
-#include <QScrollBar>
-#include <QThread>
-#include <QVBoxLayout>
 
 #include "../store_bench_support.h"
 #include "store/support/store_harness.h"
@@ -49,12 +48,15 @@ using lorvex::bench::threadCPUMilliseconds;
 RecordRef makeRecord(int id) {
   lorvex::ImageRecord record;
   char path[96];
-  std::snprintf(path, sizeof path, "/home/someone/Pictures/generations/folder%02d/image-%07d.png", id % 50, id);
+  std::snprintf(path, sizeof path, "/home/someone/Pictures/generations/folder%02d/image-%07d.png", id % 50,
+                id);
   record.file.path = path;
   record.file.fileSize = 1'200'000 + id;
   record.file.modificationDate = 1.7e9 + id;
-  record.thumbnailPath = std::string("/home/someone/.local/share/Lorvex/Thumbnails/") + std::to_string(id) + ".jpg";
-  record.metadata.prompt = "masterpiece, best quality, 1girl, solo, long hair, looking at viewer, smile, outdoors";
+  record.thumbnailPath =
+      std::string("/home/someone/.local/share/Lorvex/Thumbnails/") + std::to_string(id) + ".jpg";
+  record.metadata.prompt =
+      "masterpiece, best quality, 1girl, solo, long hair, looking at viewer, smile, outdoors";
   return lorvex::makeRecordRef(std::move(record));
 }
 
@@ -117,7 +119,8 @@ Timing timeOnce(const std::function<void()>& measured) {
   const auto start = Clock::now();
   const double threadStart = threadCPUMilliseconds();
   measured();
-  return {threadCPUMilliseconds() - threadStart, std::chrono::duration<double, std::milli>(Clock::now() - start).count()};
+  return {threadCPUMilliseconds() - threadStart,
+          std::chrono::duration<double, std::milli>(Clock::now() - start).count()};
 }
 
 // Timings of several runs, and their medians.
@@ -145,8 +148,8 @@ Timing measure(int runs, const std::function<void()>& prepare, const std::functi
 bool report(const char* what, Timing timing, double aim) {
   const bool met = aim <= 0 || timing.thread <= aim;
   if (aim > 0) {
-    std::printf("%-52s %8.3f ms main thread (wall %8.3f)   aim <= %5.1f ms   %s\n", what, timing.thread, timing.wall,
-                aim, met ? "ok" : "MISSED");
+    std::printf("%-52s %8.3f ms main thread (wall %8.3f)   aim <= %5.1f ms   %s\n", what, timing.thread,
+                timing.wall, aim, met ? "ok" : "MISSED");
   } else {
     std::printf("%-52s %8.3f ms main thread (wall %8.3f)\n", what, timing.thread, timing.wall);
   }
@@ -176,14 +179,15 @@ int main(int argc, char** argv) {
   QWidget window;
   auto* layout = new QVBoxLayout(&window);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* grid = new lorvex::ui::ResultsGridListView(*store, loader, lorvex::ui::AppLocalization::live(), &window);
+  auto* grid =
+      new lorvex::ui::ResultsGridListView(*store, loader, lorvex::ui::AppLocalization::live(), &window);
   layout->addWidget(grid);
   window.resize(1200, 800);
   window.show();
   settle(&loader);
   const int rowStep = grid->gridSize().height();
-  std::printf("grid: %d columns, cells %d x %d, %d records\n", grid->keyboardColumns(), grid->gridSize().width(),
-              rowStep, grid->gridModel().rowCount());
+  std::printf("grid: %d columns, cells %d x %d, %d records\n", grid->keyboardColumns(),
+              grid->gridSize().width(), rowStep, grid->gridModel().rowCount());
 
   bool allMet = true;
   QScrollBar* bar = grid->verticalScrollBar();
@@ -193,12 +197,14 @@ int main(int argc, char** argv) {
 
   int nextPage = 1'000'000;
   std::vector<RecordRef> page;
-  allMet &= report("append 500 to 100,000 loaded", measure(runs, [&] { page = makeRecords(nextPage += 500, 500); },
-                                                            [&] {
-                                                              auto& window = store->resultWindow();
-                                                              window.appendPage(page, true, window.currentLoadTicket());
-                                                              paint();
-                                                            }),
+  allMet &= report("append 500 to 100,000 loaded",
+                   measure(
+                       runs, [&] { page = makeRecords(nextPage += 500, 500); },
+                       [&] {
+                         auto& window = store->resultWindow();
+                         window.appendPage(page, true, window.currentLoadTicket());
+                         paint();
+                       }),
                    10.0);
 
   // Cached: the rows were shown once (their images decoded and cached), then the grid went back.
@@ -211,11 +217,16 @@ int main(int argc, char** argv) {
   }
   int position = cachedStart;
   allMet &= report("scroll one row, images in the cache",
-                   measure(runs, [&] { bar->setValue(position); settle(&loader); },
-                           [&] {
-                             bar->setValue(position += rowStep);
-                             paint();
-                           }),
+                   measure(
+                       runs,
+                       [&] {
+                         bar->setValue(position);
+                         settle(&loader);
+                       },
+                       [&] {
+                         bar->setValue(position += rowStep);
+                         paint();
+                       }),
                    4.0);
 
   // Not cached: rows far from anything shown; the images come afterwards.
@@ -263,7 +274,8 @@ int main(int argc, char** argv) {
     });
     alone.add(storeOnly);
     withGrid.add(gridToo);
-    added.add({std::max(gridToo.thread - storeOnly.thread, 0.0), std::max(gridToo.wall - storeOnly.wall, 0.0)});
+    added.add(
+        {std::max(gridToo.thread - storeOnly.thread, 0.0), std::max(gridToo.wall - storeOnly.wall, 0.0)});
   }
   allMet &= report("select all (100,000+)", withGrid.median(), 10.0);
   report("  the store's select all, no grid attached", alone.median(), 0);

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
   }
   store->setRegisteredFolderSummaries(folders);
   const lorvex::ui::AppLocalization localizer = lorvex::ui::testing::echoLocalization();
-  lorvex::ui::FilterSidebar sidebar(*store, {}, [] {}, [](const std::string&) {}, {}, localizer);
+  lorvex::ui::FilterSidebar sidebar(
+      *store, {}, [] {}, [](const std::string&) {}, {}, localizer);
   sidebar.resize(300, 900);
   sidebar.show();
   harness.drainEvents();
@@ -87,7 +88,9 @@ int main(int argc, char** argv) {
   auto* list = panel->findChild<QListView*>("tagPopover.list");
   std::vector<double> fills;
   for (int run = 0; run < runs; ++run) {
-    store->setTagSuggestions(run % 2 == 0 ? suggestions : std::vector<lorvex::TagSuggestion>(suggestions.rbegin(), suggestions.rend()));
+    store->setTagSuggestions(
+        run % 2 == 0 ? suggestions
+                     : std::vector<lorvex::TagSuggestion>(suggestions.rbegin(), suggestions.rend()));
     store->setIsTagSuggestionLoading(false);
     fills.push_back(mainThreadMilliseconds([&] {
       panel->reloadSuggestions();

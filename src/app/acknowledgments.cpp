@@ -22,7 +22,9 @@ constexpr ThirdPartyComponent kComponents[] = {
 
 }  // namespace
 
-std::span<const ThirdPartyComponent> thirdPartyComponents() { return kComponents; }
+std::span<const ThirdPartyComponent> thirdPartyComponents() {
+  return kComponents;
+}
 
 std::optional<std::string> licenseText(std::string_view resourceName, std::string_view folder) {
   const QString path = QString::fromUtf8(folder.data(), static_cast<qsizetype>(folder.size())) + '/' +

@@ -5,10 +5,10 @@
 // Thread safety: pure values; licenseText reads a file and may run on any thread.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <optional>
 
 namespace lorvex::app {
 

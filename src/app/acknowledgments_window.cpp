@@ -67,8 +67,9 @@ AcknowledgmentsWindow::AcknowledgmentsWindow(const ui::AppLocalization& localiza
     cursor.insertText(ui::qtText(component.name), nameFormat);
     const std::optional<std::string> license = licenseText(component.licenseResourceName, folder);
     cursor.insertBlock(QTextBlockFormat());
-    cursor.insertText(ui::qtText(license ? *license : localization.lookup("acknowledgments.licenseUnavailable")),
-                      licenseFormat);
+    cursor.insertText(
+        ui::qtText(license ? *license : localization.lookup("acknowledgments.licenseUnavailable")),
+        licenseFormat);
   }
   text->moveCursor(QTextCursor::Start);
 }

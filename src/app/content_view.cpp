@@ -37,7 +37,9 @@ void place(QWidget* layer, QWidget* view) {
 // content is (the banner places itself over its host), so the grid under the rest stays usable.
 class PassThroughLayer final : public QWidget {
  public:
-  explicit PassThroughLayer(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("feedbackOverlay")); }
+  explicit PassThroughLayer(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("feedbackOverlay"));
+  }
 
  protected:
   void childEvent(QChildEvent* event) override {
@@ -97,9 +99,12 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
   splitView_->setChildrenCollapsible(false);
   QWidget* sidebar = makeLayer(QStringLiteral("splitView.sidebar"), splitView_);
   const auto showFolderImporter = [state] { state->presentFolderImporter(); };
-  const auto reauthorizeFolder = [state](const std::string& path) { state->presentFolderReauthorization(path); };
+  const auto reauthorizeFolder = [state](const std::string& path) {
+    state->presentFolderReauthorization(path);
+  };
   if (views_.filterSidebar) {
-    place(sidebar, views_.filterSidebar(store_, resourceDisplay, showFolderImporter, reauthorizeFolder, sidebar));
+    place(sidebar,
+          views_.filterSidebar(store_, resourceDisplay, showFolderImporter, reauthorizeFolder, sidebar));
   }
   ResultsGridActions actions{
       .showFolderImporter = showFolderImporter,
@@ -122,14 +127,15 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
   // 3. The preview overlay.
   preview_ = makeLayer(QStringLiteral("previewOverlay"), this);
   if (views_.previewOverlay) {
-    previewSlot_ = views_.previewOverlay(store_,
-                                         PreviewActions{
-                                             .showPrevious = [state] { state->showPreviousQuickLookImage(); },
-                                             .showNext = [state] { state->showNextQuickLookImage(); },
-                                             .startSlideshow = [state] { state->startSlideshowFromQuickLook(); },
-                                             .dismiss = [state] { state->dismissQuickLook(); },
-                                         },
-                                         preview_);
+    previewSlot_ =
+        views_.previewOverlay(store_,
+                              PreviewActions{
+                                  .showPrevious = [state] { state->showPreviousQuickLookImage(); },
+                                  .showNext = [state] { state->showNextQuickLookImage(); },
+                                  .startSlideshow = [state] { state->startSlideshowFromQuickLook(); },
+                                  .dismiss = [state] { state->dismissQuickLook(); },
+                              },
+                              preview_);
     place(preview_, previewSlot_.widget);
   }
   stack_->addWidget(preview_);
@@ -137,7 +143,8 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
   // 4. The feedback banner, placing itself over its layer.
   feedback_ = new PassThroughLayer(this);
   if (views_.feedbackOverlay) {
-    QWidget* banner = views_.feedbackOverlay(store_, [state] { state->undoFromFeedback(); }, feedback_);
+    QWidget* banner = views_.feedbackOverlay(
+        store_, [state] { state->undoFromFeedback(); }, feedback_);
     // The banner is about the grid's images: after its Undo or close the grid has the keyboard
     // again, so Delete and the arrows go on where they left off.
     if (auto* overlay = qobject_cast<ui::DeleteCandidateFeedbackOverlay*>(banner)) {
@@ -149,9 +156,12 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
   stack_->addWidget(feedback_);
 
   // Back to front, whatever the layout made current.
-  for (QWidget* layer : {static_cast<QWidget*>(splitView_), indexingCard_, preview_, feedback_}) layer->raise();
+  for (QWidget* layer : {static_cast<QWidget*>(splitView_), indexingCard_, preview_, feedback_})
+    layer->raise();
 
-  if (views_.slideshowPresenter) views_.slideshowPresenter(store_, [state] { state->closeSlideshow(); }, this);
+  if (views_.slideshowPresenter)
+    views_.slideshowPresenter(
+        store_, [state] { state->closeSlideshow(); }, this);
 
   connect(state, &ContentViewState::compositionChanged, this, &ContentView::applyComposition);
   connect(state, &ContentViewState::quickLookURLChanged, this, &ContentView::applyQuickLook);
@@ -183,7 +193,9 @@ void ContentView::applyQuickLook() {
   applyComposition();
 }
 
-void ContentView::applyFeedback() { feedback_->setVisible(store_.deleteCandidateFeedback().has_value()); }
+void ContentView::applyFeedback() {
+  feedback_->setVisible(store_.deleteCandidateFeedback().has_value());
+}
 
 void ContentView::applyFolderImport() {
   const auto& request = state_->folderImport().request();
@@ -216,8 +228,8 @@ void ContentView::applyFolderImport() {
 
 void ContentView::applyShortcutHelp() {
   if (!state_->isShortcutHelpPresented() || shortcutHelp_) return;
-  auto* sheet = new ShortcutHelpSheet(ShortcutHelpPresentation::make(localization_), ShortcutHelpSheetLayout{},
-                                      localization_, window());
+  auto* sheet = new ShortcutHelpSheet(ShortcutHelpPresentation::make(localization_),
+                                      ShortcutHelpSheetLayout{}, localization_, window());
   sheet->setAttribute(Qt::WA_DeleteOnClose);
   shortcutHelp_ = sheet;
   ContentViewState* state = state_.get();

@@ -10,11 +10,10 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <memory>
-
 #include <QDialog>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 #include "app/content_view_state.h"
 #include "app/folder_picker.h"
@@ -36,9 +35,10 @@ class ContentView : public QWidget {
  public:
   // objectName "contentView"; the layers "splitView", "indexingCard", "previewOverlay" and
   // "feedbackOverlay"; the sidebar's slot "splitView.sidebar".
-  ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resourceDisplay, platform::Settings appStorage,
-              const ShellViews& views, FolderPicker& folderPicker,
-              const ui::AppLocalization& localization = ui::AppLocalization::live(), QWidget* parent = nullptr);
+  ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resourceDisplay,
+              platform::Settings appStorage, const ShellViews& views, FolderPicker& folderPicker,
+              const ui::AppLocalization& localization = ui::AppLocalization::live(),
+              QWidget* parent = nullptr);
   ~ContentView() override;
 
   ContentViewState& state() { return *state_; }

@@ -6,11 +6,14 @@
 
 namespace lorvex::app {
 
-ContentViewState::ContentViewState(ImageLibraryStore& store, QObject* parent) : QObject(parent), store_(store) {
-  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this, &ContentViewState::followPrimaryPath);
+ContentViewState::ContentViewState(ImageLibraryStore& store, QObject* parent)
+    : QObject(parent), store_(store) {
+  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this,
+          &ContentViewState::followPrimaryPath);
   connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
           &ContentViewState::compositionChanged);
-  connect(&store_, &ImageLibraryStore::isPreparingLibraryChanged, this, &ContentViewState::compositionChanged);
+  connect(&store_, &ImageLibraryStore::isPreparingLibraryChanged, this,
+          &ContentViewState::compositionChanged);
   connect(this, &ContentViewState::quickLookURLChanged, this, &ContentViewState::compositionChanged);
 }
 
@@ -42,11 +45,13 @@ void ContentViewState::completeFolderImport(const FolderPickerResult& result) {
   if (wasPresented) Q_EMIT folderImportRequestChanged();
   ImageLibraryStore* store = &store_;
   if (const auto* registration = std::get_if<RegisterFolders>(&outcome)) {
-    store_.startDetached([store, folders = registration->folders] { return store->registerFolders(folders); });
+    store_.startDetached(
+        [store, folders = registration->folders] { return store->registerFolders(folders); });
   } else if (const auto* reauthorization = std::get_if<ReauthorizeFolder>(&outcome)) {
-    store_.startDetached([store, chosen = reauthorization->chosenFolder, path = reauthorization->registeredPath] {
-      return store->reauthorizeFolder(chosen, path);
-    });
+    store_.startDetached(
+        [store, chosen = reauthorization->chosenFolder, path = reauthorization->registeredPath] {
+          return store->reauthorizeFolder(chosen, path);
+        });
   } else if (const auto* error = std::get_if<ShowFolderImportError>(&outcome)) {
     store_.setErrorMessage(error->message);
   }
@@ -68,7 +73,9 @@ void ContentViewState::setQuickLookURL(std::optional<std::string> url) {
   Q_EMIT quickLookURLChanged();
 }
 
-void ContentViewState::presentQuickLook(const std::string& url) { setQuickLookURL(url); }
+void ContentViewState::presentQuickLook(const std::string& url) {
+  setQuickLookURL(url);
+}
 
 void ContentViewState::cancelQuickLookNavigation() {
   ++quickLookNavigationGeneration_;
@@ -98,8 +105,9 @@ void ContentViewState::showNextQuickLookImage() {
   });
 }
 
-QCoro::Task<void> ContentViewState::stepToNextImage(ImageLibraryStore* store, QPointer<ContentViewState> state,
-                                                    int generation, std::optional<std::string> fromPath,
+QCoro::Task<void> ContentViewState::stepToNextImage(ImageLibraryStore* store,
+                                                    QPointer<ContentViewState> state, int generation,
+                                                    std::optional<std::string> fromPath,
                                                     std::stop_token stop) {
   if (state.isNull() || !state->quickLookURL_) co_return;
   const bool moved = co_await store->advanceFocusLoadingMore(fromPath, stop);
@@ -153,9 +161,13 @@ bool ContentViewState::undoFromKey() {
   return true;
 }
 
-void ContentViewState::undoFromFeedback() { store_.undoLastDeleteCandidateAction(); }
+void ContentViewState::undoFromFeedback() {
+  store_.undoLastDeleteCandidateAction();
+}
 
-void ContentViewState::closeSlideshow() { store_.presentation().setIsSlideshowPresented(false); }
+void ContentViewState::closeSlideshow() {
+  store_.presentation().setIsSlideshowPresented(false);
+}
 
 // ---- URLs ----
 

@@ -11,15 +11,15 @@
 // Thread safety: the store's thread only.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
+#include <QObject>
+#include <QPointer>
 #include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
-
-#include <QObject>
-#include <QPointer>
-#include <qcoro/qcorotask.h>
 
 #include "app/folder_import.h"
 #include "store/async/store_task.h"

@@ -1,10 +1,9 @@
 #include "app/desktop_integration.h"
 
-#include <string>
-
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <string>
 
 #include "platform/log.h"
 #include "ui/common/localization_table.h"

@@ -5,9 +5,8 @@
 // Thread safety: GUI thread, once the application object exists.
 #pragma once
 
-#include <string_view>
-
 #include <QIcon>
+#include <string_view>
 
 class QCoreApplication;
 

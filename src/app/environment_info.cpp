@@ -23,7 +23,9 @@ namespace lorvex::app {
 
 namespace {
 
-std::string orUnknown(std::string_view text) { return text.empty() ? std::string("unknown") : std::string(text); }
+std::string orUnknown(std::string_view text) {
+  return text.empty() ? std::string("unknown") : std::string(text);
+}
 
 // Small system files only; a read error gives nothing.
 std::optional<std::string> readSmallFile(const std::filesystem::path& path) {
@@ -118,6 +120,8 @@ std::optional<std::string> supportPageAddress(std::string_view baseAddress, Supp
   return std::string(baseAddress) + std::string(supportPagePath(page));
 }
 
-std::string_view configuredWebsiteAddress() { return LORVEX_WEBSITE_URL; }
+std::string_view configuredWebsiteAddress() {
+  return LORVEX_WEBSITE_URL;
+}
 
 }  // namespace lorvex::app

@@ -48,7 +48,8 @@ struct ReauthorizeFolder {
 struct ShowFolderImportError {
   std::string message;
 };
-using FolderImportOutcome = std::variant<std::monostate, RegisterFolders, ReauthorizeFolder, ShowFolderImportError>;
+using FolderImportOutcome =
+    std::variant<std::monostate, RegisterFolders, ReauthorizeFolder, ShowFolderImportError>;
 
 // The picker's title, in the interface's language: adding folders to the library, or choosing the
 // registered folder (named by its last component) again to allow access to it.

@@ -37,24 +37,29 @@ class FileDialogFolderPicker final : public FolderPicker {
     dialog->setWindowModality(Qt::WindowModal);
     if (allowsMultipleSelection) {
       // The non-native dialog chooses one folder unless its views allow more.
-      for (auto* view : dialog->findChildren<QListView*>()) view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-      for (auto* view : dialog->findChildren<QTreeView*>()) view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+      for (auto* view : dialog->findChildren<QListView*>())
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+      for (auto* view : dialog->findChildren<QTreeView*>())
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     }
-    QObject::connect(dialog, &QFileDialog::finished, dialog,
-                     [dialog, completion = std::move(completion), dismissed = std::move(dismissed)](int result) {
-                       // The dismissal first: the completion must not depend on the open request.
-                       if (dismissed) dismissed();
-                       if (result != QDialog::Accepted || !completion) return;
-                       std::vector<std::string> folders;
-                       for (const QString& path : dialog->selectedFiles()) folders.push_back(ui::stdText(path));
-                       completion(std::move(folders));
-                     });
+    QObject::connect(
+        dialog, &QFileDialog::finished, dialog,
+        [dialog, completion = std::move(completion), dismissed = std::move(dismissed)](int result) {
+          // The dismissal first: the completion must not depend on the open request.
+          if (dismissed) dismissed();
+          if (result != QDialog::Accepted || !completion) return;
+          std::vector<std::string> folders;
+          for (const QString& path : dialog->selectedFiles()) folders.push_back(ui::stdText(path));
+          completion(std::move(folders));
+        });
     dialog->open();
   }
 };
 
 }  // namespace
 
-std::unique_ptr<FolderPicker> makeFileDialogFolderPicker() { return std::make_unique<FileDialogFolderPicker>(); }
+std::unique_ptr<FolderPicker> makeFileDialogFolderPicker() {
+  return std::make_unique<FileDialogFolderPicker>();
+}
 
 }  // namespace lorvex::app

@@ -1,12 +1,11 @@
 #include "app/library_workspace.h"
 
-#include <algorithm>
-
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QSplitter>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/library_workspace_rules.h"
 
@@ -18,8 +17,8 @@ constexpr int kWidthWriteIntervalMs = 500;
 
 }  // namespace
 
-LibraryWorkspace::LibraryWorkspace(ImageLibraryStore& store, const ShellViews& views, ResultsGridActions actions,
-                                   platform::Settings appStorage, QWidget* parent)
+LibraryWorkspace::LibraryWorkspace(ImageLibraryStore& store, const ShellViews& views,
+                                   ResultsGridActions actions, platform::Settings appStorage, QWidget* parent)
     : QWidget(parent), appStorage_(std::move(appStorage)) {
   setObjectName(QStringLiteral("libraryWorkspace"));
   isInspectorPresented_ = appStorage_.boolean(kInspectorPresentedKey).value_or(true);
@@ -70,7 +69,8 @@ LibraryWorkspace::LibraryWorkspace(ImageLibraryStore& store, const ShellViews& v
   splitter_->installEventFilter(this);
 
   if (views.inspectorToggle) {
-    toggleSlot_ = views.inspectorToggle([this](bool presented) { setInspectorPresented(presented); }, toolbar_);
+    toggleSlot_ =
+        views.inspectorToggle([this](bool presented) { setInspectorPresented(presented); }, toolbar_);
     if (toggleSlot_.widget) {
       auto* action = toolbar_->addWidget(toggleSlot_.widget);
       action->setObjectName(QStringLiteral("imageDetailPanel"));
@@ -84,7 +84,9 @@ LibraryWorkspace::LibraryWorkspace(ImageLibraryStore& store, const ShellViews& v
   connect(&writeTimer_, &QTimer::timeout, this, &LibraryWorkspace::flushSettings);
 }
 
-LibraryWorkspace::~LibraryWorkspace() { flushSettings(); }
+LibraryWorkspace::~LibraryWorkspace() {
+  flushSettings();
+}
 
 void LibraryWorkspace::setInspectorPresented(bool presented) {
   if (isInspectorPresented_ == presented) return;
@@ -108,11 +110,14 @@ void LibraryWorkspace::requestGridKeyboardFocus() {
 std::optional<double> LibraryWorkspace::storedWidth() const {
   if (pendingWidth_) return pendingWidth_;
   if (const auto real = appStorage_.real(kInspectorRememberedWidthKey)) return real;
-  if (const auto integer = appStorage_.integer(kInspectorRememberedWidthKey)) return static_cast<double>(*integer);
+  if (const auto integer = appStorage_.integer(kInspectorRememberedWidthKey))
+    return static_cast<double>(*integer);
   return std::nullopt;
 }
 
-double LibraryWorkspace::inspectorIdealWidth() const { return effectiveRememberedWidth(storedWidth()); }
+double LibraryWorkspace::inspectorIdealWidth() const {
+  return effectiveRememberedWidth(storedWidth());
+}
 
 void LibraryWorkspace::applyInspectorWidth() {
   const int total = splitter_->width();
@@ -135,7 +140,8 @@ bool LibraryWorkspace::eventFilter(QObject* watched, QEvent* event) {
     // The first layout after showing places the inspector at its remembered width; only later
     // changes are reported, or every launch would store whatever the first layout gave.
     if (watched == splitter_ && !hasAppliedWidth_ && isInspectorPresented_) applyInspectorWidth();
-    if (watched == inspector_ && inspector_->isVisible() && hasAppliedWidth_ && !isApplyingWidth_) inspectorResized();
+    if (watched == inspector_ && inspector_->isVisible() && hasAppliedWidth_ && !isApplyingWidth_)
+      inspectorResized();
   }
   return QWidget::eventFilter(watched, event);
 }

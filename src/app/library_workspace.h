@@ -9,10 +9,9 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <optional>
-
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 
 #include "app/shell_views.h"
 #include "platform/settings.h"

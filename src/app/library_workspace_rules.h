@@ -32,6 +32,7 @@ double effectiveRememberedWidth(std::optional<double> storedWidth);
 // (finite, positive); the report clamped to 320...520 otherwise, unless it is within half a point
 // of the current effective width. An out-of-range stored value (1000, read as 520) is therefore not
 // rewritten while the inspector reports 520.
-std::optional<double> rememberedWidthToStore(std::optional<double> reportedWidth, std::optional<double> storedWidth);
+std::optional<double> rememberedWidthToStore(std::optional<double> reportedWidth,
+                                             std::optional<double> storedWidth);
 
 }  // namespace lorvex::app

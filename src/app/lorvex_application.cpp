@@ -1,12 +1,11 @@
 #include "app/lorvex_application.h"
 
+#include <QMessageBox>
+#include <QThreadPool>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
-
-#include <QMessageBox>
-#include <QThreadPool>
 
 #include "app/acknowledgments_window.h"
 #include "app/launch_alerts.h"
@@ -45,11 +44,14 @@ LorvexApplication::LorvexApplication(LorvexApplicationOptions options)
   if (!uiTestingRunID_) updater_ = std::make_unique<NullUpdater>();
   if (!folderPicker_) folderPicker_ = makeFileDialogFolderPicker();
 
-  mainWindow_ = std::make_unique<MainWindow>(*store_, resourceDisplay_, *appStorage_, views_, *folderPicker_,
-                                             updater_.get(), [this] { openAcknowledgments(); }, localization_);
-  connect(mainWindow_.get(), &MainWindow::firstShown, this,
-          [this] { platform::signpostEvent("MainWindowShown", "ms=" + std::to_string(millisecondsSinceStart())); });
-  connect(store_.get(), &ImageLibraryStore::isLoadingChanged, this, &LorvexApplication::reportFirstResultPage);
+  mainWindow_ = std::make_unique<MainWindow>(
+      *store_, resourceDisplay_, *appStorage_, views_, *folderPicker_, updater_.get(),
+      [this] { openAcknowledgments(); }, localization_);
+  connect(mainWindow_.get(), &MainWindow::firstShown, this, [this] {
+    platform::signpostEvent("MainWindowShown", "ms=" + std::to_string(millisecondsSinceStart()));
+  });
+  connect(store_.get(), &ImageLibraryStore::isLoadingChanged, this,
+          &LorvexApplication::reportFirstResultPage);
   // The registered folders went with the settings: the person must hear of it, not only the log.
   if (const auto damage = appStorage_->damage(); damage && !damage->restoredLastGood) {
     const std::filesystem::path kept = damage->setAside.empty() ? appStorage_->filePath() : damage->setAside;
@@ -98,13 +100,15 @@ void LorvexApplication::reportFirstResultPage() {
     return;
   }
   reportedFirstResultPage_ = true;
-  platform::signpostEvent("FirstResultPage", "count=" + std::to_string(store_->resultWindow().records().size()) +
-                                                 " ms=" + std::to_string(millisecondsSinceStart()));
+  platform::signpostEvent("FirstResultPage",
+                          "count=" + std::to_string(store_->resultWindow().records().size()) +
+                              " ms=" + std::to_string(millisecondsSinceStart()));
   if (platform::signpostsEnabled()) startStallProbe();
 }
 
 qint64 LorvexApplication::millisecondsSinceStart() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - startTime_).count();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - startTime_)
+      .count();
 }
 
 void LorvexApplication::startStallProbe() {
@@ -129,7 +133,8 @@ void LorvexApplication::startStallProbe() {
 bool poolsFinishWithin(const std::vector<QThreadPool*>& pools, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (QThreadPool* pool : pools) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (!pool->waitForDone(static_cast<int>(std::max<long long>(left.count(), 0)))) return false;
   }
   return true;

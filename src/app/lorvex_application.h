@@ -19,15 +19,14 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QObject>
-#include <QPointer>
-#include <QTimer>
 
 #include "app/acknowledgments_window.h"
 #include "app/folder_picker.h"

@@ -4,13 +4,12 @@
 // monitor when LORVEX_STALL_MS is set); after it ends, the windows and the store go, the settings
 // still waiting for the background writer are written, and library work still blocked in a pool
 // job is given two seconds before the process ends without it.
+#include <QApplication>
+#include <QMessageBox>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QApplication>
-#include <QMessageBox>
 
 #include "app/desktop_integration.h"
 #include "app/launch_alerts.h"

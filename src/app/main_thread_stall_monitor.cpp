@@ -2,18 +2,17 @@
 
 #include <cxxabi.h>
 
+#include <QAbstractEventDispatcher>
+#include <QEvent>
+#include <QMetaEnum>
+#include <QPointer>
+#include <QThread>
 #include <charconv>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <typeinfo>
 #include <utility>
-
-#include <QAbstractEventDispatcher>
-#include <QEvent>
-#include <QMetaEnum>
-#include <QPointer>
-#include <QThread>
 
 #include "platform/log.h"
 #include "store/async/coroutine_step.h"

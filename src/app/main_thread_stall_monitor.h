@@ -15,12 +15,11 @@
 // notify() untimed.
 #pragma once
 
+#include <QApplication>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string_view>
-
-#include <QApplication>
 
 namespace lorvex::app {
 

@@ -1,7 +1,5 @@
 #include "app/main_window.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -10,6 +8,7 @@
 #include <QSplitter>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 
 #include "app/environment_info.h"
 #include "app/library_workspace.h"
@@ -21,7 +20,9 @@ namespace lorvex::app {
 
 namespace {
 
-QString menuText(const std::string& text) { return ui::mnemonicSafe(ui::qtText(text)); }
+QString menuText(const std::string& text) {
+  return ui::mnemonicSafe(ui::qtText(text));
+}
 
 }  // namespace
 
@@ -32,8 +33,8 @@ MainWindow::MainWindow(ImageLibraryStore& store, ui::ViewResourceDisplay resourc
     : QMainWindow(parent), localization_(localization), appStorage_(appStorage) {
   setObjectName(QStringLiteral("main"));
   setWindowTitle(QStringLiteral("Lorvex"));
-  contentView_ = new ContentView(store, std::move(resourceDisplay), std::move(appStorage), views, folderPicker,
-                                 localization, this);
+  contentView_ = new ContentView(store, std::move(resourceDisplay), std::move(appStorage), views,
+                                 folderPicker, localization, this);
   setCentralWidget(contentView_);
   resize(1280, 820);
   buildMenus(updater, std::move(openAcknowledgments));
@@ -168,7 +169,9 @@ void MainWindow::buildMenus(Updater* updater, std::function<void()> openAcknowle
   addLink("support.donate", "menu.help.donate", SupportPage::donate);
 }
 
-void MainWindow::updateShortcutHelpAction() { shortcutHelpAction_->setEnabled(QApplication::activeWindow() == this); }
+void MainWindow::updateShortcutHelpAction() {
+  shortcutHelpAction_->setEnabled(QApplication::activeWindow() == this);
+}
 
 void MainWindow::updateInspectorAction() {
   const bool presented = contentView_->workspace().isInspectorPresented();

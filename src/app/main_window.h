@@ -13,11 +13,10 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <functional>
-#include <string_view>
-
 #include <QMainWindow>
 #include <QRect>
+#include <functional>
+#include <string_view>
 
 #include "app/content_view.h"
 #include "app/updater.h"
@@ -44,7 +43,8 @@ class MainWindow : public QMainWindow {
   MainWindow(ImageLibraryStore& store, ui::ViewResourceDisplay resourceDisplay, platform::Settings appStorage,
              const ShellViews& views, FolderPicker& folderPicker, Updater* updater,
              std::function<void()> openAcknowledgments,
-             const ui::AppLocalization& localization = ui::AppLocalization::live(), QWidget* parent = nullptr);
+             const ui::AppLocalization& localization = ui::AppLocalization::live(),
+             QWidget* parent = nullptr);
   ~MainWindow() override;
 
   ContentView& contentView() const { return *contentView_; }

@@ -66,7 +66,8 @@ struct ShellViews {
   std::function<QWidget*(ImageLibraryStore&, QWidget* parent)> detailPanel;
   // `toggled` is called with the state the user asks for.
   std::function<InspectorToggleSlot(std::function<void(bool)> toggled, QWidget* parent)> inspectorToggle;
-  std::function<QWidget*(ImageLibraryStore&, const ui::ViewResourceDisplay&, std::function<void()> showFolderImporter,
+  std::function<QWidget*(ImageLibraryStore&, const ui::ViewResourceDisplay&,
+                         std::function<void()> showFolderImporter,
                          std::function<void(const std::string&)> reauthorizeFolder, QWidget* parent)>
       filterSidebar;
   std::function<QWidget*(ImageLibraryStore&, QWidget* parent)> indexingCard;
@@ -75,14 +76,16 @@ struct ShellViews {
   // layer while the store has feedback, and the layer takes the pointer only over the banner.
   // After the banner's own actions (a ui::DeleteCandidateFeedbackOverlay says when) the shell
   // gives the keyboard back to the grid.
-  std::function<QWidget*(ImageLibraryStore&, std::function<void()> undoAction, QWidget* parent)> feedbackOverlay;
+  std::function<QWidget*(ImageLibraryStore&, std::function<void()> undoAction, QWidget* parent)>
+      feedbackOverlay;
   // Installs the window's undo key (Ctrl+Z, by logical key, not while a text field has the
   // focus): `onUndo` answers whether the key was used; an unused key goes on to the grid or the
   // slideshow. Returns the filter's owner (kept by the window).
   std::function<QObject*(QWidget& window, std::function<bool()> onUndo)> undoKey;
   // Shows the slideshow in a window of its own while the store's flag is set; `close` is called
   // when that window is closed from inside.
-  std::function<QObject*(ImageLibraryStore&, std::function<void()> close, QWidget* parent)> slideshowPresenter;
+  std::function<QObject*(ImageLibraryStore&, std::function<void()> close, QWidget* parent)>
+      slideshowPresenter;
 };
 
 // Every view the program has, in its slot.

@@ -1,28 +1,26 @@
 // The views the program places in the shell's slots. A slot whose view the program does not have
 // yet stays empty here: the shell lays out its container and works without it.
-#include "app/shell_views.h"
-
-#include <memory>
-
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <memory>
 
+#include "app/shell_views.h"
 #include "store/image_library_store.h"
 #include "ui/detail/image_detail_panel.h"
 #include "ui/detail/tag_concept_management_panel.h"
 #include "ui/results/quick_look_preview_overlay.h"
+#include "ui/results/results_grid_view.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
-#include "ui/review/delete_candidate_undo_key_filter.h"
 #include "ui/review/delete_candidate_trash_review_sheet.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
+#include "ui/review/delete_candidate_undo_key_filter.h"
 #include "ui/sidebar/filter_sidebar.h"
 #include "ui/sidebar/indexing_progress_card.h"
 #include "ui/slideshow/slideshow_view.h"
 #include "ui/slideshow/slideshow_window_presenter.h"
-#include "ui/results/results_grid_view.h"
 
 namespace lorvex::app {
 
@@ -91,7 +89,8 @@ QObject* makeSlideshowPresenter(ImageLibraryStore& store, std::function<void()> 
   return new ui::SlideshowWindowPresenter(
       store.presentation(),
       [storePointer, close = std::move(close)]() -> std::unique_ptr<QWidget> {
-        return std::make_unique<ui::SlideshowView>(*storePointer, close, &ui::makeDeleteCandidateFeedbackOverlay);
+        return std::make_unique<ui::SlideshowView>(*storePointer, close,
+                                                   &ui::makeDeleteCandidateFeedbackOverlay);
       },
       anchor, anchor);
 }
@@ -102,11 +101,14 @@ QWidget* makeFilterSidebar(ImageLibraryStore& store, const ui::ViewResourceDispl
                            std::function<void()> showFolderImporter,
                            std::function<void(const std::string&)> reauthorizeFolder, QWidget* parent) {
   ui::FilterSidebarFactories factories;
-  factories.trashToolbar = [](ImageLibraryStore& s, std::function<void()> presentReview, QWidget* p) -> QWidget* {
+  factories.trashToolbar = [](ImageLibraryStore& s, std::function<void()> presentReview,
+                              QWidget* p) -> QWidget* {
     return new ui::DeleteCandidateTrashSidebarToolbar(s, std::move(presentReview), p);
   };
   factories.trashReviewSheet = [](ImageLibraryStore& s, const ui::ViewResourceDisplay& display,
-                                  QWidget* p) -> QDialog* { return new ui::DeleteCandidateTrashReviewSheet(s, display, p); };
+                                  QWidget* p) -> QDialog* {
+    return new ui::DeleteCandidateTrashReviewSheet(s, display, p);
+  };
   // Shown only while tag concepts are switched on.
   factories.tagConceptManagement = ui::tagConceptManagementPanelFactory();
   auto* sidebar = new ui::FilterSidebar(store, resourceDisplay, std::move(showFolderImporter),

@@ -48,7 +48,8 @@ constexpr ItemRow kGrid[] = {
     {gridOpenPreview, "Space", "shortcutHelp.action.gridOpenPreview"},
     {gridMarkDeleteCandidate, "Delete", "shortcutHelp.action.gridMarkDeleteCandidate"},
     {gridSelectAll, "Ctrl+A", "shortcutHelp.action.gridSelectAll"},
-    {gridRangeSelection, "Shift+\u2191/\u2193/\u2190/\u2192 / Shift+Click", "shortcutHelp.action.gridRangeSelection"},
+    {gridRangeSelection, "Shift+\u2191/\u2193/\u2190/\u2192 / Shift+Click",
+     "shortcutHelp.action.gridRangeSelection"},
     {gridToggleSelection, "Ctrl+Click", "shortcutHelp.action.gridToggleSelection"},
 };
 constexpr ItemRow kQuickLook[] = {
@@ -77,14 +78,20 @@ constexpr ItemRow kDeleteCandidateReview[] = {
 };
 
 constexpr SectionRow kSections[] = {
-    {"global", kGlobal},       {"filtering", kFiltering}, {"grid", kGrid},
-    {"quickLook", kQuickLook}, {"review", kReview},       {"slideshow", kSlideshow},
+    {"global", kGlobal},
+    {"filtering", kFiltering},
+    {"grid", kGrid},
+    {"quickLook", kQuickLook},
+    {"review", kReview},
+    {"slideshow", kSlideshow},
     {"deleteCandidateReview", kDeleteCandidateReview},
 };
 
 }  // namespace
 
-std::string_view rawValue(ShortcutHelpItemID id) { return kRawValues[static_cast<std::size_t>(id)]; }
+std::string_view rawValue(ShortcutHelpItemID id) {
+  return kRawValues[static_cast<std::size_t>(id)];
+}
 
 std::optional<ShortcutHelpItemID> shortcutHelpItemID(std::string_view raw) {
   for (std::size_t i = 0; i < kRawValues.size(); ++i) {
@@ -93,7 +100,9 @@ std::optional<ShortcutHelpItemID> shortcutHelpItemID(std::string_view raw) {
   return std::nullopt;
 }
 
-std::span<const ShortcutHelpItemID, kShortcutHelpItemIDCount> allShortcutHelpItemIDs() { return kAllIDs; }
+std::span<const ShortcutHelpItemID, kShortcutHelpItemIDCount> allShortcutHelpItemIDs() {
+  return kAllIDs;
+}
 
 ShortcutHelpPresentation ShortcutHelpPresentation::make(const ui::AppLocalization& localizer) {
   ShortcutHelpPresentation presentation;

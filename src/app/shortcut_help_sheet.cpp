@@ -22,7 +22,9 @@ constexpr int kBadgeVerticalPadding = 4;
 constexpr qreal kBadgeCornerRadius = 5;
 constexpr qreal kBadgeBorderOpacity = 0.22;
 
-int px(double value) { return static_cast<int>(value + 0.5); }
+int px(double value) {
+  return static_cast<int>(value + 0.5);
+}
 
 }  // namespace
 
@@ -35,7 +37,8 @@ ShortcutKeyBadge::ShortcutKeyBadge(const QString& text, int minimumWidth, QWidge
   font.setFamilies({QStringLiteral("monospace")});
   setFont(font);
   setAlignment(Qt::AlignCenter);
-  setContentsMargins(kBadgeHorizontalPadding, kBadgeVerticalPadding, kBadgeHorizontalPadding, kBadgeVerticalPadding);
+  setContentsMargins(kBadgeHorizontalPadding, kBadgeVerticalPadding, kBadgeHorizontalPadding,
+                     kBadgeVerticalPadding);
   setMinimumWidth(minimumWidth);
   setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
   setAccessibleName(text);
@@ -48,15 +51,16 @@ void ShortcutKeyBadge::paintEvent(QPaintEvent* event) {
   QPainterPath path;
   path.addRoundedRect(bounds, kBadgeCornerRadius, kBadgeCornerRadius);
   painter.fillPath(path, ui::roleColor(ui::ColorRole::controlBackground, palette()));
-  painter.setPen(QPen(ui::withOpacity(ui::roleColor(ui::ColorRole::secondary, palette()), kBadgeBorderOpacity), 1));
+  painter.setPen(
+      QPen(ui::withOpacity(ui::roleColor(ui::ColorRole::secondary, palette()), kBadgeBorderOpacity), 1));
   painter.drawPath(path);
   painter.end();
   QLabel::paintEvent(event);
 }
 
 ShortcutHelpSheet::ShortcutHelpSheet(const ShortcutHelpPresentation& presentation,
-                                     const ShortcutHelpSheetLayout& layout, const ui::AppLocalization& localization,
-                                     QWidget* parent)
+                                     const ShortcutHelpSheetLayout& layout,
+                                     const ui::AppLocalization& localization, QWidget* parent)
     : QDialog(parent) {
   setObjectName(QStringLiteral("shortcutHelp"));
   setWindowTitle(ui::qtText(presentation.title));
@@ -124,7 +128,8 @@ ShortcutHelpSheet::ShortcutHelpSheet(const ShortcutHelpPresentation& presentatio
     grid->setColumnStretch(1, 1);
     int row = 0;
     for (const auto& item : section.items) {
-      auto* badge = new ShortcutKeyBadge(ui::qtText(item.shortcutText), px(layout.keyBadgeMinimumWidth), block);
+      auto* badge =
+          new ShortcutKeyBadge(ui::qtText(item.shortcutText), px(layout.keyBadgeMinimumWidth), block);
       auto* action = ui::makePlainLabel(ui::qtText(item.actionText), block);
       action->setObjectName(QStringLiteral("shortcutHelp.item.") + ui::qtText(rawValue(item.id)));
       action->setFont(ui::roleFont(ui::FontRole::body));

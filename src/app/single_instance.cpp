@@ -2,15 +2,14 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <string>
-#include <thread>
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
+#include <algorithm>
+#include <string>
+#include <thread>
 
 #include "platform/log.h"
 #include "platform/regular_file.h"

@@ -16,13 +16,12 @@
 // thread that made it, answering through that thread's event loop.
 #pragma once
 
+#include <QObject>
+#include <QString>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
-
-#include <QObject>
-#include <QString>
 
 #include "platform/file_lock.h"
 

@@ -40,7 +40,8 @@ class JSONDecoder {
 };
 
 // The same as JSONDecoder{}.parse: the parser every provider uses with default options.
-std::optional<nlohmann::json> parseJSONDocument(std::string_view text, std::string* errorDescription = nullptr,
+std::optional<nlohmann::json> parseJSONDocument(std::string_view text,
+                                                std::string* errorDescription = nullptr,
                                                 JSONDecoder::Failure* failure = nullptr);
 
 // The member `key` of `object`, or nullptr when `object` is not an object or has no such key.

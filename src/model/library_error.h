@@ -32,8 +32,7 @@ class LibraryError : public std::exception {
     unexpected,          // anything else, passed on with its own text
   };
 
-  LibraryError(Kind kind, std::string description)
-      : errorKind_(kind), description_(std::move(description)) {}
+  LibraryError(Kind kind, std::string description) : errorKind_(kind), description_(std::move(description)) {}
 
   // Named so that a derived error's own kind() stays its finer kind.
   Kind errorKind() const { return errorKind_; }

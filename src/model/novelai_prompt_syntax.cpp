@@ -85,7 +85,8 @@ class PassForest {
       const std::uint32_t upJump = jump_[up];
       parent_.set(*node, up);
       depth_.set(*node, depth_[up] + 1);
-      jump_.set(*node, depth_[up] - depth_[upJump] == depth_[upJump] - depth_[jump_[upJump]] ? jump_[upJump] : up);
+      jump_.set(*node,
+                depth_[up] - depth_[upJump] == depth_[upJump] - depth_[jump_[upJump]] ? jump_[upJump] : up);
       current = *node;
     }
   }

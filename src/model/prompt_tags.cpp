@@ -54,9 +54,8 @@ std::vector<std::string> stableDiffusionPromptTokens(std::string_view prompt) {
 
 std::vector<std::string> novelAIPromptTokens(std::string_view prompt) {
   std::vector<std::string> tokens;
-  novelai_prompt::forEachToken(prompt, [&tokens](const novelai_prompt::TokenView& token) {
-    tokens.emplace_back(token.text);
-  });
+  novelai_prompt::forEachToken(
+      prompt, [&tokens](const novelai_prompt::TokenView& token) { tokens.emplace_back(token.text); });
   return tokens;
 }
 

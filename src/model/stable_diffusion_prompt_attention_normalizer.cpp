@@ -50,14 +50,14 @@ WeightClass classify(std::string_view cluster) {
 // this state as characters are appended answers "does the text end with a weight?" in constant
 // time and memory, however long the runs of digits or spaces.
 enum class Tail : std::uint8_t {
-  none,            // no ":" yet, or what follows the last one can never become a weight
-  colon,           // ":" then whitespace
-  sign,            // ... "+" or "-"
-  integer,         // ... numeric characters
-  bareDot,         // ... "." with no numeric character before it
-  integerDot,      // ... numeric characters then "."
-  fraction,        // ... "." then numeric characters
-  trailingSpace,   // a complete number, then whitespace
+  none,           // no ":" yet, or what follows the last one can never become a weight
+  colon,          // ":" then whitespace
+  sign,           // ... "+" or "-"
+  integer,        // ... numeric characters
+  bareDot,        // ... "." with no numeric character before it
+  integerDot,     // ... numeric characters then "."
+  fraction,       // ... "." then numeric characters
+  trailingSpace,  // a complete number, then whitespace
 };
 
 Tail advance(Tail tail, WeightClass kind) {

@@ -27,7 +27,9 @@ std::int64_t TagFilterSuggestion::imageCount() const {
 }
 
 TagFilterSuggestionOrderKey::TagFilterSuggestionOrderKey(const TagFilterSuggestion& row)
-    : imageCount(row.imageCount()), caselessLabel(text::caselessKey(row.label())), isTagConcept(row.isTagConcept()) {
+    : imageCount(row.imageCount()),
+      caselessLabel(text::caselessKey(row.label())),
+      isTagConcept(row.isTagConcept()) {
   if (isTagConcept) {
     conceptID = std::get<TagConcept>(row.value).id;
   } else {
@@ -38,7 +40,8 @@ TagFilterSuggestionOrderKey::TagFilterSuggestionOrderKey(const TagFilterSuggesti
 bool operator<(const TagFilterSuggestionOrderKey& a, const TagFilterSuggestionOrderKey& b) {
   // The counts change sides so that the larger one sorts first. The field a kind leaves unused is
   // equal between rows of that kind, so one tuple serves both kinds.
-  return std::forward_as_tuple(b.imageCount, a.caselessLabel, a.isTagConcept, a.lowercasedLabel, a.conceptID) <
+  return std::forward_as_tuple(b.imageCount, a.caselessLabel, a.isTagConcept, a.lowercasedLabel,
+                               a.conceptID) <
          std::forward_as_tuple(a.imageCount, b.caselessLabel, b.isTagConcept, b.lowercasedLabel, b.conceptID);
 }
 
@@ -50,7 +53,8 @@ void sortTagFilterSuggestions(std::vector<TagFilterSuggestion>& rows) {
   std::vector<std::pair<TagFilterSuggestionOrderKey, std::size_t>> keyed;
   keyed.reserve(rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) keyed.emplace_back(TagFilterSuggestionOrderKey(rows[i]), i);
-  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<TagFilterSuggestion> sorted;
   sorted.reserve(rows.size());
   for (const auto& entry : keyed) sorted.push_back(std::move(rows[entry.second]));

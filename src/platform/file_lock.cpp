@@ -40,6 +40,7 @@ ExclusiveFileLock::~ExclusiveFileLock() {
   if (fd_ >= 0) ::close(fd_);  // releases the lock
 }
 
-ExclusiveFileLock::ExclusiveFileLock(ExclusiveFileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+ExclusiveFileLock::ExclusiveFileLock(ExclusiveFileLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)) {}
 
 }  // namespace lorvex::platform

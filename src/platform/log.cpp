@@ -97,7 +97,9 @@ LogSink setLogSink(LogSink sink) {
   return sink;
 }
 
-bool signpostsEnabled() { return state().signpostsOn.load(std::memory_order_relaxed); }
+bool signpostsEnabled() {
+  return state().signpostsOn.load(std::memory_order_relaxed);
+}
 
 SignpostSink setSignpostSink(SignpostSink sink) {
   auto& s = state();
@@ -119,7 +121,9 @@ SignpostInterval::SignpostInterval(std::string_view name, std::string_view messa
   emit({SignpostRecord::Kind::begin, name_, id_, std::string(message)});
 }
 
-SignpostInterval::~SignpostInterval() { end(); }
+SignpostInterval::~SignpostInterval() {
+  end();
+}
 
 void SignpostInterval::end(std::string_view message) {
   if (id_ == 0) return;

@@ -100,7 +100,9 @@ ImageLibraryService::ImageLibraryService(ImageLibraryServiceDependencies depende
 }
 
 // Monitoring stops first: no change handler may run while the collaborators go away.
-ImageLibraryService::~ImageLibraryService() { stopMonitoring(); }
+ImageLibraryService::~ImageLibraryService() {
+  stopMonitoring();
+}
 
 std::size_t ImageLibraryService::thumbnailRunWidth() const {
   return lorvex::thumbnailRunWidth(activeProcessorCount_);
@@ -254,7 +256,8 @@ std::vector<std::string> ImageLibraryService::markFormerFolderLocationsMissing()
 }
 
 ImageLibraryScanSummary ImageLibraryService::scanLibrary(const std::vector<std::string>& rootURLs,
-                                                         const ProgressHandler& progress, std::stop_token stop) {
+                                                         const ProgressHandler& progress,
+                                                         std::stop_token stop) {
   return throwingLibraryErrors([&] {
     const std::vector<std::string> formerPaths = markFormerFolderLocationsMissing();
     return afterScan(scanner_->scan(rootURLs, progress, std::move(stop), formerPaths));
@@ -289,7 +292,8 @@ ImageLibraryScanSummary ImageLibraryService::syncRegisteredFolder(const std::str
 std::optional<ImageLibraryScanSummary> ImageLibraryService::resumeInterruptedIndexing(
     const ProgressHandler& progress, std::stop_token stop) {
   return throwingLibraryErrors([&]() -> std::optional<ImageLibraryScanSummary> {
-    std::optional<ImageLibraryScanSummary> summary = scanner_->resumeInterruptedJob(progress, std::move(stop));
+    std::optional<ImageLibraryScanSummary> summary =
+        scanner_->resumeInterruptedJob(progress, std::move(stop));
     if (!summary) return std::nullopt;
     return afterScan(std::move(*summary));
   });

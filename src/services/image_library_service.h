@@ -30,16 +30,16 @@
 #include <string>
 #include <vector>
 
+#include "database/library_store_protocols.h"
 #include "metadata/original_png_drag_payload_provider.h"
-#include "services/indexing/file_attributes_reading.h"
-#include "services/trash/file_trash_moving.h"
 #include "services/folders/folder_access_managing.h"
 #include "services/folders/folder_change_monitoring.h"
-#include "database/library_store_protocols.h"
-#include "services/indexing/image_library_scanning.h"
 #include "services/image_library_servicing.h"
+#include "services/indexing/file_attributes_reading.h"
+#include "services/indexing/image_library_scanning.h"
 #include "services/thumbnails/image_thumbnail_generating.h"
 #include "services/thumbnails/thumbnail_cache_removing.h"
+#include "services/trash/file_trash_moving.h"
 
 namespace lorvex {
 
@@ -116,8 +116,8 @@ class ImageLibraryService final : public ImageLibraryServicing {
   std::optional<ImageDragPayload> imageDragPayload(const ImageRecord& record) override;
   std::vector<RegisteredFolderSummary> registeredFolderSummaries() override;
   std::vector<RegisteredFolderSummary> registeredFolderList() override;
-  ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs, const ProgressHandler& progress,
-                                      std::stop_token stop) override;
+  ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs,
+                                      const ProgressHandler& progress, std::stop_token stop) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedURLs,
                                            const std::vector<std::string>& rootURLs,
                                            const ProgressHandler& progress, std::stop_token stop) override;

@@ -24,8 +24,9 @@ std::string describe(ImageLibraryServiceError::Kind kind, const std::string& pat
 }
 
 LibraryError::Kind errorKindOf(ImageLibraryServiceError::Kind kind) {
-  return kind == ImageLibraryServiceError::Kind::registeredFolderUnavailable ? LibraryError::Kind::folderAccess
-                                                                             : LibraryError::Kind::refused;
+  return kind == ImageLibraryServiceError::Kind::registeredFolderUnavailable
+             ? LibraryError::Kind::folderAccess
+             : LibraryError::Kind::refused;
 }
 
 }  // namespace
@@ -54,7 +55,8 @@ ImageLibraryServiceError ImageLibraryServiceError::tagConceptStoreUnavailable() 
 }
 
 ThumbnailGenerationServiceError::ThumbnailGenerationServiceError(std::string path)
-    : LibraryError(LibraryError::Kind::thumbnail, "サムネイル生成結果が空でした: " + path), path_(std::move(path)) {}
+    : LibraryError(LibraryError::Kind::thumbnail, "サムネイル生成結果が空でした: " + path),
+      path_(std::move(path)) {}
 
 ThumbnailGenerationServiceError ThumbnailGenerationServiceError::generatorReturnedNil(std::string path) {
   return ThumbnailGenerationServiceError(std::move(path));

@@ -152,7 +152,8 @@ class ThumbnailWorkers {
 
 }  // namespace
 
-ThumbnailJobRunSummary ImageLibraryService::generatePendingThumbnails(std::int64_t limit, std::stop_token stop) {
+ThumbnailJobRunSummary ImageLibraryService::generatePendingThumbnails(std::int64_t limit,
+                                                                      std::stop_token stop) {
   return throwingLibraryErrors([&] { return runThumbnailJobs(limit, stop); });
 }
 
@@ -160,7 +161,8 @@ ThumbnailCacheSweepSummary ImageLibraryService::sweepThumbnailCache(double cutof
   return throwingLibraryErrors([&] { return sweepCache(cutoff); });
 }
 
-ThumbnailJobRunSummary ImageLibraryService::runThumbnailJobs(std::int64_t limit, const std::stop_token& stop) {
+ThumbnailJobRunSummary ImageLibraryService::runThumbnailJobs(std::int64_t limit,
+                                                             const std::stop_token& stop) {
   if (limit < 1) return ThumbnailJobRunSummary::empty();
   const std::size_t width = thumbnailRunWidth();
   ThumbnailJobStore& store = *repository_;

@@ -109,7 +109,8 @@ class ImageLibraryServicing : public ImageTagConceptServicing {
   // Scans the registered folder at `path` (compared in canonical form). Throws
   // ImageLibraryServiceError::registeredFolderUnavailable when it is not registered or not
   // available now.
-  virtual ImageLibraryScanSummary syncRegisteredFolder(const std::string& path, const ProgressHandler& progress,
+  virtual ImageLibraryScanSummary syncRegisteredFolder(const std::string& path,
+                                                       const ProgressHandler& progress,
                                                        std::stop_token stop) = 0;
   // Finishes an indexing job an earlier run left unfinished; nothing when there is none.
   virtual std::optional<ImageLibraryScanSummary> resumeInterruptedIndexing(const ProgressHandler& progress,

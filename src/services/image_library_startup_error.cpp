@@ -12,9 +12,11 @@ std::string describe(ImageLibraryStartupError::Kind kind) {
     case Kind::libraryNotPrepared:
       return "データベースを準備中です。";
     case Kind::libraryFromNewerVersion:
-      return "このライブラリはより新しいバージョンの Lorvex で作成されています。ライブラリには変更を加えていません。"
+      return "このライブラリはより新しいバージョンの Lorvex "
+             "で作成されています。ライブラリには変更を加えていません。"
              "Lorvex "
-             "を最新バージョンにアップデートすると、お気に入りや削除候補などのレビュー状態もそのまま利用を再開"
+             "を最新バージョンにアップデートすると、お気に入りや削除候補などのレビュー状態もそのまま利用を再"
+             "開"
              "できます。";
     case Kind::libraryInUse:
       // Also read by people running the command-line tools, so it says it in English as well.

@@ -17,18 +17,18 @@
 #include "platform/log.h"
 #include "platform/regular_file.h"
 #include "platform/trash.h"
-#include "services/indexing/file_content_hasher.h"
-#include "services/thumbnails/file_manager_thumbnail_cache_remover.h"
-#include "services/trash/file_manager_trash_mover.h"
-#include "services/indexing/file_system_file_attributes_reader.h"
 #include "services/folders/folder_access_diagnostics.h"
-#include "services/indexing/image_library_indexing_metrics_logger.h"
-#include "services/indexing/image_library_scanner.h"
-#include "services/image_library_startup_error.h"
-#include "services/thumbnails/image_thumbnail_generator.h"
 #include "services/folders/inotify_folder_change_monitor.h"
 #include "services/folders/security_scoped_folder_access_manager.h"
+#include "services/image_library_startup_error.h"
+#include "services/indexing/file_content_hasher.h"
+#include "services/indexing/file_system_file_attributes_reader.h"
+#include "services/indexing/image_library_indexing_metrics_logger.h"
+#include "services/indexing/image_library_scanner.h"
 #include "services/library_error_translation.h"
+#include "services/thumbnails/file_manager_thumbnail_cache_remover.h"
+#include "services/thumbnails/image_thumbnail_generator.h"
+#include "services/trash/file_manager_trash_mover.h"
 #include "services/ui_testing_launch.h"
 
 namespace lorvex {
@@ -252,8 +252,8 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   dependencies.thumbnailCacheRemover = std::make_shared<FileManagerThumbnailCacheRemover>(thumbnailFolder);
   dependencies.thumbnailGenerator = std::make_shared<ImageThumbnailGenerator>(
       thumbnailFolder, ImageThumbnailGenerator::kDefaultMaxPixelSize);
-  dependencies.scanner = std::make_shared<ImageLibraryScanner>(*database, *database,
-                                                               GenerationMetadataParser(), scannerOptions);
+  dependencies.scanner =
+      std::make_shared<ImageLibraryScanner>(*database, *database, GenerationMetadataParser(), scannerOptions);
   dependencies.trashStore = database;
   dependencies.tagConceptStore = database;
   dependencies.imageDragPayloadProvider = std::make_shared<OriginalPNGDragPayloadProvider>();

@@ -79,7 +79,7 @@ struct LiveImageLibraryGraph {
   // Also kept by dependencies.owned. The library folder's lock goes with it: it is released after
   // the last holder of the database has let go and the database is closed.
   std::shared_ptr<SQLiteImageRepositoryV3> database;
-  std::string libraryDirectory;                       // standardized
+  std::string libraryDirectory;  // standardized
   std::string thumbnailDirectory;
 };
 

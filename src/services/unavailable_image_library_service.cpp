@@ -179,7 +179,7 @@ void UnavailableImageLibraryService::enqueueThumbnailJobs(const std::vector<std:
 }
 
 ThumbnailJobRunSummary UnavailableImageLibraryService::generatePendingThumbnails(std::int64_t,
-                                                                                std::stop_token) {
+                                                                                 std::stop_token) {
   fail();
 }
 

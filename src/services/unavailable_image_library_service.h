@@ -45,8 +45,8 @@ class UnavailableImageLibraryService final : public ImageLibraryServicing {
   std::optional<ImageDragPayload> imageDragPayload(const ImageRecord& record) override;
   std::vector<RegisteredFolderSummary> registeredFolderSummaries() override;
   std::vector<RegisteredFolderSummary> registeredFolderList() override;
-  ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs, const ProgressHandler& progress,
-                                      std::stop_token stop) override;
+  ImageLibraryScanSummary scanLibrary(const std::vector<std::string>& rootURLs,
+                                      const ProgressHandler& progress, std::stop_token stop) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedURLs,
                                            const std::vector<std::string>& rootURLs,
                                            const ProgressHandler& progress, std::stop_token stop) override;

@@ -30,7 +30,8 @@ struct DeleteCandidateTrashBlockers {
 };
 
 // The reason of the first blocker that holds, in precedence order; nothing when none holds.
-inline std::optional<DeleteCandidateTrashDisabledReason> blockingReason(const DeleteCandidateTrashBlockers& blockers) {
+inline std::optional<DeleteCandidateTrashDisabledReason> blockingReason(
+    const DeleteCandidateTrashBlockers& blockers) {
   if (blockers.trashing) return DeleteCandidateTrashDisabledReason::trashingInProgress;
   if (blockers.notPrepared) return DeleteCandidateTrashDisabledReason::libraryNotIndexedYet;
   if (blockers.indexing) return DeleteCandidateTrashDisabledReason::indexingInProgress;

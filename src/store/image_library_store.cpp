@@ -17,9 +17,10 @@ ImageLibraryStore::ImageLibraryStore(
     ProductFeatureAvailability featureAvailability,
     std::shared_ptr<CharacterSuggestionExclusionPersisting> characterSuggestionExclusionStore,
     std::shared_ptr<FilterTagPersisting> filterTagStore,
-    std::shared_ptr<ImageLibraryUIPreferencePersisting> preferenceStore, std::uint64_t feedbackDismissDelayNanos,
-    LiveServiceFactory liveServiceFactory, bool needsLiveServicePreparation, StoreClock& clock,
-    QThreadPool& userInitiatedPool, QThreadPool& utilityPool, QObject* parent)
+    std::shared_ptr<ImageLibraryUIPreferencePersisting> preferenceStore,
+    std::uint64_t feedbackDismissDelayNanos, LiveServiceFactory liveServiceFactory,
+    bool needsLiveServicePreparation, StoreClock& clock, QThreadPool& userInitiatedPool,
+    QThreadPool& utilityPool, QObject* parent)
     : QObject(parent),
       context_(std::make_unique<StoreContext>(std::move(service), featureAvailability, clock,
                                               userInitiatedPool, utilityPool)),
@@ -79,7 +80,8 @@ void ImageLibraryStore::recomputeCanUndoDeleteCandidateAction() {
 
 void ImageLibraryStore::setSearchResultsResetCount(int value) {
   creatingThread_.check();
-  assignObserved(searchResultsResetCount_, std::move(value), this, &ImageLibraryStore::searchResultsResetCountChanged);
+  assignObserved(searchResultsResetCount_, std::move(value), this,
+                 &ImageLibraryStore::searchResultsResetCountChanged);
 }
 
 void ImageLibraryStore::setIsLoading(bool value) {
@@ -94,7 +96,8 @@ void ImageLibraryStore::setIsLoadingNextPage(bool value) {
 
 void ImageLibraryStore::setIsBackgroundRefreshingResults(bool value) {
   creatingThread_.check();
-  assignObserved(isBackgroundRefreshingResults_, std::move(value), this, &ImageLibraryStore::isBackgroundRefreshingResultsChanged);
+  assignObserved(isBackgroundRefreshingResults_, std::move(value), this,
+                 &ImageLibraryStore::isBackgroundRefreshingResultsChanged);
 }
 
 void ImageLibraryStore::setRefreshSearchTask(StoreTask<std::vector<RecordRef>> value) {
@@ -114,42 +117,50 @@ void ImageLibraryStore::setLoadMoreTaskID(int value) {
 
 void ImageLibraryStore::setActiveLoadMoreTaskID(std::optional<int> value) {
   creatingThread_.check();
-  assignObserved(activeLoadMoreTaskID_, std::move(value), this, &ImageLibraryStore::activeLoadMoreTaskIDChanged);
+  assignObserved(activeLoadMoreTaskID_, std::move(value), this,
+                 &ImageLibraryStore::activeLoadMoreTaskIDChanged);
 }
 
 void ImageLibraryStore::setBackgroundResultRefreshTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(backgroundResultRefreshTask_, std::move(value), this, &ImageLibraryStore::backgroundResultRefreshTaskChanged);
+  assignObserved(backgroundResultRefreshTask_, std::move(value), this,
+                 &ImageLibraryStore::backgroundResultRefreshTaskChanged);
 }
 
 void ImageLibraryStore::setBackgroundResultRefreshID(int value) {
   creatingThread_.check();
-  assignObserved(backgroundResultRefreshID_, std::move(value), this, &ImageLibraryStore::backgroundResultRefreshIDChanged);
+  assignObserved(backgroundResultRefreshID_, std::move(value), this,
+                 &ImageLibraryStore::backgroundResultRefreshIDChanged);
 }
 
 void ImageLibraryStore::setActiveBackgroundResultRefreshMode(BackgroundResultRefreshMode value) {
   creatingThread_.check();
-  assignObserved(activeBackgroundResultRefreshMode_, std::move(value), this, &ImageLibraryStore::activeBackgroundResultRefreshModeChanged);
+  assignObserved(activeBackgroundResultRefreshMode_, std::move(value), this,
+                 &ImageLibraryStore::activeBackgroundResultRefreshModeChanged);
 }
 
 void ImageLibraryStore::setNeedsFullWindowResultRefresh(bool value) {
   creatingThread_.check();
-  assignObserved(needsFullWindowResultRefresh_, std::move(value), this, &ImageLibraryStore::needsFullWindowResultRefreshChanged);
+  assignObserved(needsFullWindowResultRefresh_, std::move(value), this,
+                 &ImageLibraryStore::needsFullWindowResultRefreshChanged);
 }
 
 void ImageLibraryStore::setBackgroundThumbnailGenerationTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(backgroundThumbnailGenerationTask_, std::move(value), this, &ImageLibraryStore::backgroundThumbnailGenerationTaskChanged);
+  assignObserved(backgroundThumbnailGenerationTask_, std::move(value), this,
+                 &ImageLibraryStore::backgroundThumbnailGenerationTaskChanged);
 }
 
 void ImageLibraryStore::setLastIndexingResultRefreshIndexedCount(int value) {
   creatingThread_.check();
-  assignObserved(lastIndexingResultRefreshIndexedCount_, std::move(value), this, &ImageLibraryStore::lastIndexingResultRefreshIndexedCountChanged);
+  assignObserved(lastIndexingResultRefreshIndexedCount_, std::move(value), this,
+                 &ImageLibraryStore::lastIndexingResultRefreshIndexedCountChanged);
 }
 
 void ImageLibraryStore::setLastIndexingResultRefreshAt(double value) {
   creatingThread_.check();
-  assignObserved(lastIndexingResultRefreshAt_, std::move(value), this, &ImageLibraryStore::lastIndexingResultRefreshAtChanged);
+  assignObserved(lastIndexingResultRefreshAt_, std::move(value), this,
+                 &ImageLibraryStore::lastIndexingResultRefreshAtChanged);
 }
 
 void ImageLibraryStore::setTagSuggestions(std::vector<TagSuggestion> value) {
@@ -159,12 +170,14 @@ void ImageLibraryStore::setTagSuggestions(std::vector<TagSuggestion> value) {
 
 void ImageLibraryStore::setTagConceptSuggestions(std::vector<TagConcept> value) {
   creatingThread_.check();
-  assignObserved(tagConceptSuggestions_, std::move(value), this, &ImageLibraryStore::tagConceptSuggestionsChanged);
+  assignObserved(tagConceptSuggestions_, std::move(value), this,
+                 &ImageLibraryStore::tagConceptSuggestionsChanged);
 }
 
 void ImageLibraryStore::setIsTagSuggestionLoading(bool value) {
   creatingThread_.check();
-  assignObserved(isTagSuggestionLoading_, std::move(value), this, &ImageLibraryStore::isTagSuggestionLoadingChanged);
+  assignObserved(isTagSuggestionLoading_, std::move(value), this,
+                 &ImageLibraryStore::isTagSuggestionLoadingChanged);
 }
 
 void ImageLibraryStore::setModelSuggestions(std::vector<ModelSuggestion> value) {
@@ -174,62 +187,74 @@ void ImageLibraryStore::setModelSuggestions(std::vector<ModelSuggestion> value) 
 
 void ImageLibraryStore::setIsModelSuggestionLoading(bool value) {
   creatingThread_.check();
-  assignObserved(isModelSuggestionLoading_, std::move(value), this, &ImageLibraryStore::isModelSuggestionLoadingChanged);
+  assignObserved(isModelSuggestionLoading_, std::move(value), this,
+                 &ImageLibraryStore::isModelSuggestionLoadingChanged);
 }
 
 void ImageLibraryStore::setCharacterSuggestions(std::vector<CharacterSuggestion> value) {
   creatingThread_.check();
-  assignObserved(characterSuggestions_, std::move(value), this, &ImageLibraryStore::characterSuggestionsChanged);
+  assignObserved(characterSuggestions_, std::move(value), this,
+                 &ImageLibraryStore::characterSuggestionsChanged);
 }
 
 void ImageLibraryStore::setCharacterSuggestionExclusionCandidates(std::vector<CharacterSuggestion> value) {
   creatingThread_.check();
-  assignObserved(characterSuggestionExclusionCandidates_, std::move(value), this, &ImageLibraryStore::characterSuggestionExclusionCandidatesChanged);
+  assignObserved(characterSuggestionExclusionCandidates_, std::move(value), this,
+                 &ImageLibraryStore::characterSuggestionExclusionCandidatesChanged);
 }
 
 void ImageLibraryStore::setCharacterSuggestionExclusions(std::vector<std::string> value) {
   creatingThread_.check();
-  assignObserved(characterSuggestionExclusions_, std::move(value), this, &ImageLibraryStore::characterSuggestionExclusionsChanged);
+  assignObserved(characterSuggestionExclusions_, std::move(value), this,
+                 &ImageLibraryStore::characterSuggestionExclusionsChanged);
 }
 
 void ImageLibraryStore::setTagSuggestionGeneration(int value) {
   creatingThread_.check();
-  assignObserved(tagSuggestionGeneration_, std::move(value), this, &ImageLibraryStore::tagSuggestionGenerationChanged);
+  assignObserved(tagSuggestionGeneration_, std::move(value), this,
+                 &ImageLibraryStore::tagSuggestionGenerationChanged);
 }
 
 void ImageLibraryStore::setActiveTagSuggestionSearchText(std::optional<std::string> value) {
   creatingThread_.check();
-  assignObserved(activeTagSuggestionSearchText_, std::move(value), this, &ImageLibraryStore::activeTagSuggestionSearchTextChanged);
+  assignObserved(activeTagSuggestionSearchText_, std::move(value), this,
+                 &ImageLibraryStore::activeTagSuggestionSearchTextChanged);
 }
 
 void ImageLibraryStore::setModelSuggestionGeneration(int value) {
   creatingThread_.check();
-  assignObserved(modelSuggestionGeneration_, std::move(value), this, &ImageLibraryStore::modelSuggestionGenerationChanged);
+  assignObserved(modelSuggestionGeneration_, std::move(value), this,
+                 &ImageLibraryStore::modelSuggestionGenerationChanged);
 }
 
 void ImageLibraryStore::setCharacterSuggestionGeneration(int value) {
   creatingThread_.check();
-  assignObserved(characterSuggestionGeneration_, std::move(value), this, &ImageLibraryStore::characterSuggestionGenerationChanged);
+  assignObserved(characterSuggestionGeneration_, std::move(value), this,
+                 &ImageLibraryStore::characterSuggestionGenerationChanged);
 }
 
 void ImageLibraryStore::setRegisteredFolderSummaries(std::vector<RegisteredFolderSummary> value) {
   creatingThread_.check();
-  assignObserved(registeredFolderSummaries_, std::move(value), this, &ImageLibraryStore::registeredFolderSummariesChanged);
+  assignObserved(registeredFolderSummaries_, std::move(value), this,
+                 &ImageLibraryStore::registeredFolderSummariesChanged);
 }
 
 void ImageLibraryStore::setIsLoadingRegisteredFolders(bool value) {
   creatingThread_.check();
-  assignObserved(isLoadingRegisteredFolders_, std::move(value), this, &ImageLibraryStore::isLoadingRegisteredFoldersChanged);
+  assignObserved(isLoadingRegisteredFolders_, std::move(value), this,
+                 &ImageLibraryStore::isLoadingRegisteredFoldersChanged);
 }
 
 void ImageLibraryStore::setHasLoadedRegisteredFolderSummaries(bool value) {
   creatingThread_.check();
-  assignObserved(hasLoadedRegisteredFolderSummaries_, std::move(value), this, &ImageLibraryStore::hasLoadedRegisteredFolderSummariesChanged);
+  assignObserved(hasLoadedRegisteredFolderSummaries_, std::move(value), this,
+                 &ImageLibraryStore::hasLoadedRegisteredFolderSummariesChanged);
 }
 
 void ImageLibraryStore::setLastScanDiagnosticContext(std::optional<ImageLibraryScanDiagnosticContext> value) {
   creatingThread_.check();
-  assignObserved(lastScanDiagnosticContext_, std::move(value), this, &ImageLibraryStore::lastScanDiagnosticContextChanged);
+  assignObserved(lastScanDiagnosticContext_, std::move(value), this,
+                 &ImageLibraryStore::lastScanDiagnosticContextChanged);
 }
 
 void ImageLibraryStore::setLastScanSummary(std::optional<ImageLibraryScanSummary> value) {
@@ -249,7 +274,8 @@ void ImageLibraryStore::setIsPreparingLibrary(bool value) {
 
 void ImageLibraryStore::setIsBackgroundSyncing(bool value) {
   creatingThread_.check();
-  assignObserved(isBackgroundSyncing_, std::move(value), this, &ImageLibraryStore::isBackgroundSyncingChanged);
+  assignObserved(isBackgroundSyncing_, std::move(value), this,
+                 &ImageLibraryStore::isBackgroundSyncingChanged);
 }
 
 void ImageLibraryStore::setIsIndexing(bool value) {
@@ -259,27 +285,32 @@ void ImageLibraryStore::setIsIndexing(bool value) {
 
 void ImageLibraryStore::setIsLibrarySyncInProgress(bool value) {
   creatingThread_.check();
-  assignObserved(isLibrarySyncInProgress_, std::move(value), this, &ImageLibraryStore::isLibrarySyncInProgressChanged);
+  assignObserved(isLibrarySyncInProgress_, std::move(value), this,
+                 &ImageLibraryStore::isLibrarySyncInProgressChanged);
 }
 
 void ImageLibraryStore::setBackgroundLibrarySyncTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(backgroundLibrarySyncTask_, std::move(value), this, &ImageLibraryStore::backgroundLibrarySyncTaskChanged);
+  assignObserved(backgroundLibrarySyncTask_, std::move(value), this,
+                 &ImageLibraryStore::backgroundLibrarySyncTaskChanged);
 }
 
 void ImageLibraryStore::setBackgroundLibrarySyncMonitorRecoveryTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(backgroundLibrarySyncMonitorRecoveryTask_, std::move(value), this, &ImageLibraryStore::backgroundLibrarySyncMonitorRecoveryTaskChanged);
+  assignObserved(backgroundLibrarySyncMonitorRecoveryTask_, std::move(value), this,
+                 &ImageLibraryStore::backgroundLibrarySyncMonitorRecoveryTaskChanged);
 }
 
 void ImageLibraryStore::setBackgroundLibrarySyncDebounceSeconds(double value) {
   creatingThread_.check();
-  assignObserved(backgroundLibrarySyncDebounceSeconds_, std::move(value), this, &ImageLibraryStore::backgroundLibrarySyncDebounceSecondsChanged);
+  assignObserved(backgroundLibrarySyncDebounceSeconds_, std::move(value), this,
+                 &ImageLibraryStore::backgroundLibrarySyncDebounceSecondsChanged);
 }
 
 void ImageLibraryStore::setMonitorRecoveryIntervalNanos(std::uint64_t value) {
   creatingThread_.check();
-  assignObserved(monitorRecoveryIntervalNanos_, std::move(value), this, &ImageLibraryStore::monitorRecoveryIntervalNanosChanged);
+  assignObserved(monitorRecoveryIntervalNanos_, std::move(value), this,
+                 &ImageLibraryStore::monitorRecoveryIntervalNanosChanged);
 }
 
 void ImageLibraryStore::setBackgroundSyncPlanner(RegisteredFolderSyncPlanner value) {
@@ -290,7 +321,8 @@ void ImageLibraryStore::setBackgroundSyncPlanner(RegisteredFolderSyncPlanner val
 
 void ImageLibraryStore::setActiveFolderRegistrationRootPaths(std::vector<std::string> value) {
   creatingThread_.check();
-  assignObserved(activeFolderRegistrationRootPaths_, std::move(value), this, &ImageLibraryStore::activeFolderRegistrationRootPathsChanged);
+  assignObserved(activeFolderRegistrationRootPaths_, std::move(value), this,
+                 &ImageLibraryStore::activeFolderRegistrationRootPathsChanged);
 }
 
 void ImageLibraryStore::setLaunchWorkflowTask(StoreTask<void> value) {
@@ -300,12 +332,14 @@ void ImageLibraryStore::setLaunchWorkflowTask(StoreTask<void> value) {
 
 void ImageLibraryStore::setThumbnailCacheMaintenanceTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(thumbnailCacheMaintenanceTask_, std::move(value), this, &ImageLibraryStore::thumbnailCacheMaintenanceTaskChanged);
+  assignObserved(thumbnailCacheMaintenanceTask_, std::move(value), this,
+                 &ImageLibraryStore::thumbnailCacheMaintenanceTaskChanged);
 }
 
 void ImageLibraryStore::setDidStartThumbnailCacheMaintenance(bool value) {
   creatingThread_.check();
-  assignObserved(didStartThumbnailCacheMaintenance_, std::move(value), this, &ImageLibraryStore::didStartThumbnailCacheMaintenanceChanged);
+  assignObserved(didStartThumbnailCacheMaintenance_, std::move(value), this,
+                 &ImageLibraryStore::didStartThumbnailCacheMaintenanceChanged);
 }
 
 void ImageLibraryStore::setLastTrashSummary(std::optional<ImageTrashSummary> value) {
@@ -315,33 +349,39 @@ void ImageLibraryStore::setLastTrashSummary(std::optional<ImageTrashSummary> val
 
 void ImageLibraryStore::setIsTrashingDeleteCandidates(bool value) {
   creatingThread_.check();
-  assignObserved(isTrashingDeleteCandidates_, value, this, &ImageLibraryStore::isTrashingDeleteCandidatesChanged);
+  assignObserved(isTrashingDeleteCandidates_, value, this,
+                 &ImageLibraryStore::isTrashingDeleteCandidatesChanged);
   recomputeCanUndoDeleteCandidateAction();
 }
 
 void ImageLibraryStore::setCanUndoDeleteCandidateAction(bool value) {
   creatingThread_.check();
-  assignObserved(canUndoDeleteCandidateAction_, std::move(value), this, &ImageLibraryStore::canUndoDeleteCandidateActionChanged);
+  assignObserved(canUndoDeleteCandidateAction_, std::move(value), this,
+                 &ImageLibraryStore::canUndoDeleteCandidateActionChanged);
 }
 
 void ImageLibraryStore::setDeleteCandidateFeedback(std::optional<DeleteCandidateFeedback> value) {
   creatingThread_.check();
-  assignObserved(deleteCandidateFeedback_, std::move(value), this, &ImageLibraryStore::deleteCandidateFeedbackChanged);
+  assignObserved(deleteCandidateFeedback_, std::move(value), this,
+                 &ImageLibraryStore::deleteCandidateFeedbackChanged);
 }
 
 void ImageLibraryStore::setDeleteCandidateTrashReviewLoadMoreTask(StoreTask<bool> value) {
   creatingThread_.check();
-  assignObserved(deleteCandidateTrashReviewLoadMoreTask_, std::move(value), this, &ImageLibraryStore::deleteCandidateTrashReviewLoadMoreTaskChanged);
+  assignObserved(deleteCandidateTrashReviewLoadMoreTask_, std::move(value), this,
+                 &ImageLibraryStore::deleteCandidateTrashReviewLoadMoreTaskChanged);
 }
 
 void ImageLibraryStore::setDeleteCandidateFeedbackDismissTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(deleteCandidateFeedbackDismissTask_, std::move(value), this, &ImageLibraryStore::deleteCandidateFeedbackDismissTaskChanged);
+  assignObserved(deleteCandidateFeedbackDismissTask_, std::move(value), this,
+                 &ImageLibraryStore::deleteCandidateFeedbackDismissTaskChanged);
 }
 
 void ImageLibraryStore::setDeleteCandidateFeedbackDismissGeneration(int value) {
   creatingThread_.check();
-  assignObserved(deleteCandidateFeedbackDismissGeneration_, std::move(value), this, &ImageLibraryStore::deleteCandidateFeedbackDismissGenerationChanged);
+  assignObserved(deleteCandidateFeedbackDismissGeneration_, std::move(value), this,
+                 &ImageLibraryStore::deleteCandidateFeedbackDismissGenerationChanged);
 }
 
 void ImageLibraryStore::setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value) {
@@ -357,7 +397,8 @@ void ImageLibraryStore::setService(std::shared_ptr<ImageLibraryServicing> value)
 
 void ImageLibraryStore::setNeedsLiveServicePreparation(bool value) {
   creatingThread_.check();
-  assignObserved(needsLiveServicePreparation_, std::move(value), this, &ImageLibraryStore::needsLiveServicePreparationChanged);
+  assignObserved(needsLiveServicePreparation_, std::move(value), this,
+                 &ImageLibraryStore::needsLiveServicePreparationChanged);
 }
 
 void ImageLibraryStore::setErrorMessage(std::optional<std::string> value) {

@@ -25,6 +25,10 @@
 // touch a field.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
+#include <QObject>
+#include <QThreadPool>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -38,10 +42,6 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
-
-#include <QObject>
-#include <QThreadPool>
-#include <qcoro/qcorotask.h>
 
 #include "model/error_notice.h"
 #include "model/image_aspect.h"
@@ -150,9 +150,13 @@ class ImageLibraryStore : public QObject {
   const std::optional<int>& activeLoadMoreTaskID() const { return activeLoadMoreTaskID_; }
   const StoreTask<void>& backgroundResultRefreshTask() const { return backgroundResultRefreshTask_; }
   int backgroundResultRefreshID() const { return backgroundResultRefreshID_; }
-  BackgroundResultRefreshMode activeBackgroundResultRefreshMode() const { return activeBackgroundResultRefreshMode_; }
+  BackgroundResultRefreshMode activeBackgroundResultRefreshMode() const {
+    return activeBackgroundResultRefreshMode_;
+  }
   bool needsFullWindowResultRefresh() const { return needsFullWindowResultRefresh_; }
-  const StoreTask<void>& backgroundThumbnailGenerationTask() const { return backgroundThumbnailGenerationTask_; }
+  const StoreTask<void>& backgroundThumbnailGenerationTask() const {
+    return backgroundThumbnailGenerationTask_;
+  }
   int lastIndexingResultRefreshIndexedCount() const { return lastIndexingResultRefreshIndexedCount_; }
   double lastIndexingResultRefreshAt() const { return lastIndexingResultRefreshAt_; }
   const std::vector<TagSuggestion>& tagSuggestions() const { return tagSuggestions_; }
@@ -161,16 +165,26 @@ class ImageLibraryStore : public QObject {
   const std::vector<ModelSuggestion>& modelSuggestions() const { return modelSuggestions_; }
   bool isModelSuggestionLoading() const { return isModelSuggestionLoading_; }
   const std::vector<CharacterSuggestion>& characterSuggestions() const { return characterSuggestions_; }
-  const std::vector<CharacterSuggestion>& characterSuggestionExclusionCandidates() const { return characterSuggestionExclusionCandidates_; }
-  const std::vector<std::string>& characterSuggestionExclusions() const { return characterSuggestionExclusions_; }
+  const std::vector<CharacterSuggestion>& characterSuggestionExclusionCandidates() const {
+    return characterSuggestionExclusionCandidates_;
+  }
+  const std::vector<std::string>& characterSuggestionExclusions() const {
+    return characterSuggestionExclusions_;
+  }
   int tagSuggestionGeneration() const { return tagSuggestionGeneration_; }
-  const std::optional<std::string>& activeTagSuggestionSearchText() const { return activeTagSuggestionSearchText_; }
+  const std::optional<std::string>& activeTagSuggestionSearchText() const {
+    return activeTagSuggestionSearchText_;
+  }
   int modelSuggestionGeneration() const { return modelSuggestionGeneration_; }
   int characterSuggestionGeneration() const { return characterSuggestionGeneration_; }
-  const std::vector<RegisteredFolderSummary>& registeredFolderSummaries() const { return registeredFolderSummaries_; }
+  const std::vector<RegisteredFolderSummary>& registeredFolderSummaries() const {
+    return registeredFolderSummaries_;
+  }
   bool isLoadingRegisteredFolders() const { return isLoadingRegisteredFolders_; }
   bool hasLoadedRegisteredFolderSummaries() const { return hasLoadedRegisteredFolderSummaries_; }
-  const std::optional<ImageLibraryScanDiagnosticContext>& lastScanDiagnosticContext() const { return lastScanDiagnosticContext_; }
+  const std::optional<ImageLibraryScanDiagnosticContext>& lastScanDiagnosticContext() const {
+    return lastScanDiagnosticContext_;
+  }
   const std::optional<ImageLibraryScanSummary>& lastScanSummary() const { return lastScanSummary_; }
   const std::optional<ImageLibraryIndexingProgress>& indexingProgress() const { return indexingProgress_; }
   bool isPreparingLibrary() const { return isPreparingLibrary_; }
@@ -178,22 +192,34 @@ class ImageLibraryStore : public QObject {
   bool isIndexing() const { return isIndexing_; }
   bool isLibrarySyncInProgress() const { return isLibrarySyncInProgress_; }
   const StoreTask<void>& backgroundLibrarySyncTask() const { return backgroundLibrarySyncTask_; }
-  const StoreTask<void>& backgroundLibrarySyncMonitorRecoveryTask() const { return backgroundLibrarySyncMonitorRecoveryTask_; }
+  const StoreTask<void>& backgroundLibrarySyncMonitorRecoveryTask() const {
+    return backgroundLibrarySyncMonitorRecoveryTask_;
+  }
   double backgroundLibrarySyncDebounceSeconds() const { return backgroundLibrarySyncDebounceSeconds_; }
   std::uint64_t monitorRecoveryIntervalNanos() const { return monitorRecoveryIntervalNanos_; }
   const RegisteredFolderSyncPlanner& backgroundSyncPlanner() const { return backgroundSyncPlanner_; }
-  const std::vector<std::string>& activeFolderRegistrationRootPaths() const { return activeFolderRegistrationRootPaths_; }
+  const std::vector<std::string>& activeFolderRegistrationRootPaths() const {
+    return activeFolderRegistrationRootPaths_;
+  }
   const StoreTask<void>& launchWorkflowTask() const { return launchWorkflowTask_; }
   const StoreTask<void>& thumbnailCacheMaintenanceTask() const { return thumbnailCacheMaintenanceTask_; }
   bool didStartThumbnailCacheMaintenance() const { return didStartThumbnailCacheMaintenance_; }
   const std::optional<ImageTrashSummary>& lastTrashSummary() const { return lastTrashSummary_; }
   bool isTrashingDeleteCandidates() const { return isTrashingDeleteCandidates_; }
   bool canUndoDeleteCandidateAction() const { return canUndoDeleteCandidateAction_; }
-  const std::optional<DeleteCandidateFeedback>& deleteCandidateFeedback() const { return deleteCandidateFeedback_; }
-  const StoreTask<bool>& deleteCandidateTrashReviewLoadMoreTask() const { return deleteCandidateTrashReviewLoadMoreTask_; }
-  const StoreTask<void>& deleteCandidateFeedbackDismissTask() const { return deleteCandidateFeedbackDismissTask_; }
+  const std::optional<DeleteCandidateFeedback>& deleteCandidateFeedback() const {
+    return deleteCandidateFeedback_;
+  }
+  const StoreTask<bool>& deleteCandidateTrashReviewLoadMoreTask() const {
+    return deleteCandidateTrashReviewLoadMoreTask_;
+  }
+  const StoreTask<void>& deleteCandidateFeedbackDismissTask() const {
+    return deleteCandidateFeedbackDismissTask_;
+  }
   int deleteCandidateFeedbackDismissGeneration() const { return deleteCandidateFeedbackDismissGeneration_; }
-  const std::vector<DeleteCandidateUndoAction>& deleteCandidateUndoStack() const { return deleteCandidateUndoStack_; }
+  const std::vector<DeleteCandidateUndoAction>& deleteCandidateUndoStack() const {
+    return deleteCandidateUndoStack_;
+  }
   const std::shared_ptr<ImageLibraryServicing>& service() const { return context_->service(); }
   bool needsLiveServicePreparation() const { return needsLiveServicePreparation_; }
   const std::optional<std::string>& errorMessage() const { return context_->errorMessage(); }
@@ -937,7 +963,8 @@ class ImageLibraryStore : public QObject {
   // files under `roots` whose next change monitoring was to ignore (the scan saw them gone),
   // records the summary and the diagnostic context (`source`, `roots`, now), reloads and starts
   // thumbnail generation.
-  QCoro::Task<RequestedScanOutcome> runRequestedScan(IndexingOperation operation, std::vector<std::string> roots,
+  QCoro::Task<RequestedScanOutcome> runRequestedScan(IndexingOperation operation,
+                                                     std::vector<std::string> roots,
                                                      ImageLibraryScanDiagnosticSource source);
   // After a scan or a folder set change: the sidebar, the first page and the tag suggestions, in
   // that order.
@@ -992,7 +1019,8 @@ class ImageLibraryStore : public QObject {
   // One background pass: the changed paths, or every available folder when `requiresFullRescan` or
   // no path is given. True when it completed or only stored the event position.
   QCoro::Task<bool> runBackgroundLibrarySync(std::vector<std::string> changedURLs,
-                                             std::optional<std::uint64_t> lastEventID, bool requiresFullRescan);
+                                             std::optional<std::uint64_t> lastEventID,
+                                             bool requiresFullRescan);
 
   // Advanced by every monitor start and stop; an end reported by an older monitor is stale.
   std::uint64_t folderMonitoringGeneration_ = 0;
@@ -1048,7 +1076,8 @@ class ImageLibraryStore : public QObject {
 
   // The action that takes back the delete-candidate changes among `changes`, with the selection
   // and the slideshow as they are now; nothing when no mark changes or it would weigh too much.
-  std::optional<DeleteCandidateUndoAction> makeDeleteCandidateUndoAction(const std::vector<ReviewChange>& changes) const;
+  std::optional<DeleteCandidateUndoAction> makeDeleteCandidateUndoAction(
+      const std::vector<ReviewChange>& changes) const;
   // Pushes the action as the newest and trims the oldest past the limits; an action over the
   // weight limit is dropped.
   void pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action);
@@ -1062,7 +1091,8 @@ class ImageLibraryStore : public QObject {
   // The banner for `changes`: nothing when no delete-candidate mark changes or the changed
   // records do not all get the same mark.
   std::optional<DeleteCandidateFeedback> makeDeleteCandidateFeedback(
-      const std::vector<ReviewChange>& changes, const std::optional<DeleteCandidateUndoAction>& undoAction) const;
+      const std::vector<ReviewChange>& changes,
+      const std::optional<DeleteCandidateUndoAction>& undoAction) const;
   // Restarts the countdown that clears the banner just published.
   void scheduleDeleteCandidateFeedbackDismissal();
   QCoro::Task<void> runDeleteCandidateFeedbackDismissal(int generation, std::stop_token stop);
@@ -1076,7 +1106,8 @@ class ImageLibraryStore : public QObject {
   // ---- Trash review loading: private ----
 
   // The load-more task's body: the page from `offset`, applied under `ticket`.
-  QCoro::Task<bool> loadDeleteCandidateTrashReviewPage(std::int64_t offset, TrashCandidateBrowser::LoadTicket ticket,
+  QCoro::Task<bool> loadDeleteCandidateTrashReviewPage(std::int64_t offset,
+                                                       TrashCandidateBrowser::LoadTicket ticket,
                                                        std::stop_token stop);
   // The review's page of `records`: the trashable ones, at most kTrashReviewPageSize; whether
   // more were kept.
@@ -1089,7 +1120,8 @@ class ImageLibraryStore : public QObject {
 
   // The outcome of a move of `paths` that the library answered with `summary`; the result of the
   // move. `fallbackSelectionIndex`: where the result selection goes when its records were trashed.
-  QCoro::Task<bool> applyTrashSummary(ImageTrashSummary summary, int fallbackSelectionIndex, bool hadMoreRecords);
+  QCoro::Task<bool> applyTrashSummary(ImageTrashSummary summary, int fallbackSelectionIndex,
+                                      bool hadMoreRecords);
   // A move the library refused as a whole: every path failed with the error's text.
   void applyTrashFailure(const std::vector<std::string>& paths, const std::exception_ptr& failure);
   // The trashed images leave the results and the review; monitoring ignores their removal.

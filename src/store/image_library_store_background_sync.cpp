@@ -49,8 +49,8 @@ std::int64_t saturatingNanoseconds(double seconds) {
 }
 
 std::int64_t saturatingNanoseconds(std::uint64_t nanoseconds) {
-  return static_cast<std::int64_t>(
-      std::min<std::uint64_t>(nanoseconds, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
+  return static_cast<std::int64_t>(std::min<std::uint64_t>(
+      nanoseconds, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
 }
 
 // What a restart's job did on the pool.
@@ -88,17 +88,21 @@ FolderMonitoringFailureHandler ImageLibraryStore::folderMonitoringEndedHandler(s
   };
 }
 
-void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos) {
+void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds,
+                                                   std::uint64_t monitorRecoveryIntervalNanos) {
   startBackgroundLibrarySync(debounceSeconds, monitorRecoveryIntervalNanos, std::nullopt);
 }
 
-void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos,
+void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds,
+                                                   std::uint64_t monitorRecoveryIntervalNanos,
                                                    std::optional<FolderMonitoringInputs> inputs) {
   creatingThread_.check();
   if (isBackgroundSyncRunning()) return;
-  setBackgroundLibrarySyncDebounceSeconds(std::isnan(debounceSeconds) ? kMinimumDebounceSeconds
-                                                                      : std::max(debounceSeconds, kMinimumDebounceSeconds));
-  setMonitorRecoveryIntervalNanos(std::max(monitorRecoveryIntervalNanos, kMinimumMonitorRecoveryIntervalNanos));
+  setBackgroundLibrarySyncDebounceSeconds(std::isnan(debounceSeconds)
+                                              ? kMinimumDebounceSeconds
+                                              : std::max(debounceSeconds, kMinimumDebounceSeconds));
+  setMonitorRecoveryIntervalNanos(
+      std::max(monitorRecoveryIntervalNanos, kMinimumMonitorRecoveryIntervalNanos));
   const FolderMonitoringOutcome outcome = updateFolderMonitoring(std::move(inputs));
   if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
 }
@@ -213,7 +217,8 @@ void ImageLibraryStore::stopBackgroundLibrarySync() {
   stopFolderMonitor();
 }
 
-void ImageLibraryStore::updateBackgroundSyncPlanner(const std::function<void(RegisteredFolderSyncPlanner&)>& change) {
+void ImageLibraryStore::updateBackgroundSyncPlanner(
+    const std::function<void(RegisteredFolderSyncPlanner&)>& change) {
   creatingThread_.check();
   RegisteredFolderSyncPlanner planner = std::move(backgroundSyncPlanner_);
   change(planner);
@@ -229,7 +234,8 @@ void ImageLibraryStore::stopFolderMonitor() {
   service_->stopMonitoring();
 }
 
-QCoro::Task<std::optional<ImageLibraryStore::FolderMonitoringInputs>> ImageLibraryStore::readFolderMonitoringInputs() {
+QCoro::Task<std::optional<ImageLibraryStore::FolderMonitoringInputs>>
+ImageLibraryStore::readFolderMonitoringInputs() {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   // The decision is taken on a copy of the planner as it stands; the caller decides again on the
@@ -284,8 +290,9 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
 
   std::optional<RegisteredFolderEventCheckpoint> checkpoint;
   try {
-    checkpoint = inputs && inputs->checkpointRoots == decision.roots ? std::move(inputs->checkpoint)
-                                                                      : service_->folderEventCheckpoint(decision.roots);
+    checkpoint = inputs && inputs->checkpointRoots == decision.roots
+                     ? std::move(inputs->checkpoint)
+                     : service_->folderEventCheckpoint(decision.roots);
   } catch (...) {
     setErrorMessage(std::current_exception());
     return {};
@@ -332,7 +339,9 @@ void ImageLibraryStore::folderMonitoringEnded(std::uint64_t generation, const st
 void ImageLibraryStore::startMonitorRecovery(bool needsFullSync) {
   creatingThread_.check();
   if (backgroundLibrarySyncMonitorRecoveryTask_) return;
-  auto recover = [this, needsFullSync](std::stop_token stop) { return runMonitorRecovery(needsFullSync, std::move(stop)); };
+  auto recover = [this, needsFullSync](std::stop_token stop) {
+    return runMonitorRecovery(needsFullSync, std::move(stop));
+  };
   StoreTask<void> task = startStoreTask(scope_, recover);
   // A loop that ended before its first suspension (monitoring became complete at once) leaves no
   // handle behind.
@@ -378,7 +387,8 @@ QCoro::Task<void> ImageLibraryStore::runMonitorRecovery(bool needsFullSync, std:
         if (stop.stop_requested()) co_return;
         const FolderMonitoringOutcome outcome = updateFolderMonitoring(std::move(inputs));
         if (outcome.complete && !backgroundPassOwed_) {
-          if (backgroundLibrarySyncMonitorRecoveryTask_.stopToken() == stop) setBackgroundLibrarySyncMonitorRecoveryTask({});
+          if (backgroundLibrarySyncMonitorRecoveryTask_.stopToken() == stop)
+            setBackgroundLibrarySyncMonitorRecoveryTask({});
           co_return;
         }
         if (stop.stop_requested()) co_return;
@@ -410,12 +420,16 @@ void ImageLibraryStore::scheduleBackgroundLibrarySync() {
   backgroundLibrarySyncTask_.cancel();
   // At least one nanosecond: the debounce always suspends before it processes anything, so its
   // handle is in place by then.
-  const std::int64_t delay = std::max<std::int64_t>(saturatingNanoseconds(backgroundLibrarySyncDebounceSeconds_), 1);
-  auto debounce = [this, delay](std::stop_token stop) { return debounceBackgroundLibrarySync(delay, std::move(stop)); };
+  const std::int64_t delay =
+      std::max<std::int64_t>(saturatingNanoseconds(backgroundLibrarySyncDebounceSeconds_), 1);
+  auto debounce = [this, delay](std::stop_token stop) {
+    return debounceBackgroundLibrarySync(delay, std::move(stop));
+  };
   setBackgroundLibrarySyncTask(startStoreTask(scope_, debounce));
 }
 
-QCoro::Task<void> ImageLibraryStore::debounceBackgroundLibrarySync(std::int64_t nanoseconds, std::stop_token stop) {
+QCoro::Task<void> ImageLibraryStore::debounceBackgroundLibrarySync(std::int64_t nanoseconds,
+                                                                   std::stop_token stop) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   const bool slept = co_await clock_->sleep(nanoseconds, stop);
@@ -429,7 +443,8 @@ QCoro::Task<void> ImageLibraryStore::processPendingBackgroundLibrarySync() {
   setBackgroundLibrarySyncTask({});
   if (!backgroundSyncPlanner_.hasPendingBatch) co_return;
   std::optional<RegisteredFolderChangeBatch> batch;
-  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) { batch = planner.takePendingBatch(); });
+  updateBackgroundSyncPlanner(
+      [&](RegisteredFolderSyncPlanner& planner) { batch = planner.takePendingBatch(); });
   if (!batch) co_return;
   // Other library work runs: the batch waits for another quiet period instead of being lost.
   if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) {
@@ -438,8 +453,9 @@ QCoro::Task<void> ImageLibraryStore::processPendingBackgroundLibrarySync() {
   }
   std::optional<RegisteredFolderChangeBatch> remaining = batch;
   if (!backgroundSyncPlanner_.locallyHandledTrashPaths.empty()) {
-    updateBackgroundSyncPlanner(
-        [&](RegisteredFolderSyncPlanner& planner) { remaining = planner.removingLocallyHandledChanges(*batch); });
+    updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
+      remaining = planner.removingLocallyHandledChanges(*batch);
+    });
   }
   if (!remaining) co_return;
   const std::vector<std::string> changedURLs = std::move(remaining->changedURLs);
@@ -455,7 +471,8 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
                                                               bool requiresFullRescan) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation_ || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return false;
+  if (needsLiveServicePreparation_ || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_)
+    co_return false;
   // Both flags are lowered however the pass ends, exceptions and a destroyed frame included.
   setIsLibrarySyncInProgress(true);
   setIsBackgroundSyncing(true);
@@ -502,8 +519,9 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
   IndexingOperation operation = [service, roots, changedURLs = std::move(changedURLs), isFullPass, eventID](
                                     const ImageLibraryServicing::ProgressHandler& progress,
                                     std::stop_token stop) -> std::optional<ImageLibraryScanSummary> {
-    ImageLibraryScanSummary summary = isFullPass ? service->scanLibrary(roots, progress, stop)
-                                                 : service->scanChangedPaths(changedURLs, roots, progress, stop);
+    ImageLibraryScanSummary summary = isFullPass
+                                          ? service->scanLibrary(roots, progress, stop)
+                                          : service->scanChangedPaths(changedURLs, roots, progress, stop);
     if (eventID && summary.failedFileCount == 0) service->storeFolderEventID(roots, *eventID);
     return summary;
   };

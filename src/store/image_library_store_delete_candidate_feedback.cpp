@@ -16,7 +16,8 @@
 namespace lorvex {
 
 std::optional<DeleteCandidateFeedback> ImageLibraryStore::makeDeleteCandidateFeedback(
-    const std::vector<ReviewChange>& changes, const std::optional<DeleteCandidateUndoAction>& undoAction) const {
+    const std::vector<ReviewChange>& changes,
+    const std::optional<DeleteCandidateUndoAction>& undoAction) const {
   creatingThread_.check();
   std::optional<bool> newMark;
   int affectedCount = 0;
@@ -29,7 +30,8 @@ std::optional<DeleteCandidateFeedback> ImageLibraryStore::makeDeleteCandidateFee
   }
   if (!newMark.has_value()) return std::nullopt;
   DeleteCandidateFeedback feedback;
-  feedback.change = *newMark ? DeleteCandidateFeedback::Change::marked : DeleteCandidateFeedback::Change::unmarked;
+  feedback.change =
+      *newMark ? DeleteCandidateFeedback::Change::marked : DeleteCandidateFeedback::Change::unmarked;
   feedback.affectedCount = affectedCount;
   feedback.hiddenFromNormalResults = *newMark && !filters_->onlyDeleteCandidates();
   feedback.allowsUndo = undoAction.has_value();
@@ -49,7 +51,8 @@ void ImageLibraryStore::scheduleDeleteCandidateFeedbackDismissal() {
   setDeleteCandidateFeedbackDismissTask(task.isFinished() ? StoreTask<void>() : task);
 }
 
-QCoro::Task<void> ImageLibraryStore::runDeleteCandidateFeedbackDismissal(int generation, std::stop_token stop) {
+QCoro::Task<void> ImageLibraryStore::runDeleteCandidateFeedbackDismissal(int generation,
+                                                                         std::stop_token stop) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   const auto delay = static_cast<std::int64_t>(

@@ -19,14 +19,16 @@ namespace lorvex {
 std::optional<DeleteCandidateUndoAction> ImageLibraryStore::makeDeleteCandidateUndoAction(
     const std::vector<ReviewChange>& changes) const {
   creatingThread_.check();
-  const auto changed = static_cast<std::size_t>(
-      std::count_if(changes.begin(), changes.end(), [](const ReviewChange& change) { return change.changesDeleteCandidate(); }));
+  const auto changed =
+      static_cast<std::size_t>(std::count_if(changes.begin(), changes.end(), [](const ReviewChange& change) {
+        return change.changesDeleteCandidate();
+      }));
   if (changed == 0) return std::nullopt;
   // Weighed before anything is copied: a marking of thousands of selected records has no undo,
   // and copying its paths only to drop them would cost the marking most of its time.
   const std::optional<std::string>& primary = selection_->primaryPath();
-  const std::size_t selectedCount =
-      selection_->selectedPaths().empty() ? (primary.has_value() ? 1 : 0) : selection_->selectedPaths().size();
+  const std::size_t selectedCount = selection_->selectedPaths().empty() ? (primary.has_value() ? 1 : 0)
+                                                                        : selection_->selectedPaths().size();
   const std::size_t weight = changed + selectedCount + (primary.has_value() ? 1 : 0) +
                              (selection_->anchorPath().has_value() ? 1 : 0);
   if (weight > kMaxDeleteCandidateUndoWeight) return std::nullopt;
@@ -54,7 +56,8 @@ void ImageLibraryStore::pushDeleteCandidateUndoAction(DeleteCandidateUndoAction 
   // The action just pushed weighs at most the limit, so it is never trimmed itself.
   while (deleteCandidateUndoStack_.size() > kMaxDeleteCandidateUndoActions ||
          deleteCandidateUndoStackEntryCount() > kMaxDeleteCandidateUndoWeight) {
-    setDeleteCandidateUndoStack({std::next(deleteCandidateUndoStack_.begin()), deleteCandidateUndoStack_.end()});
+    setDeleteCandidateUndoStack(
+        {std::next(deleteCandidateUndoStack_.begin()), deleteCandidateUndoStack_.end()});
   }
 }
 
@@ -72,7 +75,8 @@ void ImageLibraryStore::undoLastDeleteCandidateAction() {
   const ResultSelection::Snapshot snapshot = selection_->snapshot();
   std::vector<DeleteCandidateStateRestore> restores;
   restores.reserve(action.records.size());
-  for (const DeleteCandidateUndoRecord& record : action.records) restores.push_back({record.path, record.deleteCandidate});
+  for (const DeleteCandidateUndoRecord& record : action.records)
+    restores.push_back({record.path, record.deleteCandidate});
   std::vector<ImageRecord> restored;
   try {
     restored = service_->restoreDeleteCandidateStates(restores);
@@ -109,7 +113,8 @@ void ImageLibraryStore::undoLastDeleteCandidateAction() {
   resultWindow_->applyRecordUpdatesAtIndices(std::move(recordsAtSavedIndex), isVisible);
   pruneResultWindowToReviewFilters();
   restoreSelectionAfterDeleteCandidateUndo(action, snapshot);
-  presentation_->setIsSlideshowPresented(action.wasSlideshowPresented && selection_->primaryPath().has_value());
+  presentation_->setIsSlideshowPresented(action.wasSlideshowPresented &&
+                                         selection_->primaryPath().has_value());
   presentation_->setIsSlideshowPlaying(action.wasSlideshowPlaying && presentation_->isSlideshowPresented());
   dismissDeleteCandidateFeedback();
   if (firstAbsent.has_value()) {
@@ -127,7 +132,9 @@ void ImageLibraryStore::pruneResultWindowToReviewFilters() {
   std::optional<int> firstExcluded;
   for (std::size_t index = 0; index < records.size(); ++index) {
     const ImageRecord& record = *records[index];
-    if (matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate, record.isMissing)) continue;
+    if (matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
+                             record.isMissing))
+      continue;
     if (!firstExcluded.has_value()) firstExcluded = static_cast<int>(index);
     excluded.insert(record.file.path);
   }
@@ -157,9 +164,10 @@ void ImageLibraryStore::restoreSelectionAfterDeleteCandidateUndo(const DeleteCan
     selection_->setAnchorPath(snapshot.anchorPath);
     int fallbackIndex = 0;
     if (!action.records.empty()) {
-      fallbackIndex = std::min_element(action.records.begin(), action.records.end(), [](const auto& a, const auto& b) {
-                        return a.index < b.index;
-                      })->index;
+      fallbackIndex =
+          std::min_element(action.records.begin(), action.records.end(), [](const auto& a, const auto& b) {
+            return a.index < b.index;
+          })->index;
     }
     resultWindowRecordsDidChange(SearchResultWindow::RecordsChange{fallbackIndex});
     return;

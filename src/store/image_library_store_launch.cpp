@@ -210,7 +210,9 @@ QCoro::Task<bool> ImageLibraryStore::resumeInterruptedIndexingIfNeeded() {
   // Read before the job goes on: changes made to its folders while it runs come again from
   // monitoring, which starts from this position.
   const std::uint64_t eventID = service->currentFolderEventID();
-  auto readRoots = [service] { return service->interruptedIndexingRootURLs().value_or(std::vector<std::string>{}); };
+  auto readRoots = [service] {
+    return service->interruptedIndexingRootURLs().value_or(std::vector<std::string>{});
+  };
   const std::stop_token noStop;
   std::vector<std::string> roots;
   try {
@@ -220,13 +222,16 @@ QCoro::Task<bool> ImageLibraryStore::resumeInterruptedIndexingIfNeeded() {
     co_return false;
   }
 
-  const IndexingOperation operation = [service, roots, eventID](const ImageLibraryServicing::ProgressHandler& progress,
-                                                                std::stop_token stop) {
-    std::optional<ImageLibraryScanSummary> summary = service->resumeInterruptedIndexing(progress, std::move(stop));
+  const IndexingOperation operation = [service, roots, eventID](
+                                          const ImageLibraryServicing::ProgressHandler& progress,
+                                          std::stop_token stop) {
+    std::optional<ImageLibraryScanSummary> summary =
+        service->resumeInterruptedIndexing(progress, std::move(stop));
     if (summary && !roots.empty()) service->storeFolderEventID(roots, eventID);
     return summary;
   };
-  const auto outcome = co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::resumeInterrupted);
+  const auto outcome =
+      co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::resumeInterrupted);
   if (outcome.failure) {
     setErrorMessage(outcome.failure);
     // The job stays unfinished; a later background pass over the folders takes it up.
@@ -291,8 +296,8 @@ void ImageLibraryStore::startThumbnailCacheMaintenanceIfNeeded() {
   if (!task.isFinished()) setThumbnailCacheMaintenanceTask(std::move(task));
 }
 
-QCoro::Task<void> ImageLibraryStore::sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service, double cutoff,
-                                                         std::stop_token stop) {
+QCoro::Task<void> ImageLibraryStore::sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service,
+                                                         double cutoff, std::stop_token stop) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   auto sweep = [service, cutoff] { service->sweepThumbnailCache(cutoff); };

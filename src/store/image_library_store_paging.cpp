@@ -48,15 +48,17 @@ QCoro::Task<bool> ImageLibraryStore::loadNextPage(std::stop_token callerStop) {
   Q_EMIT loadMoreTaskIDChanged();
   const int taskID = loadMoreTaskID_;
   setActiveLoadMoreTaskID(taskID);
-  auto load = [this, offset, ticket, taskID](std::stop_token stop) { return loadPage(offset, ticket, taskID, stop); };
+  auto load = [this, offset, ticket, taskID](std::stop_token stop) {
+    return loadPage(offset, ticket, taskID, stop);
+  };
   const StoreTask<bool> task = startStoreTask(scope_, load);
   // A page load that ended without suspending has released the fields already.
   if (!task.isFinished()) setLoadMoreTask(task);
   co_return co_await task;
 }
 
-QCoro::Task<bool> ImageLibraryStore::loadPage(std::int64_t offset, SearchResultWindow::LoadTicket ticket, int taskID,
-                                              std::stop_token stop) {
+QCoro::Task<bool> ImageLibraryStore::loadPage(std::int64_t offset, SearchResultWindow::LoadTicket ticket,
+                                              int taskID, std::stop_token stop) {
   auto frame = co_await scope_.enter();
   const std::int64_t pageSize = kPageSize;
   ImageSearchQuery query = makeSearchQuery(pageSize + 1, offset);

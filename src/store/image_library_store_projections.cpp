@@ -1,13 +1,12 @@
 // What the views read from the store: focus and selection, the slideshow's range and position
 // text, the sidebar's and tag panel's lists, the Trash review's permissions; the one signal that
 // tells the views to read them again; and the start of flows nobody waits for.
+#include <QByteArray>
+#include <QMetaObject>
 #include <algorithm>
 #include <exception>
 #include <string>
 #include <utility>
-
-#include <QByteArray>
-#include <QMetaObject>
 
 #include "store/image_library_store.h"
 
@@ -17,7 +16,8 @@ namespace {
 
 std::string fileURL(const std::string& path) {
   // Encoded from the bytes, not through QString: a file name that is not UTF-8 keeps its bytes.
-  const QByteArray encoded = QByteArray(path.data(), static_cast<qsizetype>(path.size())).toPercentEncoding("/");
+  const QByteArray encoded =
+      QByteArray(path.data(), static_cast<qsizetype>(path.size())).toPercentEncoding("/");
   return "file://" + encoded.toStdString();
 }
 
@@ -25,7 +25,8 @@ std::vector<RecordRef> trashableRecordsAmong(const std::vector<RecordRef>& recor
   std::vector<RecordRef> result;
   if (paths.empty()) return result;
   for (const auto& record : records) {
-    if (paths.contains(record->file.path) && TrashCandidateBrowser::isTrashable(*record)) result.push_back(record);
+    if (paths.contains(record->file.path) && TrashCandidateBrowser::isTrashable(*record))
+      result.push_back(record);
   }
   return result;
 }
@@ -52,7 +53,8 @@ std::vector<RecordRef> ImageLibraryStore::selectedRecords() const {
   std::sort(positions.begin(), positions.end());
   std::vector<RecordRef> result;
   result.reserve(positions.size());
-  for (const int position : positions) result.push_back(resultWindow_->records()[static_cast<std::size_t>(position)]);
+  for (const int position : positions)
+    result.push_back(resultWindow_->records()[static_cast<std::size_t>(position)]);
   return result;
 }
 
@@ -88,7 +90,8 @@ std::optional<std::string> ImageLibraryStore::focusPathKeepingSelection(const st
 
 bool ImageLibraryStore::canReviewFocusedRecord() const {
   return selectedRecord() != nullptr && !isLoadingNextPage_ && !isTrashingDeleteCandidates_ &&
-         !presentation_->isTagAdditionPopoverPresented() && !presentation_->isModelSelectionPopoverPresented();
+         !presentation_->isTagAdditionPopoverPresented() &&
+         !presentation_->isModelSelectionPopoverPresented();
 }
 
 bool ImageLibraryStore::canReviewFocusedRecordInSlideshow() const {
@@ -183,7 +186,8 @@ std::vector<RecordRef> ImageLibraryStore::retryableFailedTrashRecords() const {
 }
 
 bool ImageLibraryStore::isLibraryReadyForTrash() const {
-  return !needsLiveServicePreparation_ && !isPreparingLibrary_ && !isIndexing_ && !isTrashingDeleteCandidates_;
+  return !needsLiveServicePreparation_ && !isPreparingLibrary_ && !isIndexing_ &&
+         !isTrashingDeleteCandidates_;
 }
 
 bool ImageLibraryStore::isTrashReviewLoading() const {
@@ -192,7 +196,8 @@ bool ImageLibraryStore::isTrashReviewLoading() const {
 }
 
 bool ImageLibraryStore::trashReviewAllowsTrashing() const {
-  return presentation_->isDeleteCandidateTrashReviewPresented() && isLibraryReadyForTrash() && !isTrashReviewLoading();
+  return presentation_->isDeleteCandidateTrashReviewPresented() && isLibraryReadyForTrash() &&
+         !isTrashReviewLoading();
 }
 
 bool ImageLibraryStore::canTrash(const std::vector<RecordRef>& records) const {
@@ -259,8 +264,9 @@ void ImageLibraryStore::connectDerivedValueInputs() {
                              &ResultSelection::anchorPathChanged}) {
     connect(selection_.get(), changed, this, schedule);
   }
-  for (const auto changed : {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
-                             &TrashCandidateBrowser::isReloadingChanged, &TrashCandidateBrowser::isLoadingMoreChanged}) {
+  for (const auto changed :
+       {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
+        &TrashCandidateBrowser::isReloadingChanged, &TrashCandidateBrowser::isLoadingMoreChanged}) {
     connect(trashReviewBrowser_.get(), changed, this, schedule);
   }
   for (const auto changed : {

@@ -73,7 +73,9 @@ void ImageLibraryStore::toggleDeleteCandidate(const std::vector<RecordRef>& reco
   applyReviewUpdate(records, ReviewMark::deleteCandidate, std::nullopt);
 }
 
-void ImageLibraryStore::toggleFocusedRecordFavorite() { applyReviewUpdateToFocusedRecord(ReviewMark::favorite); }
+void ImageLibraryStore::toggleFocusedRecordFavorite() {
+  applyReviewUpdateToFocusedRecord(ReviewMark::favorite);
+}
 
 void ImageLibraryStore::toggleFocusedRecordDeleteCandidate() {
   applyReviewUpdateToFocusedRecord(ReviewMark::deleteCandidate);
@@ -147,7 +149,8 @@ void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records,
   const ScopeExit restartLoading(scope_.link(), [this, &stopped] { restartResultLoading(stopped); });
   std::vector<ReviewStateUpdate> updates;
   updates.reserve(changes.size());
-  for (const ReviewChange& change : changes) updates.push_back({change.target.record->file.path, change.reviewState});
+  for (const ReviewChange& change : changes)
+    updates.push_back({change.target.record->file.path, change.reviewState});
   // One write for all: a failure part way would leave some records marked in the library, with
   // neither the window nor the undo stack knowing of them.
   try {
@@ -170,7 +173,8 @@ void ImageLibraryStore::applyReviewStatesToResultWindow(const std::vector<Review
   creatingThread_.check();
   PathMap<ReviewState> states;
   states.reserve(changes.size());
-  for (const ReviewChange& change : changes) states.insert_or_assign(change.target.record->file.path, change.reviewState);
+  for (const ReviewChange& change : changes)
+    states.insert_or_assign(change.target.record->file.path, change.reviewState);
   const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
     return matchesReviewFilters(favorite, deleteCandidate, isMissing);
   };

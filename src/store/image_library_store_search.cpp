@@ -104,9 +104,8 @@ QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll,
   setIsLoading(false);
 }
 
-QCoro::Task<std::vector<RecordRef>> ImageLibraryStore::searchRecords(ImageSearchQuery query,
-                                                                     std::shared_ptr<ImageLibraryServicing> service,
-                                                                     std::stop_token stop) {
+QCoro::Task<std::vector<RecordRef>> ImageLibraryStore::searchRecords(
+    ImageSearchQuery query, std::shared_ptr<ImageLibraryServicing> service, std::stop_token stop) {
   auto frame = co_await scope_.enter();
   if (stop.stop_requested()) throw SearchCancelledError();
   // The records become shared on the pool thread, moved and never copied: the main thread only

@@ -21,7 +21,8 @@ QCoro::Task<void> ImageLibraryStore::showNextSlideshowImages(std::stop_token sto
   if (closeSlideshowIfWindowIsEmpty()) co_return;
   const std::optional<std::string> focusBefore = selection_->primaryPath();
   if (!focusMoveNeedsNextPage(presentation_->slideshowVisibleCount())) {
-    if (!stop.stop_requested()) moveFocus(presentation_->slideshowVisibleCount(), !resultWindow_->hasMoreRecords());
+    if (!stop.stop_requested())
+      moveFocus(presentation_->slideshowVisibleCount(), !resultWindow_->hasMoreRecords());
     co_return;
   }
   const bool appended = co_await loadNextPage(stop);

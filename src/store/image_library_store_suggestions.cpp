@@ -31,7 +31,6 @@ std::vector<std::string> ImageLibraryStore::searchRootPaths() const {
   return roots;
 }
 
-
 namespace {
 
 struct LoadedTagSuggestions {

@@ -46,7 +46,8 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolders() {
     service->storeFolderEventID(roots, checkpoint);
     return summary;
   };
-  const auto outcome = co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::manualSync);
+  const auto outcome =
+      co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::manualSync);
   if (outcome.failure) setErrorMessage(outcome.failure);
   co_return outcome.recorded;
 }
@@ -68,7 +69,8 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolder(std::string path) {
     service->storeFolderEventID(roots, checkpoint);
     return summary;
   };
-  const auto outcome = co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::singleFolderSync);
+  const auto outcome =
+      co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::singleFolderSync);
   if (outcome.failure) {
     // The folder may have become unavailable: the sidebar shows its new state. The reload clears
     // the error message when it succeeds, so the failure is shown after it.
@@ -106,8 +108,10 @@ QCoro::Task<ImageLibraryStore::RequestedScanOutcome> ImageLibraryStore::runReque
   planner.clearLocallyHandledTrashPaths(roots);
   setBackgroundSyncPlanner(std::move(planner));
   setLastScanSummary(std::move(summary));
-  setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{
-      .source = source, .rootPaths = std::move(roots), .changedPathCount = std::nullopt, .completedAt = clock_->now()});
+  setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{.source = source,
+                                                                 .rootPaths = std::move(roots),
+                                                                 .changedPathCount = std::nullopt,
+                                                                 .completedAt = clock_->now()});
   outcome.recorded = true;
   co_await reloadAfterScan();
   startBackgroundThumbnailGeneration();

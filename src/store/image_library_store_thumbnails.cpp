@@ -29,7 +29,9 @@ QCoro::Task<void> ImageLibraryStore::enqueueThumbnailJob(std::shared_ptr<ImageLi
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   platform::SignpostInterval interval("Enqueue");
-  auto enqueue = [service, paths = std::vector<std::string>{std::move(path)}] { service->enqueueThumbnailJobs(paths); };
+  auto enqueue = [service, paths = std::vector<std::string>{std::move(path)}] {
+    service->enqueueThumbnailJobs(paths);
+  };
   // A queued job is cheap and short; nothing stops it.
   const std::stop_token noStop;
   bool queued = true;

@@ -139,7 +139,8 @@ QCoro::Task<bool> ImageLibraryStore::applyTrashSummary(ImageTrashSummary summary
   co_return true;
 }
 
-void ImageLibraryStore::removeTrashedRecords(const std::vector<std::string>& trashedPaths, int fallbackSelectionIndex) {
+void ImageLibraryStore::removeTrashedRecords(const std::vector<std::string>& trashedPaths,
+                                             int fallbackSelectionIndex) {
   creatingThread_.check();
   // A page requested before the move still holds the trashed records; it must not bring them
   // back. What was stopped starts again once they are gone.
@@ -159,7 +160,8 @@ void ImageLibraryStore::removeTrashedRecords(const std::vector<std::string>& tra
   cancelDeleteCandidateTrashReviewLoadMore();
 }
 
-void ImageLibraryStore::applyTrashFailure(const std::vector<std::string>& paths, const std::exception_ptr& failure) {
+void ImageLibraryStore::applyTrashFailure(const std::vector<std::string>& paths,
+                                          const std::exception_ptr& failure) {
   creatingThread_.check();
   // The library refuses a move as a whole before it touches any file: nothing left, nothing to
   // remove, and every path may be tried again.

@@ -15,7 +15,8 @@
 
 namespace lorvex {
 
-ImageSearchQuery ImageLibraryStore::makeDeleteCandidateTrashReviewQuery(std::int64_t limit, std::int64_t offset) const {
+ImageSearchQuery ImageLibraryStore::makeDeleteCandidateTrashReviewQuery(std::int64_t limit,
+                                                                        std::int64_t offset) const {
   creatingThread_.check();
   // Every candidate under the registered folders, whatever the main results are filtered by: the
   // review is where the user decides on all of them.
@@ -32,7 +33,8 @@ ImageSearchQuery ImageLibraryStore::makeDeleteCandidateTrashReviewQuery(std::int
 bool ImageLibraryStore::keepTrashReviewPage(std::vector<RecordRef>& records) {
   // The library may have changed between the query and now; only what can still be moved is
   // listed, and only that counts towards "more exist".
-  std::erase_if(records, [](const RecordRef& record) { return !TrashCandidateBrowser::isTrashable(*record); });
+  std::erase_if(records,
+                [](const RecordRef& record) { return !TrashCandidateBrowser::isTrashable(*record); });
   return keepFirstRecords(records, static_cast<std::size_t>(kTrashReviewPageSize));
 }
 
@@ -69,10 +71,12 @@ QCoro::Task<void> ImageLibraryStore::reloadDeleteCandidateTrashReview() {
     co_return;
   }
   const bool hasMore = keepTrashReviewPage(fetched.records);
-  if (trashReviewBrowser_->finishReload(std::move(fetched.records), hasMore, ticket)) setErrorMessage(std::nullopt);
+  if (trashReviewBrowser_->finishReload(std::move(fetched.records), hasMore, ticket))
+    setErrorMessage(std::nullopt);
 }
 
-QCoro::Task<void> ImageLibraryStore::loadMoreDeleteCandidateTrashReviewIfNeeded(std::optional<std::string> path) {
+QCoro::Task<void> ImageLibraryStore::loadMoreDeleteCandidateTrashReviewIfNeeded(
+    std::optional<std::string> path) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
   if (!trashReviewBrowser_->hasMoreRecords()) co_return;
@@ -111,9 +115,8 @@ QCoro::Task<bool> ImageLibraryStore::loadMoreDeleteCandidateTrashReview() {
   co_return co_await task;
 }
 
-QCoro::Task<bool> ImageLibraryStore::loadDeleteCandidateTrashReviewPage(std::int64_t offset,
-                                                                       TrashCandidateBrowser::LoadTicket ticket,
-                                                                       std::stop_token stop) {
+QCoro::Task<bool> ImageLibraryStore::loadDeleteCandidateTrashReviewPage(
+    std::int64_t offset, TrashCandidateBrowser::LoadTicket ticket, std::stop_token stop) {
   auto frame = co_await scope_.enter();
   const ImageSearchQuery query = makeDeleteCandidateTrashReviewQuery(kTrashReviewQueryLimit, offset);
   FetchedRecords fetched = co_await fetchRecords(query, stop);

@@ -26,11 +26,12 @@ std::unique_ptr<ImageLibraryStore> composeStore(const platform::Settings& userDe
                                                 bool needsLiveServicePreparation,
                                                 const LibraryStoreRuntime& runtime) {
   return std::make_unique<ImageLibraryStore>(
-      std::move(service), std::move(errorMessage), ProductFeatureAvailability{.isTagConceptEnabled = runtime.tagConceptsEnabled},
+      std::move(service), std::move(errorMessage),
+      ProductFeatureAvailability{.isTagConceptEnabled = runtime.tagConceptsEnabled},
       std::make_shared<UserDefaultsCharacterSuggestionExclusionStore>(userDefaults),
       std::make_shared<UserDefaultsFilterTagStore>(userDefaults),
-      std::make_shared<UserDefaultsUIPreferenceStore>(userDefaults), kDeleteCandidateFeedbackDismissDelayNanos,
-      std::move(liveServiceFactory), needsLiveServicePreparation,
+      std::make_shared<UserDefaultsUIPreferenceStore>(userDefaults),
+      kDeleteCandidateFeedbackDismissDelayNanos, std::move(liveServiceFactory), needsLiveServicePreparation,
       runtime.clock != nullptr ? *runtime.clock : systemStoreClock(),
       runtime.userInitiatedPool != nullptr ? *runtime.userInitiatedPool : userInitiatedPool(),
       runtime.utilityPool != nullptr ? *runtime.utilityPool : utilityPool());
@@ -39,7 +40,8 @@ std::unique_ptr<ImageLibraryStore> composeStore(const platform::Settings& userDe
 }  // namespace
 
 std::unique_ptr<ImageLibraryStore> makeLibraryStore(const std::optional<std::string>& uiTestingRunID,
-                                                    bool resetsUITestingState, const LibraryStoreRuntime& runtime) {
+                                                    bool resetsUITestingState,
+                                                    const LibraryStoreRuntime& runtime) {
   if (!uiTestingRunID) {
     return composeStore(makeUserDefaults(std::nullopt), std::make_shared<UnavailableImageLibraryService>(),
                         std::nullopt, &makeDefaultLiveImageLibraryService, true, runtime);
@@ -80,8 +82,8 @@ std::unique_ptr<ImageLibraryStore> makeLibraryStoreInFolder(const std::filesyste
   // Absolute now: the factory runs later, and the settings must name the same file then.
   const std::filesystem::path folder = std::filesystem::absolute(libraryDirectory);
   const platform::Settings userDefaults(settingsSuiteName, folder);
-  LiveServiceFactory factory = [folder, suiteName = std::string(settingsSuiteName)]()
-      -> std::shared_ptr<ImageLibraryServicing> {
+  LiveServiceFactory factory =
+      [folder, suiteName = std::string(settingsSuiteName)]() -> std::shared_ptr<ImageLibraryServicing> {
     try {
       return makeLiveImageLibraryService(folder, platform::Settings(suiteName, folder));
     } catch (...) {

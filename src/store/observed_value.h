@@ -2,9 +2,8 @@
 // silently, a different one is stored and its change signal sent.
 #pragma once
 
-#include <utility>
-
 #include <QObject>
+#include <utility>
 
 namespace lorvex {
 

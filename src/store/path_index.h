@@ -29,7 +29,8 @@ class PathIndex {
   void repoint(const std::string& key);
   // Asks the processor to fetch the slot a key of this hash starts probing at, ahead of assign.
   void prefetch(std::uint64_t hash) const {
-    if (!slots_.empty()) __builtin_prefetch(&slots_[static_cast<std::uint32_t>(hash) & (slots_.size() - 1)], 1);
+    if (!slots_.empty())
+      __builtin_prefetch(&slots_[static_cast<std::uint32_t>(hash) & (slots_.size() - 1)], 1);
   }
   std::optional<int> find(std::string_view key) const { return find(key, hashOf(key)); }
   std::optional<int> find(std::string_view key, std::uint64_t hash) const;

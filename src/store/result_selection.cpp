@@ -71,7 +71,8 @@ std::optional<bool> ResultSelection::reconcile(const SearchResultWindow& window,
   }
   for (const std::string& path : gone) kept.erase(path);
   if (primaryPath_ && kept.contains(*primaryPath_)) {
-    std::optional<std::string> anchor = anchorPath_ && kept.contains(*anchorPath_) ? anchorPath_ : primaryPath_;
+    std::optional<std::string> anchor =
+        anchorPath_ && kept.contains(*anchorPath_) ? anchorPath_ : primaryPath_;
     setSelectedPaths(std::move(kept));
     setAnchorPath(std::move(anchor));
     return false;
@@ -83,8 +84,9 @@ std::optional<bool> ResultSelection::reconcile(const SearchResultWindow& window,
   }
   if (!kept.empty()) {
     // The focus is gone but other selected records remain: the first of them in display order.
-    const auto first = std::find_if(records.begin(), records.end(),
-                                    [&](const RecordRef& record) { return kept.contains(record->file.path); });
+    const auto first = std::find_if(records.begin(), records.end(), [&](const RecordRef& record) {
+      return kept.contains(record->file.path);
+    });
     if (first != records.end()) {
       const std::string path = (*first)->file.path;
       setPrimaryPath(path);

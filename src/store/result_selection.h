@@ -8,10 +8,9 @@
 // Thread safety: the creating thread only.
 #pragma once
 
+#include <QObject>
 #include <optional>
 #include <string>
-
-#include <QObject>
 
 #include "store/async/creating_thread.h"
 #include "store/record_ref.h"

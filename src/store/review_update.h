@@ -24,7 +24,9 @@ struct ReviewChange {
   ReviewState reviewState;  // the untouched flag and the notes copied from the window's copy
 
   // Whether the change flips the delete-candidate mark (what undo and the banner are about).
-  bool changesDeleteCandidate() const { return reviewState.deleteCandidate != target.record->reviewState.deleteCandidate; }
+  bool changesDeleteCandidate() const {
+    return reviewState.deleteCandidate != target.record->reviewState.deleteCandidate;
+  }
 };
 
 }  // namespace lorvex

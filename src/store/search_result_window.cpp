@@ -1,13 +1,13 @@
 #include "store/search_result_window.h"
 
-#include "store/compaction.h"
-
 #include <algorithm>
 #include <bit>
 #include <climits>
 #include <iterator>
 #include <unordered_map>
 #include <utility>
+
+#include "store/compaction.h"
 
 namespace lorvex {
 
@@ -97,7 +97,8 @@ std::optional<int> SearchResultWindow::indexedPosition(std::string_view path) co
 std::optional<int> SearchResultWindow::index(std::string_view path) const {
   creatingThread_.check();
   const auto position = indexByPath_.find(path);
-  if (!position || *position < 0 || static_cast<std::size_t>(*position) >= records_.size()) return std::nullopt;
+  if (!position || *position < 0 || static_cast<std::size_t>(*position) >= records_.size())
+    return std::nullopt;
   if (records_[static_cast<std::size_t>(*position)]->file.path != path) return std::nullopt;
   return position;
 }
@@ -114,7 +115,8 @@ SearchResultWindow::LoadTicket SearchResultWindow::currentLoadTicket() const {
 
 void SearchResultWindow::setHashesFromRecords() {
   pathHashes_.resize(records_.size());
-  for (std::size_t i = 0; i < records_.size(); ++i) pathHashes_[i] = PathIndex::hashOf(records_[i]->file.path);
+  for (std::size_t i = 0; i < records_.size(); ++i)
+    pathHashes_[i] = PathIndex::hashOf(records_[i]->file.path);
 }
 
 void SearchResultWindow::forgetLoadedPaths() {
@@ -246,19 +248,21 @@ SearchResultWindow::AppendOutcome SearchResultWindow::appendPage(const std::vect
   return AppendOutcome::appended(static_cast<int>(kept.size()));
 }
 
-SearchResultWindow::LeadingMergeOutcome SearchResultWindow::mergeLeadingPage(const std::vector<RecordRef>& page,
-                                                                             LoadTicket ticket) {
+SearchResultWindow::LeadingMergeOutcome SearchResultWindow::mergeLeadingPage(
+    const std::vector<RecordRef>& page, LoadTicket ticket) {
   creatingThread_.check();
   if (ticket.epoch != loadEpoch_) return {LeadingMergeOutcome::Kind::stale, 0};
-  const auto overlap = std::find_if(page.begin(), page.end(),
-                                    [this](const RecordRef& record) { return indexByPath_.contains(record->file.path); });
+  const auto overlap = std::find_if(page.begin(), page.end(), [this](const RecordRef& record) {
+    return indexByPath_.contains(record->file.path);
+  });
   if (page.empty() || overlap == page.begin()) return {LeadingMergeOutcome::Kind::unchanged, 0};
   if (overlap == page.end()) return {LeadingMergeOutcome::Kind::noOverlap, 0};
   const int count = static_cast<int>(overlap - page.begin());
   Q_EMIT recordsAboutToBeInserted(0, count - 1);
   records_.insert(records_.begin(), page.begin(), overlap);
   std::vector<std::uint64_t> hashes;
-  for (auto record = page.begin(); record != overlap; ++record) hashes.push_back(PathIndex::hashOf((*record)->file.path));
+  for (auto record = page.begin(); record != overlap; ++record)
+    hashes.push_back(PathIndex::hashOf((*record)->file.path));
   pathHashes_.insert(pathHashes_.begin(), hashes.begin(), hashes.end());
   rebuildIndex();
   Q_EMIT recordsInserted(0, count - 1);
@@ -271,8 +275,8 @@ namespace {
 
 // Positions (ascending) of the loaded records whose path is among `paths`.
 template <typename Paths>
-std::vector<int> loadedPositions(const std::vector<RecordRef>& records, const PathIndex& index, bool indexIsExact,
-                                 const Paths& paths) {
+std::vector<int> loadedPositions(const std::vector<RecordRef>& records, const PathIndex& index,
+                                 bool indexIsExact, const Paths& paths) {
   std::vector<int> positions;
   if (indexIsExact && paths.size() < records.size()) {
     // One position per path: looked up, not searched for.
@@ -379,11 +383,13 @@ void SearchResultWindow::applyRecordUpdates(const PathMap<ReviewState>& reviewSt
   report(firstAffected);
 }
 
-void SearchResultWindow::applyRecordUpdate(RecordRef record, int index, const VisibilityPredicate& isVisible) {
+void SearchResultWindow::applyRecordUpdate(RecordRef record, int index,
+                                           const VisibilityPredicate& isVisible) {
   creatingThread_.check();
   ++loadEpoch_;
   const auto loaded = this->index(record->file.path);
-  const bool visible = isVisible(record->reviewState.favorite, record->reviewState.deleteCandidate, record->isMissing);
+  const bool visible =
+      isVisible(record->reviewState.favorite, record->reviewState.deleteCandidate, record->isMissing);
   if (!loaded && !visible) return;
   if (!loaded) {
     const int at = std::clamp(index, 0, static_cast<int>(records_.size()));
@@ -447,7 +453,9 @@ class CountTree {
 class RestorePlan {
  public:
   explicit RestorePlan(std::size_t loadedCount)
-      : removed(loadedCount, false), live_(static_cast<int>(loadedCount)), tree_(initialCounts(loadedCount)) {}
+      : removed(loadedCount, false),
+        live_(static_cast<int>(loadedCount)),
+        tree_(initialCounts(loadedCount)) {}
 
   struct Item {
     bool loaded = true;  // a record loaded before; otherwise one put back
@@ -515,7 +523,7 @@ class RestorePlan {
     return key(a) < key(b);
   }
 
-  std::vector<bool> removed;  // by position before
+  std::vector<bool> removed;                    // by position before
   std::unordered_map<int, RecordRef> replaced;  // by position before
   std::vector<Restored> restored;
   std::unordered_map<int, Gap> gaps;
@@ -535,8 +543,8 @@ class RestorePlan {
 
 }  // namespace
 
-void SearchResultWindow::applyRecordUpdatesAtIndices(std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex,
-                                                     const VisibilityPredicate& isVisible) {
+void SearchResultWindow::applyRecordUpdatesAtIndices(
+    std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex, const VisibilityPredicate& isVisible) {
   creatingThread_.check();
   ++loadEpoch_;
   std::stable_sort(recordsAtSavedIndex.begin(), recordsAtSavedIndex.end(),
@@ -549,7 +557,8 @@ void SearchResultWindow::applyRecordUpdatesAtIndices(std::vector<std::pair<Recor
     for (const auto& [record, savedIndex] : recordsAtSavedIndex) {
       const auto [entry, added] = occurrences.try_emplace(record->file.path);
       if (!added) continue;
-      if (const auto position = indexByPath_.find(record->file.path)) entry->second.push_back({true, *position});
+      if (const auto position = indexByPath_.find(record->file.path))
+        entry->second.push_back({true, *position});
     }
   } else {
     for (const auto& [record, savedIndex] : recordsAtSavedIndex) occurrences.try_emplace(record->file.path);
@@ -562,7 +571,8 @@ void SearchResultWindow::applyRecordUpdatesAtIndices(std::vector<std::pair<Recor
   RestorePlan plan(records_.size());
   std::optional<int> fallbackSelectionIndex;
   for (auto& [record, savedIndex] : recordsAtSavedIndex) {
-    const bool visible = isVisible(record->reviewState.favorite, record->reviewState.deleteCandidate, record->isMissing);
+    const bool visible =
+        isVisible(record->reviewState.favorite, record->reviewState.deleteCandidate, record->isMissing);
     std::vector<Item>& live = occurrences.find(record->file.path)->second;
     if (live.empty() && !visible) continue;
     if (!fallbackSelectionIndex) fallbackSelectionIndex = savedIndex;  // the entries are in ascending order
@@ -613,7 +623,8 @@ void SearchResultWindow::applyRecordUpdatesAtIndices(std::vector<std::pair<Recor
       removedPositions.push_back(static_cast<int>(i));
       continue;
     }
-    const auto replacement = plan.replaced.empty() ? plan.replaced.end() : plan.replaced.find(static_cast<int>(i));
+    const auto replacement =
+        plan.replaced.empty() ? plan.replaced.end() : plan.replaced.find(static_cast<int>(i));
     if (replacement != plan.replaced.end()) {
       updatedPositions.push_back(static_cast<int>(next.size()));
       next.push_back(std::move(replacement->second));

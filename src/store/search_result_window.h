@@ -25,6 +25,7 @@
 // Thread safety: the creating thread only.
 #pragma once
 
+#include <QObject>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -32,8 +33,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <QObject>
 
 #include "model/review_state.h"
 #include "model/thumbnail_job.h"

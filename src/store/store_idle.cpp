@@ -1,13 +1,12 @@
 #include "store/store_idle.h"
 
-#include <cstdint>
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
 #include <QObject>
 #include <QThreadPool>
 #include <QTimer>
+#include <cstdint>
 
 #include "store/image_library_store.h"
 
@@ -51,14 +50,15 @@ bool poolsAreIdle(const ImageLibraryStore& store) {
 }  // namespace
 
 bool isStoreSettled(const ImageLibraryStore& store) {
-  const bool flowUnderWay =
-      isUnderWay(store.refreshSearchTask()) || isUnderWay(store.loadMoreTask()) ||
-      isUnderWay(store.backgroundResultRefreshTask()) || isUnderWay(store.backgroundThumbnailGenerationTask()) ||
-      isUnderWay(store.backgroundLibrarySyncTask()) ||
-      isUnderWay(store.backgroundLibrarySyncMonitorRecoveryTask()) || isUnderWay(store.launchWorkflowTask()) ||
-      isUnderWay(store.thumbnailCacheMaintenanceTask()) ||
-      isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
-      isUnderWay(store.deleteCandidateFeedbackDismissTask());
+  const bool flowUnderWay = isUnderWay(store.refreshSearchTask()) || isUnderWay(store.loadMoreTask()) ||
+                            isUnderWay(store.backgroundResultRefreshTask()) ||
+                            isUnderWay(store.backgroundThumbnailGenerationTask()) ||
+                            isUnderWay(store.backgroundLibrarySyncTask()) ||
+                            isUnderWay(store.backgroundLibrarySyncMonitorRecoveryTask()) ||
+                            isUnderWay(store.launchWorkflowTask()) ||
+                            isUnderWay(store.thumbnailCacheMaintenanceTask()) ||
+                            isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
+                            isUnderWay(store.deleteCandidateFeedbackDismissTask());
   const bool busy = store.isLoading() || store.isLoadingNextPage() || store.isBackgroundRefreshingResults() ||
                     store.isIndexing() || store.isLibrarySyncInProgress() || store.isBackgroundSyncing() ||
                     store.isPreparingLibrary() || store.isLoadingRegisteredFolders() ||

@@ -18,14 +18,15 @@ TEST(AcknowledgmentsTest, ListsWhatTheProgramLinksEachWithItsOwnLicence) {
     EXPECT_TRUE(resources.insert(component.licenseResourceName).second) << component.name;
     EXPECT_TRUE(component.licenseResourceName.ends_with("-LICENSE")) << component.name;
   }
-  EXPECT_EQ(names, (std::vector<std::string_view>{"Qt", "QCoro", "SQLite", "ICU", "nlohmann/json", "libdeflate",
-                                                   "OpenSSL", "libspng", "libjpeg-turbo"}));
+  EXPECT_EQ(names, (std::vector<std::string_view>{"Qt", "QCoro", "SQLite", "ICU", "nlohmann/json",
+                                                  "libdeflate", "OpenSSL", "libspng", "libjpeg-turbo"}));
 }
 
 TEST(AcknowledgmentsTest, ReadsALicenceFileOrNothing) {
   lorvex::testing::TemporaryFolder folder;
   const auto write = [&](const char* name, std::string_view bytes) {
-    std::ofstream(folder.path() / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(folder.path() / name, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   };
   write("Good-LICENSE.txt", "Copyright \xc2\xa9 2024\nPermission is granted\n");
   write("Latin1-LICENSE.txt", "Copyright \xa9 2024\n");

@@ -51,10 +51,12 @@ ShellViews recordingViews(Given& given) {
   views.detailPanel = [label](ImageLibraryStore&, QWidget* parent) { return label("detail", parent); };
   views.inspectorToggle = [&given, label](std::function<void(bool)> toggled, QWidget* parent) {
     given.inspectorToggled = std::move(toggled);
-    return InspectorToggleSlot{label("toggle", parent), [&given](bool p) { given.togglePresented.push_back(p); }};
+    return InspectorToggleSlot{label("toggle", parent),
+                               [&given](bool p) { given.togglePresented.push_back(p); }};
   };
-  views.filterSidebar = [&given, label](ImageLibraryStore&, const ui::ViewResourceDisplay&, std::function<void()> show,
-                                        std::function<void(const std::string&)> reauthorize, QWidget* parent) {
+  views.filterSidebar = [&given, label](
+                            ImageLibraryStore&, const ui::ViewResourceDisplay&, std::function<void()> show,
+                            std::function<void(const std::string&)> reauthorize, QWidget* parent) {
     given.sidebarShowFolderImporter = std::move(show);
     given.sidebarReauthorize = std::move(reauthorize);
     return label("sidebar", parent);
@@ -62,7 +64,8 @@ ShellViews recordingViews(Given& given) {
   views.indexingCard = [label](ImageLibraryStore&, QWidget* parent) { return label("card", parent); };
   views.previewOverlay = [&given, label](ImageLibraryStore&, PreviewActions actions, QWidget* parent) {
     given.preview = std::move(actions);
-    return PreviewOverlaySlot{label("preview", parent), [&given](const std::string& url) { given.previewURLs.push_back(url); }};
+    return PreviewOverlaySlot{label("preview", parent),
+                              [&given](const std::string& url) { given.previewURLs.push_back(url); }};
   };
   views.feedbackOverlay = [&given, label](ImageLibraryStore&, std::function<void()> undo, QWidget* parent) {
     given.feedbackUndo = std::move(undo);
@@ -73,7 +76,8 @@ ShellViews recordingViews(Given& given) {
     given.undoKey = std::move(onUndo);
     return new QObject(&window);
   };
-  views.slideshowPresenter = [&given](ImageLibraryStore&, std::function<void()> close, QWidget* parent) -> QObject* {
+  views.slideshowPresenter = [&given](ImageLibraryStore&, std::function<void()> close,
+                                      QWidget* parent) -> QObject* {
     given.slideshowClose = std::move(close);
     return new QObject(parent);
   };
@@ -108,8 +112,9 @@ class ContentViewCompositionTest : public ui::testing::WidgetTest {
 
 TEST_F(ContentViewCompositionTest, EveryViewSitsInItsSlot) {
   const std::pair<const char*, const char*> placements[] = {
-      {"splitView.sidebar", "sidebar"}, {"workspace.grid", "grid"}, {"workspace.inspector", "detail"},
-      {"workspaceToolbar", "imageDetailPanel"}, {"indexingCard", "card"}, {"previewOverlay", "preview"},
+      {"splitView.sidebar", "sidebar"},  {"workspace.grid", "grid"},
+      {"workspace.inspector", "detail"}, {"workspaceToolbar", "imageDetailPanel"},
+      {"indexingCard", "card"},          {"previewOverlay", "preview"},
       {"feedbackOverlay", "banner"},
   };
   for (const auto& [slot, view] : placements) {
@@ -206,7 +211,8 @@ TEST_F(ContentViewCompositionTest, ShowingTheWindowStartsOneLaunch) {
   EXPECT_TRUE(content->splitView()->isEnabled());
 }
 
-TEST_F(ContentViewCompositionTest, TheBannerLayerShowsWhileThereIsFeedbackAndTakesThePointerOnlyOverTheBanner) {
+TEST_F(ContentViewCompositionTest,
+       TheBannerLayerShowsWhileThereIsFeedbackAndTakesThePointerOnlyOverTheBanner) {
   content->show();
   EXPECT_FALSE(content->feedbackLayer()->isVisible());
   store->setDeleteCandidateFeedback(DeleteCandidateFeedback{});

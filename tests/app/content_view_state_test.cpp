@@ -15,8 +15,12 @@ namespace {
 
 using testing::StoreHarness;
 
-std::string fileURL(const std::string& path) { return "file://" + path; }
-std::string libraryPath(int n) { return "/library/" + std::to_string(n) + ".png"; }
+std::string fileURL(const std::string& path) {
+  return "file://" + path;
+}
+std::string libraryPath(int n) {
+  return "/library/" + std::to_string(n) + ".png";
+}
 
 struct ContentFixture {
   // `loaded` of `libraryCount` records in the window.
@@ -67,7 +71,8 @@ TEST(ContentViewStateTest, PickerCompletionsReachTheStoreOnce) {
   EXPECT_EQ(service.calls("reauthorizeFolder").size(), 1U);
   EXPECT_EQ(fixture.store->errorMessage(), std::nullopt);
 
-  for (const auto& request : {FolderImportRequest::registration(), FolderImportRequest::reauthorization("/p/x")}) {
+  for (const auto& request :
+       {FolderImportRequest::registration(), FolderImportRequest::reauthorization("/p/x")}) {
     fixture.store->setErrorMessage(std::nullopt);
     if (request.kind == FolderImportRequest::Kind::registration) {
       fixture.state->presentFolderImporter();
@@ -190,8 +195,10 @@ TEST(ContentViewStateTest, TheUndoKeyUndoesOnlyWhenNothingCoversTheGrid) {
       {"preparing", [](ContentFixture& f) { f.store->setIsPreparingLibrary(true); }},
       {"preview", [](ContentFixture& f) { f.state->presentQuickLook(fileURL(libraryPath(0))); }},
       {"slideshow", [](ContentFixture& f) { f.store->presentation().setIsSlideshowPresented(true); }},
-      {"tag popover", [](ContentFixture& f) { f.store->presentation().setIsTagAdditionPopoverPresented(true); }},
-      {"model popover", [](ContentFixture& f) { f.store->presentation().setIsModelSelectionPopoverPresented(true); }},
+      {"tag popover",
+       [](ContentFixture& f) { f.store->presentation().setIsTagAdditionPopoverPresented(true); }},
+      {"model popover",
+       [](ContentFixture& f) { f.store->presentation().setIsModelSelectionPopoverPresented(true); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -218,12 +225,9 @@ TEST(ContentViewStateTest, TheUndoKeyUndoesOnlyWhenNothingCoversTheGrid) {
 
 TEST(ContentViewStateTest, FileURLsGiveTheirPathsByteForByte) {
   const std::pair<std::string_view, std::optional<std::string>> cases[] = {
-      {"file:///a/b.png", "/a/b.png"},
-      {"file:///a%20b/%E3%81%82.png", "/a b/\xE3\x81\x82.png"},
-      {"file:///x%ff", "/x\xff"},
-      {"file:///x%2", std::nullopt},
-      {"file:///x%zz", std::nullopt},
-      {"http://a/b", std::nullopt},
+      {"file:///a/b.png", "/a/b.png"}, {"file:///a%20b/%E3%81%82.png", "/a b/\xE3\x81\x82.png"},
+      {"file:///x%ff", "/x\xff"},      {"file:///x%2", std::nullopt},
+      {"file:///x%zz", std::nullopt},  {"http://a/b", std::nullopt},
       {"file://", std::nullopt},
   };
   for (const auto& [url, expected] : cases) EXPECT_EQ(filePathOfFileURL(url), expected) << url;

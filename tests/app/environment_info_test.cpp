@@ -19,11 +19,15 @@ TEST(EnvironmentInfoTest, WritesTheProgramTheSystemAndTheMachine) {
       {"everything known",
        {"0.1.0", "abc1234", "6.1.0-18-amd64", "Debian GNU/Linux 12 (bookworm)", "ThinkPad X1"},
        "Lorvex 0.1.0 (abc1234)\nLinux 6.1.0-18-amd64 (Debian GNU/Linux 12 (bookworm))\nMachine: ThinkPad X1"},
-      {"no machine: two lines", {"0.1.0", "abc1234", "6.1.0", "Debian", std::nullopt},
+      {"no machine: two lines",
+       {"0.1.0", "abc1234", "6.1.0", "Debian", std::nullopt},
        "Lorvex 0.1.0 (abc1234)\nLinux 6.1.0 (Debian)"},
-      {"an empty machine is no machine", {"0.1.0", "abc1234", "6.1.0", "Debian", ""},
+      {"an empty machine is no machine",
+       {"0.1.0", "abc1234", "6.1.0", "Debian", ""},
        "Lorvex 0.1.0 (abc1234)\nLinux 6.1.0 (Debian)"},
-      {"no build", {"0.1.0", "", "6.1.0", "Debian", std::nullopt}, "Lorvex 0.1.0 (unknown)\nLinux 6.1.0 (Debian)"},
+      {"no build",
+       {"0.1.0", "", "6.1.0", "Debian", std::nullopt},
+       "Lorvex 0.1.0 (unknown)\nLinux 6.1.0 (Debian)"},
       {"nothing known", {"", "", "", std::nullopt, std::nullopt}, "Lorvex unknown (unknown)\nLinux unknown"},
   };
   for (const Case& c : cases) EXPECT_EQ(makeEnvironmentInfo(c.facts), c.expected) << c.name;
@@ -53,7 +57,8 @@ TEST(EnvironmentInfoTest, ReadsTheMachineNameTrimmedOrNothing) {
     return path;
   };
   EXPECT_EQ(readHardwareModel(write("plain", "20XW0055GE\n")), "20XW0055GE");
-  EXPECT_EQ(readHardwareModel(write("spaced", "  Standard PC (Q35 + ICH9, 2009) \n")), "Standard PC (Q35 + ICH9, 2009)");
+  EXPECT_EQ(readHardwareModel(write("spaced", "  Standard PC (Q35 + ICH9, 2009) \n")),
+            "Standard PC (Q35 + ICH9, 2009)");
   EXPECT_EQ(readHardwareModel(write("blank", " \n\t")), std::nullopt);
   EXPECT_EQ(readHardwareModel(write("empty", "")), std::nullopt);
   EXPECT_EQ(readHardwareModel(write("latin1", "Caf\xe9 PC")), std::nullopt);

@@ -27,11 +27,13 @@ TEST(FolderImportFlowTest, ACompletionDoesWhatItsRequestAsked) {
       {"registration: an empty list still registers", registration, false, Folders{}, RegisterFolders{{}}},
       {"registration after the dismissal cleared the request", registration, true, Folders{"/a"},
        RegisterFolders{{"/a"}}},
-      {"registration error", registration, false, FolderPickerError{"no access"}, ShowFolderImportError{"no access"}},
+      {"registration error", registration, false, FolderPickerError{"no access"},
+       ShowFolderImportError{"no access"}},
       {"reauthorization: the first folder only", reauthorization, false, Folders{"/new", "/other"},
        ReauthorizeFolder{"/new", "/photos"}},
       {"reauthorization: nothing chosen", reauthorization, false, Folders{}, std::monostate{}},
-      {"reauthorization error", reauthorization, true, FolderPickerError{"gone"}, ShowFolderImportError{"gone"}},
+      {"reauthorization error", reauthorization, true, FolderPickerError{"gone"},
+       ShowFolderImportError{"gone"}},
       {"no request", std::nullopt, false, Folders{"/a"}, std::monostate{}},
   };
   for (const Case& c : cases) {

@@ -46,7 +46,8 @@ TEST_F(FolderPickerTest, ChoosesSeveralFoldersOnlyToRegisterThem) {
     EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
     EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
     EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
-    const auto expected = multiple ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection;
+    const auto expected =
+        multiple ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection;
     const auto lists = dialog->findChildren<QListView*>("listView");
     const auto trees = dialog->findChildren<QTreeView*>("treeView");
     ASSERT_FALSE(lists.isEmpty());

@@ -28,12 +28,12 @@ TEST(LibraryWorkspaceRulesTest, AReportedWidthIsStoredOnlyWhenItIsTheUsersChoice
     std::optional<double> expected;
   };
   const Case cases[] = {
-      {319.5, std::nullopt, 320},   // just below the minimum: the minimum
-      {319.5, 320, std::nullopt},   // already there
+      {319.5, std::nullopt, 320},  // just below the minimum: the minimum
+      {319.5, 320, std::nullopt},  // already there
       {318, std::nullopt, std::nullopt},
       {522, std::nullopt, std::nullopt},
-      {520.5, 400, 520},            // just above the maximum: the maximum
-      {400.3, 400, std::nullopt},   // rounding, not a choice
+      {520.5, 400, 520},           // just above the maximum: the maximum
+      {400.3, 400, std::nullopt},  // rounding, not a choice
       {400.5, 400, 400.5},
       {399.5, 400, 399.5},
       {360.4, std::nullopt, std::nullopt},  // the default counts as stored
@@ -42,9 +42,9 @@ TEST(LibraryWorkspaceRulesTest, AReportedWidthIsStoredOnlyWhenItIsTheUsersChoice
       {-1, 400, std::nullopt},
       {kNaN, 400, std::nullopt},
       {kInfinity, 400, std::nullopt},
-      {520, 1000, std::nullopt},    // 1000 reads as 520: not rewritten
+      {520, 1000, std::nullopt},  // 1000 reads as 520: not rewritten
       {500, 1000, 500},
-      {400, kNaN, 400},             // an unusable value is replaced by the next real choice
+      {400, kNaN, 400},  // an unusable value is replaced by the next real choice
       {360, kNaN, std::nullopt},
   };
   for (const Case& c : cases) {

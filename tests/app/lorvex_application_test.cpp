@@ -71,8 +71,11 @@ std::filesystem::path writeNovelAIImages(const std::filesystem::path& folder, in
         {"Description", prompt},
         {"Software", "NovelAI"},
         {"Source", "NovelAI Diffusion V4.5 4BDE2A90"},
-        {"Comment", "{\"prompt\": \"" + prompt + "\", \"steps\": 28, \"height\": 24, \"width\": 16, \"scale\": 5.0, "
-                    "\"seed\": " + std::to_string(1000 + i) + ", \"sampler\": \"k_euler_ancestral\", \"uc\": \"lowres\"}"},
+        {"Comment", "{\"prompt\": \"" + prompt +
+                        "\", \"steps\": 28, \"height\": 24, \"width\": 16, \"scale\": 5.0, "
+                        "\"seed\": " +
+                        std::to_string(1000 + i) +
+                        ", \"sampler\": \"k_euler_ancestral\", \"uc\": \"lowres\"}"},
     };
     const std::string bytes = lorvex::testing::encodePNGImage(spec);
     std::ofstream(folder / ("image-" + std::to_string(i) + ".png"), std::ios::binary)
@@ -140,7 +143,8 @@ TEST_F(LorvexApplicationTest, TheAcknowledgmentsWindowIsMadeOnceAndBroughtForwar
   EXPECT_EQ(application.acknowledgmentsWindow(), first);
   EXPECT_TRUE(first->isVisible());
   int windows = 0;
-  for (QWidget* widget : QApplication::topLevelWidgets()) windows += widget->objectName() == "acknowledgments";
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    windows += widget->objectName() == "acknowledgments";
   EXPECT_EQ(windows, 1);
   EXPECT_GE(first->minimumWidth(), 560);
   EXPECT_GE(first->minimumHeight(), 440);
@@ -161,22 +165,25 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     application.showMainWindow();
     ImageLibraryStore& store = application.store();
     // The launch ends by dropping its handle.
-    ASSERT_TRUE(runEventsUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
-                         std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        runEventsUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
+                       std::chrono::seconds(30)));
     EXPECT_FALSE(store.needsLiveServicePreparation());
     EXPECT_EQ(store.errorMessage(), std::nullopt);
 
     application.mainWindow().contentView().state().presentFolderImporter();
     ASSERT_EQ(pickerSeen->openings.size(), 1U);
     EXPECT_TRUE(pickerSeen->openings[0].allowsMultipleSelection);
-    ASSERT_TRUE(runEventsUntil([&] { return store.resultWindow().records().size() == 40 && !store.isIndexing(); },
-                         std::chrono::seconds(30)))
+    ASSERT_TRUE(
+        runEventsUntil([&] { return store.resultWindow().records().size() == 40 && !store.isIndexing(); },
+                       std::chrono::seconds(30)))
         << store.resultWindow().records().size();
     EXPECT_EQ(store.registeredFolderSummaries().size(), 1U);
     // The grid in the main window shows them.
     auto* grid = application.mainWindow().findChild<ui::ResultsGridView*>("resultsGrid");
     ASSERT_NE(grid, nullptr);
-    ASSERT_TRUE(runEventsUntil([&] { return grid->grid().model()->rowCount() == 40; }, std::chrono::seconds(30)))
+    ASSERT_TRUE(
+        runEventsUntil([&] { return grid->grid().model()->rowCount() == 40; }, std::chrono::seconds(30)))
         << grid->grid().model()->rowCount();
     // The inspector stands beside the grid; its toolbar button hides it and the View menu follows.
     MainWindow& window = application.mainWindow();
@@ -242,8 +249,9 @@ TEST_F(LorvexApplicationTest, SettingsThatCannotBeReadComeFromTheirLastGoodCopyO
     EXPECT_EQ(application.store().filters().savedFilterTags(), c.expectedTags);
     application.showMainWindow();
     ImageLibraryStore& store = application.store();
-    ASSERT_TRUE(runEventsUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
-                               std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        runEventsUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
+                       std::chrono::seconds(30)));
     auto* alert = application.mainWindow().findChild<QMessageBox*>("settingsUnreadableAlert");
     ASSERT_EQ(alert != nullptr, c.expectAlert);
     if (!alert) continue;

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -11,12 +16,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QKeyEvent>
-#include <QTimer>
-#include <QWidget>
 
 #include "platform/log.h"
 #include "store/async/coroutine_scope.h"

@@ -59,8 +59,9 @@ class MainWindowTest : public ui::testing::WidgetTest {
   }
   void makeWindow(Updater* updater) {
     window.reset();
-    window = std::make_unique<MainWindow>(*store, ui::ViewResourceDisplay{}, settings(), views, picker, updater,
-                                          [this] { ++acknowledgmentsOpened; }, localization);
+    window = std::make_unique<MainWindow>(
+        *store, ui::ViewResourceDisplay{}, settings(), views, picker, updater,
+        [this] { ++acknowledgmentsOpened; }, localization);
   }
   platform::Settings settings() const { return platform::Settings("app-test", folder.path()); }
   std::vector<QString> actionNames(const char* menuName) const {
@@ -101,9 +102,9 @@ TEST_F(MainWindowTest, MenusListTheirItemsInOrderWithTheirKeys) {
   EXPECT_EQ(actionNames("menu.view"), (std::vector<QString>{"menu.view.inspector"}));
   EXPECT_EQ(window->inspectorAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_I));
   EXPECT_EQ(actionNames("menu.help"),
-            (std::vector<QString>{"menu.help.shortcutHelp", "menu.help.acknowledgments", "-", "menu.help.supportPage",
-                                  "menu.help.privacyPolicy", "-", "menu.help.copyEnvironmentInfo", "-",
-                                  "menu.help.donate"}));
+            (std::vector<QString>{"menu.help.shortcutHelp", "menu.help.acknowledgments", "-",
+                                  "menu.help.supportPage", "menu.help.privacyPolicy", "-",
+                                  "menu.help.copyEnvironmentInfo", "-", "menu.help.donate"}));
   EXPECT_EQ(window->shortcutHelpAction()->text(), "shortcutHelp.menuTitle");
   EXPECT_EQ(window->shortcutHelpAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Slash));
   EXPECT_EQ(findByName<QMenu>(*window, "menu.help")->actions()[1]->text(), "acknowledgments.title");
@@ -150,7 +151,8 @@ TEST_F(MainWindowTest, TheUpdateItemExistsOnlyWithAnAvailableUpdaterAndFollowsIt
 TEST_F(MainWindowTest, NothingBindsCtrlZ) {
   const QKeySequence undo(Qt::CTRL | Qt::Key_Z);
   for (QAction* action : window->findChildren<QAction*>()) {
-    for (const QKeySequence& shortcut : action->shortcuts()) EXPECT_NE(shortcut, undo) << action->objectName().toStdString();
+    for (const QKeySequence& shortcut : action->shortcuts())
+      EXPECT_NE(shortcut, undo) << action->objectName().toStdString();
   }
   for (QShortcut* shortcut : window->findChildren<QShortcut*>()) EXPECT_NE(shortcut->key(), undo);
 }
@@ -192,8 +194,8 @@ TEST_F(MainWindowTest, TheSheetListsEverySectionWithItsBadges) {
   settle();
   QDialog* sheet = window->contentView().shortcutHelpSheet();
   ASSERT_NE(sheet, nullptr);
-  for (const char* section : {"global", "filtering", "grid", "quickLook", "review", "slideshow",
-                              "deleteCandidateReview"}) {
+  for (const char* section :
+       {"global", "filtering", "grid", "quickLook", "review", "slideshow", "deleteCandidateReview"}) {
     EXPECT_NE(findByName(*sheet, QStringLiteral("shortcutHelp.section.") + section), nullptr) << section;
   }
   const auto badges = sheet->findChildren<QLabel*>("shortcutHelp.badge");
@@ -376,8 +378,9 @@ TEST_F(MainWindowTest, WithTagConceptsOnTheTagPopoverOpensTheInspectorsConceptPa
   QPushButton* manage = nullptr;
   for (auto* button : QApplication::allWidgets()) {
     auto* push = qobject_cast<QPushButton*>(button);
-    if (push && push->isVisible() && push->text() == QString::fromStdString(ui::AppLocalization::live().lookup(
-                                                          ui::AppLocalizationKey::tagConceptManage))) {
+    if (push && push->isVisible() &&
+        push->text() == QString::fromStdString(
+                            ui::AppLocalization::live().lookup(ui::AppLocalizationKey::tagConceptManage))) {
       manage = push;
     }
   }

@@ -28,8 +28,10 @@ const std::vector<ExpectedItem> kExpected = {
     {"filtering", "filterMoveFocus", "Tab / Shift+Tab", "shortcutHelp.action.filterMoveFocus"},
     {"filtering", "filterToggleFocusedControl", "Space", "shortcutHelp.action.filterToggleFocusedControl"},
     {"filtering", "filterAddTypedTag", "Return", "shortcutHelp.action.filterAddTypedTag"},
-    {"filtering", "filterClearModel", "Tab \u2192 \u00D7 \u2192 Space", "shortcutHelp.action.filterClearModel"},
-    {"grid", "gridMoveSelection", "\u2191 / \u2193 / \u2190 / \u2192", "shortcutHelp.action.gridMoveSelection"},
+    {"filtering", "filterClearModel", "Tab \u2192 \u00D7 \u2192 Space",
+     "shortcutHelp.action.filterClearModel"},
+    {"grid", "gridMoveSelection", "\u2191 / \u2193 / \u2190 / \u2192",
+     "shortcutHelp.action.gridMoveSelection"},
     {"grid", "gridOpenPreview", "Space", "shortcutHelp.action.gridOpenPreview"},
     {"grid", "gridMarkDeleteCandidate", "Delete", "shortcutHelp.action.gridMarkDeleteCandidate"},
     {"grid", "gridSelectAll", "Ctrl+A", "shortcutHelp.action.gridSelectAll"},
@@ -44,7 +46,8 @@ const std::vector<ExpectedItem> kExpected = {
     {"slideshow", "slideshowTogglePlayback", "Space", "shortcutHelp.action.slideshowTogglePlayback"},
     {"slideshow", "slideshowPreviousNext", "\u2190 / \u2192", "shortcutHelp.action.slideshowPreviousNext"},
     {"slideshow", "slideshowVisibleCount", "\u2191 / \u2193", "shortcutHelp.action.slideshowVisibleCount"},
-    {"slideshow", "slideshowIntervalChange", "Alt+\u2191 / Alt+\u2193", "shortcutHelp.action.slideshowIntervalChange"},
+    {"slideshow", "slideshowIntervalChange", "Alt+\u2191 / Alt+\u2193",
+     "shortcutHelp.action.slideshowIntervalChange"},
     {"slideshow", "slideshowIntervalFocus", "Tab", "shortcutHelp.action.slideshowIntervalFocus"},
     {"slideshow", "slideshowToggleFavorite", "F", "shortcutHelp.action.reviewToggleFavorite"},
     {"slideshow", "slideshowToggleDeleteCandidate", "D", "shortcutHelp.action.reviewToggleDeleteCandidate"},
@@ -55,7 +58,8 @@ const std::vector<ExpectedItem> kExpected = {
 };
 
 TEST(ShortcutHelpPresentationTest, ListsEverySectionAndItemInOrderWithItsExactTexts) {
-  const ShortcutHelpPresentation presentation = ShortcutHelpPresentation::make(ui::testing::echoLocalization());
+  const ShortcutHelpPresentation presentation =
+      ShortcutHelpPresentation::make(ui::testing::echoLocalization());
 
   EXPECT_EQ(presentation.title, "shortcutHelp.title");
   EXPECT_EQ(presentation.menuTitle, "shortcutHelp.menuTitle");
@@ -87,7 +91,8 @@ TEST(ShortcutHelpPresentationTest, ListsEverySectionAndItemInOrderWithItsExactTe
 }
 
 TEST(ShortcutHelpPresentationTest, EveryIdentifierAppearsAndOnlyTheUndoEntryTwice) {
-  const ShortcutHelpPresentation presentation = ShortcutHelpPresentation::make(ui::testing::echoLocalization());
+  const ShortcutHelpPresentation presentation =
+      ShortcutHelpPresentation::make(ui::testing::echoLocalization());
   std::map<ShortcutHelpItemID, std::vector<std::string>> sectionsOf;
   for (const auto& section : presentation.sections) {
     std::set<ShortcutHelpItemID> inSection;

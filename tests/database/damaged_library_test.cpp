@@ -153,8 +153,9 @@ TEST_F(DamagedLibraryTest, ErrorsThatAreNotDamageLeaveNoMark) {
       {"a constraint",
        [&] {
          auto guard = db.lock();
-         db.execute("INSERT INTO indexing_jobs (id, root_paths, status, created_at, updated_at) VALUES (1, '', "
-                    "'running', 0, 0)");
+         db.execute(
+             "INSERT INTO indexing_jobs (id, root_paths, status, created_at, updated_at) VALUES (1, '', "
+             "'running', 0, 0)");
        }},
       {"an unknown table",
        [&] {
@@ -193,7 +194,8 @@ TEST_F(DamagedLibraryTest, DamageFoundWhileOpeningIsReportedAtOnceWithoutAMark) 
 
 TEST_F(DamagedLibraryTest, AMarkLeftAloneByAnInterruptedMoveCostsOnlyAnEmptyMove) {
   testing::writeFile(marker, "database disk image is malformed\n");
-  EXPECT_EQ(expectError([&] { SQLiteImageRepositoryV3 repository(file); }), Error::incompatibleSchemaVersion(4));
+  EXPECT_EQ(expectError([&] { SQLiteImageRepositoryV3 repository(file); }),
+            Error::incompatibleSchemaVersion(4));
   SQLiteImageRepositoryV3::moveAsidePreV4Database(file, 4, "7");
   EXPECT_TRUE(testing::folderListing(directory.path()).empty());
   EXPECT_NO_THROW(SQLiteImageRepositoryV3{file});

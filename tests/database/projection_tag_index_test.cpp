@@ -60,7 +60,8 @@ TEST_F(TagIndexProjectionTest, ACaptionTagLongerThanATagIsFoundByItsTextOnly) {
   auto record = testing::projectionRecord("/lib/a.png", {"cat"});
   record.metadata.characterCaptions = {{pasted + ", Girl", {}}};
   repository.upsertRecord(record, std::nullopt);
-  EXPECT_THAT(rows("SELECT normalized_key FROM tag_terms ORDER BY normalized_key"), ElementsAre("cat", "girl"));
+  EXPECT_THAT(rows("SELECT normalized_key FROM tag_terms ORDER BY normalized_key"),
+              ElementsAre("cat", "girl"));
   EXPECT_THAT(rows("SELECT rowid FROM media_text_fts WHERE media_text_fts MATCH '" + pasted + "'"),
               ElementsAre("1"));
 }

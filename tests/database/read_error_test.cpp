@@ -98,7 +98,8 @@ TEST(ReadErrorTest, ALibraryThatShrinksUnderARunningConnectionIsAnErrorNotACrash
        }},
       {"while a transaction writes", false,
        [](SQLiteConnection& db) {
-         db.performTransaction([&] { db.execute("UPDATE indexing_jobs SET processed_count = length(root_paths)"); });
+         db.performTransaction(
+             [&] { db.execute("UPDATE indexing_jobs SET processed_count = length(root_paths)"); });
        }},
       {"between two statements", true,
        [](SQLiteConnection& db) {
@@ -155,8 +156,8 @@ TEST(ReadErrorTest, ABusErrorOutsideTheLibraryStillEndsTheProcess) {
       {
         SQLiteImageRepositoryV3 repository(file);  // the guard is installed and the library guarded
         const int descriptor = ::open(other.c_str(), O_RDONLY);
-        const auto* mapped =
-            static_cast<const volatile char*>(::mmap(nullptr, 3 * 4096, PROT_READ, MAP_SHARED, descriptor, 0));
+        const auto* mapped = static_cast<const volatile char*>(
+            ::mmap(nullptr, 3 * 4096, PROT_READ, MAP_SHARED, descriptor, 0));
         if (::truncate(other.c_str(), 0) != 0) std::_Exit(3);
         std::fprintf(stderr, "read %d\n", mapped[2 * 4096]);
         std::_Exit(0);

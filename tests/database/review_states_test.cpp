@@ -231,7 +231,9 @@ constexpr int kImageCount = 1000;
 constexpr std::string_view kBaselineRow = "0|0|before|1.0";
 constexpr std::string_view kNoRow = "<no row>";
 
-std::string imagePath(int i) { return "/lib/" + std::to_string(1000 + i) + ".png"; }
+std::string imagePath(int i) {
+  return "/lib/" + std::to_string(1000 + i) + ".png";
+}
 
 class ReviewStateBatchesTest : public ReviewStatesTest {
  protected:
@@ -246,10 +248,11 @@ class ReviewStateBatchesTest : public ReviewStatesTest {
 
   void resetReviews() {
     testing::connectionOf(repository)
-        .executeScript("DELETE FROM review_states; INSERT INTO review_states (media_file_id, favorite, "
-                       "delete_candidate, notes, updated_at) SELECT id, 0, 0, 'before', 1.0 FROM media_files "
-                       "WHERE id != " +
-                       std::to_string(ids.back()) + ";");
+        .executeScript(
+            "DELETE FROM review_states; INSERT INTO review_states (media_file_id, favorite, "
+            "delete_candidate, notes, updated_at) SELECT id, 0, 0, 'before', 1.0 FROM media_files "
+            "WHERE id != " +
+            std::to_string(ids.back()) + ";");
   }
 
   // "favorite|delete_candidate|notes|updated_at" of every image, by path.
@@ -262,10 +265,10 @@ class ReviewStateBatchesTest : public ReviewStatesTest {
         {}, [](SQLiteRows& rows) {
           std::map<std::string, std::string> result;
           while (rows.next()) {
-            result[rows.text(0)] = rows.isNull(1) ? std::string(kNoRow)
-                                                  : rows.text(2) + "|" + rows.text(3) + "|" +
-                                                        (rows.isNull(4) ? "NULL" : rows.text(4)) + "|" +
-                                                        rows.text(5);
+            result[rows.text(0)] = rows.isNull(1)
+                                       ? std::string(kNoRow)
+                                       : rows.text(2) + "|" + rows.text(3) + "|" +
+                                             (rows.isNull(4) ? "NULL" : rows.text(4)) + "|" + rows.text(5);
           }
           return result;
         });
@@ -281,7 +284,8 @@ std::vector<ReviewStateUpdate> everyImage(const std::function<ReviewState(int)>&
 }
 
 ReviewState alternating(int i) {
-  return {i % 3 == 0, i % 2 == 0, i % 5 == 0 ? std::optional<std::string>("n" + std::to_string(i)) : std::nullopt};
+  return {i % 3 == 0, i % 2 == 0,
+          i % 5 == 0 ? std::optional<std::string>("n" + std::to_string(i)) : std::nullopt};
 }
 
 std::string rowOf(const ReviewState& state) {
@@ -300,7 +304,9 @@ TEST_F(ReviewStateBatchesTest, WritesEveryEntryOrNone) {
     std::size_t lookups;  // id lookups (IN lists of at most 400 paths)
   } cases[] = {
       {"two images, one without a review row and one missing",
-       {{imagePath(3), {true, false, "keep"}}, {last, {false, true, ""}}, {imagePath(7), {true, true, std::nullopt}}},
+       {{imagePath(3), {true, false, "keep"}},
+        {last, {false, true, ""}},
+        {imagePath(7), {true, true, std::nullopt}}},
        std::nullopt,
        std::nullopt,
        {{imagePath(3), "1|0|keep|1800000000.5"},
@@ -308,20 +314,24 @@ TEST_F(ReviewStateBatchesTest, WritesEveryEntryOrNone) {
         {imagePath(7), "1|1|NULL|1800000000.5"}},
        1},
       {"a later entry for the same image wins, also when spelled differently",
-       {{imagePath(1), {true, true, "first"}}, {imagePath(2), {true, false, std::nullopt}},
+       {{imagePath(1), {true, true, "first"}},
+        {imagePath(2), {true, false, std::nullopt}},
         {"/lib/x/../1001.png", {false, true, "second"}}},
        std::nullopt,
        std::nullopt,
        {{imagePath(1), "0|1|second|1800000000.5"}, {imagePath(2), "1|0|NULL|1800000000.5"}},
        1},
       {"an unknown path between known ones",
-       {{imagePath(1), {true, true, "x"}}, {"/lib/./none.png", {true, false, std::nullopt}}, {imagePath(2), {}}},
+       {{imagePath(1), {true, true, "x"}},
+        {"/lib/./none.png", {true, false, std::nullopt}},
+        {imagePath(2), {}}},
        "/lib/none.png",
        std::nullopt,
        {},
        1},
       {"the first unknown path in request order is named, not the smallest",
-       {{"/lib/zz.png", {true, false, std::nullopt}}, {imagePath(0), {true, true, std::nullopt}},
+       {{"/lib/zz.png", {true, false, std::nullopt}},
+        {imagePath(0), {true, true, std::nullopt}},
         {"/lib/aa.png", {true, false, std::nullopt}}},
        "/lib/zz.png",
        std::nullopt,
@@ -341,8 +351,16 @@ TEST_F(ReviewStateBatchesTest, WritesEveryEntryOrNone) {
          updates.push_back({"/lib/after.png", {}});
          return updates;
        }(),
-       "/lib/after.png", std::nullopt, {}, 3},
-      {"the write of the last of a thousand fails", everyImage(alternating), std::nullopt, kImageCount - 2, {}, 3},
+       "/lib/after.png",
+       std::nullopt,
+       {},
+       3},
+      {"the write of the last of a thousand fails",
+       everyImage(alternating),
+       std::nullopt,
+       kImageCount - 2,
+       {},
+       3},
       {"an empty list", {}, std::nullopt, std::nullopt, {}, 0},
   };
 
@@ -352,10 +370,11 @@ TEST_F(ReviewStateBatchesTest, WritesEveryEntryOrNone) {
     const std::map<std::string, std::string> before = allReviewRows();
     auto& connection = testing::connectionOf(repository);
     if (c.failingImage) {
-      connection.executeScript("CREATE TEMP TRIGGER fail_write BEFORE UPDATE ON review_states WHEN "
-                               "NEW.media_file_id = " +
-                               std::to_string(ids[static_cast<std::size_t>(*c.failingImage)]) +
-                               " BEGIN SELECT RAISE(ABORT, 'injected'); END;");
+      connection.executeScript(
+          "CREATE TEMP TRIGGER fail_write BEFORE UPDATE ON review_states WHEN "
+          "NEW.media_file_id = " +
+          std::to_string(ids[static_cast<std::size_t>(*c.failingImage)]) +
+          " BEGIN SELECT RAISE(ABORT, 'injected'); END;");
     }
     statements.clear();
 

@@ -40,7 +40,11 @@ Indexed index(const std::string& file) {
 }
 
 std::string a1111File(const std::string& prompt) {
-  return testing::PNGBuilder().ihdr().tEXt("parameters", prompt + "\nSteps: 20, Size: 512x768").iend().bytes();
+  return testing::PNGBuilder()
+      .ihdr()
+      .tEXt("parameters", prompt + "\nSteps: 20, Size: 512x768")
+      .iend()
+      .bytes();
 }
 
 std::string novelAIFile(const std::string& prompt) {

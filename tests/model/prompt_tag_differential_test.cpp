@@ -420,7 +420,8 @@ TEST(PromptTagDifferentialTest, NovelAIDialectMatchesTheRules) {
 
 // The normaliser and the weighted-group detector against the reference of the rules.
 void checkGroupsAgainstTheRules(const std::string& prompt) {
-  ASSERT_EQ(StableDiffusionPromptAttentionNormalizer::normalize(prompt), referenceNormalizeStableDiffusion(prompt))
+  ASSERT_EQ(StableDiffusionPromptAttentionNormalizer::normalize(prompt),
+            referenceNormalizeStableDiffusion(prompt))
       << prompt;
   ASSERT_EQ(StableDiffusionPromptAttentionNormalizer::containsAttentionGroup(prompt),
             referenceContainsAttentionGroup(prompt))
@@ -440,22 +441,27 @@ TEST(PromptTagDifferentialTest, StableDiffusionDialectMatchesTheRules) {
 // Long tokens: many open groups and colons, so the normaliser's colon and group bookkeeping (runs
 // of groups, colons it drops once no open group can reach them) is exercised far past its slack.
 TEST(PromptTagDifferentialTest, LongStableDiffusionTokensMatchTheRules) {
-  static const std::vector<std::string> alphabet = {"(", "(", "(", ")", ")", ":", ":", "1", "5", ".", "-",
-                                                    " ", "a", "[", "]", "\\", ":1", ":.5 ", "(:2)", "\xEF\xBC\x91"};
+  static const std::vector<std::string> alphabet = {"(", "(",  "(",  ")",    ")",    ":",           ":",
+                                                    "1", "5",  ".",  "-",    " ",    "a",           "[",
+                                                    "]", "\\", ":1", ":.5 ", "(:2)", "\xEF\xBC\x91"};
   std::mt19937 random(5);
   std::vector<std::string> prompts = {
-      std::string(10, '(') + [] {
-        std::string weights;
-        for (int i = 0; i < 200; ++i) weights += i % 3 == 0 ? ": 1" : ":1";
-        return weights;
-      }() + std::string(12, ')'),
+      std::string(10, '(') +
+          [] {
+            std::string weights;
+            for (int i = 0; i < 200; ++i) weights += i % 3 == 0 ? ": 1" : ":1";
+            return weights;
+          }() +
+          std::string(12, ')'),
       "(" + std::string(300, ':') + "1)" + std::string(5, ')'),
       // Every group removes one weight: each colon stays reachable until its group closes.
-      std::string(100, '(') + [] {
-        std::string weights;
-        for (int i = 0; i < 300; ++i) weights += ":1";
-        return weights;
-      }() + std::string(100, ')'),
+      std::string(100, '(') +
+          [] {
+            std::string weights;
+            for (int i = 0; i < 300; ++i) weights += ":1";
+            return weights;
+          }() +
+          std::string(100, ')'),
       std::string(150, '(') + "cat" + std::string(150, ':') + "2" + std::string(160, ')'),
   };
   for (int round = 0; round < 600; ++round) {

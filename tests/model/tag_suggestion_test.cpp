@@ -58,8 +58,9 @@ TEST(TagSuggestionTest, SuggestionsAreIdentifiedByTheirExactValue) {
   EXPECT_NE((ModelSuggestion{"NovelAI", 1}).id(), (ModelSuggestion{"novelai", 1}).id());
 }
 
-
-TagFilterSuggestion rawTag(std::string value, std::int64_t count) { return {TagSuggestion{std::move(value), count}}; }
+TagFilterSuggestion rawTag(std::string value, std::int64_t count) {
+  return {TagSuggestion{std::move(value), count}};
+}
 TagFilterSuggestion tagConcept(std::int64_t id, std::string name, std::int64_t count) {
   return {TagConcept{id, std::move(name), count}};
 }
@@ -72,16 +73,20 @@ TEST(TagSuggestionTest, ListOrder) {
     bool aFirst;
     bool bFirst;
   } rows[] = {
-      {"the larger count first, whatever the kind", rawTag("cat", 12), tagConcept(1, "Animals", 5), true, false},
+      {"the larger count first, whatever the kind", rawTag("cat", 12), tagConcept(1, "Animals", 5), true,
+       false},
       {"same count: labels ignoring case", rawTag("apple", 3), rawTag("Banana", 3), true, false},
-      {"labels by code point, not by a language's collation", rawTag("Zebra", 3), rawTag("\u00F8re", 3), true, false},
-      {"decomposed, an accented letter sorts before the next letter", rawTag("\u00C9t\u00E9", 3), rawTag("fall", 3),
-       true, false},
+      {"labels by code point, not by a language's collation", rawTag("Zebra", 3), rawTag("\u00F8re", 3), true,
+       false},
+      {"decomposed, an accented letter sorts before the next letter", rawTag("\u00C9t\u00E9", 3),
+       rawTag("fall", 3), true, false},
       {"Japanese by code point", rawTag("\u732B", 2), rawTag("\u72AC", 2), false, true},
       {"same label ignoring case: the raw tag first", rawTag("Cat", 5), tagConcept(9, "cat", 5), true, false},
-      {"full case folding counts as the same label", tagConcept(1, "STRASSE", 5), rawTag("Stra\u00DFe", 5), false, true},
+      {"full case folding counts as the same label", tagConcept(1, "STRASSE", 5), rawTag("Stra\u00DFe", 5),
+       false, true},
       {"two raw tags alike: lower-cased labels", rawTag("strasse", 4), rawTag("Stra\u00DFe", 4), true, false},
-      {"two concepts alike: the smaller id first", tagConcept(3, "Dog", 4), tagConcept(7, "Dog", 4), true, false},
+      {"two concepts alike: the smaller id first", tagConcept(3, "Dog", 4), tagConcept(7, "Dog", 4), true,
+       false},
       {"raw tags differing only in case: neither", rawTag("Dog", 4), rawTag("dog", 4), false, false},
       {"composed and decomposed: neither", rawTag("caf\u00E9", 4), rawTag("cafe\u0301", 4), false, false},
       {"no width folding", rawTag("\uFF23\uFF21\uFF34", 1), rawTag("cat", 1), false, true},
@@ -97,10 +102,30 @@ TEST(TagSuggestionTest, ListOrder) {
 // few counts and few ids, so that ties reach the later rules often.
 std::vector<TagFilterSuggestion> randomRows(std::size_t count, std::uint32_t seed) {
   const std::vector<std::string> labels = {
-      "cat",          "Cat",      "CAT",          "\uFF23\uFF21\uFF34", "Stra\u00DFe", "STRASSE", "strasse",
-      "caf\u00E9",   "cafe\u0301", "CAF\u00C9", "\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C3",
-      "\u03BF\u03B4\u03BF\u03C2", "\u0131", "I", "i", "\u732B", "\u732B\u8033", "\u30CD\u30B3", "dog",
-      "Dog", "blue hair", "Blue Hair", "",
+      "cat",
+      "Cat",
+      "CAT",
+      "\uFF23\uFF21\uFF34",
+      "Stra\u00DFe",
+      "STRASSE",
+      "strasse",
+      "caf\u00E9",
+      "cafe\u0301",
+      "CAF\u00C9",
+      "\u039F\u0394\u039F\u03A3",
+      "\u03BF\u03B4\u03BF\u03C3",
+      "\u03BF\u03B4\u03BF\u03C2",
+      "\u0131",
+      "I",
+      "i",
+      "\u732B",
+      "\u732B\u8033",
+      "\u30CD\u30B3",
+      "dog",
+      "Dog",
+      "blue hair",
+      "Blue Hair",
+      "",
   };
   std::mt19937 random(seed);
   std::uniform_int_distribution<std::size_t> label(0, labels.size() - 1);

@@ -310,7 +310,8 @@ TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {
   EXPECT_THROW(std::rethrow_exception(failure), SQLiteImageRepositoryV3Error);
   // The file, Thumbnails and the library's lock file, nothing else.
   std::set<std::string> entries;
-  for (const auto& entry : std::filesystem::directory_iterator(library)) entries.insert(entry.path().filename());
+  for (const auto& entry : std::filesystem::directory_iterator(library))
+    entries.insert(entry.path().filename());
   EXPECT_EQ(entries, (std::set<std::string>{"Lorvex.lock", libraryFileName(), "Thumbnails"}));
 
   try {

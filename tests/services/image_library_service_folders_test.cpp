@@ -23,7 +23,8 @@ std::vector<std::string> livePaths(LibraryServiceTestLibrary& library) {
   ImageSearchQuery query;
   query.limit = 1000;
   std::vector<std::string> paths;
-  for (const ImageRecord& record : library.service->searchImages(query, {})) paths.push_back(record.file.path);
+  for (const ImageRecord& record : library.service->searchImages(query, {}))
+    paths.push_back(record.file.path);
   std::sort(paths.begin(), paths.end());
   return paths;
 }
@@ -51,10 +52,8 @@ TEST(ImageLibraryServiceRenamedFolder, EverySyncFindsTheImagesOnceAtTheNewPlace)
     std::function<void(ImageLibraryService&, const std::string& renamed)> sync;
   };
   const std::vector<Case> cases{
-      {"manual sync",
-       [](ImageLibraryService& service, const std::string&) {
-         service.scanLibrary(service.restoreFolderAccess(), {}, {});
-       }},
+      {"manual sync", [](ImageLibraryService& service,
+                         const std::string&) { service.scanLibrary(service.restoreFolderAccess(), {}, {}); }},
       {"single-folder sync",
        [](ImageLibraryService& service, const std::string& renamed) {
          service.syncRegisteredFolder(renamed, {}, {});

@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "services/folders/inotify_folder_change_monitor.h"
-#include "services/library_service_test_library.h"
 #include "services/image_library_service_error.h"
+#include "services/library_service_test_library.h"
 
 namespace lorvex {
 namespace {
@@ -289,8 +289,8 @@ TEST(ImageLibraryService, MonitoringFromAStoredPositionReportsOneFullRescanAndNo
     ASSERT_TRUE(monitor->catchUp());
   };
   std::vector<RegisteredFolderChangeBatch> batches;  // written by the handler only during catchUp
-  service.startMonitoring(
-      roots, position, [&](const RegisteredFolderChangeBatch& batch) { batches.push_back(batch); }, {});
+  service.startMonitoring(roots, position,
+                          [&](const RegisteredFolderChangeBatch& batch) { batches.push_back(batch); }, {});
   ASSERT_TRUE(monitor->waitUntilWatching(std::chrono::seconds(10)));
   wait(1.0);
   ASSERT_EQ(batches.size(), 1u);
@@ -346,7 +346,9 @@ TEST(ImageLibraryService, ReviewStatesOfSeveralImagesAreWrittenTogetherOrNotAtAl
   EXPECT_EQ(library.record(b)->reviewState, (ReviewState{false, true, std::nullopt}));
 
   const std::string unknown = library.photos + "/unknown.png";
-  EXPECT_EQ(failureOf([&] { service.updateReviewStates({{a, ReviewState{}}, {unknown, ReviewState{}}}); }),
+  EXPECT_EQ(failureOf([&] {
+              service.updateReviewStates({{a, ReviewState{}}, {unknown, ReviewState{}}});
+            }),
             "No indexed record exists for: " + unknown);
   EXPECT_EQ(library.record(a)->reviewState, (ReviewState{true, false, "a"}));
 }

@@ -8,9 +8,9 @@
 #include <functional>
 #include <mutex>
 
-#include "services/library_service_test_library.h"
-#include "services/image_library_service_error.h"
 #include "services/forwarding_image_library_repository.h"
+#include "services/image_library_service_error.h"
+#include "services/library_service_test_library.h"
 
 namespace lorvex {
 namespace {

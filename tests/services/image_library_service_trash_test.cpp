@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "services/library_service_test_library.h"
 #include "platform/trash.h"
+#include "services/forwarding_image_library_repository.h"
+#include "services/image_library_service_error.h"
+#include "services/library_service_test_library.h"
 #include "services/thumbnails/file_manager_thumbnail_cache_remover.h"
 #include "services/trash/file_manager_trash_mover.h"
-#include "services/image_library_service_error.h"
-#include "services/forwarding_image_library_repository.h"
 
 namespace lorvex {
 namespace {

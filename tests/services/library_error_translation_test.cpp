@@ -52,23 +52,26 @@ TEST(LibraryError, EveryLayersErrorIsOneWithItsKindAndItsOwnText) {
     std::string text;
   };
   const std::vector<Case> cases{
-      {"database open", std::make_exception_ptr(SQLiteImageRepositoryV3Error::openFailed("unable to open database file")),
+      {"database open",
+       std::make_exception_ptr(SQLiteImageRepositoryV3Error::openFailed("unable to open database file")),
        Kind::database, "unable to open database file"},
       {"database newer", std::make_exception_ptr(SQLiteImageRepositoryV3Error::newerSchemaVersion(9)),
        Kind::database, "Lorvex database was created by a newer schema version: 9"},
       {"search cancelled", std::make_exception_ptr(SearchCancelledError()), Kind::cancelled,
        "The search was cancelled"},
-      {"scan cancelled", std::make_exception_ptr(ScanCancelledError()), Kind::cancelled, "The scan was cancelled"},
+      {"scan cancelled", std::make_exception_ptr(ScanCancelledError()), Kind::cancelled,
+       "The scan was cancelled"},
       {"folder to sync unavailable",
        std::make_exception_ptr(ImageLibraryServiceError::registeredFolderUnavailable("/photos")),
        Kind::folderAccess, "登録フォルダにアクセスできません: /photos"},
-      {"trash target not indexed", std::make_exception_ptr(ImageLibraryServiceError::trashTargetNotIndexed("/a.png")),
-       Kind::refused, "インデックスに存在しない画像はゴミ箱に入れられません: /a.png"},
+      {"trash target not indexed",
+       std::make_exception_ptr(ImageLibraryServiceError::trashTargetNotIndexed("/a.png")), Kind::refused,
+       "インデックスに存在しない画像はゴミ箱に入れられません: /a.png"},
       {"tag concepts off", std::make_exception_ptr(ImageLibraryServiceError::tagConceptStoreUnavailable()),
        Kind::refused, "タグ概念ストアを利用できません"},
       {"generator returned nothing",
-       std::make_exception_ptr(ThumbnailGenerationServiceError::generatorReturnedNil("/a.png")), Kind::thumbnail,
-       "サムネイル生成結果が空でした: /a.png"},
+       std::make_exception_ptr(ThumbnailGenerationServiceError::generatorReturnedNil("/a.png")),
+       Kind::thumbnail, "サムネイル生成結果が空でした: /a.png"},
       {"generator failed",
        std::make_exception_ptr(
            ImageThumbnailGeneratorError(ImageThumbnailGeneratorError::Kind::cannotOpenSource, "/a.png")),
@@ -76,7 +79,8 @@ TEST(LibraryError, EveryLayersErrorIsOneWithItsKindAndItsOwnText) {
       {"not prepared",
        std::make_exception_ptr(ImageLibraryStartupError(ImageLibraryStartupError::Kind::libraryNotPrepared)),
        Kind::libraryUnavailable, "データベースを準備中です。"},
-      {"in use", std::make_exception_ptr(ImageLibraryStartupError(ImageLibraryStartupError::Kind::libraryInUse)),
+      {"in use",
+       std::make_exception_ptr(ImageLibraryStartupError(ImageLibraryStartupError::Kind::libraryInUse)),
        Kind::libraryUnavailable,
        "別の Lorvex プロセスがこのライブラリを使用しています。ライブラリには変更を加えていません。"
        "(The library was not opened: another Lorvex process is using this library.)"},
@@ -85,9 +89,11 @@ TEST(LibraryError, EveryLayersErrorIsOneWithItsKindAndItsOwnText) {
       {"path not storable", std::make_exception_ptr(FolderAccessManagerError::folderPathNotStorable()),
        Kind::folderAccess, "フォルダのパスに UTF-8 として読めない文字が含まれているため、登録できません。"},
       {"stored bookmarks",
-       std::make_exception_ptr(StoredBookmarksError(StoredBookmarksError::Kind::dataCorrupted, "The data is not valid JSON")),
+       std::make_exception_ptr(
+           StoredBookmarksError(StoredBookmarksError::Kind::dataCorrupted, "The data is not valid JSON")),
        Kind::folderAccess, "The data is not valid JSON"},
-      {"monitor", std::make_exception_ptr(FolderChangeMonitorError(FolderChangeMonitorError::Code::streamStartFailed)),
+      {"monitor",
+       std::make_exception_ptr(FolderChangeMonitorError(FolderChangeMonitorError::Code::streamStartFailed)),
        Kind::folderMonitoring, "フォルダ監視ストリームを開始できませんでした。"},
   };
   for (const Case& c : cases) {

@@ -46,13 +46,18 @@ std::vector<std::pair<std::string, Operation>> throwingOperations() {
       {"unregisterFolder", [](auto& s) { s.unregisterFolder("/library"); }},
       {"reauthorizeFolder", [](auto& s) { s.reauthorizeFolder("/library", "/library"); }},
       {"updateReviewState", [](auto& s) { s.updateReviewState("/library/a.png", ReviewState{}); }},
-      {"updateReviewStates", [](auto& s) { s.updateReviewStates({{"/library/a.png", ReviewState{}}}); }},
+      {"updateReviewStates",
+       [](auto& s) {
+         s.updateReviewStates({{"/library/a.png", ReviewState{}}});
+       }},
       {"restoreDeleteCandidateStates",
        [](auto& s) {
          s.restoreDeleteCandidateStates({{"/library/a.png", true}});
        }},
       {"moveDeleteCandidatesToTrash",
-       [](auto& s) { s.moveDeleteCandidatesToTrash({ImageFileInfo{"/library/a.png", 1, 0}}); }},
+       [](auto& s) {
+         s.moveDeleteCandidatesToTrash({ImageFileInfo{"/library/a.png", 1, 0}});
+       }},
       {"enqueueThumbnailJobs", [=](auto& s) { s.enqueueThumbnailJobs(paths); }},
       {"generatePendingThumbnails", [](auto& s) { s.generatePendingThumbnails(10, {}); }},
       {"sweepThumbnailCache", [](auto& s) { s.sweepThumbnailCache(0); }},

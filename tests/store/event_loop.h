@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <QCoreApplication>
 #include <QThread>
+#include <functional>
 
 namespace lorvex::testing {
 
@@ -16,7 +15,7 @@ inline QCoreApplication& application() {
   static char name[] = "lorvex-store-test";
   static char* argv[] = {name, nullptr};
   static QCoreApplication* app = QCoreApplication::instance() != nullptr ? QCoreApplication::instance()
-                                                                          : new QCoreApplication(argc, argv);
+                                                                         : new QCoreApplication(argc, argv);
   return *app;
 }
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "search_flows.h"
-#include "store_records.h"
 #include "store/support/store_harness.h"
+#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -26,26 +26,30 @@ using testing::pathsOf;
 using testing::startFlow;
 
 struct RefreshFixture {
-  RefreshFixture(int loaded, int libraryCount, testing::StoreOptions options = {}) : store(harness.makeStore(options)) {
+  RefreshFixture(int loaded, int libraryCount, testing::StoreOptions options = {})
+      : store(harness.makeStore(options)) {
     store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
     harness.service->setRecords(libraryImages(0, libraryCount));
     if (loaded > 0 && !options.needsLiveServicePreparation) {
       ImageLibraryStore* self = store.get();
-      startFlow(*store, [self, loaded](std::stop_token stop) { return self->refreshResults(loaded, false, stop); });
+      startFlow(*store,
+                [self, loaded](std::stop_token stop) { return self->refreshResults(loaded, false, stop); });
       harness.drainEvents();
     }
   }
 
   StoreTask<void> afterSync() {
     ImageLibraryStore* self = store.get();
-    return startFlow(*store, [self](std::stop_token stop) { return self->refreshResultWindowAfterSync(stop); });
+    return startFlow(*store,
+                     [self](std::stop_token stop) { return self->refreshResultWindowAfterSync(stop); });
   }
 
   testing::StoreHarness harness;
   std::unique_ptr<ImageLibraryStore> store;
 };
 
-TEST(ImageLibraryStoreBackgroundRefresh, AScheduleIsRefusedWithoutATraceWhileAnotherRunsOrBeforeTheLiveService) {
+TEST(ImageLibraryStoreBackgroundRefresh,
+     AScheduleIsRefusedWithoutATraceWhileAnotherRunsOrBeforeTheLiveService) {
   {
     SCOPED_TRACE("another refresh runs");
     RefreshFixture fixture(500, 800);
@@ -54,8 +58,10 @@ TEST(ImageLibraryStoreBackgroundRefresh, AScheduleIsRefusedWithoutATraceWhileAno
     ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(Mode::leadingPage));
     const int id = fixture.store->backgroundResultRefreshID();
     int signalCount = 0;
-    QObject::connect(fixture.store.get(), &ImageLibraryStore::backgroundResultRefreshIDChanged, [&] { ++signalCount; });
-    QObject::connect(fixture.store.get(), &ImageLibraryStore::activeBackgroundResultRefreshModeChanged, [&] { ++signalCount; });
+    QObject::connect(fixture.store.get(), &ImageLibraryStore::backgroundResultRefreshIDChanged,
+                     [&] { ++signalCount; });
+    QObject::connect(fixture.store.get(), &ImageLibraryStore::activeBackgroundResultRefreshModeChanged,
+                     [&] { ++signalCount; });
     EXPECT_FALSE(fixture.store->scheduleBackgroundResultRefresh(Mode::fullWindow));
     EXPECT_EQ(fixture.store->backgroundResultRefreshID(), id);
     EXPECT_EQ(fixture.store->activeBackgroundResultRefreshMode(), Mode::leadingPage);
@@ -86,7 +92,10 @@ TEST(ImageLibraryStoreBackgroundRefresh, AFullWindowRefreshReadsAsManyRecordsAsA
     bool hasMore;
   };
   const std::vector<Case> cases = {
-      {1200, 3000, 1201, 1200, true}, {30, 30, 501, 30, false}, {30, 600, 501, 500, true}, {1200, 1200, 1201, 1200, false},
+      {1200, 3000, 1201, 1200, true},
+      {30, 30, 501, 30, false},
+      {30, 600, 501, 500, true},
+      {1200, 1200, 1201, 1200, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.loaded));
@@ -122,7 +131,8 @@ TEST(ImageLibraryStoreBackgroundRefresh, AFullWindowRefreshKeepsTheFocusOrItsPos
     fixture.store->selection().selectSingle(imagePath(5));
     std::vector<ImageRecord> library;
     for (int number = 0; number < 10; ++number) {
-      if (std::find(c.removedFromLibrary.begin(), c.removedFromLibrary.end(), number) == c.removedFromLibrary.end()) {
+      if (std::find(c.removedFromLibrary.begin(), c.removedFromLibrary.end(), number) ==
+          c.removedFromLibrary.end()) {
         library.push_back(testing::libraryImage(number));
       }
     }
@@ -157,7 +167,8 @@ TEST(ImageLibraryStoreBackgroundRefresh, ALeadingPageRefreshMergesTheNewRecordsI
     if (c.loadedFrom >= 0) {
       service.setRecords(libraryImages(c.loadedFrom, 10));
       ImageLibraryStore* self = fixture.store.get();
-      startFlow(*fixture.store, [self](std::stop_token stop) { return self->refreshResults(500, false, stop); });
+      startFlow(*fixture.store,
+                [self](std::stop_token stop) { return self->refreshResults(500, false, stop); });
       fixture.harness.drainEvents();
       fixture.store->selection().selectSingle(imagePath(c.loadedFrom + 3));
     }
@@ -262,7 +273,8 @@ TEST(ImageLibraryStoreBackgroundRefresh, TheAfterSyncWaitEndsWhenANewSearchOrThe
       afterSync.cancel();
     } else {
       ImageLibraryStore* self = fixture.store.get();
-      startFlow(*fixture.store, [self](std::stop_token stop) { return self->refreshResults(500, false, stop); });
+      startFlow(*fixture.store,
+                [self](std::stop_token stop) { return self->refreshResults(500, false, stop); });
     }
     fixture.harness.drainEvents();
     EXPECT_TRUE(afterSync.isFinished());

@@ -54,7 +54,8 @@ struct Fixture {
       if (!folders.checkpoint) return std::any(std::optional<RegisteredFolderEventCheckpoint>());
       return std::any(std::optional(RegisteredFolderEventCheckpoint{call.paths, *folders.checkpoint}));
     });
-    service.setAnswer("currentFolderEventID", [](const ServiceCall&) { return std::any(std::uint64_t{500}); });
+    service.setAnswer("currentFolderEventID",
+                      [](const ServiceCall&) { return std::any(std::uint64_t{500}); });
     service.setAnswer("storeFolderEventID", [this](const ServiceCall& call) {
       std::lock_guard lock(folders.mutex);
       if (folders.storingMakesACheckpoint) folders.checkpoint = static_cast<std::uint64_t>(call.number);
@@ -62,8 +63,10 @@ struct Fixture {
     });
     const auto scan = [this](const ServiceCall&) {
       std::lock_guard lock(folders.mutex);
-      return std::any(ImageLibraryScanSummary{.scannedFileCount = 4, .indexedImageCount = 4,
-                                              .failedFileCount = folders.failedFileCount, .failures = {}});
+      return std::any(ImageLibraryScanSummary{.scannedFileCount = 4,
+                                              .indexedImageCount = 4,
+                                              .failedFileCount = folders.failedFileCount,
+                                              .failures = {}});
     };
     service.setAnswer("scanLibrary", scan);
     service.setAnswer("scanChangedPaths", scan);
@@ -73,7 +76,8 @@ struct Fixture {
     store->startBackgroundLibrarySync(debounceSeconds, recoveryInterval);
     harness.drainEvents();
   }
-  void deliver(std::vector<std::string> paths, std::optional<std::uint64_t> eventID, bool fullRescan = false) {
+  void deliver(std::vector<std::string> paths, std::optional<std::uint64_t> eventID,
+               bool fullRescan = false) {
     ASSERT_TRUE(harness.service->deliverFolderChanges({std::move(paths), eventID, fullRescan}));
     harness.drainEvents();
   }
@@ -88,9 +92,10 @@ struct Fixture {
   }
   // The monitoring and scanning calls, in order, without the reloads a pass ends with.
   std::vector<std::string> syncCalls() const {
-    const std::set<std::string> sync = {"registeredFolderRoots", "folderEventCheckpoint", "restoreFolderAccess",
-                                        "currentFolderEventID",  "scanLibrary",           "scanChangedPaths",
-                                        "storeFolderEventID",    "startMonitoring",       "stopMonitoring"};
+    const std::set<std::string> sync = {
+        "registeredFolderRoots", "folderEventCheckpoint", "restoreFolderAccess",
+        "currentFolderEventID",  "scanLibrary",           "scanChangedPaths",
+        "storeFolderEventID",    "startMonitoring",       "stopMonitoring"};
     std::vector<std::string> names;
     for (const auto& call : harness.service->calls()) {
       if (sync.contains(call.name)) names.push_back(call.name);
@@ -127,8 +132,8 @@ TEST(ImageLibraryStoreBackgroundSync, BatchesCloserThanTheDebounceMakeOnePassWit
             (std::vector<std::string>{kA + "/1.png", kA + "/2.png", kA + "/3.png", kA + "/4.png", kA}));
   EXPECT_EQ(f.harness.service->calls("storeFolderEventID").back().number, 12);
   EXPECT_EQ(f.store->lastScanDiagnosticContext(),
-            (ImageLibraryScanDiagnosticContext{ImageLibraryScanDiagnosticSource::backgroundChangedPaths, {kA}, 4,
-                                               f.harness.clock.now()}));
+            (ImageLibraryScanDiagnosticContext{
+                ImageLibraryScanDiagnosticSource::backgroundChangedPaths, {kA}, 4, f.harness.clock.now()}));
   EXPECT_EQ(f.store->lastScanSummary()->indexedImageCount, 4);
   EXPECT_FALSE(f.store->isBackgroundSyncing() || f.store->isLibrarySyncInProgress());
   EXPECT_FALSE(f.store->backgroundLibrarySyncTask());
@@ -233,7 +238,8 @@ TEST(ImageLibraryStoreBackgroundSync, RestartsWorkOnThePoolAndTheNewestOfThemDec
 }
 
 TEST(ImageLibraryStoreBackgroundSync, ChangesOnlyToFilesTheProgramTrashedScanNothing) {
-  for (const std::optional<std::uint64_t> eventID : {std::optional<std::uint64_t>(9), std::optional<std::uint64_t>()}) {
+  for (const std::optional<std::uint64_t> eventID :
+       {std::optional<std::uint64_t>(9), std::optional<std::uint64_t>()}) {
     SCOPED_TRACE(eventID ? "with an event id: the position is stored" : "without one: nothing at all");
     Fixture f;
     f.start();
@@ -280,14 +286,15 @@ TEST(ImageLibraryStoreBackgroundSync, WithoutACheckpointAFullPassRunsAtOnceAndMo
     f.folders.checkpoint.reset();
     f.folders.storingMakesACheckpoint = passMakesACheckpoint;
     f.start();
-    const std::vector<std::string> firstPass = {"registeredFolderRoots", "folderEventCheckpoint", "restoreFolderAccess",
-                                                "currentFolderEventID",  "scanLibrary",           "storeFolderEventID",
-                                                "registeredFolderRoots", "folderEventCheckpoint"};
+    const std::vector<std::string> firstPass = {
+        "registeredFolderRoots", "folderEventCheckpoint", "restoreFolderAccess",   "currentFolderEventID",
+        "scanLibrary",           "storeFolderEventID",    "registeredFolderRoots", "folderEventCheckpoint"};
     auto expected = firstPass;
     if (passMakesACheckpoint) expected.push_back("startMonitoring");
     EXPECT_EQ(f.syncCalls(), expected);
     EXPECT_EQ(f.harness.service->calls("storeFolderEventID")[0].number, 500);
-    EXPECT_EQ(f.store->lastScanDiagnosticContext()->source, ImageLibraryScanDiagnosticSource::backgroundFullScan);
+    EXPECT_EQ(f.store->lastScanDiagnosticContext()->source,
+              ImageLibraryScanDiagnosticSource::backgroundFullScan);
     EXPECT_FALSE(f.store->lastScanDiagnosticContext()->changedPathCount);
     EXPECT_EQ(static_cast<bool>(f.store->backgroundLibrarySyncMonitorRecoveryTask()), !passMakesACheckpoint);
     // Still no position: at most one more full pass per interval.
@@ -301,11 +308,13 @@ TEST(ImageLibraryStoreBackgroundSync, WithoutACheckpointAFullPassRunsAtOnceAndMo
 TEST(ImageLibraryStoreBackgroundSync, OnlyAPassWithoutFailedFilesStoresThePosition) {
   for (const bool fullRescan : {false, true}) {
     for (const std::int64_t failed : {0, 2}) {
-      SCOPED_TRACE(std::string(fullRescan ? "full rescan" : "changed paths") + ", failed files: " + std::to_string(failed));
+      SCOPED_TRACE(std::string(fullRescan ? "full rescan" : "changed paths") +
+                   ", failed files: " + std::to_string(failed));
       Fixture f;
       f.folders.failedFileCount = failed;
       f.start();
-      f.deliver(fullRescan ? std::vector<std::string>{} : std::vector<std::string>{kA + "/x.png"}, 42, fullRescan);
+      f.deliver(fullRescan ? std::vector<std::string>{} : std::vector<std::string>{kA + "/x.png"}, 42,
+                fullRescan);
       f.advance(2.0);
       EXPECT_EQ(f.count(fullRescan ? "scanLibrary" : "scanChangedPaths"), 1u);
       EXPECT_EQ(f.count("storeFolderEventID"), failed == 0 ? 1u : 0u);
@@ -337,8 +346,11 @@ TEST(ImageLibraryStoreBackgroundSync, IntervalsAreRaisedToTheirFloorsAndAnyDebou
     std::uint64_t interval;
     double storedSeconds;
     std::uint64_t storedInterval;
-  } cases[] = {{0.0, 0, 0.1, 1'000'000},       {std::nan(""), 999'999, 0.1, 1'000'000}, {-3.0, 5'000'000, 0.1, 5'000'000},
-               {kInfinity, 0, kInfinity, 1'000'000}, {1e300, 0, 1e300, 1'000'000}};
+  } cases[] = {{0.0, 0, 0.1, 1'000'000},
+               {std::nan(""), 999'999, 0.1, 1'000'000},
+               {-3.0, 5'000'000, 0.1, 5'000'000},
+               {kInfinity, 0, kInfinity, 1'000'000},
+               {1e300, 0, 1e300, 1'000'000}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.seconds);
     Fixture f(c.seconds, c.interval);
@@ -384,8 +396,9 @@ TEST(ImageLibraryStoreBackgroundSync, AFailingCallShowsItsTextAndLowersTheBusyFl
   const struct {
     const char* call;
     bool duringStart;  // else during a pass over one changed file
-  } cases[] = {{"registeredFolderRoots", true}, {"folderEventCheckpoint", true}, {"startMonitoring", true},
-               {"restoreFolderAccess", false},  {"scanChangedPaths", false},     {"storeFolderEventID", false}};
+  } cases[] = {{"registeredFolderRoots", true}, {"folderEventCheckpoint", true},
+               {"startMonitoring", true},       {"restoreFolderAccess", false},
+               {"scanChangedPaths", false},     {"storeFolderEventID", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.call);
     Fixture f;

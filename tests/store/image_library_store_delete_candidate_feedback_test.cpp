@@ -35,15 +35,20 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, EachMarkingPublishesWhatItDid) {
   const auto mark = [](ImageLibraryStore& s, const auto& r) { s.markDeleteCandidates(r); };
   const auto unmark = [](ImageLibraryStore& s, const auto& r) { s.setDeleteCandidate(r, false); };
   const std::vector<Case> cases = {
-      {"marked in the normal results", false, unmarked, mark, DeleteCandidateFeedback{Change::marked, 3, true, true}},
-      {"marked under the filter", true, unmarked, mark, DeleteCandidateFeedback{Change::marked, 3, false, true}},
-      {"unmarked under the filter", true, marked, unmark, DeleteCandidateFeedback{Change::unmarked, 3, false, true}},
+      {"marked in the normal results", false, unmarked, mark,
+       DeleteCandidateFeedback{Change::marked, 3, true, true}},
+      {"marked under the filter", true, unmarked, mark,
+       DeleteCandidateFeedback{Change::marked, 3, false, true}},
+      {"unmarked under the filter", true, marked, unmark,
+       DeleteCandidateFeedback{Change::unmarked, 3, false, true}},
       {"unmarked in the normal results", false, marked, unmark,
        DeleteCandidateFeedback{Change::unmarked, 3, false, true}},
-      {"a mixed toggle", false, mixed, [](ImageLibraryStore& s, const auto& r) { s.toggleDeleteCandidate(r); },
+      {"a mixed toggle", false, mixed,
+       [](ImageLibraryStore& s, const auto& r) { s.toggleDeleteCandidate(r); }, std::nullopt},
+      {"only the changed ones count", false, mixed, mark,
+       DeleteCandidateFeedback{Change::marked, 2, true, true}},
+      {"a favorite", false, unmarked, [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); },
        std::nullopt},
-      {"only the changed ones count", false, mixed, mark, DeleteCandidateFeedback{Change::marked, 2, true, true}},
-      {"a favorite", false, unmarked, [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); }, std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -73,18 +78,26 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, TheBannerClearsTheDelayAfterItsNe
   };
   const std::vector<Case> cases = {
       {"one marking", {{0, markOne(0)}}, 3 * kSecond, 1},
-      {"a second marking a second later", {{0, markOne(0)}, {kSecond, [](ReviewFixture& f) {
-                                                             f.store->markDeleteCandidates(f.loaded({1, 2}));
-                                                           }}},
-       4 * kSecond, 2},
-      {"a mixed toggle keeps the countdown", {{0, markOne(0)}, {kSecond, [](ReviewFixture& f) {
-                                                                f.store->toggleDeleteCandidate(f.loaded({1, 5}));
-                                                              }}},
-       3 * kSecond, 1},
-      {"a favorite keeps the countdown", {{0, markOne(0)}, {kSecond, [](ReviewFixture& f) {
-                                                             f.store->toggleFavorite(f.loaded({1}));
-                                                           }}},
-       3 * kSecond, 1},
+      {"a second marking a second later",
+       {{0, markOne(0)},
+        {kSecond,
+         [](ReviewFixture& f) {
+           f.store->markDeleteCandidates(f.loaded({1, 2}));
+         }}},
+       4 * kSecond,
+       2},
+      {"a mixed toggle keeps the countdown",
+       {{0, markOne(0)},
+        {kSecond,
+         [](ReviewFixture& f) {
+           f.store->toggleDeleteCandidate(f.loaded({1, 5}));
+         }}},
+       3 * kSecond,
+       1},
+      {"a favorite keeps the countdown",
+       {{0, markOne(0)}, {kSecond, [](ReviewFixture& f) { f.store->toggleFavorite(f.loaded({1})); }}},
+       3 * kSecond,
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

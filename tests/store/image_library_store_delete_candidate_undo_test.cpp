@@ -105,7 +105,8 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoIntoFiltersThatNowExcludeTheRecor
   // The delete-candidate filter goes on and its search runs.
   FiltersModelTestAccess::setOnlyDeleteCandidates(f.store->filters(), true);
   ImageLibraryStore* self = f.store.get();
-  testing::startFlow(*f.store, [self](std::stop_token stop) { return self->refreshResults(500, true, stop); });
+  testing::startFlow(*f.store,
+                     [self](std::stop_token stop) { return self->refreshResults(500, true, stop); });
   f.harness.drainEvents();
   ASSERT_EQ(f.windowNumbers(), (std::vector<int>{2, 4, 6, 20, 21}));
   f.store->selection().selectSingle(imagePath(21));
@@ -161,7 +162,8 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoDoesNothingWhileBlockedOrWithAnEm
   const std::vector<Case> cases = {
       {"empty stack", false, [](ImageLibraryStore&) {}},
       {"a page loading", true, [](ImageLibraryStore& s) { s.setIsLoadingNextPage(true); }},
-      {"a move to the Trash running", true, [](ImageLibraryStore& s) { s.setIsTrashingDeleteCandidates(true); }},
+      {"a move to the Trash running", true,
+       [](ImageLibraryStore& s) { s.setIsTrashingDeleteCandidates(true); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -190,9 +192,15 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, ARefusedRestoreStaysOnTheStackAnIncom
   const std::vector<Case> cases = {
       {"refused", std::nullopt, {0, 1, 3, 5, 7}, true, "restore refused"},
       // Image 6 goes back to its old place, which is past the end now that 4 is not there.
-      {"one missing", std::vector<int>{6, 2}, {0, 1, 2, 3, 5, 7, 6}, false,
+      {"one missing",
+       std::vector<int>{6, 2},
+       {0, 1, 2, 3, 5, 7, 6},
+       false,
        "Delete-candidate undo did not return indexed record: " + imagePath(4)},
-      {"two missing: the first by place", std::vector<int>{6}, {0, 1, 3, 5, 7, 6}, false,
+      {"two missing: the first by place",
+       std::vector<int>{6},
+       {0, 1, 3, 5, 7, 6},
+       false,
        "Delete-candidate undo did not return indexed record: " + imagePath(2)},
   };
   for (const Case& c : cases) {

@@ -14,8 +14,8 @@ namespace lorvex {
 namespace {
 
 using testing::inOrder;
-using testing::LibraryWorkflowFixture;
 using testing::libraryFailure;
+using testing::LibraryWorkflowFixture;
 using testing::Paths;
 
 struct FolderChange {
@@ -26,7 +26,8 @@ struct FolderChange {
 
 const FolderChange kUnregister{"unregister", [](ImageLibraryStore& s) { return s.unregisterFolder("/a"); },
                                "unregisterFolder"};
-const FolderChange kReauthorize{"reauthorise", [](ImageLibraryStore& s) { return s.reauthorizeFolder("/picked/b", "/b"); },
+const FolderChange kReauthorize{"reauthorise",
+                                [](ImageLibraryStore& s) { return s.reauthorizeFolder("/picked/b", "/b"); },
                                 "reauthorizeFolder"};
 
 TEST(FolderAccess, ASuccessReloadsTheFolderSetAndRestartsMonitoring) {

@@ -71,12 +71,16 @@ std::exception_ptr failure(const std::string& text) {
 struct Fixture {
   explicit Fixture(bool needsLiveServicePreparation = false)
       : service(std::make_shared<HeldSummariesService>()),
-        store(service, std::nullopt, ProductFeatureAvailability{}, std::make_shared<testing::ListExclusionStore>(),
-              std::make_shared<testing::ListFilterTagStore>(), std::make_shared<TransientImageLibraryUIPreferenceStore>(),
-              3'000'000'000, nullptr, needsLiveServicePreparation, clock) {
+        store(service, std::nullopt, ProductFeatureAvailability{},
+              std::make_shared<testing::ListExclusionStore>(),
+              std::make_shared<testing::ListFilterTagStore>(),
+              std::make_shared<TransientImageLibraryUIPreferenceStore>(), 3'000'000'000, nullptr,
+              needsLiveServicePreparation, clock) {
     testing::application();
-    QObject::connect(&store, &ImageLibraryStore::registeredFolderSummariesChanged, [this] { ++summariesSignals; });
-    QObject::connect(&store, &ImageLibraryStore::isLoadingRegisteredFoldersChanged, [this] { ++loadingSignals; });
+    QObject::connect(&store, &ImageLibraryStore::registeredFolderSummariesChanged,
+                     [this] { ++summariesSignals; });
+    QObject::connect(&store, &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
+                     [this] { ++loadingSignals; });
   }
 
   // Starts a load and waits until its call reached the service.
@@ -123,7 +127,8 @@ TEST(ImageLibraryStoreFolderSummaries, EachLoadAppliesItsOutcome) {
   const Step steps[] = {
       {"failure before any success", std::nullopt, failure("disk gone"), {}, false, "disk gone", 0},
       {"first success clears the error", "disk gone", first, first, true, std::nullopt, 1},
-      {"same list: no list signal, error still cleared", "other failure", first, first, true, std::nullopt, 1},
+      {"same list: no list signal, error still cleared", "other failure", first, first, true, std::nullopt,
+       1},
       {"failure keeps the last good list", std::nullopt, failure("locked"), first, true, "locked", 1},
       {"new counts replace the list", "locked", second, second, true, std::nullopt, 2},
       {"not a library error still shows a text", std::nullopt,

@@ -86,8 +86,7 @@ class Interleaving {
     const bool more = expected.size() > shown.size();
     if (more) expected.resize(shown.size());
     EXPECT_EQ(shown, expected);
-    EXPECT_EQ(store.resultWindow().hasMoreRecords(), more)
-        << shown.size() << " shown";
+    EXPECT_EQ(store.resultWindow().hasMoreRecords(), more) << shown.size() << " shown";
 
     // The index names every loaded record at its position.
     for (std::size_t i = 0; i < shown.size(); ++i) {
@@ -129,8 +128,9 @@ class Interleaving {
         keep(store.loadNextPageIfNeeded(loadedPath()));
         break;
       case 3:
-        store.scheduleBackgroundResultRefresh(chance(0.5) ? ImageLibraryStore::BackgroundResultRefreshMode::fullWindow
-                                                          : ImageLibraryStore::BackgroundResultRefreshMode::leadingPage);
+        store.scheduleBackgroundResultRefresh(
+            chance(0.5) ? ImageLibraryStore::BackgroundResultRefreshMode::fullWindow
+                        : ImageLibraryStore::BackgroundResultRefreshMode::leadingPage);
         break;
       case 4:
         keep(store.refreshResultWindowAfterSync());
@@ -187,9 +187,10 @@ class Interleaving {
       PathMap<ReviewState> updates;
       updates.emplace(*path, record.reviewState);
       harness_.service->setRecords(records);
-      store_->resultWindow().applyRecordUpdates(updates, [this](bool favorite, bool deleteCandidate, bool isMissing) {
-        return store_->matchesReviewFilters(favorite, deleteCandidate, isMissing);
-      });
+      store_->resultWindow().applyRecordUpdates(
+          updates, [this](bool favorite, bool deleteCandidate, bool isMissing) {
+            return store_->matchesReviewFilters(favorite, deleteCandidate, isMissing);
+          });
       return;
     }
   }
@@ -199,7 +200,8 @@ class Interleaving {
     if (held.empty()) return;
     const auto& call = held[pick(held.size())];
     if (chance(0.1)) {
-      harness_.service->fail(call.id, std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "busy")));
+      harness_.service->fail(call.id,
+                             std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "busy")));
     } else {
       harness_.service->release(call.id);
     }
@@ -209,7 +211,8 @@ class Interleaving {
   // while older searches are still held; then every call goes, in random order, until nothing is
   // left. Whatever the older calls answer must not undo what the post-sync refresh shows.
   void settle() {
-    for (const auto& call : harness_.service->heldCalls("registeredFolderSummaries")) harness_.service->release(call.id);
+    for (const auto& call : harness_.service->heldCalls("registeredFolderSummaries"))
+      harness_.service->release(call.id);
     harness_.drainEvents();
     keep(store_->refreshResultWindowAfterSync());
     for (int round = 0; round < 10'000; ++round) {

@@ -3,6 +3,7 @@
 // collide with other library work, a second run, the one cache sweep, and a store that goes while
 // the launch waits.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QThread>
 #include <algorithm>
@@ -18,9 +19,6 @@
 #include <string>
 #include <vector>
 
-#include <QThread>
-#include <sqlite3.h>
-
 #include "database/sqlite_image_repository_error.h"
 #include "event_loop.h"
 #include "forwarding_image_library_service.h"
@@ -35,10 +33,10 @@ namespace {
 using lorvex::testing::libraryFileName;
 
 using testing::inOrder;
-using testing::LibraryWorkflowFixture;
 using testing::libraryFailure;
-using testing::scanSummary;
+using testing::LibraryWorkflowFixture;
 using testing::runEventsUntil;
+using testing::scanSummary;
 
 // The live service the factory builds: the scripted one, with the sweep's cut-off kept (the
 // scripted service records no number for it).
@@ -99,7 +97,8 @@ struct LaunchFixture : LibraryWorkflowFixture {
     return limits;
   }
   bool showed(const std::string& text) const {
-    return std::find(shownErrors.begin(), shownErrors.end(), std::optional<std::string>(text)) != shownErrors.end();
+    return std::find(shownErrors.begin(), shownErrors.end(), std::optional<std::string>(text)) !=
+           shownErrors.end();
   }
 
   // However a run ends: nothing busy, no progress, no run kept.
@@ -134,51 +133,91 @@ TEST(LaunchWorkflow, CatchesUpTheWayTheLibraryNeeds) {
   using Source = ImageLibraryScanDiagnosticSource;
   const Case cases[] = {
       {"nothing left and nothing registered: a full first page, no scan",
-       std::nullopt, std::nullopt, {}, false,
+       std::nullopt,
+       std::nullopt,
+       {},
+       false,
        {"registeredFolderList", "registeredFolderSummaries", "interruptedIndexingRootURLs",
         "resumeInterruptedIndexing", "restoreFolderAccess", "registeredFolderSummaries", "searchImages",
         "tagSuggestions", "registeredFolderRoots", "sweepThumbnailCache"},
-       {501}, std::nullopt, {}, {}, 0, false},
+       {501},
+       std::nullopt,
+       {},
+       {},
+       0,
+       false},
       {"a stored position: the first screenful before the counts, no scan, thumbnails",
-       std::nullopt, std::nullopt, {"/a"}, true,
+       std::nullopt,
+       std::nullopt,
+       {"/a"},
+       true,
        {"registeredFolderList", "searchImages", "registeredFolderSummaries", "resumeInterruptedIndexing",
         "restoreFolderAccess", "folderEventCheckpoint", "tagSuggestions", "registeredFolderRoots",
         "sweepThumbnailCache"},
-       {121}, std::nullopt, {}, {}, 0, true},
+       {121},
+       std::nullopt,
+       {},
+       {},
+       0,
+       true},
       {"no stored position: the first screenful, then the full manual sync",
-       std::nullopt, std::nullopt, {"/a", "/b"}, false,
+       std::nullopt,
+       std::nullopt,
+       {"/a", "/b"},
+       false,
        {"registeredFolderList", "searchImages", "registeredFolderSummaries", "restoreFolderAccess",
         "folderEventCheckpoint", "restoreFolderAccess", "scanLibrary", "storeFolderEventID",
         "registeredFolderSummaries", "searchImages", "tagSuggestions", "registeredFolderRoots",
         "sweepThumbnailCache"},
-       {121, 501}, ImageLibraryScanDiagnosticContext{Source::manualSync, {"/a", "/b"}, std::nullopt, 0}, {{"/a", "/b"}},
-       {{"/a", "/b"}}, 8, true},
+       {121, 501},
+       ImageLibraryScanDiagnosticContext{Source::manualSync, {"/a", "/b"}, std::nullopt, 0},
+       {{"/a", "/b"}},
+       {{"/a", "/b"}},
+       8,
+       true},
       {"a job left running: the first screenful, then resumed, its position stored, and caught up",
-       Roots{"/a"}, resumed, {"/a"}, true,
+       Roots{"/a"},
+       resumed,
+       {"/a"},
+       true,
        {"registeredFolderList", "searchImages", "registeredFolderSummaries", "currentFolderEventID",
         "interruptedIndexingRootURLs", "resumeInterruptedIndexing", "storeFolderEventID",
-        "registeredFolderSummaries", "searchImages", "tagSuggestions",
-        "restoreFolderAccess", "folderEventCheckpoint", "sweepThumbnailCache"},
-       {121, 501}, ImageLibraryScanDiagnosticContext{Source::resumeInterrupted, {"/a"}, std::nullopt, 0}, {},
-       {{"/a"}}, 7, true},
+        "registeredFolderSummaries", "searchImages", "tagSuggestions", "restoreFolderAccess",
+        "folderEventCheckpoint", "sweepThumbnailCache"},
+       {121, 501},
+       ImageLibraryScanDiagnosticContext{Source::resumeInterrupted, {"/a"}, std::nullopt, 0},
+       {},
+       {{"/a"}},
+       7,
+       true},
       {"a job left running without roots: resumed, no position stored",
-       std::nullopt, resumed, {}, false,
+       std::nullopt,
+       resumed,
+       {},
+       false,
        {"resumeInterruptedIndexing", "registeredFolderSummaries", "searchImages", "tagSuggestions",
         "restoreFolderAccess", "searchImages"},
-       {501, 501}, ImageLibraryScanDiagnosticContext{Source::resumeInterrupted, {}, std::nullopt, 0}, {}, {}, 0, true},
+       {501, 501},
+       ImageLibraryScanDiagnosticContext{Source::resumeInterrupted, {}, std::nullopt, 0},
+       {},
+       {},
+       0,
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     LaunchFixture f;
     // Each read of the position moves it on: 7 for the first, 8 for the second, …
     auto position = std::make_shared<std::atomic<std::uint64_t>>(6);
-    f.service().setAnswer("currentFolderEventID",
-                          [position](const testing::ServiceCall&) { return std::any(std::uint64_t{++*position}); });
+    f.service().setAnswer("currentFolderEventID", [position](const testing::ServiceCall&) {
+      return std::any(std::uint64_t{++*position});
+    });
     f.answer("interruptedIndexingRootURLs", c.interruptedRoots);
     f.answer("resumeInterruptedIndexing", c.resumed);
     f.answer("restoreFolderAccess", c.restored);
-    f.answer("folderEventCheckpoint", c.hasCheckpoint ? std::optional(RegisteredFolderEventCheckpoint{c.restored, 5})
-                                                      : std::optional<RegisteredFolderEventCheckpoint>());
+    f.answer("folderEventCheckpoint", c.hasCheckpoint
+                                          ? std::optional(RegisteredFolderEventCheckpoint{c.restored, 5})
+                                          : std::optional<RegisteredFolderEventCheckpoint>());
     std::vector<RegisteredFolderSummary> registered;
     for (const auto& root : c.restored) registered.push_back(testing::folderSummary(root));
     f.service().setRegisteredFolderSummaries(registered);
@@ -282,8 +321,8 @@ TEST(LaunchWorkflow, AScanThatMeetsAFullDiskIsShownAndTriedAgainOnceSpaceReturns
       f.answer("interruptedIndexingRootURLs", std::optional<Roots>(Roots{"/library"}));
     f.service().setAnswer(failing, [diskFull](const testing::ServiceCall&) -> std::any {
       if (*diskFull) throw SQLiteImageRepositoryV3Error::stepFailed("database or disk is full", SQLITE_FULL);
-      return std::any(ImageLibraryScanSummary{.scannedFileCount = 2, .indexedImageCount = 2, .failedFileCount = 0,
-                                              .failures = {}});
+      return std::any(ImageLibraryScanSummary{
+          .scannedFileCount = 2, .indexedImageCount = 2, .failedFileCount = 0, .failures = {}});
     });
     const auto expectDiskFullShown = [&] {
       ASSERT_TRUE(f.store->errorNotice().has_value());
@@ -302,15 +341,18 @@ TEST(LaunchWorkflow, AScanThatMeetsAFullDiskIsShownAndTriedAgainOnceSpaceReturns
     f.harness.clock.advance(29'000'000'000);
     f.harness.drainEvents();
     expectDiskFullShown();
-    EXPECT_EQ(f.service().calls("scanLibrary").size(), scan == Scan::catchUp ? 1u : 0u) << "not before the interval";
+    EXPECT_EQ(f.service().calls("scanLibrary").size(), scan == Scan::catchUp ? 1u : 0u)
+        << "not before the interval";
 
     *diskFull = false;
     f.harness.clock.advance(1'000'000'000);
     f.harness.drainEvents();
-    EXPECT_EQ(f.service().calls("scanLibrary").size(), scan == Scan::catchUp ? 2u : 1u) << "a full pass, once";
+    EXPECT_EQ(f.service().calls("scanLibrary").size(), scan == Scan::catchUp ? 2u : 1u)
+        << "a full pass, once";
     EXPECT_FALSE(f.store->errorMessage().has_value());
     EXPECT_TRUE(f.store->lastScanSummary().has_value());
-    EXPECT_EQ(f.store->lastScanDiagnosticContext()->source, ImageLibraryScanDiagnosticSource::backgroundFullScan);
+    EXPECT_EQ(f.store->lastScanDiagnosticContext()->source,
+              ImageLibraryScanDiagnosticSource::backgroundFullScan);
     EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask()) << "nothing is owed any more";
     EXPECT_TRUE(f.store->backgroundSyncPlanner().isMonitoring);
   }
@@ -338,11 +380,12 @@ TEST(LaunchWorkflow, APreparationThatFailsLeavesAnUnavailableServiceHoldingItsFa
   const Case cases[] = {
       {"built", {}, std::nullopt},
       {"a library error",
-       [] () -> std::shared_ptr<ImageLibraryServicing> {
+       []() -> std::shared_ptr<ImageLibraryServicing> {
          throw LibraryError(LibraryError::Kind::libraryUnavailable, "written by a newer version");
        },
        "written by a newer version"},
-      {"another exception", [] () -> std::shared_ptr<ImageLibraryServicing> { throw std::runtime_error("disk on fire"); },
+      {"another exception",
+       []() -> std::shared_ptr<ImageLibraryServicing> { throw std::runtime_error("disk on fire"); },
        "disk on fire"},
       {"no service and no error", [] { return std::shared_ptr<ImageLibraryServicing>(); },
        "The library could not be prepared."},
@@ -386,11 +429,23 @@ TEST(LaunchWorkflow, AFailureOnTheWayIsShownAndTheLaunchGoesOn) {
     std::vector<std::string> notCalled;
   };
   const Case cases[] = {
-      {"registeredFolderList", {"/a"}, {"registeredFolderSummaries", "restoreFolderAccess", "sweepThumbnailCache"}, {}},
-      {"interruptedIndexingRootURLs", {}, {"restoreFolderAccess", "sweepThumbnailCache"}, {"resumeInterruptedIndexing"}},
-      {"resumeInterruptedIndexing", {}, {"restoreFolderAccess", "sweepThumbnailCache"}, {"storeFolderEventID"}},
+      {"registeredFolderList",
+       {"/a"},
+       {"registeredFolderSummaries", "restoreFolderAccess", "sweepThumbnailCache"},
+       {}},
+      {"interruptedIndexingRootURLs",
+       {},
+       {"restoreFolderAccess", "sweepThumbnailCache"},
+       {"resumeInterruptedIndexing"}},
+      {"resumeInterruptedIndexing",
+       {},
+       {"restoreFolderAccess", "sweepThumbnailCache"},
+       {"storeFolderEventID"}},
       {"restoreFolderAccess", {}, {"registeredFolderRoots", "sweepThumbnailCache"}, {"searchImages"}},
-      {"folderEventCheckpoint", {"/a"}, {"registeredFolderRoots", "sweepThumbnailCache"}, {"scanLibrary", "searchImages"}},
+      {"folderEventCheckpoint",
+       {"/a"},
+       {"registeredFolderRoots", "sweepThumbnailCache"},
+       {"scanLibrary", "searchImages"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.failingCall);
@@ -469,7 +524,8 @@ TEST(LaunchWorkflow, OtherLibraryWorkMakesTheLaunchSkipItsCatchingUp) {
     f.harness.drainEvents();
 
     const auto calls = f.callNames(before);
-    for (const char* skipped : {"interruptedIndexingRootURLs", "resumeInterruptedIndexing", "restoreFolderAccess"}) {
+    for (const char* skipped :
+         {"interruptedIndexingRootURLs", "resumeInterruptedIndexing", "restoreFolderAccess"}) {
       EXPECT_EQ(std::count(calls.begin(), calls.end(), skipped), 0) << skipped;
     }
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "sweepThumbnailCache"), 1);

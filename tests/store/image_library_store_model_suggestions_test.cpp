@@ -52,7 +52,8 @@ TEST(ImageLibraryStoreModelSuggestions, OnlyTheNewestLoadShows) {
     int listSignals = 0;
     int loadingSignals = 0;
     QObject::connect(store.get(), &ImageLibraryStore::modelSuggestionsChanged, [&] { ++listSignals; });
-    QObject::connect(store.get(), &ImageLibraryStore::isModelSuggestionLoadingChanged, [&] { ++loadingSignals; });
+    QObject::connect(store.get(), &ImageLibraryStore::isModelSuggestionLoadingChanged,
+                     [&] { ++loadingSignals; });
     auto answerOlder = [&] {
       if (row.olderFails) {
         h.service->fail(held[0].id, failure("older failed"));
@@ -146,10 +147,13 @@ TEST(ImageLibraryStoreModelSuggestions, SuccessClearsOnlyASuggestionFailure) {
     auto first = store->loadModelSuggestions("");
     h.drainEvents();
     ASSERT_TRUE(first.isReady());
-    EXPECT_EQ(store->errorMessage(), row.firstLoadFails ? std::optional<std::string>("models failed") : std::nullopt);
+    EXPECT_EQ(store->errorMessage(),
+              row.firstLoadFails ? std::optional<std::string>("models failed") : std::nullopt);
     EXPECT_FALSE(store->isModelSuggestionLoading());
     if (row.otherMessage) store->setErrorMessage(row.otherMessage);
-    h.service->setAnswer("modelSuggestions", [](const testing::ServiceCall&) { return std::any(Models{{"m", 1}}); });
+    h.service->setAnswer("modelSuggestions", [](const testing::ServiceCall&) {
+      return std::any(Models{{"m", 1}});
+    });
     auto second = store->loadModelSuggestions("");
     h.drainEvents();
     ASSERT_TRUE(second.isReady());

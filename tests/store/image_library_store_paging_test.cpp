@@ -11,8 +11,8 @@
 
 #include "platform/log.h"
 #include "search_flows.h"
-#include "store_records.h"
 #include "store/support/store_harness.h"
+#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -35,11 +35,13 @@ struct PagingFixture {
 
   StoreTask<void> refresh(int limit) {
     ImageLibraryStore* self = store.get();
-    return startFlow(*store, [self, limit](std::stop_token stop) { return self->refreshResults(limit, false, stop); });
+    return startFlow(
+        *store, [self, limit](std::stop_token stop) { return self->refreshResults(limit, false, stop); });
   }
   testing::StartedFlow<bool> nextPage() {
     ImageLibraryStore* self = store.get();
-    return testing::startValueFlow<bool>(*store, [self](std::stop_token stop) { return self->loadNextPage(stop); });
+    return testing::startValueFlow<bool>(*store,
+                                         [self](std::stop_token stop) { return self->loadNextPage(stop); });
   }
   StoreTask<void> nextPageIfNeeded(std::optional<std::string> path) {
     ImageLibraryStore* self = store.get();
@@ -80,7 +82,8 @@ TEST(ImageLibraryStorePaging, AShownPathNearTheEndOfTheLoadedRecordsLoadsTheNext
     const StoreTask<void> task = fixture.nextPageIfNeeded(c.path);
     fixture.harness.drainEvents();
     ASSERT_TRUE(task.isFinished());
-    const std::size_t expected = static_cast<std::size_t>(c.loads ? std::min(c.libraryCount, c.loaded + 500) : c.loaded);
+    const std::size_t expected =
+        static_cast<std::size_t>(c.loads ? std::min(c.libraryCount, c.loaded + 500) : c.loaded);
     EXPECT_EQ(fixture.store->resultWindow().records().size(), expected);
     EXPECT_EQ(fixture.harness.service->calls("searchImages").size(), c.loads ? 2u : 1u);
   }
@@ -93,7 +96,8 @@ TEST(ImageLibraryStorePaging, APageAsksOneRowMoreThanItShowsFromTheLoadedCount) 
     bool hasMore;
   };
   // 500 loaded first; the page brings 501, 500 or fewer rows.
-  const std::vector<Case> cases = {{1001, 1000, true}, {1000, 1000, false}, {1003, 1000, true}, {730, 730, false}};
+  const std::vector<Case> cases = {
+      {1001, 1000, true}, {1000, 1000, false}, {1003, 1000, true}, {730, 730, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.libraryCount);
     PagingFixture fixture(500, c.libraryCount);
@@ -104,7 +108,8 @@ TEST(ImageLibraryStorePaging, APageAsksOneRowMoreThanItShowsFromTheLoadedCount) 
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1].query->limit, 501);
     EXPECT_EQ(calls[1].query->offset, 500);
-    EXPECT_EQ(pathsOf(fixture.store->resultWindow().records()), imagePaths(0, static_cast<int>(c.loadedAfter)));
+    EXPECT_EQ(pathsOf(fixture.store->resultWindow().records()),
+              imagePaths(0, static_cast<int>(c.loadedAfter)));
     EXPECT_EQ(fixture.store->resultWindow().hasMoreRecords(), c.hasMore);
     EXPECT_FALSE(fixture.store->isLoadingNextPage());
     EXPECT_FALSE(fixture.store->loadMoreTask());
@@ -195,7 +200,8 @@ TEST(ImageLibraryStorePaging, APageOfOnlyLoadedRecordsReReadsTheWholeWindow) {
   service.waitForHeld("searchImages", 1);
   EXPECT_TRUE(fixture.store->needsFullWindowResultRefresh());
   EXPECT_TRUE(fixture.store->backgroundResultRefreshTask());
-  EXPECT_EQ(fixture.store->activeBackgroundResultRefreshMode(), ImageLibraryStore::BackgroundResultRefreshMode::fullWindow);
+  EXPECT_EQ(fixture.store->activeBackgroundResultRefreshMode(),
+            ImageLibraryStore::BackgroundResultRefreshMode::fullWindow);
   fixture.harness.drainEvents();
   ASSERT_TRUE(page.isFinished());
   EXPECT_FALSE(page.result());
@@ -234,9 +240,10 @@ TEST(ImageLibraryStorePaging, AFailedPageShowsItsErrorAndTheNextRequestRetriesTh
 
 TEST(ImageLibraryStorePaging, EachPageQueryIsASignpostIntervalWithItsOffsetAndCount) {
   std::vector<platform::SignpostRecord> records;
-  const platform::SignpostSink previous = platform::setSignpostSink([&](const platform::SignpostRecord& record) {
-    if (record.name == "Query") records.push_back(record);
-  });
+  const platform::SignpostSink previous =
+      platform::setSignpostSink([&](const platform::SignpostRecord& record) {
+        if (record.name == "Query") records.push_back(record);
+      });
   {
     PagingFixture fixture(500, 700);
     auto& service = *fixture.harness.service;
@@ -265,7 +272,8 @@ TEST(ImageLibraryStorePaging, APageWaitsForARunningBackgroundRefresh) {
   PagingFixture fixture(500, 2000);
   auto& service = *fixture.harness.service;
   service.hold("searchImages");
-  ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(ImageLibraryStore::BackgroundResultRefreshMode::leadingPage));
+  ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(
+      ImageLibraryStore::BackgroundResultRefreshMode::leadingPage));
   service.waitForHeld("searchImages", 1);
   const testing::StartedFlow<bool> page = fixture.nextPage();
   fixture.harness.drainEvents();

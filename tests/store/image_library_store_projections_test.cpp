@@ -48,8 +48,16 @@ TEST(ImageLibraryStoreProjections, FocusSelectionAndSlideshowRange) {
       {"one at a time", 120, true, "/r2", {}, 1, "/r2", {"/r2"}, {2}, "3 / 120+"},
       {"a range", 120, true, "/r2", {}, 4, "/r2", {"/r2"}, {2, 3, 4, 5}, "3-6 / 120+"},
       {"the last record alone before a page", 10, true, "/r9", {}, 3, "/r9", {"/r9"}, {9}, "10 / 10+"},
-      {"selection in window order, unloaded left out", 10, false, "/r5", {"/r7", "/r1", "/r5", "/x"}, 1, "/r5",
-       {"/r1", "/r5", "/r7"}, {5}, "6 / 10"},
+      {"selection in window order, unloaded left out",
+       10,
+       false,
+       "/r5",
+       {"/r7", "/r1", "/r5", "/x"},
+       1,
+       "/r5",
+       {"/r1", "/r5", "/r7"},
+       {5},
+       "6 / 10"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -88,7 +96,8 @@ TEST(ImageLibraryStoreProjections, TheFileURLEncodesThePathsBytes) {
     ASSERT_EQ(f.store.selectedRecordFileURL(), c.url);
     const QUrl parsed = QUrl::fromEncoded(QByteArray::fromStdString(c.url), QUrl::StrictMode);
     EXPECT_TRUE(parsed.isLocalFile());
-    EXPECT_EQ(QByteArray::fromPercentEncoding(parsed.path(QUrl::FullyEncoded).toUtf8()).toStdString(), c.path);
+    EXPECT_EQ(QByteArray::fromPercentEncoding(parsed.path(QUrl::FullyEncoded).toUtf8()).toStdString(),
+              c.path);
   }
 }
 
@@ -104,9 +113,17 @@ TEST(ImageLibraryStoreProjections, FocusingAPathKeepsASelectionThatHoldsIt) {
   const PathSet three = {"/r1", "/r2", "/r3"};
   const std::vector<Case> cases = {
       {"a tile of a three-tile selection", {"/r1", three, "/r1"}, "/r3", "file:///r3", {"/r3", three, "/r1"}},
-      {"anchor outside the selection: the old focus", {"/r2", three, "/r0"}, "/r3", "file:///r3", {"/r3", three, "/r2"}},
+      {"anchor outside the selection: the old focus",
+       {"/r2", three, "/r0"},
+       "/r3",
+       "file:///r3",
+       {"/r3", three, "/r2"}},
       {"neither inside: the path", {"/r0", three, "/r4"}, "/r3", "file:///r3", {"/r3", three, "/r3"}},
-      {"a lone focus counts as selected", {"/r2", {}, std::nullopt}, "/r2", "file:///r2", {"/r2", {"/r2"}, "/r2"}},
+      {"a lone focus counts as selected",
+       {"/r2", {}, std::nullopt},
+       "/r2",
+       "file:///r2",
+       {"/r2", {"/r2"}, "/r2"}},
       {"outside the selection: alone", {"/r1", three, "/r1"}, "/r4", "file:///r4", {"/r4", {"/r4"}, "/r4"}},
       {"not loaded: nothing changes", {"/r1", three, "/r1"}, "/gone", std::nullopt, {"/r1", three, "/r1"}},
   };
@@ -133,8 +150,10 @@ TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
       {"focus not loaded", [](OfflineStore& f) { f.store.selection().selectSingle("/gone"); }, false, false},
       {"page loading", [](OfflineStore& f) { f.store.setIsLoadingNextPage(true); }, false, false},
       {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, false, false},
-      {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); }, false, false},
-      {"model popover", [](OfflineStore& f) { f.store.presentation().setIsModelSelectionPopoverPresented(true); }, false,
+      {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); },
+       false, false},
+      {"model popover",
+       [](OfflineStore& f) { f.store.presentation().setIsModelSelectionPopoverPresented(true); }, false,
        false},
       {"slideshow of one",
        [](OfflineStore& f) {
@@ -148,8 +167,8 @@ TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
          f.store.presentation().setIsSlideshowPresented(true);
        },
        true, false},
-      {"three at a time, slideshow closed", [](OfflineStore& f) { f.store.presentation().setSlideshowVisibleCount(3); },
-       true, true},
+      {"three at a time, slideshow closed",
+       [](OfflineStore& f) { f.store.presentation().setSlideshowVisibleCount(3); }, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -174,7 +193,8 @@ TEST(ImageLibraryStoreProjections, TheCollapsedSidebarListsFiveSavedTags) {
     for (int i = 0; i < c.savedCount; ++i) tags.push_back("tag" + std::to_string(i));
     OfflineStore f(OfflineStoreSetup{.filterTags = tags});
     f.store.presentation().setIsFilterTagListExpanded(c.expanded);
-    EXPECT_EQ(f.store.visibleSavedFilterTags(), std::vector<std::string>(tags.begin(), tags.begin() + c.shown));
+    EXPECT_EQ(f.store.visibleSavedFilterTags(),
+              std::vector<std::string>(tags.begin(), tags.begin() + c.shown));
   }
 }
 
@@ -228,7 +248,9 @@ TEST(ImageLibraryStoreProjections, TagRowsOrderByCountThenNameThenKind) {
   }
 }
 
-StoreTask<bool> runningTask() { return StoreTask<bool>(std::make_shared<detail::StoreTaskState<bool>>()); }
+StoreTask<bool> runningTask() {
+  return StoreTask<bool>(std::make_shared<detail::StoreTaskState<bool>>());
+}
 
 TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
   using Reason = DeleteCandidateTrashDisabledReason;
@@ -251,48 +273,98 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
   const std::vector<Case> cases = {
       {"nothing ticked", [](OfflineStore&) {}, {}, 2, {}, Reason::noSelection, std::nullopt},
       {"ticked in browser order, untrashable left out",
-       [](OfflineStore& f) { f.store.trashReviewBrowser().setSelectedPaths({"/c2", "/n", "/m", "/c1"}); },
-       {"/c1", "/c2"}, 2, {}, std::nullopt, std::nullopt},
-      {"only untrashable ticked",
-       [](OfflineStore& f) { f.store.trashReviewBrowser().setSelectedPaths({"/n", "/m"}); },
-       {}, 2, {}, Reason::noSelection, std::nullopt},
-      {"the last candidate unmarked",
        [](OfflineStore& f) {
-         f.store.trashReviewBrowser().setRecords({record(RecordSpec{.path = "/c1"})});
+         f.store.trashReviewBrowser().setSelectedPaths({"/c2", "/n", "/m", "/c1"});
        },
-       {}, 0, {}, Reason::noCandidates, Reason::noCandidates},
+       {"/c1", "/c2"},
+       2,
+       {},
+       std::nullopt,
+       std::nullopt},
+      {"only untrashable ticked",
+       [](OfflineStore& f) {
+         f.store.trashReviewBrowser().setSelectedPaths({"/n", "/m"});
+       },
+       {},
+       2,
+       {},
+       Reason::noSelection,
+       std::nullopt},
+      {"the last candidate unmarked",
+       [](OfflineStore& f) { f.store.trashReviewBrowser().setRecords({record(RecordSpec{.path = "/c1"})}); },
+       {},
+       0,
+       {},
+       Reason::noCandidates,
+       Reason::noCandidates},
       {"indexing",
        [](OfflineStore& f) {
          f.store.trashReviewBrowser().setSelectedPaths({"/c1"});
          f.store.setIsIndexing(true);
        },
-       {"/c1"}, 2, {.indexing = true}, Reason::indexingInProgress, Reason::indexingInProgress},
+       {"/c1"},
+       2,
+       {.indexing = true},
+       Reason::indexingInProgress,
+       Reason::indexingInProgress},
       {"trashing during indexing",
        [](OfflineStore& f) {
          f.store.setIsIndexing(true);
          f.store.setIsTrashingDeleteCandidates(true);
        },
-       {}, 2, {.trashing = true, .indexing = true}, Reason::trashingInProgress, Reason::trashingInProgress},
+       {},
+       2,
+       {.trashing = true, .indexing = true},
+       Reason::trashingInProgress,
+       Reason::trashingInProgress},
       {"library not prepared",
        [](OfflineStore& f) {
          f.store.setNeedsLiveServicePreparation(true);
          f.store.setIsIndexing(true);
        },
-       {}, 2, {.notPrepared = true, .indexing = true}, Reason::libraryNotIndexedYet, Reason::libraryNotIndexedYet},
-      {"library preparing", [](OfflineStore& f) { f.store.setIsPreparingLibrary(true); }, {}, 2, {.notPrepared = true},
-       Reason::libraryNotIndexedYet, Reason::libraryNotIndexedYet},
-      {"reloading", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsReloading(true); }, {}, 2, {.loading = true},
-       Reason::loadingCandidates, Reason::loadingCandidates},
-      {"loading more", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsLoadingMore(true); }, {}, 2,
-       {.loading = true}, Reason::loadingCandidates, Reason::loadingCandidates},
-      {"a page task kept", [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); },
-       {}, 2, {.loading = true}, Reason::loadingCandidates, Reason::loadingCandidates},
+       {},
+       2,
+       {.notPrepared = true, .indexing = true},
+       Reason::libraryNotIndexedYet,
+       Reason::libraryNotIndexedYet},
+      {"library preparing",
+       [](OfflineStore& f) { f.store.setIsPreparingLibrary(true); },
+       {},
+       2,
+       {.notPrepared = true},
+       Reason::libraryNotIndexedYet,
+       Reason::libraryNotIndexedYet},
+      {"reloading",
+       [](OfflineStore& f) { f.store.trashReviewBrowser().setIsReloading(true); },
+       {},
+       2,
+       {.loading = true},
+       Reason::loadingCandidates,
+       Reason::loadingCandidates},
+      {"loading more",
+       [](OfflineStore& f) { f.store.trashReviewBrowser().setIsLoadingMore(true); },
+       {},
+       2,
+       {.loading = true},
+       Reason::loadingCandidates,
+       Reason::loadingCandidates},
+      {"a page task kept",
+       [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); },
+       {},
+       2,
+       {.loading = true},
+       Reason::loadingCandidates,
+       Reason::loadingCandidates},
       {"review not shown, something ticked",
        [](OfflineStore& f) {
          f.store.trashReviewBrowser().setSelectedPaths({"/c1"});
          f.store.presentation().setIsDeleteCandidateTrashReviewPresented(false);
        },
-       {"/c1"}, 2, {}, std::nullopt, std::nullopt},
+       {"/c1"},
+       2,
+       {},
+       std::nullopt,
+       std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -305,8 +377,10 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
     EXPECT_EQ(f.store.trashBlockers(), c.blockers);
     EXPECT_EQ(f.store.trashSelectedDisabledReason(), c.selectedReason);
     EXPECT_EQ(f.store.trashLoadedDisabledReason(), c.loadedReason);
-    const bool free = f.store.presentation().isDeleteCandidateTrashReviewPresented() && c.blockers == DeleteCandidateTrashBlockers{};
-    EXPECT_EQ(f.store.isLibraryReadyForTrash(), !c.blockers.trashing && !c.blockers.notPrepared && !c.blockers.indexing);
+    const bool free = f.store.presentation().isDeleteCandidateTrashReviewPresented() &&
+                      c.blockers == DeleteCandidateTrashBlockers{};
+    EXPECT_EQ(f.store.isLibraryReadyForTrash(),
+              !c.blockers.trashing && !c.blockers.notPrepared && !c.blockers.indexing);
     EXPECT_EQ(f.store.isTrashReviewLoading(), c.blockers.loading);
     EXPECT_EQ(f.store.canTrashSelectedTrashReviewRecords(), free && !c.selectedRecords.empty());
     EXPECT_EQ(f.store.canTrashLoadedTrashReviewRecords(), free && c.trashableCount != 0);
@@ -334,7 +408,8 @@ TEST(ImageLibraryStoreProjections, OnlyFailuresStillUntrashedAreOfferedForRetry)
     summary.failures.push_back(ImageTrashFailure{.path = path, .message = "failed", .notice = std::nullopt});
   }
   f.store.setLastTrashSummary(summary);
-  EXPECT_EQ(pathsOf(f.store.retryableFailedTrashRecords()), (std::vector<std::string>{"/failed-b", "/failed-a"}));
+  EXPECT_EQ(pathsOf(f.store.retryableFailedTrashRecords()),
+            (std::vector<std::string>{"/failed-b", "/failed-a"}));
   EXPECT_TRUE(f.store.canRetryFailedTrash());
   f.store.setIsIndexing(true);
   EXPECT_FALSE(f.store.canRetryFailedTrash());
@@ -453,7 +528,8 @@ TEST(ImageLibraryStoreProjections, TheDerivedSignalFollowsTheTurnsFieldSignals) 
   });
   f.store.setIsIndexing(true);
   testing::drainEvents();
-  EXPECT_EQ(order, (std::vector<std::string>{"indexing", "derived, ready no", "indexing", "derived, ready yes"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"indexing", "derived, ready no", "indexing", "derived, ready yes"}));
 }
 
 TEST(ImageLibraryStoreProjections, ADestroyedStoreSendsNoQueuedSignal) {
@@ -499,7 +575,8 @@ TEST(ImageLibraryStoreProjections, ADetachedFlowOutlivesTheObjectThatStartedIt) 
 TEST(ImageLibraryStoreProjections, ADetachedFlowEndsWithTheStore) {
   auto f = std::make_unique<OfflineStore>();
   auto finished = std::make_shared<int>(0);
-  StoreTask<void> task = f->store.startDetached([&store = f->store, finished] { return sleepThenCount(store, finished); });
+  StoreTask<void> task =
+      f->store.startDetached([&store = f->store, finished] { return sleepThenCount(store, finished); });
   ASSERT_GT(finished.use_count(), 1);  // held by the work and its suspended coroutine
   ASSERT_FALSE(task.isFinished());
   f.reset();
@@ -512,8 +589,8 @@ TEST(ImageLibraryStoreProjections, ADetachedFlowEndsWithTheStore) {
 TEST(ImageLibraryStoreProjections, ADetachedFlowsErrorIsLogged) {
   OfflineStore f;
   std::vector<std::string> logged;
-  const platform::LogSink previous = platform::setLogSink(
-      [&logged](platform::LogLevel level, std::string_view, std::string_view message) {
+  const platform::LogSink previous =
+      platform::setLogSink([&logged](platform::LogLevel level, std::string_view, std::string_view message) {
         if (level == platform::LogLevel::error) logged.emplace_back(message);
       });
   auto failing = [&store = f.store]() -> QCoro::Task<void> {

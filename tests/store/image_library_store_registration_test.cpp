@@ -21,8 +21,8 @@ namespace lorvex {
 namespace {
 
 using testing::inOrder;
-using testing::LibraryWorkflowFixture;
 using testing::libraryFailure;
+using testing::LibraryWorkflowFixture;
 using testing::Paths;
 using testing::scanSummary;
 
@@ -44,7 +44,9 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
     return [urls](ImageLibraryStore& s) { return answeringFalse(s.registerFolders(urls)); };
   };
   const auto unregister = [](ImageLibraryStore& s) { return answeringFalse(s.unregisterFolder("/a")); };
-  const auto reauthorize = [](ImageLibraryStore& s) { return answeringFalse(s.reauthorizeFolder("/picked", "/a")); };
+  const auto reauthorize = [](ImageLibraryStore& s) {
+    return answeringFalse(s.reauthorizeFolder("/picked", "/a"));
+  };
   const auto syncAll = [](ImageLibraryStore& s) { return s.syncRegisteredFolders(); };
   const auto syncOne = [](ImageLibraryStore& s) { return s.syncRegisteredFolder("/a"); };
   const Case cases[] = {
@@ -74,9 +76,10 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
     }
     const std::size_t callsBefore = f.service().calls().size();
     int fieldSignals = 0;
-    for (auto signal : {&ImageLibraryStore::isLibrarySyncInProgressChanged, &ImageLibraryStore::isIndexingChanged,
-                        &ImageLibraryStore::activeFolderRegistrationRootPathsChanged,
-                        &ImageLibraryStore::errorMessageChanged}) {
+    for (auto signal :
+         {&ImageLibraryStore::isLibrarySyncInProgressChanged, &ImageLibraryStore::isIndexingChanged,
+          &ImageLibraryStore::activeFolderRegistrationRootPathsChanged,
+          &ImageLibraryStore::errorMessageChanged}) {
       QObject::connect(f.store.get(), signal, [&] { ++fieldSignals; });
     }
 
@@ -107,7 +110,8 @@ TEST(FolderRegistration, RunsTheServiceStepsFromThePositionReadBeforeAndRecordsT
 
   LibraryWorkflowFixture f;
   std::uint64_t eventID = 42;
-  f.service().setAnswer("currentFolderEventID", [&](const testing::ServiceCall&) { return std::any(eventID); });
+  f.service().setAnswer("currentFolderEventID",
+                        [&](const testing::ServiceCall&) { return std::any(eventID); });
   f.service().setRegisteredFolderSummaries({testing::folderSummary(real)});
   f.answer("registeredFolderRoots", RegisteredFolderRoots{{real}, {real}});
   auto planner = f.store->backgroundSyncPlanner();
@@ -122,16 +126,17 @@ TEST(FolderRegistration, RunsTheServiceStepsFromThePositionReadBeforeAndRecordsT
   EXPECT_EQ(f.store->activeFolderRegistrationRootPaths(), Paths{canonicalFolderPath(real)})
       << "one root however often the folder was chosen";
   EXPECT_EQ(f.service().calls("registerFolders").at(0).paths, chosen);
-  EXPECT_EQ(f.service().heldCalls("scanLibrary").at(0).paths, chosen) << "the scan gets the folders as chosen";
+  EXPECT_EQ(f.service().heldCalls("scanLibrary").at(0).paths, chosen)
+      << "the scan gets the folders as chosen";
 
   eventID = 99;  // changes made during the scan
   const auto summary = scanSummary(3, 2, {real + "/bad.png"});
   f.service().releaseWith(f.service().heldCalls("scanLibrary").at(0).id, summary);
   f.finish(registration);
 
-  EXPECT_TRUE(inOrder(f.callNames(), {"currentFolderEventID", "registerFolders", "scanLibrary", "storeFolderEventID",
-                                      "registeredFolderSummaries", "searchImages", "tagSuggestions",
-                                      "registeredFolderRoots", "startMonitoring"}));
+  EXPECT_TRUE(inOrder(f.callNames(), {"currentFolderEventID", "registerFolders", "scanLibrary",
+                                      "storeFolderEventID", "registeredFolderSummaries", "searchImages",
+                                      "tagSuggestions", "registeredFolderRoots", "startMonitoring"}));
   EXPECT_TRUE(f.sawCall("generatePendingThumbnails"));
   const auto stored = f.service().calls("storeFolderEventID");
   ASSERT_EQ(stored.size(), 1u);

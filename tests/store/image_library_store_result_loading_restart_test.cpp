@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "search_flows.h"
-#include "store_records.h"
 #include "store/support/store_harness.h"
+#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -104,7 +104,14 @@ TEST(ImageLibraryStoreResultLoadingRestart, AStoppedLoadIsDroppedAndAskedForAgai
        501,
        500,
        1},
-      {"a leading-page refresh", 30, {InFlight::leadingPage}, {}, {std::nullopt, Mode::leadingPage}, 501, 30, 0},
+      {"a leading-page refresh",
+       30,
+       {InFlight::leadingPage},
+       {},
+       {std::nullopt, Mode::leadingPage},
+       501,
+       30,
+       0},
       {"the post-sync full-window refresh",
        30,
        {InFlight::postSyncRefresh},

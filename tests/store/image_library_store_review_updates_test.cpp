@@ -87,7 +87,8 @@ TEST(ImageLibraryStoreReviewUpdates, EachOperationWritesTheChangedRecordsOnceAnd
     EXPECT_EQ(f.callCount("updateReviewState"), 0u);
     for (int number = 0; number < 4; ++number) {
       const ReviewState state = f.libraryState(number);
-      EXPECT_EQ(std::make_pair(state.favorite, state.deleteCandidate), c.marksAfter[static_cast<std::size_t>(number)])
+      EXPECT_EQ(std::make_pair(state.favorite, state.deleteCandidate),
+                c.marksAfter[static_cast<std::size_t>(number)])
           << "image " << number;
     }
     EXPECT_EQ(f.libraryState(1).notes, std::optional<std::string>("kept"));
@@ -106,11 +107,20 @@ TEST(ImageLibraryStoreReviewUpdates, RecordsNotLoadedOrNotChangedWriteNothing) {
     std::vector<std::string> written;  // empty: no call at all
   };
   const std::vector<Case> cases = {
-      {"all already favorites", {1, 3}, [](ImageLibraryStore& s, const auto& r) { s.setFavorite(r, true); }, {}},
-      {"all already marked", {2, 3}, [](ImageLibraryStore& s, const auto& r) { s.markDeleteCandidates(r); }, {}},
+      {"all already favorites",
+       {1, 3},
+       [](ImageLibraryStore& s, const auto& r) { s.setFavorite(r, true); },
+       {}},
+      {"all already marked",
+       {2, 3},
+       [](ImageLibraryStore& s, const auto& r) { s.markDeleteCandidates(r); },
+       {}},
       {"none given", {}, [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); }, {}},
       {"none loaded", {7, 8}, [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); }, {}},
-      {"the loaded ones only", {7, 0, 8}, [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); }, {imagePath(0)}},
+      {"the loaded ones only",
+       {7, 0, 8},
+       [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); },
+       {imagePath(0)}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -157,7 +167,9 @@ TEST(ImageLibraryStoreReviewUpdates, EachEntryPointIsGatedAsItsCallerIs) {
   };
   const std::vector<Case> cases = {
       {"nothing in the way", [](ReviewFixture&) {}, {true, true, true}},
-      {"a page loading", [](ReviewFixture& f) { f.store->setIsLoadingNextPage(true); }, {false, false, false}},
+      {"a page loading",
+       [](ReviewFixture& f) { f.store->setIsLoadingNextPage(true); },
+       {false, false, false}},
       {"the slideshow showing two",
        [](ReviewFixture& f) {
          f.store->presentation().setSlideshowVisibleCount(2);
@@ -170,14 +182,17 @@ TEST(ImageLibraryStoreReviewUpdates, EachEntryPointIsGatedAsItsCallerIs) {
          f.store->presentation().setIsSlideshowPresented(true);
        },
        {true, true, true}},
-      {"a move to the Trash running", [](ReviewFixture& f) { f.store->setIsTrashingDeleteCandidates(true); },
+      {"a move to the Trash running",
+       [](ReviewFixture& f) { f.store->setIsTrashingDeleteCandidates(true); },
        {false, false, true}},
-      {"the tag popover open", [](ReviewFixture& f) { f.store->presentation().setIsTagAdditionPopoverPresented(true); },
+      {"the tag popover open",
+       [](ReviewFixture& f) { f.store->presentation().setIsTagAdditionPopoverPresented(true); },
        {false, false, true}},
       {"the model popover open",
        [](ReviewFixture& f) { f.store->presentation().setIsModelSelectionPopoverPresented(true); },
        {false, false, true}},
-      {"the focus not loaded", [](ReviewFixture& f) { f.store->selection().selectSingle(imagePath(9)); },
+      {"the focus not loaded",
+       [](ReviewFixture& f) { f.store->selection().selectSingle(imagePath(9)); },
        {false, false, true}},
   };
   for (const Case& c : cases) {
@@ -260,13 +275,16 @@ TEST(ImageLibraryStoreReviewUpdates, AMarkStopsAFirstPageOrRefreshInFlightAndAsk
     store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
     harness.service->setRecords(testing::libraryImages(0, 300));
     ImageLibraryStore* self = store.get();
-    testing::startFlow(*store, [self](std::stop_token stop) { return self->refreshResults(30, false, stop); });
+    testing::startFlow(*store,
+                       [self](std::stop_token stop) { return self->refreshResults(30, false, stop); });
     harness.drainEvents();
     harness.service->hold("searchImages");
     if (c.postSyncRefresh) {
-      testing::startFlow(*store, [self](std::stop_token stop) { return self->refreshResultWindowAfterSync(stop); });
+      testing::startFlow(*store,
+                         [self](std::stop_token stop) { return self->refreshResultWindowAfterSync(stop); });
     } else {
-      testing::startFlow(*store, [self](std::stop_token stop) { return self->refreshResults(120, false, stop); });
+      testing::startFlow(*store,
+                         [self](std::stop_token stop) { return self->refreshResults(120, false, stop); });
     }
     ASSERT_TRUE(harness.service->waitForHeld("searchImages", 1));
     const testing::ServiceCall stale = harness.service->heldCalls("searchImages")[0];

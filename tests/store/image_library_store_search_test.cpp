@@ -55,9 +55,11 @@ TEST(ImageLibraryStoreSearch, TheQueryFollowsTheFilters) {
     bool deleteCandidate;
   };
   const std::vector<Case> cases = {
-      {"no filter", false, false, std::nullopt, ImageSearchSort::modificationDateDescending, std::nullopt, false},
+      {"no filter", false, false, std::nullopt, ImageSearchSort::modificationDateDescending, std::nullopt,
+       false},
       {"favorites", true, false, "nai-v4", ImageSearchSort::fileNameAscending, true, false},
-      {"delete candidates", false, true, std::nullopt, ImageSearchSort::modificationDateAscending, std::nullopt, true},
+      {"delete candidates", false, true, std::nullopt, ImageSearchSort::modificationDateAscending,
+       std::nullopt, true},
       {"both", true, true, std::nullopt, ImageSearchSort::fileNameDescending, true, true},
   };
   for (const Case& c : cases) {
@@ -94,12 +96,14 @@ TEST(ImageLibraryStoreSearch, TheQueryKeepsExactlyTheRecordsTheReviewPredicateKe
   int number = 0;
   for (const bool favorite : {false, true}) {
     for (const bool deleteCandidate : {false, true}) {
-      for (const bool isMissing : {false, true}) library.push_back(libraryImage(number++, favorite, deleteCandidate, isMissing));
+      for (const bool isMissing : {false, true})
+        library.push_back(libraryImage(number++, favorite, deleteCandidate, isMissing));
     }
   }
   for (const bool onlyFavorites : {false, true}) {
     for (const bool onlyDeleteCandidates : {false, true}) {
-      SCOPED_TRACE(std::string(onlyFavorites ? "favorites" : "all") + (onlyDeleteCandidates ? ", candidates" : ""));
+      SCOPED_TRACE(std::string(onlyFavorites ? "favorites" : "all") +
+                   (onlyDeleteCandidates ? ", candidates" : ""));
       SearchFixture fixture;
       fixture.harness.service->setRecords(library);
       ImageLibraryStore& store = *fixture.store;
@@ -107,12 +111,14 @@ TEST(ImageLibraryStoreSearch, TheQueryKeepsExactlyTheRecordsTheReviewPredicateKe
       FiltersModelTestAccess::setOnlyDeleteCandidates(store.filters(), onlyDeleteCandidates);
       std::vector<std::string> predicted;
       for (const ImageRecord& record : library) {
-        if (store.matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate, record.isMissing)) {
+        if (store.matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
+                                       record.isMissing)) {
           predicted.push_back(record.file.path);
         }
       }
       std::vector<std::string> answered;
-      for (const ImageRecord& record : fixture.harness.service->libraryAnswer(store.makeSearchQuery(100, 0))) {
+      for (const ImageRecord& record :
+           fixture.harness.service->libraryAnswer(store.makeSearchQuery(100, 0))) {
         answered.push_back(record.file.path);
       }
       EXPECT_EQ(answered, predicted);
@@ -130,8 +136,8 @@ TEST(ImageLibraryStoreSearch, AFirstPageShowsTheLimitAndLearnsFromOneMoreWhether
     bool hasMore;
   };
   const std::vector<Case> cases = {
-      {0, 5, 2, 1, true},        {-3, 1, 2, 1, false},      {500, 500, 501, 500, false},
-      {500, 501, 501, 500, true}, {500, 0, 501, 0, false},  {120, 1000, 121, 120, true},
+      {0, 5, 2, 1, true},         {-3, 1, 2, 1, false},    {500, 500, 501, 500, false},
+      {500, 501, 501, 500, true}, {500, 0, 501, 0, false}, {120, 1000, 121, 120, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.limit) + " of " + std::to_string(c.matches));
@@ -273,8 +279,9 @@ TEST(ImageLibraryStoreSearch, ARefreshBeforeTheLiveServiceChangesNothing) {
   SearchFixture fixture(testing::notReadyStoreOptions());
   ImageLibraryStore& store = *fixture.store;
   int signalCount = 0;
-  for (auto signal : {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::backgroundResultRefreshIDChanged,
-                      &ImageLibraryStore::refreshSearchTaskChanged, &ImageLibraryStore::isLoadingNextPageChanged}) {
+  for (auto signal :
+       {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::backgroundResultRefreshIDChanged,
+        &ImageLibraryStore::refreshSearchTaskChanged, &ImageLibraryStore::isLoadingNextPageChanged}) {
     QObject::connect(&store, signal, [&] { ++signalCount; });
   }
   const int epoch = store.resultWindow().loadEpoch();

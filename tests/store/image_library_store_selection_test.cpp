@@ -17,7 +17,9 @@ using testing::OfflineStore;
 using Snapshot = ResultSelection::Snapshot;
 using Direction = ImageLibraryStore::GridMoveDirection;
 
-Snapshot alone(const std::string& path) { return {path, {path}, path}; }
+Snapshot alone(const std::string& path) {
+  return {path, {path}, path};
+}
 const Snapshot kCleared{std::nullopt, {}, std::nullopt};
 
 // Runs one operation on a window of `recordCount` numbered records from a given selection.
@@ -49,33 +51,63 @@ auto extend(const std::string& path) {
 auto move(int offset, bool wrapping) {
   return [offset, wrapping](ImageLibraryStore& store) { store.moveFocus(offset, wrapping); };
 }
-void selectAll(ImageLibraryStore& store) { store.selectAllResults(); }
+void selectAll(ImageLibraryStore& store) {
+  store.selectAllResults();
+}
 
 TEST(ImageLibraryStoreSelection, CommandClickTogglesAndMovesTheFocus) {
   runSelectionCases({
-      {"an unselected tile beside a lone focus", 5, {"/r1", {}, "/r1"}, toggle("/r3"), {"/r3", {"/r1", "/r3"}, "/r3"}},
-      {"the focused tile of a multi-selection", 5, {"/r3", {"/r4", "/r3", "/r2"}, "/r4"}, toggle("/r3"),
+      {"an unselected tile beside a lone focus",
+       5,
+       {"/r1", {}, "/r1"},
+       toggle("/r3"),
+       {"/r3", {"/r1", "/r3"}, "/r3"}},
+      {"the focused tile of a multi-selection",
+       5,
+       {"/r3", {"/r4", "/r3", "/r2"}, "/r4"},
+       toggle("/r3"),
        {"/r2", {"/r2", "/r4"}, "/r2"}},
-      {"another selected tile", 5, {"/r3", {"/r1", "/r3", "/r4"}, "/r1"}, toggle("/r4"),
+      {"another selected tile",
+       5,
+       {"/r3", {"/r1", "/r3", "/r4"}, "/r1"},
+       toggle("/r4"),
        {"/r3", {"/r1", "/r3"}, "/r3"}},
       {"the only selected tile stays", 5, alone("/r2"), toggle("/r2"), alone("/r2")},
-      {"the focus leaves and no loaded tile remains", 5, {"/r2", {"/r2", "/gone"}, "/r2"}, toggle("/r2"),
+      {"the focus leaves and no loaded tile remains",
+       5,
+       {"/r2", {"/r2", "/gone"}, "/r2"},
+       toggle("/r2"),
        {std::nullopt, {"/gone"}, std::nullopt}},
       {"nothing selected", 5, kCleared, toggle("/r2"), alone("/r2")},
-      {"a path that is not loaded is added all the same", 5, {"/r1", {}, "/r1"}, toggle("/gone"),
+      {"a path that is not loaded is added all the same",
+       5,
+       {"/r1", {}, "/r1"},
+       toggle("/gone"),
        {"/gone", {"/r1", "/gone"}, "/gone"}},
   });
 }
 
 TEST(ImageLibraryStoreSelection, ShiftClickSelectsARange) {
   runSelectionCases({
-      {"no anchor and no focus: from the first record", 5, kCleared, extend("/r2"),
+      {"no anchor and no focus: from the first record",
+       5,
+       kCleared,
+       extend("/r2"),
        {"/r2", {"/r0", "/r1", "/r2"}, "/r0"}},
-      {"from the anchor, backwards", 5, {"/r4", {"/r4"}, "/r3"}, extend("/r1"),
+      {"from the anchor, backwards",
+       5,
+       {"/r4", {"/r4"}, "/r3"},
+       extend("/r1"),
        {"/r1", {"/r1", "/r2", "/r3"}, "/r3"}},
-      {"no anchor: from the focus", 5, {"/r1", {}, std::nullopt}, extend("/r3"),
+      {"no anchor: from the focus",
+       5,
+       {"/r1", {}, std::nullopt},
+       extend("/r3"),
        {"/r3", {"/r1", "/r2", "/r3"}, "/r1"}},
-      {"a path that is not loaded changes nothing", 5, {"/r1", {"/r1", "/r2"}, "/r1"}, extend("/gone"),
+      {"a path that is not loaded changes nothing",
+       5,
+       {"/r1", {"/r1", "/r2"}, "/r1"},
+       extend("/gone"),
        {"/r1", {"/r1", "/r2"}, "/r1"}},
       {"a stale anchor: the clicked record alone", 5, {"/r1", {"/r1"}, "/gone"}, extend("/r3"), alone("/r3")},
       {"an empty window clears", 0, {"/r1", {"/r1"}, "/r1"}, extend("/r1"), kCleared},
@@ -122,7 +154,11 @@ TEST(ImageLibraryStoreSelection, MoveFocusWrapsOrClamps) {
       {"-3 wrapping from position 1", 5, alone("/r1"), move(-3, true), alone("/r3")},
       {"+10 clamped", 5, alone("/r1"), move(10, false), alone("/r4")},
       {"-11 wrapping", 5, alone("/r1"), move(-11, true), alone("/r0")},
-      {"the multi-selection is dropped", 5, {"/r1", {"/r0", "/r1", "/r2"}, "/r0"}, move(1, false), alone("/r2")},
+      {"the multi-selection is dropped",
+       5,
+       {"/r1", {"/r0", "/r1", "/r2"}, "/r0"},
+       move(1, false),
+       alone("/r2")},
       {"nothing focused: the first", 5, kCleared, move(3, true), alone("/r0")},
       {"focus not loaded: the first", 5, alone("/gone"), move(3, true), alone("/r0")},
       {"an empty window clears", 0, alone("/gone"), move(1, true), kCleared},
@@ -138,13 +174,14 @@ TEST(ImageLibraryStoreSelection, ArrowKeysStopAtTheGridsEnds) {
     int target;
   };
   const std::vector<Case> cases = {
-      {5, Direction::down, 4, 6}, {1, Direction::down, 4, 5}, {2, Direction::up, 4, 0}, {5, Direction::up, 4, 1},
-      {6, Direction::right, 4, 6}, {3, Direction::right, 4, 4}, {0, Direction::left, 4, 0}, {4, Direction::left, 4, 3},
-      {2, Direction::down, 0, 3}, {2, Direction::up, -2, 1},
+      {5, Direction::down, 4, 6}, {1, Direction::down, 4, 5},  {2, Direction::up, 4, 0},
+      {5, Direction::up, 4, 1},   {6, Direction::right, 4, 6}, {3, Direction::right, 4, 4},
+      {0, Direction::left, 4, 0}, {4, Direction::left, 4, 3},  {2, Direction::down, 0, 3},
+      {2, Direction::up, -2, 1},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE("from " + std::to_string(c.from) + " direction " + std::to_string(static_cast<int>(c.direction)) +
-                 " columns " + std::to_string(c.columns));
+    SCOPED_TRACE("from " + std::to_string(c.from) + " direction " +
+                 std::to_string(static_cast<int>(c.direction)) + " columns " + std::to_string(c.columns));
     OfflineStore f;
     f.load(OfflineStore::numberedPaths(7));
     EXPECT_EQ(f.store.gridTargetIndex(c.from, c.direction, c.columns), c.target);
@@ -185,7 +222,11 @@ TEST(ImageLibraryStoreSelection, ShiftArrowGrowsAndShrinksFromTheClickedRecord) 
 
   const auto right = [](ImageLibraryStore& store) { store.extendSelectionInGrid(Direction::right, 4); };
   runSelectionCases({
-      {"a stale anchor falls back to the focus", 7, {"/r3", {"/r3"}, "/gone"}, right, {"/r4", {"/r3", "/r4"}, "/r3"}},
+      {"a stale anchor falls back to the focus",
+       7,
+       {"/r3", {"/r3"}, "/gone"},
+       right,
+       {"/r4", {"/r3", "/r4"}, "/r3"}},
       {"no loaded focus: the first alone", 7, {"/gone", {"/r3"}, "/r3"}, right, alone("/r0")},
       {"an empty window clears", 0, alone("/r3"), right, kCleared},
   });
@@ -199,11 +240,13 @@ TEST(ImageLibraryStoreSelection, AForwardStepNeedsAPageOnlyPastTheLoadedEnd) {
     bool needsPage;
   };
   const std::vector<Case> cases = {
-      {true, "/r4", 1, true}, {true, "/r3", 1, false}, {true, "/r2", 3, true}, {false, "/r4", 1, false},
-      {true, std::nullopt, 1, false}, {true, "/gone", 1, false}, {true, "/r4", 0, false},
+      {true, "/r4", 1, true},   {true, "/r3", 1, false},        {true, "/r2", 3, true},
+      {false, "/r4", 1, false}, {true, std::nullopt, 1, false}, {true, "/gone", 1, false},
+      {true, "/r4", 0, false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.focus.value_or("no focus") + " + " + std::to_string(c.offset) + (c.hasMore ? " with more" : ""));
+    SCOPED_TRACE(c.focus.value_or("no focus") + " + " + std::to_string(c.offset) +
+                 (c.hasMore ? " with more" : ""));
     OfflineStore f;
     f.load(OfflineStore::numberedPaths(5), c.hasMore);
     f.store.selection().selectSingle(c.focus);
@@ -237,18 +280,23 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
   };
   const auto nothing = [](OfflineStore&, StoreTask<void>&) {};
   const std::vector<Case> cases = {
-      {"inside the loaded records", true, "/r2", "/r2", PageOutcome::appended, nothing, 0, true, alone("/r3")},
+      {"inside the loaded records", true, "/r2", "/r2", PageOutcome::appended, nothing, 0, true,
+       alone("/r3")},
       {"the last loaded record: the page first", true, "/r4", "/r4", PageOutcome::appended, nothing, 1, true,
        alone("/r5")},
-      {"the page failed while more are reported", true, "/r4", "/r4", PageOutcome::failedWithMore, nothing, 1, false,
-       alone("/r4")},
+      {"the page failed while more are reported", true, "/r4", "/r4", PageOutcome::failedWithMore, nothing, 1,
+       false, alone("/r4")},
       {"no page came and the list ended: wraps", true, "/r4", "/r4", PageOutcome::listEnded, nothing, 1, true,
        alone("/r0")},
-      {"the end of a complete list wraps", false, "/r4", "/r4", PageOutcome::appended, nothing, 0, true, alone("/r0")},
-      {"without a from-path", false, "/r1", std::nullopt, PageOutcome::appended, nothing, 0, true, alone("/r2")},
-      {"the user moved on before", true, "/r3", "/r4", PageOutcome::appended, nothing, 0, false, alone("/r3")},
+      {"the end of a complete list wraps", false, "/r4", "/r4", PageOutcome::appended, nothing, 0, true,
+       alone("/r0")},
+      {"without a from-path", false, "/r1", std::nullopt, PageOutcome::appended, nothing, 0, true,
+       alone("/r2")},
+      {"the user moved on before", true, "/r3", "/r4", PageOutcome::appended, nothing, 0, false,
+       alone("/r3")},
       {"the user moved on during the load", true, "/r4", "/r4", PageOutcome::appended,
-       [](OfflineStore& f, StoreTask<void>&) { f.store.selection().selectSingle("/r1"); }, 1, false, alone("/r1")},
+       [](OfflineStore& f, StoreTask<void>&) { f.store.selection().selectSingle("/r1"); }, 1, false,
+       alone("/r1")},
       {"the caller stopped during the load", true, "/r4", "/r4", PageOutcome::appended,
        [](OfflineStore&, StoreTask<void>& step) { step.cancel(); }, 1, false, alone("/r4")},
       {"the window emptied during the load", true, "/r4", std::nullopt, PageOutcome::listEnded,
@@ -273,10 +321,11 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
     StoreTask<void> step;
     bool moved = false;
     // The caller's flow, as the preview overlay keeps one: cancelling it stops the step.
-    step = startStoreTask(f.store.scope(), [&f, &moved, from = c.fromPath](std::stop_token stop) -> QCoro::Task<void> {
-      auto frame = co_await f.store.scope().enter();
-      moved = co_await f.store.advanceFocusLoadingMore(from, stop);
-    });
+    step = startStoreTask(f.store.scope(),
+                          [&f, &moved, from = c.fromPath](std::stop_token stop) -> QCoro::Task<void> {
+                            auto frame = co_await f.store.scope().enter();
+                            moved = co_await f.store.advanceFocusLoadingMore(from, stop);
+                          });
     if (c.loads > 0) {
       ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
       const auto page = f.harness.service->heldCalls("searchImages").front();
@@ -287,7 +336,8 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
           f.harness.service->release(page.id);
           break;
         case PageOutcome::failedWithMore:
-          f.harness.service->fail(page.id, std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "busy")));
+          f.harness.service->fail(
+              page.id, std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "busy")));
           break;
         case PageOutcome::listEnded:
           f.harness.service->releaseWith(page.id, std::vector<ImageRecord>{});
@@ -332,15 +382,23 @@ TEST(ImageLibraryStoreSelection, TheSlideshowOpensClosesAndPauses) {
   const auto togglePlayback = [](ImageLibraryStore& store) { store.toggleSlideshowPlayback(); };
   const std::vector<Case> cases = {
       {"start with nothing focused", 3, kCleared, false, false, start, alone("/r0"), true, true},
-      {"start from the focus", 3, {"/r2", {"/r1", "/r2"}, "/r1"}, false, false, start, {"/r2", {"/r1", "/r2"}, "/r1"},
-       true, true},
+      {"start from the focus",
+       3,
+       {"/r2", {"/r1", "/r2"}, "/r1"},
+       false,
+       false,
+       start,
+       {"/r2", {"/r1", "/r2"}, "/r1"},
+       true,
+       true},
       {"start from an unloaded focus", 3, alone("/gone"), false, false, start, alone("/r0"), true, true},
       {"start while paused plays", 3, alone("/r1"), true, false, start, alone("/r1"), true, true},
       {"start on an empty window closes", 0, alone("/gone"), true, true, start, kCleared, false, false},
       {"dismiss stops playback", 3, alone("/r1"), true, true, dismiss, alone("/r1"), false, false},
       {"pause", 3, alone("/r1"), true, true, togglePlayback, alone("/r1"), true, false},
       {"play", 3, alone("/r1"), true, false, togglePlayback, alone("/r1"), true, true},
-      {"play while closed does nothing", 3, alone("/r1"), false, false, togglePlayback, alone("/r1"), false, false},
+      {"play while closed does nothing", 3, alone("/r1"), false, false, togglePlayback, alone("/r1"), false,
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

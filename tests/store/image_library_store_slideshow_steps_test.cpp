@@ -17,10 +17,14 @@ namespace {
 using testing::OfflineStore;
 using Snapshot = ResultSelection::Snapshot;
 
-Snapshot alone(const std::string& path) { return {path, {path}, path}; }
+Snapshot alone(const std::string& path) {
+  return {path, {path}, path};
+}
 const Snapshot kCleared{std::nullopt, {}, std::nullopt};
 
-std::string r(int number) { return "/r" + std::to_string(number); }
+std::string r(int number) {
+  return "/r" + std::to_string(number);
+}
 
 // The library behind a window of /r0 … /r9: /r0 … /r14, newest first, under a root being registered.
 void fillLibrary(OfflineStore& f) {
@@ -62,21 +66,30 @@ TEST(ImageLibraryStoreSlideshowSteps, AForwardStepLoadsThePageItNeedsAndIsDroppe
   const auto nothing = [](OfflineStore&, StoreTask<void>&) {};
   const std::vector<Case> cases = {
       {"inside the loaded records", true, 10, true, alone(r(2)), Page::none, nothing, alone(r(5)), true},
-      {"a multi-selection gives way to the one focus", true, 10, true, {r(2), {r(1), r(2), r(3)}, r(1)}, Page::none,
-       nothing, alone(r(5)), true},
-      {"past the loaded end: the page first", true, 10, true, alone(r(8)), Page::appended, nothing, alone(r(11)), true},
-      {"past the end of a complete list wraps", true, 10, false, alone(r(8)), Page::none, nothing, alone(r(1)), true},
-      {"the page failed while more are reported", true, 10, true, alone(r(8)), Page::failed, nothing, alone(r(8)),
+      {"a multi-selection gives way to the one focus",
+       true,
+       10,
+       true,
+       {r(2), {r(1), r(2), r(3)}, r(1)},
+       Page::none,
+       nothing,
+       alone(r(5)),
        true},
-      {"the page found the list ended: wraps", true, 10, true, alone(r(8)), Page::listEnded, nothing, alone(r(1)),
-       true},
+      {"past the loaded end: the page first", true, 10, true, alone(r(8)), Page::appended, nothing,
+       alone(r(11)), true},
+      {"past the end of a complete list wraps", true, 10, false, alone(r(8)), Page::none, nothing,
+       alone(r(1)), true},
+      {"the page failed while more are reported", true, 10, true, alone(r(8)), Page::failed, nothing,
+       alone(r(8)), true},
+      {"the page found the list ended: wraps", true, 10, true, alone(r(8)), Page::listEnded, nothing,
+       alone(r(1)), true},
       {"the user stepped back during the load", true, 10, true, alone(r(8)), Page::appended,
        [](OfflineStore& f, StoreTask<void>&) { f.store.showPreviousSlideshowImages(); }, alone(r(5)), true},
       {"the caller stopped during the load", true, 10, true, alone(r(8)), Page::appended,
        [](OfflineStore&, StoreTask<void>& step) { step.cancel(); }, alone(r(8)), true},
       {"the visible count is read again after the load", true, 10, true, alone(r(8)), Page::appended,
-       [](OfflineStore& f, StoreTask<void>&) { f.store.presentation().setSlideshowVisibleCount(5); }, alone(r(13)),
-       true},
+       [](OfflineStore& f, StoreTask<void>&) { f.store.presentation().setSlideshowVisibleCount(5); },
+       alone(r(13)), true},
       {"no focus: the first record", true, 10, true, kCleared, Page::none, nothing, alone(r(0)), true},
       {"the slideshow is closed", false, 10, true, alone(r(8)), Page::none, nothing, alone(r(8)), false},
       {"an empty window closes it", true, 0, true, alone(r(8)), Page::none, nothing, kCleared, false},
@@ -102,7 +115,8 @@ TEST(ImageLibraryStoreSlideshowSteps, AForwardStepLoadsThePageItNeedsAndIsDroppe
           f.harness.service->release(page.id);
           break;
         case Page::failed:
-          f.harness.service->fail(page.id, std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "busy")));
+          f.harness.service->fail(
+              page.id, std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "busy")));
           break;
         case Page::listEnded:
         case Page::none:

@@ -16,8 +16,8 @@ namespace lorvex {
 namespace {
 
 using testing::inOrder;
-using testing::LibraryWorkflowFixture;
 using testing::libraryFailure;
+using testing::LibraryWorkflowFixture;
 using testing::Paths;
 using testing::scanSummary;
 
@@ -29,10 +29,16 @@ struct SyncKind {
   ImageLibraryScanDiagnosticSource source;
 };
 
-const SyncKind kManual{"manual sync", [](ImageLibraryStore& s) { return s.syncRegisteredFolders(); }, "scanLibrary",
-                       {"/a", "/b"}, ImageLibraryScanDiagnosticSource::manualSync};
-const SyncKind kSingle{"folder sync", [](ImageLibraryStore& s) { return s.syncRegisteredFolder("/a"); },
-                       "syncRegisteredFolder", {"/a"}, ImageLibraryScanDiagnosticSource::singleFolderSync};
+const SyncKind kManual{"manual sync",
+                       [](ImageLibraryStore& s) { return s.syncRegisteredFolders(); },
+                       "scanLibrary",
+                       {"/a", "/b"},
+                       ImageLibraryScanDiagnosticSource::manualSync};
+const SyncKind kSingle{"folder sync",
+                       [](ImageLibraryStore& s) { return s.syncRegisteredFolder("/a"); },
+                       "syncRegisteredFolder",
+                       {"/a"},
+                       ImageLibraryScanDiagnosticSource::singleFolderSync};
 
 TEST(LibrarySync, ACompletedScanIsRecordedAndReloadsTheLibraryWithoutTouchingMonitoring) {
   for (const auto& kind : {kManual, kSingle}) {
@@ -40,7 +46,8 @@ TEST(LibrarySync, ACompletedScanIsRecordedAndReloadsTheLibraryWithoutTouchingMon
     LibraryWorkflowFixture f;
     f.answer("restoreFolderAccess", Paths{"/a", "/b"});
     std::uint64_t eventID = 7;
-    f.service().setAnswer("currentFolderEventID", [&](const testing::ServiceCall&) { return std::any(eventID); });
+    f.service().setAnswer("currentFolderEventID",
+                          [&](const testing::ServiceCall&) { return std::any(eventID); });
     auto planner = f.store->backgroundSyncPlanner();
     planner.locallyHandledTrashPaths = {"/a/x.png", "/ab/y.png", "/b/z.png"};
     f.store->setBackgroundSyncPlanner(planner);
@@ -65,7 +72,8 @@ TEST(LibrarySync, ACompletedScanIsRecordedAndReloadsTheLibraryWithoutTouchingMon
     EXPECT_EQ(stored[0].number, 7) << "the position read before the scan, files failed or not";
     EXPECT_EQ(f.store->lastScanSummary(), summary);
     EXPECT_EQ(f.store->lastScanDiagnosticContext(),
-              (ImageLibraryScanDiagnosticContext{kind.source, kind.scannedRoots, std::nullopt, f.harness.clock.now()}));
+              (ImageLibraryScanDiagnosticContext{kind.source, kind.scannedRoots, std::nullopt,
+                                                 f.harness.clock.now()}));
     std::unordered_set<std::string> kept{"/ab/y.png", "/b/z.png"};
     if (kind.scannedRoots.size() == 2) kept.erase("/b/z.png");
     EXPECT_EQ(f.store->backgroundSyncPlanner().locallyHandledTrashPaths, kept);
@@ -92,7 +100,8 @@ TEST(LibrarySync, AFailureShowsItsTextAndKeepsTheLastScan) {
     SCOPED_TRACE(std::string(c.kind->name) + ", " + c.failingCall);
     LibraryWorkflowFixture f;
     f.answer("restoreFolderAccess", Paths{"/a", "/b"});
-    f.service().setRegisteredFolderSummaries({testing::folderSummary("/a", RegisteredFolderAccessState::missing)});
+    f.service().setRegisteredFolderSummaries(
+        {testing::folderSummary("/a", RegisteredFolderAccessState::missing)});
     f.store->setLastScanSummary(previous);
     f.fail(c.failingCall, libraryFailure("folder unavailable"));
 
@@ -111,14 +120,16 @@ TEST(LibrarySync, AFailureShowsItsTextAndKeepsTheLastScan) {
 TEST(LibrarySync, AManualSyncWithNoAvailableFolderReloadsAndRecordsNothing) {
   LibraryWorkflowFixture f;
   f.answer("restoreFolderAccess", Paths{});
-  f.service().setRegisteredFolderSummaries({testing::folderSummary("/a", RegisteredFolderAccessState::missing)});
+  f.service().setRegisteredFolderSummaries(
+      {testing::folderSummary("/a", RegisteredFolderAccessState::missing)});
   const auto previous = scanSummary(1, 1);
   f.store->setLastScanSummary(previous);
 
   auto sync = f.store->syncRegisteredFolders();
   EXPECT_FALSE(f.finish(sync));
 
-  EXPECT_EQ(f.callNames(), (Paths{"restoreFolderAccess", "registeredFolderSummaries", "searchImages", "tagSuggestions"}));
+  EXPECT_EQ(f.callNames(),
+            (Paths{"restoreFolderAccess", "registeredFolderSummaries", "searchImages", "tagSuggestions"}));
   EXPECT_EQ(f.store->registeredFolderSummaries().size(), 1u);
   EXPECT_EQ(f.store->lastScanSummary(), previous);
   EXPECT_FALSE(f.store->errorMessage().has_value());
@@ -131,12 +142,14 @@ TEST(LibrarySync, AnErrorEscapingAWorkflowStillLowersItsFlags) {
     co_await s.registerFolders(folders);
     co_return false;
   };
-  const std::function<QCoro::Task<bool>(ImageLibraryStore&)> workflows[] = {registration, kManual.start, kSingle.start};
+  const std::function<QCoro::Task<bool>(ImageLibraryStore&)> workflows[] = {registration, kManual.start,
+                                                                            kSingle.start};
   for (const auto& start : workflows) {
     LibraryWorkflowFixture f;
     f.answer("restoreFolderAccess", Paths{"/a"});
     // A call that is not expected to fail at all, so no workflow catches its error.
-    f.service().setAnswer("currentFolderEventID", [](const testing::ServiceCall&) -> std::any { throw std::bad_alloc(); });
+    f.service().setAnswer("currentFolderEventID",
+                          [](const testing::ServiceCall&) -> std::any { throw std::bad_alloc(); });
 
     auto workflow = start(*f.store);
     EXPECT_THROW(f.finish(workflow), std::bad_alloc);

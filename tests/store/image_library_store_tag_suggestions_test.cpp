@@ -69,7 +69,8 @@ TEST(ImageLibraryStoreTagSuggestions, OnlyTheNewestLoadApplies) {
     int loadingSignals = 0;
     int errorSignals = 0;
     QObject::connect(store.get(), &ImageLibraryStore::tagSuggestionsChanged, [&] { ++tagSignals; });
-    QObject::connect(store.get(), &ImageLibraryStore::isTagSuggestionLoadingChanged, [&] { ++loadingSignals; });
+    QObject::connect(store.get(), &ImageLibraryStore::isTagSuggestionLoadingChanged,
+                     [&] { ++loadingSignals; });
     QObject::connect(store.get(), &ImageLibraryStore::errorMessageChanged, [&] { ++errorSignals; });
     auto answerOlder = [&] {
       if (row.olderFails) {
@@ -115,10 +116,17 @@ TEST(ImageLibraryStoreTagSuggestions, ConceptsOnlyWhenEnabled) {
     Concepts conceptsAfter;
   };
   const std::vector<Row> rows = {
-      {"on, no text: the whole list, also as the concept list", true, std::nullopt, std::nullopt, 1, all, all},
+      {"on, no text: the whole list, also as the concept list", true, std::nullopt, std::nullopt, 1, all,
+       all},
       {"on, only spaces: read as no text", true, "  \n ", std::nullopt, 1, all, all},
       {"on, text: matching concepts, the concept list kept", true, "  ca t ", "ca t", 1, all, earlier},
-      {"off, no text: no concept search and the concept list emptied", false, std::nullopt, std::nullopt, 0, {}, {}},
+      {"off, no text: no concept search and the concept list emptied",
+       false,
+       std::nullopt,
+       std::nullopt,
+       0,
+       {},
+       {}},
       {"off, text: no concept search, the concept list kept", false, "cat", "cat", 0, {}, earlier},
   };
   for (const auto& row : rows) {
@@ -126,7 +134,9 @@ TEST(ImageLibraryStoreTagSuggestions, ConceptsOnlyWhenEnabled) {
     StoreHarness h;
     auto store = h.makeStore(conceptsEnabled(row.enabled));
     // The same lists whatever the text, so that every row reads what the store did with them.
-    h.service->setAnswer("tagSuggestions", [](const testing::ServiceCall&) { return std::any(Tags{{"cat", 2}}); });
+    h.service->setAnswer("tagSuggestions", [](const testing::ServiceCall&) {
+      return std::any(Tags{{"cat", 2}});
+    });
     h.service->setAnswer("searchTagConcepts", [&all](const testing::ServiceCall&) { return std::any(all); });
     store->concepts().setTagConcepts(earlier);
     auto load = store->loadTagSuggestions(row.text);
@@ -228,7 +238,8 @@ TEST(ImageLibraryStoreTagSuggestions, SuccessClearsOnlyItsOwnFailure) {
   const std::vector<Row> rows = {
       {"its own failure is cleared", true, std::nullopt, std::nullopt},
       {"another flow's failure stays", false, "検索に失敗しました", "検索に失敗しました"},
-      {"a newer failure of another flow stays over its own", true, "検索に失敗しました", "検索に失敗しました"},
+      {"a newer failure of another flow stays over its own", true, "検索に失敗しました",
+       "検索に失敗しました"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

@@ -1,6 +1,8 @@
 // The store's state: what a new store holds, the change-only rule of its setters (and the three
 // fields that signal on every set), the derived undo flag, and the selection and slideshow kept in
 // step with the result window.
+#include "store/image_library_store.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,7 +13,6 @@
 #include "event_loop.h"
 #include "list_stores.h"
 #include "services/unavailable_image_library_service.h"
-#include "store/image_library_store.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
 #include "store_records.h"
 
@@ -47,12 +48,13 @@ struct StoreSetup {
 struct Fixture {
   explicit Fixture(StoreSetup setup = {})
       : service(std::make_shared<UnavailableImageLibraryService>()),
-        store(service, setup.errorMessage, ProductFeatureAvailability{.isTagConceptEnabled = true},
-              std::make_shared<ListExclusionStore>(setup.exclusions),
-              std::make_shared<ListFilterTagStore>(setup.filterTags),
-              std::make_shared<TransientImageLibraryUIPreferenceStore>(setup.preferences), 3'000'000'000,
-              [] { return std::make_shared<UnavailableImageLibraryService>(); }, setup.needsLiveServicePreparation,
-              clock) {
+        store(
+            service, setup.errorMessage, ProductFeatureAvailability{.isTagConceptEnabled = true},
+            std::make_shared<ListExclusionStore>(setup.exclusions),
+            std::make_shared<ListFilterTagStore>(setup.filterTags),
+            std::make_shared<TransientImageLibraryUIPreferenceStore>(setup.preferences), 3'000'000'000,
+            [] { return std::make_shared<UnavailableImageLibraryService>(); },
+            setup.needsLiveServicePreparation, clock) {
     testing::application();
   }
   FakeStoreClock clock;
@@ -68,8 +70,8 @@ struct Observed {
 };
 
 template <typename T>
-Observed<T>& observe(ImageLibraryStore& store, void (ImageLibraryStore::*signal)(),
-                     std::function<T()> read, Observed<T>& into) {
+Observed<T>& observe(ImageLibraryStore& store, void (ImageLibraryStore::*signal)(), std::function<T()> read,
+                     Observed<T>& into) {
   QObject::connect(&store, signal, [&into, read] {
     ++into.count;
     into.seen.push_back(read());
@@ -90,7 +92,8 @@ TEST(ImageLibraryStore, ANewStoreHoldsTheInitialValues) {
   EXPECT_FALSE(s.refreshSearchTask());
   EXPECT_FALSE(s.loadMoreTask());
   EXPECT_FALSE(s.activeLoadMoreTaskID().has_value());
-  EXPECT_EQ(s.activeBackgroundResultRefreshMode(), ImageLibraryStore::BackgroundResultRefreshMode::fullWindow);
+  EXPECT_EQ(s.activeBackgroundResultRefreshMode(),
+            ImageLibraryStore::BackgroundResultRefreshMode::fullWindow);
   EXPECT_EQ(s.lastIndexingResultRefreshAt(), ImageLibraryStore::kDistantPast);
   EXPECT_LT(f.clock.now() - s.lastIndexingResultRefreshAt(), 1e12);
   EXPECT_GT(f.clock.now() - s.lastIndexingResultRefreshAt(), 6e10);
@@ -138,9 +141,11 @@ TEST(ImageLibraryStore, TheInitialiserReadsItsStoresAndArguments) {
     EXPECT_EQ(f.store.characterSuggestionExclusions(), c.setup.exclusions);
     EXPECT_EQ(f.store.errorMessage(), c.setup.errorMessage);
     EXPECT_EQ(f.store.needsLiveServicePreparation(), c.setup.needsLiveServicePreparation);
-    EXPECT_EQ(f.store.presentation().isLibrarySectionExpanded(), c.setup.preferences.isLibrarySectionExpanded);
+    EXPECT_EQ(f.store.presentation().isLibrarySectionExpanded(),
+              c.setup.preferences.isLibrarySectionExpanded);
     EXPECT_EQ(f.store.presentation().slideshowVisibleCount(), c.setup.preferences.slideshowVisibleCount);
-    EXPECT_EQ(f.store.presentation().slideshowIntervalSeconds(), c.setup.preferences.slideshowIntervalSeconds);
+    EXPECT_EQ(f.store.presentation().slideshowIntervalSeconds(),
+              c.setup.preferences.slideshowIntervalSeconds);
   }
 }
 
@@ -154,7 +159,8 @@ void expectChangeOnly(const char* name, void (ImageLibraryStore::*set)(T),
   Fixture f;
   const T initial = get(f.store);
   Observed<T> observed;
-  observe<T>(f.store, signal, [&] { return get(f.store); }, observed);
+  observe<T>(
+      f.store, signal, [&] { return get(f.store); }, observed);
   (f.store.*set)(initial);
   EXPECT_EQ(observed.count, 0) << "an equal value signals nothing";
   (f.store.*set)(first);
@@ -182,22 +188,23 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
   expectChangeOnly<std::optional<int>>("activeLoadMoreTaskID", &S::setActiveLoadMoreTaskID,
                                        &S::activeLoadMoreTaskID, &S::activeLoadMoreTaskIDChanged,
                                        std::optional<int>(0), std::optional<int>(1));
-  expectChangeOnly<int>("loadMoreTaskID", &S::setLoadMoreTaskID, &S::loadMoreTaskID, &S::loadMoreTaskIDChanged, 1,
-                        2);
+  expectChangeOnly<int>("loadMoreTaskID", &S::setLoadMoreTaskID, &S::loadMoreTaskID,
+                        &S::loadMoreTaskIDChanged, 1, 2);
   expectChangeOnly<double>("lastIndexingResultRefreshAt", &S::setLastIndexingResultRefreshAt,
-                           &S::lastIndexingResultRefreshAt, &S::lastIndexingResultRefreshAtChanged, 10.0, 10.5);
+                           &S::lastIndexingResultRefreshAt, &S::lastIndexingResultRefreshAtChanged, 10.0,
+                           10.5);
   expectChangeOnly<std::uint64_t>("monitorRecoveryIntervalNanos", &S::setMonitorRecoveryIntervalNanos,
-                                  &S::monitorRecoveryIntervalNanos, &S::monitorRecoveryIntervalNanosChanged, 1, 2);
+                                  &S::monitorRecoveryIntervalNanos, &S::monitorRecoveryIntervalNanosChanged,
+                                  1, 2);
   expectChangeOnly<Mode>("activeBackgroundResultRefreshMode", &S::setActiveBackgroundResultRefreshMode,
                          &S::activeBackgroundResultRefreshMode, &S::activeBackgroundResultRefreshModeChanged,
                          Mode::leadingPage, Mode::fullWindow);
   expectChangeOnly<std::vector<RegisteredFolderSummary>>(
       "registeredFolderSummaries", &S::setRegisteredFolderSummaries, &S::registeredFolderSummaries,
-      &S::registeredFolderSummariesChanged, {folder("/a", 1)},
-      {folder("/a", 2)});
-  expectChangeOnly<std::optional<ImageTrashSummary>>(
-      "lastTrashSummary", &S::setLastTrashSummary, &S::lastTrashSummary, &S::lastTrashSummaryChanged,
-      ImageTrashSummary{}, ImageTrashSummary{1, {}, {}});
+      &S::registeredFolderSummariesChanged, {folder("/a", 1)}, {folder("/a", 2)});
+  expectChangeOnly<std::optional<ImageTrashSummary>>("lastTrashSummary", &S::setLastTrashSummary,
+                                                     &S::lastTrashSummary, &S::lastTrashSummaryChanged,
+                                                     ImageTrashSummary{}, ImageTrashSummary{1, {}, {}});
   expectChangeOnly<std::optional<ImageLibraryIndexingProgress>>(
       "indexingProgress", &S::setIndexingProgress, &S::indexingProgress, &S::indexingProgressChanged,
       ImageLibraryIndexingProgress{}, indexingProgress(1));
@@ -254,9 +261,9 @@ TEST(ImageLibraryStore, TheUndoFlagFollowsTheStackAndTheTrashing) {
     int flips;
   };
   const Step steps[] = {
-      {Op::push, true, 1},          {Op::push, true, 1},          {Op::startTrashing, false, 2},
-      {Op::startTrashing, false, 2}, {Op::clear, false, 2},         {Op::push, false, 2},
-      {Op::stopTrashing, true, 3},  {Op::stopTrashing, true, 3},  {Op::clear, false, 4},
+      {Op::push, true, 1},           {Op::push, true, 1},         {Op::startTrashing, false, 2},
+      {Op::startTrashing, false, 2}, {Op::clear, false, 2},       {Op::push, false, 2},
+      {Op::stopTrashing, true, 3},   {Op::stopTrashing, true, 3}, {Op::clear, false, 4},
   };
   Fixture f;
   int flips = 0;

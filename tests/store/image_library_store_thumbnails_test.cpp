@@ -13,8 +13,8 @@
 #include "model/library_error.h"
 #include "platform/log.h"
 #include "store/image_library_store.h"
-#include "store_records.h"
 #include "store/support/store_harness.h"
+#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -42,7 +42,8 @@ class SignpostRecorder {
     std::lock_guard lock(mutex_);
     std::vector<std::string> messages;
     for (const auto& record : records_) {
-      if (record.kind == platform::SignpostRecord::Kind::end && record.name == name) messages.push_back(record.message);
+      if (record.kind == platform::SignpostRecord::Kind::end && record.name == name)
+        messages.push_back(record.message);
     }
     return messages;
   }
@@ -77,7 +78,13 @@ TEST(ImageLibraryStoreThumbnails, OnlyAShownRecordWithoutThumbnailIsQueued) {
       {"queueing refused: no message, no generation", "/a.png", false, true, {"/a.png"}, {"failed"}, 0},
       {"already has a thumbnail", "/t.png", false, false, {}, {}, 0},
       {"missing on disk", "/m.png", false, false, {}, {}, 0},
-      {"not in the result window (a delete candidate the Trash review shows)", "/gone.png", false, false, {}, {}, 0},
+      {"not in the result window (a delete candidate the Trash review shows)",
+       "/gone.png",
+       false,
+       false,
+       {},
+       {},
+       0},
       {"before the live service is ready", "/a.png", true, false, {}, {}, 0},
   };
   for (const auto& row : rows) {
@@ -135,7 +142,8 @@ TEST(ImageLibraryStoreThumbnails, ABatchRestartsOnlyWhenItCameBackFull) {
     EXPECT_EQ(first.number, 64);
     if (row.attempted) {
       // One of the new thumbnails is of an image no longer loaded: it changes nothing.
-      h.service->releaseWith(first.id, batch(*row.attempted, {{"/a.png", "/cache/a.jpg"}, {"/x.png", "/cache/x.jpg"}}));
+      h.service->releaseWith(first.id,
+                             batch(*row.attempted, {{"/a.png", "/cache/a.jpg"}, {"/x.png", "/cache/x.jpg"}}));
     } else {
       h.service->fail(first.id, failure("thumbnail store unavailable"));
     }

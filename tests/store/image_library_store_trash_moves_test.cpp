@@ -40,7 +40,8 @@ PathSet pathSet(const std::vector<int>& numbers) {
 // Images 0 … imageCount - 1 under /lib, `candidates` of them marked; the results show the
 // candidates (or the others), the review is open on the candidates, one undo action is kept.
 struct TrashFixture {
-  explicit TrashFixture(const std::vector<int>& candidates, int imageCount = 10, bool resultsShowCandidates = true)
+  explicit TrashFixture(const std::vector<int>& candidates, int imageCount = 10,
+                        bool resultsShowCandidates = true)
       : store(harness.makeStore()) {
     std::vector<ImageRecord> images;
     for (int number = 0; number < imageCount; ++number) {
@@ -55,16 +56,15 @@ struct TrashFixture {
     startFlow(*store, [self](std::stop_token) { return self->presentDeleteCandidateTrashReview(); });
     harness.drainEvents();
     store->setDeleteCandidateUndoStack({DeleteCandidateUndoAction{.records = {{imagePath(0), false, 0}},
-                                                                   .selectedPath = std::nullopt,
-                                                                   .selectedPaths = {},
-                                                                   .selectionAnchorPath = std::nullopt}});
+                                                                  .selectedPath = std::nullopt,
+                                                                  .selectedPaths = {},
+                                                                  .selectionAnchorPath = std::nullopt}});
   }
 
   StartedFlow<bool> move(std::vector<RecordRef> records) {
     ImageLibraryStore* self = store.get();
-    return startValueFlow<bool>(*store, [self, records](std::stop_token) {
-      return self->moveDeleteCandidatesToTrash(records);
-    });
+    return startValueFlow<bool>(
+        *store, [self, records](std::stop_token) { return self->moveDeleteCandidatesToTrash(records); });
   }
   // The result of a move run to its end.
   bool moved(std::vector<RecordRef> records) {
@@ -74,8 +74,8 @@ struct TrashFixture {
   }
   StartedFlow<bool> moveLoaded() {
     ImageLibraryStore* self = store.get();
-    return startValueFlow<bool>(*store,
-                                [self](std::stop_token) { return self->moveLoadedTrashReviewCandidatesToTrash(); });
+    return startValueFlow<bool>(
+        *store, [self](std::stop_token) { return self->moveLoadedTrashReviewCandidatesToTrash(); });
   }
   // The review's loaded records with these numbers, in the order given.
   std::vector<RecordRef> reviewed(const std::vector<int>& numbers) const {
@@ -103,21 +103,29 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
   const auto nothing = [](TrashFixture&) {};
   const std::vector<Case> cases = {
       {"no record is a candidate", nothing,
-       [](TrashFixture&) { return testing::records({imagePath(0), imagePath(1)}); }},
+       [](TrashFixture&) {
+         return testing::records({imagePath(0), imagePath(1)});
+       }},
       {"every candidate is missing", nothing,
        [](TrashFixture&) {
-         return std::vector<RecordRef>{testing::record(testing::RecordSpec{.path = imagePath(2), .deleteCandidate = true, .isMissing = true})};
+         return std::vector<RecordRef>{testing::record(
+             testing::RecordSpec{.path = imagePath(2), .deleteCandidate = true, .isMissing = true})};
        }},
       {"no records", nothing, [](TrashFixture&) { return std::vector<RecordRef>{}; }},
-      {"the review is closed", [](TrashFixture& f) { f.store->presentation().setIsDeleteCandidateTrashReviewPresented(false); },
+      {"the review is closed",
+       [](TrashFixture& f) { f.store->presentation().setIsDeleteCandidateTrashReviewPresented(false); },
        candidates},
-      {"the review is reloading", [](TrashFixture& f) { f.store->trashReviewBrowser().setIsReloading(true); }, candidates},
-      {"the review is loading more", [](TrashFixture& f) { f.store->trashReviewBrowser().setIsLoadingMore(true); },
+      {"the review is reloading", [](TrashFixture& f) { f.store->trashReviewBrowser().setIsReloading(true); },
        candidates},
-      {"the live service is missing", [](TrashFixture& f) { f.store->setNeedsLiveServicePreparation(true); }, candidates},
-      {"the library is being prepared", [](TrashFixture& f) { f.store->setIsPreparingLibrary(true); }, candidates},
+      {"the review is loading more",
+       [](TrashFixture& f) { f.store->trashReviewBrowser().setIsLoadingMore(true); }, candidates},
+      {"the live service is missing", [](TrashFixture& f) { f.store->setNeedsLiveServicePreparation(true); },
+       candidates},
+      {"the library is being prepared", [](TrashFixture& f) { f.store->setIsPreparingLibrary(true); },
+       candidates},
       {"indexing", [](TrashFixture& f) { f.store->setIsIndexing(true); }, candidates},
-      {"another move runs", [](TrashFixture& f) { f.store->setIsTrashingDeleteCandidates(true); }, candidates},
+      {"another move runs", [](TrashFixture& f) { f.store->setIsTrashingDeleteCandidates(true); },
+       candidates},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -147,7 +155,7 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
   struct Case {
     const char* name;
     std::vector<RecordRef> (*records)(TrashFixture&);
-    std::vector<int> requested;  // the paths the library is asked to move
+    std::vector<int> requested;               // the paths the library is asked to move
     std::optional<ImageTrashSummary> answer;  // nothing: the library refuses with "refused"
     bool result;
     std::vector<int> left;  // in the results and in the review
@@ -162,11 +170,13 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
   const std::string fixed(ImageLibraryStore::kTrashFailureMessage);
   const ImageTrashSummary allMoved{4, all, {}};
   // 3 was moved but its bookkeeping failed: listed in both, not offered again.
-  const ImageTrashSummary partly{4,
-                                 paths({2, 3}),
-                                 {{imagePath(3), "index", ImageTrashFailureReason::underlyingError, std::nullopt},
-                                  {imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}};
-  const ImageTrashSummary noneMoved{4, {}, {{imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}};
+  const ImageTrashSummary partly{
+      4,
+      paths({2, 3}),
+      {{imagePath(3), "index", ImageTrashFailureReason::underlyingError, std::nullopt},
+       {imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}};
+  const ImageTrashSummary noneMoved{
+      4, {}, {{imagePath(5), changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}};
   const ImageTrashSummary nothing{4, {}, {}};
   const auto refusal = [](const std::vector<std::string>& requested) {
     ImageTrashSummary summary{static_cast<std::int64_t>(requested.size()), {}, {}};
@@ -181,9 +191,38 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
       {"all moved", loaded, {2, 3, 5, 7}, allMoved, true, {}, {}, 0, 1, std::nullopt, allMoved},
       {"some moved, some failed", loaded, {2, 3, 5, 7}, partly, false, {5, 7}, {5}, 0, 1, fixed, partly},
       {"only failures", loaded, {2, 3, 5, 7}, noneMoved, false, {2, 3, 5, 7}, {5}, 1, 0, fixed, noneMoved},
-      {"nothing moved, nothing failed", loaded, {2, 3, 5, 7}, nothing, true, {2, 3, 5, 7}, {2}, 1, 0, std::nullopt, nothing},
-      {"the library refused", loaded, {2, 3, 5, 7}, std::nullopt, false, {2, 3, 5, 7}, {2, 3, 5, 7}, 1, 0, "refused", refusal(all)},
-      {"the library refused repeated records", twice, {3, 2}, std::nullopt, false, {2, 3, 5, 7}, {2, 3}, 1, 0, "refused",
+      {"nothing moved, nothing failed",
+       loaded,
+       {2, 3, 5, 7},
+       nothing,
+       true,
+       {2, 3, 5, 7},
+       {2},
+       1,
+       0,
+       std::nullopt,
+       nothing},
+      {"the library refused",
+       loaded,
+       {2, 3, 5, 7},
+       std::nullopt,
+       false,
+       {2, 3, 5, 7},
+       {2, 3, 5, 7},
+       1,
+       0,
+       "refused",
+       refusal(all)},
+      {"the library refused repeated records",
+       twice,
+       {3, 2},
+       std::nullopt,
+       false,
+       {2, 3, 5, 7},
+       {2, 3},
+       1,
+       0,
+       "refused",
        refusal(paths({3, 2}))},
   };
   for (const auto& c : cases) {
@@ -257,7 +296,8 @@ TEST(ImageLibraryStoreTrashMoves, OnlyARunningMonitorIsToldToIgnoreTheTrashedFil
     planner.locallyHandledTrashPaths = {"/earlier.png"};
     f.store->setBackgroundSyncPlanner(planner);
     int plannerSignals = 0;
-    QObject::connect(f.store.get(), &ImageLibraryStore::backgroundSyncPlannerChanged, [&] { ++plannerSignals; });
+    QObject::connect(f.store.get(), &ImageLibraryStore::backgroundSyncPlannerChanged,
+                     [&] { ++plannerSignals; });
     const StartedFlow<bool> move = f.moveLoaded();
     f.harness.drainEvents();
     ASSERT_TRUE(move.result());
@@ -290,7 +330,8 @@ TEST(ImageLibraryStoreTrashMoves, AReviewEmptiedByAFullMoveLoadsItsNextCandidate
       f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
         ImageTrashSummary summary{static_cast<std::int64_t>(call.paths.size()), call.paths, {}};
         summary.trashedPaths.pop_back();
-        summary.failures.push_back({call.paths.back(), "busy", ImageTrashFailureReason::underlyingError, std::nullopt});
+        summary.failures.push_back(
+            {call.paths.back(), "busy", ImageTrashFailureReason::underlyingError, std::nullopt});
         return std::any(summary);
       });
     }
@@ -344,7 +385,9 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
   const auto retryAfterAReload = [](TrashFixture& f) {
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
       return std::any(ImageTrashSummary{
-          1, {}, {{call.paths[0], "changed", ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}});
+          1,
+          {},
+          {{call.paths[0], "changed", ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}});
     });
     EXPECT_FALSE(f.moved(f.reviewed({3})));
     startFlow(*f.store,
@@ -436,7 +479,8 @@ TEST(ImageLibraryStoreTrashMoves, ASearchTheMoveStoppedRunsAgainAndItsLateAnswer
   EXPECT_EQ(again.query->limit, stale.query->limit);
   EXPECT_EQ(again.query->offset, 0);
   // The late answer of the stopped search still holds the trashed record.
-  service.releaseWith(stale.id, std::vector<ImageRecord>{libraryImage(2, false, true), libraryImage(3, false, true)});
+  service.releaseWith(stale.id,
+                      std::vector<ImageRecord>{libraryImage(2, false, true), libraryImage(3, false, true)});
   f.harness.drainEvents();
   EXPECT_EQ(pathsOf(f.store->resultWindow().records()), paths({3, 5}));
   service.release(again.id);

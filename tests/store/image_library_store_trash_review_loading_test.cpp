@@ -30,7 +30,8 @@ using testing::startValueFlow;
 // Images first .. first + count - 1, each a delete candidate.
 std::vector<ImageRecord> candidates(int first, int count) {
   std::vector<ImageRecord> images;
-  for (int number = first; number < first + count; ++number) images.push_back(libraryImage(number, false, true));
+  for (int number = first; number < first + count; ++number)
+    images.push_back(libraryImage(number, false, true));
   return images;
 }
 
@@ -51,12 +52,14 @@ struct ReviewFixture {
   }
   StoreTask<void> tileShown(std::optional<std::string> path) {
     ImageLibraryStore* self = store.get();
-    return startFlow(*store,
-                     [self, path](std::stop_token) { return self->loadMoreDeleteCandidateTrashReviewIfNeeded(path); });
+    return startFlow(*store, [self, path](std::stop_token) {
+      return self->loadMoreDeleteCandidateTrashReviewIfNeeded(path);
+    });
   }
   StartedFlow<bool> loadMore() {
     ImageLibraryStore* self = store.get();
-    return startValueFlow<bool>(*store, [self](std::stop_token) { return self->loadMoreDeleteCandidateTrashReview(); });
+    return startValueFlow<bool>(
+        *store, [self](std::stop_token) { return self->loadMoreDeleteCandidateTrashReview(); });
   }
   // Opens the review and lets its first page arrive.
   void open() {
@@ -70,7 +73,8 @@ struct ReviewFixture {
   }
   const TrashCandidateBrowser& browser() const { return store->trashReviewBrowser(); }
   bool idle() const {
-    return !browser().isReloading() && !browser().isLoadingMore() && !store->deleteCandidateTrashReviewLoadMoreTask();
+    return !browser().isReloading() && !browser().isLoadingMore() &&
+           !store->deleteCandidateTrashReviewLoadMoreTask();
   }
 
   testing::StoreHarness harness;
@@ -97,7 +101,8 @@ TEST(ImageLibraryStoreTrashReviewLoading, TheQueryIgnoresTheResultFiltersButFoll
   const auto calls = f.harness.service->calls("searchImages");
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(*calls[0].query, expected);
-  EXPECT_EQ(pathsOf(f.browser().records()), (std::vector<std::string>{imagePath(2), imagePath(1), imagePath(0)}));
+  EXPECT_EQ(pathsOf(f.browser().records()),
+            (std::vector<std::string>{imagePath(2), imagePath(1), imagePath(0)}));
 
   // No registered folder at all: nothing is listed, rather than every candidate of the library.
   ReviewFixture none(3);
@@ -161,7 +166,8 @@ TEST(ImageLibraryStoreTrashReviewLoading, ATileNearTheLoadedEndLoadsTheNextPage)
     ReviewFixture f(c.candidates);
     f.open();
     if (c.keepLoaded > 0) {
-      std::vector<RecordRef> kept(f.browser().records().begin(), f.browser().records().begin() + c.keepLoaded);
+      std::vector<RecordRef> kept(f.browser().records().begin(),
+                                  f.browser().records().begin() + c.keepLoaded);
       f.store->trashReviewBrowser().setRecords(kept);
     }
     f.tileShown(c.tile);
@@ -184,7 +190,8 @@ TEST(ImageLibraryStoreTrashReviewLoading, OnlyRecordsStillTrashableAreListedAndC
   const std::vector<Case> cases = {
       {"501 candidates", [](ImageRecord&) {}, 500, true},
       {"one came back missing", [](ImageRecord& record) { record.isMissing = true; }, 500, false},
-      {"one is no longer marked", [](ImageRecord& record) { record.reviewState.deleteCandidate = false; }, 500, false},
+      {"one is no longer marked", [](ImageRecord& record) { record.reviewState.deleteCandidate = false; },
+       500, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -266,7 +273,8 @@ TEST(ImageLibraryStoreTrashReviewLoading, FailuresKeepTheListAndShowTheirText) {
     f.harness.service->hold("searchImages");
     c.reload ? f.reload() : f.tileShown(std::nullopt);
     ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
-    f.harness.service->fail(f.harness.service->heldCalls("searchImages").front().id, libraryFailure("disk gone"));
+    f.harness.service->fail(f.harness.service->heldCalls("searchImages").front().id,
+                            libraryFailure("disk gone"));
     f.harness.drainEvents();
     EXPECT_EQ(f.store->errorMessage(), "disk gone");
     EXPECT_EQ(pathsOf(f.browser().records()), imagePaths(0, 500));

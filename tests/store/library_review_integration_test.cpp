@@ -33,13 +33,15 @@ Listing listing(const std::vector<ImageRecord>& records) {
 
 Listing windowListing(const ImageLibraryStore& store) {
   Listing result;
-  for (const RecordRef& record : store.resultWindow().records()) result.emplace_back(record->file.path, record->reviewState);
+  for (const RecordRef& record : store.resultWindow().records())
+    result.emplace_back(record->file.path, record->reviewState);
   return result;
 }
 
 // What a new search under the store's filters finds now.
 Listing freshSearch(ImageLibraryStore& store) {
-  return listing(store.service()->searchImages(store.makeSearchQuery(ImageLibraryStore::kFirstPageLimit + 1, 0), {}));
+  return listing(
+      store.service()->searchImages(store.makeSearchQuery(ImageLibraryStore::kFirstPageLimit + 1, 0), {}));
 }
 
 class LibraryReviewIntegrationTest : public testing::RealPicturesTest {
@@ -60,8 +62,9 @@ class LibraryReviewIntegrationTest : public testing::RealPicturesTest {
 TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFreshSearch) {
   store_ = makeLibraryStoreInFolder(root_ / "library");
   store_->startLaunchWorkflow();
-  ASSERT_TRUE(waitUntil([&] { return !store_->launchWorkflowTask() && !store_->needsLiveServicePreparation(); },
-                        std::chrono::seconds(30)));
+  ASSERT_TRUE(
+      waitUntil([&] { return !store_->launchWorkflowTask() && !store_->needsLiveServicePreparation(); },
+                std::chrono::seconds(30)));
   auto registration = store_->registerFolders({pictures_.string()});
   ASSERT_TRUE(waitUntil([&] { return registration.isReady(); }, std::chrono::seconds(60)));
   store_->stopBackgroundLibrarySync();
@@ -82,7 +85,8 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
     bool favorites;
     bool deleteCandidates;
   };
-  for (const Filters filters : {Filters{false, false}, Filters{true, false}, Filters{false, true}, Filters{true, true}}) {
+  for (const Filters filters :
+       {Filters{false, false}, Filters{true, false}, Filters{false, true}, Filters{true, true}}) {
     SCOPED_TRACE("favorites " + std::to_string(filters.favorites) + ", delete candidates " +
                  std::to_string(filters.deleteCandidates));
     FiltersModelTestAccess::setOnlyFavorites(store_->filters(), filters.favorites);

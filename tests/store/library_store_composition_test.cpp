@@ -44,7 +44,9 @@ class LibraryStoreCompositionTest : public ::testing::Test {
 
   std::filesystem::path settingsFolder() const { return folder_.path() / "config" / "Lorvex"; }
   std::filesystem::path libraryFolder() const { return folder_.path() / "data" / "Lorvex"; }
-  std::filesystem::path runFolder(const std::string& runID) const { return libraryFolder() / "UITests" / runID; }
+  std::filesystem::path runFolder(const std::string& runID) const {
+    return libraryFolder() / "UITests" / runID;
+  }
 
   // Stores in a suite what the store reads at construction.
   void writeSuite(const std::filesystem::path& folder, const std::string& suite, const Strings& filterTags,
@@ -67,8 +69,9 @@ class LibraryStoreCompositionTest : public ::testing::Test {
     testing::PNGImageSpec spec;
     spec.width = 8;
     spec.height = 8;
-    spec.textChunks = {{"parameters", "a red fox\nNegative prompt: blurry\nSteps: 20, Sampler: Euler a, "
-                                      "CFG scale: 7, Seed: 1, Size: 8x8"}};
+    spec.textChunks = {{"parameters",
+                        "a red fox\nNegative prompt: blurry\nSteps: 20, Sampler: Euler a, "
+                        "CFG scale: 7, Seed: 1, Size: 8x8"}};
     return folder_.writeFile(relative, testing::encodePNGImage(spec));
   }
 
@@ -135,8 +138,8 @@ TEST_F(LibraryStoreCompositionTest, EachCompositionReadsAndWritesItsOwnSuiteAndO
        "app.lorvex.Lorvex"},
       {"ui-testing run", [&] { return makeLibraryStore("run-1", false, runtime_); }, settingsFolder(),
        "app.lorvex.UITests.run-1"},
-      {"library in a folder", [&] { return makeLibraryStoreInFolder(ownFolder, "tool-suite", runtime_); }, ownFolder,
-       "tool-suite"},
+      {"library in a folder", [&] { return makeLibraryStoreInFolder(ownFolder, "tool-suite", runtime_); },
+       ownFolder, "tool-suite"},
   };
   // Every suite holds values of its own, so a store that read another suite shows it.
   for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -218,7 +221,8 @@ TEST_F(LibraryStoreCompositionTest, ARunFolderThatCannotBeMadeLeavesTheStoreUnav
   };
   const std::vector<Case> cases{
       {false, "Unable to create folder " + (libraryFolder() / "UITests").string() + ": Not a directory"},
-      {true, "Unable to open the UI-testing folder " + (libraryFolder() / "UITests").string() + ": Not a directory"},
+      {true, "Unable to open the UI-testing folder " + (libraryFolder() / "UITests").string() +
+                 ": Not a directory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.resets ? "reset" : "no reset");
@@ -264,7 +268,8 @@ TEST_F(LibraryStoreCompositionTest, TheFactoryBuildsAWorkingLibraryInTheComposed
        settingsFolder() / "app.lorvex.Lorvex.json"},
       {"ui-testing run", [&] { return makeLibraryStore("run-3", true, runtime_); }, runFolder("run-3"),
        settingsFolder() / "app.lorvex.UITests.run-3.json"},
-      {"library in a folder", [&] { return makeLibraryStoreInFolder(ownFolder, kFolderLibrarySettingsSuiteName, runtime_); },
+      {"library in a folder",
+       [&] { return makeLibraryStoreInFolder(ownFolder, kFolderLibrarySettingsSuiteName, runtime_); },
        ownFolder, ownFolder / "lorvex-library.json"},
   };
   const std::string image = writeImage("photos/fox.png");
@@ -272,7 +277,8 @@ TEST_F(LibraryStoreCompositionTest, TheFactoryBuildsAWorkingLibraryInTheComposed
     SCOPED_TRACE(c.name);
     std::unique_ptr<ImageLibraryStore> store = c.compose();
     std::exception_ptr failure;
-    std::shared_ptr<ImageLibraryServicing> service = runFactoryOnAnotherThread(store->liveServiceFactory(), failure);
+    std::shared_ptr<ImageLibraryServicing> service =
+        runFactoryOnAnotherThread(store->liveServiceFactory(), failure);
     ASSERT_EQ(failure, nullptr);
     ASSERT_NE(service, nullptr);
     EXPECT_TRUE(std::filesystem::is_regular_file(c.expectedLibrary / kLibraryDatabaseFileName));
@@ -308,14 +314,12 @@ TEST_F(LibraryStoreCompositionTest, AFolderTheFactoryCannotCreateMakesItThrow) {
       {"library in a folder",
        [&] { return makeLibraryStoreInFolder(folder_.path() / "blocked" / "library", "suite", runtime_); },
        [] {}},
-      {"ui-testing run",
-       [&] { return makeLibraryStore("run-4", false, runtime_); },
+      {"ui-testing run", [&] { return makeLibraryStore("run-4", false, runtime_); },
        [&] {
          std::filesystem::remove_all(runFolder("run-4"));
          folder_.writeFile("data/Lorvex/UITests/run-4", "a file");
        }},
-      {"standard",
-       [&] { return makeLibraryStore(std::nullopt, false, runtime_); },
+      {"standard", [&] { return makeLibraryStore(std::nullopt, false, runtime_); },
        [&] {
          std::filesystem::remove_all(folder_.path() / "data");
          folder_.writeFile("data", "a file");

@@ -46,7 +46,8 @@ TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
   const auto indexed = store->lastScanSummary()->indexedImageCount;
   EXPECT_GT(indexed, 0);
   EXPECT_EQ(static_cast<std::int64_t>(store->resultWindow().records().size()), indexed);
-  EXPECT_TRUE(windowHolds(*store, fs::canonical(firstCopy_).string()) || windowHolds(*store, firstCopy_.string()));
+  EXPECT_TRUE(windowHolds(*store, fs::canonical(firstCopy_).string()) ||
+              windowHolds(*store, firstCopy_.string()));
   ASSERT_EQ(store->registeredFolderSummaries().size(), 1u);
 
   // Written through a temporary name and renamed, as a generator saves its output.
@@ -54,8 +55,9 @@ TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
   fs::copy_file(firstCopy_, pictures_ / ".written-later.png.part");
   fs::rename(pictures_ / ".written-later.png.part", written);
   const auto canonical = fs::canonical(written).string();
-  EXPECT_TRUE(waitUntil([&] { return windowHolds(*store, canonical) || windowHolds(*store, written.string()); },
-                        std::chrono::seconds(15)))
+  EXPECT_TRUE(
+      waitUntil([&] { return windowHolds(*store, canonical) || windowHolds(*store, written.string()); },
+                std::chrono::seconds(15)))
       << "the written file never reached the results";
   EXPECT_FALSE(store->errorMessage().has_value());
   store->stopBackgroundLibrarySync();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <qcoro/qcorotask.h>
 
 #include <algorithm>
 #include <any>
@@ -14,8 +15,6 @@
 #include <string>
 #include <type_traits>
 #include <vector>
-
-#include <qcoro/qcorotask.h>
 
 #include "event_loop.h"
 #include "model/library_error.h"
@@ -30,7 +29,8 @@ struct LibraryWorkflowFixture {
   LibraryWorkflowFixture() {
     // Monitoring restarts after the folder set changed; with a position to start from it starts
     // and clears the error message, as it does in the application.
-    answer("folderEventCheckpoint", std::optional<RegisteredFolderEventCheckpoint>(RegisteredFolderEventCheckpoint{}));
+    answer("folderEventCheckpoint",
+           std::optional<RegisteredFolderEventCheckpoint>(RegisteredFolderEventCheckpoint{}));
   }
 
   ScriptedImageLibraryService& service() { return *harness.service; }
@@ -102,8 +102,8 @@ inline ::testing::AssertionResult inOrder(const Paths& calls, const Paths& names
   return ::testing::AssertionSuccess();
 }
 
-inline RegisteredFolderSummary folderSummary(std::string path,
-                                             RegisteredFolderAccessState state = RegisteredFolderAccessState::available) {
+inline RegisteredFolderSummary folderSummary(
+    std::string path, RegisteredFolderAccessState state = RegisteredFolderAccessState::available) {
   RegisteredFolderSummary summary;
   summary.displayName = path.substr(path.rfind('/') + 1);
   summary.path = std::move(path);
@@ -115,10 +115,14 @@ inline std::exception_ptr libraryFailure(const std::string& text) {
   return std::make_exception_ptr(LibraryError(LibraryError::Kind::database, text));
 }
 
-inline ImageLibraryScanSummary scanSummary(std::int64_t scanned, std::int64_t indexed, Paths failedPaths = {}) {
-  ImageLibraryScanSummary summary{.scannedFileCount = scanned, .indexedImageCount = indexed,
-                                  .failedFileCount = static_cast<std::int64_t>(failedPaths.size()), .failures = {}};
-  for (auto& path : failedPaths) summary.failures.push_back(ImageLibraryScanFailure::classified(std::move(path), "unreadable"));
+inline ImageLibraryScanSummary scanSummary(std::int64_t scanned, std::int64_t indexed,
+                                           Paths failedPaths = {}) {
+  ImageLibraryScanSummary summary{.scannedFileCount = scanned,
+                                  .indexedImageCount = indexed,
+                                  .failedFileCount = static_cast<std::int64_t>(failedPaths.size()),
+                                  .failures = {}};
+  for (auto& path : failedPaths)
+    summary.failures.push_back(ImageLibraryScanFailure::classified(std::move(path), "unreadable"));
   return summary;
 }
 

@@ -22,7 +22,8 @@ class ListFilterTagStore final : public FilterTagPersisting {
 
 class ListExclusionStore final : public CharacterSuggestionExclusionPersisting {
  public:
-  explicit ListExclusionStore(std::vector<std::string> exclusions = {}) : exclusions_(std::move(exclusions)) {}
+  explicit ListExclusionStore(std::vector<std::string> exclusions = {})
+      : exclusions_(std::move(exclusions)) {}
   std::vector<std::string> loadExclusions() const override { return exclusions_; }
   void saveExclusions(const std::vector<std::string>& exclusions) override { exclusions_ = exclusions; }
 

@@ -20,8 +20,7 @@ struct OfflineStoreSetup {
 
 struct OfflineStore {
   explicit OfflineStore(OfflineStoreSetup setup = {})
-      : storeObject(harness.makeStore(options(setup))), store(*storeObject),
-        clock(harness.clock) {
+      : storeObject(harness.makeStore(options(setup))), store(*storeObject), clock(harness.clock) {
     application();
   }
 

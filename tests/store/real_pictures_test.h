@@ -41,7 +41,8 @@ class RealPicturesTest : public ::testing::Test {
     int copied = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(fixtures)) {
       if (!entry.is_regular_file() || entry.path().extension() != ".png") continue;
-      const std::filesystem::path copy = pictures_ / (std::to_string(copied++) + "-" + entry.path().filename().string());
+      const std::filesystem::path copy =
+          pictures_ / (std::to_string(copied++) + "-" + entry.path().filename().string());
       std::filesystem::copy_file(entry.path(), copy);
       if (firstCopy_.empty()) firstCopy_ = copy;
     }

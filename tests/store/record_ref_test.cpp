@@ -1,12 +1,13 @@
 // Record equality: pointer first, then value, for single records and for long lists compared in
 // chunks by several threads.
+#include "store/record_ref.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "store/event_loop.h"
-#include "store/record_ref.h"
 #include "store/store_records.h"
 
 namespace lorvex {

@@ -1,12 +1,13 @@
 // The selection by path: effective selection, single selection, and reconciling with new records,
 // with the heard each step sends.
+#include "store/result_selection.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "store/result_selection.h"
 #include "store/search_result_window.h"
 #include "store/store_records.h"
 
@@ -81,24 +82,82 @@ TEST(ResultSelection, ReconcileWithNewRecords) {
     Signals heard;
   };
   const Case cases[] = {
-      {"empty list clears", {"a", {"a", "b"}, "b"}, {}, 0, std::nullopt, {std::nullopt, {}, std::nullopt}, {1, 1, 1}},
-      {"empty list with nothing selected", {std::nullopt, {}, std::nullopt}, {}, 3, std::nullopt,
-       {std::nullopt, {}, std::nullopt}, {0, 0, 0}},
-      {"focus survives, gone paths dropped, anchor kept", {"b", {"a", "b", "c"}, "c"}, {"b", "c", "d"}, 0, false,
-       {"b", {"b", "c"}, "c"}, {0, 1, 0}},
-      {"focus survives, anchor gone moves to the focus", {"b", {"a", "b"}, "a"}, {"b", "c"}, 0, false,
-       {"b", {"b"}, "b"}, {0, 1, 1}},
-      {"focus survives alone without a selection", {"b", {}, std::nullopt}, {"a", "b"}, 0, false,
-       {"b", {"b"}, "b"}, {0, 1, 1}},
-      {"focus gone: first survivor in list order", {"x", {"x", "c", "a"}, "x"}, {"b", "c", "a"}, 0, true,
-       {"c", {"c", "a"}, "c"}, {1, 1, 1}},
-      {"selection without the focus counts as a lost focus", {"a", {"c", "b"}, "a"}, {"a", "b", "c"}, 0, true,
-       {"b", {"b", "c"}, "b"}, {1, 0, 1}},
-      {"nothing survives: fallback index", {"x", {"x"}, "x"}, {"a", "b", "c"}, 1, true, {"b", {"b"}, "b"}, {1, 1, 1}},
-      {"negative fallback: first", {"x", {"x"}, "x"}, {"a", "b", "c"}, -5, true, {"a", {"a"}, "a"}, {1, 1, 1}},
-      {"fallback one past the end: last", {std::nullopt, {}, std::nullopt}, {"a", "b", "c"}, 3, true,
-       {"c", {"c"}, "c"}, {1, 1, 1}},
-      {"nothing changes: nobody hears", {"a", {"a", "b"}, "b"}, {"a", "b", "c"}, 0, false, {"a", {"a", "b"}, "b"},
+      {"empty list clears",
+       {"a", {"a", "b"}, "b"},
+       {},
+       0,
+       std::nullopt,
+       {std::nullopt, {}, std::nullopt},
+       {1, 1, 1}},
+      {"empty list with nothing selected",
+       {std::nullopt, {}, std::nullopt},
+       {},
+       3,
+       std::nullopt,
+       {std::nullopt, {}, std::nullopt},
+       {0, 0, 0}},
+      {"focus survives, gone paths dropped, anchor kept",
+       {"b", {"a", "b", "c"}, "c"},
+       {"b", "c", "d"},
+       0,
+       false,
+       {"b", {"b", "c"}, "c"},
+       {0, 1, 0}},
+      {"focus survives, anchor gone moves to the focus",
+       {"b", {"a", "b"}, "a"},
+       {"b", "c"},
+       0,
+       false,
+       {"b", {"b"}, "b"},
+       {0, 1, 1}},
+      {"focus survives alone without a selection",
+       {"b", {}, std::nullopt},
+       {"a", "b"},
+       0,
+       false,
+       {"b", {"b"}, "b"},
+       {0, 1, 1}},
+      {"focus gone: first survivor in list order",
+       {"x", {"x", "c", "a"}, "x"},
+       {"b", "c", "a"},
+       0,
+       true,
+       {"c", {"c", "a"}, "c"},
+       {1, 1, 1}},
+      {"selection without the focus counts as a lost focus",
+       {"a", {"c", "b"}, "a"},
+       {"a", "b", "c"},
+       0,
+       true,
+       {"b", {"b", "c"}, "b"},
+       {1, 0, 1}},
+      {"nothing survives: fallback index",
+       {"x", {"x"}, "x"},
+       {"a", "b", "c"},
+       1,
+       true,
+       {"b", {"b"}, "b"},
+       {1, 1, 1}},
+      {"negative fallback: first",
+       {"x", {"x"}, "x"},
+       {"a", "b", "c"},
+       -5,
+       true,
+       {"a", {"a"}, "a"},
+       {1, 1, 1}},
+      {"fallback one past the end: last",
+       {std::nullopt, {}, std::nullopt},
+       {"a", "b", "c"},
+       3,
+       true,
+       {"c", {"c"}, "c"},
+       {1, 1, 1}},
+      {"nothing changes: nobody hears",
+       {"a", {"a", "b"}, "b"},
+       {"a", "b", "c"},
+       0,
+       false,
+       {"a", {"a", "b"}, "b"},
        {0, 0, 0}},
   };
   for (const auto& c : cases) {
@@ -116,8 +175,9 @@ TEST(ResultSelection, ReconcileFollowsTheWindowAcrossItsChanges) {
   SearchResultWindow window;
   ResultSelection selection;
   std::vector<std::optional<bool>> results;
-  window.setRecordsChangedHandler(
-      [&](const auto& change) { results.push_back(selection.reconcile(window, change.fallbackSelectionIndex)); });
+  window.setRecordsChangedHandler([&](const auto& change) {
+    results.push_back(selection.reconcile(window, change.fallbackSelectionIndex));
+  });
   window.replaceRecords(records({"a", "b", "c", "d"}), true, 0);
   selection.selectSingle("c");
   window.appendPage(records({"e", "f"}), false, window.currentLoadTicket());

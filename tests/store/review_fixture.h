@@ -7,15 +7,15 @@
 
 #include <any>
 #include <exception>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
 
 #include "search_flows.h"
-#include "store_records.h"
 #include "store/support/store_harness.h"
+#include "store_records.h"
 
 namespace lorvex::testing {
 
@@ -23,7 +23,8 @@ struct ReviewFixture {
   // The library holds `library`; the window holds those of its images listed in `loaded`, in
   // that order (all of them when `loaded` is empty), put there directly rather than searched for,
   // so that a test may load marks the filters would not let a search show.
-  explicit ReviewFixture(std::vector<ImageRecord> library, std::vector<int> loaded = {}, StoreOptions options = {})
+  explicit ReviewFixture(std::vector<ImageRecord> library, std::vector<int> loaded = {},
+                         StoreOptions options = {})
       : store(harness.makeStore(std::move(options))) {
     store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
     harness.service->setRecords(library);
@@ -65,7 +66,8 @@ struct ReviewFixture {
 
   std::vector<int> windowNumbers() const {
     std::vector<int> numbers;
-    for (const RecordRef& record : store->resultWindow().records()) numbers.push_back(numberOf(record->file.path));
+    for (const RecordRef& record : store->resultWindow().records())
+      numbers.push_back(numberOf(record->file.path));
     return numbers;
   }
 
@@ -80,7 +82,8 @@ struct ReviewFixture {
 
   void failCall(const std::string& name, const std::string& text) {
     const std::exception_ptr error = libraryFailure(text);
-    harness.service->setAnswer(name, [error](const ServiceCall&) -> std::any { std::rethrow_exception(error); });
+    harness.service->setAnswer(name,
+                               [error](const ServiceCall&) -> std::any { std::rethrow_exception(error); });
   }
 
   std::size_t callCount(const std::string& name) const { return harness.service->calls(name).size(); }

@@ -43,15 +43,34 @@ TEST(ScriptedImageLibraryServiceTest, LibraryAnswerFiltersSortsAndPagesLikeTheDa
     return q;
   };
   const std::vector<Row> rows = {
-      {"everything live, newest first", query([](auto&) {}), {"/a/0.png", "/b/0.png", "/a/1.png", "/a/2.png"}},
+      {"everything live, newest first",
+       query([](auto&) {}),
+       {"/a/0.png", "/b/0.png", "/a/1.png", "/a/2.png"}},
       {"favourites only", query([](auto& q) { q.favorite = true; }), {"/a/1.png"}},
-      {"delete candidates hidden", query([](auto& q) { q.deleteCandidate = false; }), {"/a/0.png", "/b/0.png", "/a/1.png"}},
-      {"missing included", query([](auto& q) { q.includeMissing = true; q.rootPaths = {"/a"}; }),
+      {"delete candidates hidden",
+       query([](auto& q) { q.deleteCandidate = false; }),
+       {"/a/0.png", "/b/0.png", "/a/1.png"}},
+      {"missing included",
+       query([](auto& q) {
+         q.includeMissing = true;
+         q.rootPaths = {"/a"};
+       }),
        {"/a/0.png", "/a/1.png", "/a/2.png", "/a/3.png"}},
       {"root limits, sibling prefix excluded", query([](auto& q) { q.rootPaths = {"/b"}; }), {"/b/0.png"}},
-      {"sentinel root matches nothing", query([](auto& q) { q.rootPaths = {"/.vantrel-no-registered-folder"}; }), {}},
-      {"offset and limit", query([](auto& q) { q.offset = 1; q.limit = 2; }), {"/b/0.png", "/a/1.png"}},
-      {"oldest first", query([](auto& q) { q.sort = ImageSearchSort::modificationDateAscending; q.rootPaths = {"/a"}; }),
+      {"sentinel root matches nothing",
+       query([](auto& q) { q.rootPaths = {"/.vantrel-no-registered-folder"}; }),
+       {}},
+      {"offset and limit",
+       query([](auto& q) {
+         q.offset = 1;
+         q.limit = 2;
+       }),
+       {"/b/0.png", "/a/1.png"}},
+      {"oldest first",
+       query([](auto& q) {
+         q.sort = ImageSearchSort::modificationDateAscending;
+         q.rootPaths = {"/a"};
+       }),
        {"/a/2.png", "/a/1.png", "/a/0.png"}},
   };
   for (const auto& row : rows) {
@@ -95,7 +114,8 @@ TEST(ScriptedImageLibraryServiceTest, HeldCallsWaitForTheirReleaseAndDrainingDoe
 
   for (const auto& call : harness.service->heldCalls("searchImages")) {
     if (call.query->limit == 11) {
-      harness.service->fail(call.id, std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "disk full")));
+      harness.service->fail(call.id,
+                            std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "disk full")));
     } else {
       harness.service->release(call.id);
     }
@@ -117,14 +137,16 @@ TEST(ScriptedImageLibraryServiceTest, ReleaseWithAndOverridesReplaceTheDefaultAn
   harness.service->setAnswer("tagSuggestions", [](const ServiceCall& call) {
     return std::any(std::vector<TagSuggestion>{{.value = *call.text + "!", .imageCount = call.number}});
   });
-  EXPECT_EQ(harness.service->tagSuggestions(std::string("cat"), 7), (std::vector<TagSuggestion>{{"cat!", 7}}));
+  EXPECT_EQ(harness.service->tagSuggestions(std::string("cat"), 7),
+            (std::vector<TagSuggestion>{{"cat!", 7}}));
 
   std::vector<RegisteredFolderSummary> answered;
   harness.utilityPool.start([&] { answered = harness.service->registeredFolderSummaries(); });
   ASSERT_TRUE(harness.service->waitForHeld("registeredFolderSummaries"));
   RegisteredFolderSummary folder;
   folder.path = "/pictures";
-  harness.service->releaseWith(harness.service->heldCalls()[0].id, std::vector<RegisteredFolderSummary>{folder});
+  harness.service->releaseWith(harness.service->heldCalls()[0].id,
+                               std::vector<RegisteredFolderSummary>{folder});
   harness.utilityPool.waitForDone();
   ASSERT_EQ(answered.size(), 1u);
   EXPECT_EQ(answered[0].path, "/pictures");

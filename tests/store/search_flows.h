@@ -2,6 +2,8 @@
 // folder, newest first, and a way to start a store flow and watch it finish.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -10,8 +12,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "model/image_record.h"
 #include "model/library_error.h"
@@ -32,7 +32,8 @@ inline std::string imagePath(int number) {
 
 // Image `number` is older the larger its number: under the default sort (newest first) the
 // library answers in ascending numbers.
-inline ImageRecord libraryImage(int number, bool favorite = false, bool deleteCandidate = false, bool isMissing = false) {
+inline ImageRecord libraryImage(int number, bool favorite = false, bool deleteCandidate = false,
+                                bool isMissing = false) {
   ImageRecord record;
   record.file.path = imagePath(number);
   record.file.fileSize = 1000 + number;

@@ -148,13 +148,14 @@ class Generator {
 
   std::string path() { return "/library/img" + std::to_string(below(kPaths)) + ".png"; }
   RecordRef newRecord() {
-    return record(RecordSpec{.path = path(),
-                             .favorite = chance(30),
-                             .deleteCandidate = chance(20),
-                             .isMissing = chance(5),
-                             .thumbnailPath = chance(50) ? std::optional<std::string>("/t/" + std::to_string(below(3)))
-                                                         : std::nullopt,
-                             .prompt = chance(50) ? "a" : "b"});
+    return record(
+        RecordSpec{.path = path(),
+                   .favorite = chance(30),
+                   .deleteCandidate = chance(20),
+                   .isMissing = chance(5),
+                   .thumbnailPath = chance(50) ? std::optional<std::string>("/t/" + std::to_string(below(3)))
+                                               : std::nullopt,
+                   .prompt = chance(50) ? "a" : "b"});
   }
   std::vector<RecordRef> page(int maxSize) {
     std::vector<RecordRef> page;
@@ -209,7 +210,8 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
   Window window;
   Reference reference;
   std::vector<int> reports;
-  window.setRecordsChangedHandler([&](const auto& change) { reports.push_back(change.fallbackSelectionIndex); });
+  window.setRecordsChangedHandler(
+      [&](const auto& change) { reports.push_back(change.fallbackSelectionIndex); });
   testing::WindowListener listener(window);
   // How often each outcome came up: the run must reach every branch to mean anything.
   std::map<std::string, int> seen;
@@ -246,7 +248,8 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
         const bool more = g.chance(60);
         const auto outcome = window.appendPage(page, more, Window::LoadTicket{ticket});
         ASSERT_EQ(outcome, reference.appendPage(page, more, ticket)) << step;
-        count("append " + std::to_string(static_cast<int>(outcome.kind)) + (outcome.count == 0 ? " empty" : ""));
+        count("append " + std::to_string(static_cast<int>(outcome.kind)) +
+              (outcome.count == 0 ? " empty" : ""));
         break;
       }
       case 3: {
@@ -280,7 +283,9 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
         name = "applyRecordUpdate";
         RecordRef r = g.newRecord();
         if (!reference.records.empty() && g.chance(50)) {
-          ImageRecord changed = *reference.records[static_cast<std::size_t>(g.below(static_cast<int>(reference.records.size())))];
+          ImageRecord changed =
+              *reference
+                   .records[static_cast<std::size_t>(g.below(static_cast<int>(reference.records.size())))];
           changed.reviewState = g.reviewState();
           r = makeRecordRef(changed);
         }
@@ -294,7 +299,8 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
       case 8: {
         name = "updateThumbnailPaths";
         std::vector<ThumbnailPathUpdate> updates;
-        for (const auto& path : g.paths(reference.records)) updates.push_back({std::string(path), "/t/" + std::to_string(g.below(3))});
+        for (const auto& path : g.paths(reference.records))
+          updates.push_back({std::string(path), "/t/" + std::to_string(g.below(3))});
         reference.updateThumbnailPaths(updates);
         window.updateThumbnailPaths(updates);
         break;
@@ -337,16 +343,20 @@ TEST(SearchResultWindowRandom, TenThousandOperationsMatchTheReference) {
     ASSERT_FALSE(listener.pairMismatch);
     ASSERT_FALSE(listener.pairOpen);
     const bool changed = !sameRecords(before, reference.records);
-    if (!changed && reference.hasMore == hasMoreBefore && !touchesInPlace) { ASSERT_EQ(listener.total(), 0); }
-    if (changed) { ASSERT_GE(listener.recordsChanged, 1); }
+    if (!changed && reference.hasMore == hasMoreBefore && !touchesInPlace) {
+      ASSERT_EQ(listener.total(), 0);
+    }
+    if (changed) {
+      ASSERT_GE(listener.recordsChanged, 1);
+    }
     ASSERT_EQ(listener.hasMoreChanged, reference.hasMore != hasMoreBefore ? 1 : 0);
     std::vector<std::string> paths = testing::pathsOf(window.records());
     std::sort(paths.begin(), paths.end());
     if (std::adjacent_find(paths.begin(), paths.end()) != paths.end()) count("duplicate paths loaded");
     if (listener.structural > 0 && listener.recordsChanged == 0) count("structural without recordsChanged");
   }
-  for (const char* what : {"append 0", "append 0 empty", "append 1 empty", "append 2 empty", "merge 0", "merge 1",
-                           "merge 2", "merge 3", "duplicate paths loaded"})
+  for (const char* what : {"append 0", "append 0 empty", "append 1 empty", "append 2 empty", "merge 0",
+                           "merge 1", "merge 2", "merge 3", "duplicate paths loaded"})
     EXPECT_GT(seen[what], 0) << what;
   EXPECT_EQ(seen["structural without recordsChanged"], 0);
   EXPECT_GT(copiesKnownLoaded, 0);

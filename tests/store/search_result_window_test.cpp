@@ -1,5 +1,7 @@
 // The result window's operations one edge case at a time: outcomes, the records and index they
 // leave, the epoch, the change reports and the signals.
+#include "store/search_result_window.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -7,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "store/search_result_window.h"
 #include "store/store_records.h"
 
 namespace lorvex {
@@ -35,7 +36,8 @@ struct Fixture {
   SearchResultWindow window;
   std::vector<int> reports;
   Fixture() {
-    window.setRecordsChangedHandler([this](const auto& change) { reports.push_back(change.fallbackSelectionIndex); });
+    window.setRecordsChangedHandler(
+        [this](const auto& change) { reports.push_back(change.fallbackSelectionIndex); });
   }
   void load(const std::vector<std::string>& paths, bool hasMore = false) {
     window.replaceRecords(records(paths), hasMore, 0);
@@ -48,7 +50,8 @@ struct Fixture {
 TEST(SearchResultWindow, RetiredRecordsReachTheHandlerAfterTheRebuild) {
   Fixture f;
   std::vector<std::vector<RecordRef>> retired;
-  f.window.setRetiredRecordsHandler([&](std::vector<RecordRef> records) { retired.push_back(std::move(records)); });
+  f.window.setRetiredRecordsHandler(
+      [&](std::vector<RecordRef> records) { retired.push_back(std::move(records)); });
   f.load({"a", "b"});
   ASSERT_TRUE(retired.empty());  // nothing was shown before
   const std::vector<RecordRef> first = f.window.records();
@@ -103,9 +106,25 @@ TEST(SearchResultWindow, AppendPageOutcomes) {
     int recordsSignals;
   };
   const Case cases[] = {
-      {"all loaded, more reported", {"a", "b"}, true, {Outcome::Kind::noNewRecords, 0}, {"a", "b"}, true, {}, 0, 0},
+      {"all loaded, more reported",
+       {"a", "b"},
+       true,
+       {Outcome::Kind::noNewRecords, 0},
+       {"a", "b"},
+       true,
+       {},
+       0,
+       0},
       {"all loaded, no more", {"a", "b"}, false, Outcome::appended(0), {"a", "b"}, false, {0}, 1, 0},
-      {"new records after loaded ones", {"b", "c", "d"}, true, Outcome::appended(2), {"a", "b", "c", "d"}, true, {0}, 0, 1},
+      {"new records after loaded ones",
+       {"b", "c", "d"},
+       true,
+       Outcome::appended(2),
+       {"a", "b", "c", "d"},
+       true,
+       {0},
+       0,
+       1},
       {"empty page, more reported", {}, true, {Outcome::Kind::noNewRecords, 0}, {"a", "b"}, true, {}, 0, 0},
   };
   for (const auto& c : cases) {
@@ -120,7 +139,8 @@ TEST(SearchResultWindow, AppendPageOutcomes) {
     EXPECT_EQ(listener.hasMoreChanged, c.hasMoreSignals);
     EXPECT_EQ(listener.recordsChanged, c.recordsSignals);
     EXPECT_EQ(f.window.loadEpoch(), 0);
-    for (std::size_t i = 0; i < c.records.size(); ++i) EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
+    for (std::size_t i = 0; i < c.records.size(); ++i)
+      EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
   }
 }
 
@@ -135,7 +155,11 @@ TEST(SearchResultWindow, EveryEpochAdvancingOperationMakesOlderTicketsStale) {
       {"invalidateLoads", [](auto& w) { w.invalidateLoads(); }, 1},
       {"removeRecords", [](auto& w) { w.removeRecords({"b"}, 0); }, 1},
       {"removeRecords with an empty set", [](auto& w) { w.removeRecords({}, 0); }, 1},
-      {"applyRecordUpdates", [&](auto& w) { w.applyRecordUpdates({{"b", testing::review(true, false)}}, visible); }, 1},
+      {"applyRecordUpdates",
+       [&](auto& w) {
+         w.applyRecordUpdates({{"b", testing::review(true, false)}}, visible);
+       },
+       1},
       {"applyRecordUpdate", [&](auto& w) { w.applyRecordUpdate(record("z"), 0, visible); }, 1},
   };
   for (const auto& c : cases) {
@@ -171,7 +195,11 @@ TEST(SearchResultWindow, MergeLeadingPageOutcomes) {
       {"empty page", {}, {Merge::Kind::unchanged, 0}, {"a", "b", "c"}, {}},
       {"first record already loaded", {"a", "x", "y"}, {Merge::Kind::unchanged, 0}, {"a", "b", "c"}, {}},
       {"no record shared", {"x", "y"}, {Merge::Kind::noOverlap, 0}, {"a", "b", "c"}, {}},
-      {"three new in front", {"x", "y", "z", "a", "b"}, Merge::inserted(3), {"x", "y", "z", "a", "b", "c"}, {3}},
+      {"three new in front",
+       {"x", "y", "z", "a", "b"},
+       Merge::inserted(3),
+       {"x", "y", "z", "a", "b", "c"},
+       {3}},
       // Presence in the index decides, not the position: records after the first shared one are
       // ignored even where they differ.
       {"overlap further down", {"x", "c", "q"}, Merge::inserted(1), {"x", "a", "b", "c"}, {1}},
@@ -188,7 +216,8 @@ TEST(SearchResultWindow, MergeLeadingPageOutcomes) {
     EXPECT_TRUE(f.window.hasMoreRecords());
     EXPECT_TRUE(sameRecords(listener.mirror, f.window.records()));
     EXPECT_EQ(listener.total() == 0, c.reports.empty());
-    for (std::size_t i = 0; i < c.records.size(); ++i) EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
+    for (std::size_t i = 0; i < c.records.size(); ++i)
+      EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
   }
 }
 
@@ -216,7 +245,8 @@ TEST(SearchResultWindow, RemoveRecords) {
     EXPECT_EQ(f.reports, c.reports);
     EXPECT_EQ(listener.total() > 0, c.emits);
     EXPECT_TRUE(sameRecords(listener.mirror, f.window.records()));
-    for (std::size_t i = 0; i < c.records.size(); ++i) EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
+    for (std::size_t i = 0; i < c.records.size(); ++i)
+      EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
     EXPECT_FALSE(f.window.index("a") && c.paths.contains("a"));
   }
 }
@@ -235,14 +265,41 @@ TEST(SearchResultWindow, ApplyRecordUpdatesFollowsTheReviewFilters) {
   const ReviewState unmarked{};
   const ReviewState favorite = testing::review(true, false);
   const Case cases[] = {
-      {"marking with the filter off removes", false, false, {{"a"}, {"b"}, {"c"}}, {{"b", marked}}, {"a", "c"}, {1}},
-      {"marking with the filter on keeps", false, true, {{"a", false, true}, {"b", false, true}}, {{"b", marked}},
-       {"a", "b"}, {1}},
-      {"unmarking with the filter on removes", false, true, {{"a", false, true}, {"b", false, true}},
-       {{"a", unmarked}}, {"b"}, {0}},
-      {"favourite filter drops an unfavourited record", true, false, {{"a", true}, {"b", true}},
-       {{"b", unmarked}, {"a", favorite}}, {"a"}, {0}},
-      {"a missing record never stays", false, false, {{"a"}, {"b", false, false, true}}, {{"b", favorite}}, {"a"}, {1}},
+      {"marking with the filter off removes",
+       false,
+       false,
+       {{"a"}, {"b"}, {"c"}},
+       {{"b", marked}},
+       {"a", "c"},
+       {1}},
+      {"marking with the filter on keeps",
+       false,
+       true,
+       {{"a", false, true}, {"b", false, true}},
+       {{"b", marked}},
+       {"a", "b"},
+       {1}},
+      {"unmarking with the filter on removes",
+       false,
+       true,
+       {{"a", false, true}, {"b", false, true}},
+       {{"a", unmarked}},
+       {"b"},
+       {0}},
+      {"favourite filter drops an unfavourited record",
+       true,
+       false,
+       {{"a", true}, {"b", true}},
+       {{"b", unmarked}, {"a", favorite}},
+       {"a"},
+       {0}},
+      {"a missing record never stays",
+       false,
+       false,
+       {{"a"}, {"b", false, false, true}},
+       {{"b", favorite}},
+       {"a"},
+       {1}},
       {"no loaded record has an entry", false, false, {{"a"}, {"b"}}, {{"z", marked}}, {"a", "b"}, {}},
   };
   for (const auto& c : cases) {
@@ -259,7 +316,9 @@ TEST(SearchResultWindow, ApplyRecordUpdatesFollowsTheReviewFilters) {
     EXPECT_EQ(f.reports, c.reports);
     for (const auto& kept : f.window.records()) {
       const auto state = c.states.find(kept->file.path);
-      if (state != c.states.end()) { EXPECT_EQ(kept->reviewState, state->second) << kept->file.path; }
+      if (state != c.states.end()) {
+        EXPECT_EQ(kept->reviewState, state->second) << kept->file.path;
+      }
     }
     EXPECT_TRUE(sameRecords(listener.mirror, f.window.records()));
     EXPECT_EQ(listener.total() == 0, c.reports.empty());
@@ -292,9 +351,12 @@ TEST(SearchResultWindow, ApplyRecordUpdatePutsARecordBackClamped) {
     EXPECT_EQ(f.window.loadEpoch(), 1);
     EXPECT_EQ(pathsOf(f.window.records()), c.records);
     EXPECT_EQ(f.reports, c.reports);
-    if (const auto at = f.window.index(c.record.path)) { EXPECT_EQ(f.window.records()[*at], given); }
+    if (const auto at = f.window.index(c.record.path)) {
+      EXPECT_EQ(f.window.records()[*at], given);
+    }
     EXPECT_TRUE(sameRecords(listener.mirror, f.window.records()));
-    for (std::size_t i = 0; i < c.records.size(); ++i) EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
+    for (std::size_t i = 0; i < c.records.size(); ++i)
+      EXPECT_EQ(f.window.index(c.records[i]), static_cast<int>(i));
   }
 }
 
@@ -383,7 +445,8 @@ TEST(SearchResultWindow, ReplacingWithAnEqualListNotifiesNoRecordsObserverButRep
 TEST(SearchResultWindow, DuplicatePathsOfOnePageAreBothAppendedAndTheIndexNamesTheLater) {
   Fixture f;
   f.load({"a"});
-  EXPECT_EQ(f.window.appendPage(records({"n", "b", "n"}), false, f.window.currentLoadTicket()), Outcome::appended(3));
+  EXPECT_EQ(f.window.appendPage(records({"n", "b", "n"}), false, f.window.currentLoadTicket()),
+            Outcome::appended(3));
   EXPECT_EQ(pathsOf(f.window.records()), (std::vector<std::string>{"a", "n", "b", "n"}));
   EXPECT_EQ(f.window.indexedPosition("n"), 3);
   EXPECT_EQ(f.window.index("n"), 3);
@@ -398,7 +461,9 @@ TEST(SearchResultWindow, DuplicatePathsOfOnePageAreBothAppendedAndTheIndexNamesT
 
 TEST(SearchResultWindow, ThumbnailPathsChangeOnlyRecordsThatNeedIt) {
   Fixture f;
-  f.window.replaceRecords({record(RecordSpec{.path = "a"}), record(RecordSpec{.path = "b", .thumbnailPath = "/t/b.jpg"})}, false, 0);
+  f.window.replaceRecords(
+      {record(RecordSpec{.path = "a"}), record(RecordSpec{.path = "b", .thumbnailPath = "/t/b.jpg"})}, false,
+      0);
   f.reports.clear();
   WindowListener listener(f.window);
   f.window.updateThumbnailPaths({{"b", "/t/b.jpg"}, {"z", "/t/z.jpg"}});
@@ -426,7 +491,8 @@ TEST(SearchResultWindow, ManyScatteredRemovalsAreReportedAsOneListOfPositions) {
   f.load(paths);
   WindowListener listener(f.window);
   std::vector<int> reported;
-  QObject::connect(&f.window, &SearchResultWindow::recordsRemovedAt, [&](const std::vector<int>& p) { reported = p; });
+  QObject::connect(&f.window, &SearchResultWindow::recordsRemovedAt,
+                   [&](const std::vector<int>& p) { reported = p; });
   f.window.removeRecords(removed, 0);
   EXPECT_EQ(listener.structural, 1);
   ASSERT_EQ(reported.size(), removed.size());

@@ -2,16 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QTimer>
 #include <chrono>
 #include <functional>
 #include <latch>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QTimer>
 
 #include "store/async/store_task.h"
 #include "store/concepts/tag_concepts_model_test_access.h"
@@ -80,15 +79,17 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       flag("isTagSuggestionLoading", &Store::setIsTagSuggestionLoading),
       flag("isModelSuggestionLoading", &Store::setIsModelSuggestionLoading),
       flag("isTrashingDeleteCandidates", &Store::setIsTrashingDeleteCandidates),
-      Case{"isTagConceptMutationInProgress",
-           [](Store& s) { TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), true); },
-           [](Store& s) {
-             TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), false);
-           }},
+      Case{
+          "isTagConceptMutationInProgress",
+          [](Store& s) { TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), true); },
+          [](Store& s) {
+            TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), false);
+          }},
       flow("refreshSearchTask", &Store::setRefreshSearchTask, StoreTask<std::vector<RecordRef>>()),
       flow("loadMoreTask", &Store::setLoadMoreTask, StoreTask<bool>()),
       flow("backgroundResultRefreshTask", &Store::setBackgroundResultRefreshTask, StoreTask<void>()),
-      flow("backgroundThumbnailGenerationTask", &Store::setBackgroundThumbnailGenerationTask, StoreTask<void>()),
+      flow("backgroundThumbnailGenerationTask", &Store::setBackgroundThumbnailGenerationTask,
+           StoreTask<void>()),
       flow("backgroundLibrarySyncTask", &Store::setBackgroundLibrarySyncTask, StoreTask<void>()),
       flow("backgroundLibrarySyncMonitorRecoveryTask", &Store::setBackgroundLibrarySyncMonitorRecoveryTask,
            StoreTask<void>()),
@@ -96,7 +97,8 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       flow("thumbnailCacheMaintenanceTask", &Store::setThumbnailCacheMaintenanceTask, StoreTask<void>()),
       flow("deleteCandidateTrashReviewLoadMoreTask", &Store::setDeleteCandidateTrashReviewLoadMoreTask,
            StoreTask<bool>()),
-      flow("deleteCandidateFeedbackDismissTask", &Store::setDeleteCandidateFeedbackDismissTask, StoreTask<void>()),
+      flow("deleteCandidateFeedbackDismissTask", &Store::setDeleteCandidateFeedbackDismissTask,
+           StoreTask<void>()),
   };
   testing::StoreHarness harness;
   for (const Case& c : cases) {
@@ -164,7 +166,8 @@ TEST(StoreIdle, APoolJobOfTheStoreCountsUntilItHasEndedAndWhatItPostedIsDelivere
     // No flag or handle tells of this job: only the pool does, and then its posted result.
     pool->start([release, &applied] {
       release->wait();
-      QMetaObject::invokeMethod(QCoreApplication::instance(), [&applied] { applied = true; }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          QCoreApplication::instance(), [&applied] { applied = true; }, Qt::QueuedConnection);
     });
     EXPECT_FALSE(waitUntilStoreIdle(*store, kBriefly));
     release->count_down();

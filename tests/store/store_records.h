@@ -2,11 +2,10 @@
 // model does: it keeps its own copy of the records and applies each begin/end pair to it.
 #pragma once
 
+#include <QObject>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QObject>
 
 #include "store/compaction.h"
 #include "store/record_ref.h"
@@ -80,14 +79,17 @@ class WindowListener {
       end();
       mirror.erase(mirror.begin() + first, mirror.begin() + last + 1);
     });
-    QObject::connect(&window, &SearchResultWindow::recordsAboutToBeRemovedAt, [this](const auto&) { begin(); });
-    QObject::connect(&window, &SearchResultWindow::recordsRemovedAt, [this](const std::vector<int>& positions) {
-      end();
-      removePositions(mirror, positions);
-    });
+    QObject::connect(&window, &SearchResultWindow::recordsAboutToBeRemovedAt,
+                     [this](const auto&) { begin(); });
+    QObject::connect(&window, &SearchResultWindow::recordsRemovedAt,
+                     [this](const std::vector<int>& positions) {
+                       end();
+                       removePositions(mirror, positions);
+                     });
     QObject::connect(&window, &SearchResultWindow::recordsUpdated, [this](int first, int last) {
       ++structural;
-      for (int i = first; i <= last; ++i) mirror[static_cast<std::size_t>(i)] = window_.records()[static_cast<std::size_t>(i)];
+      for (int i = first; i <= last; ++i)
+        mirror[static_cast<std::size_t>(i)] = window_.records()[static_cast<std::size_t>(i)];
     });
   }
 
@@ -97,7 +99,7 @@ class WindowListener {
   std::vector<RecordRef> mirror;
   int recordsChanged = 0;
   int hasMoreChanged = 0;
-  int structural = 0;      // begin/end pairs and row updates
+  int structural = 0;  // begin/end pairs and row updates
   bool pairOpen = false;
   bool pairMismatch = false;
 

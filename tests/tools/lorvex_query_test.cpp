@@ -63,7 +63,8 @@ ToolRun runQuery(const TemporaryFolder& scratch, const std::vector<std::string>&
   }
   ToolRun run;
   int status = 0;
-  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
+    run.exitCode = WEXITSTATUS(status);
   run.out = lines(outPath);
   run.err = lines(errPath);
   return run;
@@ -75,8 +76,8 @@ class LorvexQueryTest : public ::testing::Test {
     SQLiteImageRepositoryV3 repository(library_.path() / kLibraryDatabaseFileName);
     for (int i = 0; i < 3; ++i) {
       ImageRecord record;
-      record.file = ImageFileInfo{library_ / ("photos/" + std::to_string(i) + ".png"), 1000,
-                                  1'700'000'000.0 + i};
+      record.file =
+          ImageFileInfo{library_ / ("photos/" + std::to_string(i) + ".png"), 1000, 1'700'000'000.0 + i};
       record.metadata.prompt = "cat";
       record.promptTags = {"cat"};
       repository.upsertRecord(record, std::nullopt);
@@ -127,7 +128,10 @@ TEST_F(LorvexQueryTest, ZeroCountsAndAnOffsetAreAccepted) {
     std::size_t records;
   };
   const std::vector<Case> cases{
-      {{}, 3}, {{"--offset", "0"}, 3}, {{"--limit", "0"}, 0}, {{"--offset", "1", "--limit", "5"}, 2},
+      {{}, 3},
+      {{"--offset", "0"}, 3},
+      {{"--limit", "0"}, 0},
+      {{"--offset", "1", "--limit", "5"}, 2},
       {{"--offset", "+2"}, 1},
   };
   for (const Case& test : cases) {

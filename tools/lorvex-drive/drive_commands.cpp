@@ -25,7 +25,8 @@ bool DriveContext::settle(const char* what) const {
 
 void DriveContext::printResults(std::size_t shownPaths) const {
   const auto& records = store.resultWindow().records();
-  std::printf("results: %zu loaded, hasMore %s\n", records.size(), store.resultWindow().hasMoreRecords() ? "yes" : "no");
+  std::printf("results: %zu loaded, hasMore %s\n", records.size(),
+              store.resultWindow().hasMoreRecords() ? "yes" : "no");
   for (std::size_t i = 0; i < records.size() && i < shownPaths; ++i) {
     std::printf("  %s\n", records[i]->file.path.c_str());
   }
@@ -37,8 +38,9 @@ void DriveContext::printScanSummary() const {
     std::printf("scan: none recorded\n");
     return;
   }
-  std::printf("scan: scanned %lld indexed %lld failed %lld\n", static_cast<long long>(summary->scannedFileCount),
-              static_cast<long long>(summary->indexedImageCount), static_cast<long long>(summary->failedFileCount));
+  std::printf(
+      "scan: scanned %lld indexed %lld failed %lld\n", static_cast<long long>(summary->scannedFileCount),
+      static_cast<long long>(summary->indexedImageCount), static_cast<long long>(summary->failedFileCount));
   for (const auto& failure : summary->failures) {
     std::printf("  failed: %s: %s\n", failure.path.c_str(), failure.message.c_str());
   }

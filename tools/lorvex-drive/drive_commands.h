@@ -34,7 +34,7 @@ using DriveCommandHandler = std::function<bool(DriveContext&, const std::vector<
 
 struct DriveCommand {
   std::string name;
-  std::string usage;  // e.g. "mark [N]": shown in the tool's usage text
+  std::string usage;            // e.g. "mark [N]": shown in the tool's usage text
   DriveCommandHandler handler;  // false: the command failed, and the tool exits 1 after the rest
 };
 

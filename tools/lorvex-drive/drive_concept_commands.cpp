@@ -2,6 +2,9 @@
 // assign, unassign or select, each run through the store as the concept views would, then the
 // concept filter, the concept list with the loaded aliases, the hand assignments of the images named
 // and the first page's count are printed.
+#include <qcoro/qcorotask.h>
+
+#include <QObject>
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -10,9 +13,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QObject>
-#include <qcoro/qcorotask.h>
 
 #include "drive_commands.h"
 #include "model/text/unicode.h"
@@ -58,13 +58,14 @@ void printConceptState(const DriveContext& context, const std::vector<std::strin
   std::printf("filter: concepts [");
   const char* separator = "";
   for (const auto& concept_ : store.filters().selectedTagConcepts()) {
-    std::printf("%s%lld \"%s\"", separator, static_cast<long long>(concept_.id), concept_.displayName.c_str());
+    std::printf("%s%lld \"%s\"", separator, static_cast<long long>(concept_.id),
+                concept_.displayName.c_str());
     separator = ", ";
   }
   std::printf("]\nconcepts: %zu\n", store.concepts().tagConcepts().size());
   for (const auto& concept_ : store.concepts().tagConcepts()) {
-    std::printf("  %lld \"%s\" images %lld", static_cast<long long>(concept_.id), concept_.displayName.c_str(),
-                static_cast<long long>(concept_.imageCount));
+    std::printf("  %lld \"%s\" images %lld", static_cast<long long>(concept_.id),
+                concept_.displayName.c_str(), static_cast<long long>(concept_.imageCount));
     const auto aliases = store.concepts().tagConceptAliasesByID().find(concept_.id);
     if (aliases != store.concepts().tagConceptAliasesByID().end()) {
       std::printf(" aliases [");
@@ -105,7 +106,8 @@ bool runConceptCommand(DriveContext& context, const std::vector<std::string>& ar
     return false;
   }
   const std::string action = arguments.empty() ? std::string() : arguments[0];
-  static const std::vector<std::string> kActions = {"create", "rename", "alias", "unalias", "assign", "unassign", "select"};
+  static const std::vector<std::string> kActions = {"create", "rename",   "alias", "unalias",
+                                                    "assign", "unassign", "select"};
   if (std::find(kActions.begin(), kActions.end(), action) == kActions.end()) {
     std::printf("error: concept: unknown action \"%s\"\n", action.c_str());
     return false;
@@ -131,7 +133,9 @@ bool runConceptCommand(DriveContext& context, const std::vector<std::string>& ar
   if (action == "create") {
     const auto created = QCoro::waitFor(store.concepts().createTagConcept(joined(arguments, 1)));
     succeeded = created.has_value();
-    if (created) std::printf("concept: created %lld \"%s\"\n", static_cast<long long>(created->id), created->displayName.c_str());
+    if (created)
+      std::printf("concept: created %lld \"%s\"\n", static_cast<long long>(created->id),
+                  created->displayName.c_str());
   } else if (action == "rename") {
     succeeded =
         QCoro::waitFor(store.concepts().renameTagConcept(concept_->id, joined(arguments, 2))).has_value();

@@ -1,6 +1,8 @@
 // lorvex-drive's commands that change the disk under a running store, the way another program or
 // the person would while folder monitoring runs: writing a file's bytes over another, renaming
 // one, and letting time pass so that monitoring and the background passes it starts can act.
+#include <QEventLoop>
+#include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,15 +11,11 @@
 #include <string>
 #include <vector>
 
-#include <QEventLoop>
-#include <QTimer>
-
+#include "drive_commands.h"
 #include "model/raw_value.h"
 #include "model/text/numbers.h"
 #include "platform/trash.h"
 #include "store/image_library_store.h"
-
-#include "drive_commands.h"
 
 namespace lorvex {
 

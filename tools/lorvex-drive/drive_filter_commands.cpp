@@ -1,13 +1,13 @@
 // lorvex-drive's filter commands: filter tags, the aspect, favorite and delete-candidate switches,
 // the sort, clearing, and the model and tag suggestions. Each prints the filter state, the list it
 // loaded (if any) and the first page the change brought.
+#include <qcoro/qcorotask.h>
+
 #include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <qcoro/qcorotask.h>
 
 #include "drive_commands.h"
 #include "model/raw_value.h"
@@ -115,7 +115,8 @@ void addFilterCommands(DriveCommands& commands) {
                });
   commands.add("aspect", "aspect portrait|landscape|square: switches that aspect filter",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
-                 const auto aspect = arguments.size() == 1 ? fromRawValue<ImageAspectFilter>(arguments[0]) : std::nullopt;
+                 const auto aspect =
+                     arguments.size() == 1 ? fromRawValue<ImageAspectFilter>(arguments[0]) : std::nullopt;
                  if (!aspect) return usage("aspect portrait|landscape|square");
                  ImageLibraryStore& store = context.store;
                  return runAndReport(context, "aspect",
@@ -125,17 +126,20 @@ void addFilterCommands(DriveCommands& commands) {
                    &FiltersModel::setOnlyFavoritesFilter);
   addSwitchCommand(commands, "candidates", "the delete-candidate filter", &FiltersModel::onlyDeleteCandidates,
                    &FiltersModel::setOnlyDeleteCandidatesFilter);
-  commands.add("sort",
-               "sort modificationDateDescending|modificationDateAscending|fileNameAscending|fileNameDescending",
-               [](DriveContext& context, const std::vector<std::string>& arguments) {
-                 const auto sort = arguments.size() == 1 ? fromRawValue<ImageSearchSort>(arguments[0]) : std::nullopt;
-                 if (!sort) {
-                   return usage("sort modificationDateDescending|modificationDateAscending|fileNameAscending|fileNameDescending");
-                 }
-                 ImageLibraryStore& store = context.store;
-                 return runAndReport(context, "sort",
-                                     [&store, s = *sort] { return store.filters().selectSearchSort(s); });
-               });
+  commands.add(
+      "sort",
+      "sort modificationDateDescending|modificationDateAscending|fileNameAscending|fileNameDescending",
+      [](DriveContext& context, const std::vector<std::string>& arguments) {
+        const auto sort = arguments.size() == 1 ? fromRawValue<ImageSearchSort>(arguments[0]) : std::nullopt;
+        if (!sort) {
+          return usage(
+              "sort "
+              "modificationDateDescending|modificationDateAscending|fileNameAscending|fileNameDescending");
+        }
+        ImageLibraryStore& store = context.store;
+        return runAndReport(context, "sort",
+                            [&store, s = *sort] { return store.filters().selectSearchSort(s); });
+      });
   commands.add("clear", "clear: clears every filter (the saved tags and the sort stay)",
                [](DriveContext& context, const std::vector<std::string>&) {
                  ImageLibraryStore& store = context.store;
@@ -151,7 +155,8 @@ void addFilterCommands(DriveCommands& commands) {
                  if (!context.settle("models")) return false;
                  std::printf("model suggestions: %zu\n", store.modelSuggestions().size());
                  for (const auto& model : store.modelSuggestions()) {
-                   std::printf("  %s (%lld)\n", model.value.c_str(), static_cast<long long>(model.imageCount));
+                   std::printf("  %s (%lld)\n", model.value.c_str(),
+                               static_cast<long long>(model.imageCount));
                  }
                  printFilters(store);
                  context.printResults(0);
@@ -165,29 +170,29 @@ void addFilterCommands(DriveCommands& commands) {
                  return runAndReport(context, "model",
                                      [&store, text] { return store.filters().selectModelSource(text); });
                });
-  commands.add("tags", "tags [TEXT]: the tag addition rows for TEXT (raw tags and concepts) with their image counts",
-               [](DriveContext& context, const std::vector<std::string>& arguments) {
-                 ImageLibraryStore& store = context.store;
-                 std::optional<std::string> text;
-                 if (!arguments.empty()) text = joined(arguments);
-                 store.beginTagSuggestionLoading();
-                 store.startDetached([&store, text] { return store.loadTagSuggestions(text); });
-                 if (!context.settle("tags")) return false;
-                 const auto rows = store.tagFilterSuggestions();
-                 std::printf("tag suggestions: %zu\n", rows.size());
-                 for (const auto& row : rows) {
-                   const std::string kind =
-                       row.isTagConcept() ? "concept " + std::to_string(std::get<TagConcept>(row.value).id) : "tag";
-                   std::printf("  %s %s (%lld)%s\n", kind.c_str(), row.label().c_str(),
-                               static_cast<long long>(row.imageCount()),
-                               store.filters().isFilterTagSelected(row.label()) && !row.isTagConcept()
-                                   ? " selected"
-                                   : "");
-                 }
-                 printFilters(store);
-                 context.printResults(0);
-                 return true;
-               });
+  commands.add(
+      "tags", "tags [TEXT]: the tag addition rows for TEXT (raw tags and concepts) with their image counts",
+      [](DriveContext& context, const std::vector<std::string>& arguments) {
+        ImageLibraryStore& store = context.store;
+        std::optional<std::string> text;
+        if (!arguments.empty()) text = joined(arguments);
+        store.beginTagSuggestionLoading();
+        store.startDetached([&store, text] { return store.loadTagSuggestions(text); });
+        if (!context.settle("tags")) return false;
+        const auto rows = store.tagFilterSuggestions();
+        std::printf("tag suggestions: %zu\n", rows.size());
+        for (const auto& row : rows) {
+          const std::string kind =
+              row.isTagConcept() ? "concept " + std::to_string(std::get<TagConcept>(row.value).id) : "tag";
+          std::printf(
+              "  %s %s (%lld)%s\n", kind.c_str(), row.label().c_str(),
+              static_cast<long long>(row.imageCount()),
+              store.filters().isFilterTagSelected(row.label()) && !row.isTagConcept() ? " selected" : "");
+        }
+        printFilters(store);
+        context.printResults(0);
+        return true;
+      });
 }
 
 }  // namespace lorvex

@@ -42,7 +42,8 @@ std::vector<RecordRef> firstLoaded(const ImageLibraryStore& store, std::size_t c
 void select(ImageLibraryStore& store, const std::vector<RecordRef>& records) {
   PathSet paths;
   for (const RecordRef& record : records) paths.insert(record->file.path);
-  const std::optional<std::string> first = records.empty() ? std::nullopt : std::optional(records[0]->file.path);
+  const std::optional<std::string> first =
+      records.empty() ? std::nullopt : std::optional(records[0]->file.path);
   store.selection().setPrimaryPath(first);
   store.selection().setSelectedPaths(std::move(paths));
   store.selection().setAnchorPath(first);
@@ -88,16 +89,21 @@ bool changeFirstLoaded(DriveContext& context, const char* command, const std::ve
 }  // namespace
 
 void addReviewCommands(DriveCommands& commands) {
-  commands.add("mark", "mark [N]: marks the first N loaded results (1) as delete candidates, as the Delete key does",
+  commands.add("mark",
+               "mark [N]: marks the first N loaded results (1) as delete candidates, as the Delete key does",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
                  return changeFirstLoaded(
-                     context, "mark", arguments, [](const ImageRecord& record) { return !record.reviewState.deleteCandidate; },
-                     [](ImageLibraryStore& store, const std::vector<RecordRef>& records) { store.markDeleteCandidates(records); });
+                     context, "mark", arguments,
+                     [](const ImageRecord& record) { return !record.reviewState.deleteCandidate; },
+                     [](ImageLibraryStore& store, const std::vector<RecordRef>& records) {
+                       store.markDeleteCandidates(records);
+                     });
                });
   commands.add("unmark", "unmark [N]: clears the mark of the first N loaded delete candidates (1)",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
                  return changeFirstLoaded(
-                     context, "unmark", arguments, [](const ImageRecord& record) { return record.reviewState.deleteCandidate; },
+                     context, "unmark", arguments,
+                     [](const ImageRecord& record) { return record.reviewState.deleteCandidate; },
                      [](ImageLibraryStore& store, const std::vector<RecordRef>& records) {
                        store.setDeleteCandidate(records, false);
                      });
@@ -106,7 +112,9 @@ void addReviewCommands(DriveCommands& commands) {
                [](DriveContext& context, const std::vector<std::string>& arguments) {
                  return changeFirstLoaded(
                      context, "favorite", arguments, [](const ImageRecord&) { return true; },
-                     [](ImageLibraryStore& store, const std::vector<RecordRef>& records) { store.toggleFavorite(records); });
+                     [](ImageLibraryStore& store, const std::vector<RecordRef>& records) {
+                       store.toggleFavorite(records);
+                     });
                });
   commands.add("undo", "undo: takes back the newest delete-candidate change",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
@@ -115,7 +123,8 @@ void addReviewCommands(DriveCommands& commands) {
                    return false;
                  }
                  const bool offered = context.store.canUndoDeleteCandidateAction();
-                 std::printf("undo: %s\n", offered ? "taking back the newest change" : "nothing to take back");
+                 std::printf("undo: %s\n",
+                             offered ? "taking back the newest change" : "nothing to take back");
                  context.store.undoLastDeleteCandidateAction();
                  printReviewState(context.store);
                  return !context.store.errorMessage().has_value();

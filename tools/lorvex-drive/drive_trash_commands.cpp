@@ -11,15 +11,16 @@
 #include <system_error>
 #include <vector>
 
-#include "store/image_library_store.h"
-
 #include "drive_commands.h"
+#include "store/image_library_store.h"
 
 namespace lorvex {
 
 namespace {
 
-const char* yesNo(bool value) { return value ? "yes" : "no"; }
+const char* yesNo(bool value) {
+  return value ? "yes" : "no";
+}
 
 const char* reasonName(ImageTrashFailureReason reason) {
   switch (reason) {
@@ -35,8 +36,8 @@ const char* reasonName(ImageTrashFailureReason reason) {
 void printReview(const ImageLibraryStore& store) {
   const TrashCandidateBrowser& review = store.trashReviewBrowser();
   std::printf("review: %s, %zu loaded, hasMore %s, selected %zu\n",
-              store.presentation().isDeleteCandidateTrashReviewPresented() ? "open" : "closed", review.records().size(),
-              yesNo(review.hasMoreRecords()), review.selectedPaths().size());
+              store.presentation().isDeleteCandidateTrashReviewPresented() ? "open" : "closed",
+              review.records().size(), yesNo(review.hasMoreRecords()), review.selectedPaths().size());
   for (const auto& record : review.records()) {
     std::printf("  %s %s\n", review.selectedPaths().contains(record->file.path) ? "[x]" : "[ ]",
                 record->file.path.c_str());
@@ -49,8 +50,9 @@ void printTrashSummary(const ImageLibraryStore& store) {
     std::printf("trash summary: none\n");
     return;
   }
-  std::printf("trash summary: requested %lld trashed %zu failed %zu\n", static_cast<long long>(summary->requestedCount),
-              summary->trashedPaths.size(), summary->failures.size());
+  std::printf("trash summary: requested %lld trashed %zu failed %zu\n",
+              static_cast<long long>(summary->requestedCount), summary->trashedPaths.size(),
+              summary->failures.size());
   for (const auto& path : summary->trashedPaths) std::printf("  trashed: %s\n", path.c_str());
   for (const auto& failure : summary->failures) {
     std::printf("  failed: %s (%s): %s\n", failure.path.c_str(), reasonName(failure.reason),
@@ -90,7 +92,8 @@ bool moveToTrash(DriveContext& context, const std::vector<std::string>& argument
                     : co_await store.moveDeleteCandidatesToTrash(records);
   });
   if (!context.settle("trash")) return false;
-  std::printf("trash: %s\n", !moved->has_value() ? "did not finish" : (**moved ? "all moved" : "not all moved"));
+  std::printf("trash: %s\n",
+              !moved->has_value() ? "did not finish" : (**moved ? "all moved" : "not all moved"));
   printTrashSummary(store);
   printReview(store);
   std::printf("undo depth: %zu\n", store.deleteCandidateUndoStack().size());
@@ -128,16 +131,18 @@ bool touchFile(DriveContext& context, const std::vector<std::string>& arguments)
 }  // namespace
 
 void addTrashCommands(DriveCommands& commands) {
-  commands.add("trash-review", "trash-review: opens the Trash review and prints its candidates", presentReview);
+  commands.add("trash-review", "trash-review: opens the Trash review and prints its candidates",
+               presentReview);
   commands.add("trash",
                "trash --loaded|--selected|--retry: moves the review's loaded or ticked candidates, or those "
                "the last move failed on, to the Trash and prints the outcome (fails only when the move was "
                "refused)",
                moveToTrash);
-  commands.add("touch",
-               "touch PATH: stops folder monitoring, then makes PATH's modification time later, as a change the "
-               "library has not seen",
-               touchFile);
+  commands.add(
+      "touch",
+      "touch PATH: stops folder monitoring, then makes PATH's modification time later, as a change the "
+      "library has not seen",
+      touchFile);
 }
 
 }  // namespace lorvex

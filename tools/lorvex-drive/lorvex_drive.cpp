@@ -14,6 +14,12 @@
 // Exits 0 when all went well; 1 when the store showed an error while launching or registering,
 // the store did not settle, a command failed, or the probe's image took more than 30 s to appear;
 // 2 on a usage error.
+#include <qcoro/qcorotask.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QObject>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -23,18 +29,11 @@
 #include <system_error>
 #include <vector>
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QObject>
-#include <QTimer>
-#include <qcoro/qcorotask.h>
-
+#include "drive_commands.h"
 #include "model/raw_value.h"
 #include "store/image_library_store.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
-
-#include "drive_commands.h"
 
 namespace {
 
@@ -108,7 +107,8 @@ DriveCommands allCommands() {
 class StoreReporter {
  public:
   explicit StoreReporter(ImageLibraryStore& store) : store_(store) {
-    QObject::connect(&store, &ImageLibraryStore::indexingProgressChanged, &context_, [this] { progressChanged(); });
+    QObject::connect(&store, &ImageLibraryStore::indexingProgressChanged, &context_,
+                     [this] { progressChanged(); });
     QObject::connect(&store, &ImageLibraryStore::errorMessageChanged, &context_, [this] {
       if (!store_.errorMessage()) return;
       std::printf("error: %s\n", store_.errorMessage()->c_str());
@@ -129,9 +129,10 @@ class StoreReporter {
     if (!phaseChanged && lastLine_ && now - *lastLine_ < kProgressLineInterval) return;
     lastLine_ = now;
     lastPhase_ = progress->phase;
-    std::printf("progress: %s %lld/%lld indexed %lld failed %lld\n", std::string(rawValue(progress->phase)).c_str(),
-                static_cast<long long>(progress->processedCount), static_cast<long long>(progress->totalCount),
-                static_cast<long long>(progress->indexedCount), static_cast<long long>(progress->failedCount));
+    std::printf(
+        "progress: %s %lld/%lld indexed %lld failed %lld\n", std::string(rawValue(progress->phase)).c_str(),
+        static_cast<long long>(progress->processedCount), static_cast<long long>(progress->totalCount),
+        static_cast<long long>(progress->indexedCount), static_cast<long long>(progress->failedCount));
     std::fflush(stdout);
   }
 
@@ -147,7 +148,8 @@ class StoreReporter {
 std::optional<std::filesystem::path> probeSource(const ImageLibraryStore& store) {
   for (const auto& record : store.resultWindow().records()) {
     std::error_code error;
-    if (std::filesystem::is_regular_file(record->file.path, error) && std::filesystem::file_size(record->file.path, error) > 0) {
+    if (std::filesystem::is_regular_file(record->file.path, error) &&
+        std::filesystem::file_size(record->file.path, error) > 0) {
       return std::filesystem::path(record->file.path);
     }
   }
@@ -162,7 +164,8 @@ bool probe(ImageLibraryStore& store, const std::string& folder) {
     std::printf("probe: no indexed PNG to copy\n");
     return false;
   }
-  const auto stamp = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+  const auto stamp =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
   const std::filesystem::path copy =
       std::filesystem::path(folder) / ("lorvex-drive-probe-" + std::to_string(stamp) + ".png");
   std::error_code error;
@@ -200,10 +203,11 @@ int main(int argc, char** argv) {
   Arguments arguments;
   const DriveCommands commands = allCommands();
   if (!parseArguments(argc, argv, arguments)) {
-    std::fprintf(stderr,
-                 "usage: lorvex-drive --library DIR [--tag-concepts] [--probe] [FOLDER] [-- COMMAND ARGS...]...\n"
-                 "commands:\n%s",
-                 commands.usageLines().c_str());
+    std::fprintf(
+        stderr,
+        "usage: lorvex-drive --library DIR [--tag-concepts] [--probe] [FOLDER] [-- COMMAND ARGS...]...\n"
+        "commands:\n%s",
+        commands.usageLines().c_str());
     return 2;
   }
   for (const auto& command : arguments.commands) {

@@ -1,12 +1,11 @@
 #include "journey_screens.h"
 
-#include <cstdio>
-
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
 #include <QWidget>
+#include <cstdio>
 
 #include "app/main_window.h"
 #include "journey_steps.h"

@@ -9,11 +9,10 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QSize>
 #include <filesystem>
 #include <optional>
 #include <string>
-
-#include <QSize>
 
 namespace lorvex::screens {
 

@@ -14,9 +14,14 @@
 //
 // Exits 0 when every chosen scene was written; 1 when a scene failed to build or settle or a file
 // could not be written; 2 on a usage error.
+#include <qcoro/qcorotask.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -26,12 +31,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QWidget>
-#include <qcoro/qcorotask.h>
 
 #include "app/desktop_integration.h"
 #include "journey_screens.h"
@@ -166,7 +165,8 @@ std::unique_ptr<ImageLibraryStore> openLibrary(const Arguments& arguments) {
   if (!arguments.folder.empty()) {
     QCoro::Task<void> registration = store->registerFolders({arguments.folder});
     if (!waitUntilStoreIdle(*store, std::chrono::minutes(30))) {
-      std::fprintf(stderr, "lorvex-screens: the library did not settle after registering %s\n", arguments.folder.c_str());
+      std::fprintf(stderr, "lorvex-screens: the library did not settle after registering %s\n",
+                   arguments.folder.c_str());
       return nullptr;
     }
   }
@@ -175,7 +175,8 @@ std::unique_ptr<ImageLibraryStore> openLibrary(const Arguments& arguments) {
 }
 
 bool renderScene(const Scene& scene, const Arguments& arguments, ImageLibraryStore* library, int index) {
-  const std::filesystem::path scratch = lorvex::ui::testing::isolateHomeForProcess() / ("scene-" + std::to_string(index));
+  const std::filesystem::path scratch =
+      lorvex::ui::testing::isolateHomeForProcess() / ("scene-" + std::to_string(index));
   SceneContext context(lorvex::ui::AppLocalization::live(), arguments.language, scratch);
   context.storeStaysBusy = scene.storeStaysBusy;
   if (scene.source == SceneSource::library) context.store = library;
@@ -221,10 +222,11 @@ bool renderScene(const Scene& scene, const Arguments& arguments, ImageLibrarySto
 int main(int argc, char** argv) {
   Arguments arguments;
   if (!parseArguments(argc, argv, arguments)) {
-    std::fprintf(stderr,
-                 "usage: lorvex-screens --library DIR --out DIR [--lang en|ja] [--scene NAME]... [--scale 1|2]\n"
-                 "                      [--register FOLDER] [--list]\n"
-                 "       lorvex-screens --journey NAME|all --out DIR [--lang en|ja] [--size minimum|WxH]\n");
+    std::fprintf(
+        stderr,
+        "usage: lorvex-screens --library DIR --out DIR [--lang en|ja] [--scene NAME]... [--scale 1|2]\n"
+        "                      [--register FOLDER] [--list]\n"
+        "       lorvex-screens --journey NAME|all --out DIR [--lang en|ja] [--size minimum|WxH]\n");
     return 2;
   }
   if (arguments.list) {
@@ -254,7 +256,8 @@ int main(int argc, char** argv) {
   std::error_code error;
   std::filesystem::create_directories(arguments.out, error);
   if (error) {
-    std::fprintf(stderr, "lorvex-screens: cannot create %s: %s\n", arguments.out.c_str(), error.message().c_str());
+    std::fprintf(stderr, "lorvex-screens: cannot create %s: %s\n", arguments.out.c_str(),
+                 error.message().c_str());
     return 1;
   }
 
@@ -265,8 +268,8 @@ int main(int argc, char** argv) {
   lorvex::ui::setAnimationsEnabled(false);
 
   std::unique_ptr<ImageLibraryStore> library;
-  const bool needsLibrary =
-      std::any_of(scenes.begin(), scenes.end(), [](const Scene* scene) { return scene->source == SceneSource::library; });
+  const bool needsLibrary = std::any_of(
+      scenes.begin(), scenes.end(), [](const Scene* scene) { return scene->source == SceneSource::library; });
   if (needsLibrary) {
     library = openLibrary(arguments);
     if (!library) return 1;

@@ -1,15 +1,13 @@
 #include "scene_registry.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
 #include <map>
 #include <stdexcept>
 #include <system_error>
 
-#include <QCoreApplication>
-
 #include "store/async/store_task.h"
-
 #include "store/store_idle.h"
 #include "ui/support/ui_test_application.h"
 
@@ -66,9 +64,11 @@ ImageLibraryStore* SceneContext::makeFakeStoreWithResults(std::vector<ImageRecor
   harness->service->setRegisteredFolderSummaries(std::move(summaries));
   ImageLibraryStore& made = makeFakeStore(std::move(options));
   ImageLibraryStore* self = &made;
-  auto loadFolders = startStoreTask(made.scope(), [self](std::stop_token) { return self->loadRegisteredFolderSummaries(); });
+  auto loadFolders =
+      startStoreTask(made.scope(), [self](std::stop_token) { return self->loadRegisteredFolderSummaries(); });
   if (!settle()) return nullptr;
-  auto search = startStoreTask(made.scope(), [self](std::stop_token stop) { return self->refreshResults(500, true, stop); });
+  auto search = startStoreTask(
+      made.scope(), [self](std::stop_token stop) { return self->refreshResults(500, true, stop); });
   if (!settle()) return nullptr;
   return self;
 }
@@ -81,9 +81,11 @@ bool SceneContext::settle() {
     if (std::chrono::steady_clock::now() > deadline) return false;
     if (harness != nullptr && !harness->drainEvents()) return false;
     if (store != nullptr && harness == nullptr && !waitUntilStoreIdle(*store, kSettleTimeout)) return false;
-    if (!ui::testing::drainUiEvents(std::chrono::duration_cast<std::chrono::milliseconds>(kSettleTimeout))) return false;
+    if (!ui::testing::drainUiEvents(std::chrono::duration_cast<std::chrono::milliseconds>(kSettleTimeout)))
+      return false;
     const bool storeQuiet = store == nullptr || storeStaysBusy || isStoreSettled(*store);
-    if (storeQuiet && (harness == nullptr || harness->drainEvents()) && ui::testing::drainUiEvents()) return true;
+    if (storeQuiet && (harness == nullptr || harness->drainEvents()) && ui::testing::drainUiEvents())
+      return true;
   }
   return false;
 }

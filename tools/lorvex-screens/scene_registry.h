@@ -11,14 +11,13 @@
 // Thread safety: the GUI thread only; registration runs during static initialisation.
 #pragma once
 
+#include <QSize>
+#include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QSize>
-#include <QWidget>
 
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
@@ -52,7 +51,8 @@ class SceneContext {
   // Fake scenes: a store whose library holds `records`, with the folders holding them registered
   // and available (a search covers only those), its folders loaded and its first page searched
   // and settled. Null when it did not settle.
-  ImageLibraryStore* makeFakeStoreWithResults(std::vector<ImageRecord> records, testing::StoreOptions options = {});
+  ImageLibraryStore* makeFakeStoreWithResults(std::vector<ImageRecord> records,
+                                              testing::StoreOptions options = {});
   // Lets the store finish what it started, posted events run and image decodes end. False when
   // that did not happen within 60 s.
   bool settle();

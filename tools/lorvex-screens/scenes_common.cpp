@@ -1,27 +1,25 @@
 // The shared widgets of ui/common on their own: the image view in each of its states and the
 // small controls, so their look can be checked in both languages without a library.
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QVBoxLayout>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <tuple>
 #include <vector>
 
-
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QMenu>
-#include <QVBoxLayout>
-
-#include "scene_registry.h"
 #include "model/image_record.h"
+#include "scene_registry.h"
 #include "support/png_image.h"
-#include "ui/common/local_image_load_request.h"
 #include "ui/common/busy_indicator.h"
 #include "ui/common/copy_tag_menu_button.h"
 #include "ui/common/eliding_label.h"
 #include "ui/common/floating_toolbar.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/load_more_results_indicator.h"
+#include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_view.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
@@ -93,8 +91,8 @@ QWidget* imageCell(ui::LocalImageView* view, QWidget* cellContent, QWidget* pare
   return cell;
 }
 
-std::string writePatternImage(const std::filesystem::path& folder, const std::string& name, std::uint32_t width,
-                              std::uint32_t height) {
+std::string writePatternImage(const std::filesystem::path& folder, const std::string& name,
+                              std::uint32_t width, std::uint32_t height) {
   testing::PNGImageSpec spec;
   spec.width = width;
   spec.height = height;
@@ -132,7 +130,9 @@ std::unique_ptr<QWidget> buildImageViewStates(SceneContext& context) {
   return root;
 }
 
-QString text(SceneContext& context, std::string_view key) { return qtText(context.localization.lookup(key)); }
+QString text(SceneContext& context, std::string_view key) {
+  return qtText(context.localization.lookup(key));
+}
 
 std::unique_ptr<QWidget> buildControls(SceneContext& context) {
   auto root = std::make_unique<QWidget>();
@@ -144,7 +144,8 @@ std::unique_ptr<QWidget> buildControls(SceneContext& context) {
   // The floating bar as the preview and the slideshow show it: dark, translucent, rounded.
   auto* bar = new QWidget(root.get());
   bar->setObjectName(QStringLiteral("floatingBar"));
-  bar->setStyleSheet(QStringLiteral("#floatingBar { background: rgba(0, 0, 0, 0.86); border-radius: 14px; }"));
+  bar->setStyleSheet(
+      QStringLiteral("#floatingBar { background: rgba(0, 0, 0, 0.86); border-radius: 14px; }"));
   auto* barRow = new QHBoxLayout(bar);
   barRow->setContentsMargins(10, 6, 10, 6);
   barRow->setSpacing(4);
@@ -191,8 +192,8 @@ std::unique_ptr<QWidget> buildControls(SceneContext& context) {
   auto* busyRow = new QHBoxLayout;
   busyRow->addWidget(new ui::BusyIndicator(ui::BusyIndicator::Size::large, root.get()));
   busyRow->addWidget(new ui::BusyIndicator(ui::BusyIndicator::Size::small, root.get()));
-  for (const auto* symbol : {"star.fill", "trash.fill", "checkmark.circle.fill", "exclamationmark.triangle", "tag",
-                             "folder.badge.plus", "photo", "keyboard"}) {
+  for (const auto* symbol : {"star.fill", "trash.fill", "checkmark.circle.fill", "exclamationmark.triangle",
+                             "tag", "folder.badge.plus", "photo", "keyboard"}) {
     auto* icon = new QLabel(root.get());
     icon->setPixmap(ui::symbolIcon(symbol).pixmap(20, 20));
     busyRow->addWidget(icon);
@@ -206,8 +207,9 @@ std::unique_ptr<QWidget> buildControls(SceneContext& context) {
     label->setFixedWidth(300);
     column->addWidget(label);
   };
-  addElided(QStringLiteral("/home/ann/Pictures/夜景と街の灯り/NovelAI 2026-12-07/masterpiece, best quality.png"),
-            Qt::ElideMiddle);
+  addElided(
+      QStringLiteral("/home/ann/Pictures/夜景と街の灯り/NovelAI 2026-12-07/masterpiece, best quality.png"),
+      Qt::ElideMiddle);
   addElided(text(context, "review.deleteCandidate.feedback.hiddenFromNormalResults"), Qt::ElideRight);
   column->addStretch(1);
   return root;
@@ -230,15 +232,17 @@ std::unique_ptr<QWidget> resultImages(SceneContext& context) {
                     ui::kTileImageMaxPixelSize);
     row->addWidget(imageCell(view, view, root.get()));
   }
-  if (records.empty()) row->addWidget(ui::makePlainLabel(text(context, "result.empty.noResults.title"), root.get()));
+  if (records.empty())
+    row->addWidget(ui::makePlainLabel(text(context, "result.empty.noResults.title"), root.get()));
   row->addStretch(1);
   return root;
 }
 
 std::unique_ptr<QWidget> buildFakeResultImages(SceneContext& context) {
   std::vector<ImageRecord> records;
-  for (const auto& [name, width, height] : {std::tuple{"portrait.png", 300u, 480u}, std::tuple{"landscape.png", 480u, 300u},
-                                            std::tuple{"square.png", 400u, 400u}}) {
+  for (const auto& [name, width, height] :
+       {std::tuple{"portrait.png", 300u, 480u}, std::tuple{"landscape.png", 480u, 300u},
+        std::tuple{"square.png", 400u, 400u}}) {
     ImageRecord record;
     record.file.path = writePatternImage(context.scratch, name, width, height);
     record.file.fileSize = static_cast<std::int64_t>(std::filesystem::file_size(record.file.path));

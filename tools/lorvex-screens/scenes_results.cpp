@@ -28,7 +28,8 @@ constexpr QSize kColumnSize(1000, 680);
 
 // The results column with actions that do nothing: the scenes only look.
 std::unique_ptr<ui::ResultsGridView> resultsColumn(SceneContext& context) {
-  return std::make_unique<ui::ResultsGridView>(*context.store, ui::ResultsGridViewActions{}, context.localization);
+  return std::make_unique<ui::ResultsGridView>(*context.store, ui::ResultsGridViewActions{},
+                                               context.localization);
 }
 
 // Patterned PNGs of several shapes in the scene's folder, as library records.
@@ -98,7 +99,8 @@ std::unique_ptr<QWidget> buildPreview(SceneContext& context) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(resultsColumn(context).release());
   if (const std::optional<std::string> url = context.store->selectedRecordFileURL()) {
-    auto* overlay = new ui::QuickLookPreviewOverlay(*context.store, *url, {}, root.get(), context.localization);
+    auto* overlay =
+        new ui::QuickLookPreviewOverlay(*context.store, *url, {}, root.get(), context.localization);
     overlay->show();
   }
   return root;
@@ -149,25 +151,53 @@ std::unique_ptr<QWidget> buildSearching(SceneContext& context) {
   return resultsColumn(context);
 }
 
-const bool registered =
-    registerScene({.name = "results.grid", .source = SceneSource::library, .size = kColumnSize,
-                   .build = buildGrid, .afterShow = {}}) &&
-    registerScene({.name = "results.chips", .source = SceneSource::fakeService, .size = kColumnSize,
-                   .build = buildChips, .afterShow = {}}) &&
-    registerScene({.name = "results.contextMenu", .source = SceneSource::fakeService, .size = kColumnSize,
-                   .build = buildChips, .afterShow = openTileMenu}) &&
-    registerScene({.name = "results.preview", .source = SceneSource::library, .size = kColumnSize,
-                   .build = buildPreview, .afterShow = {}}) &&
-    registerScene({.name = "results.firstRun", .source = SceneSource::fakeService, .size = kColumnSize,
-                   .build = buildFirstRun, .afterShow = {}}) &&
-    registerScene({.name = "results.accessDenied", .source = SceneSource::fakeService, .size = kColumnSize,
-                   .build = buildAccessDenied, .afterShow = {}}) &&
-    registerScene({.name = "results.indexing", .source = SceneSource::fakeService, .size = kColumnSize,
-                   .build = buildIndexing, .afterShow = {}, .storeStaysBusy = true}) &&
-    registerScene({.name = "results.noResults", .source = SceneSource::fakeService, .size = kColumnSize,
-                   .build = buildNoResults, .afterShow = {}}) &&
-    registerScene({.name = "results.searching", .source = SceneSource::fakeService, .size = kColumnSize,
-                   .build = buildSearching, .afterShow = {}, .storeStaysBusy = true});
+const bool registered = registerScene({.name = "results.grid",
+                                       .source = SceneSource::library,
+                                       .size = kColumnSize,
+                                       .build = buildGrid,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "results.chips",
+                                       .source = SceneSource::fakeService,
+                                       .size = kColumnSize,
+                                       .build = buildChips,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "results.contextMenu",
+                                       .source = SceneSource::fakeService,
+                                       .size = kColumnSize,
+                                       .build = buildChips,
+                                       .afterShow = openTileMenu}) &&
+                        registerScene({.name = "results.preview",
+                                       .source = SceneSource::library,
+                                       .size = kColumnSize,
+                                       .build = buildPreview,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "results.firstRun",
+                                       .source = SceneSource::fakeService,
+                                       .size = kColumnSize,
+                                       .build = buildFirstRun,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "results.accessDenied",
+                                       .source = SceneSource::fakeService,
+                                       .size = kColumnSize,
+                                       .build = buildAccessDenied,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "results.indexing",
+                                       .source = SceneSource::fakeService,
+                                       .size = kColumnSize,
+                                       .build = buildIndexing,
+                                       .afterShow = {},
+                                       .storeStaysBusy = true}) &&
+                        registerScene({.name = "results.noResults",
+                                       .source = SceneSource::fakeService,
+                                       .size = kColumnSize,
+                                       .build = buildNoResults,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "results.searching",
+                                       .source = SceneSource::fakeService,
+                                       .size = kColumnSize,
+                                       .build = buildSearching,
+                                       .afterShow = {},
+                                       .storeStaysBusy = true});
 
 }  // namespace
 }  // namespace lorvex::screens

@@ -2,15 +2,14 @@
 // candidates load, with a selection, with nothing selected (the disabled move says why), after a
 // move with seven failures, and the recovery sheet that lists them. Over the scripted service, with image
 // files of the scene's own so that the tiles show pictures.
-#include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "scene_registry.h"
 #include "store/image_library_store.h"
@@ -38,7 +37,8 @@ std::string writeCandidateImage(const fs::path& folder, const std::string& name,
   painter.fillRect(image.rect(), gradient);
   painter.setBrush(QColor(255, 255, 255, 90));
   painter.setPen(Qt::NoPen);
-  painter.drawEllipse(QPointF(image.width() * 0.5, image.height() * 0.42), image.width() * 0.22, image.width() * 0.22);
+  painter.drawEllipse(QPointF(image.width() * 0.5, image.height() * 0.42), image.width() * 0.22,
+                      image.width() * 0.22);
   painter.end();
   const fs::path path = folder / name;
   image.save(QString::fromStdString(path.string()), "PNG");
@@ -53,8 +53,9 @@ ImageLibraryStore* reviewStore(SceneContext& context, int count, bool waitForCan
   std::vector<ImageRecord> records;
   for (int i = 0; i < count + 2; ++i) {
     ImageRecord record;
-    const std::string name = i == 1 ? "2024-05-01_a_very_long_file_name_of_a_generated_portrait_at_dusk_0001.png"
-                                    : "2024-05-0" + std::to_string(1 + i % 9) + "_image_" + std::to_string(100 + i) + ".png";
+    const std::string name =
+        i == 1 ? "2024-05-01_a_very_long_file_name_of_a_generated_portrait_at_dusk_0001.png"
+               : "2024-05-0" + std::to_string(1 + i % 9) + "_image_" + std::to_string(100 + i) + ".png";
     record.file.path = writeCandidateImage(folder, name, i);
     record.file.fileSize = static_cast<std::int64_t>(fs::file_size(record.file.path));
     record.file.modificationDate = 1'714'000'000.0 - i * 60;
@@ -78,13 +79,16 @@ std::unique_ptr<QWidget> buildFeedbackBanner(SceneContext& context) {
   DeleteCandidateUndoAction undo;
   undo.records = {{"/library/1.png", false, 0}};
   store.setDeleteCandidateUndoStack({undo});
-  store.setDeleteCandidateFeedback(DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 3, true, true});
+  store.setDeleteCandidateFeedback(
+      DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 3, true, true});
   auto root = std::make_unique<QWidget>();
   root->setAutoFillBackground(true);
   auto* layout = new QVBoxLayout(root.get());
   layout->addStretch(1);
-  layout->addWidget(new ui::DeleteCandidateTrashSidebarToolbar(store, [] {}, root.get()));
-  new ui::DeleteCandidateFeedbackOverlay(store, [] {}, root.get());
+  layout->addWidget(new ui::DeleteCandidateTrashSidebarToolbar(
+      store, [] {}, root.get()));
+  new ui::DeleteCandidateFeedbackOverlay(
+      store, [] {}, root.get());
   return root;
 }
 
@@ -98,7 +102,8 @@ std::unique_ptr<QWidget> buildSheetWithSelection(SceneContext& context) {
   ImageLibraryStore* store = reviewStore(context, 9);
   if (store == nullptr) return nullptr;
   const auto& records = store->trashReviewBrowser().records();
-  for (std::size_t i = 0; i < records.size(); i += 2) store->trashReviewBrowser().toggleSelection(records[i]->file.path);
+  for (std::size_t i = 0; i < records.size(); i += 2)
+    store->trashReviewBrowser().toggleSelection(records[i]->file.path);
   return sheetOver(*store);
 }
 
@@ -113,27 +118,30 @@ std::unique_ptr<QWidget> buildSheetWithDisabledReason(SceneContext& context) {
 ImageLibraryStore* storeAfterFailedMove(SceneContext& context) {
   ImageLibraryStore* store = reviewStore(context, 9);
   if (store == nullptr) return nullptr;
-  context.harness->service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) -> std::any {
-    ImageTrashSummary summary;
-    summary.requestedCount = static_cast<std::int64_t>(call.paths.size());
-    for (std::size_t i = 0; i < call.paths.size(); ++i) {
-      if (i < 2) {
-        summary.trashedPaths.push_back(call.paths[i]);
-      } else if (i < 4) {
-        summary.failures.push_back({call.paths[i], "The file's size or modification date differs from the review.",
-                                    ImageTrashFailureReason::fileChangedSinceReview, std::nullopt});
-      } else {
-        summary.failures.push_back({call.paths[i], "Permission denied: " + call.paths[i],
-                                    ImageTrashFailureReason::underlyingError,
-                                    ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}}});
-      }
-    }
-    return summary;
-  });
+  context.harness->service->setAnswer(
+      "moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) -> std::any {
+        ImageTrashSummary summary;
+        summary.requestedCount = static_cast<std::int64_t>(call.paths.size());
+        for (std::size_t i = 0; i < call.paths.size(); ++i) {
+          if (i < 2) {
+            summary.trashedPaths.push_back(call.paths[i]);
+          } else if (i < 4) {
+            summary.failures.push_back({call.paths[i],
+                                        "The file's size or modification date differs from the review.",
+                                        ImageTrashFailureReason::fileChangedSinceReview, std::nullopt});
+          } else {
+            summary.failures.push_back({call.paths[i], "Permission denied: " + call.paths[i],
+                                        ImageTrashFailureReason::underlyingError,
+                                        ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}}});
+          }
+        }
+        return summary;
+      });
   store->trashReviewBrowser().selectAllRecords();
   ImageLibraryStore* target = store;
-  store->startDetached(
-      [target] { return ui::performDeleteCandidateTrashAction(*target, ui::DeleteCandidateTrashAction::selected); });
+  store->startDetached([target] {
+    return ui::performDeleteCandidateTrashAction(*target, ui::DeleteCandidateTrashAction::selected);
+  });
   context.settle();
   return store;
 }
@@ -151,37 +159,36 @@ QWidget* openRecoverySheet(SceneContext&, QWidget& root) {
   return summary->recoverySheet();
 }
 
-const bool registered =
-    registerScene({.name = "review.feedbackBanner",
-                   .source = SceneSource::fakeService,
-                   .size = {820, 260},
-                   .build = buildFeedbackBanner,
-                   .afterShow = {}}) &&
-    registerScene({.name = "review.sheetLoading",
-                   .source = SceneSource::fakeService,
-                   .size = kSheetSize,
-                   .build = buildSheetLoading,
-                   .afterShow = {}}) &&
-    registerScene({.name = "review.sheetSelection",
-                   .source = SceneSource::fakeService,
-                   .size = kSheetSize,
-                   .build = buildSheetWithSelection,
-                   .afterShow = {}}) &&
-    registerScene({.name = "review.sheetDisabledReason",
-                   .source = SceneSource::fakeService,
-                   .size = kSheetSize,
-                   .build = buildSheetWithDisabledReason,
-                   .afterShow = {}}) &&
-    registerScene({.name = "review.sheetFailures",
-                   .source = SceneSource::fakeService,
-                   .size = kSheetSize,
-                   .build = buildSheetWithFailures,
-                   .afterShow = {}}) &&
-    registerScene({.name = "review.recoverySheet",
-                   .source = SceneSource::fakeService,
-                   .size = kSheetSize,
-                   .build = buildSheetWithFailures,
-                   .afterShow = openRecoverySheet});
+const bool registered = registerScene({.name = "review.feedbackBanner",
+                                       .source = SceneSource::fakeService,
+                                       .size = {820, 260},
+                                       .build = buildFeedbackBanner,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "review.sheetLoading",
+                                       .source = SceneSource::fakeService,
+                                       .size = kSheetSize,
+                                       .build = buildSheetLoading,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "review.sheetSelection",
+                                       .source = SceneSource::fakeService,
+                                       .size = kSheetSize,
+                                       .build = buildSheetWithSelection,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "review.sheetDisabledReason",
+                                       .source = SceneSource::fakeService,
+                                       .size = kSheetSize,
+                                       .build = buildSheetWithDisabledReason,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "review.sheetFailures",
+                                       .source = SceneSource::fakeService,
+                                       .size = kSheetSize,
+                                       .build = buildSheetWithFailures,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "review.recoverySheet",
+                                       .source = SceneSource::fakeService,
+                                       .size = kSheetSize,
+                                       .build = buildSheetWithFailures,
+                                       .afterShow = openRecoverySheet});
 
 }  // namespace
 }  // namespace lorvex::screens

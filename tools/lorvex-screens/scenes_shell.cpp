@@ -2,23 +2,22 @@
 // page, with a focused record and with the preview open, its File menu, the folder picker it
 // opens, the message when no file manager answers, and the shortcut help and acknowledgments
 // windows.
-#include <filesystem>
-#include <fstream>
-#include <memory>
-
 #include <QApplication>
 #include <QDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 
 #include "app/acknowledgments_window.h"
 #include "app/content_view.h"
 #include "app/main_window.h"
 #include "app/shortcut_help_sheet.h"
 #include "model/image_record.h"
-#include "ui/common/reveal_in_file_manager.h"
 #include "scene_registry.h"
 #include "support/png_image.h"
+#include "ui/common/reveal_in_file_manager.h"
 
 namespace lorvex::screens {
 namespace {
@@ -57,20 +56,24 @@ std::unique_ptr<QWidget> mainWindow(SceneContext& context, app::FolderPicker* fo
 }
 
 std::unique_ptr<QWidget> withResults(SceneContext& context, int count) {
-  if (context.makeFakeStoreWithResults(writeImages(context.scratch / "Pictures", count)) == nullptr) return nullptr;
+  if (context.makeFakeStoreWithResults(writeImages(context.scratch / "Pictures", count)) == nullptr)
+    return nullptr;
   return mainWindow(context);
 }
 
-app::MainWindow& asMainWindow(QWidget& root) { return static_cast<app::MainWindow&>(root); }
+app::MainWindow& asMainWindow(QWidget& root) {
+  return static_cast<app::MainWindow&>(root);
+}
 
 const bool preparing = registerScene({
     .name = "shell.preparing",
     .source = SceneSource::fakeService,
     .size = {1200, 760},
-    .build = [](SceneContext& context) {
-      context.makeFakeStore();
-      return mainWindow(context);
-    },
+    .build =
+        [](SceneContext& context) {
+          context.makeFakeStore();
+          return mainWindow(context);
+        },
     .afterShow = [](SceneContext& context, QWidget&) -> QWidget* {
       // The moment before the library is ready: the card covers the disabled split view. (The
       // preparing flag counts as work in progress, which a scene cannot wait out.)
@@ -83,10 +86,11 @@ const bool empty = registerScene({
     .name = "shell.empty",
     .source = SceneSource::fakeService,
     .size = {1200, 760},
-    .build = [](SceneContext& context) {
-      context.makeFakeStore();
-      return mainWindow(context);
-    },
+    .build =
+        [](SceneContext& context) {
+          context.makeFakeStore();
+          return mainWindow(context);
+        },
     .afterShow = nullptr,
 });
 
@@ -102,11 +106,13 @@ const bool recordFocused = registerScene({
     .name = "shell.recordFocused",
     .source = SceneSource::fakeService,
     .size = {1200, 760},
-    .build = [](SceneContext& context) {
-      auto root = withResults(context, 24);
-      if (root) context.store->selection().selectSingle(context.store->resultWindow().records()[4]->file.path);
-      return root;
-    },
+    .build =
+        [](SceneContext& context) {
+          auto root = withResults(context, 24);
+          if (root)
+            context.store->selection().selectSingle(context.store->resultWindow().records()[4]->file.path);
+          return root;
+        },
     .afterShow = nullptr,
 });
 
@@ -186,8 +192,9 @@ const bool shortcutHelp = registerScene({
     .source = SceneSource::widgetsOnly,
     .size = {620, 640},
     .build = [](SceneContext& context) -> std::unique_ptr<QWidget> {
-      auto sheet = std::make_unique<app::ShortcutHelpSheet>(app::ShortcutHelpPresentation::make(context.localization),
-                                                            app::ShortcutHelpSheetLayout{}, context.localization);
+      auto sheet =
+          std::make_unique<app::ShortcutHelpSheet>(app::ShortcutHelpPresentation::make(context.localization),
+                                                   app::ShortcutHelpSheetLayout{}, context.localization);
       sheet->setWindowModality(Qt::NonModal);  // alone on screen: nothing to be modal over
       return sheet;
     },

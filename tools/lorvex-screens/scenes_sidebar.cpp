@@ -35,9 +35,9 @@ std::vector<RegisteredFolderSummary> sampleFolders(const std::string& home) {
 }
 
 std::unique_ptr<ui::FilterSidebar> makeSidebar(SceneContext& context) {
-  auto sidebar = std::make_unique<ui::FilterSidebar>(*context.store, ui::ViewResourceDisplay{}, [] {},
-                                                     [](const std::string&) {}, ui::FilterSidebarFactories{},
-                                                     context.localization);
+  auto sidebar = std::make_unique<ui::FilterSidebar>(
+      *context.store, ui::ViewResourceDisplay{}, [] {}, [](const std::string&) {},
+      ui::FilterSidebarFactories{}, context.localization);
   return sidebar;
 }
 
@@ -63,8 +63,9 @@ class BusyStoreHost : public QWidget {
   std::unique_ptr<ImageLibraryStore> store;
 };
 
-Scene busyScene(std::string name, QSize size,
-                std::function<QWidget*(ImageLibraryStore&, const ui::AppLocalization&, QWidget& host)> build) {
+Scene busyScene(
+    std::string name, QSize size,
+    std::function<QWidget*(ImageLibraryStore&, const ui::AppLocalization&, QWidget& host)> build) {
   Scene scene;
   scene.name = std::move(name);
   scene.source = SceneSource::widgetsOnly;
@@ -132,18 +133,19 @@ const bool registered = [] {
     folders[1].lastErrorNotice = ErrorNotice{ErrorNoticeKind::folderBookmarkInvalid, {}};
     context.store->setRegisteredFolderSummaries(folders);
   }));
-  registerScene(busyScene("sidebar.checking", kSidebarSize,
-                          [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
-                            store.setRegisteredFolderSummaries(sampleFolders("/home/ann"));
-                            store.setIsLibrarySyncInProgress(true);
-                            store.setIndexingProgress(ImageLibraryIndexingProgress{
-                                ImageLibraryIndexingPhase::indexing, 1200, 2048, 1190, 10, std::nullopt});
-                            auto* sidebar = new ui::FilterSidebar(store, ui::ViewResourceDisplay{}, [] {},
-                                                                  [](const std::string&) {},
-                                                                  ui::FilterSidebarFactories{}, localization, &host);
-                            sidebar->applyStoreState();
-                            return sidebar;
-                          }));
+  registerScene(
+      busyScene("sidebar.checking", kSidebarSize,
+                [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
+                  store.setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+                  store.setIsLibrarySyncInProgress(true);
+                  store.setIndexingProgress(ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing,
+                                                                         1200, 2048, 1190, 10, std::nullopt});
+                  auto* sidebar = new ui::FilterSidebar(
+                      store, ui::ViewResourceDisplay{}, [] {}, [](const std::string&) {},
+                      ui::FilterSidebarFactories{}, localization, &host);
+                  sidebar->applyStoreState();
+                  return sidebar;
+                }));
   registerScene(sidebarScene("sidebar.libraryRebuilt", [](SceneContext& context) {
     context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
     context.store->setLibraryRecoveryNotice(
@@ -186,14 +188,18 @@ const bool registered = [] {
   Scene sheet = sidebarScene("sidebar.scanFailureSheet", [](SceneContext& context) {
     context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
     std::vector<ImageLibraryScanFailure> failures = {
-        {"/home/ann/Pictures/NovelAI/private/0001.png", "Permission denied", ImageLibraryScanFailure::Kind::permission},
+        {"/home/ann/Pictures/NovelAI/private/0001.png", "Permission denied",
+         ImageLibraryScanFailure::Kind::permission},
         {"/home/ann/Pictures/NovelAI/broken.png", "The PNG text chunk could not be decoded",
          ImageLibraryScanFailure::Kind::metadata},
         {"/home/ann/Pictures/NovelAI/gone.png", "No such file", ImageLibraryScanFailure::Kind::missing},
     };
     context.store->setLastScanSummary(ImageLibraryScanSummary{1520, 1517, 3, failures});
-    context.store->setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{
-        ImageLibraryScanDiagnosticSource::manualSync, {"/home/ann/Pictures/NovelAI"}, std::nullopt, 1765000000.0});
+    context.store->setLastScanDiagnosticContext(
+        ImageLibraryScanDiagnosticContext{ImageLibraryScanDiagnosticSource::manualSync,
+                                          {"/home/ann/Pictures/NovelAI"},
+                                          std::nullopt,
+                                          1765000000.0});
   });
   sheet.afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
     auto& sidebar = static_cast<ui::FilterSidebar&>(root);
@@ -203,17 +209,17 @@ const bool registered = [] {
   };
   registerScene(sheet);
 
-  registerScene(busyScene("sidebar.indexingCard", QSize(480, 260),
-                          [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
-                            store.setIsIndexing(true);
-                            store.setIndexingProgress(ImageLibraryIndexingProgress{
-                                ImageLibraryIndexingPhase::indexing, 37, 1520, 37, 0, std::nullopt});
-                            auto* area = new QWidget(&host);
-                            auto* layout = new QVBoxLayout(area);
-                            layout->addWidget(new ui::IndexingProgressCard(store, localization, area), 0,
-                                              Qt::AlignCenter);
-                            return area;
-                          }));
+  registerScene(busyScene(
+      "sidebar.indexingCard", QSize(480, 260),
+      [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
+        store.setIsIndexing(true);
+        store.setIndexingProgress(
+            ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 37, 1520, 37, 0, std::nullopt});
+        auto* area = new QWidget(&host);
+        auto* layout = new QVBoxLayout(area);
+        layout->addWidget(new ui::IndexingProgressCard(store, localization, area), 0, Qt::AlignCenter);
+        return area;
+      }));
   return true;
 }();
 

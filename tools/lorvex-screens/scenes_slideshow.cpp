@@ -1,18 +1,17 @@
 // The slideshow at one, two, four and six images at a time over a library of landscape and
 // portrait images, with its floating bar shown (as it is for two seconds after any activity), and
 // with the delete-candidate banner after a marking made in it.
-#include <cmath>
-#include <string>
-#include <vector>
-
 #include <QFont>
 #include <QImage>
 #include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
+#include <cmath>
+#include <string>
+#include <vector>
 
-#include "scene_registry.h"
 #include "model/image_record.h"
+#include "scene_registry.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/slideshow/slideshow_image_decoding.h"
 #include "ui/slideshow/slideshow_view.h"
@@ -70,12 +69,13 @@ std::function<std::unique_ptr<QWidget>(SceneContext&)> slideshow(int count, int 
   return [count, first, playing, marks](SceneContext& context) -> std::unique_ptr<QWidget> {
     ImageLibraryStore* store = context.makeFakeStoreWithResults(sampleLibrary(context.scratch));
     if (store == nullptr) return nullptr;
-    store->selection().selectSingle(store->resultWindow().records().at(static_cast<std::size_t>(first))->file.path);
+    store->selection().selectSingle(
+        store->resultWindow().records().at(static_cast<std::size_t>(first))->file.path);
     store->presentation().setSlideshowVisibleCount(count);
     store->startSlideshow();
     store->presentation().setIsSlideshowPlaying(playing);
-    auto view = std::make_unique<ui::SlideshowView>(*store, [] {}, ui::makeDeleteCandidateFeedbackOverlay,
-                                                    &context.localization);
+    auto view = std::make_unique<ui::SlideshowView>(
+        *store, [] {}, ui::makeDeleteCandidateFeedbackOverlay, &context.localization);
     if (marks) store->toggleFocusedRecordDeleteCandidate();
     return view;
   };

@@ -235,7 +235,8 @@ bool rebuildByCopy(SQLiteConnection& db, const std::filesystem::path& databaseFi
       db.execute("INSERT INTO repaired.sqlite_stat1 SELECT * FROM main.sqlite_stat1");
     });
   } catch (const Error& error) {
-    platform::logInfo(kLogCategory, "The planner's statistics were not copied: " + error.localizedDescription());
+    platform::logInfo(kLogCategory,
+                      "The planner's statistics were not copied: " + error.localizedDescription());
   }
   db.execute("DETACH DATABASE repaired");
   {

@@ -153,7 +153,8 @@ bool install() {
 std::optional<GuardedFile> guard(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) return std::nullopt;
-  const GuardedFile file{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  const GuardedFile file{static_cast<std::uint64_t>(status.st_dev),
+                         static_cast<std::uint64_t>(status.st_ino)};
   std::lock_guard lock(slotsMutex);
   if (!install()) return std::nullopt;
   Slot* free = nullptr;

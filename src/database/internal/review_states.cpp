@@ -1,5 +1,5 @@
-// The user's review flags of images: writing one image's state or a batch of them, and putting back a batch of
-// delete-candidate flags when the user undoes a change.
+// The user's review flags of images: writing one image's state or a batch of them, and putting back a batch
+// of delete-candidate flags when the user undoes a change.
 #include "database/internal/review_states.h"
 
 #include <algorithm>

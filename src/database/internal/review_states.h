@@ -1,6 +1,7 @@
 // The user's review flags of images: writing one image's state (favourite, delete candidate and
-// notes together, for missing files too) or several images' states in one transaction, and putting back a batch of delete-candidate flags when
-// the user undoes a change. A file without a review row has the default state.
+// notes together, for missing files too) or several images' states in one transaction, and putting back a
+// batch of delete-candidate flags when the user undoes a change. A file without a review row has the default
+// state.
 //
 // Thread safety: every operation takes the connection's lock for its whole run.
 #pragma once

@@ -184,8 +184,9 @@ std::string caseFolded(std::string_view text) {
   out.reserve(text.size());
   icu::StringByteSink<std::string> sink(&out);
   UErrorCode status = U_ZERO_ERROR;
-  icu::CaseMap::utf8Fold(U_FOLD_CASE_DEFAULT, icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), sink,
-                         nullptr, status);
+  icu::CaseMap::utf8Fold(U_FOLD_CASE_DEFAULT,
+                         icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), sink, nullptr,
+                         status);
   if (U_FAILURE(status)) return lowercased(text);
   return out;
 }
@@ -210,11 +211,15 @@ std::string normalized(std::string_view text, const icu::Normalizer2* (*instance
   return out;
 }
 
-std::string nfd(std::string_view text) { return normalized(text, &icu::Normalizer2::getNFDInstance); }
+std::string nfd(std::string_view text) {
+  return normalized(text, &icu::Normalizer2::getNFDInstance);
+}
 
 }  // namespace
 
-std::string nfc(std::string_view text) { return normalized(text, &icu::Normalizer2::getNFCInstance); }
+std::string nfc(std::string_view text) {
+  return normalized(text, &icu::Normalizer2::getNFCInstance);
+}
 
 std::string caselessKey(std::string_view text) {
   // ASCII needs neither normalisation, and folds by lowercasing.

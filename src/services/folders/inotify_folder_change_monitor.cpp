@@ -453,9 +453,8 @@ void InotifyFolderChangeMonitor::start(const std::vector<std::string>& roots,
     ::close(inotifyFd);
     throw FolderChangeMonitorError(FolderChangeMonitorError::Code::streamCreationFailed);
   }
-  auto session =
-      std::make_shared<Session>(inotifyFd, wakeFd, roots, sinceEventID, std::move(onChange),
-                                std::move(onFailure), options_);
+  auto session = std::make_shared<Session>(inotifyFd, wakeFd, roots, sinceEventID, std::move(onChange),
+                                           std::move(onFailure), options_);
   // One watch per root here, so that a limit that leaves no room at all fails the start itself;
   // the folders below are armed on the monitor thread.
   for (const auto& root : roots) {

@@ -44,9 +44,9 @@
 // Thread safety: no locks of its own and no state between calls; each call runs on the caller's
 // thread, which alone calls the stores and the progress handler. The only other threads are the
 // preparation threads of a burst and short helpers that hash the next queued files of the
-// single-item path (they only read files, and a scan waits for them before it returns). The stores serialise their own work, so
-// searches and other library work interleave with a running scan. Two scans may run at once;
-// nothing here prevents it.
+// single-item path (they only read files, and a scan waits for them before it returns). The stores serialise
+// their own work, so searches and other library work interleave with a running scan. Two scans may run at
+// once; nothing here prevents it.
 #pragma once
 
 #include <cstddef>

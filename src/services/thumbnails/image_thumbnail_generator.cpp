@@ -45,7 +45,9 @@ void createFolders(const std::string& path) {
 }  // namespace
 
 ImageThumbnailGeneratorError::ImageThumbnailGeneratorError(Kind kind, std::string path)
-    : LibraryError(LibraryError::Kind::thumbnail, describe(kind, path)), kind_(kind), path_(std::move(path)) {}
+    : LibraryError(LibraryError::Kind::thumbnail, describe(kind, path)),
+      kind_(kind),
+      path_(std::move(path)) {}
 
 ImageThumbnailGenerator::ImageThumbnailGenerator(std::string cacheDirectory, std::uint32_t maxPixelSize)
     : cacheDirectory_(std::move(cacheDirectory)), maxPixelSize_(maxPixelSize) {}

@@ -1,9 +1,8 @@
 #include "store/async/coroutine_scope.h"
 
+#include <QMetaObject>
 #include <stdexcept>
 #include <vector>
-
-#include <QMetaObject>
 
 namespace lorvex {
 
@@ -43,7 +42,8 @@ ScopeFrame::~ScopeFrame() {
   if (address_ != nullptr) detail::trackedFrames().erase(address_);
 }
 
-CoroutineScope::CoroutineScope() : context_(std::make_unique<QObject>()), link_(std::make_shared<ScopeLink>()) {
+CoroutineScope::CoroutineScope()
+    : context_(std::make_unique<QObject>()), link_(std::make_shared<ScopeLink>()) {
   link_->context_ = context_.get();
 }
 

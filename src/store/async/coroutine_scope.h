@@ -17,6 +17,9 @@
 // may be called from any thread.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
+#include <QObject>
 #include <coroutine>
 #include <cstdint>
 #include <functional>
@@ -26,9 +29,6 @@
 #include <type_traits>
 #include <unordered_map>
 #include <utility>
-
-#include <QObject>
-#include <qcoro/qcorotask.h>
 
 #include "store/async/creating_thread.h"
 
@@ -103,12 +103,13 @@ class CoroutineScope {
     template <typename Promise>
     bool await_suspend(std::coroutine_handle<Promise> handle) {
       address_ = handle.address();
-      scope_->track(address_, detail::TrackedFrame{
-                                  scope_,
-                                  [](void* a) {
-                                    return std::coroutine_handle<Promise>::from_address(a).promise().setDestroyHandle();
-                                  },
-                                  [](void* a) { std::coroutine_handle<>::from_address(a).destroy(); }});
+      scope_->track(address_,
+                    detail::TrackedFrame{
+                        scope_,
+                        [](void* a) {
+                          return std::coroutine_handle<Promise>::from_address(a).promise().setDestroyHandle();
+                        },
+                        [](void* a) { std::coroutine_handle<>::from_address(a).destroy(); }});
       return false;
     }
     ScopeFrame await_resume() { return ScopeFrame(address_); }

@@ -14,7 +14,9 @@ class CreatingThread {
  public:
   CreatingThread() = default;
 
-  void check() const { assert(std::this_thread::get_id() == creator_ && "called off the thread that created it"); }
+  void check() const {
+    assert(std::this_thread::get_id() == creator_ && "called off the thread that created it");
+  }
   bool isCurrent() const { return std::this_thread::get_id() == creator_; }
 
  private:

@@ -16,15 +16,14 @@
 // Thread safety: send() and finish() from any thread; the callbacks run on the scope's thread.
 #pragma once
 
+#include <QPointer>
+#include <QTimer>
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
-
-#include <QPointer>
-#include <QTimer>
 
 #include "store/async/coroutine_scope.h"
 
@@ -37,9 +36,11 @@ class ProgressChannel : public std::enable_shared_from_this<ProgressChannel<T>> 
   // wake-up of the consumer's event loop costs tens of microseconds of its thread.
   static constexpr std::chrono::milliseconds kBatchInterval{100};
 
-  static std::shared_ptr<ProgressChannel> create(const CoroutineScope& consumer, std::function<void(T)> onValue,
+  static std::shared_ptr<ProgressChannel> create(const CoroutineScope& consumer,
+                                                 std::function<void(T)> onValue,
                                                  std::function<void()> onEnd) {
-    return std::shared_ptr<ProgressChannel>(new ProgressChannel(consumer.link(), std::move(onValue), std::move(onEnd)));
+    return std::shared_ptr<ProgressChannel>(
+        new ProgressChannel(consumer.link(), std::move(onValue), std::move(onEnd)));
   }
 
   void send(T value) {
@@ -65,7 +66,8 @@ class ProgressChannel : public std::enable_shared_from_this<ProgressChannel<T>> 
   }
 
  private:
-  ProgressChannel(std::shared_ptr<ScopeLink> link, std::function<void(T)> onValue, std::function<void()> onEnd)
+  ProgressChannel(std::shared_ptr<ScopeLink> link, std::function<void(T)> onValue,
+                  std::function<void()> onEnd)
       : link_(std::move(link)), onValue_(std::move(onValue)), onEnd_(std::move(onEnd)) {}
 
   void postDrain() {

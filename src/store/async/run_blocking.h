@@ -17,6 +17,7 @@
 // scope.
 #pragma once
 
+#include <QThreadPool>
 #include <coroutine>
 #include <exception>
 #include <functional>
@@ -25,8 +26,6 @@
 #include <type_traits>
 #include <utility>
 #include <variant>
-
-#include <QThreadPool>
 
 #include "store/async/coroutine_scope.h"
 #include "store/async/coroutine_step.h"
@@ -45,7 +44,8 @@ decltype(auto) invokeBlocking(Fn& fn, const std::stop_token& stop) {
 }
 
 template <typename Fn>
-using BlockingValue = std::decay_t<decltype(invokeBlocking(std::declval<Fn&>(), std::declval<const std::stop_token&>()))>;
+using BlockingValue =
+    std::decay_t<decltype(invokeBlocking(std::declval<Fn&>(), std::declval<const std::stop_token&>()))>;
 
 template <typename T>
 struct BlockingCallState {
@@ -73,7 +73,8 @@ class [[nodiscard]] BlockingCall {
 
   void await_suspend(std::coroutine_handle<> handle) {
     state_ = std::make_shared<detail::BlockingCallState<T>>();
-    auto job = std::make_shared<Job>(Job{std::move(fn_), stop_, state_, CoroutineScope::linkOfFrame(handle.address()), handle});
+    auto job = std::make_shared<Job>(
+        Job{std::move(fn_), stop_, state_, CoroutineScope::linkOfFrame(handle.address()), handle});
     pool_->start([job] { job->run(); });
   }
 

@@ -16,12 +16,11 @@
 // requested from any thread.
 #pragma once
 
+#include <QObject>
 #include <coroutine>
 #include <memory>
 #include <stop_token>
 #include <utility>
-
-#include <QObject>
 
 #include "store/async/coroutine_scope.h"
 

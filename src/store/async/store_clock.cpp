@@ -15,7 +15,8 @@ constexpr std::int64_t kLongestTimerMilliseconds = 24LL * 60 * 60 * 1000;
 int timerMilliseconds(std::int64_t remainingNanoseconds) {
   // Rounded up, never early; written without adding, so that a remaining time near the largest
   // count cannot overflow.
-  const std::int64_t milliseconds = remainingNanoseconds / 1'000'000 + (remainingNanoseconds % 1'000'000 > 0 ? 1 : 0);
+  const std::int64_t milliseconds =
+      remainingNanoseconds / 1'000'000 + (remainingNanoseconds % 1'000'000 > 0 ? 1 : 0);
   return static_cast<int>(std::clamp<std::int64_t>(milliseconds, 1, kLongestTimerMilliseconds));
 }
 
@@ -117,8 +118,8 @@ void FakeStoreClock::advance(std::int64_t nanoseconds) {
 }
 
 std::size_t FakeStoreClock::pendingSleeperCount() const {
-  return static_cast<std::size_t>(
-      std::count_if(sleepers_.begin(), sleepers_.end(), [](const auto& sleeper) { return !sleeper->finished; }));
+  return static_cast<std::size_t>(std::count_if(sleepers_.begin(), sleepers_.end(),
+                                                [](const auto& sleeper) { return !sleeper->finished; }));
 }
 
 }  // namespace lorvex

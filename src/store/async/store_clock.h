@@ -8,23 +8,22 @@
 //
 // SystemStoreClock sleeps on QTimer; a long sleep is a chain of timers of at most one day each, so
 // no interval ever overflows a timer's int milliseconds. A deadline past the largest monotonic
-// reading is that reading: a sleep of the largest count lasts for ever instead of overflowing. FakeStoreClock moves only when advanced,
-// and then resumes the sleepers that fall due, in deadline order (equal deadlines in the order the
-// sleeps began), each with the clock reading its own deadline.
+// reading is that reading: a sleep of the largest count lasts for ever instead of overflowing. FakeStoreClock
+// moves only when advanced, and then resumes the sleepers that fall due, in deadline order (equal deadlines
+// in the order the sleeps began), each with the clock reading its own deadline.
 //
 // Thread safety: the clocks' readings may be taken on any thread; sleep, advance and the sleepers
 // belong to the store's thread; stop may be requested from any thread.
 #pragma once
 
+#include <QPointer>
+#include <QTimer>
 #include <coroutine>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <stop_token>
 #include <vector>
-
-#include <QPointer>
-#include <QTimer>
 
 #include "store/async/coroutine_scope.h"
 
@@ -40,7 +39,7 @@ struct ClockSleeper {
   std::shared_ptr<ScopeLink> link;
   std::int64_t deadline = 0;  // monotonic nanoseconds
   std::uint64_t sequence = 0;
-  bool finished = false;      // resumed, stopped or its frame is gone
+  bool finished = false;  // resumed, stopped or its frame is gone
   bool sleptFully = false;
   QPointer<QTimer> timer;
 
@@ -82,7 +81,9 @@ class StoreClock {
   // Nanoseconds of a monotonic clock; only differences mean anything.
   virtual std::int64_t monotonicNanoseconds() const = 0;
 
-  ClockSleep sleep(std::int64_t nanoseconds, const std::stop_token& stop) { return ClockSleep(*this, nanoseconds, stop); }
+  ClockSleep sleep(std::int64_t nanoseconds, const std::stop_token& stop) {
+    return ClockSleep(*this, nanoseconds, stop);
+  }
   ClockSleep sleep(std::int64_t nanoseconds) { return ClockSleep(*this, nanoseconds, std::stop_token()); }
   // A stop token made inside the co_await expression would be destroyed twice (GCC 12): name it.
   ClockSleep sleep(std::int64_t nanoseconds, std::stop_token&& stop) = delete;

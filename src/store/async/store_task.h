@@ -11,6 +11,8 @@
 // stopToken() may be called from any thread.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
 #include <atomic>
 #include <coroutine>
 #include <cstdint>
@@ -22,8 +24,6 @@
 #include <utility>
 #include <variant>
 #include <vector>
-
-#include <qcoro/qcorotask.h>
 
 #include "store/async/coroutine_scope.h"
 

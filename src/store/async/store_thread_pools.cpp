@@ -1,8 +1,7 @@
 #include "store/async/store_thread_pools.h"
 
-#include <algorithm>
-
 #include <QThread>
+#include <algorithm>
 
 namespace lorvex {
 

@@ -15,15 +15,16 @@ ImageLibraryPresentationState::ImageLibraryPresentationState(
 }
 
 template <typename T>
-void ImageLibraryPresentationState::assign(T& field, T value, void (ImageLibraryPresentationState::*changed)()) {
+void ImageLibraryPresentationState::assign(T& field, T value,
+                                           void (ImageLibraryPresentationState::*changed)()) {
   creatingThread_.check();
   assignObserved(field, value, this, changed);
 }
 
 void ImageLibraryPresentationState::persistPreferences() {
-  preferenceStore_->save(ImageLibraryUIPreferences{isLibrarySectionExpanded_,
-                                                   clampedSlideshowVisibleCount(slideshowVisibleCount_),
-                                                   normalizedSlideshowIntervalSeconds(slideshowIntervalSeconds_)});
+  preferenceStore_->save(ImageLibraryUIPreferences{
+      isLibrarySectionExpanded_, clampedSlideshowVisibleCount(slideshowVisibleCount_),
+      normalizedSlideshowIntervalSeconds(slideshowIntervalSeconds_)});
 }
 
 bool ImageLibraryPresentationState::isFilterTagListExpanded() const {
@@ -48,7 +49,8 @@ bool ImageLibraryPresentationState::isTagAdditionPopoverPresented() const {
   return isTagAdditionPopoverPresented_;
 }
 void ImageLibraryPresentationState::setIsTagAdditionPopoverPresented(bool value) {
-  assign(isTagAdditionPopoverPresented_, value, &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged);
+  assign(isTagAdditionPopoverPresented_, value,
+         &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged);
 }
 
 bool ImageLibraryPresentationState::isModelSelectionPopoverPresented() const {
@@ -126,11 +128,13 @@ void ImageLibraryPresentationState::presentModelSelectionPopover() {
 }
 
 void ImageLibraryPresentationState::increaseSlideshowVisibleCount() {
-  setSlideshowVisibleCount(clampedSlideshowVisibleCount(static_cast<std::int64_t>(slideshowVisibleCount()) + 1));
+  setSlideshowVisibleCount(
+      clampedSlideshowVisibleCount(static_cast<std::int64_t>(slideshowVisibleCount()) + 1));
 }
 
 void ImageLibraryPresentationState::decreaseSlideshowVisibleCount() {
-  setSlideshowVisibleCount(clampedSlideshowVisibleCount(static_cast<std::int64_t>(slideshowVisibleCount()) - 1));
+  setSlideshowVisibleCount(
+      clampedSlideshowVisibleCount(static_cast<std::int64_t>(slideshowVisibleCount()) - 1));
 }
 
 }  // namespace lorvex

@@ -11,9 +11,8 @@
 // Thread safety: the creating thread only; the preference store is called on it.
 #pragma once
 
-#include <memory>
-
 #include <QObject>
+#include <memory>
 
 #include "store/async/creating_thread.h"
 #include "store/presentation/image_library_ui_preferences.h"
@@ -28,7 +27,9 @@ class ImageLibraryPresentationState : public QObject {
   explicit ImageLibraryPresentationState(std::shared_ptr<ImageLibraryUIPreferencePersisting> preferenceStore,
                                          QObject* parent = nullptr);
 
-  const std::shared_ptr<ImageLibraryUIPreferencePersisting>& preferenceStore() const { return preferenceStore_; }
+  const std::shared_ptr<ImageLibraryUIPreferencePersisting>& preferenceStore() const {
+    return preferenceStore_;
+  }
 
   bool isFilterTagListExpanded() const;
   void setIsFilterTagListExpanded(bool value);

@@ -12,7 +12,8 @@ namespace lorvex {
 
 class TransientImageLibraryUIPreferenceStore final : public ImageLibraryUIPreferencePersisting {
  public:
-  explicit TransientImageLibraryUIPreferenceStore(ImageLibraryUIPreferences preferences = kDefaultUIPreferences)
+  explicit TransientImageLibraryUIPreferenceStore(
+      ImageLibraryUIPreferences preferences = kDefaultUIPreferences)
       : preferences_(preferences) {}
 
   ImageLibraryUIPreferences load() override {

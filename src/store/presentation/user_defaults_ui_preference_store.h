@@ -25,7 +25,8 @@ class UserDefaultsUIPreferenceStore final : public ImageLibraryUIPreferencePersi
   static constexpr std::string_view kSlideshowVisibleCountKey = "ui.slideshowVisibleCount";
   static constexpr std::string_view kSlideshowIntervalSecondsKey = "ui.slideshowIntervalSeconds";
 
-  explicit UserDefaultsUIPreferenceStore(platform::Settings userDefaults) : userDefaults_(std::move(userDefaults)) {}
+  explicit UserDefaultsUIPreferenceStore(platform::Settings userDefaults)
+      : userDefaults_(std::move(userDefaults)) {}
 
   const platform::Settings& userDefaults() const { return userDefaults_; }
 

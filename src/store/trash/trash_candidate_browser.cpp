@@ -91,7 +91,8 @@ TrashCandidateBrowser::LoadTicket TrashCandidateBrowser::beginReload() {
   return LoadTicket{loadEpoch_};
 }
 
-bool TrashCandidateBrowser::finishReload(std::vector<RecordRef> records, bool hasMoreRecords, LoadTicket ticket) {
+bool TrashCandidateBrowser::finishReload(std::vector<RecordRef> records, bool hasMoreRecords,
+                                         LoadTicket ticket) {
   creatingThread_.check();
   if (ticket.epoch != loadEpoch_) return false;
   setRecords(std::move(records));
@@ -101,8 +102,8 @@ bool TrashCandidateBrowser::finishReload(std::vector<RecordRef> records, bool ha
   return true;
 }
 
-TrashCandidateBrowser::LoadMoreOutcome TrashCandidateBrowser::finishLoadMore(const std::vector<RecordRef>& records,
-                                                                             bool hasMoreRecords, LoadTicket ticket) {
+TrashCandidateBrowser::LoadMoreOutcome TrashCandidateBrowser::finishLoadMore(
+    const std::vector<RecordRef>& records, bool hasMoreRecords, LoadTicket ticket) {
   creatingThread_.check();
   if (ticket.epoch != loadEpoch_) return LoadMoreOutcome::stale;
   // A page that overlaps the loaded list (the list shifted underneath) adds only its new records.
@@ -125,8 +126,8 @@ TrashCandidateBrowser::LoadMoreOutcome TrashCandidateBrowser::finishLoadMore(con
 
 void TrashCandidateBrowser::toggleSelection(const std::string& path) {
   creatingThread_.check();
-  const bool loaded =
-      std::any_of(records_.begin(), records_.end(), [&](const RecordRef& record) { return record->file.path == path; });
+  const bool loaded = std::any_of(records_.begin(), records_.end(),
+                                  [&](const RecordRef& record) { return record->file.path == path; });
   if (!loaded) return;
   if (!selectedPaths_.erase(path)) selectedPaths_.insert(path);
   Q_EMIT selectedPathsChanged();

@@ -9,10 +9,9 @@
 // Thread safety: the creating thread only.
 #pragma once
 
+#include <QObject>
 #include <string>
 #include <vector>
-
-#include <QObject>
 
 #include "store/async/creating_thread.h"
 #include "store/record_ref.h"
@@ -52,7 +51,8 @@ class TrashCandidateBrowser : public QObject {
 
   LoadTicket beginReload();
   bool finishReload(std::vector<RecordRef> records, bool hasMoreRecords, LoadTicket ticket);
-  LoadMoreOutcome finishLoadMore(const std::vector<RecordRef>& records, bool hasMoreRecords, LoadTicket ticket);
+  LoadMoreOutcome finishLoadMore(const std::vector<RecordRef>& records, bool hasMoreRecords,
+                                 LoadTicket ticket);
   void toggleSelection(const std::string& path);
   void selectAllRecords();
   void cancelLoading();

@@ -8,9 +8,13 @@ namespace {
 bool enabled = true;
 }  // namespace
 
-bool animationsEnabled() { return enabled; }
+bool animationsEnabled() {
+  return enabled;
+}
 
-void setAnimationsEnabled(bool value) { enabled = value; }
+void setAnimationsEnabled(bool value) {
+  enabled = value;
+}
 
 int animationDurationMs(double seconds) {
   if (!enabled || !(seconds > 0)) return 0;

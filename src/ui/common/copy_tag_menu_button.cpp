@@ -12,7 +12,8 @@ namespace lorvex::ui {
 
 QAction* CopyTagMenuButton::addTo(QMenu& menu, std::string tag, const AppLocalization* localization) {
   const AppLocalization& texts = localization != nullptr ? *localization : AppLocalization::live();
-  QAction* action = menu.addAction(symbolIcon("doc.on.doc"), mnemonicSafe(qtText(texts.lookup("metadata.copyTag"))));
+  QAction* action =
+      menu.addAction(symbolIcon("doc.on.doc"), mnemonicSafe(qtText(texts.lookup("metadata.copyTag"))));
   action->setObjectName(QStringLiteral("copyTag"));
   QObject::connect(action, &QAction::triggered, action, [tag = std::move(tag)] { copyTextToClipboard(tag); });
   return action;

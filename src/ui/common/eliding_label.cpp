@@ -1,10 +1,9 @@
 #include "ui/common/eliding_label.h"
 
-#include <cmath>
-
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <cmath>
 
 #include "ui/common/plain_text.h"
 

@@ -5,11 +5,10 @@
 // Thread safety: GUI thread only (the colour rule is a pure function).
 #pragma once
 
-#include <string>
-
 #include <QAbstractButton>
 #include <QColor>
 #include <QString>
+#include <string>
 
 namespace lorvex::ui {
 

@@ -1,9 +1,8 @@
 #include "ui/common/header_action_button.h"
 
-#include <algorithm>
-
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
@@ -69,7 +68,9 @@ HeaderActionButtonAppearance HeaderActionButton::currentAppearance() const {
   return style_.appearance(isEnabled(), isDown(), palette());
 }
 
-int HeaderActionButton::symbolSize() const { return symbol_.empty() ? 0 : fontMetrics().height(); }
+int HeaderActionButton::symbolSize() const {
+  return symbol_.empty() ? 0 : fontMetrics().height();
+}
 
 QSize HeaderActionButton::sizeHint() const {
   const QFontMetrics metrics = fontMetrics();

@@ -6,12 +6,11 @@
 // Thread safety: GUI thread only (the appearance rule is a pure function).
 #pragma once
 
-#include <string>
-
 #include <QAbstractButton>
 #include <QColor>
 #include <QPalette>
 #include <QString>
+#include <string>
 
 namespace lorvex::ui {
 

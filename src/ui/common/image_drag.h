@@ -5,11 +5,10 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <memory>
-#include <optional>
-
 #include <QMimeData>
 #include <QPixmap>
+#include <memory>
+#include <optional>
 
 #include "model/image_drag_payload.h"
 
@@ -22,6 +21,7 @@ std::unique_ptr<QMimeData> makeImageDragMimeData(const std::optional<ImageDragPa
 
 // Runs a copy drag of the payload's file from `source` (blocks in the drag's own event loop, as
 // QDrag does), with `preview` under the pointer when given. False, and no drag, without a payload.
-bool startImageDrag(QWidget& source, const std::optional<ImageDragPayload>& payload, const QPixmap& preview = {});
+bool startImageDrag(QWidget& source, const std::optional<ImageDragPayload>& payload,
+                    const QPixmap& preview = {});
 
 }  // namespace lorvex::ui

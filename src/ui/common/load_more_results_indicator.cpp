@@ -39,7 +39,9 @@ void LoadMoreResultsIndicator::setLoading(bool loading) {
   apply();
 }
 
-QString LoadMoreResultsIndicator::text() const { return label_->text(); }
+QString LoadMoreResultsIndicator::text() const {
+  return label_->text();
+}
 
 void LoadMoreResultsIndicator::apply() {
   busy_->setVisible(loading_);

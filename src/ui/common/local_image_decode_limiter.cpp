@@ -22,7 +22,8 @@ LocalImageDecodeLimiter& LocalImageDecodeLimiter::shared() {
   return limiter;
 }
 
-LocalImageDecodeLimiter::Acquisition LocalImageDecodeLimiter::acquirePermit(std::function<void()> whenGranted) {
+LocalImageDecodeLimiter::Acquisition LocalImageDecodeLimiter::acquirePermit(
+    std::function<void()> whenGranted) {
   const std::lock_guard lock(mutex_);
   if (activeCount_ < limit_) {
     ++activeCount_;
@@ -35,7 +36,8 @@ LocalImageDecodeLimiter::Acquisition LocalImageDecodeLimiter::acquirePermit(std:
 
 bool LocalImageDecodeLimiter::cancelWaiter(WaiterId id) {
   const std::lock_guard lock(mutex_);
-  const auto it = std::find_if(waiters_.begin(), waiters_.end(), [id](const Waiter& w) { return w.id == id; });
+  const auto it =
+      std::find_if(waiters_.begin(), waiters_.end(), [id](const Waiter& w) { return w.id == id; });
   if (it == waiters_.end()) return false;
   waiters_.erase(it);
   return true;

@@ -61,7 +61,7 @@ class LocalImageDecodeLimiter {
 
   const int limit_;
   mutable std::mutex mutex_;
-  int activeCount_ = 0;        // guarded by mutex_
+  int activeCount_ = 0;         // guarded by mutex_
   std::deque<Waiter> waiters_;  // guarded by mutex_, oldest first
   WaiterId nextWaiterId_ = 1;   // guarded by mutex_
 };

@@ -1,11 +1,10 @@
 #include "ui/common/local_image_decoding.h"
 
+#include <QFile>
+#include <QImageReader>
 #include <algorithm>
 #include <cmath>
 #include <mutex>
-
-#include <QFile>
-#include <QImageReader>
 
 #include "platform/log.h"
 #include "platform/regular_file.h"

@@ -8,10 +8,9 @@
 // decode of a large image takes a long time).
 #pragma once
 
+#include <QImage>
 #include <optional>
 #include <string>
-
-#include <QImage>
 
 namespace lorvex::ui {
 

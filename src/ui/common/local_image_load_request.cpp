@@ -26,7 +26,8 @@ LocalImageLoadRequest makeLocalImageLoadRequest(std::optional<std::string> path,
     }
     request.imageCacheKey = std::move(key);
   }
-  if (request.previewPath) request.previewCacheKey = previewCacheKey ? std::move(previewCacheKey) : request.previewPath;
+  if (request.previewPath)
+    request.previewCacheKey = previewCacheKey ? std::move(previewCacheKey) : request.previewPath;
   request.path = std::move(path);
   return request;
 }

@@ -65,16 +65,19 @@ bool finishLoad(LocalImageDisplayState& state, std::uint64_t generation, const Q
 LocalImageChoice chooseLocalImage(const LocalImageLoadRequest& request, const LocalImageDisplayState& state,
                                   LocalImageMemoryCache& cache, bool preservesCurrentImageWhileLoading) {
   if (request.imageCacheKey) {
-    if (auto cached = cache.image(*request.imageCacheKey)) return {std::move(*cached), LocalImagePlaceholder::none};
+    if (auto cached = cache.image(*request.imageCacheKey))
+      return {std::move(*cached), LocalImagePlaceholder::none};
   }
   if (!state.image.isNull() &&
       (state.displayedPath == request.path || state.displayedPath == request.previewPath)) {
     return {state.image, LocalImagePlaceholder::none};
   }
   if (request.previewCacheKey) {
-    if (auto cached = cache.image(*request.previewCacheKey)) return {std::move(*cached), LocalImagePlaceholder::none};
+    if (auto cached = cache.image(*request.previewCacheKey))
+      return {std::move(*cached), LocalImagePlaceholder::none};
   }
-  if (preservesCurrentImageWhileLoading && !state.image.isNull()) return {state.image, LocalImagePlaceholder::none};
+  if (preservesCurrentImageWhileLoading && !state.image.isNull())
+    return {state.image, LocalImagePlaceholder::none};
   return {QImage(),
           state.failedPath == request.path ? LocalImagePlaceholder::warning : LocalImagePlaceholder::photo};
 }
@@ -84,7 +87,8 @@ LocalImageAccessibilityState localImageAccessibilityState(const LocalImageLoadRe
                                                           const LocalImageMemoryCache& cache) {
   if (!request.path) return LocalImageAccessibilityState::empty;
   if (state.failedPath && state.failedPath == request.path) return LocalImageAccessibilityState::failed;
-  if ((request.imageCacheKey && cache.contains(*request.imageCacheKey)) || state.displayedPath == request.path) {
+  if ((request.imageCacheKey && cache.contains(*request.imageCacheKey)) ||
+      state.displayedPath == request.path) {
     return LocalImageAccessibilityState::loaded;
   }
   return LocalImageAccessibilityState::loading;
@@ -95,7 +99,8 @@ LocalImageAccessibilityText localImageAccessibilityText(const std::optional<std:
                                                         const AppLocalization& localization) {
   LocalImageAccessibilityText text;
   const std::string_view name = path ? lastPathComponent(*path) : std::string_view();
-  text.label = name.empty() ? localization.lookup(AppLocalizationKey::imageAccessibilityLabel) : std::string(name);
+  text.label =
+      name.empty() ? localization.lookup(AppLocalizationKey::imageAccessibilityLabel) : std::string(name);
   switch (state) {
     case LocalImageAccessibilityState::empty:
       text.value = localization.lookup(AppLocalizationKey::imageAccessibilityEmpty);
@@ -115,7 +120,8 @@ LocalImageAccessibilityText localImageAccessibilityText(const std::optional<std:
 
 LocalImageLoadState::LocalImageLoadState(LocalImageLoader& loader, bool preservesCurrentImageWhileLoading,
                                          std::function<void()> changed)
-    : loader_(loader), preservesCurrentImageWhileLoading_(preservesCurrentImageWhileLoading),
+    : loader_(loader),
+      preservesCurrentImageWhileLoading_(preservesCurrentImageWhileLoading),
       changed_(std::move(changed)) {}
 
 LocalImageLoadState::~LocalImageLoadState() {
@@ -132,7 +138,8 @@ void LocalImageLoadState::setRequest(LocalImageLoadRequest request) {
   LocalImageMemoryCache& cache = loader_.cache();
   const std::optional<QImage> cachedPreview =
       request_.previewCacheKey ? cache.image(*request_.previewCacheKey) : std::nullopt;
-  const std::optional<QImage> cachedImage = request_.imageCacheKey ? cache.image(*request_.imageCacheKey) : std::nullopt;
+  const std::optional<QImage> cachedImage =
+      request_.imageCacheKey ? cache.image(*request_.imageCacheKey) : std::nullopt;
 
   state_.pendingGeneration = generation;
   state_.pendingPath = request_.path;
@@ -188,8 +195,9 @@ void LocalImageLoadState::loadImage(std::uint64_t generation) {
                                        loadInterval_->end(result.error ? "failed" : "completed");
                                        loadInterval_.reset();
                                      }
-                                     const bool changed = result.error ? failLoad(state_, generation)
-                                                                       : finishLoad(state_, generation, result.image);
+                                     const bool changed = result.error
+                                                              ? failLoad(state_, generation)
+                                                              : finishLoad(state_, generation, result.image);
                                      if (changed) notify();
                                    });
   if (ticket != 0) imageTicket_ = ticket;
@@ -222,7 +230,8 @@ LocalImageAccessibilityState LocalImageLoadState::accessibilityState() const {
   return localImageAccessibilityState(request_, state_, loader_.cache());
 }
 
-LocalImageAccessibilityText LocalImageLoadState::accessibilityText(const AppLocalization& localization) const {
+LocalImageAccessibilityText LocalImageLoadState::accessibilityText(
+    const AppLocalization& localization) const {
   return localImageAccessibilityText(request_.path, accessibilityState(), localization);
 }
 

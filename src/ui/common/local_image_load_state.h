@@ -18,13 +18,12 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QImage>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <QImage>
 
 #include "platform/log.h"
 #include "ui/common/app_localization.h"
@@ -35,7 +34,7 @@
 namespace lorvex::ui {
 
 struct LocalImageDisplayState {
-  QImage image;  // null: none; the image last put on screen by a load
+  QImage image;                              // null: none; the image last put on screen by a load
   std::optional<std::string> displayedPath;  // the file `image` came from (the path or the preview)
   std::optional<std::string> failedPath;
   std::optional<std::string> pendingPath;
@@ -84,7 +83,8 @@ LocalImageAccessibilityText localImageAccessibilityText(const std::optional<std:
 class LocalImageLoadState {
  public:
   // `changed` is called after every change of the display state (also from inside setRequest).
-  LocalImageLoadState(LocalImageLoader& loader, bool preservesCurrentImageWhileLoading, std::function<void()> changed);
+  LocalImageLoadState(LocalImageLoader& loader, bool preservesCurrentImageWhileLoading,
+                      std::function<void()> changed);
   ~LocalImageLoadState();
   LocalImageLoadState(const LocalImageLoadState&) = delete;
   LocalImageLoadState& operator=(const LocalImageLoadState&) = delete;

@@ -1,8 +1,7 @@
 #include "ui/common/local_image_loader.h"
 
-#include <utility>
-
 #include <QPointer>
+#include <utility>
 
 namespace lorvex::ui {
 namespace {
@@ -26,7 +25,8 @@ LocalImageLoader::LocalImageLoader(LocalImageMemoryCache& cache, LocalImageDecod
     : QObject(parent), cache_(cache), limiter_(limiter), decode_(std::move(decode)) {
   qRegisterMetaType<LocalImageDecodeResult>();
   pool_.setMaxThreadCount(limiter_.limit());
-  connect(this, &LocalImageLoader::decodeFinished, this, &LocalImageLoader::finishDecode, Qt::QueuedConnection);
+  connect(this, &LocalImageLoader::decodeFinished, this, &LocalImageLoader::finishDecode,
+          Qt::QueuedConnection);
 }
 
 LocalImageLoader::~LocalImageLoader() {
@@ -42,12 +42,13 @@ LocalImageLoader::~LocalImageLoader() {
 }
 
 LocalImageLoader& LocalImageLoader::shared() {
-  static LocalImageLoader* loader =
-      new LocalImageLoader(LocalImageMemoryCache::shared(), LocalImageDecodeLimiter::shared(), decodeLocalImage);
+  static LocalImageLoader* loader = new LocalImageLoader(LocalImageMemoryCache::shared(),
+                                                         LocalImageDecodeLimiter::shared(), decodeLocalImage);
   return *loader;
 }
 
-LocalImageLoader::Ticket LocalImageLoader::load(const std::string& path, const std::optional<std::string>& cacheKey,
+LocalImageLoader::Ticket LocalImageLoader::load(const std::string& path,
+                                                const std::optional<std::string>& cacheKey,
                                                 std::optional<int> maxPixelSize, Completion done) {
   if (maxPixelSize && *maxPixelSize <= 0) maxPixelSize.reset();
   if (cacheKey) {
@@ -135,7 +136,8 @@ void LocalImageLoader::finishDecode(quint64 flightId, const LocalImageDecodeResu
   flights_.erase(found);
   flightByKey_.erase(flight.flightKey);
   for (const auto& [ticket, done] : flight.waiters) flightByTicket_.erase(ticket);
-  if (flight.cacheKey && !result.image.isNull() && !result.error) cache_.insert(*flight.cacheKey, result.image);
+  if (flight.cacheKey && !result.image.isNull() && !result.error)
+    cache_.insert(*flight.cacheKey, result.image);
   for (const auto& [ticket, done] : flight.waiters) done(result);
 }
 

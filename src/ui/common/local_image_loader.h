@@ -11,16 +11,15 @@
 // loader's own QThreadPool, never on the GUI thread nor on the store's pools.
 #pragma once
 
+#include <QImage>
+#include <QObject>
+#include <QThreadPool>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
-
-#include <QImage>
-#include <QObject>
-#include <QThreadPool>
 
 #include "ui/common/local_image_decode_limiter.h"
 #include "ui/common/local_image_decoding.h"
@@ -34,7 +33,8 @@ class LocalImageLoader : public QObject {
  public:
   using Ticket = std::uint64_t;  // 0: the load finished at once (a cache hit)
   using Completion = std::function<void(const LocalImageDecodeResult&)>;
-  using DecodeFunction = std::function<LocalImageDecodeResult(const std::string& path, std::optional<int> maxPixelSize)>;
+  using DecodeFunction =
+      std::function<LocalImageDecodeResult(const std::string& path, std::optional<int> maxPixelSize)>;
 
   // `decode` runs on the worker pool; the program passes decodeLocalImage.
   LocalImageLoader(LocalImageMemoryCache& cache, LocalImageDecodeLimiter& limiter, DecodeFunction decode,
@@ -49,8 +49,8 @@ class LocalImageLoader : public QObject {
   // first: a hit calls `done` before returning and gives ticket 0. Otherwise `done` is called later,
   // on the GUI thread, unless the ticket is cancelled; an image that came back is cached under the
   // key (without a key nothing is cached).
-  Ticket load(const std::string& path, const std::optional<std::string>& cacheKey, std::optional<int> maxPixelSize,
-              Completion done);
+  Ticket load(const std::string& path, const std::optional<std::string>& cacheKey,
+              std::optional<int> maxPixelSize, Completion done);
 
   // Drops the ticket's callback; unknown or finished tickets are ignored.
   void cancel(Ticket ticket);

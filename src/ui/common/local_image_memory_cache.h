@@ -6,13 +6,12 @@
 // Thread safety: GUI thread only (it is read at every paint).
 #pragma once
 
+#include <QImage>
 #include <cstdint>
 #include <list>
 #include <optional>
 #include <string>
 #include <unordered_map>
-
-#include <QImage>
 
 namespace lorvex::ui {
 

@@ -1,9 +1,8 @@
 #include "ui/common/local_image_scaler.h"
 
+#include <QThread>
 #include <algorithm>
 #include <utility>
-
-#include <QThread>
 
 namespace lorvex::ui {
 

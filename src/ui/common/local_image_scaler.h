@@ -10,16 +10,15 @@
 // scaler's own QThreadPool.
 #pragma once
 
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QThreadPool>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <unordered_map>
-
-#include <QImage>
-#include <QObject>
-#include <QSize>
-#include <QThreadPool>
 
 namespace lorvex::ui {
 

@@ -1,10 +1,9 @@
 #include "ui/common/local_image_view.h"
 
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <utility>
-
-#include <QPainter>
 
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
@@ -25,12 +24,13 @@ qint64 pixels(QSize size) {
 
 }  // namespace
 
-QRectF localImageTargetRect(QSizeF imageSize, QRectF bounds, LocalImageView::ContentMode mode, Qt::Alignment alignment) {
+QRectF localImageTargetRect(QSizeF imageSize, QRectF bounds, LocalImageView::ContentMode mode,
+                            Qt::Alignment alignment) {
   if (imageSize.isEmpty() || bounds.isEmpty()) return {};
   const qreal widthScale = bounds.width() / imageSize.width();
   const qreal heightScale = bounds.height() / imageSize.height();
-  const qreal scale =
-      mode == LocalImageView::ContentMode::fit ? std::min(widthScale, heightScale) : std::max(widthScale, heightScale);
+  const qreal scale = mode == LocalImageView::ContentMode::fit ? std::min(widthScale, heightScale)
+                                                               : std::max(widthScale, heightScale);
   const QSizeF size = imageSize * scale;
   qreal x = bounds.x() + (bounds.width() - size.width()) / 2.0;
   if (alignment & Qt::AlignLeft) x = bounds.x();
@@ -57,10 +57,12 @@ LocalImageView::~LocalImageView() {
 }
 
 void LocalImageView::setSource(std::optional<std::string> path, std::optional<std::string> previewPath,
-                               std::optional<std::string> imageCacheKey, std::optional<std::string> previewCacheKey,
+                               std::optional<std::string> imageCacheKey,
+                               std::optional<std::string> previewCacheKey,
                                std::optional<int> imageMaxPixelSize) {
-  LocalImageLoadRequest request = makeLocalImageLoadRequest(std::move(path), std::move(previewPath), std::move(imageCacheKey),
-                                                            std::move(previewCacheKey), imageMaxPixelSize);
+  LocalImageLoadRequest request =
+      makeLocalImageLoadRequest(std::move(path), std::move(previewPath), std::move(imageCacheKey),
+                                std::move(previewCacheKey), imageMaxPixelSize);
   if (request == request_ && (state_.request() == request_ || !isVisible())) return;
   request_ = std::move(request);
   if (isVisible()) {
@@ -89,20 +91,27 @@ void LocalImageView::setImageAlignment(Qt::Alignment alignment) {
   update();
 }
 
-void LocalImageView::setOnDisplayedPathChange(std::function<void(const std::optional<std::string>&)> callback) {
+void LocalImageView::setOnDisplayedPathChange(
+    std::function<void(const std::optional<std::string>&)> callback) {
   onDisplayedPathChange_ = std::move(callback);
 }
 
-LocalImageAccessibilityState LocalImageView::accessibilityState() const { return state_.accessibilityState(); }
+LocalImageAccessibilityState LocalImageView::accessibilityState() const {
+  return state_.accessibilityState();
+}
 
-QImage LocalImageView::displayedImage() const { return state_.choice().image; }
+QImage LocalImageView::displayedImage() const {
+  return state_.choice().image;
+}
 
 LocalImagePlaceholder LocalImageView::placeholder() const {
   const LocalImageChoice choice = state_.choice();
   return choice.image.isNull() ? choice.placeholder : LocalImagePlaceholder::none;
 }
 
-QSize LocalImageView::sizeHint() const { return {160, 160}; }
+QSize LocalImageView::sizeHint() const {
+  return {160, 160};
+}
 
 void LocalImageView::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -156,11 +165,12 @@ void LocalImageView::stateChanged() {
 void LocalImageView::updateAccessibility() {
   // Before the first load the view describes the request it will load.
   const LocalImageAccessibilityText text =
-      state_.request() == request_ ? state_.accessibilityText(localization_)
-                                   : localImageAccessibilityText(request_.path,
-                                                                 request_.path ? LocalImageAccessibilityState::loading
-                                                                               : LocalImageAccessibilityState::empty,
-                                                                 localization_);
+      state_.request() == request_
+          ? state_.accessibilityText(localization_)
+          : localImageAccessibilityText(
+                request_.path,
+                request_.path ? LocalImageAccessibilityState::loading : LocalImageAccessibilityState::empty,
+                localization_);
   setAccessibleName(qtText(text.label));
   setAccessibleDescription(qtText(text.value));
 }
@@ -209,8 +219,9 @@ void LocalImageView::paintEvent(QPaintEvent*) {
   scaled_ = QPixmap();
   cancelScale();
   const LocalImagePlaceholder placeholder =
-      state_.request() == request_ ? choice.placeholder
-                                   : (request_.path ? LocalImagePlaceholder::photo : LocalImagePlaceholder::warning);
+      state_.request() == request_
+          ? choice.placeholder
+          : (request_.path ? LocalImagePlaceholder::photo : LocalImagePlaceholder::warning);
   if (placeholder == LocalImagePlaceholder::none) return;
   const int side = std::min({kPlaceholderMaxSize, width() / 2, height() / 2});
   if (side < 4) return;

@@ -14,14 +14,13 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <functional>
-#include <optional>
-#include <string>
-
 #include <QColor>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "ui/common/app_localization.h"
 #include "ui/common/local_image_load_request.h"
@@ -47,12 +46,12 @@ class LocalImageView : public QWidget {
   // The view's fields, normalised by makeLocalImageLoadRequest. A changed request starts loading
   // at once when the widget is visible, else when it is shown.
   void setSource(std::optional<std::string> path, std::optional<std::string> previewPath = {},
-                 std::optional<std::string> imageCacheKey = {}, std::optional<std::string> previewCacheKey = {},
-                 std::optional<int> imageMaxPixelSize = {});
-  void setContentMode(ContentMode mode);           // default fit
+                 std::optional<std::string> imageCacheKey = {},
+                 std::optional<std::string> previewCacheKey = {}, std::optional<int> imageMaxPixelSize = {});
+  void setContentMode(ContentMode mode);  // default fit
   ContentMode contentMode() const { return contentMode_; }
-  void setBackgroundColor(const QColor& color);    // default transparent
-  void setImageAlignment(Qt::Alignment alignment); // default centred
+  void setBackgroundColor(const QColor& color);     // default transparent
+  void setImageAlignment(Qt::Alignment alignment);  // default centred
   // Called with the displayed path when the widget is shown and whenever that path changes.
   void setOnDisplayedPathChange(std::function<void(const std::optional<std::string>&)> callback);
 
@@ -109,6 +108,7 @@ class LocalImageView : public QWidget {
 // Where an image of `imageSize` is drawn in `bounds`: scaled to fit inside (fit) or to cover
 // (fill, the overflow clipped by the caller), keeping its proportions, and placed by `alignment`.
 // Empty for an empty image or bounds.
-QRectF localImageTargetRect(QSizeF imageSize, QRectF bounds, LocalImageView::ContentMode mode, Qt::Alignment alignment);
+QRectF localImageTargetRect(QSizeF imageSize, QRectF bounds, LocalImageView::ContentMode mode,
+                            Qt::Alignment alignment);
 
 }  // namespace lorvex::ui

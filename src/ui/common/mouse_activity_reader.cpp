@@ -24,7 +24,9 @@ MouseActivityReader::MouseActivityReader(QWidget* parent) : QWidget(parent) {
 
 MouseActivityReader::~MouseActivityReader() = default;
 
-void MouseActivityReader::setOnActivity(std::function<void()> callback) { onActivity_ = std::move(callback); }
+void MouseActivityReader::setOnActivity(std::function<void()> callback) {
+  onActivity_ = std::move(callback);
+}
 
 bool MouseActivityReader::eventFilter(QObject* watched, QEvent* event) {
   if (watched == parentWidget()) {

@@ -10,9 +10,8 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QWidget>
+#include <functional>
 
 namespace lorvex::ui {
 

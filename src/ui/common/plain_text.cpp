@@ -6,9 +6,13 @@
 
 namespace lorvex::ui {
 
-QString qtText(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+QString qtText(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
-std::string stdText(const QString& text) { return text.toStdString(); }
+std::string stdText(const QString& text) {
+  return text.toStdString();
+}
 
 QString mnemonicSafe(const QString& text) {
   QString escaped = text;
@@ -22,9 +26,13 @@ QString toolTipHtml(const QString& text) {
   return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
-void setPlainToolTip(QWidget& widget, const QString& text) { widget.setToolTip(toolTipHtml(text)); }
+void setPlainToolTip(QWidget& widget, const QString& text) {
+  widget.setToolTip(toolTipHtml(text));
+}
 
-void setPlainToolTip(QAction& action, const QString& text) { action.setToolTip(toolTipHtml(text)); }
+void setPlainToolTip(QAction& action, const QString& text) {
+  action.setToolTip(toolTipHtml(text));
+}
 
 QLabel* makePlainLabel(const QString& text, QWidget* parent) {
   auto* label = new QLabel(parent);

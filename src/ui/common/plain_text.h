@@ -7,10 +7,9 @@
 // thread only.
 #pragma once
 
+#include <QString>
 #include <string>
 #include <string_view>
-
-#include <QString>
 
 class QAction;
 class QLabel;

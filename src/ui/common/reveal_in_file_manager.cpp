@@ -80,10 +80,9 @@ void FreedesktopFileManagerRevealer::reveal(const std::string& path) {
     openFallback(path, openFolder_, localization_);
     return;
   }
-  QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-                                                     QStringLiteral("/org/freedesktop/FileManager1"),
-                                                     QStringLiteral("org.freedesktop.FileManager1"),
-                                                     QStringLiteral("ShowItems"));
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+      QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
   call << QStringList{QUrl::fromLocalFile(qtText(path)).toString()} << QString();
   // Asynchronous: a file manager that is slow to start must not freeze the window.
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), nullptr);
@@ -96,7 +95,9 @@ void FreedesktopFileManagerRevealer::reveal(const std::string& path) {
       });
 }
 
-FileManagerRevealing& fileManagerRevealer() { return *currentRevealer(); }
+FileManagerRevealing& fileManagerRevealer() {
+  return *currentRevealer();
+}
 
 std::shared_ptr<FileManagerRevealing> setFileManagerRevealer(std::shared_ptr<FileManagerRevealing> revealer) {
   if (!revealer) revealer = std::make_shared<FreedesktopFileManagerRevealer>();
@@ -104,6 +105,8 @@ std::shared_ptr<FileManagerRevealing> setFileManagerRevealer(std::shared_ptr<Fil
   return revealer;
 }
 
-void revealInFileManager(const std::string& path) { fileManagerRevealer().reveal(path); }
+void revealInFileManager(const std::string& path) {
+  fileManagerRevealer().reveal(path);
+}
 
 }  // namespace lorvex::ui

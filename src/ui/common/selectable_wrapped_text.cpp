@@ -1,11 +1,10 @@
 #include "ui/common/selectable_wrapped_text.h"
 
+#include <QEvent>
+#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 #include <memory>
-
-#include <QEvent>
-#include <QTextDocument>
 
 namespace lorvex::ui {
 

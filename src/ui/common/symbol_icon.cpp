@@ -1,18 +1,17 @@
 #include "ui/common/symbol_icon.h"
 
-#include <algorithm>
-#include <cmath>
-#include <array>
-#include <memory>
-#include <unordered_map>
-#include <utility>
-
 #include <QFile>
 #include <QGuiApplication>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QSvgRenderer>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <unordered_map>
+#include <utility>
 
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
@@ -23,14 +22,56 @@ namespace {
 
 // Sorted, so the lookup is a binary search.
 constexpr std::array<std::string_view, 50> kBundledSymbols = {
-    "arrow.clockwise", "arrow.down.app", "checkmark", "checkmark.circle.fill", "chevron.backward", "chevron.down",
-    "chevron.left", "chevron.right", "chevron.up.chevron.down", "circle", "clock.arrow.circlepath", "cpu",
-    "doc.on.doc", "ellipsis", "exclamationmark.triangle", "folder", "folder.badge.plus", "info.circle", "keyboard",
-    "list.bullet.rectangle", "lock.open", "minus.circle", "pause.fill", "photo", "photo.on.rectangle", "play.fill",
-    "play.rectangle", "plus", "plus.circle", "questionmark.circle", "rectangle", "rectangle.portrait",
-    "sidebar.trailing", "slider.horizontal.3", "sparkles", "square", "star", "star.fill", "star.slash",
-    "stop.circle.fill", "tag", "tag.badge.plus", "tag.slash", "tag.square", "trash", "trash.fill", "trash.slash",
-    "xmark", "xmark.circle", "xmark.circle.fill",
+    "arrow.clockwise",
+    "arrow.down.app",
+    "checkmark",
+    "checkmark.circle.fill",
+    "chevron.backward",
+    "chevron.down",
+    "chevron.left",
+    "chevron.right",
+    "chevron.up.chevron.down",
+    "circle",
+    "clock.arrow.circlepath",
+    "cpu",
+    "doc.on.doc",
+    "ellipsis",
+    "exclamationmark.triangle",
+    "folder",
+    "folder.badge.plus",
+    "info.circle",
+    "keyboard",
+    "list.bullet.rectangle",
+    "lock.open",
+    "minus.circle",
+    "pause.fill",
+    "photo",
+    "photo.on.rectangle",
+    "play.fill",
+    "play.rectangle",
+    "plus",
+    "plus.circle",
+    "questionmark.circle",
+    "rectangle",
+    "rectangle.portrait",
+    "sidebar.trailing",
+    "slider.horizontal.3",
+    "sparkles",
+    "square",
+    "star",
+    "star.fill",
+    "star.slash",
+    "stop.circle.fill",
+    "tag",
+    "tag.badge.plus",
+    "tag.slash",
+    "tag.square",
+    "trash",
+    "trash.fill",
+    "trash.slash",
+    "xmark",
+    "xmark.circle",
+    "xmark.circle.fill",
 };
 
 struct ThemeName {
@@ -58,7 +99,9 @@ constexpr std::array<ThemeName, 16> kThemeNames = {{
     {"xmark", "window-close"},
 }};
 
-QString resourcePath(std::string_view symbolName) { return QStringLiteral(":/icons/") + qtText(symbolName) + ".svg"; }
+QString resourcePath(std::string_view symbolName) {
+  return QStringLiteral(":/icons/") + qtText(symbolName) + ".svg";
+}
 
 // The bundled SVG with its black drawn in `color` (white cut-outs stay white), one renderer per
 // name and colour.
@@ -111,11 +154,13 @@ QPixmap renderedSymbol(std::string_view symbolName, int side, const QColor& colo
 
 class TintedSymbolEngine final : public QIconEngine {
  public:
-  TintedSymbolEngine(std::string symbolName, QColor color) : symbolName_(std::move(symbolName)), color_(color) {}
+  TintedSymbolEngine(std::string symbolName, QColor color)
+      : symbolName_(std::move(symbolName)), color_(color) {}
 
   void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
     const qreal side = std::min(rect.width(), rect.height());
-    const QRectF square(rect.x() + (rect.width() - side) / 2.0, rect.y() + (rect.height() - side) / 2.0, side, side);
+    const QRectF square(rect.x() + (rect.width() - side) / 2.0, rect.y() + (rect.height() - side) / 2.0, side,
+                        side);
     const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
     QPixmap symbol = renderedSymbol(symbolName_, static_cast<int>(std::ceil(side * ratio)), colorFor(mode));
     symbol.setDevicePixelRatio(ratio);
@@ -134,7 +179,9 @@ class TintedSymbolEngine final : public QIconEngine {
   QString key() const override { return QStringLiteral("lorvex.tintedSymbol"); }
 
  private:
-  QColor colorFor(QIcon::Mode mode) const { return mode == QIcon::Disabled ? withOpacity(color_, 0.35) : color_; }
+  QColor colorFor(QIcon::Mode mode) const {
+    return mode == QIcon::Disabled ? withOpacity(color_, 0.35) : color_;
+  }
 
   std::string symbolName_;
   QColor color_;
@@ -146,7 +193,9 @@ bool hasBundledSymbol(std::string_view symbolName) {
   return std::binary_search(kBundledSymbols.begin(), kBundledSymbols.end(), symbolName);
 }
 
-std::span<const std::string_view> bundledSymbolNames() { return kBundledSymbols; }
+std::span<const std::string_view> bundledSymbolNames() {
+  return kBundledSymbols;
+}
 
 std::string_view themeIconName(std::string_view symbolName) {
   for (const auto& entry : kThemeNames) {
@@ -169,9 +218,11 @@ QIcon symbolIcon(std::string_view symbolName) {
   return tintedSymbolIcon(symbolName, roleColor(ColorRole::primary));
 }
 
-QPixmap symbolPixmap(std::string_view symbolName, int logicalSize, const QColor& color, qreal devicePixelRatio) {
+QPixmap symbolPixmap(std::string_view symbolName, int logicalSize, const QColor& color,
+                     qreal devicePixelRatio) {
   if (!hasBundledSymbol(symbolName) || logicalSize <= 0) return {};
-  QPixmap pixmap = renderedSymbol(symbolName, static_cast<int>(std::ceil(logicalSize * devicePixelRatio)), color);
+  QPixmap pixmap =
+      renderedSymbol(symbolName, static_cast<int>(std::ceil(logicalSize * devicePixelRatio)), color);
   pixmap.setDevicePixelRatio(devicePixelRatio);
   return pixmap;
 }

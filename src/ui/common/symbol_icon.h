@@ -7,12 +7,11 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <span>
-#include <string_view>
-
 #include <QColor>
 #include <QIcon>
 #include <QPixmap>
+#include <span>
+#include <string_view>
 
 namespace lorvex::ui {
 
@@ -23,7 +22,8 @@ QIcon symbolIcon(std::string_view symbolName);
 QIcon tintedSymbolIcon(std::string_view symbolName, const QColor& color);
 // The bundled symbol drawn square, `logicalSize` px at `devicePixelRatio`, in `color`. Null when
 // not bundled.
-QPixmap symbolPixmap(std::string_view symbolName, int logicalSize, const QColor& color, qreal devicePixelRatio);
+QPixmap symbolPixmap(std::string_view symbolName, int logicalSize, const QColor& color,
+                     qreal devicePixelRatio);
 
 bool hasBundledSymbol(std::string_view symbolName);
 std::span<const std::string_view> bundledSymbolNames();

@@ -6,13 +6,12 @@
 // Thread safety: GUI thread only (fonts and palettes belong to the application).
 #pragma once
 
-#include <string>
-#include <string_view>
-
 #include <QColor>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
+#include <string>
+#include <string_view>
 
 class QWidget;
 
@@ -50,10 +49,10 @@ QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
 const QFont& floatingControlValueFont();
 
 enum class ColorRole {
-  primary,            // text
-  secondary,          // less important text
-  tertiary,           // hints, placeholders
-  accent,             // selection marks
+  primary,    // text
+  secondary,  // less important text
+  tertiary,   // hints, placeholders
+  accent,     // selection marks
   yellow,
   red,
   green,

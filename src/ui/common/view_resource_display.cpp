@@ -16,14 +16,15 @@ namespace {
 // What may follow the home path for the occurrence to count as the home folder itself rather
 // than the start of a longer name.
 constexpr std::array<char32_t, 18> kClosingCharacters{
-    U'/', U'.', U',', U':', U';', U'!', U'?', U')', U'}', U']', U'"', U'\'',
-    U'\u3001', U'\u3002', U'\uFF09', U'\u300D', U'\u300F', U'\u3011'};
+    U'/', U'.', U',',  U':',      U';',      U'!',      U'?',      U')',      U'}',
+    U']', U'"', U'\'', U'\u3001', U'\u3002', U'\uFF09', U'\u300D', U'\u300F', U'\u3011'};
 
 bool endsHomeOccurrence(std::string_view text, std::size_t offset) {
   if (offset >= text.size()) return true;
   std::size_t next = offset;
   const char32_t scalar = text::decodeUTF8(text, next);
-  if (std::find(kClosingCharacters.begin(), kClosingCharacters.end(), scalar) != kClosingCharacters.end()) return true;
+  if (std::find(kClosingCharacters.begin(), kClosingCharacters.end(), scalar) != kClosingCharacters.end())
+    return true;
   return text::isWhiteSpace(scalar);
 }
 
@@ -31,7 +32,8 @@ bool endsHomeOccurrence(std::string_view text, std::size_t offset) {
 
 ViewResourceDisplay ViewResourceDisplay::make(std::span<const std::string> arguments,
                                               std::string_view homeDirectoryPath) {
-  const bool recording = std::find(arguments.begin(), arguments.end(), kRecordingModeArgument) != arguments.end();
+  const bool recording =
+      std::find(arguments.begin(), arguments.end(), kRecordingModeArgument) != arguments.end();
   return ViewResourceDisplay{recording, trimmingTrailingSlashes(homeDirectoryPath)};
 }
 

@@ -1,12 +1,11 @@
 #include "ui/common/wrapped_text_label.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QTextLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "ui/common/plain_text.h"
 

@@ -7,11 +7,10 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <vector>
-
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <vector>
 
 class QPainter;
 

@@ -36,7 +36,8 @@ class FilterChipButton : public QAbstractButton {
 
   QSize sizeHint() const override {
     const int text = QFontMetrics(font()).horizontalAdvance(title_) + 1;
-    int width = 2 * Metrics::kChipHorizontalPadding + Metrics::kChipIconWidth + Metrics::kChipIconSpacing + text;
+    int width =
+        2 * Metrics::kChipHorizontalPadding + Metrics::kChipIconWidth + Metrics::kChipIconSpacing + text;
     if (look_ != Look::reset) width = std::min(width, Metrics::kChipMaximumWidth);
     return {width, QFontMetrics(font()).height() + 2 * Metrics::kChipVerticalPadding};
   }
@@ -125,7 +126,8 @@ class ChipRowScrollArea final : public QScrollArea {
 
 }  // namespace
 
-ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLocalization localizer, QWidget* parent)
+ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLocalization localizer,
+                                               QWidget* parent)
     : QWidget(parent), store_(store), localizer_(std::move(localizer)), presentation_{{}, localizer_} {
   setObjectName("results.filterSummary");
   auto* outer = new QVBoxLayout(this);
@@ -174,9 +176,9 @@ void ActiveFilterSummaryBar::rebuild() {
   setForegroundColor(*title, roleColor(ColorRole::secondary, palette()));
   rowLayout_->addWidget(title);
   for (const ActiveFilterSummaryItem& item : presentation_.items) {
-    auto* chip = new FilterChipButton(qtText(item.title), std::string(kActiveFilterChipSymbol),
-                                      item.isReviewMode ? FilterChipButton::Look::reviewChip : FilterChipButton::Look::chip,
-                                      row_);
+    auto* chip = new FilterChipButton(
+        qtText(item.title), std::string(kActiveFilterChipSymbol),
+        item.isReviewMode ? FilterChipButton::Look::reviewChip : FilterChipButton::Look::chip, row_);
     chip->setObjectName(qtText("results.filterChip." + item.id()));
     const QString clear = qtText(presentation_.clearText(item));
     setPlainToolTip(*chip, clear);
@@ -187,8 +189,8 @@ void ActiveFilterSummaryBar::rebuild() {
     rowLayout_->addWidget(chip);
   }
   const QString resetText = qtText(presentation_.resetAllText());
-  auto* reset =
-      new FilterChipButton(resetText, std::string(kActiveFilterResetSymbol), FilterChipButton::Look::reset, row_);
+  auto* reset = new FilterChipButton(resetText, std::string(kActiveFilterResetSymbol),
+                                     FilterChipButton::Look::reset, row_);
   reset->setObjectName("results.filterReset");
   setPlainToolTip(*reset, resetText);
   connect(reset, &QAbstractButton::clicked, this,

@@ -61,24 +61,29 @@ ActiveFilterSummaryPresentation ActiveFilterSummaryPresentation::make(const Acti
                      localizer.lookup(Key::filterSummaryTagConcept, {selected.displayName}), false});
   }
   if (inputs.modelSource) {
-    items.push_back({Kind{Kind::Model{}}, localizer.lookup(Key::filterSummaryModel, {*inputs.modelSource}), false});
+    items.push_back(
+        {Kind{Kind::Model{}}, localizer.lookup(Key::filterSummaryModel, {*inputs.modelSource}), false});
   }
   for (const auto aspect : inputs.aspectFilters) {
     const std::string aspectName = localizer.lookup(aspectFilterNameKey(aspect));
-    items.push_back({Kind{Kind::Aspect{aspect}}, localizer.lookup(Key::filterSummaryAspect, {aspectName}), false});
+    items.push_back(
+        {Kind{Kind::Aspect{aspect}}, localizer.lookup(Key::filterSummaryAspect, {aspectName}), false});
   }
   if (inputs.onlyFavorites) {
     items.push_back({Kind{Kind::Favorite{}}, localizer.lookup(Key::filterSummaryFavorite), false});
   }
   if (inputs.onlyDeleteCandidates || inputs.isDeleteCandidateReviewPresented) {
     const bool review = inputs.isDeleteCandidateReviewPresented;
-    const Key titleKey = review ? Key::filterSummaryDeleteCandidateReview : Key::filterSummaryDeleteCandidates;
+    const Key titleKey =
+        review ? Key::filterSummaryDeleteCandidateReview : Key::filterSummaryDeleteCandidates;
     items.push_back({Kind{Kind::DeleteCandidate{}}, localizer.lookup(titleKey), review});
   }
   return ActiveFilterSummaryPresentation{std::move(items), std::move(localizer)};
 }
 
-std::string ActiveFilterSummaryPresentation::titleText() const { return localizer.lookup(Key::filterSummaryTitle); }
+std::string ActiveFilterSummaryPresentation::titleText() const {
+  return localizer.lookup(Key::filterSummaryTitle);
+}
 
 std::string ActiveFilterSummaryPresentation::clearText(const ActiveFilterSummaryItem& item) const {
   return localizer.lookup(Key::filterSummaryClear, {item.title});

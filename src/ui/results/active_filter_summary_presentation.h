@@ -8,13 +8,13 @@
 // plain inputs is pure.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
-
-#include <qcoro/qcorotask.h>
 
 #include "model/image_aspect.h"
 #include "model/tag_concept.h"
@@ -85,7 +85,8 @@ struct ActiveFilterSummaryPresentation {
   std::vector<ActiveFilterSummaryItem> items;  // display order
   AppLocalization localizer;                   // the items' localizer, for the bar's own texts
 
-  static ActiveFilterSummaryPresentation make(const ActiveFilterSummaryInputs& inputs, AppLocalization localizer);
+  static ActiveFilterSummaryPresentation make(const ActiveFilterSummaryInputs& inputs,
+                                              AppLocalization localizer);
 
   bool isEmpty() const { return items.empty(); }
   // The bar's leading title, a chip's tooltip and accessible name, the reset button's text (also

@@ -70,7 +70,8 @@ EmptyResultsPresentation EmptyResultsPresentation::make(const EmptyResultsPresen
             EmptyResultsPrimaryAction{EmptyResultsPrimaryAction::ChooseFolder{}}};
   }
   const auto& folders = context.registeredFolderSummaries;
-  if (const auto folder = std::find_if(folders.begin(), folders.end(), needsAccessAgain); folder != folders.end()) {
+  if (const auto folder = std::find_if(folders.begin(), folders.end(), needsAccessAgain);
+      folder != folders.end()) {
     const bool denied = folder->state == RegisteredFolderAccessState::accessDenied;
     return {localizer.lookup(denied ? Key::resultEmptyPermissionTitle : Key::resultEmptyBookmarkInvalidTitle),
             std::string(kAccessSymbol),
@@ -125,6 +126,8 @@ ResultsOverlay chooseResultsOverlay(const ImageLibraryStore& store) {
   return chooseResultsOverlay(store.isLoading(), !store.resultWindow().records().empty());
 }
 
-std::string searchingIndicatorText(const AppLocalization& localizer) { return localizer.lookup(Key::resultSearching); }
+std::string searchingIndicatorText(const AppLocalization& localizer) {
+  return localizer.lookup(Key::resultSearching);
+}
 
 }  // namespace lorvex::ui

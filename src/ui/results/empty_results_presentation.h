@@ -35,9 +35,11 @@ struct EmptyResultsPresentationContext {
   ActiveFilterSummaryPresentation activeFilterPresentation;
 
   // The store's state; the filter presentation over `localizer` with an empty concept list.
-  static EmptyResultsPresentationContext fromStore(const ImageLibraryStore& store, const AppLocalization& localizer);
+  static EmptyResultsPresentationContext fromStore(const ImageLibraryStore& store,
+                                                   const AppLocalization& localizer);
 
-  friend bool operator==(const EmptyResultsPresentationContext&, const EmptyResultsPresentationContext&) = default;
+  friend bool operator==(const EmptyResultsPresentationContext&,
+                         const EmptyResultsPresentationContext&) = default;
 };
 
 struct EmptyResultsPrimaryAction {

@@ -31,7 +31,9 @@ QPixmap devicePixmap(QSizeF logical, qreal dpr) {
 
 }  // namespace
 
-QFont imageTileNameFont() { return roleFont(FontRole::caption); }
+QFont imageTileNameFont() {
+  return roleFont(FontRole::caption);
+}
 
 ImageTileDelegate::ImageTileDelegate(TileImageSource& images, QObject* parent)
     : QStyledItemDelegate(parent), images_(images), captionFont_(imageTileNameFont()) {}
@@ -42,9 +44,12 @@ void ImageTileDelegate::setLayout(const ImageTileLayout& layout) {
   names_.clear();
 }
 
-QSize ImageTileDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const { return layout_.cellSize; }
+QSize ImageTileDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+  return layout_.cellSize;
+}
 
-QPixmap ImageTileDelegate::roundedTilePixmap(const QImage& image, int side, qreal radius, const QColor& background) {
+QPixmap ImageTileDelegate::roundedTilePixmap(const QImage& image, int side, qreal radius,
+                                             const QColor& background) {
   QPixmap pixmap(side, side);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
@@ -67,7 +72,8 @@ QPixmap ImageTileDelegate::roundedTilePixmap(const QImage& image, int side, qrea
   return pixmap;
 }
 
-const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPalette& palette, qreal dpr) const {
+const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPalette& palette,
+                                                                     qreal dpr) const {
   const QColor base = roleColor(ColorRole::controlBackground, palette);
   const QColor accent = roleColor(ColorRole::accent, palette);
   const QColor window = roleColor(ColorRole::windowBackground, palette);
@@ -113,14 +119,16 @@ const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPale
   return backgrounds_;
 }
 
-const QPixmap& ImageTileDelegate::symbol(std::string_view name, const QColor& color, int size, qreal dpr) const {
+const QPixmap& ImageTileDelegate::symbol(std::string_view name, const QColor& color, int size,
+                                         qreal dpr) const {
   std::string key(name);
   key += ':' + std::to_string(color.rgba()) + ':' + std::to_string(size) + ':' + std::to_string(dpr);
   if (const auto found = symbols_.find(key); found != symbols_.end()) return found->second;
   return symbols_.emplace(std::move(key), symbolPixmap(name, size, color, dpr)).first->second;
 }
 
-const QStaticText& ImageTileDelegate::nameText(const std::string& path, const QString& name, const QFont& font) const {
+const QStaticText& ImageTileDelegate::nameText(const std::string& path, const QString& name,
+                                               const QFont& font) const {
   if (font != nameFont_) {
     names_.clear();
     nameFont_ = font;
@@ -136,7 +144,8 @@ const QStaticText& ImageTileDelegate::nameText(const std::string& path, const QS
   return names_.emplace(path, std::move(text)).first->second;
 }
 
-void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
   const auto* model = qobject_cast<const ResultsGridModel*>(index.model());
   if (model == nullptr) return;
   const RecordRef& record = model->recordAt(index.row());
@@ -174,8 +183,8 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const double width = metrics::kBadgePadding * 2 + symbolSize * static_cast<double>(badges.size()) +
                          metrics::kBadgeSpacing * static_cast<double>(badges.size() - 1);
     const double height = metrics::kBadgePadding * 2 + symbolSize;
-    const QRectF capsule(imageArea.right() - metrics::kBadgeInset - width, imageArea.top() + metrics::kBadgeInset,
-                         width, height);
+    const QRectF capsule(imageArea.right() - metrics::kBadgeInset - width,
+                         imageArea.top() + metrics::kBadgeInset, width, height);
     QPainterPath capsuleShape;
     capsuleShape.addRoundedRect(capsule, height / 2, height / 2);
     painter->fillPath(capsuleShape, withOpacity(roleColor(ColorRole::windowBackground, palette), 0.8));

@@ -6,17 +6,16 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <functional>
-#include <map>
-#include <string>
-#include <string_view>
-#include <unordered_map>
-
 #include <QColor>
 #include <QIcon>
 #include <QPixmap>
 #include <QStaticText>
 #include <QStyledItemDelegate>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "ui/common/local_image_load_state.h"
 #include "ui/results/image_tile_layout.h"

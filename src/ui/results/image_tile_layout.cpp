@@ -16,9 +16,10 @@ ImageTileLayout imageTileLayout(const ResultsGridGeometry& geometry, double name
   const double imageSide = tileWidth - 2 * tile::kPadding;
   const double nameHeight = std::ceil(std::max(nameLineHeight, 0.0));
   const double tileHeight = tile::kPadding + imageSide + tile::kNameSpacing + nameHeight + tile::kPadding;
-  layout.tile = QRectF(grid::kPadding + (layout.columnWidth - tileWidth) / 2, grid::kSpacing, tileWidth,
-                       tileHeight);
-  layout.imageArea = QRectF(layout.tile.left() + tile::kPadding, layout.tile.top() + tile::kPadding, imageSide, imageSide);
+  layout.tile =
+      QRectF(grid::kPadding + (layout.columnWidth - tileWidth) / 2, grid::kSpacing, tileWidth, tileHeight);
+  layout.imageArea =
+      QRectF(layout.tile.left() + tile::kPadding, layout.tile.top() + tile::kPadding, imageSide, imageSide);
   layout.nameArea =
       QRectF(layout.imageArea.left(), layout.imageArea.bottom() + tile::kNameSpacing, imageSide, nameHeight);
   layout.cellSize = QSize(static_cast<int>(layout.columnWidth + grid::kSpacing),

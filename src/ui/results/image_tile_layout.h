@@ -18,10 +18,10 @@
 namespace lorvex::ui {
 
 struct ImageTileLayout {
-  QSize cellSize;     // whole pixels: the list lays cells out on an integer grid
-  QRectF tile;        // in cell coordinates
-  QRectF imageArea;   // in cell coordinates, square
-  QRectF nameArea;    // in cell coordinates, one line
+  QSize cellSize;          // whole pixels: the list lays cells out on an integer grid
+  QRectF tile;             // in cell coordinates
+  QRectF imageArea;        // in cell coordinates, square
+  QRectF nameArea;         // in cell coordinates, one line
   double columnWidth = 0;  // the whole-pixel column share the cells were made from
 
   friend bool operator==(const ImageTileLayout&, const ImageTileLayout&) = default;

@@ -5,10 +5,9 @@
 // Thread safety: the owner's thread only.
 #pragma once
 
-#include <functional>
-
 #include <QObject>
 #include <QTimer>
+#include <functional>
 
 namespace lorvex::ui {
 

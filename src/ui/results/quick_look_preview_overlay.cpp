@@ -72,7 +72,11 @@ QCoro::Task<void> hideAfterRest(ImageLibraryStore* store, QPointer<QuickLookPrev
 QuickLookPreviewOverlay::QuickLookPreviewOverlay(ImageLibraryStore& store, std::string fileURL,
                                                  QuickLookPreviewActions actions, QWidget* host,
                                                  AppLocalization localizer, LocalImageLoader& loader)
-    : QWidget(host), store_(store), actions_(std::move(actions)), localizer_(std::move(localizer)), host_(host) {
+    : QWidget(host),
+      store_(store),
+      actions_(std::move(actions)),
+      localizer_(std::move(localizer)),
+      host_(host) {
   setObjectName("quickLook.overlay");
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -84,7 +88,8 @@ QuickLookPreviewOverlay::QuickLookPreviewOverlay(ImageLibraryStore& store, std::
   image_->setObjectName("quickLook.image");
   image_->setContentMode(LocalImageView::ContentMode::fit);
   image_->setBackgroundColor(Qt::black);
-  image_->setOnDisplayedPathChange([this](const std::optional<std::string>& path) { displayedImagePath_ = path; });
+  image_->setOnDisplayedPathChange(
+      [this](const std::optional<std::string>& path) { displayedImagePath_ = path; });
   image_->installEventFilter(this);
   layout->addWidget(image_);
 
@@ -96,8 +101,8 @@ QuickLookPreviewOverlay::QuickLookPreviewOverlay(ImageLibraryStore& store, std::
   startSlideshow_ = new FloatingToolbarButton(qtText(localizer_.lookup(AppLocalizationKey::slideshowStart)),
                                               "play.rectangle", controls_);
   startSlideshow_->setObjectName("quickLook.startSlideshow");
-  close_ = new FloatingToolbarButton(qtText(localizer_.lookup(AppLocalizationKey::commonClose)), "xmark.circle",
-                                     controls_);
+  close_ = new FloatingToolbarButton(qtText(localizer_.lookup(AppLocalizationKey::commonClose)),
+                                     "xmark.circle", controls_);
   close_->setObjectName("quickLook.close");
   row->addWidget(startSlideshow_);
   row->addWidget(close_);
@@ -127,7 +132,8 @@ QuickLookPreviewOverlay::QuickLookPreviewOverlay(ImageLibraryStore& store, std::
     setGeometry(host_->rect());
   }
   setFileURL(std::move(fileURL));
-  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this, &QuickLookPreviewOverlay::updateImage);
+  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this,
+          &QuickLookPreviewOverlay::updateImage);
 }
 
 QuickLookPreviewOverlay::~QuickLookPreviewOverlay() {
@@ -151,7 +157,8 @@ void QuickLookPreviewOverlay::updateImage() {
   const RecordRef record = matchingRecord();
   std::optional<std::string> cacheKey;
   if (record != nullptr) {
-    cacheKey = localImageFileCacheKey(record->file.path, record->file.fileSize, record->file.modificationDate);
+    cacheKey =
+        localImageFileCacheKey(record->file.path, record->file.fileSize, record->file.modificationDate);
   }
   image_->setSource(path_, std::nullopt, std::move(cacheKey));
 }
@@ -192,10 +199,11 @@ void QuickLookPreviewOverlay::revealControls() {
   cancelHide();
   hideStop_ = std::stop_source();
   hidePending_ = true;
-  store_.startDetached([store = &store_, overlay = QPointer<QuickLookPreviewOverlay>(this),
-                        stop = hideStop_.get_token()] {
-    return hideAfterRest(store, overlay, stop, [](QuickLookPreviewOverlay& self) { self.hideControlsAfterRest(); });
-  });
+  store_.startDetached(
+      [store = &store_, overlay = QPointer<QuickLookPreviewOverlay>(this), stop = hideStop_.get_token()] {
+        return hideAfterRest(store, overlay, stop,
+                             [](QuickLookPreviewOverlay& self) { self.hideControlsAfterRest(); });
+      });
 }
 
 void QuickLookPreviewOverlay::hideControlsAfterRest() {
@@ -352,7 +360,9 @@ std::optional<ImageDragPayload> QuickLookPreviewOverlay::dragPayload() const {
   return service->imageDragPayload(*record);
 }
 
-std::unique_ptr<QMimeData> QuickLookPreviewOverlay::dragData() const { return makeImageDragMimeData(dragPayload()); }
+std::unique_ptr<QMimeData> QuickLookPreviewOverlay::dragData() const {
+  return makeImageDragMimeData(dragPayload());
+}
 
 void QuickLookPreviewOverlay::mousePressEvent(QMouseEvent* event) {
   pressPosition_.reset();
@@ -365,7 +375,8 @@ void QuickLookPreviewOverlay::mousePressEvent(QMouseEvent* event) {
 void QuickLookPreviewOverlay::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
   if (!pressPosition_ || !event->buttons().testFlag(Qt::LeftButton)) return;
-  if ((event->position().toPoint() - *pressPosition_).manhattanLength() < QApplication::startDragDistance()) return;
+  if ((event->position().toPoint() - *pressPosition_).manhattanLength() < QApplication::startDragDistance())
+    return;
   pressPosition_.reset();
   const std::optional<ImageDragPayload> payload = dragPayload();
   if (!payload) return;

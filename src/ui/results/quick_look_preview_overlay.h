@@ -21,15 +21,14 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QMimeData>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
-
-#include <QMimeData>
-#include <QPointer>
-#include <QWidget>
 
 #include "model/image_drag_payload.h"
 #include "store/record_ref.h"
@@ -87,7 +86,9 @@ class QuickLookPreviewOverlay : public QWidget {
   // What a drag of the image carries; nothing until the image of the URL is on screen, without a
   // matching record, or when the service offers nothing.
   std::unique_ptr<QMimeData> dragData() const;
-  void setStartDrag(std::function<void(std::unique_ptr<QMimeData>)> startDrag) { startDrag_ = std::move(startDrag); }
+  void setStartDrag(std::function<void(std::unique_ptr<QMimeData>)> startDrag) {
+    startDrag_ = std::move(startDrag);
+  }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

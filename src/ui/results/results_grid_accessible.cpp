@@ -1,16 +1,15 @@
 #include "ui/results/results_grid_accessible.h"
 
-#include <algorithm>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <unordered_map>
-
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QPointer>
+#include <algorithm>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
 
 #include "ui/results/results_grid_list_view.h"
 
@@ -89,8 +88,8 @@ class TileAccessible : public QAccessibleInterface, public QAccessibleActionInte
     const auto at = row();
     if (!at) return;
     if (name == pressAction()) {
-      view_->selectTile(*at, QGuiApplication::keyboardModifiers() &
-                                 (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+      view_->selectTile(*at, QGuiApplication::keyboardModifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
+                                                                     Qt::AltModifier | Qt::MetaModifier));
     } else if (name == showMenuAction()) {
       view_->showTileContextMenu(*at);
     }

@@ -42,7 +42,9 @@ ImageLibraryStore::GridMoveDirection storeDirection(GridArrow arrow) {
   return ImageLibraryStore::GridMoveDirection::left;
 }
 
-double nameLineHeight() { return QFontMetricsF(imageTileNameFont()).height(); }
+double nameLineHeight() {
+  return QFontMetricsF(imageTileNameFont()).height();
+}
 
 // Watches every event of the application for presses of a mouse button; a child of the grid, so
 // it stops watching when the grid goes.
@@ -211,7 +213,9 @@ void ResultsGridListView::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
 }
 
-void ResultsGridListView::focusOutEvent(QFocusEvent* event) { QWidget::focusOutEvent(event); }
+void ResultsGridListView::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+}
 
 void ResultsGridListView::showEvent(QShowEvent* event) {
   QListView::showEvent(event);
@@ -569,7 +573,8 @@ void ResultsGridListView::mouseDoubleClickEvent(QMouseEvent* event) {
 void ResultsGridListView::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
   if (!pressedPath_ || !event->buttons().testFlag(Qt::LeftButton)) return;
-  if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance()) return;
+  if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance())
+    return;
   const std::string path = *std::exchange(pressedPath_, std::nullopt);
   // The service is asked once per drag; without a payload nothing is dragged.
   const std::optional<ImageDragPayload> payload = dragPayload(path);

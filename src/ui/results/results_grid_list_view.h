@@ -175,7 +175,8 @@ class ResultsGridListView : public QListView, private TileImageSource {
   StartDrag startDrag_;
   bool isQuickLookPresented_ = false;
 
-  ResultsGridSelectionChangeSource pendingSelectionScrollSource_ = ResultsGridSelectionChangeSource::programmatic;
+  ResultsGridSelectionChangeSource pendingSelectionScrollSource_ =
+      ResultsGridSelectionChangeSource::programmatic;
   // The source of the last focus change the scroll check has not handled yet.
   ResultsGridSelectionChangeSource focusChangeSource_ = ResultsGridSelectionChangeSource::programmatic;
   int appliedSearchResultsResetCount_ = 0;

@@ -12,8 +12,8 @@
 
 namespace lorvex::ui {
 
-ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewActions actions, AppLocalization localizer,
-                                 LocalImageLoader& loader, QWidget* parent)
+ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewActions actions,
+                                 AppLocalization localizer, LocalImageLoader& loader, QWidget* parent)
     : QWidget(parent), store_(store), actions_(std::move(actions)), localizer_(std::move(localizer)) {
   setObjectName("results");
   auto* column = new QVBoxLayout(this);
@@ -30,8 +30,9 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
 
   searching_ = new SearchProgressIndicator(localizer_, this);
   empty_ = new EmptyResultsOverlay(
-      EmptyResultsActions{actions_.showFolderImporter, actions_.reauthorizeFolder,
-                          [this] { store_.startDetached([store = &store_] { return resetActiveFilters(*store); }); }},
+      EmptyResultsActions{
+          actions_.showFolderImporter, actions_.reauthorizeFolder,
+          [this] { store_.startDetached([store = &store_] { return resetActiveFilters(*store); }); }},
       this);
   searching_->hide();
   empty_->hide();
@@ -50,17 +51,24 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
                       &FiltersModel::onlyDeleteCandidatesChanged}) {
     connect(&store_.filters(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, [this] { rebuildSoon_.schedule(); });
+  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this,
+          [this] { rebuildSoon_.schedule(); });
   connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
 
-ResultsGridView::~ResultsGridView() { grid_->removeEventFilter(this); }
+ResultsGridView::~ResultsGridView() {
+  grid_->removeEventFilter(this);
+}
 
-void ResultsGridView::setQuickLookPresented(bool presented) { grid_->setQuickLookPresented(presented); }
+void ResultsGridView::setQuickLookPresented(bool presented) {
+  grid_->setQuickLookPresented(presented);
+}
 
-void ResultsGridView::requestKeyboardFocus() { grid_->requestKeyboardFocus(); }
+void ResultsGridView::requestKeyboardFocus() {
+  grid_->requestKeyboardFocus();
+}
 
 void ResultsGridView::rebuild() {
   const bool pageLoading = store_.isLoadingNextPage();
@@ -70,8 +78,8 @@ void ResultsGridView::rebuild() {
   overlay_ = chooseResultsOverlay(store_);
   searching_->setVisible(overlay_ == ResultsOverlay::searching);
   if (overlay_ == ResultsOverlay::emptyResults) {
-    empty_->setPresentation(
-        EmptyResultsPresentation::make(EmptyResultsPresentationContext::fromStore(store_, localizer_), localizer_));
+    empty_->setPresentation(EmptyResultsPresentation::make(
+        EmptyResultsPresentationContext::fromStore(store_, localizer_), localizer_));
   }
   empty_->setVisible(overlay_ == ResultsOverlay::emptyResults);
   placeOverlays();
@@ -115,8 +123,8 @@ void ResultsGridView::placeOverlays() {
 }
 
 bool ResultsGridView::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == grid_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
-                           event->type() == QEvent::Show)) {
+  if (watched == grid_ &&
+      (event->type() == QEvent::Resize || event->type() == QEvent::Move || event->type() == QEvent::Show)) {
     placeOverlays();
     if (event->type() == QEvent::Resize && !empty_->isHidden()) updateGeometry();
   }

@@ -12,10 +12,9 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QWidget>
 #include <functional>
 #include <string>
-
-#include <QWidget>
 
 #include "ui/common/app_localization.h"
 #include "ui/common/local_image_loader.h"

@@ -21,7 +21,10 @@ namespace lorvex::ui {
 
 ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer,
                              std::function<void()> showShortcutHelp, QWidget* parent)
-    : QWidget(parent), store_(store), localizer_(std::move(localizer)), showShortcutHelp_(std::move(showShortcutHelp)) {
+    : QWidget(parent),
+      store_(store),
+      localizer_(std::move(localizer)),
+      showShortcutHelp_(std::move(showShortcutHelp)) {
   setObjectName("results.header");
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Window);
@@ -77,8 +80,10 @@ ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer
     connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
   connect(&store_.filters(), &FiltersModel::searchSortChanged, this, [this] { rebuildSoon_.schedule(); });
-  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, [this] { rebuildSoon_.schedule(); });
-  connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this, [this] { rebuildSoon_.schedule(); });
+  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this,
+          [this] { rebuildSoon_.schedule(); });
+  connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
+          [this] { rebuildSoon_.schedule(); });
   connect(&store_.presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
           [this] { rebuildSoon_.schedule(); });
   rebuild();

@@ -10,9 +10,8 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QWidget>
+#include <functional>
 
 #include "ui/common/app_localization.h"
 #include "ui/results/once_per_turn.h"

@@ -28,7 +28,8 @@ std::string resultsStatusText(const ResultsStatusInputs& inputs, const AppLocali
   const std::int64_t count = inputs.loadedCount;
   if (inputs.isLoading) return localizer.lookup(Key::resultSearching);
   if (inputs.isLoadingNextPage) {
-    return localizer.lookup(pluralKey(count, Key::resultLoadingMoreCountOne, Key::resultLoadingMoreCountOther), {count});
+    return localizer.lookup(
+        pluralKey(count, Key::resultLoadingMoreCountOne, Key::resultLoadingMoreCountOther), {count});
   }
   if (inputs.hasMoreRecords) return localizer.lookup(Key::commonImageCountPlus, {count});
   return localizer.lookup(pluralKey(count, Key::commonImageCountOne, Key::commonImageCountOther), {count});
@@ -70,9 +71,9 @@ ResultsHeaderPresentation ResultsHeaderPresentation::make(const ImageLibraryStor
   const bool isLoading = store.isLoading();
   const bool slideshowOpen = store.presentation().isSlideshowPresented();
   ResultsHeaderPresentation header;
-  header.statusText = resultsStatusText(
-      {isLoading, store.isLoadingNextPage(), window.hasMoreRecords(), static_cast<std::int64_t>(window.records().size())},
-      localizer);
+  header.statusText = resultsStatusText({isLoading, store.isLoadingNextPage(), window.hasMoreRecords(),
+                                         static_cast<std::int64_t>(window.records().size())},
+                                        localizer);
   header.showsProgress = isLoading || store.isLoadingNextPage();
   header.shortcutHelpTitle = localizer.lookup(Key::shortcutHelpButtonTitle);
   header.shortcutHelpMenuTitle = localizer.lookup(Key::shortcutHelpMenuTitle);
@@ -85,7 +86,8 @@ ResultsHeaderPresentation ResultsHeaderPresentation::make(const ImageLibraryStor
   header.slideshowState = SlideshowHeaderButtonState{slideshowOpen};
   header.slideshowTitle = header.slideshowState.title(localizer);
   header.slideshowAccessibilityValue = header.slideshowState.accessibilityValue(localizer);
-  header.isSlideshowEnabled = isSlideshowHeaderButtonEnabled(slideshowOpen, !window.records().empty(), isLoading);
+  header.isSlideshowEnabled =
+      isSlideshowHeaderButtonEnabled(slideshowOpen, !window.records().empty(), isLoading);
   return header;
 }
 

@@ -6,12 +6,12 @@
 // Thread safety: the make functions read the store on its thread; the rest is pure.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
 #include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
-
-#include <qcoro/qcorotask.h>
 
 #include "model/image_search_query.h"
 #include "ui/common/app_localization.h"

@@ -9,10 +9,9 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QWidget>
 #include <functional>
 #include <string>
-
-#include <QWidget>
 
 #include "ui/common/app_localization.h"
 #include "ui/results/empty_results_presentation.h"

@@ -27,7 +27,8 @@ constexpr int kCloseSize = 18;
 }  // namespace
 
 DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore& store,
-                                                               std::function<void()> undoAction, QWidget* host,
+                                                               std::function<void()> undoAction,
+                                                               QWidget* host,
                                                                const AppLocalization* localization)
     : QWidget(host),
       store_(&store),
@@ -92,17 +93,18 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore
   setGraphicsEffect(shadow);
 
   host->installEventFilter(this);
-  connect(&store, &ImageLibraryStore::deleteCandidateFeedbackChanged, this, &DeleteCandidateFeedbackOverlay::refresh);
+  connect(&store, &ImageLibraryStore::deleteCandidateFeedbackChanged, this,
+          &DeleteCandidateFeedbackOverlay::refresh);
   connect(&store, &ImageLibraryStore::canUndoDeleteCandidateActionChanged, this,
           &DeleteCandidateFeedbackOverlay::refresh);
   refresh();
 }
 
 void DeleteCandidateFeedbackOverlay::refresh() {
-  const auto banner = store_ ? makeDeleteCandidateFeedbackBannerPresentation(store_->deleteCandidateFeedback(),
-                                                                             store_->canUndoDeleteCandidateAction(),
-                                                                             *localization_)
-                             : std::nullopt;
+  const auto banner =
+      store_ ? makeDeleteCandidateFeedbackBannerPresentation(
+                   store_->deleteCandidateFeedback(), store_->canUndoDeleteCandidateAction(), *localization_)
+             : std::nullopt;
   // Without feedback nothing is drawn and nothing is in the way of the content's clicks.
   setAttribute(Qt::WA_TransparentForMouseEvents, !banner.has_value());
   if (!banner) {
@@ -110,7 +112,8 @@ void DeleteCandidateFeedbackOverlay::refresh() {
     return;
   }
   const QColor accent = roleColor(ColorRole::accent, palette());
-  icon_->setPixmap(symbolPixmap(banner->symbol, fontRolePixelSize(FontRole::title3) + 3, accent, devicePixelRatioF()));
+  icon_->setPixmap(
+      symbolPixmap(banner->symbol, fontRolePixelSize(FontRole::title3) + 3, accent, devicePixelRatioF()));
   message_->setText(qtText(banner->message));
   detail_->setVisible(banner->detail.has_value());
   detail_->setText(qtText(banner->detail.value_or("")));
@@ -129,12 +132,14 @@ void DeleteCandidateFeedbackOverlay::placeOverHost() {
   if (host == nullptr) return;
   const int width = std::max(0, std::min(kMaximumWidth, host->width() - 2 * kSideInset));
   const int height = layout()->hasHeightForWidth() ? layout()->heightForWidth(width) : sizeHint().height();
-  setGeometry((host->width() - width) / 2, kTopInset, width, std::max(height, layout()->minimumSize().height()));
+  setGeometry((host->width() - width) / 2, kTopInset, width,
+              std::max(height, layout()->minimumSize().height()));
 }
 
 bool DeleteCandidateFeedbackOverlay::eventFilter(QObject* watched, QEvent* event) {
   // Placed again whenever the host's size may have changed, shown yet or not.
-  if (watched == parentWidget() && (event->type() == QEvent::Resize || event->type() == QEvent::Show) && !isHidden()) {
+  if (watched == parentWidget() && (event->type() == QEvent::Resize || event->type() == QEvent::Show) &&
+      !isHidden()) {
     placeOverHost();
   }
   return QWidget::eventFilter(watched, event);
@@ -151,7 +156,8 @@ void DeleteCandidateFeedbackOverlay::paintEvent(QPaintEvent*) {
   painter.drawPath(shape);
 }
 
-QWidget* makeDeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* host) {
+QWidget* makeDeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction,
+                                            QWidget* host) {
   return new DeleteCandidateFeedbackOverlay(store, std::move(undoAction), host);
 }
 

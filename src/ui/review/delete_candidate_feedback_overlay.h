@@ -11,10 +11,9 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "ui/common/app_localization.h"
 
@@ -66,6 +65,7 @@ class DeleteCandidateFeedbackOverlay : public QWidget {
 
 // The hosts' factory (the workspace, the slideshow): the banner over `host`, owned by it; `undoAction`
 // is the host's undo.
-QWidget* makeDeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* host);
+QWidget* makeDeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction,
+                                            QWidget* host);
 
 }  // namespace lorvex::ui

@@ -11,12 +11,18 @@ AppLocalizationKey disabledReasonKey(DeleteCandidateTrashDisabledReason reason) 
   using Reason = DeleteCandidateTrashDisabledReason;
   using Key = AppLocalizationKey;
   switch (reason) {
-    case Reason::trashingInProgress: return Key::deleteCandidateReviewDisabledReasonTrashing;
-    case Reason::libraryNotIndexedYet: return Key::deleteCandidateReviewDisabledReasonNotYetIndexed;
-    case Reason::indexingInProgress: return Key::deleteCandidateReviewDisabledReasonIndexing;
-    case Reason::loadingCandidates: return Key::deleteCandidateReviewDisabledReasonLoading;
-    case Reason::noCandidates: return Key::deleteCandidateReviewDisabledReasonNoCandidates;
-    case Reason::noSelection: return Key::deleteCandidateReviewDisabledReasonNoSelection;
+    case Reason::trashingInProgress:
+      return Key::deleteCandidateReviewDisabledReasonTrashing;
+    case Reason::libraryNotIndexedYet:
+      return Key::deleteCandidateReviewDisabledReasonNotYetIndexed;
+    case Reason::indexingInProgress:
+      return Key::deleteCandidateReviewDisabledReasonIndexing;
+    case Reason::loadingCandidates:
+      return Key::deleteCandidateReviewDisabledReasonLoading;
+    case Reason::noCandidates:
+      return Key::deleteCandidateReviewDisabledReasonNoCandidates;
+    case Reason::noSelection:
+      return Key::deleteCandidateReviewDisabledReasonNoSelection;
   }
   return Key::deleteCandidateReviewDisabledReasonTrashing;
 }
@@ -41,9 +47,12 @@ DeleteCandidateTrashActionCounts DeleteCandidateTrashActionCounts::fromStore(con
 
 int DeleteCandidateTrashActionCounts::count(DeleteCandidateTrashAction action) const {
   switch (action) {
-    case DeleteCandidateTrashAction::selected: return selected;
-    case DeleteCandidateTrashAction::loaded: return loaded;
-    case DeleteCandidateTrashAction::retryFailed: return retryFailed;
+    case DeleteCandidateTrashAction::selected:
+      return selected;
+    case DeleteCandidateTrashAction::loaded:
+      return loaded;
+    case DeleteCandidateTrashAction::retryFailed:
+      return retryFailed;
   }
   return 0;
 }
@@ -64,7 +73,8 @@ AppLocalizationKey confirmationMessageKey(DeleteCandidateTrashAction action, int
   return Key::deleteCandidateReviewConfirmationMessageSelectedOther;
 }
 
-QCoro::Task<void> performDeleteCandidateTrashAction(ImageLibraryStore& store, DeleteCandidateTrashAction action) {
+QCoro::Task<void> performDeleteCandidateTrashAction(ImageLibraryStore& store,
+                                                    DeleteCandidateTrashAction action) {
   // Every argument of an awaited call is a named local: GCC 12 destroys temporaries made inside a
   // co_await expression twice.
   switch (action) {

@@ -7,11 +7,11 @@
 // DeleteCandidateTrashActionCounts::fromStore run on the store's thread.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
 #include <array>
 #include <optional>
 #include <string>
-
-#include <qcoro/qcorotask.h>
 
 #include "store/delete_candidate_trash_disabled_reason.h"
 #include "ui/common/app_localization.h"
@@ -24,9 +24,12 @@ namespace lorvex::ui {
 
 // Every reason, in the store's order of precedence.
 inline constexpr std::array kAllDeleteCandidateTrashDisabledReasons = {
-    DeleteCandidateTrashDisabledReason::trashingInProgress, DeleteCandidateTrashDisabledReason::libraryNotIndexedYet,
-    DeleteCandidateTrashDisabledReason::indexingInProgress, DeleteCandidateTrashDisabledReason::loadingCandidates,
-    DeleteCandidateTrashDisabledReason::noCandidates,       DeleteCandidateTrashDisabledReason::noSelection,
+    DeleteCandidateTrashDisabledReason::trashingInProgress,
+    DeleteCandidateTrashDisabledReason::libraryNotIndexedYet,
+    DeleteCandidateTrashDisabledReason::indexingInProgress,
+    DeleteCandidateTrashDisabledReason::loadingCandidates,
+    DeleteCandidateTrashDisabledReason::noCandidates,
+    DeleteCandidateTrashDisabledReason::noSelection,
 };
 
 // The one text key of each reason; no two reasons share one.
@@ -51,7 +54,8 @@ struct DeleteCandidateTrashActionCounts {
   static DeleteCandidateTrashActionCounts fromStore(const ImageLibraryStore& store);
   int count(DeleteCandidateTrashAction action) const;
 
-  friend bool operator==(const DeleteCandidateTrashActionCounts&, const DeleteCandidateTrashActionCounts&) = default;
+  friend bool operator==(const DeleteCandidateTrashActionCounts&,
+                         const DeleteCandidateTrashActionCounts&) = default;
 };
 
 // The confirmation message's key for an action moving `count` records (".one" for exactly 1).
@@ -60,6 +64,7 @@ AppLocalizationKey confirmationMessageKey(DeleteCandidateTrashAction action, int
 // Runs a confirmed action: the records are read from the store when this runs, not when the
 // button was pressed, and the store's move re-checks every guard (review open, library ready,
 // nothing loading, no move running). The move's result is not read.
-QCoro::Task<void> performDeleteCandidateTrashAction(ImageLibraryStore& store, DeleteCandidateTrashAction action);
+QCoro::Task<void> performDeleteCandidateTrashAction(ImageLibraryStore& store,
+                                                    DeleteCandidateTrashAction action);
 
 }  // namespace lorvex::ui

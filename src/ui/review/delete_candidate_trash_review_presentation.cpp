@@ -38,9 +38,10 @@ std::string DeleteCandidateTrashReviewPresentation::loadedScopeText() const {
 }
 
 std::string DeleteCandidateTrashReviewPresentation::selectedScopeText() const {
-  return localizer.lookup(pluralKey(selectedDeleteCandidateCount, Key::deleteCandidateReviewTrashScopeSelectedOne,
-                                    Key::deleteCandidateReviewTrashScopeSelectedOther),
-                          {std::int64_t{selectedDeleteCandidateCount}});
+  return localizer.lookup(
+      pluralKey(selectedDeleteCandidateCount, Key::deleteCandidateReviewTrashScopeSelectedOne,
+                Key::deleteCandidateReviewTrashScopeSelectedOther),
+      {std::int64_t{selectedDeleteCandidateCount}});
 }
 
 std::string DeleteCandidateTrashReviewPresentation::movingProgressText() const {
@@ -56,8 +57,9 @@ std::string DeleteCandidateTrashReviewPresentation::selectLoadedTitle() const {
 }
 
 std::string DeleteCandidateTrashReviewPresentation::footerSummaryText() const {
-  return localizer.lookup(Key::deleteCandidateReviewFooterSummary,
-                          {std::int64_t{loadedDeleteCandidateCount}, std::int64_t{selectedDeleteCandidateCount}});
+  return localizer.lookup(
+      Key::deleteCandidateReviewFooterSummary,
+      {std::int64_t{loadedDeleteCandidateCount}, std::int64_t{selectedDeleteCandidateCount}});
 }
 
 std::string DeleteCandidateTrashReviewPresentation::trashSelectedTitle() const {

@@ -30,7 +30,8 @@ struct DeleteCandidateTrashReviewPresentation {
   AppLocalization localizer;
   ViewResourceDisplay resourceDisplay;
 
-  static DeleteCandidateTrashReviewPresentation fromStore(const ImageLibraryStore& store, AppLocalization localizer,
+  static DeleteCandidateTrashReviewPresentation fromStore(const ImageLibraryStore& store,
+                                                          AppLocalization localizer,
                                                           ViewResourceDisplay resourceDisplay);
 
   std::string titleText() const;

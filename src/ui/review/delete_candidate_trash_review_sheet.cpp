@@ -63,7 +63,8 @@ QWidget* makeTrashColumn(QPushButton* button, QLabel* reason, QWidget* parent) {
   return column;
 }
 
-void applyTrashButton(QPushButton& button, QLabel& reason, bool enabled, const std::optional<std::string>& reasonText) {
+void applyTrashButton(QPushButton& button, QLabel& reason, bool enabled,
+                      const std::optional<std::string>& reasonText) {
   button.setEnabled(enabled);
   const bool explains = !enabled && reasonText.has_value();
   const QString text = explains ? qtText(*reasonText) : QString();
@@ -76,7 +77,8 @@ void applyTrashButton(QPushButton& button, QLabel& reason, bool enabled, const s
 }  // namespace
 
 DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibraryStore& store,
-                                                                 ViewResourceDisplay resourceDisplay, QWidget* parent,
+                                                                 ViewResourceDisplay resourceDisplay,
+                                                                 QWidget* parent,
                                                                  const AppLocalization* localization,
                                                                  LocalImageLoader* loader)
     : QDialog(parent),
@@ -112,7 +114,8 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   titleRow->addWidget(title);
   titleRow->addStretch(1);
   titles->addLayout(titleRow);
-  QLabel* explanation = makeLabel(this, FontRole::body, ColorRole::secondary, "deleteCandidateReview.explanation");
+  QLabel* explanation =
+      makeLabel(this, FontRole::body, ColorRole::secondary, "deleteCandidateReview.explanation");
   explanation->setText(qtText(localizer.lookup(Key::deleteCandidateReviewExplanation)));
   explanation->setWordWrap(true);
   titles->addWidget(explanation);
@@ -128,15 +131,17 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   auto* bar = new QHBoxLayout;
   bar->setContentsMargins(20, 10, 20, 10);
   bar->setSpacing(12);
-  loadedScope_ = makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.trashScope.loaded");
-  selectedScope_ =
-      makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.trashScope.selected");
+  loadedScope_ =
+      makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.trashScope.loaded");
+  selectedScope_ = makeLabel(this, FontRole::subheadline, ColorRole::secondary,
+                             "deleteCandidateReview.trashScope.selected");
   bar->addWidget(loadedScope_);
   bar->addWidget(selectedScope_);
   busy_ = new BusyIndicator(BusyIndicator::Size::small, this);
   busy_->setObjectName("deleteCandidateReview.activity");
   bar->addWidget(busy_);
-  movingProgress_ = makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.movingProgress");
+  movingProgress_ =
+      makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.movingProgress");
   movingProgress_->setText(qtText(localizer.lookup(Key::deleteCandidateReviewMovingProgress)));
   bar->addWidget(movingProgress_);
   bar->addStretch(1);
@@ -147,7 +152,8 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
     if (store_ && !store_->isTrashingDeleteCandidates()) store_->trashReviewBrowser().setSelectedPaths({});
   });
   bar->addWidget(clearSelection_);
-  QLabel* bulkScope = makeLabel(this, FontRole::caption, ColorRole::tertiary, "deleteCandidateReview.bulkActionScope");
+  QLabel* bulkScope =
+      makeLabel(this, FontRole::caption, ColorRole::tertiary, "deleteCandidateReview.bulkActionScope");
   bulkScope->setText(qtText(localizer.lookup(Key::deleteCandidateReviewBulkActionScope)));
   bar->addWidget(bulkScope);
   selectLoaded_ = makeButton(localizer, Key::deleteCandidateReviewSelectLoaded, this);
@@ -190,9 +196,11 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   empty->setSpacing(8);
   empty->addStretch(1);
   auto* emptyIcon = new QLabel(emptyPage_);
-  emptyIcon->setPixmap(symbolPixmap("trash", 40, roleColor(ColorRole::secondary, palette()), devicePixelRatioF()));
+  emptyIcon->setPixmap(
+      symbolPixmap("trash", 40, roleColor(ColorRole::secondary, palette()), devicePixelRatioF()));
   empty->addWidget(emptyIcon, 0, Qt::AlignHCenter);
-  QLabel* emptyTitle = makePlainLabel(qtText(localizer.lookup(Key::resultEmptyDeleteCandidatesTitle)), emptyPage_);
+  QLabel* emptyTitle =
+      makePlainLabel(qtText(localizer.lookup(Key::resultEmptyDeleteCandidatesTitle)), emptyPage_);
   emptyTitle->setFont(roleFont(FontRole::title2, QFont::DemiBold));
   empty->addWidget(emptyTitle, 0, Qt::AlignHCenter);
   QLabel* emptyDescription = makeLabel(emptyPage_, FontRole::body, ColorRole::secondary);
@@ -210,8 +218,8 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   summaryColumn->setContentsMargins(0, 0, 0, 0);
   summaryColumn->setSpacing(0);
   summaryColumn->addWidget(makeDivider(summarySection_));
-  summary_ = new TrashSummaryView([this] { requestTrashConfirmation(DeleteCandidateTrashAction::retryFailed); },
-                                  summarySection_);
+  summary_ = new TrashSummaryView(
+      [this] { requestTrashConfirmation(DeleteCandidateTrashAction::retryFailed); }, summarySection_);
   summaryColumn->addWidget(summary_);
   column->addWidget(summarySection_);
   column->addWidget(makeDivider(this));
@@ -225,7 +233,8 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   footer->addWidget(cancel_, 0, Qt::AlignTop);
   footer->addStretch(1);
   footer->addSpacing(16);
-  footerSummary_ = makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.footerSummary");
+  footerSummary_ =
+      makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.footerSummary");
   footerSummary_->setContentsMargins(0, 4, 0, 0);
   footer->addWidget(footerSummary_, 0, Qt::AlignTop);
   trashSelected_ = makeButton(localizer, Key::deleteCandidateReviewActionTrashSelected, this);
@@ -254,14 +263,16 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
 
   connect(&store, &ImageLibraryStore::derivedValuesChanged, this, &DeleteCandidateTrashReviewSheet::refresh);
   TrashCandidateBrowser& browser = store.trashReviewBrowser();
-  for (const auto changed : {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
-                             &TrashCandidateBrowser::hasMoreRecordsChanged, &TrashCandidateBrowser::isReloadingChanged,
-                             &TrashCandidateBrowser::isLoadingMoreChanged}) {
+  for (const auto changed :
+       {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
+        &TrashCandidateBrowser::hasMoreRecordsChanged, &TrashCandidateBrowser::isReloadingChanged,
+        &TrashCandidateBrowser::isLoadingMoreChanged}) {
     connect(&browser, changed, this, &DeleteCandidateTrashReviewSheet::refresh);
   }
   connect(&store, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
-  connect(&store, &ImageLibraryStore::lastTrashSummaryChanged, this, &DeleteCandidateTrashReviewSheet::refresh);
+  connect(&store, &ImageLibraryStore::lastTrashSummaryChanged, this,
+          &DeleteCandidateTrashReviewSheet::refresh);
   connect(&store.presentation(), &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
           this, [this] {
             // The store closed the review (a filter change, a dismissal elsewhere): the sheet follows
@@ -281,7 +292,8 @@ void DeleteCandidateTrashReviewSheet::refresh() {
   if (!store_) return;
   const ImageLibraryStore& store = *store_;
   const TrashCandidateBrowser& browser = store.trashReviewBrowser();
-  const auto presentation = DeleteCandidateTrashReviewPresentation::fromStore(store, *localization_, resourceDisplay_);
+  const auto presentation =
+      DeleteCandidateTrashReviewPresentation::fromStore(store, *localization_, resourceDisplay_);
   const bool trashing = presentation.isTrashingDeleteCandidates;
 
   reload_->setEnabled(!browser.isReloading() && !trashing);
@@ -304,9 +316,10 @@ void DeleteCandidateTrashReviewSheet::refresh() {
 
   summarySection_->setVisible(presentation.lastTrashSummary.has_value());
   if (presentation.lastTrashSummary) {
-    summary_->setSummary(TrashSummaryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
-                         TrashFailureRecoveryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
-                         store.canRetryFailedTrash());
+    summary_->setSummary(
+        TrashSummaryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
+        TrashFailureRecoveryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
+        store.canRetryFailedTrash());
   }
 
   cancel_->setEnabled(!trashing);
@@ -323,9 +336,15 @@ void DeleteCandidateTrashReviewSheet::requestTrashConfirmation(DeleteCandidateTr
   // Read now, not from the buttons' state: that may be a turn behind the store.
   bool allowed = false;
   switch (action) {
-    case DeleteCandidateTrashAction::selected: allowed = store_->canTrashSelectedTrashReviewRecords(); break;
-    case DeleteCandidateTrashAction::loaded: allowed = store_->canTrashLoadedTrashReviewRecords(); break;
-    case DeleteCandidateTrashAction::retryFailed: allowed = store_->canRetryFailedTrash(); break;
+    case DeleteCandidateTrashAction::selected:
+      allowed = store_->canTrashSelectedTrashReviewRecords();
+      break;
+    case DeleteCandidateTrashAction::loaded:
+      allowed = store_->canTrashLoadedTrashReviewRecords();
+      break;
+    case DeleteCandidateTrashAction::retryFailed:
+      allowed = store_->canRetryFailedTrash();
+      break;
   }
   if (!allowed) return;
   flow_.requestTrashConfirmation(action);
@@ -372,8 +391,8 @@ void DeleteCandidateTrashReviewSheet::showConfirmation() {
 
 void DeleteCandidateTrashReviewSheet::updateConfirmationMessage() {
   if (confirmation_ == nullptr || !store_) return;
-  confirmation_->setInformativeText(
-      qtText(flow_.confirmationMessage(DeleteCandidateTrashActionCounts::fromStore(*store_), *localization_)));
+  confirmation_->setInformativeText(qtText(
+      flow_.confirmationMessage(DeleteCandidateTrashActionCounts::fromStore(*store_), *localization_)));
 }
 
 void DeleteCandidateTrashReviewSheet::confirmPendingTrashAction() {
@@ -408,10 +427,12 @@ void DeleteCandidateTrashReviewSheet::dismissReview() {
   isClosing_ = false;
 }
 
-void DeleteCandidateTrashReviewSheet::reject() { dismissReview(); }
+void DeleteCandidateTrashReviewSheet::reject() {
+  dismissReview();
+}
 
-QDialog* makeDeleteCandidateTrashReviewSheet(ImageLibraryStore& store, const ViewResourceDisplay& resourceDisplay,
-                                             QWidget* parent) {
+QDialog* makeDeleteCandidateTrashReviewSheet(ImageLibraryStore& store,
+                                             const ViewResourceDisplay& resourceDisplay, QWidget* parent) {
   return new DeleteCandidateTrashReviewSheet(store, resourceDisplay, parent);
 }
 

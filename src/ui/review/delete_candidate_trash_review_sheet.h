@@ -50,8 +50,9 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   static constexpr int kIdealWidth = 1040;
   static constexpr int kIdealHeight = 760;
 
-  DeleteCandidateTrashReviewSheet(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay, QWidget* parent,
-                                  const AppLocalization* localization = nullptr, LocalImageLoader* loader = nullptr);
+  DeleteCandidateTrashReviewSheet(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
+                                  QWidget* parent, const AppLocalization* localization = nullptr,
+                                  LocalImageLoader* loader = nullptr);
   ~DeleteCandidateTrashReviewSheet() override;
 
   // Records `action` as waiting for confirmation and shows the confirmation; refused when the
@@ -110,7 +111,7 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
 };
 
 // The sidebar's factory: a sheet the sidebar opens with open().
-QDialog* makeDeleteCandidateTrashReviewSheet(ImageLibraryStore& store, const ViewResourceDisplay& resourceDisplay,
-                                             QWidget* parent);
+QDialog* makeDeleteCandidateTrashReviewSheet(ImageLibraryStore& store,
+                                             const ViewResourceDisplay& resourceDisplay, QWidget* parent);
 
 }  // namespace lorvex::ui

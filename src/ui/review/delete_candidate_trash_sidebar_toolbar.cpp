@@ -45,7 +45,8 @@ DeleteCandidateTrashSidebarToolbar::DeleteCandidateTrashSidebarToolbar(ImageLibr
 
   connect(&store, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
           &DeleteCandidateTrashSidebarToolbar::refresh);
-  connect(&store, &ImageLibraryStore::isPreparingLibraryChanged, this, &DeleteCandidateTrashSidebarToolbar::refresh);
+  connect(&store, &ImageLibraryStore::isPreparingLibraryChanged, this,
+          &DeleteCandidateTrashSidebarToolbar::refresh);
   refresh();
 }
 

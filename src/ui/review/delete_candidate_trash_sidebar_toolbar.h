@@ -5,10 +5,9 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "ui/common/app_localization.h"
 
@@ -25,7 +24,8 @@ class DeleteCandidateTrashSidebarToolbar : public QWidget {
 
  public:
   DeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store, std::function<void()> presentReview,
-                                     QWidget* parent = nullptr, const AppLocalization* localization = nullptr);
+                                     QWidget* parent = nullptr,
+                                     const AppLocalization* localization = nullptr);
 
   // The button follows the store's two readiness flags.
   void refresh();

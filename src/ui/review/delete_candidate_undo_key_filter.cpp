@@ -8,7 +8,8 @@
 
 namespace lorvex::ui {
 
-DeleteCandidateUndoKeyFilter::DeleteCandidateUndoKeyFilter(QWidget* window) : QObject(window), window_(window) {
+DeleteCandidateUndoKeyFilter::DeleteCandidateUndoKeyFilter(QWidget* window)
+    : QObject(window), window_(window) {
   if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
 }
 
@@ -16,7 +17,8 @@ DeleteCandidateUndoKeyFilter::~DeleteCandidateUndoKeyFilter() {
   if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
 }
 
-bool DeleteCandidateUndoKeyFilter::handleKeyPress(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers) {
+bool DeleteCandidateUndoKeyFilter::handleKeyPress(QWidget* receiver, int key,
+                                                  Qt::KeyboardModifiers modifiers) {
   if (!enabled_ || window_ == nullptr || receiver == nullptr) return false;
   if (receiver->window() != window_) return false;
   // The first delivery only: the focus widget, else the window itself. Parents that see the same

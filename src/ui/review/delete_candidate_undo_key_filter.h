@@ -10,11 +10,10 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 namespace lorvex {
 class ImageLibraryStore;

@@ -29,7 +29,8 @@ struct TrashConfirmationFlow {
 
   // The dialog's message for the pending action with `counts` as they are now; empty when nothing
   // is pending.
-  std::string confirmationMessage(const DeleteCandidateTrashActionCounts& counts, const AppLocalization& localizer) const;
+  std::string confirmationMessage(const DeleteCandidateTrashActionCounts& counts,
+                                  const AppLocalization& localizer) const;
 
   friend bool operator==(const TrashConfirmationFlow&, const TrashConfirmationFlow&) = default;
 };

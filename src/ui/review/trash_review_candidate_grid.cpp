@@ -1,10 +1,9 @@
 #include "ui/review/trash_review_candidate_grid.h"
 
-#include <algorithm>
-
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 #include "store/image_library_store.h"
 #include "ui/common/local_image_load_request.h"
@@ -32,16 +31,17 @@ constexpr int kPathSlack = 3;
 
 std::string requestKey(const ImageRecord& record) {
   const TrashReviewTileImageRequest request = trashReviewTileImageRequest(record);
-  const LocalImageLoadRequest load =
-      makeLocalImageLoadRequest(request.path, std::nullopt, request.cacheKey, std::nullopt, request.maxPixelSize);
+  const LocalImageLoadRequest load = makeLocalImageLoadRequest(request.path, std::nullopt, request.cacheKey,
+                                                               std::nullopt, request.maxPixelSize);
   return load.imageCacheKey.value_or(request.path);
 }
 
 }  // namespace
 
-TrashReviewCandidateModel::TrashReviewCandidateModel(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
-                                                     const AppLocalization* localization, LocalImageLoader* loader,
-                                                     QObject* parent)
+TrashReviewCandidateModel::TrashReviewCandidateModel(ImageLibraryStore& store,
+                                                     ViewResourceDisplay resourceDisplay,
+                                                     const AppLocalization* localization,
+                                                     LocalImageLoader* loader, QObject* parent)
     : QAbstractListModel(parent),
       store_(&store),
       resourceDisplay_(std::move(resourceDisplay)),
@@ -50,7 +50,8 @@ TrashReviewCandidateModel::TrashReviewCandidateModel(ImageLibraryStore& store, V
       records_(store.trashReviewBrowser().records()) {
   TrashCandidateBrowser& browser = store.trashReviewBrowser();
   connect(&browser, &TrashCandidateBrowser::recordsChanged, this, &TrashReviewCandidateModel::recordsChanged);
-  connect(&browser, &TrashCandidateBrowser::selectedPathsChanged, this, &TrashReviewCandidateModel::selectionChanged);
+  connect(&browser, &TrashCandidateBrowser::selectedPathsChanged, this,
+          &TrashReviewCandidateModel::selectionChanged);
 }
 
 TrashReviewCandidateModel::~TrashReviewCandidateModel() {
@@ -73,22 +74,29 @@ QVariant TrashReviewCandidateModel::data(const QModelIndex& index, int role) con
   if (!record || !store_) return {};
   const std::string& path = record->file.path;
   const bool selected = store_->trashReviewBrowser().selectedPaths().contains(path);
-  const DeleteCandidateTrashReviewPresentation texts{std::nullopt, 0,           0,           false,
-                                                    std::nullopt, std::nullopt, *localization_, resourceDisplay_};
+  const DeleteCandidateTrashReviewPresentation texts{
+      std::nullopt, 0, 0, false, std::nullopt, std::nullopt, *localization_, resourceDisplay_};
   switch (role) {
-    case PathRole: return qtText(path);
-    case SelectedRole: return selected;
+    case PathRole:
+      return qtText(path);
+    case SelectedRole:
+      return selected;
     case Qt::DisplayRole:
-    case FileNameRole: return qtText(trashFileName(path));
-    case DisplayPathRole: return qtText(texts.displayPath(path));
-    case Qt::AccessibleTextRole: return qtText(texts.candidateAccessibilityLabel(trashFileName(path), selected));
-    case Qt::AccessibleDescriptionRole: return qtText(texts.selectionAccessibilityValue(selected));
+    case FileNameRole:
+      return qtText(trashFileName(path));
+    case DisplayPathRole:
+      return qtText(texts.displayPath(path));
+    case Qt::AccessibleTextRole:
+      return qtText(texts.candidateAccessibilityLabel(trashFileName(path), selected));
+    case Qt::AccessibleDescriptionRole:
+      return qtText(texts.selectionAccessibilityValue(selected));
     case ImageRole: {
       const auto found = images_.find(path);
       if (found == images_.end() || found->second.requestKey != requestKey(*record)) return QImage();
       return found->second.image;
     }
-    default: return {};
+    default:
+      return {};
   }
 }
 
@@ -117,11 +125,12 @@ void TrashReviewCandidateModel::handleAppearance(const std::string& path) {
   store_->requestThumbnailIfMissing(path);
   ImageLibraryStore* store = store_.data();
   std::optional<std::string> shownPath = path;
-  store->startDetached([store, shownPath] { return store->loadMoreDeleteCandidateTrashReviewIfNeeded(shownPath); });
+  store->startDetached(
+      [store, shownPath] { return store->loadMoreDeleteCandidateTrashReviewIfNeeded(shownPath); });
 
   const TrashReviewTileImageRequest request = trashReviewTileImageRequest(*record);
-  const LocalImageLoadRequest load =
-      makeLocalImageLoadRequest(request.path, std::nullopt, request.cacheKey, std::nullopt, request.maxPixelSize);
+  const LocalImageLoadRequest load = makeLocalImageLoadRequest(request.path, std::nullopt, request.cacheKey,
+                                                               std::nullopt, request.maxPixelSize);
   const std::string key = load.imageCacheKey.value_or(request.path);
   TileImage& tile = images_[path];
   if (tile.requestKey == key && (tile.ticket != 0 || !tile.image.isNull())) return;
@@ -225,13 +234,21 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   const auto color = [&](const TrashReviewTilePaint& paint) {
     QColor base;
     switch (paint.color) {
-      case TrashReviewTileColor::accent: base = roleColor(ColorRole::accent, palette); break;
-      case TrashReviewTileColor::selectedContentBackground: base = palette.color(QPalette::Highlight); break;
+      case TrashReviewTileColor::accent:
+        base = roleColor(ColorRole::accent, palette);
+        break;
+      case TrashReviewTileColor::selectedContentBackground:
+        base = palette.color(QPalette::Highlight);
+        break;
       case TrashReviewTileColor::keyboardFocusIndicator:
         base = palette.color(QPalette::Highlight).lighter(115);
         break;
-      case TrashReviewTileColor::controlBackground: base = roleColor(ColorRole::controlBackground, palette); break;
-      case TrashReviewTileColor::separator: base = roleColor(ColorRole::separator, palette); break;
+      case TrashReviewTileColor::controlBackground:
+        base = roleColor(ColorRole::controlBackground, palette);
+        break;
+      case TrashReviewTileColor::separator:
+        base = roleColor(ColorRole::separator, palette);
+        break;
     }
     return withOpacity(base, paint.opacity);
   };
@@ -253,7 +270,8 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   if (appearance.hasHoverRing) {
     strokeInside(tile.adjusted(metrics::kHoverRingInset, metrics::kHoverRingInset, -metrics::kHoverRingInset,
                                -metrics::kHoverRingInset),
-                 metrics::kHoverRingWidth, withOpacity(roleColor(ColorRole::accent, palette), metrics::kHoverRingOpacity),
+                 metrics::kHoverRingWidth,
+                 withOpacity(roleColor(ColorRole::accent, palette), metrics::kHoverRingOpacity),
                  metrics::kCornerRadius - metrics::kHoverRingInset / 2.0);
   }
   if (appearance.hasFocusRing) {
@@ -281,31 +299,32 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
     painter->drawImage(target, image);
   } else {
     const int placeholder = 28;
-    painter->drawPixmap(
-        QRectF(imageArea.center().x() - placeholder / 2.0, imageArea.center().y() - placeholder / 2.0, placeholder,
-               placeholder),
-        symbolPixmap("photo", placeholder, roleColor(ColorRole::tertiary, palette), painter->device()->devicePixelRatioF()),
-        QRectF());
+    painter->drawPixmap(QRectF(imageArea.center().x() - placeholder / 2.0,
+                               imageArea.center().y() - placeholder / 2.0, placeholder, placeholder),
+                        symbolPixmap("photo", placeholder, roleColor(ColorRole::tertiary, palette),
+                                     painter->device()->devicePixelRatioF()),
+                        QRectF());
   }
   painter->restore();
 
   // The selection badge in the image's top-trailing corner.
   const int badge = fontRolePixelSize(FontRole::title3) + 5;
-  const QRectF badgeRect(imageArea.right() - metrics::kBadgePadding - badge, imageArea.top() + metrics::kBadgePadding,
-                         badge, badge);
+  const QRectF badgeRect(imageArea.right() - metrics::kBadgePadding - badge,
+                         imageArea.top() + metrics::kBadgePadding, badge, badge);
   const qreal ratio = painter->device()->devicePixelRatioF();
   if (selected) {
     painter->setBrush(Qt::white);
     painter->setPen(Qt::NoPen);
     painter->drawEllipse(badgeRect.adjusted(2, 2, -2, -2));
-    painter->drawPixmap(badgeRect, symbolPixmap("checkmark.circle.fill", badge, roleColor(ColorRole::accent, palette), ratio),
-                        QRectF());
+    painter->drawPixmap(
+        badgeRect, symbolPixmap("checkmark.circle.fill", badge, roleColor(ColorRole::accent, palette), ratio),
+        QRectF());
   } else {
     painter->setBrush(roleColor(ColorRole::controlBackground, palette));
     painter->setPen(Qt::NoPen);
     painter->drawEllipse(badgeRect.adjusted(1, 1, -1, -1));
-    painter->drawPixmap(badgeRect, symbolPixmap("circle", badge, roleColor(ColorRole::secondary, palette), ratio),
-                        QRectF());
+    painter->drawPixmap(
+        badgeRect, symbolPixmap("circle", badge, roleColor(ColorRole::secondary, palette), ratio), QRectF());
   }
 
   // The file name on one line and the display path on at most two, both elided in the middle.
@@ -316,7 +335,8 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   const double nameTop = imageArea.bottom() + metrics::kSpacing;
   painter->setFont(nameFont);
   painter->setPen(roleColor(ColorRole::primary, palette));
-  painter->drawText(QRectF(textLeft, nameTop, textWidth, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+  painter->drawText(QRectF(textLeft, nameTop, textWidth, nameMetrics.height()),
+                    Qt::AlignLeft | Qt::AlignVCenter,
                     nameMetrics.elidedText(index.data(TrashReviewCandidateModel::FileNameRole).toString(),
                                            Qt::ElideMiddle, textWidth));
   const QFont captionFont = roleFont(FontRole::caption);
@@ -325,9 +345,11 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   const QRectF pathRect(textLeft, pathTop, textWidth, kPathLines * captionMetrics.lineSpacing() + kPathSlack);
   QString displayPath = index.data(TrashReviewCandidateModel::DisplayPathRole).toString();
   const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
-  if (captionMetrics.boundingRect(pathRect, flags, displayPath).height() > kPathLines * captionMetrics.lineSpacing() + 0.5) {
+  if (captionMetrics.boundingRect(pathRect, flags, displayPath).height() >
+      kPathLines * captionMetrics.lineSpacing() + 0.5) {
     // Two lines' worth of the path, with its middle left out.
-    displayPath = captionMetrics.elidedText(displayPath, Qt::ElideMiddle, 2 * textWidth - 3 * captionMetrics.averageCharWidth());
+    displayPath = captionMetrics.elidedText(displayPath, Qt::ElideMiddle,
+                                            2 * textWidth - 3 * captionMetrics.averageCharWidth());
   }
   painter->setFont(captionFont);
   painter->setPen(roleColor(ColorRole::secondary, palette));
@@ -359,7 +381,8 @@ TrashReviewCandidateGrid::TrashReviewCandidateGrid(TrashReviewCandidateModel& mo
   setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   setViewportMargins(kViewMargin, kViewMargin, kViewMargin, kViewMargin);
   setFocusPolicy(Qt::StrongFocus);
-  connect(this, &QListView::clicked, this, [this](const QModelIndex& index) { model_.toggleSelection(index.row()); });
+  connect(this, &QListView::clicked, this,
+          [this](const QModelIndex& index) { model_.toggleSelection(index.row()); });
   // The review's selection lives in the store; the view's selection model only mirrors it, so
   // that assistive technology reads each tile's selected state from it.
   connect(&model, &QAbstractItemModel::dataChanged, this,

@@ -7,23 +7,23 @@
 //
 // A tile's first paint after the list changed tells the grid that it came into view: the grid
 // then asks the store for the record's thumbnail and for the next page when the tile is among the
-// last loaded, and starts the tile's image load unless it holds that version's image already. Images are decoded by the shared image loader off the GUI thread, never in
-// paint(); a changed record (a new thumbnail, a rewritten file) loads again under its new key.
+// last loaded, and starts the tile's image load unless it holds that version's image already. Images are
+// decoded by the shared image loader off the GUI thread, never in paint(); a changed record (a new thumbnail,
+// a rewritten file) loads again under its new key.
 //
 // Thread safety: the GUI thread only.
 #pragma once
-
-#include <functional>
-#include <optional>
-#include <string>
-#include <unordered_map>
-#include <unordered_set>
 
 #include <QAbstractListModel>
 #include <QImage>
 #include <QListView>
 #include <QPointer>
 #include <QStyledItemDelegate>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"

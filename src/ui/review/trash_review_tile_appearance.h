@@ -40,7 +40,13 @@ enum class TrashReviewTileVisualState { selected, focused, hovered, idle };
 TrashReviewTileVisualState trashReviewTileVisualState(bool isSelected, bool isFocused, bool isHovering);
 
 // The colours the widget resolves from the palette.
-enum class TrashReviewTileColor { accent, selectedContentBackground, keyboardFocusIndicator, controlBackground, separator };
+enum class TrashReviewTileColor {
+  accent,
+  selectedContentBackground,
+  keyboardFocusIndicator,
+  controlBackground,
+  separator
+};
 
 struct TrashReviewTilePaint {
   TrashReviewTileColor color = TrashReviewTileColor::controlBackground;

@@ -20,7 +20,8 @@ std::string trashFailureDisplayMessage(const ImageTrashFailure& failure, const A
   switch (failure.reason) {
     case ImageTrashFailureReason::fileChangedSinceReview:
       return localizer.lookup(Key::deleteCandidateReviewFailureFileChangedSinceReview);
-    case ImageTrashFailureReason::underlyingError: break;
+    case ImageTrashFailureReason::underlyingError:
+      break;
   }
   // The message is the library's text (kept for the diagnostics); a failure recorded without a
   // notice was a move that failed.
@@ -33,8 +34,9 @@ std::string TrashSummaryPresentation::headlineText() const {
   if (summary.failures.empty()) {
     return localizer.lookup(Key::deleteCandidateReviewSummaryMoved, {trashed, summary.requestedCount});
   }
-  return localizer.lookup(Key::deleteCandidateReviewSummaryMovedWithFailures,
-                          {trashed, summary.requestedCount, static_cast<std::int64_t>(summary.failures.size())});
+  return localizer.lookup(
+      Key::deleteCandidateReviewSummaryMovedWithFailures,
+      {trashed, summary.requestedCount, static_cast<std::int64_t>(summary.failures.size())});
 }
 
 std::vector<ImageTrashFailure> TrashSummaryPresentation::visibleFailures() const {
@@ -84,7 +86,8 @@ std::string TrashFailureRecoveryPresentation::diagnosticsText() const {
   lines.emplace_back("");
   lines.emplace_back("Failures:");
   if (summary.failures.empty()) lines.emplace_back("(none)");
-  for (const ImageTrashFailure& failure : summary.failures) lines.push_back(failure.path + "\t" + failure.message);
+  for (const ImageTrashFailure& failure : summary.failures)
+    lines.push_back(failure.path + "\t" + failure.message);
 
   std::string text;
   for (std::size_t i = 0; i < lines.size(); ++i) {

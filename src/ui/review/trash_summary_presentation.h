@@ -75,7 +75,8 @@ struct TrashFailureRecoveryPresentation {
   // display.
   std::string diagnosticsText() const;
 
-  friend bool operator==(const TrashFailureRecoveryPresentation& a, const TrashFailureRecoveryPresentation& b) {
+  friend bool operator==(const TrashFailureRecoveryPresentation& a,
+                         const TrashFailureRecoveryPresentation& b) {
     return a.summary == b.summary && a.resourceDisplay == b.resourceDisplay;
   }
 };

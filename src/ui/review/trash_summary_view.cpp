@@ -58,8 +58,11 @@ class MiddleElidedLabel : public QLabel {
 
 TrashFailureRecoverySheet::TrashFailureRecoverySheet(const TrashFailureRecoveryPresentation& presentation,
                                                      bool canRetryFailures,
-                                                     std::function<void()> requestRetryConfirmation, QWidget* parent)
-    : QDialog(parent), presentation_(presentation), requestRetryConfirmation_(std::move(requestRetryConfirmation)) {
+                                                     std::function<void()> requestRetryConfirmation,
+                                                     QWidget* parent)
+    : QDialog(parent),
+      presentation_(presentation),
+      requestRetryConfirmation_(std::move(requestRetryConfirmation)) {
   setObjectName("deleteCandidateReview.recovery");
   setWindowModality(Qt::WindowModal);
   setFixedWidth(620);
@@ -135,17 +138,18 @@ TrashFailureRecoverySheet::TrashFailureRecoverySheet(const TrashFailureRecoveryP
   scroll->setWidget(list);
   column->addWidget(scroll, 1);
 
-  QLabel* finality =
-      makeLabel(qtText(localizer.lookup(Key::deleteCandidateReviewRecoveryFinality)), FontRole::caption, this);
+  QLabel* finality = makeLabel(qtText(localizer.lookup(Key::deleteCandidateReviewRecoveryFinality)),
+                               FontRole::caption, this);
   finality->setWordWrap(true);
   setForegroundColor(*finality, roleColor(ColorRole::secondary, palette()));
   column->addWidget(finality);
 
   auto* actions = new QHBoxLayout;
-  QPushButton* copy = makeSmallButton(localizer.lookup(Key::deleteCandidateReviewRecoveryCopyDiagnostics), "doc.on.doc",
-                                      "deleteCandidateReview.recovery.copyDiagnostics", this);
+  QPushButton* copy = makeSmallButton(localizer.lookup(Key::deleteCandidateReviewRecoveryCopyDiagnostics),
+                                      "doc.on.doc", "deleteCandidateReview.recovery.copyDiagnostics", this);
   copy->setAutoDefault(false);
-  connect(copy, &QPushButton::clicked, this, [this] { copyTextToClipboard(presentation_.diagnosticsText()); });
+  connect(copy, &QPushButton::clicked, this,
+          [this] { copyTextToClipboard(presentation_.diagnosticsText()); });
   actions->addWidget(copy);
   actions->addStretch(1);
   retry_ = makeSmallButton(localizer.lookup(Key::deleteCandidateReviewRecoveryRetryFailed), "arrow.clockwise",
@@ -163,7 +167,9 @@ TrashFailureRecoverySheet::TrashFailureRecoverySheet(const TrashFailureRecoveryP
   resize(620, 520);
 }
 
-void TrashFailureRecoverySheet::setCanRetryFailures(bool canRetryFailures) { retry_->setEnabled(canRetryFailures); }
+void TrashFailureRecoverySheet::setCanRetryFailures(bool canRetryFailures) {
+  retry_->setEnabled(canRetryFailures);
+}
 
 TrashSummaryView::TrashSummaryView(std::function<void()> requestRetryConfirmation, QWidget* parent)
     : QWidget(parent), requestRetryConfirmation_(std::move(requestRetryConfirmation)) {
@@ -245,7 +251,8 @@ void TrashSummaryView::presentRecovery() {
     recoverySheet_->raise();
     return;
   }
-  auto* sheet = new TrashFailureRecoverySheet(*recovery_, canRetryFailures_, requestRetryConfirmation_, window());
+  auto* sheet =
+      new TrashFailureRecoverySheet(*recovery_, canRetryFailures_, requestRetryConfirmation_, window());
   sheet->setAttribute(Qt::WA_DeleteOnClose);
   recoverySheet_ = sheet;
   sheet->open();

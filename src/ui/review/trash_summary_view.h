@@ -7,11 +7,10 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QDialog>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "ui/review/trash_summary_presentation.h"
 
@@ -45,8 +44,8 @@ class TrashSummaryView : public QWidget {
 
   // Shows the outcome; the recovery sheet, when open, keeps the outcome it was opened with until
   // it is opened again.
-  void setSummary(const TrashSummaryPresentation& presentation, const TrashFailureRecoveryPresentation& recovery,
-                  bool canRetryFailures);
+  void setSummary(const TrashSummaryPresentation& presentation,
+                  const TrashFailureRecoveryPresentation& recovery, bool canRetryFailures);
   // Opens the recovery sheet (the Details button).
   void presentRecovery();
   TrashFailureRecoverySheet* recoverySheet() const { return recoverySheet_; }

@@ -26,9 +26,13 @@ void FilterRowButton::setPresentation(FilterRowPresentation presentation) {
   update();
 }
 
-QSize FilterRowButton::sizeHint() const { return filterRowSizeHint(presentation_, metrics_, font()); }
+QSize FilterRowButton::sizeHint() const {
+  return filterRowSizeHint(presentation_, metrics_, font());
+}
 
-QSize FilterRowButton::minimumSizeHint() const { return {metrics_.markWidth + 40, sizeHint().height()}; }
+QSize FilterRowButton::minimumSizeHint() const {
+  return {metrics_.markWidth + 40, sizeHint().height()};
+}
 
 void FilterRowButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);

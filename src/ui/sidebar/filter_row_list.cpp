@@ -27,7 +27,9 @@ FilterRowPresentation FilterRowListModel::presentationAt(int row) const {
   return presentationAt_(row);
 }
 
-int FilterRowListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count_; }
+int FilterRowListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : count_;
+}
 
 QVariant FilterRowListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
@@ -44,11 +46,13 @@ QVariant FilterRowListModel::data(const QModelIndex& index, int role) const {
 FilterRowDelegate::FilterRowDelegate(FilterRowMetrics metrics, QObject* parent)
     : QStyledItemDelegate(parent), metrics_(metrics) {}
 
-void FilterRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void FilterRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
   const auto* model = qobject_cast<const FilterRowListModel*>(index.model());
   if (!model) return;
-  paintFilterRow(*painter, option.rect, model->presentationAt(index.row()), metrics_, option.font, option.palette,
-                 {bool(option.state & QStyle::State_MouseOver), bool(option.state & QStyle::State_HasFocus), false});
+  paintFilterRow(
+      *painter, option.rect, model->presentationAt(index.row()), metrics_, option.font, option.palette,
+      {bool(option.state & QStyle::State_MouseOver), bool(option.state & QStyle::State_HasFocus), false});
 }
 
 QSize FilterRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {

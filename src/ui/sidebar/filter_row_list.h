@@ -6,11 +6,10 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QAbstractListModel>
 #include <QListView>
 #include <QStyledItemDelegate>
+#include <functional>
 
 #include "ui/sidebar/filter_row_painting.h"
 #include "ui/sidebar/filter_row_presentation.h"
@@ -55,7 +54,8 @@ class FilterRowListView : public QListView {
   Q_OBJECT
 
  public:
-  FilterRowListView(FilterRowListModel& model, std::function<void(int row)> onActivate, QWidget* parent = nullptr);
+  FilterRowListView(FilterRowListModel& model, std::function<void(int row)> onActivate,
+                    QWidget* parent = nullptr);
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;

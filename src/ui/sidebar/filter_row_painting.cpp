@@ -10,13 +10,16 @@
 namespace lorvex::ui {
 namespace {
 
-QFont detailFont() { return roleFont(FontRole::caption2); }
+QFont detailFont() {
+  return roleFont(FontRole::caption2);
+}
 
 constexpr int kTrailingSymbolSize = 10;
 
 }  // namespace
 
-QSize filterRowSizeHint(const FilterRowPresentation& row, const FilterRowMetrics& metrics, const QFont& font) {
+QSize filterRowSizeHint(const FilterRowPresentation& row, const FilterRowMetrics& metrics,
+                        const QFont& font) {
   const QFontMetrics fm(font);
   int height = std::max(fm.height(), metrics.markWidth);
   if (row.detailText) height = fm.height() + 2 + QFontMetrics(detailFont()).height();
@@ -46,12 +49,13 @@ void paintFilterRow(QPainter& painter, const QRect& rect, const FilterRowPresent
   const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
   int x = content.left();
 
-  const QColor markColor = row.mark.isAccent ? roleColor(ColorRole::accent, palette)
-                                             : roleColor(ColorRole::secondary, palette);
+  const QColor markColor =
+      row.mark.isAccent ? roleColor(ColorRole::accent, palette) : roleColor(ColorRole::secondary, palette);
   const int markSize = std::min(metrics.markWidth, 16);
   const QPixmap mark = symbolPixmap(row.mark.symbol, markSize, markColor, dpr);
   if (!mark.isNull()) {
-    painter.drawPixmap(QPoint(x + (metrics.markWidth - markSize) / 2, content.center().y() - markSize / 2 + 1), mark);
+    painter.drawPixmap(
+        QPoint(x + (metrics.markWidth - markSize) / 2, content.center().y() - markSize / 2 + 1), mark);
   }
   x += metrics.markWidth + metrics.spacing;
 
@@ -86,7 +90,8 @@ void paintFilterRow(QPainter& painter, const QRect& rect, const FilterRowPresent
 
   const int textWidth = std::max(0, right - x);
   painter.setFont(font);
-  painter.setPen(row.isTextSecondary ? roleColor(ColorRole::secondary, palette) : roleColor(ColorRole::primary, palette));
+  painter.setPen(row.isTextSecondary ? roleColor(ColorRole::secondary, palette)
+                                     : roleColor(ColorRole::primary, palette));
   const QString text = fm.elidedText(qtText(row.text), Qt::ElideMiddle, textWidth);
   if (row.detailText) {
     const QFont small = detailFont();
@@ -95,10 +100,12 @@ void paintFilterRow(QPainter& painter, const QRect& rect, const FilterRowPresent
     painter.drawText(QRect(x, top, textWidth, fm.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
     painter.setFont(small);
     painter.setPen(roleColor(ColorRole::secondary, palette));
-    painter.drawText(QRect(x, top + fm.height() + 2, textWidth, smallMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(QRect(x, top + fm.height() + 2, textWidth, smallMetrics.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter,
                      smallMetrics.elidedText(qtText(*row.detailText), Qt::ElideRight, textWidth));
   } else {
-    painter.drawText(QRect(x, content.top(), textWidth, content.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter.drawText(QRect(x, content.top(), textWidth, content.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     text);
   }
   painter.restore();
 }

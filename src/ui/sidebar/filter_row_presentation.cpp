@@ -15,8 +15,14 @@ FilterRowMark rowMark(bool isSelected, std::string_view unselectedSymbol) {
   return {std::string(isSelected ? kSelectedMark : unselectedSymbol), isSelected};
 }
 
-SidebarMenuEntry menuItem(std::string title, std::string symbol, std::function<void()> action, bool destructive = false) {
-  return {SidebarMenuEntry::Kind::action, std::move(title), std::move(symbol), true, destructive, std::move(action)};
+SidebarMenuEntry menuItem(std::string title, std::string symbol, std::function<void()> action,
+                          bool destructive = false) {
+  return {SidebarMenuEntry::Kind::action,
+          std::move(title),
+          std::move(symbol),
+          true,
+          destructive,
+          std::move(action)};
 }
 
 }  // namespace
@@ -37,7 +43,8 @@ std::string aspectSymbol(ImageAspectFilter aspect) {
   return "rectangle";
 }
 
-FilterRowPresentation savedFilterTagRow(const std::string& tag, bool isSelected, const AppLocalization& localizer) {
+FilterRowPresentation savedFilterTagRow(const std::string& tag, bool isSelected,
+                                        const AppLocalization& localizer) {
   FilterRowPresentation row;
   row.identifier = accessibility_id::savedFilterTagIdentifier(tag);
   row.mark = rowMark(isSelected, "circle");
@@ -48,7 +55,8 @@ FilterRowPresentation savedFilterTagRow(const std::string& tag, bool isSelected,
   return row;
 }
 
-FilterRowPresentation aspectFilterRow(ImageAspectFilter aspect, bool isSelected, const AppLocalization& localizer) {
+FilterRowPresentation aspectFilterRow(ImageAspectFilter aspect, bool isSelected,
+                                      const AppLocalization& localizer) {
   FilterRowPresentation row;
   row.identifier = std::string(accessibility_id::kSidebarFilterAspectPrefix) + std::string(rawValue(aspect));
   row.mark = rowMark(isSelected, "circle");
@@ -64,7 +72,8 @@ FilterRowPresentation tagSuggestionRow(const TagFilterSuggestion& suggestion, bo
   FilterRowPresentation row;
   row.mark = rowMark(isSelected, "plus.circle");
   row.text = suggestion.label();
-  row.detailText = localizer.lookup(suggestion.isTagConcept() ? Key::tagSelectionKindConcept : Key::tagSelectionKindRawTag);
+  row.detailText = localizer.lookup(suggestion.isTagConcept() ? Key::tagSelectionKindConcept
+                                                              : Key::tagSelectionKindRawTag);
   row.countText = imageCountText(suggestion.imageCount(), localizer);
   row.accessibleName = localizer.lookup(
       isSelected ? Key::filterTagRemoveValueFromFilter : Key::filterTagAddValueToFilter, {row.text});
@@ -109,10 +118,11 @@ std::vector<SidebarMenuEntry> makeModelFilterRowMenu(const std::optional<std::st
                                                      std::function<void()> clearAction,
                                                      const AppLocalization& localizer) {
   std::vector<SidebarMenuEntry> entries;
-  entries.push_back(menuItem(localizer.lookup(source ? Key::filterModelChange : Key::filterModelChoose), "cpu",
-                             std::move(selectAction)));
+  entries.push_back(menuItem(localizer.lookup(source ? Key::filterModelChange : Key::filterModelChoose),
+                             "cpu", std::move(selectAction)));
   if (source) {
-    entries.push_back(menuItem(localizer.lookup(Key::filterModelClear), "xmark.circle", std::move(clearAction), true));
+    entries.push_back(
+        menuItem(localizer.lookup(Key::filterModelClear), "xmark.circle", std::move(clearAction), true));
   }
   return entries;
 }

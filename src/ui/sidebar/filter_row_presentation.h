@@ -27,26 +27,28 @@ struct FilterRowMark {
 };
 
 struct FilterRowPresentation {
-  std::string identifier;                 // objectName; empty for rows automation does not find
+  std::string identifier;  // objectName; empty for rows automation does not find
   FilterRowMark mark;
-  std::string iconSymbol;                 // empty: no icon
+  std::string iconSymbol;  // empty: no icon
   std::string text;
   bool isTextSecondary = false;
   std::optional<std::string> detailText;  // a second, smaller line (a suggestion's kind)
   std::optional<std::string> countText;   // trailing, fixed-width digits
   std::string trailingSymbol;  // a small symbol at the trailing edge (the model row's "›"); empty: none
   std::string accessibleName;
-  bool isSelected = false;                // the accessible selected state
-  std::string copyText;                   // what the copy item puts on the clipboard; empty: no copy
+  bool isSelected = false;  // the accessible selected state
+  std::string copyText;     // what the copy item puts on the clipboard; empty: no copy
 
   friend bool operator==(const FilterRowPresentation&, const FilterRowPresentation&) = default;
 };
 
 // A saved filter tag in the sidebar: identifier "sidebar.filter.savedTag." + hash of the tag.
-FilterRowPresentation savedFilterTagRow(const std::string& tag, bool isSelected, const AppLocalization& localizer);
+FilterRowPresentation savedFilterTagRow(const std::string& tag, bool isSelected,
+                                        const AppLocalization& localizer);
 
 // An aspect row: identifier "sidebar.filter.aspect." + raw value, the aspect's icon.
-FilterRowPresentation aspectFilterRow(ImageAspectFilter aspect, bool isSelected, const AppLocalization& localizer);
+FilterRowPresentation aspectFilterRow(ImageAspectFilter aspect, bool isSelected,
+                                      const AppLocalization& localizer);
 std::string aspectSymbol(ImageAspectFilter aspect);
 
 // A row of the tag popover: a raw tag or a concept, its kind as the detail line.
@@ -55,7 +57,8 @@ FilterRowPresentation tagSuggestionRow(const TagFilterSuggestion& suggestion, bo
 
 // A row of the model popover; selected when the value, trimmed, is not empty and equals the
 // selected model source exactly (case-sensitive).
-bool isModelSuggestionSelected(const ModelSuggestion& suggestion, const std::optional<std::string>& selectedModelSource);
+bool isModelSuggestionSelected(const ModelSuggestion& suggestion,
+                               const std::optional<std::string>& selectedModelSource);
 FilterRowPresentation modelSuggestionRow(const ModelSuggestion& suggestion, bool isSelected,
                                          const AppLocalization& localizer);
 
@@ -67,14 +70,15 @@ struct ModelFilterRowPresentation {
   FilterRowMark mark;
   std::string text;
   bool isTextSecondary = false;
-  bool showsChevron = false;   // unset only
+  bool showsChevron = false;      // unset only
   bool showsClearButton = false;  // set only
-  std::string helpText;        // tooltip and accessible description
+  std::string helpText;           // tooltip and accessible description
   std::string accessibleName;
   bool isSelected = false;
-  std::string clearHelpText;   // the clear button's tooltip and accessible name
+  std::string clearHelpText;  // the clear button's tooltip and accessible name
 
-  static ModelFilterRowPresentation make(const std::optional<std::string>& source, const AppLocalization& localizer);
+  static ModelFilterRowPresentation make(const std::optional<std::string>& source,
+                                         const AppLocalization& localizer);
   friend bool operator==(const ModelFilterRowPresentation&, const ModelFilterRowPresentation&) = default;
 };
 

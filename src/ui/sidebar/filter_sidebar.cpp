@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <unordered_set>
 
 #include "store/image_library_store.h"
@@ -41,8 +40,8 @@ namespace {
 
 using Key = AppLocalizationKey;
 
-constexpr std::array<ImageAspectFilter, 3> kAspects = {ImageAspectFilter::portrait, ImageAspectFilter::landscape,
-                                                       ImageAspectFilter::square};
+constexpr std::array<ImageAspectFilter, 3> kAspects = {
+    ImageAspectFilter::portrait, ImageAspectFilter::landscape, ImageAspectFilter::square};
 
 QLabel* sectionHeader(const QString& title, QWidget* parent) {
   auto* label = makePlainLabel(title, parent);
@@ -77,8 +76,8 @@ QPushButton* linkButton(QWidget* parent) {
 
 // Moves `widgets` into `layout` in order, touching the layout only when the order changed.
 template <typename Widget>
-void placeInOrder(QVBoxLayout& layout, std::vector<std::string>& shownOrder, const std::vector<std::string>& order,
-                  const std::map<std::string, Widget*>& widgets) {
+void placeInOrder(QVBoxLayout& layout, std::vector<std::string>& shownOrder,
+                  const std::vector<std::string>& order, const std::map<std::string, Widget*>& widgets) {
   if (shownOrder == order) return;
   for (const auto& [key, widget] : widgets) layout.removeWidget(widget);
   for (const std::string& key : order) layout.addWidget(widgets.at(key));
@@ -87,7 +86,8 @@ void placeInOrder(QVBoxLayout& layout, std::vector<std::string>& shownOrder, con
 
 // Deletes the rows whose key is no longer listed.
 template <typename Widget>
-void removeRowsNotIn(QVBoxLayout& layout, std::map<std::string, Widget*>& rows, const std::vector<std::string>& keys) {
+void removeRowsNotIn(QVBoxLayout& layout, std::map<std::string, Widget*>& rows,
+                     const std::vector<std::string>& keys) {
   const std::unordered_set<std::string> listed(keys.begin(), keys.end());
   for (auto it = rows.begin(); it != rows.end();) {
     if (listed.count(it->first) > 0) {
@@ -105,7 +105,8 @@ void removeRowsNotIn(QVBoxLayout& layout, std::map<std::string, Widget*>& rows, 
 FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
                              std::function<void()> showFolderImporter,
                              std::function<void(const std::string& path)> reauthorizeFolder,
-                             FilterSidebarFactories factories, const AppLocalization& localizer, QWidget* parent)
+                             FilterSidebarFactories factories, const AppLocalization& localizer,
+                             QWidget* parent)
     : QWidget(parent),
       store_(store),
       resourceDisplay_(std::move(resourceDisplay)),
@@ -113,19 +114,24 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
       reauthorizeFolder_(std::move(reauthorizeFolder)),
       factories_(std::move(factories)),
       localizer_(localizer),
-      requests_(
-          FilterSidebarOperations{
-              [this] { return store_.isLibrarySyncInProgress(); },
-              [this](const std::string& path) {
-                startStoreTask([path](ImageLibraryStore& s) { return s.unregisterFolder(path); });
-              },
-              [this](const std::string& path) {
-                startStoreTask([path](ImageLibraryStore& s) -> QCoro::Task<void> { co_await s.syncRegisteredFolder(path); });
-              },
-              [this] { startStoreTask([](ImageLibraryStore& s) -> QCoro::Task<void> { co_await s.syncRegisteredFolders(); }); },
-              [this](const std::string& path) { reauthorizeFolder_(path); },
-          },
-          [this] { updateDialogs(); }) {
+      requests_(FilterSidebarOperations{
+                    [this] { return store_.isLibrarySyncInProgress(); },
+                    [this](const std::string& path) {
+                      startStoreTask([path](ImageLibraryStore& s) { return s.unregisterFolder(path); });
+                    },
+                    [this](const std::string& path) {
+                      startStoreTask([path](ImageLibraryStore& s) -> QCoro::Task<void> {
+                        co_await s.syncRegisteredFolder(path);
+                      });
+                    },
+                    [this] {
+                      startStoreTask([](ImageLibraryStore& s) -> QCoro::Task<void> {
+                        co_await s.syncRegisteredFolders();
+                      });
+                    },
+                    [this](const std::string& path) { reauthorizeFolder_(path); },
+                },
+                [this] { updateDialogs(); }) {
   setObjectName("sidebar");
   setMinimumWidth(kMinimumWidth);
   auto* root = new QVBoxLayout(this);
@@ -163,7 +169,10 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
   if (factories_.trashToolbar) {
     QWidget* toolbar = factories_.trashToolbar(
         store_,
-        [this] { startStoreTask([](ImageLibraryStore& s) { return s.presentDeleteCandidateTrashReview(); }); }, this);
+        [this] {
+          startStoreTask([](ImageLibraryStore& s) { return s.presentDeleteCandidateTrashReview(); });
+        },
+        this);
     if (toolbar) root->addWidget(toolbar);
   }
   connectStore();
@@ -177,21 +186,36 @@ FilterSidebar::~FilterSidebar() {
   // sidebar while it goes.
   disconnect(&store_, nullptr, this, nullptr);
   if (connectedPresentation_) disconnect(connectedPresentation_, nullptr, this, nullptr);
-  for (QWidget* popover : {static_cast<QWidget*>(tagPopover_.data()), static_cast<QWidget*>(modelPopover_.data())}) {
+  for (QWidget* popover :
+       {static_cast<QWidget*>(tagPopover_.data()), static_cast<QWidget*>(modelPopover_.data())}) {
     if (!popover) continue;
     disconnect(popover, nullptr, this, nullptr);
     delete popover;
   }
 }
 
-QMessageBox* FilterSidebar::unregisterDialog() const { return unregisterDialog_; }
-QMessageBox* FilterSidebar::syncDialog() const { return syncDialog_; }
-ScanFailureDiagnosticsSheet* FilterSidebar::scanFailureSheet() const { return scanFailureSheet_; }
-QDialog* FilterSidebar::trashReviewSheet() const { return trashReviewSheet_; }
-FilterTagAdditionPanel* FilterSidebar::tagPopover() const { return tagPopover_; }
-ModelSelectionPanel* FilterSidebar::modelPopover() const { return modelPopover_; }
+QMessageBox* FilterSidebar::unregisterDialog() const {
+  return unregisterDialog_;
+}
+QMessageBox* FilterSidebar::syncDialog() const {
+  return syncDialog_;
+}
+ScanFailureDiagnosticsSheet* FilterSidebar::scanFailureSheet() const {
+  return scanFailureSheet_;
+}
+QDialog* FilterSidebar::trashReviewSheet() const {
+  return trashReviewSheet_;
+}
+FilterTagAdditionPanel* FilterSidebar::tagPopover() const {
+  return tagPopover_;
+}
+ModelSelectionPanel* FilterSidebar::modelPopover() const {
+  return modelPopover_;
+}
 
-QSize FilterSidebar::sizeHint() const { return {kIdealWidth, QWidget::sizeHint().height()}; }
+QSize FilterSidebar::sizeHint() const {
+  return {kIdealWidth, QWidget::sizeHint().height()};
+}
 
 void FilterSidebar::startStoreTask(std::function<QCoro::Task<void>(ImageLibraryStore&)> work) {
   ImageLibraryStore* store = &store_;
@@ -241,8 +265,9 @@ void FilterSidebar::buildLibrarySection(QVBoxLayout& layout) {
   folderRowsLayout_ = new QVBoxLayout;
   folderRowsLayout_->setSpacing(0);
   body->addLayout(folderRowsLayout_);
-  allowAccess_ = new QPushButton(symbolIcon("lock.open"),
-                                 mnemonicSafe(qtText(localizer_.lookup(Key::libraryAllowAccess))), libraryBody_);
+  allowAccess_ =
+      new QPushButton(symbolIcon("lock.open"),
+                      mnemonicSafe(qtText(localizer_.lookup(Key::libraryAllowAccess))), libraryBody_);
   allowAccess_->setObjectName("sidebar.library.allowAccess");
   allowAccess_->setAutoDefault(false);
   connect(allowAccess_, &QPushButton::clicked, this, [this] {
@@ -432,9 +457,9 @@ void FilterSidebar::updateLibrarySection() {
   libraryHeader_->setExpanded(expanded);
   libraryBody_->setVisible(expanded);
   const auto& folders = store_.registeredFolderSummaries();
-  const auto presentation =
-      LibrarySidebarPresentation::make(folders, store_.isLoadingRegisteredFolders(), store_.isLibrarySyncInProgress(),
-                                       store_.indexingProgress(), localizer_, resourceDisplay_);
+  const auto presentation = LibrarySidebarPresentation::make(
+      folders, store_.isLoadingRegisteredFolders(), store_.isLibrarySyncInProgress(),
+      store_.indexingProgress(), localizer_, resourceDisplay_);
   const auto rules = LibraryActionRules::make(folders, store_.isLoading(), store_.isLibrarySyncInProgress());
   summaryRow_->setSummary(presentation.summary);
   addFolder_->setVisible(presentation.showsEmptyFolderPicker);
@@ -450,9 +475,11 @@ void FilterSidebar::updateLibrarySection() {
           path,
           [this, path] {
             const auto& all = store_.registeredFolderSummaries();
-            const auto it = std::find_if(all.begin(), all.end(), [&](const auto& f) { return f.path == path; });
+            const auto it =
+                std::find_if(all.begin(), all.end(), [&](const auto& f) { return f.path == path; });
             if (it == all.end()) return std::vector<SidebarMenuEntry>{};
-            const auto now = LibraryActionRules::make(all, store_.isLoading(), store_.isLibrarySyncInProgress());
+            const auto now =
+                LibraryActionRules::make(all, store_.isLoading(), store_.isLibrarySyncInProgress());
             return makeRegisteredFolderMenu(
                 *it, now.canSyncRegisteredFolders, now.canModifyRegisteredFolders,
                 RegisteredFolderMenuActions{
@@ -563,7 +590,8 @@ void FilterSidebar::updateRecoveryNotice() {
 void FilterSidebar::clearModelFilter() {
   if (!store_.filters().selectedModelSource()) return;
   store_.filters().setSelectedModelSource(std::nullopt);
-  startStoreTask([](ImageLibraryStore& s) { return s.refreshResults(ImageLibraryStore::kFirstPageLimit, true); });
+  startStoreTask(
+      [](ImageLibraryStore& s) { return s.refreshResults(ImageLibraryStore::kFirstPageLimit, true); });
 }
 
 void FilterSidebar::showModelRowMenu(QWidget* source, const QPoint& position) {
@@ -589,8 +617,9 @@ void FilterSidebar::updateDialogs() {
     box.setWindowTitle(qtText(texts.title));
     box.setText(qtText(texts.title));
     box.setInformativeText(qtText(texts.message));
-    confirm = box.addButton(mnemonicSafe(qtText(texts.confirmTitle)),
-                            texts.isConfirmDestructive ? QMessageBox::DestructiveRole : QMessageBox::AcceptRole);
+    confirm =
+        box.addButton(mnemonicSafe(qtText(texts.confirmTitle)),
+                      texts.isConfirmDestructive ? QMessageBox::DestructiveRole : QMessageBox::AcceptRole);
     confirm->setObjectName("confirm");
     QPushButton* cancel = box.addButton(mnemonicSafe(qtText(texts.cancelTitle)), QMessageBox::RejectRole);
     cancel->setObjectName("cancel");
@@ -626,7 +655,8 @@ void FilterSidebar::updateDialogs() {
     const auto texts = syncConfirmationTexts(*sync, localizer_);
     syncDialog_->setText(qtText(texts.title));
     syncDialog_->setInformativeText(qtText(texts.message));
-    if (auto* confirm = syncDialog_->findChild<QPushButton*>("confirm")) confirm->setText(mnemonicSafe(qtText(texts.confirmTitle)));
+    if (auto* confirm = syncDialog_->findChild<QPushButton*>("confirm"))
+      confirm->setText(mnemonicSafe(qtText(texts.confirmTitle)));
   } else if (sync && !syncDialog_) {
     auto* box = new QMessageBox(this);
     box->setObjectName("sidebar.syncDialog");
@@ -652,7 +682,8 @@ void FilterSidebar::updateDialogs() {
         this,
         [this] {
           const auto* p = scanFailureSheet_ ? &scanFailureSheet_->presentation() : nullptr;
-          requests_.requestReauthorizationFromScanFailure(p && *p ? (*p)->reauthorizationRootPath : std::nullopt);
+          requests_.requestReauthorizationFromScanFailure(p && *p ? (*p)->reauthorizationRootPath
+                                                                  : std::nullopt);
         },
         [this] { requests_.requestRescanFromScanFailure(); });
     connect(sheet, &QDialog::finished, this, [this, sheet] {
@@ -673,8 +704,8 @@ void FilterSidebar::updateScanFailureSheet() {
   if (!scanFailureSheet_) return;
   const auto& summary = store_.lastScanSummary();
   scanFailureSheet_->setPresentation(
-      summary ? std::optional(ScanFailureDiagnosticsPresentation::make(*summary, store_.lastScanDiagnosticContext(),
-                                                                       localizer_, resourceDisplay_))
+      summary ? std::optional(ScanFailureDiagnosticsPresentation::make(
+                    *summary, store_.lastScanDiagnosticContext(), localizer_, resourceDisplay_))
               : std::nullopt);
 }
 
@@ -688,7 +719,8 @@ void FilterSidebar::updateTrashReviewSheet() {
       // Closed by the user while the store still presents it: dismissed once, here.
       if (trashReviewSheet_ == sheet) {
         trashReviewSheet_ = nullptr;
-        if (store_.presentation().isDeleteCandidateTrashReviewPresented()) store_.dismissDeleteCandidateTrashReview();
+        if (store_.presentation().isDeleteCandidateTrashReviewPresented())
+          store_.dismissDeleteCandidateTrashReview();
       }
       sheet->deleteLater();
     });
@@ -756,13 +788,15 @@ void FilterSidebar::followPopoverFlag(bool presented, PopoverKind kind, QPointer
 
 void FilterSidebar::tagPopoverFlagChanged() {
   followPopoverFlag<FilterTagAdditionPanel>(
-      store_.presentation().isTagAdditionPopoverPresented(), PopoverKind::tag, tagPopover_,
-      [this] { return new FilterTagAdditionPanel(store_, localizer_, factories_.tagConceptManagement, this); });
+      store_.presentation().isTagAdditionPopoverPresented(), PopoverKind::tag, tagPopover_, [this] {
+        return new FilterTagAdditionPanel(store_, localizer_, factories_.tagConceptManagement, this);
+      });
 }
 
 void FilterSidebar::modelPopoverFlagChanged() {
-  followPopoverFlag<ModelSelectionPanel>(store_.presentation().isModelSelectionPopoverPresented(), PopoverKind::model,
-                                         modelPopover_, [this] { return new ModelSelectionPanel(store_, localizer_, this); });
+  followPopoverFlag<ModelSelectionPanel>(
+      store_.presentation().isModelSelectionPopoverPresented(), PopoverKind::model, modelPopover_,
+      [this] { return new ModelSelectionPanel(store_, localizer_, this); });
 }
 
 void FilterSidebar::showEvent(QShowEvent* event) {

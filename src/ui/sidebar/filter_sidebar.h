@@ -13,14 +13,14 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
-
-#include <QPointer>
-#include <QWidget>
-#include <qcoro/qcorotask.h>
 
 #include "ui/common/app_localization.h"
 #include "ui/common/view_resource_display.h"
@@ -40,7 +40,7 @@ class QVBoxLayout;
 namespace lorvex {
 class ImageLibraryPresentationState;
 class ImageLibraryStore;
-}
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -61,9 +61,11 @@ class FilterSidebar : public QWidget {
   static constexpr int kMinimumWidth = 250;
   static constexpr int kIdealWidth = 280;
 
-  FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay, std::function<void()> showFolderImporter,
-                std::function<void(const std::string& path)> reauthorizeFolder, FilterSidebarFactories factories,
-                const AppLocalization& localizer = AppLocalization::live(), QWidget* parent = nullptr);
+  FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
+                std::function<void()> showFolderImporter,
+                std::function<void(const std::string& path)> reauthorizeFolder,
+                FilterSidebarFactories factories, const AppLocalization& localizer = AppLocalization::live(),
+                QWidget* parent = nullptr);
   ~FilterSidebar() override;
 
   QSize sizeHint() const override;
@@ -102,7 +104,8 @@ class FilterSidebar : public QWidget {
   void modelPopoverFlagChanged();
   enum class PopoverKind { tag, model };
   template <typename Panel>
-  void followPopoverFlag(bool presented, PopoverKind kind, QPointer<Panel>& slot, const std::function<Panel*()>& make);
+  void followPopoverFlag(bool presented, PopoverKind kind, QPointer<Panel>& slot,
+                         const std::function<Panel*()>& make);
   void focusAfterYield(PopoverFocusReturn& machine, QWidget* control, bool isTag);
   PopoverFlags tagFlags() const;
   PopoverFlags modelFlags() const;

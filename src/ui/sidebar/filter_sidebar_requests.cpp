@@ -5,20 +5,30 @@ namespace lorvex::ui {
 using Key = AppLocalizationKey;
 
 ConfirmationDialogTexts unregisterConfirmationTexts(const AppLocalization& localizer) {
-  return {localizer.lookup(Key::libraryUnregisterTitle), localizer.lookup(Key::libraryUnregisterMessage),
-          localizer.lookup(Key::libraryUnregisterAction), localizer.lookup(Key::commonCancel), true, false};
+  return {localizer.lookup(Key::libraryUnregisterTitle),
+          localizer.lookup(Key::libraryUnregisterMessage),
+          localizer.lookup(Key::libraryUnregisterAction),
+          localizer.lookup(Key::commonCancel),
+          true,
+          false};
 }
 
 ConfirmationDialogTexts syncConfirmationTexts(const RegisteredFolderSyncRequest& request,
                                               const AppLocalization& localizer) {
   const bool single = request.folderPath.has_value();
-  return {localizer.lookup(single ? Key::librarySyncRegisteredFolderTitle : Key::librarySyncRegisteredFoldersTitle),
-          localizer.lookup(single ? Key::librarySyncRegisteredFolderMessage : Key::librarySyncRegisteredFoldersMessage),
-          localizer.lookup(single ? Key::librarySyncRegisteredFolderAction : Key::librarySyncRegisteredFoldersAction),
-          localizer.lookup(Key::commonCancel), false, true};
+  return {localizer.lookup(single ? Key::librarySyncRegisteredFolderTitle
+                                  : Key::librarySyncRegisteredFoldersTitle),
+          localizer.lookup(single ? Key::librarySyncRegisteredFolderMessage
+                                  : Key::librarySyncRegisteredFoldersMessage),
+          localizer.lookup(single ? Key::librarySyncRegisteredFolderAction
+                                  : Key::librarySyncRegisteredFoldersAction),
+          localizer.lookup(Key::commonCancel),
+          false,
+          true};
 }
 
-FilterSidebarRequests::FilterSidebarRequests(FilterSidebarOperations operations, std::function<void()> onChange)
+FilterSidebarRequests::FilterSidebarRequests(FilterSidebarOperations operations,
+                                             std::function<void()> onChange)
     : operations_(std::move(operations)), onChange_(std::move(onChange)) {}
 
 void FilterSidebarRequests::changed() {
@@ -30,7 +40,8 @@ void FilterSidebarRequests::requestUnregister(std::string path) {
   changed();
 }
 
-void FilterSidebarRequests::requestUnregisterSingleFolder(const std::optional<std::string>& singleFolderPath) {
+void FilterSidebarRequests::requestUnregisterSingleFolder(
+    const std::optional<std::string>& singleFolderPath) {
   if (operations_.isLibrarySyncInProgress()) return;
   unregisterConfirmationPath_ = singleFolderPath;
   changed();
@@ -85,7 +96,8 @@ void FilterSidebarRequests::dismissScanFailureDiagnostics() {
   changed();
 }
 
-void FilterSidebarRequests::requestReauthorizationFromScanFailure(const std::optional<std::string>& rootPath) {
+void FilterSidebarRequests::requestReauthorizationFromScanFailure(
+    const std::optional<std::string>& rootPath) {
   if (!rootPath) return;
   const std::string root = *rootPath;  // the sheet that held it may go with the close
   dismissScanFailureDiagnostics();

@@ -60,7 +60,9 @@ class FilterSidebarRequests {
   explicit FilterSidebarRequests(FilterSidebarOperations operations, std::function<void()> onChange = {});
 
   const std::optional<std::string>& unregisterConfirmationPath() const { return unregisterConfirmationPath_; }
-  const std::optional<RegisteredFolderSyncRequest>& pendingRegisteredFolderSync() const { return pendingSync_; }
+  const std::optional<RegisteredFolderSyncRequest>& pendingRegisteredFolderSync() const {
+    return pendingSync_;
+  }
   bool isScanFailureDiagnosticsPresented() const { return isScanFailureDiagnosticsPresented_; }
 
   // A folder row's unregister item.

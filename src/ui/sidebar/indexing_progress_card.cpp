@@ -14,7 +14,8 @@ namespace lorvex::ui {
 
 using Presentation = IndexingProgressOverlayPresentation;
 
-IndexingProgressCard::IndexingProgressCard(ImageLibraryStore& store, const AppLocalization& localizer, QWidget* parent)
+IndexingProgressCard::IndexingProgressCard(ImageLibraryStore& store, const AppLocalization& localizer,
+                                           QWidget* parent)
     : QFrame(parent), store_(store), localizer_(localizer) {
   setObjectName("indexing.card");
   setFrameShape(QFrame::NoFrame);
@@ -34,14 +35,17 @@ IndexingProgressCard::IndexingProgressCard(ImageLibraryStore& store, const AppLo
   unavailable_->setAlignment(Qt::AlignCenter);
   setForegroundColor(*unavailable_, roleColor(ColorRole::secondary));
   layout->addWidget(unavailable_, 0, Qt::AlignHCenter);
-  for (const auto signal : {&ImageLibraryStore::isPreparingLibraryChanged, &ImageLibraryStore::isIndexingChanged,
-                            &ImageLibraryStore::indexingProgressChanged}) {
+  for (const auto signal :
+       {&ImageLibraryStore::isPreparingLibraryChanged, &ImageLibraryStore::isIndexingChanged,
+        &ImageLibraryStore::indexingProgressChanged}) {
     connect(&store, signal, this, &IndexingProgressCard::refresh);
   }
   refresh();
 }
 
-QString IndexingProgressCard::message() const { return message_->text(); }
+QString IndexingProgressCard::message() const {
+  return message_->text();
+}
 
 void IndexingProgressCard::refresh() {
   Presentation presentation{store_.isPreparingLibrary(), store_.isIndexing(), store_.indexingProgress()};

@@ -6,9 +6,8 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
-#include <optional>
-
 #include <QFrame>
+#include <optional>
 
 #include "ui/common/app_localization.h"
 #include "ui/sidebar/indexing_progress_overlay_presentation.h"

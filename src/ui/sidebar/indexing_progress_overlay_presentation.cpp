@@ -8,7 +8,8 @@ std::string IndexingProgressOverlayPresentation::message(const AppLocalization& 
   if (isPreparingLibrary || !isIndexing) return localizer.lookup(Key::indexingPreparingDatabase);
   if (!indexingProgress) return localizer.lookup(Key::indexingInProgress);
   if (indexingProgress->phase == ImageLibraryIndexingPhase::indexing) {
-    return localizer.lookup(Key::indexingProgress, {indexingProgress->processedCount, indexingProgress->totalCount});
+    return localizer.lookup(Key::indexingProgress,
+                            {indexingProgress->processedCount, indexingProgress->totalCount});
   }
   return localizer.lookup(Key::indexingCheckingFiles, {indexingProgress->totalCount});
 }

@@ -11,17 +11,20 @@ using Key = AppLocalizationKey;
 using State = RegisteredFolderAccessState;
 using Entry = SidebarMenuEntry;
 
-Entry item(const AppLocalization& localizer, Key key, std::string symbol, bool enabled, std::function<void()> action,
-           bool destructive = false) {
-  return Entry{Entry::Kind::action, localizer.lookup(key), std::move(symbol), enabled, destructive, std::move(action)};
+Entry item(const AppLocalization& localizer, Key key, std::string symbol, bool enabled,
+           std::function<void()> action, bool destructive = false) {
+  return Entry{Entry::Kind::action, localizer.lookup(key), std::move(symbol), enabled,
+               destructive,         std::move(action)};
 }
 
-Entry separator() { return Entry{Entry::Kind::separator, {}, {}, true, false, {}}; }
+Entry separator() {
+  return Entry{Entry::Kind::separator, {}, {}, true, false, {}};
+}
 
 }  // namespace
 
-LibraryActionRules LibraryActionRules::make(const std::vector<RegisteredFolderSummary>& folders, bool isLoading,
-                                            bool isLibrarySyncInProgress) {
+LibraryActionRules LibraryActionRules::make(const std::vector<RegisteredFolderSummary>& folders,
+                                            bool isLoading, bool isLibrarySyncInProgress) {
   LibraryActionRules rules;
   rules.canAddFolder = !isLibrarySyncInProgress;
   rules.canModifyRegisteredFolders = !isLibrarySyncInProgress;
@@ -37,16 +40,18 @@ std::vector<SidebarMenuEntry> makeLibraryHeaderMenu(const LibraryActionRules& ru
                                                     const LibraryHeaderMenuActions& actions,
                                                     const AppLocalization& localizer) {
   std::vector<Entry> entries;
-  entries.push_back(Entry{Entry::Kind::sectionTitle, localizer.lookup(Key::librarySourceManagement), {}, true, false, {}});
-  entries.push_back(item(localizer, Key::libraryAddFolder, "folder.badge.plus", rules.canAddFolder, actions.showImporter));
+  entries.push_back(
+      Entry{Entry::Kind::sectionTitle, localizer.lookup(Key::librarySourceManagement), {}, true, false, {}});
+  entries.push_back(
+      item(localizer, Key::libraryAddFolder, "folder.badge.plus", rules.canAddFolder, actions.showImporter));
   entries.push_back(item(localizer, Key::librarySyncRegisteredFoldersAction, "arrow.clockwise",
                          rules.canSyncRegisteredFolders, actions.syncRegisteredFolders));
   if (rules.singleFolder) {
     entries.push_back(separator());
-    entries.push_back(item(localizer, Key::commonOpenInFinder, "folder", rules.singleFolder->state == State::available,
-                           actions.revealSingleFolder));
-    entries.push_back(item(localizer, Key::libraryUnregisterAction, "minus.circle", rules.canModifyRegisteredFolders,
-                           actions.unregisterSingleFolder, true));
+    entries.push_back(item(localizer, Key::commonOpenInFinder, "folder",
+                           rules.singleFolder->state == State::available, actions.revealSingleFolder));
+    entries.push_back(item(localizer, Key::libraryUnregisterAction, "minus.circle",
+                           rules.canModifyRegisteredFolders, actions.unregisterSingleFolder, true));
   }
   return entries;
 }
@@ -60,7 +65,8 @@ std::vector<SidebarMenuEntry> makeRegisteredFolderMenu(const RegisteredFolderSum
   std::vector<Entry> entries;
   entries.push_back(item(localizer, Key::librarySyncRegisteredFolderAction, "arrow.clockwise",
                          available && canSyncRegisteredFolders, actions.syncFolder));
-  entries.push_back(item(localizer, Key::commonOpenInFinder, "folder", available, actions.revealInFileManager));
+  entries.push_back(
+      item(localizer, Key::commonOpenInFinder, "folder", available, actions.revealInFileManager));
   entries.push_back(item(localizer, Key::libraryAllowAccess, "lock.open", needsAccessRepair(folder.state),
                          actions.reauthorize));
   entries.push_back(separator());

@@ -31,8 +31,8 @@ struct SidebarMenuEntry {
 
 // What the sidebar hands its library header and folder rows, from the store's state.
 struct LibraryActionRules {
-  bool canAddFolder = false;              // no library sync runs
-  bool canSyncRegisteredFolders = false;  // no page loads, no sync runs, some folder is available
+  bool canAddFolder = false;                // no library sync runs
+  bool canSyncRegisteredFolders = false;    // no page loads, no sync runs, some folder is available
   bool canModifyRegisteredFolders = false;  // no library sync runs
   std::optional<RegisteredFolderSummary> singleFolder;  // the only folder, when exactly one
 
@@ -73,10 +73,11 @@ std::vector<SidebarMenuEntry> makeRegisteredFolderMenu(const RegisteredFolderSum
 struct LibrarySectionTogglePresentation {
   std::string chevronSymbol;  // "chevron.down" expanded, "chevron.right" collapsed
   std::string title;
-  std::string helpText;       // also the accessible name: collapse while expanded, expand otherwise
+  std::string helpText;  // also the accessible name: collapse while expanded, expand otherwise
 
   static LibrarySectionTogglePresentation make(bool isExpanded, const AppLocalization& localizer);
-  friend bool operator==(const LibrarySectionTogglePresentation&, const LibrarySectionTogglePresentation&) = default;
+  friend bool operator==(const LibrarySectionTogglePresentation&,
+                         const LibrarySectionTogglePresentation&) = default;
 };
 
 }  // namespace lorvex::ui

@@ -1,12 +1,11 @@
 #include "ui/sidebar/library_section_widgets.h"
 
-#include <algorithm>
-
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/busy_indicator.h"
@@ -38,14 +37,17 @@ QColor summaryColor(Kind kind, const QPalette& palette) {
   return roleColor(ColorRole::primary, palette);
 }
 
-QColor orange() { return summaryColor(Kind::missing, QPalette()); }
+QColor orange() {
+  return summaryColor(Kind::missing, QPalette());
+}
 
 // The name line besides the name and the status: the 16-point icon and the 8-point gaps around them.
 constexpr int kNameLineFixedWidth = 16 + 8 + 8 + 8 + 8;
 
 }  // namespace
 
-LibrarySectionHeader::LibrarySectionHeader(const AppLocalization& localizer, std::function<LibraryActionRules()> rules,
+LibrarySectionHeader::LibrarySectionHeader(const AppLocalization& localizer,
+                                           std::function<LibraryActionRules()> rules,
                                            LibraryHeaderMenuActions actions, QWidget* parent)
     : QWidget(parent), localizer_(localizer) {
   auto* layout = new QHBoxLayout(this);
@@ -61,11 +63,10 @@ LibrarySectionHeader::LibrarySectionHeader(const AppLocalization& localizer, std
   connect(toggle_, &QToolButton::clicked, this, &LibrarySectionHeader::toggleRequested);
   layout->addWidget(toggle_);
   layout->addStretch(1);
-  actions_ = new EllipsisMenuButton(
-      [rules = std::move(rules), actions = std::move(actions), &localizer] {
-        return makeLibraryHeaderMenu(rules(), actions, localizer);
-      },
-      this);
+  actions_ =
+      new EllipsisMenuButton([rules = std::move(rules), actions = std::move(actions),
+                              &localizer] { return makeLibraryHeaderMenu(rules(), actions, localizer); },
+                             this);
   actions_->setObjectName(qtText(accessibility_id::kSidebarLibraryActions));
   const QString manage = qtText(localizer.lookup(AppLocalizationKey::libraryManageSources));
   setPlainToolTip(*actions_, manage);
@@ -114,10 +115,15 @@ void LibrarySummaryRow::setSummary(const LibrarySidebarSummaryPresentation& summ
   setAccessibleName(leading_->text() + (summary.trailingText ? ", " + trailing_->text() : QString()));
 }
 
-QString LibrarySummaryRow::leadingText() const { return leading_->text(); }
-QString LibrarySummaryRow::trailingText() const { return trailing_->text(); }
+QString LibrarySummaryRow::leadingText() const {
+  return leading_->text();
+}
+QString LibrarySummaryRow::trailingText() const {
+  return trailing_->text();
+}
 
-RegisteredFolderRow::RegisteredFolderRow(const std::string& path, std::function<std::vector<SidebarMenuEntry>()> menu,
+RegisteredFolderRow::RegisteredFolderRow(const std::string& path,
+                                         std::function<std::vector<SidebarMenuEntry>()> menu,
                                          const AppLocalization& localizer, QWidget* parent)
     : QWidget(parent) {
   // The row's height follows its text block (height for width), so a wrapped error line gets the
@@ -169,15 +175,17 @@ void RegisteredFolderRow::setFolder(const RegisteredFolderSummary& summary,
                                     const LibrarySidebarFolderRowPresentation& presentation) {
   if (shown_ && shown_->first == summary && shown_->second == presentation) return;
   shown_.emplace(summary, presentation);
-  icon_->setPixmap(symbolPixmap(presentation.systemImageName, 14, roleColor(ColorRole::secondary), devicePixelRatioF()));
+  icon_->setPixmap(
+      symbolPixmap(presentation.systemImageName, 14, roleColor(ColorRole::secondary), devicePixelRatioF()));
   name_->setText(qtText(presentation.displayName));
   status_->setVisible(presentation.statusText.has_value());
   status_->setText(presentation.statusText ? qtText(*presentation.statusText) : QString());
-  setForegroundColor(*status_, summary.state == RegisteredFolderAccessState::missing ? orange()
-                                                                                    : roleColor(ColorRole::red));
+  setForegroundColor(
+      *status_, summary.state == RegisteredFolderAccessState::missing ? orange() : roleColor(ColorRole::red));
   path_->setText(qtText(presentation.displayPath));
   // An available folder shows no error line, even with a recorded last error.
-  const bool showsError = presentation.lastErrorText && summary.state != RegisteredFolderAccessState::available;
+  const bool showsError =
+      presentation.lastErrorText && summary.state != RegisteredFolderAccessState::available;
   error_->setVisible(showsError);
   error_->setText(showsError ? qtText(*presentation.lastErrorText) : QString());
   textBlock_->setAccessibleName(qtText(presentation.accessibilityText));

@@ -5,10 +5,9 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
+#include <QWidget>
 #include <functional>
 #include <optional>
-
-#include <QWidget>
 
 #include "model/registered_folder.h"
 #include "ui/common/app_localization.h"
@@ -69,7 +68,8 @@ class RegisteredFolderRow : public QWidget {
   // `menu` builds the row's entries each time its menu opens.
   RegisteredFolderRow(const std::string& path, std::function<std::vector<SidebarMenuEntry>()> menu,
                       const AppLocalization& localizer, QWidget* parent = nullptr);
-  void setFolder(const RegisteredFolderSummary& summary, const LibrarySidebarFolderRowPresentation& presentation);
+  void setFolder(const RegisteredFolderSummary& summary,
+                 const LibrarySidebarFolderRowPresentation& presentation);
   EllipsisMenuButton* actionsButton() const { return actions_; }
 
  protected:

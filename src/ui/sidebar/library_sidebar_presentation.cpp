@@ -80,7 +80,8 @@ LibrarySidebarPresentation LibrarySidebarPresentation::make(
   LibrarySidebarPresentation presentation;
   presentation.folderRows.reserve(summaries.size());
   for (const RegisteredFolderSummary& summary : summaries) {
-    presentation.folderRows.push_back(LibrarySidebarFolderRowPresentation::make(summary, localizer, resourceDisplay));
+    presentation.folderRows.push_back(
+        LibrarySidebarFolderRowPresentation::make(summary, localizer, resourceDisplay));
   }
   LibrarySidebarSummaryPresentation& line = presentation.summary;
 
@@ -99,7 +100,8 @@ LibrarySidebarPresentation LibrarySidebarPresentation::make(
     return presentation;
   }
   if (isLibrarySyncInProgress && indexingProgress) {
-    line = {Kind::checking, localizer.lookup(Key::libraryCheckingImages), progressCountText(*indexingProgress), true};
+    line = {Kind::checking, localizer.lookup(Key::libraryCheckingImages),
+            progressCountText(*indexingProgress), true};
     return presentation;
   }
 
@@ -108,8 +110,9 @@ LibrarySidebarPresentation LibrarySidebarPresentation::make(
   const std::string countText = localizer.lookup(
       pluralKey(total, Key::libraryImageCountOne, Key::libraryImageCountOther), {formattedCount(total)});
 
-  const auto repair = std::find_if(summaries.begin(), summaries.end(),
-                                   [](const RegisteredFolderSummary& s) { return needsAccessRepair(s.state); });
+  const auto repair = std::find_if(summaries.begin(), summaries.end(), [](const RegisteredFolderSummary& s) {
+    return needsAccessRepair(s.state);
+  });
   if (repair != summaries.end()) {
     line = {Kind::accessRequired, *statusText(repair->state, localizer), countText, false};
     presentation.primaryRepairFolderPath = repair->path;

@@ -30,17 +30,18 @@ struct LibrarySidebarSummaryPresentation {
   std::optional<std::string> trailingText;  // a count, drawn at the trailing edge with fixed-width digits
   bool showsProgress = false;
 
-  friend bool operator==(const LibrarySidebarSummaryPresentation&, const LibrarySidebarSummaryPresentation&) = default;
+  friend bool operator==(const LibrarySidebarSummaryPresentation&,
+                         const LibrarySidebarSummaryPresentation&) = default;
 };
 
 struct LibrarySidebarFolderRowPresentation {
   std::string displayPath;
   std::string displayName;
-  std::string systemImageName;             // always "folder"
-  std::optional<std::string> statusText;   // absent for an available folder
+  std::string systemImageName;            // always "folder"
+  std::optional<std::string> statusText;  // absent for an available folder
   std::optional<std::string> lastErrorText;
   std::string accessibilityText;
-  bool showsRepairAction = false;          // access denied or bookmark invalid
+  bool showsRepairAction = false;  // access denied or bookmark invalid
 
   static LibrarySidebarFolderRowPresentation make(const RegisteredFolderSummary& summary,
                                                   const AppLocalization& localizer,
@@ -59,14 +60,14 @@ struct LibrarySidebarPresentation {
   // No folder, the list not loading, no sync: the section offers its add-folder button.
   bool showsEmptyFolderPicker = false;
 
-  static LibrarySidebarPresentation make(const std::vector<RegisteredFolderSummary>& registeredFolderSummaries,
-                                         bool isLoadingRegisteredFolders, bool isLibrarySyncInProgress,
-                                         const std::optional<ImageLibraryIndexingProgress>& indexingProgress,
-                                         const AppLocalization& localizer,
-                                         const ViewResourceDisplay& resourceDisplay);
+  static LibrarySidebarPresentation make(
+      const std::vector<RegisteredFolderSummary>& registeredFolderSummaries, bool isLoadingRegisteredFolders,
+      bool isLibrarySyncInProgress, const std::optional<ImageLibraryIndexingProgress>& indexingProgress,
+      const AppLocalization& localizer, const ViewResourceDisplay& resourceDisplay);
 
   // The localized status of a folder state; absent for `available`.
-  static std::optional<std::string> statusText(RegisteredFolderAccessState state, const AppLocalization& localizer);
+  static std::optional<std::string> statusText(RegisteredFolderAccessState state,
+                                               const AppLocalization& localizer);
 
   // Decimal digits grouped by "," in threes whatever the locale, "-" in front of a negative
   // number: 1000 is "1,000", -1000 is "-1,000". The magnitude is taken unsigned, so the smallest

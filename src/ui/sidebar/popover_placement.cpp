@@ -4,7 +4,8 @@
 
 namespace lorvex::ui {
 
-QRect filterPopoverGeometry(const QRect& anchor, const QRect& screen, QSize size, Qt::LayoutDirection direction) {
+QRect filterPopoverGeometry(const QRect& anchor, const QRect& screen, QSize size,
+                            Qt::LayoutDirection direction) {
   const int trailingX = direction == Qt::LeftToRight ? anchor.right() + 1 + kFilterPopoverGap
                                                      : anchor.left() - kFilterPopoverGap - size.width();
   const int leadingX = direction == Qt::LeftToRight ? anchor.left() - kFilterPopoverGap - size.width()

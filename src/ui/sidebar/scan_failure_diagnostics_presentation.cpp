@@ -80,7 +80,8 @@ std::string ScanFailureDiagnosticsPresentation::makeContextLine(
 }
 
 std::string ScanFailureDiagnosticsPresentation::makeRootPathsLine(
-    const std::optional<ImageLibraryScanDiagnosticContext>& context, const ViewResourceDisplay& resourceDisplay) {
+    const std::optional<ImageLibraryScanDiagnosticContext>& context,
+    const ViewResourceDisplay& resourceDisplay) {
   if (!context || context->rootPaths.empty()) return "-";
   std::string line;
   for (const std::string& root : context->rootPaths) {
@@ -101,7 +102,8 @@ std::optional<std::string> ScanFailureDiagnosticsPresentation::findReauthorizati
   std::vector<Root> roots;
   roots.reserve(context->rootPaths.size());
   for (const std::string& root : context->rootPaths) roots.push_back({text::graphemeCount(root), &root});
-  std::stable_sort(roots.begin(), roots.end(), [](const Root& a, const Root& b) { return a.length > b.length; });
+  std::stable_sort(roots.begin(), roots.end(),
+                   [](const Root& a, const Root& b) { return a.length > b.length; });
   for (const ImageLibraryScanFailure& failure : failures) {
     if (failure.kind != FailureKind::permission) continue;
     for (const Root& root : roots) {
@@ -129,7 +131,8 @@ std::string ScanFailureDiagnosticsPresentation::makeDiagnosticsText(
     }
   }
   report += "\nchangedPathCount=";
-  report += context && context->changedPathCount ? std::to_string(*context->changedPathCount) : std::string("-");
+  report +=
+      context && context->changedPathCount ? std::to_string(*context->changedPathCount) : std::string("-");
   report += "\nscanned=" + std::to_string(summary.scannedFileCount);
   report += "\nindexed=" + std::to_string(summary.indexedImageCount);
   report += "\nfailed=" + std::to_string(summary.failedFileCount);
@@ -148,10 +151,12 @@ ScanFailureDiagnosticsPresentation ScanFailureDiagnosticsPresentation::make(
     const AppLocalization& localizer, const ViewResourceDisplay& resourceDisplay) {
   ScanFailureDiagnosticsPresentation p;
   p.title = localizer.lookup(Key::scanFailureDetailsTitle);
-  p.summaryText = localizer.lookup(Key::scanFailureDetailsSummary,
-                                   {summary.failedFileCount, summary.scannedFileCount, summary.indexedImageCount});
+  p.summaryText =
+      localizer.lookup(Key::scanFailureDetailsSummary,
+                       {summary.failedFileCount, summary.scannedFileCount, summary.indexedImageCount});
   p.contextText = localizer.lookup(Key::scanFailureDetailsContext, {makeContextLine(context, localizer)});
-  p.rootPathsText = localizer.lookup(Key::scanFailureDetailsRoots, {makeRootPathsLine(context, resourceDisplay)});
+  p.rootPathsText =
+      localizer.lookup(Key::scanFailureDetailsRoots, {makeRootPathsLine(context, resourceDisplay)});
   p.retryGuidanceText = localizer.lookup(Key::scanFailureRetryGuidance);
   p.copyDiagnosticsButtonTitle = localizer.lookup(Key::scanFailureCopyDiagnostics);
   p.revealInFinderButtonTitle = localizer.lookup(Key::commonOpenInFinder);

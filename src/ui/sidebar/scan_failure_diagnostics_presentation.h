@@ -20,10 +20,10 @@
 namespace lorvex::ui {
 
 struct ScanFailureRecoveryRow {
-  std::string path;         // as the scan reported it
+  std::string path;  // as the scan reported it
   std::string displayPath;
-  std::string fileName;     // the last component of the real path
-  std::string message;      // what went wrong, in the window's language (by the kind)
+  std::string fileName;           // the last component of the real path
+  std::string message;            // what went wrong, in the window's language (by the kind)
   std::string diagnosticMessage;  // the library's own text, for the copied report
   std::string guidance;
   ImageLibraryScanFailure::Kind kind = ImageLibraryScanFailure::Kind::general;
@@ -47,27 +47,27 @@ struct ScanFailureDiagnosticsPresentation {
   std::vector<ScanFailureRecoveryRow> failureRows;  // the summary's failures, in order
   std::string diagnosticsText;
 
-  static ScanFailureDiagnosticsPresentation make(const ImageLibraryScanSummary& summary,
-                                                 const std::optional<ImageLibraryScanDiagnosticContext>& context,
-                                                 const AppLocalization& localizer,
-                                                 const ViewResourceDisplay& resourceDisplay);
+  static ScanFailureDiagnosticsPresentation make(
+      const ImageLibraryScanSummary& summary, const std::optional<ImageLibraryScanDiagnosticContext>& context,
+      const AppLocalization& localizer, const ViewResourceDisplay& resourceDisplay);
 
   // What started the scan, localized ("scanFailure.source.*").
   static std::string makeContextLine(const std::optional<ImageLibraryScanDiagnosticContext>& context,
-                                 const AppLocalization& localizer);
+                                     const AppLocalization& localizer);
   // The roots, shown, joined by ", "; "-" without a context or roots.
   static std::string makeRootPathsLine(const std::optional<ImageLibraryScanDiagnosticContext>& context,
-                                   const ViewResourceDisplay& resourceDisplay);
+                                       const ViewResourceDisplay& resourceDisplay);
   // The longest root (in characters; ties keep the context's order) containing the first
   // permission failure that lies under any root; a root "/a/b" does not contain "/a/bc/x.png".
-  static std::optional<std::string> findReauthorizationRootPath(const std::vector<ImageLibraryScanFailure>& failures,
-                                                            const std::optional<ImageLibraryScanDiagnosticContext>& context);
+  static std::optional<std::string> findReauthorizationRootPath(
+      const std::vector<ImageLibraryScanFailure>& failures,
+      const std::optional<ImageLibraryScanDiagnosticContext>& context);
   // The clipboard report: eight "key=value" lines ending in "failures:", then
   // "path<TAB>diagnosticMessage" per row; no line feed after the last line.
   static std::string makeDiagnosticsText(const ImageLibraryScanSummary& summary,
-                                     const std::optional<ImageLibraryScanDiagnosticContext>& context,
-                                     const std::vector<ScanFailureRecoveryRow>& rows,
-                                     const ViewResourceDisplay& resourceDisplay);
+                                         const std::optional<ImageLibraryScanDiagnosticContext>& context,
+                                         const std::vector<ScanFailureRecoveryRow>& rows,
+                                         const ViewResourceDisplay& resourceDisplay);
 
   friend bool operator==(const ScanFailureDiagnosticsPresentation&,
                          const ScanFailureDiagnosticsPresentation&) = default;

@@ -1,7 +1,5 @@
 #include "ui/sidebar/scan_failure_sheet.h"
 
-#include <algorithm>
-
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
@@ -10,6 +8,7 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
@@ -116,7 +115,8 @@ QVariant ScanFailureListModel::data(const QModelIndex& index, int role) const {
   return {};
 }
 
-ScanFailureDiagnosticsSheet::ScanFailureDiagnosticsSheet(QWidget* parent, std::function<void()> requestReauthorization,
+ScanFailureDiagnosticsSheet::ScanFailureDiagnosticsSheet(QWidget* parent,
+                                                         std::function<void()> requestReauthorization,
                                                          std::function<void()> requestRescan)
     : QDialog(parent) {
   setObjectName("scanFailure.sheet");
@@ -133,7 +133,8 @@ ScanFailureDiagnosticsSheet::ScanFailureDiagnosticsSheet(QWidget* parent, std::f
 
   auto* header = new QHBoxLayout;
   auto* icon = new QLabel(content_);
-  icon->setPixmap(symbolPixmap("exclamationmark.triangle", 16, roleColor(ColorRole::primary), devicePixelRatioF()));
+  icon->setPixmap(
+      symbolPixmap("exclamationmark.triangle", 16, roleColor(ColorRole::primary), devicePixelRatioF()));
   header->addWidget(icon);
   title_ = makePlainLabel({}, content_);
   title_->setFont(roleFont(FontRole::headline, QFont::DemiBold));
@@ -203,7 +204,8 @@ ScanFailureDiagnosticsSheet::ScanFailureDiagnosticsSheet(QWidget* parent, std::f
   setPresentation(std::nullopt);
 }
 
-void ScanFailureDiagnosticsSheet::setPresentation(const std::optional<ScanFailureDiagnosticsPresentation>& presentation) {
+void ScanFailureDiagnosticsSheet::setPresentation(
+    const std::optional<ScanFailureDiagnosticsPresentation>& presentation) {
   if (presentation_ && presentation && *presentation_ == *presentation) return;
   presentation_ = presentation;
   // Without a scan summary the sheet has no content.
@@ -228,7 +230,8 @@ void ScanFailureDiagnosticsSheet::setPresentation(const std::optional<ScanFailur
 }
 
 bool ScanFailureDiagnosticsSheet::offersReveal(int row) const {
-  return row >= 0 && row < model_->rowCount() && model_->rowAt(row).kind != ImageLibraryScanFailure::Kind::missing;
+  return row >= 0 && row < model_->rowCount() &&
+         model_->rowAt(row).kind != ImageLibraryScanFailure::Kind::missing;
 }
 
 void ScanFailureDiagnosticsSheet::showRowMenu(const QPoint& position) {
@@ -236,7 +239,8 @@ void ScanFailureDiagnosticsSheet::showRowMenu(const QPoint& position) {
   if (!index.isValid() || !offersReveal(index.row()) || !presentation_) return;
   const std::string path = model_->rowAt(index.row()).path;
   QMenu menu(this);
-  QAction* reveal = menu.addAction(symbolIcon("folder"), mnemonicSafe(qtText(presentation_->revealInFinderButtonTitle)));
+  QAction* reveal =
+      menu.addAction(symbolIcon("folder"), mnemonicSafe(qtText(presentation_->revealInFinderButtonTitle)));
   connect(reveal, &QAction::triggered, this, [path] { revealInFileManager(path); });
   menu.exec(list_->viewport()->mapToGlobal(position));
 }

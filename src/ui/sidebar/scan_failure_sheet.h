@@ -10,10 +10,9 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QAbstractListModel>
 #include <QDialog>
+#include <functional>
 
 #include "ui/sidebar/scan_failure_diagnostics_presentation.h"
 

@@ -19,7 +19,8 @@ bool isTrashMoveMessage(const std::string& message, const ImageTrashSummary& sum
 
 std::optional<std::string> SidebarErrorPresentation::message(const AppLocalization& localizer) const {
   if (!errorMessage) return std::nullopt;
-  if (lastTrashSummary && !lastTrashSummary->failures.empty() && isTrashMoveMessage(*errorMessage, *lastTrashSummary)) {
+  if (lastTrashSummary && !lastTrashSummary->failures.empty() &&
+      isTrashMoveMessage(*errorMessage, *lastTrashSummary)) {
     return localizer.lookup(AppLocalizationKey::deleteCandidateReviewSummaryOperationFailed);
   }
   return errorNoticeText(errorNotice.value_or(ErrorNotice{}), localizer, resourceDisplay);

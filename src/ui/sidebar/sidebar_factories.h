@@ -15,7 +15,7 @@ class QWidget;
 namespace lorvex {
 class ImageLibraryStore;
 class TagConceptsModel;
-}
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -26,10 +26,12 @@ struct FilterSidebarFactories {
       TagConceptsModel& concepts, std::vector<std::string> imagePaths, QWidget* parent)>;
 
   // The toolbar under the scrolling content; `presentReview` opens the Trash review.
-  std::function<QWidget*(ImageLibraryStore& store, std::function<void()> presentReview, QWidget* parent)> trashToolbar;
+  std::function<QWidget*(ImageLibraryStore& store, std::function<void()> presentReview, QWidget* parent)>
+      trashToolbar;
   // The review sheet, a dialog the sidebar opens (window-modal, open()) while the store's review
   // flag is set and closes when it clears.
-  std::function<QDialog*(ImageLibraryStore& store, const ViewResourceDisplay& resourceDisplay, QWidget* parent)>
+  std::function<QDialog*(ImageLibraryStore& store, const ViewResourceDisplay& resourceDisplay,
+                         QWidget* parent)>
       trashReviewSheet;
   // The concept management page for the given images (may be none), made afresh on each visit.
   ConceptManagementFactory tagConceptManagement;

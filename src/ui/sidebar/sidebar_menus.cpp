@@ -49,7 +49,8 @@ QIcon libraryActionTileIcon(std::string_view symbol, bool isEnabled, const QPale
     painter.fillPath(path, withOpacity(primary, isEnabled ? 0.1 : 0.04));
     const QPixmap glyph =
         symbolPixmap(symbol, 12, isEnabled ? primary : roleColor(ColorRole::secondary, palette), dpr);
-    painter.drawPixmap(QPointF((kLibraryActionTileSize - 12) / 2.0, (kLibraryActionTileSize - 12) / 2.0), glyph);
+    painter.drawPixmap(QPointF((kLibraryActionTileSize - 12) / 2.0, (kLibraryActionTileSize - 12) / 2.0),
+                       glyph);
     painter.end();
     icon.addPixmap(tile);
   }
@@ -63,14 +64,19 @@ EllipsisMenuButton::EllipsisMenuButton(std::function<std::vector<SidebarMenuEntr
   setIcon(libraryActionTileIcon("ellipsis", true, palette()));
   setIconSize(QSize(kLibraryActionTileSize, kLibraryActionTileSize));
   setFixedSize(kLibraryActionTileSize + 4, kLibraryActionTileSize + 4);
-  setStyleSheet("QToolButton { border: none; padding: 0; } QToolButton::menu-indicator { image: none; width: 0; }");
+  setStyleSheet(
+      "QToolButton { border: none; padding: 0; } QToolButton::menu-indicator { image: none; width: 0; }");
   auto* menu = new QMenu(this);
   connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillMenu(*menu, model_()); });
   setMenu(menu);
 }
 
-QMenu* EllipsisMenuButton::entriesMenu() const { return menu(); }
+QMenu* EllipsisMenuButton::entriesMenu() const {
+  return menu();
+}
 
-void EllipsisMenuButton::popUpContextMenu(const QPoint& globalPosition) { menu()->popup(globalPosition); }
+void EllipsisMenuButton::popUpContextMenu(const QPoint& globalPosition) {
+  menu()->popup(globalPosition);
+}
 
 }  // namespace lorvex::ui

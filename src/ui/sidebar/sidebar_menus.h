@@ -5,10 +5,9 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
+#include <QToolButton>
 #include <functional>
 #include <vector>
-
-#include <QToolButton>
 
 #include "ui/sidebar/library_actions_menu_model.h"
 
@@ -28,7 +27,8 @@ class EllipsisMenuButton : public QToolButton {
   Q_OBJECT
 
  public:
-  explicit EllipsisMenuButton(std::function<std::vector<SidebarMenuEntry>()> model, QWidget* parent = nullptr);
+  explicit EllipsisMenuButton(std::function<std::vector<SidebarMenuEntry>()> model,
+                              QWidget* parent = nullptr);
   // The same entries in a context menu at `globalPosition` (a row's secondary click).
   void popUpContextMenu(const QPoint& globalPosition);
   QMenu* entriesMenu() const;

@@ -6,8 +6,9 @@
 namespace lorvex::ui {
 namespace {
 
-QCoro::Task<void> loadAfterPause(ImageLibraryStore* store, std::shared_ptr<const SuggestionLoadPipeline::Steps> steps,
-                                 std::string text, std::stop_token stop) {
+QCoro::Task<void> loadAfterPause(ImageLibraryStore* store,
+                                 std::shared_ptr<const SuggestionLoadPipeline::Steps> steps, std::string text,
+                                 std::stop_token stop) {
   auto frame = co_await store->scope().enter();
   const bool sleptFully = co_await store->clock().sleep(SuggestionLoadPipeline::kDebounceNanoseconds, stop);
   if (!sleptFully || stop.stop_requested()) co_return;
@@ -31,7 +32,9 @@ SuggestionLoadPipeline::Steps SuggestionLoadPipeline::modelSuggestionSteps(Image
 SuggestionLoadPipeline::SuggestionLoadPipeline(ImageLibraryStore& store, Steps steps)
     : store_(store), steps_(std::make_shared<const Steps>(std::move(steps))) {}
 
-SuggestionLoadPipeline::~SuggestionLoadPipeline() { cancel(); }
+SuggestionLoadPipeline::~SuggestionLoadPipeline() {
+  cancel();
+}
 
 void SuggestionLoadPipeline::cancel() {
   running_.request_stop();
@@ -48,7 +51,8 @@ void SuggestionLoadPipeline::run(std::string text) {
   }
   ImageLibraryStore* store = &store_;
   std::stop_token stop = running_.get_token();
-  store_.startDetached([store, steps, text = std::move(text), stop] { return loadAfterPause(store, steps, text, stop); });
+  store_.startDetached(
+      [store, steps, text = std::move(text), stop] { return loadAfterPause(store, steps, text, stop); });
 }
 
 }  // namespace lorvex::ui

@@ -11,14 +11,14 @@
 // Thread safety: the store's thread only.
 #pragma once
 
+#include <qcoro/qcorotask.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
 #include <string_view>
-
-#include <qcoro/qcorotask.h>
 
 namespace lorvex {
 class ImageLibraryStore;

@@ -23,8 +23,8 @@
 #include "ui/common/ui_roles.h"
 #include "ui/sidebar/filter_row_list.h"
 #include "ui/sidebar/popover_placement.h"
-#include "ui/sidebar/suggestion_load_pipeline.h"
 #include "ui/sidebar/sidebar_widget_helpers.h"
+#include "ui/sidebar/suggestion_load_pipeline.h"
 
 namespace lorvex::ui {
 namespace {
@@ -111,7 +111,8 @@ void FilterPopover::hideEvent(QHideEvent* event) {
 }
 
 void FilterPopover::keyPressEvent(QKeyEvent* event) {
-  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      event->modifiers() == Qt::NoModifier) {
     finish();
     event->accept();
     return;
@@ -126,16 +127,19 @@ void FilterPopover::paintEvent(QPaintEvent*) {
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void FilterPopover::finish() { setPresentedInStore(false); }
+void FilterPopover::finish() {
+  setPresentedInStore(false);
+}
 
 // ---- FilterTagAdditionPanel ----
 
-FilterTagAdditionPanel::FilterTagAdditionPanel(ImageLibraryStore& store, const AppLocalization& localizer,
-                                               FilterSidebarFactories::ConceptManagementFactory conceptManagement,
-                                               QWidget* parent)
+FilterTagAdditionPanel::FilterTagAdditionPanel(
+    ImageLibraryStore& store, const AppLocalization& localizer,
+    FilterSidebarFactories::ConceptManagementFactory conceptManagement, QWidget* parent)
     : FilterPopover(store, localizer, parent),
       conceptManagement_(std::move(conceptManagement)),
-      pipeline_(std::make_unique<SuggestionLoadPipeline>(store, SuggestionLoadPipeline::tagSuggestionSteps(store))) {
+      pipeline_(std::make_unique<SuggestionLoadPipeline>(store,
+                                                         SuggestionLoadPipeline::tagSuggestionSteps(store))) {
   setObjectName("tagPopover.panel");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(kPanelPadding, kPanelPadding, kPanelPadding, kPanelPadding);
@@ -176,14 +180,15 @@ FilterTagAdditionPanel::FilterTagAdditionPanel(ImageLibraryStore& store, const A
   custom_->setClearButtonEnabled(false);
   custom_->installEventFilter(this);
   customRow->addWidget(custom_, 1);
-  auto* add = new QPushButton(symbolIcon("plus"), mnemonicSafe(qtText(localizer.lookup(Key::commonAdd))), selectionPage_);
+  auto* add = new QPushButton(symbolIcon("plus"), mnemonicSafe(qtText(localizer.lookup(Key::commonAdd))),
+                              selectionPage_);
   add->setObjectName(qtText(accessibility_id::kTagPopoverAddCustomTag));
   add->setAutoDefault(false);
   connect(add, &QPushButton::clicked, this, &FilterTagAdditionPanel::addCustomTag);
   customRow->addWidget(add);
   page->addLayout(customRow);
-  manage_ = new QPushButton(symbolIcon("tag.square"), mnemonicSafe(qtText(localizer.lookup(Key::tagConceptManage))),
-                            selectionPage_);
+  manage_ = new QPushButton(symbolIcon("tag.square"),
+                            mnemonicSafe(qtText(localizer.lookup(Key::tagConceptManage))), selectionPage_);
   manage_->setAutoDefault(false);
   manage_->setVisible(store.featureAvailability().isTagConceptEnabled && conceptManagement_ != nullptr);
   connect(manage_, &QPushButton::clicked, this, [this] { showConceptPage(true); });
@@ -193,14 +198,16 @@ FilterTagAdditionPanel::FilterTagAdditionPanel(ImageLibraryStore& store, const A
   results_->addWidget(loadingState(results_, qtText(localizer.lookup(Key::commonSearchingSuggestions))));
   results_->addWidget(emptyState(results_, "tag", qtText(localizer.lookup(Key::commonNoSuggestions))));
   listModel_ = new FilterRowListModel(this);
-  list_ = new FilterRowListView(*listModel_, [this](int row) { activate(row); }, results_);
+  list_ = new FilterRowListView(
+      *listModel_, [this](int row) { activate(row); }, results_);
   list_->setObjectName("tagPopover.list");
   results_->addWidget(list_);
   page->addWidget(results_, 1);
   layout->addWidget(selectionPage_, 1);
 
-  for (const auto signal : {&ImageLibraryStore::tagSuggestionsChanged, &ImageLibraryStore::tagConceptSuggestionsChanged,
-                            &ImageLibraryStore::isTagSuggestionLoadingChanged}) {
+  for (const auto signal :
+       {&ImageLibraryStore::tagSuggestionsChanged, &ImageLibraryStore::tagConceptSuggestionsChanged,
+        &ImageLibraryStore::isTagSuggestionLoadingChanged}) {
     connect(&store, signal, this, [this] { scheduleRefresh(); });
   }
   for (const auto signal :
@@ -211,7 +218,9 @@ FilterTagAdditionPanel::FilterTagAdditionPanel(ImageLibraryStore& store, const A
 }
 
 // Hidden here, while the panel's own overrides still exist for the hide event.
-FilterTagAdditionPanel::~FilterTagAdditionPanel() { hide(); }
+FilterTagAdditionPanel::~FilterTagAdditionPanel() {
+  hide();
+}
 
 bool FilterTagAdditionPanel::isPresentedInStore() const {
   return store_.presentation().isTagAdditionPopoverPresented();
@@ -244,7 +253,9 @@ void FilterTagAdditionPanel::panelShown() {
   });
 }
 
-void FilterTagAdditionPanel::panelHidden() { pipeline_->cancel(); }
+void FilterTagAdditionPanel::panelHidden() {
+  pipeline_->cancel();
+}
 
 void FilterTagAdditionPanel::runPipeline() {
   if (conceptPage_ || !isVisible()) {
@@ -271,7 +282,8 @@ void FilterTagAdditionPanel::reloadSuggestions() {
     } else {
       const auto id = std::get<TagConcept>(suggestion.value).id;
       const auto& concepts = store_.filters().selectedTagConcepts();
-      selected = std::any_of(concepts.begin(), concepts.end(), [id](const TagConcept& c) { return c.id == id; });
+      selected =
+          std::any_of(concepts.begin(), concepts.end(), [id](const TagConcept& c) { return c.id == id; });
     }
     return tagSuggestionRow(suggestion, selected, localizer_);
   });
@@ -319,8 +331,9 @@ void FilterTagAdditionPanel::showConceptPage(bool shown) {
     std::vector<std::string> paths;
     for (const RecordRef& record : store_.selectedRecords()) paths.push_back(record->file.path);
     conceptPage_ = conceptManagement_(store_.concepts(), std::move(paths), this);
-    conceptPage_->setObjectName(conceptPage_->objectName().isEmpty() ? QStringLiteral("tagPopover.conceptPage")
-                                                                     : conceptPage_->objectName());
+    conceptPage_->setObjectName(conceptPage_->objectName().isEmpty()
+                                    ? QStringLiteral("tagPopover.conceptPage")
+                                    : conceptPage_->objectName());
     static_cast<QVBoxLayout*>(layout())->addWidget(conceptPage_, 1);
     selectionPage_->hide();
     conceptPage_->show();
@@ -344,9 +357,11 @@ void FilterTagAdditionPanel::showConceptPage(bool shown) {
 
 // ---- ModelSelectionPanel ----
 
-ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLocalization& localizer, QWidget* parent)
+ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLocalization& localizer,
+                                         QWidget* parent)
     : FilterPopover(store, localizer, parent),
-      pipeline_(std::make_unique<SuggestionLoadPipeline>(store, SuggestionLoadPipeline::modelSuggestionSteps(store))) {
+      pipeline_(std::make_unique<SuggestionLoadPipeline>(
+          store, SuggestionLoadPipeline::modelSuggestionSteps(store))) {
   setObjectName("modelPopover.panel");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(kPanelPadding, kPanelPadding, kPanelPadding, kPanelPadding);
@@ -386,7 +401,8 @@ ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLoca
   results_->addWidget(list_);
   layout->addWidget(results_, 1);
 
-  for (const auto signal : {&ImageLibraryStore::modelSuggestionsChanged, &ImageLibraryStore::isModelSuggestionLoadingChanged}) {
+  for (const auto signal :
+       {&ImageLibraryStore::modelSuggestionsChanged, &ImageLibraryStore::isModelSuggestionLoadingChanged}) {
     connect(&store, signal, this, [this] { scheduleRefresh(); });
   }
   connect(&store.filters(), &FiltersModel::selectedModelSourceChanged, listModel_,
@@ -394,7 +410,9 @@ ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLoca
   reloadSuggestions();
 }
 
-ModelSelectionPanel::~ModelSelectionPanel() { hide(); }
+ModelSelectionPanel::~ModelSelectionPanel() {
+  hide();
+}
 
 bool ModelSelectionPanel::isPresentedInStore() const {
   return store_.presentation().isModelSelectionPopoverPresented();
@@ -409,7 +427,9 @@ void ModelSelectionPanel::panelShown() {
   QTimer::singleShot(0, this, [this] { search_->setFocus(Qt::PopupFocusReason); });
 }
 
-void ModelSelectionPanel::panelHidden() { pipeline_->cancel(); }
+void ModelSelectionPanel::panelHidden() {
+  pipeline_->cancel();
+}
 
 void ModelSelectionPanel::scheduleRefresh() {
   queueOnce(this, isRefreshQueued_, [this] {

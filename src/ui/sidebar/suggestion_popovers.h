@@ -15,11 +15,10 @@
 // Thread safety: the GUI thread only.
 #pragma once
 
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include <QWidget>
 
 #include "model/tag_suggestion.h"
 #include "ui/common/app_localization.h"

@@ -1,9 +1,8 @@
 #include "ui/sidebar/wrapping_link_button.h"
 
-#include <algorithm>
-
 #include <QEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"

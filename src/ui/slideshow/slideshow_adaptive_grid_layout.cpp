@@ -29,10 +29,13 @@ struct Candidate {
 };
 
 // An infinite or undefined side cannot hold an image: it counts as no room at all.
-double usableSide(double side) { return std::isfinite(side) ? std::max(0.0, side) : 0.0; }
+double usableSide(double side) {
+  return std::isfinite(side) ? std::max(0.0, side) : 0.0;
+}
 
 QSizeF imageSizeInCell(const SlideshowImageProportions& image, double rowHeight, double cellWidth) {
-  const bool known = image.width.has_value() && image.height.has_value() && *image.width >= 1 && *image.height >= 1;
+  const bool known =
+      image.width.has_value() && image.height.has_value() && *image.width >= 1 && *image.height >= 1;
   if (known) {
     const double aspect = static_cast<double>(*image.width) / static_cast<double>(*image.height);
     if (aspect > 0 && cellWidth > 0 && rowHeight > 0) {
@@ -114,8 +117,8 @@ std::vector<SlideshowAdaptiveGridLayout::Cell> cellsOf(const std::vector<RowLayo
 
 }  // namespace
 
-SlideshowAdaptiveGridLayout SlideshowAdaptiveGridLayout::make(const std::vector<SlideshowImageProportions>& images,
-                                                              QSizeF size) {
+SlideshowAdaptiveGridLayout SlideshowAdaptiveGridLayout::make(
+    const std::vector<SlideshowImageProportions>& images, QSizeF size) {
   const int count = static_cast<int>(images.size());
   if (count == 0) return {};
   const double width = usableSide(size.width());
@@ -133,7 +136,8 @@ SlideshowAdaptiveGridLayout SlideshowAdaptiveGridLayout::make(const std::vector<
           cellsOf(layOutRows(images, best.rowCount, best.columnCount, width, height), width, height)};
 }
 
-SlideshowAdaptiveGridLayout SlideshowAdaptiveGridLayout::make(const std::vector<RecordRef>& records, QSizeF size) {
+SlideshowAdaptiveGridLayout SlideshowAdaptiveGridLayout::make(const std::vector<RecordRef>& records,
+                                                              QSizeF size) {
   std::vector<SlideshowImageProportions> images;
   images.reserve(records.size());
   for (const RecordRef& record : records) {

@@ -11,12 +11,11 @@
 // Thread safety: a plain value built by a pure function, usable on any thread.
 #pragma once
 
+#include <QRectF>
+#include <QSizeF>
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-#include <QRectF>
-#include <QSizeF>
 
 #include "store/record_ref.h"
 

@@ -1,11 +1,10 @@
 #include "ui/slideshow/slideshow_floating_controls.h"
 
-#include <cmath>
-
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
 
 #include "store/image_library_store.h"
 #include "ui/common/floating_toolbar.h"
@@ -27,7 +26,8 @@ QLabel* makeValueLabel(qreal opacity, QWidget* parent) {
 
 }  // namespace
 
-SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store, std::function<void()> closeAction,
+SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store,
+                                                     std::function<void()> closeAction,
                                                      const AppLocalization& localization, QWidget* parent)
     : QWidget(parent), store_(store), closeAction_(std::move(closeAction)), localization_(localization) {
   setObjectName(qtText(accessibility_id::kSlideshowControls));
@@ -45,18 +45,20 @@ SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store, s
   layout->addWidget(new FloatingToolbarDivider(this));
 
   ImageLibraryStore* storePointer = &store_;
-  previous_ = addButton(SlideshowControlFocus::previous, [storePointer] { storePointer->showPreviousSlideshowImages(); });
+  previous_ = addButton(SlideshowControlFocus::previous,
+                        [storePointer] { storePointer->showPreviousSlideshowImages(); });
   next_ = addButton(SlideshowControlFocus::next, [storePointer] {
     storePointer->startDetached([storePointer] { return storePointer->showNextSlideshowImages(); });
   });
-  playback_ = addButton(SlideshowControlFocus::playback, [storePointer] { storePointer->toggleSlideshowPlayback(); });
+  playback_ =
+      addButton(SlideshowControlFocus::playback, [storePointer] { storePointer->toggleSlideshowPlayback(); });
   layout->addWidget(previous_);
   layout->addWidget(next_);
   layout->addWidget(playback_);
 
-  layout->addWidget(makeValueGroup(SlideshowControlFocus::visibleCount, visibleCountLabel_, visibleCountValue_,
-                                   kVisibleCountMinimumWidth, visibleCountStepper_, kMinimumSlideshowVisibleCount,
-                                   kMaximumSlideshowVisibleCount, 1));
+  layout->addWidget(makeValueGroup(SlideshowControlFocus::visibleCount, visibleCountLabel_,
+                                   visibleCountValue_, kVisibleCountMinimumWidth, visibleCountStepper_,
+                                   kMinimumSlideshowVisibleCount, kMaximumSlideshowVisibleCount, 1));
   visibleCountStepper_->onWrite = [storePointer](double requested) {
     storePointer->presentation().setSlideshowVisibleCount(
         slideshowVisibleCountToWrite(static_cast<int>(std::lround(requested))));
@@ -71,7 +73,8 @@ SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store, s
   };
   layout->addWidget(new FloatingToolbarDivider(this));
 
-  favorite_ = addButton(SlideshowControlFocus::favorite, [storePointer] { storePointer->toggleFocusedRecordFavorite(); });
+  favorite_ = addButton(SlideshowControlFocus::favorite,
+                        [storePointer] { storePointer->toggleFocusedRecordFavorite(); });
   deleteCandidate_ = addButton(SlideshowControlFocus::deleteCandidate,
                                [storePointer] { storePointer->toggleFocusedRecordDeleteCandidate(); });
   layout->addWidget(favorite_);
@@ -94,9 +97,10 @@ FloatingToolbarButton* SlideshowFloatingControls::addButton(SlideshowControlFocu
   return button;
 }
 
-QWidget* SlideshowFloatingControls::makeValueGroup(SlideshowControlFocus control, QLabel*& label, QLabel*& value,
-                                                   int valueMinimumWidth, StepperControl*& stepper, double minimum,
-                                                   double maximum, double step) {
+QWidget* SlideshowFloatingControls::makeValueGroup(SlideshowControlFocus control, QLabel*& label,
+                                                   QLabel*& value, int valueMinimumWidth,
+                                                   StepperControl*& stepper, double minimum, double maximum,
+                                                   double step) {
   auto* group = new QWidget(this);
   auto* layout = new QHBoxLayout(group);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -150,7 +154,8 @@ void SlideshowFloatingControls::refresh() {
 }
 
 std::optional<SlideshowControlFocus> SlideshowFloatingControls::controlOf(const QWidget* widget) const {
-  for (const QWidget* current = widget; current != nullptr && current != this; current = current->parentWidget()) {
+  for (const QWidget* current = widget; current != nullptr && current != this;
+       current = current->parentWidget()) {
     for (const auto& [control, controlWidget] : controls_) {
       if (controlWidget == current) return control;
     }

@@ -10,11 +10,10 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QWidget>
 #include <functional>
 #include <map>
 #include <optional>
-
-#include <QWidget>
 
 #include "ui/common/app_localization.h"
 #include "ui/slideshow/slideshow_floating_controls_presentation.h"
@@ -61,8 +60,9 @@ class SlideshowFloatingControls : public QWidget {
 
  private:
   FloatingToolbarButton* addButton(SlideshowControlFocus control, std::function<void()> action);
-  QWidget* makeValueGroup(SlideshowControlFocus control, QLabel*& label, QLabel*& value, int valueMinimumWidth,
-                          StepperControl*& stepper, double minimum, double maximum, double step);
+  QWidget* makeValueGroup(SlideshowControlFocus control, QLabel*& label, QLabel*& value,
+                          int valueMinimumWidth, StepperControl*& stepper, double minimum, double maximum,
+                          double step);
   static void applyButton(FloatingToolbarButton& button, const SlideshowButtonPresentation& presentation);
 
   ImageLibraryStore& store_;

@@ -15,16 +15,18 @@ SlideshowControlsState slideshowControlsState(const ImageLibraryStore& store) {
   return state;
 }
 
-SlideshowFloatingControlsPresentation makeSlideshowFloatingControlsPresentation(const SlideshowControlsState& state,
-                                                                                const AppLocalization& localization) {
+SlideshowFloatingControlsPresentation makeSlideshowFloatingControlsPresentation(
+    const SlideshowControlsState& state, const AppLocalization& localization) {
   using Focus = SlideshowControlFocus;
   using Key = AppLocalizationKey;
   const auto button = [&localization](Focus control, Key title, std::string symbol, bool isActive,
                                       bool isEnabled) {
-    return SlideshowButtonPresentation{control, localization.lookup(title), std::move(symbol), isActive, isEnabled};
+    return SlideshowButtonPresentation{control, localization.lookup(title), std::move(symbol), isActive,
+                                       isEnabled};
   };
   const bool favorite = state.focusedReviewState.has_value() && state.focusedReviewState->favorite;
-  const bool deleteCandidate = state.focusedReviewState.has_value() && state.focusedReviewState->deleteCandidate;
+  const bool deleteCandidate =
+      state.focusedReviewState.has_value() && state.focusedReviewState->deleteCandidate;
 
   SlideshowFloatingControlsPresentation presentation;
   presentation.positionText = state.positionText;
@@ -32,18 +34,20 @@ SlideshowFloatingControlsPresentation makeSlideshowFloatingControlsPresentation(
   presentation.next = button(Focus::next, Key::slideshowNext, "chevron.right", false, true);
   presentation.playback = button(Focus::playback, state.isPlaying ? Key::slideshowPause : Key::slideshowPlay,
                                  state.isPlaying ? "pause.fill" : "play.fill", state.isPlaying, true);
-  const auto countKey = pluralKey(state.visibleCount, Key::slideshowVisibleCountOne, Key::slideshowVisibleCountOther);
+  const auto countKey =
+      pluralKey(state.visibleCount, Key::slideshowVisibleCountOne, Key::slideshowVisibleCountOther);
   presentation.visibleCount = {localization.lookup(Key::slideshowVisibleCountLabel),
                                localization.lookup(countKey, {std::int64_t{state.visibleCount}}),
                                localization.lookup(Key::slideshowVisibleCountControl)};
   presentation.interval = {localization.lookup(Key::slideshowIntervalLabel),
                            localization.lookup(Key::slideshowIntervalSeconds, {state.intervalSeconds}),
                            localization.lookup(Key::slideshowIntervalControl)};
-  presentation.favorite = button(Focus::favorite, favorite ? Key::reviewFavoriteUnfavorite : Key::reviewFavorite,
-                                 favorite ? "star.slash" : "star", favorite, state.canReviewFocusedRecord);
-  presentation.deleteCandidate =
-      button(Focus::deleteCandidate, deleteCandidate ? Key::reviewDeleteCandidateRemove : Key::reviewDeleteCandidate,
-             deleteCandidate ? "trash.slash" : "trash", deleteCandidate, state.canReviewFocusedRecord);
+  presentation.favorite =
+      button(Focus::favorite, favorite ? Key::reviewFavoriteUnfavorite : Key::reviewFavorite,
+             favorite ? "star.slash" : "star", favorite, state.canReviewFocusedRecord);
+  presentation.deleteCandidate = button(
+      Focus::deleteCandidate, deleteCandidate ? Key::reviewDeleteCandidateRemove : Key::reviewDeleteCandidate,
+      deleteCandidate ? "trash.slash" : "trash", deleteCandidate, state.canReviewFocusedRecord);
   presentation.close = button(Focus::close, Key::commonClose, "xmark.circle", false, true);
   return presentation;
 }

@@ -52,7 +52,8 @@ struct SlideshowValueGroupPresentation {
   std::string value;         // also the stepper's accessible value
   std::string controlTitle;  // the stepper's tooltip and accessible name
 
-  friend bool operator==(const SlideshowValueGroupPresentation&, const SlideshowValueGroupPresentation&) = default;
+  friend bool operator==(const SlideshowValueGroupPresentation&,
+                         const SlideshowValueGroupPresentation&) = default;
 };
 
 struct SlideshowFloatingControlsPresentation {
@@ -70,7 +71,7 @@ struct SlideshowFloatingControlsPresentation {
                          const SlideshowFloatingControlsPresentation&) = default;
 };
 
-SlideshowFloatingControlsPresentation makeSlideshowFloatingControlsPresentation(const SlideshowControlsState& state,
-                                                                                const AppLocalization& localization);
+SlideshowFloatingControlsPresentation makeSlideshowFloatingControlsPresentation(
+    const SlideshowControlsState& state, const AppLocalization& localization);
 
 }  // namespace lorvex::ui

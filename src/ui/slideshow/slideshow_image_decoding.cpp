@@ -18,7 +18,8 @@ LocalImageDecodeResult decodeSlideshowImage(const std::string& path, std::option
       result.image = result.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
   }
-  const QImage::Format format = isFullyOpaque(result.image) ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
+  const QImage::Format format =
+      isFullyOpaque(result.image) ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
   if (result.image.format() != format) result.image = result.image.convertToFormat(format);
   return result;
 }
@@ -26,9 +27,10 @@ LocalImageDecodeResult decodeSlideshowImage(const std::string& path, std::option
 bool isFullyOpaque(const QImage& image) {
   if (image.isNull()) return false;
   if (!image.hasAlphaChannel()) return true;
-  const QImage argb = image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_ARGB32_Premultiplied
-                          ? image
-                          : image.convertToFormat(QImage::Format_ARGB32);
+  const QImage argb =
+      image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_ARGB32_Premultiplied
+          ? image
+          : image.convertToFormat(QImage::Format_ARGB32);
   for (int y = 0; y < argb.height(); ++y) {
     const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
     QRgb alpha = 0xff000000U;
@@ -39,8 +41,8 @@ bool isFullyOpaque(const QImage& image) {
 }
 
 LocalImageLoader& slideshowImageLoader() {
-  static LocalImageLoader* loader =
-      new LocalImageLoader(LocalImageMemoryCache::shared(), LocalImageDecodeLimiter::shared(), decodeSlideshowImage);
+  static LocalImageLoader* loader = new LocalImageLoader(
+      LocalImageMemoryCache::shared(), LocalImageDecodeLimiter::shared(), decodeSlideshowImage);
   return *loader;
 }
 
@@ -48,13 +50,16 @@ SlideshowImagePlacement slideshowImagePlacement(QRectF frame, std::optional<QSiz
                                                 qreal devicePixelRatio) {
   const qreal ratio = devicePixelRatio > 0 && std::isfinite(devicePixelRatio) ? devicePixelRatio : 1.0;
   const QRect rounded(static_cast<int>(std::lround(frame.x())), static_cast<int>(std::lround(frame.y())),
-                      static_cast<int>(std::lround(frame.width())), static_cast<int>(std::lround(frame.height())));
+                      static_cast<int>(std::lround(frame.width())),
+                      static_cast<int>(std::lround(frame.height())));
   const int longer = static_cast<int>(std::lround(std::max(frame.width(), frame.height()) * ratio));
   if (longer <= 0) return {rounded, std::nullopt};
-  if (!imagePixelSize || imagePixelSize->width() < 1 || imagePixelSize->height() < 1) return {rounded, longer};
+  if (!imagePixelSize || imagePixelSize->width() < 1 || imagePixelSize->height() < 1)
+    return {rounded, longer};
   const QSize decoded = downsampledSize(*imagePixelSize, longer);
   // A frame larger than the image shows it enlarged by the view.
-  if (decoded == *imagePixelSize && std::max(decoded.width(), decoded.height()) < longer) return {rounded, longer};
+  if (decoded == *imagePixelSize && std::max(decoded.width(), decoded.height()) < longer)
+    return {rounded, longer};
   const QSize logical(static_cast<int>(std::lround(decoded.width() / ratio)),
                       static_cast<int>(std::lround(decoded.height() / ratio)));
   const QPointF centre = frame.center();

@@ -15,12 +15,11 @@
 // GUI thread's.
 #pragma once
 
-#include <optional>
-#include <string>
-
 #include <QImage>
 #include <QRectF>
 #include <QSize>
+#include <optional>
+#include <string>
 
 #include "ui/common/local_image_decoding.h"
 

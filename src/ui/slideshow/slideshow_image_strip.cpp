@@ -1,11 +1,10 @@
 #include "ui/slideshow/slideshow_image_strip.h"
 
-#include <cmath>
-
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <cmath>
 
 #include "ui/common/image_drag.h"
 #include "ui/common/local_image_load_request.h"
@@ -59,7 +58,8 @@ void SlideshowImageStrip::resizeEvent(QResizeEvent* event) {
 void SlideshowImageStrip::relayout() {
   layout_ = SlideshowAdaptiveGridLayout::make(records_, QSizeF(size()));
   while (views_.size() < layout_.cells.size()) {
-    auto* view = new LocalImageView(this, /*preservesCurrentImageWhileLoading=*/true, loader_, &localization_);
+    auto* view =
+        new LocalImageView(this, /*preservesCurrentImageWhileLoading=*/true, loader_, &localization_);
     view->setObjectName(QStringLiteral("slideshow.image.%1").arg(views_.size()));
     // The strip's black shows behind: filling it again under every image is wasted work.
     view->setContentMode(LocalImageView::ContentMode::fit);
@@ -92,11 +92,13 @@ void SlideshowImageStrip::relayout() {
         *record.metadata.height <= kMaximumRecordedSide) {
       pixelSize = QSize(static_cast<int>(*record.metadata.width), static_cast<int>(*record.metadata.height));
     }
-    const SlideshowImagePlacement placement = slideshowImagePlacement(cell.frame, pixelSize, devicePixelRatioF());
+    const SlideshowImagePlacement placement =
+        slideshowImagePlacement(cell.frame, pixelSize, devicePixelRatioF());
     targets_[i] = placement.rect;
-    view->setSource(record.file.path, std::nullopt,
-                    localImageFileCacheKey(record.file.path, record.file.fileSize, record.file.modificationDate),
-                    std::nullopt, placement.maxPixelSize);
+    view->setSource(
+        record.file.path, std::nullopt,
+        localImageFileCacheKey(record.file.path, record.file.fileSize, record.file.modificationDate),
+        std::nullopt, placement.maxPixelSize);
     // The image shown now stays where it is until the next one is ready: moving it to the next
     // image's rectangle would stretch it there and scale it on this thread.
     const bool showsOlderImage = view->isVisible() && !view->displayedImage().isNull() &&
@@ -148,7 +150,8 @@ void SlideshowImageStrip::mousePressEvent(QMouseEvent* event) {
 void SlideshowImageStrip::mouseMoveEvent(QMouseEvent* event) {
   QWidget::mouseMoveEvent(event);
   if (!(event->buttons() & Qt::LeftButton) || !pressPosition_ || !pressedCell_) return;
-  if ((event->position().toPoint() - *pressPosition_).manhattanLength() < QApplication::startDragDistance()) return;
+  if ((event->position().toPoint() - *pressPosition_).manhattanLength() < QApplication::startDragDistance())
+    return;
   const std::size_t index = static_cast<std::size_t>(*pressedCell_);
   pressPosition_.reset();
   pressedCell_.reset();
@@ -156,8 +159,8 @@ void SlideshowImageStrip::mouseMoveEvent(QMouseEvent* event) {
   const RecordRef record = records_[index];
   QPixmap preview;
   if (index < views_.size() && !views_[index]->displayedImage().isNull()) {
-    preview = QPixmap::fromImage(views_[index]->displayedImage().scaled(160, 160, Qt::KeepAspectRatio,
-                                                                        Qt::SmoothTransformation));
+    preview = QPixmap::fromImage(
+        views_[index]->displayedImage().scaled(160, 160, Qt::KeepAspectRatio, Qt::SmoothTransformation));
   }
   startImageDrag(*this, dragPayload(*record), preview);
 }

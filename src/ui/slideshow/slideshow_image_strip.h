@@ -9,12 +9,11 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QPoint>
+#include <QWidget>
 #include <functional>
 #include <optional>
 #include <vector>
-
-#include <QPoint>
-#include <QWidget>
 
 #include "model/image_drag_payload.h"
 #include "store/record_ref.h"
@@ -32,7 +31,8 @@ class SlideshowImageStrip : public QWidget {
  public:
   using DragPayload = std::function<std::optional<ImageDragPayload>(const ImageRecord& record)>;
 
-  SlideshowImageStrip(LocalImageLoader& loader, const AppLocalization& localization, QWidget* parent = nullptr);
+  SlideshowImageStrip(LocalImageLoader& loader, const AppLocalization& localization,
+                      QWidget* parent = nullptr);
   ~SlideshowImageStrip() override;
 
   // The records shown now, in order; an unchanged list changes nothing.

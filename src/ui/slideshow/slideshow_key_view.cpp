@@ -15,7 +15,9 @@ SlideshowKeyView::SlideshowKeyView(QWidget* parent) : QWidget(parent) {
   qApp->installEventFilter(this);
 }
 
-SlideshowKeyView::~SlideshowKeyView() { qApp->removeEventFilter(this); }
+SlideshowKeyView::~SlideshowKeyView() {
+  qApp->removeEventFilter(this);
+}
 
 bool SlideshowKeyView::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress || !isEnabledForKeys_) return false;

@@ -4,7 +4,9 @@ namespace lorvex::ui {
 
 namespace {
 
-bool textIs(const QString& text, QChar letter) { return text.size() == 1 && text.at(0).toLower() == letter; }
+bool textIs(const QString& text, QChar letter) {
+  return text.size() == 1 && text.at(0).toLower() == letter;
+}
 
 void callIfSet(const std::function<void()>& callback) {
   if (callback) callback();

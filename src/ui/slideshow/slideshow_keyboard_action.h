@@ -15,11 +15,10 @@
 // thread.
 #pragma once
 
-#include <functional>
-#include <optional>
-
 #include <QString>
 #include <Qt>
+#include <functional>
+#include <optional>
 
 namespace lorvex::ui {
 

@@ -38,7 +38,8 @@ int slideshowVisibleCountToWrite(int requested) {
   return std::clamp(requested, kMinimumSlideshowVisibleCount, kMaximumSlideshowVisibleCount);
 }
 
-bool areSlideshowControlsPinned(bool isPointerOverControls, std::optional<SlideshowControlFocus> focusedControl,
+bool areSlideshowControlsPinned(bool isPointerOverControls,
+                                std::optional<SlideshowControlFocus> focusedControl,
                                 std::optional<SlideshowControlFocus> accessibilityFocusedControl) {
   return isPointerOverControls || focusedControl.has_value() || accessibilityFocusedControl.has_value();
 }

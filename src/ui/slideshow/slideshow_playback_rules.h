@@ -14,11 +14,20 @@
 namespace lorvex::ui {
 
 // The floating bar's focusable controls, left to right.
-enum class SlideshowControlFocus { previous, next, playback, visibleCount, interval, favorite, deleteCandidate, close };
+enum class SlideshowControlFocus {
+  previous,
+  next,
+  playback,
+  visibleCount,
+  interval,
+  favorite,
+  deleteCandidate,
+  close
+};
 
 inline constexpr std::array<SlideshowControlFocus, 8> kAllSlideshowControlFocuses = {
-    SlideshowControlFocus::previous,  SlideshowControlFocus::next,     SlideshowControlFocus::playback,
-    SlideshowControlFocus::visibleCount, SlideshowControlFocus::interval, SlideshowControlFocus::favorite,
+    SlideshowControlFocus::previous,        SlideshowControlFocus::next,     SlideshowControlFocus::playback,
+    SlideshowControlFocus::visibleCount,    SlideshowControlFocus::interval, SlideshowControlFocus::favorite,
     SlideshowControlFocus::deleteCandidate, SlideshowControlFocus::close,
 };
 
@@ -49,7 +58,8 @@ int slideshowVisibleCountToWrite(int requested);
 
 // The controls stay up and auto-advance waits while the pointer is over them or one of them has
 // keyboard or accessibility focus.
-bool areSlideshowControlsPinned(bool isPointerOverControls, std::optional<SlideshowControlFocus> focusedControl,
+bool areSlideshowControlsPinned(bool isPointerOverControls,
+                                std::optional<SlideshowControlFocus> focusedControl,
                                 std::optional<SlideshowControlFocus> accessibilityFocusedControl);
 
 // Auto-advance may count down (and, when the countdown ends, step) only while the slideshow is

@@ -56,7 +56,9 @@ void StepperControl::setTitle(const QString& title) {
   increment_->setAccessibleName(title + QStringLiteral(" +"));
 }
 
-void StepperControl::setValueText(const QString& text) { setAccessibleDescription(text); }
+void StepperControl::setValueText(const QString& text) {
+  setAccessibleDescription(text);
+}
 
 void StepperControl::stepBy(int steps) {
   const double requested = value_ + steps * step_;

@@ -7,9 +7,8 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QWidget>
+#include <functional>
 
 class QToolButton;
 

@@ -56,10 +56,13 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
   });
 
   if (feedbackOverlay) {
-    overlay_ = feedbackOverlay(store_, [this] {
-      store_.undoLastDeleteCandidateAction();
-      revealControls();
-    }, this);
+    overlay_ = feedbackOverlay(
+        store_,
+        [this] {
+          store_.undoLastDeleteCandidateAction();
+          revealControls();
+        },
+        this);
     if (overlay_ != nullptr && overlay_->parentWidget() != this) overlay_->setParent(this);
   }
 
@@ -70,8 +73,12 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
     storePointer->startDetached([storePointer] { return storePointer->showNextSlideshowImages(); });
   };
   keys.onTogglePlayback = [storePointer] { storePointer->toggleSlideshowPlayback(); };
-  keys.onIncreaseVisibleCount = [storePointer] { storePointer->presentation().increaseSlideshowVisibleCount(); };
-  keys.onDecreaseVisibleCount = [storePointer] { storePointer->presentation().decreaseSlideshowVisibleCount(); };
+  keys.onIncreaseVisibleCount = [storePointer] {
+    storePointer->presentation().increaseSlideshowVisibleCount();
+  };
+  keys.onDecreaseVisibleCount = [storePointer] {
+    storePointer->presentation().decreaseSlideshowVisibleCount();
+  };
   keys.onIncreaseInterval = [storePointer] {
     auto& presentation = storePointer->presentation();
     presentation.setSlideshowIntervalSeconds(
@@ -164,7 +171,8 @@ bool SlideshowView::areControlsPinned() const {
 }
 
 bool SlideshowView::isAutoAdvancePending() const {
-  return static_cast<bool>(autoAdvanceTask_) && !autoAdvanceTask_.isFinished() && !autoAdvanceTask_.isCancelled();
+  return static_cast<bool>(autoAdvanceTask_) && !autoAdvanceTask_.isFinished() &&
+         !autoAdvanceTask_.isCancelled();
 }
 
 bool SlideshowView::mayAutoAdvance() const {
@@ -270,9 +278,10 @@ void SlideshowView::restartAutoAdvance() {
   stopAutoAdvance();
   // The step that is running arms the next countdown as it ends.
   if (stepInFlight_ || !didAppear_ || !mayAutoAdvance()) return;
-  const std::int64_t delay = slideshowAutoAdvanceDelayNanoseconds(store_.presentation().slideshowIntervalSeconds());
-  autoAdvanceTask_ =
-      startStoreTask(scope_, [this, delay](std::stop_token stop) { return runAutoAdvanceCountdown(delay, stop); });
+  const std::int64_t delay =
+      slideshowAutoAdvanceDelayNanoseconds(store_.presentation().slideshowIntervalSeconds());
+  autoAdvanceTask_ = startStoreTask(
+      scope_, [this, delay](std::stop_token stop) { return runAutoAdvanceCountdown(delay, stop); });
 }
 
 QCoro::Task<void> SlideshowView::runAutoAdvanceCountdown(std::int64_t delay, std::stop_token stop) {

@@ -18,14 +18,13 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QMetaObject>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
-
-#include <QMetaObject>
-#include <QPointer>
-#include <QWidget>
 
 #include "store/async/coroutine_scope.h"
 #include "store/async/store_task.h"
@@ -65,9 +64,9 @@ class SlideshowView : public QWidget {
 
   // `closeAction` ends the slideshow (the app clears the presentation's flag). Images load through
   // `loader`, by default the slideshow's (slideshow_image_decoding.h).
-  SlideshowView(ImageLibraryStore& store, std::function<void()> closeAction, FeedbackOverlayFactory feedbackOverlay = {},
-                const AppLocalization* localization = nullptr, LocalImageLoader* loader = nullptr,
-                QWidget* parent = nullptr);
+  SlideshowView(ImageLibraryStore& store, std::function<void()> closeAction,
+                FeedbackOverlayFactory feedbackOverlay = {}, const AppLocalization* localization = nullptr,
+                LocalImageLoader* loader = nullptr, QWidget* parent = nullptr);
   ~SlideshowView() override;
 
   bool controlsVisible() const { return controlsVisible_; }

@@ -22,7 +22,9 @@ SlideshowWindow::SlideshowWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
   qApp->installEventFilter(this);
 }
 
-SlideshowWindow::~SlideshowWindow() { qApp->removeEventFilter(this); }
+SlideshowWindow::~SlideshowWindow() {
+  qApp->removeEventFilter(this);
+}
 
 void SlideshowWindow::setContent(QWidget* content) {
   if (content_ == content) return;

@@ -9,10 +9,9 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <functional>
-
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QScreen;
 

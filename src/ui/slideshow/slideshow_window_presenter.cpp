@@ -14,7 +14,9 @@ SlideshowWindowPresenter::SlideshowWindowPresenter(ImageLibraryPresentationState
   isPresentedChanged();
 }
 
-SlideshowWindowPresenter::~SlideshowWindowPresenter() { dismiss(true); }
+SlideshowWindowPresenter::~SlideshowWindowPresenter() {
+  dismiss(true);
+}
 
 void SlideshowWindowPresenter::isPresentedChanged() {
   if (presentation_ == nullptr) return;

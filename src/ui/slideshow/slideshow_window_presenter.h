@@ -11,13 +11,12 @@
 // Thread safety: GUI thread only.
 #pragma once
 
-#include <functional>
-#include <memory>
-
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
+#include <memory>
 
 #include "ui/slideshow/slideshow_window.h"
 

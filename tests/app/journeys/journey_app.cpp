@@ -1,12 +1,11 @@
 #include "journey_app.h"
 
+#include <QApplication>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
-
-#include <QApplication>
 
 #include "app/desktop_integration.h"
 #include "app/main_window.h"

@@ -1,9 +1,5 @@
 #include "journey_steps.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <set>
-
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
@@ -11,6 +7,9 @@
 #include <QListView>
 #include <QPointer>
 #include <QScrollBar>
+#include <algorithm>
+#include <filesystem>
+#include <set>
 
 #include "app/content_view.h"
 #include "app/library_workspace.h"

@@ -90,28 +90,32 @@ TEST(GraphemesTest, FastPathAgreesWithICUOnRandomMixedText) {
 TEST(GraphemesTest, CursorAgreesWithICUAcrossItsLookahead) {
   // The cursor finds boundaries a fixed number ahead; texts with far more clusters than that, and
   // ICU stretches (marks, flags, jamo) that cross a refill, must come out exactly as ICU cuts them.
-  const std::string mark = "\xCC\x81";         // U+0301, joins the character before it
+  const std::string mark = "\xCC\x81";          // U+0301, joins the character before it
   const std::string flag = "\xF0\x9F\x87\xAF";  // a regional indicator: pairs with the next one
   std::string mixed;
   std::mt19937 random(7);
-  const std::vector<std::string> alphabet = {"a", ",", " ", mark, flag, "\xE1\x84\x92", "\xE1\x85\xA1", "\r\n"};
+  const std::vector<std::string> alphabet = {"a",   ",", " ", mark, flag, "\xE1\x84\x92", "\xE1\x85\xA1",
+                                             "\r\n"};
   for (int i = 0; i < 5000; ++i) mixed += alphabet[random() % alphabet.size()];
   const struct {
     const char* name;
     std::string text;
   } cases[] = {
       {"ASCII", std::string(1000, 'a')},
-      {"one cluster of many marks", "a" + [&] {
-         std::string marks;
-         for (int i = 0; i < 600; ++i) marks += mark;
-         return marks;
-       }()},
-      {"marked letters", [&] {
+      {"one cluster of many marks", "a" +
+                                        [&] {
+                                          std::string marks;
+                                          for (int i = 0; i < 600; ++i) marks += mark;
+                                          return marks;
+                                        }()},
+      {"marked letters",
+       [&] {
          std::string text;
          for (int i = 0; i < 700; ++i) text += "e" + mark;
          return text;
        }()},
-      {"flags", [&] {
+      {"flags",
+       [&] {
          std::string text;
          for (int i = 0; i < 501; ++i) text += flag;
          return text;

@@ -92,11 +92,16 @@ TEST(UnicodeTest, CaseFoldsSoThatLetterCaseAloneNeverDiffers) {
   const Case cases[] = {
       {"", ""},
       {"Alice MARGATROID", "alice margatroid"},
-      {"Stra\xC3\x9F" "e", "strasse"},                               // ß folds to ss, unlike lowercasing
+      {"Stra\xC3\x9F"
+       "e",
+       "strasse"},                                               // ß folds to ss, unlike lowercasing
       {"\xCE\xA3\xCE\x91\xCE\xA3", "\xCF\x83\xCE\xB1\xCF\x83"},  // every sigma folds to σ
-      {"\xCF\x82", "\xCF\x83"},                                      // final ς as well
-      {"\xC3\x89" "clair", "\xC3\xA9" "clair"},                       // accents stay
-      {"\xEF\xBC\xA1", "\xEF\xBD\x81"},                              // fullwidth Ａ
+      {"\xCF\x82", "\xCF\x83"},                                  // final ς as well
+      {"\xC3\x89"
+       "clair",
+       "\xC3\xA9"
+       "clair"},                         // accents stay
+      {"\xEF\xBC\xA1", "\xEF\xBD\x81"},  // fullwidth Ａ
   };
   for (const auto& c : cases) EXPECT_EQ(caseFolded(c.input), c.expected) << c.input;
 }
@@ -126,13 +131,15 @@ TEST(UnicodeTest, MatchesIgnoringCaseCanonically) {
       {"Cat", "cAT", true},
       {"", "", true},
       {"cat", "cats", false},
-      {"Stra\xC3\x9F" "e", "STRASSE", true},                               // ß folds to ss
-      {"\xC3\xA9", "e\xCC\x81", true},                                     // composed and decomposed é
-      {"\xC3\x89", "e\xCC\x81", true},                                     // É against decomposed é
+      {"Stra\xC3\x9F"
+       "e",
+       "STRASSE", true},                // ß folds to ss
+      {"\xC3\xA9", "e\xCC\x81", true},  // composed and decomposed é
+      {"\xC3\x89", "e\xCC\x81", true},  // É against decomposed é
       {"\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x83", true},  // ΟΔΟΣ, οδοσ
       {"\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x83", true},  // final ς, σ
-      {"\xEF\xBC\xA3\xEF\xBC\xA1\xEF\xBC\xB4", "cat", false},             // no width folding
-      {"\xC4\xB1", "I", false},                                              // default folding, not Turkish
+      {"\xEF\xBC\xA3\xEF\xBC\xA1\xEF\xBC\xB4", "cat", false},                          // no width folding
+      {"\xC4\xB1", "I", false},  // default folding, not Turkish
       {"\xE7\x8C\xAB", "\xE7\x8C\xAB", true},
   };
   for (const auto& p : pairs) {

@@ -66,7 +66,8 @@ TEST(WhitespaceTest, NormalizedWhitespaceOfTheTextsPeopleType) {
   } cases[] = {
       {"  red\t\n  eyes  ", "red eyes"},
       {" \t\r\n ", std::nullopt},
-      {kIdeographicSpace + "\xE7\x8C\xAB" + kIdeographicSpace + kIdeographicSpace + "\xE8\x80\xB3" + kIdeographicSpace,
+      {kIdeographicSpace + "\xE7\x8C\xAB" + kIdeographicSpace + kIdeographicSpace + "\xE8\x80\xB3" +
+           kIdeographicSpace,
        "\xE7\x8C\xAB \xE8\x80\xB3"},
       {kNBSP, std::nullopt},
       {"a" + kNEL + "b" + kNEL, "a b"},

@@ -455,9 +455,10 @@ TEST_F(LiveFolderAccessManagerTest, DeletedFolderIsMissing) {
   makeManager()->registerFolders({album});
   std::filesystem::remove(album);
   const auto accesses = makeManager()->registeredFolderAccesses();
-  EXPECT_EQ(accesses, (std::vector<RegisteredFolderAccess>{
-                          {album, std::nullopt, State::missing, "フォルダが見つかりません。",
-                           ErrorNotice{ErrorNoticeKind::folderMissing, {}}}}));
+  EXPECT_EQ(
+      accesses,
+      (std::vector<RegisteredFolderAccess>{{album, std::nullopt, State::missing, "フォルダが見つかりません。",
+                                            ErrorNotice{ErrorNoticeKind::folderMissing, {}}}}));
 }
 
 TEST_F(LiveFolderAccessManagerTest, RegisteringThroughASymbolicLinkStoresTheTarget) {

@@ -316,13 +316,12 @@ TEST_F(InotifyFolderChangeMonitorTest, MissingRootAtStartIsArmedWhenItAppears) {
 TEST_F(InotifyFolderChangeMonitorTest, StopFromTheHandlerDoesNotDeadlock) {
   TemporaryFolder root;
   std::atomic<int> calls{0};
-  monitor_.start(
-      {root.path().string()}, std::nullopt,
-      [&](const RegisteredFolderChangeBatch&) {
-        ++calls;
-        monitor_.stop();
-      },
-      {});
+  monitor_.start({root.path().string()}, std::nullopt,
+                 [&](const RegisteredFolderChangeBatch&) {
+                   ++calls;
+                   monitor_.stop();
+                 },
+                 {});
   ASSERT_TRUE(monitor_.waitUntilWatching(10s));
   root.writeFile("a.png");
   advance(kLatency);  // the handler ran and returned

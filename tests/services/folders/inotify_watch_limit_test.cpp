@@ -65,9 +65,8 @@ TEST_F(InotifyWatchLimitTest, LimitAtARootFailsTheStartAndKeepsTheRunningMonitor
   options.clock = &clock;
   InotifyFolderChangeMonitor monitor(options);
   std::vector<RegisteredFolderChangeBatch> delivered;  // written only during catchUp
-  monitor.start(
-      {first.path().string()}, std::nullopt,
-      [&](const RegisteredFolderChangeBatch& batch) { delivered.push_back(batch); }, {});
+  monitor.start({first.path().string()}, std::nullopt,
+                [&](const RegisteredFolderChangeBatch& batch) { delivered.push_back(batch); }, {});
   ASSERT_TRUE(monitor.waitUntilWatching(5s));
 
   remainingWatches.store(0);
@@ -94,8 +93,9 @@ TEST_F(InotifyWatchLimitTest, LimitBelowTheRootEndsMonitoringAndReportsIt) {
   std::promise<FolderChangeMonitorError::Code> failed;
   InotifyFolderChangeMonitor monitor;
   remainingWatches.store(3);  // the root at start, then the root and "a" again on the monitor thread
-  monitor.start({root.path().string()}, std::nullopt, [](const RegisteredFolderChangeBatch&) {},
-                [&](const FolderChangeMonitorError& error) { failed.set_value(error.code()); });
+  monitor.start(
+      {root.path().string()}, std::nullopt, [](const RegisteredFolderChangeBatch&) {},
+      [&](const FolderChangeMonitorError& error) { failed.set_value(error.code()); });
   auto future = failed.get_future();
   ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(future.get(), FolderChangeMonitorError::Code::watchLimitReached);

@@ -36,7 +36,8 @@ TEST(ChangedPathScanTest, ARootWithATrailingSlashHoldsItsFilesOnly) {
   ScannerTestLibrary library;
   const std::string inside = library.writePNG("a/x.png");
   const std::string sibling = library.writePNG("ab/y.png");
-  const auto summary = library.scanner().scanChangedPaths({inside, sibling}, {library.photo("a") + "/"}, {}, {});
+  const auto summary =
+      library.scanner().scanChangedPaths({inside, sibling}, {library.photo("a") + "/"}, {}, {});
   EXPECT_EQ(summary.scannedFileCount, 1);
 }
 

@@ -92,16 +92,18 @@ TEST(ImageLibraryScannerTest, SecondWalkIndexesFilesChangedOrAddedWhileTheFirstD
   library.writePNG("b.png", "b", 2000);
   ProgressLog log;
   bool changed = false;
-  const auto summary =
-      library.scanner().scan({library.root()}, [&](const ImageLibraryIndexingProgress& progress) {
-        log.reports.push_back(progress);
-        // The newest file is indexed first; change it and add a file once it is done.
-        if (!changed && progress.phase == Phase::indexing) {
-          changed = true;
-          library.writePNG("c.png", "second prompt, longer", 4000);
-          library.writePNG("d.png", "d", 500);
-        }
-      }, {});
+  const auto summary = library.scanner().scan({library.root()},
+                                              [&](const ImageLibraryIndexingProgress& progress) {
+                                                log.reports.push_back(progress);
+                                                // The newest file is indexed first; change it and add a file
+                                                // once it is done.
+                                                if (!changed && progress.phase == Phase::indexing) {
+                                                  changed = true;
+                                                  library.writePNG("c.png", "second prompt, longer", 4000);
+                                                  library.writePNG("d.png", "d", 500);
+                                                }
+                                              },
+                                              {});
   EXPECT_EQ(summary.scannedFileCount, 4);
   EXPECT_EQ(summary.indexedImageCount, 4);
   EXPECT_EQ(library.storedContentHash(newest), library.hasher.sha256Hex(newest));
@@ -133,12 +135,15 @@ TEST(ImageLibraryScannerTest, EveryIndexedFileCarriesTheHashOfItsContent) {
   // f5 is rewritten after its hash was started ahead (while f6 was written): it is stored with
   // the hash of what it holds when it is indexed.
   bool written = false;
-  library.scanner().scan({library.root()}, [&](const ImageLibraryIndexingProgress& progress) {
-    if (!written && progress.phase == Phase::indexing && progress.processedCount == 6) {
-      written = true;
-      library.writePNG("f5.png", "prompt five, rewritten", 900);
-    }
-  }, {});
+  library.scanner().scan(
+      {library.root()},
+      [&](const ImageLibraryIndexingProgress& progress) {
+        if (!written && progress.phase == Phase::indexing && progress.processedCount == 6) {
+          written = true;
+          library.writePNG("f5.png", "prompt five, rewritten", 900);
+        }
+      },
+      {});
   ASSERT_TRUE(written);
   for (const auto& path : paths)
     EXPECT_EQ(library.storedContentHash(path), library.hasher.sha256Hex(path)) << path;
@@ -165,7 +170,8 @@ TEST(ImageLibraryScannerTest, UnchangedMeansSameSizeTimeWithinAMillisecondAndCur
     library.scanner().scan({library.root()}, {}, {});
     if (*c.storedChange != '\0') {
       lorvex::testing::connectionOf(*library.repository).withLock([&] {
-        lorvex::testing::connectionOf(*library.repository).execute(std::string("UPDATE media_files SET ") + c.storedChange);
+        lorvex::testing::connectionOf(*library.repository)
+            .execute(std::string("UPDATE media_files SET ") + c.storedChange);
       });
     }
     library.scanner().scan({library.root()}, {}, {});
@@ -460,9 +466,11 @@ TEST(ImageLibraryScannerTest, WalkingAllOfAnAbandonedJobsRootsClosesItAndItsQueu
     bool closesTheOlderJob;
   };
   const Case cases[] = {
-      {"full scan", [](ScannerTestLibrary& library) { library.scanner().scan({library.root()}, {}, {}); }, true},
+      {"full scan", [](ScannerTestLibrary& library) { library.scanner().scan({library.root()}, {}, {}); },
+       true},
       {"resumption",
-       [](ScannerTestLibrary& library) { ASSERT_TRUE(library.scanner().resumeInterruptedJob({}, {})); }, true},
+       [](ScannerTestLibrary& library) { ASSERT_TRUE(library.scanner().resumeInterruptedJob({}, {})); },
+       true},
       {"changed paths",
        [](ScannerTestLibrary& library) {
          library.scanner().scanChangedPaths({library.photo("b/two.png")}, {library.root()}, {}, {});

@@ -1,10 +1,11 @@
 // The models refuse to be used from a thread other than the one that created them (in builds with
 // assertions): a call from a pool thread stops the program instead of racing with the main thread.
+#include "store/async/creating_thread.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "store/async/creating_thread.h"
 #include "store/search_result_window.h"
 
 namespace lorvex {

@@ -1,16 +1,16 @@
 // Progress sent from a pool thread reaches the store's thread complete and in order, the end
 // marker after every value, and nothing once the consumer is gone.
+#include "store/async/progress_channel.h"
+
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include <QEventLoop>
-#include <QTimer>
-
 #include "store/async/coroutine_scope.h"
-#include "store/async/progress_channel.h"
 #include "store/async/store_thread_pools.h"
 #include "store/event_loop.h"
 

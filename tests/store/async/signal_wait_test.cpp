@@ -1,18 +1,18 @@
 // A wait for a signal resumes after the emission has finished (never inside it), ends with false on
 // a stop from any thread, does not suspend when already stopped, and never resumes a frame whose
 // scope is gone.
+#include "store/async/signal_wait.h"
+
 #include <gtest/gtest.h>
 
+#include <QObject>
 #include <memory>
 #include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <QObject>
-
 #include "store/async/coroutine_scope.h"
-#include "store/async/signal_wait.h"
 #include "store/async/store_task.h"
 #include "store/event_loop.h"
 
@@ -35,7 +35,8 @@ class Emitter : public QObject {
   void other();
 };
 
-QCoro::Task<void> waiter(CoroutineScope& scope, Emitter& emitter, std::stop_token stop, std::vector<std::string>& log) {
+QCoro::Task<void> waiter(CoroutineScope& scope, Emitter& emitter, std::stop_token stop,
+                         std::vector<std::string>& log) {
   auto frame = co_await scope.enter();
   Emitter* sender = &emitter;
   const auto signal = &Emitter::fired;

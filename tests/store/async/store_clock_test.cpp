@@ -1,5 +1,7 @@
 // Sleeps on the fake clock wake in deadline order with the clock at their deadline; a stop ends a
 // sleep at once on either clock.
+#include "store/async/store_clock.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "store/async/coroutine_scope.h"
-#include "store/async/store_clock.h"
 #include "store/async/store_task.h"
 #include "store/event_loop.h"
 
@@ -23,8 +24,8 @@ struct Wake {
   friend bool operator==(const Wake&, const Wake&) = default;
 };
 
-QCoro::Task<void> sleeper(CoroutineScope& scope, StoreClock& clock, std::string label, std::int64_t nanoseconds,
-                          std::stop_token stop, std::vector<Wake>& wakes) {
+QCoro::Task<void> sleeper(CoroutineScope& scope, StoreClock& clock, std::string label,
+                          std::int64_t nanoseconds, std::stop_token stop, std::vector<Wake>& wakes) {
   auto frame = co_await scope.enter();
   const bool fully = co_await clock.sleep(nanoseconds, stop);
   wakes.push_back({label, fully, clock.monotonicNanoseconds()});
@@ -39,12 +40,18 @@ TEST(FakeStoreClock, SleepsWakeInDeadlineOrderWithTiesInTheOrderTheyBegan) {
     std::vector<Wake> expected;
   };
   const Case cases[] = {
-      {"one advance past all", {{"c", 300}, {"a", 100}, {"b", 200}}, {1000},
+      {"one advance past all",
+       {{"c", 300}, {"a", 100}, {"b", 200}},
+       {1000},
        {{"a", true, 100}, {"b", true, 200}, {"c", true, 300}}},
-      {"ties keep their start order", {{"x", 50}, {"y", 50}, {"z", 50}}, {50},
+      {"ties keep their start order",
+       {{"x", 50}, {"y", 50}, {"z", 50}},
+       {50},
        {{"x", true, 50}, {"y", true, 50}, {"z", true, 50}}},
       {"an advance short of a deadline wakes nothing", {{"a", 100}}, {99}, {}},
-      {"steps reach a deadline exactly", {{"a", 100}, {"b", 150}}, {60, 40, 49, 1},
+      {"steps reach a deadline exactly",
+       {{"a", 100}, {"b", 150}},
+       {60, 40, 49, 1},
        {{"a", true, 100}, {"b", true, 150}}},
       {"a zero sleep does not suspend", {{"now", 0}}, {}, {{"now", true, 0}}},
   };
@@ -93,7 +100,8 @@ TEST(FakeStoreClock, ASleepOfTheLargestCountOutlastsAnyAdvance) {
   FakeStoreClock clock(0, 1'000'000'000);
   std::vector<Wake> wakes;
   std::stop_source stop;
-  auto task = sleeper(scope, clock, "forever", std::numeric_limits<std::int64_t>::max(), stop.get_token(), wakes);
+  auto task =
+      sleeper(scope, clock, "forever", std::numeric_limits<std::int64_t>::max(), stop.get_token(), wakes);
   clock.advance(100LL * 365 * 24 * 3600 * 1'000'000'000);
   EXPECT_TRUE(wakes.empty());
   EXPECT_EQ(clock.pendingSleeperCount(), 1u);

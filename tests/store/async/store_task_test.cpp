@@ -1,5 +1,7 @@
 // Flows started on a scope: joining, cancelling, blocking calls on a pool, exceptions crossing
 // back, and an owner destroyed while its calls are still running on the pool.
+#include "store/async/store_task.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,7 +14,6 @@
 #include "store/async/coroutine_scope.h"
 #include "store/async/run_blocking.h"
 #include "store/async/store_clock.h"
-#include "store/async/store_task.h"
 #include "store/async/store_thread_pools.h"
 #include "store/event_loop.h"
 

@@ -17,8 +17,8 @@
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/list_stores.h"
-#include "store/support/store_harness.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
+#include "store/support/store_harness.h"
 #include "support/temporary_folder.h"
 
 namespace lorvex {

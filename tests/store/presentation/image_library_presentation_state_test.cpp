@@ -1,5 +1,7 @@
 // The presentation flags: values held in range and saved after every assignment, popovers that
 // exclude each other, and a slideshow that stops playing when it closes.
+#include "store/presentation/image_library_presentation_state.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-#include "store/presentation/image_library_presentation_state.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
 
 namespace lorvex {
@@ -16,7 +17,8 @@ namespace {
 // Keeps every save, so a test sees what was saved and how often.
 class RecordingPreferenceStore final : public ImageLibraryUIPreferencePersisting {
  public:
-  explicit RecordingPreferenceStore(ImageLibraryUIPreferences loaded = kDefaultUIPreferences) : loaded_(loaded) {}
+  explicit RecordingPreferenceStore(ImageLibraryUIPreferences loaded = kDefaultUIPreferences)
+      : loaded_(loaded) {}
   ImageLibraryUIPreferences load() override { return loaded_; }
   void save(const ImageLibraryUIPreferences& preferences) override { saves.push_back(preferences); }
   std::vector<ImageLibraryUIPreferences> saves;
@@ -33,9 +35,9 @@ TEST(ImageLibraryPresentationState, TheIntervalIsStoredNormalised) {
     double assigned;
     double expected;
   };
-  const Case cases[] = {{0.74, 0.5},  {0.75, 1.0},       {2.24, 2.0},   {-4, 0.5},    {59.8, 60.0},
-                        {1000, 60.0}, {kInfinity, 3.0},  {-kInfinity, 3.0}, {kNaN, 3.0}, {1.2, 1.0},
-                        {1.25, 1.5},  {0.2, 0.5},        {60.0, 60.0},  {0.5, 0.5},   {3.0, 3.0}};
+  const Case cases[] = {{0.74, 0.5},  {0.75, 1.0},      {2.24, 2.0},       {-4, 0.5},   {59.8, 60.0},
+                        {1000, 60.0}, {kInfinity, 3.0}, {-kInfinity, 3.0}, {kNaN, 3.0}, {1.2, 1.0},
+                        {1.25, 1.5},  {0.2, 0.5},       {60.0, 60.0},      {0.5, 0.5},  {3.0, 3.0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.assigned);
     auto store = std::make_shared<RecordingPreferenceStore>();
@@ -97,7 +99,8 @@ TEST(ImageLibraryPresentationState, EveryAssignmentOfAPreferenceSavesEvenWithout
 }
 
 TEST(ImageLibraryPresentationState, ValuesLoadedOutOfRangeAreHeldInRange) {
-  ImageLibraryPresentationState state(std::make_shared<RecordingPreferenceStore>(ImageLibraryUIPreferences{true, 40, kNaN}));
+  ImageLibraryPresentationState state(
+      std::make_shared<RecordingPreferenceStore>(ImageLibraryUIPreferences{true, 40, kNaN}));
   EXPECT_EQ(state.slideshowVisibleCount(), 6);
   EXPECT_EQ(state.slideshowIntervalSeconds(), 3.0);
 }
@@ -139,7 +142,8 @@ TEST(ImageLibraryPresentationState, ClosingTheSlideshowStopsPlayback) {
     state.setIsSlideshowPresented(c.presented);
     if (!c.presented) state.setIsSlideshowPlaying(c.playing);
     int playingSignals = 0;
-    QObject::connect(&state, &ImageLibraryPresentationState::isSlideshowPlayingChanged, [&] { ++playingSignals; });
+    QObject::connect(&state, &ImageLibraryPresentationState::isSlideshowPlayingChanged,
+                     [&] { ++playingSignals; });
     state.setIsSlideshowPresented(c.assign);
     EXPECT_EQ(state.isSlideshowPresented(), c.assign);
     EXPECT_EQ(state.isSlideshowPlaying(), c.playingAfter);
@@ -148,7 +152,8 @@ TEST(ImageLibraryPresentationState, ClosingTheSlideshowStopsPlayback) {
 }
 
 TEST(ImageLibraryPresentationState, TheFlagsStartClosedAndThePreferencesAsLoaded) {
-  ImageLibraryPresentationState state(std::make_shared<RecordingPreferenceStore>(ImageLibraryUIPreferences{false, 3, 7.5}));
+  ImageLibraryPresentationState state(
+      std::make_shared<RecordingPreferenceStore>(ImageLibraryUIPreferences{false, 3, 7.5}));
   EXPECT_FALSE(state.isLibrarySectionExpanded());
   EXPECT_EQ(state.slideshowVisibleCount(), 3);
   EXPECT_EQ(state.slideshowIntervalSeconds(), 7.5);

@@ -53,7 +53,9 @@ TEST(UserDefaultsUIPreferenceStore, StoredTypesAreReadStrictly) {
   };
   const Case cases[] = {
       {"flag stored as Boolean false", Store::kLibrarySectionExpandedKey, {false}, {false, 1, 3.0}},
-      {"flag stored as the integer 0 is no Boolean", Store::kLibrarySectionExpandedKey, {std::int64_t{0}},
+      {"flag stored as the integer 0 is no Boolean",
+       Store::kLibrarySectionExpandedKey,
+       {std::int64_t{0}},
        {true, 1, 3.0}},
       {"flag stored as text", Store::kLibrarySectionExpandedKey, {std::string("false")}, {true, 1, 3.0}},
       {"count 12 is clamped", Store::kSlideshowVisibleCountKey, {std::int64_t{12}}, {true, 6, 3.0}},
@@ -62,7 +64,10 @@ TEST(UserDefaultsUIPreferenceStore, StoredTypesAreReadStrictly) {
       {"count stored as a Boolean", Store::kSlideshowVisibleCountKey, {true}, {true, 1, 3.0}},
       {"interval 0.1 is raised", Store::kSlideshowIntervalSecondsKey, {0.1}, {true, 1, 0.5}},
       {"interval 7.3 is normalised", Store::kSlideshowIntervalSecondsKey, {7.3}, {true, 1, 7.5}},
-      {"interval stored as an integer", Store::kSlideshowIntervalSecondsKey, {std::int64_t{5}}, {true, 1, 5.0}},
+      {"interval stored as an integer",
+       Store::kSlideshowIntervalSecondsKey,
+       {std::int64_t{5}},
+       {true, 1, 5.0}},
       {"interval stored as text", Store::kSlideshowIntervalSecondsKey, {std::string("2.0")}, {true, 1, 3.0}},
   };
   for (const auto& c : cases) {

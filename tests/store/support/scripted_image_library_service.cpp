@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <utility>
-
-#include <QCoreApplication>
-#include <QThread>
 
 #include "database/sqlite_image_repository_error.h"
 #include "store/event_loop.h"
@@ -59,10 +58,12 @@ bool precedes(const ImageRecord& a, const ImageRecord& b, ImageSearchSort sort) 
   };
   switch (sort) {
     case ImageSearchSort::modificationDateDescending:
-      if (a.file.modificationDate != b.file.modificationDate) return a.file.modificationDate > b.file.modificationDate;
+      if (a.file.modificationDate != b.file.modificationDate)
+        return a.file.modificationDate > b.file.modificationDate;
       return a.file.path < b.file.path;
     case ImageSearchSort::modificationDateAscending:
-      if (a.file.modificationDate != b.file.modificationDate) return a.file.modificationDate < b.file.modificationDate;
+      if (a.file.modificationDate != b.file.modificationDate)
+        return a.file.modificationDate < b.file.modificationDate;
       return a.file.path < b.file.path;
     case ImageSearchSort::fileNameAscending:
       if (fileName(a) != fileName(b)) return fileName(a) < fileName(b);
@@ -77,7 +78,9 @@ bool precedes(const ImageRecord& a, const ImageRecord& b, ImageSearchSort sort) 
 void refuseUnmodelled(const ImageSearchQuery& query) {
   if (!query.text.empty() || !query.promptTags.empty() || !query.filterConceptIDs.empty() ||
       !query.aspectFilters.empty() || query.characterText || query.seed) {
-    throw std::logic_error("the scripted service does not model text, prompt tag, concept, aspect, character or seed conditions");
+    throw std::logic_error(
+        "the scripted service does not model text, prompt tag, concept, aspect, character or seed "
+        "conditions");
   }
 }
 
@@ -92,13 +95,21 @@ std::vector<Item> firstMatching(const std::vector<Item>& items, const std::optio
   return result;
 }
 
-const std::string& valueOf(const TagSuggestion& s) { return s.value; }
-const std::string& valueOfModel(const ModelSuggestion& s) { return s.value; }
-const std::string& displayNameOf(const TagConcept& c) { return c.displayName; }
+const std::string& valueOf(const TagSuggestion& s) {
+  return s.value;
+}
+const std::string& valueOfModel(const ModelSuggestion& s) {
+  return s.value;
+}
+const std::string& displayNameOf(const TagConcept& c) {
+  return c.displayName;
+}
 
 }  // namespace
 
-ScriptedImageLibraryService::~ScriptedImageLibraryService() { shutDown(); }
+ScriptedImageLibraryService::~ScriptedImageLibraryService() {
+  shutDown();
+}
 
 void ScriptedImageLibraryService::hold(const std::string& name) {
   std::lock_guard lock(mutex_);
@@ -128,7 +139,9 @@ void ScriptedImageLibraryService::shutDown() {
   left_.wait(lock, [this] { return blocked_ == 0; });
 }
 
-void ScriptedImageLibraryService::release(std::uint64_t id) { settle(id, Outcome{UseDefault{}}); }
+void ScriptedImageLibraryService::release(std::uint64_t id) {
+  settle(id, Outcome{UseDefault{}});
+}
 
 void ScriptedImageLibraryService::fail(std::uint64_t id, std::exception_ptr error) {
   settle(id, Outcome{std::move(error)});
@@ -209,7 +222,8 @@ bool ScriptedImageLibraryService::waitForHeld(const std::string& name, std::size
   return true;
 }
 
-ScriptedImageLibraryService::Outcome ScriptedImageLibraryService::enter(ServiceCall call, ServiceCall& recorded) {
+ScriptedImageLibraryService::Outcome ScriptedImageLibraryService::enter(ServiceCall call,
+                                                                        ServiceCall& recorded) {
   std::unique_lock lock(mutex_);
   call.id = nextID_++;
   calls_.push_back(call);
@@ -277,15 +291,18 @@ std::vector<ImageRecord> ScriptedImageLibraryService::libraryAnswer(const ImageS
     std::sort(matching.begin(), matching.end(),
               [&](const ImageRecord* a, const ImageRecord* b) { return precedes(*a, *b, query.sort); });
     std::vector<ImageRecord> page;
-    const auto begin = std::min<std::size_t>(static_cast<std::size_t>(std::max<std::int64_t>(query.offset, 0)), matching.size());
-    const auto end = std::min<std::size_t>(begin + static_cast<std::size_t>(std::max<std::int64_t>(query.limit, 0)), matching.size());
+    const auto begin = std::min<std::size_t>(
+        static_cast<std::size_t>(std::max<std::int64_t>(query.offset, 0)), matching.size());
+    const auto end = std::min<std::size_t>(
+        begin + static_cast<std::size_t>(std::max<std::int64_t>(query.limit, 0)), matching.size());
     page.reserve(end - begin);
     for (auto i = begin; i < end; ++i) page.push_back(*matching[i]);
     return page;
   }
 }
 
-void ScriptedImageLibraryService::setRegisteredFolderSummaries(std::vector<RegisteredFolderSummary> summaries) {
+void ScriptedImageLibraryService::setRegisteredFolderSummaries(
+    std::vector<RegisteredFolderSummary> summaries) {
   std::lock_guard lock(mutex_);
   summaries_ = std::move(summaries);
 }
@@ -318,18 +335,19 @@ void ScriptedImageLibraryService::setAnswer(const std::string& name,
 
 // ---- ImageLibraryServicing ----
 
-std::vector<TagConcept> ScriptedImageLibraryService::searchTagConcepts(const std::optional<std::string>& query,
-                                                                       std::int64_t limit) {
-  return answer<std::vector<TagConcept>>(ServiceCall{.name = "searchTagConcepts", .text = query, .number = limit},
-                                         [&](const ServiceCall&) {
-                                           std::lock_guard lock(mutex_);
-                                           return firstMatching(tagConcepts_, query, limit, &displayNameOf);
-                                         });
+std::vector<TagConcept> ScriptedImageLibraryService::searchTagConcepts(
+    const std::optional<std::string>& query, std::int64_t limit) {
+  return answer<std::vector<TagConcept>>(
+      ServiceCall{.name = "searchTagConcepts", .text = query, .number = limit}, [&](const ServiceCall&) {
+        std::lock_guard lock(mutex_);
+        return firstMatching(tagConcepts_, query, limit, &displayNameOf);
+      });
 }
 
 std::vector<TagConceptAlias> ScriptedImageLibraryService::tagConceptAliases(std::int64_t conceptID) {
-  return answer<std::vector<TagConceptAlias>>(ServiceCall{.name = "tagConceptAliases", .number = conceptID},
-                                              [](const ServiceCall&) { return std::vector<TagConceptAlias>{}; });
+  return answer<std::vector<TagConceptAlias>>(
+      ServiceCall{.name = "tagConceptAliases", .number = conceptID},
+      [](const ServiceCall&) { return std::vector<TagConceptAlias>{}; });
 }
 
 std::vector<TagConceptManualAssignment> ScriptedImageLibraryService::tagConceptImageAssignments(
@@ -340,12 +358,15 @@ std::vector<TagConceptManualAssignment> ScriptedImageLibraryService::tagConceptI
 }
 
 TagConcept ScriptedImageLibraryService::createTagConcept(const std::string& displayName) {
-  return answer<TagConcept>(ServiceCall{.name = "createTagConcept", .text = displayName}, [&](const ServiceCall& call) {
-    return TagConcept{.id = static_cast<std::int64_t>(call.id), .displayName = displayName, .imageCount = 0};
-  });
+  return answer<TagConcept>(
+      ServiceCall{.name = "createTagConcept", .text = displayName}, [&](const ServiceCall& call) {
+        return TagConcept{
+            .id = static_cast<std::int64_t>(call.id), .displayName = displayName, .imageCount = 0};
+      });
 }
 
-TagConcept ScriptedImageLibraryService::renameTagConcept(std::int64_t conceptID, const std::string& displayName) {
+TagConcept ScriptedImageLibraryService::renameTagConcept(std::int64_t conceptID,
+                                                         const std::string& displayName) {
   return answer<TagConcept>(ServiceCall{.name = "renameTagConcept", .text = displayName, .number = conceptID},
                             [&](const ServiceCall&) {
                               return TagConcept{.id = conceptID, .displayName = displayName, .imageCount = 0};
@@ -353,11 +374,13 @@ TagConcept ScriptedImageLibraryService::renameTagConcept(std::int64_t conceptID,
 }
 
 void ScriptedImageLibraryService::addTagConceptAlias(std::int64_t conceptID, const std::string& tag) {
-  answer<void>(ServiceCall{.name = "addTagConceptAlias", .text = tag, .number = conceptID}, [](const ServiceCall&) {});
+  answer<void>(ServiceCall{.name = "addTagConceptAlias", .text = tag, .number = conceptID},
+               [](const ServiceCall&) {});
 }
 
 void ScriptedImageLibraryService::removeTagConceptAlias(std::int64_t conceptID, const std::string& tag) {
-  answer<void>(ServiceCall{.name = "removeTagConceptAlias", .text = tag, .number = conceptID}, [](const ServiceCall&) {});
+  answer<void>(ServiceCall{.name = "removeTagConceptAlias", .text = tag, .number = conceptID},
+               [](const ServiceCall&) {});
 }
 
 void ScriptedImageLibraryService::assignImagesToTagConcept(std::int64_t conceptID,
@@ -372,7 +395,8 @@ void ScriptedImageLibraryService::unassignImagesFromTagConcept(std::int64_t conc
                [](const ServiceCall&) {});
 }
 
-std::vector<ImageRecord> ScriptedImageLibraryService::searchImages(const ImageSearchQuery& query, std::stop_token stop) {
+std::vector<ImageRecord> ScriptedImageLibraryService::searchImages(const ImageSearchQuery& query,
+                                                                   std::stop_token stop) {
   return answer<std::vector<ImageRecord>>(ServiceCall{.name = "searchImages", .query = query, .stop = stop},
                                           [&](const ServiceCall&) {
                                             // The database looks at the token between steps; a
@@ -384,25 +408,26 @@ std::vector<ImageRecord> ScriptedImageLibraryService::searchImages(const ImageSe
 
 std::vector<TagSuggestion> ScriptedImageLibraryService::tagSuggestions(const std::optional<std::string>& text,
                                                                        std::int64_t limit) {
-  return answer<std::vector<TagSuggestion>>(ServiceCall{.name = "tagSuggestions", .text = text, .number = limit},
-                                            [&](const ServiceCall&) {
-                                              std::lock_guard lock(mutex_);
-                                              return firstMatching(tagSuggestions_, text, limit, &valueOf);
-                                            });
+  return answer<std::vector<TagSuggestion>>(
+      ServiceCall{.name = "tagSuggestions", .text = text, .number = limit}, [&](const ServiceCall&) {
+        std::lock_guard lock(mutex_);
+        return firstMatching(tagSuggestions_, text, limit, &valueOf);
+      });
 }
 
-std::vector<ModelSuggestion> ScriptedImageLibraryService::modelSuggestions(const std::optional<std::string>& text,
-                                                                           std::int64_t limit) {
-  return answer<std::vector<ModelSuggestion>>(ServiceCall{.name = "modelSuggestions", .text = text, .number = limit},
-                                              [&](const ServiceCall&) {
-                                                std::lock_guard lock(mutex_);
-                                                return firstMatching(modelSuggestions_, text, limit, &valueOfModel);
-                                              });
+std::vector<ModelSuggestion> ScriptedImageLibraryService::modelSuggestions(
+    const std::optional<std::string>& text, std::int64_t limit) {
+  return answer<std::vector<ModelSuggestion>>(
+      ServiceCall{.name = "modelSuggestions", .text = text, .number = limit}, [&](const ServiceCall&) {
+        std::lock_guard lock(mutex_);
+        return firstMatching(modelSuggestions_, text, limit, &valueOfModel);
+      });
 }
 
 std::optional<ImageDragPayload> ScriptedImageLibraryService::imageDragPayload(const ImageRecord& record) {
-  return answer<std::optional<ImageDragPayload>>(ServiceCall{.name = "imageDragPayload", .paths = {record.file.path}},
-                                                 [](const ServiceCall&) { return std::optional<ImageDragPayload>{}; });
+  return answer<std::optional<ImageDragPayload>>(
+      ServiceCall{.name = "imageDragPayload", .paths = {record.file.path}},
+      [](const ServiceCall&) { return std::optional<ImageDragPayload>{}; });
 }
 
 std::vector<RegisteredFolderSummary> ScriptedImageLibraryService::registeredFolderSummaries() {
@@ -428,28 +453,32 @@ std::vector<RegisteredFolderSummary> ScriptedImageLibraryService::registeredFold
 }
 
 ImageLibraryScanSummary ScriptedImageLibraryService::scanLibrary(const std::vector<std::string>& rootURLs,
-                                                                 const ProgressHandler&, std::stop_token stop) {
+                                                                 const ProgressHandler&,
+                                                                 std::stop_token stop) {
   return answer<ImageLibraryScanSummary>(ServiceCall{.name = "scanLibrary", .paths = rootURLs, .stop = stop},
                                          [](const ServiceCall&) { return ImageLibraryScanSummary{}; });
 }
 
-ImageLibraryScanSummary ScriptedImageLibraryService::scanChangedPaths(const std::vector<std::string>& changedURLs,
-                                                                      const std::vector<std::string>& rootURLs,
-                                                                      const ProgressHandler&, std::stop_token stop) {
+ImageLibraryScanSummary ScriptedImageLibraryService::scanChangedPaths(
+    const std::vector<std::string>& changedURLs, const std::vector<std::string>& rootURLs,
+    const ProgressHandler&, std::stop_token stop) {
   auto paths = changedURLs;
   paths.insert(paths.end(), rootURLs.begin(), rootURLs.end());
-  return answer<ImageLibraryScanSummary>(ServiceCall{.name = "scanChangedPaths", .paths = paths, .stop = stop},
-                                         [](const ServiceCall&) { return ImageLibraryScanSummary{}; });
+  return answer<ImageLibraryScanSummary>(
+      ServiceCall{.name = "scanChangedPaths", .paths = paths, .stop = stop},
+      [](const ServiceCall&) { return ImageLibraryScanSummary{}; });
 }
 
 ImageLibraryScanSummary ScriptedImageLibraryService::syncRegisteredFolder(const std::string& path,
-                                                                          const ProgressHandler&, std::stop_token stop) {
-  return answer<ImageLibraryScanSummary>(ServiceCall{.name = "syncRegisteredFolder", .paths = {path}, .stop = stop},
-                                         [](const ServiceCall&) { return ImageLibraryScanSummary{}; });
+                                                                          const ProgressHandler&,
+                                                                          std::stop_token stop) {
+  return answer<ImageLibraryScanSummary>(
+      ServiceCall{.name = "syncRegisteredFolder", .paths = {path}, .stop = stop},
+      [](const ServiceCall&) { return ImageLibraryScanSummary{}; });
 }
 
-std::optional<ImageLibraryScanSummary> ScriptedImageLibraryService::resumeInterruptedIndexing(const ProgressHandler&,
-                                                                                              std::stop_token stop) {
+std::optional<ImageLibraryScanSummary> ScriptedImageLibraryService::resumeInterruptedIndexing(
+    const ProgressHandler&, std::stop_token stop) {
   return answer<std::optional<ImageLibraryScanSummary>>(
       ServiceCall{.name = "resumeInterruptedIndexing", .stop = stop},
       [](const ServiceCall&) { return std::optional<ImageLibraryScanSummary>{}; });
@@ -474,12 +503,16 @@ std::optional<RegisteredFolderEventCheckpoint> ScriptedImageLibraryService::fold
 }
 
 std::uint64_t ScriptedImageLibraryService::currentFolderEventID() {
-  return answer<std::uint64_t>(ServiceCall{.name = "currentFolderEventID"}, [](const ServiceCall&) { return std::uint64_t{0}; });
+  return answer<std::uint64_t>(ServiceCall{.name = "currentFolderEventID"},
+                               [](const ServiceCall&) { return std::uint64_t{0}; });
 }
 
-void ScriptedImageLibraryService::storeFolderEventID(const std::vector<std::string>& rootURLs, std::uint64_t eventID) {
-  answer<void>(ServiceCall{.name = "storeFolderEventID", .paths = rootURLs, .number = static_cast<std::int64_t>(eventID)},
-               [](const ServiceCall&) {});
+void ScriptedImageLibraryService::storeFolderEventID(const std::vector<std::string>& rootURLs,
+                                                     std::uint64_t eventID) {
+  answer<void>(
+      ServiceCall{
+          .name = "storeFolderEventID", .paths = rootURLs, .number = static_cast<std::int64_t>(eventID)},
+      [](const ServiceCall&) {});
 }
 
 RegisteredFolderRoots ScriptedImageLibraryService::registeredFolderRoots() {
@@ -491,7 +524,8 @@ void ScriptedImageLibraryService::startMonitoring(const std::vector<std::string>
                                                   std::optional<std::uint64_t> sinceEventID,
                                                   FolderChangeHandler onChange,
                                                   FolderMonitoringFailureHandler onEnded) {
-  answer<void>(ServiceCall{.name = "startMonitoring", .paths = rootURLs,
+  answer<void>(ServiceCall{.name = "startMonitoring",
+                           .paths = rootURLs,
                            .number = static_cast<std::int64_t>(sinceEventID.value_or(0))},
                [](const ServiceCall&) {});
   std::lock_guard lock(mutex_);
@@ -543,13 +577,15 @@ void ScriptedImageLibraryService::unregisterFolder(const std::string& path) {
 }
 
 void ScriptedImageLibraryService::reauthorizeFolder(const std::string& selectedURL, const std::string& path) {
-  answer<void>(ServiceCall{.name = "reauthorizeFolder", .paths = {selectedURL, path}}, [](const ServiceCall&) {});
+  answer<void>(ServiceCall{.name = "reauthorizeFolder", .paths = {selectedURL, path}},
+               [](const ServiceCall&) {});
 }
 
 void ScriptedImageLibraryService::updateReviewState(const std::string& path, const ReviewState& state) {
   answer<void>(ServiceCall{.name = "updateReviewState", .paths = {path}}, [&](const ServiceCall&) {
     std::lock_guard lock(mutex_);
-    auto found = std::find_if(records_.begin(), records_.end(), [&](const ImageRecord& r) { return r.file.path == path; });
+    auto found = std::find_if(records_.begin(), records_.end(),
+                              [&](const ImageRecord& r) { return r.file.path == path; });
     if (found == records_.end()) throw SQLiteImageRepositoryV3Error::recordNotFound(path);
     found->reviewState = state;
   });
@@ -563,8 +599,8 @@ void ScriptedImageLibraryService::updateReviewStates(const std::vector<ReviewSta
     // Every path is found before any record changes, as the library refuses the whole list.
     std::vector<ImageRecord*> targets;
     for (const auto& update : updates) {
-      auto found =
-          std::find_if(records_.begin(), records_.end(), [&](const ImageRecord& r) { return r.file.path == update.path; });
+      auto found = std::find_if(records_.begin(), records_.end(),
+                                [&](const ImageRecord& r) { return r.file.path == update.path; });
       if (found == records_.end()) throw SQLiteImageRepositoryV3Error::recordNotFound(update.path);
       targets.push_back(&*found);
     }
@@ -613,12 +649,14 @@ void ScriptedImageLibraryService::enqueueThumbnailJobs(const std::vector<std::st
   answer<void>(ServiceCall{.name = "enqueueThumbnailJobs", .paths = paths}, [](const ServiceCall&) {});
 }
 
-ThumbnailJobRunSummary ScriptedImageLibraryService::generatePendingThumbnails(std::int64_t limit, std::stop_token stop) {
-  return answer<ThumbnailJobRunSummary>(ServiceCall{.name = "generatePendingThumbnails", .number = limit, .stop = stop},
-                                        [&](const ServiceCall&) {
-                                          std::lock_guard lock(mutex_);
-                                          return thumbnailRunSummary_;
-                                        });
+ThumbnailJobRunSummary ScriptedImageLibraryService::generatePendingThumbnails(std::int64_t limit,
+                                                                              std::stop_token stop) {
+  return answer<ThumbnailJobRunSummary>(
+      ServiceCall{.name = "generatePendingThumbnails", .number = limit, .stop = stop},
+      [&](const ServiceCall&) {
+        std::lock_guard lock(mutex_);
+        return thumbnailRunSummary_;
+      });
 }
 
 ThumbnailCacheSweepSummary ScriptedImageLibraryService::sweepThumbnailCache(double) {

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QThread>
+#include <chrono>
 
 #include "store/event_loop.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
@@ -37,9 +36,9 @@ std::unique_ptr<ImageLibraryStore> StoreHarness::makeStore(StoreOptions options)
       service, std::move(options.errorMessage), options.featureAvailability,
       std::make_shared<ListExclusionStore>(std::move(options.characterSuggestionExclusions)),
       std::make_shared<ListFilterTagStore>(std::move(options.savedFilterTags)),
-      std::make_shared<TransientImageLibraryUIPreferenceStore>(options.preferences), options.feedbackDismissDelayNanos,
-      std::move(options.liveServiceFactory), options.needsLiveServicePreparation, clock, userInitiatedPool,
-      utilityPool);
+      std::make_shared<TransientImageLibraryUIPreferenceStore>(options.preferences),
+      options.feedbackDismissDelayNanos, std::move(options.liveServiceFactory),
+      options.needsLiveServicePreparation, clock, userInitiatedPool, utilityPool);
 }
 
 bool StoreHarness::drainEvents() {
@@ -56,7 +55,8 @@ bool StoreHarness::drainEvents() {
     }
     QCoreApplication::sendPostedEvents();
     const bool didWork = dispatcher != nullptr && dispatcher->processEvents(QEventLoop::AllEvents);
-    const auto running = static_cast<std::size_t>(userInitiatedPool.activeThreadCount() + utilityPool.activeThreadCount());
+    const auto running =
+        static_cast<std::size_t>(userInitiatedPool.activeThreadCount() + utilityPool.activeThreadCount());
     if (!didWork && running <= service->blockedCount()) {
       ++quietTurns;
     } else {

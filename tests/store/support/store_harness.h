@@ -3,19 +3,18 @@
 // run to its end.
 #pragma once
 
+#include <QThreadPool>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <QThreadPool>
-
 #include "services/product_feature_availability.h"
 #include "store/async/store_clock.h"
 #include "store/image_library_store.h"
-#include "store/presentation/image_library_ui_preferences.h"
 #include "store/list_stores.h"
+#include "store/presentation/image_library_ui_preferences.h"
 #include "store/support/scripted_image_library_service.h"
 
 namespace lorvex::testing {

@@ -1,12 +1,13 @@
 // The Trash review's list: reloads and further pages under the load epoch, ticking and pruning,
 // removal after moving to the Trash, with the heard each step sends.
+#include "store/trash/trash_candidate_browser.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "store/store_records.h"
-#include "store/trash/trash_candidate_browser.h"
 
 namespace lorvex {
 namespace {
@@ -128,10 +129,26 @@ TEST(TrashCandidateBrowser, FurtherPages) {
     Signals heard;
   };
   const Case cases[] = {
-      {"all loaded, more reported: no progress", {"a", "b"}, true, Outcome::noProgress, {"a", "b"}, true,
+      {"all loaded, more reported: no progress",
+       {"a", "b"},
+       true,
+       Outcome::noProgress,
+       {"a", "b"},
+       true,
        {0, 0, 0, 0, 1}},
-      {"all loaded, no more: applied", {"a", "b"}, false, Outcome::applied, {"a", "b"}, false, {1, 0, 1, 0, 1}},
-      {"overlapping page adds only new records", {"b", "c", "d"}, true, Outcome::applied, {"a", "b", "c", "d"}, true,
+      {"all loaded, no more: applied",
+       {"a", "b"},
+       false,
+       Outcome::applied,
+       {"a", "b"},
+       false,
+       {1, 0, 1, 0, 1}},
+      {"overlapping page adds only new records",
+       {"b", "c", "d"},
+       true,
+       Outcome::applied,
+       {"a", "b", "c", "d"},
+       true,
        {1, 0, 0, 0, 1}},
   };
   for (const auto& c : cases) {
@@ -139,7 +156,8 @@ TEST(TrashCandidateBrowser, FurtherPages) {
     Observed o({"a", "b"}, {});
     o.browser.setIsLoadingMore(true);
     o.heard = {};
-    EXPECT_EQ(o.browser.finishLoadMore(candidates(c.page), c.pageHasMore, {o.browser.loadEpoch()}), c.expected);
+    EXPECT_EQ(o.browser.finishLoadMore(candidates(c.page), c.pageHasMore, {o.browser.loadEpoch()}),
+              c.expected);
     EXPECT_EQ(pathsOf(o.browser.records()), c.records);
     EXPECT_EQ(o.browser.hasMoreRecords(), c.hasMore);
     EXPECT_FALSE(o.browser.isLoadingMore());
@@ -149,9 +167,10 @@ TEST(TrashCandidateBrowser, FurtherPages) {
 
 TEST(TrashCandidateBrowser, TickingAndSelectingAll) {
   TrashCandidateBrowser browser;
-  browser.finishReload({candidate("a"), record(RecordSpec{.path = "kept"}),
-                        record(RecordSpec{.path = "missing", .deleteCandidate = true, .isMissing = true}), candidate("b")},
-                       false, browser.beginReload());
+  browser.finishReload(
+      {candidate("a"), record(RecordSpec{.path = "kept"}),
+       record(RecordSpec{.path = "missing", .deleteCandidate = true, .isMissing = true}), candidate("b")},
+      false, browser.beginReload());
   int heard = 0;
   QObject::connect(&browser, &TrashCandidateBrowser::selectedPathsChanged, [&] { ++heard; });
   browser.toggleSelection("not-loaded");

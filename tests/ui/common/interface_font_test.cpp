@@ -39,7 +39,8 @@ TEST_F(InterfaceFontTest, JapaneseTextDrawsInTheCJKFontInBothLanguages) {
     const QFont font = interfaceFont(language);
     const Shaped shaped = shape(japanese, font);
     EXPECT_FALSE(shaped.hasMissingGlyph);
-    EXPECT_TRUE(shaped.families.contains(QStringLiteral("Noto Sans CJK JP"))) << shaped.families.join(",").toStdString();
+    EXPECT_TRUE(shaped.families.contains(QStringLiteral("Noto Sans CJK JP")))
+        << shaped.families.join(",").toStdString();
     EXPECT_EQ(font.pixelSize(), fontRolePixelSize(FontRole::body));
   }
   // English text keeps the Latin design in the English interface.

@@ -1,13 +1,11 @@
 #include "ui/common/local_image_decoding.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
-
-#include <fstream>
 
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <fstream>
 
 namespace lorvex::ui {
 namespace {
@@ -33,7 +31,8 @@ TEST(LocalImageDecodingTest, DownsampledSizesKeepTheAspectAndNeverGrow) {
       {{1000, 500}, 320, {320, 160}}, {{500, 1000}, 320, {160, 320}}, {{320, 320}, 320, {320, 320}},
       {{100, 50}, 320, {100, 50}},    {{10000, 1}, 320, {320, 1}},    {{1000, 500}, 0, {1000, 500}},
   };
-  for (const auto& c : cases) EXPECT_EQ(downsampledSize(c.source, c.maxPixelSize), c.expected) << c.source.width();
+  for (const auto& c : cases)
+    EXPECT_EQ(downsampledSize(c.source, c.maxPixelSize), c.expected) << c.source.width();
 }
 
 TEST(LocalImageDecodingTest, DecodesInFullOrDownsampledWithoutEverEnlarging) {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 
@@ -21,7 +21,8 @@ QImage imageOf(int side, QColor colour) {
   return image;
 }
 
-LocalImageDisplayState pendingState(std::uint64_t generation, const char* path, std::optional<std::string> preview) {
+LocalImageDisplayState pendingState(std::uint64_t generation, const char* path,
+                                    std::optional<std::string> preview) {
   LocalImageDisplayState state;
   state.pendingGeneration = generation;
   state.pendingPath = path;
@@ -47,11 +48,21 @@ TEST(LocalImageLoadStateTest, OnlyTheGenerationThatOwnsThePendingStateChangesIt)
     const LocalImageDisplayState before = state;
     bool changed = false;
     switch (c.change) {
-      case Change::clearPending: changed = clearPendingLoad(state, c.generation); break;
-      case Change::showPreview: changed = showPendingPreview(state, c.generation, image); break;
-      case Change::finish: changed = finishLoad(state, c.generation, image); break;
-      case Change::finishEmpty: changed = finishLoad(state, c.generation, QImage()); break;
-      case Change::fail: changed = failLoad(state, c.generation); break;
+      case Change::clearPending:
+        changed = clearPendingLoad(state, c.generation);
+        break;
+      case Change::showPreview:
+        changed = showPendingPreview(state, c.generation, image);
+        break;
+      case Change::finish:
+        changed = finishLoad(state, c.generation, image);
+        break;
+      case Change::finishEmpty:
+        changed = finishLoad(state, c.generation, QImage());
+        break;
+      case Change::fail:
+        changed = failLoad(state, c.generation);
+        break;
     }
     EXPECT_EQ(changed, c.changes) << static_cast<int>(c.change) << "/" << c.generation;
     if (!c.changes) {
@@ -86,7 +97,8 @@ TEST(LocalImageLoadStateTest, FailingAfterAPreviewKeepsThePreview) {
 TEST(LocalImageLoadStateTest, ChoiceAndAccessibilityFollowTheRequestAndTheCache) {
   LocalImageMemoryCache cache(10, 1'000'000);
   const QImage full = imageOf(4, Qt::green), preview = imageOf(2, Qt::blue), old = imageOf(3, Qt::red);
-  const auto request = makeLocalImageLoadRequest("/d/a.png", "/t.jpg", std::nullopt, std::nullopt, std::nullopt);
+  const auto request =
+      makeLocalImageLoadRequest("/d/a.png", "/t.jpg", std::nullopt, std::nullopt, std::nullopt);
   LocalImageDisplayState showingOld;
   showingOld.image = old;
   showingOld.displayedPath = "/d/other.png";
@@ -105,15 +117,31 @@ TEST(LocalImageLoadStateTest, ChoiceAndAccessibilityFollowTheRequestAndTheCache)
     LocalImagePlaceholder placeholder;
     const char* accessibilityValue;
   } cases[] = {
-      {"nothing yet", {}, false, false, false, QImage(), LocalImagePlaceholder::photo, "image.accessibility.loading"},
+      {"nothing yet",
+       {},
+       false,
+       false,
+       false,
+       QImage(),
+       LocalImagePlaceholder::photo,
+       "image.accessibility.loading"},
       {"full cached", {}, true, true, false, full, LocalImagePlaceholder::none, "image.accessibility.loaded"},
-      {"preview cached", {}, false, true, false, preview, LocalImagePlaceholder::none, "image.accessibility.loading"},
+      {"preview cached",
+       {},
+       false,
+       true,
+       false,
+       preview,
+       LocalImagePlaceholder::none,
+       "image.accessibility.loading"},
       {"preview shown", showingPreview, false, false, false, preview, LocalImagePlaceholder::none,
        "image.accessibility.loading"},
-      {"other image kept", showingOld, false, false, true, old, LocalImagePlaceholder::none, "image.accessibility.loading"},
+      {"other image kept", showingOld, false, false, true, old, LocalImagePlaceholder::none,
+       "image.accessibility.loading"},
       {"other image dropped", showingOld, false, false, false, QImage(), LocalImagePlaceholder::photo,
        "image.accessibility.loading"},
-      {"failed", failed, false, false, false, QImage(), LocalImagePlaceholder::warning, "image.accessibility.failed"},
+      {"failed", failed, false, false, false, QImage(), LocalImagePlaceholder::warning,
+       "image.accessibility.failed"},
   };
   for (const auto& c : cases) {
     LocalImageMemoryCache cache(10, 1'000'000);
@@ -122,14 +150,16 @@ TEST(LocalImageLoadStateTest, ChoiceAndAccessibilityFollowTheRequestAndTheCache)
     const auto choice = chooseLocalImage(request, c.state, cache, c.preserves);
     EXPECT_EQ(choice.image, c.expectedImage) << c.name;
     EXPECT_EQ(choice.placeholder, c.placeholder) << c.name;
-    const auto text = localImageAccessibilityText(request.path, localImageAccessibilityState(request, c.state, cache), keys);
+    const auto text = localImageAccessibilityText(
+        request.path, localImageAccessibilityState(request, c.state, cache), keys);
     EXPECT_EQ(text.label, "a.png") << c.name;
     EXPECT_EQ(text.value, c.accessibilityValue) << c.name;
   }
 
   const LocalImageLoadRequest noPath;
   EXPECT_EQ(chooseLocalImage(noPath, {}, cache, false).placeholder, LocalImagePlaceholder::warning);
-  const auto empty = localImageAccessibilityText(std::nullopt, localImageAccessibilityState(noPath, {}, cache), keys);
+  const auto empty =
+      localImageAccessibilityText(std::nullopt, localImageAccessibilityState(noPath, {}, cache), keys);
   EXPECT_EQ(empty.label, "image.accessibility.label");
   EXPECT_EQ(empty.value, "image.accessibility.empty");
 }
@@ -143,7 +173,14 @@ TEST(LocalImageLoadStateTest, ANewVersionOfTheSameFileKeepsItsStateWhenTheOlderL
   LocalImageLoader loader(cache, limiter, decodes.function());
   int changes = 0;
   LocalImageLoadState view(loader, false, [&changes] { ++changes; });
-  const std::string oldKey = "/d/a.png\x1F" "1\x1F" "1.0", newKey = "/d/a.png\x1F" "2\x1F" "2.0";
+  const std::string oldKey =
+                        "/d/a.png\x1F"
+                        "1\x1F"
+                        "1.0",
+                    newKey =
+                        "/d/a.png\x1F"
+                        "2\x1F"
+                        "2.0";
 
   view.setRequest(makeLocalImageLoadRequest("/d/a.png", std::nullopt, oldKey, std::nullopt, 320));
   decodes.waitForCalls(1);
@@ -178,7 +215,8 @@ TEST(LocalImageLoadStateTest, APreviewShowsWhileTheFullImageLoadsAndACachedImage
   LocalImageLoadState view(loader, false, nullptr);
   const QImage preview = imageOf(2, Qt::blue), full = imageOf(8, Qt::green);
 
-  view.setRequest(makeLocalImageLoadRequest("/d/a.png", "/t/a.jpg", std::nullopt, std::nullopt, std::nullopt));
+  view.setRequest(
+      makeLocalImageLoadRequest("/d/a.png", "/t/a.jpg", std::nullopt, std::nullopt, std::nullopt));
   decodes.answer("/t/a.jpg", {preview, std::nullopt});
   ASSERT_TRUE(runEventsUntil([&] { return view.displayState().isDisplayingPendingPreview; }));
   EXPECT_EQ(view.choice().image, preview);

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include <QThread>
+#include <vector>
 
 #include "store/event_loop.h"
 #include "ui/common/scripted_decodes.h"

@@ -14,7 +14,8 @@ QImage imageOf(int width, int height) {
   return image;
 }
 
-std::vector<std::string> keysHeld(const LocalImageMemoryCache& cache, const std::vector<std::string>& candidates) {
+std::vector<std::string> keysHeld(const LocalImageMemoryCache& cache,
+                                  const std::vector<std::string>& candidates) {
   std::vector<std::string> held;
   for (const auto& key : candidates) {
     if (cache.contains(key)) held.push_back(key);
@@ -44,14 +45,15 @@ TEST(LocalImageMemoryCacheTest, TheLeastRecentlyUsedGoFirstWhenTheCountIsExceede
 }
 
 TEST(LocalImageMemoryCacheTest, TheLeastRecentlyUsedGoFirstWhenTheCostIsExceeded) {
-  LocalImageMemoryCache cache(100, 1000);  // 250 pixels
+  LocalImageMemoryCache cache(100, 1000);   // 250 pixels
   cache.insert("small1", imageOf(10, 10));  // 400
   cache.insert("small2", imageOf(10, 10));  // 400
   ASSERT_TRUE(cache.image("small1"));
   cache.insert("wide", imageOf(10, 5));  // 200 → 1000: fits exactly
   EXPECT_EQ(cache.count(), 3u);
   cache.insert("one", imageOf(1, 1));  // 1004: small2 goes
-  EXPECT_EQ(keysHeld(cache, {"small1", "small2", "wide", "one"}), (std::vector<std::string>{"small1", "wide", "one"}));
+  EXPECT_EQ(keysHeld(cache, {"small1", "small2", "wide", "one"}),
+            (std::vector<std::string>{"small1", "wide", "one"}));
   EXPECT_EQ(cache.totalCost(), 604);
 
   cache.insert("wide", imageOf(15, 15));  // a replacement is costed anew: 900 + 404

@@ -1,16 +1,17 @@
+#include "ui/common/local_image_view.h"
+
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QTemporaryDir>
 
 #include "platform/log.h"
 #include "support/png_image.h"
@@ -19,9 +20,8 @@
 #include "ui/common/local_image_loader.h"
 #include "ui/common/local_image_memory_cache.h"
 #include "ui/common/local_image_scaler.h"
-#include "ui/common/local_image_view.h"
-#include "ui/results/echo_localization.h"
 #include "ui/common/scripted_decodes.h"
+#include "ui/results/echo_localization.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui {
@@ -38,7 +38,8 @@ QImage solid(int width, int height, const QColor& color) {
 }
 
 bool near(const QColor& a, const QColor& b) {
-  return std::abs(a.red() - b.red()) < 12 && std::abs(a.green() - b.green()) < 12 && std::abs(a.blue() - b.blue()) < 12;
+  return std::abs(a.red() - b.red()) < 12 && std::abs(a.green() - b.green()) < 12 &&
+         std::abs(a.blue() - b.blue()) < 12;
 }
 
 class LocalImageViewTest : public testing::WidgetTest {
@@ -97,11 +98,14 @@ TEST_F(LocalImageViewTest, ShowsEachStateWithItsSymbolAndAccessibilityText) {
     std::string description;
   };
   const Case cases[] = {
-      {std::nullopt, false, LocalImagePlaceholder::warning, false, "image.accessibility.label", "image.accessibility.empty"},
+      {std::nullopt, false, LocalImagePlaceholder::warning, false, "image.accessibility.label",
+       "image.accessibility.empty"},
       {"/pictures/a.png", true, LocalImagePlaceholder::photo, false, "a.png", "image.accessibility.loading"},
       {"/pictures/a.png", false, LocalImagePlaceholder::none, true, "a.png", "image.accessibility.loaded"},
-      {"/pictures/failed.png", false, LocalImagePlaceholder::warning, false, "failed.png", "image.accessibility.failed"},
-      {"/pictures/empty.png", false, LocalImagePlaceholder::warning, false, "empty.png", "image.accessibility.failed"},
+      {"/pictures/failed.png", false, LocalImagePlaceholder::warning, false, "failed.png",
+       "image.accessibility.failed"},
+      {"/pictures/empty.png", false, LocalImagePlaceholder::warning, false, "empty.png",
+       "image.accessibility.failed"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path.value_or("(none)") + (c.hold ? " held" : ""));
@@ -158,8 +162,8 @@ TEST_F(LocalImageViewTest, ToldTheDisplayedPathOnShowAndOnEachChange) {
   ASSERT_TRUE(drain());
   view->setSource(std::nullopt);
   ASSERT_TRUE(drain());
-  const std::vector<std::optional<std::string>> expected = {
-      std::nullopt, "/pictures/a.png", std::nullopt, "/pictures/b.png", std::nullopt};
+  const std::vector<std::optional<std::string>> expected = {std::nullopt, "/pictures/a.png", std::nullopt,
+                                                            "/pictures/b.png", std::nullopt};
   EXPECT_EQ(told, expected);
   EXPECT_EQ(decodes.calls(), (std::vector<std::string>{"/pictures/a.png", "/pictures/b.png"}));
 }
@@ -277,7 +281,10 @@ TEST_F(LocalImageViewTest, ShowsARealImageFile) {
   ASSERT_TRUE(drainUiEvents(realLoader));
   EXPECT_EQ(view.displayedPath(), path);
   EXPECT_EQ(view.displayedImage().size(), QSize(16, 8));  // downsampled to the asked pixel size
-  EXPECT_TRUE(realCache.image(path + "\x1f" "maxPixelSize=16").has_value());
+  EXPECT_TRUE(realCache
+                  .image(path + "\x1f"
+                                "maxPixelSize=16")
+                  .has_value());
   EXPECT_EQ(view.accessibleName().toStdString(), "real image.png");
 }
 

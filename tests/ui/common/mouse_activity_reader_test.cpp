@@ -1,3 +1,5 @@
+#include "ui/common/mouse_activity_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <QPushButton>
@@ -5,7 +7,6 @@
 #include <QTest>
 #include <QWindow>
 
-#include "ui/common/mouse_activity_reader.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui {
@@ -14,7 +15,9 @@ namespace {
 class MouseActivityReaderTest : public testing::WidgetTest {};
 
 // Pointer events as the window system delivers them: to the window, at window coordinates.
-void moveTo(QWidget& window, QPoint position) { QTest::mouseMove(window.windowHandle(), position); }
+void moveTo(QWidget& window, QPoint position) {
+  QTest::mouseMove(window.windowHandle(), position);
+}
 
 TEST_F(MouseActivityReaderTest, ReportsMovesOverItsAreaAndLetsClicksThrough) {
   QWidget window;
@@ -38,7 +41,7 @@ TEST_F(MouseActivityReaderTest, ReportsMovesOverItsAreaAndLetsClicksThrough) {
     return activity.count() > before;
   };
   EXPECT_TRUE(reportsActivity({150, 150}));
-  EXPECT_TRUE(reportsActivity({40, 20}));  // over the button below the reader
+  EXPECT_TRUE(reportsActivity({40, 20}));     // over the button below the reader
   EXPECT_FALSE(reportsActivity({250, 100}));  // outside the covered area
   EXPECT_EQ(called, activity.count());
 

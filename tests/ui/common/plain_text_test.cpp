@@ -1,19 +1,19 @@
+#include "ui/common/plain_text.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTextDocument>
 
 #include "ui/common/clipboard.h"
 #include "ui/common/image_drag.h"
-#include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/support/recording_file_manager_revealer.h"
 #include "ui/support/widget_test.h"
-
-#include <QClipboard>
-#include <QMimeData>
 
 namespace lorvex::ui {
 namespace {
@@ -35,8 +35,9 @@ QString shownToolTip(const QString& toolTip) {
 
 TEST_F(PlainTextTest, TextsShowExactlyAsWritten) {
   const QString texts[] = {
-      QStringLiteral("<b>bold</b> & <i>x</i>"), QStringLiteral("a &amp; b"), QStringLiteral("1girl, (masterpiece:1.2)"),
-      QStringLiteral("<img src=x>"),            QStringLiteral("夜景、<lora:x:0.8>"),   QStringLiteral("two  spaces"),
+      QStringLiteral("<b>bold</b> & <i>x</i>"),   QStringLiteral("a &amp; b"),
+      QStringLiteral("1girl, (masterpiece:1.2)"), QStringLiteral("<img src=x>"),
+      QStringLiteral("夜景、<lora:x:0.8>"),       QStringLiteral("two  spaces"),
   };
   for (const QString& text : texts) {
     SCOPED_TRACE(text.toStdString());

@@ -2,6 +2,7 @@
 // the test decide when each decode ends and what it gives, so tests control which decodes run.
 #pragma once
 
+#include <QThread>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -9,8 +10,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <QThread>
 
 #include "ui/common/local_image_loader.h"
 
@@ -33,7 +32,8 @@ class ScriptedDecodes {
         answers_[path].pop_front();
         return answer;
       }
-      if (path.find("missing") != std::string::npos) return ui::LocalImageDecodeResult{QImage(), "Unable to open file"};
+      if (path.find("missing") != std::string::npos)
+        return ui::LocalImageDecodeResult{QImage(), "Unable to open file"};
       const int side = maxPixelSize.value_or(64);
       QImage image(side, side, QImage::Format_ARGB32);
       image.fill(Qt::green);

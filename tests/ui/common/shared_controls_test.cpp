@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,6 +7,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <set>
 
 #include "ui/common/animations.h"
 #include "ui/common/busy_indicator.h"
@@ -33,7 +32,9 @@ class SharedControlsTest : public testing::WidgetTest {
   AppLocalization localization = echoLocalization();
 };
 
-QColor white(qreal opacity) { return withOpacity(QColor(255, 255, 255), opacity); }
+QColor white(qreal opacity) {
+  return withOpacity(QColor(255, 255, 255), opacity);
+}
 
 TEST_F(SharedControlsTest, FloatingToolbarButtonColoursByEnabledAndActive) {
   struct Case {
@@ -105,13 +106,23 @@ TEST_F(SharedControlsTest, HeaderActionButtonAppearanceByRoleEnabledAndPressed) 
   const Case cases[] = {
       {Role::normal, true, false, {primary, withOpacity(primary, 0.06), withOpacity(primary, 0.14), 1.0}},
       {Role::activeYellow, true, false, {Qt::black, yellow, withOpacity(yellow, 0.65), 1.0}},
-      {Role::normal, false, false, {roleColor(ColorRole::secondary, palette), withOpacity(primary, 0.04), Qt::transparent, 1.0}},
-      {Role::activeYellow, false, false, {roleColor(ColorRole::secondary, palette), withOpacity(primary, 0.04), Qt::transparent, 1.0}},
+      {Role::normal,
+       false,
+       false,
+       {roleColor(ColorRole::secondary, palette), withOpacity(primary, 0.04), Qt::transparent, 1.0}},
+      {Role::activeYellow,
+       false,
+       false,
+       {roleColor(ColorRole::secondary, palette), withOpacity(primary, 0.04), Qt::transparent, 1.0}},
       {Role::normal, true, true, {primary, withOpacity(primary, 0.06), withOpacity(primary, 0.14), 0.72}},
-      {Role::activeYellow, false, true, {roleColor(ColorRole::secondary, palette), withOpacity(primary, 0.04), Qt::transparent, 0.72}},
+      {Role::activeYellow,
+       false,
+       true,
+       {roleColor(ColorRole::secondary, palette), withOpacity(primary, 0.04), Qt::transparent, 0.72}},
   };
   for (const Case& c : cases) {
-    const HeaderActionButtonAppearance look = HeaderActionButtonStyle{c.role}.appearance(c.enabled, c.pressed, palette);
+    const HeaderActionButtonAppearance look =
+        HeaderActionButtonStyle{c.role}.appearance(c.enabled, c.pressed, palette);
     SCOPED_TRACE(::testing::Message() << static_cast<int>(c.role) << c.enabled << c.pressed);
     EXPECT_EQ(look.foreground, c.expected.foreground);
     EXPECT_EQ(look.fill, c.expected.fill);
@@ -151,7 +162,8 @@ TEST_F(SharedControlsTest, CopyTagReplacesTheClipboardWithTheTag) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QString());
 
   // A title holding "&" shows it instead of underlining the next letter.
-  const AppLocalization ampersand([](std::string_view, const FormatArguments&) { return std::string("Copy & Paste"); });
+  const AppLocalization ampersand(
+      [](std::string_view, const FormatArguments&) { return std::string("Copy & Paste"); });
   EXPECT_EQ(CopyTagMenuButton::addTo(menu, "x", &ampersand)->text(), QStringLiteral("Copy && Paste"));
 }
 
@@ -162,7 +174,8 @@ TEST_F(SharedControlsTest, ElidingLabelShortensByModeAndTellsTheWholeText) {
     bool keepsStart;
     bool keepsEnd;
   };
-  const Case cases[] = {{Qt::ElideRight, true, false}, {Qt::ElideLeft, false, true}, {Qt::ElideMiddle, true, true}};
+  const Case cases[] = {
+      {Qt::ElideRight, true, false}, {Qt::ElideLeft, false, true}, {Qt::ElideMiddle, true, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.mode));
     ElidingLabel label(text);
@@ -197,7 +210,8 @@ TEST_F(SharedControlsTest, LoadMoreIndicatorTextAndProgressFollowLoading) {
   std::set<int> heights;
   for (const bool loading : {false, true, false}) {
     indicator->setLoading(loading);
-    const QString expected = loading ? QStringLiteral("result.loadingMore") : QStringLiteral("result.loadMore");
+    const QString expected =
+        loading ? QStringLiteral("result.loadingMore") : QStringLiteral("result.loadMore");
     EXPECT_EQ(indicator->text(), expected);
     EXPECT_EQ(indicator->accessibleName(), expected);
     EXPECT_EQ(progress->isVisible(), loading);

@@ -1,13 +1,13 @@
+#include "ui/common/symbol_icon.h"
+
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QImage>
 #include <algorithm>
 #include <set>
 #include <string>
 
-#include <QDir>
-#include <QImage>
-
-#include "ui/common/symbol_icon.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui {
@@ -31,7 +31,8 @@ Ink inkOf(const QPixmap& pixmap, const QColor& color) {
       const QColor pixel = image.pixelColor(x, y);
       if (pixel.alpha() < 128) continue;
       ++ink.painted;
-      const bool isColor = std::abs(pixel.red() - color.red()) < 40 && std::abs(pixel.green() - color.green()) < 40 &&
+      const bool isColor = std::abs(pixel.red() - color.red()) < 40 &&
+                           std::abs(pixel.green() - color.green()) < 40 &&
                            std::abs(pixel.blue() - color.blue()) < 40;
       const bool isWhite = pixel.red() > 200 && pixel.green() > 200 && pixel.blue() > 200;
       if (!isColor && !isWhite) ++ink.foreign;

@@ -33,14 +33,16 @@ TEST(ViewResourceDisplayTest, ShowsTheHomeFolderAsTildeOnlyWhereItEndsAsAWholeFo
       {"followed by a no-break space", true, home, "/home/ann\u00a0x", "~\u00a0x"},
       {"followed by a letter", true, home, "/home/annex", "/home/annex"},
       {"quoted", true, home, "\"/home/ann\" and '/home/ann'", "\"~\" and '~'"},
-      {"ascii punctuation", true, home, "/home/ann. /home/ann: /home/ann; /home/ann! /home/ann? [/home/ann] {/home/ann}",
+      {"ascii punctuation", true, home,
+       "/home/ann. /home/ann: /home/ann; /home/ann! /home/ann? [/home/ann] {/home/ann}",
        "~. ~: ~; ~! ~? [~] {~}"},
       {"full-width full stop", true, home, "/home/ann。", "~。"},
       {"full-width closers", true, home, "「/home/ann」『/home/ann』【/home/ann】（/home/ann）/home/ann、",
        "「~」『~』【~】（~）~、"},
       {"other full-width character", true, home, "/home/annー", "/home/annー"},
       {"dot in the home path is literal", true, "/home/a.b", "/home/axb/x /home/a.b/x", "/home/axb/x ~/x"},
-      {"pattern characters are literal", true, "/home/a+(b)[c]", "/home/a+(b)[c]/x /home/aa(b)c/x", "~/x /home/aa(b)c/x"},
+      {"pattern characters are literal", true, "/home/a+(b)[c]", "/home/a+(b)[c]/x /home/aa(b)c/x",
+       "~/x /home/aa(b)c/x"},
       {"matches do not overlap", true, "/a/a", "/a/a/a/x", "~/a/x"},
       {"a failed candidate overlapping a match", true, "aa", "aaa.", "a~."},
       {"an earlier failed candidate", true, "/a/a", "/a/a/ab /a/a", "~/ab ~"},
@@ -74,8 +76,12 @@ TEST(ViewResourceDisplayTest, TrimsTrailingSlashesButKeepsTheRoot) {
     std::string path;
     std::string trimmed;
   } rows[] = {
-      {"/home/ann///", "/home/ann"}, {"/home/ann", "/home/ann"}, {"/", "/"},
-      {"//", "/"},                   {"", ""},                   {"a/", "a"},
+      {"/home/ann///", "/home/ann"},
+      {"/home/ann", "/home/ann"},
+      {"/", "/"},
+      {"//", "/"},
+      {"", ""},
+      {"a/", "a"},
   };
   for (const auto& row : rows) EXPECT_EQ(trimmingTrailingSlashes(row.path), row.trimmed) << row.path;
 }

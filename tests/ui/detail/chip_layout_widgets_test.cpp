@@ -101,7 +101,8 @@ TEST_F(ChipLayoutWidgetsTest, ValueCellKeepsHeadAndTailWithinTwoLines) {
   label.setFullText(model);
   EXPECT_TRUE(label.isElided());
   EXPECT_TRUE(label.text().endsWith("safetensors")) << label.text().toStdString();
-  EXPECT_LE(label.fontMetrics().boundingRect(QRect(0, 0, 200, 1000), Qt::TextWordWrap, label.text()).width(), 200)
+  EXPECT_LE(label.fontMetrics().boundingRect(QRect(0, 0, 200, 1000), Qt::TextWordWrap, label.text()).width(),
+            200)
       << label.text().toStdString();
 }
 

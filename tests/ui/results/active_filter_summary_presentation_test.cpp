@@ -86,9 +86,11 @@ TEST(ActiveFilterSummaryPresentationTest, NamesEveryActiveFilterInOrder) {
 }
 
 TEST(ActiveFilterSummaryPresentationTest, TheBarsOwnTextsComeFromItsLocalizer) {
-  const auto presentation = ActiveFilterSummaryPresentation::make({.selectedFilterTags = {"cat"}}, echoLocalization());
+  const auto presentation =
+      ActiveFilterSummaryPresentation::make({.selectedFilterTags = {"cat"}}, echoLocalization());
   EXPECT_EQ(presentation.titleText(), "filter.summary.title");
-  EXPECT_EQ(presentation.clearText(presentation.items.at(0)), "filter.summary.clear(filter.summary.tag(cat))");
+  EXPECT_EQ(presentation.clearText(presentation.items.at(0)),
+            "filter.summary.clear(filter.summary.tag(cat))");
   EXPECT_EQ(presentation.resetAllText(), "filter.summary.resetAll");
 }
 
@@ -105,11 +107,12 @@ TEST(ActiveFilterSummaryPresentationTest, ReadsTheStoreWithConceptsOnlyWhileThey
     FiltersModelTestAccess::setSelectedAspectFilters(store->filters(), {ImageAspectFilter::square});
     FiltersModelTestAccess::setOnlyFavorites(store->filters(), true);
     store->presentation().setIsDeleteCandidateReviewPresented(true);
-    const auto presentation =
-        ActiveFilterSummaryPresentation::make(ActiveFilterSummaryInputs::fromStore(*store), echoLocalization());
+    const auto presentation = ActiveFilterSummaryPresentation::make(
+        ActiveFilterSummaryInputs::fromStore(*store), echoLocalization());
     std::vector<std::string> ids;
     for (const auto& item : presentation.items) ids.push_back(item.id());
-    std::vector<std::string> expected{"tag:cat", "model", "aspect:square", "favorite", "deleteCandidateReview"};
+    std::vector<std::string> expected{"tag:cat", "model", "aspect:square", "favorite",
+                                      "deleteCandidateReview"};
     if (conceptsEnabled) expected.insert(expected.begin() + 1, "tagConcept:5");
     EXPECT_EQ(ids, expected);
   }
@@ -153,8 +156,9 @@ Filters read(const ImageLibraryStore& store) {
 }
 
 TEST(ActiveFilterSummaryPresentationTest, AChipClickRemovesOnlyItsFilterAndTheResetClearsAll) {
-  const Filters everything{{"cat", "dog"}, {3, 4}, "nai-v4", {ImageAspectFilter::portrait, ImageAspectFilter::square},
-                           true,           true,   true};
+  const Filters everything{
+      {"cat", "dog"}, {3, 4}, "nai-v4", {ImageAspectFilter::portrait, ImageAspectFilter::square},
+      true,           true,   true};
   const std::optional<Kind> reset = std::nullopt;
   const struct {
     const char* name;
@@ -163,23 +167,71 @@ TEST(ActiveFilterSummaryPresentationTest, AChipClickRemovesOnlyItsFilterAndTheRe
     Filters after;
     std::size_t searches;
   } rows[] = {
-      {"tag", everything, {Kind{Kind::Tag{"cat"}}},
-       {{"dog"}, {3, 4}, "nai-v4", {ImageAspectFilter::portrait, ImageAspectFilter::square}, true, true, true}, 1},
-      {"concept", everything, {Kind{Kind::TagConcept{3}}},
-       {{"cat", "dog"}, {4}, "nai-v4", {ImageAspectFilter::portrait, ImageAspectFilter::square}, true, true, true}, 1},
-      {"model", everything, {Kind{Kind::Model{}}},
-       {{"cat", "dog"}, {3, 4}, std::nullopt, {ImageAspectFilter::portrait, ImageAspectFilter::square}, true, true,
+      {"tag",
+       everything,
+       {Kind{Kind::Tag{"cat"}}},
+       {{"dog"},
+        {3, 4},
+        "nai-v4",
+        {ImageAspectFilter::portrait, ImageAspectFilter::square},
+        true,
+        true,
         true},
        1},
-      {"model clicked twice refreshes once", {.model = "nai-v4"}, {Kind{Kind::Model{}}, Kind{Kind::Model{}}}, {}, 1},
-      {"model chip with no model selected", {}, {Kind{Kind::Model{}}}, {}, 0},
-      {"aspect", everything, {Kind{Kind::Aspect{ImageAspectFilter::square}}},
-       {{"cat", "dog"}, {3, 4}, "nai-v4", {ImageAspectFilter::portrait}, true, true, true}, 1},
-      {"favorites", everything, {Kind{Kind::Favorite{}}},
-       {{"cat", "dog"}, {3, 4}, "nai-v4", {ImageAspectFilter::portrait, ImageAspectFilter::square}, false, true, true},
+      {"concept",
+       everything,
+       {Kind{Kind::TagConcept{3}}},
+       {{"cat", "dog"},
+        {4},
+        "nai-v4",
+        {ImageAspectFilter::portrait, ImageAspectFilter::square},
+        true,
+        true,
+        true},
        1},
-      {"delete candidates closes the review too", everything, {Kind{Kind::DeleteCandidate{}}},
-       {{"cat", "dog"}, {3, 4}, "nai-v4", {ImageAspectFilter::portrait, ImageAspectFilter::square}, true, false, false},
+      {"model",
+       everything,
+       {Kind{Kind::Model{}}},
+       {{"cat", "dog"},
+        {3, 4},
+        std::nullopt,
+        {ImageAspectFilter::portrait, ImageAspectFilter::square},
+        true,
+        true,
+        true},
+       1},
+      {"model clicked twice refreshes once",
+       {.model = "nai-v4"},
+       {Kind{Kind::Model{}}, Kind{Kind::Model{}}},
+       {},
+       1},
+      {"model chip with no model selected", {}, {Kind{Kind::Model{}}}, {}, 0},
+      {"aspect",
+       everything,
+       {Kind{Kind::Aspect{ImageAspectFilter::square}}},
+       {{"cat", "dog"}, {3, 4}, "nai-v4", {ImageAspectFilter::portrait}, true, true, true},
+       1},
+      {"favorites",
+       everything,
+       {Kind{Kind::Favorite{}}},
+       {{"cat", "dog"},
+        {3, 4},
+        "nai-v4",
+        {ImageAspectFilter::portrait, ImageAspectFilter::square},
+        false,
+        true,
+        true},
+       1},
+      {"delete candidates closes the review too",
+       everything,
+       {Kind{Kind::DeleteCandidate{}}},
+       {{"cat", "dog"},
+        {3, 4},
+        "nai-v4",
+        {ImageAspectFilter::portrait, ImageAspectFilter::square},
+        true,
+        false,
+        false},
        1},
       {"review chip without the filter", {.reviewShown = true}, {Kind{Kind::DeleteCandidate{}}}, {}, 1},
       {"reset", everything, {reset}, {}, 1},

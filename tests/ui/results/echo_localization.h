@@ -30,6 +30,8 @@ inline std::string echoText(std::string_view key, const FormatArguments& argumen
   return text + ")";
 }
 
-inline AppLocalization echoLocalization() { return AppLocalization(&echoText); }
+inline AppLocalization echoLocalization() {
+  return AppLocalization(&echoText);
+}
 
 }  // namespace lorvex::ui::testing

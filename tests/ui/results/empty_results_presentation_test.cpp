@@ -28,7 +28,8 @@ RegisteredFolderSummary folder(std::string path, State state) {
   return summary;
 }
 
-ImageLibraryIndexingProgress progress(ImageLibraryIndexingPhase phase, std::int64_t processed, std::int64_t total) {
+ImageLibraryIndexingProgress progress(ImageLibraryIndexingPhase phase, std::int64_t processed,
+                                      std::int64_t total) {
   ImageLibraryIndexingProgress value;
   value.phase = phase;
   value.processedCount = processed;
@@ -47,9 +48,10 @@ struct Situation {
 };
 
 EmptyResultsPresentationContext context(const Situation& situation) {
-  return {situation.folders,     situation.loadingFolders, situation.syncing,
-          situation.indexing,    situation.reviewShown,
-          ActiveFilterSummaryPresentation::make(situation.filters, echoLocalization())};
+  return {
+      situation.folders,     situation.loadingFolders,
+      situation.syncing,     situation.indexing,
+      situation.reviewShown, ActiveFilterSummaryPresentation::make(situation.filters, echoLocalization())};
 }
 
 TEST(EmptyResultsPresentationTest, TheFirstStateThatHoldsDecidesTextsSymbolAndAction) {
@@ -59,31 +61,60 @@ TEST(EmptyResultsPresentationTest, TheFirstStateThatHoldsDecidesTextsSymbolAndAc
   const auto denied = folder("/pics/d", State::accessDenied);
   const auto discovering = progress(ImageLibraryIndexingPhase::discovering, 0, 120);
   const auto indexing = progress(ImageLibraryIndexingPhase::indexing, 30, 120);
-  const EmptyResultsPresentation checking{"library.checkingFolders", "folder", true, "onboarding.firstRun.permission",
-                                          std::nullopt, std::nullopt, std::nullopt};
-  const EmptyResultsPresentation firstRun{"onboarding.firstRun.title", "folder.badge.plus", false,
-                                          "onboarding.firstRun.description", "onboarding.firstRun.permission",
-                                          "library.addFolder", Action{Action::ChooseFolder{}}};
+  const EmptyResultsPresentation checking{"library.checkingFolders",
+                                          "folder",
+                                          true,
+                                          "onboarding.firstRun.permission",
+                                          std::nullopt,
+                                          std::nullopt,
+                                          std::nullopt};
+  const EmptyResultsPresentation firstRun{"onboarding.firstRun.title",
+                                          "folder.badge.plus",
+                                          false,
+                                          "onboarding.firstRun.description",
+                                          "onboarding.firstRun.permission",
+                                          "library.addFolder",
+                                          Action{Action::ChooseFolder{}}};
   auto indexingState = [](std::string secondary) {
-    return EmptyResultsPresentation{"result.empty.indexing.title", "clock.arrow.circlepath", true,
-                                    "result.empty.indexing.description", std::move(secondary), std::nullopt,
+    return EmptyResultsPresentation{"result.empty.indexing.title",
+                                    "clock.arrow.circlepath",
+                                    true,
+                                    "result.empty.indexing.description",
+                                    std::move(secondary),
+                                    std::nullopt,
                                     std::nullopt};
   };
   auto allowAccess = [](bool isDenied, std::string path) {
     return EmptyResultsPresentation{
-        isDenied ? "result.empty.permission.title" : "result.empty.bookmarkInvalid.title", "lock.open", false,
-        isDenied ? "result.empty.permission.description" : "result.empty.bookmarkInvalid.description", std::nullopt,
-        "library.allowAccess", Action{Action::AllowAccess{std::move(path)}}};
+        isDenied ? "result.empty.permission.title" : "result.empty.bookmarkInvalid.title",
+        "lock.open",
+        false,
+        isDenied ? "result.empty.permission.description" : "result.empty.bookmarkInvalid.description",
+        std::nullopt,
+        "library.allowAccess",
+        Action{Action::AllowAccess{std::move(path)}}};
   };
-  const EmptyResultsPresentation review{"result.empty.deleteCandidates.title", "trash", false,
-                                        "result.empty.deleteCandidates.description", std::nullopt, std::nullopt,
+  const EmptyResultsPresentation review{"result.empty.deleteCandidates.title",
+                                        "trash",
+                                        false,
+                                        "result.empty.deleteCandidates.description",
+                                        std::nullopt,
+                                        std::nullopt,
                                         std::nullopt};
-  const EmptyResultsPresentation noResults{"result.empty.noResults.title", "photo.on.rectangle", false,
-                                           "result.empty.noResults.description", std::nullopt, std::nullopt,
+  const EmptyResultsPresentation noResults{"result.empty.noResults.title",
+                                           "photo.on.rectangle",
+                                           false,
+                                           "result.empty.noResults.description",
+                                           std::nullopt,
+                                           std::nullopt,
                                            std::nullopt};
-  const EmptyResultsPresentation noResultsWithReset{
-      "result.empty.noResults.title",  "photo.on.rectangle",       false, "result.empty.noResults.description",
-      "filter.summary.emptyResetDescription", "filter.summary.resetAll", Action{Action::ResetFilters{}}};
+  const EmptyResultsPresentation noResultsWithReset{"result.empty.noResults.title",
+                                                    "photo.on.rectangle",
+                                                    false,
+                                                    "result.empty.noResults.description",
+                                                    "filter.summary.emptyResetDescription",
+                                                    "filter.summary.resetAll",
+                                                    Action{Action::ResetFilters{}}};
 
   const struct {
     const char* name;
@@ -91,34 +122,61 @@ TEST(EmptyResultsPresentationTest, TheFirstStateThatHoldsDecidesTextsSymbolAndAc
     EmptyResultsPresentation expected;
   } rows[] = {
       {"checking folders wins over sync and review",
-       {.folders = {invalid}, .loadingFolders = true, .syncing = true, .indexing = indexing, .reviewShown = true},
+       {.folders = {invalid},
+        .loadingFolders = true,
+        .syncing = true,
+        .indexing = indexing,
+        .reviewShown = true},
        checking},
       {"first run", {}, firstRun},
-      {"first run ignores the review and filters", {.reviewShown = true, .filters = {.onlyFavorites = true}}, firstRun},
+      {"first run ignores the review and filters",
+       {.reviewShown = true, .filters = {.onlyFavorites = true}},
+       firstRun},
       {"no folders, syncing, no progress yet", {.syncing = true}, indexingState("indexing.inProgress")},
-      {"no folders, discovering", {.syncing = true, .indexing = discovering}, indexingState("indexing.checkingFiles(#120)")},
-      {"no folders, indexing", {.syncing = true, .indexing = indexing}, indexingState("indexing.progress(#30,#120)")},
+      {"no folders, discovering",
+       {.syncing = true, .indexing = discovering},
+       indexingState("indexing.checkingFiles(#120)")},
+      {"no folders, indexing",
+       {.syncing = true, .indexing = indexing},
+       indexingState("indexing.progress(#30,#120)")},
       {"missing then invalid: the invalid folder, review open",
-       {.folders = {missing, invalid}, .reviewShown = true}, allowAccess(false, "/pics/b")},
+       {.folders = {missing, invalid}, .reviewShown = true},
+       allowAccess(false, "/pics/b")},
       {"the first folder needing access decides the texts",
-       {.folders = {available, denied, invalid}}, allowAccess(true, "/pics/d")},
+       {.folders = {available, denied, invalid}},
+       allowAccess(true, "/pics/d")},
       {"access wins over a sync with progress",
-       {.folders = {invalid}, .syncing = true, .indexing = indexing}, allowAccess(false, "/pics/b")},
+       {.folders = {invalid}, .syncing = true, .indexing = indexing},
+       allowAccess(false, "/pics/b")},
       {"review open, folders fine", {.folders = {available, missing}, .reviewShown = true}, review},
       {"review wins over a sync with progress",
-       {.folders = {available}, .syncing = true, .indexing = indexing, .reviewShown = true}, review},
-      {"folders and a sync with progress", {.folders = {available}, .syncing = true, .indexing = discovering},
+       {.folders = {available}, .syncing = true, .indexing = indexing, .reviewShown = true},
+       review},
+      {"folders and a sync with progress",
+       {.folders = {available}, .syncing = true, .indexing = discovering},
        indexingState("indexing.checkingFiles(#120)")},
-      {"folders and a sync without progress: no results", {.folders = {available}, .syncing = true}, noResults},
-      {"progress left over without a sync: no results", {.folders = {available}, .indexing = indexing}, noResults},
+      {"folders and a sync without progress: no results",
+       {.folders = {available}, .syncing = true},
+       noResults},
+      {"progress left over without a sync: no results",
+       {.folders = {available}, .indexing = indexing},
+       noResults},
       {"no results, no filters", {.folders = {available}}, noResults},
-      {"no results with a tag", {.folders = {available}, .filters = {.selectedFilterTags = {"cat"}}}, noResultsWithReset},
-      {"no results with a model", {.folders = {available}, .filters = {.modelSource = "m"}}, noResultsWithReset},
+      {"no results with a tag",
+       {.folders = {available}, .filters = {.selectedFilterTags = {"cat"}}},
+       noResultsWithReset},
+      {"no results with a model",
+       {.folders = {available}, .filters = {.modelSource = "m"}},
+       noResultsWithReset},
       {"no results with an aspect",
-       {.folders = {available}, .filters = {.aspectFilters = {ImageAspectFilter::square}}}, noResultsWithReset},
-      {"no results with favorites", {.folders = {available}, .filters = {.onlyFavorites = true}}, noResultsWithReset},
+       {.folders = {available}, .filters = {.aspectFilters = {ImageAspectFilter::square}}},
+       noResultsWithReset},
+      {"no results with favorites",
+       {.folders = {available}, .filters = {.onlyFavorites = true}},
+       noResultsWithReset},
       {"no results with delete candidates",
-       {.folders = {available}, .filters = {.onlyDeleteCandidates = true}}, noResultsWithReset},
+       {.folders = {available}, .filters = {.onlyDeleteCandidates = true}},
+       noResultsWithReset},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -133,8 +191,8 @@ TEST(EmptyResultsPresentationTest, TheResetTextsComeFromTheFilterPresentationsLo
       {.onlyFavorites = true}, AppLocalization([](std::string_view key, const FormatArguments&) {
         return "filters:" + std::string(key);
       }));
-  const EmptyResultsPresentationContext noResults{{folder("/pics", State::available)}, false, false, std::nullopt,
-                                                  false, filters};
+  const EmptyResultsPresentationContext noResults{
+      {folder("/pics", State::available)}, false, false, std::nullopt, false, filters};
   const auto presentation = EmptyResultsPresentation::make(noResults, echoLocalization());
   EXPECT_EQ(presentation.title, "result.empty.noResults.title");
   EXPECT_EQ(presentation.secondaryDescription, "filters:filter.summary.emptyResetDescription");
@@ -176,7 +234,11 @@ TEST(EmptyResultsPresentationTest, TheContextFollowsTheStore) {
   store->presentation().setIsDeleteCandidateReviewPresented(true);
   const auto context = EmptyResultsPresentationContext::fromStore(*store, echoLocalization());
   const EmptyResultsPresentationContext expected{
-      {folder("/pics", State::missing)}, true, true, indexing, true,
+      {folder("/pics", State::missing)},
+      true,
+      true,
+      indexing,
+      true,
       ActiveFilterSummaryPresentation::make({.onlyFavorites = true, .isDeleteCandidateReviewPresented = true},
                                             echoLocalization())};
   EXPECT_EQ(context, expected);

@@ -15,8 +15,8 @@ TEST(ImageTileLayout, CellsFillTheLineWithTheColumnsTheKeysMoveBy) {
     double tileWidth;
   } cases[] = {
       // Column shares rounded down to whole pixels.
-      {505, 3, 152}, {1000, 6, 152}, {1186, 7, 155}, {100, 1, 76}, {700, 4, 160}, {2000, 12, 153},
-      {560, 3, 170}, {820, 5, 149},
+      {505, 3, 152}, {1000, 6, 152},  {1186, 7, 155}, {100, 1, 76},
+      {700, 4, 160}, {2000, 12, 153}, {560, 3, 170},  {820, 5, 149},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.width);

@@ -12,15 +12,14 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "results_grid_fixture.h"
 #include "ui/common/floating_toolbar.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_grid_view.h"
-#include "results_grid_fixture.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui::testing {
 namespace {
-
 
 struct PreviewFixture : ResultsWidgetHarness {
   PreviewFixture() : ResultsWidgetHarness(libraryImages(0, 6)) {
@@ -40,7 +39,8 @@ struct PreviewFixture : ResultsWidgetHarness {
     overlay = std::make_unique<QuickLookPreviewOverlay>(
         *store, "file://" + imagePath(number),
         QuickLookPreviewActions{[this] { calls.push_back("previous"); }, [this] { calls.push_back("next"); },
-                                [this] { calls.push_back("slideshow"); }, [this] { calls.push_back("dismiss"); }},
+                                [this] { calls.push_back("slideshow"); },
+                                [this] { calls.push_back("dismiss"); }},
         &window, echoLocalization(), loader);
     overlay->show();
     drain();
@@ -178,7 +178,8 @@ TEST(QuickLookPreviewOverlay, MenuAndDragOnlyForTheShownFocusedFile) {
   QMenu* menu = menuAt();
   ASSERT_NE(menu, nullptr);
   std::vector<std::string> texts;
-  for (QAction* action : menu->actions()) texts.push_back(action->isSeparator() ? "---" : action->text().toStdString());
+  for (QAction* action : menu->actions())
+    texts.push_back(action->isSeparator() ? "---" : action->text().toStdString());
   EXPECT_EQ(texts, (std::vector<std::string>{"common.openInFinder", "---", "review.favorite.add",
                                              "review.deleteCandidate.mark"}));
   menu->close();
@@ -202,11 +203,15 @@ TEST(QuickLookPreviewOverlay, TheGridTakesTheFocusBackWhenThePreviewCloses) {
   ResultsGridView* results = nullptr;
   results = new ResultsGridView(
       *f.store,
-      ResultsGridViewActions{{}, {}, {},
+      ResultsGridViewActions{{},
+                             {},
+                             {},
                              [&](const std::string& url) {
                                preview = new QuickLookPreviewOverlay(
                                    *f.store, url,
-                                   QuickLookPreviewActions{{}, {}, {},
+                                   QuickLookPreviewActions{{},
+                                                           {},
+                                                           {},
                                                            [&] {
                                                              preview->deleteLater();
                                                              results->setQuickLookPresented(false);

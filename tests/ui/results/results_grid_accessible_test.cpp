@@ -56,8 +56,8 @@ TEST(ResultsGridAccessible, PressAndShowMenuActLikeTheMouseAndNotWhileCovered) {
     f.grid->setQuickLookPresented(covered);
     QAccessibleActionInterface* actions = tileInterface(f, 5)->actionInterface();
     ASSERT_NE(actions, nullptr);
-    EXPECT_EQ(actions->actionNames(),
-              (QStringList{QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::showMenuAction()}));
+    EXPECT_EQ(actions->actionNames(), (QStringList{QAccessibleActionInterface::pressAction(),
+                                                   QAccessibleActionInterface::showMenuAction()}));
 
     actions->doAction(QAccessibleActionInterface::pressAction());
     f.drain();
@@ -85,7 +85,8 @@ TEST(ResultsGridAccessible, ATileFollowsItsRecordAndIsInvalidOnceItHasGone) {
 
   // A record put in front moves every row by one: the description still names image 4.
   auto& window = f.store->resultWindow();
-  window.mergeLeadingPage({makeRecordRef(libraryImage(100)), window.records().front()}, window.currentLoadTicket());
+  window.mergeLeadingPage({makeRecordRef(libraryImage(100)), window.records().front()},
+                          window.currentLoadTicket());
   f.drain();
   EXPECT_TRUE(tile->isValid());
   EXPECT_EQ(grid->indexOfChild(tile), rowBefore + 1);

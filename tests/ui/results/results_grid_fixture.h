@@ -5,11 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -17,7 +12,12 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "../common/scripted_decodes.h"
 #include "echo_localization.h"
 #include "store/search_flows.h"
 #include "store/support/store_harness.h"
@@ -27,7 +27,6 @@
 #include "ui/common/local_image_memory_cache.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/support/ui_test_application.h"
-#include "../common/scripted_decodes.h"
 
 namespace lorvex::ui::testing {
 
@@ -58,7 +57,8 @@ struct ResultsWidgetHarness {
 
   // Runs a first-page search to its end.
   void search() {
-    auto task = lorvex::testing::startFlow(*store, [this](std::stop_token) { return store->refreshResults(500, true); });
+    auto task = lorvex::testing::startFlow(
+        *store, [this](std::stop_token) { return store->refreshResults(500, true); });
     drain();
   }
   // With `decodesToo` false, decodes the test holds may stay in flight.
@@ -81,8 +81,8 @@ struct ResultsWidgetHarness {
 };
 
 struct ResultsGridFixture : ResultsWidgetHarness {
-  explicit ResultsGridFixture(std::vector<ImageRecord> library, QSize size = QSize(520, 600), int decodePermits = 2,
-                              lorvex::testing::StoreOptions options = {})
+  explicit ResultsGridFixture(std::vector<ImageRecord> library, QSize size = QSize(520, 600),
+                              int decodePermits = 2, lorvex::testing::StoreOptions options = {})
       : ResultsWidgetHarness(std::move(library), decodePermits, std::move(options)) {
     auto* layout = new QVBoxLayout(&window);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -124,7 +124,8 @@ struct ResultsGridFixture : ResultsWidgetHarness {
   void mouse(QEvent::Type type, QPoint point, Qt::MouseButton button = Qt::LeftButton,
              Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QWidget* viewport = grid->viewport();
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    const Qt::MouseButtons buttons =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
     QMouseEvent event(type, point, viewport->mapToGlobal(point), button, buttons, modifiers);
     QApplication::sendEvent(viewport, &event);
   }

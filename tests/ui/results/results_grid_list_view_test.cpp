@@ -20,7 +20,8 @@ using lorvex::testing::libraryImage;
 std::vector<std::string> menuTexts(const QMenu& menu) {
   std::vector<std::string> texts;
   for (const QAction* action : menu.actions()) {
-    texts.push_back(action->isSeparator() ? "---" : action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
+    texts.push_back(
+        action->isSeparator() ? "---" : action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
   }
   return texts;
 }
@@ -156,9 +157,9 @@ TEST(ResultsGridListView, ArrowsMoveByTheColumnsOnScreenAndCentreTheFocusedTile)
     int focus;
     std::vector<int> selected;
   } steps[] = {
-      {Qt::Key_Down, Qt::NoModifier, 3, {3}},     {Qt::Key_Down, Qt::NoModifier, 6, {6}},
-      {Qt::Key_Right, Qt::NoModifier, 7, {7}},    {Qt::Key_Down, Qt::ShiftModifier, 10, {7, 8, 9, 10}},
-      {Qt::Key_Down, Qt::NoModifier, 13, {13}},   {Qt::Key_Down, Qt::NoModifier, 16, {16}},
+      {Qt::Key_Down, Qt::NoModifier, 3, {3}},       {Qt::Key_Down, Qt::NoModifier, 6, {6}},
+      {Qt::Key_Right, Qt::NoModifier, 7, {7}},      {Qt::Key_Down, Qt::ShiftModifier, 10, {7, 8, 9, 10}},
+      {Qt::Key_Down, Qt::NoModifier, 13, {13}},     {Qt::Key_Down, Qt::NoModifier, 16, {16}},
       {Qt::Key_Down, Qt::KeypadModifier, 19, {19}}, {Qt::Key_Left, Qt::NoModifier, 18, {18}},
       {Qt::Key_Up, Qt::NoModifier, 15, {15}},
   };
@@ -243,7 +244,8 @@ TEST(ResultsGridListView, NothingActsWhileTheGridIsCovered) {
       {"preview", [](auto& f, bool on) { f.grid->setQuickLookPresented(on); }},
       {"slideshow", [](auto& f, bool on) { f.store->presentation().setIsSlideshowPresented(on); }},
       {"tag popover", [](auto& f, bool on) { f.store->presentation().setIsTagAdditionPopoverPresented(on); }},
-      {"model popover", [](auto& f, bool on) { f.store->presentation().setIsModelSelectionPopoverPresented(on); }},
+      {"model popover",
+       [](auto& f, bool on) { f.store->presentation().setIsModelSelectionPopoverPresented(on); }},
       {"library being prepared", [](auto& f, bool on) { f.store->setIsPreparingLibrary(on); }},
   };
   for (const GateCase& c : cases) {
@@ -262,7 +264,8 @@ TEST(ResultsGridListView, NothingActsWhileTheGridIsCovered) {
     EXPECT_EQ(f.selected(), pathsOf({2}));
     EXPECT_TRUE(f.shownURLs.empty());
     EXPECT_EQ(f.grid->contextMenu(), nullptr);
-    EXPECT_EQ(f.window.propagatedKeys, (std::vector<int>{Qt::Key_Down, Qt::Key_Space, Qt::Key_Delete, Qt::Key_A}));
+    EXPECT_EQ(f.window.propagatedKeys,
+              (std::vector<int>{Qt::Key_Down, Qt::Key_Space, Qt::Key_Delete, Qt::Key_A}));
     EXPECT_TRUE(f.harness.service->calls("updateReviewStates").empty());
 
     c.close(f, false);
@@ -279,7 +282,8 @@ TEST(ResultsGridListView, DeleteMarksTheSelectionAndCtrlZUndoesItOnce) {
   f.click(2, Qt::ShiftModifier);
   f.key(Qt::Key_Delete);
   ASSERT_EQ(f.harness.service->calls("updateReviewStates").size(), 1U);
-  EXPECT_EQ(f.harness.service->calls("updateReviewStates")[0].paths, (std::vector<std::string>{imagePath(1), imagePath(2)}));
+  EXPECT_EQ(f.harness.service->calls("updateReviewStates")[0].paths,
+            (std::vector<std::string>{imagePath(1), imagePath(2)}));
   EXPECT_FALSE(f.store->resultWindow().index(imagePath(1)));  // delete candidates leave the results
   EXPECT_FALSE(f.store->resultWindow().index(imagePath(2)));
   EXPECT_EQ(f.grid->gridModel().rowCount(), 28);
@@ -400,8 +404,9 @@ TEST(ResultsGridListView, TheContextMenuActsOnTheSelectionOrOnTheTileAlone) {
   QMenu* menu = f.grid->contextMenu();
   ASSERT_NE(menu, nullptr);
   EXPECT_EQ(menu->objectName(), "results.contextMenu");
-  EXPECT_EQ(menuTexts(*menu), (std::vector<std::string>{"review.bulkActionTitle(review.favorite.add,#3)",
-                                                        "review.bulkActionTitle(review.deleteCandidate.mark,#3)"}));
+  EXPECT_EQ(menuTexts(*menu),
+            (std::vector<std::string>{"review.bulkActionTitle(review.favorite.add,#3)",
+                                      "review.bulkActionTitle(review.deleteCandidate.mark,#3)"}));
   actionNamed(*menu, "review.bulkActionTitle(review.favorite.add,#3)")->trigger();
   menu->close();
   f.drain();
@@ -493,7 +498,8 @@ TEST(ResultsGridListView, TilesOnScreenAskForThumbnailsAndTheNextPage) {
   ASSERT_GT(last, 3);
   ASSERT_LT(last, 30);
   PathSet asked;
-  for (const auto& call : f.harness.service->calls("enqueueThumbnailJobs")) asked.insert(call.paths.begin(), call.paths.end());
+  for (const auto& call : f.harness.service->calls("enqueueThumbnailJobs"))
+    asked.insert(call.paths.begin(), call.paths.end());
   PathSet onScreen;
   for (int row = first; row <= last; ++row) onScreen.insert(imagePath(row));
   EXPECT_EQ(asked, onScreen);
@@ -513,7 +519,8 @@ TEST(ResultsGridListView, TilesShowTheirImagesDecodedOffTheGuiThread) {
   ResultsGridFixture f(library);
   f.showWithSearch();
   const std::vector<std::string> calls = f.decodes.calls();
-  EXPECT_NE(std::find(calls.begin(), calls.end(), "/thumbs/1.jpg"), calls.end());  // the thumbnail, not the file
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "/thumbs/1.jpg"),
+            calls.end());  // the thumbnail, not the file
   EXPECT_EQ(std::find(calls.begin(), calls.end(), imagePath(1)), calls.end());
   EXPECT_EQ(f.decodes.threads().count(QThread::currentThread()), 0U);
   EXPECT_FALSE(f.decodes.threads().empty());

@@ -5,11 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <QAbstractItemModelTester>
 
 #include "echo_localization.h"
 #include "store/review_fixture.h"
@@ -50,22 +49,31 @@ struct WindowChange {
 
 TEST(ResultsGridModel, RowsFollowEveryChangeOfTheWindow) {
   const WindowChange changes[] = {
-      {"replace", [](auto& f) { f.store->resultWindow().replaceRecords(refs(libraryImages(5, 7)), false, 0); }},
+      {"replace",
+       [](auto& f) { f.store->resultWindow().replaceRecords(refs(libraryImages(5, 7)), false, 0); }},
       {"append a page",
        [](auto& f) {
          auto& window = f.store->resultWindow();
          window.appendPage(refs(libraryImages(40, 5)), true, window.currentLoadTicket());
        }},
       {"remove two ranges",
-       [](auto& f) { f.store->resultWindow().removeRecords({imagePath(1), imagePath(2), imagePath(7)}, 1); }},
+       [](auto& f) {
+         f.store->resultWindow().removeRecords({imagePath(1), imagePath(2), imagePath(7)}, 1);
+       }},
       {"remove many scattered records",
        [](auto& f) {
          PathSet paths;
          for (int number = 0; number < 40; number += 2) paths.insert(imagePath(number));
          f.store->resultWindow().removeRecords(paths, 0);
        }},
-      {"mark delete candidates (they leave)", [](auto& f) { f.store->setDeleteCandidate(f.loaded({3, 4}), true); }},
-      {"mark favourites (in place)", [](auto& f) { f.store->setFavorite(f.loaded({3, 4}), true); }},
+      {"mark delete candidates (they leave)",
+       [](auto& f) {
+         f.store->setDeleteCandidate(f.loaded({3, 4}), true);
+       }},
+      {"mark favourites (in place)",
+       [](auto& f) {
+         f.store->setFavorite(f.loaded({3, 4}), true);
+       }},
       {"a record comes back at its place",
        [](auto& f) {
          f.store->resultWindow().removeRecords({imagePath(6)}, 0);
@@ -112,9 +120,11 @@ struct SelectionCase {
 
 TEST(ResultsGridModel, ASelectionChangeRepaintsOnlyTheRowsItChanged) {
   const SelectionCase cases[] = {
-      {"focus moves", [](auto& f) { f.store->moveFocusInGrid(ImageLibraryStore::GridMoveDirection::right, 3); },
+      {"focus moves",
+       [](auto& f) { f.store->moveFocusInGrid(ImageLibraryStore::GridMoveDirection::right, 3); },
        {{5, 6}}},
-      {"range grows", [](auto& f) { f.store->extendSelectionInGrid(ImageLibraryStore::GridMoveDirection::down, 3); },
+      {"range grows",
+       [](auto& f) { f.store->extendSelectionInGrid(ImageLibraryStore::GridMoveDirection::down, 3); },
        {{6, 8}}},
       {"the same selection again", [](auto& f) { f.store->selection().selectSingle(imagePath(5)); }, {}},
       {"cleared", [](auto& f) { f.store->selection().selectSingle(std::nullopt); }, {{5, 5}}},
@@ -135,7 +145,8 @@ TEST(ResultsGridModel, ASelectionChangeRepaintsOnlyTheRowsItChanged) {
     repainted.erase(std::unique(repainted.begin(), repainted.end()), repainted.end());
     EXPECT_EQ(repainted, c.repainted);
     for (int row = 0; row < model.rowCount(); ++row) {
-      EXPECT_EQ(model.isSelected(row), f.store->selection().effectiveSelectedPaths().count(imagePath(row)) == 1)
+      EXPECT_EQ(model.isSelected(row),
+                f.store->selection().effectiveSelectedPaths().count(imagePath(row)) == 1)
           << "row " << row;
     }
   }
@@ -147,11 +158,11 @@ TEST(ResultsGridModel, ALargeSelectionIsReadFromTheStoreAndRepaintsOnce) {
   ResultsGridModel model(*f.store, testing::echoLocalization());
   int repaints = 0;
   const auto connection = QObject::connect(&model, &QAbstractItemModel::dataChanged,
-                   [&](const QModelIndex& top, const QModelIndex& bottom) {
-                     EXPECT_EQ(top.row(), 0);
-                     EXPECT_EQ(bottom.row(), count - 1);
-                     ++repaints;
-                   });
+                                           [&](const QModelIndex& top, const QModelIndex& bottom) {
+                                             EXPECT_EQ(top.row(), 0);
+                                             EXPECT_EQ(bottom.row(), count - 1);
+                                             ++repaints;
+                                           });
   f.store->selectAllResults();
   EXPECT_GE(repaints, 1);
   EXPECT_TRUE(model.isSelected(0));

@@ -80,9 +80,8 @@ TEST_F(ResultsGridRealLibraryTest, TilesShowTheIndexedImagesAndDeleteAndUndoReac
   int cached = 0;
   for (int row = first; row <= last; ++row) {
     const ImageTileImageSource source = imageTileImageSource(*records[static_cast<std::size_t>(row)]);
-    const LocalImageLoadRequest request =
-        makeLocalImageLoadRequest(source.imagePath, std::nullopt, source.imageCacheKey, std::nullopt,
-                                  source.imageMaxPixelSize);
+    const LocalImageLoadRequest request = makeLocalImageLoadRequest(
+        source.imagePath, std::nullopt, source.imageCacheKey, std::nullopt, source.imageMaxPixelSize);
     cached += cache_.contains(*request.imageCacheKey) ? 1 : 0;
   }
   EXPECT_GE(cached, (last - first + 1) - 2);  // a fixture or two is no decodable image
@@ -101,7 +100,8 @@ TEST_F(ResultsGridRealLibraryTest, TilesShowTheIndexedImagesAndDeleteAndUndoReac
   QApplication::sendEvent(&grid, &undo);
   ASSERT_TRUE(settle());
   ASSERT_TRUE(store_->resultWindow().index(path));
-  EXPECT_FALSE(store_->resultWindow().records()[static_cast<std::size_t>(*store_->resultWindow().index(path))]
+  EXPECT_FALSE(store_->resultWindow()
+                   .records()[static_cast<std::size_t>(*store_->resultWindow().index(path))]
                    ->reviewState.deleteCandidate);
 
   QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));

@@ -24,7 +24,6 @@
 namespace lorvex::ui::testing {
 namespace {
 
-
 struct ResultsViewFixture : ResultsWidgetHarness {
   explicit ResultsViewFixture(std::vector<ImageRecord> library) : ResultsWidgetHarness(std::move(library)) {
     view = std::make_unique<ResultsGridView>(
@@ -89,7 +88,8 @@ TEST(ResultsGridView, SearchingCoversTheGridAndTheEmptyPanelExplainsAnEmptyOne) 
   EXPECT_FALSE(f.shown("results.empty"));
 
   f.harness.service->hold("searchImages");
-  auto task = lorvex::testing::startFlow(*f.store, [&](std::stop_token) { return f.store->refreshResults(500, true); });
+  auto task = lorvex::testing::startFlow(*f.store,
+                                         [&](std::stop_token) { return f.store->refreshResults(500, true); });
   f.harness.service->waitForHeld("searchImages", 1);
   f.drain();
   EXPECT_TRUE(f.shown("results.searching"));  // over the records still shown

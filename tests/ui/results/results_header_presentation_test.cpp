@@ -26,9 +26,11 @@ TEST(ResultsHeaderPresentationTest, StatusTextFollowsTheFirstRuleThatHolds) {
       {{.loadedCount = 1}, "common.imageCount.one(#1)"},
       {{.loadedCount = 0}, "common.imageCount.other(#0)"},
       {{.loadedCount = 2}, "common.imageCount.other(#2)"},
-      {{.isLoadingNextPage = true, .hasMoreRecords = true, .loadedCount = 500}, "result.loadingMoreCount.other(#500)"},
+      {{.isLoadingNextPage = true, .hasMoreRecords = true, .loadedCount = 500},
+       "result.loadingMoreCount.other(#500)"},
       {{.isLoadingNextPage = true, .loadedCount = 1}, "result.loadingMoreCount.one(#1)"},
-      {{.isLoading = true, .isLoadingNextPage = true, .hasMoreRecords = true, .loadedCount = 500}, "result.searching"},
+      {{.isLoading = true, .isLoadingNextPage = true, .hasMoreRecords = true, .loadedCount = 500},
+       "result.searching"},
       {{.isLoading = true, .loadedCount = 0}, "result.searching"},
   };
   for (const auto& row : rows) EXPECT_EQ(resultsStatusText(row.inputs, echoLocalization()), row.expected);
@@ -61,8 +63,10 @@ TEST(ResultsHeaderPresentationTest, SlideshowButtonLooksAndEnablesByItsState) {
 TEST(ResultsHeaderPresentationTest, SortOptionsFollowTheSortsInOrder) {
   const auto options = searchSortOptions(echoLocalization());
   const std::vector<SearchSortOption> expected{
-      {ImageSearchSort::modificationDateDescending, "modificationDateDescending", "sort.modificationDateDescending"},
-      {ImageSearchSort::modificationDateAscending, "modificationDateAscending", "sort.modificationDateAscending"},
+      {ImageSearchSort::modificationDateDescending, "modificationDateDescending",
+       "sort.modificationDateDescending"},
+      {ImageSearchSort::modificationDateAscending, "modificationDateAscending",
+       "sort.modificationDateAscending"},
       {ImageSearchSort::fileNameAscending, "fileNameAscending", "sort.fileNameAscending"},
       {ImageSearchSort::fileNameDescending, "fileNameDescending", "sort.fileNameDescending"},
   };
@@ -82,7 +86,9 @@ struct HeaderFixture {
     h.drainEvents();
     EXPECT_TRUE(refresh.isReady());
   }
-  ResultsHeaderPresentation header() const { return ResultsHeaderPresentation::make(*store, echoLocalization()); }
+  ResultsHeaderPresentation header() const {
+    return ResultsHeaderPresentation::make(*store, echoLocalization());
+  }
 };
 
 TEST(ResultsHeaderPresentationTest, FollowsTheStoresLoadingAndSlideshowState) {

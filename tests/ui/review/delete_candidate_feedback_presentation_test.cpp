@@ -13,7 +13,8 @@ using Change = DeleteCandidateFeedback::Change;
 using testing::echoLocalization;
 
 TEST(DeleteCandidateFeedbackPresentation, NoFeedbackShowsNoBanner) {
-  EXPECT_EQ(makeDeleteCandidateFeedbackBannerPresentation(std::nullopt, true, echoLocalization()), std::nullopt);
+  EXPECT_EQ(makeDeleteCandidateFeedbackBannerPresentation(std::nullopt, true, echoLocalization()),
+            std::nullopt);
 }
 
 TEST(DeleteCandidateFeedbackPresentation, SymbolMessageDetailAndUndoByFeedback) {
@@ -25,20 +26,41 @@ TEST(DeleteCandidateFeedbackPresentation, SymbolMessageDetailAndUndoByFeedback) 
     std::optional<std::string> detail;
     bool showsUndo;
   } cases[] = {
-      {{Change::marked, 1, true, true}, true, "trash", "review.deleteCandidate.feedback.marked.one(#1)",
-       "review.deleteCandidate.feedback.hiddenFromNormalResults", true},
-      {{Change::marked, 0, false, true}, true, "trash", "review.deleteCandidate.feedback.marked.other(#0)",
-       std::nullopt, true},
-      {{Change::marked, 3, false, true}, false, "trash", "review.deleteCandidate.feedback.marked.other(#3)",
-       std::nullopt, false},
-      {{Change::unmarked, 1, false, false}, true, "trash.slash", "review.deleteCandidate.feedback.unmarked.one(#1)",
-       std::nullopt, false},
-      {{Change::unmarked, 2, false, true}, true, "trash.slash",
-       "review.deleteCandidate.feedback.unmarked.other(#2)", std::nullopt, true},
+      {{Change::marked, 1, true, true},
+       true,
+       "trash",
+       "review.deleteCandidate.feedback.marked.one(#1)",
+       "review.deleteCandidate.feedback.hiddenFromNormalResults",
+       true},
+      {{Change::marked, 0, false, true},
+       true,
+       "trash",
+       "review.deleteCandidate.feedback.marked.other(#0)",
+       std::nullopt,
+       true},
+      {{Change::marked, 3, false, true},
+       false,
+       "trash",
+       "review.deleteCandidate.feedback.marked.other(#3)",
+       std::nullopt,
+       false},
+      {{Change::unmarked, 1, false, false},
+       true,
+       "trash.slash",
+       "review.deleteCandidate.feedback.unmarked.one(#1)",
+       std::nullopt,
+       false},
+      {{Change::unmarked, 2, false, true},
+       true,
+       "trash.slash",
+       "review.deleteCandidate.feedback.unmarked.other(#2)",
+       std::nullopt,
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
-    const auto banner = makeDeleteCandidateFeedbackBannerPresentation(c.feedback, c.canUndo, echoLocalization());
+    const auto banner =
+        makeDeleteCandidateFeedbackBannerPresentation(c.feedback, c.canUndo, echoLocalization());
     ASSERT_TRUE(banner.has_value());
     EXPECT_EQ(banner->symbol, c.symbol);
     EXPECT_EQ(banner->message, c.message);

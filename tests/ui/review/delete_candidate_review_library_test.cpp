@@ -50,7 +50,8 @@ const AppLocalization& echo() {
 void writeImage(const fs::path& path, int size, const QColor& color) {
   QImage image(size, size, QImage::Format_RGB32);
   image.fill(color);
-  image.setText("parameters", "cat, blue sky\nNegative prompt: blurry\nSteps: 20, Sampler: Euler a, CFG scale: 7, Seed: 1");
+  image.setText("parameters",
+                "cat, blue sky\nNegative prompt: blurry\nSteps: 20, Sampler: Euler a, CFG scale: 7, Seed: 1");
   ASSERT_TRUE(image.save(QString::fromStdString(path.string()), "PNG"));
 }
 
@@ -91,17 +92,22 @@ class ReviewLibraryTest : public testing::WidgetTest {
   // The delete candidates as the library lists them now.
   std::set<std::string> markedInLibrary() {
     std::set<std::string> paths;
-    for (const ImageRecord& record : store->service()->searchImages(store->makeDeleteCandidateTrashReviewQuery(100, 0), {})) {
+    for (const ImageRecord& record :
+         store->service()->searchImages(store->makeDeleteCandidateTrashReviewQuery(100, 0), {})) {
       paths.insert(record.file.path);
     }
     return paths;
   }
   void markFirstSix() {
-    std::vector<RecordRef> six(store->resultWindow().records().begin(), store->resultWindow().records().begin() + 6);
+    std::vector<RecordRef> six(store->resultWindow().records().begin(),
+                               store->resultWindow().records().begin() + 6);
     store->setDeleteCandidate(six, true);
     // Not settle(): the banner's dismissal waits on the test's clock.
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return store->deleteCandidateFeedback().has_value() && !store->isLoading() && !store->isTrashingDeleteCandidates(); },
+        [&] {
+          return store->deleteCandidateFeedback().has_value() && !store->isLoading() &&
+                 !store->isTrashingDeleteCandidates();
+        },
         30'000));
     testing::drainUiEvents();
   }
@@ -118,7 +124,8 @@ class ReviewLibraryTest : public testing::WidgetTest {
   }
   void confirm() {
     ASSERT_NE(sheet->confirmation(), nullptr);
-    findByName<QPushButton>(*sheet->confirmation(), "deleteCandidateReview.confirmation.destructiveAction")->click();
+    findByName<QPushButton>(*sheet->confirmation(), "deleteCandidateReview.confirmation.destructiveAction")
+        ->click();
     settle();
   }
 
@@ -142,15 +149,16 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
       },
       &window, &echo());
   installDeleteCandidateUndoKeyFilter(&window, *store);
-  auto* toolbar = new DeleteCandidateTrashSidebarToolbar(*store, [&] { presentDeleteCandidateTrashReview(*store); },
-                                                         &window, &echo());
+  auto* toolbar = new DeleteCandidateTrashSidebarToolbar(
+      *store, [&] { presentDeleteCandidateTrashReview(*store); }, &window, &echo());
   window.show();
 
   // Marking six shows the banner with Undo; Ctrl+Z takes the marks back in the library.
   markFirstSix();
   ASSERT_EQ(markedInLibrary().size(), 6u);
   ASSERT_TRUE(overlay->isVisible());
-  EXPECT_EQ(label(*overlay, "review.deleteCandidate.feedback.message"), "review.deleteCandidate.feedback.marked.other(#6)");
+  EXPECT_EQ(label(*overlay, "review.deleteCandidate.feedback.message"),
+            "review.deleteCandidate.feedback.marked.other(#6)");
   EXPECT_TRUE(findByName<QPushButton>(*overlay, "review.deleteCandidate.feedback.undo")->isVisible());
   EXPECT_TRUE(pressCtrlZ(&window));
   settle();
@@ -178,19 +186,24 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   ASSERT_EQ(grid->model()->rowCount(), 6);
   // The tiles show the image files themselves (no thumbnails exist), decoded off the GUI thread.
   for (int row = 0; row < 6; ++row) {
-    EXPECT_FALSE(grid->model()->index(row, 0).data(TrashReviewCandidateModel::ImageRole).value<QImage>().isNull()) << row;
+    EXPECT_FALSE(
+        grid->model()->index(row, 0).data(TrashReviewCandidateModel::ImageRole).value<QImage>().isNull())
+        << row;
   }
 
   // Three selected and moved.
   std::vector<std::string> chosen;
   for (int row : {0, 2, 4}) {
-    chosen.push_back(grid->model()->index(row, 0).data(TrashReviewCandidateModel::PathRole).toString().toStdString());
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(row, 0)).center());
+    chosen.push_back(
+        grid->model()->index(row, 0).data(TrashReviewCandidateModel::PathRole).toString().toStdString());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(row, 0)).center());
   }
   testing::drainUiEvents();
   findByName<QPushButton>(*sheet, "deleteCandidateReview.action.trashSelected")->click();
   ASSERT_NE(sheet->confirmation(), nullptr);
-  EXPECT_EQ(sheet->confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.selected.other(#3)");
+  EXPECT_EQ(sheet->confirmation()->informativeText(),
+            "deleteCandidateReview.confirmation.message.selected.other(#3)");
   confirm();
   const fs::path trash = root.path() / "user" / "data" / "Trash";
   for (const std::string& path : chosen) {
@@ -202,7 +215,8 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
     EXPECT_NE(text.find("[Trash Info]"), std::string::npos) << name;
     EXPECT_NE(text.find("Path=" + path + "\n"), std::string::npos) << text;
   }
-  EXPECT_EQ(label(*sheet, "deleteCandidateReview.summary.headline"), "deleteCandidateReview.summary.moved(#3,#3)");
+  EXPECT_EQ(label(*sheet, "deleteCandidateReview.summary.headline"),
+            "deleteCandidateReview.summary.moved(#3,#3)");
   ASSERT_EQ(grid->model()->rowCount(), 3);
 
   // One of the three left is rewritten after it was marked: moving all loaded leaves it in place.
@@ -210,13 +224,15 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
       grid->model()->index(1, 0).data(TrashReviewCandidateModel::PathRole).toString().toStdString();
   std::vector<std::string> others;
   for (int row : {0, 2}) {
-    others.push_back(grid->model()->index(row, 0).data(TrashReviewCandidateModel::PathRole).toString().toStdString());
+    others.push_back(
+        grid->model()->index(row, 0).data(TrashReviewCandidateModel::PathRole).toString().toStdString());
   }
   writeImage(changed, 64, Qt::black);
   fs::last_write_time(changed, fs::last_write_time(changed) + std::chrono::seconds(5));
   findByName<QPushButton>(*sheet, "deleteCandidateReview.action.trashLoaded")->click();
   ASSERT_NE(sheet->confirmation(), nullptr);
-  EXPECT_EQ(sheet->confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.loaded.other(#3)");
+  EXPECT_EQ(sheet->confirmation()->informativeText(),
+            "deleteCandidateReview.confirmation.message.loaded.other(#3)");
   confirm();
   EXPECT_TRUE(fs::exists(changed));
   for (const std::string& path : others) EXPECT_FALSE(fs::exists(path)) << path;
@@ -226,8 +242,9 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   EXPECT_EQ(summary.failures[0].reason, ImageTrashFailureReason::fileChangedSinceReview);
   EXPECT_EQ(label(*sheet, "deleteCandidateReview.summary.headline"),
             "deleteCandidateReview.summary.movedWithFailures(#2,#3,#1)");
-  EXPECT_EQ(findByName<QLabel>(*sheet, "deleteCandidateReview.summary.failure.0")->accessibleName().toStdString(),
-            fs::path(changed).filename().string() + ": deleteCandidateReview.failure.fileChangedSinceReview");
+  EXPECT_EQ(
+      findByName<QLabel>(*sheet, "deleteCandidateReview.summary.failure.0")->accessibleName().toStdString(),
+      fs::path(changed).filename().string() + ": deleteCandidateReview.failure.fileChangedSinceReview");
 
   // Details: the recovery sheet lists it; the report goes to the clipboard as it is.
   findByName<QPushButton>(*sheet, "deleteCandidateReview.recovery.details")->click();
@@ -235,11 +252,13 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   auto* recovery = findByName<QDialog>(window, "deleteCandidateReview.recovery");
   ASSERT_NE(recovery, nullptr);
   ASSERT_TRUE(recovery->isVisible());
-  auto* row = findByName<QWidget>(*recovery, QString::fromStdString("deleteCandidateReview.recovery.row.0-" + changed));
+  auto* row = findByName<QWidget>(*recovery,
+                                  QString::fromStdString("deleteCandidateReview.recovery.row.0-" + changed));
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(label(*row, "message"), "deleteCandidateReview.failure.fileChangedSinceReview");
   findByName<QPushButton>(*recovery, "deleteCandidateReview.recovery.copyDiagnostics")->click();
-  std::string expected = "Lorvex Trash Failure Diagnostics\nrequested=3\ntrashed=2\nfailed=1\n\nTrashed paths:\n";
+  std::string expected =
+      "Lorvex Trash Failure Diagnostics\nrequested=3\ntrashed=2\nfailed=1\n\nTrashed paths:\n";
   for (const std::string& path : summary.trashedPaths) expected += path + "\n";
   expected += "\nFailures:\n" + changed + "\t" + summary.failures[0].message;
   EXPECT_EQ(std::set<std::string>(summary.trashedPaths.begin(), summary.trashedPaths.end()),
@@ -251,7 +270,8 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   testing::drainUiEvents();
   EXPECT_EQ(findByName<QDialog>(window, "deleteCandidateReview.recovery"), nullptr);
   ASSERT_NE(sheet->confirmation(), nullptr);
-  EXPECT_EQ(sheet->confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.retryFailed.one(#1)");
+  EXPECT_EQ(sheet->confirmation()->informativeText(),
+            "deleteCandidateReview.confirmation.message.retryFailed.one(#1)");
   findByName<QPushButton>(*sheet->confirmation(), "common.cancel")->click();
   testing::drainUiEvents();
   EXPECT_TRUE(fs::exists(changed));

@@ -41,14 +41,14 @@ TEST(DeleteCandidateTrashReviewPresentation, CountTextsChooseTheirPluralAndCarry
     std::string selectedScope;
     std::string footer;
   } cases[] = {
-      {0, 0, "deleteCandidateReview.trashScope.loaded.other(#0)", "deleteCandidateReview.trashScope.selected.other(#0)",
-       "deleteCandidateReview.footerSummary(#0,#0)"},
-      {1, 1, "deleteCandidateReview.trashScope.loaded.one(#1)", "deleteCandidateReview.trashScope.selected.one(#1)",
-       "deleteCandidateReview.footerSummary(#1,#1)"},
-      {2, 0, "deleteCandidateReview.trashScope.loaded.other(#2)", "deleteCandidateReview.trashScope.selected.other(#0)",
-       "deleteCandidateReview.footerSummary(#2,#0)"},
-      {7, 2, "deleteCandidateReview.trashScope.loaded.other(#7)", "deleteCandidateReview.trashScope.selected.other(#2)",
-       "deleteCandidateReview.footerSummary(#7,#2)"},
+      {0, 0, "deleteCandidateReview.trashScope.loaded.other(#0)",
+       "deleteCandidateReview.trashScope.selected.other(#0)", "deleteCandidateReview.footerSummary(#0,#0)"},
+      {1, 1, "deleteCandidateReview.trashScope.loaded.one(#1)",
+       "deleteCandidateReview.trashScope.selected.one(#1)", "deleteCandidateReview.footerSummary(#1,#1)"},
+      {2, 0, "deleteCandidateReview.trashScope.loaded.other(#2)",
+       "deleteCandidateReview.trashScope.selected.other(#0)", "deleteCandidateReview.footerSummary(#2,#0)"},
+      {7, 2, "deleteCandidateReview.trashScope.loaded.other(#7)",
+       "deleteCandidateReview.trashScope.selected.other(#2)", "deleteCandidateReview.footerSummary(#7,#2)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.footer);
@@ -69,7 +69,8 @@ TEST(DeleteCandidateTrashReviewPresentation, FixedTextsAndAccessibilityTexts) {
   EXPECT_EQ(p.trashSelectedTitle(), "deleteCandidateReview.action.trashSelected");
   EXPECT_EQ(p.trashLoadedTitle(), "deleteCandidateReview.action.trashLoaded");
   EXPECT_EQ(p.candidateAccessibilityLabel("b.png", true), "deleteCandidateReview.candidate.selected(b.png)");
-  EXPECT_EQ(p.candidateAccessibilityLabel("b.png", false), "deleteCandidateReview.candidate.unselected(b.png)");
+  EXPECT_EQ(p.candidateAccessibilityLabel("b.png", false),
+            "deleteCandidateReview.candidate.unselected(b.png)");
   EXPECT_EQ(p.selectionAccessibilityValue(true), "deleteCandidateReview.selection.selected");
   EXPECT_EQ(p.selectionAccessibilityValue(false), "deleteCandidateReview.selection.unselected");
 }

@@ -6,15 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-#include <vector>
-
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "store/support/store_harness.h"
 #include "ui/common/header_action_button.h"
@@ -59,7 +58,8 @@ class ReviewSheetTest : public testing::WidgetTest {
   void openReview(bool waitForLoad = true) {
     presentDeleteCandidateTrashReview(*store);
     if (waitForLoad) settle();
-    sheet = std::make_unique<DeleteCandidateTrashReviewSheet>(*store, ViewResourceDisplay{}, nullptr, &echo());
+    sheet =
+        std::make_unique<DeleteCandidateTrashReviewSheet>(*store, ViewResourceDisplay{}, nullptr, &echo());
     sheet->open();
     settle();
   }
@@ -72,7 +72,9 @@ class ReviewSheetTest : public testing::WidgetTest {
     auto* found = findByName<QLabel>(*sheet, name);
     return found != nullptr ? found->text() : QStringLiteral("<none>");
   }
-  TrashReviewCandidateGrid* grid() { return findByName<TrashReviewCandidateGrid>(*sheet, "deleteCandidateReview.candidateGrid"); }
+  TrashReviewCandidateGrid* grid() {
+    return findByName<TrashReviewCandidateGrid>(*sheet, "deleteCandidateReview.candidateGrid");
+  }
   void clickTile(int row) {
     const QRect tile = grid()->visualRect(grid()->model()->index(row, 0));
     QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, tile.center());
@@ -93,7 +95,8 @@ class ReviewSheetTest : public testing::WidgetTest {
 TEST_F(ReviewSheetTest, TilesSelectionCountsAndTheConfirmedMove) {
   openReview();
   ASSERT_EQ(grid()->model()->rowCount(), 4);
-  EXPECT_EQ(label("deleteCandidateReview.trashScope.loaded"), "deleteCandidateReview.trashScope.loaded.other(#4)");
+  EXPECT_EQ(label("deleteCandidateReview.trashScope.loaded"),
+            "deleteCandidateReview.trashScope.loaded.other(#4)");
   EXPECT_EQ(label("deleteCandidateReview.action.trashSelected.disabledReason"),
             "deleteCandidateReview.disabledReason.noSelection");
   EXPECT_FALSE(button("deleteCandidateReview.action.trashSelected")->isEnabled());
@@ -112,9 +115,11 @@ TEST_F(ReviewSheetTest, TilesSelectionCountsAndTheConfirmedMove) {
             "deleteCandidateReview.candidate.selected(1.png)");
   EXPECT_EQ(grid()->model()->index(0, 0).data(Qt::AccessibleDescriptionRole).toString(),
             "deleteCandidateReview.selection.unselected");
-  EXPECT_EQ(label("deleteCandidateReview.trashScope.selected"), "deleteCandidateReview.trashScope.selected.other(#2)");
+  EXPECT_EQ(label("deleteCandidateReview.trashScope.selected"),
+            "deleteCandidateReview.trashScope.selected.other(#2)");
   EXPECT_EQ(label("deleteCandidateReview.footerSummary"), "deleteCandidateReview.footerSummary(#4,#2)");
-  EXPECT_FALSE(findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashSelected.disabledReason")->isVisible());
+  EXPECT_FALSE(
+      findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashSelected.disabledReason")->isVisible());
 
   // A double click on the button asks once.
   button("deleteCandidateReview.action.trashSelected")->click();
@@ -122,15 +127,18 @@ TEST_F(ReviewSheetTest, TilesSelectionCountsAndTheConfirmedMove) {
   settle();
   ASSERT_NE(confirmation(), nullptr);
   EXPECT_EQ(sheet->findChildren<QMessageBox*>().size(), 1);
-  EXPECT_EQ(confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.selected.other(#2)");
+  EXPECT_EQ(confirmation()->informativeText(),
+            "deleteCandidateReview.confirmation.message.selected.other(#2)");
   EXPECT_EQ(moves(), 0u);  // nothing moves before the confirmation
   // The destructive button pressed twice (a double click): one move.
-  auto* destructive = findByName<QPushButton>(*confirmation(), "deleteCandidateReview.confirmation.destructiveAction");
+  auto* destructive =
+      findByName<QPushButton>(*confirmation(), "deleteCandidateReview.confirmation.destructiveAction");
   destructive->click();
   destructive->click();
   settle();
   ASSERT_EQ(moves(), 1u);
-  EXPECT_EQ(harness.service->calls(kMove)[0].paths, (std::vector<std::string>{"/library/1.png", "/library/2.png"}));
+  EXPECT_EQ(harness.service->calls(kMove)[0].paths,
+            (std::vector<std::string>{"/library/1.png", "/library/2.png"}));
   EXPECT_FALSE(sheet->confirmationFlow().isPending());
   EXPECT_EQ(grid()->model()->rowCount(), 2);
   EXPECT_EQ(label("deleteCandidateReview.summary.headline"), "deleteCandidateReview.summary.moved(#2,#2)");
@@ -187,13 +195,15 @@ TEST_F(ReviewSheetTest, NothingMovesWhileTheCandidatesLoad) {
   settle();
   EXPECT_TRUE(grid()->isVisible());
   EXPECT_TRUE(button("deleteCandidateReview.action.trashLoaded")->isEnabled());
-  EXPECT_FALSE(findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashLoaded.disabledReason")->isVisible());
+  EXPECT_FALSE(
+      findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashLoaded.disabledReason")->isVisible());
 }
 
 TEST_F(ReviewSheetTest, TheSheetStaysOpenWhileAMoveRunsAndClosesTheReviewOnceAfterwards) {
   openReview();
   int flagChanges = 0;
-  QObject::connect(&store->presentation(), &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
+  QObject::connect(&store->presentation(),
+                   &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
                    [&] { ++flagChanges; });
   harness.service->hold(kMove);
   button("deleteCandidateReview.action.trashLoaded")->click();
@@ -202,10 +212,12 @@ TEST_F(ReviewSheetTest, TheSheetStaysOpenWhileAMoveRunsAndClosesTheReviewOnceAft
   testing::drainUiEvents();
   ASSERT_TRUE(store->isTrashingDeleteCandidates());
 
-  for (const char* name : {"deleteCandidateReview.action.trashSelected", "deleteCandidateReview.action.trashLoaded"}) {
+  for (const char* name :
+       {"deleteCandidateReview.action.trashSelected", "deleteCandidateReview.action.trashLoaded"}) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(button(name)->isEnabled());
-    EXPECT_EQ(label((std::string(name) + ".disabledReason").c_str()), "deleteCandidateReview.disabledReason.trashing");
+    EXPECT_EQ(label((std::string(name) + ".disabledReason").c_str()),
+              "deleteCandidateReview.disabledReason.trashing");
     EXPECT_EQ(button(name)->toolTip(), toolTipHtml("deleteCandidateReview.disabledReason.trashing"));
   }
   EXPECT_TRUE(findByName<QLabel>(*sheet, "deleteCandidateReview.movingProgress")->isVisible());
@@ -252,12 +264,14 @@ TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
   button("deleteCandidateReview.action.trashLoaded")->click();
   confirm();
   settle();
-  EXPECT_EQ(label("deleteCandidateReview.summary.headline"), "deleteCandidateReview.summary.movedWithFailures(#0,#7,#7)");
+  EXPECT_EQ(label("deleteCandidateReview.summary.headline"),
+            "deleteCandidateReview.summary.movedWithFailures(#0,#7,#7)");
   for (int i = 0; i < 5; ++i) {
     const std::string name = "deleteCandidateReview.summary.failure." + std::to_string(i);
     auto* line = findByName<QLabel>(*sheet, QString::fromStdString(name));
     ASSERT_NE(line, nullptr) << name;
-    EXPECT_EQ(line->accessibleName(), QString::fromStdString("f" + std::to_string(i) + ".png: error.trash.moveFailed"));
+    EXPECT_EQ(line->accessibleName(),
+              QString::fromStdString("f" + std::to_string(i) + ".png: error.trash.moveFailed"));
   }
   EXPECT_EQ(findByName<QLabel>(*sheet, "deleteCandidateReview.summary.failure.5"), nullptr);
   EXPECT_EQ(label("deleteCandidateReview.summary.failureOverflow"),
@@ -290,7 +304,8 @@ TEST_F(ReviewSheetTest, RetryFromTheSummaryMovesOnlyTheFailedFileAfterItsConfirm
   ASSERT_TRUE(retry->isEnabled());
   retry->click();
   ASSERT_NE(confirmation(), nullptr);
-  EXPECT_EQ(confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.retryFailed.one(#1)");
+  EXPECT_EQ(confirmation()->informativeText(),
+            "deleteCandidateReview.confirmation.message.retryFailed.one(#1)");
   EXPECT_EQ(moves(), 1u);
   confirm();
   settle();
@@ -328,7 +343,8 @@ TEST_F(ReviewSheetTest, ToolbarFollowsReadinessAndOpensTheReview) {
   store = harness.makeStore(options);
   store->setActiveFolderRegistrationRootPaths({"/library"});
   int presents = 0;
-  DeleteCandidateTrashSidebarToolbar toolbar(*store, [&] { ++presents; }, nullptr, &echo());
+  DeleteCandidateTrashSidebarToolbar toolbar(
+      *store, [&] { ++presents; }, nullptr, &echo());
   auto* action = findByName<HeaderActionButton>(toolbar, "deleteCandidateReview.toolbarAction");
   ASSERT_NE(action, nullptr);
   EXPECT_EQ(action->toolTip(), toolTipHtml("deleteCandidateReview.toolbarAction"));
@@ -347,7 +363,8 @@ TEST_F(ReviewSheetTest, ToolbarFollowsReadinessAndOpensTheReview) {
 TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithoutFeedback) {
   QWidget host;
   int undos = 0;
-  auto* overlay = new DeleteCandidateFeedbackOverlay(*store, [&] { ++undos; }, &host, &echo());
+  auto* overlay = new DeleteCandidateFeedbackOverlay(
+      *store, [&] { ++undos; }, &host, &echo());
   host.resize(900, 600);  // sized after the banner was made, before it is shown
   host.show();
   settle();
@@ -360,7 +377,8 @@ TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithout
   // Feedback arrives while the host is hidden and narrower; the host is resized before it shows.
   host.hide();
   host.resize(500, 600);
-  store->setDeleteCandidateFeedback(DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 2, true, true});
+  store->setDeleteCandidateFeedback(
+      DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 2, true, true});
   settle();
   host.resize(900, 600);
   host.show();

@@ -2,15 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <vector>
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <memory>
+#include <vector>
 
 #include "ui/support/ui_test_application.h"
 

@@ -48,8 +48,9 @@ TEST(DeleteCandidateUndoShortcut, TextInputIsTheFocusWidgetOrAnAncestorThatEdits
   auto* plain = new QPlainTextEdit;
   auto* spin = new QSpinBox;
   auto* button = new QPushButton("b");
-  for (QWidget* widget : {static_cast<QWidget*>(line), static_cast<QWidget*>(text), static_cast<QWidget*>(plain),
-                          static_cast<QWidget*>(spin), static_cast<QWidget*>(button)}) {
+  for (QWidget* widget :
+       {static_cast<QWidget*>(line), static_cast<QWidget*>(text), static_cast<QWidget*>(plain),
+        static_cast<QWidget*>(spin), static_cast<QWidget*>(button)}) {
     layout->addWidget(widget);
   }
   auto* spinEditor = spin->findChild<QLineEdit*>();

@@ -81,7 +81,8 @@ TEST(TrashSummaryPresentation, DiagnosticsWithAndWithoutPathsAndFailures) {
   moved.requestedCount = 2;
   moved.trashedPaths = {"/p/a.png", "/p/b.png"};
   EXPECT_EQ((TrashFailureRecoveryPresentation{moved, echoLocalization(), {}}.diagnosticsText()),
-            "Lorvex Trash Failure Diagnostics\nrequested=2\ntrashed=2\nfailed=0\n\nTrashed paths:\n/p/a.png\n/p/b.png\n\n"
+            "Lorvex Trash Failure Diagnostics\nrequested=2\ntrashed=2\nfailed=0\n\nTrashed "
+            "paths:\n/p/a.png\n/p/b.png\n\n"
             "Failures:\n(none)");
   EXPECT_EQ((TrashFailureRecoveryPresentation{ImageTrashSummary{}, echoLocalization(), {}}.diagnosticsText()),
             "Lorvex Trash Failure Diagnostics\nrequested=0\ntrashed=0\nfailed=0\n\nTrashed paths:\n(none)\n\n"
@@ -143,7 +144,8 @@ TEST(TrashSummaryPresentation, RecordingModeRedactsTheHomeInPathsMessagesAndTheR
 TEST(TrashSummaryPresentation, EqualityIgnoresTheLocalizer) {
   const auto summary = summaryWithFailures(1);
   const AppLocalization other([](std::string_view, const FormatArguments&) { return std::string("x"); });
-  EXPECT_EQ((TrashSummaryPresentation{summary, echoLocalization(), {}}), (TrashSummaryPresentation{summary, other, {}}));
+  EXPECT_EQ((TrashSummaryPresentation{summary, echoLocalization(), {}}),
+            (TrashSummaryPresentation{summary, other, {}}));
   EXPECT_NE((TrashSummaryPresentation{summary, echoLocalization(), {}}),
             (TrashSummaryPresentation{summary, echoLocalization(), {true, "/p"}}));
   EXPECT_NE((TrashFailureRecoveryPresentation{summary, echoLocalization(), {}}),

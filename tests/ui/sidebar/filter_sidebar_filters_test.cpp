@@ -84,7 +84,8 @@ TEST_F(FilterSidebarFiltersTest, RowsAndTogglesCallTheStoreOnceAndFollowIt) {
   before = searches();
   auto* portrait = find<FilterRowButton>("sidebar.filter.aspect.portrait");
   ASSERT_NE(portrait, nullptr);
-  QTest::mouseClick(portrait, Qt::LeftButton, {}, QPoint(portrait->width() - 5, portrait->height() / 2));  // the gap
+  QTest::mouseClick(portrait, Qt::LeftButton, {},
+                    QPoint(portrait->width() - 5, portrait->height() / 2));  // the gap
   settle();
   EXPECT_EQ(searches() - before, 1u);
   EXPECT_TRUE(store->filters().isAspectFilterSelected(ImageAspectFilter::portrait));
@@ -265,7 +266,6 @@ TEST_F(FilterSidebarFiltersTest, TagPopoverListsAndTogglesSuggestions) {
   EXPECT_EQ(sidebar->tagPopover(), panel);
 }
 
-
 TEST_F(FilterSidebarFiltersTest, StartUpLoadsTagConceptsOnlyWhenTheyAreOn) {
   makeSidebar();
   EXPECT_EQ(callCount("searchTagConcepts"), 0u);
@@ -346,7 +346,6 @@ TEST_F(FilterSidebarFiltersTest, ModelPopoverChoosesAModelAndStaysOpen) {
   settle();
   EXPECT_EQ(callCount("searchImages"), before);
 }
-
 
 TEST_F(FilterSidebarFiltersTest, TheSidebarCanGoWhileAPopoverIsOpen) {
   makeSidebar();

@@ -30,8 +30,8 @@ QMenu& headerMenu(FilterSidebar& sidebar) {
 }
 
 QMenu& folderMenu(FilterSidebar& sidebar, const std::string& path) {
-  auto* button = findByName<QToolButton>(sidebar, QString::fromStdString(
-                                                      accessibility_id::registeredFolderActionsIdentifier(path)));
+  auto* button = findByName<QToolButton>(
+      sidebar, QString::fromStdString(accessibility_id::registeredFolderActionsIdentifier(path)));
   EXPECT_NE(button, nullptr) << path;
   return *button->menu();
 }
@@ -62,11 +62,12 @@ TEST_F(FilterSidebarLibraryTest, SingleFolderMenuAndSyncRules) {
   makeSidebar();
   setFolders({folder("/pics/a")});
   EXPECT_FALSE(find<QPushButton>("sidebar.library.addFolder")->isVisible());
-  EXPECT_EQ(find<LibrarySummaryRow>("sidebar.library.summary")->trailingText(), "library.imageCount.other(3)");
+  EXPECT_EQ(find<LibrarySummaryRow>("sidebar.library.summary")->trailingText(),
+            "library.imageCount.other(3)");
   EXPECT_EQ(menuItems(headerMenu(*sidebar)),
             (std::vector<std::string>{"[library.sourceManagement]", "library.addFolder:on",
-                                      "library.syncRegisteredFolders.action:on", "-", "common.openInFinder:on",
-                                      "library.unregister.action:on"}));
+                                      "library.syncRegisteredFolders.action:on", "-",
+                                      "common.openInFinder:on", "library.unregister.action:on"}));
   menuAction(headerMenu(*sidebar), "common.openInFinder")->trigger();
   EXPECT_EQ(revealer.revealedPaths(), (std::vector<std::string>{"/pics/a"}));
 
@@ -195,11 +196,13 @@ TEST_F(FilterSidebarLibraryTest, FailedFilesOpenTheSheetWhoseRescanAsksForAllFol
   setFolders({folder("/pics/a")});
   EXPECT_FALSE(find<QPushButton>("sidebar.library.failedFiles")->isVisible());
   store->setLastScanSummary(ImageLibraryScanSummary{
-      5, 3, 2,
+      5,
+      3,
+      2,
       {{"/pics/a/x.png", "permission denied", ImageLibraryScanFailure::Kind::permission},
        {"/pics/a/y.png", "gone", ImageLibraryScanFailure::Kind::missing}}});
-  store->setLastScanDiagnosticContext(
-      ImageLibraryScanDiagnosticContext{ImageLibraryScanDiagnosticSource::manualSync, {"/pics/a"}, std::nullopt, 1});
+  store->setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{
+      ImageLibraryScanDiagnosticSource::manualSync, {"/pics/a"}, std::nullopt, 1});
   settle();
   auto* failed = find<QPushButton>("sidebar.library.failedFiles");
   ASSERT_TRUE(failed->isVisible());
@@ -321,7 +324,8 @@ TEST_F(FilterSidebarLibraryTest, AnEnglishWindowTellsTheLibrarysFailuresInEnglis
   // The missing folder's row says so in English, and no Japanese text is on screen.
   std::vector<std::string> rowErrors;
   for (const WrappedTextLabel* line : sidebar->findChildren<WrappedTextLabel*>()) {
-    if (line->isVisible() && line->text() == "Folder not found.") rowErrors.push_back(line->text().toStdString());
+    if (line->isVisible() && line->text() == "Folder not found.")
+      rowErrors.push_back(line->text().toStdString());
     EXPECT_FALSE(line->isVisible() && line->text().contains(QString::fromUtf8("見つかりません")));
   }
   for (const QLabel* label : sidebar->findChildren<QLabel*>()) {
@@ -351,7 +355,8 @@ TEST_F(FilterSidebarLibraryTest, ALibrarySetAsideAtLaunchIsToldUnderTheLibrarySe
 
 TEST_F(FilterSidebarLibraryTest, CopyPutsTheReportOnTheClipboardOnce) {
   makeSidebar();
-  store->setLastScanSummary(ImageLibraryScanSummary{2, 1, 1, {{"/a/x.png", "bad", ImageLibraryScanFailure::Kind::metadata}}});
+  store->setLastScanSummary(
+      ImageLibraryScanSummary{2, 1, 1, {{"/a/x.png", "bad", ImageLibraryScanFailure::Kind::metadata}}});
   settle();
   find<QPushButton>("sidebar.library.failedFiles")->click();
   settle();
@@ -372,7 +377,8 @@ TEST_F(FilterSidebarLibraryTest, IndexingCardFollowsTheStore) {
   EXPECT_EQ(card.message(), "indexing.preparingDatabase");
   store->setIsIndexing(true);
   EXPECT_EQ(card.message(), "indexing.inProgress");
-  store->setIndexingProgress(ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::discovering, 0, 1520, 0, 0, {}});
+  store->setIndexingProgress(
+      ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::discovering, 0, 1520, 0, 0, {}});
   EXPECT_EQ(card.message(), "indexing.checkingFiles(#1520)");
   store->setIsPreparingLibrary(true);
   EXPECT_EQ(card.message(), "indexing.preparingDatabase");

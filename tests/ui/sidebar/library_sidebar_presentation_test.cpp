@@ -1,8 +1,8 @@
 #include "ui/sidebar/library_sidebar_presentation.h"
 
-#include <climits>
-
 #include <gtest/gtest.h>
+
+#include <climits>
 
 #include "ui/results/echo_localization.h"
 
@@ -50,32 +50,89 @@ struct SummaryCase {
 };
 
 TEST(LibrarySidebarPresentationTest, SummaryFollowsTheFirstRuleThatHolds) {
-  const std::vector<RegisteredFolderSummary> three = {folder("/a", State::available, 1), folder("/b", State::missing),
-                                                      folder("/c", State::accessDenied)};
+  const std::vector<RegisteredFolderSummary> three = {
+      folder("/a", State::available, 1), folder("/b", State::missing), folder("/c", State::accessDenied)};
   const SummaryCase cases[] = {
-      {"empty", {}, false, false, std::nullopt, {Kind::empty, "library.noRegisteredFolders", std::nullopt, false},
-       std::nullopt, true},
-      {"loading with folders known", three, true, true, progress(1, 2),
-       {Kind::loading, "library.checkingFolders", std::nullopt, true}, std::nullopt, false},
-      {"no folders, sync without progress", {}, false, true, std::nullopt,
-       {Kind::checking, "library.checkingImages", std::nullopt, true}, std::nullopt, false},
-      {"no folders, sync with progress", {}, false, true, progress(1200, 2048),
-       {Kind::checking, "library.checkingImages", "1,200 / 2,048", true}, std::nullopt, false},
-      {"folders, sync with progress", {folder("/a", State::available, 3)}, false, true, progress(5, 9),
-       {Kind::checking, "library.checkingImages", "5 / 9", true}, std::nullopt, false},
-      {"folders, sync without progress: state rules", {folder("/a", State::available, 3)}, false, true, std::nullopt,
-       {Kind::registered, "library.registered", "library.imageCount.other(3)", false}, std::nullopt, false},
+      {"empty",
+       {},
+       false,
+       false,
+       std::nullopt,
+       {Kind::empty, "library.noRegisteredFolders", std::nullopt, false},
+       std::nullopt,
+       true},
+      {"loading with folders known",
+       three,
+       true,
+       true,
+       progress(1, 2),
+       {Kind::loading, "library.checkingFolders", std::nullopt, true},
+       std::nullopt,
+       false},
+      {"no folders, sync without progress",
+       {},
+       false,
+       true,
+       std::nullopt,
+       {Kind::checking, "library.checkingImages", std::nullopt, true},
+       std::nullopt,
+       false},
+      {"no folders, sync with progress",
+       {},
+       false,
+       true,
+       progress(1200, 2048),
+       {Kind::checking, "library.checkingImages", "1,200 / 2,048", true},
+       std::nullopt,
+       false},
+      {"folders, sync with progress",
+       {folder("/a", State::available, 3)},
+       false,
+       true,
+       progress(5, 9),
+       {Kind::checking, "library.checkingImages", "5 / 9", true},
+       std::nullopt,
+       false},
+      {"folders, sync without progress: state rules",
+       {folder("/a", State::available, 3)},
+       false,
+       true,
+       std::nullopt,
+       {Kind::registered, "library.registered", "library.imageCount.other(3)", false},
+       std::nullopt,
+       false},
       {"access wins, first needing access is the repair path",
-       {folder("/ok", State::available, 10), folder("/bm", State::bookmarkInvalid, 5), folder("/den", State::accessDenied)},
-       false, false, std::nullopt,
-       {Kind::accessRequired, "library.bookmarkInvalid", "library.imageCount.other(15)", false}, "/bm", false},
+       {folder("/ok", State::available, 10), folder("/bm", State::bookmarkInvalid, 5),
+        folder("/den", State::accessDenied)},
+       false,
+       false,
+       std::nullopt,
+       {Kind::accessRequired, "library.bookmarkInvalid", "library.imageCount.other(15)", false},
+       "/bm",
+       false},
       {"access wins over an earlier missing folder",
-       {folder("/gone", State::missing), folder("/den", State::accessDenied)}, false, false, std::nullopt,
-       {Kind::accessRequired, "library.accessRequired", "library.imageCount.other(0)", false}, "/den", false},
-      {"missing", {folder("/a", State::available, 1), folder("/gone", State::missing)}, false, false, std::nullopt,
-       {Kind::missing, "library.missingFolder", "library.imageCount.one(1)", false}, std::nullopt, false},
-      {"thousand images", {folder("/a", State::available, 600), folder("/b", State::available, 400)}, false, false,
-       std::nullopt, {Kind::registered, "library.registered", "library.imageCount.other(1,000)", false}, std::nullopt,
+       {folder("/gone", State::missing), folder("/den", State::accessDenied)},
+       false,
+       false,
+       std::nullopt,
+       {Kind::accessRequired, "library.accessRequired", "library.imageCount.other(0)", false},
+       "/den",
+       false},
+      {"missing",
+       {folder("/a", State::available, 1), folder("/gone", State::missing)},
+       false,
+       false,
+       std::nullopt,
+       {Kind::missing, "library.missingFolder", "library.imageCount.one(1)", false},
+       std::nullopt,
+       false},
+      {"thousand images",
+       {folder("/a", State::available, 600), folder("/b", State::available, 400)},
+       false,
+       false,
+       std::nullopt,
+       {Kind::registered, "library.registered", "library.imageCount.other(1,000)", false},
+       std::nullopt,
        false},
   };
   for (const SummaryCase& c : cases) {
@@ -107,7 +164,8 @@ TEST(LibrarySidebarPresentationTest, FolderRowsByState) {
        "common.accessibilityPair(Pics,library.bookmarkInvalid)", true, "error.folder.bookmarkInvalid"},
   };
   for (const Case& c : cases) {
-    const auto row = LibrarySidebarFolderRowPresentation::make(folder("/u/Pics", c.state, 0, "boom"), localizer, {});
+    const auto row =
+        LibrarySidebarFolderRowPresentation::make(folder("/u/Pics", c.state, 0, "boom"), localizer, {});
     EXPECT_EQ(row.statusText, c.status);
     EXPECT_EQ(row.accessibilityText, c.accessibility);
     EXPECT_EQ(row.showsRepairAction, c.repair);
@@ -119,7 +177,8 @@ TEST(LibrarySidebarPresentationTest, FolderRowsByState) {
 TEST(LibrarySidebarPresentationTest, RecordingModeHidesTheHomeDirectoryButNotTheRepairPath) {
   const auto localizer = testing::echoLocalization();
   const ViewResourceDisplay recording{true, "/Users/a"};
-  const auto home = LibrarySidebarFolderRowPresentation::make(folder("/Users/a", State::available), localizer, recording);
+  const auto home =
+      LibrarySidebarFolderRowPresentation::make(folder("/Users/a", State::available), localizer, recording);
   EXPECT_EQ(home.displayName, "~");
   EXPECT_EQ(home.displayPath, "~");
   const auto pictures = LibrarySidebarFolderRowPresentation::make(
@@ -128,12 +187,13 @@ TEST(LibrarySidebarPresentationTest, RecordingModeHidesTheHomeDirectoryButNotThe
   EXPECT_EQ(pictures.displayPath, "~/Pictures");
   // The library's text is not shown: the row says what is wrong in the window's language.
   EXPECT_EQ(pictures.lastErrorText, "error.folder.missing");
-  const auto plain = LibrarySidebarFolderRowPresentation::make(folder("/Users/a", State::available), localizer, {});
+  const auto plain =
+      LibrarySidebarFolderRowPresentation::make(folder("/Users/a", State::available), localizer, {});
   EXPECT_EQ(plain.displayName, "a");
   EXPECT_EQ(plain.displayPath, "/Users/a");
 
-  const auto library = LibrarySidebarPresentation::make({folder("/Users/a/P", State::accessDenied)}, false, false,
-                                                        std::nullopt, localizer, recording);
+  const auto library = LibrarySidebarPresentation::make({folder("/Users/a/P", State::accessDenied)}, false,
+                                                        false, std::nullopt, localizer, recording);
   EXPECT_EQ(library.primaryRepairFolderPath, "/Users/a/P");
   EXPECT_EQ(library.folderRows[0].displayPath, "~/P");
 }

@@ -132,7 +132,8 @@ ImageLibraryScanFailure failure(std::string path, FailureKind kind, std::string 
 TEST(ScanFailureDiagnosticsPresentationTest, RootToReauthorize) {
   using Roots = std::vector<std::string>;
   const auto context = [](Roots roots) {
-    return std::optional(ImageLibraryScanDiagnosticContext{Source::manualSync, std::move(roots), std::nullopt, 0});
+    return std::optional(
+        ImageLibraryScanDiagnosticContext{Source::manualSync, std::move(roots), std::nullopt, 0});
   };
   const struct {
     const char* name;
@@ -141,33 +142,42 @@ TEST(ScanFailureDiagnosticsPresentationTest, RootToReauthorize) {
     std::optional<std::string> root;
   } cases[] = {
       {"no context", std::nullopt, {failure("/a/x.png", FailureKind::permission)}, std::nullopt},
-      {"longest root wins", context({"/Volumes/A", "/Volumes/A/Sub"}),
-       {failure("/Volumes/A/Sub/x.png", FailureKind::permission)}, "/Volumes/A/Sub"},
+      {"longest root wins",
+       context({"/Volumes/A", "/Volumes/A/Sub"}),
+       {failure("/Volumes/A/Sub/x.png", FailureKind::permission)},
+       "/Volumes/A/Sub"},
       {"path equal to a root", context({"/a/b"}), {failure("/a/b", FailureKind::permission)}, "/a/b"},
-      {"sibling with a common prefix", context({"/Users/u/Pictures"}),
-       {failure("/Users/u/PicturesOld/x.png", FailureKind::permission)}, std::nullopt},
+      {"sibling with a common prefix",
+       context({"/Users/u/Pictures"}),
+       {failure("/Users/u/PicturesOld/x.png", FailureKind::permission)},
+       std::nullopt},
       {"root ending in a slash", context({"/r/"}), {failure("/r/x.png", FailureKind::permission)}, "/r/"},
-      {"other kinds never count", context({"/a"}),
+      {"other kinds never count",
+       context({"/a"}),
        {failure("/a/1.png", FailureKind::missing), failure("/a/2.png", FailureKind::metadata),
         failure("/a/3.png", FailureKind::general)},
        std::nullopt},
-      {"first permission failure under a root", context({"/a", "/b"}),
+      {"first permission failure under a root",
+       context({"/a", "/b"}),
        {failure("/elsewhere/x.png", FailureKind::permission), failure("/b/y.png", FailureKind::permission),
         failure("/a/z.png", FailureKind::permission)},
        "/b"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ScanFailureDiagnosticsPresentation::findReauthorizationRootPath(c.failures, c.context), c.root) << c.name;
+    EXPECT_EQ(ScanFailureDiagnosticsPresentation::findReauthorizationRootPath(c.failures, c.context), c.root)
+        << c.name;
   }
 }
 
 TEST(ScanFailureDiagnosticsPresentationTest, ReportAndTextsOfAScan) {
-  const ImageLibraryScanSummary summary{120, 118, 2,
-                                        {failure("/Users/u/Pictures/a.png", FailureKind::permission,
-                                                 "no access to /Users/u/Pictures/a.png"),
-                                         failure("/Users/u/b.png", FailureKind::missing, "gone")}};
-  const ImageLibraryScanDiagnosticContext context{Source::backgroundChangedPaths, {"/Users/u/Pictures", "/Users/u"},
-                                                  std::nullopt, 1700000000.5};
+  const ImageLibraryScanSummary summary{
+      120,
+      118,
+      2,
+      {failure("/Users/u/Pictures/a.png", FailureKind::permission, "no access to /Users/u/Pictures/a.png"),
+       failure("/Users/u/b.png", FailureKind::missing, "gone")}};
+  const ImageLibraryScanDiagnosticContext context{
+      Source::backgroundChangedPaths, {"/Users/u/Pictures", "/Users/u"}, std::nullopt, 1700000000.5};
   const auto p = ScanFailureDiagnosticsPresentation::make(summary, context, testing::echoLocalization(), {});
   EXPECT_EQ(p.diagnosticsText,
             "source=backgroundChangedPaths\n"
@@ -198,8 +208,8 @@ TEST(ScanFailureDiagnosticsPresentationTest, ReportAndTextsOfAScan) {
   EXPECT_EQ(p.failureRows[1].message, "error.file.missing");
   EXPECT_EQ(p.failureRows[1].diagnosticMessage, "gone");
 
-  const auto recorded = ScanFailureDiagnosticsPresentation::make(summary, context, testing::echoLocalization(),
-                                                                 {true, "/Users/u"});
+  const auto recorded = ScanFailureDiagnosticsPresentation::make(
+      summary, context, testing::echoLocalization(), {true, "/Users/u"});
   EXPECT_EQ(recorded.failureRows[0].path, "/Users/u/Pictures/a.png");
   EXPECT_EQ(recorded.failureRows[0].displayPath, "~/Pictures/a.png");
   EXPECT_EQ(recorded.failureRows[0].message, "error.permissionDenied");
@@ -207,14 +217,17 @@ TEST(ScanFailureDiagnosticsPresentationTest, ReportAndTextsOfAScan) {
   EXPECT_EQ(recorded.rootPathsText, "scanFailure.details.roots(~/Pictures, ~)");
   EXPECT_EQ(recorded.reauthorizationRootPath, "/Users/u/Pictures");
   EXPECT_NE(recorded.diagnosticsText.find("roots=~/Pictures,~\n"), std::string::npos);
-  EXPECT_NE(recorded.diagnosticsText.find("\n~/Pictures/a.png\tno access to ~/Pictures/a.png\n"), std::string::npos);
+  EXPECT_NE(recorded.diagnosticsText.find("\n~/Pictures/a.png\tno access to ~/Pictures/a.png\n"),
+            std::string::npos);
 }
 
 TEST(ScanFailureDiagnosticsPresentationTest, ContextEdges) {
   const ImageLibraryScanSummary empty{3, 3, 0, {}};
-  const auto none = ScanFailureDiagnosticsPresentation::make(empty, std::nullopt, testing::echoLocalization(), {});
+  const auto none =
+      ScanFailureDiagnosticsPresentation::make(empty, std::nullopt, testing::echoLocalization(), {});
   EXPECT_EQ(none.diagnosticsText,
-            "source=unknown\ncompletedAt=-\nroots=-\nchangedPathCount=-\nscanned=3\nindexed=3\nfailed=0\nfailures:");
+            "source=unknown\ncompletedAt=-\nroots=-\nchangedPathCount=-\nscanned=3\nindexed=3\nfailed="
+            "0\nfailures:");
   EXPECT_EQ(none.contextText, "scanFailure.details.context(scanFailure.source.unknown)");
   EXPECT_EQ(none.rootPathsText, "scanFailure.details.roots(-)");
   EXPECT_FALSE(none.reauthorizationRootPath.has_value());
@@ -222,9 +235,10 @@ TEST(ScanFailureDiagnosticsPresentationTest, ContextEdges) {
 
   const ImageLibraryScanDiagnosticContext noRoots{Source::manualSync, {}, 4, 12.0};
   const auto bare = ScanFailureDiagnosticsPresentation::make(empty, noRoots, testing::echoLocalization(), {});
-  EXPECT_EQ(bare.diagnosticsText,
-            "source=manualSync\ncompletedAt=12.000\nroots=\nchangedPathCount=4\nscanned=3\nindexed=3\nfailed=0\n"
-            "failures:");
+  EXPECT_EQ(
+      bare.diagnosticsText,
+      "source=manualSync\ncompletedAt=12.000\nroots=\nchangedPathCount=4\nscanned=3\nindexed=3\nfailed=0\n"
+      "failures:");
   EXPECT_EQ(bare.rootPathsText, "scanFailure.details.roots(-)");
   EXPECT_EQ(bare.contextText, "scanFailure.details.context(scanFailure.source.manualSync)");
 

@@ -44,20 +44,38 @@ TEST(LibraryHeaderMenuTest, EnableTable) {
     bool isSyncing;
     std::vector<std::string> menu;
   } cases[] = {
-      {"no folder", {}, false, false,
+      {"no folder",
+       {},
+       false,
+       false,
        {"[library.sourceManagement]", "library.addFolder:on", "library.syncRegisteredFolders.action:off"}},
-      {"one missing folder", {folder("/m", State::missing)}, false, false,
+      {"one missing folder",
+       {folder("/m", State::missing)},
+       false,
+       false,
        {"[library.sourceManagement]", "library.addFolder:on", "library.syncRegisteredFolders.action:off", "-",
         "common.openInFinder:off", "library.unregister.action:on!"}},
-      {"one available folder", {folder("/a", State::available)}, false, false,
+      {"one available folder",
+       {folder("/a", State::available)},
+       false,
+       false,
        {"[library.sourceManagement]", "library.addFolder:on", "library.syncRegisteredFolders.action:on", "-",
         "common.openInFinder:on", "library.unregister.action:on!"}},
-      {"two folders: no per-folder items", {folder("/a", State::available), folder("/b", State::accessDenied)}, false,
-       false, {"[library.sourceManagement]", "library.addFolder:on", "library.syncRegisteredFolders.action:on"}},
-      {"sync running", {folder("/a", State::available)}, false, true,
-       {"[library.sourceManagement]", "library.addFolder:off", "library.syncRegisteredFolders.action:off", "-",
-        "common.openInFinder:on", "library.unregister.action:off!"}},
-      {"page loading: only sync off", {folder("/a", State::available)}, true, false,
+      {"two folders: no per-folder items",
+       {folder("/a", State::available), folder("/b", State::accessDenied)},
+       false,
+       false,
+       {"[library.sourceManagement]", "library.addFolder:on", "library.syncRegisteredFolders.action:on"}},
+      {"sync running",
+       {folder("/a", State::available)},
+       false,
+       true,
+       {"[library.sourceManagement]", "library.addFolder:off", "library.syncRegisteredFolders.action:off",
+        "-", "common.openInFinder:on", "library.unregister.action:off!"}},
+      {"page loading: only sync off",
+       {folder("/a", State::available)},
+       true,
+       false,
        {"[library.sourceManagement]", "library.addFolder:on", "library.syncRegisteredFolders.action:off", "-",
         "common.openInFinder:on", "library.unregister.action:on!"}},
   };
@@ -70,9 +88,11 @@ TEST(LibraryHeaderMenuTest, EnableTable) {
 TEST(LibraryHeaderMenuTest, ItemsRunTheirOwnAction) {
   std::vector<std::string> calls;
   const LibraryHeaderMenuActions actions{[&] { calls.push_back("sync"); }, [&] { calls.push_back("import"); },
-                                         [&] { calls.push_back("reveal"); }, [&] { calls.push_back("unregister"); }};
-  const auto menu = makeLibraryHeaderMenu(LibraryActionRules::make({folder("/a", State::available)}, false, false),
-                                          actions, testing::echoLocalization());
+                                         [&] { calls.push_back("reveal"); },
+                                         [&] { calls.push_back("unregister"); }};
+  const auto menu =
+      makeLibraryHeaderMenu(LibraryActionRules::make({folder("/a", State::available)}, false, false), actions,
+                            testing::echoLocalization());
   for (const Entry& e : menu) {
     if (e.action) e.action();
   }
@@ -87,28 +107,42 @@ TEST(RegisteredFolderMenuTest, EnableTablePerState) {
     bool canModify;
     std::vector<std::string> menu;
   } cases[] = {
-      {State::available, true, true,
+      {State::available,
+       true,
+       true,
        {"library.syncRegisteredFolder.action:on", "common.openInFinder:on", "library.allowAccess:off", "-",
         "library.unregister.action:on!"}},
-      {State::missing, true, true,
+      {State::missing,
+       true,
+       true,
        {"library.syncRegisteredFolder.action:off", "common.openInFinder:off", "library.allowAccess:off", "-",
         "library.unregister.action:on!"}},
-      {State::accessDenied, true, true,
+      {State::accessDenied,
+       true,
+       true,
        {"library.syncRegisteredFolder.action:off", "common.openInFinder:off", "library.allowAccess:on", "-",
         "library.unregister.action:on!"}},
-      {State::bookmarkInvalid, true, true,
+      {State::bookmarkInvalid,
+       true,
+       true,
        {"library.syncRegisteredFolder.action:off", "common.openInFinder:off", "library.allowAccess:on", "-",
         "library.unregister.action:on!"}},
       // A sync runs: sync and unregister off everywhere; open and grant access follow the state.
-      {State::available, false, false,
+      {State::available,
+       false,
+       false,
        {"library.syncRegisteredFolder.action:off", "common.openInFinder:on", "library.allowAccess:off", "-",
         "library.unregister.action:off!"}},
-      {State::bookmarkInvalid, false, false,
+      {State::bookmarkInvalid,
+       false,
+       false,
        {"library.syncRegisteredFolder.action:off", "common.openInFinder:off", "library.allowAccess:on", "-",
         "library.unregister.action:off!"}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(describe(makeRegisteredFolderMenu(folder("/f", c.state), c.canSync, c.canModify, {}, localizer)), c.menu)
+    EXPECT_EQ(
+        describe(makeRegisteredFolderMenu(folder("/f", c.state), c.canSync, c.canModify, {}, localizer)),
+        c.menu)
         << static_cast<int>(c.state);
   }
 }
@@ -119,12 +153,16 @@ TEST(LibraryActionRulesTest, SyncNeedsAnAvailableFolderAndNoLoading) {
                                          folder("/b", State::bookmarkInvalid)},
                                         false, false)
                    .canSyncRegisteredFolders);
-  EXPECT_TRUE(LibraryActionRules::make({folder("/m", State::missing), folder("/a", State::available)}, false, false)
-                  .canSyncRegisteredFolders);
-  EXPECT_FALSE(LibraryActionRules::make({folder("/a", State::available)}, true, false).canSyncRegisteredFolders);
-  EXPECT_EQ(LibraryActionRules::make({folder("/a", State::available)}, false, false).singleFolder->path, "/a");
-  EXPECT_FALSE(LibraryActionRules::make({folder("/a", State::available), folder("/b", State::available)}, false, false)
-                   .singleFolder);
+  EXPECT_TRUE(
+      LibraryActionRules::make({folder("/m", State::missing), folder("/a", State::available)}, false, false)
+          .canSyncRegisteredFolders);
+  EXPECT_FALSE(
+      LibraryActionRules::make({folder("/a", State::available)}, true, false).canSyncRegisteredFolders);
+  EXPECT_EQ(LibraryActionRules::make({folder("/a", State::available)}, false, false).singleFolder->path,
+            "/a");
+  EXPECT_FALSE(
+      LibraryActionRules::make({folder("/a", State::available), folder("/b", State::available)}, false, false)
+          .singleFolder);
 }
 
 TEST(LibrarySectionToggleTest, ChevronAndLabelFollowTheFlag) {
@@ -155,8 +193,10 @@ TEST(FilterRowPresentationTest, SidebarRows) {
     std::string icon;
     std::string label;
   } aspects[] = {
-      {ImageAspectFilter::portrait, true, "sidebar.filter.aspect.portrait", "rectangle.portrait", "filter.aspect.portrait"},
-      {ImageAspectFilter::landscape, false, "sidebar.filter.aspect.landscape", "rectangle", "filter.aspect.landscape"},
+      {ImageAspectFilter::portrait, true, "sidebar.filter.aspect.portrait", "rectangle.portrait",
+       "filter.aspect.portrait"},
+      {ImageAspectFilter::landscape, false, "sidebar.filter.aspect.landscape", "rectangle",
+       "filter.aspect.landscape"},
       {ImageAspectFilter::square, false, "sidebar.filter.aspect.square", "square", "filter.aspect.square"},
   };
   for (const auto& a : aspects) {
@@ -196,8 +236,11 @@ TEST(FilterRowPresentationTest, SuggestionRows) {
     std::string value;
     std::optional<std::string> source;
     bool selected;
-  } marks[] = {{" nai-v4 ", "nai-v4", true}, {"nai-v4", "NAI-v4", false}, {"  ", std::nullopt, false},
-               {"nai-v4", std::nullopt, false}, {"  ", "", false}};
+  } marks[] = {{" nai-v4 ", "nai-v4", true},
+               {"nai-v4", "NAI-v4", false},
+               {"  ", std::nullopt, false},
+               {"nai-v4", std::nullopt, false},
+               {"  ", "", false}};
   for (const auto& m : marks) {
     EXPECT_EQ(isModelSuggestionSelected({m.value, 1}, m.source), m.selected) << m.value;
   }
@@ -233,9 +276,10 @@ TEST(FilterRowPresentationTest, ModelFilterRowAndItsMenu) {
   menu[0].action();
   EXPECT_EQ(calls, (std::vector<std::string>{"select"}));
 
-  const auto tagMenu = makeSavedFilterTagMenu([&] { calls.push_back("copy"); }, [&] { calls.push_back("remove"); },
-                                              localizer);
-  EXPECT_EQ(describe(tagMenu), (std::vector<std::string>{"metadata.copyTag:on", "filter.tag.removeFromFilter:on!"}));
+  const auto tagMenu =
+      makeSavedFilterTagMenu([&] { calls.push_back("copy"); }, [&] { calls.push_back("remove"); }, localizer);
+  EXPECT_EQ(describe(tagMenu),
+            (std::vector<std::string>{"metadata.copyTag:on", "filter.tag.removeFromFilter:on!"}));
   tagMenu[1].action();
   EXPECT_EQ(calls.back(), "remove");
   EXPECT_EQ(calls.size(), 2u);  // remove runs its action only
@@ -306,7 +350,8 @@ TEST_F(RequestsTest, SyncClearsTheRequestBeforeItStarts) {
   requests.dismissSync();
   requests.requestSync(RegisteredFolderSyncRequest::folder("/b"));
   requests.confirmPendingSync();
-  EXPECT_EQ(log, (std::vector<std::string>{"changed [s]", "changed []", "changed [s]", "changed []", "sync /b []"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"changed [s]", "changed []", "changed [s]", "changed []",
+                                           "sync /b []"}));
 }
 
 TEST_F(RequestsTest, ScanFailureSheetClosesBeforeItsActions) {
@@ -328,9 +373,10 @@ TEST(ConfirmationDialogTextsTest, WordingAndDefaults) {
   EXPECT_EQ(unregisterConfirmationTexts(localizer),
             (ConfirmationDialogTexts{"library.unregister.title", "library.unregister.message",
                                      "library.unregister.action", "common.cancel", true, false}));
-  EXPECT_EQ(syncConfirmationTexts(RegisteredFolderSyncRequest::folder("/a"), localizer),
-            (ConfirmationDialogTexts{"library.syncRegisteredFolder.title", "library.syncRegisteredFolder.message",
-                                     "library.syncRegisteredFolder.action", "common.cancel", false, true}));
+  EXPECT_EQ(
+      syncConfirmationTexts(RegisteredFolderSyncRequest::folder("/a"), localizer),
+      (ConfirmationDialogTexts{"library.syncRegisteredFolder.title", "library.syncRegisteredFolder.message",
+                               "library.syncRegisteredFolder.action", "common.cancel", false, true}));
   EXPECT_EQ(syncConfirmationTexts(RegisteredFolderSyncRequest::all(), localizer).title,
             "library.syncRegisteredFolders.title");
 }
@@ -390,8 +436,10 @@ TEST(FilterPopoverPlacementTest, TrailingSideKeptOnTheScreen) {
   } cases[] = {
       {"beside the control", QRect(200, 100, 20, 20), Qt::LeftToRight, QPoint(226, 100)},
       {"pushed up from the bottom", QRect(200, 800, 20, 20), Qt::LeftToRight, QPoint(226, 340)},
-      {"no room on the trailing side: leading side", QRect(1200, 100, 20, 20), Qt::LeftToRight, QPoint(774, 100)},
-      {"right to left: the trailing side is the left", QRect(800, 100, 20, 20), Qt::RightToLeft, QPoint(374, 100)},
+      {"no room on the trailing side: leading side", QRect(1200, 100, 20, 20), Qt::LeftToRight,
+       QPoint(774, 100)},
+      {"right to left: the trailing side is the left", QRect(800, 100, 20, 20), Qt::RightToLeft,
+       QPoint(374, 100)},
       {"no room on either side: kept inside", QRect(300, 100, 900, 20), Qt::LeftToRight, QPoint(1020, 100)},
   };
   for (const auto& c : cases) {

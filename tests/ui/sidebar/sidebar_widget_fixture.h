@@ -3,15 +3,14 @@
 // concept page are simple stand-ins.
 #pragma once
 
-#include <memory>
-#include <string>
-#include <vector>
-
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "store/image_library_store.h"
 #include "store/support/store_harness.h"
@@ -30,7 +29,8 @@ class SidebarWidgetTest : public WidgetTest {
     settle();
     store = harness.makeStore(std::move(options));
     FilterSidebarFactories factories;
-    factories.trashToolbar = [this](ImageLibraryStore&, std::function<void()> presentReview, QWidget* parent) {
+    factories.trashToolbar = [this](ImageLibraryStore&, std::function<void()> presentReview,
+                                    QWidget* parent) {
       auto* button = new QPushButton("review", parent);
       button->setObjectName("test.trashToolbar");
       QObject::connect(button, &QPushButton::clicked, button, presentReview);
@@ -96,8 +96,8 @@ class SidebarWidgetTest : public WidgetTest {
 
   std::size_t callCount(const std::string& name) const { return harness.service->calls(name).size(); }
 
-  static RegisteredFolderSummary folder(std::string path, RegisteredFolderAccessState state =
-                                                              RegisteredFolderAccessState::available) {
+  static RegisteredFolderSummary folder(
+      std::string path, RegisteredFolderAccessState state = RegisteredFolderAccessState::available) {
     return {path, path.substr(path.find_last_of('/') + 1), state, 3, 0, std::nullopt, std::nullopt};
   }
 

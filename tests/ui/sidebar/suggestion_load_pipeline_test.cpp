@@ -40,7 +40,10 @@ TEST(SuggestionLoadPipelineTest, DebouncesTypingAndLoadsBlankTextAtOnce) {
        250,
        {"begin", "begin", "begin", "load 'sky'"}},
       {"nothing before the pause has passed", {{0, "s"}}, 249, {"begin"}},
-      {"a pause between keys loads each", {{0, "s"}, {250, "sk"}}, 250, {"begin", "load 's'", "begin", "load 'sk'"}},
+      {"a pause between keys loads each",
+       {{0, "s"}, {250, "sk"}},
+       250,
+       {"begin", "load 's'", "begin", "load 'sk'"}},
       {"blank text at once, untrimmed", {{0, "  "}}, 0, {"begin", "load '  '"}},
       {"cleared text cancels the pending load", {{0, "sk"}, {10, ""}}, 1000, {"begin", "begin", "load ''"}},
   };

@@ -13,7 +13,9 @@ namespace {
 using Images = std::vector<SlideshowImageProportions>;
 using Cell = SlideshowAdaptiveGridLayout::Cell;
 
-SlideshowImageProportions sized(std::int64_t width, std::int64_t height) { return {width, height}; }
+SlideshowImageProportions sized(std::int64_t width, std::int64_t height) {
+  return {width, height};
+}
 const SlideshowImageProportions unknown{};
 
 TEST(SlideshowAdaptiveGridLayout, ChoosesTheGridCoveringTheMostAreaAndPlacesEachImage) {
@@ -44,8 +46,15 @@ TEST(SlideshowAdaptiveGridLayout, ChoosesTheGridCoveringTheMostAreaAndPlacesEach
       {"three wide images in a wide area",
        {wide, wide, wide},
        {1200, 400},
-       {1, 3, {{0, 0, 0, {0, 87.5, 400, 225}}, {1, 0, 1, {400, 87.5, 400, 225}}, {2, 0, 2, {800, 87.5, 400, 225}}}}},
-      {"one image centred both ways", {wide}, {1200, 400}, {1, 1, {{0, 0, 0, {(1200 - 6400.0 / 9) / 2, 0, 6400.0 / 9, 400}}}}},
+       {1,
+        3,
+        {{0, 0, 0, {0, 87.5, 400, 225}},
+         {1, 0, 1, {400, 87.5, 400, 225}},
+         {2, 0, 2, {800, 87.5, 400, 225}}}}},
+      {"one image centred both ways",
+       {wide},
+       {1200, 400},
+       {1, 1, {{0, 0, 0, {(1200 - 6400.0 / 9) / 2, 0, 6400.0 / 9, 400}}}}},
       // 2 x 2 covers 160,000; 4 x 1 and 1 x 4 cover 40,000, three columns about 93,333.
       {"four unknown sizes make squares in two rows",
        {unknown, unknown, unknown, unknown},
@@ -83,7 +92,9 @@ TEST(SlideshowAdaptiveGridLayout, ChoosesTheGridCoveringTheMostAreaAndPlacesEach
        {141.4214, 300},
        {3,
         1,
-        {{0, 0, 0, {20.7107, 0, 100, 100}}, {1, 1, 0, {20.7107, 100, 100, 100}}, {2, 2, 0, {20.7107, 200, 100, 100}}}}},
+        {{0, 0, 0, {20.7107, 0, 100, 100}},
+         {1, 1, 0, {20.7107, 100, 100, 100}},
+         {2, 2, 0, {20.7107, 200, 100, 100}}}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -109,7 +120,7 @@ TEST(SlideshowAdaptiveGridLayout, ChoosesTheGridCoveringTheMostAreaAndPlacesEach
 // Whatever the mix, frames stay within their cells, the block and each row are centred, and two
 // or more rows touch with no gap between them.
 TEST(SlideshowAdaptiveGridLayout, FramesStayInTheirCellsAndRowsFormOneCentredBlock) {
-  const std::vector<SlideshowImageProportions> pool = {sized(1216, 832), sized(832, 1216), unknown,
+  const std::vector<SlideshowImageProportions> pool = {sized(1216, 832),  sized(832, 1216), unknown,
                                                        sized(1920, 1080), sized(512, 2048), sized(1, 1)};
   const std::vector<QSizeF> areas = {{1280, 800}, {800, 1280}, {1920, 1080}, {300, 300}, {2560, 600}};
   for (std::size_t count = 1; count <= pool.size(); ++count) {
@@ -123,7 +134,8 @@ TEST(SlideshowAdaptiveGridLayout, FramesStayInTheirCellsAndRowsFormOneCentredBlo
         ASSERT_EQ(layout.cells.size(), count);
         const int rows = layout.rowCount;
         ASSERT_EQ(rows, static_cast<int>((count + layout.columnCount - 1) / layout.columnCount));
-        std::vector<double> rowTop(rows, 1e18), rowBottom(rows, -1e18), rowLeft(rows, 1e18), rowRight(rows, -1e18);
+        std::vector<double> rowTop(rows, 1e18), rowBottom(rows, -1e18), rowLeft(rows, 1e18),
+            rowRight(rows, -1e18);
         std::vector<int> rowItems(rows, 0);
         for (std::size_t i = 0; i < count; ++i) {
           const Cell& cell = layout.cells[i];

@@ -3,19 +3,18 @@
 // window, and helpers to reach the window, the view and its controls.
 #pragma once
 
+#include <QAbstractButton>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QWidget>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QAbstractButton>
-#include <QFile>
-#include <QLabel>
-#include <QToolButton>
-#include <QTemporaryDir>
-#include <QWidget>
 
 #include "store/support/store_harness.h"
 #include "support/png_image.h"
@@ -153,7 +152,9 @@ class SlideshowFixture : public WidgetTest {
     return -1;
   }
 
-  std::string path(int number) const { return folder.filePath(QStringLiteral("%1.png").arg(number)).toStdString(); }
+  std::string path(int number) const {
+    return folder.filePath(QStringLiteral("%1.png").arg(number)).toStdString();
+  }
 
   QTemporaryDir folder;
   lorvex::testing::StoreHarness harness;

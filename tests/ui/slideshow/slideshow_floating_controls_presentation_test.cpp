@@ -65,13 +65,18 @@ TEST(SlideshowFloatingControlsPresentation, PlaybackAndTheFixedButtons) {
   const auto localization = testing::echoLocalization();
   SlideshowControlsState state;
   const auto paused = makeSlideshowFloatingControlsPresentation(state, localization);
-  EXPECT_EQ(paused.playback, (SlideshowButtonPresentation{Focus::playback, "slideshow.play", "play.fill", false, true}));
-  EXPECT_EQ(paused.previous, (SlideshowButtonPresentation{Focus::previous, "slideshow.previous", "chevron.left", false, true}));
-  EXPECT_EQ(paused.next, (SlideshowButtonPresentation{Focus::next, "slideshow.next", "chevron.right", false, true}));
-  EXPECT_EQ(paused.close, (SlideshowButtonPresentation{Focus::close, "common.close", "xmark.circle", false, true}));
+  EXPECT_EQ(paused.playback,
+            (SlideshowButtonPresentation{Focus::playback, "slideshow.play", "play.fill", false, true}));
+  EXPECT_EQ(paused.previous, (SlideshowButtonPresentation{Focus::previous, "slideshow.previous",
+                                                          "chevron.left", false, true}));
+  EXPECT_EQ(paused.next,
+            (SlideshowButtonPresentation{Focus::next, "slideshow.next", "chevron.right", false, true}));
+  EXPECT_EQ(paused.close,
+            (SlideshowButtonPresentation{Focus::close, "common.close", "xmark.circle", false, true}));
   state.isPlaying = true;
   const auto playing = makeSlideshowFloatingControlsPresentation(state, localization);
-  EXPECT_EQ(playing.playback, (SlideshowButtonPresentation{Focus::playback, "slideshow.pause", "pause.fill", true, true}));
+  EXPECT_EQ(playing.playback,
+            (SlideshowButtonPresentation{Focus::playback, "slideshow.pause", "pause.fill", true, true}));
 }
 
 TEST(SlideshowFloatingControlsPresentation, CountAndIntervalTexts) {
@@ -93,9 +98,11 @@ TEST(SlideshowFloatingControlsPresentation, CountAndIntervalTexts) {
     state.intervalSeconds = c.interval;
     const auto presentation = makeSlideshowFloatingControlsPresentation(state, localization);
     EXPECT_EQ(presentation.visibleCount,
-              (SlideshowValueGroupPresentation{"slideshow.visibleCount.label", c.countText, "slideshow.visibleCount.control"}));
+              (SlideshowValueGroupPresentation{"slideshow.visibleCount.label", c.countText,
+                                               "slideshow.visibleCount.control"}));
     EXPECT_EQ(presentation.interval,
-              (SlideshowValueGroupPresentation{"slideshow.interval.label", c.intervalText, "slideshow.interval.control"}));
+              (SlideshowValueGroupPresentation{"slideshow.interval.label", c.intervalText,
+                                               "slideshow.interval.control"}));
   }
 }
 

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <string>
 
 #include "support/png_image.h"
 #include "ui/common/local_image_loader.h"
@@ -25,7 +24,11 @@ TEST(SlideshowImagePlacement, DecodesAtTheFramesPixelSizeAndPlacesTheResultCentr
     SlideshowImagePlacement expected;
   } cases[] = {
       // 1216 x 832 fitted into 1280 x 800: 1169.2 x 800 at x 55.4.
-      {"one image on a screen", {55.3846, 0, 1169.2308, 800}, QSize(1216, 832), 1.0, {{56, 0, 1169, 800}, 1169}},
+      {"one image on a screen",
+       {55.3846, 0, 1169.2308, 800},
+       QSize(1216, 832),
+       1.0,
+       {{56, 0, 1169, 800}, 1169}},
       // At twice the pixels the frame is larger than the image.
       {"twice the pixels", {55.3846, 0, 1169.2308, 800}, QSize(1216, 832), 2.0, {{55, 0, 1169, 800}, 2338}},
       {"twice the pixels, smaller cell", {0, 0, 400, 273.68}, QSize(1216, 832), 2.0, {{0, 0, 400, 274}, 800}},
@@ -79,7 +82,8 @@ TEST_F(SlideshowImageDecodingTest, DecodesWholeThenScalesDownPremultiplied) {
   // The loader decodes it off the GUI thread.
   auto& loader = slideshowImageLoader();
   QImage loaded;
-  loader.load(path, "slideshow-decoding-test", 150, [&loaded](const LocalImageDecodeResult& r) { loaded = r.image; });
+  loader.load(path, "slideshow-decoding-test", 150,
+              [&loaded](const LocalImageDecodeResult& r) { loaded = r.image; });
   EXPECT_TRUE(testing::drainUiEvents(loader));
   EXPECT_EQ(loaded.size(), QSize(150, 100));
 }

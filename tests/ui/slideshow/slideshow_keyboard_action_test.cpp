@@ -115,7 +115,12 @@ TEST(SlideshowKeyAction, PerformingCallsTheActionThenRevealsWhereTheActionAsks) 
       {"longer interval", Action::increaseInterval, true, true, true, {"interval+", "reveal"}},
       {"shorter interval", Action::decreaseInterval, true, true, true, {"interval-", "reveal"}},
       {"favorite taken", Action::toggleFavorite, true, true, true, {"favorite", "reveal"}},
-      {"delete candidate taken", Action::toggleDeleteCandidate, true, true, true, {"deleteCandidate", "reveal"}},
+      {"delete candidate taken",
+       Action::toggleDeleteCandidate,
+       true,
+       true,
+       true,
+       {"deleteCandidate", "reveal"}},
       {"undo taken", Action::undoDeleteCandidate, true, true, true, {"undo", "reveal"}},
       // A review action that did not take effect lets the key travel on, unrevealed.
       {"favorite refused", Action::toggleFavorite, true, false, false, {"favorite"}},

@@ -16,9 +16,10 @@ TEST(SlideshowPlaybackRules, IntervalWritesLandOnHalfSecondsWithinBounds) {
     double written;
     double stored;
   } cases[] = {
-      {0.2, 0.5},   {0.74, 0.5}, {0.75, 1.0},  {59.8, 60.0},   {75, 60.0},  {inf, 3.0},
-      {-inf, 3.0},  {std::numeric_limits<double>::quiet_NaN(), 3.0},        {-4, 0.5},
-      {3.25, 3.5},  {3.24, 3.0}, {2.75, 3.0},  {0.5, 0.5},     {60, 60},    {1e300, 60},
+      {0.2, 0.5}, {0.74, 0.5}, {0.75, 1.0}, {59.8, 60.0},
+      {75, 60.0}, {inf, 3.0},  {-inf, 3.0}, {std::numeric_limits<double>::quiet_NaN(), 3.0},
+      {-4, 0.5},  {3.25, 3.5}, {3.24, 3.0}, {2.75, 3.0},
+      {0.5, 0.5}, {60, 60},    {1e300, 60},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.written));
@@ -33,7 +34,8 @@ TEST(SlideshowPlaybackRules, IntervalStepsFromOddAndBoundValues) {
     double step;
     double stored;
   } cases[] = {
-      {3.2, +0.5, 3.5}, {60, +0.5, 60}, {0.5, -0.5, 0.5}, {3.0, -0.5, 2.5}, {59.5, +0.5, 60}, {1.0, -0.5, 0.5},
+      {3.2, +0.5, 3.5}, {60, +0.5, 60},   {0.5, -0.5, 0.5},
+      {3.0, -0.5, 2.5}, {59.5, +0.5, 60}, {1.0, -0.5, 0.5},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.current) + " by " + std::to_string(c.step));

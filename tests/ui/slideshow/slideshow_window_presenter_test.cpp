@@ -53,13 +53,14 @@ TEST_F(SlideshowWindowPresenterTest, EachWayOutClosesTheWindowAndClearsTheFlagOn
          stepper->setFocus();
          QTest::keyClick(stepper, Qt::Key_Escape);
        }},
-      {"escape with a modifier", [](SlideshowWindowPresenterTest& t) {
+      {"escape with a modifier",
+       [](SlideshowWindowPresenterTest& t) {
          QTest::keyClick(t.view()->keyView(), Qt::Key_Escape, Qt::ShiftModifier);
        }},
-      {"the close button", [](SlideshowWindowPresenterTest& t) {
-         t.named<QAbstractButton>("slideshow.close")->click();
-       }},
-      {"the window manager closes it", [](SlideshowWindowPresenterTest& t) { t.presenter->window()->close(); }},
+      {"the close button",
+       [](SlideshowWindowPresenterTest& t) { t.named<QAbstractButton>("slideshow.close")->click(); }},
+      {"the window manager closes it",
+       [](SlideshowWindowPresenterTest& t) { t.presenter->window()->close(); }},
       {"leaving full screen", [](SlideshowWindowPresenterTest& t) { t.presenter->window()->showNormal(); }},
       {"the presenter goes", [](SlideshowWindowPresenterTest& t) { t.presenter.reset(); }},
   };
@@ -68,8 +69,9 @@ TEST_F(SlideshowWindowPresenterTest, EachWayOutClosesTheWindowAndClearsTheFlagOn
     startSlideshow();
     ASSERT_EQ(shownWindows().size(), 1U);
     int flagChanges = 0;
-    const auto counter = QObject::connect(&store->presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged,
-                                          [&flagChanges] { ++flagChanges; });
+    const auto counter =
+        QObject::connect(&store->presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged,
+                         [&flagChanges] { ++flagChanges; });
     c.close(*this);
     settle();
     QObject::disconnect(counter);

@@ -23,7 +23,9 @@ QApplication& uiTestApplication() {
   return *application;
 }
 
-bool drainUiEvents(std::chrono::milliseconds timeout) { return drainUiEvents(LocalImageLoader::shared(), timeout); }
+bool drainUiEvents(std::chrono::milliseconds timeout) {
+  return drainUiEvents(LocalImageLoader::shared(), timeout);
+}
 
 bool drainUiEvents(LocalImageLoader& loader, std::chrono::milliseconds timeout) {
   uiTestApplication();
@@ -62,4 +64,6 @@ bool runEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds
 // Fontconfig keeps its pattern caches for the life of the process and never frees them (Qt's font
 // database does not tear it down), so a widget test that lays out text would report them as leaks.
 // Picked up by LeakSanitizer when it is linked in; inert otherwise.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}

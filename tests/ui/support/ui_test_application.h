@@ -3,10 +3,9 @@
 // an end state. And a drain that lets every posted event and every image decode run to its end.
 #pragma once
 
+#include <QApplication>
 #include <chrono>
 #include <functional>
-
-#include <QApplication>
 
 namespace lorvex::ui {
 class LocalImageLoader;
