@@ -23,6 +23,7 @@
 #include "platform/settings.h"
 #include "services/live_image_library_service.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/list_stores.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
 
@@ -105,7 +106,7 @@ struct SyntheticLibraryStore {
   SyntheticLibraryStore(const std::filesystem::path& library, const std::string& registrationRoot)
       : service(makeLiveImageLibraryService(library, platform::Settings("bench", library))),
         store(makeBenchStore(service, clock)) {
-    store->setActiveFolderRegistrationRootPaths({registrationRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {registrationRoot});
   }
 
   std::shared_ptr<ImageLibraryService> service;

@@ -254,7 +254,7 @@ class TimingReporter final : public journeys::JourneyReporter {
     current_ = Sample{};
     current_.action = action;
     current_.journey = journey_;
-    current_.indexing = app_->isRunning() && app_->store().isIndexing();
+    current_.indexing = app_->isRunning() && app_->store().library().isIndexing();
     clock_.open();
   }
   void acted() override {
@@ -295,9 +295,11 @@ bool writesSynchronously(const std::string& action) {
 bool startIndexing(JourneyApp& app, const fs::path& folder) {
   ImageLibraryStore& store = app.store();
   for (int attempt = 0; attempt < 5; ++attempt) {
-    ui::testing::runEventsUntil([&] { return !store.isLibrarySyncInProgress(); }, std::chrono::seconds(60));
-    store.startDetached([&store, folder] { return store.registerFolders({folder.string()}); });
-    if (ui::testing::runEventsUntil([&] { return store.isIndexing(); }, std::chrono::seconds(5))) return true;
+    ui::testing::runEventsUntil([&] { return !store.library().isLibrarySyncInProgress(); },
+                                std::chrono::seconds(60));
+    store.startDetached([&store, folder] { return store.library().registerFolders({folder.string()}); });
+    if (ui::testing::runEventsUntil([&] { return store.library().isIndexing(); }, std::chrono::seconds(5)))
+      return true;
   }
   return false;
 }
@@ -323,7 +325,7 @@ bool runMeasured(const Options& options, std::size_t measured, int round, Timing
       return false;
     }
     // The launch's catch-up pass over the library: a registration asked for meanwhile is refused.
-    ui::testing::runEventsUntil([&app] { return !app.store().isLibrarySyncInProgress(); },
+    ui::testing::runEventsUntil([&app] { return !app.store().library().isLibrarySyncInProgress(); },
                                 std::chrono::minutes(2));
     Driver driver(app, reporter);
     driver.setPatience(kPatience);
@@ -333,9 +335,9 @@ bool runMeasured(const Options& options, std::size_t measured, int round, Timing
       all[before].run(driver);
     }
     // The first launch's Add Folder went through: the library's folder and the journeys' own.
-    if (measured > 0 &&
-        !ui::testing::runEventsUntil([&app] { return app.store().registeredFolderSummaries().size() == 2; },
-                                     std::chrono::minutes(1))) {
+    if (measured > 0 && !ui::testing::runEventsUntil(
+                            [&app] { return app.store().library().registeredFolderSummaries().size() == 2; },
+                            std::chrono::minutes(1))) {
       std::fprintf(stderr, "the first launch did not register the journeys' folder beside the library's\n");
       return false;
     }
@@ -358,7 +360,7 @@ bool runMeasured(const Options& options, std::size_t measured, int round, Timing
     reporter.measure(nullptr);
     log.line(name + ": journey took " +
              number(Milliseconds(std::chrono::steady_clock::now() - started).count()) + " ms; indexing " +
-             (app.isRunning() && app.store().isIndexing() ? "still runs" : "ended"));
+             (app.isRunning() && app.store().library().isIndexing() ? "still runs" : "ended"));
   }
   std::error_code error;
   fs::remove_all(home, error);

@@ -69,15 +69,15 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
                                   std::make_shared<lorvex::TransientImageLibraryUIPreferenceStore>(),
                                   3'000'000'000, nullptr, false, clock);
   StoreRun run;
-  QObject::connect(&store, &lorvex::ImageLibraryStore::indexingProgressChanged, [&] {
-    if (store.indexingProgress()) ++run.progressValues;
+  QObject::connect(&store.library(), &lorvex::LibraryModel::indexingProgressChanged, [&] {
+    if (store.library().indexingProgress()) ++run.progressValues;
   });
   // A person toggling the favourite of the first record shown, every 50 ms while the scan runs: the
   // toggle writes synchronously, so its wall time is what the click waits for the library's writer.
   QTimer toggling;
   toggling.setInterval(50);
   QObject::connect(&toggling, &QTimer::timeout, [&] {
-    if (!store.isIndexing() || store.resultWindow().records().empty()) return;
+    if (!store.library().isIndexing() || store.resultWindow().records().empty()) return;
     const auto toggleBegin = Clock::now();
     store.toggleFavorite({store.resultWindow().records().front()});
     run.toggleMilliseconds.push_back(seconds(Clock::now() - toggleBegin) * 1e3);
@@ -85,14 +85,14 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
   if (toggleFavorite) toggling.start();
   const auto begin = Clock::now();
   const double cpuBegin = threadCPUMilliseconds() / 1e3;
-  auto registration = store.registerFolders({folder.string()});
+  auto registration = store.library().registerFolders({folder.string()});
   waitFor(registration);
   toggling.stop();
   run.wall = seconds(Clock::now() - begin);
   run.mainThread = threadCPUMilliseconds() / 1e3 - cpuBegin;
   run.shown = store.resultWindow().records().size();
   if (store.errorMessage()) std::fprintf(stderr, "  store error: %s\n", store.errorMessage()->c_str());
-  store.stopBackgroundLibrarySync();
+  store.library().stopBackgroundLibrarySync();
   // The thumbnail run the registration started keeps the library open on a pool thread; let it end
   // before the next run deletes the folder.
   lorvex::userInitiatedPool().waitForDone();

@@ -205,11 +205,11 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
       const auto wallBegin = Clock::now();
       const double cpuBegin = threadCPUMilliseconds();
-      auto restart = store->restartBackgroundLibrarySync();
+      auto restart = store->library().restartBackgroundLibrarySync();
       lorvex::bench::waitFor(restart);
       restartMain.push_back(threadCPUMilliseconds() - cpuBegin);
       restartWall.push_back(milliseconds(Clock::now() - wallBegin));
-      if (!store->backgroundSyncPlanner().isMonitoring) {
+      if (!store->library().backgroundSyncPlanner().isMonitoring) {
         std::fprintf(stderr, "monitoring did not start: %s\n", store->errorMessage().value_or("").c_str());
         return 1;
       }

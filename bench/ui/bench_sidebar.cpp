@@ -18,6 +18,7 @@
 #include "../store_bench_support.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
 #include "ui/sidebar/filter_row_list.h"
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
     folders.push_back({path, "folder " + std::to_string(i), lorvex::RegisteredFolderAccessState::available,
                        1000 + i, 0, std::nullopt, std::nullopt});
   }
-  store->setRegisteredFolderSummaries(folders);
+  lorvex::LibraryModelTestAccess::setRegisteredFolderSummaries(store->library(), folders);
   const lorvex::ui::AppLocalization localizer = lorvex::ui::testing::echoLocalization();
   lorvex::ui::FilterSidebar sidebar(
       *store, {}, [] {}, [](const std::string&) {}, {}, localizer);

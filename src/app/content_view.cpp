@@ -247,7 +247,7 @@ void ContentView::showEvent(QShowEvent* event) {
   // launch workflow at most however often this runs.
   QPointer<ContentView> self(this);
   QTimer::singleShot(0, this, [self] {
-    if (self) self->store_.startLaunchWorkflow();
+    if (self) self->store_.library().startLaunchWorkflow();
   });
 }
 

@@ -12,7 +12,7 @@ ContentViewState::ContentViewState(ImageLibraryStore& store, QObject* parent)
           &ContentViewState::followPrimaryPath);
   connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
           &ContentViewState::compositionChanged);
-  connect(&store_, &ImageLibraryStore::isPreparingLibraryChanged, this,
+  connect(&store_.library(), &LibraryModel::isPreparingLibraryChanged, this,
           &ContentViewState::compositionChanged);
   connect(this, &ContentViewState::quickLookURLChanged, this, &ContentViewState::compositionChanged);
 }
@@ -46,11 +46,11 @@ void ContentViewState::completeFolderImport(const FolderPickerResult& result) {
   ImageLibraryStore* store = &store_;
   if (const auto* registration = std::get_if<RegisterFolders>(&outcome)) {
     store_.startDetached(
-        [store, folders = registration->folders] { return store->registerFolders(folders); });
+        [store, folders = registration->folders] { return store->library().registerFolders(folders); });
   } else if (const auto* reauthorization = std::get_if<ReauthorizeFolder>(&outcome)) {
     store_.startDetached(
         [store, chosen = reauthorization->chosenFolder, path = reauthorization->registeredPath] {
-          return store->reauthorizeFolder(chosen, path);
+          return store->library().reauthorizeFolder(chosen, path);
         });
   } else if (const auto* error = std::get_if<ShowFolderImportError>(&outcome)) {
     store_.setErrorMessage(error->message);
@@ -145,14 +145,14 @@ void ContentViewState::followPrimaryPath() {
 // ---- Composition and undo ----
 
 bool ContentViewState::isPreparing() const {
-  return store_.needsLiveServicePreparation() || store_.isPreparingLibrary();
+  return store_.needsLiveServicePreparation() || store_.library().isPreparingLibrary();
 }
 
 bool ContentViewState::isUndoKeyEnabled() const {
   const ImageLibraryPresentationState& presentation = store_.presentation();
-  return !(store_.needsLiveServicePreparation() || store_.isPreparingLibrary() || quickLookURL_.has_value() ||
-           presentation.isSlideshowPresented() || presentation.isTagAdditionPopoverPresented() ||
-           presentation.isModelSelectionPopoverPresented());
+  return !(store_.needsLiveServicePreparation() || store_.library().isPreparingLibrary() ||
+           quickLookURL_.has_value() || presentation.isSlideshowPresented() ||
+           presentation.isTagAdditionPopoverPresented() || presentation.isModelSelectionPopoverPresented());
 }
 
 bool ContentViewState::undoFromKey() {

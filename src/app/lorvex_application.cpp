@@ -96,7 +96,7 @@ void LorvexApplication::openAcknowledgments() {
 
 void LorvexApplication::reportFirstResultPage() {
   if (reportedFirstResultPage_ || store_->isLoading() || store_->needsLiveServicePreparation() ||
-      store_->isPreparingLibrary()) {
+      store_->library().isPreparingLibrary()) {
     return;
   }
   reportedFirstResultPage_ = true;

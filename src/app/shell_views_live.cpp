@@ -120,7 +120,7 @@ QWidget* makeFilterSidebar(ImageLibraryStore& store, const ui::ViewResourceDispl
 
 // The card sits in the middle of its layer, over the disabled split view.
 QWidget* makeIndexingCard(ImageLibraryStore& store, QWidget* layer) {
-  auto* card = new ui::IndexingProgressCard(store, ui::AppLocalization::live(), layer);
+  auto* card = new ui::IndexingProgressCard(store.library(), ui::AppLocalization::live(), layer);
   if (auto* layout = qobject_cast<QVBoxLayout*>(layer->layout())) {
     layout->addWidget(card, 0, Qt::AlignCenter);
   }

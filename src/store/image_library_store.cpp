@@ -32,7 +32,7 @@ ImageLibraryStore::ImageLibraryStore(
       scope_(context_->scope()),
       concepts_(std::make_unique<TagConceptsModel>(*context_, conceptDependents_)),
       filters_(std::make_unique<FiltersModel>(*context_, filterDependents_, std::move(filterTagStore))),
-      liveServiceFactory_(std::move(liveServiceFactory)),
+      library_(std::make_unique<LibraryModel>(*context_, libraryDependents_, std::move(liveServiceFactory))),
       characterSuggestionExclusionStore_(std::move(characterSuggestionExclusionStore)),
       feedbackDismissDelayNanos_(feedbackDismissDelayNanos),
       selection_(std::make_unique<ResultSelection>()),
@@ -52,7 +52,7 @@ ImageLibraryStore::ImageLibraryStore(
 }
 
 ImageLibraryStore::~ImageLibraryStore() {
-  abandonFolderMonitorRestarts();
+  library_->abandonFolderMonitorRestarts();
   // The window reports removals while it goes; nothing is left to keep in step by then.
   resultWindow_->setRecordsChangedHandler({});
   resultWindow_->setRetiredRecordsHandler({});
@@ -151,18 +151,6 @@ void ImageLibraryStore::setBackgroundThumbnailGenerationTask(StoreTask<void> val
                  &ImageLibraryStore::backgroundThumbnailGenerationTaskChanged);
 }
 
-void ImageLibraryStore::setLastIndexingResultRefreshIndexedCount(int value) {
-  creatingThread_.check();
-  assignObserved(lastIndexingResultRefreshIndexedCount_, std::move(value), this,
-                 &ImageLibraryStore::lastIndexingResultRefreshIndexedCountChanged);
-}
-
-void ImageLibraryStore::setLastIndexingResultRefreshAt(double value) {
-  creatingThread_.check();
-  assignObserved(lastIndexingResultRefreshAt_, std::move(value), this,
-                 &ImageLibraryStore::lastIndexingResultRefreshAtChanged);
-}
-
 void ImageLibraryStore::setTagSuggestions(std::vector<TagSuggestion> value) {
   creatingThread_.check();
   assignObserved(tagSuggestions_, std::move(value), this, &ImageLibraryStore::tagSuggestionsChanged);
@@ -233,115 +221,6 @@ void ImageLibraryStore::setCharacterSuggestionGeneration(int value) {
                  &ImageLibraryStore::characterSuggestionGenerationChanged);
 }
 
-void ImageLibraryStore::setRegisteredFolderSummaries(std::vector<RegisteredFolderSummary> value) {
-  creatingThread_.check();
-  assignObserved(registeredFolderSummaries_, std::move(value), this,
-                 &ImageLibraryStore::registeredFolderSummariesChanged);
-}
-
-void ImageLibraryStore::setIsLoadingRegisteredFolders(bool value) {
-  creatingThread_.check();
-  assignObserved(isLoadingRegisteredFolders_, std::move(value), this,
-                 &ImageLibraryStore::isLoadingRegisteredFoldersChanged);
-}
-
-void ImageLibraryStore::setHasLoadedRegisteredFolderSummaries(bool value) {
-  creatingThread_.check();
-  assignObserved(hasLoadedRegisteredFolderSummaries_, std::move(value), this,
-                 &ImageLibraryStore::hasLoadedRegisteredFolderSummariesChanged);
-}
-
-void ImageLibraryStore::setLastScanDiagnosticContext(std::optional<ImageLibraryScanDiagnosticContext> value) {
-  creatingThread_.check();
-  assignObserved(lastScanDiagnosticContext_, std::move(value), this,
-                 &ImageLibraryStore::lastScanDiagnosticContextChanged);
-}
-
-void ImageLibraryStore::setLastScanSummary(std::optional<ImageLibraryScanSummary> value) {
-  creatingThread_.check();
-  assignObserved(lastScanSummary_, std::move(value), this, &ImageLibraryStore::lastScanSummaryChanged);
-}
-
-void ImageLibraryStore::setIndexingProgress(std::optional<ImageLibraryIndexingProgress> value) {
-  creatingThread_.check();
-  assignObserved(indexingProgress_, std::move(value), this, &ImageLibraryStore::indexingProgressChanged);
-}
-
-void ImageLibraryStore::setIsPreparingLibrary(bool value) {
-  creatingThread_.check();
-  assignObserved(isPreparingLibrary_, std::move(value), this, &ImageLibraryStore::isPreparingLibraryChanged);
-}
-
-void ImageLibraryStore::setIsBackgroundSyncing(bool value) {
-  creatingThread_.check();
-  assignObserved(isBackgroundSyncing_, std::move(value), this,
-                 &ImageLibraryStore::isBackgroundSyncingChanged);
-}
-
-void ImageLibraryStore::setIsIndexing(bool value) {
-  creatingThread_.check();
-  assignObserved(isIndexing_, std::move(value), this, &ImageLibraryStore::isIndexingChanged);
-}
-
-void ImageLibraryStore::setIsLibrarySyncInProgress(bool value) {
-  creatingThread_.check();
-  assignObserved(isLibrarySyncInProgress_, std::move(value), this,
-                 &ImageLibraryStore::isLibrarySyncInProgressChanged);
-}
-
-void ImageLibraryStore::setBackgroundLibrarySyncTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(backgroundLibrarySyncTask_, std::move(value), this,
-                 &ImageLibraryStore::backgroundLibrarySyncTaskChanged);
-}
-
-void ImageLibraryStore::setBackgroundLibrarySyncMonitorRecoveryTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(backgroundLibrarySyncMonitorRecoveryTask_, std::move(value), this,
-                 &ImageLibraryStore::backgroundLibrarySyncMonitorRecoveryTaskChanged);
-}
-
-void ImageLibraryStore::setBackgroundLibrarySyncDebounceSeconds(double value) {
-  creatingThread_.check();
-  assignObserved(backgroundLibrarySyncDebounceSeconds_, std::move(value), this,
-                 &ImageLibraryStore::backgroundLibrarySyncDebounceSecondsChanged);
-}
-
-void ImageLibraryStore::setMonitorRecoveryIntervalNanos(std::uint64_t value) {
-  creatingThread_.check();
-  assignObserved(monitorRecoveryIntervalNanos_, std::move(value), this,
-                 &ImageLibraryStore::monitorRecoveryIntervalNanosChanged);
-}
-
-void ImageLibraryStore::setBackgroundSyncPlanner(RegisteredFolderSyncPlanner value) {
-  creatingThread_.check();
-  backgroundSyncPlanner_ = std::move(value);
-  Q_EMIT backgroundSyncPlannerChanged();
-}
-
-void ImageLibraryStore::setActiveFolderRegistrationRootPaths(std::vector<std::string> value) {
-  creatingThread_.check();
-  assignObserved(activeFolderRegistrationRootPaths_, std::move(value), this,
-                 &ImageLibraryStore::activeFolderRegistrationRootPathsChanged);
-}
-
-void ImageLibraryStore::setLaunchWorkflowTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(launchWorkflowTask_, std::move(value), this, &ImageLibraryStore::launchWorkflowTaskChanged);
-}
-
-void ImageLibraryStore::setThumbnailCacheMaintenanceTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(thumbnailCacheMaintenanceTask_, std::move(value), this,
-                 &ImageLibraryStore::thumbnailCacheMaintenanceTaskChanged);
-}
-
-void ImageLibraryStore::setDidStartThumbnailCacheMaintenance(bool value) {
-  creatingThread_.check();
-  assignObserved(didStartThumbnailCacheMaintenance_, std::move(value), this,
-                 &ImageLibraryStore::didStartThumbnailCacheMaintenanceChanged);
-}
-
 void ImageLibraryStore::setLastTrashSummary(std::optional<ImageTrashSummary> value) {
   creatingThread_.check();
   assignObserved(lastTrashSummary_, std::move(value), this, &ImageLibraryStore::lastTrashSummaryChanged);
@@ -396,9 +275,7 @@ void ImageLibraryStore::setService(std::shared_ptr<ImageLibraryServicing> value)
 }
 
 void ImageLibraryStore::setNeedsLiveServicePreparation(bool value) {
-  creatingThread_.check();
-  assignObserved(needsLiveServicePreparation_, std::move(value), this,
-                 &ImageLibraryStore::needsLiveServicePreparationChanged);
+  context_->setNeedsLiveServicePreparation(value);
 }
 
 void ImageLibraryStore::setErrorMessage(std::optional<std::string> value) {
@@ -411,12 +288,6 @@ void ImageLibraryStore::setErrorMessage(std::optional<std::string> value, std::o
 
 void ImageLibraryStore::setErrorMessage(const std::exception_ptr& failure) {
   context_->setErrorMessage(failure);
-}
-
-void ImageLibraryStore::setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value) {
-  creatingThread_.check();
-  assignObserved(libraryRecoveryNotice_, std::move(value), this,
-                 &ImageLibraryStore::libraryRecoveryNoticeChanged);
 }
 
 }  // namespace lorvex

@@ -1,18 +1,17 @@
 // ImageLibraryStore: the one observable object every view and command reads and changes. It holds
 // the visible state of the library its models do not (the loaded result window, the selection,
-// suggestions, registered folders, indexing and sync progress, review feedback and undo) and the
-// handles of the flows that fill it. It does no file or database work itself: everything goes
-// through `service`.
+// suggestions, review feedback and undo) and the handles of the flows that fill it. It does no
+// file or database work itself: everything goes through `service`.
 //
 // It is also the composition of the feature models that have moved out of it: it owns the context
-// they share (context()) and each model (concepts(), filters()), and wires their reactions to each
-// other and to the state it still holds (image_library_store_features.cpp). It forwards nothing of
-// a model: callers use the model.
+// they share (context()) and each model (concepts(), filters(), library()), and wires their
+// reactions to each other and to the state it still holds (image_library_store_features.cpp). It
+// forwards nothing of a model: callers use the model.
 //
 // Every tracked field has a getter, a setter and a change signal. A setter stores an equal value
 // silently and signals a different one once, after storing it, so an observer reads the new value.
-// Three fields signal on every set, because their values are not worth comparing: `service`,
-// `backgroundSyncPlanner` and `deleteCandidateUndoStack`. Task handles compare by identity.
+// Two fields signal on every set, because their values are not worth comparing: `service` and
+// `deleteCandidateUndoStack`. Task handles compare by identity.
 // `canUndoDeleteCandidateAction` follows its two inputs: it is recomputed after every set of
 // `isTrashingDeleteCandidates` or `deleteCandidateUndoStack`, and signals only when it flips.
 //
@@ -71,6 +70,7 @@
 #include "store/delete_candidate_review.h"
 #include "store/delete_candidate_trash_disabled_reason.h"
 #include "store/filters/filters_model.h"
+#include "store/library/library_model.h"
 #include "store/presentation/image_library_presentation_state.h"
 #include "store/presentation/image_library_ui_preferences.h"
 #include "store/record_ref.h"
@@ -82,9 +82,6 @@
 
 namespace lorvex {
 
-// Builds the live service graph; may throw, may be called from any thread.
-using LiveServiceFactory = std::function<std::shared_ptr<ImageLibraryServicing>()>;
-
 // The clock of the running application, for stores built without a test clock.
 StoreClock& systemStoreClock();
 
@@ -95,9 +92,6 @@ class ImageLibraryStore : public QObject {
   // How a background refresh of the results re-reads them: the whole loaded window, or only the
   // leading page merged into it.
   using BackgroundResultRefreshMode = lorvex::BackgroundResultRefreshMode;
-
-  // The time before any refresh was made: year 1, so "seconds since" is always large.
-  static constexpr double kDistantPast = -62'135'596'800.0;
 
   // `service` is the service to start with (not null). Saved filter tags and character exclusions
   // are read from their stores and the presentation flags from `preferenceStore`, once, here.
@@ -116,6 +110,7 @@ class ImageLibraryStore : public QObject {
   StoreContext& context() const { return *context_; }
   TagConceptsModel& concepts() const { return *concepts_; }
   FiltersModel& filters() const { return *filters_; }
+  LibraryModel& library() const { return *library_; }
 
   // Set once, never changed.
   SearchResultWindow& resultWindow() { return *resultWindow_; }
@@ -124,7 +119,6 @@ class ImageLibraryStore : public QObject {
   const ResultSelection& selection() const { return *selection_; }
   TrashCandidateBrowser& trashReviewBrowser() { return *trashReviewBrowser_; }
   const TrashCandidateBrowser& trashReviewBrowser() const { return *trashReviewBrowser_; }
-  const LiveServiceFactory& liveServiceFactory() const { return liveServiceFactory_; }
   const std::shared_ptr<CharacterSuggestionExclusionPersisting>& characterSuggestionExclusionStore() const {
     return characterSuggestionExclusionStore_;
   }
@@ -157,8 +151,6 @@ class ImageLibraryStore : public QObject {
   const StoreTask<void>& backgroundThumbnailGenerationTask() const {
     return backgroundThumbnailGenerationTask_;
   }
-  int lastIndexingResultRefreshIndexedCount() const { return lastIndexingResultRefreshIndexedCount_; }
-  double lastIndexingResultRefreshAt() const { return lastIndexingResultRefreshAt_; }
   const std::vector<TagSuggestion>& tagSuggestions() const { return tagSuggestions_; }
   const std::vector<TagConcept>& tagConceptSuggestions() const { return tagConceptSuggestions_; }
   bool isTagSuggestionLoading() const { return isTagSuggestionLoading_; }
@@ -177,33 +169,6 @@ class ImageLibraryStore : public QObject {
   }
   int modelSuggestionGeneration() const { return modelSuggestionGeneration_; }
   int characterSuggestionGeneration() const { return characterSuggestionGeneration_; }
-  const std::vector<RegisteredFolderSummary>& registeredFolderSummaries() const {
-    return registeredFolderSummaries_;
-  }
-  bool isLoadingRegisteredFolders() const { return isLoadingRegisteredFolders_; }
-  bool hasLoadedRegisteredFolderSummaries() const { return hasLoadedRegisteredFolderSummaries_; }
-  const std::optional<ImageLibraryScanDiagnosticContext>& lastScanDiagnosticContext() const {
-    return lastScanDiagnosticContext_;
-  }
-  const std::optional<ImageLibraryScanSummary>& lastScanSummary() const { return lastScanSummary_; }
-  const std::optional<ImageLibraryIndexingProgress>& indexingProgress() const { return indexingProgress_; }
-  bool isPreparingLibrary() const { return isPreparingLibrary_; }
-  bool isBackgroundSyncing() const { return isBackgroundSyncing_; }
-  bool isIndexing() const { return isIndexing_; }
-  bool isLibrarySyncInProgress() const { return isLibrarySyncInProgress_; }
-  const StoreTask<void>& backgroundLibrarySyncTask() const { return backgroundLibrarySyncTask_; }
-  const StoreTask<void>& backgroundLibrarySyncMonitorRecoveryTask() const {
-    return backgroundLibrarySyncMonitorRecoveryTask_;
-  }
-  double backgroundLibrarySyncDebounceSeconds() const { return backgroundLibrarySyncDebounceSeconds_; }
-  std::uint64_t monitorRecoveryIntervalNanos() const { return monitorRecoveryIntervalNanos_; }
-  const RegisteredFolderSyncPlanner& backgroundSyncPlanner() const { return backgroundSyncPlanner_; }
-  const std::vector<std::string>& activeFolderRegistrationRootPaths() const {
-    return activeFolderRegistrationRootPaths_;
-  }
-  const StoreTask<void>& launchWorkflowTask() const { return launchWorkflowTask_; }
-  const StoreTask<void>& thumbnailCacheMaintenanceTask() const { return thumbnailCacheMaintenanceTask_; }
-  bool didStartThumbnailCacheMaintenance() const { return didStartThumbnailCacheMaintenance_; }
   const std::optional<ImageTrashSummary>& lastTrashSummary() const { return lastTrashSummary_; }
   bool isTrashingDeleteCandidates() const { return isTrashingDeleteCandidates_; }
   bool canUndoDeleteCandidateAction() const { return canUndoDeleteCandidateAction_; }
@@ -221,12 +186,9 @@ class ImageLibraryStore : public QObject {
     return deleteCandidateUndoStack_;
   }
   const std::shared_ptr<ImageLibraryServicing>& service() const { return context_->service(); }
-  bool needsLiveServicePreparation() const { return needsLiveServicePreparation_; }
+  bool needsLiveServicePreparation() const { return context_->needsLiveServicePreparation(); }
   const std::optional<std::string>& errorMessage() const { return context_->errorMessage(); }
   const std::optional<ErrorNotice>& errorNotice() const { return context_->errorNotice(); }
-  // What preparing the library did with the file it found (a damaged one rebuilt, or one of another
-  // kind set aside), from the live service once it is installed; shown until the process ends.
-  const std::optional<LibraryRecoveryNotice>& libraryRecoveryNotice() const { return libraryRecoveryNotice_; }
 
   void setSearchResultsResetCount(int value);
   void setIsLoading(bool value);
@@ -241,8 +203,6 @@ class ImageLibraryStore : public QObject {
   void setActiveBackgroundResultRefreshMode(BackgroundResultRefreshMode value);
   void setNeedsFullWindowResultRefresh(bool value);
   void setBackgroundThumbnailGenerationTask(StoreTask<void> value);
-  void setLastIndexingResultRefreshIndexedCount(int value);
-  void setLastIndexingResultRefreshAt(double value);
   void setTagSuggestions(std::vector<TagSuggestion> value);
   void setTagConceptSuggestions(std::vector<TagConcept> value);
   void setIsTagSuggestionLoading(bool value);
@@ -255,25 +215,6 @@ class ImageLibraryStore : public QObject {
   void setActiveTagSuggestionSearchText(std::optional<std::string> value);
   void setModelSuggestionGeneration(int value);
   void setCharacterSuggestionGeneration(int value);
-  void setRegisteredFolderSummaries(std::vector<RegisteredFolderSummary> value);
-  void setIsLoadingRegisteredFolders(bool value);
-  void setHasLoadedRegisteredFolderSummaries(bool value);
-  void setLastScanDiagnosticContext(std::optional<ImageLibraryScanDiagnosticContext> value);
-  void setLastScanSummary(std::optional<ImageLibraryScanSummary> value);
-  void setIndexingProgress(std::optional<ImageLibraryIndexingProgress> value);
-  void setIsPreparingLibrary(bool value);
-  void setIsBackgroundSyncing(bool value);
-  void setIsIndexing(bool value);
-  void setIsLibrarySyncInProgress(bool value);
-  void setBackgroundLibrarySyncTask(StoreTask<void> value);
-  void setBackgroundLibrarySyncMonitorRecoveryTask(StoreTask<void> value);
-  void setBackgroundLibrarySyncDebounceSeconds(double value);
-  void setMonitorRecoveryIntervalNanos(std::uint64_t value);
-  void setBackgroundSyncPlanner(RegisteredFolderSyncPlanner value);
-  void setActiveFolderRegistrationRootPaths(std::vector<std::string> value);
-  void setLaunchWorkflowTask(StoreTask<void> value);
-  void setThumbnailCacheMaintenanceTask(StoreTask<void> value);
-  void setDidStartThumbnailCacheMaintenance(bool value);
   void setLastTrashSummary(std::optional<ImageTrashSummary> value);
   void setIsTrashingDeleteCandidates(bool value);
   void setCanUndoDeleteCandidateAction(bool value);
@@ -282,25 +223,17 @@ class ImageLibraryStore : public QObject {
   void setDeleteCandidateFeedbackDismissTask(StoreTask<void> value);
   void setDeleteCandidateFeedbackDismissGeneration(int value);
   void setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value);
-  // The context's service and error line (StoreContext), set through the store until the flows
-  // that set them have moved into models; serviceChanged and errorMessageChanged follow the
-  // context's signals.
+  // The context's service, preparation flag and error line (StoreContext), set through the store
+  // until the flows that set them have moved into models; serviceChanged,
+  // needsLiveServicePreparationChanged and errorMessageChanged follow the context's signals.
   void setService(std::shared_ptr<ImageLibraryServicing> value);
   void setErrorMessage(std::optional<std::string> value);
   void setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice);
   void setErrorMessage(const std::exception_ptr& failure);
   void setNeedsLiveServicePreparation(bool value);
-  void setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value);
 
   // The undo stack's size as its limit counts it (DeleteCandidateUndoAction::weight summed).
   std::size_t deleteCandidateUndoStackEntryCount() const;
-
-  // Reloads the sidebar's folder list from the service, on the utility pool. Does nothing before
-  // the live service is installed. A success replaces the list and clears the error message; a
-  // failure shows its text and keeps the last good list. Of overlapping loads only the one started
-  // last applies its outcome and ends the loading flag: an older load finishing late would put
-  // stale counts back.
-  QCoro::Task<void> loadRegisteredFolderSummaries();
 
   // Keeps the selection in step with the window's records; closes the slideshow when nothing is
   // left. Called by the window for every change, and by undo and trash after changes they make
@@ -510,134 +443,6 @@ class ImageLibraryStore : public QObject {
   // Play / pause while the slideshow is open; nothing otherwise.
   void toggleSlideshowPlayback();
 
-  // ---- Indexing runner and indexing-time refresh ----
-
-  // The pool a scan runs on: user-initiated for the scans a person asked for (registration, the
-  // syncs, the resumption at launch), utility for background passes.
-  enum class IndexingPriority { userInitiated, utility };
-
-  // A scan run off the main thread: it reports its progress through the handler (on its own
-  // thread, as often as it likes) and returns its summary, or nothing when there was nothing to
-  // record. The stop token is requested only when the store goes away; the store never stops a
-  // scan otherwise.
-  using IndexingOperation = std::function<std::optional<ImageLibraryScanSummary>(
-      const ImageLibraryServicing::ProgressHandler& progress, std::stop_token stop)>;
-
-  // Runs `operation` on the priority's pool. Every progress value it reports reaches
-  // `indexingProgress` on the main thread, in the order reported, and then the indexing-time
-  // refresh throttle; the scan never waits for the main thread. When the operation has returned
-  // or thrown and all its progress has been applied, `indexingProgress` is cleared and then its
-  // summary is returned or its error rethrown. Starts by resetting the throttle (count 0, time
-  // now).
-  QCoro::Task<std::optional<ImageLibraryScanSummary>> runIndexingOperation(IndexingPriority priority,
-                                                                           IndexingOperation operation);
-
-  // The result refresh throttle during a scan. Only `indexing` progress whose indexedCount is
-  // above `lastIndexingResultRefreshIndexedCount` counts; it schedules a background refresh once
-  // 100 more images were indexed or 2.0 s passed since the last refresh: the whole window when
-  // `needsFullWindowResultRefresh` is set, else the leading page. Only a refresh that started is
-  // recorded (the flag cleared, the count and the time kept); otherwise the next value tries again.
-  //
-  // `lastIndexingResultRefreshAt` holds the store clock's monotonic time in seconds, not a date: a
-  // wall clock set back must not hold refreshes back for as long.
-  void refreshResultsForIndexingProgress(const ImageLibraryIndexingProgress& progress);
-
-  // ---- Folder registration ----
-
-  // Registers the folders chosen in the folder picker (paths, as chosen) and indexes them with a
-  // full scan, with live progress; while it runs, searches include the new folders. Dropped
-  // silently when the list is empty or other library work or a trash operation runs. Afterwards
-  // the scan is recorded for the diagnostics, the sidebar, results and tag suggestions reload,
-  // thumbnails start and monitoring restarts for the new folder set. A failure shows its text;
-  // when the service had registered the folders before the failure, the sidebar and monitoring
-  // still follow them. The busy flags are lowered on every path.
-  QCoro::Task<void> registerFolders(std::vector<std::string> folderURLs);
-
-  // ---- Manual and single-folder sync ----
-
-  // Scans every available registered folder; true when the scan ran to its end and was recorded.
-  // False at once while other library work or a trash operation runs; false without a message when
-  // no folder is available (the sidebar, results and tag suggestions still reload). A failure shows
-  // its text and keeps the last recorded scan. The stored event position is the one read before
-  // the scan, whatever files failed. Monitoring is left as it is.
-  QCoro::Task<bool> syncRegisteredFolders();
-  // The same for the one registered folder at `path` (as the sidebar row has it). A failure (the
-  // folder unregistered or unavailable) reloads the sidebar, then shows its text.
-  QCoro::Task<bool> syncRegisteredFolder(std::string path);
-
-  // ---- Background library sync ----
-
-  // Keeps the library in step with the registered folders while the program runs: monitors the
-  // available ones and, once their changes have been quiet for `debounceSeconds` (at least 0.1; NaN
-  // counts as 0.1), runs one background pass over what changed. While a registered folder is
-  // missing, monitoring could not start or it ended on its own, a recovery loop re-evaluates
-  // monitoring every `monitorRecoveryIntervalNanos` (at least 1 ms), first running a full pass when
-  // the library has no usable event position. Does nothing while monitoring runs or the recovery
-  // loop does. Calls the service's monitoring members on this thread.
-  void startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos);
-  // Stops and starts again with the current intervals (the folder set changed) and schedules a pass
-  // for changes still pending. Does nothing before the live service is in place. The monitor's stop,
-  // the reads the decision needs and the monitor's start run on the utility pool; the decision is
-  // applied here when they are done, unless a later restart or a stop came first.
-  QCoro::Task<void> restartBackgroundLibrarySync();
-  // Cancels the debounce, the recovery loop and a restart under way and stops monitoring. Pending
-  // changes and the trashed files to ignore are kept; a pass already running goes on.
-  void stopBackgroundLibrarySync();
-
-  // ---- Unregistering and reauthorising folders ----
-
-  // Removes the registered folder at `path`; refused silently while other library work or a
-  // trash operation runs. On success the sidebar and results reload and monitoring restarts for
-  // the folders left; a failure shows its text and refreshes nothing. Raises no busy flag.
-  QCoro::Task<void> unregisterFolder(std::string path);
-  // Renews the access to the registered folder at `path` with the folder `url` the user picked
-  // again (the service refuses another folder). Never refused. On success as unregisterFolder,
-  // and then the error message is cleared.
-  QCoro::Task<void> reauthorizeFolder(std::string url, std::string path);
-
-  // ---- Launch workflow ----
-
-  // What the launch hands background sync: the quiet time before a batch of folder changes is
-  // passed, and how often monitoring is retried while it is incomplete.
-  static constexpr double kLaunchBackgroundSyncDebounceSeconds = 2.0;
-  static constexpr std::uint64_t kLaunchMonitorRecoveryIntervalNanos = 30'000'000'000;
-  // Records the launch asks for: after a resumed scan or with no folder registered, a full first
-  // page; with the folders already up to date, the screenful the window shows first.
-  static constexpr int kLaunchResumedResultLimit = 500;
-  static constexpr int kLaunchUpToDateResultLimit = 120;
-  // The thumbnail cache sweep spares files touched within this many seconds before it starts.
-  static constexpr double kThumbnailCacheSweepAgeSeconds = 600.0;
-
-  // Makes the library usable; the main window calls it each time it is shown and it returns at
-  // once. Unless a run is under way, a run builds and installs the live service (once per store),
-  // shows the folder list and the first screenful before anything that reads the whole library,
-  // loads the folders' counts, finishes a scan an earlier run left unfinished, restores the
-  // registered folders' access and brings the library up to date with them, starts background
-  // sync and starts one thumbnail cache sweep per store. A failed preparation installs an
-  // unavailable service holding the failure, shows its text and ends the run. `launchWorkflowTask`
-  // holds the run while it goes.
-  void startLaunchWorkflow();
-  // Builds the live service on the user-initiated pool and installs it (the launch then loads the
-  // folder list, the first page and the sidebar's counts). True when the launch may go on: nothing
-  // was left to prepare, or it was prepared now. False while another preparation runs, and after a
-  // failure (shown, and held by the unavailable service installed in its place; the store no
-  // longer waits for preparation).
-  QCoro::Task<bool> prepareLiveServiceIfNeeded();
-  // Finishes the indexing job an earlier run left unfinished, with live progress, and stores the
-  // event position read before it for the job's folders. True when a job was resumed (then
-  // recorded and followed by the reloads); false when none was left, when other library work or a
-  // trash operation runs, or on a failure (shown).
-  QCoro::Task<bool> resumeInterruptedIndexingIfNeeded();
-  // Restores the registered folders' access and catches up with them: with nothing registered the
-  // sidebar, a full first page and the tag suggestions reload; without a stored event position
-  // every folder is synced; with one, the tag suggestions load and the first page unless
-  // `pageIsCurrent` (the changes made meanwhile come from monitoring, which starts from that
-  // position). Skipped while other library work or a trash operation runs; a failure is shown.
-  QCoro::Task<void> restoreFolderAccessAndSync(bool pageIsCurrent = false);
-  // Starts the one thumbnail cache sweep of this store on the utility pool, once the live service
-  // is in place; later calls do nothing. Its outcome is not shown.
-  void startThumbnailCacheMaintenanceIfNeeded();
-
   // ---- Review marks ----
 
   // Stops every result load in flight: advances the window's load epoch (a page arriving later is
@@ -803,8 +608,6 @@ class ImageLibraryStore : public QObject {
   void activeBackgroundResultRefreshModeChanged();
   void needsFullWindowResultRefreshChanged();
   void backgroundThumbnailGenerationTaskChanged();
-  void lastIndexingResultRefreshIndexedCountChanged();
-  void lastIndexingResultRefreshAtChanged();
   void tagSuggestionsChanged();
   void tagConceptSuggestionsChanged();
   void isTagSuggestionLoadingChanged();
@@ -817,25 +620,6 @@ class ImageLibraryStore : public QObject {
   void activeTagSuggestionSearchTextChanged();
   void modelSuggestionGenerationChanged();
   void characterSuggestionGenerationChanged();
-  void registeredFolderSummariesChanged();
-  void isLoadingRegisteredFoldersChanged();
-  void hasLoadedRegisteredFolderSummariesChanged();
-  void lastScanDiagnosticContextChanged();
-  void lastScanSummaryChanged();
-  void indexingProgressChanged();
-  void isPreparingLibraryChanged();
-  void isBackgroundSyncingChanged();
-  void isIndexingChanged();
-  void isLibrarySyncInProgressChanged();
-  void backgroundLibrarySyncTaskChanged();
-  void backgroundLibrarySyncMonitorRecoveryTaskChanged();
-  void backgroundLibrarySyncDebounceSecondsChanged();
-  void monitorRecoveryIntervalNanosChanged();
-  void backgroundSyncPlannerChanged();
-  void activeFolderRegistrationRootPathsChanged();
-  void launchWorkflowTaskChanged();
-  void thumbnailCacheMaintenanceTaskChanged();
-  void didStartThumbnailCacheMaintenanceChanged();
   void lastTrashSummaryChanged();
   void isTrashingDeleteCandidatesChanged();
   void canUndoDeleteCandidateActionChanged();
@@ -847,7 +631,6 @@ class ImageLibraryStore : public QObject {
   void serviceChanged();
   void needsLiveServicePreparationChanged();
   void errorMessageChanged();
-  void libraryRecoveryNoticeChanged();
 
   // The projections' inputs changed; emitted at most once per event-loop turn, after the field
   // signals of that turn.
@@ -932,139 +715,6 @@ class ImageLibraryStore : public QObject {
   // Clears the selection when no record is loaded; says whether it did.
   bool clearSelectionIfWindowIsEmpty();
 
-  // ---- Indexing runner and indexing-time refresh: private ----
-
-  // The store clock's monotonic reading in seconds, the unit of `lastIndexingResultRefreshAt`.
-  double indexingRefreshClockSeconds() const;
-
-  // Requested when the store is destroyed: a scan still running stops after the file in hand (its
-  // job resumes at the next launch) instead of running on for a store that is gone.
-  struct StopOnDestruction {
-    std::stop_source source;
-    StopOnDestruction() = default;
-    StopOnDestruction(const StopOnDestruction&) = delete;
-    StopOnDestruction& operator=(const StopOnDestruction&) = delete;
-    ~StopOnDestruction() { source.request_stop(); }
-  };
-  StopOnDestruction indexingStop_;
-
-  // ---- Folder registration: private ----
-
-  // ---- Manual and single-folder sync: private ----
-
-  // Raises the flags of a scan a person asked for (`isLibrarySyncInProgress`, `isIndexing`); the
-  // guard lowers them when the workflow leaves by any path.
-  ScopeExit<std::function<void()>> beginRequestedScan();
-  struct RequestedScanOutcome {
-    bool recorded = false;       // a summary came back and was recorded
-    std::exception_ptr failure;  // the operation's error, not shown yet
-  };
-  // Runs a scan a person asked for on the user-initiated pool. With a summary: forgets the trashed
-  // files under `roots` whose next change monitoring was to ignore (the scan saw them gone),
-  // records the summary and the diagnostic context (`source`, `roots`, now), reloads and starts
-  // thumbnail generation.
-  QCoro::Task<RequestedScanOutcome> runRequestedScan(IndexingOperation operation,
-                                                     std::vector<std::string> roots,
-                                                     ImageLibraryScanDiagnosticSource source);
-  // After a scan or a folder set change: the sidebar, the first page and the tag suggestions, in
-  // that order.
-  QCoro::Task<void> reloadAfterScan();
-
-  // ---- Background library sync: private ----
-
-  // What applying the monitoring decision achieved: `complete` when every registered folder is
-  // monitored; `needsFullSync` when monitoring did not start for want of an event position.
-  struct FolderMonitoringOutcome {
-    bool complete = false;
-    bool needsFullSync = false;
-  };
-  // What the monitoring decision reads from the service: the registered roots and, when the
-  // decision starts a monitor, the event position of its roots. The flows that can wait read them
-  // on the utility pool first: the position's read looks over the library's rows and waits for a
-  // running write transaction, which the main thread must not.
-  struct FolderMonitoringInputs {
-    RegisteredFolderRoots roots;
-    std::vector<std::string> checkpointRoots;
-    std::optional<RegisteredFolderEventCheckpoint> checkpoint;
-  };
-  // Monitoring runs, its recovery loop does or a restart is under way: starting background sync
-  // does nothing then.
-  bool isBackgroundSyncRunning() const {
-    return backgroundSyncPlanner_.isMonitoring ||
-           static_cast<bool>(backgroundLibrarySyncMonitorRecoveryTask_) || monitoringRestart_.has_value();
-  }
-  // Nothing when a read failed: the decision then reads again and reports the error itself.
-  QCoro::Task<std::optional<FolderMonitoringInputs>> readFolderMonitoringInputs();
-  // With inputs read just before (nothing between them and this call may suspend), the service is
-  // not asked again; inputs whose roots differ from the decision's are not used.
-  FolderMonitoringOutcome updateFolderMonitoring(std::optional<FolderMonitoringInputs> inputs = std::nullopt);
-  void startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos,
-                                  std::optional<FolderMonitoringInputs> inputs);
-  // Changes the planner in place and signals once: every mutation of it is one observed write.
-  void updateBackgroundSyncPlanner(const std::function<void(RegisteredFolderSyncPlanner&)>& change);
-  // Stops the running monitor and forgets it: its handlers' late calls are ignored from now on.
-  void stopFolderMonitor();
-  void startMonitorRecovery(bool needsFullSync);
-  QCoro::Task<void> runMonitorRecovery(bool needsFullSync, std::stop_token stop);
-  // A background pass failed (a full disk, say): the recovery loop runs a full pass after its
-  // interval, and again after each interval until one succeeds, leaving running monitoring and
-  // the failure's message alone meanwhile.
-  void retryBackgroundPassLater();
-  // The monitor of `generation` ended on its own: nothing is monitored any more.
-  void folderMonitoringEnded(std::uint64_t generation, const std::string& description);
-  void enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch);
-  void scheduleBackgroundLibrarySync();
-  QCoro::Task<void> debounceBackgroundLibrarySync(std::int64_t nanoseconds, std::stop_token stop);
-  QCoro::Task<void> processPendingBackgroundLibrarySync();
-  // One background pass: the changed paths, or every available folder when `requiresFullRescan` or
-  // no path is given. True when it completed or only stored the event position.
-  QCoro::Task<bool> runBackgroundLibrarySync(std::vector<std::string> changedURLs,
-                                             std::optional<std::uint64_t> lastEventID,
-                                             bool requiresFullRescan);
-
-  // Advanced by every monitor start and stop; an end reported by an older monitor is stale.
-  std::uint64_t folderMonitoringGeneration_ = 0;
-
-  // Orders the monitor's stops and starts made on the pool by restarts with each other and with the
-  // stops made here (image_library_store_background_sync.cpp).
-  struct FolderMonitorControl;
-  std::shared_ptr<FolderMonitorControl> folderMonitorControl_;
-  // The restart under way: its stop source, and the end its new monitor reported before the
-  // restart was applied.
-  struct MonitoringRestart {
-    std::stop_source stop;
-    std::uint64_t generation = 0;
-    std::optional<std::string> endedWith;
-  };
-  std::optional<MonitoringRestart> monitoringRestart_;
-  const std::shared_ptr<FolderMonitorControl>& folderMonitorControl();
-  // A restart's job that has not started its monitor yet starts none (the store is going).
-  void abandonFolderMonitorRestarts();
-  // The handlers of the monitor started as `generation`: they only post to this store's scope.
-  FolderChangeHandler folderChangeHandler();
-  FolderMonitoringFailureHandler folderMonitoringEndedHandler(std::uint64_t generation);
-
-  // ---- Unregistering and reauthorising folders: private ----
-
-  // A blocking service call that changes the registered folder set.
-  using FolderSetChange = std::function<void()>;
-  // Runs `change` on the user-initiated pool. A failure shows its text and gives false; success
-  // reloads the sidebar and the first page, restarts monitoring and gives true.
-  QCoro::Task<bool> applyFolderSetChange(FolderSetChange change);
-
-  // ---- Launch workflow: private ----
-
-  // The body of a launch run; `ended` is set as it leaves, so a run that never suspended is not
-  // kept as running.
-  QCoro::Task<void> runLaunchWorkflow(std::shared_ptr<bool> ended, std::stop_token stop);
-  // The launch's first page, before anything that reads the whole library: the folder list without
-  // its counts (installed unless summaries are loaded, with the loading flag raised until the
-  // counts come), then the first screenful. True when that page was loaded; false with nothing
-  // registered, while other library work runs, or on a failure (shown).
-  QCoro::Task<bool> showLaunchFirstPage();
-  QCoro::Task<void> sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service, double cutoff,
-                                        std::stop_token stop);
-
   // ---- Review marks: private ----
 
   // The update body: `value` for a set, nothing for a toggle.
@@ -1137,9 +787,6 @@ class ImageLibraryStore : public QObject {
   // constructor (image_library_store_features.cpp).
   void wireFeatureModels();
 
-  // Advanced by every folder summaries load that starts; a load applies only while it is current.
-  std::uint64_t registeredFolderSummariesGeneration_ = 0;
-
   CreatingThread creatingThread_;
   // Shared by every feature model, and outlives them; the destructor ends its flows first.
   const std::unique_ptr<StoreContext> context_;
@@ -1181,8 +828,25 @@ class ImageLibraryStore : public QObject {
   };
   FilterDependentsOfStore filterDependents_{*this};
   const std::unique_ptr<FiltersModel> filters_;
+  // What the library model asks of the results, the suggestions, the thumbnails and the Trash,
+  // which the store still holds (image_library_store_library_dependents.cpp).
+  class LibraryDependentsOfStore final : public LibraryDependents {
+   public:
+    explicit LibraryDependentsOfStore(ImageLibraryStore& store) : store_(store) {}
+    QCoro::Task<void> reloadResults() override;
+    QCoro::Task<void> reloadResults(int limit) override;
+    QCoro::Task<void> refreshResultWindowAfterSync() override;
+    QCoro::Task<void> reloadTagSuggestions() override;
+    void startThumbnailGeneration() override;
+    bool refreshResultsDuringIndexing() override;
+    bool isTrashingDeleteCandidates() const override;
 
-  const LiveServiceFactory liveServiceFactory_;
+   private:
+    ImageLibraryStore& store_;
+  };
+  LibraryDependentsOfStore libraryDependents_{*this};
+  const std::unique_ptr<LibraryModel> library_;
+
   const std::shared_ptr<CharacterSuggestionExclusionPersisting> characterSuggestionExclusionStore_;
   const std::uint64_t feedbackDismissDelayNanos_;
   // Owned by the store; children are not used, so destruction order is the members' order.
@@ -1204,8 +868,6 @@ class ImageLibraryStore : public QObject {
   BackgroundResultRefreshMode activeBackgroundResultRefreshMode_{BackgroundResultRefreshMode::fullWindow};
   bool needsFullWindowResultRefresh_{false};
   StoreTask<void> backgroundThumbnailGenerationTask_;
-  int lastIndexingResultRefreshIndexedCount_{0};
-  double lastIndexingResultRefreshAt_{kDistantPast};
   std::vector<TagSuggestion> tagSuggestions_;
   std::vector<TagConcept> tagConceptSuggestions_;
   bool isTagSuggestionLoading_{false};
@@ -1218,29 +880,6 @@ class ImageLibraryStore : public QObject {
   std::optional<std::string> activeTagSuggestionSearchText_;
   int modelSuggestionGeneration_{0};
   int characterSuggestionGeneration_{0};
-  std::vector<RegisteredFolderSummary> registeredFolderSummaries_;
-  bool isLoadingRegisteredFolders_{false};
-  bool hasLoadedRegisteredFolderSummaries_{false};
-  std::optional<ImageLibraryScanDiagnosticContext> lastScanDiagnosticContext_;
-  std::optional<ImageLibraryScanSummary> lastScanSummary_;
-  std::optional<ImageLibraryIndexingProgress> indexingProgress_;
-  bool isPreparingLibrary_{false};
-  bool isBackgroundSyncing_{false};
-  bool isIndexing_{false};
-  bool isLibrarySyncInProgress_{false};
-  StoreTask<void> backgroundLibrarySyncTask_;
-  StoreTask<void> backgroundLibrarySyncMonitorRecoveryTask_;
-  double backgroundLibrarySyncDebounceSeconds_{2.0};
-  std::uint64_t monitorRecoveryIntervalNanos_{30'000'000'000};
-  RegisteredFolderSyncPlanner backgroundSyncPlanner_;
-  // A pass that failed is still owed: the recovery loop runs it before it ends.
-  bool backgroundPassOwed_{false};
-  std::vector<std::string> activeFolderRegistrationRootPaths_;
-  StoreTask<void> launchWorkflowTask_;
-  // When the running launch began: its trace gives each step's start from here.
-  std::chrono::steady_clock::time_point launchBegan_;
-  StoreTask<void> thumbnailCacheMaintenanceTask_;
-  bool didStartThumbnailCacheMaintenance_{false};
   std::optional<ImageTrashSummary> lastTrashSummary_;
   bool isTrashingDeleteCandidates_{false};
   // The records the last move failed on, as they were handed to it: a retry is checked against
@@ -1252,8 +891,6 @@ class ImageLibraryStore : public QObject {
   StoreTask<void> deleteCandidateFeedbackDismissTask_;
   int deleteCandidateFeedbackDismissGeneration_{0};
   std::vector<DeleteCandidateUndoAction> deleteCandidateUndoStack_;
-  bool needsLiveServicePreparation_{false};
-  std::optional<LibraryRecoveryNotice> libraryRecoveryNotice_;
 };
 
 }  // namespace lorvex

@@ -14,7 +14,7 @@ namespace lorvex {
 
 bool ImageLibraryStore::scheduleBackgroundResultRefresh(BackgroundResultRefreshMode mode) {
   creatingThread_.check();
-  if (needsLiveServicePreparation_) return false;
+  if (needsLiveServicePreparation()) return false;
   if (backgroundResultRefreshTask_) return false;
   backgroundResultRefreshID_ += 1;
   Q_EMIT backgroundResultRefreshIDChanged();
@@ -116,7 +116,7 @@ QCoro::Task<void> ImageLibraryStore::refreshResultWindowAfterSync() {
 QCoro::Task<void> ImageLibraryStore::refreshResultWindowAfterSync(std::stop_token callerStop) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation_) co_return;
+  if (needsLiveServicePreparation()) co_return;
   // A running refresh, full-window included, may have read the library before the pass's last
   // writes: the images indexed at its end would never show.
   if (backgroundResultRefreshTask_) cancelBackgroundResultRefresh();

@@ -9,9 +9,12 @@
 namespace lorvex {
 
 void ImageLibraryStore::wireFeatureModels() {
-  // The context's service and error line, under the store's signals their observers know.
+  // The context's service, error line and preparation flag, under the store's signals their
+  // observers know.
   connect(context_.get(), &StoreContext::serviceChanged, this, &ImageLibraryStore::serviceChanged);
   connect(context_.get(), &StoreContext::errorMessageChanged, this, &ImageLibraryStore::errorMessageChanged);
+  connect(context_.get(), &StoreContext::needsLiveServicePreparationChanged, this,
+          &ImageLibraryStore::needsLiveServicePreparationChanged);
 
   // Concepts → filters: a stored concept shows its new name in the filter selection at once.
   connect(concepts_.get(), &TagConceptsModel::tagConceptStored, filters_.get(),
@@ -19,6 +22,16 @@ void ImageLibraryStore::wireFeatureModels() {
 
   // Concepts → suggestions and results, asked and awaited: ConceptDependents below.
   // Filters → results and presentation, asked and awaited: FilterDependentsOfStore below.
+
+  // ---- Library ----
+  // Library → results, suggestions, thumbnails and Trash, asked and awaited: LibraryDependentsOfStore
+  // (image_library_store_library_dependents.cpp). The Trash moves read the library's busy flag and
+  // tell it which removals are their own through its public operations. Signal-only:
+  // Library → projections: preparing the library and indexing change what the Trash review allows.
+  for (const auto changed : {&LibraryModel::isPreparingLibraryChanged, &LibraryModel::isIndexingChanged}) {
+    connect(library_.get(), changed, this, [this] { scheduleDerivedValuesChanged(); });
+  }
+
   // Filters → concepts: a tag suggestion load without text read the whole concept list and sets it
   // (concepts_->setTagConcepts in loadTagSuggestions), while the filters still live in the store.
 }

@@ -186,7 +186,7 @@ std::vector<RecordRef> ImageLibraryStore::retryableFailedTrashRecords() const {
 }
 
 bool ImageLibraryStore::isLibraryReadyForTrash() const {
-  return !needsLiveServicePreparation_ && !isPreparingLibrary_ && !isIndexing_ &&
+  return !needsLiveServicePreparation() && !library_->isPreparingLibrary() && !library_->isIndexing() &&
          !isTrashingDeleteCandidates_;
 }
 
@@ -220,8 +220,8 @@ bool ImageLibraryStore::canTrashLoadedTrashReviewRecords() const {
 DeleteCandidateTrashBlockers ImageLibraryStore::trashBlockers() const {
   return DeleteCandidateTrashBlockers{
       .trashing = isTrashingDeleteCandidates_,
-      .notPrepared = needsLiveServicePreparation_ || isPreparingLibrary_,
-      .indexing = isIndexing_,
+      .notPrepared = needsLiveServicePreparation() || library_->isPreparingLibrary(),
+      .indexing = library_->isIndexing(),
       .loading = isTrashReviewLoading(),
   };
 }
@@ -249,8 +249,6 @@ void ImageLibraryStore::connectDerivedValueInputs() {
            &ImageLibraryStore::tagSuggestionsChanged,
            &ImageLibraryStore::tagConceptSuggestionsChanged,
            &ImageLibraryStore::needsLiveServicePreparationChanged,
-           &ImageLibraryStore::isPreparingLibraryChanged,
-           &ImageLibraryStore::isIndexingChanged,
            &ImageLibraryStore::isTrashingDeleteCandidatesChanged,
            &ImageLibraryStore::isLoadingNextPageChanged,
            &ImageLibraryStore::deleteCandidateTrashReviewLoadMoreTaskChanged,

@@ -61,7 +61,7 @@ QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll)
 QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll, std::stop_token callerStop) {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation_) co_return;
+  if (needsLiveServicePreparation()) co_return;
   const int effectiveLimit = std::max(limit, 1);
   cancelBackgroundResultRefresh();
   const SearchResultWindow::LoadTicket ticket = resultWindow_->invalidateLoads();

@@ -17,16 +17,16 @@ namespace lorvex {
 
 std::vector<std::string> ImageLibraryStore::searchRootPaths() const {
   creatingThread_.check();
-  const bool onlyAvailable = hasLoadedRegisteredFolderSummaries_;
+  const bool onlyAvailable = library_->hasLoadedRegisteredFolderSummaries();
   std::vector<std::string> roots;
   std::unordered_set<std::string_view> seen;
   auto add = [&](const std::string& path) {
     if (seen.insert(path).second) roots.push_back(path);
   };
-  for (const auto& summary : registeredFolderSummaries_) {
+  for (const auto& summary : library_->registeredFolderSummaries()) {
     if (!onlyAvailable || summary.state == RegisteredFolderAccessState::available) add(summary.path);
   }
-  for (const auto& path : activeFolderRegistrationRootPaths_) add(path);
+  for (const auto& path : library_->activeFolderRegistrationRootPaths()) add(path);
   if (roots.empty()) roots.emplace_back(kNoRegisteredFolderRootPath);
   return roots;
 }

@@ -13,7 +13,7 @@ namespace lorvex {
 
 void ImageLibraryStore::requestThumbnailIfMissing(const std::string& path) {
   creatingThread_.check();
-  if (needsLiveServicePreparation_) return;
+  if (needsLiveServicePreparation()) return;
   // The result window only: a delete candidate shown by the Trash review is not in it, and is
   // not queued from here.
   const auto position = resultWindow_->index(path);
@@ -47,7 +47,7 @@ QCoro::Task<void> ImageLibraryStore::enqueueThumbnailJob(std::shared_ptr<ImageLi
 
 void ImageLibraryStore::startBackgroundThumbnailGeneration() {
   creatingThread_.check();
-  if (needsLiveServicePreparation_) return;
+  if (needsLiveServicePreparation()) return;
   if (backgroundThumbnailGenerationTask_) return;
   auto batch = [this, service = service_](std::stop_token stop) { return runThumbnailBatch(service, stop); };
   setBackgroundThumbnailGenerationTask(startStoreTask(scope_, batch));

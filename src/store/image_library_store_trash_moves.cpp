@@ -111,8 +111,8 @@ QCoro::Task<void> ImageLibraryStore::waitForLibrarySyncToEnd() {
   // the move checks (or list a trashed file again after the move marked it missing). No pass
   // starts while a move runs; the one under way is let finish first.
   const std::stop_token noStop;
-  while (isLibrarySyncInProgress_) {
-    co_await nextEmission(this, &ImageLibraryStore::isLibrarySyncInProgressChanged, noStop);
+  while (library_->isLibrarySyncInProgress()) {
+    co_await nextEmission(library_.get(), &LibraryModel::isLibrarySyncInProgressChanged, noStop);
   }
 }
 
@@ -122,7 +122,7 @@ QCoro::Task<bool> ImageLibraryStore::applyTrashSummary(ImageTrashSummary summary
   setLastTrashSummary(summary);
   if (!summary.trashedPaths.empty()) {
     removeTrashedRecords(summary.trashedPaths, fallbackSelectionIndex);
-    co_await loadRegisteredFolderSummaries();
+    co_await library_->loadRegisteredFolderSummaries();
   }
   if (!summary.failures.empty()) {
     // A file moved to the Trash whose bookkeeping failed afterwards is listed in both; it is gone
@@ -148,11 +148,7 @@ void ImageLibraryStore::removeTrashedRecords(const std::vector<std::string>& tra
   const ScopeExit restart(scope_.link(), [this, stopped] { restartResultLoading(stopped); });
   trashReviewBrowser_->cancelLoading();
   cancelDeleteCandidateTrashReviewLoadMore();
-  // The monitor reports these removals like anyone else's; they are the program's own.
-  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
-    if (!planner.isMonitoring) return;
-    planner.locallyHandledTrashPaths.insert(trashedPaths.begin(), trashedPaths.end());
-  });
+  library_->ignoreTrashedFileRemovals(trashedPaths);
   clearDeleteCandidateUndoStack();
   const PathSet trashed(trashedPaths.begin(), trashedPaths.end());
   resultWindow_->removeRecords(trashed, fallbackSelectionIndex);

@@ -48,7 +48,7 @@ void ImageLibraryStore::cancelDeleteCandidateTrashReviewLoadMore() {
 QCoro::Task<void> ImageLibraryStore::presentDeleteCandidateTrashReview() {
   auto frame = co_await scope_.enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation_ || isPreparingLibrary_) co_return;
+  if (needsLiveServicePreparation() || library_->isPreparingLibrary()) co_return;
   presentation_->setIsDeleteCandidateTrashReviewPresented(true);
   co_await reloadDeleteCandidateTrashReview();
 }

@@ -53,17 +53,15 @@ bool isStoreSettled(const ImageLibraryStore& store) {
   const bool flowUnderWay = isUnderWay(store.refreshSearchTask()) || isUnderWay(store.loadMoreTask()) ||
                             isUnderWay(store.backgroundResultRefreshTask()) ||
                             isUnderWay(store.backgroundThumbnailGenerationTask()) ||
-                            isUnderWay(store.backgroundLibrarySyncTask()) ||
-                            isUnderWay(store.backgroundLibrarySyncMonitorRecoveryTask()) ||
-                            isUnderWay(store.launchWorkflowTask()) ||
-                            isUnderWay(store.thumbnailCacheMaintenanceTask()) ||
+                            store.library().hasFlowUnderWay() ||
                             isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
                             isUnderWay(store.deleteCandidateFeedbackDismissTask());
   const bool busy = store.isLoading() || store.isLoadingNextPage() || store.isBackgroundRefreshingResults() ||
-                    store.isIndexing() || store.isLibrarySyncInProgress() || store.isBackgroundSyncing() ||
-                    store.isPreparingLibrary() || store.isLoadingRegisteredFolders() ||
-                    store.isTagSuggestionLoading() || store.isModelSuggestionLoading() ||
-                    store.isTrashingDeleteCandidates() || store.concepts().isTagConceptMutationInProgress();
+                    store.library().isIndexing() || store.library().isLibrarySyncInProgress() ||
+                    store.library().isBackgroundSyncing() || store.library().isPreparingLibrary() ||
+                    store.library().isLoadingRegisteredFolders() || store.isTagSuggestionLoading() ||
+                    store.isModelSuggestionLoading() || store.isTrashingDeleteCandidates() ||
+                    store.concepts().isTagConceptMutationInProgress();
   return !flowUnderWay && !busy;
 }
 

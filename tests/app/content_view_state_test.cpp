@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "store/event_loop.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex::app {
@@ -27,7 +28,7 @@ struct ContentFixture {
   explicit ContentFixture(int loaded = 3, int libraryCount = 3) {
     testing::application();
     store = harness.makeStore();
-    store->setActiveFolderRegistrationRootPaths({"/library"});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
     harness.service->setRecords(testing::makeLibraryRecords(static_cast<std::size_t>(libraryCount)));
     ImageLibraryStore* s = store.get();
     store->startDetached([s, loaded] { return s->refreshResults(loaded, false); });
@@ -192,7 +193,8 @@ TEST(ContentViewStateTest, TheUndoKeyUndoesOnlyWhenNothingCoversTheGrid) {
   const Case cases[] = {
       {"nothing", [](ContentFixture&) {}},
       {"before preparation", [](ContentFixture& f) { f.store->setNeedsLiveServicePreparation(true); }},
-      {"preparing", [](ContentFixture& f) { f.store->setIsPreparingLibrary(true); }},
+      {"preparing",
+       [](ContentFixture& f) { LibraryModelTestAccess::setIsPreparingLibrary(f.store->library(), true); }},
       {"preview", [](ContentFixture& f) { f.state->presentQuickLook(fileURL(libraryPath(0))); }},
       {"slideshow", [](ContentFixture& f) { f.store->presentation().setIsSlideshowPresented(true); }},
       {"tag popover",

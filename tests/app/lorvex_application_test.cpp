@@ -28,6 +28,7 @@
 #include "scripted_folder_picker.h"
 #include "store/async/store_thread_pools.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "support/png_image.h"
 #include "support/temporary_folder.h"
 #include "ui/common/app_localization.h"
@@ -165,20 +166,23 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     application.showMainWindow();
     ImageLibraryStore& store = application.store();
     // The launch ends by dropping its handle.
-    ASSERT_TRUE(
-        runEventsUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
-                       std::chrono::seconds(30)));
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+          return !store.needsLiveServicePreparation() &&
+                 !LibraryModelTestAccess::launchWorkflowTask(store.library());
+        },
+        std::chrono::seconds(30)));
     EXPECT_FALSE(store.needsLiveServicePreparation());
     EXPECT_EQ(store.errorMessage(), std::nullopt);
 
     application.mainWindow().contentView().state().presentFolderImporter();
     ASSERT_EQ(pickerSeen->openings.size(), 1U);
     EXPECT_TRUE(pickerSeen->openings[0].allowsMultipleSelection);
-    ASSERT_TRUE(
-        runEventsUntil([&] { return store.resultWindow().records().size() == 40 && !store.isIndexing(); },
-                       std::chrono::seconds(30)))
+    ASSERT_TRUE(runEventsUntil(
+        [&] { return store.resultWindow().records().size() == 40 && !store.library().isIndexing(); },
+        std::chrono::seconds(30)))
         << store.resultWindow().records().size();
-    EXPECT_EQ(store.registeredFolderSummaries().size(), 1U);
+    EXPECT_EQ(store.library().registeredFolderSummaries().size(), 1U);
     // The grid in the main window shows them.
     auto* grid = application.mainWindow().findChild<ui::ResultsGridView*>("resultsGrid");
     ASSERT_NE(grid, nullptr);
@@ -249,9 +253,12 @@ TEST_F(LorvexApplicationTest, SettingsThatCannotBeReadComeFromTheirLastGoodCopyO
     EXPECT_EQ(application.store().filters().savedFilterTags(), c.expectedTags);
     application.showMainWindow();
     ImageLibraryStore& store = application.store();
-    ASSERT_TRUE(
-        runEventsUntil([&] { return !store.needsLiveServicePreparation() && !store.launchWorkflowTask(); },
-                       std::chrono::seconds(30)));
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+          return !store.needsLiveServicePreparation() &&
+                 !LibraryModelTestAccess::launchWorkflowTask(store.library());
+        },
+        std::chrono::seconds(30)));
     auto* alert = application.mainWindow().findChild<QMessageBox*>("settingsUnreadableAlert");
     ASSERT_EQ(alert != nullptr, c.expectAlert);
     if (!alert) continue;

@@ -23,6 +23,7 @@
 #include "app/library_workspace.h"
 #include "app/library_workspace_rules.h"
 #include "scripted_folder_picker.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "support/temporary_folder.h"
 #include "ui/common/app_localization.h"
@@ -248,10 +249,10 @@ TEST_F(MainWindowTest, TheLayersShowWhileTheirStateHolds) {
   EXPECT_FALSE(content.splitView()->isEnabled());
   EXPECT_TRUE(content.indexingCardLayer()->isVisible());
   store->setNeedsLiveServicePreparation(false);
-  store->setIsPreparingLibrary(true);
+  LibraryModelTestAccess::setIsPreparingLibrary(store->library(), true);
   EXPECT_FALSE(content.splitView()->isEnabled());
   EXPECT_TRUE(content.indexingCardLayer()->isVisible());
-  store->setIsPreparingLibrary(false);
+  LibraryModelTestAccess::setIsPreparingLibrary(store->library(), false);
   EXPECT_TRUE(content.splitView()->isEnabled());
   EXPECT_FALSE(content.indexingCardLayer()->isVisible());
 
@@ -325,7 +326,7 @@ TEST_F(MainWindowTest, TheAcknowledgmentsNameEveryComponentAboveItsLicenceOrTheU
 
 TEST_F(MainWindowTest, CtrlZUndoesAMarkOnlyWhileNothingCoversTheGrid) {
   harness.service->setRecords(lorvex::testing::makeLibraryRecords(3));
-  store->setActiveFolderRegistrationRootPaths({"/library"});
+  LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
   ImageLibraryStore* s = store.get();
   store->startDetached([s] { return s->refreshResults(500, false); });
   settle();

@@ -24,6 +24,7 @@
 #include "scripted_folder_picker.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "support/temporary_folder.h"
 #include "ui/common/accessibility_identifiers.h"
@@ -100,14 +101,15 @@ class SidebarColumnTest : public ui::testing::WidgetTest, public ::testing::With
          std::nullopt},
     };
     harness.service->setRegisteredFolderSummaries(folders);
-    store->setRegisteredFolderSummaries(folders);
+    LibraryModelTestAccess::setRegisteredFolderSummaries(store->library(), folders);
     const std::string message =
         "Permission denied while opening the file for reading: the folder it lies in is readable by its "
         "owner only, and Lorvex runs as another user, so the file could not be indexed. Allow access to the "
         "folder again, or ask the folder's owner to let your user read it, and then sync the folder.";
     const ImageLibraryScanFailure failure{"/home/ann/Pictures/NovelAI/2024/0001.png", message,
                                           ImageLibraryScanFailure::Kind::permission};
-    store->setLastScanSummary(ImageLibraryScanSummary{20, 8, 12, {failure}});
+    LibraryModelTestAccess::setLastScanSummary(store->library(),
+                                               ImageLibraryScanSummary{20, 8, 12, {failure}});
     FiltersModelTestAccess::setSavedFilterTags(
         store->filters(), {"1girl", "a very long tag that does not fit the sidebar at all, not even close"});
     store->filters().setSelectedModelSource("nai-diffusion-4-5-full-anime-v2-curated-preview-long-name");

@@ -30,6 +30,7 @@
 #include "app/folder_picker.h"
 #include "app/main_window.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "support/temporary_folder.h"
 #include "ui/common/localization_table.h"
@@ -277,7 +278,7 @@ TEST_F(WindowPlatformTest, QtsOwnTextsAndTheFileManagersSilenceAreInJapanese) {
                                                          RegisteredFolderAccessState::available, 3, 0,
                                                          std::nullopt, std::nullopt}};
   harness.service->setRegisteredFolderSummaries(folders);
-  store->setRegisteredFolderSummaries(folders);
+  LibraryModelTestAccess::setRegisteredFolderSummaries(store->library(), folders);
   settle();
   auto* actions = findByName<QToolButton>(*window, "sidebar.library.actions");
   ASSERT_NE(actions, nullptr);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "search_flows.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "store_records.h"
 
@@ -28,7 +29,7 @@ using testing::startFlow;
 struct RefreshFixture {
   RefreshFixture(int loaded, int libraryCount, testing::StoreOptions options = {})
       : store(harness.makeStore(options)) {
-    store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {testing::kLibraryRoot});
     harness.service->setRecords(libraryImages(0, libraryCount));
     if (loaded > 0 && !options.needsLiveServicePreparation) {
       ImageLibraryStore* self = store.get();

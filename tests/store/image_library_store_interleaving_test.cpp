@@ -52,7 +52,7 @@ class Interleaving {
     harness_.service->setRegisteredFolderSummaries({folder});
     store_ = harness_.makeStore();
     // The folder list is known from the start, as after a launch.
-    keep(store_->loadRegisteredFolderSummaries());
+    keep(store_->library().loadRegisteredFolderSummaries());
     harness_.drainEvents();
     harness_.service->holdAll();
   }
@@ -71,7 +71,7 @@ class Interleaving {
     EXPECT_FALSE(store.isLoading());
     EXPECT_FALSE(store.isLoadingNextPage());
     EXPECT_FALSE(store.isBackgroundRefreshingResults());
-    EXPECT_FALSE(store.isLoadingRegisteredFolders());
+    EXPECT_FALSE(store.library().isLoadingRegisteredFolders());
     EXPECT_FALSE(store.refreshSearchTask());
     EXPECT_FALSE(store.loadMoreTask());
     EXPECT_FALSE(store.activeLoadMoreTaskID().has_value());
@@ -145,7 +145,7 @@ class Interleaving {
         if (auto path = loadedPath()) store.requestThumbnailIfMissing(*path);
         break;
       case 8:
-        keep(store.loadRegisteredFolderSummaries());
+        keep(store.library().loadRegisteredFolderSummaries());
         break;
       case 9:
         if (auto path = loadedPath()) store.selection().selectSingle(*path);

@@ -11,6 +11,7 @@
 
 #include "platform/log.h"
 #include "search_flows.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "store_records.h"
 
@@ -27,7 +28,7 @@ using testing::startFlow;
 struct PagingFixture {
   // A window holding the first `loaded` of `libraryCount` images.
   PagingFixture(int loaded, int libraryCount) : store(harness.makeStore()) {
-    store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {testing::kLibraryRoot});
     harness.service->setRecords(libraryImages(0, libraryCount));
     refresh(loaded);
     harness.drainEvents();

@@ -14,6 +14,7 @@
 #include "offline_store.h"
 #include "platform/log.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/library/library_model_test_access.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
 
 namespace lorvex {
@@ -300,7 +301,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
       {"indexing",
        [](OfflineStore& f) {
          f.store.trashReviewBrowser().setSelectedPaths({"/c1"});
-         f.store.setIsIndexing(true);
+         LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
        },
        {"/c1"},
        2,
@@ -309,7 +310,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
        Reason::indexingInProgress},
       {"trashing during indexing",
        [](OfflineStore& f) {
-         f.store.setIsIndexing(true);
+         LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
          f.store.setIsTrashingDeleteCandidates(true);
        },
        {},
@@ -320,7 +321,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
       {"library not prepared",
        [](OfflineStore& f) {
          f.store.setNeedsLiveServicePreparation(true);
-         f.store.setIsIndexing(true);
+         LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
        },
        {},
        2,
@@ -328,7 +329,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
        Reason::libraryNotIndexedYet,
        Reason::libraryNotIndexedYet},
       {"library preparing",
-       [](OfflineStore& f) { f.store.setIsPreparingLibrary(true); },
+       [](OfflineStore& f) { LibraryModelTestAccess::setIsPreparingLibrary(f.store.library(), true); },
        {},
        2,
        {.notPrepared = true},
@@ -411,7 +412,7 @@ TEST(ImageLibraryStoreProjections, OnlyFailuresStillUntrashedAreOfferedForRetry)
   EXPECT_EQ(pathsOf(f.store.retryableFailedTrashRecords()),
             (std::vector<std::string>{"/failed-b", "/failed-a"}));
   EXPECT_TRUE(f.store.canRetryFailedTrash());
-  f.store.setIsIndexing(true);
+  LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
   EXPECT_FALSE(f.store.canRetryFailedTrash());
 }
 
@@ -470,8 +471,10 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
        },
        1},
       {"preparation needed", [](OfflineStore& f) { f.store.setNeedsLiveServicePreparation(true); }, 1},
-      {"preparing", [](OfflineStore& f) { f.store.setIsPreparingLibrary(true); }, 1},
-      {"indexing", [](OfflineStore& f) { f.store.setIsIndexing(true); }, 1},
+      {"preparing",
+       [](OfflineStore& f) { LibraryModelTestAccess::setIsPreparingLibrary(f.store.library(), true); }, 1},
+      {"indexing", [](OfflineStore& f) { LibraryModelTestAccess::setIsIndexing(f.store.library(), true); },
+       1},
       {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, 1},
       {"page loading", [](OfflineStore& f) { f.store.setIsLoadingNextPage(true); }, 1},
       {"trash review page task",
@@ -480,7 +483,7 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
        [](OfflineStore& f) {
          f.load({"/x", "/y"}, true);
          f.store.selection().selectSingle("/y");
-         f.store.setIsIndexing(true);
+         LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
          f.store.setIsTrashingDeleteCandidates(true);
          f.store.presentation().setIsSlideshowPresented(true);
          f.store.trashReviewBrowser().setIsReloading(true);
@@ -489,7 +492,7 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
        1},
       {"equal values",
        [](OfflineStore& f) {
-         f.store.setIsIndexing(false);
+         LibraryModelTestAccess::setIsIndexing(f.store.library(), false);
          f.store.selection().setPrimaryPath("/r0");
          f.store.presentation().setSlideshowVisibleCount(1);
          f.load({"/r0", "/r1"});
@@ -520,13 +523,15 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
 TEST(ImageLibraryStoreProjections, TheDerivedSignalFollowsTheTurnsFieldSignals) {
   OfflineStore f;
   std::vector<std::string> order;
-  QObject::connect(&f.store, &ImageLibraryStore::isIndexingChanged, [&] { order.push_back("indexing"); });
+  QObject::connect(&f.store.library(), &LibraryModel::isIndexingChanged,
+                   [&] { order.push_back("indexing"); });
   QObject::connect(&f.store, &ImageLibraryStore::derivedValuesChanged, [&] {
     order.push_back(std::string("derived, ready ") + (f.store.isLibraryReadyForTrash() ? "yes" : "no"));
     // A change made in answer is announced in a later turn, not lost and not looping in this one.
-    if (order.size() < 4) f.store.setIsIndexing(!f.store.isIndexing());
+    if (order.size() < 4)
+      LibraryModelTestAccess::setIsIndexing(f.store.library(), !f.store.library().isIndexing());
   });
-  f.store.setIsIndexing(true);
+  LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
   testing::drainEvents();
   EXPECT_EQ(order,
             (std::vector<std::string>{"indexing", "derived, ready no", "indexing", "derived, ready yes"}));
@@ -536,7 +541,7 @@ TEST(ImageLibraryStoreProjections, ADestroyedStoreSendsNoQueuedSignal) {
   auto f = std::make_unique<OfflineStore>();
   int count = 0;
   QObject::connect(&f->store, &ImageLibraryStore::derivedValuesChanged, [&] { ++count; });
-  f->store.setIsIndexing(true);
+  LibraryModelTestAccess::setIsIndexing(f->store.library(), true);
   f.reset();
   testing::drainEvents();
   EXPECT_EQ(count, 0);

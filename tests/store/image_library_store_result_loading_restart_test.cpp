@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "search_flows.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "store_records.h"
 
@@ -30,7 +31,7 @@ enum class InFlight { firstPage, pageLoad, leadingPage, postSyncRefresh };
 
 struct RestartFixture {
   explicit RestartFixture(int loaded) : store(harness.makeStore()) {
-    store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {testing::kLibraryRoot});
     harness.service->setRecords(libraryImages(0, kLibraryCount));
     if (loaded > 0) {
       refresh(loaded, false);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "review_fixture.h"
+#include "store/library/library_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -272,7 +273,7 @@ TEST(ImageLibraryStoreReviewUpdates, AMarkStopsAFirstPageOrRefreshInFlightAndAsk
     SCOPED_TRACE(c.name);
     testing::StoreHarness harness;
     auto store = harness.makeStore();
-    store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {testing::kLibraryRoot});
     harness.service->setRecords(testing::libraryImages(0, 300));
     ImageLibraryStore* self = store.get();
     testing::startFlow(*store,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -78,9 +79,9 @@ TEST(ImageLibraryStoreSearchRoots, FollowTheFolderStateAndNeverWidenToEverything
     SCOPED_TRACE(row.name);
     testing::StoreHarness h;
     auto store = h.makeStore();
-    store->setRegisteredFolderSummaries(row.summaries);
-    store->setHasLoadedRegisteredFolderSummaries(row.loaded);
-    store->setActiveFolderRegistrationRootPaths(row.registering);
+    LibraryModelTestAccess::setRegisteredFolderSummaries(store->library(), row.summaries);
+    LibraryModelTestAccess::setHasLoadedRegisteredFolderSummaries(store->library(), row.loaded);
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), row.registering);
     EXPECT_EQ(store->searchRootPaths(), row.expected);
   }
 }

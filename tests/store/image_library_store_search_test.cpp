@@ -10,6 +10,7 @@
 
 #include "search_flows.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "store_records.h"
 
@@ -26,7 +27,7 @@ using testing::startFlow;
 
 struct SearchFixture {
   explicit SearchFixture(testing::StoreOptions options = {}) : store(harness.makeStore(options)) {
-    store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {testing::kLibraryRoot});
   }
 
   StoreTask<void> refresh(int limit, bool resetScroll) {

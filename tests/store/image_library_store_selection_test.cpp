@@ -9,6 +9,7 @@
 
 #include "model/library_error.h"
 #include "offline_store.h"
+#include "store/library/library_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -317,7 +318,7 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
     }
     f.harness.service->setRecords(library);
     f.harness.service->hold("searchImages");
-    f.store.setActiveFolderRegistrationRootPaths({"/"});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(f.store.library(), {"/"});
     StoreTask<void> step;
     bool moved = false;
     // The caller's flow, as the preview overlay keeps one: cancelling it stops the step.

@@ -10,6 +10,7 @@
 
 #include "model/library_error.h"
 #include "offline_store.h"
+#include "store/library/library_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -36,7 +37,7 @@ void fillLibrary(OfflineStore& f) {
     library.push_back(record);
   }
   f.harness.service->setRecords(library);
-  f.store.setActiveFolderRegistrationRootPaths({"/"});
+  LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(f.store.library(), {"/"});
 }
 
 // A window of the first `loaded` records and a slideshow of 3 images, playing when presented.

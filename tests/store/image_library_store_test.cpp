@@ -1,4 +1,4 @@
-// The store's state: what a new store holds, the change-only rule of its setters (and the three
+// The store's state: what a new store holds, the change-only rule of its setters (and the two
 // fields that signal on every set), the derived undo flag, and the selection and slideshow kept in
 // step with the result window.
 #include "store/image_library_store.h"
@@ -23,19 +23,6 @@ using testing::records;
 
 using testing::ListExclusionStore;
 using testing::ListFilterTagStore;
-
-RegisteredFolderSummary folder(const std::string& path, std::int64_t indexed) {
-  RegisteredFolderSummary summary;
-  summary.path = path;
-  summary.indexedImageCount = indexed;
-  return summary;
-}
-
-ImageLibraryIndexingProgress indexingProgress(std::int64_t processed) {
-  ImageLibraryIndexingProgress progress;
-  progress.processedCount = processed;
-  return progress;
-}
 
 struct StoreSetup {
   std::vector<std::string> filterTags{};
@@ -94,21 +81,10 @@ TEST(ImageLibraryStore, ANewStoreHoldsTheInitialValues) {
   EXPECT_FALSE(s.activeLoadMoreTaskID().has_value());
   EXPECT_EQ(s.activeBackgroundResultRefreshMode(),
             ImageLibraryStore::BackgroundResultRefreshMode::fullWindow);
-  EXPECT_EQ(s.lastIndexingResultRefreshAt(), ImageLibraryStore::kDistantPast);
-  EXPECT_LT(f.clock.now() - s.lastIndexingResultRefreshAt(), 1e12);
-  EXPECT_GT(f.clock.now() - s.lastIndexingResultRefreshAt(), 6e10);
-  EXPECT_EQ(s.backgroundLibrarySyncDebounceSeconds(), 2.0);
-  EXPECT_EQ(s.monitorRecoveryIntervalNanos(), 30'000'000'000u);
-  EXPECT_FALSE(s.backgroundSyncPlanner().isMonitoring);
-  EXPECT_FALSE(s.backgroundSyncPlanner().hasPendingBatch);
-  EXPECT_TRUE(s.backgroundSyncPlanner().pendingChangedPaths.empty());
-  EXPECT_TRUE(s.backgroundSyncPlanner().locallyHandledTrashPaths.empty());
-  EXPECT_FALSE(s.hasLoadedRegisteredFolderSummaries());
   EXPECT_FALSE(s.canUndoDeleteCandidateAction());
   EXPECT_EQ(s.feedbackDismissDelayNanos(), 3'000'000'000u);
   EXPECT_TRUE(s.featureAvailability().isTagConceptEnabled);
   EXPECT_EQ(s.service(), f.service);
-  EXPECT_NE(s.liveServiceFactory()(), nullptr);
   EXPECT_EQ(&s.clock(), &f.clock);
   EXPECT_TRUE(s.resultWindow().records().empty());
   EXPECT_FALSE(s.resultWindow().hasMoreRecords());
@@ -190,24 +166,12 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
                                        std::optional<int>(0), std::optional<int>(1));
   expectChangeOnly<int>("loadMoreTaskID", &S::setLoadMoreTaskID, &S::loadMoreTaskID,
                         &S::loadMoreTaskIDChanged, 1, 2);
-  expectChangeOnly<double>("lastIndexingResultRefreshAt", &S::setLastIndexingResultRefreshAt,
-                           &S::lastIndexingResultRefreshAt, &S::lastIndexingResultRefreshAtChanged, 10.0,
-                           10.5);
-  expectChangeOnly<std::uint64_t>("monitorRecoveryIntervalNanos", &S::setMonitorRecoveryIntervalNanos,
-                                  &S::monitorRecoveryIntervalNanos, &S::monitorRecoveryIntervalNanosChanged,
-                                  1, 2);
   expectChangeOnly<Mode>("activeBackgroundResultRefreshMode", &S::setActiveBackgroundResultRefreshMode,
                          &S::activeBackgroundResultRefreshMode, &S::activeBackgroundResultRefreshModeChanged,
                          Mode::leadingPage, Mode::fullWindow);
-  expectChangeOnly<std::vector<RegisteredFolderSummary>>(
-      "registeredFolderSummaries", &S::setRegisteredFolderSummaries, &S::registeredFolderSummaries,
-      &S::registeredFolderSummariesChanged, {folder("/a", 1)}, {folder("/a", 2)});
   expectChangeOnly<std::optional<ImageTrashSummary>>("lastTrashSummary", &S::setLastTrashSummary,
                                                      &S::lastTrashSummary, &S::lastTrashSummaryChanged,
                                                      ImageTrashSummary{}, ImageTrashSummary{1, {}, {}});
-  expectChangeOnly<std::optional<ImageLibraryIndexingProgress>>(
-      "indexingProgress", &S::setIndexingProgress, &S::indexingProgress, &S::indexingProgressChanged,
-      ImageLibraryIndexingProgress{}, indexingProgress(1));
   expectChangeOnly<std::optional<DeleteCandidateFeedback>>(
       "deleteCandidateFeedback", &S::setDeleteCandidateFeedback, &S::deleteCandidateFeedback,
       &S::deleteCandidateFeedbackChanged, DeleteCandidateFeedback{.affectedCount = 2},
@@ -233,19 +197,16 @@ TEST(ImageLibraryStore, TaskHandlesCompareByIdentity) {
   }
 }
 
-TEST(ImageLibraryStore, ServicePlannerAndUndoStackSignalOnEverySet) {
+TEST(ImageLibraryStore, ServiceAndUndoStackSignalOnEverySet) {
   Fixture f;
-  int service = 0, planner = 0, undo = 0;
+  int service = 0, undo = 0;
   QObject::connect(&f.store, &ImageLibraryStore::serviceChanged, [&] { ++service; });
-  QObject::connect(&f.store, &ImageLibraryStore::backgroundSyncPlannerChanged, [&] { ++planner; });
   QObject::connect(&f.store, &ImageLibraryStore::deleteCandidateUndoStackChanged, [&] { ++undo; });
   for (int i = 0; i < 2; ++i) {
     f.store.setService(f.store.service());
-    f.store.setBackgroundSyncPlanner(f.store.backgroundSyncPlanner());
     f.store.setDeleteCandidateUndoStack(f.store.deleteCandidateUndoStack());
   }
   EXPECT_EQ(service, 2);
-  EXPECT_EQ(planner, 2);
   EXPECT_EQ(undo, 2);
 }
 

@@ -13,6 +13,7 @@
 
 #include "search_flows.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "store_records.h"
 
@@ -49,7 +50,7 @@ struct TrashFixture {
       images.push_back(libraryImage(number, false, marked));
     }
     harness.service->setRecords(images);
-    store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {testing::kLibraryRoot});
     FiltersModelTestAccess::setOnlyDeleteCandidates(store->filters(), resultsShowCandidates);
     ImageLibraryStore* self = store.get();
     startFlow(*store, [self](std::stop_token) { return self->refreshResults(500, true); });
@@ -121,9 +122,11 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
        [](TrashFixture& f) { f.store->trashReviewBrowser().setIsLoadingMore(true); }, candidates},
       {"the live service is missing", [](TrashFixture& f) { f.store->setNeedsLiveServicePreparation(true); },
        candidates},
-      {"the library is being prepared", [](TrashFixture& f) { f.store->setIsPreparingLibrary(true); },
+      {"the library is being prepared",
+       [](TrashFixture& f) { LibraryModelTestAccess::setIsPreparingLibrary(f.store->library(), true); },
        candidates},
-      {"indexing", [](TrashFixture& f) { f.store->setIsIndexing(true); }, candidates},
+      {"indexing", [](TrashFixture& f) { LibraryModelTestAccess::setIsIndexing(f.store->library(), true); },
+       candidates},
       {"another move runs", [](TrashFixture& f) { f.store->setIsTrashingDeleteCandidates(true); },
        candidates},
   };
@@ -294,16 +297,16 @@ TEST(ImageLibraryStoreTrashMoves, OnlyARunningMonitorIsToldToIgnoreTheTrashedFil
     RegisteredFolderSyncPlanner planner;
     planner.isMonitoring = monitoring;
     planner.locallyHandledTrashPaths = {"/earlier.png"};
-    f.store->setBackgroundSyncPlanner(planner);
+    LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
     int plannerSignals = 0;
-    QObject::connect(f.store.get(), &ImageLibraryStore::backgroundSyncPlannerChanged,
+    QObject::connect(&f.store->library(), &LibraryModel::backgroundSyncPlannerChanged,
                      [&] { ++plannerSignals; });
     const StartedFlow<bool> move = f.moveLoaded();
     f.harness.drainEvents();
     ASSERT_TRUE(move.result());
     std::unordered_set<std::string> expected = {"/earlier.png"};
     if (monitoring) expected.insert({imagePath(2), imagePath(3), imagePath(5)});
-    EXPECT_EQ(f.store->backgroundSyncPlanner().locallyHandledTrashPaths, expected);
+    EXPECT_EQ(f.store->library().backgroundSyncPlanner().locallyHandledTrashPaths, expected);
     EXPECT_EQ(plannerSignals, 1);
   }
 }
@@ -439,11 +442,11 @@ TEST(ImageLibraryStoreTrashMoves, AMoveWaitsForTheBackgroundPassUnderWayAndNoPas
     f.harness.clock.advance(2'000'000'000);
     f.harness.drainEvents();
   };
-  f.store->startBackgroundLibrarySync(2.0, 30'000'000'000);
+  f.store->library().startBackgroundLibrarySync(2.0, 30'000'000'000);
   service.hold("scanChangedPaths");
   service.hold("moveDeleteCandidatesToTrash");
   changeAndDebounce(2);
-  ASSERT_TRUE(f.store->isBackgroundSyncing());
+  ASSERT_TRUE(f.store->library().isBackgroundSyncing());
 
   const StartedFlow<bool> move = f.move(f.reviewed({2, 3}));
   f.harness.drainEvents();

@@ -12,6 +12,7 @@
 
 #include "search_flows.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "store_records.h"
 
@@ -38,7 +39,7 @@ std::vector<ImageRecord> candidates(int first, int count) {
 struct ReviewFixture {
   explicit ReviewFixture(int candidateCount, testing::StoreOptions options = {})
       : store(harness.makeStore(std::move(options))) {
-    store->setActiveFolderRegistrationRootPaths({testing::kLibraryRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {testing::kLibraryRoot});
     harness.service->setRecords(candidates(0, candidateCount));
   }
 
@@ -106,8 +107,8 @@ TEST(ImageLibraryStoreTrashReviewLoading, TheQueryIgnoresTheResultFiltersButFoll
 
   // No registered folder at all: nothing is listed, rather than every candidate of the library.
   ReviewFixture none(3);
-  none.store->setActiveFolderRegistrationRootPaths({});
-  none.store->setHasLoadedRegisteredFolderSummaries(true);
+  LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(none.store->library(), {});
+  LibraryModelTestAccess::setHasLoadedRegisteredFolderSummaries(none.store->library(), true);
   none.open();
   EXPECT_TRUE(none.browser().records().empty());
   EXPECT_TRUE(none.store->presentation().isDeleteCandidateTrashReviewPresented());
@@ -132,7 +133,7 @@ TEST(ImageLibraryStoreTrashReviewLoading, OpeningWaitsForTheLibraryAndAReloadNee
     testing::StoreOptions options;
     options.needsLiveServicePreparation = c.needsPreparation;
     ReviewFixture f(3, options);
-    f.store->setIsPreparingLibrary(c.preparing);
+    LibraryModelTestAccess::setIsPreparingLibrary(f.store->library(), c.preparing);
     c.reloadOnly ? f.reload() : f.present();
     f.harness.drainEvents();
     EXPECT_EQ(f.store->presentation().isDeleteCandidateTrashReviewPresented(), c.presented);

@@ -15,6 +15,7 @@
 
 #include "real_pictures_test.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/library/library_model_test_access.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
 
@@ -61,13 +62,16 @@ class LibraryReviewIntegrationTest : public testing::RealPicturesTest {
 
 TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFreshSearch) {
   store_ = makeLibraryStoreInFolder(root_ / "library");
-  store_->startLaunchWorkflow();
-  ASSERT_TRUE(
-      waitUntil([&] { return !store_->launchWorkflowTask() && !store_->needsLiveServicePreparation(); },
-                std::chrono::seconds(30)));
-  auto registration = store_->registerFolders({pictures_.string()});
+  store_->library().startLaunchWorkflow();
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return !LibraryModelTestAccess::launchWorkflowTask(store_->library()) &&
+               !store_->needsLiveServicePreparation();
+      },
+      std::chrono::seconds(30)));
+  auto registration = store_->library().registerFolders({pictures_.string()});
   ASSERT_TRUE(waitUntil([&] { return registration.isReady(); }, std::chrono::seconds(60)));
-  store_->stopBackgroundLibrarySync();
+  store_->library().stopBackgroundLibrarySync();
   ASSERT_TRUE(waitUntilStoreIdle(*store_, std::chrono::seconds(30)));
   ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
 

@@ -122,7 +122,7 @@ void expectPreparesTheLiveServiceLater(const ImageLibraryStore& store) {
   EXPECT_EQ(store.errorMessage(), std::nullopt);
   EXPECT_FALSE(store.featureAvailability().isTagConceptEnabled);
   EXPECT_EQ(store.feedbackDismissDelayNanos(), 3'000'000'000u);
-  EXPECT_TRUE(static_cast<bool>(store.liveServiceFactory()));
+  EXPECT_TRUE(static_cast<bool>(store.library().liveServiceFactory()));
 }
 
 TEST_F(LibraryStoreCompositionTest, EachCompositionReadsAndWritesItsOwnSuiteAndOpensNothing) {
@@ -248,7 +248,7 @@ TEST_F(LibraryStoreCompositionTest, ARunFolderThatCannotBeMadeLeavesTheStoreUnav
 
     // Should anything run the factory after all, it fails the same way and never falls back on
     // the user's own library.
-    const std::optional<LibraryError> failure = factoryFailure(store->liveServiceFactory());
+    const std::optional<LibraryError> failure = factoryFailure(store->library().liveServiceFactory());
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->localizedDescription(), c.expectedText);
     EXPECT_FALSE(std::filesystem::exists(libraryFolder() / kLibraryDatabaseFileName));
@@ -278,7 +278,7 @@ TEST_F(LibraryStoreCompositionTest, TheFactoryBuildsAWorkingLibraryInTheComposed
     std::unique_ptr<ImageLibraryStore> store = c.compose();
     std::exception_ptr failure;
     std::shared_ptr<ImageLibraryServicing> service =
-        runFactoryOnAnotherThread(store->liveServiceFactory(), failure);
+        runFactoryOnAnotherThread(store->library().liveServiceFactory(), failure);
     ASSERT_EQ(failure, nullptr);
     ASSERT_NE(service, nullptr);
     EXPECT_TRUE(std::filesystem::is_regular_file(c.expectedLibrary / kLibraryDatabaseFileName));
@@ -330,7 +330,7 @@ TEST_F(LibraryStoreCompositionTest, AFolderTheFactoryCannotCreateMakesItThrow) {
     std::unique_ptr<ImageLibraryStore> store = c.compose();
     EXPECT_TRUE(store->needsLiveServicePreparation());
     c.obstruct();
-    const std::optional<LibraryError> failure = factoryFailure(store->liveServiceFactory());
+    const std::optional<LibraryError> failure = factoryFailure(store->library().liveServiceFactory());
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->errorKind(), LibraryError::Kind::fileSystem);
     EXPECT_TRUE(failure->localizedDescription().starts_with("Unable to create folder "))

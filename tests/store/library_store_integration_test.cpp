@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "real_pictures_test.h"
+#include "store/library/library_model_test_access.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
 
@@ -29,26 +30,30 @@ class LibraryStoreIntegrationTest : public testing::RealPicturesTest {};
 
 TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
   auto store = makeLibraryStoreInFolder(root_ / "library");
-  store->startLaunchWorkflow();
-  ASSERT_TRUE(waitUntil([&] { return !store->launchWorkflowTask() && !store->needsLiveServicePreparation(); },
-                        std::chrono::seconds(30)));
+  store->library().startLaunchWorkflow();
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return !LibraryModelTestAccess::launchWorkflowTask(store->library()) &&
+               !store->needsLiveServicePreparation();
+      },
+      std::chrono::seconds(30)));
   ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
 
   int progressValues = 0;
-  QObject::connect(store.get(), &ImageLibraryStore::indexingProgressChanged, [&] {
-    if (store->indexingProgress()) ++progressValues;
+  QObject::connect(&store->library(), &LibraryModel::indexingProgressChanged, [&] {
+    if (store->library().indexingProgress()) ++progressValues;
   });
-  auto registration = store->registerFolders({pictures_.string()});
+  auto registration = store->library().registerFolders({pictures_.string()});
   ASSERT_TRUE(waitUntil([&] { return registration.isReady(); }, std::chrono::seconds(60)));
   ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
   EXPECT_GT(progressValues, 0);
-  ASSERT_TRUE(store->lastScanSummary().has_value());
-  const auto indexed = store->lastScanSummary()->indexedImageCount;
+  ASSERT_TRUE(store->library().lastScanSummary().has_value());
+  const auto indexed = store->library().lastScanSummary()->indexedImageCount;
   EXPECT_GT(indexed, 0);
   EXPECT_EQ(static_cast<std::int64_t>(store->resultWindow().records().size()), indexed);
   EXPECT_TRUE(windowHolds(*store, fs::canonical(firstCopy_).string()) ||
               windowHolds(*store, firstCopy_.string()));
-  ASSERT_EQ(store->registeredFolderSummaries().size(), 1u);
+  ASSERT_EQ(store->library().registeredFolderSummaries().size(), 1u);
 
   // Written through a temporary name and renamed, as a generator saves its output.
   const fs::path written = pictures_ / "written-later.png";
@@ -60,7 +65,7 @@ TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
                 std::chrono::seconds(15)))
       << "the written file never reached the results";
   EXPECT_FALSE(store->errorMessage().has_value());
-  store->stopBackgroundLibrarySync();
+  store->library().stopBackgroundLibrarySync();
   EXPECT_TRUE(waitUntilStoreIdle(*store, std::chrono::seconds(30)));
 }
 

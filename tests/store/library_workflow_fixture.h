@@ -81,10 +81,10 @@ struct LibraryWorkflowFixture {
   // Every workflow ends with its busy flags down, its progress cleared and no registration roots
   // left in the searches, whichever way it ended.
   void expectLibraryWorkEnded() const {
-    EXPECT_FALSE(store->isIndexing());
-    EXPECT_FALSE(store->isLibrarySyncInProgress());
-    EXPECT_FALSE(store->indexingProgress().has_value());
-    EXPECT_TRUE(store->activeFolderRegistrationRootPaths().empty());
+    EXPECT_FALSE(store->library().isIndexing());
+    EXPECT_FALSE(store->library().isLibrarySyncInProgress());
+    EXPECT_FALSE(store->library().indexingProgress().has_value());
+    EXPECT_TRUE(store->library().activeFolderRegistrationRootPaths().empty());
   }
 
   StoreHarness harness;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "search_flows.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "store_records.h"
 
@@ -26,7 +27,7 @@ struct ReviewFixture {
   explicit ReviewFixture(std::vector<ImageRecord> library, std::vector<int> loaded = {},
                          StoreOptions options = {})
       : store(harness.makeStore(std::move(options))) {
-    store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {kLibraryRoot});
     harness.service->setRecords(library);
     std::vector<RecordRef> window;
     if (loaded.empty()) {

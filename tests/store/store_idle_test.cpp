@@ -15,6 +15,7 @@
 #include "store/async/store_task.h"
 #include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/event_loop.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -67,15 +68,24 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
     return Case{name, [setter](Store& s) { (s.*setter)(sleepingFlow<T>(s)); },
                 [setter](Store& s) { (s.*setter)(finishedFlow<T>(s)); }};
   };
+  using Library = LibraryModelTestAccess;
+  auto libraryFlag = [](const char* name, void (*setter)(LibraryModel&, bool)) {
+    return Case{name, [setter](Store& s) { setter(s.library(), true); },
+                [setter](Store& s) { setter(s.library(), false); }};
+  };
+  auto libraryFlow = [](const char* name, void (*setter)(LibraryModel&, StoreTask<void>)) {
+    return Case{name, [setter](Store& s) { setter(s.library(), sleepingFlow<void>(s)); },
+                [setter](Store& s) { setter(s.library(), finishedFlow<void>(s)); }};
+  };
   const std::vector<Case> cases{
       flag("isLoading", &Store::setIsLoading),
       flag("isLoadingNextPage", &Store::setIsLoadingNextPage),
       flag("isBackgroundRefreshingResults", &Store::setIsBackgroundRefreshingResults),
-      flag("isIndexing", &Store::setIsIndexing),
-      flag("isLibrarySyncInProgress", &Store::setIsLibrarySyncInProgress),
-      flag("isBackgroundSyncing", &Store::setIsBackgroundSyncing),
-      flag("isPreparingLibrary", &Store::setIsPreparingLibrary),
-      flag("isLoadingRegisteredFolders", &Store::setIsLoadingRegisteredFolders),
+      libraryFlag("isIndexing", &Library::setIsIndexing),
+      libraryFlag("isLibrarySyncInProgress", &Library::setIsLibrarySyncInProgress),
+      libraryFlag("isBackgroundSyncing", &Library::setIsBackgroundSyncing),
+      libraryFlag("isPreparingLibrary", &Library::setIsPreparingLibrary),
+      libraryFlag("isLoadingRegisteredFolders", &Library::setIsLoadingRegisteredFolders),
       flag("isTagSuggestionLoading", &Store::setIsTagSuggestionLoading),
       flag("isModelSuggestionLoading", &Store::setIsModelSuggestionLoading),
       flag("isTrashingDeleteCandidates", &Store::setIsTrashingDeleteCandidates),
@@ -90,11 +100,11 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       flow("backgroundResultRefreshTask", &Store::setBackgroundResultRefreshTask, StoreTask<void>()),
       flow("backgroundThumbnailGenerationTask", &Store::setBackgroundThumbnailGenerationTask,
            StoreTask<void>()),
-      flow("backgroundLibrarySyncTask", &Store::setBackgroundLibrarySyncTask, StoreTask<void>()),
-      flow("backgroundLibrarySyncMonitorRecoveryTask", &Store::setBackgroundLibrarySyncMonitorRecoveryTask,
-           StoreTask<void>()),
-      flow("launchWorkflowTask", &Store::setLaunchWorkflowTask, StoreTask<void>()),
-      flow("thumbnailCacheMaintenanceTask", &Store::setThumbnailCacheMaintenanceTask, StoreTask<void>()),
+      libraryFlow("backgroundLibrarySyncTask", &Library::setBackgroundLibrarySyncTask),
+      libraryFlow("backgroundLibrarySyncMonitorRecoveryTask",
+                  &Library::setBackgroundLibrarySyncMonitorRecoveryTask),
+      libraryFlow("launchWorkflowTask", &Library::setLaunchWorkflowTask),
+      libraryFlow("thumbnailCacheMaintenanceTask", &Library::setThumbnailCacheMaintenanceTask),
       flow("deleteCandidateTrashReviewLoadMoreTask", &Store::setDeleteCandidateTrashReviewLoadMoreTask,
            StoreTask<bool>()),
       flow("deleteCandidateFeedbackDismissTask", &Store::setDeleteCandidateFeedbackDismissTask,
@@ -142,7 +152,7 @@ TEST(StoreIdle, AHeldLibraryCallKeepsTheStoreBusyUntilItsResultIsApplied) {
   photos.path = "/photos";
   harness.service->setRegisteredFolderSummaries({photos});
   harness.service->hold("registeredFolderSummaries");
-  QCoro::Task<void> load = store->loadRegisteredFolderSummaries();
+  QCoro::Task<void> load = store->library().loadRegisteredFolderSummaries();
   ASSERT_TRUE(harness.service->waitForHeld("registeredFolderSummaries"));
 
   EXPECT_FALSE(waitUntilStoreIdle(*store, kBriefly));
@@ -151,9 +161,9 @@ TEST(StoreIdle, AHeldLibraryCallKeepsTheStoreBusyUntilItsResultIsApplied) {
   harness.service->release(harness.service->heldCalls("registeredFolderSummaries").front().id);
   EXPECT_TRUE(waitUntilStoreIdle(*store, kLongEnough));
   EXPECT_TRUE(load.isReady());
-  EXPECT_FALSE(store->isLoadingRegisteredFolders());
-  ASSERT_EQ(store->registeredFolderSummaries().size(), 1u);
-  EXPECT_EQ(store->registeredFolderSummaries().front().path, "/photos");
+  EXPECT_FALSE(store->library().isLoadingRegisteredFolders());
+  ASSERT_EQ(store->library().registeredFolderSummaries().size(), 1u);
+  EXPECT_EQ(store->library().registeredFolderSummaries().front().path, "/photos");
 }
 
 TEST(StoreIdle, APoolJobOfTheStoreCountsUntilItHasEndedAndWhatItPostedIsDelivered) {

@@ -33,7 +33,7 @@ void DriveContext::printResults(std::size_t shownPaths) const {
 }
 
 void DriveContext::printScanSummary() const {
-  const auto& summary = store.lastScanSummary();
+  const auto& summary = store.library().lastScanSummary();
   if (!summary) {
     std::printf("scan: none recorded\n");
     return;

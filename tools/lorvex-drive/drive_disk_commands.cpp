@@ -82,7 +82,7 @@ bool waitSeconds(DriveContext& context, const std::vector<std::string>& argument
   QTimer::singleShot(static_cast<int>(*seconds * 1000), &loop, &QEventLoop::quit);
   loop.exec();
   std::printf("waited: %s s\n", arguments[0].c_str());
-  const auto& scan = context.store.lastScanDiagnosticContext();
+  const auto& scan = context.store.library().lastScanDiagnosticContext();
   std::printf("last scan: %s\n", scan ? std::string(rawValue(scan->source)).c_str() : "none");
   context.printScanSummary();
   return true;

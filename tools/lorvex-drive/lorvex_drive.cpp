@@ -107,7 +107,7 @@ DriveCommands allCommands() {
 class StoreReporter {
  public:
   explicit StoreReporter(ImageLibraryStore& store) : store_(store) {
-    QObject::connect(&store, &ImageLibraryStore::indexingProgressChanged, &context_,
+    QObject::connect(&store.library(), &LibraryModel::indexingProgressChanged, &context_,
                      [this] { progressChanged(); });
     QObject::connect(&store, &ImageLibraryStore::errorMessageChanged, &context_, [this] {
       if (!store_.errorMessage()) return;
@@ -121,7 +121,7 @@ class StoreReporter {
 
  private:
   void progressChanged() {
-    const auto& progress = store_.indexingProgress();
+    const auto& progress = store_.library().indexingProgress();
     if (!progress) return;
     const auto now = Clock::now();
     // A new phase is always shown; within one, at most one line per interval.
@@ -227,13 +227,13 @@ int main(int argc, char** argv) {
   DriveContext context{*store, arguments.library};
 
   std::printf("launching: %s\n", arguments.library.c_str());
-  store->startLaunchWorkflow();
+  store->library().startLaunchWorkflow();
   if (!context.settle("the launch")) return 1;
   if (store->needsLiveServicePreparation() || reporter.errorShown()) return 1;
 
   if (!arguments.folder.empty()) {
     std::printf("registering: %s\n", arguments.folder.c_str());
-    QCoro::Task<void> registration = store->registerFolders({arguments.folder});
+    QCoro::Task<void> registration = store->library().registerFolders({arguments.folder});
     if (!context.settle("the registration")) return 1;
     context.printScanSummary();
   }

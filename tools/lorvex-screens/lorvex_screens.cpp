@@ -157,13 +157,13 @@ void prepareEnvironment(const Arguments& arguments) {
 // The library store, launched (and FOLDER registered) once for every library scene.
 std::unique_ptr<ImageLibraryStore> openLibrary(const Arguments& arguments) {
   auto store = makeLibraryStoreInFolder(arguments.library);
-  store->startLaunchWorkflow();
+  store->library().startLaunchWorkflow();
   if (!waitUntilStoreIdle(*store, std::chrono::minutes(5))) {
     std::fprintf(stderr, "lorvex-screens: the library did not settle after launching\n");
     return nullptr;
   }
   if (!arguments.folder.empty()) {
-    QCoro::Task<void> registration = store->registerFolders({arguments.folder});
+    QCoro::Task<void> registration = store->library().registerFolders({arguments.folder});
     if (!waitUntilStoreIdle(*store, std::chrono::minutes(30))) {
       std::fprintf(stderr, "lorvex-screens: the library did not settle after registering %s\n",
                    arguments.folder.c_str());

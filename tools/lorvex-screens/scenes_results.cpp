@@ -15,6 +15,7 @@
 #include "scene_registry.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "support/png_image.h"
 #include "ui/results/quick_look_preview_overlay.h"
@@ -117,7 +118,7 @@ std::unique_ptr<QWidget> buildAccessDenied(SceneContext& context) {
   denied.path = (context.scratch / "Pictures" / "NovelAI").string();
   denied.displayName = "NovelAI";
   denied.state = RegisteredFolderAccessState::accessDenied;
-  context.store->setRegisteredFolderSummaries({denied});
+  LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(), {denied});
   return resultsColumn(context);
 }
 
@@ -127,8 +128,8 @@ std::unique_ptr<QWidget> buildIndexing(SceneContext& context) {
   progress.phase = ImageLibraryIndexingPhase::indexing;
   progress.processedCount = 1280;
   progress.totalCount = 4096;
-  context.store->setIsLibrarySyncInProgress(true);
-  context.store->setIndexingProgress(progress);
+  LibraryModelTestAccess::setIsLibrarySyncInProgress(context.store->library(), true);
+  LibraryModelTestAccess::setIndexingProgress(context.store->library(), progress);
   return resultsColumn(context);
 }
 

@@ -10,6 +10,7 @@
 #include "services/image_library_service_error.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "support/library_file_name.h"
 #include "ui/sidebar/filter_sidebar.h"
@@ -97,7 +98,8 @@ Scene sidebarScene(std::string name, std::function<void(SceneContext&)> prepare)
 
 const bool registered = [] {
   registerScene(sidebarScene("sidebar.library", [](SceneContext& context) {
-    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+    LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
+                                                         sampleFolders("/home/ann"));
     fillFilters(*context.store);
   }));
   registerScene(sidebarScene("sidebar.emptyLibrary", [](SceneContext&) {}));
@@ -114,8 +116,9 @@ const bool registered = [] {
       folders[1].lastError = context.language == "ja"
                                  ? "このフォルダへの保存されたアクセスは有効ではなくなりました。"
                                  : "The saved access to this folder is no longer valid.";
-      context.store->setRegisteredFolderSummaries(folders);
-      context.store->setLastScanSummary(ImageLibraryScanSummary{20, 8, 12, {}});
+      LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(), folders);
+      LibraryModelTestAccess::setLastScanSummary(context.store->library(),
+                                                 ImageLibraryScanSummary{20, 8, 12, {}});
       fillFilters(*context.store);
       context.store->filters().setSelectedModelSource(
           std::string("nai-diffusion-4-5-full-anime-v2-curated-preview"));
@@ -131,34 +134,39 @@ const bool registered = [] {
     folders[1].state = State::bookmarkInvalid;
     folders[1].lastError = "The saved access to this folder is no longer valid.";
     folders[1].lastErrorNotice = ErrorNotice{ErrorNoticeKind::folderBookmarkInvalid, {}};
-    context.store->setRegisteredFolderSummaries(folders);
+    LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(), folders);
   }));
-  registerScene(
-      busyScene("sidebar.checking", kSidebarSize,
-                [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
-                  store.setRegisteredFolderSummaries(sampleFolders("/home/ann"));
-                  store.setIsLibrarySyncInProgress(true);
-                  store.setIndexingProgress(ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing,
-                                                                         1200, 2048, 1190, 10, std::nullopt});
-                  auto* sidebar = new ui::FilterSidebar(
-                      store, ui::ViewResourceDisplay{}, [] {}, [](const std::string&) {},
-                      ui::FilterSidebarFactories{}, localization, &host);
-                  sidebar->applyStoreState();
-                  return sidebar;
-                }));
+  registerScene(busyScene(
+      "sidebar.checking", kSidebarSize,
+      [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
+        LibraryModelTestAccess::setRegisteredFolderSummaries(store.library(), sampleFolders("/home/ann"));
+        LibraryModelTestAccess::setIsLibrarySyncInProgress(store.library(), true);
+        const ImageLibraryIndexingProgress progress{
+            ImageLibraryIndexingPhase::indexing, 1200, 2048, 1190, 10, std::nullopt};
+        LibraryModelTestAccess::setIndexingProgress(store.library(), progress);
+        auto* sidebar = new ui::FilterSidebar(
+            store, ui::ViewResourceDisplay{}, [] {}, [](const std::string&) {}, ui::FilterSidebarFactories{},
+            localization, &host);
+        sidebar->applyStoreState();
+        return sidebar;
+      }));
   registerScene(sidebarScene("sidebar.libraryRebuilt", [](SceneContext& context) {
-    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
-    context.store->setLibraryRecoveryNotice(
+    LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
+                                                         sampleFolders("/home/ann"));
+    LibraryModelTestAccess::setLibraryRecoveryNotice(
+        context.store->library(),
         LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
                               lorvex::testing::libraryFileName(".pre-v4-v4-1700000000"), 1284});
   }));
   registerScene(sidebarScene("sidebar.errorLine", [](SceneContext& context) {
-    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+    LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
+                                                         sampleFolders("/home/ann"));
     // As the library reports it: its own fixed Japanese text, which the line shows in the
     // window's language.
     context.store->setErrorMessage(std::make_exception_ptr(
         ImageLibraryServiceError::registeredFolderUnavailable("/home/ann/Pictures/private")));
-    context.store->setLastScanSummary(ImageLibraryScanSummary{20, 18, 2, {}});
+    LibraryModelTestAccess::setLastScanSummary(context.store->library(),
+                                               ImageLibraryScanSummary{20, 18, 2, {}});
   }));
 
   Scene tagPopover = sidebarScene("sidebar.tagPopover", [](SceneContext& context) {
@@ -186,7 +194,8 @@ const bool registered = [] {
   registerScene(modelPopover);
 
   Scene sheet = sidebarScene("sidebar.scanFailureSheet", [](SceneContext& context) {
-    context.store->setRegisteredFolderSummaries(sampleFolders("/home/ann"));
+    LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
+                                                         sampleFolders("/home/ann"));
     std::vector<ImageLibraryScanFailure> failures = {
         {"/home/ann/Pictures/NovelAI/private/0001.png", "Permission denied",
          ImageLibraryScanFailure::Kind::permission},
@@ -194,8 +203,10 @@ const bool registered = [] {
          ImageLibraryScanFailure::Kind::metadata},
         {"/home/ann/Pictures/NovelAI/gone.png", "No such file", ImageLibraryScanFailure::Kind::missing},
     };
-    context.store->setLastScanSummary(ImageLibraryScanSummary{1520, 1517, 3, failures});
-    context.store->setLastScanDiagnosticContext(
+    LibraryModelTestAccess::setLastScanSummary(context.store->library(),
+                                               ImageLibraryScanSummary{1520, 1517, 3, failures});
+    LibraryModelTestAccess::setLastScanDiagnosticContext(
+        context.store->library(),
         ImageLibraryScanDiagnosticContext{ImageLibraryScanDiagnosticSource::manualSync,
                                           {"/home/ann/Pictures/NovelAI"},
                                           std::nullopt,
@@ -209,17 +220,19 @@ const bool registered = [] {
   };
   registerScene(sheet);
 
-  registerScene(busyScene(
-      "sidebar.indexingCard", QSize(480, 260),
-      [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
-        store.setIsIndexing(true);
-        store.setIndexingProgress(
-            ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::indexing, 37, 1520, 37, 0, std::nullopt});
-        auto* area = new QWidget(&host);
-        auto* layout = new QVBoxLayout(area);
-        layout->addWidget(new ui::IndexingProgressCard(store, localization, area), 0, Qt::AlignCenter);
-        return area;
-      }));
+  registerScene(
+      busyScene("sidebar.indexingCard", QSize(480, 260),
+                [](ImageLibraryStore& store, const ui::AppLocalization& localization, QWidget& host) {
+                  LibraryModelTestAccess::setIsIndexing(store.library(), true);
+                  const ImageLibraryIndexingProgress progress{
+                      ImageLibraryIndexingPhase::indexing, 37, 1520, 37, 0, std::nullopt};
+                  LibraryModelTestAccess::setIndexingProgress(store.library(), progress);
+                  auto* area = new QWidget(&host);
+                  auto* layout = new QVBoxLayout(area);
+                  layout->addWidget(new ui::IndexingProgressCard(store.library(), localization, area), 0,
+                                    Qt::AlignCenter);
+                  return area;
+                }));
   return true;
 }();
 

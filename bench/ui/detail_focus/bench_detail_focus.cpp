@@ -31,6 +31,7 @@
 
 #include "../../store_bench_support.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/detail/image_detail_panel.h"
 #include "ui/detail/image_filter_tag_lists.h"
@@ -86,7 +87,7 @@ struct ShownInspector {
   ShownInspector(const std::vector<ImageRecord>& records, const lorvex::ui::AppLocalization& localization) {
     harness.service->setRecords(records);
     store = harness.makeStore();
-    store->setActiveFolderRegistrationRootPaths({"/library"});
+    lorvex::LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
     auto refresh = store->refreshResults(static_cast<int>(records.size()), true);
     harness.drainEvents();
     auto* layout = new QVBoxLayout(&window);

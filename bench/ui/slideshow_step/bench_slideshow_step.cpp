@@ -38,6 +38,7 @@
 #include <thread>
 #include <vector>
 
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "support/png_image.h"
 #include "ui/common/animations.h"
@@ -200,7 +201,8 @@ int main(int argc, char** argv) {
   lorvex::testing::StoreHarness harness;
   harness.service->setRecords(records);
   auto store = harness.makeStore();
-  store->setActiveFolderRegistrationRootPaths({folder.path().toStdString()});
+  lorvex::LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(),
+                                                                       {folder.path().toStdString()});
   {
     ImageLibraryStore* s = store.get();
     s->startDetached([s] { return s->refreshResults(500, true); });

@@ -6,6 +6,7 @@
 #include "platform/log.h"
 #include "services/indexing/scan_error_message.h"
 #include "services/library_error_translation.h"
+#include "store/observed_value.h"
 
 namespace lorvex {
 
@@ -31,6 +32,12 @@ void StoreContext::setService(std::shared_ptr<ImageLibraryServicing> value) {
   creatingThread_.check();
   service_ = std::move(value);
   Q_EMIT serviceChanged();
+}
+
+void StoreContext::setNeedsLiveServicePreparation(bool value) {
+  creatingThread_.check();
+  assignObserved(needsLiveServicePreparation_, value, this,
+                 &StoreContext::needsLiveServicePreparationChanged);
 }
 
 StoreTask<void> StoreContext::startDetached(std::function<QCoro::Task<void>()> work) {

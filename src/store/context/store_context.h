@@ -1,5 +1,6 @@
 // StoreContext: what every feature model of the store works with. The service every library call
-// goes through (replaced when the live library is installed, and signalled then), the coroutine
+// goes through (replaced when the live library is installed, and signalled then) and whether it is
+// still the stand-in that waits for the live library, the coroutine
 // scope every flow runs in, the clock, the two thread pools, which product features are switched
 // on, and the one error message the window shows.
 //
@@ -48,6 +49,11 @@ class StoreContext : public QObject {
   const std::shared_ptr<ImageLibraryServicing>& service() const { return service_; }
   // Signals on every set, whatever the value: a service is not worth comparing.
   void setService(std::shared_ptr<ImageLibraryServicing> value);
+  // The service in use is the stand-in the launch replaces with the live library: library work
+  // waits for it (the flows that need the library do nothing meanwhile). Cleared by the launch
+  // once the live service, or an unavailable one holding the failure, is installed.
+  bool needsLiveServicePreparation() const { return needsLiveServicePreparation_; }
+  void setNeedsLiveServicePreparation(bool value);
 
   const ProductFeatureAvailability& featureAvailability() const { return featureAvailability_; }
   StoreClock& clock() const { return *clock_; }
@@ -88,6 +94,7 @@ class StoreContext : public QObject {
 
  Q_SIGNALS:
   void serviceChanged();
+  void needsLiveServicePreparationChanged();
   void errorMessageChanged();
 
  private:
@@ -96,6 +103,7 @@ class StoreContext : public QObject {
 
   CreatingThread creatingThread_;
   std::shared_ptr<ImageLibraryServicing> service_;
+  bool needsLiveServicePreparation_{false};
   const ProductFeatureAvailability featureAvailability_;
   StoreClock* clock_;
   QThreadPool* userInitiatedPool_;

@@ -50,7 +50,7 @@ ImageFilterTagsSection::ImageFilterTagsSection(ImageLibraryStore& store, const A
           &ImageFilterTagsSection::refreshStates);
   connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
           &ImageFilterTagsSection::refreshStates);
-  connect(&store_, &ImageLibraryStore::isPreparingLibraryChanged, this,
+  connect(&store_.library(), &LibraryModel::isPreparingLibraryChanged, this,
           &ImageFilterTagsSection::refreshStates);
 }
 
@@ -101,7 +101,7 @@ void ImageFilterTagsSection::refreshStates() {
 
 void ImageFilterTagsSection::applyStates(TagChipGroup& group, std::size_t first) {
   using Key = AppLocalizationKey;
-  const bool disabled = store_.needsLiveServicePreparation() || store_.isPreparingLibrary();
+  const bool disabled = store_.needsLiveServicePreparation() || store_.library().isPreparingLibrary();
   // The two tooltips are fixed texts: looked up once, not once per chip (a focus step may update
   // hundreds of chips).
   const QString addHelp = toolTipHtml(qtText(localization_.lookup(Key::filterTagAddToFilter)));

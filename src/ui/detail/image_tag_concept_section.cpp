@@ -110,10 +110,10 @@ ImageTagConceptSection::ImageTagConceptSection(ImageLibraryStore& store, const A
         &TagConceptsModel::isTagConceptMutationInProgressChanged}) {
     connect(&store_.concepts(), changed, this, &ImageTagConceptSection::refresh);
   }
-  for (const auto changed : {&ImageLibraryStore::needsLiveServicePreparationChanged,
-                             &ImageLibraryStore::isPreparingLibraryChanged}) {
-    connect(&store_, changed, this, &ImageTagConceptSection::refresh);
-  }
+  connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
+          &ImageTagConceptSection::refresh);
+  connect(&store_.library(), &LibraryModel::isPreparingLibraryChanged, this,
+          &ImageTagConceptSection::refresh);
   refresh();
 }
 
@@ -160,7 +160,7 @@ void ImageTagConceptSection::refresh() {
   const TagConceptsModel& model = store_.concepts();
   concepts_ = model.tagConcepts();
   const std::vector<std::string> paths{path_};
-  const bool disabled = store_.needsLiveServicePreparation() || store_.isPreparingLibrary() ||
+  const bool disabled = store_.needsLiveServicePreparation() || store_.library().isPreparingLibrary() ||
                         model.isTagConceptMutationInProgress();
   std::vector<std::string> names;
   std::vector<std::string> identifiers;

@@ -39,10 +39,10 @@ EmptyResultsPresentationContext EmptyResultsPresentationContext::fromStore(const
                                                                            const AppLocalization& localizer) {
   ActiveFilterSummaryInputs filters = ActiveFilterSummaryInputs::fromStore(store);
   filters.selectedTagConcepts.clear();
-  return {store.registeredFolderSummaries(),
-          store.isLoadingRegisteredFolders(),
-          store.isLibrarySyncInProgress(),
-          store.indexingProgress(),
+  return {store.library().registeredFolderSummaries(),
+          store.library().isLoadingRegisteredFolders(),
+          store.library().isLibrarySyncInProgress(),
+          store.library().indexingProgress(),
           store.presentation().isDeleteCandidateReviewPresented(),
           ActiveFilterSummaryPresentation::make(filters, localizer)};
 }

@@ -137,7 +137,7 @@ void ResultsGridListView::followGateInputs() {
     QTimer::singleShot(0, this, [this] { applyFocusRequest(true); });
   };
   connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this, gateMayHaveOpened);
-  connect(&store_, &ImageLibraryStore::isPreparingLibraryChanged, this, gateMayHaveOpened);
+  connect(&store_.library(), &LibraryModel::isPreparingLibraryChanged, this, gateMayHaveOpened);
   ImageLibraryPresentationState& presentation = store_.presentation();
   for (const auto changed : {&ImageLibraryPresentationState::isSlideshowPresentedChanged,
                              &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged,
@@ -148,9 +148,9 @@ void ResultsGridListView::followGateInputs() {
 
 bool ResultsGridListView::isGridInteractionEnabled() const {
   const ImageLibraryPresentationState& presentation = store_.presentation();
-  return !store_.needsLiveServicePreparation() && !store_.isPreparingLibrary() && !isQuickLookPresented_ &&
-         !presentation.isSlideshowPresented() && !presentation.isTagAdditionPopoverPresented() &&
-         !presentation.isModelSelectionPopoverPresented();
+  return !store_.needsLiveServicePreparation() && !store_.library().isPreparingLibrary() &&
+         !isQuickLookPresented_ && !presentation.isSlideshowPresented() &&
+         !presentation.isTagAdditionPopoverPresented() && !presentation.isModelSelectionPopoverPresented();
 }
 
 void ResultsGridListView::setQuickLookPresented(bool presented) {

@@ -38,13 +38,14 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
   empty_->hide();
   grid_->installEventFilter(this);
 
-  for (auto signal :
-       {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
-        &ImageLibraryStore::registeredFolderSummariesChanged,
-        &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
-        &ImageLibraryStore::isLibrarySyncInProgressChanged, &ImageLibraryStore::indexingProgressChanged,
-        &ImageLibraryStore::derivedValuesChanged}) {
+  for (auto signal : {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
+                      &ImageLibraryStore::derivedValuesChanged}) {
     connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
+  }
+  for (auto signal :
+       {&LibraryModel::registeredFolderSummariesChanged, &LibraryModel::isLoadingRegisteredFoldersChanged,
+        &LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::indexingProgressChanged}) {
+    connect(&store_.library(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
   for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedModelSourceChanged,
                       &FiltersModel::selectedAspectFiltersChanged, &FiltersModel::onlyFavoritesChanged,

@@ -11,7 +11,7 @@
 namespace lorvex::ui {
 
 bool canPresentDeleteCandidateTrashReview(const ImageLibraryStore& store) {
-  return !store.needsLiveServicePreparation() && !store.isPreparingLibrary();
+  return !store.needsLiveServicePreparation() && !store.library().isPreparingLibrary();
 }
 
 void presentDeleteCandidateTrashReview(ImageLibraryStore& store) {
@@ -45,7 +45,7 @@ DeleteCandidateTrashSidebarToolbar::DeleteCandidateTrashSidebarToolbar(ImageLibr
 
   connect(&store, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
           &DeleteCandidateTrashSidebarToolbar::refresh);
-  connect(&store, &ImageLibraryStore::isPreparingLibraryChanged, this,
+  connect(&store.library(), &LibraryModel::isPreparingLibraryChanged, this,
           &DeleteCandidateTrashSidebarToolbar::refresh);
   refresh();
 }

@@ -114,24 +114,25 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
       reauthorizeFolder_(std::move(reauthorizeFolder)),
       factories_(std::move(factories)),
       localizer_(localizer),
-      requests_(FilterSidebarOperations{
-                    [this] { return store_.isLibrarySyncInProgress(); },
-                    [this](const std::string& path) {
-                      startStoreTask([path](ImageLibraryStore& s) { return s.unregisterFolder(path); });
-                    },
-                    [this](const std::string& path) {
-                      startStoreTask([path](ImageLibraryStore& s) -> QCoro::Task<void> {
-                        co_await s.syncRegisteredFolder(path);
-                      });
-                    },
-                    [this] {
-                      startStoreTask([](ImageLibraryStore& s) -> QCoro::Task<void> {
-                        co_await s.syncRegisteredFolders();
-                      });
-                    },
-                    [this](const std::string& path) { reauthorizeFolder_(path); },
-                },
-                [this] { updateDialogs(); }) {
+      requests_(
+          FilterSidebarOperations{
+              [this] { return store_.library().isLibrarySyncInProgress(); },
+              [this](const std::string& path) {
+                startStoreTask([path](ImageLibraryStore& s) { return s.library().unregisterFolder(path); });
+              },
+              [this](const std::string& path) {
+                startStoreTask([path](ImageLibraryStore& s) -> QCoro::Task<void> {
+                  co_await s.library().syncRegisteredFolder(path);
+                });
+              },
+              [this] {
+                startStoreTask([](ImageLibraryStore& s) -> QCoro::Task<void> {
+                  co_await s.library().syncRegisteredFolders();
+                });
+              },
+              [this](const std::string& path) { reauthorizeFolder_(path); },
+          },
+          [this] { updateDialogs(); }) {
   setObjectName("sidebar");
   setMinimumWidth(kMinimumWidth);
   auto* root = new QVBoxLayout(this);
@@ -227,18 +228,18 @@ void FilterSidebar::buildLibrarySection(QVBoxLayout& layout) {
   libraryHeader_ = new LibrarySectionHeader(
       localizer_,
       [this] {
-        return LibraryActionRules::make(store_.registeredFolderSummaries(), store_.isLoading(),
-                                        store_.isLibrarySyncInProgress());
+        return LibraryActionRules::make(store_.library().registeredFolderSummaries(), store_.isLoading(),
+                                        store_.library().isLibrarySyncInProgress());
       },
       LibraryHeaderMenuActions{
           [this] { requests_.requestSync(RegisteredFolderSyncRequest::all()); },
           [this] { showFolderImporter_(); },
           [this] {
-            const auto& folders = store_.registeredFolderSummaries();
+            const auto& folders = store_.library().registeredFolderSummaries();
             if (folders.size() == 1) revealInFileManager(folders.front().path);
           },
           [this] {
-            const auto& folders = store_.registeredFolderSummaries();
+            const auto& folders = store_.library().registeredFolderSummaries();
             requests_.requestUnregisterSingleFolder(folders.size() == 1 ? std::optional(folders.front().path)
                                                                         : std::nullopt);
           },
@@ -393,18 +394,22 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
 void FilterSidebar::connectStore() {
   const auto schedule = [this] { scheduleUpdate(); };
   for (const auto signal : {
-           &ImageLibraryStore::registeredFolderSummariesChanged,
-           &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
-           &ImageLibraryStore::isLibrarySyncInProgressChanged,
            &ImageLibraryStore::isLoadingChanged,
-           &ImageLibraryStore::indexingProgressChanged,
-           &ImageLibraryStore::lastScanSummaryChanged,
-           &ImageLibraryStore::lastScanDiagnosticContextChanged,
            &ImageLibraryStore::lastTrashSummaryChanged,
            &ImageLibraryStore::errorMessageChanged,
-           &ImageLibraryStore::libraryRecoveryNoticeChanged,
        }) {
     connect(&store_, signal, this, schedule);
+  }
+  for (const auto signal : {
+           &LibraryModel::registeredFolderSummariesChanged,
+           &LibraryModel::isLoadingRegisteredFoldersChanged,
+           &LibraryModel::isLibrarySyncInProgressChanged,
+           &LibraryModel::indexingProgressChanged,
+           &LibraryModel::lastScanSummaryChanged,
+           &LibraryModel::lastScanDiagnosticContextChanged,
+           &LibraryModel::libraryRecoveryNoticeChanged,
+       }) {
+    connect(&store_.library(), signal, this, schedule);
   }
   for (const auto signal : {
            &FiltersModel::savedFilterTagsChanged,
@@ -456,11 +461,12 @@ void FilterSidebar::updateLibrarySection() {
   const bool expanded = store_.presentation().isLibrarySectionExpanded();
   libraryHeader_->setExpanded(expanded);
   libraryBody_->setVisible(expanded);
-  const auto& folders = store_.registeredFolderSummaries();
+  const auto& folders = store_.library().registeredFolderSummaries();
   const auto presentation = LibrarySidebarPresentation::make(
-      folders, store_.isLoadingRegisteredFolders(), store_.isLibrarySyncInProgress(),
-      store_.indexingProgress(), localizer_, resourceDisplay_);
-  const auto rules = LibraryActionRules::make(folders, store_.isLoading(), store_.isLibrarySyncInProgress());
+      folders, store_.library().isLoadingRegisteredFolders(), store_.library().isLibrarySyncInProgress(),
+      store_.library().indexingProgress(), localizer_, resourceDisplay_);
+  const auto rules =
+      LibraryActionRules::make(folders, store_.isLoading(), store_.library().isLibrarySyncInProgress());
   summaryRow_->setSummary(presentation.summary);
   addFolder_->setVisible(presentation.showsEmptyFolderPicker);
   addFolder_->setEnabled(rules.canAddFolder);
@@ -474,12 +480,12 @@ void FilterSidebar::updateLibrarySection() {
       folderRows_[path] = new RegisteredFolderRow(
           path,
           [this, path] {
-            const auto& all = store_.registeredFolderSummaries();
+            const auto& all = store_.library().registeredFolderSummaries();
             const auto it =
                 std::find_if(all.begin(), all.end(), [&](const auto& f) { return f.path == path; });
             if (it == all.end()) return std::vector<SidebarMenuEntry>{};
             const auto now =
-                LibraryActionRules::make(all, store_.isLoading(), store_.isLibrarySyncInProgress());
+                LibraryActionRules::make(all, store_.isLoading(), store_.library().isLibrarySyncInProgress());
             return makeRegisteredFolderMenu(
                 *it, now.canSyncRegisteredFolders, now.canModifyRegisteredFolders,
                 RegisteredFolderMenuActions{
@@ -502,7 +508,7 @@ void FilterSidebar::updateLibrarySection() {
 
   repairPath_ = presentation.primaryRepairFolderPath;
   allowAccess_->setVisible(repairPath_.has_value());
-  const auto& scan = store_.lastScanSummary();
+  const auto& scan = store_.library().lastScanSummary();
   const std::int64_t failed = scan ? scan->failedFileCount : 0;
   failedFiles_->setVisible(failed >= 1);
   if (failed >= 1) {
@@ -582,7 +588,7 @@ void FilterSidebar::updateError() {
 }
 
 void FilterSidebar::updateRecoveryNotice() {
-  const auto& notice = store_.libraryRecoveryNotice();
+  const auto& notice = store_.library().libraryRecoveryNotice();
   recoveryNotice_->setVisible(notice.has_value());
   recoveryNotice_->setText(notice ? qtText(libraryRecoveryNoticeText(*notice, localizer_)) : QString());
 }
@@ -702,10 +708,10 @@ void FilterSidebar::updateDialogs() {
 
 void FilterSidebar::updateScanFailureSheet() {
   if (!scanFailureSheet_) return;
-  const auto& summary = store_.lastScanSummary();
+  const auto& summary = store_.library().lastScanSummary();
   scanFailureSheet_->setPresentation(
       summary ? std::optional(ScanFailureDiagnosticsPresentation::make(
-                    *summary, store_.lastScanDiagnosticContext(), localizer_, resourceDisplay_))
+                    *summary, store_.library().lastScanDiagnosticContext(), localizer_, resourceDisplay_))
               : std::nullopt);
 }
 

@@ -5,7 +5,7 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/library/library_model.h"
 #include "ui/common/busy_indicator.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
@@ -14,9 +14,9 @@ namespace lorvex::ui {
 
 using Presentation = IndexingProgressOverlayPresentation;
 
-IndexingProgressCard::IndexingProgressCard(ImageLibraryStore& store, const AppLocalization& localizer,
+IndexingProgressCard::IndexingProgressCard(LibraryModel& library, const AppLocalization& localizer,
                                            QWidget* parent)
-    : QFrame(parent), store_(store), localizer_(localizer) {
+    : QFrame(parent), library_(library), localizer_(localizer) {
   setObjectName("indexing.card");
   setFrameShape(QFrame::NoFrame);
   setMinimumWidth(Presentation::kMinimumWidth);
@@ -35,10 +35,9 @@ IndexingProgressCard::IndexingProgressCard(ImageLibraryStore& store, const AppLo
   unavailable_->setAlignment(Qt::AlignCenter);
   setForegroundColor(*unavailable_, roleColor(ColorRole::secondary));
   layout->addWidget(unavailable_, 0, Qt::AlignHCenter);
-  for (const auto signal :
-       {&ImageLibraryStore::isPreparingLibraryChanged, &ImageLibraryStore::isIndexingChanged,
-        &ImageLibraryStore::indexingProgressChanged}) {
-    connect(&store, signal, this, &IndexingProgressCard::refresh);
+  for (const auto signal : {&LibraryModel::isPreparingLibraryChanged, &LibraryModel::isIndexingChanged,
+                            &LibraryModel::indexingProgressChanged}) {
+    connect(&library, signal, this, &IndexingProgressCard::refresh);
   }
   refresh();
 }
@@ -48,7 +47,8 @@ QString IndexingProgressCard::message() const {
 }
 
 void IndexingProgressCard::refresh() {
-  Presentation presentation{store_.isPreparingLibrary(), store_.isIndexing(), store_.indexingProgress()};
+  Presentation presentation{library_.isPreparingLibrary(), library_.isIndexing(),
+                            library_.indexingProgress()};
   if (shown_ == presentation) return;
   shown_ = presentation;
   message_->setText(qtText(presentation.message(localizer_)));

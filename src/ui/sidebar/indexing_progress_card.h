@@ -1,6 +1,6 @@
 // The card that covers the window while the library is prepared: a large busy indicator, the
 // stage with the running scan's counts, and the line that the library is unavailable until then.
-// It follows the store's preparing and indexing flags and progress; the content view places it
+// It follows the library's preparing and indexing flags and progress; the content view places it
 // and decides when it shows.
 //
 // Thread safety: the GUI thread only.
@@ -15,7 +15,7 @@
 class QLabel;
 
 namespace lorvex {
-class ImageLibraryStore;
+class LibraryModel;
 }
 
 namespace lorvex::ui {
@@ -24,7 +24,7 @@ class IndexingProgressCard : public QFrame {
   Q_OBJECT
 
  public:
-  IndexingProgressCard(ImageLibraryStore& store, const AppLocalization& localizer = AppLocalization::live(),
+  IndexingProgressCard(LibraryModel& library, const AppLocalization& localizer = AppLocalization::live(),
                        QWidget* parent = nullptr);
   QString message() const;
 
@@ -34,7 +34,7 @@ class IndexingProgressCard : public QFrame {
  private:
   void refresh();
 
-  ImageLibraryStore& store_;
+  LibraryModel& library_;
   const AppLocalization& localizer_;
   std::optional<IndexingProgressOverlayPresentation> shown_;
   QLabel* message_;

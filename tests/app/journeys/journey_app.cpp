@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "store/async/store_thread_pools.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "support/png_image.h"
 #include "ui/support/ui_test_application.h"
 #include "ui/support/ui_test_environment.h"
@@ -187,7 +188,10 @@ bool JourneyApp::launch(std::optional<QSize> size) {
   // The launch ends by dropping its handle.
   ImageLibraryStore& library = store();
   return ui::testing::runEventsUntil(
-      [&library] { return !library.needsLiveServicePreparation() && !library.launchWorkflowTask(); },
+      [&library] {
+        return !library.needsLiveServicePreparation() &&
+               !LibraryModelTestAccess::launchWorkflowTask(library.library());
+      },
       kLaunchLimit);
 }
 

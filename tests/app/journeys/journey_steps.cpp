@@ -187,7 +187,7 @@ QWidget* chip(Driver& d, const QString& chipName, Driver::Where where = Driver::
 void firstLaunch(Driver& d) {
   // An empty library: the grid says why it is empty and offers the folder picker, as the sidebar
   // does. (The journey benchmark starts over a library of its own.)
-  if (d.app().store().registeredFolderSummaries().empty()) {
+  if (d.app().store().library().registeredFolderSummaries().empty()) {
     d.control("results.empty");
     d.control("results.empty.chooseFolder");
     QWidget* addFolder = d.control(name(id::kSidebarLibraryAddFolder));
@@ -212,7 +212,7 @@ void firstLaunch(Driver& d) {
   const int files = pictures.generated + pictures.copiedFixtures;
   ImageLibraryStore& store = d.app().store();
   if (pictures.alsoChosen.empty()) {
-    d.waitUntil([&] { return gridRows(d) == files && !store.isIndexing() && !store.isLoading(); },
+    d.waitUntil([&] { return gridRows(d) == files && !store.library().isIndexing() && !store.isLoading(); },
                 "every picture of the folder in the grid", std::chrono::seconds(120));
   } else {
     // The other folders go on being indexed.

@@ -64,8 +64,8 @@ TEST(TagConceptLibraryIntegration, AConceptFilterFollowsItsAliasAndHandAssignmen
 
   auto store = makeLibraryStoreInFolder(root.path() / "library", kFolderLibrarySettingsSuiteName,
                                         LibraryStoreRuntime{.tagConceptsEnabled = true});
-  ASSERT_TRUE(QCoro::waitFor(store->prepareLiveServiceIfNeeded()));
-  QCoro::waitFor(store->registerFolders({pictures.string()}));
+  ASSERT_TRUE(QCoro::waitFor(store->library().prepareLiveServiceIfNeeded()));
+  QCoro::waitFor(store->library().registerFolders({pictures.string()}));
   ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
   ASSERT_EQ(store->resultWindow().records().size(), images.size());
 
@@ -93,7 +93,7 @@ TEST(TagConceptLibraryIntegration, AConceptFilterFollowsItsAliasAndHandAssignmen
   EXPECT_EQ(store->concepts().manualTagConceptAssignmentCount(created->id, {dog}), 0);
   EXPECT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
 
-  store->stopBackgroundLibrarySync();
+  store->library().stopBackgroundLibrarySync();
   EXPECT_TRUE(waitUntilStoreIdle(*store, std::chrono::seconds(30)));
 }
 

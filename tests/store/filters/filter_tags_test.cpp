@@ -16,6 +16,7 @@
 #include "services/user_defaults_filter_tag_store.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/list_stores.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
 #include "store/support/store_harness.h"
@@ -279,7 +280,7 @@ TEST(ImageLibraryStoreFilterTags, TheSavedListIsWrittenBeforeTheSearchAndOutlive
 
 TEST(ImageLibraryStoreFilterTags, RapidTogglesEndWithTheResultsOfTheLastState) {
   FilterTagFixture f({});
-  f.store->setActiveFolderRegistrationRootPaths({"/library"});
+  LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(f.store->library(), {"/library"});
   auto records = testing::makeLibraryRecords(3);
   records[0].promptTags = {"cat"};
   records[1].promptTags = {"cat", "dog"};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
 #include "ui/support/ui_test_application.h"
@@ -26,7 +27,7 @@ class DetailWidgetTest : public WidgetTest {
     lorvex::testing::StoreOptions options;
     options.featureAvailability.isTagConceptEnabled = tagConcepts;
     store = harness.makeStore(options);
-    store->setActiveFolderRegistrationRootPaths({"/library"});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
     auto refresh = store->refreshResults(ImageLibraryStore::kFirstPageLimit, true);
     settle();
     ASSERT_TRUE(refresh.isReady());

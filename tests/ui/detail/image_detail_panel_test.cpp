@@ -12,6 +12,7 @@
 #include <QtTest/QTest>
 
 #include "detail_widget_fixture.h"
+#include "store/library/library_model_test_access.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/plain_text.h"
 #include "ui/detail/image_detail_preview.h"
@@ -223,7 +224,7 @@ TEST_F(ImageDetailPanelTest, ThousandsOfTagsShowAPageOfChipsAtATime) {
 TEST_F(ImageDetailPanelTest, TagChipsAreDisabledWhileTheLibraryIsPrepared) {
   showPanel(false, {novelAIRecord("a.png")});
   focus("/library/a.png");
-  store->setIsPreparingLibrary(true);
+  LibraryModelTestAccess::setIsPreparingLibrary(store->library(), true);
   settle();
   auto* chip = find<MetadataChipButton>(QString::fromStdString("detail.tag." + stableIdentifierHash("solo")));
   ASSERT_NE(chip, nullptr);

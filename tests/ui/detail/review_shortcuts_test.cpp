@@ -38,12 +38,12 @@ class ReviewShortcutsTest : public testing::WidgetTest {
       ASSERT_TRUE(testing::writeNovelAIPicture(pictures_ / ("image-" + std::to_string(i) + ".png"), picture));
     }
     store_ = makeLibraryStoreInFolder(root_.file("library"));
-    store_->startLaunchWorkflow();
+    store_->library().startLaunchWorkflow();
     ASSERT_TRUE(waitUntilStoreIdle(*store_, 30s));
-    auto registration = store_->registerFolders({pictures_.string()});
+    auto registration = store_->library().registerFolders({pictures_.string()});
     ASSERT_TRUE(waitUntilStoreIdle(*store_, 60s));
     ASSERT_TRUE(registration.isReady());
-    store_->stopBackgroundLibrarySync();
+    store_->library().stopBackgroundLibrarySync();
     ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
     ASSERT_EQ(store_->resultWindow().records().size(), 3u);
 

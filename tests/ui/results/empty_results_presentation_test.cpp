@@ -10,6 +10,7 @@
 
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
 
@@ -211,7 +212,8 @@ TEST(EmptyResultsPresentationTest, AConceptAloneIsNoActiveFilterHereEvenWhenConc
     lorvex::testing::StoreOptions options;
     options.featureAvailability.isTagConceptEnabled = true;
     auto store = h.makeStore(options);
-    store->setRegisteredFolderSummaries({folder("/pics", State::available)});
+    LibraryModelTestAccess::setRegisteredFolderSummaries(store->library(),
+                                                         {folder("/pics", State::available)});
     FiltersModelTestAccess::setSelectedTagConcepts(store->filters(), {{5, "Felines", 2}});
     FiltersModelTestAccess::setSelectedFilterTags(store->filters(), row.tags);
     const auto context = EmptyResultsPresentationContext::fromStore(*store, echoLocalization());
@@ -226,10 +228,10 @@ TEST(EmptyResultsPresentationTest, TheContextFollowsTheStore) {
   lorvex::testing::StoreHarness h;
   auto store = h.makeStore();
   const auto indexing = progress(ImageLibraryIndexingPhase::indexing, 3, 9);
-  store->setRegisteredFolderSummaries({folder("/pics", State::missing)});
-  store->setIsLoadingRegisteredFolders(true);
-  store->setIsLibrarySyncInProgress(true);
-  store->setIndexingProgress(indexing);
+  LibraryModelTestAccess::setRegisteredFolderSummaries(store->library(), {folder("/pics", State::missing)});
+  LibraryModelTestAccess::setIsLoadingRegisteredFolders(store->library(), true);
+  LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(), true);
+  LibraryModelTestAccess::setIndexingProgress(store->library(), indexing);
   FiltersModelTestAccess::setOnlyFavorites(store->filters(), true);
   store->presentation().setIsDeleteCandidateReviewPresented(true);
   const auto context = EmptyResultsPresentationContext::fromStore(*store, echoLocalization());
@@ -260,7 +262,7 @@ TEST(EmptyResultsPresentationTest, ASearchCoversTheGridAndOnlyAnIdleEmptyWindowS
     lorvex::testing::StoreHarness h;
     h.service->setRecords(lorvex::testing::makeLibraryRecords(row.records));
     auto store = h.makeStore();
-    store->setActiveFolderRegistrationRootPaths({"/library"});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
     auto refresh = store->refreshResults(ImageLibraryStore::kFirstPageLimit, true);
     h.drainEvents();
     ASSERT_TRUE(refresh.isReady());

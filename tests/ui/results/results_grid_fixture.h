@@ -19,6 +19,7 @@
 
 #include "../common/scripted_decodes.h"
 #include "echo_localization.h"
+#include "store/library/library_model_test_access.h"
 #include "store/search_flows.h"
 #include "store/support/store_harness.h"
 #include "ui/common/accessibility_identifiers.h"
@@ -51,7 +52,7 @@ struct ResultsWidgetHarness {
                                 lorvex::testing::StoreOptions options = {})
       : app((uiTestApplication(), 0)), limiter(decodePermits), loader(cache, limiter, decodes.function()) {
     store = harness.makeStore(std::move(options));
-    store->setActiveFolderRegistrationRootPaths({kLibraryRoot});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {kLibraryRoot});
     harness.service->setRecords(std::move(library));
   }
 

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "results_grid_fixture.h"
+#include "store/library/library_model_test_access.h"
 #include "ui/support/recording_file_manager_revealer.h"
 
 namespace lorvex::ui::testing {
@@ -246,7 +247,8 @@ TEST(ResultsGridListView, NothingActsWhileTheGridIsCovered) {
       {"tag popover", [](auto& f, bool on) { f.store->presentation().setIsTagAdditionPopoverPresented(on); }},
       {"model popover",
        [](auto& f, bool on) { f.store->presentation().setIsModelSelectionPopoverPresented(on); }},
-      {"library being prepared", [](auto& f, bool on) { f.store->setIsPreparingLibrary(on); }},
+      {"library being prepared",
+       [](auto& f, bool on) { LibraryModelTestAccess::setIsPreparingLibrary(f.store->library(), on); }},
   };
   for (const GateCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -32,9 +32,9 @@ class ResultsGridRealLibraryTest : public lorvex::testing::RealPicturesTest {
     RealPicturesTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     store_ = makeLibraryStoreInFolder(root_ / "library");
-    store_->startLaunchWorkflow();
+    store_->library().startLaunchWorkflow();
     ASSERT_TRUE(waitUntilStoreIdle(*store_, std::chrono::seconds(60)));
-    auto registration = store_->registerFolders({pictures_.string()});
+    auto registration = store_->library().registerFolders({pictures_.string()});
     ASSERT_TRUE(waitUntilStoreIdle(*store_, std::chrono::seconds(120)));
   }
   void TearDown() override {

@@ -15,6 +15,7 @@
 
 #include "results_grid_fixture.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/library/library_model_test_access.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/load_more_results_indicator.h"
 #include "ui/results/results_grid_list_view.h"
@@ -117,13 +118,13 @@ TEST(ResultsGridView, TheEmptyPanelsButtonDoesWhatItSays) {
        [](auto& f) { EXPECT_EQ(f.folderPickers, 1); }},
       {"a folder to allow again",
        [&](auto& f) {
-         f.store->setRegisteredFolderSummaries({open, denied});
+         LibraryModelTestAccess::setRegisteredFolderSummaries(f.store->library(), {open, denied});
        },
        "result.empty.permission.title", "library.allowAccess",
        [](auto& f) { EXPECT_EQ(f.reauthorized, std::vector<std::string>{"/photos/locked"}); }},
       {"no results under a filter",
        [&](auto& f) {
-         f.store->setRegisteredFolderSummaries({open});
+         LibraryModelTestAccess::setRegisteredFolderSummaries(f.store->library(), {open});
          FiltersModelTestAccess::setOnlyFavorites(f.store->filters(), true);
          f.harness.service->setRecords(libraryImages(0, 3));  // none of them a favourite
        },
@@ -132,13 +133,14 @@ TEST(ResultsGridView, TheEmptyPanelsButtonDoesWhatItSays) {
          EXPECT_FALSE(f.store->filters().onlyFavorites());
          EXPECT_EQ(f.store->resultWindow().records().size(), 3U);
        }},
-      {"no results, no filter", [&](auto& f) { f.store->setRegisteredFolderSummaries({open}); },
+      {"no results, no filter",
+       [&](auto& f) { LibraryModelTestAccess::setRegisteredFolderSummaries(f.store->library(), {open}); },
        "result.empty.noResults.title", "", [](auto&) {}},
   };
   for (const EmptyCase& c : cases) {
     SCOPED_TRACE(c.name);
     ResultsViewFixture f({});
-    f.store->setActiveFolderRegistrationRootPaths({});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(f.store->library(), {});
     c.arrange(f);
     f.search();
     ASSERT_TRUE(f.shown("results.empty"));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
 
@@ -81,7 +82,8 @@ struct HeaderFixture {
   explicit HeaderFixture(std::size_t libraryCount) {
     h.service->setRecords(lorvex::testing::makeLibraryRecords(libraryCount));
     store = h.makeStore();
-    store->setActiveFolderRegistrationRootPaths({"/library"});  // the records' folder
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(),
+                                                                 {"/library"});  // the records' folder
     auto refresh = store->refreshResults(ImageLibraryStore::kFirstPageLimit, true);
     h.drainEvents();
     EXPECT_TRUE(refresh.isReady());

@@ -68,10 +68,10 @@ class ReviewLibraryTest : public testing::WidgetTest {
     LibraryStoreRuntime runtime;
     runtime.clock = &clock;
     store = makeLibraryStoreInFolder(root.path() / "library", kFolderLibrarySettingsSuiteName, runtime);
-    ASSERT_TRUE(QCoro::waitFor(store->prepareLiveServiceIfNeeded()));
-    QCoro::waitFor(store->registerFolders({pictures.string()}));
+    ASSERT_TRUE(QCoro::waitFor(store->library().prepareLiveServiceIfNeeded()));
+    QCoro::waitFor(store->library().registerFolders({pictures.string()}));
     // Without monitoring, a file the test rewrites is not indexed again behind its back.
-    store->stopBackgroundLibrarySync();
+    store->library().stopBackgroundLibrarySync();
     settle();
     ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
     ASSERT_EQ(store->resultWindow().records().size(), 8u);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/plain_text.h"
@@ -47,7 +48,7 @@ class ReviewSheetTest : public testing::WidgetTest {
     for (std::size_t i = 0; i < records.size(); ++i) records[i].reviewState.deleteCandidate = i < 4;
     harness.service->setRecords(records);
     store = harness.makeStore();
-    store->setActiveFolderRegistrationRootPaths({"/library"});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
   }
   void TearDown() override {
     sheet.reset();
@@ -341,7 +342,7 @@ TEST_F(ReviewSheetTest, ToolbarFollowsReadinessAndOpensTheReview) {
   StoreOptions options;
   options.needsLiveServicePreparation = true;
   store = harness.makeStore(options);
-  store->setActiveFolderRegistrationRootPaths({"/library"});
+  LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
   int presents = 0;
   DeleteCandidateTrashSidebarToolbar toolbar(
       *store, [&] { ++presents; }, nullptr, &echo());
@@ -352,9 +353,9 @@ TEST_F(ReviewSheetTest, ToolbarFollowsReadinessAndOpensTheReview) {
   action->click();
   EXPECT_EQ(presents, 0);
   store->setNeedsLiveServicePreparation(false);
-  store->setIsPreparingLibrary(true);
+  LibraryModelTestAccess::setIsPreparingLibrary(store->library(), true);
   EXPECT_FALSE(action->isEnabled());
-  store->setIsPreparingLibrary(false);
+  LibraryModelTestAccess::setIsPreparingLibrary(store->library(), false);
   EXPECT_TRUE(action->isEnabled());
   action->click();
   EXPECT_EQ(presents, 1);

@@ -10,6 +10,7 @@
 
 #include "services/image_library_service_error.h"
 #include "sidebar_widget_fixture.h"
+#include "store/library/library_model_test_access.h"
 #include "support/library_file_name.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/localization_table.h"
@@ -52,7 +53,8 @@ TEST_F(FilterSidebarLibraryTest, EmptyLibraryOffersItsAddButton) {
             (std::vector<std::string>{"[library.sourceManagement]", "library.addFolder:on",
                                       "library.syncRegisteredFolders.action:off"}));
 
-  store->setIsLibrarySyncInProgress(true);  // no folder while a sync runs: the summary alone
+  LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(),
+                                                     true);  // no folder while a sync runs: the summary alone
   settle();
   EXPECT_FALSE(add->isVisible());
   EXPECT_EQ(summary->leadingText(), "library.checkingImages");
@@ -148,7 +150,7 @@ TEST_F(FilterSidebarLibraryTest, UnregisterConfirmedAfterASyncStartedDoesNothing
   menuAction(headerMenu(*sidebar), "library.unregister.action")->trigger();
   settle();
   ASSERT_NE(sidebar->unregisterDialog(), nullptr);
-  store->setIsLibrarySyncInProgress(true);
+  LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(), true);
   sidebar->unregisterDialog()->findChild<QPushButton*>("confirm")->click();
   settle();
   EXPECT_EQ(callCount("unregisterFolder"), 0u);
@@ -195,14 +197,17 @@ TEST_F(FilterSidebarLibraryTest, FailedFilesOpenTheSheetWhoseRescanAsksForAllFol
   makeSidebar();
   setFolders({folder("/pics/a")});
   EXPECT_FALSE(find<QPushButton>("sidebar.library.failedFiles")->isVisible());
-  store->setLastScanSummary(ImageLibraryScanSummary{
-      5,
-      3,
-      2,
-      {{"/pics/a/x.png", "permission denied", ImageLibraryScanFailure::Kind::permission},
-       {"/pics/a/y.png", "gone", ImageLibraryScanFailure::Kind::missing}}});
-  store->setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{
-      ImageLibraryScanDiagnosticSource::manualSync, {"/pics/a"}, std::nullopt, 1});
+  LibraryModelTestAccess::setLastScanSummary(
+      store->library(),
+      ImageLibraryScanSummary{
+          5,
+          3,
+          2,
+          {{"/pics/a/x.png", "permission denied", ImageLibraryScanFailure::Kind::permission},
+           {"/pics/a/y.png", "gone", ImageLibraryScanFailure::Kind::missing}}});
+  LibraryModelTestAccess::setLastScanDiagnosticContext(
+      store->library(), ImageLibraryScanDiagnosticContext{
+                            ImageLibraryScanDiagnosticSource::manualSync, {"/pics/a"}, std::nullopt, 1});
   settle();
   auto* failed = find<QPushButton>("sidebar.library.failedFiles");
   ASSERT_TRUE(failed->isVisible());
@@ -232,10 +237,14 @@ TEST_F(FilterSidebarLibraryTest, FailedFilesOpenTheSheetWhoseRescanAsksForAllFol
 
 TEST_F(FilterSidebarLibraryTest, ScanFailureSheetReauthorisesTheRootAfterClosing) {
   makeSidebar();
-  store->setLastScanSummary(ImageLibraryScanSummary{
-      1, 0, 1, {{"/pics/a/sub/x.png", "permission denied", ImageLibraryScanFailure::Kind::permission}}});
-  store->setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{
-      ImageLibraryScanDiagnosticSource::folderRegistration, {"/pics/a", "/pics/a/sub"}, std::nullopt, 1});
+  LibraryModelTestAccess::setLastScanSummary(
+      store->library(),
+      ImageLibraryScanSummary{
+          1, 0, 1, {{"/pics/a/sub/x.png", "permission denied", ImageLibraryScanFailure::Kind::permission}}});
+  LibraryModelTestAccess::setLastScanDiagnosticContext(
+      store->library(),
+      ImageLibraryScanDiagnosticContext{
+          ImageLibraryScanDiagnosticSource::folderRegistration, {"/pics/a", "/pics/a/sub"}, std::nullopt, 1});
   settle();
   find<QPushButton>("sidebar.library.failedFiles")->click();
   settle();
@@ -340,7 +349,8 @@ TEST_F(FilterSidebarLibraryTest, ALibrarySetAsideAtLaunchIsToldUnderTheLibrarySe
   ASSERT_NE(notice, nullptr);
   EXPECT_FALSE(notice->isVisible());
   const std::string setAside = lorvex::testing::libraryFileName(".pre-v4-v4-1700000000");
-  store->setLibraryRecoveryNotice(
+  LibraryModelTestAccess::setLibraryRecoveryNotice(
+      store->library(),
       LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, setAside, 3});
   settle();
   ASSERT_TRUE(notice->isVisible());
@@ -355,7 +365,8 @@ TEST_F(FilterSidebarLibraryTest, ALibrarySetAsideAtLaunchIsToldUnderTheLibrarySe
 
 TEST_F(FilterSidebarLibraryTest, CopyPutsTheReportOnTheClipboardOnce) {
   makeSidebar();
-  store->setLastScanSummary(
+  LibraryModelTestAccess::setLastScanSummary(
+      store->library(),
       ImageLibraryScanSummary{2, 1, 1, {{"/a/x.png", "bad", ImageLibraryScanFailure::Kind::metadata}}});
   settle();
   find<QPushButton>("sidebar.library.failedFiles")->click();
@@ -372,15 +383,16 @@ TEST_F(FilterSidebarLibraryTest, CopyPutsTheReportOnTheClipboardOnce) {
 
 TEST_F(FilterSidebarLibraryTest, IndexingCardFollowsTheStore) {
   makeSidebar();
-  IndexingProgressCard card(*store, localizer);
+  IndexingProgressCard card(store->library(), localizer);
   EXPECT_EQ(card.objectName(), "indexing.card");
   EXPECT_EQ(card.message(), "indexing.preparingDatabase");
-  store->setIsIndexing(true);
+  LibraryModelTestAccess::setIsIndexing(store->library(), true);
   EXPECT_EQ(card.message(), "indexing.inProgress");
-  store->setIndexingProgress(
+  LibraryModelTestAccess::setIndexingProgress(
+      store->library(),
       ImageLibraryIndexingProgress{ImageLibraryIndexingPhase::discovering, 0, 1520, 0, 0, {}});
   EXPECT_EQ(card.message(), "indexing.checkingFiles(#1520)");
-  store->setIsPreparingLibrary(true);
+  LibraryModelTestAccess::setIsPreparingLibrary(store->library(), true);
   EXPECT_EQ(card.message(), "indexing.preparingDatabase");
   card.adjustSize();
   EXPECT_EQ(card.width(), 320);  // narrower content still makes a card 320 wide

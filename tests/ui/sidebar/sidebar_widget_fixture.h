@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
 #include "ui/sidebar/filter_sidebar.h"
@@ -103,7 +104,7 @@ class SidebarWidgetTest : public WidgetTest {
 
   void setFolders(std::vector<RegisteredFolderSummary> folders) {
     harness.service->setRegisteredFolderSummaries(folders);
-    store->setRegisteredFolderSummaries(std::move(folders));
+    LibraryModelTestAccess::setRegisteredFolderSummaries(store->library(), std::move(folders));
     settle();
   }
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "support/png_image.h"
 #include "ui/common/floating_toolbar.h"
@@ -38,7 +39,8 @@ class SlideshowFixture : public WidgetTest {
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
     store = harness.makeStore();
-    store->setActiveFolderRegistrationRootPaths({folder.path().toStdString()});
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(),
+                                                                 {folder.path().toStdString()});
     setLibrary(10);
   }
 

@@ -7,28 +7,28 @@
 
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
-#include "store/image_library_store.h"
+#include "store/library/library_model.h"
 
 namespace lorvex {
 
-QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolders() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> LibraryModel::syncRegisteredFolders() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return false;
+  if (isLibrarySyncInProgress_ || dependents_.isTrashingDeleteCandidates()) co_return false;
   const auto libraryWork = beginRequestedScan();
 
-  const auto service = service_;
+  const auto service = context_.service();
   auto restore = [service] { return service->restoreFolderAccess(); };
   const std::stop_token noStop;
   std::vector<std::string> roots;
   std::exception_ptr failure;
   try {
-    roots = co_await runBlocking(*userInitiatedPool_, noStop, restore);
+    roots = co_await runBlocking(context_.userInitiatedPool(), noStop, restore);
   } catch (...) {
     failure = std::current_exception();
   }
   if (failure) {
-    setErrorMessage(failure);
+    context_.setErrorMessage(failure);
     co_return false;
   }
   if (roots.empty()) {
@@ -48,17 +48,17 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolders() {
   };
   const auto outcome =
       co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::manualSync);
-  if (outcome.failure) setErrorMessage(outcome.failure);
+  if (outcome.failure) context_.setErrorMessage(outcome.failure);
   co_return outcome.recorded;
 }
 
-QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolder(std::string path) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> LibraryModel::syncRegisteredFolder(std::string path) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return false;
+  if (isLibrarySyncInProgress_ || dependents_.isTrashingDeleteCandidates()) co_return false;
   const auto libraryWork = beginRequestedScan();
 
-  const auto service = service_;
+  const auto service = context_.service();
   // The path as the sidebar passed it: the trashed files were recorded under the same spelling.
   const std::vector<std::string> roots{path};
   const std::uint64_t checkpoint = service->currentFolderEventID();
@@ -75,23 +75,23 @@ QCoro::Task<bool> ImageLibraryStore::syncRegisteredFolder(std::string path) {
     // The folder may have become unavailable: the sidebar shows its new state. The reload clears
     // the error message when it succeeds, so the failure is shown after it.
     co_await loadRegisteredFolderSummaries();
-    setErrorMessage(outcome.failure);
+    context_.setErrorMessage(outcome.failure);
   }
   co_return outcome.recorded;
 }
 
-ScopeExit<std::function<void()>> ImageLibraryStore::beginRequestedScan() {
+ScopeExit<std::function<void()>> LibraryModel::beginRequestedScan() {
   setIsLibrarySyncInProgress(true);
   setIsIndexing(true);
-  return ScopeExit<std::function<void()>>(scope_.link(), [this] {
+  return ScopeExit<std::function<void()>>(context_.scope().link(), [this] {
     setIsIndexing(false);
     setIsLibrarySyncInProgress(false);
   });
 }
 
-QCoro::Task<ImageLibraryStore::RequestedScanOutcome> ImageLibraryStore::runRequestedScan(
+QCoro::Task<LibraryModel::RequestedScanOutcome> LibraryModel::runRequestedScan(
     IndexingOperation operation, std::vector<std::string> roots, ImageLibraryScanDiagnosticSource source) {
-  auto frame = co_await scope_.enter();
+  auto frame = co_await context_.scope().enter();
   const IndexingPriority priority = IndexingPriority::userInitiated;
   RequestedScanOutcome outcome;
   std::optional<ImageLibraryScanSummary> summary;
@@ -111,19 +111,18 @@ QCoro::Task<ImageLibraryStore::RequestedScanOutcome> ImageLibraryStore::runReque
   setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{.source = source,
                                                                  .rootPaths = std::move(roots),
                                                                  .changedPathCount = std::nullopt,
-                                                                 .completedAt = clock_->now()});
+                                                                 .completedAt = context_.clock().now()});
   outcome.recorded = true;
   co_await reloadAfterScan();
-  startBackgroundThumbnailGeneration();
+  dependents_.startThumbnailGeneration();
   co_return outcome;
 }
 
-QCoro::Task<void> ImageLibraryStore::reloadAfterScan() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::reloadAfterScan() {
+  auto frame = co_await context_.scope().enter();
   co_await loadRegisteredFolderSummaries();
-  co_await refreshResults(kFirstPageLimit, false);
-  const std::optional<std::string> allTags;
-  co_await loadTagSuggestions(allTags);
+  co_await dependents_.reloadResults();
+  co_await dependents_.reloadTagSuggestions();
 }
 
 }  // namespace lorvex

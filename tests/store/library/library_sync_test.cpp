@@ -10,7 +10,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "library_workflow_fixture.h"
+#include "store/library/library_model_test_access.h"
+#include "store/library_workflow_fixture.h"
 
 namespace lorvex {
 namespace {
@@ -30,12 +31,12 @@ struct SyncKind {
 };
 
 const SyncKind kManual{"manual sync",
-                       [](ImageLibraryStore& s) { return s.syncRegisteredFolders(); },
+                       [](ImageLibraryStore& s) { return s.library().syncRegisteredFolders(); },
                        "scanLibrary",
                        {"/a", "/b"},
                        ImageLibraryScanDiagnosticSource::manualSync};
 const SyncKind kSingle{"folder sync",
-                       [](ImageLibraryStore& s) { return s.syncRegisteredFolder("/a"); },
+                       [](ImageLibraryStore& s) { return s.library().syncRegisteredFolder("/a"); },
                        "syncRegisteredFolder",
                        {"/a"},
                        ImageLibraryScanDiagnosticSource::singleFolderSync};
@@ -48,15 +49,15 @@ TEST(LibrarySync, ACompletedScanIsRecordedAndReloadsTheLibraryWithoutTouchingMon
     std::uint64_t eventID = 7;
     f.service().setAnswer("currentFolderEventID",
                           [&](const testing::ServiceCall&) { return std::any(eventID); });
-    auto planner = f.store->backgroundSyncPlanner();
+    auto planner = f.store->library().backgroundSyncPlanner();
     planner.locallyHandledTrashPaths = {"/a/x.png", "/ab/y.png", "/b/z.png"};
-    f.store->setBackgroundSyncPlanner(planner);
+    LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
     f.service().hold(kind.scanCall);
 
     auto sync = kind.start(*f.store);
     ASSERT_TRUE(f.service().waitForHeld(kind.scanCall));
-    EXPECT_TRUE(f.store->isLibrarySyncInProgress());
-    EXPECT_TRUE(f.store->isIndexing());
+    EXPECT_TRUE(f.store->library().isLibrarySyncInProgress());
+    EXPECT_TRUE(f.store->library().isIndexing());
     EXPECT_EQ(f.service().heldCalls(kind.scanCall).at(0).paths, kind.scannedRoots);
     eventID = 8;
     const auto summary = scanSummary(5, 3, {"/a/1.png", "/a/2.png"});
@@ -70,13 +71,13 @@ TEST(LibrarySync, ACompletedScanIsRecordedAndReloadsTheLibraryWithoutTouchingMon
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(stored[0].paths, kind.scannedRoots);
     EXPECT_EQ(stored[0].number, 7) << "the position read before the scan, files failed or not";
-    EXPECT_EQ(f.store->lastScanSummary(), summary);
-    EXPECT_EQ(f.store->lastScanDiagnosticContext(),
+    EXPECT_EQ(f.store->library().lastScanSummary(), summary);
+    EXPECT_EQ(f.store->library().lastScanDiagnosticContext(),
               (ImageLibraryScanDiagnosticContext{kind.source, kind.scannedRoots, std::nullopt,
                                                  f.harness.clock.now()}));
     std::unordered_set<std::string> kept{"/ab/y.png", "/b/z.png"};
     if (kind.scannedRoots.size() == 2) kept.erase("/b/z.png");
-    EXPECT_EQ(f.store->backgroundSyncPlanner().locallyHandledTrashPaths, kept);
+    EXPECT_EQ(f.store->library().backgroundSyncPlanner().locallyHandledTrashPaths, kept);
     for (const char* monitoring : {"registeredFolderRoots", "startMonitoring", "stopMonitoring"}) {
       EXPECT_FALSE(f.sawCall(monitoring)) << monitoring;
     }
@@ -102,17 +103,17 @@ TEST(LibrarySync, AFailureShowsItsTextAndKeepsTheLastScan) {
     f.answer("restoreFolderAccess", Paths{"/a", "/b"});
     f.service().setRegisteredFolderSummaries(
         {testing::folderSummary("/a", RegisteredFolderAccessState::missing)});
-    f.store->setLastScanSummary(previous);
+    LibraryModelTestAccess::setLastScanSummary(f.store->library(), previous);
     f.fail(c.failingCall, libraryFailure("folder unavailable"));
 
     auto sync = c.kind->start(*f.store);
     EXPECT_FALSE(f.finish(sync));
 
     EXPECT_EQ(f.store->errorMessage(), "folder unavailable");
-    EXPECT_EQ(f.store->registeredFolderSummaries().size(), c.reloadsSidebar ? 1u : 0u);
+    EXPECT_EQ(f.store->library().registeredFolderSummaries().size(), c.reloadsSidebar ? 1u : 0u);
     EXPECT_FALSE(f.sawCall("searchImages"));
-    EXPECT_EQ(f.store->lastScanSummary(), previous);
-    EXPECT_FALSE(f.store->lastScanDiagnosticContext().has_value());
+    EXPECT_EQ(f.store->library().lastScanSummary(), previous);
+    EXPECT_FALSE(f.store->library().lastScanDiagnosticContext().has_value());
     f.expectLibraryWorkEnded();
   }
 }
@@ -123,15 +124,15 @@ TEST(LibrarySync, AManualSyncWithNoAvailableFolderReloadsAndRecordsNothing) {
   f.service().setRegisteredFolderSummaries(
       {testing::folderSummary("/a", RegisteredFolderAccessState::missing)});
   const auto previous = scanSummary(1, 1);
-  f.store->setLastScanSummary(previous);
+  LibraryModelTestAccess::setLastScanSummary(f.store->library(), previous);
 
-  auto sync = f.store->syncRegisteredFolders();
+  auto sync = f.store->library().syncRegisteredFolders();
   EXPECT_FALSE(f.finish(sync));
 
   EXPECT_EQ(f.callNames(),
             (Paths{"restoreFolderAccess", "registeredFolderSummaries", "searchImages", "tagSuggestions"}));
-  EXPECT_EQ(f.store->registeredFolderSummaries().size(), 1u);
-  EXPECT_EQ(f.store->lastScanSummary(), previous);
+  EXPECT_EQ(f.store->library().registeredFolderSummaries().size(), 1u);
+  EXPECT_EQ(f.store->library().lastScanSummary(), previous);
   EXPECT_FALSE(f.store->errorMessage().has_value());
   f.expectLibraryWorkEnded();
 }
@@ -139,7 +140,7 @@ TEST(LibrarySync, AManualSyncWithNoAvailableFolderReloadsAndRecordsNothing) {
 TEST(LibrarySync, AnErrorEscapingAWorkflowStillLowersItsFlags) {
   const auto registration = [](ImageLibraryStore& s) -> QCoro::Task<bool> {
     const Paths folders{"/a"};
-    co_await s.registerFolders(folders);
+    co_await s.library().registerFolders(folders);
     co_return false;
   };
   const std::function<QCoro::Task<bool>(ImageLibraryStore&)> workflows[] = {registration, kManual.start,

@@ -13,11 +13,11 @@
 #include <variant>
 #include <vector>
 
-#include "event_loop.h"
-#include "forwarding_image_library_service.h"
-#include "list_stores.h"
 #include "model/library_error.h"
+#include "store/event_loop.h"
+#include "store/forwarding_image_library_service.h"
 #include "store/image_library_store.h"
+#include "store/list_stores.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
 
 namespace lorvex {
@@ -77,16 +77,16 @@ struct Fixture {
               std::make_shared<TransientImageLibraryUIPreferenceStore>(), 3'000'000'000, nullptr,
               needsLiveServicePreparation, clock) {
     testing::application();
-    QObject::connect(&store, &ImageLibraryStore::registeredFolderSummariesChanged,
+    QObject::connect(&store.library(), &LibraryModel::registeredFolderSummariesChanged,
                      [this] { ++summariesSignals; });
-    QObject::connect(&store, &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
+    QObject::connect(&store.library(), &LibraryModel::isLoadingRegisteredFoldersChanged,
                      [this] { ++loadingSignals; });
   }
 
   // Starts a load and waits until its call reached the service.
   QCoro::Task<void> start() {
     const std::size_t before = service->callCount();
-    auto load = store.loadRegisteredFolderSummaries();
+    auto load = store.library().loadRegisteredFolderSummaries();
     testing::runEventsUntil([&] { return service->callCount() == before + 1; });
     return load;
   }
@@ -104,11 +104,11 @@ struct Fixture {
 TEST(ImageLibraryStoreFolderSummaries, BeforeTheLiveServiceNothingChanges) {
   Fixture f(/*needsLiveServicePreparation=*/true);
   f.store.setErrorMessage("kept");
-  auto load = f.store.loadRegisteredFolderSummaries();
+  auto load = f.store.library().loadRegisteredFolderSummaries();
   EXPECT_TRUE(load.isReady());
   EXPECT_EQ(f.service->callCount(), 0u);
   EXPECT_EQ(f.loadingSignals, 0);
-  EXPECT_FALSE(f.store.isLoadingRegisteredFolders());
+  EXPECT_FALSE(f.store.library().isLoadingRegisteredFolders());
   EXPECT_EQ(f.store.errorMessage(), "kept");
 }
 
@@ -141,13 +141,13 @@ TEST(ImageLibraryStoreFolderSummaries, EachLoadAppliesItsOutcome) {
     f.store.setErrorMessage(step.errorBefore);
     const int loadingBefore = f.loadingSignals;
     auto load = f.start();
-    EXPECT_TRUE(f.store.isLoadingRegisteredFolders());
+    EXPECT_TRUE(f.store.library().isLoadingRegisteredFolders());
     f.service->answer(i, step.answer);
     f.finish(load);
-    EXPECT_EQ(f.store.registeredFolderSummaries(), step.list);
-    EXPECT_EQ(f.store.hasLoadedRegisteredFolderSummaries(), step.hasLoaded);
+    EXPECT_EQ(f.store.library().registeredFolderSummaries(), step.list);
+    EXPECT_EQ(f.store.library().hasLoadedRegisteredFolderSummaries(), step.hasLoaded);
     EXPECT_EQ(f.store.errorMessage(), step.errorAfter);
-    EXPECT_FALSE(f.store.isLoadingRegisteredFolders());
+    EXPECT_FALSE(f.store.library().isLoadingRegisteredFolders());
     EXPECT_EQ(f.loadingSignals - loadingBefore, 2);
     EXPECT_EQ(f.summariesSignals, step.summariesSignals);
   }
@@ -177,8 +177,8 @@ TEST(ImageLibraryStoreFolderSummaries, OnlyTheNewestOfOverlappingLoadsApplies) {
     if (c.olderFinishesFirst) {
       f.service->answer(0, olderAnswer);
       f.finish(first);
-      EXPECT_TRUE(f.store.isLoadingRegisteredFolders()) << "the newer load is still running";
-      EXPECT_TRUE(f.store.registeredFolderSummaries().empty());
+      EXPECT_TRUE(f.store.library().isLoadingRegisteredFolders()) << "the newer load is still running";
+      EXPECT_TRUE(f.store.library().registeredFolderSummaries().empty());
       EXPECT_FALSE(f.store.errorMessage().has_value());
       f.service->answer(1, newer);
       f.finish(second);
@@ -188,9 +188,9 @@ TEST(ImageLibraryStoreFolderSummaries, OnlyTheNewestOfOverlappingLoadsApplies) {
       f.service->answer(0, olderAnswer);
       f.finish(first);
     }
-    EXPECT_EQ(f.store.registeredFolderSummaries(), newer);
+    EXPECT_EQ(f.store.library().registeredFolderSummaries(), newer);
     EXPECT_FALSE(f.store.errorMessage().has_value());
-    EXPECT_FALSE(f.store.isLoadingRegisteredFolders());
+    EXPECT_FALSE(f.store.library().isLoadingRegisteredFolders());
     EXPECT_EQ(f.summariesSignals, 1);
     EXPECT_EQ(f.loadingSignals, 2);
   }

@@ -24,7 +24,7 @@
 #include "services/unavailable_image_library_service.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
-#include "store/image_library_store.h"
+#include "store/library/library_model.h"
 #include "store/library_failure.h"
 
 namespace lorvex {
@@ -59,23 +59,23 @@ class LaunchStep {
 
 }  // namespace
 
-void ImageLibraryStore::startLaunchWorkflow() {
+void LibraryModel::startLaunchWorkflow() {
   creatingThread_.check();
   if (launchWorkflowTask_) return;
   auto ended = std::make_shared<bool>(false);
   auto workflow = [this, ended](std::stop_token stop) { return runLaunchWorkflow(ended, std::move(stop)); };
-  StoreTask<void> task = startStoreTask(scope_, workflow);
+  StoreTask<void> task = startStoreTask(context_.scope(), workflow);
   // A run that had nothing to wait for has already ended: keeping its handle would refuse every
   // later start.
   if (!*ended) setLaunchWorkflowTask(std::move(task));
 }
 
-QCoro::Task<void> ImageLibraryStore::runLaunchWorkflow(std::shared_ptr<bool> ended, std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::runLaunchWorkflow(std::shared_ptr<bool> ended, std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   // However the run leaves, a later start must be able to begin another one; only this run's own
   // handle is cleared.
-  const ScopeExit endRun(scope_.link(), [this, ended, stop] {
+  const ScopeExit endRun(context_.scope().link(), [this, ended, stop] {
     *ended = true;
     if (launchWorkflowTask_.stopToken() == stop) setLaunchWorkflowTask({});
   });
@@ -89,7 +89,7 @@ QCoro::Task<void> ImageLibraryStore::runLaunchWorkflow(std::shared_ptr<bool> end
   // with the library (most of a second at a million images), and until the page is in the window
   // has nothing to show.
   const bool firstPageShown = co_await showLaunchFirstPage();
-  if (!isLibrarySyncInProgress_ && !isTrashingDeleteCandidates_) {
+  if (!isLibrarySyncInProgress_ && !dependents_.isTrashingDeleteCandidates()) {
     const LaunchStep step("LaunchFolderCounts", launchBegan_);
     co_await loadRegisteredFolderSummaries();
   }
@@ -103,41 +103,42 @@ QCoro::Task<void> ImageLibraryStore::runLaunchWorkflow(std::shared_ptr<bool> end
   std::optional<std::string> owedMessage;
   std::optional<ErrorNotice> owedNotice;
   if (backgroundPassOwed_) {
-    owedMessage = errorMessage();
-    owedNotice = errorNotice();
+    owedMessage = context_.errorMessage();
+    owedNotice = context_.errorNotice();
   }
   co_await restoreFolderAccessAndSync(firstPageShown || resumed);
   // The monitoring inputs are read on the pool first, unless other library work made the launch
   // skip its catching up: then it ends without waiting and decides with a direct read.
   std::optional<FolderMonitoringInputs> inputs;
-  if (!isBackgroundSyncRunning() && !isLibrarySyncInProgress_ && !isTrashingDeleteCandidates_) {
+  if (!isBackgroundSyncRunning() && !isLibrarySyncInProgress_ && !dependents_.isTrashingDeleteCandidates()) {
     const LaunchStep step("LaunchMonitoringInputs", launchBegan_);
     inputs = co_await readFolderMonitoringInputs();
   }
   startBackgroundLibrarySync(kLaunchBackgroundSyncDebounceSeconds, kLaunchMonitorRecoveryIntervalNanos,
                              std::move(inputs));
   if (backgroundPassOwed_) {
-    if (!errorMessage()) setErrorMessage(std::move(owedMessage), std::move(owedNotice));
+    if (!context_.errorMessage()) context_.setErrorMessage(std::move(owedMessage), std::move(owedNotice));
     startMonitorRecovery(false);
   }
   startThumbnailCacheMaintenanceIfNeeded();
 }
 
-QCoro::Task<bool> ImageLibraryStore::showLaunchFirstPage() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> LibraryModel::showLaunchFirstPage() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation_ || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_)
+  if (context_.needsLiveServicePreparation() || isLibrarySyncInProgress_ ||
+      dependents_.isTrashingDeleteCandidates())
     co_return false;
   if (!hasLoadedRegisteredFolderSummaries_) {
     const LaunchStep step("LaunchFolderList", launchBegan_);
     const std::uint64_t generation = registeredFolderSummariesGeneration_;
-    auto list = [service = service_] { return service->registeredFolderList(); };
+    auto list = [service = context_.service()] { return service->registeredFolderList(); };
     const std::stop_token noStop;
     std::vector<RegisteredFolderSummary> folders;
     try {
-      folders = co_await runBlocking(*userInitiatedPool_, noStop, list);
+      folders = co_await runBlocking(context_.userInitiatedPool(), noStop, list);
     } catch (...) {
-      setErrorMessage(std::current_exception());
+      context_.setErrorMessage(std::current_exception());
       co_return false;
     }
     // A summaries load begun meanwhile brings the counts as well, and its list stands.
@@ -152,18 +153,18 @@ QCoro::Task<bool> ImageLibraryStore::showLaunchFirstPage() {
   // With nothing registered there is nothing to show: the catching up loads its empty page.
   if (registeredFolderSummaries_.empty()) co_return false;
   const LaunchStep step("LaunchFirstPage", launchBegan_);
-  co_await refreshResults(kLaunchUpToDateResultLimit, false);
-  co_return !errorMessage().has_value();
+  co_await dependents_.reloadResults(kLaunchUpToDateResultLimit);
+  co_return !context_.errorMessage().has_value();
 }
 
-QCoro::Task<bool> ImageLibraryStore::prepareLiveServiceIfNeeded() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> LibraryModel::prepareLiveServiceIfNeeded() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (!needsLiveServicePreparation_) co_return true;
+  if (!context_.needsLiveServicePreparation()) co_return true;
   if (isPreparingLibrary_) co_return false;
   setIsPreparingLibrary(true);
-  const ScopeExit endPreparing(scope_.link(), [this] { setIsPreparingLibrary(false); });
-  setErrorMessage(std::nullopt);
+  const ScopeExit endPreparing(context_.scope().link(), [this] { setIsPreparingLibrary(false); });
+  context_.setErrorMessage(std::nullopt);
 
   // The job owns its copy of the factory and whatever it builds: the store may be gone before it
   // returns, and the graph is then released on the pool.
@@ -179,7 +180,7 @@ QCoro::Task<bool> ImageLibraryStore::prepareLiveServiceIfNeeded() {
   std::shared_ptr<ImageLibraryServicing> live;
   std::exception_ptr failure;
   try {
-    live = co_await runBlocking(*userInitiatedPool_, noStop, build);
+    live = co_await runBlocking(context_.userInitiatedPool(), noStop, build);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -187,26 +188,26 @@ QCoro::Task<bool> ImageLibraryStore::prepareLiveServiceIfNeeded() {
   if (failure) {
     // Every later call of the service reports the same failure, and nothing waits for a
     // preparation that will not come.
-    setService(std::make_shared<UnavailableImageLibraryService>(failure));
-    setNeedsLiveServicePreparation(false);
+    context_.setService(std::make_shared<UnavailableImageLibraryService>(failure));
+    context_.setNeedsLiveServicePreparation(false);
     setIsPreparingLibrary(false);
-    setErrorMessage(failure);
+    context_.setErrorMessage(failure);
     co_return false;
   }
   setLibraryRecoveryNotice(live->libraryRecoveryNotice());
-  setService(std::move(live));
-  setNeedsLiveServicePreparation(false);
+  context_.setService(std::move(live));
+  context_.setNeedsLiveServicePreparation(false);
   setIsPreparingLibrary(false);
   co_return true;
 }
 
-QCoro::Task<bool> ImageLibraryStore::resumeInterruptedIndexingIfNeeded() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> LibraryModel::resumeInterruptedIndexingIfNeeded() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return false;
+  if (isLibrarySyncInProgress_ || dependents_.isTrashingDeleteCandidates()) co_return false;
   const auto libraryWork = beginRequestedScan();
 
-  const auto service = service_;
+  const auto service = context_.service();
   // Read before the job goes on: changes made to its folders while it runs come again from
   // monitoring, which starts from this position.
   const std::uint64_t eventID = service->currentFolderEventID();
@@ -216,9 +217,9 @@ QCoro::Task<bool> ImageLibraryStore::resumeInterruptedIndexingIfNeeded() {
   const std::stop_token noStop;
   std::vector<std::string> roots;
   try {
-    roots = co_await runBlocking(*utilityPool_, noStop, readRoots);
+    roots = co_await runBlocking(context_.utilityPool(), noStop, readRoots);
   } catch (...) {
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     co_return false;
   }
 
@@ -233,27 +234,27 @@ QCoro::Task<bool> ImageLibraryStore::resumeInterruptedIndexingIfNeeded() {
   const auto outcome =
       co_await runRequestedScan(operation, roots, ImageLibraryScanDiagnosticSource::resumeInterrupted);
   if (outcome.failure) {
-    setErrorMessage(outcome.failure);
+    context_.setErrorMessage(outcome.failure);
     // The job stays unfinished; a later background pass over the folders takes it up.
     if (!isCancellation(outcome.failure)) backgroundPassOwed_ = true;
   }
   co_return outcome.recorded;
 }
 
-QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync(bool pageIsCurrent) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::restoreFolderAccessAndSync(bool pageIsCurrent) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return;
+  if (isLibrarySyncInProgress_ || dependents_.isTrashingDeleteCandidates()) co_return;
 
-  const auto service = service_;
+  const auto service = context_.service();
   auto restore = [service] { return service->restoreFolderAccess(); };
   const std::stop_token noStop;
   std::vector<std::string> roots;
   try {
     const LaunchStep step("LaunchRestoreAccess", launchBegan_);
-    roots = co_await runBlocking(*userInitiatedPool_, noStop, restore);
+    roots = co_await runBlocking(context_.userInitiatedPool(), noStop, restore);
   } catch (...) {
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     co_return;
   }
   if (roots.empty()) {
@@ -266,9 +267,9 @@ QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync(bool pageIsCurre
   std::optional<RegisteredFolderEventCheckpoint> checkpoint;
   try {
     const LaunchStep step("LaunchPositionCheck", launchBegan_);
-    checkpoint = co_await runBlocking(*utilityPool_, noStop, readCheckpoint);
+    checkpoint = co_await runBlocking(context_.utilityPool(), noStop, readCheckpoint);
   } catch (...) {
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     co_return;
   }
   if (!checkpoint) {
@@ -278,33 +279,32 @@ QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync(bool pageIsCurre
   }
   // Up to date as of the stored position; what changed since arrives through monitoring. The
   // sidebar's counts were loaded after the first page.
-  if (!pageIsCurrent) co_await refreshResults(kLaunchUpToDateResultLimit, false);
-  const std::optional<std::string> allTags;
-  co_await loadTagSuggestions(allTags);
-  startBackgroundThumbnailGeneration();
+  if (!pageIsCurrent) co_await dependents_.reloadResults(kLaunchUpToDateResultLimit);
+  co_await dependents_.reloadTagSuggestions();
+  dependents_.startThumbnailGeneration();
 }
 
-void ImageLibraryStore::startThumbnailCacheMaintenanceIfNeeded() {
+void LibraryModel::startThumbnailCacheMaintenanceIfNeeded() {
   creatingThread_.check();
-  if (needsLiveServicePreparation_ || didStartThumbnailCacheMaintenance_) return;
+  if (context_.needsLiveServicePreparation() || didStartThumbnailCacheMaintenance_) return;
   setDidStartThumbnailCacheMaintenance(true);
-  const double cutoff = clock_->now() - kThumbnailCacheSweepAgeSeconds;
-  auto sweep = [this, service = service_, cutoff](std::stop_token stop) {
+  const double cutoff = context_.clock().now() - kThumbnailCacheSweepAgeSeconds;
+  auto sweep = [this, service = context_.service(), cutoff](std::stop_token stop) {
     return sweepThumbnailCache(service, cutoff, std::move(stop));
   };
-  StoreTask<void> task = startStoreTask(scope_, sweep);
+  StoreTask<void> task = startStoreTask(context_.scope(), sweep);
   if (!task.isFinished()) setThumbnailCacheMaintenanceTask(std::move(task));
 }
 
-QCoro::Task<void> ImageLibraryStore::sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service,
-                                                         double cutoff, std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service,
+                                                    double cutoff, std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   auto sweep = [service, cutoff] { service->sweepThumbnailCache(cutoff); };
   // The sweep runs to its end once begun; the store going away only drops its outcome.
   const std::stop_token noStop;
   try {
-    co_await runBlocking(*utilityPool_, noStop, sweep);
+    co_await runBlocking(context_.utilityPool(), noStop, sweep);
   } catch (...) {
     // Housekeeping: unreferenced files stay until the next launch sweeps them. Nothing to tell.
   }

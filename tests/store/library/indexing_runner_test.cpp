@@ -14,13 +14,14 @@
 
 #include "model/library_error.h"
 #include "store/event_loop.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex::testing {
 namespace {
 
 using Progress = ImageLibraryIndexingProgress;
-using Priority = ImageLibraryStore::IndexingPriority;
+using Priority = LibraryModel::IndexingPriority;
 using Mode = ImageLibraryStore::BackgroundResultRefreshMode;
 constexpr auto kDiscovering = ImageLibraryIndexingPhase::discovering;
 constexpr auto kIndexing = ImageLibraryIndexingPhase::indexing;
@@ -50,9 +51,9 @@ struct Outcome {
 // Runs the scan and records what its caller gets back, and how many values the store had applied
 // by then.
 QCoro::Task<void> runScan(ImageLibraryStore& store, Priority priority,
-                          ImageLibraryStore::IndexingOperation operation, const std::vector<Progress>& seen,
+                          LibraryModel::IndexingOperation operation, const std::vector<Progress>& seen,
                           Outcome& outcome) {
-  auto run = store.runIndexingOperation(priority, std::move(operation));
+  auto run = store.library().runIndexingOperation(priority, std::move(operation));
   try {
     outcome.summary = co_await run;
   } catch (const LibraryError& error) {
@@ -66,8 +67,8 @@ QCoro::Task<void> runScan(ImageLibraryStore& store, Priority priority,
 
 // A scan that waits for the test before each value: the pause is a held scanLibrary call, which the
 // harness's drain knows to wait behind. Its summary counts the values.
-ImageLibraryStore::IndexingOperation pacedScan(std::shared_ptr<ScriptedImageLibraryService> service,
-                                               std::vector<Progress> values) {
+LibraryModel::IndexingOperation pacedScan(std::shared_ptr<ScriptedImageLibraryService> service,
+                                          std::vector<Progress> values) {
   return [service, values](const ImageLibraryServicing::ProgressHandler& report, std::stop_token stop) {
     for (const auto& value : values) {
       service->scanLibrary({}, report, stop);
@@ -80,8 +81,8 @@ ImageLibraryStore::IndexingOperation pacedScan(std::shared_ptr<ScriptedImageLibr
 struct Fixture {
   Fixture() {
     harness.service->setRecords(makeLibraryRecords(3));
-    QObject::connect(store.get(), &ImageLibraryStore::indexingProgressChanged, [this] {
-      if (store->indexingProgress()) seen.push_back(*store->indexingProgress());
+    QObject::connect(&store->library(), &LibraryModel::indexingProgressChanged, [this] {
+      if (store->library().indexingProgress()) seen.push_back(*store->library().indexingProgress());
     });
   }
   std::size_t refreshCount() const { return harness.service->calls("searchImages").size(); }
@@ -121,7 +122,7 @@ TEST(ImageLibraryStoreIndexing, EveryValueArrivesInOrderHoweverSlowlyTheStoreRea
     EXPECT_EQ(f.outcome.valuesSeenAtReturn, sent.size());
     EXPECT_TRUE(f.seen == sent) << "values lost, repeated or reordered";
     EXPECT_EQ(f.outcome.summary->indexedImageCount, kValues / 2);
-    EXPECT_FALSE(f.store->indexingProgress().has_value());
+    EXPECT_FALSE(f.store->library().indexingProgress().has_value());
     f.harness.drainEvents();
   }
 }
@@ -164,7 +165,7 @@ TEST(ImageLibraryStoreIndexing, ResultsRefreshEveryHundredImagesOrTwoSecondsWhil
     SCOPED_TRACE(row.name);
     Fixture f;
     // Left over from an earlier scan: the runner starts the count and the time afresh.
-    f.store->setLastIndexingResultRefreshIndexedCount(1000);
+    LibraryModelTestAccess::setLastIndexingResultRefreshIndexedCount(f.store->library(), 1000);
     f.harness.clock.advance(5'000'000'000);
     const std::int64_t start = f.harness.clock.monotonicNanoseconds();
     f.harness.service->hold("scanLibrary");
@@ -188,11 +189,11 @@ TEST(ImageLibraryStoreIndexing, ResultsRefreshEveryHundredImagesOrTwoSecondsWhil
         lastRefreshedCount = static_cast<int>(step.value.indexedCount);
         lastRefreshedAt = static_cast<double>(f.harness.clock.monotonicNanoseconds()) / 1e9;
       }
-      EXPECT_EQ(f.store->lastIndexingResultRefreshIndexedCount(), lastRefreshedCount);
-      EXPECT_DOUBLE_EQ(f.store->lastIndexingResultRefreshAt(), lastRefreshedAt);
+      EXPECT_EQ(f.store->library().lastIndexingResultRefreshIndexedCount(), lastRefreshedCount);
+      EXPECT_DOUBLE_EQ(f.store->library().lastIndexingResultRefreshAt(), lastRefreshedAt);
     }
     ASSERT_TRUE(runEventsUntil([&] { return f.outcome.done; }));
-    EXPECT_FALSE(f.store->indexingProgress().has_value());
+    EXPECT_FALSE(f.store->library().indexingProgress().has_value());
   }
 }
 
@@ -208,20 +209,20 @@ TEST(ImageLibraryStoreIndexing, OnlyARefreshThatStartedIsRecorded) {
   EXPECT_EQ(f.harness.service->heldCalls("searchImages").size(), 1u);
   EXPECT_EQ(f.store->activeBackgroundResultRefreshMode(), Mode::fullWindow);
   EXPECT_FALSE(f.store->needsFullWindowResultRefresh());
-  EXPECT_EQ(f.store->lastIndexingResultRefreshIndexedCount(), 120);
+  EXPECT_EQ(f.store->library().lastIndexingResultRefreshIndexedCount(), 120);
   // The refresh at 120 still runs: 300 is refused and changes nothing, so 310 (only 10 past what
   // was recorded) starts the next one once the first has ended.
   f.store->setNeedsFullWindowResultRefresh(true);
   ASSERT_TRUE(f.letScanReport(values[1]));
   EXPECT_EQ(f.refreshCount(), 1u);
-  EXPECT_EQ(f.store->lastIndexingResultRefreshIndexedCount(), 120);
+  EXPECT_EQ(f.store->library().lastIndexingResultRefreshIndexedCount(), 120);
   EXPECT_TRUE(f.store->needsFullWindowResultRefresh());
   f.harness.service->release(f.harness.service->heldCalls("searchImages").front().id);
   ASSERT_TRUE(f.harness.drainEvents());
   ASSERT_TRUE(f.letScanReport(values[2]));
   EXPECT_EQ(f.refreshCount(), 2u);
   EXPECT_EQ(f.store->activeBackgroundResultRefreshMode(), Mode::fullWindow);
-  EXPECT_EQ(f.store->lastIndexingResultRefreshIndexedCount(), 310);
+  EXPECT_EQ(f.store->library().lastIndexingResultRefreshIndexedCount(), 310);
   EXPECT_FALSE(f.store->needsFullWindowResultRefresh());
   f.harness.service->releaseAll();
   ASSERT_TRUE(runEventsUntil([&] { return f.outcome.done; }));
@@ -255,12 +256,13 @@ TEST(ImageLibraryStoreIndexing, TheCallerGetsTheOutcomeAfterTheProgressIsCleared
       return row.summary;
     };
     bool clearedBeforeReturn = false;
-    QObject::connect(f.store.get(), &ImageLibraryStore::indexingProgressChanged,
-                     [&] { clearedBeforeReturn = !f.store->indexingProgress() && !f.outcome.done; });
+    QObject::connect(&f.store->library(), &LibraryModel::indexingProgressChanged, [&] {
+      clearedBeforeReturn = !f.store->library().indexingProgress() && !f.outcome.done;
+    });
     auto run = runScan(*f.store, row.priority, scan, f.seen, f.outcome);
     ASSERT_TRUE(f.harness.service->waitForHeld("scanLibrary"));
     ASSERT_TRUE(f.harness.drainEvents());
-    EXPECT_EQ(f.store->indexingProgress(), progress(kIndexing, 3));
+    EXPECT_EQ(f.store->library().indexingProgress(), progress(kIndexing, 3));
     const auto onPool = [](QThreadPool& pool) { return pool.activeThreadCount() == 1; };
     EXPECT_TRUE(onPool(row.priority == Priority::userInitiated ? f.harness.userInitiatedPool
                                                                : f.harness.utilityPool));
@@ -271,7 +273,7 @@ TEST(ImageLibraryStoreIndexing, TheCallerGetsTheOutcomeAfterTheProgressIsCleared
     f.harness.service->releaseAll();
     ASSERT_TRUE(runEventsUntil([&] { return f.outcome.done; }));
     EXPECT_TRUE(clearedBeforeReturn);
-    EXPECT_FALSE(f.store->indexingProgress().has_value());
+    EXPECT_FALSE(f.store->library().indexingProgress().has_value());
     EXPECT_EQ(f.outcome.summary, row.summary);
     EXPECT_EQ(f.outcome.error, row.expectedError);
   }
@@ -290,7 +292,7 @@ TEST(ImageLibraryStoreIndexing, AScanOutlivingItsStoreIsStoppedAndTouchesNothing
     reportedAfter->set_value();
     return std::optional(ImageLibraryScanSummary{});
   };
-  auto run = store->runIndexingOperation(Priority::userInitiated, scan);
+  auto run = store->library().runIndexingOperation(Priority::userInitiated, scan);
   ASSERT_TRUE(harness.service->waitForHeld("scanLibrary"));
   const std::stop_token scanStop = harness.service->heldCalls("scanLibrary").front().stop;
   EXPECT_FALSE(scanStop.stop_requested());

@@ -7,6 +7,7 @@
 #include <QThread>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,7 @@
 
 #include "model/library_error.h"
 #include "services/folders/folder_change_monitoring.h"
+#include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex::testing {
@@ -73,7 +75,7 @@ struct Fixture {
   }
 
   void start() {
-    store->startBackgroundLibrarySync(debounceSeconds, recoveryInterval);
+    store->library().startBackgroundLibrarySync(debounceSeconds, recoveryInterval);
     harness.drainEvents();
   }
   void deliver(std::vector<std::string> paths, std::optional<std::uint64_t> eventID,
@@ -117,9 +119,9 @@ TEST(ImageLibraryStoreBackgroundSync, BatchesCloserThanTheDebounceMakeOnePassWit
   EXPECT_EQ(f.harness.service->calls("startMonitoring")[0].number, 100);
   ASSERT_TRUE(f.harness.service->deliverFolderChanges({{kA + "/2.png", kA + "/1.png"}, 11, false}));
   // The monitor's thread only posts: the planner changes on the main thread's next turn.
-  EXPECT_FALSE(f.store->backgroundSyncPlanner().hasPendingBatch);
+  EXPECT_FALSE(f.store->library().backgroundSyncPlanner().hasPendingBatch);
   f.harness.drainEvents();
-  EXPECT_TRUE(f.store->backgroundSyncPlanner().hasPendingBatch);
+  EXPECT_TRUE(f.store->library().backgroundSyncPlanner().hasPendingBatch);
   f.advance(1.5);
   f.deliver({kA + "/3.png", kA + "/1.png"}, 12);
   f.advance(1.5);
@@ -131,12 +133,12 @@ TEST(ImageLibraryStoreBackgroundSync, BatchesCloserThanTheDebounceMakeOnePassWit
   EXPECT_EQ(f.pathsOf("scanChangedPaths"),
             (std::vector<std::string>{kA + "/1.png", kA + "/2.png", kA + "/3.png", kA + "/4.png", kA}));
   EXPECT_EQ(f.harness.service->calls("storeFolderEventID").back().number, 12);
-  EXPECT_EQ(f.store->lastScanDiagnosticContext(),
+  EXPECT_EQ(f.store->library().lastScanDiagnosticContext(),
             (ImageLibraryScanDiagnosticContext{
                 ImageLibraryScanDiagnosticSource::backgroundChangedPaths, {kA}, 4, f.harness.clock.now()}));
-  EXPECT_EQ(f.store->lastScanSummary()->indexedImageCount, 4);
-  EXPECT_FALSE(f.store->isBackgroundSyncing() || f.store->isLibrarySyncInProgress());
-  EXPECT_FALSE(f.store->backgroundLibrarySyncTask());
+  EXPECT_EQ(f.store->library().lastScanSummary()->indexedImageCount, 4);
+  EXPECT_FALSE(f.store->library().isBackgroundSyncing() || f.store->library().isLibrarySyncInProgress());
+  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncTask(f.store->library()));
 }
 
 TEST(ImageLibraryStoreBackgroundSync, ABatchArrivingDuringOtherLibraryWorkIsPassedAfterIt) {
@@ -144,23 +146,28 @@ TEST(ImageLibraryStoreBackgroundSync, ABatchArrivingDuringOtherLibraryWorkIsPass
   // schedules it.
   const struct {
     const char* work;
-    void (ImageLibraryStore::*setBusy)(bool);
+    std::function<void(ImageLibraryStore&, bool)> setBusy;
     bool restartsAfter;
-  } cases[] = {{"registration", &ImageLibraryStore::setIsLibrarySyncInProgress, true},
-               {"trash", &ImageLibraryStore::setIsTrashingDeleteCandidates, false}};
+  } cases[] = {
+      {"registration",
+       [](ImageLibraryStore& s, bool busy) {
+         LibraryModelTestAccess::setIsLibrarySyncInProgress(s.library(), busy);
+       },
+       true},
+      {"trash", [](ImageLibraryStore& s, bool busy) { s.setIsTrashingDeleteCandidates(busy); }, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.work);
     Fixture f;
     f.start();
-    (f.store.get()->*c.setBusy)(true);
+    c.setBusy(*f.store, true);
     f.deliver({kA + "/new.png"}, 7);
     f.advance(4.0);
     EXPECT_EQ(f.count("restoreFolderAccess"), 0u);
-    EXPECT_TRUE(f.store->backgroundSyncPlanner().hasPendingBatch);
-    (f.store.get()->*c.setBusy)(false);
+    EXPECT_TRUE(f.store->library().backgroundSyncPlanner().hasPendingBatch);
+    c.setBusy(*f.store, false);
     if (c.restartsAfter) {
       f.advance(1.0);
-      auto restart = f.store->restartBackgroundLibrarySync();
+      auto restart = f.store->library().restartBackgroundLibrarySync();
       f.harness.drainEvents();
       ASSERT_TRUE(restart.isReady());
       EXPECT_EQ(f.count("stopMonitoring"), 1u);
@@ -200,33 +207,34 @@ TEST(ImageLibraryStoreBackgroundSync, RestartsWorkOnThePoolAndTheNewestOfThemDec
 
   // The first restart's job waits in the service; a second one, for another folder set, comes
   // meanwhile.
-  auto first = f.store->restartBackgroundLibrarySync();
+  auto first = f.store->library().restartBackgroundLibrarySync();
   ASSERT_TRUE(f.harness.service->waitForHeld("registeredFolderRoots"));
   EXPECT_FALSE(first.isReady()) << "the main thread does not wait for the job";
-  EXPECT_FALSE(f.store->backgroundSyncPlanner().isMonitoring);
+  EXPECT_FALSE(f.store->library().backgroundSyncPlanner().isMonitoring);
   {
     const std::lock_guard lock(f.folders.mutex);
     f.folders.registered = {kA, kB};
     f.folders.available = {kA, kB};
   }
   f.harness.service->answerImmediately("registeredFolderRoots");
-  auto second = f.store->restartBackgroundLibrarySync();
-  f.store->startBackgroundLibrarySync(f.debounceSeconds, f.recoveryInterval);  // nothing while restarting
+  auto second = f.store->library().restartBackgroundLibrarySync();
+  f.store->library().startBackgroundLibrarySync(f.debounceSeconds,
+                                                f.recoveryInterval);  // nothing while restarting
   f.harness.service->releaseAll();
   f.harness.drainEvents();
 
   ASSERT_TRUE(first.isReady() && second.isReady());
   EXPECT_EQ(onMainThread, std::vector<std::string>{});
   EXPECT_EQ(f.pathsOf("startMonitoring"), (std::vector<std::string>{kA, kB}));
-  EXPECT_EQ(f.store->backgroundSyncPlanner().monitoredRootURLs, (std::vector<std::string>{kA, kB}));
-  EXPECT_TRUE(f.store->backgroundSyncPlanner().isMonitoring);
+  EXPECT_EQ(f.store->library().backgroundSyncPlanner().monitoredRootURLs, (std::vector<std::string>{kA, kB}));
+  EXPECT_TRUE(f.store->library().backgroundSyncPlanner().isMonitoring);
   const auto calls = f.syncCalls();
   EXPECT_EQ(calls.back(), "startMonitoring") << "no monitor is stopped or started after the newest restart's";
-  EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
 
   // A store destroyed while its restart's job runs applies nothing and leaves nothing running.
   f.harness.service->hold("registeredFolderRoots");
-  auto last = f.store->restartBackgroundLibrarySync();
+  auto last = f.store->library().restartBackgroundLibrarySync();
   ASSERT_TRUE(f.harness.service->waitForHeld("registeredFolderRoots"));
   const std::size_t startsBefore = f.count("startMonitoring");
   f.store.reset();
@@ -243,16 +251,16 @@ TEST(ImageLibraryStoreBackgroundSync, ChangesOnlyToFilesTheProgramTrashedScanNot
     SCOPED_TRACE(eventID ? "with an event id: the position is stored" : "without one: nothing at all");
     Fixture f;
     f.start();
-    auto planner = f.store->backgroundSyncPlanner();
+    auto planner = f.store->library().backgroundSyncPlanner();
     planner.locallyHandledTrashPaths.insert(kA + "/trashed.png");
-    f.store->setBackgroundSyncPlanner(planner);
+    LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
     f.deliver({kA + "/trashed.png"}, eventID);
     f.advance(2.0);
     EXPECT_EQ(f.count("scanChangedPaths") + f.count("scanLibrary"), 0u);
     EXPECT_EQ(f.count("storeFolderEventID"), eventID ? 1u : 0u);
     EXPECT_EQ(f.count("restoreFolderAccess"), eventID ? 1u : 0u);
-    EXPECT_TRUE(f.store->backgroundSyncPlanner().locallyHandledTrashPaths.empty());
-    EXPECT_FALSE(f.store->lastScanSummary());
+    EXPECT_TRUE(f.store->library().backgroundSyncPlanner().locallyHandledTrashPaths.empty());
+    EXPECT_FALSE(f.store->library().lastScanSummary());
   }
 }
 
@@ -261,7 +269,7 @@ TEST(ImageLibraryStoreBackgroundSync, WithOneOfTwoFoldersMissingRecoveryLooksEve
   f.folders.registered = {kA, kB};
   f.start();
   EXPECT_EQ(f.pathsOf("startMonitoring"), std::vector<std::string>{kA});
-  ASSERT_TRUE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+  ASSERT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
   for (std::size_t tick = 2; tick <= 4; ++tick) {
     f.advance(29.999);
     EXPECT_EQ(f.count("registeredFolderRoots"), tick - 1);
@@ -275,7 +283,7 @@ TEST(ImageLibraryStoreBackgroundSync, WithOneOfTwoFoldersMissingRecoveryLooksEve
   }
   f.advance(30.0);
   EXPECT_EQ(f.pathsOf("startMonitoring"), (std::vector<std::string>{kA, kB}));
-  EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
   EXPECT_EQ(f.harness.clock.pendingSleeperCount(), 0u);
 }
 
@@ -293,10 +301,12 @@ TEST(ImageLibraryStoreBackgroundSync, WithoutACheckpointAFullPassRunsAtOnceAndMo
     if (passMakesACheckpoint) expected.push_back("startMonitoring");
     EXPECT_EQ(f.syncCalls(), expected);
     EXPECT_EQ(f.harness.service->calls("storeFolderEventID")[0].number, 500);
-    EXPECT_EQ(f.store->lastScanDiagnosticContext()->source,
+    EXPECT_EQ(f.store->library().lastScanDiagnosticContext()->source,
               ImageLibraryScanDiagnosticSource::backgroundFullScan);
-    EXPECT_FALSE(f.store->lastScanDiagnosticContext()->changedPathCount);
-    EXPECT_EQ(static_cast<bool>(f.store->backgroundLibrarySyncMonitorRecoveryTask()), !passMakesACheckpoint);
+    EXPECT_FALSE(f.store->library().lastScanDiagnosticContext()->changedPathCount);
+    EXPECT_EQ(static_cast<bool>(
+                  LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library())),
+              !passMakesACheckpoint);
     // Still no position: at most one more full pass per interval.
     f.advance(29.999);
     EXPECT_EQ(f.count("scanLibrary"), 1u);
@@ -318,7 +328,7 @@ TEST(ImageLibraryStoreBackgroundSync, OnlyAPassWithoutFailedFilesStoresThePositi
       f.advance(2.0);
       EXPECT_EQ(f.count(fullRescan ? "scanLibrary" : "scanChangedPaths"), 1u);
       EXPECT_EQ(f.count("storeFolderEventID"), failed == 0 ? 1u : 0u);
-      EXPECT_EQ(f.store->lastScanSummary()->failedFileCount, failed);
+      EXPECT_EQ(f.store->library().lastScanSummary()->failedFileCount, failed);
     }
   }
 }
@@ -330,12 +340,14 @@ TEST(ImageLibraryStoreBackgroundSync, StartingAgainWithoutAStopChangesNothing) {
     if (folderMissing) f.folders.registered = {kA, kB};
     f.start();
     const auto calls = f.harness.service->calls().size();
-    const auto recovery = f.store->backgroundLibrarySyncMonitorRecoveryTask();
-    f.store->startBackgroundLibrarySync(5.0, kSecond);
+    const auto recovery =
+        LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library());
+    f.store->library().startBackgroundLibrarySync(5.0, kSecond);
     EXPECT_EQ(f.harness.service->calls().size(), calls);
-    EXPECT_EQ(f.store->backgroundLibrarySyncDebounceSeconds(), 2.0);
-    EXPECT_EQ(f.store->monitorRecoveryIntervalNanos(), kRecoveryInterval);
-    EXPECT_TRUE(f.store->backgroundLibrarySyncMonitorRecoveryTask() == recovery);
+    EXPECT_EQ(f.store->library().backgroundLibrarySyncDebounceSeconds(), 2.0);
+    EXPECT_EQ(f.store->library().monitorRecoveryIntervalNanos(), kRecoveryInterval);
+    EXPECT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()) ==
+                recovery);
   }
 }
 
@@ -357,10 +369,10 @@ TEST(ImageLibraryStoreBackgroundSync, IntervalsAreRaisedToTheirFloorsAndAnyDebou
     // A clock that has run a while, so that a deadline past its largest reading would overflow.
     f.harness.clock.advance(kSecond);
     f.start();
-    EXPECT_EQ(f.store->backgroundLibrarySyncDebounceSeconds(), c.storedSeconds);
-    EXPECT_EQ(f.store->monitorRecoveryIntervalNanos(), c.storedInterval);
+    EXPECT_EQ(f.store->library().backgroundLibrarySyncDebounceSeconds(), c.storedSeconds);
+    EXPECT_EQ(f.store->library().monitorRecoveryIntervalNanos(), c.storedInterval);
     f.deliver({kA + "/x.png"}, 1);
-    ASSERT_TRUE(f.store->backgroundLibrarySyncTask());
+    ASSERT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncTask(f.store->library()));
     if (std::isinf(c.storedSeconds) || c.storedSeconds > 1e9) {
       f.advance(100.0 * 365 * 24 * 3600);
       EXPECT_EQ(f.count("scanChangedPaths"), 0u);
@@ -380,16 +392,16 @@ TEST(ImageLibraryStoreBackgroundSync, AMonitorThatEndsOnItsOwnHandsOverToTheReco
   const FolderChangeMonitorError error(FolderChangeMonitorError::Code::watchLimitReached);
   ASSERT_TRUE(f.harness.service->endMonitoring(error));
   f.harness.drainEvents();
-  EXPECT_FALSE(f.store->backgroundSyncPlanner().isMonitoring);
-  EXPECT_TRUE(f.store->backgroundSyncPlanner().monitoredRootURLs.empty());
+  EXPECT_FALSE(f.store->library().backgroundSyncPlanner().isMonitoring);
+  EXPECT_TRUE(f.store->library().backgroundSyncPlanner().monitoredRootURLs.empty());
   EXPECT_EQ(f.store->errorMessage(), error.localizedDescription());
-  ASSERT_TRUE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+  ASSERT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
   EXPECT_EQ(f.count("scanLibrary"), 0u) << "the position is still good: no full pass";
   f.advance(30.0);
   EXPECT_EQ(f.count("startMonitoring"), 2u);
   EXPECT_TRUE(f.harness.service->isMonitoring());
   EXPECT_FALSE(f.store->errorMessage());
-  EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
 }
 
 TEST(ImageLibraryStoreBackgroundSync, AFailingCallShowsItsTextAndLowersTheBusyFlags) {
@@ -403,22 +415,22 @@ TEST(ImageLibraryStoreBackgroundSync, AFailingCallShowsItsTextAndLowersTheBusyFl
     SCOPED_TRACE(c.call);
     Fixture f;
     std::vector<bool> busy;
-    QObject::connect(f.store.get(), &ImageLibraryStore::isBackgroundSyncingChanged,
-                     [&] { busy.push_back(f.store->isBackgroundSyncing()); });
+    QObject::connect(&f.store->library(), &LibraryModel::isBackgroundSyncingChanged,
+                     [&] { busy.push_back(f.store->library().isBackgroundSyncing()); });
     if (!c.duringStart) f.start();
     f.harness.service->setAnswer(c.call, [](const ServiceCall& call) -> std::any {
       throw LibraryError(LibraryError::Kind::database, call.name + " failed");
     });
     if (c.duringStart) {
       f.start();
-      EXPECT_FALSE(f.store->backgroundSyncPlanner().isMonitoring);
-      EXPECT_TRUE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+      EXPECT_FALSE(f.store->library().backgroundSyncPlanner().isMonitoring);
+      EXPECT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
     } else {
       f.deliver({kA + "/x.png"}, 3);
       f.advance(2.0);
       EXPECT_EQ(busy, (std::vector<bool>{true, false}));
-      EXPECT_FALSE(f.store->isLibrarySyncInProgress());
-      EXPECT_FALSE(f.store->lastScanSummary());
+      EXPECT_FALSE(f.store->library().isLibrarySyncInProgress());
+      EXPECT_FALSE(f.store->library().lastScanSummary());
     }
     EXPECT_EQ(f.store->errorMessage(), std::string(c.call) + " failed");
   }

@@ -5,7 +5,7 @@
 
 #include "model/library_error.h"
 #include "store/async/run_blocking.h"
-#include "store/image_library_store.h"
+#include "store/library/library_model.h"
 
 namespace lorvex {
 
@@ -25,30 +25,30 @@ std::string failureText(const std::exception_ptr& error) {
 
 }  // namespace
 
-QCoro::Task<void> ImageLibraryStore::loadRegisteredFolderSummaries() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::loadRegisteredFolderSummaries() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation_) co_return;
+  if (context_.needsLiveServicePreparation()) co_return;
   const std::uint64_t generation = ++registeredFolderSummariesGeneration_;
   setIsLoadingRegisteredFolders(true);
   // The service in use now, even if the launch installs another while the call runs.
-  auto load = [service = service_] { return service->registeredFolderSummaries(); };
+  auto load = [service = context_.service()] { return service->registeredFolderSummaries(); };
   // Nothing cancels a summaries load; named, as every argument of a co_await expression must be.
   const std::stop_token noStop;
   std::vector<RegisteredFolderSummary> summaries;
   std::exception_ptr failure;
   try {
-    summaries = co_await runBlocking(*utilityPool_, noStop, load);
+    summaries = co_await runBlocking(context_.utilityPool(), noStop, load);
   } catch (...) {
     failure = std::current_exception();
   }
   if (generation != registeredFolderSummariesGeneration_) co_return;
   if (failure) {
-    setErrorMessage(failureText(failure));
+    context_.setErrorMessage(failureText(failure));
   } else {
     setRegisteredFolderSummaries(std::move(summaries));
     setHasLoadedRegisteredFolderSummaries(true);
-    setErrorMessage(std::nullopt);
+    context_.setErrorMessage(std::nullopt);
   }
   setIsLoadingRegisteredFolders(false);
 }

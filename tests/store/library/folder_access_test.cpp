@@ -7,8 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "library_workflow_fixture.h"
 #include "services/folders/folder_access_managing.h"
+#include "store/library/library_model_test_access.h"
+#include "store/library_workflow_fixture.h"
 
 namespace lorvex {
 namespace {
@@ -24,11 +25,12 @@ struct FolderChange {
   const char* serviceCall;
 };
 
-const FolderChange kUnregister{"unregister", [](ImageLibraryStore& s) { return s.unregisterFolder("/a"); },
+const FolderChange kUnregister{"unregister",
+                               [](ImageLibraryStore& s) { return s.library().unregisterFolder("/a"); },
                                "unregisterFolder"};
-const FolderChange kReauthorize{"reauthorise",
-                                [](ImageLibraryStore& s) { return s.reauthorizeFolder("/picked/b", "/b"); },
-                                "reauthorizeFolder"};
+const FolderChange kReauthorize{
+    "reauthorise", [](ImageLibraryStore& s) { return s.library().reauthorizeFolder("/picked/b", "/b"); },
+    "reauthorizeFolder"};
 
 TEST(FolderAccess, ASuccessReloadsTheFolderSetAndRestartsMonitoring) {
   struct Case {
@@ -87,16 +89,17 @@ TEST(FolderAccess, AFailureShowsTheServiceTextAndRefreshesNothing) {
 TEST(FolderAccess, ReauthorisingTheLastMissingFolderMakesMonitoringComplete) {
   LibraryWorkflowFixture f;
   f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/a", "/b"}, {"/a"}});
-  f.store->startBackgroundLibrarySync(2.0, 30'000'000'000);
+  f.store->library().startBackgroundLibrarySync(2.0, 30'000'000'000);
   f.harness.drainEvents();
-  ASSERT_TRUE(f.store->backgroundLibrarySyncMonitorRecoveryTask()) << "one folder missing: recovery runs";
+  ASSERT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()))
+      << "one folder missing: recovery runs";
 
   f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/a", "/b"}, {"/a", "/b"}});
-  auto change = f.store->reauthorizeFolder("/picked/b", "/b");
+  auto change = f.store->library().reauthorizeFolder("/picked/b", "/b");
   f.finish(change);
 
   EXPECT_EQ(f.service().calls("startMonitoring").back().paths, (Paths{"/a", "/b"}));
-  EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
   const std::size_t evaluations = f.service().calls("registeredFolderRoots").size();
   f.harness.clock.advance(60'000'000'000);
   f.harness.drainEvents();

@@ -28,7 +28,7 @@
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
-#include "store/image_library_store.h"
+#include "store/library/library_model.h"
 #include "store/library_failure.h"
 
 namespace lorvex {
@@ -63,39 +63,39 @@ struct MonitoringRestartResult {
 
 }  // namespace
 
-struct ImageLibraryStore::FolderMonitorControl {
+struct LibraryModel::FolderMonitorControl {
   std::mutex mutex;
   // The newest restart's ticket; a stop advances it too, so that no older job starts a monitor.
   std::atomic<std::uint64_t> newestTicket{0};
 };
 
-const std::shared_ptr<ImageLibraryStore::FolderMonitorControl>& ImageLibraryStore::folderMonitorControl() {
+const std::shared_ptr<LibraryModel::FolderMonitorControl>& LibraryModel::folderMonitorControl() {
   if (!folderMonitorControl_) folderMonitorControl_ = std::make_shared<FolderMonitorControl>();
   return folderMonitorControl_;
 }
 
-FolderChangeHandler ImageLibraryStore::folderChangeHandler() {
-  return [link = scope_.link(), this](const RegisteredFolderChangeBatch& batch) {
+FolderChangeHandler LibraryModel::folderChangeHandler() {
+  return [link = context_.scope().link(), this](const RegisteredFolderChangeBatch& batch) {
     link->post([this, batch] { enqueueFolderChangeBatch(batch); });
   };
 }
 
-FolderMonitoringFailureHandler ImageLibraryStore::folderMonitoringEndedHandler(std::uint64_t generation) {
-  return [link = scope_.link(), this, generation](const FolderChangeMonitorError& error) {
+FolderMonitoringFailureHandler LibraryModel::folderMonitoringEndedHandler(std::uint64_t generation) {
+  return [link = context_.scope().link(), this, generation](const FolderChangeMonitorError& error) {
     link->post([this, generation, description = error.localizedDescription()] {
       folderMonitoringEnded(generation, description);
     });
   };
 }
 
-void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds,
-                                                   std::uint64_t monitorRecoveryIntervalNanos) {
+void LibraryModel::startBackgroundLibrarySync(double debounceSeconds,
+                                              std::uint64_t monitorRecoveryIntervalNanos) {
   startBackgroundLibrarySync(debounceSeconds, monitorRecoveryIntervalNanos, std::nullopt);
 }
 
-void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds,
-                                                   std::uint64_t monitorRecoveryIntervalNanos,
-                                                   std::optional<FolderMonitoringInputs> inputs) {
+void LibraryModel::startBackgroundLibrarySync(double debounceSeconds,
+                                              std::uint64_t monitorRecoveryIntervalNanos,
+                                              std::optional<FolderMonitoringInputs> inputs) {
   creatingThread_.check();
   if (isBackgroundSyncRunning()) return;
   setBackgroundLibrarySyncDebounceSeconds(std::isnan(debounceSeconds)
@@ -107,10 +107,10 @@ void ImageLibraryStore::startBackgroundLibrarySync(double debounceSeconds,
   if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
 }
 
-QCoro::Task<void> ImageLibraryStore::restartBackgroundLibrarySync() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::restartBackgroundLibrarySync() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation_) co_return;
+  if (context_.needsLiveServicePreparation()) co_return;
   // Everything of the monitoring that runs now ends here; the monitor itself stops on the pool.
   backgroundLibrarySyncTask_.cancel();
   setBackgroundLibrarySyncTask({});
@@ -130,7 +130,7 @@ QCoro::Task<void> ImageLibraryStore::restartBackgroundLibrarySync() {
   const std::stop_token stop = monitoringRestart_->stop.get_token();
 
   // The decision of a store that monitors nothing: it depends on nothing else of the planner.
-  auto restart = [service = service_, control, ticket, planner = RegisteredFolderSyncPlanner{},
+  auto restart = [service = context_.service(), control, ticket, planner = RegisteredFolderSyncPlanner{},
                   onChange = folderChangeHandler(), onEnded = folderMonitoringEndedHandler(generation)]() {
     MonitoringRestartResult result;
     const std::lock_guard lock(control->mutex);
@@ -164,7 +164,7 @@ QCoro::Task<void> ImageLibraryStore::restartBackgroundLibrarySync() {
   const std::stop_token noStop;
   MonitoringRestartResult result;
   try {
-    result = co_await runBlocking(*utilityPool_, noStop, restart);
+    result = co_await runBlocking(context_.utilityPool(), noStop, restart);
   } catch (...) {
     result.failure = std::current_exception();
   }
@@ -176,18 +176,18 @@ QCoro::Task<void> ImageLibraryStore::restartBackgroundLibrarySync() {
 
   FolderMonitoringOutcome outcome;
   if (result.failure) {
-    setErrorMessage(result.failure);
+    context_.setErrorMessage(result.failure);
   } else if (result.started) {
     updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
       planner.monitoredRootURLs = result.decision.roots;
       planner.isMonitoring = true;
     });
-    setErrorMessage(std::nullopt);
+    context_.setErrorMessage(std::nullopt);
     outcome = {result.decision.coversAllRegisteredFolders, false};
   } else if (result.decision.kind == RegisteredFolderMonitoringDecision::Kind::start) {
     outcome = {false, true};
   } else {
-    setErrorMessage(std::nullopt);
+    context_.setErrorMessage(std::nullopt);
     outcome = {result.decision.coversAllRegisteredFolders, false};
   }
   if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
@@ -196,11 +196,11 @@ QCoro::Task<void> ImageLibraryStore::restartBackgroundLibrarySync() {
   if (backgroundSyncPlanner_.hasPendingBatch) scheduleBackgroundLibrarySync();
 }
 
-void ImageLibraryStore::abandonFolderMonitorRestarts() {
+void LibraryModel::abandonFolderMonitorRestarts() {
   if (folderMonitorControl_) ++folderMonitorControl_->newestTicket;
 }
 
-void ImageLibraryStore::stopBackgroundLibrarySync() {
+void LibraryModel::stopBackgroundLibrarySync() {
   creatingThread_.check();
   backgroundLibrarySyncTask_.cancel();
   setBackgroundLibrarySyncTask({});
@@ -217,7 +217,7 @@ void ImageLibraryStore::stopBackgroundLibrarySync() {
   stopFolderMonitor();
 }
 
-void ImageLibraryStore::updateBackgroundSyncPlanner(
+void LibraryModel::updateBackgroundSyncPlanner(
     const std::function<void(RegisteredFolderSyncPlanner&)>& change) {
   creatingThread_.check();
   RegisteredFolderSyncPlanner planner = std::move(backgroundSyncPlanner_);
@@ -225,22 +225,21 @@ void ImageLibraryStore::updateBackgroundSyncPlanner(
   setBackgroundSyncPlanner(std::move(planner));
 }
 
-void ImageLibraryStore::stopFolderMonitor() {
+void LibraryModel::stopFolderMonitor() {
   ++folderMonitoringGeneration_;
   // No restart's job may start a monitor after this stop; one that runs now is waited for.
   const std::shared_ptr<FolderMonitorControl> control = folderMonitorControl();
   ++control->newestTicket;
   const std::lock_guard lock(control->mutex);
-  service_->stopMonitoring();
+  context_.service()->stopMonitoring();
 }
 
-QCoro::Task<std::optional<ImageLibraryStore::FolderMonitoringInputs>>
-ImageLibraryStore::readFolderMonitoringInputs() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<std::optional<LibraryModel::FolderMonitoringInputs>> LibraryModel::readFolderMonitoringInputs() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   // The decision is taken on a copy of the planner as it stands; the caller decides again on the
   // real one and uses the position only for the same roots.
-  auto read = [service = service_, planner = backgroundSyncPlanner_]() {
+  auto read = [service = context_.service(), planner = backgroundSyncPlanner_]() {
     FolderMonitoringInputs inputs;
     inputs.roots = service->registeredFolderRoots();
     const RegisteredFolderMonitoringDecision decision =
@@ -253,20 +252,20 @@ ImageLibraryStore::readFolderMonitoringInputs() {
   };
   const std::stop_token noStop;
   try {
-    co_return co_await runBlocking(*utilityPool_, noStop, read);
+    co_return co_await runBlocking(context_.utilityPool(), noStop, read);
   } catch (...) {
     co_return std::nullopt;
   }
 }
 
-ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonitoring(
+LibraryModel::FolderMonitoringOutcome LibraryModel::updateFolderMonitoring(
     std::optional<FolderMonitoringInputs> inputs) {
   creatingThread_.check();
   RegisteredFolderRoots roots;
   try {
-    roots = inputs ? std::move(inputs->roots) : service_->registeredFolderRoots();
+    roots = inputs ? std::move(inputs->roots) : context_.service()->registeredFolderRoots();
   } catch (...) {
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     return {};
   }
   const RegisteredFolderMonitoringDecision decision =
@@ -278,11 +277,11 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
         planner.isMonitoring = false;
         planner.monitoredRootURLs.clear();
       });
-      setErrorMessage(std::nullopt);
+      context_.setErrorMessage(std::nullopt);
       return {decision.coversAllRegisteredFolders, false};
     case RegisteredFolderMonitoringDecision::Kind::keep:
       updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) { planner.isMonitoring = true; });
-      setErrorMessage(std::nullopt);
+      context_.setErrorMessage(std::nullopt);
       return {decision.coversAllRegisteredFolders, false};
     case RegisteredFolderMonitoringDecision::Kind::start:
       break;
@@ -292,9 +291,9 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
   try {
     checkpoint = inputs && inputs->checkpointRoots == decision.roots
                      ? std::move(inputs->checkpoint)
-                     : service_->folderEventCheckpoint(decision.roots);
+                     : context_.service()->folderEventCheckpoint(decision.roots);
   } catch (...) {
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     return {};
   }
   // Without a usable position the changes since the last run cannot be taken up: a full pass
@@ -303,21 +302,21 @@ ImageLibraryStore::FolderMonitoringOutcome ImageLibraryStore::updateFolderMonito
 
   const std::uint64_t generation = ++folderMonitoringGeneration_;
   try {
-    service_->startMonitoring(decision.roots, checkpoint->lastEventID, folderChangeHandler(),
-                              folderMonitoringEndedHandler(generation));
+    context_.service()->startMonitoring(decision.roots, checkpoint->lastEventID, folderChangeHandler(),
+                                        folderMonitoringEndedHandler(generation));
   } catch (...) {
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     return {};
   }
   updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
     planner.monitoredRootURLs = decision.roots;
     planner.isMonitoring = true;
   });
-  setErrorMessage(std::nullopt);
+  context_.setErrorMessage(std::nullopt);
   return {decision.coversAllRegisteredFolders, false};
 }
 
-void ImageLibraryStore::folderMonitoringEnded(std::uint64_t generation, const std::string& description) {
+void LibraryModel::folderMonitoringEnded(std::uint64_t generation, const std::string& description) {
   creatingThread_.check();
   // The monitor a restart has just started, before the restart is applied: the end waits for it.
   if (monitoringRestart_ && monitoringRestart_->generation == generation) {
@@ -332,24 +331,24 @@ void ImageLibraryStore::folderMonitoringEnded(std::uint64_t generation, const st
     planner.isMonitoring = false;
     planner.monitoredRootURLs.clear();
   });
-  setErrorMessage(description);
+  context_.setErrorMessage(description);
   startMonitorRecovery(false);
 }
 
-void ImageLibraryStore::startMonitorRecovery(bool needsFullSync) {
+void LibraryModel::startMonitorRecovery(bool needsFullSync) {
   creatingThread_.check();
   if (backgroundLibrarySyncMonitorRecoveryTask_) return;
   auto recover = [this, needsFullSync](std::stop_token stop) {
     return runMonitorRecovery(needsFullSync, std::move(stop));
   };
-  StoreTask<void> task = startStoreTask(scope_, recover);
+  StoreTask<void> task = startStoreTask(context_.scope(), recover);
   // A loop that ended before its first suspension (monitoring became complete at once) leaves no
   // handle behind.
   if (!task.isFinished()) setBackgroundLibrarySyncMonitorRecoveryTask(std::move(task));
 }
 
-QCoro::Task<void> ImageLibraryStore::runMonitorRecovery(bool needsFullSync, std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::runMonitorRecovery(bool needsFullSync, std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   if (stop.stop_requested()) co_return;
   enum class Step { sleep, pass, check };
@@ -360,7 +359,7 @@ QCoro::Task<void> ImageLibraryStore::runMonitorRecovery(bool needsFullSync, std:
       case Step::sleep: {
         // Read at every sleep: a restart may have changed it.
         const std::int64_t interval = saturatingNanoseconds(monitorRecoveryIntervalNanos_);
-        const bool slept = co_await clock_->sleep(interval, stop);
+        const bool slept = co_await context_.clock().sleep(interval, stop);
         if (!slept) co_return;
         step = pendingFullSync ? Step::pass : Step::check;
         break;
@@ -402,20 +401,20 @@ QCoro::Task<void> ImageLibraryStore::runMonitorRecovery(bool needsFullSync, std:
   }
 }
 
-void ImageLibraryStore::retryBackgroundPassLater() {
+void LibraryModel::retryBackgroundPassLater() {
   creatingThread_.check();
   backgroundPassOwed_ = true;
   // A loop already running (the failed pass may be its own) takes it up at its next check.
   startMonitorRecovery(false);
 }
 
-void ImageLibraryStore::enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch) {
+void LibraryModel::enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch) {
   creatingThread_.check();
   updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) { planner.enqueue(batch); });
   scheduleBackgroundLibrarySync();
 }
 
-void ImageLibraryStore::scheduleBackgroundLibrarySync() {
+void LibraryModel::scheduleBackgroundLibrarySync() {
   creatingThread_.check();
   backgroundLibrarySyncTask_.cancel();
   // At least one nanosecond: the debounce always suspends before it processes anything, so its
@@ -425,20 +424,20 @@ void ImageLibraryStore::scheduleBackgroundLibrarySync() {
   auto debounce = [this, delay](std::stop_token stop) {
     return debounceBackgroundLibrarySync(delay, std::move(stop));
   };
-  setBackgroundLibrarySyncTask(startStoreTask(scope_, debounce));
+  setBackgroundLibrarySyncTask(startStoreTask(context_.scope(), debounce));
 }
 
-QCoro::Task<void> ImageLibraryStore::debounceBackgroundLibrarySync(std::int64_t nanoseconds,
-                                                                   std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::debounceBackgroundLibrarySync(std::int64_t nanoseconds,
+                                                              std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  const bool slept = co_await clock_->sleep(nanoseconds, stop);
+  const bool slept = co_await context_.clock().sleep(nanoseconds, stop);
   if (!slept || stop.stop_requested()) co_return;
   co_await processPendingBackgroundLibrarySync();
 }
 
-QCoro::Task<void> ImageLibraryStore::processPendingBackgroundLibrarySync() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::processPendingBackgroundLibrarySync() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   setBackgroundLibrarySyncTask({});
   if (!backgroundSyncPlanner_.hasPendingBatch) co_return;
@@ -447,7 +446,7 @@ QCoro::Task<void> ImageLibraryStore::processPendingBackgroundLibrarySync() {
       [&](RegisteredFolderSyncPlanner& planner) { batch = planner.takePendingBatch(); });
   if (!batch) co_return;
   // Other library work runs: the batch waits for another quiet period instead of being lost.
-  if (isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) {
+  if (isLibrarySyncInProgress_ || dependents_.isTrashingDeleteCandidates()) {
     enqueueFolderChangeBatch(*batch);
     co_return;
   }
@@ -466,31 +465,32 @@ QCoro::Task<void> ImageLibraryStore::processPendingBackgroundLibrarySync() {
   if (backgroundSyncPlanner_.hasPendingBatch) scheduleBackgroundLibrarySync();
 }
 
-QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::string> changedURLs,
-                                                              std::optional<std::uint64_t> lastEventID,
-                                                              bool requiresFullRescan) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> LibraryModel::runBackgroundLibrarySync(std::vector<std::string> changedURLs,
+                                                         std::optional<std::uint64_t> lastEventID,
+                                                         bool requiresFullRescan) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation_ || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_)
+  if (context_.needsLiveServicePreparation() || isLibrarySyncInProgress_ ||
+      dependents_.isTrashingDeleteCandidates())
     co_return false;
   // Both flags are lowered however the pass ends, exceptions and a destroyed frame included.
   setIsLibrarySyncInProgress(true);
   setIsBackgroundSyncing(true);
-  const ScopeExit lowerBusyFlags(scope_.link(), [this] {
+  const ScopeExit lowerBusyFlags(context_.scope().link(), [this] {
     setIsBackgroundSyncing(false);
     setIsLibrarySyncInProgress(false);
   });
   // The service in use now, even if another is installed while the pass runs.
-  const std::shared_ptr<ImageLibraryServicing> service = service_;
+  const std::shared_ptr<ImageLibraryServicing> service = context_.service();
   // Nothing cancels these calls; the scan stops only when the store goes.
   const std::stop_token noStop;
 
   std::vector<std::string> roots;
   try {
     auto restore = [service] { return service->restoreFolderAccess(); };
-    roots = co_await runBlocking(*utilityPool_, noStop, restore);
+    roots = co_await runBlocking(context_.utilityPool(), noStop, restore);
   } catch (...) {
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     co_return false;
   }
   if (roots.empty()) {
@@ -502,9 +502,9 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
   if (changedURLs.empty() && !requiresFullRescan && lastEventID) {
     try {
       auto store = [service, roots, eventID = *lastEventID] { service->storeFolderEventID(roots, eventID); };
-      co_await runBlocking(*utilityPool_, noStop, store);
+      co_await runBlocking(context_.utilityPool(), noStop, store);
     } catch (...) {
-      setErrorMessage(std::current_exception());
+      context_.setErrorMessage(std::current_exception());
       co_return false;
     }
     co_return true;
@@ -530,7 +530,7 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
   try {
     summary = co_await runIndexingOperation(priority, operation);
   } catch (...) {
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     if (!isCancellation(std::current_exception())) retryBackgroundPassLater();
     co_return false;
   }
@@ -542,14 +542,13 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
                               : ImageLibraryScanDiagnosticSource::backgroundChangedPaths;
   context.rootPaths = roots;
   if (!isFullPass) context.changedPathCount = changedPathCount;
-  context.completedAt = clock_->now();
+  context.completedAt = context_.clock().now();
   setLastScanDiagnosticContext(std::move(context));
 
   co_await loadRegisteredFolderSummaries();
-  co_await refreshResultWindowAfterSync();
-  const std::optional<std::string> noSearchText;
-  co_await loadTagSuggestions(noSearchText);
-  startBackgroundThumbnailGeneration();
+  co_await dependents_.refreshResultWindowAfterSync();
+  co_await dependents_.reloadTagSuggestions();
+  dependents_.startThumbnailGeneration();
   co_return true;
 }
 

@@ -20,11 +20,12 @@
 #include <vector>
 
 #include "database/sqlite_image_repository_error.h"
-#include "event_loop.h"
-#include "forwarding_image_library_service.h"
-#include "library_workflow_fixture.h"
 #include "model/library_error.h"
 #include "services/unavailable_image_library_service.h"
+#include "store/event_loop.h"
+#include "store/forwarding_image_library_service.h"
+#include "store/library/library_model_test_access.h"
+#include "store/library_workflow_fixture.h"
 #include "support/library_file_name.h"
 
 namespace lorvex {
@@ -85,8 +86,8 @@ struct LaunchFixture : LibraryWorkflowFixture {
 
   // Starts the launch and lets it and everything it started settle.
   void launch() {
-    store->startLaunchWorkflow();
-    runEventsUntil([&] { return !store->launchWorkflowTask(); });
+    store->library().startLaunchWorkflow();
+    runEventsUntil([&] { return !LibraryModelTestAccess::launchWorkflowTask(store->library()); });
     harness.drainEvents();
   }
 
@@ -104,8 +105,8 @@ struct LaunchFixture : LibraryWorkflowFixture {
   // However a run ends: nothing busy, no progress, no run kept.
   void expectLaunchEnded() const {
     expectLibraryWorkEnded();
-    EXPECT_FALSE(store->isPreparingLibrary());
-    EXPECT_FALSE(store->launchWorkflowTask());
+    EXPECT_FALSE(store->library().isPreparingLibrary());
+    EXPECT_FALSE(LibraryModelTestAccess::launchWorkflowTask(store->library()));
   }
 
   std::shared_ptr<SweepRecordingService> live = std::make_shared<SweepRecordingService>(harness.service);
@@ -240,12 +241,12 @@ TEST(LaunchWorkflow, CatchesUpTheWayTheLibraryNeeds) {
     EXPECT_EQ(stored, c.storedPositions);
     auto recorded = c.recorded;
     if (recorded) recorded->completedAt = f.harness.clock.now();
-    EXPECT_EQ(f.store->lastScanDiagnosticContext(), recorded);
-    EXPECT_EQ(f.store->lastScanSummary().has_value(), recorded.has_value());
+    EXPECT_EQ(f.store->library().lastScanDiagnosticContext(), recorded);
+    EXPECT_EQ(f.store->library().lastScanSummary().has_value(), recorded.has_value());
     if (c.resumed) {
-      EXPECT_EQ(f.store->lastScanSummary(), c.resumed);
+      EXPECT_EQ(f.store->library().lastScanSummary(), c.resumed);
     }
-    EXPECT_TRUE(f.store->hasLoadedRegisteredFolderSummaries());
+    EXPECT_TRUE(f.store->library().hasLoadedRegisteredFolderSummaries());
     EXPECT_EQ(f.live->cutoffs(), std::vector<double>{f.harness.clock.now() - 600.0});
     EXPECT_FALSE(f.store->errorMessage().has_value());
     f.expectLaunchEnded();
@@ -266,24 +267,24 @@ TEST(LaunchWorkflow, TheFirstPageComesBeforeAnythingThatReadsTheWholeLibrary) {
     f.service().setRecords(testing::makeLibraryRecords(300));
     f.service().hold(linearRead);
 
-    f.store->startLaunchWorkflow();
+    f.store->library().startLaunchWorkflow();
     ASSERT_TRUE(f.service().waitForHeld(linearRead));
     ASSERT_TRUE(testing::runEventsUntil(
         [&] { return !f.store->isLoading() && !f.store->resultWindow().records().empty(); }));
     EXPECT_EQ(f.store->resultWindow().records().size(), 120u);
     EXPECT_TRUE(f.store->resultWindow().hasMoreRecords());
-    ASSERT_EQ(f.store->registeredFolderSummaries().size(), 1u);
-    EXPECT_EQ(f.store->registeredFolderSummaries()[0].path, "/library");
+    ASSERT_EQ(f.store->library().registeredFolderSummaries().size(), 1u);
+    EXPECT_EQ(f.store->library().registeredFolderSummaries()[0].path, "/library");
     const auto calls = f.callNames();
     EXPECT_LT(std::find(calls.begin(), calls.end(), "searchImages"),
               std::find(calls.begin(), calls.end(), linearRead));
 
     f.service().answerImmediately(linearRead);
     f.service().releaseAll();
-    runEventsUntil([&] { return !f.store->launchWorkflowTask(); });
+    runEventsUntil([&] { return !LibraryModelTestAccess::launchWorkflowTask(f.store->library()); });
     f.harness.drainEvents();
-    EXPECT_FALSE(f.store->isLoadingRegisteredFolders());
-    EXPECT_EQ(f.store->registeredFolderSummaries(), std::vector<RegisteredFolderSummary>{counted});
+    EXPECT_FALSE(f.store->library().isLoadingRegisteredFolders());
+    EXPECT_EQ(f.store->library().registeredFolderSummaries(), std::vector<RegisteredFolderSummary>{counted});
     EXPECT_EQ(f.service().calls("searchImages").size(), 1u) << "the page is not loaded twice";
     f.expectLaunchEnded();
   }
@@ -294,15 +295,15 @@ TEST(LaunchWorkflow, WhileTheCountsAreReadTheSidebarSaysItIsChecking) {
   f.answer("restoreFolderAccess", Roots{"/library"});
   f.service().setRegisteredFolderSummaries({testing::folderSummary("/library")});
   f.service().hold("registeredFolderSummaries");
-  f.store->startLaunchWorkflow();
+  f.store->library().startLaunchWorkflow();
   ASSERT_TRUE(f.service().waitForHeld("registeredFolderSummaries"));
-  EXPECT_TRUE(f.store->isLoadingRegisteredFolders()) << "no count of 0 is shown as the folder's";
-  EXPECT_TRUE(f.store->hasLoadedRegisteredFolderSummaries());
+  EXPECT_TRUE(f.store->library().isLoadingRegisteredFolders()) << "no count of 0 is shown as the folder's";
+  EXPECT_TRUE(f.store->library().hasLoadedRegisteredFolderSummaries());
   f.service().answerImmediately("registeredFolderSummaries");
   f.service().releaseAll();
-  runEventsUntil([&] { return !f.store->launchWorkflowTask(); });
+  runEventsUntil([&] { return !LibraryModelTestAccess::launchWorkflowTask(f.store->library()); });
   f.harness.drainEvents();
-  EXPECT_FALSE(f.store->isLoadingRegisteredFolders());
+  EXPECT_FALSE(f.store->library().isLoadingRegisteredFolders());
 }
 
 TEST(LaunchWorkflow, AScanThatMeetsAFullDiskIsShownAndTriedAgainOnceSpaceReturns) {
@@ -350,11 +351,12 @@ TEST(LaunchWorkflow, AScanThatMeetsAFullDiskIsShownAndTriedAgainOnceSpaceReturns
     EXPECT_EQ(f.service().calls("scanLibrary").size(), scan == Scan::catchUp ? 2u : 1u)
         << "a full pass, once";
     EXPECT_FALSE(f.store->errorMessage().has_value());
-    EXPECT_TRUE(f.store->lastScanSummary().has_value());
-    EXPECT_EQ(f.store->lastScanDiagnosticContext()->source,
+    EXPECT_TRUE(f.store->library().lastScanSummary().has_value());
+    EXPECT_EQ(f.store->library().lastScanDiagnosticContext()->source,
               ImageLibraryScanDiagnosticSource::backgroundFullScan);
-    EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask()) << "nothing is owed any more";
-    EXPECT_TRUE(f.store->backgroundSyncPlanner().isMonitoring);
+    EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()))
+        << "nothing is owed any more";
+    EXPECT_TRUE(f.store->library().backgroundSyncPlanner().isMonitoring);
   }
 }
 
@@ -364,9 +366,9 @@ TEST(LaunchWorkflow, WhatPreparingTheLibraryDidWithItsFileIsPublishedWithTheServ
                                      libraryFileName(".pre-v4-v4-1700000000"), 12};
   f.live->notice = notice;
   int changes = 0;
-  QObject::connect(f.store.get(), &ImageLibraryStore::libraryRecoveryNoticeChanged, [&] { ++changes; });
+  QObject::connect(&f.store->library(), &LibraryModel::libraryRecoveryNoticeChanged, [&] { ++changes; });
   f.launch();
-  EXPECT_EQ(f.store->libraryRecoveryNotice(), notice);
+  EXPECT_EQ(f.store->library().libraryRecoveryNotice(), notice);
   EXPECT_EQ(changes, 1);
   f.expectLaunchEnded();
 }
@@ -403,8 +405,8 @@ TEST(LaunchWorkflow, APreparationThatFailsLeavesAnUnavailableServiceHoldingItsFa
     f.expectLaunchEnded();
     if (!c.shown) {
       EXPECT_EQ(f.store->service(), f.live);
-      EXPECT_TRUE(f.store->hasLoadedRegisteredFolderSummaries());
-      EXPECT_TRUE(f.store->didStartThumbnailCacheMaintenance());
+      EXPECT_TRUE(f.store->library().hasLoadedRegisteredFolderSummaries());
+      EXPECT_TRUE(f.store->library().didStartThumbnailCacheMaintenance());
       continue;
     }
     const auto unavailable = std::dynamic_pointer_cast<UnavailableImageLibraryService>(f.store->service());
@@ -416,8 +418,8 @@ TEST(LaunchWorkflow, APreparationThatFailsLeavesAnUnavailableServiceHoldingItsFa
       EXPECT_EQ(error.what(), *c.shown) << "later calls fail with the same failure";
     }
     EXPECT_TRUE(f.callNames().empty()) << "no summaries, no catching up, no monitoring";
-    EXPECT_FALSE(f.store->didStartThumbnailCacheMaintenance());
-    EXPECT_FALSE(f.store->hasLoadedRegisteredFolderSummaries());
+    EXPECT_FALSE(f.store->library().didStartThumbnailCacheMaintenance());
+    EXPECT_FALSE(f.store->library().hasLoadedRegisteredFolderSummaries());
   }
 }
 
@@ -458,7 +460,7 @@ TEST(LaunchWorkflow, AFailureOnTheWayIsShownAndTheLaunchGoesOn) {
     EXPECT_TRUE(f.showed("volume gone"));
     EXPECT_TRUE(inOrder(f.callNames(), c.stillCalled));
     for (const auto& name : c.notCalled) EXPECT_FALSE(f.sawCall(name)) << name;
-    EXPECT_FALSE(f.store->lastScanSummary().has_value());
+    EXPECT_FALSE(f.store->library().lastScanSummary().has_value());
     f.expectLaunchEnded();
   }
 }
@@ -475,21 +477,21 @@ TEST(LaunchWorkflow, StartingAgainWhileARunGoesIsIgnoredAndALaterRunPreparesAndS
   });
   *live = f.live;
 
-  f.store->startLaunchWorkflow();
+  f.store->library().startLaunchWorkflow();
   ASSERT_TRUE(runEventsUntil([&] { return built->load() == 1; }));
-  const auto run = f.store->launchWorkflowTask();
+  const auto run = LibraryModelTestAccess::launchWorkflowTask(f.store->library());
   ASSERT_TRUE(run);
-  EXPECT_TRUE(f.store->isPreparingLibrary());
-  f.store->startLaunchWorkflow();
-  EXPECT_EQ(f.store->launchWorkflowTask(), run) << "one run at a time";
-  auto second = f.store->prepareLiveServiceIfNeeded();
+  EXPECT_TRUE(f.store->library().isPreparingLibrary());
+  f.store->library().startLaunchWorkflow();
+  EXPECT_EQ(LibraryModelTestAccess::launchWorkflowTask(f.store->library()), run) << "one run at a time";
+  auto second = f.store->library().prepareLiveServiceIfNeeded();
   EXPECT_TRUE(second.isReady()) << "a second preparation returns at once";
   if (second.isReady()) {
     EXPECT_FALSE(QCoro::waitFor(second));
   }
 
   gate.set_value();
-  runEventsUntil([&] { return !f.store->launchWorkflowTask(); });
+  runEventsUntil([&] { return !LibraryModelTestAccess::launchWorkflowTask(f.store->library()); });
   f.harness.drainEvents();
   f.expectLaunchEnded();
   EXPECT_EQ(f.service().calls("restoreFolderAccess").size(), 1u);
@@ -512,15 +514,15 @@ TEST(LaunchWorkflow, OtherLibraryWorkMakesTheLaunchSkipItsCatchingUp) {
       f.store->setIsTrashingDeleteCandidates(true);
     } else {
       f.service().hold("scanLibrary");
-      sync = f.store->syncRegisteredFolders();
+      sync = f.store->library().syncRegisteredFolders();
       ASSERT_TRUE(f.service().waitForHeld("scanLibrary"));
     }
     const std::size_t before = f.callNames().size();
 
-    f.store->startLaunchWorkflow();
+    f.store->library().startLaunchWorkflow();
     // Nothing of the launch waits here: it has ended before the event loop turns, and keeps no
     // handle that would refuse the next start.
-    EXPECT_FALSE(f.store->launchWorkflowTask());
+    EXPECT_FALSE(LibraryModelTestAccess::launchWorkflowTask(f.store->library()));
     f.harness.drainEvents();
 
     const auto calls = f.callNames(before);
@@ -536,13 +538,13 @@ TEST(LaunchWorkflow, OtherLibraryWorkMakesTheLaunchSkipItsCatchingUp) {
     }
     f.store->setIsTrashingDeleteCandidates(false);
     const std::size_t afterwards = f.callNames().size();
-    f.store->startLaunchWorkflow();
-    runEventsUntil([&] { return !f.store->launchWorkflowTask(); });
+    f.store->library().startLaunchWorkflow();
+    runEventsUntil([&] { return !LibraryModelTestAccess::launchWorkflowTask(f.store->library()); });
     f.harness.drainEvents();
     EXPECT_TRUE(inOrder(f.callNames(afterwards), {"resumeInterruptedIndexing", "restoreFolderAccess"}))
         << "the next start runs again";
     f.expectLibraryWorkEnded();
-    EXPECT_FALSE(f.store->launchWorkflowTask());
+    EXPECT_FALSE(LibraryModelTestAccess::launchWorkflowTask(f.store->library()));
   }
 }
 
@@ -551,10 +553,10 @@ TEST(LaunchWorkflow, TheCacheSweepIsNotWaitedForAndEndsQuietly) {
     SCOPED_TRACE(sweepFails ? "the sweep fails" : "the sweep succeeds");
     LaunchFixture f;
     f.service().hold("sweepThumbnailCache");
-    f.store->startLaunchWorkflow();
+    f.store->library().startLaunchWorkflow();
     ASSERT_TRUE(f.service().waitForHeld("sweepThumbnailCache"));
-    runEventsUntil([&] { return !f.store->launchWorkflowTask(); });
-    EXPECT_TRUE(f.store->thumbnailCacheMaintenanceTask());
+    runEventsUntil([&] { return !LibraryModelTestAccess::launchWorkflowTask(f.store->library()); });
+    EXPECT_TRUE(LibraryModelTestAccess::thumbnailCacheMaintenanceTask(f.store->library()));
     f.expectLaunchEnded();
 
     const auto sweep = f.service().heldCalls("sweepThumbnailCache").at(0);
@@ -564,9 +566,9 @@ TEST(LaunchWorkflow, TheCacheSweepIsNotWaitedForAndEndsQuietly) {
       f.service().release(sweep.id);
     }
     f.harness.drainEvents();
-    EXPECT_FALSE(f.store->thumbnailCacheMaintenanceTask());
+    EXPECT_FALSE(LibraryModelTestAccess::thumbnailCacheMaintenanceTask(f.store->library()));
     EXPECT_FALSE(f.showed("cache unreadable"));
-    EXPECT_TRUE(f.store->didStartThumbnailCacheMaintenance());
+    EXPECT_TRUE(f.store->library().didStartThumbnailCacheMaintenance());
   }
 }
 
@@ -575,7 +577,7 @@ TEST(LaunchWorkflow, AStoreDestroyedWhileTheLaunchWaitsReturnsAtOnce) {
   {
     LaunchFixture f;
     f.service().hold("resumeInterruptedIndexing");
-    f.store->startLaunchWorkflow();
+    f.store->library().startLaunchWorkflow();
     ASSERT_TRUE(f.service().waitForHeld("resumeInterruptedIndexing"));
     const auto scan = f.service().heldCalls("resumeInterruptedIndexing").at(0);
     const std::size_t before = f.callNames().size();
@@ -598,7 +600,7 @@ TEST(LaunchWorkflow, AStoreDestroyedWhileTheLaunchWaitsReturnsAtOnce) {
       return *live;
     });
     *live = f.live;
-    f.store->startLaunchWorkflow();
+    f.store->library().startLaunchWorkflow();
     ASSERT_TRUE(runEventsUntil([&] { return entered->load(); }));
 
     f.store.reset();
@@ -626,16 +628,16 @@ TEST(LaunchWorkflow, BackgroundSyncKeepsItsLowerBoundsAndLeavesRunningMonitoring
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     LibraryWorkflowFixture f;
-    f.store->setBackgroundLibrarySyncDebounceSeconds(5.0);
-    f.store->setMonitorRecoveryIntervalNanos(7'000'000);
-    auto planner = f.store->backgroundSyncPlanner();
+    LibraryModelTestAccess::setBackgroundLibrarySyncDebounceSeconds(f.store->library(), 5.0);
+    LibraryModelTestAccess::setMonitorRecoveryIntervalNanos(f.store->library(), 7'000'000);
+    auto planner = f.store->library().backgroundSyncPlanner();
     planner.isMonitoring = c.monitoring;
-    f.store->setBackgroundSyncPlanner(planner);
+    LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
 
-    f.store->startBackgroundLibrarySync(c.debounce, c.interval);
+    f.store->library().startBackgroundLibrarySync(c.debounce, c.interval);
 
-    EXPECT_EQ(f.store->backgroundLibrarySyncDebounceSeconds(), c.storedDebounce);
-    EXPECT_EQ(f.store->monitorRecoveryIntervalNanos(), c.storedInterval);
+    EXPECT_EQ(f.store->library().backgroundLibrarySyncDebounceSeconds(), c.storedDebounce);
+    EXPECT_EQ(f.store->library().monitorRecoveryIntervalNanos(), c.storedInterval);
     EXPECT_EQ(f.sawCall("registeredFolderRoots"), !c.monitoring);
   }
 }

@@ -9,7 +9,7 @@
 #include "services/folders/canonical_folder_path.h"
 #include "services/indexing/scan_error_message.h"
 #include "store/async/scope_exit.h"
-#include "store/image_library_store.h"
+#include "store/library/library_model.h"
 
 namespace lorvex {
 
@@ -30,10 +30,10 @@ std::vector<std::string> registrationRootPaths(const std::vector<std::string>& f
 
 }  // namespace
 
-QCoro::Task<void> ImageLibraryStore::registerFolders(std::vector<std::string> folderURLs) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> LibraryModel::registerFolders(std::vector<std::string> folderURLs) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (folderURLs.empty() || isLibrarySyncInProgress_ || isTrashingDeleteCandidates_) co_return;
+  if (folderURLs.empty() || isLibrarySyncInProgress_ || dependents_.isTrashingDeleteCandidates()) co_return;
   // Whether the service took the folders on before something failed: they are registered then,
   // scanned or not, and the sidebar and monitoring must know them.
   const auto registered = std::make_shared<std::atomic<bool>>(false);
@@ -42,10 +42,10 @@ QCoro::Task<void> ImageLibraryStore::registerFolders(std::vector<std::string> fo
     const auto libraryWork = beginRequestedScan();
     // Declared after the flags' guard, so the roots go first: no search takes them while the flags
     // still say a registration runs.
-    const ScopeExit clearRoots(scope_.link(), [this] { setActiveFolderRegistrationRootPaths({}); });
+    const ScopeExit clearRoots(context_.scope().link(), [this] { setActiveFolderRegistrationRootPaths({}); });
     setActiveFolderRegistrationRootPaths(registrationRootPaths(folderURLs));
 
-    const auto service = service_;
+    const auto service = context_.service();
     // Taken before the service work begins: changes made to the folders while they are scanned
     // come again from monitoring, which starts from this position.
     const std::uint64_t checkpoint = service->currentFolderEventID();
@@ -71,7 +71,7 @@ QCoro::Task<void> ImageLibraryStore::registerFolders(std::vector<std::string> fo
       co_await loadRegisteredFolderSummaries();
       co_await restartBackgroundLibrarySync();
     }
-    setErrorMessage(outcome.failure);
+    context_.setErrorMessage(outcome.failure);
     co_return;
   }
   // Monitoring follows the new folder set.

@@ -14,8 +14,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "library_workflow_fixture.h"
 #include "services/folders/canonical_folder_path.h"
+#include "store/library/library_model_test_access.h"
+#include "store/library_workflow_fixture.h"
 
 namespace lorvex {
 namespace {
@@ -41,14 +42,16 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
     const char* acceptedCall;  // the service call of a request that is not refused
   };
   const auto registerFolders = [](Paths urls) {
-    return [urls](ImageLibraryStore& s) { return answeringFalse(s.registerFolders(urls)); };
+    return [urls](ImageLibraryStore& s) { return answeringFalse(s.library().registerFolders(urls)); };
   };
-  const auto unregister = [](ImageLibraryStore& s) { return answeringFalse(s.unregisterFolder("/a")); };
+  const auto unregister = [](ImageLibraryStore& s) {
+    return answeringFalse(s.library().unregisterFolder("/a"));
+  };
   const auto reauthorize = [](ImageLibraryStore& s) {
-    return answeringFalse(s.reauthorizeFolder("/picked", "/a"));
+    return answeringFalse(s.library().reauthorizeFolder("/picked", "/a"));
   };
-  const auto syncAll = [](ImageLibraryStore& s) { return s.syncRegisteredFolders(); };
-  const auto syncOne = [](ImageLibraryStore& s) { return s.syncRegisteredFolder("/a"); };
+  const auto syncAll = [](ImageLibraryStore& s) { return s.library().syncRegisteredFolders(); };
+  const auto syncOne = [](ImageLibraryStore& s) { return s.library().syncRegisteredFolder("/a"); };
   const Case cases[] = {
       {"registering no folder", Busy::nothing, registerFolders({}), nullptr},
       {"registering during a manual sync", Busy::manualSync, registerFolders({"/new"}), nullptr},
@@ -69,19 +72,18 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
     std::optional<QCoro::Task<bool>> running;
     if (c.busy == Busy::manualSync) {
       f.service().hold("scanLibrary");
-      running = f.store->syncRegisteredFolders();
+      running = f.store->library().syncRegisteredFolders();
       ASSERT_TRUE(f.service().waitForHeld("scanLibrary"));
     } else if (c.busy == Busy::trashing) {
       f.store->setIsTrashingDeleteCandidates(true);
     }
     const std::size_t callsBefore = f.service().calls().size();
     int fieldSignals = 0;
-    for (auto signal :
-         {&ImageLibraryStore::isLibrarySyncInProgressChanged, &ImageLibraryStore::isIndexingChanged,
-          &ImageLibraryStore::activeFolderRegistrationRootPathsChanged,
-          &ImageLibraryStore::errorMessageChanged}) {
-      QObject::connect(f.store.get(), signal, [&] { ++fieldSignals; });
+    for (auto signal : {&LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::isIndexingChanged,
+                        &LibraryModel::activeFolderRegistrationRootPathsChanged}) {
+      QObject::connect(&f.store->library(), signal, [&] { ++fieldSignals; });
     }
+    QObject::connect(f.store.get(), &ImageLibraryStore::errorMessageChanged, [&] { ++fieldSignals; });
 
     auto request = c.request(*f.store);
     if (c.acceptedCall == nullptr) {
@@ -114,16 +116,16 @@ TEST(FolderRegistration, RunsTheServiceStepsFromThePositionReadBeforeAndRecordsT
                         [&](const testing::ServiceCall&) { return std::any(eventID); });
   f.service().setRegisteredFolderSummaries({testing::folderSummary(real)});
   f.answer("registeredFolderRoots", RegisteredFolderRoots{{real}, {real}});
-  auto planner = f.store->backgroundSyncPlanner();
+  auto planner = f.store->library().backgroundSyncPlanner();
   planner.locallyHandledTrashPaths = {real + "/trashed.png", base + "/photos2/kept.png"};
-  f.store->setBackgroundSyncPlanner(planner);
+  LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
   f.service().hold("scanLibrary");
 
-  auto registration = f.store->registerFolders(chosen);
+  auto registration = f.store->library().registerFolders(chosen);
   ASSERT_TRUE(f.service().waitForHeld("scanLibrary"));
-  EXPECT_TRUE(f.store->isLibrarySyncInProgress());
-  EXPECT_TRUE(f.store->isIndexing());
-  EXPECT_EQ(f.store->activeFolderRegistrationRootPaths(), Paths{canonicalFolderPath(real)})
+  EXPECT_TRUE(f.store->library().isLibrarySyncInProgress());
+  EXPECT_TRUE(f.store->library().isIndexing());
+  EXPECT_EQ(f.store->library().activeFolderRegistrationRootPaths(), Paths{canonicalFolderPath(real)})
       << "one root however often the folder was chosen";
   EXPECT_EQ(f.service().calls("registerFolders").at(0).paths, chosen);
   EXPECT_EQ(f.service().heldCalls("scanLibrary").at(0).paths, chosen)
@@ -142,13 +144,13 @@ TEST(FolderRegistration, RunsTheServiceStepsFromThePositionReadBeforeAndRecordsT
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].paths, chosen);
   EXPECT_EQ(stored[0].number, 42) << "the position read before the scan, with a file failed";
-  EXPECT_EQ(f.store->lastScanSummary(), summary);
-  EXPECT_EQ(f.store->lastScanDiagnosticContext(),
+  EXPECT_EQ(f.store->library().lastScanSummary(), summary);
+  EXPECT_EQ(f.store->library().lastScanDiagnosticContext(),
             (ImageLibraryScanDiagnosticContext{ImageLibraryScanDiagnosticSource::folderRegistration, chosen,
                                                std::nullopt, f.harness.clock.now()}));
-  EXPECT_EQ(f.store->backgroundSyncPlanner().locallyHandledTrashPaths,
+  EXPECT_EQ(f.store->library().backgroundSyncPlanner().locallyHandledTrashPaths,
             std::unordered_set<std::string>{base + "/photos2/kept.png"});
-  EXPECT_EQ(f.store->registeredFolderSummaries().size(), 1u);
+  EXPECT_EQ(f.store->library().registeredFolderSummaries().size(), 1u);
   f.expectLibraryWorkEnded();
   EXPECT_FALSE(f.store->errorMessage().has_value());
 }
@@ -163,22 +165,22 @@ TEST(FolderRegistration, AFailureShowsItsTextLastAndKeepsTheLastScan) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.failingCall);
     LibraryWorkflowFixture f;
-    f.store->setLastScanSummary(previous);
+    LibraryModelTestAccess::setLastScanSummary(f.store->library(), previous);
     f.service().setRegisteredFolderSummaries({testing::folderSummary("/new")});
     f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/new"}, {"/new"}});
     f.fail(c.failingCall, libraryFailure("volume gone"));
 
-    auto registration = f.store->registerFolders({"/new"});
+    auto registration = f.store->library().registerFolders({"/new"});
     f.finish(registration);
 
     EXPECT_EQ(f.store->errorMessage(), "volume gone") << "shown after the reloads that clear it";
-    EXPECT_EQ(f.store->registeredFolderSummaries().size(), c.serviceTookTheFolders ? 1u : 0u);
+    EXPECT_EQ(f.store->library().registeredFolderSummaries().size(), c.serviceTookTheFolders ? 1u : 0u);
     EXPECT_EQ(f.sawCall("startMonitoring"), c.serviceTookTheFolders);
     for (const char* refresh : {"searchImages", "tagSuggestions", "generatePendingThumbnails"}) {
       EXPECT_FALSE(f.sawCall(refresh)) << refresh;
     }
-    EXPECT_EQ(f.store->lastScanSummary(), previous);
-    EXPECT_FALSE(f.store->lastScanDiagnosticContext().has_value());
+    EXPECT_EQ(f.store->library().lastScanSummary(), previous);
+    EXPECT_FALSE(f.store->library().lastScanDiagnosticContext().has_value());
     f.expectLibraryWorkEnded();
   }
 }
@@ -207,7 +209,7 @@ TEST(FolderRegistration, AFolderLeftWithoutAPositionIsScannedAndMonitoredRightAf
     return std::any(std::optional(RegisteredFolderEventCheckpoint{call.paths, *position}));
   });
 
-  auto registration = f.store->registerFolders({"/new"});
+  auto registration = f.store->library().registerFolders({"/new"});
   f.finish(registration);
 
   // No time passes: the recovery loop's first full pass is not refused by the registration's flags.
@@ -216,15 +218,15 @@ TEST(FolderRegistration, AFolderLeftWithoutAPositionIsScannedAndMonitoredRightAf
       inOrder(f.callNames(), {"registerFolders", "scanLibrary", "folderEventCheckpoint", "scanLibrary",
                               "storeFolderEventID", "folderEventCheckpoint", "startMonitoring"}));
   EXPECT_EQ(f.service().calls("startMonitoring").back().number, 7);
-  EXPECT_TRUE(f.store->backgroundSyncPlanner().isMonitoring);
-  EXPECT_FALSE(f.store->backgroundLibrarySyncMonitorRecoveryTask());
+  EXPECT_TRUE(f.store->library().backgroundSyncPlanner().isMonitoring);
+  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
   f.expectLibraryWorkEnded();
 }
 
 TEST(FolderRegistration, AStoreDestroyedWhileItsScanIsHeldLeavesTheScanAlone) {
   LibraryWorkflowFixture f;
   f.service().hold("scanLibrary");
-  auto registration = f.store->registerFolders({"/new"});
+  auto registration = f.store->library().registerFolders({"/new"});
   ASSERT_TRUE(f.service().waitForHeld("scanLibrary"));
   const auto scan = f.service().heldCalls("scanLibrary").at(0);
 

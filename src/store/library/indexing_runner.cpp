@@ -9,7 +9,7 @@
 
 #include "store/async/progress_channel.h"
 #include "store/async/run_blocking.h"
-#include "store/image_library_store.h"
+#include "store/library/library_model.h"
 
 namespace lorvex {
 
@@ -30,18 +30,18 @@ struct EndsChannelOnExit {
 
 }  // namespace
 
-double ImageLibraryStore::indexingRefreshClockSeconds() const {
-  return static_cast<double>(clock_->monotonicNanoseconds()) / 1e9;
+double LibraryModel::indexingRefreshClockSeconds() const {
+  return static_cast<double>(context_.clock().monotonicNanoseconds()) / 1e9;
 }
 
-QCoro::Task<std::optional<ImageLibraryScanSummary>> ImageLibraryStore::runIndexingOperation(
+QCoro::Task<std::optional<ImageLibraryScanSummary>> LibraryModel::runIndexingOperation(
     IndexingPriority priority, IndexingOperation operation) {
-  auto frame = co_await scope_.enter();
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   // The values are applied from the event loop on this thread, and only while the store's scope
   // is open: a scan outliving the store reports into nothing.
   auto channel = ProgressValues::create(
-      scope_,
+      context_.scope(),
       [this](ImageLibraryIndexingProgress value) {
         setIndexingProgress(std::move(value));
         refreshResultsForIndexingProgress(*indexingProgress_);
@@ -58,7 +58,8 @@ QCoro::Task<std::optional<ImageLibraryScanSummary>> ImageLibraryStore::runIndexi
         [&channel](const ImageLibraryIndexingProgress& value) { channel->send(value); };
     return operation(progress, std::move(stop));
   };
-  QThreadPool& pool = priority == IndexingPriority::userInitiated ? *userInitiatedPool_ : *utilityPool_;
+  QThreadPool& pool =
+      priority == IndexingPriority::userInitiated ? context_.userInitiatedPool() : context_.utilityPool();
   const std::stop_token stop = indexingStop_.source.get_token();
   std::optional<ImageLibraryScanSummary> summary;
   std::exception_ptr failure;
@@ -74,7 +75,7 @@ QCoro::Task<std::optional<ImageLibraryScanSummary>> ImageLibraryStore::runIndexi
   co_return summary;
 }
 
-void ImageLibraryStore::refreshResultsForIndexingProgress(const ImageLibraryIndexingProgress& progress) {
+void LibraryModel::refreshResultsForIndexingProgress(const ImageLibraryIndexingProgress& progress) {
   creatingThread_.check();
   if (progress.phase != ImageLibraryIndexingPhase::indexing) return;
   const std::int64_t indexedCount = progress.indexedCount;
@@ -84,10 +85,7 @@ void ImageLibraryStore::refreshResultsForIndexingProgress(const ImageLibraryInde
       now - lastIndexingResultRefreshAt_ < kIndexingRefreshSeconds) {
     return;
   }
-  const auto mode = needsFullWindowResultRefresh_ ? BackgroundResultRefreshMode::fullWindow
-                                                  : BackgroundResultRefreshMode::leadingPage;
-  if (!scheduleBackgroundResultRefresh(mode)) return;
-  setNeedsFullWindowResultRefresh(false);
+  if (!dependents_.refreshResultsDuringIndexing()) return;
   // The field is an int; a count past its range is kept at its largest value.
   setLastIndexingResultRefreshIndexedCount(static_cast<int>(std::min<std::int64_t>(indexedCount, INT_MAX)));
   setLastIndexingResultRefreshAt(now);

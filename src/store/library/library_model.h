@@ -1,0 +1,465 @@
+// LibraryModel: the library as the registered folders make it up: the launch that installs the live
+// library and catches up with the folders, registering, unregistering and reauthorising folders,
+// the scans a person asks for, background sync with folder monitoring and its recovery loop, the
+// runner every scan goes through with its live progress, and the sidebar's folder list. It holds
+// their state: the registered folders and their counts, the busy flags, the indexing progress, the
+// last scan and the monitoring planner.
+//
+// Every observed field has a getter and a change signal; it is stored silently when equal and
+// signalled once, after storing, when different. `backgroundSyncPlanner` signals on every set (a
+// planner is not worth comparing). Only the model's own flows set its fields; tests arrange them,
+// and reach the task handles and generations, through LibraryModelTestAccess.
+//
+// What its flows ask of the results, the suggestions, the thumbnails and the Trash goes through
+// LibraryDependents, which the composition supplies; it also wires what other features hear from
+// the library.
+//
+// Thread safety: the creating thread only (the main thread); flows return to it before they touch
+// a field.
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+#include <QObject>
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "model/image_library_scan_summary.h"
+#include "model/indexing_job.h"
+#include "model/library_recovery_notice.h"
+#include "model/registered_folder.h"
+#include "model/scan_diagnostic_context.h"
+#include "services/folders/registered_folder_sync_planner.h"
+#include "services/image_library_servicing.h"
+#include "store/async/creating_thread.h"
+#include "store/async/scope_exit.h"
+#include "store/async/store_task.h"
+#include "store/context/store_context.h"
+#include "store/library/library_dependents.h"
+
+namespace lorvex {
+
+// Builds the live service graph; may throw, may be called from any thread.
+using LiveServiceFactory = std::function<std::shared_ptr<ImageLibraryServicing>()>;
+
+class LibraryModel : public QObject {
+  Q_OBJECT
+
+ public:
+  // The time before any refresh was made: year 1, so "seconds since" is always large.
+  static constexpr double kDistantPast = -62'135'596'800.0;
+
+  // `context` and `dependents` outlive the model. `liveServiceFactory` builds the live library the
+  // launch installs while the context still needs its preparation.
+  LibraryModel(StoreContext& context, LibraryDependents& dependents, LiveServiceFactory liveServiceFactory,
+               QObject* parent = nullptr);
+  ~LibraryModel() override;
+
+  // The store this model belongs to: its scope is where a view starts flows that use the model.
+  StoreContext& context() const { return context_; }
+  const LiveServiceFactory& liveServiceFactory() const { return liveServiceFactory_; }
+
+  const std::vector<RegisteredFolderSummary>& registeredFolderSummaries() const {
+    return registeredFolderSummaries_;
+  }
+  bool isLoadingRegisteredFolders() const { return isLoadingRegisteredFolders_; }
+  bool hasLoadedRegisteredFolderSummaries() const { return hasLoadedRegisteredFolderSummaries_; }
+  const std::optional<ImageLibraryScanDiagnosticContext>& lastScanDiagnosticContext() const {
+    return lastScanDiagnosticContext_;
+  }
+  const std::optional<ImageLibraryScanSummary>& lastScanSummary() const { return lastScanSummary_; }
+  const std::optional<ImageLibraryIndexingProgress>& indexingProgress() const { return indexingProgress_; }
+  bool isPreparingLibrary() const { return isPreparingLibrary_; }
+  bool isBackgroundSyncing() const { return isBackgroundSyncing_; }
+  bool isIndexing() const { return isIndexing_; }
+  bool isLibrarySyncInProgress() const { return isLibrarySyncInProgress_; }
+  double backgroundLibrarySyncDebounceSeconds() const { return backgroundLibrarySyncDebounceSeconds_; }
+  std::uint64_t monitorRecoveryIntervalNanos() const { return monitorRecoveryIntervalNanos_; }
+  const RegisteredFolderSyncPlanner& backgroundSyncPlanner() const { return backgroundSyncPlanner_; }
+  const std::vector<std::string>& activeFolderRegistrationRootPaths() const {
+    return activeFolderRegistrationRootPaths_;
+  }
+  bool didStartThumbnailCacheMaintenance() const { return didStartThumbnailCacheMaintenance_; }
+  int lastIndexingResultRefreshIndexedCount() const { return lastIndexingResultRefreshIndexedCount_; }
+  double lastIndexingResultRefreshAt() const { return lastIndexingResultRefreshAt_; }
+  // What preparing the library did with the file it found (a damaged one rebuilt, or one of another
+  // kind set aside), from the live service once it is installed; shown until the process ends.
+  const std::optional<LibraryRecoveryNotice>& libraryRecoveryNotice() const { return libraryRecoveryNotice_; }
+
+  // One of the model's flows is under way: a launch run, the thumbnail cache sweep, a debounced
+  // background pass or the monitor recovery loop (a flow that ended but left its handle counts as
+  // ended).
+  bool hasFlowUnderWay() const;
+
+  // ---- Folder summaries ----
+
+  // Reloads the sidebar's folder list from the service, on the utility pool. Does nothing before
+  // the live service is installed. A success replaces the list and clears the error message; a
+  // failure shows its text and keeps the last good list. Of overlapping loads only the one started
+  // last applies its outcome and ends the loading flag: an older load finishing late would put
+  // stale counts back.
+  QCoro::Task<void> loadRegisteredFolderSummaries();
+
+  // ---- Trashed files ----
+
+  // The program has moved these files to the Trash: while monitoring runs, its report of their
+  // removal is the program's own and starts no background pass for them.
+  void ignoreTrashedFileRemovals(const std::vector<std::string>& trashedPaths);
+
+  // ---- Indexing runner and indexing-time refresh ----
+
+  // The pool a scan runs on: user-initiated for the scans a person asked for (registration, the
+  // syncs, the resumption at launch), utility for background passes.
+  enum class IndexingPriority { userInitiated, utility };
+
+  // A scan run off the main thread: it reports its progress through the handler (on its own
+  // thread, as often as it likes) and returns its summary, or nothing when there was nothing to
+  // record. The stop token is requested only when the store goes away; the store never stops a
+  // scan otherwise.
+  using IndexingOperation = std::function<std::optional<ImageLibraryScanSummary>(
+      const ImageLibraryServicing::ProgressHandler& progress, std::stop_token stop)>;
+
+  // Runs `operation` on the priority's pool. Every progress value it reports reaches
+  // `indexingProgress` on the main thread, in the order reported, and then the indexing-time
+  // refresh throttle; the scan never waits for the main thread. When the operation has returned
+  // or thrown and all its progress has been applied, `indexingProgress` is cleared and then its
+  // summary is returned or its error rethrown. Starts by resetting the throttle (count 0, time
+  // now).
+  QCoro::Task<std::optional<ImageLibraryScanSummary>> runIndexingOperation(IndexingPriority priority,
+                                                                           IndexingOperation operation);
+
+  // The result refresh throttle during a scan. Only `indexing` progress whose indexedCount is
+  // above `lastIndexingResultRefreshIndexedCount` counts; it schedules a background refresh once
+  // 100 more images were indexed or 2.0 s passed since the last refresh: the whole window when
+  // `needsFullWindowResultRefresh` is set, else the leading page. Only a refresh that started is
+  // recorded (the flag cleared, the count and the time kept); otherwise the next value tries again.
+  //
+  // `lastIndexingResultRefreshAt` holds the store clock's monotonic time in seconds, not a date: a
+  // wall clock set back must not hold refreshes back for as long.
+  void refreshResultsForIndexingProgress(const ImageLibraryIndexingProgress& progress);
+
+  // ---- Folder registration ----
+
+  // Registers the folders chosen in the folder picker (paths, as chosen) and indexes them with a
+  // full scan, with live progress; while it runs, searches include the new folders. Dropped
+  // silently when the list is empty or other library work or a trash operation runs. Afterwards
+  // the scan is recorded for the diagnostics, the sidebar, results and tag suggestions reload,
+  // thumbnails start and monitoring restarts for the new folder set. A failure shows its text;
+  // when the service had registered the folders before the failure, the sidebar and monitoring
+  // still follow them. The busy flags are lowered on every path.
+  QCoro::Task<void> registerFolders(std::vector<std::string> folderURLs);
+
+  // ---- Manual and single-folder sync ----
+
+  // Scans every available registered folder; true when the scan ran to its end and was recorded.
+  // False at once while other library work or a trash operation runs; false without a message when
+  // no folder is available (the sidebar, results and tag suggestions still reload). A failure shows
+  // its text and keeps the last recorded scan. The stored event position is the one read before
+  // the scan, whatever files failed. Monitoring is left as it is.
+  QCoro::Task<bool> syncRegisteredFolders();
+  // The same for the one registered folder at `path` (as the sidebar row has it). A failure (the
+  // folder unregistered or unavailable) reloads the sidebar, then shows its text.
+  QCoro::Task<bool> syncRegisteredFolder(std::string path);
+
+  // ---- Background library sync ----
+
+  // Keeps the library in step with the registered folders while the program runs: monitors the
+  // available ones and, once their changes have been quiet for `debounceSeconds` (at least 0.1; NaN
+  // counts as 0.1), runs one background pass over what changed. While a registered folder is
+  // missing, monitoring could not start or it ended on its own, a recovery loop re-evaluates
+  // monitoring every `monitorRecoveryIntervalNanos` (at least 1 ms), first running a full pass when
+  // the library has no usable event position. Does nothing while monitoring runs or the recovery
+  // loop does. Calls the service's monitoring members on this thread.
+  void startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos);
+  // Stops and starts again with the current intervals (the folder set changed) and schedules a pass
+  // for changes still pending. Does nothing before the live service is in place. The monitor's stop,
+  // the reads the decision needs and the monitor's start run on the utility pool; the decision is
+  // applied here when they are done, unless a later restart or a stop came first.
+  QCoro::Task<void> restartBackgroundLibrarySync();
+  // Cancels the debounce, the recovery loop and a restart under way and stops monitoring. Pending
+  // changes and the trashed files to ignore are kept; a pass already running goes on.
+  void stopBackgroundLibrarySync();
+
+  // ---- Unregistering and reauthorising folders ----
+
+  // Removes the registered folder at `path`; refused silently while other library work or a
+  // trash operation runs. On success the sidebar and results reload and monitoring restarts for
+  // the folders left; a failure shows its text and refreshes nothing. Raises no busy flag.
+  QCoro::Task<void> unregisterFolder(std::string path);
+  // Renews the access to the registered folder at `path` with the folder `url` the user picked
+  // again (the service refuses another folder). Never refused. On success as unregisterFolder,
+  // and then the error message is cleared.
+  QCoro::Task<void> reauthorizeFolder(std::string url, std::string path);
+
+  // ---- Launch workflow ----
+
+  // What the launch hands background sync: the quiet time before a batch of folder changes is
+  // passed, and how often monitoring is retried while it is incomplete.
+  static constexpr double kLaunchBackgroundSyncDebounceSeconds = 2.0;
+  static constexpr std::uint64_t kLaunchMonitorRecoveryIntervalNanos = 30'000'000'000;
+  // Records the launch asks for: after a resumed scan or with no folder registered, a full first
+  // page; with the folders already up to date, the screenful the window shows first.
+  static constexpr int kLaunchResumedResultLimit = 500;
+  static constexpr int kLaunchUpToDateResultLimit = 120;
+  // The thumbnail cache sweep spares files touched within this many seconds before it starts.
+  static constexpr double kThumbnailCacheSweepAgeSeconds = 600.0;
+
+  // Makes the library usable; the main window calls it each time it is shown and it returns at
+  // once. Unless a run is under way, a run builds and installs the live service (once per store),
+  // shows the folder list and the first screenful before anything that reads the whole library,
+  // loads the folders' counts, finishes a scan an earlier run left unfinished, restores the
+  // registered folders' access and brings the library up to date with them, starts background
+  // sync and starts one thumbnail cache sweep per store. A failed preparation installs an
+  // unavailable service holding the failure, shows its text and ends the run. `launchWorkflowTask`
+  // holds the run while it goes.
+  void startLaunchWorkflow();
+  // Builds the live service on the user-initiated pool and installs it (the launch then loads the
+  // folder list, the first page and the sidebar's counts). True when the launch may go on: nothing
+  // was left to prepare, or it was prepared now. False while another preparation runs, and after a
+  // failure (shown, and held by the unavailable service installed in its place; the store no
+  // longer waits for preparation).
+  QCoro::Task<bool> prepareLiveServiceIfNeeded();
+  // Finishes the indexing job an earlier run left unfinished, with live progress, and stores the
+  // event position read before it for the job's folders. True when a job was resumed (then
+  // recorded and followed by the reloads); false when none was left, when other library work or a
+  // trash operation runs, or on a failure (shown).
+  QCoro::Task<bool> resumeInterruptedIndexingIfNeeded();
+  // Restores the registered folders' access and catches up with them: with nothing registered the
+  // sidebar, a full first page and the tag suggestions reload; without a stored event position
+  // every folder is synced; with one, the tag suggestions load and the first page unless
+  // `pageIsCurrent` (the changes made meanwhile come from monitoring, which starts from that
+  // position). Skipped while other library work or a trash operation runs; a failure is shown.
+  QCoro::Task<void> restoreFolderAccessAndSync(bool pageIsCurrent = false);
+  // Starts the one thumbnail cache sweep of this store on the utility pool, once the live service
+  // is in place; later calls do nothing. Its outcome is not shown.
+  void startThumbnailCacheMaintenanceIfNeeded();
+
+  // Makes every restart's job that has not started its monitor yet start none. The composition
+  // calls it first when it goes, before the flows end.
+  void abandonFolderMonitorRestarts();
+
+ Q_SIGNALS:
+  void registeredFolderSummariesChanged();
+  void isLoadingRegisteredFoldersChanged();
+  void hasLoadedRegisteredFolderSummariesChanged();
+  void lastScanDiagnosticContextChanged();
+  void lastScanSummaryChanged();
+  void indexingProgressChanged();
+  void isPreparingLibraryChanged();
+  void isBackgroundSyncingChanged();
+  void isIndexingChanged();
+  void isLibrarySyncInProgressChanged();
+  void backgroundLibrarySyncTaskChanged();
+  void backgroundLibrarySyncMonitorRecoveryTaskChanged();
+  void backgroundLibrarySyncDebounceSecondsChanged();
+  void monitorRecoveryIntervalNanosChanged();
+  void backgroundSyncPlannerChanged();
+  void activeFolderRegistrationRootPathsChanged();
+  void launchWorkflowTaskChanged();
+  void thumbnailCacheMaintenanceTaskChanged();
+  void didStartThumbnailCacheMaintenanceChanged();
+  void lastIndexingResultRefreshIndexedCountChanged();
+  void lastIndexingResultRefreshAtChanged();
+  void libraryRecoveryNoticeChanged();
+
+ private:
+  friend struct LibraryModelTestAccess;
+
+  void setRegisteredFolderSummaries(std::vector<RegisteredFolderSummary> value);
+  void setIsLoadingRegisteredFolders(bool value);
+  void setHasLoadedRegisteredFolderSummaries(bool value);
+  void setLastScanDiagnosticContext(std::optional<ImageLibraryScanDiagnosticContext> value);
+  void setLastScanSummary(std::optional<ImageLibraryScanSummary> value);
+  void setIndexingProgress(std::optional<ImageLibraryIndexingProgress> value);
+  void setIsPreparingLibrary(bool value);
+  void setIsBackgroundSyncing(bool value);
+  void setIsIndexing(bool value);
+  void setIsLibrarySyncInProgress(bool value);
+  void setBackgroundLibrarySyncTask(StoreTask<void> value);
+  void setBackgroundLibrarySyncMonitorRecoveryTask(StoreTask<void> value);
+  void setBackgroundLibrarySyncDebounceSeconds(double value);
+  void setMonitorRecoveryIntervalNanos(std::uint64_t value);
+  void setBackgroundSyncPlanner(RegisteredFolderSyncPlanner value);
+  void setActiveFolderRegistrationRootPaths(std::vector<std::string> value);
+  void setLaunchWorkflowTask(StoreTask<void> value);
+  void setThumbnailCacheMaintenanceTask(StoreTask<void> value);
+  void setDidStartThumbnailCacheMaintenance(bool value);
+  void setLastIndexingResultRefreshIndexedCount(int value);
+  void setLastIndexingResultRefreshAt(double value);
+  void setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value);
+
+  // ---- Indexing runner and indexing-time refresh: private ----
+
+  // The store clock's monotonic reading in seconds, the unit of `lastIndexingResultRefreshAt`.
+  double indexingRefreshClockSeconds() const;
+
+  // Requested when the model is destroyed: a scan still running stops after the file in hand (its
+  // job resumes at the next launch) instead of running on for a store that is gone.
+  struct StopOnDestruction {
+    std::stop_source source;
+    StopOnDestruction() = default;
+    StopOnDestruction(const StopOnDestruction&) = delete;
+    StopOnDestruction& operator=(const StopOnDestruction&) = delete;
+    ~StopOnDestruction() { source.request_stop(); }
+  };
+  StopOnDestruction indexingStop_;
+
+  // ---- Folder registration: private ----
+
+  // ---- Manual and single-folder sync: private ----
+
+  // Raises the flags of a scan a person asked for (`isLibrarySyncInProgress`, `isIndexing`); the
+  // guard lowers them when the workflow leaves by any path.
+  ScopeExit<std::function<void()>> beginRequestedScan();
+  struct RequestedScanOutcome {
+    bool recorded = false;       // a summary came back and was recorded
+    std::exception_ptr failure;  // the operation's error, not shown yet
+  };
+  // Runs a scan a person asked for on the user-initiated pool. With a summary: forgets the trashed
+  // files under `roots` whose next change monitoring was to ignore (the scan saw them gone),
+  // records the summary and the diagnostic context (`source`, `roots`, now), reloads and starts
+  // thumbnail generation.
+  QCoro::Task<RequestedScanOutcome> runRequestedScan(IndexingOperation operation,
+                                                     std::vector<std::string> roots,
+                                                     ImageLibraryScanDiagnosticSource source);
+  // After a scan or a folder set change: the sidebar, the first page and the tag suggestions, in
+  // that order.
+  QCoro::Task<void> reloadAfterScan();
+
+  // ---- Background library sync: private ----
+
+  // What applying the monitoring decision achieved: `complete` when every registered folder is
+  // monitored; `needsFullSync` when monitoring did not start for want of an event position.
+  struct FolderMonitoringOutcome {
+    bool complete = false;
+    bool needsFullSync = false;
+  };
+  // What the monitoring decision reads from the service: the registered roots and, when the
+  // decision starts a monitor, the event position of its roots. The flows that can wait read them
+  // on the utility pool first: the position's read looks over the library's rows and waits for a
+  // running write transaction, which the main thread must not.
+  struct FolderMonitoringInputs {
+    RegisteredFolderRoots roots;
+    std::vector<std::string> checkpointRoots;
+    std::optional<RegisteredFolderEventCheckpoint> checkpoint;
+  };
+  // Monitoring runs, its recovery loop does or a restart is under way: starting background sync
+  // does nothing then.
+  bool isBackgroundSyncRunning() const {
+    return backgroundSyncPlanner_.isMonitoring ||
+           static_cast<bool>(backgroundLibrarySyncMonitorRecoveryTask_) || monitoringRestart_.has_value();
+  }
+  // Nothing when a read failed: the decision then reads again and reports the error itself.
+  QCoro::Task<std::optional<FolderMonitoringInputs>> readFolderMonitoringInputs();
+  // With inputs read just before (nothing between them and this call may suspend), the service is
+  // not asked again; inputs whose roots differ from the decision's are not used.
+  FolderMonitoringOutcome updateFolderMonitoring(std::optional<FolderMonitoringInputs> inputs = std::nullopt);
+  void startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos,
+                                  std::optional<FolderMonitoringInputs> inputs);
+  // Changes the planner in place and signals once: every mutation of it is one observed write.
+  void updateBackgroundSyncPlanner(const std::function<void(RegisteredFolderSyncPlanner&)>& change);
+  // Stops the running monitor and forgets it: its handlers' late calls are ignored from now on.
+  void stopFolderMonitor();
+  void startMonitorRecovery(bool needsFullSync);
+  QCoro::Task<void> runMonitorRecovery(bool needsFullSync, std::stop_token stop);
+  // A background pass failed (a full disk, say): the recovery loop runs a full pass after its
+  // interval, and again after each interval until one succeeds, leaving running monitoring and
+  // the failure's message alone meanwhile.
+  void retryBackgroundPassLater();
+  // The monitor of `generation` ended on its own: nothing is monitored any more.
+  void folderMonitoringEnded(std::uint64_t generation, const std::string& description);
+  void enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch);
+  void scheduleBackgroundLibrarySync();
+  QCoro::Task<void> debounceBackgroundLibrarySync(std::int64_t nanoseconds, std::stop_token stop);
+  QCoro::Task<void> processPendingBackgroundLibrarySync();
+  // One background pass: the changed paths, or every available folder when `requiresFullRescan` or
+  // no path is given. True when it completed or only stored the event position.
+  QCoro::Task<bool> runBackgroundLibrarySync(std::vector<std::string> changedURLs,
+                                             std::optional<std::uint64_t> lastEventID,
+                                             bool requiresFullRescan);
+
+  // Advanced by every monitor start and stop; an end reported by an older monitor is stale.
+  std::uint64_t folderMonitoringGeneration_ = 0;
+
+  // Orders the monitor's stops and starts made on the pool by restarts with each other and with the
+  // stops made here (background_library_sync.cpp).
+  struct FolderMonitorControl;
+  std::shared_ptr<FolderMonitorControl> folderMonitorControl_;
+  // The restart under way: its stop source, and the end its new monitor reported before the
+  // restart was applied.
+  struct MonitoringRestart {
+    std::stop_source stop;
+    std::uint64_t generation = 0;
+    std::optional<std::string> endedWith;
+  };
+  std::optional<MonitoringRestart> monitoringRestart_;
+  const std::shared_ptr<FolderMonitorControl>& folderMonitorControl();
+  // The handlers of the monitor started as `generation`: they only post to this store's scope.
+  FolderChangeHandler folderChangeHandler();
+  FolderMonitoringFailureHandler folderMonitoringEndedHandler(std::uint64_t generation);
+
+  // ---- Unregistering and reauthorising folders: private ----
+
+  // A blocking service call that changes the registered folder set.
+  using FolderSetChange = std::function<void()>;
+  // Runs `change` on the user-initiated pool. A failure shows its text and gives false; success
+  // reloads the sidebar and the first page, restarts monitoring and gives true.
+  QCoro::Task<bool> applyFolderSetChange(FolderSetChange change);
+
+  // ---- Launch workflow: private ----
+
+  // The body of a launch run; `ended` is set as it leaves, so a run that never suspended is not
+  // kept as running.
+  QCoro::Task<void> runLaunchWorkflow(std::shared_ptr<bool> ended, std::stop_token stop);
+  // The launch's first page, before anything that reads the whole library: the folder list without
+  // its counts (installed unless summaries are loaded, with the loading flag raised until the
+  // counts come), then the first screenful. True when that page was loaded; false with nothing
+  // registered, while other library work runs, or on a failure (shown).
+  QCoro::Task<bool> showLaunchFirstPage();
+  QCoro::Task<void> sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service, double cutoff,
+                                        std::stop_token stop);
+
+  // Advanced by every folder summaries load that starts; a load applies only while it is current.
+  std::uint64_t registeredFolderSummariesGeneration_ = 0;
+
+  CreatingThread creatingThread_;
+  StoreContext& context_;
+  LibraryDependents& dependents_;
+  const LiveServiceFactory liveServiceFactory_;
+
+  std::vector<RegisteredFolderSummary> registeredFolderSummaries_;
+  bool isLoadingRegisteredFolders_{false};
+  bool hasLoadedRegisteredFolderSummaries_{false};
+  std::optional<ImageLibraryScanDiagnosticContext> lastScanDiagnosticContext_;
+  std::optional<ImageLibraryScanSummary> lastScanSummary_;
+  std::optional<ImageLibraryIndexingProgress> indexingProgress_;
+  bool isPreparingLibrary_{false};
+  bool isBackgroundSyncing_{false};
+  bool isIndexing_{false};
+  bool isLibrarySyncInProgress_{false};
+  StoreTask<void> backgroundLibrarySyncTask_;
+  StoreTask<void> backgroundLibrarySyncMonitorRecoveryTask_;
+  double backgroundLibrarySyncDebounceSeconds_{2.0};
+  std::uint64_t monitorRecoveryIntervalNanos_{30'000'000'000};
+  RegisteredFolderSyncPlanner backgroundSyncPlanner_;
+  // A pass that failed is still owed: the recovery loop runs it before it ends.
+  bool backgroundPassOwed_{false};
+  std::vector<std::string> activeFolderRegistrationRootPaths_;
+  StoreTask<void> launchWorkflowTask_;
+  // When the running launch began: its trace gives each step's start from here.
+  std::chrono::steady_clock::time_point launchBegan_;
+  StoreTask<void> thumbnailCacheMaintenanceTask_;
+  bool didStartThumbnailCacheMaintenance_{false};
+  int lastIndexingResultRefreshIndexedCount_{0};
+  double lastIndexingResultRefreshAt_{kDistantPast};
+  std::optional<LibraryRecoveryNotice> libraryRecoveryNotice_;
+};
+
+}  // namespace lorvex
