@@ -546,10 +546,10 @@ QCoro::Task<bool> ImageLibraryStore::runBackgroundLibrarySync(std::vector<std::s
   setLastScanDiagnosticContext(std::move(context));
 
   co_await loadRegisteredFolderSummaries();
-  co_await refreshResultWindowAfterSync();
+  co_await results_->refreshResultWindowAfterSync();
   const std::optional<std::string> noSearchText;
   co_await loadTagSuggestions(noSearchText);
-  startBackgroundThumbnailGeneration();
+  results_->startBackgroundThumbnailGeneration();
   co_return true;
 }
 

@@ -46,7 +46,7 @@ QCoro::Task<bool> ImageLibraryStore::applyFolderSetChange(FolderSetChange change
     co_return false;
   }
   co_await loadRegisteredFolderSummaries();
-  co_await refreshResults(kFirstPageLimit, false);
+  co_await results_->refreshResults(ResultsModel::kFirstPageLimit, false);
   co_await restartBackgroundLibrarySync();
   co_return true;
 }

@@ -84,10 +84,10 @@ void ImageLibraryStore::refreshResultsForIndexingProgress(const ImageLibraryInde
       now - lastIndexingResultRefreshAt_ < kIndexingRefreshSeconds) {
     return;
   }
-  const auto mode = needsFullWindowResultRefresh_ ? BackgroundResultRefreshMode::fullWindow
-                                                  : BackgroundResultRefreshMode::leadingPage;
-  if (!scheduleBackgroundResultRefresh(mode)) return;
-  setNeedsFullWindowResultRefresh(false);
+  const auto mode = results_->needsFullWindowResultRefresh() ? BackgroundResultRefreshMode::fullWindow
+                                                             : BackgroundResultRefreshMode::leadingPage;
+  if (!results_->scheduleBackgroundResultRefresh(mode)) return;
+  results_->setNeedsFullWindowResultRefresh(false);
   // The field is an int; a count past its range is kept at its largest value.
   setLastIndexingResultRefreshIndexedCount(static_cast<int>(std::min<std::int64_t>(indexedCount, INT_MAX)));
   setLastIndexingResultRefreshAt(now);

@@ -152,7 +152,7 @@ QCoro::Task<bool> ImageLibraryStore::showLaunchFirstPage() {
   // With nothing registered there is nothing to show: the catching up loads its empty page.
   if (registeredFolderSummaries_.empty()) co_return false;
   const LaunchStep step("LaunchFirstPage", launchBegan_);
-  co_await refreshResults(kLaunchUpToDateResultLimit, false);
+  co_await results_->refreshResults(kLaunchUpToDateResultLimit, false);
   co_return !errorMessage().has_value();
 }
 
@@ -278,10 +278,10 @@ QCoro::Task<void> ImageLibraryStore::restoreFolderAccessAndSync(bool pageIsCurre
   }
   // Up to date as of the stored position; what changed since arrives through monitoring. The
   // sidebar's counts were loaded after the first page.
-  if (!pageIsCurrent) co_await refreshResults(kLaunchUpToDateResultLimit, false);
+  if (!pageIsCurrent) co_await results_->refreshResults(kLaunchUpToDateResultLimit, false);
   const std::optional<std::string> allTags;
   co_await loadTagSuggestions(allTags);
-  startBackgroundThumbnailGeneration();
+  results_->startBackgroundThumbnailGeneration();
 }
 
 void ImageLibraryStore::startThumbnailCacheMaintenanceIfNeeded() {

@@ -114,14 +114,14 @@ QCoro::Task<ImageLibraryStore::RequestedScanOutcome> ImageLibraryStore::runReque
                                                                  .completedAt = clock_->now()});
   outcome.recorded = true;
   co_await reloadAfterScan();
-  startBackgroundThumbnailGeneration();
+  results_->startBackgroundThumbnailGeneration();
   co_return outcome;
 }
 
 QCoro::Task<void> ImageLibraryStore::reloadAfterScan() {
   auto frame = co_await scope_.enter();
   co_await loadRegisteredFolderSummaries();
-  co_await refreshResults(kFirstPageLimit, false);
+  co_await results_->refreshResults(ResultsModel::kFirstPageLimit, false);
   const std::optional<std::string> allTags;
   co_await loadTagSuggestions(allTags);
 }

@@ -50,17 +50,15 @@ bool poolsAreIdle(const ImageLibraryStore& store) {
 }  // namespace
 
 bool isStoreSettled(const ImageLibraryStore& store) {
-  const bool flowUnderWay = isUnderWay(store.refreshSearchTask()) || isUnderWay(store.loadMoreTask()) ||
-                            isUnderWay(store.backgroundResultRefreshTask()) ||
-                            isUnderWay(store.backgroundThumbnailGenerationTask()) ||
-                            isUnderWay(store.backgroundLibrarySyncTask()) ||
-                            isUnderWay(store.backgroundLibrarySyncMonitorRecoveryTask()) ||
-                            isUnderWay(store.launchWorkflowTask()) ||
-                            isUnderWay(store.thumbnailCacheMaintenanceTask()) ||
-                            isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
-                            isUnderWay(store.deleteCandidateFeedbackDismissTask());
-  const bool busy = store.isLoading() || store.isLoadingNextPage() || store.isBackgroundRefreshingResults() ||
-                    store.isIndexing() || store.isLibrarySyncInProgress() || store.isBackgroundSyncing() ||
+  const bool flowUnderWay =
+      store.results().hasFlowUnderWay() || isUnderWay(store.backgroundLibrarySyncTask()) ||
+      isUnderWay(store.backgroundLibrarySyncMonitorRecoveryTask()) ||
+      isUnderWay(store.launchWorkflowTask()) || isUnderWay(store.thumbnailCacheMaintenanceTask()) ||
+      isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
+      isUnderWay(store.deleteCandidateFeedbackDismissTask());
+  const bool busy = store.results().isLoading() || store.results().isLoadingNextPage() ||
+                    store.results().isBackgroundRefreshingResults() || store.isIndexing() ||
+                    store.isLibrarySyncInProgress() || store.isBackgroundSyncing() ||
                     store.isPreparingLibrary() || store.isLoadingRegisteredFolders() ||
                     store.isTagSuggestionLoading() || store.isModelSuggestionLoading() ||
                     store.isTrashingDeleteCandidates() || store.concepts().isTagConceptMutationInProgress();

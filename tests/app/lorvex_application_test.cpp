@@ -174,10 +174,10 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     application.mainWindow().contentView().state().presentFolderImporter();
     ASSERT_EQ(pickerSeen->openings.size(), 1U);
     EXPECT_TRUE(pickerSeen->openings[0].allowsMultipleSelection);
-    ASSERT_TRUE(
-        runEventsUntil([&] { return store.resultWindow().records().size() == 40 && !store.isIndexing(); },
-                       std::chrono::seconds(30)))
-        << store.resultWindow().records().size();
+    ASSERT_TRUE(runEventsUntil(
+        [&] { return store.results().resultWindow().records().size() == 40 && !store.isIndexing(); },
+        std::chrono::seconds(30)))
+        << store.results().resultWindow().records().size();
     EXPECT_EQ(store.registeredFolderSummaries().size(), 1U);
     // The grid in the main window shows them.
     auto* grid = application.mainWindow().findChild<ui::ResultsGridView*>("resultsGrid");

@@ -268,10 +268,11 @@ TEST(LaunchWorkflow, TheFirstPageComesBeforeAnythingThatReadsTheWholeLibrary) {
 
     f.store->startLaunchWorkflow();
     ASSERT_TRUE(f.service().waitForHeld(linearRead));
-    ASSERT_TRUE(testing::runEventsUntil(
-        [&] { return !f.store->isLoading() && !f.store->resultWindow().records().empty(); }));
-    EXPECT_EQ(f.store->resultWindow().records().size(), 120u);
-    EXPECT_TRUE(f.store->resultWindow().hasMoreRecords());
+    ASSERT_TRUE(testing::runEventsUntil([&] {
+      return !f.store->results().isLoading() && !f.store->results().resultWindow().records().empty();
+    }));
+    EXPECT_EQ(f.store->results().resultWindow().records().size(), 120u);
+    EXPECT_TRUE(f.store->results().resultWindow().hasMoreRecords());
     ASSERT_EQ(f.store->registeredFolderSummaries().size(), 1u);
     EXPECT_EQ(f.store->registeredFolderSummaries()[0].path, "/library");
     const auto calls = f.callNames();

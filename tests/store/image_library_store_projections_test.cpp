@@ -15,6 +15,7 @@
 #include "platform/log.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
+#include "store/results/results_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -66,13 +67,13 @@ TEST(ImageLibraryStoreProjections, FocusSelectionAndSlideshowRange) {
     f.select(c.primary, c.selected, c.primary);
     f.store.presentation().setSlideshowVisibleCount(c.visibleCount);
 
-    const RecordRef focused = f.store.selectedRecord();
+    const RecordRef focused = f.store.results().selectedRecord();
     EXPECT_EQ(focused ? std::optional(focused->file.path) : std::nullopt, c.focusedPath);
-    EXPECT_EQ(f.store.selectedRecordFileURL(),
+    EXPECT_EQ(f.store.results().selectedRecordFileURL(),
               c.focusedPath ? std::optional("file://" + *c.focusedPath) : std::nullopt);
-    EXPECT_EQ(pathsOf(f.store.selectedRecords()), c.selectedRecords);
-    EXPECT_EQ(f.store.slideshowVisibleRecordIndices(), c.indices);
-    EXPECT_EQ(f.store.slideshowPositionText(), c.positionText);
+    EXPECT_EQ(pathsOf(f.store.results().selectedRecords()), c.selectedRecords);
+    EXPECT_EQ(f.store.results().slideshowVisibleRecordIndices(), c.indices);
+    EXPECT_EQ(f.store.results().slideshowPositionText(), c.positionText);
   }
 }
 
@@ -92,8 +93,8 @@ TEST(ImageLibraryStoreProjections, TheFileURLEncodesThePathsBytes) {
     SCOPED_TRACE(c.path);
     OfflineStore f;
     f.load({c.path});
-    f.store.selection().selectSingle(c.path);
-    ASSERT_EQ(f.store.selectedRecordFileURL(), c.url);
+    f.store.results().selection().selectSingle(c.path);
+    ASSERT_EQ(f.store.results().selectedRecordFileURL(), c.url);
     const QUrl parsed = QUrl::fromEncoded(QByteArray::fromStdString(c.url), QUrl::StrictMode);
     EXPECT_TRUE(parsed.isLocalFile());
     EXPECT_EQ(QByteArray::fromPercentEncoding(parsed.path(QUrl::FullyEncoded).toUtf8()).toStdString(),
@@ -132,7 +133,7 @@ TEST(ImageLibraryStoreProjections, FocusingAPathKeepsASelectionThatHoldsIt) {
     OfflineStore f;
     f.load(OfflineStore::numberedPaths(5));
     f.select(c.before.primaryPath, c.before.selectedPaths, c.before.anchorPath);
-    EXPECT_EQ(f.store.focusPathKeepingSelection(c.path), c.url);
+    EXPECT_EQ(f.store.results().focusPathKeepingSelection(c.path), c.url);
     EXPECT_EQ(f.selection(), c.after);
   }
 }
@@ -146,9 +147,13 @@ TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
   };
   const std::vector<Case> cases = {
       {"a loaded focus", [](OfflineStore&) {}, true, true},
-      {"no focus", [](OfflineStore& f) { f.store.selection().selectSingle(std::nullopt); }, false, false},
-      {"focus not loaded", [](OfflineStore& f) { f.store.selection().selectSingle("/gone"); }, false, false},
-      {"page loading", [](OfflineStore& f) { f.store.setIsLoadingNextPage(true); }, false, false},
+      {"no focus", [](OfflineStore& f) { f.store.results().selection().selectSingle(std::nullopt); }, false,
+       false},
+      {"focus not loaded", [](OfflineStore& f) { f.store.results().selection().selectSingle("/gone"); },
+       false, false},
+      {"page loading",
+       [](OfflineStore& f) { ResultsModelTestAccess::setIsLoadingNextPage(f.store.results(), true); }, false,
+       false},
       {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, false, false},
       {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); },
        false, false},
@@ -174,7 +179,7 @@ TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
     SCOPED_TRACE(c.name);
     OfflineStore f;
     f.load(OfflineStore::numberedPaths(5));
-    f.store.selection().selectSingle("/r1");
+    f.store.results().selection().selectSingle("/r1");
     c.arrange(f);
     EXPECT_EQ(f.store.canReviewFocusedRecord(), c.canReview);
     EXPECT_EQ(f.store.canReviewFocusedRecordInSlideshow(), c.canReviewInSlideshow);
@@ -432,14 +437,15 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
   };
   const std::vector<Case> cases = {
       {"window records", [](OfflineStore& f) { f.load({"/x"}); }, 1},
-      {"window has more", [](OfflineStore& f) { f.store.resultWindow().setHasMoreRecords(true); }, 1},
-      {"focus", [](OfflineStore& f) { f.store.selection().setPrimaryPath("/r1"); }, 1},
+      {"window has more", [](OfflineStore& f) { f.store.results().resultWindow().setHasMoreRecords(true); },
+       1},
+      {"focus", [](OfflineStore& f) { f.store.results().selection().setPrimaryPath("/r1"); }, 1},
       {"selected paths",
        [](OfflineStore& f) {
-         f.store.selection().setSelectedPaths({"/r0", "/r1"});
+         f.store.results().selection().setSelectedPaths({"/r0", "/r1"});
        },
        1},
-      {"anchor", [](OfflineStore& f) { f.store.selection().setAnchorPath("/r1"); }, 1},
+      {"anchor", [](OfflineStore& f) { f.store.results().selection().setAnchorPath("/r1"); }, 1},
       {"browser records",
        [](OfflineStore& f) { f.store.trashReviewBrowser().setRecords(testing::records({"/t"})); }, 1},
       {"browser ticks", [](OfflineStore& f) { f.store.trashReviewBrowser().setSelectedPaths({"/t"}); }, 1},
@@ -473,13 +479,14 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
       {"preparing", [](OfflineStore& f) { f.store.setIsPreparingLibrary(true); }, 1},
       {"indexing", [](OfflineStore& f) { f.store.setIsIndexing(true); }, 1},
       {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, 1},
-      {"page loading", [](OfflineStore& f) { f.store.setIsLoadingNextPage(true); }, 1},
+      {"page loading",
+       [](OfflineStore& f) { ResultsModelTestAccess::setIsLoadingNextPage(f.store.results(), true); }, 1},
       {"trash review page task",
        [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); }, 1},
       {"everything at once",
        [](OfflineStore& f) {
          f.load({"/x", "/y"}, true);
-         f.store.selection().selectSingle("/y");
+         f.store.results().selection().selectSingle("/y");
          f.store.setIsIndexing(true);
          f.store.setIsTrashingDeleteCandidates(true);
          f.store.presentation().setIsSlideshowPresented(true);
@@ -490,15 +497,15 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
       {"equal values",
        [](OfflineStore& f) {
          f.store.setIsIndexing(false);
-         f.store.selection().setPrimaryPath("/r0");
+         f.store.results().selection().setPrimaryPath("/r0");
          f.store.presentation().setSlideshowVisibleCount(1);
          f.load({"/r0", "/r1"});
        },
        0},
       {"no input of a projection",
        [](OfflineStore& f) {
-         f.store.setSearchResultsResetCount(4);
-         f.store.setIsLoading(true);
+         ResultsModelTestAccess::setSearchResultsResetCount(f.store.results(), 4);
+         ResultsModelTestAccess::setIsLoading(f.store.results(), true);
          f.store.presentation().setIsLibrarySectionExpanded(false);
          f.store.presentation().setSlideshowIntervalSeconds(10);
        },

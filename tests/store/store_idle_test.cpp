@@ -15,6 +15,7 @@
 #include "store/async/store_task.h"
 #include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/event_loop.h"
+#include "store/results/results_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -53,6 +54,7 @@ StoreTask<T> finishedFlow(ImageLibraryStore& store) {
 
 TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
   using Store = ImageLibraryStore;
+  using Access = ResultsModelTestAccess;
   struct Case {
     const char* name;
     std::function<void(Store&)> makeBusy;
@@ -67,10 +69,20 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
     return Case{name, [setter](Store& s) { (s.*setter)(sleepingFlow<T>(s)); },
                 [setter](Store& s) { (s.*setter)(finishedFlow<T>(s)); }};
   };
+  // The same for the results model's fields, which only its own flows set.
+  auto resultsFlag = [](const char* name, void (*setter)(ResultsModel&, bool)) {
+    return Case{name, [setter](Store& s) { setter(s.results(), true); },
+                [setter](Store& s) { setter(s.results(), false); }};
+  };
+  auto resultsFlow = [](const char* name, auto setter, auto valueType) {
+    using T = typename decltype(valueType)::value_type;
+    return Case{name, [setter](Store& s) { setter(s.results(), sleepingFlow<T>(s)); },
+                [setter](Store& s) { setter(s.results(), finishedFlow<T>(s)); }};
+  };
   const std::vector<Case> cases{
-      flag("isLoading", &Store::setIsLoading),
-      flag("isLoadingNextPage", &Store::setIsLoadingNextPage),
-      flag("isBackgroundRefreshingResults", &Store::setIsBackgroundRefreshingResults),
+      resultsFlag("isLoading", &Access::setIsLoading),
+      resultsFlag("isLoadingNextPage", &Access::setIsLoadingNextPage),
+      resultsFlag("isBackgroundRefreshingResults", &Access::setIsBackgroundRefreshingResults),
       flag("isIndexing", &Store::setIsIndexing),
       flag("isLibrarySyncInProgress", &Store::setIsLibrarySyncInProgress),
       flag("isBackgroundSyncing", &Store::setIsBackgroundSyncing),
@@ -85,11 +97,11 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
           [](Store& s) {
             TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), false);
           }},
-      flow("refreshSearchTask", &Store::setRefreshSearchTask, StoreTask<std::vector<RecordRef>>()),
-      flow("loadMoreTask", &Store::setLoadMoreTask, StoreTask<bool>()),
-      flow("backgroundResultRefreshTask", &Store::setBackgroundResultRefreshTask, StoreTask<void>()),
-      flow("backgroundThumbnailGenerationTask", &Store::setBackgroundThumbnailGenerationTask,
-           StoreTask<void>()),
+      resultsFlow("refreshSearchTask", &Access::setRefreshSearchTask, StoreTask<std::vector<RecordRef>>()),
+      resultsFlow("loadMoreTask", &Access::setLoadMoreTask, StoreTask<bool>()),
+      resultsFlow("backgroundResultRefreshTask", &Access::setBackgroundResultRefreshTask, StoreTask<void>()),
+      resultsFlow("backgroundThumbnailGenerationTask", &Access::setBackgroundThumbnailGenerationTask,
+                  StoreTask<void>()),
       flow("backgroundLibrarySyncTask", &Store::setBackgroundLibrarySyncTask, StoreTask<void>()),
       flow("backgroundLibrarySyncMonitorRecoveryTask", &Store::setBackgroundLibrarySyncMonitorRecoveryTask,
            StoreTask<void>()),

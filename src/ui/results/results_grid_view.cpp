@@ -39,21 +39,23 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
   grid_->installEventFilter(this);
 
   for (auto signal :
-       {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
-        &ImageLibraryStore::registeredFolderSummariesChanged,
+       {&ImageLibraryStore::registeredFolderSummariesChanged,
         &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
         &ImageLibraryStore::isLibrarySyncInProgressChanged, &ImageLibraryStore::indexingProgressChanged,
         &ImageLibraryStore::derivedValuesChanged}) {
     connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
+  }
+  for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::isLoadingNextPageChanged}) {
+    connect(&store_.results(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
   for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedModelSourceChanged,
                       &FiltersModel::selectedAspectFiltersChanged, &FiltersModel::onlyFavoritesChanged,
                       &FiltersModel::onlyDeleteCandidatesChanged}) {
     connect(&store_.filters(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this,
+  connect(&store_.results().resultWindow(), &SearchResultWindow::recordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
-  connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
+  connect(&store_.results().resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
@@ -71,8 +73,8 @@ void ResultsGridView::requestKeyboardFocus() {
 }
 
 void ResultsGridView::rebuild() {
-  const bool pageLoading = store_.isLoadingNextPage();
-  loadMore_->setVisible(store_.resultWindow().hasMoreRecords() || pageLoading);
+  const bool pageLoading = store_.results().isLoadingNextPage();
+  loadMore_->setVisible(store_.results().resultWindow().hasMoreRecords() || pageLoading);
   loadMore_->setLoading(pageLoading);
 
   overlay_ = chooseResultsOverlay(store_);

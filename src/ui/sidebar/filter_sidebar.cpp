@@ -227,7 +227,7 @@ void FilterSidebar::buildLibrarySection(QVBoxLayout& layout) {
   libraryHeader_ = new LibrarySectionHeader(
       localizer_,
       [this] {
-        return LibraryActionRules::make(store_.registeredFolderSummaries(), store_.isLoading(),
+        return LibraryActionRules::make(store_.registeredFolderSummaries(), store_.results().isLoading(),
                                         store_.isLibrarySyncInProgress());
       },
       LibraryHeaderMenuActions{
@@ -396,7 +396,6 @@ void FilterSidebar::connectStore() {
            &ImageLibraryStore::registeredFolderSummariesChanged,
            &ImageLibraryStore::isLoadingRegisteredFoldersChanged,
            &ImageLibraryStore::isLibrarySyncInProgressChanged,
-           &ImageLibraryStore::isLoadingChanged,
            &ImageLibraryStore::indexingProgressChanged,
            &ImageLibraryStore::lastScanSummaryChanged,
            &ImageLibraryStore::lastScanDiagnosticContextChanged,
@@ -406,6 +405,7 @@ void FilterSidebar::connectStore() {
        }) {
     connect(&store_, signal, this, schedule);
   }
+  connect(&store_.results(), &ResultsModel::isLoadingChanged, this, schedule);
   for (const auto signal : {
            &FiltersModel::savedFilterTagsChanged,
            &FiltersModel::selectedFilterTagsChanged,
@@ -460,7 +460,8 @@ void FilterSidebar::updateLibrarySection() {
   const auto presentation = LibrarySidebarPresentation::make(
       folders, store_.isLoadingRegisteredFolders(), store_.isLibrarySyncInProgress(),
       store_.indexingProgress(), localizer_, resourceDisplay_);
-  const auto rules = LibraryActionRules::make(folders, store_.isLoading(), store_.isLibrarySyncInProgress());
+  const auto rules =
+      LibraryActionRules::make(folders, store_.results().isLoading(), store_.isLibrarySyncInProgress());
   summaryRow_->setSummary(presentation.summary);
   addFolder_->setVisible(presentation.showsEmptyFolderPicker);
   addFolder_->setEnabled(rules.canAddFolder);
@@ -479,7 +480,7 @@ void FilterSidebar::updateLibrarySection() {
                 std::find_if(all.begin(), all.end(), [&](const auto& f) { return f.path == path; });
             if (it == all.end()) return std::vector<SidebarMenuEntry>{};
             const auto now =
-                LibraryActionRules::make(all, store_.isLoading(), store_.isLibrarySyncInProgress());
+                LibraryActionRules::make(all, store_.results().isLoading(), store_.isLibrarySyncInProgress());
             return makeRegisteredFolderMenu(
                 *it, now.canSyncRegisteredFolders, now.canModifyRegisteredFolders,
                 RegisteredFolderMenuActions{
@@ -591,7 +592,7 @@ void FilterSidebar::clearModelFilter() {
   if (!store_.filters().selectedModelSource()) return;
   store_.filters().setSelectedModelSource(std::nullopt);
   startStoreTask(
-      [](ImageLibraryStore& s) { return s.refreshResults(ImageLibraryStore::kFirstPageLimit, true); });
+      [](ImageLibraryStore& s) { return s.results().refreshResults(ResultsModel::kFirstPageLimit, true); });
 }
 
 void FilterSidebar::showModelRowMenu(QWidget* source, const QPoint& position) {

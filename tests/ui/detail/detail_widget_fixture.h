@@ -27,7 +27,7 @@ class DetailWidgetTest : public WidgetTest {
     options.featureAvailability.isTagConceptEnabled = tagConcepts;
     store = harness.makeStore(options);
     store->setActiveFolderRegistrationRootPaths({"/library"});
-    auto refresh = store->refreshResults(ImageLibraryStore::kFirstPageLimit, true);
+    auto refresh = store->results().refreshResults(ResultsModel::kFirstPageLimit, true);
     settle();
     ASSERT_TRUE(refresh.isReady());
   }
@@ -48,7 +48,7 @@ class DetailWidgetTest : public WidgetTest {
   }
 
   void focus(const std::string& path) {
-    store->focusPathKeepingSelection(path);
+    store->results().focusPathKeepingSelection(path);
     settle();
   }
 
