@@ -82,6 +82,8 @@ TEST(ImageLibraryStoreSearchRoots, FollowTheFolderStateAndNeverWidenToEverything
     store->setHasLoadedRegisteredFolderSummaries(row.loaded);
     store->setActiveFolderRegistrationRootPaths(row.registering);
     EXPECT_EQ(store->searchRootPaths(), row.expected);
+    // The results' queries ask the store for them.
+    EXPECT_EQ(store->results().makeSearchQuery(1, 0).rootPaths, row.expected);
   }
 }
 

@@ -1,6 +1,7 @@
 // The results model's state: what a new model holds, the change-only rule of its observed fields
 // (task handles compared by identity), the selection and slideshow kept in step with the window,
-// and a store that goes while a result flow waits on the library.
+// the search's character text reaching the filters through the composition, and a store that goes
+// while a result flow waits on the library.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -123,6 +124,26 @@ TEST(ResultsModel, TheSelectionFollowsTheWindowAndAnEmptyWindowClosesTheSlidesho
     EXPECT_EQ(results.selection().primaryPath(), c.focus);
     EXPECT_EQ(store->presentation().isSlideshowPresented(), c.slideshowPresented);
     EXPECT_EQ(store->presentation().isSlideshowPlaying(), c.slideshowPresented);
+  }
+}
+
+// The composition hands every search's character text to the filters' history.
+TEST(ResultsModel, AStartedSearchReachesTheCharacterHistory) {
+  struct Row {
+    const char* name;
+    std::optional<std::string> text;
+    std::vector<std::string> history;
+  };
+  const std::vector<Row> rows = {
+      {"no character text", std::nullopt, {}},
+      {"a name, trimmed", std::string(" Reimu "), {"Reimu"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    testing::StoreHarness h;
+    auto store = h.makeStore();
+    Q_EMIT store->results().searchStarted(row.text);
+    EXPECT_EQ(store->filters().characterSearchHistory(), row.history);
   }
 }
 
