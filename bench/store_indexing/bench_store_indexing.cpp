@@ -77,9 +77,9 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
   QTimer toggling;
   toggling.setInterval(50);
   QObject::connect(&toggling, &QTimer::timeout, [&] {
-    if (!store.library().isIndexing() || store.resultWindow().records().empty()) return;
+    if (!store.library().isIndexing() || store.results().resultWindow().records().empty()) return;
     const auto toggleBegin = Clock::now();
-    store.toggleFavorite({store.resultWindow().records().front()});
+    store.toggleFavorite({store.results().resultWindow().records().front()});
     run.toggleMilliseconds.push_back(seconds(Clock::now() - toggleBegin) * 1e3);
   });
   if (toggleFavorite) toggling.start();
@@ -90,7 +90,7 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
   toggling.stop();
   run.wall = seconds(Clock::now() - begin);
   run.mainThread = threadCPUMilliseconds() / 1e3 - cpuBegin;
-  run.shown = store.resultWindow().records().size();
+  run.shown = store.results().resultWindow().records().size();
   if (store.errorMessage()) std::fprintf(stderr, "  store error: %s\n", store.errorMessage()->c_str());
   store.library().stopBackgroundLibrarySync();
   // The thumbnail run the registration started keeps the library open on a pool thread; let it end

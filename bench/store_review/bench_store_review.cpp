@@ -64,20 +64,20 @@ Timing measure(Work work) {
 
 // Loads the first kLoaded records of the current search into the window.
 bool loadWindow(ImageLibraryStore& store) {
-  auto refresh = store.refreshResults(kLoaded, false);
+  auto refresh = store.results().refreshResults(kLoaded, false);
   waitFor(refresh);
   QCoreApplication::processEvents();
-  return store.resultWindow().records().size() == static_cast<std::size_t>(kLoaded);
+  return store.results().resultWindow().records().size() == static_cast<std::size_t>(kLoaded);
 }
 
 // Selects the first `count` loaded records (focus and anchor on the first).
 void selectFirst(ImageLibraryStore& store, int count) {
-  const auto& records = store.resultWindow().records();
+  const auto& records = store.results().resultWindow().records();
   lorvex::PathSet paths;
   for (int i = 0; i < count; ++i) paths.insert(records[static_cast<std::size_t>(i)]->file.path);
-  store.selection().setPrimaryPath(records[0]->file.path);
-  store.selection().setSelectedPaths(std::move(paths));
-  store.selection().setAnchorPath(records[0]->file.path);
+  store.results().selection().setPrimaryPath(records[0]->file.path);
+  store.results().selection().setSelectedPaths(std::move(paths));
+  store.results().selection().setAnchorPath(records[0]->file.path);
 }
 
 }  // namespace
@@ -102,13 +102,14 @@ int main(int argc, char** argv) {
   std::vector<double> markMain, markWall;
   for (int run = 0; run < runs; ++run) {
     if (!loadWindow(*store)) {
-      std::fprintf(stderr, "the window holds %zu records\n", store->resultWindow().records().size());
+      std::fprintf(stderr, "the window holds %zu records\n",
+                   store->results().resultWindow().records().size());
       return 1;
     }
     selectFirst(*store, kMarked);
-    const Timing timing = measure([&] { store->markDeleteCandidates(store->selectedRecords()); });
+    const Timing timing = measure([&] { store->markDeleteCandidates(store->results().selectedRecords()); });
     if (store->errorMessage() ||
-        store->resultWindow().records().size() != static_cast<std::size_t>(kLoaded - kMarked)) {
+        store->results().resultWindow().records().size() != static_cast<std::size_t>(kLoaded - kMarked)) {
       std::fprintf(stderr, "marking failed: %s\n", store->errorMessage().value_or("records left").c_str());
       return 1;
     }
@@ -145,13 +146,13 @@ int main(int argc, char** argv) {
   if (!loadWindow(*store)) return 1;
   for (int run = 0; run < runs; ++run) {
     std::vector<lorvex::ReviewStateUpdate> updates;
-    const auto& records = store->resultWindow().records();
+    const auto& records = store->results().resultWindow().records();
     for (int i = 0; i < kMarked; ++i)
       updates.push_back({records[static_cast<std::size_t>(i)]->file.path, {}});
     batch.push_back(measure([&] { service->updateReviewStates(updates); }).mainThread);
   }
   for (int run = 0; run < std::min(runs, 3); ++run) {
-    const auto& records = store->resultWindow().records();
+    const auto& records = store->results().resultWindow().records();
     single.push_back(measure([&] {
                        for (int i = 0; i < kMarked; ++i) {
                          const RecordRef& record = records[static_cast<std::size_t>(i)];
@@ -164,9 +165,9 @@ int main(int argc, char** argv) {
   std::vector<double> smallMarkMain, undoMain, undoWall, restoreFloor;
   for (int run = 0; run < runs; ++run) {
     selectFirst(*store, kUndone);
-    const auto before = store->resultWindow().records();
+    const auto before = store->results().resultWindow().records();
     smallMarkMain.push_back(
-        measure([&] { store->markDeleteCandidates(store->selectedRecords()); }).mainThread);
+        measure([&] { store->markDeleteCandidates(store->results().selectedRecords()); }).mainThread);
     if (store->deleteCandidateUndoStack().empty()) {
       std::fprintf(stderr, "the marking left no undo action\n");
       return 1;
@@ -177,7 +178,7 @@ int main(int argc, char** argv) {
     const Timing timing = measure([&] { store->undoLastDeleteCandidateAction(); });
     undoMain.push_back(timing.mainThread);
     undoWall.push_back(timing.wall);
-    if (store->errorMessage() || store->resultWindow().records().size() != before.size()) {
+    if (store->errorMessage() || store->results().resultWindow().records().size() != before.size()) {
       std::fprintf(stderr, "undo failed: %s\n", store->errorMessage().value_or("records missing").c_str());
       return 1;
     }

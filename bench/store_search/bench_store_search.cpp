@@ -71,16 +71,17 @@ int main(int argc, char** argv) {
 
   // First page: the store's refresh against the bare call of the same query.
   std::vector<double> bare, wall, mainThread;
-  const auto query = store->makeSearchQuery(501, 0);
+  const auto query = store->results().makeSearchQuery(501, 0);
   for (int run = 0; run < runs; ++run) {
     const auto begin = Clock::now();
     const auto records = service->searchImages(query, {});
     bare.push_back(milliseconds(Clock::now() - begin));
-    const auto timing = measure([&] { return store->refreshResults(500, true); });
+    const auto timing = measure([&] { return store->results().refreshResults(500, true); });
     wall.push_back(timing.wall);
     mainThread.push_back(timing.mainThread);
-    if (store->resultWindow().records().size() != std::min<std::size_t>(500, records.size())) {
-      std::fprintf(stderr, "the refresh showed %zu records\n", store->resultWindow().records().size());
+    if (store->results().resultWindow().records().size() != std::min<std::size_t>(500, records.size())) {
+      std::fprintf(stderr, "the refresh showed %zu records\n",
+                   store->results().resultWindow().records().size());
       return 1;
     }
   }
@@ -93,22 +94,22 @@ int main(int argc, char** argv) {
   // 40 pages appended one after another.
   std::vector<double> pageMain;
   for (int page = 0; page < 40; ++page) {
-    const auto timing = measure([&] { return store->loadNextPage(); });
+    const auto timing = measure([&] { return store->results().loadNextPage(); });
     pageMain.push_back(timing.mainThread);
   }
   const double worstPage = *std::max_element(pageMain.begin(), pageMain.end());
   std::printf(
       "40 pages: %zu records loaded; main thread median %.3f ms, worst %.3f ms per page (aim <= 2 ms)\n",
-      store->resultWindow().records().size(), median(pageMain), worstPage);
+      store->results().resultWindow().records().size(), median(pageMain), worstPage);
 
   // A full-window refresh with 20,000 loaded.
   std::vector<double> fullMain, fullWall;
   for (int run = 0; run < runs; ++run) {
-    const auto timing = measure([&] { return store->refreshResultWindowAfterSync(); });
+    const auto timing = measure([&] { return store->results().refreshResultWindowAfterSync(); });
     fullMain.push_back(timing.mainThread);
     fullWall.push_back(timing.wall);
   }
   std::printf("full-window refresh of %zu records: main thread %.2f ms (aim <= 40 ms), wall %.1f ms\n",
-              store->resultWindow().records().size(), median(fullMain), median(fullWall));
+              store->results().resultWindow().records().size(), median(fullMain), median(fullWall));
   return 0;
 }

@@ -24,8 +24,8 @@
 
 #include "../store_bench_support.h"
 #include "store/compaction.h"
-#include "store/result_selection.h"
-#include "store/search_result_window.h"
+#include "store/results/result_selection.h"
+#include "store/results/search_result_window.h"
 
 namespace {
 

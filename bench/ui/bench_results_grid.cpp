@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
 
   lorvex::testing::StoreHarness harness;
   auto store = harness.makeStore();
-  store->resultWindow().replaceRecords(makeRecords(0, 100'000), true, 0);
+  store->results().resultWindow().replaceRecords(makeRecords(0, 100'000), true, 0);
 
   lorvex::ui::LocalImageMemoryCache cache(lorvex::ui::LocalImageMemoryCache::kSharedCountLimit,
                                           lorvex::ui::LocalImageMemoryCache::kSharedCostLimit);
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
                    measure(
                        runs, [&] { page = makeRecords(nextPage += 500, 500); },
                        [&] {
-                         auto& window = store->resultWindow();
+                         auto& window = store->results().resultWindow();
                          window.appendPage(page, true, window.currentLoadTicket());
                          paint();
                        }),
@@ -255,21 +255,21 @@ int main(int argc, char** argv) {
   // appended pages, which shares its storage; the grid adds its repaint decision and the repaint.
   // The two are measured in turns, so that a busy machine slows both alike.
   auto bare = harness.makeStore();
-  bare->resultWindow().replaceRecords(store->resultWindow().records(), true, 0);
+  bare->results().resultWindow().replaceRecords(store->results().resultWindow().records(), true, 0);
   Timings withGrid;
   Timings alone;
   Timings added;
   for (int run = 0; run < runs; ++run) {
-    bare->selection().selectSingle(bare->resultWindow().records().front()->file.path);
+    bare->results().selection().selectSingle(bare->results().resultWindow().records().front()->file.path);
     settle();
     const Timing storeOnly = timeOnce([&] {
-      bare->selectAllResults();
+      bare->results().selectAllResults();
       settle();
     });
-    store->selection().selectSingle(store->resultWindow().records().front()->file.path);
+    store->results().selection().selectSingle(store->results().resultWindow().records().front()->file.path);
     paint();
     const Timing gridToo = timeOnce([&] {
-      store->selectAllResults();
+      store->results().selectAllResults();
       paint();
     });
     alone.add(storeOnly);
@@ -285,12 +285,12 @@ int main(int argc, char** argv) {
   // set of loaded paths again, on the next select-all.
   Timings afterRemoval;
   for (int run = 0; run < runs; ++run) {
-    const std::string removed = bare->resultWindow().records().back()->file.path;
-    bare->resultWindow().removeRecords(lorvex::PathSet{removed}, 0);
-    bare->selection().selectSingle(bare->resultWindow().records().front()->file.path);
+    const std::string removed = bare->results().resultWindow().records().back()->file.path;
+    bare->results().resultWindow().removeRecords(lorvex::PathSet{removed}, 0);
+    bare->results().selection().selectSingle(bare->results().resultWindow().records().front()->file.path);
     settle();
     afterRemoval.add(timeOnce([&] {
-      bare->selectAllResults();
+      bare->results().selectAllResults();
       settle();
     }));
   }
@@ -300,11 +300,11 @@ int main(int argc, char** argv) {
   // grown window, and the window's set of paths stops sharing its storage with the selection.
   Timings appendWhileAllSelected;
   for (int run = 0; run < runs; ++run) {
-    store->selectAllResults();
+    store->results().selectAllResults();
     paint();
     page = makeRecords(nextPage += 500, 500);
     appendWhileAllSelected.add(timeOnce([&] {
-      auto& window = store->resultWindow();
+      auto& window = store->results().resultWindow();
       window.appendPage(page, true, window.currentLoadTicket());
       paint();
     }));

@@ -8,7 +8,7 @@ namespace lorvex::app {
 
 ContentViewState::ContentViewState(ImageLibraryStore& store, QObject* parent)
     : QObject(parent), store_(store) {
-  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this,
+  connect(&store_.results().selection(), &ResultSelection::primaryPathChanged, this,
           &ContentViewState::followPrimaryPath);
   connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
           &ContentViewState::compositionChanged);
@@ -87,14 +87,14 @@ void ContentViewState::cancelQuickLookNavigation() {
 void ContentViewState::showPreviousQuickLookImage() {
   if (!quickLookURL_) return;
   cancelQuickLookNavigation();
-  store_.moveFocus(-1, true);
-  setQuickLookURL(store_.selectedRecordFileURL());
+  store_.results().moveFocus(-1, true);
+  setQuickLookURL(store_.results().selectedRecordFileURL());
 }
 
 void ContentViewState::showNextQuickLookImage() {
   if (!quickLookURL_) return;
   const int generation = ++quickLookNavigationGeneration_;
-  std::optional<std::string> fromPath = store_.selection().primaryPath();
+  std::optional<std::string> fromPath = store_.results().selection().primaryPath();
   if (navigationStop_) navigationStop_->request_stop();
   navigationStop_.emplace();
   const std::stop_token stop = navigationStop_->get_token();
@@ -110,10 +110,10 @@ QCoro::Task<void> ContentViewState::stepToNextImage(ImageLibraryStore* store,
                                                     std::optional<std::string> fromPath,
                                                     std::stop_token stop) {
   if (state.isNull() || !state->quickLookURL_) co_return;
-  const bool moved = co_await store->advanceFocusLoadingMore(fromPath, stop);
+  const bool moved = co_await store->results().advanceFocusLoadingMore(fromPath, stop);
   if (stop.stop_requested() || state.isNull()) co_return;
   if (state->quickLookNavigationGeneration_ != generation || !moved || !state->quickLookURL_) co_return;
-  state->setQuickLookURL(store->selectedRecordFileURL());
+  state->setQuickLookURL(store->results().selectedRecordFileURL());
   state->navigationStop_.reset();
   state->navigationTask_ = {};
 }
@@ -123,13 +123,13 @@ void ContentViewState::startSlideshowFromQuickLook() {
   const std::optional<std::string> path = filePathOfFileURL(*quickLookURL_);
   cancelQuickLookNavigation();
   setQuickLookURL(std::nullopt);
-  if (path && store_.resultWindow().index(*path)) {
-    ResultSelection& selection = store_.selection();
+  if (path && store_.results().resultWindow().index(*path)) {
+    ResultSelection& selection = store_.results().selection();
     selection.setPrimaryPath(*path);
     selection.setSelectedPaths(PathSet{*path});
     selection.setAnchorPath(*path);
   }
-  store_.startSlideshow();
+  store_.results().startSlideshow();
 }
 
 void ContentViewState::dismissQuickLook() {
@@ -139,7 +139,7 @@ void ContentViewState::dismissQuickLook() {
 
 void ContentViewState::followPrimaryPath() {
   if (!quickLookURL_) return;
-  setQuickLookURL(store_.selectedRecordFileURL());
+  setQuickLookURL(store_.results().selectedRecordFileURL());
 }
 
 // ---- Composition and undo ----

@@ -50,7 +50,7 @@ LorvexApplication::LorvexApplication(LorvexApplicationOptions options)
   connect(mainWindow_.get(), &MainWindow::firstShown, this, [this] {
     platform::signpostEvent("MainWindowShown", "ms=" + std::to_string(millisecondsSinceStart()));
   });
-  connect(store_.get(), &ImageLibraryStore::isLoadingChanged, this,
+  connect(&store_->results(), &ResultsModel::isLoadingChanged, this,
           &LorvexApplication::reportFirstResultPage);
   // The registered folders went with the settings: the person must hear of it, not only the log.
   if (const auto damage = appStorage_->damage(); damage && !damage->restoredLastGood) {
@@ -95,13 +95,13 @@ void LorvexApplication::openAcknowledgments() {
 }
 
 void LorvexApplication::reportFirstResultPage() {
-  if (reportedFirstResultPage_ || store_->isLoading() || store_->needsLiveServicePreparation() ||
+  if (reportedFirstResultPage_ || store_->results().isLoading() || store_->needsLiveServicePreparation() ||
       store_->library().isPreparingLibrary()) {
     return;
   }
   reportedFirstResultPage_ = true;
   platform::signpostEvent("FirstResultPage",
-                          "count=" + std::to_string(store_->resultWindow().records().size()) +
+                          "count=" + std::to_string(store_->results().resultWindow().records().size()) +
                               " ms=" + std::to_string(millisecondsSinceStart()));
   if (platform::signpostsEnabled()) startStallProbe();
 }

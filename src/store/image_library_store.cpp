@@ -35,27 +35,20 @@ ImageLibraryStore::ImageLibraryStore(
       library_(std::make_unique<LibraryModel>(*context_, libraryDependents_, std::move(liveServiceFactory))),
       characterSuggestionExclusionStore_(std::move(characterSuggestionExclusionStore)),
       feedbackDismissDelayNanos_(feedbackDismissDelayNanos),
-      selection_(std::make_unique<ResultSelection>()),
-      resultWindow_(std::make_unique<SearchResultWindow>()),
       trashReviewBrowser_(std::make_unique<TrashCandidateBrowser>()),
-      presentation_(std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore))) {
+      presentation_(std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore))),
+      results_(std::make_unique<ResultsModel>(*context_, *filters_, *presentation_, resultsDependents_)),
+      resultWindow_(&results_->resultWindow()),
+      selection_(&results_->selection()) {
   characterSuggestionExclusions_ = characterSuggestionExclusionStore_->loadExclusions();
   setErrorMessage(std::move(errorMessage));
   setNeedsLiveServicePreparation(needsLiveServicePreparation);
-  // The window never outlives the store, so the handler may hold it plainly.
-  resultWindow_->setRecordsChangedHandler(
-      [this](const SearchResultWindow::RecordsChange& change) { resultWindowRecordsDidChange(change); });
-  resultWindow_->setRetiredRecordsHandler(
-      [this](std::vector<RecordRef> records) { releaseRecordsOn(*utilityPool_, std::move(records)); });
   connectDerivedValueInputs();
   wireFeatureModels();
 }
 
 ImageLibraryStore::~ImageLibraryStore() {
   library_->abandonFolderMonitorRestarts();
-  // The window reports removals while it goes; nothing is left to keep in step by then.
-  resultWindow_->setRecordsChangedHandler({});
-  resultWindow_->setRetiredRecordsHandler({});
   // Every flow goes before any model or field it uses.
   context_->endFlows();
 }
@@ -67,88 +60,8 @@ std::size_t ImageLibraryStore::deleteCandidateUndoStackEntryCount() const {
   return count;
 }
 
-void ImageLibraryStore::resultWindowRecordsDidChange(const SearchResultWindow::RecordsChange& change) {
-  creatingThread_.check();
-  if (!selection_->reconcile(*resultWindow_, change.fallbackSelectionIndex).has_value()) {
-    presentation_->setIsSlideshowPresented(false);
-  }
-}
-
 void ImageLibraryStore::recomputeCanUndoDeleteCandidateAction() {
   setCanUndoDeleteCandidateAction(!deleteCandidateUndoStack_.empty() && !isTrashingDeleteCandidates_);
-}
-
-void ImageLibraryStore::setSearchResultsResetCount(int value) {
-  creatingThread_.check();
-  assignObserved(searchResultsResetCount_, std::move(value), this,
-                 &ImageLibraryStore::searchResultsResetCountChanged);
-}
-
-void ImageLibraryStore::setIsLoading(bool value) {
-  creatingThread_.check();
-  assignObserved(isLoading_, std::move(value), this, &ImageLibraryStore::isLoadingChanged);
-}
-
-void ImageLibraryStore::setIsLoadingNextPage(bool value) {
-  creatingThread_.check();
-  assignObserved(isLoadingNextPage_, std::move(value), this, &ImageLibraryStore::isLoadingNextPageChanged);
-}
-
-void ImageLibraryStore::setIsBackgroundRefreshingResults(bool value) {
-  creatingThread_.check();
-  assignObserved(isBackgroundRefreshingResults_, std::move(value), this,
-                 &ImageLibraryStore::isBackgroundRefreshingResultsChanged);
-}
-
-void ImageLibraryStore::setRefreshSearchTask(StoreTask<std::vector<RecordRef>> value) {
-  creatingThread_.check();
-  assignObserved(refreshSearchTask_, std::move(value), this, &ImageLibraryStore::refreshSearchTaskChanged);
-}
-
-void ImageLibraryStore::setLoadMoreTask(StoreTask<bool> value) {
-  creatingThread_.check();
-  assignObserved(loadMoreTask_, std::move(value), this, &ImageLibraryStore::loadMoreTaskChanged);
-}
-
-void ImageLibraryStore::setLoadMoreTaskID(int value) {
-  creatingThread_.check();
-  assignObserved(loadMoreTaskID_, std::move(value), this, &ImageLibraryStore::loadMoreTaskIDChanged);
-}
-
-void ImageLibraryStore::setActiveLoadMoreTaskID(std::optional<int> value) {
-  creatingThread_.check();
-  assignObserved(activeLoadMoreTaskID_, std::move(value), this,
-                 &ImageLibraryStore::activeLoadMoreTaskIDChanged);
-}
-
-void ImageLibraryStore::setBackgroundResultRefreshTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(backgroundResultRefreshTask_, std::move(value), this,
-                 &ImageLibraryStore::backgroundResultRefreshTaskChanged);
-}
-
-void ImageLibraryStore::setBackgroundResultRefreshID(int value) {
-  creatingThread_.check();
-  assignObserved(backgroundResultRefreshID_, std::move(value), this,
-                 &ImageLibraryStore::backgroundResultRefreshIDChanged);
-}
-
-void ImageLibraryStore::setActiveBackgroundResultRefreshMode(BackgroundResultRefreshMode value) {
-  creatingThread_.check();
-  assignObserved(activeBackgroundResultRefreshMode_, std::move(value), this,
-                 &ImageLibraryStore::activeBackgroundResultRefreshModeChanged);
-}
-
-void ImageLibraryStore::setNeedsFullWindowResultRefresh(bool value) {
-  creatingThread_.check();
-  assignObserved(needsFullWindowResultRefresh_, std::move(value), this,
-                 &ImageLibraryStore::needsFullWindowResultRefreshChanged);
-}
-
-void ImageLibraryStore::setBackgroundThumbnailGenerationTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(backgroundThumbnailGenerationTask_, std::move(value), this,
-                 &ImageLibraryStore::backgroundThumbnailGenerationTaskChanged);
 }
 
 void ImageLibraryStore::setTagSuggestions(std::vector<TagSuggestion> value) {

@@ -63,15 +63,16 @@ void ImageLibraryStore::pushDeleteCandidateUndoAction(DeleteCandidateUndoAction 
 
 void ImageLibraryStore::undoLastDeleteCandidateAction() {
   creatingThread_.check();
-  if (isLoadingNextPage_ || isTrashingDeleteCandidates_) return;
+  if (results_->isLoadingNextPage() || isTrashingDeleteCandidates_) return;
   if (deleteCandidateUndoStack_.empty()) return;
   std::vector<DeleteCandidateUndoAction> stack = deleteCandidateUndoStack_;
   DeleteCandidateUndoAction action = std::move(stack.back());
   stack.pop_back();
   setDeleteCandidateUndoStack(std::move(stack));
 
-  const StoppedResultLoading stopped = cancelResultLoading();
-  const ScopeExit restartLoading(scope_.link(), [this, &stopped] { restartResultLoading(stopped); });
+  const StoppedResultLoading stopped = results_->cancelResultLoading();
+  const ScopeExit restartLoading(scope_.link(),
+                                 [this, &stopped] { results_->restartResultLoading(stopped); });
   const ResultSelection::Snapshot snapshot = selection_->snapshot();
   std::vector<DeleteCandidateStateRestore> restores;
   restores.reserve(action.records.size());
@@ -108,7 +109,7 @@ void ImageLibraryStore::undoLastDeleteCandidateAction() {
     }
   }
   const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
-    return matchesReviewFilters(favorite, deleteCandidate, isMissing);
+    return results_->matchesReviewFilters(favorite, deleteCandidate, isMissing);
   };
   resultWindow_->applyRecordUpdatesAtIndices(std::move(recordsAtSavedIndex), isVisible);
   pruneResultWindowToReviewFilters();
@@ -132,8 +133,8 @@ void ImageLibraryStore::pruneResultWindowToReviewFilters() {
   std::optional<int> firstExcluded;
   for (std::size_t index = 0; index < records.size(); ++index) {
     const ImageRecord& record = *records[index];
-    if (matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
-                             record.isMissing))
+    if (results_->matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
+                                       record.isMissing))
       continue;
     if (!firstExcluded.has_value()) firstExcluded = static_cast<int>(index);
     excluded.insert(record.file.path);
@@ -156,7 +157,7 @@ void ImageLibraryStore::restoreSelectionAfterDeleteCandidateUndo(const DeleteCan
   if (action.selectedPath.has_value() && resultWindow_->index(*action.selectedPath).has_value()) {
     primary = action.selectedPath;
   } else {
-    primary = firstWindowPath(restored);
+    primary = results_->firstWindowPath(restored);
   }
   if (!primary.has_value()) {
     selection_->setPrimaryPath(snapshot.primaryPath);
@@ -169,7 +170,7 @@ void ImageLibraryStore::restoreSelectionAfterDeleteCandidateUndo(const DeleteCan
             return a.index < b.index;
           })->index;
     }
-    resultWindowRecordsDidChange(SearchResultWindow::RecordsChange{fallbackIndex});
+    results_->resultWindowRecordsDidChange(SearchResultWindow::RecordsChange{fallbackIndex});
     return;
   }
   PathSet selected = restored.empty() ? PathSet{*primary} : std::move(restored);

@@ -34,6 +34,10 @@ void ImageLibraryStore::wireFeatureModels() {
 
   // Filters → concepts: a tag suggestion load without text read the whole concept list and sets it
   // (concepts_->setTagConcepts in loadTagSuggestions), while the filters still live in the store.
+
+  // Results → filters: every first-page search records its character text in the search history.
+  connect(results_.get(), &ResultsModel::searchStarted, filters_.get(), &FiltersModel::recordCharacterSearch);
+  // Results → library state, asked: ResultsDependentsOfStore (image_library_store_results_dependents.cpp).
 }
 
 // ---- What a concept change asks of the suggestions and the results ----
@@ -52,13 +56,13 @@ void ImageLibraryStore::ConceptDependents::applyClaimedTagConceptSuggestions(
 }
 
 QCoro::Task<void> ImageLibraryStore::ConceptDependents::refreshResultsAfterTagConceptChange() {
-  return store_.refreshResults(kFirstPageLimit, true);
+  return store_.results_->refreshResults(ResultsModel::kFirstPageLimit, true);
 }
 
 // ---- What a filter change asks of the results and the presentation ----
 
 QCoro::Task<void> ImageLibraryStore::FilterDependentsOfStore::refreshResultsAfterFilterChange() {
-  return store_.refreshResults(kFirstPageLimit, true);
+  return store_.results_->refreshResults(ResultsModel::kFirstPageLimit, true);
 }
 
 bool ImageLibraryStore::FilterDependentsOfStore::isDeleteCandidateReviewPresented() const {

@@ -8,15 +8,15 @@
 namespace lorvex {
 
 QCoro::Task<void> ImageLibraryStore::LibraryDependentsOfStore::reloadResults() {
-  return store_.refreshResults(kFirstPageLimit, false);
+  return store_.results_->refreshResults(ResultsModel::kFirstPageLimit, false);
 }
 
 QCoro::Task<void> ImageLibraryStore::LibraryDependentsOfStore::reloadResults(int limit) {
-  return store_.refreshResults(limit, false);
+  return store_.results_->refreshResults(limit, false);
 }
 
 QCoro::Task<void> ImageLibraryStore::LibraryDependentsOfStore::refreshResultWindowAfterSync() {
-  return store_.refreshResultWindowAfterSync();
+  return store_.results_->refreshResultWindowAfterSync();
 }
 
 QCoro::Task<void> ImageLibraryStore::LibraryDependentsOfStore::reloadTagSuggestions() {
@@ -25,14 +25,15 @@ QCoro::Task<void> ImageLibraryStore::LibraryDependentsOfStore::reloadTagSuggesti
 }
 
 void ImageLibraryStore::LibraryDependentsOfStore::startThumbnailGeneration() {
-  store_.startBackgroundThumbnailGeneration();
+  store_.results_->startBackgroundThumbnailGeneration();
 }
 
 bool ImageLibraryStore::LibraryDependentsOfStore::refreshResultsDuringIndexing() {
-  const auto mode = store_.needsFullWindowResultRefresh_ ? BackgroundResultRefreshMode::fullWindow
-                                                         : BackgroundResultRefreshMode::leadingPage;
-  if (!store_.scheduleBackgroundResultRefresh(mode)) return false;
-  store_.setNeedsFullWindowResultRefresh(false);
+  ResultsModel& results = *store_.results_;
+  const auto mode = results.needsFullWindowResultRefresh() ? BackgroundResultRefreshMode::fullWindow
+                                                           : BackgroundResultRefreshMode::leadingPage;
+  if (!results.scheduleBackgroundResultRefresh(mode)) return false;
+  results.setNeedsFullWindowResultRefresh(false);
   return true;
 }
 

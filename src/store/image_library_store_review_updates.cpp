@@ -25,34 +25,6 @@ void setMark(ReviewState& state, ReviewMark mark, bool value) {
 
 }  // namespace
 
-StoppedResultLoading ImageLibraryStore::cancelResultLoading() {
-  creatingThread_.check();
-  StoppedResultLoading stopped;
-  if (refreshSearchTask_) stopped.firstPageRefresh = runningFirstPageRefresh_;
-  if (backgroundResultRefreshTask_) stopped.backgroundRefresh = activeBackgroundResultRefreshMode_;
-  resultWindow_->invalidateLoads();
-  cancelRefreshSearchTask();
-  cancelLoadMoreTask();
-  cancelBackgroundResultRefresh();
-  setIsLoading(false);
-  setIsLoadingNextPage(false);
-  return stopped;
-}
-
-void ImageLibraryStore::restartResultLoading(const StoppedResultLoading& stopped) {
-  creatingThread_.check();
-  if (stopped.firstPageRefresh.has_value()) {
-    // A first-page search started meanwhile reads the current filters too; it stands.
-    if (refreshSearchTask_) return;
-    const int limit = stopped.firstPageRefresh->limit;
-    const bool resetScroll = stopped.firstPageRefresh->resetScroll;
-    startDetached([this, limit, resetScroll] { return refreshResults(limit, resetScroll); });
-    return;
-  }
-  // Refused while another refresh runs, which reads the library as it is now as well.
-  if (stopped.backgroundRefresh.has_value()) scheduleBackgroundResultRefresh(*stopped.backgroundRefresh);
-}
-
 void ImageLibraryStore::markDeleteCandidates(const std::vector<RecordRef>& records) {
   applyReviewUpdate(records, ReviewMark::deleteCandidate, true);
 }
@@ -83,14 +55,14 @@ void ImageLibraryStore::toggleFocusedRecordDeleteCandidate() {
 
 bool ImageLibraryStore::canApplyReviewUpdate() const {
   creatingThread_.check();
-  if (isLoadingNextPage_) return false;
+  if (results_->isLoadingNextPage()) return false;
   if (!presentation_->isSlideshowPresented()) return true;
-  return slideshowVisibleRecordIndices().size() < 2;
+  return results_->slideshowVisibleRecordIndices().size() < 2;
 }
 
 std::vector<RecordRef> ImageLibraryStore::reviewTargetRecords(const std::string& path) const {
   creatingThread_.check();
-  if (selection_->effectiveSelectedPaths().contains(path)) return selectedRecords();
+  if (selection_->effectiveSelectedPaths().contains(path)) return results_->selectedRecords();
   if (const std::optional<int> index = resultWindow_->index(path)) {
     return {resultWindow_->records()[static_cast<std::size_t>(*index)]};
   }
@@ -100,8 +72,8 @@ std::vector<RecordRef> ImageLibraryStore::reviewTargetRecords(const std::string&
 void ImageLibraryStore::applyReviewUpdateToFocusedRecord(ReviewMark mark) {
   creatingThread_.check();
   if (!canReviewFocusedRecord()) return;
-  if (presentation_->isSlideshowPresented() && slideshowVisibleRecordIndices().size() > 1) return;
-  RecordRef focused = selectedRecord();
+  if (presentation_->isSlideshowPresented() && results_->slideshowVisibleRecordIndices().size() > 1) return;
+  RecordRef focused = results_->selectedRecord();
   if (focused == nullptr) return;
   applyReviewUpdate({std::move(focused)}, mark, std::nullopt);
 }
@@ -145,8 +117,9 @@ void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records,
     feedback = makeDeleteCandidateFeedback(changes, undoAction);
   }
 
-  const StoppedResultLoading stopped = cancelResultLoading();
-  const ScopeExit restartLoading(scope_.link(), [this, &stopped] { restartResultLoading(stopped); });
+  const StoppedResultLoading stopped = results_->cancelResultLoading();
+  const ScopeExit restartLoading(scope_.link(),
+                                 [this, &stopped] { results_->restartResultLoading(stopped); });
   std::vector<ReviewStateUpdate> updates;
   updates.reserve(changes.size());
   for (const ReviewChange& change : changes)
@@ -176,7 +149,7 @@ void ImageLibraryStore::applyReviewStatesToResultWindow(const std::vector<Review
   for (const ReviewChange& change : changes)
     states.insert_or_assign(change.target.record->file.path, change.reviewState);
   const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
-    return matchesReviewFilters(favorite, deleteCandidate, isMissing);
+    return results_->matchesReviewFilters(favorite, deleteCandidate, isMissing);
   };
   resultWindow_->applyRecordUpdates(states, isVisible);
 }

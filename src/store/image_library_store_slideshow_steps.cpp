@@ -20,26 +20,26 @@ QCoro::Task<void> ImageLibraryStore::showNextSlideshowImages(std::stop_token sto
   if (!presentation_->isSlideshowPresented()) co_return;
   if (closeSlideshowIfWindowIsEmpty()) co_return;
   const std::optional<std::string> focusBefore = selection_->primaryPath();
-  if (!focusMoveNeedsNextPage(presentation_->slideshowVisibleCount())) {
+  if (!results_->focusMoveNeedsNextPage(presentation_->slideshowVisibleCount())) {
     if (!stop.stop_requested())
-      moveFocus(presentation_->slideshowVisibleCount(), !resultWindow_->hasMoreRecords());
+      results_->moveFocus(presentation_->slideshowVisibleCount(), !resultWindow_->hasMoreRecords());
     co_return;
   }
-  const bool appended = co_await loadNextPage(stop);
+  const bool appended = co_await results_->loadNextPage(stop);
   // Without the page the step would wrap to the start of a list that goes on.
   if (!appended && resultWindow_->hasMoreRecords()) co_return;
   if (stop.stop_requested()) co_return;
   // The user stepped elsewhere while the page loaded: that step stands.
   if (focusBefore.has_value() && selection_->primaryPath() != focusBefore) co_return;
   // The count is read again: it may have changed while the page loaded.
-  moveFocus(presentation_->slideshowVisibleCount(), !resultWindow_->hasMoreRecords());
+  results_->moveFocus(presentation_->slideshowVisibleCount(), !resultWindow_->hasMoreRecords());
 }
 
 void ImageLibraryStore::showPreviousSlideshowImages() {
   creatingThread_.check();
   if (!presentation_->isSlideshowPresented()) return;
   if (closeSlideshowIfWindowIsEmpty()) return;
-  moveFocus(-presentation_->slideshowVisibleCount(), !resultWindow_->hasMoreRecords());
+  results_->moveFocus(-presentation_->slideshowVisibleCount(), !resultWindow_->hasMoreRecords());
 }
 
 }  // namespace lorvex

@@ -22,7 +22,7 @@
 #include "store/async/scope_exit.h"
 #include "store/async/signal_wait.h"
 #include "store/image_library_store.h"
-#include "store/stopped_result_loading.h"
+#include "store/results/stopped_result_loading.h"
 
 namespace lorvex {
 
@@ -144,8 +144,8 @@ void ImageLibraryStore::removeTrashedRecords(const std::vector<std::string>& tra
   creatingThread_.check();
   // A page requested before the move still holds the trashed records; it must not bring them
   // back. What was stopped starts again once they are gone.
-  const StoppedResultLoading stopped = cancelResultLoading();
-  const ScopeExit restart(scope_.link(), [this, stopped] { restartResultLoading(stopped); });
+  const StoppedResultLoading stopped = results_->cancelResultLoading();
+  const ScopeExit restart(scope_.link(), [this, stopped] { results_->restartResultLoading(stopped); });
   trashReviewBrowser_->cancelLoading();
   cancelDeleteCandidateTrashReviewLoadMore();
   library_->ignoreTrashedFileRemovals(trashedPaths);

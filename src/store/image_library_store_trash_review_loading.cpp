@@ -12,6 +12,7 @@
 #include "services/indexing/scan_error_message.h"
 #include "store/image_library_store.h"
 #include "store/library_failure.h"
+#include "store/results/record_search.h"
 
 namespace lorvex {
 
@@ -62,7 +63,7 @@ QCoro::Task<void> ImageLibraryStore::reloadDeleteCandidateTrashReview() {
   const ImageSearchQuery query = makeDeleteCandidateTrashReviewQuery(kTrashReviewQueryLimit, 0);
   // Nothing stops a reload's search: a newer reload or a dismissal drops its answer by the epoch.
   const std::stop_token noStop;
-  FetchedRecords fetched = co_await fetchRecords(query, noStop);
+  FetchedRecords fetched = co_await fetchRecords(*context_, query, noStop);
   if (fetched.failure) {
     if (ticket.epoch != trashReviewBrowser_->loadEpoch()) co_return;
     // The old list stays visible, without paging: its offsets belong to a list that may be gone.
@@ -119,7 +120,7 @@ QCoro::Task<bool> ImageLibraryStore::loadDeleteCandidateTrashReviewPage(
     std::int64_t offset, TrashCandidateBrowser::LoadTicket ticket, std::stop_token stop) {
   auto frame = co_await scope_.enter();
   const ImageSearchQuery query = makeDeleteCandidateTrashReviewQuery(kTrashReviewQueryLimit, offset);
-  FetchedRecords fetched = co_await fetchRecords(query, stop);
+  FetchedRecords fetched = co_await fetchRecords(*context_, query, stop);
   // Whoever advanced the epoch (a reload, a dismissal, a move to the Trash) also let go of this
   // task; the field may hold a newer one by now.
   if (ticket.epoch != trashReviewBrowser_->loadEpoch()) co_return false;

@@ -50,18 +50,15 @@ bool poolsAreIdle(const ImageLibraryStore& store) {
 }  // namespace
 
 bool isStoreSettled(const ImageLibraryStore& store) {
-  const bool flowUnderWay = isUnderWay(store.refreshSearchTask()) || isUnderWay(store.loadMoreTask()) ||
-                            isUnderWay(store.backgroundResultRefreshTask()) ||
-                            isUnderWay(store.backgroundThumbnailGenerationTask()) ||
-                            store.library().hasFlowUnderWay() ||
+  const bool flowUnderWay = store.results().hasFlowUnderWay() || store.library().hasFlowUnderWay() ||
                             isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
                             isUnderWay(store.deleteCandidateFeedbackDismissTask());
-  const bool busy = store.isLoading() || store.isLoadingNextPage() || store.isBackgroundRefreshingResults() ||
-                    store.library().isIndexing() || store.library().isLibrarySyncInProgress() ||
-                    store.library().isBackgroundSyncing() || store.library().isPreparingLibrary() ||
-                    store.library().isLoadingRegisteredFolders() || store.isTagSuggestionLoading() ||
-                    store.isModelSuggestionLoading() || store.isTrashingDeleteCandidates() ||
-                    store.concepts().isTagConceptMutationInProgress();
+  const bool busy = store.results().isLoading() || store.results().isLoadingNextPage() ||
+                    store.results().isBackgroundRefreshingResults() || store.library().isIndexing() ||
+                    store.library().isLibrarySyncInProgress() || store.library().isBackgroundSyncing() ||
+                    store.library().isPreparingLibrary() || store.library().isLoadingRegisteredFolders() ||
+                    store.isTagSuggestionLoading() || store.isModelSuggestionLoading() ||
+                    store.isTrashingDeleteCandidates() || store.concepts().isTagConceptMutationInProgress();
   return !flowUnderWay && !busy;
 }
 

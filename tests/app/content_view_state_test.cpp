@@ -31,7 +31,7 @@ struct ContentFixture {
     LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
     harness.service->setRecords(testing::makeLibraryRecords(static_cast<std::size_t>(libraryCount)));
     ImageLibraryStore* s = store.get();
-    store->startDetached([s, loaded] { return s->refreshResults(loaded, false); });
+    store->startDetached([s, loaded] { return s->results().refreshResults(loaded, false); });
     harness.drainEvents();
     state = std::make_unique<ContentViewState>(*store);
   }
@@ -40,7 +40,7 @@ struct ContentFixture {
     harness.service->releaseAll();
     harness.drainEvents();
   }
-  void focus(int n) { store->selection().selectSingle(libraryPath(n)); }
+  void focus(int n) { store->results().selection().selectSingle(libraryPath(n)); }
 
   StoreHarness harness;
   std::unique_ptr<ImageLibraryStore> store;
@@ -90,7 +90,7 @@ TEST(ContentViewStateTest, PickerCompletionsReachTheStoreOnce) {
 
 TEST(ContentViewStateTest, ThePreviewFollowsTheFocusAndClosesWhenItIsCleared) {
   ContentFixture fixture;
-  fixture.store->selection().selectSingle(libraryPath(1));
+  fixture.store->results().selection().selectSingle(libraryPath(1));
   EXPECT_EQ(fixture.state->quickLookURL(), std::nullopt);  // closed: selection changes do not open it
 
   fixture.state->presentQuickLook(fileURL(libraryPath(1)));
@@ -104,7 +104,7 @@ TEST(ContentViewStateTest, ThePreviewFollowsTheFocusAndClosesWhenItIsCleared) {
   fixture.state->showPreviousQuickLookImage();  // wraps to the last record
   EXPECT_EQ(fixture.state->quickLookURL(), fileURL(libraryPath(2)));
 
-  fixture.store->selection().selectSingle(std::nullopt);
+  fixture.store->results().selection().selectSingle(std::nullopt);
   EXPECT_EQ(fixture.state->quickLookURL(), std::nullopt);
   EXPECT_FALSE(fixture.state->isSplitViewDisabled());
 }
@@ -125,7 +125,7 @@ TEST(ContentViewStateTest, OnlyTheLatestStepToTheNextImageApplies) {
   fixture.harness.service->releaseAll();
   fixture.harness.drainEvents();
   // One step, not two: the superseded step changed nothing.
-  EXPECT_EQ(fixture.store->selection().primaryPath(), libraryPath(2));
+  EXPECT_EQ(fixture.store->results().selection().primaryPath(), libraryPath(2));
   EXPECT_EQ(fixture.state->quickLookURL(), fileURL(libraryPath(2)));
   EXPECT_FALSE(fixture.state->hasQuickLookNavigationTask());
 }
@@ -150,10 +150,10 @@ TEST(ContentViewStateTest, PreviousOrCloseWhileTheNextStepWaitsDiscardsIt) {
     fixture.harness.drainEvents();
     if (close) {
       EXPECT_EQ(fixture.state->quickLookURL(), std::nullopt);
-      EXPECT_EQ(fixture.store->selection().primaryPath(), libraryPath(1));
+      EXPECT_EQ(fixture.store->results().selection().primaryPath(), libraryPath(1));
     } else {
       EXPECT_EQ(fixture.state->quickLookURL(), fileURL(libraryPath(0)));
-      EXPECT_EQ(fixture.store->selection().primaryPath(), libraryPath(0));
+      EXPECT_EQ(fixture.store->results().selection().primaryPath(), libraryPath(0));
     }
   }
 }
@@ -161,15 +161,15 @@ TEST(ContentViewStateTest, PreviousOrCloseWhileTheNextStepWaitsDiscardsIt) {
 TEST(ContentViewStateTest, TheSlideshowStartsOnThePreviewedRecord) {
   {
     ContentFixture fixture;
-    fixture.store->selection().setSelectedPaths(PathSet{libraryPath(0), libraryPath(1)});
-    fixture.store->selection().setPrimaryPath(libraryPath(1));
-    fixture.store->selection().setAnchorPath(libraryPath(0));
+    fixture.store->results().selection().setSelectedPaths(PathSet{libraryPath(0), libraryPath(1)});
+    fixture.store->results().selection().setPrimaryPath(libraryPath(1));
+    fixture.store->results().selection().setAnchorPath(libraryPath(0));
     fixture.state->presentQuickLook(fileURL(libraryPath(1)));
     fixture.state->startSlideshowFromQuickLook();
     EXPECT_EQ(fixture.state->quickLookURL(), std::nullopt);
-    EXPECT_EQ(fixture.store->selection().primaryPath(), libraryPath(1));
-    EXPECT_EQ(fixture.store->selection().selectedPaths(), PathSet{libraryPath(1)});
-    EXPECT_EQ(fixture.store->selection().anchorPath(), libraryPath(1));
+    EXPECT_EQ(fixture.store->results().selection().primaryPath(), libraryPath(1));
+    EXPECT_EQ(fixture.store->results().selection().selectedPaths(), PathSet{libraryPath(1)});
+    EXPECT_EQ(fixture.store->results().selection().anchorPath(), libraryPath(1));
     EXPECT_TRUE(fixture.store->presentation().isSlideshowPresented());
     fixture.state->closeSlideshow();
     EXPECT_FALSE(fixture.store->presentation().isSlideshowPresented());
@@ -180,7 +180,7 @@ TEST(ContentViewStateTest, TheSlideshowStartsOnThePreviewedRecord) {
     fixture.state->presentQuickLook(fileURL("/elsewhere/gone.png"));
     fixture.state->startSlideshowFromQuickLook();
     EXPECT_EQ(fixture.state->quickLookURL(), std::nullopt);
-    EXPECT_EQ(fixture.store->selection().primaryPath(), libraryPath(2));  // unchanged
+    EXPECT_EQ(fixture.store->results().selection().primaryPath(), libraryPath(2));  // unchanged
     EXPECT_TRUE(fixture.store->presentation().isSlideshowPresented());
   }
 }

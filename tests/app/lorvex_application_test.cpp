@@ -179,9 +179,11 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     ASSERT_EQ(pickerSeen->openings.size(), 1U);
     EXPECT_TRUE(pickerSeen->openings[0].allowsMultipleSelection);
     ASSERT_TRUE(runEventsUntil(
-        [&] { return store.resultWindow().records().size() == 40 && !store.library().isIndexing(); },
+        [&] {
+          return store.results().resultWindow().records().size() == 40 && !store.library().isIndexing();
+        },
         std::chrono::seconds(30)))
-        << store.resultWindow().records().size();
+        << store.results().resultWindow().records().size();
     EXPECT_EQ(store.library().registeredFolderSummaries().size(), 1U);
     // The grid in the main window shows them.
     auto* grid = application.mainWindow().findChild<ui::ResultsGridView*>("resultsGrid");

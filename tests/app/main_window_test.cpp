@@ -328,7 +328,7 @@ TEST_F(MainWindowTest, CtrlZUndoesAMarkOnlyWhileNothingCoversTheGrid) {
   harness.service->setRecords(lorvex::testing::makeLibraryRecords(3));
   LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
   ImageLibraryStore* s = store.get();
-  store->startDetached([s] { return s->refreshResults(500, false); });
+  store->startDetached([s] { return s->results().refreshResults(500, false); });
   settle();
   views = liveShellViews();
   makeWindow(nullptr);
@@ -343,7 +343,7 @@ TEST_F(MainWindowTest, CtrlZUndoesAMarkOnlyWhileNothingCoversTheGrid) {
     settle();
   };
   const auto markFocused = [this] {
-    store->selection().selectSingle("/library/0.png");
+    store->results().selection().selectSingle("/library/0.png");
     store->toggleFocusedRecordDeleteCandidate();
     settle();
     ASSERT_TRUE(store->canUndoDeleteCandidateAction());

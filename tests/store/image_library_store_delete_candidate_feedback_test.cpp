@@ -54,7 +54,7 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, EachMarkingPublishesWhatItDid) {
     SCOPED_TRACE(c.name);
     ReviewFixture f(c.window);
     FiltersModelTestAccess::setOnlyDeleteCandidates(f.store->filters(), c.deleteCandidateFilter);
-    const std::vector<RecordRef> loaded = f.store->resultWindow().records();
+    const std::vector<RecordRef> loaded = f.store->results().resultWindow().records();
     c.operation(*f.store, loaded);
     ASSERT_EQ(f.callCount("updateReviewStates"), 1u);
     EXPECT_EQ(f.store->deleteCandidateFeedback(), c.published);

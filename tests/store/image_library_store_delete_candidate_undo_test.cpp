@@ -11,6 +11,7 @@
 
 #include "review_fixture.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/results/results_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -55,7 +56,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, TheStackKeepsTheNewestWithinTwentyAct
       if (marking.selected > 0) {
         f.select(numbers[0], std::vector<int>(numbers.begin(), numbers.begin() + marking.selected));
       } else {
-        f.store->selection().selectSingle(std::nullopt);
+        f.store->results().selection().selectSingle(std::nullopt);
       }
       f.store->markDeleteCandidates(f.loaded(numbers));
     }
@@ -73,7 +74,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, TheStackKeepsTheNewestWithinTwentyAct
 TEST(ImageLibraryStoreDeleteCandidateUndo, UndoPutsTheRecordsBackInPlaceWithTheSelection) {
   ReviewFixture f(libraryImages(0, 10));
   f.select(4, {2, 4, 6}, 2);
-  f.store->markDeleteCandidates(f.store->selectedRecords());
+  f.store->markDeleteCandidates(f.store->results().selectedRecords());
   ASSERT_EQ(f.windowNumbers(), (std::vector<int>{0, 1, 3, 5, 7, 8, 9}));
   ASSERT_TRUE(f.store->canUndoDeleteCandidateAction());
   f.store->setErrorMessage("an earlier failure");
@@ -84,9 +85,10 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoPutsTheRecordsBackInPlaceWithTheS
     EXPECT_FALSE(f.libraryState(number).deleteCandidate);
     EXPECT_FALSE(f.loaded({number})[0]->reviewState.deleteCandidate);
   }
-  EXPECT_EQ(f.store->selection().primaryPath(), imagePath(4));
-  EXPECT_EQ(f.store->selection().selectedPaths(), (PathSet{imagePath(2), imagePath(4), imagePath(6)}));
-  EXPECT_EQ(f.store->selection().anchorPath(), imagePath(2));
+  EXPECT_EQ(f.store->results().selection().primaryPath(), imagePath(4));
+  EXPECT_EQ(f.store->results().selection().selectedPaths(),
+            (PathSet{imagePath(2), imagePath(4), imagePath(6)}));
+  EXPECT_EQ(f.store->results().selection().anchorPath(), imagePath(2));
   EXPECT_EQ(f.harness.service->calls("restoreDeleteCandidateStates")[0].paths,
             (std::vector<std::string>{imagePath(2), imagePath(4), imagePath(6)}));
   EXPECT_TRUE(f.store->deleteCandidateUndoStack().empty());
@@ -101,21 +103,21 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoIntoFiltersThatNowExcludeTheRecor
   library.push_back(libraryImage(21, false, true));
   ReviewFixture f(library, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
   f.select(4, {2, 4, 6});
-  f.store->markDeleteCandidates(f.store->selectedRecords());
+  f.store->markDeleteCandidates(f.store->results().selectedRecords());
   // The delete-candidate filter goes on and its search runs.
   FiltersModelTestAccess::setOnlyDeleteCandidates(f.store->filters(), true);
   ImageLibraryStore* self = f.store.get();
-  testing::startFlow(*f.store,
-                     [self](std::stop_token stop) { return self->refreshResults(500, true, stop); });
+  testing::startFlow(
+      *f.store, [self](std::stop_token stop) { return self->results().refreshResults(500, true, stop); });
   f.harness.drainEvents();
   ASSERT_EQ(f.windowNumbers(), (std::vector<int>{2, 4, 6, 20, 21}));
-  f.store->selection().selectSingle(imagePath(21));
+  f.store->results().selection().selectSingle(imagePath(21));
 
   f.store->undoLastDeleteCandidateAction();
   for (int number : {2, 4, 6}) EXPECT_FALSE(f.libraryState(number).deleteCandidate);
   EXPECT_EQ(f.windowNumbers(), (std::vector<int>{20, 21}));
-  EXPECT_EQ(f.store->selection().primaryPath(), imagePath(21));
-  EXPECT_EQ(f.store->selection().selectedPaths(), PathSet{imagePath(21)});
+  EXPECT_EQ(f.store->results().selection().primaryPath(), imagePath(21));
+  EXPECT_EQ(f.store->results().selection().selectedPaths(), PathSet{imagePath(21)});
   EXPECT_EQ(f.store->errorMessage(), std::nullopt);
 }
 
@@ -135,20 +137,20 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoReopensTheSlideshowOnlyOnAFocusAn
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ReviewFixture f(libraryImages(0, 1));
-    f.store->selection().selectSingle(imagePath(0));
+    f.store->results().selection().selectSingle(imagePath(0));
     f.store->presentation().setSlideshowVisibleCount(1);
     f.store->presentation().setIsSlideshowPresented(true);
     f.store->presentation().setIsSlideshowPlaying(c.playing);
     f.store->toggleFocusedRecordDeleteCandidate();
     // The window emptied: the slideshow closed and nothing is selected.
     ASSERT_FALSE(f.store->presentation().isSlideshowPresented());
-    ASSERT_EQ(f.store->selection().primaryPath(), std::nullopt);
+    ASSERT_EQ(f.store->results().selection().primaryPath(), std::nullopt);
     if (c.favoritesFilterSince) FiltersModelTestAccess::setOnlyFavorites(f.store->filters(), true);
 
     f.store->undoLastDeleteCandidateAction();
     EXPECT_EQ(f.store->presentation().isSlideshowPresented(), c.presentedAfter);
     EXPECT_EQ(f.store->presentation().isSlideshowPlaying(), c.playingAfter);
-    EXPECT_EQ(f.store->selection().primaryPath(),
+    EXPECT_EQ(f.store->results().selection().primaryPath(),
               c.presentedAfter ? std::optional<std::string>(imagePath(0)) : std::nullopt);
   }
 }
@@ -161,7 +163,8 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoDoesNothingWhileBlockedOrWithAnEm
   };
   const std::vector<Case> cases = {
       {"empty stack", false, [](ImageLibraryStore&) {}},
-      {"a page loading", true, [](ImageLibraryStore& s) { s.setIsLoadingNextPage(true); }},
+      {"a page loading", true,
+       [](ImageLibraryStore& s) { ResultsModelTestAccess::setIsLoadingNextPage(s.results(), true); }},
       {"a move to the Trash running", true,
        [](ImageLibraryStore& s) { s.setIsTrashingDeleteCandidates(true); }},
   };
@@ -207,9 +210,9 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, ARefusedRestoreStaysOnTheStackAnIncom
     SCOPED_TRACE(c.name);
     ReviewFixture f(libraryImages(0, 8));
     f.select(4, {2, 4, 6});
-    f.store->markDeleteCandidates(f.store->selectedRecords());
+    f.store->markDeleteCandidates(f.store->results().selectedRecords());
     const auto stack = f.store->deleteCandidateUndoStack();
-    const auto selection = f.store->selection().snapshot();
+    const auto selection = f.store->results().selection().snapshot();
     if (c.answered.has_value()) {
       // The restore writes every mark but answers only some records.
       const std::vector<int> answered = *c.answered;
@@ -229,7 +232,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, ARefusedRestoreStaysOnTheStackAnIncom
     EXPECT_NE(f.store->errorMessage()->find(c.message), std::string::npos) << *f.store->errorMessage();
     // A refused restore leaves the selection and the banner alone.
     if (c.pushedBack) {
-      EXPECT_EQ(f.store->selection().snapshot(), selection);
+      EXPECT_EQ(f.store->results().selection().snapshot(), selection);
       EXPECT_TRUE(f.store->deleteCandidateFeedback().has_value());
     } else {
       EXPECT_EQ(*f.store->errorMessage(), c.message);

@@ -192,7 +192,7 @@ TEST(ImageLibraryStoreModelSuggestions, SelectingAModelSource) {
     if (!row.refreshes) continue;
     EXPECT_EQ(searches[0].query->source, row.after);
     EXPECT_EQ(searches[0].query->limit, 501);
-    EXPECT_EQ(store->searchResultsResetCount(), 1);
+    EXPECT_EQ(store->results().searchResultsResetCount(), 1);
   }
 }
 

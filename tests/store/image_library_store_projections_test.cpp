@@ -1,9 +1,8 @@
-// What the views read from the store: the focused and selected records, the slideshow's range and
-// position text, the sidebar's tags and the tag panel's order, the Trash review's permissions and
-// reasons; the coalesced signal that tells them to read again; flows started for nobody.
+// What the views read from the store: whether the focused record may be reviewed, the sidebar's
+// tags and the tag panel's order, the Trash review's permissions and reasons; the coalesced signal
+// that tells them to read again (the results' projections included); flows started for nobody.
 #include <gtest/gtest.h>
 
-#include <QUrl>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +15,7 @@
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/library_model_test_access.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
+#include "store/results/results_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -26,118 +26,6 @@ using testing::pathsOf;
 using testing::record;
 using testing::RecordSpec;
 
-TEST(ImageLibraryStoreProjections, FocusSelectionAndSlideshowRange) {
-  struct Case {
-    const char* name;
-    int recordCount;
-    bool hasMore;
-    std::optional<std::string> primary;
-    PathSet selected;
-    int visibleCount;
-    std::optional<std::string> focusedPath;
-    std::vector<std::string> selectedRecords;
-    std::vector<int> indices;
-    std::string positionText;
-  };
-  const std::vector<Case> cases = {
-      {"removed focus", 10, false, "/gone", {"/gone", "/r3"}, 4, std::nullopt, {"/r3"}, {}, "1 / 10"},
-      {"removed focus, empty window", 0, false, "/gone", {}, 4, std::nullopt, {}, {}, "0 / 0"},
-      {"nothing focused", 10, false, std::nullopt, {}, 4, std::nullopt, {}, {}, "1 / 10"},
-      {"wraps a complete list", 10, false, "/r8", {}, 4, "/r8", {"/r8"}, {8, 9, 0, 1}, "9-2 / 10"},
-      {"stops at the loaded end", 10, true, "/r8", {}, 4, "/r8", {"/r8"}, {8, 9}, "9-10 / 10+"},
-      {"more visible than records", 3, false, "/r0", {}, 5, "/r0", {"/r0"}, {0, 1, 2}, "1-3 / 3"},
-      {"one at a time", 120, true, "/r2", {}, 1, "/r2", {"/r2"}, {2}, "3 / 120+"},
-      {"a range", 120, true, "/r2", {}, 4, "/r2", {"/r2"}, {2, 3, 4, 5}, "3-6 / 120+"},
-      {"the last record alone before a page", 10, true, "/r9", {}, 3, "/r9", {"/r9"}, {9}, "10 / 10+"},
-      {"selection in window order, unloaded left out",
-       10,
-       false,
-       "/r5",
-       {"/r7", "/r1", "/r5", "/x"},
-       1,
-       "/r5",
-       {"/r1", "/r5", "/r7"},
-       {5},
-       "6 / 10"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    OfflineStore f;
-    f.load(OfflineStore::numberedPaths(c.recordCount), c.hasMore);
-    f.select(c.primary, c.selected, c.primary);
-    f.store.presentation().setSlideshowVisibleCount(c.visibleCount);
-
-    const RecordRef focused = f.store.selectedRecord();
-    EXPECT_EQ(focused ? std::optional(focused->file.path) : std::nullopt, c.focusedPath);
-    EXPECT_EQ(f.store.selectedRecordFileURL(),
-              c.focusedPath ? std::optional("file://" + *c.focusedPath) : std::nullopt);
-    EXPECT_EQ(pathsOf(f.store.selectedRecords()), c.selectedRecords);
-    EXPECT_EQ(f.store.slideshowVisibleRecordIndices(), c.indices);
-    EXPECT_EQ(f.store.slideshowPositionText(), c.positionText);
-  }
-}
-
-TEST(ImageLibraryStoreProjections, TheFileURLEncodesThePathsBytes) {
-  struct Case {
-    std::string path;
-    std::string url;
-  };
-  const std::vector<Case> cases = {
-      {"/photos/a.png", "file:///photos/a.png"},
-      {"/my photos/#1 100%.png", "file:///my%20photos/%231%20100%25.png"},
-      {"/写真/ü.png", "file:///%E5%86%99%E7%9C%9F/%C3%BC.png"},
-      // Not UTF-8: the byte itself, not a replacement character.
-      {"/raw/\xff.png", "file:///raw/%FF.png"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
-    OfflineStore f;
-    f.load({c.path});
-    f.store.selection().selectSingle(c.path);
-    ASSERT_EQ(f.store.selectedRecordFileURL(), c.url);
-    const QUrl parsed = QUrl::fromEncoded(QByteArray::fromStdString(c.url), QUrl::StrictMode);
-    EXPECT_TRUE(parsed.isLocalFile());
-    EXPECT_EQ(QByteArray::fromPercentEncoding(parsed.path(QUrl::FullyEncoded).toUtf8()).toStdString(),
-              c.path);
-  }
-}
-
-TEST(ImageLibraryStoreProjections, FocusingAPathKeepsASelectionThatHoldsIt) {
-  using Snapshot = ResultSelection::Snapshot;
-  struct Case {
-    const char* name;
-    Snapshot before;
-    std::string path;
-    std::optional<std::string> url;
-    Snapshot after;
-  };
-  const PathSet three = {"/r1", "/r2", "/r3"};
-  const std::vector<Case> cases = {
-      {"a tile of a three-tile selection", {"/r1", three, "/r1"}, "/r3", "file:///r3", {"/r3", three, "/r1"}},
-      {"anchor outside the selection: the old focus",
-       {"/r2", three, "/r0"},
-       "/r3",
-       "file:///r3",
-       {"/r3", three, "/r2"}},
-      {"neither inside: the path", {"/r0", three, "/r4"}, "/r3", "file:///r3", {"/r3", three, "/r3"}},
-      {"a lone focus counts as selected",
-       {"/r2", {}, std::nullopt},
-       "/r2",
-       "file:///r2",
-       {"/r2", {"/r2"}, "/r2"}},
-      {"outside the selection: alone", {"/r1", three, "/r1"}, "/r4", "file:///r4", {"/r4", {"/r4"}, "/r4"}},
-      {"not loaded: nothing changes", {"/r1", three, "/r1"}, "/gone", std::nullopt, {"/r1", three, "/r1"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    OfflineStore f;
-    f.load(OfflineStore::numberedPaths(5));
-    f.select(c.before.primaryPath, c.before.selectedPaths, c.before.anchorPath);
-    EXPECT_EQ(f.store.focusPathKeepingSelection(c.path), c.url);
-    EXPECT_EQ(f.selection(), c.after);
-  }
-}
-
 TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
   struct Case {
     const char* name;
@@ -147,9 +35,13 @@ TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
   };
   const std::vector<Case> cases = {
       {"a loaded focus", [](OfflineStore&) {}, true, true},
-      {"no focus", [](OfflineStore& f) { f.store.selection().selectSingle(std::nullopt); }, false, false},
-      {"focus not loaded", [](OfflineStore& f) { f.store.selection().selectSingle("/gone"); }, false, false},
-      {"page loading", [](OfflineStore& f) { f.store.setIsLoadingNextPage(true); }, false, false},
+      {"no focus", [](OfflineStore& f) { f.store.results().selection().selectSingle(std::nullopt); }, false,
+       false},
+      {"focus not loaded", [](OfflineStore& f) { f.store.results().selection().selectSingle("/gone"); },
+       false, false},
+      {"page loading",
+       [](OfflineStore& f) { ResultsModelTestAccess::setIsLoadingNextPage(f.store.results(), true); }, false,
+       false},
       {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, false, false},
       {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); },
        false, false},
@@ -175,7 +67,7 @@ TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
     SCOPED_TRACE(c.name);
     OfflineStore f;
     f.load(OfflineStore::numberedPaths(5));
-    f.store.selection().selectSingle("/r1");
+    f.store.results().selection().selectSingle("/r1");
     c.arrange(f);
     EXPECT_EQ(f.store.canReviewFocusedRecord(), c.canReview);
     EXPECT_EQ(f.store.canReviewFocusedRecordInSlideshow(), c.canReviewInSlideshow);
@@ -433,14 +325,15 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
   };
   const std::vector<Case> cases = {
       {"window records", [](OfflineStore& f) { f.load({"/x"}); }, 1},
-      {"window has more", [](OfflineStore& f) { f.store.resultWindow().setHasMoreRecords(true); }, 1},
-      {"focus", [](OfflineStore& f) { f.store.selection().setPrimaryPath("/r1"); }, 1},
+      {"window has more", [](OfflineStore& f) { f.store.results().resultWindow().setHasMoreRecords(true); },
+       1},
+      {"focus", [](OfflineStore& f) { f.store.results().selection().setPrimaryPath("/r1"); }, 1},
       {"selected paths",
        [](OfflineStore& f) {
-         f.store.selection().setSelectedPaths({"/r0", "/r1"});
+         f.store.results().selection().setSelectedPaths({"/r0", "/r1"});
        },
        1},
-      {"anchor", [](OfflineStore& f) { f.store.selection().setAnchorPath("/r1"); }, 1},
+      {"anchor", [](OfflineStore& f) { f.store.results().selection().setAnchorPath("/r1"); }, 1},
       {"browser records",
        [](OfflineStore& f) { f.store.trashReviewBrowser().setRecords(testing::records({"/t"})); }, 1},
       {"browser ticks", [](OfflineStore& f) { f.store.trashReviewBrowser().setSelectedPaths({"/t"}); }, 1},
@@ -476,13 +369,14 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
       {"indexing", [](OfflineStore& f) { LibraryModelTestAccess::setIsIndexing(f.store.library(), true); },
        1},
       {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, 1},
-      {"page loading", [](OfflineStore& f) { f.store.setIsLoadingNextPage(true); }, 1},
+      {"page loading",
+       [](OfflineStore& f) { ResultsModelTestAccess::setIsLoadingNextPage(f.store.results(), true); }, 1},
       {"trash review page task",
        [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); }, 1},
       {"everything at once",
        [](OfflineStore& f) {
          f.load({"/x", "/y"}, true);
-         f.store.selection().selectSingle("/y");
+         f.store.results().selection().selectSingle("/y");
          LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
          f.store.setIsTrashingDeleteCandidates(true);
          f.store.presentation().setIsSlideshowPresented(true);
@@ -493,15 +387,15 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
       {"equal values",
        [](OfflineStore& f) {
          LibraryModelTestAccess::setIsIndexing(f.store.library(), false);
-         f.store.selection().setPrimaryPath("/r0");
+         f.store.results().selection().setPrimaryPath("/r0");
          f.store.presentation().setSlideshowVisibleCount(1);
          f.load({"/r0", "/r1"});
        },
        0},
       {"no input of a projection",
        [](OfflineStore& f) {
-         f.store.setSearchResultsResetCount(4);
-         f.store.setIsLoading(true);
+         ResultsModelTestAccess::setSearchResultsResetCount(f.store.results(), 4);
+         ResultsModelTestAccess::setIsLoading(f.store.results(), true);
          f.store.presentation().setIsLibrarySectionExpanded(false);
          f.store.presentation().setSlideshowIntervalSeconds(10);
        },

@@ -12,6 +12,7 @@
 
 #include "review_fixture.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -149,7 +150,8 @@ TEST(ImageLibraryStoreReviewUpdates, RecordsNotLoadedOrNotChangedWriteNothing) {
 TEST(ImageLibraryStoreReviewUpdates, APathLoadedTwiceIsWrittenAndRecordedForUndoOnce) {
   ReviewFixture f(testing::libraryImages(0, 2));
   const RecordRef image0 = makeRecordRef(libraryImage(0));
-  f.store->resultWindow().replaceRecords({image0, makeRecordRef(libraryImage(1)), image0}, false, 0);
+  f.store->results().resultWindow().replaceRecords({image0, makeRecordRef(libraryImage(1)), image0}, false,
+                                                   0);
   f.store->markDeleteCandidates({image0, image0});
   const auto calls = f.harness.service->calls("updateReviewStates");
   ASSERT_EQ(calls.size(), 1u);
@@ -169,7 +171,7 @@ TEST(ImageLibraryStoreReviewUpdates, EachEntryPointIsGatedAsItsCallerIs) {
   const std::vector<Case> cases = {
       {"nothing in the way", [](ReviewFixture&) {}, {true, true, true}},
       {"a page loading",
-       [](ReviewFixture& f) { f.store->setIsLoadingNextPage(true); },
+       [](ReviewFixture& f) { ResultsModelTestAccess::setIsLoadingNextPage(f.store->results(), true); },
        {false, false, false}},
       {"the slideshow showing two",
        [](ReviewFixture& f) {
@@ -193,14 +195,14 @@ TEST(ImageLibraryStoreReviewUpdates, EachEntryPointIsGatedAsItsCallerIs) {
        [](ReviewFixture& f) { f.store->presentation().setIsModelSelectionPopoverPresented(true); },
        {false, false, true}},
       {"the focus not loaded",
-       [](ReviewFixture& f) { f.store->selection().selectSingle(imagePath(9)); },
+       [](ReviewFixture& f) { f.store->results().selection().selectSingle(imagePath(9)); },
        {false, false, true}},
   };
   for (const Case& c : cases) {
     for (int entry = 0; entry < entryCount; ++entry) {
       SCOPED_TRACE(c.name + ", entry " + std::to_string(entry));
       ReviewFixture f(testing::libraryImages(0, 5));
-      f.store->selection().selectSingle(imagePath(2));
+      f.store->results().selection().selectSingle(imagePath(2));
       c.setUp(f);
       ASSERT_EQ(f.store->canApplyReviewUpdate(), c.changes[contextMenuToggle]);
       switch (entry) {
@@ -221,10 +223,10 @@ TEST(ImageLibraryStoreReviewUpdates, EachEntryPointIsGatedAsItsCallerIs) {
 
 TEST(ImageLibraryStoreReviewUpdates, MarkingTheFocusedRecordMovesTheSelectionAsTheWindowDecides) {
   ReviewFixture f(testing::libraryImages(0, 5));
-  f.store->selection().selectSingle(imagePath(2));
+  f.store->results().selection().selectSingle(imagePath(2));
   f.store->toggleFocusedRecordDeleteCandidate();
   EXPECT_EQ(f.windowNumbers(), (std::vector<int>{0, 1, 3, 4}));
-  EXPECT_EQ(f.store->selection().primaryPath(), imagePath(3));
+  EXPECT_EQ(f.store->results().selection().primaryPath(), imagePath(3));
   EXPECT_TRUE(f.libraryState(2).deleteCandidate);
 }
 
@@ -244,7 +246,7 @@ TEST(ImageLibraryStoreReviewUpdates, AFailedWriteChangesNothingAndShowsItsText) 
     auto library = testing::libraryImages(10, 6);
     library.erase(library.begin() + 2);
     ReviewFixture f(library);
-    f.store->resultWindow().replaceRecords(
+    f.store->results().resultWindow().replaceRecords(
         {makeRecordRef(libraryImage(10)), makeRecordRef(libraryImage(11)), makeRecordRef(libraryImage(12)),
          makeRecordRef(libraryImage(13)), makeRecordRef(libraryImage(14)), makeRecordRef(libraryImage(15))},
         false, 0);
@@ -252,11 +254,11 @@ TEST(ImageLibraryStoreReviewUpdates, AFailedWriteChangesNothingAndShowsItsText) 
     f.store->markDeleteCandidates(f.loaded({15}));
     ASSERT_TRUE(f.store->deleteCandidateFeedback().has_value());
     const auto stack = f.store->deleteCandidateUndoStack();
-    const auto window = f.store->resultWindow().records();
+    const auto window = f.store->results().resultWindow().records();
 
     c.operation(*f.store, f.loaded({10, 11, 12, 13, 14}));
     for (int number : {10, 11, 13, 14}) EXPECT_EQ(f.libraryState(number), ReviewState{}) << number;
-    EXPECT_TRUE(sameRecords(f.store->resultWindow().records(), window));
+    EXPECT_TRUE(sameRecords(f.store->results().resultWindow().records(), window));
     EXPECT_EQ(f.store->deleteCandidateUndoStack(), stack);
     EXPECT_EQ(f.store->deleteCandidateFeedback().has_value(), !c.dismissesBanner);
     ASSERT_TRUE(f.store->errorMessage().has_value());
@@ -276,21 +278,22 @@ TEST(ImageLibraryStoreReviewUpdates, AMarkStopsAFirstPageOrRefreshInFlightAndAsk
     LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {testing::kLibraryRoot});
     harness.service->setRecords(testing::libraryImages(0, 300));
     ImageLibraryStore* self = store.get();
-    testing::startFlow(*store,
-                       [self](std::stop_token stop) { return self->refreshResults(30, false, stop); });
+    testing::startFlow(
+        *store, [self](std::stop_token stop) { return self->results().refreshResults(30, false, stop); });
     harness.drainEvents();
     harness.service->hold("searchImages");
     if (c.postSyncRefresh) {
-      testing::startFlow(*store,
-                         [self](std::stop_token stop) { return self->refreshResultWindowAfterSync(stop); });
+      testing::startFlow(*store, [self](std::stop_token stop) {
+        return self->results().refreshResultWindowAfterSync(stop);
+      });
     } else {
-      testing::startFlow(*store,
-                         [self](std::stop_token stop) { return self->refreshResults(120, false, stop); });
+      testing::startFlow(
+          *store, [self](std::stop_token stop) { return self->results().refreshResults(120, false, stop); });
     }
     ASSERT_TRUE(harness.service->waitForHeld("searchImages", 1));
     const testing::ServiceCall stale = harness.service->heldCalls("searchImages")[0];
 
-    const auto first = store->resultWindow().records()[0];
+    const auto first = store->results().resultWindow().records()[0];
     store->markDeleteCandidates({first});
     harness.service->releaseWith(stale.id, testing::libraryImages(5000, 600));
     harness.drainEvents();
@@ -302,7 +305,7 @@ TEST(ImageLibraryStoreReviewUpdates, AMarkStopsAFirstPageOrRefreshInFlightAndAsk
     harness.drainEvents();
     // The fresh answer: image 0 is a candidate now and stays out.
     const int shown = c.postSyncRefresh ? 299 : 120;
-    EXPECT_EQ(testing::pathsOf(store->resultWindow().records()), testing::imagePaths(1, shown));
+    EXPECT_EQ(testing::pathsOf(store->results().resultWindow().records()), testing::imagePaths(1, shown));
   }
 }
 

@@ -83,6 +83,8 @@ TEST(ImageLibraryStoreSearchRoots, FollowTheFolderStateAndNeverWidenToEverything
     LibraryModelTestAccess::setHasLoadedRegisteredFolderSummaries(store->library(), row.loaded);
     LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), row.registering);
     EXPECT_EQ(store->searchRootPaths(), row.expected);
+    // The results' queries ask the store for them.
+    EXPECT_EQ(store->results().makeSearchQuery(1, 0).rootPaths, row.expected);
   }
 }
 

@@ -1,6 +1,5 @@
 // The store's state: what a new store holds, the change-only rule of its setters (and the two
-// fields that signal on every set), the derived undo flag, and the selection and slideshow kept in
-// step with the result window.
+// fields that signal on every set), and the derived undo flag.
 #include "store/image_library_store.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +13,9 @@
 #include "list_stores.h"
 #include "services/unavailable_image_library_service.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
-#include "store_records.h"
 
 namespace lorvex {
 namespace {
-
-using testing::records;
 
 using testing::ListExclusionStore;
 using testing::ListFilterTagStore;
@@ -74,23 +70,11 @@ TEST(ImageLibraryStore, ANewStoreHoldsTheInitialValues) {
   EXPECT_EQ(s.filters().searchSort(), ImageSearchSort::modificationDateDescending);
   EXPECT_TRUE(s.filters().selectedFilterTags().empty());
   EXPECT_FALSE(s.filters().selectedModelSource().has_value());
-  EXPECT_EQ(s.searchResultsResetCount(), 0);
-  EXPECT_FALSE(s.isLoading());
-  EXPECT_FALSE(s.refreshSearchTask());
-  EXPECT_FALSE(s.loadMoreTask());
-  EXPECT_FALSE(s.activeLoadMoreTaskID().has_value());
-  EXPECT_EQ(s.activeBackgroundResultRefreshMode(),
-            ImageLibraryStore::BackgroundResultRefreshMode::fullWindow);
   EXPECT_FALSE(s.canUndoDeleteCandidateAction());
   EXPECT_EQ(s.feedbackDismissDelayNanos(), 3'000'000'000u);
   EXPECT_TRUE(s.featureAvailability().isTagConceptEnabled);
   EXPECT_EQ(s.service(), f.service);
   EXPECT_EQ(&s.clock(), &f.clock);
-  EXPECT_TRUE(s.resultWindow().records().empty());
-  EXPECT_FALSE(s.resultWindow().hasMoreRecords());
-  EXPECT_EQ(s.resultWindow().loadEpoch(), 0);
-  EXPECT_FALSE(s.selection().primaryPath().has_value());
-  EXPECT_TRUE(s.selection().selectedPaths().empty());
   EXPECT_TRUE(s.trashReviewBrowser().records().empty());
   EXPECT_EQ(s.deleteCandidateUndoStackEntryCount(), 0u);
 }
@@ -157,18 +141,9 @@ void expectChangeOnly(const char* name, void (ImageLibraryStore::*set)(T),
 
 TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
   using OptString = std::optional<std::string>;
-  using Mode = ImageLibraryStore::BackgroundResultRefreshMode;
   using S = ImageLibraryStore;
   expectChangeOnly<OptString>("errorMessage", &S::setErrorMessage, &S::errorMessage, &S::errorMessageChanged,
                               OptString("a"), OptString(""));
-  expectChangeOnly<std::optional<int>>("activeLoadMoreTaskID", &S::setActiveLoadMoreTaskID,
-                                       &S::activeLoadMoreTaskID, &S::activeLoadMoreTaskIDChanged,
-                                       std::optional<int>(0), std::optional<int>(1));
-  expectChangeOnly<int>("loadMoreTaskID", &S::setLoadMoreTaskID, &S::loadMoreTaskID,
-                        &S::loadMoreTaskIDChanged, 1, 2);
-  expectChangeOnly<Mode>("activeBackgroundResultRefreshMode", &S::setActiveBackgroundResultRefreshMode,
-                         &S::activeBackgroundResultRefreshMode, &S::activeBackgroundResultRefreshModeChanged,
-                         Mode::leadingPage, Mode::fullWindow);
   expectChangeOnly<std::optional<ImageTrashSummary>>("lastTrashSummary", &S::setLastTrashSummary,
                                                      &S::lastTrashSummary, &S::lastTrashSummaryChanged,
                                                      ImageTrashSummary{}, ImageTrashSummary{1, {}, {}});
@@ -176,25 +151,6 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
       "deleteCandidateFeedback", &S::setDeleteCandidateFeedback, &S::deleteCandidateFeedback,
       &S::deleteCandidateFeedbackChanged, DeleteCandidateFeedback{.affectedCount = 2},
       DeleteCandidateFeedback{.change = DeleteCandidateFeedback::Change::unmarked, .affectedCount = 2});
-}
-
-TEST(ImageLibraryStore, TaskHandlesCompareByIdentity) {
-  using Task = StoreTask<void>;
-  Fixture f;
-  int notified = 0;
-  QObject::connect(&f.store, &ImageLibraryStore::backgroundResultRefreshTaskChanged, [&] { ++notified; });
-  const Task a(std::make_shared<detail::StoreTaskState<void>>());
-  const Task b(std::make_shared<detail::StoreTaskState<void>>());
-  struct Step {
-    Task value;
-    int signalsAfter;
-  };
-  const Step steps[] = {{Task(), 0}, {a, 1}, {a, 1}, {b, 2}, {Task(), 3}, {Task(), 3}};
-  for (const auto& step : steps) {
-    f.store.setBackgroundResultRefreshTask(step.value);
-    EXPECT_EQ(notified, step.signalsAfter);
-    EXPECT_TRUE(f.store.backgroundResultRefreshTask() == step.value);
-  }
 }
 
 TEST(ImageLibraryStore, ServiceAndUndoStackSignalOnEverySet) {
@@ -251,34 +207,6 @@ TEST(ImageLibraryStore, TheUndoFlagFollowsTheStackAndTheTrashing) {
     EXPECT_EQ(flips, steps[i].flips);
     // Two records, three selected paths, one focused path, no anchor.
     EXPECT_EQ(f.store.deleteCandidateUndoStackEntryCount(), f.store.deleteCandidateUndoStack().size() * 6);
-  }
-}
-
-TEST(ImageLibraryStore, TheSelectionFollowsTheWindowAndAnEmptyWindowClosesTheSlideshow) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> after;
-    int fallbackIndex;
-    std::optional<std::string> focus;
-    bool slideshowPresented;
-  };
-  const Case cases[] = {
-      {"focus survives", {"/a", "/b"}, 0, "/b", true},
-      {"focus lost, fallback", {"/a", "/c", "/d"}, 2, "/d", true},
-      {"fallback past the end", {"/a"}, 5, "/a", true},
-      {"nothing left", {}, 0, std::nullopt, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Fixture f;
-    f.store.resultWindow().replaceRecords(records({"/a", "/b", "/c"}), false, 0);
-    f.store.selection().selectSingle("/b");
-    f.store.presentation().setIsSlideshowPresented(true);
-    f.store.presentation().setIsSlideshowPlaying(true);
-    f.store.resultWindow().replaceRecords(records(c.after), false, c.fallbackIndex);
-    EXPECT_EQ(f.store.selection().primaryPath(), c.focus);
-    EXPECT_EQ(f.store.presentation().isSlideshowPresented(), c.slideshowPresented);
-    EXPECT_EQ(f.store.presentation().isSlideshowPlaying(), c.slideshowPresented);
   }
 }
 

@@ -53,7 +53,7 @@ struct TrashFixture {
     LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {testing::kLibraryRoot});
     FiltersModelTestAccess::setOnlyDeleteCandidates(store->filters(), resultsShowCandidates);
     ImageLibraryStore* self = store.get();
-    startFlow(*store, [self](std::stop_token) { return self->refreshResults(500, true); });
+    startFlow(*store, [self](std::stop_token) { return self->results().refreshResults(500, true); });
     startFlow(*store, [self](std::stop_token) { return self->presentDeleteCandidateTrashReview(); });
     harness.drainEvents();
     store->setDeleteCandidateUndoStack({DeleteCandidateUndoAction{.records = {{imagePath(0), false, 0}},
@@ -145,7 +145,7 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
     EXPECT_EQ(f.calls("moveDeleteCandidatesToTrash"), 0u);
     EXPECT_EQ(f.store->lastTrashSummary(), earlier);
     EXPECT_EQ(f.store->errorMessage(), "earlier");
-    EXPECT_EQ(pathsOf(f.store->resultWindow().records()), paths({2, 3, 5}));
+    EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths({2, 3, 5}));
     EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths({2, 3, 5}));
     EXPECT_EQ(f.store->trashReviewBrowser().selectedPaths(), pathSet({2}));
     EXPECT_EQ(f.store->deleteCandidateUndoStack().size(), 1u);
@@ -247,7 +247,7 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
     ASSERT_EQ(call.size(), 1u);
     EXPECT_EQ(call[0].paths, paths(c.requested));
     EXPECT_EQ(f.store->lastTrashSummary(), c.kept);
-    EXPECT_EQ(pathsOf(f.store->resultWindow().records()), paths(c.left));
+    EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths(c.left));
     EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths(c.left));
     EXPECT_EQ(f.store->trashReviewBrowser().selectedPaths(), pathSet(c.selected));
     EXPECT_EQ(f.store->deleteCandidateUndoStack().size(), c.undoDepth);
@@ -281,12 +281,12 @@ TEST(ImageLibraryStoreTrashMoves, TheResultSelectionFallsBackToTheFirstTrashedPo
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TrashFixture f({2, 3, 5, 7}, 10, c.resultsShowCandidates);
-    f.store->selection().selectSingle(imagePath(c.focusBefore));
+    f.store->results().selection().selectSingle(imagePath(c.focusBefore));
     const StartedFlow<bool> move = f.move(f.reviewed(c.trashed));
     f.harness.drainEvents();
     ASSERT_TRUE(move.isFinished());
     EXPECT_TRUE(move.result());
-    EXPECT_EQ(f.store->selection().primaryPath(), imagePath(c.focusAfter));
+    EXPECT_EQ(f.store->results().selection().primaryPath(), imagePath(c.focusAfter));
   }
 }
 
@@ -404,14 +404,16 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
     ImageFileInfo handed;
   } cases[] = {
       {"from the review", [](TrashFixture& f) { return f.reviewed({3}); }, libraryImage(3).file},
-      {"from the grid", [](TrashFixture& f) { return f.store->resultWindow().records(); }, replaced.file},
+      {"from the grid", [](TrashFixture& f) { return f.store->results().resultWindow().records(); },
+       replaced.file},
       {"a retry after the review was reloaded", retryAfterAReload, libraryImage(3).file},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TrashFixture f({3});
     f.harness.service->setRecords({replaced});
-    startFlow(*f.store, [self = f.store.get()](std::stop_token) { return self->refreshResults(500, true); });
+    startFlow(*f.store,
+              [self = f.store.get()](std::stop_token) { return self->results().refreshResults(500, true); });
     f.harness.drainEvents();
     const std::vector<RecordRef> records = c.records(f);
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", {});
@@ -472,10 +474,10 @@ TEST(ImageLibraryStoreTrashMoves, ASearchTheMoveStoppedRunsAgainAndItsLateAnswer
   auto& service = *f.harness.service;
   service.hold("searchImages");
   ImageLibraryStore* self = f.store.get();
-  startFlow(*f.store, [self](std::stop_token) { return self->refreshResults(120, false); });
+  startFlow(*f.store, [self](std::stop_token) { return self->results().refreshResults(120, false); });
   ASSERT_TRUE(service.waitForHeld("searchImages"));
   const auto stale = service.heldCalls("searchImages").front();
-  const int resetsBefore = f.store->searchResultsResetCount();
+  const int resetsBefore = f.store->results().searchResultsResetCount();
   const StartedFlow<bool> move = f.move(f.reviewed({2}));
   ASSERT_TRUE(service.waitForHeld("searchImages", 2));
   const auto again = service.heldCalls("searchImages").back();
@@ -485,13 +487,13 @@ TEST(ImageLibraryStoreTrashMoves, ASearchTheMoveStoppedRunsAgainAndItsLateAnswer
   service.releaseWith(stale.id,
                       std::vector<ImageRecord>{libraryImage(2, false, true), libraryImage(3, false, true)});
   f.harness.drainEvents();
-  EXPECT_EQ(pathsOf(f.store->resultWindow().records()), paths({3, 5}));
+  EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths({3, 5}));
   service.release(again.id);
   f.harness.drainEvents();
   ASSERT_TRUE(move.result());
-  EXPECT_EQ(pathsOf(f.store->resultWindow().records()), paths({3, 5}));
-  EXPECT_EQ(f.store->searchResultsResetCount(), resetsBefore);
-  EXPECT_FALSE(f.store->isLoading());
+  EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths({3, 5}));
+  EXPECT_EQ(f.store->results().searchResultsResetCount(), resetsBefore);
+  EXPECT_FALSE(f.store->results().isLoading());
 }
 
 }  // namespace

@@ -34,15 +34,15 @@ Listing listing(const std::vector<ImageRecord>& records) {
 
 Listing windowListing(const ImageLibraryStore& store) {
   Listing result;
-  for (const RecordRef& record : store.resultWindow().records())
+  for (const RecordRef& record : store.results().resultWindow().records())
     result.emplace_back(record->file.path, record->reviewState);
   return result;
 }
 
 // What a new search under the store's filters finds now.
 Listing freshSearch(ImageLibraryStore& store) {
-  return listing(
-      store.service()->searchImages(store.makeSearchQuery(ImageLibraryStore::kFirstPageLimit + 1, 0), {}));
+  return listing(store.service()->searchImages(
+      store.results().makeSearchQuery(ResultsModel::kFirstPageLimit + 1, 0), {}));
 }
 
 class LibraryReviewIntegrationTest : public testing::RealPicturesTest {
@@ -53,7 +53,7 @@ class LibraryReviewIntegrationTest : public testing::RealPicturesTest {
   }
 
   void refresh() {
-    auto task = store_->refreshResults(ImageLibraryStore::kFirstPageLimit, true);
+    auto task = store_->results().refreshResults(ResultsModel::kFirstPageLimit, true);
     ASSERT_TRUE(waitUntil([&] { return task.isReady(); }, std::chrono::seconds(30)));
   }
 
@@ -77,7 +77,7 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
 
   // Seed the library with every pair of marks: favorites in the first two thirds, delete
   // candidates from a third to five sixths.
-  const std::vector<RecordRef> all = store_->resultWindow().records();
+  const std::vector<RecordRef> all = store_->results().resultWindow().records();
   ASSERT_GE(all.size(), 8u);
   const std::size_t n = all.size();
   store_->setFavorite({all.begin(), all.begin() + static_cast<std::ptrdiff_t>(2 * n / 3)}, true);
@@ -96,7 +96,7 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
     FiltersModelTestAccess::setOnlyFavorites(store_->filters(), filters.favorites);
     FiltersModelTestAccess::setOnlyDeleteCandidates(store_->filters(), filters.deleteCandidates);
     refresh();
-    const std::vector<RecordRef> loaded = store_->resultWindow().records();
+    const std::vector<RecordRef> loaded = store_->results().resultWindow().records();
     ASSERT_GE(loaded.size(), 2u);
     ASSERT_EQ(windowListing(*store_), freshSearch(*store_));
 

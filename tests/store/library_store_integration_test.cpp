@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 using testing::waitUntil;
 
 bool windowHolds(const ImageLibraryStore& store, const std::string& path) {
-  return store.resultWindow().index(path).has_value();
+  return store.results().resultWindow().index(path).has_value();
 }
 
 class LibraryStoreIntegrationTest : public testing::RealPicturesTest {};
@@ -50,7 +50,7 @@ TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
   ASSERT_TRUE(store->library().lastScanSummary().has_value());
   const auto indexed = store->library().lastScanSummary()->indexedImageCount;
   EXPECT_GT(indexed, 0);
-  EXPECT_EQ(static_cast<std::int64_t>(store->resultWindow().records().size()), indexed);
+  EXPECT_EQ(static_cast<std::int64_t>(store->results().resultWindow().records().size()), indexed);
   EXPECT_TRUE(windowHolds(*store, fs::canonical(firstCopy_).string()) ||
               windowHolds(*store, firstCopy_.string()));
   ASSERT_EQ(store->library().registeredFolderSummaries().size(), 1u);

@@ -38,14 +38,14 @@ struct OfflineStore {
     return paths;
   }
   void load(const std::vector<std::string>& paths, bool hasMoreRecords = false) {
-    store.resultWindow().replaceRecords(records(paths), hasMoreRecords, 0);
+    store.results().resultWindow().replaceRecords(records(paths), hasMoreRecords, 0);
   }
   void select(std::optional<std::string> primary, PathSet selected, std::optional<std::string> anchor) {
-    store.selection().setPrimaryPath(std::move(primary));
-    store.selection().setSelectedPaths(std::move(selected));
-    store.selection().setAnchorPath(std::move(anchor));
+    store.results().selection().setPrimaryPath(std::move(primary));
+    store.results().selection().setSelectedPaths(std::move(selected));
+    store.results().selection().setAnchorPath(std::move(anchor));
   }
-  ResultSelection::Snapshot selection() const { return store.selection().snapshot(); }
+  ResultSelection::Snapshot selection() const { return store.results().selection().snapshot(); }
 
   StoreHarness harness;
   std::unique_ptr<ImageLibraryStore> storeObject;

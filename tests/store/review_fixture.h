@@ -38,8 +38,8 @@ struct ReviewFixture {
         if (record.file.path == imagePath(number)) window.push_back(makeRecordRef(record));
       }
     }
-    store->resultWindow().replaceRecords(std::move(window), false, 0);
-    store->selection().selectSingle(std::nullopt);
+    store->results().resultWindow().replaceRecords(std::move(window), false, 0);
+    store->results().selection().selectSingle(std::nullopt);
   }
 
   static int numberOf(const std::string& path) {
@@ -50,8 +50,9 @@ struct ReviewFixture {
   std::vector<RecordRef> loaded(const std::vector<int>& numbers) const {
     std::vector<RecordRef> records;
     for (int number : numbers) {
-      const auto index = store->resultWindow().index(imagePath(number));
-      if (index) records.push_back(store->resultWindow().records()[static_cast<std::size_t>(*index)]);
+      const auto index = store->results().resultWindow().index(imagePath(number));
+      if (index)
+        records.push_back(store->results().resultWindow().records()[static_cast<std::size_t>(*index)]);
     }
     return records;
   }
@@ -67,7 +68,7 @@ struct ReviewFixture {
 
   std::vector<int> windowNumbers() const {
     std::vector<int> numbers;
-    for (const RecordRef& record : store->resultWindow().records())
+    for (const RecordRef& record : store->results().resultWindow().records())
       numbers.push_back(numberOf(record->file.path));
     return numbers;
   }
@@ -76,9 +77,9 @@ struct ReviewFixture {
   void select(int focus, const std::vector<int>& selected, std::optional<int> anchor = std::nullopt) {
     PathSet paths;
     for (int number : selected) paths.insert(imagePath(number));
-    store->selection().setPrimaryPath(imagePath(focus));
-    store->selection().setSelectedPaths(std::move(paths));
-    store->selection().setAnchorPath(imagePath(anchor.value_or(focus)));
+    store->results().selection().setPrimaryPath(imagePath(focus));
+    store->results().selection().setSelectedPaths(std::move(paths));
+    store->results().selection().setAnchorPath(imagePath(anchor.value_or(focus)));
   }
 
   void failCall(const std::string& name, const std::string& text) {

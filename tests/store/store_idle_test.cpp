@@ -16,6 +16,7 @@
 #include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/event_loop.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -54,6 +55,7 @@ StoreTask<T> finishedFlow(ImageLibraryStore& store) {
 
 TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
   using Store = ImageLibraryStore;
+  using Access = ResultsModelTestAccess;
   struct Case {
     const char* name;
     std::function<void(Store&)> makeBusy;
@@ -68,6 +70,16 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
     return Case{name, [setter](Store& s) { (s.*setter)(sleepingFlow<T>(s)); },
                 [setter](Store& s) { (s.*setter)(finishedFlow<T>(s)); }};
   };
+  // The same for the results model's fields, which only its own flows set.
+  auto resultsFlag = [](const char* name, void (*setter)(ResultsModel&, bool)) {
+    return Case{name, [setter](Store& s) { setter(s.results(), true); },
+                [setter](Store& s) { setter(s.results(), false); }};
+  };
+  auto resultsFlow = [](const char* name, auto setter, auto valueType) {
+    using T = typename decltype(valueType)::value_type;
+    return Case{name, [setter](Store& s) { setter(s.results(), sleepingFlow<T>(s)); },
+                [setter](Store& s) { setter(s.results(), finishedFlow<T>(s)); }};
+  };
   using Library = LibraryModelTestAccess;
   auto libraryFlag = [](const char* name, void (*setter)(LibraryModel&, bool)) {
     return Case{name, [setter](Store& s) { setter(s.library(), true); },
@@ -78,9 +90,9 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
                 [setter](Store& s) { setter(s.library(), finishedFlow<void>(s)); }};
   };
   const std::vector<Case> cases{
-      flag("isLoading", &Store::setIsLoading),
-      flag("isLoadingNextPage", &Store::setIsLoadingNextPage),
-      flag("isBackgroundRefreshingResults", &Store::setIsBackgroundRefreshingResults),
+      resultsFlag("isLoading", &Access::setIsLoading),
+      resultsFlag("isLoadingNextPage", &Access::setIsLoadingNextPage),
+      resultsFlag("isBackgroundRefreshingResults", &Access::setIsBackgroundRefreshingResults),
       libraryFlag("isIndexing", &Library::setIsIndexing),
       libraryFlag("isLibrarySyncInProgress", &Library::setIsLibrarySyncInProgress),
       libraryFlag("isBackgroundSyncing", &Library::setIsBackgroundSyncing),
@@ -95,11 +107,11 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
           [](Store& s) {
             TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), false);
           }},
-      flow("refreshSearchTask", &Store::setRefreshSearchTask, StoreTask<std::vector<RecordRef>>()),
-      flow("loadMoreTask", &Store::setLoadMoreTask, StoreTask<bool>()),
-      flow("backgroundResultRefreshTask", &Store::setBackgroundResultRefreshTask, StoreTask<void>()),
-      flow("backgroundThumbnailGenerationTask", &Store::setBackgroundThumbnailGenerationTask,
-           StoreTask<void>()),
+      resultsFlow("refreshSearchTask", &Access::setRefreshSearchTask, StoreTask<std::vector<RecordRef>>()),
+      resultsFlow("loadMoreTask", &Access::setLoadMoreTask, StoreTask<bool>()),
+      resultsFlow("backgroundResultRefreshTask", &Access::setBackgroundResultRefreshTask, StoreTask<void>()),
+      resultsFlow("backgroundThumbnailGenerationTask", &Access::setBackgroundThumbnailGenerationTask,
+                  StoreTask<void>()),
       libraryFlow("backgroundLibrarySyncTask", &Library::setBackgroundLibrarySyncTask),
       libraryFlow("backgroundLibrarySyncMonitorRecoveryTask",
                   &Library::setBackgroundLibrarySyncMonitorRecoveryTask),

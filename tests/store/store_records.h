@@ -9,7 +9,7 @@
 
 #include "store/compaction.h"
 #include "store/record_ref.h"
-#include "store/search_result_window.h"
+#include "store/results/search_result_window.h"
 
 namespace lorvex::testing {
 

@@ -24,9 +24,9 @@ bool DriveContext::settle(const char* what) const {
 }
 
 void DriveContext::printResults(std::size_t shownPaths) const {
-  const auto& records = store.resultWindow().records();
+  const auto& records = store.results().resultWindow().records();
   std::printf("results: %zu loaded, hasMore %s\n", records.size(),
-              store.resultWindow().hasMoreRecords() ? "yes" : "no");
+              store.results().resultWindow().hasMoreRecords() ? "yes" : "no");
   for (std::size_t i = 0; i < records.size() && i < shownPaths; ++i) {
     std::printf("  %s\n", records[i]->file.path.c_str());
   }

@@ -31,7 +31,7 @@ std::optional<std::size_t> countArgument(const char* command, const std::vector<
 template <typename Wanted>
 std::vector<RecordRef> firstLoaded(const ImageLibraryStore& store, std::size_t count, Wanted wanted) {
   std::vector<RecordRef> records;
-  for (const RecordRef& record : store.resultWindow().records()) {
+  for (const RecordRef& record : store.results().resultWindow().records()) {
     if (records.size() == count) break;
     if (wanted(*record)) records.push_back(record);
   }
@@ -44,9 +44,9 @@ void select(ImageLibraryStore& store, const std::vector<RecordRef>& records) {
   for (const RecordRef& record : records) paths.insert(record->file.path);
   const std::optional<std::string> first =
       records.empty() ? std::nullopt : std::optional(records[0]->file.path);
-  store.selection().setPrimaryPath(first);
-  store.selection().setSelectedPaths(std::move(paths));
-  store.selection().setAnchorPath(first);
+  store.results().selection().setPrimaryPath(first);
+  store.results().selection().setSelectedPaths(std::move(paths));
+  store.results().selection().setAnchorPath(first);
 }
 
 void printReviewState(const ImageLibraryStore& store) {
@@ -62,13 +62,14 @@ void printReviewState(const ImageLibraryStore& store) {
   std::printf("undo depth: %zu\n", store.deleteCandidateUndoStack().size());
   std::size_t favorites = 0;
   std::size_t candidates = 0;
-  for (const RecordRef& record : store.resultWindow().records()) {
+  for (const RecordRef& record : store.results().resultWindow().records()) {
     if (record->reviewState.favorite) ++favorites;
     if (record->reviewState.deleteCandidate) ++candidates;
   }
   std::printf("counts: %zu loaded (hasMore %s), %zu selected, %zu favorites, %zu delete candidates\n",
-              store.resultWindow().records().size(), store.resultWindow().hasMoreRecords() ? "yes" : "no",
-              store.selectedRecords().size(), favorites, candidates);
+              store.results().resultWindow().records().size(),
+              store.results().resultWindow().hasMoreRecords() ? "yes" : "no",
+              store.results().selectedRecords().size(), favorites, candidates);
 }
 
 // Runs `change` on the first `count` loaded records `wanted` accepts, selected first, and prints
@@ -81,7 +82,7 @@ bool changeFirstLoaded(DriveContext& context, const char* command, const std::ve
   const std::vector<RecordRef> records = firstLoaded(context.store, *count, wanted);
   std::printf("%s: %zu of the loaded results\n", command, records.size());
   select(context.store, records);
-  change(context.store, context.store.selectedRecords());
+  change(context.store, context.store.results().selectedRecords());
   printReviewState(context.store);
   return !context.store.errorMessage().has_value();
 }

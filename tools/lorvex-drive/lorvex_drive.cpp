@@ -146,7 +146,7 @@ class StoreReporter {
 
 // A PNG of the folder that the library indexed (the first shown result), to copy for the probe.
 std::optional<std::filesystem::path> probeSource(const ImageLibraryStore& store) {
-  for (const auto& record : store.resultWindow().records()) {
+  for (const auto& record : store.results().resultWindow().records()) {
     std::error_code error;
     if (std::filesystem::is_regular_file(record->file.path, error) &&
         std::filesystem::file_size(record->file.path, error) > 0) {
@@ -181,7 +181,7 @@ bool probe(ImageLibraryStore& store, const std::string& folder) {
   tick.start(100);
   bool appeared = false;
   while (Clock::now() - started < kProbeTimeout) {
-    if (store.resultWindow().index(path) || store.resultWindow().index(copy.string())) {
+    if (store.results().resultWindow().index(path) || store.results().resultWindow().index(copy.string())) {
       appeared = true;
       break;
     }

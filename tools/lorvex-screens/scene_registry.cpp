@@ -68,7 +68,7 @@ ImageLibraryStore* SceneContext::makeFakeStoreWithResults(std::vector<ImageRecor
       made.scope(), [self](std::stop_token) { return self->library().loadRegisteredFolderSummaries(); });
   if (!settle()) return nullptr;
   auto search = startStoreTask(
-      made.scope(), [self](std::stop_token stop) { return self->refreshResults(500, true, stop); });
+      made.scope(), [self](std::stop_token stop) { return self->results().refreshResults(500, true, stop); });
   if (!settle()) return nullptr;
   return self;
 }

@@ -223,7 +223,7 @@ std::unique_ptr<QWidget> resultImages(SceneContext& context) {
   auto* row = new QHBoxLayout(root.get());
   row->setContentsMargins(16, 16, 16, 16);
   row->setSpacing(16);
-  const auto& records = context.store->resultWindow().records();
+  const auto& records = context.store->results().resultWindow().records();
   for (std::size_t i = 0; i < records.size() && i < 5; ++i) {
     auto* view = new ui::LocalImageView(root.get());
     view->setBackgroundColor(ui::roleColor(ui::ColorRole::controlBackground));

@@ -66,7 +66,8 @@ std::unique_ptr<QWidget> inspector(SceneContext& context, const ImageRecord& rec
   options.featureAvailability.isTagConceptEnabled = tagConcepts;
   ImageLibraryStore* store = context.makeFakeStoreWithResults({record}, options);
   if (!store) return nullptr;
-  store->selection().selectSingle(focused ? std::optional<std::string>(record.file.path) : std::nullopt);
+  store->results().selection().selectSingle(focused ? std::optional<std::string>(record.file.path)
+                                                    : std::nullopt);
   context.settle();
   return std::make_unique<ui::ImageDetailPanel>(*store, &context.localization);
 }

@@ -55,12 +55,13 @@ std::vector<ImageRecord> patternImages(const std::filesystem::path& folder, int 
 // Selects three records from `first` on (counted from the end when negative), as a person would
 // with a click and a Shift-click; the focus ends on the last of them.
 void selectSome(ImageLibraryStore& store, int first = 1) {
-  const auto& records = store.resultWindow().records();
+  const auto& records = store.results().resultWindow().records();
   const int count = static_cast<int>(records.size());
   if (count < 2) return;
   const int start = std::clamp(first < 0 ? count + first : first, 0, count - 1);
-  store.selection().selectSingle(records[static_cast<std::size_t>(start)]->file.path);
-  store.extendSelection(records[static_cast<std::size_t>(std::min(start + 2, count - 1))]->file.path);
+  store.results().selection().selectSingle(records[static_cast<std::size_t>(start)]->file.path);
+  store.results().extendSelection(
+      records[static_cast<std::size_t>(std::min(start + 2, count - 1))]->file.path);
 }
 
 std::unique_ptr<QWidget> buildGrid(SceneContext& context) {
@@ -99,7 +100,7 @@ std::unique_ptr<QWidget> buildPreview(SceneContext& context) {
   auto* layout = new QVBoxLayout(root.get());
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(resultsColumn(context).release());
-  if (const std::optional<std::string> url = context.store->selectedRecordFileURL()) {
+  if (const std::optional<std::string> url = context.store->results().selectedRecordFileURL()) {
     auto* overlay =
         new ui::QuickLookPreviewOverlay(*context.store, *url, {}, root.get(), context.localization);
     overlay->show();
@@ -138,7 +139,7 @@ std::unique_ptr<QWidget> buildNoResults(SceneContext& context) {
   ImageLibraryStore* store = context.store;
   FiltersModelTestAccess::setOnlyFavorites(store->filters(), true);
   FiltersModelTestAccess::setSelectedFilterTags(store->filters(), {"1girl"});
-  store->startDetached([store] { return store->refreshResults(500, true); });
+  store->startDetached([store] { return store->results().refreshResults(500, true); });
   context.settle();
   return resultsColumn(context);
 }
@@ -147,7 +148,7 @@ std::unique_ptr<QWidget> buildSearching(SceneContext& context) {
   if (context.makeFakeStoreWithResults(patternImages(context.scratch, 12)) == nullptr) return nullptr;
   ImageLibraryStore* store = context.store;
   context.harness->service->hold("searchImages");
-  store->startDetached([store] { return store->refreshResults(500, true); });
+  store->startDetached([store] { return store->results().refreshResults(500, true); });
   context.harness->service->waitForHeld("searchImages", 1);
   return resultsColumn(context);
 }

@@ -110,7 +110,8 @@ const bool recordFocused = registerScene({
         [](SceneContext& context) {
           auto root = withResults(context, 24);
           if (root)
-            context.store->selection().selectSingle(context.store->resultWindow().records()[4]->file.path);
+            context.store->results().selection().selectSingle(
+                context.store->results().resultWindow().records()[4]->file.path);
           return root;
         },
     .afterShow = nullptr,
@@ -122,8 +123,9 @@ const bool preview = registerScene({
     .size = {1200, 760},
     .build = [](SceneContext& context) { return withResults(context, 24); },
     .afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
-      context.store->selection().selectSingle(context.store->resultWindow().records()[1]->file.path);
-      if (const auto url = context.store->selectedRecordFileURL()) {
+      context.store->results().selection().selectSingle(
+          context.store->results().resultWindow().records()[1]->file.path);
+      if (const auto url = context.store->results().selectedRecordFileURL()) {
         asMainWindow(root).contentView().state().presentQuickLook(*url);
       }
       context.settle();

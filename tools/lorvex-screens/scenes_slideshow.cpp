@@ -69,10 +69,10 @@ std::function<std::unique_ptr<QWidget>(SceneContext&)> slideshow(int count, int 
   return [count, first, playing, marks](SceneContext& context) -> std::unique_ptr<QWidget> {
     ImageLibraryStore* store = context.makeFakeStoreWithResults(sampleLibrary(context.scratch));
     if (store == nullptr) return nullptr;
-    store->selection().selectSingle(
-        store->resultWindow().records().at(static_cast<std::size_t>(first))->file.path);
+    store->results().selection().selectSingle(
+        store->results().resultWindow().records().at(static_cast<std::size_t>(first))->file.path);
     store->presentation().setSlideshowVisibleCount(count);
-    store->startSlideshow();
+    store->results().startSlideshow();
     store->presentation().setIsSlideshowPlaying(playing);
     auto view = std::make_unique<ui::SlideshowView>(
         *store, [] {}, ui::makeDeleteCandidateFeedbackOverlay, &context.localization);

@@ -88,14 +88,14 @@ struct ShownInspector {
     harness.service->setRecords(records);
     store = harness.makeStore();
     lorvex::LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
-    auto refresh = store->refreshResults(static_cast<int>(records.size()), true);
+    auto refresh = store->results().refreshResults(static_cast<int>(records.size()), true);
     harness.drainEvents();
     auto* layout = new QVBoxLayout(&window);
     panel = new lorvex::ui::ImageDetailPanel(*store, &localization, &window);
     layout->addWidget(panel);
     window.resize(380, 1000);
     window.show();
-    store->moveFocus(0, false);
+    store->results().moveFocus(0, false);
     harness.drainEvents();
     lorvex::ui::testing::drainUiEvents();
   }
@@ -151,7 +151,7 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
   lorvex::ui::ImageDetailPanel* panel = inspector.panel;
 
   const auto focus = [&](const ImageRecord& record) {
-    return [&store, &record] { store.focusPathKeepingSelection(record.file.path); };
+    return [&store, &record] { store.results().focusPathKeepingSelection(record.file.path); };
   };
   const auto moreOf = [&](lorvex::ui::TagChipGroup* group) {
     return [group] { group->moreButton()->click(); };
@@ -226,12 +226,12 @@ int main(int argc, char** argv) {
     std::vector<double> steps;
     for (std::size_t step = 1; step < recordCount; ++step) {
       const auto start = Clock::now();
-      store.moveFocus(1, false);
+      store.results().moveFocus(1, false);
       // The store's change signal is queued behind the focus change; the layout requests behind it.
       QCoreApplication::sendPostedEvents();
       QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
       steps.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-      if (panel->shownRecord() != store.selectedRecord()) {
+      if (panel->shownRecord() != store.results().selectedRecord()) {
         std::fprintf(stderr, "the panel did not follow the focus at step %zu\n", step);
         return 2;
       }

@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
                                                                        {folder.path().toStdString()});
   {
     ImageLibraryStore* s = store.get();
-    s->startDetached([s] { return s->refreshResults(500, true); });
+    s->startDetached([s] { return s->results().refreshResults(500, true); });
     harness.drainEvents();
   }
 
@@ -230,9 +230,9 @@ int main(int argc, char** argv) {
                                     if (QThread::currentThreadId() == mainThread) ++mainThreadDecodes;
                                     return ui::decodeSlideshowImage(path, maxPixelSize);
                                   });
-      store->selection().selectSingle(records.front().file.path);
+      store->results().selection().selectSingle(records.front().file.path);
       store->presentation().setSlideshowVisibleCount(count);
-      store->startSlideshow();
+      store->results().startSlideshow();
       store->presentation().setIsSlideshowPlaying(false);
       ui::SlideshowWindow window;
       auto* content = new ui::SlideshowView(
@@ -306,7 +306,7 @@ int main(int argc, char** argv) {
         figures.floor.push_back(decodeFloor(paths, std::min<int>(limit, static_cast<int>(paths.size()))));
       }
       window.hide();
-      store->dismissSlideshow();
+      store->results().dismissSlideshow();
       harness.drainEvents();
     }
 

@@ -14,7 +14,7 @@ using ContextSelection = ImageContextMenuTarget::ContextSelection;
 using Single = ImageContextMenuTarget::Single;
 
 bool isInEffectiveSelection(const ImageLibraryStore& store, const std::string& path) {
-  return store.selection().effectiveSelectedPaths().contains(path);
+  return store.results().selection().effectiveSelectedPaths().contains(path);
 }
 
 enum class Mark { favorite, deleteCandidate };
@@ -37,7 +37,8 @@ void runReviewAction(ImageLibraryStore& store, const ImageContextMenuTarget& tar
     return;
   }
   const RecordRef& record = std::get<Single>(target.value).record;
-  if (!record || !store.canApplyReviewUpdate() || !store.resultWindow().index(record->file.path)) return;
+  if (!record || !store.canApplyReviewUpdate() || !store.results().resultWindow().index(record->file.path))
+    return;
   if (mark == Mark::favorite) {
     store.toggleFavorite({record});
   } else {
@@ -68,7 +69,7 @@ std::vector<ReviewState> imageContextMenuReviewStates(const ImageLibraryStore& s
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
     if (!isInEffectiveSelection(store, selection->path)) return {selection->reviewState};
     std::vector<ReviewState> states;
-    for (const RecordRef& record : store.selectedRecords()) states.push_back(record->reviewState);
+    for (const RecordRef& record : store.results().selectedRecords()) states.push_back(record->reviewState);
     return states;
   }
   const RecordRef& record = std::get<Single>(target.value).record;
@@ -105,7 +106,7 @@ std::vector<std::string> imageContextMenuTargetPaths(const ImageLibraryStore& st
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
     if (!isInEffectiveSelection(store, selection->path)) return {selection->path};
     std::vector<std::string> paths;
-    for (const RecordRef& record : store.selectedRecords()) paths.push_back(record->file.path);
+    for (const RecordRef& record : store.results().selectedRecords()) paths.push_back(record->file.path);
     return paths;
   }
   const RecordRef& record = std::get<Single>(target.value).record;
@@ -120,7 +121,7 @@ bool imageContextMenuReviewActionsEnabled(const ImageLibraryStore& store,
     return !store.reviewTargetRecords(selection->path).empty();
   }
   const RecordRef& record = std::get<Single>(target.value).record;
-  return record && store.resultWindow().index(record->file.path).has_value();
+  return record && store.results().resultWindow().index(record->file.path).has_value();
 }
 
 std::string reviewActionTitle(AppLocalizationKey key, int count, const AppLocalization& localizer) {

@@ -97,7 +97,7 @@ void ImageDetailPanel::refresh() {
     return;
   }
   isStale_ = false;
-  const RecordRef record = store_.selectedRecord();
+  const RecordRef record = store_.results().selectedRecord();
   empty_->setVisible(!record);
   content_->setVisible(static_cast<bool>(record));
   reviewControls_->refresh();

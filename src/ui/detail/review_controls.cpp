@@ -49,7 +49,7 @@ ReviewControls::ReviewControls(ImageLibraryStore& store, const AppLocalization* 
 }
 
 void ReviewControls::refresh() {
-  const RecordRef record = store_.selectedRecord();
+  const RecordRef record = store_.results().selectedRecord();
   const ReviewControlsPresentation presentation =
       makeReviewControlsPresentation(record.get(), store_.canReviewFocusedRecord());
   const auto apply = [this](QPushButton& button, const ReviewButtonPresentation& value) {

@@ -112,9 +112,9 @@ QCoro::Task<void> removeActiveFilter(ImageLibraryStore& store, ActiveFilterSumma
     // the model already cleared and refreshes nothing.
     if (!store.filters().selectedModelSource()) co_return;
     store.filters().setSelectedModelSource(std::nullopt);
-    const int limit = ImageLibraryStore::kFirstPageLimit;
+    const int limit = ResultsModel::kFirstPageLimit;
     const bool resetScroll = true;
-    auto refresh = store.refreshResults(limit, resetScroll);
+    auto refresh = store.results().refreshResults(limit, resetScroll);
     co_await refresh;
   } else if (std::holds_alternative<Kind::Favorite>(kind.value)) {
     auto removal = store.filters().clearOnlyFavoritesFilter();

@@ -123,7 +123,7 @@ ResultsOverlay chooseResultsOverlay(bool isLoading, bool hasRecords) {
 }
 
 ResultsOverlay chooseResultsOverlay(const ImageLibraryStore& store) {
-  return chooseResultsOverlay(store.isLoading(), !store.resultWindow().records().empty());
+  return chooseResultsOverlay(store.results().isLoading(), !store.results().resultWindow().records().empty());
 }
 
 std::string searchingIndicatorText(const AppLocalization& localizer) {

@@ -132,7 +132,7 @@ QuickLookPreviewOverlay::QuickLookPreviewOverlay(ImageLibraryStore& store, std::
     setGeometry(host_->rect());
   }
   setFileURL(std::move(fileURL));
-  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this,
+  connect(&store_.results().selection(), &ResultSelection::primaryPathChanged, this,
           &QuickLookPreviewOverlay::updateImage);
 }
 
@@ -148,7 +148,7 @@ void QuickLookPreviewOverlay::setFileURL(std::string fileURL) {
 }
 
 RecordRef QuickLookPreviewOverlay::matchingRecord() const {
-  RecordRef record = store_.selectedRecord();
+  RecordRef record = store_.results().selectedRecord();
   if (record == nullptr || record->file.path != path_) return nullptr;
   return record;
 }

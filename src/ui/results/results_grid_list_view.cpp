@@ -28,18 +28,18 @@ namespace {
 
 using Source = ResultsGridSelectionChangeSource;
 
-ImageLibraryStore::GridMoveDirection storeDirection(GridArrow arrow) {
+ResultsModel::GridMoveDirection storeDirection(GridArrow arrow) {
   switch (arrow) {
     case GridArrow::left:
-      return ImageLibraryStore::GridMoveDirection::left;
+      return ResultsModel::GridMoveDirection::left;
     case GridArrow::right:
-      return ImageLibraryStore::GridMoveDirection::right;
+      return ResultsModel::GridMoveDirection::right;
     case GridArrow::up:
-      return ImageLibraryStore::GridMoveDirection::up;
+      return ResultsModel::GridMoveDirection::up;
     case GridArrow::down:
-      return ImageLibraryStore::GridMoveDirection::down;
+      return ResultsModel::GridMoveDirection::down;
   }
-  return ImageLibraryStore::GridMoveDirection::left;
+  return ResultsModel::GridMoveDirection::left;
 }
 
 double nameLineHeight() {
@@ -91,7 +91,7 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
   setFocusPolicy(Qt::StrongFocus);
   setDragEnabled(false);  // drags are started here, from the tile's file
 
-  model_ = new ResultsGridModel(store_, localizer_, this);
+  model_ = new ResultsGridModel(store_.results(), localizer_, this);
   delegate_ = new ImageTileDelegate(*this, this);
   setItemDelegate(delegate_);
   setModel(model_);
@@ -107,14 +107,14 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
             if (roles.isEmpty()) visibleRowsCheck_.schedule();
           });
 
-  scrolledForPrimaryPath_ = store_.selection().primaryPath();
-  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this, [this] {
+  scrolledForPrimaryPath_ = store_.results().selection().primaryPath();
+  connect(&store_.results().selection(), &ResultSelection::primaryPathChanged, this, [this] {
     // Who made this change is known only now: a later action may set another source before the
     // check runs.
     focusChangeSource_ = std::exchange(pendingSelectionScrollSource_, Source::programmatic);
     scrollCheck_.schedule();
   });
-  connect(&store_, &ImageLibraryStore::searchResultsResetCountChanged, this,
+  connect(&store_.results(), &ResultsModel::searchResultsResetCountChanged, this,
           [this] { scrollCheck_.schedule(); });
   followGateInputs();
   updateGeometryFromWidth();
@@ -363,8 +363,8 @@ void ResultsGridListView::checkVisibleRows() {
       tile = std::move(entering->second);
       visibleTiles_.erase(entering);
     } else {
-      store_.requestThumbnailIfMissing(path);
-      store_.startDetached([store = &store_, path] { return store->loadNextPageIfNeeded(path); });
+      store_.results().requestThumbnailIfMissing(path);
+      store_.startDetached([store = &store_, path] { return store->results().loadNextPageIfNeeded(path); });
       tile.state = std::make_unique<LocalImageLoadState>(loader_, false, [this, path] { repaintPath(path); });
     }
     ImageTileImageSource source = imageTileImageSource(*record);
@@ -414,13 +414,13 @@ TileImage ResultsGridListView::tileImage(const std::string& path, QSize deviceSi
 void ResultsGridListView::checkScroll() {
   // A new search first: it scrolls to the top and wins over a focus change that came with it.
   bool didReset = false;
-  if (store_.searchResultsResetCount() != appliedSearchResultsResetCount_) {
-    appliedSearchResultsResetCount_ = store_.searchResultsResetCount();
+  if (store_.results().searchResultsResetCount() != appliedSearchResultsResetCount_) {
+    appliedSearchResultsResetCount_ = store_.results().searchResultsResetCount();
     didReset = true;
     // The first tile's cell starts the content: the top of the content is its top anchor.
     if (model_->rowCount() > 0) verticalScrollBar()->setValue(0);
   }
-  const std::optional<std::string>& primary = store_.selection().primaryPath();
+  const std::optional<std::string>& primary = store_.results().selection().primaryPath();
   if (primary == scrolledForPrimaryPath_) return;
   scrolledForPrimaryPath_ = primary;
   const Source source = std::exchange(focusChangeSource_, Source::programmatic);
@@ -432,10 +432,11 @@ void ResultsGridListView::checkScroll() {
 }
 
 void ResultsGridListView::changeSelection(Source source, const std::function<void()>& change) {
-  const std::optional<std::string> before = store_.selection().primaryPath();
+  const std::optional<std::string> before = store_.results().selection().primaryPath();
   pendingSelectionScrollSource_ = source;
   change();
-  if (store_.selection().primaryPath() == before) pendingSelectionScrollSource_ = Source::programmatic;
+  if (store_.results().selection().primaryPath() == before)
+    pendingSelectionScrollSource_ = Source::programmatic;
 }
 
 // ---- Keys ----
@@ -458,28 +459,28 @@ bool ResultsGridListView::handleKey(QKeyEvent* event) {
   switch (action->kind) {
     case Kind::move:
     case Kind::rangeMove: {
-      if (store_.resultWindow().records().empty()) return false;
+      if (store_.results().resultWindow().records().empty()) return false;
       const auto direction = storeDirection(action->direction);
       const int columns = keyboardColumns();
       changeSelection(Source::keyboard, [&] {
         if (action->kind == Kind::move) {
-          store_.moveFocusInGrid(direction, columns);
+          store_.results().moveFocusInGrid(direction, columns);
         } else {
-          store_.extendSelectionInGrid(direction, columns);
+          store_.results().extendSelectionInGrid(direction, columns);
         }
       });
       hasKeyboardOwnership_ = true;
       return true;
     }
     case Kind::space: {
-      const std::optional<std::string> url = store_.selectedRecordFileURL();
+      const std::optional<std::string> url = store_.results().selectedRecordFileURL();
       if (!url) return false;
       if (showQuickLook_) showQuickLook_(*url);
       return true;
     }
     case Kind::deleteSelection:
       if (!store_.canReviewFocusedRecord()) return false;
-      store_.markDeleteCandidates(store_.selectedRecords());
+      store_.markDeleteCandidates(store_.results().selectedRecords());
       requestKeyboardFocus();
       return true;
     case Kind::undoDeleteCandidate:
@@ -490,8 +491,8 @@ bool ResultsGridListView::handleKey(QKeyEvent* event) {
       requestKeyboardFocus();
       return true;
     case Kind::selectAll:
-      if (store_.resultWindow().records().empty()) return false;
-      changeSelection(Source::keyboard, [&] { store_.selectAllResults(); });
+      if (store_.results().resultWindow().records().empty()) return false;
+      changeSelection(Source::keyboard, [&] { store_.results().selectAllResults(); });
       requestKeyboardFocus();
       return true;
   }
@@ -503,15 +504,15 @@ bool ResultsGridListView::handleKey(QKeyEvent* event) {
 bool ResultsGridListView::selectTile(int row, Qt::KeyboardModifiers modifiers) {
   if (!isGridInteractionEnabled()) return false;
   const RecordRef record = model_->recordAt(row);
-  if (record == nullptr || !store_.resultWindow().index(record->file.path)) return false;
+  if (record == nullptr || !store_.results().resultWindow().index(record->file.path)) return false;
   const std::string path = record->file.path;
   changeSelection(Source::mouse, [&] {
     if (modifiers.testFlag(Qt::ShiftModifier)) {
-      store_.extendSelection(path);
+      store_.results().extendSelection(path);
     } else if (modifiers.testFlag(Qt::ControlModifier)) {
-      store_.toggleSelection(path);
+      store_.results().toggleSelection(path);
     } else {
-      store_.selection().selectSingle(path);
+      store_.results().selection().selectSingle(path);
     }
   });
   requestKeyboardFocus();
@@ -521,9 +522,10 @@ bool ResultsGridListView::selectTile(int row, Qt::KeyboardModifiers modifiers) {
 bool ResultsGridListView::openTile(int row) {
   if (!isGridInteractionEnabled()) return false;
   const RecordRef record = model_->recordAt(row);
-  if (record == nullptr || !store_.resultWindow().index(record->file.path)) return false;
+  if (record == nullptr || !store_.results().resultWindow().index(record->file.path)) return false;
   std::optional<std::string> url;
-  changeSelection(Source::mouse, [&] { url = store_.focusPathKeepingSelection(record->file.path); });
+  changeSelection(Source::mouse,
+                  [&] { url = store_.results().focusPathKeepingSelection(record->file.path); });
   if (url && showQuickLook_) showQuickLook_(*url);
   return true;
 }
@@ -597,10 +599,11 @@ void ResultsGridListView::startDrag(Qt::DropActions) {
 }
 
 std::optional<ImageDragPayload> ResultsGridListView::dragPayload(const std::string& path) const {
-  const auto index = store_.resultWindow().index(path);
+  const auto index = store_.results().resultWindow().index(path);
   const std::shared_ptr<ImageLibraryServicing> service = store_.service();
   if (!index || service == nullptr) return std::nullopt;
-  return service->imageDragPayload(*store_.resultWindow().records()[static_cast<std::size_t>(*index)]);
+  return service->imageDragPayload(
+      *store_.results().resultWindow().records()[static_cast<std::size_t>(*index)]);
 }
 
 std::unique_ptr<QMimeData> ResultsGridListView::dragData(const std::string& path) const {
@@ -617,7 +620,7 @@ void ResultsGridListView::contextMenuEvent(QContextMenuEvent* event) {
     return;
   }
   // The menu key: at the focused tile.
-  const std::optional<std::string>& primary = store_.selection().primaryPath();
+  const std::optional<std::string>& primary = store_.results().selection().primaryPath();
   if (!primary) return;
   if (const auto row = model_->rowOf(*primary)) showTileContextMenu(*row);
 }

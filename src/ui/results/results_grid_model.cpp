@@ -4,32 +4,32 @@
 
 #include "model/text/paths.h"
 #include "store/compaction.h"
-#include "store/image_library_store.h"
+#include "store/results/results_model.h"
 #include "ui/common/accessibility_identifiers.h"
 
 namespace lorvex::ui {
 
-ResultsGridModel::ResultsGridModel(ImageLibraryStore& store, AppLocalization localizer, QObject* parent)
-    : QAbstractListModel(parent), store_(store), localizer_(std::move(localizer)) {
-  records_ = store_.resultWindow().records();
+ResultsGridModel::ResultsGridModel(ResultsModel& results, AppLocalization localizer, QObject* parent)
+    : QAbstractListModel(parent), results_(results), localizer_(std::move(localizer)) {
+  records_ = results_.resultWindow().records();
   followWindow();
-  ResultSelection& selection = store_.selection();
+  ResultSelection& selection = results_.selection();
   connect(&selection, &ResultSelection::primaryPathChanged, this, &ResultsGridModel::syncSelection);
   connect(&selection, &ResultSelection::selectedPathsChanged, this, &ResultsGridModel::syncSelection);
   syncSelection();
 }
 
 void ResultsGridModel::followWindow() {
-  SearchResultWindow& window = store_.resultWindow();
+  SearchResultWindow& window = results_.resultWindow();
   connect(&window, &SearchResultWindow::recordsAboutToBeReset, this, [this] { beginResetModel(); });
   connect(&window, &SearchResultWindow::recordsReset, this, [this] {
-    records_ = store_.resultWindow().records();
+    records_ = results_.resultWindow().records();
     endResetModel();
   });
   connect(&window, &SearchResultWindow::recordsAboutToBeInserted, this,
           [this](int first, int last) { beginInsertRows(QModelIndex(), first, last); });
   connect(&window, &SearchResultWindow::recordsInserted, this, [this](int first, int last) {
-    const auto& records = store_.resultWindow().records();
+    const auto& records = results_.resultWindow().records();
     records_.insert(records_.begin() + first, records.begin() + first, records.begin() + last + 1);
     endInsertRows();
   });
@@ -48,7 +48,7 @@ void ResultsGridModel::followWindow() {
     endResetModel();
   });
   connect(&window, &SearchResultWindow::recordsUpdated, this, [this](int first, int last) {
-    const auto& records = store_.resultWindow().records();
+    const auto& records = results_.resultWindow().records();
     std::copy(records.begin() + first, records.begin() + last + 1, records_.begin() + first);
     Q_EMIT dataChanged(index(first), index(last));
   });
@@ -74,7 +74,7 @@ const RecordRef& ResultsGridModel::recordAt(int row) const {
 std::optional<int> ResultsGridModel::rowOf(std::string_view path) const {
   // The copy equals the window's records between operations, so the window's index serves it;
   // the path is checked against the copy all the same.
-  const auto position = store_.resultWindow().index(path);
+  const auto position = results_.resultWindow().index(path);
   if (!position || *position >= static_cast<int>(records_.size())) return std::nullopt;
   if (records_[static_cast<std::size_t>(*position)]->file.path != path) return std::nullopt;
   return position;
@@ -82,7 +82,7 @@ std::optional<int> ResultsGridModel::rowOf(std::string_view path) const {
 
 bool ResultsGridModel::inEffectiveSelection(const std::string& path) const {
   if (!selectionIsLarge_) return selected_.count(path) != 0;
-  const ResultSelection& selection = store_.selection();
+  const ResultSelection& selection = results_.selection();
   if (!selection.selectedPaths().empty()) return selection.selectedPaths().count(path) != 0;
   return selection.primaryPath() == path;
 }
@@ -93,7 +93,7 @@ bool ResultsGridModel::isSelected(int row) const {
 }
 
 void ResultsGridModel::syncSelection() {
-  const ResultSelection& selection = store_.selection();
+  const ResultSelection& selection = results_.selection();
   PathSet focusAlone;
   const PathSet* effective = &selection.selectedPaths();
   if (effective->empty()) {

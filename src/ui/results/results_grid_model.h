@@ -1,4 +1,4 @@
-// ResultsGridModel: the results grid's list model. One row per record of the store's result
+// ResultsGridModel: the results grid's list model. One row per record of the results model's
 // window, in window order. It keeps its own copy of the records and follows the window's begin/end
 // signals, so the view always sees row counts that match the changes it is told about (the
 // window's own list may already be final when a removal is reported).
@@ -6,7 +6,7 @@
 // It also keeps its own copy of the effective selection (the selected paths, or the focused path
 // alone) and, when the selection changes, repaints only the rows whose membership changed. A
 // selection of many records (select all over a large window) is not copied: the rows then read the
-// store's selection and the whole grid repaints once, which costs less than copying the set.
+// results' selection and the whole grid repaints once, which costs less than copying the set.
 //
 // Thread safety: the store's thread (the GUI thread) only.
 #pragma once
@@ -21,7 +21,7 @@
 #include "ui/common/image_tile_presentation.h"
 
 namespace lorvex {
-class ImageLibraryStore;
+class ResultsModel;
 }
 
 namespace lorvex::ui {
@@ -43,10 +43,10 @@ class ResultsGridModel : public QAbstractListModel {
   // Qt::DisplayRole and Qt::AccessibleTextRole give the file name; Qt::AccessibleDescriptionRole
   // the selection, favourite and delete-candidate state.
 
-  // Selections larger than this are read from the store instead of being copied.
+  // Selections larger than this are read from the results model instead of being copied.
   static constexpr std::size_t kLargeSelection = 2048;
 
-  ResultsGridModel(ImageLibraryStore& store, AppLocalization localizer, QObject* parent = nullptr);
+  ResultsGridModel(ResultsModel& results, AppLocalization localizer, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QModelIndex index(int row, int column = 0, const QModelIndex& parent = QModelIndex()) const override;
@@ -66,7 +66,7 @@ class ResultsGridModel : public QAbstractListModel {
   bool inEffectiveSelection(const std::string& path) const;
   void repaintRows(std::vector<int> rows);
 
-  ImageLibraryStore& store_;
+  ResultsModel& results_;
   AppLocalization localizer_;
   std::vector<RecordRef> records_;
   // The effective selection as last painted; unused while `selectionIsLarge_`.

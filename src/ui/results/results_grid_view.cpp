@@ -38,9 +38,9 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
   empty_->hide();
   grid_->installEventFilter(this);
 
-  for (auto signal : {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
-                      &ImageLibraryStore::derivedValuesChanged}) {
-    connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
+  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
+  for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::isLoadingNextPageChanged}) {
+    connect(&store_.results(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
   for (auto signal :
        {&LibraryModel::registeredFolderSummariesChanged, &LibraryModel::isLoadingRegisteredFoldersChanged,
@@ -52,9 +52,9 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
                       &FiltersModel::onlyDeleteCandidatesChanged}) {
     connect(&store_.filters(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this,
+  connect(&store_.results().resultWindow(), &SearchResultWindow::recordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
-  connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
+  connect(&store_.results().resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
@@ -72,8 +72,8 @@ void ResultsGridView::requestKeyboardFocus() {
 }
 
 void ResultsGridView::rebuild() {
-  const bool pageLoading = store_.isLoadingNextPage();
-  loadMore_->setVisible(store_.resultWindow().hasMoreRecords() || pageLoading);
+  const bool pageLoading = store_.results().isLoadingNextPage();
+  loadMore_->setVisible(store_.results().resultWindow().hasMoreRecords() || pageLoading);
   loadMore_->setLoading(pageLoading);
 
   overlay_ = chooseResultsOverlay(store_);

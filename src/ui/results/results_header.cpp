@@ -75,14 +75,14 @@ ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer
   filters_ = new ActiveFilterSummaryBar(store_, localizer_, this);
   column->addWidget(filters_);
 
-  for (auto signal : {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::isLoadingNextPageChanged,
-                      &ImageLibraryStore::derivedValuesChanged}) {
-    connect(&store_, signal, this, [this] { rebuildSoon_.schedule(); });
+  for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::isLoadingNextPageChanged}) {
+    connect(&store_.results(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
+  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_.filters(), &FiltersModel::searchSortChanged, this, [this] { rebuildSoon_.schedule(); });
-  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this,
+  connect(&store_.results().resultWindow(), &SearchResultWindow::recordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
-  connect(&store_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
+  connect(&store_.results().resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
   connect(&store_.presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
           [this] { rebuildSoon_.schedule(); });

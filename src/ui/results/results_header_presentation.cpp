@@ -67,14 +67,15 @@ bool isSlideshowHeaderButtonEnabled(bool isSlideshowPresented, bool hasRecords, 
 
 ResultsHeaderPresentation ResultsHeaderPresentation::make(const ImageLibraryStore& store,
                                                           const AppLocalization& localizer) {
-  const auto& window = store.resultWindow();
-  const bool isLoading = store.isLoading();
+  const auto& window = store.results().resultWindow();
+  const bool isLoading = store.results().isLoading();
   const bool slideshowOpen = store.presentation().isSlideshowPresented();
   ResultsHeaderPresentation header;
-  header.statusText = resultsStatusText({isLoading, store.isLoadingNextPage(), window.hasMoreRecords(),
-                                         static_cast<std::int64_t>(window.records().size())},
-                                        localizer);
-  header.showsProgress = isLoading || store.isLoadingNextPage();
+  header.statusText =
+      resultsStatusText({isLoading, store.results().isLoadingNextPage(), window.hasMoreRecords(),
+                         static_cast<std::int64_t>(window.records().size())},
+                        localizer);
+  header.showsProgress = isLoading || store.results().isLoadingNextPage();
   header.shortcutHelpTitle = localizer.lookup(Key::shortcutHelpButtonTitle);
   header.shortcutHelpMenuTitle = localizer.lookup(Key::shortcutHelpMenuTitle);
   header.sortLabel = localizer.lookup(Key::sortLabel);
@@ -93,9 +94,9 @@ ResultsHeaderPresentation ResultsHeaderPresentation::make(const ImageLibraryStor
 
 void toggleSlideshowFromHeader(ImageLibraryStore& store) {
   if (store.presentation().isSlideshowPresented()) {
-    store.dismissSlideshow();
+    store.results().dismissSlideshow();
   } else {
-    store.startSlideshow();
+    store.results().startSlideshow();
   }
 }
 

@@ -122,7 +122,7 @@ void TrashReviewCandidateModel::handleAppearance(const std::string& path) {
   if (found == records_.end()) return;
   const RecordRef record = *found;
 
-  store_->requestThumbnailIfMissing(path);
+  store_->results().requestThumbnailIfMissing(path);
   ImageLibraryStore* store = store_.data();
   std::optional<std::string> shownPath = path;
   store->startDetached(

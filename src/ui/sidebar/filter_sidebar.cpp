@@ -228,7 +228,8 @@ void FilterSidebar::buildLibrarySection(QVBoxLayout& layout) {
   libraryHeader_ = new LibrarySectionHeader(
       localizer_,
       [this] {
-        return LibraryActionRules::make(store_.library().registeredFolderSummaries(), store_.isLoading(),
+        return LibraryActionRules::make(store_.library().registeredFolderSummaries(),
+                                        store_.results().isLoading(),
                                         store_.library().isLibrarySyncInProgress());
       },
       LibraryHeaderMenuActions{
@@ -394,12 +395,12 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
 void FilterSidebar::connectStore() {
   const auto schedule = [this] { scheduleUpdate(); };
   for (const auto signal : {
-           &ImageLibraryStore::isLoadingChanged,
            &ImageLibraryStore::lastTrashSummaryChanged,
            &ImageLibraryStore::errorMessageChanged,
        }) {
     connect(&store_, signal, this, schedule);
   }
+  connect(&store_.results(), &ResultsModel::isLoadingChanged, this, schedule);
   for (const auto signal : {
            &LibraryModel::registeredFolderSummariesChanged,
            &LibraryModel::isLoadingRegisteredFoldersChanged,
@@ -465,8 +466,8 @@ void FilterSidebar::updateLibrarySection() {
   const auto presentation = LibrarySidebarPresentation::make(
       folders, store_.library().isLoadingRegisteredFolders(), store_.library().isLibrarySyncInProgress(),
       store_.library().indexingProgress(), localizer_, resourceDisplay_);
-  const auto rules =
-      LibraryActionRules::make(folders, store_.isLoading(), store_.library().isLibrarySyncInProgress());
+  const auto rules = LibraryActionRules::make(folders, store_.results().isLoading(),
+                                              store_.library().isLibrarySyncInProgress());
   summaryRow_->setSummary(presentation.summary);
   addFolder_->setVisible(presentation.showsEmptyFolderPicker);
   addFolder_->setEnabled(rules.canAddFolder);
@@ -484,8 +485,8 @@ void FilterSidebar::updateLibrarySection() {
             const auto it =
                 std::find_if(all.begin(), all.end(), [&](const auto& f) { return f.path == path; });
             if (it == all.end()) return std::vector<SidebarMenuEntry>{};
-            const auto now =
-                LibraryActionRules::make(all, store_.isLoading(), store_.library().isLibrarySyncInProgress());
+            const auto now = LibraryActionRules::make(all, store_.results().isLoading(),
+                                                      store_.library().isLibrarySyncInProgress());
             return makeRegisteredFolderMenu(
                 *it, now.canSyncRegisteredFolders, now.canModifyRegisteredFolders,
                 RegisteredFolderMenuActions{
@@ -597,7 +598,7 @@ void FilterSidebar::clearModelFilter() {
   if (!store_.filters().selectedModelSource()) return;
   store_.filters().setSelectedModelSource(std::nullopt);
   startStoreTask(
-      [](ImageLibraryStore& s) { return s.refreshResults(ImageLibraryStore::kFirstPageLimit, true); });
+      [](ImageLibraryStore& s) { return s.results().refreshResults(ResultsModel::kFirstPageLimit, true); });
 }
 
 void FilterSidebar::showModelRowMenu(QWidget* source, const QPoint& position) {

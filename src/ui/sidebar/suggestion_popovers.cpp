@@ -329,7 +329,7 @@ void FilterTagAdditionPanel::showConceptPage(bool shown) {
   if (shown == (conceptPage_ != nullptr)) return;
   if (shown) {
     std::vector<std::string> paths;
-    for (const RecordRef& record : store_.selectedRecords()) paths.push_back(record->file.path);
+    for (const RecordRef& record : store_.results().selectedRecords()) paths.push_back(record->file.path);
     conceptPage_ = conceptManagement_(store_.concepts(), std::move(paths), this);
     conceptPage_->setObjectName(conceptPage_->objectName().isEmpty()
                                     ? QStringLiteral("tagPopover.conceptPage")

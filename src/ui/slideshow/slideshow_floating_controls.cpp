@@ -50,8 +50,8 @@ SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store,
   next_ = addButton(SlideshowControlFocus::next, [storePointer] {
     storePointer->startDetached([storePointer] { return storePointer->showNextSlideshowImages(); });
   });
-  playback_ =
-      addButton(SlideshowControlFocus::playback, [storePointer] { storePointer->toggleSlideshowPlayback(); });
+  playback_ = addButton(SlideshowControlFocus::playback,
+                        [storePointer] { storePointer->results().toggleSlideshowPlayback(); });
   layout->addWidget(previous_);
   layout->addWidget(next_);
   layout->addWidget(playback_);

@@ -6,9 +6,10 @@ namespace lorvex::ui {
 
 SlideshowControlsState slideshowControlsState(const ImageLibraryStore& store) {
   SlideshowControlsState state;
-  state.positionText = store.slideshowPositionText();
+  state.positionText = store.results().slideshowPositionText();
   state.isPlaying = store.presentation().isSlideshowPlaying();
-  if (const RecordRef record = store.selectedRecord()) state.focusedReviewState = record->reviewState;
+  if (const RecordRef record = store.results().selectedRecord())
+    state.focusedReviewState = record->reviewState;
   state.canReviewFocusedRecord = store.canReviewFocusedRecordInSlideshow();
   state.visibleCount = store.presentation().slideshowVisibleCount();
   state.intervalSeconds = store.presentation().slideshowIntervalSeconds();

@@ -72,7 +72,7 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
   keys.onNext = [storePointer] {
     storePointer->startDetached([storePointer] { return storePointer->showNextSlideshowImages(); });
   };
-  keys.onTogglePlayback = [storePointer] { storePointer->toggleSlideshowPlayback(); };
+  keys.onTogglePlayback = [storePointer] { storePointer->results().toggleSlideshowPlayback(); };
   keys.onIncreaseVisibleCount = [storePointer] {
     storePointer->presentation().increaseSlideshowVisibleCount();
   };
@@ -115,14 +115,15 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
     refreshImages();
     refreshControls();
   });
-  connect(&store_.selection(), &ResultSelection::primaryPathChanged, this, [this] {
+  connect(&store_.results().selection(), &ResultSelection::primaryPathChanged, this, [this] {
     restartAutoAdvance();
     loadNextPageForFocus();
   });
-  connect(&store_.resultWindow(), &SearchResultWindow::recordsChanged, this, [this] { recordsDidChange(); });
+  connect(&store_.results().resultWindow(), &SearchResultWindow::recordsChanged, this,
+          [this] { recordsDidChange(); });
   connect(qApp, &QApplication::focusChanged, this, [this] { focusDidChange(); });
   connectPresentation();
-  lastRecordCount_ = store_.resultWindow().records().size();
+  lastRecordCount_ = store_.results().resultWindow().records().size();
 
   refreshImages();
   placeChildren();
@@ -136,8 +137,8 @@ SlideshowView::~SlideshowView() {
   controls_->removeEventFilter(this);
   disconnect(activityReader_, nullptr, this, nullptr);
   disconnect(&store_, nullptr, this, nullptr);
-  disconnect(&store_.selection(), nullptr, this, nullptr);
-  disconnect(&store_.resultWindow(), nullptr, this, nullptr);
+  disconnect(&store_.results().selection(), nullptr, this, nullptr);
+  disconnect(&store_.results().resultWindow(), nullptr, this, nullptr);
   for (const auto& connection : presentationConnections_) disconnect(connection);
   hideControlsTask_.cancel();
   autoAdvanceTask_.cancel();
@@ -178,7 +179,7 @@ bool SlideshowView::isAutoAdvancePending() const {
 bool SlideshowView::mayAutoAdvance() const {
   const auto& presentation = store_.presentation();
   return maySlideshowAutoAdvance(presentation.isSlideshowPresented(), presentation.isSlideshowPlaying(),
-                                 store_.resultWindow().records().size(), areControlsPinned());
+                                 store_.results().resultWindow().records().size(), areControlsPinned());
 }
 
 // ---- Controls ----
@@ -311,16 +312,16 @@ void SlideshowView::autoAdvanceStepEnded() {
 // ---- Store changes ----
 
 void SlideshowView::recordsDidChange() {
-  const std::size_t count = store_.resultWindow().records().size();
+  const std::size_t count = store_.results().resultWindow().records().size();
   if (count == lastRecordCount_) return;
   lastRecordCount_ = count;
   restartAutoAdvance();
 }
 
 void SlideshowView::refreshImages() {
-  const auto& records = store_.resultWindow().records();
+  const auto& records = store_.results().resultWindow().records();
   std::vector<RecordRef> shown;
-  for (const int index : store_.slideshowVisibleRecordIndices()) {
+  for (const int index : store_.results().slideshowVisibleRecordIndices()) {
     if (index >= 0 && static_cast<std::size_t>(index) < records.size()) shown.push_back(records[index]);
   }
   strip_->setRecords(std::move(shown));
@@ -332,11 +333,11 @@ void SlideshowView::refreshControls() {
 }
 
 void SlideshowView::loadNextPageForFocus() {
-  const RecordRef record = store_.selectedRecord();
+  const RecordRef record = store_.results().selectedRecord();
   std::optional<std::string> path;
   if (record != nullptr) path = record->file.path;
   ImageLibraryStore* store = &store_;
-  store_.startDetached([store, path] { return store->loadNextPageIfNeeded(path); });
+  store_.startDetached([store, path] { return store->results().loadNextPageIfNeeded(path); });
 }
 
 // ---- Widget events ----

@@ -100,7 +100,7 @@ int gridRows(Driver& d) {
 // caught up with the filters it shows.
 void countsMatch(Driver& d, const std::string& what) {
   const int expected = libraryCount(d, shownFilters(d));
-  d.waitUntil([&] { return gridRows(d) == expected && !d.app().store().isLoading(); },
+  d.waitUntil([&] { return gridRows(d) == expected && !d.app().store().results().isLoading(); },
               what + ": the grid shows the " + std::to_string(expected) +
                   " images the library finds (it shows " + std::to_string(gridRows(d)) + ")");
   d.check(statusCount(d) == expected, what + ": the header counts " + std::to_string(statusCount(d)) +
@@ -154,10 +154,10 @@ bool tileShowsImage(ResultsGridListView& view, int row) {
 }
 
 std::optional<std::string> primaryPath(Driver& d) {
-  return d.app().store().selection().primaryPath();
+  return d.app().store().results().selection().primaryPath();
 }
 std::size_t selectedCount(Driver& d) {
-  return d.app().store().selection().effectiveSelectedPaths().size();
+  return d.app().store().results().selection().effectiveSelectedPaths().size();
 }
 
 // ---- Popover lists ----
@@ -212,8 +212,9 @@ void firstLaunch(Driver& d) {
   const int files = pictures.generated + pictures.copiedFixtures;
   ImageLibraryStore& store = d.app().store();
   if (pictures.alsoChosen.empty()) {
-    d.waitUntil([&] { return gridRows(d) == files && !store.library().isIndexing() && !store.isLoading(); },
-                "every picture of the folder in the grid", std::chrono::seconds(120));
+    d.waitUntil(
+        [&] { return gridRows(d) == files && !store.library().isIndexing() && !store.results().isLoading(); },
+        "every picture of the folder in the grid", std::chrono::seconds(120));
   } else {
     // The other folders go on being indexed.
     d.waitUntil([&] { return libraryCount(d, {}) == files; }, "every picture of the folder in the library",

@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "store/search_result_window.h"
+#include "store/results/search_result_window.h"
 
 namespace lorvex {
 namespace {

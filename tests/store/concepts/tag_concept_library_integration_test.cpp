@@ -26,7 +26,7 @@ using Paths = std::vector<std::string>;
 
 Paths windowPaths(const ImageLibraryStore& store) {
   Paths paths;
-  for (const auto& record : store.resultWindow().records()) paths.push_back(record->file.path);
+  for (const auto& record : store.results().resultWindow().records()) paths.push_back(record->file.path);
   std::sort(paths.begin(), paths.end());
   return paths;
 }
@@ -67,7 +67,7 @@ TEST(TagConceptLibraryIntegration, AConceptFilterFollowsItsAliasAndHandAssignmen
   ASSERT_TRUE(QCoro::waitFor(store->library().prepareLiveServiceIfNeeded()));
   QCoro::waitFor(store->library().registerFolders({pictures.string()}));
   ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
-  ASSERT_EQ(store->resultWindow().records().size(), images.size());
+  ASSERT_EQ(store->results().resultWindow().records().size(), images.size());
 
   const std::optional<TagConcept> created =
       QCoro::waitFor(store->concepts().createTagConcept("  Small   cats "));

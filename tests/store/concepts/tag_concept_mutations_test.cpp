@@ -143,7 +143,7 @@ TEST(ImageLibraryStoreTagConceptMutations, EveryOutcome) {
       if (outcome == Outcome::callFails) f.fail(op.call, testing::libraryFailure("call failed"));
       if (outcome == Outcome::readBackFails)
         f.fail("searchTagConcepts", testing::libraryFailure("read-back failed"));
-      const int resets = f.store->searchResultsResetCount();
+      const int resets = f.store->results().searchResultsResetCount();
       auto mutation = op.start(*f.store, kInput);
       const std::string given = mutation.finish(f);
       EXPECT_FALSE(f.store->concepts().isTagConceptMutationInProgress());
@@ -160,7 +160,7 @@ TEST(ImageLibraryStoreTagConceptMutations, EveryOutcome) {
       if (refreshes) {
         EXPECT_EQ(searches[0].query->limit, 501);
       }
-      EXPECT_EQ(f.store->searchResultsResetCount(), resets + (refreshes ? 1 : 0));
+      EXPECT_EQ(f.store->results().searchResultsResetCount(), resets + (refreshes ? 1 : 0));
       const std::optional<std::string> message = outcome == Outcome::callFails ? "call failed"
                                                  : outcome == Outcome::readBackFails
                                                      ? "read-back failed"

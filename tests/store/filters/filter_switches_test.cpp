@@ -190,7 +190,7 @@ TEST(ImageLibraryStoreFilterSwitches, EachChangeRefreshesOnceWithItsQuery) {
     options.savedFilterTags = {"cat", "dog"};
     auto store = h.makeStore(options);
     apply(*store, row.before);
-    const int resetsBefore = store->searchResultsResetCount();
+    const int resetsBefore = store->results().searchResultsResetCount();
     auto task = row.operation(*store);
     h.drainEvents();
     ASSERT_TRUE(task.isReady());
@@ -200,7 +200,7 @@ TEST(ImageLibraryStoreFilterSwitches, EachChangeRefreshesOnceWithItsQuery) {
     ASSERT_EQ(searches.size(), row.refreshes ? 1u : 0u);
     if (!row.refreshes) continue;
     expectQuery(*searches[0].query, row.after);
-    EXPECT_EQ(store->searchResultsResetCount(), resetsBefore + 1);
+    EXPECT_EQ(store->results().searchResultsResetCount(), resetsBefore + 1);
   }
 }
 

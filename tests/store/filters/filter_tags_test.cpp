@@ -215,7 +215,7 @@ TEST(ImageLibraryStoreFilterTags, ListsSavesAndRefreshes) {
     FilterTagFixture f(row.saved);
     ASSERT_EQ(f.store->filters().savedFilterTags(), row.saved);
     FiltersModelTestAccess::setSelectedFilterTags(f.store->filters(), row.selected);
-    const int resetsBefore = f.store->searchResultsResetCount();
+    const int resetsBefore = f.store->results().searchResultsResetCount();
     auto task = row.operation(*f.store);
     f.harness.drainEvents();
     ASSERT_TRUE(task.isReady());
@@ -230,7 +230,7 @@ TEST(ImageLibraryStoreFilterTags, ListsSavesAndRefreshes) {
     EXPECT_EQ(query.filterTags, row.selectedAfter);
     EXPECT_EQ(query.limit, 501);
     EXPECT_EQ(query.offset, 0);
-    EXPECT_EQ(f.store->searchResultsResetCount(), resetsBefore + 1);
+    EXPECT_EQ(f.store->results().searchResultsResetCount(), resetsBefore + 1);
   }
 }
 
@@ -301,8 +301,8 @@ TEST(ImageLibraryStoreFilterTags, RapidTogglesEndWithTheResultsOfTheLastState) {
   f.harness.drainEvents();
   ASSERT_TRUE(first.isReady());
   ASSERT_TRUE(second.isReady());
-  ASSERT_EQ(f.store->resultWindow().records().size(), 1u);
-  EXPECT_EQ(f.store->resultWindow().records()[0]->file.path, records[1].file.path);
+  ASSERT_EQ(f.store->results().resultWindow().records().size(), 1u);
+  EXPECT_EQ(f.store->results().resultWindow().records()[0]->file.path, records[1].file.path);
 }
 
 }  // namespace

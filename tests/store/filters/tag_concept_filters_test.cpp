@@ -38,7 +38,7 @@ TEST(ImageLibraryStoreTagConceptFilters, ToggleAndRemove) {
   // The scripted library does not resolve concepts; the queries are what this test reads.
   f.answer("searchImages", std::vector<ImageRecord>{});
   std::size_t searches = 0;
-  int resets = f.store->searchResultsResetCount();
+  int resets = f.store->results().searchResultsResetCount();
   for (const auto& step : steps) {
     SCOPED_TRACE("concept " + std::to_string(step.concept_.id));
     auto change = step.toggle ? f.store->filters().toggleSelectedTagConcept(step.concept_)
@@ -54,7 +54,7 @@ TEST(ImageLibraryStoreTagConceptFilters, ToggleAndRemove) {
     EXPECT_EQ(calls.back().query->filterConceptIDs, step.selected);
     EXPECT_EQ(calls.back().query->limit, 501);
     EXPECT_EQ(calls.back().query->offset, 0);
-    EXPECT_EQ(f.store->searchResultsResetCount(), ++resets);
+    EXPECT_EQ(f.store->results().searchResultsResetCount(), ++resets);
   }
 }
 

@@ -22,7 +22,7 @@ namespace {
 
 using Progress = ImageLibraryIndexingProgress;
 using Priority = LibraryModel::IndexingPriority;
-using Mode = ImageLibraryStore::BackgroundResultRefreshMode;
+using Mode = ResultsModel::BackgroundResultRefreshMode;
 constexpr auto kDiscovering = ImageLibraryIndexingPhase::discovering;
 constexpr auto kIndexing = ImageLibraryIndexingPhase::indexing;
 
@@ -185,7 +185,7 @@ TEST(ImageLibraryStoreIndexing, ResultsRefreshEveryHundredImagesOrTwoSecondsWhil
       EXPECT_EQ(f.refreshCount() - refreshesBefore, step.refreshes ? 1u : 0u)
           << "at " << step.atSeconds << " s";
       if (step.refreshes) {
-        EXPECT_EQ(f.store->activeBackgroundResultRefreshMode(), Mode::leadingPage);
+        EXPECT_EQ(f.store->results().activeBackgroundResultRefreshMode(), Mode::leadingPage);
         lastRefreshedCount = static_cast<int>(step.value.indexedCount);
         lastRefreshedAt = static_cast<double>(f.harness.clock.monotonicNanoseconds()) / 1e9;
       }
@@ -199,7 +199,7 @@ TEST(ImageLibraryStoreIndexing, ResultsRefreshEveryHundredImagesOrTwoSecondsWhil
 
 TEST(ImageLibraryStoreIndexing, OnlyARefreshThatStartedIsRecorded) {
   Fixture f;
-  f.store->setNeedsFullWindowResultRefresh(true);
+  f.store->results().setNeedsFullWindowResultRefresh(true);
   f.harness.service->hold("scanLibrary");
   f.harness.service->hold("searchImages");
   const std::vector<Progress> values{progress(kIndexing, 120), progress(kIndexing, 300),
@@ -207,23 +207,23 @@ TEST(ImageLibraryStoreIndexing, OnlyARefreshThatStartedIsRecorded) {
   auto run = runScan(*f.store, Priority::utility, pacedScan(f.harness.service, values), f.seen, f.outcome);
   ASSERT_TRUE(f.letScanReport(values[0]));
   EXPECT_EQ(f.harness.service->heldCalls("searchImages").size(), 1u);
-  EXPECT_EQ(f.store->activeBackgroundResultRefreshMode(), Mode::fullWindow);
-  EXPECT_FALSE(f.store->needsFullWindowResultRefresh());
+  EXPECT_EQ(f.store->results().activeBackgroundResultRefreshMode(), Mode::fullWindow);
+  EXPECT_FALSE(f.store->results().needsFullWindowResultRefresh());
   EXPECT_EQ(f.store->library().lastIndexingResultRefreshIndexedCount(), 120);
   // The refresh at 120 still runs: 300 is refused and changes nothing, so 310 (only 10 past what
   // was recorded) starts the next one once the first has ended.
-  f.store->setNeedsFullWindowResultRefresh(true);
+  f.store->results().setNeedsFullWindowResultRefresh(true);
   ASSERT_TRUE(f.letScanReport(values[1]));
   EXPECT_EQ(f.refreshCount(), 1u);
   EXPECT_EQ(f.store->library().lastIndexingResultRefreshIndexedCount(), 120);
-  EXPECT_TRUE(f.store->needsFullWindowResultRefresh());
+  EXPECT_TRUE(f.store->results().needsFullWindowResultRefresh());
   f.harness.service->release(f.harness.service->heldCalls("searchImages").front().id);
   ASSERT_TRUE(f.harness.drainEvents());
   ASSERT_TRUE(f.letScanReport(values[2]));
   EXPECT_EQ(f.refreshCount(), 2u);
-  EXPECT_EQ(f.store->activeBackgroundResultRefreshMode(), Mode::fullWindow);
+  EXPECT_EQ(f.store->results().activeBackgroundResultRefreshMode(), Mode::fullWindow);
   EXPECT_EQ(f.store->library().lastIndexingResultRefreshIndexedCount(), 310);
-  EXPECT_FALSE(f.store->needsFullWindowResultRefresh());
+  EXPECT_FALSE(f.store->results().needsFullWindowResultRefresh());
   f.harness.service->releaseAll();
   ASSERT_TRUE(runEventsUntil([&] { return f.outcome.done; }));
 }

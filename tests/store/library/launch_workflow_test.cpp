@@ -269,10 +269,11 @@ TEST(LaunchWorkflow, TheFirstPageComesBeforeAnythingThatReadsTheWholeLibrary) {
 
     f.store->library().startLaunchWorkflow();
     ASSERT_TRUE(f.service().waitForHeld(linearRead));
-    ASSERT_TRUE(testing::runEventsUntil(
-        [&] { return !f.store->isLoading() && !f.store->resultWindow().records().empty(); }));
-    EXPECT_EQ(f.store->resultWindow().records().size(), 120u);
-    EXPECT_TRUE(f.store->resultWindow().hasMoreRecords());
+    ASSERT_TRUE(testing::runEventsUntil([&] {
+      return !f.store->results().isLoading() && !f.store->results().resultWindow().records().empty();
+    }));
+    EXPECT_EQ(f.store->results().resultWindow().records().size(), 120u);
+    EXPECT_TRUE(f.store->results().resultWindow().hasMoreRecords());
     ASSERT_EQ(f.store->library().registeredFolderSummaries().size(), 1u);
     EXPECT_EQ(f.store->library().registeredFolderSummaries()[0].path, "/library");
     const auto calls = f.callNames();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "store/concepts/tag_concepts_model_test_access.h"
+#include "store/results/results_model_test_access.h"
 #include "store/review_fixture.h"
 #include "ui/results/echo_localization.h"
 
@@ -105,7 +106,7 @@ TEST(ImageContextMenuModel, EntriesForATileInsideOrOutsideTheSelection) {
     for (int i = 0; i < 4; ++i) library.push_back(libraryImage(i, c.favorites[static_cast<std::size_t>(i)]));
     ReviewFixture f(library);
     if (c.selected.size() == 1) {
-      f.store->selection().setPrimaryPath(imagePath(c.selected.front()));
+      f.store->results().selection().setPrimaryPath(imagePath(c.selected.front()));
     } else if (!c.selected.empty()) {
       f.select(c.selected.front(), c.selected);
     }
@@ -170,7 +171,7 @@ TEST(ImageContextMenuModel, ReviewItemsSetTheMarkOnEveryTargetUnlessAllCarryIt) 
     const auto menu = makeImageContextMenu(
         *f.store, ImageContextMenuTarget::contextSelection(clicked.file.path, clicked.reviewState),
         testing::echoLocalization(), {});
-    const PathSet selectionBefore = f.store->selection().selectedPaths();
+    const PathSet selectionBefore = f.store->results().selection().selectedPaths();
     entryTitled(menu, c.item).action();
     f.harness.drainEvents();
     for (int i = 0; i < 3; ++i) {
@@ -180,7 +181,7 @@ TEST(ImageContextMenuModel, ReviewItemsSetTheMarkOnEveryTargetUnlessAllCarryIt) 
           << "image " << i;
     }
     if (c.item.rfind("review.bulk", 0) != 0) {
-      EXPECT_EQ(f.store->selection().selectedPaths(), selectionBefore);
+      EXPECT_EQ(f.store->results().selection().selectedPaths(), selectionBefore);
     }
   }
 }
@@ -197,8 +198,8 @@ TEST(ImageContextMenuModel, ATileThatIsNotLoadedOffersDisabledItemsTitledFromWha
 
 TEST(ImageContextMenuModel, NothingIsReviewedWhileAPageLoads) {
   ReviewFixture f({libraryImage(0), libraryImage(1)});
-  f.store->setIsLoadingNextPage(true);
-  const RecordRef first = f.store->resultWindow().records().front();
+  ResultsModelTestAccess::setIsLoadingNextPage(f.store->results(), true);
+  const RecordRef first = f.store->results().resultWindow().records().front();
   const auto selectionMenu = makeImageContextMenu(
       *f.store, ImageContextMenuTarget::contextSelection(first->file.path, first->reviewState),
       testing::echoLocalization(), {});
@@ -217,7 +218,7 @@ TEST(ImageContextMenuModel, NothingIsReviewedWhileAPageLoads) {
 TEST(ImageContextMenuModel, SingleRecordTogglesItsOwnMarkAndRevealsItsFile) {
   ReviewFixture f({libraryImage(0), libraryImage(1, true)});
   f.select(0, {0, 1});
-  const RecordRef second = f.store->resultWindow().records()[1];
+  const RecordRef second = f.store->results().resultWindow().records()[1];
   std::vector<std::string> revealed;
   const auto menu =
       makeImageContextMenu(*f.store, ImageContextMenuTarget::single(second), testing::echoLocalization(),
@@ -236,7 +237,7 @@ TEST(ImageContextMenuModel, SingleRecordTogglesItsOwnMarkAndRevealsItsFile) {
 TEST(ImageContextMenuModel, ActionsReadTheSelectionWhenChosen) {
   ReviewFixture f({libraryImage(0), libraryImage(1), libraryImage(2)});
   f.select(0, {0, 1});
-  const RecordRef first = f.store->resultWindow().records().front();
+  const RecordRef first = f.store->results().resultWindow().records().front();
   const auto menu = makeImageContextMenu(
       *f.store, ImageContextMenuTarget::contextSelection(first->file.path, first->reviewState),
       testing::echoLocalization(), {});
@@ -250,7 +251,7 @@ TEST(ImageContextMenuModel, ActionsReadTheSelectionWhenChosen) {
 
 TEST(ImageContextMenuModel, ActionsOfAMenuWhoseStoreIsGoneDoNothing) {
   ReviewFixture f({libraryImage(0)});
-  const RecordRef first = f.store->resultWindow().records().front();
+  const RecordRef first = f.store->results().resultWindow().records().front();
   const auto menu =
       makeImageContextMenu(*f.store, ImageContextMenuTarget::single(first), testing::echoLocalization(), {});
   f.store.reset();

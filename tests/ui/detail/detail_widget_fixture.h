@@ -28,7 +28,7 @@ class DetailWidgetTest : public WidgetTest {
     options.featureAvailability.isTagConceptEnabled = tagConcepts;
     store = harness.makeStore(options);
     LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
-    auto refresh = store->refreshResults(ImageLibraryStore::kFirstPageLimit, true);
+    auto refresh = store->results().refreshResults(ResultsModel::kFirstPageLimit, true);
     settle();
     ASSERT_TRUE(refresh.isReady());
   }
@@ -49,7 +49,7 @@ class DetailWidgetTest : public WidgetTest {
   }
 
   void focus(const std::string& path) {
-    store->focusPathKeepingSelection(path);
+    store->results().focusPathKeepingSelection(path);
     settle();
   }
 

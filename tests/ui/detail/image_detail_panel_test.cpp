@@ -42,7 +42,7 @@ class ImageDetailPanelTest : public testing::DetailWidgetTest {
 
 TEST_F(ImageDetailPanelTest, WithoutAFocusedRecordOnlyTheEmptyStateShows) {
   showPanel(false, {novelAIRecord("a.png")});
-  store->selection().selectSingle(std::nullopt);
+  store->results().selection().selectSingle(std::nullopt);
   settle();
   ASSERT_TRUE(shown("detail.empty"));
   EXPECT_GE(find<QWidget>("detail.empty")->height(), 280);
@@ -51,7 +51,7 @@ TEST_F(ImageDetailPanelTest, WithoutAFocusedRecordOnlyTheEmptyStateShows) {
     EXPECT_FALSE(shown(section)) << section;
   }
   // A focus on a path that is not loaded reads as no focus too.
-  store->selection().setPrimaryPath(std::string("/library/elsewhere.png"));
+  store->results().selection().setPrimaryPath(std::string("/library/elsewhere.png"));
   settle();
   EXPECT_TRUE(shown("detail.empty"));
 }
@@ -331,7 +331,7 @@ TEST_F(ImageDetailPanelTest, ReviewButtonsShowWhatAPressDoes) {
   EXPECT_EQ(favoriteButton->property("symbol").toString(), "star.slash");
   QTest::mouseClick(favoriteButton, Qt::LeftButton);
   settle();
-  EXPECT_FALSE(store->selectedRecord()->reviewState.favorite);
+  EXPECT_FALSE(store->results().selectedRecord()->reviewState.favorite);
   EXPECT_EQ(favoriteButton->accessibleName(), "review.favorite");
   ASSERT_EQ(harness.service->calls("updateReviewStates").size(), 1u);
 }

@@ -22,7 +22,7 @@ class ImageDetailPreviewTest : public testing::DetailWidgetTest {};
 
 TEST_F(ImageDetailPreviewTest, ADragCarriesThePayloadFileOrNothing) {
   makeStore({novelAIRecord("a b.png")});
-  const ImageRecord record = *store->resultWindow().records().front();
+  const ImageRecord record = *store->results().resultWindow().records().front();
   EXPECT_EQ(imageDetailDragPayload(*store, record), std::nullopt) << "no payload, no drag";
 
   harness.service->setAnswer("imageDragPayload", [](const lorvex::testing::ServiceCall&) {
@@ -39,9 +39,9 @@ TEST_F(ImageDetailPreviewTest, TheMenuActsOnTheShownRecordOnly) {
   makeStore(
       {novelAIRecord("a.png"), novelAIRecord("b.png", 1'699'999'999), novelAIRecord("c.png", 1'699'999'998)});
   host(std::make_unique<ImageDetailPanel>(*store, &localization));
-  store->selectAllResults();
+  store->results().selectAllResults();
   focus("/library/b.png");
-  ASSERT_EQ(store->selection().effectiveSelectedPaths().size(), 3u);
+  ASSERT_EQ(store->results().selection().effectiveSelectedPaths().size(), 3u);
 
   auto* preview = find<ImageDetailPreview>("detail.preview");
   QContextMenuEvent event(QContextMenuEvent::Mouse, preview->rect().center(),
@@ -57,7 +57,7 @@ TEST_F(ImageDetailPreviewTest, TheMenuActsOnTheShownRecordOnly) {
   favorite->trigger();
   menu->close();
   settle();
-  for (const RecordRef& record : store->resultWindow().records()) {
+  for (const RecordRef& record : store->results().resultWindow().records()) {
     EXPECT_EQ(record->reviewState.favorite, record->file.path == "/library/b.png") << record->file.path;
   }
 }

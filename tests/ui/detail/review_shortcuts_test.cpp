@@ -45,7 +45,7 @@ class ReviewShortcutsTest : public testing::WidgetTest {
     ASSERT_TRUE(registration.isReady());
     store_->library().stopBackgroundLibrarySync();
     ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
-    ASSERT_EQ(store_->resultWindow().records().size(), 3u);
+    ASSERT_EQ(store_->results().resultWindow().records().size(), 3u);
 
     window_ = std::make_unique<QWidget>();
     auto* layout = new QVBoxLayout(window_.get());
@@ -63,8 +63,8 @@ class ReviewShortcutsTest : public testing::WidgetTest {
     window_->resize(420, 900);
     window_->show();
     window_->activateWindow();
-    path_ = store_->resultWindow().records().front()->file.path;
-    store_->focusPathKeepingSelection(path_);
+    path_ = store_->results().resultWindow().records().front()->file.path;
+    store_->results().focusPathKeepingSelection(path_);
     settle();
     grid_->setFocus();
     settle();
@@ -83,7 +83,7 @@ class ReviewShortcutsTest : public testing::WidgetTest {
 
   // The marks the library holds for the focused file now, by a query that sees every mark.
   ReviewState storedMarks() {
-    ImageSearchQuery query = store_->makeSearchQuery(100, 0);
+    ImageSearchQuery query = store_->results().makeSearchQuery(100, 0);
     query.favorite.reset();
     query.deleteCandidate.reset();
     for (const ImageRecord& record : store_->service()->searchImages(query, {})) {
@@ -120,7 +120,7 @@ TEST_F(ReviewShortcutsTest, LettersChangeTheStoredMarks) {
   EXPECT_TRUE(storedMarks().deleteCandidate);
   EXPECT_TRUE(store_->canUndoDeleteCandidateAction()) << "the marking was recorded for undo";
   // The marked record left the normal results; the focus moved on to the next one.
-  EXPECT_NE(store_->selection().primaryPath(), path_);
+  EXPECT_NE(store_->results().selection().primaryPath(), path_);
 }
 
 TEST_F(ReviewShortcutsTest, LettersDoNothingWhileAPopoverIsOpen) {

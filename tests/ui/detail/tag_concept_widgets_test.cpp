@@ -89,7 +89,7 @@ TEST_F(TagConceptWidgetsTest, ChipsShowTheImagesOwnMarksWhenTheFocusComesBackToI
   settle();
   ASSERT_TRUE(cats->isSelected());
 
-  store->selection().selectSingle(std::nullopt);
+  store->results().selection().selectSingle(std::nullopt);
   settle();
   auto elsewhere = store->concepts().loadManualTagConceptAssignments({});
   settle();

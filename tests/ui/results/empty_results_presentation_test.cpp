@@ -11,6 +11,7 @@
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
 
@@ -263,11 +264,11 @@ TEST(EmptyResultsPresentationTest, ASearchCoversTheGridAndOnlyAnIdleEmptyWindowS
     h.service->setRecords(lorvex::testing::makeLibraryRecords(row.records));
     auto store = h.makeStore();
     LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
-    auto refresh = store->refreshResults(ImageLibraryStore::kFirstPageLimit, true);
+    auto refresh = store->results().refreshResults(ResultsModel::kFirstPageLimit, true);
     h.drainEvents();
     ASSERT_TRUE(refresh.isReady());
-    ASSERT_EQ(store->resultWindow().records().size(), row.records);
-    store->setIsLoading(row.isLoading);
+    ASSERT_EQ(store->results().resultWindow().records().size(), row.records);
+    ResultsModelTestAccess::setIsLoading(store->results(), row.isLoading);
     EXPECT_EQ(chooseResultsOverlay(*store), row.expected);
   }
   EXPECT_EQ(searchingIndicatorText(echoLocalization()), "result.searching");

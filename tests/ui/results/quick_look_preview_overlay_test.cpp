@@ -35,7 +35,7 @@ struct PreviewFixture : ResultsWidgetHarness {
   }
 
   void open(int number) {
-    store->selection().selectSingle(imagePath(number));
+    store->results().selection().selectSingle(imagePath(number));
     overlay = std::make_unique<QuickLookPreviewOverlay>(
         *store, "file://" + imagePath(number),
         QuickLookPreviewActions{[this] { calls.push_back("previous"); }, [this] { calls.push_back("next"); },
@@ -189,7 +189,7 @@ TEST(QuickLookPreviewOverlay, MenuAndDragOnlyForTheShownFocusedFile) {
   EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(imagePath(3)))});
 
   // The focus moves to another record: the preview still shows its file, without menu or drag.
-  f.store->selection().selectSingle(imagePath(4));
+  f.store->results().selection().selectSingle(imagePath(4));
   f.drain();
   EXPECT_EQ(menuAt(), nullptr);
   EXPECT_EQ(f.overlay->dragData(), nullptr);
@@ -225,14 +225,14 @@ TEST(QuickLookPreviewOverlay, TheGridTakesTheFocusBackWhenThePreviewCloses) {
   f.drain();
   ResultsGridListView& grid = results->grid();
   grid.setFocus();
-  f.store->selection().selectSingle(imagePath(2));
+  f.store->results().selection().selectSingle(imagePath(2));
   f.drain();
   f.key(&grid, Qt::Key_Space);
   ASSERT_NE(preview, nullptr);
   EXPECT_EQ(preview->path(), imagePath(2));
   EXPECT_EQ(f.window.focusWidget(), preview.data());
   f.key(&grid, Qt::Key_Down);  // the grid is gated behind the preview
-  EXPECT_EQ(f.store->selection().primaryPath(), imagePath(2));
+  EXPECT_EQ(f.store->results().selection().primaryPath(), imagePath(2));
   f.key(preview, Qt::Key_Escape);
   EXPECT_EQ(preview, nullptr);
   EXPECT_EQ(f.window.focusWidget(), &grid);

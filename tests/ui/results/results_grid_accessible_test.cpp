@@ -84,7 +84,7 @@ TEST(ResultsGridAccessible, ATileFollowsItsRecordAndIsInvalidOnceItHasGone) {
   const int rowBefore = grid->indexOfChild(tile);
 
   // A record put in front moves every row by one: the description still names image 4.
-  auto& window = f.store->resultWindow();
+  auto& window = f.store->results().resultWindow();
   window.mergeLeadingPage({makeRecordRef(libraryImage(100)), window.records().front()},
                           window.currentLoadTicket());
   f.drain();

@@ -59,7 +59,7 @@ struct ResultsWidgetHarness {
   // Runs a first-page search to its end.
   void search() {
     auto task = lorvex::testing::startFlow(
-        *store, [this](std::stop_token) { return store->refreshResults(500, true); });
+        *store, [this](std::stop_token) { return store->results().refreshResults(500, true); });
     drain();
   }
   // With `decodesToo` false, decodes the test holds may stay in flight.
@@ -157,8 +157,8 @@ struct ResultsGridFixture : ResultsWidgetHarness {
     drain();
   }
 
-  std::optional<std::string> focus() const { return store->selection().primaryPath(); }
-  PathSet selected() const { return store->selection().effectiveSelectedPaths(); }
+  std::optional<std::string> focus() const { return store->results().selection().primaryPath(); }
+  PathSet selected() const { return store->results().selection().effectiveSelectedPaths(); }
   int scroll() const { return grid->verticalScrollBar()->value(); }
 
   KeyRecordingWindow window;

@@ -11,6 +11,7 @@
 
 #include "results_grid_fixture.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
 #include "ui/support/recording_file_manager_revealer.h"
 
 namespace lorvex::ui::testing {
@@ -209,7 +210,7 @@ TEST(ResultsGridListView, ClicksNeverScrollButAProgrammaticFocusChangeDoes) {
   EXPECT_EQ(f.scroll(), centred + 300);
 
   // The store moves the focus itself (the focused record leaves the window): it scrolls.
-  f.store->selection().selectSingle(imagePath(60));
+  f.store->results().selection().selectSingle(imagePath(60));
   f.drain();
   const QRect cell = f.grid->visualRect(f.grid->gridModel().index(f.rowOf(60)));
   EXPECT_NEAR(cell.center().y(), f.grid->viewport()->height() / 2, 2);
@@ -221,7 +222,7 @@ TEST(ResultsGridListView, ANewSearchScrollsToTheTopAndWinsOverAFocusChangeMadeWi
   f.click(0);
   f.grid->verticalScrollBar()->setValue(f.grid->verticalScrollBar()->maximum());
   f.drain();
-  f.store->selection().selectSingle(imagePath(80));  // focus changes in the same turn as the reset
+  f.store->results().selection().selectSingle(imagePath(80));  // focus changes in the same turn as the reset
   f.search();
   EXPECT_EQ(f.scroll(), 0);
 
@@ -286,13 +287,13 @@ TEST(ResultsGridListView, DeleteMarksTheSelectionAndCtrlZUndoesItOnce) {
   ASSERT_EQ(f.harness.service->calls("updateReviewStates").size(), 1U);
   EXPECT_EQ(f.harness.service->calls("updateReviewStates")[0].paths,
             (std::vector<std::string>{imagePath(1), imagePath(2)}));
-  EXPECT_FALSE(f.store->resultWindow().index(imagePath(1)));  // delete candidates leave the results
-  EXPECT_FALSE(f.store->resultWindow().index(imagePath(2)));
+  EXPECT_FALSE(f.store->results().resultWindow().index(imagePath(1)));  // delete candidates leave the results
+  EXPECT_FALSE(f.store->results().resultWindow().index(imagePath(2)));
   EXPECT_EQ(f.grid->gridModel().rowCount(), 28);
 
   f.key(Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(f.harness.service->calls("restoreDeleteCandidateStates").size(), 1U);
-  EXPECT_TRUE(f.store->resultWindow().index(imagePath(1)));
+  EXPECT_TRUE(f.store->results().resultWindow().index(imagePath(1)));
   EXPECT_EQ(f.grid->gridModel().rowCount(), 30);
   f.key(Qt::Key_Z, Qt::ControlModifier);  // nothing left to undo: the key goes on
   EXPECT_EQ(f.harness.service->calls("restoreDeleteCandidateStates").size(), 1U);
@@ -301,7 +302,7 @@ TEST(ResultsGridListView, DeleteMarksTheSelectionAndCtrlZUndoesItOnce) {
 
   f.click(5);
   f.key(Qt::Key_Backspace);
-  EXPECT_FALSE(f.store->resultWindow().index(imagePath(5)));
+  EXPECT_FALSE(f.store->results().resultWindow().index(imagePath(5)));
   // Ctrl+Shift+Z and Alt+Z are not the grid's.
   f.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
   f.key(Qt::Key_Z, Qt::AltModifier);
@@ -311,10 +312,10 @@ TEST(ResultsGridListView, DeleteMarksTheSelectionAndCtrlZUndoesItOnce) {
 TEST(ResultsGridListView, DeleteDoesNothingWithoutAFocusOrWhileAPageLoads) {
   ResultsGridFixture f(libraryImages(0, 30));
   f.showWithSearch();
-  f.store->selection().selectSingle(std::nullopt);
+  f.store->results().selection().selectSingle(std::nullopt);
   f.key(Qt::Key_Delete);
   f.click(3);
-  f.store->setIsLoadingNextPage(true);
+  ResultsModelTestAccess::setIsLoadingNextPage(f.store->results(), true);
   f.key(Qt::Key_Delete);
   EXPECT_TRUE(f.harness.service->calls("updateReviewStates").empty());
   EXPECT_TRUE(f.harness.service->calls("updateReviewState").empty());
@@ -324,7 +325,7 @@ TEST(ResultsGridListView, DeleteDoesNothingWithoutAFocusOrWhileAPageLoads) {
 TEST(ResultsGridListView, SpaceOpensThePreviewOfTheFocusAndCtrlASelectsAll) {
   ResultsGridFixture f(libraryImages(0, 30));
   f.showWithSearch();
-  f.store->selection().selectSingle(std::nullopt);
+  f.store->results().selection().selectSingle(std::nullopt);
   f.key(Qt::Key_Space);  // nothing focused: the key goes on
   EXPECT_TRUE(f.shownURLs.empty());
   EXPECT_EQ(f.window.propagatedKeys, std::vector<int>{Qt::Key_Space});
@@ -413,9 +414,10 @@ TEST(ResultsGridListView, TheContextMenuActsOnTheSelectionOrOnTheTileAlone) {
   menu->close();
   f.drain();
   for (int number : {1, 2, 3}) {
-    const auto index = f.store->resultWindow().index(imagePath(number));
+    const auto index = f.store->results().resultWindow().index(imagePath(number));
     ASSERT_TRUE(index);
-    EXPECT_TRUE(f.store->resultWindow().records()[static_cast<std::size_t>(*index)]->reviewState.favorite);
+    EXPECT_TRUE(
+        f.store->results().resultWindow().records()[static_cast<std::size_t>(*index)]->reviewState.favorite);
   }
 
   f.rightClick(6);  // outside the selection: that tile alone, the selection stays
@@ -428,7 +430,7 @@ TEST(ResultsGridListView, TheContextMenuActsOnTheSelectionOrOnTheTileAlone) {
   menu->close();
   f.drain();
   EXPECT_EQ(revealer.revealedPaths(), std::vector<std::string>{imagePath(6)});
-  EXPECT_FALSE(f.store->resultWindow().index(imagePath(6)));
+  EXPECT_FALSE(f.store->results().resultWindow().index(imagePath(6)));
   EXPECT_EQ(f.selected(), pathsOf({1, 2, 3}));
 
   // The menu key opens it at the focused tile.

@@ -32,7 +32,7 @@ std::vector<std::string> rowPaths(const ResultsGridModel& model) {
 
 std::vector<std::string> windowPaths(const ImageLibraryStore& store) {
   std::vector<std::string> paths;
-  for (const RecordRef& record : store.resultWindow().records()) paths.push_back(record->file.path);
+  for (const RecordRef& record : store.results().resultWindow().records()) paths.push_back(record->file.path);
   return paths;
 }
 
@@ -50,21 +50,23 @@ struct WindowChange {
 TEST(ResultsGridModel, RowsFollowEveryChangeOfTheWindow) {
   const WindowChange changes[] = {
       {"replace",
-       [](auto& f) { f.store->resultWindow().replaceRecords(refs(libraryImages(5, 7)), false, 0); }},
+       [](auto& f) {
+         f.store->results().resultWindow().replaceRecords(refs(libraryImages(5, 7)), false, 0);
+       }},
       {"append a page",
        [](auto& f) {
-         auto& window = f.store->resultWindow();
+         auto& window = f.store->results().resultWindow();
          window.appendPage(refs(libraryImages(40, 5)), true, window.currentLoadTicket());
        }},
       {"remove two ranges",
        [](auto& f) {
-         f.store->resultWindow().removeRecords({imagePath(1), imagePath(2), imagePath(7)}, 1);
+         f.store->results().resultWindow().removeRecords({imagePath(1), imagePath(2), imagePath(7)}, 1);
        }},
       {"remove many scattered records",
        [](auto& f) {
          PathSet paths;
          for (int number = 0; number < 40; number += 2) paths.insert(imagePath(number));
-         f.store->resultWindow().removeRecords(paths, 0);
+         f.store->results().resultWindow().removeRecords(paths, 0);
        }},
       {"mark delete candidates (they leave)",
        [](auto& f) {
@@ -76,27 +78,28 @@ TEST(ResultsGridModel, RowsFollowEveryChangeOfTheWindow) {
        }},
       {"a record comes back at its place",
        [](auto& f) {
-         f.store->resultWindow().removeRecords({imagePath(6)}, 0);
-         f.store->resultWindow().applyRecordUpdate(makeRecordRef(libraryImage(6)), 6,
-                                                   [](bool, bool, bool) { return true; });
+         f.store->results().resultWindow().removeRecords({imagePath(6)}, 0);
+         f.store->results().resultWindow().applyRecordUpdate(makeRecordRef(libraryImage(6)), 6,
+                                                             [](bool, bool, bool) { return true; });
        }},
   };
   for (const WindowChange& c : changes) {
     SCOPED_TRACE(c.name);
     ReviewFixture f(libraryImages(0, 40));
-    ResultsGridModel model(*f.store, testing::echoLocalization());
+    ResultsGridModel model(f.store->results(), testing::echoLocalization());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     c.change(f);
     EXPECT_EQ(rowPaths(model), windowPaths(*f.store));
     for (int row = 0; row < model.rowCount(); ++row) {
-      EXPECT_EQ(model.recordAt(row), f.store->resultWindow().records()[static_cast<std::size_t>(row)]);
+      EXPECT_EQ(model.recordAt(row),
+                f.store->results().resultWindow().records()[static_cast<std::size_t>(row)]);
     }
   }
 }
 
 TEST(ResultsGridModel, RolesGiveTheTileItsValues) {
   ReviewFixture f({libraryImage(0, true, false), libraryImage(1)});
-  ResultsGridModel model(*f.store, testing::echoLocalization());
+  ResultsGridModel model(f.store->results(), testing::echoLocalization());
   f.select(0, {0});
   const QModelIndex first = model.index(0);
   EXPECT_EQ(first.data(Qt::DisplayRole).toString(), "img-00000.png");
@@ -109,7 +112,7 @@ TEST(ResultsGridModel, RolesGiveTheTileItsValues) {
   EXPECT_EQ(first.data(ResultsGridModel::IdentifierRole).toString().toStdString(),
             resultTileAccessibilityIdentifier(imagePath(0)));
   const auto tile = first.data(ResultsGridModel::TileModelRole).value<ImageTileDisplayModel>();
-  EXPECT_EQ(tile, makeImageTileDisplayModel(*f.store->resultWindow().records()[0]));
+  EXPECT_EQ(tile, makeImageTileDisplayModel(*f.store->results().resultWindow().records()[0]));
 }
 
 struct SelectionCase {
@@ -121,19 +124,21 @@ struct SelectionCase {
 TEST(ResultsGridModel, ASelectionChangeRepaintsOnlyTheRowsItChanged) {
   const SelectionCase cases[] = {
       {"focus moves",
-       [](auto& f) { f.store->moveFocusInGrid(ImageLibraryStore::GridMoveDirection::right, 3); },
+       [](auto& f) { f.store->results().moveFocusInGrid(ResultsModel::GridMoveDirection::right, 3); },
        {{5, 6}}},
       {"range grows",
-       [](auto& f) { f.store->extendSelectionInGrid(ImageLibraryStore::GridMoveDirection::down, 3); },
+       [](auto& f) { f.store->results().extendSelectionInGrid(ResultsModel::GridMoveDirection::down, 3); },
        {{6, 8}}},
-      {"the same selection again", [](auto& f) { f.store->selection().selectSingle(imagePath(5)); }, {}},
-      {"cleared", [](auto& f) { f.store->selection().selectSingle(std::nullopt); }, {{5, 5}}},
+      {"the same selection again",
+       [](auto& f) { f.store->results().selection().selectSingle(imagePath(5)); },
+       {}},
+      {"cleared", [](auto& f) { f.store->results().selection().selectSingle(std::nullopt); }, {{5, 5}}},
   };
   for (const SelectionCase& c : cases) {
     SCOPED_TRACE(c.name);
     ReviewFixture f(libraryImages(0, 40));
     f.select(5, {5});
-    ResultsGridModel model(*f.store, testing::echoLocalization());
+    ResultsGridModel model(f.store->results(), testing::echoLocalization());
     std::vector<std::pair<int, int>> repainted;
     QObject::connect(&model, &QAbstractItemModel::dataChanged,
                      [&](const QModelIndex& top, const QModelIndex& bottom) {
@@ -146,7 +151,7 @@ TEST(ResultsGridModel, ASelectionChangeRepaintsOnlyTheRowsItChanged) {
     EXPECT_EQ(repainted, c.repainted);
     for (int row = 0; row < model.rowCount(); ++row) {
       EXPECT_EQ(model.isSelected(row),
-                f.store->selection().effectiveSelectedPaths().count(imagePath(row)) == 1)
+                f.store->results().selection().effectiveSelectedPaths().count(imagePath(row)) == 1)
           << "row " << row;
     }
   }
@@ -155,7 +160,7 @@ TEST(ResultsGridModel, ASelectionChangeRepaintsOnlyTheRowsItChanged) {
 TEST(ResultsGridModel, ALargeSelectionIsReadFromTheStoreAndRepaintsOnce) {
   const int count = static_cast<int>(ResultsGridModel::kLargeSelection) + 100;
   ReviewFixture f(libraryImages(0, count));
-  ResultsGridModel model(*f.store, testing::echoLocalization());
+  ResultsGridModel model(f.store->results(), testing::echoLocalization());
   int repaints = 0;
   const auto connection = QObject::connect(&model, &QAbstractItemModel::dataChanged,
                                            [&](const QModelIndex& top, const QModelIndex& bottom) {
@@ -163,15 +168,15 @@ TEST(ResultsGridModel, ALargeSelectionIsReadFromTheStoreAndRepaintsOnce) {
                                              EXPECT_EQ(bottom.row(), count - 1);
                                              ++repaints;
                                            });
-  f.store->selectAllResults();
+  f.store->results().selectAllResults();
   EXPECT_GE(repaints, 1);
   EXPECT_TRUE(model.isSelected(0));
   EXPECT_TRUE(model.isSelected(count - 1));
   QObject::disconnect(connection);
-  f.store->selection().selectSingle(imagePath(3));  // back to a small one: copied again
+  f.store->results().selection().selectSingle(imagePath(3));  // back to a small one: copied again
   EXPECT_TRUE(model.isSelected(3));
   EXPECT_FALSE(model.isSelected(4));
-  f.store->selection().selectSingle(imagePath(4));
+  f.store->results().selection().selectSingle(imagePath(4));
   EXPECT_FALSE(model.isSelected(3));
   EXPECT_TRUE(model.isSelected(4));
 }

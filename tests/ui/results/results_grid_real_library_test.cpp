@@ -70,7 +70,7 @@ TEST_F(ResultsGridRealLibraryTest, TilesShowTheIndexedImagesAndDeleteAndUndoReac
   view_->show();
   ASSERT_TRUE(settle());
   ResultsGridListView& grid = view_->grid();
-  const auto& records = store_->resultWindow().records();
+  const auto& records = store_->results().resultWindow().records();
   ASSERT_GT(records.size(), 10U);
   EXPECT_EQ(grid.gridModel().rowCount(), static_cast<int>(records.size()));
 
@@ -90,25 +90,26 @@ TEST_F(ResultsGridRealLibraryTest, TilesShowTheIndexedImagesAndDeleteAndUndoReac
 
   // Delete on the focused tile marks it in the library; Ctrl+Z brings it back.
   const std::string path = records[2]->file.path;
-  store_->selection().selectSingle(path);
+  store_->results().selection().selectSingle(path);
   grid.setFocus();
   QKeyEvent remove(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
   QApplication::sendEvent(&grid, &remove);
   ASSERT_TRUE(settle());
-  EXPECT_FALSE(store_->resultWindow().index(path));
+  EXPECT_FALSE(store_->results().resultWindow().index(path));
   QKeyEvent undo(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
   QApplication::sendEvent(&grid, &undo);
   ASSERT_TRUE(settle());
-  ASSERT_TRUE(store_->resultWindow().index(path));
-  EXPECT_FALSE(store_->resultWindow()
-                   .records()[static_cast<std::size_t>(*store_->resultWindow().index(path))]
+  ASSERT_TRUE(store_->results().resultWindow().index(path));
+  EXPECT_FALSE(store_->results()
+                   .resultWindow()
+                   .records()[static_cast<std::size_t>(*store_->results().resultWindow().index(path))]
                    ->reviewState.deleteCandidate);
 
   QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-  store_->selection().selectSingle(path);
+  store_->results().selection().selectSingle(path);
   QApplication::sendEvent(&grid, &space);
   ASSERT_EQ(previews.size(), 1U);
-  EXPECT_EQ(previews[0], *store_->selectedRecordFileURL());
+  EXPECT_EQ(previews[0], *store_->results().selectedRecordFileURL());
 }
 
 }  // namespace

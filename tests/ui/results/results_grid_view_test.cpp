@@ -89,8 +89,8 @@ TEST(ResultsGridView, SearchingCoversTheGridAndTheEmptyPanelExplainsAnEmptyOne) 
   EXPECT_FALSE(f.shown("results.empty"));
 
   f.harness.service->hold("searchImages");
-  auto task = lorvex::testing::startFlow(*f.store,
-                                         [&](std::stop_token) { return f.store->refreshResults(500, true); });
+  auto task = lorvex::testing::startFlow(
+      *f.store, [&](std::stop_token) { return f.store->results().refreshResults(500, true); });
   f.harness.service->waitForHeld("searchImages", 1);
   f.drain();
   EXPECT_TRUE(f.shown("results.searching"));  // over the records still shown
@@ -131,7 +131,7 @@ TEST(ResultsGridView, TheEmptyPanelsButtonDoesWhatItSays) {
        "result.empty.noResults.title", "filter.summary.resetAll",
        [](auto& f) {
          EXPECT_FALSE(f.store->filters().onlyFavorites());
-         EXPECT_EQ(f.store->resultWindow().records().size(), 3U);
+         EXPECT_EQ(f.store->results().resultWindow().records().size(), 3U);
        }},
       {"no results, no filter",
        [&](auto& f) { LibraryModelTestAccess::setRegisteredFolderSummaries(f.store->library(), {open}); },

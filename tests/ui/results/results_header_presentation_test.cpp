@@ -9,6 +9,7 @@
 
 #include "store/image_library_store.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
 
@@ -84,7 +85,7 @@ struct HeaderFixture {
     store = h.makeStore();
     LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(),
                                                                  {"/library"});  // the records' folder
-    auto refresh = store->refreshResults(ImageLibraryStore::kFirstPageLimit, true);
+    auto refresh = store->results().refreshResults(ResultsModel::kFirstPageLimit, true);
     h.drainEvents();
     EXPECT_TRUE(refresh.isReady());
   }
@@ -111,9 +112,9 @@ TEST(ResultsHeaderPresentationTest, FollowsTheStoresLoadingAndSlideshowState) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     HeaderFixture f(row.library);
-    if (row.slideshow) f.store->startSlideshow();
-    f.store->setIsLoading(row.isLoading);
-    f.store->setIsLoadingNextPage(row.isLoadingNextPage);
+    if (row.slideshow) f.store->results().startSlideshow();
+    ResultsModelTestAccess::setIsLoading(f.store->results(), row.isLoading);
+    ResultsModelTestAccess::setIsLoadingNextPage(f.store->results(), row.isLoadingNextPage);
     const auto header = f.header();
     EXPECT_EQ(header.statusText, row.status);
     EXPECT_EQ(header.showsProgress, row.spinner);
@@ -133,7 +134,7 @@ TEST(ResultsHeaderPresentationTest, TheSlideshowButtonOpensAndClosesTheSlideshow
   toggleSlideshowFromHeader(*f.store);
   EXPECT_TRUE(f.store->presentation().isSlideshowPresented());
   EXPECT_TRUE(f.store->presentation().isSlideshowPlaying());
-  EXPECT_TRUE(f.store->selection().primaryPath().has_value());
+  EXPECT_TRUE(f.store->results().selection().primaryPath().has_value());
   EXPECT_EQ(f.header().slideshowState, SlideshowHeaderButtonState{true});
   toggleSlideshowFromHeader(*f.store);
   EXPECT_FALSE(f.store->presentation().isSlideshowPresented());

@@ -74,7 +74,7 @@ class ReviewLibraryTest : public testing::WidgetTest {
     store->library().stopBackgroundLibrarySync();
     settle();
     ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
-    ASSERT_EQ(store->resultWindow().records().size(), 8u);
+    ASSERT_EQ(store->results().resultWindow().records().size(), 8u);
   }
   void TearDown() override {
     if (store) {
@@ -99,13 +99,13 @@ class ReviewLibraryTest : public testing::WidgetTest {
     return paths;
   }
   void markFirstSix() {
-    std::vector<RecordRef> six(store->resultWindow().records().begin(),
-                               store->resultWindow().records().begin() + 6);
+    std::vector<RecordRef> six(store->results().resultWindow().records().begin(),
+                               store->results().resultWindow().records().begin() + 6);
     store->setDeleteCandidate(six, true);
     // Not settle(): the banner's dismissal waits on the test's clock.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-          return store->deleteCandidateFeedback().has_value() && !store->isLoading() &&
+          return store->deleteCandidateFeedback().has_value() && !store->results().isLoading() &&
                  !store->isTrashingDeleteCandidates();
         },
         30'000));

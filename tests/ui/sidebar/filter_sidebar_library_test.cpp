@@ -11,6 +11,7 @@
 #include "services/image_library_service_error.h"
 #include "sidebar_widget_fixture.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
 #include "support/library_file_name.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/localization_table.h"
@@ -73,11 +74,11 @@ TEST_F(FilterSidebarLibraryTest, SingleFolderMenuAndSyncRules) {
   menuAction(headerMenu(*sidebar), "common.openInFinder")->trigger();
   EXPECT_EQ(revealer.revealedPaths(), (std::vector<std::string>{"/pics/a"}));
 
-  store->setIsLoading(true);  // a page loads: only the syncs go off
+  ResultsModelTestAccess::setIsLoading(store->results(), true);  // a page loads: only the syncs go off
   settle();
   EXPECT_EQ(menuItems(headerMenu(*sidebar))[2], "library.syncRegisteredFolders.action:off");
   EXPECT_EQ(menuItems(folderMenu(*sidebar, "/pics/a"))[0], "library.syncRegisteredFolder.action:off");
-  store->setIsLoading(false);
+  ResultsModelTestAccess::setIsLoading(store->results(), false);
   setFolders({folder("/pics/a", State::missing), folder("/pics/b", State::accessDenied)});
   EXPECT_EQ(menuItems(headerMenu(*sidebar)),
             (std::vector<std::string>{"[library.sourceManagement]", "library.addFolder:on",

@@ -77,7 +77,7 @@ class SlideshowFixture : public WidgetTest {
   // The first page of `limit` records, focus on the first.
   void loadResults(int limit = 500) {
     ImageLibraryStore* s = store.get();
-    s->startDetached([s, limit] { return s->refreshResults(limit, true); });
+    s->startDetached([s, limit] { return s->results().refreshResults(limit, true); });
     settle();
   }
 
@@ -85,7 +85,7 @@ class SlideshowFixture : public WidgetTest {
   void startSlideshow(int count = 1) {
     if (presenter == nullptr) makePresenter();
     store->presentation().setSlideshowVisibleCount(count);
-    store->startSlideshow();
+    store->results().startSlideshow();
     settle();
   }
 
@@ -146,8 +146,8 @@ class SlideshowFixture : public WidgetTest {
 
   // The position of the focused record in the window; -1 without one.
   int focusIndex() const {
-    const auto& primary = store->selection().primaryPath();
-    const auto& records = store->resultWindow().records();
+    const auto& primary = store->results().selection().primaryPath();
+    const auto& records = store->results().resultWindow().records();
     for (std::size_t i = 0; i < records.size(); ++i) {
       if (primary && records[i]->file.path == *primary) return static_cast<int>(i);
     }

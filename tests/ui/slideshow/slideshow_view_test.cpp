@@ -40,7 +40,7 @@ TEST_F(SlideshowViewTest, PlayingStepsByTheVisibleCountOneIntervalAfterTheLastCh
   for (const int count : {1, 3}) {
     SCOPED_TRACE(count);
     loadResults();
-    store->selection().selectSingle(path(0));
+    store->results().selection().selectSingle(path(0));
     startSlideshow(count);
     ASSERT_TRUE(store->presentation().isSlideshowPlaying());
     ASSERT_EQ(focusIndex(), 0);
@@ -53,7 +53,7 @@ TEST_F(SlideshowViewTest, PlayingStepsByTheVisibleCountOneIntervalAfterTheLastCh
     EXPECT_EQ(focusIndex(), count);
     advance(0.001);
     EXPECT_EQ(focusIndex(), 2 * count);
-    store->dismissSlideshow();
+    store->results().dismissSlideshow();
     settle();
   }
 }
@@ -111,7 +111,7 @@ TEST_F(SlideshowViewTest, AFailedPageLoadIsTriedAgainOnTheNextStep) {
     return harness.service->libraryAnswer(*call.query);
   });
   loadResults(2);
-  ASSERT_EQ(store->resultWindow().records().size(), 2U);
+  ASSERT_EQ(store->results().resultWindow().records().size(), 2U);
   startSlideshow(2);
   const int before = serviceCalls("searchImages");
   advance(3.0);
@@ -183,7 +183,7 @@ TEST_F(SlideshowViewTest, KeysDriveTheStoreAndPassOnWhatItRefuses) {
   // One image: "f" marks it and the button follows.
   pressKey(Qt::Key_F);
   EXPECT_EQ(serviceCalls("updateReviewStates") + serviceCalls("updateReviewState"), 1);
-  EXPECT_TRUE(store->selectedRecord()->reviewState.favorite);
+  EXPECT_TRUE(store->results().selectedRecord()->reviewState.favorite);
   EXPECT_TRUE(named<FloatingToolbarButton>("slideshow.favorite")->isActive());
 
   // Two images: both review buttons are disabled and the letters do nothing.
@@ -193,8 +193,8 @@ TEST_F(SlideshowViewTest, KeysDriveTheStoreAndPassOnWhatItRefuses) {
   pressKey(Qt::Key_F);
   pressKey(Qt::Key_D);
   EXPECT_EQ(serviceCalls("updateReviewStates") + serviceCalls("updateReviewState"), 1);
-  EXPECT_TRUE(store->selectedRecord()->reviewState.favorite);
-  EXPECT_FALSE(store->selectedRecord()->reviewState.deleteCandidate);
+  EXPECT_TRUE(store->results().selectedRecord()->reviewState.favorite);
+  EXPECT_FALSE(store->results().selectedRecord()->reviewState.deleteCandidate);
 }
 
 TEST_F(SlideshowViewTest, CtrlZUndoesAMarkMadeInTheSlideshow) {
@@ -202,24 +202,24 @@ TEST_F(SlideshowViewTest, CtrlZUndoesAMarkMadeInTheSlideshow) {
   startSlideshow();
   pressKey(Qt::Key_Right);
   const std::string marked = path(1);
-  ASSERT_EQ(store->selection().primaryPath(), marked);
+  ASSERT_EQ(store->results().selection().primaryPath(), marked);
   pressKey(Qt::Key_D);
   // Marked: it leaves the normal results and the focus moves on.
-  EXPECT_NE(store->selection().primaryPath(), marked);
-  EXPECT_EQ(store->resultWindow().records().size(), 9U);
+  EXPECT_NE(store->results().selection().primaryPath(), marked);
+  EXPECT_EQ(store->results().resultWindow().records().size(), 9U);
   ASSERT_TRUE(store->canUndoDeleteCandidateAction());
 
   pressKey(Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(store->resultWindow().records().size(), 10U);
-  EXPECT_EQ(store->selection().primaryPath(), marked);
-  EXPECT_FALSE(store->selectedRecord()->reviewState.deleteCandidate);
+  EXPECT_EQ(store->results().resultWindow().records().size(), 10U);
+  EXPECT_EQ(store->results().selection().primaryPath(), marked);
+  EXPECT_FALSE(store->results().selectedRecord()->reviewState.deleteCandidate);
   for (const auto& record : harness.service->records()) {
     EXPECT_FALSE(record.reviewState.deleteCandidate) << record.file.path;
   }
   EXPECT_FALSE(store->canUndoDeleteCandidateAction());
   // Nothing left to undo: the key passes on and changes nothing.
   pressKey(Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(store->resultWindow().records().size(), 10U);
+  EXPECT_EQ(store->results().resultWindow().records().size(), 10U);
 }
 
 TEST_F(SlideshowViewTest, TheBannersUndoRestoresAndRevealsTheControls) {
@@ -235,13 +235,13 @@ TEST_F(SlideshowViewTest, TheBannersUndoRestoresAndRevealsTheControls) {
   EXPECT_GT(siblings.indexOf(overlay), siblings.indexOf(view()->floatingControls()));
   EXPECT_GT(siblings.indexOf(overlay), siblings.indexOf(view()->imageStrip()));
   pressKey(Qt::Key_D);
-  ASSERT_EQ(store->resultWindow().records().size(), 9U);
+  ASSERT_EQ(store->results().resultWindow().records().size(), 9U);
   advance(2.0);
   ASSERT_FALSE(view()->controlsVisible());
   ASSERT_TRUE(overlayUndo);
   overlayUndo();
   settle();
-  EXPECT_EQ(store->resultWindow().records().size(), 10U);
+  EXPECT_EQ(store->results().resultWindow().records().size(), 10U);
   EXPECT_TRUE(view()->controlsVisible());
 }
 

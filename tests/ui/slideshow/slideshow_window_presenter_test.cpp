@@ -31,7 +31,7 @@ TEST_F(SlideshowWindowPresenterTest, StartingShowsOneFullScreenWindowHowOftenItI
 
   // Presenting again, through the store or the presenter itself, keeps that window and its view.
   SlideshowView* first = view();
-  store->startSlideshow();
+  store->results().startSlideshow();
   presenter->present([] {});
   settle();
   ASSERT_EQ(shownWindows().size(), 1U);
@@ -88,7 +88,7 @@ TEST_F(SlideshowWindowPresenterTest, EachWayOutClosesTheWindowAndClearsTheFlagOn
 TEST_F(SlideshowWindowPresenterTest, ClearingTheFlagClosesTheWindowAndAnotherStartOpensANewOne) {
   startSlideshow();
   ASSERT_EQ(shownWindows().size(), 1U);
-  store->dismissSlideshow();
+  store->results().dismissSlideshow();
   settle();
   EXPECT_TRUE(shownWindows().empty());
   EXPECT_EQ(presenter->window(), nullptr);

@@ -10,15 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "search_flows.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
+#include "store/search_flows.h"
+#include "store/store_records.h"
 #include "store/support/store_harness.h"
-#include "store_records.h"
 
 namespace lorvex {
 namespace {
 
-using Mode = ImageLibraryStore::BackgroundResultRefreshMode;
+using Mode = ResultsModel::BackgroundResultRefreshMode;
 using FirstPage = StoppedResultLoading::FirstPageRefresh;
 using testing::libraryImages;
 using testing::pathsOf;
@@ -43,7 +44,7 @@ struct RestartFixture {
   void refresh(int limit, bool resetScroll) {
     ImageLibraryStore* self = store.get();
     startFlow(*store, [self, limit, resetScroll](std::stop_token stop) {
-      return self->refreshResults(limit, resetScroll, stop);
+      return self->results().refreshResults(limit, resetScroll, stop);
     });
   }
 
@@ -56,14 +57,16 @@ struct RestartFixture {
       case InFlight::pageLoad:
         startFlow(*store, [self](std::stop_token stop) -> QCoro::Task<void> {
           auto frame = co_await self->scope().enter();
-          co_await self->loadNextPage(stop);
+          co_await self->results().loadNextPage(stop);
         });
         break;
       case InFlight::leadingPage:
-        ASSERT_TRUE(store->scheduleBackgroundResultRefresh(Mode::leadingPage));
+        ASSERT_TRUE(store->results().scheduleBackgroundResultRefresh(Mode::leadingPage));
         break;
       case InFlight::postSyncRefresh:
-        startFlow(*store, [self](std::stop_token stop) { return self->refreshResultWindowAfterSync(stop); });
+        startFlow(*store, [self](std::stop_token stop) {
+          return self->results().refreshResultWindowAfterSync(stop);
+        });
         break;
     }
   }
@@ -137,46 +140,46 @@ TEST(ImageLibraryStoreResultLoadingRestart, AStoppedLoadIsDroppedAndAskedForAgai
     for (InFlight load : c.loads) fixture.start(load, c.firstPage);
     ASSERT_TRUE(service.waitForHeld("searchImages", c.loads.size()));
     const std::vector<testing::ServiceCall> stale = service.heldCalls("searchImages");
-    const int resetCount = fixture.store->searchResultsResetCount();
-    const int epoch = fixture.store->resultWindow().loadEpoch();
+    const int resetCount = fixture.store->results().searchResultsResetCount();
+    const int epoch = fixture.store->results().resultWindow().loadEpoch();
 
-    const StoppedResultLoading stopped = fixture.store->cancelResultLoading();
+    const StoppedResultLoading stopped = fixture.store->results().cancelResultLoading();
     EXPECT_EQ(stopped, c.stopped);
-    EXPECT_EQ(fixture.store->resultWindow().loadEpoch(), epoch + 1);
-    EXPECT_FALSE(fixture.store->refreshSearchTask());
-    EXPECT_FALSE(fixture.store->loadMoreTask());
-    EXPECT_FALSE(fixture.store->backgroundResultRefreshTask());
-    EXPECT_EQ(fixture.store->activeLoadMoreTaskID(), std::nullopt);
-    EXPECT_FALSE(fixture.store->isLoading());
-    EXPECT_FALSE(fixture.store->isLoadingNextPage());
-    EXPECT_FALSE(fixture.store->isBackgroundRefreshingResults());
+    EXPECT_EQ(fixture.store->results().resultWindow().loadEpoch(), epoch + 1);
+    EXPECT_FALSE(ResultsModelTestAccess::refreshSearchTask(fixture.store->results()));
+    EXPECT_FALSE(ResultsModelTestAccess::loadMoreTask(fixture.store->results()));
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundResultRefreshTask(fixture.store->results()));
+    EXPECT_EQ(ResultsModelTestAccess::activeLoadMoreTaskID(fixture.store->results()), std::nullopt);
+    EXPECT_FALSE(fixture.store->results().isLoading());
+    EXPECT_FALSE(fixture.store->results().isLoadingNextPage());
+    EXPECT_FALSE(fixture.store->results().isBackgroundRefreshingResults());
 
     // The stopped loads answer late with records the library does not have: none may show.
     for (const auto& call : stale) service.releaseWith(call.id, libraryImages(5000, 600));
     fixture.harness.drainEvents();
     const std::size_t before = fixture.searchCount();
-    fixture.store->restartResultLoading(stopped);
+    fixture.store->results().restartResultLoading(stopped);
     fixture.harness.drainEvents();
     const auto restarted = service.heldCalls("searchImages");
     ASSERT_EQ(fixture.searchCount() - before, c.restartedLimit.has_value() ? 1u : 0u);
     if (c.restartedLimit.has_value()) {
       ASSERT_EQ(restarted.size(), 1u);
-      EXPECT_EQ(restarted[0].query, fixture.store->makeSearchQuery(*c.restartedLimit, 0));
+      EXPECT_EQ(restarted[0].query, fixture.store->results().makeSearchQuery(*c.restartedLimit, 0));
       if (c.stopped.backgroundRefresh.has_value() && !c.stopped.firstPageRefresh.has_value()) {
-        EXPECT_EQ(fixture.store->activeBackgroundResultRefreshMode(), *c.stopped.backgroundRefresh);
-        EXPECT_TRUE(fixture.store->isBackgroundRefreshingResults());
+        EXPECT_EQ(fixture.store->results().activeBackgroundResultRefreshMode(), *c.stopped.backgroundRefresh);
+        EXPECT_TRUE(fixture.store->results().isBackgroundRefreshingResults());
       } else {
-        EXPECT_TRUE(fixture.store->isLoading());
+        EXPECT_TRUE(fixture.store->results().isLoading());
       }
     }
     service.answerImmediately("searchImages");
     service.releaseAll();
     fixture.harness.drainEvents();
-    const auto shown = pathsOf(fixture.store->resultWindow().records());
+    const auto shown = pathsOf(fixture.store->results().resultWindow().records());
     EXPECT_EQ(shown, testing::imagePaths(0, static_cast<int>(c.shownAfter)));
-    EXPECT_EQ(fixture.store->searchResultsResetCount(), resetCount + c.resetCountAdvance);
-    EXPECT_FALSE(fixture.store->isLoading());
-    EXPECT_FALSE(fixture.store->backgroundResultRefreshTask());
+    EXPECT_EQ(fixture.store->results().searchResultsResetCount(), resetCount + c.resetCountAdvance);
+    EXPECT_FALSE(fixture.store->results().isLoading());
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundResultRefreshTask(fixture.store->results()));
   }
 }
 
@@ -185,17 +188,17 @@ TEST(ImageLibraryStoreResultLoadingRestart, ASearchStartedSinceTheStopStandsInst
   auto& service = *fixture.harness.service;
   fixture.refresh(120, false);
   ASSERT_TRUE(service.waitForHeld("searchImages", 1));
-  const StoppedResultLoading stopped = fixture.store->cancelResultLoading();
+  const StoppedResultLoading stopped = fixture.store->results().cancelResultLoading();
   fixture.refresh(60, false);
   ASSERT_TRUE(service.waitForHeld("searchImages", 2));
   const std::size_t before = fixture.searchCount();
-  fixture.store->restartResultLoading(stopped);
+  fixture.store->results().restartResultLoading(stopped);
   fixture.harness.drainEvents();
   EXPECT_EQ(fixture.searchCount(), before);
   service.answerImmediately("searchImages");
   service.releaseAll();
   fixture.harness.drainEvents();
-  EXPECT_EQ(fixture.store->resultWindow().records().size(), 60u);
+  EXPECT_EQ(fixture.store->results().resultWindow().records().size(), 60u);
 }
 
 }  // namespace

@@ -10,15 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "search_flows.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
+#include "store/search_flows.h"
+#include "store/store_records.h"
 #include "store/support/store_harness.h"
-#include "store_records.h"
 
 namespace lorvex {
 namespace {
 
-using Mode = ImageLibraryStore::BackgroundResultRefreshMode;
+using Mode = ResultsModel::BackgroundResultRefreshMode;
 using testing::imagePath;
 using testing::imagePaths;
 using testing::libraryFailure;
@@ -33,16 +34,17 @@ struct RefreshFixture {
     harness.service->setRecords(libraryImages(0, libraryCount));
     if (loaded > 0 && !options.needsLiveServicePreparation) {
       ImageLibraryStore* self = store.get();
-      startFlow(*store,
-                [self, loaded](std::stop_token stop) { return self->refreshResults(loaded, false, stop); });
+      startFlow(*store, [self, loaded](std::stop_token stop) {
+        return self->results().refreshResults(loaded, false, stop);
+      });
       harness.drainEvents();
     }
   }
 
   StoreTask<void> afterSync() {
     ImageLibraryStore* self = store.get();
-    return startFlow(*store,
-                     [self](std::stop_token stop) { return self->refreshResultWindowAfterSync(stop); });
+    return startFlow(
+        *store, [self](std::stop_token stop) { return self->results().refreshResultWindowAfterSync(stop); });
   }
 
   testing::StoreHarness harness;
@@ -56,29 +58,29 @@ TEST(ImageLibraryStoreBackgroundRefresh,
     RefreshFixture fixture(500, 800);
     auto& service = *fixture.harness.service;
     service.hold("searchImages");
-    ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(Mode::leadingPage));
-    const int id = fixture.store->backgroundResultRefreshID();
+    ASSERT_TRUE(fixture.store->results().scheduleBackgroundResultRefresh(Mode::leadingPage));
+    const int id = ResultsModelTestAccess::backgroundResultRefreshID(fixture.store->results());
     int signalCount = 0;
-    QObject::connect(fixture.store.get(), &ImageLibraryStore::backgroundResultRefreshIDChanged,
+    QObject::connect(&fixture.store->results(), &ResultsModel::backgroundResultRefreshIDChanged,
                      [&] { ++signalCount; });
-    QObject::connect(fixture.store.get(), &ImageLibraryStore::activeBackgroundResultRefreshModeChanged,
+    QObject::connect(&fixture.store->results(), &ResultsModel::activeBackgroundResultRefreshModeChanged,
                      [&] { ++signalCount; });
-    EXPECT_FALSE(fixture.store->scheduleBackgroundResultRefresh(Mode::fullWindow));
-    EXPECT_EQ(fixture.store->backgroundResultRefreshID(), id);
-    EXPECT_EQ(fixture.store->activeBackgroundResultRefreshMode(), Mode::leadingPage);
+    EXPECT_FALSE(fixture.store->results().scheduleBackgroundResultRefresh(Mode::fullWindow));
+    EXPECT_EQ(ResultsModelTestAccess::backgroundResultRefreshID(fixture.store->results()), id);
+    EXPECT_EQ(fixture.store->results().activeBackgroundResultRefreshMode(), Mode::leadingPage);
     EXPECT_EQ(signalCount, 0);
     service.waitForHeld("searchImages", 1);
     EXPECT_EQ(service.heldCalls("searchImages").size(), 1u);
     service.releaseAll();
     fixture.harness.drainEvents();
-    EXPECT_FALSE(fixture.store->backgroundResultRefreshTask());
-    EXPECT_FALSE(fixture.store->isBackgroundRefreshingResults());
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundResultRefreshTask(fixture.store->results()));
+    EXPECT_FALSE(fixture.store->results().isBackgroundRefreshingResults());
   }
   {
     SCOPED_TRACE("no live service yet");
     RefreshFixture fixture(0, 10, testing::notReadyStoreOptions());
-    EXPECT_FALSE(fixture.store->scheduleBackgroundResultRefresh(Mode::fullWindow));
-    EXPECT_EQ(fixture.store->backgroundResultRefreshID(), 0);
+    EXPECT_FALSE(fixture.store->results().scheduleBackgroundResultRefresh(Mode::fullWindow));
+    EXPECT_EQ(ResultsModelTestAccess::backgroundResultRefreshID(fixture.store->results()), 0);
     fixture.harness.drainEvents();
     EXPECT_TRUE(fixture.harness.service->calls("searchImages").empty());
   }
@@ -101,18 +103,18 @@ TEST(ImageLibraryStoreBackgroundRefresh, AFullWindowRefreshReadsAsManyRecordsAsA
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.loaded));
     RefreshFixture fixture(c.loaded, c.libraryCount);
-    ASSERT_EQ(fixture.store->resultWindow().records().size(), static_cast<std::size_t>(c.loaded));
+    ASSERT_EQ(fixture.store->results().resultWindow().records().size(), static_cast<std::size_t>(c.loaded));
     const std::size_t before = fixture.harness.service->calls("searchImages").size();
-    ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(Mode::fullWindow));
+    ASSERT_TRUE(fixture.store->results().scheduleBackgroundResultRefresh(Mode::fullWindow));
     fixture.harness.drainEvents();
     const auto calls = fixture.harness.service->calls("searchImages");
     ASSERT_EQ(calls.size(), before + 1);
     EXPECT_EQ(calls.back().query->limit, c.askedRows);
     EXPECT_EQ(calls.back().query->offset, 0);
-    EXPECT_EQ(fixture.store->resultWindow().records().size(), c.shown);
-    EXPECT_EQ(fixture.store->resultWindow().hasMoreRecords(), c.hasMore);
-    EXPECT_FALSE(fixture.store->backgroundResultRefreshTask());
-    EXPECT_FALSE(fixture.store->isBackgroundRefreshingResults());
+    EXPECT_EQ(fixture.store->results().resultWindow().records().size(), c.shown);
+    EXPECT_EQ(fixture.store->results().resultWindow().hasMoreRecords(), c.hasMore);
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundResultRefreshTask(fixture.store->results()));
+    EXPECT_FALSE(fixture.store->results().isBackgroundRefreshingResults());
   }
 }
 
@@ -129,7 +131,7 @@ TEST(ImageLibraryStoreBackgroundRefresh, AFullWindowRefreshKeepsTheFocusOrItsPos
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RefreshFixture fixture(10, 10);
-    fixture.store->selection().selectSingle(imagePath(5));
+    fixture.store->results().selection().selectSingle(imagePath(5));
     std::vector<ImageRecord> library;
     for (int number = 0; number < 10; ++number) {
       if (std::find(c.removedFromLibrary.begin(), c.removedFromLibrary.end(), number) ==
@@ -138,10 +140,10 @@ TEST(ImageLibraryStoreBackgroundRefresh, AFullWindowRefreshKeepsTheFocusOrItsPos
       }
     }
     fixture.harness.service->setRecords(library);
-    ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(Mode::fullWindow));
+    ASSERT_TRUE(fixture.store->results().scheduleBackgroundResultRefresh(Mode::fullWindow));
     fixture.harness.drainEvents();
-    EXPECT_EQ(fixture.store->resultWindow().records().size(), 9u);
-    EXPECT_EQ(fixture.store->selection().primaryPath(), c.focusedAfter);
+    EXPECT_EQ(fixture.store->results().resultWindow().records().size(), 9u);
+    EXPECT_EQ(fixture.store->results().selection().primaryPath(), c.focusedAfter);
   }
 }
 
@@ -169,28 +171,28 @@ TEST(ImageLibraryStoreBackgroundRefresh, ALeadingPageRefreshMergesTheNewRecordsI
       service.setRecords(libraryImages(c.loadedFrom, 10));
       ImageLibraryStore* self = fixture.store.get();
       startFlow(*fixture.store,
-                [self](std::stop_token stop) { return self->refreshResults(500, false, stop); });
+                [self](std::stop_token stop) { return self->results().refreshResults(500, false, stop); });
       fixture.harness.drainEvents();
-      fixture.store->selection().selectSingle(imagePath(c.loadedFrom + 3));
+      fixture.store->results().selection().selectSingle(imagePath(c.loadedFrom + 3));
     }
     service.setRecords(libraryImages(c.libraryFrom, c.libraryCount));
-    testing::WindowListener listener(fixture.store->resultWindow());
-    const int epoch = fixture.store->resultWindow().loadEpoch();
-    ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(Mode::leadingPage));
+    testing::WindowListener listener(fixture.store->results().resultWindow());
+    const int epoch = fixture.store->results().resultWindow().loadEpoch();
+    ASSERT_TRUE(fixture.store->results().scheduleBackgroundResultRefresh(Mode::leadingPage));
     fixture.harness.drainEvents();
     EXPECT_EQ(service.calls("searchImages").back().query->limit, 501);
-    EXPECT_EQ(pathsOf(fixture.store->resultWindow().records()), c.windowAfter);
+    EXPECT_EQ(pathsOf(fixture.store->results().resultWindow().records()), c.windowAfter);
     EXPECT_EQ(pathsOf(listener.mirror), c.windowAfter);
-    EXPECT_EQ(fixture.store->needsFullWindowResultRefresh(), c.needsFullWindow);
+    EXPECT_EQ(fixture.store->results().needsFullWindowResultRefresh(), c.needsFullWindow);
     if (c.loadedFrom >= 0) {
       // Page loads beside a merge stay valid, and the focus stays on its record.
-      EXPECT_EQ(fixture.store->resultWindow().loadEpoch(), epoch);
-      EXPECT_EQ(fixture.store->selection().primaryPath(), imagePath(c.loadedFrom + 3));
+      EXPECT_EQ(fixture.store->results().resultWindow().loadEpoch(), epoch);
+      EXPECT_EQ(fixture.store->results().selection().primaryPath(), imagePath(c.loadedFrom + 3));
     }
     if (c.name == "unchanged") {
       EXPECT_EQ(listener.total(), 0);
     }
-    EXPECT_FALSE(fixture.store->backgroundResultRefreshTask());
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundResultRefreshTask(fixture.store->results()));
   }
 }
 
@@ -200,21 +202,21 @@ TEST(ImageLibraryStoreBackgroundRefresh, AFailedRefreshShowsItsErrorAndASupersed
     RefreshFixture fixture(500, 800);
     auto& service = *fixture.harness.service;
     service.hold("searchImages");
-    ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(mode));
+    ASSERT_TRUE(fixture.store->results().scheduleBackgroundResultRefresh(mode));
     service.waitForHeld("searchImages", 1);
     service.fail(service.heldCalls("searchImages").at(0).id, libraryFailure("database is locked"));
     fixture.harness.drainEvents();
     EXPECT_EQ(fixture.store->errorMessage(), "database is locked");
-    EXPECT_EQ(fixture.store->resultWindow().records().size(), 500u);
+    EXPECT_EQ(fixture.store->results().resultWindow().records().size(), 500u);
 
     fixture.store->setErrorMessage(std::nullopt);
-    ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(mode));
+    ASSERT_TRUE(fixture.store->results().scheduleBackgroundResultRefresh(mode));
     service.waitForHeld("searchImages", 1);
     const auto call = service.heldCalls("searchImages").at(0);
-    fixture.store->cancelBackgroundResultRefresh();
+    fixture.store->results().cancelBackgroundResultRefresh();
     EXPECT_TRUE(call.stop.stop_requested());
-    EXPECT_FALSE(fixture.store->backgroundResultRefreshTask());
-    EXPECT_FALSE(fixture.store->isBackgroundRefreshingResults());
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundResultRefreshTask(fixture.store->results()));
+    EXPECT_FALSE(fixture.store->results().isBackgroundRefreshingResults());
     service.fail(call.id, libraryFailure("too late"));
     fixture.harness.drainEvents();
     EXPECT_EQ(fixture.store->errorMessage(), std::nullopt);
@@ -229,10 +231,10 @@ TEST(ImageLibraryStoreBackgroundRefresh, TheAfterSyncRefreshReplacesARunningRefr
     RefreshFixture fixture(500, 800);
     auto& service = *fixture.harness.service;
     service.hold("searchImages");
-    ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(running));
+    ASSERT_TRUE(fixture.store->results().scheduleBackgroundResultRefresh(running));
     service.waitForHeld("searchImages", 1);
     const auto first = service.heldCalls("searchImages").at(0);
-    const int firstID = fixture.store->backgroundResultRefreshID();
+    const int firstID = ResultsModelTestAccess::backgroundResultRefreshID(fixture.store->results());
 
     // The sync indexed one more image at the top.
     std::vector<ImageRecord> grown = libraryImages(0, 800);
@@ -244,21 +246,21 @@ TEST(ImageLibraryStoreBackgroundRefresh, TheAfterSyncRefreshReplacesARunningRefr
     EXPECT_TRUE(first.stop.stop_requested());
     const auto second = service.heldCalls("searchImages").at(1);
     EXPECT_EQ(second.query->limit, 501);
-    EXPECT_EQ(fixture.store->activeBackgroundResultRefreshMode(), Mode::fullWindow);
-    EXPECT_EQ(fixture.store->backgroundResultRefreshID(), firstID + 2);
+    EXPECT_EQ(fixture.store->results().activeBackgroundResultRefreshMode(), Mode::fullWindow);
+    EXPECT_EQ(ResultsModelTestAccess::backgroundResultRefreshID(fixture.store->results()), firstID + 2);
 
     // The replaced refresh ending changes nothing and does not end the wait.
     service.release(first.id);
     fixture.harness.drainEvents();
     EXPECT_FALSE(afterSync.isFinished());
-    EXPECT_TRUE(fixture.store->isBackgroundRefreshingResults());
+    EXPECT_TRUE(fixture.store->results().isBackgroundRefreshingResults());
 
     service.release(second.id);
     fixture.harness.drainEvents();
     ASSERT_TRUE(afterSync.isFinished());
-    EXPECT_EQ(fixture.store->resultWindow().records().front()->file.path, imagePath(-1));
-    EXPECT_FALSE(fixture.store->backgroundResultRefreshTask());
-    EXPECT_FALSE(fixture.store->isBackgroundRefreshingResults());
+    EXPECT_EQ(fixture.store->results().resultWindow().records().front()->file.path, imagePath(-1));
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundResultRefreshTask(fixture.store->results()));
+    EXPECT_FALSE(fixture.store->results().isBackgroundRefreshingResults());
   }
 }
 
@@ -275,7 +277,7 @@ TEST(ImageLibraryStoreBackgroundRefresh, TheAfterSyncWaitEndsWhenANewSearchOrThe
     } else {
       ImageLibraryStore* self = fixture.store.get();
       startFlow(*fixture.store,
-                [self](std::stop_token stop) { return self->refreshResults(500, false, stop); });
+                [self](std::stop_token stop) { return self->results().refreshResults(500, false, stop); });
     }
     fixture.harness.drainEvents();
     EXPECT_TRUE(afterSync.isFinished());

@@ -7,14 +7,15 @@
 #include <utility>
 
 #include "services/indexing/scan_error_message.h"
-#include "store/image_library_store.h"
 #include "store/library_failure.h"
+#include "store/results/record_search.h"
+#include "store/results/results_model.h"
 
 namespace lorvex {
 
-bool ImageLibraryStore::scheduleBackgroundResultRefresh(BackgroundResultRefreshMode mode) {
+bool ResultsModel::scheduleBackgroundResultRefresh(BackgroundResultRefreshMode mode) {
   creatingThread_.check();
-  if (needsLiveServicePreparation()) return false;
+  if (context_.needsLiveServicePreparation()) return false;
   if (backgroundResultRefreshTask_) return false;
   backgroundResultRefreshID_ += 1;
   Q_EMIT backgroundResultRefreshIDChanged();
@@ -24,14 +25,14 @@ bool ImageLibraryStore::scheduleBackgroundResultRefresh(BackgroundResultRefreshM
     return mode == BackgroundResultRefreshMode::leadingPage ? refreshLeadingPage(refreshID, stop)
                                                             : refreshFullWindow(refreshID, stop);
   };
-  const StoreTask<void> task = startStoreTask(scope_, body);
+  const StoreTask<void> task = startStoreTask(context_.scope(), body);
   // A refresh that ended without suspending has finished itself already.
   if (!task.isFinished()) setBackgroundResultRefreshTask(task);
   return true;
 }
 
-QCoro::Task<void> ImageLibraryStore::refreshFullWindow(int refreshID, std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> ResultsModel::refreshFullWindow(int refreshID, std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   const SearchResultWindow::LoadTicket ticket = resultWindow_->invalidateLoads();
   cancelRefreshSearchTask();
   setIsLoading(false);
@@ -47,42 +48,42 @@ QCoro::Task<void> ImageLibraryStore::refreshFullWindow(int refreshID, std::stop_
   setIsLoadingNextPage(false);
   cancelLoadMoreTask();
   ImageSearchQuery query = makeSearchQuery(static_cast<std::int64_t>(windowSize) + 1, 0);
-  FetchedRecords result = co_await fetchRecords(query, stop);
+  FetchedRecords result = co_await fetchRecords(context_, query, stop);
   std::vector<RecordRef>& fetched = result.records;
   const std::exception_ptr& failure = result.failure;
   if (ticket == resultWindow_->currentLoadTicket() && !stop.stop_requested()) {
     if (failure) {
-      setErrorMessage(failure);
+      context_.setErrorMessage(failure);
     } else {
       const bool hasMore = keepFirstRecords(fetched, windowSize);
       resultWindow_->replaceRecords(std::move(fetched), hasMore, focusIndex);
-      setErrorMessage(std::nullopt);
+      context_.setErrorMessage(std::nullopt);
     }
   }
   finishBackgroundResultRefresh(refreshID);
 }
 
-QCoro::Task<void> ImageLibraryStore::refreshLeadingPage(int refreshID, std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> ResultsModel::refreshLeadingPage(int refreshID, std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   const SearchResultWindow::LoadTicket ticket = resultWindow_->currentLoadTicket();
   setIsBackgroundRefreshingResults(true);
   const std::int64_t pageSize = kPageSize;
   ImageSearchQuery query = makeSearchQuery(pageSize + 1, 0);
-  FetchedRecords result = co_await fetchRecords(query, stop);
+  FetchedRecords result = co_await fetchRecords(context_, query, stop);
   std::vector<RecordRef>& fetched = result.records;
   const std::exception_ptr& failure = result.failure;
   const bool current = ticket == resultWindow_->currentLoadTicket() && !stop.stop_requested();
   if (failure) {
-    if (current) setErrorMessage(failure);
+    if (current) context_.setErrorMessage(failure);
   } else if (current && backgroundResultRefreshID_ == refreshID) {
     if (resultWindow_->records().empty()) {
       const bool hasMore = keepFirstRecords(fetched, static_cast<std::size_t>(pageSize));
       resultWindow_->replaceRecords(std::move(fetched), hasMore, 0);
-      setErrorMessage(std::nullopt);
+      context_.setErrorMessage(std::nullopt);
     } else {
       switch (resultWindow_->mergeLeadingPage(fetched, ticket).kind) {
         case SearchResultWindow::LeadingMergeOutcome::Kind::inserted:
-          setErrorMessage(std::nullopt);
+          context_.setErrorMessage(std::nullopt);
           break;
         case SearchResultWindow::LeadingMergeOutcome::Kind::noOverlap:
           // More new records than one page holds: only a full re-read joins them to the window.
@@ -96,11 +97,11 @@ QCoro::Task<void> ImageLibraryStore::refreshLeadingPage(int refreshID, std::stop
   }
   // While a scan runs this page is read again and again and mostly equals what is shown: the
   // copies the window did not take are freed off this thread.
-  releaseRecordsOn(*utilityPool_, std::move(fetched));
+  releaseRecordsOn(context_.utilityPool(), std::move(fetched));
   finishBackgroundResultRefresh(refreshID);
 }
 
-void ImageLibraryStore::finishBackgroundResultRefresh(int refreshID) {
+void ResultsModel::finishBackgroundResultRefresh(int refreshID) {
   creatingThread_.check();
   if (backgroundResultRefreshID_ == refreshID) {
     setIsBackgroundRefreshingResults(false);
@@ -109,14 +110,14 @@ void ImageLibraryStore::finishBackgroundResultRefresh(int refreshID) {
   Q_EMIT backgroundResultRefreshEnded();
 }
 
-QCoro::Task<void> ImageLibraryStore::refreshResultWindowAfterSync() {
+QCoro::Task<void> ResultsModel::refreshResultWindowAfterSync() {
   return refreshResultWindowAfterSync(std::stop_token());
 }
 
-QCoro::Task<void> ImageLibraryStore::refreshResultWindowAfterSync(std::stop_token callerStop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> ResultsModel::refreshResultWindowAfterSync(std::stop_token callerStop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation()) co_return;
+  if (context_.needsLiveServicePreparation()) co_return;
   // A running refresh, full-window included, may have read the library before the pass's last
   // writes: the images indexed at its end would never show.
   if (backgroundResultRefreshTask_) cancelBackgroundResultRefresh();

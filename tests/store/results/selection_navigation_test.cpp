@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "model/library_error.h"
-#include "offline_store.h"
 #include "store/library/library_model_test_access.h"
+#include "store/offline_store.h"
 
 namespace lorvex {
 namespace {
 
 using testing::OfflineStore;
 using Snapshot = ResultSelection::Snapshot;
-using Direction = ImageLibraryStore::GridMoveDirection;
+using Direction = ResultsModel::GridMoveDirection;
 
 Snapshot alone(const std::string& path) {
   return {path, {path}, path};
@@ -44,16 +44,16 @@ void runSelectionCases(const std::vector<SelectionCase>& cases) {
 }
 
 auto toggle(const std::string& path) {
-  return [path](ImageLibraryStore& store) { store.toggleSelection(path); };
+  return [path](ImageLibraryStore& store) { store.results().toggleSelection(path); };
 }
 auto extend(const std::string& path) {
-  return [path](ImageLibraryStore& store) { store.extendSelection(path); };
+  return [path](ImageLibraryStore& store) { store.results().extendSelection(path); };
 }
 auto move(int offset, bool wrapping) {
-  return [offset, wrapping](ImageLibraryStore& store) { store.moveFocus(offset, wrapping); };
+  return [offset, wrapping](ImageLibraryStore& store) { store.results().moveFocus(offset, wrapping); };
 }
 void selectAll(ImageLibraryStore& store) {
-  store.selectAllResults();
+  store.results().selectAllResults();
 }
 
 TEST(ImageLibraryStoreSelection, CommandClickTogglesAndMovesTheFocus) {
@@ -130,12 +130,13 @@ TEST(ImageLibraryStoreSelection, SelectAllOutlivesAppendedPagesAndLosesWhatIsRem
   // it was (not the new records), and a removal still takes the removed record out of it.
   OfflineStore f;
   f.load(OfflineStore::numberedPaths(4), true);
-  f.store.selection().selectSingle("/r1");
-  f.store.selectAllResults();
+  f.store.results().selection().selectSingle("/r1");
+  f.store.results().selectAllResults();
   int selectionChanges = 0;
-  QObject::connect(&f.store.selection(), &ResultSelection::selectedPathsChanged, [&] { ++selectionChanges; });
+  QObject::connect(&f.store.results().selection(), &ResultSelection::selectedPathsChanged,
+                   [&] { ++selectionChanges; });
   const PathSet all = {"/r0", "/r1", "/r2", "/r3"};
-  auto& window = f.store.resultWindow();
+  auto& window = f.store.results().resultWindow();
   for (int page = 0; page < 3; ++page) {
     window.appendPage(testing::records({"/p" + std::to_string(page)}), true, window.currentLoadTicket());
     EXPECT_EQ(f.selection(), (Snapshot{"/r1", all, "/r1"})) << page;
@@ -185,24 +186,24 @@ TEST(ImageLibraryStoreSelection, ArrowKeysStopAtTheGridsEnds) {
                  std::to_string(static_cast<int>(c.direction)) + " columns " + std::to_string(c.columns));
     OfflineStore f;
     f.load(OfflineStore::numberedPaths(7));
-    EXPECT_EQ(f.store.gridTargetIndex(c.from, c.direction, c.columns), c.target);
+    EXPECT_EQ(f.store.results().gridTargetIndex(c.from, c.direction, c.columns), c.target);
     const std::string from = "/r" + std::to_string(c.from);
     f.select(from, {"/r0", from}, "/r0");
-    f.store.moveFocusInGrid(c.direction, c.columns);
+    f.store.results().moveFocusInGrid(c.direction, c.columns);
     EXPECT_EQ(f.selection(), alone("/r" + std::to_string(c.target)));
   }
   runSelectionCases({
       {"no loaded focus: the first", 7, alone("/gone"),
-       [](ImageLibraryStore& store) { store.moveFocusInGrid(Direction::down, 4); }, alone("/r0")},
+       [](ImageLibraryStore& store) { store.results().moveFocusInGrid(Direction::down, 4); }, alone("/r0")},
       {"an empty window clears", 0, alone("/gone"),
-       [](ImageLibraryStore& store) { store.moveFocusInGrid(Direction::down, 4); }, kCleared},
+       [](ImageLibraryStore& store) { store.results().moveFocusInGrid(Direction::down, 4); }, kCleared},
   });
 }
 
 TEST(ImageLibraryStoreSelection, ShiftArrowGrowsAndShrinksFromTheClickedRecord) {
   OfflineStore f;
   f.load(OfflineStore::numberedPaths(7));
-  f.store.selection().selectSingle("/r1");  // the click
+  f.store.results().selection().selectSingle("/r1");  // the click
   struct Step {
     Direction direction;
     Snapshot after;
@@ -217,11 +218,13 @@ TEST(ImageLibraryStoreSelection, ShiftArrowGrowsAndShrinksFromTheClickedRecord) 
   };
   for (std::size_t i = 0; i < steps.size(); ++i) {
     SCOPED_TRACE("step " + std::to_string(i));
-    f.store.extendSelectionInGrid(steps[i].direction, 4);
+    f.store.results().extendSelectionInGrid(steps[i].direction, 4);
     EXPECT_EQ(f.selection(), steps[i].after);
   }
 
-  const auto right = [](ImageLibraryStore& store) { store.extendSelectionInGrid(Direction::right, 4); };
+  const auto right = [](ImageLibraryStore& store) {
+    store.results().extendSelectionInGrid(Direction::right, 4);
+  };
   runSelectionCases({
       {"a stale anchor falls back to the focus",
        7,
@@ -250,17 +253,17 @@ TEST(ImageLibraryStoreSelection, AForwardStepNeedsAPageOnlyPastTheLoadedEnd) {
                  (c.hasMore ? " with more" : ""));
     OfflineStore f;
     f.load(OfflineStore::numberedPaths(5), c.hasMore);
-    f.store.selection().selectSingle(c.focus);
-    EXPECT_EQ(f.store.focusMoveNeedsNextPage(c.offset), c.needsPage);
+    f.store.results().selection().selectSingle(c.focus);
+    EXPECT_EQ(f.store.results().focusMoveNeedsNextPage(c.offset), c.needsPage);
   }
 }
 
 TEST(ImageLibraryStoreSelection, FirstWindowPathFollowsWindowOrder) {
   OfflineStore f;
   f.load(OfflineStore::numberedPaths(5));
-  EXPECT_EQ(f.store.firstWindowPath({"/r3", "/gone", "/r1"}), "/r1");
-  EXPECT_EQ(f.store.firstWindowPath({"/gone"}), std::nullopt);
-  EXPECT_EQ(f.store.firstWindowPath({}), std::nullopt);
+  EXPECT_EQ(f.store.results().firstWindowPath({"/r3", "/gone", "/r1"}), "/r1");
+  EXPECT_EQ(f.store.results().firstWindowPath({"/gone"}), std::nullopt);
+  EXPECT_EQ(f.store.results().firstWindowPath({}), std::nullopt);
 }
 
 // What the next-page load does when it is asked: the window it leaves and what it reports.
@@ -296,7 +299,7 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
       {"the user moved on before", true, "/r3", "/r4", PageOutcome::appended, nothing, 0, false,
        alone("/r3")},
       {"the user moved on during the load", true, "/r4", "/r4", PageOutcome::appended,
-       [](OfflineStore& f, StoreTask<void>&) { f.store.selection().selectSingle("/r1"); }, 1, false,
+       [](OfflineStore& f, StoreTask<void>&) { f.store.results().selection().selectSingle("/r1"); }, 1, false,
        alone("/r1")},
       {"the caller stopped during the load", true, "/r4", "/r4", PageOutcome::appended,
        [](OfflineStore&, StoreTask<void>& step) { step.cancel(); }, 1, false, alone("/r4")},
@@ -307,7 +310,7 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
     SCOPED_TRACE(c.name);
     OfflineStore f;
     f.load(OfflineStore::numberedPaths(5), c.hasMore);
-    f.store.selection().selectSingle(c.focus);
+    f.store.results().selection().selectSingle(c.focus);
     // The library behind the window: /r0 … /r7, newest first, under a root being registered.
     std::vector<ImageRecord> library;
     for (int i = 0; i < 8; ++i) {
@@ -325,7 +328,7 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
     step = startStoreTask(f.store.scope(),
                           [&f, &moved, from = c.fromPath](std::stop_token stop) -> QCoro::Task<void> {
                             auto frame = co_await f.store.scope().enter();
-                            moved = co_await f.store.advanceFocusLoadingMore(from, stop);
+                            moved = co_await f.store.results().advanceFocusLoadingMore(from, stop);
                           });
     if (c.loads > 0) {
       ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
@@ -354,12 +357,12 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
 
 TEST(ImageLibraryStoreSelection, SteppingInAnEmptyWindowClearsTheSelection) {
   OfflineStore f;
-  f.store.selection().selectSingle("/gone");
+  f.store.results().selection().selectSingle("/gone");
   bool moved = true;
   StoreTask<void> step = startStoreTask(f.store.scope(), [&](std::stop_token) -> QCoro::Task<void> {
     auto frame = co_await f.store.scope().enter();
     const std::optional<std::string> from;
-    moved = co_await f.store.advanceFocusLoadingMore(from);
+    moved = co_await f.store.results().advanceFocusLoadingMore(from);
   });
   ASSERT_TRUE(testing::runEventsUntil([&] { return step.isFinished(); }));
   EXPECT_FALSE(moved);
@@ -378,9 +381,9 @@ TEST(ImageLibraryStoreSelection, TheSlideshowOpensClosesAndPauses) {
     bool presented;
     bool playing;
   };
-  const auto start = [](ImageLibraryStore& store) { store.startSlideshow(); };
-  const auto dismiss = [](ImageLibraryStore& store) { store.dismissSlideshow(); };
-  const auto togglePlayback = [](ImageLibraryStore& store) { store.toggleSlideshowPlayback(); };
+  const auto start = [](ImageLibraryStore& store) { store.results().startSlideshow(); };
+  const auto dismiss = [](ImageLibraryStore& store) { store.results().dismissSlideshow(); };
+  const auto togglePlayback = [](ImageLibraryStore& store) { store.results().toggleSlideshowPlayback(); };
   const std::vector<Case> cases = {
       {"start with nothing focused", 3, kCleared, false, false, start, alone("/r0"), true, true},
       {"start from the focus",

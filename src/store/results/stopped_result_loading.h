@@ -1,4 +1,4 @@
-// What ImageLibraryStore::cancelResultLoading stopped, so that the caller can start it again once
+// What ResultsModel::cancelResultLoading stopped, so that the caller can start it again once
 // its own change is in place. A review mark or an undo has to stop the loads in flight (a page
 // requested before the change would overwrite the window it updates in place), but a first-page
 // search or a background refresh that is stopped and never rerun leaves the window behind the
@@ -10,7 +10,7 @@
 
 #include <optional>
 
-#include "store/background_result_refresh_mode.h"
+#include "store/results/background_result_refresh_mode.h"
 
 namespace lorvex {
 

@@ -4,21 +4,21 @@
 #include <algorithm>
 #include <utility>
 
-#include "store/image_library_store.h"
+#include "store/results/results_model.h"
 
 namespace lorvex {
 
-std::optional<int> ImageLibraryStore::focusedWindowIndex() const {
+std::optional<int> ResultsModel::focusedWindowIndex() const {
   const auto& primary = selection_->primaryPath();
   if (!primary) return std::nullopt;
   return resultWindow_->index(*primary);
 }
 
-const std::string& ImageLibraryStore::windowPath(int index) const {
+const std::string& ResultsModel::windowPath(int index) const {
   return resultWindow_->records()[static_cast<std::size_t>(index)]->file.path;
 }
 
-PathSet ImageLibraryStore::windowPathRange(int first, int last) const {
+PathSet ResultsModel::windowPathRange(int first, int last) const {
   if (first > last) std::swap(first, last);
   const auto& records = resultWindow_->records();
   // The whole window is the set the window keeps: a copy of it shares its storage.
@@ -34,13 +34,13 @@ PathSet ImageLibraryStore::windowPathRange(int first, int last) const {
   return paths;
 }
 
-bool ImageLibraryStore::clearSelectionIfWindowIsEmpty() {
+bool ResultsModel::clearSelectionIfWindowIsEmpty() {
   if (!resultWindow_->records().empty()) return false;
   selection_->selectSingle(std::nullopt);
   return true;
 }
 
-void ImageLibraryStore::toggleSelection(const std::string& path) {
+void ResultsModel::toggleSelection(const std::string& path) {
   creatingThread_.check();
   PathSet selected = selection_->effectiveSelectedPaths();
   if (selected.contains(path) && selected.size() >= 2) {
@@ -64,7 +64,7 @@ void ImageLibraryStore::toggleSelection(const std::string& path) {
   selection_->setAnchorPath(path);
 }
 
-void ImageLibraryStore::extendSelection(const std::string& toPath) {
+void ResultsModel::extendSelection(const std::string& toPath) {
   creatingThread_.check();
   if (clearSelectionIfWindowIsEmpty()) return;
   const auto target = resultWindow_->index(toPath);
@@ -81,7 +81,7 @@ void ImageLibraryStore::extendSelection(const std::string& toPath) {
   selection_->setAnchorPath(std::move(anchor));
 }
 
-void ImageLibraryStore::selectAllResults() {
+void ResultsModel::selectAllResults() {
   creatingThread_.check();
   if (clearSelectionIfWindowIsEmpty()) return;
   selection_->setSelectedPaths(windowPathRange(0, static_cast<int>(resultWindow_->records().size()) - 1));
@@ -90,7 +90,7 @@ void ImageLibraryStore::selectAllResults() {
   selection_->setAnchorPath(focus);
 }
 
-void ImageLibraryStore::moveFocus(int offset, bool wrapping) {
+void ResultsModel::moveFocus(int offset, bool wrapping) {
   creatingThread_.check();
   if (clearSelectionIfWindowIsEmpty()) return;
   const int count = static_cast<int>(resultWindow_->records().size());
@@ -111,7 +111,7 @@ void ImageLibraryStore::moveFocus(int offset, bool wrapping) {
   selection_->selectSingle(windowPath(static_cast<int>(index)));
 }
 
-bool ImageLibraryStore::focusMoveNeedsNextPage(int offset) const {
+bool ResultsModel::focusMoveNeedsNextPage(int offset) const {
   creatingThread_.check();
   if (!resultWindow_->hasMoreRecords()) return false;
   const auto focused = focusedWindowIndex();
@@ -120,9 +120,9 @@ bool ImageLibraryStore::focusMoveNeedsNextPage(int offset) const {
          static_cast<std::int64_t>(resultWindow_->records().size());
 }
 
-QCoro::Task<bool> ImageLibraryStore::advanceFocusLoadingMore(std::optional<std::string> fromPath,
-                                                             std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> ResultsModel::advanceFocusLoadingMore(std::optional<std::string> fromPath,
+                                                        std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   if (clearSelectionIfWindowIsEmpty()) co_return false;
   if (fromPath && selection_->primaryPath() != fromPath) co_return false;
@@ -138,7 +138,7 @@ QCoro::Task<bool> ImageLibraryStore::advanceFocusLoadingMore(std::optional<std::
   co_return true;
 }
 
-std::optional<std::string> ImageLibraryStore::firstWindowPath(const PathSet& paths) const {
+std::optional<std::string> ResultsModel::firstWindowPath(const PathSet& paths) const {
   creatingThread_.check();
   if (paths.empty()) return std::nullopt;
   for (const auto& record : resultWindow_->records()) {
@@ -147,7 +147,7 @@ std::optional<std::string> ImageLibraryStore::firstWindowPath(const PathSet& pat
   return std::nullopt;
 }
 
-int ImageLibraryStore::gridTargetIndex(int from, GridMoveDirection direction, int columns) const {
+int ResultsModel::gridTargetIndex(int from, GridMoveDirection direction, int columns) const {
   creatingThread_.check();
   const int count = static_cast<int>(resultWindow_->records().size());
   const int step = std::max(columns, 1);
@@ -164,14 +164,14 @@ int ImageLibraryStore::gridTargetIndex(int from, GridMoveDirection direction, in
   return from;
 }
 
-void ImageLibraryStore::moveFocusInGrid(GridMoveDirection direction, int columns) {
+void ResultsModel::moveFocusInGrid(GridMoveDirection direction, int columns) {
   creatingThread_.check();
   if (clearSelectionIfWindowIsEmpty()) return;
   const auto focused = focusedWindowIndex();
   selection_->selectSingle(windowPath(focused ? gridTargetIndex(*focused, direction, columns) : 0));
 }
 
-void ImageLibraryStore::extendSelectionInGrid(GridMoveDirection direction, int columns) {
+void ResultsModel::extendSelectionInGrid(GridMoveDirection direction, int columns) {
   creatingThread_.check();
   if (clearSelectionIfWindowIsEmpty()) return;
   const auto focused = focusedWindowIndex();
@@ -190,28 +190,28 @@ void ImageLibraryStore::extendSelectionInGrid(GridMoveDirection direction, int c
   selection_->setAnchorPath(anchor);
 }
 
-void ImageLibraryStore::startSlideshow() {
+void ResultsModel::startSlideshow() {
   creatingThread_.check();
   if (resultWindow_->records().empty()) {
-    presentation_->setIsSlideshowPresented(false);
-    presentation_->setIsSlideshowPlaying(false);
+    presentation_.setIsSlideshowPresented(false);
+    presentation_.setIsSlideshowPlaying(false);
     selection_->selectSingle(std::nullopt);
     return;
   }
   if (!focusedWindowIndex()) selection_->selectSingle(windowPath(0));
-  presentation_->setIsSlideshowPresented(true);
-  presentation_->setIsSlideshowPlaying(presentation_->isSlideshowPresented());
+  presentation_.setIsSlideshowPresented(true);
+  presentation_.setIsSlideshowPlaying(presentation_.isSlideshowPresented());
 }
 
-void ImageLibraryStore::dismissSlideshow() {
+void ResultsModel::dismissSlideshow() {
   creatingThread_.check();
-  presentation_->setIsSlideshowPresented(false);
+  presentation_.setIsSlideshowPresented(false);
 }
 
-void ImageLibraryStore::toggleSlideshowPlayback() {
+void ResultsModel::toggleSlideshowPlayback() {
   creatingThread_.check();
-  if (!presentation_->isSlideshowPresented()) return;
-  presentation_->setIsSlideshowPlaying(!presentation_->isSlideshowPlaying());
+  if (!presentation_.isSlideshowPresented()) return;
+  presentation_.setIsSlideshowPlaying(!presentation_.isSlideshowPlaying());
 }
 
 }  // namespace lorvex

@@ -1,4 +1,5 @@
-// The search the filters describe, and its first page.
+// The search the filters describe, and its first page; stopping every result load for a change made
+// in place, and starting again what was stopped.
 #include <algorithm>
 #include <exception>
 #include <stop_token>
@@ -10,15 +11,16 @@
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/async/signal_wait.h"
-#include "store/image_library_store.h"
 #include "store/library_failure.h"
+#include "store/results/record_search.h"
+#include "store/results/results_model.h"
 
 namespace lorvex {
 
-ImageSearchQuery ImageLibraryStore::makeSearchQuery(std::int64_t limit, std::int64_t offset) const {
+ImageSearchQuery ResultsModel::makeSearchQuery(std::int64_t limit, std::int64_t offset) const {
   creatingThread_.check();
   ImageSearchQuery query;
-  const FiltersModel& filters = *filters_;
+  const FiltersModel& filters = filters_;
   query.filterTags = filters.selectedFilterTags();
   query.filterConceptIDs.reserve(filters.selectedTagConcepts().size());
   for (const TagConcept& concept_ : filters.selectedTagConcepts())
@@ -27,7 +29,7 @@ ImageSearchQuery ImageLibraryStore::makeSearchQuery(std::int64_t limit, std::int
   query.source = filters.selectedModelSource();
   if (filters.onlyFavorites()) query.favorite = true;
   query.deleteCandidate = filters.onlyDeleteCandidates();
-  query.rootPaths = searchRootPaths();
+  query.rootPaths = dependents_.searchRootPaths();
   query.includeMissing = false;
   query.sort = filters.searchSort();
   query.limit = limit;
@@ -35,14 +37,14 @@ ImageSearchQuery ImageLibraryStore::makeSearchQuery(std::int64_t limit, std::int
   return query;
 }
 
-bool ImageLibraryStore::matchesReviewFilters(bool favorite, bool deleteCandidate, bool isMissing) const {
+bool ResultsModel::matchesReviewFilters(bool favorite, bool deleteCandidate, bool isMissing) const {
   creatingThread_.check();
   if (isMissing) return false;
-  if (filters_->onlyFavorites() && !favorite) return false;
-  return deleteCandidate == filters_->onlyDeleteCandidates();
+  if (filters_.onlyFavorites() && !favorite) return false;
+  return deleteCandidate == filters_.onlyDeleteCandidates();
 }
 
-void ImageLibraryStore::cancelBackgroundResultRefresh() {
+void ResultsModel::cancelBackgroundResultRefresh() {
   creatingThread_.check();
   if (backgroundResultRefreshTask_) {
     backgroundResultRefreshTask_.cancel();
@@ -54,14 +56,14 @@ void ImageLibraryStore::cancelBackgroundResultRefresh() {
   Q_EMIT backgroundResultRefreshEnded();
 }
 
-QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll) {
+QCoro::Task<void> ResultsModel::refreshResults(int limit, bool resetScroll) {
   return refreshResults(limit, resetScroll, std::stop_token());
 }
 
-QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll, std::stop_token callerStop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> ResultsModel::refreshResults(int limit, bool resetScroll, std::stop_token callerStop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation()) co_return;
+  if (context_.needsLiveServicePreparation()) co_return;
   const int effectiveLimit = std::max(limit, 1);
   cancelBackgroundResultRefresh();
   const SearchResultWindow::LoadTicket ticket = resultWindow_->invalidateLoads();
@@ -71,12 +73,12 @@ QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll,
   cancelRefreshSearchTask();
   cancelLoadMoreTask();
   ImageSearchQuery query = makeSearchQuery(effectiveLimit + 1, 0);
-  filters_->recordCharacterSearch(query.characterText);
+  Q_EMIT searchStarted(query.characterText);
 
-  auto search = [this, query = std::move(query), service = service_](std::stop_token stop) {
-    return searchRecords(query, service, stop);
+  auto search = [this, query = std::move(query), service = context_.service()](std::stop_token stop) {
+    return searchRecords(context_, query, service, stop);
   };
-  const StoreTask<std::vector<RecordRef>> task = startStoreTask(scope_, search);
+  const StoreTask<std::vector<RecordRef>> task = startStoreTask(context_.scope(), search);
   runningFirstPageRefresh_ = {limit, resetScroll};
   setRefreshSearchTask(task);
   // The caller giving up stops the search, in the database too.
@@ -93,71 +95,62 @@ QCoro::Task<void> ImageLibraryStore::refreshResults(int limit, bool resetScroll,
   if (resultWindow_->currentLoadTicket() != ticket) co_return;
   setRefreshSearchTask({});
   if (failure) {
-    if (!isCancellation(failure)) setErrorMessage(failure);
+    if (!isCancellation(failure)) context_.setErrorMessage(failure);
     setIsLoading(false);
     co_return;
   }
   const bool hasMore = keepFirstRecords(fetched, static_cast<std::size_t>(effectiveLimit));
   resultWindow_->replaceRecords(std::move(fetched), hasMore, 0);
   if (resetScroll) setSearchResultsResetCount(searchResultsResetCount_ + 1);
-  setErrorMessage(std::nullopt);
+  context_.setErrorMessage(std::nullopt);
   setIsLoading(false);
 }
 
-QCoro::Task<std::vector<RecordRef>> ImageLibraryStore::searchRecords(
-    ImageSearchQuery query, std::shared_ptr<ImageLibraryServicing> service, std::stop_token stop) {
-  auto frame = co_await scope_.enter();
-  if (stop.stop_requested()) throw SearchCancelledError();
-  // The records become shared on the pool thread, moved and never copied: the main thread only
-  // slices the list.
-  auto search = [service = std::move(service), query = std::move(query)](std::stop_token searchStop) {
-    std::vector<ImageRecord> records = service->searchImages(query, searchStop);
-    std::vector<RecordRef> refs;
-    refs.reserve(records.size());
-    for (ImageRecord& record : records) refs.push_back(makeRecordRef(std::move(record)));
-    return refs;
-  };
-  std::vector<RecordRef> records = co_await runBlocking(*userInitiatedPool_, stop, search);
-  if (stop.stop_requested()) throw SearchCancelledError();
-  co_return records;
+StoppedResultLoading ResultsModel::cancelResultLoading() {
+  creatingThread_.check();
+  StoppedResultLoading stopped;
+  if (refreshSearchTask_) stopped.firstPageRefresh = runningFirstPageRefresh_;
+  if (backgroundResultRefreshTask_) stopped.backgroundRefresh = activeBackgroundResultRefreshMode_;
+  resultWindow_->invalidateLoads();
+  cancelRefreshSearchTask();
+  cancelLoadMoreTask();
+  cancelBackgroundResultRefresh();
+  setIsLoading(false);
+  setIsLoadingNextPage(false);
+  return stopped;
 }
 
-QCoro::Task<ImageLibraryStore::FetchedRecords> ImageLibraryStore::fetchRecords(ImageSearchQuery query,
-                                                                               std::stop_token stop) {
-  auto frame = co_await scope_.enter();
-  std::shared_ptr<ImageLibraryServicing> service = service_;
-  FetchedRecords fetched;
-  try {
-    fetched.records = co_await searchRecords(query, service, stop);
-  } catch (...) {
-    fetched.failure = std::current_exception();
+void ResultsModel::restartResultLoading(const StoppedResultLoading& stopped) {
+  creatingThread_.check();
+  if (stopped.firstPageRefresh.has_value()) {
+    // A first-page search started meanwhile reads the current filters too; it stands.
+    if (refreshSearchTask_) return;
+    const int limit = stopped.firstPageRefresh->limit;
+    const bool resetScroll = stopped.firstPageRefresh->resetScroll;
+    context_.startDetached([this, limit, resetScroll] { return refreshResults(limit, resetScroll); });
+    return;
   }
-  co_return fetched;
+  // Refused while another refresh runs, which reads the library as it is now as well.
+  if (stopped.backgroundRefresh.has_value()) scheduleBackgroundResultRefresh(*stopped.backgroundRefresh);
 }
 
-bool ImageLibraryStore::keepFirstRecords(std::vector<RecordRef>& records, std::size_t count) {
-  if (records.size() <= count) return false;
-  records.resize(count);
-  return true;
-}
-
-QCoro::Task<void> ImageLibraryStore::waitForBackgroundResultRefresh(std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> ResultsModel::waitForBackgroundResultRefresh(std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   const int awaitedID = backgroundResultRefreshID_;
-  ImageLibraryStore* self = this;
-  const auto ended = &ImageLibraryStore::backgroundResultRefreshEnded;
+  ResultsModel* self = this;
+  const auto ended = &ResultsModel::backgroundResultRefreshEnded;
   while (backgroundResultRefreshTask_ && backgroundResultRefreshID_ == awaitedID && !stop.stop_requested()) {
     co_await nextEmission(self, ended, stop);
   }
 }
 
-void ImageLibraryStore::cancelRefreshSearchTask() {
+void ResultsModel::cancelRefreshSearchTask() {
   if (!refreshSearchTask_) return;
   refreshSearchTask_.cancel();
   setRefreshSearchTask({});
 }
 
-void ImageLibraryStore::cancelLoadMoreTask() {
+void ResultsModel::cancelLoadMoreTask() {
   if (loadMoreTask_) {
     loadMoreTask_.cancel();
     setLoadMoreTask({});

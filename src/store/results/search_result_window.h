@@ -1,7 +1,7 @@
 // SearchResultWindow: the search results the store has loaded so far, in display order, with a
 // path index (position lookups in constant time, always verified against the records) and a load
 // epoch (a load applies its result only under the epoch it started with, so superseded loads are
-// dropped). The store owns one window for its whole life; the grid, the detail panel, the preview
+// dropped). The results model owns one window for its whole life; the grid, the detail panel, the preview
 // and the slideshow read it.
 //
 // Signals. Observers of the properties hear recordsChanged (once per operation that changed the
@@ -19,7 +19,7 @@
 // After each operation the listener's copy equals records(). An operation that changes nothing
 // emits nothing.
 //
-// The records-changed handler (installed once by the store) hears of every change after which the
+// The records-changed handler (installed once by the results model) hears of every change after which the
 // selection may have to move, with the position the selection falls back to.
 //
 // Thread safety: the creating thread only.

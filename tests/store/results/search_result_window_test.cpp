@@ -1,6 +1,6 @@
 // The result window's operations one edge case at a time: outcomes, the records and index they
 // leave, the epoch, the change reports and the signals.
-#include "store/search_result_window.h"
+#include "store/results/search_result_window.h"
 
 #include <gtest/gtest.h>
 

@@ -7,13 +7,14 @@
 
 #include "platform/log.h"
 #include "services/indexing/scan_error_message.h"
-#include "store/image_library_store.h"
 #include "store/library_failure.h"
+#include "store/results/record_search.h"
+#include "store/results/results_model.h"
 
 namespace lorvex {
 
-QCoro::Task<void> ImageLibraryStore::loadNextPageIfNeeded(std::optional<std::string> currentPath) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> ResultsModel::loadNextPageIfNeeded(std::optional<std::string> currentPath) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   if (!resultWindow_->hasMoreRecords()) co_return;
   if (currentPath.has_value()) {
@@ -25,12 +26,12 @@ QCoro::Task<void> ImageLibraryStore::loadNextPageIfNeeded(std::optional<std::str
   co_await loadNextPage();
 }
 
-QCoro::Task<bool> ImageLibraryStore::loadNextPage() {
+QCoro::Task<bool> ResultsModel::loadNextPage() {
   return loadNextPage(std::stop_token());
 }
 
-QCoro::Task<bool> ImageLibraryStore::loadNextPage(std::stop_token callerStop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> ResultsModel::loadNextPage(std::stop_token callerStop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   // A page read beside a full-window refresh would be stale at once; a leading merge would shift
   // its offset.
@@ -51,26 +52,26 @@ QCoro::Task<bool> ImageLibraryStore::loadNextPage(std::stop_token callerStop) {
   auto load = [this, offset, ticket, taskID](std::stop_token stop) {
     return loadPage(offset, ticket, taskID, stop);
   };
-  const StoreTask<bool> task = startStoreTask(scope_, load);
+  const StoreTask<bool> task = startStoreTask(context_.scope(), load);
   // A page load that ended without suspending has released the fields already.
   if (!task.isFinished()) setLoadMoreTask(task);
   co_return co_await task;
 }
 
-QCoro::Task<bool> ImageLibraryStore::loadPage(std::int64_t offset, SearchResultWindow::LoadTicket ticket,
-                                              int taskID, std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> ResultsModel::loadPage(std::int64_t offset, SearchResultWindow::LoadTicket ticket,
+                                         int taskID, std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   const std::int64_t pageSize = kPageSize;
   ImageSearchQuery query = makeSearchQuery(pageSize + 1, offset);
   platform::SignpostInterval interval("Query", "offset=" + std::to_string(offset));
-  FetchedRecords result = co_await fetchRecords(query, stop);
+  FetchedRecords result = co_await fetchRecords(context_, query, stop);
   std::vector<RecordRef>& fetched = result.records;
   const std::exception_ptr& failure = result.failure;
   if (failure) {
     interval.end("failed");
     // A cancelled page belongs to a search or refresh that replaced it; it has nothing to show.
     if (ticket == resultWindow_->currentLoadTicket() && !isCancellation(failure)) {
-      setErrorMessage(failure);
+      context_.setErrorMessage(failure);
     }
     finishLoadMore(taskID);
     co_return false;
@@ -84,7 +85,7 @@ QCoro::Task<bool> ImageLibraryStore::loadPage(std::int64_t offset, SearchResultW
   const SearchResultWindow::AppendOutcome outcome = resultWindow_->appendPage(fetched, hasMore, ticket);
   switch (outcome.kind) {
     case SearchResultWindow::AppendOutcome::Kind::appended:
-      setErrorMessage(std::nullopt);
+      context_.setErrorMessage(std::nullopt);
       finishLoadMore(taskID);
       co_return true;
     case SearchResultWindow::AppendOutcome::Kind::noNewRecords:
@@ -101,7 +102,7 @@ QCoro::Task<bool> ImageLibraryStore::loadPage(std::int64_t offset, SearchResultW
   co_return false;
 }
 
-void ImageLibraryStore::finishLoadMore(int taskID) {
+void ResultsModel::finishLoadMore(int taskID) {
   creatingThread_.check();
   if (activeLoadMoreTaskID_ != taskID) return;
   setIsLoadingNextPage(false);

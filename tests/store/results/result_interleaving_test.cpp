@@ -13,6 +13,7 @@
 
 #include "model/library_error.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/results/results_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -32,7 +33,7 @@ std::vector<std::string> pathsOf(const std::vector<ImageRecord>& records) {
 
 std::vector<std::string> windowPaths(const ImageLibraryStore& store) {
   std::vector<std::string> paths;
-  for (const auto& record : store.resultWindow().records()) paths.push_back(record->file.path);
+  for (const auto& record : store.results().resultWindow().records()) paths.push_back(record->file.path);
   return paths;
 }
 
@@ -68,36 +69,37 @@ class Interleaving {
   void check() {
     auto& store = *store_;
     // Idle: no flow holds a flag or a handle.
-    EXPECT_FALSE(store.isLoading());
-    EXPECT_FALSE(store.isLoadingNextPage());
-    EXPECT_FALSE(store.isBackgroundRefreshingResults());
+    EXPECT_FALSE(store.results().isLoading());
+    EXPECT_FALSE(store.results().isLoadingNextPage());
+    EXPECT_FALSE(store.results().isBackgroundRefreshingResults());
     EXPECT_FALSE(store.library().isLoadingRegisteredFolders());
-    EXPECT_FALSE(store.refreshSearchTask());
-    EXPECT_FALSE(store.loadMoreTask());
-    EXPECT_FALSE(store.activeLoadMoreTaskID().has_value());
-    EXPECT_FALSE(store.backgroundResultRefreshTask());
-    EXPECT_FALSE(store.backgroundThumbnailGenerationTask());
+    EXPECT_FALSE(ResultsModelTestAccess::refreshSearchTask(store.results()));
+    EXPECT_FALSE(ResultsModelTestAccess::loadMoreTask(store.results()));
+    EXPECT_FALSE(ResultsModelTestAccess::activeLoadMoreTaskID(store.results()).has_value());
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundResultRefreshTask(store.results()));
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundThumbnailGenerationTask(store.results()));
 
     // The window is the library's answer for the current filters, as far as it is loaded.
     const auto shown = windowPaths(store);
     const auto answer = harness_.service->libraryAnswer(
-        store.makeSearchQuery(static_cast<std::int64_t>(shown.size()) + 1, 0));
+        store.results().makeSearchQuery(static_cast<std::int64_t>(shown.size()) + 1, 0));
     auto expected = pathsOf(answer);
     const bool more = expected.size() > shown.size();
     if (more) expected.resize(shown.size());
     EXPECT_EQ(shown, expected);
-    EXPECT_EQ(store.resultWindow().hasMoreRecords(), more) << shown.size() << " shown";
+    EXPECT_EQ(store.results().resultWindow().hasMoreRecords(), more) << shown.size() << " shown";
 
     // The index names every loaded record at its position.
     for (std::size_t i = 0; i < shown.size(); ++i) {
-      ASSERT_EQ(store.resultWindow().index(shown[i]), static_cast<int>(i)) << shown[i];
+      ASSERT_EQ(store.results().resultWindow().index(shown[i]), static_cast<int>(i)) << shown[i];
     }
     // The selection names only loaded paths.
-    const auto& selection = store.selection();
+    const auto& selection = store.results().selection();
     if (selection.primaryPath()) {
-      EXPECT_TRUE(store.resultWindow().index(*selection.primaryPath()));
+      EXPECT_TRUE(store.results().resultWindow().index(*selection.primaryPath()));
     }
-    for (const auto& path : selection.selectedPaths()) EXPECT_TRUE(store.resultWindow().index(path)) << path;
+    for (const auto& path : selection.selectedPaths())
+      EXPECT_TRUE(store.results().resultWindow().index(path)) << path;
   }
 
  private:
@@ -105,7 +107,7 @@ class Interleaving {
   std::size_t pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_); }
 
   std::optional<std::string> loadedPath() {
-    const auto& records = store_->resultWindow().records();
+    const auto& records = store_->results().resultWindow().records();
     if (records.empty()) return std::nullopt;
     return records[pick(records.size())]->file.path;
   }
@@ -119,21 +121,21 @@ class Interleaving {
       case 0:
         if (chance(0.2))
           FiltersModelTestAccess::setOnlyFavorites(store.filters(), !store.filters().onlyFavorites());
-        keep(store.refreshResults(chance(0.2) ? static_cast<int>(pick(3)) : 500, chance(0.5)));
+        keep(store.results().refreshResults(chance(0.2) ? static_cast<int>(pick(3)) : 500, chance(0.5)));
         break;
       case 1:
-        keep(store.loadNextPage());
+        keep(store.results().loadNextPage());
         break;
       case 2:
-        keep(store.loadNextPageIfNeeded(loadedPath()));
+        keep(store.results().loadNextPageIfNeeded(loadedPath()));
         break;
       case 3:
-        store.scheduleBackgroundResultRefresh(
-            chance(0.5) ? ImageLibraryStore::BackgroundResultRefreshMode::fullWindow
-                        : ImageLibraryStore::BackgroundResultRefreshMode::leadingPage);
+        store.results().scheduleBackgroundResultRefresh(
+            chance(0.5) ? ResultsModel::BackgroundResultRefreshMode::fullWindow
+                        : ResultsModel::BackgroundResultRefreshMode::leadingPage);
         break;
       case 4:
-        keep(store.refreshResultWindowAfterSync());
+        keep(store.results().refreshResultWindowAfterSync());
         break;
       case 5:
         removeSome();
@@ -142,13 +144,13 @@ class Interleaving {
         updateReviewState();
         break;
       case 7:
-        if (auto path = loadedPath()) store.requestThumbnailIfMissing(*path);
+        if (auto path = loadedPath()) store.results().requestThumbnailIfMissing(*path);
         break;
       case 8:
         keep(store.library().loadRegisteredFolderSummaries());
         break;
       case 9:
-        if (auto path = loadedPath()) store.selection().selectSingle(*path);
+        if (auto path = loadedPath()) store.results().selection().selectSingle(*path);
         break;
       default:
         releaseOne();
@@ -168,7 +170,7 @@ class Interleaving {
     auto records = harness_.service->records();
     std::erase_if(records, [&](const ImageRecord& r) { return removed.contains(r.file.path); });
     harness_.service->setRecords(std::move(records));
-    store_->resultWindow().removeRecords(removed, 0);
+    store_->results().resultWindow().removeRecords(removed, 0);
   }
 
   // A mark changed on a loaded record, in the library and in the window. Loaded records can only
@@ -187,9 +189,9 @@ class Interleaving {
       PathMap<ReviewState> updates;
       updates.emplace(*path, record.reviewState);
       harness_.service->setRecords(records);
-      store_->resultWindow().applyRecordUpdates(
+      store_->results().resultWindow().applyRecordUpdates(
           updates, [this](bool favorite, bool deleteCandidate, bool isMissing) {
-            return store_->matchesReviewFilters(favorite, deleteCandidate, isMissing);
+            return store_->results().matchesReviewFilters(favorite, deleteCandidate, isMissing);
           });
       return;
     }
@@ -214,7 +216,7 @@ class Interleaving {
     for (const auto& call : harness_.service->heldCalls("registeredFolderSummaries"))
       harness_.service->release(call.id);
     harness_.drainEvents();
-    keep(store_->refreshResultWindowAfterSync());
+    keep(store_->results().refreshResultWindowAfterSync());
     for (int round = 0; round < 10'000; ++round) {
       harness_.drainEvents();
       const auto held = harness_.service->heldCalls();

@@ -1,4 +1,4 @@
-#include "store/search_result_window.h"
+#include "store/results/search_result_window.h"
 
 #include <algorithm>
 #include <bit>

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "store/search_result_window.h"
+#include "store/results/search_result_window.h"
 #include "store/store_records.h"
 
 namespace lorvex {

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "search_flows.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
+#include "store/search_flows.h"
+#include "store/store_records.h"
 #include "store/support/store_harness.h"
-#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -33,7 +34,7 @@ struct SearchFixture {
   StoreTask<void> refresh(int limit, bool resetScroll) {
     ImageLibraryStore* self = store.get();
     return startFlow(*store, [self, limit, resetScroll](std::stop_token stop) {
-      return self->refreshResults(limit, resetScroll, stop);
+      return self->results().refreshResults(limit, resetScroll, stop);
     });
   }
 
@@ -86,7 +87,7 @@ TEST(ImageLibraryStoreSearch, TheQueryFollowsTheFilters) {
     expected.sort = c.sort;
     expected.limit = 501;
     expected.offset = 1000;
-    EXPECT_EQ(store.makeSearchQuery(501, 1000), expected);
+    EXPECT_EQ(store.results().makeSearchQuery(501, 1000), expected);
   }
 }
 
@@ -112,14 +113,14 @@ TEST(ImageLibraryStoreSearch, TheQueryKeepsExactlyTheRecordsTheReviewPredicateKe
       FiltersModelTestAccess::setOnlyDeleteCandidates(store.filters(), onlyDeleteCandidates);
       std::vector<std::string> predicted;
       for (const ImageRecord& record : library) {
-        if (store.matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
-                                       record.isMissing)) {
+        if (store.results().matchesReviewFilters(record.reviewState.favorite,
+                                                 record.reviewState.deleteCandidate, record.isMissing)) {
           predicted.push_back(record.file.path);
         }
       }
       std::vector<std::string> answered;
       for (const ImageRecord& record :
-           fixture.harness.service->libraryAnswer(store.makeSearchQuery(100, 0))) {
+           fixture.harness.service->libraryAnswer(store.results().makeSearchQuery(100, 0))) {
         answered.push_back(record.file.path);
       }
       EXPECT_EQ(answered, predicted);
@@ -151,10 +152,11 @@ TEST(ImageLibraryStoreSearch, AFirstPageShowsTheLimitAndLearnsFromOneMoreWhether
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].query->limit, c.askedRows);
     EXPECT_EQ(calls[0].query->offset, 0);
-    EXPECT_EQ(pathsOf(fixture.store->resultWindow().records()), imagePaths(0, static_cast<int>(c.shown)));
-    EXPECT_EQ(fixture.store->resultWindow().hasMoreRecords(), c.hasMore);
-    EXPECT_FALSE(fixture.store->isLoading());
-    EXPECT_FALSE(fixture.store->refreshSearchTask());
+    EXPECT_EQ(pathsOf(fixture.store->results().resultWindow().records()),
+              imagePaths(0, static_cast<int>(c.shown)));
+    EXPECT_EQ(fixture.store->results().resultWindow().hasMoreRecords(), c.hasMore);
+    EXPECT_FALSE(fixture.store->results().isLoading());
+    EXPECT_FALSE(ResultsModelTestAccess::refreshSearchTask(fixture.store->results()));
   }
 }
 
@@ -163,11 +165,11 @@ TEST(ImageLibraryStoreSearch, DeleteCandidatesStayHiddenOutsideTheirFilter) {
   fixture.harness.service->setRecords({libraryImage(0, false, true), libraryImage(1, true, true)});
   fixture.refresh(500, false);
   fixture.harness.drainEvents();
-  EXPECT_TRUE(fixture.store->resultWindow().records().empty());
+  EXPECT_TRUE(fixture.store->results().resultWindow().records().empty());
   FiltersModelTestAccess::setOnlyDeleteCandidates(fixture.store->filters(), true);
   fixture.refresh(500, false);
   fixture.harness.drainEvents();
-  EXPECT_EQ(pathsOf(fixture.store->resultWindow().records()), imagePaths(0, 2));
+  EXPECT_EQ(pathsOf(fixture.store->results().resultWindow().records()), imagePaths(0, 2));
 }
 
 // Refresh A starts, refresh B supersedes it; B answers first, then A answers late. Only B's answer
@@ -181,7 +183,7 @@ TEST(ImageLibraryStoreSearch, OnlyTheNewestOfOverlappingRefreshesApplies) {
     service.hold("searchImages");
     ImageLibraryStore& store = *fixture.store;
     int resets = 0;
-    QObject::connect(&store, &ImageLibraryStore::searchResultsResetCountChanged, [&] { ++resets; });
+    QObject::connect(&store.results(), &ResultsModel::searchResultsResetCountChanged, [&] { ++resets; });
 
     const StoreTask<void> a = fixture.refresh(500, true);
     service.waitForHeld("searchImages", 1);
@@ -192,14 +194,14 @@ TEST(ImageLibraryStoreSearch, OnlyTheNewestOfOverlappingRefreshesApplies) {
     ASSERT_EQ(held.size(), 2u);
     EXPECT_TRUE(held[0].stop.stop_requested());
     EXPECT_FALSE(held[1].stop.stop_requested());
-    EXPECT_TRUE(store.isLoading());
+    EXPECT_TRUE(store.results().isLoading());
 
     service.releaseWith(held[1].id, std::vector<ImageRecord>{libraryImage(9, true)});
     fixture.harness.drainEvents();
     ASSERT_TRUE(b.isFinished());
-    EXPECT_EQ(pathsOf(store.resultWindow().records()), std::vector<std::string>{imagePath(9)});
-    EXPECT_FALSE(store.isLoading());
-    EXPECT_EQ(store.searchResultsResetCount(), 1);
+    EXPECT_EQ(pathsOf(store.results().resultWindow().records()), std::vector<std::string>{imagePath(9)});
+    EXPECT_FALSE(store.results().isLoading());
+    EXPECT_EQ(store.results().searchResultsResetCount(), 1);
 
     // A's answer arrives after B's: it belongs to a search nobody shows any more.
     if (lateFailure) {
@@ -209,11 +211,11 @@ TEST(ImageLibraryStoreSearch, OnlyTheNewestOfOverlappingRefreshesApplies) {
     }
     fixture.harness.drainEvents();
     ASSERT_TRUE(a.isFinished());
-    EXPECT_EQ(pathsOf(store.resultWindow().records()), std::vector<std::string>{imagePath(9)});
+    EXPECT_EQ(pathsOf(store.results().resultWindow().records()), std::vector<std::string>{imagePath(9)});
     EXPECT_EQ(store.errorMessage(), std::nullopt);
-    EXPECT_FALSE(store.isLoading());
-    EXPECT_FALSE(store.refreshSearchTask());
-    EXPECT_EQ(store.searchResultsResetCount(), 1);
+    EXPECT_FALSE(store.results().isLoading());
+    EXPECT_FALSE(ResultsModelTestAccess::refreshSearchTask(store.results()));
+    EXPECT_EQ(store.results().searchResultsResetCount(), 1);
     EXPECT_EQ(resets, 1);
   }
 }
@@ -235,8 +237,8 @@ TEST(ImageLibraryStoreSearch, AFailedOrCancelledRefreshKeepsTheRecordsAndCountsN
     service.setRecords(libraryImages(0, 600));
     fixture.refresh(500, true);
     fixture.harness.drainEvents();
-    ASSERT_EQ(fixture.store->searchResultsResetCount(), 1);
-    ASSERT_TRUE(fixture.store->resultWindow().hasMoreRecords());
+    ASSERT_EQ(fixture.store->results().searchResultsResetCount(), 1);
+    ASSERT_TRUE(fixture.store->results().resultWindow().hasMoreRecords());
 
     service.hold("searchImages");
     const StoreTask<void> second = fixture.refresh(500, true);
@@ -252,12 +254,12 @@ TEST(ImageLibraryStoreSearch, AFailedOrCancelledRefreshKeepsTheRecordsAndCountsN
     }
     fixture.harness.drainEvents();
     ASSERT_TRUE(second.isFinished());
-    EXPECT_EQ(fixture.store->resultWindow().records().size(), 500u);
-    EXPECT_FALSE(fixture.store->resultWindow().hasMoreRecords());
+    EXPECT_EQ(fixture.store->results().resultWindow().records().size(), 500u);
+    EXPECT_FALSE(fixture.store->results().resultWindow().hasMoreRecords());
     EXPECT_EQ(fixture.store->errorMessage(), c.errorMessage);
-    EXPECT_FALSE(fixture.store->isLoading());
-    EXPECT_FALSE(fixture.store->refreshSearchTask());
-    EXPECT_EQ(fixture.store->searchResultsResetCount(), 1);
+    EXPECT_FALSE(fixture.store->results().isLoading());
+    EXPECT_FALSE(ResultsModelTestAccess::refreshSearchTask(fixture.store->results()));
+    EXPECT_EQ(fixture.store->results().searchResultsResetCount(), 1);
   }
 }
 
@@ -268,31 +270,30 @@ TEST(ImageLibraryStoreSearch, ASuccessClearsTheErrorAndOnlyAResetRefreshCountsAR
   fixture.refresh(500, false);
   fixture.harness.drainEvents();
   EXPECT_EQ(fixture.store->errorMessage(), std::nullopt);
-  EXPECT_EQ(fixture.store->searchResultsResetCount(), 0);
+  EXPECT_EQ(fixture.store->results().searchResultsResetCount(), 0);
   fixture.refresh(500, true);
   fixture.refresh(500, true);
   fixture.harness.drainEvents();
   // The first of the two was superseded before its answer came.
-  EXPECT_EQ(fixture.store->searchResultsResetCount(), 1);
+  EXPECT_EQ(fixture.store->results().searchResultsResetCount(), 1);
 }
 
 TEST(ImageLibraryStoreSearch, ARefreshBeforeTheLiveServiceChangesNothing) {
   SearchFixture fixture(testing::notReadyStoreOptions());
   ImageLibraryStore& store = *fixture.store;
   int signalCount = 0;
-  for (auto signal :
-       {&ImageLibraryStore::isLoadingChanged, &ImageLibraryStore::backgroundResultRefreshIDChanged,
-        &ImageLibraryStore::refreshSearchTaskChanged, &ImageLibraryStore::isLoadingNextPageChanged}) {
-    QObject::connect(&store, signal, [&] { ++signalCount; });
+  for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::backgroundResultRefreshIDChanged,
+                      &ResultsModel::refreshSearchTaskChanged, &ResultsModel::isLoadingNextPageChanged}) {
+    QObject::connect(&store.results(), signal, [&] { ++signalCount; });
   }
-  const int epoch = store.resultWindow().loadEpoch();
+  const int epoch = store.results().resultWindow().loadEpoch();
   const StoreTask<void> task = fixture.refresh(500, true);
   fixture.harness.drainEvents();
   EXPECT_TRUE(task.isFinished());
-  EXPECT_EQ(store.resultWindow().loadEpoch(), epoch);
+  EXPECT_EQ(store.results().resultWindow().loadEpoch(), epoch);
   EXPECT_EQ(signalCount, 0);
-  EXPECT_FALSE(store.isLoading());
-  EXPECT_EQ(store.searchResultsResetCount(), 0);
+  EXPECT_FALSE(store.results().isLoading());
+  EXPECT_EQ(store.results().searchResultsResetCount(), 0);
   EXPECT_TRUE(fixture.harness.service->calls("searchImages").empty());
 }
 

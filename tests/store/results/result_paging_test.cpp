@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "platform/log.h"
-#include "search_flows.h"
 #include "store/library/library_model_test_access.h"
+#include "store/results/results_model_test_access.h"
+#include "store/search_flows.h"
+#include "store/store_records.h"
 #include "store/support/store_harness.h"
-#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -36,17 +37,19 @@ struct PagingFixture {
 
   StoreTask<void> refresh(int limit) {
     ImageLibraryStore* self = store.get();
-    return startFlow(
-        *store, [self, limit](std::stop_token stop) { return self->refreshResults(limit, false, stop); });
+    return startFlow(*store, [self, limit](std::stop_token stop) {
+      return self->results().refreshResults(limit, false, stop);
+    });
   }
   testing::StartedFlow<bool> nextPage() {
     ImageLibraryStore* self = store.get();
-    return testing::startValueFlow<bool>(*store,
-                                         [self](std::stop_token stop) { return self->loadNextPage(stop); });
+    return testing::startValueFlow<bool>(
+        *store, [self](std::stop_token stop) { return self->results().loadNextPage(stop); });
   }
   StoreTask<void> nextPageIfNeeded(std::optional<std::string> path) {
     ImageLibraryStore* self = store.get();
-    return startFlow(*store, [self, path](std::stop_token) { return self->loadNextPageIfNeeded(path); });
+    return startFlow(*store,
+                     [self, path](std::stop_token) { return self->results().loadNextPageIfNeeded(path); });
   }
   std::vector<std::int64_t> searchOffsets() const {
     std::vector<std::int64_t> offsets;
@@ -85,7 +88,7 @@ TEST(ImageLibraryStorePaging, AShownPathNearTheEndOfTheLoadedRecordsLoadsTheNext
     ASSERT_TRUE(task.isFinished());
     const std::size_t expected =
         static_cast<std::size_t>(c.loads ? std::min(c.libraryCount, c.loaded + 500) : c.loaded);
-    EXPECT_EQ(fixture.store->resultWindow().records().size(), expected);
+    EXPECT_EQ(fixture.store->results().resultWindow().records().size(), expected);
     EXPECT_EQ(fixture.harness.service->calls("searchImages").size(), c.loads ? 2u : 1u);
   }
 }
@@ -109,12 +112,12 @@ TEST(ImageLibraryStorePaging, APageAsksOneRowMoreThanItShowsFromTheLoadedCount) 
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1].query->limit, 501);
     EXPECT_EQ(calls[1].query->offset, 500);
-    EXPECT_EQ(pathsOf(fixture.store->resultWindow().records()),
+    EXPECT_EQ(pathsOf(fixture.store->results().resultWindow().records()),
               imagePaths(0, static_cast<int>(c.loadedAfter)));
-    EXPECT_EQ(fixture.store->resultWindow().hasMoreRecords(), c.hasMore);
-    EXPECT_FALSE(fixture.store->isLoadingNextPage());
-    EXPECT_FALSE(fixture.store->loadMoreTask());
-    EXPECT_EQ(fixture.store->activeLoadMoreTaskID(), std::nullopt);
+    EXPECT_EQ(fixture.store->results().resultWindow().hasMoreRecords(), c.hasMore);
+    EXPECT_FALSE(fixture.store->results().isLoadingNextPage());
+    EXPECT_FALSE(ResultsModelTestAccess::loadMoreTask(fixture.store->results()));
+    EXPECT_EQ(ResultsModelTestAccess::activeLoadMoreTaskID(fixture.store->results()), std::nullopt);
   }
 }
 
@@ -127,8 +130,8 @@ TEST(ImageLibraryStorePaging, TwoCallersShareOnePageLoad) {
   service.waitForHeld("searchImages", 1);
   fixture.harness.drainEvents();
   EXPECT_EQ(service.heldCalls("searchImages").size(), 1u);
-  EXPECT_TRUE(fixture.store->isLoadingNextPage());
-  EXPECT_EQ(fixture.store->activeLoadMoreTaskID(), 1);
+  EXPECT_TRUE(fixture.store->results().isLoadingNextPage());
+  EXPECT_EQ(ResultsModelTestAccess::activeLoadMoreTaskID(fixture.store->results()), 1);
   service.releaseAll();
   fixture.harness.drainEvents();
   ASSERT_TRUE(first.isFinished());
@@ -136,8 +139,8 @@ TEST(ImageLibraryStorePaging, TwoCallersShareOnePageLoad) {
   EXPECT_EQ(fixture.searchOffsets(), (std::vector<std::int64_t>{0, 500}));
   EXPECT_TRUE(first.result());
   EXPECT_TRUE(second.result());
-  EXPECT_EQ(fixture.store->resultWindow().records().size(), 1000u);
-  EXPECT_EQ(fixture.store->loadMoreTaskID(), 1);
+  EXPECT_EQ(fixture.store->results().resultWindow().records().size(), 1000u);
+  EXPECT_EQ(ResultsModelTestAccess::loadMoreTaskID(fixture.store->results()), 1);
 }
 
 TEST(ImageLibraryStorePaging, APageRequestDuringAFirstPageSearchGetsFalseAtOnce) {
@@ -147,13 +150,13 @@ TEST(ImageLibraryStorePaging, APageRequestDuringAFirstPageSearchGetsFalseAtOnce)
   fixture.refresh(500);
   service.waitForHeld("searchImages", 1);
   // The new search turned paging off; with paging on again, a running search still refuses it.
-  fixture.store->resultWindow().setHasMoreRecords(true);
+  fixture.store->results().resultWindow().setHasMoreRecords(true);
   const testing::StartedFlow<bool> page = fixture.nextPage();
   fixture.harness.drainEvents();
   ASSERT_TRUE(page.isFinished());
   EXPECT_FALSE(page.result());
   EXPECT_EQ(service.calls("searchImages").size(), 2u);
-  EXPECT_FALSE(fixture.store->isLoadingNextPage());
+  EXPECT_FALSE(fixture.store->results().isLoadingNextPage());
   service.releaseAll();
   fixture.harness.drainEvents();
 }
@@ -168,25 +171,25 @@ TEST(ImageLibraryStorePaging, ASearchDuringAPageLoadDropsThePage) {
   const StoreTask<void> search = fixture.refresh(500);
   service.waitForHeld("searchImages", 2);
   EXPECT_TRUE(pageCall.stop.stop_requested());
-  EXPECT_FALSE(fixture.store->isLoadingNextPage());
-  EXPECT_FALSE(fixture.store->loadMoreTask());
-  EXPECT_EQ(fixture.store->activeLoadMoreTaskID(), std::nullopt);
+  EXPECT_FALSE(fixture.store->results().isLoadingNextPage());
+  EXPECT_FALSE(ResultsModelTestAccess::loadMoreTask(fixture.store->results()));
+  EXPECT_EQ(ResultsModelTestAccess::activeLoadMoreTaskID(fixture.store->results()), std::nullopt);
 
   // The page answers first, as if its stop came too late: its records are dropped.
   service.releaseWith(pageCall.id, libraryImages(500, 501));
   fixture.harness.drainEvents();
   ASSERT_TRUE(page.isFinished());
   EXPECT_FALSE(page.result());
-  EXPECT_TRUE(fixture.store->isLoading());
-  EXPECT_FALSE(fixture.store->isLoadingNextPage());
-  EXPECT_EQ(fixture.store->resultWindow().records().size(), 500u);
+  EXPECT_TRUE(fixture.store->results().isLoading());
+  EXPECT_FALSE(fixture.store->results().isLoadingNextPage());
+  EXPECT_EQ(fixture.store->results().resultWindow().records().size(), 500u);
 
   service.releaseAll();
   fixture.harness.drainEvents();
   ASSERT_TRUE(search.isFinished());
-  EXPECT_FALSE(fixture.store->isLoading());
-  EXPECT_EQ(pathsOf(fixture.store->resultWindow().records()), imagePaths(0, 500));
-  EXPECT_TRUE(fixture.store->resultWindow().hasMoreRecords());
+  EXPECT_FALSE(fixture.store->results().isLoading());
+  EXPECT_EQ(pathsOf(fixture.store->results().resultWindow().records()), imagePaths(0, 500));
+  EXPECT_TRUE(fixture.store->results().resultWindow().hasMoreRecords());
 }
 
 TEST(ImageLibraryStorePaging, APageOfOnlyLoadedRecordsReReadsTheWholeWindow) {
@@ -199,10 +202,10 @@ TEST(ImageLibraryStorePaging, APageOfOnlyLoadedRecordsReReadsTheWholeWindow) {
   std::vector<ImageRecord> known = libraryImages(0, 501);
   service.releaseWith(service.heldCalls("searchImages").at(0).id, known);
   service.waitForHeld("searchImages", 1);
-  EXPECT_TRUE(fixture.store->needsFullWindowResultRefresh());
-  EXPECT_TRUE(fixture.store->backgroundResultRefreshTask());
-  EXPECT_EQ(fixture.store->activeBackgroundResultRefreshMode(),
-            ImageLibraryStore::BackgroundResultRefreshMode::fullWindow);
+  EXPECT_TRUE(fixture.store->results().needsFullWindowResultRefresh());
+  EXPECT_TRUE(ResultsModelTestAccess::backgroundResultRefreshTask(fixture.store->results()));
+  EXPECT_EQ(fixture.store->results().activeBackgroundResultRefreshMode(),
+            ResultsModel::BackgroundResultRefreshMode::fullWindow);
   fixture.harness.drainEvents();
   ASSERT_TRUE(page.isFinished());
   EXPECT_FALSE(page.result());
@@ -211,10 +214,10 @@ TEST(ImageLibraryStorePaging, APageOfOnlyLoadedRecordsReReadsTheWholeWindow) {
   EXPECT_EQ(refreshCall.query->offset, 0);
   service.releaseAll();
   fixture.harness.drainEvents();
-  EXPECT_FALSE(fixture.store->backgroundResultRefreshTask());
-  EXPECT_FALSE(fixture.store->isLoadingNextPage());
+  EXPECT_FALSE(ResultsModelTestAccess::backgroundResultRefreshTask(fixture.store->results()));
+  EXPECT_FALSE(fixture.store->results().isLoadingNextPage());
   // Only the indexing throttle clears it, when it schedules the next refresh.
-  EXPECT_TRUE(fixture.store->needsFullWindowResultRefresh());
+  EXPECT_TRUE(fixture.store->results().needsFullWindowResultRefresh());
 }
 
 TEST(ImageLibraryStorePaging, AFailedPageShowsItsErrorAndTheNextRequestRetriesTheSameOffset) {
@@ -228,8 +231,8 @@ TEST(ImageLibraryStorePaging, AFailedPageShowsItsErrorAndTheNextRequestRetriesTh
   ASSERT_TRUE(failed.isFinished());
   EXPECT_FALSE(failed.result());
   EXPECT_EQ(fixture.store->errorMessage(), "database is locked");
-  EXPECT_TRUE(fixture.store->resultWindow().hasMoreRecords());
-  EXPECT_FALSE(fixture.store->isLoadingNextPage());
+  EXPECT_TRUE(fixture.store->results().resultWindow().hasMoreRecords());
+  EXPECT_FALSE(fixture.store->results().isLoadingNextPage());
 
   service.answerImmediately("searchImages");
   const testing::StartedFlow<bool> retried = fixture.nextPage();
@@ -251,7 +254,7 @@ TEST(ImageLibraryStorePaging, EachPageQueryIsASignpostIntervalWithItsOffsetAndCo
     fixture.nextPage();
     fixture.harness.drainEvents();
     service.hold("searchImages");
-    fixture.store->resultWindow().setHasMoreRecords(true);
+    fixture.store->results().resultWindow().setHasMoreRecords(true);
     fixture.nextPage();
     service.waitForHeld("searchImages", 1);
     service.fail(service.heldCalls("searchImages").at(0).id, libraryFailure("gone"));
@@ -273,13 +276,13 @@ TEST(ImageLibraryStorePaging, APageWaitsForARunningBackgroundRefresh) {
   PagingFixture fixture(500, 2000);
   auto& service = *fixture.harness.service;
   service.hold("searchImages");
-  ASSERT_TRUE(fixture.store->scheduleBackgroundResultRefresh(
-      ImageLibraryStore::BackgroundResultRefreshMode::leadingPage));
+  ASSERT_TRUE(fixture.store->results().scheduleBackgroundResultRefresh(
+      ResultsModel::BackgroundResultRefreshMode::leadingPage));
   service.waitForHeld("searchImages", 1);
   const testing::StartedFlow<bool> page = fixture.nextPage();
   fixture.harness.drainEvents();
   EXPECT_EQ(service.heldCalls("searchImages").size(), 1u);
-  EXPECT_FALSE(fixture.store->isLoadingNextPage());
+  EXPECT_FALSE(fixture.store->results().isLoadingNextPage());
   // The refresh finds nothing new; then the page loads.
   service.release(service.heldCalls("searchImages").at(0).id);
   service.waitForHeld("searchImages", 1);
@@ -287,7 +290,7 @@ TEST(ImageLibraryStorePaging, APageWaitsForARunningBackgroundRefresh) {
   service.releaseAll();
   fixture.harness.drainEvents();
   EXPECT_TRUE(page.result());
-  EXPECT_EQ(fixture.store->resultWindow().records().size(), 1000u);
+  EXPECT_EQ(fixture.store->results().resultWindow().records().size(), 1000u);
 }
 
 }  // namespace

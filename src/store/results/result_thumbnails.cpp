@@ -7,13 +7,13 @@
 
 #include "platform/log.h"
 #include "store/async/run_blocking.h"
-#include "store/image_library_store.h"
+#include "store/results/results_model.h"
 
 namespace lorvex {
 
-void ImageLibraryStore::requestThumbnailIfMissing(const std::string& path) {
+void ResultsModel::requestThumbnailIfMissing(const std::string& path) {
   creatingThread_.check();
-  if (needsLiveServicePreparation()) return;
+  if (context_.needsLiveServicePreparation()) return;
   // The result window only: a delete candidate shown by the Trash review is not in it, and is
   // not queued from here.
   const auto position = resultWindow_->index(path);
@@ -21,12 +21,13 @@ void ImageLibraryStore::requestThumbnailIfMissing(const std::string& path) {
   const ImageRecord& record = *resultWindow_->records()[static_cast<std::size_t>(*position)];
   if (record.isMissing || record.thumbnailPath) return;
   // Kept by nobody: each qualifying call queues again, and the request ends with the store.
-  startDetached([this, service = service_, path] { return enqueueThumbnailJob(service, path); });
+  context_.startDetached(
+      [this, service = context_.service(), path] { return enqueueThumbnailJob(service, path); });
 }
 
-QCoro::Task<void> ImageLibraryStore::enqueueThumbnailJob(std::shared_ptr<ImageLibraryServicing> service,
-                                                         std::string path) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> ResultsModel::enqueueThumbnailJob(std::shared_ptr<ImageLibraryServicing> service,
+                                                    std::string path) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   platform::SignpostInterval interval("Enqueue");
   auto enqueue = [service, paths = std::vector<std::string>{std::move(path)}] {
@@ -36,7 +37,7 @@ QCoro::Task<void> ImageLibraryStore::enqueueThumbnailJob(std::shared_ptr<ImageLi
   const std::stop_token noStop;
   bool queued = true;
   try {
-    co_await runBlocking(*utilityPool_, noStop, enqueue);
+    co_await runBlocking(context_.utilityPool(), noStop, enqueue);
   } catch (...) {
     // The job is asked for again the next time the record is shown; nothing to tell the user.
     queued = false;
@@ -45,24 +46,26 @@ QCoro::Task<void> ImageLibraryStore::enqueueThumbnailJob(std::shared_ptr<ImageLi
   if (queued) startBackgroundThumbnailGeneration();
 }
 
-void ImageLibraryStore::startBackgroundThumbnailGeneration() {
+void ResultsModel::startBackgroundThumbnailGeneration() {
   creatingThread_.check();
-  if (needsLiveServicePreparation()) return;
+  if (context_.needsLiveServicePreparation()) return;
   if (backgroundThumbnailGenerationTask_) return;
-  auto batch = [this, service = service_](std::stop_token stop) { return runThumbnailBatch(service, stop); };
-  setBackgroundThumbnailGenerationTask(startStoreTask(scope_, batch));
+  auto batch = [this, service = context_.service()](std::stop_token stop) {
+    return runThumbnailBatch(service, stop);
+  };
+  setBackgroundThumbnailGenerationTask(startStoreTask(context_.scope(), batch));
 }
 
-QCoro::Task<void> ImageLibraryStore::runThumbnailBatch(std::shared_ptr<ImageLibraryServicing> service,
-                                                       std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> ResultsModel::runThumbnailBatch(std::shared_ptr<ImageLibraryServicing> service,
+                                                  std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   auto generate = [service](std::stop_token batchStop) {
     return service->generatePendingThumbnails(kThumbnailBatchLimit, batchStop);
   };
   ThumbnailJobRunSummary summary;
   try {
-    summary = co_await runBlocking(*utilityPool_, stop, generate);
+    summary = co_await runBlocking(context_.utilityPool(), stop, generate);
   } catch (...) {
     // A failed batch is an empty one: nothing to apply and no restart; the next start retries.
     summary = ThumbnailJobRunSummary::empty();

@@ -13,8 +13,9 @@
 #include "model/library_error.h"
 #include "platform/log.h"
 #include "store/image_library_store.h"
+#include "store/results/results_model_test_access.h"
+#include "store/store_records.h"
 #include "store/support/store_harness.h"
-#include "store_records.h"
 
 namespace lorvex {
 namespace {
@@ -94,7 +95,7 @@ TEST(ImageLibraryStoreThumbnails, OnlyAShownRecordWithoutThumbnailIsQueued) {
     testing::StoreOptions options;
     options.needsLiveServicePreparation = row.needsLiveServicePreparation;
     auto store = h.makeStore(options);
-    store->resultWindow().replaceRecords(
+    store->results().resultWindow().replaceRecords(
         {testing::record(RecordSpec{.path = "/a.png"}),
          testing::record(RecordSpec{.path = "/t.png", .thumbnailPath = "/cache/t.jpg"}),
          testing::record(RecordSpec{.path = "/m.png", .isMissing = true})},
@@ -104,7 +105,7 @@ TEST(ImageLibraryStoreThumbnails, OnlyAShownRecordWithoutThumbnailIsQueued) {
         std::rethrow_exception(failure("database locked"));
       });
     }
-    store->requestThumbnailIfMissing(row.requested);
+    store->results().requestThumbnailIfMissing(row.requested);
     h.drainEvents();
     std::vector<std::string> queued;
     for (const auto& call : h.service->calls("enqueueThumbnailJobs")) {
@@ -133,11 +134,11 @@ TEST(ImageLibraryStoreThumbnails, ABatchRestartsOnlyWhenItCameBackFull) {
     SCOPED_TRACE(row.name);
     StoreHarness h;
     auto store = h.makeStore();
-    store->resultWindow().replaceRecords(testing::records({"/a.png", "/b.png"}), false, 0);
+    store->results().resultWindow().replaceRecords(testing::records({"/a.png", "/b.png"}), false, 0);
     h.service->hold("generatePendingThumbnails");
-    store->startBackgroundThumbnailGeneration();
+    store->results().startBackgroundThumbnailGeneration();
     h.service->waitForHeld("generatePendingThumbnails", 1);
-    EXPECT_TRUE(store->backgroundThumbnailGenerationTask());
+    EXPECT_TRUE(ResultsModelTestAccess::backgroundThumbnailGenerationTask(store->results()));
     const auto first = h.service->heldCalls("generatePendingThumbnails").at(0);
     EXPECT_EQ(first.number, 64);
     if (row.attempted) {
@@ -149,14 +150,15 @@ TEST(ImageLibraryStoreThumbnails, ABatchRestartsOnlyWhenItCameBackFull) {
     }
     h.drainEvents();
     EXPECT_EQ(h.service->calls("generatePendingThumbnails").size(), row.batches);
-    EXPECT_EQ(store->resultWindow().records().at(0)->thumbnailPath, row.thumbnail);
-    EXPECT_EQ(store->resultWindow().records().at(1)->thumbnailPath, std::nullopt);
-    EXPECT_EQ(store->resultWindow().records().size(), 2u);
+    EXPECT_EQ(store->results().resultWindow().records().at(0)->thumbnailPath, row.thumbnail);
+    EXPECT_EQ(store->results().resultWindow().records().at(1)->thumbnailPath, std::nullopt);
+    EXPECT_EQ(store->results().resultWindow().records().size(), 2u);
     // A restarted batch holds the handle until it answers; then the loop rests.
-    EXPECT_EQ(static_cast<bool>(store->backgroundThumbnailGenerationTask()), row.batches == 2);
+    EXPECT_EQ(static_cast<bool>(ResultsModelTestAccess::backgroundThumbnailGenerationTask(store->results())),
+              row.batches == 2);
     h.service->releaseAll();
     h.drainEvents();
-    EXPECT_FALSE(store->backgroundThumbnailGenerationTask());
+    EXPECT_FALSE(ResultsModelTestAccess::backgroundThumbnailGenerationTask(store->results()));
     EXPECT_EQ(store->errorMessage(), std::nullopt);
   }
 }
@@ -164,10 +166,10 @@ TEST(ImageLibraryStoreThumbnails, ABatchRestartsOnlyWhenItCameBackFull) {
 TEST(ImageLibraryStoreThumbnails, TwoRequestsQueueTwiceAndStartOneBatch) {
   StoreHarness h;
   auto store = h.makeStore();
-  store->resultWindow().replaceRecords(testing::records({"/a.png"}), false, 0);
+  store->results().resultWindow().replaceRecords(testing::records({"/a.png"}), false, 0);
   h.service->hold("generatePendingThumbnails");
-  store->requestThumbnailIfMissing("/a.png");
-  store->requestThumbnailIfMissing("/a.png");
+  store->results().requestThumbnailIfMissing("/a.png");
+  store->results().requestThumbnailIfMissing("/a.png");
   h.service->waitForHeld("generatePendingThumbnails", 1);
   h.drainEvents();
   EXPECT_EQ(h.service->calls("enqueueThumbnailJobs").size(), 2u);
@@ -176,9 +178,9 @@ TEST(ImageLibraryStoreThumbnails, TwoRequestsQueueTwiceAndStartOneBatch) {
                          batch(1, {{"/a.png", "/cache/a.jpg"}}));
   h.drainEvents();
   EXPECT_EQ(h.service->calls("generatePendingThumbnails").size(), 1u);
-  EXPECT_EQ(store->resultWindow().records().at(0)->thumbnailPath, "/cache/a.jpg");
+  EXPECT_EQ(store->results().resultWindow().records().at(0)->thumbnailPath, "/cache/a.jpg");
   // With its thumbnail in place, the record is not queued again.
-  store->requestThumbnailIfMissing("/a.png");
+  store->results().requestThumbnailIfMissing("/a.png");
   h.drainEvents();
   EXPECT_EQ(h.service->calls("enqueueThumbnailJobs").size(), 2u);
 }

@@ -1,7 +1,7 @@
 // ResultSelection: the grid's selection by path: the focused record (primaryPath), the records
 // selected together (selectedPaths) and the fixed end of range selections (anchorPath). It holds
 // paths, never records, so it survives reloads of the result window; after each change of the
-// window's records the store reconciles it with what is still loaded.
+// window's records the results model reconciles it with what is still loaded.
 //
 // Each property's setter stores an equal value silently and signals only a real change.
 //

@@ -1,11 +1,11 @@
-#include "store/result_selection.h"
+#include "store/results/result_selection.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "store/observed_value.h"
-#include "store/search_result_window.h"
+#include "store/results/search_result_window.h"
 
 namespace lorvex {
 

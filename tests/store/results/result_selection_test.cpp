@@ -1,6 +1,6 @@
 // The selection by path: effective selection, single selection, and reconciling with new records,
 // with the heard each step sends.
-#include "store/result_selection.h"
+#include "store/results/result_selection.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "store/search_result_window.h"
+#include "store/results/search_result_window.h"
 #include "store/store_records.h"
 
 namespace lorvex {

@@ -1,0 +1,127 @@
+#include "store/results/results_model.h"
+
+#include <utility>
+
+#include "store/observed_value.h"
+
+namespace lorvex {
+
+namespace {
+
+template <typename T>
+bool isUnderWay(const StoreTask<T>& task) {
+  // A flow that ended but left its handle in place has nothing more to do.
+  return task && !task.isFinished();
+}
+
+}  // namespace
+
+ResultsModel::ResultsModel(StoreContext& context, const FiltersModel& filters,
+                           ImageLibraryPresentationState& presentation, ResultsDependents& dependents,
+                           QObject* parent)
+    : QObject(parent),
+      context_(context),
+      filters_(filters),
+      presentation_(presentation),
+      dependents_(dependents),
+      selection_(std::make_unique<ResultSelection>()),
+      resultWindow_(std::make_unique<SearchResultWindow>()) {
+  // The window never outlives the model, so the handlers may hold it plainly.
+  resultWindow_->setRecordsChangedHandler(
+      [this](const SearchResultWindow::RecordsChange& change) { resultWindowRecordsDidChange(change); });
+  resultWindow_->setRetiredRecordsHandler([this](std::vector<RecordRef> records) {
+    releaseRecordsOn(context_.utilityPool(), std::move(records));
+  });
+}
+
+ResultsModel::~ResultsModel() {
+  // The window reports removals while it goes; nothing is left to keep in step by then.
+  resultWindow_->setRecordsChangedHandler({});
+  resultWindow_->setRetiredRecordsHandler({});
+}
+
+bool ResultsModel::hasFlowUnderWay() const {
+  return isUnderWay(refreshSearchTask_) || isUnderWay(loadMoreTask_) ||
+         isUnderWay(backgroundResultRefreshTask_) || isUnderWay(backgroundThumbnailGenerationTask_);
+}
+
+void ResultsModel::resultWindowRecordsDidChange(const SearchResultWindow::RecordsChange& change) {
+  creatingThread_.check();
+  if (!selection_->reconcile(*resultWindow_, change.fallbackSelectionIndex).has_value()) {
+    presentation_.setIsSlideshowPresented(false);
+  }
+}
+
+void ResultsModel::setSearchResultsResetCount(int value) {
+  creatingThread_.check();
+  assignObserved(searchResultsResetCount_, std::move(value), this,
+                 &ResultsModel::searchResultsResetCountChanged);
+}
+
+void ResultsModel::setIsLoading(bool value) {
+  creatingThread_.check();
+  assignObserved(isLoading_, std::move(value), this, &ResultsModel::isLoadingChanged);
+}
+
+void ResultsModel::setIsLoadingNextPage(bool value) {
+  creatingThread_.check();
+  assignObserved(isLoadingNextPage_, std::move(value), this, &ResultsModel::isLoadingNextPageChanged);
+}
+
+void ResultsModel::setIsBackgroundRefreshingResults(bool value) {
+  creatingThread_.check();
+  assignObserved(isBackgroundRefreshingResults_, std::move(value), this,
+                 &ResultsModel::isBackgroundRefreshingResultsChanged);
+}
+
+void ResultsModel::setRefreshSearchTask(StoreTask<std::vector<RecordRef>> value) {
+  creatingThread_.check();
+  assignObserved(refreshSearchTask_, std::move(value), this, &ResultsModel::refreshSearchTaskChanged);
+}
+
+void ResultsModel::setLoadMoreTask(StoreTask<bool> value) {
+  creatingThread_.check();
+  assignObserved(loadMoreTask_, std::move(value), this, &ResultsModel::loadMoreTaskChanged);
+}
+
+void ResultsModel::setLoadMoreTaskID(int value) {
+  creatingThread_.check();
+  assignObserved(loadMoreTaskID_, std::move(value), this, &ResultsModel::loadMoreTaskIDChanged);
+}
+
+void ResultsModel::setActiveLoadMoreTaskID(std::optional<int> value) {
+  creatingThread_.check();
+  assignObserved(activeLoadMoreTaskID_, std::move(value), this, &ResultsModel::activeLoadMoreTaskIDChanged);
+}
+
+void ResultsModel::setBackgroundResultRefreshTask(StoreTask<void> value) {
+  creatingThread_.check();
+  assignObserved(backgroundResultRefreshTask_, std::move(value), this,
+                 &ResultsModel::backgroundResultRefreshTaskChanged);
+}
+
+void ResultsModel::setBackgroundResultRefreshID(int value) {
+  creatingThread_.check();
+  assignObserved(backgroundResultRefreshID_, std::move(value), this,
+                 &ResultsModel::backgroundResultRefreshIDChanged);
+}
+
+void ResultsModel::setActiveBackgroundResultRefreshMode(BackgroundResultRefreshMode value) {
+  creatingThread_.check();
+  assignObserved(activeBackgroundResultRefreshMode_, std::move(value), this,
+                 &ResultsModel::activeBackgroundResultRefreshModeChanged);
+}
+
+void ResultsModel::setNeedsFullWindowResultRefresh(bool value) {
+  creatingThread_.check();
+  assignObserved(needsFullWindowResultRefresh_, std::move(value), this,
+                 &ResultsModel::needsFullWindowResultRefreshChanged);
+}
+
+void ResultsModel::setBackgroundThumbnailGenerationTask(StoreTask<void> value) {
+  creatingThread_.check();
+  assignObserved(backgroundThumbnailGenerationTask_, std::move(value), this,
+                 &ResultsModel::backgroundThumbnailGenerationTaskChanged);
+}
+
+}  // namespace lorvex
