@@ -31,6 +31,7 @@
 #include <QThreadPool>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
@@ -41,6 +42,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "model/error_notice.h"
@@ -220,6 +222,8 @@ class ImageLibraryStore : public QObject {
   const std::vector<DeleteCandidateUndoAction>& deleteCandidateUndoStack() const {
     return deleteCandidateUndoStack_;
   }
+  // The undo's restore running on the pool, until its outcome is applied.
+  const StoreTask<void>& deleteCandidateRestoreTask() const { return deleteCandidateRestoreTask_; }
   const std::shared_ptr<ImageLibraryServicing>& service() const { return context_->service(); }
   bool needsLiveServicePreparation() const { return needsLiveServicePreparation_; }
   const std::optional<std::string>& errorMessage() const { return context_->errorMessage(); }
@@ -282,6 +286,7 @@ class ImageLibraryStore : public QObject {
   void setDeleteCandidateFeedbackDismissTask(StoreTask<void> value);
   void setDeleteCandidateFeedbackDismissGeneration(int value);
   void setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value);
+  void setDeleteCandidateRestoreTask(StoreTask<void> value);
   // The context's service and error line (StoreContext), set through the store until the flows
   // that set them have moved into models; serviceChanged and errorMessageChanged follow the
   // context's signals.
@@ -683,13 +688,19 @@ class ImageLibraryStore : public QObject {
   static constexpr std::size_t kMaxDeleteCandidateUndoWeight = 5000;
 
   // Takes back the newest delete-candidate change: writes the saved marks back to the library in
-  // one call, puts the returned records back into the window at their old places (or leaves them
-  // out when the filters now exclude them), restores the selection and the slideshow and dismisses
-  // the banner. Nothing while a page loads or a move to the Trash runs, or with nothing to undo.
-  // A restore that fails writes nothing: the action stays the newest and the failure shows. A
-  // restore that comes back without a record it was asked for has written the marks: what came
-  // back is applied, the action is spent and the first missing path (by old position) is named in
-  // the error message.
+  // one call on the user-initiated pool (`deleteCandidateRestoreTask` holds it meanwhile) and,
+  // once it returns, pops the action, puts the returned records back into the window at their old
+  // places (or leaves them out when the filters now exclude them), restores the selection and the
+  // slideshow and dismisses the banner, in one turn of the main thread. Nothing while a page loads
+  // or a move to the Trash runs, or with nothing to undo; an outcome arriving while either runs is
+  // applied once it has ended. A restore that fails writes nothing: the action stays the newest and
+  // the failure shows. A restore that comes back without a record it was asked for has written the
+  // marks: what came back is applied, the action is spent and the first missing path (by old
+  // position) is named in the error message.
+  //
+  // While a restore runs, the marks operations and further undos wait: each runs, in the order
+  // asked, once the restore is applied, as it would have run right after a synchronous undo. A
+  // store destroyed meanwhile applies nothing and runs none of them.
   void undoLastDeleteCandidateAction();
 
   // ---- Delete-candidate feedback ----
@@ -844,6 +855,7 @@ class ImageLibraryStore : public QObject {
   void deleteCandidateFeedbackDismissTaskChanged();
   void deleteCandidateFeedbackDismissGenerationChanged();
   void deleteCandidateUndoStackChanged();
+  void deleteCandidateRestoreTaskChanged();
   void serviceChanged();
   void needsLiveServicePreparationChanged();
   void errorMessageChanged();
@@ -1083,6 +1095,19 @@ class ImageLibraryStore : public QObject {
   void pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action);
   // Removes the loaded records the review filters exclude, in one change.
   void pruneResultWindowToReviewFilters();
+  // The undo's flow: restores `action` on the pool, waits until no page load or move to the Trash
+  // runs, applies the outcome, then runs the review operations that waited for it.
+  QCoro::Task<void> runDeleteCandidateRestore(std::shared_ptr<const DeleteCandidateUndoAction> action,
+                                              std::stop_token stop);
+  // Pops `action` when it is still the newest and puts the restored records, the selection and the
+  // slideshow back.
+  void applyDeleteCandidateRestore(const DeleteCandidateUndoAction& action,
+                                   std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex,
+                                   const std::optional<std::pair<int, std::string>>& firstAbsent);
+  // Queues a review operation behind the restore running; runReviewOperationsAfterRestore runs
+  // the queue in order until it is empty or one of them starts another restore.
+  void runAfterDeleteCandidateRestore(std::function<void()> operation);
+  void runReviewOperationsAfterRestore();
   void restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidateUndoAction& action,
                                                 const ResultSelection::Snapshot& snapshot);
 
@@ -1252,6 +1277,9 @@ class ImageLibraryStore : public QObject {
   StoreTask<void> deleteCandidateFeedbackDismissTask_;
   int deleteCandidateFeedbackDismissGeneration_{0};
   std::vector<DeleteCandidateUndoAction> deleteCandidateUndoStack_;
+  StoreTask<void> deleteCandidateRestoreTask_;
+  // The marks and undos asked for while the restore runs, oldest first.
+  std::deque<std::function<void()>> reviewOperationsAfterRestore_;
   bool needsLiveServicePreparation_{false};
   std::optional<LibraryRecoveryNotice> libraryRecoveryNotice_;
 };

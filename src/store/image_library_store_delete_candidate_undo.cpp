@@ -2,19 +2,74 @@
 // selection and slideshow it found; undo writes the marks back and puts the records, the selection
 // and the slideshow back as they were. The stack lives in memory only and is bounded in actions and
 // in weight.
+//
+// The restore is a library write of thousands of rows: it runs on the user-initiated pool, and the
+// main thread only applies what it returns. While it runs, every review operation asked for (a
+// mark, another undo) waits in a queue and runs, in the order asked, once the restore is applied:
+// no write can reach the library before the restore, and each one reads the window as the restore
+// left it, exactly as if the undo had been done on the spot.
 #include <algorithm>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "services/indexing/scan_error_message.h"
+#include "store/async/run_blocking.h"
+#include "store/async/signal_wait.h"
 #include "store/delete_candidate_undo_error.h"
 #include "store/image_library_store.h"
+#include "store/observed_value.h"
 #include "store/review_update.h"
 
 namespace lorvex {
+
+namespace {
+
+// What a restore gives back, made ready on the pool: the returned records paired with the window
+// positions they had, and the first record (by old position) the library did not return.
+struct RestoredDeleteCandidates {
+  std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex;
+  std::optional<std::pair<int, std::string>> firstAbsent;
+};
+
+// Writes the action's marks back through `service` and pairs what comes back with the saved
+// positions. Pool thread; touches nothing of the store.
+RestoredDeleteCandidates restoreDeleteCandidates(ImageLibraryServicing& service,
+                                                 const DeleteCandidateUndoAction& action) {
+  std::vector<DeleteCandidateStateRestore> restores;
+  restores.reserve(action.records.size());
+  for (const DeleteCandidateUndoRecord& record : action.records)
+    restores.push_back({record.path, record.deleteCandidate});
+  std::vector<ImageRecord> restored = service.restoreDeleteCandidateStates(restores);
+
+  PathMap<RecordRef> restoredByPath;
+  restoredByPath.reserve(restored.size());
+  for (ImageRecord& record : restored) {
+    std::string path = record.file.path;
+    restoredByPath.insert_or_assign(std::move(path), makeRecordRef(std::move(record)));
+  }
+  // A record missing from the answer had its mark written all the same (the restore is one
+  // transaction): what came back is applied and the action is spent, since trying it again would
+  // fail alike and hold back every older action. The first missing record by old position is named.
+  RestoredDeleteCandidates outcome;
+  outcome.recordsAtSavedIndex.reserve(action.records.size());
+  for (const DeleteCandidateUndoRecord& record : action.records) {
+    const auto found = restoredByPath.find(record.path);
+    if (found != restoredByPath.end()) {
+      outcome.recordsAtSavedIndex.emplace_back(found->second, record.index);
+    } else if (!outcome.firstAbsent.has_value() || record.index < outcome.firstAbsent->first) {
+      outcome.firstAbsent.emplace(record.index, record.path);
+    }
+  }
+  return outcome;
+}
+
+}  // namespace
 
 std::optional<DeleteCandidateUndoAction> ImageLibraryStore::makeDeleteCandidateUndoAction(
     const std::vector<ReviewChange>& changes) const {
@@ -50,63 +105,106 @@ std::optional<DeleteCandidateUndoAction> ImageLibraryStore::makeDeleteCandidateU
 void ImageLibraryStore::pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action) {
   creatingThread_.check();
   if (action.weight() > kMaxDeleteCandidateUndoWeight) return;
-  std::vector<DeleteCandidateUndoAction> stack = deleteCandidateUndoStack_;
+  // Moved out and back rather than copied: the stack may hold thousands of paths.
+  std::vector<DeleteCandidateUndoAction> stack = std::move(deleteCandidateUndoStack_);
   stack.push_back(std::move(action));
-  setDeleteCandidateUndoStack(std::move(stack));
   // The action just pushed weighs at most the limit, so it is never trimmed itself.
-  while (deleteCandidateUndoStack_.size() > kMaxDeleteCandidateUndoActions ||
-         deleteCandidateUndoStackEntryCount() > kMaxDeleteCandidateUndoWeight) {
-    setDeleteCandidateUndoStack(
-        {std::next(deleteCandidateUndoStack_.begin()), deleteCandidateUndoStack_.end()});
+  std::size_t weight = 0;
+  for (const DeleteCandidateUndoAction& kept : stack) weight += kept.weight();
+  std::size_t trimmed = 0;
+  while (stack.size() - trimmed > kMaxDeleteCandidateUndoActions || weight > kMaxDeleteCandidateUndoWeight) {
+    weight -= stack[trimmed].weight();
+    ++trimmed;
+  }
+  stack.erase(stack.begin(), std::next(stack.begin(), static_cast<std::ptrdiff_t>(trimmed)));
+  setDeleteCandidateUndoStack(std::move(stack));
+}
+
+void ImageLibraryStore::setDeleteCandidateRestoreTask(StoreTask<void> value) {
+  creatingThread_.check();
+  assignObserved(deleteCandidateRestoreTask_, std::move(value), this,
+                 &ImageLibraryStore::deleteCandidateRestoreTaskChanged);
+}
+
+void ImageLibraryStore::runAfterDeleteCandidateRestore(std::function<void()> operation) {
+  creatingThread_.check();
+  reviewOperationsAfterRestore_.push_back(std::move(operation));
+}
+
+void ImageLibraryStore::runReviewOperationsAfterRestore() {
+  creatingThread_.check();
+  // An undo among them starts a restore of its own: the rest wait for that one in turn.
+  while (!deleteCandidateRestoreTask_ && !reviewOperationsAfterRestore_.empty()) {
+    std::function<void()> operation = std::move(reviewOperationsAfterRestore_.front());
+    reviewOperationsAfterRestore_.pop_front();
+    operation();
   }
 }
 
 void ImageLibraryStore::undoLastDeleteCandidateAction() {
   creatingThread_.check();
+  if (deleteCandidateRestoreTask_) {
+    runAfterDeleteCandidateRestore([this] { undoLastDeleteCandidateAction(); });
+    return;
+  }
   if (isLoadingNextPage_ || isTrashingDeleteCandidates_) return;
   if (deleteCandidateUndoStack_.empty()) return;
-  std::vector<DeleteCandidateUndoAction> stack = deleteCandidateUndoStack_;
-  DeleteCandidateUndoAction action = std::move(stack.back());
-  stack.pop_back();
-  setDeleteCandidateUndoStack(std::move(stack));
+  auto action = std::make_shared<const DeleteCandidateUndoAction>(deleteCandidateUndoStack_.back());
+  auto restore = [this, action](std::stop_token stop) { return runDeleteCandidateRestore(action, stop); };
+  const StoreTask<void> task = startStoreTask(scope_, restore);
+  if (!task.isFinished()) setDeleteCandidateRestoreTask(task);
+}
+
+QCoro::Task<void> ImageLibraryStore::runDeleteCandidateRestore(
+    std::shared_ptr<const DeleteCandidateUndoAction> action, std::stop_token stop) {
+  auto frame = co_await scope_.enter();
+  creatingThread_.check();
+  // The service in use now. The write is never stopped once asked for: the store going away drops
+  // its outcome, and the library keeps the marks it wrote.
+  auto restore = [service = service_, action] { return restoreDeleteCandidates(*service, *action); };
+  const std::stop_token neverStopped;
+  RestoredDeleteCandidates restored;
+  std::exception_ptr failure;
+  try {
+    restored = co_await runBlocking(*userInitiatedPool_, neverStopped, restore);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // Applied only where an undo could have started: a page load would append after positions the
+  // records are about to shift, and a move to the Trash rebuilds the results on its own.
+  while ((isLoadingNextPage_ || isTrashingDeleteCandidates_) && !stop.stop_requested()) {
+    if (isLoadingNextPage_) {
+      co_await nextEmission(this, &ImageLibraryStore::isLoadingNextPageChanged, stop);
+    } else {
+      co_await nextEmission(this, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, stop);
+    }
+  }
+  if (stop.stop_requested()) co_return;
+  if (failure) {
+    // Nothing was written: the action stays the newest and can be tried again.
+    setErrorMessage(failure);
+  } else {
+    applyDeleteCandidateRestore(*action, std::move(restored.recordsAtSavedIndex), restored.firstAbsent);
+  }
+  setDeleteCandidateRestoreTask({});
+  runReviewOperationsAfterRestore();
+}
+
+void ImageLibraryStore::applyDeleteCandidateRestore(
+    const DeleteCandidateUndoAction& action, std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex,
+    const std::optional<std::pair<int, std::string>>& firstAbsent) {
+  creatingThread_.check();
+  // The action is spent. A move to the Trash meanwhile may have emptied the stack; nothing else
+  // changes it while a restore runs, since marks wait for the restore.
+  if (!deleteCandidateUndoStack_.empty() && deleteCandidateUndoStack_.back() == action) {
+    std::vector<DeleteCandidateUndoAction> stack = std::move(deleteCandidateUndoStack_);
+    stack.pop_back();
+    setDeleteCandidateUndoStack(std::move(stack));
+  }
 
   const StoppedResultLoading stopped = cancelResultLoading();
   const ScopeExit restartLoading(scope_.link(), [this, &stopped] { restartResultLoading(stopped); });
   const ResultSelection::Snapshot snapshot = selection_->snapshot();
-  std::vector<DeleteCandidateStateRestore> restores;
-  restores.reserve(action.records.size());
-  for (const DeleteCandidateUndoRecord& record : action.records)
-    restores.push_back({record.path, record.deleteCandidate});
-  std::vector<ImageRecord> restored;
-  try {
-    restored = service_->restoreDeleteCandidateStates(restores);
-  } catch (...) {
-    // Nothing was written: the action can be tried again.
-    pushDeleteCandidateUndoAction(std::move(action));
-    setErrorMessage(std::current_exception());
-    return;
-  }
-
-  PathMap<RecordRef> restoredByPath;
-  restoredByPath.reserve(restored.size());
-  for (ImageRecord& record : restored) {
-    std::string path = record.file.path;
-    restoredByPath.insert_or_assign(std::move(path), makeRecordRef(std::move(record)));
-  }
-  // A record missing from the answer had its mark written all the same (the restore is one
-  // transaction): what came back is applied and the action is spent, since trying it again would
-  // fail alike and hold back every older action. The first missing record by old position is named.
-  std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex;
-  recordsAtSavedIndex.reserve(action.records.size());
-  std::optional<std::pair<int, std::string>> firstAbsent;
-  for (const DeleteCandidateUndoRecord& record : action.records) {
-    const auto found = restoredByPath.find(record.path);
-    if (found != restoredByPath.end()) {
-      recordsAtSavedIndex.emplace_back(found->second, record.index);
-    } else if (!firstAbsent.has_value() || record.index < firstAbsent->first) {
-      firstAbsent.emplace(record.index, record.path);
-    }
-  }
   const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
     return matchesReviewFilters(favorite, deleteCandidate, isMissing);
   };

@@ -1,5 +1,6 @@
 // Review marks: favourite and delete-candidate marks on one image or a selection, written to the
-// library and then applied to the loaded results in place, without a new search.
+// library and then applied to the loaded results in place, without a new search. A mark asked for
+// while an undo's restore runs waits for it (image_library_store_delete_candidate_undo.cpp).
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -99,6 +100,11 @@ std::vector<RecordRef> ImageLibraryStore::reviewTargetRecords(const std::string&
 
 void ImageLibraryStore::applyReviewUpdateToFocusedRecord(ReviewMark mark) {
   creatingThread_.check();
+  // The focus is read once the undo running has put its selection back.
+  if (deleteCandidateRestoreTask_) {
+    runAfterDeleteCandidateRestore([this, mark] { applyReviewUpdateToFocusedRecord(mark); });
+    return;
+  }
   if (!canReviewFocusedRecord()) return;
   if (presentation_->isSlideshowPresented() && slideshowVisibleRecordIndices().size() > 1) return;
   RecordRef focused = selectedRecord();
@@ -109,6 +115,10 @@ void ImageLibraryStore::applyReviewUpdateToFocusedRecord(ReviewMark mark) {
 void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records, ReviewMark mark,
                                           std::optional<bool> value) {
   creatingThread_.check();
+  if (deleteCandidateRestoreTask_) {
+    runAfterDeleteCandidateRestore([this, records, mark, value] { applyReviewUpdate(records, mark, value); });
+    return;
+  }
   if (!canApplyReviewUpdate()) return;
   // The loaded copies of the given records, in window order, each path once: a given record that
   // is not loaded is neither written nor changed, and a loaded one changes from the marks it shows

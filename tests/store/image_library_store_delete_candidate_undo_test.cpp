@@ -1,12 +1,15 @@
 // Delete-candidate undo: the bounded stack, records put back at their places with the selection
-// and the slideshow as they were, an undo into filters that now exclude them, and the three ways a
-// restore can end (written, refused, incomplete).
+// and the slideshow as they were, an undo into filters that now exclude them, the three ways a
+// restore can end (written, refused, incomplete), the restore's place off the main thread with the
+// marks and undos that wait for it, and a store that goes while a restore runs.
 #include <gtest/gtest.h>
 
 #include <any>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "review_fixture.h"
@@ -79,6 +82,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoPutsTheRecordsBackInPlaceWithTheS
   f.store->setErrorMessage("an earlier failure");
 
   f.store->undoLastDeleteCandidateAction();
+  f.harness.drainEvents();
   EXPECT_EQ(f.windowNumbers(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
   for (int number : {2, 4, 6}) {
     EXPECT_FALSE(f.libraryState(number).deleteCandidate);
@@ -112,6 +116,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoIntoFiltersThatNowExcludeTheRecor
   f.store->selection().selectSingle(imagePath(21));
 
   f.store->undoLastDeleteCandidateAction();
+  f.harness.drainEvents();
   for (int number : {2, 4, 6}) EXPECT_FALSE(f.libraryState(number).deleteCandidate);
   EXPECT_EQ(f.windowNumbers(), (std::vector<int>{20, 21}));
   EXPECT_EQ(f.store->selection().primaryPath(), imagePath(21));
@@ -146,6 +151,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoReopensTheSlideshowOnlyOnAFocusAn
     if (c.favoritesFilterSince) FiltersModelTestAccess::setOnlyFavorites(f.store->filters(), true);
 
     f.store->undoLastDeleteCandidateAction();
+    f.harness.drainEvents();
     EXPECT_EQ(f.store->presentation().isSlideshowPresented(), c.presentedAfter);
     EXPECT_EQ(f.store->presentation().isSlideshowPlaying(), c.playingAfter);
     EXPECT_EQ(f.store->selection().primaryPath(),
@@ -174,6 +180,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoDoesNothingWhileBlockedOrWithAnEm
     const auto stack = f.store->deleteCandidateUndoStack();
     const auto window = f.windowNumbers();
     f.store->undoLastDeleteCandidateAction();
+    f.harness.drainEvents();
     EXPECT_EQ(f.callCount("restoreDeleteCandidateStates"), 0u);
     EXPECT_EQ(f.store->deleteCandidateUndoStack(), stack);
     EXPECT_EQ(f.windowNumbers(), window);
@@ -222,6 +229,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, ARefusedRestoreStaysOnTheStackAnIncom
       f.failCall("restoreDeleteCandidateStates", "restore refused");
     }
     f.store->undoLastDeleteCandidateAction();
+    f.harness.drainEvents();
     EXPECT_EQ(f.windowNumbers(), c.windowAfter);
     EXPECT_EQ(f.store->deleteCandidateUndoStack(), c.pushedBack ? stack : decltype(stack){});
     EXPECT_EQ(f.store->canUndoDeleteCandidateAction(), c.pushedBack);
@@ -236,6 +244,154 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, ARefusedRestoreStaysOnTheStackAnIncom
       EXPECT_FALSE(f.store->deleteCandidateFeedback().has_value());
     }
   }
+}
+
+// The review writes the library was asked for, in order: "mark 2 4" (updateReviewStates) or
+// "restore 4" (restoreDeleteCandidateStates).
+std::vector<std::string> reviewWrites(const ReviewFixture& f) {
+  std::vector<std::string> writes;
+  for (const testing::ServiceCall& call : f.harness.service->calls()) {
+    std::string write;
+    if (call.name == "updateReviewStates") write = "mark";
+    if (call.name == "restoreDeleteCandidateStates") write = "restore";
+    if (write.empty()) continue;
+    for (const std::string& path : call.paths) write += " " + std::to_string(ReviewFixture::numberOf(path));
+    writes.push_back(write);
+  }
+  return writes;
+}
+
+TEST(ImageLibraryStoreDeleteCandidateUndo, TheRestoreRunsOffTheCallingThreadAndNothingChangesUntilItReturns) {
+  ReviewFixture f(libraryImages(0, 6));
+  f.select(2, {2, 4});
+  f.store->markDeleteCandidates(f.store->selectedRecords());
+  const auto stack = f.store->deleteCandidateUndoStack();
+  const auto window = f.windowNumbers();
+  std::mutex mutex;
+  std::optional<std::thread::id> restoringThread;
+  f.harness.service->setAnswer("restoreDeleteCandidateStates", [&](const testing::ServiceCall& call) {
+    std::lock_guard lock(mutex);
+    restoringThread = std::this_thread::get_id();
+    std::vector<ImageRecord> records;
+    for (const std::string& path : call.paths) records.push_back(libraryImage(ReviewFixture::numberOf(path)));
+    return std::any(records);
+  });
+
+  f.store->undoLastDeleteCandidateAction();
+  EXPECT_TRUE(f.store->deleteCandidateRestoreTask());
+  EXPECT_EQ(f.store->deleteCandidateUndoStack(), stack);
+  EXPECT_TRUE(f.store->canUndoDeleteCandidateAction());
+  EXPECT_EQ(f.windowNumbers(), window);
+  EXPECT_TRUE(f.store->deleteCandidateFeedback().has_value());
+
+  ASSERT_TRUE(f.harness.drainEvents());
+  {
+    std::lock_guard lock(mutex);
+    ASSERT_TRUE(restoringThread.has_value());
+    EXPECT_NE(*restoringThread, std::this_thread::get_id());
+  }
+  EXPECT_FALSE(f.store->deleteCandidateRestoreTask());
+  EXPECT_EQ(f.windowNumbers(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_TRUE(f.store->deleteCandidateUndoStack().empty());
+  EXPECT_FALSE(f.store->canUndoDeleteCandidateAction());
+  EXPECT_EQ(f.store->selection().primaryPath(), imagePath(2));
+}
+
+TEST(ImageLibraryStoreDeleteCandidateUndo, MarksAndUndosAskedForWhileARestoreRunsFollowItInOrder) {
+  struct Case {
+    std::string name;
+    std::vector<std::vector<int>> markings;  // made before the undo, each focused on its first image
+    std::function<void(ReviewFixture&)> rightAfterUndo;
+    std::vector<int> windowAfter;
+    std::vector<int> candidatesAfter;
+    std::vector<int> favoritesAfter;
+    std::vector<std::vector<int>> stackAfter;
+    std::vector<std::string> writes;
+  };
+  const std::vector<Case> cases = {
+      {"the focused record's mark again: the undo focused it",
+       {{4}},
+       [](ReviewFixture& f) { f.store->toggleFocusedRecordDeleteCandidate(); },
+       {0, 1, 2, 3, 5, 6, 7},
+       {4},
+       {},
+       {{4}},
+       {"mark 4", "restore 4", "mark 4"}},
+      {"the focused record's favourite: written over the restored mark",
+       {{4}},
+       [](ReviewFixture& f) { f.store->toggleFocusedRecordFavorite(); },
+       {0, 1, 2, 3, 4, 5, 6, 7},
+       {},
+       {4},
+       {},
+       {"mark 4", "restore 4", "mark 4"}},
+      {"another marking: pushed after the undone action was popped",
+       {{2}, {4}},
+       [](ReviewFixture& f) { f.store->markDeleteCandidates(f.loaded({6})); },
+       {0, 1, 3, 4, 5, 7},
+       {2, 6},
+       {},
+       {{2}, {6}},
+       {"mark 2", "mark 4", "restore 4", "mark 6"}},
+      {"a second undo: the older action, after the first",
+       {{2}, {4}},
+       [](ReviewFixture& f) { f.store->undoLastDeleteCandidateAction(); },
+       {0, 1, 2, 3, 4, 5, 6, 7},
+       {},
+       {},
+       {},
+       {"mark 2", "mark 4", "restore 4", "restore 2"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ReviewFixture f(libraryImages(0, 8));
+    for (const std::vector<int>& marking : c.markings) {
+      f.select(marking[0], marking);
+      f.store->markDeleteCandidates(f.store->selectedRecords());
+    }
+    f.store->undoLastDeleteCandidateAction();
+    c.rightAfterUndo(f);
+    ASSERT_TRUE(f.harness.drainEvents());
+
+    EXPECT_EQ(reviewWrites(f), c.writes);
+    EXPECT_EQ(f.windowNumbers(), c.windowAfter);
+    std::vector<int> candidates;
+    std::vector<int> favorites;
+    for (int number = 0; number < 8; ++number) {
+      if (f.libraryState(number).deleteCandidate) candidates.push_back(number);
+      if (f.libraryState(number).favorite) favorites.push_back(number);
+    }
+    EXPECT_EQ(candidates, c.candidatesAfter);
+    EXPECT_EQ(favorites, c.favoritesAfter);
+    for (const RecordRef& record : f.store->resultWindow().records())
+      EXPECT_EQ(record->reviewState, f.libraryState(ReviewFixture::numberOf(record->file.path)));
+    std::vector<std::vector<int>> stack;
+    for (const DeleteCandidateUndoAction& action : f.store->deleteCandidateUndoStack()) {
+      stack.emplace_back();
+      for (const DeleteCandidateUndoRecord& record : action.records)
+        stack.back().push_back(ReviewFixture::numberOf(record.path));
+    }
+    EXPECT_EQ(stack, c.stackAfter);
+    EXPECT_FALSE(f.store->errorMessage().has_value());
+  }
+}
+
+TEST(ImageLibraryStoreDeleteCandidateUndo, AStoreDestroyedWhileItsRestoreRunsAppliesAndRunsNothingMore) {
+  ReviewFixture f(libraryImages(0, 6));
+  f.select(2, {2});
+  f.store->markDeleteCandidates(f.store->selectedRecords());
+  f.harness.service->hold("restoreDeleteCandidateStates");
+  f.store->undoLastDeleteCandidateAction();
+  ASSERT_TRUE(f.harness.service->waitForHeld("restoreDeleteCandidateStates"));
+  // Waits for the restore, and goes with the store.
+  f.store->toggleFavorite(f.loaded({0}));
+
+  f.store.reset();
+  f.harness.service->releaseAll();
+  ASSERT_TRUE(f.harness.drainEvents());
+  // The library keeps what the restore wrote; the waiting mark was never written.
+  EXPECT_FALSE(f.libraryState(2).deleteCandidate);
+  EXPECT_EQ(reviewWrites(f), (std::vector<std::string>{"mark 2", "restore 2"}));
 }
 
 }  // namespace

@@ -104,6 +104,7 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
     EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the toggle";
     ASSERT_EQ(store_->deleteCandidateUndoStack().size(), undoDepth + 1);
     store_->undoLastDeleteCandidateAction();
+    ASSERT_TRUE(waitUntilStoreIdle(*store_, std::chrono::seconds(30)));
     EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the undo";
     store_->setDeleteCandidate({loaded[1]}, !filters.deleteCandidates);
     EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the set";

@@ -99,6 +99,7 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
            StoreTask<bool>()),
       flow("deleteCandidateFeedbackDismissTask", &Store::setDeleteCandidateFeedbackDismissTask,
            StoreTask<void>()),
+      flow("deleteCandidateRestoreTask", &Store::setDeleteCandidateRestoreTask, StoreTask<void>()),
   };
   testing::StoreHarness harness;
   for (const Case& c : cases) {

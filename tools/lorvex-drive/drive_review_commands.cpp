@@ -126,6 +126,8 @@ void addReviewCommands(DriveCommands& commands) {
                  std::printf("undo: %s\n",
                              offered ? "taking back the newest change" : "nothing to take back");
                  context.store.undoLastDeleteCandidateAction();
+                 // The restore runs on the pool; the state is printed once it is applied.
+                 if (!context.settle("undo")) return false;
                  printReviewState(context.store);
                  return !context.store.errorMessage().has_value();
                });
