@@ -76,10 +76,10 @@ bool loadWindow(ImageLibraryStore& store) {
 
 // Runs the event loop, sleeping between events, until the undo's restore has been applied.
 void waitForRestore(ImageLibraryStore& store) {
-  if (!store.deleteCandidateRestoreTask()) return;
+  if (!store.review().deleteCandidateRestoreTask()) return;
   QEventLoop loop;
-  QObject::connect(&store, &ImageLibraryStore::deleteCandidateRestoreTaskChanged, &loop, [&] {
-    if (!store.deleteCandidateRestoreTask()) loop.quit();
+  QObject::connect(&store.review(), &lorvex::ReviewModel::deleteCandidateRestoreTaskChanged, &loop, [&] {
+    if (!store.review().deleteCandidateRestoreTask()) loop.quit();
   });
   loop.exec();
 }
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     selectFirst(*store, kMarked);
-    const Timing timing = measure([&] { store->markDeleteCandidates(store->selectedRecords()); });
+    const Timing timing = measure([&] { store->review().markDeleteCandidates(store->selectedRecords()); });
     if (store->errorMessage() ||
         store->resultWindow().records().size() != static_cast<std::size_t>(kLoaded - kMarked)) {
       std::fprintf(stderr, "marking failed: %s\n", store->errorMessage().value_or("records left").c_str());
@@ -180,17 +180,17 @@ int main(int argc, char** argv) {
     selectFirst(*store, kUndone);
     const auto before = store->resultWindow().records();
     smallMarkMain.push_back(
-        measure([&] { store->markDeleteCandidates(store->selectedRecords()); }).mainThread);
-    if (store->deleteCandidateUndoStack().empty()) {
+        measure([&] { store->review().markDeleteCandidates(store->selectedRecords()); }).mainThread);
+    if (store->review().deleteCandidateUndoStack().empty()) {
       std::fprintf(stderr, "the marking left no undo action\n");
       return 1;
     }
     std::vector<lorvex::DeleteCandidateStateRestore> restores;
-    for (const auto& record : store->deleteCandidateUndoStack().back().records)
+    for (const auto& record : store->review().deleteCandidateUndoStack().back().records)
       restores.push_back({record.path, true});
     const double callBegin = threadCPUMilliseconds();
     const Timing timing = measure([&] {
-      store->undoLastDeleteCandidateAction();
+      store->review().undoLastDeleteCandidateAction();
       undoCall.push_back(threadCPUMilliseconds() - callBegin);
       waitForRestore(*store);
     });

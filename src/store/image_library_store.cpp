@@ -34,11 +34,11 @@ ImageLibraryStore::ImageLibraryStore(
       filters_(std::make_unique<FiltersModel>(*context_, filterDependents_, std::move(filterTagStore))),
       liveServiceFactory_(std::move(liveServiceFactory)),
       characterSuggestionExclusionStore_(std::move(characterSuggestionExclusionStore)),
-      feedbackDismissDelayNanos_(feedbackDismissDelayNanos),
       selection_(std::make_unique<ResultSelection>()),
       resultWindow_(std::make_unique<SearchResultWindow>()),
       trashReviewBrowser_(std::make_unique<TrashCandidateBrowser>()),
-      presentation_(std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore))) {
+      presentation_(std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore))),
+      review_(std::make_unique<ReviewModel>(*context_, reviewDependents_, feedbackDismissDelayNanos)) {
   characterSuggestionExclusions_ = characterSuggestionExclusionStore_->loadExclusions();
   setErrorMessage(std::move(errorMessage));
   setNeedsLiveServicePreparation(needsLiveServicePreparation);
@@ -60,22 +60,11 @@ ImageLibraryStore::~ImageLibraryStore() {
   context_->endFlows();
 }
 
-std::size_t ImageLibraryStore::deleteCandidateUndoStackEntryCount() const {
-  creatingThread_.check();
-  std::size_t count = 0;
-  for (const auto& action : deleteCandidateUndoStack_) count += action.weight();
-  return count;
-}
-
 void ImageLibraryStore::resultWindowRecordsDidChange(const SearchResultWindow::RecordsChange& change) {
   creatingThread_.check();
   if (!selection_->reconcile(*resultWindow_, change.fallbackSelectionIndex).has_value()) {
     presentation_->setIsSlideshowPresented(false);
   }
-}
-
-void ImageLibraryStore::recomputeCanUndoDeleteCandidateAction() {
-  setCanUndoDeleteCandidateAction(!deleteCandidateUndoStack_.empty() && !isTrashingDeleteCandidates_);
 }
 
 void ImageLibraryStore::setSearchResultsResetCount(int value) {
@@ -351,44 +340,12 @@ void ImageLibraryStore::setIsTrashingDeleteCandidates(bool value) {
   creatingThread_.check();
   assignObserved(isTrashingDeleteCandidates_, value, this,
                  &ImageLibraryStore::isTrashingDeleteCandidatesChanged);
-  recomputeCanUndoDeleteCandidateAction();
-}
-
-void ImageLibraryStore::setCanUndoDeleteCandidateAction(bool value) {
-  creatingThread_.check();
-  assignObserved(canUndoDeleteCandidateAction_, std::move(value), this,
-                 &ImageLibraryStore::canUndoDeleteCandidateActionChanged);
-}
-
-void ImageLibraryStore::setDeleteCandidateFeedback(std::optional<DeleteCandidateFeedback> value) {
-  creatingThread_.check();
-  assignObserved(deleteCandidateFeedback_, std::move(value), this,
-                 &ImageLibraryStore::deleteCandidateFeedbackChanged);
 }
 
 void ImageLibraryStore::setDeleteCandidateTrashReviewLoadMoreTask(StoreTask<bool> value) {
   creatingThread_.check();
   assignObserved(deleteCandidateTrashReviewLoadMoreTask_, std::move(value), this,
                  &ImageLibraryStore::deleteCandidateTrashReviewLoadMoreTaskChanged);
-}
-
-void ImageLibraryStore::setDeleteCandidateFeedbackDismissTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(deleteCandidateFeedbackDismissTask_, std::move(value), this,
-                 &ImageLibraryStore::deleteCandidateFeedbackDismissTaskChanged);
-}
-
-void ImageLibraryStore::setDeleteCandidateFeedbackDismissGeneration(int value) {
-  creatingThread_.check();
-  assignObserved(deleteCandidateFeedbackDismissGeneration_, std::move(value), this,
-                 &ImageLibraryStore::deleteCandidateFeedbackDismissGenerationChanged);
-}
-
-void ImageLibraryStore::setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value) {
-  creatingThread_.check();
-  deleteCandidateUndoStack_ = std::move(value);
-  Q_EMIT deleteCandidateUndoStackChanged();
-  recomputeCanUndoDeleteCandidateAction();
 }
 
 void ImageLibraryStore::setService(std::shared_ptr<ImageLibraryServicing> value) {

@@ -1,20 +1,17 @@
 // ImageLibraryStore: the one observable object every view and command reads and changes. It holds
 // the visible state of the library its models do not (the loaded result window, the selection,
-// suggestions, registered folders, indexing and sync progress, review feedback and undo) and the
-// handles of the flows that fill it. It does no file or database work itself: everything goes
-// through `service`.
+// suggestions, registered folders, indexing and sync progress) and the handles of the flows that
+// fill it. It does no file or database work itself: everything goes through `service`.
 //
 // It is also the composition of the feature models that have moved out of it: it owns the context
-// they share (context()) and each model (concepts(), filters()), and wires their reactions to each
-// other and to the state it still holds (image_library_store_features.cpp). It forwards nothing of
-// a model: callers use the model.
+// they share (context()) and each model (concepts(), filters(), review()), and wires their
+// reactions to each other and to the state it still holds (image_library_store_features.cpp). It
+// forwards nothing of a model: callers use the model.
 //
 // Every tracked field has a getter, a setter and a change signal. A setter stores an equal value
 // silently and signals a different one once, after storing it, so an observer reads the new value.
-// Three fields signal on every set, because their values are not worth comparing: `service`,
-// `backgroundSyncPlanner` and `deleteCandidateUndoStack`. Task handles compare by identity.
-// `canUndoDeleteCandidateAction` follows its two inputs: it is recomputed after every set of
-// `isTrashingDeleteCandidates` or `deleteCandidateUndoStack`, and signals only when it flips.
+// Two fields signal on every set, because their values are not worth comparing: `service` and
+// `backgroundSyncPlanner`. Task handles compare by identity.
 //
 // The result window, the selection and the trash review browser live as long as the store and are
 // never replaced; they signal on their own. The store keeps the selection in step with the
@@ -31,7 +28,6 @@
 #include <QThreadPool>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
@@ -77,6 +73,7 @@
 #include "store/presentation/image_library_ui_preferences.h"
 #include "store/record_ref.h"
 #include "store/result_selection.h"
+#include "store/review/review_model.h"
 #include "store/review_update.h"
 #include "store/search_result_window.h"
 #include "store/stopped_result_loading.h"
@@ -118,6 +115,7 @@ class ImageLibraryStore : public QObject {
   StoreContext& context() const { return *context_; }
   TagConceptsModel& concepts() const { return *concepts_; }
   FiltersModel& filters() const { return *filters_; }
+  ReviewModel& review() const { return *review_; }
 
   // Set once, never changed.
   SearchResultWindow& resultWindow() { return *resultWindow_; }
@@ -130,7 +128,6 @@ class ImageLibraryStore : public QObject {
   const std::shared_ptr<CharacterSuggestionExclusionPersisting>& characterSuggestionExclusionStore() const {
     return characterSuggestionExclusionStore_;
   }
-  std::uint64_t feedbackDismissDelayNanos() const { return feedbackDismissDelayNanos_; }
   // The shared context's members, read through the store until the features that use them have
   // moved into models of their own; new code asks context().
   const ProductFeatureAvailability& featureAvailability() const { return context_->featureAvailability(); }
@@ -208,22 +205,9 @@ class ImageLibraryStore : public QObject {
   bool didStartThumbnailCacheMaintenance() const { return didStartThumbnailCacheMaintenance_; }
   const std::optional<ImageTrashSummary>& lastTrashSummary() const { return lastTrashSummary_; }
   bool isTrashingDeleteCandidates() const { return isTrashingDeleteCandidates_; }
-  bool canUndoDeleteCandidateAction() const { return canUndoDeleteCandidateAction_; }
-  const std::optional<DeleteCandidateFeedback>& deleteCandidateFeedback() const {
-    return deleteCandidateFeedback_;
-  }
   const StoreTask<bool>& deleteCandidateTrashReviewLoadMoreTask() const {
     return deleteCandidateTrashReviewLoadMoreTask_;
   }
-  const StoreTask<void>& deleteCandidateFeedbackDismissTask() const {
-    return deleteCandidateFeedbackDismissTask_;
-  }
-  int deleteCandidateFeedbackDismissGeneration() const { return deleteCandidateFeedbackDismissGeneration_; }
-  const std::vector<DeleteCandidateUndoAction>& deleteCandidateUndoStack() const {
-    return deleteCandidateUndoStack_;
-  }
-  // The undo's restore running on the pool, until its outcome is applied.
-  const StoreTask<void>& deleteCandidateRestoreTask() const { return deleteCandidateRestoreTask_; }
   const std::shared_ptr<ImageLibraryServicing>& service() const { return context_->service(); }
   bool needsLiveServicePreparation() const { return needsLiveServicePreparation_; }
   const std::optional<std::string>& errorMessage() const { return context_->errorMessage(); }
@@ -280,13 +264,7 @@ class ImageLibraryStore : public QObject {
   void setDidStartThumbnailCacheMaintenance(bool value);
   void setLastTrashSummary(std::optional<ImageTrashSummary> value);
   void setIsTrashingDeleteCandidates(bool value);
-  void setCanUndoDeleteCandidateAction(bool value);
-  void setDeleteCandidateFeedback(std::optional<DeleteCandidateFeedback> value);
   void setDeleteCandidateTrashReviewLoadMoreTask(StoreTask<bool> value);
-  void setDeleteCandidateFeedbackDismissTask(StoreTask<void> value);
-  void setDeleteCandidateFeedbackDismissGeneration(int value);
-  void setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value);
-  void setDeleteCandidateRestoreTask(StoreTask<void> value);
   // The context's service and error line (StoreContext), set through the store until the flows
   // that set them have moved into models; serviceChanged and errorMessageChanged follow the
   // context's signals.
@@ -296,9 +274,6 @@ class ImageLibraryStore : public QObject {
   void setErrorMessage(const std::exception_ptr& failure);
   void setNeedsLiveServicePreparation(bool value);
   void setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value);
-
-  // The undo stack's size as its limit counts it (DeleteCandidateUndoAction::weight summed).
-  std::size_t deleteCandidateUndoStackEntryCount() const;
 
   // Reloads the sidebar's folder list from the service, on the utility pool. Does nothing before
   // the live service is installed. A success replaces the list and clears the error message; a
@@ -643,7 +618,7 @@ class ImageLibraryStore : public QObject {
   // is in place; later calls do nothing. Its outcome is not shown.
   void startThumbnailCacheMaintenanceIfNeeded();
 
-  // ---- Review marks ----
+  // ---- Result loading around a review change ----
 
   // Stops every result load in flight: advances the window's load epoch (a page arriving later is
   // dropped), cancels the first-page search and the page load, forgets the page load's identifier,
@@ -654,73 +629,6 @@ class ImageLibraryStore : public QObject {
   // Starts again what cancelResultLoading stopped: the first-page search with its limit and scroll
   // reset (not awaited), else the background refresh in its mode. Nothing for nothing stopped.
   void restartResultLoading(const StoppedResultLoading& stopped);
-
-  // The marks operations. Each changes one mark of the given records that are loaded in the result
-  // window (only their paths count; the others are ignored), writes every changed record's review
-  // state to the library in one call, all or nothing, and then updates the loaded copies in place:
-  // a record whose new marks no longer pass the review filters leaves the window. A set skips the
-  // records already carrying the value; a toggle flips each record on its own. Refused silently
-  // while canApplyReviewUpdate() is false; nothing left to change writes nothing and leaves the
-  // error message. A delete-candidate change is recorded for undo and published in the feedback
-  // banner. A failed write changes nothing in the window, shows its text and (for a
-  // delete-candidate change) dismisses the banner; a success clears the error message. The loads
-  // in flight are stopped before the write and asked for again afterwards.
-  void markDeleteCandidates(const std::vector<RecordRef>& records);
-  void setFavorite(const std::vector<RecordRef>& records, bool value);
-  void toggleFavorite(const std::vector<RecordRef>& records);
-  void setDeleteCandidate(const std::vector<RecordRef>& records, bool value);
-  void toggleDeleteCandidate(const std::vector<RecordRef>& records);
-  // The detail panel's and the slideshow's buttons: toggle the focused record's mark while
-  // canReviewFocusedRecord() holds and the slideshow, when open, shows a single image.
-  void toggleFocusedRecordFavorite();
-  void toggleFocusedRecordDeleteCandidate();
-  // No page is loading, and the slideshow, when open, shows a single image.
-  bool canApplyReviewUpdate() const;
-  // What a context menu on `path` changes: the selected records when the path is selected, else
-  // the loaded record at the path alone; nothing when it is not loaded.
-  std::vector<RecordRef> reviewTargetRecords(const std::string& path) const;
-
-  // ---- Delete-candidate undo ----
-
-  // The undo stack holds at most this many actions, and at most this weight in all
-  // (DeleteCandidateUndoAction::weight): the oldest go first. A change weighing more has no undo.
-  static constexpr std::size_t kMaxDeleteCandidateUndoActions = 20;
-  static constexpr std::size_t kMaxDeleteCandidateUndoWeight = 5000;
-
-  // Takes back the newest delete-candidate change: writes the saved marks back to the library in
-  // one call on the user-initiated pool (`deleteCandidateRestoreTask` holds it meanwhile) and,
-  // once it returns, pops the action, puts the returned records back into the window at their old
-  // places (or leaves them out when the filters now exclude them), restores the selection and the
-  // slideshow and dismisses the banner, in one turn of the main thread. Nothing while a page loads
-  // or a move to the Trash runs, or with nothing to undo; an outcome arriving while either runs is
-  // applied once it has ended. A restore that fails writes nothing: the action stays the newest and
-  // the failure shows. A restore that comes back without a record it was asked for has written the
-  // marks: what came back is applied, the action is spent and the first missing path (by old
-  // position) is named in the error message.
-  //
-  // While a restore runs, the marks operations and further undos wait: each runs, in the order
-  // asked, once the restore is applied, as it would have run right after a synchronous undo. A
-  // store destroyed meanwhile applies nothing and runs none of them.
-  void undoLastDeleteCandidateAction();
-
-  // ---- Delete-candidate feedback ----
-
-  // Removes the banner at once and makes any countdown still running end without effect.
-  void dismissDeleteCandidateFeedback();
-
-  // ---- Slideshow steps ----
-
-  // The slideshow's next step: the focus moves on by the visible count, alone, wrapping to the
-  // start only when no more records exist. When the step would pass the loaded end while more
-  // exist, the next page is loaded first; the step is then dropped when the page did not come
-  // while more are still reported, when `stop` was requested, or when the focus changed meanwhile
-  // (the user stepped elsewhere). Nothing while the slideshow is closed; an empty window closes it
-  // and clears the selection.
-  QCoro::Task<void> showNextSlideshowImages(std::stop_token stop = {});
-  // The previous step: back by the visible count, wrapping only when no more records exist. Never
-  // loads a page. Nothing while the slideshow is closed; an empty window closes it and clears the
-  // selection.
-  void showPreviousSlideshowImages();
 
   // ---- Trash review loading ----
 
@@ -782,9 +690,6 @@ class ImageLibraryStore : public QObject {
   bool canStartDeleteCandidateTrash() const;
   // Reloads the review when it is open and empty and had more candidates before the move.
   QCoro::Task<void> reloadDeleteCandidateTrashReviewIfEmptied(bool hadMoreRecords);
-  // Forgets every undo action: after files left for the Trash, putting marks back on their
-  // records would undo nothing the user can see.
-  void clearDeleteCandidateUndoStack();
 
   // ---- Model suggestions ----
 
@@ -849,13 +754,7 @@ class ImageLibraryStore : public QObject {
   void didStartThumbnailCacheMaintenanceChanged();
   void lastTrashSummaryChanged();
   void isTrashingDeleteCandidatesChanged();
-  void canUndoDeleteCandidateActionChanged();
-  void deleteCandidateFeedbackChanged();
   void deleteCandidateTrashReviewLoadMoreTaskChanged();
-  void deleteCandidateFeedbackDismissTaskChanged();
-  void deleteCandidateFeedbackDismissGenerationChanged();
-  void deleteCandidateUndoStackChanged();
-  void deleteCandidateRestoreTaskChanged();
   void serviceChanged();
   void needsLiveServicePreparationChanged();
   void errorMessageChanged();
@@ -868,8 +767,6 @@ class ImageLibraryStore : public QObject {
   void backgroundResultRefreshEnded();
 
  private:
-  void recomputeCanUndoDeleteCandidateAction();
-
   // ---- Search query and first-page refresh: private ----
 
   // Cancel the running first-page search, or the running page load (and forget its owner), and
@@ -1077,57 +974,6 @@ class ImageLibraryStore : public QObject {
   QCoro::Task<void> sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service, double cutoff,
                                         std::stop_token stop);
 
-  // ---- Review marks: private ----
-
-  // The update body: `value` for a set, nothing for a toggle.
-  void applyReviewUpdate(const std::vector<RecordRef>& records, ReviewMark mark, std::optional<bool> value);
-  void applyReviewUpdateToFocusedRecord(ReviewMark mark);
-  void applyReviewStatesToResultWindow(const std::vector<ReviewChange>& changes);
-
-  // ---- Delete-candidate undo: private ----
-
-  // The action that takes back the delete-candidate changes among `changes`, with the selection
-  // and the slideshow as they are now; nothing when no mark changes or it would weigh too much.
-  std::optional<DeleteCandidateUndoAction> makeDeleteCandidateUndoAction(
-      const std::vector<ReviewChange>& changes) const;
-  // Pushes the action as the newest and trims the oldest past the limits; an action over the
-  // weight limit is dropped.
-  void pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action);
-  // Removes the loaded records the review filters exclude, in one change.
-  void pruneResultWindowToReviewFilters();
-  // The undo's flow: restores `action` on the pool, waits until no page load or move to the Trash
-  // runs, applies the outcome, then runs the review operations that waited for it.
-  QCoro::Task<void> runDeleteCandidateRestore(std::shared_ptr<const DeleteCandidateUndoAction> action,
-                                              std::stop_token stop);
-  // Pops `action` when it is still the newest and puts the restored records, the selection and the
-  // slideshow back.
-  void applyDeleteCandidateRestore(const DeleteCandidateUndoAction& action,
-                                   std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex,
-                                   const std::optional<std::pair<int, std::string>>& firstAbsent);
-  // Queues a review operation behind the restore running; runReviewOperationsAfterRestore runs
-  // the queue in order until it is empty or one of them starts another restore.
-  void runAfterDeleteCandidateRestore(std::function<void()> operation);
-  void runReviewOperationsAfterRestore();
-  void restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidateUndoAction& action,
-                                                const ResultSelection::Snapshot& snapshot);
-
-  // ---- Delete-candidate feedback: private ----
-
-  // The banner for `changes`: nothing when no delete-candidate mark changes or the changed
-  // records do not all get the same mark.
-  std::optional<DeleteCandidateFeedback> makeDeleteCandidateFeedback(
-      const std::vector<ReviewChange>& changes,
-      const std::optional<DeleteCandidateUndoAction>& undoAction) const;
-  // Restarts the countdown that clears the banner just published.
-  void scheduleDeleteCandidateFeedbackDismissal();
-  QCoro::Task<void> runDeleteCandidateFeedbackDismissal(int generation, std::stop_token stop);
-
-  // ---- Slideshow steps: private ----
-
-  // Closes the slideshow and clears the selection when the window holds no record; says whether
-  // it did.
-  bool closeSlideshowIfWindowIsEmpty();
-
   // ---- Trash review loading: private ----
 
   // The load-more task's body: the page from `offset`, applied under `ticket`.
@@ -1209,12 +1055,41 @@ class ImageLibraryStore : public QObject {
 
   const LiveServiceFactory liveServiceFactory_;
   const std::shared_ptr<CharacterSuggestionExclusionPersisting> characterSuggestionExclusionStore_;
-  const std::uint64_t feedbackDismissDelayNanos_;
   // Owned by the store; children are not used, so destruction order is the members' order.
   std::unique_ptr<ResultSelection> selection_;
   std::unique_ptr<SearchResultWindow> resultWindow_;
   std::unique_ptr<TrashCandidateBrowser> trashReviewBrowser_;
   const std::unique_ptr<ImageLibraryPresentationState> presentation_;
+  // What the review model asks of the results, the selection, the presentation, the filters and the
+  // Trash, which the store still holds (image_library_store_review_dependents.cpp).
+  class ReviewDependentsOfStore final : public ReviewDependents {
+   public:
+    explicit ReviewDependentsOfStore(ImageLibraryStore& store) : store_(store) {}
+    SearchResultWindow& resultWindow() override;
+    ResultSelection& selection() override;
+    ImageLibraryPresentationState& presentation() override;
+    void resultWindowRecordsDidChange(const SearchResultWindow::RecordsChange& change) override;
+    bool matchesReviewFilters(bool favorite, bool deleteCandidate, bool isMissing) const override;
+    bool onlyDeleteCandidates() const override;
+    StoppedResultLoading cancelResultLoading() override;
+    void restartResultLoading(const StoppedResultLoading& stopped) override;
+    bool isLoadingNextPage() const override;
+    bool isTrashingDeleteCandidates() const override;
+    QCoro::Task<void> waitUntilNoPageLoadOrTrashMove(std::stop_token stop) override;
+    RecordRef selectedRecord() const override;
+    std::vector<RecordRef> selectedRecords() const override;
+    bool canReviewFocusedRecord() const override;
+    std::vector<int> slideshowVisibleRecordIndices() const override;
+    std::optional<std::string> firstWindowPath(const PathSet& paths) const override;
+    bool focusMoveNeedsNextPage(int offset) const override;
+    void moveFocus(int offset, bool wrapping) override;
+    QCoro::Task<bool> loadNextPage(std::stop_token stop) override;
+
+   private:
+    ImageLibraryStore& store_;
+  };
+  ReviewDependentsOfStore reviewDependents_{*this};
+  const std::unique_ptr<ReviewModel> review_;
 
   int searchResultsResetCount_{0};
   bool isLoading_{false};
@@ -1271,15 +1146,7 @@ class ImageLibraryStore : public QObject {
   // The records the last move failed on, as they were handed to it: a retry is checked against
   // the files as the person first reviewed them, never as a reload of the review refreshed them.
   std::unordered_map<std::string, RecordRef> firstReviewedTrashRecords_;
-  bool canUndoDeleteCandidateAction_{false};
-  std::optional<DeleteCandidateFeedback> deleteCandidateFeedback_;
   StoreTask<bool> deleteCandidateTrashReviewLoadMoreTask_;
-  StoreTask<void> deleteCandidateFeedbackDismissTask_;
-  int deleteCandidateFeedbackDismissGeneration_{0};
-  std::vector<DeleteCandidateUndoAction> deleteCandidateUndoStack_;
-  StoreTask<void> deleteCandidateRestoreTask_;
-  // The marks and undos asked for while the restore runs, oldest first.
-  std::deque<std::function<void()>> reviewOperationsAfterRestore_;
   bool needsLiveServicePreparation_{false};
   std::optional<LibraryRecoveryNotice> libraryRecoveryNotice_;
 };

@@ -21,6 +21,13 @@ void ImageLibraryStore::wireFeatureModels() {
   // Filters → results and presentation, asked and awaited: FilterDependentsOfStore below.
   // Filters → concepts: a tag suggestion load without text read the whole concept list and sets it
   // (concepts_->setTagConcepts in loadTagSuggestions), while the filters still live in the store.
+
+  // ---- Review ----
+  // Trash → review: a move to the Trash starting or ending turns undo off or back on.
+  connect(this, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, review_.get(),
+          &ReviewModel::recomputeCanUndoDeleteCandidateAction);
+  // Review → results, selection, presentation, filters and Trash, asked and awaited:
+  // ReviewDependentsOfStore (image_library_store_review_dependents.cpp).
 }
 
 // ---- What a concept change asks of the suggestions and the results ----

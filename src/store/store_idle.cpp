@@ -58,8 +58,8 @@ bool isStoreSettled(const ImageLibraryStore& store) {
                             isUnderWay(store.launchWorkflowTask()) ||
                             isUnderWay(store.thumbnailCacheMaintenanceTask()) ||
                             isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
-                            isUnderWay(store.deleteCandidateFeedbackDismissTask()) ||
-                            isUnderWay(store.deleteCandidateRestoreTask());
+                            isUnderWay(store.review().deleteCandidateFeedbackDismissTask()) ||
+                            isUnderWay(store.review().deleteCandidateRestoreTask());
   const bool busy = store.isLoading() || store.isLoadingNextPage() || store.isBackgroundRefreshingResults() ||
                     store.isIndexing() || store.isLibrarySyncInProgress() || store.isBackgroundSyncing() ||
                     store.isPreparingLibrary() || store.isLoadingRegisteredFolders() ||

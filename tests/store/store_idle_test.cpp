@@ -15,6 +15,7 @@
 #include "store/async/store_task.h"
 #include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/event_loop.h"
+#include "store/review/review_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -67,6 +68,10 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
     return Case{name, [setter](Store& s) { (s.*setter)(sleepingFlow<T>(s)); },
                 [setter](Store& s) { (s.*setter)(finishedFlow<T>(s)); }};
   };
+  auto reviewFlow = [](const char* name, void (*setter)(ReviewModel&, StoreTask<void>)) {
+    return Case{name, [setter](Store& s) { setter(s.review(), sleepingFlow<void>(s)); },
+                [setter](Store& s) { setter(s.review(), finishedFlow<void>(s)); }};
+  };
   const std::vector<Case> cases{
       flag("isLoading", &Store::setIsLoading),
       flag("isLoadingNextPage", &Store::setIsLoadingNextPage),
@@ -97,9 +102,9 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       flow("thumbnailCacheMaintenanceTask", &Store::setThumbnailCacheMaintenanceTask, StoreTask<void>()),
       flow("deleteCandidateTrashReviewLoadMoreTask", &Store::setDeleteCandidateTrashReviewLoadMoreTask,
            StoreTask<bool>()),
-      flow("deleteCandidateFeedbackDismissTask", &Store::setDeleteCandidateFeedbackDismissTask,
-           StoreTask<void>()),
-      flow("deleteCandidateRestoreTask", &Store::setDeleteCandidateRestoreTask, StoreTask<void>()),
+      reviewFlow("deleteCandidateFeedbackDismissTask",
+                 &ReviewModelTestAccess::setDeleteCandidateFeedbackDismissTask),
+      reviewFlow("deleteCandidateRestoreTask", &ReviewModelTestAccess::setDeleteCandidateRestoreTask),
   };
   testing::StoreHarness harness;
   for (const Case& c : cases) {

@@ -20,10 +20,10 @@
 
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
-#include "store/async/signal_wait.h"
+#include "store/async/scope_exit.h"
 #include "store/delete_candidate_undo_error.h"
-#include "store/image_library_store.h"
-#include "store/observed_value.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/review/review_model.h"
 #include "store/review_update.h"
 
 namespace lorvex {
@@ -71,7 +71,7 @@ RestoredDeleteCandidates restoreDeleteCandidates(ImageLibraryServicing& service,
 
 }  // namespace
 
-std::optional<DeleteCandidateUndoAction> ImageLibraryStore::makeDeleteCandidateUndoAction(
+std::optional<DeleteCandidateUndoAction> ReviewModel::makeDeleteCandidateUndoAction(
     const std::vector<ReviewChange>& changes) const {
   creatingThread_.check();
   const auto changed =
@@ -81,11 +81,12 @@ std::optional<DeleteCandidateUndoAction> ImageLibraryStore::makeDeleteCandidateU
   if (changed == 0) return std::nullopt;
   // Weighed before anything is copied: a marking of thousands of selected records has no undo,
   // and copying its paths only to drop them would cost the marking most of its time.
-  const std::optional<std::string>& primary = selection_->primaryPath();
-  const std::size_t selectedCount = selection_->selectedPaths().empty() ? (primary.has_value() ? 1 : 0)
-                                                                        : selection_->selectedPaths().size();
+  const std::optional<std::string>& primary = dependents_.selection().primaryPath();
+  const std::size_t selectedCount = dependents_.selection().selectedPaths().empty()
+                                        ? (primary.has_value() ? 1 : 0)
+                                        : dependents_.selection().selectedPaths().size();
   const std::size_t weight = changed + selectedCount + (primary.has_value() ? 1 : 0) +
-                             (selection_->anchorPath().has_value() ? 1 : 0);
+                             (dependents_.selection().anchorPath().has_value() ? 1 : 0);
   if (weight > kMaxDeleteCandidateUndoWeight) return std::nullopt;
   DeleteCandidateUndoAction action;
   action.records.reserve(changed);
@@ -95,14 +96,14 @@ std::optional<DeleteCandidateUndoAction> ImageLibraryStore::makeDeleteCandidateU
     action.records.push_back({record.file.path, record.reviewState.deleteCandidate, change.target.index});
   }
   action.selectedPath = primary;
-  action.selectedPaths = selection_->effectiveSelectedPaths();
-  action.selectionAnchorPath = selection_->anchorPath();
-  action.wasSlideshowPresented = presentation_->isSlideshowPresented();
-  action.wasSlideshowPlaying = presentation_->isSlideshowPlaying();
+  action.selectedPaths = dependents_.selection().effectiveSelectedPaths();
+  action.selectionAnchorPath = dependents_.selection().anchorPath();
+  action.wasSlideshowPresented = dependents_.presentation().isSlideshowPresented();
+  action.wasSlideshowPlaying = dependents_.presentation().isSlideshowPlaying();
   return action;
 }
 
-void ImageLibraryStore::pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action) {
+void ReviewModel::pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action) {
   creatingThread_.check();
   if (action.weight() > kMaxDeleteCandidateUndoWeight) return;
   // Moved out and back rather than copied: the stack may hold thousands of paths.
@@ -120,18 +121,12 @@ void ImageLibraryStore::pushDeleteCandidateUndoAction(DeleteCandidateUndoAction 
   setDeleteCandidateUndoStack(std::move(stack));
 }
 
-void ImageLibraryStore::setDeleteCandidateRestoreTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(deleteCandidateRestoreTask_, std::move(value), this,
-                 &ImageLibraryStore::deleteCandidateRestoreTaskChanged);
-}
-
-void ImageLibraryStore::runAfterDeleteCandidateRestore(std::function<void()> operation) {
+void ReviewModel::runAfterDeleteCandidateRestore(std::function<void()> operation) {
   creatingThread_.check();
   reviewOperationsAfterRestore_.push_back(std::move(operation));
 }
 
-void ImageLibraryStore::runReviewOperationsAfterRestore() {
+void ReviewModel::runReviewOperationsAfterRestore() {
   creatingThread_.check();
   // An undo among them starts a restore of its own: the rest wait for that one in turn.
   while (!deleteCandidateRestoreTask_ && !reviewOperationsAfterRestore_.empty()) {
@@ -141,48 +136,44 @@ void ImageLibraryStore::runReviewOperationsAfterRestore() {
   }
 }
 
-void ImageLibraryStore::undoLastDeleteCandidateAction() {
+void ReviewModel::undoLastDeleteCandidateAction() {
   creatingThread_.check();
   if (deleteCandidateRestoreTask_) {
     runAfterDeleteCandidateRestore([this] { undoLastDeleteCandidateAction(); });
     return;
   }
-  if (isLoadingNextPage_ || isTrashingDeleteCandidates_) return;
+  if (dependents_.isLoadingNextPage() || dependents_.isTrashingDeleteCandidates()) return;
   if (deleteCandidateUndoStack_.empty()) return;
   auto action = std::make_shared<const DeleteCandidateUndoAction>(deleteCandidateUndoStack_.back());
   auto restore = [this, action](std::stop_token stop) { return runDeleteCandidateRestore(action, stop); };
-  const StoreTask<void> task = startStoreTask(scope_, restore);
+  const StoreTask<void> task = startStoreTask(context_.scope(), restore);
   if (!task.isFinished()) setDeleteCandidateRestoreTask(task);
 }
 
-QCoro::Task<void> ImageLibraryStore::runDeleteCandidateRestore(
+QCoro::Task<void> ReviewModel::runDeleteCandidateRestore(
     std::shared_ptr<const DeleteCandidateUndoAction> action, std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   // The service in use now. The write is never stopped once asked for: the store going away drops
   // its outcome, and the library keeps the marks it wrote.
-  auto restore = [service = service_, action] { return restoreDeleteCandidates(*service, *action); };
+  auto restore = [service = context_.service(), action] {
+    return restoreDeleteCandidates(*service, *action);
+  };
   const std::stop_token neverStopped;
   RestoredDeleteCandidates restored;
   std::exception_ptr failure;
   try {
-    restored = co_await runBlocking(*userInitiatedPool_, neverStopped, restore);
+    restored = co_await runBlocking(context_.userInitiatedPool(), neverStopped, restore);
   } catch (...) {
     failure = std::current_exception();
   }
   // Applied only where an undo could have started: a page load would append after positions the
   // records are about to shift, and a move to the Trash rebuilds the results on its own.
-  while ((isLoadingNextPage_ || isTrashingDeleteCandidates_) && !stop.stop_requested()) {
-    if (isLoadingNextPage_) {
-      co_await nextEmission(this, &ImageLibraryStore::isLoadingNextPageChanged, stop);
-    } else {
-      co_await nextEmission(this, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, stop);
-    }
-  }
+  co_await dependents_.waitUntilNoPageLoadOrTrashMove(stop);
   if (stop.stop_requested()) co_return;
   if (failure) {
     // Nothing was written: the action stays the newest and can be tried again.
-    setErrorMessage(failure);
+    context_.setErrorMessage(failure);
   } else {
     applyDeleteCandidateRestore(*action, std::move(restored.recordsAtSavedIndex), restored.firstAbsent);
   }
@@ -190,9 +181,9 @@ QCoro::Task<void> ImageLibraryStore::runDeleteCandidateRestore(
   runReviewOperationsAfterRestore();
 }
 
-void ImageLibraryStore::applyDeleteCandidateRestore(
-    const DeleteCandidateUndoAction& action, std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex,
-    const std::optional<std::pair<int, std::string>>& firstAbsent) {
+void ReviewModel::applyDeleteCandidateRestore(const DeleteCandidateUndoAction& action,
+                                              std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex,
+                                              const std::optional<std::pair<int, std::string>>& firstAbsent) {
   creatingThread_.check();
   // The action is spent. A move to the Trash meanwhile may have emptied the stack; nothing else
   // changes it while a restore runs, since marks wait for the restore.
@@ -202,64 +193,67 @@ void ImageLibraryStore::applyDeleteCandidateRestore(
     setDeleteCandidateUndoStack(std::move(stack));
   }
 
-  const StoppedResultLoading stopped = cancelResultLoading();
-  const ScopeExit restartLoading(scope_.link(), [this, &stopped] { restartResultLoading(stopped); });
-  const ResultSelection::Snapshot snapshot = selection_->snapshot();
+  const StoppedResultLoading stopped = dependents_.cancelResultLoading();
+  const ScopeExit restartLoading(context_.scope().link(),
+                                 [this, &stopped] { dependents_.restartResultLoading(stopped); });
+  const ResultSelection::Snapshot snapshot = dependents_.selection().snapshot();
   const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
-    return matchesReviewFilters(favorite, deleteCandidate, isMissing);
+    return dependents_.matchesReviewFilters(favorite, deleteCandidate, isMissing);
   };
-  resultWindow_->applyRecordUpdatesAtIndices(std::move(recordsAtSavedIndex), isVisible);
+  dependents_.resultWindow().applyRecordUpdatesAtIndices(std::move(recordsAtSavedIndex), isVisible);
   pruneResultWindowToReviewFilters();
   restoreSelectionAfterDeleteCandidateUndo(action, snapshot);
-  presentation_->setIsSlideshowPresented(action.wasSlideshowPresented &&
-                                         selection_->primaryPath().has_value());
-  presentation_->setIsSlideshowPlaying(action.wasSlideshowPlaying && presentation_->isSlideshowPresented());
+  dependents_.presentation().setIsSlideshowPresented(action.wasSlideshowPresented &&
+                                                     dependents_.selection().primaryPath().has_value());
+  dependents_.presentation().setIsSlideshowPlaying(action.wasSlideshowPlaying &&
+                                                   dependents_.presentation().isSlideshowPresented());
   dismissDeleteCandidateFeedback();
   if (firstAbsent.has_value()) {
-    setErrorMessage(DeleteCandidateUndoError::incompleteRestore(firstAbsent->second).localizedDescription(),
-                    ErrorNotice{ErrorNoticeKind::undoIncomplete, {firstAbsent->second}});
+    context_.setErrorMessage(
+        DeleteCandidateUndoError::incompleteRestore(firstAbsent->second).localizedDescription(),
+        ErrorNotice{ErrorNoticeKind::undoIncomplete, {firstAbsent->second}});
   } else {
-    setErrorMessage(std::nullopt);
+    context_.setErrorMessage(std::nullopt);
   }
 }
 
-void ImageLibraryStore::pruneResultWindowToReviewFilters() {
+void ReviewModel::pruneResultWindowToReviewFilters() {
   creatingThread_.check();
-  const std::vector<RecordRef>& records = resultWindow_->records();
+  const std::vector<RecordRef>& records = dependents_.resultWindow().records();
   PathSet excluded;
   std::optional<int> firstExcluded;
   for (std::size_t index = 0; index < records.size(); ++index) {
     const ImageRecord& record = *records[index];
-    if (matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
-                             record.isMissing))
+    if (dependents_.matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
+                                         record.isMissing))
       continue;
     if (!firstExcluded.has_value()) firstExcluded = static_cast<int>(index);
     excluded.insert(record.file.path);
   }
   if (!firstExcluded.has_value()) {
-    resultWindow_->invalidateLoads();
+    dependents_.resultWindow().invalidateLoads();
     return;
   }
-  resultWindow_->removeRecords(excluded, *firstExcluded);
+  dependents_.resultWindow().removeRecords(excluded, *firstExcluded);
 }
 
-void ImageLibraryStore::restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidateUndoAction& action,
-                                                                 const ResultSelection::Snapshot& snapshot) {
+void ReviewModel::restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidateUndoAction& action,
+                                                           const ResultSelection::Snapshot& snapshot) {
   creatingThread_.check();
   PathSet restored;
   for (const std::string_view path : action.selectedPaths) {
-    if (resultWindow_->index(path).has_value()) restored.insert(path);
+    if (dependents_.resultWindow().index(path).has_value()) restored.insert(path);
   }
   std::optional<std::string> primary;
-  if (action.selectedPath.has_value() && resultWindow_->index(*action.selectedPath).has_value()) {
+  if (action.selectedPath.has_value() && dependents_.resultWindow().index(*action.selectedPath).has_value()) {
     primary = action.selectedPath;
   } else {
-    primary = firstWindowPath(restored);
+    primary = dependents_.firstWindowPath(restored);
   }
   if (!primary.has_value()) {
-    selection_->setPrimaryPath(snapshot.primaryPath);
-    selection_->setSelectedPaths(snapshot.selectedPaths);
-    selection_->setAnchorPath(snapshot.anchorPath);
+    dependents_.selection().setPrimaryPath(snapshot.primaryPath);
+    dependents_.selection().setSelectedPaths(snapshot.selectedPaths);
+    dependents_.selection().setAnchorPath(snapshot.anchorPath);
     int fallbackIndex = 0;
     if (!action.records.empty()) {
       fallbackIndex =
@@ -267,7 +261,7 @@ void ImageLibraryStore::restoreSelectionAfterDeleteCandidateUndo(const DeleteCan
             return a.index < b.index;
           })->index;
     }
-    resultWindowRecordsDidChange(SearchResultWindow::RecordsChange{fallbackIndex});
+    dependents_.resultWindowRecordsDidChange(SearchResultWindow::RecordsChange{fallbackIndex});
     return;
   }
   PathSet selected = restored.empty() ? PathSet{*primary} : std::move(restored);
@@ -275,9 +269,9 @@ void ImageLibraryStore::restoreSelectionAfterDeleteCandidateUndo(const DeleteCan
   if (action.selectionAnchorPath.has_value() && selected.contains(*action.selectionAnchorPath)) {
     anchor = action.selectionAnchorPath;
   }
-  selection_->setPrimaryPath(std::move(primary));
-  selection_->setSelectedPaths(std::move(selected));
-  selection_->setAnchorPath(std::move(anchor));
+  dependents_.selection().setPrimaryPath(std::move(primary));
+  dependents_.selection().setSelectedPaths(std::move(selected));
+  dependents_.selection().setAnchorPath(std::move(anchor));
 }
 
 }  // namespace lorvex
