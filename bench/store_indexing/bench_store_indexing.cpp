@@ -79,7 +79,7 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
   QObject::connect(&toggling, &QTimer::timeout, [&] {
     if (!store.library().isIndexing() || store.results().resultWindow().records().empty()) return;
     const auto toggleBegin = Clock::now();
-    store.toggleFavorite({store.results().resultWindow().records().front()});
+    store.review().toggleFavorite({store.results().resultWindow().records().front()});
     run.toggleMilliseconds.push_back(seconds(Clock::now() - toggleBegin) * 1e3);
   });
   if (toggleFavorite) toggling.start();

@@ -167,7 +167,7 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
   connect(state, &ContentViewState::quickLookURLChanged, this, &ContentView::applyQuickLook);
   connect(state, &ContentViewState::folderImportRequestChanged, this, &ContentView::applyFolderImport);
   connect(state, &ContentViewState::shortcutHelpPresentedChanged, this, &ContentView::applyShortcutHelp);
-  connect(&store_, &ImageLibraryStore::deleteCandidateFeedbackChanged, this, &ContentView::applyFeedback);
+  connect(&store_.review(), &ReviewModel::deleteCandidateFeedbackChanged, this, &ContentView::applyFeedback);
   applyComposition();
   applyQuickLook();
   applyFeedback();
@@ -194,7 +194,7 @@ void ContentView::applyQuickLook() {
 }
 
 void ContentView::applyFeedback() {
-  feedback_->setVisible(store_.deleteCandidateFeedback().has_value());
+  feedback_->setVisible(store_.review().deleteCandidateFeedback().has_value());
 }
 
 void ContentView::applyFolderImport() {

@@ -156,13 +156,13 @@ bool ContentViewState::isUndoKeyEnabled() const {
 }
 
 bool ContentViewState::undoFromKey() {
-  if (!isUndoKeyEnabled() || !store_.canUndoDeleteCandidateAction()) return false;
-  store_.undoLastDeleteCandidateAction();
+  if (!isUndoKeyEnabled() || !store_.review().canUndoDeleteCandidateAction()) return false;
+  store_.review().undoLastDeleteCandidateAction();
   return true;
 }
 
 void ContentViewState::undoFromFeedback() {
-  store_.undoLastDeleteCandidateAction();
+  store_.review().undoLastDeleteCandidateAction();
 }
 
 void ContentViewState::closeSlideshow() {

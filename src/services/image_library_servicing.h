@@ -4,7 +4,7 @@
 // the library is being prepared, or for good when preparing it failed.
 //
 // Every operation blocks its caller until done; the store runs them on its own thread pools (the
-// review-state write and the undo restore also directly on its main thread). Folder "URLs" are
+// review-state write also directly on its main thread). Folder "URLs" are
 // absolute paths. Unless an operation says it cannot fail, failures are thrown, and every one is
 // a LibraryError (model/library_error.h): the service's own (ImageLibraryServiceError,
 // ImageLibraryStartupError), those of the database (SQLiteImageRepositoryV3Error), the scanner,

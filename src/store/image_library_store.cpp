@@ -34,12 +34,12 @@ ImageLibraryStore::ImageLibraryStore(
       filters_(std::make_unique<FiltersModel>(*context_, filterDependents_, std::move(filterTagStore))),
       library_(std::make_unique<LibraryModel>(*context_, libraryDependents_, std::move(liveServiceFactory))),
       characterSuggestionExclusionStore_(std::move(characterSuggestionExclusionStore)),
-      feedbackDismissDelayNanos_(feedbackDismissDelayNanos),
       trashReviewBrowser_(std::make_unique<TrashCandidateBrowser>()),
       presentation_(std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore))),
       results_(std::make_unique<ResultsModel>(*context_, *filters_, *presentation_, resultsDependents_)),
       resultWindow_(&results_->resultWindow()),
-      selection_(&results_->selection()) {
+      selection_(&results_->selection()),
+      review_(std::make_unique<ReviewModel>(*context_, reviewDependents_, feedbackDismissDelayNanos)) {
   characterSuggestionExclusions_ = characterSuggestionExclusionStore_->loadExclusions();
   setErrorMessage(std::move(errorMessage));
   setNeedsLiveServicePreparation(needsLiveServicePreparation);
@@ -51,17 +51,6 @@ ImageLibraryStore::~ImageLibraryStore() {
   library_->abandonFolderMonitorRestarts();
   // Every flow goes before any model or field it uses.
   context_->endFlows();
-}
-
-std::size_t ImageLibraryStore::deleteCandidateUndoStackEntryCount() const {
-  creatingThread_.check();
-  std::size_t count = 0;
-  for (const auto& action : deleteCandidateUndoStack_) count += action.weight();
-  return count;
-}
-
-void ImageLibraryStore::recomputeCanUndoDeleteCandidateAction() {
-  setCanUndoDeleteCandidateAction(!deleteCandidateUndoStack_.empty() && !isTrashingDeleteCandidates_);
 }
 
 void ImageLibraryStore::setTagSuggestions(std::vector<TagSuggestion> value) {
@@ -143,44 +132,12 @@ void ImageLibraryStore::setIsTrashingDeleteCandidates(bool value) {
   creatingThread_.check();
   assignObserved(isTrashingDeleteCandidates_, value, this,
                  &ImageLibraryStore::isTrashingDeleteCandidatesChanged);
-  recomputeCanUndoDeleteCandidateAction();
-}
-
-void ImageLibraryStore::setCanUndoDeleteCandidateAction(bool value) {
-  creatingThread_.check();
-  assignObserved(canUndoDeleteCandidateAction_, std::move(value), this,
-                 &ImageLibraryStore::canUndoDeleteCandidateActionChanged);
-}
-
-void ImageLibraryStore::setDeleteCandidateFeedback(std::optional<DeleteCandidateFeedback> value) {
-  creatingThread_.check();
-  assignObserved(deleteCandidateFeedback_, std::move(value), this,
-                 &ImageLibraryStore::deleteCandidateFeedbackChanged);
 }
 
 void ImageLibraryStore::setDeleteCandidateTrashReviewLoadMoreTask(StoreTask<bool> value) {
   creatingThread_.check();
   assignObserved(deleteCandidateTrashReviewLoadMoreTask_, std::move(value), this,
                  &ImageLibraryStore::deleteCandidateTrashReviewLoadMoreTaskChanged);
-}
-
-void ImageLibraryStore::setDeleteCandidateFeedbackDismissTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(deleteCandidateFeedbackDismissTask_, std::move(value), this,
-                 &ImageLibraryStore::deleteCandidateFeedbackDismissTaskChanged);
-}
-
-void ImageLibraryStore::setDeleteCandidateFeedbackDismissGeneration(int value) {
-  creatingThread_.check();
-  assignObserved(deleteCandidateFeedbackDismissGeneration_, std::move(value), this,
-                 &ImageLibraryStore::deleteCandidateFeedbackDismissGenerationChanged);
-}
-
-void ImageLibraryStore::setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value) {
-  creatingThread_.check();
-  deleteCandidateUndoStack_ = std::move(value);
-  Q_EMIT deleteCandidateUndoStackChanged();
-  recomputeCanUndoDeleteCandidateAction();
 }
 
 void ImageLibraryStore::setService(std::shared_ptr<ImageLibraryServicing> value) {

@@ -1,19 +1,17 @@
 // ImageLibraryStore: the one observable object every view and command reads and changes. It holds
-// the visible state of the library its models do not (suggestions, review feedback and undo) and
-// the handles of the flows that fill it. It does no file or database work itself: everything goes
+// the visible state of the library its models do not (suggestions, the Trash review) and the
+// handles of the flows that fill it. It does no file or database work itself: everything goes
 // through `service`.
 //
 // It is also the composition of the feature models that have moved out of it: it owns the context
-// they share (context()) and each model (concepts(), filters(), library(), results()), and wires their
-// reactions to each other and to the state it still holds (image_library_store_features.cpp). It
+// they share (context()) and each model (concepts(), filters(), library(), results(), review()), and
+// wires their reactions to each other and to the state it still holds (image_library_store_features.cpp). It
 // forwards nothing of a model: callers use the model.
 //
 // Every tracked field has a getter, a setter and a change signal. A setter stores an equal value
 // silently and signals a different one once, after storing it, so an observer reads the new value.
-// Two fields signal on every set, because their values are not worth comparing: `service` and
-// `deleteCandidateUndoStack`. Task handles compare by identity.
-// `canUndoDeleteCandidateAction` follows its two inputs: it is recomputed after every set of
-// `isTrashingDeleteCandidates` or `deleteCandidateUndoStack`, and signals only when it flips.
+// `service` signals on every set, because its value is not worth comparing. Task handles compare by
+// identity.
 //
 // The trash review browser lives as long as the store and is never replaced; it signals on its own.
 //
@@ -37,6 +35,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "model/error_notice.h"
@@ -71,6 +70,7 @@
 #include "store/presentation/image_library_ui_preferences.h"
 #include "store/record_ref.h"
 #include "store/results/results_model.h"
+#include "store/review/review_model.h"
 #include "store/review_update.h"
 #include "store/trash/trash_candidate_browser.h"
 
@@ -102,6 +102,7 @@ class ImageLibraryStore : public QObject {
   FiltersModel& filters() const { return *filters_; }
   LibraryModel& library() const { return *library_; }
   ResultsModel& results() const { return *results_; }
+  ReviewModel& review() const { return *review_; }
 
   // Set once, never changed.
   TrashCandidateBrowser& trashReviewBrowser() { return *trashReviewBrowser_; }
@@ -109,7 +110,6 @@ class ImageLibraryStore : public QObject {
   const std::shared_ptr<CharacterSuggestionExclusionPersisting>& characterSuggestionExclusionStore() const {
     return characterSuggestionExclusionStore_;
   }
-  std::uint64_t feedbackDismissDelayNanos() const { return feedbackDismissDelayNanos_; }
   // The shared context's members, read through the store until the features that use them have
   // moved into models of their own; new code asks context().
   const ProductFeatureAvailability& featureAvailability() const { return context_->featureAvailability(); }
@@ -141,19 +141,8 @@ class ImageLibraryStore : public QObject {
   int characterSuggestionGeneration() const { return characterSuggestionGeneration_; }
   const std::optional<ImageTrashSummary>& lastTrashSummary() const { return lastTrashSummary_; }
   bool isTrashingDeleteCandidates() const { return isTrashingDeleteCandidates_; }
-  bool canUndoDeleteCandidateAction() const { return canUndoDeleteCandidateAction_; }
-  const std::optional<DeleteCandidateFeedback>& deleteCandidateFeedback() const {
-    return deleteCandidateFeedback_;
-  }
   const StoreTask<bool>& deleteCandidateTrashReviewLoadMoreTask() const {
     return deleteCandidateTrashReviewLoadMoreTask_;
-  }
-  const StoreTask<void>& deleteCandidateFeedbackDismissTask() const {
-    return deleteCandidateFeedbackDismissTask_;
-  }
-  int deleteCandidateFeedbackDismissGeneration() const { return deleteCandidateFeedbackDismissGeneration_; }
-  const std::vector<DeleteCandidateUndoAction>& deleteCandidateUndoStack() const {
-    return deleteCandidateUndoStack_;
   }
   const std::shared_ptr<ImageLibraryServicing>& service() const { return context_->service(); }
   bool needsLiveServicePreparation() const { return context_->needsLiveServicePreparation(); }
@@ -174,12 +163,7 @@ class ImageLibraryStore : public QObject {
   void setCharacterSuggestionGeneration(int value);
   void setLastTrashSummary(std::optional<ImageTrashSummary> value);
   void setIsTrashingDeleteCandidates(bool value);
-  void setCanUndoDeleteCandidateAction(bool value);
-  void setDeleteCandidateFeedback(std::optional<DeleteCandidateFeedback> value);
   void setDeleteCandidateTrashReviewLoadMoreTask(StoreTask<bool> value);
-  void setDeleteCandidateFeedbackDismissTask(StoreTask<void> value);
-  void setDeleteCandidateFeedbackDismissGeneration(int value);
-  void setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value);
   // The context's service, preparation flag and error line (StoreContext), set through the store
   // until the flows that set them have moved into models; serviceChanged,
   // needsLiveServicePreparationChanged and errorMessageChanged follow the context's signals.
@@ -188,9 +172,6 @@ class ImageLibraryStore : public QObject {
   void setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice);
   void setErrorMessage(const std::exception_ptr& failure);
   void setNeedsLiveServicePreparation(bool value);
-
-  // The undo stack's size as its limit counts it (DeleteCandidateUndoAction::weight summed).
-  std::size_t deleteCandidateUndoStackEntryCount() const;
 
   // ---- Search roots and tag suggestions ----
 
@@ -263,69 +244,6 @@ class ImageLibraryStore : public QObject {
     return context_->startDetached(std::move(work));
   }
 
-  // ---- Review marks ----
-
-  // The marks operations. Each changes one mark of the given records that are loaded in the result
-  // window (only their paths count; the others are ignored), writes every changed record's review
-  // state to the library in one call, all or nothing, and then updates the loaded copies in place:
-  // a record whose new marks no longer pass the review filters leaves the window. A set skips the
-  // records already carrying the value; a toggle flips each record on its own. Refused silently
-  // while canApplyReviewUpdate() is false; nothing left to change writes nothing and leaves the
-  // error message. A delete-candidate change is recorded for undo and published in the feedback
-  // banner. A failed write changes nothing in the window, shows its text and (for a
-  // delete-candidate change) dismisses the banner; a success clears the error message. The loads
-  // in flight are stopped before the write and asked for again afterwards.
-  void markDeleteCandidates(const std::vector<RecordRef>& records);
-  void setFavorite(const std::vector<RecordRef>& records, bool value);
-  void toggleFavorite(const std::vector<RecordRef>& records);
-  void setDeleteCandidate(const std::vector<RecordRef>& records, bool value);
-  void toggleDeleteCandidate(const std::vector<RecordRef>& records);
-  // The detail panel's and the slideshow's buttons: toggle the focused record's mark while
-  // canReviewFocusedRecord() holds and the slideshow, when open, shows a single image.
-  void toggleFocusedRecordFavorite();
-  void toggleFocusedRecordDeleteCandidate();
-  // No page is loading, and the slideshow, when open, shows a single image.
-  bool canApplyReviewUpdate() const;
-  // What a context menu on `path` changes: the selected records when the path is selected, else
-  // the loaded record at the path alone; nothing when it is not loaded.
-  std::vector<RecordRef> reviewTargetRecords(const std::string& path) const;
-
-  // ---- Delete-candidate undo ----
-
-  // The undo stack holds at most this many actions, and at most this weight in all
-  // (DeleteCandidateUndoAction::weight): the oldest go first. A change weighing more has no undo.
-  static constexpr std::size_t kMaxDeleteCandidateUndoActions = 20;
-  static constexpr std::size_t kMaxDeleteCandidateUndoWeight = 5000;
-
-  // Takes back the newest delete-candidate change: writes the saved marks back to the library in
-  // one call, puts the returned records back into the window at their old places (or leaves them
-  // out when the filters now exclude them), restores the selection and the slideshow and dismisses
-  // the banner. Nothing while a page loads or a move to the Trash runs, or with nothing to undo.
-  // A restore that fails writes nothing: the action stays the newest and the failure shows. A
-  // restore that comes back without a record it was asked for has written the marks: what came
-  // back is applied, the action is spent and the first missing path (by old position) is named in
-  // the error message.
-  void undoLastDeleteCandidateAction();
-
-  // ---- Delete-candidate feedback ----
-
-  // Removes the banner at once and makes any countdown still running end without effect.
-  void dismissDeleteCandidateFeedback();
-
-  // ---- Slideshow steps ----
-
-  // The slideshow's next step: the focus moves on by the visible count, alone, wrapping to the
-  // start only when no more records exist. When the step would pass the loaded end while more
-  // exist, the next page is loaded first; the step is then dropped when the page did not come
-  // while more are still reported, when `stop` was requested, or when the focus changed meanwhile
-  // (the user stepped elsewhere). Nothing while the slideshow is closed; an empty window closes it
-  // and clears the selection.
-  QCoro::Task<void> showNextSlideshowImages(std::stop_token stop = {});
-  // The previous step: back by the visible count, wrapping only when no more records exist. Never
-  // loads a page. Nothing while the slideshow is closed; an empty window closes it and clears the
-  // selection.
-  void showPreviousSlideshowImages();
-
   // ---- Trash review loading ----
 
   // The review lists every indexed delete candidate whose file is not missing under the search
@@ -386,9 +304,6 @@ class ImageLibraryStore : public QObject {
   bool canStartDeleteCandidateTrash() const;
   // Reloads the review when it is open and empty and had more candidates before the move.
   QCoro::Task<void> reloadDeleteCandidateTrashReviewIfEmptied(bool hadMoreRecords);
-  // Forgets every undo action: after files left for the Trash, putting marks back on their
-  // records would undo nothing the user can see.
-  void clearDeleteCandidateUndoStack();
 
   // ---- Model suggestions ----
 
@@ -419,12 +334,7 @@ class ImageLibraryStore : public QObject {
   void characterSuggestionGenerationChanged();
   void lastTrashSummaryChanged();
   void isTrashingDeleteCandidatesChanged();
-  void canUndoDeleteCandidateActionChanged();
-  void deleteCandidateFeedbackChanged();
   void deleteCandidateTrashReviewLoadMoreTaskChanged();
-  void deleteCandidateFeedbackDismissTaskChanged();
-  void deleteCandidateFeedbackDismissGenerationChanged();
-  void deleteCandidateUndoStackChanged();
   void serviceChanged();
   void needsLiveServicePreparationChanged();
   void errorMessageChanged();
@@ -434,8 +344,6 @@ class ImageLibraryStore : public QObject {
   void derivedValuesChanged();
 
  private:
-  void recomputeCanUndoDeleteCandidateAction();
-
   // ---- Search roots and tag suggestions: private ----
 
   // ---- Projections: private ----
@@ -451,44 +359,6 @@ class ImageLibraryStore : public QObject {
   bool isDerivedValuesChangeQueued_ = false;
   // While collapsed, the sidebar lists this many saved filter tags.
   static constexpr std::size_t kCollapsedSavedFilterTagCount = 5;
-
-  // ---- Review marks: private ----
-
-  // The update body: `value` for a set, nothing for a toggle.
-  void applyReviewUpdate(const std::vector<RecordRef>& records, ReviewMark mark, std::optional<bool> value);
-  void applyReviewUpdateToFocusedRecord(ReviewMark mark);
-  void applyReviewStatesToResultWindow(const std::vector<ReviewChange>& changes);
-
-  // ---- Delete-candidate undo: private ----
-
-  // The action that takes back the delete-candidate changes among `changes`, with the selection
-  // and the slideshow as they are now; nothing when no mark changes or it would weigh too much.
-  std::optional<DeleteCandidateUndoAction> makeDeleteCandidateUndoAction(
-      const std::vector<ReviewChange>& changes) const;
-  // Pushes the action as the newest and trims the oldest past the limits; an action over the
-  // weight limit is dropped.
-  void pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action);
-  // Removes the loaded records the review filters exclude, in one change.
-  void pruneResultWindowToReviewFilters();
-  void restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidateUndoAction& action,
-                                                const ResultSelection::Snapshot& snapshot);
-
-  // ---- Delete-candidate feedback: private ----
-
-  // The banner for `changes`: nothing when no delete-candidate mark changes or the changed
-  // records do not all get the same mark.
-  std::optional<DeleteCandidateFeedback> makeDeleteCandidateFeedback(
-      const std::vector<ReviewChange>& changes,
-      const std::optional<DeleteCandidateUndoAction>& undoAction) const;
-  // Restarts the countdown that clears the banner just published.
-  void scheduleDeleteCandidateFeedbackDismissal();
-  QCoro::Task<void> runDeleteCandidateFeedbackDismissal(int generation, std::stop_token stop);
-
-  // ---- Slideshow steps: private ----
-
-  // Closes the slideshow and clears the selection when the window holds no record; says whether
-  // it did.
-  bool closeSlideshowIfWindowIsEmpty();
 
   // ---- Trash review loading: private ----
 
@@ -585,7 +455,6 @@ class ImageLibraryStore : public QObject {
   const std::unique_ptr<LibraryModel> library_;
 
   const std::shared_ptr<CharacterSuggestionExclusionPersisting> characterSuggestionExclusionStore_;
-  const std::uint64_t feedbackDismissDelayNanos_;
   // Owned by the store; children are not used, so destruction order is the members' order.
   std::unique_ptr<TrashCandidateBrowser> trashReviewBrowser_;
   const std::unique_ptr<ImageLibraryPresentationState> presentation_;
@@ -606,6 +475,37 @@ class ImageLibraryStore : public QObject {
   // those flows have moved into feature models.
   SearchResultWindow* const resultWindow_;
   ResultSelection* const selection_;
+  // What the review model asks of the results, the selection, the presentation, the filters and the
+  // Trash (image_library_store_review_dependents.cpp).
+  class ReviewDependentsOfStore final : public ReviewDependents {
+   public:
+    explicit ReviewDependentsOfStore(ImageLibraryStore& store) : store_(store) {}
+    SearchResultWindow& resultWindow() override;
+    ResultSelection& selection() override;
+    ImageLibraryPresentationState& presentation() override;
+    void resultWindowRecordsDidChange(const SearchResultWindow::RecordsChange& change) override;
+    bool matchesReviewFilters(bool favorite, bool deleteCandidate, bool isMissing) const override;
+    bool onlyDeleteCandidates() const override;
+    StoppedResultLoading cancelResultLoading() override;
+    void restartResultLoading(const StoppedResultLoading& stopped) override;
+    bool isLoadingNextPage() const override;
+    bool isTrashingDeleteCandidates() const override;
+    QCoro::Task<void> waitUntilNoPageLoadOrTrashMove(std::stop_token stop) override;
+    RecordRef selectedRecord() const override;
+    std::vector<RecordRef> selectedRecords() const override;
+    bool canReviewFocusedRecord() const override;
+    std::vector<int> slideshowVisibleRecordIndices() const override;
+    std::optional<std::string> firstWindowPath(const PathSet& paths) const override;
+    bool focusMoveNeedsNextPage(int offset) const override;
+    void moveFocus(int offset, bool wrapping) override;
+    QCoro::Task<bool> loadNextPage(std::stop_token stop) override;
+
+   private:
+    ImageLibraryStore& store_;
+  };
+  ReviewDependentsOfStore reviewDependents_{*this};
+  // After the results it reads, so it goes before them.
+  const std::unique_ptr<ReviewModel> review_;
 
   std::vector<TagSuggestion> tagSuggestions_;
   std::vector<TagConcept> tagConceptSuggestions_;
@@ -624,12 +524,7 @@ class ImageLibraryStore : public QObject {
   // The records the last move failed on, as they were handed to it: a retry is checked against
   // the files as the person first reviewed them, never as a reload of the review refreshed them.
   std::unordered_map<std::string, RecordRef> firstReviewedTrashRecords_;
-  bool canUndoDeleteCandidateAction_{false};
-  std::optional<DeleteCandidateFeedback> deleteCandidateFeedback_;
   StoreTask<bool> deleteCandidateTrashReviewLoadMoreTask_;
-  StoreTask<void> deleteCandidateFeedbackDismissTask_;
-  int deleteCandidateFeedbackDismissGeneration_{0};
-  std::vector<DeleteCandidateUndoAction> deleteCandidateUndoStack_;
 };
 
 }  // namespace lorvex

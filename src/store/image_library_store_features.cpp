@@ -38,6 +38,12 @@ void ImageLibraryStore::wireFeatureModels() {
   // Results → filters: every first-page search records its character text in the search history.
   connect(results_.get(), &ResultsModel::searchStarted, filters_.get(), &FiltersModel::recordCharacterSearch);
   // Results → library state, asked: ResultsDependentsOfStore (image_library_store_results_dependents.cpp).
+  // ---- Review ----
+  // Trash → review: a move to the Trash starting or ending turns undo off or back on.
+  connect(this, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, review_.get(),
+          &ReviewModel::recomputeCanUndoDeleteCandidateAction);
+  // Review → results, selection, presentation, filters and Trash, asked and awaited:
+  // ReviewDependentsOfStore (image_library_store_review_dependents.cpp).
 }
 
 // ---- What a concept change asks of the suggestions and the results ----

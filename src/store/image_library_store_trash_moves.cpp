@@ -58,7 +58,7 @@ QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<Rec
   const ScopeExit endMove(scope_.link(), [this] { setIsTrashingDeleteCandidates(false); });
   firstReviewedTrashRecords_.clear();
   setLastTrashSummary(std::nullopt);
-  dismissDeleteCandidateFeedback();
+  review_->dismissDeleteCandidateFeedback();
   co_await waitForLibrarySyncToEnd();
 
   // Where the result selection falls back to when its records leave: the first trashed record
@@ -149,7 +149,7 @@ void ImageLibraryStore::removeTrashedRecords(const std::vector<std::string>& tra
   trashReviewBrowser_->cancelLoading();
   cancelDeleteCandidateTrashReviewLoadMore();
   library_->ignoreTrashedFileRemovals(trashedPaths);
-  clearDeleteCandidateUndoStack();
+  review_->clearDeleteCandidateUndoStack();
   const PathSet trashed(trashedPaths.begin(), trashedPaths.end());
   resultWindow_->removeRecords(trashed, fallbackSelectionIndex);
   trashReviewBrowser_->removeRecords(trashed);
@@ -182,12 +182,6 @@ QCoro::Task<void> ImageLibraryStore::reloadDeleteCandidateTrashReviewIfEmptied(b
     co_return;
   }
   co_await reloadDeleteCandidateTrashReview();
-}
-
-void ImageLibraryStore::clearDeleteCandidateUndoStack() {
-  creatingThread_.check();
-  // Signals even when already empty: the stack's setter always does.
-  setDeleteCandidateUndoStack({});
 }
 
 }  // namespace lorvex

@@ -52,7 +52,8 @@ bool poolsAreIdle(const ImageLibraryStore& store) {
 bool isStoreSettled(const ImageLibraryStore& store) {
   const bool flowUnderWay = store.results().hasFlowUnderWay() || store.library().hasFlowUnderWay() ||
                             isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
-                            isUnderWay(store.deleteCandidateFeedbackDismissTask());
+                            isUnderWay(store.review().deleteCandidateFeedbackDismissTask()) ||
+                            isUnderWay(store.review().deleteCandidateRestoreTask());
   const bool busy = store.results().isLoading() || store.results().isLoadingNextPage() ||
                     store.results().isBackgroundRefreshingResults() || store.library().isIndexing() ||
                     store.library().isLibrarySyncInProgress() || store.library().isBackgroundSyncing() ||

@@ -3,7 +3,7 @@
 //
 // A store is idle when
 //   - every flow handle it keeps (searches, page loads, background refreshes, thumbnail runs, the
-//     launch, syncs, the trash review, feedback dismissal) is empty or finished,
+//     launch, syncs, the trash review, feedback dismissal, the undo's restore) is empty or finished,
 //   - every busy flag (loading, paging, background refresh, indexing, syncing, preparing the
 //     library, loading folders or suggestions, trashing, changing tag concepts) is false,
 //   - no job runs on either of its pools (which is also how a detached flow, one whose handle

@@ -10,6 +10,7 @@
 #include "app/library_workspace.h"
 #include "scripted_folder_picker.h"
 #include "store/image_library_store.h"
+#include "store/review/review_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "support/temporary_folder.h"
 #include "ui/results/echo_localization.h"
@@ -215,7 +216,7 @@ TEST_F(ContentViewCompositionTest,
        TheBannerLayerShowsWhileThereIsFeedbackAndTakesThePointerOnlyOverTheBanner) {
   content->show();
   EXPECT_FALSE(content->feedbackLayer()->isVisible());
-  store->setDeleteCandidateFeedback(DeleteCandidateFeedback{});
+  ReviewModelTestAccess::setDeleteCandidateFeedback(store->review(), DeleteCandidateFeedback{});
   EXPECT_TRUE(content->feedbackLayer()->isVisible());
   QWidget* banner = findByName(*content->feedbackLayer(), "banner");
   ASSERT_NE(banner, nullptr);
@@ -224,7 +225,7 @@ TEST_F(ContentViewCompositionTest,
   EXPECT_EQ(content->childAt(500, 40), banner);
   EXPECT_NE(content->childAt(500, 400), nullptr);
   EXPECT_FALSE(content->feedbackLayer()->isAncestorOf(content->childAt(500, 400)));
-  store->setDeleteCandidateFeedback(std::nullopt);
+  ReviewModelTestAccess::setDeleteCandidateFeedback(store->review(), std::nullopt);
   EXPECT_FALSE(content->feedbackLayer()->isVisible());
 }
 

@@ -207,20 +207,20 @@ TEST(ContentViewStateTest, TheUndoKeyUndoesOnlyWhenNothingCoversTheGrid) {
     ContentFixture fixture;
     fixture.focus(0);
     EXPECT_FALSE(fixture.state->undoFromKey());  // nothing to undo yet
-    fixture.store->toggleFocusedRecordDeleteCandidate();
+    fixture.store->review().toggleFocusedRecordDeleteCandidate();
     fixture.harness.drainEvents();
-    ASSERT_TRUE(fixture.store->canUndoDeleteCandidateAction());
+    ASSERT_TRUE(fixture.store->review().canUndoDeleteCandidateAction());
     c.cover(fixture);
     const bool expected = std::string_view(c.name) == "nothing";
     EXPECT_EQ(fixture.state->isUndoKeyEnabled(), expected);
     EXPECT_EQ(fixture.state->undoFromKey(), expected);
     fixture.harness.drainEvents();
-    EXPECT_EQ(fixture.store->canUndoDeleteCandidateAction(), !expected);
+    EXPECT_EQ(fixture.store->review().canUndoDeleteCandidateAction(), !expected);
     if (!expected) {
       // The banner's button undoes whatever covers the grid.
       fixture.state->undoFromFeedback();
       fixture.harness.drainEvents();
-      EXPECT_FALSE(fixture.store->canUndoDeleteCandidateAction());
+      EXPECT_FALSE(fixture.store->review().canUndoDeleteCandidateAction());
     }
   }
 }

@@ -344,24 +344,24 @@ TEST_F(MainWindowTest, CtrlZUndoesAMarkOnlyWhileNothingCoversTheGrid) {
   };
   const auto markFocused = [this] {
     store->results().selection().selectSingle("/library/0.png");
-    store->toggleFocusedRecordDeleteCandidate();
+    store->review().toggleFocusedRecordDeleteCandidate();
     settle();
-    ASSERT_TRUE(store->canUndoDeleteCandidateAction());
+    ASSERT_TRUE(store->review().canUndoDeleteCandidateAction());
   };
 
   markFocused();
   window->contentView().state().presentQuickLook("file:///library/0.png");
   settle();
   pressCtrlZ();
-  EXPECT_TRUE(store->canUndoDeleteCandidateAction());  // the preview covers the grid: not undone
+  EXPECT_TRUE(store->review().canUndoDeleteCandidateAction());  // the preview covers the grid: not undone
   window->contentView().state().dismissQuickLook();
   store->presentation().setIsTagAdditionPopoverPresented(true);
   pressCtrlZ();
-  EXPECT_TRUE(store->canUndoDeleteCandidateAction());
+  EXPECT_TRUE(store->review().canUndoDeleteCandidateAction());
   store->presentation().setIsTagAdditionPopoverPresented(false);
 
   pressCtrlZ();
-  EXPECT_FALSE(store->canUndoDeleteCandidateAction());
+  EXPECT_FALSE(store->review().canUndoDeleteCandidateAction());
   EXPECT_EQ(harness.service->calls("restoreDeleteCandidateStates").size(), 1U);
 }
 

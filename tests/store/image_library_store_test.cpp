@@ -1,5 +1,5 @@
-// The store's state: what a new store holds, the change-only rule of its setters (and the two
-// fields that signal on every set), and the derived undo flag.
+// The store's state: what a new store holds, the change-only rule of its setters and the service,
+// which signals on every set.
 #include "store/image_library_store.h"
 
 #include <gtest/gtest.h>
@@ -70,13 +70,13 @@ TEST(ImageLibraryStore, ANewStoreHoldsTheInitialValues) {
   EXPECT_EQ(s.filters().searchSort(), ImageSearchSort::modificationDateDescending);
   EXPECT_TRUE(s.filters().selectedFilterTags().empty());
   EXPECT_FALSE(s.filters().selectedModelSource().has_value());
-  EXPECT_FALSE(s.canUndoDeleteCandidateAction());
-  EXPECT_EQ(s.feedbackDismissDelayNanos(), 3'000'000'000u);
+  EXPECT_FALSE(s.review().canUndoDeleteCandidateAction());
+  EXPECT_EQ(s.review().feedbackDismissDelayNanos(), 3'000'000'000u);
   EXPECT_TRUE(s.featureAvailability().isTagConceptEnabled);
   EXPECT_EQ(s.service(), f.service);
   EXPECT_EQ(&s.clock(), &f.clock);
   EXPECT_TRUE(s.trashReviewBrowser().records().empty());
-  EXPECT_EQ(s.deleteCandidateUndoStackEntryCount(), 0u);
+  EXPECT_EQ(s.review().deleteCandidateUndoStackEntryCount(), 0u);
 }
 
 TEST(ImageLibraryStore, TheInitialiserReadsItsStoresAndArguments) {
@@ -147,67 +147,14 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
   expectChangeOnly<std::optional<ImageTrashSummary>>("lastTrashSummary", &S::setLastTrashSummary,
                                                      &S::lastTrashSummary, &S::lastTrashSummaryChanged,
                                                      ImageTrashSummary{}, ImageTrashSummary{1, {}, {}});
-  expectChangeOnly<std::optional<DeleteCandidateFeedback>>(
-      "deleteCandidateFeedback", &S::setDeleteCandidateFeedback, &S::deleteCandidateFeedback,
-      &S::deleteCandidateFeedbackChanged, DeleteCandidateFeedback{.affectedCount = 2},
-      DeleteCandidateFeedback{.change = DeleteCandidateFeedback::Change::unmarked, .affectedCount = 2});
 }
 
-TEST(ImageLibraryStore, ServiceAndUndoStackSignalOnEverySet) {
+TEST(ImageLibraryStore, TheServiceSignalsOnEverySet) {
   Fixture f;
-  int service = 0, undo = 0;
+  int service = 0;
   QObject::connect(&f.store, &ImageLibraryStore::serviceChanged, [&] { ++service; });
-  QObject::connect(&f.store, &ImageLibraryStore::deleteCandidateUndoStackChanged, [&] { ++undo; });
-  for (int i = 0; i < 2; ++i) {
-    f.store.setService(f.store.service());
-    f.store.setDeleteCandidateUndoStack(f.store.deleteCandidateUndoStack());
-  }
+  for (int i = 0; i < 2; ++i) f.store.setService(f.store.service());
   EXPECT_EQ(service, 2);
-  EXPECT_EQ(undo, 2);
-}
-
-TEST(ImageLibraryStore, TheUndoFlagFollowsTheStackAndTheTrashing) {
-  const DeleteCandidateUndoAction action{.records = {{"/a", false, 0}, {"/b", true, 3}},
-                                         .selectedPath = "/a",
-                                         .selectedPaths = {"/a", "/b", "/c"},
-                                         .selectionAnchorPath = std::nullopt};
-  enum class Op { push, clear, startTrashing, stopTrashing };
-  struct Step {
-    Op op;
-    bool canUndo;
-    int flips;
-  };
-  const Step steps[] = {
-      {Op::push, true, 1},           {Op::push, true, 1},         {Op::startTrashing, false, 2},
-      {Op::startTrashing, false, 2}, {Op::clear, false, 2},       {Op::push, false, 2},
-      {Op::stopTrashing, true, 3},   {Op::stopTrashing, true, 3}, {Op::clear, false, 4},
-  };
-  Fixture f;
-  int flips = 0;
-  QObject::connect(&f.store, &ImageLibraryStore::canUndoDeleteCandidateActionChanged, [&] { ++flips; });
-  for (std::size_t i = 0; i < std::size(steps); ++i) {
-    SCOPED_TRACE(i);
-    auto stack = f.store.deleteCandidateUndoStack();
-    switch (steps[i].op) {
-      case Op::push:
-        stack.push_back(action);
-        f.store.setDeleteCandidateUndoStack(stack);
-        break;
-      case Op::clear:
-        f.store.setDeleteCandidateUndoStack({});
-        break;
-      case Op::startTrashing:
-        f.store.setIsTrashingDeleteCandidates(true);
-        break;
-      case Op::stopTrashing:
-        f.store.setIsTrashingDeleteCandidates(false);
-        break;
-    }
-    EXPECT_EQ(f.store.canUndoDeleteCandidateAction(), steps[i].canUndo);
-    EXPECT_EQ(flips, steps[i].flips);
-    // Two records, three selected paths, one focused path, no anchor.
-    EXPECT_EQ(f.store.deleteCandidateUndoStackEntryCount(), f.store.deleteCandidateUndoStack().size() * 6);
-  }
 }
 
 }  // namespace

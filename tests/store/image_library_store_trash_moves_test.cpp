@@ -14,6 +14,7 @@
 #include "search_flows.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/library_model_test_access.h"
+#include "store/review/review_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "store_records.h"
 
@@ -56,10 +57,11 @@ struct TrashFixture {
     startFlow(*store, [self](std::stop_token) { return self->results().refreshResults(500, true); });
     startFlow(*store, [self](std::stop_token) { return self->presentDeleteCandidateTrashReview(); });
     harness.drainEvents();
-    store->setDeleteCandidateUndoStack({DeleteCandidateUndoAction{.records = {{imagePath(0), false, 0}},
-                                                                  .selectedPath = std::nullopt,
-                                                                  .selectedPaths = {},
-                                                                  .selectionAnchorPath = std::nullopt}});
+    ReviewModelTestAccess::setDeleteCandidateUndoStack(
+        store->review(), {DeleteCandidateUndoAction{.records = {{imagePath(0), false, 0}},
+                                                    .selectedPath = std::nullopt,
+                                                    .selectedPaths = {},
+                                                    .selectionAnchorPath = std::nullopt}});
   }
 
   StartedFlow<bool> move(std::vector<RecordRef> records) {
@@ -148,7 +150,7 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
     EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths({2, 3, 5}));
     EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths({2, 3, 5}));
     EXPECT_EQ(f.store->trashReviewBrowser().selectedPaths(), pathSet({2}));
-    EXPECT_EQ(f.store->deleteCandidateUndoStack().size(), 1u);
+    EXPECT_EQ(f.store->review().deleteCandidateUndoStack().size(), 1u);
   }
 }
 
@@ -250,8 +252,8 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
     EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths(c.left));
     EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths(c.left));
     EXPECT_EQ(f.store->trashReviewBrowser().selectedPaths(), pathSet(c.selected));
-    EXPECT_EQ(f.store->deleteCandidateUndoStack().size(), c.undoDepth);
-    EXPECT_EQ(f.store->canUndoDeleteCandidateAction(), c.undoDepth > 0);
+    EXPECT_EQ(f.store->review().deleteCandidateUndoStack().size(), c.undoDepth);
+    EXPECT_EQ(f.store->review().canUndoDeleteCandidateAction(), c.undoDepth > 0);
     EXPECT_EQ(f.calls("registeredFolderSummaries") - sidebarBefore, c.sidebarReloads);
     EXPECT_EQ(f.store->errorMessage(), c.error);
     if (c.error == fixed) {
@@ -351,16 +353,17 @@ TEST(ImageLibraryStoreTrashMoves, AReviewEmptiedByAFullMoveLoadsItsNextCandidate
 TEST(ImageLibraryStoreTrashMoves, ASecondConfirmationWhileAMoveRunsIsRefused) {
   TrashFixture f({2, 3, 5});
   auto& service = *f.harness.service;
-  f.store->setDeleteCandidateFeedback(DeleteCandidateFeedback{.affectedCount = 2});
+  ReviewModelTestAccess::setDeleteCandidateFeedback(f.store->review(),
+                                                    DeleteCandidateFeedback{.affectedCount = 2});
   f.store->setLastTrashSummary(ImageTrashSummary{.requestedCount = 9, .trashedPaths = {}, .failures = {}});
   service.hold("moveDeleteCandidatesToTrash");
   const StartedFlow<bool> first = f.move(f.reviewed({2}));
   ASSERT_TRUE(service.waitForHeld("moveDeleteCandidatesToTrash"));
   EXPECT_TRUE(f.store->isTrashingDeleteCandidates());
-  EXPECT_FALSE(f.store->canUndoDeleteCandidateAction());
+  EXPECT_FALSE(f.store->review().canUndoDeleteCandidateAction());
   EXPECT_FALSE(f.store->canStartDeleteCandidateTrash());
   EXPECT_EQ(f.store->trashLoadedDisabledReason(), DeleteCandidateTrashDisabledReason::trashingInProgress);
-  EXPECT_EQ(f.store->deleteCandidateFeedback(), std::nullopt);
+  EXPECT_EQ(f.store->review().deleteCandidateFeedback(), std::nullopt);
   EXPECT_EQ(f.store->lastTrashSummary(), std::nullopt);
 
   const StartedFlow<bool> second = f.moveLoaded();

@@ -121,7 +121,7 @@ void expectPreparesTheLiveServiceLater(const ImageLibraryStore& store) {
   EXPECT_TRUE(store.needsLiveServicePreparation());
   EXPECT_EQ(store.errorMessage(), std::nullopt);
   EXPECT_FALSE(store.featureAvailability().isTagConceptEnabled);
-  EXPECT_EQ(store.feedbackDismissDelayNanos(), 3'000'000'000u);
+  EXPECT_EQ(store.review().feedbackDismissDelayNanos(), 3'000'000'000u);
   EXPECT_TRUE(static_cast<bool>(store.library().liveServiceFactory()));
 }
 

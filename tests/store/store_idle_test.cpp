@@ -17,6 +17,7 @@
 #include "store/event_loop.h"
 #include "store/library/library_model_test_access.h"
 #include "store/results/results_model_test_access.h"
+#include "store/review/review_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -89,6 +90,10 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
     return Case{name, [setter](Store& s) { setter(s.library(), sleepingFlow<void>(s)); },
                 [setter](Store& s) { setter(s.library(), finishedFlow<void>(s)); }};
   };
+  auto reviewFlow = [](const char* name, void (*setter)(ReviewModel&, StoreTask<void>)) {
+    return Case{name, [setter](Store& s) { setter(s.review(), sleepingFlow<void>(s)); },
+                [setter](Store& s) { setter(s.review(), finishedFlow<void>(s)); }};
+  };
   const std::vector<Case> cases{
       resultsFlag("isLoading", &Access::setIsLoading),
       resultsFlag("isLoadingNextPage", &Access::setIsLoadingNextPage),
@@ -119,8 +124,9 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       libraryFlow("thumbnailCacheMaintenanceTask", &Library::setThumbnailCacheMaintenanceTask),
       flow("deleteCandidateTrashReviewLoadMoreTask", &Store::setDeleteCandidateTrashReviewLoadMoreTask,
            StoreTask<bool>()),
-      flow("deleteCandidateFeedbackDismissTask", &Store::setDeleteCandidateFeedbackDismissTask,
-           StoreTask<void>()),
+      reviewFlow("deleteCandidateFeedbackDismissTask",
+                 &ReviewModelTestAccess::setDeleteCandidateFeedbackDismissTask),
+      reviewFlow("deleteCandidateRestoreTask", &ReviewModelTestAccess::setDeleteCandidateRestoreTask),
   };
   testing::StoreHarness harness;
   for (const Case& c : cases) {

@@ -51,15 +51,16 @@ void select(ImageLibraryStore& store, const std::vector<RecordRef>& records) {
 
 void printReviewState(const ImageLibraryStore& store) {
   std::printf("error: %s\n", store.errorMessage() ? store.errorMessage()->c_str() : "none");
-  if (const auto& banner = store.deleteCandidateFeedback()) {
-    std::printf("banner: %s %d, hidden from results %s, undo %s\n",
-                banner->change == DeleteCandidateFeedback::Change::marked ? "marked" : "unmarked",
-                banner->affectedCount, banner->hiddenFromNormalResults ? "yes" : "no",
-                banner->allowsUndo && store.canUndoDeleteCandidateAction() ? "offered" : "not offered");
+  if (const auto& banner = store.review().deleteCandidateFeedback()) {
+    std::printf(
+        "banner: %s %d, hidden from results %s, undo %s\n",
+        banner->change == DeleteCandidateFeedback::Change::marked ? "marked" : "unmarked",
+        banner->affectedCount, banner->hiddenFromNormalResults ? "yes" : "no",
+        banner->allowsUndo && store.review().canUndoDeleteCandidateAction() ? "offered" : "not offered");
   } else {
     std::printf("banner: none\n");
   }
-  std::printf("undo depth: %zu\n", store.deleteCandidateUndoStack().size());
+  std::printf("undo depth: %zu\n", store.review().deleteCandidateUndoStack().size());
   std::size_t favorites = 0;
   std::size_t candidates = 0;
   for (const RecordRef& record : store.results().resultWindow().records()) {
@@ -97,7 +98,7 @@ void addReviewCommands(DriveCommands& commands) {
                      context, "mark", arguments,
                      [](const ImageRecord& record) { return !record.reviewState.deleteCandidate; },
                      [](ImageLibraryStore& store, const std::vector<RecordRef>& records) {
-                       store.markDeleteCandidates(records);
+                       store.review().markDeleteCandidates(records);
                      });
                });
   commands.add("unmark", "unmark [N]: clears the mark of the first N loaded delete candidates (1)",
@@ -106,7 +107,7 @@ void addReviewCommands(DriveCommands& commands) {
                      context, "unmark", arguments,
                      [](const ImageRecord& record) { return record.reviewState.deleteCandidate; },
                      [](ImageLibraryStore& store, const std::vector<RecordRef>& records) {
-                       store.setDeleteCandidate(records, false);
+                       store.review().setDeleteCandidate(records, false);
                      });
                });
   commands.add("favorite", "favorite [N]: toggles the favorite mark of the first N loaded results (1)",
@@ -114,7 +115,7 @@ void addReviewCommands(DriveCommands& commands) {
                  return changeFirstLoaded(
                      context, "favorite", arguments, [](const ImageRecord&) { return true; },
                      [](ImageLibraryStore& store, const std::vector<RecordRef>& records) {
-                       store.toggleFavorite(records);
+                       store.review().toggleFavorite(records);
                      });
                });
   commands.add("undo", "undo: takes back the newest delete-candidate change",
@@ -123,10 +124,12 @@ void addReviewCommands(DriveCommands& commands) {
                    std::printf("error: undo takes no arguments\n");
                    return false;
                  }
-                 const bool offered = context.store.canUndoDeleteCandidateAction();
+                 const bool offered = context.store.review().canUndoDeleteCandidateAction();
                  std::printf("undo: %s\n",
                              offered ? "taking back the newest change" : "nothing to take back");
-                 context.store.undoLastDeleteCandidateAction();
+                 context.store.review().undoLastDeleteCandidateAction();
+                 // The restore runs on the pool; the state is printed once it is applied.
+                 if (!context.settle("undo")) return false;
                  printReviewState(context.store);
                  return !context.store.errorMessage().has_value();
                });

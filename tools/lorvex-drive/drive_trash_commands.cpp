@@ -96,7 +96,7 @@ bool moveToTrash(DriveContext& context, const std::vector<std::string>& argument
               !moved->has_value() ? "did not finish" : (**moved ? "all moved" : "not all moved"));
   printTrashSummary(store);
   printReview(store);
-  std::printf("undo depth: %zu\n", store.deleteCandidateUndoStack().size());
+  std::printf("undo depth: %zu\n", store.review().deleteCandidateUndoStack().size());
   // A move that ran did its work, whatever files it had to leave; a refused one did nothing.
   return moved->has_value() && store.lastTrashSummary().has_value();
 }

@@ -13,6 +13,7 @@
 
 #include "scene_registry.h"
 #include "store/image_library_store.h"
+#include "store/review/review_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_trash_action.h"
@@ -78,9 +79,9 @@ std::unique_ptr<QWidget> buildFeedbackBanner(SceneContext& context) {
   ImageLibraryStore& store = context.makeFakeStore();
   DeleteCandidateUndoAction undo;
   undo.records = {{"/library/1.png", false, 0}};
-  store.setDeleteCandidateUndoStack({undo});
-  store.setDeleteCandidateFeedback(
-      DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 3, true, true});
+  ReviewModelTestAccess::setDeleteCandidateUndoStack(store.review(), {undo});
+  ReviewModelTestAccess::setDeleteCandidateFeedback(
+      store.review(), DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 3, true, true});
   auto root = std::make_unique<QWidget>();
   root->setAutoFillBackground(true);
   auto* layout = new QVBoxLayout(root.get());

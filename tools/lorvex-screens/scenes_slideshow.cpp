@@ -76,7 +76,7 @@ std::function<std::unique_ptr<QWidget>(SceneContext&)> slideshow(int count, int 
     store->presentation().setIsSlideshowPlaying(playing);
     auto view = std::make_unique<ui::SlideshowView>(
         *store, [] {}, ui::makeDeleteCandidateFeedbackOverlay, &context.localization);
-    if (marks) store->toggleFocusedRecordDeleteCandidate();
+    if (marks) store->review().toggleFocusedRecordDeleteCandidate();
     return view;
   };
 }

@@ -26,23 +26,24 @@ bool carries(const ImageRecord& record, Mark mark) {
 // Chosen from the menu: sets the mark on every target unless all carry it, then clears it.
 void runReviewAction(ImageLibraryStore& store, const ImageContextMenuTarget& target, Mark mark) {
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
-    const std::vector<RecordRef> records = store.reviewTargetRecords(selection->path);
+    const std::vector<RecordRef> records = store.review().reviewTargetRecords(selection->path);
     const bool value = std::any_of(records.begin(), records.end(),
                                    [mark](const RecordRef& record) { return !carries(*record, mark); });
     if (mark == Mark::favorite) {
-      store.setFavorite(records, value);
+      store.review().setFavorite(records, value);
     } else {
-      store.setDeleteCandidate(records, value);
+      store.review().setDeleteCandidate(records, value);
     }
     return;
   }
   const RecordRef& record = std::get<Single>(target.value).record;
-  if (!record || !store.canApplyReviewUpdate() || !store.results().resultWindow().index(record->file.path))
+  if (!record || !store.review().canApplyReviewUpdate() ||
+      !store.results().resultWindow().index(record->file.path))
     return;
   if (mark == Mark::favorite) {
-    store.toggleFavorite({record});
+    store.review().toggleFavorite({record});
   } else {
-    store.toggleDeleteCandidate({record});
+    store.review().toggleDeleteCandidate({record});
   }
 }
 
@@ -92,7 +93,7 @@ ImageContextMenuReviewSummary summarizeReviewStates(const std::vector<ReviewStat
 std::optional<std::string> imageContextMenuRevealPath(const ImageLibraryStore& store,
                                                       const ImageContextMenuTarget& target) {
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
-    const std::vector<RecordRef> records = store.reviewTargetRecords(selection->path);
+    const std::vector<RecordRef> records = store.review().reviewTargetRecords(selection->path);
     if (records.size() != 1) return std::nullopt;
     return records.front()->file.path;
   }
@@ -116,9 +117,9 @@ std::vector<std::string> imageContextMenuTargetPaths(const ImageLibraryStore& st
 
 bool imageContextMenuReviewActionsEnabled(const ImageLibraryStore& store,
                                           const ImageContextMenuTarget& target) {
-  if (!store.canApplyReviewUpdate()) return false;
+  if (!store.review().canApplyReviewUpdate()) return false;
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
-    return !store.reviewTargetRecords(selection->path).empty();
+    return !store.review().reviewTargetRecords(selection->path).empty();
   }
   const RecordRef& record = std::get<Single>(target.value).record;
   return record && store.results().resultWindow().index(record->file.path).has_value();

@@ -30,9 +30,9 @@ ReviewControls::ReviewControls(ImageLibraryStore& store, const AppLocalization* 
   row->addWidget(deleteCandidate_);
   row->addStretch(1);
 
-  connect(favorite_, &QPushButton::clicked, this, [this] { store_.toggleFocusedRecordFavorite(); });
+  connect(favorite_, &QPushButton::clicked, this, [this] { store_.review().toggleFocusedRecordFavorite(); });
   connect(deleteCandidate_, &QPushButton::clicked, this,
-          [this] { store_.toggleFocusedRecordDeleteCandidate(); });
+          [this] { store_.review().toggleFocusedRecordDeleteCandidate(); });
 
   // Window-wide, so the letters work wherever the focus is in the window; a line edit that has
   // the focus claims plain letters first (it accepts the shortcut override), so typing is safe.

@@ -480,14 +480,14 @@ bool ResultsGridListView::handleKey(QKeyEvent* event) {
     }
     case Kind::deleteSelection:
       if (!store_.canReviewFocusedRecord()) return false;
-      store_.markDeleteCandidates(store_.results().selectedRecords());
+      store_.review().markDeleteCandidates(store_.results().selectedRecords());
       requestKeyboardFocus();
       return true;
     case Kind::undoDeleteCandidate:
       // The same gate as the window's undo key filter: a press that filter took never gets here,
       // and one it let pass finds nothing to undo there either.
-      if (!store_.canUndoDeleteCandidateAction()) return false;
-      store_.undoLastDeleteCandidateAction();
+      if (!store_.review().canUndoDeleteCandidateAction()) return false;
+      store_.review().undoLastDeleteCandidateAction();
       requestKeyboardFocus();
       return true;
     case Kind::selectAll:

@@ -79,7 +79,7 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore
   close_->setFixedSize(kCloseSize, kCloseSize);
   row->addWidget(close_, 0, Qt::AlignTop);
   connect(close_, &QToolButton::clicked, this, [this] {
-    if (store_) store_->dismissDeleteCandidateFeedback();
+    if (store_) store_->review().dismissDeleteCandidateFeedback();
     Q_EMIT actionTaken();
   });
   // A click leaves the keyboard where it was; the buttons are still reached with Tab.
@@ -93,18 +93,18 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore
   setGraphicsEffect(shadow);
 
   host->installEventFilter(this);
-  connect(&store, &ImageLibraryStore::deleteCandidateFeedbackChanged, this,
+  connect(&store.review(), &ReviewModel::deleteCandidateFeedbackChanged, this,
           &DeleteCandidateFeedbackOverlay::refresh);
-  connect(&store, &ImageLibraryStore::canUndoDeleteCandidateActionChanged, this,
+  connect(&store.review(), &ReviewModel::canUndoDeleteCandidateActionChanged, this,
           &DeleteCandidateFeedbackOverlay::refresh);
   refresh();
 }
 
 void DeleteCandidateFeedbackOverlay::refresh() {
-  const auto banner =
-      store_ ? makeDeleteCandidateFeedbackBannerPresentation(
-                   store_->deleteCandidateFeedback(), store_->canUndoDeleteCandidateAction(), *localization_)
-             : std::nullopt;
+  const auto banner = store_ ? makeDeleteCandidateFeedbackBannerPresentation(
+                                   store_->review().deleteCandidateFeedback(),
+                                   store_->review().canUndoDeleteCandidateAction(), *localization_)
+                             : std::nullopt;
   // Without feedback nothing is drawn and nothing is in the way of the content's clicks.
   setAttribute(Qt::WA_TransparentForMouseEvents, !banner.has_value());
   if (!banner) {

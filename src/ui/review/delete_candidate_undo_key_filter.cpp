@@ -41,8 +41,8 @@ DeleteCandidateUndoKeyFilter* installDeleteCandidateUndoKeyFilter(QWidget* windo
   auto* filter = new DeleteCandidateUndoKeyFilter(window);
   QPointer<ImageLibraryStore> guarded(&store);
   filter->setOnUndo([guarded] {
-    if (guarded == nullptr || !guarded->canUndoDeleteCandidateAction()) return false;
-    guarded->undoLastDeleteCandidateAction();
+    if (guarded == nullptr || !guarded->review().canUndoDeleteCandidateAction()) return false;
+    guarded->review().undoLastDeleteCandidateAction();
     return true;
   });
   return filter;

@@ -46,9 +46,9 @@ SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store,
 
   ImageLibraryStore* storePointer = &store_;
   previous_ = addButton(SlideshowControlFocus::previous,
-                        [storePointer] { storePointer->showPreviousSlideshowImages(); });
+                        [storePointer] { storePointer->review().showPreviousSlideshowImages(); });
   next_ = addButton(SlideshowControlFocus::next, [storePointer] {
-    storePointer->startDetached([storePointer] { return storePointer->showNextSlideshowImages(); });
+    storePointer->startDetached([storePointer] { return storePointer->review().showNextSlideshowImages(); });
   });
   playback_ = addButton(SlideshowControlFocus::playback,
                         [storePointer] { storePointer->results().toggleSlideshowPlayback(); });
@@ -74,9 +74,10 @@ SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store,
   layout->addWidget(new FloatingToolbarDivider(this));
 
   favorite_ = addButton(SlideshowControlFocus::favorite,
-                        [storePointer] { storePointer->toggleFocusedRecordFavorite(); });
-  deleteCandidate_ = addButton(SlideshowControlFocus::deleteCandidate,
-                               [storePointer] { storePointer->toggleFocusedRecordDeleteCandidate(); });
+                        [storePointer] { storePointer->review().toggleFocusedRecordFavorite(); });
+  deleteCandidate_ = addButton(SlideshowControlFocus::deleteCandidate, [storePointer] {
+    storePointer->review().toggleFocusedRecordDeleteCandidate();
+  });
   layout->addWidget(favorite_);
   layout->addWidget(deleteCandidate_);
   layout->addWidget(new FloatingToolbarDivider(this));

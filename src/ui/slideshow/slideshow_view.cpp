@@ -59,7 +59,7 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
     overlay_ = feedbackOverlay(
         store_,
         [this] {
-          store_.undoLastDeleteCandidateAction();
+          store_.review().undoLastDeleteCandidateAction();
           revealControls();
         },
         this);
@@ -68,9 +68,9 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
 
   keyView_ = new SlideshowKeyView(this);
   SlideshowKeyCallbacks& keys = keyView_->callbacks;
-  keys.onPrevious = [storePointer] { storePointer->showPreviousSlideshowImages(); };
+  keys.onPrevious = [storePointer] { storePointer->review().showPreviousSlideshowImages(); };
   keys.onNext = [storePointer] {
-    storePointer->startDetached([storePointer] { return storePointer->showNextSlideshowImages(); });
+    storePointer->startDetached([storePointer] { return storePointer->review().showNextSlideshowImages(); });
   };
   keys.onTogglePlayback = [storePointer] { storePointer->results().toggleSlideshowPlayback(); };
   keys.onIncreaseVisibleCount = [storePointer] {
@@ -91,17 +91,17 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
   };
   keys.onToggleFavorite = [storePointer] {
     if (!storePointer->canReviewFocusedRecordInSlideshow()) return false;
-    storePointer->toggleFocusedRecordFavorite();
+    storePointer->review().toggleFocusedRecordFavorite();
     return true;
   };
   keys.onToggleDeleteCandidate = [storePointer] {
     if (!storePointer->canReviewFocusedRecordInSlideshow()) return false;
-    storePointer->toggleFocusedRecordDeleteCandidate();
+    storePointer->review().toggleFocusedRecordDeleteCandidate();
     return true;
   };
   keys.onUndoDeleteCandidate = [storePointer] {
-    if (!storePointer->canUndoDeleteCandidateAction()) return false;
-    storePointer->undoLastDeleteCandidateAction();
+    if (!storePointer->review().canUndoDeleteCandidateAction()) return false;
+    storePointer->review().undoLastDeleteCandidateAction();
     return true;
   };
   keys.onRevealControls = [this] { revealControls(); };
@@ -300,7 +300,7 @@ QCoro::Task<void> SlideshowView::runAutoAdvanceCountdown(std::int64_t delay, std
 
 QCoro::Task<void> SlideshowView::runAutoAdvanceStep(ImageLibraryStore* store, QPointer<SlideshowView> view,
                                                     std::stop_token stop) {
-  co_await store->showNextSlideshowImages(stop);
+  co_await store->review().showNextSlideshowImages(stop);
   if (view != nullptr) view->autoAdvanceStepEnded();
 }
 

@@ -118,7 +118,7 @@ TEST_F(ReviewShortcutsTest, LettersChangeTheStoredMarks) {
 
   press(Qt::Key_D);
   EXPECT_TRUE(storedMarks().deleteCandidate);
-  EXPECT_TRUE(store_->canUndoDeleteCandidateAction()) << "the marking was recorded for undo";
+  EXPECT_TRUE(store_->review().canUndoDeleteCandidateAction()) << "the marking was recorded for undo";
   // The marked record left the normal results; the focus moved on to the next one.
   EXPECT_NE(store_->results().selection().primaryPath(), path_);
 }

@@ -70,11 +70,11 @@ TEST(ResultsGridModel, RowsFollowEveryChangeOfTheWindow) {
        }},
       {"mark delete candidates (they leave)",
        [](auto& f) {
-         f.store->setDeleteCandidate(f.loaded({3, 4}), true);
+         f.store->review().setDeleteCandidate(f.loaded({3, 4}), true);
        }},
       {"mark favourites (in place)",
        [](auto& f) {
-         f.store->setFavorite(f.loaded({3, 4}), true);
+         f.store->review().setFavorite(f.loaded({3, 4}), true);
        }},
       {"a record comes back at its place",
        [](auto& f) {

@@ -78,7 +78,7 @@ class ReviewLibraryTest : public testing::WidgetTest {
   }
   void TearDown() override {
     if (store) {
-      store->dismissDeleteCandidateFeedback();
+      store->review().dismissDeleteCandidateFeedback();
       EXPECT_TRUE(waitUntilStoreIdle(*store, std::chrono::seconds(30)));
     }
   }
@@ -101,11 +101,11 @@ class ReviewLibraryTest : public testing::WidgetTest {
   void markFirstSix() {
     std::vector<RecordRef> six(store->results().resultWindow().records().begin(),
                                store->results().resultWindow().records().begin() + 6);
-    store->setDeleteCandidate(six, true);
+    store->review().setDeleteCandidate(six, true);
     // Not settle(): the banner's dismissal waits on the test's clock.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-          return store->deleteCandidateFeedback().has_value() && !store->results().isLoading() &&
+          return store->review().deleteCandidateFeedback().has_value() && !store->results().isLoading() &&
                  !store->isTrashingDeleteCandidates();
         },
         30'000));
@@ -145,7 +145,7 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
       *store,
       [&] {
         ++undos;
-        store->undoLastDeleteCandidateAction();
+        store->review().undoLastDeleteCandidateAction();
       },
       &window, &echo());
   installDeleteCandidateUndoKeyFilter(&window, *store);
@@ -172,7 +172,7 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   qobject_cast<QAbstractButton*>(findByName<QWidget>(*overlay, "common.close"))->click();
   testing::drainUiEvents();
   EXPECT_FALSE(overlay->isVisible());
-  EXPECT_EQ(store->deleteCandidateFeedback(), std::nullopt);
+  EXPECT_EQ(store->review().deleteCandidateFeedback(), std::nullopt);
   EXPECT_EQ(undos, 0);
 
   // The toolbar opens the review; the sheet lists the six.

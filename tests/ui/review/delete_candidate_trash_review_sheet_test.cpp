@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "store/library/library_model_test_access.h"
+#include "store/review/review_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/plain_text.h"
@@ -374,12 +375,12 @@ TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithout
 
   DeleteCandidateUndoAction undoable;
   undoable.records = {{"/library/0.png", false, 0}};
-  store->setDeleteCandidateUndoStack({undoable});
+  ReviewModelTestAccess::setDeleteCandidateUndoStack(store->review(), {undoable});
   // Feedback arrives while the host is hidden and narrower; the host is resized before it shows.
   host.hide();
   host.resize(500, 600);
-  store->setDeleteCandidateFeedback(
-      DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 2, true, true});
+  ReviewModelTestAccess::setDeleteCandidateFeedback(
+      store->review(), DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 2, true, true});
   settle();
   host.resize(900, 600);
   host.show();
@@ -411,7 +412,7 @@ TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithout
   findByName<QWidget>(*overlay, "common.close")->setFocus();
   qobject_cast<QAbstractButton*>(findByName<QWidget>(*overlay, "common.close"))->click();
   settle();
-  EXPECT_EQ(store->deleteCandidateFeedback(), std::nullopt);
+  EXPECT_EQ(store->review().deleteCandidateFeedback(), std::nullopt);
   EXPECT_FALSE(overlay->isVisible());
   EXPECT_TRUE(overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
 }

@@ -207,7 +207,7 @@ TEST_F(SlideshowViewTest, CtrlZUndoesAMarkMadeInTheSlideshow) {
   // Marked: it leaves the normal results and the focus moves on.
   EXPECT_NE(store->results().selection().primaryPath(), marked);
   EXPECT_EQ(store->results().resultWindow().records().size(), 9U);
-  ASSERT_TRUE(store->canUndoDeleteCandidateAction());
+  ASSERT_TRUE(store->review().canUndoDeleteCandidateAction());
 
   pressKey(Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(store->results().resultWindow().records().size(), 10U);
@@ -216,7 +216,7 @@ TEST_F(SlideshowViewTest, CtrlZUndoesAMarkMadeInTheSlideshow) {
   for (const auto& record : harness.service->records()) {
     EXPECT_FALSE(record.reviewState.deleteCandidate) << record.file.path;
   }
-  EXPECT_FALSE(store->canUndoDeleteCandidateAction());
+  EXPECT_FALSE(store->review().canUndoDeleteCandidateAction());
   // Nothing left to undo: the key passes on and changes nothing.
   pressKey(Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(store->results().resultWindow().records().size(), 10U);

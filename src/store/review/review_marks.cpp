@@ -1,5 +1,6 @@
 // Review marks: favourite and delete-candidate marks on one image or a selection, written to the
-// library and then applied to the loaded results in place, without a new search.
+// library and then applied to the loaded results in place, without a new search. A mark asked for
+// while an undo's restore runs waits for it (delete_candidate_undo.cpp).
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -8,7 +9,9 @@
 #include <vector>
 
 #include "services/indexing/scan_error_message.h"
-#include "store/image_library_store.h"
+#include "store/async/scope_exit.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/review/review_model.h"
 #include "store/review_update.h"
 
 namespace lorvex {
@@ -25,62 +28,73 @@ void setMark(ReviewState& state, ReviewMark mark, bool value) {
 
 }  // namespace
 
-void ImageLibraryStore::markDeleteCandidates(const std::vector<RecordRef>& records) {
+void ReviewModel::markDeleteCandidates(const std::vector<RecordRef>& records) {
   applyReviewUpdate(records, ReviewMark::deleteCandidate, true);
 }
 
-void ImageLibraryStore::setFavorite(const std::vector<RecordRef>& records, bool value) {
+void ReviewModel::setFavorite(const std::vector<RecordRef>& records, bool value) {
   applyReviewUpdate(records, ReviewMark::favorite, value);
 }
 
-void ImageLibraryStore::toggleFavorite(const std::vector<RecordRef>& records) {
+void ReviewModel::toggleFavorite(const std::vector<RecordRef>& records) {
   applyReviewUpdate(records, ReviewMark::favorite, std::nullopt);
 }
 
-void ImageLibraryStore::setDeleteCandidate(const std::vector<RecordRef>& records, bool value) {
+void ReviewModel::setDeleteCandidate(const std::vector<RecordRef>& records, bool value) {
   applyReviewUpdate(records, ReviewMark::deleteCandidate, value);
 }
 
-void ImageLibraryStore::toggleDeleteCandidate(const std::vector<RecordRef>& records) {
+void ReviewModel::toggleDeleteCandidate(const std::vector<RecordRef>& records) {
   applyReviewUpdate(records, ReviewMark::deleteCandidate, std::nullopt);
 }
 
-void ImageLibraryStore::toggleFocusedRecordFavorite() {
+void ReviewModel::toggleFocusedRecordFavorite() {
   applyReviewUpdateToFocusedRecord(ReviewMark::favorite);
 }
 
-void ImageLibraryStore::toggleFocusedRecordDeleteCandidate() {
+void ReviewModel::toggleFocusedRecordDeleteCandidate() {
   applyReviewUpdateToFocusedRecord(ReviewMark::deleteCandidate);
 }
 
-bool ImageLibraryStore::canApplyReviewUpdate() const {
+bool ReviewModel::canApplyReviewUpdate() const {
   creatingThread_.check();
-  if (results_->isLoadingNextPage()) return false;
-  if (!presentation_->isSlideshowPresented()) return true;
-  return results_->slideshowVisibleRecordIndices().size() < 2;
+  if (dependents_.isLoadingNextPage()) return false;
+  if (!dependents_.presentation().isSlideshowPresented()) return true;
+  return dependents_.slideshowVisibleRecordIndices().size() < 2;
 }
 
-std::vector<RecordRef> ImageLibraryStore::reviewTargetRecords(const std::string& path) const {
+std::vector<RecordRef> ReviewModel::reviewTargetRecords(const std::string& path) const {
   creatingThread_.check();
-  if (selection_->effectiveSelectedPaths().contains(path)) return results_->selectedRecords();
-  if (const std::optional<int> index = resultWindow_->index(path)) {
-    return {resultWindow_->records()[static_cast<std::size_t>(*index)]};
+  if (dependents_.selection().effectiveSelectedPaths().contains(path)) return dependents_.selectedRecords();
+  if (const std::optional<int> index = dependents_.resultWindow().index(path)) {
+    return {dependents_.resultWindow().records()[static_cast<std::size_t>(*index)]};
   }
   return {};
 }
 
-void ImageLibraryStore::applyReviewUpdateToFocusedRecord(ReviewMark mark) {
+void ReviewModel::applyReviewUpdateToFocusedRecord(ReviewMark mark) {
   creatingThread_.check();
-  if (!canReviewFocusedRecord()) return;
-  if (presentation_->isSlideshowPresented() && results_->slideshowVisibleRecordIndices().size() > 1) return;
-  RecordRef focused = results_->selectedRecord();
+  // The focus is read once the undo running has put its selection back.
+  if (deleteCandidateRestoreTask_) {
+    runAfterDeleteCandidateRestore([this, mark] { applyReviewUpdateToFocusedRecord(mark); });
+    return;
+  }
+  if (!dependents_.canReviewFocusedRecord()) return;
+  if (dependents_.presentation().isSlideshowPresented() &&
+      dependents_.slideshowVisibleRecordIndices().size() > 1)
+    return;
+  RecordRef focused = dependents_.selectedRecord();
   if (focused == nullptr) return;
   applyReviewUpdate({std::move(focused)}, mark, std::nullopt);
 }
 
-void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records, ReviewMark mark,
-                                          std::optional<bool> value) {
+void ReviewModel::applyReviewUpdate(const std::vector<RecordRef>& records, ReviewMark mark,
+                                    std::optional<bool> value) {
   creatingThread_.check();
+  if (deleteCandidateRestoreTask_) {
+    runAfterDeleteCandidateRestore([this, records, mark, value] { applyReviewUpdate(records, mark, value); });
+    return;
+  }
   if (!canApplyReviewUpdate()) return;
   // The loaded copies of the given records, in window order, each path once: a given record that
   // is not loaded is neither written nor changed, and a loaded one changes from the marks it shows
@@ -91,13 +105,14 @@ void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records,
   positions.reserve(records.size());
   for (const RecordRef& record : records) {
     if (record == nullptr) continue;
-    if (const std::optional<int> index = resultWindow_->index(record->file.path)) positions.push_back(*index);
+    if (const std::optional<int> index = dependents_.resultWindow().index(record->file.path))
+      positions.push_back(*index);
   }
   std::sort(positions.begin(), positions.end());
   positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
   std::vector<ReviewChange> changes;
   changes.reserve(positions.size());
-  const std::vector<RecordRef>& loaded = resultWindow_->records();
+  const std::vector<RecordRef>& loaded = dependents_.resultWindow().records();
   for (const int index : positions) {
     const RecordRef& record = loaded[static_cast<std::size_t>(index)];
     const bool current = markOf(record->reviewState, mark);
@@ -117,9 +132,9 @@ void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records,
     feedback = makeDeleteCandidateFeedback(changes, undoAction);
   }
 
-  const StoppedResultLoading stopped = results_->cancelResultLoading();
-  const ScopeExit restartLoading(scope_.link(),
-                                 [this, &stopped] { results_->restartResultLoading(stopped); });
+  const StoppedResultLoading stopped = dependents_.cancelResultLoading();
+  const ScopeExit restartLoading(context_.scope().link(),
+                                 [this, &stopped] { dependents_.restartResultLoading(stopped); });
   std::vector<ReviewStateUpdate> updates;
   updates.reserve(changes.size());
   for (const ReviewChange& change : changes)
@@ -127,10 +142,10 @@ void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records,
   // One write for all: a failure part way would leave some records marked in the library, with
   // neither the window nor the undo stack knowing of them.
   try {
-    service_->updateReviewStates(updates);
+    context_.service()->updateReviewStates(updates);
   } catch (...) {
     if (tracksDeleteCandidateChange) dismissDeleteCandidateFeedback();
-    setErrorMessage(std::current_exception());
+    context_.setErrorMessage(std::current_exception());
     return;
   }
   applyReviewStatesToResultWindow(changes);
@@ -139,19 +154,19 @@ void ImageLibraryStore::applyReviewUpdate(const std::vector<RecordRef>& records,
     setDeleteCandidateFeedback(*feedback);
     scheduleDeleteCandidateFeedbackDismissal();
   }
-  setErrorMessage(std::nullopt);
+  context_.setErrorMessage(std::nullopt);
 }
 
-void ImageLibraryStore::applyReviewStatesToResultWindow(const std::vector<ReviewChange>& changes) {
+void ReviewModel::applyReviewStatesToResultWindow(const std::vector<ReviewChange>& changes) {
   creatingThread_.check();
   PathMap<ReviewState> states;
   states.reserve(changes.size());
   for (const ReviewChange& change : changes)
     states.insert_or_assign(change.target.record->file.path, change.reviewState);
   const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
-    return results_->matchesReviewFilters(favorite, deleteCandidate, isMissing);
+    return dependents_.matchesReviewFilters(favorite, deleteCandidate, isMissing);
   };
-  resultWindow_->applyRecordUpdates(states, isVisible);
+  dependents_.resultWindow().applyRecordUpdates(states, isVisible);
 }
 
 }  // namespace lorvex

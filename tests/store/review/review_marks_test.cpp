@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "review_fixture.h"
 #include "store/library/library_model_test_access.h"
 #include "store/results/results_model_test_access.h"
+#include "store/review_fixture.h"
 
 namespace lorvex {
 namespace {
@@ -42,37 +42,37 @@ TEST(ImageLibraryStoreReviewUpdates, EachOperationWritesTheChangedRecordsOnceAnd
   };
   const std::vector<Case> cases = {
       {"mark delete candidates: the marked ones skipped",
-       [](ImageLibraryStore& s, const auto& r) { s.markDeleteCandidates(r); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().markDeleteCandidates(r); },
        {{false, true}, {true, true}, {false, true}, {true, true}},
        {imagePath(0), imagePath(1)},
        {2, 3}},
       {"set favorite: the favorites skipped",
-       [](ImageLibraryStore& s, const auto& r) { s.setFavorite(r, true); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().setFavorite(r, true); },
        {{true, false}, {true, false}, {true, true}, {true, true}},
        {imagePath(0), imagePath(2)},
        {0, 1, 3}},
       {"clear favorite",
-       [](ImageLibraryStore& s, const auto& r) { s.setFavorite(r, false); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().setFavorite(r, false); },
        {{false, false}, {false, false}, {false, true}, {false, true}},
        {imagePath(1), imagePath(3)},
        {0, 1, 2}},
       {"toggle favorite flips each",
-       [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().toggleFavorite(r); },
        {{true, false}, {false, false}, {true, true}, {false, true}},
        {imagePath(0), imagePath(1), imagePath(2), imagePath(3)},
        {0, 1}},
       {"clear delete candidate",
-       [](ImageLibraryStore& s, const auto& r) { s.setDeleteCandidate(r, false); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().setDeleteCandidate(r, false); },
        {{false, false}, {true, false}, {false, false}, {true, false}},
        {imagePath(2), imagePath(3)},
        {0, 1, 2, 3}},
       {"set delete candidate",
-       [](ImageLibraryStore& s, const auto& r) { s.setDeleteCandidate(r, true); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().setDeleteCandidate(r, true); },
        {{false, true}, {true, true}, {false, true}, {true, true}},
        {imagePath(0), imagePath(1)},
        {2, 3}},
       {"toggle delete candidate flips each",
-       [](ImageLibraryStore& s, const auto& r) { s.toggleDeleteCandidate(r); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().toggleDeleteCandidate(r); },
        {{false, true}, {true, true}, {false, false}, {true, false}},
        {imagePath(0), imagePath(1), imagePath(2), imagePath(3)},
        {2, 3}},
@@ -111,17 +111,17 @@ TEST(ImageLibraryStoreReviewUpdates, RecordsNotLoadedOrNotChangedWriteNothing) {
   const std::vector<Case> cases = {
       {"all already favorites",
        {1, 3},
-       [](ImageLibraryStore& s, const auto& r) { s.setFavorite(r, true); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().setFavorite(r, true); },
        {}},
       {"all already marked",
        {2, 3},
-       [](ImageLibraryStore& s, const auto& r) { s.markDeleteCandidates(r); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().markDeleteCandidates(r); },
        {}},
-      {"none given", {}, [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); }, {}},
-      {"none loaded", {7, 8}, [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); }, {}},
+      {"none given", {}, [](ImageLibraryStore& s, const auto& r) { s.review().toggleFavorite(r); }, {}},
+      {"none loaded", {7, 8}, [](ImageLibraryStore& s, const auto& r) { s.review().toggleFavorite(r); }, {}},
       {"the loaded ones only",
        {7, 0, 8},
-       [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); },
+       [](ImageLibraryStore& s, const auto& r) { s.review().toggleFavorite(r); },
        {imagePath(0)}},
   };
   for (const Case& c : cases) {
@@ -152,12 +152,12 @@ TEST(ImageLibraryStoreReviewUpdates, APathLoadedTwiceIsWrittenAndRecordedForUndo
   const RecordRef image0 = makeRecordRef(libraryImage(0));
   f.store->results().resultWindow().replaceRecords({image0, makeRecordRef(libraryImage(1)), image0}, false,
                                                    0);
-  f.store->markDeleteCandidates({image0, image0});
+  f.store->review().markDeleteCandidates({image0, image0});
   const auto calls = f.harness.service->calls("updateReviewStates");
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].paths, std::vector<std::string>{imagePath(0)});
-  ASSERT_EQ(f.store->deleteCandidateUndoStack().size(), 1u);
-  EXPECT_EQ(f.store->deleteCandidateUndoStack()[0].records.size(), 1u);
+  ASSERT_EQ(f.store->review().deleteCandidateUndoStack().size(), 1u);
+  EXPECT_EQ(f.store->review().deleteCandidateUndoStack()[0].records.size(), 1u);
   EXPECT_EQ(f.windowNumbers(), std::vector<int>{1});
 }
 
@@ -204,16 +204,16 @@ TEST(ImageLibraryStoreReviewUpdates, EachEntryPointIsGatedAsItsCallerIs) {
       ReviewFixture f(testing::libraryImages(0, 5));
       f.store->results().selection().selectSingle(imagePath(2));
       c.setUp(f);
-      ASSERT_EQ(f.store->canApplyReviewUpdate(), c.changes[contextMenuToggle]);
+      ASSERT_EQ(f.store->review().canApplyReviewUpdate(), c.changes[contextMenuToggle]);
       switch (entry) {
         case focusedFavorite:
-          f.store->toggleFocusedRecordFavorite();
+          f.store->review().toggleFocusedRecordFavorite();
           break;
         case focusedDeleteCandidate:
-          f.store->toggleFocusedRecordDeleteCandidate();
+          f.store->review().toggleFocusedRecordDeleteCandidate();
           break;
         default:
-          f.store->toggleFavorite(f.loaded({2}));
+          f.store->review().toggleFavorite(f.loaded({2}));
       }
       EXPECT_EQ(f.callCount("updateReviewStates"), c.changes[static_cast<std::size_t>(entry)] ? 1u : 0u);
       EXPECT_EQ(f.libraryState(2) != ReviewState{}, c.changes[static_cast<std::size_t>(entry)]);
@@ -224,7 +224,7 @@ TEST(ImageLibraryStoreReviewUpdates, EachEntryPointIsGatedAsItsCallerIs) {
 TEST(ImageLibraryStoreReviewUpdates, MarkingTheFocusedRecordMovesTheSelectionAsTheWindowDecides) {
   ReviewFixture f(testing::libraryImages(0, 5));
   f.store->results().selection().selectSingle(imagePath(2));
-  f.store->toggleFocusedRecordDeleteCandidate();
+  f.store->review().toggleFocusedRecordDeleteCandidate();
   EXPECT_EQ(f.windowNumbers(), (std::vector<int>{0, 1, 3, 4}));
   EXPECT_EQ(f.store->results().selection().primaryPath(), imagePath(3));
   EXPECT_TRUE(f.libraryState(2).deleteCandidate);
@@ -237,8 +237,9 @@ TEST(ImageLibraryStoreReviewUpdates, AFailedWriteChangesNothingAndShowsItsText) 
     bool dismissesBanner;
   };
   const std::vector<Case> cases = {
-      {"delete candidates", [](ImageLibraryStore& s, const auto& r) { s.markDeleteCandidates(r); }, true},
-      {"favorites", [](ImageLibraryStore& s, const auto& r) { s.setFavorite(r, true); }, false},
+      {"delete candidates", [](ImageLibraryStore& s, const auto& r) { s.review().markDeleteCandidates(r); },
+       true},
+      {"favorites", [](ImageLibraryStore& s, const auto& r) { s.review().setFavorite(r, true); }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -251,16 +252,16 @@ TEST(ImageLibraryStoreReviewUpdates, AFailedWriteChangesNothingAndShowsItsText) 
          makeRecordRef(libraryImage(13)), makeRecordRef(libraryImage(14)), makeRecordRef(libraryImage(15))},
         false, 0);
     // A banner and an undo action from an earlier marking.
-    f.store->markDeleteCandidates(f.loaded({15}));
-    ASSERT_TRUE(f.store->deleteCandidateFeedback().has_value());
-    const auto stack = f.store->deleteCandidateUndoStack();
+    f.store->review().markDeleteCandidates(f.loaded({15}));
+    ASSERT_TRUE(f.store->review().deleteCandidateFeedback().has_value());
+    const auto stack = f.store->review().deleteCandidateUndoStack();
     const auto window = f.store->results().resultWindow().records();
 
     c.operation(*f.store, f.loaded({10, 11, 12, 13, 14}));
     for (int number : {10, 11, 13, 14}) EXPECT_EQ(f.libraryState(number), ReviewState{}) << number;
     EXPECT_TRUE(sameRecords(f.store->results().resultWindow().records(), window));
-    EXPECT_EQ(f.store->deleteCandidateUndoStack(), stack);
-    EXPECT_EQ(f.store->deleteCandidateFeedback().has_value(), !c.dismissesBanner);
+    EXPECT_EQ(f.store->review().deleteCandidateUndoStack(), stack);
+    EXPECT_EQ(f.store->review().deleteCandidateFeedback().has_value(), !c.dismissesBanner);
     ASSERT_TRUE(f.store->errorMessage().has_value());
     EXPECT_NE(f.store->errorMessage()->find(imagePath(12)), std::string::npos) << *f.store->errorMessage();
   }
@@ -294,7 +295,7 @@ TEST(ImageLibraryStoreReviewUpdates, AMarkStopsAFirstPageOrRefreshInFlightAndAsk
     const testing::ServiceCall stale = harness.service->heldCalls("searchImages")[0];
 
     const auto first = store->results().resultWindow().records()[0];
-    store->markDeleteCandidates({first});
+    store->review().markDeleteCandidates({first});
     harness.service->releaseWith(stale.id, testing::libraryImages(5000, 600));
     harness.drainEvents();
     const auto again = harness.service->heldCalls("searchImages");

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "model/library_error.h"
-#include "offline_store.h"
 #include "store/library/library_model_test_access.h"
+#include "store/offline_store.h"
 
 namespace lorvex {
 namespace {
@@ -85,7 +85,8 @@ TEST(ImageLibraryStoreSlideshowSteps, AForwardStepLoadsThePageItNeedsAndIsDroppe
       {"the page found the list ended: wraps", true, 10, true, alone(r(8)), Page::listEnded, nothing,
        alone(r(1)), true},
       {"the user stepped back during the load", true, 10, true, alone(r(8)), Page::appended,
-       [](OfflineStore& f, StoreTask<void>&) { f.store.showPreviousSlideshowImages(); }, alone(r(5)), true},
+       [](OfflineStore& f, StoreTask<void>&) { f.store.review().showPreviousSlideshowImages(); }, alone(r(5)),
+       true},
       {"the caller stopped during the load", true, 10, true, alone(r(8)), Page::appended,
        [](OfflineStore&, StoreTask<void>& step) { step.cancel(); }, alone(r(8)), true},
       {"the visible count is read again after the load", true, 10, true, alone(r(8)), Page::appended,
@@ -104,7 +105,7 @@ TEST(ImageLibraryStoreSlideshowSteps, AForwardStepLoadsThePageItNeedsAndIsDroppe
     // The caller's flow, as the slideshow's auto-advance keeps one: cancelling it stops the step.
     StoreTask<void> step = startStoreTask(f.store.scope(), [&f](std::stop_token stop) -> QCoro::Task<void> {
       auto frame = co_await f.store.scope().enter();
-      co_await f.store.showNextSlideshowImages(stop);
+      co_await f.store.review().showNextSlideshowImages(stop);
     });
     if (c.page != Page::none) {
       ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
@@ -155,7 +156,7 @@ TEST(ImageLibraryStoreSlideshowSteps, ABackStepWrapsOnlyOverACompleteListAndNeve
     SCOPED_TRACE(c.name);
     OfflineStore f;
     showSlideshow(f, c.loaded, c.hasMore, c.before, c.presented);
-    f.store.showPreviousSlideshowImages();
+    f.store.review().showPreviousSlideshowImages();
     testing::drainEvents();
     EXPECT_TRUE(f.harness.service->calls("searchImages").empty());
     EXPECT_EQ(f.selection(), c.after);

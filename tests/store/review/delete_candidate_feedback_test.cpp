@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "review_fixture.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/review_fixture.h"
 
 namespace lorvex {
 namespace {
@@ -32,8 +32,8 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, EachMarkingPublishesWhatItDid) {
   const std::vector<ImageRecord> marked = {libraryImage(0, false, true), libraryImage(1, false, true),
                                            libraryImage(2, false, true)};
   const std::vector<ImageRecord> mixed = {libraryImage(0, false, true), libraryImage(1), libraryImage(2)};
-  const auto mark = [](ImageLibraryStore& s, const auto& r) { s.markDeleteCandidates(r); };
-  const auto unmark = [](ImageLibraryStore& s, const auto& r) { s.setDeleteCandidate(r, false); };
+  const auto mark = [](ImageLibraryStore& s, const auto& r) { s.review().markDeleteCandidates(r); };
+  const auto unmark = [](ImageLibraryStore& s, const auto& r) { s.review().setDeleteCandidate(r, false); };
   const std::vector<Case> cases = {
       {"marked in the normal results", false, unmarked, mark,
        DeleteCandidateFeedback{Change::marked, 3, true, true}},
@@ -44,11 +44,11 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, EachMarkingPublishesWhatItDid) {
       {"unmarked in the normal results", false, marked, unmark,
        DeleteCandidateFeedback{Change::unmarked, 3, false, true}},
       {"a mixed toggle", false, mixed,
-       [](ImageLibraryStore& s, const auto& r) { s.toggleDeleteCandidate(r); }, std::nullopt},
+       [](ImageLibraryStore& s, const auto& r) { s.review().toggleDeleteCandidate(r); }, std::nullopt},
       {"only the changed ones count", false, mixed, mark,
        DeleteCandidateFeedback{Change::marked, 2, true, true}},
-      {"a favorite", false, unmarked, [](ImageLibraryStore& s, const auto& r) { s.toggleFavorite(r); },
-       std::nullopt},
+      {"a favorite", false, unmarked,
+       [](ImageLibraryStore& s, const auto& r) { s.review().toggleFavorite(r); }, std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -57,8 +57,9 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, EachMarkingPublishesWhatItDid) {
     const std::vector<RecordRef> loaded = f.store->results().resultWindow().records();
     c.operation(*f.store, loaded);
     ASSERT_EQ(f.callCount("updateReviewStates"), 1u);
-    EXPECT_EQ(f.store->deleteCandidateFeedback(), c.published);
-    EXPECT_EQ(static_cast<bool>(f.store->deleteCandidateFeedbackDismissTask()), c.published.has_value());
+    EXPECT_EQ(f.store->review().deleteCandidateFeedback(), c.published);
+    EXPECT_EQ(static_cast<bool>(f.store->review().deleteCandidateFeedbackDismissTask()),
+              c.published.has_value());
   }
 }
 
@@ -74,7 +75,7 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, TheBannerClearsTheDelayAfterItsNe
     int affectedAtEnd;        // of the banner as last seen
   };
   const auto markOne = [](int number) {
-    return [number](ReviewFixture& f) { f.store->markDeleteCandidates(f.loaded({number})); };
+    return [number](ReviewFixture& f) { f.store->review().markDeleteCandidates(f.loaded({number})); };
   };
   const std::vector<Case> cases = {
       {"one marking", {{0, markOne(0)}}, 3 * kSecond, 1},
@@ -82,7 +83,7 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, TheBannerClearsTheDelayAfterItsNe
        {{0, markOne(0)},
         {kSecond,
          [](ReviewFixture& f) {
-           f.store->markDeleteCandidates(f.loaded({1, 2}));
+           f.store->review().markDeleteCandidates(f.loaded({1, 2}));
          }}},
        4 * kSecond,
        2},
@@ -90,12 +91,13 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, TheBannerClearsTheDelayAfterItsNe
        {{0, markOne(0)},
         {kSecond,
          [](ReviewFixture& f) {
-           f.store->toggleDeleteCandidate(f.loaded({1, 5}));
+           f.store->review().toggleDeleteCandidate(f.loaded({1, 5}));
          }}},
        3 * kSecond,
        1},
       {"a favorite keeps the countdown",
-       {{0, markOne(0)}, {kSecond, [](ReviewFixture& f) { f.store->toggleFavorite(f.loaded({1})); }}},
+       {{0, markOne(0)},
+        {kSecond, [](ReviewFixture& f) { f.store->review().toggleFavorite(f.loaded({1})); }}},
        3 * kSecond,
        1},
   };
@@ -110,39 +112,39 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, TheBannerClearsTheDelayAfterItsNe
       now = step.at;
       step.action(f);
       f.harness.drainEvents();
-      ASSERT_TRUE(f.store->deleteCandidateFeedback().has_value());
+      ASSERT_TRUE(f.store->review().deleteCandidateFeedback().has_value());
     }
     f.harness.clock.advance(c.shownUntil - 1 - now);
     f.harness.drainEvents();
-    ASSERT_TRUE(f.store->deleteCandidateFeedback().has_value());
-    EXPECT_EQ(f.store->deleteCandidateFeedback()->affectedCount, c.affectedAtEnd);
+    ASSERT_TRUE(f.store->review().deleteCandidateFeedback().has_value());
+    EXPECT_EQ(f.store->review().deleteCandidateFeedback()->affectedCount, c.affectedAtEnd);
     f.harness.clock.advance(1);
     f.harness.drainEvents();
-    EXPECT_FALSE(f.store->deleteCandidateFeedback().has_value());
-    EXPECT_FALSE(f.store->deleteCandidateFeedbackDismissTask());
+    EXPECT_FALSE(f.store->review().deleteCandidateFeedback().has_value());
+    EXPECT_FALSE(f.store->review().deleteCandidateFeedbackDismissTask());
     EXPECT_EQ(f.harness.clock.pendingSleeperCount(), 0u);
   }
 }
 
 TEST(ImageLibraryStoreDeleteCandidateFeedback, ACountdownEndingAfterTheBannerClosedClearsNothingNewer) {
   ReviewFixture f(libraryImages(0, 5));
-  f.store->markDeleteCandidates(f.loaded({0}));
-  const int generation = f.store->deleteCandidateFeedbackDismissGeneration();
+  f.store->review().markDeleteCandidates(f.loaded({0}));
+  const int generation = f.store->review().deleteCandidateFeedbackDismissGeneration();
   f.harness.clock.advance(2 * kSecond);
   // Closed and published again before the first countdown hears it was stopped: its deadline
   // comes first.
-  f.store->dismissDeleteCandidateFeedback();
-  EXPECT_FALSE(f.store->deleteCandidateFeedback().has_value());
-  EXPECT_FALSE(f.store->deleteCandidateFeedbackDismissTask());
-  EXPECT_EQ(f.store->deleteCandidateFeedbackDismissGeneration(), generation + 1);
-  f.store->markDeleteCandidates(f.loaded({1}));
+  f.store->review().dismissDeleteCandidateFeedback();
+  EXPECT_FALSE(f.store->review().deleteCandidateFeedback().has_value());
+  EXPECT_FALSE(f.store->review().deleteCandidateFeedbackDismissTask());
+  EXPECT_EQ(f.store->review().deleteCandidateFeedbackDismissGeneration(), generation + 1);
+  f.store->review().markDeleteCandidates(f.loaded({1}));
   f.harness.clock.advance(kSecond);
   f.harness.drainEvents();
-  ASSERT_TRUE(f.store->deleteCandidateFeedback().has_value());
-  EXPECT_EQ(f.store->deleteCandidateFeedback()->affectedCount, 1);
+  ASSERT_TRUE(f.store->review().deleteCandidateFeedback().has_value());
+  EXPECT_EQ(f.store->review().deleteCandidateFeedback()->affectedCount, 1);
   f.harness.clock.advance(2 * kSecond);
   f.harness.drainEvents();
-  EXPECT_FALSE(f.store->deleteCandidateFeedback().has_value());
+  EXPECT_FALSE(f.store->review().deleteCandidateFeedback().has_value());
 }
 
 }  // namespace

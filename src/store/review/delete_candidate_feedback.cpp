@@ -10,12 +10,12 @@
 #include <stop_token>
 #include <vector>
 
-#include "store/image_library_store.h"
+#include "store/review/review_model.h"
 #include "store/review_update.h"
 
 namespace lorvex {
 
-std::optional<DeleteCandidateFeedback> ImageLibraryStore::makeDeleteCandidateFeedback(
+std::optional<DeleteCandidateFeedback> ReviewModel::makeDeleteCandidateFeedback(
     const std::vector<ReviewChange>& changes,
     const std::optional<DeleteCandidateUndoAction>& undoAction) const {
   creatingThread_.check();
@@ -33,12 +33,12 @@ std::optional<DeleteCandidateFeedback> ImageLibraryStore::makeDeleteCandidateFee
   feedback.change =
       *newMark ? DeleteCandidateFeedback::Change::marked : DeleteCandidateFeedback::Change::unmarked;
   feedback.affectedCount = affectedCount;
-  feedback.hiddenFromNormalResults = *newMark && !filters_->onlyDeleteCandidates();
+  feedback.hiddenFromNormalResults = *newMark && !dependents_.onlyDeleteCandidates();
   feedback.allowsUndo = undoAction.has_value();
   return feedback;
 }
 
-void ImageLibraryStore::scheduleDeleteCandidateFeedbackDismissal() {
+void ReviewModel::scheduleDeleteCandidateFeedbackDismissal() {
   creatingThread_.check();
   setDeleteCandidateFeedbackDismissGeneration(deleteCandidateFeedbackDismissGeneration_ + 1);
   const int generation = deleteCandidateFeedbackDismissGeneration_;
@@ -46,25 +46,24 @@ void ImageLibraryStore::scheduleDeleteCandidateFeedbackDismissal() {
   auto countdown = [this, generation](std::stop_token stop) {
     return runDeleteCandidateFeedbackDismissal(generation, stop);
   };
-  const StoreTask<void> task = startStoreTask(scope_, countdown);
+  const StoreTask<void> task = startStoreTask(context_.scope(), countdown);
   // A countdown of no time has run out already; no handle of it is kept.
   setDeleteCandidateFeedbackDismissTask(task.isFinished() ? StoreTask<void>() : task);
 }
 
-QCoro::Task<void> ImageLibraryStore::runDeleteCandidateFeedbackDismissal(int generation,
-                                                                         std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> ReviewModel::runDeleteCandidateFeedbackDismissal(int generation, std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const auto delay = static_cast<std::int64_t>(
       std::min<std::uint64_t>(feedbackDismissDelayNanos_, std::numeric_limits<std::int64_t>::max()));
-  const bool sleptFully = co_await clock_->sleep(delay, stop);
+  const bool sleptFully = co_await context_.clock().sleep(delay, stop);
   if (!sleptFully || stop.stop_requested()) co_return;
   if (deleteCandidateFeedbackDismissGeneration_ != generation) co_return;
   setDeleteCandidateFeedback(std::nullopt);
   if (deleteCandidateFeedbackDismissTask_) setDeleteCandidateFeedbackDismissTask({});
 }
 
-void ImageLibraryStore::dismissDeleteCandidateFeedback() {
+void ReviewModel::dismissDeleteCandidateFeedback() {
   creatingThread_.check();
   setDeleteCandidateFeedbackDismissGeneration(deleteCandidateFeedbackDismissGeneration_ + 1);
   if (deleteCandidateFeedbackDismissTask_) {

@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "real_pictures_test.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/library_model_test_access.h"
 #include "store/library_store_composition.h"
+#include "store/real_pictures_test.h"
 #include "store/store_idle.h"
 
 namespace lorvex {
@@ -80,9 +80,9 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
   const std::vector<RecordRef> all = store_->results().resultWindow().records();
   ASSERT_GE(all.size(), 8u);
   const std::size_t n = all.size();
-  store_->setFavorite({all.begin(), all.begin() + static_cast<std::ptrdiff_t>(2 * n / 3)}, true);
-  store_->markDeleteCandidates({all.begin() + static_cast<std::ptrdiff_t>(n / 3),
-                                all.begin() + static_cast<std::ptrdiff_t>(5 * n / 6)});
+  store_->review().setFavorite({all.begin(), all.begin() + static_cast<std::ptrdiff_t>(2 * n / 3)}, true);
+  store_->review().markDeleteCandidates({all.begin() + static_cast<std::ptrdiff_t>(n / 3),
+                                         all.begin() + static_cast<std::ptrdiff_t>(5 * n / 6)});
   ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
 
   struct Filters {
@@ -101,15 +101,16 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
     ASSERT_EQ(windowListing(*store_), freshSearch(*store_));
 
     // A favourite flipped, then a delete-candidate toggle over two records, then one set.
-    store_->toggleFavorite({loaded[0]});
+    store_->review().toggleFavorite({loaded[0]});
     EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the favourite";
-    const std::size_t undoDepth = store_->deleteCandidateUndoStack().size();
-    store_->toggleDeleteCandidate({loaded[loaded.size() - 2], loaded[loaded.size() - 1]});
+    const std::size_t undoDepth = store_->review().deleteCandidateUndoStack().size();
+    store_->review().toggleDeleteCandidate({loaded[loaded.size() - 2], loaded[loaded.size() - 1]});
     EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the toggle";
-    ASSERT_EQ(store_->deleteCandidateUndoStack().size(), undoDepth + 1);
-    store_->undoLastDeleteCandidateAction();
+    ASSERT_EQ(store_->review().deleteCandidateUndoStack().size(), undoDepth + 1);
+    store_->review().undoLastDeleteCandidateAction();
+    ASSERT_TRUE(waitUntilStoreIdle(*store_, std::chrono::seconds(30)));
     EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the undo";
-    store_->setDeleteCandidate({loaded[1]}, !filters.deleteCandidates);
+    store_->review().setDeleteCandidate({loaded[1]}, !filters.deleteCandidates);
     EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the set";
     EXPECT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
   }

@@ -1,0 +1,277 @@
+// Delete-candidate undo: every change of delete-candidate marks records the marks, positions,
+// selection and slideshow it found; undo writes the marks back and puts the records, the selection
+// and the slideshow back as they were. The stack lives in memory only and is bounded in actions and
+// in weight.
+//
+// The restore is a library write of thousands of rows: it runs on the user-initiated pool, and the
+// main thread only applies what it returns. While it runs, every review operation asked for (a
+// mark, another undo) waits in a queue and runs, in the order asked, once the restore is applied:
+// no write can reach the library before the restore, and each one reads the window as the restore
+// left it, exactly as if the undo had been done on the spot.
+#include <algorithm>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "services/indexing/scan_error_message.h"
+#include "store/async/run_blocking.h"
+#include "store/async/scope_exit.h"
+#include "store/delete_candidate_undo_error.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/review/review_model.h"
+#include "store/review_update.h"
+
+namespace lorvex {
+
+namespace {
+
+// What a restore gives back, made ready on the pool: the returned records paired with the window
+// positions they had, and the first record (by old position) the library did not return.
+struct RestoredDeleteCandidates {
+  std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex;
+  std::optional<std::pair<int, std::string>> firstAbsent;
+};
+
+// Writes the action's marks back through `service` and pairs what comes back with the saved
+// positions. Pool thread; touches nothing of the store.
+RestoredDeleteCandidates restoreDeleteCandidates(ImageLibraryServicing& service,
+                                                 const DeleteCandidateUndoAction& action) {
+  std::vector<DeleteCandidateStateRestore> restores;
+  restores.reserve(action.records.size());
+  for (const DeleteCandidateUndoRecord& record : action.records)
+    restores.push_back({record.path, record.deleteCandidate});
+  std::vector<ImageRecord> restored = service.restoreDeleteCandidateStates(restores);
+
+  PathMap<RecordRef> restoredByPath;
+  restoredByPath.reserve(restored.size());
+  for (ImageRecord& record : restored) {
+    std::string path = record.file.path;
+    restoredByPath.insert_or_assign(std::move(path), makeRecordRef(std::move(record)));
+  }
+  // A record missing from the answer had its mark written all the same (the restore is one
+  // transaction): what came back is applied and the action is spent, since trying it again would
+  // fail alike and hold back every older action. The first missing record by old position is named.
+  RestoredDeleteCandidates outcome;
+  outcome.recordsAtSavedIndex.reserve(action.records.size());
+  for (const DeleteCandidateUndoRecord& record : action.records) {
+    const auto found = restoredByPath.find(record.path);
+    if (found != restoredByPath.end()) {
+      outcome.recordsAtSavedIndex.emplace_back(found->second, record.index);
+    } else if (!outcome.firstAbsent.has_value() || record.index < outcome.firstAbsent->first) {
+      outcome.firstAbsent.emplace(record.index, record.path);
+    }
+  }
+  return outcome;
+}
+
+}  // namespace
+
+std::optional<DeleteCandidateUndoAction> ReviewModel::makeDeleteCandidateUndoAction(
+    const std::vector<ReviewChange>& changes) const {
+  creatingThread_.check();
+  const auto changed =
+      static_cast<std::size_t>(std::count_if(changes.begin(), changes.end(), [](const ReviewChange& change) {
+        return change.changesDeleteCandidate();
+      }));
+  if (changed == 0) return std::nullopt;
+  // Weighed before anything is copied: a marking of thousands of selected records has no undo,
+  // and copying its paths only to drop them would cost the marking most of its time.
+  const std::optional<std::string>& primary = dependents_.selection().primaryPath();
+  const std::size_t selectedCount = dependents_.selection().selectedPaths().empty()
+                                        ? (primary.has_value() ? 1 : 0)
+                                        : dependents_.selection().selectedPaths().size();
+  const std::size_t weight = changed + selectedCount + (primary.has_value() ? 1 : 0) +
+                             (dependents_.selection().anchorPath().has_value() ? 1 : 0);
+  if (weight > kMaxDeleteCandidateUndoWeight) return std::nullopt;
+  DeleteCandidateUndoAction action;
+  action.records.reserve(changed);
+  for (const ReviewChange& change : changes) {
+    if (!change.changesDeleteCandidate()) continue;
+    const ImageRecord& record = *change.target.record;
+    action.records.push_back({record.file.path, record.reviewState.deleteCandidate, change.target.index});
+  }
+  action.selectedPath = primary;
+  action.selectedPaths = dependents_.selection().effectiveSelectedPaths();
+  action.selectionAnchorPath = dependents_.selection().anchorPath();
+  action.wasSlideshowPresented = dependents_.presentation().isSlideshowPresented();
+  action.wasSlideshowPlaying = dependents_.presentation().isSlideshowPlaying();
+  return action;
+}
+
+void ReviewModel::pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action) {
+  creatingThread_.check();
+  if (action.weight() > kMaxDeleteCandidateUndoWeight) return;
+  // Moved out and back rather than copied: the stack may hold thousands of paths.
+  std::vector<DeleteCandidateUndoAction> stack = std::move(deleteCandidateUndoStack_);
+  stack.push_back(std::move(action));
+  // The action just pushed weighs at most the limit, so it is never trimmed itself.
+  std::size_t weight = 0;
+  for (const DeleteCandidateUndoAction& kept : stack) weight += kept.weight();
+  std::size_t trimmed = 0;
+  while (stack.size() - trimmed > kMaxDeleteCandidateUndoActions || weight > kMaxDeleteCandidateUndoWeight) {
+    weight -= stack[trimmed].weight();
+    ++trimmed;
+  }
+  stack.erase(stack.begin(), std::next(stack.begin(), static_cast<std::ptrdiff_t>(trimmed)));
+  setDeleteCandidateUndoStack(std::move(stack));
+}
+
+void ReviewModel::runAfterDeleteCandidateRestore(std::function<void()> operation) {
+  creatingThread_.check();
+  reviewOperationsAfterRestore_.push_back(std::move(operation));
+}
+
+void ReviewModel::runReviewOperationsAfterRestore() {
+  creatingThread_.check();
+  // An undo among them starts a restore of its own: the rest wait for that one in turn.
+  while (!deleteCandidateRestoreTask_ && !reviewOperationsAfterRestore_.empty()) {
+    std::function<void()> operation = std::move(reviewOperationsAfterRestore_.front());
+    reviewOperationsAfterRestore_.pop_front();
+    operation();
+  }
+}
+
+void ReviewModel::undoLastDeleteCandidateAction() {
+  creatingThread_.check();
+  if (deleteCandidateRestoreTask_) {
+    runAfterDeleteCandidateRestore([this] { undoLastDeleteCandidateAction(); });
+    return;
+  }
+  if (dependents_.isLoadingNextPage() || dependents_.isTrashingDeleteCandidates()) return;
+  if (deleteCandidateUndoStack_.empty()) return;
+  auto action = std::make_shared<const DeleteCandidateUndoAction>(deleteCandidateUndoStack_.back());
+  auto restore = [this, action](std::stop_token stop) { return runDeleteCandidateRestore(action, stop); };
+  const StoreTask<void> task = startStoreTask(context_.scope(), restore);
+  if (!task.isFinished()) setDeleteCandidateRestoreTask(task);
+}
+
+QCoro::Task<void> ReviewModel::runDeleteCandidateRestore(
+    std::shared_ptr<const DeleteCandidateUndoAction> action, std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
+  creatingThread_.check();
+  // The service in use now. The write is never stopped once asked for: the store going away drops
+  // its outcome, and the library keeps the marks it wrote.
+  auto restore = [service = context_.service(), action] {
+    return restoreDeleteCandidates(*service, *action);
+  };
+  const std::stop_token neverStopped;
+  RestoredDeleteCandidates restored;
+  std::exception_ptr failure;
+  try {
+    restored = co_await runBlocking(context_.userInitiatedPool(), neverStopped, restore);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // Applied only where an undo could have started: a page load would append after positions the
+  // records are about to shift, and a move to the Trash rebuilds the results on its own.
+  co_await dependents_.waitUntilNoPageLoadOrTrashMove(stop);
+  if (stop.stop_requested()) co_return;
+  if (failure) {
+    // Nothing was written: the action stays the newest and can be tried again.
+    context_.setErrorMessage(failure);
+  } else {
+    applyDeleteCandidateRestore(*action, std::move(restored.recordsAtSavedIndex), restored.firstAbsent);
+  }
+  setDeleteCandidateRestoreTask({});
+  runReviewOperationsAfterRestore();
+}
+
+void ReviewModel::applyDeleteCandidateRestore(const DeleteCandidateUndoAction& action,
+                                              std::vector<std::pair<RecordRef, int>> recordsAtSavedIndex,
+                                              const std::optional<std::pair<int, std::string>>& firstAbsent) {
+  creatingThread_.check();
+  // The action is spent. A move to the Trash meanwhile may have emptied the stack; nothing else
+  // changes it while a restore runs, since marks wait for the restore.
+  if (!deleteCandidateUndoStack_.empty() && deleteCandidateUndoStack_.back() == action) {
+    std::vector<DeleteCandidateUndoAction> stack = std::move(deleteCandidateUndoStack_);
+    stack.pop_back();
+    setDeleteCandidateUndoStack(std::move(stack));
+  }
+
+  const StoppedResultLoading stopped = dependents_.cancelResultLoading();
+  const ScopeExit restartLoading(context_.scope().link(),
+                                 [this, &stopped] { dependents_.restartResultLoading(stopped); });
+  const ResultSelection::Snapshot snapshot = dependents_.selection().snapshot();
+  const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
+    return dependents_.matchesReviewFilters(favorite, deleteCandidate, isMissing);
+  };
+  dependents_.resultWindow().applyRecordUpdatesAtIndices(std::move(recordsAtSavedIndex), isVisible);
+  pruneResultWindowToReviewFilters();
+  restoreSelectionAfterDeleteCandidateUndo(action, snapshot);
+  dependents_.presentation().setIsSlideshowPresented(action.wasSlideshowPresented &&
+                                                     dependents_.selection().primaryPath().has_value());
+  dependents_.presentation().setIsSlideshowPlaying(action.wasSlideshowPlaying &&
+                                                   dependents_.presentation().isSlideshowPresented());
+  dismissDeleteCandidateFeedback();
+  if (firstAbsent.has_value()) {
+    context_.setErrorMessage(
+        DeleteCandidateUndoError::incompleteRestore(firstAbsent->second).localizedDescription(),
+        ErrorNotice{ErrorNoticeKind::undoIncomplete, {firstAbsent->second}});
+  } else {
+    context_.setErrorMessage(std::nullopt);
+  }
+}
+
+void ReviewModel::pruneResultWindowToReviewFilters() {
+  creatingThread_.check();
+  const std::vector<RecordRef>& records = dependents_.resultWindow().records();
+  PathSet excluded;
+  std::optional<int> firstExcluded;
+  for (std::size_t index = 0; index < records.size(); ++index) {
+    const ImageRecord& record = *records[index];
+    if (dependents_.matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
+                                         record.isMissing))
+      continue;
+    if (!firstExcluded.has_value()) firstExcluded = static_cast<int>(index);
+    excluded.insert(record.file.path);
+  }
+  if (!firstExcluded.has_value()) {
+    dependents_.resultWindow().invalidateLoads();
+    return;
+  }
+  dependents_.resultWindow().removeRecords(excluded, *firstExcluded);
+}
+
+void ReviewModel::restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidateUndoAction& action,
+                                                           const ResultSelection::Snapshot& snapshot) {
+  creatingThread_.check();
+  PathSet restored;
+  for (const std::string_view path : action.selectedPaths) {
+    if (dependents_.resultWindow().index(path).has_value()) restored.insert(path);
+  }
+  std::optional<std::string> primary;
+  if (action.selectedPath.has_value() && dependents_.resultWindow().index(*action.selectedPath).has_value()) {
+    primary = action.selectedPath;
+  } else {
+    primary = dependents_.firstWindowPath(restored);
+  }
+  if (!primary.has_value()) {
+    dependents_.selection().setPrimaryPath(snapshot.primaryPath);
+    dependents_.selection().setSelectedPaths(snapshot.selectedPaths);
+    dependents_.selection().setAnchorPath(snapshot.anchorPath);
+    int fallbackIndex = 0;
+    if (!action.records.empty()) {
+      fallbackIndex =
+          std::min_element(action.records.begin(), action.records.end(), [](const auto& a, const auto& b) {
+            return a.index < b.index;
+          })->index;
+    }
+    dependents_.resultWindowRecordsDidChange(SearchResultWindow::RecordsChange{fallbackIndex});
+    return;
+  }
+  PathSet selected = restored.empty() ? PathSet{*primary} : std::move(restored);
+  std::optional<std::string> anchor = primary;
+  if (action.selectionAnchorPath.has_value() && selected.contains(*action.selectionAnchorPath)) {
+    anchor = action.selectionAnchorPath;
+  }
+  dependents_.selection().setPrimaryPath(std::move(primary));
+  dependents_.selection().setSelectedPaths(std::move(selected));
+  dependents_.selection().setAnchorPath(std::move(anchor));
+}
+
+}  // namespace lorvex

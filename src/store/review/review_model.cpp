@@ -1,0 +1,73 @@
+#include "store/review/review_model.h"
+
+#include <utility>
+
+#include "store/observed_value.h"
+
+namespace lorvex {
+
+ReviewModel::ReviewModel(StoreContext& context, ReviewDependents& dependents,
+                         std::uint64_t feedbackDismissDelayNanos, QObject* parent)
+    : QObject(parent),
+      context_(context),
+      dependents_(dependents),
+      feedbackDismissDelayNanos_(feedbackDismissDelayNanos) {}
+
+ReviewModel::~ReviewModel() = default;
+
+std::size_t ReviewModel::deleteCandidateUndoStackEntryCount() const {
+  creatingThread_.check();
+  std::size_t count = 0;
+  for (const auto& action : deleteCandidateUndoStack_) count += action.weight();
+  return count;
+}
+
+void ReviewModel::clearDeleteCandidateUndoStack() {
+  creatingThread_.check();
+  // Signals even when already empty: the stack's setter always does.
+  setDeleteCandidateUndoStack({});
+}
+
+void ReviewModel::recomputeCanUndoDeleteCandidateAction() {
+  setCanUndoDeleteCandidateAction(!deleteCandidateUndoStack_.empty() &&
+                                  !dependents_.isTrashingDeleteCandidates());
+}
+
+void ReviewModel::setCanUndoDeleteCandidateAction(bool value) {
+  creatingThread_.check();
+  assignObserved(canUndoDeleteCandidateAction_, std::move(value), this,
+                 &ReviewModel::canUndoDeleteCandidateActionChanged);
+}
+
+void ReviewModel::setDeleteCandidateFeedback(std::optional<DeleteCandidateFeedback> value) {
+  creatingThread_.check();
+  assignObserved(deleteCandidateFeedback_, std::move(value), this,
+                 &ReviewModel::deleteCandidateFeedbackChanged);
+}
+
+void ReviewModel::setDeleteCandidateFeedbackDismissTask(StoreTask<void> value) {
+  creatingThread_.check();
+  assignObserved(deleteCandidateFeedbackDismissTask_, std::move(value), this,
+                 &ReviewModel::deleteCandidateFeedbackDismissTaskChanged);
+}
+
+void ReviewModel::setDeleteCandidateFeedbackDismissGeneration(int value) {
+  creatingThread_.check();
+  assignObserved(deleteCandidateFeedbackDismissGeneration_, std::move(value), this,
+                 &ReviewModel::deleteCandidateFeedbackDismissGenerationChanged);
+}
+
+void ReviewModel::setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value) {
+  creatingThread_.check();
+  deleteCandidateUndoStack_ = std::move(value);
+  Q_EMIT deleteCandidateUndoStackChanged();
+  recomputeCanUndoDeleteCandidateAction();
+}
+
+void ReviewModel::setDeleteCandidateRestoreTask(StoreTask<void> value) {
+  creatingThread_.check();
+  assignObserved(deleteCandidateRestoreTask_, std::move(value), this,
+                 &ReviewModel::deleteCandidateRestoreTaskChanged);
+}
+
+}  // namespace lorvex
