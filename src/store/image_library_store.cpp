@@ -37,8 +37,8 @@ ImageLibraryStore::ImageLibraryStore(
       feedbackDismissDelayNanos_(feedbackDismissDelayNanos),
       selection_(std::make_unique<ResultSelection>()),
       resultWindow_(std::make_unique<SearchResultWindow>()),
-      trashReviewBrowser_(std::make_unique<TrashCandidateBrowser>()),
-      presentation_(std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore))) {
+      presentation_(std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore))),
+      trash_(std::make_unique<TrashModel>(*context_, trashDependents_, *presentation_)) {
   characterSuggestionExclusions_ = characterSuggestionExclusionStore_->loadExclusions();
   setErrorMessage(std::move(errorMessage));
   setNeedsLiveServicePreparation(needsLiveServicePreparation);
@@ -75,7 +75,8 @@ void ImageLibraryStore::resultWindowRecordsDidChange(const SearchResultWindow::R
 }
 
 void ImageLibraryStore::recomputeCanUndoDeleteCandidateAction() {
-  setCanUndoDeleteCandidateAction(!deleteCandidateUndoStack_.empty() && !isTrashingDeleteCandidates_);
+  setCanUndoDeleteCandidateAction(!deleteCandidateUndoStack_.empty() &&
+                                  !trash_->isTrashingDeleteCandidates());
 }
 
 void ImageLibraryStore::setSearchResultsResetCount(int value) {
@@ -221,18 +222,6 @@ void ImageLibraryStore::setCharacterSuggestionGeneration(int value) {
                  &ImageLibraryStore::characterSuggestionGenerationChanged);
 }
 
-void ImageLibraryStore::setLastTrashSummary(std::optional<ImageTrashSummary> value) {
-  creatingThread_.check();
-  assignObserved(lastTrashSummary_, std::move(value), this, &ImageLibraryStore::lastTrashSummaryChanged);
-}
-
-void ImageLibraryStore::setIsTrashingDeleteCandidates(bool value) {
-  creatingThread_.check();
-  assignObserved(isTrashingDeleteCandidates_, value, this,
-                 &ImageLibraryStore::isTrashingDeleteCandidatesChanged);
-  recomputeCanUndoDeleteCandidateAction();
-}
-
 void ImageLibraryStore::setCanUndoDeleteCandidateAction(bool value) {
   creatingThread_.check();
   assignObserved(canUndoDeleteCandidateAction_, std::move(value), this,
@@ -243,12 +232,6 @@ void ImageLibraryStore::setDeleteCandidateFeedback(std::optional<DeleteCandidate
   creatingThread_.check();
   assignObserved(deleteCandidateFeedback_, std::move(value), this,
                  &ImageLibraryStore::deleteCandidateFeedbackChanged);
-}
-
-void ImageLibraryStore::setDeleteCandidateTrashReviewLoadMoreTask(StoreTask<bool> value) {
-  creatingThread_.check();
-  assignObserved(deleteCandidateTrashReviewLoadMoreTask_, std::move(value), this,
-                 &ImageLibraryStore::deleteCandidateTrashReviewLoadMoreTaskChanged);
 }
 
 void ImageLibraryStore::setDeleteCandidateFeedbackDismissTask(StoreTask<void> value) {

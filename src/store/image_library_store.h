@@ -4,21 +4,22 @@
 // file or database work itself: everything goes through `service`.
 //
 // It is also the composition of the feature models that have moved out of it: it owns the context
-// they share (context()) and each model (concepts(), filters(), library()), and wires their
-// reactions to each other and to the state it still holds (image_library_store_features.cpp). It
-// forwards nothing of a model: callers use the model.
+// they share (context()) and each model (concepts(), filters(), library(), trash()), and wires
+// their reactions to each other and to the state it still holds (image_library_store_features.cpp).
+// It forwards nothing of a model: callers use the model.
 //
 // Every tracked field has a getter, a setter and a change signal. A setter stores an equal value
 // silently and signals a different one once, after storing it, so an observer reads the new value.
 // Two fields signal on every set, because their values are not worth comparing: `service` and
 // `deleteCandidateUndoStack`. Task handles compare by identity.
-// `canUndoDeleteCandidateAction` follows its two inputs: it is recomputed after every set of
-// `isTrashingDeleteCandidates` or `deleteCandidateUndoStack`, and signals only when it flips.
+// `canUndoDeleteCandidateAction` follows its two inputs: it is recomputed after every change of the
+// trash model's `isTrashingDeleteCandidates` and every set of `deleteCandidateUndoStack`, and
+// signals only when it flips.
 //
-// The result window, the selection and the trash review browser live as long as the store and are
-// never replaced; they signal on their own. The store keeps the selection in step with the
-// window: whenever the window's records change, the selection is reconciled with them, and when
-// nothing is left the slideshow closes.
+// The result window and the selection live as long as the store and are never replaced; they
+// signal on their own. The store keeps the selection in step with the window: whenever the
+// window's records change, the selection is reconciled with them, and when nothing is left the
+// slideshow closes.
 //
 // Thread safety: the creating thread only (the main thread); flows return to it before they
 // touch a field.
@@ -46,7 +47,6 @@
 #include "model/image_aspect.h"
 #include "model/image_library_scan_summary.h"
 #include "model/image_search_query.h"
-#include "model/image_trash_summary.h"
 #include "model/indexing_job.h"
 #include "model/library_recovery_notice.h"
 #include "model/registered_folder.h"
@@ -78,7 +78,7 @@
 #include "store/review_update.h"
 #include "store/search_result_window.h"
 #include "store/stopped_result_loading.h"
-#include "store/trash/trash_candidate_browser.h"
+#include "store/trash/trash_model.h"
 
 namespace lorvex {
 
@@ -111,14 +111,13 @@ class ImageLibraryStore : public QObject {
   TagConceptsModel& concepts() const { return *concepts_; }
   FiltersModel& filters() const { return *filters_; }
   LibraryModel& library() const { return *library_; }
+  TrashModel& trash() const { return *trash_; }
 
   // Set once, never changed.
   SearchResultWindow& resultWindow() { return *resultWindow_; }
   const SearchResultWindow& resultWindow() const { return *resultWindow_; }
   ResultSelection& selection() { return *selection_; }
   const ResultSelection& selection() const { return *selection_; }
-  TrashCandidateBrowser& trashReviewBrowser() { return *trashReviewBrowser_; }
-  const TrashCandidateBrowser& trashReviewBrowser() const { return *trashReviewBrowser_; }
   const std::shared_ptr<CharacterSuggestionExclusionPersisting>& characterSuggestionExclusionStore() const {
     return characterSuggestionExclusionStore_;
   }
@@ -169,14 +168,9 @@ class ImageLibraryStore : public QObject {
   }
   int modelSuggestionGeneration() const { return modelSuggestionGeneration_; }
   int characterSuggestionGeneration() const { return characterSuggestionGeneration_; }
-  const std::optional<ImageTrashSummary>& lastTrashSummary() const { return lastTrashSummary_; }
-  bool isTrashingDeleteCandidates() const { return isTrashingDeleteCandidates_; }
   bool canUndoDeleteCandidateAction() const { return canUndoDeleteCandidateAction_; }
   const std::optional<DeleteCandidateFeedback>& deleteCandidateFeedback() const {
     return deleteCandidateFeedback_;
-  }
-  const StoreTask<bool>& deleteCandidateTrashReviewLoadMoreTask() const {
-    return deleteCandidateTrashReviewLoadMoreTask_;
   }
   const StoreTask<void>& deleteCandidateFeedbackDismissTask() const {
     return deleteCandidateFeedbackDismissTask_;
@@ -215,11 +209,8 @@ class ImageLibraryStore : public QObject {
   void setActiveTagSuggestionSearchText(std::optional<std::string> value);
   void setModelSuggestionGeneration(int value);
   void setCharacterSuggestionGeneration(int value);
-  void setLastTrashSummary(std::optional<ImageTrashSummary> value);
-  void setIsTrashingDeleteCandidates(bool value);
   void setCanUndoDeleteCandidateAction(bool value);
   void setDeleteCandidateFeedback(std::optional<DeleteCandidateFeedback> value);
-  void setDeleteCandidateTrashReviewLoadMoreTask(StoreTask<bool> value);
   void setDeleteCandidateFeedbackDismissTask(StoreTask<void> value);
   void setDeleteCandidateFeedbackDismissGeneration(int value);
   void setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value);
@@ -374,28 +365,6 @@ class ImageLibraryStore : public QObject {
   // before a concept of the same name.
   std::vector<TagFilterSuggestion> tagFilterSuggestions() const;
 
-  // The Trash review. A record may be moved to the Trash when it is a delete candidate and its
-  // file is not missing.
-  // The ticked records that may be moved, in browser order.
-  std::vector<RecordRef> selectedTrashReviewRecords() const;
-  int trashableLoadedTrashReviewRecordCount() const;
-  // The loaded records that may be moved and that the last move failed on (and did not trash after
-  // all), in browser order, each as that move was handed it.
-  std::vector<RecordRef> retryableFailedTrashRecords() const;
-  // No preparation, indexing or move to the Trash is running.
-  bool isLibraryReadyForTrash() const;
-  bool isTrashReviewLoading() const;
-  // The review is shown, the library is ready, nothing is loading, and `records` is not empty.
-  bool canTrash(const std::vector<RecordRef>& records) const;
-  bool canTrashSelectedTrashReviewRecords() const;
-  bool canRetryFailedTrash() const;
-  bool canTrashLoadedTrashReviewRecords() const;
-  DeleteCandidateTrashBlockers trashBlockers() const;
-  // Why the review's two actions are disabled; nothing when allowed or when the question does not
-  // arise (the review is not shown).
-  std::optional<DeleteCandidateTrashDisabledReason> trashSelectedDisabledReason() const;
-  std::optional<DeleteCandidateTrashDisabledReason> trashLoadedDisabledReason() const;
-
   // StoreContext::startDetached, reached through the store until the views that use it take the
   // models they read.
   StoreTask<void> startDetached(std::function<QCoro::Task<void>()> work) {
@@ -516,70 +485,6 @@ class ImageLibraryStore : public QObject {
   // selection.
   void showPreviousSlideshowImages();
 
-  // ---- Trash review loading ----
-
-  // The review lists every indexed delete candidate whose file is not missing under the search
-  // roots, in the current sort, whatever the other filters: pages of kTrashReviewPageSize, each
-  // asked for with one row more to learn whether more exist; a tile among the last
-  // kTrashReviewPrefetchDistance loaded records asks for the next page.
-  static constexpr int kTrashReviewPageSize = 500;
-  static constexpr std::int64_t kTrashReviewQueryLimit = kTrashReviewPageSize + 1;
-  static constexpr int kTrashReviewPrefetchDistance = 24;
-
-  // Opens the review and loads its first page; nothing while the live service is missing or being
-  // prepared.
-  QCoro::Task<void> presentDeleteCandidateTrashReview();
-  // Loads the first page again while the review is open; the loaded records stay visible until it
-  // arrives. Drops the load-more in flight. Of overlapping reloads only the last one applies. A
-  // failure keeps the records, stops paging and shows its text; a success clears the error message.
-  QCoro::Task<void> reloadDeleteCandidateTrashReview();
-  // A review tile came into view: loads the next page when more exist and the tile's path is among
-  // the last kTrashReviewPrefetchDistance loaded records (any, when fewer are loaded); with no path,
-  // whenever more exist. A path no longer loaded asks for nothing.
-  QCoro::Task<void> loadMoreDeleteCandidateTrashReviewIfNeeded(std::optional<std::string> path);
-  // Appends the next page; true when it was applied. One load-more runs at a time
-  // (`deleteCandidateTrashReviewLoadMoreTask`) and later callers join it. False at once while the
-  // review is closed, nothing more exists or a reload runs. A page of records all loaded already
-  // while more are reported reloads from the start (the list shifted underneath). A failure shows
-  // its text and keeps paging, so the next tile asks again.
-  QCoro::Task<bool> loadMoreDeleteCandidateTrashReview();
-  // Closes the review and empties its list; a load in flight is dropped when it arrives. The last
-  // trash summary and the error message stay.
-  void dismissDeleteCandidateTrashReview();
-  // The review's query for `limit` records from `offset`.
-  ImageSearchQuery makeDeleteCandidateTrashReviewQuery(std::int64_t limit, std::int64_t offset) const;
-
-  // ---- Trash moves ----
-
-  // What errorMessage shows after a move in which some file was not moved or not recorded; the
-  // details stay in lastTrashSummary.
-  static constexpr std::string_view kTrashFailureMessage =
-      "ゴミ箱に入れる操作またはインデックス更新に失敗した画像があります。";
-
-  // Moves the delete candidates among `records` (marked, not missing; each path once, in order) to
-  // the Trash: the only operation that changes the user's files. Refused (false, nothing changed)
-  // when none is left or canStartDeleteCandidateTrash() is false. A background pass under way is
-  // let finish first (none starts while a move runs). The library re-checks each file against the
-  // record handed here (its size and modification date: what the person reviewed) and against its
-  // own on the user-initiated pool; nothing cancels that call, and no second move starts while it
-  // runs. Afterwards: the outcome is kept in lastTrashSummary; trashed images leave the results
-  // and the review, monitoring is told to ignore their removal, the undo history is emptied and
-  // the sidebar's counts reload; the paths that failed and are still listed become the review's
-  // selection, for a retry, and errorMessage says so. A refused call to the library records every
-  // path as failed with its text. True only when nothing failed; then a review emptied by the move
-  // while more candidates existed loads its first page again.
-  QCoro::Task<bool> moveDeleteCandidatesToTrash(std::vector<RecordRef> records);
-  // The same for every record the review has loaded, as they are at the call.
-  QCoro::Task<bool> moveLoadedTrashReviewCandidatesToTrash();
-  // The review is open, the library is ready (prepared, not indexing, no move running) and its
-  // list is not loading.
-  bool canStartDeleteCandidateTrash() const;
-  // Reloads the review when it is open and empty and had more candidates before the move.
-  QCoro::Task<void> reloadDeleteCandidateTrashReviewIfEmptied(bool hadMoreRecords);
-  // Forgets every undo action: after files left for the Trash, putting marks back on their
-  // records would undo nothing the user can see.
-  void clearDeleteCandidateUndoStack();
-
   // ---- Model suggestions ----
 
   // At most this many models are suggested for one text.
@@ -620,11 +525,8 @@ class ImageLibraryStore : public QObject {
   void activeTagSuggestionSearchTextChanged();
   void modelSuggestionGenerationChanged();
   void characterSuggestionGenerationChanged();
-  void lastTrashSummaryChanged();
-  void isTrashingDeleteCandidatesChanged();
   void canUndoDeleteCandidateActionChanged();
   void deleteCandidateFeedbackChanged();
-  void deleteCandidateTrashReviewLoadMoreTaskChanged();
   void deleteCandidateFeedbackDismissTaskChanged();
   void deleteCandidateFeedbackDismissGenerationChanged();
   void deleteCandidateUndoStackChanged();
@@ -693,9 +595,6 @@ class ImageLibraryStore : public QObject {
 
   // ---- Projections: private ----
 
-  // The review is shown, the library is ready and nothing is loading: what canTrash asks before
-  // it looks at any record.
-  bool trashReviewAllowsTrashing() const;
   // Connects every input of the projections to scheduleDerivedValuesChanged; called once, by the
   // constructor.
   void connectDerivedValueInputs();
@@ -752,32 +651,6 @@ class ImageLibraryStore : public QObject {
   // Closes the slideshow and clears the selection when the window holds no record; says whether
   // it did.
   bool closeSlideshowIfWindowIsEmpty();
-
-  // ---- Trash review loading: private ----
-
-  // The load-more task's body: the page from `offset`, applied under `ticket`.
-  QCoro::Task<bool> loadDeleteCandidateTrashReviewPage(std::int64_t offset,
-                                                       TrashCandidateBrowser::LoadTicket ticket,
-                                                       std::stop_token stop);
-  // The review's page of `records`: the trashable ones, at most kTrashReviewPageSize; whether
-  // more were kept.
-  static bool keepTrashReviewPage(std::vector<RecordRef>& records);
-  // Stops the review's load-more in flight and forgets it; its late page is dropped by the
-  // browser's epoch.
-  void cancelDeleteCandidateTrashReviewLoadMore();
-
-  // ---- Trash moves: private ----
-
-  // The outcome of a move of `paths` that the library answered with `summary`; the result of the
-  // move. `fallbackSelectionIndex`: where the result selection goes when its records were trashed.
-  QCoro::Task<bool> applyTrashSummary(ImageTrashSummary summary, int fallbackSelectionIndex,
-                                      bool hadMoreRecords);
-  // A move the library refused as a whole: every path failed with the error's text.
-  void applyTrashFailure(const std::vector<std::string>& paths, const std::exception_ptr& failure);
-  // The trashed images leave the results and the review; monitoring ignores their removal.
-  void removeTrashedRecords(const std::vector<std::string>& trashedPaths, int fallbackSelectionIndex);
-  // Returns once no library work (a background pass included) runs any more.
-  QCoro::Task<void> waitForLibrarySyncToEnd();
 
   // ---- Model suggestions: private ----
 
@@ -852,8 +725,30 @@ class ImageLibraryStore : public QObject {
   // Owned by the store; children are not used, so destruction order is the members' order.
   std::unique_ptr<ResultSelection> selection_;
   std::unique_ptr<SearchResultWindow> resultWindow_;
-  std::unique_ptr<TrashCandidateBrowser> trashReviewBrowser_;
   const std::unique_ptr<ImageLibraryPresentationState> presentation_;
+  // What the trash model asks of the library, the results, folder monitoring, the undo history and
+  // the sidebar, which the store still holds (image_library_store_trash_dependents.cpp).
+  class TrashDependentsOfStore final : public TrashDependents {
+   public:
+    explicit TrashDependentsOfStore(ImageLibraryStore& store) : store_(store) {}
+    TrashReviewQueryScope trashReviewQueryScope() const override;
+    QCoro::Task<TrashDependents::FetchedRecords> fetchRecords(ImageSearchQuery query,
+                                                              std::stop_token stop) override;
+    bool isLibraryUnprepared() const override;
+    bool isLibraryIndexing() const override;
+    QCoro::Task<void> waitForLibrarySyncToEnd() override;
+    std::optional<int> resultIndex(const std::string& path) const override;
+    void removeTrashedRecordsFromResults(const PathSet& trashed, int fallbackSelectionIndex) override;
+    void ignoreTrashedPathsInFolderMonitoring(const std::vector<std::string>& trashedPaths) override;
+    void clearDeleteCandidateUndoStack() override;
+    void dismissDeleteCandidateFeedback() override;
+    QCoro::Task<void> reloadFolderSummaries() override;
+
+   private:
+    ImageLibraryStore& store_;
+  };
+  TrashDependentsOfStore trashDependents_{*this};
+  const std::unique_ptr<TrashModel> trash_;
 
   int searchResultsResetCount_{0};
   bool isLoading_{false};
@@ -880,14 +775,8 @@ class ImageLibraryStore : public QObject {
   std::optional<std::string> activeTagSuggestionSearchText_;
   int modelSuggestionGeneration_{0};
   int characterSuggestionGeneration_{0};
-  std::optional<ImageTrashSummary> lastTrashSummary_;
-  bool isTrashingDeleteCandidates_{false};
-  // The records the last move failed on, as they were handed to it: a retry is checked against
-  // the files as the person first reviewed them, never as a reload of the review refreshed them.
-  std::unordered_map<std::string, RecordRef> firstReviewedTrashRecords_;
   bool canUndoDeleteCandidateAction_{false};
   std::optional<DeleteCandidateFeedback> deleteCandidateFeedback_;
-  StoreTask<bool> deleteCandidateTrashReviewLoadMoreTask_;
   StoreTask<void> deleteCandidateFeedbackDismissTask_;
   int deleteCandidateFeedbackDismissGeneration_{0};
   std::vector<DeleteCandidateUndoAction> deleteCandidateUndoStack_;

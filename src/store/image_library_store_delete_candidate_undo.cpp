@@ -63,7 +63,7 @@ void ImageLibraryStore::pushDeleteCandidateUndoAction(DeleteCandidateUndoAction 
 
 void ImageLibraryStore::undoLastDeleteCandidateAction() {
   creatingThread_.check();
-  if (isLoadingNextPage_ || isTrashingDeleteCandidates_) return;
+  if (isLoadingNextPage_ || trash_->isTrashingDeleteCandidates()) return;
   if (deleteCandidateUndoStack_.empty()) return;
   std::vector<DeleteCandidateUndoAction> stack = deleteCandidateUndoStack_;
   DeleteCandidateUndoAction action = std::move(stack.back());

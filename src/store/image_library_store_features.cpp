@@ -26,7 +26,7 @@ void ImageLibraryStore::wireFeatureModels() {
   // ---- Library ----
   // Library → results, suggestions, thumbnails and Trash, asked and awaited: LibraryDependentsOfStore
   // (image_library_store_library_dependents.cpp). The Trash moves read the library's busy flag and
-  // tell it which removals are their own through its public operations. Signal-only:
+  // tell it which removals are their own through TrashDependentsOfStore below. Signal-only:
   // Library → projections: preparing the library and indexing change what the Trash review allows.
   for (const auto changed : {&LibraryModel::isPreparingLibraryChanged, &LibraryModel::isIndexingChanged}) {
     connect(library_.get(), changed, this, [this] { scheduleDerivedValuesChanged(); });
@@ -34,6 +34,25 @@ void ImageLibraryStore::wireFeatureModels() {
 
   // Filters → concepts: a tag suggestion load without text read the whole concept list and sets it
   // (concepts_->setTagConcepts in loadTagSuggestions), while the filters still live in the store.
+
+  // Trash → undo: a move to the Trash blocks undo while it runs; canUndoDeleteCandidateAction follows.
+  connect(trash_.get(), &TrashModel::isTrashingDeleteCandidatesChanged, this,
+          &ImageLibraryStore::recomputeCanUndoDeleteCandidateAction);
+  // Trash → projections: the review's list, its loading, the move's flag and outcome are inputs of
+  // what the views read (the trash model's projections and canReviewFocusedRecord).
+  const auto schedule = [this] { scheduleDerivedValuesChanged(); };
+  for (const auto changed :
+       {&TrashModel::lastTrashSummaryChanged, &TrashModel::isTrashingDeleteCandidatesChanged,
+        &TrashModel::deleteCandidateTrashReviewLoadMoreTaskChanged}) {
+    connect(trash_.get(), changed, this, schedule);
+  }
+  for (const auto changed :
+       {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
+        &TrashCandidateBrowser::isReloadingChanged, &TrashCandidateBrowser::isLoadingMoreChanged}) {
+    connect(&trash_->trashReviewBrowser(), changed, this, schedule);
+  }
+  // Trash → library, results, monitoring, undo, feedback and sidebar, asked and awaited:
+  // TrashDependentsOfStore (image_library_store_trash_dependents.cpp).
 }
 
 // ---- What a concept change asks of the suggestions and the results ----

@@ -37,7 +37,7 @@ bool ImageLibraryStore::LibraryDependentsOfStore::refreshResultsDuringIndexing()
 }
 
 bool ImageLibraryStore::LibraryDependentsOfStore::isTrashingDeleteCandidates() const {
-  return store_.isTrashingDeleteCandidates_;
+  return store_.trash_->isTrashingDeleteCandidates();
 }
 
 }  // namespace lorvex

@@ -1,6 +1,6 @@
 // What the views read from the store: focus and selection, the slideshow's range and position
-// text, the sidebar's and tag panel's lists, the Trash review's permissions; the one signal that
-// tells the views to read them again; and the start of flows nobody waits for.
+// text, the sidebar's and tag panel's lists; the one signal that tells the views to read them (and
+// the trash model's projections) again; and the start of flows nobody waits for.
 #include <QByteArray>
 #include <QMetaObject>
 #include <algorithm>
@@ -19,16 +19,6 @@ std::string fileURL(const std::string& path) {
   const QByteArray encoded =
       QByteArray(path.data(), static_cast<qsizetype>(path.size())).toPercentEncoding("/");
   return "file://" + encoded.toStdString();
-}
-
-std::vector<RecordRef> trashableRecordsAmong(const std::vector<RecordRef>& records, const PathSet& paths) {
-  std::vector<RecordRef> result;
-  if (paths.empty()) return result;
-  for (const auto& record : records) {
-    if (paths.contains(record->file.path) && TrashCandidateBrowser::isTrashable(*record))
-      result.push_back(record);
-  }
-  return result;
 }
 
 }  // namespace
@@ -89,7 +79,7 @@ std::optional<std::string> ImageLibraryStore::focusPathKeepingSelection(const st
 }
 
 bool ImageLibraryStore::canReviewFocusedRecord() const {
-  return selectedRecord() != nullptr && !isLoadingNextPage_ && !isTrashingDeleteCandidates_ &&
+  return selectedRecord() != nullptr && !isLoadingNextPage_ && !trash_->isTrashingDeleteCandidates() &&
          !presentation_->isTagAdditionPopoverPresented() &&
          !presentation_->isModelSelectionPopoverPresented();
 }
@@ -154,104 +144,13 @@ std::vector<TagFilterSuggestion> ImageLibraryStore::tagFilterSuggestions() const
   return rows;
 }
 
-std::vector<RecordRef> ImageLibraryStore::selectedTrashReviewRecords() const {
-  creatingThread_.check();
-  return trashableRecordsAmong(trashReviewBrowser_->records(), trashReviewBrowser_->selectedPaths());
-}
-
-int ImageLibraryStore::trashableLoadedTrashReviewRecordCount() const {
-  creatingThread_.check();
-  const auto& records = trashReviewBrowser_->records();
-  return static_cast<int>(std::count_if(records.begin(), records.end(), [](const RecordRef& record) {
-    return TrashCandidateBrowser::isTrashable(*record);
-  }));
-}
-
-std::vector<RecordRef> ImageLibraryStore::retryableFailedTrashRecords() const {
-  creatingThread_.check();
-  if (!lastTrashSummary_) return {};
-  // A path can fail in one step of the move and be trashed by a later one: only what is still
-  // untrashed is worth another try.
-  PathSet failed;
-  for (const auto& failure : lastTrashSummary_->failures) failed.insert(failure.path);
-  for (const auto& trashed : lastTrashSummary_->trashedPaths) failed.erase(trashed);
-  std::vector<RecordRef> records = trashableRecordsAmong(trashReviewBrowser_->records(), failed);
-  // A retry takes the files as the person first reviewed them: a reload may have brought records
-  // of content that changed since, and that content was never the one decided on.
-  for (RecordRef& record : records) {
-    const auto found = firstReviewedTrashRecords_.find(record->file.path);
-    if (found != firstReviewedTrashRecords_.end()) record = found->second;
-  }
-  return records;
-}
-
-bool ImageLibraryStore::isLibraryReadyForTrash() const {
-  return !needsLiveServicePreparation() && !library_->isPreparingLibrary() && !library_->isIndexing() &&
-         !isTrashingDeleteCandidates_;
-}
-
-bool ImageLibraryStore::isTrashReviewLoading() const {
-  return trashReviewBrowser_->isReloading() || trashReviewBrowser_->isLoadingMore() ||
-         static_cast<bool>(deleteCandidateTrashReviewLoadMoreTask_);
-}
-
-bool ImageLibraryStore::trashReviewAllowsTrashing() const {
-  return presentation_->isDeleteCandidateTrashReviewPresented() && isLibraryReadyForTrash() &&
-         !isTrashReviewLoading();
-}
-
-bool ImageLibraryStore::canTrash(const std::vector<RecordRef>& records) const {
-  return trashReviewAllowsTrashing() && !records.empty();
-}
-
-bool ImageLibraryStore::canTrashSelectedTrashReviewRecords() const {
-  // The records are gathered only once nothing else forbids the move.
-  return trashReviewAllowsTrashing() && !selectedTrashReviewRecords().empty();
-}
-
-bool ImageLibraryStore::canRetryFailedTrash() const {
-  return trashReviewAllowsTrashing() && !retryableFailedTrashRecords().empty();
-}
-
-bool ImageLibraryStore::canTrashLoadedTrashReviewRecords() const {
-  return trashReviewAllowsTrashing() && trashableLoadedTrashReviewRecordCount() != 0;
-}
-
-DeleteCandidateTrashBlockers ImageLibraryStore::trashBlockers() const {
-  return DeleteCandidateTrashBlockers{
-      .trashing = isTrashingDeleteCandidates_,
-      .notPrepared = needsLiveServicePreparation() || library_->isPreparingLibrary(),
-      .indexing = library_->isIndexing(),
-      .loading = isTrashReviewLoading(),
-  };
-}
-
-std::optional<DeleteCandidateTrashDisabledReason> ImageLibraryStore::trashSelectedDisabledReason() const {
-  if (canTrashSelectedTrashReviewRecords()) return std::nullopt;
-  if (const auto blocked = blockingReason(trashBlockers())) return blocked;
-  // Nothing blocks: either nothing is ticked, or the review is not shown.
-  if (!selectedTrashReviewRecords().empty()) return std::nullopt;
-  return trashableLoadedTrashReviewRecordCount() != 0 ? DeleteCandidateTrashDisabledReason::noSelection
-                                                      : DeleteCandidateTrashDisabledReason::noCandidates;
-}
-
-std::optional<DeleteCandidateTrashDisabledReason> ImageLibraryStore::trashLoadedDisabledReason() const {
-  if (canTrashLoadedTrashReviewRecords()) return std::nullopt;
-  if (const auto blocked = blockingReason(trashBlockers())) return blocked;
-  if (trashableLoadedTrashReviewRecordCount() == 0) return DeleteCandidateTrashDisabledReason::noCandidates;
-  return std::nullopt;
-}
-
 void ImageLibraryStore::connectDerivedValueInputs() {
   const auto schedule = [this] { scheduleDerivedValuesChanged(); };
   for (const auto changed : {
-           &ImageLibraryStore::lastTrashSummaryChanged,
            &ImageLibraryStore::tagSuggestionsChanged,
            &ImageLibraryStore::tagConceptSuggestionsChanged,
            &ImageLibraryStore::needsLiveServicePreparationChanged,
-           &ImageLibraryStore::isTrashingDeleteCandidatesChanged,
            &ImageLibraryStore::isLoadingNextPageChanged,
-           &ImageLibraryStore::deleteCandidateTrashReviewLoadMoreTaskChanged,
        }) {
     connect(this, changed, this, schedule);
   }
@@ -261,11 +160,6 @@ void ImageLibraryStore::connectDerivedValueInputs() {
   for (const auto changed : {&ResultSelection::primaryPathChanged, &ResultSelection::selectedPathsChanged,
                              &ResultSelection::anchorPathChanged}) {
     connect(selection_.get(), changed, this, schedule);
-  }
-  for (const auto changed :
-       {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
-        &TrashCandidateBrowser::isReloadingChanged, &TrashCandidateBrowser::isLoadingMoreChanged}) {
-    connect(trashReviewBrowser_.get(), changed, this, schedule);
   }
   for (const auto changed : {
            &ImageLibraryPresentationState::isFilterTagListExpandedChanged,

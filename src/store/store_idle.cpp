@@ -50,17 +50,16 @@ bool poolsAreIdle(const ImageLibraryStore& store) {
 }  // namespace
 
 bool isStoreSettled(const ImageLibraryStore& store) {
-  const bool flowUnderWay = isUnderWay(store.refreshSearchTask()) || isUnderWay(store.loadMoreTask()) ||
-                            isUnderWay(store.backgroundResultRefreshTask()) ||
-                            isUnderWay(store.backgroundThumbnailGenerationTask()) ||
-                            store.library().hasFlowUnderWay() ||
-                            isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
-                            isUnderWay(store.deleteCandidateFeedbackDismissTask());
+  const bool flowUnderWay =
+      isUnderWay(store.refreshSearchTask()) || isUnderWay(store.loadMoreTask()) ||
+      isUnderWay(store.backgroundResultRefreshTask()) ||
+      isUnderWay(store.backgroundThumbnailGenerationTask()) || store.library().hasFlowUnderWay() ||
+      store.trash().isTrashReviewLoadMoreUnderWay() || isUnderWay(store.deleteCandidateFeedbackDismissTask());
   const bool busy = store.isLoading() || store.isLoadingNextPage() || store.isBackgroundRefreshingResults() ||
                     store.library().isIndexing() || store.library().isLibrarySyncInProgress() ||
                     store.library().isBackgroundSyncing() || store.library().isPreparingLibrary() ||
                     store.library().isLoadingRegisteredFolders() || store.isTagSuggestionLoading() ||
-                    store.isModelSuggestionLoading() || store.isTrashingDeleteCandidates() ||
+                    store.isModelSuggestionLoading() || store.trash().isTrashingDeleteCandidates() ||
                     store.concepts().isTagConceptMutationInProgress();
   return !flowUnderWay && !busy;
 }

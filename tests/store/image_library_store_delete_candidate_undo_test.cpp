@@ -11,6 +11,7 @@
 
 #include "review_fixture.h"
 #include "store/filters/filters_model_test_access.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -163,7 +164,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoDoesNothingWhileBlockedOrWithAnEm
       {"empty stack", false, [](ImageLibraryStore&) {}},
       {"a page loading", true, [](ImageLibraryStore& s) { s.setIsLoadingNextPage(true); }},
       {"a move to the Trash running", true,
-       [](ImageLibraryStore& s) { s.setIsTrashingDeleteCandidates(true); }},
+       [](ImageLibraryStore& s) { TrashModelTestAccess::setIsTrashingDeleteCandidates(s.trash(), true); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

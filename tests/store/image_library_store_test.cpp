@@ -14,6 +14,7 @@
 #include "list_stores.h"
 #include "services/unavailable_image_library_service.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
+#include "store/trash/trash_model_test_access.h"
 #include "store_records.h"
 
 namespace lorvex {
@@ -91,7 +92,7 @@ TEST(ImageLibraryStore, ANewStoreHoldsTheInitialValues) {
   EXPECT_EQ(s.resultWindow().loadEpoch(), 0);
   EXPECT_FALSE(s.selection().primaryPath().has_value());
   EXPECT_TRUE(s.selection().selectedPaths().empty());
-  EXPECT_TRUE(s.trashReviewBrowser().records().empty());
+  EXPECT_TRUE(s.trash().trashReviewBrowser().records().empty());
   EXPECT_EQ(s.deleteCandidateUndoStackEntryCount(), 0u);
 }
 
@@ -169,9 +170,6 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
   expectChangeOnly<Mode>("activeBackgroundResultRefreshMode", &S::setActiveBackgroundResultRefreshMode,
                          &S::activeBackgroundResultRefreshMode, &S::activeBackgroundResultRefreshModeChanged,
                          Mode::leadingPage, Mode::fullWindow);
-  expectChangeOnly<std::optional<ImageTrashSummary>>("lastTrashSummary", &S::setLastTrashSummary,
-                                                     &S::lastTrashSummary, &S::lastTrashSummaryChanged,
-                                                     ImageTrashSummary{}, ImageTrashSummary{1, {}, {}});
   expectChangeOnly<std::optional<DeleteCandidateFeedback>>(
       "deleteCandidateFeedback", &S::setDeleteCandidateFeedback, &S::deleteCandidateFeedback,
       &S::deleteCandidateFeedbackChanged, DeleteCandidateFeedback{.affectedCount = 2},
@@ -241,10 +239,10 @@ TEST(ImageLibraryStore, TheUndoFlagFollowsTheStackAndTheTrashing) {
         f.store.setDeleteCandidateUndoStack({});
         break;
       case Op::startTrashing:
-        f.store.setIsTrashingDeleteCandidates(true);
+        TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store.trash(), true);
         break;
       case Op::stopTrashing:
-        f.store.setIsTrashingDeleteCandidates(false);
+        TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store.trash(), false);
         break;
     }
     EXPECT_EQ(f.store.canUndoDeleteCandidateAction(), steps[i].canUndo);

@@ -17,6 +17,7 @@
 #include "store/event_loop.h"
 #include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -88,7 +89,9 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       libraryFlag("isLoadingRegisteredFolders", &Library::setIsLoadingRegisteredFolders),
       flag("isTagSuggestionLoading", &Store::setIsTagSuggestionLoading),
       flag("isModelSuggestionLoading", &Store::setIsModelSuggestionLoading),
-      flag("isTrashingDeleteCandidates", &Store::setIsTrashingDeleteCandidates),
+      Case{"isTrashingDeleteCandidates",
+           [](Store& s) { TrashModelTestAccess::setIsTrashingDeleteCandidates(s.trash(), true); },
+           [](Store& s) { TrashModelTestAccess::setIsTrashingDeleteCandidates(s.trash(), false); }},
       Case{
           "isTagConceptMutationInProgress",
           [](Store& s) { TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), true); },
@@ -105,8 +108,9 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
                   &Library::setBackgroundLibrarySyncMonitorRecoveryTask),
       libraryFlow("launchWorkflowTask", &Library::setLaunchWorkflowTask),
       libraryFlow("thumbnailCacheMaintenanceTask", &Library::setThumbnailCacheMaintenanceTask),
-      flow("deleteCandidateTrashReviewLoadMoreTask", &Store::setDeleteCandidateTrashReviewLoadMoreTask,
-           StoreTask<bool>()),
+      Case{"deleteCandidateTrashReviewLoadMoreTask",
+           [](Store& s) { TrashModelTestAccess::setLoadMoreTask(s.trash(), sleepingFlow<bool>(s)); },
+           [](Store& s) { TrashModelTestAccess::setLoadMoreTask(s.trash(), finishedFlow<bool>(s)); }},
       flow("deleteCandidateFeedbackDismissTask", &Store::setDeleteCandidateFeedbackDismissTask,
            StoreTask<void>()),
   };

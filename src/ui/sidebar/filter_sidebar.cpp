@@ -171,7 +171,7 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
     QWidget* toolbar = factories_.trashToolbar(
         store_,
         [this] {
-          startStoreTask([](ImageLibraryStore& s) { return s.presentDeleteCandidateTrashReview(); });
+          startStoreTask([](ImageLibraryStore& s) { return s.trash().presentDeleteCandidateTrashReview(); });
         },
         this);
     if (toolbar) root->addWidget(toolbar);
@@ -395,7 +395,6 @@ void FilterSidebar::connectStore() {
   const auto schedule = [this] { scheduleUpdate(); };
   for (const auto signal : {
            &ImageLibraryStore::isLoadingChanged,
-           &ImageLibraryStore::lastTrashSummaryChanged,
            &ImageLibraryStore::errorMessageChanged,
        }) {
     connect(&store_, signal, this, schedule);
@@ -421,6 +420,7 @@ void FilterSidebar::connectStore() {
        }) {
     connect(&store_.filters(), signal, this, schedule);
   }
+  connect(&store_.trash(), &TrashModel::lastTrashSummaryChanged, this, schedule);
   connectPresentation();
 }
 
@@ -580,7 +580,7 @@ void FilterSidebar::updateFilters() {
 }
 
 void FilterSidebar::updateError() {
-  const SidebarErrorPresentation presentation{store_.errorMessage(), store_.lastTrashSummary(),
+  const SidebarErrorPresentation presentation{store_.errorMessage(), store_.trash().lastTrashSummary(),
                                               resourceDisplay_, store_.errorNotice()};
   const std::optional<std::string> message = presentation.message(localizer_);
   error_->setVisible(message.has_value());
@@ -726,7 +726,7 @@ void FilterSidebar::updateTrashReviewSheet() {
       if (trashReviewSheet_ == sheet) {
         trashReviewSheet_ = nullptr;
         if (store_.presentation().isDeleteCandidateTrashReviewPresented())
-          store_.dismissDeleteCandidateTrashReview();
+          store_.trash().dismissDeleteCandidateTrashReview();
       }
       sheet->deleteLater();
     });
