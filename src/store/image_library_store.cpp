@@ -33,13 +33,13 @@ ImageLibraryStore::ImageLibraryStore(
       concepts_(std::make_unique<TagConceptsModel>(*context_, conceptDependents_)),
       filters_(std::make_unique<FiltersModel>(*context_, filterDependents_, std::move(filterTagStore))),
       library_(std::make_unique<LibraryModel>(*context_, libraryDependents_, std::move(liveServiceFactory))),
-      characterSuggestionExclusionStore_(std::move(characterSuggestionExclusionStore)),
+      suggestions_(
+          std::make_unique<SuggestionsModel>(*context_, std::move(characterSuggestionExclusionStore))),
       feedbackDismissDelayNanos_(feedbackDismissDelayNanos),
       selection_(std::make_unique<ResultSelection>()),
       resultWindow_(std::make_unique<SearchResultWindow>()),
       presentation_(std::make_unique<ImageLibraryPresentationState>(std::move(preferenceStore))),
       trash_(std::make_unique<TrashModel>(*context_, trashDependents_, *presentation_)) {
-  characterSuggestionExclusions_ = characterSuggestionExclusionStore_->loadExclusions();
   setErrorMessage(std::move(errorMessage));
   setNeedsLiveServicePreparation(needsLiveServicePreparation);
   // The window never outlives the store, so the handler may hold it plainly.
@@ -150,76 +150,6 @@ void ImageLibraryStore::setBackgroundThumbnailGenerationTask(StoreTask<void> val
   creatingThread_.check();
   assignObserved(backgroundThumbnailGenerationTask_, std::move(value), this,
                  &ImageLibraryStore::backgroundThumbnailGenerationTaskChanged);
-}
-
-void ImageLibraryStore::setTagSuggestions(std::vector<TagSuggestion> value) {
-  creatingThread_.check();
-  assignObserved(tagSuggestions_, std::move(value), this, &ImageLibraryStore::tagSuggestionsChanged);
-}
-
-void ImageLibraryStore::setTagConceptSuggestions(std::vector<TagConcept> value) {
-  creatingThread_.check();
-  assignObserved(tagConceptSuggestions_, std::move(value), this,
-                 &ImageLibraryStore::tagConceptSuggestionsChanged);
-}
-
-void ImageLibraryStore::setIsTagSuggestionLoading(bool value) {
-  creatingThread_.check();
-  assignObserved(isTagSuggestionLoading_, std::move(value), this,
-                 &ImageLibraryStore::isTagSuggestionLoadingChanged);
-}
-
-void ImageLibraryStore::setModelSuggestions(std::vector<ModelSuggestion> value) {
-  creatingThread_.check();
-  assignObserved(modelSuggestions_, std::move(value), this, &ImageLibraryStore::modelSuggestionsChanged);
-}
-
-void ImageLibraryStore::setIsModelSuggestionLoading(bool value) {
-  creatingThread_.check();
-  assignObserved(isModelSuggestionLoading_, std::move(value), this,
-                 &ImageLibraryStore::isModelSuggestionLoadingChanged);
-}
-
-void ImageLibraryStore::setCharacterSuggestions(std::vector<CharacterSuggestion> value) {
-  creatingThread_.check();
-  assignObserved(characterSuggestions_, std::move(value), this,
-                 &ImageLibraryStore::characterSuggestionsChanged);
-}
-
-void ImageLibraryStore::setCharacterSuggestionExclusionCandidates(std::vector<CharacterSuggestion> value) {
-  creatingThread_.check();
-  assignObserved(characterSuggestionExclusionCandidates_, std::move(value), this,
-                 &ImageLibraryStore::characterSuggestionExclusionCandidatesChanged);
-}
-
-void ImageLibraryStore::setCharacterSuggestionExclusions(std::vector<std::string> value) {
-  creatingThread_.check();
-  assignObserved(characterSuggestionExclusions_, std::move(value), this,
-                 &ImageLibraryStore::characterSuggestionExclusionsChanged);
-}
-
-void ImageLibraryStore::setTagSuggestionGeneration(int value) {
-  creatingThread_.check();
-  assignObserved(tagSuggestionGeneration_, std::move(value), this,
-                 &ImageLibraryStore::tagSuggestionGenerationChanged);
-}
-
-void ImageLibraryStore::setActiveTagSuggestionSearchText(std::optional<std::string> value) {
-  creatingThread_.check();
-  assignObserved(activeTagSuggestionSearchText_, std::move(value), this,
-                 &ImageLibraryStore::activeTagSuggestionSearchTextChanged);
-}
-
-void ImageLibraryStore::setModelSuggestionGeneration(int value) {
-  creatingThread_.check();
-  assignObserved(modelSuggestionGeneration_, std::move(value), this,
-                 &ImageLibraryStore::modelSuggestionGenerationChanged);
-}
-
-void ImageLibraryStore::setCharacterSuggestionGeneration(int value) {
-  creatingThread_.check();
-  assignObserved(characterSuggestionGeneration_, std::move(value), this,
-                 &ImageLibraryStore::characterSuggestionGenerationChanged);
 }
 
 void ImageLibraryStore::setCanUndoDeleteCandidateAction(bool value) {

@@ -1,12 +1,12 @@
 // ImageLibraryStore: the one observable object every view and command reads and changes. It holds
 // the visible state of the library its models do not (the loaded result window, the selection,
-// suggestions, review feedback and undo) and the handles of the flows that fill it. It does no
-// file or database work itself: everything goes through `service`.
+// review feedback and undo) and the handles of the flows that fill it. It does no file or database
+// work itself: everything goes through `service`.
 //
 // It is also the composition of the feature models that have moved out of it: it owns the context
-// they share (context()) and each model (concepts(), filters(), library(), trash()), and wires
-// their reactions to each other and to the state it still holds (image_library_store_features.cpp).
-// It forwards nothing of a model: callers use the model.
+// they share (context()) and each model (concepts(), filters(), library(), trash(), suggestions()),
+// and wires their reactions to each other and to the state it still holds
+// (image_library_store_features.cpp). It forwards nothing of a model: callers use the model.
 //
 // Every tracked field has a getter, a setter and a change signal. A setter stores an equal value
 // silently and signals a different one once, after storing it, so an observer reads the new value.
@@ -78,6 +78,7 @@
 #include "store/review_update.h"
 #include "store/search_result_window.h"
 #include "store/stopped_result_loading.h"
+#include "store/suggestions/suggestions_model.h"
 #include "store/trash/trash_model.h"
 
 namespace lorvex {
@@ -112,15 +113,13 @@ class ImageLibraryStore : public QObject {
   FiltersModel& filters() const { return *filters_; }
   LibraryModel& library() const { return *library_; }
   TrashModel& trash() const { return *trash_; }
+  SuggestionsModel& suggestions() const { return *suggestions_; }
 
   // Set once, never changed.
   SearchResultWindow& resultWindow() { return *resultWindow_; }
   const SearchResultWindow& resultWindow() const { return *resultWindow_; }
   ResultSelection& selection() { return *selection_; }
   const ResultSelection& selection() const { return *selection_; }
-  const std::shared_ptr<CharacterSuggestionExclusionPersisting>& characterSuggestionExclusionStore() const {
-    return characterSuggestionExclusionStore_;
-  }
   std::uint64_t feedbackDismissDelayNanos() const { return feedbackDismissDelayNanos_; }
   // The shared context's members, read through the store until the features that use them have
   // moved into models of their own; new code asks context().
@@ -150,24 +149,6 @@ class ImageLibraryStore : public QObject {
   const StoreTask<void>& backgroundThumbnailGenerationTask() const {
     return backgroundThumbnailGenerationTask_;
   }
-  const std::vector<TagSuggestion>& tagSuggestions() const { return tagSuggestions_; }
-  const std::vector<TagConcept>& tagConceptSuggestions() const { return tagConceptSuggestions_; }
-  bool isTagSuggestionLoading() const { return isTagSuggestionLoading_; }
-  const std::vector<ModelSuggestion>& modelSuggestions() const { return modelSuggestions_; }
-  bool isModelSuggestionLoading() const { return isModelSuggestionLoading_; }
-  const std::vector<CharacterSuggestion>& characterSuggestions() const { return characterSuggestions_; }
-  const std::vector<CharacterSuggestion>& characterSuggestionExclusionCandidates() const {
-    return characterSuggestionExclusionCandidates_;
-  }
-  const std::vector<std::string>& characterSuggestionExclusions() const {
-    return characterSuggestionExclusions_;
-  }
-  int tagSuggestionGeneration() const { return tagSuggestionGeneration_; }
-  const std::optional<std::string>& activeTagSuggestionSearchText() const {
-    return activeTagSuggestionSearchText_;
-  }
-  int modelSuggestionGeneration() const { return modelSuggestionGeneration_; }
-  int characterSuggestionGeneration() const { return characterSuggestionGeneration_; }
   bool canUndoDeleteCandidateAction() const { return canUndoDeleteCandidateAction_; }
   const std::optional<DeleteCandidateFeedback>& deleteCandidateFeedback() const {
     return deleteCandidateFeedback_;
@@ -197,18 +178,6 @@ class ImageLibraryStore : public QObject {
   void setActiveBackgroundResultRefreshMode(BackgroundResultRefreshMode value);
   void setNeedsFullWindowResultRefresh(bool value);
   void setBackgroundThumbnailGenerationTask(StoreTask<void> value);
-  void setTagSuggestions(std::vector<TagSuggestion> value);
-  void setTagConceptSuggestions(std::vector<TagConcept> value);
-  void setIsTagSuggestionLoading(bool value);
-  void setModelSuggestions(std::vector<ModelSuggestion> value);
-  void setIsModelSuggestionLoading(bool value);
-  void setCharacterSuggestions(std::vector<CharacterSuggestion> value);
-  void setCharacterSuggestionExclusionCandidates(std::vector<CharacterSuggestion> value);
-  void setCharacterSuggestionExclusions(std::vector<std::string> value);
-  void setTagSuggestionGeneration(int value);
-  void setActiveTagSuggestionSearchText(std::optional<std::string> value);
-  void setModelSuggestionGeneration(int value);
-  void setCharacterSuggestionGeneration(int value);
   void setCanUndoDeleteCandidateAction(bool value);
   void setDeleteCandidateFeedback(std::optional<DeleteCandidateFeedback> value);
   void setDeleteCandidateFeedbackDismissTask(StoreTask<void> value);
@@ -305,20 +274,7 @@ class ImageLibraryStore : public QObject {
   // come back full; a failed batch counts as empty and ends the loop until the next start.
   void startBackgroundThumbnailGeneration();
 
-  // ---- Search roots and tag suggestions ----
-
-  // At most this many tags (and concepts) are suggested for one text.
-  static constexpr std::int64_t kTagSuggestionLimit = 500;
-
-  // Reloads the filter sidebar's tag suggestions (and, with tag concepts enabled, the matching
-  // concepts) for `searchText` on the utility pool. The lists empty and the loading flag rises at
-  // once; of overlapping loads only the one started last applies its lists or its error and ends
-  // the flag. With no text (or only whitespace) the concept suggestions are the whole concept
-  // list, so they replace `tagConcepts` too. Returns once the outcome was applied or dropped.
-  QCoro::Task<void> loadTagSuggestions(std::optional<std::string> searchText);
-  // The tag popover's text changed: loads in flight count for nothing now, and both lists show
-  // empty and loading until the next load ends.
-  void beginTagSuggestionLoading();
+  // ---- Search roots ----
 
   // A root path no folder has: a query limited to it matches no image.
   static constexpr std::string_view kNoRegisteredFolderRootPath = "/.vantrel-no-registered-folder";
@@ -360,10 +316,6 @@ class ImageLibraryStore : public QObject {
   std::string slideshowPositionText() const;
   // The saved filter tags the sidebar lists: the first few while the list is collapsed.
   std::vector<std::string> visibleSavedFilterTags() const;
-  // The tag addition panel's rows: every raw tag suggestion and, with tag concepts switched on,
-  // every concept suggestion; larger image counts first, then by name ignoring case, a raw tag
-  // before a concept of the same name.
-  std::vector<TagFilterSuggestion> tagFilterSuggestions() const;
 
   // StoreContext::startDetached, reached through the store until the views that use it take the
   // models they read.
@@ -485,20 +437,6 @@ class ImageLibraryStore : public QObject {
   // selection.
   void showPreviousSlideshowImages();
 
-  // ---- Model suggestions ----
-
-  // At most this many models are suggested for one text.
-  static constexpr std::int64_t kModelSuggestionLimit = 100;
-
-  // The model popover's text changed: loads in flight count for nothing now, and the list shows
-  // empty and loading until the next load ends.
-  void beginModelSuggestionLoading();
-  // Loads the models matching `text` (passed to the service as typed) on the utility pool. Of
-  // overlapping loads only the one started last applies its list or its error and ends the
-  // loading flag; a superseded load runs out and is dropped. Returns once its outcome was applied
-  // or dropped.
-  QCoro::Task<void> loadModelSuggestions(std::string text);
-
  Q_SIGNALS:
   void searchResultsResetCountChanged();
   void isLoadingChanged();
@@ -513,18 +451,6 @@ class ImageLibraryStore : public QObject {
   void activeBackgroundResultRefreshModeChanged();
   void needsFullWindowResultRefreshChanged();
   void backgroundThumbnailGenerationTaskChanged();
-  void tagSuggestionsChanged();
-  void tagConceptSuggestionsChanged();
-  void isTagSuggestionLoadingChanged();
-  void modelSuggestionsChanged();
-  void isModelSuggestionLoadingChanged();
-  void characterSuggestionsChanged();
-  void characterSuggestionExclusionCandidatesChanged();
-  void characterSuggestionExclusionsChanged();
-  void tagSuggestionGenerationChanged();
-  void activeTagSuggestionSearchTextChanged();
-  void modelSuggestionGenerationChanged();
-  void characterSuggestionGenerationChanged();
   void canUndoDeleteCandidateActionChanged();
   void deleteCandidateFeedbackChanged();
   void deleteCandidateFeedbackDismissTaskChanged();
@@ -591,8 +517,6 @@ class ImageLibraryStore : public QObject {
   QCoro::Task<void> enqueueThumbnailJob(std::shared_ptr<ImageLibraryServicing> service, std::string path);
   QCoro::Task<void> runThumbnailBatch(std::shared_ptr<ImageLibraryServicing> service, std::stop_token stop);
 
-  // ---- Search roots and tag suggestions: private ----
-
   // ---- Projections: private ----
 
   // Connects every input of the projections to scheduleDerivedValuesChanged; called once, by the
@@ -652,8 +576,6 @@ class ImageLibraryStore : public QObject {
   // it did.
   bool closeSlideshowIfWindowIsEmpty();
 
-  // ---- Model suggestions: private ----
-
   // ---- Composition ----
 
   // Connects the feature models' reactions to each other and to the store; called once, by the
@@ -672,8 +594,8 @@ class ImageLibraryStore : public QObject {
   const std::shared_ptr<ImageLibraryServicing>& service_;
   CoroutineScope& scope_;
 
-  // What the concepts model asks of the filters and the results, which the store still holds
-  // (image_library_store_features.cpp).
+  // What the concepts model asks of the suggestions model and the results, which the store still
+  // holds (image_library_store_features.cpp).
   class ConceptDependents final : public TagConceptDependents {
    public:
     explicit ConceptDependents(ImageLibraryStore& store) : store_(store) {}
@@ -720,7 +642,7 @@ class ImageLibraryStore : public QObject {
   LibraryDependentsOfStore libraryDependents_{*this};
   const std::unique_ptr<LibraryModel> library_;
 
-  const std::shared_ptr<CharacterSuggestionExclusionPersisting> characterSuggestionExclusionStore_;
+  const std::unique_ptr<SuggestionsModel> suggestions_;
   const std::uint64_t feedbackDismissDelayNanos_;
   // Owned by the store; children are not used, so destruction order is the members' order.
   std::unique_ptr<ResultSelection> selection_;
@@ -763,18 +685,6 @@ class ImageLibraryStore : public QObject {
   BackgroundResultRefreshMode activeBackgroundResultRefreshMode_{BackgroundResultRefreshMode::fullWindow};
   bool needsFullWindowResultRefresh_{false};
   StoreTask<void> backgroundThumbnailGenerationTask_;
-  std::vector<TagSuggestion> tagSuggestions_;
-  std::vector<TagConcept> tagConceptSuggestions_;
-  bool isTagSuggestionLoading_{false};
-  std::vector<ModelSuggestion> modelSuggestions_;
-  bool isModelSuggestionLoading_{false};
-  std::vector<CharacterSuggestion> characterSuggestions_;
-  std::vector<CharacterSuggestion> characterSuggestionExclusionCandidates_;
-  std::vector<std::string> characterSuggestionExclusions_;
-  int tagSuggestionGeneration_{0};
-  std::optional<std::string> activeTagSuggestionSearchText_;
-  int modelSuggestionGeneration_{0};
-  int characterSuggestionGeneration_{0};
   bool canUndoDeleteCandidateAction_{false};
   std::optional<DeleteCandidateFeedback> deleteCandidateFeedback_;
   StoreTask<void> deleteCandidateFeedbackDismissTask_;

@@ -32,9 +32,6 @@ void ImageLibraryStore::wireFeatureModels() {
     connect(library_.get(), changed, this, [this] { scheduleDerivedValuesChanged(); });
   }
 
-  // Filters → concepts: a tag suggestion load without text read the whole concept list and sets it
-  // (concepts_->setTagConcepts in loadTagSuggestions), while the filters still live in the store.
-
   // Trash → undo: a move to the Trash blocks undo while it runs; canUndoDeleteCandidateAction follows.
   connect(trash_.get(), &TrashModel::isTrashingDeleteCandidatesChanged, this,
           &ImageLibraryStore::recomputeCanUndoDeleteCandidateAction);
@@ -53,21 +50,28 @@ void ImageLibraryStore::wireFeatureModels() {
   }
   // Trash → library, results, monitoring, undo, feedback and sidebar, asked and awaited:
   // TrashDependentsOfStore (image_library_store_trash_dependents.cpp).
+
+  // Suggestions → concepts: a tag suggestion load without text read the whole concept list, which
+  // becomes the concepts model's list.
+  connect(
+      suggestions_.get(), &SuggestionsModel::tagConceptListLoaded, concepts_.get(),
+      [concepts = concepts_.get()](const std::vector<TagConcept>& list) { concepts->setTagConcepts(list); });
+  // Suggestions → projections: the tag and concept suggestions are the tag addition panel's rows.
+  for (const auto changed :
+       {&SuggestionsModel::tagSuggestionsChanged, &SuggestionsModel::tagConceptSuggestionsChanged}) {
+    connect(suggestions_.get(), changed, this, schedule);
+  }
 }
 
 // ---- What a concept change asks of the suggestions and the results ----
 
 TagConceptSuggestionClaim ImageLibraryStore::ConceptDependents::claimTagConceptSuggestions() {
-  store_.setTagSuggestionGeneration(store_.tagSuggestionGeneration_ + 1);
-  store_.setIsTagSuggestionLoading(false);
-  return TagConceptSuggestionClaim{store_.tagSuggestionGeneration_, store_.activeTagSuggestionSearchText_};
+  return store_.suggestions_->claimTagConceptSuggestions();
 }
 
 void ImageLibraryStore::ConceptDependents::applyClaimedTagConceptSuggestions(
     const TagConceptSuggestionClaim& claim, std::vector<TagConcept> suggestions) {
-  if (store_.tagSuggestionGeneration_ != claim.generation) return;
-  store_.setTagConceptSuggestions(std::move(suggestions));
-  store_.setIsTagSuggestionLoading(false);
+  store_.suggestions_->applyClaimedTagConceptSuggestions(claim, std::move(suggestions));
 }
 
 QCoro::Task<void> ImageLibraryStore::ConceptDependents::refreshResultsAfterTagConceptChange() {

@@ -1,6 +1,6 @@
 // What the views read from the store: focus and selection, the slideshow's range and position
-// text, the sidebar's and tag panel's lists; the one signal that tells the views to read them (and
-// the trash model's projections) again; and the start of flows nobody waits for.
+// text, the sidebar's saved tags; the one signal that tells the views to read them (and the trash
+// and suggestions models' projections) again; and the start of flows nobody waits for.
 #include <QByteArray>
 #include <QMetaObject>
 #include <algorithm>
@@ -130,25 +130,9 @@ std::vector<std::string> ImageLibraryStore::visibleSavedFilterTags() const {
   return {saved.begin(), saved.begin() + kCollapsedSavedFilterTagCount};
 }
 
-std::vector<TagFilterSuggestion> ImageLibraryStore::tagFilterSuggestions() const {
-  creatingThread_.check();
-  std::vector<TagFilterSuggestion> rows;
-  rows.reserve(tagSuggestions_.size() + tagConceptSuggestions_.size());
-  for (const auto& tag : tagSuggestions_) rows.push_back(TagFilterSuggestion{tag});
-  if (featureAvailability_.isTagConceptEnabled) {
-    for (const auto& tagConcept : tagConceptSuggestions_) rows.push_back(TagFilterSuggestion{tagConcept});
-  }
-  // Stable, so rows the order leaves unordered (raw tags differing only in case) keep their
-  // suggestion order from one call to the next.
-  sortTagFilterSuggestions(rows);
-  return rows;
-}
-
 void ImageLibraryStore::connectDerivedValueInputs() {
   const auto schedule = [this] { scheduleDerivedValuesChanged(); };
   for (const auto changed : {
-           &ImageLibraryStore::tagSuggestionsChanged,
-           &ImageLibraryStore::tagConceptSuggestionsChanged,
            &ImageLibraryStore::needsLiveServicePreparationChanged,
            &ImageLibraryStore::isLoadingNextPageChanged,
        }) {

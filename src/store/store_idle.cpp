@@ -55,12 +55,13 @@ bool isStoreSettled(const ImageLibraryStore& store) {
       isUnderWay(store.backgroundResultRefreshTask()) ||
       isUnderWay(store.backgroundThumbnailGenerationTask()) || store.library().hasFlowUnderWay() ||
       store.trash().isTrashReviewLoadMoreUnderWay() || isUnderWay(store.deleteCandidateFeedbackDismissTask());
-  const bool busy = store.isLoading() || store.isLoadingNextPage() || store.isBackgroundRefreshingResults() ||
-                    store.library().isIndexing() || store.library().isLibrarySyncInProgress() ||
-                    store.library().isBackgroundSyncing() || store.library().isPreparingLibrary() ||
-                    store.library().isLoadingRegisteredFolders() || store.isTagSuggestionLoading() ||
-                    store.isModelSuggestionLoading() || store.trash().isTrashingDeleteCandidates() ||
-                    store.concepts().isTagConceptMutationInProgress();
+  const bool busy =
+      store.isLoading() || store.isLoadingNextPage() || store.isBackgroundRefreshingResults() ||
+      store.library().isIndexing() || store.library().isLibrarySyncInProgress() ||
+      store.library().isBackgroundSyncing() || store.library().isPreparingLibrary() ||
+      store.library().isLoadingRegisteredFolders() || store.suggestions().isTagSuggestionLoading() ||
+      store.suggestions().isModelSuggestionLoading() || store.trash().isTrashingDeleteCandidates() ||
+      store.concepts().isTagConceptMutationInProgress();
   return !flowUnderWay && !busy;
 }
 

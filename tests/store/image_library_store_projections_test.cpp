@@ -16,6 +16,7 @@
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/library_model_test_access.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
+#include "store/suggestions/suggestions_model_test_access.h"
 #include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
@@ -244,10 +245,10 @@ TEST(ImageLibraryStoreProjections, TagRowsOrderByCountThenNameThenKind) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     OfflineStore f(OfflineStoreSetup{.isTagConceptEnabled = c.conceptsEnabled});
-    f.store.setTagSuggestions(c.tags);
-    f.store.setTagConceptSuggestions(c.concepts);
+    SuggestionsModelTestAccess::setTagSuggestions(f.store.suggestions(), c.tags);
+    SuggestionsModelTestAccess::setTagConceptSuggestions(f.store.suggestions(), c.concepts);
     std::vector<std::string> rows;
-    for (const auto& row : f.store.tagFilterSuggestions()) rows.push_back(label(row));
+    for (const auto& row : f.store.suggestions().tagFilterSuggestions()) rows.push_back(label(row));
     EXPECT_EQ(rows, c.rows);
   }
 }
@@ -473,12 +474,12 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
        [](OfflineStore& f) { FiltersModelTestAccess::setSavedFilterTags(f.store.filters(), {"a"}); }, 1},
       {"tag suggestions",
        [](OfflineStore& f) {
-         f.store.setTagSuggestions({{"a", 1}});
+         SuggestionsModelTestAccess::setTagSuggestions(f.store.suggestions(), {{"a", 1}});
        },
        1},
       {"concept suggestions",
        [](OfflineStore& f) {
-         f.store.setTagConceptSuggestions({{1, "A", 1}});
+         SuggestionsModelTestAccess::setTagConceptSuggestions(f.store.suggestions(), {{1, "A", 1}});
        },
        1},
       {"preparation needed", [](OfflineStore& f) { f.store.setNeedsLiveServicePreparation(true); }, 1},
@@ -500,7 +501,7 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
          TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store.trash(), true);
          f.store.presentation().setIsSlideshowPresented(true);
          f.store.trash().trashReviewBrowser().setIsReloading(true);
-         f.store.setTagSuggestions({{"a", 1}});
+         SuggestionsModelTestAccess::setTagSuggestions(f.store.suggestions(), {{"a", 1}});
        },
        1},
       {"equal values",

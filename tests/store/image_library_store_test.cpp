@@ -115,7 +115,7 @@ TEST(ImageLibraryStore, TheInitialiserReadsItsStoresAndArguments) {
     SCOPED_TRACE(c.name);
     Fixture f(c.setup);
     EXPECT_EQ(f.store.filters().savedFilterTags(), c.savedFilterTags);
-    EXPECT_EQ(f.store.characterSuggestionExclusions(), c.setup.exclusions);
+    EXPECT_EQ(f.store.suggestions().characterSuggestionExclusions(), c.setup.exclusions);
     EXPECT_EQ(f.store.errorMessage(), c.setup.errorMessage);
     EXPECT_EQ(f.store.needsLiveServicePreparation(), c.setup.needsLiveServicePreparation);
     EXPECT_EQ(f.store.presentation().isLibrarySectionExpanded(),

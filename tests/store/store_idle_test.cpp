@@ -16,6 +16,7 @@
 #include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/event_loop.h"
 #include "store/library/library_model_test_access.h"
+#include "store/suggestions/suggestions_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "store/trash/trash_model_test_access.h"
 
@@ -87,8 +88,12 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       libraryFlag("isBackgroundSyncing", &Library::setIsBackgroundSyncing),
       libraryFlag("isPreparingLibrary", &Library::setIsPreparingLibrary),
       libraryFlag("isLoadingRegisteredFolders", &Library::setIsLoadingRegisteredFolders),
-      flag("isTagSuggestionLoading", &Store::setIsTagSuggestionLoading),
-      flag("isModelSuggestionLoading", &Store::setIsModelSuggestionLoading),
+      Case{"isTagSuggestionLoading",
+           [](Store& s) { SuggestionsModelTestAccess::setIsTagSuggestionLoading(s.suggestions(), true); },
+           [](Store& s) { SuggestionsModelTestAccess::setIsTagSuggestionLoading(s.suggestions(), false); }},
+      Case{"isModelSuggestionLoading",
+           [](Store& s) { SuggestionsModelTestAccess::setIsModelSuggestionLoading(s.suggestions(), true); },
+           [](Store& s) { SuggestionsModelTestAccess::setIsModelSuggestionLoading(s.suggestions(), false); }},
       Case{"isTrashingDeleteCandidates",
            [](Store& s) { TrashModelTestAccess::setIsTrashingDeleteCandidates(s.trash(), true); },
            [](Store& s) { TrashModelTestAccess::setIsTrashingDeleteCandidates(s.trash(), false); }},
