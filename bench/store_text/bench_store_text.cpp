@@ -20,6 +20,7 @@
 #include "store/image_library_store.h"
 #include "store/list_stores.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
+#include "store/suggestions/suggestions_model_test_access.h"
 #include "store/support/scripted_image_library_service.h"
 
 namespace {
@@ -68,8 +69,8 @@ struct Fixture {
     for (std::size_t i = 0; i < 500; ++i) {
       concepts.push_back(TagConcept{static_cast<std::int64_t>(i), label(i * 2 + 1), count(i + 3)});
     }
-    store->setTagSuggestions(tags);
-    store->setTagConceptSuggestions(concepts);
+    lorvex::SuggestionsModelTestAccess::setTagSuggestions(store->suggestions(), tags);
+    lorvex::SuggestionsModelTestAccess::setTagConceptSuggestions(store->suggestions(), concepts);
   }
   std::unique_ptr<lorvex::ImageLibraryStore> store;
 };
@@ -85,7 +86,7 @@ Fixture& fixture() {
 
 void BM_TagFilterSuggestions(benchmark::State& state) {
   const auto& store = *fixture().store;
-  for (auto _ : state) benchmark::DoNotOptimize(store.tagFilterSuggestions());
+  for (auto _ : state) benchmark::DoNotOptimize(store.suggestions().tagFilterSuggestions());
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 1000);
 }
 BENCHMARK(BM_TagFilterSuggestions)->Unit(benchmark::kMicrosecond);
@@ -94,12 +95,12 @@ void BM_FloorStableSortByKeys(benchmark::State& state) {
   const auto& store = *fixture().store;
   using Key = std::tuple<std::int64_t, std::string, bool, std::string, std::int64_t>;
   std::vector<std::pair<Key, TagFilterSuggestion>> keyed;
-  for (const auto& tag : store.tagSuggestions()) {
+  for (const auto& tag : store.suggestions().tagSuggestions()) {
     keyed.emplace_back(Key{-tag.imageCount, lorvex::text::caselessKey(tag.value), false,
                            lorvex::text::nfc(lorvex::text::lowercased(tag.value)), 0},
                        TagFilterSuggestion{tag});
   }
-  for (const auto& tagConcept : store.tagConceptSuggestions()) {
+  for (const auto& tagConcept : store.suggestions().tagConceptSuggestions()) {
     keyed.emplace_back(Key{-tagConcept.imageCount, lorvex::text::caselessKey(tagConcept.displayName), true,
                            "", tagConcept.id},
                        TagFilterSuggestion{tagConcept});

@@ -19,6 +19,7 @@
 #include "store/filters/filters_model_test_access.h"
 #include "store/image_library_store.h"
 #include "store/library/library_model_test_access.h"
+#include "store/suggestions/suggestions_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
 #include "ui/sidebar/filter_row_list.h"
@@ -89,10 +90,11 @@ int main(int argc, char** argv) {
   auto* list = panel->findChild<QListView*>("tagPopover.list");
   std::vector<double> fills;
   for (int run = 0; run < runs; ++run) {
-    store->setTagSuggestions(
+    lorvex::SuggestionsModelTestAccess::setTagSuggestions(
+        store->suggestions(),
         run % 2 == 0 ? suggestions
                      : std::vector<lorvex::TagSuggestion>(suggestions.rbegin(), suggestions.rend()));
-    store->setIsTagSuggestionLoading(false);
+    lorvex::SuggestionsModelTestAccess::setIsTagSuggestionLoading(store->suggestions(), false);
     fills.push_back(mainThreadMilliseconds([&] {
       panel->reloadSuggestions();
       list->doItemsLayout();

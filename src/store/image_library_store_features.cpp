@@ -26,39 +26,62 @@ void ImageLibraryStore::wireFeatureModels() {
   // ---- Library ----
   // Library → results, suggestions, thumbnails and Trash, asked and awaited: LibraryDependentsOfStore
   // (image_library_store_library_dependents.cpp). The Trash moves read the library's busy flag and
-  // tell it which removals are their own through its public operations. Signal-only:
+  // tell it which removals are their own through TrashDependentsOfStore below. Signal-only:
   // Library → projections: preparing the library and indexing change what the Trash review allows.
   for (const auto changed : {&LibraryModel::isPreparingLibraryChanged, &LibraryModel::isIndexingChanged}) {
     connect(library_.get(), changed, this, [this] { scheduleDerivedValuesChanged(); });
   }
 
-  // Filters → concepts: a tag suggestion load without text read the whole concept list and sets it
-  // (concepts_->setTagConcepts in loadTagSuggestions), while the filters still live in the store.
-
+  // ---- Results ----
   // Results → filters: every first-page search records its character text in the search history.
   connect(results_.get(), &ResultsModel::searchStarted, filters_.get(), &FiltersModel::recordCharacterSearch);
   // Results → library state, asked: ResultsDependentsOfStore (image_library_store_results_dependents.cpp).
+
   // ---- Review ----
   // Trash → review: a move to the Trash starting or ending turns undo off or back on.
-  connect(this, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, review_.get(),
+  connect(trash_.get(), &TrashModel::isTrashingDeleteCandidatesChanged, review_.get(),
           &ReviewModel::recomputeCanUndoDeleteCandidateAction);
   // Review → results, selection, presentation, filters and Trash, asked and awaited:
   // ReviewDependentsOfStore (image_library_store_review_dependents.cpp).
+
+  // ---- Trash ----
+  // Trash → projections: the review's list, its loading, the move's flag and outcome are inputs of
+  // what the views read (the trash model's projections and canReviewFocusedRecord).
+  const auto schedule = [this] { scheduleDerivedValuesChanged(); };
+  for (const auto changed :
+       {&TrashModel::lastTrashSummaryChanged, &TrashModel::isTrashingDeleteCandidatesChanged,
+        &TrashModel::deleteCandidateTrashReviewLoadMoreTaskChanged}) {
+    connect(trash_.get(), changed, this, schedule);
+  }
+  for (const auto changed :
+       {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
+        &TrashCandidateBrowser::isReloadingChanged, &TrashCandidateBrowser::isLoadingMoreChanged}) {
+    connect(&trash_->trashReviewBrowser(), changed, this, schedule);
+  }
+  // Trash → library, results, monitoring, undo, feedback and sidebar, asked and awaited:
+  // TrashDependentsOfStore (image_library_store_trash_dependents.cpp).
+
+  // Suggestions → concepts: a tag suggestion load without text read the whole concept list, which
+  // becomes the concepts model's list.
+  connect(
+      suggestions_.get(), &SuggestionsModel::tagConceptListLoaded, concepts_.get(),
+      [concepts = concepts_.get()](const std::vector<TagConcept>& list) { concepts->setTagConcepts(list); });
+  // Suggestions → projections: the tag and concept suggestions are the tag addition panel's rows.
+  for (const auto changed :
+       {&SuggestionsModel::tagSuggestionsChanged, &SuggestionsModel::tagConceptSuggestionsChanged}) {
+    connect(suggestions_.get(), changed, this, schedule);
+  }
 }
 
 // ---- What a concept change asks of the suggestions and the results ----
 
 TagConceptSuggestionClaim ImageLibraryStore::ConceptDependents::claimTagConceptSuggestions() {
-  store_.setTagSuggestionGeneration(store_.tagSuggestionGeneration_ + 1);
-  store_.setIsTagSuggestionLoading(false);
-  return TagConceptSuggestionClaim{store_.tagSuggestionGeneration_, store_.activeTagSuggestionSearchText_};
+  return store_.suggestions_->claimTagConceptSuggestions();
 }
 
 void ImageLibraryStore::ConceptDependents::applyClaimedTagConceptSuggestions(
     const TagConceptSuggestionClaim& claim, std::vector<TagConcept> suggestions) {
-  if (store_.tagSuggestionGeneration_ != claim.generation) return;
-  store_.setTagConceptSuggestions(std::move(suggestions));
-  store_.setIsTagSuggestionLoading(false);
+  store_.suggestions_->applyClaimedTagConceptSuggestions(claim, std::move(suggestions));
 }
 
 QCoro::Task<void> ImageLibraryStore::ConceptDependents::refreshResultsAfterTagConceptChange() {

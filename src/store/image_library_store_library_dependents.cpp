@@ -21,7 +21,7 @@ QCoro::Task<void> ImageLibraryStore::LibraryDependentsOfStore::refreshResultWind
 
 QCoro::Task<void> ImageLibraryStore::LibraryDependentsOfStore::reloadTagSuggestions() {
   const std::optional<std::string> noSearchText;
-  return store_.loadTagSuggestions(noSearchText);
+  return store_.suggestions_->loadTagSuggestions(noSearchText);
 }
 
 void ImageLibraryStore::LibraryDependentsOfStore::startThumbnailGeneration() {
@@ -38,7 +38,7 @@ bool ImageLibraryStore::LibraryDependentsOfStore::refreshResultsDuringIndexing()
 }
 
 bool ImageLibraryStore::LibraryDependentsOfStore::isTrashingDeleteCandidates() const {
-  return store_.isTrashingDeleteCandidates_;
+  return store_.trash_->isTrashingDeleteCandidates();
 }
 
 }  // namespace lorvex

@@ -50,7 +50,7 @@ bool ImageLibraryStore::ReviewDependentsOfStore::isLoadingNextPage() const {
 }
 
 bool ImageLibraryStore::ReviewDependentsOfStore::isTrashingDeleteCandidates() const {
-  return store_.isTrashingDeleteCandidates_;
+  return store_.trash_->isTrashingDeleteCandidates();
 }
 
 QCoro::Task<void> ImageLibraryStore::ReviewDependentsOfStore::waitUntilNoPageLoadOrTrashMove(
@@ -58,11 +58,12 @@ QCoro::Task<void> ImageLibraryStore::ReviewDependentsOfStore::waitUntilNoPageLoa
   ImageLibraryStore& store = store_;
   auto frame = co_await store.scope_.enter();
   ResultsModel& results = *store.results_;
-  while ((results.isLoadingNextPage() || store.isTrashingDeleteCandidates_) && !stop.stop_requested()) {
+  TrashModel& trash = *store.trash_;
+  while ((results.isLoadingNextPage() || trash.isTrashingDeleteCandidates()) && !stop.stop_requested()) {
     if (results.isLoadingNextPage()) {
       co_await nextEmission(&results, &ResultsModel::isLoadingNextPageChanged, stop);
     } else {
-      co_await nextEmission(&store, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, stop);
+      co_await nextEmission(&trash, &TrashModel::isTrashingDeleteCandidatesChanged, stop);
     }
   }
 }

@@ -51,15 +51,16 @@ bool poolsAreIdle(const ImageLibraryStore& store) {
 
 bool isStoreSettled(const ImageLibraryStore& store) {
   const bool flowUnderWay = store.results().hasFlowUnderWay() || store.library().hasFlowUnderWay() ||
-                            isUnderWay(store.deleteCandidateTrashReviewLoadMoreTask()) ||
+                            store.trash().isTrashReviewLoadMoreUnderWay() ||
                             isUnderWay(store.review().deleteCandidateFeedbackDismissTask()) ||
                             isUnderWay(store.review().deleteCandidateRestoreTask());
-  const bool busy = store.results().isLoading() || store.results().isLoadingNextPage() ||
-                    store.results().isBackgroundRefreshingResults() || store.library().isIndexing() ||
-                    store.library().isLibrarySyncInProgress() || store.library().isBackgroundSyncing() ||
-                    store.library().isPreparingLibrary() || store.library().isLoadingRegisteredFolders() ||
-                    store.isTagSuggestionLoading() || store.isModelSuggestionLoading() ||
-                    store.isTrashingDeleteCandidates() || store.concepts().isTagConceptMutationInProgress();
+  const bool busy =
+      store.results().isLoading() || store.results().isLoadingNextPage() ||
+      store.results().isBackgroundRefreshingResults() || store.library().isIndexing() ||
+      store.library().isLibrarySyncInProgress() || store.library().isBackgroundSyncing() ||
+      store.library().isPreparingLibrary() || store.library().isLoadingRegisteredFolders() ||
+      store.suggestions().isTagSuggestionLoading() || store.suggestions().isModelSuggestionLoading() ||
+      store.trash().isTrashingDeleteCandidates() || store.concepts().isTagConceptMutationInProgress();
   return !flowUnderWay && !busy;
 }
 

@@ -16,6 +16,8 @@
 #include "store/library/library_model_test_access.h"
 #include "store/presentation/transient_image_library_ui_preference_store.h"
 #include "store/results/results_model_test_access.h"
+#include "store/suggestions/suggestions_model_test_access.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -42,7 +44,9 @@ TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
       {"page loading",
        [](OfflineStore& f) { ResultsModelTestAccess::setIsLoadingNextPage(f.store.results(), true); }, false,
        false},
-      {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, false, false},
+      {"trashing",
+       [](OfflineStore& f) { TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store.trash(), true); },
+       false, false},
       {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); },
        false, false},
       {"model popover",
@@ -133,10 +137,10 @@ TEST(ImageLibraryStoreProjections, TagRowsOrderByCountThenNameThenKind) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     OfflineStore f(OfflineStoreSetup{.isTagConceptEnabled = c.conceptsEnabled});
-    f.store.setTagSuggestions(c.tags);
-    f.store.setTagConceptSuggestions(c.concepts);
+    SuggestionsModelTestAccess::setTagSuggestions(f.store.suggestions(), c.tags);
+    SuggestionsModelTestAccess::setTagConceptSuggestions(f.store.suggestions(), c.concepts);
     std::vector<std::string> rows;
-    for (const auto& row : f.store.tagFilterSuggestions()) rows.push_back(label(row));
+    for (const auto& row : f.store.suggestions().tagFilterSuggestions()) rows.push_back(label(row));
     EXPECT_EQ(rows, c.rows);
   }
 }
@@ -167,7 +171,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
       {"nothing ticked", [](OfflineStore&) {}, {}, 2, {}, Reason::noSelection, std::nullopt},
       {"ticked in browser order, untrashable left out",
        [](OfflineStore& f) {
-         f.store.trashReviewBrowser().setSelectedPaths({"/c2", "/n", "/m", "/c1"});
+         f.store.trash().trashReviewBrowser().setSelectedPaths({"/c2", "/n", "/m", "/c1"});
        },
        {"/c1", "/c2"},
        2,
@@ -176,7 +180,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
        std::nullopt},
       {"only untrashable ticked",
        [](OfflineStore& f) {
-         f.store.trashReviewBrowser().setSelectedPaths({"/n", "/m"});
+         f.store.trash().trashReviewBrowser().setSelectedPaths({"/n", "/m"});
        },
        {},
        2,
@@ -184,7 +188,9 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
        Reason::noSelection,
        std::nullopt},
       {"the last candidate unmarked",
-       [](OfflineStore& f) { f.store.trashReviewBrowser().setRecords({record(RecordSpec{.path = "/c1"})}); },
+       [](OfflineStore& f) {
+         f.store.trash().trashReviewBrowser().setRecords({record(RecordSpec{.path = "/c1"})});
+       },
        {},
        0,
        {},
@@ -192,7 +198,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
        Reason::noCandidates},
       {"indexing",
        [](OfflineStore& f) {
-         f.store.trashReviewBrowser().setSelectedPaths({"/c1"});
+         f.store.trash().trashReviewBrowser().setSelectedPaths({"/c1"});
          LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
        },
        {"/c1"},
@@ -203,7 +209,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
       {"trashing during indexing",
        [](OfflineStore& f) {
          LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
-         f.store.setIsTrashingDeleteCandidates(true);
+         TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store.trash(), true);
        },
        {},
        2,
@@ -228,21 +234,21 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
        Reason::libraryNotIndexedYet,
        Reason::libraryNotIndexedYet},
       {"reloading",
-       [](OfflineStore& f) { f.store.trashReviewBrowser().setIsReloading(true); },
+       [](OfflineStore& f) { f.store.trash().trashReviewBrowser().setIsReloading(true); },
        {},
        2,
        {.loading = true},
        Reason::loadingCandidates,
        Reason::loadingCandidates},
       {"loading more",
-       [](OfflineStore& f) { f.store.trashReviewBrowser().setIsLoadingMore(true); },
+       [](OfflineStore& f) { f.store.trash().trashReviewBrowser().setIsLoadingMore(true); },
        {},
        2,
        {.loading = true},
        Reason::loadingCandidates,
        Reason::loadingCandidates},
       {"a page task kept",
-       [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); },
+       [](OfflineStore& f) { TrashModelTestAccess::setLoadMoreTask(f.store.trash(), runningTask()); },
        {},
        2,
        {.loading = true},
@@ -250,7 +256,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
        Reason::loadingCandidates},
       {"review not shown, something ticked",
        [](OfflineStore& f) {
-         f.store.trashReviewBrowser().setSelectedPaths({"/c1"});
+         f.store.trash().trashReviewBrowser().setSelectedPaths({"/c1"});
          f.store.presentation().setIsDeleteCandidateTrashReviewPresented(false);
        },
        {"/c1"},
@@ -263,49 +269,49 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
     SCOPED_TRACE(c.name);
     OfflineStore f;
     f.store.presentation().setIsDeleteCandidateTrashReviewPresented(true);
-    f.store.trashReviewBrowser().setRecords(browserRecords);
+    f.store.trash().trashReviewBrowser().setRecords(browserRecords);
     c.arrange(f);
-    EXPECT_EQ(pathsOf(f.store.selectedTrashReviewRecords()), c.selectedRecords);
-    EXPECT_EQ(f.store.trashableLoadedTrashReviewRecordCount(), c.trashableCount);
-    EXPECT_EQ(f.store.trashBlockers(), c.blockers);
-    EXPECT_EQ(f.store.trashSelectedDisabledReason(), c.selectedReason);
-    EXPECT_EQ(f.store.trashLoadedDisabledReason(), c.loadedReason);
+    EXPECT_EQ(pathsOf(f.store.trash().selectedTrashReviewRecords()), c.selectedRecords);
+    EXPECT_EQ(f.store.trash().trashableLoadedTrashReviewRecordCount(), c.trashableCount);
+    EXPECT_EQ(f.store.trash().trashBlockers(), c.blockers);
+    EXPECT_EQ(f.store.trash().trashSelectedDisabledReason(), c.selectedReason);
+    EXPECT_EQ(f.store.trash().trashLoadedDisabledReason(), c.loadedReason);
     const bool free = f.store.presentation().isDeleteCandidateTrashReviewPresented() &&
                       c.blockers == DeleteCandidateTrashBlockers{};
-    EXPECT_EQ(f.store.isLibraryReadyForTrash(),
+    EXPECT_EQ(f.store.trash().isLibraryReadyForTrash(),
               !c.blockers.trashing && !c.blockers.notPrepared && !c.blockers.indexing);
-    EXPECT_EQ(f.store.isTrashReviewLoading(), c.blockers.loading);
-    EXPECT_EQ(f.store.canTrashSelectedTrashReviewRecords(), free && !c.selectedRecords.empty());
-    EXPECT_EQ(f.store.canTrashLoadedTrashReviewRecords(), free && c.trashableCount != 0);
-    EXPECT_EQ(f.store.canTrash(browserRecords), free);
-    EXPECT_FALSE(f.store.canTrash({}));
+    EXPECT_EQ(f.store.trash().isTrashReviewLoading(), c.blockers.loading);
+    EXPECT_EQ(f.store.trash().canTrashSelectedTrashReviewRecords(), free && !c.selectedRecords.empty());
+    EXPECT_EQ(f.store.trash().canTrashLoadedTrashReviewRecords(), free && c.trashableCount != 0);
+    EXPECT_EQ(f.store.trash().canTrash(browserRecords), free);
+    EXPECT_FALSE(f.store.trash().canTrash({}));
   }
 }
 
 TEST(ImageLibraryStoreProjections, OnlyFailuresStillUntrashedAreOfferedForRetry) {
   OfflineStore f;
   f.store.presentation().setIsDeleteCandidateTrashReviewPresented(true);
-  f.store.trashReviewBrowser().setRecords({
+  f.store.trash().trashReviewBrowser().setRecords({
       record(RecordSpec{.path = "/later-trashed", .deleteCandidate = true}),
       record(RecordSpec{.path = "/failed-b", .deleteCandidate = true}),
       record(RecordSpec{.path = "/failed-missing", .deleteCandidate = true, .isMissing = true}),
       record(RecordSpec{.path = "/failed-a", .deleteCandidate = true}),
       record(RecordSpec{.path = "/fine", .deleteCandidate = true}),
   });
-  EXPECT_TRUE(f.store.retryableFailedTrashRecords().empty());
-  EXPECT_FALSE(f.store.canRetryFailedTrash());
+  EXPECT_TRUE(f.store.trash().retryableFailedTrashRecords().empty());
+  EXPECT_FALSE(f.store.trash().canRetryFailedTrash());
 
   ImageTrashSummary summary;
   summary.trashedPaths = {"/later-trashed", "/other"};
   for (const char* path : {"/failed-a", "/later-trashed", "/failed-missing", "/failed-b", "/not-loaded"}) {
     summary.failures.push_back(ImageTrashFailure{.path = path, .message = "failed", .notice = std::nullopt});
   }
-  f.store.setLastTrashSummary(summary);
-  EXPECT_EQ(pathsOf(f.store.retryableFailedTrashRecords()),
+  TrashModelTestAccess::setLastTrashSummary(f.store.trash(), summary);
+  EXPECT_EQ(pathsOf(f.store.trash().retryableFailedTrashRecords()),
             (std::vector<std::string>{"/failed-b", "/failed-a"}));
-  EXPECT_TRUE(f.store.canRetryFailedTrash());
+  EXPECT_TRUE(f.store.trash().canRetryFailedTrash());
   LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
-  EXPECT_FALSE(f.store.canRetryFailedTrash());
+  EXPECT_FALSE(f.store.trash().canRetryFailedTrash());
 }
 
 // ---- The derived-values signal ----
@@ -335,11 +341,13 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
        1},
       {"anchor", [](OfflineStore& f) { f.store.results().selection().setAnchorPath("/r1"); }, 1},
       {"browser records",
-       [](OfflineStore& f) { f.store.trashReviewBrowser().setRecords(testing::records({"/t"})); }, 1},
-      {"browser ticks", [](OfflineStore& f) { f.store.trashReviewBrowser().setSelectedPaths({"/t"}); }, 1},
-      {"browser reloading", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsReloading(true); }, 1},
-      {"browser loading more", [](OfflineStore& f) { f.store.trashReviewBrowser().setIsLoadingMore(true); },
-       1},
+       [](OfflineStore& f) { f.store.trash().trashReviewBrowser().setRecords(testing::records({"/t"})); }, 1},
+      {"browser ticks",
+       [](OfflineStore& f) { f.store.trash().trashReviewBrowser().setSelectedPaths({"/t"}); }, 1},
+      {"browser reloading",
+       [](OfflineStore& f) { f.store.trash().trashReviewBrowser().setIsReloading(true); }, 1},
+      {"browser loading more",
+       [](OfflineStore& f) { f.store.trash().trashReviewBrowser().setIsLoadingMore(true); }, 1},
       {"tag list expanded", [](OfflineStore& f) { f.store.presentation().setIsFilterTagListExpanded(true); },
        1},
       {"tag popover", [](OfflineStore& f) { f.store.presentation().setIsTagAdditionPopoverPresented(true); },
@@ -350,17 +358,21 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
        [](OfflineStore& f) { f.store.presentation().setIsDeleteCandidateTrashReviewPresented(true); }, 1},
       {"slideshow shown", [](OfflineStore& f) { f.store.presentation().setIsSlideshowPresented(true); }, 1},
       {"slideshow count", [](OfflineStore& f) { f.store.presentation().setSlideshowVisibleCount(3); }, 1},
-      {"trash summary", [](OfflineStore& f) { f.store.setLastTrashSummary(ImageTrashSummary{}); }, 1},
+      {"trash summary",
+       [](OfflineStore& f) {
+         TrashModelTestAccess::setLastTrashSummary(f.store.trash(), ImageTrashSummary{});
+       },
+       1},
       {"saved tags",
        [](OfflineStore& f) { FiltersModelTestAccess::setSavedFilterTags(f.store.filters(), {"a"}); }, 1},
       {"tag suggestions",
        [](OfflineStore& f) {
-         f.store.setTagSuggestions({{"a", 1}});
+         SuggestionsModelTestAccess::setTagSuggestions(f.store.suggestions(), {{"a", 1}});
        },
        1},
       {"concept suggestions",
        [](OfflineStore& f) {
-         f.store.setTagConceptSuggestions({{1, "A", 1}});
+         SuggestionsModelTestAccess::setTagConceptSuggestions(f.store.suggestions(), {{1, "A", 1}});
        },
        1},
       {"preparation needed", [](OfflineStore& f) { f.store.setNeedsLiveServicePreparation(true); }, 1},
@@ -368,20 +380,22 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
        [](OfflineStore& f) { LibraryModelTestAccess::setIsPreparingLibrary(f.store.library(), true); }, 1},
       {"indexing", [](OfflineStore& f) { LibraryModelTestAccess::setIsIndexing(f.store.library(), true); },
        1},
-      {"trashing", [](OfflineStore& f) { f.store.setIsTrashingDeleteCandidates(true); }, 1},
+      {"trashing",
+       [](OfflineStore& f) { TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store.trash(), true); },
+       1},
       {"page loading",
        [](OfflineStore& f) { ResultsModelTestAccess::setIsLoadingNextPage(f.store.results(), true); }, 1},
       {"trash review page task",
-       [](OfflineStore& f) { f.store.setDeleteCandidateTrashReviewLoadMoreTask(runningTask()); }, 1},
+       [](OfflineStore& f) { TrashModelTestAccess::setLoadMoreTask(f.store.trash(), runningTask()); }, 1},
       {"everything at once",
        [](OfflineStore& f) {
          f.load({"/x", "/y"}, true);
          f.store.results().selection().selectSingle("/y");
          LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
-         f.store.setIsTrashingDeleteCandidates(true);
+         TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store.trash(), true);
          f.store.presentation().setIsSlideshowPresented(true);
-         f.store.trashReviewBrowser().setIsReloading(true);
-         f.store.setTagSuggestions({{"a", 1}});
+         f.store.trash().trashReviewBrowser().setIsReloading(true);
+         SuggestionsModelTestAccess::setTagSuggestions(f.store.suggestions(), {{"a", 1}});
        },
        1},
       {"equal values",
@@ -420,7 +434,8 @@ TEST(ImageLibraryStoreProjections, TheDerivedSignalFollowsTheTurnsFieldSignals) 
   QObject::connect(&f.store.library(), &LibraryModel::isIndexingChanged,
                    [&] { order.push_back("indexing"); });
   QObject::connect(&f.store, &ImageLibraryStore::derivedValuesChanged, [&] {
-    order.push_back(std::string("derived, ready ") + (f.store.isLibraryReadyForTrash() ? "yes" : "no"));
+    order.push_back(std::string("derived, ready ") +
+                    (f.store.trash().isLibraryReadyForTrash() ? "yes" : "no"));
     // A change made in answer is announced in a later turn, not lost and not looping in this one.
     if (order.size() < 4)
       LibraryModelTestAccess::setIsIndexing(f.store.library(), !f.store.library().isIndexing());

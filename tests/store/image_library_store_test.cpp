@@ -75,7 +75,7 @@ TEST(ImageLibraryStore, ANewStoreHoldsTheInitialValues) {
   EXPECT_TRUE(s.featureAvailability().isTagConceptEnabled);
   EXPECT_EQ(s.service(), f.service);
   EXPECT_EQ(&s.clock(), &f.clock);
-  EXPECT_TRUE(s.trashReviewBrowser().records().empty());
+  EXPECT_TRUE(s.trash().trashReviewBrowser().records().empty());
   EXPECT_EQ(s.review().deleteCandidateUndoStackEntryCount(), 0u);
 }
 
@@ -98,7 +98,7 @@ TEST(ImageLibraryStore, TheInitialiserReadsItsStoresAndArguments) {
     SCOPED_TRACE(c.name);
     Fixture f(c.setup);
     EXPECT_EQ(f.store.filters().savedFilterTags(), c.savedFilterTags);
-    EXPECT_EQ(f.store.characterSuggestionExclusions(), c.setup.exclusions);
+    EXPECT_EQ(f.store.suggestions().characterSuggestionExclusions(), c.setup.exclusions);
     EXPECT_EQ(f.store.errorMessage(), c.setup.errorMessage);
     EXPECT_EQ(f.store.needsLiveServicePreparation(), c.setup.needsLiveServicePreparation);
     EXPECT_EQ(f.store.presentation().isLibrarySectionExpanded(),
@@ -144,9 +144,6 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
   using S = ImageLibraryStore;
   expectChangeOnly<OptString>("errorMessage", &S::setErrorMessage, &S::errorMessage, &S::errorMessageChanged,
                               OptString("a"), OptString(""));
-  expectChangeOnly<std::optional<ImageTrashSummary>>("lastTrashSummary", &S::setLastTrashSummary,
-                                                     &S::lastTrashSummary, &S::lastTrashSummaryChanged,
-                                                     ImageTrashSummary{}, ImageTrashSummary{1, {}, {}});
 }
 
 TEST(ImageLibraryStore, TheServiceSignalsOnEverySet) {

@@ -158,7 +158,7 @@ TEST_F(LibraryStoreCompositionTest, EachCompositionReadsAndWritesItsOwnSuiteAndO
     EXPECT_EQ(&store->userInitiatedPool(), &userInitiatedPool_);
     EXPECT_EQ(&store->utilityPool(), &utilityPool_);
     EXPECT_EQ(store->filters().savedFilterTags(), Strings{"tag" + n});
-    EXPECT_EQ(store->characterSuggestionExclusions(), Strings{"character" + n});
+    EXPECT_EQ(store->suggestions().characterSuggestionExclusions(), Strings{"character" + n});
     EXPECT_EQ(store->presentation().slideshowVisibleCount(), static_cast<int>(i) + 2);
     EXPECT_FALSE(store->presentation().isLibrarySectionExpanded());
 
@@ -198,7 +198,8 @@ TEST_F(LibraryStoreCompositionTest, AResetRemovesTheRunsSuiteAndFolderBeforeAnyt
 
     expectPreparesTheLiveServiceLater(*store);
     EXPECT_EQ(store->filters().savedFilterTags(), c.expectedTags);
-    EXPECT_EQ(store->characterSuggestionExclusions(), c.resets ? Strings{} : Strings{"someone"});
+    EXPECT_EQ(store->suggestions().characterSuggestionExclusions(),
+              c.resets ? Strings{} : Strings{"someone"});
     EXPECT_EQ(store->presentation().slideshowVisibleCount(), c.resets ? 1 : 5);
     EXPECT_EQ(store->presentation().isLibrarySectionExpanded(), c.resets);
     EXPECT_EQ(std::filesystem::exists(settingsFolder() / "app.lorvex.UITests.run-7.json"), !c.resets);

@@ -18,7 +18,9 @@
 #include "store/library/library_model_test_access.h"
 #include "store/results/results_model_test_access.h"
 #include "store/review/review_model_test_access.h"
+#include "store/suggestions/suggestions_model_test_access.h"
 #include "store/support/store_harness.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -62,16 +64,8 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
     std::function<void(Store&)> makeBusy;
     std::function<void(Store&)> finish;  // leaves a finished handle in place, or clears the flag
   };
-  // One row per field: a flag set, or a flow handle of a flow still running.
-  auto flag = [](const char* name, void (Store::*setter)(bool)) {
-    return Case{name, [setter](Store& s) { (s.*setter)(true); }, [setter](Store& s) { (s.*setter)(false); }};
-  };
-  auto flow = [](const char* name, auto setter, auto valueType) {
-    using T = typename decltype(valueType)::value_type;
-    return Case{name, [setter](Store& s) { (s.*setter)(sleepingFlow<T>(s)); },
-                [setter](Store& s) { (s.*setter)(finishedFlow<T>(s)); }};
-  };
-  // The same for the results model's fields, which only its own flows set.
+  // One row per field: a flag set, or a flow handle of a flow still running, each set through the
+  // test access of the model that owns it.
   auto resultsFlag = [](const char* name, void (*setter)(ResultsModel&, bool)) {
     return Case{name, [setter](Store& s) { setter(s.results(), true); },
                 [setter](Store& s) { setter(s.results(), false); }};
@@ -103,9 +97,15 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       libraryFlag("isBackgroundSyncing", &Library::setIsBackgroundSyncing),
       libraryFlag("isPreparingLibrary", &Library::setIsPreparingLibrary),
       libraryFlag("isLoadingRegisteredFolders", &Library::setIsLoadingRegisteredFolders),
-      flag("isTagSuggestionLoading", &Store::setIsTagSuggestionLoading),
-      flag("isModelSuggestionLoading", &Store::setIsModelSuggestionLoading),
-      flag("isTrashingDeleteCandidates", &Store::setIsTrashingDeleteCandidates),
+      Case{"isTagSuggestionLoading",
+           [](Store& s) { SuggestionsModelTestAccess::setIsTagSuggestionLoading(s.suggestions(), true); },
+           [](Store& s) { SuggestionsModelTestAccess::setIsTagSuggestionLoading(s.suggestions(), false); }},
+      Case{"isModelSuggestionLoading",
+           [](Store& s) { SuggestionsModelTestAccess::setIsModelSuggestionLoading(s.suggestions(), true); },
+           [](Store& s) { SuggestionsModelTestAccess::setIsModelSuggestionLoading(s.suggestions(), false); }},
+      Case{"isTrashingDeleteCandidates",
+           [](Store& s) { TrashModelTestAccess::setIsTrashingDeleteCandidates(s.trash(), true); },
+           [](Store& s) { TrashModelTestAccess::setIsTrashingDeleteCandidates(s.trash(), false); }},
       Case{
           "isTagConceptMutationInProgress",
           [](Store& s) { TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(s.concepts(), true); },
@@ -122,8 +122,9 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
                   &Library::setBackgroundLibrarySyncMonitorRecoveryTask),
       libraryFlow("launchWorkflowTask", &Library::setLaunchWorkflowTask),
       libraryFlow("thumbnailCacheMaintenanceTask", &Library::setThumbnailCacheMaintenanceTask),
-      flow("deleteCandidateTrashReviewLoadMoreTask", &Store::setDeleteCandidateTrashReviewLoadMoreTask,
-           StoreTask<bool>()),
+      Case{"deleteCandidateTrashReviewLoadMoreTask",
+           [](Store& s) { TrashModelTestAccess::setLoadMoreTask(s.trash(), sleepingFlow<bool>(s)); },
+           [](Store& s) { TrashModelTestAccess::setLoadMoreTask(s.trash(), finishedFlow<bool>(s)); }},
       reviewFlow("deleteCandidateFeedbackDismissTask",
                  &ReviewModelTestAccess::setDeleteCandidateFeedbackDismissTask),
       reviewFlow("deleteCandidateRestoreTask", &ReviewModelTestAccess::setDeleteCandidateRestoreTask),

@@ -34,7 +34,7 @@ const char* reasonName(ImageTrashFailureReason reason) {
 
 // "review: N loaded, hasMore yes|no, selected K", then the loaded paths, each marked when selected.
 void printReview(const ImageLibraryStore& store) {
-  const TrashCandidateBrowser& review = store.trashReviewBrowser();
+  const TrashCandidateBrowser& review = store.trash().trashReviewBrowser();
   std::printf("review: %s, %zu loaded, hasMore %s, selected %zu\n",
               store.presentation().isDeleteCandidateTrashReviewPresented() ? "open" : "closed",
               review.records().size(), yesNo(review.hasMoreRecords()), review.selectedPaths().size());
@@ -45,7 +45,7 @@ void printReview(const ImageLibraryStore& store) {
 }
 
 void printTrashSummary(const ImageLibraryStore& store) {
-  const auto& summary = store.lastTrashSummary();
+  const auto& summary = store.trash().lastTrashSummary();
   if (!summary) {
     std::printf("trash summary: none\n");
     return;
@@ -66,7 +66,7 @@ bool presentReview(DriveContext& context, const std::vector<std::string>& argume
     return false;
   }
   ImageLibraryStore& store = context.store;
-  store.startDetached([&store] { return store.presentDeleteCandidateTrashReview(); });
+  store.startDetached([&store] { return store.trash().presentDeleteCandidateTrashReview(); });
   if (!context.settle("trash-review")) return false;
   printReview(store);
   return store.presentation().isDeleteCandidateTrashReviewPresented();
@@ -83,13 +83,13 @@ bool moveToTrash(DriveContext& context, const std::vector<std::string>& argument
   ImageLibraryStore& store = context.store;
   auto moved = std::make_shared<std::optional<bool>>();
   // The records are taken now, as the review's confirmation takes them.
-  std::vector<RecordRef> records = selected ? store.selectedTrashReviewRecords()
-                                   : retry  ? store.retryableFailedTrashRecords()
+  std::vector<RecordRef> records = selected ? store.trash().selectedTrashReviewRecords()
+                                   : retry  ? store.trash().retryableFailedTrashRecords()
                                             : std::vector<RecordRef>{};
   store.startDetached([&store, moved, loaded, records]() -> QCoro::Task<void> {
     auto frame = co_await store.scope().enter();
-    *moved = loaded ? co_await store.moveLoadedTrashReviewCandidatesToTrash()
-                    : co_await store.moveDeleteCandidatesToTrash(records);
+    *moved = loaded ? co_await store.trash().moveLoadedTrashReviewCandidatesToTrash()
+                    : co_await store.trash().moveDeleteCandidatesToTrash(records);
   });
   if (!context.settle("trash")) return false;
   std::printf("trash: %s\n",
@@ -98,7 +98,7 @@ bool moveToTrash(DriveContext& context, const std::vector<std::string>& argument
   printReview(store);
   std::printf("undo depth: %zu\n", store.review().deleteCandidateUndoStack().size());
   // A move that ran did its work, whatever files it had to leave; a refused one did nothing.
-  return moved->has_value() && store.lastTrashSummary().has_value();
+  return moved->has_value() && store.trash().lastTrashSummary().has_value();
 }
 
 bool touchFile(DriveContext& context, const std::vector<std::string>& arguments) {

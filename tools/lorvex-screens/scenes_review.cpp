@@ -66,7 +66,7 @@ ImageLibraryStore* reviewStore(SceneContext& context, int count, bool waitForCan
   ImageLibraryStore* store = context.makeFakeStoreWithResults(std::move(records));
   if (store == nullptr) return nullptr;
   if (!waitForCandidates) context.harness->service->hold("searchImages");
-  ui::presentDeleteCandidateTrashReview(*store);
+  ui::presentDeleteCandidateTrashReview(store->trash());
   if (waitForCandidates) context.settle();
   return store;
 }
@@ -102,9 +102,9 @@ std::unique_ptr<QWidget> buildSheetLoading(SceneContext& context) {
 std::unique_ptr<QWidget> buildSheetWithSelection(SceneContext& context) {
   ImageLibraryStore* store = reviewStore(context, 9);
   if (store == nullptr) return nullptr;
-  const auto& records = store->trashReviewBrowser().records();
+  const auto& records = store->trash().trashReviewBrowser().records();
   for (std::size_t i = 0; i < records.size(); i += 2)
-    store->trashReviewBrowser().toggleSelection(records[i]->file.path);
+    store->trash().trashReviewBrowser().toggleSelection(records[i]->file.path);
   return sheetOver(*store);
 }
 
@@ -138,8 +138,8 @@ ImageLibraryStore* storeAfterFailedMove(SceneContext& context) {
         }
         return summary;
       });
-  store->trashReviewBrowser().selectAllRecords();
-  ImageLibraryStore* target = store;
+  store->trash().trashReviewBrowser().selectAllRecords();
+  TrashModel* target = &store->trash();
   store->startDetached([target] {
     return ui::performDeleteCandidateTrashAction(*target, ui::DeleteCandidateTrashAction::selected);
   });

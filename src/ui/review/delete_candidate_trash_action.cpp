@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "store/image_library_store.h"
+#include "store/trash/trash_model.h"
 
 namespace lorvex::ui {
 
@@ -37,11 +37,11 @@ std::optional<std::string> disabledReasonText(const std::optional<DeleteCandidat
   return disabledReasonText(*reason, localizer);
 }
 
-DeleteCandidateTrashActionCounts DeleteCandidateTrashActionCounts::fromStore(const ImageLibraryStore& store) {
+DeleteCandidateTrashActionCounts DeleteCandidateTrashActionCounts::fromTrash(const TrashModel& trash) {
   return DeleteCandidateTrashActionCounts{
-      .selected = static_cast<int>(store.selectedTrashReviewRecords().size()),
-      .loaded = store.trashableLoadedTrashReviewRecordCount(),
-      .retryFailed = static_cast<int>(store.retryableFailedTrashRecords().size()),
+      .selected = static_cast<int>(trash.selectedTrashReviewRecords().size()),
+      .loaded = trash.trashableLoadedTrashReviewRecordCount(),
+      .retryFailed = static_cast<int>(trash.retryableFailedTrashRecords().size()),
   };
 }
 
@@ -73,25 +73,24 @@ AppLocalizationKey confirmationMessageKey(DeleteCandidateTrashAction action, int
   return Key::deleteCandidateReviewConfirmationMessageSelectedOther;
 }
 
-QCoro::Task<void> performDeleteCandidateTrashAction(ImageLibraryStore& store,
-                                                    DeleteCandidateTrashAction action) {
+QCoro::Task<void> performDeleteCandidateTrashAction(TrashModel& trash, DeleteCandidateTrashAction action) {
   // Every argument of an awaited call is a named local: GCC 12 destroys temporaries made inside a
   // co_await expression twice.
   switch (action) {
     case DeleteCandidateTrashAction::selected: {
-      std::vector<RecordRef> records = store.selectedTrashReviewRecords();
-      QCoro::Task<bool> move = store.moveDeleteCandidatesToTrash(std::move(records));
+      std::vector<RecordRef> records = trash.selectedTrashReviewRecords();
+      QCoro::Task<bool> move = trash.moveDeleteCandidatesToTrash(std::move(records));
       co_await std::move(move);
       break;
     }
     case DeleteCandidateTrashAction::loaded: {
-      QCoro::Task<bool> move = store.moveLoadedTrashReviewCandidatesToTrash();
+      QCoro::Task<bool> move = trash.moveLoadedTrashReviewCandidatesToTrash();
       co_await std::move(move);
       break;
     }
     case DeleteCandidateTrashAction::retryFailed: {
-      std::vector<RecordRef> records = store.retryableFailedTrashRecords();
-      QCoro::Task<bool> move = store.moveDeleteCandidatesToTrash(std::move(records));
+      std::vector<RecordRef> records = trash.retryableFailedTrashRecords();
+      QCoro::Task<bool> move = trash.moveDeleteCandidatesToTrash(std::move(records));
       co_await std::move(move);
       break;
     }

@@ -1,10 +1,10 @@
 // The moves to the Trash the review sheet offers, the disabled reasons' texts, and what each move
 // asks the user before it runs. A move is only ever recorded by its button; it runs from the
 // destructive button of the confirmation, so nothing here moves a file except
-// performDeleteCandidateTrashAction, which hands the records to the store's guarded move.
+// performDeleteCandidateTrashAction, which hands the records to the trash model's guarded move.
 //
 // Thread safety: the key and count functions are pure; performDeleteCandidateTrashAction and
-// DeleteCandidateTrashActionCounts::fromStore run on the store's thread.
+// DeleteCandidateTrashActionCounts::fromTrash run on the store's thread.
 #pragma once
 
 #include <qcoro/qcorotask.h>
@@ -17,7 +17,7 @@
 #include "ui/common/app_localization.h"
 
 namespace lorvex {
-class ImageLibraryStore;
+class TrashModel;
 }
 
 namespace lorvex::ui {
@@ -51,7 +51,7 @@ struct DeleteCandidateTrashActionCounts {
   int loaded = 0;
   int retryFailed = 0;
 
-  static DeleteCandidateTrashActionCounts fromStore(const ImageLibraryStore& store);
+  static DeleteCandidateTrashActionCounts fromTrash(const TrashModel& trash);
   int count(DeleteCandidateTrashAction action) const;
 
   friend bool operator==(const DeleteCandidateTrashActionCounts&,
@@ -61,10 +61,9 @@ struct DeleteCandidateTrashActionCounts {
 // The confirmation message's key for an action moving `count` records (".one" for exactly 1).
 AppLocalizationKey confirmationMessageKey(DeleteCandidateTrashAction action, int count);
 
-// Runs a confirmed action: the records are read from the store when this runs, not when the
-// button was pressed, and the store's move re-checks every guard (review open, library ready,
+// Runs a confirmed action: the records are read from the trash model when this runs, not when the
+// button was pressed, and the model's move re-checks every guard (review open, library ready,
 // nothing loading, no move running). The move's result is not read.
-QCoro::Task<void> performDeleteCandidateTrashAction(ImageLibraryStore& store,
-                                                    DeleteCandidateTrashAction action);
+QCoro::Task<void> performDeleteCandidateTrashAction(TrashModel& trash, DeleteCandidateTrashAction action);
 
 }  // namespace lorvex::ui

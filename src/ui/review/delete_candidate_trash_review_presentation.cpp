@@ -2,22 +2,22 @@
 
 #include <utility>
 
-#include "store/image_library_store.h"
+#include "store/trash/trash_model.h"
 #include "ui/review/delete_candidate_trash_action.h"
 
 namespace lorvex::ui {
 
 using Key = AppLocalizationKey;
 
-DeleteCandidateTrashReviewPresentation DeleteCandidateTrashReviewPresentation::fromStore(
-    const ImageLibraryStore& store, AppLocalization localizer, ViewResourceDisplay resourceDisplay) {
+DeleteCandidateTrashReviewPresentation DeleteCandidateTrashReviewPresentation::fromTrash(
+    const TrashModel& trash, AppLocalization localizer, ViewResourceDisplay resourceDisplay) {
   return DeleteCandidateTrashReviewPresentation{
-      .lastTrashSummary = store.lastTrashSummary(),
-      .loadedDeleteCandidateCount = store.trashableLoadedTrashReviewRecordCount(),
-      .selectedDeleteCandidateCount = static_cast<int>(store.selectedTrashReviewRecords().size()),
-      .isTrashingDeleteCandidates = store.isTrashingDeleteCandidates(),
-      .trashSelectedDisabledReason = store.trashSelectedDisabledReason(),
-      .trashLoadedDisabledReason = store.trashLoadedDisabledReason(),
+      .lastTrashSummary = trash.lastTrashSummary(),
+      .loadedDeleteCandidateCount = trash.trashableLoadedTrashReviewRecordCount(),
+      .selectedDeleteCandidateCount = static_cast<int>(trash.selectedTrashReviewRecords().size()),
+      .isTrashingDeleteCandidates = trash.isTrashingDeleteCandidates(),
+      .trashSelectedDisabledReason = trash.trashSelectedDisabledReason(),
+      .trashLoadedDisabledReason = trash.trashLoadedDisabledReason(),
       .localizer = std::move(localizer),
       .resourceDisplay = std::move(resourceDisplay),
   };

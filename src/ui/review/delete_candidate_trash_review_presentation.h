@@ -1,8 +1,9 @@
 // What the Trash review sheet reads: the counts, the busy flag and the two disabled reasons of the
-// store at one moment, turned into the sheet's texts. Rebuilt on every store change and never kept,
-// so no text lags behind the store. Which reason applies is the store's decision; this only words it.
+// trash model at one moment, turned into the sheet's texts. Rebuilt on every store change and never
+// kept, so no text lags behind the store. Which reason applies is the trash model's decision; this
+// only words it.
 //
-// Thread safety: the texts are pure; fromStore reads the store on its thread.
+// Thread safety: the texts are pure; fromTrash reads the trash model on its thread.
 #pragma once
 
 #include <optional>
@@ -15,7 +16,7 @@
 #include "ui/common/view_resource_display.h"
 
 namespace lorvex {
-class ImageLibraryStore;
+class TrashModel;
 }
 
 namespace lorvex::ui {
@@ -30,8 +31,7 @@ struct DeleteCandidateTrashReviewPresentation {
   AppLocalization localizer;
   ViewResourceDisplay resourceDisplay;
 
-  static DeleteCandidateTrashReviewPresentation fromStore(const ImageLibraryStore& store,
-                                                          AppLocalization localizer,
+  static DeleteCandidateTrashReviewPresentation fromTrash(const TrashModel& trash, AppLocalization localizer,
                                                           ViewResourceDisplay resourceDisplay);
 
   std::string titleText() const;

@@ -149,7 +149,8 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   clearSelection_ = makeButton(localizer, Key::deleteCandidateReviewClearSelection, this);
   clearSelection_->setFont(roleFont(FontRole::subheadline));
   connect(clearSelection_, &QPushButton::clicked, this, [this] {
-    if (store_ && !store_->isTrashingDeleteCandidates()) store_->trashReviewBrowser().setSelectedPaths({});
+    if (store_ && !store_->trash().isTrashingDeleteCandidates())
+      store_->trash().trashReviewBrowser().setSelectedPaths({});
   });
   bar->addWidget(clearSelection_);
   QLabel* bulkScope =
@@ -159,7 +160,8 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   selectLoaded_ = makeButton(localizer, Key::deleteCandidateReviewSelectLoaded, this);
   selectLoaded_->setFont(roleFont(FontRole::subheadline));
   connect(selectLoaded_, &QPushButton::clicked, this, [this] {
-    if (store_ && !store_->isTrashingDeleteCandidates()) store_->trashReviewBrowser().selectAllRecords();
+    if (store_ && !store_->trash().isTrashingDeleteCandidates())
+      store_->trash().trashReviewBrowser().selectAllRecords();
   });
   bar->addWidget(selectLoaded_);
   column->addLayout(bar);
@@ -262,16 +264,16 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   column->addLayout(footer);
 
   connect(&store, &ImageLibraryStore::derivedValuesChanged, this, &DeleteCandidateTrashReviewSheet::refresh);
-  TrashCandidateBrowser& browser = store.trashReviewBrowser();
+  TrashCandidateBrowser& browser = store.trash().trashReviewBrowser();
   for (const auto changed :
        {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
         &TrashCandidateBrowser::hasMoreRecordsChanged, &TrashCandidateBrowser::isReloadingChanged,
         &TrashCandidateBrowser::isLoadingMoreChanged}) {
     connect(&browser, changed, this, &DeleteCandidateTrashReviewSheet::refresh);
   }
-  connect(&store, &ImageLibraryStore::isTrashingDeleteCandidatesChanged, this,
+  connect(&store.trash(), &TrashModel::isTrashingDeleteCandidatesChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
-  connect(&store, &ImageLibraryStore::lastTrashSummaryChanged, this,
+  connect(&store.trash(), &TrashModel::lastTrashSummaryChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
   connect(&store.presentation(), &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
           this, [this] {
@@ -291,9 +293,9 @@ DeleteCandidateTrashReviewSheet::~DeleteCandidateTrashReviewSheet() = default;
 void DeleteCandidateTrashReviewSheet::refresh() {
   if (!store_) return;
   const ImageLibraryStore& store = *store_;
-  const TrashCandidateBrowser& browser = store.trashReviewBrowser();
+  const TrashCandidateBrowser& browser = store.trash().trashReviewBrowser();
   const auto presentation =
-      DeleteCandidateTrashReviewPresentation::fromStore(store, *localization_, resourceDisplay_);
+      DeleteCandidateTrashReviewPresentation::fromTrash(store.trash(), *localization_, resourceDisplay_);
   const bool trashing = presentation.isTrashingDeleteCandidates;
 
   reload_->setEnabled(!browser.isReloading() && !trashing);
@@ -319,14 +321,14 @@ void DeleteCandidateTrashReviewSheet::refresh() {
     summary_->setSummary(
         TrashSummaryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
         TrashFailureRecoveryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
-        store.canRetryFailedTrash());
+        store.trash().canRetryFailedTrash());
   }
 
   cancel_->setEnabled(!trashing);
   footerSummary_->setText(qtText(presentation.footerSummaryText()));
-  applyTrashButton(*trashSelected_, *trashSelectedReason_, store.canTrashSelectedTrashReviewRecords(),
+  applyTrashButton(*trashSelected_, *trashSelectedReason_, store.trash().canTrashSelectedTrashReviewRecords(),
                    presentation.trashSelectedDisabledReasonText());
-  applyTrashButton(*trashLoaded_, *trashLoadedReason_, store.canTrashLoadedTrashReviewRecords(),
+  applyTrashButton(*trashLoaded_, *trashLoadedReason_, store.trash().canTrashLoadedTrashReviewRecords(),
                    presentation.trashLoadedDisabledReasonText());
   updateConfirmationMessage();
 }
@@ -337,13 +339,13 @@ void DeleteCandidateTrashReviewSheet::requestTrashConfirmation(DeleteCandidateTr
   bool allowed = false;
   switch (action) {
     case DeleteCandidateTrashAction::selected:
-      allowed = store_->canTrashSelectedTrashReviewRecords();
+      allowed = store_->trash().canTrashSelectedTrashReviewRecords();
       break;
     case DeleteCandidateTrashAction::loaded:
-      allowed = store_->canTrashLoadedTrashReviewRecords();
+      allowed = store_->trash().canTrashLoadedTrashReviewRecords();
       break;
     case DeleteCandidateTrashAction::retryFailed:
-      allowed = store_->canRetryFailedTrash();
+      allowed = store_->trash().canRetryFailedTrash();
       break;
   }
   if (!allowed) return;
@@ -391,17 +393,17 @@ void DeleteCandidateTrashReviewSheet::showConfirmation() {
 
 void DeleteCandidateTrashReviewSheet::updateConfirmationMessage() {
   if (confirmation_ == nullptr || !store_) return;
-  confirmation_->setInformativeText(qtText(
-      flow_.confirmationMessage(DeleteCandidateTrashActionCounts::fromStore(*store_), *localization_)));
+  confirmation_->setInformativeText(qtText(flow_.confirmationMessage(
+      DeleteCandidateTrashActionCounts::fromTrash(store_->trash()), *localization_)));
 }
 
 void DeleteCandidateTrashReviewSheet::confirmPendingTrashAction() {
   const std::optional<DeleteCandidateTrashAction> action = flow_.confirmPendingTrashAction();
   if (confirmation_ != nullptr && confirmation_->isVisible()) confirmation_->close();
   if (!action || !store_) return;
-  ImageLibraryStore* store = store_.data();
+  TrashModel* trash = &store_->trash();
   const DeleteCandidateTrashAction confirmed = *action;
-  store->startDetached([store, confirmed] { return performDeleteCandidateTrashAction(*store, confirmed); });
+  store_->startDetached([trash, confirmed] { return performDeleteCandidateTrashAction(*trash, confirmed); });
 }
 
 void DeleteCandidateTrashReviewSheet::cancelPendingTrashAction() {
@@ -410,19 +412,21 @@ void DeleteCandidateTrashReviewSheet::cancelPendingTrashAction() {
 }
 
 void DeleteCandidateTrashReviewSheet::reloadCandidates() {
-  if (!store_ || store_->trashReviewBrowser().isReloading() || store_->isTrashingDeleteCandidates()) return;
+  if (!store_ || store_->trash().trashReviewBrowser().isReloading() ||
+      store_->trash().isTrashingDeleteCandidates())
+    return;
   ImageLibraryStore* store = store_.data();
-  store->startDetached([store] { return store->reloadDeleteCandidateTrashReview(); });
+  store->startDetached([store] { return store->trash().reloadDeleteCandidateTrashReview(); });
 }
 
 void DeleteCandidateTrashReviewSheet::dismissReview() {
   if (isClosing_) return;
   const bool presented = store_ && store_->presentation().isDeleteCandidateTrashReviewPresented();
   // Files are on their way to the Trash: the sheet stays to show the outcome.
-  if (presented && store_->isTrashingDeleteCandidates()) return;
+  if (presented && store_->trash().isTrashingDeleteCandidates()) return;
   isClosing_ = true;
   cancelPendingTrashAction();
-  if (presented) store_->dismissDeleteCandidateTrashReview();
+  if (presented) store_->trash().dismissDeleteCandidateTrashReview();
   if (isVisible()) QDialog::reject();
   isClosing_ = false;
 }

@@ -14,9 +14,9 @@ bool canPresentDeleteCandidateTrashReview(const ImageLibraryStore& store) {
   return !store.needsLiveServicePreparation() && !store.library().isPreparingLibrary();
 }
 
-void presentDeleteCandidateTrashReview(ImageLibraryStore& store) {
-  ImageLibraryStore* target = &store;
-  store.startDetached([target] { return target->presentDeleteCandidateTrashReview(); });
+void presentDeleteCandidateTrashReview(TrashModel& trash) {
+  TrashModel* target = &trash;
+  trash.context().startDetached([target] { return target->presentDeleteCandidateTrashReview(); });
 }
 
 DeleteCandidateTrashSidebarToolbar::DeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store,

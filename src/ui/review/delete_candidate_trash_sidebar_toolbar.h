@@ -13,7 +13,8 @@
 
 namespace lorvex {
 class ImageLibraryStore;
-}
+class TrashModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -43,7 +44,7 @@ class DeleteCandidateTrashSidebarToolbar : public QWidget {
 bool canPresentDeleteCandidateTrashReview(const ImageLibraryStore& store);
 
 // The sidebar's `presentReview`: opens the review and loads its candidates, as a flow of the store.
-void presentDeleteCandidateTrashReview(ImageLibraryStore& store);
+void presentDeleteCandidateTrashReview(TrashModel& trash);
 
 // The sidebar's factory for the bar it pins below its scrolling content.
 QWidget* makeDeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store, std::function<void()> presentReview,

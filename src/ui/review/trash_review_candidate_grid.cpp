@@ -47,8 +47,8 @@ TrashReviewCandidateModel::TrashReviewCandidateModel(ImageLibraryStore& store,
       resourceDisplay_(std::move(resourceDisplay)),
       localization_(localization != nullptr ? localization : &AppLocalization::live()),
       loader_(loader != nullptr ? loader : &LocalImageLoader::shared()),
-      records_(store.trashReviewBrowser().records()) {
-  TrashCandidateBrowser& browser = store.trashReviewBrowser();
+      records_(store.trash().trashReviewBrowser().records()) {
+  TrashCandidateBrowser& browser = store.trash().trashReviewBrowser();
   connect(&browser, &TrashCandidateBrowser::recordsChanged, this, &TrashReviewCandidateModel::recordsChanged);
   connect(&browser, &TrashCandidateBrowser::selectedPathsChanged, this,
           &TrashReviewCandidateModel::selectionChanged);
@@ -73,7 +73,7 @@ QVariant TrashReviewCandidateModel::data(const QModelIndex& index, int role) con
   const RecordRef record = this->record(index.row());
   if (!record || !store_) return {};
   const std::string& path = record->file.path;
-  const bool selected = store_->trashReviewBrowser().selectedPaths().contains(path);
+  const bool selected = store_->trash().trashReviewBrowser().selectedPaths().contains(path);
   const DeleteCandidateTrashReviewPresentation texts{
       std::nullopt, 0, 0, false, std::nullopt, std::nullopt, *localization_, resourceDisplay_};
   switch (role) {
@@ -102,7 +102,7 @@ QVariant TrashReviewCandidateModel::data(const QModelIndex& index, int role) con
 
 void TrashReviewCandidateModel::toggleSelection(int row) {
   const RecordRef record = this->record(row);
-  if (record && store_) store_->trashReviewBrowser().toggleSelection(record->file.path);
+  if (record && store_) store_->trash().trashReviewBrowser().toggleSelection(record->file.path);
 }
 
 void TrashReviewCandidateModel::tileDidAppear(int row) const {
@@ -126,7 +126,7 @@ void TrashReviewCandidateModel::handleAppearance(const std::string& path) {
   ImageLibraryStore* store = store_.data();
   std::optional<std::string> shownPath = path;
   store->startDetached(
-      [store, shownPath] { return store->loadMoreDeleteCandidateTrashReviewIfNeeded(shownPath); });
+      [store, shownPath] { return store->trash().loadMoreDeleteCandidateTrashReviewIfNeeded(shownPath); });
 
   const TrashReviewTileImageRequest request = trashReviewTileImageRequest(*record);
   const LocalImageLoadRequest load = makeLocalImageLoadRequest(request.path, std::nullopt, request.cacheKey,
@@ -164,7 +164,7 @@ void TrashReviewCandidateModel::dropImage(const std::string& path) {
 
 void TrashReviewCandidateModel::recordsChanged() {
   if (!store_) return;
-  std::vector<RecordRef> next = store_->trashReviewBrowser().records();
+  std::vector<RecordRef> next = store_->trash().trashReviewBrowser().records();
   const bool extendsLoaded =
       next.size() >= records_.size() &&
       std::equal(records_.begin(), records_.end(), next.begin(),

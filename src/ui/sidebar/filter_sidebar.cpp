@@ -171,7 +171,7 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
     QWidget* toolbar = factories_.trashToolbar(
         store_,
         [this] {
-          startStoreTask([](ImageLibraryStore& s) { return s.presentDeleteCandidateTrashReview(); });
+          startStoreTask([](ImageLibraryStore& s) { return s.trash().presentDeleteCandidateTrashReview(); });
         },
         this);
     if (toolbar) root->addWidget(toolbar);
@@ -394,12 +394,7 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
 
 void FilterSidebar::connectStore() {
   const auto schedule = [this] { scheduleUpdate(); };
-  for (const auto signal : {
-           &ImageLibraryStore::lastTrashSummaryChanged,
-           &ImageLibraryStore::errorMessageChanged,
-       }) {
-    connect(&store_, signal, this, schedule);
-  }
+  connect(&store_, &ImageLibraryStore::errorMessageChanged, this, schedule);
   connect(&store_.results(), &ResultsModel::isLoadingChanged, this, schedule);
   for (const auto signal : {
            &LibraryModel::registeredFolderSummariesChanged,
@@ -422,6 +417,7 @@ void FilterSidebar::connectStore() {
        }) {
     connect(&store_.filters(), signal, this, schedule);
   }
+  connect(&store_.trash(), &TrashModel::lastTrashSummaryChanged, this, schedule);
   connectPresentation();
 }
 
@@ -581,7 +577,7 @@ void FilterSidebar::updateFilters() {
 }
 
 void FilterSidebar::updateError() {
-  const SidebarErrorPresentation presentation{store_.errorMessage(), store_.lastTrashSummary(),
+  const SidebarErrorPresentation presentation{store_.errorMessage(), store_.trash().lastTrashSummary(),
                                               resourceDisplay_, store_.errorNotice()};
   const std::optional<std::string> message = presentation.message(localizer_);
   error_->setVisible(message.has_value());
@@ -727,7 +723,7 @@ void FilterSidebar::updateTrashReviewSheet() {
       if (trashReviewSheet_ == sheet) {
         trashReviewSheet_ = nullptr;
         if (store_.presentation().isDeleteCandidateTrashReviewPresented())
-          store_.dismissDeleteCandidateTrashReview();
+          store_.trash().dismissDeleteCandidateTrashReview();
       }
       sheet->deleteLater();
     });

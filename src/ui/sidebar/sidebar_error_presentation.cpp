@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "store/image_library_store.h"
+#include "store/trash/trash_model.h"
 #include "ui/common/error_notice_text.h"
 
 namespace lorvex::ui {
@@ -10,7 +10,7 @@ namespace lorvex::ui {
 namespace {
 
 bool isTrashMoveMessage(const std::string& message, const ImageTrashSummary& summary) {
-  if (message == ImageLibraryStore::kTrashFailureMessage) return true;
+  if (message == TrashModel::kTrashFailureMessage) return true;
   return std::any_of(summary.failures.begin(), summary.failures.end(),
                      [&message](const ImageTrashFailure& failure) { return failure.message == message; });
 }

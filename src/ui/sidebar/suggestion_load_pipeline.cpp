@@ -18,14 +18,14 @@ QCoro::Task<void> loadAfterPause(ImageLibraryStore* store,
 }  // namespace
 
 SuggestionLoadPipeline::Steps SuggestionLoadPipeline::tagSuggestionSteps(ImageLibraryStore& store) {
-  return {[&store] { store.beginTagSuggestionLoading(); },
-          [&store](std::string text) { return store.loadTagSuggestions(std::move(text)); },
+  return {[&store] { store.suggestions().beginTagSuggestionLoading(); },
+          [&store](std::string text) { return store.suggestions().loadTagSuggestions(std::move(text)); },
           [](std::string_view text) { return !text::normalizedWhitespace(text).has_value(); }};
 }
 
 SuggestionLoadPipeline::Steps SuggestionLoadPipeline::modelSuggestionSteps(ImageLibraryStore& store) {
-  return {[&store] { store.beginModelSuggestionLoading(); },
-          [&store](std::string text) { return store.loadModelSuggestions(std::move(text)); },
+  return {[&store] { store.suggestions().beginModelSuggestionLoading(); },
+          [&store](std::string text) { return store.suggestions().loadModelSuggestions(std::move(text)); },
           [](std::string_view text) { return !text::trimmedNonEmpty(text).has_value(); }};
 }
 

@@ -206,9 +206,9 @@ FilterTagAdditionPanel::FilterTagAdditionPanel(
   layout->addWidget(selectionPage_, 1);
 
   for (const auto signal :
-       {&ImageLibraryStore::tagSuggestionsChanged, &ImageLibraryStore::tagConceptSuggestionsChanged,
-        &ImageLibraryStore::isTagSuggestionLoadingChanged}) {
-    connect(&store, signal, this, [this] { scheduleRefresh(); });
+       {&SuggestionsModel::tagSuggestionsChanged, &SuggestionsModel::tagConceptSuggestionsChanged,
+        &SuggestionsModel::isTagSuggestionLoadingChanged}) {
+    connect(&store.suggestions(), signal, this, [this] { scheduleRefresh(); });
   }
   for (const auto signal :
        {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged}) {
@@ -273,7 +273,7 @@ void FilterTagAdditionPanel::scheduleRefresh() {
 }
 
 void FilterTagAdditionPanel::reloadSuggestions() {
-  suggestions_ = store_.tagFilterSuggestions();
+  suggestions_ = store_.suggestions().tagFilterSuggestions();
   listModel_->reset(static_cast<int>(suggestions_.size()), [this](int row) {
     const TagFilterSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];
     bool selected = false;
@@ -291,7 +291,7 @@ void FilterTagAdditionPanel::reloadSuggestions() {
 }
 
 void FilterTagAdditionPanel::updateResultArea() {
-  results_->setCurrentIndex(store_.isTagSuggestionLoading() ? 0 : suggestions_.empty() ? 1 : 2);
+  results_->setCurrentIndex(store_.suggestions().isTagSuggestionLoading() ? 0 : suggestions_.empty() ? 1 : 2);
 }
 
 void FilterTagAdditionPanel::activate(int row) {
@@ -402,8 +402,8 @@ ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLoca
   layout->addWidget(results_, 1);
 
   for (const auto signal :
-       {&ImageLibraryStore::modelSuggestionsChanged, &ImageLibraryStore::isModelSuggestionLoadingChanged}) {
-    connect(&store, signal, this, [this] { scheduleRefresh(); });
+       {&SuggestionsModel::modelSuggestionsChanged, &SuggestionsModel::isModelSuggestionLoadingChanged}) {
+    connect(&store.suggestions(), signal, this, [this] { scheduleRefresh(); });
   }
   connect(&store.filters(), &FiltersModel::selectedModelSourceChanged, listModel_,
           &FilterRowListModel::refreshAll);
@@ -439,7 +439,7 @@ void ModelSelectionPanel::scheduleRefresh() {
 }
 
 void ModelSelectionPanel::reloadSuggestions() {
-  suggestions_ = store_.modelSuggestions();
+  suggestions_ = store_.suggestions().modelSuggestions();
   listModel_->reset(static_cast<int>(suggestions_.size()), [this](int row) {
     const ModelSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];
     return modelSuggestionRow(suggestion,
@@ -450,7 +450,9 @@ void ModelSelectionPanel::reloadSuggestions() {
 }
 
 void ModelSelectionPanel::updateResultArea() {
-  results_->setCurrentIndex(store_.isModelSuggestionLoading() ? 0 : suggestions_.empty() ? 1 : 2);
+  results_->setCurrentIndex(store_.suggestions().isModelSuggestionLoading() ? 0
+                            : suggestions_.empty()                          ? 1
+                                                                            : 2);
 }
 
 }  // namespace lorvex::ui

@@ -494,7 +494,8 @@ void review(Driver& d) {
       "both files to be in the home's Trash (" + trash.string() + ")");
   // The sheet reports the move; once it has ended (not before) Escape closes the sheet.
   d.control("deleteCandidateReview.summary.headline", {.within = sheet});
-  d.waitUntil([&] { return !d.app().store().isTrashingDeleteCandidates(); }, "the move to the Trash to end");
+  d.waitUntil([&] { return !d.app().store().trash().isTrashingDeleteCandidates(); },
+              "the move to the Trash to end");
   d.step("trashed");
   if (sheet != nullptr && sheet->isVisible()) d.press(Qt::Key_Escape);
   d.waitUntil([&] { return sheet == nullptr || !sheet->isVisible(); }, "the review sheet to close");

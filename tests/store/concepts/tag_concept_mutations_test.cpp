@@ -196,11 +196,11 @@ TEST(ImageLibraryStoreTagConceptMutations, LoadsAroundAMutation) {
          return s.concepts().tagConcepts() == std::any_cast<Concepts>(v);
        }},
       {"tag suggestions without text", "searchTagConcepts",
-       [](ImageLibraryStore& s) { return s.loadTagSuggestions(std::nullopt); }, 1, Concepts{{5, "Loaded", 1}},
-       readBackConcepts,
+       [](ImageLibraryStore& s) { return s.suggestions().loadTagSuggestions(std::nullopt); }, 1,
+       Concepts{{5, "Loaded", 1}}, readBackConcepts,
        [](const ImageLibraryStore& s, const std::any& v) {
          return s.concepts().tagConcepts() == std::any_cast<Concepts>(v) &&
-                s.tagConceptSuggestions() == std::any_cast<Concepts>(v);
+                s.suggestions().tagConceptSuggestions() == std::any_cast<Concepts>(v);
        }},
       {"aliases", "tagConceptAliases",
        [](ImageLibraryStore& s) { return s.concepts().loadTagConceptAliases(5); }, 2, Aliases{{5, "loaded"}},
@@ -262,7 +262,7 @@ TEST(ImageLibraryStoreTagConceptMutations, LoadsAroundAMutation) {
       f.harness.drainEvents();
       EXPECT_TRUE(load->isReady());
       EXPECT_TRUE(row.holds(*f.store, duringReadBack ? row.loaded : row.readBack));
-      EXPECT_EQ(f.store->tagConceptSuggestions(), readBackConcepts);
+      EXPECT_EQ(f.store->suggestions().tagConceptSuggestions(), readBackConcepts);
     }
   }
 }
@@ -287,7 +287,7 @@ TEST(ImageLibraryStoreTagConceptMutations, WhatTheReadBackReads) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     ConceptFixture f;
-    auto suggestions = f.store->loadTagSuggestions(std::string("  cat "));
+    auto suggestions = f.store->suggestions().loadTagSuggestions(std::string("  cat "));
     auto scope = f.store->concepts().loadManualTagConceptAssignments(row.scope);
     f.harness.drainEvents();
     f.answer("searchTagConcepts", Concepts{{5, "Cat", 2}});
@@ -308,7 +308,7 @@ TEST(ImageLibraryStoreTagConceptMutations, WhatTheReadBackReads) {
     EXPECT_EQ(aliasConcept, row.aliasConcept);
     EXPECT_EQ(assignmentPaths, row.assignmentPaths);
     EXPECT_EQ(f.store->concepts().tagConcepts(), (Concepts{{5, "Cat", 2}}));
-    EXPECT_EQ(f.store->tagConceptSuggestions(), (Concepts{{5, "Cat", 2}}));
+    EXPECT_EQ(f.store->suggestions().tagConceptSuggestions(), (Concepts{{5, "Cat", 2}}));
     if (row.assignmentPaths) {
       EXPECT_EQ(f.store->concepts().manualTagConceptAssignmentScopePaths(),
                 PathSet(row.assignmentPaths->begin(), row.assignmentPaths->end()));

@@ -20,6 +20,7 @@
 #include "services/folders/folder_change_monitoring.h"
 #include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex::testing {
 namespace {
@@ -148,13 +149,16 @@ TEST(ImageLibraryStoreBackgroundSync, ABatchArrivingDuringOtherLibraryWorkIsPass
     const char* work;
     std::function<void(ImageLibraryStore&, bool)> setBusy;
     bool restartsAfter;
-  } cases[] = {
-      {"registration",
-       [](ImageLibraryStore& s, bool busy) {
-         LibraryModelTestAccess::setIsLibrarySyncInProgress(s.library(), busy);
-       },
-       true},
-      {"trash", [](ImageLibraryStore& s, bool busy) { s.setIsTrashingDeleteCandidates(busy); }, false}};
+  } cases[] = {{"registration",
+                [](ImageLibraryStore& s, bool busy) {
+                  LibraryModelTestAccess::setIsLibrarySyncInProgress(s.library(), busy);
+                },
+                true},
+               {"trash",
+                [](ImageLibraryStore& s, bool busy) {
+                  TrashModelTestAccess::setIsTrashingDeleteCandidates(s.trash(), busy);
+                },
+                false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.work);
     Fixture f;

@@ -17,6 +17,7 @@
 #include "services/folders/canonical_folder_path.h"
 #include "store/library/library_model_test_access.h"
 #include "store/library_workflow_fixture.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -75,7 +76,7 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
       running = f.store->library().syncRegisteredFolders();
       ASSERT_TRUE(f.service().waitForHeld("scanLibrary"));
     } else if (c.busy == Busy::trashing) {
-      f.store->setIsTrashingDeleteCandidates(true);
+      TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store->trash(), true);
     }
     const std::size_t callsBefore = f.service().calls().size();
     int fieldSignals = 0;

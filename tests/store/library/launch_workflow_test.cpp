@@ -26,6 +26,7 @@
 #include "store/forwarding_image_library_service.h"
 #include "store/library/library_model_test_access.h"
 #include "store/library_workflow_fixture.h"
+#include "store/trash/trash_model_test_access.h"
 #include "support/library_file_name.h"
 
 namespace lorvex {
@@ -512,7 +513,7 @@ TEST(LaunchWorkflow, OtherLibraryWorkMakesTheLaunchSkipItsCatchingUp) {
     f.answer("restoreFolderAccess", Roots{"/a"});
     std::optional<QCoro::Task<bool>> sync;
     if (busy == Busy::trashing) {
-      f.store->setIsTrashingDeleteCandidates(true);
+      TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store->trash(), true);
     } else {
       f.service().hold("scanLibrary");
       sync = f.store->library().syncRegisteredFolders();
@@ -537,7 +538,7 @@ TEST(LaunchWorkflow, OtherLibraryWorkMakesTheLaunchSkipItsCatchingUp) {
       f.service().releaseAll();
       f.finish(*sync);
     }
-    f.store->setIsTrashingDeleteCandidates(false);
+    TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store->trash(), false);
     const std::size_t afterwards = f.callNames().size();
     f.store->library().startLaunchWorkflow();
     runEventsUntil([&] { return !LibraryModelTestAccess::launchWorkflowTask(f.store->library()); });

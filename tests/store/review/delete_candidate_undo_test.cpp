@@ -15,6 +15,7 @@
 #include "store/filters/filters_model_test_access.h"
 #include "store/results/results_model_test_access.h"
 #include "store/review_fixture.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -172,7 +173,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoDoesNothingWhileBlockedOrWithAnEm
       {"a page loading", true,
        [](ImageLibraryStore& s) { ResultsModelTestAccess::setIsLoadingNextPage(s.results(), true); }},
       {"a move to the Trash running", true,
-       [](ImageLibraryStore& s) { s.setIsTrashingDeleteCandidates(true); }},
+       [](ImageLibraryStore& s) { TrashModelTestAccess::setIsTrashingDeleteCandidates(s.trash(), true); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

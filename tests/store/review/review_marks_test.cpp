@@ -13,6 +13,7 @@
 #include "store/library/library_model_test_access.h"
 #include "store/results/results_model_test_access.h"
 #include "store/review_fixture.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -186,7 +187,7 @@ TEST(ImageLibraryStoreReviewUpdates, EachEntryPointIsGatedAsItsCallerIs) {
        },
        {true, true, true}},
       {"a move to the Trash running",
-       [](ReviewFixture& f) { f.store->setIsTrashingDeleteCandidates(true); },
+       [](ReviewFixture& f) { TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store->trash(), true); },
        {false, false, true}},
       {"the tag popover open",
        [](ReviewFixture& f) { f.store->presentation().setIsTagAdditionPopoverPresented(true); },

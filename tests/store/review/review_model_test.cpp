@@ -14,6 +14,7 @@
 #include "store/review/review_model_test_access.h"
 #include "store/support/change_only.h"
 #include "store/support/store_harness.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -73,10 +74,10 @@ TEST(ReviewModel, TheUndoFlagFollowsTheStackAndTheTrashing) {
         Access::setDeleteCandidateUndoStack(review, {});
         break;
       case Op::startTrashing:
-        store->setIsTrashingDeleteCandidates(true);
+        TrashModelTestAccess::setIsTrashingDeleteCandidates(store->trash(), true);
         break;
       case Op::stopTrashing:
-        store->setIsTrashingDeleteCandidates(false);
+        TrashModelTestAccess::setIsTrashingDeleteCandidates(store->trash(), false);
         break;
     }
     EXPECT_EQ(review.canUndoDeleteCandidateAction(), steps[i].canUndo);

@@ -93,7 +93,7 @@ class ReviewLibraryTest : public testing::WidgetTest {
   std::set<std::string> markedInLibrary() {
     std::set<std::string> paths;
     for (const ImageRecord& record :
-         store->service()->searchImages(store->makeDeleteCandidateTrashReviewQuery(100, 0), {})) {
+         store->service()->searchImages(store->trash().makeDeleteCandidateTrashReviewQuery(100, 0), {})) {
       paths.insert(record.file.path);
     }
     return paths;
@@ -106,7 +106,7 @@ class ReviewLibraryTest : public testing::WidgetTest {
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
           return store->review().deleteCandidateFeedback().has_value() && !store->results().isLoading() &&
-                 !store->isTrashingDeleteCandidates();
+                 !store->trash().isTrashingDeleteCandidates();
         },
         30'000));
     testing::drainUiEvents();
@@ -150,7 +150,7 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
       &window, &echo());
   installDeleteCandidateUndoKeyFilter(&window, *store);
   auto* toolbar = new DeleteCandidateTrashSidebarToolbar(
-      *store, [&] { presentDeleteCandidateTrashReview(*store); }, &window, &echo());
+      *store, [&] { presentDeleteCandidateTrashReview(store->trash()); }, &window, &echo());
   window.show();
 
   // Marking six shows the banner with Undo; Ctrl+Z takes the marks back in the library.
@@ -236,8 +236,8 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   confirm();
   EXPECT_TRUE(fs::exists(changed));
   for (const std::string& path : others) EXPECT_FALSE(fs::exists(path)) << path;
-  ASSERT_TRUE(store->lastTrashSummary().has_value());
-  const ImageTrashSummary summary = *store->lastTrashSummary();
+  ASSERT_TRUE(store->trash().lastTrashSummary().has_value());
+  const ImageTrashSummary summary = *store->trash().lastTrashSummary();
   ASSERT_EQ(summary.failures.size(), 1u);
   EXPECT_EQ(summary.failures[0].reason, ImageTrashFailureReason::fileChangedSinceReview);
   EXPECT_EQ(label(*sheet, "deleteCandidateReview.summary.headline"),

@@ -18,6 +18,7 @@
 #include "store/library/library_model_test_access.h"
 #include "store/review/review_model_test_access.h"
 #include "store/support/store_harness.h"
+#include "store/trash/trash_model_test_access.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/plain_text.h"
 #include "ui/results/echo_localization.h"
@@ -58,7 +59,7 @@ class ReviewSheetTest : public testing::WidgetTest {
   }
 
   void openReview(bool waitForLoad = true) {
-    presentDeleteCandidateTrashReview(*store);
+    presentDeleteCandidateTrashReview(store->trash());
     if (waitForLoad) settle();
     sheet =
         std::make_unique<DeleteCandidateTrashReviewSheet>(*store, ViewResourceDisplay{}, nullptr, &echo());
@@ -107,12 +108,13 @@ TEST_F(ReviewSheetTest, TilesSelectionCountsAndTheConfirmedMove) {
   clickTile(1);
   clickTile(3);
   clickTile(3);  // a second click takes the tile back out
-  EXPECT_EQ(store->trashReviewBrowser().selectedPaths(), PathSet{"/library/1.png"});
+  EXPECT_EQ(store->trash().trashReviewBrowser().selectedPaths(), PathSet{"/library/1.png"});
   grid()->setFocus();
   grid()->setCurrentIndex(grid()->model()->index(2, 0));
   QTest::keyClick(grid(), Qt::Key_Space);
   settle();
-  EXPECT_EQ(store->trashReviewBrowser().selectedPaths(), (PathSet{"/library/1.png", "/library/2.png"}));
+  EXPECT_EQ(store->trash().trashReviewBrowser().selectedPaths(),
+            (PathSet{"/library/1.png", "/library/2.png"}));
   EXPECT_EQ(grid()->model()->index(1, 0).data(Qt::AccessibleTextRole).toString(),
             "deleteCandidateReview.candidate.selected(1.png)");
   EXPECT_EQ(grid()->model()->index(0, 0).data(Qt::AccessibleDescriptionRole).toString(),
@@ -169,7 +171,7 @@ TEST_F(ReviewSheetTest, CancellingOrDismissingTheConfirmationMovesNothing) {
   button("deleteCandidateReview.action.trashSelected")->click();
   ASSERT_NE(confirmation(), nullptr);
   QPointer<QMessageBox> box = confirmation();
-  store->dismissDeleteCandidateTrashReview();
+  store->trash().dismissDeleteCandidateTrashReview();
   settle();
   EXPECT_FALSE(sheet->isVisible());
   EXPECT_FALSE(sheet->confirmationFlow().isPending());
@@ -212,7 +214,7 @@ TEST_F(ReviewSheetTest, TheSheetStaysOpenWhileAMoveRunsAndClosesTheReviewOnceAft
   confirm();
   ASSERT_TRUE(harness.service->waitForHeld(kMove));
   testing::drainUiEvents();
-  ASSERT_TRUE(store->isTrashingDeleteCandidates());
+  ASSERT_TRUE(store->trash().isTrashingDeleteCandidates());
 
   for (const char* name :
        {"deleteCandidateReview.action.trashSelected", "deleteCandidateReview.action.trashLoaded"}) {
@@ -398,10 +400,10 @@ TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithout
   EXPECT_EQ(undos, 1);
 
   // Undo goes while a move runs, though the feedback still allows it.
-  store->setIsTrashingDeleteCandidates(true);
+  TrashModelTestAccess::setIsTrashingDeleteCandidates(store->trash(), true);
   settle();
   EXPECT_FALSE(undo->isVisible());
-  store->setIsTrashingDeleteCandidates(false);
+  TrashModelTestAccess::setIsTrashingDeleteCandidates(store->trash(), false);
   settle();
   EXPECT_TRUE(undo->isVisible());
 

@@ -286,7 +286,7 @@ TEST_F(FilterSidebarFiltersTest, TypingInTheTagPopoverLoadsOnceAfterThePause) {
   QTest::keyClicks(search, "sky");
   settle();
   EXPECT_EQ(callCount("tagSuggestions"), 1u);
-  EXPECT_TRUE(store->isTagSuggestionLoading());  // "searching" from the first key on
+  EXPECT_TRUE(store->suggestions().isTagSuggestionLoading());  // "searching" from the first key on
   harness.clock.advance(250'000'000);
   settle();
   ASSERT_EQ(callCount("tagSuggestions"), 2u);

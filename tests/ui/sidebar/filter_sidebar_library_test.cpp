@@ -12,6 +12,7 @@
 #include "sidebar_widget_fixture.h"
 #include "store/library/library_model_test_access.h"
 #include "store/results/results_model_test_access.h"
+#include "store/trash/trash_model_test_access.h"
 #include "support/library_file_name.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/localization_table.h"
@@ -281,7 +282,7 @@ TEST_F(FilterSidebarLibraryTest, TrashReviewSheetFollowsTheFlagAndAUserCloseDism
   store->presentation().setIsDeleteCandidateTrashReviewPresented(true);
   settle();
   ASSERT_NE(sidebar->trashReviewSheet(), nullptr);
-  store->dismissDeleteCandidateTrashReview();  // the store closes it
+  store->trash().dismissDeleteCandidateTrashReview();  // the store closes it
   settle();
   EXPECT_EQ(sidebar->trashReviewSheet(), nullptr);
   EXPECT_EQ(reviewSheetsMade, 2);
@@ -292,9 +293,10 @@ TEST_F(FilterSidebarLibraryTest, ErrorLineShowsTheStoresMessage) {
   auto* error = find<SelectableWrappedText>("sidebar.error");
   ASSERT_NE(error, nullptr);
   EXPECT_FALSE(error->isVisible());
-  store->setLastTrashSummary(
+  TrashModelTestAccess::setLastTrashSummary(
+      store->trash(),
       ImageTrashSummary{1, {}, {{"/a.png", "busy", ImageTrashFailureReason::underlyingError, std::nullopt}}});
-  store->setErrorMessage(std::string(ImageLibraryStore::kTrashFailureMessage));
+  store->setErrorMessage(std::string(TrashModel::kTrashFailureMessage));
   settle();
   EXPECT_TRUE(error->isVisible());
   EXPECT_EQ(error->text(), "deleteCandidateReview.summary.operationFailed");

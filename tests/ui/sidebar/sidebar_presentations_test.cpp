@@ -86,7 +86,7 @@ TEST(SidebarErrorPresentationTest, TrashFailuresReplaceOnlyTheMovesOwnMessage) {
   const ImageTrashSummary refused{
       1, {}, {{"/c.png", "サービス停止", ImageTrashFailureReason::underlyingError, std::nullopt}}};
   const ImageTrashSummary moved{2, {"/a.png", "/b.png"}, {}};
-  const std::string fixed(ImageLibraryStore::kTrashFailureMessage);
+  const std::string fixed(TrashModel::kTrashFailureMessage);
   const std::string operationFailed = "deleteCandidateReview.summary.operationFailed";
   const ErrorNotice someFailed{ErrorNoticeKind::trashSomeFailed, {}};
   const ErrorNotice unavailable{ErrorNoticeKind::folderUnavailable, {"/p"}};

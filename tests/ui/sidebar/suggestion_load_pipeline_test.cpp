@@ -95,11 +95,11 @@ TEST(SuggestionLoadPipelineTest, AStaleAnswerNeverShowsOverTheStores) {
 
   pipeline.run("sk");  // begins at once: the list empties, "searching" shows
   harness.drainEvents();
-  EXPECT_TRUE(store->isTagSuggestionLoading());
+  EXPECT_TRUE(store->suggestions().isTagSuggestionLoading());
   harness.service->releaseWith(first.id, std::vector<TagSuggestion>{{"stale", 9}});
   harness.drainEvents();
-  EXPECT_TRUE(store->tagSuggestions().empty());
-  EXPECT_TRUE(store->isTagSuggestionLoading());
+  EXPECT_TRUE(store->suggestions().tagSuggestions().empty());
+  EXPECT_TRUE(store->suggestions().isTagSuggestionLoading());
 
   harness.clock.advance(250 * kMillisecond);
   ASSERT_TRUE(harness.service->waitForHeld("tagSuggestions", 1));
@@ -107,8 +107,8 @@ TEST(SuggestionLoadPipelineTest, AStaleAnswerNeverShowsOverTheStores) {
   EXPECT_EQ(second.text, "sk");
   harness.service->releaseWith(second.id, std::vector<TagSuggestion>{{"sky", 3}});
   harness.drainEvents();
-  EXPECT_EQ(store->tagSuggestions(), (std::vector<TagSuggestion>{{"sky", 3}}));
-  EXPECT_FALSE(store->isTagSuggestionLoading());
+  EXPECT_EQ(store->suggestions().tagSuggestions(), (std::vector<TagSuggestion>{{"sky", 3}}));
+  EXPECT_FALSE(store->suggestions().isTagSuggestionLoading());
   EXPECT_EQ(harness.service->calls("tagSuggestions").size(), 2u);
 }
 
@@ -121,7 +121,7 @@ TEST(SuggestionLoadPipelineTest, ModelStepsTreatSpacesAsBlank) {
   const auto calls = harness.service->calls("modelSuggestions");
   ASSERT_EQ(calls.size(), 1u);  // no pause for a blank text
   EXPECT_EQ(calls[0].text, " \n ");
-  EXPECT_FALSE(store->isModelSuggestionLoading());
+  EXPECT_FALSE(store->suggestions().isModelSuggestionLoading());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The model popover's suggestions and the model filter.
+// The model popover's suggestions.
 #include <exception>
 #include <optional>
 #include <stop_token>
@@ -8,26 +8,26 @@
 
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
-#include "store/image_library_store.h"
+#include "store/suggestions/suggestions_model.h"
 
 namespace lorvex {
 
-void ImageLibraryStore::beginModelSuggestionLoading() {
+void SuggestionsModel::beginModelSuggestionLoading() {
   creatingThread_.check();
-  setModelSuggestionGeneration(modelSuggestionGeneration_ + 1);
+  ++modelSuggestionGeneration_;
   setIsModelSuggestionLoading(true);
   setModelSuggestions({});
 }
 
-QCoro::Task<void> ImageLibraryStore::loadModelSuggestions(std::string text) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> SuggestionsModel::loadModelSuggestions(std::string text) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const int generation = modelSuggestionGeneration_ + 1;
-  setModelSuggestionGeneration(generation);
+  modelSuggestionGeneration_ = generation;
   setIsModelSuggestionLoading(true);
   setModelSuggestions({});
   // The service matches the text itself; it gets it as typed.
-  auto load = [service = service_, text = std::move(text)] {
+  auto load = [service = context_.service(), text = std::move(text)] {
     return service->modelSuggestions(text, kModelSuggestionLimit);
   };
   // A superseded load is never stopped: it runs out and its outcome is dropped below.
@@ -35,19 +35,19 @@ QCoro::Task<void> ImageLibraryStore::loadModelSuggestions(std::string text) {
   std::vector<ModelSuggestion> suggestions;
   std::exception_ptr failure;
   try {
-    suggestions = co_await runBlocking(*utilityPool_, noStop, load);
+    suggestions = co_await runBlocking(context_.utilityPool(), noStop, load);
   } catch (...) {
     failure = std::current_exception();
   }
   if (generation != modelSuggestionGeneration_) co_return;
   if (failure) {
     setIsModelSuggestionLoading(false);
-    context_->showSuggestionLoadFailure(failure);
+    context_.showSuggestionLoadFailure(failure);
     co_return;
   }
   setModelSuggestions(std::move(suggestions));
   setIsModelSuggestionLoading(false);
-  context_->clearSuggestionLoadFailure();
+  context_.clearSuggestionLoadFailure();
 }
 
 }  // namespace lorvex

@@ -13,6 +13,7 @@
 
 #include "model/library_error.h"
 #include "store/image_library_store.h"
+#include "store/suggestions/suggestions_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -53,23 +54,23 @@ TEST(ImageLibraryStoreTagSuggestions, OnlyTheNewestLoadApplies) {
     StoreHarness h;
     auto store = h.makeStore(conceptsEnabled(false));
     h.service->hold("tagSuggestions");
-    auto older = store->loadTagSuggestions(std::string("cat"));
-    auto newer = store->loadTagSuggestions(std::string("dog"));
+    auto older = store->suggestions().loadTagSuggestions(std::string("cat"));
+    auto newer = store->suggestions().loadTagSuggestions(std::string("dog"));
     h.service->waitForHeld("tagSuggestions", 2);
     // Told apart by their text: the pool may start either call first.
     auto held = h.service->heldCalls("tagSuggestions");
     ASSERT_EQ(held.size(), 2u);
     if (held[0].text != "cat") std::swap(held[0], held[1]);
     ASSERT_EQ(held[0].text, "cat");
-    EXPECT_EQ(store->tagSuggestionGeneration(), 2);
-    EXPECT_EQ(store->activeTagSuggestionSearchText(), "dog");
-    EXPECT_TRUE(store->isTagSuggestionLoading());
+    EXPECT_EQ(SuggestionsModelTestAccess::tagSuggestionGeneration(store->suggestions()), 2);
+    EXPECT_EQ(SuggestionsModelTestAccess::activeTagSuggestionSearchText(store->suggestions()), "dog");
+    EXPECT_TRUE(store->suggestions().isTagSuggestionLoading());
 
     int tagSignals = 0;
     int loadingSignals = 0;
     int errorSignals = 0;
-    QObject::connect(store.get(), &ImageLibraryStore::tagSuggestionsChanged, [&] { ++tagSignals; });
-    QObject::connect(store.get(), &ImageLibraryStore::isTagSuggestionLoadingChanged,
+    QObject::connect(&store->suggestions(), &SuggestionsModel::tagSuggestionsChanged, [&] { ++tagSignals; });
+    QObject::connect(&store->suggestions(), &SuggestionsModel::isTagSuggestionLoadingChanged,
                      [&] { ++loadingSignals; });
     QObject::connect(store.get(), &ImageLibraryStore::errorMessageChanged, [&] { ++errorSignals; });
     auto answerOlder = [&] {
@@ -86,20 +87,20 @@ TEST(ImageLibraryStoreTagSuggestions, OnlyTheNewestLoadApplies) {
     } else {
       answerOlder();
       h.drainEvents();
-      EXPECT_TRUE(store->isTagSuggestionLoading());
-      EXPECT_TRUE(store->tagSuggestions().empty());
+      EXPECT_TRUE(store->suggestions().isTagSuggestionLoading());
+      EXPECT_TRUE(store->suggestions().tagSuggestions().empty());
       h.service->releaseWith(held[1].id, Tags{{"dog", 5}});
     }
     h.drainEvents();
     EXPECT_TRUE(older.isReady());
     EXPECT_TRUE(newer.isReady());
-    EXPECT_EQ(store->tagSuggestions(), (Tags{{"dog", 5}}));
-    EXPECT_FALSE(store->isTagSuggestionLoading());
+    EXPECT_EQ(store->suggestions().tagSuggestions(), (Tags{{"dog", 5}}));
+    EXPECT_FALSE(store->suggestions().isTagSuggestionLoading());
     EXPECT_EQ(store->errorMessage(), std::nullopt);
     EXPECT_EQ(tagSignals, 1);
     EXPECT_EQ(loadingSignals, 1);
     EXPECT_EQ(errorSignals, 0);
-    EXPECT_EQ(store->tagSuggestionGeneration(), 2);
+    EXPECT_EQ(SuggestionsModelTestAccess::tagSuggestionGeneration(store->suggestions()), 2);
   }
 }
 
@@ -139,14 +140,15 @@ TEST(ImageLibraryStoreTagSuggestions, ConceptsOnlyWhenEnabled) {
     });
     h.service->setAnswer("searchTagConcepts", [&all](const testing::ServiceCall&) { return std::any(all); });
     store->concepts().setTagConcepts(earlier);
-    auto load = store->loadTagSuggestions(row.text);
+    auto load = store->suggestions().loadTagSuggestions(row.text);
     h.drainEvents();
     ASSERT_TRUE(load.isReady());
-    EXPECT_EQ(store->activeTagSuggestionSearchText(), row.activeText);
-    EXPECT_EQ(store->tagSuggestions(), (Tags{{"cat", 2}}));
-    EXPECT_EQ(store->tagConceptSuggestions(), row.suggestions);
+    EXPECT_EQ(SuggestionsModelTestAccess::activeTagSuggestionSearchText(store->suggestions()),
+              row.activeText);
+    EXPECT_EQ(store->suggestions().tagSuggestions(), (Tags{{"cat", 2}}));
+    EXPECT_EQ(store->suggestions().tagConceptSuggestions(), row.suggestions);
     EXPECT_EQ(store->concepts().tagConcepts(), row.conceptsAfter);
-    EXPECT_FALSE(store->isTagSuggestionLoading());
+    EXPECT_FALSE(store->suggestions().isTagSuggestionLoading());
     // The service is asked with the text as typed, spaces and all, for at most 500 of each.
     const auto tagCalls = h.service->calls("tagSuggestions");
     ASSERT_EQ(tagCalls.size(), 1u);
@@ -166,23 +168,23 @@ TEST(ImageLibraryStoreTagSuggestions, ConceptsOnlyWhenEnabled) {
 TEST(ImageLibraryStoreTagSuggestions, ABeginOutdatesTheLoadInFlight) {
   StoreHarness h;
   auto store = h.makeStore(conceptsEnabled(true));
-  store->setTagSuggestions(Tags{{"shown", 1}});
-  store->setTagConceptSuggestions({tagConcept(4, "Shown")});
+  SuggestionsModelTestAccess::setTagSuggestions(store->suggestions(), Tags{{"shown", 1}});
+  SuggestionsModelTestAccess::setTagConceptSuggestions(store->suggestions(), {tagConcept(4, "Shown")});
   // What the dropped load would have put into the concept lists.
   h.service->setTagConcepts({tagConcept(1, "Late")});
   h.service->hold("tagSuggestions");
-  auto load = store->loadTagSuggestions(std::nullopt);
+  auto load = store->suggestions().loadTagSuggestions(std::nullopt);
   ASSERT_TRUE(h.service->waitForHeld("tagSuggestions"));
-  store->beginTagSuggestionLoading();
-  EXPECT_EQ(store->tagSuggestionGeneration(), 2);
-  EXPECT_TRUE(store->isTagSuggestionLoading());
+  store->suggestions().beginTagSuggestionLoading();
+  EXPECT_EQ(SuggestionsModelTestAccess::tagSuggestionGeneration(store->suggestions()), 2);
+  EXPECT_TRUE(store->suggestions().isTagSuggestionLoading());
   h.service->releaseWith(h.service->heldCalls("tagSuggestions")[0].id, Tags{{"late", 1}});
   h.drainEvents();
   ASSERT_TRUE(load.isReady());
-  EXPECT_TRUE(store->tagSuggestions().empty());
-  EXPECT_TRUE(store->tagConceptSuggestions().empty());
+  EXPECT_TRUE(store->suggestions().tagSuggestions().empty());
+  EXPECT_TRUE(store->suggestions().tagConceptSuggestions().empty());
   EXPECT_TRUE(store->concepts().tagConcepts().empty());
-  EXPECT_TRUE(store->isTagSuggestionLoading());
+  EXPECT_TRUE(store->suggestions().isTagSuggestionLoading());
 }
 
 TEST(ImageLibraryStoreTagSuggestions, AFailureShowsItsTextAndLeavesTheListsEmpty) {
@@ -206,23 +208,23 @@ TEST(ImageLibraryStoreTagSuggestions, AFailureShowsItsTextAndLeavesTheListsEmpty
     h.service->setAnswer(row.failing, [](const testing::ServiceCall&) -> std::any {
       std::rethrow_exception(failure("タグ概念ストアを利用できません"));
     });
-    auto failed = store->loadTagSuggestions(std::nullopt);
+    auto failed = store->suggestions().loadTagSuggestions(std::nullopt);
     h.drainEvents();
     ASSERT_TRUE(failed.isReady());
     EXPECT_EQ(store->errorMessage(), "タグ概念ストアを利用できません");
-    EXPECT_FALSE(store->isTagSuggestionLoading());
-    EXPECT_TRUE(store->tagSuggestions().empty());
-    EXPECT_TRUE(store->tagConceptSuggestions().empty());
+    EXPECT_FALSE(store->suggestions().isTagSuggestionLoading());
+    EXPECT_TRUE(store->suggestions().tagSuggestions().empty());
+    EXPECT_TRUE(store->suggestions().tagConceptSuggestions().empty());
     EXPECT_EQ(store->concepts().tagConcepts(), earlier);
     EXPECT_EQ(h.service->calls("searchTagConcepts").size(), row.conceptCalls);
 
     // The next load that succeeds clears the message.
     h.service->setAnswer(row.failing, nullptr);
-    auto next = store->loadTagSuggestions(std::string("cat"));
+    auto next = store->suggestions().loadTagSuggestions(std::string("cat"));
     h.drainEvents();
     ASSERT_TRUE(next.isReady());
     EXPECT_EQ(store->errorMessage(), std::nullopt);
-    EXPECT_EQ(store->tagSuggestions(), (Tags{{"cat", 2}}));
+    EXPECT_EQ(store->suggestions().tagSuggestions(), (Tags{{"cat", 2}}));
   }
 }
 
@@ -250,16 +252,16 @@ TEST(ImageLibraryStoreTagSuggestions, SuccessClearsOnlyItsOwnFailure) {
       h.service->setAnswer("tagSuggestions", [](const testing::ServiceCall&) -> std::any {
         std::rethrow_exception(failure("suggestions failed"));
       });
-      auto failed = store->loadTagSuggestions(std::nullopt);
+      auto failed = store->suggestions().loadTagSuggestions(std::nullopt);
       h.drainEvents();
       ASSERT_EQ(store->errorMessage(), "suggestions failed");
       h.service->setAnswer("tagSuggestions", nullptr);
     }
     if (row.shownAfterwards) store->setErrorMessage(*row.shownAfterwards);
-    auto loaded = store->loadTagSuggestions(std::string("cat"));
+    auto loaded = store->suggestions().loadTagSuggestions(std::string("cat"));
     h.drainEvents();
     ASSERT_TRUE(loaded.isReady());
-    EXPECT_EQ(store->tagSuggestions(), (Tags{{"cat", 2}}));
+    EXPECT_EQ(store->suggestions().tagSuggestions(), (Tags{{"cat", 2}}));
     EXPECT_EQ(store->errorMessage(), row.expected);
   }
 }

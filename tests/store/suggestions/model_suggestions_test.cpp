@@ -11,6 +11,7 @@
 
 #include "model/library_error.h"
 #include "store/image_library_store.h"
+#include "store/suggestions/suggestions_model_test_access.h"
 #include "store/support/store_harness.h"
 
 namespace lorvex {
@@ -43,16 +44,17 @@ TEST(ImageLibraryStoreModelSuggestions, OnlyTheNewestLoadShows) {
     testing::StoreHarness h;
     auto store = h.makeStore();
     h.service->hold("modelSuggestions");
-    auto older = store->loadModelSuggestions("a");
-    auto newer = store->loadModelSuggestions("b");
+    auto older = store->suggestions().loadModelSuggestions("a");
+    auto newer = store->suggestions().loadModelSuggestions("b");
     ASSERT_TRUE(h.service->waitForHeld("modelSuggestions", 2));
     auto held = h.service->heldCalls("modelSuggestions");
     if (held[0].text != "a") std::swap(held[0], held[1]);
     ASSERT_EQ(held[0].text, "a");
     int listSignals = 0;
     int loadingSignals = 0;
-    QObject::connect(store.get(), &ImageLibraryStore::modelSuggestionsChanged, [&] { ++listSignals; });
-    QObject::connect(store.get(), &ImageLibraryStore::isModelSuggestionLoadingChanged,
+    QObject::connect(&store->suggestions(), &SuggestionsModel::modelSuggestionsChanged,
+                     [&] { ++listSignals; });
+    QObject::connect(&store->suggestions(), &SuggestionsModel::isModelSuggestionLoadingChanged,
                      [&] { ++loadingSignals; });
     auto answerOlder = [&] {
       if (row.olderFails) {
@@ -76,19 +78,19 @@ TEST(ImageLibraryStoreModelSuggestions, OnlyTheNewestLoadShows) {
       answerOlder();
       h.drainEvents();
       // Loading goes on until the newest load ends.
-      EXPECT_TRUE(store->isModelSuggestionLoading());
-      EXPECT_TRUE(store->modelSuggestions().empty());
+      EXPECT_TRUE(store->suggestions().isModelSuggestionLoading());
+      EXPECT_TRUE(store->suggestions().modelSuggestions().empty());
       answerNewer();
     }
     h.drainEvents();
     ASSERT_TRUE(older.isReady());
     ASSERT_TRUE(newer.isReady());
-    EXPECT_EQ(store->modelSuggestions(), row.shown);
-    EXPECT_FALSE(store->isModelSuggestionLoading());
+    EXPECT_EQ(store->suggestions().modelSuggestions(), row.shown);
+    EXPECT_FALSE(store->suggestions().isModelSuggestionLoading());
     EXPECT_EQ(store->errorMessage(), row.error);
     EXPECT_EQ(listSignals, row.shown.empty() ? 0 : 1);
     EXPECT_EQ(loadingSignals, 1);
-    EXPECT_EQ(store->modelSuggestionGeneration(), 2);
+    EXPECT_EQ(SuggestionsModelTestAccess::modelSuggestionGeneration(store->suggestions()), 2);
   }
 }
 
@@ -96,7 +98,7 @@ TEST(ImageLibraryStoreModelSuggestions, TheTextReachesTheServiceAsTypedWithLimit
   testing::StoreHarness h;
   h.service->setModelSuggestions({{"nai-v4", 8}, {"sdxl", 2}});
   auto store = h.makeStore();
-  auto load = store->loadModelSuggestions("  nai ");
+  auto load = store->suggestions().loadModelSuggestions("  nai ");
   h.drainEvents();
   ASSERT_TRUE(load.isReady());
   const auto calls = h.service->calls("modelSuggestions");
@@ -108,17 +110,17 @@ TEST(ImageLibraryStoreModelSuggestions, TheTextReachesTheServiceAsTypedWithLimit
 TEST(ImageLibraryStoreModelSuggestions, ABeginOutdatesTheLoadInFlight) {
   testing::StoreHarness h;
   auto store = h.makeStore();
-  store->setModelSuggestions({{"old", 1}});
+  SuggestionsModelTestAccess::setModelSuggestions(store->suggestions(), {{"old", 1}});
   h.service->hold("modelSuggestions");
-  auto load = store->loadModelSuggestions("x");
+  auto load = store->suggestions().loadModelSuggestions("x");
   ASSERT_TRUE(h.service->waitForHeld("modelSuggestions"));
-  store->beginModelSuggestionLoading();
-  EXPECT_EQ(store->modelSuggestionGeneration(), 2);
+  store->suggestions().beginModelSuggestionLoading();
+  EXPECT_EQ(SuggestionsModelTestAccess::modelSuggestionGeneration(store->suggestions()), 2);
   h.service->releaseWith(h.service->heldCalls("modelSuggestions")[0].id, Models{{"x-model", 1}});
   h.drainEvents();
   ASSERT_TRUE(load.isReady());
-  EXPECT_TRUE(store->modelSuggestions().empty());
-  EXPECT_TRUE(store->isModelSuggestionLoading());
+  EXPECT_TRUE(store->suggestions().modelSuggestions().empty());
+  EXPECT_TRUE(store->suggestions().isModelSuggestionLoading());
 }
 
 // A successful load clears only a message that a failed suggestion load put there: a result
@@ -144,20 +146,20 @@ TEST(ImageLibraryStoreModelSuggestions, SuccessClearsOnlyASuggestionFailure) {
         throw LibraryError(LibraryError::Kind::database, "models failed");
       });
     }
-    auto first = store->loadModelSuggestions("");
+    auto first = store->suggestions().loadModelSuggestions("");
     h.drainEvents();
     ASSERT_TRUE(first.isReady());
     EXPECT_EQ(store->errorMessage(),
               row.firstLoadFails ? std::optional<std::string>("models failed") : std::nullopt);
-    EXPECT_FALSE(store->isModelSuggestionLoading());
+    EXPECT_FALSE(store->suggestions().isModelSuggestionLoading());
     if (row.otherMessage) store->setErrorMessage(row.otherMessage);
     h.service->setAnswer("modelSuggestions", [](const testing::ServiceCall&) {
       return std::any(Models{{"m", 1}});
     });
-    auto second = store->loadModelSuggestions("");
+    auto second = store->suggestions().loadModelSuggestions("");
     h.drainEvents();
     ASSERT_TRUE(second.isReady());
-    EXPECT_EQ(store->modelSuggestions(), (Models{{"m", 1}}));
+    EXPECT_EQ(store->suggestions().modelSuggestions(), (Models{{"m", 1}}));
     EXPECT_EQ(store->errorMessage(), row.after);
   }
 }

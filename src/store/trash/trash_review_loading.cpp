@@ -9,76 +9,76 @@
 #include <utility>
 #include <vector>
 
-#include "services/indexing/scan_error_message.h"
-#include "store/image_library_store.h"
 #include "store/library_failure.h"
-#include "store/results/record_search.h"
+#include "store/trash/trash_model.h"
 
 namespace lorvex {
 
-ImageSearchQuery ImageLibraryStore::makeDeleteCandidateTrashReviewQuery(std::int64_t limit,
-                                                                        std::int64_t offset) const {
+ImageSearchQuery TrashModel::makeDeleteCandidateTrashReviewQuery(std::int64_t limit,
+                                                                 std::int64_t offset) const {
   creatingThread_.check();
   // Every candidate under the registered folders, whatever the main results are filtered by: the
   // review is where the user decides on all of them.
   ImageSearchQuery query;
   query.deleteCandidate = true;
-  query.rootPaths = searchRootPaths();
+  TrashReviewQueryScope scope = dependents_.trashReviewQueryScope();
+  query.rootPaths = std::move(scope.rootPaths);
   query.includeMissing = false;
-  query.sort = filters_->searchSort();
+  query.sort = scope.sort;
   query.limit = limit;
   query.offset = offset;
   return query;
 }
 
-bool ImageLibraryStore::keepTrashReviewPage(std::vector<RecordRef>& records) {
+bool TrashModel::keepTrashReviewPage(std::vector<RecordRef>& records) {
   // The library may have changed between the query and now; only what can still be moved is
   // listed, and only that counts towards "more exist".
   std::erase_if(records,
                 [](const RecordRef& record) { return !TrashCandidateBrowser::isTrashable(*record); });
-  return keepFirstRecords(records, static_cast<std::size_t>(kTrashReviewPageSize));
+  if (records.size() <= static_cast<std::size_t>(kTrashReviewPageSize)) return false;
+  records.resize(static_cast<std::size_t>(kTrashReviewPageSize));
+  return true;
 }
 
-void ImageLibraryStore::cancelDeleteCandidateTrashReviewLoadMore() {
+void TrashModel::cancelDeleteCandidateTrashReviewLoadMore() {
   creatingThread_.check();
   if (!deleteCandidateTrashReviewLoadMoreTask_) return;
   deleteCandidateTrashReviewLoadMoreTask_.cancel();
   setDeleteCandidateTrashReviewLoadMoreTask({});
 }
 
-QCoro::Task<void> ImageLibraryStore::presentDeleteCandidateTrashReview() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> TrashModel::presentDeleteCandidateTrashReview() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (needsLiveServicePreparation() || library_->isPreparingLibrary()) co_return;
-  presentation_->setIsDeleteCandidateTrashReviewPresented(true);
+  if (dependents_.isLibraryUnprepared()) co_return;
+  presentation_.setIsDeleteCandidateTrashReviewPresented(true);
   co_await reloadDeleteCandidateTrashReview();
 }
 
-QCoro::Task<void> ImageLibraryStore::reloadDeleteCandidateTrashReview() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> TrashModel::reloadDeleteCandidateTrashReview() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (!presentation_->isDeleteCandidateTrashReviewPresented()) co_return;
+  if (!presentation_.isDeleteCandidateTrashReviewPresented()) co_return;
   cancelDeleteCandidateTrashReviewLoadMore();
   const TrashCandidateBrowser::LoadTicket ticket = trashReviewBrowser_->beginReload();
   const ImageSearchQuery query = makeDeleteCandidateTrashReviewQuery(kTrashReviewQueryLimit, 0);
   // Nothing stops a reload's search: a newer reload or a dismissal drops its answer by the epoch.
   const std::stop_token noStop;
-  FetchedRecords fetched = co_await fetchRecords(*context_, query, noStop);
+  TrashDependents::FetchedRecords fetched = co_await dependents_.fetchRecords(query, noStop);
   if (fetched.failure) {
     if (ticket.epoch != trashReviewBrowser_->loadEpoch()) co_return;
     // The old list stays visible, without paging: its offsets belong to a list that may be gone.
     trashReviewBrowser_->setIsReloading(false);
-    setErrorMessage(fetched.failure);
+    context_.setErrorMessage(fetched.failure);
     co_return;
   }
   const bool hasMore = keepTrashReviewPage(fetched.records);
   if (trashReviewBrowser_->finishReload(std::move(fetched.records), hasMore, ticket))
-    setErrorMessage(std::nullopt);
+    context_.setErrorMessage(std::nullopt);
 }
 
-QCoro::Task<void> ImageLibraryStore::loadMoreDeleteCandidateTrashReviewIfNeeded(
-    std::optional<std::string> path) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> TrashModel::loadMoreDeleteCandidateTrashReviewIfNeeded(std::optional<std::string> path) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   if (!trashReviewBrowser_->hasMoreRecords()) co_return;
   if (path.has_value()) {
@@ -93,10 +93,10 @@ QCoro::Task<void> ImageLibraryStore::loadMoreDeleteCandidateTrashReviewIfNeeded(
   co_await loadMoreDeleteCandidateTrashReview();
 }
 
-QCoro::Task<bool> ImageLibraryStore::loadMoreDeleteCandidateTrashReview() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> TrashModel::loadMoreDeleteCandidateTrashReview() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (!presentation_->isDeleteCandidateTrashReviewPresented() || !trashReviewBrowser_->hasMoreRecords() ||
+  if (!presentation_.isDeleteCandidateTrashReviewPresented() || !trashReviewBrowser_->hasMoreRecords() ||
       trashReviewBrowser_->isReloading()) {
     co_return false;
   }
@@ -110,31 +110,32 @@ QCoro::Task<bool> ImageLibraryStore::loadMoreDeleteCandidateTrashReview() {
   auto load = [this, offset, ticket](std::stop_token stop) {
     return loadDeleteCandidateTrashReviewPage(offset, ticket, stop);
   };
-  const StoreTask<bool> task = startStoreTask(scope_, load);
+  const StoreTask<bool> task = startStoreTask(context_.scope(), load);
   // A load that ended without suspending has nothing left to join.
   if (!task.isFinished()) setDeleteCandidateTrashReviewLoadMoreTask(task);
   co_return co_await task;
 }
 
-QCoro::Task<bool> ImageLibraryStore::loadDeleteCandidateTrashReviewPage(
-    std::int64_t offset, TrashCandidateBrowser::LoadTicket ticket, std::stop_token stop) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> TrashModel::loadDeleteCandidateTrashReviewPage(std::int64_t offset,
+                                                                 TrashCandidateBrowser::LoadTicket ticket,
+                                                                 std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
   const ImageSearchQuery query = makeDeleteCandidateTrashReviewQuery(kTrashReviewQueryLimit, offset);
-  FetchedRecords fetched = co_await fetchRecords(*context_, query, stop);
+  TrashDependents::FetchedRecords fetched = co_await dependents_.fetchRecords(query, stop);
   // Whoever advanced the epoch (a reload, a dismissal, a move to the Trash) also let go of this
   // task; the field may hold a newer one by now.
   if (ticket.epoch != trashReviewBrowser_->loadEpoch()) co_return false;
   if (fetched.failure) {
     // Paging stays on: the next tile near the end asks for the same offset again.
     trashReviewBrowser_->setIsLoadingMore(false);
-    if (!isCancellation(fetched.failure)) setErrorMessage(fetched.failure);
+    if (!isCancellation(fetched.failure)) context_.setErrorMessage(fetched.failure);
     setDeleteCandidateTrashReviewLoadMoreTask({});
     co_return false;
   }
   const bool hasMore = keepTrashReviewPage(fetched.records);
   switch (trashReviewBrowser_->finishLoadMore(fetched.records, hasMore, ticket)) {
     case TrashCandidateBrowser::LoadMoreOutcome::applied:
-      setErrorMessage(std::nullopt);
+      context_.setErrorMessage(std::nullopt);
       setDeleteCandidateTrashReviewLoadMoreTask({});
       co_return true;
     case TrashCandidateBrowser::LoadMoreOutcome::noProgress:
@@ -149,9 +150,9 @@ QCoro::Task<bool> ImageLibraryStore::loadDeleteCandidateTrashReviewPage(
   co_return false;
 }
 
-void ImageLibraryStore::dismissDeleteCandidateTrashReview() {
+void TrashModel::dismissDeleteCandidateTrashReview() {
   creatingThread_.check();
-  presentation_->setIsDeleteCandidateTrashReviewPresented(false);
+  presentation_.setIsDeleteCandidateTrashReviewPresented(false);
   cancelDeleteCandidateTrashReviewLoadMore();
   trashReviewBrowser_->cancelLoading();
   trashReviewBrowser_->setHasMoreRecords(false);

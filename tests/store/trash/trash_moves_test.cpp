@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "search_flows.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/library_model_test_access.h"
 #include "store/review/review_model_test_access.h"
+#include "store/search_flows.h"
+#include "store/store_records.h"
 #include "store/support/store_harness.h"
-#include "store_records.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -55,7 +56,7 @@ struct TrashFixture {
     FiltersModelTestAccess::setOnlyDeleteCandidates(store->filters(), resultsShowCandidates);
     ImageLibraryStore* self = store.get();
     startFlow(*store, [self](std::stop_token) { return self->results().refreshResults(500, true); });
-    startFlow(*store, [self](std::stop_token) { return self->presentDeleteCandidateTrashReview(); });
+    startFlow(*store, [self](std::stop_token) { return self->trash().presentDeleteCandidateTrashReview(); });
     harness.drainEvents();
     ReviewModelTestAccess::setDeleteCandidateUndoStack(
         store->review(), {DeleteCandidateUndoAction{.records = {{imagePath(0), false, 0}},
@@ -66,8 +67,9 @@ struct TrashFixture {
 
   StartedFlow<bool> move(std::vector<RecordRef> records) {
     ImageLibraryStore* self = store.get();
-    return startValueFlow<bool>(
-        *store, [self, records](std::stop_token) { return self->moveDeleteCandidatesToTrash(records); });
+    return startValueFlow<bool>(*store, [self, records](std::stop_token) {
+      return self->trash().moveDeleteCandidatesToTrash(records);
+    });
   }
   // The result of a move run to its end.
   bool moved(std::vector<RecordRef> records) {
@@ -78,13 +80,13 @@ struct TrashFixture {
   StartedFlow<bool> moveLoaded() {
     ImageLibraryStore* self = store.get();
     return startValueFlow<bool>(
-        *store, [self](std::stop_token) { return self->moveLoadedTrashReviewCandidatesToTrash(); });
+        *store, [self](std::stop_token) { return self->trash().moveLoadedTrashReviewCandidatesToTrash(); });
   }
   // The review's loaded records with these numbers, in the order given.
   std::vector<RecordRef> reviewed(const std::vector<int>& numbers) const {
     std::vector<RecordRef> result;
     for (const std::string& path : paths(numbers)) {
-      for (const auto& record : store->trashReviewBrowser().records()) {
+      for (const auto& record : store->trash().trashReviewBrowser().records()) {
         if (record->file.path == path) result.push_back(record);
       }
     }
@@ -118,10 +120,10 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
       {"the review is closed",
        [](TrashFixture& f) { f.store->presentation().setIsDeleteCandidateTrashReviewPresented(false); },
        candidates},
-      {"the review is reloading", [](TrashFixture& f) { f.store->trashReviewBrowser().setIsReloading(true); },
-       candidates},
+      {"the review is reloading",
+       [](TrashFixture& f) { f.store->trash().trashReviewBrowser().setIsReloading(true); }, candidates},
       {"the review is loading more",
-       [](TrashFixture& f) { f.store->trashReviewBrowser().setIsLoadingMore(true); }, candidates},
+       [](TrashFixture& f) { f.store->trash().trashReviewBrowser().setIsLoadingMore(true); }, candidates},
       {"the live service is missing", [](TrashFixture& f) { f.store->setNeedsLiveServicePreparation(true); },
        candidates},
       {"the library is being prepared",
@@ -129,27 +131,28 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
        candidates},
       {"indexing", [](TrashFixture& f) { LibraryModelTestAccess::setIsIndexing(f.store->library(), true); },
        candidates},
-      {"another move runs", [](TrashFixture& f) { f.store->setIsTrashingDeleteCandidates(true); },
+      {"another move runs",
+       [](TrashFixture& f) { TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store->trash(), true); },
        candidates},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TrashFixture f({2, 3, 5});
     const ImageTrashSummary earlier{.requestedCount = 9, .trashedPaths = {}, .failures = {}};
-    f.store->setLastTrashSummary(earlier);
+    TrashModelTestAccess::setLastTrashSummary(f.store->trash(), earlier);
     f.store->setErrorMessage("earlier");
-    f.store->trashReviewBrowser().setSelectedPaths(pathSet({2}));
+    f.store->trash().trashReviewBrowser().setSelectedPaths(pathSet({2}));
     c.setUp(f);
     const StartedFlow<bool> move = f.move(c.records(f));
     f.harness.drainEvents();
     ASSERT_TRUE(move.isFinished());
     EXPECT_FALSE(move.result());
     EXPECT_EQ(f.calls("moveDeleteCandidatesToTrash"), 0u);
-    EXPECT_EQ(f.store->lastTrashSummary(), earlier);
+    EXPECT_EQ(f.store->trash().lastTrashSummary(), earlier);
     EXPECT_EQ(f.store->errorMessage(), "earlier");
     EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths({2, 3, 5}));
-    EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths({2, 3, 5}));
-    EXPECT_EQ(f.store->trashReviewBrowser().selectedPaths(), pathSet({2}));
+    EXPECT_EQ(pathsOf(f.store->trash().trashReviewBrowser().records()), paths({2, 3, 5}));
+    EXPECT_EQ(f.store->trash().trashReviewBrowser().selectedPaths(), pathSet({2}));
     EXPECT_EQ(f.store->review().deleteCandidateUndoStack().size(), 1u);
   }
 }
@@ -172,7 +175,7 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
   };
   const auto loaded = [](TrashFixture& f) { return f.reviewed({2, 3, 5, 7}); };
   const auto twice = [](TrashFixture& f) { return f.reviewed({3, 3, 2, 3}); };
-  const std::string fixed(ImageLibraryStore::kTrashFailureMessage);
+  const std::string fixed(TrashModel::kTrashFailureMessage);
   const ImageTrashSummary allMoved{4, all, {}};
   // 3 was moved but its bookkeeping failed: listed in both, not offered again.
   const ImageTrashSummary partly{
@@ -234,7 +237,7 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
     SCOPED_TRACE(c.name);
     TrashFixture f({2, 3, 5, 7});
     f.store->setErrorMessage("earlier");
-    f.store->trashReviewBrowser().setSelectedPaths(pathSet({2}));
+    f.store->trash().trashReviewBrowser().setSelectedPaths(pathSet({2}));
     const std::optional<ImageTrashSummary> answer = c.answer;
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [answer](const testing::ServiceCall&) {
       if (!answer) std::rethrow_exception(libraryFailure("refused"));
@@ -248,10 +251,10 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
     const auto call = f.harness.service->calls("moveDeleteCandidatesToTrash");
     ASSERT_EQ(call.size(), 1u);
     EXPECT_EQ(call[0].paths, paths(c.requested));
-    EXPECT_EQ(f.store->lastTrashSummary(), c.kept);
+    EXPECT_EQ(f.store->trash().lastTrashSummary(), c.kept);
     EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths(c.left));
-    EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths(c.left));
-    EXPECT_EQ(f.store->trashReviewBrowser().selectedPaths(), pathSet(c.selected));
+    EXPECT_EQ(pathsOf(f.store->trash().trashReviewBrowser().records()), paths(c.left));
+    EXPECT_EQ(f.store->trash().trashReviewBrowser().selectedPaths(), pathSet(c.selected));
     EXPECT_EQ(f.store->review().deleteCandidateUndoStack().size(), c.undoDepth);
     EXPECT_EQ(f.store->review().canUndoDeleteCandidateAction(), c.undoDepth > 0);
     EXPECT_EQ(f.calls("registeredFolderSummaries") - sidebarBefore, c.sidebarReloads);
@@ -259,7 +262,7 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
     if (c.error == fixed) {
       EXPECT_EQ(f.store->errorNotice(), (ErrorNotice{ErrorNoticeKind::trashSomeFailed, {}}));
     }
-    EXPECT_FALSE(f.store->isTrashingDeleteCandidates());
+    EXPECT_FALSE(f.store->trash().isTrashingDeleteCandidates());
     // The review is not refilled: it had no more candidates.
     EXPECT_EQ(f.calls("searchImages"), 2u);
   }
@@ -345,7 +348,7 @@ TEST(ImageLibraryStoreTrashMoves, AReviewEmptiedByAFullMoveLoadsItsNextCandidate
     f.harness.drainEvents();
     ASSERT_TRUE(move.isFinished());
     EXPECT_EQ(move.result(), !c.failOne);
-    EXPECT_EQ(f.store->trashReviewBrowser().records().size(), c.listedAfter);
+    EXPECT_EQ(f.store->trash().trashReviewBrowser().records().size(), c.listedAfter);
     EXPECT_EQ(f.calls("searchImages") - searchesBefore, c.reviewSearches - 1);
   }
 }
@@ -355,16 +358,18 @@ TEST(ImageLibraryStoreTrashMoves, ASecondConfirmationWhileAMoveRunsIsRefused) {
   auto& service = *f.harness.service;
   ReviewModelTestAccess::setDeleteCandidateFeedback(f.store->review(),
                                                     DeleteCandidateFeedback{.affectedCount = 2});
-  f.store->setLastTrashSummary(ImageTrashSummary{.requestedCount = 9, .trashedPaths = {}, .failures = {}});
+  TrashModelTestAccess::setLastTrashSummary(
+      f.store->trash(), ImageTrashSummary{.requestedCount = 9, .trashedPaths = {}, .failures = {}});
   service.hold("moveDeleteCandidatesToTrash");
   const StartedFlow<bool> first = f.move(f.reviewed({2}));
   ASSERT_TRUE(service.waitForHeld("moveDeleteCandidatesToTrash"));
-  EXPECT_TRUE(f.store->isTrashingDeleteCandidates());
+  EXPECT_TRUE(f.store->trash().isTrashingDeleteCandidates());
   EXPECT_FALSE(f.store->review().canUndoDeleteCandidateAction());
-  EXPECT_FALSE(f.store->canStartDeleteCandidateTrash());
-  EXPECT_EQ(f.store->trashLoadedDisabledReason(), DeleteCandidateTrashDisabledReason::trashingInProgress);
+  EXPECT_FALSE(f.store->trash().canStartDeleteCandidateTrash());
+  EXPECT_EQ(f.store->trash().trashLoadedDisabledReason(),
+            DeleteCandidateTrashDisabledReason::trashingInProgress);
   EXPECT_EQ(f.store->review().deleteCandidateFeedback(), std::nullopt);
-  EXPECT_EQ(f.store->lastTrashSummary(), std::nullopt);
+  EXPECT_EQ(f.store->trash().lastTrashSummary(), std::nullopt);
 
   const StartedFlow<bool> second = f.moveLoaded();
   f.harness.drainEvents();
@@ -377,9 +382,9 @@ TEST(ImageLibraryStoreTrashMoves, ASecondConfirmationWhileAMoveRunsIsRefused) {
   f.harness.drainEvents();
   ASSERT_TRUE(first.isFinished());
   EXPECT_TRUE(first.result());
-  EXPECT_FALSE(f.store->isTrashingDeleteCandidates());
-  EXPECT_EQ(pathsOf(f.store->trashReviewBrowser().records()), paths({3, 5}));
-  EXPECT_TRUE(f.store->canStartDeleteCandidateTrash());
+  EXPECT_FALSE(f.store->trash().isTrashingDeleteCandidates());
+  EXPECT_EQ(pathsOf(f.store->trash().trashReviewBrowser().records()), paths({3, 5}));
+  EXPECT_TRUE(f.store->trash().canStartDeleteCandidateTrash());
 }
 
 // The library is handed each file as the list it came from showed it; a retry, as the failed move
@@ -396,10 +401,11 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
           {{call.paths[0], "changed", ImageTrashFailureReason::fileChangedSinceReview, std::nullopt}}});
     });
     EXPECT_FALSE(f.moved(f.reviewed({3})));
-    startFlow(*f.store,
-              [self = f.store.get()](std::stop_token) { return self->reloadDeleteCandidateTrashReview(); });
+    startFlow(*f.store, [self = f.store.get()](std::stop_token) {
+      return self->trash().reloadDeleteCandidateTrashReview();
+    });
     f.harness.drainEvents();
-    return f.store->retryableFailedTrashRecords();
+    return f.store->trash().retryableFailedTrashRecords();
   };
   const struct {
     const char* name;
@@ -455,7 +461,7 @@ TEST(ImageLibraryStoreTrashMoves, AMoveWaitsForTheBackgroundPassUnderWayAndNoPas
 
   const StartedFlow<bool> move = f.move(f.reviewed({2, 3}));
   f.harness.drainEvents();
-  EXPECT_TRUE(f.store->isTrashingDeleteCandidates());
+  EXPECT_TRUE(f.store->trash().isTrashingDeleteCandidates());
   EXPECT_EQ(f.calls("moveDeleteCandidatesToTrash"), 0u);
   service.answerImmediately("scanChangedPaths");
   service.release(service.heldCalls("scanChangedPaths").front().id);

@@ -1,7 +1,8 @@
-// Moving reviewed delete candidates to the Trash, and folding the outcome back into the store: the
-// only operation of the program that changes the user's files. Every guard holds before the
-// library is asked: the review is open, the library is ready, its list is not loading, and no
-// other move runs (isTrashingDeleteCandidates is the only serialisation of moves).
+// Moving reviewed delete candidates to the Trash, and folding the outcome back into the review and
+// the features that listed the trashed images: the only operation of the program that changes the
+// user's files. Every guard holds before the library is asked: the review is open, the library is
+// ready, its list is not loading, and no other move runs (isTrashingDeleteCandidates is the only
+// serialisation of moves).
 //
 // The library is handed each file as the person saw it (the size and modification date of the
 // record they decided on), not only its path: folder monitoring indexes a replaced file again and
@@ -20,26 +21,24 @@
 #include "services/library_error_translation.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
-#include "store/async/signal_wait.h"
-#include "store/image_library_store.h"
-#include "store/results/stopped_result_loading.h"
+#include "store/trash/trash_model.h"
 
 namespace lorvex {
 
-bool ImageLibraryStore::canStartDeleteCandidateTrash() const {
+bool TrashModel::canStartDeleteCandidateTrash() const {
   creatingThread_.check();
   return trashReviewAllowsTrashing();
 }
 
-QCoro::Task<bool> ImageLibraryStore::moveLoadedTrashReviewCandidatesToTrash() {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> TrashModel::moveLoadedTrashReviewCandidatesToTrash() {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const std::vector<RecordRef> loaded = trashReviewBrowser_->records();
   co_return co_await moveDeleteCandidatesToTrash(loaded);
 }
 
-QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<RecordRef> records) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> TrashModel::moveDeleteCandidatesToTrash(std::vector<RecordRef> records) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   std::vector<ImageFileInfo> candidateFiles;
   std::unordered_map<std::string, RecordRef> reviewed;
@@ -55,17 +54,17 @@ QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<Rec
 
   setIsTrashingDeleteCandidates(true);
   // Lowered as the last step of every way out, so that no failure leaves moves and undo blocked.
-  const ScopeExit endMove(scope_.link(), [this] { setIsTrashingDeleteCandidates(false); });
+  const ScopeExit endMove(context_.scope().link(), [this] { setIsTrashingDeleteCandidates(false); });
   firstReviewedTrashRecords_.clear();
   setLastTrashSummary(std::nullopt);
-  review_->dismissDeleteCandidateFeedback();
-  co_await waitForLibrarySyncToEnd();
+  dependents_.dismissDeleteCandidateFeedback();
+  co_await dependents_.waitForLibrarySyncToEnd();
 
   // Where the result selection falls back to when its records leave: the first trashed record
   // the window shows.
   int fallbackSelectionIndex = -1;
   for (const std::string& path : paths) {
-    if (const std::optional<int> index = resultWindow_->index(path)) {
+    if (const std::optional<int> index = dependents_.resultIndex(path)) {
       fallbackSelectionIndex = fallbackSelectionIndex < 0 ? *index : std::min(fallbackSelectionIndex, *index);
     }
   }
@@ -74,14 +73,14 @@ QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<Rec
 
   // The service in use now, for the whole move. A move is never cancelled: stopping it halfway
   // would leave files in the Trash that the library still lists.
-  auto move = [service = service_, reviewedFiles] {
+  auto move = [service = context_.service(), reviewedFiles] {
     return service->moveDeleteCandidatesToTrash(reviewedFiles);
   };
   const std::stop_token neverStopped;
   ImageTrashSummary summary;
   std::exception_ptr failure;
   try {
-    summary = co_await runBlocking(*userInitiatedPool_, neverStopped, move);
+    summary = co_await runBlocking(context_.userInitiatedPool(), neverStopped, move);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -104,25 +103,13 @@ QCoro::Task<bool> ImageLibraryStore::moveDeleteCandidatesToTrash(std::vector<Rec
   co_return co_await applyTrashSummary(summary, fallbackSelectionIndex, hadMoreRecords);
 }
 
-QCoro::Task<void> ImageLibraryStore::waitForLibrarySyncToEnd() {
-  auto frame = co_await scope_.enter();
-  creatingThread_.check();
-  // A background pass runs without isIndexing, and may be writing the records of the very files
-  // the move checks (or list a trashed file again after the move marked it missing). No pass
-  // starts while a move runs; the one under way is let finish first.
-  const std::stop_token noStop;
-  while (library_->isLibrarySyncInProgress()) {
-    co_await nextEmission(library_.get(), &LibraryModel::isLibrarySyncInProgressChanged, noStop);
-  }
-}
-
-QCoro::Task<bool> ImageLibraryStore::applyTrashSummary(ImageTrashSummary summary, int fallbackSelectionIndex,
-                                                       bool hadMoreRecords) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<bool> TrashModel::applyTrashSummary(ImageTrashSummary summary, int fallbackSelectionIndex,
+                                                bool hadMoreRecords) {
+  auto frame = co_await context_.scope().enter();
   setLastTrashSummary(summary);
   if (!summary.trashedPaths.empty()) {
     removeTrashedRecords(summary.trashedPaths, fallbackSelectionIndex);
-    co_await library_->loadRegisteredFolderSummaries();
+    co_await dependents_.reloadFolderSummaries();
   }
   if (!summary.failures.empty()) {
     // A file moved to the Trash whose bookkeeping failed afterwards is listed in both; it is gone
@@ -131,33 +118,30 @@ QCoro::Task<bool> ImageLibraryStore::applyTrashSummary(ImageTrashSummary summary
     for (const ImageTrashFailure& failure : summary.failures) retryPaths.insert(failure.path);
     for (const std::string& trashed : summary.trashedPaths) retryPaths.erase(trashed);
     trashReviewBrowser_->selectLoadedPaths(retryPaths);
-    setErrorMessage(std::string(kTrashFailureMessage), ErrorNotice{ErrorNoticeKind::trashSomeFailed, {}});
+    context_.setErrorMessage(std::string(kTrashFailureMessage),
+                             ErrorNotice{ErrorNoticeKind::trashSomeFailed, {}});
     co_return false;
   }
-  setErrorMessage(std::nullopt);
+  context_.setErrorMessage(std::nullopt);
   co_await reloadDeleteCandidateTrashReviewIfEmptied(hadMoreRecords);
   co_return true;
 }
 
-void ImageLibraryStore::removeTrashedRecords(const std::vector<std::string>& trashedPaths,
-                                             int fallbackSelectionIndex) {
+void TrashModel::removeTrashedRecords(const std::vector<std::string>& trashedPaths,
+                                      int fallbackSelectionIndex) {
   creatingThread_.check();
-  // A page requested before the move still holds the trashed records; it must not bring them
-  // back. What was stopped starts again once they are gone.
-  const StoppedResultLoading stopped = results_->cancelResultLoading();
-  const ScopeExit restart(scope_.link(), [this, stopped] { results_->restartResultLoading(stopped); });
+  // The review's loads in flight still hold the trashed records; the epoch drops them.
   trashReviewBrowser_->cancelLoading();
   cancelDeleteCandidateTrashReviewLoadMore();
-  library_->ignoreTrashedFileRemovals(trashedPaths);
-  review_->clearDeleteCandidateUndoStack();
+  dependents_.ignoreTrashedPathsInFolderMonitoring(trashedPaths);
+  dependents_.clearDeleteCandidateUndoStack();
   const PathSet trashed(trashedPaths.begin(), trashedPaths.end());
-  resultWindow_->removeRecords(trashed, fallbackSelectionIndex);
+  dependents_.removeTrashedRecordsFromResults(trashed, fallbackSelectionIndex);
   trashReviewBrowser_->removeRecords(trashed);
   cancelDeleteCandidateTrashReviewLoadMore();
 }
 
-void ImageLibraryStore::applyTrashFailure(const std::vector<std::string>& paths,
-                                          const std::exception_ptr& failure) {
+void TrashModel::applyTrashFailure(const std::vector<std::string>& paths, const std::exception_ptr& failure) {
   creatingThread_.check();
   // The library refuses a move as a whole before it touches any file: nothing left, nothing to
   // remove, and every path may be tried again.
@@ -171,13 +155,13 @@ void ImageLibraryStore::applyTrashFailure(const std::vector<std::string>& paths,
   }
   setLastTrashSummary(std::move(summary));
   trashReviewBrowser_->selectLoadedPaths(PathSet(paths.begin(), paths.end()));
-  setErrorMessage(message, notice);
+  context_.setErrorMessage(message, notice);
 }
 
-QCoro::Task<void> ImageLibraryStore::reloadDeleteCandidateTrashReviewIfEmptied(bool hadMoreRecords) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> TrashModel::reloadDeleteCandidateTrashReviewIfEmptied(bool hadMoreRecords) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (!hadMoreRecords || !presentation_->isDeleteCandidateTrashReviewPresented() ||
+  if (!hadMoreRecords || !presentation_.isDeleteCandidateTrashReviewPresented() ||
       !trashReviewBrowser_->records().empty()) {
     co_return;
   }

@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "search_flows.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/library_model_test_access.h"
+#include "store/search_flows.h"
+#include "store/store_records.h"
 #include "store/support/store_harness.h"
-#include "store_records.h"
+#include "store/trash/trash_model_test_access.h"
 
 namespace lorvex {
 namespace {
@@ -45,22 +46,24 @@ struct ReviewFixture {
 
   StoreTask<void> present() {
     ImageLibraryStore* self = store.get();
-    return startFlow(*store, [self](std::stop_token) { return self->presentDeleteCandidateTrashReview(); });
+    return startFlow(*store,
+                     [self](std::stop_token) { return self->trash().presentDeleteCandidateTrashReview(); });
   }
   StoreTask<void> reload() {
     ImageLibraryStore* self = store.get();
-    return startFlow(*store, [self](std::stop_token) { return self->reloadDeleteCandidateTrashReview(); });
+    return startFlow(*store,
+                     [self](std::stop_token) { return self->trash().reloadDeleteCandidateTrashReview(); });
   }
   StoreTask<void> tileShown(std::optional<std::string> path) {
     ImageLibraryStore* self = store.get();
     return startFlow(*store, [self, path](std::stop_token) {
-      return self->loadMoreDeleteCandidateTrashReviewIfNeeded(path);
+      return self->trash().loadMoreDeleteCandidateTrashReviewIfNeeded(path);
     });
   }
   StartedFlow<bool> loadMore() {
     ImageLibraryStore* self = store.get();
     return startValueFlow<bool>(
-        *store, [self](std::stop_token) { return self->loadMoreDeleteCandidateTrashReview(); });
+        *store, [self](std::stop_token) { return self->trash().loadMoreDeleteCandidateTrashReview(); });
   }
   // Opens the review and lets its first page arrive.
   void open() {
@@ -72,10 +75,10 @@ struct ReviewFixture {
     for (const auto& call : harness.service->calls("searchImages")) offsets.push_back(call.query->offset);
     return offsets;
   }
-  const TrashCandidateBrowser& browser() const { return store->trashReviewBrowser(); }
+  const TrashCandidateBrowser& browser() const { return store->trash().trashReviewBrowser(); }
   bool idle() const {
     return !browser().isReloading() && !browser().isLoadingMore() &&
-           !store->deleteCandidateTrashReviewLoadMoreTask();
+           !TrashModelTestAccess::loadMoreTask(store->trash());
   }
 
   testing::StoreHarness harness;
@@ -169,7 +172,7 @@ TEST(ImageLibraryStoreTrashReviewLoading, ATileNearTheLoadedEndLoadsTheNextPage)
     if (c.keepLoaded > 0) {
       std::vector<RecordRef> kept(f.browser().records().begin(),
                                   f.browser().records().begin() + c.keepLoaded);
-      f.store->trashReviewBrowser().setRecords(kept);
+      f.store->trash().trashReviewBrowser().setRecords(kept);
     }
     f.tileShown(c.tile);
     f.harness.drainEvents();
@@ -215,7 +218,7 @@ TEST(ImageLibraryStoreTrashReviewLoading, TwoTilesShareOneLoadThatTheDisabledRea
   f.open();
   auto& service = *f.harness.service;
   int taskSignals = 0;
-  QObject::connect(f.store.get(), &ImageLibraryStore::deleteCandidateTrashReviewLoadMoreTaskChanged,
+  QObject::connect(&f.store->trash(), &TrashModel::deleteCandidateTrashReviewLoadMoreTaskChanged,
                    [&] { ++taskSignals; });
   service.hold("searchImages");
   const StartedFlow<bool> first = f.loadMore();
@@ -224,8 +227,9 @@ TEST(ImageLibraryStoreTrashReviewLoading, TwoTilesShareOneLoadThatTheDisabledRea
   f.harness.drainEvents();
   EXPECT_EQ(service.heldCalls("searchImages").size(), 1u);
   EXPECT_TRUE(f.browser().isLoadingMore());
-  EXPECT_TRUE(f.store->isTrashReviewLoading());
-  EXPECT_EQ(f.store->trashLoadedDisabledReason(), DeleteCandidateTrashDisabledReason::loadingCandidates);
+  EXPECT_TRUE(f.store->trash().isTrashReviewLoading());
+  EXPECT_EQ(f.store->trash().trashLoadedDisabledReason(),
+            DeleteCandidateTrashDisabledReason::loadingCandidates);
   service.releaseAll();
   f.harness.drainEvents();
   ASSERT_TRUE(first.isFinished());
@@ -236,7 +240,7 @@ TEST(ImageLibraryStoreTrashReviewLoading, TwoTilesShareOneLoadThatTheDisabledRea
   EXPECT_EQ(f.browser().records().size(), 600u);
   EXPECT_TRUE(f.idle());
   EXPECT_EQ(taskSignals, 2);  // stored, then let go
-  EXPECT_EQ(f.store->trashLoadedDisabledReason(), std::nullopt);
+  EXPECT_EQ(f.store->trash().trashLoadedDisabledReason(), std::nullopt);
 }
 
 TEST(ImageLibraryStoreTrashReviewLoading, APageOfLoadedRecordsReloadsFromTheStartOnce) {
@@ -299,7 +303,7 @@ TEST(ImageLibraryStoreTrashReviewLoading, ALoadOvertakenByADismissalOrANewerRelo
     bool presented;
     std::size_t listed;
   };
-  const auto dismiss = [](ReviewFixture& f) { f.store->dismissDeleteCandidateTrashReview(); };
+  const auto dismiss = [](ReviewFixture& f) { f.store->trash().dismissDeleteCandidateTrashReview(); };
   const auto reload = [](ReviewFixture& f) {
     // The newer reload finds fewer candidates and answers at once.
     f.harness.service->setRecords(candidates(0, 7));

@@ -1,35 +1,17 @@
-// The folders a search is limited to, and the tag suggestions of the filter sidebar.
+// The tag suggestions of the filter sidebar, and the concept suggestions a concept change claims.
 #include <exception>
 #include <optional>
 #include <stop_token>
 #include <string>
-#include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "model/text/whitespace.h"
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
-#include "store/image_library_store.h"
+#include "store/suggestions/suggestions_model.h"
 
 namespace lorvex {
-
-std::vector<std::string> ImageLibraryStore::searchRootPaths() const {
-  creatingThread_.check();
-  const bool onlyAvailable = library_->hasLoadedRegisteredFolderSummaries();
-  std::vector<std::string> roots;
-  std::unordered_set<std::string_view> seen;
-  auto add = [&](const std::string& path) {
-    if (seen.insert(path).second) roots.push_back(path);
-  };
-  for (const auto& summary : library_->registeredFolderSummaries()) {
-    if (!onlyAvailable || summary.state == RegisteredFolderAccessState::available) add(summary.path);
-  }
-  for (const auto& path : library_->activeFolderRegistrationRootPaths()) add(path);
-  if (roots.empty()) roots.emplace_back(kNoRegisteredFolderRootPath);
-  return roots;
-}
 
 namespace {
 
@@ -40,27 +22,28 @@ struct LoadedTagSuggestions {
 
 }  // namespace
 
-void ImageLibraryStore::beginTagSuggestionLoading() {
+void SuggestionsModel::beginTagSuggestionLoading() {
   creatingThread_.check();
-  setTagSuggestionGeneration(tagSuggestionGeneration_ + 1);
+  ++tagSuggestionGeneration_;
   setIsTagSuggestionLoading(true);
   setTagSuggestions({});
   setTagConceptSuggestions({});
 }
 
-QCoro::Task<void> ImageLibraryStore::loadTagSuggestions(std::optional<std::string> searchText) {
-  auto frame = co_await scope_.enter();
+QCoro::Task<void> SuggestionsModel::loadTagSuggestions(std::optional<std::string> searchText) {
+  auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const int generation = tagSuggestionGeneration_ + 1;
-  setTagSuggestionGeneration(generation);
+  tagSuggestionGeneration_ = generation;
   std::optional<std::string> trimmedText = searchText ? text::trimmedNonEmpty(*searchText) : std::nullopt;
   const bool readsWholeConceptList = !trimmedText.has_value();
-  setActiveTagSuggestionSearchText(std::move(trimmedText));
+  activeTagSuggestionSearchText_ = std::move(trimmedText);
   setIsTagSuggestionLoading(true);
   setTagSuggestions({});
   setTagConceptSuggestions({});
   // The service gets the text as typed; only the store's record of it is trimmed.
-  auto load = [service = service_, conceptsEnabled = featureAvailability_.isTagConceptEnabled,
+  auto load = [service = context_.service(),
+               conceptsEnabled = context_.featureAvailability().isTagConceptEnabled,
                searchText = std::move(searchText)] {
     LoadedTagSuggestions loaded;
     loaded.tags = service->tagSuggestions(searchText, kTagSuggestionLimit);
@@ -72,21 +55,36 @@ QCoro::Task<void> ImageLibraryStore::loadTagSuggestions(std::optional<std::strin
   LoadedTagSuggestions loaded;
   std::exception_ptr failure;
   try {
-    loaded = co_await runBlocking(*utilityPool_, noStop, load);
+    loaded = co_await runBlocking(context_.utilityPool(), noStop, load);
   } catch (...) {
     failure = std::current_exception();
   }
   if (generation != tagSuggestionGeneration_) co_return;
   if (failure) {
     setIsTagSuggestionLoading(false);
-    context_->showSuggestionLoadFailure(failure);
+    context_.showSuggestionLoadFailure(failure);
     co_return;
   }
   setTagSuggestions(std::move(loaded.tags));
   setTagConceptSuggestions(loaded.concepts);
-  if (readsWholeConceptList) concepts_->setTagConcepts(std::move(loaded.concepts));
+  if (readsWholeConceptList) Q_EMIT tagConceptListLoaded(loaded.concepts);
   setIsTagSuggestionLoading(false);
-  context_->clearSuggestionLoadFailure();
+  context_.clearSuggestionLoadFailure();
+}
+
+TagConceptSuggestionClaim SuggestionsModel::claimTagConceptSuggestions() {
+  creatingThread_.check();
+  ++tagSuggestionGeneration_;
+  setIsTagSuggestionLoading(false);
+  return TagConceptSuggestionClaim{tagSuggestionGeneration_, activeTagSuggestionSearchText_};
+}
+
+void SuggestionsModel::applyClaimedTagConceptSuggestions(const TagConceptSuggestionClaim& claim,
+                                                         std::vector<TagConcept> suggestions) {
+  creatingThread_.check();
+  if (tagSuggestionGeneration_ != claim.generation) return;
+  setTagConceptSuggestions(std::move(suggestions));
+  setIsTagSuggestionLoading(false);
 }
 
 }  // namespace lorvex
