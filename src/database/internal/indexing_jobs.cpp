@@ -442,6 +442,9 @@ ImageLibraryScanSummary IndexingJobs::completeIndexingJob(std::int64_t jobID) {
 
 void IndexingJobs::checkpointWAL() {
   try {
+    // What the log holds is copied beside the writes first, without the lock: the truncation then
+    // has only the pages written since to copy while it holds it.
+    connection_.catchUpCheckpoint();
     connection_.executeScript("PRAGMA wal_checkpoint(TRUNCATE);");
   } catch (const std::exception& error) {
     platform::logDebug("IndexingPerformance", std::string("WAL checkpoint failed: ") + error.what());
