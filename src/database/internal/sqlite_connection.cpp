@@ -171,6 +171,17 @@ void SQLiteConnection::mapPagesWhenGuarded(std::int64_t bytes) {
   executeScript("PRAGMA mmap_size = " + std::to_string(guardedFile_ ? bytes : 0) + ";");
 }
 
+void SQLiteConnection::writeOutCachedPages() {
+  if (database_ == nullptr) return;
+  const int result = sqlite3_db_cacheflush(database_);
+  // Busy: a page could not be written now; it stays in the cache, which is no failure.
+  if (result != SQLITE_OK && result != SQLITE_BUSY) {
+    noteFailure(result);
+    throw Error::stepFailed(sqlite3_errstr(result), result);
+  }
+  sqlite3_db_release_memory(database_);
+}
+
 void SQLiteConnection::releaseCachedMemory() {
   auto guard = lock();
   if (database_ != nullptr) sqlite3_db_release_memory(database_);

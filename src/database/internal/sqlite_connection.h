@@ -126,6 +126,10 @@ class SQLiteConnection {
   void close();
   // Frees what the connection's page cache holds beyond the pages in use; under the lock.
   void releaseCachedMemory();
+  // Inside a write transaction, under the lock: writes the changed pages the cache holds to the
+  // log (uncommitted, as a cache too small for the transaction would) and frees them, so that a
+  // statement about to need much memory does not find the transaction's earlier pages still held.
+  void writeOutCachedPages();
   // For the writer, after its write-ahead log settings: a commit that leaves `frames` or more frames
   // in the log no longer checkpoints it while it holds the lock; a checkpoint connection of its own
   // does that beside the writes (wal_checkpointer.h). Until close().
