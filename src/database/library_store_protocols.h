@@ -159,7 +159,7 @@ class IndexingBatchStore {
   // item whose completion brings the job's processed count to a multiple of the checkpoint
   // interval (the log is checkpointed then, as after a single completion, once a write that waits
   // has gone first), after the item in hand once another thread waits for the writer, and after
-  // the item that finds it has written images for 120 ms. Returns the job's progress after each
+  // the item that finds it has written images for 60 ms. Returns the job's progress after each
   // item it finished (a prefix of `items`); throws with none finished when the transaction as a
   // whole fails.
   virtual std::vector<ImageLibraryIndexingProgress> projectQueueItems(

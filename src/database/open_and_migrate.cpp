@@ -138,6 +138,9 @@ void SQLiteImageRepositoryV3::openOnce(const std::string& path) {
     connection_.executeScript("PRAGMA synchronous = NORMAL;");
     connection_.executeScript("PRAGMA wal_autocheckpoint = 1000;");
     connection_.executeScript("PRAGMA journal_size_limit = 67108864;");
+    // The automatic checkpoint at the same size, made beside the writes instead of inside the
+    // commit that reaches it, while that commit still holds the lock a person's click waits for.
+    connection_.checkpointBesideWrites(1000);
     // The writer's statement journals stay in memory: a statement that may fail halfway copies
     // every page it changes into one first, and past 64 KiB SQLite spills it to a temporary file,
     // a write() per page. Indexing ran about one such write per row it wrote.

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "database/internal/row_mappers.h"
 #include "database/sqlite_image_repository.h"
+#include "database/support/faulty_vfs.h"
 #include "database/support/repository_connection.h"
 #include "database/support/repository_fixture.h"
 #include "support/library_file_name.h"
+#include "support/temporary_folder.h"
 
 namespace lorvex {
 namespace {
@@ -352,6 +356,40 @@ TEST_F(IndexingJobsTest, UnknownIdsAreNotFound) {
   expectNotFound([&] { repo().indexingQueueItem(17, 3); }, "indexing queue item 17 in job 3");
   expectNotFound([&] { repo().completeIndexingQueueItem(3, 17, std::nullopt); },
                  "indexing queue item 17 in job 3");
+}
+
+// A job's completion ends with upkeep of the file (the log's checkpoint, the planner's statistics),
+// each long enough for a click to feel: a write that waits for the lock meanwhile goes before it.
+TEST(IndexingJobCompletionTest, AWriteThatWaitsGoesBeforeTheUpkeepThatFollowsTheJob) {
+  testing::TemporaryFolder folder;
+  testing::FaultyVFS vfs;  // counts the writes into the database file: only checkpoints make them
+  SQLiteConnection* writer = nullptr;
+  std::atomic<bool> armed{false};
+  std::thread waiter;
+  int checkpointWritesBefore = -1;
+  int checkpointWritesSeenByTheWrite = -1;
+  SQLiteImageRepositoryV3Options options;
+  options.statementObserver = [&](std::string_view sql) {
+    // The completion's last statement: the write waits from here on.
+    if (!sql.starts_with("DELETE FROM indexing_queue_items") || !armed.exchange(false)) return;
+    checkpointWritesBefore = vfs.databaseFileWriteCount();
+    waiter = std::thread(
+        [&] { writer->withLock([&] { checkpointWritesSeenByTheWrite = vfs.databaseFileWriteCount(); }); });
+    while (writer->lockWaiterCount() == 0) std::this_thread::yield();
+  };
+  SQLiteImageRepositoryV3 repository(folder.file(libraryFileName()), options);
+  writer = &lorvex::testing::connectionOf(repository);
+  const auto job = repository.startIndexingJob({"/lib"});
+  repository.enqueueIndexingQueueItems(job.id, {"/lib/a.png", 1, 1});
+  const auto item = repository.beginNextQueueItem(job.id);
+  repository.completeIndexingQueueItem(job.id, item->id, std::nullopt);
+
+  armed = true;
+  const auto summary = repository.completeIndexingJob(job.id);
+  waiter.join();
+  EXPECT_EQ(summary.indexedImageCount, 1);
+  EXPECT_EQ(checkpointWritesSeenByTheWrite, checkpointWritesBefore) << "the write waited for the checkpoint";
+  EXPECT_GT(vfs.databaseFileWriteCount(), checkpointWritesBefore) << "the checkpoint ran after the write";
 }
 
 TEST(QueueItemCounterDeltasTest, OneFinishedItemsContribution) {

@@ -423,11 +423,19 @@ ImageLibraryScanSummary IndexingJobs::completeIndexingJob(std::int64_t jobID) {
     platform::logDebug("IndexingPerformance",
                        "Removing finished jobs' queues failed: " + error.localizedDescription());
   }
+  // The job is complete: the checkpoint and the statistics below are upkeep of the file, each
+  // long enough to be felt by a write that waits for the lock meanwhile, so such a write goes
+  // before each of them.
+  guard.unlock();
+  connection_.letWaitingLockUsersFirst();
   checkpointWAL();
+  connection_.letWaitingLockUsersFirst();
   // The planner needs fresh statistics once a scan has changed the tables; a failure here never
   // fails the job.
   try {
-    connection_.executeScript("PRAGMA optimize;");
+    // Statistics from a sample of each index (SQLite's advice for "optimize"): a full ANALYZE of a
+    // large library's tables holds the lock for seconds.
+    connection_.executeScript("PRAGMA analysis_limit = 1000; PRAGMA optimize;");
   } catch (const Error& error) {
     platform::logDebug("IndexingPerformance", "PRAGMA optimize failed: " + error.localizedDescription());
   }
@@ -442,6 +450,9 @@ ImageLibraryScanSummary IndexingJobs::completeIndexingJob(std::int64_t jobID) {
 
 void IndexingJobs::checkpointWAL() {
   try {
+    // What the log holds is copied beside the writes first, without the lock: the truncation then
+    // has only the pages written since to copy while it holds it.
+    connection_.catchUpCheckpoint();
     connection_.executeScript("PRAGMA wal_checkpoint(TRUNCATE);");
   } catch (const std::exception& error) {
     platform::logDebug("IndexingPerformance", std::string("WAL checkpoint failed: ") + error.what());

@@ -200,6 +200,13 @@ void TagTermStatsDeltas::apply(SQLiteConnection& connection, double now) const {
   }
 }
 
+namespace {
+
+// A full-text row of this many bytes of text and more is a large one (see below).
+constexpr std::size_t kLargeFullTextBytes = 4u << 20;
+
+}  // namespace
+
 void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& record,
                             std::int64_t mediaFileID) {
   const GenerationMetadata& metadata = record.metadata;
@@ -223,6 +230,13 @@ void replaceMediaTextFTSRow(SQLiteConnection& connection, const ImageRecord& rec
 
   static constexpr std::string_view kColumns[] = {"prompt", "negative_prompt", "source", "character_captions",
                                                   "tags"};
+  // FTS5 holds every distinct term of a row in memory until it writes the row's index, over a
+  // hundred bytes a term; for a text of megabytes the transaction's other pages need not be held
+  // beside that.
+  std::size_t textBytes = negativeText.size() + characterText.size();
+  for (const PromptTextSegment* segment : positive) textBytes += segment->content.size();
+  if (positive.empty() && metadata.prompt) textBytes += metadata.prompt->size();
+  if (textBytes >= kLargeFullTextBytes) connection.writeOutCachedPages();
   replaceFullTextRow(
       connection, "media_text_fts", kColumns, mediaFileID,
       // The joined texts are moved into the row, not copied.

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "database/internal/sql_functions.h"
+#include "database/internal/wal_checkpointer.h"
 #include "platform/log.h"
 
 namespace lorvex {
@@ -130,8 +131,9 @@ SQLiteConnection::~SQLiteConnection() {
 void SQLiteConnection::open(const std::string& path, Access access) {
   close();
   sqlite3* database = nullptr;
-  const int flags =
-      access == Access::readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  const int flags = access == Access::readOnly        ? SQLITE_OPEN_READONLY
+                    : access == Access::writeExisting ? SQLITE_OPEN_READWRITE
+                                                      : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
   const int result = sqlite3_open_v2(path.c_str(), &database, flags, nullptr);
   if (result != SQLITE_OK) {
     std::string message = database != nullptr ? sqlite3_errmsg(database) : "Unable to open database";
@@ -169,14 +171,39 @@ void SQLiteConnection::mapPagesWhenGuarded(std::int64_t bytes) {
   executeScript("PRAGMA mmap_size = " + std::to_string(guardedFile_ ? bytes : 0) + ";");
 }
 
+void SQLiteConnection::writeOutCachedPages() {
+  if (database_ == nullptr) return;
+  const int result = sqlite3_db_cacheflush(database_);
+  // Busy: a page could not be written now; it stays in the cache, which is no failure.
+  if (result != SQLITE_OK && result != SQLITE_BUSY) {
+    noteFailure(result);
+    throw Error::stepFailed(sqlite3_errstr(result), result);
+  }
+  sqlite3_db_release_memory(database_);
+}
+
 void SQLiteConnection::releaseCachedMemory() {
   auto guard = lock();
   if (database_ != nullptr) sqlite3_db_release_memory(database_);
 }
 
+void SQLiteConnection::checkpointBesideWrites(int frames) {
+  if (database_ == nullptr || readOnly_) return;
+  // Without the statement observer: the checkpoints run on a thread of their own, not in any
+  // operation of the library.
+  checkpointer_ = std::make_unique<WALCheckpointer>(path_.string(), clock_);
+  checkpointer_->attachTo(database_, frames);
+}
+
+void SQLiteConnection::catchUpCheckpoint() {
+  if (checkpointer_) checkpointer_->catchUp();
+}
+
 void SQLiteConnection::close() {
   damageMarker_.clear();
   damageMarked_ = false;
+  // Before the handle: its connection closes first, so this one closes alone and removes the log.
+  checkpointer_.reset();
   if (database_ == nullptr) return;
   for (auto& [sql, cached] : statements_) sqlite3_finalize(cached.statement);
   statements_.clear();

@@ -67,6 +67,7 @@ struct sqlite3_stmt;
 namespace lorvex {
 
 class SQLiteConnection;
+class WALCheckpointer;
 
 // The rows of one running statement, handed to a row mapper. next() steps the statement; columns
 // are read from the current row.
@@ -114,7 +115,8 @@ class SQLiteConnection {
   SQLiteConnection(const SQLiteConnection&) = delete;
   SQLiteConnection& operator=(const SQLiteConnection&) = delete;
 
-  enum class Access { readWrite, readOnly };
+  // readWrite creates the file when it is missing; writeExisting only opens it.
+  enum class Access { readWrite, readOnly, writeExisting };
 
   // Opens (or, read-write, creates) the file with the default VFS and registers the connection's
   // SQL functions. Throws openFailed with SQLite's message, or "Unable to open database" when
@@ -124,6 +126,18 @@ class SQLiteConnection {
   void close();
   // Frees what the connection's page cache holds beyond the pages in use; under the lock.
   void releaseCachedMemory();
+  // Inside a write transaction, under the lock: writes the changed pages the cache holds to the
+  // log (uncommitted, as a cache too small for the transaction would) and frees them, so that a
+  // statement about to need much memory does not find the transaction's earlier pages still held.
+  void writeOutCachedPages();
+  // For the writer, after its write-ahead log settings: a commit that leaves `frames` or more frames
+  // in the log no longer checkpoints it while it holds the lock; a checkpoint connection of its own
+  // does that beside the writes (wal_checkpointer.h). Until close().
+  void checkpointBesideWrites(int frames);
+  // Copies the log into the file now on that connection, without this connection's lock, when
+  // checkpoints are made beside the writes (else nothing): before a checkpoint on this connection,
+  // which then has only the pages written since to copy while it holds the lock.
+  void catchUpCheckpoint();
   bool isOpen() const { return database_ != nullptr; }
   bool isReadOnly() const { return readOnly_; }
   // The file last opened.
@@ -349,6 +363,7 @@ class SQLiteConnection {
   std::filesystem::path damageMarker_;  // empty until reportDamageBesideFile()
   mutable std::atomic<bool> damageMarked_ = false;
   std::optional<mapped_file_guard::GuardedFile> guardedFile_;  // while pages may be mapped
+  std::unique_ptr<WALCheckpointer> checkpointer_;              // see checkpointBesideWrites
   std::unordered_map<std::string, CachedStatement, TransparentHash, std::equal_to<>> statements_;
   SearchContext* activeSearch_ = nullptr;  // guarded by mutex_
 };

@@ -19,6 +19,7 @@
 #include "model/text/paths.h"
 #include "platform/file_attributes.h"
 #include "platform/log.h"
+#include "platform/memory.h"
 #include "platform/regular_file.h"
 #include "services/indexing/image_library_scan.h"
 #include "services/indexing/image_library_scanner.h"
@@ -117,6 +118,8 @@ constexpr std::uint64_t kPreparedBytesAhead = 64u << 20;
 // each ended every thirty images, for kilobytes of text.
 constexpr std::uint64_t kRecordBytesPerTextByte = 4;
 constexpr std::uint64_t kRecordBytesAtLeast = 4096;
+// Records of texts of 4 MiB and more.
+constexpr std::uint64_t kRecordBytesReleasedAfterParsing = kRecordBytesPerTextByte * (4u << 20);
 
 std::uint64_t estimatedRecordBytes(const PNGTextMetadata& text) {
   std::uint64_t textBytes = 0;
@@ -166,6 +169,10 @@ ImageLibraryScanner::PreparedQueueItem ImageLibraryScanner::prepareQueueItem(
         GenerationMetadataProvider::usesStableDiffusionPromptSyntax(record.metadata.provider),
         kMaximumStoredPromptTagBytes, kMaximumStoredPromptTagCount);
     record.file = prepared.file;
+    // Reading and parsing a large text made and freed several copies of it in this thread's heap,
+    // which would stay counted against the program while the writer, in a heap of its own, builds
+    // the text's index.
+    if (prepared.recordBytes >= kRecordBytesReleasedAfterParsing) platform::releaseFreeHeapMemory();
   } catch (...) {
     // The single-item path meets the same failure and records it.
     prepared.record = {};

@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 
 namespace lorvex::testing {
@@ -11,12 +13,18 @@ namespace {
 std::atomic<bool> readsFail{false};
 std::atomic<bool> readOnlyOpensFail{false};
 std::atomic<int> failedReads{0};
+std::mutex writeGate;
+std::condition_variable writeGateOpened;
+bool databaseWritesHeld = false;  // under writeGate
+std::atomic<int> heldWrites{0};
+std::atomic<int> databaseFileWrites{0};
 sqlite3_vfs* baseVFS = nullptr;
 sqlite3_vfs faultyVFS{};
 
 struct FaultyFile {
   sqlite3_file base;
   sqlite3_file* real;
+  bool isMainDatabase;
 };
 
 sqlite3_file* real(sqlite3_file* file) {
@@ -34,6 +42,14 @@ int xRead(sqlite3_file* f, void* buffer, int amount, sqlite3_int64 offset) {
   return real(f)->pMethods->xRead(real(f), buffer, amount, offset);
 }
 int xWrite(sqlite3_file* f, const void* buffer, int amount, sqlite3_int64 offset) {
+  if (reinterpret_cast<FaultyFile*>(f)->isMainDatabase) {
+    databaseFileWrites.fetch_add(1);
+    std::unique_lock guard(writeGate);
+    if (databaseWritesHeld) {
+      heldWrites.fetch_add(1);
+      writeGateOpened.wait(guard, [] { return !databaseWritesHeld; });
+    }
+  }
   return real(f)->pMethods->xWrite(real(f), buffer, amount, offset);
 }
 int xTruncate(sqlite3_file* f, sqlite3_int64 size) {
@@ -118,6 +134,7 @@ int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, in
     return SQLITE_CANTOPEN;
   }
   faulty->real = reinterpret_cast<sqlite3_file*>(faulty + 1);
+  faulty->isMainDatabase = (flags & SQLITE_OPEN_MAIN_DB) != 0;
   std::memset(faulty->real, 0, static_cast<std::size_t>(baseVFS->szOsFile));
   const int result = baseVFS->xOpen(baseVFS, name, faulty->real, flags, outFlags);
   faulty->base.pMethods = faulty->real->pMethods != nullptr ? &faultyMethods : nullptr;
@@ -187,10 +204,13 @@ FaultyVFS::FaultyVFS() {
   readsFail = false;
   readOnlyOpensFail = false;
   failedReads = 0;
+  heldWrites = 0;
+  databaseFileWrites = 0;
   sqlite3_vfs_register(&faultyVFS, 1);
 }
 
 FaultyVFS::~FaultyVFS() {
+  holdDatabaseFileWrites(false);
   sqlite3_vfs_unregister(&faultyVFS);
   sqlite3_vfs_register(baseVFS, 1);
   baseVFS = nullptr;
@@ -206,6 +226,19 @@ void FaultyVFS::failReadOnlyOpens(bool fail) {
 }
 int FaultyVFS::failedReadCount() const {
   return failedReads.load();
+}
+void FaultyVFS::holdDatabaseFileWrites(bool hold) {
+  {
+    const std::lock_guard guard(writeGate);
+    databaseWritesHeld = hold;
+  }
+  writeGateOpened.notify_all();
+}
+int FaultyVFS::heldWriteCount() const {
+  return heldWrites.load();
+}
+int FaultyVFS::databaseFileWriteCount() const {
+  return databaseFileWrites.load();
 }
 
 }  // namespace lorvex::testing
