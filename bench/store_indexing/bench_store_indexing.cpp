@@ -113,7 +113,7 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
     for (int i = 0; i < 100; ++i) {
       const bool before = store.results().resultWindow().records().front()->reviewState.favorite;
       const auto toggleBegin = Clock::now();
-      store.toggleFavorite({store.results().resultWindow().records().front()});
+      store.review().toggleFavorite({store.results().resultWindow().records().front()});
       run.floorMilliseconds.push_back(seconds(Clock::now() - toggleBegin) * 1e3);
       changed += store.results().resultWindow().records().front()->reviewState.favorite != before ? 1 : 0;
       QCoreApplication::processEvents();
