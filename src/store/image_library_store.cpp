@@ -39,7 +39,8 @@ ImageLibraryStore::ImageLibraryStore(
       results_(std::make_unique<ResultsModel>(*context_, *filters_, *presentation_, resultsDependents_)),
       resultWindow_(&results_->resultWindow()),
       selection_(&results_->selection()),
-      review_(std::make_unique<ReviewModel>(*context_, reviewDependents_, feedbackDismissDelayNanos)),
+      review_(std::make_unique<ReviewModel>(*context_, *results_, *presentation_, *filters_,
+                                            reviewDependents_, feedbackDismissDelayNanos)),
       trash_(std::make_unique<TrashModel>(*context_, trashDependents_, *presentation_)) {
   setErrorMessage(std::move(errorMessage));
   setNeedsLiveServicePreparation(needsLiveServicePreparation);

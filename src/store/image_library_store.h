@@ -267,30 +267,14 @@ class ImageLibraryStore : public QObject {
   // those flows have moved into feature models.
   SearchResultWindow* const resultWindow_;
   ResultSelection* const selection_;
-  // What the review model asks of the results, the selection, the presentation, the filters and the
-  // Trash (image_library_store_review_dependents.cpp).
+  // What the review model asks of the Trash and of the store's projections
+  // (image_library_store_review_dependents.cpp).
   class ReviewDependentsOfStore final : public ReviewDependents {
    public:
     explicit ReviewDependentsOfStore(ImageLibraryStore& store) : store_(store) {}
-    SearchResultWindow& resultWindow() override;
-    ResultSelection& selection() override;
-    ImageLibraryPresentationState& presentation() override;
-    void resultWindowRecordsDidChange(const SearchResultWindow::RecordsChange& change) override;
-    bool matchesReviewFilters(bool favorite, bool deleteCandidate, bool isMissing) const override;
-    bool onlyDeleteCandidates() const override;
-    StoppedResultLoading cancelResultLoading() override;
-    void restartResultLoading(const StoppedResultLoading& stopped) override;
-    bool isLoadingNextPage() const override;
     bool isTrashingDeleteCandidates() const override;
     QCoro::Task<void> waitUntilNoPageLoadOrTrashMove(std::stop_token stop) override;
-    RecordRef selectedRecord() const override;
-    std::vector<RecordRef> selectedRecords() const override;
     bool canReviewFocusedRecord() const override;
-    std::vector<int> slideshowVisibleRecordIndices() const override;
-    std::optional<std::string> firstWindowPath(const PathSet& paths) const override;
-    bool focusMoveNeedsNextPage(int offset) const override;
-    void moveFocus(int offset, bool wrapping) override;
-    QCoro::Task<bool> loadNextPage(std::stop_token stop) override;
 
    private:
     ImageLibraryStore& store_;

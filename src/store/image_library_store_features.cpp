@@ -41,8 +41,9 @@ void ImageLibraryStore::wireFeatureModels() {
   // Trash → review: a move to the Trash starting or ending turns undo off or back on.
   connect(trash_.get(), &TrashModel::isTrashingDeleteCandidatesChanged, review_.get(),
           &ReviewModel::recomputeCanUndoDeleteCandidateAction);
-  // Review → results, selection, presentation, filters and Trash, asked and awaited:
-  // ReviewDependentsOfStore (image_library_store_review_dependents.cpp).
+  // Review → results, presentation and filters: read and changed through those models directly.
+  // Review → Trash and the focused-record projection, asked: ReviewDependentsOfStore
+  // (image_library_store_review_dependents.cpp).
 
   // ---- Trash ----
   // Trash → projections: the review's list, its loading, the move's flag and outcome are inputs of

@@ -29,12 +29,7 @@ void ImageLibraryStore::LibraryDependentsOfStore::startThumbnailGeneration() {
 }
 
 bool ImageLibraryStore::LibraryDependentsOfStore::refreshResultsDuringIndexing() {
-  ResultsModel& results = *store_.results_;
-  const auto mode = results.needsFullWindowResultRefresh() ? BackgroundResultRefreshMode::fullWindow
-                                                           : BackgroundResultRefreshMode::leadingPage;
-  if (!results.scheduleBackgroundResultRefresh(mode)) return false;
-  results.setNeedsFullWindowResultRefresh(false);
-  return true;
+  return store_.results_->scheduleIndexingResultRefresh();
 }
 
 bool ImageLibraryStore::LibraryDependentsOfStore::isTrashingDeleteCandidates() const {

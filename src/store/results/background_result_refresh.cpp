@@ -13,6 +13,15 @@
 
 namespace lorvex {
 
+bool ResultsModel::scheduleIndexingResultRefresh() {
+  creatingThread_.check();
+  const auto mode = needsFullWindowResultRefresh_ ? BackgroundResultRefreshMode::fullWindow
+                                                  : BackgroundResultRefreshMode::leadingPage;
+  if (!scheduleBackgroundResultRefresh(mode)) return false;
+  setNeedsFullWindowResultRefresh(false);
+  return true;
+}
+
 bool ResultsModel::scheduleBackgroundResultRefresh(BackgroundResultRefreshMode mode) {
   creatingThread_.check();
   if (context_.needsLiveServicePreparation()) return false;

@@ -152,6 +152,10 @@ class ResultsModel : public QObject {
   // many records as are loaded (at least kPageSize) and keeps the focused record or its position.
   // Refused (false) before the live service is installed and while another refresh runs.
   bool scheduleBackgroundResultRefresh(BackgroundResultRefreshMode mode);
+  // The refresh the indexing asks for as images arrive: the whole window when
+  // `needsFullWindowResultRefresh` is set (the flag is cleared once it started), else the leading
+  // page. False when it was refused.
+  bool scheduleIndexingResultRefresh();
   // A full-window refresh after a sync pass, awaited: a refresh already running (of either mode)
   // may have read the library before the pass's last writes, so it is cancelled and a new one
   // started. Returns when that refresh has ended, when a newer one replaced it, or when

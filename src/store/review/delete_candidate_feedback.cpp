@@ -33,7 +33,7 @@ std::optional<DeleteCandidateFeedback> ReviewModel::makeDeleteCandidateFeedback(
   feedback.change =
       *newMark ? DeleteCandidateFeedback::Change::marked : DeleteCandidateFeedback::Change::unmarked;
   feedback.affectedCount = affectedCount;
-  feedback.hiddenFromNormalResults = *newMark && !dependents_.onlyDeleteCandidates();
+  feedback.hiddenFromNormalResults = *newMark && !filters_.onlyDeleteCandidates();
   feedback.allowsUndo = undoAction.has_value();
   return feedback;
 }

@@ -81,12 +81,12 @@ std::optional<DeleteCandidateUndoAction> ReviewModel::makeDeleteCandidateUndoAct
   if (changed == 0) return std::nullopt;
   // Weighed before anything is copied: a marking of thousands of selected records has no undo,
   // and copying its paths only to drop them would cost the marking most of its time.
-  const std::optional<std::string>& primary = dependents_.selection().primaryPath();
-  const std::size_t selectedCount = dependents_.selection().selectedPaths().empty()
+  const std::optional<std::string>& primary = results_.selection().primaryPath();
+  const std::size_t selectedCount = results_.selection().selectedPaths().empty()
                                         ? (primary.has_value() ? 1 : 0)
-                                        : dependents_.selection().selectedPaths().size();
+                                        : results_.selection().selectedPaths().size();
   const std::size_t weight = changed + selectedCount + (primary.has_value() ? 1 : 0) +
-                             (dependents_.selection().anchorPath().has_value() ? 1 : 0);
+                             (results_.selection().anchorPath().has_value() ? 1 : 0);
   if (weight > kMaxDeleteCandidateUndoWeight) return std::nullopt;
   DeleteCandidateUndoAction action;
   action.records.reserve(changed);
@@ -96,10 +96,10 @@ std::optional<DeleteCandidateUndoAction> ReviewModel::makeDeleteCandidateUndoAct
     action.records.push_back({record.file.path, record.reviewState.deleteCandidate, change.target.index});
   }
   action.selectedPath = primary;
-  action.selectedPaths = dependents_.selection().effectiveSelectedPaths();
-  action.selectionAnchorPath = dependents_.selection().anchorPath();
-  action.wasSlideshowPresented = dependents_.presentation().isSlideshowPresented();
-  action.wasSlideshowPlaying = dependents_.presentation().isSlideshowPlaying();
+  action.selectedPaths = results_.selection().effectiveSelectedPaths();
+  action.selectionAnchorPath = results_.selection().anchorPath();
+  action.wasSlideshowPresented = presentation_.isSlideshowPresented();
+  action.wasSlideshowPlaying = presentation_.isSlideshowPlaying();
   return action;
 }
 
@@ -142,7 +142,7 @@ void ReviewModel::undoLastDeleteCandidateAction() {
     runAfterDeleteCandidateRestore([this] { undoLastDeleteCandidateAction(); });
     return;
   }
-  if (dependents_.isLoadingNextPage() || dependents_.isTrashingDeleteCandidates()) return;
+  if (results_.isLoadingNextPage() || dependents_.isTrashingDeleteCandidates()) return;
   if (deleteCandidateUndoStack_.empty()) return;
   auto action = std::make_shared<const DeleteCandidateUndoAction>(deleteCandidateUndoStack_.back());
   auto restore = [this, action](std::stop_token stop) { return runDeleteCandidateRestore(action, stop); };
@@ -193,20 +193,19 @@ void ReviewModel::applyDeleteCandidateRestore(const DeleteCandidateUndoAction& a
     setDeleteCandidateUndoStack(std::move(stack));
   }
 
-  const StoppedResultLoading stopped = dependents_.cancelResultLoading();
+  const StoppedResultLoading stopped = results_.cancelResultLoading();
   const ScopeExit restartLoading(context_.scope().link(),
-                                 [this, &stopped] { dependents_.restartResultLoading(stopped); });
-  const ResultSelection::Snapshot snapshot = dependents_.selection().snapshot();
+                                 [this, &stopped] { results_.restartResultLoading(stopped); });
+  const ResultSelection::Snapshot snapshot = results_.selection().snapshot();
   const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
-    return dependents_.matchesReviewFilters(favorite, deleteCandidate, isMissing);
+    return results_.matchesReviewFilters(favorite, deleteCandidate, isMissing);
   };
-  dependents_.resultWindow().applyRecordUpdatesAtIndices(std::move(recordsAtSavedIndex), isVisible);
+  results_.resultWindow().applyRecordUpdatesAtIndices(std::move(recordsAtSavedIndex), isVisible);
   pruneResultWindowToReviewFilters();
   restoreSelectionAfterDeleteCandidateUndo(action, snapshot);
-  dependents_.presentation().setIsSlideshowPresented(action.wasSlideshowPresented &&
-                                                     dependents_.selection().primaryPath().has_value());
-  dependents_.presentation().setIsSlideshowPlaying(action.wasSlideshowPlaying &&
-                                                   dependents_.presentation().isSlideshowPresented());
+  presentation_.setIsSlideshowPresented(action.wasSlideshowPresented &&
+                                        results_.selection().primaryPath().has_value());
+  presentation_.setIsSlideshowPlaying(action.wasSlideshowPlaying && presentation_.isSlideshowPresented());
   dismissDeleteCandidateFeedback();
   if (firstAbsent.has_value()) {
     context_.setErrorMessage(
@@ -219,22 +218,22 @@ void ReviewModel::applyDeleteCandidateRestore(const DeleteCandidateUndoAction& a
 
 void ReviewModel::pruneResultWindowToReviewFilters() {
   creatingThread_.check();
-  const std::vector<RecordRef>& records = dependents_.resultWindow().records();
+  const std::vector<RecordRef>& records = results_.resultWindow().records();
   PathSet excluded;
   std::optional<int> firstExcluded;
   for (std::size_t index = 0; index < records.size(); ++index) {
     const ImageRecord& record = *records[index];
-    if (dependents_.matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
-                                         record.isMissing))
+    if (results_.matchesReviewFilters(record.reviewState.favorite, record.reviewState.deleteCandidate,
+                                      record.isMissing))
       continue;
     if (!firstExcluded.has_value()) firstExcluded = static_cast<int>(index);
     excluded.insert(record.file.path);
   }
   if (!firstExcluded.has_value()) {
-    dependents_.resultWindow().invalidateLoads();
+    results_.resultWindow().invalidateLoads();
     return;
   }
-  dependents_.resultWindow().removeRecords(excluded, *firstExcluded);
+  results_.resultWindow().removeRecords(excluded, *firstExcluded);
 }
 
 void ReviewModel::restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidateUndoAction& action,
@@ -242,18 +241,18 @@ void ReviewModel::restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidate
   creatingThread_.check();
   PathSet restored;
   for (const std::string_view path : action.selectedPaths) {
-    if (dependents_.resultWindow().index(path).has_value()) restored.insert(path);
+    if (results_.resultWindow().index(path).has_value()) restored.insert(path);
   }
   std::optional<std::string> primary;
-  if (action.selectedPath.has_value() && dependents_.resultWindow().index(*action.selectedPath).has_value()) {
+  if (action.selectedPath.has_value() && results_.resultWindow().index(*action.selectedPath).has_value()) {
     primary = action.selectedPath;
   } else {
-    primary = dependents_.firstWindowPath(restored);
+    primary = results_.firstWindowPath(restored);
   }
   if (!primary.has_value()) {
-    dependents_.selection().setPrimaryPath(snapshot.primaryPath);
-    dependents_.selection().setSelectedPaths(snapshot.selectedPaths);
-    dependents_.selection().setAnchorPath(snapshot.anchorPath);
+    results_.selection().setPrimaryPath(snapshot.primaryPath);
+    results_.selection().setSelectedPaths(snapshot.selectedPaths);
+    results_.selection().setAnchorPath(snapshot.anchorPath);
     int fallbackIndex = 0;
     if (!action.records.empty()) {
       fallbackIndex =
@@ -261,7 +260,7 @@ void ReviewModel::restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidate
             return a.index < b.index;
           })->index;
     }
-    dependents_.resultWindowRecordsDidChange(SearchResultWindow::RecordsChange{fallbackIndex});
+    results_.resultWindowRecordsDidChange(SearchResultWindow::RecordsChange{fallbackIndex});
     return;
   }
   PathSet selected = restored.empty() ? PathSet{*primary} : std::move(restored);
@@ -269,9 +268,9 @@ void ReviewModel::restoreSelectionAfterDeleteCandidateUndo(const DeleteCandidate
   if (action.selectionAnchorPath.has_value() && selected.contains(*action.selectionAnchorPath)) {
     anchor = action.selectionAnchorPath;
   }
-  dependents_.selection().setPrimaryPath(std::move(primary));
-  dependents_.selection().setSelectedPaths(std::move(selected));
-  dependents_.selection().setAnchorPath(std::move(anchor));
+  results_.selection().setPrimaryPath(std::move(primary));
+  results_.selection().setSelectedPaths(std::move(selected));
+  results_.selection().setAnchorPath(std::move(anchor));
 }
 
 }  // namespace lorvex

@@ -58,16 +58,16 @@ void ReviewModel::toggleFocusedRecordDeleteCandidate() {
 
 bool ReviewModel::canApplyReviewUpdate() const {
   creatingThread_.check();
-  if (dependents_.isLoadingNextPage()) return false;
-  if (!dependents_.presentation().isSlideshowPresented()) return true;
-  return dependents_.slideshowVisibleRecordIndices().size() < 2;
+  if (results_.isLoadingNextPage()) return false;
+  if (!presentation_.isSlideshowPresented()) return true;
+  return results_.slideshowVisibleRecordIndices().size() < 2;
 }
 
 std::vector<RecordRef> ReviewModel::reviewTargetRecords(const std::string& path) const {
   creatingThread_.check();
-  if (dependents_.selection().effectiveSelectedPaths().contains(path)) return dependents_.selectedRecords();
-  if (const std::optional<int> index = dependents_.resultWindow().index(path)) {
-    return {dependents_.resultWindow().records()[static_cast<std::size_t>(*index)]};
+  if (results_.selection().effectiveSelectedPaths().contains(path)) return results_.selectedRecords();
+  if (const std::optional<int> index = results_.resultWindow().index(path)) {
+    return {results_.resultWindow().records()[static_cast<std::size_t>(*index)]};
   }
   return {};
 }
@@ -80,10 +80,8 @@ void ReviewModel::applyReviewUpdateToFocusedRecord(ReviewMark mark) {
     return;
   }
   if (!dependents_.canReviewFocusedRecord()) return;
-  if (dependents_.presentation().isSlideshowPresented() &&
-      dependents_.slideshowVisibleRecordIndices().size() > 1)
-    return;
-  RecordRef focused = dependents_.selectedRecord();
+  if (presentation_.isSlideshowPresented() && results_.slideshowVisibleRecordIndices().size() > 1) return;
+  RecordRef focused = results_.selectedRecord();
   if (focused == nullptr) return;
   applyReviewUpdate({std::move(focused)}, mark, std::nullopt);
 }
@@ -105,14 +103,14 @@ void ReviewModel::applyReviewUpdate(const std::vector<RecordRef>& records, Revie
   positions.reserve(records.size());
   for (const RecordRef& record : records) {
     if (record == nullptr) continue;
-    if (const std::optional<int> index = dependents_.resultWindow().index(record->file.path))
+    if (const std::optional<int> index = results_.resultWindow().index(record->file.path))
       positions.push_back(*index);
   }
   std::sort(positions.begin(), positions.end());
   positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
   std::vector<ReviewChange> changes;
   changes.reserve(positions.size());
-  const std::vector<RecordRef>& loaded = dependents_.resultWindow().records();
+  const std::vector<RecordRef>& loaded = results_.resultWindow().records();
   for (const int index : positions) {
     const RecordRef& record = loaded[static_cast<std::size_t>(index)];
     const bool current = markOf(record->reviewState, mark);
@@ -132,9 +130,9 @@ void ReviewModel::applyReviewUpdate(const std::vector<RecordRef>& records, Revie
     feedback = makeDeleteCandidateFeedback(changes, undoAction);
   }
 
-  const StoppedResultLoading stopped = dependents_.cancelResultLoading();
+  const StoppedResultLoading stopped = results_.cancelResultLoading();
   const ScopeExit restartLoading(context_.scope().link(),
-                                 [this, &stopped] { dependents_.restartResultLoading(stopped); });
+                                 [this, &stopped] { results_.restartResultLoading(stopped); });
   std::vector<ReviewStateUpdate> updates;
   updates.reserve(changes.size());
   for (const ReviewChange& change : changes)
@@ -164,9 +162,9 @@ void ReviewModel::applyReviewStatesToResultWindow(const std::vector<ReviewChange
   for (const ReviewChange& change : changes)
     states.insert_or_assign(change.target.record->file.path, change.reviewState);
   const auto isVisible = [this](bool favorite, bool deleteCandidate, bool isMissing) {
-    return dependents_.matchesReviewFilters(favorite, deleteCandidate, isMissing);
+    return results_.matchesReviewFilters(favorite, deleteCandidate, isMissing);
   };
-  dependents_.resultWindow().applyRecordUpdates(states, isVisible);
+  results_.resultWindow().applyRecordUpdates(states, isVisible);
 }
 
 }  // namespace lorvex

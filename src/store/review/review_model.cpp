@@ -6,10 +6,15 @@
 
 namespace lorvex {
 
-ReviewModel::ReviewModel(StoreContext& context, ReviewDependents& dependents,
-                         std::uint64_t feedbackDismissDelayNanos, QObject* parent)
+ReviewModel::ReviewModel(StoreContext& context, ResultsModel& results,
+                         ImageLibraryPresentationState& presentation, const FiltersModel& filters,
+                         ReviewDependents& dependents, std::uint64_t feedbackDismissDelayNanos,
+                         QObject* parent)
     : QObject(parent),
       context_(context),
+      results_(results),
+      presentation_(presentation),
+      filters_(filters),
       dependents_(dependents),
       feedbackDismissDelayNanos_(feedbackDismissDelayNanos) {}
 

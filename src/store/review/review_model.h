@@ -10,9 +10,10 @@
 // flips. Only the model's own operations set its fields; tests arrange them through
 // ReviewModelTestAccess.
 //
-// What the review changes or reads of other features (the loaded results, the selection, the
-// slideshow flags, the filters' verdict, result loading, the Trash) it asks through
-// ReviewDependents, which the composition supplies.
+// The review changes the loaded results, the selection and the slideshow flags through their own
+// models (the results and the presentation state) and reads the filters' delete-candidate switch;
+// what it asks of the Trash and of the store's projections goes through ReviewDependents, which the
+// composition supplies.
 //
 // Thread safety: the creating thread only (the main thread); flows return to it before they touch
 // a field.
@@ -36,8 +37,11 @@
 #include "store/async/store_task.h"
 #include "store/context/store_context.h"
 #include "store/delete_candidate_review.h"
+#include "store/filters/filters_model.h"
+#include "store/presentation/image_library_presentation_state.h"
 #include "store/record_ref.h"
 #include "store/results/result_selection.h"
+#include "store/results/results_model.h"
 #include "store/review/review_dependents.h"
 #include "store/review_update.h"
 
@@ -47,10 +51,11 @@ class ReviewModel : public QObject {
   Q_OBJECT
 
  public:
-  // `context` and `dependents` outlive the model. The banner clears itself
-  // `feedbackDismissDelayNanos` after its newest publication.
-  ReviewModel(StoreContext& context, ReviewDependents& dependents, std::uint64_t feedbackDismissDelayNanos,
-              QObject* parent = nullptr);
+  // Every reference outlives the model. The banner clears itself `feedbackDismissDelayNanos` after
+  // its newest publication.
+  ReviewModel(StoreContext& context, ResultsModel& results, ImageLibraryPresentationState& presentation,
+              const FiltersModel& filters, ReviewDependents& dependents,
+              std::uint64_t feedbackDismissDelayNanos, QObject* parent = nullptr);
   ~ReviewModel() override;
 
   // The store this model belongs to: its scope is where a view starts flows that use the model.
@@ -218,6 +223,9 @@ class ReviewModel : public QObject {
 
   CreatingThread creatingThread_;
   StoreContext& context_;
+  ResultsModel& results_;
+  ImageLibraryPresentationState& presentation_;
+  const FiltersModel& filters_;
   ReviewDependents& dependents_;
   const std::uint64_t feedbackDismissDelayNanos_;
 
