@@ -452,8 +452,7 @@ void IndexingJobs::checkpointWAL() {
   try {
     // What the log holds is copied beside the writes first, without the lock: the truncation then
     // has only the pages written since to copy while it holds it.
-    connection_.catchUpCheckpoint();
-    connection_.executeScript("PRAGMA wal_checkpoint(TRUNCATE);");
+    if (!connection_.truncateLog()) platform::logDebug("IndexingPerformance", "WAL checkpoint was busy");
   } catch (const std::exception& error) {
     platform::logDebug("IndexingPerformance", std::string("WAL checkpoint failed: ") + error.what());
   }

@@ -174,9 +174,7 @@ void syncPath(const std::filesystem::path& path, int flags) {
 bool rebuildByCopy(SQLiteConnection& db, const std::filesystem::path& databaseFile, platform::Clock& clock) {
   // Everything committed goes into the file first: the copy reads the file, and nothing of the
   // log may stay behind to be played onto the new file.
-  const bool checkpointed = db.query("PRAGMA wal_checkpoint(TRUNCATE);", {},
-                                     [](SQLiteRows& rows) { return rows.next() && rows.int64(0) == 0; });
-  if (!checkpointed) return false;
+  if (!db.truncateLog()) return false;
 
   const std::filesystem::path copy = databaseFile.string() + "-repair";
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) removeQuietly(copy.string() + suffix);

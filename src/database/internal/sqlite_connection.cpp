@@ -196,7 +196,15 @@ void SQLiteConnection::checkpointBesideWrites(int frames) {
 }
 
 void SQLiteConnection::catchUpCheckpoint() {
-  if (checkpointer_) checkpointer_->catchUp();
+  if (checkpointer_) (void)checkpointer_->catchUp();
+}
+
+bool SQLiteConnection::truncateLog() {
+  std::unique_lock<std::recursive_timed_mutex> checkpoints;
+  if (checkpointer_) checkpoints = checkpointer_->catchUp();
+  // The first column is 1 when the checkpoint could not finish.
+  return query("PRAGMA wal_checkpoint(TRUNCATE);", {},
+               [](SQLiteRows& rows) { return rows.next() && rows.int64(0) == 0; });
 }
 
 void SQLiteConnection::close() {

@@ -138,6 +138,11 @@ class SQLiteConnection {
   // checkpoints are made beside the writes (else nothing): before a checkpoint on this connection,
   // which then has only the pages written since to copy while it holds the lock.
   void catchUpCheckpoint();
+  // Copies the whole log into the file and empties it ("PRAGMA wal_checkpoint(TRUNCATE)"), after
+  // catching up as above; no checkpoint beside the writes starts meanwhile. False when SQLite
+  // answered busy (a reader still needs the log, or another process checkpoints): the log then
+  // stays as it is.
+  bool truncateLog();
   bool isOpen() const { return database_ != nullptr; }
   bool isReadOnly() const { return readOnly_; }
   // The file last opened.

@@ -54,8 +54,10 @@ void WALCheckpointer::request() {
   requested_.notify_one();
 }
 
-void WALCheckpointer::catchUp() {
+std::unique_lock<std::recursive_timed_mutex> WALCheckpointer::catchUp() {
+  auto guard = connection_.lock();
   checkpoint();
+  return guard;
 }
 
 void WALCheckpointer::run(std::stop_token stop) {

@@ -42,8 +42,11 @@ class WALCheckpointer {
   // Asks for a passive checkpoint soon; requests made while one is pending are one request.
   void request();
   // A passive checkpoint now, on the calling thread, after the one in progress if any. For a caller
-  // about to checkpoint on the writer, which then has only the pages written since to copy.
-  void catchUp();
+  // about to checkpoint on the writer, which then has only the pages written since to copy. The
+  // lock returned keeps this object's thread from starting another checkpoint until it is released:
+  // a checkpoint the caller makes meanwhile would find that one running, and SQLite answers such a
+  // checkpoint busy at once, without waiting for it.
+  [[nodiscard]] std::unique_lock<std::recursive_timed_mutex> catchUp();
 
  private:
   void run(std::stop_token stop);
