@@ -41,10 +41,11 @@ ImageLibraryStore::ImageLibraryStore(
       selection_(&results_->selection()),
       review_(std::make_unique<ReviewModel>(*context_, *results_, *presentation_, *filters_,
                                             reviewDependents_, feedbackDismissDelayNanos)),
-      trash_(std::make_unique<TrashModel>(*context_, trashDependents_, *presentation_)) {
+      trash_(std::make_unique<TrashModel>(*context_, trashDependents_, *presentation_)),
+      projections_(
+          std::make_unique<StoreProjections>(*context_, *filters_, *results_, *trash_, *presentation_)) {
   setErrorMessage(std::move(errorMessage));
   setNeedsLiveServicePreparation(needsLiveServicePreparation);
-  connectDerivedValueInputs();
   wireFeatureModels();
 }
 

@@ -1,11 +1,12 @@
 // ImageLibraryStore: the one observable object every view and command reads and changes. It holds
-// the state of the library its models do not (the search roots and the projections that combine
-// several models). It does no file or database work itself: everything goes through `service`.
+// the state of the library its models do not (the search roots). It does no file or database work
+// itself: everything goes through `service`.
 //
 // It is also the composition of the feature models that have moved out of it: it owns the context
 // they share (context()) and each model (concepts(), filters(), library(), results(), review(),
-// trash(), suggestions()), and wires their reactions to each other and to the state it still holds
-// (image_library_store_features.cpp). It forwards nothing of a model: callers use the model.
+// trash(), suggestions(), and the projections that combine several of them), and wires their reactions to
+// each other and to the state it still holds (image_library_store_features.cpp). It forwards nothing of a
+// model: callers use the model.
 //
 // Every tracked field has a getter, a setter and a change signal. A setter stores an equal value
 // silently and signals a different one once, after storing it, so an observer reads the new value.
@@ -66,6 +67,7 @@
 #include "store/library/library_model.h"
 #include "store/presentation/image_library_presentation_state.h"
 #include "store/presentation/image_library_ui_preferences.h"
+#include "store/projections/store_projections.h"
 #include "store/record_ref.h"
 #include "store/results/results_model.h"
 #include "store/review/review_model.h"
@@ -115,6 +117,8 @@ class ImageLibraryStore : public QObject {
 
   // The presentation flags and UI preferences. Set once, never changed.
   ImageLibraryPresentationState& presentation() const { return *presentation_; }
+  // What the views read that combines several models, and the one signal to read it again.
+  StoreProjections& projections() const { return *projections_; }
 
   const std::shared_ptr<ImageLibraryServicing>& service() const { return context_->service(); }
   bool needsLiveServicePreparation() const { return context_->needsLiveServicePreparation(); }
@@ -143,18 +147,6 @@ class ImageLibraryStore : public QObject {
   // kNoRegisteredFolderRootPath stands for it.
   std::vector<std::string> searchRootPaths() const;
 
-  // ---- Projections ----
-
-  // What the views read instead of combining fields themselves. Each answer is computed when asked
-  // (nothing is cached); derivedValuesChanged() tells that an input of any of them changed.
-
-  // Review marks may be changed on the focused record: one is loaded, no page is loading, nothing
-  // is being moved to the Trash and neither filter popover is open.
-  bool canReviewFocusedRecord() const;
-  // As canReviewFocusedRecord, and the slideshow (when open) shows a single image.
-  bool canReviewFocusedRecordInSlideshow() const;
-  // The saved filter tags the sidebar lists: the first few while the list is collapsed.
-  std::vector<std::string> visibleSavedFilterTags() const;
   // StoreContext::startDetached, reached through the store until the views that use it take the
   // models they read.
   StoreTask<void> startDetached(std::function<QCoro::Task<void>()> work) {
@@ -166,22 +158,7 @@ class ImageLibraryStore : public QObject {
   void needsLiveServicePreparationChanged();
   void errorMessageChanged();
 
-  // The projections' inputs changed; emitted at most once per event-loop turn, after the field
-  // signals of that turn.
-  void derivedValuesChanged();
-
  private:
-  // ---- Projections: private ----
-
-  // Connects every input of the projections to scheduleDerivedValuesChanged; called once, by the
-  // constructor.
-  void connectDerivedValueInputs();
-  // Queues one derivedValuesChanged for the end of this event-loop turn unless one is queued.
-  void scheduleDerivedValuesChanged();
-  bool isDerivedValuesChangeQueued_ = false;
-  // While collapsed, the sidebar lists this many saved filter tags.
-  static constexpr std::size_t kCollapsedSavedFilterTagCount = 5;
-
   // ---- Composition ----
 
   // Connects the feature models' reactions to each other and to the store; called once, by the
@@ -305,6 +282,7 @@ class ImageLibraryStore : public QObject {
   };
   TrashDependentsOfStore trashDependents_{*this};
   const std::unique_ptr<TrashModel> trash_;
+  const std::unique_ptr<StoreProjections> projections_;
 };
 
 }  // namespace lorvex

@@ -29,7 +29,7 @@ void ImageLibraryStore::wireFeatureModels() {
   // tell it which removals are their own through TrashDependentsOfStore below. Signal-only:
   // Library → projections: preparing the library and indexing change what the Trash review allows.
   for (const auto changed : {&LibraryModel::isPreparingLibraryChanged, &LibraryModel::isIndexingChanged}) {
-    connect(library_.get(), changed, this, [this] { scheduleDerivedValuesChanged(); });
+    connect(library_.get(), changed, projections_.get(), &StoreProjections::scheduleDerivedValuesChanged);
   }
 
   // ---- Results ----
@@ -48,16 +48,16 @@ void ImageLibraryStore::wireFeatureModels() {
   // ---- Trash ----
   // Trash → projections: the review's list, its loading, the move's flag and outcome are inputs of
   // what the views read (the trash model's projections and canReviewFocusedRecord).
-  const auto schedule = [this] { scheduleDerivedValuesChanged(); };
+  const auto schedule = [projections = projections_.get()] { projections->scheduleDerivedValuesChanged(); };
   for (const auto changed :
        {&TrashModel::lastTrashSummaryChanged, &TrashModel::isTrashingDeleteCandidatesChanged,
         &TrashModel::deleteCandidateTrashReviewLoadMoreTaskChanged}) {
-    connect(trash_.get(), changed, this, schedule);
+    connect(trash_.get(), changed, projections_.get(), schedule);
   }
   for (const auto changed :
        {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
         &TrashCandidateBrowser::isReloadingChanged, &TrashCandidateBrowser::isLoadingMoreChanged}) {
-    connect(&trash_->trashReviewBrowser(), changed, this, schedule);
+    connect(&trash_->trashReviewBrowser(), changed, projections_.get(), schedule);
   }
   // Trash → library, results, monitoring, undo, feedback and sidebar, asked and awaited:
   // TrashDependentsOfStore (image_library_store_trash_dependents.cpp).
@@ -70,7 +70,7 @@ void ImageLibraryStore::wireFeatureModels() {
   // Suggestions → projections: the tag and concept suggestions are the tag addition panel's rows.
   for (const auto changed :
        {&SuggestionsModel::tagSuggestionsChanged, &SuggestionsModel::tagConceptSuggestionsChanged}) {
-    connect(suggestions_.get(), changed, this, schedule);
+    connect(suggestions_.get(), changed, projections_.get(), schedule);
   }
 }
 

@@ -28,7 +28,7 @@ QCoro::Task<void> ImageLibraryStore::ReviewDependentsOfStore::waitUntilNoPageLoa
 }
 
 bool ImageLibraryStore::ReviewDependentsOfStore::canReviewFocusedRecord() const {
-  return store_.canReviewFocusedRecord();
+  return store_.projections_->canReviewFocusedRecord();
 }
 
 }  // namespace lorvex

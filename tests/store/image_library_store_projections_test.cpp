@@ -73,8 +73,8 @@ TEST(ImageLibraryStoreProjections, ReviewingTheFocusedRecordNeedsAQuietStore) {
     f.load(OfflineStore::numberedPaths(5));
     f.store.results().selection().selectSingle("/r1");
     c.arrange(f);
-    EXPECT_EQ(f.store.canReviewFocusedRecord(), c.canReview);
-    EXPECT_EQ(f.store.canReviewFocusedRecordInSlideshow(), c.canReviewInSlideshow);
+    EXPECT_EQ(f.store.projections().canReviewFocusedRecord(), c.canReview);
+    EXPECT_EQ(f.store.projections().canReviewFocusedRecordInSlideshow(), c.canReviewInSlideshow);
   }
 }
 
@@ -90,7 +90,7 @@ TEST(ImageLibraryStoreProjections, TheCollapsedSidebarListsFiveSavedTags) {
     for (int i = 0; i < c.savedCount; ++i) tags.push_back("tag" + std::to_string(i));
     OfflineStore f(OfflineStoreSetup{.filterTags = tags});
     f.store.presentation().setIsFilterTagListExpanded(c.expanded);
-    EXPECT_EQ(f.store.visibleSavedFilterTags(),
+    EXPECT_EQ(f.store.projections().visibleSavedFilterTags(),
               std::vector<std::string>(tags.begin(), tags.begin() + c.shown));
   }
 }
@@ -318,7 +318,7 @@ TEST(ImageLibraryStoreProjections, OnlyFailuresStillUntrashedAreOfferedForRetry)
 
 struct DerivedSignalCount {
   explicit DerivedSignalCount(ImageLibraryStore& store) {
-    QObject::connect(&store, &ImageLibraryStore::derivedValuesChanged, [this] { ++count; });
+    QObject::connect(&store.projections(), &StoreProjections::derivedValuesChanged, [this] { ++count; });
   }
   int count = 0;
 };
@@ -433,7 +433,7 @@ TEST(ImageLibraryStoreProjections, TheDerivedSignalFollowsTheTurnsFieldSignals) 
   std::vector<std::string> order;
   QObject::connect(&f.store.library(), &LibraryModel::isIndexingChanged,
                    [&] { order.push_back("indexing"); });
-  QObject::connect(&f.store, &ImageLibraryStore::derivedValuesChanged, [&] {
+  QObject::connect(&f.store.projections(), &StoreProjections::derivedValuesChanged, [&] {
     order.push_back(std::string("derived, ready ") +
                     (f.store.trash().isLibraryReadyForTrash() ? "yes" : "no"));
     // A change made in answer is announced in a later turn, not lost and not looping in this one.
@@ -449,7 +449,7 @@ TEST(ImageLibraryStoreProjections, TheDerivedSignalFollowsTheTurnsFieldSignals) 
 TEST(ImageLibraryStoreProjections, ADestroyedStoreSendsNoQueuedSignal) {
   auto f = std::make_unique<OfflineStore>();
   int count = 0;
-  QObject::connect(&f->store, &ImageLibraryStore::derivedValuesChanged, [&] { ++count; });
+  QObject::connect(&f->store.projections(), &StoreProjections::derivedValuesChanged, [&] { ++count; });
   LibraryModelTestAccess::setIsIndexing(f->store.library(), true);
   f.reset();
   testing::drainEvents();

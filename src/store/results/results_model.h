@@ -180,7 +180,7 @@ class ResultsModel : public QObject {
 
   // ---- Projections ----
 
-  // Computed when asked (nothing is cached); the store's derivedValuesChanged tells that an input
+  // Computed when asked (nothing is cached); the projections' derivedValuesChanged tells that an input
   // of any of them changed.
 
   // The loaded record of the focused path; null when nothing is focused or it is not loaded.

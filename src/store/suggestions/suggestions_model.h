@@ -82,7 +82,7 @@ class SuggestionsModel : public QObject {
 
   // The tag addition panel's rows: every raw tag suggestion and, with tag concepts switched on,
   // every concept suggestion; larger image counts first, then by name ignoring case, a raw tag
-  // before a concept of the same name. Computed when asked; the store's derivedValuesChanged
+  // before a concept of the same name. Computed when asked; the projections' derivedValuesChanged
   // tells that an input changed.
   std::vector<TagFilterSuggestion> tagFilterSuggestions() const;
 

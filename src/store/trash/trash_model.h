@@ -130,7 +130,7 @@ class TrashModel : public QObject {
   // ---- Projections ----
 
   // What the review sheet reads; computed when asked. A record may be moved to the Trash when it
-  // is a delete candidate and its file is not missing. The store's derivedValuesChanged tells that
+  // is a delete candidate and its file is not missing. The projections' derivedValuesChanged tells that
   // an input changed.
 
   // The ticked records that may be moved, in browser order.

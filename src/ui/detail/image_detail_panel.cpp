@@ -86,7 +86,7 @@ ImageDetailPanel::ImageDetailPanel(ImageLibraryStore& store, const AppLocalizati
   column->addStretch(1);
   setWidget(body);
 
-  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, &ImageDetailPanel::refresh);
+  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this, &ImageDetailPanel::refresh);
   refresh();
 }
 

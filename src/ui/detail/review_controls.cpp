@@ -51,7 +51,7 @@ ReviewControls::ReviewControls(ImageLibraryStore& store, const AppLocalization* 
 void ReviewControls::refresh() {
   const RecordRef record = store_.results().selectedRecord();
   const ReviewControlsPresentation presentation =
-      makeReviewControlsPresentation(record.get(), store_.canReviewFocusedRecord());
+      makeReviewControlsPresentation(record.get(), store_.projections().canReviewFocusedRecord());
   const auto apply = [this](QPushButton& button, const ReviewButtonPresentation& value) {
     const QString title = qtText(localization_.lookup(value.title));
     button.setText(mnemonicSafe(title));

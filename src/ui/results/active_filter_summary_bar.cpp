@@ -153,7 +153,8 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLoca
                       &FiltersModel::onlyFavoritesChanged, &FiltersModel::onlyDeleteCandidatesChanged}) {
     connect(&store_.filters(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
+  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this,
+          [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
 

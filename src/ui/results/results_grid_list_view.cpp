@@ -479,7 +479,7 @@ bool ResultsGridListView::handleKey(QKeyEvent* event) {
       return true;
     }
     case Kind::deleteSelection:
-      if (!store_.canReviewFocusedRecord()) return false;
+      if (!store_.projections().canReviewFocusedRecord()) return false;
       store_.review().markDeleteCandidates(store_.results().selectedRecords());
       requestKeyboardFocus();
       return true;

@@ -38,7 +38,8 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
   empty_->hide();
   grid_->installEventFilter(this);
 
-  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
+  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this,
+          [this] { rebuildSoon_.schedule(); });
   for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::isLoadingNextPageChanged}) {
     connect(&store_.results(), signal, this, [this] { rebuildSoon_.schedule(); });
   }

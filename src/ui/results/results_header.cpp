@@ -78,7 +78,8 @@ ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer
   for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::isLoadingNextPageChanged}) {
     connect(&store_.results(), signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
+  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this,
+          [this] { rebuildSoon_.schedule(); });
   connect(&store_.filters(), &FiltersModel::searchSortChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&store_.results().resultWindow(), &SearchResultWindow::recordsChanged, this,
           [this] { rebuildSoon_.schedule(); });

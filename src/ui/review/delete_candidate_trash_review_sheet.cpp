@@ -263,7 +263,8 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
           [this] { requestTrashConfirmation(DeleteCandidateTrashAction::loaded); });
   column->addLayout(footer);
 
-  connect(&store, &ImageLibraryStore::derivedValuesChanged, this, &DeleteCandidateTrashReviewSheet::refresh);
+  connect(&store.projections(), &StoreProjections::derivedValuesChanged, this,
+          &DeleteCandidateTrashReviewSheet::refresh);
   TrashCandidateBrowser& browser = store.trash().trashReviewBrowser();
   for (const auto changed :
        {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,

@@ -515,7 +515,7 @@ void FilterSidebar::updateLibrarySection() {
 }
 
 void FilterSidebar::updateSavedTags() {
-  const std::vector<std::string> visible = store_.visibleSavedFilterTags();
+  const std::vector<std::string> visible = store_.projections().visibleSavedFilterTags();
   removeRowsNotIn(*tagRowsLayout_, tagRows_, visible);
   QWidget* content = scrollArea_->widget();
   for (const std::string& tag : visible) {

@@ -10,7 +10,7 @@ SlideshowControlsState slideshowControlsState(const ImageLibraryStore& store) {
   state.isPlaying = store.presentation().isSlideshowPlaying();
   if (const RecordRef record = store.results().selectedRecord())
     state.focusedReviewState = record->reviewState;
-  state.canReviewFocusedRecord = store.canReviewFocusedRecordInSlideshow();
+  state.canReviewFocusedRecord = store.projections().canReviewFocusedRecordInSlideshow();
   state.visibleCount = store.presentation().slideshowVisibleCount();
   state.intervalSeconds = store.presentation().slideshowIntervalSeconds();
   return state;

@@ -90,12 +90,12 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
         normalizeInterval(presentation.slideshowIntervalSeconds() - kSlideshowIntervalStepSeconds));
   };
   keys.onToggleFavorite = [storePointer] {
-    if (!storePointer->canReviewFocusedRecordInSlideshow()) return false;
+    if (!storePointer->projections().canReviewFocusedRecordInSlideshow()) return false;
     storePointer->review().toggleFocusedRecordFavorite();
     return true;
   };
   keys.onToggleDeleteCandidate = [storePointer] {
-    if (!storePointer->canReviewFocusedRecordInSlideshow()) return false;
+    if (!storePointer->projections().canReviewFocusedRecordInSlideshow()) return false;
     storePointer->review().toggleFocusedRecordDeleteCandidate();
     return true;
   };
@@ -111,7 +111,7 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
   connect(activityReader_, &MouseActivityReader::activity, this, [this] { revealControls(); });
   strip_->onPressed = [this] { keyView_->setFocus(Qt::MouseFocusReason); };
 
-  connect(&store_, &ImageLibraryStore::derivedValuesChanged, this, [this] {
+  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this, [this] {
     refreshImages();
     refreshControls();
   });

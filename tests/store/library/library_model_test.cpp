@@ -130,7 +130,7 @@ TEST(LibraryModel, TheStoreHearsTheLibraryInputsOfItsProjections) {
     auto store = h.makeStore();
     int derived = 0;
     int preparation = 0;
-    QObject::connect(store.get(), &ImageLibraryStore::derivedValuesChanged, [&] { ++derived; });
+    QObject::connect(&store->projections(), &StoreProjections::derivedValuesChanged, [&] { ++derived; });
     QObject::connect(store.get(), &ImageLibraryStore::needsLiveServicePreparationChanged,
                      [&] { ++preparation; });
     row.change(*store);
