@@ -168,14 +168,6 @@ class ImageLibraryStore : public QObject {
   CreatingThread creatingThread_;
   // Shared by every feature model, and outlives them; the destructor ends its flows first.
   const std::unique_ptr<StoreContext> context_;
-  // The context's members under the names the store's own flows use, until those flows have moved
-  // into feature models.
-  StoreClock* const clock_;
-  QThreadPool* const userInitiatedPool_;
-  QThreadPool* const utilityPool_;
-  const ProductFeatureAvailability& featureAvailability_;
-  const std::shared_ptr<ImageLibraryServicing>& service_;
-  CoroutineScope& scope_;
 
   // What the concepts model asks of the filters and the results, which the store still holds
   // (image_library_store_features.cpp).
@@ -240,10 +232,6 @@ class ImageLibraryStore : public QObject {
   ResultsDependentsOfStore resultsDependents_{*this};
   // After the filters and the presentation it reads, so it goes before them.
   const std::unique_ptr<ResultsModel> results_;
-  // The results model's window and selection under the names the store's own flows use, until
-  // those flows have moved into feature models.
-  SearchResultWindow* const resultWindow_;
-  ResultSelection* const selection_;
   // What the review model asks of the Trash and of the store's projections
   // (image_library_store_review_dependents.cpp).
   class ReviewDependentsOfStore final : public ReviewDependents {

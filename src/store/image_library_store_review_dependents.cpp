@@ -15,7 +15,7 @@ bool ImageLibraryStore::ReviewDependentsOfStore::isTrashingDeleteCandidates() co
 QCoro::Task<void> ImageLibraryStore::ReviewDependentsOfStore::waitUntilNoPageLoadOrTrashMove(
     std::stop_token stop) {
   ImageLibraryStore& store = store_;
-  auto frame = co_await store.scope_.enter();
+  auto frame = co_await store.context_->scope().enter();
   ResultsModel& results = *store.results_;
   TrashModel& trash = *store.trash_;
   while ((results.isLoadingNextPage() || trash.isTrashingDeleteCandidates()) && !stop.stop_requested()) {

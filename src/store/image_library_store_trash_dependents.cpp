@@ -21,7 +21,7 @@ TrashReviewQueryScope ImageLibraryStore::TrashDependentsOfStore::trashReviewQuer
 
 QCoro::Task<TrashDependents::FetchedRecords> ImageLibraryStore::TrashDependentsOfStore::fetchRecords(
     ImageSearchQuery query, std::stop_token stop) {
-  auto frame = co_await store_.scope_.enter();
+  auto frame = co_await store_.context_->scope().enter();
   lorvex::FetchedRecords fetched = co_await lorvex::fetchRecords(*store_.context_, std::move(query), stop);
   co_return TrashDependents::FetchedRecords{std::move(fetched.records), fetched.failure};
 }
@@ -35,7 +35,7 @@ bool ImageLibraryStore::TrashDependentsOfStore::isLibraryIndexing() const {
 }
 
 QCoro::Task<void> ImageLibraryStore::TrashDependentsOfStore::waitForLibrarySyncToEnd() {
-  auto frame = co_await store_.scope_.enter();
+  auto frame = co_await store_.context_->scope().enter();
   store_.creatingThread_.check();
   // A background pass runs without isIndexing, and may be writing the records of the very files
   // the move checks (or list a trashed file again after the move marked it missing). No pass
@@ -48,7 +48,7 @@ QCoro::Task<void> ImageLibraryStore::TrashDependentsOfStore::waitForLibrarySyncT
 }
 
 std::optional<int> ImageLibraryStore::TrashDependentsOfStore::resultIndex(const std::string& path) const {
-  return store_.resultWindow_->index(path);
+  return store_.results_->resultWindow().index(path);
 }
 
 void ImageLibraryStore::TrashDependentsOfStore::removeTrashedRecordsFromResults(const PathSet& trashed,
@@ -58,9 +58,9 @@ void ImageLibraryStore::TrashDependentsOfStore::removeTrashedRecordsFromResults(
   // back. What was stopped starts again once they are gone.
   ResultsModel* results = store_.results_.get();
   const StoppedResultLoading stopped = results->cancelResultLoading();
-  const ScopeExit restart(store_.scope_.link(),
+  const ScopeExit restart(store_.context_->scope().link(),
                           [results, stopped] { results->restartResultLoading(stopped); });
-  store_.resultWindow_->removeRecords(trashed, fallbackSelectionIndex);
+  store_.results_->resultWindow().removeRecords(trashed, fallbackSelectionIndex);
 }
 
 void ImageLibraryStore::TrashDependentsOfStore::ignoreTrashedPathsInFolderMonitoring(
