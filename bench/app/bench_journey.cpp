@@ -297,7 +297,8 @@ bool startIndexing(JourneyApp& app, const fs::path& folder) {
   for (int attempt = 0; attempt < 5; ++attempt) {
     ui::testing::runEventsUntil([&] { return !store.library().isLibrarySyncInProgress(); },
                                 std::chrono::seconds(60));
-    store.startDetached([&store, folder] { return store.library().registerFolders({folder.string()}); });
+    store.context().startDetached(
+        [&store, folder] { return store.library().registerFolders({folder.string()}); });
     if (ui::testing::runEventsUntil([&] { return store.library().isIndexing(); }, std::chrono::seconds(5)))
       return true;
   }

@@ -101,7 +101,8 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
   run.wall = seconds(Clock::now() - begin);
   run.mainThread = threadCPUMilliseconds() / 1e3 - cpuBegin;
   run.shown = store.results().resultWindow().records().size();
-  if (store.errorMessage()) std::fprintf(stderr, "  store error: %s\n", store.errorMessage()->c_str());
+  if (store.context().errorMessage())
+    std::fprintf(stderr, "  store error: %s\n", store.context().errorMessage()->c_str());
   store.library().stopBackgroundLibrarySync();
   // The thumbnail run the registration started keeps the library open on a pool thread; let it end
   // before the next run deletes the folder.

@@ -123,9 +123,10 @@ int main(int argc, char** argv) {
     selectFirst(*store, kMarked);
     const Timing timing =
         measure([&] { store->review().markDeleteCandidates(store->results().selectedRecords()); });
-    if (store->errorMessage() ||
+    if (store->context().errorMessage() ||
         store->results().resultWindow().records().size() != static_cast<std::size_t>(kLoaded - kMarked)) {
-      std::fprintf(stderr, "marking failed: %s\n", store->errorMessage().value_or("records left").c_str());
+      std::fprintf(stderr, "marking failed: %s\n",
+                   store->context().errorMessage().value_or("records left").c_str());
       return 1;
     }
     markMain.push_back(timing.mainThread);
@@ -199,8 +200,10 @@ int main(int argc, char** argv) {
     });
     undoMain.push_back(timing.mainThread);
     undoWall.push_back(timing.wall);
-    if (store->errorMessage() || store->results().resultWindow().records().size() != before.size()) {
-      std::fprintf(stderr, "undo failed: %s\n", store->errorMessage().value_or("records missing").c_str());
+    if (store->context().errorMessage() ||
+        store->results().resultWindow().records().size() != before.size()) {
+      std::fprintf(stderr, "undo failed: %s\n",
+                   store->context().errorMessage().value_or("records missing").c_str());
       return 1;
     }
     // The restore alone, writing the marks the undo took back and back again.
@@ -232,7 +235,8 @@ int main(int argc, char** argv) {
       restartMain.push_back(threadCPUMilliseconds() - cpuBegin);
       restartWall.push_back(milliseconds(Clock::now() - wallBegin));
       if (!store->library().backgroundSyncPlanner().isMonitoring) {
-        std::fprintf(stderr, "monitoring did not start: %s\n", store->errorMessage().value_or("").c_str());
+        std::fprintf(stderr, "monitoring did not start: %s\n",
+                     store->context().errorMessage().value_or("").c_str());
         return 1;
       }
       formerCalls.push_back(measure([&] {

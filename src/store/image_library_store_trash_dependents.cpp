@@ -27,7 +27,7 @@ QCoro::Task<TrashDependents::FetchedRecords> ImageLibraryStore::TrashDependentsO
 }
 
 bool ImageLibraryStore::TrashDependentsOfStore::isLibraryUnprepared() const {
-  return store_.needsLiveServicePreparation() || store_.library_->isPreparingLibrary();
+  return store_.context().needsLiveServicePreparation() || store_.library_->isPreparingLibrary();
 }
 
 bool ImageLibraryStore::TrashDependentsOfStore::isLibraryIndexing() const {

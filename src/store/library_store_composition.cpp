@@ -65,7 +65,7 @@ std::unique_ptr<ImageLibraryStore> makeLibraryStore(const std::optional<std::str
     };
     auto store = composeStore(userDefaults, std::make_shared<UnavailableImageLibraryService>(failure),
                               std::nullopt, std::move(failing), false, runtime);
-    store->setErrorMessage(failure);
+    store->context().setErrorMessage(failure);
     return store;
   }
 

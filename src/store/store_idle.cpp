@@ -44,7 +44,8 @@ bool isUnderWay(const StoreTask<T>& task) {
 
 bool poolsAreIdle(const ImageLibraryStore& store) {
   // A queued job keeps a thread counted active until the queue is empty, so 0 means none queued.
-  return store.userInitiatedPool().activeThreadCount() == 0 && store.utilityPool().activeThreadCount() == 0;
+  return store.context().userInitiatedPool().activeThreadCount() == 0 &&
+         store.context().utilityPool().activeThreadCount() == 0;
 }
 
 }  // namespace

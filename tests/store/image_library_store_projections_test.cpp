@@ -218,7 +218,7 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
        Reason::trashingInProgress},
       {"library not prepared",
        [](OfflineStore& f) {
-         f.store.setNeedsLiveServicePreparation(true);
+         f.store.context().setNeedsLiveServicePreparation(true);
          LibraryModelTestAccess::setIsIndexing(f.store.library(), true);
        },
        {},
@@ -375,7 +375,8 @@ TEST(ImageLibraryStoreProjections, EachInputChangeSignalsOnceAfterTheTurn) {
          SuggestionsModelTestAccess::setTagConceptSuggestions(f.store.suggestions(), {{1, "A", 1}});
        },
        1},
-      {"preparation needed", [](OfflineStore& f) { f.store.setNeedsLiveServicePreparation(true); }, 1},
+      {"preparation needed", [](OfflineStore& f) { f.store.context().setNeedsLiveServicePreparation(true); },
+       1},
       {"preparing",
        [](OfflineStore& f) { LibraryModelTestAccess::setIsPreparingLibrary(f.store.library(), true); }, 1},
       {"indexing", [](OfflineStore& f) { LibraryModelTestAccess::setIsIndexing(f.store.library(), true); },
@@ -460,8 +461,8 @@ TEST(ImageLibraryStoreProjections, ADestroyedStoreSendsNoQueuedSignal) {
 
 // Sleeps on the store's fake clock inside the store's scope, then counts itself done.
 QCoro::Task<void> sleepThenCount(ImageLibraryStore& store, std::shared_ptr<int> finished) {
-  auto frame = co_await store.scope().enter();
-  const bool slept = co_await store.clock().sleep(1'000);
+  auto frame = co_await store.context().scope().enter();
+  const bool slept = co_await store.context().clock().sleep(1'000);
   if (slept) ++*finished;
 }
 
@@ -473,7 +474,8 @@ TEST(ImageLibraryStoreProjections, ADetachedFlowOutlivesTheObjectThatStartedIt) 
     auto widget = std::make_unique<QObject>();
     // What a view does on a click: start the store's work and forget it.
     auto onClick = [&f, &task, finished] {
-      task = f.store.startDetached([&store = f.store, finished] { return sleepThenCount(store, finished); });
+      task = f.store.context().startDetached(
+          [&store = f.store, finished] { return sleepThenCount(store, finished); });
     };
     QObject::connect(widget.get(), &QObject::objectNameChanged, onClick);
     widget->setObjectName("clicked");
@@ -489,8 +491,8 @@ TEST(ImageLibraryStoreProjections, ADetachedFlowOutlivesTheObjectThatStartedIt) 
 TEST(ImageLibraryStoreProjections, ADetachedFlowEndsWithTheStore) {
   auto f = std::make_unique<OfflineStore>();
   auto finished = std::make_shared<int>(0);
-  StoreTask<void> task =
-      f->store.startDetached([&store = f->store, finished] { return sleepThenCount(store, finished); });
+  StoreTask<void> task = f->store.context().startDetached(
+      [&store = f->store, finished] { return sleepThenCount(store, finished); });
   ASSERT_GT(finished.use_count(), 1);  // held by the work and its suspended coroutine
   ASSERT_FALSE(task.isFinished());
   f.reset();
@@ -508,11 +510,11 @@ TEST(ImageLibraryStoreProjections, ADetachedFlowsErrorIsLogged) {
         if (level == platform::LogLevel::error) logged.emplace_back(message);
       });
   auto failing = [&store = f.store]() -> QCoro::Task<void> {
-    auto frame = co_await store.scope().enter();
-    co_await store.clock().sleep(10);
+    auto frame = co_await store.context().scope().enter();
+    co_await store.context().clock().sleep(10);
     throw std::runtime_error("disk gone");
   };
-  StoreTask<void> task = f.store.startDetached(failing);
+  StoreTask<void> task = f.store.context().startDetached(failing);
   f.clock.advance(10);
   testing::drainEvents();
   platform::setLogSink(previous);

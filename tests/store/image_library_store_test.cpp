@@ -99,8 +99,8 @@ TEST(ImageLibraryStore, TheInitialiserReadsItsStoresAndArguments) {
     Fixture f(c.setup);
     EXPECT_EQ(f.store.filters().savedFilterTags(), c.savedFilterTags);
     EXPECT_EQ(f.store.suggestions().characterSuggestionExclusions(), c.setup.exclusions);
-    EXPECT_EQ(f.store.errorMessage(), c.setup.errorMessage);
-    EXPECT_EQ(f.store.needsLiveServicePreparation(), c.setup.needsLiveServicePreparation);
+    EXPECT_EQ(f.store.context().errorMessage(), c.setup.errorMessage);
+    EXPECT_EQ(f.store.context().needsLiveServicePreparation(), c.setup.needsLiveServicePreparation);
     EXPECT_EQ(f.store.presentation().isLibrarySectionExpanded(),
               c.setup.preferences.isLibrarySectionExpanded);
     EXPECT_EQ(f.store.presentation().slideshowVisibleCount(), c.setup.preferences.slideshowVisibleCount);
@@ -150,7 +150,7 @@ TEST(ImageLibraryStore, TheServiceSignalsOnEverySet) {
   Fixture f;
   int service = 0;
   QObject::connect(&f.store, &ImageLibraryStore::serviceChanged, [&] { ++service; });
-  for (int i = 0; i < 2; ++i) f.store.setService(f.store.service());
+  for (int i = 0; i < 2; ++i) f.store.context().setService(f.store.context().service());
   EXPECT_EQ(service, 2);
 }
 

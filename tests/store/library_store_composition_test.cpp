@@ -111,16 +111,16 @@ class LibraryStoreCompositionTest : public ::testing::Test {
 
 // What every composed store starts with, whatever its suite.
 void expectPreparesTheLiveServiceLater(const ImageLibraryStore& store) {
-  auto unavailable = std::dynamic_pointer_cast<UnavailableImageLibraryService>(store.service());
+  auto unavailable = std::dynamic_pointer_cast<UnavailableImageLibraryService>(store.context().service());
   ASSERT_NE(unavailable, nullptr);
   try {
     std::rethrow_exception(unavailable->error());
   } catch (const ImageLibraryStartupError& error) {
     EXPECT_EQ(error.kind(), ImageLibraryStartupError::Kind::libraryNotPrepared);
   }
-  EXPECT_TRUE(store.needsLiveServicePreparation());
-  EXPECT_EQ(store.errorMessage(), std::nullopt);
-  EXPECT_FALSE(store.featureAvailability().isTagConceptEnabled);
+  EXPECT_TRUE(store.context().needsLiveServicePreparation());
+  EXPECT_EQ(store.context().errorMessage(), std::nullopt);
+  EXPECT_FALSE(store.context().featureAvailability().isTagConceptEnabled);
   EXPECT_EQ(store.review().feedbackDismissDelayNanos(), 3'000'000'000u);
   EXPECT_TRUE(static_cast<bool>(store.library().liveServiceFactory()));
 }
@@ -154,9 +154,9 @@ TEST_F(LibraryStoreCompositionTest, EachCompositionReadsAndWritesItsOwnSuiteAndO
     std::unique_ptr<ImageLibraryStore> store = c.compose();
 
     expectPreparesTheLiveServiceLater(*store);
-    EXPECT_EQ(&store->clock(), &clock_);
-    EXPECT_EQ(&store->userInitiatedPool(), &userInitiatedPool_);
-    EXPECT_EQ(&store->utilityPool(), &utilityPool_);
+    EXPECT_EQ(&store->context().clock(), &clock_);
+    EXPECT_EQ(&store->context().userInitiatedPool(), &userInitiatedPool_);
+    EXPECT_EQ(&store->context().utilityPool(), &utilityPool_);
     EXPECT_EQ(store->filters().savedFilterTags(), Strings{"tag" + n});
     EXPECT_EQ(store->suggestions().characterSuggestionExclusions(), Strings{"character" + n});
     EXPECT_EQ(store->presentation().slideshowVisibleCount(), static_cast<int>(i) + 2);
@@ -231,13 +231,13 @@ TEST_F(LibraryStoreCompositionTest, ARunFolderThatCannotBeMadeLeavesTheStoreUnav
 
     std::unique_ptr<ImageLibraryStore> store = makeLibraryStore("run-2", c.resets, runtime_);
 
-    EXPECT_FALSE(store->needsLiveServicePreparation());
-    EXPECT_EQ(store->errorMessage(), c.expectedText);
-    auto unavailable = std::dynamic_pointer_cast<UnavailableImageLibraryService>(store->service());
+    EXPECT_FALSE(store->context().needsLiveServicePreparation());
+    EXPECT_EQ(store->context().errorMessage(), c.expectedText);
+    auto unavailable = std::dynamic_pointer_cast<UnavailableImageLibraryService>(store->context().service());
     ASSERT_NE(unavailable, nullptr);
     // Every library call fails with the same text the store shows.
     try {
-      store->service()->registeredFolderSummaries();
+      store->context().service()->registeredFolderSummaries();
       ADD_FAILURE() << "the unavailable service answered";
     } catch (const LibraryError& error) {
       EXPECT_EQ(error.errorKind(), LibraryError::Kind::fileSystem);
@@ -245,7 +245,7 @@ TEST_F(LibraryStoreCompositionTest, ARunFolderThatCannotBeMadeLeavesTheStoreUnav
     }
     // The suite is still the run's own (and was reset when asked).
     EXPECT_EQ(store->filters().savedFilterTags(), c.resets ? Strings{} : Strings{"kept"});
-    EXPECT_FALSE(store->featureAvailability().isTagConceptEnabled);
+    EXPECT_FALSE(store->context().featureAvailability().isTagConceptEnabled);
 
     // Should anything run the factory after all, it fails the same way and never falls back on
     // the user's own library.
@@ -329,7 +329,7 @@ TEST_F(LibraryStoreCompositionTest, AFolderTheFactoryCannotCreateMakesItThrow) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::unique_ptr<ImageLibraryStore> store = c.compose();
-    EXPECT_TRUE(store->needsLiveServicePreparation());
+    EXPECT_TRUE(store->context().needsLiveServicePreparation());
     c.obstruct();
     const std::optional<LibraryError> failure = factoryFailure(store->library().liveServiceFactory());
     ASSERT_TRUE(failure.has_value());

@@ -34,10 +34,10 @@ TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
   ASSERT_TRUE(waitUntil(
       [&] {
         return !LibraryModelTestAccess::launchWorkflowTask(store->library()) &&
-               !store->needsLiveServicePreparation();
+               !store->context().needsLiveServicePreparation();
       },
       std::chrono::seconds(30)));
-  ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
+  ASSERT_FALSE(store->context().errorMessage().has_value()) << *store->context().errorMessage();
 
   int progressValues = 0;
   QObject::connect(&store->library(), &LibraryModel::indexingProgressChanged, [&] {
@@ -45,7 +45,7 @@ TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
   });
   auto registration = store->library().registerFolders({pictures_.string()});
   ASSERT_TRUE(waitUntil([&] { return registration.isReady(); }, std::chrono::seconds(60)));
-  ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
+  ASSERT_FALSE(store->context().errorMessage().has_value()) << *store->context().errorMessage();
   EXPECT_GT(progressValues, 0);
   ASSERT_TRUE(store->library().lastScanSummary().has_value());
   const auto indexed = store->library().lastScanSummary()->indexedImageCount;
@@ -64,7 +64,7 @@ TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
       waitUntil([&] { return windowHolds(*store, canonical) || windowHolds(*store, written.string()); },
                 std::chrono::seconds(15)))
       << "the written file never reached the results";
-  EXPECT_FALSE(store->errorMessage().has_value());
+  EXPECT_FALSE(store->context().errorMessage().has_value());
   store->library().stopBackgroundLibrarySync();
   EXPECT_TRUE(waitUntilStoreIdle(*store, std::chrono::seconds(30)));
 }

@@ -157,7 +157,7 @@ TEST(ScriptedImageLibraryServiceTest, DrainingWaitsForARunningJobAndItsPostedRes
   auto store = harness.makeStore();
   bool delivered = false;
   std::atomic<bool> go = false;
-  auto link = store->scope().link();
+  auto link = store->context().scope().link();
   harness.utilityPool.start([&, link] {
     while (!go.load()) QThread::yieldCurrentThread();
     link->post([&] { delivered = true; });

@@ -73,7 +73,7 @@ inline StoreOptions notReadyStoreOptions() {
 // when it has finished and gives its value.
 template <typename Flow>
 auto startFlow(ImageLibraryStore& store, Flow flow) {
-  return startStoreTask(store.scope(), std::move(flow));
+  return startStoreTask(store.context().scope(), std::move(flow));
 }
 
 // A flow started on the store whose value the test reads once it has finished.

@@ -36,11 +36,11 @@ constexpr std::chrono::milliseconds kBriefly = 20ms;
 template <typename T>
 StoreTask<T> sleepingFlow(ImageLibraryStore& store) {
   auto body = [&store](std::stop_token stop) -> QCoro::Task<T> {
-    auto frame = co_await store.scope().enter();
-    co_await store.clock().sleep(3'600'000'000'000, stop);
+    auto frame = co_await store.context().scope().enter();
+    co_await store.context().clock().sleep(3'600'000'000'000, stop);
     if constexpr (!std::is_void_v<T>) co_return T{};
   };
-  return startStoreTask(store.scope(), body);
+  return startStoreTask(store.context().scope(), body);
 }
 
 // A flow that has already ended.
@@ -53,7 +53,7 @@ StoreTask<T> finishedFlow(ImageLibraryStore& store) {
       co_return T{};
     }
   };
-  return startStoreTask(store.scope(), body);
+  return startStoreTask(store.context().scope(), body);
 }
 
 TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
@@ -188,8 +188,8 @@ TEST(StoreIdle, AHeldLibraryCallKeepsTheStoreBusyUntilItsResultIsApplied) {
 TEST(StoreIdle, APoolJobOfTheStoreCountsUntilItHasEndedAndWhatItPostedIsDelivered) {
   testing::StoreHarness harness;
   std::unique_ptr<ImageLibraryStore> store = harness.makeStore();
-  for (QThreadPool* pool : {&store->userInitiatedPool(), &store->utilityPool()}) {
-    SCOPED_TRACE(pool == &store->utilityPool() ? "utility pool" : "user-initiated pool");
+  for (QThreadPool* pool : {&store->context().userInitiatedPool(), &store->context().utilityPool()}) {
+    SCOPED_TRACE(pool == &store->context().utilityPool() ? "utility pool" : "user-initiated pool");
     auto release = std::make_shared<std::latch>(1);
     bool applied = false;
     // No flag or handle tells of this job: only the pool does, and then its posted result.

@@ -90,7 +90,7 @@ class ErrorWatch {
  public:
   explicit ErrorWatch(ImageLibraryStore& store) {
     QObject::connect(&store, &ImageLibraryStore::errorMessageChanged, &context_,
-                     [this, &store] { shown_ = shown_ || store.errorMessage().has_value(); });
+                     [this, &store] { shown_ = shown_ || store.context().errorMessage().has_value(); });
   }
   bool shown() const { return shown_; }
 
@@ -101,7 +101,7 @@ class ErrorWatch {
 
 bool runConceptCommand(DriveContext& context, const std::vector<std::string>& arguments) {
   ImageLibraryStore& store = context.store;
-  if (!store.featureAvailability().isTagConceptEnabled) {
+  if (!store.context().featureAvailability().isTagConceptEnabled) {
     std::printf("error: concept commands need --tag-concepts\n");
     return false;
   }

@@ -51,7 +51,7 @@ void printFilters(const ImageLibraryStore& store) {
 
 // Runs one store operation to its end, then prints the filters and the first page.
 bool runAndReport(DriveContext& context, const char* what, std::function<QCoro::Task<void>()> operation) {
-  context.store.startDetached(std::move(operation));
+  context.store.context().startDetached(std::move(operation));
   if (!context.settle(what)) return false;
   printFilters(context.store);
   context.printResults(0);
@@ -146,22 +146,23 @@ void addFilterCommands(DriveCommands& commands) {
                  return runAndReport(context, "clear",
                                      [&store] { return store.filters().clearAllFilters(); });
                });
-  commands.add(
-      "models", "models [TEXT]: the model suggestions for TEXT, with their image counts",
-      [](DriveContext& context, const std::vector<std::string>& arguments) {
-        ImageLibraryStore& store = context.store;
-        const std::string text = joined(arguments);
-        store.suggestions().beginModelSuggestionLoading();
-        store.startDetached([&store, text] { return store.suggestions().loadModelSuggestions(text); });
-        if (!context.settle("models")) return false;
-        std::printf("model suggestions: %zu\n", store.suggestions().modelSuggestions().size());
-        for (const auto& model : store.suggestions().modelSuggestions()) {
-          std::printf("  %s (%lld)\n", model.value.c_str(), static_cast<long long>(model.imageCount));
-        }
-        printFilters(store);
-        context.printResults(0);
-        return true;
-      });
+  commands.add("models", "models [TEXT]: the model suggestions for TEXT, with their image counts",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 ImageLibraryStore& store = context.store;
+                 const std::string text = joined(arguments);
+                 store.suggestions().beginModelSuggestionLoading();
+                 store.context().startDetached(
+                     [&store, text] { return store.suggestions().loadModelSuggestions(text); });
+                 if (!context.settle("models")) return false;
+                 std::printf("model suggestions: %zu\n", store.suggestions().modelSuggestions().size());
+                 for (const auto& model : store.suggestions().modelSuggestions()) {
+                   std::printf("  %s (%lld)\n", model.value.c_str(),
+                               static_cast<long long>(model.imageCount));
+                 }
+                 printFilters(store);
+                 context.printResults(0);
+                 return true;
+               });
   commands.add("model", "model TEXT: limits the results to the model TEXT names",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
                  if (arguments.empty()) return usage("model TEXT");
@@ -177,7 +178,8 @@ void addFilterCommands(DriveCommands& commands) {
         std::optional<std::string> text;
         if (!arguments.empty()) text = joined(arguments);
         store.suggestions().beginTagSuggestionLoading();
-        store.startDetached([&store, text] { return store.suggestions().loadTagSuggestions(text); });
+        store.context().startDetached(
+            [&store, text] { return store.suggestions().loadTagSuggestions(text); });
         if (!context.settle("tags")) return false;
         const auto rows = store.suggestions().tagFilterSuggestions();
         std::printf("tag suggestions: %zu\n", rows.size());

@@ -50,7 +50,8 @@ void select(ImageLibraryStore& store, const std::vector<RecordRef>& records) {
 }
 
 void printReviewState(const ImageLibraryStore& store) {
-  std::printf("error: %s\n", store.errorMessage() ? store.errorMessage()->c_str() : "none");
+  std::printf("error: %s\n",
+              store.context().errorMessage() ? store.context().errorMessage()->c_str() : "none");
   if (const auto& banner = store.review().deleteCandidateFeedback()) {
     std::printf(
         "banner: %s %d, hidden from results %s, undo %s\n",
@@ -85,7 +86,7 @@ bool changeFirstLoaded(DriveContext& context, const char* command, const std::ve
   select(context.store, records);
   change(context.store, context.store.results().selectedRecords());
   printReviewState(context.store);
-  return !context.store.errorMessage().has_value();
+  return !context.store.context().errorMessage().has_value();
 }
 
 }  // namespace
@@ -131,7 +132,7 @@ void addReviewCommands(DriveCommands& commands) {
                  // The restore runs on the pool; the state is printed once it is applied.
                  if (!context.settle("undo")) return false;
                  printReviewState(context.store);
-                 return !context.store.errorMessage().has_value();
+                 return !context.store.context().errorMessage().has_value();
                });
 }
 

@@ -66,7 +66,7 @@ bool presentReview(DriveContext& context, const std::vector<std::string>& argume
     return false;
   }
   ImageLibraryStore& store = context.store;
-  store.startDetached([&store] { return store.trash().presentDeleteCandidateTrashReview(); });
+  store.context().startDetached([&store] { return store.trash().presentDeleteCandidateTrashReview(); });
   if (!context.settle("trash-review")) return false;
   printReview(store);
   return store.presentation().isDeleteCandidateTrashReviewPresented();
@@ -86,8 +86,8 @@ bool moveToTrash(DriveContext& context, const std::vector<std::string>& argument
   std::vector<RecordRef> records = selected ? store.trash().selectedTrashReviewRecords()
                                    : retry  ? store.trash().retryableFailedTrashRecords()
                                             : std::vector<RecordRef>{};
-  store.startDetached([&store, moved, loaded, records]() -> QCoro::Task<void> {
-    auto frame = co_await store.scope().enter();
+  store.context().startDetached([&store, moved, loaded, records]() -> QCoro::Task<void> {
+    auto frame = co_await store.context().scope().enter();
     *moved = loaded ? co_await store.trash().moveLoadedTrashReviewCandidatesToTrash()
                     : co_await store.trash().moveDeleteCandidatesToTrash(records);
   });

@@ -110,8 +110,8 @@ class StoreReporter {
     QObject::connect(&store.library(), &LibraryModel::indexingProgressChanged, &context_,
                      [this] { progressChanged(); });
     QObject::connect(&store, &ImageLibraryStore::errorMessageChanged, &context_, [this] {
-      if (!store_.errorMessage()) return;
-      std::printf("error: %s\n", store_.errorMessage()->c_str());
+      if (!store_.context().errorMessage()) return;
+      std::printf("error: %s\n", store_.context().errorMessage()->c_str());
       std::fflush(stdout);
       errorShown_ = true;
     });
@@ -229,7 +229,7 @@ int main(int argc, char** argv) {
   std::printf("launching: %s\n", arguments.library.c_str());
   store->library().startLaunchWorkflow();
   if (!context.settle("the launch")) return 1;
-  if (store->needsLiveServicePreparation() || reporter.errorShown()) return 1;
+  if (store->context().needsLiveServicePreparation() || reporter.errorShown()) return 1;
 
   if (!arguments.folder.empty()) {
     std::printf("registering: %s\n", arguments.folder.c_str());

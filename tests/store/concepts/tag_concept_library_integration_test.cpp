@@ -66,15 +66,15 @@ TEST(TagConceptLibraryIntegration, AConceptFilterFollowsItsAliasAndHandAssignmen
                                         LibraryStoreRuntime{.tagConceptsEnabled = true});
   ASSERT_TRUE(QCoro::waitFor(store->library().prepareLiveServiceIfNeeded()));
   QCoro::waitFor(store->library().registerFolders({pictures.string()}));
-  ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
+  ASSERT_FALSE(store->context().errorMessage().has_value()) << *store->context().errorMessage();
   ASSERT_EQ(store->results().resultWindow().records().size(), images.size());
 
   const std::optional<TagConcept> created =
       QCoro::waitFor(store->concepts().createTagConcept("  Small   cats "));
-  ASSERT_TRUE(created.has_value()) << store->errorMessage().value_or("");
+  ASSERT_TRUE(created.has_value()) << store->context().errorMessage().value_or("");
   EXPECT_EQ(created->displayName, "Small cats");
   ASSERT_TRUE(QCoro::waitFor(store->concepts().addTagConceptAlias(created->id, "cat")))
-      << store->errorMessage().value_or("");
+      << store->context().errorMessage().value_or("");
   ASSERT_EQ(listedConcept(*store, created->id)->imageCount, 3);
   QCoro::waitFor(store->filters().toggleSelectedTagConcept(*listedConcept(*store, created->id)));
   EXPECT_EQ(windowPaths(*store), cats);
@@ -91,7 +91,7 @@ TEST(TagConceptLibraryIntegration, AConceptFilterFollowsItsAliasAndHandAssignmen
   QCoro::waitFor(store->concepts().setManualTagConceptAssignment(created->id, {dog}, false));
   EXPECT_EQ(windowPaths(*store), cats);
   EXPECT_EQ(store->concepts().manualTagConceptAssignmentCount(created->id, {dog}), 0);
-  EXPECT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
+  EXPECT_FALSE(store->context().errorMessage().has_value()) << *store->context().errorMessage();
 
   store->library().stopBackgroundLibrarySync();
   EXPECT_TRUE(waitUntilStoreIdle(*store, std::chrono::seconds(30)));

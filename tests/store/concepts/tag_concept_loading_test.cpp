@@ -130,7 +130,7 @@ TEST(ImageLibraryStoreTagConceptLoading, OnlyTheNewestLoadOfAKindApplies) {
       EXPECT_TRUE(older.isReady());
       EXPECT_TRUE(newer.isReady());
       EXPECT_TRUE(kind.shows(*store, 2));
-      EXPECT_EQ(store->errorMessage(), std::nullopt);
+      EXPECT_EQ(store->context().errorMessage(), std::nullopt);
     }
   }
 }
@@ -205,7 +205,7 @@ TEST(ImageLibraryStoreTagConceptLoading, AssignmentScopeAndCount) {
   h.service->waitForHeld("tagConceptImageAssignments");
   h.service->fail(h.service->heldCalls("tagConceptImageAssignments")[0].id, failure("assignments failed"));
   h.drainEvents();
-  EXPECT_EQ(store->errorMessage(), "assignments failed");
+  EXPECT_EQ(store->context().errorMessage(), "assignments failed");
   EXPECT_EQ(store->concepts().manualTagConceptAssignmentScopePaths(), (PathSet{"/a", "/b"}));
   EXPECT_EQ(store->concepts().manualTagConceptAssignmentCount(1, {"/a"}), 0);
 
@@ -219,7 +219,7 @@ TEST(ImageLibraryStoreTagConceptLoading, AssignmentScopeAndCount) {
   EXPECT_EQ(TagConceptsModelTestAccess::manualTagConceptAssignmentGeneration(store->concepts()),
             generation + 1);
   EXPECT_EQ(h.service->calls("tagConceptImageAssignments").size(), 2u);
-  EXPECT_EQ(store->errorMessage(), "assignments failed");
+  EXPECT_EQ(store->context().errorMessage(), "assignments failed");
 }
 
 // With the feature off the loads ask nothing and read as a library without concepts would.
@@ -271,18 +271,18 @@ TEST(ImageLibraryStoreTagConceptLoading, FailuresAndTheirClearing) {
         });
         auto failed = kind.start(*store, 1);
         h.drainEvents();
-        EXPECT_EQ(store->errorMessage(), "タグ概念ストアを利用できません");
+        EXPECT_EQ(store->context().errorMessage(), "タグ概念ストアを利用できません");
         // Lists stay as loaded; assignments are emptied by the new load before it fails.
         if (std::string(kind.call) != "tagConceptImageAssignments") {
           EXPECT_TRUE(kind.shows(*store, 1));
         }
       }
-      if (row.shownByAnotherFlow) store->setErrorMessage(*row.shownByAnotherFlow);
+      if (row.shownByAnotherFlow) store->context().setErrorMessage(*row.shownByAnotherFlow);
       h.service->setAnswer(kind.call, [&kind](const ServiceCall&) { return kind.answer(2); });
       auto next = kind.start(*store, 2);
       h.drainEvents();
       EXPECT_TRUE(kind.shows(*store, 2));
-      EXPECT_EQ(store->errorMessage(), row.expectedAfterSuccess);
+      EXPECT_EQ(store->context().errorMessage(), row.expectedAfterSuccess);
     }
   }
 }

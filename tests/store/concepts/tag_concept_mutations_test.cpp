@@ -139,7 +139,7 @@ TEST(ImageLibraryStoreTagConceptMutations, EveryOutcome) {
     for (const Outcome outcome : {Outcome::succeeds, Outcome::callFails, Outcome::readBackFails}) {
       SCOPED_TRACE(std::string(op.call) + " outcome " + std::to_string(static_cast<int>(outcome)));
       ConceptFixture f;
-      f.store->setErrorMessage("shown earlier");
+      f.store->context().setErrorMessage("shown earlier");
       if (outcome == Outcome::callFails) f.fail(op.call, testing::libraryFailure("call failed"));
       if (outcome == Outcome::readBackFails)
         f.fail("searchTagConcepts", testing::libraryFailure("read-back failed"));
@@ -165,7 +165,7 @@ TEST(ImageLibraryStoreTagConceptMutations, EveryOutcome) {
                                                  : outcome == Outcome::readBackFails
                                                      ? "read-back failed"
                                                      : std::optional<std::string>();
-      EXPECT_EQ(f.store->errorMessage(), message);
+      EXPECT_EQ(f.store->context().errorMessage(), message);
       EXPECT_EQ(f.sawCall("searchTagConcepts"), stored);
     }
   }

@@ -398,13 +398,13 @@ TEST(ImageLibraryStoreBackgroundSync, AMonitorThatEndsOnItsOwnHandsOverToTheReco
   f.harness.drainEvents();
   EXPECT_FALSE(f.store->library().backgroundSyncPlanner().isMonitoring);
   EXPECT_TRUE(f.store->library().backgroundSyncPlanner().monitoredRootURLs.empty());
-  EXPECT_EQ(f.store->errorMessage(), error.localizedDescription());
+  EXPECT_EQ(f.store->context().errorMessage(), error.localizedDescription());
   ASSERT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
   EXPECT_EQ(f.count("scanLibrary"), 0u) << "the position is still good: no full pass";
   f.advance(30.0);
   EXPECT_EQ(f.count("startMonitoring"), 2u);
   EXPECT_TRUE(f.harness.service->isMonitoring());
-  EXPECT_FALSE(f.store->errorMessage());
+  EXPECT_FALSE(f.store->context().errorMessage());
   EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
 }
 
@@ -436,7 +436,7 @@ TEST(ImageLibraryStoreBackgroundSync, AFailingCallShowsItsTextAndLowersTheBusyFl
       EXPECT_FALSE(f.store->library().isLibrarySyncInProgress());
       EXPECT_FALSE(f.store->library().lastScanSummary());
     }
-    EXPECT_EQ(f.store->errorMessage(), std::string(c.call) + " failed");
+    EXPECT_EQ(f.store->context().errorMessage(), std::string(c.call) + " failed");
   }
 }
 

@@ -45,7 +45,7 @@ TEST(FolderAccess, ASuccessReloadsTheFolderSetAndRestartsMonitoring) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.change->name);
     LibraryWorkflowFixture f;
-    f.store->setErrorMessage("an older message");
+    f.store->context().setErrorMessage("an older message");
     f.service().setRegisteredFolderSummaries({testing::folderSummary("/b")});
     f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/b"}, {"/b"}});
     f.fail("startMonitoring", libraryFailure("watch limit reached"));
@@ -58,7 +58,7 @@ TEST(FolderAccess, ASuccessReloadsTheFolderSetAndRestartsMonitoring) {
     EXPECT_EQ(f.service().calls(c.change->serviceCall).at(0).paths, c.serviceArguments);
     EXPECT_EQ(f.service().calls("searchImages").back().query->rootPaths, Paths{"/b"})
         << "results follow the new folder set";
-    EXPECT_EQ(f.store->errorMessage(), c.errorAfter);
+    EXPECT_EQ(f.store->context().errorMessage(), c.errorAfter);
     EXPECT_FALSE(f.sawCall("scanLibrary"));
   }
 }
@@ -81,7 +81,7 @@ TEST(FolderAccess, AFailureShowsTheServiceTextAndRefreshesNothing) {
     auto change = c.change->start(*f.store);
     f.finish(change);
 
-    EXPECT_EQ(f.store->errorMessage(), c.text);
+    EXPECT_EQ(f.store->context().errorMessage(), c.text);
     EXPECT_EQ(f.callNames(), Paths{c.change->serviceCall});
   }
 }

@@ -96,7 +96,7 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
       f.finish(request);
       EXPECT_TRUE(f.sawCall(c.acceptedCall));
     }
-    EXPECT_FALSE(f.store->errorMessage().has_value());
+    EXPECT_FALSE(f.store->context().errorMessage().has_value());
     f.service().releaseAll();
     if (running) f.finish(*running);
   }
@@ -153,7 +153,7 @@ TEST(FolderRegistration, RunsTheServiceStepsFromThePositionReadBeforeAndRecordsT
             std::unordered_set<std::string>{base + "/photos2/kept.png"});
   EXPECT_EQ(f.store->library().registeredFolderSummaries().size(), 1u);
   f.expectLibraryWorkEnded();
-  EXPECT_FALSE(f.store->errorMessage().has_value());
+  EXPECT_FALSE(f.store->context().errorMessage().has_value());
 }
 
 TEST(FolderRegistration, AFailureShowsItsTextLastAndKeepsTheLastScan) {
@@ -174,7 +174,7 @@ TEST(FolderRegistration, AFailureShowsItsTextLastAndKeepsTheLastScan) {
     auto registration = f.store->library().registerFolders({"/new"});
     f.finish(registration);
 
-    EXPECT_EQ(f.store->errorMessage(), "volume gone") << "shown after the reloads that clear it";
+    EXPECT_EQ(f.store->context().errorMessage(), "volume gone") << "shown after the reloads that clear it";
     EXPECT_EQ(f.store->library().registeredFolderSummaries().size(), c.serviceTookTheFolders ? 1u : 0u);
     EXPECT_EQ(f.sawCall("startMonitoring"), c.serviceTookTheFolders);
     for (const char* refresh : {"searchImages", "tagSuggestions", "generatePendingThumbnails"}) {

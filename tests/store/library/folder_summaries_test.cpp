@@ -103,13 +103,13 @@ struct Fixture {
 
 TEST(ImageLibraryStoreFolderSummaries, BeforeTheLiveServiceNothingChanges) {
   Fixture f(/*needsLiveServicePreparation=*/true);
-  f.store.setErrorMessage("kept");
+  f.store.context().setErrorMessage("kept");
   auto load = f.store.library().loadRegisteredFolderSummaries();
   EXPECT_TRUE(load.isReady());
   EXPECT_EQ(f.service->callCount(), 0u);
   EXPECT_EQ(f.loadingSignals, 0);
   EXPECT_FALSE(f.store.library().isLoadingRegisteredFolders());
-  EXPECT_EQ(f.store.errorMessage(), "kept");
+  EXPECT_EQ(f.store.context().errorMessage(), "kept");
 }
 
 TEST(ImageLibraryStoreFolderSummaries, EachLoadAppliesItsOutcome) {
@@ -138,7 +138,7 @@ TEST(ImageLibraryStoreFolderSummaries, EachLoadAppliesItsOutcome) {
   for (std::size_t i = 0; i < std::size(steps); ++i) {
     const auto& step = steps[i];
     SCOPED_TRACE(step.name);
-    f.store.setErrorMessage(step.errorBefore);
+    f.store.context().setErrorMessage(step.errorBefore);
     const int loadingBefore = f.loadingSignals;
     auto load = f.start();
     EXPECT_TRUE(f.store.library().isLoadingRegisteredFolders());
@@ -146,7 +146,7 @@ TEST(ImageLibraryStoreFolderSummaries, EachLoadAppliesItsOutcome) {
     f.finish(load);
     EXPECT_EQ(f.store.library().registeredFolderSummaries(), step.list);
     EXPECT_EQ(f.store.library().hasLoadedRegisteredFolderSummaries(), step.hasLoaded);
-    EXPECT_EQ(f.store.errorMessage(), step.errorAfter);
+    EXPECT_EQ(f.store.context().errorMessage(), step.errorAfter);
     EXPECT_FALSE(f.store.library().isLoadingRegisteredFolders());
     EXPECT_EQ(f.loadingSignals - loadingBefore, 2);
     EXPECT_EQ(f.summariesSignals, step.summariesSignals);
@@ -179,7 +179,7 @@ TEST(ImageLibraryStoreFolderSummaries, OnlyTheNewestOfOverlappingLoadsApplies) {
       f.finish(first);
       EXPECT_TRUE(f.store.library().isLoadingRegisteredFolders()) << "the newer load is still running";
       EXPECT_TRUE(f.store.library().registeredFolderSummaries().empty());
-      EXPECT_FALSE(f.store.errorMessage().has_value());
+      EXPECT_FALSE(f.store.context().errorMessage().has_value());
       f.service->answer(1, newer);
       f.finish(second);
     } else {
@@ -189,7 +189,7 @@ TEST(ImageLibraryStoreFolderSummaries, OnlyTheNewestOfOverlappingLoadsApplies) {
       f.finish(first);
     }
     EXPECT_EQ(f.store.library().registeredFolderSummaries(), newer);
-    EXPECT_FALSE(f.store.errorMessage().has_value());
+    EXPECT_FALSE(f.store.context().errorMessage().has_value());
     EXPECT_FALSE(f.store.library().isLoadingRegisteredFolders());
     EXPECT_EQ(f.summariesSignals, 1);
     EXPECT_EQ(f.loadingSignals, 2);

@@ -80,7 +80,7 @@ struct LaunchFixture : LibraryWorkflowFixture {
     options.liveServiceFactory = std::move(factory);
     store = harness.makeStore(std::move(options));
     QObject::connect(store.get(), &ImageLibraryStore::errorMessageChanged,
-                     [this] { shownErrors.push_back(store->errorMessage()); });
+                     [this] { shownErrors.push_back(store->context().errorMessage()); });
   }
   // The store goes first: what it signals on its way out must not reach the fields below.
   ~LaunchFixture() { store.reset(); }
@@ -226,8 +226,8 @@ TEST(LaunchWorkflow, CatchesUpTheWayTheLibraryNeeds) {
 
     f.launch();
 
-    EXPECT_EQ(f.store->service(), f.live) << "the factory's service is installed";
-    EXPECT_FALSE(f.store->needsLiveServicePreparation());
+    EXPECT_EQ(f.store->context().service(), f.live) << "the factory's service is installed";
+    EXPECT_FALSE(f.store->context().needsLiveServicePreparation());
     EXPECT_TRUE(inOrder(f.callNames(), c.order));
     EXPECT_EQ(f.searchLimits(), c.searchLimits);
     EXPECT_EQ(f.sawCall("generatePendingThumbnails"), c.generatesThumbnails);
@@ -249,7 +249,7 @@ TEST(LaunchWorkflow, CatchesUpTheWayTheLibraryNeeds) {
     }
     EXPECT_TRUE(f.store->library().hasLoadedRegisteredFolderSummaries());
     EXPECT_EQ(f.live->cutoffs(), std::vector<double>{f.harness.clock.now() - 600.0});
-    EXPECT_FALSE(f.store->errorMessage().has_value());
+    EXPECT_FALSE(f.store->context().errorMessage().has_value());
     f.expectLaunchEnded();
   }
 }
@@ -328,8 +328,8 @@ TEST(LaunchWorkflow, AScanThatMeetsAFullDiskIsShownAndTriedAgainOnceSpaceReturns
           .scannedFileCount = 2, .indexedImageCount = 2, .failedFileCount = 0, .failures = {}});
     });
     const auto expectDiskFullShown = [&] {
-      ASSERT_TRUE(f.store->errorNotice().has_value());
-      EXPECT_EQ(f.store->errorNotice()->kind, ErrorNoticeKind::diskFull);
+      ASSERT_TRUE(f.store->context().errorNotice().has_value());
+      EXPECT_EQ(f.store->context().errorNotice()->kind, ErrorNoticeKind::diskFull);
     };
 
     f.launch();
@@ -352,7 +352,7 @@ TEST(LaunchWorkflow, AScanThatMeetsAFullDiskIsShownAndTriedAgainOnceSpaceReturns
     f.harness.drainEvents();
     EXPECT_EQ(f.service().calls("scanLibrary").size(), scan == Scan::catchUp ? 2u : 1u)
         << "a full pass, once";
-    EXPECT_FALSE(f.store->errorMessage().has_value());
+    EXPECT_FALSE(f.store->context().errorMessage().has_value());
     EXPECT_TRUE(f.store->library().lastScanSummary().has_value());
     EXPECT_EQ(f.store->library().lastScanDiagnosticContext()->source,
               ImageLibraryScanDiagnosticSource::backgroundFullScan);
@@ -400,21 +400,22 @@ TEST(LaunchWorkflow, APreparationThatFailsLeavesAnUnavailableServiceHoldingItsFa
 
     f.launch();
 
-    EXPECT_FALSE(f.store->needsLiveServicePreparation());
+    EXPECT_FALSE(f.store->context().needsLiveServicePreparation());
     ASSERT_FALSE(f.shownErrors.empty());
     EXPECT_EQ(f.shownErrors.front(), std::nullopt) << "the old error goes when preparation begins";
-    EXPECT_EQ(f.store->errorMessage(), c.shown);
+    EXPECT_EQ(f.store->context().errorMessage(), c.shown);
     f.expectLaunchEnded();
     if (!c.shown) {
-      EXPECT_EQ(f.store->service(), f.live);
+      EXPECT_EQ(f.store->context().service(), f.live);
       EXPECT_TRUE(f.store->library().hasLoadedRegisteredFolderSummaries());
       EXPECT_TRUE(f.store->library().didStartThumbnailCacheMaintenance());
       continue;
     }
-    const auto unavailable = std::dynamic_pointer_cast<UnavailableImageLibraryService>(f.store->service());
+    const auto unavailable =
+        std::dynamic_pointer_cast<UnavailableImageLibraryService>(f.store->context().service());
     ASSERT_NE(unavailable, nullptr);
     try {
-      f.store->service()->registeredFolderSummaries();
+      f.store->context().service()->registeredFolderSummaries();
       ADD_FAILURE() << "the unavailable service answered";
     } catch (const std::exception& error) {
       EXPECT_EQ(error.what(), *c.shown) << "later calls fail with the same failure";

@@ -109,7 +109,7 @@ TEST(LibrarySync, AFailureShowsItsTextAndKeepsTheLastScan) {
     auto sync = c.kind->start(*f.store);
     EXPECT_FALSE(f.finish(sync));
 
-    EXPECT_EQ(f.store->errorMessage(), "folder unavailable");
+    EXPECT_EQ(f.store->context().errorMessage(), "folder unavailable");
     EXPECT_EQ(f.store->library().registeredFolderSummaries().size(), c.reloadsSidebar ? 1u : 0u);
     EXPECT_FALSE(f.sawCall("searchImages"));
     EXPECT_EQ(f.store->library().lastScanSummary(), previous);
@@ -133,7 +133,7 @@ TEST(LibrarySync, AManualSyncWithNoAvailableFolderReloadsAndRecordsNothing) {
             (Paths{"restoreFolderAccess", "registeredFolderSummaries", "searchImages", "tagSuggestions"}));
   EXPECT_EQ(f.store->library().registeredFolderSummaries().size(), 1u);
   EXPECT_EQ(f.store->library().lastScanSummary(), previous);
-  EXPECT_FALSE(f.store->errorMessage().has_value());
+  EXPECT_FALSE(f.store->context().errorMessage().has_value());
   f.expectLibraryWorkEnded();
 }
 

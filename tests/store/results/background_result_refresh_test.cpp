@@ -206,10 +206,10 @@ TEST(ImageLibraryStoreBackgroundRefresh, AFailedRefreshShowsItsErrorAndASupersed
     service.waitForHeld("searchImages", 1);
     service.fail(service.heldCalls("searchImages").at(0).id, libraryFailure("database is locked"));
     fixture.harness.drainEvents();
-    EXPECT_EQ(fixture.store->errorMessage(), "database is locked");
+    EXPECT_EQ(fixture.store->context().errorMessage(), "database is locked");
     EXPECT_EQ(fixture.store->results().resultWindow().records().size(), 500u);
 
-    fixture.store->setErrorMessage(std::nullopt);
+    fixture.store->context().setErrorMessage(std::nullopt);
     ASSERT_TRUE(fixture.store->results().scheduleBackgroundResultRefresh(mode));
     service.waitForHeld("searchImages", 1);
     const auto call = service.heldCalls("searchImages").at(0);
@@ -219,7 +219,7 @@ TEST(ImageLibraryStoreBackgroundRefresh, AFailedRefreshShowsItsErrorAndASupersed
     EXPECT_FALSE(fixture.store->results().isBackgroundRefreshingResults());
     service.fail(call.id, libraryFailure("too late"));
     fixture.harness.drainEvents();
-    EXPECT_EQ(fixture.store->errorMessage(), std::nullopt);
+    EXPECT_EQ(fixture.store->context().errorMessage(), std::nullopt);
   }
 }
 

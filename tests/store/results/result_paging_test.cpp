@@ -230,7 +230,7 @@ TEST(ImageLibraryStorePaging, AFailedPageShowsItsErrorAndTheNextRequestRetriesTh
   fixture.harness.drainEvents();
   ASSERT_TRUE(failed.isFinished());
   EXPECT_FALSE(failed.result());
-  EXPECT_EQ(fixture.store->errorMessage(), "database is locked");
+  EXPECT_EQ(fixture.store->context().errorMessage(), "database is locked");
   EXPECT_TRUE(fixture.store->results().resultWindow().hasMoreRecords());
   EXPECT_FALSE(fixture.store->results().isLoadingNextPage());
 
@@ -239,7 +239,7 @@ TEST(ImageLibraryStorePaging, AFailedPageShowsItsErrorAndTheNextRequestRetriesTh
   fixture.harness.drainEvents();
   EXPECT_TRUE(retried.result());
   EXPECT_EQ(fixture.searchOffsets(), (std::vector<std::int64_t>{0, 500, 500}));
-  EXPECT_EQ(fixture.store->errorMessage(), std::nullopt);
+  EXPECT_EQ(fixture.store->context().errorMessage(), std::nullopt);
 }
 
 TEST(ImageLibraryStorePaging, EachPageQueryIsASignpostIntervalWithItsOffsetAndCount) {

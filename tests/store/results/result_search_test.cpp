@@ -212,7 +212,7 @@ TEST(ImageLibraryStoreSearch, OnlyTheNewestOfOverlappingRefreshesApplies) {
     fixture.harness.drainEvents();
     ASSERT_TRUE(a.isFinished());
     EXPECT_EQ(pathsOf(store.results().resultWindow().records()), std::vector<std::string>{imagePath(9)});
-    EXPECT_EQ(store.errorMessage(), std::nullopt);
+    EXPECT_EQ(store.context().errorMessage(), std::nullopt);
     EXPECT_FALSE(store.results().isLoading());
     EXPECT_FALSE(ResultsModelTestAccess::refreshSearchTask(store.results()));
     EXPECT_EQ(store.results().searchResultsResetCount(), 1);
@@ -256,7 +256,7 @@ TEST(ImageLibraryStoreSearch, AFailedOrCancelledRefreshKeepsTheRecordsAndCountsN
     ASSERT_TRUE(second.isFinished());
     EXPECT_EQ(fixture.store->results().resultWindow().records().size(), 500u);
     EXPECT_FALSE(fixture.store->results().resultWindow().hasMoreRecords());
-    EXPECT_EQ(fixture.store->errorMessage(), c.errorMessage);
+    EXPECT_EQ(fixture.store->context().errorMessage(), c.errorMessage);
     EXPECT_FALSE(fixture.store->results().isLoading());
     EXPECT_FALSE(ResultsModelTestAccess::refreshSearchTask(fixture.store->results()));
     EXPECT_EQ(fixture.store->results().searchResultsResetCount(), 1);
@@ -266,10 +266,10 @@ TEST(ImageLibraryStoreSearch, AFailedOrCancelledRefreshKeepsTheRecordsAndCountsN
 TEST(ImageLibraryStoreSearch, ASuccessClearsTheErrorAndOnlyAResetRefreshCountsAReset) {
   SearchFixture fixture;
   fixture.harness.service->setRecords(libraryImages(0, 2));
-  fixture.store->setErrorMessage("an older failure");
+  fixture.store->context().setErrorMessage("an older failure");
   fixture.refresh(500, false);
   fixture.harness.drainEvents();
-  EXPECT_EQ(fixture.store->errorMessage(), std::nullopt);
+  EXPECT_EQ(fixture.store->context().errorMessage(), std::nullopt);
   EXPECT_EQ(fixture.store->results().searchResultsResetCount(), 0);
   fixture.refresh(500, true);
   fixture.refresh(500, true);

@@ -114,7 +114,7 @@ TEST(ImageLibraryStoreThumbnails, OnlyAShownRecordWithoutThumbnailIsQueued) {
     EXPECT_EQ(queued, row.queued);
     EXPECT_EQ(signposts.endMessages("Enqueue"), row.signposts);
     EXPECT_EQ(h.service->calls("generatePendingThumbnails").size(), row.batches);
-    EXPECT_EQ(store->errorMessage(), std::nullopt);
+    EXPECT_EQ(store->context().errorMessage(), std::nullopt);
   }
 }
 
@@ -159,7 +159,7 @@ TEST(ImageLibraryStoreThumbnails, ABatchRestartsOnlyWhenItCameBackFull) {
     h.service->releaseAll();
     h.drainEvents();
     EXPECT_FALSE(ResultsModelTestAccess::backgroundThumbnailGenerationTask(store->results()));
-    EXPECT_EQ(store->errorMessage(), std::nullopt);
+    EXPECT_EQ(store->context().errorMessage(), std::nullopt);
   }
 }
 

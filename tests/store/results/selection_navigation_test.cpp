@@ -325,9 +325,9 @@ TEST(ImageLibraryStoreSelection, SteppingForwardLoadsTheNextPageWhenNeeded) {
     StoreTask<void> step;
     bool moved = false;
     // The caller's flow, as the preview overlay keeps one: cancelling it stops the step.
-    step = startStoreTask(f.store.scope(),
+    step = startStoreTask(f.store.context().scope(),
                           [&f, &moved, from = c.fromPath](std::stop_token stop) -> QCoro::Task<void> {
-                            auto frame = co_await f.store.scope().enter();
+                            auto frame = co_await f.store.context().scope().enter();
                             moved = co_await f.store.results().advanceFocusLoadingMore(from, stop);
                           });
     if (c.loads > 0) {
@@ -359,8 +359,8 @@ TEST(ImageLibraryStoreSelection, SteppingInAnEmptyWindowClearsTheSelection) {
   OfflineStore f;
   f.store.results().selection().selectSingle("/gone");
   bool moved = true;
-  StoreTask<void> step = startStoreTask(f.store.scope(), [&](std::stop_token) -> QCoro::Task<void> {
-    auto frame = co_await f.store.scope().enter();
+  StoreTask<void> step = startStoreTask(f.store.context().scope(), [&](std::stop_token) -> QCoro::Task<void> {
+    auto frame = co_await f.store.context().scope().enter();
     const std::optional<std::string> from;
     moved = co_await f.store.results().advanceFocusLoadingMore(from);
   });

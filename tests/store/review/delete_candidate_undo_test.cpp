@@ -81,7 +81,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoPutsTheRecordsBackInPlaceWithTheS
   f.store->review().markDeleteCandidates(f.store->results().selectedRecords());
   ASSERT_EQ(f.windowNumbers(), (std::vector<int>{0, 1, 3, 5, 7, 8, 9}));
   ASSERT_TRUE(f.store->review().canUndoDeleteCandidateAction());
-  f.store->setErrorMessage("an earlier failure");
+  f.store->context().setErrorMessage("an earlier failure");
 
   f.store->review().undoLastDeleteCandidateAction();
   f.harness.drainEvents();
@@ -99,7 +99,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoPutsTheRecordsBackInPlaceWithTheS
   EXPECT_TRUE(f.store->review().deleteCandidateUndoStack().empty());
   EXPECT_FALSE(f.store->review().canUndoDeleteCandidateAction());
   EXPECT_FALSE(f.store->review().deleteCandidateFeedback().has_value());
-  EXPECT_EQ(f.store->errorMessage(), std::nullopt);
+  EXPECT_EQ(f.store->context().errorMessage(), std::nullopt);
 }
 
 TEST(ImageLibraryStoreDeleteCandidateUndo, UndoIntoFiltersThatNowExcludeTheRecordsLeavesThemOut) {
@@ -124,7 +124,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoIntoFiltersThatNowExcludeTheRecor
   EXPECT_EQ(f.windowNumbers(), (std::vector<int>{20, 21}));
   EXPECT_EQ(f.store->results().selection().primaryPath(), imagePath(21));
   EXPECT_EQ(f.store->results().selection().selectedPaths(), PathSet{imagePath(21)});
-  EXPECT_EQ(f.store->errorMessage(), std::nullopt);
+  EXPECT_EQ(f.store->context().errorMessage(), std::nullopt);
 }
 
 TEST(ImageLibraryStoreDeleteCandidateUndo, UndoReopensTheSlideshowOnlyOnAFocusAndResumesOnlyWhatPlayed) {
@@ -180,7 +180,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoDoesNothingWhileBlockedOrWithAnEm
     ReviewFixture f(libraryImages(0, 3));
     if (c.marks) f.store->review().markDeleteCandidates(f.loaded({1}));
     c.block(*f.store);
-    f.store->setErrorMessage("an earlier failure");
+    f.store->context().setErrorMessage("an earlier failure");
     const auto stack = f.store->review().deleteCandidateUndoStack();
     const auto window = f.windowNumbers();
     f.store->review().undoLastDeleteCandidateAction();
@@ -188,7 +188,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, UndoDoesNothingWhileBlockedOrWithAnEm
     EXPECT_EQ(f.callCount("restoreDeleteCandidateStates"), 0u);
     EXPECT_EQ(f.store->review().deleteCandidateUndoStack(), stack);
     EXPECT_EQ(f.windowNumbers(), window);
-    EXPECT_EQ(f.store->errorMessage(), std::optional<std::string>("an earlier failure"));
+    EXPECT_EQ(f.store->context().errorMessage(), std::optional<std::string>("an earlier failure"));
   }
 }
 
@@ -237,14 +237,15 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, ARefusedRestoreStaysOnTheStackAnIncom
     EXPECT_EQ(f.windowNumbers(), c.windowAfter);
     EXPECT_EQ(f.store->review().deleteCandidateUndoStack(), c.pushedBack ? stack : decltype(stack){});
     EXPECT_EQ(f.store->review().canUndoDeleteCandidateAction(), c.pushedBack);
-    ASSERT_TRUE(f.store->errorMessage().has_value());
-    EXPECT_NE(f.store->errorMessage()->find(c.message), std::string::npos) << *f.store->errorMessage();
+    ASSERT_TRUE(f.store->context().errorMessage().has_value());
+    EXPECT_NE(f.store->context().errorMessage()->find(c.message), std::string::npos)
+        << *f.store->context().errorMessage();
     // A refused restore leaves the selection and the banner alone.
     if (c.pushedBack) {
       EXPECT_EQ(f.store->results().selection().snapshot(), selection);
       EXPECT_TRUE(f.store->review().deleteCandidateFeedback().has_value());
     } else {
-      EXPECT_EQ(*f.store->errorMessage(), c.message);
+      EXPECT_EQ(*f.store->context().errorMessage(), c.message);
       EXPECT_FALSE(f.store->review().deleteCandidateFeedback().has_value());
     }
   }
@@ -376,7 +377,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, MarksAndUndosAskedForWhileARestoreRun
         stack.back().push_back(ReviewFixture::numberOf(record.path));
     }
     EXPECT_EQ(stack, c.stackAfter);
-    EXPECT_FALSE(f.store->errorMessage().has_value());
+    EXPECT_FALSE(f.store->context().errorMessage().has_value());
   }
 }
 

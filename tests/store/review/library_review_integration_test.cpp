@@ -41,7 +41,7 @@ Listing windowListing(const ImageLibraryStore& store) {
 
 // What a new search under the store's filters finds now.
 Listing freshSearch(ImageLibraryStore& store) {
-  return listing(store.service()->searchImages(
+  return listing(store.context().service()->searchImages(
       store.results().makeSearchQuery(ResultsModel::kFirstPageLimit + 1, 0), {}));
 }
 
@@ -66,14 +66,14 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
   ASSERT_TRUE(waitUntil(
       [&] {
         return !LibraryModelTestAccess::launchWorkflowTask(store_->library()) &&
-               !store_->needsLiveServicePreparation();
+               !store_->context().needsLiveServicePreparation();
       },
       std::chrono::seconds(30)));
   auto registration = store_->library().registerFolders({pictures_.string()});
   ASSERT_TRUE(waitUntil([&] { return registration.isReady(); }, std::chrono::seconds(60)));
   store_->library().stopBackgroundLibrarySync();
   ASSERT_TRUE(waitUntilStoreIdle(*store_, std::chrono::seconds(30)));
-  ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
+  ASSERT_FALSE(store_->context().errorMessage().has_value()) << *store_->context().errorMessage();
 
   // Seed the library with every pair of marks: favorites in the first two thirds, delete
   // candidates from a third to five sixths.
@@ -83,7 +83,7 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
   store_->review().setFavorite({all.begin(), all.begin() + static_cast<std::ptrdiff_t>(2 * n / 3)}, true);
   store_->review().markDeleteCandidates({all.begin() + static_cast<std::ptrdiff_t>(n / 3),
                                          all.begin() + static_cast<std::ptrdiff_t>(5 * n / 6)});
-  ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
+  ASSERT_FALSE(store_->context().errorMessage().has_value()) << *store_->context().errorMessage();
 
   struct Filters {
     bool favorites;
@@ -112,7 +112,7 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
     EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the undo";
     store_->review().setDeleteCandidate({loaded[1]}, !filters.deleteCandidates);
     EXPECT_EQ(windowListing(*store_), freshSearch(*store_)) << "after the set";
-    EXPECT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
+    EXPECT_FALSE(store_->context().errorMessage().has_value()) << *store_->context().errorMessage();
   }
 }
 

@@ -81,7 +81,7 @@ TEST(ImageLibraryStoreReviewUpdates, EachOperationWritesTheChangedRecordsOnceAnd
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ReviewFixture f(everyMarkPair());
-    f.store->setErrorMessage("an earlier failure");
+    f.store->context().setErrorMessage("an earlier failure");
     // Given in reverse: the writes still come in window order.
     c.operation(*f.store, f.loaded({3, 2, 1, 0}));
     const auto calls = f.harness.service->calls("updateReviewStates");
@@ -98,7 +98,7 @@ TEST(ImageLibraryStoreReviewUpdates, EachOperationWritesTheChangedRecordsOnceAnd
     EXPECT_EQ(f.windowNumbers(), c.windowAfter);
     // A loaded record shows what the library now holds.
     for (int number : c.windowAfter) EXPECT_EQ(f.loaded({number})[0]->reviewState, f.libraryState(number));
-    EXPECT_EQ(f.store->errorMessage(), std::nullopt);
+    EXPECT_EQ(f.store->context().errorMessage(), std::nullopt);
   }
 }
 
@@ -131,14 +131,14 @@ TEST(ImageLibraryStoreReviewUpdates, RecordsNotLoadedOrNotChangedWriteNothing) {
     library.push_back(libraryImage(7));
     library.push_back(libraryImage(8));
     ReviewFixture f(library, {0, 1, 2, 3});
-    f.store->setErrorMessage("an earlier failure");
+    f.store->context().setErrorMessage("an earlier failure");
     std::vector<RecordRef> given;
     for (int number : c.given) given.push_back(makeRecordRef(libraryImage(number)));
     c.operation(*f.store, given);
     const auto calls = f.harness.service->calls("updateReviewStates");
     if (c.written.empty()) {
       EXPECT_TRUE(calls.empty());
-      EXPECT_EQ(f.store->errorMessage(), std::optional<std::string>("an earlier failure"));
+      EXPECT_EQ(f.store->context().errorMessage(), std::optional<std::string>("an earlier failure"));
     } else {
       ASSERT_EQ(calls.size(), 1u);
       EXPECT_EQ(calls[0].paths, c.written);
@@ -263,8 +263,9 @@ TEST(ImageLibraryStoreReviewUpdates, AFailedWriteChangesNothingAndShowsItsText) 
     EXPECT_TRUE(sameRecords(f.store->results().resultWindow().records(), window));
     EXPECT_EQ(f.store->review().deleteCandidateUndoStack(), stack);
     EXPECT_EQ(f.store->review().deleteCandidateFeedback().has_value(), !c.dismissesBanner);
-    ASSERT_TRUE(f.store->errorMessage().has_value());
-    EXPECT_NE(f.store->errorMessage()->find(imagePath(12)), std::string::npos) << *f.store->errorMessage();
+    ASSERT_TRUE(f.store->context().errorMessage().has_value());
+    EXPECT_NE(f.store->context().errorMessage()->find(imagePath(12)), std::string::npos)
+        << *f.store->context().errorMessage();
   }
 }
 

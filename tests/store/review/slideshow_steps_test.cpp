@@ -103,10 +103,11 @@ TEST(ImageLibraryStoreSlideshowSteps, AForwardStepLoadsThePageItNeedsAndIsDroppe
     fillLibrary(f);
     f.harness.service->hold("searchImages");
     // The caller's flow, as the slideshow's auto-advance keeps one: cancelling it stops the step.
-    StoreTask<void> step = startStoreTask(f.store.scope(), [&f](std::stop_token stop) -> QCoro::Task<void> {
-      auto frame = co_await f.store.scope().enter();
-      co_await f.store.review().showNextSlideshowImages(stop);
-    });
+    StoreTask<void> step =
+        startStoreTask(f.store.context().scope(), [&f](std::stop_token stop) -> QCoro::Task<void> {
+          auto frame = co_await f.store.context().scope().enter();
+          co_await f.store.review().showNextSlideshowImages(stop);
+        });
     if (c.page != Page::none) {
       ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
       const auto page = f.harness.service->heldCalls("searchImages").front();

@@ -87,7 +87,7 @@ TEST(ImageLibraryStoreModelSuggestions, OnlyTheNewestLoadShows) {
     ASSERT_TRUE(newer.isReady());
     EXPECT_EQ(store->suggestions().modelSuggestions(), row.shown);
     EXPECT_FALSE(store->suggestions().isModelSuggestionLoading());
-    EXPECT_EQ(store->errorMessage(), row.error);
+    EXPECT_EQ(store->context().errorMessage(), row.error);
     EXPECT_EQ(listSignals, row.shown.empty() ? 0 : 1);
     EXPECT_EQ(loadingSignals, 1);
     EXPECT_EQ(SuggestionsModelTestAccess::modelSuggestionGeneration(store->suggestions()), 2);
@@ -149,10 +149,10 @@ TEST(ImageLibraryStoreModelSuggestions, SuccessClearsOnlyASuggestionFailure) {
     auto first = store->suggestions().loadModelSuggestions("");
     h.drainEvents();
     ASSERT_TRUE(first.isReady());
-    EXPECT_EQ(store->errorMessage(),
+    EXPECT_EQ(store->context().errorMessage(),
               row.firstLoadFails ? std::optional<std::string>("models failed") : std::nullopt);
     EXPECT_FALSE(store->suggestions().isModelSuggestionLoading());
-    if (row.otherMessage) store->setErrorMessage(row.otherMessage);
+    if (row.otherMessage) store->context().setErrorMessage(row.otherMessage);
     h.service->setAnswer("modelSuggestions", [](const testing::ServiceCall&) {
       return std::any(Models{{"m", 1}});
     });
@@ -160,7 +160,7 @@ TEST(ImageLibraryStoreModelSuggestions, SuccessClearsOnlyASuggestionFailure) {
     h.drainEvents();
     ASSERT_TRUE(second.isReady());
     EXPECT_EQ(store->suggestions().modelSuggestions(), (Models{{"m", 1}}));
-    EXPECT_EQ(store->errorMessage(), row.after);
+    EXPECT_EQ(store->context().errorMessage(), row.after);
   }
 }
 

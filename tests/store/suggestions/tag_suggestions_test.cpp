@@ -96,7 +96,7 @@ TEST(ImageLibraryStoreTagSuggestions, OnlyTheNewestLoadApplies) {
     EXPECT_TRUE(newer.isReady());
     EXPECT_EQ(store->suggestions().tagSuggestions(), (Tags{{"dog", 5}}));
     EXPECT_FALSE(store->suggestions().isTagSuggestionLoading());
-    EXPECT_EQ(store->errorMessage(), std::nullopt);
+    EXPECT_EQ(store->context().errorMessage(), std::nullopt);
     EXPECT_EQ(tagSignals, 1);
     EXPECT_EQ(loadingSignals, 1);
     EXPECT_EQ(errorSignals, 0);
@@ -211,7 +211,7 @@ TEST(ImageLibraryStoreTagSuggestions, AFailureShowsItsTextAndLeavesTheListsEmpty
     auto failed = store->suggestions().loadTagSuggestions(std::nullopt);
     h.drainEvents();
     ASSERT_TRUE(failed.isReady());
-    EXPECT_EQ(store->errorMessage(), "タグ概念ストアを利用できません");
+    EXPECT_EQ(store->context().errorMessage(), "タグ概念ストアを利用できません");
     EXPECT_FALSE(store->suggestions().isTagSuggestionLoading());
     EXPECT_TRUE(store->suggestions().tagSuggestions().empty());
     EXPECT_TRUE(store->suggestions().tagConceptSuggestions().empty());
@@ -223,7 +223,7 @@ TEST(ImageLibraryStoreTagSuggestions, AFailureShowsItsTextAndLeavesTheListsEmpty
     auto next = store->suggestions().loadTagSuggestions(std::string("cat"));
     h.drainEvents();
     ASSERT_TRUE(next.isReady());
-    EXPECT_EQ(store->errorMessage(), std::nullopt);
+    EXPECT_EQ(store->context().errorMessage(), std::nullopt);
     EXPECT_EQ(store->suggestions().tagSuggestions(), (Tags{{"cat", 2}}));
   }
 }
@@ -254,15 +254,15 @@ TEST(ImageLibraryStoreTagSuggestions, SuccessClearsOnlyItsOwnFailure) {
       });
       auto failed = store->suggestions().loadTagSuggestions(std::nullopt);
       h.drainEvents();
-      ASSERT_EQ(store->errorMessage(), "suggestions failed");
+      ASSERT_EQ(store->context().errorMessage(), "suggestions failed");
       h.service->setAnswer("tagSuggestions", nullptr);
     }
-    if (row.shownAfterwards) store->setErrorMessage(*row.shownAfterwards);
+    if (row.shownAfterwards) store->context().setErrorMessage(*row.shownAfterwards);
     auto loaded = store->suggestions().loadTagSuggestions(std::string("cat"));
     h.drainEvents();
     ASSERT_TRUE(loaded.isReady());
     EXPECT_EQ(store->suggestions().tagSuggestions(), (Tags{{"cat", 2}}));
-    EXPECT_EQ(store->errorMessage(), row.expected);
+    EXPECT_EQ(store->context().errorMessage(), row.expected);
   }
 }
 

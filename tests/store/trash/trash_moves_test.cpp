@@ -124,8 +124,8 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
        [](TrashFixture& f) { f.store->trash().trashReviewBrowser().setIsReloading(true); }, candidates},
       {"the review is loading more",
        [](TrashFixture& f) { f.store->trash().trashReviewBrowser().setIsLoadingMore(true); }, candidates},
-      {"the live service is missing", [](TrashFixture& f) { f.store->setNeedsLiveServicePreparation(true); },
-       candidates},
+      {"the live service is missing",
+       [](TrashFixture& f) { f.store->context().setNeedsLiveServicePreparation(true); }, candidates},
       {"the library is being prepared",
        [](TrashFixture& f) { LibraryModelTestAccess::setIsPreparingLibrary(f.store->library(), true); },
        candidates},
@@ -140,7 +140,7 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
     TrashFixture f({2, 3, 5});
     const ImageTrashSummary earlier{.requestedCount = 9, .trashedPaths = {}, .failures = {}};
     TrashModelTestAccess::setLastTrashSummary(f.store->trash(), earlier);
-    f.store->setErrorMessage("earlier");
+    f.store->context().setErrorMessage("earlier");
     f.store->trash().trashReviewBrowser().setSelectedPaths(pathSet({2}));
     c.setUp(f);
     const StartedFlow<bool> move = f.move(c.records(f));
@@ -149,7 +149,7 @@ TEST(ImageLibraryStoreTrashMoves, ARefusedMoveChangesNothing) {
     EXPECT_FALSE(move.result());
     EXPECT_EQ(f.calls("moveDeleteCandidatesToTrash"), 0u);
     EXPECT_EQ(f.store->trash().lastTrashSummary(), earlier);
-    EXPECT_EQ(f.store->errorMessage(), "earlier");
+    EXPECT_EQ(f.store->context().errorMessage(), "earlier");
     EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths({2, 3, 5}));
     EXPECT_EQ(pathsOf(f.store->trash().trashReviewBrowser().records()), paths({2, 3, 5}));
     EXPECT_EQ(f.store->trash().trashReviewBrowser().selectedPaths(), pathSet({2}));
@@ -236,7 +236,7 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TrashFixture f({2, 3, 5, 7});
-    f.store->setErrorMessage("earlier");
+    f.store->context().setErrorMessage("earlier");
     f.store->trash().trashReviewBrowser().setSelectedPaths(pathSet({2}));
     const std::optional<ImageTrashSummary> answer = c.answer;
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [answer](const testing::ServiceCall&) {
@@ -258,9 +258,9 @@ TEST(ImageLibraryStoreTrashMoves, TheOutcomeReachesTheListsTheSelectionTheUndoHi
     EXPECT_EQ(f.store->review().deleteCandidateUndoStack().size(), c.undoDepth);
     EXPECT_EQ(f.store->review().canUndoDeleteCandidateAction(), c.undoDepth > 0);
     EXPECT_EQ(f.calls("registeredFolderSummaries") - sidebarBefore, c.sidebarReloads);
-    EXPECT_EQ(f.store->errorMessage(), c.error);
+    EXPECT_EQ(f.store->context().errorMessage(), c.error);
     if (c.error == fixed) {
-      EXPECT_EQ(f.store->errorNotice(), (ErrorNotice{ErrorNoticeKind::trashSomeFailed, {}}));
+      EXPECT_EQ(f.store->context().errorNotice(), (ErrorNotice{ErrorNoticeKind::trashSomeFailed, {}}));
     }
     EXPECT_FALSE(f.store->trash().isTrashingDeleteCandidates());
     // The review is not refilled: it had no more candidates.

@@ -281,7 +281,7 @@ TEST(ImageLibraryStoreTrashReviewLoading, FailuresKeepTheListAndShowTheirText) {
     f.harness.service->fail(f.harness.service->heldCalls("searchImages").front().id,
                             libraryFailure("disk gone"));
     f.harness.drainEvents();
-    EXPECT_EQ(f.store->errorMessage(), "disk gone");
+    EXPECT_EQ(f.store->context().errorMessage(), "disk gone");
     EXPECT_EQ(pathsOf(f.browser().records()), imagePaths(0, 500));
     EXPECT_EQ(f.browser().hasMoreRecords(), c.hasMoreAfter);
     EXPECT_TRUE(f.idle());
@@ -289,7 +289,7 @@ TEST(ImageLibraryStoreTrashReviewLoading, FailuresKeepTheListAndShowTheirText) {
     f.harness.service->answerImmediately("searchImages");
     c.reload ? f.reload() : f.tileShown(imagePath(499));
     f.harness.drainEvents();
-    EXPECT_EQ(f.store->errorMessage(), std::nullopt);
+    EXPECT_EQ(f.store->context().errorMessage(), std::nullopt);
     EXPECT_EQ(f.browser().records().size(), c.reload ? 500u : 600u);
     EXPECT_EQ(f.searchOffsets().back(), c.reload ? 0 : 500);
   }
@@ -321,7 +321,7 @@ TEST(ImageLibraryStoreTrashReviewLoading, ALoadOvertakenByADismissalOrANewerRelo
     SCOPED_TRACE(c.name);
     ReviewFixture f(600);
     if (c.loadMore) f.open();
-    f.store->setErrorMessage("earlier");
+    f.store->context().setErrorMessage("earlier");
     f.harness.service->hold("searchImages");
     c.loadMore ? f.tileShown(std::nullopt) : f.present();
     ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
@@ -335,7 +335,8 @@ TEST(ImageLibraryStoreTrashReviewLoading, ALoadOvertakenByADismissalOrANewerRelo
     EXPECT_TRUE(f.browser().selectedPaths().empty());
     EXPECT_TRUE(f.idle());
     // A dismissal leaves the message alone; a reload that applied cleared it.
-    EXPECT_EQ(f.store->errorMessage(), c.presented ? std::nullopt : std::optional<std::string>("earlier"));
+    EXPECT_EQ(f.store->context().errorMessage(),
+              c.presented ? std::nullopt : std::optional<std::string>("earlier"));
   }
 }
 
