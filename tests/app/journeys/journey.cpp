@@ -274,6 +274,16 @@ bool Driver::waitUntil(const std::function<bool()>& done, const std::string& wha
 void Driver::settle() {
   QApplication::processEvents(QEventLoop::AllEvents, 20);
   ui::testing::drainUiEvents(std::chrono::milliseconds(750));
+  if (!app_.isRunning()) return;
+  // An undo restores its records on a pool and shows them in a later turn: what follows Ctrl+Z is
+  // the window with the records back.
+  const auto restoring = [this] {
+    const StoreTask<void>& restore = app_.store().review().deleteCandidateRestoreTask();
+    return restore && !restore.isFinished();
+  };
+  if (!restoring()) return;
+  ui::testing::runEventsUntil([&] { return !restoring(); }, patient(std::chrono::seconds(10)));
+  ui::testing::drainUiEvents(std::chrono::milliseconds(750));
 }
 
 // ---- Acting ----
