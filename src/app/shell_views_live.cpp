@@ -71,7 +71,7 @@ PreviewOverlaySlot makePreviewOverlay(ImageLibraryStore& store, PreviewActions a
 
 // The banner keeps its own identifier, "review.deleteCandidate.feedback".
 QWidget* makeFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* layer) {
-  return ui::makeDeleteCandidateFeedbackOverlay(store, std::move(undoAction), layer);
+  return ui::makeDeleteCandidateFeedbackOverlay(store.review(), std::move(undoAction), layer);
 }
 
 // The window's own rule decides (onUndo answers false while the key must pass on), so the filter
@@ -89,8 +89,10 @@ QObject* makeSlideshowPresenter(ImageLibraryStore& store, std::function<void()> 
   return new ui::SlideshowWindowPresenter(
       store.presentation(),
       [storePointer, close = std::move(close)]() -> std::unique_ptr<QWidget> {
-        return std::make_unique<ui::SlideshowView>(*storePointer, close,
-                                                   &ui::makeDeleteCandidateFeedbackOverlay);
+        return std::make_unique<ui::SlideshowView>(
+            *storePointer, close, [](ImageLibraryStore& s, std::function<void()> undo, QWidget* host) {
+              return ui::makeDeleteCandidateFeedbackOverlay(s.review(), std::move(undo), host);
+            });
       },
       anchor, anchor);
 }

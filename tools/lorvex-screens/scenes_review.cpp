@@ -89,7 +89,7 @@ std::unique_ptr<QWidget> buildFeedbackBanner(SceneContext& context) {
   layout->addWidget(new ui::DeleteCandidateTrashSidebarToolbar(
       store, [] {}, root.get()));
   new ui::DeleteCandidateFeedbackOverlay(
-      store, [] {}, root.get());
+      store.review(), [] {}, root.get());
   return root;
 }
 

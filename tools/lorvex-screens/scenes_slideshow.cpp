@@ -75,7 +75,11 @@ std::function<std::unique_ptr<QWidget>(SceneContext&)> slideshow(int count, int 
     store->results().startSlideshow();
     store->presentation().setIsSlideshowPlaying(playing);
     auto view = std::make_unique<ui::SlideshowView>(
-        *store, [] {}, ui::makeDeleteCandidateFeedbackOverlay, &context.localization);
+        *store, [] {},
+        [](ImageLibraryStore& s, std::function<void()> undo, QWidget* host) {
+          return ui::makeDeleteCandidateFeedbackOverlay(s.review(), std::move(undo), host);
+        },
+        &context.localization);
     if (marks) store->review().toggleFocusedRecordDeleteCandidate();
     return view;
   };

@@ -2,9 +2,13 @@
 
 #include <QPointer>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
-#include "store/image_library_store.h"
+#include "store/concepts/tag_concepts_model.h"
+#include "store/context/store_context.h"
+#include "store/results/results_model.h"
+#include "store/review/review_model.h"
 
 namespace lorvex::ui {
 
@@ -13,9 +17,32 @@ namespace {
 using ContextSelection = ImageContextMenuTarget::ContextSelection;
 using Single = ImageContextMenuTarget::Single;
 
-bool isInEffectiveSelection(const ImageLibraryStore& store, const std::string& path) {
-  return store.results().selection().effectiveSelectedPaths().contains(path);
+bool isInEffectiveSelection(const ResultsModel& results, const std::string& path) {
+  return results.selection().effectiveSelectedPaths().contains(path);
 }
+
+// The models an action works with, held weakly: the store that owns them may go while the menu is
+// open.
+class WeakModels {
+ public:
+  explicit WeakModels(const ImageContextMenuModels& models)
+      : results_(&models.results),
+        review_(&models.review),
+        concepts_(&models.concepts),
+        context_(&models.context) {}
+
+  // The models, while every one of them is still there.
+  std::optional<ImageContextMenuModels> lock() const {
+    if (!results_ || !review_ || !concepts_ || !context_) return std::nullopt;
+    return ImageContextMenuModels{*results_, *review_, *concepts_, *context_};
+  }
+
+ private:
+  QPointer<ResultsModel> results_;
+  QPointer<ReviewModel> review_;
+  QPointer<TagConceptsModel> concepts_;
+  QPointer<StoreContext> context_;
+};
 
 enum class Mark { favorite, deleteCandidate };
 
@@ -24,26 +51,26 @@ bool carries(const ImageRecord& record, Mark mark) {
 }
 
 // Chosen from the menu: sets the mark on every target unless all carry it, then clears it.
-void runReviewAction(ImageLibraryStore& store, const ImageContextMenuTarget& target, Mark mark) {
+void runReviewAction(const ImageContextMenuModels& models, const ImageContextMenuTarget& target, Mark mark) {
+  ReviewModel& review = models.review;
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
-    const std::vector<RecordRef> records = store.review().reviewTargetRecords(selection->path);
+    const std::vector<RecordRef> records = review.reviewTargetRecords(selection->path);
     const bool value = std::any_of(records.begin(), records.end(),
                                    [mark](const RecordRef& record) { return !carries(*record, mark); });
     if (mark == Mark::favorite) {
-      store.review().setFavorite(records, value);
+      review.setFavorite(records, value);
     } else {
-      store.review().setDeleteCandidate(records, value);
+      review.setDeleteCandidate(records, value);
     }
     return;
   }
   const RecordRef& record = std::get<Single>(target.value).record;
-  if (!record || !store.review().canApplyReviewUpdate() ||
-      !store.results().resultWindow().index(record->file.path))
+  if (!record || !review.canApplyReviewUpdate() || !models.results.resultWindow().index(record->file.path))
     return;
   if (mark == Mark::favorite) {
-    store.review().toggleFavorite({record});
+    review.toggleFavorite({record});
   } else {
-    store.review().toggleDeleteCandidate({record});
+    review.toggleDeleteCandidate({record});
   }
 }
 
@@ -65,12 +92,12 @@ ImageContextMenuEntry actionEntry(std::string title, std::string symbol, bool is
 
 }  // namespace
 
-std::vector<ReviewState> imageContextMenuReviewStates(const ImageLibraryStore& store,
+std::vector<ReviewState> imageContextMenuReviewStates(const ResultsModel& results,
                                                       const ImageContextMenuTarget& target) {
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
-    if (!isInEffectiveSelection(store, selection->path)) return {selection->reviewState};
+    if (!isInEffectiveSelection(results, selection->path)) return {selection->reviewState};
     std::vector<ReviewState> states;
-    for (const RecordRef& record : store.results().selectedRecords()) states.push_back(record->reviewState);
+    for (const RecordRef& record : results.selectedRecords()) states.push_back(record->reviewState);
     return states;
   }
   const RecordRef& record = std::get<Single>(target.value).record;
@@ -90,10 +117,10 @@ ImageContextMenuReviewSummary summarizeReviewStates(const std::vector<ReviewStat
   return summary;
 }
 
-std::optional<std::string> imageContextMenuRevealPath(const ImageLibraryStore& store,
+std::optional<std::string> imageContextMenuRevealPath(const ReviewModel& review,
                                                       const ImageContextMenuTarget& target) {
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
-    const std::vector<RecordRef> records = store.review().reviewTargetRecords(selection->path);
+    const std::vector<RecordRef> records = review.reviewTargetRecords(selection->path);
     if (records.size() != 1) return std::nullopt;
     return records.front()->file.path;
   }
@@ -102,12 +129,12 @@ std::optional<std::string> imageContextMenuRevealPath(const ImageLibraryStore& s
   return record->file.path;
 }
 
-std::vector<std::string> imageContextMenuTargetPaths(const ImageLibraryStore& store,
+std::vector<std::string> imageContextMenuTargetPaths(const ResultsModel& results,
                                                      const ImageContextMenuTarget& target) {
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
-    if (!isInEffectiveSelection(store, selection->path)) return {selection->path};
+    if (!isInEffectiveSelection(results, selection->path)) return {selection->path};
     std::vector<std::string> paths;
-    for (const RecordRef& record : store.results().selectedRecords()) paths.push_back(record->file.path);
+    for (const RecordRef& record : results.selectedRecords()) paths.push_back(record->file.path);
     return paths;
   }
   const RecordRef& record = std::get<Single>(target.value).record;
@@ -115,14 +142,14 @@ std::vector<std::string> imageContextMenuTargetPaths(const ImageLibraryStore& st
   return {record->file.path};
 }
 
-bool imageContextMenuReviewActionsEnabled(const ImageLibraryStore& store,
+bool imageContextMenuReviewActionsEnabled(const ResultsModel& results, const ReviewModel& review,
                                           const ImageContextMenuTarget& target) {
-  if (!store.review().canApplyReviewUpdate()) return false;
+  if (!review.canApplyReviewUpdate()) return false;
   if (const auto* selection = std::get_if<ContextSelection>(&target.value)) {
-    return !store.review().reviewTargetRecords(selection->path).empty();
+    return !review.reviewTargetRecords(selection->path).empty();
   }
   const RecordRef& record = std::get<Single>(target.value).record;
-  return record && store.results().resultWindow().index(record->file.path).has_value();
+  return record && results.resultWindow().index(record->file.path).has_value();
 }
 
 std::string reviewActionTitle(AppLocalizationKey key, int count, const AppLocalization& localizer) {
@@ -131,15 +158,15 @@ std::string reviewActionTitle(AppLocalizationKey key, int count, const AppLocali
   return localizer.lookup(AppLocalizationKey::reviewBulkActionTitle, {std::move(title), std::int64_t{count}});
 }
 
-std::vector<ImageContextMenuEntry> makeImageContextMenu(ImageLibraryStore& store,
+std::vector<ImageContextMenuEntry> makeImageContextMenu(ImageContextMenuModels models,
                                                         ImageContextMenuTarget target,
                                                         const AppLocalization& localizer,
                                                         RevealFileInFileManager reveal) {
   using Key = AppLocalizationKey;
   const ImageContextMenuReviewSummary summary =
-      summarizeReviewStates(imageContextMenuReviewStates(store, target));
-  const std::optional<std::string> revealPath = imageContextMenuRevealPath(store, target);
-  const QPointer<ImageLibraryStore> weakStore(&store);
+      summarizeReviewStates(imageContextMenuReviewStates(models.results, target));
+  const std::optional<std::string> revealPath = imageContextMenuRevealPath(models.review, target);
+  const WeakModels weakModels(models);
   std::vector<ImageContextMenuEntry> entries;
 
   if (revealPath) {
@@ -150,10 +177,10 @@ std::vector<ImageContextMenuEntry> makeImageContextMenu(ImageLibraryStore& store
     entries.push_back(separator());
   }
 
-  const bool reviewEnabled = imageContextMenuReviewActionsEnabled(store, target);
+  const bool reviewEnabled = imageContextMenuReviewActionsEnabled(models.results, models.review, target);
   const auto reviewAction = [&](Mark mark) {
-    return [weakStore, target, mark] {
-      if (weakStore) runReviewAction(*weakStore, target, mark);
+    return [weakModels, target, mark] {
+      if (const auto live = weakModels.lock()) runReviewAction(*live, target, mark);
     };
   };
   entries.push_back(
@@ -167,8 +194,9 @@ std::vector<ImageContextMenuEntry> makeImageContextMenu(ImageLibraryStore& store
                   summary.allDeleteCandidates ? "trash.slash" : "trash", reviewEnabled,
                   reviewAction(Mark::deleteCandidate)));
 
-  const TagConceptsModel& concepts = store.concepts();
-  if (!store.featureAvailability().isTagConceptEnabled || concepts.tagConcepts().empty()) return entries;
+  const TagConceptsModel& concepts = models.concepts;
+  if (!models.context.featureAvailability().isTagConceptEnabled || concepts.tagConcepts().empty())
+    return entries;
 
   entries.push_back(separator());
   const bool conceptsEnabled = !concepts.isTagConceptMutationInProgress();
@@ -182,12 +210,14 @@ std::vector<ImageContextMenuEntry> makeImageContextMenu(ImageLibraryStore& store
         {}};
     for (const TagConcept& concept_ : concepts.tagConcepts()) {
       submenu.entries.push_back(actionEntry(
-          concept_.displayName, "tag", conceptsEnabled, [weakStore, target, assign, conceptID = concept_.id] {
-            if (!weakStore) return;
-            ImageLibraryStore* liveStore = weakStore.data();
-            std::vector<std::string> paths = imageContextMenuTargetPaths(*liveStore, target);
-            liveStore->startDetached([liveStore, conceptID, paths = std::move(paths), assign] {
-              return liveStore->concepts().setManualTagConceptAssignment(conceptID, paths, assign);
+          concept_.displayName, "tag", conceptsEnabled,
+          [weakModels, target, assign, conceptID = concept_.id] {
+            const auto live = weakModels.lock();
+            if (!live) return;
+            std::vector<std::string> paths = imageContextMenuTargetPaths(live->results, target);
+            TagConceptsModel* liveConcepts = &live->concepts;
+            live->context.startDetached([liveConcepts, conceptID, paths = std::move(paths), assign] {
+              return liveConcepts->setManualTagConceptAssignment(conceptID, paths, assign);
             });
           }));
     }

@@ -10,12 +10,12 @@
 // two tag-concept submenus appear only when concepts are switched on and some exist, and are
 // disabled while a concept change runs.
 //
-// Titles, symbols and enabled states are fixed when the menu is built. The actions hold the store
-// (weakly: a store that is gone makes them do nothing) and a copy of the target, and work out the
+// Titles, symbols and enabled states are fixed when the menu is built. The actions hold the models
+// (weakly: models that are gone make them do nothing) and a copy of the target, and work out the
 // records and paths again when chosen, since the window and the selection may change while the
 // menu is open.
 //
-// Thread safety: the store's thread only.
+// Thread safety: the models' thread only.
 #pragma once
 
 #include <functional>
@@ -29,8 +29,11 @@
 #include "ui/common/app_localization.h"
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class ResultsModel;
+class ReviewModel;
+class StoreContext;
+class TagConceptsModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -49,6 +52,15 @@ struct ImageContextMenuTarget {
     return {ContextSelection{std::move(path), std::move(reviewState)}};
   }
   static ImageContextMenuTarget single(RecordRef record) { return {Single{std::move(record)}}; }
+};
+
+// What the menu reads and changes: the loaded results and their selection, the review marks, the
+// tag concepts, and the context their flows run in (and that says whether concepts are on).
+struct ImageContextMenuModels {
+  ResultsModel& results;
+  ReviewModel& review;
+  TagConceptsModel& concepts;
+  StoreContext& context;
 };
 
 struct ImageContextMenuEntry {
@@ -74,21 +86,21 @@ struct ImageContextMenuReviewSummary {
 using RevealFileInFileManager = std::function<void(const std::string& path)>;
 
 // The derivations the menu is built from, readable on their own.
-std::vector<ReviewState> imageContextMenuReviewStates(const ImageLibraryStore& store,
+std::vector<ReviewState> imageContextMenuReviewStates(const ResultsModel& results,
                                                       const ImageContextMenuTarget& target);
 ImageContextMenuReviewSummary summarizeReviewStates(const std::vector<ReviewState>& states);
-std::optional<std::string> imageContextMenuRevealPath(const ImageLibraryStore& store,
+std::optional<std::string> imageContextMenuRevealPath(const ReviewModel& review,
                                                       const ImageContextMenuTarget& target);
-std::vector<std::string> imageContextMenuTargetPaths(const ImageLibraryStore& store,
+std::vector<std::string> imageContextMenuTargetPaths(const ResultsModel& results,
                                                      const ImageContextMenuTarget& target);
-bool imageContextMenuReviewActionsEnabled(const ImageLibraryStore& store,
+bool imageContextMenuReviewActionsEnabled(const ResultsModel& results, const ReviewModel& review,
                                           const ImageContextMenuTarget& target);
 
 // A review item's title: the plain title, or for two or more targets the bulk title made of the
 // plain title and the count.
 std::string reviewActionTitle(AppLocalizationKey key, int count, const AppLocalization& localizer);
 
-std::vector<ImageContextMenuEntry> makeImageContextMenu(ImageLibraryStore& store,
+std::vector<ImageContextMenuEntry> makeImageContextMenu(ImageContextMenuModels models,
                                                         ImageContextMenuTarget target,
                                                         const AppLocalization& localizer,
                                                         RevealFileInFileManager reveal);

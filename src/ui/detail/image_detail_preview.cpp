@@ -82,7 +82,8 @@ void ImageDetailPreview::contextMenuEvent(QContextMenuEvent* event) {
   if (!record_) return;
   // The shown record alone, never the grid's selection.
   QMenu* menu = makeImageContextMenuWidget(
-      makeImageContextMenu(store_, ImageContextMenuTarget::single(record_), localization_,
+      makeImageContextMenu({store_.results(), store_.review(), store_.concepts(), store_.context()},
+                           ImageContextMenuTarget::single(record_), localization_,
                            [](const std::string& path) { revealInFileManager(path); }),
       this);
   menu->setObjectName("detail.preview.menu");

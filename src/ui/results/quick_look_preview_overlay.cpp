@@ -345,7 +345,8 @@ void QuickLookPreviewOverlay::contextMenuEvent(QContextMenuEvent* event) {
   if (!image_->geometry().contains(event->pos()) && event->reason() == QContextMenuEvent::Mouse) return;
   if (contextMenu_ != nullptr) contextMenu_->close();
   QMenu* menu = makeImageContextMenuWidget(
-      makeImageContextMenu(store_, ImageContextMenuTarget::single(record), localizer_,
+      makeImageContextMenu({store_.results(), store_.review(), store_.concepts(), store_.context()},
+                           ImageContextMenuTarget::single(record), localizer_,
                            [](const std::string& path) { revealInFileManager(path); }),
       this);
   menu->setObjectName("quickLook.contextMenu");

@@ -634,9 +634,10 @@ bool ResultsGridListView::showContextMenu(int row, const QPoint& globalPosition)
   const RecordRef record = model_->recordAt(row);
   if (record == nullptr) return false;
   if (contextMenu_ != nullptr) contextMenu_->close();
-  std::vector<ImageContextMenuEntry> entries = makeImageContextMenu(
-      store_, ImageContextMenuTarget::contextSelection(record->file.path, record->reviewState), localizer_,
-      [](const std::string& path) { revealInFileManager(path); });
+  std::vector<ImageContextMenuEntry> entries =
+      makeImageContextMenu({store_.results(), store_.review(), store_.concepts(), store_.context()},
+                           ImageContextMenuTarget::contextSelection(record->file.path, record->reviewState),
+                           localizer_, [](const std::string& path) { revealInFileManager(path); });
   QMenu* menu = makeImageContextMenuWidget(std::move(entries), this);
   menu->setObjectName("results.contextMenu");
   contextMenu_ = menu;

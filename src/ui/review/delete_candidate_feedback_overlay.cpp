@@ -10,7 +10,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/review/review_model.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -26,12 +26,12 @@ constexpr int kIconWidth = 24;
 constexpr int kCloseSize = 18;
 }  // namespace
 
-DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore& store,
+DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ReviewModel& review,
                                                                std::function<void()> undoAction,
                                                                QWidget* host,
                                                                const AppLocalization* localization)
     : QWidget(host),
-      store_(&store),
+      review_(&review),
       undoAction_(std::move(undoAction)),
       localization_(localization != nullptr ? localization : &AppLocalization::live()) {
   setObjectName("review.deleteCandidate.feedback");
@@ -79,7 +79,7 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore
   close_->setFixedSize(kCloseSize, kCloseSize);
   row->addWidget(close_, 0, Qt::AlignTop);
   connect(close_, &QToolButton::clicked, this, [this] {
-    if (store_) store_->review().dismissDeleteCandidateFeedback();
+    if (review_) review_->dismissDeleteCandidateFeedback();
     Q_EMIT actionTaken();
   });
   // A click leaves the keyboard where it was; the buttons are still reached with Tab.
@@ -93,18 +93,18 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ImageLibraryStore
   setGraphicsEffect(shadow);
 
   host->installEventFilter(this);
-  connect(&store.review(), &ReviewModel::deleteCandidateFeedbackChanged, this,
+  connect(&review, &ReviewModel::deleteCandidateFeedbackChanged, this,
           &DeleteCandidateFeedbackOverlay::refresh);
-  connect(&store.review(), &ReviewModel::canUndoDeleteCandidateActionChanged, this,
+  connect(&review, &ReviewModel::canUndoDeleteCandidateActionChanged, this,
           &DeleteCandidateFeedbackOverlay::refresh);
   refresh();
 }
 
 void DeleteCandidateFeedbackOverlay::refresh() {
-  const auto banner = store_ ? makeDeleteCandidateFeedbackBannerPresentation(
-                                   store_->review().deleteCandidateFeedback(),
-                                   store_->review().canUndoDeleteCandidateAction(), *localization_)
-                             : std::nullopt;
+  const auto banner = review_ ? makeDeleteCandidateFeedbackBannerPresentation(
+                                    review_->deleteCandidateFeedback(),
+                                    review_->canUndoDeleteCandidateAction(), *localization_)
+                              : std::nullopt;
   // Without feedback nothing is drawn and nothing is in the way of the content's clicks.
   setAttribute(Qt::WA_TransparentForMouseEvents, !banner.has_value());
   if (!banner) {
@@ -156,9 +156,9 @@ void DeleteCandidateFeedbackOverlay::paintEvent(QPaintEvent*) {
   painter.drawPath(shape);
 }
 
-QWidget* makeDeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction,
+QWidget* makeDeleteCandidateFeedbackOverlay(ReviewModel& review, std::function<void()> undoAction,
                                             QWidget* host) {
-  return new DeleteCandidateFeedbackOverlay(store, std::move(undoAction), host);
+  return new DeleteCandidateFeedbackOverlay(review, std::move(undoAction), host);
 }
 
 }  // namespace lorvex::ui

@@ -1,7 +1,7 @@
 // The banner that reports the last marking or unmarking of delete candidates, laid over a host
 // view (the workspace, the slideshow) at its top centre: 16 from the top, at most 560 wide. It
-// follows the store: shown while the store holds feedback, Undo present while the feedback allows
-// undo and the store can undo now, gone when the store clears the feedback (its own timer, the
+// follows the review model: shown while it holds feedback, Undo present while the feedback allows
+// undo and the model can undo now, gone when the model clears the feedback (its own timer, the
 // close button, or a newer marking replacing it). Without feedback it is hidden and lets every
 // click through to the content beneath.
 //
@@ -22,7 +22,7 @@ class QPushButton;
 class QToolButton;
 
 namespace lorvex {
-class ImageLibraryStore;
+class ReviewModel;
 }
 
 namespace lorvex::ui {
@@ -36,10 +36,10 @@ class DeleteCandidateFeedbackOverlay : public QWidget {
   static constexpr int kMaximumWidth = 560;
 
   // A child of `host` that keeps itself in place over it. `undoAction` is the host's undo.
-  DeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction, QWidget* host,
+  DeleteCandidateFeedbackOverlay(ReviewModel& review, std::function<void()> undoAction, QWidget* host,
                                  const AppLocalization* localization = nullptr);
 
-  // Reads the store again; called on every change of its feedback or undo flag.
+  // Reads the model again; called on every change of its feedback or undo flag.
   void refresh();
 
  Q_SIGNALS:
@@ -53,7 +53,7 @@ class DeleteCandidateFeedbackOverlay : public QWidget {
  private:
   void placeOverHost();
 
-  QPointer<ImageLibraryStore> store_;
+  QPointer<ReviewModel> review_;
   std::function<void()> undoAction_;
   const AppLocalization* localization_;
   QLabel* icon_ = nullptr;
@@ -65,7 +65,7 @@ class DeleteCandidateFeedbackOverlay : public QWidget {
 
 // The hosts' factory (the workspace, the slideshow): the banner over `host`, owned by it; `undoAction`
 // is the host's undo.
-QWidget* makeDeleteCandidateFeedbackOverlay(ImageLibraryStore& store, std::function<void()> undoAction,
+QWidget* makeDeleteCandidateFeedbackOverlay(ReviewModel& review, std::function<void()> undoAction,
                                             QWidget* host);
 
 }  // namespace lorvex::ui

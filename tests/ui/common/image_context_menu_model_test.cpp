@@ -13,6 +13,7 @@
 #include "store/results/results_model_test_access.h"
 #include "store/review_fixture.h"
 #include "ui/results/echo_localization.h"
+#include "ui/support/store_view_models.h"
 
 namespace lorvex::ui {
 namespace {
@@ -111,9 +112,10 @@ TEST(ImageContextMenuModel, EntriesForATileInsideOrOutsideTheSelection) {
       f.select(c.selected.front(), c.selected);
     }
     const ImageRecord& clicked = library[static_cast<std::size_t>(c.clicked)];
-    const auto menu = makeImageContextMenu(
-        *f.store, ImageContextMenuTarget::contextSelection(clicked.file.path, clicked.reviewState),
-        testing::echoLocalization(), {});
+    const auto menu =
+        makeImageContextMenu(testing::imageContextMenuModels(*f.store),
+                             ImageContextMenuTarget::contextSelection(clicked.file.path, clicked.reviewState),
+                             testing::echoLocalization(), {});
     EXPECT_EQ(describe(menu), c.menu);
   }
 }
@@ -168,9 +170,10 @@ TEST(ImageContextMenuModel, ReviewItemsSetTheMarkOnEveryTargetUnlessAllCarryIt) 
     ReviewFixture f(library);
     f.select(c.selected.front(), c.selected);
     const ImageRecord& clicked = library[static_cast<std::size_t>(c.clicked)];
-    const auto menu = makeImageContextMenu(
-        *f.store, ImageContextMenuTarget::contextSelection(clicked.file.path, clicked.reviewState),
-        testing::echoLocalization(), {});
+    const auto menu =
+        makeImageContextMenu(testing::imageContextMenuModels(*f.store),
+                             ImageContextMenuTarget::contextSelection(clicked.file.path, clicked.reviewState),
+                             testing::echoLocalization(), {});
     const PathSet selectionBefore = f.store->results().selection().selectedPaths();
     entryTitled(menu, c.item).action();
     f.harness.drainEvents();
@@ -188,9 +191,10 @@ TEST(ImageContextMenuModel, ReviewItemsSetTheMarkOnEveryTargetUnlessAllCarryIt) 
 
 TEST(ImageContextMenuModel, ATileThatIsNotLoadedOffersDisabledItemsTitledFromWhatItShowed) {
   ReviewFixture f({libraryImage(0), libraryImage(1)}, {0});
-  const auto menu = makeImageContextMenu(
-      *f.store, ImageContextMenuTarget::contextSelection(imagePath(1), marks(true, true)),
-      testing::echoLocalization(), {});
+  const auto menu =
+      makeImageContextMenu(testing::imageContextMenuModels(*f.store),
+                           ImageContextMenuTarget::contextSelection(imagePath(1), marks(true, true)),
+                           testing::echoLocalization(), {});
   EXPECT_EQ(describe(menu),
             (std::vector<std::string>{"review.favorite.remove [star.slash] disabled",
                                       "review.deleteCandidate.remove [trash.slash] disabled"}));
@@ -200,11 +204,13 @@ TEST(ImageContextMenuModel, NothingIsReviewedWhileAPageLoads) {
   ReviewFixture f({libraryImage(0), libraryImage(1)});
   ResultsModelTestAccess::setIsLoadingNextPage(f.store->results(), true);
   const RecordRef first = f.store->results().resultWindow().records().front();
-  const auto selectionMenu = makeImageContextMenu(
-      *f.store, ImageContextMenuTarget::contextSelection(first->file.path, first->reviewState),
-      testing::echoLocalization(), {});
+  const auto selectionMenu =
+      makeImageContextMenu(testing::imageContextMenuModels(*f.store),
+                           ImageContextMenuTarget::contextSelection(first->file.path, first->reviewState),
+                           testing::echoLocalization(), {});
   const auto singleMenu =
-      makeImageContextMenu(*f.store, ImageContextMenuTarget::single(first), testing::echoLocalization(), {});
+      makeImageContextMenu(testing::imageContextMenuModels(*f.store), ImageContextMenuTarget::single(first),
+                           testing::echoLocalization(), {});
   for (const auto* menu : {&selectionMenu, &singleMenu}) {
     EXPECT_FALSE(entryTitled(*menu, "review.favorite").isEnabled);
     EXPECT_FALSE(entryTitled(*menu, "review.deleteCandidate").isEnabled);
@@ -220,9 +226,9 @@ TEST(ImageContextMenuModel, SingleRecordTogglesItsOwnMarkAndRevealsItsFile) {
   f.select(0, {0, 1});
   const RecordRef second = f.store->results().resultWindow().records()[1];
   std::vector<std::string> revealed;
-  const auto menu =
-      makeImageContextMenu(*f.store, ImageContextMenuTarget::single(second), testing::echoLocalization(),
-                           [&](const std::string& path) { revealed.push_back(path); });
+  const auto menu = makeImageContextMenu(testing::imageContextMenuModels(*f.store),
+                                         ImageContextMenuTarget::single(second), testing::echoLocalization(),
+                                         [&](const std::string& path) { revealed.push_back(path); });
   EXPECT_EQ(describe(menu), (std::vector<std::string>{"common.openInFinder [folder]", "---",
                                                       "review.favorite.remove [star.slash]",
                                                       "review.deleteCandidate.mark [trash]"}));
@@ -238,9 +244,10 @@ TEST(ImageContextMenuModel, ActionsReadTheSelectionWhenChosen) {
   ReviewFixture f({libraryImage(0), libraryImage(1), libraryImage(2)});
   f.select(0, {0, 1});
   const RecordRef first = f.store->results().resultWindow().records().front();
-  const auto menu = makeImageContextMenu(
-      *f.store, ImageContextMenuTarget::contextSelection(first->file.path, first->reviewState),
-      testing::echoLocalization(), {});
+  const auto menu =
+      makeImageContextMenu(testing::imageContextMenuModels(*f.store),
+                           ImageContextMenuTarget::contextSelection(first->file.path, first->reviewState),
+                           testing::echoLocalization(), {});
   f.select(0, {0, 2});  // the selection changed while the menu was open
   entryTitled(menu, "review.bulkActionTitle(review.favorite.add").action();
   f.harness.drainEvents();
@@ -253,7 +260,8 @@ TEST(ImageContextMenuModel, ActionsOfAMenuWhoseStoreIsGoneDoNothing) {
   ReviewFixture f({libraryImage(0)});
   const RecordRef first = f.store->results().resultWindow().records().front();
   const auto menu =
-      makeImageContextMenu(*f.store, ImageContextMenuTarget::single(first), testing::echoLocalization(), {});
+      makeImageContextMenu(testing::imageContextMenuModels(*f.store), ImageContextMenuTarget::single(first),
+                           testing::echoLocalization(), {});
   f.store.reset();
   for (const ImageContextMenuEntry& entry : menu) {
     if (entry.action) entry.action();
@@ -290,9 +298,9 @@ TEST(ImageContextMenuModel, ConceptSubmenusFollowTheSwitchTheListAndTheMutationF
     ReviewFixture f({libraryImage(0)}, {}, options);
     f.store->concepts().setTagConcepts(c.concepts);
     TagConceptsModelTestAccess::setIsTagConceptMutationInProgress(f.store->concepts(), c.mutating);
-    const std::vector<std::string> lines =
-        describe(makeImageContextMenu(*f.store, ImageContextMenuTarget::contextSelection(imagePath(0), {}),
-                                      testing::echoLocalization(), {}));
+    const std::vector<std::string> lines = describe(makeImageContextMenu(
+        testing::imageContextMenuModels(*f.store), ImageContextMenuTarget::contextSelection(imagePath(0), {}),
+        testing::echoLocalization(), {}));
     std::string tail;
     for (std::size_t i = 4; i < lines.size(); ++i) tail += (tail.empty() ? "" : "|") + lines[i];
     EXPECT_EQ(tail, c.tail);
@@ -303,7 +311,8 @@ TEST(ImageContextMenuModel, ConceptItemsAssignAndRemoveTheTargetPaths) {
   ReviewFixture f({libraryImage(0), libraryImage(1), libraryImage(2)}, {}, conceptsOn());
   f.store->concepts().setTagConcepts({{7, "Cats", 3}, {9, "Sky", 1}});
   f.select(2, {2, 0});
-  const auto menu = makeImageContextMenu(*f.store, ImageContextMenuTarget::contextSelection(imagePath(0), {}),
+  const auto menu = makeImageContextMenu(testing::imageContextMenuModels(*f.store),
+                                         ImageContextMenuTarget::contextSelection(imagePath(0), {}),
                                          testing::echoLocalization(), {});
   ASSERT_EQ(menu.size(), 5u);
   menu[3].entries[1].action();  // assign to Sky

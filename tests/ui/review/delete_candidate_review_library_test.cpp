@@ -142,7 +142,7 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   window.resize(1100, 800);
   int undos = 0;
   auto* overlay = new DeleteCandidateFeedbackOverlay(
-      *store,
+      store->review(),
       [&] {
         ++undos;
         store->review().undoLastDeleteCandidateAction();

@@ -368,7 +368,7 @@ TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithout
   QWidget host;
   int undos = 0;
   auto* overlay = new DeleteCandidateFeedbackOverlay(
-      *store, [&] { ++undos; }, &host, &echo());
+      store->review(), [&] { ++undos; }, &host, &echo());
   host.resize(900, 600);  // sized after the banner was made, before it is shown
   host.show();
   settle();
