@@ -25,6 +25,7 @@
 #include "ui/sidebar/filter_row_list.h"
 #include "ui/sidebar/filter_sidebar.h"
 #include "ui/sidebar/suggestion_popovers.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 
 namespace {
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
   lorvex::LibraryModelTestAccess::setRegisteredFolderSummaries(store->library(), folders);
   const lorvex::ui::AppLocalization localizer = lorvex::ui::testing::echoLocalization();
   lorvex::ui::FilterSidebar sidebar(
-      *store, {}, [] {}, [](const std::string&) {}, {}, localizer);
+      lorvex::ui::testing::filterSidebarModels(*store), {}, [] {}, [](const std::string&) {}, {}, localizer);
   sidebar.resize(300, 900);
   sidebar.show();
   harness.drainEvents();

@@ -103,19 +103,16 @@ QWidget* makeFilterSidebar(ImageLibraryStore& store, const ui::ViewResourceDispl
                            std::function<void()> showFolderImporter,
                            std::function<void(const std::string&)> reauthorizeFolder, QWidget* parent) {
   ui::FilterSidebarFactories factories;
-  factories.trashToolbar = [](ImageLibraryStore& s, std::function<void()> presentReview,
-                              QWidget* p) -> QWidget* {
-    return new ui::DeleteCandidateTrashSidebarToolbar(s, std::move(presentReview), p);
-  };
-  factories.trashReviewSheet = [](ImageLibraryStore& s, const ui::ViewResourceDisplay& display,
-                                  QWidget* p) -> QDialog* {
-    return new ui::DeleteCandidateTrashReviewSheet(s, display, p);
-  };
+  factories.trashToolbar = &ui::makeDeleteCandidateTrashSidebarToolbar;
+  factories.trashReviewSheet = &ui::makeDeleteCandidateTrashReviewSheet;
   // Shown only while tag concepts are switched on.
   factories.tagConceptManagement = ui::tagConceptManagementPanelFactory();
-  auto* sidebar = new ui::FilterSidebar(store, resourceDisplay, std::move(showFolderImporter),
-                                        std::move(reauthorizeFolder), std::move(factories),
-                                        ui::AppLocalization::live(), parent);
+  auto* sidebar =
+      new ui::FilterSidebar(ui::FilterSidebarModels{store.library(), store.results(), store.filters(),
+                                                    store.presentation(), store.trash(), store.suggestions(),
+                                                    store.concepts(), store.projections(), store.context()},
+                            resourceDisplay, std::move(showFolderImporter), std::move(reauthorizeFolder),
+                            std::move(factories), ui::AppLocalization::live(), parent);
   sidebar->setObjectName(QStringLiteral("filterSidebar"));
   return sidebar;
 }
@@ -130,7 +127,9 @@ QWidget* makeIndexingCard(ImageLibraryStore& store, QWidget* layer) {
 }
 
 QWidget* makeDetailPanel(ImageLibraryStore& store, QWidget* parent) {
-  return new ui::ImageDetailPanel(store, nullptr, parent);
+  return new ui::ImageDetailPanel({store.results(), store.review(), store.concepts(), store.filters(),
+                                   store.library(), store.projections(), store.context()},
+                                  nullptr, parent);
 }
 
 InspectorToggleSlot makeInspectorToggle(std::function<void(bool)> toggled, QWidget* parent) {

@@ -40,6 +40,7 @@
 #include "ui/sidebar/library_section_widgets.h"
 #include "ui/sidebar/scan_failure_sheet.h"
 #include "ui/sidebar/wrapping_link_button.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::app {
@@ -73,13 +74,11 @@ class SidebarColumnTest : public ui::testing::WidgetTest, public ::testing::With
                                                 std::function<void(const std::string&)> reauthorize,
                                                 QWidget* parent) {
       ui::FilterSidebarFactories factories;
-      factories.trashToolbar = [](ImageLibraryStore& s, std::function<void()> review,
-                                  QWidget* p) -> QWidget* {
-        return new ui::DeleteCandidateTrashSidebarToolbar(s, std::move(review), p);
-      };
+      factories.trashToolbar = &ui::makeDeleteCandidateTrashSidebarToolbar;
       factories.tagConceptManagement = ui::tagConceptManagementPanelFactory();
-      auto* sidebar = new ui::FilterSidebar(s, display, std::move(showImporter), std::move(reauthorize),
-                                            std::move(factories), *sidebarLocalization, parent);
+      auto* sidebar =
+          new ui::FilterSidebar(ui::testing::filterSidebarModels(s), display, std::move(showImporter),
+                                std::move(reauthorize), std::move(factories), *sidebarLocalization, parent);
       sidebar->setObjectName(QStringLiteral("filterSidebar"));
       return sidebar;
     };

@@ -16,6 +16,7 @@
 #include "ui/detail/image_detail_panel.h"
 #include "ui/detail/novelai_pictures.h"
 #include "ui/detail/tag_concept_management_panel.h"
+#include "ui/support/store_view_models.h"
 
 namespace lorvex::screens {
 namespace {
@@ -69,7 +70,8 @@ std::unique_ptr<QWidget> inspector(SceneContext& context, const ImageRecord& rec
   store->results().selection().selectSingle(focused ? std::optional<std::string>(record.file.path)
                                                     : std::nullopt);
   context.settle();
-  return std::make_unique<ui::ImageDetailPanel>(*store, &context.localization);
+  return std::make_unique<ui::ImageDetailPanel>(ui::testing::imageDetailPanelModels(*store),
+                                                &context.localization);
 }
 
 const std::vector<TagConcept> kConcepts = {

@@ -20,6 +20,7 @@
 #include "ui/review/delete_candidate_trash_review_sheet.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
 #include "ui/review/trash_summary_view.h"
+#include "ui/support/store_view_models.h"
 
 namespace lorvex::screens {
 namespace {
@@ -72,7 +73,8 @@ ImageLibraryStore* reviewStore(SceneContext& context, int count, bool waitForCan
 }
 
 std::unique_ptr<QWidget> sheetOver(ImageLibraryStore& store) {
-  return std::make_unique<ui::DeleteCandidateTrashReviewSheet>(store, ui::ViewResourceDisplay{}, nullptr);
+  return std::make_unique<ui::DeleteCandidateTrashReviewSheet>(
+      ui::testing::deleteCandidateTrashReviewModels(store), ui::ViewResourceDisplay{}, nullptr);
 }
 
 std::unique_ptr<QWidget> buildFeedbackBanner(SceneContext& context) {
@@ -87,7 +89,7 @@ std::unique_ptr<QWidget> buildFeedbackBanner(SceneContext& context) {
   auto* layout = new QVBoxLayout(root.get());
   layout->addStretch(1);
   layout->addWidget(new ui::DeleteCandidateTrashSidebarToolbar(
-      store, [] {}, root.get()));
+      store.context(), store.library(), [] {}, root.get()));
   new ui::DeleteCandidateFeedbackOverlay(
       store.review(), [] {}, root.get());
   return root;

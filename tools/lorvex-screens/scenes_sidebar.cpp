@@ -17,6 +17,7 @@
 #include "ui/sidebar/indexing_progress_card.h"
 #include "ui/sidebar/scan_failure_sheet.h"
 #include "ui/sidebar/suggestion_popovers.h"
+#include "ui/support/store_view_models.h"
 
 namespace lorvex::screens {
 namespace {
@@ -37,8 +38,8 @@ std::vector<RegisteredFolderSummary> sampleFolders(const std::string& home) {
 
 std::unique_ptr<ui::FilterSidebar> makeSidebar(SceneContext& context) {
   auto sidebar = std::make_unique<ui::FilterSidebar>(
-      *context.store, ui::ViewResourceDisplay{}, [] {}, [](const std::string&) {},
-      ui::FilterSidebarFactories{}, context.localization);
+      ui::testing::filterSidebarModels(*context.store), ui::ViewResourceDisplay{}, [] {},
+      [](const std::string&) {}, ui::FilterSidebarFactories{}, context.localization);
   return sidebar;
 }
 
@@ -145,8 +146,8 @@ const bool registered = [] {
             ImageLibraryIndexingPhase::indexing, 1200, 2048, 1190, 10, std::nullopt};
         LibraryModelTestAccess::setIndexingProgress(store.library(), progress);
         auto* sidebar = new ui::FilterSidebar(
-            store, ui::ViewResourceDisplay{}, [] {}, [](const std::string&) {}, ui::FilterSidebarFactories{},
-            localization, &host);
+            ui::testing::filterSidebarModels(store), ui::ViewResourceDisplay{}, [] {},
+            [](const std::string&) {}, ui::FilterSidebarFactories{}, localization, &host);
         sidebar->applyStoreState();
         return sidebar;
       }));

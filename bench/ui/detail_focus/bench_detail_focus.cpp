@@ -38,6 +38,7 @@
 #include "ui/detail/image_filter_tags_section.h"
 #include "ui/detail/metadata_inspection_presentation.h"
 #include "ui/detail/tag_chip_group.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 
 namespace {
@@ -91,7 +92,8 @@ struct ShownInspector {
     auto refresh = store->results().refreshResults(static_cast<int>(records.size()), true);
     harness.drainEvents();
     auto* layout = new QVBoxLayout(&window);
-    panel = new lorvex::ui::ImageDetailPanel(*store, &localization, &window);
+    panel = new lorvex::ui::ImageDetailPanel(lorvex::ui::testing::imageDetailPanelModels(*store),
+                                             &localization, &window);
     layout->addWidget(panel);
     window.resize(380, 1000);
     window.show();

@@ -6,7 +6,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
+#include "store/projections/store_projections.h"
+#include "store/results/results_model.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -44,10 +46,10 @@ QWidget* makeEmptyState(const AppLocalization& localization, QWidget* parent) {
 
 }  // namespace
 
-ImageDetailPanel::ImageDetailPanel(ImageLibraryStore& store, const AppLocalization* localization,
+ImageDetailPanel::ImageDetailPanel(ImageDetailPanelModels models, const AppLocalization* localization,
                                    QWidget* parent)
     : QScrollArea(parent),
-      store_(store),
+      results_(models.results),
       localization_(localization ? *localization : AppLocalization::live()) {
   setObjectName("detail.panel");
   setWidgetResizable(true);
@@ -70,15 +72,19 @@ ImageDetailPanel::ImageDetailPanel(ImageLibraryStore& store, const AppLocalizati
   auto* sections = new QVBoxLayout(content_);
   sections->setContentsMargins(0, 0, 0, 0);
   sections->setSpacing(14);
-  preview_ = new ImageDetailPreview(store_, &localization_, content_);
+  preview_ = new ImageDetailPreview({models.results, models.review, models.concepts, models.context},
+                                    &localization_, content_);
   sections->addWidget(preview_);
-  reviewControls_ = new ReviewControls(store_, &localization_, content_);
+  reviewControls_ =
+      new ReviewControls(models.results, models.review, models.projections, &localization_, content_);
   sections->addWidget(reviewControls_);
-  if (store_.featureAvailability().isTagConceptEnabled) {
-    concepts_ = new ImageTagConceptSection(store_, &localization_, content_);
+  if (models.context.featureAvailability().isTagConceptEnabled) {
+    concepts_ =
+        new ImageTagConceptSection(models.concepts, models.library, models.context, &localization_, content_);
     sections->addWidget(concepts_);
   }
-  tags_ = new ImageFilterTagsSection(store_, &localization_, content_);
+  tags_ =
+      new ImageFilterTagsSection(models.filters, models.library, models.context, &localization_, content_);
   sections->addWidget(tags_);
   metadata_ = new MetadataSection(&localization_, content_);
   sections->addWidget(metadata_);
@@ -86,7 +92,7 @@ ImageDetailPanel::ImageDetailPanel(ImageLibraryStore& store, const AppLocalizati
   column->addStretch(1);
   setWidget(body);
 
-  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this, &ImageDetailPanel::refresh);
+  connect(&models.projections, &StoreProjections::derivedValuesChanged, this, &ImageDetailPanel::refresh);
   refresh();
 }
 
@@ -97,7 +103,7 @@ void ImageDetailPanel::refresh() {
     return;
   }
   isStale_ = false;
-  const RecordRef record = store_.results().selectedRecord();
+  const RecordRef record = results_.selectedRecord();
   empty_->setVisible(!record);
   content_->setVisible(static_cast<bool>(record));
   reviewControls_->refresh();

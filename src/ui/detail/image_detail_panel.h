@@ -1,6 +1,6 @@
 // The inspector column: the focused record (the store's selectedRecord) as a large preview, its
 // review toggles, its tag concepts (only while the feature is switched on), its tags and its
-// metadata, in that order; with nothing focused, an empty state. The panel follows the store: the
+// metadata, in that order; with nothing focused, an empty state. The panel follows the models: the
 // focus, the loaded records and the review gates. When another record is focused, or the focused
 // one changes, the sections are updated in place rather than rebuilt, because the arrow keys move
 // the focus many times a second.
@@ -20,10 +20,27 @@ class QLabel;
 class QToolButton;
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class FiltersModel;
+class LibraryModel;
+class ResultsModel;
+class ReviewModel;
+class StoreContext;
+class StoreProjections;
+class TagConceptsModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
+
+// What the panel and the sections it hosts read and change.
+struct ImageDetailPanelModels {
+  ResultsModel& results;
+  ReviewModel& review;
+  TagConceptsModel& concepts;
+  FiltersModel& filters;
+  const LibraryModel& library;
+  StoreProjections& projections;
+  StoreContext& context;
+};
 
 class ImageDetailPreview;
 class ReviewControls;
@@ -35,11 +52,11 @@ class ImageDetailPanel : public QScrollArea {
   Q_OBJECT
 
  public:
-  ImageDetailPanel(ImageLibraryStore& store, const AppLocalization* localization = nullptr,
+  ImageDetailPanel(ImageDetailPanelModels models, const AppLocalization* localization = nullptr,
                    QWidget* parent = nullptr);
 
-  // Reads the store again (also called on every change of the store's derived values); while the
-  // panel is hidden this waits until it is shown.
+  // Reads the focus again (also called on every change of the projections' derived values); while
+  // the panel is hidden this waits until it is shown.
   void refresh();
 
   const RecordRef& shownRecord() const { return shown_; }
@@ -58,7 +75,7 @@ class ImageDetailPanel : public QScrollArea {
   void showEvent(QShowEvent* event) override;
 
  private:
-  ImageLibraryStore& store_;
+  const ResultsModel& results_;
   const AppLocalization& localization_;
   RecordRef shown_;
   bool isStale_ = true;

@@ -7,8 +7,7 @@
 #include <QPainterPath>
 #include <QRegion>
 
-#include "store/image_library_store.h"
-#include "ui/common/image_context_menu_model.h"
+#include "store/context/store_context.h"
 #include "ui/common/image_context_menu_widget.h"
 #include "ui/common/image_drag.h"
 #include "ui/common/reveal_in_file_manager.h"
@@ -17,18 +16,19 @@
 
 namespace lorvex::ui {
 
-std::optional<ImageDragPayload> imageDetailDragPayload(ImageLibraryStore& store, const ImageRecord& record) {
+std::optional<ImageDragPayload> imageDetailDragPayload(const StoreContext& context,
+                                                       const ImageRecord& record) {
   // The service in place when the drag begins: before the library is prepared it is the
   // placeholder, which has no payload.
-  const std::shared_ptr<ImageLibraryServicing> service = store.service();
+  const std::shared_ptr<ImageLibraryServicing> service = context.service();
   if (!service) return std::nullopt;
   return service->imageDragPayload(record);
 }
 
-ImageDetailPreview::ImageDetailPreview(ImageLibraryStore& store, const AppLocalization* localization,
+ImageDetailPreview::ImageDetailPreview(ImageContextMenuModels models, const AppLocalization* localization,
                                        QWidget* parent)
     : LocalImageView(parent, false, LocalImageLoader::shared(), localization),
-      store_(store),
+      models_(models),
       localization_(localization ? *localization : AppLocalization::live()) {
   setObjectName("detail.preview");
   setMinimumHeight(kMinimumHeight);
@@ -67,7 +67,7 @@ void ImageDetailPreview::mouseMoveEvent(QMouseEvent* event) {
   if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance())
     return;
   pressed_ = false;
-  const std::optional<ImageDragPayload> payload = imageDetailDragPayload(store_, *record_);
+  const std::optional<ImageDragPayload> payload = imageDetailDragPayload(models_.context, *record_);
   if (!payload) return;
   const QImage shown = displayedImage();
   const QPixmap preview =
@@ -82,8 +82,7 @@ void ImageDetailPreview::contextMenuEvent(QContextMenuEvent* event) {
   if (!record_) return;
   // The shown record alone, never the grid's selection.
   QMenu* menu = makeImageContextMenuWidget(
-      makeImageContextMenu({store_.results(), store_.review(), store_.concepts(), store_.context()},
-                           ImageContextMenuTarget::single(record_), localization_,
+      makeImageContextMenu(models_, ImageContextMenuTarget::single(record_), localization_,
                            [](const std::string& path) { revealInFileManager(path); }),
       this);
   menu->setObjectName("detail.preview.menu");

@@ -14,10 +14,11 @@
 #include "model/image_drag_payload.h"
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
+#include "ui/common/image_context_menu_model.h"
 #include "ui/common/local_image_view.h"
 
 namespace lorvex {
-class ImageLibraryStore;
+class StoreContext;
 }
 
 namespace lorvex::ui {
@@ -26,7 +27,8 @@ class ImageDetailPreview : public LocalImageView {
   Q_OBJECT
 
  public:
-  ImageDetailPreview(ImageLibraryStore& store, const AppLocalization* localization = nullptr,
+  // `models`: what the context menu reads and changes; the drag asks their context's service.
+  ImageDetailPreview(ImageContextMenuModels models, const AppLocalization* localization = nullptr,
                      QWidget* parent = nullptr);
 
   // The record shown; the load restarts only when its request (paths, keys, size) changes.
@@ -43,7 +45,7 @@ class ImageDetailPreview : public LocalImageView {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  ImageLibraryStore& store_;
+  ImageContextMenuModels models_;
   const AppLocalization& localization_;
   RecordRef record_;
   QPoint pressPosition_;
@@ -52,6 +54,7 @@ class ImageDetailPreview : public LocalImageView {
 
 // What a drag of `record` offers: the payload of the service in place now (none before the
 // library is prepared, or when the service has none for the record).
-std::optional<ImageDragPayload> imageDetailDragPayload(ImageLibraryStore& store, const ImageRecord& record);
+std::optional<ImageDragPayload> imageDetailDragPayload(const StoreContext& context,
+                                                       const ImageRecord& record);
 
 }  // namespace lorvex::ui

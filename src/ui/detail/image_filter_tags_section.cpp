@@ -4,7 +4,9 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
+#include "store/filters/filters_model.h"
+#include "store/library/library_model.h"
 #include "ui/common/copy_tag_menu_button.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
@@ -14,9 +16,14 @@
 
 namespace lorvex::ui {
 
-ImageFilterTagsSection::ImageFilterTagsSection(ImageLibraryStore& store, const AppLocalization* localization,
+ImageFilterTagsSection::ImageFilterTagsSection(FiltersModel& filters, const LibraryModel& library,
+                                               StoreContext& context, const AppLocalization* localization,
                                                QWidget* parent)
-    : QWidget(parent), store_(store), localization_(localization ? *localization : AppLocalization::live()) {
+    : QWidget(parent),
+      filters_(filters),
+      library_(library),
+      context_(context),
+      localization_(localization ? *localization : AppLocalization::live()) {
   setObjectName("detail.tags");
   using Key = AppLocalizationKey;
   auto* column = new QVBoxLayout(this);
@@ -46,12 +53,10 @@ ImageFilterTagsSection::ImageFilterTagsSection(ImageLibraryStore& store, const A
     column->addWidget(group);
   }
 
-  connect(&store_.filters(), &FiltersModel::selectedFilterTagsChanged, this,
+  connect(&filters_, &FiltersModel::selectedFilterTagsChanged, this, &ImageFilterTagsSection::refreshStates);
+  connect(&context_, &StoreContext::needsLiveServicePreparationChanged, this,
           &ImageFilterTagsSection::refreshStates);
-  connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
-          &ImageFilterTagsSection::refreshStates);
-  connect(&store_.library(), &LibraryModel::isPreparingLibraryChanged, this,
-          &ImageFilterTagsSection::refreshStates);
+  connect(&library_, &LibraryModel::isPreparingLibraryChanged, this, &ImageFilterTagsSection::refreshStates);
 }
 
 void ImageFilterTagsSection::configureChip(TagChipGroup& group, MetadataChipButton& chip) {
@@ -65,11 +70,11 @@ void ImageFilterTagsSection::configureChip(TagChipGroup& group, MetadataChipButt
   connect(&chip, &MetadataChipButton::clicked, this, [this, tagOf] {
     const auto tag = tagOf();
     if (!tag) return;
-    ImageLibraryStore* store = &store_;
+    FiltersModel* filters = &filters_;
     const std::string value = *tag;
-    store_.startDetached([store, value]() -> QCoro::Task<void> {
+    context_.startDetached([filters, value]() -> QCoro::Task<void> {
       std::string tagToToggle = value;
-      co_await store->filters().toggleFilterTag(tagToToggle);
+      co_await filters->toggleFilterTag(tagToToggle);
     });
   });
   connect(&chip, &MetadataChipButton::customContextMenuRequested, this,
@@ -101,7 +106,7 @@ void ImageFilterTagsSection::refreshStates() {
 
 void ImageFilterTagsSection::applyStates(TagChipGroup& group, std::size_t first) {
   using Key = AppLocalizationKey;
-  const bool disabled = store_.needsLiveServicePreparation() || store_.library().isPreparingLibrary();
+  const bool disabled = context_.needsLiveServicePreparation() || library_.isPreparingLibrary();
   // The two tooltips are fixed texts: looked up once, not once per chip (a focus step may update
   // hundreds of chips).
   const QString addHelp = toolTipHtml(qtText(localization_.lookup(Key::filterTagAddToFilter)));
@@ -109,7 +114,7 @@ void ImageFilterTagsSection::applyStates(TagChipGroup& group, std::size_t first)
   for (std::size_t i = first; i < group.chips().size(); ++i) {
     MetadataChipButton& chip = *group.chips()[i];
     const std::string& tag = group.tags()[i];
-    const bool selected = store_.filters().isFilterTagSelected(tag);
+    const bool selected = filters_.isFilterTagSelected(tag);
     chip.setSelected(selected);
     chip.setEnabled(!disabled);
     const QString& help = selected ? removeHelp : addHelp;

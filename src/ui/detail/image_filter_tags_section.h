@@ -17,8 +17,10 @@
 class QLabel;
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class FiltersModel;
+class LibraryModel;
+class StoreContext;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -29,12 +31,14 @@ class ImageFilterTagsSection : public QWidget {
   Q_OBJECT
 
  public:
-  ImageFilterTagsSection(ImageLibraryStore& store, const AppLocalization* localization = nullptr,
-                         QWidget* parent = nullptr);
+  // A chip toggles its tag among the selected filter tags; every chip rests while the live library
+  // is missing or being prepared.
+  ImageFilterTagsSection(FiltersModel& filters, const LibraryModel& library, StoreContext& context,
+                         const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
 
   // The shown record; the chips are updated in place.
   void setRecord(const ImageRecord& record);
-  // The chips' selected and enabled states and texts that follow them, read from the store again.
+  // The chips' selected and enabled states and texts that follow them, read from the models again.
   void refreshStates();
 
   const ImageFilterTagGroups& groups() const { return groups_; }
@@ -46,7 +50,9 @@ class ImageFilterTagsSection : public QWidget {
   // The states of the group's chips from `first` on.
   void applyStates(TagChipGroup& group, std::size_t first);
 
-  ImageLibraryStore& store_;
+  FiltersModel& filters_;
+  const LibraryModel& library_;
+  StoreContext& context_;
   const AppLocalization& localization_;
   ImageFilterTagGroups groups_;
   QLabel* noTags_;

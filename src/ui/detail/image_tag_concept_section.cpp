@@ -10,7 +10,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/concepts/tag_concepts_model.h"
+#include "store/context/store_context.h"
+#include "store/library/library_model.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -51,9 +53,14 @@ class ManagementPopup : public QWidget {
 
 }  // namespace
 
-ImageTagConceptSection::ImageTagConceptSection(ImageLibraryStore& store, const AppLocalization* localization,
+ImageTagConceptSection::ImageTagConceptSection(TagConceptsModel& concepts, const LibraryModel& library,
+                                               StoreContext& context, const AppLocalization* localization,
                                                QWidget* parent)
-    : QWidget(parent), store_(store), localization_(localization ? *localization : AppLocalization::live()) {
+    : QWidget(parent),
+      model_(concepts),
+      library_(library),
+      context_(context),
+      localization_(localization ? *localization : AppLocalization::live()) {
   setObjectName("detail.concepts");
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
@@ -88,12 +95,12 @@ ImageTagConceptSection::ImageTagConceptSection(ImageLibraryStore& store, const A
     connect(&chip, &MetadataChipButton::clicked, this, [this, &chip] {
       const int index = chips_->chipIndex(&chip);
       if (index < 0 || static_cast<std::size_t>(index) >= concepts_.size()) return;
-      TagConceptsModel* model = &store_.concepts();
+      TagConceptsModel* model = &model_;
       const std::int64_t conceptID = concepts_[static_cast<std::size_t>(index)].id;
       // The state the chip showed when it was drawn decides: a click asks for the opposite.
       const bool assign = !assigned_[static_cast<std::size_t>(index)];
       const std::vector<std::string> paths{path_};
-      store_.context().startDetached([model, conceptID, assign, paths]() -> QCoro::Task<void> {
+      context_.startDetached([model, conceptID, assign, paths]() -> QCoro::Task<void> {
         std::int64_t id = conceptID;
         std::vector<std::string> imagePaths = paths;
         bool value = assign;
@@ -108,12 +115,11 @@ ImageTagConceptSection::ImageTagConceptSection(ImageLibraryStore& store, const A
        {&TagConceptsModel::tagConceptsChanged, &TagConceptsModel::manualTagConceptAssignmentsChanged,
         &TagConceptsModel::manualTagConceptAssignmentScopePathsChanged,
         &TagConceptsModel::isTagConceptMutationInProgressChanged}) {
-    connect(&store_.concepts(), changed, this, &ImageTagConceptSection::refresh);
+    connect(&model_, changed, this, &ImageTagConceptSection::refresh);
   }
-  connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
+  connect(&context_, &StoreContext::needsLiveServicePreparationChanged, this,
           &ImageTagConceptSection::refresh);
-  connect(&store_.library(), &LibraryModel::isPreparingLibraryChanged, this,
-          &ImageTagConceptSection::refresh);
+  connect(&library_, &LibraryModel::isPreparingLibraryChanged, this, &ImageTagConceptSection::refresh);
   refresh();
 }
 
@@ -131,9 +137,9 @@ void ImageTagConceptSection::setImagePath(const std::string& path) {
 
 void ImageTagConceptSection::startLoad() {
   isLoadCurrent_ = true;
-  TagConceptsModel* model = &store_.concepts();
+  TagConceptsModel* model = &model_;
   const std::vector<std::string> paths{path_};
-  load_.restart(store_.context(), [model, paths](std::stop_token stop) -> QCoro::Task<void> {
+  load_.restart(context_, [model, paths](std::stop_token stop) -> QCoro::Task<void> {
     co_await model->loadTagConcepts();
     if (stop.stop_requested()) co_return;
     std::vector<std::string> imagePaths = paths;
@@ -157,10 +163,10 @@ void ImageTagConceptSection::hideEvent(QHideEvent* event) {
 }
 
 void ImageTagConceptSection::refresh() {
-  const TagConceptsModel& model = store_.concepts();
+  const TagConceptsModel& model = model_;
   concepts_ = model.tagConcepts();
   const std::vector<std::string> paths{path_};
-  const bool disabled = store_.needsLiveServicePreparation() || store_.library().isPreparingLibrary() ||
+  const bool disabled = context_.needsLiveServicePreparation() || library_.isPreparingLibrary() ||
                         model.isTagConceptMutationInProgress();
   std::vector<std::string> names;
   std::vector<std::string> identifiers;
@@ -188,7 +194,7 @@ void ImageTagConceptSection::presentManagement() {
   isManagementPresented_ = true;
   QPointer<ImageTagConceptSection> self(this);
   auto* popup = new ManagementPopup(
-      store_.concepts(), {path_}, localization_,
+      model_, {path_}, localization_,
       [self] {
         if (self) self->isManagementPresented_ = false;
       },

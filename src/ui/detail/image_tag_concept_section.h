@@ -25,8 +25,10 @@ class QLabel;
 class QToolButton;
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class LibraryModel;
+class StoreContext;
+class TagConceptsModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -37,13 +39,14 @@ class ImageTagConceptSection : public QWidget {
   Q_OBJECT
 
  public:
-  ImageTagConceptSection(ImageLibraryStore& store, const AppLocalization* localization = nullptr,
-                         QWidget* parent = nullptr);
+  // The chips rest while the live library is missing or being prepared, or a concept change runs.
+  ImageTagConceptSection(TagConceptsModel& concepts, const LibraryModel& library, StoreContext& context,
+                         const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
   ~ImageTagConceptSection() override;
 
   // The shown image; a new path restarts the load.
   void setImagePath(const std::string& path);
-  // Chips and their states, from the store.
+  // Chips and their states, from the models.
   void refresh();
 
   bool isManagementPresented() const { return isManagementPresented_; }
@@ -52,7 +55,9 @@ class ImageTagConceptSection : public QWidget {
   void presentManagement();
 
  private:
-  ImageLibraryStore& store_;
+  TagConceptsModel& model_;
+  const LibraryModel& library_;
+  StoreContext& context_;
   const AppLocalization& localization_;
   std::string path_;
   std::vector<TagConcept> concepts_;

@@ -5,15 +5,23 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/projections/store_projections.h"
+#include "store/results/results_model.h"
+#include "store/review/review_model.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/detail/image_detail_panel_rules.h"
 
 namespace lorvex::ui {
 
-ReviewControls::ReviewControls(ImageLibraryStore& store, const AppLocalization* localization, QWidget* parent)
-    : QWidget(parent), store_(store), localization_(localization ? *localization : AppLocalization::live()) {
+ReviewControls::ReviewControls(const ResultsModel& results, ReviewModel& review,
+                               const StoreProjections& projections, const AppLocalization* localization,
+                               QWidget* parent)
+    : QWidget(parent),
+      results_(results),
+      review_(review),
+      projections_(projections),
+      localization_(localization ? *localization : AppLocalization::live()) {
   setObjectName("detail.review");
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
@@ -30,9 +38,9 @@ ReviewControls::ReviewControls(ImageLibraryStore& store, const AppLocalization* 
   row->addWidget(deleteCandidate_);
   row->addStretch(1);
 
-  connect(favorite_, &QPushButton::clicked, this, [this] { store_.review().toggleFocusedRecordFavorite(); });
+  connect(favorite_, &QPushButton::clicked, this, [this] { review_.toggleFocusedRecordFavorite(); });
   connect(deleteCandidate_, &QPushButton::clicked, this,
-          [this] { store_.review().toggleFocusedRecordDeleteCandidate(); });
+          [this] { review_.toggleFocusedRecordDeleteCandidate(); });
 
   // Window-wide, so the letters work wherever the focus is in the window; a line edit that has
   // the focus claims plain letters first (it accepts the shortcut override), so typing is safe.
@@ -49,9 +57,9 @@ ReviewControls::ReviewControls(ImageLibraryStore& store, const AppLocalization* 
 }
 
 void ReviewControls::refresh() {
-  const RecordRef record = store_.results().selectedRecord();
+  const RecordRef record = results_.selectedRecord();
   const ReviewControlsPresentation presentation =
-      makeReviewControlsPresentation(record.get(), store_.projections().canReviewFocusedRecord());
+      makeReviewControlsPresentation(record.get(), projections_.canReviewFocusedRecord());
   const auto apply = [this](QPushButton& button, const ReviewButtonPresentation& value) {
     const QString title = qtText(localization_.lookup(value.title));
     button.setText(mnemonicSafe(title));

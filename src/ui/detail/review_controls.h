@@ -4,7 +4,7 @@
 // while the store allows reviewing the focused record; the shortcuts also sleep while the row is
 // hidden (the inspector is closed), and a focused text field keeps its letters.
 //
-// The row holds no state: refresh() reads the focused record from the store again.
+// The row holds no state: refresh() reads the focused record from the results again.
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -17,8 +17,10 @@ class QPushButton;
 class QShortcut;
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class ResultsModel;
+class ReviewModel;
+class StoreProjections;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -26,8 +28,8 @@ class ReviewControls : public QWidget {
   Q_OBJECT
 
  public:
-  ReviewControls(ImageLibraryStore& store, const AppLocalization* localization = nullptr,
-                 QWidget* parent = nullptr);
+  ReviewControls(const ResultsModel& results, ReviewModel& review, const StoreProjections& projections,
+                 const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
 
   void refresh();
 
@@ -41,7 +43,9 @@ class ReviewControls : public QWidget {
  private:
   void updateShortcutStates();
 
-  ImageLibraryStore& store_;
+  const ResultsModel& results_;
+  ReviewModel& review_;
+  const StoreProjections& projections_;
   const AppLocalization& localization_;
   QPushButton* favorite_;
   QPushButton* deleteCandidate_;

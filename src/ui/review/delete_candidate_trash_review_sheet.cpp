@@ -8,7 +8,9 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/projections/store_projections.h"
+#include "store/trash/trash_model.h"
 #include "ui/common/busy_indicator.h"
 #include "ui/common/load_more_results_indicator.h"
 #include "ui/common/plain_text.h"
@@ -76,13 +78,14 @@ void applyTrashButton(QPushButton& button, QLabel& reason, bool enabled,
 
 }  // namespace
 
-DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibraryStore& store,
+DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidateTrashReviewModels models,
                                                                  ViewResourceDisplay resourceDisplay,
                                                                  QWidget* parent,
                                                                  const AppLocalization* localization,
                                                                  LocalImageLoader* loader)
     : QDialog(parent),
-      store_(&store),
+      trash_(&models.trash),
+      presentation_(&models.presentation),
       resourceDisplay_(std::move(resourceDisplay)),
       localization_(localization != nullptr ? localization : &AppLocalization::live()) {
   const AppLocalization& localizer = *localization_;
@@ -149,8 +152,7 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   clearSelection_ = makeButton(localizer, Key::deleteCandidateReviewClearSelection, this);
   clearSelection_->setFont(roleFont(FontRole::subheadline));
   connect(clearSelection_, &QPushButton::clicked, this, [this] {
-    if (store_ && !store_->trash().isTrashingDeleteCandidates())
-      store_->trash().trashReviewBrowser().setSelectedPaths({});
+    if (trash_ && !trash_->isTrashingDeleteCandidates()) trash_->trashReviewBrowser().setSelectedPaths({});
   });
   bar->addWidget(clearSelection_);
   QLabel* bulkScope =
@@ -160,8 +162,7 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   selectLoaded_ = makeButton(localizer, Key::deleteCandidateReviewSelectLoaded, this);
   selectLoaded_->setFont(roleFont(FontRole::subheadline));
   connect(selectLoaded_, &QPushButton::clicked, this, [this] {
-    if (store_ && !store_->trash().isTrashingDeleteCandidates())
-      store_->trash().trashReviewBrowser().selectAllRecords();
+    if (trash_ && !trash_->isTrashingDeleteCandidates()) trash_->trashReviewBrowser().selectAllRecords();
   });
   bar->addWidget(selectLoaded_);
   column->addLayout(bar);
@@ -184,7 +185,8 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
   auto* gridColumn = new QVBoxLayout(gridPage_);
   gridColumn->setContentsMargins(0, 0, 0, 0);
   gridColumn->setSpacing(0);
-  model_ = new TrashReviewCandidateModel(store, resourceDisplay_, localization_, loader, this);
+  model_ = new TrashReviewCandidateModel(models.trash, models.results, resourceDisplay_, localization_,
+                                         loader, this);
   grid_ = new TrashReviewCandidateGrid(*model_, gridPage_);
   grid_->setAccessibleName(qtText(localizer.lookup(Key::deleteCandidateReviewCandidateGrid)));
   gridColumn->addWidget(grid_, 1);
@@ -263,24 +265,24 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
           [this] { requestTrashConfirmation(DeleteCandidateTrashAction::loaded); });
   column->addLayout(footer);
 
-  connect(&store.projections(), &StoreProjections::derivedValuesChanged, this,
+  connect(&models.projections, &StoreProjections::derivedValuesChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
-  TrashCandidateBrowser& browser = store.trash().trashReviewBrowser();
+  TrashCandidateBrowser& browser = models.trash.trashReviewBrowser();
   for (const auto changed :
        {&TrashCandidateBrowser::recordsChanged, &TrashCandidateBrowser::selectedPathsChanged,
         &TrashCandidateBrowser::hasMoreRecordsChanged, &TrashCandidateBrowser::isReloadingChanged,
         &TrashCandidateBrowser::isLoadingMoreChanged}) {
     connect(&browser, changed, this, &DeleteCandidateTrashReviewSheet::refresh);
   }
-  connect(&store.trash(), &TrashModel::isTrashingDeleteCandidatesChanged, this,
+  connect(&models.trash, &TrashModel::isTrashingDeleteCandidatesChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
-  connect(&store.trash(), &TrashModel::lastTrashSummaryChanged, this,
+  connect(&models.trash, &TrashModel::lastTrashSummaryChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
-  connect(&store.presentation(), &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
+  connect(&models.presentation, &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
           this, [this] {
-            // The store closed the review (a filter change, a dismissal elsewhere): the sheet follows
-            // without closing it again.
-            if (store_ && !store_->presentation().isDeleteCandidateTrashReviewPresented() && isVisible() &&
+            // The review was closed outside the sheet (a filter change, a dismissal elsewhere): it
+            // follows without closing it again.
+            if (presentation_ && !presentation_->isDeleteCandidateTrashReviewPresented() && isVisible() &&
                 !isClosing_) {
               cancelPendingTrashAction();
               QDialog::reject();
@@ -292,11 +294,11 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(ImageLibrarySto
 DeleteCandidateTrashReviewSheet::~DeleteCandidateTrashReviewSheet() = default;
 
 void DeleteCandidateTrashReviewSheet::refresh() {
-  if (!store_) return;
-  const ImageLibraryStore& store = *store_;
-  const TrashCandidateBrowser& browser = store.trash().trashReviewBrowser();
+  if (!trash_) return;
+  const TrashModel& trash = *trash_;
+  const TrashCandidateBrowser& browser = trash.trashReviewBrowser();
   const auto presentation =
-      DeleteCandidateTrashReviewPresentation::fromTrash(store.trash(), *localization_, resourceDisplay_);
+      DeleteCandidateTrashReviewPresentation::fromTrash(trash, *localization_, resourceDisplay_);
   const bool trashing = presentation.isTrashingDeleteCandidates;
 
   reload_->setEnabled(!browser.isReloading() && !trashing);
@@ -322,31 +324,31 @@ void DeleteCandidateTrashReviewSheet::refresh() {
     summary_->setSummary(
         TrashSummaryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
         TrashFailureRecoveryPresentation{*presentation.lastTrashSummary, *localization_, resourceDisplay_},
-        store.trash().canRetryFailedTrash());
+        trash.canRetryFailedTrash());
   }
 
   cancel_->setEnabled(!trashing);
   footerSummary_->setText(qtText(presentation.footerSummaryText()));
-  applyTrashButton(*trashSelected_, *trashSelectedReason_, store.trash().canTrashSelectedTrashReviewRecords(),
+  applyTrashButton(*trashSelected_, *trashSelectedReason_, trash.canTrashSelectedTrashReviewRecords(),
                    presentation.trashSelectedDisabledReasonText());
-  applyTrashButton(*trashLoaded_, *trashLoadedReason_, store.trash().canTrashLoadedTrashReviewRecords(),
+  applyTrashButton(*trashLoaded_, *trashLoadedReason_, trash.canTrashLoadedTrashReviewRecords(),
                    presentation.trashLoadedDisabledReasonText());
   updateConfirmationMessage();
 }
 
 void DeleteCandidateTrashReviewSheet::requestTrashConfirmation(DeleteCandidateTrashAction action) {
-  if (!store_) return;
-  // Read now, not from the buttons' state: that may be a turn behind the store.
+  if (!trash_) return;
+  // Read now, not from the buttons' state: that may be a turn behind the model.
   bool allowed = false;
   switch (action) {
     case DeleteCandidateTrashAction::selected:
-      allowed = store_->trash().canTrashSelectedTrashReviewRecords();
+      allowed = trash_->canTrashSelectedTrashReviewRecords();
       break;
     case DeleteCandidateTrashAction::loaded:
-      allowed = store_->trash().canTrashLoadedTrashReviewRecords();
+      allowed = trash_->canTrashLoadedTrashReviewRecords();
       break;
     case DeleteCandidateTrashAction::retryFailed:
-      allowed = store_->trash().canRetryFailedTrash();
+      allowed = trash_->canRetryFailedTrash();
       break;
   }
   if (!allowed) return;
@@ -393,18 +395,19 @@ void DeleteCandidateTrashReviewSheet::showConfirmation() {
 }
 
 void DeleteCandidateTrashReviewSheet::updateConfirmationMessage() {
-  if (confirmation_ == nullptr || !store_) return;
-  confirmation_->setInformativeText(qtText(flow_.confirmationMessage(
-      DeleteCandidateTrashActionCounts::fromTrash(store_->trash()), *localization_)));
+  if (confirmation_ == nullptr || !trash_) return;
+  confirmation_->setInformativeText(qtText(
+      flow_.confirmationMessage(DeleteCandidateTrashActionCounts::fromTrash(*trash_), *localization_)));
 }
 
 void DeleteCandidateTrashReviewSheet::confirmPendingTrashAction() {
   const std::optional<DeleteCandidateTrashAction> action = flow_.confirmPendingTrashAction();
   if (confirmation_ != nullptr && confirmation_->isVisible()) confirmation_->close();
-  if (!action || !store_) return;
-  TrashModel* trash = &store_->trash();
+  if (!action || !trash_) return;
+  TrashModel* trash = trash_.data();
   const DeleteCandidateTrashAction confirmed = *action;
-  store_->startDetached([trash, confirmed] { return performDeleteCandidateTrashAction(*trash, confirmed); });
+  trash->context().startDetached(
+      [trash, confirmed] { return performDeleteCandidateTrashAction(*trash, confirmed); });
 }
 
 void DeleteCandidateTrashReviewSheet::cancelPendingTrashAction() {
@@ -413,21 +416,19 @@ void DeleteCandidateTrashReviewSheet::cancelPendingTrashAction() {
 }
 
 void DeleteCandidateTrashReviewSheet::reloadCandidates() {
-  if (!store_ || store_->trash().trashReviewBrowser().isReloading() ||
-      store_->trash().isTrashingDeleteCandidates())
-    return;
-  ImageLibraryStore* store = store_.data();
-  store->startDetached([store] { return store->trash().reloadDeleteCandidateTrashReview(); });
+  if (!trash_ || trash_->trashReviewBrowser().isReloading() || trash_->isTrashingDeleteCandidates()) return;
+  TrashModel* trash = trash_.data();
+  trash->context().startDetached([trash] { return trash->reloadDeleteCandidateTrashReview(); });
 }
 
 void DeleteCandidateTrashReviewSheet::dismissReview() {
   if (isClosing_) return;
-  const bool presented = store_ && store_->presentation().isDeleteCandidateTrashReviewPresented();
+  const bool presented = trash_ && presentation_ && presentation_->isDeleteCandidateTrashReviewPresented();
   // Files are on their way to the Trash: the sheet stays to show the outcome.
-  if (presented && store_->trash().isTrashingDeleteCandidates()) return;
+  if (presented && trash_->isTrashingDeleteCandidates()) return;
   isClosing_ = true;
   cancelPendingTrashAction();
-  if (presented) store_->trash().dismissDeleteCandidateTrashReview();
+  if (presented) trash_->dismissDeleteCandidateTrashReview();
   if (isVisible()) QDialog::reject();
   isClosing_ = false;
 }
@@ -436,9 +437,12 @@ void DeleteCandidateTrashReviewSheet::reject() {
   dismissReview();
 }
 
-QDialog* makeDeleteCandidateTrashReviewSheet(ImageLibraryStore& store,
+QDialog* makeDeleteCandidateTrashReviewSheet(TrashModel& trash, ResultsModel& results,
+                                             const ImageLibraryPresentationState& presentation,
+                                             const StoreProjections& projections,
                                              const ViewResourceDisplay& resourceDisplay, QWidget* parent) {
-  return new DeleteCandidateTrashReviewSheet(store, resourceDisplay, parent);
+  return new DeleteCandidateTrashReviewSheet({trash, results, presentation, projections}, resourceDisplay,
+                                             parent);
 }
 
 }  // namespace lorvex::ui

@@ -4,13 +4,13 @@
 // outcome of the last move, with its failures, their details and a retry through the same
 // confirmation.
 //
-// The sheet keeps nothing of the store's: every change of the store rebuilds what it shows, and
-// every action reads the store again when it runs, so a button a turn behind the store cannot move
-// anything the store no longer allows. It owns only the pending confirmation.
+// The sheet keeps nothing of the models': every change of them rebuilds what it shows, and every
+// action reads the trash model again when it runs, so a button a turn behind the model cannot move
+// anything the model no longer allows. It owns only the pending confirmation.
 //
 // Closing: every way to close it (Cancel, Escape, the window's close button) goes through
-// dismissReview(), which is refused while a move runs and otherwise closes the store's review once.
-// When the store closes the review itself, the sheet only closes.
+// dismissReview(), which is refused while a move runs and otherwise closes the review once. When
+// the review is closed elsewhere, the sheet only closes.
 //
 // Thread safety: the GUI thread only.
 #pragma once
@@ -29,10 +29,23 @@ class QPushButton;
 class QStackedWidget;
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class ImageLibraryPresentationState;
+class ResultsModel;
+class StoreProjections;
+class TrashModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
+
+// What the sheet reads and changes: the review and its moves, the results that fetch the tiles'
+// thumbnails, whether the review is shown, and the projections' signal that the review's
+// projections may have changed.
+struct DeleteCandidateTrashReviewModels {
+  TrashModel& trash;
+  ResultsModel& results;
+  const ImageLibraryPresentationState& presentation;
+  const StoreProjections& projections;
+};
 
 class BusyIndicator;
 class LoadMoreResultsIndicator;
@@ -50,26 +63,28 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   static constexpr int kIdealWidth = 1040;
   static constexpr int kIdealHeight = 760;
 
-  DeleteCandidateTrashReviewSheet(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
-                                  QWidget* parent, const AppLocalization* localization = nullptr,
+  DeleteCandidateTrashReviewSheet(DeleteCandidateTrashReviewModels models,
+                                  ViewResourceDisplay resourceDisplay, QWidget* parent,
+                                  const AppLocalization* localization = nullptr,
                                   LocalImageLoader* loader = nullptr);
   ~DeleteCandidateTrashReviewSheet() override;
 
   // Records `action` as waiting for confirmation and shows the confirmation; refused when the
-  // store does not allow that move now.
+  // trash model does not allow that move now.
   void requestTrashConfirmation(DeleteCandidateTrashAction action);
-  // The confirmation's destructive button: the pending action, once, as a flow of the store.
+  // The confirmation's destructive button: the pending action, once, as a flow of the model's
+  // context.
   void confirmPendingTrashAction();
   // Any other end of the confirmation: nothing moves.
   void cancelPendingTrashAction();
   const TrashConfirmationFlow& confirmationFlow() const { return flow_; }
   QMessageBox* confirmation() const { return confirmation_; }
 
-  // Cancel: closes the store's review and the sheet, unless a move runs.
+  // Cancel: closes the review and the sheet, unless a move runs.
   void dismissReview();
   void reloadCandidates();
 
-  // Reads the store again; runs on every change of it.
+  // Reads the models again; runs on every change of them.
   void refresh();
 
  public Q_SLOTS:
@@ -79,7 +94,8 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   void showConfirmation();
   void updateConfirmationMessage();
 
-  QPointer<ImageLibraryStore> store_;
+  QPointer<TrashModel> trash_;
+  QPointer<const ImageLibraryPresentationState> presentation_;
   ViewResourceDisplay resourceDisplay_;
   const AppLocalization* localization_;
   TrashConfirmationFlow flow_;
@@ -111,7 +127,9 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
 };
 
 // The sidebar's factory: a sheet the sidebar opens with open().
-QDialog* makeDeleteCandidateTrashReviewSheet(ImageLibraryStore& store,
+QDialog* makeDeleteCandidateTrashReviewSheet(TrashModel& trash, ResultsModel& results,
+                                             const ImageLibraryPresentationState& presentation,
+                                             const StoreProjections& projections,
                                              const ViewResourceDisplay& resourceDisplay, QWidget* parent);
 
 }  // namespace lorvex::ui

@@ -3,15 +3,17 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
+#include "store/library/library_model.h"
+#include "store/trash/trash_model.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
 
 namespace lorvex::ui {
 
-bool canPresentDeleteCandidateTrashReview(const ImageLibraryStore& store) {
-  return !store.needsLiveServicePreparation() && !store.library().isPreparingLibrary();
+bool canPresentDeleteCandidateTrashReview(const StoreContext& context, const LibraryModel& library) {
+  return !context.needsLiveServicePreparation() && !library.isPreparingLibrary();
 }
 
 void presentDeleteCandidateTrashReview(TrashModel& trash) {
@@ -19,11 +21,12 @@ void presentDeleteCandidateTrashReview(TrashModel& trash) {
   trash.context().startDetached([target] { return target->presentDeleteCandidateTrashReview(); });
 }
 
-DeleteCandidateTrashSidebarToolbar::DeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store,
+DeleteCandidateTrashSidebarToolbar::DeleteCandidateTrashSidebarToolbar(const StoreContext& context,
+                                                                       const LibraryModel& library,
                                                                        std::function<void()> presentReview,
                                                                        QWidget* parent,
                                                                        const AppLocalization* localization)
-    : QWidget(parent), store_(&store), presentReview_(std::move(presentReview)) {
+    : QWidget(parent), context_(&context), library_(&library), presentReview_(std::move(presentReview)) {
   setObjectName("deleteCandidateReview.toolbar");
   const AppLocalization& localizer = localization != nullptr ? *localization : AppLocalization::live();
   const QString title = qtText(localizer.lookup(AppLocalizationKey::deleteCandidateReviewToolbarAction));
@@ -40,23 +43,27 @@ DeleteCandidateTrashSidebarToolbar::DeleteCandidateTrashSidebarToolbar(ImageLibr
   row->addWidget(button_);
   connect(button_, &HeaderActionButton::clicked, this, [this] {
     // The flags are read again at the press: the button's state may lag one event turn behind.
-    if (store_ && canPresentDeleteCandidateTrashReview(*store_) && presentReview_) presentReview_();
+    if (canPresent() && presentReview_) presentReview_();
   });
 
-  connect(&store, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
+  connect(&context, &StoreContext::needsLiveServicePreparationChanged, this,
           &DeleteCandidateTrashSidebarToolbar::refresh);
-  connect(&store.library(), &LibraryModel::isPreparingLibraryChanged, this,
+  connect(&library, &LibraryModel::isPreparingLibraryChanged, this,
           &DeleteCandidateTrashSidebarToolbar::refresh);
   refresh();
 }
 
 void DeleteCandidateTrashSidebarToolbar::refresh() {
-  button_->setEnabled(store_ && canPresentDeleteCandidateTrashReview(*store_));
+  button_->setEnabled(canPresent());
 }
 
-QWidget* makeDeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store, std::function<void()> presentReview,
-                                                QWidget* parent) {
-  return new DeleteCandidateTrashSidebarToolbar(store, std::move(presentReview), parent);
+bool DeleteCandidateTrashSidebarToolbar::canPresent() const {
+  return context_ && library_ && canPresentDeleteCandidateTrashReview(*context_, *library_);
+}
+
+QWidget* makeDeleteCandidateTrashSidebarToolbar(const StoreContext& context, const LibraryModel& library,
+                                                std::function<void()> presentReview, QWidget* parent) {
+  return new DeleteCandidateTrashSidebarToolbar(context, library, std::move(presentReview), parent);
 }
 
 void DeleteCandidateTrashSidebarToolbar::paintEvent(QPaintEvent*) {

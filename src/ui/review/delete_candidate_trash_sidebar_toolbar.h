@@ -12,7 +12,8 @@
 #include "ui/common/app_localization.h"
 
 namespace lorvex {
-class ImageLibraryStore;
+class LibraryModel;
+class StoreContext;
 class TrashModel;
 }  // namespace lorvex
 
@@ -24,30 +25,35 @@ class DeleteCandidateTrashSidebarToolbar : public QWidget {
   Q_OBJECT
 
  public:
-  DeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store, std::function<void()> presentReview,
-                                     QWidget* parent = nullptr,
+  DeleteCandidateTrashSidebarToolbar(const StoreContext& context, const LibraryModel& library,
+                                     std::function<void()> presentReview, QWidget* parent = nullptr,
                                      const AppLocalization* localization = nullptr);
 
-  // The button follows the store's two readiness flags.
+  // The button follows the two readiness flags (the context's and the library's).
   void refresh();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QPointer<ImageLibraryStore> store_;
+  // The context and the library are still there and allow opening the review.
+  bool canPresent() const;
+
+  QPointer<const StoreContext> context_;
+  QPointer<const LibraryModel> library_;
   std::function<void()> presentReview_;
   HeaderActionButton* button_ = nullptr;
 };
 
 // Whether the review may be opened: the live service is in place and no preparation runs.
-bool canPresentDeleteCandidateTrashReview(const ImageLibraryStore& store);
+bool canPresentDeleteCandidateTrashReview(const StoreContext& context, const LibraryModel& library);
 
-// The sidebar's `presentReview`: opens the review and loads its candidates, as a flow of the store.
+// The sidebar's `presentReview`: opens the review and loads its candidates, as a flow of the
+// model's context.
 void presentDeleteCandidateTrashReview(TrashModel& trash);
 
 // The sidebar's factory for the bar it pins below its scrolling content.
-QWidget* makeDeleteCandidateTrashSidebarToolbar(ImageLibraryStore& store, std::function<void()> presentReview,
-                                                QWidget* parent);
+QWidget* makeDeleteCandidateTrashSidebarToolbar(const StoreContext& context, const LibraryModel& library,
+                                                std::function<void()> presentReview, QWidget* parent);
 
 }  // namespace lorvex::ui

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include "store/image_library_store.h"
+#include "store/review/review_model.h"
 #include "ui/review/delete_candidate_undo_shortcut.h"
 
 namespace lorvex::ui {
@@ -37,12 +37,12 @@ bool DeleteCandidateUndoKeyFilter::eventFilter(QObject* watched, QEvent* event) 
   return handleKeyPress(static_cast<QWidget*>(watched), keyEvent->key(), keyEvent->modifiers());
 }
 
-DeleteCandidateUndoKeyFilter* installDeleteCandidateUndoKeyFilter(QWidget* window, ImageLibraryStore& store) {
+DeleteCandidateUndoKeyFilter* installDeleteCandidateUndoKeyFilter(QWidget* window, ReviewModel& review) {
   auto* filter = new DeleteCandidateUndoKeyFilter(window);
-  QPointer<ImageLibraryStore> guarded(&store);
+  QPointer<ReviewModel> guarded(&review);
   filter->setOnUndo([guarded] {
-    if (guarded == nullptr || !guarded->review().canUndoDeleteCandidateAction()) return false;
-    guarded->review().undoLastDeleteCandidateAction();
+    if (guarded == nullptr || !guarded->canUndoDeleteCandidateAction()) return false;
+    guarded->undoLastDeleteCandidateAction();
     return true;
   });
   return filter;

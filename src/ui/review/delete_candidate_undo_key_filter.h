@@ -16,7 +16,7 @@
 #include <functional>
 
 namespace lorvex {
-class ImageLibraryStore;
+class ReviewModel;
 }
 
 namespace lorvex::ui {
@@ -46,9 +46,9 @@ class DeleteCandidateUndoKeyFilter : public QObject {
   std::function<bool()> onUndo_;
 };
 
-// The main window's filter over `store`: undoes the newest delete-candidate change when the store
+// The main window's filter over `review`: undoes the newest delete-candidate change when the model
 // can (and reports true), otherwise lets the press pass. The host switches it off while the
 // library is prepared or a popover, preview or the slideshow is shown.
-DeleteCandidateUndoKeyFilter* installDeleteCandidateUndoKeyFilter(QWidget* window, ImageLibraryStore& store);
+DeleteCandidateUndoKeyFilter* installDeleteCandidateUndoKeyFilter(QWidget* window, ReviewModel& review);
 
 }  // namespace lorvex::ui

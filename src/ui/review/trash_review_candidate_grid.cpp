@@ -5,7 +5,8 @@
 #include <QPainterPath>
 #include <algorithm>
 
-#include "store/image_library_store.h"
+#include "store/results/results_model.h"
+#include "store/trash/trash_model.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_loader.h"
 #include "ui/common/plain_text.h"
@@ -38,17 +39,18 @@ std::string requestKey(const ImageRecord& record) {
 
 }  // namespace
 
-TrashReviewCandidateModel::TrashReviewCandidateModel(ImageLibraryStore& store,
+TrashReviewCandidateModel::TrashReviewCandidateModel(TrashModel& trash, ResultsModel& results,
                                                      ViewResourceDisplay resourceDisplay,
                                                      const AppLocalization* localization,
                                                      LocalImageLoader* loader, QObject* parent)
     : QAbstractListModel(parent),
-      store_(&store),
+      trash_(&trash),
+      results_(&results),
       resourceDisplay_(std::move(resourceDisplay)),
       localization_(localization != nullptr ? localization : &AppLocalization::live()),
       loader_(loader != nullptr ? loader : &LocalImageLoader::shared()),
-      records_(store.trash().trashReviewBrowser().records()) {
-  TrashCandidateBrowser& browser = store.trash().trashReviewBrowser();
+      records_(trash.trashReviewBrowser().records()) {
+  TrashCandidateBrowser& browser = trash.trashReviewBrowser();
   connect(&browser, &TrashCandidateBrowser::recordsChanged, this, &TrashReviewCandidateModel::recordsChanged);
   connect(&browser, &TrashCandidateBrowser::selectedPathsChanged, this,
           &TrashReviewCandidateModel::selectionChanged);
@@ -71,9 +73,9 @@ RecordRef TrashReviewCandidateModel::record(int row) const {
 
 QVariant TrashReviewCandidateModel::data(const QModelIndex& index, int role) const {
   const RecordRef record = this->record(index.row());
-  if (!record || !store_) return {};
+  if (!record || !trash_) return {};
   const std::string& path = record->file.path;
-  const bool selected = store_->trash().trashReviewBrowser().selectedPaths().contains(path);
+  const bool selected = trash_->trashReviewBrowser().selectedPaths().contains(path);
   const DeleteCandidateTrashReviewPresentation texts{
       std::nullopt, 0, 0, false, std::nullopt, std::nullopt, *localization_, resourceDisplay_};
   switch (role) {
@@ -102,7 +104,7 @@ QVariant TrashReviewCandidateModel::data(const QModelIndex& index, int role) con
 
 void TrashReviewCandidateModel::toggleSelection(int row) {
   const RecordRef record = this->record(row);
-  if (record && store_) store_->trash().trashReviewBrowser().toggleSelection(record->file.path);
+  if (record && trash_) trash_->trashReviewBrowser().toggleSelection(record->file.path);
 }
 
 void TrashReviewCandidateModel::tileDidAppear(int row) const {
@@ -116,17 +118,17 @@ void TrashReviewCandidateModel::tileDidAppear(int row) const {
 }
 
 void TrashReviewCandidateModel::handleAppearance(const std::string& path) {
-  if (!store_) return;
+  if (!trash_ || !results_) return;
   const auto found = std::find_if(records_.begin(), records_.end(),
                                   [&](const RecordRef& record) { return record->file.path == path; });
   if (found == records_.end()) return;
   const RecordRef record = *found;
 
-  store_->results().requestThumbnailIfMissing(path);
-  ImageLibraryStore* store = store_.data();
+  results_->requestThumbnailIfMissing(path);
+  TrashModel* trash = trash_.data();
   std::optional<std::string> shownPath = path;
-  store->startDetached(
-      [store, shownPath] { return store->trash().loadMoreDeleteCandidateTrashReviewIfNeeded(shownPath); });
+  trash->context().startDetached(
+      [trash, shownPath] { return trash->loadMoreDeleteCandidateTrashReviewIfNeeded(shownPath); });
 
   const TrashReviewTileImageRequest request = trashReviewTileImageRequest(*record);
   const LocalImageLoadRequest load = makeLocalImageLoadRequest(request.path, std::nullopt, request.cacheKey,
@@ -163,8 +165,8 @@ void TrashReviewCandidateModel::dropImage(const std::string& path) {
 }
 
 void TrashReviewCandidateModel::recordsChanged() {
-  if (!store_) return;
-  std::vector<RecordRef> next = store_->trash().trashReviewBrowser().records();
+  if (!trash_) return;
+  std::vector<RecordRef> next = trash_->trashReviewBrowser().records();
   const bool extendsLoaded =
       next.size() >= records_.size() &&
       std::equal(records_.begin(), records_.end(), next.begin(),

@@ -6,8 +6,8 @@
 // itself), so that each tile tells assistive technology whether it is selected.
 //
 // A tile's first paint after the list changed tells the grid that it came into view: the grid
-// then asks the store for the record's thumbnail and for the next page when the tile is among the
-// last loaded, and starts the tile's image load unless it holds that version's image already. Images are
+// then asks the results for the record's thumbnail and the review for the next page when the tile is among
+// the last loaded, and starts the tile's image load unless it holds that version's image already. Images are
 // decoded by the shared image loader off the GUI thread, never in paint(); a changed record (a new thumbnail,
 // a rewritten file) loads again under its new key.
 //
@@ -30,8 +30,9 @@
 #include "ui/common/view_resource_display.h"
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class ResultsModel;
+class TrashModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -49,7 +50,8 @@ class TrashReviewCandidateModel : public QAbstractListModel {
     ImageRole,  // the decoded image once loaded; a null QImage before
   };
 
-  TrashReviewCandidateModel(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
+  // `trash` holds the review's list and selection; `results` fetches the thumbnails.
+  TrashReviewCandidateModel(TrashModel& trash, ResultsModel& results, ViewResourceDisplay resourceDisplay,
                             const AppLocalization* localization = nullptr, LocalImageLoader* loader = nullptr,
                             QObject* parent = nullptr);
   ~TrashReviewCandidateModel() override;
@@ -60,8 +62,8 @@ class TrashReviewCandidateModel : public QAbstractListModel {
   RecordRef record(int row) const;
   // Toggles the selection of the candidate at `row`.
   void toggleSelection(int row);
-  // A tile was painted: the first time for its record version since the list last changed, the
-  // store is asked for its thumbnail and the next page, and its image starts loading (after this
+  // A tile was painted: the first time for its record version since the list last changed, its
+  // thumbnail and the next page are asked for, and its image starts loading (after this
   // turn, not in paint).
   void tileDidAppear(int row) const;
 
@@ -76,7 +78,8 @@ class TrashReviewCandidateModel : public QAbstractListModel {
   };
   void dropImage(const std::string& path);
 
-  QPointer<ImageLibraryStore> store_;
+  QPointer<TrashModel> trash_;
+  QPointer<ResultsModel> results_;
   ViewResourceDisplay resourceDisplay_;
   const AppLocalization* localization_;
   LocalImageLoader* loader_;

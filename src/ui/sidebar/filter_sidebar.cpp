@@ -17,7 +17,14 @@
 #include <QVBoxLayout>
 #include <unordered_set>
 
-#include "store/image_library_store.h"
+#include "store/concepts/tag_concepts_model.h"
+#include "store/context/store_context.h"
+#include "store/filters/filters_model.h"
+#include "store/library/library_model.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/projections/store_projections.h"
+#include "store/results/results_model.h"
+#include "store/trash/trash_model.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
@@ -102,37 +109,37 @@ void removeRowsNotIn(QVBoxLayout& layout, std::map<std::string, Widget*>& rows,
 
 }  // namespace
 
-FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
+FilterSidebar::FilterSidebar(FilterSidebarModels models, ViewResourceDisplay resourceDisplay,
                              std::function<void()> showFolderImporter,
                              std::function<void(const std::string& path)> reauthorizeFolder,
                              FilterSidebarFactories factories, const AppLocalization& localizer,
                              QWidget* parent)
     : QWidget(parent),
-      store_(store),
+      models_(models),
       resourceDisplay_(std::move(resourceDisplay)),
       showFolderImporter_(std::move(showFolderImporter)),
       reauthorizeFolder_(std::move(reauthorizeFolder)),
       factories_(std::move(factories)),
       localizer_(localizer),
-      requests_(
-          FilterSidebarOperations{
-              [this] { return store_.library().isLibrarySyncInProgress(); },
-              [this](const std::string& path) {
-                startStoreTask([path](ImageLibraryStore& s) { return s.library().unregisterFolder(path); });
-              },
-              [this](const std::string& path) {
-                startStoreTask([path](ImageLibraryStore& s) -> QCoro::Task<void> {
-                  co_await s.library().syncRegisteredFolder(path);
-                });
-              },
-              [this] {
-                startStoreTask([](ImageLibraryStore& s) -> QCoro::Task<void> {
-                  co_await s.library().syncRegisteredFolders();
-                });
-              },
-              [this](const std::string& path) { reauthorizeFolder_(path); },
-          },
-          [this] { updateDialogs(); }) {
+      requests_(FilterSidebarOperations{
+                    [this] { return models_.library.isLibrarySyncInProgress(); },
+                    [this](const std::string& path) {
+                      startStoreTask(
+                          [path](const FilterSidebarModels& s) { return s.library.unregisterFolder(path); });
+                    },
+                    [this](const std::string& path) {
+                      startStoreTask([path](const FilterSidebarModels& s) -> QCoro::Task<void> {
+                        co_await s.library.syncRegisteredFolder(path);
+                      });
+                    },
+                    [this] {
+                      startStoreTask([](const FilterSidebarModels& s) -> QCoro::Task<void> {
+                        co_await s.library.syncRegisteredFolders();
+                      });
+                    },
+                    [this](const std::string& path) { reauthorizeFolder_(path); },
+                },
+                [this] { updateDialogs(); }) {
   setObjectName("sidebar");
   setMinimumWidth(kMinimumWidth);
   auto* root = new QVBoxLayout(this);
@@ -169,23 +176,27 @@ FilterSidebar::FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resou
   root->addWidget(scrollArea_, 1);
   if (factories_.trashToolbar) {
     QWidget* toolbar = factories_.trashToolbar(
-        store_,
+        models_.context, models_.library,
         [this] {
-          startStoreTask([](ImageLibraryStore& s) { return s.trash().presentDeleteCandidateTrashReview(); });
+          startStoreTask(
+              [](const FilterSidebarModels& s) { return s.trash.presentDeleteCandidateTrashReview(); });
         },
         this);
     if (toolbar) root->addWidget(toolbar);
   }
   connectStore();
-  lastTagPresented_ = store_.presentation().isTagAdditionPopoverPresented();
-  lastModelPresented_ = store_.presentation().isModelSelectionPopoverPresented();
+  lastTagPresented_ = models_.presentation.isTagAdditionPopoverPresented();
+  lastModelPresented_ = models_.presentation.isModelSelectionPopoverPresented();
   applyStoreState();
 }
 
 FilterSidebar::~FilterSidebar() {
-  // The popovers are windows of their own; they go first, and nothing of the store reaches the
+  // The popovers are windows of their own; they go first, and nothing of the models reaches the
   // sidebar while it goes.
-  disconnect(&store_, nullptr, this, nullptr);
+  for (const QObject* model : std::initializer_list<const QObject*>{
+           &models_.context, &models_.results, &models_.library, &models_.filters, &models_.trash}) {
+    disconnect(model, nullptr, this, nullptr);
+  }
   if (connectedPresentation_) disconnect(connectedPresentation_, nullptr, this, nullptr);
   for (QWidget* popover :
        {static_cast<QWidget*>(tagPopover_.data()), static_cast<QWidget*>(modelPopover_.data())}) {
@@ -218,9 +229,13 @@ QSize FilterSidebar::sizeHint() const {
   return {kIdealWidth, QWidget::sizeHint().height()};
 }
 
-void FilterSidebar::startStoreTask(std::function<QCoro::Task<void>(ImageLibraryStore&)> work) {
-  ImageLibraryStore* store = &store_;
-  store_.startDetached([store, work = std::move(work)] { return work(*store); });
+void FilterSidebar::startStoreTask(std::function<QCoro::Task<void>(const FilterSidebarModels&)> work) {
+  // The flow may outlive the sidebar, never the models: it keeps its own copy of the references.
+  models_.context.startDetached([models = models_, work = std::move(work)] { return work(models); });
+}
+
+FilterPopoverModels FilterSidebar::popoverModels() const {
+  return {models_.suggestions, models_.filters, models_.presentation, models_.context};
 }
 
 void FilterSidebar::buildLibrarySection(QVBoxLayout& layout) {
@@ -228,26 +243,26 @@ void FilterSidebar::buildLibrarySection(QVBoxLayout& layout) {
   libraryHeader_ = new LibrarySectionHeader(
       localizer_,
       [this] {
-        return LibraryActionRules::make(store_.library().registeredFolderSummaries(),
-                                        store_.results().isLoading(),
-                                        store_.library().isLibrarySyncInProgress());
+        return LibraryActionRules::make(models_.library.registeredFolderSummaries(),
+                                        models_.results.isLoading(),
+                                        models_.library.isLibrarySyncInProgress());
       },
       LibraryHeaderMenuActions{
           [this] { requests_.requestSync(RegisteredFolderSyncRequest::all()); },
           [this] { showFolderImporter_(); },
           [this] {
-            const auto& folders = store_.library().registeredFolderSummaries();
+            const auto& folders = models_.library.registeredFolderSummaries();
             if (folders.size() == 1) revealInFileManager(folders.front().path);
           },
           [this] {
-            const auto& folders = store_.library().registeredFolderSummaries();
+            const auto& folders = models_.library.registeredFolderSummaries();
             requests_.requestUnregisterSingleFolder(folders.size() == 1 ? std::optional(folders.front().path)
                                                                         : std::nullopt);
           },
       },
       content);
   connect(libraryHeader_, &LibrarySectionHeader::toggleRequested, this, [this] {
-    auto& presentation = store_.presentation();
+    auto& presentation = models_.presentation;
     presentation.setIsLibrarySectionExpanded(!presentation.isLibrarySectionExpanded());
   });
   layout.addWidget(libraryHeader_);
@@ -304,7 +319,7 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   connect(addTag_, &QToolButton::clicked, this, [this] {
     addTag_->clearFocus();
     tagFocus_.controlOpened();
-    store_.presentation().presentTagAdditionPopover();
+    models_.presentation.presentTagAdditionPopover();
   });
   layout.addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterTagsTitle)), addTag_, content));
 
@@ -321,7 +336,7 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   tagMore_->setObjectName("sidebar.filter.tagMore");
   setForegroundColor(*tagMore_, roleColor(ColorRole::accent));
   connect(tagMore_, &QPushButton::clicked, this, [this] {
-    auto& presentation = store_.presentation();
+    auto& presentation = models_.presentation;
     presentation.setIsFilterTagListExpanded(!presentation.isFilterTagListExpanded());
   });
   layout.addWidget(tagMore_, 0, Qt::AlignLeft);
@@ -337,7 +352,7 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   connect(modelSelect_, &FilterRowButton::clicked, this, [this] {
     modelSelect_->clearFocus();
     modelFocus_.controlOpened();
-    store_.presentation().presentModelSelectionPopover();
+    models_.presentation.presentModelSelectionPopover();
   });
   modelSelect_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(modelSelect_, &QWidget::customContextMenuRequested, this,
@@ -368,7 +383,7 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   for (const ImageAspectFilter aspect : kAspects) {
     auto* row = new FilterRowButton(FilterRowMetrics::sidebar(), content);
     connect(row, &FilterRowButton::clicked, this, [this, aspect] {
-      startStoreTask([aspect](ImageLibraryStore& s) { return s.filters().toggleAspectFilter(aspect); });
+      startStoreTask([aspect](const FilterSidebarModels& s) { return s.filters.toggleAspectFilter(aspect); });
     });
     aspectRows_.push_back(row);
     aspectRows->addWidget(row);
@@ -379,7 +394,8 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   favoritesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterFavoriteOnly));
   // clicked, never toggled: a programmatic set must not call the store.
   connect(favoritesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
-    startStoreTask([checked](ImageLibraryStore& s) { return s.filters().setOnlyFavoritesFilter(checked); });
+    startStoreTask(
+        [checked](const FilterSidebarModels& s) { return s.filters.setOnlyFavoritesFilter(checked); });
   });
   layout.addWidget(favoritesOnly_);
   deleteCandidatesOnly_ =
@@ -387,15 +403,15 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
   deleteCandidatesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterDeleteCandidatesOnly));
   connect(deleteCandidatesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
     startStoreTask(
-        [checked](ImageLibraryStore& s) { return s.filters().setOnlyDeleteCandidatesFilter(checked); });
+        [checked](const FilterSidebarModels& s) { return s.filters.setOnlyDeleteCandidatesFilter(checked); });
   });
   layout.addWidget(deleteCandidatesOnly_);
 }
 
 void FilterSidebar::connectStore() {
   const auto schedule = [this] { scheduleUpdate(); };
-  connect(&store_, &ImageLibraryStore::errorMessageChanged, this, schedule);
-  connect(&store_.results(), &ResultsModel::isLoadingChanged, this, schedule);
+  connect(&models_.context, &StoreContext::errorMessageChanged, this, schedule);
+  connect(&models_.results, &ResultsModel::isLoadingChanged, this, schedule);
   for (const auto signal : {
            &LibraryModel::registeredFolderSummariesChanged,
            &LibraryModel::isLoadingRegisteredFoldersChanged,
@@ -405,7 +421,7 @@ void FilterSidebar::connectStore() {
            &LibraryModel::lastScanDiagnosticContextChanged,
            &LibraryModel::libraryRecoveryNoticeChanged,
        }) {
-    connect(&store_.library(), signal, this, schedule);
+    connect(&models_.library, signal, this, schedule);
   }
   for (const auto signal : {
            &FiltersModel::savedFilterTagsChanged,
@@ -415,15 +431,15 @@ void FilterSidebar::connectStore() {
            &FiltersModel::onlyFavoritesChanged,
            &FiltersModel::onlyDeleteCandidatesChanged,
        }) {
-    connect(&store_.filters(), signal, this, schedule);
+    connect(&models_.filters, signal, this, schedule);
   }
-  connect(&store_.trash(), &TrashModel::lastTrashSummaryChanged, this, schedule);
+  connect(&models_.trash, &TrashModel::lastTrashSummaryChanged, this, schedule);
   connectPresentation();
 }
 
 void FilterSidebar::connectPresentation() {
   if (connectedPresentation_) disconnect(connectedPresentation_, nullptr, this, nullptr);
-  auto& presentation = store_.presentation();
+  auto& presentation = models_.presentation;
   connectedPresentation_ = &presentation;
   const auto schedule = [this] { scheduleUpdate(); };
   connect(&presentation, &ImageLibraryPresentationState::isLibrarySectionExpandedChanged, this, schedule);
@@ -455,15 +471,15 @@ void FilterSidebar::applyStoreState() {
 }
 
 void FilterSidebar::updateLibrarySection() {
-  const bool expanded = store_.presentation().isLibrarySectionExpanded();
+  const bool expanded = models_.presentation.isLibrarySectionExpanded();
   libraryHeader_->setExpanded(expanded);
   libraryBody_->setVisible(expanded);
-  const auto& folders = store_.library().registeredFolderSummaries();
+  const auto& folders = models_.library.registeredFolderSummaries();
   const auto presentation = LibrarySidebarPresentation::make(
-      folders, store_.library().isLoadingRegisteredFolders(), store_.library().isLibrarySyncInProgress(),
-      store_.library().indexingProgress(), localizer_, resourceDisplay_);
-  const auto rules = LibraryActionRules::make(folders, store_.results().isLoading(),
-                                              store_.library().isLibrarySyncInProgress());
+      folders, models_.library.isLoadingRegisteredFolders(), models_.library.isLibrarySyncInProgress(),
+      models_.library.indexingProgress(), localizer_, resourceDisplay_);
+  const auto rules = LibraryActionRules::make(folders, models_.results.isLoading(),
+                                              models_.library.isLibrarySyncInProgress());
   summaryRow_->setSummary(presentation.summary);
   addFolder_->setVisible(presentation.showsEmptyFolderPicker);
   addFolder_->setEnabled(rules.canAddFolder);
@@ -477,12 +493,12 @@ void FilterSidebar::updateLibrarySection() {
       folderRows_[path] = new RegisteredFolderRow(
           path,
           [this, path] {
-            const auto& all = store_.library().registeredFolderSummaries();
+            const auto& all = models_.library.registeredFolderSummaries();
             const auto it =
                 std::find_if(all.begin(), all.end(), [&](const auto& f) { return f.path == path; });
             if (it == all.end()) return std::vector<SidebarMenuEntry>{};
-            const auto now = LibraryActionRules::make(all, store_.results().isLoading(),
-                                                      store_.library().isLibrarySyncInProgress());
+            const auto now = LibraryActionRules::make(all, models_.results.isLoading(),
+                                                      models_.library.isLibrarySyncInProgress());
             return makeRegisteredFolderMenu(
                 *it, now.canSyncRegisteredFolders, now.canModifyRegisteredFolders,
                 RegisteredFolderMenuActions{
@@ -505,7 +521,7 @@ void FilterSidebar::updateLibrarySection() {
 
   repairPath_ = presentation.primaryRepairFolderPath;
   allowAccess_->setVisible(repairPath_.has_value());
-  const auto& scan = store_.library().lastScanSummary();
+  const auto& scan = models_.library.lastScanSummary();
   const std::int64_t failed = scan ? scan->failedFileCount : 0;
   failedFiles_->setVisible(failed >= 1);
   if (failed >= 1) {
@@ -515,7 +531,7 @@ void FilterSidebar::updateLibrarySection() {
 }
 
 void FilterSidebar::updateSavedTags() {
-  const std::vector<std::string> visible = store_.projections().visibleSavedFilterTags();
+  const std::vector<std::string> visible = models_.projections.visibleSavedFilterTags();
   removeRowsNotIn(*tagRowsLayout_, tagRows_, visible);
   QWidget* content = scrollArea_->widget();
   for (const std::string& tag : visible) {
@@ -523,33 +539,33 @@ void FilterSidebar::updateSavedTags() {
     if (!row) {
       row = new FilterRowButton(FilterRowMetrics::sidebar(), content);
       connect(row, &FilterRowButton::clicked, this, [this, tag] {
-        startStoreTask([tag](ImageLibraryStore& s) { return s.filters().toggleFilterTag(tag); });
+        startStoreTask([tag](const FilterSidebarModels& s) { return s.filters.toggleFilterTag(tag); });
       });
       row->setContextMenuPolicy(Qt::CustomContextMenu);
       connect(row, &QWidget::customContextMenuRequested, this, [this, row, tag](const QPoint& position) {
         QMenu menu(row);
         fillMenu(menu, makeSavedFilterTagMenu([tag] { copyTextToClipboard(tag); },
                                               [this, tag] {
-                                                startStoreTask([tag](ImageLibraryStore& s) {
-                                                  return s.filters().removeSavedFilterTag(tag);
+                                                startStoreTask([tag](const FilterSidebarModels& s) {
+                                                  return s.filters.removeSavedFilterTag(tag);
                                                 });
                                               },
                                               localizer_));
         menu.exec(row->mapToGlobal(position));
       });
     }
-    row->setPresentation(savedFilterTagRow(tag, store_.filters().isFilterTagSelected(tag), localizer_));
+    row->setPresentation(savedFilterTagRow(tag, models_.filters.isFilterTagSelected(tag), localizer_));
   }
   placeInOrder(*tagRowsLayout_, tagRowOrder_, visible, tagRows_);
   tagsEmptyHint_->setVisible(visible.empty());
-  const bool hasMore = store_.filters().savedFilterTags().size() > 5;
+  const bool hasMore = models_.filters.savedFilterTags().size() > 5;
   tagMore_->setVisible(hasMore);
   tagMore_->setText(mnemonicSafe(qtText(localizer_.lookup(
-      store_.presentation().isFilterTagListExpanded() ? Key::filterTagLess : Key::filterTagMore))));
+      models_.presentation.isFilterTagListExpanded() ? Key::filterTagLess : Key::filterTagMore))));
 }
 
 void FilterSidebar::updateFilters() {
-  const auto model = ModelFilterRowPresentation::make(store_.filters().selectedModelSource(), localizer_);
+  const auto model = ModelFilterRowPresentation::make(models_.filters.selectedModelSource(), localizer_);
   FilterRowPresentation select;
   select.identifier = std::string(accessibility_id::kSidebarFilterModel);
   select.mark = model.mark;
@@ -564,46 +580,48 @@ void FilterSidebar::updateFilters() {
   modelClear_->setVisible(model.showsClearButton);
   for (std::size_t i = 0; i < kAspects.size(); ++i) {
     aspectRows_[i]->setPresentation(
-        aspectFilterRow(kAspects[i], store_.filters().isAspectFilterSelected(kAspects[i]), localizer_));
+        aspectFilterRow(kAspects[i], models_.filters.isAspectFilterSelected(kAspects[i]), localizer_));
   }
   {
     const QSignalBlocker blocker(favoritesOnly_);
-    favoritesOnly_->setChecked(store_.filters().onlyFavorites());
+    favoritesOnly_->setChecked(models_.filters.onlyFavorites());
   }
   {
     const QSignalBlocker blocker(deleteCandidatesOnly_);
-    deleteCandidatesOnly_->setChecked(store_.filters().onlyDeleteCandidates());
+    deleteCandidatesOnly_->setChecked(models_.filters.onlyDeleteCandidates());
   }
 }
 
 void FilterSidebar::updateError() {
-  const SidebarErrorPresentation presentation{store_.errorMessage(), store_.trash().lastTrashSummary(),
-                                              resourceDisplay_, store_.errorNotice()};
+  const SidebarErrorPresentation presentation{models_.context.errorMessage(),
+                                              models_.trash.lastTrashSummary(), resourceDisplay_,
+                                              models_.context.errorNotice()};
   const std::optional<std::string> message = presentation.message(localizer_);
   error_->setVisible(message.has_value());
   error_->setText(message ? qtText(*message) : QString());
 }
 
 void FilterSidebar::updateRecoveryNotice() {
-  const auto& notice = store_.library().libraryRecoveryNotice();
+  const auto& notice = models_.library.libraryRecoveryNotice();
   recoveryNotice_->setVisible(notice.has_value());
   recoveryNotice_->setText(notice ? qtText(libraryRecoveryNoticeText(*notice, localizer_)) : QString());
 }
 
 void FilterSidebar::clearModelFilter() {
-  if (!store_.filters().selectedModelSource()) return;
-  store_.filters().setSelectedModelSource(std::nullopt);
-  startStoreTask(
-      [](ImageLibraryStore& s) { return s.results().refreshResults(ResultsModel::kFirstPageLimit, true); });
+  if (!models_.filters.selectedModelSource()) return;
+  models_.filters.setSelectedModelSource(std::nullopt);
+  startStoreTask([](const FilterSidebarModels& s) {
+    return s.results.refreshResults(ResultsModel::kFirstPageLimit, true);
+  });
 }
 
 void FilterSidebar::showModelRowMenu(QWidget* source, const QPoint& position) {
   QMenu menu(source);
   fillMenu(menu, makeModelFilterRowMenu(
-                     store_.filters().selectedModelSource(),
+                     models_.filters.selectedModelSource(),
                      [this] {
                        modelFocus_.controlOpened();
-                       store_.presentation().presentModelSelectionPopover();
+                       models_.presentation.presentModelSelectionPopover();
                      },
                      [this] { clearModelFilter(); }, localizer_));
   menu.exec(source->mapToGlobal(position));
@@ -705,25 +723,26 @@ void FilterSidebar::updateDialogs() {
 
 void FilterSidebar::updateScanFailureSheet() {
   if (!scanFailureSheet_) return;
-  const auto& summary = store_.library().lastScanSummary();
+  const auto& summary = models_.library.lastScanSummary();
   scanFailureSheet_->setPresentation(
       summary ? std::optional(ScanFailureDiagnosticsPresentation::make(
-                    *summary, store_.library().lastScanDiagnosticContext(), localizer_, resourceDisplay_))
+                    *summary, models_.library.lastScanDiagnosticContext(), localizer_, resourceDisplay_))
               : std::nullopt);
 }
 
 void FilterSidebar::updateTrashReviewSheet() {
-  const bool presented = store_.presentation().isDeleteCandidateTrashReviewPresented();
+  const bool presented = models_.presentation.isDeleteCandidateTrashReviewPresented();
   if (presented && !trashReviewSheet_ && factories_.trashReviewSheet) {
-    QDialog* sheet = factories_.trashReviewSheet(store_, resourceDisplay_, this);
+    QDialog* sheet = factories_.trashReviewSheet(models_.trash, models_.results, models_.presentation,
+                                                 models_.projections, resourceDisplay_, this);
     if (!sheet) return;
     sheet->setWindowModality(Qt::WindowModal);
     connect(sheet, &QDialog::finished, this, [this, sheet] {
-      // Closed by the user while the store still presents it: dismissed once, here.
+      // Closed by the user while the review is still presented: dismissed once, here.
       if (trashReviewSheet_ == sheet) {
         trashReviewSheet_ = nullptr;
-        if (store_.presentation().isDeleteCandidateTrashReviewPresented())
-          store_.trash().dismissDeleteCandidateTrashReview();
+        if (models_.presentation.isDeleteCandidateTrashReviewPresented())
+          models_.trash.dismissDeleteCandidateTrashReview();
       }
       sheet->deleteLater();
     });
@@ -739,12 +758,12 @@ void FilterSidebar::updateTrashReviewSheet() {
 // ---- Popovers and the focus return ----
 
 PopoverFlags FilterSidebar::tagFlags() const {
-  const auto& p = store_.presentation();
+  const auto& p = models_.presentation;
   return {p.isTagAdditionPopoverPresented(), p.isModelSelectionPopoverPresented()};
 }
 
 PopoverFlags FilterSidebar::modelFlags() const {
-  const auto& p = store_.presentation();
+  const auto& p = models_.presentation;
   return {p.isModelSelectionPopoverPresented(), p.isTagAdditionPopoverPresented()};
 }
 
@@ -791,22 +810,23 @@ void FilterSidebar::followPopoverFlag(bool presented, PopoverKind kind, QPointer
 
 void FilterSidebar::tagPopoverFlagChanged() {
   followPopoverFlag<FilterTagAdditionPanel>(
-      store_.presentation().isTagAdditionPopoverPresented(), PopoverKind::tag, tagPopover_, [this] {
-        return new FilterTagAdditionPanel(store_, localizer_, factories_.tagConceptManagement, this);
+      models_.presentation.isTagAdditionPopoverPresented(), PopoverKind::tag, tagPopover_, [this] {
+        return new FilterTagAdditionPanel(popoverModels(), models_.results, models_.concepts, localizer_,
+                                          factories_.tagConceptManagement, this);
       });
 }
 
 void FilterSidebar::modelPopoverFlagChanged() {
   followPopoverFlag<ModelSelectionPanel>(
-      store_.presentation().isModelSelectionPopoverPresented(), PopoverKind::model, modelPopover_,
-      [this] { return new ModelSelectionPanel(store_, localizer_, this); });
+      models_.presentation.isModelSelectionPopoverPresented(), PopoverKind::model, modelPopover_,
+      [this] { return new ModelSelectionPanel(popoverModels(), localizer_, this); });
 }
 
 void FilterSidebar::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
-  if (store_.featureAvailability().isTagConceptEnabled) {
-    startStoreTask([](ImageLibraryStore& s) { return s.concepts().loadTagConcepts(); });
+  if (models_.context.featureAvailability().isTagConceptEnabled) {
+    startStoreTask([](const FilterSidebarModels& s) { return s.concepts.loadTagConcepts(); });
   }
 }
 

@@ -3,11 +3,11 @@
 // (saved tags with the tag popover, the model filter with the model popover, the aspects and the
 // two review-mark toggles), the error line, and below the scrolling content the Trash toolbar.
 //
-// Everything it shows comes from the store and the plain presentations; every change goes to the
-// store. Its widgets are kept and updated, not rebuilt: store signals schedule one update on the
-// next event-loop turn, and saved-tag rows are reused by tag. Unregistering and syncing go through
+// Everything it shows comes from the store's models and the plain presentations; every change goes
+// to those models. Its widgets are kept and updated, not rebuilt: their signals schedule one update
+// on the next event-loop turn, and saved-tag rows are reused by tag. Unregistering and syncing go through
 // confirmation dialogs (QMessageBox, window-modal, opened with open()); the scan-failure sheet and
-// the Trash review sheet are window-modal dialogs too. The two popovers follow the store's flags,
+// the Trash review sheet are window-modal dialogs too. The two popovers follow the presentation's flags,
 // and the keyboard focus goes back to the control that opened one once it has gone.
 //
 // Thread safety: the GUI thread only.
@@ -38,12 +38,33 @@ class QToolButton;
 class QVBoxLayout;
 
 namespace lorvex {
+class FiltersModel;
 class ImageLibraryPresentationState;
-class ImageLibraryStore;
+class LibraryModel;
+class ResultsModel;
+class StoreContext;
+class StoreProjections;
+class SuggestionsModel;
+class TagConceptsModel;
+class TrashModel;
 }  // namespace lorvex
 
 namespace lorvex::ui {
 
+// What the sidebar, its popovers and the Trash pieces it hosts read and change.
+struct FilterSidebarModels {
+  LibraryModel& library;
+  ResultsModel& results;
+  FiltersModel& filters;
+  ImageLibraryPresentationState& presentation;
+  TrashModel& trash;
+  SuggestionsModel& suggestions;
+  TagConceptsModel& concepts;
+  StoreProjections& projections;
+  StoreContext& context;
+};
+
+struct FilterPopoverModels;
 class FilterRowButton;
 class FilterTagAdditionPanel;
 class LibrarySectionHeader;
@@ -61,7 +82,7 @@ class FilterSidebar : public QWidget {
   static constexpr int kMinimumWidth = 250;
   static constexpr int kIdealWidth = 280;
 
-  FilterSidebar(ImageLibraryStore& store, ViewResourceDisplay resourceDisplay,
+  FilterSidebar(FilterSidebarModels models, ViewResourceDisplay resourceDisplay,
                 std::function<void()> showFolderImporter,
                 std::function<void(const std::string& path)> reauthorizeFolder,
                 FilterSidebarFactories factories, const AppLocalization& localizer = AppLocalization::live(),
@@ -109,11 +130,13 @@ class FilterSidebar : public QWidget {
   void focusAfterYield(PopoverFocusReturn& machine, QWidget* control, bool isTag);
   PopoverFlags tagFlags() const;
   PopoverFlags modelFlags() const;
-  void startStoreTask(std::function<QCoro::Task<void>(ImageLibraryStore&)> work);
+  // Starts `work` as a flow of the models' context.
+  void startStoreTask(std::function<QCoro::Task<void>(const FilterSidebarModels&)> work);
+  FilterPopoverModels popoverModels() const;
   void clearModelFilter();
   void showModelRowMenu(QWidget* source, const QPoint& position);
 
-  ImageLibraryStore& store_;
+  FilterSidebarModels models_;
   ViewResourceDisplay resourceDisplay_;
   std::function<void()> showFolderImporter_;
   std::function<void(const std::string&)> reauthorizeFolder_;

@@ -13,8 +13,13 @@ class QDialog;
 class QWidget;
 
 namespace lorvex {
-class ImageLibraryStore;
+class ImageLibraryPresentationState;
+class LibraryModel;
+class ResultsModel;
+class StoreContext;
+class StoreProjections;
 class TagConceptsModel;
+class TrashModel;
 }  // namespace lorvex
 
 namespace lorvex::ui {
@@ -25,13 +30,16 @@ struct FilterSidebarFactories {
   using ConceptManagementFactory = std::function<QWidget*(
       TagConceptsModel& concepts, std::vector<std::string> imagePaths, QWidget* parent)>;
 
-  // The toolbar under the scrolling content; `presentReview` opens the Trash review.
-  std::function<QWidget*(ImageLibraryStore& store, std::function<void()> presentReview, QWidget* parent)>
+  // The toolbar under the scrolling content, ready while the context and the library are;
+  // `presentReview` opens the Trash review.
+  std::function<QWidget*(const StoreContext& context, const LibraryModel& library,
+                         std::function<void()> presentReview, QWidget* parent)>
       trashToolbar;
-  // The review sheet, a dialog the sidebar opens (window-modal, open()) while the store's review
-  // flag is set and closes when it clears.
-  std::function<QDialog*(ImageLibraryStore& store, const ViewResourceDisplay& resourceDisplay,
-                         QWidget* parent)>
+  // The review sheet, a dialog the sidebar opens (window-modal, open()) while the presentation's
+  // review flag is set and closes when it clears.
+  std::function<QDialog*(
+      TrashModel& trash, ResultsModel& results, const ImageLibraryPresentationState& presentation,
+      const StoreProjections& projections, const ViewResourceDisplay& resourceDisplay, QWidget* parent)>
       trashReviewSheet;
   // The concept management page for the given images (may be none), made afresh on each visit.
   ConceptManagementFactory tagConceptManagement;

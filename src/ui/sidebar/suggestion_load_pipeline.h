@@ -1,14 +1,14 @@
 // The debounce in front of a suggestion popover's loads. Every change of the search text starts a
-// run and cancels the one before: the run tells the store at once that loading begins (the list
-// empties, "searching" shows, loads in flight turn stale), then loads at once when the text is
-// blank, else waits 250 ms on the store's clock and loads unless a newer run has replaced it. The
-// text is passed on as typed; trimming, matching and the stale-answer check are the store's.
-// Cancelling a run never stops a load already started: its answer is dropped by the store.
+// run and cancels the one before: the run tells the suggestions model at once that loading begins
+// (the list empties, "searching" shows, loads in flight turn stale), then loads at once when the
+// text is blank, else waits 250 ms on the context's clock and loads unless a newer run has replaced
+// it. The text is passed on as typed; trimming, matching and the stale-answer check are the
+// model's. Cancelling a run never stops a load already started: its answer is dropped by the model.
 //
-// The waits and loads are flows of the store (they end with it), so a pipeline may go before its
-// last load returns.
+// The waits and loads are flows of the context (they end with the store), so a pipeline may go
+// before its last load returns.
 //
-// Thread safety: the store's thread only.
+// Thread safety: the context's thread only.
 #pragma once
 
 #include <qcoro/qcorotask.h>
@@ -21,8 +21,9 @@
 #include <string_view>
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class StoreContext;
+class SuggestionsModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -38,10 +39,10 @@ class SuggestionLoadPipeline {
 
   // The tag popover's steps (blank: nothing left after whitespace normalisation) and the model
   // popover's (blank: nothing left after trimming).
-  static Steps tagSuggestionSteps(ImageLibraryStore& store);
-  static Steps modelSuggestionSteps(ImageLibraryStore& store);
+  static Steps tagSuggestionSteps(SuggestionsModel& suggestions);
+  static Steps modelSuggestionSteps(SuggestionsModel& suggestions);
 
-  SuggestionLoadPipeline(ImageLibraryStore& store, Steps steps);
+  SuggestionLoadPipeline(StoreContext& context, Steps steps);
   ~SuggestionLoadPipeline();
   SuggestionLoadPipeline(const SuggestionLoadPipeline&) = delete;
   SuggestionLoadPipeline& operator=(const SuggestionLoadPipeline&) = delete;
@@ -52,7 +53,7 @@ class SuggestionLoadPipeline {
   void cancel();
 
  private:
-  ImageLibraryStore& store_;
+  StoreContext& context_;
   std::shared_ptr<const Steps> steps_;
   std::stop_source running_;
 };

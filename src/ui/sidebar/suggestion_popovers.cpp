@@ -15,7 +15,12 @@
 #include <QVBoxLayout>
 
 #include "model/text/whitespace.h"
-#include "store/image_library_store.h"
+#include "store/concepts/tag_concepts_model.h"
+#include "store/context/store_context.h"
+#include "store/filters/filters_model.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/results/results_model.h"
+#include "store/suggestions/suggestions_model.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/busy_indicator.h"
 #include "ui/common/plain_text.h"
@@ -67,7 +72,7 @@ QLineEdit* searchField(QWidget* parent, const QString& placeholder, std::string_
   return field;
 }
 
-// Runs `refresh` once on the next event-loop turn however many store signals ask for it.
+// Runs `refresh` once on the next event-loop turn however many model signals ask for it.
 void queueOnce(QObject* context, bool& queued, std::function<void()> refresh) {
   if (queued) return;
   queued = true;
@@ -78,8 +83,8 @@ void queueOnce(QObject* context, bool& queued, std::function<void()> refresh) {
 
 // ---- FilterPopover ----
 
-FilterPopover::FilterPopover(ImageLibraryStore& store, const AppLocalization& localizer, QWidget* parent)
-    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), store_(store), localizer_(localizer) {
+FilterPopover::FilterPopover(FilterPopoverModels models, const AppLocalization& localizer, QWidget* parent)
+    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), models_(models), localizer_(localizer) {
   setFixedSize(kFilterPopoverSize);
   setAttribute(Qt::WA_DeleteOnClose, false);
 }
@@ -105,7 +110,7 @@ void FilterPopover::showEvent(QShowEvent* event) {
 void FilterPopover::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   panelHidden();
-  // Closed by Qt (a click outside, Escape) while the store still presents it: the flag follows.
+  // Closed by Qt (a click outside, Escape) while still presented: the flag follows.
   if (isPresentedInStore()) setPresentedInStore(false);
   Q_EMIT contentHidden();
 }
@@ -134,12 +139,15 @@ void FilterPopover::finish() {
 // ---- FilterTagAdditionPanel ----
 
 FilterTagAdditionPanel::FilterTagAdditionPanel(
-    ImageLibraryStore& store, const AppLocalization& localizer,
-    FilterSidebarFactories::ConceptManagementFactory conceptManagement, QWidget* parent)
-    : FilterPopover(store, localizer, parent),
+    FilterPopoverModels models, const ResultsModel& results, TagConceptsModel& concepts,
+    const AppLocalization& localizer, FilterSidebarFactories::ConceptManagementFactory conceptManagement,
+    QWidget* parent)
+    : FilterPopover(models, localizer, parent),
+      resultsModel_(results),
+      concepts_(concepts),
       conceptManagement_(std::move(conceptManagement)),
-      pipeline_(std::make_unique<SuggestionLoadPipeline>(store,
-                                                         SuggestionLoadPipeline::tagSuggestionSteps(store))) {
+      pipeline_(std::make_unique<SuggestionLoadPipeline>(
+          models.context, SuggestionLoadPipeline::tagSuggestionSteps(models.suggestions))) {
   setObjectName("tagPopover.panel");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(kPanelPadding, kPanelPadding, kPanelPadding, kPanelPadding);
@@ -190,7 +198,8 @@ FilterTagAdditionPanel::FilterTagAdditionPanel(
   manage_ = new QPushButton(symbolIcon("tag.square"),
                             mnemonicSafe(qtText(localizer.lookup(Key::tagConceptManage))), selectionPage_);
   manage_->setAutoDefault(false);
-  manage_->setVisible(store.featureAvailability().isTagConceptEnabled && conceptManagement_ != nullptr);
+  manage_->setVisible(models.context.featureAvailability().isTagConceptEnabled &&
+                      conceptManagement_ != nullptr);
   connect(manage_, &QPushButton::clicked, this, [this] { showConceptPage(true); });
   page->addWidget(manage_, 0, Qt::AlignLeft);
   page->addWidget(makeDivider(selectionPage_));
@@ -208,11 +217,11 @@ FilterTagAdditionPanel::FilterTagAdditionPanel(
   for (const auto signal :
        {&SuggestionsModel::tagSuggestionsChanged, &SuggestionsModel::tagConceptSuggestionsChanged,
         &SuggestionsModel::isTagSuggestionLoadingChanged}) {
-    connect(&store.suggestions(), signal, this, [this] { scheduleRefresh(); });
+    connect(&models.suggestions, signal, this, [this] { scheduleRefresh(); });
   }
   for (const auto signal :
        {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged}) {
-    connect(&store.filters(), signal, listModel_, &FilterRowListModel::refreshAll);
+    connect(&models.filters, signal, listModel_, &FilterRowListModel::refreshAll);
   }
   reloadSuggestions();
 }
@@ -223,11 +232,11 @@ FilterTagAdditionPanel::~FilterTagAdditionPanel() {
 }
 
 bool FilterTagAdditionPanel::isPresentedInStore() const {
-  return store_.presentation().isTagAdditionPopoverPresented();
+  return models_.presentation.isTagAdditionPopoverPresented();
 }
 
 void FilterTagAdditionPanel::setPresentedInStore(bool presented) {
-  store_.presentation().setIsTagAdditionPopoverPresented(presented);
+  models_.presentation.setIsTagAdditionPopoverPresented(presented);
 }
 
 bool FilterTagAdditionPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -273,15 +282,15 @@ void FilterTagAdditionPanel::scheduleRefresh() {
 }
 
 void FilterTagAdditionPanel::reloadSuggestions() {
-  suggestions_ = store_.suggestions().tagFilterSuggestions();
+  suggestions_ = models_.suggestions.tagFilterSuggestions();
   listModel_->reset(static_cast<int>(suggestions_.size()), [this](int row) {
     const TagFilterSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];
     bool selected = false;
     if (const auto* raw = std::get_if<TagSuggestion>(&suggestion.value)) {
-      selected = store_.filters().isFilterTagSelected(raw->value);
+      selected = models_.filters.isFilterTagSelected(raw->value);
     } else {
       const auto id = std::get<TagConcept>(suggestion.value).id;
-      const auto& concepts = store_.filters().selectedTagConcepts();
+      const auto& concepts = models_.filters.selectedTagConcepts();
       selected =
           std::any_of(concepts.begin(), concepts.end(), [id](const TagConcept& c) { return c.id == id; });
     }
@@ -291,18 +300,19 @@ void FilterTagAdditionPanel::reloadSuggestions() {
 }
 
 void FilterTagAdditionPanel::updateResultArea() {
-  results_->setCurrentIndex(store_.suggestions().isTagSuggestionLoading() ? 0 : suggestions_.empty() ? 1 : 2);
+  results_->setCurrentIndex(models_.suggestions.isTagSuggestionLoading() ? 0 : suggestions_.empty() ? 1 : 2);
 }
 
 void FilterTagAdditionPanel::activate(int row) {
   if (row < 0 || static_cast<std::size_t>(row) >= suggestions_.size()) return;
-  ImageLibraryStore* store = &store_;
+  FiltersModel* filters = &models_.filters;
   if (const auto* raw = std::get_if<TagSuggestion>(&suggestions_[static_cast<std::size_t>(row)].value)) {
     std::string value = raw->value;
-    store->startDetached([store, value] { return store->filters().toggleFilterTag(value); });
+    models_.context.startDetached([filters, value] { return filters->toggleFilterTag(value); });
   } else {
     TagConcept concept_ = std::get<TagConcept>(suggestions_[static_cast<std::size_t>(row)].value);
-    store->startDetached([store, concept_] { return store->filters().toggleSelectedTagConcept(concept_); });
+    models_.context.startDetached(
+        [filters, concept_] { return filters->toggleSelectedTagConcept(concept_); });
   }
 }
 
@@ -310,18 +320,18 @@ void FilterTagAdditionPanel::addCustomTag() {
   const std::optional<std::string> tag = text::normalizedWhitespace(stdText(custom_->text()));
   if (!tag) return;  // the field keeps what was typed
   custom_->clear();
-  ImageLibraryStore* store = &store_;
+  FiltersModel* filters = &models_.filters;
   std::string value = *tag;
-  store->startDetached([store, value] { return store->filters().addFilterTag(value); });
+  models_.context.startDetached([filters, value] { return filters->addFilterTag(value); });
 }
 
 bool FilterTagAdditionPanel::addSearchedTag() {
   const std::optional<std::string> tag = text::normalizedWhitespace(stdText(search_->text()));
   if (!tag) return false;
   // The search text stays, so the suggestion of the tag just added shows its check mark.
-  ImageLibraryStore* store = &store_;
+  FiltersModel* filters = &models_.filters;
   std::string value = *tag;
-  store->startDetached([store, value] { return store->filters().addFilterTag(value); });
+  models_.context.startDetached([filters, value] { return filters->addFilterTag(value); });
   return true;
 }
 
@@ -329,8 +339,8 @@ void FilterTagAdditionPanel::showConceptPage(bool shown) {
   if (shown == (conceptPage_ != nullptr)) return;
   if (shown) {
     std::vector<std::string> paths;
-    for (const RecordRef& record : store_.results().selectedRecords()) paths.push_back(record->file.path);
-    conceptPage_ = conceptManagement_(store_.concepts(), std::move(paths), this);
+    for (const RecordRef& record : resultsModel_.selectedRecords()) paths.push_back(record->file.path);
+    conceptPage_ = conceptManagement_(concepts_, std::move(paths), this);
     conceptPage_->setObjectName(conceptPage_->objectName().isEmpty()
                                     ? QStringLiteral("tagPopover.conceptPage")
                                     : conceptPage_->objectName());
@@ -357,11 +367,11 @@ void FilterTagAdditionPanel::showConceptPage(bool shown) {
 
 // ---- ModelSelectionPanel ----
 
-ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLocalization& localizer,
+ModelSelectionPanel::ModelSelectionPanel(FilterPopoverModels models, const AppLocalization& localizer,
                                          QWidget* parent)
-    : FilterPopover(store, localizer, parent),
+    : FilterPopover(models, localizer, parent),
       pipeline_(std::make_unique<SuggestionLoadPipeline>(
-          store, SuggestionLoadPipeline::modelSuggestionSteps(store))) {
+          models.context, SuggestionLoadPipeline::modelSuggestionSteps(models.suggestions))) {
   setObjectName("modelPopover.panel");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(kPanelPadding, kPanelPadding, kPanelPadding, kPanelPadding);
@@ -392,9 +402,9 @@ ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLoca
       *listModel_,
       [this](int row) {
         if (row < 0 || static_cast<std::size_t>(row) >= suggestions_.size()) return;
-        ImageLibraryStore* target = &store_;
+        FiltersModel* filters = &models_.filters;
         std::string value = suggestions_[static_cast<std::size_t>(row)].value;
-        target->startDetached([target, value] { return target->filters().selectModelSource(value); });
+        models_.context.startDetached([filters, value] { return filters->selectModelSource(value); });
       },
       results_);
   list_->setObjectName("modelPopover.list");
@@ -403,9 +413,9 @@ ModelSelectionPanel::ModelSelectionPanel(ImageLibraryStore& store, const AppLoca
 
   for (const auto signal :
        {&SuggestionsModel::modelSuggestionsChanged, &SuggestionsModel::isModelSuggestionLoadingChanged}) {
-    connect(&store.suggestions(), signal, this, [this] { scheduleRefresh(); });
+    connect(&models.suggestions, signal, this, [this] { scheduleRefresh(); });
   }
-  connect(&store.filters(), &FiltersModel::selectedModelSourceChanged, listModel_,
+  connect(&models.filters, &FiltersModel::selectedModelSourceChanged, listModel_,
           &FilterRowListModel::refreshAll);
   reloadSuggestions();
 }
@@ -415,11 +425,11 @@ ModelSelectionPanel::~ModelSelectionPanel() {
 }
 
 bool ModelSelectionPanel::isPresentedInStore() const {
-  return store_.presentation().isModelSelectionPopoverPresented();
+  return models_.presentation.isModelSelectionPopoverPresented();
 }
 
 void ModelSelectionPanel::setPresentedInStore(bool presented) {
-  store_.presentation().setIsModelSelectionPopoverPresented(presented);
+  models_.presentation.setIsModelSelectionPopoverPresented(presented);
 }
 
 void ModelSelectionPanel::panelShown() {
@@ -439,20 +449,19 @@ void ModelSelectionPanel::scheduleRefresh() {
 }
 
 void ModelSelectionPanel::reloadSuggestions() {
-  suggestions_ = store_.suggestions().modelSuggestions();
+  suggestions_ = models_.suggestions.modelSuggestions();
   listModel_->reset(static_cast<int>(suggestions_.size()), [this](int row) {
     const ModelSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];
-    return modelSuggestionRow(suggestion,
-                              isModelSuggestionSelected(suggestion, store_.filters().selectedModelSource()),
-                              localizer_);
+    return modelSuggestionRow(
+        suggestion, isModelSuggestionSelected(suggestion, models_.filters.selectedModelSource()), localizer_);
   });
   updateResultArea();
 }
 
 void ModelSelectionPanel::updateResultArea() {
-  results_->setCurrentIndex(store_.suggestions().isModelSuggestionLoading() ? 0
-                            : suggestions_.empty()                          ? 1
-                                                                            : 2);
+  results_->setCurrentIndex(models_.suggestions.isModelSuggestionLoading() ? 0
+                            : suggestions_.empty()                         ? 1
+                                                                           : 2);
 }
 
 }  // namespace lorvex::ui

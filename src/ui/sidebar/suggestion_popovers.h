@@ -1,10 +1,10 @@
 // The two filter popovers: the tag addition panel (search the library's tags and, with tag
 // concepts on, the concepts; toggle them in the filter; add a typed tag; a second page with the
 // concept management) and the model selection panel (search the models, pick the one that
-// filters). Each is a Qt::Popup window of 420 × 560 made afresh whenever its store flag turns
-// true, so it opens with empty texts and a fresh load; it keeps no suggestion data of its own.
+// filters). Each is a Qt::Popup window of 420 × 560 made afresh whenever its presentation flag
+// turns true, so it opens with empty texts and a fresh load; it keeps no suggestion data of its own.
 //
-// The store's flag drives it both ways: the sidebar shows it when the flag turns true and hides
+// The presentation's flag drives it both ways: the sidebar shows it when the flag turns true and hides
 // it when it turns false; a close by Qt (a click outside, Escape) writes the flag false. Its show
 // and hide events tell the sidebar whether the content is on screen, for the focus return.
 //
@@ -31,8 +31,13 @@ class QStackedWidget;
 class QToolButton;
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class FiltersModel;
+class ImageLibraryPresentationState;
+class ResultsModel;
+class StoreContext;
+class SuggestionsModel;
+class TagConceptsModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -40,11 +45,20 @@ class FilterRowListModel;
 class FilterRowListView;
 class SuggestionLoadPipeline;
 
+// What both popovers read and change: the suggestion lists, the filters they toggle, their
+// presented flags, and the context their loads and changes run in.
+struct FilterPopoverModels {
+  SuggestionsModel& suggestions;
+  FiltersModel& filters;
+  ImageLibraryPresentationState& presentation;
+  StoreContext& context;
+};
+
 class FilterPopover : public QWidget {
   Q_OBJECT
 
  public:
-  FilterPopover(ImageLibraryStore& store, const AppLocalization& localizer, QWidget* parent);
+  FilterPopover(FilterPopoverModels models, const AppLocalization& localizer, QWidget* parent);
   ~FilterPopover() override;
 
   // Shows the popover beside `anchor` (trailing side, kept on the screen).
@@ -60,17 +74,17 @@ class FilterPopover : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
-  // The popover's own presented flag in the store.
+  // The popover's own presented flag in the presentation state.
   virtual bool isPresentedInStore() const = 0;
   virtual void setPresentedInStore(bool presented) = 0;
   // The panel came on screen / left it.
   virtual void panelShown() = 0;
   virtual void panelHidden() = 0;
 
-  // Done, or Return elsewhere: the store's flag goes false; the sidebar hides the popover.
+  // Done, or Return elsewhere: the presented flag goes false; the sidebar hides the popover.
   void finish();
 
-  ImageLibraryStore& store_;
+  FilterPopoverModels models_;
   const AppLocalization& localizer_;
 };
 
@@ -78,14 +92,16 @@ class FilterTagAdditionPanel final : public FilterPopover {
   Q_OBJECT
 
  public:
-  FilterTagAdditionPanel(ImageLibraryStore& store, const AppLocalization& localizer,
+  // `results` names the selected images the concept page opens for; `concepts` is what it manages.
+  FilterTagAdditionPanel(FilterPopoverModels models, const ResultsModel& results, TagConceptsModel& concepts,
+                         const AppLocalization& localizer,
                          FilterSidebarFactories::ConceptManagementFactory conceptManagement, QWidget* parent);
   ~FilterTagAdditionPanel() override;
 
   // The rows shown, in order (for tests and the benchmark).
   const std::vector<TagFilterSuggestion>& suggestions() const { return suggestions_; }
   FilterRowListModel& listModel() const { return *listModel_; }
-  // Re-reads the store's suggestions into the list (what a store signal schedules).
+  // Re-reads the suggestions into the list (what a suggestions signal schedules).
   void reloadSuggestions();
   bool isConceptPageShown() const { return conceptPage_ != nullptr; }
 
@@ -106,6 +122,8 @@ class FilterTagAdditionPanel final : public FilterPopover {
   void updateResultArea();
   void scheduleRefresh();
 
+  const ResultsModel& resultsModel_;
+  TagConceptsModel& concepts_;
   FilterSidebarFactories::ConceptManagementFactory conceptManagement_;
   std::unique_ptr<SuggestionLoadPipeline> pipeline_;
   std::vector<TagFilterSuggestion> suggestions_;
@@ -126,7 +144,7 @@ class ModelSelectionPanel final : public FilterPopover {
   Q_OBJECT
 
  public:
-  ModelSelectionPanel(ImageLibraryStore& store, const AppLocalization& localizer, QWidget* parent);
+  ModelSelectionPanel(FilterPopoverModels models, const AppLocalization& localizer, QWidget* parent);
   ~ModelSelectionPanel() override;
 
   FilterRowListModel& listModel() const { return *listModel_; }

@@ -15,6 +15,7 @@
 #include "store/library/library_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/results/echo_localization.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 #include "ui/support/widget_test.h"
 

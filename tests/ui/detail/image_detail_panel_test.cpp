@@ -31,7 +31,7 @@ class ImageDetailPanelTest : public testing::DetailWidgetTest {
  protected:
   ImageDetailPanel* showPanel(bool tagConcepts, std::vector<ImageRecord> records) {
     makeStore(std::move(records), tagConcepts);
-    return host(std::make_unique<ImageDetailPanel>(*store, &localization));
+    return host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization));
   }
 
   bool shown(const QString& name) {
@@ -338,7 +338,7 @@ TEST_F(ImageDetailPanelTest, ReviewButtonsShowWhatAPressDoes) {
 
 TEST_F(ImageDetailPanelTest, WidthIsReportedWhileShown) {
   makeStore({novelAIRecord("a.png")});
-  auto panel = std::make_unique<ImageDetailPanel>(*store, &localization);
+  auto panel = std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization);
   std::vector<std::optional<double>> widths;
   QObject::connect(panel.get(), &ImageDetailPanel::widthChanged,
                    [&](std::optional<double> width) { widths.push_back(width); });

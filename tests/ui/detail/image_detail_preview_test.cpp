@@ -23,12 +23,12 @@ class ImageDetailPreviewTest : public testing::DetailWidgetTest {};
 TEST_F(ImageDetailPreviewTest, ADragCarriesThePayloadFileOrNothing) {
   makeStore({novelAIRecord("a b.png")});
   const ImageRecord record = *store->results().resultWindow().records().front();
-  EXPECT_EQ(imageDetailDragPayload(*store, record), std::nullopt) << "no payload, no drag";
+  EXPECT_EQ(imageDetailDragPayload(store->context(), record), std::nullopt) << "no payload, no drag";
 
   harness.service->setAnswer("imageDragPayload", [](const lorvex::testing::ServiceCall&) {
     return std::any(std::optional<ImageDragPayload>(ImageDragPayload{"/library/a b.png"}));
   });
-  const auto data = makeImageDragMimeData(imageDetailDragPayload(*store, record));
+  const auto data = makeImageDragMimeData(imageDetailDragPayload(store->context(), record));
   ASSERT_NE(data, nullptr);
   ASSERT_EQ(data->urls().size(), 1);
   EXPECT_EQ(data->urls()[0], QUrl::fromLocalFile("/library/a b.png"));
@@ -38,7 +38,7 @@ TEST_F(ImageDetailPreviewTest, ADragCarriesThePayloadFileOrNothing) {
 TEST_F(ImageDetailPreviewTest, TheMenuActsOnTheShownRecordOnly) {
   makeStore(
       {novelAIRecord("a.png"), novelAIRecord("b.png", 1'699'999'999), novelAIRecord("c.png", 1'699'999'998)});
-  host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization));
   store->results().selectAllResults();
   focus("/library/b.png");
   ASSERT_EQ(store->results().selection().effectiveSelectedPaths().size(), 3u);

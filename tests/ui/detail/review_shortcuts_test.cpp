@@ -19,6 +19,7 @@
 #include "ui/detail/image_detail_panel.h"
 #include "ui/detail/review_controls.h"
 #include "ui/results/echo_localization.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 #include "ui/support/widget_test.h"
 
@@ -58,7 +59,7 @@ class ReviewShortcutsTest : public testing::WidgetTest {
     grid_->setFocusPolicy(Qt::StrongFocus);
     grid_->setMinimumHeight(40);
     layout->addWidget(grid_);
-    panel_ = new ImageDetailPanel(*store_, &localization_, window_.get());
+    panel_ = new ImageDetailPanel(testing::imageDetailPanelModels(*store_), &localization_, window_.get());
     layout->addWidget(panel_);
     window_->resize(420, 900);
     window_->show();

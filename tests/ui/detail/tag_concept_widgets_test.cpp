@@ -48,7 +48,8 @@ class TagConceptWidgetsTest : public testing::DetailWidgetTest {
 };
 
 TEST_F(TagConceptWidgetsTest, ConceptChipsAssignAndRemoveForTheShownImageOnly) {
-  auto* panel = host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  auto* panel =
+      host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization));
   focus("/library/a.png");
   auto* cats = find<MetadataChipButton>("detail.concept.7");
   ASSERT_NE(cats, nullptr) << "the section loads the concepts for the shown path";
@@ -81,7 +82,7 @@ TEST_F(TagConceptWidgetsTest, ConceptChipsAssignAndRemoveForTheShownImageOnly) {
 // Meanwhile another view loaded the store's assignments for other images (the tag popover's
 // concept page with nothing selected loads none): back on the same image, its own marks return.
 TEST_F(TagConceptWidgetsTest, ChipsShowTheImagesOwnMarksWhenTheFocusComesBackToIt) {
-  host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization));
   focus("/library/a.png");
   auto* cats = find<MetadataChipButton>("detail.concept.7");
   ASSERT_NE(cats, nullptr);
@@ -102,7 +103,7 @@ TEST_F(TagConceptWidgetsTest, ChipsShowTheImagesOwnMarksWhenTheFocusComesBackToI
 
 TEST_F(TagConceptWidgetsTest, AnotherImageStopsTheRunningLoadBeforeItAsksForAssignments) {
   harness.service->hold("searchTagConcepts");
-  host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization));
   focus("/library/a.png");
   ASSERT_TRUE(harness.service->waitForHeld("searchTagConcepts", 1));
   focus("/library/b.png");
@@ -116,7 +117,7 @@ TEST_F(TagConceptWidgetsTest, AnotherImageStopsTheRunningLoadBeforeItAsksForAssi
 }
 
 TEST_F(TagConceptWidgetsTest, ChipsAreDisabledWhileAMutationRunsAndTheManageButtonIsNot) {
-  host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization));
   focus("/library/a.png");
   harness.service->hold("assignImagesToTagConcept");
   auto* cats = find<MetadataChipButton>("detail.concept.7");
@@ -132,7 +133,7 @@ TEST_F(TagConceptWidgetsTest, ChipsAreDisabledWhileAMutationRunsAndTheManageButt
 }
 
 TEST_F(TagConceptWidgetsTest, ManageOpensThePanelForThisImageAndAnyCloseClearsTheFlag) {
-  host(std::make_unique<ImageDetailPanel>(*store, &localization));
+  host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization));
   focus("/library/a.png");
   auto* section = find<ImageTagConceptSection>("detail.concepts");
   QTest::mouseClick(find<QToolButton>("detail.concepts.manage"), Qt::LeftButton);

@@ -33,6 +33,7 @@
 #include "ui/review/delete_candidate_undo_key_filter.h"
 #include "ui/review/trash_review_candidate_grid.h"
 #include "ui/review/trash_summary_view.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 #include "ui/support/widget_test.h"
 
@@ -148,9 +149,10 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
         store->review().undoLastDeleteCandidateAction();
       },
       &window, &echo());
-  installDeleteCandidateUndoKeyFilter(&window, *store);
+  installDeleteCandidateUndoKeyFilter(&window, store->review());
   auto* toolbar = new DeleteCandidateTrashSidebarToolbar(
-      *store, [&] { presentDeleteCandidateTrashReview(store->trash()); }, &window, &echo());
+      store->context(), store->library(), [&] { presentDeleteCandidateTrashReview(store->trash()); }, &window,
+      &echo());
   window.show();
 
   // Marking six shows the banner with Undo; Ctrl+Z takes the marks back in the library.
@@ -179,7 +181,8 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   findByName<HeaderActionButton>(*toolbar, "deleteCandidateReview.toolbarAction")->click();
   settle();
   ASSERT_TRUE(store->presentation().isDeleteCandidateTrashReviewPresented());
-  sheet = new DeleteCandidateTrashReviewSheet(*store, ViewResourceDisplay{}, &window, &echo());
+  sheet = new DeleteCandidateTrashReviewSheet(testing::deleteCandidateTrashReviewModels(*store),
+                                              ViewResourceDisplay{}, &window, &echo());
   sheet->open();
   settle();
   auto* grid = findByName<TrashReviewCandidateGrid>(*sheet, "deleteCandidateReview.candidateGrid");

@@ -25,6 +25,7 @@
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
 #include "ui/review/trash_review_candidate_grid.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 #include "ui/support/widget_test.h"
 
@@ -61,8 +62,8 @@ class ReviewSheetTest : public testing::WidgetTest {
   void openReview(bool waitForLoad = true) {
     presentDeleteCandidateTrashReview(store->trash());
     if (waitForLoad) settle();
-    sheet =
-        std::make_unique<DeleteCandidateTrashReviewSheet>(*store, ViewResourceDisplay{}, nullptr, &echo());
+    sheet = std::make_unique<DeleteCandidateTrashReviewSheet>(
+        testing::deleteCandidateTrashReviewModels(*store), ViewResourceDisplay{}, nullptr, &echo());
     sheet->open();
     settle();
   }
@@ -348,7 +349,7 @@ TEST_F(ReviewSheetTest, ToolbarFollowsReadinessAndOpensTheReview) {
   LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
   int presents = 0;
   DeleteCandidateTrashSidebarToolbar toolbar(
-      *store, [&] { ++presents; }, nullptr, &echo());
+      store->context(), store->library(), [&] { ++presents; }, nullptr, &echo());
   auto* action = findByName<HeaderActionButton>(toolbar, "deleteCandidateReview.toolbarAction");
   ASSERT_NE(action, nullptr);
   EXPECT_EQ(action->toolTip(), toolTipHtml("deleteCandidateReview.toolbarAction"));

@@ -18,6 +18,7 @@
 #include "ui/results/echo_localization.h"
 #include "ui/sidebar/filter_sidebar.h"
 #include "ui/support/recording_file_manager_revealer.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 #include "ui/support/widget_test.h"
 
@@ -30,14 +31,16 @@ class SidebarWidgetTest : public WidgetTest {
     settle();
     store = harness.makeStore(std::move(options));
     FilterSidebarFactories factories;
-    factories.trashToolbar = [this](ImageLibraryStore&, std::function<void()> presentReview,
-                                    QWidget* parent) {
+    factories.trashToolbar = [this](const StoreContext&, const LibraryModel&,
+                                    std::function<void()> presentReview, QWidget* parent) {
       auto* button = new QPushButton("review", parent);
       button->setObjectName("test.trashToolbar");
       QObject::connect(button, &QPushButton::clicked, button, presentReview);
       return button;
     };
-    factories.trashReviewSheet = [this](ImageLibraryStore&, const ViewResourceDisplay&, QWidget* parent) {
+    factories.trashReviewSheet = [this](TrashModel&, ResultsModel&, const ImageLibraryPresentationState&,
+                                        const StoreProjections&, const ViewResourceDisplay&,
+                                        QWidget* parent) {
       ++reviewSheetsMade;
       auto* dialog = new QDialog(parent);
       dialog->setObjectName("test.trashReviewSheet");
@@ -51,7 +54,7 @@ class SidebarWidgetTest : public WidgetTest {
       return page;
     };
     sidebar = std::make_unique<FilterSidebar>(
-        *store, ViewResourceDisplay{}, [this] { ++importerOpened; },
+        filterSidebarModels(*store), ViewResourceDisplay{}, [this] { ++importerOpened; },
         [this](const std::string& path) { reauthorized.push_back(path); }, std::move(factories), localizer);
     sidebar->resize(300, 900);
     sidebar->show();

@@ -52,7 +52,7 @@ TEST(SuggestionLoadPipelineTest, DebouncesTypingAndLoadsBlankTextAtOnce) {
     auto store = harness.makeStore();
     Recorded recorded;
     {
-      SuggestionLoadPipeline pipeline(*store, recordingSteps(recorded));
+      SuggestionLoadPipeline pipeline(store->context(), recordingSteps(recorded));
       for (const auto& [afterMs, text] : c.keystrokes) {
         harness.clock.advance(afterMs * kMillisecond);
         harness.drainEvents();
@@ -71,7 +71,7 @@ TEST(SuggestionLoadPipelineTest, ClosingThePopoverDropsThePendingLoad) {
   auto store = harness.makeStore();
   Recorded recorded;
   {
-    SuggestionLoadPipeline pipeline(*store, recordingSteps(recorded));
+    SuggestionLoadPipeline pipeline(store->context(), recordingSteps(recorded));
     pipeline.run("sky");
     harness.drainEvents();
   }
@@ -84,7 +84,8 @@ TEST(SuggestionLoadPipelineTest, AStaleAnswerNeverShowsOverTheStores) {
   StoreHarness harness;
   harness.service->setTagSuggestions({{"sky", 3}});
   auto store = harness.makeStore();
-  SuggestionLoadPipeline pipeline(*store, SuggestionLoadPipeline::tagSuggestionSteps(*store));
+  SuggestionLoadPipeline pipeline(store->context(),
+                                  SuggestionLoadPipeline::tagSuggestionSteps(store->suggestions()));
   harness.service->hold("tagSuggestions");
 
   pipeline.run("s");
@@ -115,7 +116,8 @@ TEST(SuggestionLoadPipelineTest, AStaleAnswerNeverShowsOverTheStores) {
 TEST(SuggestionLoadPipelineTest, ModelStepsTreatSpacesAsBlank) {
   StoreHarness harness;
   auto store = harness.makeStore();
-  SuggestionLoadPipeline pipeline(*store, SuggestionLoadPipeline::modelSuggestionSteps(*store));
+  SuggestionLoadPipeline pipeline(store->context(),
+                                  SuggestionLoadPipeline::modelSuggestionSteps(store->suggestions()));
   pipeline.run(" \n ");
   harness.drainEvents();
   const auto calls = harness.service->calls("modelSuggestions");
