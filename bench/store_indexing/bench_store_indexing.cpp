@@ -103,7 +103,7 @@ StoreRun registerWithStore(const fs::path& library, const fs::path& folder, bool
   run.shown = store.results().resultWindow().records().size();
   if (store.context().errorMessage())
     std::fprintf(stderr, "  store error: %s\n", store.context().errorMessage()->c_str());
-  store.library().stopBackgroundLibrarySync();
+  store.library().backgroundSync().stopBackgroundLibrarySync();
   // The thumbnail run the registration started keeps the library open on a pool thread; let it end
   // before the next run deletes the folder.
   lorvex::userInitiatedPool().waitForDone();

@@ -230,11 +230,11 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
       const auto wallBegin = Clock::now();
       const double cpuBegin = threadCPUMilliseconds();
-      auto restart = store->library().restartBackgroundLibrarySync();
+      auto restart = store->library().backgroundSync().restartBackgroundLibrarySync();
       lorvex::bench::waitFor(restart);
       restartMain.push_back(threadCPUMilliseconds() - cpuBegin);
       restartWall.push_back(milliseconds(Clock::now() - wallBegin));
-      if (!store->library().backgroundSyncPlanner().isMonitoring) {
+      if (!store->library().backgroundSync().backgroundSyncPlanner().isMonitoring) {
         std::fprintf(stderr, "monitoring did not start: %s\n",
                      store->context().errorMessage().value_or("").c_str());
         return 1;

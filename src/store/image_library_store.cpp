@@ -42,7 +42,7 @@ ImageLibraryStore::ImageLibraryStore(
 }
 
 ImageLibraryStore::~ImageLibraryStore() {
-  library_->abandonFolderMonitorRestarts();
+  library_->backgroundSync().abandonFolderMonitorRestarts();
   // Every flow goes before any model or field it uses.
   context_->endFlows();
 }

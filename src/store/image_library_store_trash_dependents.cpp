@@ -65,7 +65,7 @@ void ImageLibraryStore::TrashDependentsOfStore::removeTrashedRecordsFromResults(
 
 void ImageLibraryStore::TrashDependentsOfStore::ignoreTrashedPathsInFolderMonitoring(
     const std::vector<std::string>& trashedPaths) {
-  store_.library_->ignoreTrashedFileRemovals(trashedPaths);
+  store_.library_->backgroundSync().ignoreTrashedFileRemovals(trashedPaths);
 }
 
 void ImageLibraryStore::TrashDependentsOfStore::clearDeleteCandidateUndoStack() {

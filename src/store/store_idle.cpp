@@ -58,7 +58,7 @@ bool isStoreSettled(const ImageLibraryStore& store) {
   const bool busy =
       store.results().isLoading() || store.results().isLoadingNextPage() ||
       store.results().isBackgroundRefreshingResults() || store.library().isIndexing() ||
-      store.library().isLibrarySyncInProgress() || store.library().isBackgroundSyncing() ||
+      store.library().isLibrarySyncInProgress() || store.library().backgroundSync().isBackgroundSyncing() ||
       store.library().isPreparingLibrary() || store.library().isLoadingRegisteredFolders() ||
       store.suggestions().isTagSuggestionLoading() || store.suggestions().isModelSuggestionLoading() ||
       store.trash().isTrashingDeleteCandidates() || store.concepts().isTagConceptMutationInProgress();

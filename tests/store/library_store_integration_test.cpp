@@ -65,7 +65,7 @@ TEST_F(LibraryStoreIntegrationTest, LaunchRegisterAndAFileWrittenLaterAppear) {
                 std::chrono::seconds(15)))
       << "the written file never reached the results";
   EXPECT_FALSE(store->context().errorMessage().has_value());
-  store->library().stopBackgroundLibrarySync();
+  store->library().backgroundSync().stopBackgroundLibrarySync();
   EXPECT_TRUE(waitUntilStoreIdle(*store, std::chrono::seconds(30)));
 }
 

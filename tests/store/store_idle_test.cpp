@@ -15,6 +15,7 @@
 #include "store/async/store_task.h"
 #include "store/concepts/tag_concepts_model_test_access.h"
 #include "store/event_loop.h"
+#include "store/library/background_library_sync_test_access.h"
 #include "store/library/library_model_test_access.h"
 #include "store/results/results_model_test_access.h"
 #include "store/review/review_model_test_access.h"
@@ -84,6 +85,15 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
     return Case{name, [setter](Store& s) { setter(s.library(), sleepingFlow<void>(s)); },
                 [setter](Store& s) { setter(s.library(), finishedFlow<void>(s)); }};
   };
+  using Sync = BackgroundLibrarySyncTestAccess;
+  auto syncFlag = [](const char* name, void (*setter)(BackgroundLibrarySync&, bool)) {
+    return Case{name, [setter](Store& s) { setter(s.library().backgroundSync(), true); },
+                [setter](Store& s) { setter(s.library().backgroundSync(), false); }};
+  };
+  auto syncFlow = [](const char* name, void (*setter)(BackgroundLibrarySync&, StoreTask<void>)) {
+    return Case{name, [setter](Store& s) { setter(s.library().backgroundSync(), sleepingFlow<void>(s)); },
+                [setter](Store& s) { setter(s.library().backgroundSync(), finishedFlow<void>(s)); }};
+  };
   auto reviewFlow = [](const char* name, void (*setter)(ReviewModel&, StoreTask<void>)) {
     return Case{name, [setter](Store& s) { setter(s.review(), sleepingFlow<void>(s)); },
                 [setter](Store& s) { setter(s.review(), finishedFlow<void>(s)); }};
@@ -94,7 +104,7 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       resultsFlag("isBackgroundRefreshingResults", &Access::setIsBackgroundRefreshingResults),
       libraryFlag("isIndexing", &Library::setIsIndexing),
       libraryFlag("isLibrarySyncInProgress", &Library::setIsLibrarySyncInProgress),
-      libraryFlag("isBackgroundSyncing", &Library::setIsBackgroundSyncing),
+      syncFlag("isBackgroundSyncing", &Sync::setIsBackgroundSyncing),
       libraryFlag("isPreparingLibrary", &Library::setIsPreparingLibrary),
       libraryFlag("isLoadingRegisteredFolders", &Library::setIsLoadingRegisteredFolders),
       Case{"isTagSuggestionLoading",
@@ -117,9 +127,9 @@ TEST(StoreIdle, EveryBusyFlagAndEveryUnfinishedFlowKeepsTheStoreUnsettled) {
       resultsFlow("backgroundResultRefreshTask", &Access::setBackgroundResultRefreshTask, StoreTask<void>()),
       resultsFlow("backgroundThumbnailGenerationTask", &Access::setBackgroundThumbnailGenerationTask,
                   StoreTask<void>()),
-      libraryFlow("backgroundLibrarySyncTask", &Library::setBackgroundLibrarySyncTask),
-      libraryFlow("backgroundLibrarySyncMonitorRecoveryTask",
-                  &Library::setBackgroundLibrarySyncMonitorRecoveryTask),
+      syncFlow("backgroundLibrarySyncTask", &Sync::setBackgroundLibrarySyncTask),
+      syncFlow("backgroundLibrarySyncMonitorRecoveryTask",
+               &Sync::setBackgroundLibrarySyncMonitorRecoveryTask),
       libraryFlow("launchWorkflowTask", &Library::setLaunchWorkflowTask),
       libraryFlow("thumbnailCacheMaintenanceTask", &Library::setThumbnailCacheMaintenanceTask),
       Case{"deleteCandidateTrashReviewLoadMoreTask",

@@ -109,7 +109,7 @@ bool touchFile(DriveContext& context, const std::vector<std::string>& arguments)
   const std::filesystem::path path = arguments[0];
   // The change must stay unseen by the library until the next command: monitoring would index it
   // within seconds, and the move would then find the file as the library has it.
-  context.store.library().stopBackgroundLibrarySync();
+  context.store.library().backgroundSync().stopBackgroundLibrarySync();
   std::error_code error;
   const auto before = std::filesystem::last_write_time(path, error);
   if (error) {

@@ -13,6 +13,8 @@
 // read on the pool. The monitor's handlers run on its own thread and only post to the store's
 // scope; they never wait for the main thread, which may be waiting in stopMonitoring for a handler
 // to return.
+#include "store/library/background_library_sync.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -28,8 +30,8 @@
 #include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
-#include "store/library/library_model.h"
 #include "store/library_failure.h"
+#include "store/observed_value.h"
 
 namespace lorvex {
 
@@ -53,6 +55,11 @@ std::int64_t saturatingNanoseconds(std::uint64_t nanoseconds) {
       nanoseconds, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
 }
 
+bool isUnderWay(const StoreTask<void>& task) {
+  // A flow that ended but left its handle in place has nothing more to do.
+  return task && !task.isFinished();
+}
+
 // What a restart's job did on the pool.
 struct MonitoringRestartResult {
   bool skipped = false;  // a newer restart or a stop came first: nothing was done
@@ -63,24 +70,35 @@ struct MonitoringRestartResult {
 
 }  // namespace
 
-struct LibraryModel::FolderMonitorControl {
+BackgroundLibrarySync::BackgroundLibrarySync(StoreContext& context, LibraryDependents& dependents,
+                                             BackgroundSyncLibrary& library, QObject* parent)
+    : QObject(parent), context_(context), dependents_(dependents), library_(library) {}
+
+BackgroundLibrarySync::~BackgroundLibrarySync() = default;
+
+bool BackgroundLibrarySync::hasFlowUnderWay() const {
+  return isUnderWay(backgroundLibrarySyncTask_) || isUnderWay(backgroundLibrarySyncMonitorRecoveryTask_);
+}
+
+struct BackgroundLibrarySync::FolderMonitorControl {
   std::mutex mutex;
   // The newest restart's ticket; a stop advances it too, so that no older job starts a monitor.
   std::atomic<std::uint64_t> newestTicket{0};
 };
 
-const std::shared_ptr<LibraryModel::FolderMonitorControl>& LibraryModel::folderMonitorControl() {
+const std::shared_ptr<BackgroundLibrarySync::FolderMonitorControl>&
+BackgroundLibrarySync::folderMonitorControl() {
   if (!folderMonitorControl_) folderMonitorControl_ = std::make_shared<FolderMonitorControl>();
   return folderMonitorControl_;
 }
 
-FolderChangeHandler LibraryModel::folderChangeHandler() {
+FolderChangeHandler BackgroundLibrarySync::folderChangeHandler() {
   return [link = context_.scope().link(), this](const RegisteredFolderChangeBatch& batch) {
     link->post([this, batch] { enqueueFolderChangeBatch(batch); });
   };
 }
 
-FolderMonitoringFailureHandler LibraryModel::folderMonitoringEndedHandler(std::uint64_t generation) {
+FolderMonitoringFailureHandler BackgroundLibrarySync::folderMonitoringEndedHandler(std::uint64_t generation) {
   return [link = context_.scope().link(), this, generation](const FolderChangeMonitorError& error) {
     link->post([this, generation, description = error.localizedDescription()] {
       folderMonitoringEnded(generation, description);
@@ -88,14 +106,9 @@ FolderMonitoringFailureHandler LibraryModel::folderMonitoringEndedHandler(std::u
   };
 }
 
-void LibraryModel::startBackgroundLibrarySync(double debounceSeconds,
-                                              std::uint64_t monitorRecoveryIntervalNanos) {
-  startBackgroundLibrarySync(debounceSeconds, monitorRecoveryIntervalNanos, std::nullopt);
-}
-
-void LibraryModel::startBackgroundLibrarySync(double debounceSeconds,
-                                              std::uint64_t monitorRecoveryIntervalNanos,
-                                              std::optional<FolderMonitoringInputs> inputs) {
+void BackgroundLibrarySync::startBackgroundLibrarySync(double debounceSeconds,
+                                                       std::uint64_t monitorRecoveryIntervalNanos,
+                                                       std::optional<FolderMonitoringInputs> inputs) {
   creatingThread_.check();
   if (isBackgroundSyncRunning()) return;
   setBackgroundLibrarySyncDebounceSeconds(std::isnan(debounceSeconds)
@@ -107,7 +120,7 @@ void LibraryModel::startBackgroundLibrarySync(double debounceSeconds,
   if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
 }
 
-QCoro::Task<void> LibraryModel::restartBackgroundLibrarySync() {
+QCoro::Task<void> BackgroundLibrarySync::restartBackgroundLibrarySync() {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   if (context_.needsLiveServicePreparation()) co_return;
@@ -196,11 +209,11 @@ QCoro::Task<void> LibraryModel::restartBackgroundLibrarySync() {
   if (backgroundSyncPlanner_.hasPendingBatch) scheduleBackgroundLibrarySync();
 }
 
-void LibraryModel::abandonFolderMonitorRestarts() {
+void BackgroundLibrarySync::abandonFolderMonitorRestarts() {
   if (folderMonitorControl_) ++folderMonitorControl_->newestTicket;
 }
 
-void LibraryModel::stopBackgroundLibrarySync() {
+void BackgroundLibrarySync::stopBackgroundLibrarySync() {
   creatingThread_.check();
   backgroundLibrarySyncTask_.cancel();
   setBackgroundLibrarySyncTask({});
@@ -217,7 +230,7 @@ void LibraryModel::stopBackgroundLibrarySync() {
   stopFolderMonitor();
 }
 
-void LibraryModel::updateBackgroundSyncPlanner(
+void BackgroundLibrarySync::updateBackgroundSyncPlanner(
     const std::function<void(RegisteredFolderSyncPlanner&)>& change) {
   creatingThread_.check();
   RegisteredFolderSyncPlanner planner = std::move(backgroundSyncPlanner_);
@@ -225,7 +238,7 @@ void LibraryModel::updateBackgroundSyncPlanner(
   setBackgroundSyncPlanner(std::move(planner));
 }
 
-void LibraryModel::stopFolderMonitor() {
+void BackgroundLibrarySync::stopFolderMonitor() {
   ++folderMonitoringGeneration_;
   // No restart's job may start a monitor after this stop; one that runs now is waited for.
   const std::shared_ptr<FolderMonitorControl> control = folderMonitorControl();
@@ -234,7 +247,8 @@ void LibraryModel::stopFolderMonitor() {
   context_.service()->stopMonitoring();
 }
 
-QCoro::Task<std::optional<LibraryModel::FolderMonitoringInputs>> LibraryModel::readFolderMonitoringInputs() {
+QCoro::Task<std::optional<BackgroundLibrarySync::FolderMonitoringInputs>>
+BackgroundLibrarySync::readFolderMonitoringInputs() {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   // The decision is taken on a copy of the planner as it stands; the caller decides again on the
@@ -258,7 +272,7 @@ QCoro::Task<std::optional<LibraryModel::FolderMonitoringInputs>> LibraryModel::r
   }
 }
 
-LibraryModel::FolderMonitoringOutcome LibraryModel::updateFolderMonitoring(
+BackgroundLibrarySync::FolderMonitoringOutcome BackgroundLibrarySync::updateFolderMonitoring(
     std::optional<FolderMonitoringInputs> inputs) {
   creatingThread_.check();
   RegisteredFolderRoots roots;
@@ -316,7 +330,7 @@ LibraryModel::FolderMonitoringOutcome LibraryModel::updateFolderMonitoring(
   return {decision.coversAllRegisteredFolders, false};
 }
 
-void LibraryModel::folderMonitoringEnded(std::uint64_t generation, const std::string& description) {
+void BackgroundLibrarySync::folderMonitoringEnded(std::uint64_t generation, const std::string& description) {
   creatingThread_.check();
   // The monitor a restart has just started, before the restart is applied: the end waits for it.
   if (monitoringRestart_ && monitoringRestart_->generation == generation) {
@@ -335,7 +349,7 @@ void LibraryModel::folderMonitoringEnded(std::uint64_t generation, const std::st
   startMonitorRecovery(false);
 }
 
-void LibraryModel::startMonitorRecovery(bool needsFullSync) {
+void BackgroundLibrarySync::startMonitorRecovery(bool needsFullSync) {
   creatingThread_.check();
   if (backgroundLibrarySyncMonitorRecoveryTask_) return;
   auto recover = [this, needsFullSync](std::stop_token stop) {
@@ -347,7 +361,7 @@ void LibraryModel::startMonitorRecovery(bool needsFullSync) {
   if (!task.isFinished()) setBackgroundLibrarySyncMonitorRecoveryTask(std::move(task));
 }
 
-QCoro::Task<void> LibraryModel::runMonitorRecovery(bool needsFullSync, std::stop_token stop) {
+QCoro::Task<void> BackgroundLibrarySync::runMonitorRecovery(bool needsFullSync, std::stop_token stop) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   if (stop.stop_requested()) co_return;
@@ -401,20 +415,25 @@ QCoro::Task<void> LibraryModel::runMonitorRecovery(bool needsFullSync, std::stop
   }
 }
 
-void LibraryModel::retryBackgroundPassLater() {
+void BackgroundLibrarySync::oweBackgroundPass() {
+  creatingThread_.check();
+  backgroundPassOwed_ = true;
+}
+
+void BackgroundLibrarySync::retryBackgroundPassLater() {
   creatingThread_.check();
   backgroundPassOwed_ = true;
   // A loop already running (the failed pass may be its own) takes it up at its next check.
   startMonitorRecovery(false);
 }
 
-void LibraryModel::enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch) {
+void BackgroundLibrarySync::enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch) {
   creatingThread_.check();
   updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) { planner.enqueue(batch); });
   scheduleBackgroundLibrarySync();
 }
 
-void LibraryModel::scheduleBackgroundLibrarySync() {
+void BackgroundLibrarySync::scheduleBackgroundLibrarySync() {
   creatingThread_.check();
   backgroundLibrarySyncTask_.cancel();
   // At least one nanosecond: the debounce always suspends before it processes anything, so its
@@ -427,8 +446,8 @@ void LibraryModel::scheduleBackgroundLibrarySync() {
   setBackgroundLibrarySyncTask(startStoreTask(context_.scope(), debounce));
 }
 
-QCoro::Task<void> LibraryModel::debounceBackgroundLibrarySync(std::int64_t nanoseconds,
-                                                              std::stop_token stop) {
+QCoro::Task<void> BackgroundLibrarySync::debounceBackgroundLibrarySync(std::int64_t nanoseconds,
+                                                                       std::stop_token stop) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const bool slept = co_await context_.clock().sleep(nanoseconds, stop);
@@ -436,7 +455,7 @@ QCoro::Task<void> LibraryModel::debounceBackgroundLibrarySync(std::int64_t nanos
   co_await processPendingBackgroundLibrarySync();
 }
 
-QCoro::Task<void> LibraryModel::processPendingBackgroundLibrarySync() {
+QCoro::Task<void> BackgroundLibrarySync::processPendingBackgroundLibrarySync() {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   setBackgroundLibrarySyncTask({});
@@ -446,7 +465,7 @@ QCoro::Task<void> LibraryModel::processPendingBackgroundLibrarySync() {
       [&](RegisteredFolderSyncPlanner& planner) { batch = planner.takePendingBatch(); });
   if (!batch) co_return;
   // Other library work runs: the batch waits for another quiet period instead of being lost.
-  if (isLibrarySyncInProgress_ || dependents_.isTrashingDeleteCandidates()) {
+  if (library_.isLibrarySyncInProgress() || dependents_.isTrashingDeleteCandidates()) {
     enqueueFolderChangeBatch(*batch);
     co_return;
   }
@@ -465,20 +484,20 @@ QCoro::Task<void> LibraryModel::processPendingBackgroundLibrarySync() {
   if (backgroundSyncPlanner_.hasPendingBatch) scheduleBackgroundLibrarySync();
 }
 
-QCoro::Task<bool> LibraryModel::runBackgroundLibrarySync(std::vector<std::string> changedURLs,
-                                                         std::optional<std::uint64_t> lastEventID,
-                                                         bool requiresFullRescan) {
+QCoro::Task<bool> BackgroundLibrarySync::runBackgroundLibrarySync(std::vector<std::string> changedURLs,
+                                                                  std::optional<std::uint64_t> lastEventID,
+                                                                  bool requiresFullRescan) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (context_.needsLiveServicePreparation() || isLibrarySyncInProgress_ ||
+  if (context_.needsLiveServicePreparation() || library_.isLibrarySyncInProgress() ||
       dependents_.isTrashingDeleteCandidates())
     co_return false;
   // Both flags are lowered however the pass ends, exceptions and a destroyed frame included.
-  setIsLibrarySyncInProgress(true);
+  library_.setIsLibrarySyncInProgress(true);
   setIsBackgroundSyncing(true);
   const ScopeExit lowerBusyFlags(context_.scope().link(), [this] {
     setIsBackgroundSyncing(false);
-    setIsLibrarySyncInProgress(false);
+    library_.setIsLibrarySyncInProgress(false);
   });
   // The service in use now, even if another is installed while the pass runs.
   const std::shared_ptr<ImageLibraryServicing> service = context_.service();
@@ -494,7 +513,7 @@ QCoro::Task<bool> LibraryModel::runBackgroundLibrarySync(std::vector<std::string
     co_return false;
   }
   if (roots.empty()) {
-    co_await loadRegisteredFolderSummaries();
+    co_await library_.loadRegisteredFolderSummaries();
     co_return false;
   }
 
@@ -516,19 +535,19 @@ QCoro::Task<bool> LibraryModel::runBackgroundLibrarySync(std::vector<std::string
   const auto changedPathCount = static_cast<std::int64_t>(changedURLs.size());
   // A pass with failed files leaves the position where it was, so those changes are reported again
   // the next time monitoring starts.
-  IndexingOperation operation = [service, roots, changedURLs = std::move(changedURLs), isFullPass, eventID](
-                                    const ImageLibraryServicing::ProgressHandler& progress,
-                                    std::stop_token stop) -> std::optional<ImageLibraryScanSummary> {
+  BackgroundSyncLibrary::IndexingOperation operation =
+      [service, roots, changedURLs = std::move(changedURLs), isFullPass, eventID](
+          const ImageLibraryServicing::ProgressHandler& progress,
+          std::stop_token stop) -> std::optional<ImageLibraryScanSummary> {
     ImageLibraryScanSummary summary = isFullPass
                                           ? service->scanLibrary(roots, progress, stop)
                                           : service->scanChangedPaths(changedURLs, roots, progress, stop);
     if (eventID && summary.failedFileCount == 0) service->storeFolderEventID(roots, *eventID);
     return summary;
   };
-  const IndexingPriority priority = IndexingPriority::utility;
   std::optional<ImageLibraryScanSummary> summary;
   try {
-    summary = co_await runIndexingOperation(priority, operation);
+    summary = co_await library_.runIndexingOperation(operation);
   } catch (...) {
     context_.setErrorMessage(std::current_exception());
     if (!isCancellation(std::current_exception())) retryBackgroundPassLater();
@@ -536,20 +555,69 @@ QCoro::Task<bool> LibraryModel::runBackgroundLibrarySync(std::vector<std::string
   }
   if (!summary) co_return false;
 
-  setLastScanSummary(std::move(summary));
   ImageLibraryScanDiagnosticContext context;
   context.source = isFullPass ? ImageLibraryScanDiagnosticSource::backgroundFullScan
                               : ImageLibraryScanDiagnosticSource::backgroundChangedPaths;
   context.rootPaths = roots;
   if (!isFullPass) context.changedPathCount = changedPathCount;
   context.completedAt = context_.clock().now();
-  setLastScanDiagnosticContext(std::move(context));
+  library_.recordScan(std::move(*summary), std::move(context));
 
-  co_await loadRegisteredFolderSummaries();
+  co_await library_.loadRegisteredFolderSummaries();
   co_await dependents_.refreshResultWindowAfterSync();
   co_await dependents_.reloadTagSuggestions();
   dependents_.startThumbnailGeneration();
   co_return true;
+}
+
+void BackgroundLibrarySync::ignoreTrashedFileRemovals(const std::vector<std::string>& trashedPaths) {
+  creatingThread_.check();
+  // The monitor reports these removals like anyone else's; they are the program's own.
+  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
+    if (!planner.isMonitoring) return;
+    planner.locallyHandledTrashPaths.insert(trashedPaths.begin(), trashedPaths.end());
+  });
+}
+
+void BackgroundLibrarySync::clearLocallyHandledTrashPaths(const std::vector<std::string>& roots) {
+  updateBackgroundSyncPlanner(
+      [&](RegisteredFolderSyncPlanner& planner) { planner.clearLocallyHandledTrashPaths(roots); });
+}
+
+void BackgroundLibrarySync::setIsBackgroundSyncing(bool value) {
+  creatingThread_.check();
+  assignObserved(isBackgroundSyncing_, std::move(value), this,
+                 &BackgroundLibrarySync::isBackgroundSyncingChanged);
+}
+
+void BackgroundLibrarySync::setBackgroundLibrarySyncTask(StoreTask<void> value) {
+  creatingThread_.check();
+  assignObserved(backgroundLibrarySyncTask_, std::move(value), this,
+                 &BackgroundLibrarySync::backgroundLibrarySyncTaskChanged);
+}
+
+void BackgroundLibrarySync::setBackgroundLibrarySyncMonitorRecoveryTask(StoreTask<void> value) {
+  creatingThread_.check();
+  assignObserved(backgroundLibrarySyncMonitorRecoveryTask_, std::move(value), this,
+                 &BackgroundLibrarySync::backgroundLibrarySyncMonitorRecoveryTaskChanged);
+}
+
+void BackgroundLibrarySync::setBackgroundLibrarySyncDebounceSeconds(double value) {
+  creatingThread_.check();
+  assignObserved(backgroundLibrarySyncDebounceSeconds_, std::move(value), this,
+                 &BackgroundLibrarySync::backgroundLibrarySyncDebounceSecondsChanged);
+}
+
+void BackgroundLibrarySync::setMonitorRecoveryIntervalNanos(std::uint64_t value) {
+  creatingThread_.check();
+  assignObserved(monitorRecoveryIntervalNanos_, std::move(value), this,
+                 &BackgroundLibrarySync::monitorRecoveryIntervalNanosChanged);
+}
+
+void BackgroundLibrarySync::setBackgroundSyncPlanner(RegisteredFolderSyncPlanner value) {
+  creatingThread_.check();
+  backgroundSyncPlanner_ = std::move(value);
+  Q_EMIT backgroundSyncPlannerChanged();
 }
 
 }  // namespace lorvex

@@ -47,7 +47,7 @@ QCoro::Task<bool> LibraryModel::applyFolderSetChange(FolderSetChange change) {
   }
   co_await loadRegisteredFolderSummaries();
   co_await dependents_.reloadResults();
-  co_await restartBackgroundLibrarySync();
+  co_await backgroundSync_->restartBackgroundLibrarySync();
   co_return true;
 }
 

@@ -69,13 +69,13 @@ QCoro::Task<void> LibraryModel::registerFolders(std::vector<std::string> folderU
     if (registered->load()) {
       // Both clear the error message when they succeed, so the failure is shown after them.
       co_await loadRegisteredFolderSummaries();
-      co_await restartBackgroundLibrarySync();
+      co_await backgroundSync_->restartBackgroundLibrarySync();
     }
     context_.setErrorMessage(outcome.failure);
     co_return;
   }
   // Monitoring follows the new folder set.
-  if (outcome.recorded) co_await restartBackgroundLibrarySync();
+  if (outcome.recorded) co_await backgroundSync_->restartBackgroundLibrarySync();
 }
 
 }  // namespace lorvex

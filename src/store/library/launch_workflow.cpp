@@ -102,23 +102,25 @@ QCoro::Task<void> LibraryModel::runLaunchWorkflow(std::shared_ptr<bool> ended, s
   // complete monitoring is, and its message stays while it is owed, whatever the steps below clear.
   std::optional<std::string> owedMessage;
   std::optional<ErrorNotice> owedNotice;
-  if (backgroundPassOwed_) {
+  if (backgroundSync_->backgroundPassOwed()) {
     owedMessage = context_.errorMessage();
     owedNotice = context_.errorNotice();
   }
   co_await restoreFolderAccessAndSync(firstPageShown || resumed);
   // The monitoring inputs are read on the pool first, unless other library work made the launch
   // skip its catching up: then it ends without waiting and decides with a direct read.
-  std::optional<FolderMonitoringInputs> inputs;
-  if (!isBackgroundSyncRunning() && !isLibrarySyncInProgress_ && !dependents_.isTrashingDeleteCandidates()) {
+  BackgroundLibrarySync& sync = *backgroundSync_;
+  std::optional<BackgroundLibrarySync::FolderMonitoringInputs> inputs;
+  if (!sync.isBackgroundSyncRunning() && !isLibrarySyncInProgress_ &&
+      !dependents_.isTrashingDeleteCandidates()) {
     const LaunchStep step("LaunchMonitoringInputs", launchBegan_);
-    inputs = co_await readFolderMonitoringInputs();
+    inputs = co_await sync.readFolderMonitoringInputs();
   }
-  startBackgroundLibrarySync(kLaunchBackgroundSyncDebounceSeconds, kLaunchMonitorRecoveryIntervalNanos,
-                             std::move(inputs));
-  if (backgroundPassOwed_) {
+  sync.startBackgroundLibrarySync(kLaunchBackgroundSyncDebounceSeconds, kLaunchMonitorRecoveryIntervalNanos,
+                                  std::move(inputs));
+  if (sync.backgroundPassOwed()) {
     if (!context_.errorMessage()) context_.setErrorMessage(std::move(owedMessage), std::move(owedNotice));
-    startMonitorRecovery(false);
+    sync.retryBackgroundPassLater();
   }
   startThumbnailCacheMaintenanceIfNeeded();
 }
@@ -236,7 +238,7 @@ QCoro::Task<bool> LibraryModel::resumeInterruptedIndexingIfNeeded() {
   if (outcome.failure) {
     context_.setErrorMessage(outcome.failure);
     // The job stays unfinished; a later background pass over the folders takes it up.
-    if (!isCancellation(outcome.failure)) backgroundPassOwed_ = true;
+    if (!isCancellation(outcome.failure)) backgroundSync_->oweBackgroundPass();
   }
   co_return outcome.recorded;
 }

@@ -16,27 +16,43 @@ bool isUnderWay(const StoreTask<T>& task) {
 
 }  // namespace
 
+class LibraryModel::BackgroundSyncLibraryOfModel final : public BackgroundSyncLibrary {
+ public:
+  explicit BackgroundSyncLibraryOfModel(LibraryModel& model) : model_(model) {}
+
+  bool isLibrarySyncInProgress() const override { return model_.isLibrarySyncInProgress_; }
+  void setIsLibrarySyncInProgress(bool value) override { model_.setIsLibrarySyncInProgress(value); }
+  QCoro::Task<std::optional<ImageLibraryScanSummary>> runIndexingOperation(
+      IndexingOperation operation) override {
+    return model_.runIndexingOperation(IndexingPriority::utility, std::move(operation));
+  }
+  void recordScan(ImageLibraryScanSummary summary, ImageLibraryScanDiagnosticContext context) override {
+    model_.setLastScanSummary(std::move(summary));
+    model_.setLastScanDiagnosticContext(std::move(context));
+  }
+  QCoro::Task<void> loadRegisteredFolderSummaries() override {
+    return model_.loadRegisteredFolderSummaries();
+  }
+
+ private:
+  LibraryModel& model_;
+};
+
 LibraryModel::LibraryModel(StoreContext& context, LibraryDependents& dependents,
                            LiveServiceFactory liveServiceFactory, QObject* parent)
     : QObject(parent),
       context_(context),
       dependents_(dependents),
-      liveServiceFactory_(std::move(liveServiceFactory)) {}
+      liveServiceFactory_(std::move(liveServiceFactory)),
+      backgroundSyncLibrary_(std::make_unique<BackgroundSyncLibraryOfModel>(*this)),
+      backgroundSync_(std::make_unique<BackgroundLibrarySync>(context, dependents, *backgroundSyncLibrary_)) {
+}
 
 LibraryModel::~LibraryModel() = default;
 
 bool LibraryModel::hasFlowUnderWay() const {
-  return isUnderWay(backgroundLibrarySyncTask_) || isUnderWay(backgroundLibrarySyncMonitorRecoveryTask_) ||
-         isUnderWay(launchWorkflowTask_) || isUnderWay(thumbnailCacheMaintenanceTask_);
-}
-
-void LibraryModel::ignoreTrashedFileRemovals(const std::vector<std::string>& trashedPaths) {
-  creatingThread_.check();
-  // The monitor reports these removals like anyone else's; they are the program's own.
-  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
-    if (!planner.isMonitoring) return;
-    planner.locallyHandledTrashPaths.insert(trashedPaths.begin(), trashedPaths.end());
-  });
+  return backgroundSync_->hasFlowUnderWay() || isUnderWay(launchWorkflowTask_) ||
+         isUnderWay(thumbnailCacheMaintenanceTask_);
 }
 
 void LibraryModel::setRegisteredFolderSummaries(std::vector<RegisteredFolderSummary> value) {
@@ -78,11 +94,6 @@ void LibraryModel::setIsPreparingLibrary(bool value) {
   assignObserved(isPreparingLibrary_, std::move(value), this, &LibraryModel::isPreparingLibraryChanged);
 }
 
-void LibraryModel::setIsBackgroundSyncing(bool value) {
-  creatingThread_.check();
-  assignObserved(isBackgroundSyncing_, std::move(value), this, &LibraryModel::isBackgroundSyncingChanged);
-}
-
 void LibraryModel::setIsIndexing(bool value) {
   creatingThread_.check();
   assignObserved(isIndexing_, std::move(value), this, &LibraryModel::isIndexingChanged);
@@ -92,36 +103,6 @@ void LibraryModel::setIsLibrarySyncInProgress(bool value) {
   creatingThread_.check();
   assignObserved(isLibrarySyncInProgress_, std::move(value), this,
                  &LibraryModel::isLibrarySyncInProgressChanged);
-}
-
-void LibraryModel::setBackgroundLibrarySyncTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(backgroundLibrarySyncTask_, std::move(value), this,
-                 &LibraryModel::backgroundLibrarySyncTaskChanged);
-}
-
-void LibraryModel::setBackgroundLibrarySyncMonitorRecoveryTask(StoreTask<void> value) {
-  creatingThread_.check();
-  assignObserved(backgroundLibrarySyncMonitorRecoveryTask_, std::move(value), this,
-                 &LibraryModel::backgroundLibrarySyncMonitorRecoveryTaskChanged);
-}
-
-void LibraryModel::setBackgroundLibrarySyncDebounceSeconds(double value) {
-  creatingThread_.check();
-  assignObserved(backgroundLibrarySyncDebounceSeconds_, std::move(value), this,
-                 &LibraryModel::backgroundLibrarySyncDebounceSecondsChanged);
-}
-
-void LibraryModel::setMonitorRecoveryIntervalNanos(std::uint64_t value) {
-  creatingThread_.check();
-  assignObserved(monitorRecoveryIntervalNanos_, std::move(value), this,
-                 &LibraryModel::monitorRecoveryIntervalNanosChanged);
-}
-
-void LibraryModel::setBackgroundSyncPlanner(RegisteredFolderSyncPlanner value) {
-  creatingThread_.check();
-  backgroundSyncPlanner_ = std::move(value);
-  Q_EMIT backgroundSyncPlannerChanged();
 }
 
 void LibraryModel::setActiveFolderRegistrationRootPaths(std::vector<std::string> value) {

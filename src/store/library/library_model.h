@@ -1,14 +1,13 @@
 // LibraryModel: the library as the registered folders make it up: the launch that installs the live
 // library and catches up with the folders, registering, unregistering and reauthorising folders,
-// the scans a person asks for, background sync with folder monitoring and its recovery loop, the
-// runner every scan goes through with its live progress, and the sidebar's folder list. It holds
-// their state: the registered folders and their counts, the busy flags, the indexing progress, the
-// last scan and the monitoring planner.
+// the scans a person asks for, the runner every scan goes through with its live progress, and the
+// sidebar's folder list. It holds their state: the registered folders and their counts, the busy
+// flags, the indexing progress and the last scan. It owns background sync (backgroundSync()), which
+// its registration, unregistering, reauthorising and launch flows restart or start.
 //
 // Every observed field has a getter and a change signal; it is stored silently when equal and
-// signalled once, after storing, when different. `backgroundSyncPlanner` signals on every set (a
-// planner is not worth comparing). Only the model's own flows set its fields; tests arrange them,
-// and reach the task handles and generations, through LibraryModelTestAccess.
+// signalled once, after storing, when different. Only the model's own flows set its fields; tests
+// arrange them, and reach the task handles and generations, through LibraryModelTestAccess.
 //
 // What its flows ask of the results, the suggestions, the thumbnails and the Trash goes through
 // LibraryDependents, which the composition supplies; it also wires what other features hear from
@@ -36,12 +35,12 @@
 #include "model/library_recovery_notice.h"
 #include "model/registered_folder.h"
 #include "model/scan_diagnostic_context.h"
-#include "services/folders/registered_folder_sync_planner.h"
 #include "services/image_library_servicing.h"
 #include "store/async/creating_thread.h"
 #include "store/async/scope_exit.h"
 #include "store/async/store_task.h"
 #include "store/context/store_context.h"
+#include "store/library/background_library_sync.h"
 #include "store/library/library_dependents.h"
 
 namespace lorvex {
@@ -65,6 +64,8 @@ class LibraryModel : public QObject {
   // The store this model belongs to: its scope is where a view starts flows that use the model.
   StoreContext& context() const { return context_; }
   const LiveServiceFactory& liveServiceFactory() const { return liveServiceFactory_; }
+  // Folder monitoring, the background passes and their recovery loop.
+  BackgroundLibrarySync& backgroundSync() const { return *backgroundSync_; }
 
   const std::vector<RegisteredFolderSummary>& registeredFolderSummaries() const {
     return registeredFolderSummaries_;
@@ -77,12 +78,8 @@ class LibraryModel : public QObject {
   const std::optional<ImageLibraryScanSummary>& lastScanSummary() const { return lastScanSummary_; }
   const std::optional<ImageLibraryIndexingProgress>& indexingProgress() const { return indexingProgress_; }
   bool isPreparingLibrary() const { return isPreparingLibrary_; }
-  bool isBackgroundSyncing() const { return isBackgroundSyncing_; }
   bool isIndexing() const { return isIndexing_; }
   bool isLibrarySyncInProgress() const { return isLibrarySyncInProgress_; }
-  double backgroundLibrarySyncDebounceSeconds() const { return backgroundLibrarySyncDebounceSeconds_; }
-  std::uint64_t monitorRecoveryIntervalNanos() const { return monitorRecoveryIntervalNanos_; }
-  const RegisteredFolderSyncPlanner& backgroundSyncPlanner() const { return backgroundSyncPlanner_; }
   const std::vector<std::string>& activeFolderRegistrationRootPaths() const {
     return activeFolderRegistrationRootPaths_;
   }
@@ -106,12 +103,6 @@ class LibraryModel : public QObject {
   // last applies its outcome and ends the loading flag: an older load finishing late would put
   // stale counts back.
   QCoro::Task<void> loadRegisteredFolderSummaries();
-
-  // ---- Trashed files ----
-
-  // The program has moved these files to the Trash: while monitoring runs, its report of their
-  // removal is the program's own and starts no background pass for them.
-  void ignoreTrashedFileRemovals(const std::vector<std::string>& trashedPaths);
 
   // ---- Indexing runner and indexing-time refresh ----
 
@@ -168,25 +159,6 @@ class LibraryModel : public QObject {
   // folder unregistered or unavailable) reloads the sidebar, then shows its text.
   QCoro::Task<bool> syncRegisteredFolder(std::string path);
 
-  // ---- Background library sync ----
-
-  // Keeps the library in step with the registered folders while the program runs: monitors the
-  // available ones and, once their changes have been quiet for `debounceSeconds` (at least 0.1; NaN
-  // counts as 0.1), runs one background pass over what changed. While a registered folder is
-  // missing, monitoring could not start or it ended on its own, a recovery loop re-evaluates
-  // monitoring every `monitorRecoveryIntervalNanos` (at least 1 ms), first running a full pass when
-  // the library has no usable event position. Does nothing while monitoring runs or the recovery
-  // loop does. Calls the service's monitoring members on this thread.
-  void startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos);
-  // Stops and starts again with the current intervals (the folder set changed) and schedules a pass
-  // for changes still pending. Does nothing before the live service is in place. The monitor's stop,
-  // the reads the decision needs and the monitor's start run on the utility pool; the decision is
-  // applied here when they are done, unless a later restart or a stop came first.
-  QCoro::Task<void> restartBackgroundLibrarySync();
-  // Cancels the debounce, the recovery loop and a restart under way and stops monitoring. Pending
-  // changes and the trashed files to ignore are kept; a pass already running goes on.
-  void stopBackgroundLibrarySync();
-
   // ---- Unregistering and reauthorising folders ----
 
   // Removes the registered folder at `path`; refused silently while other library work or a
@@ -241,10 +213,6 @@ class LibraryModel : public QObject {
   // is in place; later calls do nothing. Its outcome is not shown.
   void startThumbnailCacheMaintenanceIfNeeded();
 
-  // Makes every restart's job that has not started its monitor yet start none. The composition
-  // calls it first when it goes, before the flows end.
-  void abandonFolderMonitorRestarts();
-
  Q_SIGNALS:
   void registeredFolderSummariesChanged();
   void isLoadingRegisteredFoldersChanged();
@@ -253,14 +221,8 @@ class LibraryModel : public QObject {
   void lastScanSummaryChanged();
   void indexingProgressChanged();
   void isPreparingLibraryChanged();
-  void isBackgroundSyncingChanged();
   void isIndexingChanged();
   void isLibrarySyncInProgressChanged();
-  void backgroundLibrarySyncTaskChanged();
-  void backgroundLibrarySyncMonitorRecoveryTaskChanged();
-  void backgroundLibrarySyncDebounceSecondsChanged();
-  void monitorRecoveryIntervalNanosChanged();
-  void backgroundSyncPlannerChanged();
   void activeFolderRegistrationRootPathsChanged();
   void launchWorkflowTaskChanged();
   void thumbnailCacheMaintenanceTaskChanged();
@@ -279,14 +241,8 @@ class LibraryModel : public QObject {
   void setLastScanSummary(std::optional<ImageLibraryScanSummary> value);
   void setIndexingProgress(std::optional<ImageLibraryIndexingProgress> value);
   void setIsPreparingLibrary(bool value);
-  void setIsBackgroundSyncing(bool value);
   void setIsIndexing(bool value);
   void setIsLibrarySyncInProgress(bool value);
-  void setBackgroundLibrarySyncTask(StoreTask<void> value);
-  void setBackgroundLibrarySyncMonitorRecoveryTask(StoreTask<void> value);
-  void setBackgroundLibrarySyncDebounceSeconds(double value);
-  void setMonitorRecoveryIntervalNanos(std::uint64_t value);
-  void setBackgroundSyncPlanner(RegisteredFolderSyncPlanner value);
   void setActiveFolderRegistrationRootPaths(std::vector<std::string> value);
   void setLaunchWorkflowTask(StoreTask<void> value);
   void setThumbnailCacheMaintenanceTask(StoreTask<void> value);
@@ -333,78 +289,6 @@ class LibraryModel : public QObject {
   // that order.
   QCoro::Task<void> reloadAfterScan();
 
-  // ---- Background library sync: private ----
-
-  // What applying the monitoring decision achieved: `complete` when every registered folder is
-  // monitored; `needsFullSync` when monitoring did not start for want of an event position.
-  struct FolderMonitoringOutcome {
-    bool complete = false;
-    bool needsFullSync = false;
-  };
-  // What the monitoring decision reads from the service: the registered roots and, when the
-  // decision starts a monitor, the event position of its roots. The flows that can wait read them
-  // on the utility pool first: the position's read looks over the library's rows and waits for a
-  // running write transaction, which the main thread must not.
-  struct FolderMonitoringInputs {
-    RegisteredFolderRoots roots;
-    std::vector<std::string> checkpointRoots;
-    std::optional<RegisteredFolderEventCheckpoint> checkpoint;
-  };
-  // Monitoring runs, its recovery loop does or a restart is under way: starting background sync
-  // does nothing then.
-  bool isBackgroundSyncRunning() const {
-    return backgroundSyncPlanner_.isMonitoring ||
-           static_cast<bool>(backgroundLibrarySyncMonitorRecoveryTask_) || monitoringRestart_.has_value();
-  }
-  // Nothing when a read failed: the decision then reads again and reports the error itself.
-  QCoro::Task<std::optional<FolderMonitoringInputs>> readFolderMonitoringInputs();
-  // With inputs read just before (nothing between them and this call may suspend), the service is
-  // not asked again; inputs whose roots differ from the decision's are not used.
-  FolderMonitoringOutcome updateFolderMonitoring(std::optional<FolderMonitoringInputs> inputs = std::nullopt);
-  void startBackgroundLibrarySync(double debounceSeconds, std::uint64_t monitorRecoveryIntervalNanos,
-                                  std::optional<FolderMonitoringInputs> inputs);
-  // Changes the planner in place and signals once: every mutation of it is one observed write.
-  void updateBackgroundSyncPlanner(const std::function<void(RegisteredFolderSyncPlanner&)>& change);
-  // Stops the running monitor and forgets it: its handlers' late calls are ignored from now on.
-  void stopFolderMonitor();
-  void startMonitorRecovery(bool needsFullSync);
-  QCoro::Task<void> runMonitorRecovery(bool needsFullSync, std::stop_token stop);
-  // A background pass failed (a full disk, say): the recovery loop runs a full pass after its
-  // interval, and again after each interval until one succeeds, leaving running monitoring and
-  // the failure's message alone meanwhile.
-  void retryBackgroundPassLater();
-  // The monitor of `generation` ended on its own: nothing is monitored any more.
-  void folderMonitoringEnded(std::uint64_t generation, const std::string& description);
-  void enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch);
-  void scheduleBackgroundLibrarySync();
-  QCoro::Task<void> debounceBackgroundLibrarySync(std::int64_t nanoseconds, std::stop_token stop);
-  QCoro::Task<void> processPendingBackgroundLibrarySync();
-  // One background pass: the changed paths, or every available folder when `requiresFullRescan` or
-  // no path is given. True when it completed or only stored the event position.
-  QCoro::Task<bool> runBackgroundLibrarySync(std::vector<std::string> changedURLs,
-                                             std::optional<std::uint64_t> lastEventID,
-                                             bool requiresFullRescan);
-
-  // Advanced by every monitor start and stop; an end reported by an older monitor is stale.
-  std::uint64_t folderMonitoringGeneration_ = 0;
-
-  // Orders the monitor's stops and starts made on the pool by restarts with each other and with the
-  // stops made here (background_library_sync.cpp).
-  struct FolderMonitorControl;
-  std::shared_ptr<FolderMonitorControl> folderMonitorControl_;
-  // The restart under way: its stop source, and the end its new monitor reported before the
-  // restart was applied.
-  struct MonitoringRestart {
-    std::stop_source stop;
-    std::uint64_t generation = 0;
-    std::optional<std::string> endedWith;
-  };
-  std::optional<MonitoringRestart> monitoringRestart_;
-  const std::shared_ptr<FolderMonitorControl>& folderMonitorControl();
-  // The handlers of the monitor started as `generation`: they only post to this store's scope.
-  FolderChangeHandler folderChangeHandler();
-  FolderMonitoringFailureHandler folderMonitoringEndedHandler(std::uint64_t generation);
-
   // ---- Unregistering and reauthorising folders: private ----
 
   // A blocking service call that changes the registered folder set.
@@ -441,16 +325,8 @@ class LibraryModel : public QObject {
   std::optional<ImageLibraryScanSummary> lastScanSummary_;
   std::optional<ImageLibraryIndexingProgress> indexingProgress_;
   bool isPreparingLibrary_{false};
-  bool isBackgroundSyncing_{false};
   bool isIndexing_{false};
   bool isLibrarySyncInProgress_{false};
-  StoreTask<void> backgroundLibrarySyncTask_;
-  StoreTask<void> backgroundLibrarySyncMonitorRecoveryTask_;
-  double backgroundLibrarySyncDebounceSeconds_{2.0};
-  std::uint64_t monitorRecoveryIntervalNanos_{30'000'000'000};
-  RegisteredFolderSyncPlanner backgroundSyncPlanner_;
-  // A pass that failed is still owed: the recovery loop runs it before it ends.
-  bool backgroundPassOwed_{false};
   std::vector<std::string> activeFolderRegistrationRootPaths_;
   StoreTask<void> launchWorkflowTask_;
   // When the running launch began: its trace gives each step's start from here.
@@ -460,6 +336,12 @@ class LibraryModel : public QObject {
   int lastIndexingResultRefreshIndexedCount_{0};
   double lastIndexingResultRefreshAt_{kDistantPast};
   std::optional<LibraryRecoveryNotice> libraryRecoveryNotice_;
+
+  // What background sync reads and sets of this model (library_model.cpp); declared before the
+  // sync, which uses it until it goes.
+  class BackgroundSyncLibraryOfModel;
+  const std::unique_ptr<BackgroundSyncLibraryOfModel> backgroundSyncLibrary_;
+  const std::unique_ptr<BackgroundLibrarySync> backgroundSync_;
 };
 
 }  // namespace lorvex

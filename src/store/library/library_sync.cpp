@@ -104,9 +104,7 @@ QCoro::Task<LibraryModel::RequestedScanOutcome> LibraryModel::runRequestedScan(
 
   // The scan saw the current state of these folders, so the changes of files the program trashed
   // there need no more ignoring.
-  auto planner = backgroundSyncPlanner_;
-  planner.clearLocallyHandledTrashPaths(roots);
-  setBackgroundSyncPlanner(std::move(planner));
+  backgroundSync_->clearLocallyHandledTrashPaths(roots);
   setLastScanSummary(std::move(summary));
   setLastScanDiagnosticContext(ImageLibraryScanDiagnosticContext{.source = source,
                                                                  .rootPaths = std::move(roots),

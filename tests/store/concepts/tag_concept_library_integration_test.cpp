@@ -93,7 +93,7 @@ TEST(TagConceptLibraryIntegration, AConceptFilterFollowsItsAliasAndHandAssignmen
   EXPECT_EQ(store->concepts().manualTagConceptAssignmentCount(created->id, {dog}), 0);
   EXPECT_FALSE(store->context().errorMessage().has_value()) << *store->context().errorMessage();
 
-  store->library().stopBackgroundLibrarySync();
+  store->library().backgroundSync().stopBackgroundLibrarySync();
   EXPECT_TRUE(waitUntilStoreIdle(*store, std::chrono::seconds(30)));
 }
 

@@ -1,7 +1,8 @@
-// Background library sync on the fake clock and the scripted service: change batches debounced into
-// one pass, batches held back while other library work runs, the program's own trash moves, the
-// event position stored only after a clean pass, the recovery loop for missing folders, missing
-// positions and a monitor that ended on its own, and the interval floors.
+// Background library sync on the fake clock and the scripted service: what a new sync holds and how
+// its fields signal, change batches debounced into one pass, batches held back while other library
+// work runs, the program's own trash moves, the event position stored only after a clean pass, the
+// recovery loop for missing folders, missing positions and a monitor that ended on its own, and the
+// interval floors.
 #include <gtest/gtest.h>
 
 #include <QThread>
@@ -18,7 +19,9 @@
 
 #include "model/library_error.h"
 #include "services/folders/folder_change_monitoring.h"
+#include "store/library/background_library_sync_test_access.h"
 #include "store/library/library_model_test_access.h"
+#include "store/support/change_only.h"
 #include "store/support/store_harness.h"
 #include "store/trash/trash_model_test_access.h"
 
@@ -76,7 +79,7 @@ struct Fixture {
   }
 
   void start() {
-    store->library().startBackgroundLibrarySync(debounceSeconds, recoveryInterval);
+    store->library().backgroundSync().startBackgroundLibrarySync(debounceSeconds, recoveryInterval);
     harness.drainEvents();
   }
   void deliver(std::vector<std::string> paths, std::optional<std::uint64_t> eventID,
@@ -113,6 +116,39 @@ struct Fixture {
   std::unique_ptr<ImageLibraryStore> store = harness.makeStore();
 };
 
+TEST(BackgroundLibrarySync, ANewSyncHoldsTheInitialValues) {
+  StoreHarness h;
+  auto store = h.makeStore();
+  const BackgroundLibrarySync& sync = store->library().backgroundSync();
+  EXPECT_EQ(sync.backgroundLibrarySyncDebounceSeconds(), 2.0);
+  EXPECT_EQ(sync.monitorRecoveryIntervalNanos(), 30'000'000'000u);
+  EXPECT_FALSE(sync.backgroundSyncPlanner().isMonitoring);
+  EXPECT_FALSE(sync.backgroundSyncPlanner().hasPendingBatch);
+  EXPECT_TRUE(sync.backgroundSyncPlanner().pendingChangedPaths.empty());
+  EXPECT_TRUE(sync.backgroundSyncPlanner().locallyHandledTrashPaths.empty());
+}
+
+TEST(BackgroundLibrarySync, ObservedFieldsSignalOnlyARealChange) {
+  using S = BackgroundLibrarySync;
+  StoreHarness h;
+  auto store = h.makeStore();
+  expectModelChangeOnly<S, std::uint64_t>(
+      store->library().backgroundSync(),
+      [](S& s, std::uint64_t v) { BackgroundLibrarySyncTestAccess::setMonitorRecoveryIntervalNanos(s, v); },
+      &S::monitorRecoveryIntervalNanos, &S::monitorRecoveryIntervalNanosChanged, 1, 2);
+}
+
+TEST(BackgroundLibrarySync, ThePlannerSignalsOnEverySet) {
+  StoreHarness h;
+  auto store = h.makeStore();
+  BackgroundLibrarySync& sync = store->library().backgroundSync();
+  int planner = 0;
+  QObject::connect(&sync, &BackgroundLibrarySync::backgroundSyncPlannerChanged, [&] { ++planner; });
+  for (int i = 0; i < 2; ++i)
+    BackgroundLibrarySyncTestAccess::setBackgroundSyncPlanner(sync, sync.backgroundSyncPlanner());
+  EXPECT_EQ(planner, 2);
+}
+
 TEST(ImageLibraryStoreBackgroundSync, BatchesCloserThanTheDebounceMakeOnePassWithTheirMergedChanges) {
   Fixture f;
   f.start();
@@ -120,9 +156,9 @@ TEST(ImageLibraryStoreBackgroundSync, BatchesCloserThanTheDebounceMakeOnePassWit
   EXPECT_EQ(f.harness.service->calls("startMonitoring")[0].number, 100);
   ASSERT_TRUE(f.harness.service->deliverFolderChanges({{kA + "/2.png", kA + "/1.png"}, 11, false}));
   // The monitor's thread only posts: the planner changes on the main thread's next turn.
-  EXPECT_FALSE(f.store->library().backgroundSyncPlanner().hasPendingBatch);
+  EXPECT_FALSE(f.store->library().backgroundSync().backgroundSyncPlanner().hasPendingBatch);
   f.harness.drainEvents();
-  EXPECT_TRUE(f.store->library().backgroundSyncPlanner().hasPendingBatch);
+  EXPECT_TRUE(f.store->library().backgroundSync().backgroundSyncPlanner().hasPendingBatch);
   f.advance(1.5);
   f.deliver({kA + "/3.png", kA + "/1.png"}, 12);
   f.advance(1.5);
@@ -138,8 +174,10 @@ TEST(ImageLibraryStoreBackgroundSync, BatchesCloserThanTheDebounceMakeOnePassWit
             (ImageLibraryScanDiagnosticContext{
                 ImageLibraryScanDiagnosticSource::backgroundChangedPaths, {kA}, 4, f.harness.clock.now()}));
   EXPECT_EQ(f.store->library().lastScanSummary()->indexedImageCount, 4);
-  EXPECT_FALSE(f.store->library().isBackgroundSyncing() || f.store->library().isLibrarySyncInProgress());
-  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncTask(f.store->library()));
+  EXPECT_FALSE(f.store->library().backgroundSync().isBackgroundSyncing() ||
+               f.store->library().isLibrarySyncInProgress());
+  EXPECT_FALSE(
+      BackgroundLibrarySyncTestAccess::backgroundLibrarySyncTask(f.store->library().backgroundSync()));
 }
 
 TEST(ImageLibraryStoreBackgroundSync, ABatchArrivingDuringOtherLibraryWorkIsPassedAfterIt) {
@@ -167,11 +205,11 @@ TEST(ImageLibraryStoreBackgroundSync, ABatchArrivingDuringOtherLibraryWorkIsPass
     f.deliver({kA + "/new.png"}, 7);
     f.advance(4.0);
     EXPECT_EQ(f.count("restoreFolderAccess"), 0u);
-    EXPECT_TRUE(f.store->library().backgroundSyncPlanner().hasPendingBatch);
+    EXPECT_TRUE(f.store->library().backgroundSync().backgroundSyncPlanner().hasPendingBatch);
     c.setBusy(*f.store, false);
     if (c.restartsAfter) {
       f.advance(1.0);
-      auto restart = f.store->library().restartBackgroundLibrarySync();
+      auto restart = f.store->library().backgroundSync().restartBackgroundLibrarySync();
       f.harness.drainEvents();
       ASSERT_TRUE(restart.isReady());
       EXPECT_EQ(f.count("stopMonitoring"), 1u);
@@ -211,34 +249,37 @@ TEST(ImageLibraryStoreBackgroundSync, RestartsWorkOnThePoolAndTheNewestOfThemDec
 
   // The first restart's job waits in the service; a second one, for another folder set, comes
   // meanwhile.
-  auto first = f.store->library().restartBackgroundLibrarySync();
+  auto first = f.store->library().backgroundSync().restartBackgroundLibrarySync();
   ASSERT_TRUE(f.harness.service->waitForHeld("registeredFolderRoots"));
   EXPECT_FALSE(first.isReady()) << "the main thread does not wait for the job";
-  EXPECT_FALSE(f.store->library().backgroundSyncPlanner().isMonitoring);
+  EXPECT_FALSE(f.store->library().backgroundSync().backgroundSyncPlanner().isMonitoring);
   {
     const std::lock_guard lock(f.folders.mutex);
     f.folders.registered = {kA, kB};
     f.folders.available = {kA, kB};
   }
   f.harness.service->answerImmediately("registeredFolderRoots");
-  auto second = f.store->library().restartBackgroundLibrarySync();
-  f.store->library().startBackgroundLibrarySync(f.debounceSeconds,
-                                                f.recoveryInterval);  // nothing while restarting
+  auto second = f.store->library().backgroundSync().restartBackgroundLibrarySync();
+  f.store->library().backgroundSync().startBackgroundLibrarySync(
+      f.debounceSeconds,
+      f.recoveryInterval);  // nothing while restarting
   f.harness.service->releaseAll();
   f.harness.drainEvents();
 
   ASSERT_TRUE(first.isReady() && second.isReady());
   EXPECT_EQ(onMainThread, std::vector<std::string>{});
   EXPECT_EQ(f.pathsOf("startMonitoring"), (std::vector<std::string>{kA, kB}));
-  EXPECT_EQ(f.store->library().backgroundSyncPlanner().monitoredRootURLs, (std::vector<std::string>{kA, kB}));
-  EXPECT_TRUE(f.store->library().backgroundSyncPlanner().isMonitoring);
+  EXPECT_EQ(f.store->library().backgroundSync().backgroundSyncPlanner().monitoredRootURLs,
+            (std::vector<std::string>{kA, kB}));
+  EXPECT_TRUE(f.store->library().backgroundSync().backgroundSyncPlanner().isMonitoring);
   const auto calls = f.syncCalls();
   EXPECT_EQ(calls.back(), "startMonitoring") << "no monitor is stopped or started after the newest restart's";
-  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
+  EXPECT_FALSE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+      f.store->library().backgroundSync()));
 
   // A store destroyed while its restart's job runs applies nothing and leaves nothing running.
   f.harness.service->hold("registeredFolderRoots");
-  auto last = f.store->library().restartBackgroundLibrarySync();
+  auto last = f.store->library().backgroundSync().restartBackgroundLibrarySync();
   ASSERT_TRUE(f.harness.service->waitForHeld("registeredFolderRoots"));
   const std::size_t startsBefore = f.count("startMonitoring");
   f.store.reset();
@@ -255,15 +296,15 @@ TEST(ImageLibraryStoreBackgroundSync, ChangesOnlyToFilesTheProgramTrashedScanNot
     SCOPED_TRACE(eventID ? "with an event id: the position is stored" : "without one: nothing at all");
     Fixture f;
     f.start();
-    auto planner = f.store->library().backgroundSyncPlanner();
+    auto planner = f.store->library().backgroundSync().backgroundSyncPlanner();
     planner.locallyHandledTrashPaths.insert(kA + "/trashed.png");
-    LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
+    BackgroundLibrarySyncTestAccess::setBackgroundSyncPlanner(f.store->library().backgroundSync(), planner);
     f.deliver({kA + "/trashed.png"}, eventID);
     f.advance(2.0);
     EXPECT_EQ(f.count("scanChangedPaths") + f.count("scanLibrary"), 0u);
     EXPECT_EQ(f.count("storeFolderEventID"), eventID ? 1u : 0u);
     EXPECT_EQ(f.count("restoreFolderAccess"), eventID ? 1u : 0u);
-    EXPECT_TRUE(f.store->library().backgroundSyncPlanner().locallyHandledTrashPaths.empty());
+    EXPECT_TRUE(f.store->library().backgroundSync().backgroundSyncPlanner().locallyHandledTrashPaths.empty());
     EXPECT_FALSE(f.store->library().lastScanSummary());
   }
 }
@@ -273,7 +314,8 @@ TEST(ImageLibraryStoreBackgroundSync, WithOneOfTwoFoldersMissingRecoveryLooksEve
   f.folders.registered = {kA, kB};
   f.start();
   EXPECT_EQ(f.pathsOf("startMonitoring"), std::vector<std::string>{kA});
-  ASSERT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
+  ASSERT_TRUE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+      f.store->library().backgroundSync()));
   for (std::size_t tick = 2; tick <= 4; ++tick) {
     f.advance(29.999);
     EXPECT_EQ(f.count("registeredFolderRoots"), tick - 1);
@@ -287,7 +329,8 @@ TEST(ImageLibraryStoreBackgroundSync, WithOneOfTwoFoldersMissingRecoveryLooksEve
   }
   f.advance(30.0);
   EXPECT_EQ(f.pathsOf("startMonitoring"), (std::vector<std::string>{kA, kB}));
-  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
+  EXPECT_FALSE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+      f.store->library().backgroundSync()));
   EXPECT_EQ(f.harness.clock.pendingSleeperCount(), 0u);
 }
 
@@ -308,8 +351,8 @@ TEST(ImageLibraryStoreBackgroundSync, WithoutACheckpointAFullPassRunsAtOnceAndMo
     EXPECT_EQ(f.store->library().lastScanDiagnosticContext()->source,
               ImageLibraryScanDiagnosticSource::backgroundFullScan);
     EXPECT_FALSE(f.store->library().lastScanDiagnosticContext()->changedPathCount);
-    EXPECT_EQ(static_cast<bool>(
-                  LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library())),
+    EXPECT_EQ(static_cast<bool>(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+                  f.store->library().backgroundSync())),
               !passMakesACheckpoint);
     // Still no position: at most one more full pass per interval.
     f.advance(29.999);
@@ -344,14 +387,14 @@ TEST(ImageLibraryStoreBackgroundSync, StartingAgainWithoutAStopChangesNothing) {
     if (folderMissing) f.folders.registered = {kA, kB};
     f.start();
     const auto calls = f.harness.service->calls().size();
-    const auto recovery =
-        LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library());
-    f.store->library().startBackgroundLibrarySync(5.0, kSecond);
+    const auto recovery = BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+        f.store->library().backgroundSync());
+    f.store->library().backgroundSync().startBackgroundLibrarySync(5.0, kSecond);
     EXPECT_EQ(f.harness.service->calls().size(), calls);
-    EXPECT_EQ(f.store->library().backgroundLibrarySyncDebounceSeconds(), 2.0);
-    EXPECT_EQ(f.store->library().monitorRecoveryIntervalNanos(), kRecoveryInterval);
-    EXPECT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()) ==
-                recovery);
+    EXPECT_EQ(f.store->library().backgroundSync().backgroundLibrarySyncDebounceSeconds(), 2.0);
+    EXPECT_EQ(f.store->library().backgroundSync().monitorRecoveryIntervalNanos(), kRecoveryInterval);
+    EXPECT_TRUE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+                    f.store->library().backgroundSync()) == recovery);
   }
 }
 
@@ -373,10 +416,11 @@ TEST(ImageLibraryStoreBackgroundSync, IntervalsAreRaisedToTheirFloorsAndAnyDebou
     // A clock that has run a while, so that a deadline past its largest reading would overflow.
     f.harness.clock.advance(kSecond);
     f.start();
-    EXPECT_EQ(f.store->library().backgroundLibrarySyncDebounceSeconds(), c.storedSeconds);
-    EXPECT_EQ(f.store->library().monitorRecoveryIntervalNanos(), c.storedInterval);
+    EXPECT_EQ(f.store->library().backgroundSync().backgroundLibrarySyncDebounceSeconds(), c.storedSeconds);
+    EXPECT_EQ(f.store->library().backgroundSync().monitorRecoveryIntervalNanos(), c.storedInterval);
     f.deliver({kA + "/x.png"}, 1);
-    ASSERT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncTask(f.store->library()));
+    ASSERT_TRUE(
+        BackgroundLibrarySyncTestAccess::backgroundLibrarySyncTask(f.store->library().backgroundSync()));
     if (std::isinf(c.storedSeconds) || c.storedSeconds > 1e9) {
       f.advance(100.0 * 365 * 24 * 3600);
       EXPECT_EQ(f.count("scanChangedPaths"), 0u);
@@ -396,16 +440,18 @@ TEST(ImageLibraryStoreBackgroundSync, AMonitorThatEndsOnItsOwnHandsOverToTheReco
   const FolderChangeMonitorError error(FolderChangeMonitorError::Code::watchLimitReached);
   ASSERT_TRUE(f.harness.service->endMonitoring(error));
   f.harness.drainEvents();
-  EXPECT_FALSE(f.store->library().backgroundSyncPlanner().isMonitoring);
-  EXPECT_TRUE(f.store->library().backgroundSyncPlanner().monitoredRootURLs.empty());
+  EXPECT_FALSE(f.store->library().backgroundSync().backgroundSyncPlanner().isMonitoring);
+  EXPECT_TRUE(f.store->library().backgroundSync().backgroundSyncPlanner().monitoredRootURLs.empty());
   EXPECT_EQ(f.store->context().errorMessage(), error.localizedDescription());
-  ASSERT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
+  ASSERT_TRUE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+      f.store->library().backgroundSync()));
   EXPECT_EQ(f.count("scanLibrary"), 0u) << "the position is still good: no full pass";
   f.advance(30.0);
   EXPECT_EQ(f.count("startMonitoring"), 2u);
   EXPECT_TRUE(f.harness.service->isMonitoring());
   EXPECT_FALSE(f.store->context().errorMessage());
-  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
+  EXPECT_FALSE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+      f.store->library().backgroundSync()));
 }
 
 TEST(ImageLibraryStoreBackgroundSync, AFailingCallShowsItsTextAndLowersTheBusyFlags) {
@@ -419,16 +465,17 @@ TEST(ImageLibraryStoreBackgroundSync, AFailingCallShowsItsTextAndLowersTheBusyFl
     SCOPED_TRACE(c.call);
     Fixture f;
     std::vector<bool> busy;
-    QObject::connect(&f.store->library(), &LibraryModel::isBackgroundSyncingChanged,
-                     [&] { busy.push_back(f.store->library().isBackgroundSyncing()); });
+    QObject::connect(&f.store->library().backgroundSync(), &BackgroundLibrarySync::isBackgroundSyncingChanged,
+                     [&] { busy.push_back(f.store->library().backgroundSync().isBackgroundSyncing()); });
     if (!c.duringStart) f.start();
     f.harness.service->setAnswer(c.call, [](const ServiceCall& call) -> std::any {
       throw LibraryError(LibraryError::Kind::database, call.name + " failed");
     });
     if (c.duringStart) {
       f.start();
-      EXPECT_FALSE(f.store->library().backgroundSyncPlanner().isMonitoring);
-      EXPECT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
+      EXPECT_FALSE(f.store->library().backgroundSync().backgroundSyncPlanner().isMonitoring);
+      EXPECT_TRUE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+          f.store->library().backgroundSync()));
     } else {
       f.deliver({kA + "/x.png"}, 3);
       f.advance(2.0);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "services/folders/folder_access_managing.h"
-#include "store/library/library_model_test_access.h"
+#include "store/library/background_library_sync_test_access.h"
 #include "store/library_workflow_fixture.h"
 
 namespace lorvex {
@@ -89,9 +89,10 @@ TEST(FolderAccess, AFailureShowsTheServiceTextAndRefreshesNothing) {
 TEST(FolderAccess, ReauthorisingTheLastMissingFolderMakesMonitoringComplete) {
   LibraryWorkflowFixture f;
   f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/a", "/b"}, {"/a"}});
-  f.store->library().startBackgroundLibrarySync(2.0, 30'000'000'000);
+  f.store->library().backgroundSync().startBackgroundLibrarySync(2.0, 30'000'000'000);
   f.harness.drainEvents();
-  ASSERT_TRUE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()))
+  ASSERT_TRUE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+      f.store->library().backgroundSync()))
       << "one folder missing: recovery runs";
 
   f.answer("registeredFolderRoots", RegisteredFolderRoots{{"/a", "/b"}, {"/a", "/b"}});
@@ -99,7 +100,8 @@ TEST(FolderAccess, ReauthorisingTheLastMissingFolderMakesMonitoringComplete) {
   f.finish(change);
 
   EXPECT_EQ(f.service().calls("startMonitoring").back().paths, (Paths{"/a", "/b"}));
-  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
+  EXPECT_FALSE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+      f.store->library().backgroundSync()));
   const std::size_t evaluations = f.service().calls("registeredFolderRoots").size();
   f.harness.clock.advance(60'000'000'000);
   f.harness.drainEvents();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "services/folders/canonical_folder_path.h"
+#include "store/library/background_library_sync_test_access.h"
 #include "store/library/library_model_test_access.h"
 #include "store/library_workflow_fixture.h"
 #include "store/trash/trash_model_test_access.h"
@@ -117,9 +118,9 @@ TEST(FolderRegistration, RunsTheServiceStepsFromThePositionReadBeforeAndRecordsT
                         [&](const testing::ServiceCall&) { return std::any(eventID); });
   f.service().setRegisteredFolderSummaries({testing::folderSummary(real)});
   f.answer("registeredFolderRoots", RegisteredFolderRoots{{real}, {real}});
-  auto planner = f.store->library().backgroundSyncPlanner();
+  auto planner = f.store->library().backgroundSync().backgroundSyncPlanner();
   planner.locallyHandledTrashPaths = {real + "/trashed.png", base + "/photos2/kept.png"};
-  LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
+  BackgroundLibrarySyncTestAccess::setBackgroundSyncPlanner(f.store->library().backgroundSync(), planner);
   f.service().hold("scanLibrary");
 
   auto registration = f.store->library().registerFolders(chosen);
@@ -149,7 +150,7 @@ TEST(FolderRegistration, RunsTheServiceStepsFromThePositionReadBeforeAndRecordsT
   EXPECT_EQ(f.store->library().lastScanDiagnosticContext(),
             (ImageLibraryScanDiagnosticContext{ImageLibraryScanDiagnosticSource::folderRegistration, chosen,
                                                std::nullopt, f.harness.clock.now()}));
-  EXPECT_EQ(f.store->library().backgroundSyncPlanner().locallyHandledTrashPaths,
+  EXPECT_EQ(f.store->library().backgroundSync().backgroundSyncPlanner().locallyHandledTrashPaths,
             std::unordered_set<std::string>{base + "/photos2/kept.png"});
   EXPECT_EQ(f.store->library().registeredFolderSummaries().size(), 1u);
   f.expectLibraryWorkEnded();
@@ -219,8 +220,9 @@ TEST(FolderRegistration, AFolderLeftWithoutAPositionIsScannedAndMonitoredRightAf
       inOrder(f.callNames(), {"registerFolders", "scanLibrary", "folderEventCheckpoint", "scanLibrary",
                               "storeFolderEventID", "folderEventCheckpoint", "startMonitoring"}));
   EXPECT_EQ(f.service().calls("startMonitoring").back().number, 7);
-  EXPECT_TRUE(f.store->library().backgroundSyncPlanner().isMonitoring);
-  EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()));
+  EXPECT_TRUE(f.store->library().backgroundSync().backgroundSyncPlanner().isMonitoring);
+  EXPECT_FALSE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+      f.store->library().backgroundSync()));
   f.expectLibraryWorkEnded();
 }
 

@@ -24,6 +24,7 @@
 #include "services/unavailable_image_library_service.h"
 #include "store/event_loop.h"
 #include "store/forwarding_image_library_service.h"
+#include "store/library/background_library_sync_test_access.h"
 #include "store/library/library_model_test_access.h"
 #include "store/library_workflow_fixture.h"
 #include "store/trash/trash_model_test_access.h"
@@ -356,9 +357,10 @@ TEST(LaunchWorkflow, AScanThatMeetsAFullDiskIsShownAndTriedAgainOnceSpaceReturns
     EXPECT_TRUE(f.store->library().lastScanSummary().has_value());
     EXPECT_EQ(f.store->library().lastScanDiagnosticContext()->source,
               ImageLibraryScanDiagnosticSource::backgroundFullScan);
-    EXPECT_FALSE(LibraryModelTestAccess::backgroundLibrarySyncMonitorRecoveryTask(f.store->library()))
+    EXPECT_FALSE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
+        f.store->library().backgroundSync()))
         << "nothing is owed any more";
-    EXPECT_TRUE(f.store->library().backgroundSyncPlanner().isMonitoring);
+    EXPECT_TRUE(f.store->library().backgroundSync().backgroundSyncPlanner().isMonitoring);
   }
 }
 
@@ -631,16 +633,18 @@ TEST(LaunchWorkflow, BackgroundSyncKeepsItsLowerBoundsAndLeavesRunningMonitoring
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     LibraryWorkflowFixture f;
-    LibraryModelTestAccess::setBackgroundLibrarySyncDebounceSeconds(f.store->library(), 5.0);
-    LibraryModelTestAccess::setMonitorRecoveryIntervalNanos(f.store->library(), 7'000'000);
-    auto planner = f.store->library().backgroundSyncPlanner();
+    BackgroundLibrarySyncTestAccess::setBackgroundLibrarySyncDebounceSeconds(
+        f.store->library().backgroundSync(), 5.0);
+    BackgroundLibrarySyncTestAccess::setMonitorRecoveryIntervalNanos(f.store->library().backgroundSync(),
+                                                                     7'000'000);
+    auto planner = f.store->library().backgroundSync().backgroundSyncPlanner();
     planner.isMonitoring = c.monitoring;
-    LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
+    BackgroundLibrarySyncTestAccess::setBackgroundSyncPlanner(f.store->library().backgroundSync(), planner);
 
-    f.store->library().startBackgroundLibrarySync(c.debounce, c.interval);
+    f.store->library().backgroundSync().startBackgroundLibrarySync(c.debounce, c.interval);
 
-    EXPECT_EQ(f.store->library().backgroundLibrarySyncDebounceSeconds(), c.storedDebounce);
-    EXPECT_EQ(f.store->library().monitorRecoveryIntervalNanos(), c.storedInterval);
+    EXPECT_EQ(f.store->library().backgroundSync().backgroundLibrarySyncDebounceSeconds(), c.storedDebounce);
+    EXPECT_EQ(f.store->library().backgroundSync().monitorRecoveryIntervalNanos(), c.storedInterval);
     EXPECT_EQ(f.sawCall("registeredFolderRoots"), !c.monitoring);
   }
 }

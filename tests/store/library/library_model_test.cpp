@@ -1,7 +1,6 @@
 // The library model's state and its place in the composition: what a new model holds, the
-// change-only rule of its observed fields (and the planner, which signals on every set), the
-// library flags the store's projections hear through the wiring, and a store that goes while a
-// library flow waits for the results it asked for.
+// change-only rule of its observed fields, the library flags the store's projections hear through the wiring,
+// and a store that goes while a library flow waits for the results it asked for.
 #include "store/library/library_model.h"
 
 #include <gtest/gtest.h>
@@ -51,12 +50,6 @@ TEST(LibraryModel, ANewModelHoldsTheInitialValues) {
   EXPECT_EQ(library.lastIndexingResultRefreshAt(), LibraryModel::kDistantPast);
   EXPECT_LT(h.clock.now() - library.lastIndexingResultRefreshAt(), 1e12);
   EXPECT_GT(h.clock.now() - library.lastIndexingResultRefreshAt(), 6e10);
-  EXPECT_EQ(library.backgroundLibrarySyncDebounceSeconds(), 2.0);
-  EXPECT_EQ(library.monitorRecoveryIntervalNanos(), 30'000'000'000u);
-  EXPECT_FALSE(library.backgroundSyncPlanner().isMonitoring);
-  EXPECT_FALSE(library.backgroundSyncPlanner().hasPendingBatch);
-  EXPECT_TRUE(library.backgroundSyncPlanner().pendingChangedPaths.empty());
-  EXPECT_TRUE(library.backgroundSyncPlanner().locallyHandledTrashPaths.empty());
   EXPECT_FALSE(library.hasLoadedRegisteredFolderSummaries());
   EXPECT_NE(library.liveServiceFactory()(), nullptr);
   EXPECT_FALSE(library.hasFlowUnderWay());
@@ -70,10 +63,6 @@ TEST(LibraryModel, ObservedFieldsSignalOnlyARealChange) {
   expectChangeOnly<double>(
       "lastIndexingResultRefreshAt", [](M& m, double v) { Access::setLastIndexingResultRefreshAt(m, v); },
       &M::lastIndexingResultRefreshAt, &M::lastIndexingResultRefreshAtChanged, 10.0, 10.5);
-  expectChangeOnly<std::uint64_t>(
-      "monitorRecoveryIntervalNanos",
-      [](M& m, std::uint64_t v) { Access::setMonitorRecoveryIntervalNanos(m, v); },
-      &M::monitorRecoveryIntervalNanos, &M::monitorRecoveryIntervalNanosChanged, 1, 2);
   // Same path, another count.
   expectChangeOnly<Folders>(
       "registeredFolderSummaries",
@@ -96,16 +85,6 @@ TEST(LibraryModel, ObservedFieldsSignalOnlyARealChange) {
       [](M& m, Strings v) { Access::setActiveFolderRegistrationRootPaths(m, std::move(v)); },
       &M::activeFolderRegistrationRootPaths, &M::activeFolderRegistrationRootPathsChanged, Strings{"/a"},
       Strings{"/a", "/b"});
-}
-
-TEST(LibraryModel, ThePlannerSignalsOnEverySet) {
-  testing::StoreHarness h;
-  auto store = h.makeStore();
-  LibraryModel& library = store->library();
-  int planner = 0;
-  QObject::connect(&library, &LibraryModel::backgroundSyncPlannerChanged, [&] { ++planner; });
-  for (int i = 0; i < 2; ++i) Access::setBackgroundSyncPlanner(library, library.backgroundSyncPlanner());
-  EXPECT_EQ(planner, 2);
 }
 
 // The Trash review's projections read whether the library is prepared and whether it indexes: the

@@ -3,7 +3,6 @@
 // (folders, busy flags, progress, a last scan) without running a scan.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,12 +18,6 @@ struct LibraryModelTestAccess {
   }
   static const StoreTask<void>& thumbnailCacheMaintenanceTask(const LibraryModel& model) {
     return model.thumbnailCacheMaintenanceTask_;
-  }
-  static const StoreTask<void>& backgroundLibrarySyncTask(const LibraryModel& model) {
-    return model.backgroundLibrarySyncTask_;
-  }
-  static const StoreTask<void>& backgroundLibrarySyncMonitorRecoveryTask(const LibraryModel& model) {
-    return model.backgroundLibrarySyncMonitorRecoveryTask_;
   }
 
   static void setRegisteredFolderSummaries(LibraryModel& model, std::vector<RegisteredFolderSummary> value) {
@@ -47,19 +40,9 @@ struct LibraryModelTestAccess {
     model.setIndexingProgress(std::move(value));
   }
   static void setIsPreparingLibrary(LibraryModel& model, bool value) { model.setIsPreparingLibrary(value); }
-  static void setIsBackgroundSyncing(LibraryModel& model, bool value) { model.setIsBackgroundSyncing(value); }
   static void setIsIndexing(LibraryModel& model, bool value) { model.setIsIndexing(value); }
   static void setIsLibrarySyncInProgress(LibraryModel& model, bool value) {
     model.setIsLibrarySyncInProgress(value);
-  }
-  static void setBackgroundLibrarySyncDebounceSeconds(LibraryModel& model, double value) {
-    model.setBackgroundLibrarySyncDebounceSeconds(value);
-  }
-  static void setMonitorRecoveryIntervalNanos(LibraryModel& model, std::uint64_t value) {
-    model.setMonitorRecoveryIntervalNanos(value);
-  }
-  static void setBackgroundSyncPlanner(LibraryModel& model, RegisteredFolderSyncPlanner value) {
-    model.setBackgroundSyncPlanner(std::move(value));
   }
   static void setActiveFolderRegistrationRootPaths(LibraryModel& model, std::vector<std::string> value) {
     model.setActiveFolderRegistrationRootPaths(std::move(value));
@@ -72,12 +55,6 @@ struct LibraryModelTestAccess {
   }
   static void setLibraryRecoveryNotice(LibraryModel& model, std::optional<LibraryRecoveryNotice> value) {
     model.setLibraryRecoveryNotice(std::move(value));
-  }
-  static void setBackgroundLibrarySyncTask(LibraryModel& model, StoreTask<void> value) {
-    model.setBackgroundLibrarySyncTask(std::move(value));
-  }
-  static void setBackgroundLibrarySyncMonitorRecoveryTask(LibraryModel& model, StoreTask<void> value) {
-    model.setBackgroundLibrarySyncMonitorRecoveryTask(std::move(value));
   }
   static void setLaunchWorkflowTask(LibraryModel& model, StoreTask<void> value) {
     model.setLaunchWorkflowTask(std::move(value));

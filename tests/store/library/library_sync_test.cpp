@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "store/library/background_library_sync_test_access.h"
 #include "store/library/library_model_test_access.h"
 #include "store/library_workflow_fixture.h"
 
@@ -49,9 +50,9 @@ TEST(LibrarySync, ACompletedScanIsRecordedAndReloadsTheLibraryWithoutTouchingMon
     std::uint64_t eventID = 7;
     f.service().setAnswer("currentFolderEventID",
                           [&](const testing::ServiceCall&) { return std::any(eventID); });
-    auto planner = f.store->library().backgroundSyncPlanner();
+    auto planner = f.store->library().backgroundSync().backgroundSyncPlanner();
     planner.locallyHandledTrashPaths = {"/a/x.png", "/ab/y.png", "/b/z.png"};
-    LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
+    BackgroundLibrarySyncTestAccess::setBackgroundSyncPlanner(f.store->library().backgroundSync(), planner);
     f.service().hold(kind.scanCall);
 
     auto sync = kind.start(*f.store);
@@ -77,7 +78,7 @@ TEST(LibrarySync, ACompletedScanIsRecordedAndReloadsTheLibraryWithoutTouchingMon
                                                  f.harness.clock.now()}));
     std::unordered_set<std::string> kept{"/ab/y.png", "/b/z.png"};
     if (kind.scannedRoots.size() == 2) kept.erase("/b/z.png");
-    EXPECT_EQ(f.store->library().backgroundSyncPlanner().locallyHandledTrashPaths, kept);
+    EXPECT_EQ(f.store->library().backgroundSync().backgroundSyncPlanner().locallyHandledTrashPaths, kept);
     for (const char* monitoring : {"registeredFolderRoots", "startMonitoring", "stopMonitoring"}) {
       EXPECT_FALSE(f.sawCall(monitoring)) << monitoring;
     }

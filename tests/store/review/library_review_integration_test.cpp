@@ -71,7 +71,7 @@ TEST_F(LibraryReviewIntegrationTest, UnderEveryFilterTheMarkedWindowEqualsAFresh
       std::chrono::seconds(30)));
   auto registration = store_->library().registerFolders({pictures_.string()});
   ASSERT_TRUE(waitUntil([&] { return registration.isReady(); }, std::chrono::seconds(60)));
-  store_->library().stopBackgroundLibrarySync();
+  store_->library().backgroundSync().stopBackgroundLibrarySync();
   ASSERT_TRUE(waitUntilStoreIdle(*store_, std::chrono::seconds(30)));
   ASSERT_FALSE(store_->context().errorMessage().has_value()) << *store_->context().errorMessage();
 

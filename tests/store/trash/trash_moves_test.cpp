@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "store/filters/filters_model_test_access.h"
+#include "store/library/background_library_sync_test_access.h"
 #include "store/library/library_model_test_access.h"
 #include "store/review/review_model_test_access.h"
 #include "store/search_flows.h"
@@ -302,16 +303,16 @@ TEST(ImageLibraryStoreTrashMoves, OnlyARunningMonitorIsToldToIgnoreTheTrashedFil
     RegisteredFolderSyncPlanner planner;
     planner.isMonitoring = monitoring;
     planner.locallyHandledTrashPaths = {"/earlier.png"};
-    LibraryModelTestAccess::setBackgroundSyncPlanner(f.store->library(), planner);
+    BackgroundLibrarySyncTestAccess::setBackgroundSyncPlanner(f.store->library().backgroundSync(), planner);
     int plannerSignals = 0;
-    QObject::connect(&f.store->library(), &LibraryModel::backgroundSyncPlannerChanged,
-                     [&] { ++plannerSignals; });
+    QObject::connect(&f.store->library().backgroundSync(),
+                     &BackgroundLibrarySync::backgroundSyncPlannerChanged, [&] { ++plannerSignals; });
     const StartedFlow<bool> move = f.moveLoaded();
     f.harness.drainEvents();
     ASSERT_TRUE(move.result());
     std::unordered_set<std::string> expected = {"/earlier.png"};
     if (monitoring) expected.insert({imagePath(2), imagePath(3), imagePath(5)});
-    EXPECT_EQ(f.store->library().backgroundSyncPlanner().locallyHandledTrashPaths, expected);
+    EXPECT_EQ(f.store->library().backgroundSync().backgroundSyncPlanner().locallyHandledTrashPaths, expected);
     EXPECT_EQ(plannerSignals, 1);
   }
 }
@@ -453,11 +454,11 @@ TEST(ImageLibraryStoreTrashMoves, AMoveWaitsForTheBackgroundPassUnderWayAndNoPas
     f.harness.clock.advance(2'000'000'000);
     f.harness.drainEvents();
   };
-  f.store->library().startBackgroundLibrarySync(2.0, 30'000'000'000);
+  f.store->library().backgroundSync().startBackgroundLibrarySync(2.0, 30'000'000'000);
   service.hold("scanChangedPaths");
   service.hold("moveDeleteCandidatesToTrash");
   changeAndDebounce(2);
-  ASSERT_TRUE(f.store->library().isBackgroundSyncing());
+  ASSERT_TRUE(f.store->library().backgroundSync().isBackgroundSyncing());
 
   const StartedFlow<bool> move = f.move(f.reviewed({2, 3}));
   f.harness.drainEvents();

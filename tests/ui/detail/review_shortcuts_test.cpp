@@ -44,7 +44,7 @@ class ReviewShortcutsTest : public testing::WidgetTest {
     auto registration = store_->library().registerFolders({pictures_.string()});
     ASSERT_TRUE(waitUntilStoreIdle(*store_, 60s));
     ASSERT_TRUE(registration.isReady());
-    store_->library().stopBackgroundLibrarySync();
+    store_->library().backgroundSync().stopBackgroundLibrarySync();
     ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
     ASSERT_EQ(store_->results().resultWindow().records().size(), 3u);
 

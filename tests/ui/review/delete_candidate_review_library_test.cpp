@@ -72,7 +72,7 @@ class ReviewLibraryTest : public testing::WidgetTest {
     ASSERT_TRUE(QCoro::waitFor(store->library().prepareLiveServiceIfNeeded()));
     QCoro::waitFor(store->library().registerFolders({pictures.string()}));
     // Without monitoring, a file the test rewrites is not indexed again behind its back.
-    store->library().stopBackgroundLibrarySync();
+    store->library().backgroundSync().stopBackgroundLibrarySync();
     settle();
     ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
     ASSERT_EQ(store->results().resultWindow().records().size(), 8u);
