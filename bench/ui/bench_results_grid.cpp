@@ -179,8 +179,10 @@ int main(int argc, char** argv) {
   QWidget window;
   auto* layout = new QVBoxLayout(&window);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* grid =
-      new lorvex::ui::ResultsGridListView(*store, loader, lorvex::ui::AppLocalization::live(), &window);
+  auto* grid = new lorvex::ui::ResultsGridListView(
+      {store->results(), store->library(), store->review(), store->concepts(), store->presentation(),
+       store->projections(), store->context()},
+      loader, lorvex::ui::AppLocalization::live(), &window);
   layout->addWidget(grid);
   window.resize(1200, 800);
   window.show();

@@ -26,8 +26,13 @@ namespace lorvex::app {
 
 namespace {
 
+ui::ResultsGridListModels resultsGridModels(ImageLibraryStore& store) {
+  return {store.results(),      store.library(),     store.review(), store.concepts(),
+          store.presentation(), store.projections(), store.context()};
+}
+
 ResultsGridSlot makeResultsGrid(ImageLibraryStore& store, ResultsGridActions actions, QWidget* parent) {
-  auto* grid = new ui::ResultsGridView(store,
+  auto* grid = new ui::ResultsGridView(resultsGridModels(store), store.filters(),
                                        ui::ResultsGridViewActions{
                                            .showFolderImporter = std::move(actions.showFolderImporter),
                                            .reauthorizeFolder = std::move(actions.reauthorizeFolder),
@@ -55,14 +60,16 @@ PreviewOverlaySlot makePreviewOverlay(ImageLibraryStore& store, PreviewActions a
             if (*overlay) {
               (*overlay)->setFileURL(url);
             } else {
-              *overlay = new ui::QuickLookPreviewOverlay(*storePointer, url,
-                                                         ui::QuickLookPreviewActions{
-                                                             .showPrevious = actions.showPrevious,
-                                                             .showNext = actions.showNext,
-                                                             .startSlideshow = actions.startSlideshow,
-                                                             .dismiss = actions.dismiss,
-                                                         },
-                                                         layer);
+              *overlay =
+                  new ui::QuickLookPreviewOverlay(storePointer->results(), storePointer->review(),
+                                                  storePointer->concepts(), storePointer->context(), url,
+                                                  ui::QuickLookPreviewActions{
+                                                      .showPrevious = actions.showPrevious,
+                                                      .showNext = actions.showNext,
+                                                      .startSlideshow = actions.startSlideshow,
+                                                      .dismiss = actions.dismiss,
+                                                  },
+                                                  layer);
               (*overlay)->setObjectName(QStringLiteral("quickLookPreview"));
             }
             (*overlay)->setFocus(Qt::OtherFocusReason);
@@ -90,9 +97,9 @@ QObject* makeSlideshowPresenter(ImageLibraryStore& store, std::function<void()> 
       store.presentation(),
       [storePointer, close = std::move(close)]() -> std::unique_ptr<QWidget> {
         return std::make_unique<ui::SlideshowView>(
-            *storePointer, close, [](ImageLibraryStore& s, std::function<void()> undo, QWidget* host) {
-              return ui::makeDeleteCandidateFeedbackOverlay(s.review(), std::move(undo), host);
-            });
+            ui::SlideshowModels{storePointer->results(), storePointer->review(), storePointer->presentation(),
+                                storePointer->projections(), storePointer->context()},
+            close, &ui::makeDeleteCandidateFeedbackOverlay);
       },
       anchor, anchor);
 }

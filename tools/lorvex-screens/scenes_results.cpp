@@ -29,8 +29,11 @@ constexpr QSize kColumnSize(1000, 680);
 
 // The results column with actions that do nothing: the scenes only look.
 std::unique_ptr<ui::ResultsGridView> resultsColumn(SceneContext& context) {
-  return std::make_unique<ui::ResultsGridView>(*context.store, ui::ResultsGridViewActions{},
-                                               context.localization);
+  ImageLibraryStore& store = *context.store;
+  return std::make_unique<ui::ResultsGridView>(
+      ui::ResultsGridListModels{store.results(), store.library(), store.review(), store.concepts(),
+                                store.presentation(), store.projections(), store.context()},
+      store.filters(), ui::ResultsGridViewActions{}, context.localization);
 }
 
 // Patterned PNGs of several shapes in the scene's folder, as library records.
@@ -101,8 +104,9 @@ std::unique_ptr<QWidget> buildPreview(SceneContext& context) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(resultsColumn(context).release());
   if (const std::optional<std::string> url = context.store->results().selectedRecordFileURL()) {
-    auto* overlay =
-        new ui::QuickLookPreviewOverlay(*context.store, *url, {}, root.get(), context.localization);
+    auto* overlay = new ui::QuickLookPreviewOverlay(context.store->results(), context.store->review(),
+                                                    context.store->concepts(), context.store->context(), *url,
+                                                    {}, root.get(), context.localization);
     overlay->show();
   }
   return root;

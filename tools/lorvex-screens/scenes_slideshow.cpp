@@ -75,11 +75,9 @@ std::function<std::unique_ptr<QWidget>(SceneContext&)> slideshow(int count, int 
     store->results().startSlideshow();
     store->presentation().setIsSlideshowPlaying(playing);
     auto view = std::make_unique<ui::SlideshowView>(
-        *store, [] {},
-        [](ImageLibraryStore& s, std::function<void()> undo, QWidget* host) {
-          return ui::makeDeleteCandidateFeedbackOverlay(s.review(), std::move(undo), host);
-        },
-        &context.localization);
+        ui::SlideshowModels{store->results(), store->review(), store->presentation(), store->projections(),
+                            store->context()},
+        [] {}, ui::makeDeleteCandidateFeedbackOverlay, &context.localization);
     if (marks) store->review().toggleFocusedRecordDeleteCandidate();
     return view;
   };

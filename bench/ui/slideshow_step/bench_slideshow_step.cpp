@@ -236,7 +236,9 @@ int main(int argc, char** argv) {
       store->presentation().setIsSlideshowPlaying(false);
       ui::SlideshowWindow window;
       auto* content = new ui::SlideshowView(
-          *store, [] {}, {}, nullptr, &loader);
+          ui::SlideshowModels{store->results(), store->review(), store->presentation(), store->projections(),
+                              store->context()},
+          [] {}, {}, nullptr, &loader);
       ui::SlideshowView& view = *content;
       window.setContent(content);
       window.resize(1280, 800);

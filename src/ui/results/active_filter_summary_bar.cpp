@@ -10,7 +10,11 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
+#include "store/filters/filters_model.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/projections/store_projections.h"
+#include "store/results/results_model.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -126,9 +130,17 @@ class ChipRowScrollArea final : public QScrollArea {
 
 }  // namespace
 
-ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLocalization localizer,
-                                               QWidget* parent)
-    : QWidget(parent), store_(store), localizer_(std::move(localizer)), presentation_{{}, localizer_} {
+ActiveFilterSummaryBar::ActiveFilterSummaryBar(FiltersModel& filters, ResultsModel& results,
+                                               const ImageLibraryPresentationState& presentation,
+                                               StoreProjections& projections, StoreContext& context,
+                                               AppLocalization localizer, QWidget* parent)
+    : QWidget(parent),
+      filters_(filters),
+      results_(results),
+      presentationState_(presentation),
+      context_(context),
+      localizer_(std::move(localizer)),
+      presentation_{{}, localizer_} {
   setObjectName("results.filterSummary");
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, Metrics::kBarBottomPadding);
@@ -151,16 +163,15 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(ImageLibraryStore& store, AppLoca
   for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged,
                       &FiltersModel::selectedModelSourceChanged, &FiltersModel::selectedAspectFiltersChanged,
                       &FiltersModel::onlyFavoritesChanged, &FiltersModel::onlyDeleteCandidatesChanged}) {
-    connect(&store_.filters(), signal, this, [this] { rebuildSoon_.schedule(); });
+    connect(&filters_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this,
-          [this] { rebuildSoon_.schedule(); });
+  connect(&projections, &StoreProjections::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
 
 void ActiveFilterSummaryBar::rebuild() {
-  ActiveFilterSummaryPresentation next =
-      ActiveFilterSummaryPresentation::make(ActiveFilterSummaryInputs::fromStore(store_), localizer_);
+  ActiveFilterSummaryPresentation next = ActiveFilterSummaryPresentation::make(
+      ActiveFilterSummaryInputs::from(filters_, presentationState_, context_), localizer_);
   if (built_ && next == presentation_) return;
   built_ = true;
   presentation_ = std::move(next);
@@ -185,7 +196,9 @@ void ActiveFilterSummaryBar::rebuild() {
     setPlainToolTip(*chip, clear);
     chip->setAccessibleName(clear);
     connect(chip, &QAbstractButton::clicked, this, [this, kind = item.kind] {
-      store_.startDetached([store = &store_, kind] { return removeActiveFilter(*store, kind); });
+      context_.startDetached([filters = &filters_, results = &results_, kind] {
+        return removeActiveFilter(*filters, *results, kind);
+      });
     });
     rowLayout_->addWidget(chip);
   }
@@ -195,7 +208,7 @@ void ActiveFilterSummaryBar::rebuild() {
   reset->setObjectName("results.filterReset");
   setPlainToolTip(*reset, resetText);
   connect(reset, &QAbstractButton::clicked, this,
-          [this] { store_.startDetached([store = &store_] { return resetActiveFilters(*store); }); });
+          [this] { context_.startDetached([filters = &filters_] { return resetActiveFilters(*filters); }); });
   rowLayout_->addWidget(reset);
   rowLayout_->addStretch(1);
   // Children added to a shown row stay hidden until the next turn, and a layout leaves hidden

@@ -1,11 +1,11 @@
 // The row of removable filter chips under the results header: a leading title, one chip per active
 // filter (its title cut in the middle past the chip's width, an "x" symbol before it) and a reset
-// button. A chip's click removes that filter through the store; the reset clears them all. With
-// no filter active the bar is hidden and takes no room.
+// button. A chip's click removes that filter through the filters model; the reset clears them all.
+// With no filter active the bar is hidden and takes no room.
 //
-// The bar rebuilds from the store's filter signals once per turn of the event loop. Chips are
-// named "results.filterChip.<item id>", the reset button "results.filterReset". A row wider than
-// the bar scrolls sideways, with the wheel turned either way ("results.filterSummary.scroll").
+// The bar rebuilds from the filter signals once per turn of the event loop. Chips are named
+// "results.filterChip.<item id>", the reset button "results.filterReset". A row wider than the bar
+// scrolls sideways, with the wheel turned either way ("results.filterSummary.scroll").
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -21,8 +21,12 @@ class QHBoxLayout;
 class QLabel;
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class FiltersModel;
+class ImageLibraryPresentationState;
+class ResultsModel;
+class StoreContext;
+class StoreProjections;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -30,14 +34,21 @@ class ActiveFilterSummaryBar : public QWidget {
   Q_OBJECT
 
  public:
-  ActiveFilterSummaryBar(ImageLibraryStore& store, AppLocalization localizer, QWidget* parent = nullptr);
+  // Reads and changes `filters`; `results` refreshes after the model chip's removal; `projections`
+  // tells when the feature switch or the review may have changed what the bar shows.
+  ActiveFilterSummaryBar(FiltersModel& filters, ResultsModel& results,
+                         const ImageLibraryPresentationState& presentation, StoreProjections& projections,
+                         StoreContext& context, AppLocalization localizer, QWidget* parent = nullptr);
 
   const ActiveFilterSummaryPresentation& presentation() const { return presentation_; }
 
  private:
   void rebuild();
 
-  ImageLibraryStore& store_;
+  FiltersModel& filters_;
+  ResultsModel& results_;
+  const ImageLibraryPresentationState& presentationState_;
+  StoreContext& context_;
   AppLocalization localizer_;
   ActiveFilterSummaryPresentation presentation_;
   QScrollArea* scroll_ = nullptr;

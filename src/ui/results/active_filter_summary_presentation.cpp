@@ -6,7 +6,10 @@
 
 #include "model/raw_value.h"
 #include "model/text/unicode.h"
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
+#include "store/filters/filters_model.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/results/results_model.h"
 
 namespace lorvex::ui {
 namespace {
@@ -36,16 +39,24 @@ std::string ActiveFilterSummaryItem::id() const {
       kind.value);
 }
 
-ActiveFilterSummaryInputs ActiveFilterSummaryInputs::fromStore(const ImageLibraryStore& store) {
+ActiveFilterSummaryInputs ActiveFilterSummaryInputs::from(const FiltersModel& filters,
+                                                          const ImageLibraryPresentationState& presentation,
+                                                          const StoreContext& context) {
+  ActiveFilterSummaryInputs inputs = withoutTagConcepts(filters, presentation);
+  if (context.featureAvailability().isTagConceptEnabled)
+    inputs.selectedTagConcepts = filters.selectedTagConcepts();
+  return inputs;
+}
+
+ActiveFilterSummaryInputs ActiveFilterSummaryInputs::withoutTagConcepts(
+    const FiltersModel& filters, const ImageLibraryPresentationState& presentation) {
   ActiveFilterSummaryInputs inputs;
-  inputs.selectedFilterTags = store.filters().selectedFilterTags();
-  if (store.featureAvailability().isTagConceptEnabled)
-    inputs.selectedTagConcepts = store.filters().selectedTagConcepts();
-  inputs.modelSource = store.filters().selectedModelSource();
-  inputs.aspectFilters = store.filters().selectedAspectFilters();
-  inputs.onlyFavorites = store.filters().onlyFavorites();
-  inputs.onlyDeleteCandidates = store.filters().onlyDeleteCandidates();
-  inputs.isDeleteCandidateReviewPresented = store.presentation().isDeleteCandidateReviewPresented();
+  inputs.selectedFilterTags = filters.selectedFilterTags();
+  inputs.modelSource = filters.selectedModelSource();
+  inputs.aspectFilters = filters.selectedAspectFilters();
+  inputs.onlyFavorites = filters.onlyFavorites();
+  inputs.onlyDeleteCandidates = filters.onlyDeleteCandidates();
+  inputs.isDeleteCandidateReviewPresented = presentation.isDeleteCandidateReviewPresented();
   return inputs;
 }
 
@@ -93,40 +104,41 @@ std::string ActiveFilterSummaryPresentation::resetAllText() const {
   return localizer.lookup(Key::filterSummaryResetAll);
 }
 
-QCoro::Task<void> removeActiveFilter(ImageLibraryStore& store, ActiveFilterSummaryKind kind) {
+QCoro::Task<void> removeActiveFilter(FiltersModel& filters, ResultsModel& results,
+                                     ActiveFilterSummaryKind kind) {
   using Kind = ActiveFilterSummaryKind;
   if (const auto* tag = std::get_if<Kind::Tag>(&kind.value)) {
     std::string tagText = tag->tag;
-    auto removal = store.filters().removeSelectedFilterTag(std::move(tagText));
+    auto removal = filters.removeSelectedFilterTag(std::move(tagText));
     co_await removal;
   } else if (const auto* selected = std::get_if<Kind::TagConcept>(&kind.value)) {
     const std::int64_t conceptID = selected->conceptID;
-    auto removal = store.filters().removeSelectedTagConcept(conceptID);
+    auto removal = filters.removeSelectedTagConcept(conceptID);
     co_await removal;
   } else if (const auto* aspect = std::get_if<Kind::Aspect>(&kind.value)) {
     const ImageAspectFilter aspectFilter = aspect->aspect;
-    auto removal = store.filters().removeAspectFilter(aspectFilter);
+    auto removal = filters.removeAspectFilter(aspectFilter);
     co_await removal;
   } else if (std::holds_alternative<Kind::Model>(kind.value)) {
     // Checked when the click is handled, not when the chip was drawn: a second quick click finds
     // the model already cleared and refreshes nothing.
-    if (!store.filters().selectedModelSource()) co_return;
-    store.filters().setSelectedModelSource(std::nullopt);
+    if (!filters.selectedModelSource()) co_return;
+    filters.setSelectedModelSource(std::nullopt);
     const int limit = ResultsModel::kFirstPageLimit;
     const bool resetScroll = true;
-    auto refresh = store.results().refreshResults(limit, resetScroll);
+    auto refresh = results.refreshResults(limit, resetScroll);
     co_await refresh;
   } else if (std::holds_alternative<Kind::Favorite>(kind.value)) {
-    auto removal = store.filters().clearOnlyFavoritesFilter();
+    auto removal = filters.clearOnlyFavoritesFilter();
     co_await removal;
   } else {
-    auto removal = store.filters().clearOnlyDeleteCandidatesFilter();
+    auto removal = filters.clearOnlyDeleteCandidatesFilter();
     co_await removal;
   }
 }
 
-QCoro::Task<void> resetActiveFilters(ImageLibraryStore& store) {
-  auto clearing = store.filters().clearAllFilters();
+QCoro::Task<void> resetActiveFilters(FiltersModel& filters) {
+  auto clearing = filters.clearAllFilters();
   co_await clearing;
 }
 

@@ -4,7 +4,7 @@
 // built from the filter state and a localizer; the bar widget only shows it and starts the removal
 // a chip names. The empty-results overlay builds it too, to know whether a reset would help.
 //
-// Thread safety: main thread (the store-reading functions and the removal tasks); the builder from
+// Thread safety: main thread (the model-reading functions and the removal tasks); the builder from
 // plain inputs is pure.
 #pragma once
 
@@ -21,8 +21,11 @@
 #include "ui/common/app_localization.h"
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class FiltersModel;
+class ImageLibraryPresentationState;
+class ResultsModel;
+class StoreContext;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -66,7 +69,7 @@ struct ActiveFilterSummaryItem {
   friend bool operator==(const ActiveFilterSummaryItem&, const ActiveFilterSummaryItem&) = default;
 };
 
-// What the builder reads. The bar passes the store's concepts only while tag concepts are
+// What the builder reads. The bar passes the selected concepts only while tag concepts are
 // enabled; the empty-results overlay never passes any.
 struct ActiveFilterSummaryInputs {
   std::vector<std::string> selectedFilterTags = {};
@@ -77,8 +80,13 @@ struct ActiveFilterSummaryInputs {
   bool onlyDeleteCandidates = false;
   bool isDeleteCandidateReviewPresented = false;
 
-  // The store's filter state; concepts only while the store's feature switch enables them.
-  static ActiveFilterSummaryInputs fromStore(const ImageLibraryStore& store);
+  // The filter state of the models; concepts only while the context's feature switch enables them.
+  static ActiveFilterSummaryInputs from(const FiltersModel& filters,
+                                        const ImageLibraryPresentationState& presentation,
+                                        const StoreContext& context);
+  // The same with no concept, whatever the switch says.
+  static ActiveFilterSummaryInputs withoutTagConcepts(const FiltersModel& filters,
+                                                      const ImageLibraryPresentationState& presentation);
 };
 
 struct ActiveFilterSummaryPresentation {
@@ -130,10 +138,12 @@ static_assert(ActiveFilterSummaryStyleMetrics::chipTextMaximumWidth() == 199);
 inline constexpr std::string_view kActiveFilterChipSymbol = "xmark.circle";
 inline constexpr std::string_view kActiveFilterResetSymbol = "xmark.circle.fill";
 
-// A chip's click: removes that one filter through the store. The model chip clears the model and
-// refreshes the first page only while a model is selected, so a second click refreshes nothing.
-QCoro::Task<void> removeActiveFilter(ImageLibraryStore& store, ActiveFilterSummaryKind kind);
+// A chip's click: removes that one filter through the filters model. The model chip clears the
+// model and refreshes the first page of `results` only while a model is selected, so a second
+// click refreshes nothing.
+QCoro::Task<void> removeActiveFilter(FiltersModel& filters, ResultsModel& results,
+                                     ActiveFilterSummaryKind kind);
 // The reset button: clears every filter (the saved tags stay).
-QCoro::Task<void> resetActiveFilters(ImageLibraryStore& store);
+QCoro::Task<void> resetActiveFilters(FiltersModel& filters);
 
 }  // namespace lorvex::ui

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "store/image_library_store.h"
+#include "store/filters/filters_model.h"
+#include "store/library/library_model.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/results/results_model.h"
 
 namespace lorvex::ui {
 namespace {
@@ -35,16 +38,16 @@ EmptyResultsPresentation indexingState(const EmptyResultsPresentationContext& co
 
 }  // namespace
 
-EmptyResultsPresentationContext EmptyResultsPresentationContext::fromStore(const ImageLibraryStore& store,
-                                                                           const AppLocalization& localizer) {
-  ActiveFilterSummaryInputs filters = ActiveFilterSummaryInputs::fromStore(store);
-  filters.selectedTagConcepts.clear();
-  return {store.library().registeredFolderSummaries(),
-          store.library().isLoadingRegisteredFolders(),
-          store.library().isLibrarySyncInProgress(),
-          store.library().indexingProgress(),
-          store.presentation().isDeleteCandidateReviewPresented(),
-          ActiveFilterSummaryPresentation::make(filters, localizer)};
+EmptyResultsPresentationContext EmptyResultsPresentationContext::from(
+    const LibraryModel& library, const FiltersModel& filters,
+    const ImageLibraryPresentationState& presentation, const AppLocalization& localizer) {
+  return {library.registeredFolderSummaries(),
+          library.isLoadingRegisteredFolders(),
+          library.isLibrarySyncInProgress(),
+          library.indexingProgress(),
+          presentation.isDeleteCandidateReviewPresented(),
+          ActiveFilterSummaryPresentation::make(
+              ActiveFilterSummaryInputs::withoutTagConcepts(filters, presentation), localizer)};
 }
 
 EmptyResultsPresentation EmptyResultsPresentation::make(const EmptyResultsPresentationContext& context,
@@ -122,8 +125,8 @@ ResultsOverlay chooseResultsOverlay(bool isLoading, bool hasRecords) {
   return hasRecords ? ResultsOverlay::none : ResultsOverlay::emptyResults;
 }
 
-ResultsOverlay chooseResultsOverlay(const ImageLibraryStore& store) {
-  return chooseResultsOverlay(store.results().isLoading(), !store.results().resultWindow().records().empty());
+ResultsOverlay chooseResultsOverlay(const ResultsModel& results) {
+  return chooseResultsOverlay(results.isLoading(), !results.resultWindow().records().empty());
 }
 
 std::string searchingIndicatorText(const AppLocalization& localizer) {

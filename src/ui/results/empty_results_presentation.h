@@ -1,11 +1,11 @@
 // What the results area shows over the grid: while a first page is searched, the searching
 // indicator (over loaded results too); otherwise, with no records, the empty-results overlay that
 // says why the grid is empty and offers the one action that helps (choose a first folder, allow
-// access to a folder again, reset the filters). Pure values built from a snapshot of the store;
+// access to a folder again, reset the filters). Pure values built from a snapshot of the models;
 // widgets only show them and call back.
 //
-// Thread safety: make and chooseResultsOverlay are pure; the fromStore functions read the store
-// on its thread.
+// Thread safety: make and chooseResultsOverlay over plain values are pure; the functions over
+// models read them on their thread.
 #pragma once
 
 #include <optional>
@@ -20,8 +20,11 @@
 #include "ui/results/active_filter_summary_presentation.h"
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class FiltersModel;
+class ImageLibraryPresentationState;
+class LibraryModel;
+class ResultsModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -34,9 +37,10 @@ struct EmptyResultsPresentationContext {
   // Built without tag concepts: a selected concept alone offers no reset here.
   ActiveFilterSummaryPresentation activeFilterPresentation;
 
-  // The store's state; the filter presentation over `localizer` with an empty concept list.
-  static EmptyResultsPresentationContext fromStore(const ImageLibraryStore& store,
-                                                   const AppLocalization& localizer);
+  // The models' state; the filter presentation over `localizer` with an empty concept list.
+  static EmptyResultsPresentationContext from(const LibraryModel& library, const FiltersModel& filters,
+                                              const ImageLibraryPresentationState& presentation,
+                                              const AppLocalization& localizer);
 
   friend bool operator==(const EmptyResultsPresentationContext&,
                          const EmptyResultsPresentationContext&) = default;
@@ -90,7 +94,7 @@ enum class ResultsOverlay { none, searching, emptyResults };
 
 // A running first-page search wins whether or not records are loaded; an empty window otherwise.
 ResultsOverlay chooseResultsOverlay(bool isLoading, bool hasRecords);
-ResultsOverlay chooseResultsOverlay(const ImageLibraryStore& store);
+ResultsOverlay chooseResultsOverlay(const ResultsModel& results);
 
 // The searching indicator's text.
 std::string searchingIndicatorText(const AppLocalization& localizer);

@@ -11,7 +11,10 @@
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/concepts/tag_concepts_model.h"
+#include "store/context/store_context.h"
+#include "store/results/results_model.h"
+#include "store/review/review_model.h"
 #include "ui/common/animations.h"
 #include "ui/common/floating_toolbar.h"
 #include "ui/common/image_context_menu_model.h"
@@ -58,22 +61,27 @@ class ControlsCapsule : public QWidget {
   }
 };
 
-QCoro::Task<void> hideAfterRest(ImageLibraryStore* store, QPointer<QuickLookPreviewOverlay> overlay,
+QCoro::Task<void> hideAfterRest(StoreContext* context, QPointer<QuickLookPreviewOverlay> overlay,
                                 std::stop_token stop, std::function<void(QuickLookPreviewOverlay&)> hide) {
-  auto frame = co_await store->scope().enter();
+  auto frame = co_await context->scope().enter();
   const std::int64_t delay = QuickLookPreviewOverlay::kHideDelayNanos;
-  const bool slept = co_await store->clock().sleep(delay, stop);
+  const bool slept = co_await context->clock().sleep(delay, stop);
   if (!slept || stop.stop_requested() || overlay == nullptr) co_return;
   hide(*overlay);
 }
 
 }  // namespace
 
-QuickLookPreviewOverlay::QuickLookPreviewOverlay(ImageLibraryStore& store, std::string fileURL,
-                                                 QuickLookPreviewActions actions, QWidget* host,
-                                                 AppLocalization localizer, LocalImageLoader& loader)
+QuickLookPreviewOverlay::QuickLookPreviewOverlay(ResultsModel& results, ReviewModel& review,
+                                                 TagConceptsModel& concepts, StoreContext& context,
+                                                 std::string fileURL, QuickLookPreviewActions actions,
+                                                 QWidget* host, AppLocalization localizer,
+                                                 LocalImageLoader& loader)
     : QWidget(host),
-      store_(store),
+      results_(results),
+      review_(review),
+      concepts_(concepts),
+      context_(context),
       actions_(std::move(actions)),
       localizer_(std::move(localizer)),
       host_(host) {
@@ -132,7 +140,7 @@ QuickLookPreviewOverlay::QuickLookPreviewOverlay(ImageLibraryStore& store, std::
     setGeometry(host_->rect());
   }
   setFileURL(std::move(fileURL));
-  connect(&store_.results().selection(), &ResultSelection::primaryPathChanged, this,
+  connect(&results_.selection(), &ResultSelection::primaryPathChanged, this,
           &QuickLookPreviewOverlay::updateImage);
 }
 
@@ -148,7 +156,7 @@ void QuickLookPreviewOverlay::setFileURL(std::string fileURL) {
 }
 
 RecordRef QuickLookPreviewOverlay::matchingRecord() const {
-  RecordRef record = store_.results().selectedRecord();
+  RecordRef record = results_.selectedRecord();
   if (record == nullptr || record->file.path != path_) return nullptr;
   return record;
 }
@@ -199,9 +207,9 @@ void QuickLookPreviewOverlay::revealControls() {
   cancelHide();
   hideStop_ = std::stop_source();
   hidePending_ = true;
-  store_.startDetached(
-      [store = &store_, overlay = QPointer<QuickLookPreviewOverlay>(this), stop = hideStop_.get_token()] {
-        return hideAfterRest(store, overlay, stop,
+  context_.startDetached(
+      [context = &context_, overlay = QPointer<QuickLookPreviewOverlay>(this), stop = hideStop_.get_token()] {
+        return hideAfterRest(context, overlay, stop,
                              [](QuickLookPreviewOverlay& self) { self.hideControlsAfterRest(); });
       });
 }
@@ -345,9 +353,8 @@ void QuickLookPreviewOverlay::contextMenuEvent(QContextMenuEvent* event) {
   if (!image_->geometry().contains(event->pos()) && event->reason() == QContextMenuEvent::Mouse) return;
   if (contextMenu_ != nullptr) contextMenu_->close();
   QMenu* menu = makeImageContextMenuWidget(
-      makeImageContextMenu({store_.results(), store_.review(), store_.concepts(), store_.context()},
-                           ImageContextMenuTarget::single(record), localizer_,
-                           [](const std::string& path) { revealInFileManager(path); }),
+      makeImageContextMenu({results_, review_, concepts_, context_}, ImageContextMenuTarget::single(record),
+                           localizer_, [](const std::string& path) { revealInFileManager(path); }),
       this);
   menu->setObjectName("quickLook.contextMenu");
   contextMenu_ = menu;
@@ -356,7 +363,7 @@ void QuickLookPreviewOverlay::contextMenuEvent(QContextMenuEvent* event) {
 
 std::optional<ImageDragPayload> QuickLookPreviewOverlay::dragPayload() const {
   const RecordRef record = matchingRecord();
-  const std::shared_ptr<ImageLibraryServicing> service = store_.service();
+  const std::shared_ptr<ImageLibraryServicing> service = context_.service();
   if (displayedImagePath_ != path_ || record == nullptr || service == nullptr) return std::nullopt;
   return service->imageDragPayload(*record);
 }

@@ -1,7 +1,7 @@
 // The large preview of one image over the whole window: the image fitted on a dark backdrop and
 // two floating controls in the top trailing corner (start the slideshow, close). The controls fade
 // in (0.16 s) on pointer activity and fade out (0.22 s) after two seconds of rest, timed on the
-// store's clock; while the pointer rests on them or one of them has the focus they stay. Hidden
+// context's clock; while the pointer rests on them or one of them has the focus they stay. Hidden
 // controls take no clicks.
 //
 // Keys (an event filter, so that a focused button never takes Space for itself): Left and Right
@@ -40,8 +40,11 @@ class QMenu;
 class QPropertyAnimation;
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class ResultsModel;
+class ReviewModel;
+class StoreContext;
+class TagConceptsModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -66,8 +69,10 @@ class QuickLookPreviewOverlay : public QWidget {
   static constexpr double kFadeOutSeconds = 0.22;
   static constexpr std::int64_t kHideDelayNanos = 2'000'000'000;
 
-  // Covers `host` and follows its size.
-  QuickLookPreviewOverlay(ImageLibraryStore& store, std::string fileURL, QuickLookPreviewActions actions,
+  // Covers `host` and follows its size. Reads the selection of `results`; the context menu changes
+  // the review and the concepts; `context` times the controls and gives the service for drags.
+  QuickLookPreviewOverlay(ResultsModel& results, ReviewModel& review, TagConceptsModel& concepts,
+                          StoreContext& context, std::string fileURL, QuickLookPreviewActions actions,
                           QWidget* host, AppLocalization localizer = AppLocalization::live(),
                           LocalImageLoader& loader = LocalImageLoader::shared());
   ~QuickLookPreviewOverlay() override;
@@ -113,7 +118,10 @@ class QuickLookPreviewOverlay : public QWidget {
   void updateImage();
   void placeControls();
 
-  ImageLibraryStore& store_;
+  ResultsModel& results_;
+  ReviewModel& review_;
+  TagConceptsModel& concepts_;
+  StoreContext& context_;
   std::string fileURL_;
   std::string path_;
   QuickLookPreviewActions actions_;

@@ -12,7 +12,13 @@
 #include <functional>
 #include <utility>
 
-#include "store/image_library_store.h"
+#include "store/concepts/tag_concepts_model.h"
+#include "store/context/store_context.h"
+#include "store/library/library_model.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/projections/store_projections.h"
+#include "store/results/results_model.h"
+#include "store/review/review_model.h"
 #include "ui/common/image_context_menu_widget.h"
 #include "ui/common/image_drag.h"
 #include "ui/common/image_tile_presentation.h"
@@ -67,9 +73,9 @@ class MousePressWatcher final : public QObject {
 
 }  // namespace
 
-ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoader& loader,
+ResultsGridListView::ResultsGridListView(ResultsGridListModels models, LocalImageLoader& loader,
                                          AppLocalization localizer, QWidget* parent)
-    : QListView(parent), store_(store), loader_(loader), localizer_(std::move(localizer)) {
+    : QListView(parent), models_(models), loader_(loader), localizer_(std::move(localizer)) {
   setObjectName("results.grid");
   setViewMode(QListView::ListMode);
   setFlow(QListView::LeftToRight);
@@ -91,7 +97,7 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
   setFocusPolicy(Qt::StrongFocus);
   setDragEnabled(false);  // drags are started here, from the tile's file
 
-  model_ = new ResultsGridModel(store_.results(), localizer_, this);
+  model_ = new ResultsGridModel(models_.results, localizer_, this);
   delegate_ = new ImageTileDelegate(*this, this);
   setItemDelegate(delegate_);
   setModel(model_);
@@ -107,14 +113,14 @@ ResultsGridListView::ResultsGridListView(ImageLibraryStore& store, LocalImageLoa
             if (roles.isEmpty()) visibleRowsCheck_.schedule();
           });
 
-  scrolledForPrimaryPath_ = store_.results().selection().primaryPath();
-  connect(&store_.results().selection(), &ResultSelection::primaryPathChanged, this, [this] {
+  scrolledForPrimaryPath_ = models_.results.selection().primaryPath();
+  connect(&models_.results.selection(), &ResultSelection::primaryPathChanged, this, [this] {
     // Who made this change is known only now: a later action may set another source before the
     // check runs.
     focusChangeSource_ = std::exchange(pendingSelectionScrollSource_, Source::programmatic);
     scrollCheck_.schedule();
   });
-  connect(&store_.results(), &ResultsModel::searchResultsResetCountChanged, this,
+  connect(&models_.results, &ResultsModel::searchResultsResetCountChanged, this,
           [this] { scrollCheck_.schedule(); });
   followGateInputs();
   updateGeometryFromWidth();
@@ -136,9 +142,9 @@ void ResultsGridListView::followGateInputs() {
     if (!isGridInteractionEnabled()) hasKeyboardOwnership_ = false;
     QTimer::singleShot(0, this, [this] { applyFocusRequest(true); });
   };
-  connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this, gateMayHaveOpened);
-  connect(&store_.library(), &LibraryModel::isPreparingLibraryChanged, this, gateMayHaveOpened);
-  ImageLibraryPresentationState& presentation = store_.presentation();
+  connect(&models_.context, &StoreContext::needsLiveServicePreparationChanged, this, gateMayHaveOpened);
+  connect(&models_.library, &LibraryModel::isPreparingLibraryChanged, this, gateMayHaveOpened);
+  ImageLibraryPresentationState& presentation = models_.presentation;
   for (const auto changed : {&ImageLibraryPresentationState::isSlideshowPresentedChanged,
                              &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged,
                              &ImageLibraryPresentationState::isModelSelectionPopoverPresentedChanged}) {
@@ -147,8 +153,8 @@ void ResultsGridListView::followGateInputs() {
 }
 
 bool ResultsGridListView::isGridInteractionEnabled() const {
-  const ImageLibraryPresentationState& presentation = store_.presentation();
-  return !store_.needsLiveServicePreparation() && !store_.library().isPreparingLibrary() &&
+  const ImageLibraryPresentationState& presentation = models_.presentation;
+  return !models_.context.needsLiveServicePreparation() && !models_.library.isPreparingLibrary() &&
          !isQuickLookPresented_ && !presentation.isSlideshowPresented() &&
          !presentation.isTagAdditionPopoverPresented() && !presentation.isModelSelectionPopoverPresented();
 }
@@ -363,8 +369,9 @@ void ResultsGridListView::checkVisibleRows() {
       tile = std::move(entering->second);
       visibleTiles_.erase(entering);
     } else {
-      store_.results().requestThumbnailIfMissing(path);
-      store_.startDetached([store = &store_, path] { return store->results().loadNextPageIfNeeded(path); });
+      models_.results.requestThumbnailIfMissing(path);
+      models_.context.startDetached(
+          [results = &models_.results, path] { return results->loadNextPageIfNeeded(path); });
       tile.state = std::make_unique<LocalImageLoadState>(loader_, false, [this, path] { repaintPath(path); });
     }
     ImageTileImageSource source = imageTileImageSource(*record);
@@ -414,13 +421,13 @@ TileImage ResultsGridListView::tileImage(const std::string& path, QSize deviceSi
 void ResultsGridListView::checkScroll() {
   // A new search first: it scrolls to the top and wins over a focus change that came with it.
   bool didReset = false;
-  if (store_.results().searchResultsResetCount() != appliedSearchResultsResetCount_) {
-    appliedSearchResultsResetCount_ = store_.results().searchResultsResetCount();
+  if (models_.results.searchResultsResetCount() != appliedSearchResultsResetCount_) {
+    appliedSearchResultsResetCount_ = models_.results.searchResultsResetCount();
     didReset = true;
     // The first tile's cell starts the content: the top of the content is its top anchor.
     if (model_->rowCount() > 0) verticalScrollBar()->setValue(0);
   }
-  const std::optional<std::string>& primary = store_.results().selection().primaryPath();
+  const std::optional<std::string>& primary = models_.results.selection().primaryPath();
   if (primary == scrolledForPrimaryPath_) return;
   scrolledForPrimaryPath_ = primary;
   const Source source = std::exchange(focusChangeSource_, Source::programmatic);
@@ -432,10 +439,10 @@ void ResultsGridListView::checkScroll() {
 }
 
 void ResultsGridListView::changeSelection(Source source, const std::function<void()>& change) {
-  const std::optional<std::string> before = store_.results().selection().primaryPath();
+  const std::optional<std::string> before = models_.results.selection().primaryPath();
   pendingSelectionScrollSource_ = source;
   change();
-  if (store_.results().selection().primaryPath() == before)
+  if (models_.results.selection().primaryPath() == before)
     pendingSelectionScrollSource_ = Source::programmatic;
 }
 
@@ -459,40 +466,40 @@ bool ResultsGridListView::handleKey(QKeyEvent* event) {
   switch (action->kind) {
     case Kind::move:
     case Kind::rangeMove: {
-      if (store_.results().resultWindow().records().empty()) return false;
+      if (models_.results.resultWindow().records().empty()) return false;
       const auto direction = storeDirection(action->direction);
       const int columns = keyboardColumns();
       changeSelection(Source::keyboard, [&] {
         if (action->kind == Kind::move) {
-          store_.results().moveFocusInGrid(direction, columns);
+          models_.results.moveFocusInGrid(direction, columns);
         } else {
-          store_.results().extendSelectionInGrid(direction, columns);
+          models_.results.extendSelectionInGrid(direction, columns);
         }
       });
       hasKeyboardOwnership_ = true;
       return true;
     }
     case Kind::space: {
-      const std::optional<std::string> url = store_.results().selectedRecordFileURL();
+      const std::optional<std::string> url = models_.results.selectedRecordFileURL();
       if (!url) return false;
       if (showQuickLook_) showQuickLook_(*url);
       return true;
     }
     case Kind::deleteSelection:
-      if (!store_.projections().canReviewFocusedRecord()) return false;
-      store_.review().markDeleteCandidates(store_.results().selectedRecords());
+      if (!models_.projections.canReviewFocusedRecord()) return false;
+      models_.review.markDeleteCandidates(models_.results.selectedRecords());
       requestKeyboardFocus();
       return true;
     case Kind::undoDeleteCandidate:
       // The same gate as the window's undo key filter: a press that filter took never gets here,
       // and one it let pass finds nothing to undo there either.
-      if (!store_.review().canUndoDeleteCandidateAction()) return false;
-      store_.review().undoLastDeleteCandidateAction();
+      if (!models_.review.canUndoDeleteCandidateAction()) return false;
+      models_.review.undoLastDeleteCandidateAction();
       requestKeyboardFocus();
       return true;
     case Kind::selectAll:
-      if (store_.results().resultWindow().records().empty()) return false;
-      changeSelection(Source::keyboard, [&] { store_.results().selectAllResults(); });
+      if (models_.results.resultWindow().records().empty()) return false;
+      changeSelection(Source::keyboard, [&] { models_.results.selectAllResults(); });
       requestKeyboardFocus();
       return true;
   }
@@ -504,15 +511,15 @@ bool ResultsGridListView::handleKey(QKeyEvent* event) {
 bool ResultsGridListView::selectTile(int row, Qt::KeyboardModifiers modifiers) {
   if (!isGridInteractionEnabled()) return false;
   const RecordRef record = model_->recordAt(row);
-  if (record == nullptr || !store_.results().resultWindow().index(record->file.path)) return false;
+  if (record == nullptr || !models_.results.resultWindow().index(record->file.path)) return false;
   const std::string path = record->file.path;
   changeSelection(Source::mouse, [&] {
     if (modifiers.testFlag(Qt::ShiftModifier)) {
-      store_.results().extendSelection(path);
+      models_.results.extendSelection(path);
     } else if (modifiers.testFlag(Qt::ControlModifier)) {
-      store_.results().toggleSelection(path);
+      models_.results.toggleSelection(path);
     } else {
-      store_.results().selection().selectSingle(path);
+      models_.results.selection().selectSingle(path);
     }
   });
   requestKeyboardFocus();
@@ -522,10 +529,9 @@ bool ResultsGridListView::selectTile(int row, Qt::KeyboardModifiers modifiers) {
 bool ResultsGridListView::openTile(int row) {
   if (!isGridInteractionEnabled()) return false;
   const RecordRef record = model_->recordAt(row);
-  if (record == nullptr || !store_.results().resultWindow().index(record->file.path)) return false;
+  if (record == nullptr || !models_.results.resultWindow().index(record->file.path)) return false;
   std::optional<std::string> url;
-  changeSelection(Source::mouse,
-                  [&] { url = store_.results().focusPathKeepingSelection(record->file.path); });
+  changeSelection(Source::mouse, [&] { url = models_.results.focusPathKeepingSelection(record->file.path); });
   if (url && showQuickLook_) showQuickLook_(*url);
   return true;
 }
@@ -599,11 +605,11 @@ void ResultsGridListView::startDrag(Qt::DropActions) {
 }
 
 std::optional<ImageDragPayload> ResultsGridListView::dragPayload(const std::string& path) const {
-  const auto index = store_.results().resultWindow().index(path);
-  const std::shared_ptr<ImageLibraryServicing> service = store_.service();
+  const auto index = models_.results.resultWindow().index(path);
+  const std::shared_ptr<ImageLibraryServicing> service = models_.context.service();
   if (!index || service == nullptr) return std::nullopt;
   return service->imageDragPayload(
-      *store_.results().resultWindow().records()[static_cast<std::size_t>(*index)]);
+      *models_.results.resultWindow().records()[static_cast<std::size_t>(*index)]);
 }
 
 std::unique_ptr<QMimeData> ResultsGridListView::dragData(const std::string& path) const {
@@ -620,7 +626,7 @@ void ResultsGridListView::contextMenuEvent(QContextMenuEvent* event) {
     return;
   }
   // The menu key: at the focused tile.
-  const std::optional<std::string>& primary = store_.results().selection().primaryPath();
+  const std::optional<std::string>& primary = models_.results.selection().primaryPath();
   if (!primary) return;
   if (const auto row = model_->rowOf(*primary)) showTileContextMenu(*row);
 }
@@ -635,7 +641,7 @@ bool ResultsGridListView::showContextMenu(int row, const QPoint& globalPosition)
   if (record == nullptr) return false;
   if (contextMenu_ != nullptr) contextMenu_->close();
   std::vector<ImageContextMenuEntry> entries =
-      makeImageContextMenu({store_.results(), store_.review(), store_.concepts(), store_.context()},
+      makeImageContextMenu({models_.results, models_.review, models_.concepts, models_.context},
                            ImageContextMenuTarget::contextSelection(record->file.path, record->reviewState),
                            localizer_, [](const std::string& path) { revealInFileManager(path); });
   QMenu* menu = makeImageContextMenuWidget(std::move(entries), this);

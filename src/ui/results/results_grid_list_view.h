@@ -1,20 +1,20 @@
 // The results grid: a list view that shows one tile per loaded result and turns keys, clicks,
-// drags and the context-menu request into store operations.
+// drags and the context-menu request into operations of the feature models.
 //
-// The grid has its own idea of selection and focus (the store's ResultSelection), so the list
-// view's own is switched off: no selection mode, no current index ever, no keyboard search, no
+// The grid has its own idea of selection and focus (the results model's ResultSelection), so the
+// list view's own is switched off: no selection mode, no current index ever, no keyboard search, no
 // automatic scrolling. The base class's focus, mouse and key handlers would set a current index
 // and scroll to it; they are replaced, not extended.
 //
-// Scrolling follows the store: a new search (the store's reset count) scrolls back to the first
+// Scrolling follows the results: a new search (the results' reset count) scrolls back to the first
 // tile; a change of the focused path made by the keyboard or by the program centres the focused
 // tile; one made with the mouse never scrolls. Both are read in one handler once per event-loop
 // turn, the reset first, so a reset wins over a focus change made with it.
 //
 // The tiles on screen are checked once per event-loop turn: a tile that comes into view asks the
-// store for its missing thumbnail and for the next page (the store loads it when the tile is near
-// the loaded end), and gets an image load of its own; a tile that leaves drops its load, so its
-// queued decode never runs.
+// results for its missing thumbnail and for the next page (loaded when the tile is near the loaded
+// end), and gets an image load of its own; a tile that leaves drops its load, so its queued decode
+// never runs.
 //
 // Every action first checks the interaction gate: no library being prepared, no preview, slideshow
 // or filter popover over the grid. A refused key propagates.
@@ -50,11 +50,8 @@
 #include "ui/results/image_tile_delegate.h"
 #include "ui/results/once_per_turn.h"
 #include "ui/results/results_grid_geometry.h"
+#include "ui/results/results_grid_list_models.h"
 #include "ui/results/results_grid_model.h"
-
-namespace lorvex {
-class ImageLibraryStore;
-}
 
 namespace lorvex::ui {
 
@@ -70,7 +67,7 @@ class ResultsGridListView : public QListView, private TileImageSource {
   // Starts the drag of the prepared data (the program runs a QDrag; tests record it).
   using StartDrag = std::function<void(std::unique_ptr<QMimeData> data)>;
 
-  ResultsGridListView(ImageLibraryStore& store, LocalImageLoader& loader, AppLocalization localizer,
+  ResultsGridListView(ResultsGridListModels models, LocalImageLoader& loader, AppLocalization localizer,
                       QWidget* parent = nullptr);
   ~ResultsGridListView() override;
 
@@ -157,14 +154,14 @@ class ResultsGridListView : public QListView, private TileImageSource {
   bool handleKey(QKeyEvent* event);
   bool openTile(int row);
   bool showContextMenu(int row, const QPoint& globalPosition);
-  // Runs a store change that may move the focus, noting who made it.
+  // Runs a change of the results that may move the focus, noting who made it.
   void changeSelection(ResultsGridSelectionChangeSource source, const std::function<void()>& change);
   void applyFocusRequest(bool retryOnFailure);
   void followGateInputs();
   void followMousePress(QObject* target, const QPointF& globalPosition);
   void placeFooter();
 
-  ImageLibraryStore& store_;
+  ResultsGridListModels models_;
   LocalImageLoader& loader_;
   AppLocalization localizer_;
   ResultsGridModel* model_ = nullptr;

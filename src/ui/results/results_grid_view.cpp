@@ -4,7 +4,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
+#include "store/filters/filters_model.h"
+#include "store/library/library_model.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/projections/store_projections.h"
+#include "store/results/results_model.h"
 #include "ui/common/load_more_results_indicator.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_header.h"
@@ -12,16 +17,22 @@
 
 namespace lorvex::ui {
 
-ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewActions actions,
-                                 AppLocalization localizer, LocalImageLoader& loader, QWidget* parent)
-    : QWidget(parent), store_(store), actions_(std::move(actions)), localizer_(std::move(localizer)) {
+ResultsGridView::ResultsGridView(ResultsGridListModels models, FiltersModel& filters,
+                                 ResultsGridViewActions actions, AppLocalization localizer,
+                                 LocalImageLoader& loader, QWidget* parent)
+    : QWidget(parent),
+      models_(models),
+      filters_(filters),
+      actions_(std::move(actions)),
+      localizer_(std::move(localizer)) {
   setObjectName("results");
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  header_ = new ResultsHeader(store_, localizer_, actions_.showShortcutHelp, this);
+  header_ = new ResultsHeader(models_.results, filters_, models_.presentation, models_.projections,
+                              models_.context, localizer_, actions_.showShortcutHelp, this);
   column->addWidget(header_);
-  grid_ = new ResultsGridListView(store_, loader, localizer_, this);
+  grid_ = new ResultsGridListView(models_, loader, localizer_, this);
   grid_->setShowQuickLook(actions_.showQuickLook);
   column->addWidget(grid_, 1);
   // The last row of the scrolled content, under the last tile.
@@ -29,33 +40,36 @@ ResultsGridView::ResultsGridView(ImageLibraryStore& store, ResultsGridViewAction
   grid_->setFooter(loadMore_);
 
   searching_ = new SearchProgressIndicator(localizer_, this);
-  empty_ = new EmptyResultsOverlay(
-      EmptyResultsActions{
-          actions_.showFolderImporter, actions_.reauthorizeFolder,
-          [this] { store_.startDetached([store = &store_] { return resetActiveFilters(*store); }); }},
-      this);
+  empty_ =
+      new EmptyResultsOverlay(EmptyResultsActions{actions_.showFolderImporter, actions_.reauthorizeFolder,
+                                                  [this] {
+                                                    models_.context.startDetached([filters = &filters_] {
+                                                      return resetActiveFilters(*filters);
+                                                    });
+                                                  }},
+                              this);
   searching_->hide();
   empty_->hide();
   grid_->installEventFilter(this);
 
-  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this,
+  connect(&models_.projections, &StoreProjections::derivedValuesChanged, this,
           [this] { rebuildSoon_.schedule(); });
   for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::isLoadingNextPageChanged}) {
-    connect(&store_.results(), signal, this, [this] { rebuildSoon_.schedule(); });
+    connect(&models_.results, signal, this, [this] { rebuildSoon_.schedule(); });
   }
   for (auto signal :
        {&LibraryModel::registeredFolderSummariesChanged, &LibraryModel::isLoadingRegisteredFoldersChanged,
         &LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::indexingProgressChanged}) {
-    connect(&store_.library(), signal, this, [this] { rebuildSoon_.schedule(); });
+    connect(&models_.library, signal, this, [this] { rebuildSoon_.schedule(); });
   }
   for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedModelSourceChanged,
                       &FiltersModel::selectedAspectFiltersChanged, &FiltersModel::onlyFavoritesChanged,
                       &FiltersModel::onlyDeleteCandidatesChanged}) {
-    connect(&store_.filters(), signal, this, [this] { rebuildSoon_.schedule(); });
+    connect(&filters_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_.results().resultWindow(), &SearchResultWindow::recordsChanged, this,
+  connect(&models_.results.resultWindow(), &SearchResultWindow::recordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
-  connect(&store_.results().resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
+  connect(&models_.results.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
@@ -73,15 +87,16 @@ void ResultsGridView::requestKeyboardFocus() {
 }
 
 void ResultsGridView::rebuild() {
-  const bool pageLoading = store_.results().isLoadingNextPage();
-  loadMore_->setVisible(store_.results().resultWindow().hasMoreRecords() || pageLoading);
+  const bool pageLoading = models_.results.isLoadingNextPage();
+  loadMore_->setVisible(models_.results.resultWindow().hasMoreRecords() || pageLoading);
   loadMore_->setLoading(pageLoading);
 
-  overlay_ = chooseResultsOverlay(store_);
+  overlay_ = chooseResultsOverlay(models_.results);
   searching_->setVisible(overlay_ == ResultsOverlay::searching);
   if (overlay_ == ResultsOverlay::emptyResults) {
     empty_->setPresentation(EmptyResultsPresentation::make(
-        EmptyResultsPresentationContext::fromStore(store_, localizer_), localizer_));
+        EmptyResultsPresentationContext::from(models_.library, filters_, models_.presentation, localizer_),
+        localizer_));
   }
   empty_->setVisible(overlay_ == ResultsOverlay::emptyResults);
   placeOverlays();

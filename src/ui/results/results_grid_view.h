@@ -1,11 +1,12 @@
 // The centre column of the main window: the results header, the grid of result tiles with the
 // load-more row under it, and over the grid either the searching indicator or the empty-results
-// panel. It is built with the store and the workspace's actions (folder picker, renewed folder
-// access, shortcut help, the preview of a file) and told when the preview overlay is shown.
+// panel. It is built with the feature models it reads and the workspace's actions (folder picker,
+// renewed folder access, shortcut help, the preview of a file) and told when the preview overlay is
+// shown.
 //
 // The load-more row shows while more records exist or a page loads, as the last row of the grid's
 // scrolled content; the overlay choice and the empty panel's presentation are rebuilt from the
-// store's signals once per turn of the event loop. The overlays do not scroll, so the column is
+// models' signals once per turn of the event loop. The overlays do not scroll, so the column is
 // never shorter than the header and the overlay shown, with a margin around it: a window made as
 // small as it goes still shows the empty panel and its button whole.
 //
@@ -20,9 +21,10 @@
 #include "ui/common/local_image_loader.h"
 #include "ui/results/empty_results_presentation.h"
 #include "ui/results/once_per_turn.h"
+#include "ui/results/results_grid_list_models.h"
 
 namespace lorvex {
-class ImageLibraryStore;
+class FiltersModel;
 }
 
 namespace lorvex::ui {
@@ -44,7 +46,9 @@ class ResultsGridView : public QWidget {
   Q_OBJECT
 
  public:
-  ResultsGridView(ImageLibraryStore& store, ResultsGridViewActions actions,
+  // `models` are the grid's; the header, the empty panel and the overlay choice read them and the
+  // filters.
+  ResultsGridView(ResultsGridListModels models, FiltersModel& filters, ResultsGridViewActions actions,
                   AppLocalization localizer = AppLocalization::live(),
                   LocalImageLoader& loader = LocalImageLoader::shared(), QWidget* parent = nullptr);
   ~ResultsGridView() override;
@@ -68,7 +72,8 @@ class ResultsGridView : public QWidget {
   void placeOverlays();
   int overlayWidth(int gridWidth) const;
 
-  ImageLibraryStore& store_;
+  ResultsGridListModels models_;
+  FiltersModel& filters_;
   ResultsGridViewActions actions_;
   AppLocalization localizer_;
   ResultsHeader* header_ = nullptr;

@@ -9,7 +9,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
+#include "store/filters/filters_model.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/projections/store_projections.h"
+#include "store/results/results_model.h"
 #include "ui/common/busy_indicator.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/plain_text.h"
@@ -19,10 +23,15 @@
 
 namespace lorvex::ui {
 
-ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer,
+ResultsHeader::ResultsHeader(ResultsModel& results, FiltersModel& filters,
+                             ImageLibraryPresentationState& presentation, StoreProjections& projections,
+                             StoreContext& context, AppLocalization localizer,
                              std::function<void()> showShortcutHelp, QWidget* parent)
     : QWidget(parent),
-      store_(store),
+      results_(results),
+      filters_(filters),
+      presentationState_(presentation),
+      context_(context),
       localizer_(std::move(localizer)),
       showShortcutHelp_(std::move(showShortcutHelp)) {
   setObjectName("results.header");
@@ -62,30 +71,31 @@ ResultsHeader::ResultsHeader(ImageLibraryStore& store, AppLocalization localizer
   connect(sort_, &QComboBox::activated, this, [this](int index) {
     if (index < 0 || index >= static_cast<int>(presentation_.sortOptions.size())) return;
     const ImageSearchSort sort = presentation_.sortOptions[static_cast<std::size_t>(index)].sort;
-    store_.startDetached([store = &store_, sort] { return chooseSearchSort(*store, sort); });
+    context_.startDetached([filters = &filters_, sort] { return chooseSearchSort(*filters, sort); });
   });
   row->addWidget(sort_);
 
   slideshow_ = new HeaderActionButton({}, this);
   slideshow_->setObjectName("results.slideshow");
-  connect(slideshow_, &QAbstractButton::clicked, this, [this] { toggleSlideshowFromHeader(store_); });
+  connect(slideshow_, &QAbstractButton::clicked, this,
+          [this] { toggleSlideshowFromHeader(presentationState_, results_); });
   row->addWidget(slideshow_);
   column->addLayout(row);
 
-  filters_ = new ActiveFilterSummaryBar(store_, localizer_, this);
-  column->addWidget(filters_);
+  filterSummary_ = new ActiveFilterSummaryBar(filters_, results_, presentationState_, projections, context_,
+                                              localizer_, this);
+  column->addWidget(filterSummary_);
 
   for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::isLoadingNextPageChanged}) {
-    connect(&store_.results(), signal, this, [this] { rebuildSoon_.schedule(); });
+    connect(&results_, signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this,
+  connect(&projections, &StoreProjections::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
+  connect(&filters_, &FiltersModel::searchSortChanged, this, [this] { rebuildSoon_.schedule(); });
+  connect(&results_.resultWindow(), &SearchResultWindow::recordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
-  connect(&store_.filters(), &FiltersModel::searchSortChanged, this, [this] { rebuildSoon_.schedule(); });
-  connect(&store_.results().resultWindow(), &SearchResultWindow::recordsChanged, this,
+  connect(&results_.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
-  connect(&store_.results().resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,
-          [this] { rebuildSoon_.schedule(); });
-  connect(&store_.presentation(), &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
+  connect(&presentationState_, &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
           [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
@@ -99,7 +109,8 @@ void ResultsHeader::paintEvent(QPaintEvent* event) {
 }
 
 void ResultsHeader::rebuild() {
-  ResultsHeaderPresentation next = ResultsHeaderPresentation::make(store_, localizer_);
+  ResultsHeaderPresentation next =
+      ResultsHeaderPresentation::make(results_, filters_, presentationState_, localizer_);
   if (built_ && next == presentation_) return;
   const bool optionsChanged = !built_ || next.sortOptions != presentation_.sortOptions;
   built_ = true;
@@ -113,7 +124,7 @@ void ResultsHeader::rebuild() {
   shortcutHelp_->setAccessibleName(qtText(presentation_.shortcutHelpMenuTitle));
 
   {
-    // The menu follows the store; only a choice made in it may change the sort.
+    // The menu follows the filters' sort; only a choice made in it may change the sort.
     const QSignalBlocker blocker(sort_);
     if (optionsChanged) {
       sort_->clear();

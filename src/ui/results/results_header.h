@@ -1,7 +1,7 @@
 // The bar above the results grid. First row: the status (a small busy indicator while a search or
 // a page runs, and the count or "searching" text), then the shortcut-help button, the sort menu
 // (170 wide) and the slideshow button; second row: the active-filter chips. Everything shown comes
-// from the header presentation, rebuilt from the store's signals once per turn of the event loop;
+// from the header presentation, rebuilt from the models' signals once per turn of the event loop;
 // the sort menu is set with its signals blocked, so only a person's choice changes the sort.
 //
 // Names: "results.header", "results.status", "results.shortcutHelp", "results.sort",
@@ -22,8 +22,12 @@ class QLabel;
 class QToolButton;
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class FiltersModel;
+class ImageLibraryPresentationState;
+class ResultsModel;
+class StoreContext;
+class StoreProjections;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -35,8 +39,11 @@ class ResultsHeader : public QWidget {
   Q_OBJECT
 
  public:
-  ResultsHeader(ImageLibraryStore& store, AppLocalization localizer, std::function<void()> showShortcutHelp,
-                QWidget* parent = nullptr);
+  // Reads the results, the sort and the slideshow flag; the sort menu and the slideshow button change
+  // them; `context` runs the sort's refresh. The chips bar reads the same models.
+  ResultsHeader(ResultsModel& results, FiltersModel& filters, ImageLibraryPresentationState& presentation,
+                StoreProjections& projections, StoreContext& context, AppLocalization localizer,
+                std::function<void()> showShortcutHelp, QWidget* parent = nullptr);
 
   const ResultsHeaderPresentation& presentation() const { return presentation_; }
 
@@ -46,7 +53,10 @@ class ResultsHeader : public QWidget {
  private:
   void rebuild();
 
-  ImageLibraryStore& store_;
+  ResultsModel& results_;
+  FiltersModel& filters_;
+  ImageLibraryPresentationState& presentationState_;
+  StoreContext& context_;
   AppLocalization localizer_;
   std::function<void()> showShortcutHelp_;
   ResultsHeaderPresentation presentation_;
@@ -55,7 +65,7 @@ class ResultsHeader : public QWidget {
   QToolButton* shortcutHelp_ = nullptr;
   QComboBox* sort_ = nullptr;
   HeaderActionButton* slideshow_ = nullptr;
-  ActiveFilterSummaryBar* filters_ = nullptr;
+  ActiveFilterSummaryBar* filterSummary_ = nullptr;
   bool built_ = false;
   OncePerTurn rebuildSoon_{this, [this] { rebuild(); }};
 };

@@ -1,7 +1,9 @@
 #include "ui/results/results_header_presentation.h"
 
 #include "model/raw_value.h"
-#include "store/image_library_store.h"
+#include "store/filters/filters_model.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/results/results_model.h"
 
 namespace lorvex::ui {
 namespace {
@@ -65,23 +67,24 @@ bool isSlideshowHeaderButtonEnabled(bool isSlideshowPresented, bool hasRecords, 
   return isSlideshowPresented || (hasRecords && !isLoading);
 }
 
-ResultsHeaderPresentation ResultsHeaderPresentation::make(const ImageLibraryStore& store,
+ResultsHeaderPresentation ResultsHeaderPresentation::make(const ResultsModel& results,
+                                                          const FiltersModel& filters,
+                                                          const ImageLibraryPresentationState& presentation,
                                                           const AppLocalization& localizer) {
-  const auto& window = store.results().resultWindow();
-  const bool isLoading = store.results().isLoading();
-  const bool slideshowOpen = store.presentation().isSlideshowPresented();
+  const auto& window = results.resultWindow();
+  const bool isLoading = results.isLoading();
+  const bool slideshowOpen = presentation.isSlideshowPresented();
   ResultsHeaderPresentation header;
-  header.statusText =
-      resultsStatusText({isLoading, store.results().isLoadingNextPage(), window.hasMoreRecords(),
-                         static_cast<std::int64_t>(window.records().size())},
-                        localizer);
-  header.showsProgress = isLoading || store.results().isLoadingNextPage();
+  header.statusText = resultsStatusText({isLoading, results.isLoadingNextPage(), window.hasMoreRecords(),
+                                         static_cast<std::int64_t>(window.records().size())},
+                                        localizer);
+  header.showsProgress = isLoading || results.isLoadingNextPage();
   header.shortcutHelpTitle = localizer.lookup(Key::shortcutHelpButtonTitle);
   header.shortcutHelpMenuTitle = localizer.lookup(Key::shortcutHelpMenuTitle);
   header.sortLabel = localizer.lookup(Key::sortLabel);
   header.sortOptions = searchSortOptions(localizer);
   for (std::size_t i = 0; i < header.sortOptions.size(); ++i) {
-    if (header.sortOptions[i].sort == store.filters().searchSort()) header.selectedSortIndex = i;
+    if (header.sortOptions[i].sort == filters.searchSort()) header.selectedSortIndex = i;
   }
   header.isSortEnabled = !isLoading;
   header.slideshowState = SlideshowHeaderButtonState{slideshowOpen};
@@ -92,17 +95,17 @@ ResultsHeaderPresentation ResultsHeaderPresentation::make(const ImageLibraryStor
   return header;
 }
 
-void toggleSlideshowFromHeader(ImageLibraryStore& store) {
-  if (store.presentation().isSlideshowPresented()) {
-    store.results().dismissSlideshow();
+void toggleSlideshowFromHeader(const ImageLibraryPresentationState& presentation, ResultsModel& results) {
+  if (presentation.isSlideshowPresented()) {
+    results.dismissSlideshow();
   } else {
-    store.results().startSlideshow();
+    results.startSlideshow();
   }
 }
 
-QCoro::Task<void> chooseSearchSort(ImageLibraryStore& store, ImageSearchSort sort) {
+QCoro::Task<void> chooseSearchSort(FiltersModel& filters, ImageSearchSort sort) {
   const ImageSearchSort chosen = sort;
-  auto selection = store.filters().selectSearchSort(chosen);
+  auto selection = filters.selectSearchSort(chosen);
   co_await selection;
 }
 

@@ -1,9 +1,9 @@
 // The bar above the results grid: a status text (how many images are loaded, or that a search or
 // the next page is running, with a small spinner then), the shortcut-help button, the sort menu
 // and the slideshow button; the active-filter chips form its second row. Pure values from the
-// store; the widgets only show them and call the actions below.
+// models; the widgets only show them and call the actions below.
 //
-// Thread safety: the make functions read the store on its thread; the rest is pure.
+// Thread safety: the make functions read the models on their thread; the rest is pure.
 #pragma once
 
 #include <qcoro/qcorotask.h>
@@ -18,8 +18,10 @@
 #include "ui/common/header_action_button.h"
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class FiltersModel;
+class ImageLibraryPresentationState;
+class ResultsModel;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
@@ -71,7 +73,9 @@ struct ResultsHeaderPresentation {
   std::string slideshowAccessibilityValue;
   bool isSlideshowEnabled = false;
 
-  static ResultsHeaderPresentation make(const ImageLibraryStore& store, const AppLocalization& localizer);
+  static ResultsHeaderPresentation make(const ResultsModel& results, const FiltersModel& filters,
+                                        const ImageLibraryPresentationState& presentation,
+                                        const AppLocalization& localizer);
 
   friend bool operator==(const ResultsHeaderPresentation&, const ResultsHeaderPresentation&) = default;
 };
@@ -81,8 +85,8 @@ struct ResultsHeaderPresentation {
 bool isSlideshowHeaderButtonEnabled(bool isSlideshowPresented, bool hasRecords, bool isLoading);
 
 // The slideshow button's click: closes an open slideshow, opens it otherwise.
-void toggleSlideshowFromHeader(ImageLibraryStore& store);
-// A sort chosen in the menu: the store refreshes unless it is the sort already selected.
-QCoro::Task<void> chooseSearchSort(ImageLibraryStore& store, ImageSearchSort sort);
+void toggleSlideshowFromHeader(const ImageLibraryPresentationState& presentation, ResultsModel& results);
+// A sort chosen in the menu: the filters refresh the results unless it is the sort already selected.
+QCoro::Task<void> chooseSearchSort(FiltersModel& filters, ImageSearchSort sort);
 
 }  // namespace lorvex::ui

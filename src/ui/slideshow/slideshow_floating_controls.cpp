@@ -6,7 +6,10 @@
 #include <QPainterPath>
 #include <cmath>
 
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/results/results_model.h"
+#include "store/review/review_model.h"
 #include "ui/common/floating_toolbar.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
@@ -26,10 +29,10 @@ QLabel* makeValueLabel(qreal opacity, QWidget* parent) {
 
 }  // namespace
 
-SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store,
+SlideshowFloatingControls::SlideshowFloatingControls(SlideshowModels models,
                                                      std::function<void()> closeAction,
                                                      const AppLocalization& localization, QWidget* parent)
-    : QWidget(parent), store_(store), closeAction_(std::move(closeAction)), localization_(localization) {
+    : QWidget(parent), models_(models), closeAction_(std::move(closeAction)), localization_(localization) {
   setObjectName(qtText(accessibility_id::kSlideshowControls));
   setAttribute(Qt::WA_TranslucentBackground);
   auto* layout = new QHBoxLayout(this);
@@ -44,14 +47,15 @@ SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store,
   layout->addWidget(position_);
   layout->addWidget(new FloatingToolbarDivider(this));
 
-  ImageLibraryStore* storePointer = &store_;
-  previous_ = addButton(SlideshowControlFocus::previous,
-                        [storePointer] { storePointer->review().showPreviousSlideshowImages(); });
-  next_ = addButton(SlideshowControlFocus::next, [storePointer] {
-    storePointer->startDetached([storePointer] { return storePointer->review().showNextSlideshowImages(); });
+  ReviewModel* review = &models_.review;
+  ResultsModel* results = &models_.results;
+  ImageLibraryPresentationState* presentation = &models_.presentation;
+  StoreContext* context = &models_.context;
+  previous_ = addButton(SlideshowControlFocus::previous, [review] { review->showPreviousSlideshowImages(); });
+  next_ = addButton(SlideshowControlFocus::next, [context, review] {
+    context->startDetached([review] { return review->showNextSlideshowImages(); });
   });
-  playback_ = addButton(SlideshowControlFocus::playback,
-                        [storePointer] { storePointer->results().toggleSlideshowPlayback(); });
+  playback_ = addButton(SlideshowControlFocus::playback, [results] { results->toggleSlideshowPlayback(); });
   layout->addWidget(previous_);
   layout->addWidget(next_);
   layout->addWidget(playback_);
@@ -59,8 +63,8 @@ SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store,
   layout->addWidget(makeValueGroup(SlideshowControlFocus::visibleCount, visibleCountLabel_,
                                    visibleCountValue_, kVisibleCountMinimumWidth, visibleCountStepper_,
                                    kMinimumSlideshowVisibleCount, kMaximumSlideshowVisibleCount, 1));
-  visibleCountStepper_->onWrite = [storePointer](double requested) {
-    storePointer->presentation().setSlideshowVisibleCount(
+  visibleCountStepper_->onWrite = [presentation](double requested) {
+    presentation->setSlideshowVisibleCount(
         slideshowVisibleCountToWrite(static_cast<int>(std::lround(requested))));
   };
   layout->addWidget(new FloatingToolbarDivider(this));
@@ -68,16 +72,14 @@ SlideshowFloatingControls::SlideshowFloatingControls(ImageLibraryStore& store,
   layout->addWidget(makeValueGroup(SlideshowControlFocus::interval, intervalLabel_, intervalValue_,
                                    kIntervalMinimumWidth, intervalStepper_, kMinimumSlideshowIntervalSeconds,
                                    kMaximumSlideshowIntervalSeconds, kSlideshowIntervalStepSeconds));
-  intervalStepper_->onWrite = [storePointer](double requested) {
-    storePointer->presentation().setSlideshowIntervalSeconds(normalizeInterval(requested));
+  intervalStepper_->onWrite = [presentation](double requested) {
+    presentation->setSlideshowIntervalSeconds(normalizeInterval(requested));
   };
   layout->addWidget(new FloatingToolbarDivider(this));
 
-  favorite_ = addButton(SlideshowControlFocus::favorite,
-                        [storePointer] { storePointer->review().toggleFocusedRecordFavorite(); });
-  deleteCandidate_ = addButton(SlideshowControlFocus::deleteCandidate, [storePointer] {
-    storePointer->review().toggleFocusedRecordDeleteCandidate();
-  });
+  favorite_ = addButton(SlideshowControlFocus::favorite, [review] { review->toggleFocusedRecordFavorite(); });
+  deleteCandidate_ = addButton(SlideshowControlFocus::deleteCandidate,
+                               [review] { review->toggleFocusedRecordDeleteCandidate(); });
   layout->addWidget(favorite_);
   layout->addWidget(deleteCandidate_);
   layout->addWidget(new FloatingToolbarDivider(this));
@@ -130,7 +132,8 @@ void SlideshowFloatingControls::applyButton(FloatingToolbarButton& button,
 }
 
 void SlideshowFloatingControls::refresh() {
-  presentation_ = makeSlideshowFloatingControlsPresentation(slideshowControlsState(store_), localization_);
+  presentation_ = makeSlideshowFloatingControlsPresentation(
+      slideshowControlsState(models_.results, models_.presentation, models_.projections), localization_);
   position_->setText(qtText(presentation_.positionText));
   position_->setAccessibleName(position_->text());
   applyButton(*previous_, presentation_.previous);
@@ -149,9 +152,9 @@ void SlideshowFloatingControls::refresh() {
     stepper.setValue(current);
   };
   applyGroup(presentation_.visibleCount, *visibleCountLabel_, *visibleCountValue_, *visibleCountStepper_,
-             store_.presentation().slideshowVisibleCount());
+             models_.presentation.slideshowVisibleCount());
   applyGroup(presentation_.interval, *intervalLabel_, *intervalValue_, *intervalStepper_,
-             store_.presentation().slideshowIntervalSeconds());
+             models_.presentation.slideshowIntervalSeconds());
 }
 
 std::optional<SlideshowControlFocus> SlideshowFloatingControls::controlOf(const QWidget* widget) const {

@@ -1,7 +1,7 @@
 // The bar that floats over the slideshow: the position counter, previous and next, play / pause,
 // the image-count group, the interval group, the favourite and delete-candidate buttons and close,
-// on one rounded translucent bar. It keeps no state: every change of the store it reads rebuilds
-// its presentation, and each control calls one store operation or the close callback. Its keys
+// on one rounded translucent bar. It keeps no state: every change of the models it reads rebuilds
+// its presentation, and each control calls one operation of a model or the close callback. Its keys
 // (Space, F, D) are the slideshow's key view's: the bar binds no shortcut of its own.
 //
 // Every focusable control carries its identifier ("slideshow.previous" … "slideshow.close") and
@@ -17,12 +17,9 @@
 
 #include "ui/common/app_localization.h"
 #include "ui/slideshow/slideshow_floating_controls_presentation.h"
+#include "ui/slideshow/slideshow_models.h"
 
 class QLabel;
-
-namespace lorvex {
-class ImageLibraryStore;
-}
 
 namespace lorvex::ui {
 
@@ -44,10 +41,10 @@ class SlideshowFloatingControls : public QWidget {
   static constexpr int kVisibleCountMinimumWidth = 104;
   static constexpr int kIntervalMinimumWidth = 66;
 
-  SlideshowFloatingControls(ImageLibraryStore& store, std::function<void()> closeAction,
+  SlideshowFloatingControls(SlideshowModels models, std::function<void()> closeAction,
                             const AppLocalization& localization, QWidget* parent = nullptr);
 
-  // Re-reads the store and shows what it holds now.
+  // Re-reads the models and shows what they hold now.
   void refresh();
   const SlideshowFloatingControlsPresentation& presentation() const { return presentation_; }
 
@@ -65,7 +62,7 @@ class SlideshowFloatingControls : public QWidget {
                           double step);
   static void applyButton(FloatingToolbarButton& button, const SlideshowButtonPresentation& presentation);
 
-  ImageLibraryStore& store_;
+  SlideshowModels models_;
   std::function<void()> closeAction_;
   const AppLocalization& localization_;
   SlideshowFloatingControlsPresentation presentation_;

@@ -1,18 +1,21 @@
 #include "ui/slideshow/slideshow_floating_controls_presentation.h"
 
-#include "store/image_library_store.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/projections/store_projections.h"
+#include "store/results/results_model.h"
 
 namespace lorvex::ui {
 
-SlideshowControlsState slideshowControlsState(const ImageLibraryStore& store) {
+SlideshowControlsState slideshowControlsState(const ResultsModel& results,
+                                              const ImageLibraryPresentationState& presentation,
+                                              const StoreProjections& projections) {
   SlideshowControlsState state;
-  state.positionText = store.results().slideshowPositionText();
-  state.isPlaying = store.presentation().isSlideshowPlaying();
-  if (const RecordRef record = store.results().selectedRecord())
-    state.focusedReviewState = record->reviewState;
-  state.canReviewFocusedRecord = store.projections().canReviewFocusedRecordInSlideshow();
-  state.visibleCount = store.presentation().slideshowVisibleCount();
-  state.intervalSeconds = store.presentation().slideshowIntervalSeconds();
+  state.positionText = results.slideshowPositionText();
+  state.isPlaying = presentation.isSlideshowPlaying();
+  if (const RecordRef record = results.selectedRecord()) state.focusedReviewState = record->reviewState;
+  state.canReviewFocusedRecord = projections.canReviewFocusedRecordInSlideshow();
+  state.visibleCount = presentation.slideshowVisibleCount();
+  state.intervalSeconds = presentation.slideshowIntervalSeconds();
   return state;
 }
 

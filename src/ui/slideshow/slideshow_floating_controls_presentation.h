@@ -1,12 +1,12 @@
-// What the slideshow's floating bar shows, rebuilt from the store on every change: the position
+// What the slideshow's floating bar shows, rebuilt from the models on every change: the position
 // counter, each button's title (its tooltip and accessible name), symbol, active look and whether
 // it can act, and the texts of the image-count and interval groups.
 //
 // The review buttons follow the focused record (none counts as neither favourite nor delete
-// candidate) and can act only while the store lets the focused record be reviewed in the slideshow,
-// which it does not while two or more images are shown.
+// candidate) and can act only while the projections let the focused record be reviewed in the
+// slideshow, which they do not while two or more images are shown.
 //
-// Thread safety: plain values and pure functions; slideshowControlsState reads the store on its
+// Thread safety: plain values and pure functions; slideshowControlsState reads the models on their
 // thread.
 #pragma once
 
@@ -18,12 +18,14 @@
 #include "ui/slideshow/slideshow_playback_rules.h"
 
 namespace lorvex {
-class ImageLibraryStore;
-}
+class ImageLibraryPresentationState;
+class ResultsModel;
+class StoreProjections;
+}  // namespace lorvex
 
 namespace lorvex::ui {
 
-// The store state the bar reads.
+// The state of the models the bar reads.
 struct SlideshowControlsState {
   std::string positionText;
   bool isPlaying = false;
@@ -35,7 +37,9 @@ struct SlideshowControlsState {
   friend bool operator==(const SlideshowControlsState&, const SlideshowControlsState&) = default;
 };
 
-SlideshowControlsState slideshowControlsState(const ImageLibraryStore& store);
+SlideshowControlsState slideshowControlsState(const ResultsModel& results,
+                                              const ImageLibraryPresentationState& presentation,
+                                              const StoreProjections& projections);
 
 struct SlideshowButtonPresentation {
   SlideshowControlFocus control = SlideshowControlFocus::close;
@@ -57,7 +61,7 @@ struct SlideshowValueGroupPresentation {
 };
 
 struct SlideshowFloatingControlsPresentation {
-  std::string positionText;  // shown as the store gives it, never looked up
+  std::string positionText;  // shown as the results give it, never looked up
   SlideshowButtonPresentation previous;
   SlideshowButtonPresentation next;
   SlideshowButtonPresentation playback;

@@ -6,7 +6,11 @@
 #include <QHideEvent>
 #include <QPropertyAnimation>
 
-#include "store/image_library_store.h"
+#include "store/context/store_context.h"
+#include "store/presentation/image_library_presentation_state.h"
+#include "store/projections/store_projections.h"
+#include "store/results/results_model.h"
+#include "store/review/review_model.h"
 #include "ui/common/animations.h"
 #include "ui/common/local_image_loader.h"
 #include "ui/common/mouse_activity_reader.h"
@@ -18,11 +22,11 @@
 
 namespace lorvex::ui {
 
-SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> closeAction,
+SlideshowView::SlideshowView(SlideshowModels models, std::function<void()> closeAction,
                              FeedbackOverlayFactory feedbackOverlay, const AppLocalization* localization,
                              LocalImageLoader* loader, QWidget* parent)
     : QWidget(parent),
-      store_(store),
+      models_(models),
       closeAction_(std::move(closeAction)),
       localization_(localization != nullptr ? *localization : AppLocalization::live()) {
   setObjectName(qtText(accessibility_id::kSlideshowView));
@@ -30,10 +34,10 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
   // so the banner and other children keep their own colours.
 
   strip_ = new SlideshowImageStrip(loader != nullptr ? *loader : slideshowImageLoader(), localization_, this);
-  ImageLibraryStore* storePointer = &store_;
-  strip_->dragPayload = [storePointer](const ImageRecord& record) -> std::optional<ImageDragPayload> {
+  StoreContext* context = &models_.context;
+  strip_->dragPayload = [context](const ImageRecord& record) -> std::optional<ImageDragPayload> {
     // The service of the moment the drag begins: the placeholder before launch offers nothing.
-    const auto service = storePointer->service();
+    const auto service = context->service();
     if (service == nullptr) return std::nullopt;
     return service->imageDragPayload(record);
   };
@@ -42,7 +46,7 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
     const auto action = closeAction_;
     if (action) action();
   };
-  controls_ = new SlideshowFloatingControls(store_, close, localization_, this);
+  controls_ = new SlideshowFloatingControls(models_, close, localization_, this);
   controlsOpacity_ = new QGraphicsOpacityEffect(controls_);
   controlsOpacity_->setOpacity(0.0);
   controls_->setGraphicsEffect(controlsOpacity_);
@@ -57,9 +61,9 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
 
   if (feedbackOverlay) {
     overlay_ = feedbackOverlay(
-        store_,
+        models_.review,
         [this] {
-          store_.review().undoLastDeleteCandidateAction();
+          models_.review.undoLastDeleteCandidateAction();
           revealControls();
         },
         this);
@@ -68,40 +72,38 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
 
   keyView_ = new SlideshowKeyView(this);
   SlideshowKeyCallbacks& keys = keyView_->callbacks;
-  keys.onPrevious = [storePointer] { storePointer->review().showPreviousSlideshowImages(); };
-  keys.onNext = [storePointer] {
-    storePointer->startDetached([storePointer] { return storePointer->review().showNextSlideshowImages(); });
+  ReviewModel* review = &models_.review;
+  ResultsModel* results = &models_.results;
+  ImageLibraryPresentationState* presentation = &models_.presentation;
+  const StoreProjections* projections = &models_.projections;
+  keys.onPrevious = [review] { review->showPreviousSlideshowImages(); };
+  keys.onNext = [context, review] {
+    context->startDetached([review] { return review->showNextSlideshowImages(); });
   };
-  keys.onTogglePlayback = [storePointer] { storePointer->results().toggleSlideshowPlayback(); };
-  keys.onIncreaseVisibleCount = [storePointer] {
-    storePointer->presentation().increaseSlideshowVisibleCount();
+  keys.onTogglePlayback = [results] { results->toggleSlideshowPlayback(); };
+  keys.onIncreaseVisibleCount = [presentation] { presentation->increaseSlideshowVisibleCount(); };
+  keys.onDecreaseVisibleCount = [presentation] { presentation->decreaseSlideshowVisibleCount(); };
+  keys.onIncreaseInterval = [presentation] {
+    presentation->setSlideshowIntervalSeconds(
+        normalizeInterval(presentation->slideshowIntervalSeconds() + kSlideshowIntervalStepSeconds));
   };
-  keys.onDecreaseVisibleCount = [storePointer] {
-    storePointer->presentation().decreaseSlideshowVisibleCount();
+  keys.onDecreaseInterval = [presentation] {
+    presentation->setSlideshowIntervalSeconds(
+        normalizeInterval(presentation->slideshowIntervalSeconds() - kSlideshowIntervalStepSeconds));
   };
-  keys.onIncreaseInterval = [storePointer] {
-    auto& presentation = storePointer->presentation();
-    presentation.setSlideshowIntervalSeconds(
-        normalizeInterval(presentation.slideshowIntervalSeconds() + kSlideshowIntervalStepSeconds));
-  };
-  keys.onDecreaseInterval = [storePointer] {
-    auto& presentation = storePointer->presentation();
-    presentation.setSlideshowIntervalSeconds(
-        normalizeInterval(presentation.slideshowIntervalSeconds() - kSlideshowIntervalStepSeconds));
-  };
-  keys.onToggleFavorite = [storePointer] {
-    if (!storePointer->projections().canReviewFocusedRecordInSlideshow()) return false;
-    storePointer->review().toggleFocusedRecordFavorite();
+  keys.onToggleFavorite = [projections, review] {
+    if (!projections->canReviewFocusedRecordInSlideshow()) return false;
+    review->toggleFocusedRecordFavorite();
     return true;
   };
-  keys.onToggleDeleteCandidate = [storePointer] {
-    if (!storePointer->projections().canReviewFocusedRecordInSlideshow()) return false;
-    storePointer->review().toggleFocusedRecordDeleteCandidate();
+  keys.onToggleDeleteCandidate = [projections, review] {
+    if (!projections->canReviewFocusedRecordInSlideshow()) return false;
+    review->toggleFocusedRecordDeleteCandidate();
     return true;
   };
-  keys.onUndoDeleteCandidate = [storePointer] {
-    if (!storePointer->review().canUndoDeleteCandidateAction()) return false;
-    storePointer->review().undoLastDeleteCandidateAction();
+  keys.onUndoDeleteCandidate = [review] {
+    if (!review->canUndoDeleteCandidateAction()) return false;
+    review->undoLastDeleteCandidateAction();
     return true;
   };
   keys.onRevealControls = [this] { revealControls(); };
@@ -111,19 +113,19 @@ SlideshowView::SlideshowView(ImageLibraryStore& store, std::function<void()> clo
   connect(activityReader_, &MouseActivityReader::activity, this, [this] { revealControls(); });
   strip_->onPressed = [this] { keyView_->setFocus(Qt::MouseFocusReason); };
 
-  connect(&store_.projections(), &StoreProjections::derivedValuesChanged, this, [this] {
+  connect(&models_.projections, &StoreProjections::derivedValuesChanged, this, [this] {
     refreshImages();
     refreshControls();
   });
-  connect(&store_.results().selection(), &ResultSelection::primaryPathChanged, this, [this] {
+  connect(&models_.results.selection(), &ResultSelection::primaryPathChanged, this, [this] {
     restartAutoAdvance();
     loadNextPageForFocus();
   });
-  connect(&store_.results().resultWindow(), &SearchResultWindow::recordsChanged, this,
+  connect(&models_.results.resultWindow(), &SearchResultWindow::recordsChanged, this,
           [this] { recordsDidChange(); });
   connect(qApp, &QApplication::focusChanged, this, [this] { focusDidChange(); });
   connectPresentation();
-  lastRecordCount_ = store_.results().resultWindow().records().size();
+  lastRecordCount_ = models_.results.resultWindow().records().size();
 
   refreshImages();
   placeChildren();
@@ -136,9 +138,9 @@ SlideshowView::~SlideshowView() {
   disconnect(qApp, nullptr, this, nullptr);
   controls_->removeEventFilter(this);
   disconnect(activityReader_, nullptr, this, nullptr);
-  disconnect(&store_, nullptr, this, nullptr);
-  disconnect(&store_.results().selection(), nullptr, this, nullptr);
-  disconnect(&store_.results().resultWindow(), nullptr, this, nullptr);
+  disconnect(&models_.projections, nullptr, this, nullptr);
+  disconnect(&models_.results.selection(), nullptr, this, nullptr);
+  disconnect(&models_.results.resultWindow(), nullptr, this, nullptr);
   for (const auto& connection : presentationConnections_) disconnect(connection);
   hideControlsTask_.cancel();
   autoAdvanceTask_.cancel();
@@ -147,7 +149,7 @@ SlideshowView::~SlideshowView() {
 void SlideshowView::connectPresentation() {
   for (const auto& connection : presentationConnections_) disconnect(connection);
   presentationConnections_.clear();
-  ImageLibraryPresentationState* presentation = &store_.presentation();
+  ImageLibraryPresentationState* presentation = &models_.presentation;
   const auto restart = [this] {
     refreshControls();
     restartAutoAdvance();
@@ -162,7 +164,7 @@ void SlideshowView::connectPresentation() {
               }),
       connect(presentation, &ImageLibraryPresentationState::isSlideshowPlayingChanged, this, restart),
       connect(presentation, &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
-              [this] { keyView_->setEnabledForKeys(store_.presentation().isSlideshowPresented()); }),
+              [this] { keyView_->setEnabledForKeys(models_.presentation.isSlideshowPresented()); }),
   };
   keyView_->setEnabledForKeys(presentation->isSlideshowPresented());
 }
@@ -177,9 +179,9 @@ bool SlideshowView::isAutoAdvancePending() const {
 }
 
 bool SlideshowView::mayAutoAdvance() const {
-  const auto& presentation = store_.presentation();
+  const auto& presentation = models_.presentation;
   return maySlideshowAutoAdvance(presentation.isSlideshowPresented(), presentation.isSlideshowPlaying(),
-                                 store_.results().resultWindow().records().size(), areControlsPinned());
+                                 models_.results.resultWindow().records().size(), areControlsPinned());
 }
 
 // ---- Controls ----
@@ -228,13 +230,13 @@ void SlideshowView::revealControls() {
 
 QCoro::Task<void> SlideshowView::runControlsHide(std::stop_token stop) {
   auto frame = co_await scope_.enter();
-  const bool slept = co_await store_.clock().sleep(kSlideshowControlsHideDelayNanoseconds, stop);
+  const bool slept = co_await models_.context.clock().sleep(kSlideshowControlsHideDelayNanoseconds, stop);
   if (!slept || stop.stop_requested()) co_return;
   hideControlsAfterQuiet();
 }
 
 void SlideshowView::hideControlsAfterQuiet() {
-  if (!store_.presentation().isSlideshowPresented() || areControlsPinned()) return;
+  if (!models_.presentation.isSlideshowPresented() || areControlsPinned()) return;
   // The pointer hides until it moves: the next movement is activity, which shows it again.
   setCursor(Qt::BlankCursor);
   setControlsShown(false);
@@ -280,27 +282,28 @@ void SlideshowView::restartAutoAdvance() {
   // The step that is running arms the next countdown as it ends.
   if (stepInFlight_ || !didAppear_ || !mayAutoAdvance()) return;
   const std::int64_t delay =
-      slideshowAutoAdvanceDelayNanoseconds(store_.presentation().slideshowIntervalSeconds());
+      slideshowAutoAdvanceDelayNanoseconds(models_.presentation.slideshowIntervalSeconds());
   autoAdvanceTask_ = startStoreTask(
       scope_, [this, delay](std::stop_token stop) { return runAutoAdvanceCountdown(delay, stop); });
 }
 
 QCoro::Task<void> SlideshowView::runAutoAdvanceCountdown(std::int64_t delay, std::stop_token stop) {
   auto frame = co_await scope_.enter();
-  const bool slept = co_await store_.clock().sleep(delay, stop);
+  const bool slept = co_await models_.context.clock().sleep(delay, stop);
   if (!slept || stop.stop_requested() || !mayAutoAdvance()) co_return;
-  // The step belongs to the store (it may load a page): a countdown restarted meanwhile must not
+  // The step belongs to the review (it may load a page): a countdown restarted meanwhile must not
   // cut it short, and the view may go before it ends.
   stepInFlight_ = true;
-  ImageLibraryStore* store = &store_;
+  ReviewModel* review = &models_.review;
   const QPointer<SlideshowView> self(this);
   const std::stop_token stepStop = stepStop_.get_token();
-  store_.startDetached([store, self, stepStop] { return runAutoAdvanceStep(store, self, stepStop); });
+  models_.context.startDetached(
+      [review, self, stepStop] { return runAutoAdvanceStep(review, self, stepStop); });
 }
 
-QCoro::Task<void> SlideshowView::runAutoAdvanceStep(ImageLibraryStore* store, QPointer<SlideshowView> view,
+QCoro::Task<void> SlideshowView::runAutoAdvanceStep(ReviewModel* review, QPointer<SlideshowView> view,
                                                     std::stop_token stop) {
-  co_await store->review().showNextSlideshowImages(stop);
+  co_await review->showNextSlideshowImages(stop);
   if (view != nullptr) view->autoAdvanceStepEnded();
 }
 
@@ -309,19 +312,19 @@ void SlideshowView::autoAdvanceStepEnded() {
   restartAutoAdvance();
 }
 
-// ---- Store changes ----
+// ---- Model changes ----
 
 void SlideshowView::recordsDidChange() {
-  const std::size_t count = store_.results().resultWindow().records().size();
+  const std::size_t count = models_.results.resultWindow().records().size();
   if (count == lastRecordCount_) return;
   lastRecordCount_ = count;
   restartAutoAdvance();
 }
 
 void SlideshowView::refreshImages() {
-  const auto& records = store_.results().resultWindow().records();
+  const auto& records = models_.results.resultWindow().records();
   std::vector<RecordRef> shown;
-  for (const int index : store_.results().slideshowVisibleRecordIndices()) {
+  for (const int index : models_.results.slideshowVisibleRecordIndices()) {
     if (index >= 0 && static_cast<std::size_t>(index) < records.size()) shown.push_back(records[index]);
   }
   strip_->setRecords(std::move(shown));
@@ -333,11 +336,11 @@ void SlideshowView::refreshControls() {
 }
 
 void SlideshowView::loadNextPageForFocus() {
-  const RecordRef record = store_.results().selectedRecord();
+  const RecordRef record = models_.results.selectedRecord();
   std::optional<std::string> path;
   if (record != nullptr) path = record->file.path;
-  ImageLibraryStore* store = &store_;
-  store_.startDetached([store, path] { return store->results().loadNextPageIfNeeded(path); });
+  ResultsModel* results = &models_.results;
+  models_.context.startDetached([results, path] { return results->loadNextPageIfNeeded(path); });
 }
 
 // ---- Widget events ----

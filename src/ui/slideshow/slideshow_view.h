@@ -1,7 +1,8 @@
 // The full-screen slideshow: one to six consecutive results on black, the floating controls near
 // the bottom edge, the delete-candidate feedback banner, and the keyboard. Navigation, review and
-// playback state live in the store; the view holds only its own: whether the controls show, the
-// pointer over them, which control has keyboard focus, and two timers on the store's clock.
+// playback state live in the feature models; the view holds only its own: whether the controls
+// show, the pointer over them, which control has keyboard focus, and two timers on the context's
+// clock.
 //
 // Controls. Any pointer movement over the slideshow, any key action that reveals and the banner's
 // undo show the controls and hide them again after 2 s of quiet, together with the pointer. While
@@ -29,14 +30,11 @@
 #include "store/async/coroutine_scope.h"
 #include "store/async/store_task.h"
 #include "ui/common/app_localization.h"
+#include "ui/slideshow/slideshow_models.h"
 #include "ui/slideshow/slideshow_playback_rules.h"
 
 class QGraphicsOpacityEffect;
 class QPropertyAnimation;
-
-namespace lorvex {
-class ImageLibraryStore;
-}
 
 namespace lorvex::ui {
 
@@ -50,11 +48,11 @@ class SlideshowView : public QWidget {
   Q_OBJECT
 
  public:
-  // Makes the delete-candidate feedback overlay as a child of `host`, whose undo button calls
-  // `undo`. The overlay places itself over its host; the view keeps it above the images and the
-  // controls.
+  // Makes the delete-candidate feedback overlay over `review`'s feedback as a child of `host`, whose
+  // undo button calls `undo`. The overlay places itself over its host; the view keeps it above the
+  // images and the controls.
   using FeedbackOverlayFactory =
-      std::function<QWidget*(ImageLibraryStore& store, std::function<void()> undo, QWidget* host)>;
+      std::function<QWidget*(ReviewModel& review, std::function<void()> undo, QWidget* host)>;
 
   // The distance of the controls from the bottom edge.
   static constexpr int kControlsBottomMargin = 32;
@@ -64,7 +62,7 @@ class SlideshowView : public QWidget {
 
   // `closeAction` ends the slideshow (the app clears the presentation's flag). Images load through
   // `loader`, by default the slideshow's (slideshow_image_decoding.h).
-  SlideshowView(ImageLibraryStore& store, std::function<void()> closeAction,
+  SlideshowView(SlideshowModels models, std::function<void()> closeAction,
                 FeedbackOverlayFactory feedbackOverlay = {}, const AppLocalization* localization = nullptr,
                 LocalImageLoader* loader = nullptr, QWidget* parent = nullptr);
   ~SlideshowView() override;
@@ -111,10 +109,10 @@ class SlideshowView : public QWidget {
 
   QCoro::Task<void> runControlsHide(std::stop_token stop);
   QCoro::Task<void> runAutoAdvanceCountdown(std::int64_t delay, std::stop_token stop);
-  static QCoro::Task<void> runAutoAdvanceStep(ImageLibraryStore* store, QPointer<SlideshowView> view,
+  static QCoro::Task<void> runAutoAdvanceStep(ReviewModel* review, QPointer<SlideshowView> view,
                                               std::stop_token stop);
 
-  ImageLibraryStore& store_;
+  SlideshowModels models_;
   std::function<void()> closeAction_;
   const AppLocalization& localization_;
   SlideshowImageStrip* strip_ = nullptr;

@@ -108,7 +108,8 @@ TEST(ActiveFilterSummaryPresentationTest, ReadsTheStoreWithConceptsOnlyWhileThey
     FiltersModelTestAccess::setOnlyFavorites(store->filters(), true);
     store->presentation().setIsDeleteCandidateReviewPresented(true);
     const auto presentation = ActiveFilterSummaryPresentation::make(
-        ActiveFilterSummaryInputs::fromStore(*store), echoLocalization());
+        ActiveFilterSummaryInputs::from(store->filters(), store->presentation(), store->context()),
+        echoLocalization());
     std::vector<std::string> ids;
     for (const auto& item : presentation.items) ids.push_back(item.id());
     std::vector<std::string> expected{"tag:cat", "model", "aspect:square", "favorite",
@@ -250,7 +251,8 @@ TEST(ActiveFilterSummaryPresentationTest, AChipClickRemovesOnlyItsFilterAndTheRe
     // Clicks made before any of their tasks ran, as two quick clicks are.
     std::vector<QCoro::Task<void>> tasks;
     for (const auto& click : row.clicks) {
-      tasks.push_back(click ? removeActiveFilter(*store, *click) : resetActiveFilters(*store));
+      tasks.push_back(click ? removeActiveFilter(store->filters(), store->results(), *click)
+                            : resetActiveFilters(store->filters()));
     }
     h.drainEvents();
     for (const auto& task : tasks) EXPECT_TRUE(task.isReady());

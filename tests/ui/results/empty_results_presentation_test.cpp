@@ -217,7 +217,8 @@ TEST(EmptyResultsPresentationTest, AConceptAloneIsNoActiveFilterHereEvenWhenConc
                                                          {folder("/pics", State::available)});
     FiltersModelTestAccess::setSelectedTagConcepts(store->filters(), {{5, "Felines", 2}});
     FiltersModelTestAccess::setSelectedFilterTags(store->filters(), row.tags);
-    const auto context = EmptyResultsPresentationContext::fromStore(*store, echoLocalization());
+    const auto context = EmptyResultsPresentationContext::from(store->library(), store->filters(),
+                                                               store->presentation(), echoLocalization());
     const auto presentation = EmptyResultsPresentation::make(context, echoLocalization());
     EXPECT_EQ(presentation.title, "result.empty.noResults.title");
     EXPECT_EQ(presentation.showsPrimaryAction(), row.offersReset);
@@ -235,7 +236,8 @@ TEST(EmptyResultsPresentationTest, TheContextFollowsTheStore) {
   LibraryModelTestAccess::setIndexingProgress(store->library(), indexing);
   FiltersModelTestAccess::setOnlyFavorites(store->filters(), true);
   store->presentation().setIsDeleteCandidateReviewPresented(true);
-  const auto context = EmptyResultsPresentationContext::fromStore(*store, echoLocalization());
+  const auto context = EmptyResultsPresentationContext::from(store->library(), store->filters(),
+                                                             store->presentation(), echoLocalization());
   const EmptyResultsPresentationContext expected{
       {folder("/pics", State::missing)},
       true,
@@ -269,7 +271,7 @@ TEST(EmptyResultsPresentationTest, ASearchCoversTheGridAndOnlyAnIdleEmptyWindowS
     ASSERT_TRUE(refresh.isReady());
     ASSERT_EQ(store->results().resultWindow().records().size(), row.records);
     ResultsModelTestAccess::setIsLoading(store->results(), row.isLoading);
-    EXPECT_EQ(chooseResultsOverlay(*store), row.expected);
+    EXPECT_EQ(chooseResultsOverlay(store->results()), row.expected);
   }
   EXPECT_EQ(searchingIndicatorText(echoLocalization()), "result.searching");
 }

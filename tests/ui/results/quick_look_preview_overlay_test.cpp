@@ -37,7 +37,7 @@ struct PreviewFixture : ResultsWidgetHarness {
   void open(int number) {
     store->results().selection().selectSingle(imagePath(number));
     overlay = std::make_unique<QuickLookPreviewOverlay>(
-        *store, "file://" + imagePath(number),
+        store->results(), store->review(), store->concepts(), store->context(), "file://" + imagePath(number),
         QuickLookPreviewActions{[this] { calls.push_back("previous"); }, [this] { calls.push_back("next"); },
                                 [this] { calls.push_back("slideshow"); },
                                 [this] { calls.push_back("dismiss"); }},
@@ -202,13 +202,14 @@ TEST(QuickLookPreviewOverlay, TheGridTakesTheFocusBackWhenThePreviewCloses) {
   QPointer<QuickLookPreviewOverlay> preview;
   ResultsGridView* results = nullptr;
   results = new ResultsGridView(
-      *f.store,
+      f.gridModels(), f.store->filters(),
       ResultsGridViewActions{{},
                              {},
                              {},
                              [&](const std::string& url) {
                                preview = new QuickLookPreviewOverlay(
-                                   *f.store, url,
+                                   f.store->results(), f.store->review(), f.store->concepts(),
+                                   f.store->context(), url,
                                    QuickLookPreviewActions{{},
                                                            {},
                                                            {},

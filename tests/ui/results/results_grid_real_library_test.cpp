@@ -64,7 +64,10 @@ class ResultsGridRealLibraryTest : public lorvex::testing::RealPicturesTest {
 TEST_F(ResultsGridRealLibraryTest, TilesShowTheIndexedImagesAndDeleteAndUndoReachTheLibrary) {
   std::vector<std::string> previews;
   view_ = std::make_unique<ResultsGridView>(
-      *store_, ResultsGridViewActions{{}, {}, {}, [&](const std::string& url) { previews.push_back(url); }},
+      ResultsGridListModels{store_->results(), store_->library(), store_->review(), store_->concepts(),
+                            store_->presentation(), store_->projections(), store_->context()},
+      store_->filters(),
+      ResultsGridViewActions{{}, {}, {}, [&](const std::string& url) { previews.push_back(url); }},
       AppLocalization::live(), loader_);
   view_->resize(1100, 900);
   view_->show();

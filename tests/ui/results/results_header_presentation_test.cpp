@@ -90,7 +90,8 @@ struct HeaderFixture {
     EXPECT_TRUE(refresh.isReady());
   }
   ResultsHeaderPresentation header() const {
-    return ResultsHeaderPresentation::make(*store, echoLocalization());
+    return ResultsHeaderPresentation::make(store->results(), store->filters(), store->presentation(),
+                                           echoLocalization());
   }
 };
 
@@ -131,12 +132,12 @@ TEST(ResultsHeaderPresentationTest, FollowsTheStoresLoadingAndSlideshowState) {
 
 TEST(ResultsHeaderPresentationTest, TheSlideshowButtonOpensAndClosesTheSlideshow) {
   HeaderFixture f(3);
-  toggleSlideshowFromHeader(*f.store);
+  toggleSlideshowFromHeader(f.store->presentation(), f.store->results());
   EXPECT_TRUE(f.store->presentation().isSlideshowPresented());
   EXPECT_TRUE(f.store->presentation().isSlideshowPlaying());
   EXPECT_TRUE(f.store->results().selection().primaryPath().has_value());
   EXPECT_EQ(f.header().slideshowState, SlideshowHeaderButtonState{true});
-  toggleSlideshowFromHeader(*f.store);
+  toggleSlideshowFromHeader(f.store->presentation(), f.store->results());
   EXPECT_FALSE(f.store->presentation().isSlideshowPresented());
   EXPECT_FALSE(f.store->presentation().isSlideshowPlaying());
 }
@@ -154,7 +155,7 @@ TEST(ResultsHeaderPresentationTest, ChoosingASortRefreshesUnlessItIsAlreadySelec
   for (const auto& row : rows) {
     HeaderFixture f(3);
     const auto searchesBefore = f.h.service->calls("searchImages").size();
-    auto choice = chooseSearchSort(*f.store, row.chosen);
+    auto choice = chooseSearchSort(f.store->filters(), row.chosen);
     f.h.drainEvents();
     ASSERT_TRUE(choice.isReady());
     EXPECT_EQ(f.h.service->calls("searchImages").size() - searchesBefore, row.searches);

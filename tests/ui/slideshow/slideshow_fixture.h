@@ -92,7 +92,7 @@ class SlideshowFixture : public WidgetTest {
   void makePresenter() {
     ImageLibraryStore* s = store.get();
     const AppLocalization* localization = &this->localization;
-    SlideshowView::FeedbackOverlayFactory overlay = [this](ImageLibraryStore&, std::function<void()> undo,
+    SlideshowView::FeedbackOverlayFactory overlay = [this](ReviewModel&, std::function<void()> undo,
                                                            QWidget* host) {
       auto* banner = new QWidget(host);
       banner->setObjectName(QStringLiteral("test.feedbackOverlay"));
@@ -104,7 +104,8 @@ class SlideshowFixture : public WidgetTest {
         store->presentation(),
         [s, localization, overlay] {
           return std::make_unique<SlideshowView>(
-              *s, [s] { s->presentation().setIsSlideshowPresented(false); }, overlay, localization);
+              SlideshowModels{s->results(), s->review(), s->presentation(), s->projections(), s->context()},
+              [s] { s->presentation().setIsSlideshowPresented(false); }, overlay, localization);
         },
         &mainWindow);
   }
