@@ -35,6 +35,7 @@
 #include "ui/common/local_image_loader.h"
 #include "ui/common/local_image_memory_cache.h"
 #include "ui/results/results_grid_list_view.h"
+#include "ui/support/store_view_models.h"
 
 namespace {
 
@@ -179,10 +180,8 @@ int main(int argc, char** argv) {
   QWidget window;
   auto* layout = new QVBoxLayout(&window);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* grid = new lorvex::ui::ResultsGridListView(
-      {store->results(), store->library(), store->review(), store->concepts(), store->presentation(),
-       store->projections(), store->context()},
-      loader, lorvex::ui::AppLocalization::live(), &window);
+  auto* grid = new lorvex::ui::ResultsGridListView(lorvex::ui::testing::resultsGridListModels(*store), loader,
+                                                   lorvex::ui::AppLocalization::live(), &window);
   layout->addWidget(grid);
   window.resize(1200, 800);
   window.show();

@@ -21,6 +21,7 @@
 #include "ui/results/quick_look_preview_overlay.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_grid_view.h"
+#include "ui/support/store_view_models.h"
 
 namespace lorvex::screens {
 namespace {
@@ -29,11 +30,9 @@ constexpr QSize kColumnSize(1000, 680);
 
 // The results column with actions that do nothing: the scenes only look.
 std::unique_ptr<ui::ResultsGridView> resultsColumn(SceneContext& context) {
-  ImageLibraryStore& store = *context.store;
-  return std::make_unique<ui::ResultsGridView>(
-      ui::ResultsGridListModels{store.results(), store.library(), store.review(), store.concepts(),
-                                store.presentation(), store.projections(), store.context()},
-      store.filters(), ui::ResultsGridViewActions{}, context.localization);
+  return std::make_unique<ui::ResultsGridView>(ui::testing::resultsGridListModels(*context.store),
+                                               context.store->filters(), ui::ResultsGridViewActions{},
+                                               context.localization);
 }
 
 // Patterned PNGs of several shapes in the scene's folder, as library records.

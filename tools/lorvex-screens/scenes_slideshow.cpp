@@ -15,6 +15,7 @@
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/slideshow/slideshow_image_decoding.h"
 #include "ui/slideshow/slideshow_view.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 
 namespace lorvex::screens {
@@ -75,9 +76,8 @@ std::function<std::unique_ptr<QWidget>(SceneContext&)> slideshow(int count, int 
     store->results().startSlideshow();
     store->presentation().setIsSlideshowPlaying(playing);
     auto view = std::make_unique<ui::SlideshowView>(
-        ui::SlideshowModels{store->results(), store->review(), store->presentation(), store->projections(),
-                            store->context()},
-        [] {}, ui::makeDeleteCandidateFeedbackOverlay, &context.localization);
+        ui::testing::slideshowModels(*store), [] {}, ui::makeDeleteCandidateFeedbackOverlay,
+        &context.localization);
     if (marks) store->review().toggleFocusedRecordDeleteCandidate();
     return view;
   };

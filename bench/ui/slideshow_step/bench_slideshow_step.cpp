@@ -52,6 +52,7 @@
 #include "ui/slideshow/slideshow_key_view.h"
 #include "ui/slideshow/slideshow_view.h"
 #include "ui/slideshow/slideshow_window.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_environment.h"
 
 namespace {
@@ -236,9 +237,7 @@ int main(int argc, char** argv) {
       store->presentation().setIsSlideshowPlaying(false);
       ui::SlideshowWindow window;
       auto* content = new ui::SlideshowView(
-          ui::SlideshowModels{store->results(), store->review(), store->presentation(), store->projections(),
-                              store->context()},
-          [] {}, {}, nullptr, &loader);
+          ui::testing::slideshowModels(*store), [] {}, {}, nullptr, &loader);
       ui::SlideshowView& view = *content;
       window.setContent(content);
       window.resize(1280, 800);

@@ -202,7 +202,7 @@ TEST(QuickLookPreviewOverlay, TheGridTakesTheFocusBackWhenThePreviewCloses) {
   QPointer<QuickLookPreviewOverlay> preview;
   ResultsGridView* results = nullptr;
   results = new ResultsGridView(
-      f.gridModels(), f.store->filters(),
+      resultsGridListModels(*f.store), f.store->filters(),
       ResultsGridViewActions{{},
                              {},
                              {},

@@ -27,6 +27,7 @@
 #include "ui/common/local_image_loader.h"
 #include "ui/common/local_image_memory_cache.h"
 #include "ui/results/results_grid_list_view.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 
 namespace lorvex::ui::testing {
@@ -57,11 +58,6 @@ struct ResultsWidgetHarness {
   }
 
   // Runs a first-page search to its end.
-  // The models the grid takes, from the store that composes them.
-  ResultsGridListModels gridModels() const {
-    return {store->results(),      store->library(),     store->review(), store->concepts(),
-            store->presentation(), store->projections(), store->context()};
-  }
   void search() {
     auto task = lorvex::testing::startFlow(
         *store, [this](std::stop_token) { return store->results().refreshResults(500, true); });
@@ -92,7 +88,7 @@ struct ResultsGridFixture : ResultsWidgetHarness {
       : ResultsWidgetHarness(std::move(library), decodePermits, std::move(options)) {
     auto* layout = new QVBoxLayout(&window);
     layout->setContentsMargins(0, 0, 0, 0);
-    grid = new ResultsGridListView(gridModels(), loader, echoLocalization(), &window);
+    grid = new ResultsGridListView(resultsGridListModels(*store), loader, echoLocalization(), &window);
     grid->setShowQuickLook([this](const std::string& url) { shownURLs.push_back(url); });
     grid->setStartDrag([this](std::unique_ptr<QMimeData> data) { drags.push_back(std::move(data)); });
     layout->addWidget(grid);

@@ -20,6 +20,7 @@
 #include "ui/common/local_image_memory_cache.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_grid_view.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 
 namespace lorvex::ui::testing {
@@ -64,9 +65,7 @@ class ResultsGridRealLibraryTest : public lorvex::testing::RealPicturesTest {
 TEST_F(ResultsGridRealLibraryTest, TilesShowTheIndexedImagesAndDeleteAndUndoReachTheLibrary) {
   std::vector<std::string> previews;
   view_ = std::make_unique<ResultsGridView>(
-      ResultsGridListModels{store_->results(), store_->library(), store_->review(), store_->concepts(),
-                            store_->presentation(), store_->projections(), store_->context()},
-      store_->filters(),
+      resultsGridListModels(*store_), store_->filters(),
       ResultsGridViewActions{{}, {}, {}, [&](const std::string& url) { previews.push_back(url); }},
       AppLocalization::live(), loader_);
   view_->resize(1100, 900);

@@ -28,7 +28,7 @@ namespace {
 struct ResultsViewFixture : ResultsWidgetHarness {
   explicit ResultsViewFixture(std::vector<ImageRecord> library) : ResultsWidgetHarness(std::move(library)) {
     view = std::make_unique<ResultsGridView>(
-        gridModels(), store->filters(),
+        resultsGridListModels(*store), store->filters(),
         ResultsGridViewActions{[this] { ++folderPickers; },
                                [this](const std::string& path) { reauthorized.push_back(path); },
                                [this] { ++shortcutHelps; }, [](const std::string&) {}},

@@ -27,6 +27,7 @@
 #include "ui/slideshow/slideshow_stepper_control.h"
 #include "ui/slideshow/slideshow_view.h"
 #include "ui/slideshow/slideshow_window_presenter.h"
+#include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 #include "ui/support/widget_test.h"
 
@@ -104,8 +105,8 @@ class SlideshowFixture : public WidgetTest {
         store->presentation(),
         [s, localization, overlay] {
           return std::make_unique<SlideshowView>(
-              SlideshowModels{s->results(), s->review(), s->presentation(), s->projections(), s->context()},
-              [s] { s->presentation().setIsSlideshowPresented(false); }, overlay, localization);
+              slideshowModels(*s), [s] { s->presentation().setIsSlideshowPresented(false); }, overlay,
+              localization);
         },
         &mainWindow);
   }
