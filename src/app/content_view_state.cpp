@@ -10,7 +10,7 @@ ContentViewState::ContentViewState(ImageLibraryStore& store, QObject* parent)
     : QObject(parent), store_(store) {
   connect(&store_.results().selection(), &ResultSelection::primaryPathChanged, this,
           &ContentViewState::followPrimaryPath);
-  connect(&store_, &ImageLibraryStore::needsLiveServicePreparationChanged, this,
+  connect(&store_.context(), &StoreContext::needsLiveServicePreparationChanged, this,
           &ContentViewState::compositionChanged);
   connect(&store_.library(), &LibraryModel::isPreparingLibraryChanged, this,
           &ContentViewState::compositionChanged);
@@ -45,15 +45,15 @@ void ContentViewState::completeFolderImport(const FolderPickerResult& result) {
   if (wasPresented) Q_EMIT folderImportRequestChanged();
   ImageLibraryStore* store = &store_;
   if (const auto* registration = std::get_if<RegisterFolders>(&outcome)) {
-    store_.startDetached(
+    store_.context().startDetached(
         [store, folders = registration->folders] { return store->library().registerFolders(folders); });
   } else if (const auto* reauthorization = std::get_if<ReauthorizeFolder>(&outcome)) {
-    store_.startDetached(
+    store_.context().startDetached(
         [store, chosen = reauthorization->chosenFolder, path = reauthorization->registeredPath] {
           return store->library().reauthorizeFolder(chosen, path);
         });
   } else if (const auto* error = std::get_if<ShowFolderImportError>(&outcome)) {
-    store_.setErrorMessage(error->message);
+    store_.context().setErrorMessage(error->message);
   }
 }
 
@@ -100,7 +100,7 @@ void ContentViewState::showNextQuickLookImage() {
   const std::stop_token stop = navigationStop_->get_token();
   ImageLibraryStore* store = &store_;
   QPointer<ContentViewState> self(this);
-  navigationTask_ = store_.startDetached([store, self, generation, fromPath, stop] {
+  navigationTask_ = store_.context().startDetached([store, self, generation, fromPath, stop] {
     return stepToNextImage(store, self, generation, fromPath, stop);
   });
 }
@@ -145,12 +145,12 @@ void ContentViewState::followPrimaryPath() {
 // ---- Composition and undo ----
 
 bool ContentViewState::isPreparing() const {
-  return store_.needsLiveServicePreparation() || store_.library().isPreparingLibrary();
+  return store_.context().needsLiveServicePreparation() || store_.library().isPreparingLibrary();
 }
 
 bool ContentViewState::isUndoKeyEnabled() const {
   const ImageLibraryPresentationState& presentation = store_.presentation();
-  return !(store_.needsLiveServicePreparation() || store_.library().isPreparingLibrary() ||
+  return !(store_.context().needsLiveServicePreparation() || store_.library().isPreparingLibrary() ||
            quickLookURL_.has_value() || presentation.isSlideshowPresented() ||
            presentation.isTagAdditionPopoverPresented() || presentation.isModelSelectionPopoverPresented());
 }

@@ -95,8 +95,8 @@ void LorvexApplication::openAcknowledgments() {
 }
 
 void LorvexApplication::reportFirstResultPage() {
-  if (reportedFirstResultPage_ || store_->results().isLoading() || store_->needsLiveServicePreparation() ||
-      store_->library().isPreparingLibrary()) {
+  if (reportedFirstResultPage_ || store_->results().isLoading() ||
+      store_->context().needsLiveServicePreparation() || store_->library().isPreparingLibrary()) {
     return;
   }
   reportedFirstResultPage_ = true;

@@ -36,8 +36,8 @@ ImageLibraryStore::ImageLibraryStore(
       trash_(std::make_unique<TrashModel>(*context_, trashDependents_, *presentation_)),
       projections_(
           std::make_unique<StoreProjections>(*context_, *filters_, *results_, *trash_, *presentation_)) {
-  setErrorMessage(std::move(errorMessage));
-  setNeedsLiveServicePreparation(needsLiveServicePreparation);
+  context_->setErrorMessage(std::move(errorMessage));
+  context_->setNeedsLiveServicePreparation(needsLiveServicePreparation);
   wireFeatureModels();
 }
 
@@ -45,26 +45,6 @@ ImageLibraryStore::~ImageLibraryStore() {
   library_->backgroundSync().abandonFolderMonitorRestarts();
   // Every flow goes before any model or field it uses.
   context_->endFlows();
-}
-
-void ImageLibraryStore::setService(std::shared_ptr<ImageLibraryServicing> value) {
-  context_->setService(std::move(value));
-}
-
-void ImageLibraryStore::setNeedsLiveServicePreparation(bool value) {
-  context_->setNeedsLiveServicePreparation(value);
-}
-
-void ImageLibraryStore::setErrorMessage(std::optional<std::string> value) {
-  context_->setErrorMessage(std::move(value));
-}
-
-void ImageLibraryStore::setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice) {
-  context_->setErrorMessage(std::move(value), std::move(notice));
-}
-
-void ImageLibraryStore::setErrorMessage(const std::exception_ptr& failure) {
-  context_->setErrorMessage(failure);
 }
 
 }  // namespace lorvex

@@ -1,18 +1,11 @@
-// ImageLibraryStore: the one observable object every view and command reads and changes. It holds
-// the state of the library its models do not (the search roots). It does no file or database work
-// itself: everything goes through `service`.
-//
-// It is also the composition of the feature models that have moved out of it: it owns the context
-// they share (context()) and each model (concepts(), filters(), library(), results(), review(),
-// trash(), suggestions(), and the projections that combine several of them), and wires their reactions to
-// each other and to the state it still holds (image_library_store_features.cpp). It forwards nothing of a
-// model: callers use the model.
-//
-// Every tracked field has a getter, a setter and a change signal. A setter stores an equal value
-// silently and signals a different one once, after storing it, so an observer reads the new value.
-// `service` signals on every set, because its value is not worth comparing. Task handles compare by
-// identity.
-
+// ImageLibraryStore: the composition of the library's feature models, which every view and
+// command is handed its models from. It owns the context they share (context(): the service, the
+// scope its flows run in, the clock, the pools and the error line) and each model (concepts(),
+// filters(), library(), results(), review(), trash(), suggestions(), presentation(), and the
+// projections that combine several of them), and wires their reactions to each other in one place
+// (image_library_store_features.cpp). It forwards nothing of a model: callers use the model. Of the
+// library's state it holds only the search roots, which read the library and the results. It does
+// no file or database work itself: everything goes through the context's service.
 //
 // Thread safety: the creating thread only (the main thread); flows return to it before they
 // touch a field.
@@ -107,32 +100,10 @@ class ImageLibraryStore : public QObject {
   TrashModel& trash() const { return *trash_; }
   SuggestionsModel& suggestions() const { return *suggestions_; }
 
-  // The shared context's members, read through the store until the features that use them have
-  // moved into models of their own; new code asks context().
-  const ProductFeatureAvailability& featureAvailability() const { return context_->featureAvailability(); }
-  StoreClock& clock() const { return context_->clock(); }
-  QThreadPool& userInitiatedPool() const { return context_->userInitiatedPool(); }
-  QThreadPool& utilityPool() const { return context_->utilityPool(); }
-  CoroutineScope& scope() { return context_->scope(); }
-
   // The presentation flags and UI preferences. Set once, never changed.
   ImageLibraryPresentationState& presentation() const { return *presentation_; }
   // What the views read that combines several models, and the one signal to read it again.
   StoreProjections& projections() const { return *projections_; }
-
-  const std::shared_ptr<ImageLibraryServicing>& service() const { return context_->service(); }
-  bool needsLiveServicePreparation() const { return context_->needsLiveServicePreparation(); }
-  const std::optional<std::string>& errorMessage() const { return context_->errorMessage(); }
-  const std::optional<ErrorNotice>& errorNotice() const { return context_->errorNotice(); }
-
-  // The context's service, preparation flag and error line (StoreContext), set through the store
-  // until the flows that set them have moved into models; serviceChanged,
-  // needsLiveServicePreparationChanged and errorMessageChanged follow the context's signals.
-  void setService(std::shared_ptr<ImageLibraryServicing> value);
-  void setErrorMessage(std::optional<std::string> value);
-  void setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice);
-  void setErrorMessage(const std::exception_ptr& failure);
-  void setNeedsLiveServicePreparation(bool value);
 
   // ---- Search roots ----
 
@@ -146,17 +117,6 @@ class ImageLibraryStore : public QObject {
   // search every live image, folders the user removed included), so the one-element list holding
   // kNoRegisteredFolderRootPath stands for it.
   std::vector<std::string> searchRootPaths() const;
-
-  // StoreContext::startDetached, reached through the store until the views that use it take the
-  // models they read.
-  StoreTask<void> startDetached(std::function<QCoro::Task<void>()> work) {
-    return context_->startDetached(std::move(work));
-  }
-
- Q_SIGNALS:
-  void serviceChanged();
-  void needsLiveServicePreparationChanged();
-  void errorMessageChanged();
 
  private:
   // ---- Composition ----

@@ -9,13 +9,6 @@
 namespace lorvex {
 
 void ImageLibraryStore::wireFeatureModels() {
-  // The context's service, error line and preparation flag, under the store's signals their
-  // observers know.
-  connect(context_.get(), &StoreContext::serviceChanged, this, &ImageLibraryStore::serviceChanged);
-  connect(context_.get(), &StoreContext::errorMessageChanged, this, &ImageLibraryStore::errorMessageChanged);
-  connect(context_.get(), &StoreContext::needsLiveServicePreparationChanged, this,
-          &ImageLibraryStore::needsLiveServicePreparationChanged);
-
   // Concepts → filters: a stored concept shows its new name in the filter selection at once.
   connect(concepts_.get(), &TagConceptsModel::tagConceptStored, filters_.get(),
           &FiltersModel::showStoredTagConceptInSelection);

@@ -207,7 +207,7 @@ TEST_F(ContentViewCompositionTest, ShowingTheWindowStartsOneLaunch) {
   harness.drainEvents();
   ui::testing::drainUiEvents();
   EXPECT_EQ(builds, 1);
-  EXPECT_FALSE(store->needsLiveServicePreparation());
+  EXPECT_FALSE(store->context().needsLiveServicePreparation());
   EXPECT_FALSE(content->indexingCardLayer()->isVisible());
   EXPECT_TRUE(content->splitView()->isEnabled());
 }

@@ -31,7 +31,7 @@ struct ContentFixture {
     LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
     harness.service->setRecords(testing::makeLibraryRecords(static_cast<std::size_t>(libraryCount)));
     ImageLibraryStore* s = store.get();
-    store->startDetached([s, loaded] { return s->results().refreshResults(loaded, false); });
+    store->context().startDetached([s, loaded] { return s->results().refreshResults(loaded, false); });
     harness.drainEvents();
     state = std::make_unique<ContentViewState>(*store);
   }
@@ -70,18 +70,18 @@ TEST(ContentViewStateTest, PickerCompletionsReachTheStoreOnce) {
   fixture.state->completeFolderImport(std::vector<std::string>{});
   fixture.harness.drainEvents();
   EXPECT_EQ(service.calls("reauthorizeFolder").size(), 1U);
-  EXPECT_EQ(fixture.store->errorMessage(), std::nullopt);
+  EXPECT_EQ(fixture.store->context().errorMessage(), std::nullopt);
 
   for (const auto& request :
        {FolderImportRequest::registration(), FolderImportRequest::reauthorization("/p/x")}) {
-    fixture.store->setErrorMessage(std::nullopt);
+    fixture.store->context().setErrorMessage(std::nullopt);
     if (request.kind == FolderImportRequest::Kind::registration) {
       fixture.state->presentFolderImporter();
     } else {
       fixture.state->presentFolderReauthorization(request.path);
     }
     fixture.state->completeFolderImport(FolderPickerError{"The folder cannot be read."});
-    EXPECT_EQ(fixture.store->errorMessage(), "The folder cannot be read.");
+    EXPECT_EQ(fixture.store->context().errorMessage(), "The folder cannot be read.");
   }
   fixture.harness.drainEvents();
   EXPECT_EQ(service.calls("registerFolders").size(), 1U);
@@ -192,7 +192,8 @@ TEST(ContentViewStateTest, TheUndoKeyUndoesOnlyWhenNothingCoversTheGrid) {
   };
   const Case cases[] = {
       {"nothing", [](ContentFixture&) {}},
-      {"before preparation", [](ContentFixture& f) { f.store->setNeedsLiveServicePreparation(true); }},
+      {"before preparation",
+       [](ContentFixture& f) { f.store->context().setNeedsLiveServicePreparation(true); }},
       {"preparing",
        [](ContentFixture& f) { LibraryModelTestAccess::setIsPreparingLibrary(f.store->library(), true); }},
       {"preview", [](ContentFixture& f) { f.state->presentQuickLook(fileURL(libraryPath(0))); }},

@@ -126,7 +126,8 @@ TEST_F(LorvexApplicationTest, LaunchArgumentsChooseRecordingModeTheSettingsAndTh
     EXPECT_EQ(application.uiTestingRunID(), c.runID);
     EXPECT_EQ(application.updater() == nullptr, c.runID.has_value());
     EXPECT_EQ(application.mainWindow().findChild<QAction*>("menu.help.checkForUpdates"), nullptr);
-    EXPECT_TRUE(application.store().needsLiveServicePreparation());  // nothing opened before the window shows
+    // Nothing is opened before the window shows.
+    EXPECT_TRUE(application.store().context().needsLiveServicePreparation());
   }
 }
 
@@ -168,12 +169,12 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     // The launch ends by dropping its handle.
     ASSERT_TRUE(runEventsUntil(
         [&] {
-          return !store.needsLiveServicePreparation() &&
+          return !store.context().needsLiveServicePreparation() &&
                  !LibraryModelTestAccess::launchWorkflowTask(store.library());
         },
         std::chrono::seconds(30)));
-    EXPECT_FALSE(store.needsLiveServicePreparation());
-    EXPECT_EQ(store.errorMessage(), std::nullopt);
+    EXPECT_FALSE(store.context().needsLiveServicePreparation());
+    EXPECT_EQ(store.context().errorMessage(), std::nullopt);
 
     application.mainWindow().contentView().state().presentFolderImporter();
     ASSERT_EQ(pickerSeen->openings.size(), 1U);
@@ -257,7 +258,7 @@ TEST_F(LorvexApplicationTest, SettingsThatCannotBeReadComeFromTheirLastGoodCopyO
     ImageLibraryStore& store = application.store();
     ASSERT_TRUE(runEventsUntil(
         [&] {
-          return !store.needsLiveServicePreparation() &&
+          return !store.context().needsLiveServicePreparation() &&
                  !LibraryModelTestAccess::launchWorkflowTask(store.library());
         },
         std::chrono::seconds(30)));

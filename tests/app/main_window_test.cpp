@@ -223,7 +223,7 @@ TEST_F(MainWindowTest, ThePickerOpensForWhatWasAskedAndItsAnswerReachesTheStore)
   ASSERT_EQ(picker.openings.size(), 2U);
   EXPECT_FALSE(picker.openings.back().allowsMultipleSelection);
   picker.answer(FolderPickerError{"denied"});
-  EXPECT_EQ(store->errorMessage(), "denied");
+  EXPECT_EQ(store->context().errorMessage(), "denied");
 
   // A cancelled picker changes nothing and can be opened again.
   state.presentFolderImporter();
@@ -245,10 +245,10 @@ TEST_F(MainWindowTest, TheLayersShowWhileTheirStateHolds) {
   EXPECT_FALSE(content.previewLayer()->isVisible());
   EXPECT_FALSE(content.feedbackLayer()->isVisible());
 
-  store->setNeedsLiveServicePreparation(true);
+  store->context().setNeedsLiveServicePreparation(true);
   EXPECT_FALSE(content.splitView()->isEnabled());
   EXPECT_TRUE(content.indexingCardLayer()->isVisible());
-  store->setNeedsLiveServicePreparation(false);
+  store->context().setNeedsLiveServicePreparation(false);
   LibraryModelTestAccess::setIsPreparingLibrary(store->library(), true);
   EXPECT_FALSE(content.splitView()->isEnabled());
   EXPECT_TRUE(content.indexingCardLayer()->isVisible());
@@ -328,7 +328,7 @@ TEST_F(MainWindowTest, CtrlZUndoesAMarkOnlyWhileNothingCoversTheGrid) {
   harness.service->setRecords(lorvex::testing::makeLibraryRecords(3));
   LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
   ImageLibraryStore* s = store.get();
-  store->startDetached([s] { return s->results().refreshResults(500, false); });
+  store->context().startDetached([s] { return s->results().refreshResults(500, false); });
   settle();
   views = liveShellViews();
   makeWindow(nullptr);

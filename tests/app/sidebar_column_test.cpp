@@ -113,7 +113,7 @@ class SidebarColumnTest : public ui::testing::WidgetTest, public ::testing::With
         store->filters(), {"1girl", "a very long tag that does not fit the sidebar at all, not even close"});
     store->filters().setSelectedModelSource("nai-diffusion-4-5-full-anime-v2-curated-preview-long-name");
     // Told by its notice: the window's own text, naming the long path.
-    store->setErrorMessage(
+    store->context().setErrorMessage(
         "Cannot register /home/ann/Pictures/exports/2024-06-01_session_with_a_long_unbroken_name",
         ErrorNotice{ErrorNoticeKind::folderUnavailable,
                     {"/home/ann/Pictures/exports/2024-06-01_session_with_a_long_unbroken_name"}});

@@ -53,9 +53,9 @@ struct Observed {
 };
 
 template <typename T>
-Observed<T>& observe(ImageLibraryStore& store, void (ImageLibraryStore::*signal)(), std::function<T()> read,
+Observed<T>& observe(StoreContext& context, void (StoreContext::*signal)(), std::function<T()> read,
                      Observed<T>& into) {
-  QObject::connect(&store, signal, [&into, read] {
+  QObject::connect(&context, signal, [&into, read] {
     ++into.count;
     into.seen.push_back(read());
   });
@@ -72,9 +72,9 @@ TEST(ImageLibraryStore, ANewStoreHoldsTheInitialValues) {
   EXPECT_FALSE(s.filters().selectedModelSource().has_value());
   EXPECT_FALSE(s.review().canUndoDeleteCandidateAction());
   EXPECT_EQ(s.review().feedbackDismissDelayNanos(), 3'000'000'000u);
-  EXPECT_TRUE(s.featureAvailability().isTagConceptEnabled);
-  EXPECT_EQ(s.service(), f.service);
-  EXPECT_EQ(&s.clock(), &f.clock);
+  EXPECT_TRUE(s.context().featureAvailability().isTagConceptEnabled);
+  EXPECT_EQ(s.context().service(), f.service);
+  EXPECT_EQ(&s.context().clock(), &f.clock);
   EXPECT_TRUE(s.trash().trashReviewBrowser().records().empty());
   EXPECT_EQ(s.review().deleteCandidateUndoStackEntryCount(), 0u);
 }
@@ -112,22 +112,23 @@ TEST(ImageLibraryStore, TheInitialiserReadsItsStoresAndArguments) {
 // Sets the initial value, `first` twice, `second` twice, the initial value again: a compared field
 // signals each change from the value before it once, with the new value already readable.
 template <typename T>
-void expectChangeOnly(const char* name, void (ImageLibraryStore::*set)(T),
-                      std::function<T(const ImageLibraryStore&)> get, void (ImageLibraryStore::*signal)(),
-                      T first, T second) {
+void expectChangeOnly(const char* name, void (StoreContext::*set)(T),
+                      std::function<T(const StoreContext&)> get, void (StoreContext::*signal)(), T first,
+                      T second) {
   SCOPED_TRACE(name);
   Fixture f;
-  const T initial = get(f.store);
+  StoreContext& context = f.store.context();
+  const T initial = get(context);
   Observed<T> observed;
   observe<T>(
-      f.store, signal, [&] { return get(f.store); }, observed);
-  (f.store.*set)(initial);
+      context, signal, [&] { return get(context); }, observed);
+  (context.*set)(initial);
   EXPECT_EQ(observed.count, 0) << "an equal value signals nothing";
-  (f.store.*set)(first);
-  (f.store.*set)(first);
-  (f.store.*set)(second);
-  (f.store.*set)(second);
-  (f.store.*set)(initial);
+  (context.*set)(first);
+  (context.*set)(first);
+  (context.*set)(second);
+  (context.*set)(second);
+  (context.*set)(initial);
   std::vector<T> changes;
   T previous = initial;
   for (const T& value : {first, second, initial}) {
@@ -141,7 +142,7 @@ void expectChangeOnly(const char* name, void (ImageLibraryStore::*set)(T),
 
 TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
   using OptString = std::optional<std::string>;
-  using S = ImageLibraryStore;
+  using S = StoreContext;
   expectChangeOnly<OptString>("errorMessage", &S::setErrorMessage, &S::errorMessage, &S::errorMessageChanged,
                               OptString("a"), OptString(""));
 }
@@ -149,7 +150,7 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
 TEST(ImageLibraryStore, TheServiceSignalsOnEverySet) {
   Fixture f;
   int service = 0;
-  QObject::connect(&f.store, &ImageLibraryStore::serviceChanged, [&] { ++service; });
+  QObject::connect(&f.store.context(), &StoreContext::serviceChanged, [&] { ++service; });
   for (int i = 0; i < 2; ++i) f.store.context().setService(f.store.context().service());
   EXPECT_EQ(service, 2);
 }

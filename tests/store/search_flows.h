@@ -96,7 +96,7 @@ StartedFlow<T> startValueFlow(ImageLibraryStore& store, Call call) {
   StartedFlow<T> flow;
   ImageLibraryStore* self = &store;
   flow.task = startFlow(store, [self, call, value = flow.value](std::stop_token stop) -> QCoro::Task<void> {
-    auto frame = co_await self->scope().enter();
+    auto frame = co_await self->context().scope().enter();
     const T result = co_await call(stop);
     *value = result;
   });

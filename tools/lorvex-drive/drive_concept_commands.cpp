@@ -89,7 +89,7 @@ void printConceptState(const DriveContext& context, const std::vector<std::strin
 class ErrorWatch {
  public:
   explicit ErrorWatch(ImageLibraryStore& store) {
-    QObject::connect(&store, &ImageLibraryStore::errorMessageChanged, &context_,
+    QObject::connect(&store.context(), &StoreContext::errorMessageChanged, &context_,
                      [this, &store] { shown_ = shown_ || store.context().errorMessage().has_value(); });
   }
   bool shown() const { return shown_; }

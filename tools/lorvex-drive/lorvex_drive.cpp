@@ -109,7 +109,7 @@ class StoreReporter {
   explicit StoreReporter(ImageLibraryStore& store) : store_(store) {
     QObject::connect(&store.library(), &LibraryModel::indexingProgressChanged, &context_,
                      [this] { progressChanged(); });
-    QObject::connect(&store, &ImageLibraryStore::errorMessageChanged, &context_, [this] {
+    QObject::connect(&store.context(), &StoreContext::errorMessageChanged, &context_, [this] {
       if (!store_.context().errorMessage()) return;
       std::printf("error: %s\n", store_.context().errorMessage()->c_str());
       std::fflush(stdout);

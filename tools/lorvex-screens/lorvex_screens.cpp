@@ -170,7 +170,8 @@ std::unique_ptr<ImageLibraryStore> openLibrary(const Arguments& arguments) {
       return nullptr;
     }
   }
-  if (store->errorMessage()) std::printf("library error: %s\n", store->errorMessage()->c_str());
+  if (store->context().errorMessage())
+    std::printf("library error: %s\n", store->context().errorMessage()->c_str());
   return store;
 }
 

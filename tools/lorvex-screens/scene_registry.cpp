@@ -64,11 +64,13 @@ ImageLibraryStore* SceneContext::makeFakeStoreWithResults(std::vector<ImageRecor
   harness->service->setRegisteredFolderSummaries(std::move(summaries));
   ImageLibraryStore& made = makeFakeStore(std::move(options));
   ImageLibraryStore* self = &made;
-  auto loadFolders = startStoreTask(
-      made.scope(), [self](std::stop_token) { return self->library().loadRegisteredFolderSummaries(); });
+  auto loadFolders = startStoreTask(made.context().scope(), [self](std::stop_token) {
+    return self->library().loadRegisteredFolderSummaries();
+  });
   if (!settle()) return nullptr;
-  auto search = startStoreTask(
-      made.scope(), [self](std::stop_token stop) { return self->results().refreshResults(500, true, stop); });
+  auto search = startStoreTask(made.context().scope(), [self](std::stop_token stop) {
+    return self->results().refreshResults(500, true, stop);
+  });
   if (!settle()) return nullptr;
   return self;
 }

@@ -142,7 +142,7 @@ std::unique_ptr<QWidget> buildNoResults(SceneContext& context) {
   ImageLibraryStore* store = context.store;
   FiltersModelTestAccess::setOnlyFavorites(store->filters(), true);
   FiltersModelTestAccess::setSelectedFilterTags(store->filters(), {"1girl"});
-  store->startDetached([store] { return store->results().refreshResults(500, true); });
+  store->context().startDetached([store] { return store->results().refreshResults(500, true); });
   context.settle();
   return resultsColumn(context);
 }
@@ -151,7 +151,7 @@ std::unique_ptr<QWidget> buildSearching(SceneContext& context) {
   if (context.makeFakeStoreWithResults(patternImages(context.scratch, 12)) == nullptr) return nullptr;
   ImageLibraryStore* store = context.store;
   context.harness->service->hold("searchImages");
-  store->startDetached([store] { return store->results().refreshResults(500, true); });
+  store->context().startDetached([store] { return store->results().refreshResults(500, true); });
   context.harness->service->waitForHeld("searchImages", 1);
   return resultsColumn(context);
 }

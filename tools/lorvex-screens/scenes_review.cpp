@@ -142,7 +142,7 @@ ImageLibraryStore* storeAfterFailedMove(SceneContext& context) {
       });
   store->trash().trashReviewBrowser().selectAllRecords();
   TrashModel* target = &store->trash();
-  store->startDetached([target] {
+  store->context().startDetached([target] {
     return ui::performDeleteCandidateTrashAction(*target, ui::DeleteCandidateTrashAction::selected);
   });
   context.settle();

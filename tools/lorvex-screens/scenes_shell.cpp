@@ -77,7 +77,7 @@ const bool preparing = registerScene({
     .afterShow = [](SceneContext& context, QWidget&) -> QWidget* {
       // The moment before the library is ready: the card covers the disabled split view. (The
       // preparing flag counts as work in progress, which a scene cannot wait out.)
-      context.store->setNeedsLiveServicePreparation(true);
+      context.store->context().setNeedsLiveServicePreparation(true);
       return nullptr;
     },
 });

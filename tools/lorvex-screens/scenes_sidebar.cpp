@@ -123,7 +123,7 @@ const bool registered = [] {
       fillFilters(*context.store);
       context.store->filters().setSelectedModelSource(
           std::string("nai-diffusion-4-5-full-anime-v2-curated-preview"));
-      context.store->setErrorMessage(
+      context.store->context().setErrorMessage(
           std::make_exception_ptr(ImageLibraryServiceError::registeredFolderUnavailable(
               "/home/ann/Pictures/NovelAI/exports/2024-06-01_session_with_a_very_long_unbroken_name")));
     });
@@ -164,7 +164,7 @@ const bool registered = [] {
                                                          sampleFolders("/home/ann"));
     // As the library reports it: its own fixed Japanese text, which the line shows in the
     // window's language.
-    context.store->setErrorMessage(std::make_exception_ptr(
+    context.store->context().setErrorMessage(std::make_exception_ptr(
         ImageLibraryServiceError::registeredFolderUnavailable("/home/ann/Pictures/private")));
     LibraryModelTestAccess::setLastScanSummary(context.store->library(),
                                                ImageLibraryScanSummary{20, 18, 2, {}});

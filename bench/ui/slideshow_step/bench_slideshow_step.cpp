@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
                                                                        {folder.path().toStdString()});
   {
     ImageLibraryStore* s = store.get();
-    s->startDetached([s] { return s->results().refreshResults(500, true); });
+    s->context().startDetached([s] { return s->results().refreshResults(500, true); });
     harness.drainEvents();
   }
 

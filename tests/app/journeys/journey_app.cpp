@@ -189,7 +189,7 @@ bool JourneyApp::launch(std::optional<QSize> size) {
   ImageLibraryStore& library = store();
   return ui::testing::runEventsUntil(
       [&library] {
-        return !library.needsLiveServicePreparation() &&
+        return !library.context().needsLiveServicePreparation() &&
                !LibraryModelTestAccess::launchWorkflowTask(library.library());
       },
       kLaunchLimit);

@@ -54,7 +54,7 @@ int libraryCount(Driver& d, const Filters& filters) {
   query.deleteCandidate = filters.deleteCandidates;
   query.rootPaths = {d.app().pictures().folder.string()};
   query.limit = 100'000;
-  const std::shared_ptr<ImageLibraryServicing> service = store.service();
+  const std::shared_ptr<ImageLibraryServicing> service = store.context().service();
   if (service == nullptr) return -1;
   return static_cast<int>(service->searchImages(query, {}).size());
 }
@@ -445,7 +445,7 @@ void review(Driver& d) {
     query.deleteCandidate = true;
     query.rootPaths = {d.app().pictures().folder.string()};
     query.limit = 100;
-    if (auto service = d.app().store().service()) {
+    if (auto service = d.app().store().context().service()) {
       for (const ImageRecord& record : service->searchImages(query, {})) paths.push_back(record.file.path);
     }
     return paths;

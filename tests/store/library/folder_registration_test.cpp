@@ -85,7 +85,7 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
                         &LibraryModel::activeFolderRegistrationRootPathsChanged}) {
       QObject::connect(&f.store->library(), signal, [&] { ++fieldSignals; });
     }
-    QObject::connect(f.store.get(), &ImageLibraryStore::errorMessageChanged, [&] { ++fieldSignals; });
+    QObject::connect(&f.store->context(), &StoreContext::errorMessageChanged, [&] { ++fieldSignals; });
 
     auto request = c.request(*f.store);
     if (c.acceptedCall == nullptr) {

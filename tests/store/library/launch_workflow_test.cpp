@@ -80,7 +80,7 @@ struct LaunchFixture : LibraryWorkflowFixture {
     options.errorMessage = "left from before";
     options.liveServiceFactory = std::move(factory);
     store = harness.makeStore(std::move(options));
-    QObject::connect(store.get(), &ImageLibraryStore::errorMessageChanged,
+    QObject::connect(&store->context(), &StoreContext::errorMessageChanged,
                      [this] { shownErrors.push_back(store->context().errorMessage()); });
   }
   // The store goes first: what it signals on its way out must not reach the fields below.

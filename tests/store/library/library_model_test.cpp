@@ -101,7 +101,7 @@ TEST(LibraryModel, TheStoreHearsTheLibraryInputsOfItsProjections) {
        [](ImageLibraryStore& s) { Access::setIsPreparingLibrary(s.library(), true); }, 0},
       {"indexing", [](ImageLibraryStore& s) { Access::setIsIndexing(s.library(), true); }, 0},
       {"the live service still to prepare",
-       [](ImageLibraryStore& s) { s.setNeedsLiveServicePreparation(true); }, 1},
+       [](ImageLibraryStore& s) { s.context().setNeedsLiveServicePreparation(true); }, 1},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -110,7 +110,7 @@ TEST(LibraryModel, TheStoreHearsTheLibraryInputsOfItsProjections) {
     int derived = 0;
     int preparation = 0;
     QObject::connect(&store->projections(), &StoreProjections::derivedValuesChanged, [&] { ++derived; });
-    QObject::connect(store.get(), &ImageLibraryStore::needsLiveServicePreparationChanged,
+    QObject::connect(&store->context(), &StoreContext::needsLiveServicePreparationChanged,
                      [&] { ++preparation; });
     row.change(*store);
     EXPECT_EQ(preparation, row.preparationSignals);

@@ -56,7 +56,7 @@ struct RestartFixture {
         break;
       case InFlight::pageLoad:
         startFlow(*store, [self](std::stop_token stop) -> QCoro::Task<void> {
-          auto frame = co_await self->scope().enter();
+          auto frame = co_await self->context().scope().enter();
           co_await self->results().loadNextPage(stop);
         });
         break;

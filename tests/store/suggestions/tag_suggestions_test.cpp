@@ -72,7 +72,7 @@ TEST(ImageLibraryStoreTagSuggestions, OnlyTheNewestLoadApplies) {
     QObject::connect(&store->suggestions(), &SuggestionsModel::tagSuggestionsChanged, [&] { ++tagSignals; });
     QObject::connect(&store->suggestions(), &SuggestionsModel::isTagSuggestionLoadingChanged,
                      [&] { ++loadingSignals; });
-    QObject::connect(store.get(), &ImageLibraryStore::errorMessageChanged, [&] { ++errorSignals; });
+    QObject::connect(&store->context(), &StoreContext::errorMessageChanged, [&] { ++errorSignals; });
     auto answerOlder = [&] {
       if (row.olderFails) {
         h.service->fail(held[0].id, failure("stale failure"));

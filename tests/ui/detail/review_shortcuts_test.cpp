@@ -45,7 +45,7 @@ class ReviewShortcutsTest : public testing::WidgetTest {
     ASSERT_TRUE(waitUntilStoreIdle(*store_, 60s));
     ASSERT_TRUE(registration.isReady());
     store_->library().backgroundSync().stopBackgroundLibrarySync();
-    ASSERT_FALSE(store_->errorMessage().has_value()) << *store_->errorMessage();
+    ASSERT_FALSE(store_->context().errorMessage().has_value()) << *store_->context().errorMessage();
     ASSERT_EQ(store_->results().resultWindow().records().size(), 3u);
 
     window_ = std::make_unique<QWidget>();
@@ -87,7 +87,7 @@ class ReviewShortcutsTest : public testing::WidgetTest {
     ImageSearchQuery query = store_->results().makeSearchQuery(100, 0);
     query.favorite.reset();
     query.deleteCandidate.reset();
-    for (const ImageRecord& record : store_->service()->searchImages(query, {})) {
+    for (const ImageRecord& record : store_->context().service()->searchImages(query, {})) {
       if (record.file.path == path_) return record.reviewState;
     }
     ADD_FAILURE() << "the library lost " << path_;

@@ -201,7 +201,7 @@ TEST_F(TagConceptWidgetsTest, FailedCreateKeepsTheTextAndTheSelection) {
   settle();
   EXPECT_EQ(field->text(), "Birds");
   EXPECT_EQ(find<TagConceptManagementPanel>("tagConcept.panel")->selectedConceptID(), 7);
-  EXPECT_EQ(store->errorMessage(), "disk full");
+  EXPECT_EQ(store->context().errorMessage(), "disk full");
 }
 
 TEST_F(TagConceptWidgetsTest, BlankCreateIsDisabledAndReturnDoesNothing) {

@@ -74,7 +74,7 @@ class ReviewLibraryTest : public testing::WidgetTest {
     // Without monitoring, a file the test rewrites is not indexed again behind its back.
     store->library().backgroundSync().stopBackgroundLibrarySync();
     settle();
-    ASSERT_FALSE(store->errorMessage().has_value()) << *store->errorMessage();
+    ASSERT_FALSE(store->context().errorMessage().has_value()) << *store->context().errorMessage();
     ASSERT_EQ(store->results().resultWindow().records().size(), 8u);
   }
   void TearDown() override {
@@ -93,8 +93,8 @@ class ReviewLibraryTest : public testing::WidgetTest {
   // The delete candidates as the library lists them now.
   std::set<std::string> markedInLibrary() {
     std::set<std::string> paths;
-    for (const ImageRecord& record :
-         store->service()->searchImages(store->trash().makeDeleteCandidateTrashReviewQuery(100, 0), {})) {
+    for (const ImageRecord& record : store->context().service()->searchImages(
+             store->trash().makeDeleteCandidateTrashReviewQuery(100, 0), {})) {
       paths.insert(record.file.path);
     }
     return paths;

@@ -356,7 +356,7 @@ TEST_F(ReviewSheetTest, ToolbarFollowsReadinessAndOpensTheReview) {
   EXPECT_FALSE(action->isEnabled());
   action->click();
   EXPECT_EQ(presents, 0);
-  store->setNeedsLiveServicePreparation(false);
+  store->context().setNeedsLiveServicePreparation(false);
   LibraryModelTestAccess::setIsPreparingLibrary(store->library(), true);
   EXPECT_FALSE(action->isEnabled());
   LibraryModelTestAccess::setIsPreparingLibrary(store->library(), false);

@@ -296,12 +296,12 @@ TEST_F(FilterSidebarLibraryTest, ErrorLineShowsTheStoresMessage) {
   TrashModelTestAccess::setLastTrashSummary(
       store->trash(),
       ImageTrashSummary{1, {}, {{"/a.png", "busy", ImageTrashFailureReason::underlyingError, std::nullopt}}});
-  store->setErrorMessage(std::string(TrashModel::kTrashFailureMessage));
+  store->context().setErrorMessage(std::string(TrashModel::kTrashFailureMessage));
   settle();
   EXPECT_TRUE(error->isVisible());
   EXPECT_EQ(error->text(), "deleteCandidateReview.summary.operationFailed");
   // A text the store got without a kind is never shown as it is.
-  store->setErrorMessage("登録できませんでした");
+  store->context().setErrorMessage("登録できませんでした");
   settle();
   EXPECT_EQ(error->text(), "error.unexpected");
 }
@@ -326,7 +326,8 @@ TEST_F(FilterSidebarLibraryTest, AnEnglishWindowTellsTheLibrarysFailuresInEnglis
   settle();
 
   ASSERT_EQ(callCount("syncRegisteredFolder"), 1u);
-  EXPECT_EQ(store->errorMessage(), "登録フォルダにアクセスできません: /pics/a");  // kept for the logs
+  EXPECT_EQ(store->context().errorMessage(),
+            "登録フォルダにアクセスできません: /pics/a");  // kept for the logs
   auto* error = find<SelectableWrappedText>("sidebar.error");
   ASSERT_NE(error, nullptr);
   EXPECT_TRUE(error->isVisible());

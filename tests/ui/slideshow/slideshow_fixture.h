@@ -78,7 +78,7 @@ class SlideshowFixture : public WidgetTest {
   // The first page of `limit` records, focus on the first.
   void loadResults(int limit = 500) {
     ImageLibraryStore* s = store.get();
-    s->startDetached([s, limit] { return s->results().refreshResults(limit, true); });
+    s->context().startDetached([s, limit] { return s->results().refreshResults(limit, true); });
     settle();
   }
 
