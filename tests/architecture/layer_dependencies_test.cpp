@@ -13,6 +13,8 @@
 //   public headers.
 // - A view folder (src/ui/<view>/) includes of the ui only ui/common and itself, and the public
 //   headers of a view it hosts (kHostedViews); ui/common, which the views share, includes no view.
+// - The ui takes the store's feature models it reads, never the store's composition
+//   (store/image_library_store.h): the app composes the store and hands each view its models.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -55,6 +57,7 @@ struct HostedView {
 constexpr std::array<HostedView, 0> kHostedViews{};
 
 constexpr std::string_view kSharedUIFolder = "common";
+constexpr std::string_view kStoreComposition = "store/image_library_store.h";
 
 const Layer* layerNamed(std::string_view name) {
   const auto found =
@@ -115,6 +118,9 @@ std::optional<std::string> includeViolation(std::string_view file, std::string_v
       return std::string(fromLayer->name) + " may not include the later layer " + std::string(toLayer->name);
     }
   }
+
+  if (fromLayer->name == "ui" && included == kStoreComposition)
+    return "a view takes the store's feature models it reads; the composition is the app's";
 
   if (const auto owner = internalOwner(included); owner && !file.starts_with(std::string(*owner) + "/"))
     return std::string(*owner) + "/internal/ is included from src/" + std::string(*owner) + " alone";
@@ -182,7 +188,9 @@ TEST(LayerDependencies, RuleTable) {
       {"store/image_library_store.cpp", "services/image_library_servicing.h", true},
       {"store/image_library_store_search.cpp", "database/sqlite_image_repository_error.h", false},
       {"store/image_library_store.cpp", "ui/common/app_localization.h", false},
-      {"ui/results/grid.cpp", "store/image_library_store.h", true},
+      {"ui/results/grid.cpp", "store/image_library_store.h", false},
+      {"ui/results/grid.cpp", "store/results/results_model.h", true},
+      {"app/content_view.cpp", "store/image_library_store.h", true},
       {"ui/results/grid.cpp", "database/sqlite_image_repository.h", false},
       {"ui/results/grid.cpp", "app/main_window.h", false},
       {"app/main.cpp", "ui/results/grid.h", true},
