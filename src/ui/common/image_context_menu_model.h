@@ -25,15 +25,9 @@
 #include <vector>
 
 #include "model/review_state.h"
+#include "store/feature_models.h"
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
-
-namespace lorvex {
-class ResultsModel;
-class ReviewModel;
-class StoreContext;
-class TagConceptsModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

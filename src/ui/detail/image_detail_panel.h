@@ -13,21 +13,12 @@
 #include <QScrollArea>
 #include <optional>
 
+#include "store/feature_models.h"
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
 
 class QLabel;
 class QToolButton;
-
-namespace lorvex {
-class FiltersModel;
-class LibraryModel;
-class ResultsModel;
-class ReviewModel;
-class StoreContext;
-class StoreProjections;
-class TagConceptsModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

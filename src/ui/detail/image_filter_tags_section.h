@@ -10,17 +10,12 @@
 #include <QWidget>
 #include <cstddef>
 
+#include "store/feature_models.h"
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
 #include "ui/detail/image_filter_tag_lists.h"
 
 class QLabel;
-
-namespace lorvex {
-class FiltersModel;
-class LibraryModel;
-class StoreContext;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

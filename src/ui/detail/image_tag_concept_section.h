@@ -18,17 +18,12 @@
 #include <vector>
 
 #include "model/tag_concept.h"
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/detail/keyed_store_task.h"
 
 class QLabel;
 class QToolButton;
-
-namespace lorvex {
-class LibraryModel;
-class StoreContext;
-class TagConceptsModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

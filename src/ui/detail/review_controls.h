@@ -11,16 +11,11 @@
 
 #include <QWidget>
 
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 
 class QPushButton;
 class QShortcut;
-
-namespace lorvex {
-class ResultsModel;
-class ReviewModel;
-class StoreProjections;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

@@ -13,20 +13,13 @@
 #include <QScrollArea>
 #include <QWidget>
 
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/results/active_filter_summary_presentation.h"
 #include "ui/results/once_per_turn.h"
 
 class QHBoxLayout;
 class QLabel;
-
-namespace lorvex {
-class FiltersModel;
-class ImageLibraryPresentationState;
-class ResultsModel;
-class StoreContext;
-class StoreProjections;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

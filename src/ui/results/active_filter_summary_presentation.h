@@ -18,14 +18,8 @@
 
 #include "model/image_aspect.h"
 #include "model/tag_concept.h"
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
-
-namespace lorvex {
-class FiltersModel;
-class ImageLibraryPresentationState;
-class ResultsModel;
-class StoreContext;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

@@ -16,15 +16,9 @@
 
 #include "model/indexing_job.h"
 #include "model/registered_folder.h"
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/results/active_filter_summary_presentation.h"
-
-namespace lorvex {
-class FiltersModel;
-class ImageLibraryPresentationState;
-class LibraryModel;
-class ResultsModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

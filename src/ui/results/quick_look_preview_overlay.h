@@ -31,6 +31,7 @@
 #include <string>
 
 #include "model/image_drag_payload.h"
+#include "store/feature_models.h"
 #include "store/record_ref.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/local_image_loader.h"
@@ -38,13 +39,6 @@
 class QGraphicsOpacityEffect;
 class QMenu;
 class QPropertyAnimation;
-
-namespace lorvex {
-class ResultsModel;
-class ReviewModel;
-class StoreContext;
-class TagConceptsModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

@@ -4,15 +4,7 @@
 // Thread safety: the models' thread (the main thread).
 #pragma once
 
-namespace lorvex {
-class ImageLibraryPresentationState;
-class LibraryModel;
-class ResultsModel;
-class ReviewModel;
-class StoreContext;
-class StoreProjections;
-class TagConceptsModel;
-}  // namespace lorvex
+#include "store/feature_models.h"
 
 namespace lorvex::ui {
 

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/results/once_per_turn.h"
 #include "ui/results/results_header_presentation.h"
@@ -20,14 +21,6 @@
 class QComboBox;
 class QLabel;
 class QToolButton;
-
-namespace lorvex {
-class FiltersModel;
-class ImageLibraryPresentationState;
-class ResultsModel;
-class StoreContext;
-class StoreProjections;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

@@ -14,14 +14,9 @@
 #include <string_view>
 
 #include "model/image_search_query.h"
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/header_action_button.h"
-
-namespace lorvex {
-class FiltersModel;
-class ImageLibraryPresentationState;
-class ResultsModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/view_resource_display.h"
 #include "ui/review/trash_confirmation_flow.h"
@@ -27,13 +28,6 @@ class QLabel;
 
 class QPushButton;
 class QStackedWidget;
-
-namespace lorvex {
-class ImageLibraryPresentationState;
-class ResultsModel;
-class StoreProjections;
-class TrashModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

@@ -9,13 +9,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
-
-namespace lorvex {
-class LibraryModel;
-class StoreContext;
-class TrashModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

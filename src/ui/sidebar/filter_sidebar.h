@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/view_resource_display.h"
 #include "ui/sidebar/filter_sidebar_requests.h"
@@ -36,18 +37,6 @@ class QPushButton;
 class QScrollArea;
 class QToolButton;
 class QVBoxLayout;
-
-namespace lorvex {
-class FiltersModel;
-class ImageLibraryPresentationState;
-class LibraryModel;
-class ResultsModel;
-class StoreContext;
-class StoreProjections;
-class SuggestionsModel;
-class TagConceptsModel;
-class TrashModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

@@ -9,18 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "store/feature_models.h"
+
 class QDialog;
 class QWidget;
-
-namespace lorvex {
-class ImageLibraryPresentationState;
-class LibraryModel;
-class ResultsModel;
-class StoreContext;
-class StoreProjections;
-class TagConceptsModel;
-class TrashModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

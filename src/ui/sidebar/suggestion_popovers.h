@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "model/tag_suggestion.h"
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/sidebar/sidebar_factories.h"
 
@@ -29,15 +30,6 @@ class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 class QToolButton;
-
-namespace lorvex {
-class FiltersModel;
-class ImageLibraryPresentationState;
-class ResultsModel;
-class StoreContext;
-class SuggestionsModel;
-class TagConceptsModel;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

@@ -14,14 +14,9 @@
 #include <string>
 
 #include "model/review_state.h"
+#include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/slideshow/slideshow_playback_rules.h"
-
-namespace lorvex {
-class ImageLibraryPresentationState;
-class ResultsModel;
-class StoreProjections;
-}  // namespace lorvex
 
 namespace lorvex::ui {
 

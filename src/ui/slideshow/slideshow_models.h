@@ -6,13 +6,7 @@
 // Thread safety: the models' thread (the main thread).
 #pragma once
 
-namespace lorvex {
-class ImageLibraryPresentationState;
-class ResultsModel;
-class ReviewModel;
-class StoreContext;
-class StoreProjections;
-}  // namespace lorvex
+#include "store/feature_models.h"
 
 namespace lorvex::ui {
 
