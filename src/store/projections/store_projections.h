@@ -13,14 +13,9 @@
 #include <vector>
 
 #include "store/async/creating_thread.h"
+#include "store/feature_models.h"
 
 namespace lorvex {
-
-class FiltersModel;
-class ImageLibraryPresentationState;
-class ResultsModel;
-class StoreContext;
-class TrashModel;
 
 class StoreProjections : public QObject {
   Q_OBJECT
