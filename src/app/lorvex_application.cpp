@@ -13,6 +13,7 @@
 #include "platform/log.h"
 #include "services/ui_testing_launch.h"
 #include "store/image_library_store.h"
+#include "ui/common/scroll_bar_paint_cache.h"
 
 namespace lorvex::app {
 
@@ -29,6 +30,8 @@ LorvexApplication::LorvexApplication(LorvexApplicationOptions options)
       localization_(options.localization != nullptr ? *options.localization : ui::AppLocalization::live()),
       folderPicker_(std::move(options.folderPicker)),
       views_(options.views ? std::move(*options.views) : liveShellViews()) {
+  // The window's scroll bars are drawn once per look, not on every repaint around them.
+  ui::ScrollBarPaintCache::installOnApplication();
   // 1–4: the arguments, the real home directory, recording mode (the whole argument only), and the
   // path display built from them.
   const std::vector<std::string>& arguments = options.arguments;

@@ -7,6 +7,7 @@
 #include <stop_token>
 #include <utility>
 
+#include "platform/background_priority.h"
 #include "store/async/progress_channel.h"
 #include "store/async/run_blocking.h"
 #include "store/library/library_model.h"
@@ -56,7 +57,9 @@ QCoro::Task<std::optional<ImageLibraryScanSummary>> LibraryModel::runIndexingOpe
     const EndsChannelOnExit ends{*channel};
     const ImageLibraryServicing::ProgressHandler progress =
         [&channel](const ImageLibraryIndexingProgress& value) { channel->send(value); };
-    return operation(progress, std::move(stop));
+    // The scan and its workers yield the processors to the window.
+    auto run = [&] { return operation(progress, std::move(stop)); };
+    return platform::runAtBackgroundPriority(run);
   };
   QThreadPool& pool =
       priority == IndexingPriority::userInitiated ? context_.userInitiatedPool() : context_.utilityPool();

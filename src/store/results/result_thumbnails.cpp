@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/background_priority.h"
 #include "platform/log.h"
 #include "store/async/run_blocking.h"
 #include "store/results/results_model.h"
@@ -61,7 +62,9 @@ QCoro::Task<void> ResultsModel::runThumbnailBatch(std::shared_ptr<ImageLibrarySe
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   auto generate = [service](std::stop_token batchStop) {
-    return service->generatePendingThumbnails(kThumbnailBatchLimit, batchStop);
+    // The batch's decoders yield the processors to the window.
+    auto run = [&] { return service->generatePendingThumbnails(kThumbnailBatchLimit, batchStop); };
+    return platform::runAtBackgroundPriority(run);
   };
   ThumbnailJobRunSummary summary;
   try {

@@ -82,6 +82,9 @@ void LocalImageView::setContentMode(ContentMode mode) {
 void LocalImageView::setBackgroundColor(const QColor& color) {
   if (color == backgroundColor_) return;
   backgroundColor_ = color;
+  // An opaque background covers every pixel: what lies under the view (the whole window, under
+  // the preview) is not painted first on each change of the image.
+  setAttribute(Qt::WA_OpaquePaintEvent, backgroundColor_.alpha() == 255);
   update();
 }
 

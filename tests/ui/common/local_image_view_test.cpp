@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPaintEvent>
 #include <QTemporaryDir>
 #include <fstream>
 #include <map>
@@ -210,6 +211,38 @@ TEST_F(LocalImageViewTest, PaintsTheImageFittedOrFilledOnItsBackground) {
     const QImage shot = view->grab().toImage();
     EXPECT_TRUE(near(shot.pixelColor(50, 5), c.top)) << shot.pixelColor(50, 5).name().toStdString();
     EXPECT_TRUE(near(shot.pixelColor(50, 50), c.middle)) << shot.pixelColor(50, 50).name().toStdString();
+  }
+}
+
+// A view whose background is opaque covers all it stands on: a change of its image repaints the
+// view alone, not the window under it (under the preview, the whole window).
+TEST_F(LocalImageViewTest, AnOpaqueBackgroundSparesWhatLiesUnderIt) {
+  class CountingWidget : public QWidget {
+   public:
+    using QWidget::QWidget;
+    int paints = 0;
+
+   protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+  };
+  const struct {
+    QColor background;
+    bool underneathRepainted;
+  } cases[] = {{Qt::transparent, true}, {QColor(0, 0, 0, 128), true}, {Qt::black, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.background.name(QColor::HexArgb).toStdString());
+    QWidget window;
+    window.resize(100, 100);
+    auto* underneath = new CountingWidget(&window);
+    underneath->setGeometry(0, 0, 100, 100);
+    auto* view = new LocalImageView(&window, false, loader, &localization);
+    view->setGeometry(10, 10, 80, 80);
+    view->setBackgroundColor(c.background);
+    window.show();
+    ASSERT_TRUE(drain());
+    underneath->paints = 0;
+    view->repaint();
+    EXPECT_EQ(underneath->paints > 0, c.underneathRepainted);
   }
 }
 

@@ -1,0 +1,74 @@
+#include "ui/common/scroll_bar_paint_cache.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyleOptionSlider>
+#include <cmath>
+
+namespace lorvex::ui {
+namespace {
+
+// Everything a scroll bar's drawing reads from its option, and the pixel ratio it is drawn at.
+QString keyOf(const QStyleOptionSlider& option, qreal dpr, const QWidget* widget) {
+  return QStringLiteral("%1x%2 %3 %4..%5 %6/%7 %8 %9 %10 %11 %12 %13 %14 %15 %16 %17 %18")
+      .arg(option.rect.width())
+      .arg(option.rect.height())
+      .arg(static_cast<int>(option.orientation))
+      .arg(option.minimum)
+      .arg(option.maximum)
+      .arg(option.sliderPosition)
+      .arg(option.sliderValue)
+      .arg(option.singleStep)
+      .arg(option.pageStep)
+      .arg(option.upsideDown ? 1 : 0)
+      .arg(static_cast<int>(option.state))
+      .arg(static_cast<int>(option.activeSubControls))
+      .arg(static_cast<int>(option.subControls))
+      .arg(static_cast<int>(option.direction))
+      .arg(option.palette.cacheKey())
+      .arg(dpr)
+      // A style may look at the widget (its parent's frame, its hover state): one per widget.
+      .arg(reinterpret_cast<quintptr>(widget));
+}
+
+}  // namespace
+
+ScrollBarPaintCache::ScrollBarPaintCache(QStyle* base) : QProxyStyle(base) {}
+
+void ScrollBarPaintCache::installOnApplication() {
+  if (qobject_cast<ScrollBarPaintCache*>(QApplication::style()) != nullptr) return;
+  QApplication::setStyle(new ScrollBarPaintCache());
+}
+
+void ScrollBarPaintCache::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                                             QPainter* painter, const QWidget* widget) const {
+  const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
+  if (control != CC_ScrollBar || slider == nullptr || option->rect.isEmpty() ||
+      painter->transform().type() > QTransform::TxTranslate) {
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+    return;
+  }
+  const qreal dpr = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
+  const QString key = keyOf(*slider, dpr, widget);
+  if (const QPixmap* cached = pixmaps_.object(key)) {
+    painter->drawPixmap(option->rect.topLeft(), *cached);
+    return;
+  }
+  QPixmap made(QSize(static_cast<int>(std::ceil(option->rect.width() * dpr)),
+                     static_cast<int>(std::ceil(option->rect.height() * dpr))));
+  made.setDevicePixelRatio(dpr);
+  made.fill(Qt::transparent);
+  QStyleOptionSlider placed = *slider;
+  placed.rect.moveTopLeft(QPoint(0, 0));
+  {
+    QPainter onPixmap(&made);
+    onPixmap.setRenderHints(painter->renderHints());
+    onPixmap.setFont(painter->font());
+    QProxyStyle::drawComplexControl(control, &placed, &onPixmap, widget);
+  }
+  ++baseDraws_;
+  pixmaps_.insert(key, new QPixmap(made));
+  painter->drawPixmap(option->rect.topLeft(), made);
+}
+
+}  // namespace lorvex::ui
