@@ -27,6 +27,8 @@ LocalImageLoader::LocalImageLoader(LocalImageMemoryCache& cache, LocalImageDecod
   pool_.setMaxThreadCount(limiter_.limit());
   connect(this, &LocalImageLoader::decodeFinished, this, &LocalImageLoader::finishDecode,
           Qt::QueuedConnection);
+  connect(this, &LocalImageLoader::preparationFinished, this, &LocalImageLoader::finishPreparation,
+          Qt::QueuedConnection);
 }
 
 LocalImageLoader::~LocalImageLoader() {
@@ -139,6 +141,37 @@ void LocalImageLoader::finishDecode(quint64 flightId, const LocalImageDecodeResu
   if (flight.cacheKey && !result.image.isNull() && !result.error)
     cache_.insert(*flight.cacheKey, result.image);
   for (const auto& [ticket, done] : flight.waiters) done(result);
+}
+
+}  // namespace lorvex::ui
+
+namespace lorvex::ui {
+
+LocalImageLoader::Ticket LocalImageLoader::prepare(Preparation work, PreparationDone done) {
+  const Ticket ticket = nextTicket_++;
+  auto cancelled = std::make_shared<std::atomic<bool>>(false);
+  preparations_.emplace(ticket, PendingPreparation{std::move(done), cancelled});
+  pool_.start([this, ticket, cancelled, work = std::move(work)] {
+    QImage made;
+    if (!cancelled->load()) made = work();
+    Q_EMIT preparationFinished(ticket, made);
+  });
+  return ticket;
+}
+
+void LocalImageLoader::cancelPreparation(Ticket ticket) {
+  const auto found = preparations_.find(ticket);
+  if (found == preparations_.end()) return;
+  found->second.cancelled->store(true);
+  preparations_.erase(found);
+}
+
+void LocalImageLoader::finishPreparation(quint64 ticket, const QImage& image) {
+  const auto found = preparations_.find(ticket);
+  if (found == preparations_.end()) return;
+  const PreparationDone done = std::move(found->second.done);
+  preparations_.erase(found);
+  done(image);
 }
 
 }  // namespace lorvex::ui

@@ -14,9 +14,11 @@
 #include <QImage>
 #include <QObject>
 #include <QThreadPool>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -55,13 +57,24 @@ class LocalImageLoader : public QObject {
   // Drops the ticket's callback; unknown or finished tickets are ignored.
   void cancel(Ticket ticket);
 
+  // Runs `work`, pixel work on an image already decoded (a grid tile's rounded image at its size on
+  // screen), on the worker pool; `done` is called later on the GUI thread with what it made,
+  // unless the ticket is cancelled with cancelPreparation (then a queued run is skipped).
+  using Preparation = std::function<QImage()>;
+  using PreparationDone = std::function<void(const QImage&)>;
+  Ticket prepare(Preparation work, PreparationDone done);
+  void cancelPreparation(Ticket ticket);
+
   LocalImageMemoryCache& cache() { return cache_; }
-  // Decodes queued or running (shared ones counted once).
-  std::size_t decodesInFlight() const { return flights_.size(); }
+  // Decodes queued or running (shared ones counted once), and preparations not yet delivered:
+  // what a view still waits for before it shows its images.
+  std::size_t decodesInFlight() const { return flights_.size() + preparations_.size(); }
 
  Q_SIGNALS:
   // Emitted on a worker thread when a decode ends; delivered to the loader by a queued connection.
   void decodeFinished(quint64 flightId, const lorvex::ui::LocalImageDecodeResult& result);
+  // Likewise for a preparation.
+  void preparationFinished(quint64 ticket, const QImage& image);
 
  private:
   struct Flight {
@@ -75,6 +88,12 @@ class LocalImageLoader : public QObject {
 
   void startDecode(quint64 flightId);
   void finishDecode(quint64 flightId, const LocalImageDecodeResult& result);
+  void finishPreparation(quint64 ticket, const QImage& image);
+
+  struct PendingPreparation {
+    PreparationDone done;
+    std::shared_ptr<std::atomic<bool>> cancelled;
+  };
 
   LocalImageMemoryCache& cache_;
   LocalImageDecodeLimiter& limiter_;
@@ -83,6 +102,7 @@ class LocalImageLoader : public QObject {
   std::unordered_map<quint64, Flight> flights_;
   std::unordered_map<std::string, quint64> flightByKey_;
   std::unordered_map<Ticket, quint64> flightByTicket_;
+  std::unordered_map<Ticket, PendingPreparation> preparations_;
   quint64 nextFlightId_ = 1;
   Ticket nextTicket_ = 1;
 };

@@ -31,6 +31,16 @@ QString keyOf(const QStyleOptionSlider& option, qreal dpr, const QWidget* widget
       .arg(reinterpret_cast<quintptr>(widget));
 }
 
+// Clipped to the bar as well as to the repainted region: inside one rectangle of a region of
+// several, the clip is a rectangle and the pixmap is copied directly rather than line by line
+// through Qt's helper threads.
+void drawClipped(QPainter& painter, const QRect& rect, const QPixmap& pixmap) {
+  painter.save();
+  painter.setClipRect(rect, Qt::IntersectClip);
+  painter.drawPixmap(rect.topLeft(), pixmap);
+  painter.restore();
+}
+
 }  // namespace
 
 ScrollBarPaintCache::ScrollBarPaintCache(QStyle* base) : QProxyStyle(base) {}
@@ -51,7 +61,7 @@ void ScrollBarPaintCache::drawComplexControl(ComplexControl control, const QStyl
   const qreal dpr = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
   const QString key = keyOf(*slider, dpr, widget);
   if (const QPixmap* cached = pixmaps_.object(key)) {
-    painter->drawPixmap(option->rect.topLeft(), *cached);
+    drawClipped(*painter, option->rect, *cached);
     return;
   }
   QPixmap made(QSize(static_cast<int>(std::ceil(option->rect.width() * dpr)),
@@ -68,7 +78,7 @@ void ScrollBarPaintCache::drawComplexControl(ComplexControl control, const QStyl
   }
   ++baseDraws_;
   pixmaps_.insert(key, new QPixmap(made));
-  painter->drawPixmap(option->rect.topLeft(), made);
+  drawClipped(*painter, option->rect, made);
 }
 
 }  // namespace lorvex::ui

@@ -48,11 +48,11 @@ QSize ImageTileDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex
   return layout_.cellSize;
 }
 
-QPixmap ImageTileDelegate::roundedTilePixmap(const QImage& image, int side, qreal radius,
-                                             const QColor& background) {
-  QPixmap pixmap(side, side);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
+QImage ImageTileDelegate::roundedTileImage(const QImage& image, int side, qreal radius,
+                                           const QColor& background) {
+  QImage rounded(side, side, QImage::Format_ARGB32_Premultiplied);
+  rounded.fill(Qt::transparent);
+  QPainter painter(&rounded);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
   QPainterPath shape;
@@ -69,7 +69,8 @@ QPixmap ImageTileDelegate::roundedTilePixmap(const QImage& image, int side, qrea
     imageShape.addRect(QRectF(offset, QSizeF(scaled.size())));
     painter.fillPath(shape.intersected(imageShape), brush);
   }
-  return pixmap;
+  painter.end();
+  return rounded;
 }
 
 const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPalette& palette,
@@ -160,6 +161,11 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   const Backgrounds& shared = backgrounds(palette, dpr);
 
   painter->save();
+  // The repainted region is often several rectangles (the tiles whose focus or image changed, the
+  // window around an overlay); clipped to it, each copy below would go line by line through Qt's
+  // helper threads. Clipped to the cell as well, a tile inside one of those rectangles has a
+  // rectangular clip and is copied directly.
+  painter->setClipRect(option.rect, Qt::IntersectClip);
   painter->drawPixmap(tile.topLeft(), selected ? shared.selected : shared.normal);
 
   const int side = static_cast<int>(std::lround(imageArea.width() * dpr));

@@ -3,7 +3,7 @@
 // corner and the file name under it. The image comes from the grid as a pixmap already at the
 // image area's device size, rounded, so a paint only copies it.
 //
-// Thread safety: GUI thread only.
+// Thread safety: GUI thread only, except roundedTileImage.
 #pragma once
 
 #include <QColor>
@@ -52,8 +52,9 @@ class ImageTileDelegate : public QStyledItemDelegate {
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
   // The image of `image` fitted into a square of `side` device pixels on `background`, its
-  // corners rounded by `radius` device pixels.
-  static QPixmap roundedTilePixmap(const QImage& image, int side, qreal radius, const QColor& background);
+  // corners rounded by `radius` device pixels. Pure pixel work on images: callable from any
+  // thread (the grid makes it on the image loader's pool).
+  static QImage roundedTileImage(const QImage& image, int side, qreal radius, const QColor& background);
 
  private:
   // What every tile of one look shares, drawn once: the tile's background with and without the

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <utility>
 
@@ -372,7 +373,8 @@ void ResultsGridListView::checkVisibleRows() {
       models_.results.requestThumbnailIfMissing(path);
       models_.context.startDetached(
           [results = &models_.results, path] { return results->loadNextPageIfNeeded(path); });
-      tile.state = std::make_unique<LocalImageLoadState>(loader_, false, [this, path] { repaintPath(path); });
+      tile.state =
+          std::make_unique<LocalImageLoadState>(loader_, false, [this, path] { tileImageChanged(path); });
     }
     ImageTileImageSource source = imageTileImageSource(*record);
     LocalImageLoadState* state = tile.state.get();
@@ -382,12 +384,77 @@ void ResultsGridListView::checkVisibleRows() {
                                                 std::move(source.imageCacheKey), std::nullopt,
                                                 source.imageMaxPixelSize));
   }
-  // Tiles that left: their load states go, cancelling queued decodes.
+  // Tiles that left: their load states go, cancelling queued decodes and tile images.
   visibleTiles_ = std::move(tiles);
+  // Images that were in the cache came with their requests: their tiles are made now.
+  const QSize deviceSize = tileImageDeviceSize();
+  for (auto& [path, tile] : visibleTiles_) prepareTileImage(path, tile, deviceSize);
 }
 
 void ResultsGridListView::repaintPath(const std::string& path) {
   if (const auto row = model_->rowOf(path)) viewport()->update(visualRect(model_->index(*row)));
+}
+
+QSize ResultsGridListView::tileImageDeviceSize() const {
+  const int side =
+      static_cast<int>(std::lround(delegate_->layout().imageArea.width() * viewport()->devicePixelRatioF()));
+  return {side, side};
+}
+
+void ResultsGridListView::tileImageChanged(const std::string& path) {
+  // A tile entering the screen hears of a cached image before it is listed; the end of the check
+  // of the tiles on screen makes its image.
+  if (const auto found = visibleTiles_.find(path); found != visibleTiles_.end()) {
+    prepareTileImage(path, found->second, tileImageDeviceSize());
+  }
+  repaintPath(path);
+}
+
+void ResultsGridListView::prepareTileImage(const std::string& path, VisibleTile& tile, QSize deviceSize) {
+  const QImage image = tile.state->choice().image;
+  if (image.isNull() || deviceSize.isEmpty()) return;
+  const qint64 source = image.cacheKey();
+  if (!tile.pixmap.isNull() && tile.pixmapSource == source && tile.pixmapSize == deviceSize) return;
+  // Both values whole: a key folded into one integer would let two images share a pixmap.
+  const std::pair<qint64, int> key{source, deviceSize.width()};
+  if (const QPixmap* recent = recentTilePixmaps_.object(key)) {
+    tile.pixmap = *recent;
+    tile.pixmapSource = source;
+    tile.pixmapSize = deviceSize;
+    tile.preparation.reset();
+    return;
+  }
+  if (tile.preparation != nullptr && tile.preparation->isFor(source, deviceSize)) return;
+  // The smooth scale and the rounded fill of a screenful of new images cost a frame or more:
+  // they are made on the loader's pool, counted with its decodes.
+  const qreal scale = delegate_->layout().imageArea.width() > 0
+                          ? deviceSize.width() / delegate_->layout().imageArea.width()
+                          : 1.0;
+  const qreal radius = image_tile_metrics::kImageCornerRadius * scale;
+  const QColor background = roleColor(ColorRole::windowBackground, palette());
+  const int side = deviceSize.width();
+  const LocalImageLoader::Ticket ticket = loader_.prepare(
+      [image, side, radius, background] {
+        return ImageTileDelegate::roundedTileImage(image, side, radius, background);
+      },
+      [this, path, source, deviceSize](const QImage& made) {
+        tileImagePrepared(path, source, deviceSize, made);
+      });
+  tile.preparation = std::make_unique<TilePreparation>(loader_, ticket, source, deviceSize);
+}
+
+void ResultsGridListView::tileImagePrepared(const std::string& path, qint64 source, QSize deviceSize,
+                                            const QImage& made) {
+  const auto found = visibleTiles_.find(path);
+  if (found == visibleTiles_.end()) return;
+  VisibleTile& tile = found->second;
+  if (tile.preparation == nullptr || !tile.preparation->isFor(source, deviceSize)) return;
+  tile.preparation.reset();
+  tile.pixmap = QPixmap::fromImage(made);
+  tile.pixmapSource = source;
+  tile.pixmapSize = deviceSize;
+  recentTilePixmaps_.insert({source, deviceSize.width()}, new QPixmap(tile.pixmap));
+  repaintPath(path);
 }
 
 TileImage ResultsGridListView::tileImage(const std::string& path, QSize deviceSize, qreal) {
@@ -396,23 +463,10 @@ TileImage ResultsGridListView::tileImage(const std::string& path, QSize deviceSi
   VisibleTile& tile = found->second;
   const LocalImageChoice choice = tile.state->choice();
   if (choice.image.isNull()) return {QPixmap(), choice.placeholder};
-  if (tile.pixmap.isNull() || tile.pixmapSource != choice.image.cacheKey() || tile.pixmapSize != deviceSize) {
-    // Both values whole: a key folded into one integer would let two images share a pixmap.
-    const std::pair<qint64, int> key{choice.image.cacheKey(), deviceSize.width()};
-    if (const QPixmap* recent = recentTilePixmaps_.object(key)) {
-      tile.pixmap = *recent;
-    } else {
-      const qreal scale = delegate_->layout().imageArea.width() > 0
-                              ? deviceSize.width() / delegate_->layout().imageArea.width()
-                              : 1.0;
-      tile.pixmap = ImageTileDelegate::roundedTilePixmap(choice.image, deviceSize.width(),
-                                                         image_tile_metrics::kImageCornerRadius * scale,
-                                                         roleColor(ColorRole::windowBackground, palette()));
-      recentTilePixmaps_.insert(key, new QPixmap(tile.pixmap));
-    }
-    tile.pixmapSource = choice.image.cacheKey();
-    tile.pixmapSize = deviceSize;
-  }
+  prepareTileImage(path, tile, deviceSize);
+  // While its image is being made, a tile keeps the one it showed (stretched to a new size), or
+  // its placeholder.
+  if (tile.pixmap.isNull()) return {QPixmap(), LocalImagePlaceholder::photo};
   return {tile.pixmap, LocalImagePlaceholder::none};
 }
 

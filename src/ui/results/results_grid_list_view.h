@@ -134,15 +134,39 @@ class ResultsGridListView : public QListView, private TileImageSource {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // A tile image being made on the loader's pool; dropping it cancels the work.
+  class TilePreparation {
+   public:
+    TilePreparation(LocalImageLoader& loader, LocalImageLoader::Ticket ticket, qint64 source, QSize size)
+        : loader_(&loader), ticket_(ticket), source_(source), size_(size) {}
+    TilePreparation(const TilePreparation&) = delete;
+    TilePreparation& operator=(const TilePreparation&) = delete;
+    ~TilePreparation() { loader_->cancelPreparation(ticket_); }
+    bool isFor(qint64 source, QSize size) const { return source == source_ && size == size_; }
+
+   private:
+    LocalImageLoader* loader_;
+    LocalImageLoader::Ticket ticket_;
+    qint64 source_;
+    QSize size_;
+  };
+
   struct VisibleTile {
     std::unique_ptr<LocalImageLoadState> state;
     QPixmap pixmap;
     qint64 pixmapSource = 0;  // QImage::cacheKey of what the pixmap was made from
     QSize pixmapSize;
     LocalImagePlaceholder placeholder = LocalImagePlaceholder::photo;
+    std::unique_ptr<TilePreparation> preparation;
   };
 
   TileImage tileImage(const std::string& path, QSize deviceSize, qreal devicePixelRatio) override;
+  // The device size of a tile's image area on this view's screen.
+  QSize tileImageDeviceSize() const;
+  // Starts making the tile's pixmap for its image at `deviceSize` unless it is made or being made.
+  void prepareTileImage(const std::string& path, VisibleTile& tile, QSize deviceSize);
+  void tileImagePrepared(const std::string& path, qint64 source, QSize deviceSize, const QImage& made);
+  void tileImageChanged(const std::string& path);
   std::optional<ImageDragPayload> dragPayload(const std::string& path) const;
 
   void updateGeometryFromWidth();

@@ -123,3 +123,51 @@ TEST(LocalImageLoaderTest, ALoaderGoneWithDecodesQueuedGivesEveryPermitBack) {
 
 }  // namespace
 }  // namespace lorvex::ui
+
+namespace lorvex::ui {
+namespace {
+
+// Pixel work on a decoded image runs on the loader's pool and counts as work in flight until its
+// result is delivered on the GUI thread, so whoever waits for a view's images waits for it too;
+// a cancelled preparation is never delivered and stops counting at once.
+TEST(LocalImageLoaderTest, PreparationsRunOffTheGuiThreadAndCountUntilDelivered) {
+  testing::application();
+  testing::ScriptedDecodes decoder;
+  LocalImageMemoryCache cache(10, 1'000'000);
+  LocalImageDecodeLimiter limiter(2);
+  LocalImageLoader loader(cache, limiter, decoder.function());
+  for (const bool cancelled : {false, true}) {
+    SCOPED_TRACE(cancelled ? "cancelled" : "delivered");
+    QThread* ranOn = nullptr;
+    int deliveries = 0;
+    QImage delivered;
+    const auto ticket = loader.prepare(
+        [&ranOn] {
+          ranOn = QThread::currentThread();
+          QImage made(8, 8, QImage::Format_ARGB32_Premultiplied);
+          made.fill(Qt::red);
+          return made;
+        },
+        [&](const QImage& image) {
+          ++deliveries;
+          delivered = image;
+        });
+    EXPECT_EQ(loader.decodesInFlight(), 1u);
+    if (cancelled) {
+      loader.cancelPreparation(ticket);
+      EXPECT_EQ(loader.decodesInFlight(), 0u);
+    }
+    ASSERT_TRUE(
+        runEventsUntil([&] { return loader.decodesInFlight() == 0 && (cancelled || deliveries > 0); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(deliveries, cancelled ? 0 : 1);
+    if (!cancelled) {
+      EXPECT_NE(ranOn, nullptr);
+      EXPECT_NE(ranOn, QThread::currentThread());
+      EXPECT_EQ(delivered.pixelColor(4, 4), QColor(Qt::red));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lorvex::ui
