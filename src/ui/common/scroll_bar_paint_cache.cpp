@@ -5,6 +5,8 @@
 #include <QStyleOptionSlider>
 #include <cmath>
 
+#include "ui/common/clip_rect_painting.h"
+
 namespace lorvex::ui {
 namespace {
 
@@ -31,14 +33,9 @@ QString keyOf(const QStyleOptionSlider& option, qreal dpr, const QWidget* widget
       .arg(reinterpret_cast<quintptr>(widget));
 }
 
-// Clipped to the bar as well as to the repainted region: inside one rectangle of a region of
-// several, the clip is a rectangle and the pixmap is copied directly rather than line by line
-// through Qt's helper threads.
+// Copied once per rectangle of the repainted region, so each copy is direct.
 void drawClipped(QPainter& painter, const QRect& rect, const QPixmap& pixmap) {
-  painter.save();
-  painter.setClipRect(rect, Qt::IntersectClip);
-  painter.drawPixmap(rect.topLeft(), pixmap);
-  painter.restore();
+  paintPerClipRect(painter, rect, [&] { painter.drawPixmap(rect.topLeft(), pixmap); });
 }
 
 }  // namespace

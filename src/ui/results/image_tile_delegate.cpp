@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/image_tile_presentation.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -161,18 +162,25 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   const Backgrounds& shared = backgrounds(palette, dpr);
 
   painter->save();
-  // The repainted region is often several rectangles (the tiles whose focus or image changed, the
-  // window around an overlay); clipped to it, each copy below would go line by line through Qt's
-  // helper threads. Clipped to the cell as well, a tile inside one of those rectangles has a
-  // rectangular clip and is copied directly.
-  painter->setClipRect(option.rect, Qt::IntersectClip);
-  painter->drawPixmap(tile.topLeft(), selected ? shared.selected : shared.normal);
-
   const int side = static_cast<int>(std::lround(imageArea.width() * dpr));
   const TileImage image = images_.tileImage(record->file.path, QSize(side, side), dpr);
-  if (!image.pixmap.isNull()) {
-    painter->drawPixmap(imageArea, image.pixmap, QRectF(image.pixmap.rect()));
-  } else {
+  // The repainted region is often several rectangles (the tiles whose focus or image changed, the
+  // window around an opaque view): the two large copies go once per rectangle, each direct.
+  QPixmap pixmap = image.pixmap;
+  // Made at the image area's device size, the image is copied as it is, not scaled by the
+  // fraction of a pixel the area's width may have; one kept from another size is stretched.
+  const bool atSize = !pixmap.isNull() && pixmap.size() == QSize(side, side);
+  if (atSize) pixmap.setDevicePixelRatio(dpr);
+  paintPerClipRect(*painter, option.rect, [&] {
+    painter->drawPixmap(tile.topLeft(), selected ? shared.selected : shared.normal);
+    if (atSize) {
+      painter->drawPixmap(imageArea.topLeft(), pixmap);
+    } else if (!pixmap.isNull()) {
+      painter->drawPixmap(imageArea, pixmap, QRectF(pixmap.rect()));
+    }
+  });
+  painter->setClipRect(option.rect, Qt::IntersectClip);
+  if (image.pixmap.isNull()) {
     painter->drawPixmap(imageArea.topLeft(), shared.emptyImage);
     const int side = static_cast<int>(std::min(32.0, imageArea.width() / 3));
     const QPixmap& placeholder =

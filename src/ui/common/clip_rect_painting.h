@@ -1,0 +1,23 @@
+// Copies that stay direct under a clip of several rectangles. Qt's raster painter copies a pixmap
+// directly only under a rectangular clip; under a clip of several rectangles (a widget partly
+// covered by an opaque one, several changed tiles) it goes line by line, handing anything taller
+// than about a hundred lines to helper threads and waiting for them, which under load costs more
+// than the copy. Painted once per rectangle of the repainted region, each copy has a rectangular
+// clip of its own.
+//
+// Thread safety: GUI thread (painters on widgets).
+#pragma once
+
+#include <QPainter>
+#include <QRect>
+#include <functional>
+
+namespace lorvex::ui {
+
+// Calls `paint` once per rectangle of the painter's repainted region within `bounds` (logical
+// coordinates), the painter clipped to that rectangle; once, clipped to `bounds`, when the region
+// is one rectangle there, when there is none, or when the painter scales or rotates. `paint` must
+// draw within `bounds` and must not depend on being called once.
+void paintPerClipRect(QPainter& painter, const QRect& bounds, const std::function<void()>& paint);
+
+}  // namespace lorvex::ui
