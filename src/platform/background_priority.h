@@ -10,11 +10,9 @@
 // Thread safety: callable from any thread.
 #pragma once
 
-#include <exception>
-#include <optional>
+#include <future>
 #include <thread>
 #include <type_traits>
-#include <utility>
 
 namespace lorvex::platform {
 
@@ -31,31 +29,13 @@ int currentThreadNice();
 // result, or rethrows what it threw. The caller's own priority is unchanged.
 template <class Work>
 std::invoke_result_t<Work&> runAtBackgroundPriority(Work& work) {
-  using Result = std::invoke_result_t<Work&>;
-  std::exception_ptr failure;
-  if constexpr (std::is_void_v<Result>) {
-    std::thread([&] {
-      lowerCurrentThreadToBackgroundPriority();
-      try {
-        work();
-      } catch (...) {
-        failure = std::current_exception();
-      }
-    }).join();
-    if (failure) std::rethrow_exception(failure);
-  } else {
-    std::optional<Result> result;
-    std::thread([&] {
-      lowerCurrentThreadToBackgroundPriority();
-      try {
-        result.emplace(work());
-      } catch (...) {
-        failure = std::current_exception();
-      }
-    }).join();
-    if (failure) std::rethrow_exception(failure);
-    return std::move(*result);
-  }
+  std::packaged_task<std::invoke_result_t<Work&>()> task([&work] { return work(); });
+  auto result = task.get_future();
+  std::thread([&task] {
+    lowerCurrentThreadToBackgroundPriority();
+    task();
+  }).join();
+  return result.get();
 }
 
 }  // namespace lorvex::platform
