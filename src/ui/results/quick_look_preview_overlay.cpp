@@ -10,12 +10,15 @@
 #include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "store/concepts/tag_concepts_model.h"
 #include "store/context/store_context.h"
 #include "store/results/results_model.h"
 #include "store/review/review_model.h"
 #include "ui/common/animations.h"
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/floating_toolbar.h"
 #include "ui/common/image_context_menu_model.h"
 #include "ui/common/image_context_menu_widget.h"
@@ -61,6 +64,37 @@ class ControlsCapsule : public QWidget {
   }
 };
 
+// Paints into `painter` (in `widget`'s coordinates) what the window shows under `widget` within
+// `region`: from the window down to `widget`'s parent, each one's own painting and then its
+// children stacked below the next one, as the window draws them.
+void renderUnder(const QWidget& widget, QPainter& painter, const QRegion& region) {
+  std::vector<QWidget*> ancestors;
+  for (QWidget* ancestor = widget.parentWidget(); ancestor != nullptr; ancestor = ancestor->parentWidget()) {
+    ancestors.insert(ancestors.begin(), ancestor);
+    if (ancestor->isWindow()) break;
+  }
+  const auto render = [&](QWidget& source, QWidget& ancestor, QWidget::RenderFlags flags) {
+    // The region in `source`'s coordinates, and where they start in `widget`'s.
+    const QPoint origin = &source == &ancestor ? -widget.mapTo(&ancestor, QPoint(0, 0))
+                                               : source.pos() - widget.mapTo(&ancestor, QPoint(0, 0));
+    const QRegion sourceRegion = region.translated(-origin) & source.rect();
+    if (sourceRegion.isEmpty()) return;
+    source.render(&painter, origin + sourceRegion.boundingRect().topLeft(), sourceRegion, flags);
+  };
+  for (std::size_t level = 0; level < ancestors.size(); ++level) {
+    QWidget& ancestor = *ancestors[level];
+    const QObject* next = level + 1 < ancestors.size() ? static_cast<const QObject*>(ancestors[level + 1])
+                                                       : static_cast<const QObject*>(&widget);
+    render(ancestor, ancestor, ancestor.isWindow() ? QWidget::DrawWindowBackground : QWidget::RenderFlags());
+    for (QObject* object : ancestor.children()) {
+      if (object == next) break;
+      auto* below = qobject_cast<QWidget*>(object);
+      if (below == nullptr || below->isWindow() || below->isHidden()) continue;
+      render(*below, ancestor, QWidget::DrawChildren);
+    }
+  }
+}
+
 QCoro::Task<void> hideAfterRest(StoreContext* context, QPointer<QuickLookPreviewOverlay> overlay,
                                 std::stop_token stop, std::function<void(QuickLookPreviewOverlay&)> hide) {
   auto frame = co_await context->scope().enter();
@@ -87,7 +121,7 @@ QuickLookPreviewOverlay::QuickLookPreviewOverlay(ResultsModel& results, ReviewMo
       host_(host) {
   setObjectName("quickLook.overlay");
   setFocusPolicy(Qt::StrongFocus);
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  setAttribute(Qt::WA_OpaquePaintEvent, true);
   setAccessibleName(qtText(localizer_.lookup(AppLocalizationKey::imageAccessibilityLabel)));
 
   auto* layout = new QVBoxLayout(this);
@@ -146,6 +180,7 @@ QuickLookPreviewOverlay::QuickLookPreviewOverlay(ResultsModel& results, ReviewMo
 
 QuickLookPreviewOverlay::~QuickLookPreviewOverlay() {
   cancelHide();
+  setHostOpaque(false);
   if (host_ != nullptr) host_->removeEventFilter(this);
 }
 
@@ -316,17 +351,52 @@ bool QuickLookPreviewOverlay::eventFilter(QObject* watched, QEvent* event) {
 void QuickLookPreviewOverlay::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   placeControls();
+  backdrop_ = QImage();
+}
+
+// The window under the overlay where the image leaves it uncovered, as the backdrop at its
+// opacity makes it look, everywhere else black.
+QImage QuickLookPreviewOverlay::makeBackdrop() const {
+  const qreal ratio = devicePixelRatioF();
+  QImage backdrop(size() * ratio, QImage::Format_RGB32);
+  backdrop.setDevicePixelRatio(ratio);
+  backdrop.fill(Qt::black);
+  QRegion uncovered(rect());
+  if (image_->isVisible()) uncovered -= image_->geometry();
+  QPainter painter(&backdrop);
+  renderUnder(*this, painter, uncovered);
+  QColor shade(Qt::black);
+  shade.setAlphaF(kBackdropOpacity);
+  // In bands, each filled at once rather than handed to helper threads.
+  constexpr int kBand = 64;
+  for (const QRect& rect : uncovered) {
+    for (int top = rect.top(); top <= rect.bottom(); top += kBand) {
+      painter.fillRect(QRect(rect.left(), top, rect.width(), std::min(kBand, rect.bottom() + 1 - top)),
+                       shade);
+    }
+  }
+  return backdrop;
 }
 
 void QuickLookPreviewOverlay::paintEvent(QPaintEvent*) {
+  if (backdrop_.isNull() || backdrop_.size() != size() * devicePixelRatioF()) backdrop_ = makeBackdrop();
   QPainter painter(this);
-  QColor backdrop(Qt::black);
-  backdrop.setAlphaF(kBackdropOpacity);
-  painter.fillRect(rect(), backdrop);
+  paintPerClipRect(painter, rect(), [&] { painter.drawImage(QPoint(0, 0), backdrop_); });
+}
+
+// The overlay covers its host and paints every pixel of it, so while it is shown the host hides
+// what lies under it as well.
+void QuickLookPreviewOverlay::setHostOpaque(bool opaque) {
+  if (host_ == nullptr || opaque == hostMadeOpaque_) return;
+  if (opaque) hostWasOpaque_ = host_->testAttribute(Qt::WA_OpaquePaintEvent);
+  host_->setAttribute(Qt::WA_OpaquePaintEvent, opaque || hostWasOpaque_);
+  hostMadeOpaque_ = opaque;
 }
 
 void QuickLookPreviewOverlay::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  backdrop_ = QImage();
+  setHostOpaque(true);
   raise();
   placeControls();
   setFocus(Qt::OtherFocusReason);
@@ -335,6 +405,8 @@ void QuickLookPreviewOverlay::showEvent(QShowEvent* event) {
 
 void QuickLookPreviewOverlay::hideEvent(QHideEvent* event) {
   cancelHide();
+  setHostOpaque(false);
+  backdrop_ = QImage();
   QWidget::hideEvent(event);
 }
 

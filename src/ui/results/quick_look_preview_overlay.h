@@ -12,6 +12,12 @@
 // The actions run inside the overlay's own event handling: a creator that removes the overlay
 // from `dismiss` does so with deleteLater.
 //
+// The overlay is opaque: the backdrop is the window under it, darkened, drawn from one picture of
+// it taken at the first paint after the overlay is shown (again after a resize). While the overlay
+// is shown, its host counts as opaque too, so nothing under it is repainted: neither what changes
+// under it (the grid's focus, the inspector) nor what lies under the image when the image changes.
+// What changes under the backdrop's margin while the overlay is shown shows once it closes.
+//
 // The image's context menu and drag are offered only once the image view shows the previewed file
 // and the selection's focused record is that file.
 //
@@ -21,6 +27,7 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QImage>
 #include <QMimeData>
 #include <QPointer>
 #include <QWidget>
@@ -111,6 +118,8 @@ class QuickLookPreviewOverlay : public QWidget {
   void followFocus();
   void updateImage();
   void placeControls();
+  void setHostOpaque(bool opaque);
+  QImage makeBackdrop() const;
 
   ResultsModel& results_;
   ReviewModel& review_;
@@ -136,6 +145,10 @@ class QuickLookPreviewOverlay : public QWidget {
   std::optional<std::string> displayedImagePath_;
   std::stop_source hideStop_;
   bool hidePending_ = false;
+
+  QImage backdrop_;  // null until the next paint makes it
+  bool hostMadeOpaque_ = false;
+  bool hostWasOpaque_ = false;
 
   QPointer<QMenu> contextMenu_;
   std::optional<QPoint> pressPosition_;

@@ -9,6 +9,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -74,6 +75,95 @@ struct PreviewFixture : ResultsWidgetHarness {
   std::unique_ptr<QuickLookPreviewOverlay> overlay;
   std::vector<std::string> calls;
 };
+
+// As the window composes the preview: a layer over the window's content holds the overlay. Under
+// it, a widget that counts its paints covers the left half.
+struct LayeredPreviewFixture : ResultsWidgetHarness {
+  class Underneath : public QWidget {
+   public:
+    using QWidget::QWidget;
+    int paints = 0;
+    QColor color{200, 40, 30};
+
+   protected:
+    void paintEvent(QPaintEvent*) override {
+      ++paints;
+      QPainter(this).fillRect(rect(), color);
+    }
+  };
+
+  LayeredPreviewFixture() : ResultsWidgetHarness(libraryImages(0, 6)) {
+    search();
+    window.resize(400, 300);
+    underneath = new Underneath(&window);
+    underneath->setGeometry(0, 0, 200, 300);
+    layer = new QWidget(&window);
+    layer->setGeometry(window.rect());
+    store->results().selection().selectSingle(imagePath(1));
+    overlay =
+        new QuickLookPreviewOverlay(store->results(), store->review(), store->concepts(), store->context(),
+                                    "file://" + imagePath(1), {}, layer, echoLocalization(), loader);
+    window.show();
+    drain();
+  }
+
+  QWidget window;
+  Underneath* underneath = nullptr;
+  QWidget* layer = nullptr;
+  QuickLookPreviewOverlay* overlay = nullptr;
+};
+
+// The window's content under the shown preview is hidden by it: what changes there, or a new
+// image over it, repaints nothing of it until the preview closes.
+TEST(QuickLookPreviewOverlay, TheWindowUnderTheShownPreviewIsNotRepainted) {
+  const struct {
+    std::string name;
+    std::function<void(LayeredPreviewFixture&)> act;
+    bool underneathRepainted;
+  } cases[] = {
+      {"a change under it", [](LayeredPreviewFixture& f) { f.underneath->update(); }, false},
+      {"the next image", [](LayeredPreviewFixture& f) { f.overlay->setFileURL("file://" + imagePath(2)); },
+       false},
+      {"closing it", [](LayeredPreviewFixture& f) { f.layer->hide(); }, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LayeredPreviewFixture f;
+    f.underneath->paints = 0;
+    c.act(f);
+    f.drain();
+    EXPECT_EQ(f.underneath->paints > 0, c.underneathRepainted);
+  }
+}
+
+// Around the image the backdrop shows the window under it as black at 0.92 opacity over it does.
+TEST(QuickLookPreviewOverlay, TheBackdropDarkensTheWindowUnderIt) {
+  LayeredPreviewFixture f;
+  const auto shaded = [](QColor under) {
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    pixel.fill(under);
+    QColor shade(Qt::black);
+    shade.setAlphaF(0.92);
+    QPainter(&pixel).fillRect(0, 0, 1, 1, shade);
+    return pixel.pixelColor(0, 0);
+  };
+  const QColor background = f.window.palette().color(QPalette::Window);
+  const struct {
+    std::string name;
+    QPoint point;
+    QColor expected;
+  } cases[] = {
+      {"top left, over the widget under it", {5, 5}, shaded(f.underneath->color)},
+      {"bottom left, over the widget under it", {190, 295}, shaded(f.underneath->color)},
+      {"top right, over the window's background", {395, 5}, shaded(background)},
+      {"right edge, over the window's background", {390, 150}, shaded(background)},
+  };
+  const QImage shown = f.window.grab().toImage();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(shown.pixelColor(c.point).name().toStdString(), c.expected.name().toStdString());
+  }
+}
 
 TEST(QuickLookPreviewOverlay, KeysStepStartOrCloseAndAFocusedControlNeverTakesSpace) {
   const struct {
