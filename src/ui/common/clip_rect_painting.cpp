@@ -1,30 +1,50 @@
 #include "ui/common/clip_rect_painting.h"
 
+#include <QPaintDevice>
 #include <QPaintEngine>
 #include <QRegion>
+#include <algorithm>
 
 namespace lorvex::ui {
 
-void paintPerClipRect(QPainter& painter, const QRect& bounds, const std::function<void()>& paint) {
+namespace {
+
+// The rectangles of the painter's repainted region within `bounds`; `bounds` alone when the region
+// is not known or the painter scales or rotates.
+QRegion repaintedRegion(QPainter& painter, const QRect& bounds) {
   QPaintEngine* engine = painter.paintEngine();
   const QTransform device = painter.deviceTransform();
   QRegion region = engine != nullptr ? engine->systemClip() : QRegion();
-  if (region.isEmpty() || device.type() > QTransform::TxTranslate) {
-    painter.save();
-    painter.setClipRect(bounds, Qt::IntersectClip);
-    paint();
-    painter.restore();
-    return;
-  }
+  if (region.isEmpty() || device.type() > QTransform::TxTranslate) return bounds;
   // The system clip is in device pixels; a translation maps it back exactly.
   region.translate(-static_cast<int>(device.dx()), -static_cast<int>(device.dy()));
   region &= bounds;
   if (painter.hasClipping()) region &= painter.clipRegion();
-  for (const QRect& rect : region) {
-    painter.save();
-    painter.setClipRect(rect, Qt::IntersectClip);
-    paint();
-    painter.restore();
+  return region;
+}
+
+void paintClipped(QPainter& painter, const QRect& clip, const std::function<void()>& paint) {
+  painter.save();
+  painter.setClipRect(clip, Qt::IntersectClip);
+  paint();
+  painter.restore();
+}
+
+}  // namespace
+
+void paintPerClipRect(QPainter& painter, const QRect& bounds, const std::function<void()>& paint) {
+  for (const QRect& rect : repaintedRegion(painter, bounds)) paintClipped(painter, rect, paint);
+}
+
+void paintInBands(QPainter& painter, const QRect& bounds, const std::function<void()>& paint) {
+  constexpr int kBandDeviceLines = 64;
+  const qreal ratio = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
+  const int band = std::max(1, static_cast<int>(kBandDeviceLines / std::max(1.0, ratio)));
+  for (const QRect& rect : repaintedRegion(painter, bounds)) {
+    for (int top = rect.top(); top <= rect.bottom(); top += band) {
+      paintClipped(painter, QRect(rect.left(), top, rect.width(), std::min(band, rect.bottom() + 1 - top)),
+                   paint);
+    }
   }
 }
 

@@ -20,4 +20,10 @@ namespace lorvex::ui {
 // draw within `bounds` and must not depend on being called once.
 void paintPerClipRect(QPainter& painter, const QRect& bounds, const std::function<void()>& paint);
 
+// Fills, scaled draws and blends go to the helper threads in the same way by the lines they cover
+// at once: about a hundred, whatever the clip. `paintInBands` calls `paint` once per band of at
+// most 64 device lines of each rectangle of the repainted region within `bounds`, the painter
+// clipped to it, so that each stays on the painting thread. The same conditions on `paint` apply.
+void paintInBands(QPainter& painter, const QRect& bounds, const std::function<void()>& paint);
+
 }  // namespace lorvex::ui

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -181,7 +182,9 @@ void LocalImageView::updateAccessibility() {
 void LocalImageView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QRectF bounds = rect();
-  if (backgroundColor_.alpha() > 0) painter.fillRect(bounds, backgroundColor_);
+  // Fills and scaled draws in bands, each done at once on this thread (see paintInBands).
+  if (backgroundColor_.alpha() > 0)
+    paintInBands(painter, rect(), [&] { painter.fillRect(bounds, backgroundColor_); });
 
   const LocalImageChoice choice = state_.request() == request_ ? state_.choice() : LocalImageChoice{};
   paintedAtScale_ = false;
@@ -213,9 +216,9 @@ void LocalImageView::paintEvent(QPaintEvent*) {
       paintedAtScale_ = true;
     } else if (!scaled_.isNull()) {
       painter.setRenderHint(QPainter::SmoothPixmapTransform);
-      painter.drawPixmap(target, scaled_, QRectF(scaled_.rect()));
+      paintInBands(painter, rect(), [&] { painter.drawPixmap(target, scaled_, QRectF(scaled_.rect())); });
     } else {
-      painter.drawImage(target, choice.image);
+      paintInBands(painter, rect(), [&] { painter.drawImage(target, choice.image); });
     }
     return;
   }
