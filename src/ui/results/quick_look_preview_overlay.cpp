@@ -49,19 +49,31 @@ std::string pathOfFileURL(const std::string& url) {
       .toStdString();
 }
 
-// The capsule behind the two controls: a dark translucent rounded rectangle.
+// The capsule behind the two controls: a dark translucent rounded rectangle, drawn once per size
+// and then copied (it is drawn again over every new image).
 class ControlsCapsule : public QWidget {
  public:
   using QWidget::QWidget;
 
  protected:
   void paintEvent(QPaintEvent*) override {
+    const qreal ratio = devicePixelRatioF();
+    if (shape_.size() != size() * ratio) {
+      shape_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+      shape_.setDevicePixelRatio(ratio);
+      shape_.fill(Qt::transparent);
+      QPainter painter(&shape_);
+      painter.setRenderHint(QPainter::Antialiasing);
+      QPainterPath path;
+      path.addRoundedRect(QRectF(rect()), kControlsCornerRadius, kControlsCornerRadius);
+      painter.fillPath(path, QColor(40, 40, 40, 200));
+    }
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), kControlsCornerRadius, kControlsCornerRadius);
-    painter.fillPath(shape, QColor(40, 40, 40, 200));
+    paintPerClipRect(painter, rect(), [&] { painter.drawImage(QPoint(0, 0), shape_); });
   }
+
+ private:
+  QImage shape_;
 };
 
 // Paints into `painter` (in `widget`'s coordinates) what the window shows under `widget` within
@@ -95,13 +107,14 @@ void renderUnder(const QWidget& widget, QPainter& painter, const QRegion& region
   }
 }
 
-QCoro::Task<void> hideAfterRest(StoreContext* context, QPointer<QuickLookPreviewOverlay> overlay,
-                                std::stop_token stop, std::function<void(QuickLookPreviewOverlay&)> hide) {
+// Runs `action` on the overlay after `delay` of the context's clock, unless stopped first.
+QCoro::Task<void> afterDelay(StoreContext* context, QPointer<QuickLookPreviewOverlay> overlay,
+                             std::stop_token stop, std::int64_t delay,
+                             std::function<void(QuickLookPreviewOverlay&)> action) {
   auto frame = co_await context->scope().enter();
-  const std::int64_t delay = QuickLookPreviewOverlay::kHideDelayNanos;
   const bool slept = co_await context->clock().sleep(delay, stop);
   if (!slept || stop.stop_requested() || overlay == nullptr) co_return;
-  hide(*overlay);
+  action(*overlay);
 }
 
 }  // namespace
@@ -180,6 +193,7 @@ QuickLookPreviewOverlay::QuickLookPreviewOverlay(ResultsModel& results, ReviewMo
 
 QuickLookPreviewOverlay::~QuickLookPreviewOverlay() {
   cancelHide();
+  backdropRefreshStop_.request_stop();
   setHostOpaque(false);
   if (host_ != nullptr) host_->removeEventFilter(this);
 }
@@ -188,6 +202,7 @@ void QuickLookPreviewOverlay::setFileURL(std::string fileURL) {
   fileURL_ = std::move(fileURL);
   path_ = pathOfFileURL(fileURL_);
   updateImage();
+  if (isVisible()) scheduleBackdropRefresh();
 }
 
 RecordRef QuickLookPreviewOverlay::matchingRecord() const {
@@ -244,8 +259,8 @@ void QuickLookPreviewOverlay::revealControls() {
   hidePending_ = true;
   context_.startDetached(
       [context = &context_, overlay = QPointer<QuickLookPreviewOverlay>(this), stop = hideStop_.get_token()] {
-        return hideAfterRest(context, overlay, stop,
-                             [](QuickLookPreviewOverlay& self) { self.hideControlsAfterRest(); });
+        return afterDelay(context, overlay, stop, kHideDelayNanos,
+                          [](QuickLookPreviewOverlay& self) { self.hideControlsAfterRest(); });
       });
 }
 
@@ -351,35 +366,50 @@ bool QuickLookPreviewOverlay::eventFilter(QObject* watched, QEvent* event) {
 void QuickLookPreviewOverlay::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   placeControls();
-  backdrop_ = QImage();
+  backdropStale_ = true;
+}
+
+QRegion QuickLookPreviewOverlay::uncoveredRegion() const {
+  QRegion uncovered(rect());
+  if (image_->isVisible()) uncovered -= image_->geometry();
+  return uncovered;
 }
 
 // The window under the overlay where the image leaves it uncovered, as the backdrop at its
-// opacity makes it look, everywhere else black.
-QImage QuickLookPreviewOverlay::makeBackdrop() const {
+// opacity makes it look. The rest of the picture is never shown.
+void QuickLookPreviewOverlay::renderBackdrop() {
   const qreal ratio = devicePixelRatioF();
-  QImage backdrop(size() * ratio, QImage::Format_RGB32);
-  backdrop.setDevicePixelRatio(ratio);
-  backdrop.fill(Qt::black);
-  QRegion uncovered(rect());
-  if (image_->isVisible()) uncovered -= image_->geometry();
-  QPainter painter(&backdrop);
+  if (backdrop_.size() != size() * ratio) {
+    backdrop_ = QImage(size() * ratio, QImage::Format_RGB32);
+    backdrop_.fill(Qt::black);
+  }
+  backdrop_.setDevicePixelRatio(ratio);
+  const QRegion uncovered = uncoveredRegion();
+  QPainter painter(&backdrop_);
   renderUnder(*this, painter, uncovered);
   QColor shade(Qt::black);
   shade.setAlphaF(kBackdropOpacity);
-  // In bands, each filled at once rather than handed to helper threads.
-  constexpr int kBand = 64;
-  for (const QRect& rect : uncovered) {
-    for (int top = rect.top(); top <= rect.bottom(); top += kBand) {
-      painter.fillRect(QRect(rect.left(), top, rect.width(), std::min(kBand, rect.bottom() + 1 - top)),
-                       shade);
-    }
-  }
-  return backdrop;
+  paintInBands(painter, rect(), [&] {
+    for (const QRect& part : uncovered) painter.fillRect(part, shade);
+  });
+  backdropStale_ = false;
+}
+
+void QuickLookPreviewOverlay::scheduleBackdropRefresh() {
+  backdropRefreshStop_.request_stop();
+  backdropRefreshStop_ = std::stop_source();
+  context_.startDetached([context = &context_, overlay = QPointer<QuickLookPreviewOverlay>(this),
+                          stop = backdropRefreshStop_.get_token()] {
+    return afterDelay(context, overlay, stop, kBackdropRefreshDelayNanos, [](QuickLookPreviewOverlay& self) {
+      if (!self.isVisible()) return;
+      self.backdropStale_ = true;
+      self.update(self.uncoveredRegion());
+    });
+  });
 }
 
 void QuickLookPreviewOverlay::paintEvent(QPaintEvent*) {
-  if (backdrop_.isNull() || backdrop_.size() != size() * devicePixelRatioF()) backdrop_ = makeBackdrop();
+  if (backdropStale_ || backdrop_.size() != size() * devicePixelRatioF()) renderBackdrop();
   QPainter painter(this);
   paintPerClipRect(painter, rect(), [&] { painter.drawImage(QPoint(0, 0), backdrop_); });
 }
@@ -395,7 +425,8 @@ void QuickLookPreviewOverlay::setHostOpaque(bool opaque) {
 
 void QuickLookPreviewOverlay::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  backdrop_ = QImage();
+  backdropStale_ = true;
+  scheduleBackdropRefresh();
   setHostOpaque(true);
   raise();
   placeControls();
@@ -405,8 +436,8 @@ void QuickLookPreviewOverlay::showEvent(QShowEvent* event) {
 
 void QuickLookPreviewOverlay::hideEvent(QHideEvent* event) {
   cancelHide();
+  backdropRefreshStop_.request_stop();
   setHostOpaque(false);
-  backdrop_ = QImage();
   QWidget::hideEvent(event);
 }
 

@@ -12,11 +12,12 @@
 // The actions run inside the overlay's own event handling: a creator that removes the overlay
 // from `dismiss` does so with deleteLater.
 //
-// The overlay is opaque: the backdrop is the window under it, darkened, drawn from one picture of
-// it taken at the first paint after the overlay is shown (again after a resize). While the overlay
-// is shown, its host counts as opaque too, so nothing under it is repainted: neither what changes
-// under it (the grid's focus, the inspector) nor what lies under the image when the image changes.
-// What changes under the backdrop's margin while the overlay is shown shows once it closes.
+// The overlay is opaque: the backdrop is the window under it, darkened, drawn from a picture of it
+// taken where the image leaves it uncovered, at the first paint after the overlay is shown or
+// resized, and again once the window under it has settled, 0.4 s (on the context's clock) after
+// the overlay is shown or shows another file. While the overlay is shown its host counts as opaque
+// too, so nothing under it is repainted: neither what changes under it (the grid's focus, the
+// inspector) nor what lies under the image when the image changes.
 //
 // The image's context menu and drag are offered only once the image view shows the previewed file
 // and the selection's focused record is that file.
@@ -30,6 +31,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -69,6 +71,7 @@ class QuickLookPreviewOverlay : public QWidget {
   static constexpr double kFadeInSeconds = 0.16;
   static constexpr double kFadeOutSeconds = 0.22;
   static constexpr std::int64_t kHideDelayNanos = 2'000'000'000;
+  static constexpr std::int64_t kBackdropRefreshDelayNanos = 400'000'000;
 
   // Covers `host` and follows its size. Reads the selection of `results`; the context menu changes
   // the review and the concepts; `context` times the controls and gives the service for drags.
@@ -119,7 +122,9 @@ class QuickLookPreviewOverlay : public QWidget {
   void updateImage();
   void placeControls();
   void setHostOpaque(bool opaque);
-  QImage makeBackdrop() const;
+  QRegion uncoveredRegion() const;
+  void renderBackdrop();
+  void scheduleBackdropRefresh();
 
   ResultsModel& results_;
   ReviewModel& review_;
@@ -146,7 +151,9 @@ class QuickLookPreviewOverlay : public QWidget {
   std::stop_source hideStop_;
   bool hidePending_ = false;
 
-  QImage backdrop_;  // null until the next paint makes it
+  QImage backdrop_;  // kept for the next time the overlay is shown
+  bool backdropStale_ = true;
+  std::stop_source backdropRefreshStop_;
   bool hostMadeOpaque_ = false;
   bool hostWasOpaque_ = false;
 

@@ -136,32 +136,59 @@ TEST(QuickLookPreviewOverlay, TheWindowUnderTheShownPreviewIsNotRepainted) {
   }
 }
 
-// Around the image the backdrop shows the window under it as black at 0.92 opacity over it does.
-TEST(QuickLookPreviewOverlay, TheBackdropDarkensTheWindowUnderIt) {
-  LayeredPreviewFixture f;
+// Around the image the backdrop shows the window under it as black at 0.92 opacity over it did.
+// Its picture of that window is taken again 0.4 s after the preview opened or showed another file,
+// on the store's clock: a change under it shows then.
+TEST(QuickLookPreviewOverlay, TheBackdropDarkensTheWindowUnderItAndCatchesUpOnceThePreviewRests) {
   const auto shaded = [](QColor under) {
     QImage pixel(1, 1, QImage::Format_RGB32);
     pixel.fill(under);
-    QColor shade(Qt::black);
-    shade.setAlphaF(0.92);
-    QPainter(&pixel).fillRect(0, 0, 1, 1, shade);
-    return pixel.pixelColor(0, 0);
+    QPainter(&pixel).fillRect(0, 0, 1, 1, QColor(0, 0, 0, 235));  // 0.92 of 255
+    return pixel.pixelColor(0, 0).name().toStdString();
   };
-  const QColor background = f.window.palette().color(QPalette::Window);
+  const auto advance = [](LayeredPreviewFixture& f, double seconds) {
+    f.harness.clock.advance(static_cast<std::int64_t>(seconds * 1e9));
+    f.drain();
+  };
+  const QColor changed(20, 60, 220);
   const struct {
     std::string name;
-    QPoint point;
-    QColor expected;
+    std::function<void(LayeredPreviewFixture&)> afterTheChange;
+    bool changeShown;
   } cases[] = {
-      {"top left, over the widget under it", {5, 5}, shaded(f.underneath->color)},
-      {"bottom left, over the widget under it", {190, 295}, shaded(f.underneath->color)},
-      {"top right, over the window's background", {395, 5}, shaded(background)},
-      {"right edge, over the window's background", {390, 150}, shaded(background)},
+      {"at once", [](LayeredPreviewFixture&) {}, false},
+      {"0.39 s after opening", [&](LayeredPreviewFixture& f) { advance(f, 0.39); }, false},
+      {"0.4 s after opening", [&](LayeredPreviewFixture& f) { advance(f, 0.4); }, true},
+      {"0.4 s after opening, another file at 0.3 s",
+       [&](LayeredPreviewFixture& f) {
+         advance(f, 0.3);
+         f.overlay->setFileURL("file://" + imagePath(2));
+         advance(f, 0.1);
+       },
+       false},
+      {"0.4 s after another file",
+       [&](LayeredPreviewFixture& f) {
+         advance(f, 0.3);
+         f.overlay->setFileURL("file://" + imagePath(2));
+         advance(f, 0.4);
+       },
+       true},
   };
-  const QImage shown = f.window.grab().toImage();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(shown.pixelColor(c.point).name().toStdString(), c.expected.name().toStdString());
+    LayeredPreviewFixture f;
+    const QColor original = f.underneath->color;
+    f.underneath->color = changed;
+    f.underneath->update();
+    f.drain();
+    c.afterTheChange(f);
+    const QImage shown = f.window.grab().toImage();
+    const std::string under = shaded(c.changeShown ? changed : original);
+    for (const QPoint point : {QPoint(5, 5), QPoint(190, 295)})
+      EXPECT_EQ(shown.pixelColor(point).name().toStdString(), under);
+    const std::string background = shaded(f.window.palette().color(QPalette::Window));
+    for (const QPoint point : {QPoint(395, 5), QPoint(390, 150)})
+      EXPECT_EQ(shown.pixelColor(point).name().toStdString(), background);
   }
 }
 
