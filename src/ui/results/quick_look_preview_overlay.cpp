@@ -76,10 +76,10 @@ class ControlsCapsule : public QWidget {
   QImage shape_;
 };
 
-// Paints into `painter` (in `widget`'s coordinates) what the window shows under `widget` within
-// `region`: from the window down to `widget`'s parent, each one's own painting and then its
-// children stacked below the next one, as the window draws them.
-void renderUnder(const QWidget& widget, QPainter& painter, const QRegion& region) {
+// Paints into `painter` what the window shows under `widget` within `region` (`widget`'s
+// coordinates; `widget`'s origin lands at `at`): from the window down to `widget`'s parent, each
+// one's own painting and then its children stacked below the next one, as the window draws them.
+void renderUnder(const QWidget& widget, QPainter& painter, const QRegion& region, QPoint at) {
   std::vector<QWidget*> ancestors;
   for (QWidget* ancestor = widget.parentWidget(); ancestor != nullptr; ancestor = ancestor->parentWidget()) {
     ancestors.insert(ancestors.begin(), ancestor);
@@ -91,7 +91,7 @@ void renderUnder(const QWidget& widget, QPainter& painter, const QRegion& region
                                                : source.pos() - widget.mapTo(&ancestor, QPoint(0, 0));
     const QRegion sourceRegion = region.translated(-origin) & source.rect();
     if (sourceRegion.isEmpty()) return;
-    source.render(&painter, origin + sourceRegion.boundingRect().topLeft(), sourceRegion, flags);
+    source.render(&painter, at + origin + sourceRegion.boundingRect().topLeft(), sourceRegion, flags);
   };
   for (std::size_t level = 0; level < ancestors.size(); ++level) {
     QWidget& ancestor = *ancestors[level];
@@ -376,22 +376,30 @@ QRegion QuickLookPreviewOverlay::uncoveredRegion() const {
 }
 
 // The window under the overlay where the image leaves it uncovered, as the backdrop at its
-// opacity makes it look. The rest of the picture is never shown.
+// opacity makes it look: one picture per rectangle of that region (the margin's four sides).
 void QuickLookPreviewOverlay::renderBackdrop() {
   const qreal ratio = devicePixelRatioF();
-  if (backdrop_.size() != size() * ratio) {
-    backdrop_ = QImage(size() * ratio, QImage::Format_RGB32);
-    backdrop_.fill(Qt::black);
-  }
-  backdrop_.setDevicePixelRatio(ratio);
   const QRegion uncovered = uncoveredRegion();
-  QPainter painter(&backdrop_);
-  renderUnder(*this, painter, uncovered);
+  const bool sameParts = std::equal(uncovered.begin(), uncovered.end(), backdrop_.begin(), backdrop_.end(),
+                                    [ratio](const QRect& rect, const BackdropPart& part) {
+                                      return part.rect == rect && part.image.devicePixelRatio() == ratio;
+                                    });
+  if (!sameParts) {
+    backdrop_.clear();
+    for (const QRect& rect : uncovered) {
+      QImage image(rect.size() * ratio, QImage::Format_RGB32);
+      image.setDevicePixelRatio(ratio);
+      backdrop_.push_back({rect, std::move(image)});
+    }
+  }
   QColor shade(Qt::black);
   shade.setAlphaF(kBackdropOpacity);
-  paintInBands(painter, rect(), [&] {
-    for (const QRect& part : uncovered) painter.fillRect(part, shade);
-  });
+  for (BackdropPart& part : backdrop_) {
+    QPainter painter(&part.image);
+    renderUnder(*this, painter, part.rect, -part.rect.topLeft());
+    const QRect whole(QPoint(0, 0), part.rect.size());
+    paintInBands(painter, whole, [&] { painter.fillRect(whole, shade); });
+  }
   backdropStale_ = false;
 }
 
@@ -409,9 +417,13 @@ void QuickLookPreviewOverlay::scheduleBackdropRefresh() {
 }
 
 void QuickLookPreviewOverlay::paintEvent(QPaintEvent*) {
-  if (backdropStale_ || backdrop_.size() != size() * devicePixelRatioF()) renderBackdrop();
+  if (backdropStale_ ||
+      (!backdrop_.empty() && backdrop_.front().image.devicePixelRatio() != devicePixelRatioF()))
+    renderBackdrop();
   QPainter painter(this);
-  paintPerClipRect(painter, rect(), [&] { painter.drawImage(QPoint(0, 0), backdrop_); });
+  for (const BackdropPart& part : backdrop_) {
+    paintPerClipRect(painter, part.rect, [&] { painter.drawImage(part.rect.topLeft(), part.image); });
+  }
 }
 
 // The overlay covers its host and paints every pixel of it, so while it is shown the host hides

@@ -38,6 +38,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 #include "model/image_drag_payload.h"
 #include "store/feature_models.h"
@@ -151,7 +152,11 @@ class QuickLookPreviewOverlay : public QWidget {
   std::stop_source hideStop_;
   bool hidePending_ = false;
 
-  QImage backdrop_;  // kept for the next time the overlay is shown
+  struct BackdropPart {
+    QRect rect;
+    QImage image;
+  };
+  std::vector<BackdropPart> backdrop_;  // kept for the next time the overlay is shown
   bool backdropStale_ = true;
   std::stop_source backdropRefreshStop_;
   bool hostMadeOpaque_ = false;
