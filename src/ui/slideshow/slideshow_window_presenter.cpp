@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "store/presentation/image_library_presentation_state.h"
+#include "ui/common/covered_window_repaints.h"
 
 namespace lorvex::ui {
 
@@ -49,9 +50,10 @@ void SlideshowWindowPresenter::present(std::function<void()> onClose) {
     if (self != nullptr) self->windowDidExitFullScreen();
   };
   if (content_) window->setContent(content_().release());
-  QScreen* screen = nullptr;
-  if (anchor_ != nullptr && anchor_->window() != nullptr) screen = anchor_->window()->screen();
-  window->presentFullScreen(screen);
+  QWidget* anchorWindow = anchor_ != nullptr ? anchor_->window() : nullptr;
+  // The window under the slideshow repaints what its views change only once it shows again.
+  if (anchorWindow != nullptr) new CoveredWindowRepaints(*window, *anchorWindow, window);
+  window->presentFullScreen(anchorWindow != nullptr ? anchorWindow->screen() : nullptr);
 }
 
 void SlideshowWindowPresenter::dismiss(bool notify) {

@@ -7,6 +7,8 @@
 // is made by the factory each time a window opens and is destroyed with the window.
 //
 // The window opens on the screen of `anchor`'s window (the main window), else the primary screen.
+// While it hides that window completely, the window's repaints wait until it shows again
+// (CoveredWindowRepaints).
 //
 // Thread safety: GUI thread only.
 #pragma once

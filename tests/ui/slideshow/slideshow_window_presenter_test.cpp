@@ -3,6 +3,7 @@
 // window manager, by leaving full screen and by the presenter going away.
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPaintEvent>
 #include <QScreen>
 #include <QTest>
 
@@ -96,6 +97,36 @@ TEST_F(SlideshowWindowPresenterTest, ClearingTheFlagClosesTheWindowAndAnotherSta
   startSlideshow();
   ASSERT_EQ(shownWindows().size(), 1U);
   EXPECT_NE(view(), nullptr);
+}
+
+// A view of the window under the slideshow, counting its paints.
+class PaintCounter : public QWidget {
+ public:
+  using QWidget::QWidget;
+  int paints = 0;
+
+ protected:
+  void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+TEST_F(SlideshowWindowPresenterTest, TheWindowUnderTheSlideshowRepaintsOnceWhenItCloses) {
+  auto* area = new PaintCounter(&mainWindow);
+  area->setGeometry(0, 0, 200, 100);
+  mainWindow.setGeometry(40, 40, 400, 300);
+  mainWindow.show();
+  startSlideshow();
+  area->paints = 0;
+  for (int step = 0; step < 2; ++step) {
+    QTest::keyClick(view()->keyView(), Qt::Key_Right);
+    area->update();
+    settle();
+  }
+  EXPECT_EQ(area->paints, 0);
+  QTest::keyClick(view()->keyView(), Qt::Key_Escape);
+  settle();
+  EXPECT_EQ(area->paints, 1);
+  mainWindow.hide();
+  delete area;
 }
 
 TEST_F(SlideshowWindowPresenterTest, EscapeInAnotherWindowIsLeftAlone) {

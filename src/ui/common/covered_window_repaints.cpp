@@ -1,0 +1,80 @@
+#include "ui/common/covered_window_repaints.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
+
+namespace lorvex::ui {
+
+bool coversCompletely(const WindowCoverFacts& facts) {
+  return facts.coverShown && facts.coverFullScreen && facts.coverActive && facts.coverOpaque &&
+         !facts.coveredStaysOnTop && facts.sameScreen && facts.coveredFrame.isValid() &&
+         facts.coverFrame.contains(facts.coveredFrame);
+}
+
+WindowCoverFacts windowCoverFacts(const QWidget& cover, const QWidget& covered) {
+  return {
+      .coverShown = cover.isVisible() && !cover.isMinimized(),
+      .coverFullScreen = cover.isFullScreen(),
+      .coverActive = cover.isActiveWindow(),
+      .coverOpaque = !cover.testAttribute(Qt::WA_TranslucentBackground) && cover.windowOpacity() >= 1.0,
+      .coveredStaysOnTop = covered.windowFlags().testFlag(Qt::WindowStaysOnTopHint),
+      .sameScreen = cover.screen() != nullptr && cover.screen() == covered.screen(),
+      .coverFrame = cover.frameGeometry(),
+      .coveredFrame = covered.frameGeometry(),
+  };
+}
+
+CoveredWindowRepaints::CoveredWindowRepaints(QWidget& cover, QWidget& covered, QObject* parent)
+    : QObject(parent), cover_(&cover), covered_(&covered) {
+  cover.installEventFilter(this);
+  covered.installEventFilter(this);
+  // Another window of ours (the covered one itself, a dialog) becoming active may come out on top.
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { releaseIfUncovered(); });
+}
+
+CoveredWindowRepaints::~CoveredWindowRepaints() {
+  if (covered_ != nullptr) covered_->removeEventFilter(this);
+  releaseIfUncovered(true);
+}
+
+bool CoveredWindowRepaints::coversNow() const {
+  return cover_ != nullptr && covered_ != nullptr && coversCompletely(windowCoverFacts(*cover_, *covered_));
+}
+
+bool CoveredWindowRepaints::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == covered_ && type == QEvent::UpdateRequest) {
+    // Left unhandled, the request keeps Qt's record of what changed; the one posted on release
+    // paints all of it.
+    if (!coversNow()) return false;
+    holding_ = true;
+    return true;
+  }
+  switch (type) {
+    case QEvent::Hide:
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowStateChange:
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+    case QEvent::ScreenChangeInternal:
+      releaseIfUncovered();
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+void CoveredWindowRepaints::releaseIfUncovered(bool force) {
+  if (!holding_ || (!force && coversNow())) return;
+  holding_ = false;
+  if (covered_ != nullptr)
+    QCoreApplication::postEvent(covered_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+}
+
+}  // namespace lorvex::ui
