@@ -1,5 +1,6 @@
 #include "ui/detail/metadata_section.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -165,6 +166,7 @@ MetadataSection::MetadataSection(const AppLocalization* localization, QWidget* p
   column->addWidget(grid_);
 
   auto* texts = new QWidget(this);
+  texts_ = texts;
   auto* textColumn = new QVBoxLayout(texts);
   textColumn->setContentsMargins(0, 0, 0, 0);
   textColumn->setSpacing(8);
@@ -228,12 +230,28 @@ void MetadataSection::applyStatus(const MetadataInspectionPresentation& presenta
   warning_->setVisible(presentation.warningText.has_value());
 }
 
+namespace {
+
+// Showing a widget makes Qt lay out each of its shown ancestors again, there and then: rows shown
+// one by one lay the whole inspector out once per row, measuring every wrapped value each time.
+// Their container is hidden while they change, so it is laid out once, when it shows again. A
+// container that holds the focus stays shown, because hiding it would move the focus. Returns
+// whether it was hidden.
+bool hideWhileChanged(QWidget& container) {
+  if (!container.isVisible() || container.isAncestorOf(QApplication::focusWidget())) return false;
+  container.hide();
+  return true;
+}
+
+}  // namespace
+
 void MetadataSection::setMetadata(const GenerationMetadata& metadata) {
   const MetadataInspectionPresentation presentation(metadata, localization_);
   applyStatus(presentation);
 
   std::map<std::string, const MetadataInspectionRow*> present;
   for (const auto& row : presentation.settingRows) present.emplace(row.id, &row);
+  hideWhileChanged(*grid_);
   for (auto& [id, row] : rows_) {
     const auto found = present.find(id);
     const bool shown = found != present.end();
@@ -257,6 +275,7 @@ void MetadataSection::setMetadata(const GenerationMetadata& metadata) {
   for (const auto& item : presentation.longTextItems) {
     if (item.value) items.emplace(item.id, &item);
   }
+  const bool textsHidden = hideWhileChanged(*texts_);
   for (auto& [id, disclosure] : disclosures_) {
     const auto found = items.find(id);
     if (found == items.end()) {
@@ -268,6 +287,7 @@ void MetadataSection::setMetadata(const GenerationMetadata& metadata) {
     disclosure->setItem(*found->second);
     disclosure->show();
   }
+  if (textsHidden) texts_->show();
 }
 
 bool MetadataSection::isExpanded(const std::string& itemID) const {

@@ -57,6 +57,7 @@ class MetadataSection : public QWidget {
   QLabel* warning_ = nullptr;
   std::string warningText_;
   QWidget* grid_ = nullptr;
+  QWidget* texts_ = nullptr;  // the long texts' boxes
   std::map<std::string, Row> rows_;
   std::map<std::string, MetadataLongTextDisclosure*> disclosures_;
 };

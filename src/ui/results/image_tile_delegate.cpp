@@ -162,6 +162,11 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   const Backgrounds& shared = backgrounds(palette, dpr);
 
   painter->save();
+  // The list view paints its items with smooth pixmap filtering on, which makes Qt's raster
+  // painter send even an unscaled copy through its filtering path and its helper threads. Every
+  // copy here is unscaled except a stretched image, which alone turns it back on: the pixels are
+  // the same, the copies direct.
+  painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
   const int side = static_cast<int>(std::lround(imageArea.width() * dpr));
   const TileImage image = images_.tileImage(record->file.path, QSize(side, side), dpr);
   // The repainted region is often several rectangles (the tiles whose focus or image changed, the
@@ -176,7 +181,9 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     if (atSize) {
       painter->drawPixmap(imageArea.topLeft(), pixmap);
     } else if (!pixmap.isNull()) {
+      painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
       painter->drawPixmap(imageArea, pixmap, QRectF(pixmap.rect()));
+      painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
     }
   });
   painter->setClipRect(option.rect, Qt::IntersectClip);

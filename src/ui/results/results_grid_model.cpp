@@ -1,9 +1,12 @@
 #include "ui/results/results_grid_model.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "model/text/paths.h"
 #include "store/compaction.h"
+#include "store/context/store_context.h"
+#include "store/record_ref.h"
 #include "store/results/results_model.h"
 #include "ui/common/accessibility_identifiers.h"
 
@@ -23,7 +26,10 @@ void ResultsGridModel::followWindow() {
   SearchResultWindow& window = results_.resultWindow();
   connect(&window, &SearchResultWindow::recordsAboutToBeReset, this, [this] { beginResetModel(); });
   connect(&window, &SearchResultWindow::recordsReset, this, [this] {
-    records_ = results_.resultWindow().records();
+    // The copy may hold the last references to records the window has let go (a reload that
+    // found the same records keeps its fresh copies and tells no one): a pool thread frees them.
+    std::vector<RecordRef> previous = std::exchange(records_, results_.resultWindow().records());
+    releaseRecordsOn(results_.context().utilityPool(), std::move(previous));
     endResetModel();
   });
   connect(&window, &SearchResultWindow::recordsAboutToBeInserted, this,

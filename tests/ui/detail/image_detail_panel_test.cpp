@@ -351,6 +351,54 @@ TEST_F(ImageDetailPanelTest, WidthIsReportedWhileShown) {
   EXPECT_EQ(widths.back(), panelWidget->width()) << window->width();
 }
 
+// Counts the resizes a widget is given.
+class ResizeCounter : public QObject {
+ public:
+  explicit ResizeCounter(QWidget& watched) { watched.installEventFilter(this); }
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Resize) ++count;
+    return false;
+  }
+};
+
+// Qt lays every shown ancestor out again whenever a widget is shown. A focus change that shows
+// many metadata rows and boxes lays the inspector out at most once each for the status box, the
+// rows and the boxes, not once per row.
+TEST_F(ImageDetailPanelTest, AFocusChangeLaysTheMetadataOutOnceWhateverNumberOfRowsItShows) {
+  ImageRecord bare;
+  bare.file = {"/library/bare.png", 10, 1'699'999'990};
+  ImageRecord other = novelAIRecord("other.png", 1'699'999'991);
+  other.metadata.negativePrompt.reset();
+  other.metadata.title = "Evening";
+  other.metadata.sampler = "k_euler";
+  other.metadata.steps = 28;
+  other.metadata.source = "Stable Diffusion";
+  ImageDetailPanel* panel = showPanel(false, {bare, novelAIRecord("full.png"), other});
+  struct Case {
+    const char* from;
+    const char* to;
+  };
+  const std::vector<Case> cases{
+      {"bare.png", "full.png"},
+      {"full.png", "other.png"},
+      {"other.png", "bare.png"},
+      {"bare.png", "other.png"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " to " + c.to);
+    focus(std::string("/library/") + c.from);
+    store->results().focusPathKeepingSelection(std::string("/library/") + c.to);
+    ResizeCounter resizes(*panel->metadataSection());
+    panel->refresh();
+    EXPECT_LE(resizes.count, 3);
+    settle();
+    EXPECT_EQ(panel->shownRecord()->file.path, std::string("/library/") + c.to);
+  }
+}
+
 }  // namespace
 }  // namespace lorvex::ui
 

@@ -5,8 +5,11 @@
 // and the tiles on screen (only those) ask for thumbnails, the next page and their images.
 #include <QLineEdit>
 #include <QMenu>
+#include <QPaintEngine>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QRegion>
+#include <cmath>
 #include <functional>
 
 #include "results_grid_fixture.h"
@@ -592,6 +595,116 @@ TEST(ResultsGridListView, TilesThatLeaveTheScreenDropTheirQueuedDecodes) {
   }
   EXPECT_EQ(ranOfTheFirstScreen, 1);
   EXPECT_EQ(f.loader.decodesInFlight(), 0U);
+}
+
+// A paint engine that records each pixmap or image copy: whether it scales, and whether smooth
+// filtering was on for it.
+class CopyRecordingEngine : public QPaintEngine {
+ public:
+  struct Copy {
+    bool scaled;
+    bool smooth;
+  };
+  CopyRecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+  bool begin(QPaintDevice*) override { return true; }
+  bool end() override { return true; }
+  void updateState(const QPaintEngineState& state) override {
+    if (state.state() & QPaintEngine::DirtyHints) {
+      smooth_ = state.renderHints().testFlag(QPainter::SmoothPixmapTransform);
+    }
+  }
+  void drawPixmap(const QRectF& target, const QPixmap& pixmap, const QRectF& source) override {
+    record(target, source, pixmap.devicePixelRatio());
+  }
+  void drawImage(const QRectF& target, const QImage& image, const QRectF& source,
+                 Qt::ImageConversionFlags) override {
+    record(target, source, image.devicePixelRatio());
+  }
+  void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+  void drawPath(const QPainterPath&) override {}
+  void drawTextItem(const QPointF&, const QTextItem&) override {}
+  Type type() const override { return QPaintEngine::User; }
+
+  std::vector<Copy> copies;
+
+ private:
+  void record(const QRectF& target, const QRectF& source, qreal dpr) {
+    const QSizeF drawn = target.size() * dpr;
+    const bool scaled =
+        std::abs(drawn.width() - source.width()) > 0.01 || std::abs(drawn.height() - source.height()) > 0.01;
+    copies.push_back({scaled, smooth_});
+  }
+  bool smooth_ = false;
+};
+
+class CopyRecordingDevice : public QPaintDevice {
+ public:
+  explicit CopyRecordingDevice(QSize size) : size_(size) {}
+  QPaintEngine* paintEngine() const override { return &engine; }
+  mutable CopyRecordingEngine engine;
+
+ protected:
+  int metric(PaintDeviceMetric metric) const override {
+    switch (metric) {
+      case PdmWidth:
+        return size_.width();
+      case PdmHeight:
+        return size_.height();
+      case PdmDepth:
+        return 32;
+      case PdmDpiX:
+      case PdmDpiY:
+      case PdmPhysicalDpiX:
+      case PdmPhysicalDpiY:
+        return 96;
+      case PdmDevicePixelRatio:
+        return 1;
+      case PdmDevicePixelRatioScaled:
+        return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
+      default:
+        return QPaintDevice::metric(metric);
+    }
+  }
+
+ private:
+  QSize size_;
+};
+
+// The list view paints its items with smooth filtering on, and Qt's raster painter then sends even
+// an unscaled copy through its filtering path and helper threads. A tile filters only the copy it
+// scales (an image kept from another tile size); every other copy goes without.
+TEST(ResultsGridListView, ATileFiltersOnlyTheCopiesItScales) {
+  struct Case {
+    const char* name;
+    bool decoded;       // the images decoded (else the placeholders show)
+    int narrowerBy;     // the grid made narrower by this much after its images came
+    bool expectScaled;  // whether some copy scales
+  };
+  const std::vector<Case> cases{
+      {"images at the tile size", true, 0, false},
+      {"placeholders", false, 0, false},
+      {"images kept from a wider grid", true, 60, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResultsGridFixture f(libraryImages(0, 6));
+    if (!c.decoded) f.decodes.hold();
+    f.search();
+    f.window.show();
+    f.drain(c.decoded);
+    if (c.narrowerBy > 0) f.grid->resize(f.grid->width() - c.narrowerBy, f.grid->height());
+    CopyRecordingDevice device(f.grid->viewport()->size());
+    f.grid->viewport()->render(&device);
+    const std::vector<CopyRecordingEngine::Copy>& copies = device.engine.copies;
+    ASSERT_FALSE(copies.empty());
+    bool anyScaled = false;
+    for (const CopyRecordingEngine::Copy& copy : copies) {
+      EXPECT_EQ(copy.smooth, copy.scaled);
+      anyScaled = anyScaled || copy.scaled;
+    }
+    EXPECT_EQ(anyScaled, c.expectScaled);
+    if (!c.decoded) f.decodes.release();
+  }
 }
 
 }  // namespace

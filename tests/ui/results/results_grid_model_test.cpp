@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -94,6 +97,46 @@ TEST(ResultsGridModel, RowsFollowEveryChangeOfTheWindow) {
       EXPECT_EQ(model.recordAt(row),
                 f.store->results().resultWindow().records()[static_cast<std::size_t>(row)]);
     }
+  }
+}
+
+// Freeing a record frees its whole metadata: the records only the model's copy still holds (a
+// reload that found the same records keeps the window's fresh copies) go to a pool thread when
+// the window is reset, not on the GUI thread.
+TEST(ResultsGridModel, RecordsOnlyItsCopyHeldAreFreedOffTheGuiThread) {
+  struct Case {
+    const char* name;
+    bool reloadFoundTheSameFirst;
+  };
+  const Case cases[] = {{"new records replace the window's", false},
+                        {"a reload found the same records, then new ones came", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ReviewFixture f(libraryImages(0, 8));
+    ResultsGridModel model(f.store->results(), testing::echoLocalization());
+    SearchResultWindow& window = f.store->results().resultWindow();
+    if (c.reloadFoundTheSameFirst) window.replaceRecords(refs(libraryImages(0, 8)), false, 0);
+    QThreadPool& pool = f.store->results().context().utilityPool();
+    pool.waitForDone();
+    std::vector<std::weak_ptr<const ImageRecord>> held(model.records().begin(), model.records().end());
+
+    // Every pool thread waits, so a record freed before they go on was freed on this thread.
+    QSemaphore started;
+    QSemaphore go;
+    const int threads = pool.maxThreadCount();
+    for (int i = 0; i < threads; ++i) {
+      pool.start([&] {
+        started.release();
+        go.acquire();
+      });
+    }
+    started.acquire(threads);
+    window.replaceRecords(refs(libraryImages(20, 3)), false, 0);
+    EXPECT_EQ(rowPaths(model), windowPaths(*f.store));
+    for (const auto& record : held) EXPECT_FALSE(record.expired());
+    go.release(threads);
+    pool.waitForDone();
+    for (const auto& record : held) EXPECT_TRUE(record.expired());
   }
 }
 
