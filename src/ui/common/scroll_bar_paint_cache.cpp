@@ -33,9 +33,11 @@ QString keyOf(const QStyleOptionSlider& option, qreal dpr, const QWidget* widget
       .arg(reinterpret_cast<quintptr>(widget));
 }
 
-// Copied once per rectangle of the repainted region, so each copy is direct.
+// The picture has transparent parts, so copying it is a blend, which Qt's raster painter hands to
+// its helper threads when it covers many lines at once (a vertical bar always does). Copied in
+// bands of the repainted region, each copy is done at once on this thread.
 void drawClipped(QPainter& painter, const QRect& rect, const QPixmap& pixmap) {
-  paintPerClipRect(painter, rect, [&] { painter.drawPixmap(rect.topLeft(), pixmap); });
+  paintInBands(painter, rect, [&] { painter.drawPixmap(rect.topLeft(), pixmap); });
 }
 
 }  // namespace
