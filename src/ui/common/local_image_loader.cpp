@@ -27,8 +27,6 @@ LocalImageLoader::LocalImageLoader(LocalImageMemoryCache& cache, LocalImageDecod
   pool_.setMaxThreadCount(limiter_.limit());
   connect(this, &LocalImageLoader::decodeFinished, this, &LocalImageLoader::finishDecode,
           Qt::QueuedConnection);
-  connect(this, &LocalImageLoader::preparationFinished, this, &LocalImageLoader::finishPreparation,
-          Qt::QueuedConnection);
 }
 
 LocalImageLoader::~LocalImageLoader() {
@@ -143,35 +141,12 @@ void LocalImageLoader::finishDecode(quint64 flightId, const LocalImageDecodeResu
   for (const auto& [ticket, done] : flight.waiters) done(result);
 }
 
-}  // namespace lorvex::ui
-
-namespace lorvex::ui {
-
 LocalImageLoader::Ticket LocalImageLoader::prepare(Preparation work, PreparationDone done) {
-  const Ticket ticket = nextTicket_++;
-  auto cancelled = std::make_shared<std::atomic<bool>>(false);
-  preparations_.emplace(ticket, PendingPreparation{std::move(done), cancelled});
-  pool_.start([this, ticket, cancelled, work = std::move(work)] {
-    QImage made;
-    if (!cancelled->load()) made = work();
-    Q_EMIT preparationFinished(ticket, made);
-  });
-  return ticket;
+  return preparations_.start(std::move(work), std::move(done));
 }
 
 void LocalImageLoader::cancelPreparation(Ticket ticket) {
-  const auto found = preparations_.find(ticket);
-  if (found == preparations_.end()) return;
-  found->second.cancelled->store(true);
-  preparations_.erase(found);
-}
-
-void LocalImageLoader::finishPreparation(quint64 ticket, const QImage& image) {
-  const auto found = preparations_.find(ticket);
-  if (found == preparations_.end()) return;
-  const PreparationDone done = std::move(found->second.done);
-  preparations_.erase(found);
-  done(image);
+  preparations_.cancel(ticket);
 }
 
 }  // namespace lorvex::ui

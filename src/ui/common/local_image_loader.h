@@ -14,11 +14,9 @@
 #include <QImage>
 #include <QObject>
 #include <QThreadPool>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -26,6 +24,7 @@
 #include "ui/common/local_image_decode_limiter.h"
 #include "ui/common/local_image_decoding.h"
 #include "ui/common/local_image_memory_cache.h"
+#include "ui/common/pending_image_work.h"
 
 namespace lorvex::ui {
 
@@ -73,8 +72,6 @@ class LocalImageLoader : public QObject {
  Q_SIGNALS:
   // Emitted on a worker thread when a decode ends; delivered to the loader by a queued connection.
   void decodeFinished(quint64 flightId, const lorvex::ui::LocalImageDecodeResult& result);
-  // Likewise for a preparation.
-  void preparationFinished(quint64 ticket, const QImage& image);
 
  private:
   struct Flight {
@@ -88,21 +85,15 @@ class LocalImageLoader : public QObject {
 
   void startDecode(quint64 flightId);
   void finishDecode(quint64 flightId, const LocalImageDecodeResult& result);
-  void finishPreparation(quint64 ticket, const QImage& image);
-
-  struct PendingPreparation {
-    PreparationDone done;
-    std::shared_ptr<std::atomic<bool>> cancelled;
-  };
 
   LocalImageMemoryCache& cache_;
   LocalImageDecodeLimiter& limiter_;
   DecodeFunction decode_;
   QThreadPool pool_;
+  PendingImageWork preparations_{*this, pool_};
   std::unordered_map<quint64, Flight> flights_;
   std::unordered_map<std::string, quint64> flightByKey_;
   std::unordered_map<Ticket, quint64> flightByTicket_;
-  std::unordered_map<Ticket, PendingPreparation> preparations_;
   quint64 nextFlightId_ = 1;
   Ticket nextTicket_ = 1;
 };

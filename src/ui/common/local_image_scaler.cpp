@@ -19,7 +19,6 @@ LocalImageScaler::LocalImageScaler(QObject* parent) : QObject(parent) {
   // Two views at most scale at once (the inspector and the preview); more threads would only
   // compete with the decodes.
   pool_.setMaxThreadCount(std::clamp(QThread::idealThreadCount() / 4, 1, 2));
-  connect(this, &LocalImageScaler::scaleFinished, this, &LocalImageScaler::finishScale, Qt::QueuedConnection);
 }
 
 LocalImageScaler::~LocalImageScaler() {
@@ -34,28 +33,12 @@ LocalImageScaler& LocalImageScaler::shared() {
 }
 
 LocalImageScaler::Ticket LocalImageScaler::scale(QImage image, QSize size, Completion done) {
-  const Ticket ticket = nextTicket_++;
-  auto cancelled = std::make_shared<std::atomic<bool>>(false);
-  waiting_.emplace(ticket, Waiting{std::move(done), cancelled});
-  pool_.start([this, ticket, cancelled, image = std::move(image), size] {
-    Q_EMIT scaleFinished(ticket, cancelled->load() ? QImage() : scaledForDisplay(image, size));
-  });
-  return ticket;
+  return scales_.start([image = std::move(image), size] { return scaledForDisplay(image, size); },
+                       std::move(done));
 }
 
 void LocalImageScaler::cancel(Ticket ticket) {
-  const auto found = waiting_.find(ticket);
-  if (found == waiting_.end()) return;
-  found->second.cancelled->store(true);
-  waiting_.erase(found);
-}
-
-void LocalImageScaler::finishScale(quint64 ticket, const QImage& scaled) {
-  const auto found = waiting_.find(ticket);
-  if (found == waiting_.end()) return;
-  const Completion done = std::move(found->second.done);
-  waiting_.erase(found);
-  done(scaled);
+  scales_.cancel(ticket);
 }
 
 }  // namespace lorvex::ui

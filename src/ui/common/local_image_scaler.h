@@ -14,11 +14,10 @@
 #include <QObject>
 #include <QSize>
 #include <QThreadPool>
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <unordered_map>
+
+#include "ui/common/pending_image_work.h"
 
 namespace lorvex::ui {
 
@@ -43,23 +42,11 @@ class LocalImageScaler : public QObject {
   void cancel(Ticket ticket);
 
   // Scales asked for and not yet delivered or cancelled.
-  std::size_t scalesInFlight() const { return waiting_.size(); }
-
- Q_SIGNALS:
-  // Emitted on a worker thread when a scale ends; delivered to the scaler by a queued connection.
-  void scaleFinished(quint64 ticket, const QImage& scaled);
+  std::size_t scalesInFlight() const { return scales_.size(); }
 
  private:
-  void finishScale(quint64 ticket, const QImage& scaled);
-
-  struct Waiting {
-    Completion done;
-    std::shared_ptr<std::atomic<bool>> cancelled;
-  };
-
   QThreadPool pool_;
-  std::unordered_map<Ticket, Waiting> waiting_;
-  Ticket nextTicket_ = 1;
+  PendingImageWork scales_{*this, pool_};
 };
 
 // `image` scaled smoothly to `size`, in the format the painter copies fastest. Any thread.

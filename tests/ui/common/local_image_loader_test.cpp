@@ -121,12 +121,6 @@ TEST(LocalImageLoaderTest, ALoaderGoneWithDecodesQueuedGivesEveryPermitBack) {
   testing::drainEvents();
 }
 
-}  // namespace
-}  // namespace lorvex::ui
-
-namespace lorvex::ui {
-namespace {
-
 // Pixel work on a decoded image runs on the loader's pool and counts as work in flight until its
 // result is delivered on the GUI thread, so whoever waits for a view's images waits for it too;
 // a cancelled preparation is never delivered and stops counting at once.
