@@ -1,4 +1,4 @@
-// bench_journey [--work DIR] [--count N] [--new N] [--journeys NAME,...] [--rounds R] [--smoke]
+// bench_journey [--work DIR] [--count N] [--new N] [--journeys NAME,...] [--rounds R] [--repeat K] [--smoke]
 //
 // Runs the journeys of tests/app/journeys (a new user's steps through the composed application,
 // driven by input events) on a library of N indexed images (default 100,000) while a folder of
@@ -20,6 +20,9 @@
 // the journeys before it run unmeasured, then the new folder's registration started (the first
 // launch picks it itself, beside the journeys' own pictures folder, in its folder picker) and the
 // journey measured while it is indexed. Actions taken after the indexing ended are listed apart.
+// A journey that ends where it began and leaves the library as it found it (browse) is taken K
+// times in a row in its measured run (default 40; fewer if the indexing ends first), so that each
+// of its actions has enough samples for its p99 to be more than its worst sample; the others once.
 // The journeys' checks are written for a library of their own folder; on this library some do not
 // hold (counts, positions): their number is printed, their waits are cut to 5 s, and they are no
 // part of the figures.
@@ -87,6 +90,7 @@ struct Options {
   int fresh = 20'000;
   std::vector<std::string> journeys;  // empty: all
   int rounds = 1;
+  int repeat = 40;  // times a repeatable journey is taken in its measured run
   bool smoke = false;
   bool temporaryWork = false;  // removed at the end
 };
@@ -94,6 +98,7 @@ struct Options {
 std::optional<Options> parse(int argc, char** argv) {
   Options options;
   bool workGiven = false;
+  bool repeatGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -106,6 +111,9 @@ std::optional<Options> parse(int argc, char** argv) {
       options.fresh = std::atoi(argv[++i]);
     } else if (argument == "--rounds" && hasValue) {
       options.rounds = std::max(1, std::atoi(argv[++i]));
+    } else if (argument == "--repeat" && hasValue) {
+      options.repeat = std::max(1, std::atoi(argv[++i]));
+      repeatGiven = true;
     } else if (argument == "--journeys" && hasValue) {
       std::stringstream list(argv[++i]);
       for (std::string name; std::getline(list, name, ',');) options.journeys.push_back(name);
@@ -119,6 +127,7 @@ std::optional<Options> parse(int argc, char** argv) {
     options.count = 200;
     options.fresh = 40;
     if (options.journeys.empty()) options.journeys = {"browse"};
+    if (!repeatGiven) options.repeat = 2;
     if (!workGiven) {
       std::string pattern = "/tmp/lorvex-bench-journey-smoke-XXXXXX";
       if (mkdtemp(pattern.data()) == nullptr) return std::nullopt;
@@ -229,7 +238,12 @@ struct Sample {
   std::string longestEvent;
   int events = 0;         // outermost events handled
   bool indexing = false;  // the indexing ran when the input was delivered
+  double started = 0;     // s on the monotonic clock (perf record -k CLOCK_MONOTONIC), for profiles
 };
+
+double monotonicSeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 class TimingReporter final : public journeys::JourneyReporter {
  public:
@@ -255,6 +269,7 @@ class TimingReporter final : public journeys::JourneyReporter {
     current_.action = action;
     current_.journey = journey_;
     current_.indexing = app_->isRunning() && app_->store().library().isIndexing();
+    current_.started = monotonicSeconds();
     clock_.open();
   }
   void acted() override {
@@ -267,7 +282,8 @@ class TimingReporter final : public journeys::JourneyReporter {
     current_.events = window.events;
     log_.line("action " + current_.journey + ": " + current_.action + ": busy " + number(current_.busy) +
               " ms, cpu " + number(current_.cpu) + " ms, longest " + number(current_.longest) + " ms (" +
-              current_.longestEvent + ")" + (current_.indexing ? ", indexing" : ""));
+              current_.longestEvent + ")" + (current_.indexing ? ", indexing" : "") + "; from " +
+              std::to_string(current_.started) + " to " + std::to_string(monotonicSeconds()) + " s");
     samples_.push_back(current_);
   }
 
@@ -288,6 +304,12 @@ bool writesSynchronously(const std::string& action) {
     if (action.starts_with(write)) return true;
   }
   return false;
+}
+
+// The journeys that end where they began, with the library as they found it: taking one again
+// right after itself repeats the same actions on the same state.
+bool isRepeatable(const std::string& journey) {
+  return journey == "browse";
 }
 
 // Starts indexing the new folder (a registration, as Add Folder starts it) once the library work
@@ -355,13 +377,19 @@ bool runMeasured(const Options& options, std::size_t measured, int round, Timing
         reporter.acted();
       }
     }
-    const auto started = std::chrono::steady_clock::now();
-    driver.beginJourney(name);
-    all[measured].run(driver);
+    const int times = isRepeatable(name) ? options.repeat : 1;
+    for (int time = 1; time <= times; ++time) {
+      const auto started = std::chrono::steady_clock::now();
+      driver.beginJourney(name);
+      all[measured].run(driver);
+      const bool indexing = app.isRunning() && app.store().library().isIndexing();
+      log.line(name + " (" + std::to_string(time) + " of " + std::to_string(times) + "): journey took " +
+               number(Milliseconds(std::chrono::steady_clock::now() - started).count()) + " ms; indexing " +
+               (indexing ? "still runs" : "ended"));
+      // Samples after the indexing ended belong to the other table; enough of them were taken.
+      if (!indexing) break;
+    }
     reporter.measure(nullptr);
-    log.line(name + ": journey took " +
-             number(Milliseconds(std::chrono::steady_clock::now() - started).count()) + " ms; indexing " +
-             (app.isRunning() && app.store().library().isIndexing() ? "still runs" : "ended"));
   }
   std::error_code error;
   fs::remove_all(home, error);
@@ -479,10 +507,10 @@ int run(const Options& options) {
 
   std::printf(
       "bench_journey: %d indexed images, %d new ones being indexed (registered as Add Folder does);\n"
-      "offscreen, 1280x800, en; %d round(s); %u cores, load average (1 / 5 min) %s before, %s after.\n"
-      "Main-thread busy per action (input until the window is idle), ms.\n",
-      options.count, options.fresh, options.rounds, std::thread::hardware_concurrency(), loadBefore.c_str(),
-      loadAverage().c_str());
+      "offscreen, 1280x800, en; %d round(s), browse taken up to %d times a round; %u cores, load average\n"
+      "(1 / 5 min) %s before, %s after. Main-thread busy per action (input until the window is idle), ms.\n",
+      options.count, options.fresh, options.rounds, options.repeat, std::thread::hardware_concurrency(),
+      loadBefore.c_str(), loadAverage().c_str());
   std::printf("\nWhile the indexing runs:\n");
   printTable(reporter.samples(), true);
   std::printf("\nWithout indexing running (before it started or after it ended; no budget):\n");
@@ -507,7 +535,7 @@ int main(int argc, char** argv) {
   if (!options) {
     std::fprintf(stderr,
                  "usage: bench_journey [--work DIR] [--count N] [--new N] [--journeys NAME,...] [--rounds R] "
-                 "[--smoke]\n");
+                 "[--repeat K] [--smoke]\n");
     return 2;
   }
   const int status = lorvex::bench::run(*options);
