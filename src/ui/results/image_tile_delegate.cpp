@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 #include "ui/common/clip_rect_painting.h"
@@ -17,6 +18,9 @@ namespace metrics = image_tile_metrics;
 
 // More names than a few screens of tiles are forgotten at once rather than one by one.
 constexpr std::size_t kNameCacheLimit = 2048;
+// The looks whose backgrounds are kept: enabled and disabled, in the active and the inactive
+// window.
+constexpr std::size_t kBackgroundLooks = 4;
 
 // The roles have a yellow but no orange: the trash mark keeps the system orange.
 QColor tintColor(ReviewBadge::Tint tint, const QPalette& palette) {
@@ -41,7 +45,7 @@ ImageTileDelegate::ImageTileDelegate(TileImageSource& images, QObject* parent)
 
 void ImageTileDelegate::setLayout(const ImageTileLayout& layout) {
   layout_ = layout;
-  backgrounds_ = Backgrounds();
+  backgrounds_.clear();
   names_.clear();
 }
 
@@ -79,9 +83,13 @@ const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPale
   const QColor base = roleColor(ColorRole::controlBackground, palette);
   const QColor accent = roleColor(ColorRole::accent, palette);
   const QColor window = roleColor(ColorRole::windowBackground, palette);
-  if (backgrounds_.dpr == dpr && backgrounds_.base == base.rgba() && backgrounds_.accent == accent.rgba() &&
-      backgrounds_.window == window.rgba() && !backgrounds_.normal.isNull()) {
-    return backgrounds_;
+  const auto kept = std::find_if(backgrounds_.begin(), backgrounds_.end(), [&](const Backgrounds& look) {
+    return look.dpr == dpr && look.base == base.rgba() && look.accent == accent.rgba() &&
+           look.window == window.rgba();
+  });
+  if (kept != backgrounds_.end()) {
+    std::rotate(backgrounds_.begin(), kept, kept + 1);
+    return backgrounds_.front();
   }
   Backgrounds made;
   made.dpr = dpr;
@@ -117,8 +125,9 @@ const ImageTileDelegate::Backgrounds& ImageTileDelegate::backgrounds(const QPale
     painter.fillPath(shape, window);
   }
   made.emptyImage = empty;
-  backgrounds_ = std::move(made);
-  return backgrounds_;
+  if (backgrounds_.size() >= kBackgroundLooks) backgrounds_.pop_back();
+  backgrounds_.insert(backgrounds_.begin(), std::move(made));
+  return backgrounds_.front();
 }
 
 const QPixmap& ImageTileDelegate::symbol(std::string_view name, const QColor& color, int size,

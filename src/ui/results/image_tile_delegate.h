@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "ui/common/local_image_load_state.h"
 #include "ui/results/image_tile_layout.h"
@@ -58,7 +59,9 @@ class ImageTileDelegate : public QStyledItemDelegate {
 
  private:
   // What every tile of one look shares, drawn once: the tile's background with and without the
-  // selection, and the image area's empty background.
+  // selection, and the image area's empty background. The looks of the last few palettes are
+  // kept: the grid goes from its enabled look to its disabled one and back each time something
+  // covers it (the preview), and each is drawn once.
   struct Backgrounds {
     qreal dpr = 0;
     QRgb base = 0;
@@ -75,7 +78,7 @@ class ImageTileDelegate : public QStyledItemDelegate {
 
   TileImageSource& images_;
   ImageTileLayout layout_;
-  mutable Backgrounds backgrounds_;
+  mutable std::vector<Backgrounds> backgrounds_;  // the latest look first
   mutable std::map<std::string, QPixmap, std::less<>> symbols_;
   // The file names as laid-out one-line texts, elided to the name's width once.
   mutable std::unordered_map<std::string, QStaticText> names_;

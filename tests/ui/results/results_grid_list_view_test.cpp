@@ -597,13 +597,14 @@ TEST(ResultsGridListView, TilesThatLeaveTheScreenDropTheirQueuedDecodes) {
   EXPECT_EQ(f.loader.decodesInFlight(), 0U);
 }
 
-// A paint engine that records each pixmap or image copy: whether it scales, and whether smooth
-// filtering was on for it.
+// A paint engine that records each pixmap or image copy: whether it scales, whether smooth
+// filtering was on for it, and what it copied.
 class CopyRecordingEngine : public QPaintEngine {
  public:
   struct Copy {
     bool scaled;
     bool smooth;
+    qint64 source;  // the pixmap's or image's cache key
   };
   CopyRecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
   bool begin(QPaintDevice*) override { return true; }
@@ -614,11 +615,11 @@ class CopyRecordingEngine : public QPaintEngine {
     }
   }
   void drawPixmap(const QRectF& target, const QPixmap& pixmap, const QRectF& source) override {
-    record(target, source, pixmap.devicePixelRatio());
+    record(target, source, pixmap.devicePixelRatio(), pixmap.cacheKey());
   }
   void drawImage(const QRectF& target, const QImage& image, const QRectF& source,
                  Qt::ImageConversionFlags) override {
-    record(target, source, image.devicePixelRatio());
+    record(target, source, image.devicePixelRatio(), image.cacheKey());
   }
   void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
   void drawPath(const QPainterPath&) override {}
@@ -628,11 +629,11 @@ class CopyRecordingEngine : public QPaintEngine {
   std::vector<Copy> copies;
 
  private:
-  void record(const QRectF& target, const QRectF& source, qreal dpr) {
+  void record(const QRectF& target, const QRectF& source, qreal dpr, qint64 key) {
     const QSizeF drawn = target.size() * dpr;
     const bool scaled =
         std::abs(drawn.width() - source.width()) > 0.01 || std::abs(drawn.height() - source.height()) > 0.01;
-    copies.push_back({scaled, smooth_});
+    copies.push_back({scaled, smooth_, key});
   }
   bool smooth_ = false;
 };
@@ -704,6 +705,62 @@ TEST(ResultsGridListView, ATileFiltersOnlyTheCopiesItScales) {
     }
     EXPECT_EQ(anyScaled, c.expectScaled);
     if (!c.decoded) f.decodes.release();
+  }
+}
+
+// What the tiles copy in one paint of the grid's viewport: the pixmaps' and images' keys, in order.
+std::vector<qint64> copiedSources(QWidget& viewport) {
+  CopyRecordingDevice device(viewport.size());
+  viewport.render(&device);
+  std::vector<qint64> sources;
+  for (const CopyRecordingEngine::Copy& copy : device.engine.copies) sources.push_back(copy.source);
+  return sources;
+}
+
+// The tiles' backgrounds are drawn once per look. The grid goes to another look and back each time
+// something covers it (disabled under the preview) or the palette changes; back in a look it was
+// painted in, it copies the same pixmaps again instead of drawing them afresh.
+TEST(ResultsGridListView, ATileLookIsDrawnOnceAndKeptForTheNextTimeItShows) {
+  struct Case {
+    const char* name;
+    std::function<void(ResultsGridListView&)> away;  // into another look
+    std::function<void(ResultsGridListView&)> back;
+  };
+  QPalette other;
+  other.setColor(QPalette::Base, QColor(20, 30, 40));
+  other.setColor(QPalette::Highlight, QColor(200, 20, 20));
+  const std::vector<Case> cases{
+      {"disabled under the preview, then enabled", [](ResultsGridListView& grid) { grid.setEnabled(false); },
+       [](ResultsGridListView& grid) { grid.setEnabled(true); }},
+      {"another palette, then its own again", [&](ResultsGridListView& grid) { grid.setPalette(other); },
+       [](ResultsGridListView& grid) { grid.setPalette(QPalette()); }},
+      {"a second look and a third, then the first",
+       [&](ResultsGridListView& grid) {
+         grid.setPalette(other);
+         copiedSources(*grid.viewport());
+         grid.setEnabled(false);
+       },
+       [](ResultsGridListView& grid) {
+         grid.setEnabled(true);
+         grid.setPalette(QPalette());
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResultsGridFixture f(libraryImages(0, 6));
+    f.search();
+    f.window.show();
+    f.drain();
+    f.click(1);
+    f.drain();
+    QWidget& viewport = *f.grid->viewport();
+    const std::vector<qint64> first = copiedSources(viewport);
+    ASSERT_FALSE(first.empty());
+    c.away(*f.grid);
+    const std::vector<qint64> away = copiedSources(viewport);
+    EXPECT_NE(away, first) << "the other look copies other backgrounds";
+    c.back(*f.grid);
+    EXPECT_EQ(copiedSources(viewport), first);
   }
 }
 
