@@ -212,7 +212,9 @@ void LocalImageView::paintEvent(QPaintEvent*) {
     }
     painter.setClipRect(bounds);
     if (!scaled_.isNull() && scaledDeviceSize_ == deviceSize) {
-      painter.drawPixmap(target.topLeft(), scaled_);
+      // A copy with alpha is a blend, and one under a clip of several rectangles goes line by line:
+      // either goes to the helper threads like a fill unless it is drawn in bands.
+      paintInBands(painter, rect(), [&] { painter.drawPixmap(target.topLeft(), scaled_); });
       paintedAtScale_ = true;
     } else if (!scaled_.isNull()) {
       painter.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -12,6 +12,7 @@
 #include <array>
 
 #include "ui/common/animations.h"
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
@@ -396,7 +397,8 @@ void MetadataLongTextDisclosure::paintEvent(QPaintEvent*) {
   const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   painter.setPen(QPen(withOpacity(roleColor(ColorRole::secondary, palette()), 0.18), 1));
   painter.setBrush(roleColor(ColorRole::controlBackground, palette()));
-  painter.drawRoundedRect(bounds, 8, 8);
+  // An open box is taller than Qt's raster painter strokes and fills at once (see paintInBands).
+  paintInBands(painter, rect(), [&] { painter.drawRoundedRect(bounds, 8, 8); });
 }
 
 }  // namespace lorvex::ui

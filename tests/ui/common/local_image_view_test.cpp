@@ -23,6 +23,7 @@
 #include "ui/common/local_image_scaler.h"
 #include "ui/common/scripted_decodes.h"
 #include "ui/results/echo_localization.h"
+#include "ui/support/drawing_bands_recorder.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui {
@@ -293,6 +294,45 @@ TEST_F(LocalImageViewTest, LargeImagesAreScaledOffThePaint) {
   view.repaint();
   view.hide();
   EXPECT_EQ(scaler.scalesInFlight(), 0u);
+}
+
+// The view's paint stays on the painting thread: its background, its image at its scale, a scale
+// it stretches meanwhile and an image it samples are each drawn in bands of at most 64 lines, so
+// Qt's raster painter never hands them to its helper threads (a wait on them while the indexing
+// keeps every core busy).
+TEST_F(LocalImageViewTest, DrawsNothingTallerThanABandAtOnce) {
+  const struct {
+    const char* name;
+    QSize image;
+    QSize resizedTo;  // after the first scale was made (empty: not resized)
+    int alpha;
+  } cases[] = {
+      {"an image scaled in the paint", QSize(300, 200), QSize(), 255},
+      {"a translucent image scaled in the paint", QSize(240, 320), QSize(), 200},
+      {"a large image at its scale", QSize(1600, 1200), QSize(), 255},
+      {"a large image's scale stretched to a new size", QSize(1600, 1200), QSize(360, 460), 255},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = std::string("/pictures/") + c.name + ".png";
+    decodes.answer(path,
+                   {solid(c.image.width(), c.image.height(), QColor(220, 30, 30, c.alpha)), std::nullopt});
+    LocalImageScaler scaler;
+    LocalImageView view(nullptr, false, loader, &localization, scaler);
+    view.setBackgroundColor(Qt::black);
+    view.resize(300, 400);
+    view.setSource(path);
+    view.show();
+    ASSERT_TRUE(drain());
+    view.repaint();
+    QElapsedTimer timer;
+    timer.start();
+    while (scaler.scalesInFlight() > 0 && timer.elapsed() < 5000)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QCoreApplication::processEvents();
+    if (!c.resizedTo.isEmpty()) view.resize(c.resizedTo);
+    EXPECT_LE(testing::tallestDrawing(view), 64);
+  }
 }
 
 // The whole road over a real file: the program's decoder on the loader's pool, into the view.

@@ -21,6 +21,7 @@
 #include "ui/detail/metadata_section.h"
 #include "ui/detail/middle_elided_label.h"
 #include "ui/detail/tag_chip_group.h"
+#include "ui/support/drawing_bands_recorder.h"
 
 namespace lorvex::ui {
 namespace {
@@ -269,6 +270,29 @@ TEST_F(ImageDetailPanelTest, CopyIconsPutTheExactValueOnTheClipboardAndLeaveBoxe
   // Shown values keep their untrimmed text, in the middle-elided value cell.
   EXPECT_EQ(find<MiddleElidedLabel>("detail.metadata.row.title")->fullText(), "  spaced <title> & co ");
   EXPECT_EQ(find<MiddleElidedLabel>("detail.metadata.row.size")->fullText(), "832 x 1216");
+}
+
+// A long text's box is drawn in bands of at most 64 lines, so Qt's raster painter strokes and fills
+// it on the painting thread instead of waiting for its helper threads (each move of the focus
+// repaints it).
+TEST_F(ImageDetailPanelTest, ALongTextBoxIsDrawnInBands) {
+  std::string prompt;
+  while (prompt.size() < 2'000) prompt += "masterpiece, best quality, 1girl, solo, long hair, ";
+  for (const bool open : {false, true}) {
+    SCOPED_TRACE(open ? "open" : "closed");
+    ImageRecord record = novelAIRecord("a.png");
+    record.metadata.prompt = prompt;
+    showPanel(false, {record});
+    focus("/library/a.png");
+    if (open) QTest::mouseClick(find<QToolButton>("detail.metadata.longText.prompt.header"), Qt::LeftButton);
+    settle();
+    auto* box = find<QWidget>("detail.metadata.longText.prompt");
+    ASSERT_NE(box, nullptr);
+    if (open) {
+      EXPECT_GT(box->height(), 64);
+    }
+    EXPECT_LE(testing::tallestDrawing(*box), 64);
+  }
 }
 
 TEST_F(ImageDetailPanelTest, AMegabyteValueShowsItsEndsAndCopiesWhole) {

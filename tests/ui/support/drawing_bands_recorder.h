@@ -1,0 +1,139 @@
+// How many lines each drawing of a paint covers. Qt's raster painter hands a fill, blend or scaled
+// draw of about a hundred lines or more to its helper threads and waits for them; a paint that stays
+// on the painting thread draws nothing taller than a band (paintInBands: 64 lines) within its clip.
+//
+// tallestDrawing(widget) renders the widget into a device whose engine follows the painter's
+// transform and clip and notes, for every fill, path, polygon, line and image or pixmap copy, the
+// device lines of it inside the clip; text is left out (glyphs are drawn a line of text at a time).
+//
+// Thread safety: GUI thread.
+#pragma once
+
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QRegion>
+#include <QTransform>
+#include <QWidget>
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace lorvex::ui::testing {
+
+class DrawingBandsEngine : public QPaintEngine {
+ public:
+  DrawingBandsEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+  bool begin(QPaintDevice* device) override {
+    bounds_ = QRect(0, 0, device->width(), device->height());
+    clip_.reset();
+    return true;
+  }
+  bool end() override { return true; }
+  Type type() const override { return QPaintEngine::User; }
+
+  void updateState(const QPaintEngineState& state) override {
+    if (state.state() & QPaintEngine::DirtyTransform) transform_ = state.transform();
+    if (state.state() & QPaintEngine::DirtyClipEnabled && !state.isClipEnabled()) clip_.reset();
+    if (state.state() & QPaintEngine::DirtyClipRegion) clipTo(transform_.map(state.clipRegion()), state);
+    if (state.state() & QPaintEngine::DirtyClipPath) {
+      clipTo(QRegion(transform_.map(state.clipPath()).boundingRect().toAlignedRect()), state);
+    }
+  }
+
+  void drawRects(const QRectF* rects, int count) override {
+    for (int i = 0; i < count; ++i) note(rects[i]);
+  }
+  void drawLines(const QLineF* lines, int count) override {
+    for (int i = 0; i < count; ++i)
+      note(QRectF(lines[i].p1(), lines[i].p2()).normalized().adjusted(0, 0, 1, 1));
+  }
+  void drawPath(const QPainterPath& path) override { note(path.controlPointRect()); }
+  void drawPolygon(const QPointF* points, int count, PolygonDrawMode) override {
+    QPolygonF polygon;
+    for (int i = 0; i < count; ++i) polygon << points[i];
+    note(polygon.boundingRect());
+  }
+  void drawPixmap(const QRectF& target, const QPixmap&, const QRectF&) override { note(target); }
+  void drawImage(const QRectF& target, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {
+    note(target);
+  }
+  void drawTiledPixmap(const QRectF& target, const QPixmap&, const QPointF&) override { note(target); }
+  void drawTextItem(const QPointF&, const QTextItem&) override {}
+
+  // The device lines of each drawing inside the clip, in order; drawings wholly clipped away are
+  // left out.
+  std::vector<int> heights;
+
+ private:
+  void clipTo(const QRegion& region, const QPaintEngineState& state) {
+    switch (state.clipOperation()) {
+      case Qt::NoClip:
+        clip_.reset();
+        break;
+      case Qt::ReplaceClip:
+        clip_ = region;
+        break;
+      case Qt::IntersectClip:
+        clip_ = clip_ ? (*clip_ & region) : region;
+        break;
+    }
+  }
+  void note(const QRectF& logical) {
+    QRegion drawn(transform_.mapRect(logical).toAlignedRect());
+    drawn &= clip_ ? *clip_ & bounds_ : QRegion(bounds_);
+    if (drawn.isEmpty()) return;
+    int tallest = 0;
+    for (const QRect& rect : drawn) tallest = std::max(tallest, rect.height());
+    heights.push_back(tallest);
+  }
+
+  QRect bounds_;
+  QTransform transform_;
+  std::optional<QRegion> clip_;  // none: the whole device
+};
+
+class DrawingBandsDevice : public QPaintDevice {
+ public:
+  explicit DrawingBandsDevice(QSize size) : size_(size) {}
+  QPaintEngine* paintEngine() const override { return &engine; }
+  mutable DrawingBandsEngine engine;
+
+ protected:
+  int metric(PaintDeviceMetric metric) const override {
+    switch (metric) {
+      case PdmWidth:
+        return size_.width();
+      case PdmHeight:
+        return size_.height();
+      case PdmDepth:
+        return 32;
+      case PdmDpiX:
+      case PdmDpiY:
+      case PdmPhysicalDpiX:
+      case PdmPhysicalDpiY:
+        return 96;
+      case PdmDevicePixelRatio:
+        return 1;
+      case PdmDevicePixelRatioScaled:
+        return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
+      default:
+        return QPaintDevice::metric(metric);
+    }
+  }
+
+ private:
+  QSize size_;
+};
+
+// The most device lines any one drawing of the widget's paint covers within its clip (0 when it
+// draws nothing).
+inline int tallestDrawing(QWidget& widget) {
+  DrawingBandsDevice device(widget.size());
+  widget.render(&device, QPoint(), QRegion(), QWidget::RenderFlags());
+  const std::vector<int>& heights = device.engine.heights;
+  return heights.empty() ? 0 : *std::max_element(heights.begin(), heights.end());
+}
+
+}  // namespace lorvex::ui::testing
