@@ -20,6 +20,7 @@
 #include "ui/common/load_more_results_indicator.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_overlays.h"
+#include "ui/support/drawing_bands_recorder.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui::testing {
@@ -305,6 +306,22 @@ TEST(ResultsGridView, TheSlideshowButtonOpensAndClosesTheSlideshow) {
 
   f.named<QAbstractButton>("results.shortcutHelp")->click();
   EXPECT_EQ(f.shortcutHelps, 1);
+}
+
+// The header's hairline is a translucent line, which Qt's raster painter blends a pixel at a time
+// and hands to its helper threads when it is about a hundred pixels or longer: it is drawn in
+// pieces of at most 64, at any width of the column.
+TEST(ResultsGridView, TheHeadersHairlineIsDrawnInPieces) {
+  ResultsViewFixture f(libraryImages(0, 3));
+  for (const int width : {800, 1203}) {
+    SCOPED_TRACE(width);
+    f.view->resize(width, 560);
+    f.drain();
+    auto* header = f.named("results.header");
+    ASSERT_NE(header, nullptr);
+    EXPECT_GT(testing::tallestDrawing(*header), 0) << "the hairline is drawn";
+    EXPECT_LE(testing::tallestDrawing(*header), 64);
+  }
 }
 
 }  // namespace

@@ -3,8 +3,12 @@
 // on the painting thread draws nothing taller than a band (paintInBands: 64 lines) within its clip.
 //
 // tallestDrawing(widget) renders the widget into a device whose engine follows the painter's
-// transform and clip and notes, for every fill, path, polygon, line and image or pixmap copy, the
-// device lines of it inside the clip; text is left out (glyphs are drawn a line of text at a time).
+// transform and clip and notes, for every fill, path, polygon and image or pixmap copy, the device
+// lines of it inside the clip, and for a line its length inside the clip: a translucent line is
+// blended a pixel at a time, each pixel counting like a line of a fill. The painter may hand this
+// engine a line as a line, as the path of its stroke or as a thin rectangle, so every drawing at
+// most two device pixels across counts by its length (a thin fill too, which is stricter than Qt).
+// Text is left out (glyphs are drawn a line of text at a time).
 //
 // Thread safety: GUI thread.
 #pragma once
@@ -62,8 +66,8 @@ class DrawingBandsEngine : public QPaintEngine {
   void drawTiledPixmap(const QRectF& target, const QPixmap&, const QPointF&) override { note(target); }
   void drawTextItem(const QPointF&, const QTextItem&) override {}
 
-  // The device lines of each drawing inside the clip, in order; drawings wholly clipped away are
-  // left out.
+  // The device lines (for a line, its length) of each drawing inside the clip, in order; drawings
+  // wholly clipped away are left out.
   std::vector<int> heights;
 
  private:
@@ -81,11 +85,15 @@ class DrawingBandsEngine : public QPaintEngine {
     }
   }
   void note(const QRectF& logical) {
-    QRegion drawn(transform_.mapRect(logical).toAlignedRect());
+    const QRectF device = transform_.mapRect(logical);
+    const bool byLength = std::min(device.width(), device.height()) <= 2;
+    QRegion drawn(device.toAlignedRect());
     drawn &= clip_ ? *clip_ & bounds_ : QRegion(bounds_);
     if (drawn.isEmpty()) return;
     int tallest = 0;
-    for (const QRect& rect : drawn) tallest = std::max(tallest, rect.height());
+    for (const QRect& rect : drawn) {
+      tallest = std::max(tallest, byLength ? std::max(rect.width(), rect.height()) : rect.height());
+    }
     heights.push_back(tallest);
   }
 
