@@ -1,6 +1,7 @@
 #include "ui/common/local_image_view.h"
 
 #include <QPainter>
+#include <QRegion>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -182,14 +183,22 @@ void LocalImageView::updateAccessibility() {
 void LocalImageView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QRectF bounds = rect();
-  // Fills and scaled draws in bands, each done at once on this thread (see paintInBands).
-  if (backgroundColor_.alpha() > 0)
-    paintInBands(painter, rect(), [&] { painter.fillRect(bounds, backgroundColor_); });
-
   const LocalImageChoice choice = state_.request() == request_ ? state_.choice() : LocalImageChoice{};
+  const QRectF target = choice.image.isNull()
+                            ? QRectF()
+                            : localImageTargetRect(choice.image.size(), bounds, contentMode_, alignment_);
+  // Fills and scaled draws in bands, each done at once on this thread (see paintInBands). An opaque
+  // image covers its target but for the pixels its edges may share: only the margin around it is filled.
+  if (backgroundColor_.alpha() > 0) {
+    QRegion background(rect());
+    if (!choice.image.isNull() && !choice.image.hasAlphaChannel())
+      background -= target.toAlignedRect().adjusted(1, 1, -1, -1);
+    for (const QRect& part : background)
+      paintInBands(painter, part, [&] { painter.fillRect(part, backgroundColor_); });
+  }
+
   paintedAtScale_ = false;
   if (!choice.image.isNull()) {
-    const QRectF target = localImageTargetRect(choice.image.size(), bounds, contentMode_, alignment_);
     const qreal ratio = devicePixelRatioF();
     const QSize deviceSize(std::max(1, static_cast<int>(std::lround(target.width() * ratio))),
                            std::max(1, static_cast<int>(std::lround(target.height() * ratio))));

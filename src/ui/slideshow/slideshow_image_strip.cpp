@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/image_drag.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_view.h"
@@ -45,9 +46,10 @@ std::vector<LocalImageView*> SlideshowImageStrip::imageViews() const {
   return shown;
 }
 
-void SlideshowImageStrip::paintEvent(QPaintEvent* event) {
+void SlideshowImageStrip::paintEvent(QPaintEvent*) {
+  // Only where no image view lies (they are opaque), in bands that stay on this thread.
   QPainter painter(this);
-  painter.fillRect(event->rect(), Qt::black);
+  paintInBands(painter, rect(), [&] { painter.fillRect(rect(), Qt::black); });
 }
 
 void SlideshowImageStrip::resizeEvent(QResizeEvent* event) {
@@ -61,7 +63,9 @@ void SlideshowImageStrip::relayout() {
     auto* view =
         new LocalImageView(this, /*preservesCurrentImageWhileLoading=*/true, loader_, &localization_);
     view->setObjectName(QStringLiteral("slideshow.image.%1").arg(views_.size()));
-    // The strip's black shows behind: filling it again under every image is wasted work.
+    // Each view paints its own letterbox black around the image and is opaque, so the strip is
+    // never painted under it.
+    view->setBackgroundColor(Qt::black);
     view->setContentMode(LocalImageView::ContentMode::fit);
     view->setImageAlignment(Qt::AlignCenter);
     // Presses and drags are the strip's.
@@ -105,7 +109,6 @@ void SlideshowImageStrip::relayout() {
                                  view->displayedPath() != record.file.path &&
                                  view->loadState().displayState().pendingPath.has_value();
     if (!showsOlderImage) view->setGeometry(placement.rect);
-    updateOpacity(*view);
     view->show();
   }
 }
@@ -116,18 +119,6 @@ void SlideshowImageStrip::displayStateChanged(std::size_t slot) {
   if (!view.loadState().displayState().pendingPath && view.geometry() != targets_[slot]) {
     view.setGeometry(targets_[slot]);
   }
-  updateOpacity(view);
-}
-
-void SlideshowImageStrip::updateOpacity(LocalImageView& view) {
-  // A view whose opaque image covers it exactly hides the strip beneath: Qt then leaves the strip's
-  // black out of that rectangle at every repaint instead of filling it under the image.
-  const QImage image = view.displayedImage();
-  const qreal ratio = view.devicePixelRatioF();
-  const QSize devicePixels(static_cast<int>(std::lround(view.width() * ratio)),
-                           static_cast<int>(std::lround(view.height() * ratio)));
-  const bool covers = !image.isNull() && !image.hasAlphaChannel() && image.size() == devicePixels;
-  view.setAttribute(Qt::WA_OpaquePaintEvent, covers);
 }
 
 std::optional<int> SlideshowImageStrip::cellAt(QPoint position) const {

@@ -58,7 +58,6 @@ class SlideshowImageStrip : public QWidget {
  private:
   void relayout();
   void displayStateChanged(std::size_t slot);
-  void updateOpacity(LocalImageView& view);
   std::optional<int> cellAt(QPoint position) const;
 
   LocalImageLoader& loader_;

@@ -5,7 +5,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPaintEvent>
+#include <QRegion>
 #include <QTemporaryDir>
 #include <fstream>
 #include <map>
@@ -244,6 +247,96 @@ TEST_F(LocalImageViewTest, AnOpaqueBackgroundSparesWhatLiesUnderIt) {
     underneath->paints = 0;
     view->repaint();
     EXPECT_EQ(underneath->paints > 0, c.underneathRepainted);
+  }
+}
+
+// A paint device whose engine records the rectangles filled and where images are copied.
+class FillRecordingDevice : public QPaintDevice {
+ public:
+  class Engine : public QPaintEngine {
+   public:
+    Engine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override {}
+    void drawRects(const QRectF* rects, int count) override {
+      for (int i = 0; i < count; ++i) filled += rects[i].toAlignedRect();
+    }
+    void drawPixmap(const QRectF& target, const QPixmap&, const QRectF&) override {
+      copied += target.toAlignedRect();
+    }
+    void drawImage(const QRectF& target, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {
+      copied += target.toAlignedRect();
+    }
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    Type type() const override { return QPaintEngine::User; }
+    QRegion filled;
+    QRegion copied;
+  };
+
+  explicit FillRecordingDevice(QSize size) : size_(size) {}
+  QPaintEngine* paintEngine() const override { return &engine; }
+  mutable Engine engine;
+
+ protected:
+  int metric(PaintDeviceMetric metric) const override {
+    switch (metric) {
+      case PdmWidth:
+        return size_.width();
+      case PdmHeight:
+        return size_.height();
+      case PdmDepth:
+        return 32;
+      case PdmDpiX:
+      case PdmDpiY:
+      case PdmPhysicalDpiX:
+      case PdmPhysicalDpiY:
+        return 96;
+      case PdmDevicePixelRatio:
+        return 1;
+      case PdmDevicePixelRatioScaled:
+        return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
+      default:
+        return QPaintDevice::metric(metric);
+    }
+  }
+
+ private:
+  QSize size_;
+};
+
+// An opaque image covers what it is drawn over: the background is filled only in the margin around
+// it (its edge pixels included), not under it first. An image with transparency, or none, is drawn
+// over the filled background as before.
+TEST_F(LocalImageViewTest, TheBackgroundIsFilledOnlyAroundAnOpaqueImage) {
+  const struct {
+    std::string name;
+    std::optional<QImage> image;  // none: the file fails and the warning symbol shows
+    bool filledUnderTheImage;
+  } cases[] = {
+      {"opaque", solid(100, 100, Qt::red).convertToFormat(QImage::Format_RGB32), false},
+      {"with transparency", solid(100, 100, QColor(255, 0, 0, 128)), true},
+      {"no image", std::nullopt, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = "/pictures/" + c.name + ".png";
+    decodes.answer(path,
+                   {c.image.value_or(QImage()), c.image ? std::nullopt : std::optional<std::string>("gone")});
+    LocalImageView view(nullptr, false, loader, &localization);
+    view.setBackgroundColor(Qt::black);
+    view.resize(200, 100);
+    view.setSource(path);
+    view.show();
+    ASSERT_TRUE(drain());
+    FillRecordingDevice device(view.size());
+    view.render(&device);
+    const QRegion& filled = device.engine.filled;
+    // The image fitted in the middle: x 50 to 150.
+    const QRect inside(52, 2, 96, 96);
+    EXPECT_EQ(filled.intersects(inside), c.filledUnderTheImage);
+    // Every pixel of the view is filled or covered by the image.
+    EXPECT_EQ(filled + device.engine.copied, QRegion(view.rect()));
   }
 }
 

@@ -4,6 +4,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEnterEvent>
+#include <QFile>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QTest>
 
 #include "slideshow_fixture.h"
@@ -315,6 +318,70 @@ TEST_F(SlideshowViewTest, TheStripShowsTheVisibleRecordsDecodedAndTheBarTheirPos
   const auto payload = strip->dragPayload(*strip->records()[1]);
   ASSERT_TRUE(payload.has_value());
   EXPECT_EQ(payload->fileURL, path(9));
+}
+
+// Each image view paints the black around its image itself and is opaque, so the strip is painted
+// only where no view lies: never filled under an image first, whatever the view shows.
+TEST_F(SlideshowViewTest, TheStripIsNeverPaintedUnderAnImage) {
+  class PaintedRegion : public QObject {
+   public:
+    QRegion painted;
+
+   protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+      return false;
+    }
+  };
+  const struct {
+    std::string name;
+    int visible;
+    bool unreadable;  // the first file removed: its view shows the failure symbol
+    bool enlarged;    // the image is smaller than its frame and shown enlarged
+  } cases[] = {
+      // First: the memory cache would still hold the image of the file once shown.
+      {"a file that cannot be read", 1, true, false},
+      {"one image, enlarged into its frame", 1, false, true},
+      {"four images, each decoded at its size", 4, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.unreadable) {
+      ASSERT_TRUE(QFile::remove(QString::fromStdString(path(0))));
+    }
+    loadResults();
+    startSlideshow(c.visible);
+    store->presentation().setIsSlideshowPlaying(false);
+    settle();
+    SlideshowImageStrip* strip = view()->imageStrip();
+    const auto views = strip->imageViews();
+    ASSERT_EQ(views.size(), static_cast<std::size_t>(c.visible));
+    EXPECT_EQ(views[0]->displayedImage().isNull(), c.unreadable);
+    if (!c.unreadable) {
+      EXPECT_EQ(views[0]->displayedImage().size() != views[0]->size(), c.enlarged);
+    }
+
+    PaintedRegion recorder;
+    strip->installEventFilter(&recorder);
+    strip->repaint();
+    strip->removeEventFilter(&recorder);
+    EXPECT_FALSE(recorder.painted.isEmpty());  // the black between and around the images
+    for (const LocalImageView* shown : views) {
+      EXPECT_FALSE(recorder.painted.intersects(shown->geometry()));
+    }
+    // Around the images all is black, the strip's and the views' own.
+    const QImage shot = strip->grab().toImage();
+    for (const QRect& part : recorder.painted) {
+      EXPECT_EQ(shot.pixelColor(part.topLeft()), QColor(Qt::black));
+    }
+    if (c.unreadable) {
+      EXPECT_EQ(shot.pixelColor(views[0]->geometry().topLeft()), QColor(Qt::black));
+    }
+
+    store->presentation().setIsSlideshowPresented(false);
+    settle();
+    if (c.unreadable) setLibrary(10);
+  }
 }
 
 TEST_F(SlideshowViewTest, TheBarNamesEachControlAndFollowsPlayback) {
