@@ -185,6 +185,17 @@ bool ResultsGridListView::eventFilter(QObject* watched, QEvent* event) {
   return QListView::eventFilter(watched, event);
 }
 
+bool ResultsGridListView::viewportEvent(QEvent* event) {
+  // The item view repaints the whole viewport whenever the window is activated or deactivated (a
+  // sheet or menu opening over it), for palettes whose inactive colours differ. With equal colours
+  // the tiles look the same either way: the viewport handles the event as any widget does.
+  const bool activation =
+      event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate;
+  if (activation && viewport()->palette().isEqual(QPalette::Active, QPalette::Inactive))
+    return QAbstractScrollArea::viewportEvent(event);
+  return QListView::viewportEvent(event);
+}
+
 void ResultsGridListView::followMousePress(QObject* target, const QPointF& globalPosition) {
   // The filter sees a press again on each parent it propagates to: only the widget it was aimed
   // at decides, and for every delivery the answer is the same.

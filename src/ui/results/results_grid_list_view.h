@@ -132,6 +132,7 @@ class ResultsGridListView : public QListView, private TileImageSource {
   void updateGeometries() override;
   void scrollContentsBy(int dx, int dy) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   // A tile image being made on the loader's pool; dropping it cancels the work.
