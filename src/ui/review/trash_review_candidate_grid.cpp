@@ -1,8 +1,11 @@
 #include "ui/review/trash_review_candidate_grid.h"
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <algorithm>
 
 #include "store/results/results_model.h"
@@ -29,6 +32,16 @@ constexpr int kViewMargin = metrics::kGridPadding - kCellMargin;
 // The display path takes at most two lines; the slack keeps the descenders of the second whole.
 constexpr int kPathLines = 2;
 constexpr int kPathSlack = 3;
+
+// Whether any of `rect` (logical) is being repainted; all of it counts when the painter cannot say.
+bool isRepainted(QPainter& painter, const QRectF& rect) {
+  const QPaintEngine* engine = painter.paintEngine();
+  const QTransform device = painter.deviceTransform();
+  QRegion region = engine != nullptr ? engine->systemClip() : QRegion();
+  if (region.isEmpty() || device.type() > QTransform::TxTranslate) return true;
+  region.translate(-static_cast<int>(device.dx()), -static_cast<int>(device.dy()));
+  return region.intersects(rect.toAlignedRect());
+}
 
 std::string requestKey(const ImageRecord& record) {
   const TrashReviewTileImageRequest request = trashReviewTileImageRequest(record);
@@ -210,6 +223,12 @@ void TrashReviewCandidateModel::selectionChanged() {
                      {SelectedRole, Qt::AccessibleTextRole, Qt::AccessibleDescriptionRole});
 }
 
+QRectF TrashReviewTileDelegate::imageArea(const QRect& cell) {
+  const QRectF tile = QRectF(cell).adjusted(kCellMargin, kCellMargin, -kCellMargin, -kCellMargin);
+  const double side = tile.width() - 2 * metrics::kPadding;
+  return {tile.left() + metrics::kPadding, tile.top() + metrics::kPadding, side, side};
+}
+
 int TrashReviewTileDelegate::tileHeight() const {
   const QFontMetrics name(roleFont(FontRole::subheadline, QFont::DemiBold));
   const QFontMetrics caption(roleFont(FontRole::caption));
@@ -258,6 +277,8 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   painter->save();
   painter->setRenderHint(QPainter::Antialiasing);
   const QRectF tile = QRectF(option.rect).adjusted(kCellMargin, kCellMargin, -kCellMargin, -kCellMargin);
+  const QRectF imageArea = this->imageArea(option.rect);
+  const QImage image = index.data(TrashReviewCandidateModel::ImageRole).value<QImage>();
   const auto strokeInside = [&](const QRectF& bounds, double width, const QColor& stroke, double radius) {
     QPainterPath path;
     const double half = width / 2;
@@ -266,6 +287,8 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   };
   QPainterPath shape;
   shape.addRoundedRect(tile, metrics::kCornerRadius, metrics::kCornerRadius);
+  QPainterPath imageShape;
+  imageShape.addRoundedRect(imageArea, metrics::kImageCornerRadius, metrics::kImageCornerRadius);
   painter->fillPath(shape, roleColor(ColorRole::controlBackground, palette));
   painter->fillPath(shape, color(appearance.fill));
   strokeInside(tile, appearance.borderWidth, color(appearance.border), metrics::kCornerRadius);
@@ -284,14 +307,9 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   }
 
   // The image, fitted into a square with rounded corners.
-  const double side = tile.width() - 2 * metrics::kPadding;
-  const QRectF imageArea(tile.left() + metrics::kPadding, tile.top() + metrics::kPadding, side, side);
-  QPainterPath imageShape;
-  imageShape.addRoundedRect(imageArea, metrics::kImageCornerRadius, metrics::kImageCornerRadius);
   painter->save();
   painter->setClipPath(imageShape);
   painter->fillRect(imageArea, roleColor(ColorRole::controlBackground, palette));
-  const QImage image = index.data(TrashReviewCandidateModel::ImageRole).value<QImage>();
   if (!image.isNull()) {
     QSizeF size = image.deviceIndependentSize();
     size.scale(imageArea.size(), Qt::KeepAspectRatio);
@@ -329,12 +347,18 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
         badgeRect, symbolPixmap("circle", badge, roleColor(ColorRole::secondary, palette), ratio), QRectF());
   }
 
-  // The file name on one line and the display path on at most two, both elided in the middle.
+  // The file name on one line and the display path on at most two, both elided in the middle; laid
+  // out only when they are repainted (a new image repaints its own area alone).
+  const double textTop = imageArea.bottom() + metrics::kSpacing;
+  if (!isRepainted(*painter, QRectF(tile.left(), textTop, tile.width(), tile.bottom() - textTop))) {
+    painter->restore();
+    return;
+  }
   const double textLeft = tile.left() + metrics::kPadding;
   const double textWidth = tile.width() - 2 * metrics::kPadding;
   const QFont nameFont = roleFont(FontRole::subheadline, QFont::DemiBold);
   const QFontMetricsF nameMetrics(nameFont);
-  const double nameTop = imageArea.bottom() + metrics::kSpacing;
+  const double nameTop = textTop;
   painter->setFont(nameFont);
   painter->setPen(roleColor(ColorRole::primary, palette));
   painter->drawText(QRectF(textLeft, nameTop, textWidth, nameMetrics.height()),
@@ -357,6 +381,18 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   painter->setPen(roleColor(ColorRole::secondary, palette));
   painter->drawText(pathRect, flags, displayPath);
   painter->restore();
+}
+
+void warmTrashReviewFonts() {
+  const QString sample =
+      QStringLiteral("Trash 0123.png /Pictures \u5915\u713C\u3051\u30D5\u30A1\u30A4\u30EB");
+  const QFont fonts[] = {roleFont(FontRole::subheadline, QFont::DemiBold),
+                         roleFont(FontRole::caption),
+                         roleFont(FontRole::subheadline),
+                         roleFont(FontRole::body),
+                         roleFont(FontRole::title3, QFont::DemiBold),
+                         QFont()};
+  for (const QFont& font : fonts) QFontMetricsF(font).horizontalAdvance(sample);
 }
 
 TrashReviewCandidateGrid::TrashReviewCandidateGrid(TrashReviewCandidateModel& model, QWidget* parent)
@@ -424,6 +460,17 @@ void TrashReviewCandidateGrid::updateTileWidth() {
   const QSize cell = delegate_->sizeHint(QStyleOptionViewItem(), QModelIndex());
   setGridSize(cell);
   if (model_.rowCount() > 0) Q_EMIT delegate_->sizeHintChanged(model_.index(0));
+}
+
+void TrashReviewCandidateGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                           const QList<int>& roles) {
+  if (roles != QList<int>{TrashReviewCandidateModel::ImageRole}) {
+    QListView::dataChanged(topLeft, bottomRight, roles);
+    return;
+  }
+  for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+    viewport()->update(TrashReviewTileDelegate::imageArea(visualRect(model_.index(row))).toAlignedRect());
+  }
 }
 
 void TrashReviewCandidateGrid::resizeEvent(QResizeEvent* event) {

@@ -95,6 +95,9 @@ class TrashReviewTileDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
 
+  // Where a tile of `cell` (its visual rectangle) shows its image.
+  static QRectF imageArea(const QRect& cell);
+
   void setTileWidth(int width) { tileWidth_ = width; }
   int tileWidth() const { return tileWidth_; }
   int tileHeight() const;
@@ -106,6 +109,11 @@ class TrashReviewTileDelegate : public QStyledItemDelegate {
   int tileWidth_ = 168;
 };
 
+// Lays out a sample text, Latin and Japanese (file names often are), in the fonts of the review's
+// tiles and sheet, so that their font engines (the Japanese fallback included) and shaping plans are
+// loaded before the first review opens rather than while its tiles first paint.
+void warmTrashReviewFonts();
+
 class TrashReviewCandidateGrid : public QListView {
   Q_OBJECT
 
@@ -113,6 +121,10 @@ class TrashReviewCandidateGrid : public QListView {
   TrashReviewCandidateGrid(TrashReviewCandidateModel& model, QWidget* parent = nullptr);
 
   TrashReviewTileDelegate& tileDelegate() { return *delegate_; }
+
+  // A tile whose image alone changed repaints its image area, not its texts.
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles = QList<int>()) override;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -8,7 +8,9 @@
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QPushButton>
+#include <QRegion>
 #include <QStackedWidget>
 #include <QTest>
 #include <memory>
@@ -148,6 +150,52 @@ TEST_F(ReviewSheetTest, TilesSelectionCountsAndTheConfirmedMove) {
   EXPECT_EQ(grid()->model()->rowCount(), 2);
   EXPECT_EQ(label("deleteCandidateReview.summary.headline"), "deleteCandidateReview.summary.moved(#2,#2)");
   EXPECT_FALSE(findByName<QWidget>(*sheet, "deleteCandidateReview.recovery.details")->isVisible());
+}
+
+// A tile whose image alone changed (it was decoded) repaints its image area only, so its texts are
+// not laid out again; any other change of a tile repaints all of it.
+TEST_F(ReviewSheetTest, ANewImageRepaintsOnlyItsTilesImageArea) {
+  class PaintedRegion : public QObject {
+   public:
+    QRegion painted;
+
+   protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+      return false;
+    }
+  };
+  openReview();
+  TrashReviewCandidateGrid* tiles = grid();
+  ASSERT_GE(tiles->model()->rowCount(), 2);
+  const QModelIndex index = tiles->model()->index(1, 0);
+  const QRect cell = tiles->visualRect(index);
+  const QRect imageArea = TrashReviewTileDelegate::imageArea(cell).toAlignedRect();
+  const struct {
+    std::string name;
+    QList<int> roles;
+    bool wholeTile;
+  } cases[] = {
+      {"its image", {TrashReviewCandidateModel::ImageRole}, false},
+      {"its selection", {TrashReviewCandidateModel::SelectedRole}, true},
+      {"its image and its selection",
+       {TrashReviewCandidateModel::ImageRole, TrashReviewCandidateModel::SelectedRole},
+       true},
+      {"anything", {}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PaintedRegion recorder;
+    tiles->viewport()->installEventFilter(&recorder);
+    Q_EMIT tiles->model()->dataChanged(index, index, c.roles);
+    settle();
+    tiles->viewport()->removeEventFilter(&recorder);
+    EXPECT_TRUE((QRegion(imageArea) - recorder.painted).isEmpty());
+    EXPECT_EQ((QRegion(cell) - recorder.painted).isEmpty(), c.wholeTile);
+    if (!c.wholeTile) {
+      EXPECT_TRUE((recorder.painted - imageArea).isEmpty());
+    }
+  }
 }
 
 TEST_F(ReviewSheetTest, CancellingOrDismissingTheConfirmationMovesNothing) {
