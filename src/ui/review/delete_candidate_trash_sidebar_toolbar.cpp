@@ -2,6 +2,8 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QTimer>
+#include <chrono>
 
 #include "store/context/store_context.h"
 #include "store/library/library_model.h"
@@ -9,8 +11,15 @@
 #include "ui/common/header_action_button.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
+#include "ui/review/trash_review_candidate_grid.h"
 
 namespace lorvex::ui {
+
+namespace {
+
+constexpr std::chrono::milliseconds kFontWarmUpDelay{1500};
+
+}  // namespace
 
 bool canPresentDeleteCandidateTrashReview(const StoreContext& context, const LibraryModel& library) {
   return !context.needsLiveServicePreparation() && !library.isPreparingLibrary();
@@ -51,6 +60,8 @@ DeleteCandidateTrashSidebarToolbar::DeleteCandidateTrashSidebarToolbar(const Sto
   connect(&library, &LibraryModel::isPreparingLibraryChanged, this,
           &DeleteCandidateTrashSidebarToolbar::refresh);
   refresh();
+  // The review's fonts load a while after launch, not on the first press of this button.
+  QTimer::singleShot(kFontWarmUpDelay, this, [] { warmTrashReviewFonts(); });
 }
 
 void DeleteCandidateTrashSidebarToolbar::refresh() {

@@ -1,5 +1,7 @@
 #include "ui/slideshow/slideshow_floating_controls.h"
 
+#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -29,6 +31,18 @@ QLabel* makeValueLabel(qreal opacity, QWidget* parent) {
 }
 
 }  // namespace
+
+void warmSlideshowControlFonts(const AppLocalization& localization) {
+  using Key = AppLocalizationKey;
+  const QString sample = QStringLiteral("0123456789 / + \u2212 ") +
+                         qtText(localization.lookup(Key::slideshowVisibleCountLabel)) +
+                         qtText(localization.lookup(Key::slideshowIntervalLabel));
+  // The steppers' buttons: the interface font at their style sheet's 17 px.
+  QFont stepper = QGuiApplication::font();
+  stepper.setPixelSize(17);
+  for (const QFont& font : {floatingControlValueFont(), stepper})
+    QFontMetricsF(font).horizontalAdvance(sample);
+}
 
 SlideshowFloatingControls::SlideshowFloatingControls(SlideshowModels models,
                                                      std::function<void()> closeAction,

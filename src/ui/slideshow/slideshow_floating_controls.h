@@ -26,6 +26,11 @@ namespace lorvex::ui {
 class FloatingToolbarButton;
 class StepperControl;
 
+// Lays out the digits and the labels of the controls in the fonts of their values and steppers, so
+// that those font engines are loaded before the first slideshow opens rather than while its
+// controls are laid out.
+void warmSlideshowControlFonts(const AppLocalization& localization);
+
 class SlideshowFloatingControls : public QWidget {
   Q_OBJECT
 

@@ -1,9 +1,12 @@
 #include "ui/slideshow/slideshow_window_presenter.h"
 
+#include <QTimer>
+#include <chrono>
 #include <utility>
 
 #include "store/presentation/image_library_presentation_state.h"
 #include "ui/common/covered_window_repaints.h"
+#include "ui/slideshow/slideshow_floating_controls.h"
 
 namespace lorvex::ui {
 
@@ -13,6 +16,9 @@ SlideshowWindowPresenter::SlideshowWindowPresenter(ImageLibraryPresentationState
   connect(&presentation, &ImageLibraryPresentationState::isSlideshowPresentedChanged, this,
           &SlideshowWindowPresenter::isPresentedChanged);
   isPresentedChanged();
+  // The controls' fonts load a while after launch, not when the first slideshow opens.
+  QTimer::singleShot(std::chrono::milliseconds(1500), this,
+                     [] { warmSlideshowControlFonts(AppLocalization::live()); });
 }
 
 SlideshowWindowPresenter::~SlideshowWindowPresenter() {
