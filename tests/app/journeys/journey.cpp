@@ -128,10 +128,16 @@ std::string modifiersText(Qt::KeyboardModifiers modifiers) {
 }
 
 // The window that takes the keyboard now: an open popup, then a modal dialog, then the focused one.
+// Qt can still name a window that has just hidden (the slideshow, a closed menu) as the focus window
+// until the next activation arrives; a window manager would already have given the keys to a shown
+// window, so a hidden one is passed over for the active window.
 QWindow* keyboardWindow(QWidget& fallback) {
   if (QWidget* popup = QApplication::activePopupWidget()) return popup->windowHandle();
   if (QWidget* modal = QApplication::activeModalWidget()) return modal->windowHandle();
-  if (QWindow* focused = QGuiApplication::focusWindow()) return focused;
+  if (QWindow* focused = QGuiApplication::focusWindow(); focused != nullptr && focused->isVisible())
+    return focused;
+  if (QWidget* active = QApplication::activeWindow(); active != nullptr && active->isVisible())
+    return active->windowHandle();
   return fallback.windowHandle();
 }
 
