@@ -15,6 +15,7 @@
 #include "app/shortcut_help_presentation.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/turn_end_before_paint.h"
 
 namespace lorvex::app {
 
@@ -36,6 +37,7 @@ MainWindow::MainWindow(ImageLibraryStore& store, ui::ViewResourceDisplay resourc
   contentView_ = new ContentView(store, std::move(resourceDisplay), std::move(appStorage), views,
                                  folderPicker, localization, this);
   setCentralWidget(contentView_);
+  new ui::TurnEndBeforePaint(this);
   resize(1280, 820);
   buildMenus(updater, std::move(openAcknowledgments));
   restoreWindowState();

@@ -1,11 +1,12 @@
 // The main window offscreen over a store on the scripted service: its menus (order, shortcuts, what
 // is enabled when), the shortcut help sheet, the picker's openings, the layers the composition
-// shows, and the inspector's remembered state and width.
+// shows, the inspector's remembered state and width, and what its first paint after a change shows.
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -14,10 +15,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTextEdit>
 #include <fstream>
+#include <optional>
+#include <ostream>
 
 #include "app/acknowledgments_window.h"
 #include "app/library_workspace.h"
@@ -27,6 +31,7 @@
 #include "store/support/store_harness.h"
 #include "support/temporary_folder.h"
 #include "ui/common/app_localization.h"
+#include "ui/detail/image_detail_preview.h"
 #include "ui/detail/tag_concept_management_panel.h"
 #include "ui/results/echo_localization.h"
 #include "ui/support/widget_test.h"
@@ -395,6 +400,139 @@ TEST_F(MainWindowTest, WithTagConceptsOnTheTagPopoverOpensTheInspectorsConceptPa
   EXPECT_TRUE(shown);
   store->presentation().setIsTagAdditionPopoverPresented(false);
   settle();
+}
+
+// What the window shows of the store in the views that follow it through queued updates.
+struct ShownState {
+  std::string inspected;  // the inspector's record
+  QRect inspectedRows;    // where its metadata rows sit, under its tags
+  bool inspectorScrolls = false;
+  QString status;  // the header's count
+  bool searching = false;
+  QStringList chips;      // the filter summary's chips
+  QStringList savedTags;  // the sidebar's saved filter tag rows
+  bool operator==(const ShownState&) const = default;
+};
+
+void PrintTo(const ShownState& shown, std::ostream* out) {
+  *out << "{inspected " << shown.inspected << ", status " << shown.status.toStdString() << ", searching "
+       << shown.searching << ", rows at " << shown.inspectedRows.y() << ", scrolls " << shown.inspectorScrolls
+       << ", chips " << shown.chips.join(',').toStdString() << ", saved tags "
+       << shown.savedTags.join(',').toStdString() << "}";
+}
+
+ShownState shownState(QWidget& window) {
+  ShownState shown;
+  if (auto* preview = findByName<ui::ImageDetailPreview>(window, "detail.preview");
+      preview && preview->record()) {
+    shown.inspected = preview->record()->file.path;
+  }
+  if (auto* inspector = findByName<QAbstractScrollArea>(window, "detail.panel")) {
+    shown.inspectorScrolls = inspector->verticalScrollBar()->isVisible();
+  }
+  if (auto* rows = findByName<QWidget>(window, "detail.metadata")) {
+    shown.inspectedRows = QRect(rows->mapTo(&window, QPoint(0, 0)), rows->size());
+  }
+  if (auto* status = findByName<QLabel>(window, "results.status")) shown.status = status->text();
+  if (auto* searching = findByName<QWidget>(window, "results.searching"))
+    shown.searching = searching->isVisible();
+  for (QWidget* widget : window.findChildren<QWidget*>()) {
+    if (!widget->isVisible()) continue;
+    if (widget->objectName().startsWith("results.filterChip")) shown.chips.append(widget->objectName());
+    if (widget->objectName().startsWith("sidebar.filter.savedTag"))
+      shown.savedTags.append(widget->objectName());
+  }
+  shown.chips.sort();
+  shown.savedTags.sort();
+  return shown;
+}
+
+// Takes what the window shows when it next paints, once armed.
+class NextPaint : public QObject {
+ public:
+  explicit NextPaint(QWidget& window) : window_(window) { window.installEventFilter(this); }
+  void arm() { armed_ = true; }
+  std::optional<ShownState> shown;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (armed_ && watched == &window_ && event->type() == QEvent::UpdateRequest) {
+      armed_ = false;
+      shown = shownState(window_);
+    }
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+  bool armed_ = false;
+};
+
+TEST_F(MainWindowTest, TheFirstPaintAfterAChangeShowsEveryViewCaughtUpWithTheStore) {
+  std::vector<ImageRecord> records = lorvex::testing::makeLibraryRecords(6);
+  records[3].promptTags = {"cat"};
+  records[4].promptTags = {"cat"};
+  for (int tag = 0; tag < 120; ++tag) records[5].promptTags.push_back("tag " + std::to_string(tag));
+  harness.service->setRecords(records);
+  LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
+  ImageLibraryStore* s = store.get();
+  store->context().startDetached([s] { return s->results().refreshResults(500, false); });
+  settle();
+  views = liveShellViews();
+  makeWindow(nullptr);
+  window->resize(1280, 800);
+  window->show();
+  settle();
+  ASSERT_EQ(store->results().selectedRecord()->file.path, "/library/0.png");
+
+  // Each change arms the watch where it is applied: a search when its result replaces the window,
+  // in a later turn than the one that showed it searching (the library answers when let go).
+  NextPaint next(*window);
+  QObject::connect(&store->results().resultWindow(), &SearchResultWindow::recordsChanged, &next,
+                   [&next] { next.arm(); });
+  harness.service->hold("searchImages");
+  struct Row {
+    const char* change;
+    bool searches;
+    std::function<void()> make;
+  };
+  const std::vector<Row> rows = {
+      {"a tag filter's result arrives and moves the focus", true,
+       [s] { s->context().startDetached([s] { return s->filters().addFilterTag("cat"); }); }},
+      {"the focus moves", false,
+       [s, &next] {
+         s->results().selection().selectSingle("/library/4.png");
+         next.arm();
+       }},
+      {"the filters are cleared and the whole library comes back", true,
+       [s] { s->context().startDetached([s] { return s->filters().clearAllFilters(); }); }},
+      {"the focus moves to an image whose tags overflow the inspector", false,
+       [s, &next] {
+         s->results().selection().selectSingle("/library/5.png");
+         next.arm();
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.change);
+    next.shown.reset();
+    // Each time the window's next paint is already queued when the change is applied, as the
+    // spinner's next frame or the indexing card's progress queue it.
+    if (row.searches) {
+      row.make();
+      settle();  // the window shows the search running
+      harness.service->releaseAll();
+      harness.userInitiatedPool.waitForDone(5000);
+      QCoreApplication::sendPostedEvents();  // the result is back on this thread, applied next turn
+      window->update();
+    } else {
+      window->update();
+      QMetaObject::invokeMethod(window.get(), row.make, Qt::QueuedConnection);
+    }
+    settle();
+    ASSERT_TRUE(next.shown.has_value()) << "the window did not paint after the change";
+    EXPECT_EQ(*next.shown, shownState(*window));
+  }
+  EXPECT_TRUE(shownState(*window).inspectorScrolls);
 }
 
 }  // namespace

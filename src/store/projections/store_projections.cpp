@@ -1,7 +1,5 @@
 #include "store/projections/store_projections.h"
 
-#include <QMetaObject>
-
 #include "store/context/store_context.h"
 #include "store/filters/filters_model.h"
 #include "store/presentation/image_library_presentation_state.h"
@@ -61,17 +59,9 @@ void StoreProjections::connectInputs(const StoreContext& context) {
 
 void StoreProjections::scheduleDerivedValuesChanged() {
   creatingThread_.check();
-  if (isDerivedValuesChangeQueued_) return;
-  isDerivedValuesChangeQueued_ = true;
-  // Queued behind this turn's work: however many inputs one operation changes, the views read
-  // the projections once, after every field signal of the turn.
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        isDerivedValuesChangeQueued_ = false;
-        Q_EMIT derivedValuesChanged();
-      },
-      Qt::QueuedConnection);
+  // At the end of this turn: however many inputs one operation changes, the views read the
+  // projections once, after every field signal of the turn.
+  derivedValuesChange_.schedule();
 }
 
 }  // namespace lorvex

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "store/async/creating_thread.h"
+#include "store/async/turn_end_call.h"
 #include "store/feature_models.h"
 
 namespace lorvex {
@@ -34,9 +35,9 @@ class StoreProjections : public QObject {
   // The saved filter tags the sidebar lists: the first few while the list is collapsed.
   std::vector<std::string> visibleSavedFilterTags() const;
 
-  // Queues one derivedValuesChanged for the end of this event-loop turn unless one is queued. The
-  // inputs read here are connected to it by the constructor; the composition connects those of the
-  // other models' projections.
+  // Queues one derivedValuesChanged for the end of this event-loop turn unless one is queued (see
+  // TurnEndCall). The inputs read here are connected to it by the constructor; the composition
+  // connects those of the other models' projections.
   void scheduleDerivedValuesChanged();
 
  Q_SIGNALS:
@@ -57,7 +58,7 @@ class StoreProjections : public QObject {
   const ResultsModel& results_;
   const TrashModel& trash_;
   const ImageLibraryPresentationState& presentation_;
-  bool isDerivedValuesChangeQueued_ = false;
+  TurnEndCall derivedValuesChange_{this, [this] { Q_EMIT derivedValuesChanged(); }};
 };
 
 }  // namespace lorvex

@@ -453,11 +453,8 @@ void FilterSidebar::connectPresentation() {
 }
 
 void FilterSidebar::scheduleUpdate() {
-  if (isUpdateQueued_) return;
   isUpdateQueued_ = true;
-  QTimer::singleShot(0, this, [this] {
-    if (isUpdateQueued_) applyStoreState();
-  });
+  updateSoon_.schedule();
 }
 
 void FilterSidebar::applyStoreState() {

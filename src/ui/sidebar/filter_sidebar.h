@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "store/async/turn_end_call.h"
 #include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/view_resource_display.h"
@@ -134,7 +135,10 @@ class FilterSidebar : public QWidget {
   FilterSidebarRequests requests_;
   PopoverFocusReturn tagFocus_;
   PopoverFocusReturn modelFocus_;
-  bool isUpdateQueued_ = false;
+  bool isUpdateQueued_ = false;  // cleared by applyStoreState, which may run before updateSoon_
+  TurnEndCall updateSoon_{this, [this] {
+                            if (isUpdateQueued_) applyStoreState();
+                          }};
   bool lastTagPresented_ = false;
   bool lastModelPresented_ = false;
 

@@ -1,0 +1,61 @@
+#include "ui/common/turn_end_before_paint.h"
+
+#include <QAbstractScrollArea>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWidget>
+
+#include "store/async/turn_end_call.h"
+
+namespace lorvex::ui {
+namespace {
+
+// A layout redone asks its parent's to be redone in a request of its own, one level per round;
+// the rounds end when one delivers nothing. Far above any depth of nested layouts in the program: a
+// layout that asks again whenever it is redone is left to the event loop after that.
+constexpr int kMostLayoutRounds = 64;
+
+}  // namespace
+
+TurnEndBeforePaint::TurnEndBeforePaint(QObject* parent) : QObject(parent) {
+  QCoreApplication::instance()->installEventFilter(this);
+}
+
+TurnEndBeforePaint::~TurnEndBeforePaint() {
+  if (QCoreApplication* application = QCoreApplication::instance()) application->removeEventFilter(this);
+}
+
+bool TurnEndBeforePaint::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::PolishRequest || type == QEvent::LayoutRequest || type == QEvent::MetaCall) {
+    ++layoutEventsDelivered_;
+  } else if (type == QEvent::UpdateRequest && watched->isWidgetType() && !isCatchingUp_) {
+    // A widget's UpdateRequest paints what is dirty in its window.
+    isCatchingUp_ = true;
+    catchUp(*static_cast<QWidget*>(watched));
+    isCatchingUp_ = false;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void TurnEndBeforePaint::catchUp(QWidget& window) {
+  bool ranWork = runTurnEndWork();
+  for (int round = 0; round < kMostLayoutRounds; ++round) {
+    const int delivered = layoutEventsDelivered_;
+    // Widgets made while hidden take their style when first asked, which may change their size.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::PolishRequest);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    // A scroll area shows or hides a scroll bar its new range asks for in a call it posts to
+    // itself, and lays itself out again then. Only sizes changed here can have asked for one.
+    if (ranWork || delivered != layoutEventsDelivered_) {
+      for (QAbstractScrollArea* area : window.findChildren<QAbstractScrollArea*>()) {
+        QCoreApplication::sendPostedEvents(area, QEvent::MetaCall);
+      }
+    }
+    // Moves and resizes may queue more work of the turn (a grid checking which rows it shows).
+    ranWork = runTurnEndWork();
+    if (delivered == layoutEventsDelivered_ && !ranWork) return;
+  }
+}
+
+}  // namespace lorvex::ui
