@@ -281,14 +281,15 @@ void Driver::settle() {
   QApplication::processEvents(QEventLoop::AllEvents, 20);
   ui::testing::drainUiEvents(std::chrono::milliseconds(750));
   if (!app_.isRunning()) return;
-  // An undo restores its records on a pool and shows them in a later turn: what follows Ctrl+Z is
-  // the window with the records back.
-  const auto restoring = [this] {
+  // An undo restores its records on a pool and a search finds its first page there, each shown in
+  // a later turn: what follows Ctrl+Z is the window with the records back, what follows a filter
+  // change the window with its result.
+  const auto waiting = [this] {
     const StoreTask<void>& restore = app_.store().review().deleteCandidateRestoreTask();
-    return restore && !restore.isFinished();
+    return (restore && !restore.isFinished()) || app_.store().results().isLoading();
   };
-  if (!restoring()) return;
-  ui::testing::runEventsUntil([&] { return !restoring(); }, patient(std::chrono::seconds(10)));
+  if (!waiting()) return;
+  ui::testing::runEventsUntil([&] { return !waiting(); }, patient(std::chrono::seconds(10)));
   ui::testing::drainUiEvents(std::chrono::milliseconds(750));
 }
 
