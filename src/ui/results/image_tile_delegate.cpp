@@ -185,11 +185,14 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   // fraction of a pixel the area's width may have; one kept from another size is stretched.
   const bool atSize = !pixmap.isNull() && pixmap.size() == QSize(side, side);
   if (atSize) pixmap.setDevicePixelRatio(dpr);
-  paintPerClipRect(*painter, option.rect, [&] {
+  // A stretched image is a filtered draw, which Qt hands to its helper threads by the lines it
+  // covers: in bands it stays on this thread (the grid just changed width, every tile at once).
+  const bool stretched = !atSize && !pixmap.isNull();
+  (stretched ? paintInBands : paintPerClipRect)(*painter, option.rect, [&] {
     painter->drawPixmap(tile.topLeft(), selected ? shared.selected : shared.normal);
     if (atSize) {
       painter->drawPixmap(imageArea.topLeft(), pixmap);
-    } else if (!pixmap.isNull()) {
+    } else if (stretched) {
       painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
       painter->drawPixmap(imageArea, pixmap, QRectF(pixmap.rect()));
       painter->setRenderHint(QPainter::SmoothPixmapTransform, false);

@@ -598,13 +598,15 @@ TEST(ResultsGridListView, TilesThatLeaveTheScreenDropTheirQueuedDecodes) {
 }
 
 // A paint engine that records each pixmap or image copy: whether it scales, whether smooth
-// filtering was on for it, and what it copied.
+// filtering was on for it, what it copied, and how many lines of its target the clip lets it draw
+// at once.
 class CopyRecordingEngine : public QPaintEngine {
  public:
   struct Copy {
     bool scaled;
     bool smooth;
     qint64 source;  // the pixmap's or image's cache key
+    double lines;
   };
   CopyRecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
   bool begin(QPaintDevice*) override { return true; }
@@ -633,7 +635,8 @@ class CopyRecordingEngine : public QPaintEngine {
     const QSizeF drawn = target.size() * dpr;
     const bool scaled =
         std::abs(drawn.width() - source.width()) > 0.01 || std::abs(drawn.height() - source.height()) > 0.01;
-    copies.push_back({scaled, smooth_, key});
+    const QRectF drawnPart = painter()->hasClipping() ? target & painter()->clipBoundingRect() : target;
+    copies.push_back({scaled, smooth_, key, drawnPart.height() * dpr});
   }
   bool smooth_ = false;
 };
@@ -673,8 +676,9 @@ class CopyRecordingDevice : public QPaintDevice {
 
 // The list view paints its items with smooth filtering on, and Qt's raster painter then sends even
 // an unscaled copy through its filtering path and helper threads. A tile filters only the copy it
-// scales (an image kept from another tile size); every other copy goes without.
-TEST(ResultsGridListView, ATileFiltersOnlyTheCopiesItScales) {
+// scales (an image kept from another tile size); every other copy goes without. The scaled copy
+// goes in bands of at most 64 lines, each of which the painter draws on its own thread.
+TEST(ResultsGridListView, ATileFiltersOnlyTheCopiesItScalesAndScalesThemInBands) {
   struct Case {
     const char* name;
     bool decoded;       // the images decoded (else the placeholders show)
@@ -701,6 +705,9 @@ TEST(ResultsGridListView, ATileFiltersOnlyTheCopiesItScales) {
     bool anyScaled = false;
     for (const CopyRecordingEngine::Copy& copy : copies) {
       EXPECT_EQ(copy.smooth, copy.scaled);
+      if (copy.scaled) {
+        EXPECT_LE(copy.lines, 64.0);
+      }
       anyScaled = anyScaled || copy.scaled;
     }
     EXPECT_EQ(anyScaled, c.expectScaled);
