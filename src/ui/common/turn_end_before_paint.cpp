@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QWidget>
 
 #include "store/async/turn_end_call.h"
@@ -31,9 +32,12 @@ bool TurnEndBeforePaint::eventFilter(QObject* watched, QEvent* event) {
     ++layoutEventsDelivered_;
   } else if (type == QEvent::UpdateRequest && watched->isWidgetType() && !isCatchingUp_) {
     // A widget's UpdateRequest paints what is dirty in its window.
+    const QPointer<QObject> target(watched);
     isCatchingUp_ = true;
     catchUp(*static_cast<QWidget*>(watched));
     isCatchingUp_ = false;
+    // The work may have deleted the window (a view rebuilt without it): nothing is left to paint.
+    if (target.isNull()) return true;
   }
   return QObject::eventFilter(watched, event);
 }
