@@ -250,60 +250,28 @@ TEST_F(LocalImageViewTest, AnOpaqueBackgroundSparesWhatLiesUnderIt) {
   }
 }
 
-// A paint device whose engine records the rectangles filled and where images are copied.
-class FillRecordingDevice : public QPaintDevice {
+// A paint engine that records the rectangles filled and where images are copied.
+class FillRecordingEngine : public QPaintEngine {
  public:
-  class Engine : public QPaintEngine {
-   public:
-    Engine() : QPaintEngine(QPaintEngine::AllFeatures) {}
-    bool begin(QPaintDevice*) override { return true; }
-    bool end() override { return true; }
-    void updateState(const QPaintEngineState&) override {}
-    void drawRects(const QRectF* rects, int count) override {
-      for (int i = 0; i < count; ++i) filled += rects[i].toAlignedRect();
-    }
-    void drawPixmap(const QRectF& target, const QPixmap&, const QRectF&) override {
-      copied += target.toAlignedRect();
-    }
-    void drawImage(const QRectF& target, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {
-      copied += target.toAlignedRect();
-    }
-    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
-    Type type() const override { return QPaintEngine::User; }
-    QRegion filled;
-    QRegion copied;
-  };
-
-  explicit FillRecordingDevice(QSize size) : size_(size) {}
-  QPaintEngine* paintEngine() const override { return &engine; }
-  mutable Engine engine;
-
- protected:
-  int metric(PaintDeviceMetric metric) const override {
-    switch (metric) {
-      case PdmWidth:
-        return size_.width();
-      case PdmHeight:
-        return size_.height();
-      case PdmDepth:
-        return 32;
-      case PdmDpiX:
-      case PdmDpiY:
-      case PdmPhysicalDpiX:
-      case PdmPhysicalDpiY:
-        return 96;
-      case PdmDevicePixelRatio:
-        return 1;
-      case PdmDevicePixelRatioScaled:
-        return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
-      default:
-        return QPaintDevice::metric(metric);
-    }
+  FillRecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+  bool begin(QPaintDevice*) override { return true; }
+  bool end() override { return true; }
+  void updateState(const QPaintEngineState&) override {}
+  void drawRects(const QRectF* rects, int count) override {
+    for (int i = 0; i < count; ++i) filled += rects[i].toAlignedRect();
   }
-
- private:
-  QSize size_;
+  void drawPixmap(const QRectF& target, const QPixmap&, const QRectF&) override {
+    copied += target.toAlignedRect();
+  }
+  void drawImage(const QRectF& target, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {
+    copied += target.toAlignedRect();
+  }
+  void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+  Type type() const override { return QPaintEngine::User; }
+  QRegion filled;
+  QRegion copied;
 };
+using FillRecordingDevice = testing::RecordingPaintDevice<FillRecordingEngine>;
 
 // An opaque image covers what it is drawn over: the background is filled only in the margin around
 // it (its edge pixels included), not under it first. An image with transparency, or none, is drawn

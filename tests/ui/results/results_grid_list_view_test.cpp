@@ -15,7 +15,9 @@
 #include "results_grid_fixture.h"
 #include "store/library/library_model_test_access.h"
 #include "store/results/results_model_test_access.h"
+#include "ui/support/painted_region_recorder.h"
 #include "ui/support/recording_file_manager_revealer.h"
+#include "ui/support/recording_paint_device.h"
 
 namespace lorvex::ui::testing {
 namespace {
@@ -342,18 +344,6 @@ TEST(ResultsGridListView, SpaceOpensThePreviewOfTheFocusAndCtrlASelectsAll) {
   EXPECT_TRUE(f.grid->gridModel().isSelected(f.rowOf(29)));
 }
 
-// Records the regions the viewport is asked to paint.
-class PaintedRegions : public QObject {
- public:
-  QRegion painted;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
-    return false;
-  }
-};
-
 TEST(ResultsGridListView, ASelectionChangeRepaintsEveryTileOnScreenItChanged) {
   // A selection change repaints only rows on screen; a tile left unpainted would show its old
   // state until something else repainted it.
@@ -380,7 +370,7 @@ TEST(ResultsGridListView, ASelectionChangeRepaintsEveryTileOnScreenItChanged) {
     std::vector<bool> before;
     for (int row = 0; row < f.grid->gridModel().rowCount(); ++row)
       before.push_back(f.grid->gridModel().isSelected(row));
-    PaintedRegions recorder;
+    PaintedRegionRecorder recorder;
     f.grid->viewport()->installEventFilter(&recorder);
     c.change(f);
     f.grid->viewport()->removeEventFilter(&recorder);
@@ -641,38 +631,7 @@ class CopyRecordingEngine : public QPaintEngine {
   bool smooth_ = false;
 };
 
-class CopyRecordingDevice : public QPaintDevice {
- public:
-  explicit CopyRecordingDevice(QSize size) : size_(size) {}
-  QPaintEngine* paintEngine() const override { return &engine; }
-  mutable CopyRecordingEngine engine;
-
- protected:
-  int metric(PaintDeviceMetric metric) const override {
-    switch (metric) {
-      case PdmWidth:
-        return size_.width();
-      case PdmHeight:
-        return size_.height();
-      case PdmDepth:
-        return 32;
-      case PdmDpiX:
-      case PdmDpiY:
-      case PdmPhysicalDpiX:
-      case PdmPhysicalDpiY:
-        return 96;
-      case PdmDevicePixelRatio:
-        return 1;
-      case PdmDevicePixelRatioScaled:
-        return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
-      default:
-        return QPaintDevice::metric(metric);
-    }
-  }
-
- private:
-  QSize size_;
-};
+using CopyRecordingDevice = RecordingPaintDevice<CopyRecordingEngine>;
 
 // The list view paints its items with smooth filtering on, and Qt's raster painter then sends even
 // an unscaled copy through its filtering path and helper threads. A tile filters only the copy it

@@ -27,6 +27,7 @@
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
 #include "ui/review/trash_review_candidate_grid.h"
+#include "ui/support/painted_region_recorder.h"
 #include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 #include "ui/support/widget_test.h"
@@ -155,16 +156,6 @@ TEST_F(ReviewSheetTest, TilesSelectionCountsAndTheConfirmedMove) {
 // A tile whose image alone changed (it was decoded) repaints its image area only, so its texts are
 // not laid out again; any other change of a tile repaints all of it.
 TEST_F(ReviewSheetTest, ANewImageRepaintsOnlyItsTilesImageArea) {
-  class PaintedRegion : public QObject {
-   public:
-    QRegion painted;
-
-   protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-      if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
-      return false;
-    }
-  };
   openReview();
   TrashReviewCandidateGrid* tiles = grid();
   ASSERT_GE(tiles->model()->rowCount(), 2);
@@ -185,7 +176,7 @@ TEST_F(ReviewSheetTest, ANewImageRepaintsOnlyItsTilesImageArea) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    PaintedRegion recorder;
+    testing::PaintedRegionRecorder recorder;
     tiles->viewport()->installEventFilter(&recorder);
     Q_EMIT tiles->model()->dataChanged(index, index, c.roles);
     settle();

@@ -14,6 +14,7 @@
 #include "ui/slideshow/slideshow_image_strip.h"
 #include "ui/slideshow/slideshow_key_view.h"
 #include "ui/slideshow/slideshow_stepper_control.h"
+#include "ui/support/painted_region_recorder.h"
 
 namespace lorvex::ui::testing {
 namespace {
@@ -323,16 +324,6 @@ TEST_F(SlideshowViewTest, TheStripShowsTheVisibleRecordsDecodedAndTheBarTheirPos
 // Each image view paints the black around its image itself and is opaque, so the strip is painted
 // only where no view lies: never filled under an image first, whatever the view shows.
 TEST_F(SlideshowViewTest, TheStripIsNeverPaintedUnderAnImage) {
-  class PaintedRegion : public QObject {
-   public:
-    QRegion painted;
-
-   protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-      if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
-      return false;
-    }
-  };
   const struct {
     std::string name;
     int visible;
@@ -361,7 +352,7 @@ TEST_F(SlideshowViewTest, TheStripIsNeverPaintedUnderAnImage) {
       EXPECT_EQ(views[0]->displayedImage().size() != views[0]->size(), c.enlarged);
     }
 
-    PaintedRegion recorder;
+    PaintedRegionRecorder recorder;
     strip->installEventFilter(&recorder);
     strip->repaint();
     strip->removeEventFilter(&recorder);

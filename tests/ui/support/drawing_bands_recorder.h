@@ -24,6 +24,8 @@
 #include <optional>
 #include <vector>
 
+#include "ui/support/recording_paint_device.h"
+
 namespace lorvex::ui::testing {
 
 class DrawingBandsEngine : public QPaintEngine {
@@ -102,38 +104,7 @@ class DrawingBandsEngine : public QPaintEngine {
   std::optional<QRegion> clip_;  // none: the whole device
 };
 
-class DrawingBandsDevice : public QPaintDevice {
- public:
-  explicit DrawingBandsDevice(QSize size) : size_(size) {}
-  QPaintEngine* paintEngine() const override { return &engine; }
-  mutable DrawingBandsEngine engine;
-
- protected:
-  int metric(PaintDeviceMetric metric) const override {
-    switch (metric) {
-      case PdmWidth:
-        return size_.width();
-      case PdmHeight:
-        return size_.height();
-      case PdmDepth:
-        return 32;
-      case PdmDpiX:
-      case PdmDpiY:
-      case PdmPhysicalDpiX:
-      case PdmPhysicalDpiY:
-        return 96;
-      case PdmDevicePixelRatio:
-        return 1;
-      case PdmDevicePixelRatioScaled:
-        return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
-      default:
-        return QPaintDevice::metric(metric);
-    }
-  }
-
- private:
-  QSize size_;
-};
+using DrawingBandsDevice = RecordingPaintDevice<DrawingBandsEngine>;
 
 // The most device lines any one drawing of the widget's paint covers within its clip (0 when it
 // draws nothing).
