@@ -7,10 +7,6 @@
 
 namespace lorvex::ui {
 
-namespace {
-
-// The rectangles of the painter's repainted region within `bounds`; `bounds` alone when the region
-// is not known or the painter scales or rotates.
 QRegion repaintedRegion(QPainter& painter, const QRect& bounds) {
   QPaintEngine* engine = painter.paintEngine();
   const QTransform device = painter.deviceTransform();
@@ -22,6 +18,8 @@ QRegion repaintedRegion(QPainter& painter, const QRect& bounds) {
   if (painter.hasClipping()) region &= painter.clipRegion();
   return region;
 }
+
+namespace {
 
 void paintClipped(QPainter& painter, const QRect& clip, const std::function<void()>& paint) {
   painter.save();
@@ -36,10 +34,10 @@ void paintPerClipRect(QPainter& painter, const QRect& bounds, const std::functio
   for (const QRect& rect : repaintedRegion(painter, bounds)) paintClipped(painter, rect, paint);
 }
 
-void paintInBands(QPainter& painter, const QRect& bounds, const std::function<void()>& paint) {
-  constexpr int kBandDeviceLines = 64;
+void paintInBands(QPainter& painter, const QRect& bounds, const std::function<void()>& paint,
+                  int bandDeviceLines) {
   const qreal ratio = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
-  const int band = std::max(1, static_cast<int>(kBandDeviceLines / std::max(1.0, ratio)));
+  const int band = std::max(1, static_cast<int>(bandDeviceLines / std::max(1.0, ratio)));
   for (const QRect& rect : repaintedRegion(painter, bounds)) {
     for (int top = rect.top(); top <= rect.bottom(); top += band) {
       paintClipped(painter, QRect(rect.left(), top, rect.width(), std::min(band, rect.bottom() + 1 - top)),

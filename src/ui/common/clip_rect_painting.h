@@ -10,9 +10,14 @@
 
 #include <QPainter>
 #include <QRect>
+#include <QRegion>
 #include <functional>
 
 namespace lorvex::ui {
+
+// The part of `bounds` (logical coordinates) the painter repaints and its clip lets through: all
+// of `bounds` when the painter cannot say (no repainted region, or it scales or rotates).
+QRegion repaintedRegion(QPainter& painter, const QRect& bounds);
 
 // Calls `paint` once per rectangle of the painter's repainted region within `bounds` (logical
 // coordinates), the painter clipped to that rectangle; once, clipped to `bounds`, when the region
@@ -22,8 +27,10 @@ void paintPerClipRect(QPainter& painter, const QRect& bounds, const std::functio
 
 // Fills, scaled draws and blends go to the helper threads in the same way by the lines they cover
 // at once: about a hundred, whatever the clip. `paintInBands` calls `paint` once per band of at
-// most 64 device lines of each rectangle of the repainted region within `bounds`, the painter
-// clipped to it, so that each stays on the painting thread. The same conditions on `paint` apply.
-void paintInBands(QPainter& painter, const QRect& bounds, const std::function<void()>& paint);
+// most `bandDeviceLines` device lines of each rectangle of the repainted region within `bounds`,
+// the painter clipped to it, so that each stays on the painting thread. The same conditions on
+// `paint` apply. Antialiased paths go by their spans, several per line: they need narrower bands.
+void paintInBands(QPainter& painter, const QRect& bounds, const std::function<void()>& paint,
+                  int bandDeviceLines = 64);
 
 }  // namespace lorvex::ui

@@ -188,7 +188,7 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   // A stretched image is a filtered draw, which Qt hands to its helper threads by the lines it
   // covers: in bands it stays on this thread (the grid just changed width, every tile at once).
   const bool stretched = !atSize && !pixmap.isNull();
-  (stretched ? paintInBands : paintPerClipRect)(*painter, option.rect, [&] {
+  const auto draw = [&] {
     painter->drawPixmap(tile.topLeft(), selected ? shared.selected : shared.normal);
     if (atSize) {
       painter->drawPixmap(imageArea.topLeft(), pixmap);
@@ -197,7 +197,12 @@ void ImageTileDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
       painter->drawPixmap(imageArea, pixmap, QRectF(pixmap.rect()));
       painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
     }
-  });
+  };
+  if (stretched) {
+    paintInBands(*painter, option.rect, draw);
+  } else {
+    paintPerClipRect(*painter, option.rect, draw);
+  }
   painter->setClipRect(option.rect, Qt::IntersectClip);
   if (image.pixmap.isNull()) {
     painter->drawPixmap(imageArea.topLeft(), shared.emptyImage);

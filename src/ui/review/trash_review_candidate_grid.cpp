@@ -2,14 +2,13 @@
 
 #include <QFontMetricsF>
 #include <QKeyEvent>
-#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRegion>
 #include <algorithm>
 
 #include "store/results/results_model.h"
 #include "store/trash/trash_model.h"
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/local_image_load_request.h"
 #include "ui/common/local_image_loader.h"
 #include "ui/common/plain_text.h"
@@ -32,16 +31,6 @@ constexpr int kViewMargin = metrics::kGridPadding - kCellMargin;
 // The display path takes at most two lines; the slack keeps the descenders of the second whole.
 constexpr int kPathLines = 2;
 constexpr int kPathSlack = 3;
-
-// Whether any of `rect` (logical) is being repainted; all of it counts when the painter cannot say.
-bool isRepainted(QPainter& painter, const QRectF& rect) {
-  const QPaintEngine* engine = painter.paintEngine();
-  const QTransform device = painter.deviceTransform();
-  QRegion region = engine != nullptr ? engine->systemClip() : QRegion();
-  if (region.isEmpty() || device.type() > QTransform::TxTranslate) return true;
-  region.translate(-static_cast<int>(device.dx()), -static_cast<int>(device.dy()));
-  return region.intersects(rect.toAlignedRect());
-}
 
 std::string requestKey(const ImageRecord& record) {
   const TrashReviewTileImageRequest request = trashReviewTileImageRequest(record);
@@ -350,7 +339,8 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   // The file name on one line and the display path on at most two, both elided in the middle; laid
   // out only when they are repainted (a new image repaints its own area alone).
   const double textTop = imageArea.bottom() + metrics::kSpacing;
-  if (!isRepainted(*painter, QRectF(tile.left(), textTop, tile.width(), tile.bottom() - textTop))) {
+  const QRectF textArea(tile.left(), textTop, tile.width(), tile.bottom() - textTop);
+  if (repaintedRegion(*painter, textArea.toAlignedRect()).isEmpty()) {
     painter->restore();
     return;
   }

@@ -6,13 +6,13 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <algorithm>
 #include <cmath>
 
 #include "store/context/store_context.h"
 #include "store/presentation/image_library_presentation_state.h"
 #include "store/results/results_model.h"
 #include "store/review/review_model.h"
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/floating_toolbar.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
@@ -195,17 +195,15 @@ void SlideshowFloatingControls::paintEvent(QPaintEvent*) {
   // Qt hands an antialiased path of more than about a hundred spans to helper threads and waits
   // for them; a few rows of the bar at a time stay below that, so the bar is drawn in bands.
   constexpr int kBandDeviceLines = 12;
-  const int band =
-      std::max(1, static_cast<int>(kBandDeviceLines / std::max<qreal>(1.0, devicePixelRatioF())));
-  for (int top = 0; top < height(); top += band) {
-    painter.save();
-    painter.setClipRect(QRect(0, top, width(), band), Qt::IntersectClip);
-    // A thin dark material: the images behind show through, the white controls stay legible.
-    painter.fillPath(shape, QColor(28, 28, 30, 196));
-    painter.setPen(QPen(QColor(255, 255, 255, 36), 1));
-    painter.drawPath(shape);
-    painter.restore();
-  }
+  paintInBands(
+      painter, rect(),
+      [&] {
+        // A thin dark material: the images behind show through, the white controls stay legible.
+        painter.fillPath(shape, QColor(28, 28, 30, 196));
+        painter.setPen(QPen(QColor(255, 255, 255, 36), 1));
+        painter.drawPath(shape);
+      },
+      kBandDeviceLines);
 }
 
 }  // namespace lorvex::ui

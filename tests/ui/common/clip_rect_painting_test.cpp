@@ -26,8 +26,12 @@ class RecordingWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    (inBands ? paintInBands : paintPerClipRect)(painter, bounds,
-                                                [&] { clips.push_back(painter.clipRegion()); });
+    const auto record = [&] { clips.push_back(painter.clipRegion()); };
+    if (inBands) {
+      paintInBands(painter, bounds, record);
+    } else {
+      paintPerClipRect(painter, bounds, record);
+    }
   }
 };
 
