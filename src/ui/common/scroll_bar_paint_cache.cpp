@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QStyleOptionSlider>
+#include <algorithm>
 #include <cmath>
 
 #include "ui/common/clip_rect_painting.h"
@@ -10,18 +11,16 @@
 namespace lorvex::ui {
 namespace {
 
-// Everything a scroll bar's drawing reads from its option, and the pixel ratio it is drawn at.
-QString keyOf(const QStyleOptionSlider& option, qreal dpr, const QWidget* widget) {
-  return QStringLiteral("%1x%2 %3 %4..%5 %6/%7 %8 %9 %10 %11 %12 %13 %14 %15 %16 %17 %18")
+// Lines Qt's raster painter fills on the painting thread at once (it hands ~96 and more to helpers).
+constexpr int kBandDeviceLines = 64;
+
+// What a bar's look depends on apart from its range and position: size, state, palette, pixel
+// ratio and widget (a style may look at the widget: its parent's frame, its hover state).
+QString lookKeyOf(const QStyleOptionSlider& option, qreal dpr, const QWidget* widget) {
+  return QStringLiteral("%1x%2 %3 %4 %5 %6 %7 %8 %9 %10 %11")
       .arg(option.rect.width())
       .arg(option.rect.height())
       .arg(static_cast<int>(option.orientation))
-      .arg(option.minimum)
-      .arg(option.maximum)
-      .arg(option.sliderPosition)
-      .arg(option.sliderValue)
-      .arg(option.singleStep)
-      .arg(option.pageStep)
       .arg(option.upsideDown ? 1 : 0)
       .arg(static_cast<int>(option.state))
       .arg(static_cast<int>(option.activeSubControls))
@@ -29,8 +28,19 @@ QString keyOf(const QStyleOptionSlider& option, qreal dpr, const QWidget* widget
       .arg(static_cast<int>(option.direction))
       .arg(option.palette.cacheKey())
       .arg(dpr)
-      // A style may look at the widget (its parent's frame, its hover state): one per widget.
       .arg(reinterpret_cast<quintptr>(widget));
+}
+
+// Everything a scroll bar's drawing reads from its option, and the pixel ratio it is drawn at.
+QString keyOf(const QStyleOptionSlider& option, qreal dpr, const QWidget* widget) {
+  return QStringLiteral("%1 %2..%3 %4/%5 %6 %7")
+      .arg(lookKeyOf(option, dpr, widget))
+      .arg(option.minimum)
+      .arg(option.maximum)
+      .arg(option.sliderPosition)
+      .arg(option.sliderValue)
+      .arg(option.singleStep)
+      .arg(option.pageStep);
 }
 
 // The picture has transparent parts, so copying it is a blend, which Qt's raster painter hands to
@@ -38,6 +48,22 @@ QString keyOf(const QStyleOptionSlider& option, qreal dpr, const QWidget* widget
 // bands of the repainted region, each copy is done at once on this thread.
 void drawClipped(QPainter& painter, const QRect& rect, const QPixmap& pixmap) {
   paintInBands(painter, rect, [&] { painter.drawPixmap(rect.topLeft(), pixmap); });
+}
+
+QPixmap transparentPixmap(const QSize& size, qreal dpr) {
+  QPixmap made(QSize(static_cast<int>(std::ceil(size.width() * dpr)),
+                     static_cast<int>(std::ceil(size.height() * dpr))));
+  made.setDevicePixelRatio(dpr);
+  made.fill(Qt::transparent);
+  return made;
+}
+
+// Fusion draws a bar's parts one after another, each from the bar's rectangle and its handle's
+// alone: the groove, then the handle, then the arrow buttons (over the handle's outline where
+// they meet). A style over it can be drawn part by part in that order.
+bool drawsPartByPart(const QStyle* style) {
+  while (const auto* proxy = qobject_cast<const QProxyStyle*>(style)) style = proxy->baseStyle();
+  return style != nullptr && style->inherits("QFusionStyle");
 }
 
 }  // namespace
@@ -63,21 +89,73 @@ void ScrollBarPaintCache::drawComplexControl(ComplexControl control, const QStyl
     drawClipped(*painter, option->rect, *cached);
     return;
   }
-  QPixmap made(QSize(static_cast<int>(std::ceil(option->rect.width() * dpr)),
-                     static_cast<int>(std::ceil(option->rect.height() * dpr))));
-  made.setDevicePixelRatio(dpr);
-  made.fill(Qt::transparent);
   QStyleOptionSlider placed = *slider;
   placed.rect.moveTopLeft(QPoint(0, 0));
-  {
-    QPainter onPixmap(&made);
-    onPixmap.setRenderHints(painter->renderHints());
-    onPixmap.setFont(painter->font());
-    QProxyStyle::drawComplexControl(control, &placed, &onPixmap, widget);
-  }
-  ++baseDraws_;
+  const QPixmap made = drawsPartByPart(baseStyle()) && !styleHint(SH_ScrollBar_Transient, slider, widget)
+                           ? composedOfParts(placed, *painter, widget, dpr)
+                           : drawnThroughBase(placed.rect, placed, *painter, widget, dpr);
   pixmaps_.insert(key, new QPixmap(made));
   drawClipped(*painter, option->rect, made);
+}
+
+QPixmap ScrollBarPaintCache::composedOfParts(const QStyleOptionSlider& placed, const QPainter& like,
+                                             const QWidget* widget, qreal dpr) const {
+  const QString look = lookKeyOf(placed, dpr, widget);
+  const bool vertical = placed.orientation == Qt::Vertical;
+  const QRect handle = subControlRect(CC_ScrollBar, &placed, SC_ScrollBarSlider, widget);
+  const auto part = [&](const QString& partKey, QStyle::SubControls parts, const QRect& area) {
+    if (const QPixmap* cached = parts_.object(partKey)) return *cached;
+    QStyleOptionSlider only = placed;
+    only.subControls = placed.subControls & parts;
+    const QPixmap made = drawnThroughBase(area, only, like, widget, dpr);
+    parts_.insert(partKey, new QPixmap(made));
+    return made;
+  };
+  // The groove and the buttons do not move with the range; the buttons' shading spans the
+  // handle's width (its height on a horizontal bar), which the range does not change either.
+  const QPixmap groove = part(look + QStringLiteral(" groove"), SC_ScrollBarGroove, placed.rect);
+  const QPixmap buttons = part(look + QStringLiteral(" buttons %1 %2")
+                                          .arg(vertical ? handle.left() : handle.top())
+                                          .arg(vertical ? handle.right() : handle.bottom()),
+                               SC_ScrollBarSubLine | SC_ScrollBarAddLine, placed.rect);
+  QPixmap made = transparentPixmap(placed.rect.size(), dpr);
+  QPainter composed(&made);
+  composed.drawPixmap(QPoint(0, 0), groove);
+  if ((placed.subControls & SC_ScrollBarSlider) && handle.isValid()) {
+    // The handle's outline lies one pixel outside its rectangle; the same handle anywhere on the
+    // bar is one picture.
+    const QRect area = handle.adjusted(-1, -1, 1, 1);
+    const QPixmap drawn =
+        part(look + QStringLiteral(" handle %1x%2").arg(handle.width()).arg(handle.height()),
+             SC_ScrollBarSlider, area);
+    composed.drawPixmap(area.topLeft(), drawn);
+  }
+  composed.drawPixmap(QPoint(0, 0), buttons);
+  return made;
+}
+
+QPixmap ScrollBarPaintCache::drawnThroughBase(const QRect& area, const QStyleOptionSlider& option,
+                                              const QPainter& like, const QWidget* widget, qreal dpr) const {
+  // Gradients and long strokes over many lines go to Qt's helper threads. Drawn into pictures of a
+  // band of lines each, every one of them stays on this thread. The bands are pictures rather than
+  // clips because a style may set a clip of its own (Fusion does for the groove's edge).
+  const int band = std::max(1, static_cast<int>(kBandDeviceLines / std::max(1.0, dpr)));
+  QPixmap made = transparentPixmap(area.size(), dpr);
+  QPainter whole(&made);
+  whole.setCompositionMode(QPainter::CompositionMode_Source);
+  for (int top = 0; top < area.height(); top += band) {
+    QPixmap piece = transparentPixmap(QSize(area.width(), std::min(band, area.height() - top)), dpr);
+    {
+      QPainter onPiece(&piece);
+      onPiece.setRenderHints(like.renderHints());
+      onPiece.setFont(like.font());
+      onPiece.translate(-area.left(), -(area.top() + top));
+      QProxyStyle::drawComplexControl(CC_ScrollBar, &option, &onPiece, widget);
+    }
+    whole.drawPixmap(QPoint(0, top), piece);
+  }
+  ++baseDraws_;
+  return made;
 }
 
 }  // namespace lorvex::ui

@@ -5,6 +5,12 @@
 // base style into a pixmap, keyed by everything the drawing depends on (size, range, position,
 // state, palette, device pixel ratio), and copies that pixmap while the key holds.
 //
+// A search changes a bar's range, so its picture changes with every search. Over Fusion the picture
+// is made of parts cached apart: the groove and the arrow buttons, which only the bar's size and
+// state change, and the handle, one picture per handle size wherever it sits. A new range or
+// position then draws at most the handle. Every picture is drawn a band of lines at a time, so that
+// its fills stay on this thread.
+//
 // Everything else goes to the base style unchanged.
 //
 // Thread safety: GUI thread only, like every style.
@@ -14,6 +20,8 @@
 #include <QPixmap>
 #include <QProxyStyle>
 #include <QString>
+
+class QStyleOptionSlider;
 
 namespace lorvex::ui {
 
@@ -30,11 +38,20 @@ class ScrollBarPaintCache : public QProxyStyle {
   void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                           const QWidget* widget = nullptr) const override;
 
-  // Scroll bars drawn through the base style so far (a repaint served from the cache draws none).
+  // Pictures drawn through the base style so far: whole bars, or over Fusion the groove, the
+  // buttons and the handle each count one (a repaint served from the cache draws none).
   int baseDrawCount() const { return baseDraws_; }
 
  private:
+  QPixmap composedOfParts(const QStyleOptionSlider& placed, const QPainter& like, const QWidget* widget,
+                          qreal dpr) const;
+  // `option` drawn through the base style into a picture of `area` (bar coordinates), a band of
+  // lines at a time.
+  QPixmap drawnThroughBase(const QRect& area, const QStyleOptionSlider& option, const QPainter& like,
+                           const QWidget* widget, qreal dpr) const;
+
   mutable QCache<QString, QPixmap> pixmaps_{64};
+  mutable QCache<QString, QPixmap> parts_{64};
   mutable int baseDraws_ = 0;
 };
 

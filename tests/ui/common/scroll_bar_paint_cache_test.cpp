@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QStyleFactory>
+#include <QStyleOption>
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -31,42 +36,71 @@ int largestDifference(const QImage& a, const QImage& b) {
   return largest;
 }
 
-// A repaint that changes nothing the bar shows is a copy; each change of what it shows draws it
-// once through the base style, and looks exactly as the base style draws it.
-TEST_F(ScrollBarPaintCacheTest, DrawsThroughTheBaseStyleOnlyWhenTheBarChanges) {
-  ScrollBarPaintCache cache(QStyleFactory::create("Fusion"));
-  std::unique_ptr<QStyle> plain(QStyleFactory::create("Fusion"));
-  QScrollBar cached(Qt::Vertical);
-  QScrollBar reference(Qt::Vertical);
-  cached.setStyle(&cache);
-  reference.setStyle(plain.get());
-  for (QScrollBar* bar : {&cached, &reference}) {
-    bar->setRange(0, 1000);
-    bar->setPageStep(100);
-    bar->resize(15, 400);
+// Passes every drawing on to Fusion and notes how many device lines it could cover at once.
+class ClipRecordingStyle final : public QProxyStyle {
+ public:
+  ClipRecordingStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                          const QWidget* widget) const override {
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    int lines = painter->device()->height();
+    if (painter->hasClipping())
+      lines = std::min(lines, static_cast<int>(std::ceil(painter->clipBoundingRect().height() * ratio)));
+    tallest = std::max(tallest, lines);
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
   }
-  const struct {
-    const char* step;
-    std::function<void(QScrollBar&)> change;
-    int baseDraws;  // added by a repaint after the change
-  } steps[] = {
-      {"first paint", [](QScrollBar&) {}, 1},
-      {"repaint, nothing changed", [](QScrollBar&) {}, 0},
-      {"moved", [](QScrollBar& bar) { bar.setValue(400); }, 1},
-      {"repaint after the move", [](QScrollBar&) {}, 0},
-      {"longer", [](QScrollBar& bar) { bar.resize(15, 500); }, 1},
-      {"larger range", [](QScrollBar& bar) { bar.setRange(0, 5000); }, 1},
-      {"disabled", [](QScrollBar& bar) { bar.setEnabled(false); }, 1},
-      {"back to a drawn look", [](QScrollBar& bar) { bar.setEnabled(true); }, 0},
-  };
-  for (const auto& s : steps) {
-    SCOPED_TRACE(s.step);
-    s.change(cached);
-    s.change(reference);
-    const int before = cache.baseDrawCount();
-    const QImage shown = cached.grab().toImage();
-    EXPECT_EQ(cache.baseDrawCount() - before, s.baseDraws);
-    EXPECT_LE(largestDifference(shown, reference.grab().toImage()), 1);
+  mutable int tallest = 0;
+};
+
+// A repaint that changes nothing the bar shows is a copy. A new size or state draws the groove, the
+// buttons and the handle once each; a new range or position draws at most the handle, and one handle
+// size is drawn once wherever it sits. No drawing can cover more than 64 device lines at once, and the
+// bar looks exactly as the base style draws it, at either end and in between.
+TEST_F(ScrollBarPaintCacheTest, DrawsThroughTheBaseStyleOnlyThePartsThatChanged) {
+  for (const Qt::Orientation orientation : {Qt::Vertical, Qt::Horizontal}) {
+    SCOPED_TRACE(orientation == Qt::Vertical ? "vertical" : "horizontal");
+    auto* recording = new ClipRecordingStyle();
+    ScrollBarPaintCache cache(recording);
+    std::unique_ptr<QStyle> plain(QStyleFactory::create("Fusion"));
+    QScrollBar cached(orientation);
+    QScrollBar reference(orientation);
+    cached.setStyle(&cache);
+    reference.setStyle(plain.get());
+    const auto sized = [orientation](int length) {
+      return orientation == Qt::Vertical ? QSize(15, length) : QSize(length, 15);
+    };
+    for (QScrollBar* bar : {&cached, &reference}) {
+      bar->setRange(0, 1000);
+      bar->setPageStep(100);
+      bar->resize(sized(400));
+    }
+    const struct {
+      const char* step;
+      std::function<void(QScrollBar&)> change;
+      int baseDraws;  // added by a repaint after the change
+    } steps[] = {
+        {"first paint, at the start", [](QScrollBar&) {}, 3},
+        {"repaint, nothing changed", [](QScrollBar&) {}, 0},
+        {"moved", [](QScrollBar& bar) { bar.setValue(400); }, 0},
+        {"repaint after the move", [](QScrollBar&) {}, 0},
+        {"longer", [&](QScrollBar& bar) { bar.resize(sized(500)); }, 3},
+        {"larger range", [](QScrollBar& bar) { bar.setRange(0, 5000); }, 1},
+        {"at the end", [](QScrollBar& bar) { bar.setValue(5000); }, 0},
+        {"back to the first range", [](QScrollBar& bar) { bar.setRange(0, 1000); }, 0},
+        {"disabled", [](QScrollBar& bar) { bar.setEnabled(false); }, 3},
+        {"back to a drawn look", [](QScrollBar& bar) { bar.setEnabled(true); }, 0},
+    };
+    for (const auto& s : steps) {
+      SCOPED_TRACE(s.step);
+      s.change(cached);
+      s.change(reference);
+      const int before = cache.baseDrawCount();
+      const QImage shown = cached.grab().toImage();
+      EXPECT_EQ(cache.baseDrawCount() - before, s.baseDraws);
+      EXPECT_LE(largestDifference(shown, reference.grab().toImage()), 1);
+    }
+    EXPECT_GT(recording->tallest, 0);
+    EXPECT_LE(recording->tallest, 64);
   }
 }
 
