@@ -63,18 +63,21 @@ void ScrollBarPaintCache::drawComplexControl(ComplexControl control, const QStyl
     drawClipped(*painter, option->rect, *cached);
     return;
   }
-  QPixmap made(QSize(static_cast<int>(std::ceil(option->rect.width() * dpr)),
-                     static_cast<int>(std::ceil(option->rect.height() * dpr))));
-  made.setDevicePixelRatio(dpr);
-  made.fill(Qt::transparent);
+  QImage picture(QSize(static_cast<int>(std::ceil(option->rect.width() * dpr)),
+                       static_cast<int>(std::ceil(option->rect.height() * dpr))),
+                 QImage::Format_ARGB32_Premultiplied);
+  picture.setDevicePixelRatio(dpr);
+  picture.fill(Qt::transparent);
   QStyleOptionSlider placed = *slider;
   placed.rect.moveTopLeft(QPoint(0, 0));
-  {
-    QPainter onPixmap(&made);
-    onPixmap.setRenderHints(painter->renderHints());
-    onPixmap.setFont(painter->font());
-    QProxyStyle::drawComplexControl(control, &placed, &onPixmap, widget);
-  }
+  // In bands too: the style's gradients and lines over the bar's length would go to the helper
+  // threads like any tall fill.
+  paintImageInBands(picture, [&](QPainter& onPicture) {
+    onPicture.setRenderHints(painter->renderHints());
+    onPicture.setFont(painter->font());
+    QProxyStyle::drawComplexControl(control, &placed, &onPicture, widget);
+  });
+  const QPixmap made = QPixmap::fromImage(std::move(picture));
   ++baseDraws_;
   pixmaps_.insert(key, new QPixmap(made));
   drawClipped(*painter, option->rect, made);
