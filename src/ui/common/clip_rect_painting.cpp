@@ -46,4 +46,18 @@ void paintInBands(QPainter& painter, const QRect& bounds, const std::function<vo
   }
 }
 
+void paintImageInBands(QImage& image, const std::function<void(QPainter&)>& paint, int bandDeviceLines) {
+  const qreal ratio = image.devicePixelRatio();
+  const int band = std::max(1, bandDeviceLines);
+  for (int top = 0; top < image.height(); top += band) {
+    // The band's lines, in place: what is painted on it lands in `image`.
+    QImage lines(image.scanLine(top), image.width(), std::min(band, image.height() - top),
+                 image.bytesPerLine(), image.format());
+    lines.setDevicePixelRatio(ratio);
+    QPainter painter(&lines);
+    painter.translate(0, -top / ratio);
+    paint(painter);
+  }
+}
+
 }  // namespace lorvex::ui

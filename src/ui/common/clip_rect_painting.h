@@ -8,6 +8,7 @@
 // Thread safety: GUI thread (painters on widgets).
 #pragma once
 
+#include <QImage>
 #include <QPainter>
 #include <QRect>
 #include <QRegion>
@@ -32,5 +33,11 @@ void paintPerClipRect(QPainter& painter, const QRect& bounds, const std::functio
 // `paint` apply. Antialiased paths go by their spans, several per line: they need narrower bands.
 void paintInBands(QPainter& painter, const QRect& bounds, const std::function<void()>& paint,
                   int bandDeviceLines = 64);
+
+// The same for a picture made once: `paint` draws the whole picture on `image`, in the image's
+// logical coordinates, through a painter on at most `bandDeviceLines` of its lines at a time. A
+// band is the painter's device, not its clip, so a drawing that sets its own clip (as styles do)
+// cannot reach past it and draw twice over the lines of another band.
+void paintImageInBands(QImage& image, const std::function<void(QPainter&)>& paint, int bandDeviceLines = 64);
 
 }  // namespace lorvex::ui

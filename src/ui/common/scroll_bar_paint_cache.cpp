@@ -136,24 +136,23 @@ QPixmap ScrollBarPaintCache::composedOfParts(const QStyleOptionSlider& placed, c
 
 QPixmap ScrollBarPaintCache::drawnThroughBase(const QRect& area, const QStyleOptionSlider& option,
                                               const QPainter& like, const QWidget* widget, qreal dpr) const {
-  // Gradients and long strokes over many lines go to Qt's helper threads. Drawn into pictures of a
-  // band of lines each, every one of them stays on this thread. The bands are pictures rather than
-  // clips because a style may set a clip of its own (Fusion does for the groove's edge).
-  const int band = std::max(1, static_cast<int>(kBandDeviceLines / std::max(1.0, dpr)));
-  QPixmap made = transparentPixmap(area.size(), dpr);
-  QPainter whole(&made);
-  whole.setCompositionMode(QPainter::CompositionMode_Source);
-  for (int top = 0; top < area.height(); top += band) {
-    QPixmap piece = transparentPixmap(QSize(area.width(), std::min(band, area.height() - top)), dpr);
-    {
-      QPainter onPiece(&piece);
-      onPiece.setRenderHints(like.renderHints());
-      onPiece.setFont(like.font());
-      onPiece.translate(-area.left(), -(area.top() + top));
-      QProxyStyle::drawComplexControl(CC_ScrollBar, &option, &onPiece, widget);
-    }
-    whole.drawPixmap(QPoint(0, top), piece);
-  }
+  // Gradients and long strokes over many lines go to Qt's helper threads; drawn a band of lines
+  // at a time, every one of them stays on this thread.
+  QImage picture(QSize(static_cast<int>(std::ceil(area.width() * dpr)),
+                       static_cast<int>(std::ceil(area.height() * dpr))),
+                 QImage::Format_ARGB32_Premultiplied);
+  picture.setDevicePixelRatio(dpr);
+  picture.fill(Qt::transparent);
+  paintImageInBands(
+      picture,
+      [&](QPainter& onPicture) {
+        onPicture.setRenderHints(like.renderHints());
+        onPicture.setFont(like.font());
+        onPicture.translate(-area.topLeft());
+        QProxyStyle::drawComplexControl(CC_ScrollBar, &option, &onPicture, widget);
+      },
+      kBandDeviceLines);
+  const QPixmap made = QPixmap::fromImage(std::move(picture));
   ++baseDraws_;
   return made;
 }

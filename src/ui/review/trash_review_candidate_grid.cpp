@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 #include <algorithm>
+#include <cmath>
 
 #include "store/results/results_model.h"
 #include "store/trash/trash_model.h"
@@ -268,37 +270,82 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   const QRectF tile = QRectF(option.rect).adjusted(kCellMargin, kCellMargin, -kCellMargin, -kCellMargin);
   const QRectF imageArea = this->imageArea(option.rect);
   const QImage image = index.data(TrashReviewCandidateModel::ImageRole).value<QImage>();
-  const auto strokeInside = [&](const QRectF& bounds, double width, const QColor& stroke, double radius) {
-    QPainterPath path;
-    const double half = width / 2;
-    path.addRoundedRect(bounds.adjusted(half, half, -half, -half), radius, radius);
-    painter->strokePath(path, QPen(stroke, width));
-  };
-  QPainterPath shape;
-  shape.addRoundedRect(tile, metrics::kCornerRadius, metrics::kCornerRadius);
   QPainterPath imageShape;
   imageShape.addRoundedRect(imageArea, metrics::kImageCornerRadius, metrics::kImageCornerRadius);
-  painter->fillPath(shape, roleColor(ColorRole::controlBackground, palette));
-  painter->fillPath(shape, color(appearance.fill));
-  strokeInside(tile, appearance.borderWidth, color(appearance.border), metrics::kCornerRadius);
-  if (appearance.hasHoverRing) {
-    strokeInside(tile.adjusted(metrics::kHoverRingInset, metrics::kHoverRingInset, -metrics::kHoverRingInset,
-                               -metrics::kHoverRingInset),
-                 metrics::kHoverRingWidth,
-                 withOpacity(roleColor(ColorRole::accent, palette), metrics::kHoverRingOpacity),
-                 metrics::kCornerRadius - metrics::kHoverRingInset / 2.0);
-  }
-  if (appearance.hasFocusRing) {
-    strokeInside(tile.adjusted(metrics::kFocusRingInset, metrics::kFocusRingInset, -metrics::kFocusRingInset,
-                               -metrics::kFocusRingInset),
-                 metrics::kFocusRingWidth, color({TrashReviewTileColor::keyboardFocusIndicator, 1}),
-                 metrics::kCornerRadius - metrics::kFocusRingInset / 2.0);
+  // The tile's fills and outlines, and its image area's background.
+  const auto paintChrome = [&](QPainter& on) {
+    const auto strokeInside = [&](const QRectF& bounds, double width, const QColor& stroke, double radius) {
+      QPainterPath path;
+      const double half = width / 2;
+      path.addRoundedRect(bounds.adjusted(half, half, -half, -half), radius, radius);
+      on.strokePath(path, QPen(stroke, width));
+    };
+    QPainterPath shape;
+    shape.addRoundedRect(tile, metrics::kCornerRadius, metrics::kCornerRadius);
+    on.fillPath(shape, roleColor(ColorRole::controlBackground, palette));
+    on.fillPath(shape, color(appearance.fill));
+    strokeInside(tile, appearance.borderWidth, color(appearance.border), metrics::kCornerRadius);
+    if (appearance.hasHoverRing) {
+      strokeInside(tile.adjusted(metrics::kHoverRingInset, metrics::kHoverRingInset,
+                                 -metrics::kHoverRingInset, -metrics::kHoverRingInset),
+                   metrics::kHoverRingWidth,
+                   withOpacity(roleColor(ColorRole::accent, palette), metrics::kHoverRingOpacity),
+                   metrics::kCornerRadius - metrics::kHoverRingInset / 2.0);
+    }
+    if (appearance.hasFocusRing) {
+      strokeInside(tile.adjusted(metrics::kFocusRingInset, metrics::kFocusRingInset,
+                                 -metrics::kFocusRingInset, -metrics::kFocusRingInset),
+                   metrics::kFocusRingWidth, color({TrashReviewTileColor::keyboardFocusIndicator, 1}),
+                   metrics::kCornerRadius - metrics::kFocusRingInset / 2.0);
+    }
+    on.save();
+    on.setClipPath(imageShape);
+    on.fillRect(imageArea, roleColor(ColorRole::controlBackground, palette));
+    on.restore();
+  };
+  const QBrush background = option.palette.brush(QPalette::Base);
+  const QRect tileRect = tile.toAlignedRect();
+  const qreal ratio = painter->device()->devicePixelRatioF();
+  if (background.style() == Qt::SolidPattern && background.isOpaque() && QRectF(tileRect) == tile &&
+      painter->deviceTransform().type() <= QTransform::TxTranslate) {
+    // Drawn once per look over the view's own background and copied: every tile of a look has the
+    // same picture, and the outlines' antialiased spans would go to Qt's helper threads each time.
+    const QString key = QStringLiteral("%1x%2 %3 %4 %5 %6 %7 %8")
+                            .arg(tileRect.width())
+                            .arg(tileRect.height())
+                            .arg(ratio)
+                            .arg(selected ? 1 : 0)
+                            .arg(focused ? 1 : 0)
+                            .arg(hovering ? 1 : 0)
+                            .arg(palette.cacheKey())
+                            .arg(background.color().rgba());
+    QPixmap* chrome = chromes_.object(key);
+    if (chrome == nullptr) {
+      QImage picture(QSize(static_cast<int>(std::ceil(tileRect.width() * ratio)),
+                           static_cast<int>(std::ceil(tileRect.height() * ratio))),
+                     QImage::Format_ARGB32_Premultiplied);
+      picture.setDevicePixelRatio(ratio);
+      picture.fill(background.color());
+      // Once, in bands narrow enough for the outlines' spans to stay on this thread.
+      paintImageInBands(
+          picture,
+          [&](QPainter& on) {
+            on.setRenderHint(QPainter::Antialiasing);
+            on.translate(-tileRect.topLeft());
+            paintChrome(on);
+          },
+          12);
+      chrome = new QPixmap(QPixmap::fromImage(std::move(picture)));
+      chromes_.insert(key, chrome);
+    }
+    paintInBands(*painter, tileRect, [&] { painter->drawPixmap(tileRect.topLeft(), *chrome); });
+  } else {
+    paintChrome(*painter);
   }
 
   // The image, fitted into a square with rounded corners.
   painter->save();
   painter->setClipPath(imageShape);
-  painter->fillRect(imageArea, roleColor(ColorRole::controlBackground, palette));
   if (!image.isNull()) {
     QSizeF size = image.deviceIndependentSize();
     size.scale(imageArea.size(), Qt::KeepAspectRatio);
@@ -320,7 +367,6 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   const int badge = fontRolePixelSize(FontRole::title3) + 5;
   const QRectF badgeRect(imageArea.right() - metrics::kBadgePadding - badge,
                          imageArea.top() + metrics::kBadgePadding, badge, badge);
-  const qreal ratio = painter->device()->devicePixelRatioF();
   if (selected) {
     painter->setBrush(Qt::white);
     painter->setPen(Qt::NoPen);

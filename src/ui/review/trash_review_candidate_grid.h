@@ -15,9 +15,12 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QCache>
 #include <QImage>
 #include <QListView>
+#include <QPixmap>
 #include <QPointer>
+#include <QString>
 #include <QStyledItemDelegate>
 #include <functional>
 #include <optional>
@@ -107,6 +110,8 @@ class TrashReviewTileDelegate : public QStyledItemDelegate {
 
  private:
   int tileWidth_ = 168;
+  // A tile's fills, outlines and image background over the view's background, by look.
+  mutable QCache<QString, QPixmap> chromes_{8};
 };
 
 // Lays out a sample text, Latin and Japanese (file names often are), in the fonts of the review's

@@ -9,18 +9,39 @@
 
 namespace lorvex::ui {
 
+namespace {
+
+// `source` brought to `longer` on its longer side, down or up, its shape kept.
+QSize sizeWithLongerSide(QSize source, int longer) {
+  const int sourceLonger = std::max(source.width(), source.height());
+  if (sourceLonger >= longer) return downsampledSize(source, longer);
+  const double scale = static_cast<double>(longer) / sourceLonger;
+  const auto side = [scale, longer](int length) {
+    return std::clamp(static_cast<int>(std::lround(length * scale)), 1, longer);
+  };
+  return {side(source.width()), side(source.height())};
+}
+
+}  // namespace
+
 LocalImageDecodeResult decodeSlideshowImage(const std::string& path, std::optional<int> maxPixelSize) {
   LocalImageDecodeResult result = decodeLocalImage(path, std::nullopt);
   if (result.image.isNull()) return result;
-  if (maxPixelSize && *maxPixelSize > 0) {
-    const QSize target = downsampledSize(result.image.size(), *maxPixelSize);
-    if (target != result.image.size()) {
-      result.image = result.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
+  const QSize target = maxPixelSize && *maxPixelSize > 0
+                           ? sizeWithLongerSide(result.image.size(), *maxPixelSize)
+                           : result.image.size();
+  const auto toDrawnFormat = [](const QImage& image) {
+    const QImage::Format format =
+        isFullyOpaque(image) ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
+    return image.format() == format ? image : image.convertToFormat(format);
+  };
+  // Brought down before the conversion; enlarged after it, from the pixels a view would enlarge.
+  const bool enlarges = target.width() > result.image.width();
+  if (enlarges) result.image = toDrawnFormat(result.image);
+  if (target != result.image.size()) {
+    result.image = result.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
-  const QImage::Format format =
-      isFullyOpaque(result.image) ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
-  if (result.image.format() != format) result.image = result.image.convertToFormat(format);
+  if (!enlarges) result.image = toDrawnFormat(result.image);
   return result;
 }
 
@@ -57,9 +78,15 @@ SlideshowImagePlacement slideshowImagePlacement(QRectF frame, std::optional<QSiz
   if (!imagePixelSize || imagePixelSize->width() < 1 || imagePixelSize->height() < 1)
     return {rounded, longer};
   const QSize decoded = downsampledSize(*imagePixelSize, longer);
-  // A frame larger than the image shows it enlarged by the view.
-  if (decoded == *imagePixelSize && std::max(decoded.width(), decoded.height()) < longer)
-    return {rounded, longer};
+  if (decoded == *imagePixelSize && std::max(decoded.width(), decoded.height()) < longer) {
+    // A frame larger than the image: decoded enlarged to the size the view fits it to in its
+    // frame, so that the view draws it once, unscaled (an enlargement in the paint would be drawn
+    // twice, roughly and then smoothly).
+    QSizeF fitted = QSizeF(*imagePixelSize);
+    fitted.scale(QSizeF(rounded.size()) * ratio, Qt::KeepAspectRatio);
+    const int fittedLonger = static_cast<int>(std::lround(std::max(fitted.width(), fitted.height())));
+    return {rounded, std::clamp(fittedLonger, std::max(decoded.width(), decoded.height()), longer)};
+  }
   const QSize logical(static_cast<int>(std::lround(decoded.width() / ratio)),
                       static_cast<int>(std::lround(decoded.height() / ratio)));
   const QPointF centre = frame.center();

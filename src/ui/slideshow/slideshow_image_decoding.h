@@ -1,7 +1,7 @@
-// How the slideshow decodes its images: each file in full on the loader's pool, then brought down
-// to the pixel size of the frame it is shown in (never enlarged) and put into the format the
-// painter draws fastest there too (RGB32 when every pixel is opaque, as generator output is, else
-// premultiplied ARGB32), so that the GUI thread only copies it to the screen.
+// How the slideshow decodes its images: each file in full on the loader's pool, then brought to
+// the pixel size of the frame it is shown in (down, or up for an image smaller than its frame) and
+// put into the format the painter draws fastest there too (RGB32 when every pixel is opaque, as generator
+// output is, else premultiplied ARGB32), so that the GUI thread only copies it to the screen.
 //
 // QImageReader's own scaled decode of a PNG takes several times as long as a full decode followed
 // by a smooth scale, and a full-size image scaled at paint time costs the GUI thread milliseconds
@@ -35,9 +35,11 @@ bool isFullyOpaque(const QImage& image);
 // The program's slideshow loader, made on first use.
 LocalImageLoader& slideshowImageLoader();
 
-// Where the image of a frame is shown and at what size it is decoded: the decode limit is the
+// Where the image of a frame is shown and at what size it is decoded: the decode size is the
 // frame's longer side in device pixels, and the rectangle is the size the image will come back
 // at (when its pixel size is known), centred on the frame, so that painting it needs no scaling.
+// An image smaller than its frame is decoded enlarged to the size it is fitted to in the whole
+// frame (its longer side then), and the rectangle is the frame.
 struct SlideshowImagePlacement {
   QRect rect;
   std::optional<int> maxPixelSize;

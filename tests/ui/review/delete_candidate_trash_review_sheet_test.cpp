@@ -8,11 +8,14 @@
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QPaintEngine>
 #include <QPaintEvent>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QRegion>
 #include <QStackedWidget>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +31,7 @@
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
 #include "ui/review/trash_review_candidate_grid.h"
 #include "ui/support/painted_region_recorder.h"
+#include "ui/support/recording_paint_device.h"
 #include "ui/support/store_view_models.h"
 #include "ui/support/ui_test_application.h"
 #include "ui/support/widget_test.h"
@@ -185,6 +189,63 @@ TEST_F(ReviewSheetTest, ANewImageRepaintsOnlyItsTilesImageArea) {
     EXPECT_EQ((QRegion(cell) - recorder.painted).isEmpty(), c.wholeTile);
     if (!c.wholeTile) {
       EXPECT_TRUE((recorder.painted - imageArea).isEmpty());
+    }
+  }
+}
+
+// Records the paths drawn and the pictures copied.
+class PathRecordingEngine : public QPaintEngine {
+ public:
+  PathRecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+  bool begin(QPaintDevice*) override { return true; }
+  bool end() override { return true; }
+  void updateState(const QPaintEngineState&) override {}
+  void drawPath(const QPainterPath& path) override { paths.push_back(path.boundingRect().toAlignedRect()); }
+  void drawPixmap(const QRectF& target, const QPixmap&, const QRectF&) override {
+    copies.push_back(target.toAlignedRect());
+  }
+  void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+  Type type() const override { return QPaintEngine::User; }
+  std::vector<QRect> paths;
+  std::vector<QRect> copies;
+};
+
+// A tile's fills and outlines are drawn once per look and copied into every tile of that look:
+// drawn on the view they would be rasterized again for each tile.
+TEST_F(ReviewSheetTest, TilesOfOneLookAreCopiesOfOnePicture) {
+  openReview();
+  TrashReviewCandidateGrid* tiles = grid();
+  ASSERT_GE(tiles->model()->rowCount(), 3);
+  const struct {
+    std::string name;
+    std::function<void()> change;
+  } cases[] = {
+      {"none selected", [] {}},
+      {"one selected", [&] { clickTile(1); }},
+      {"one focused",
+       [&] {
+         tiles->setFocus();
+         tiles->setCurrentIndex(tiles->model()->index(2, 0));
+         settle();
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.change();
+    testing::RecordingPaintDevice<PathRecordingEngine> device(tiles->viewport()->size());
+    tiles->viewport()->render(&device);
+    for (int row = 0; row < tiles->model()->rowCount(); ++row) {
+      const QRect cell = tiles->visualRect(tiles->model()->index(row, 0));
+      if (!tiles->viewport()->rect().intersects(cell)) continue;
+      SCOPED_TRACE(row);
+      const QRect image = TrashReviewTileDelegate::imageArea(cell).toAlignedRect();
+      // No outline or fill of the tile is drawn on the view.
+      for (const QRect& path : device.engine.paths) {
+        EXPECT_FALSE(cell.contains(path) && path.height() >= image.height());
+      }
+      QRegion copied;
+      for (const QRect& copy : device.engine.copies) copied += copy & cell;
+      EXPECT_TRUE((QRegion(image) - copied).isEmpty());
     }
   }
 }

@@ -33,8 +33,18 @@ TEST(SlideshowImagePlacement, DecodesAtTheFramesPixelSizeAndPlacesTheResultCentr
       {"twice the pixels", {55.3846, 0, 1169.2308, 800}, QSize(1216, 832), 2.0, {{55, 0, 1169, 800}, 2338}},
       {"twice the pixels, smaller cell", {0, 0, 400, 273.68}, QSize(1216, 832), 2.0, {{0, 0, 400, 274}, 800}},
       {"a small cell", {10.2, 20.7, 426.7, 291.9}, QSize(1216, 832), 1.0, {{10, 21, 427, 292}, 427}},
-      // Larger than the image: decoded whole, and the view enlarges it into the whole frame.
+      // Larger than the image: decoded enlarged to the size it is fitted to in the whole frame.
       {"frame larger than the image", {0, 0, 800, 600}, QSize(400, 300), 1.0, {{0, 0, 800, 600}, 800}},
+      {"frame larger than the image, of another shape",
+       {0, 0, 600, 800},
+       QSize(400, 200),
+       1.0,
+       {{0, 0, 600, 800}, 600}},
+      {"frame larger than the image, twice the pixels",
+       {0, 0, 300, 300},
+       QSize(200, 100),
+       2.0,
+       {{0, 0, 300, 300}, 600}},
       {"size unknown", {0.4, 0.6, 300.2, 299.6}, std::nullopt, 1.0, {{0, 1, 300, 300}, 300}},
       {"empty frame", {5, 5, 0, 0}, QSize(100, 100), 1.0, {{5, 5, 0, 0}, std::nullopt}},
   };
@@ -46,7 +56,7 @@ TEST(SlideshowImagePlacement, DecodesAtTheFramesPixelSizeAndPlacesTheResultCentr
 
 class SlideshowImageDecodingTest : public testing::WidgetTest {};
 
-TEST_F(SlideshowImageDecodingTest, DecodesWholeThenScalesDownPremultiplied) {
+TEST_F(SlideshowImageDecodingTest, DecodesWholeThenScalesToTheFramePremultiplied) {
   QTemporaryDir folder;
   lorvex::testing::PNGImageSpec spec;
   spec.width = 300;
@@ -65,7 +75,8 @@ TEST_F(SlideshowImageDecodingTest, DecodesWholeThenScalesDownPremultiplied) {
     bool error;
   } cases[] = {
       {"downsampled", path, 150, {150, 100}, false},
-      {"never enlarged", path, 1000, {300, 200}, false},
+      {"enlarged", path, 1000, {1000, 667}, false},
+      {"at its size", path, 300, {300, 200}, false},
       {"whole", path, std::nullopt, {300, 200}, false},
       // A file that is not there fails with its error, downsampled or not.
       {"missing", folder.filePath("none.png").toStdString(), 150, {0, 0}, true},
