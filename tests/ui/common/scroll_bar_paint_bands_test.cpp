@@ -19,12 +19,13 @@ namespace {
 
 class ScrollBarPaintBandsTest : public testing::WidgetTest {};
 
-// Fusion, noting the lines of the bar each of its drawings can reach; with `ownClip` it then sets
-// a clip of its own (as styles do) and lays a translucent black over the whole bar.
+// A style drawn whole (not Fusion, which the cache draws part by part), noting the lines of the bar
+// each of its drawings can reach; with `ownClip` it then sets a clip of its own (as styles do) and
+// lays a translucent black over the whole bar.
 class BandRecordingStyle : public QProxyStyle {
  public:
   explicit BandRecordingStyle(bool ownClip)
-      : QProxyStyle(QStyleFactory::create("Fusion")), ownClip_(ownClip) {}
+      : QProxyStyle(QStyleFactory::create("Windows")), ownClip_(ownClip) {}
   void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                           const QWidget* widget) const override {
     QProxyStyle::drawComplexControl(control, option, painter, widget);
