@@ -5,6 +5,8 @@
 #include <QStyleOptionSlider>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include "ui/common/clip_rect_painting.h"
 
@@ -50,12 +52,14 @@ void drawClipped(QPainter& painter, const QRect& rect, const QPixmap& pixmap) {
   paintInBands(painter, rect, [&] { painter.drawPixmap(rect.topLeft(), pixmap); });
 }
 
-QPixmap transparentPixmap(const QSize& size, qreal dpr) {
-  QPixmap made(QSize(static_cast<int>(std::ceil(size.width() * dpr)),
-                     static_cast<int>(std::ceil(size.height() * dpr))));
-  made.setDevicePixelRatio(dpr);
-  made.fill(Qt::transparent);
-  return made;
+// A picture of `size` (logical) at `dpr`, transparent, to be painted through paintImageInBands.
+QImage transparentPicture(const QSize& size, qreal dpr) {
+  QImage picture(QSize(static_cast<int>(std::ceil(size.width() * dpr)),
+                       static_cast<int>(std::ceil(size.height() * dpr))),
+                 QImage::Format_ARGB32_Premultiplied);
+  picture.setDevicePixelRatio(dpr);
+  picture.fill(Qt::transparent);
+  return picture;
 }
 
 // Fusion draws a bar's parts one after another, each from the bar's rectangle and its handle's
@@ -118,31 +122,34 @@ QPixmap ScrollBarPaintCache::composedOfParts(const QStyleOptionSlider& placed, c
                                           .arg(vertical ? handle.left() : handle.top())
                                           .arg(vertical ? handle.right() : handle.bottom()),
                                SC_ScrollBarSubLine | SC_ScrollBarAddLine, placed.rect);
-  QPixmap made = transparentPixmap(placed.rect.size(), dpr);
-  QPainter composed(&made);
-  composed.drawPixmap(QPoint(0, 0), groove);
+  std::optional<std::pair<QPoint, QPixmap>> handlePicture;
   if ((placed.subControls & SC_ScrollBarSlider) && handle.isValid()) {
     // The handle's outline lies one pixel outside its rectangle; the same handle anywhere on the
     // bar is one picture.
     const QRect area = handle.adjusted(-1, -1, 1, 1);
-    const QPixmap drawn =
-        part(look + QStringLiteral(" handle %1x%2").arg(handle.width()).arg(handle.height()),
-             SC_ScrollBarSlider, area);
-    composed.drawPixmap(area.topLeft(), drawn);
+    handlePicture.emplace(
+        area.topLeft(), part(look + QStringLiteral(" handle %1x%2").arg(handle.width()).arg(handle.height()),
+                             SC_ScrollBarSlider, area));
   }
-  composed.drawPixmap(QPoint(0, 0), buttons);
-  return made;
+  // Laid over each other in bands too: the parts are translucent, and a blend over the bar's
+  // length would go to the helper threads.
+  QImage picture = transparentPicture(placed.rect.size(), dpr);
+  paintImageInBands(
+      picture,
+      [&](QPainter& composed) {
+        composed.drawPixmap(QPoint(0, 0), groove);
+        if (handlePicture) composed.drawPixmap(handlePicture->first, handlePicture->second);
+        composed.drawPixmap(QPoint(0, 0), buttons);
+      },
+      kBandDeviceLines);
+  return QPixmap::fromImage(std::move(picture));
 }
 
 QPixmap ScrollBarPaintCache::drawnThroughBase(const QRect& area, const QStyleOptionSlider& option,
                                               const QPainter& like, const QWidget* widget, qreal dpr) const {
   // Gradients and long strokes over many lines go to Qt's helper threads; drawn a band of lines
   // at a time, every one of them stays on this thread.
-  QImage picture(QSize(static_cast<int>(std::ceil(area.width() * dpr)),
-                       static_cast<int>(std::ceil(area.height() * dpr))),
-                 QImage::Format_ARGB32_Premultiplied);
-  picture.setDevicePixelRatio(dpr);
-  picture.fill(Qt::transparent);
+  QImage picture = transparentPicture(area.size(), dpr);
   paintImageInBands(
       picture,
       [&](QPainter& onPicture) {
