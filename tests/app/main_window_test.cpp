@@ -22,6 +22,7 @@
 #include <fstream>
 #include <optional>
 #include <ostream>
+#include <utility>
 
 #include "app/acknowledgments_window.h"
 #include "app/library_workspace.h"
@@ -80,6 +81,16 @@ class MainWindowTest : public ui::testing::WidgetTest {
   void settle() {
     harness.drainEvents();
     ui::testing::drainUiEvents();
+  }
+  // A new window over a library of `records` whose first page has loaded, with the live views.
+  void makeWindowOverLoadedResults(std::vector<ImageRecord> records) {
+    harness.service->setRecords(std::move(records));
+    LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
+    ImageLibraryStore* s = store.get();
+    store->context().startDetached([s] { return s->results().refreshResults(500, false); });
+    settle();
+    views = liveShellViews();
+    makeWindow(nullptr);
   }
 
   lorvex::testing::TemporaryFolder folder;
@@ -330,13 +341,7 @@ TEST_F(MainWindowTest, TheAcknowledgmentsNameEveryComponentAboveItsLicenceOrTheU
 }
 
 TEST_F(MainWindowTest, CtrlZUndoesAMarkOnlyWhileNothingCoversTheGrid) {
-  harness.service->setRecords(lorvex::testing::makeLibraryRecords(3));
-  LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
-  ImageLibraryStore* s = store.get();
-  store->context().startDetached([s] { return s->results().refreshResults(500, false); });
-  settle();
-  views = liveShellViews();
-  makeWindow(nullptr);
+  makeWindowOverLoadedResults(lorvex::testing::makeLibraryRecords(3));
   window->show();
   QApplication::setActiveWindow(window.get());
   settle();
@@ -473,13 +478,8 @@ TEST_F(MainWindowTest, TheFirstPaintAfterAChangeShowsEveryViewCaughtUpWithTheSto
   records[3].promptTags = {"cat"};
   records[4].promptTags = {"cat"};
   for (int tag = 0; tag < 120; ++tag) records[5].promptTags.push_back("tag " + std::to_string(tag));
-  harness.service->setRecords(records);
-  LibraryModelTestAccess::setActiveFolderRegistrationRootPaths(store->library(), {"/library"});
+  makeWindowOverLoadedResults(std::move(records));
   ImageLibraryStore* s = store.get();
-  store->context().startDetached([s] { return s->results().refreshResults(500, false); });
-  settle();
-  views = liveShellViews();
-  makeWindow(nullptr);
   window->resize(1280, 800);
   window->show();
   settle();
