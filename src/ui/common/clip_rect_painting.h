@@ -34,6 +34,10 @@ void paintPerClipRect(QPainter& painter, const QRect& bounds, const std::functio
 void paintInBands(QPainter& painter, const QRect& bounds, const std::function<void()>& paint,
                   int bandDeviceLines = 64);
 
+// The band of an antialiased shape. Each of its edge pixels is a span of its own: a translucent
+// capsule reaches the helper threads from about 25 lines, a ring two pixels wide from about 14.
+inline constexpr int kAntialiasedBandDeviceLines = 8;
+
 // The same for a picture made once: `paint` draws the whole picture on `image`, in the image's
 // logical coordinates, through a painter on at most `bandDeviceLines` of its lines at a time. A
 // band is the painter's device, not its clip, so a drawing that sets its own clip (as styles do)

@@ -58,8 +58,11 @@ void TurnEndBeforePaint::catchUp(QWidget& window) {
     }
     // Moves and resizes may queue more work of the turn (a grid checking which rows it shows).
     ranWork = runTurnEndWork();
-    if (delivered == layoutEventsDelivered_ && !ranWork) return;
+    if (delivered == layoutEventsDelivered_ && !ranWork) break;
   }
+  // A widget shown meanwhile asks for its first paint in an event of its own, queued after this
+  // paint: delivered now, it is painted in this paint rather than once more after it.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
 }
 
 }  // namespace lorvex::ui

@@ -5,7 +5,7 @@
 // that bring the other views up to date and before the layouts that follow their changes; without
 // this the window paints a search's result with the inspector and the header still behind, then
 // again once they follow, then again after their layouts. With it, what a turn changed reaches the
-// screen in one paint.
+// screen in one paint, the widgets it showed included.
 //
 // Thread safety: GUI thread only.
 #pragma once

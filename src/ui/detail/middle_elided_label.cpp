@@ -27,6 +27,7 @@ void MiddleElidedLabel::setFullText(const QString& text) {
   elidedWidth_ = width();
   setText(elidedFor(width()));
   updateGeometry();
+  layOutDocument_.schedule();
 }
 
 QRect MiddleElidedLabel::wrappedBounds(const QString& text, int width) const {
@@ -95,6 +96,13 @@ void MiddleElidedLabel::resizeEvent(QResizeEvent* event) {
     elidedWidth_ = event->size().width();
     setText(elidedFor(elidedWidth_));
   }
+  // Any new size lays the document out again.
+  layOutDocument_.schedule();
+}
+
+void MiddleElidedLabel::showEvent(QShowEvent* event) {
+  QLabel::showEvent(event);
+  layOutDocument_.schedule();
 }
 
 }  // namespace lorvex::ui

@@ -2,10 +2,17 @@
 // the text needs more, cuts it in the middle with "…" so that its beginning and its end stay
 // visible. The full text stays reachable through text() (the copy actions use it).
 //
+// Its text is selectable, so Qt draws it from a text document, which it fills and lays out on the
+// first paint after a new text or size; doing so asks for the label to be painted once more, after
+// that paint. The label lays its document out before the window paints instead (at the end of the
+// turn), so it is painted once.
+//
 // Thread safety: GUI thread only.
 #pragma once
 
 #include <QLabel>
+
+#include "store/async/turn_end_call.h"
 
 namespace lorvex::ui {
 
@@ -26,6 +33,7 @@ class MiddleElidedLabel : public QLabel {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   // The text shown at `width`: the full text when it fits the lines, else its head and tail.
@@ -39,6 +47,10 @@ class MiddleElidedLabel : public QLabel {
   int maximumLines_;
   QString fullText_;
   int elidedWidth_ = -1;
+  // Fills and lays out the text's document at the label's size, while it is shown.
+  TurnEndCall layOutDocument_{this, [this] {
+                                if (isVisible()) QLabel::heightForWidth(width());
+                              }};
 };
 
 }  // namespace lorvex::ui

@@ -15,6 +15,7 @@
 #include "store/presentation/image_library_presentation_state.h"
 #include "store/projections/store_projections.h"
 #include "store/results/results_model.h"
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -79,9 +80,15 @@ class FilterChipButton : public QAbstractButton {
         break;
     }
     if (isDown() && look_ != Look::reset) fill = withOpacity(fill, 0.65);
-    painter.fillPath(capsule, fill);
-    painter.setPen(QPen(stroke, 1));
-    painter.drawPath(capsule);
+    // Translucent and antialiased: in narrow bands, each drawn at once on this thread.
+    paintInBands(
+        painter, rect(),
+        [&] {
+          painter.fillPath(capsule, fill);
+          painter.setPen(QPen(stroke, 1));
+          painter.drawPath(capsule);
+        },
+        kAntialiasedBandDeviceLines);
 
     const qreal dpr = devicePixelRatioF();
     const int iconSize = Metrics::kChipIconWidth;

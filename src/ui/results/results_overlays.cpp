@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "ui/common/busy_indicator.h"
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -33,9 +34,15 @@ void SearchProgressIndicator::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing);
   QPainterPath shape;
   shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
-  painter.fillPath(shape, withOpacity(roleColor(ColorRole::windowBackground, palette()), 0.94));
-  painter.setPen(QPen(withOpacity(roleColor(ColorRole::secondary, palette()), 0.2), 1));
-  painter.drawPath(shape);
+  // Translucent and antialiased: in narrow bands, each drawn at once on this thread.
+  paintInBands(
+      painter, rect(),
+      [&] {
+        painter.fillPath(shape, withOpacity(roleColor(ColorRole::windowBackground, palette()), 0.94));
+        painter.setPen(QPen(withOpacity(roleColor(ColorRole::secondary, palette()), 0.2), 1));
+        painter.drawPath(shape);
+      },
+      kAntialiasedBandDeviceLines);
 }
 
 EmptyResultsOverlay::EmptyResultsOverlay(EmptyResultsActions actions, QWidget* parent)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QScrollArea>
@@ -16,8 +17,10 @@
 #include "results_grid_fixture.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/library_model_test_access.h"
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/header_action_button.h"
 #include "ui/common/load_more_results_indicator.h"
+#include "ui/detail/metadata_chip_button.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/results/results_overlays.h"
 #include "ui/support/drawing_bands_recorder.h"
@@ -321,6 +324,50 @@ TEST(ResultsGridView, TheHeadersHairlineIsDrawnInPieces) {
     ASSERT_NE(header, nullptr);
     EXPECT_GT(testing::tallestDrawing(*header), 0) << "the hairline is drawn";
     EXPECT_LE(testing::tallestDrawing(*header), 64);
+  }
+}
+
+// A translucent antialiased shape reaches Qt's raster helper threads at far fewer lines than a fill
+// (each pixel of its edges is a span of its own): the header's filter chips, the searching panel
+// and the inspector's tag chips (plain, selected, focused) draw their capsules in narrow bands.
+TEST(ResultsGridView, TranslucentCapsulesAreDrawnInNarrowBands) {
+  ResultsViewFixture f(libraryImages(0, 3));
+  f.search();
+  FiltersModelTestAccess::setSelectedFilterTags(f.store->filters(), {"Cat Ears"});
+  f.drain();
+  SearchProgressIndicator searching(echoLocalization());
+  searching.resize(160, 40);
+  QWidget inspector;
+  auto* plain = new MetadataChipButton(&inspector);
+  auto* selected = new MetadataChipButton(&inspector);
+  auto* focused = new MetadataChipButton(&inspector);
+  for (MetadataChipButton* chip : {plain, selected, focused}) {
+    chip->setChipText("long hair");
+    chip->resize(chip->sizeHint());
+  }
+  selected->setSelected(true);
+  inspector.show();
+  QApplication::setActiveWindow(&inspector);
+  focused->setFocus(Qt::TabFocusReason);
+  f.drain();
+  ASSERT_TRUE(focused->hasFocus());
+  const struct {
+    const char* name;
+    QWidget* widget;
+  } cases[] = {
+      {"filter chip", f.named("results.filterChip.tag:cat ears")},
+      {"reset button", f.named("results.filterReset")},
+      {"searching panel", &searching},
+      {"tag chip", plain},
+      {"selected tag chip", selected},
+      {"focused tag chip", focused},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NE(c.widget, nullptr);
+    EXPECT_GT(c.widget->height(), kAntialiasedBandDeviceLines);
+    EXPECT_GT(tallestAntialiasedDrawing(*c.widget), 0) << "the capsule is drawn";
+    EXPECT_LE(tallestAntialiasedDrawing(*c.widget), kAntialiasedBandDeviceLines);
   }
 }
 

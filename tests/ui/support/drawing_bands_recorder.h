@@ -8,13 +8,16 @@
 // blended a pixel at a time, each pixel counting like a line of a fill. The painter may hand this
 // engine a line as a line, as the path of its stroke or as a thin rectangle, so every drawing at
 // most two device pixels across counts by its length (a thin fill too, which is stricter than Qt).
-// Text is left out (glyphs are drawn a line of text at a time).
+// Text is left out (glyphs are drawn a line of text at a time). Antialiased shapes are noted
+// apart as well, by their device lines inside the clip: their edges' pixels are spans of their own,
+// so they reach the helper threads at far fewer lines (kAntialiasedBandDeviceLines).
 //
 // Thread safety: GUI thread.
 #pragma once
 
 #include <QPaintDevice>
 #include <QPaintEngine>
+#include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRegion>
@@ -34,6 +37,7 @@ class DrawingBandsEngine : public QPaintEngine {
   bool begin(QPaintDevice* device) override {
     bounds_ = QRect(0, 0, device->width(), device->height());
     clip_.reset();
+    antialiased_ = false;
     return true;
   }
   bool end() override { return true; }
@@ -41,6 +45,9 @@ class DrawingBandsEngine : public QPaintEngine {
 
   void updateState(const QPaintEngineState& state) override {
     if (state.state() & QPaintEngine::DirtyTransform) transform_ = state.transform();
+    if (state.state() & QPaintEngine::DirtyHints) {
+      antialiased_ = state.renderHints().testFlag(QPainter::Antialiasing);
+    }
     if (state.state() & QPaintEngine::DirtyClipEnabled && !state.isClipEnabled()) clip_.reset();
     if (state.state() & QPaintEngine::DirtyClipRegion) clipTo(transform_.map(state.clipRegion()), state);
     if (state.state() & QPaintEngine::DirtyClipPath) {
@@ -61,16 +68,18 @@ class DrawingBandsEngine : public QPaintEngine {
     for (int i = 0; i < count; ++i) polygon << points[i];
     note(polygon.boundingRect());
   }
-  void drawPixmap(const QRectF& target, const QPixmap&, const QRectF&) override { note(target); }
+  void drawPixmap(const QRectF& target, const QPixmap&, const QRectF&) override { note(target, false); }
   void drawImage(const QRectF& target, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {
-    note(target);
+    note(target, false);
   }
-  void drawTiledPixmap(const QRectF& target, const QPixmap&, const QPointF&) override { note(target); }
+  void drawTiledPixmap(const QRectF& target, const QPixmap&, const QPointF&) override { note(target, false); }
   void drawTextItem(const QPointF&, const QTextItem&) override {}
 
   // The device lines (for a line, its length) of each drawing inside the clip, in order; drawings
   // wholly clipped away are left out.
   std::vector<int> heights;
+  // The device lines inside the clip of each antialiased shape.
+  std::vector<int> antialiasedHeights;
 
  private:
   void clipTo(const QRegion& region, const QPaintEngineState& state) {
@@ -86,20 +95,26 @@ class DrawingBandsEngine : public QPaintEngine {
         break;
     }
   }
-  void note(const QRectF& logical) {
+  // `shape`: a fill, path, polygon or line, which the antialiasing hint rasterizes by coverage (a
+  // copy is not).
+  void note(const QRectF& logical, bool shape = true) {
     const QRectF device = transform_.mapRect(logical);
     const bool byLength = std::min(device.width(), device.height()) <= 2;
     QRegion drawn(device.toAlignedRect());
     drawn &= clip_ ? *clip_ & bounds_ : QRegion(bounds_);
     if (drawn.isEmpty()) return;
     int tallest = 0;
+    int lines = 0;
     for (const QRect& rect : drawn) {
       tallest = std::max(tallest, byLength ? std::max(rect.width(), rect.height()) : rect.height());
+      lines = std::max(lines, rect.height());
     }
     heights.push_back(tallest);
+    if (antialiased_ && shape) antialiasedHeights.push_back(lines);
   }
 
   QRect bounds_;
+  bool antialiased_ = false;
   QTransform transform_;
   std::optional<QRegion> clip_;  // none: the whole device
 };
@@ -112,6 +127,15 @@ inline int tallestDrawing(QWidget& widget) {
   DrawingBandsDevice device(widget.size());
   widget.render(&device, QPoint(), QRegion(), QWidget::RenderFlags());
   const std::vector<int>& heights = device.engine.heights;
+  return heights.empty() ? 0 : *std::max_element(heights.begin(), heights.end());
+}
+
+// The most device lines any one antialiased shape of the widget's paint covers within its clip (0
+// when it draws none).
+inline int tallestAntialiasedDrawing(QWidget& widget) {
+  DrawingBandsDevice device(widget.size());
+  widget.render(&device, QPoint(), QRegion(), QWidget::RenderFlags());
+  const std::vector<int>& heights = device.engine.antialiasedHeights;
   return heights.empty() ? 0 : *std::max_element(heights.begin(), heights.end());
 }
 
