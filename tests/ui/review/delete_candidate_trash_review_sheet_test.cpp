@@ -8,6 +8,7 @@
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPaintEngine>
 #include <QPaintEvent>
@@ -305,6 +306,53 @@ TEST_F(ReviewSheetTest, NothingMovesWhileTheCandidatesLoad) {
   EXPECT_TRUE(button("deleteCandidateReview.action.trashLoaded")->isEnabled());
   EXPECT_FALSE(
       findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashLoaded.disabledReason")->isVisible());
+}
+
+// The sheet shows the page of the review's state, chosen as it shows: a page it switches to while
+// hidden would be laid out at a size it is never shown at. (The loading page comes first and is
+// the page of a sheet never shown.)
+TEST_F(ReviewSheetTest, TheSheetLaysOutThePageOfItsStateOnlyAsItShows) {
+  struct Row {
+    const char* name;
+    bool candidates;
+    bool loading;
+    const char* page;
+  };
+  for (const Row& row : std::vector<Row>{{"candidates", true, false, "grid"},
+                                         {"none", false, false, "deleteCandidateReview.empty"},
+                                         {"loading", true, true, "deleteCandidateReview.loading"}}) {
+    SCOPED_TRACE(row.name);
+    sheet.reset();
+    auto records = lorvex::testing::makeLibraryRecords(3);
+    for (ImageRecord& record : records) record.reviewState.deleteCandidate = row.candidates;
+    harness.service->setRecords(records);
+    if (row.loading) harness.service->hold("searchImages");
+    presentDeleteCandidateTrashReview(store->trash());
+    if (row.loading) {
+      ASSERT_TRUE(harness.service->waitForHeld("searchImages"));
+      testing::drainUiEvents();
+    } else {
+      settle();
+    }
+    sheet = std::make_unique<DeleteCandidateTrashReviewSheet>(
+        testing::deleteCandidateTrashReviewModels(*store), ViewResourceDisplay{}, nullptr, &echo());
+    QWidget* page =
+        std::string(row.page) == "grid" ? grid()->parentWidget() : findByName<QWidget>(*sheet, row.page);
+    ASSERT_NE(page, nullptr);
+    if (!row.loading) {
+      EXPECT_TRUE(page->layout()->geometry().isNull());
+    }
+    sheet->show();
+    testing::drainUiEvents();
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_EQ(page->layout()->geometry().size(), page->size());
+    EXPECT_GT(page->width(), DeleteCandidateTrashReviewSheet::kMinimumWidth / 2);
+    sheet->hide();
+    harness.service->releaseAll();
+    harness.service->answerImmediately("searchImages");
+    store->trash().dismissDeleteCandidateTrashReview();
+    settle();
+  }
 }
 
 TEST_F(ReviewSheetTest, TheSheetStaysOpenWhileAMoveRunsAndClosesTheReviewOnceAfterwards) {
