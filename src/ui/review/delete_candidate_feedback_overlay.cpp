@@ -1,7 +1,7 @@
 #include "ui/review/delete_candidate_feedback_overlay.h"
 
 #include <QEvent>
-#include <QGraphicsDropShadowEffect>
+#include <QGraphicsEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -16,6 +16,11 @@
 #include "ui/common/ui_roles.h"
 #include "ui/review/delete_candidate_feedback_presentation.h"
 
+// Qt's blur of an image, as its drop shadow effect uses it (exported by QtWidgets, declared in no
+// public header).
+void qt_blurImage(QPainter* painter, QImage& blurImage, qreal radius, bool quality, bool alphaOnly,
+                  int transposed = 0);
+
 namespace lorvex::ui {
 
 namespace {
@@ -24,6 +29,77 @@ constexpr int kSpacing = 12;
 constexpr int kCornerRadius = 8;
 constexpr int kIconWidth = 24;
 constexpr int kCloseSize = 18;
+constexpr qreal kShadowBlurRadius = 12;
+constexpr QPointF kShadowOffset(0, 4);
+constexpr double kShadowOpacity = 0.16;
+
+// The banner's drop shadow, made as Qt's drop shadow effect makes it, but kept. Qt's effect renders
+// the whole banner and blurs it again at every repaint that touches it, also when only the view
+// under it changed (a sheet that deactivates the main window repaints its scroll bars). The shadow
+// depends only on the banner's shape, its rounded box at its size (the contents lie inside the box
+// and are opaque over it), so it is made once per size. Each repaint copies the part of the shadow
+// in the repainted region, then the banner's part: from the picture of the banner that making the
+// shadow took, which Qt keeps until the banner or one of its children changes, else painted anew.
+class BannerShadowEffect final : public QGraphicsEffect {
+ public:
+  explicit BannerShadowEffect(QObject* parent) : QGraphicsEffect(parent) {}
+
+  QRectF boundingRectFor(const QRectF& rect) const override {
+    return rect.united(
+        rect.translated(kShadowOffset)
+            .adjusted(-kShadowBlurRadius, -kShadowBlurRadius, kShadowBlurRadius, kShadowBlurRadius));
+  }
+
+  // The banner's look changed in a way that may change its shape.
+  void forgetShadow() { shadow_ = QImage(); }
+
+ protected:
+  void draw(QPainter* painter) override {
+    const QRect source = sourceBoundingRect(Qt::DeviceCoordinates).toAlignedRect();
+    const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatio() : 1.0;
+    if (shadow_.isNull() || source.size() != shadowSourceSize_ || ratio != shadow_.devicePixelRatio()) {
+      QPoint offset;
+      const QPixmap banner = sourcePixmap(Qt::DeviceCoordinates, &offset, PadToEffectiveBoundingRect);
+      if (banner.isNull()) return;
+      shadow_ = shadowOf(banner);
+      shadowSourceSize_ = source.size();
+      shadowOffset_ = offset - source.topLeft();
+    }
+    const QTransform transform = painter->worldTransform();
+    painter->setWorldTransform(QTransform());
+    painter->drawImage(source.topLeft() + shadowOffset_, shadow_);
+    painter->setWorldTransform(transform);
+    drawSource(painter);
+  }
+
+ private:
+  // The steps of Qt's drop shadow filter: the banner's alpha moved by the offset, blurred, in the
+  // shadow's colour.
+  static QImage shadowOf(const QPixmap& banner) {
+    QImage moved(banner.size(), QImage::Format_ARGB32_Premultiplied);
+    moved.setDevicePixelRatio(banner.devicePixelRatio());
+    moved.fill(0);
+    QPainter painter(&moved);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(kShadowOffset, banner);
+    painter.end();
+    QImage blurred(moved.size(), QImage::Format_ARGB32_Premultiplied);
+    blurred.setDevicePixelRatio(banner.devicePixelRatio());
+    blurred.fill(0);
+    painter.begin(&blurred);
+    qt_blurImage(&painter, moved, kShadowBlurRadius, false, true);
+    painter.end();
+    painter.begin(&blurred);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(blurred.rect(), QColor(0, 0, 0, qRound(255 * kShadowOpacity)));
+    painter.end();
+    return blurred;
+  }
+
+  QImage shadow_;
+  QSize shadowSourceSize_;
+  QPoint shadowOffset_;
+};
 }  // namespace
 
 DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ReviewModel& review,
@@ -86,11 +162,7 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ReviewModel& revi
   undo_->setFocusPolicy(Qt::TabFocus);
   close_->setFocusPolicy(Qt::TabFocus);
 
-  auto* shadow = new QGraphicsDropShadowEffect(this);
-  shadow->setColor(QColor(0, 0, 0, qRound(255 * 0.16)));
-  shadow->setBlurRadius(12);
-  shadow->setOffset(0, 4);
-  setGraphicsEffect(shadow);
+  setGraphicsEffect(new BannerShadowEffect(this));
 
   host->installEventFilter(this);
   connect(&review, &ReviewModel::deleteCandidateFeedbackChanged, this,
@@ -143,6 +215,13 @@ bool DeleteCandidateFeedbackOverlay::eventFilter(QObject* watched, QEvent* event
     placeOverHost();
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void DeleteCandidateFeedbackOverlay::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+    if (auto* shadow = dynamic_cast<BannerShadowEffect*>(graphicsEffect())) shadow->forgetShadow();
+  }
 }
 
 void DeleteCandidateFeedbackOverlay::paintEvent(QPaintEvent*) {

@@ -309,13 +309,7 @@ void DeleteCandidateTrashReviewSheet::refresh() {
   clearSelection_->setEnabled(presentation.selectedDeleteCandidateCount > 0 && !trashing);
   selectLoaded_->setEnabled(presentation.loadedDeleteCandidateCount > 0 && !trashing);
 
-  if (browser.isReloading() && browser.records().empty()) {
-    content_->setCurrentWidget(loadingPage_);
-  } else if (!browser.records().empty()) {
-    content_->setCurrentWidget(gridPage_);
-  } else {
-    content_->setCurrentWidget(emptyPage_);
-  }
+  if (isVisible()) showContentPage();
   loadMore_->setVisible(browser.hasMoreRecords() || browser.isLoadingMore());
   loadMore_->setLoading(browser.isLoadingMore());
 
@@ -334,6 +328,25 @@ void DeleteCandidateTrashReviewSheet::refresh() {
   applyTrashButton(*trashLoaded_, *trashLoadedReason_, trash.canTrashLoadedTrashReviewRecords(),
                    presentation.trashLoadedDisabledReasonText());
   updateConfirmationMessage();
+}
+
+void DeleteCandidateTrashReviewSheet::showContentPage() {
+  if (!trash_) return;
+  const TrashCandidateBrowser& browser = trash_->trashReviewBrowser();
+  if (browser.isReloading() && browser.records().empty()) {
+    content_->setCurrentWidget(loadingPage_);
+  } else if (!browser.records().empty()) {
+    content_->setCurrentWidget(gridPage_);
+  } else {
+    content_->setCurrentWidget(emptyPage_);
+  }
+}
+
+void DeleteCandidateTrashReviewSheet::showEvent(QShowEvent* event) {
+  // A hidden sheet keeps its page: switching it would lay the new page out at a size it is never
+  // shown at. The sheet is laid out by now, and the page is laid out once, as it shows.
+  showContentPage();
+  QDialog::showEvent(event);
 }
 
 void DeleteCandidateTrashReviewSheet::requestTrashConfirmation(DeleteCandidateTrashAction action) {

@@ -84,7 +84,12 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
  public Q_SLOTS:
   void reject() override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
+  // The loading state, the candidates or the empty state, as the review's browser stands.
+  void showContentPage();
   void showConfirmation();
   void updateConfirmationMessage();
 

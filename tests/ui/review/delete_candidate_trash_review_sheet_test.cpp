@@ -6,13 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QGraphicsDropShadowEffect>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPaintEngine>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRegion>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTest>
 #include <functional>
@@ -304,6 +308,53 @@ TEST_F(ReviewSheetTest, NothingMovesWhileTheCandidatesLoad) {
       findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashLoaded.disabledReason")->isVisible());
 }
 
+// The sheet shows the page of the review's state, chosen as it shows: a page it switches to while
+// hidden would be laid out at a size it is never shown at. (The loading page comes first and is
+// the page of a sheet never shown.)
+TEST_F(ReviewSheetTest, TheSheetLaysOutThePageOfItsStateOnlyAsItShows) {
+  struct Row {
+    const char* name;
+    bool candidates;
+    bool loading;
+    const char* page;
+  };
+  for (const Row& row : std::vector<Row>{{"candidates", true, false, "grid"},
+                                         {"none", false, false, "deleteCandidateReview.empty"},
+                                         {"loading", true, true, "deleteCandidateReview.loading"}}) {
+    SCOPED_TRACE(row.name);
+    sheet.reset();
+    auto records = lorvex::testing::makeLibraryRecords(3);
+    for (ImageRecord& record : records) record.reviewState.deleteCandidate = row.candidates;
+    harness.service->setRecords(records);
+    if (row.loading) harness.service->hold("searchImages");
+    presentDeleteCandidateTrashReview(store->trash());
+    if (row.loading) {
+      ASSERT_TRUE(harness.service->waitForHeld("searchImages"));
+      testing::drainUiEvents();
+    } else {
+      settle();
+    }
+    sheet = std::make_unique<DeleteCandidateTrashReviewSheet>(
+        testing::deleteCandidateTrashReviewModels(*store), ViewResourceDisplay{}, nullptr, &echo());
+    QWidget* page =
+        std::string(row.page) == "grid" ? grid()->parentWidget() : findByName<QWidget>(*sheet, row.page);
+    ASSERT_NE(page, nullptr);
+    if (!row.loading) {
+      EXPECT_TRUE(page->layout()->geometry().isNull());
+    }
+    sheet->show();
+    testing::drainUiEvents();
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_EQ(page->layout()->geometry().size(), page->size());
+    EXPECT_GT(page->width(), DeleteCandidateTrashReviewSheet::kMinimumWidth / 2);
+    sheet->hide();
+    harness.service->releaseAll();
+    harness.service->answerImmediately("searchImages");
+    store->trash().dismissDeleteCandidateTrashReview();
+    settle();
+  }
+}
+
 TEST_F(ReviewSheetTest, TheSheetStaysOpenWhileAMoveRunsAndClosesTheReviewOnceAfterwards) {
   openReview();
   int flagChanges = 0;
@@ -518,6 +569,78 @@ TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithout
   EXPECT_EQ(store->review().deleteCandidateFeedback(), std::nullopt);
   EXPECT_FALSE(overlay->isVisible());
   EXPECT_TRUE(overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+// The banner's shadow is Qt's drop shadow, kept: for each shape of banner it looks as with Qt's own
+// effect, and a repaint of the view under it (a scroll bar at its edge, as when a sheet deactivates
+// the window) repaints none of the banner's contents and changes no pixel.
+TEST_F(ReviewSheetTest, TheBannerKeepsItsShadowAndRepaintsOnlyWhatIsUnderARepaint) {
+  class Checkered : public QWidget {  // something to cast the shadow on
+    void paintEvent(QPaintEvent*) override {
+      QPainter painter(this);
+      for (int y = 0; y < height(); y += 10) {
+        for (int x = 0; x < width(); x += 10)
+          painter.fillRect(x, y, 10, 10, (x + y) % 20 == 0 ? Qt::white : QColor(90, 140, 200));
+      }
+    }
+  };
+  const auto screen = [](QWidget& window) {
+    return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  const auto differingPixels = [](const QImage& a, const QImage& b) {
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y) {
+      for (int x = 0; x < a.width(); ++x) {
+        const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+        differing += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                               std::abs(qBlue(p) - qBlue(q))}) > 1;
+      }
+    }
+    return differing;
+  };
+  DeleteCandidateUndoAction undoable;
+  undoable.records = {{"/library/0.png", false, 0}};
+  ReviewModelTestAccess::setDeleteCandidateUndoStack(store->review(), {undoable});
+  const std::vector<std::tuple<const char*, int, DeleteCandidateFeedback>> rows{
+      {"two lines with Undo", 900, {DeleteCandidateFeedback::Change::marked, 2, true, true}},
+      {"one line without Undo", 900, {DeleteCandidateFeedback::Change::unmarked, 1, false, false}},
+      {"narrower than its widest", 420, {DeleteCandidateFeedback::Change::marked, 1, true, true}},
+  };
+  for (const auto& [name, width, feedback] : rows) {
+    SCOPED_TRACE(name);
+    ReviewModelTestAccess::setDeleteCandidateFeedback(store->review(), feedback);
+    Checkered host;
+    Checkered reference;
+    auto* banner = new DeleteCandidateFeedbackOverlay(
+        store->review(), [] {}, &host, &echo());
+    auto* qts = new QGraphicsDropShadowEffect;
+    qts->setColor(QColor(0, 0, 0, qRound(255 * 0.16)));
+    qts->setBlurRadius(12);
+    qts->setOffset(0, 4);
+    (new DeleteCandidateFeedbackOverlay(
+         store->review(), [] {}, &reference, &echo()))
+        ->setGraphicsEffect(qts);
+    for (QWidget* window : {&host, &reference}) {
+      window->resize(width, 200);
+      window->show();
+    }
+    settle();
+    ASSERT_TRUE(banner->isVisible());
+    const QImage shown = screen(host);
+    EXPECT_EQ(differingPixels(shown, screen(reference)), 0);
+
+    testing::PaintedRegionRecorder hostPaints;
+    testing::PaintedRegionRecorder messagePaints;
+    host.installEventFilter(&hostPaints);
+    findByName<QLabel>(*banner, "review.deleteCandidate.feedback.message")
+        ->installEventFilter(&messagePaints);
+    const QRect strip(banner->geometry().right() - 20, banner->geometry().bottom() - 8, 14, 30);
+    host.update(strip);
+    settle();
+    EXPECT_EQ(hostPaints.painted.boundingRect(), strip);
+    EXPECT_TRUE(messagePaints.painted.isEmpty());
+    EXPECT_EQ(differingPixels(screen(host), shown), 0);
+  }
 }
 
 }  // namespace
