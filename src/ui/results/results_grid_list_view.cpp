@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -226,13 +227,17 @@ void ResultsGridListView::applyFocusRequest(bool retryOnFailure) {
   });
 }
 
+// Neither the item view's handling (it would make the first row current and scroll to it) nor the
+// plain widget's, which repaints the view and its scroll bars: the grid looks the same with the
+// focus or without it, and the focus leaves it whenever a sheet or the slideshow opens.
 void ResultsGridListView::focusInEvent(QFocusEvent* event) {
-  // Not the item view's: it would make the first row current and scroll to it.
-  QWidget::focusInEvent(event);
+  event->accept();
 }
 
 void ResultsGridListView::focusOutEvent(QFocusEvent* event) {
-  QWidget::focusOutEvent(event);
+  if (qApp->autoSipEnabled() && testAttribute(Qt::WA_InputMethodEnabled))
+    QGuiApplication::inputMethod()->hide();
+  event->accept();
 }
 
 void ResultsGridListView::showEvent(QShowEvent* event) {

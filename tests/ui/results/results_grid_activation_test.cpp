@@ -1,8 +1,10 @@
 // The results grid when its window is activated or deactivated (a sheet or a menu window opening
 // over it, or closing): the tiles look the same either way unless the palette's inactive colours
-// differ, so only then does the grid repaint.
+// differ, so only then does the grid repaint, its scroll bar included (the window's focus leaving
+// the grid or coming back is no reason either).
 #include <QPaintEvent>
 #include <QPalette>
+#include <QScrollBar>
 
 #include "results_grid_fixture.h"
 
@@ -31,7 +33,7 @@ TEST(ResultsGridActivation, TheGridRepaintsOnActivationOnlyWhenTheInactiveColour
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ResultsGridFixture f(libraryImages(0, 30));
+    ResultsGridFixture f(libraryImages(0, 300));
     QPalette palette = f.grid->palette();
     palette.setColor(QPalette::Inactive, QPalette::Base, palette.color(QPalette::Active, QPalette::Base));
     if (c.inactiveBaseDiffers) palette.setColor(QPalette::Inactive, QPalette::Base, QColor(200, 10, 10));
@@ -43,6 +45,8 @@ TEST(ResultsGridActivation, TheGridRepaintsOnActivationOnlyWhenTheInactiveColour
 
     PaintCounter counter;
     f.grid->viewport()->installEventFilter(&counter);
+    ASSERT_TRUE(f.grid->verticalScrollBar()->isVisible());
+    f.grid->verticalScrollBar()->installEventFilter(&counter);
     // A sheet takes the activation, then gives it back.
     QApplication::setActiveWindow(&sheet);
     f.drain();
@@ -52,6 +56,7 @@ TEST(ResultsGridActivation, TheGridRepaintsOnActivationOnlyWhenTheInactiveColour
     f.drain();
     EXPECT_EQ(counter.paints > 0, c.repaints) << "activated";
     f.grid->viewport()->removeEventFilter(&counter);
+    f.grid->verticalScrollBar()->removeEventFilter(&counter);
   }
 }
 
