@@ -57,9 +57,12 @@ void SlideshowWindowPresenter::present(std::function<void()> onClose) {
   };
   if (content_) window->setContent(content_().release());
   QWidget* anchorWindow = anchor_ != nullptr ? anchor_->window() : nullptr;
-  // The window under the slideshow repaints what its views change only once it shows again.
-  if (anchorWindow != nullptr) new CoveredWindowRepaints(*window, *anchorWindow, window);
+  // The window under the slideshow repaints what its views change only once it shows again,
+  // from the turn that opens the slideshow on.
+  CoveredWindowRepaints* covered =
+      anchorWindow != nullptr ? new CoveredWindowRepaints(*window, *anchorWindow, window) : nullptr;
   window->presentFullScreen(anchorWindow != nullptr ? anchorWindow->screen() : nullptr);
+  if (covered != nullptr) covered->coverAskedForActivation();
 }
 
 void SlideshowWindowPresenter::dismiss(bool notify) {
