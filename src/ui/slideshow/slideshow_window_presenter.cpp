@@ -18,7 +18,7 @@ SlideshowWindowPresenter::SlideshowWindowPresenter(ImageLibraryPresentationState
   isPresentedChanged();
   // The controls' fonts load a while after launch, not when the first slideshow opens.
   QTimer::singleShot(std::chrono::milliseconds(1500), this,
-                     [] { warmSlideshowControlFonts(AppLocalization::live()); });
+                     [this] { warmFonts_ = warmSlideshowControlFonts(AppLocalization::live()); });
 }
 
 SlideshowWindowPresenter::~SlideshowWindowPresenter() {
