@@ -55,7 +55,6 @@ void SlideshowWindowPresenter::present(std::function<void()> onClose) {
   window->onDidExitFullScreen = [self = QPointer<SlideshowWindowPresenter>(this)] {
     if (self != nullptr) self->windowDidExitFullScreen();
   };
-  if (content_) window->setContent(content_().release());
   QWidget* anchorWindow = anchor_ != nullptr ? anchor_->window() : nullptr;
   // The window under the slideshow repaints what its views change only once it shows again,
   // from the turn that opens the slideshow on.
@@ -63,6 +62,8 @@ void SlideshowWindowPresenter::present(std::function<void()> onClose) {
       anchorWindow != nullptr ? new CoveredWindowRepaints(*window, *anchorWindow, window) : nullptr;
   window->presentFullScreen(anchorWindow != nullptr ? anchorWindow->screen() : nullptr);
   if (covered != nullptr) covered->coverAskedForActivation();
+  // Built once the window shows, while its buffer is being mapped; its first frame comes later.
+  if (content_) window->setContent(content_().release());
 }
 
 void SlideshowWindowPresenter::dismiss(bool notify) {
