@@ -9,8 +9,8 @@
 namespace lorvex::ui {
 
 bool coversCompletely(const WindowCoverFacts& facts) {
-  return facts.coverShown && facts.coverFullScreen && facts.coverActive && facts.coverOpaque &&
-         !facts.coveredStaysOnTop && facts.sameScreen && facts.coveredFrame.isValid() &&
+  return facts.coverShown && facts.coverFullScreen && (facts.coverActive || facts.coverActivationPending) &&
+         facts.coverOpaque && !facts.coveredStaysOnTop && facts.sameScreen && facts.coveredFrame.isValid() &&
          facts.coverFrame.contains(facts.coveredFrame);
 }
 
@@ -32,20 +32,47 @@ CoveredWindowRepaints::CoveredWindowRepaints(QWidget& cover, QWidget& covered, Q
   cover.installEventFilter(this);
   covered.installEventFilter(this);
   // Another window of ours (the covered one itself, a dialog) becoming active may come out on top.
-  connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { releaseIfUncovered(); });
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] {
+    endActivationWait();
+    releaseIfUncovered();
+  });
 }
 
 CoveredWindowRepaints::~CoveredWindowRepaints() {
   if (covered_ != nullptr) covered_->removeEventFilter(this);
+  endActivationWait();
   releaseIfUncovered(true);
 }
 
+void CoveredWindowRepaints::coverAskedForActivation() {
+  if (cover_ == nullptr || !cover_->isVisible() || cover_->windowHandle() == nullptr) return;
+  endActivationWait();
+  pendingCoverWindow_ = cover_->windowHandle();
+  pendingCoverWindow_->installEventFilter(this);
+}
+
+void CoveredWindowRepaints::endActivationWait() {
+  if (pendingCoverWindow_ != nullptr) pendingCoverWindow_->removeEventFilter(this);
+  pendingCoverWindow_ = nullptr;
+}
+
 bool CoveredWindowRepaints::coversNow() const {
-  return cover_ != nullptr && covered_ != nullptr && coversCompletely(windowCoverFacts(*cover_, *covered_));
+  if (cover_ == nullptr || covered_ == nullptr) return false;
+  WindowCoverFacts facts = windowCoverFacts(*cover_, *covered_);
+  facts.coverActivationPending = pendingCoverWindow_ != nullptr;
+  return coversCompletely(facts);
 }
 
 bool CoveredWindowRepaints::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (watched == pendingCoverWindow_) {
+    // The cover's first frame: from now on it is as active as the window system says.
+    if (type == QEvent::Expose) {
+      endActivationWait();
+      releaseIfUncovered();
+    }
+    return false;
+  }
   if (watched == covered_ && type == QEvent::UpdateRequest) {
     // Left unhandled, the request keeps Qt's record of what changed; the one posted on release
     // paints all of it.
@@ -55,6 +82,9 @@ bool CoveredWindowRepaints::eventFilter(QObject* watched, QEvent* event) {
   }
   switch (type) {
     case QEvent::Hide:
+      if (watched == cover_) endActivationWait();
+      releaseIfUncovered();
+      break;
     case QEvent::Show:
     case QEvent::Move:
     case QEvent::Resize:

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -62,16 +63,22 @@ void FloatingToolbarButton::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing);
   const FloatingToolbarButtonColors colors = floatingToolbarButtonColors(isEnabled(), active_);
   const QRectF bounds = rect();
-  if (colors.background.alpha() > 0) {
-    QPainterPath shape;
-    shape.addRoundedRect(bounds, kCornerRadius, kCornerRadius);
-    painter.fillPath(shape, colors.background);
-  }
-  if (hasFocus()) {
-    painter.setPen(QPen(withOpacity(kWhite, 0.6), 1.5));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), kCornerRadius, kCornerRadius);
-  }
+  // Antialiased shapes of the button's height reach Qt's helper threads: drawn in narrow bands.
+  paintInBands(
+      painter, rect(),
+      [&] {
+        if (colors.background.alpha() > 0) {
+          QPainterPath shape;
+          shape.addRoundedRect(bounds, kCornerRadius, kCornerRadius);
+          painter.fillPath(shape, colors.background);
+        }
+        if (hasFocus()) {
+          painter.setPen(QPen(withOpacity(kWhite, 0.6), 1.5));
+          painter.setBrush(Qt::NoBrush);
+          painter.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), kCornerRadius, kCornerRadius);
+        }
+      },
+      kAntialiasedBandDeviceLines);
   const QPixmap symbol = symbolPixmap(systemImage_, kSymbolSize, colors.symbol, devicePixelRatioF());
   painter.drawPixmap(QPointF((width() - kSymbolSize) / 2.0, (height() - kSymbolSize) / 2.0), symbol);
 }

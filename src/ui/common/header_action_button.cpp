@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <algorithm>
 
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -88,19 +89,26 @@ void HeaderActionButton::paintEvent(QPaintEvent*) {
   painter.setOpacity(look.opacity);
   const QRectF bounds = rect();
   const qreal radius = HeaderActionButtonStyle::kCornerRadius;
-  QPainterPath shape;
-  shape.addRoundedRect(bounds, radius, radius);
-  painter.fillPath(shape, look.fill);
-  if (look.stroke.alpha() > 0) {
-    // A 1 px line inside the edge.
-    painter.setPen(QPen(look.stroke, 1.0));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(bounds.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
-  }
-  if (hasFocus()) {
-    painter.setPen(QPen(roleColor(ColorRole::accent, palette()), 2.0));
-    painter.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
-  }
+  // Antialiased shapes of the button's height reach Qt's helper threads: drawn in narrow bands.
+  paintInBands(
+      painter, rect(),
+      [&] {
+        QPainterPath shape;
+        shape.addRoundedRect(bounds, radius, radius);
+        painter.fillPath(shape, look.fill);
+        if (look.stroke.alpha() > 0) {
+          // A 1 px line inside the edge.
+          painter.setPen(QPen(look.stroke, 1.0));
+          painter.setBrush(Qt::NoBrush);
+          painter.drawRoundedRect(bounds.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
+        }
+        if (hasFocus()) {
+          painter.setPen(QPen(roleColor(ColorRole::accent, palette()), 2.0));
+          painter.setBrush(Qt::NoBrush);
+          painter.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
+        }
+      },
+      kAntialiasedBandDeviceLines);
 
   const QFontMetrics metrics = fontMetrics();
   const int symbol = symbolSize();

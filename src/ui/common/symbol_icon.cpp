@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QIconEngine>
+#include <QImage>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QSvgRenderer>
@@ -13,6 +14,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
 
@@ -141,13 +143,17 @@ QPixmap renderedSymbol(std::string_view symbolName, int side, const QColor& colo
                           .arg(color.rgba(), 8, 16, QLatin1Char('0'));
   QPixmap pixmap;
   if (QPixmapCache::find(key, &pixmap)) return pixmap;
-  pixmap = QPixmap(side, side);
-  pixmap.fill(Qt::transparent);
-  {
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    paintSymbol(painter, QRectF(0, 0, side, side), symbolName, color);
-  }
+  QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  // Its antialiased paths would reach Qt's helper threads from a few lines on: drawn in bands.
+  paintImageInBands(
+      image,
+      [&](QPainter& painter) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintSymbol(painter, QRectF(0, 0, side, side), symbolName, color);
+      },
+      kAntialiasedBandDeviceLines);
+  pixmap = QPixmap::fromImage(std::move(image));
   QPixmapCache::insert(key, pixmap);
   return pixmap;
 }

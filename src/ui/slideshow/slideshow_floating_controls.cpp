@@ -32,7 +32,7 @@ QLabel* makeValueLabel(qreal opacity, QWidget* parent) {
 
 }  // namespace
 
-void warmSlideshowControlFonts(const AppLocalization& localization) {
+std::vector<QFont> warmSlideshowControlFonts(const AppLocalization& localization) {
   using Key = AppLocalizationKey;
   const QString sample = QStringLiteral("0123456789 / + \u2212 ") +
                          qtText(localization.lookup(Key::slideshowVisibleCountLabel)) +
@@ -40,8 +40,9 @@ void warmSlideshowControlFonts(const AppLocalization& localization) {
   // The steppers' buttons: the interface font at their style sheet's 17 px.
   QFont stepper = QGuiApplication::font();
   stepper.setPixelSize(17);
-  for (const QFont& font : {floatingControlValueFont(), stepper})
-    QFontMetricsF(font).horizontalAdvance(sample);
+  std::vector<QFont> fonts{floatingControlValueFont(), stepper};
+  for (const QFont& font : fonts) QFontMetricsF(font).horizontalAdvance(sample);
+  return fonts;
 }
 
 SlideshowFloatingControls::SlideshowFloatingControls(SlideshowModels models,

@@ -10,10 +10,12 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QFont>
 #include <QWidget>
 #include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "ui/common/app_localization.h"
 #include "ui/slideshow/slideshow_floating_controls_presentation.h"
@@ -28,8 +30,9 @@ class StepperControl;
 
 // Lays out the digits and the labels of the controls in the fonts of their values and steppers, so
 // that those font engines are loaded before the first slideshow opens rather than while its
-// controls are laid out.
-void warmSlideshowControlFonts(const AppLocalization& localization);
+// controls are laid out. Qt's font cache drops an engine no font uses any more: the caller keeps
+// the fonts returned for as long as the engines should stay loaded.
+std::vector<QFont> warmSlideshowControlFonts(const AppLocalization& localization);
 
 class SlideshowFloatingControls : public QWidget {
   Q_OBJECT

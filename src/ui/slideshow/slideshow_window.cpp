@@ -1,17 +1,51 @@
 #include "ui/slideshow/slideshow_window.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QBackingStore>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
+#include <QPaintDevice>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShowEvent>
 #include <QWindowStateChangeEvent>
+#include <cstdint>
+#include <thread>
 
 #include "ui/slideshow/slideshow_playback_rules.h"
 
 namespace lorvex::ui {
+
+namespace {
+
+// Maps the pages of `bytes` at `data` for writing on a helper thread, leaving what they hold
+// alone: the painting thread may write them meanwhile, and memory freed or reused meanwhile
+// comes to no harm (the kernel refuses an unmapped range).
+void mapPagesAhead(const uchar* data, qsizetype bytes) {
+#ifdef MADV_POPULATE_WRITE
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pageSize <= 0 || data == nullptr || bytes <= 0) return;
+  const auto page = static_cast<std::uintptr_t>(pageSize);
+  const auto start = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (start + page - 1) / page * page;
+  const std::uintptr_t last = (start + static_cast<std::uintptr_t>(bytes)) / page * page;
+  if (last <= first) return;
+  std::thread([first, length = last - first] {
+    madvise(reinterpret_cast<void*>(first), length, MADV_POPULATE_WRITE);
+  }).detach();
+#else
+  (void)data;
+  (void)bytes;
+#endif
+}
+
+}  // namespace
 
 SlideshowWindow::SlideshowWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QString::fromUtf8(accessibility_id::kSlideshowWindow.data(),
@@ -47,6 +81,24 @@ void SlideshowWindow::presentFullScreen(QScreen* screen) {
   // A new window opens on top; only activation is asked for.
   showFullScreen();
   activateWindow();
+}
+
+void SlideshowWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  QBackingStore* store = backingStore();
+  if (event->spontaneous() || store == nullptr || size().isEmpty()) return;
+  if (store->size() != size()) {
+    store->resize(size());
+    // Painted whole at its first frame, as after any resize of the buffer.
+    update();
+  }
+  store->beginPaint(QRegion());
+  QPaintDevice* device = store->paintDevice();
+  if (device != nullptr && device->devType() == QInternal::Image) {
+    const auto* image = static_cast<const QImage*>(device);
+    mapPagesAhead(image->constBits(), image->sizeInBytes());
+  }
+  store->endPaint();
 }
 
 bool SlideshowWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -3,6 +3,11 @@
 // means: the owner, the window manager, the user) and when it leaves full screen after having been
 // full screen, which ends the slideshow as well.
 //
+// Its first frame writes every pixel of a buffer the size of the screen. That buffer is fresh
+// memory, which the kernel maps a page at a time as it is first written: thousands of page faults,
+// milliseconds on the thread that paints. The window sizes the buffer as it shows and has its pages
+// mapped on a helper thread meanwhile, while its content is built and laid out.
+//
 // Escape is taken by an application event filter before any widget of the window sees it, so a
 // focused control inside cannot swallow it; Escape in other windows is left alone.
 //
@@ -44,6 +49,7 @@ class SlideshowWindow : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;

@@ -18,7 +18,7 @@ SlideshowWindowPresenter::SlideshowWindowPresenter(ImageLibraryPresentationState
   isPresentedChanged();
   // The controls' fonts load a while after launch, not when the first slideshow opens.
   QTimer::singleShot(std::chrono::milliseconds(1500), this,
-                     [] { warmSlideshowControlFonts(AppLocalization::live()); });
+                     [this] { warmFonts_ = warmSlideshowControlFonts(AppLocalization::live()); });
 }
 
 SlideshowWindowPresenter::~SlideshowWindowPresenter() {
@@ -55,11 +55,15 @@ void SlideshowWindowPresenter::present(std::function<void()> onClose) {
   window->onDidExitFullScreen = [self = QPointer<SlideshowWindowPresenter>(this)] {
     if (self != nullptr) self->windowDidExitFullScreen();
   };
-  if (content_) window->setContent(content_().release());
   QWidget* anchorWindow = anchor_ != nullptr ? anchor_->window() : nullptr;
-  // The window under the slideshow repaints what its views change only once it shows again.
-  if (anchorWindow != nullptr) new CoveredWindowRepaints(*window, *anchorWindow, window);
+  // The window under the slideshow repaints what its views change only once it shows again,
+  // from the turn that opens the slideshow on.
+  CoveredWindowRepaints* covered =
+      anchorWindow != nullptr ? new CoveredWindowRepaints(*window, *anchorWindow, window) : nullptr;
   window->presentFullScreen(anchorWindow != nullptr ? anchorWindow->screen() : nullptr);
+  if (covered != nullptr) covered->coverAskedForActivation();
+  // Built once the window shows, while its buffer is being mapped; its first frame comes later.
+  if (content_) window->setContent(content_().release());
 }
 
 void SlideshowWindowPresenter::dismiss(bool notify) {

@@ -13,12 +13,14 @@
 // Thread safety: GUI thread only.
 #pragma once
 
+#include <QFont>
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "ui/slideshow/slideshow_window.h"
 
@@ -61,6 +63,8 @@ class SlideshowWindowPresenter : public QObject {
   QPointer<SlideshowWindow> window_;
   std::function<void()> onClose_;
   bool didRequestDismiss_ = false;
+  // The controls' fonts, kept so that their engines stay loaded until a slideshow opens.
+  std::vector<QFont> warmFonts_;
 };
 
 }  // namespace lorvex::ui

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QExposeEvent>
 #include <QGuiApplication>
 #include <QPaintEvent>
 #include <QScreen>
+#include <QWindow>
 #include <functional>
 #include <memory>
 
@@ -37,6 +40,12 @@ TEST(CoversCompletely, OnlyAnActiveOpaqueFullScreenWindowAroundTheOtherOnItsScre
       {"cover not full screen", [](WindowCoverFacts& f) { f.coverFullScreen = false; }, false},
       // The covered window (or a dialog of ours) was activated and may be on top now.
       {"cover not active", [](WindowCoverFacts& f) { f.coverActive = false; }, false},
+      {"cover's activation asked, no answer yet",
+       [](WindowCoverFacts& f) {
+         f.coverActive = false;
+         f.coverActivationPending = true;
+       },
+       true},
       {"cover translucent", [](WindowCoverFacts& f) { f.coverOpaque = false; }, false},
       {"covered window stays on top", [](WindowCoverFacts& f) { f.coveredStaysOnTop = true; }, false},
       {"cover on another screen", [](WindowCoverFacts& f) { f.sameScreen = false; }, false},
@@ -116,6 +125,49 @@ TEST_F(CoveredWindowRepaintsTest, ChangesUnderTheCoverArePaintedOnceWhenItStopsH
     covered.update(QRect(0, 0, 20, 20));
     ASSERT_TRUE(drainUiEvents());
     EXPECT_EQ(covered.paints, 1);
+  }
+}
+
+TEST_F(CoveredWindowRepaintsTest, ACoverAskingForActivationHoldsRepaintsUntilTheWindowSystemAnswers) {
+  const struct {
+    const char* name;
+    // Comes before the window system's own answer, the cover's activation.
+    std::function<void(QWidget& cover, QWidget& covered)> answer;
+    int paintsWhileOpening;
+  } cases[] = {
+      {"the cover is activated", [](QWidget&, QWidget&) {}, 0},
+      {"another window is activated", [](QWidget&, QWidget& covered) { covered.activateWindow(); }, 1},
+      {"the cover's first frame comes first",
+       [](QWidget& cover, QWidget&) {
+         QExposeEvent expose{QRegion(cover.rect())};
+         QCoreApplication::sendEvent(cover.windowHandle(), &expose);
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PaintCounter covered;
+    covered.setGeometry(40, 40, 300, 200);
+    covered.show();
+    ASSERT_TRUE(drainUiEvents());
+    covered.paints = 0;
+    auto cover = std::make_unique<QWidget>();
+    cover->setScreen(QGuiApplication::primaryScreen());
+    auto* repaints = new CoveredWindowRepaints(*cover, covered, cover.get());
+    // The turn that opens the cover also changes the window under it.
+    cover->showFullScreen();
+    cover->activateWindow();
+    repaints->coverAskedForActivation();
+    covered.update(QRect(0, 0, 20, 20));
+    c.answer(*cover, covered);
+    ASSERT_TRUE(drainUiEvents());
+    EXPECT_EQ(covered.paints, c.paintsWhileOpening);
+
+    // Whatever was held is painted once the cover goes.
+    cover.reset();
+    ASSERT_TRUE(drainUiEvents());
+    EXPECT_EQ(covered.paints, 1);
+    EXPECT_TRUE(covered.painted.contains(QRect(0, 0, 20, 20)));
   }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 
 #include "ui/common/animations.h"
 #include "ui/common/busy_indicator.h"
+#include "ui/common/clip_rect_painting.h"
 #include "ui/common/copy_tag_menu_button.h"
 #include "ui/common/eliding_label.h"
 #include "ui/common/floating_toolbar.h"
@@ -19,6 +21,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
 #include "ui/results/echo_localization.h"
+#include "ui/support/drawing_bands_recorder.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui {
@@ -88,6 +91,41 @@ TEST_F(SharedControlsTest, FloatingToolbarButtonPaintsItsBackgroundOnlyWhileActi
   EXPECT_GT(active.lightness(), inactive.lightness() + 20);
   button->setEnabled(false);
   EXPECT_EQ(corner(), active);  // disabled keeps the active background
+}
+
+TEST_F(SharedControlsTest, ButtonShapesAreDrawnInBandsThatStayOnThePaintingThread) {
+  QWidget window;
+  auto* floating = new FloatingToolbarButton(QStringLiteral("Favorite"), "star.fill", &window);
+  floating->setActive(true);
+  auto* focusedFloating = new FloatingToolbarButton(QStringLiteral("Next"), "chevron.right", &window);
+  auto* header = new HeaderActionButton(QStringLiteral("Slideshow"), &window);
+  auto* focusedHeader = new HeaderActionButton(QStringLiteral("Review"), &window);
+  for (HeaderActionButton* button : {header, focusedHeader}) {
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->resize(120, 28);
+  }
+  window.show();
+  QApplication::setActiveWindow(&window);
+  const struct {
+    const char* name;
+    QWidget* widget;
+  } cases[] = {
+      {"active floating button", floating},
+      {"focused floating button", focusedFloating},
+      {"header button", header},
+      {"focused header button", focusedHeader},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.widget == focusedFloating || c.widget == focusedHeader) {
+      c.widget->setFocus(Qt::TabFocusReason);
+      ASSERT_TRUE(drainUiEvents());
+      ASSERT_TRUE(c.widget->hasFocus());
+    }
+    EXPECT_GT(c.widget->height(), kAntialiasedBandDeviceLines);
+    EXPECT_GT(testing::tallestAntialiasedDrawing(*c.widget), 0) << "the shape is drawn";
+    EXPECT_LE(testing::tallestAntialiasedDrawing(*c.widget), kAntialiasedBandDeviceLines);
+  }
 }
 
 TEST_F(SharedControlsTest, HeaderActionButtonAppearanceByRoleEnabledAndPressed) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <algorithm>
 #include <set>
 #include <string>
@@ -59,6 +62,37 @@ TEST_F(SymbolIconTest, EveryBundledSymbolDrawsInTheAskedColourAtBothScales) {
     }
     EXPECT_FALSE(tintedSymbolIcon(name, yellow).isNull());
     EXPECT_FALSE(symbolIcon(name).isNull());
+  }
+}
+
+// A bundled symbol drawn whole, as one painter on the whole picture draws it.
+QImage symbolDrawnWhole(std::string_view name, int side, const QColor& color) {
+  QFile file(
+      QStringLiteral(":/icons/%1.svg").arg(QString::fromUtf8(name.data(), static_cast<int>(name.size()))));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+  QByteArray svg = file.readAll();
+  svg.replace("#000", QColor(color.red(), color.green(), color.blue()).name().toLatin1());
+  QSvgRenderer renderer(svg);
+  QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setOpacity(color.alphaF());
+  renderer.render(&painter, QRectF(0, 0, side, side));
+  return image;
+}
+
+TEST_F(SymbolIconTest, ASymbolDrawnInBandsIsTheSymbolDrawnWhole) {
+  for (const auto name : bundledSymbolNames()) {
+    SCOPED_TRACE(std::string(name));
+    for (const QColor& color : {QColor(255, 204, 0), QColor(255, 255, 255, 235)}) {
+      for (const int side : {27, 54}) {
+        const QImage banded = symbolPixmap(name, side, color, 1.0)
+                                  .toImage()
+                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(banded, symbolDrawnWhole(name, side, color)) << side << " px";
+      }
+    }
   }
 }
 
