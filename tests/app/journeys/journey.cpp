@@ -19,6 +19,7 @@
 #include <QWindow>
 
 #include "app/main_window.h"
+#include "ui/slideshow/slideshow_image_decoding.h"
 #include "ui/support/ui_test_application.h"
 
 namespace lorvex::journeys {
@@ -279,6 +280,9 @@ bool Driver::waitUntil(const std::function<bool()>& done, const std::string& wha
 
 void Driver::settle() {
   QApplication::processEvents(QEventLoop::AllEvents, 20);
+  // The slideshow decodes on a loader of its own: what follows its opening or a step is the
+  // slideshow with its pictures.
+  ui::testing::drainUiEvents(ui::slideshowImageLoader(), std::chrono::milliseconds(750));
   ui::testing::drainUiEvents(std::chrono::milliseconds(750));
   if (!app_.isRunning()) return;
   // An undo restores its records on a pool and a search finds its first page there, each shown in
