@@ -1,6 +1,7 @@
 #include "ui/common/turn_end_before_paint.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
@@ -16,9 +17,21 @@ namespace {
 // layout that asks again whenever it is redone is left to the event loop after that.
 constexpr int kMostLayoutRounds = 64;
 
+// Whether `window` owns `object`, itself or through its owners: the windows it owns included (a
+// popover over it).
+bool isOwnedBy(const QObject& object, const QObject& window) {
+  for (const QObject* owner = object.parent(); owner != nullptr; owner = owner->parent()) {
+    if (owner == &window) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 TurnEndBeforePaint::TurnEndBeforePaint(QObject* parent) : QObject(parent) {
+  for (QWidget* widget : QApplication::allWidgets()) {
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) scrollAreas_.emplace_back(area);
+  }
   QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -30,6 +43,8 @@ bool TurnEndBeforePaint::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type == QEvent::PolishRequest || type == QEvent::LayoutRequest || type == QEvent::MetaCall) {
     ++layoutEventsDelivered_;
+  } else if (type == QEvent::Polish) {
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(watched)) scrollAreas_.emplace_back(area);
   } else if (type == QEvent::UpdateRequest && watched->isWidgetType() && !isCatchingUp_) {
     // A widget's UpdateRequest paints what is dirty in its window.
     const QPointer<QObject> target(watched);
@@ -52,8 +67,12 @@ void TurnEndBeforePaint::catchUp(QWidget& window) {
     // A scroll area shows or hides a scroll bar its new range asks for in a call it posts to
     // itself, and lays itself out again then. Only sizes changed here can have asked for one.
     if (ranWork || delivered != layoutEventsDelivered_) {
-      for (QAbstractScrollArea* area : window.findChildren<QAbstractScrollArea*>()) {
-        QCoreApplication::sendPostedEvents(area, QEvent::MetaCall);
+      std::erase_if(scrollAreas_, [](const QPointer<QAbstractScrollArea>& area) { return area.isNull(); });
+      // Copied: a call delivered here may show a new area, which is polished and listed then.
+      const std::vector<QPointer<QAbstractScrollArea>> areas = scrollAreas_;
+      for (const QPointer<QAbstractScrollArea>& area : areas) {
+        if (!area.isNull() && isOwnedBy(*area, window))
+          QCoreApplication::sendPostedEvents(area, QEvent::MetaCall);
       }
     }
     // Moves and resizes may queue more work of the turn (a grid checking which rows it shows).

@@ -11,7 +11,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <vector>
 
+class QAbstractScrollArea;
 class QWidget;
 
 namespace lorvex::ui {
@@ -30,6 +33,9 @@ class TurnEndBeforePaint : public QObject {
  private:
   void catchUp(QWidget& window);
 
+  // The scroll areas shown so far (a widget is polished before it first shows), so a catch-up
+  // finds a window's areas without walking all of its widgets.
+  std::vector<QPointer<QAbstractScrollArea>> scrollAreas_;
   // Polish and layout requests and posted calls delivered, counted to see a round deliver none.
   int layoutEventsDelivered_ = 0;
   bool isCatchingUp_ = false;  // a paint inside the catching up (a nested loop) paints what is there

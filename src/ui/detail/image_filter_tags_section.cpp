@@ -11,6 +11,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
 #include "ui/detail/detail_fonts.h"
+#include "ui/detail/hide_while_changed.h"
 #include "ui/detail/metadata_chip_button.h"
 #include "ui/detail/tag_chip_group.h"
 
@@ -93,9 +94,12 @@ void ImageFilterTagsSection::setRecord(const ImageRecord& record) {
   ImageFilterTagGroups groups = makeImageFilterTagGroups(record);
   if (groups != groups_) {
     groups_ = std::move(groups);
+    // Both groups and the empty note show again together: the inspector is laid out once.
+    const bool sectionHidden = hideWhileChanged(*this);
     characterGroup_->setTags(groups_.characterTags, &tagChipIdentifiers);
     promptGroup_->setTags(groups_.promptTags, &tagChipIdentifiers);
     noTags_->setVisible(groups_.isEmpty());
+    if (sectionHidden) show();
   }
   refreshStates();
 }

@@ -1,6 +1,5 @@
 #include "ui/detail/metadata_section.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,6 +17,7 @@
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
 #include "ui/detail/detail_fonts.h"
+#include "ui/detail/hide_while_changed.h"
 #include "ui/detail/image_detail_panel_rules.h"
 #include "ui/detail/middle_elided_label.h"
 
@@ -231,23 +231,11 @@ void MetadataSection::applyStatus(const MetadataInspectionPresentation& presenta
   warning_->setVisible(presentation.warningText.has_value());
 }
 
-namespace {
-
-// Showing a widget makes Qt lay out each of its shown ancestors again, there and then: rows shown
-// one by one lay the whole inspector out once per row, measuring every wrapped value each time.
-// Their container is hidden while they change, so it is laid out once, when it shows again. A
-// container that holds the focus stays shown, because hiding it would move the focus. Returns
-// whether it was hidden.
-bool hideWhileChanged(QWidget& container) {
-  if (!container.isVisible() || container.isAncestorOf(QApplication::focusWidget())) return false;
-  container.hide();
-  return true;
-}
-
-}  // namespace
-
 void MetadataSection::setMetadata(const GenerationMetadata& metadata) {
   const MetadataInspectionPresentation presentation(metadata, localization_);
+  // The rows and the long texts show again together: the inspector is laid out once for both,
+  // not once per container. When the section holds the focus, each container is hidden instead.
+  const bool sectionHidden = hideWhileChanged(*this);
   applyStatus(presentation);
 
   std::map<std::string, const MetadataInspectionRow*> present;
@@ -289,6 +277,7 @@ void MetadataSection::setMetadata(const GenerationMetadata& metadata) {
     disclosure->show();
   }
   if (textsHidden) texts_->show();
+  if (sectionHidden) show();
 }
 
 bool MetadataSection::isExpanded(const std::string& itemID) const {

@@ -11,6 +11,8 @@ namespace {
 const QChar kEllipsis(0x2026);
 // The widest a size hint asks for.
 constexpr int kPreferredMaximumWidth = 400;
+// The widths whose measures are kept: the label's own, a layout's trial widths, the size hint's.
+constexpr std::size_t kKeptWidths = 4;
 }  // namespace
 
 MiddleElidedLabel::MiddleElidedLabel(int maximumLines, QWidget* parent)
@@ -23,6 +25,7 @@ MiddleElidedLabel::MiddleElidedLabel(int maximumLines, QWidget* parent)
 
 void MiddleElidedLabel::setFullText(const QString& text) {
   if (text == fullText_ && elidedWidth_ == width()) return;
+  if (text != fullText_) forgetMeasures();
   fullText_ = text;
   elidedWidth_ = width();
   setText(elidedFor(width()));
@@ -37,8 +40,23 @@ QRect MiddleElidedLabel::wrappedBounds(const QString& text, int width) const {
   return metrics.boundingRect(QRect(0, 0, std::max(1, width), 1 << 20), Qt::TextWordWrap, text);
 }
 
-bool MiddleElidedLabel::fits(const QString& text, int width) const {
-  const QRect bounds = wrappedBounds(text, width);
+QRect MiddleElidedLabel::fullTextBounds(int width) const {
+  const auto kept = std::find_if(fullTextBounds_.begin(), fullTextBounds_.end(),
+                                 [width](const auto& measure) { return measure.first == width; });
+  if (kept != fullTextBounds_.end()) return kept->second;
+  const QString shown =
+      fullText_.isEmpty() ? QStringLiteral(" ") : fullText_.left(visibleCharacterBound(width));
+  if (fullTextBounds_.size() >= kKeptWidths) fullTextBounds_.erase(fullTextBounds_.begin());
+  fullTextBounds_.emplace_back(width, wrappedBounds(shown, width));
+  return fullTextBounds_.back().second;
+}
+
+void MiddleElidedLabel::forgetMeasures() {
+  fullTextBounds_.clear();
+  fullTextAdvance_.reset();
+}
+
+bool MiddleElidedLabel::fits(const QRect& bounds, int width) const {
   return bounds.width() <= width && bounds.height() <= QFontMetrics(font()).lineSpacing() * maximumLines_ + 1;
 }
 
@@ -51,7 +69,7 @@ qsizetype MiddleElidedLabel::visibleCharacterBound(int width) const {
 QString MiddleElidedLabel::elidedFor(int width) const {
   if (width <= 0 || fullText_.isEmpty()) return fullText_;
   const qsizetype bound = visibleCharacterBound(width);
-  if (fullText_.size() <= bound && fits(fullText_, width)) return fullText_;
+  if (fullText_.size() <= bound && fits(fullTextBounds(width), width)) return fullText_;
   // The longest head-and-tail cut that still fits: binary search over the characters kept.
   const qsizetype length = std::min(fullText_.size(), bound);
   qsizetype low = 0;
@@ -60,7 +78,7 @@ QString MiddleElidedLabel::elidedFor(int width) const {
     const qsizetype kept = (low + high + 1) / 2;
     const qsizetype head = (kept + 1) / 2;
     const QString candidate = fullText_.left(head) + kEllipsis + fullText_.right(kept - head);
-    if (fits(candidate, width)) {
+    if (fits(wrappedBounds(candidate, width), width)) {
       low = kept;
     } else {
       high = kept - 1;
@@ -73,16 +91,15 @@ QString MiddleElidedLabel::elidedFor(int width) const {
 int MiddleElidedLabel::heightForWidth(int width) const {
   const int margins = contentsMargins().top() + contentsMargins().bottom();
   // Only what can show is measured: the lines it fills are the most the label takes.
-  const QString shown =
-      fullText_.isEmpty() ? QStringLiteral(" ") : fullText_.left(visibleCharacterBound(width));
-  return std::min(wrappedBounds(shown, width).height(), QFontMetrics(font()).lineSpacing() * maximumLines_) +
+  return std::min(fullTextBounds(width).height(), QFontMetrics(font()).lineSpacing() * maximumLines_) +
          margins;
 }
 
 QSize MiddleElidedLabel::sizeHint() const {
-  const QFontMetrics metrics(font());
-  const int width =
-      std::min(metrics.horizontalAdvance(fullText_.left(kPreferredMaximumWidth + 1)), kPreferredMaximumWidth);
+  if (!fullTextAdvance_) {
+    fullTextAdvance_ = QFontMetrics(font()).horizontalAdvance(fullText_.left(kPreferredMaximumWidth + 1));
+  }
+  const int width = std::min(*fullTextAdvance_, kPreferredMaximumWidth);
   return QSize(width, heightForWidth(std::max(width, 1)));
 }
 
@@ -103,6 +120,14 @@ void MiddleElidedLabel::resizeEvent(QResizeEvent* event) {
 void MiddleElidedLabel::showEvent(QShowEvent* event) {
   QLabel::showEvent(event);
   layOutDocument_.schedule();
+}
+
+void MiddleElidedLabel::changeEvent(QEvent* event) {
+  QLabel::changeEvent(event);
+  if (event->type() != QEvent::FontChange) return;
+  // A new font measures differently: the measures go, and the cut is made again in it.
+  forgetMeasures();
+  if (!fullText_.isEmpty()) setText(elidedFor(width()));
 }
 
 }  // namespace lorvex::ui

@@ -7,10 +7,17 @@
 // that paint. The label lays its document out before the window paints instead (at the end of the
 // turn), so it is painted once.
 //
+// Each measure of the text shapes all of it, and one layout pass asks the same widths several
+// times (the size hint, the height for the width, the fit when the text is set): the measures of
+// the full text are kept until the text or the font changes.
+//
 // Thread safety: GUI thread only.
 #pragma once
 
 #include <QLabel>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "store/async/turn_end_call.h"
 
@@ -34,19 +41,26 @@ class MiddleElidedLabel : public QLabel {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   // The text shown at `width`: the full text when it fits the lines, else its head and tail.
   QString elidedFor(int width) const;
-  // Where `text` draws when wrapped at `width`; and whether it stays inside the width and the lines.
+  // Where `text` draws when wrapped at `width`; and whether such bounds stay inside the width and
+  // the lines.
   QRect wrappedBounds(const QString& text, int width) const;
-  bool fits(const QString& text, int width) const;
+  bool fits(const QRect& bounds, int width) const;
   // How many characters at most can show at `width`: what is measured of a long text.
   qsizetype visibleCharacterBound(int width) const;
+  // wrappedBounds of what can show of the full text at `width`, kept per width.
+  QRect fullTextBounds(int width) const;
+  void forgetMeasures();
 
   int maximumLines_;
   QString fullText_;
   int elidedWidth_ = -1;
+  mutable std::vector<std::pair<int, QRect>> fullTextBounds_;  // the latest width last
+  mutable std::optional<int> fullTextAdvance_;
   // Fills and lays out the text's document at the label's size, while it is shown.
   TurnEndCall layOutDocument_{this, [this] {
                                 if (isVisible()) QLabel::heightForWidth(width());

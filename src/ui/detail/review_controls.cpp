@@ -10,6 +10,7 @@
 #include "store/review/review_model.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
+#include "ui/common/ui_roles.h"
 #include "ui/detail/image_detail_panel_rules.h"
 
 namespace lorvex::ui {
@@ -60,12 +61,23 @@ void ReviewControls::refresh() {
   const RecordRef record = results_.selectedRecord();
   const ReviewControlsPresentation presentation =
       makeReviewControlsPresentation(record.get(), projections_.canReviewFocusedRecord());
-  const auto apply = [this](QPushButton& button, const ReviewButtonPresentation& value) {
+  // The inspector refreshes on every change of the store's derived values, mostly with the same
+  // record. Each setter repaints its button and lays the inspector out again, level by level:
+  // only what changed is set.
+  const QRgb iconColor = roleColor(ColorRole::primary).rgba();
+  const auto apply = [this, iconColor](QPushButton& button, const ReviewButtonPresentation& value) {
     const QString title = qtText(localization_.lookup(value.title));
-    button.setText(mnemonicSafe(title));
-    button.setAccessibleName(title);
-    button.setIcon(symbolIcon(value.symbol));
-    button.setProperty("symbol", QString::fromStdString(value.symbol));
+    const QString text = mnemonicSafe(title);
+    if (button.text() != text) button.setText(text);
+    if (button.accessibleName() != title) button.setAccessibleName(title);
+    const QString symbol = QString::fromStdString(value.symbol);
+    // The icon is tinted with the palette's colour of the moment: a new colour makes it again.
+    if (button.property("symbol").toString() != symbol ||
+        button.property("symbolColor").toUInt() != iconColor) {
+      button.setIcon(symbolIcon(value.symbol));
+      button.setProperty("symbol", symbol);
+      button.setProperty("symbolColor", iconColor);
+    }
   };
   apply(*favorite_, presentation.favorite);
   apply(*deleteCandidate_, presentation.deleteCandidate);

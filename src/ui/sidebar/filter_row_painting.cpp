@@ -1,6 +1,7 @@
 #include "ui/sidebar/filter_row_painting.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 
 #include "ui/common/plain_text.h"
@@ -16,6 +17,42 @@ QFont detailFont() {
 
 constexpr int kTrailingSymbolSize = 10;
 
+// The rows of a list repaint together, each with the texts it showed before: what the measures of
+// a row's texts give (each shapes the whole text) is kept, by font, text and width. More rows than
+// a few lists show are forgotten at once.
+constexpr qsizetype kKeptMeasures = 1024;
+
+struct MeasureKey {
+  QFont font;
+  QString text;
+  int width = 0;
+  bool operator==(const MeasureKey&) const = default;
+};
+
+size_t qHash(const MeasureKey& key, size_t seed = 0) {
+  return qHashMulti(seed, key.font, key.text, key.width);
+}
+
+QString elidedInMiddle(const QFont& font, const QString& text, int width) {
+  static QHash<MeasureKey, QString> kept;
+  MeasureKey key{font, text, width};
+  if (const auto found = kept.constFind(key); found != kept.constEnd()) return *found;
+  if (kept.size() >= kKeptMeasures) kept.clear();
+  const QString elided = QFontMetrics(font).elidedText(text, Qt::ElideMiddle, width);
+  kept.insert(std::move(key), elided);
+  return elided;
+}
+
+int advanceOf(const QFont& font, const QString& text) {
+  static QHash<MeasureKey, int> kept;
+  MeasureKey key{font, text, -1};
+  if (const auto found = kept.constFind(key); found != kept.constEnd()) return *found;
+  if (kept.size() >= kKeptMeasures) kept.clear();
+  const int advance = QFontMetrics(font).horizontalAdvance(text);
+  kept.insert(std::move(key), advance);
+  return advance;
+}
+
 }  // namespace
 
 QSize filterRowSizeHint(const FilterRowPresentation& row, const FilterRowMetrics& metrics,
@@ -23,9 +60,9 @@ QSize filterRowSizeHint(const FilterRowPresentation& row, const FilterRowMetrics
   const QFontMetrics fm(font);
   int height = std::max(fm.height(), metrics.markWidth);
   if (row.detailText) height = fm.height() + 2 + QFontMetrics(detailFont()).height();
-  int width = metrics.markWidth + metrics.spacing + std::min(fm.horizontalAdvance(qtText(row.text)), 160);
+  int width = metrics.markWidth + metrics.spacing + std::min(advanceOf(font, qtText(row.text)), 160);
   if (!row.iconSymbol.empty()) width += metrics.iconWidth + metrics.spacing;
-  if (row.countText) width += metrics.minimumGap + fm.horizontalAdvance(qtText(*row.countText));
+  if (row.countText) width += metrics.minimumGap + advanceOf(font, qtText(*row.countText));
   if (!row.trailingSymbol.empty()) width += metrics.minimumGap + kTrailingSymbolSize;
   return {width, height + 2 * metrics.verticalPadding};
 }
@@ -80,7 +117,7 @@ void paintFilterRow(QPainter& painter, const QRect& rect, const FilterRowPresent
   }
   if (row.countText) {
     const QString count = qtText(*row.countText);
-    const int countWidth = fm.horizontalAdvance(count);
+    const int countWidth = advanceOf(font, count);
     painter.setFont(font);
     painter.setPen(roleColor(ColorRole::secondary, palette));
     painter.drawText(QRect(right - countWidth, content.top(), countWidth, content.height()),
@@ -92,7 +129,7 @@ void paintFilterRow(QPainter& painter, const QRect& rect, const FilterRowPresent
   painter.setFont(font);
   painter.setPen(row.isTextSecondary ? roleColor(ColorRole::secondary, palette)
                                      : roleColor(ColorRole::primary, palette));
-  const QString text = fm.elidedText(qtText(row.text), Qt::ElideMiddle, textWidth);
+  const QString text = elidedInMiddle(font, qtText(row.text), textWidth);
   if (row.detailText) {
     const QFont small = detailFont();
     const QFontMetrics smallMetrics(small);

@@ -7,7 +7,9 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <functional>
@@ -51,6 +53,32 @@ TEST_F(TurnEndBeforePaintTest, RunsTheTurnsWorkBeforeThePaintAndSparesAWindowItD
     drainUiEvents();
     EXPECT_EQ(alive.isNull(), c.workDeletesTheWindow);
     delete alive.data();
+  }
+}
+
+// A scroll area shows the scroll bar a new range asks for in a call it posts to itself: the text
+// the turn's work made longer shows its bar in that paint, whether its area was made before the
+// hook or after it.
+TEST_F(TurnEndBeforePaintTest, AScrollBarTheTurnsWorkAsksForShowsInItsPaint) {
+  for (const bool areaFirst : {true, false}) {
+    SCOPED_TRACE(areaFirst ? "an area made before the hook" : "an area made after the hook");
+    std::unique_ptr<TurnEndBeforePaint> hook;
+    if (!areaFirst) hook = std::make_unique<TurnEndBeforePaint>();
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* area = new QPlainTextEdit(QStringLiteral("one line"), &window);
+    layout->addWidget(area);
+    window.resize(200, 120);
+    if (areaFirst) hook = std::make_unique<TurnEndBeforePaint>();
+    window.show();
+    drainUiEvents();
+    ASSERT_FALSE(area->verticalScrollBar()->isVisible());
+    QObject owner;
+    TurnEndCall work(&owner, [&] { area->setPlainText(QStringLiteral("a line\n").repeated(40)); });
+    work.schedule();
+    QEvent paint(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(&window, &paint);
+    EXPECT_TRUE(area->verticalScrollBar()->isVisible());
   }
 }
 

@@ -2,6 +2,8 @@
 // hint) and the two eliding pieces the inspector draws with: a chip squeezed into a narrow row
 // cuts its text in the middle, and a value cell keeps its head and tail within two lines.
 #include <QWidget>
+#include <optional>
+#include <vector>
 
 #include "ui/detail/metadata_chip_button.h"
 #include "ui/detail/metadata_tag_flow_layout.h"
@@ -104,6 +106,53 @@ TEST_F(ChipLayoutWidgetsTest, ValueCellKeepsHeadAndTailWithinTwoLines) {
   EXPECT_LE(label.fontMetrics().boundingRect(QRect(0, 0, 200, 1000), Qt::TextWordWrap, label.text()).width(),
             200)
       << label.text().toStdString();
+}
+
+// The label keeps its measures of the full text; each step leaves it measuring as a label made
+// afresh with the same font and text does, at every width a layout asks (the cut included).
+TEST_F(ChipLayoutWidgetsTest, ValueCellMeasuresFollowItsTextAndFont) {
+  QString longText;
+  for (int i = 0; i < 30; ++i) longText += QString("word%1 ").arg(i);
+  QFont larger = QWidget().font();
+  larger.setPointSizeF(larger.pointSizeF() * 2);
+  struct Step {
+    const char* what;
+    std::optional<QString> text;
+    std::optional<QFont> font;
+    int width;
+  };
+  const std::vector<Step> steps = {
+      {"a short text", QStringLiteral("Euler a"), std::nullopt, 200},
+      {"the same text narrower", std::nullopt, std::nullopt, 40},
+      {"a long text", longText, std::nullopt, 120},
+      {"a larger font", std::nullopt, larger, 120},
+      {"back to the short text", QStringLiteral("Euler a"), std::nullopt, 120},
+      {"no text", QString(), std::nullopt, 120},
+  };
+  MiddleElidedLabel label(2);
+  label.show();  // resize events reach shown widgets only
+  QString text;
+  QFont font = label.font();
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    label.resize(step.width, 100);
+    if (step.font) {
+      font = *step.font;
+      label.setFont(font);
+    }
+    if (step.text) text = *step.text;
+    label.setFullText(text);
+    MiddleElidedLabel fresh(2);
+    fresh.setFont(font);
+    fresh.show();
+    fresh.resize(step.width, 100);
+    fresh.setFullText(text);
+    EXPECT_EQ(label.sizeHint(), fresh.sizeHint());
+    EXPECT_EQ(label.text().toStdString(), fresh.text().toStdString());
+    for (const int width : {step.width, 40, 75, 200, 400}) {
+      EXPECT_EQ(label.heightForWidth(width), fresh.heightForWidth(width)) << "at " << width;
+    }
+  }
 }
 
 }  // namespace

@@ -360,6 +360,59 @@ TEST_F(ImageDetailPanelTest, ReviewButtonsShowWhatAPressDoes) {
   ASSERT_EQ(harness.service->calls("updateReviewStates").size(), 1u);
 }
 
+// Counts the events of one type a widget receives.
+class EventCounter : public QObject {
+ public:
+  EventCounter(QWidget& watched, QEvent::Type type) : type_(type) { watched.installEventFilter(this); }
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type_) ++count;
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+};
+
+// The inspector refreshes whenever the store's derived values change, mostly with the same record:
+// the review buttons are repainted, and the inspector laid out again, only when what they show
+// changes.
+TEST_F(ImageDetailPanelTest, ReviewButtonsChangeOnlyWhenWhatTheyShowChanges) {
+  ImageRecord favorite = novelAIRecord("b.png", 1'699'999'999);
+  favorite.reviewState.favorite = true;
+  ImageDetailPanel* panel = showPanel(false, {novelAIRecord("a.png"), favorite, novelAIRecord("c.png", 1)});
+  focus("/library/a.png");
+  auto* favoriteButton = find<QPushButton>("detail.review.favorite");
+  auto* controls = find<QWidget>("detail.review");
+  struct Step {
+    const char* what;
+    const char* focused;  // null: the same record refreshed again
+    bool changes;
+  };
+  const std::vector<Step> steps = {
+      {"the same record refreshed", nullptr, false},
+      {"a favourite", "/library/b.png", true},
+      {"the favourite refreshed", nullptr, false},
+      {"another record that is no favourite", "/library/c.png", true},
+      {"a record that shows the same", "/library/a.png", false},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    EventCounter paints(*favoriteButton, QEvent::Paint);
+    EventCounter layouts(*controls, QEvent::LayoutRequest);
+    if (step.focused != nullptr) {
+      focus(step.focused);
+    } else {
+      panel->refresh();
+      settle();
+    }
+    EXPECT_EQ(paints.count > 0, step.changes) << paints.count << " paints";
+    EXPECT_EQ(layouts.count > 0, step.changes) << layouts.count << " layout requests";
+  }
+}
+
 TEST_F(ImageDetailPanelTest, WidthIsReportedWhileShown) {
   makeStore({novelAIRecord("a.png")});
   auto panel = std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization);
@@ -389,8 +442,8 @@ class ResizeCounter : public QObject {
 };
 
 // Qt lays every shown ancestor out again whenever a widget is shown. A focus change that shows
-// many metadata rows and boxes lays the inspector out at most once each for the status box, the
-// rows and the boxes, not once per row.
+// many metadata rows and boxes lays the inspector out once for the status box, the rows and the
+// boxes together, not once per row or per container; and once for the tag groups together.
 TEST_F(ImageDetailPanelTest, AFocusChangeLaysTheMetadataOutOnceWhateverNumberOfRowsItShows) {
   ImageRecord bare;
   bare.file = {"/library/bare.png", 10, 1'699'999'990};
@@ -416,8 +469,11 @@ TEST_F(ImageDetailPanelTest, AFocusChangeLaysTheMetadataOutOnceWhateverNumberOfR
     focus(std::string("/library/") + c.from);
     store->results().focusPathKeepingSelection(std::string("/library/") + c.to);
     ResizeCounter resizes(*panel->metadataSection());
+    ResizeCounter tagResizes(*find<QWidget>("detail.tags"));
     panel->refresh();
-    EXPECT_LE(resizes.count, 3);
+    EXPECT_LE(resizes.count, 1);
+    // The tag groups show together (once), then the metadata showing below moves them twice.
+    EXPECT_LE(tagResizes.count, 3) << "the tag section";
     settle();
     EXPECT_EQ(panel->shownRecord()->file.path, std::string("/library/") + c.to);
   }
