@@ -33,24 +33,26 @@ size_t qHash(const MeasureKey& key, size_t seed = 0) {
   return qHashMulti(seed, key.font, key.text, key.width);
 }
 
-QString elidedInMiddle(const QFont& font, const QString& text, int width) {
-  static QHash<MeasureKey, QString> kept;
-  MeasureKey key{font, text, width};
+// The measure kept under `key`, made by `measure` the first time.
+template <class Value, class Measure>
+Value keptMeasure(QHash<MeasureKey, Value>& kept, MeasureKey key, const Measure& measure) {
   if (const auto found = kept.constFind(key); found != kept.constEnd()) return *found;
   if (kept.size() >= kKeptMeasures) kept.clear();
-  const QString elided = QFontMetrics(font).elidedText(text, Qt::ElideMiddle, width);
-  kept.insert(std::move(key), elided);
-  return elided;
+  Value value = measure();
+  kept.insert(std::move(key), value);
+  return value;
+}
+
+QString elidedInMiddle(const QFont& font, const QString& text, int width) {
+  static QHash<MeasureKey, QString> kept;
+  return keptMeasure(kept, MeasureKey{font, text, width},
+                     [&] { return QFontMetrics(font).elidedText(text, Qt::ElideMiddle, width); });
 }
 
 int advanceOf(const QFont& font, const QString& text) {
   static QHash<MeasureKey, int> kept;
-  MeasureKey key{font, text, -1};
-  if (const auto found = kept.constFind(key); found != kept.constEnd()) return *found;
-  if (kept.size() >= kKeptMeasures) kept.clear();
-  const int advance = QFontMetrics(font).horizontalAdvance(text);
-  kept.insert(std::move(key), advance);
-  return advance;
+  return keptMeasure(kept, MeasureKey{font, text, -1},
+                     [&] { return QFontMetrics(font).horizontalAdvance(text); });
 }
 
 }  // namespace
