@@ -13,8 +13,11 @@
 #include "app/environment_info.h"
 #include "app/library_workspace.h"
 #include "app/shortcut_help_presentation.h"
+#include "store/image_library_store.h"
+#include "store/results/results_model.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/search_paint_hold.h"
 #include "ui/common/turn_end_before_paint.h"
 
 namespace lorvex::app {
@@ -38,6 +41,10 @@ MainWindow::MainWindow(ImageLibraryStore& store, ui::ViewResourceDisplay resourc
                                  folderPicker, localization, this);
   setCentralWidget(contentView_);
   new ui::TurnEndBeforePaint(this);
+  auto* searchPaintHold = new ui::SearchPaintHold(*this, ui::kSearchPaintHold, this);
+  ResultsModel& results = store.results();
+  connect(&results, &ResultsModel::isLoadingChanged, searchPaintHold,
+          [searchPaintHold, &results] { searchPaintHold->setSearchRunning(results.isLoading()); });
   resize(1280, 820);
   buildMenus(updater, std::move(openAcknowledgments));
   restoreWindowState();
