@@ -7,18 +7,19 @@
 #include <QCoreApplication>
 #include <QExposeEvent>
 #include <QGuiApplication>
-#include <QPaintEvent>
 #include <QScreen>
 #include <QWindow>
 #include <functional>
 #include <memory>
 
+#include "ui/support/painted_region_recorder.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui {
 namespace {
 
 using testing::drainUiEvents;
+using testing::PaintCounter;
 
 TEST(CoversCompletely, OnlyAnActiveOpaqueFullScreenWindowAroundTheOtherOnItsScreen) {
   const WindowCoverFacts hidden{.coverShown = true,
@@ -61,19 +62,6 @@ TEST(CoversCompletely, OnlyAnActiveOpaqueFullScreenWindowAroundTheOtherOnItsScre
     EXPECT_EQ(coversCompletely(facts), c.covers);
   }
 }
-
-// Counts its paints and what they covered.
-class PaintCounter : public QWidget {
- public:
-  int paints = 0;
-  QRegion painted;
-
- protected:
-  void paintEvent(QPaintEvent* event) override {
-    ++paints;
-    painted += event->region();
-  }
-};
 
 class CoveredWindowRepaintsTest : public testing::WidgetTest {};
 

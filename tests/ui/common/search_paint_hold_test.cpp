@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
-#include <QPaintEvent>
 #include <QTest>
 #include <functional>
 
+#include "ui/support/painted_region_recorder.h"
 #include "ui/support/widget_test.h"
 
 namespace lorvex::ui {
@@ -16,19 +16,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::drainUiEvents;
+using testing::PaintCounter;
 using testing::runEventsUntil;
-
-class PaintCounter : public QWidget {
- public:
-  int paints = 0;
-  QRegion painted;
-
- protected:
-  void paintEvent(QPaintEvent* event) override {
-    ++paints;
-    painted += event->region();
-  }
-};
 
 class SearchPaintHoldTest : public testing::WidgetTest {};
 
