@@ -154,8 +154,11 @@ std::optional<IndexingJobRecord> IndexingJobs::resumeInterruptedIndexingJob() {
       "UPDATE indexing_queue_items SET status = ?, updated_at = ? WHERE job_id = ? AND status = ?",
       {kPending, connection_.now(), job->id, kProcessing});
   refreshIndexingJobCounters(job->id, std::nullopt);
+  IndexingJobRecord resumed = indexingJob(job->id);
+  // The truncation takes the lock for its own part only.
+  guard.unlock();
   checkpointWAL();
-  return indexingJob(job->id);
+  return resumed;
 }
 
 void IndexingJobs::refreshIndexingJobCounters(std::int64_t jobID,
@@ -268,6 +271,7 @@ ImageLibraryIndexingProgress IndexingJobs::completeIndexingQueueItem(
         std::nullopt);
   });
   const auto job = indexingJob(jobID);
+  guard.unlock();
   if (isCheckpointDue(job.progress.processedCount)) checkpointWAL();
   return job.progress;
 }
@@ -315,6 +319,7 @@ ImageLibraryIndexingProgress IndexingJobs::failIndexingQueueItem(std::int64_t jo
         std::nullopt);
   });
   const ImageLibraryIndexingProgress progress = indexingJob(jobID).progress;
+  guard.unlock();
   if (isCheckpointDue(progress.processedCount)) checkpointWAL();
   return progress;
 }
@@ -451,7 +456,7 @@ ImageLibraryScanSummary IndexingJobs::completeIndexingJob(std::int64_t jobID) {
 void IndexingJobs::checkpointWAL() {
   try {
     // What the log holds is copied beside the writes first, without the lock: the truncation then
-    // has only the pages written since to copy while it holds it.
+    // has only the pages written since to copy while it holds it. Callers release the lock first.
     if (!connection_.truncateLog()) platform::logDebug("IndexingPerformance", "WAL checkpoint was busy");
   } catch (const std::exception& error) {
     platform::logDebug("IndexingPerformance", std::string("WAL checkpoint failed: ") + error.what());
