@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# A delete-candidate mark moves with its image and never comes back from the place the image left:
-# over a copy of the real-image fixtures the first result is marked and its folder renamed and
-# renamed back, with monitoring running (the mark comes back along); renamed again, the mark
-# cleared at the new name and the old name given back, with monitoring and then with the
-# application closed at each rename (no mark comes back); last, the image is made a favourite,
-# marked, moved to the Trash and put back (it is a favourite and no delete candidate).
-# A launch after a change made while closed finds it in a pass after the launch: each run waits.
+# A delete-candidate mark moves with its image and never comes back from the place it left: in a
+# copy of the real-image fixtures the first result is marked, its folder renamed and renamed back
+# (the mark comes back along); renamed again, the mark cleared and the old name given back, with
+# monitoring and with each rename made while closed (no mark comes back, each run waiting for the
+# launch's pass); last it is made a favourite, marked, trashed and put back (a favourite, unmarked).
 # Usage: check_marks_follow_moves.sh LORVEX_DRIVE LORVEX_QUERY FIXTURES_DIR; 77 without fixtures.
 set -euo pipefail
 drive="$1" query="$2" fixtures="$3"

@@ -2,10 +2,9 @@
 # A delete-candidate mark never lands on the copy of an image the person kept. Two files of one
 # content in a copy of the real-image fixtures, a (the first result) and b. Monitored: a is marked,
 # deleted, and b renamed at once. Rebuilt: a is marked and trashed, a table of the library file is
-# damaged, and the next launch builds a new library, giving back the marks read from the old file.
+# damaged, and the next launch builds a new library with the marks read back from the old file.
 # Expected: no delete candidate either time, and the rebuild's notice counts no mark given back.
-# Usage: check_twin_marks.sh LORVEX_DRIVE LORVEX_QUERY FIXTURES_DIR; 77 without the fixtures or the
-# sqlite3 shell.
+# Usage: check_twin_marks.sh LORVEX_DRIVE LORVEX_QUERY FIXTURES_DIR; 77 without them or sqlite3.
 set -euo pipefail
 drive="$1" query="$2" fixtures="$3"
 [[ -d "$fixtures" ]] && command -v sqlite3 > /dev/null || exit 77
