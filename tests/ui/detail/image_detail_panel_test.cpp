@@ -19,6 +19,7 @@
 #include "ui/common/localization_table.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/selectable_wrapped_text.h"
+#include "ui/common/ui_roles.h"
 #include "ui/detail/image_detail_preview.h"
 #include "ui/detail/image_filter_tags_section.h"
 #include "ui/detail/metadata_chip_button.h"
@@ -333,7 +334,8 @@ TEST_F(ImageDetailPanelTest, AMegabyteValueShowsItsEndsAndCopiesWhole) {
 
 // Long texts without spaces (NovelAI's comment JSON, an A1111 prompt written without them) break
 // inside their words: with their boxes open, no part of the inspector is wider than its column, at
-// the column's default width and at its minimum, in either language.
+// the column's default width and at its minimum, in either language; and the model name beside
+// them takes its two lines rather than being cut.
 TEST_F(ImageDetailPanelTest, OpenBoxesOfTextsWithoutSpacesStayInsideTheColumn) {
   const std::filesystem::path comment =
       std::filesystem::path(LORVEX_FIXTURES_DIR) / "sd-metadata" / "novelai-full-3char.png";
@@ -349,9 +351,11 @@ TEST_F(ImageDetailPanelTest, OpenBoxesOfTextsWithoutSpacesStayInsideTheColumn) {
       "masterpiece,best_quality,amazing_quality,very_aesthetic,absurdres,newest,1girl,solo,"
       "long_hair,looking_at_viewer,smile,cherry_blossoms,outdoors,(depth_of_field:1.2)";
   makeStore({novelAI, a1111});
+  const QFont applicationFont = QApplication::font();
   for (const char* language : {"en", "ja"}) {
     const AppLocalization texts = AppLocalization::overTable(bundledLocalizationTable(language), ".");
     window.reset();
+    QApplication::setFont(interfaceFont(language));
     ImageDetailPanel* panel =
         host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &texts));
     for (const int width : {360, 320}) {
@@ -374,9 +378,14 @@ TEST_F(ImageDetailPanelTest, OpenBoxesOfTextsWithoutSpacesStayInsideTheColumn) {
               << panel->viewport()->width();
         }
       }
+      // A value that two lines hold shows whole, whatever the font's line spacing.
+      focus(novelAI.file.path);
+      EXPECT_FALSE(find<MiddleElidedLabel>("detail.metadata.row.source")->isElided())
+          << language << " " << width;
     }
     window.reset();
   }
+  QApplication::setFont(applicationFont);
 }
 
 TEST_F(ImageDetailPanelTest, StatusBoxShowsOnlyForMetadataNotFullyUnderstood) {
