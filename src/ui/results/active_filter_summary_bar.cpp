@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
+#include <set>
 
 #include "store/context/store_context.h"
 #include "store/filters/filters_model.h"
@@ -255,7 +256,10 @@ void ActiveFilterSummaryBar::rebuild() {
       ActiveFilterSummaryInputs::from(filters_, presentationState_, context_), localizer_);
   if (built_ && next == presentation_) return;
   built_ = true;
+  std::set<std::string> shownBefore;
+  for (const ActiveFilterSummaryItem& item : presentation_.items) shownBefore.insert(item.id());
   presentation_ = std::move(next);
+  QWidget* added = nullptr;  // the first chip of a filter just added
 
   while (QLayoutItem* item = rowLayout_->takeAt(0)) {
     if (QWidget* widget = item->widget()) widget->deleteLater();
@@ -282,6 +286,7 @@ void ActiveFilterSummaryBar::rebuild() {
       });
     });
     rowLayout_->addWidget(chip);
+    if (added == nullptr && !shownBefore.contains(item.id())) added = chip;
   }
   rowLayout_->addStretch(1);
   // Children added to a shown row stay hidden until the next turn, and a layout leaves hidden
@@ -290,6 +295,11 @@ void ActiveFilterSummaryBar::rebuild() {
     if (QWidget* widget = rowLayout_->itemAt(index)->widget()) widget->show();
   }
   scroll_->setFixedHeight(row_->sizeHint().height());
+  // The row's new width counts at once, and a filter just added shows its chip.
+  rowLayout_->activate();
+  QEvent layoutRequest(QEvent::LayoutRequest);
+  QCoreApplication::sendEvent(scroll_, &layoutRequest);
+  if (added != nullptr) scroll_->ensureWidgetVisible(added, 0, 0);
 }
 
 }  // namespace lorvex::ui
