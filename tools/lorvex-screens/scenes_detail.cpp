@@ -156,8 +156,9 @@ const bool registeredPartial = registerScene({
           m.source = "NovelAI Diffusion V4.5 4BDE2A90";
           m.generationTime = 5.5;
           m.rawCommentJSON = "{\"prompt\": \"1girl, unfinished";
+          // As the NovelAI parser stores it; shown in the interface's language.
           m.parseWarning =
-              "NovelAI Comment JSON could not be read: unexpected end of input at line 1, column 29.";
+              "Failed to decode NovelAI Comment JSON: unexpected end of input at line 1, column 29.";
           return inspector(context, record, false);
         },
     .afterShow = {},

@@ -170,7 +170,9 @@ void ResultsHeader::resizeEvent(QResizeEvent* event) {
 
 void ResultsHeader::fitShortcutHelp() {
   const bool titled = shortcutHelp_->toolButtonStyle() == Qt::ToolButtonTextBesideIcon;
-  row_->invalidate();  // a title changed just now counts
+  // A title or status changed just now counts, in the status group too.
+  for (QLayout* nested : row_->findChildren<QLayout*>()) nested->invalidate();
+  row_->invalidate();
   const int minimumWithoutTitle = row_->minimumSize().width() - (titled ? shortcutHelpTitleWidth_ : 0);
   const bool showsTitle = showsShortcutHelpTitle(width(), minimumWithoutTitle, shortcutHelpTitleWidth_);
   if (showsTitle != titled) {

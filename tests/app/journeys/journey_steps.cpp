@@ -187,15 +187,12 @@ QWidget* chip(Driver& d, const QString& chipName, Driver::Where where = Driver::
   return d.control(chipName, {.fit = fit}, where);
 }
 
-// A caption that wraps never leaves the end of its sentence alone on its last line ("い。"): its
-// lines as the label lays its text out at its width.
+// A caption that wraps never leaves the end of its sentence alone on its last line ("い。"), as the
+// label lays its text out at its width.
 void noLoneLastLine(Driver& d, const QString& captionName) {
   auto* caption = qobject_cast<QLabel*>(d.control(captionName));
   if (caption == nullptr) return;
   QTextLayout layout(caption->text(), caption->font());
-  QTextOption option;
-  option.setWrapMode(QTextOption::WordWrap);
-  layout.setTextOption(option);
   QStringList lines;
   layout.beginLayout();
   for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
@@ -205,32 +202,6 @@ void noLoneLastLine(Driver& d, const QString& captionName) {
   layout.endLayout();
   d.check(lines.size() < 2 || lines.back().size() >= 3,
           Driver::nameOf(caption) + ": \"" + lines.back().toStdString() + "\" stands alone on its last line");
-}
-
-// A dialog is wide enough for the window manager to show its title whole, bold, beside the title
-// bar's three buttons.
-void titleFits(Driver& d, const QWidget* dialog) {
-  if (dialog == nullptr) return;
-  QFont bold = QApplication::font("QMdiSubWindowTitleBar");
-  bold.setBold(true);
-  const int needed = QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + 3 * 32;
-  d.check(dialog->width() >= needed, Driver::nameOf(dialog) + ": " + std::to_string(dialog->width()) +
-                                         " px wide, too narrow for its title (" + std::to_string(needed) +
-                                         " px)");
-}
-
-// The header's sort menu and slideshow button keep the row's spacing between them, whatever the
-// slideshow button says.
-void headerKeepsItsSpacing(Driver& d, const std::string& when) {
-  QWidget* sort = d.shown("results.sort");
-  QWidget* slideshow = d.shown("results.slideshow");
-  if (!d.check(sort != nullptr && slideshow != nullptr,
-               when + ": the header shows its sort menu and slideshow"))
-    return;
-  const int gap = slideshow->mapTo(slideshow->window(), QPoint(0, 0)).x() -
-                  (sort->mapTo(sort->window(), QPoint(0, 0)).x() + sort->width());
-  d.check(gap >= 8,
-          when + ": the sort menu and the slideshow button are " + std::to_string(gap) + " px apart");
 }
 
 // Reset Filters shows whole beside the chips however many there are, with the row turned back to
@@ -548,8 +519,14 @@ void review(Driver& d) {
 
   d.click(d.control("deleteCandidateReview.action.trashSelected", {.within = sheet}));
   QWidget* confirmation = d.control("deleteCandidateReview.confirmation");
-  titleFits(d, confirmation);
-  noLoneLastLine(d, "qt_msgbox_informativelabel");
+  // Wide enough for the window manager to show its title whole, bold, beside three buttons.
+  QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+  titleFont.setBold(true);
+  if (confirmation != nullptr) {
+    const int needed = QFontMetrics(titleFont).horizontalAdvance(confirmation->windowTitle()) + 3 * 32;
+    d.check(confirmation->width() >= needed, "the confirmation is " + std::to_string(confirmation->width()) +
+                                                 " px wide, its title needs " + std::to_string(needed));
+  }
   d.step("confirmation");
   d.click(d.control("deleteCandidateReview.confirmation.destructiveAction", {.within = confirmation}));
 
@@ -577,7 +554,12 @@ void slideshow(Driver& d) {
   QPointer<QWidget> window = d.control(name(ui::accessibility_id::kSlideshowWindow));
   auto* position = d.control<QLabel>(name(ui::accessibility_id::kSlideshowPosition));
   if (window == nullptr || position == nullptr) return;
-  headerKeepsItsSpacing(d, "with the slideshow open");
+  // Behind it, the header's sort menu and slideshow button, now saying stop, keep their spacing.
+  if (QWidget* sort = d.shown("results.sort"), *stop = d.shown("results.slideshow"); sort && stop) {
+    const int gap =
+        stop->mapTo(stop->window(), QPoint()).x() - sort->mapTo(sort->window(), QPoint()).x() - sort->width();
+    d.check(gap >= 8, "the sort menu and the slideshow button are " + std::to_string(gap) + " px apart");
+  }
   d.step("open");
   const QString before = position->text();
   d.press(Qt::Key_Right);
