@@ -160,7 +160,14 @@ void ResultsHeader::rebuild() {
   setPlainToolTip(*slideshow_, slideshowTitle);
   slideshow_->setAccessibleDescription(qtText(presentation_.slideshowAccessibilityValue));
   slideshow_->setEnabled(presentation_.isSlideshowEnabled);
-  fitShortcutHelp();
+}
+
+bool ResultsHeader::event(QEvent* event) {
+  // The layout has taken in what changed (a status text, the spinner, the slideshow title) by the
+  // time its request reaches the header.
+  const bool handled = QWidget::event(event);
+  if (event->type() == QEvent::LayoutRequest) fitShortcutHelp();
+  return handled;
 }
 
 void ResultsHeader::resizeEvent(QResizeEvent* event) {
@@ -170,9 +177,6 @@ void ResultsHeader::resizeEvent(QResizeEvent* event) {
 
 void ResultsHeader::fitShortcutHelp() {
   const bool titled = shortcutHelp_->toolButtonStyle() == Qt::ToolButtonTextBesideIcon;
-  // A title or status changed just now counts, in the status group too.
-  for (QLayout* nested : row_->findChildren<QLayout*>()) nested->invalidate();
-  row_->invalidate();
   const int minimumWithoutTitle = row_->minimumSize().width() - (titled ? shortcutHelpTitleWidth_ : 0);
   const bool showsTitle = showsShortcutHelpTitle(width(), minimumWithoutTitle, shortcutHelpTitleWidth_);
   if (showsTitle != titled) {

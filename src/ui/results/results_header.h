@@ -43,6 +43,7 @@ class ResultsHeader : public QWidget {
   const ResultsHeaderPresentation& presentation() const { return presentation_; }
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
