@@ -9,6 +9,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "metadata/parse_warnings.h"
 #include "model/text/numbers.h"
 #include "model/text/unicode.h"
 
@@ -65,12 +66,6 @@ libdeflate_decompressor* threadDecompressor() {
 
 std::string_view asText(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-std::string skippedChunksWarning(std::size_t count, std::size_t chunkLimit, std::uint64_t byteLimit) {
-  return "Skipped " + std::to_string(count) + " text chunk" + (count == 1 ? "" : "s") +
-         " beyond the per-file limit of " + std::to_string(chunkLimit) + " text chunks and " +
-         std::to_string(byteLimit) + " bytes of decoded text.";
 }
 
 }  // namespace
@@ -349,8 +344,9 @@ PNGTextMetadata PNGTextChunkReader::read(PNGTextChunkByteSource& source) const {
     metadata.generationTime = text::parseReal(*generationTime);
   metadata.commentJSON = lift("Comment");
   if (skippedTextChunks > 0) {
-    metadata.readWarning =
-        skippedChunksWarning(skippedTextChunks, maximumTextChunkCount, maximumDecodedTextBytes);
+    metadata.readWarning = skippedTextChunksWarning({static_cast<std::int64_t>(skippedTextChunks),
+                                                     static_cast<std::int64_t>(maximumTextChunkCount),
+                                                     static_cast<std::int64_t>(maximumDecodedTextBytes)});
   }
   return metadata;
 }

@@ -3,10 +3,13 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListView>
 #include <QPointer>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -182,6 +185,40 @@ void clickRow(Driver& d, QListView& list, int row) {
 QWidget* chip(Driver& d, const QString& chipName, Driver::Where where = Driver::Where::current()) {
   const TextFit fit = chipName == QStringLiteral("results.filterReset") ? TextFit::whole : TextFit::mayElide;
   return d.control(chipName, {.fit = fit}, where);
+}
+
+// A caption that wraps never leaves the end of its sentence alone on its last line ("い。"), as the
+// label lays its text out at its width.
+void noLoneLastLine(Driver& d, const QString& captionName) {
+  auto* caption = qobject_cast<QLabel*>(d.control(captionName));
+  if (caption == nullptr) return;
+  QTextLayout layout(caption->text(), caption->font());
+  QStringList lines;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(caption->contentsRect().width());
+    lines << caption->text().mid(line.textStart(), line.textLength()).trimmed();
+  }
+  layout.endLayout();
+  d.check(lines.size() < 2 || lines.back().size() >= 3,
+          Driver::nameOf(caption) + ": \"" + lines.back().toStdString() + "\" stands alone on its last line");
+}
+
+// Reset Filters shows whole beside the chips however many there are, with the row turned back to
+// its start as a person leaves it after reading it; a row wider than its room shows so at its edge.
+void resetFiltersInReach(Driver& d, const std::string& when) {
+  auto* row = qobject_cast<QScrollArea*>(d.shown("results.filterSummary.scroll"));
+  if (!d.check(row != nullptr, when + ": the chips row shows")) return;
+  for (int turn = 0; turn < 40 && row->horizontalScrollBar()->value() > 0; ++turn) {
+    d.wheel(row->viewport(), QPoint(0, 120));
+  }
+  const std::vector<std::string> problems = d.unseen(d.shown("results.filterReset"));
+  d.check(problems.empty(), when + ": Reset Filters is seen with the chips at their start" +
+                                (problems.empty() ? std::string() : ": " + problems.front()));
+  if (row->widget()->width() > row->viewport()->width()) {
+    d.check(d.shown("results.filterSummary.more") != nullptr,
+            when + ": the chips row shows that more chips lie beyond its edge");
+  }
 }
 
 void firstLaunch(Driver& d) {
@@ -376,6 +413,7 @@ void filters(Driver& d) {
   d.click(d.control(name(id::kSidebarFilterFavoriteOnly)));
   chip(d, QStringLiteral("results.filterChip.favorite"));
   countsMatch(d, "the favourites filter");
+  resetFiltersInReach(d, "six filter chips");
   d.control("results.empty");
   d.step("favorites");
 
@@ -457,6 +495,7 @@ void review(Driver& d) {
   auto* tiles = d.control<QListView>("deleteCandidateReview.candidateGrid", {.within = sheet});
   if (sheet == nullptr || tiles == nullptr) return;
   d.waitUntil([&] { return tiles->model()->rowCount() == 2; }, "the two candidates in the review");
+  noLoneLastLine(d, "deleteCandidateReview.action.trashSelected.disabledReason");
   d.step("sheet");
 
   // A click selects the first tile; Right and Return select the second from the keyboard; each
@@ -480,6 +519,14 @@ void review(Driver& d) {
 
   d.click(d.control("deleteCandidateReview.action.trashSelected", {.within = sheet}));
   QWidget* confirmation = d.control("deleteCandidateReview.confirmation");
+  // Wide enough for the window manager to show its title whole, bold, beside three buttons.
+  QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+  titleFont.setBold(true);
+  if (confirmation != nullptr) {
+    const int needed = QFontMetrics(titleFont).horizontalAdvance(confirmation->windowTitle()) + 3 * 32;
+    d.check(confirmation->width() >= needed, "the confirmation is " + std::to_string(confirmation->width()) +
+                                                 " px wide, its title needs " + std::to_string(needed));
+  }
   d.step("confirmation");
   d.click(d.control("deleteCandidateReview.confirmation.destructiveAction", {.within = confirmation}));
 
@@ -507,6 +554,12 @@ void slideshow(Driver& d) {
   QPointer<QWidget> window = d.control(name(ui::accessibility_id::kSlideshowWindow));
   auto* position = d.control<QLabel>(name(ui::accessibility_id::kSlideshowPosition));
   if (window == nullptr || position == nullptr) return;
+  // Behind it, the header's sort menu and slideshow button, now saying stop, keep their spacing.
+  if (QWidget* sort = d.shown("results.sort"), *stop = d.shown("results.slideshow"); sort && stop) {
+    const int gap =
+        stop->mapTo(stop->window(), QPoint()).x() - sort->mapTo(sort->window(), QPoint()).x() - sort->width();
+    d.check(gap >= 8, "the sort menu and the slideshow button are " + std::to_string(gap) + " px apart");
+  }
   d.step("open");
   const QString before = position->text();
   d.press(Qt::Key_Right);
