@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 #include <algorithm>
 #include <filesystem>
@@ -561,6 +564,17 @@ void relaunch(Driver& d) {
   // The window still works: the inspector opens again.
   d.click(d.control("imageDetailPanel"));
   d.control("detail.panel");
+
+  // Help > Acknowledgments opens inside the screen; Escape closes it.
+  QMenuBar* bar = d.app().window().menuBar();
+  d.clickMenuEntry(bar, 1, bar->actionGeometry(bar->findChild<QMenu*>("menu.help")->menuAction()).center());
+  QWidget* acknowledgments = d.control("acknowledgments");
+  if (acknowledgments == nullptr) return;
+  d.check(acknowledgments->screen()->availableGeometry().contains(acknowledgments->frameGeometry()),
+          "the acknowledgments window opens inside the screen's available area");
+  d.step("acknowledgments");
+  d.press(Qt::Key_Escape);
+  d.check(!acknowledgments->isVisible(), "Escape closes the acknowledgments window");
 }
 
 }  // namespace
