@@ -145,6 +145,8 @@ ResultsGridListView::ResultsGridListView(ResultsGridListModels models, LocalImag
 ResultsGridListView::~ResultsGridListView() {
   // The load states cancel their loads; the delegate must not be asked for images meanwhile.
   visibleTiles_.clear();
+  // A menu still open hides as it goes with the grid's children: this half of the grid is gone.
+  if (contextMenu_ != nullptr) disconnect(contextMenu_, nullptr, this, nullptr);
 }
 
 void ResultsGridListView::followGateInputs() {
