@@ -337,7 +337,10 @@ void Driver::clickMenuEntry(QWidget* button, int entry, std::optional<QPoint> at
   look.setInterval(10);
   QObject::connect(&look, &QTimer::timeout, [&] {
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (menu == nullptr || !menu->isVisible()) return;
+    // Clicked once the window system has given it the keys: offscreen, an activation that arrives
+    // after its menu has gone leaves no window active.
+    if (menu == nullptr || !menu->isVisible() || QGuiApplication::focusWindow() != menu->windowHandle())
+      return;
     look.stop();
     int index = 0;
     for (QAction* action : menu->actions()) {
