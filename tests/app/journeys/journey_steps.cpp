@@ -6,7 +6,10 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextLayout>
@@ -337,6 +340,25 @@ void browse(Driver& d) {
   d.control("quickLook.image", {.fit = TextFit::mayElide});
   d.press(Qt::Key_Escape);
   d.waitUntil([&] { return d.shown("quickLook.image") == nullptr; }, "the preview to close");
+
+  // A choice clicked in a tile's context menu (the first tile's favourite, on, then off) leaves the
+  // grid its keys.
+  const auto chooseFavorite = [&] {
+    scrollToTile(d, *view, 0);
+    d.clickMenuEntry(view->viewport(), 1, view->tileRect(0).center().toPoint(), Qt::RightButton);
+  };
+  chooseFavorite();
+  d.press(Qt::Key_Space);
+  d.check(d.shown("quickLook.image") != nullptr, "Space after a context-menu choice opens the preview");
+  d.press(Qt::Key_Escape);
+  chooseFavorite();
+  d.press(Qt::Key_Delete);
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 1, "Delete after a context-menu choice marks");
+  d.press(Qt::Key_Z, Qt::ControlModifier);
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 0, "Ctrl+Z then unmarks");
+  d.press(Qt::Key_A, Qt::ControlModifier);
+  d.check(static_cast<int>(selectedCount(d)) == gridRows(d), "Ctrl+A then selects every image");
+  d.step("afterContextMenu");
 }
 
 void tags(Driver& d) {
@@ -595,6 +617,17 @@ void relaunch(Driver& d) {
   // The window still works: the inspector opens again.
   d.click(d.control("imageDetailPanel"));
   d.control("detail.panel");
+
+  // Help > Acknowledgments opens inside the screen; Escape closes it.
+  QMenuBar* bar = d.app().window().menuBar();
+  d.clickMenuEntry(bar, 1, bar->actionGeometry(bar->findChild<QMenu*>("menu.help")->menuAction()).center());
+  QWidget* acknowledgments = d.control("acknowledgments");
+  if (acknowledgments == nullptr) return;
+  d.check(acknowledgments->screen()->availableGeometry().contains(acknowledgments->frameGeometry()),
+          "the acknowledgments window opens inside the screen's available area");
+  d.step("acknowledgments");
+  d.press(Qt::Key_Escape);
+  d.check(!acknowledgments->isVisible(), "Escape closes the acknowledgments window");
 }
 
 }  // namespace
