@@ -69,9 +69,16 @@ void MainWindow::restoreWindowState() {
   const auto geometry = appStorage_.data(kMainWindowGeometryKey);
   if (!geometry || !restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
                                                static_cast<qsizetype>(geometry->size())))) {
+    // A first launch: the default size, but never larger than the screen the window opens on. The
+    // window manager places it; once shown, its frame goes inside the screen too (showEvent).
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      resize(windowGeometryInside(QRect(QPoint(), size()),
+                                  QRect(QPoint(), screen->availableGeometry().size()),
+                                  minimumSizeHint().expandedTo(minimumSize()))
+                 .size());
+    }
     return;
   }
-  wasRestored_ = true;
   keepInsideScreen();
 }
 
@@ -201,7 +208,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   if (wasShown_) return;
   wasShown_ = true;
   // Once shown, the frame the window manager adds is known: the whole frame goes inside the screen.
-  if (wasRestored_) keepInsideScreen();
+  keepInsideScreen();
   Q_EMIT firstShown();
 }
 
