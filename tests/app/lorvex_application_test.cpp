@@ -141,7 +141,8 @@ TEST_F(LorvexApplicationTest, TheAcknowledgmentsWindowIsMadeOnceAndBroughtForwar
   application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
   QWidget* first = application.acknowledgmentsWindow();
   ASSERT_NE(first, nullptr);
-  first->move(300, 200);  // left partly off the screen
+  first->move(first->screen()->availableGeometry().bottomRight() -
+              QPoint(100, 100));  // left partly off screen
   first->close();
   application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
   EXPECT_EQ(application.acknowledgmentsWindow(), first);
