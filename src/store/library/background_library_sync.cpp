@@ -100,8 +100,8 @@ FolderChangeHandler BackgroundLibrarySync::folderChangeHandler() {
 
 FolderMonitoringFailureHandler BackgroundLibrarySync::folderMonitoringEndedHandler(std::uint64_t generation) {
   return [link = context_.scope().link(), this, generation](const FolderChangeMonitorError& error) {
-    link->post([this, generation, description = error.localizedDescription()] {
-      folderMonitoringEnded(generation, description);
+    link->post([this, generation, failure = std::make_exception_ptr(error)] {
+      folderMonitoringEnded(generation, failure);
     });
   };
 }
@@ -183,7 +183,7 @@ QCoro::Task<void> BackgroundLibrarySync::restartBackgroundLibrarySync() {
   }
   // A later restart or a stop took over: what it does stands.
   if (stop.stop_requested()) co_return;
-  const std::optional<std::string> endedWith = std::move(monitoringRestart_->endedWith);
+  const std::exception_ptr endedWith = std::move(monitoringRestart_->endedWith);
   monitoringRestart_.reset();
   if (result.skipped) co_return;
 
@@ -205,7 +205,7 @@ QCoro::Task<void> BackgroundLibrarySync::restartBackgroundLibrarySync() {
   }
   if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
   // The new monitor ended before the restart was applied: it is handled as any monitor's end.
-  if (result.started && endedWith) folderMonitoringEnded(generation, *endedWith);
+  if (result.started && endedWith) folderMonitoringEnded(generation, endedWith);
   if (backgroundSyncPlanner_.hasPendingBatch) scheduleBackgroundLibrarySync();
 }
 
@@ -330,11 +330,12 @@ BackgroundLibrarySync::FolderMonitoringOutcome BackgroundLibrarySync::updateFold
   return {decision.coversAllRegisteredFolders, false};
 }
 
-void BackgroundLibrarySync::folderMonitoringEnded(std::uint64_t generation, const std::string& description) {
+void BackgroundLibrarySync::folderMonitoringEnded(std::uint64_t generation,
+                                                  const std::exception_ptr& failure) {
   creatingThread_.check();
   // The monitor a restart has just started, before the restart is applied: the end waits for it.
   if (monitoringRestart_ && monitoringRestart_->generation == generation) {
-    monitoringRestart_->endedWith = description;
+    monitoringRestart_->endedWith = failure;
     return;
   }
   // A monitor stopped or replaced since is not the one that ended.
@@ -345,7 +346,8 @@ void BackgroundLibrarySync::folderMonitoringEnded(std::uint64_t generation, cons
     planner.isMonitoring = false;
     planner.monitoredRootURLs.clear();
   });
-  context_.setErrorMessage(description);
+  // The error itself, not its text: the window tells its kind (the watch limit, with its advice).
+  context_.setErrorMessage(failure);
   startMonitorRecovery(false);
 }
 

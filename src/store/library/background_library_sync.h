@@ -147,7 +147,7 @@ class BackgroundLibrarySync : public QObject {
   void startMonitorRecovery(bool needsFullSync);
   QCoro::Task<void> runMonitorRecovery(bool needsFullSync, std::stop_token stop);
   // The monitor of `generation` ended on its own: nothing is monitored any more.
-  void folderMonitoringEnded(std::uint64_t generation, const std::string& description);
+  void folderMonitoringEnded(std::uint64_t generation, const std::exception_ptr& failure);
   void enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch);
   void scheduleBackgroundLibrarySync();
   QCoro::Task<void> debounceBackgroundLibrarySync(std::int64_t nanoseconds, std::stop_token stop);
@@ -170,7 +170,7 @@ class BackgroundLibrarySync : public QObject {
   struct MonitoringRestart {
     std::stop_source stop;
     std::uint64_t generation = 0;
-    std::optional<std::string> endedWith;
+    std::exception_ptr endedWith;
   };
   std::optional<MonitoringRestart> monitoringRestart_;
   const std::shared_ptr<FolderMonitorControl>& folderMonitorControl();
