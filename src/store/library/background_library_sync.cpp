@@ -569,7 +569,30 @@ QCoro::Task<bool> BackgroundLibrarySync::runBackgroundLibrarySync(std::vector<st
   co_await dependents_.refreshResultWindowAfterSync();
   co_await dependents_.reloadTagSuggestions();
   dependents_.startThumbnailGeneration();
+  // A registered folder renamed or moved is lost to its monitor, which asks for this full pass;
+  // the pass's restore found the folder under its new path, and monitoring follows it there.
+  if (requiresFullRescan) co_await followMovedFolders();
   co_return true;
+}
+
+QCoro::Task<void> BackgroundLibrarySync::followMovedFolders() {
+  auto frame = co_await context_.scope().enter();
+  creatingThread_.check();
+  // A restart or the recovery loop decides on its own; without monitoring there is nothing to move.
+  const auto isUpToSomeoneElse = [this] {
+    return !backgroundSyncPlanner_.isMonitoring || monitoringRestart_.has_value() ||
+           static_cast<bool>(backgroundLibrarySyncMonitorRecoveryTask_);
+  };
+  if (isUpToSomeoneElse()) co_return;
+  std::optional<FolderMonitoringInputs> inputs = co_await readFolderMonitoringInputs();
+  // A failed read is tried again by the next full pass.
+  if (!inputs || isUpToSomeoneElse()) co_return;
+  const RegisteredFolderMonitoringDecision decision = backgroundSyncPlanner_.monitoringDecision(
+      inputs->roots.registeredPaths, inputs->roots.availableRootURLs);
+  // Monitoring that still covers the folders stays as it is, and so does the error line.
+  if (decision.kind == RegisteredFolderMonitoringDecision::Kind::keep) co_return;
+  const FolderMonitoringOutcome outcome = updateFolderMonitoring(std::move(inputs));
+  if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
 }
 
 void BackgroundLibrarySync::ignoreTrashedFileRemovals(const std::vector<std::string>& trashedPaths) {

@@ -157,6 +157,9 @@ class BackgroundLibrarySync : public QObject {
   QCoro::Task<bool> runBackgroundLibrarySync(std::vector<std::string> changedURLs,
                                              std::optional<std::uint64_t> lastEventID,
                                              bool requiresFullRescan);
+  // After a full pass the monitor asked for: monitoring moves to where the registered folders are
+  // now, when a folder was renamed or moved.
+  QCoro::Task<void> followMovedFolders();
 
   // Advanced by every monitor start and stop; an end reported by an older monitor is stale.
   std::uint64_t folderMonitoringGeneration_ = 0;
