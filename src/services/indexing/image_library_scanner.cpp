@@ -184,7 +184,7 @@ bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, DiscoveredEntry entr
                            "Skipped a file that vanished after it was listed: " + entry.path);
         return false;
       }
-      recordDiscoveryFailure(scan, entry.path, error.what());
+      recordDiscoveryFailure(scan, entry.path, scanFailure(entry.path, entry.infoError).message);
       return true;
     }
   }

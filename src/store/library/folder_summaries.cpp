@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "model/library_error.h"
+#include "services/library_error_translation.h"
 #include "store/async/run_blocking.h"
 #include "store/library/library_model.h"
 
@@ -51,7 +52,9 @@ QCoro::Task<void> LibraryModel::loadRegisteredFolderSummaries() {
   }
   if (generation != registeredFolderSummariesGeneration_) co_return;
   if (failure) {
-    context_.setErrorMessage(failureText(failure));
+    // The failure's own text, and its kind for the window (a folder list that cannot be read, a
+    // library that cannot be), which the text alone does not tell.
+    context_.setErrorMessage(failureText(failure), errorNotice(failure));
   } else {
     if (notice) setLibraryRecoveryNotice(std::move(notice));
     setRegisteredFolderSummaries(std::move(summaries));

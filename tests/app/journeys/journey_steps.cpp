@@ -15,6 +15,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "app/content_view.h"
@@ -630,13 +631,49 @@ void relaunch(Driver& d) {
   d.check(!acknowledgments->isVisible(), "Escape closes the acknowledgments window");
 }
 
+// Folders renamed under the open window: the focused image's subfolder, then the registered folder
+// and back. The focus stays on its image, the folder's row follows each name, and a picture saved
+// into the folder afterwards shows up.
+void folderRenamed(Driver& d) {
+  namespace fs = std::filesystem;
+  ResultsGridListView* view = grid(d);
+  fs::path folder = d.app().pictures().folder;
+  // Two new pictures saved in the same instant, kept.png in a subfolder and its peer beside it.
+  fs::create_directory(folder / "sub");
+  for (const fs::path& picture : {folder / "sub" / "kept.png", folder / "peer.png"}) {
+    fs::copy_file(folder / "landscape-01.png", picture);
+    std::ofstream(picture, std::ios::app) << picture.string();  // content of its own
+    fs::last_write_time(picture, fs::last_write_time(folder / "landscape-01.png") + std::chrono::hours(1));
+    d.waitUntil([&] { return view != nullptr && tileRow(*view, picture.filename().string()); },
+                picture.filename().string() + " to show up");
+  }
+  if (!view || !tileRow(*view, "kept.png")) return;
+  clickTile(d, *view, *tileRow(*view, "kept.png"));
+  fs::rename(folder / "sub", folder / "sub renamed");
+  d.waitUntil([&] { return primaryPath(d) == (folder / "sub renamed" / "kept.png").string(); },
+              "the focus to stay on kept.png in its renamed folder");
+  for (const std::string newName : {"Lorvex renamed", "Lorvex"}) {
+    fs::rename(folder, folder.parent_path() / newName);
+    folder = folder.parent_path() / newName;
+    const QString folderRow = QString::fromStdString(id::registeredFolderActionsIdentifier(folder.string()));
+    d.waitUntil([&] { return d.shown(folderRow) != nullptr && d.unseen(d.shown(folderRow)).empty(); },
+                "the folder's row under the name " + newName);
+    d.control(folderRow);
+    const std::string saved = "saved in " + newName + ".png";
+    fs::copy_file(folder / "landscape-01.png", folder / saved);
+    d.waitUntil([&] { return tileRow(*view, saved).has_value(); }, saved + " to show up");
+    d.check(primaryPath(d) == (folder / "sub renamed" / "kept.png").string(), "the focus stays on kept.png");
+    d.step(newName == "Lorvex" ? "renamedBack" : "renamed");
+  }
+}
+
 }  // namespace
 
 const std::vector<JourneyDefinition>& allJourneys() {
   static const std::vector<JourneyDefinition> journeys{
       {"firstLaunch", firstLaunch}, {"browse", browse},     {"tags", tags},
       {"filters", filters},         {"marks", marks},       {"review", review},
-      {"slideshow", slideshow},     {"relaunch", relaunch},
+      {"slideshow", slideshow},     {"relaunch", relaunch}, {"folderRenamed", folderRenamed},
   };
   return journeys;
 }

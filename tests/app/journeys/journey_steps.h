@@ -11,6 +11,8 @@
 //   review       the Trash review sheet by mouse and keyboard, the move, the files in the Trash
 //   slideshow    opened from the header, its keys, closed with Escape
 //   relaunch     quit and start again: what persists is there; then Help > Acknowledgments
+//   folderRenamed  the folder renamed and renamed back under the open window: its row, the focus and
+//                monitoring follow it
 //
 // Thread safety: GUI thread only.
 #pragma once
