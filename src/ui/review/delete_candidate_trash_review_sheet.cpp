@@ -145,7 +145,6 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
   bar->addWidget(busy_);
   movingProgress_ =
       makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.movingProgress");
-  movingProgress_->setText(qtText(localizer.lookup(Key::deleteCandidateReviewMovingProgress)));
   bar->addWidget(movingProgress_);
   bar->addStretch(1);
   bar->addSpacing(12);
@@ -190,8 +189,9 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
   grid_ = new TrashReviewCandidateGrid(*model_, gridPage_);
   grid_->setAccessibleName(qtText(localizer.lookup(Key::deleteCandidateReviewCandidateGrid)));
   gridColumn->addWidget(grid_, 1);
+  // The last row of the scrolled tiles, as under the results grid.
   loadMore_ = new LoadMoreResultsIndicator(gridPage_, localization_);
-  gridColumn->addWidget(loadMore_);
+  grid_->setFooter(loadMore_);
   content_->addWidget(gridPage_);
 
   emptyPage_ = new QWidget(content_);
@@ -274,8 +274,10 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
         &TrashCandidateBrowser::isLoadingMoreChanged}) {
     connect(&browser, changed, this, &DeleteCandidateTrashReviewSheet::refresh);
   }
-  connect(&models.trash, &TrashModel::isTrashingDeleteCandidatesChanged, this,
-          &DeleteCandidateTrashReviewSheet::refresh);
+  for (const auto changed :
+       {&TrashModel::isTrashingDeleteCandidatesChanged, &TrashModel::isWaitingForLibrarySyncChanged}) {
+    connect(&models.trash, changed, this, &DeleteCandidateTrashReviewSheet::refresh);
+  }
   connect(&models.trash, &TrashModel::lastTrashSummaryChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
   connect(&models.presentation, &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
@@ -305,6 +307,7 @@ void DeleteCandidateTrashReviewSheet::refresh() {
   loadedScope_->setText(qtText(presentation.loadedScopeText()));
   selectedScope_->setText(qtText(presentation.selectedScopeText()));
   busy_->setVisible(trashing || browser.isReloading());
+  movingProgress_->setText(qtText(presentation.movingProgressText()));
   movingProgress_->setVisible(trashing);
   clearSelection_->setEnabled(presentation.selectedDeleteCandidateCount > 0 && !trashing);
   selectLoaded_->setEnabled(presentation.loadedDeleteCandidateCount > 0 && !trashing);
@@ -321,7 +324,8 @@ void DeleteCandidateTrashReviewSheet::refresh() {
         trash.canRetryFailedTrash());
   }
 
-  cancel_->setEnabled(!trashing);
+  // While the move only waits for a scan, Cancel calls it off.
+  cancel_->setEnabled(!trashing || presentation.isWaitingForLibrarySync);
   footerSummary_->setText(qtText(presentation.footerSummaryText()));
   applyTrashButton(*trashSelected_, *trashSelectedReason_, trash.canTrashSelectedTrashReviewRecords(),
                    presentation.trashSelectedDisabledReasonText());
@@ -437,8 +441,12 @@ void DeleteCandidateTrashReviewSheet::reloadCandidates() {
 void DeleteCandidateTrashReviewSheet::dismissReview() {
   if (isClosing_) return;
   const bool presented = trash_ && presentation_ && presentation_->isDeleteCandidateTrashReviewPresented();
-  // Files are on their way to the Trash: the sheet stays to show the outcome.
-  if (presented && trash_->isTrashingDeleteCandidates()) return;
+  // Files are on their way to the Trash: the sheet stays to show the outcome. A move that still
+  // waits for a scan has touched nothing: it is called off, and the review stays as it was.
+  if (presented && trash_->isTrashingDeleteCandidates()) {
+    if (trash_->isWaitingForLibrarySync()) trash_->cancelDeleteCandidateTrashWhileWaiting();
+    return;
+  }
   isClosing_ = true;
   cancelPendingTrashAction();
   if (presented) trash_->dismissDeleteCandidateTrashReview();

@@ -9,8 +9,9 @@
 // anything the model no longer allows. It owns only the pending confirmation.
 //
 // Closing: every way to close it (Cancel, Escape, the window's close button) goes through
-// dismissReview(), which is refused while a move runs and otherwise closes the review once. When
-// the review is closed elsewhere, the sheet only closes.
+// dismissReview(), which is refused while a move runs and otherwise closes the review once. While
+// the move still waits for a scan to end (it says so), the same ways call the move off instead and
+// the review stays open as it was. When the review is closed elsewhere, the sheet only closes.
 //
 // Thread safety: the GUI thread only.
 #pragma once
@@ -74,7 +75,8 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   const TrashConfirmationFlow& confirmationFlow() const { return flow_; }
   QMessageBox* confirmation() const { return confirmation_; }
 
-  // Cancel: closes the review and the sheet, unless a move runs.
+  // Cancel: closes the review and the sheet, unless a move runs; calls off a move that waits for a
+  // scan.
   void dismissReview();
   void reloadCandidates();
 

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QScrollBar>
 #include <algorithm>
 #include <cmath>
 
@@ -81,7 +82,7 @@ QVariant TrashReviewCandidateModel::data(const QModelIndex& index, int role) con
   const std::string& path = record->file.path;
   const bool selected = trash_->trashReviewBrowser().selectedPaths().contains(path);
   const DeleteCandidateTrashReviewPresentation texts{
-      std::nullopt, 0, 0, false, std::nullopt, std::nullopt, *localization_, resourceDisplay_};
+      std::nullopt, 0, 0, false, false, std::nullopt, std::nullopt, *localization_, resourceDisplay_};
   switch (role) {
     case PathRole:
       return qtText(path);
@@ -512,6 +513,55 @@ void TrashReviewCandidateGrid::dataChanged(const QModelIndex& topLeft, const QMo
 void TrashReviewCandidateGrid::resizeEvent(QResizeEvent* event) {
   QListView::resizeEvent(event);
   updateTileWidth();
+}
+
+void TrashReviewCandidateGrid::setFooter(QWidget* footer) {
+  if (footer_ != nullptr) footer_->removeEventFilter(this);
+  footer_ = footer;
+  if (footer_ == nullptr) return;
+  footer_->setParent(viewport());
+  footer_->installEventFilter(this);
+  updateGeometries();
+}
+
+bool TrashReviewCandidateGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == footer_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide ||
+                             event->type() == QEvent::LayoutRequest)) {
+    // The footer's height counts in the scroll range only while it shows. A view scrolled to the
+    // end stays there when the footer grows (its busy indicator comes), so it shows whole.
+    const bool atEnd = verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+    updateGeometries();
+    if (atEnd) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+  }
+  return QListView::eventFilter(watched, event);
+}
+
+void TrashReviewCandidateGrid::updateGeometries() {
+  // The list's own range ends with the last row; a layout made while scrolled to the very bottom
+  // would otherwise leave the view clamped short of the footer.
+  const int valueBefore = verticalScrollBar()->value();
+  QListView::updateGeometries();
+  const int footerHeight = footer_ != nullptr && !footer_->isHidden() ? footer_->sizeHint().height() : 0;
+  if (footerHeight > 0) {
+    const int rows = model_.rowCount() > 0 ? contentsSize().height() : 0;
+    const int maximum = std::max(rows + footerHeight - viewport()->height(), 0);
+    if (maximum > verticalScrollBar()->maximum()) verticalScrollBar()->setMaximum(maximum);
+  }
+  if (valueBefore > verticalScrollBar()->value()) {
+    verticalScrollBar()->setValue(std::min(valueBefore, verticalScrollBar()->maximum()));
+  }
+  placeFooter();
+}
+
+void TrashReviewCandidateGrid::scrollContentsBy(int dx, int dy) {
+  QListView::scrollContentsBy(dx, dy);
+  placeFooter();
+}
+
+void TrashReviewCandidateGrid::placeFooter() {
+  if (footer_ == nullptr || footer_->isHidden()) return;
+  const int top = (model_.rowCount() > 0 ? contentsSize().height() : 0) - verticalOffset();
+  footer_->setGeometry(0, top, viewport()->width(), footer_->sizeHint().height());
 }
 
 void TrashReviewCandidateGrid::keyPressEvent(QKeyEvent* event) {

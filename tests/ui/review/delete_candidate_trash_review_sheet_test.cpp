@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRegion>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <functional>
@@ -403,6 +404,72 @@ TEST_F(ReviewSheetTest, TheSheetStaysOpenWhileAMoveRunsAndClosesTheReviewOnceAft
   EXPECT_EQ(flagChanges, 1);
   sheet->close();  // the host closing it again dismisses nothing more
   EXPECT_EQ(flagChanges, 1);
+}
+
+// A scan under way holds the move back: the sheet says so, and Cancel calls the move off with
+// nothing touched; a move that waits until the scan ends then runs.
+TEST_F(ReviewSheetTest, AMoveWaitingForAScanSaysSoAndCancelCallsItOff) {
+  openReview();
+  clickTile(1);
+  const ImageTrashSummary earlier{.requestedCount = 9, .trashedPaths = {}, .failures = {}};
+  TrashModelTestAccess::setLastTrashSummary(store->trash(), earlier);
+  const PathSet selected = store->trash().trashReviewBrowser().selectedPaths();
+  const std::string path =
+      grid()->model()->index(1, 0).data(TrashReviewCandidateModel::PathRole).toString().toStdString();
+  const auto moveWhileScanning = [&] {
+    LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(), true);
+    QTest::mouseClick(button("deleteCandidateReview.action.trashSelected"), Qt::LeftButton);
+    confirm();
+    settle();
+  };
+  moveWhileScanning();
+  auto* status = findByName<QLabel>(*sheet, "deleteCandidateReview.movingProgress");
+  EXPECT_TRUE(status->isVisible());
+  EXPECT_EQ(status->text(), "deleteCandidateReview.waitingForScan");
+  EXPECT_TRUE(button("common.cancel")->isEnabled());
+  QTest::mouseClick(button("common.cancel"), Qt::LeftButton);
+  settle();
+  LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(), false);
+  settle();
+  EXPECT_EQ(moves(), 0u);
+  EXPECT_FALSE(store->trash().isTrashingDeleteCandidates());
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_EQ(grid()->model()->rowCount(), 4);
+  EXPECT_EQ(store->trash().trashReviewBrowser().selectedPaths(), selected);
+  EXPECT_EQ(store->trash().lastTrashSummary(), earlier);
+  EXPECT_FALSE(status->isVisible());
+
+  moveWhileScanning();
+  LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(), false);
+  settle();
+  ASSERT_EQ(moves(), 1u);
+  EXPECT_EQ(harness.service->calls(kMove)[0].paths, std::vector<std::string>{path});
+}
+
+TEST_F(ReviewSheetTest, TheLoadMoreRowIsTheLastRowOfTheScrolledTiles) {
+  auto records = lorvex::testing::makeLibraryRecords(530);
+  for (auto& record : records) record.reviewState.deleteCandidate = true;
+  harness.service->setRecords(records);
+  openReview();
+  ASSERT_EQ(grid()->model()->rowCount(), 500);
+  auto* row = findByName<QWidget>(*sheet, "results.loadMore");
+  QWidget* viewport = grid()->viewport();
+  ASSERT_EQ(row->parentWidget(), viewport);
+  EXPECT_GE(row->geometry().top(), viewport->height());  // out of sight under the tiles
+
+  // Scrolled to the end while the next page loads: whole, under the last tile, as wide as the grid.
+  harness.service->hold("searchImages");
+  grid()->verticalScrollBar()->setValue(grid()->verticalScrollBar()->maximum());
+  testing::drainUiEvents();
+  ASSERT_TRUE(harness.service->waitForHeld("searchImages"));
+  testing::drainUiEvents();
+  EXPECT_TRUE(row->isVisible());
+  EXPECT_TRUE(viewport->rect().contains(row->geometry()));
+  EXPECT_GE(row->geometry().top(), grid()->visualRect(grid()->model()->index(499, 0)).bottom());
+  EXPECT_EQ(row->width(), viewport->width());
+  harness.service->releaseAll();
+  settle();
+  EXPECT_EQ(grid()->model()->rowCount(), 530);
 }
 
 TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
