@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -255,10 +256,14 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   auto* recovery = findByName<QDialog>(window, "deleteCandidateReview.recovery");
   ASSERT_NE(recovery, nullptr);
   ASSERT_TRUE(recovery->isVisible());
-  auto* row = findByName<QWidget>(*recovery,
-                                  QString::fromStdString("deleteCandidateReview.recovery.row.0-" + changed));
-  ASSERT_NE(row, nullptr);
-  EXPECT_EQ(label(*row, "message"), "deleteCandidateReview.failure.fileChangedSinceReview");
+  auto* failures = findByName<QListView>(*recovery, "deleteCandidateReview.recovery.failures");
+  ASSERT_NE(failures, nullptr);
+  ASSERT_EQ(failures->model()->rowCount(), 1);
+  const QModelIndex row = failures->model()->index(0, 0);
+  EXPECT_EQ(row.data(TrashFailureRecoveryListModel::IdentifierRole).toString().toStdString(),
+            "deleteCandidateReview.recovery.row.0-" + changed);
+  EXPECT_EQ(row.data(TrashFailureRecoveryListModel::MessageRole).toString(),
+            "deleteCandidateReview.failure.fileChangedSinceReview");
   findByName<QPushButton>(*recovery, "deleteCandidateReview.recovery.copyDiagnostics")->click();
   std::string expected =
       "Lorvex Trash Failure Diagnostics\nrequested=3\ntrashed=2\nfailed=1\n\nTrashed paths:\n";
