@@ -9,6 +9,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QLayout>
+#include <QListView>
 #include <QMessageBox>
 #include <QPaintEngine>
 #include <QPaintEvent>
@@ -35,6 +36,7 @@
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
 #include "ui/review/trash_review_candidate_grid.h"
+#include "ui/review/trash_summary_view.h"
 #include "ui/support/painted_region_recorder.h"
 #include "ui/support/recording_paint_device.h"
 #include "ui/support/store_view_models.h"
@@ -500,6 +502,35 @@ TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
   EXPECT_EQ(label("deleteCandidateReview.summary.failureOverflow"),
             "deleteCandidateReview.summary.failureOverflow.other(#2)");
   EXPECT_TRUE(findByName<QWidget>(*sheet, "deleteCandidateReview.recovery.details")->isVisible());
+}
+
+// A volume that refuses the Trash fails thousands of files: the recovery sheet makes widgets only
+// for what it shows, and its last failure is reached by scrolling.
+TEST_F(ReviewSheetTest, TheRecoveryListOfThousandsOfFailuresIsBuiltAsItIsSeen) {
+  ImageTrashSummary summary;
+  summary.requestedCount = 3000;
+  for (int i = 0; i < 3000; ++i) {
+    summary.failures.push_back({"/library/" + std::to_string(i) + ".png", "refused",
+                                ImageTrashFailureReason::underlyingError, std::nullopt});
+  }
+  QWidget host;
+  auto* view = new TrashSummaryView([] {}, &host);
+  view->setSummary({summary, echo(), {}}, {summary, echo(), {}}, false);
+  host.resize(900, 300);
+  host.show();
+  QTest::mouseClick(findByName<QPushButton>(host, "deleteCandidateReview.recovery.details"), Qt::LeftButton);
+  settle();
+  QDialog* recovery = view->recoverySheet();
+  ASSERT_NE(recovery, nullptr);
+  EXPECT_LT(recovery->findChildren<QWidget*>().size(), 60);
+  auto* list = findByName<QListView>(*recovery, "deleteCandidateReview.recovery.failures");
+  ASSERT_NE(list, nullptr);
+  list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+  settle();
+  const QModelIndex last = list->model()->index(2999, 0);
+  EXPECT_EQ(last.data(TrashFailureRecoveryListModel::IdentifierRole).toString(),
+            "deleteCandidateReview.recovery.row.2999-/library/2999.png");
+  EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(last)));
 }
 
 TEST_F(ReviewSheetTest, RetryFromTheSummaryMovesOnlyTheFailedFileAfterItsConfirmation) {
