@@ -25,6 +25,7 @@
 #include "ui/common/view_resource_display.h"
 #include "ui/review/trash_confirmation_flow.h"
 
+class QHBoxLayout;
 class QLabel;
 
 class QPushButton;
@@ -90,6 +91,25 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // The steps of construction, top to bottom; each makes its part's widgets, children of the sheet.
+  // The title, the explanation and Reload.
+  QHBoxLayout* buildHeader();
+  // The loaded and selected counts, the activity and the selection buttons.
+  QHBoxLayout* buildSelectionBar();
+  // The stack of the loading, grid and empty pages.
+  QStackedWidget* buildCandidatePages(const DeleteCandidateTrashReviewModels& models,
+                                      LocalImageLoader* loader);
+  QWidget* buildLoadingPage();
+  // The candidates' grid, with the load-more row as its last row.
+  QWidget* buildGridPage(const DeleteCandidateTrashReviewModels& models, LocalImageLoader* loader);
+  QWidget* buildEmptyPage();
+  // The outcome of the last move.
+  QWidget* buildSummarySection();
+  // Cancel, the footer summary and the two trash buttons with their disabled reasons.
+  QHBoxLayout* buildFooter();
+  // Refreshes on every change of the models; follows a review closed elsewhere.
+  void connectModels(const DeleteCandidateTrashReviewModels& models);
+
   // The loading state, the candidates or the empty state, as the review's browser stands.
   void showContentPage();
   void showConfirmation();
