@@ -340,7 +340,7 @@ std::optional<std::string> ftsMatchText(std::string_view input) {
 }
 
 std::string orderByText(ImageSearchSortV3 sort, std::string_view table) {
-  const SortKey key = sortKey(sort);
+  const SortKey& key = sortKey(sort);
   const std::string t(table);
   const std::string keyword(key.keyword());
   return t + "." + std::string(key.column) + " " + keyword + ", " + t + ".id " + keyword;
@@ -349,7 +349,7 @@ std::string orderByText(ImageSearchSortV3 sort, std::string_view table) {
 std::optional<std::pair<std::string, SQLiteV3Bindings>> keysetPredicate(const ImageSearchQueryV3& query,
                                                                         std::string_view table) {
   if (!query.cursor) return std::nullopt;
-  const SortKey key = sortKey(query.sort);
+  const SortKey& key = sortKey(query.sort);
   const std::string t(table);
   const std::string column = t + "." + std::string(key.column);
   const std::string beyond(key.after());
@@ -531,7 +531,7 @@ std::vector<SearchCondition> SearchQueryCompiler::conditions(const ImageSearchQu
     SearchCondition condition(ConditionKind::keyset);
     // The rows after the cursor lie at or past its sort key: a bound the order indexes seek to,
     // so a page far down the order starts there instead of walking every row before it.
-    const SortKey key = sortKey(query.sort);
+    const SortKey& key = sortKey(query.sort);
     condition.probe =
         "m." + std::string(key.column) + std::string(key.atOrAfter()) + "? AND " + keyset->first;
     condition.probeBindings = {keyset->second.front()};

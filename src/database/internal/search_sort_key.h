@@ -1,14 +1,17 @@
 // What each result order means to the library database, in one table: the media_files column it
 // compares, its direction, the kind of keyset cursor that marks a place in it, and the indexes that
 // hold the rows in that order. The query compiler and the search execution read every sort's SQL
-// from here, so a new ImageSearchSortV3 case does not compile until it has its row (the switch
-// below has no default, and an unhandled case is an error).
+// from here; the assertions below stop the build when a sort has no row or a row sits at another
+// sort's place.
 //
 // Thread safety: constant values; any thread.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string_view>
 
+#include "model/image_search_query.h"
 #include "model/image_search_query_v3.h"
 
 namespace lorvex::search {
@@ -17,6 +20,7 @@ namespace lorvex::search {
 enum class SortCursorKind { modificationDate, fileName };
 
 struct SortKey {
+  ImageSearchSortV3 sort = ImageSearchSortV3::modificationDateDescending;
   // The compared expression of a media_files row, written after its table name and a dot. The id
   // breaks ties in the same direction.
   std::string_view column;
@@ -34,25 +38,49 @@ struct SortKey {
   constexpr std::string_view atOrAfter() const { return descending ? " <= " : " >= "; }
 };
 
-constexpr SortKey sortKey(ImageSearchSortV3 sort) {
-  constexpr std::string_view date = "modification_time";
-  constexpr std::string_view name = "basename_normalized COLLATE NOCASE";
-  constexpr std::string_view dateIndex = "idx_media_files_default_browse";
-  constexpr std::string_view nameIndex = "idx_media_files_visible_filename";
-  constexpr std::string_view dateIDIndex = "idx_media_files_id_modification";
-  constexpr std::string_view nameIDIndex = "idx_media_files_id_sort";
-  switch (sort) {
-    case ImageSearchSortV3::modificationDateDescending:
-      return {date, true, SortCursorKind::modificationDate, dateIndex, dateIDIndex};
-    case ImageSearchSortV3::modificationDateAscending:
-      return {date, false, SortCursorKind::modificationDate, dateIndex, dateIDIndex};
-    case ImageSearchSortV3::fileNameAscending:
-      return {name, false, SortCursorKind::fileName, nameIndex, nameIDIndex};
-    case ImageSearchSortV3::fileNameDescending:
-      return {name, true, SortCursorKind::fileName, nameIndex, nameIDIndex};
+namespace sort_key_detail {
+
+inline constexpr std::string_view kDate = "modification_time";
+inline constexpr std::string_view kName = "basename_normalized COLLATE NOCASE";
+inline constexpr std::string_view kDateIndex = "idx_media_files_default_browse";
+inline constexpr std::string_view kNameIndex = "idx_media_files_visible_filename";
+inline constexpr std::string_view kDateIDIndex = "idx_media_files_id_modification";
+inline constexpr std::string_view kNameIDIndex = "idx_media_files_id_sort";
+
+}  // namespace sort_key_detail
+
+// One row per ImageSearchSortV3 case, in case order: a sort's row is the one at its value.
+inline constexpr std::array<SortKey, 4> kSortKeys{{
+    {ImageSearchSortV3::modificationDateDescending, sort_key_detail::kDate, true,
+     SortCursorKind::modificationDate, sort_key_detail::kDateIndex, sort_key_detail::kDateIDIndex},
+    {ImageSearchSortV3::modificationDateAscending, sort_key_detail::kDate, false,
+     SortCursorKind::modificationDate, sort_key_detail::kDateIndex, sort_key_detail::kDateIDIndex},
+    {ImageSearchSortV3::fileNameAscending, sort_key_detail::kName, false, SortCursorKind::fileName,
+     sort_key_detail::kNameIndex, sort_key_detail::kNameIDIndex},
+    {ImageSearchSortV3::fileNameDescending, sort_key_detail::kName, true, SortCursorKind::fileName,
+     sort_key_detail::kNameIndex, sort_key_detail::kNameIDIndex},
+}};
+
+namespace sort_key_detail {
+
+constexpr bool rowsInCaseOrder() {
+  for (std::size_t i = 0; i < kSortKeys.size(); ++i) {
+    if (kSortKeys[i].sort != static_cast<ImageSearchSortV3>(i)) return false;
   }
-  // Only a cast makes a value outside the cases: it reads as the default order.
-  return sortKey(ImageSearchSortV3::modificationDateDescending);
+  return true;
+}
+
+}  // namespace sort_key_detail
+
+static_assert(sort_key_detail::rowsInCaseOrder(), "kSortKeys must hold each sort's row at the sort's value");
+// Each case is the compiled form of one caller's sort (compiledSort), and every caller's sort is
+// listed with its raw value: a sort added there without its row here does not build.
+static_assert(kSortKeys.size() == allCases<ImageSearchSort>().size(), "kSortKeys must have a row per sort");
+
+// The row of a sort. Only a cast makes a value outside the cases: it reads as the default order.
+constexpr const SortKey& sortKey(ImageSearchSortV3 sort) {
+  const auto index = static_cast<std::size_t>(sort);
+  return index < kSortKeys.size() ? kSortKeys[index] : kSortKeys.front();
 }
 
 }  // namespace lorvex::search
