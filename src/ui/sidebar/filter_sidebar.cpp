@@ -424,16 +424,9 @@ void FilterSidebar::connectStore() {
        }) {
     connect(&models_.library, signal, this, schedule);
   }
-  for (const auto signal : {
-           &FiltersModel::savedFilterTagsChanged,
-           &FiltersModel::selectedFilterTagsChanged,
-           &FiltersModel::selectedModelSourceChanged,
-           &FiltersModel::selectedAspectFiltersChanged,
-           &FiltersModel::onlyFavoritesChanged,
-           &FiltersModel::onlyDeleteCandidatesChanged,
-       }) {
-    connect(&models_.filters, signal, this, schedule);
-  }
+  // The saved tags are no filter, so filtersChanged leaves them out; the sidebar lists them.
+  connect(&models_.filters, &FiltersModel::savedFilterTagsChanged, this, schedule);
+  connect(&models_.filters, &FiltersModel::filtersChanged, this, schedule);
   connect(&models_.trash, &TrashModel::lastTrashSummaryChanged, this, schedule);
   connectPresentation();
 }
@@ -606,11 +599,7 @@ void FilterSidebar::updateRecoveryNotice() {
 }
 
 void FilterSidebar::clearModelFilter() {
-  if (!models_.filters.selectedModelSource()) return;
-  models_.filters.setSelectedModelSource(std::nullopt);
-  startStoreTask([](const FilterSidebarModels& s) {
-    return s.results.refreshResults(ResultsModel::kFirstPageLimit, true);
-  });
+  startStoreTask([](const FilterSidebarModels& s) { return s.filters.clearModelFilter(); });
 }
 
 void FilterSidebar::showModelRowMenu(QWidget* source, const QPoint& position) {
