@@ -244,6 +244,19 @@ TEST_P(SidebarColumnTest, EveryRowFitsTheColumnWithItsTextWhole) {
     EXPECT_TRUE(QRect(QPoint(0, 0), viewport->size()).contains(rectIn(*control, *viewport)))
         << name.toStdString();
   }
+
+  // With no saved tag, the hint in their place: whole, in lines of about even length, no short end
+  // left alone under a full line.
+  FiltersModelTestAccess::setSavedFilterTags(store->filters(), {});
+  settle();
+  auto* hint = find<ui::WrappedTextLabel>("sidebar.filter.tagsEmptyHint");
+  ASSERT_TRUE(hint->isVisibleTo(window.get()));
+  EXPECT_GE(hint->height(), hint->heightForWidth(hint->width()));
+  const QStringList lines = hint->displayedLines();
+  EXPECT_EQ(lines.join(QString()).remove(QLatin1Char(' ')), hint->text().remove(QLatin1Char(' ')));
+  if (lines.size() > 1) {
+    EXPECT_GE(2 * lines.back().size(), lines.front().size()) << lines.join(QLatin1Char('|')).toStdString();
+  }
 }
 
 TEST_P(SidebarColumnTest, TheTrailingControlsAnswerClicks) {

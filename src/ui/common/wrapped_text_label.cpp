@@ -129,9 +129,34 @@ void WrappedTextLabel::setLastLineElideMode(Qt::TextElideMode mode) {
   relayout();
 }
 
+void WrappedTextLabel::setEvenLines(bool even) {
+  if (even == evenLines_) return;
+  evenLines_ = even;
+  relayout();
+}
+
+int WrappedTextLabel::wrapWidth(int width) const {
+  if (!evenLines_ || text_.isEmpty() || width <= 1) return width;
+  const auto lineCount = [&](int candidate) { return wrapText(text_, font(), candidate).lines.size(); };
+  const auto lines = lineCount(width);
+  if (lines < 2) return width;
+  int low = 1;
+  int high = width;
+  while (low < high) {
+    const int candidate = (low + high) / 2;
+    if (lineCount(candidate) <= lines) {
+      high = candidate;
+    } else {
+      low = candidate + 1;
+    }
+  }
+  return high;
+}
+
 int WrappedTextLabel::heightForWidth(int width) const {
   const QMargins margins = contentsMargins();
-  return wrapText(text_, font(), width - margins.left() - margins.right(), maximumLineCount_, elideMode_)
+  return wrapText(text_, font(), wrapWidth(width - margins.left() - margins.right()), maximumLineCount_,
+                  elideMode_)
              .height +
          margins.top() + margins.bottom();
 }
@@ -157,7 +182,7 @@ QSize WrappedTextLabel::minimumSizeHint() const {
 }
 
 void WrappedTextLabel::relayout() {
-  shown_ = wrapText(text_, font(), contentsRect().width(), maximumLineCount_, elideMode_);
+  shown_ = wrapText(text_, font(), wrapWidth(contentsRect().width()), maximumLineCount_, elideMode_);
   setToolTip(shown_.isElided ? toolTipHtml(text_) : QString());
   update();
 }

@@ -47,6 +47,9 @@ class WrappedTextLabel : public QWidget {
   int maximumLineCount() const { return maximumLineCount_; }
   // How the last line is shortened when the text needs more lines than allowed (default: at the end).
   void setLastLineElideMode(Qt::TextElideMode mode);
+  // Wraps at the narrowest width that takes no more lines than the label's own width, so the lines
+  // come out about even and a short end never stands alone ("す。"). The label keeps its width.
+  void setEvenLines(bool even);
 
   // The lines shown at the current width.
   QStringList displayedLines() const { return shown_.lines; }
@@ -64,8 +67,11 @@ class WrappedTextLabel : public QWidget {
 
  private:
   void relayout();
+  // The width the text is wrapped at inside a content width of `width`.
+  int wrapWidth(int width) const;
 
   QString text_;
+  bool evenLines_ = false;
   int maximumLineCount_ = 0;
   Qt::TextElideMode elideMode_ = Qt::ElideRight;
   WrappedText shown_;

@@ -22,6 +22,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/sidebar/filter_row_button.h"
 #include "ui/sidebar/sidebar_menus.h"
 #include "ui/sidebar/sidebar_widget_helpers.h"
@@ -99,10 +100,10 @@ FilterSection::FilterSection(FilterSectionModels models,
   });
   layout->addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterTagsTitle)), addTag_, this));
 
-  tagsEmptyHint_ = makePlainLabel(qtText(localizer_.lookup(Key::filterTagsEmptyHint)), this);
+  tagsEmptyHint_ = new WrappedTextLabel(qtText(localizer_.lookup(Key::filterTagsEmptyHint)), this);
   tagsEmptyHint_->setObjectName("sidebar.filter.tagsEmptyHint");
   tagsEmptyHint_->setFont(roleFont(FontRole::callout));
-  tagsEmptyHint_->setWordWrap(true);
+  tagsEmptyHint_->setEvenLines(true);
   setForegroundColor(*tagsEmptyHint_, roleColor(ColorRole::secondary));
   layout->addWidget(tagsEmptyHint_);
   tagRowsLayout_ = new QVBoxLayout;

@@ -35,6 +35,7 @@ namespace lorvex::ui {
 
 struct FilterPopoverModels;
 class FilterRowButton;
+class WrappedTextLabel;
 class FilterTagAdditionPanel;
 class ModelSelectionPanel;
 
@@ -101,7 +102,7 @@ class FilterSection : public QWidget {
                           }};
 
   QToolButton* addTag_ = nullptr;
-  QLabel* tagsEmptyHint_ = nullptr;
+  WrappedTextLabel* tagsEmptyHint_ = nullptr;
   QVBoxLayout* tagRowsLayout_ = nullptr;
   std::map<std::string, FilterRowButton*> tagRows_;
   std::vector<std::string> tagRowOrder_;

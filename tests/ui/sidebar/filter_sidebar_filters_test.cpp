@@ -10,6 +10,7 @@
 #include "sidebar_widget_fixture.h"
 #include "store/filters/filters_model_test_access.h"
 #include "ui/common/accessibility_identifiers.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/sidebar/filter_row_button.h"
 #include "ui/sidebar/filter_row_list.h"
 #include "ui/sidebar/suggestion_popovers.h"
@@ -35,7 +36,7 @@ TEST_F(FilterSidebarFiltersTest, SixSavedTagsCollapseToFiveAndExpand) {
   lorvex::testing::StoreOptions options;
   options.savedFilterTags = {"a", "b", "c", "d", "e", "f"};
   makeSidebar(options);
-  EXPECT_FALSE(find<QLabel>("sidebar.filter.tagsEmptyHint")->isVisible());
+  EXPECT_FALSE(find<WrappedTextLabel>("sidebar.filter.tagsEmptyHint")->isVisible());
   EXPECT_EQ(visibleTagRows(), 5);
   EXPECT_EQ(tagRow("f"), nullptr);
   auto* more = find<QPushButton>("sidebar.filter.tagMore");
@@ -60,7 +61,7 @@ TEST_F(FilterSidebarFiltersTest, FiveTagsHaveNoMoreButtonAndNoneShowTheHint) {
   EXPECT_FALSE(find<QPushButton>("sidebar.filter.tagMore")->isVisible());
   makeSidebar();
   EXPECT_EQ(visibleTagRows(), 0);
-  EXPECT_TRUE(find<QLabel>("sidebar.filter.tagsEmptyHint")->isVisible());
+  EXPECT_TRUE(find<WrappedTextLabel>("sidebar.filter.tagsEmptyHint")->isVisible());
 }
 
 TEST_F(FilterSidebarFiltersTest, RowsAndTogglesCallTheStoreOnceAndFollowIt) {
