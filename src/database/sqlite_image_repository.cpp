@@ -8,6 +8,7 @@
 #include "database/internal/image_projection.h"
 #include "database/internal/indexing_jobs.h"
 #include "database/internal/library_search.h"
+#include "database/internal/lost_header_library.h"
 #include "database/internal/review_states.h"
 #include "database/internal/scan_bookkeeping.h"
 #include "database/internal/sqlite_connection.h"
@@ -76,7 +77,7 @@ void SQLiteImageRepositoryV3::resumeCarryingMarks(const std::string& path) {
     removeCarriedMarksNote(path);
     return;
   }
-  const LibrarySalvage salvage = salvageLibrary(setAside);
+  const LibrarySalvage salvage = salvageSetAsideLibrary(setAside);
   auto guard = connection_.lock();
   std::set<std::int64_t> conceptIDs;
   try {
