@@ -145,4 +145,9 @@ void LibraryModel::setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice>
   assignObserved(libraryRecoveryNotice_, std::move(value), this, &LibraryModel::libraryRecoveryNoticeChanged);
 }
 
+void LibraryModel::setLibraryOpenFailure(std::optional<LibraryOpenFailure> value) {
+  creatingThread_.check();
+  assignObserved(libraryOpenFailure_, std::move(value), this, &LibraryModel::libraryOpenFailureChanged);
+}
+
 }  // namespace lorvex
