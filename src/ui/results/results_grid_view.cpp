@@ -59,7 +59,8 @@ ResultsGridView::ResultsGridView(ResultsGridListModels models, FiltersModel& fil
   }
   for (auto signal :
        {&LibraryModel::registeredFolderSummariesChanged, &LibraryModel::isLoadingRegisteredFoldersChanged,
-        &LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::indexingProgressChanged}) {
+        &LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::indexingProgressChanged,
+        &LibraryModel::hasLoadedRegisteredFolderSummariesChanged}) {
     connect(&models_.library, signal, this, [this] { rebuildSoon_.schedule(); });
   }
   for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedModelSourceChanged,

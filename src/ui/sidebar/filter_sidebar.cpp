@@ -415,6 +415,7 @@ void FilterSidebar::connectStore() {
   for (const auto signal : {
            &LibraryModel::registeredFolderSummariesChanged,
            &LibraryModel::isLoadingRegisteredFoldersChanged,
+           &LibraryModel::hasLoadedRegisteredFolderSummariesChanged,
            &LibraryModel::isLibrarySyncInProgressChanged,
            &LibraryModel::indexingProgressChanged,
            &LibraryModel::lastScanSummaryChanged,
@@ -473,7 +474,7 @@ void FilterSidebar::updateLibrarySection() {
   libraryBody_->setVisible(expanded);
   const auto& folders = models_.library.registeredFolderSummaries();
   const auto presentation = LibrarySidebarPresentation::make(
-      folders, models_.library.isLoadingRegisteredFolders(), models_.library.isLibrarySyncInProgress(),
+      folders, models_.library.isCheckingRegisteredFolders(), models_.library.isLibrarySyncInProgress(),
       models_.library.indexingProgress(), localizer_, resourceDisplay_);
   const auto rules = LibraryActionRules::make(folders, models_.results.isLoading(),
                                               models_.library.isLibrarySyncInProgress());

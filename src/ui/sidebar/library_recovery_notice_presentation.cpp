@@ -9,6 +9,9 @@ std::string libraryRecoveryNoticeText(const LibraryRecoveryNotice& notice, const
   if (notice.kind == Kind::unreadableLibrarySetAside)
     return localizer.lookup(AppLocalizationKey::libraryRecoverySetAside, {notice.setAsideFileName});
   const std::int64_t count = notice.recoveredMarkCount.value_or(0);
+  // Said plainly: no "0 images" count.
+  if (count == 0)
+    return localizer.lookup(AppLocalizationKey::libraryRecoveryDamagedNone, {notice.setAsideFileName});
   return localizer.lookup(pluralKey(count, AppLocalizationKey::libraryRecoveryDamagedOne,
                                     AppLocalizationKey::libraryRecoveryDamagedOther),
                           {notice.setAsideFileName, LibrarySidebarPresentation::formattedCount(count)});
