@@ -90,9 +90,14 @@ void IndexingProgressCard::refresh() {
     reason_->setText(qtText(unavailable->reason));
     location_->setText(qtText(unavailable->location.value_or(std::string())));
     setAccessibleName(message_->text() + ", " + reason_->text());
+    // The texts wrap to the card's width: its height is what they take there, which the fixed
+    // vertical policy would not ask them for.
+    setFixedHeight(layout()->totalHeightForWidth(kUnavailableWidth));
   } else {
     message_->setText(qtText(presentation.message(localizer_)));
     setAccessibleName(message_->text() + ", " + unavailable_->text());
+    setMinimumHeight(0);
+    setMaximumHeight(QWIDGETSIZE_MAX);
   }
   updateGeometry();
 }
