@@ -50,6 +50,12 @@ LibraryModel::LibraryModel(StoreContext& context, LibraryDependents& dependents,
 
 LibraryModel::~LibraryModel() = default;
 
+bool LibraryModel::isCheckingRegisteredFolders() const {
+  if (isLoadingRegisteredFolders_) return true;
+  return !hasLoadedRegisteredFolderSummaries_ && registeredFolderSummaries_.empty() &&
+         (context_.needsLiveServicePreparation() || isUnderWay(launchWorkflowTask_));
+}
+
 bool LibraryModel::hasFlowUnderWay() const {
   return backgroundSync_->hasFlowUnderWay() || isUnderWay(launchWorkflowTask_) ||
          isUnderWay(thumbnailCacheMaintenanceTask_);

@@ -95,12 +95,10 @@ class LibraryModel : public QObject {
   // library. Cleared once a later attempt opens it.
   const std::optional<LibraryOpenFailure>& libraryOpenFailure() const { return libraryOpenFailure_; }
   // Whether the sidebar and the empty results say the folder list is being checked: while it
-  // loads, and before it was first read while no folder is known. The first-run welcome shows only
-  // once the list is known to be empty.
-  bool isCheckingRegisteredFolders() const {
-    return isLoadingRegisteredFolders_ ||
-           (!hasLoadedRegisteredFolderSummaries_ && registeredFolderSummaries_.empty());
-  }
+  // loads, and, with no folder known, while the launch has yet to read it (the live library still
+  // to be prepared, or the launch under way). The first-run welcome shows only once the list is
+  // known to be empty, or once a launch ended without reading it.
+  bool isCheckingRegisteredFolders() const;
 
   // The library folder the live-service factory opens, for a failure to name, and whether a launch
   // that finds it held by another process waits for it to let go (the window does; a tool reports

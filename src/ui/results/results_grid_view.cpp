@@ -60,9 +60,11 @@ ResultsGridView::ResultsGridView(ResultsGridListModels models, FiltersModel& fil
   for (auto signal :
        {&LibraryModel::registeredFolderSummariesChanged, &LibraryModel::isLoadingRegisteredFoldersChanged,
         &LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::indexingProgressChanged,
-        &LibraryModel::hasLoadedRegisteredFolderSummariesChanged}) {
+        &LibraryModel::hasLoadedRegisteredFolderSummariesChanged, &LibraryModel::launchWorkflowTaskChanged}) {
     connect(&models_.library, signal, this, [this] { rebuildSoon_.schedule(); });
   }
+  connect(&models_.context, &StoreContext::needsLiveServicePreparationChanged, this,
+          [this] { rebuildSoon_.schedule(); });
   for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedModelSourceChanged,
                       &FiltersModel::selectedAspectFiltersChanged, &FiltersModel::onlyFavoritesChanged,
                       &FiltersModel::onlyDeleteCandidatesChanged}) {

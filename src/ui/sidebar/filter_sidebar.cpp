@@ -411,11 +411,13 @@ void FilterSidebar::buildFilterSection(QVBoxLayout& layout) {
 void FilterSidebar::connectStore() {
   const auto schedule = [this] { scheduleUpdate(); };
   connect(&models_.context, &StoreContext::errorMessageChanged, this, schedule);
+  connect(&models_.context, &StoreContext::needsLiveServicePreparationChanged, this, schedule);
   connect(&models_.results, &ResultsModel::isLoadingChanged, this, schedule);
   for (const auto signal : {
            &LibraryModel::registeredFolderSummariesChanged,
            &LibraryModel::isLoadingRegisteredFoldersChanged,
            &LibraryModel::hasLoadedRegisteredFolderSummariesChanged,
+           &LibraryModel::launchWorkflowTaskChanged,
            &LibraryModel::isLibrarySyncInProgressChanged,
            &LibraryModel::indexingProgressChanged,
            &LibraryModel::lastScanSummaryChanged,
