@@ -21,6 +21,15 @@ if(LORVEX_SANITIZE)
   add_link_options(-Wl,--compress-debug-sections=zlib)
 endif()
 
+# Data races between threads; only the plain C++ tests (the database's) are meant to run under it.
+if(LORVEX_THREAD_SANITIZER)
+  if(LORVEX_SANITIZE)
+    message(FATAL_ERROR "LORVEX_THREAD_SANITIZER cannot be combined with LORVEX_SANITIZE")
+  endif()
+  add_compile_options(-fsanitize=thread)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(LORVEX_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "LORVEX_FUZZ needs clang")

@@ -1,5 +1,6 @@
 #include "app/acknowledgments_window.h"
 
+#include <QShortcut>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -72,6 +73,9 @@ AcknowledgmentsWindow::AcknowledgmentsWindow(const ui::AppLocalization& localiza
         licenseFormat);
   }
   text->moveCursor(QTextCursor::Start);
+
+  // Escape closes it, as it closes the application's sheets; the text view has no use for the key.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 }
 
 }  // namespace lorvex::app

@@ -1,6 +1,6 @@
 // The acknowledgments window: one entry per linked component, its name above its licence text
 // (selectable, in a small monospaced font), scrolling vertically. Made on first use, then only
-// shown, raised and activated again.
+// shown, raised and activated again; Escape closes it.
 //
 // Thread safety: GUI thread only.
 #pragma once

@@ -55,7 +55,7 @@ void ContentViewState::completeFolderImport(const FolderPickerResult& result) {
           return store->library().reauthorizeFolder(chosen, path);
         });
   } else if (const auto* error = std::get_if<ShowFolderImportError>(&outcome)) {
-    store_.context().setErrorMessage(error->message);
+    store_.context().setErrorMessage(error->message, error->notice);
   }
 }
 

@@ -55,7 +55,7 @@ FolderImportOutcome FolderImportFlow::complete(const FolderPickerResult& result)
   lastRequest_.reset();
   if (!request) return std::monostate{};
   if (const auto* error = std::get_if<FolderPickerError>(&result))
-    return ShowFolderImportError{error->message};
+    return ShowFolderImportError{error->message, error->notice};
   const auto& folders = std::get<std::vector<std::string>>(result);
   if (request->kind == FolderImportRequest::Kind::registration) return RegisterFolders{folders};
   if (folders.empty()) return std::monostate{};

@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "model/error_notice.h"
 #include "ui/common/app_localization.h"
 
 namespace lorvex::app {
@@ -31,9 +32,12 @@ struct FolderImportRequest {
   friend bool operator==(const FolderImportRequest&, const FolderImportRequest&) = default;
 };
 
-// The picker's answer: the chosen folders (paths, as chosen), or why it failed.
+// The picker's answer: the chosen folders (paths, as chosen), or why it failed: its own text and
+// the kind the window tells, which for a picker is that the chosen folder could not be read unless
+// it says otherwise.
 struct FolderPickerError {
   std::string message;
+  ErrorNotice notice{ErrorNoticeKind::folderUnreadable, {}};
 };
 using FolderPickerResult = std::variant<std::vector<std::string>, FolderPickerError>;
 
@@ -47,6 +51,7 @@ struct ReauthorizeFolder {
 };
 struct ShowFolderImportError {
   std::string message;
+  ErrorNotice notice{};
 };
 using FolderImportOutcome =
     std::variant<std::monostate, RegisterFolders, ReauthorizeFolder, ShowFolderImportError>;

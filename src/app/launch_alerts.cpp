@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "ui/common/plain_text.h"
+#include "ui/common/readable_message_box.h"
 
 namespace lorvex::app {
 
@@ -19,6 +20,7 @@ QMessageBox* makeAlert(const ui::AppLocalization& localization, const char* obje
   box->setIcon(QMessageBox::Warning);
   box->setTextFormat(Qt::PlainText);
   box->setWindowTitle(ui::qtText(localization.lookup(title)));
+  ui::keepMessageBoxReadable(*box);
   box->setText(ui::qtText(localization.lookup(title)));
   box->setInformativeText(ui::qtText(message));
   QPushButton* close = box->addButton(ui::mnemonicSafe(ui::qtText(localization.lookup(Key::commonClose))),

@@ -1,6 +1,7 @@
 #include "app/lorvex_application.h"
 
 #include <QMessageBox>
+#include <QScreen>
 #include <QThreadPool>
 #include <algorithm>
 #include <cstdlib>
@@ -92,9 +93,27 @@ void LorvexApplication::openAcknowledgments() {
     acknowledgmentsWindow_ = new AcknowledgmentsWindow(localization_);
     acknowledgmentsWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
   }
+  if (!acknowledgmentsWindow_->isVisible()) placeOverMainWindow(*acknowledgmentsWindow_);
   acknowledgmentsWindow_->show();
   acknowledgmentsWindow_->raise();
   acknowledgmentsWindow_->activateWindow();
+}
+
+void LorvexApplication::placeOverMainWindow(QWidget& window) const {
+  // Left to itself the window would open where Qt or the window manager puts it, partly below a
+  // screen shorter than it. Hidden, it may not know its frame: it gets the one it had, or the one
+  // the main window got.
+  const QScreen* screen = mainWindow_->screen();
+  if (screen == nullptr) return;
+  const QRect over = mainWindow_->frameGeometry();
+  const QSize frameExtra =
+      (window.frameGeometry().size() - window.size()).expandedTo(over.size() - mainWindow_->size());
+  QRect wanted(QPoint(), window.size() + frameExtra);
+  wanted.moveCenter(over.center());
+  const QRect inside =
+      windowGeometryInside(wanted, screen->availableGeometry(), window.minimumSize() + frameExtra);
+  window.resize(inside.size() - frameExtra);
+  window.move(inside.topLeft());  // a window's position is its frame's
 }
 
 void LorvexApplication::reportFirstResultPage() {

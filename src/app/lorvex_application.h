@@ -75,10 +75,12 @@ class LorvexApplication : public QObject {
   void showMainWindow();
   // Another launch on this library asked for the window: back from minimised, shown, raised.
   void raiseMainWindow();
-  // Makes the acknowledgments window on first use; shows, raises and activates it.
+  // Makes the acknowledgments window on first use; shows, raises and activates it. Each opening
+  // places it, its frame included, over the main window and inside the screen's available area.
   void openAcknowledgments();
 
  private:
+  void placeOverMainWindow(QWidget& window) const;
   void reportFirstResultPage();
   void startStallProbe();
   qint64 millisecondsSinceStart() const;

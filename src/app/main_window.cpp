@@ -69,9 +69,22 @@ void MainWindow::restoreWindowState() {
   const auto geometry = appStorage_.data(kMainWindowGeometryKey);
   if (!geometry || !restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
                                                static_cast<qsizetype>(geometry->size())))) {
+    // A first launch: the default size when the screen holds it with a window manager's frame around
+    // it; on a smaller screen the window opens maximized (the frame is not known before the window
+    // is shown, and a window manager fits a maximized window to the screen exactly), its normal size
+    // shrunk to fit for when the person restores it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      constexpr QSize kFrameAllowance(16, 64);
+      const QRect room(QPoint(), screen->availableGeometry().size() - kFrameAllowance);
+      const QRect fitted =
+          windowGeometryInside(QRect(QPoint(), size()), room, minimumSizeHint().expandedTo(minimumSize()));
+      if (fitted.size() != size()) {
+        resize(fitted.size());
+        setWindowState(windowState() | Qt::WindowMaximized);
+      }
+    }
     return;
   }
-  wasRestored_ = true;
   keepInsideScreen();
 }
 
@@ -201,7 +214,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   if (wasShown_) return;
   wasShown_ = true;
   // Once shown, the frame the window manager adds is known: the whole frame goes inside the screen.
-  if (wasRestored_) keepInsideScreen();
+  keepInsideScreen();
   Q_EMIT firstShown();
 }
 

@@ -77,7 +77,6 @@ class MainWindow : public QMainWindow {
   QAction* shortcutHelpAction_ = nullptr;
   QAction* inspectorAction_ = nullptr;
   bool wasShown_ = false;
-  bool wasRestored_ = false;
 };
 
 }  // namespace lorvex::app

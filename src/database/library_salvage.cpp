@@ -182,9 +182,32 @@ LibrarySalvage salvageLibrary(const std::filesystem::path& databaseFile) {
     return &found->second;
   };
 
+  std::set<std::int64_t> trashed;
+  readAround(db, "SELECT media_file_id FROM trashed_media_files", {"media_file_id"},
+             [&](SQLiteRows& rows) { trashed.insert(rows.int64(0)); });
+  std::set<std::string> markedContents;
   for (const auto& [mediaID, state] : states) {
-    if (const MediaFacts* media = factsOf(mediaID))
-      salvage.reviewStates.push_back({media->path, media->contentSHA256, state});
+    if (const MediaFacts* media = factsOf(mediaID)) {
+      salvage.reviewStates.push_back({media->path, media->contentSHA256, state, trashed.contains(mediaID)});
+      if (media->contentSHA256) markedContents.insert(*media->contentSHA256);
+    }
+  }
+  if (!markedContents.empty()) {
+    // From the table and from the content's index, each past what damage hides from the other.
+    std::map<std::int64_t, SalvagedReviewState> others;
+    const RowHandler takeOther = [&](SQLiteRows& rows) {
+      const std::int64_t id = rows.int64(0);
+      if (states.contains(id) || rows.isNull(1) || rows.isNull(2) || !markedContents.contains(rows.text(2)))
+        return;
+      others[id] = {rows.text(1), rows.text(2), {}, trashed.contains(id)};
+    };
+    readAround(db, "SELECT id, absolute_path, content_sha256 FROM media_files NOT INDEXED", {"id"},
+               takeOther);
+    readAround(db,
+               "SELECT id, absolute_path, content_sha256 FROM media_files INDEXED BY "
+               "idx_media_files_content_sha256 WHERE content_sha256 IS NOT NULL",
+               {"content_sha256"}, takeOther);
+    for (auto& [mediaID, other] : others) salvage.sameContent.push_back(std::move(other));
   }
   for (auto& [conceptID, tagConcept] : concepts) {
     for (const std::int64_t term : aliasTerms[conceptID]) {

@@ -2,7 +2,8 @@
 // file: the review state of each image (favourite, delete candidate, notes) and the tag concepts
 // with their aliases and hand-made assignments. Images are named by path and by content hash, so
 // that a new library can give each mark back to the same file when it indexes it again, or to the
-// same content at another place.
+// same content at another place; the images of the same content without marks, and which images
+// went to the Trash, tell how certain such a match is.
 //
 // Damage ends a statement at the first unreadable page, so every fact is read from each structure
 // that holds it (a table and the indexes over it), in key order from the front until the damage and
@@ -22,11 +23,12 @@
 
 namespace lorvex {
 
-// One image's review state that is not the default one; a path, a content hash or both.
+// One image's review state; a path, a content hash or both.
 struct SalvagedReviewState {
   std::optional<std::string> path;
   std::optional<std::string> contentSHA256;
   ReviewState state;
+  bool trashed = false;  // the program moved the image to the Trash
 
   friend bool operator==(const SalvagedReviewState&, const SalvagedReviewState&) = default;
 };
@@ -57,8 +59,12 @@ struct SalvagedTagConcept {
 };
 
 struct LibrarySalvage {
-  std::vector<SalvagedReviewState> reviewStates;  // in media id order
-  std::vector<SalvagedTagConcept> concepts;       // in id order
+  std::vector<SalvagedReviewState> reviewStates;  // not the default state, in media id order
+  // The other images of the contents of reviewStates, with the default state: a file found at one
+  // of their paths is that image, and where one of them is gone too, a file found with that
+  // content may be it as well. In media id order.
+  std::vector<SalvagedReviewState> sameContent;
+  std::vector<SalvagedTagConcept> concepts;  // in id order
 
   friend bool operator==(const LibrarySalvage&, const LibrarySalvage&) = default;
 };

@@ -44,8 +44,10 @@ class IndexingJobStore {
  public:
   virtual ~IndexingJobStore() = default;
 
-  // Records the roots as library roots and opens a running job over them with zero counts.
-  virtual IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths) = 0;
+  // Records the roots as library roots and opens a running job over them with zero counts. The job
+  // keeps `vacatedPaths` (places registered folders were moved away from) until it completes.
+  virtual IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths,
+                                             const std::vector<std::string>& vacatedPaths = {}) = 0;
   // The job as stored; throws a not-found error ("indexing job 7") for an unknown id.
   virtual IndexingJobRecord indexingJob(std::int64_t jobID) = 0;
   // The most recently updated running job with its claimed items put back to pending and its
@@ -79,6 +81,7 @@ class IndexingJobStore {
   // the job walks all of those roots, so it does whatever they had left to do. Their queues go
   // with the next completion's clean-up. Only for a job that walks every file under `rootPaths`
   // (a full scan or its resumption), and only while no other process works on the library.
+  // The job takes over the vacated paths of the jobs it closes.
   virtual void closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vector<std::string>& rootPaths) = 0;
 
   // Completes the job: its counts recomputed from its queue, and its summary with the failures
@@ -184,13 +187,15 @@ class ImageIndexingRecordStore {
   // Present files with this content, other than `path`, in ascending path order.
   virtual std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
                                                             std::string_view path) = 0;
-  // Missing files with this content at or under any of the paths, in ascending path order.
+  // Missing files with this content at or under any of the paths, in ascending path order; never
+  // one the program moved to the Trash.
   virtual std::vector<std::string> missingPathsWithContent(std::string_view contentSHA256,
                                                            const std::vector<std::string>& underPaths) = 0;
   // The file now at `path` was at each of `movedPaths` before (gone from there): in one
   // transaction, unless the record at `path` has a review of its own (favourite, delete candidate
-  // or notes), it takes that of the first of `reviewSources` that has one; then each of
-  // `movedPaths` becomes missing, as markMissing does.
+  // or notes), it takes over the review of `reviewSources` (the records its content may have come
+  // from) as handOverReviewState says: all of it from a single one, which keeps nothing; from
+  // several no delete-candidate mark. Then each of `movedPaths` becomes missing, as markMissing does.
   virtual void markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
                              const std::vector<std::string>& reviewSources) = 0;
   // Every present file at or under each path becomes missing.
@@ -204,7 +209,9 @@ class ImageTrashStore {
   virtual ~ImageTrashStore() = default;
   // The record stored under the path, missing or not; nothing when it is not in the library.
   virtual std::optional<ImageRecord> imageRecord(std::string_view path) = 0;
-  // The images at or under each path become missing and lose their thumbnail keys.
+  // The images at or under each path become missing and lose their thumbnail keys, and are known
+  // as trashed: no other file takes their review state, and one put back at its path is seen
+  // again without its delete-candidate mark.
   virtual void markTrashedPathsMissing(const std::vector<std::string>& paths) = 0;
 };
 
@@ -278,6 +285,12 @@ class ImageLibraryRepository : public ImageTrashStore, public ThumbnailJobStore 
   // Gives back the memory the library's connections keep for reuse (their page caches), after a
   // piece of work much larger than what follows it; nothing by default.
   virtual void releaseCachedMemory() {}
+  // Marks read back from a damaged library that was set aside: how many images took theirs so far,
+  // and the folders scanned in full, until every registered one was (SQLiteImageRepositoryV3).
+  // Nothing by default.
+  virtual std::int64_t carriedMarkCount() { return 0; }
+  virtual void noteFoldersScanned(const std::vector<std::string>& /*scannedRoots*/,
+                                  const std::vector<std::string>& /*registeredRoots*/) {}
 };
 
 }  // namespace lorvex

@@ -2,7 +2,14 @@
 // concern over it, and hands every operation to the object of its concern.
 #include "database/sqlite_image_repository.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <fstream>
+#include <set>
+#include <system_error>
 
 #include "database/internal/carried_marks.h"
 #include "database/internal/image_projection.h"
@@ -11,6 +18,7 @@
 #include "database/internal/lost_header_library.h"
 #include "database/internal/review_states.h"
 #include "database/internal/scan_bookkeeping.h"
+#include "database/internal/sql_paths.h"
 #include "database/internal/sqlite_connection.h"
 #include "database/internal/tag_concepts.h"
 #include "database/internal/thumbnail_jobs.h"
@@ -78,6 +86,10 @@ void SQLiteImageRepositoryV3::resumeCarryingMarks(const std::string& path) {
     return;
   }
   const LibrarySalvage salvage = salvageSetAsideLibrary(setAside);
+  carriedMarksFound_ =
+      !salvage.reviewStates.empty() || std::ranges::any_of(salvage.concepts, [](const auto& concept_) {
+        return !concept_.assignments.empty();
+      });
   auto guard = connection_.lock();
   std::set<std::int64_t> conceptIDs;
   try {
@@ -101,8 +113,91 @@ void SQLiteImageRepositoryV3::stopCarryingMarks() {
 
 std::int64_t SQLiteImageRepositoryV3::carriedMarkCount() {
   auto guard = connection_.lock();
-  const auto marks = concerns_->projection.carriedMarks();
-  return marks ? marks->reviewedImageCount() : 0;
+  return concerns_->projection.carriedMarksGiven();
+}
+
+namespace {
+
+// A root per line of the note, after the set-aside file's name; a line break or "%" in a path is
+// written as "%0A" or "%25".
+std::string escapedNoteLine(const std::string& path) {
+  std::string line;
+  for (const char c : path) line += c == '%' ? "%25" : c == '\n' ? "%0A" : std::string(1, c);
+  return line;
+}
+
+std::string unescapedNoteLine(const std::string& line) {
+  std::string path;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line.compare(i, 3, "%25") == 0 || line.compare(i, 3, "%0A") == 0) {
+      path += line[i + 2] == '5' ? '%' : '\n';
+      i += 2;
+    } else {
+      path += line[i];
+    }
+  }
+  return path;
+}
+
+// Replaces the note whole: a note cut short by a crash would end the carrying early.
+void rewriteCarriedMarksNote(const std::filesystem::path& note, const std::string& text) {
+  const std::filesystem::path temporary = note.string() + ".tmp";
+  const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (file < 0) throw std::system_error(errno, std::generic_category(), "open " + temporary.string());
+  std::size_t written = 0;
+  int failure = 0;
+  while (written < text.size() && failure == 0) {
+    const ssize_t result = ::write(file, text.data() + written, text.size() - written);
+    if (result < 0 && errno == EINTR) continue;
+    if (result <= 0)
+      failure = result < 0 ? errno : EIO;
+    else
+      written += static_cast<std::size_t>(result);
+  }
+  if (failure == 0 && ::fsync(file) != 0) failure = errno;
+  ::close(file);
+  if (failure == 0 && ::rename(temporary.c_str(), note.c_str()) != 0) failure = errno;
+  if (failure != 0) {
+    ::unlink(temporary.c_str());
+    throw std::system_error(failure, std::generic_category(), "write " + note.string());
+  }
+}
+
+}  // namespace
+
+void SQLiteImageRepositoryV3::noteFoldersScanned(const std::vector<std::string>& scannedRoots,
+                                                 const std::vector<std::string>& registeredRoots) {
+  {
+    auto guard = connection_.lock();
+    if (!concerns_->projection.carriedMarks()) return;
+    const std::filesystem::path note = carriedMarksNotePath(connection_.path());
+    std::string text;
+    std::set<std::string> scanned;
+    {
+      std::ifstream stored(note);
+      std::string line;
+      if (!std::getline(stored, line)) return;
+      text = line + "\n";
+      while (std::getline(stored, line)) scanned.insert(unescapedNoteLine(line));
+    }
+    for (const std::string& root : sql::standardizedUniquePaths(scannedRoots)) scanned.insert(root);
+    const auto registered = sql::standardizedUniquePaths(registeredRoots);
+    const bool everyFolderScanned =
+        std::all_of(registered.begin(), registered.end(),
+                    [&](const std::string& root) { return scanned.contains(root); });
+    if (!everyFolderScanned) {
+      for (const std::string& root : scanned) text += escapedNoteLine(root) + "\n";
+      try {
+        rewriteCarriedMarksNote(note, text);
+      } catch (const std::system_error& error) {
+        // The folders scanned now count again at their next scan.
+        platform::logError("Database",
+                           std::string("The note of a set-aside library stays as it was: ") + error.what());
+      }
+      return;
+    }
+  }
+  stopCarryingMarks();
 }
 
 void SQLiteImageRepositoryV3::prepareForThisProcess() {
@@ -111,8 +206,9 @@ void SQLiteImageRepositoryV3::prepareForThisProcess() {
 
 // ---- Indexing jobs and their queue --------------------------------------------------------------
 
-IndexingJobRecord SQLiteImageRepositoryV3::startIndexingJob(const std::vector<std::string>& rootPaths) {
-  return concerns_->jobs.startIndexingJob(rootPaths);
+IndexingJobRecord SQLiteImageRepositoryV3::startIndexingJob(const std::vector<std::string>& rootPaths,
+                                                            const std::vector<std::string>& vacatedPaths) {
+  return concerns_->jobs.startIndexingJob(rootPaths, vacatedPaths);
 }
 IndexingJobRecord SQLiteImageRepositoryV3::indexingJob(std::int64_t jobID) {
   return concerns_->jobs.indexingJob(jobID);
@@ -161,9 +257,7 @@ void SQLiteImageRepositoryV3::closeIndexingJobsCoveredBy(std::int64_t jobID,
   concerns_->jobs.closeIndexingJobsCoveredBy(jobID, rootPaths);
 }
 ImageLibraryScanSummary SQLiteImageRepositoryV3::completeIndexingJob(std::int64_t jobID) {
-  ImageLibraryScanSummary summary = concerns_->jobs.completeIndexingJob(jobID);
-  stopCarryingMarks();
-  return summary;
+  return concerns_->jobs.completeIndexingJob(jobID);
 }
 IndexingQueueCounterDeltas SQLiteImageRepositoryV3::queueItemCounterDeltas(IndexingQueueItemStatus status,
                                                                            bool hasFailureMessage) {

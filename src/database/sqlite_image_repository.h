@@ -121,22 +121,31 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // new library. Every open then reads the person's marks back from that file (library_salvage.h):
   // the tag concepts and their aliases are restored at once, and each image takes its review state
   // and its hand-made concept assignments when a scan writes it into the library for the first
-  // time. The first indexing job that completes ends the carrying, and the note with it; until
-  // then (a quit during the rebuild) every launch takes it up again.
+  // time. The carrying ends, and the note with it, once every registered folder has been scanned
+  // in full (noteFoldersScanned): a folder that is away during the rebuild (an external disk) gets
+  // its marks when it comes back. Until then every launch takes it up again.
   static void carryMarksFrom(const std::filesystem::path& databaseFile,
                              const std::filesystem::path& setAsideFile);
   // The note beside the library that names the set-aside file: the database path + "-recovering".
   static std::filesystem::path carriedMarksNotePath(const std::filesystem::path& databaseFile);
-  // How many images of the set-aside file had a favourite or delete-candidate mark or notes that
-  // were read back; 0 when nothing is carried.
-  std::int64_t carriedMarkCount();
+  // How many images took a favourite or delete-candidate mark or notes from the set-aside file in
+  // this run so far.
+  std::int64_t carriedMarkCount() override;
+  // Whether the set-aside file, when this open took up carrying from it, held any mark that could
+  // be read (a review state or a hand-made concept assignment).
+  bool carriedMarksFound() const { return carriedMarksFound_; }
+  // `scannedRoots` were just scanned in full. The note keeps them; once they cover every one of
+  // `registeredRoots`, the carrying ends.
+  void noteFoldersScanned(const std::vector<std::string>& scannedRoots,
+                          const std::vector<std::string>& registeredRoots) override;
 
   // ---- Indexing jobs and their queue (IndexingJobs) ----------------------------------------------
   // A job still running at launch was interrupted and can be resumed. A failed item keeps the
   // status "indexed" with a failure message; counts treat "failed" or a message as failed.
 
   // Records the standardized roots (also as library roots) and returns the new running job.
-  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths) override;
+  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths,
+                                     const std::vector<std::string>& vacatedPaths = {}) override;
   IndexingJobRecord indexingJob(std::int64_t jobID) override;
   // The most recently updated running job, if any (latestRunningIndexingJob is the same).
   std::optional<IndexingJobRecord> latestIndexingJobID();
@@ -353,8 +362,9 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   void prepareForThisProcess();
 
   std::unique_ptr<Concerns> concerns_;
-  SQLiteConnection& connection_;  // concerns_->connection, the writer
-  SQLiteConnection& reader_;      // concerns_->reader
+  SQLiteConnection& connection_;    // concerns_->connection, the writer
+  SQLiteConnection& reader_;        // concerns_->reader
+  bool carriedMarksFound_ = false;  // set while opening only
 };
 
 }  // namespace lorvex

@@ -16,19 +16,21 @@
 #include <string_view>
 #include <vector>
 
+#include "metadata/parse_warnings.h"
 #include "model/generation_metadata.h"
 #include "model/png_text_metadata.h"
 
 namespace lorvex::comfyui {
 
 inline constexpr std::string_view kPromptUnavailableWarning =
-    "ComfyUI workflow was preserved, but prompt JSON was not available.";
+    parseWarningText(ParseWarningKind::comfyUIPromptUnavailable);
 inline constexpr std::string_view kPromptUndecodableWarning =
-    "ComfyUI workflow was preserved, but prompt JSON could not be decoded.";
+    parseWarningText(ParseWarningKind::comfyUIPromptUndecodable);
 // Followed by the reader's reason, as for a NovelAI comment that cannot be decoded.
-inline constexpr std::string_view kPromptRefusedWarningPrefix = "Failed to decode ComfyUI prompt JSON: ";
+inline constexpr std::string_view kPromptRefusedWarningPrefix =
+    parseWarningText(ParseWarningKind::comfyUIPromptRefused);
 inline constexpr std::string_view kNoPositivePromptWarning =
-    "ComfyUI workflow was preserved, but no positive prompt could be resolved.";
+    parseWarningText(ParseWarningKind::comfyUINoPositivePrompt);
 
 // What the prompt graph yields; every field absent in the empty extraction. (The empty braces let
 // designated initializers name only some fields.)

@@ -7,13 +7,14 @@
 #include <stdexcept>
 
 #include "metadata/json_document.h"
+#include "metadata/parse_warnings.h"
 #include "metadata/provider_parsers.h"
 #include "model/text/whitespace.h"
 
 namespace lorvex {
 namespace {
 
-constexpr std::string_view kWarningPrefix = "Failed to decode NovelAI Comment JSON: ";
+constexpr std::string_view kWarningPrefix = parseWarningText(ParseWarningKind::novelAICommentUndecodable);
 
 struct CaptionCenterPayload {
   double x = 0;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "metadata/parse_warnings.h"
 #include "model/text/numbers.h"
 #include "model/text/unicode.h"
 
@@ -65,12 +66,6 @@ libdeflate_decompressor* threadDecompressor() {
 
 std::string_view asText(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-std::string skippedChunksWarning(std::size_t count, std::size_t chunkLimit, std::uint64_t byteLimit) {
-  return "Skipped " + std::to_string(count) + " text chunk" + (count == 1 ? "" : "s") +
-         " beyond the per-file limit of " + std::to_string(chunkLimit) + " text chunks and " +
-         std::to_string(byteLimit) + " bytes of decoded text.";
 }
 
 }  // namespace
@@ -265,6 +260,22 @@ std::optional<PNGTextChunkReader::KeywordAndValue> PNGTextChunkReader::decodeITX
 }
 
 PNGTextMetadata PNGTextChunkReader::read(PNGTextChunkByteSource& source) const {
+  // The type of the chunk being read, for a failure in it.
+  std::array<std::uint8_t, 4> chunkType{};
+  try {
+    return readChunks(source, chunkType);
+  } catch (const PNGTextChunkReaderError& error) {
+    const auto isLetter = [](std::uint8_t byte) { return (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z'; };
+    if (error.code() != PNGTextChunkReaderError::Code::invalidChunk ||
+        !std::all_of(chunkType.begin(), chunkType.end(), isLetter)) {
+      throw;
+    }
+    throw PNGTextChunkReaderError(error.code(), std::string(chunkType.begin(), chunkType.end()));
+  }
+}
+
+PNGTextMetadata PNGTextChunkReader::readChunks(PNGTextChunkByteSource& source,
+                                               std::array<std::uint8_t, 4>& chunkType) const {
   std::array<std::uint8_t, 8> signature{};
   if (source.read(signature) != signature.size() || signature != pngSignature()) {
     throw PNGTextChunkReaderError(PNGTextChunkReaderError::Code::invalidSignature);
@@ -284,6 +295,7 @@ PNGTextMetadata PNGTextChunkReader::read(PNGTextChunkByteSource& source) const {
     if (remaining < kChunkOverhead) break;
     std::array<std::uint8_t, 8> header{};
     source.readExactly(header);
+    std::copy(header.begin() + 4, header.end(), chunkType.begin());
     const std::uint64_t length = readUInt32BigEndian(header, 0);
     const ChunkKind kind = chunkKind(std::span<const std::uint8_t, 4>(header.data() + 4, 4));
     if (kind == ChunkKind::other || kind == ChunkKind::end) {
@@ -349,8 +361,9 @@ PNGTextMetadata PNGTextChunkReader::read(PNGTextChunkByteSource& source) const {
     metadata.generationTime = text::parseReal(*generationTime);
   metadata.commentJSON = lift("Comment");
   if (skippedTextChunks > 0) {
-    metadata.readWarning =
-        skippedChunksWarning(skippedTextChunks, maximumTextChunkCount, maximumDecodedTextBytes);
+    metadata.readWarning = skippedTextChunksWarning({static_cast<std::int64_t>(skippedTextChunks),
+                                                     static_cast<std::int64_t>(maximumTextChunkCount),
+                                                     static_cast<std::int64_t>(maximumDecodedTextBytes)});
   }
   return metadata;
 }

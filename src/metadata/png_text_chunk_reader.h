@@ -36,8 +36,13 @@ class PNGTextChunkReaderError : public std::exception {
   };
 
   explicit PNGTextChunkReaderError(Code code) : code_(code) {}
+  // `chunkType`: the type of the chunk the stream broke in ("iTXt"), when known.
+  PNGTextChunkReaderError(Code code, std::string chunkType) : code_(code), chunkType_(std::move(chunkType)) {}
 
   Code code() const { return code_; }
+  // The type of the chunk an invalidChunk failure broke in, when its header was read and names a
+  // chunk type (four ASCII letters); empty otherwise. Not part of the description.
+  const std::string& chunkType() const { return chunkType_; }
   // "invalidSignature" or "invalidChunk".
   std::string localizedDescription() const { return std::string(description(code_)); }
   const char* what() const noexcept override { return description(code_); }
@@ -50,6 +55,7 @@ class PNGTextChunkReaderError : public std::exception {
 
  private:
   Code code_;
+  std::string chunkType_;
 };
 
 // How the reader sees a file: a forward-only cursor over bytes.
@@ -150,7 +156,7 @@ class PNGTextChunkReader {
   static const std::array<std::uint8_t, 8>& pngSignature();
 
   // Reads every text chunk up to IEND (or until fewer than 12 bytes remain). Does not close the
-  // source.
+  // source. An invalidChunk failure names the chunk it broke in.
   PNGTextMetadata read(PNGTextChunkByteSource& source) const;
 
   // Convenience for callers with a path: opens, reads and closes the file. Throws what the file
@@ -181,6 +187,10 @@ class PNGTextChunkReader {
   static PNGTextInflateResult inflate(std::span<const std::uint8_t> compressed,
                                       std::uint64_t budget = kMaximumInflateCapacity);
   static std::optional<std::string> inflate(std::string_view compressed);
+
+ private:
+  // read(), keeping the type of each chunk in `chunkType` as its header is read.
+  PNGTextMetadata readChunks(PNGTextChunkByteSource& source, std::array<std::uint8_t, 4>& chunkType) const;
 };
 
 // Latin-1 (every byte one code point) to UTF-8.

@@ -118,6 +118,9 @@ constexpr std::size_t errorNoticeArgumentCount(ErrorNoticeKind kind) {
 struct ErrorNotice {
   ErrorNoticeKind kind = ErrorNoticeKind::unexpected;
   std::vector<std::string> arguments;  // errorNoticeArgumentCount(kind) of them
+  // What a person can act on that needs no translation (the system's name of the error, "EACCES"),
+  // shown beside the kind's text where a failure is listed with others; empty when there is none.
+  std::string detail{};
 
   friend bool operator==(const ErrorNotice&, const ErrorNotice&) = default;
 };

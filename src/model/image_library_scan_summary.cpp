@@ -1,5 +1,6 @@
 #include "model/image_library_scan_summary.h"
 
+#include <algorithm>
 #include <span>
 
 #include "model/text/unicode.h"
@@ -54,6 +55,25 @@ ImageLibraryScanFailure::Kind ImageLibraryScanFailure::classify(std::string_view
 ImageLibraryScanFailure ImageLibraryScanFailure::classified(std::string path, std::string message) {
   const Kind kind = classify(message);
   return {std::move(path), std::move(message), kind};
+}
+
+std::string ImageLibraryScanFailure::detail(std::string_view message) {
+  std::string_view text = message;
+  std::string_view code;
+  if (const std::size_t open = message.rfind(" (");
+      open != std::string_view::npos && message.ends_with(')')) {
+    text = message.substr(0, open);
+    code = message.substr(open + 2, message.size() - open - 3);
+  }
+  const auto isUpperOrDigit = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+  const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (text == "invalidSignature" || text == "invalidChunk") {
+    const bool namesChunk = code.size() == 4 && std::all_of(code.begin(), code.end(), isLetter);
+    return namesChunk ? std::string(text) + " " + std::string(code) : std::string(text);
+  }
+  const bool namesError =
+      code.size() >= 2 && code.front() == 'E' && std::all_of(code.begin(), code.end(), isUpperOrDigit);
+  return namesError ? std::string(code) : std::string();
 }
 
 }  // namespace lorvex

@@ -31,6 +31,13 @@ struct ImageLibraryScanFailure {
   // A failure whose kind is classified from its message.
   static ImageLibraryScanFailure classified(std::string path, std::string message);
 
+  // What the message says that a person can act on and that needs no translation, as the scan
+  // writes it after the error's text: the system's name of the error ("EACCES" from "Unable to
+  // open file: Permission denied (EACCES)"), or the PNG reader's failure with the chunk it broke
+  // in ("invalidChunk iTXt" from "invalidChunk (iTXt)"). Empty for a message without either (as
+  // the ones stored before the name was written).
+  static std::string detail(std::string_view message);
+
   friend bool operator==(const ImageLibraryScanFailure&, const ImageLibraryScanFailure&) = default;
 };
 

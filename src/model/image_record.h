@@ -47,6 +47,10 @@ struct ImageRecord {
 struct IndexedImageFileState {
   ImageFileInfo fileInfo;
   std::int64_t metadataProjectionRevision = 0;
+  // A file that comes back where it was missing may have given its review state to another place
+  // meanwhile: a scan takes it back from there, which the stored content hash lets it look up.
+  bool isMissing = false;
+  std::optional<std::string> contentSHA256 = std::nullopt;
 
   friend bool operator==(const IndexedImageFileState&, const IndexedImageFileState&) = default;
 };

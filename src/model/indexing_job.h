@@ -70,6 +70,8 @@ struct IndexingJobRecord {
   std::vector<std::string> rootPaths;
   IndexingJobStatus status = IndexingJobStatus::running;
   ImageLibraryIndexingProgress progress;
+  // Places registered folders were moved away from, which the job carries review states from.
+  std::vector<std::string> vacatedPaths;
 
   friend bool operator==(const IndexingJobRecord&, const IndexingJobRecord&) = default;
 };

@@ -20,6 +20,12 @@ void throwFileError(std::string_view action, int errorNumber) {
   throw FileError(std::move(message), errorNumber);
 }
 
+std::string errorNumberName(int errorNumber) {
+  if (errorNumber == 0) return {};
+  const char* name = strerrorname_np(errorNumber);
+  return name != nullptr ? std::string(name) : std::string();
+}
+
 RegularFile::RegularFile(const std::string& path) {
   do {
     fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

@@ -10,6 +10,7 @@
 
 #include "model/text/paths.h"
 #include "platform/clock.h"
+#include "platform/file_attributes.h"
 #include "platform/log.h"
 #include "platform/memory.h"
 #include "services/folders/canonical_folder_path.h"
@@ -234,6 +235,25 @@ std::vector<RegisteredFolderSummary> ImageLibraryService::folderSummaries(bool c
   return summaries;
 }
 
+std::optional<LibraryRecoveryNotice> ImageLibraryService::libraryRecoveryNotice() {
+  std::optional<LibraryRecoveryNotice> notice = recoveryNotice_;
+  if (notice && notice->recoveredMarkCount) notice->recoveredMarkCount = repository_->carriedMarkCount();
+  return notice;
+}
+
+void ImageLibraryService::noteFoldersScanned(const std::vector<std::string>& roots) {
+  // Only lets go of marks read back from a damaged library sooner or later: a failure here keeps
+  // them until the next scan.
+  try {
+    std::vector<std::string> registered;
+    for (const RegisteredFolderAccess& access : folderAccessManager_->registeredFolderAccesses())
+      registered.push_back(canonicalFolderPath(access.path));
+    repository_->noteFoldersScanned(canonicalFolderPaths(roots), registered);
+  } catch (const std::exception& error) {
+    platform::logError("Database", std::string("Noting the scanned folders failed: ") + error.what());
+  }
+}
+
 ImageLibraryScanSummary ImageLibraryService::afterScan(ImageLibraryScanSummary summary) {
   repository_->enqueueMissingThumbnailJobs(ThumbnailJobPriority::background);
   // A scan may have read texts of tens of megabytes: what it freed goes back to the system instead
@@ -245,13 +265,15 @@ ImageLibraryScanSummary ImageLibraryService::afterScan(ImageLibraryScanSummary s
 
 // A registered folder that was renamed or moved is scanned at its new place; what the library
 // holds under its old place must go, or every image would show twice. Done before a scan, so that
-// the scan finds any file that is still (or again) at such a path; the scan is given the old
-// places, so that each image found at the new one takes its review state along.
-std::vector<std::string> ImageLibraryService::markFormerFolderLocationsMissing() {
+// the scan finds any file that is still (or again) at such a path; a full scan is given the old
+// places (and keeps them with its job until it completes), so that each image found at the new one
+// takes its review state along. A changed-path scan does not walk the new place: the old places
+// stay known for the next full scan.
+std::vector<std::string> ImageLibraryService::markFormerFolderLocationsMissing(bool forget) {
   const std::vector<std::string> formerPaths = folderAccessManager_->formerFolderPaths();
   if (formerPaths.empty()) return formerPaths;
   repository_->markMissing(formerPaths);
-  folderAccessManager_->forgetFormerFolderPaths(formerPaths);
+  if (forget) folderAccessManager_->forgetFormerFolderPaths(formerPaths);
   return formerPaths;
 }
 
@@ -260,7 +282,9 @@ ImageLibraryScanSummary ImageLibraryService::scanLibrary(const std::vector<std::
                                                          std::stop_token stop) {
   return throwingLibraryErrors([&] {
     const std::vector<std::string> formerPaths = markFormerFolderLocationsMissing();
-    return afterScan(scanner_->scan(rootURLs, progress, std::move(stop), formerPaths));
+    ImageLibraryScanSummary summary = scanner_->scan(rootURLs, progress, std::move(stop), formerPaths);
+    noteFoldersScanned(rootURLs);
+    return afterScan(std::move(summary));
   });
 }
 
@@ -269,7 +293,7 @@ ImageLibraryScanSummary ImageLibraryService::scanChangedPaths(const std::vector<
                                                               const ProgressHandler& progress,
                                                               std::stop_token stop) {
   return throwingLibraryErrors([&] {
-    markFormerFolderLocationsMissing();
+    markFormerFolderLocationsMissing(false);
     return afterScan(scanner_->scanChangedPaths(changedURLs, rootURLs, progress, std::move(stop)));
   });
 }
@@ -282,8 +306,10 @@ ImageLibraryScanSummary ImageLibraryService::syncRegisteredFolder(const std::str
     const std::vector<std::string> roots = folderAccessManager_->restoreAccess();
     const std::vector<std::string> formerPaths = markFormerFolderLocationsMissing();
     for (const std::string& root : roots) {
-      if (canonicalFolderPath(root) == target)
-        return afterScan(scanner_->scan({root}, progress, std::move(stop), formerPaths));
+      if (canonicalFolderPath(root) != target) continue;
+      ImageLibraryScanSummary summary = scanner_->scan({root}, progress, std::move(stop), formerPaths);
+      noteFoldersScanned({root});
+      return afterScan(std::move(summary));
     }
     throw ImageLibraryServiceError::registeredFolderUnavailable(target);
   });
@@ -292,9 +318,16 @@ ImageLibraryScanSummary ImageLibraryService::syncRegisteredFolder(const std::str
 std::optional<ImageLibraryScanSummary> ImageLibraryService::resumeInterruptedIndexing(
     const ProgressHandler& progress, std::stop_token stop) {
   return throwingLibraryErrors([&]() -> std::optional<ImageLibraryScanSummary> {
+    const std::optional<IndexingJobRecord> job = repository_->latestRunningIndexingJob();
     std::optional<ImageLibraryScanSummary> summary =
         scanner_->resumeInterruptedJob(progress, std::move(stop));
     if (!summary) return std::nullopt;
+    // The job's roots that are gone were not scanned (ImageLibraryScanning::resumeInterruptedJob).
+    std::vector<std::string> scanned;
+    for (const std::string& root : job ? job->rootPaths : std::vector<std::string>{}) {
+      if (platform::fileExists(root)) scanned.push_back(root);
+    }
+    noteFoldersScanned(scanned);
     return afterScan(std::move(*summary));
   });
 }

@@ -146,7 +146,8 @@ class ImageLibraryService final : public ImageLibraryServicing {
   void enqueueThumbnailJobs(const std::vector<std::string>& paths) override;
   ThumbnailJobRunSummary generatePendingThumbnails(std::int64_t limit, std::stop_token stop) override;
   ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) override;
-  std::optional<LibraryRecoveryNotice> libraryRecoveryNotice() override { return recoveryNotice_; }
+  // The count of a rebuilt library's recovered marks is of the images that took theirs so far.
+  std::optional<LibraryRecoveryNotice> libraryRecoveryNotice() override;
 
   // The width of this service's thumbnail runs.
   std::size_t thumbnailRunWidth() const;
@@ -161,8 +162,10 @@ class ImageLibraryService final : public ImageLibraryServicing {
   ThumbnailCacheSweepSummary sweepCache(double cutoff);
   // Queues background thumbnail jobs for the images a scan left without one.
   ImageLibraryScanSummary afterScan(ImageLibraryScanSummary summary);
-  // Returns the former places it marked.
-  std::vector<std::string> markFormerFolderLocationsMissing();
+  // Tells the library which folders a completed scan walked in full.
+  void noteFoldersScanned(const std::vector<std::string>& roots);
+  // Returns the former places it marked; `forget`: the caller's scan keeps them from now on.
+  std::vector<std::string> markFormerFolderLocationsMissing(bool forget = true);
 
   // Declared first so that it is released last.
   std::vector<std::shared_ptr<void>> owned_;

@@ -170,7 +170,9 @@ class ImageLibraryServicing : public ImageTagConceptServicing {
   virtual ThumbnailCacheSweepSummary sweepThumbnailCache(double cutoff) = 0;
 
   // What preparing this library did with the file it found there (set it aside as damaged, or as
-  // no library of this kind); nothing when the library opened as it was. Cannot fail.
+  // no library of this kind); nothing when the library opened as it was. Cannot fail. The count of
+  // a rebuild's recovered marks grows as scans give them back: it waits for the library's writer,
+  // so it is read off the main thread once scans run.
   virtual std::optional<LibraryRecoveryNotice> libraryRecoveryNotice() { return std::nullopt; }
 };
 

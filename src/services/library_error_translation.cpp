@@ -211,6 +211,24 @@ ErrorNotice errorNotice(const std::exception_ptr& error) {
   return noticeOf(error);
 }
 
+int errorNumberOf(const std::exception_ptr& error) {
+  if (!error) return 0;
+  try {
+    std::rethrow_exception(error);
+  } catch (const platform::FileError& fileError) {
+    return fileError.errorNumber();
+  } catch (const std::system_error& systemError) {
+    const std::error_category& category = systemError.code().category();
+    const bool isErrno = category == std::generic_category() || category == std::system_category();
+    return isErrno ? systemError.code().value() : 0;
+  } catch (const LibraryError& libraryError) {
+    const auto* nested = dynamic_cast<const std::nested_exception*>(&libraryError);
+    return nested != nullptr && nested->nested_ptr() ? errorNumberOf(nested->nested_ptr()) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
 std::exception_ptr asLibraryError(const std::exception_ptr& error) {
   if (!error) return error;
   try {

@@ -27,6 +27,10 @@ std::exception_ptr asLibraryError(const std::exception_ptr& error);
 // anything unknown, is `unexpected`.
 ErrorNotice errorNotice(const std::exception_ptr& error);
 
+// The errno a failure of the system carries (a platform file error, a standard library system
+// error, also when asLibraryError wrapped it); 0 for any other failure.
+int errorNumberOf(const std::exception_ptr& error);
+
 // Runs `operation` and returns what it returns; whatever it throws reaches the caller as a
 // LibraryError.
 template <typename Operation>

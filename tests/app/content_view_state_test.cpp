@@ -82,6 +82,7 @@ TEST(ContentViewStateTest, PickerCompletionsReachTheStoreOnce) {
     }
     fixture.state->completeFolderImport(FolderPickerError{"The folder cannot be read."});
     EXPECT_EQ(fixture.store->context().errorMessage(), "The folder cannot be read.");
+    EXPECT_EQ(fixture.store->context().errorNotice()->kind, ErrorNoticeKind::folderUnreadable);
   }
   fixture.harness.drainEvents();
   EXPECT_EQ(service.calls("registerFolders").size(), 1U);

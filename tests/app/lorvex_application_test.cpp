@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QThread>
 #include <QThreadPool>
 #include <QToolButton>
@@ -140,10 +141,13 @@ TEST_F(LorvexApplicationTest, TheAcknowledgmentsWindowIsMadeOnceAndBroughtForwar
   application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
   QWidget* first = application.acknowledgmentsWindow();
   ASSERT_NE(first, nullptr);
+  first->move(first->screen()->availableGeometry().bottomRight() -
+              QPoint(100, 100));  // left partly off screen
   first->close();
   application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
   EXPECT_EQ(application.acknowledgmentsWindow(), first);
   EXPECT_TRUE(first->isVisible());
+  EXPECT_TRUE(first->screen()->availableGeometry().contains(first->frameGeometry()));
   int windows = 0;
   for (QWidget* widget : QApplication::topLevelWidgets())
     windows += widget->objectName() == "acknowledgments";

@@ -280,7 +280,7 @@ TEST_F(LibraryRecoveryTest, ALibraryWhoseRowsAreLostIsSetAsideAndTheNewOneGetsEv
   };
   {
     SQLiteImageRepositoryV3 rebuilt(file);
-    EXPECT_EQ(rebuilt.carriedMarkCount(), static_cast<std::int64_t>(marks.size()));
+    EXPECT_EQ(rebuilt.carriedMarkCount(), 0);
     const auto concepts = rebuilt.searchTagConcepts(std::string("felines"), 5);
     ASSERT_EQ(concepts.size(), 1u);
     EXPECT_EQ(rebuilt.tagConceptAliases(concepts[0].id).at(0).tag, "tag3");
@@ -305,9 +305,10 @@ TEST_F(LibraryRecoveryTest, ALibraryWhoseRowsAreLostIsSetAsideAndTheNewOneGetsEv
   EXPECT_EQ(rebuilt.searchTagConcepts(std::string("felines"), 5).at(0).imageCount, 2 + kImages / 7 + 1);
   EXPECT_TRUE(testing::projectionInconsistencies(testing::connectionOf(rebuilt)).empty());
 
-  // The rebuild's job ends the carrying: an image new after it starts with no marks.
+  // Once every registered folder was scanned the carrying ends: an image new after it starts with
+  // no marks.
   rebuilt.completeIndexingJob(job.id);
-  EXPECT_EQ(rebuilt.carriedMarkCount(), 0);
+  rebuilt.noteFoldersScanned({"/photos"}, {"/photos"});
   EXPECT_FALSE(fs::exists(SQLiteImageRepositoryV3::carriedMarksNotePath(file)));
   ImageRecord copy = recordOf(30);
   copy.file.path = "/photos/later/img0030.png";
@@ -334,13 +335,56 @@ TEST_F(LibraryRecoveryTest, ALibraryWhoseFirstPageIsOverwrittenIsDamageAndItsMar
     const fs::path setAside = SQLiteImageRepositoryV3::moveAsidePreV4Database(library, 0, "100");
     SQLiteImageRepositoryV3::carryMarksFrom(library, setAside);
     SQLiteImageRepositoryV3 rebuilt(library);
-    EXPECT_EQ(rebuilt.carriedMarkCount(), static_cast<std::int64_t>(marks.size()));
+    EXPECT_TRUE(rebuilt.carriedMarksFound());
     for (int image = 0; image < kImages; ++image) rebuilt.upsertRecord(recordOf(image), std::nullopt);
+    EXPECT_EQ(rebuilt.carriedMarkCount(), static_cast<std::int64_t>(marks.size()));
     EXPECT_EQ(marksIn(rebuilt), marks);
     // The set-aside file stays as it was found, and nothing of the copy it was read through remains.
     EXPECT_EQ(testing::readFile(setAside), bytes);
     EXPECT_FALSE(fs::exists(setAside.string() + "-readable"));
   }
+}
+
+// An image's content is the first letter of its name. Old library: a1 marked and trashed, its twin
+// a2 not marked; twins c1 and c2 both marked; e1 marked in a folder that is away during the
+// rebuild. The new library gives back only what is certain, and keeps the rest until the folder
+// that was away has been scanned.
+TEST_F(LibraryRecoveryTest, MarksGoOnlyWhereTheyCertainlyBelongAndWaitForEveryFolder) {
+  const auto at = [&](const std::string& name) { return directory / name; };
+  const auto write = [&](SQLiteImageRepositoryV3& library, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+      ImageRecord record = testing::projectionRecord(at(name));
+      record.contentSHA256 = std::string(64, name[name.find('/') + 1]);
+      library.upsertRecord(record, std::nullopt);
+    }
+  };
+  const ReviewState favorite{true, false, std::nullopt};
+  const fs::path old = directory.file("old.sqlite");
+  {
+    SQLiteImageRepositoryV3 library(old);
+    write(library, {"photos/a1.png", "photos/a2.png", "photos/c1.png", "photos/c2.png", "away/e1.png"});
+    library.updateReviewState(at("photos/a1.png"), {true, true, std::nullopt});
+    library.markTrashedPathsMissing({at("photos/a1.png")});
+    library.updateReviewState(at("photos/c1.png"), favorite);
+    library.updateReviewState(at("photos/c2.png"), {false, true, std::nullopt});
+    library.updateReviewState(at("away/e1.png"), favorite);
+  }
+  SQLiteImageRepositoryV3::carryMarksFrom(file, old);
+  const std::vector<std::string> folders{at("photos"), at("away")};
+  {
+    // a2 is where it was; c1 and c2 were renamed while the library was broken.
+    SQLiteImageRepositoryV3 rebuilt(file);
+    write(rebuilt, {"photos/a2.png", "photos/c3.png", "photos/c4.png"});
+    rebuilt.completeIndexingJob(rebuilt.startIndexingJob({at("photos")}).id);
+    rebuilt.noteFoldersScanned({at("photos")}, folders);
+    EXPECT_EQ(marksIn(rebuilt), (Marks{{at("photos/c3.png"), favorite}}));
+    EXPECT_EQ(rebuilt.carriedMarkCount(), 1);
+  }
+  SQLiteImageRepositoryV3 rebuilt(file);
+  write(rebuilt, {"away/e1.png"});
+  rebuilt.noteFoldersScanned({at("away")}, folders);
+  EXPECT_EQ(marksIn(rebuilt), (Marks{{at("photos/c3.png"), favorite}, {at("away/e1.png"), favorite}}));
+  EXPECT_FALSE(fs::exists(SQLiteImageRepositoryV3::carriedMarksNotePath(file)));
 }
 
 TEST_F(LibraryRecoveryTest, AFileThatHoldsNoLibraryIsReportedAsAnotherKindNotAsDamage) {

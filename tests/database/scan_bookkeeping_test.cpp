@@ -32,7 +32,7 @@ TEST_F(ScanBookkeepingTest, IndexedFileStateReadsWhatIsStoredMissingOrNot) {
                            .modificationTime = 12.5,
                            .missing = true,
                            .projectionRevision = 0});
-  EXPECT_EQ(repo().indexedFileState("/p/./a.png"), (IndexedImageFileState{{"/p/a.png", 7, 12.5}, 0}));
+  EXPECT_EQ(repo().indexedFileState("/p/./a.png"), (IndexedImageFileState{{"/p/a.png", 7, 12.5}, 0, true}));
   EXPECT_EQ(repo().indexedFileState("/p/b.png"), std::nullopt);
 }
 

@@ -129,6 +129,10 @@ const std::vector<TableLayout> kTables = {
      "root_path TEXT pk; last_event_id TEXT; last_fallback_reason TEXT; last_fallback_at REAL; updated_at "
      "REAL nn",
      "", ""},
+    {"trashed_media_files", "media_file_id INTEGER pk; trashed_at REAL nn",
+     "media_file_id->media_files.id ON DELETE CASCADE", ""},
+    {"indexing_job_vacated_paths", "job_id INTEGER nn pk; path TEXT nn pk",
+     "job_id->indexing_jobs.id ON DELETE CASCADE", ""},
     {"media_text_fts", "prompt; negative_prompt; source; character_captions; tags", "", ""},
     {"tag_term_search_fts", "normalized_key; display_name; search_text", "", ""},
     {"tag_concept_search_fts", "display_name; normalized_key; search_text", "", ""},

@@ -6,7 +6,9 @@
 // --tag-concepts switches on the tag-concept features the application keeps off.
 //
 // stdout: the indexing progress (at most 10 lines a second: phase, processed/total, indexed,
-// failed), the scan summary with its failed files, every error the store shows, the first page
+// failed), what preparing the library had to do with the file it found (a damaged library set
+// aside, with the marks given back by the launch's scans), the scan summary with its failed files,
+// every error the store shows, the first page
 // of results (count, whether more exist, the first 10 paths), and what each command prints. With
 // --probe a copy of a PNG of FOLDER is then written into FOLDER under a new name and the time until
 // the result window holds it is printed; the copy is removed again before the tool exits.
@@ -230,6 +232,13 @@ int main(int argc, char** argv) {
   store->library().startLaunchWorkflow();
   if (!context.settle("the launch")) return 1;
   if (store->context().needsLiveServicePreparation() || reporter.errorShown()) return 1;
+  if (const auto& notice = store->library().libraryRecoveryNotice()) {
+    std::printf(
+        "recovery: %s, set aside as %s, marks of %lld images recovered\n",
+        notice->kind == LibraryRecoveryNotice::Kind::damagedLibraryRebuilt ? "damaged library rebuilt"
+                                                                           : "unreadable file set aside",
+        notice->setAsideFileName.c_str(), static_cast<long long>(notice->recoveredMarkCount.value_or(0)));
+  }
 
   if (!arguments.folder.empty()) {
     std::printf("registering: %s\n", arguments.folder.c_str());

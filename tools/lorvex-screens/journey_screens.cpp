@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/main_window.h"
@@ -19,16 +20,28 @@ using journeys::Driver;
 using journeys::JourneyApp;
 using journeys::JourneyDefinition;
 
+// How many windows a window is opened over: a dialog of a sheet lies over the sheet.
+int windowDepth(const QWidget* window) {
+  int depth = 0;
+  for (const QWidget* owner = window->parentWidget(); owner != nullptr; owner = owner->parentWidget()) {
+    if (owner->isWindow()) ++depth;
+  }
+  return depth;
+}
+
 // The screen as a person sees it: the main window, then every other shown window over it (sheets
-// and the slideshow, then popups), each at its place.
+// and the slideshow, a dialog over the window it belongs to, then popups), each at its place.
 QImage captureScreen(QWidget& main) {
-  std::vector<QWidget*> windows{&main};
+  std::vector<QWidget*> windows;
   std::vector<QWidget*> popups;
   for (QWidget* top : QApplication::topLevelWidgets()) {
     if (top == &main || !top->isVisible() || top->windowType() == Qt::ToolTip || top->size().isEmpty())
       continue;
     (top->windowType() == Qt::Popup ? popups : windows).push_back(top);
   }
+  std::stable_sort(windows.begin(), windows.end(),
+                   [](const QWidget* a, const QWidget* b) { return windowDepth(a) < windowDepth(b); });
+  windows.insert(windows.begin(), &main);
   windows.insert(windows.end(), popups.begin(), popups.end());
   QRect canvas;
   for (QWidget* window : windows) canvas |= window->geometry();

@@ -1,8 +1,9 @@
-// The inspector's scenes: the empty state; a NovelAI record with its captions box open; a partial
-// record with its parse warning; a record read as raw payload only; a record of more tags than a
-// page of chips; the inspector with tag concepts on (one assigned); and the tag-concept
-// management panel. Each over the scripted service with real PNG files in the scene's scratch
-// folder, so the preview shows an image.
+// The inspector's scenes: the empty state; a NovelAI record with its captions box open; a prompt
+// without spaces with its box and the comment JSON's open; a partial record with its parse
+// warning; a record read as raw payload only; a record of more tags than a page of chips; the
+// inspector with tag concepts on (one assigned); and the tag-concept management panel, also with a
+// long concept name chosen. Each over the scripted service with real PNG files in the scene's
+// scratch folder, so the preview shows an image.
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -113,6 +114,32 @@ const bool registeredNovelAI = registerScene({
     },
 });
 
+// A prompt written without spaces, as many real files have it, with its box and the comment
+// JSON's box open: both break inside their long words, within the column.
+const bool registeredLongTexts = registerScene({
+    .name = "detail.longTexts",
+    .source = SceneSource::fakeService,
+    .size = QSize(340, 1500),
+    .build =
+        [](SceneContext& context) {
+          NovelAIPicture picture;
+          picture.prompt =
+              "masterpiece,best_quality,amazing_quality,very_aesthetic,absurdres,newest,1girl,solo,"
+              "long_hair,looking_at_viewer,smile,cherry_blossoms,outdoors,(depth_of_field:1.2)";
+          ImageRecord record = pictureRecord(context, "long-texts.png", picture);
+          novelAIMetadata(record, picture);
+          return inspector(context, record, false);
+        },
+    .afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+      for (const char* box : {"prompt", "rawCommentJSON"}) {
+        const QString name = QStringLiteral("detail.metadata.longText.%1.header").arg(box);
+        if (auto* header = root.findChild<QToolButton*>(name)) header->click();
+      }
+      context.settle();
+      return nullptr;
+    },
+});
+
 const bool registeredPartial = registerScene({
     .name = "detail.partial",
     .source = SceneSource::fakeService,
@@ -129,8 +156,9 @@ const bool registeredPartial = registerScene({
           m.source = "NovelAI Diffusion V4.5 4BDE2A90";
           m.generationTime = 5.5;
           m.rawCommentJSON = "{\"prompt\": \"1girl, unfinished";
+          // As the NovelAI parser stores it; shown in the interface's language.
           m.parseWarning =
-              "NovelAI Comment JSON could not be read: unexpected end of input at line 1, column 29.";
+              "Failed to decode NovelAI Comment JSON: unexpected end of input at line 1, column 29.";
           return inspector(context, record, false);
         },
     .afterShow = {},
@@ -195,35 +223,52 @@ const bool registeredConcepts = registerScene({
     .afterShow = {},
 });
 
+// The management panel as the inspector's popup shows it: 14 of padding around a 440 x 560 panel.
+std::unique_ptr<QWidget> managementPanel(SceneContext& context, const std::vector<TagConcept>& concepts) {
+  NovelAIPicture picture;
+  ImageRecord record = pictureRecord(context, "managed.png", picture);
+  novelAIMetadata(record, picture);
+  context.harness->service->setTagConcepts(concepts);
+  context.harness->service->setAnswer("tagConceptAliases", [](const testing::ServiceCall& call) {
+    return std::any(std::vector<TagConceptAlias>{{call.number, "sakura"}, {call.number, "cherry blossoms"}});
+  });
+  const std::string path = record.file.path;
+  context.harness->service->setAnswer("tagConceptImageAssignments", [path](const testing::ServiceCall&) {
+    return std::any(std::vector<TagConceptManualAssignment>{{1, path}});
+  });
+  testing::StoreOptions options;
+  options.featureAvailability.isTagConceptEnabled = true;
+  ImageLibraryStore* store = context.makeFakeStoreWithResults({record}, options);
+  if (!store) return nullptr;
+  auto root = std::make_unique<QWidget>();
+  auto* layout = new QVBoxLayout(root.get());
+  layout->setContentsMargins(14, 14, 14, 14);
+  layout->addWidget(
+      new ui::TagConceptManagementPanel(store->concepts(), {path}, &context.localization, root.get()));
+  return root;
+}
+
 const bool registeredManagement = registerScene({
     .name = "detail.management",
     .source = SceneSource::fakeService,
     .size = QSize(468, 588),
-    .build = [](SceneContext& context) -> std::unique_ptr<QWidget> {
-      NovelAIPicture picture;
-      ImageRecord record = pictureRecord(context, "managed.png", picture);
-      novelAIMetadata(record, picture);
-      context.harness->service->setTagConcepts(kConcepts);
-      context.harness->service->setAnswer("tagConceptAliases", [](const testing::ServiceCall& call) {
-        return std::any(
-            std::vector<TagConceptAlias>{{call.number, "sakura"}, {call.number, "cherry blossoms"}});
-      });
-      const std::string path = record.file.path;
-      context.harness->service->setAnswer("tagConceptImageAssignments", [path](const testing::ServiceCall&) {
-        return std::any(std::vector<TagConceptManualAssignment>{{1, path}});
-      });
-      testing::StoreOptions options;
-      options.featureAvailability.isTagConceptEnabled = true;
-      ImageLibraryStore* store = context.makeFakeStoreWithResults({record}, options);
-      if (!store) return nullptr;
-      // As the inspector's popup shows it: 14 of padding around a 440 x 560 panel.
-      auto root = std::make_unique<QWidget>();
-      auto* layout = new QVBoxLayout(root.get());
-      layout->setContentsMargins(14, 14, 14, 14);
-      layout->addWidget(
-          new ui::TagConceptManagementPanel(store->concepts(), {path}, &context.localization, root.get()));
-      return root;
-    },
+    .build = [](SceneContext& context) { return managementPanel(context, kConcepts); },
+    .afterShow = {},
+});
+
+// The concept with the most images, chosen first, has a name far wider than the panel.
+const bool registeredManagementLongName = registerScene({
+    .name = "detail.managementLongName",
+    .source = SceneSource::fakeService,
+    .size = QSize(468, 588),
+    .build =
+        [](SceneContext& context) {
+          std::vector<TagConcept> concepts = kConcepts;
+          concepts.insert(
+              concepts.begin(),
+              {4, "Cherry blossom petals drifting over the river at dusk, lanterns along the bank", 64});
+          return managementPanel(context, concepts);
+        },
     .afterShow = {},
 });
 

@@ -135,6 +135,9 @@ const bool registered = [] {
     folders[1].state = State::bookmarkInvalid;
     folders[1].lastError = "The saved access to this folder is no longer valid.";
     folders[1].lastErrorNotice = ErrorNotice{ErrorNoticeKind::folderBookmarkInvalid, {}};
+    folders[0].state = State::accessDenied;
+    folders[0].lastError = "フォルダを読み取れません。";
+    folders[0].lastErrorNotice = ErrorNotice{ErrorNoticeKind::folderUnreadable, {}, "EACCES"};
     LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(), folders);
   }));
   registerScene(busyScene(
@@ -158,6 +161,15 @@ const bool registered = [] {
         context.store->library(),
         LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
                               lorvex::testing::libraryFileName(".pre-v4-v4-1700000000"), 1284});
+  }));
+  // Nothing could be read from the damaged file: said plainly, with no count.
+  registerScene(sidebarScene("sidebar.libraryRebuiltNoMarks", [](SceneContext& context) {
+    LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
+                                                         sampleFolders("/home/ann"));
+    LibraryModelTestAccess::setLibraryRecoveryNotice(
+        context.store->library(),
+        LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
+                              lorvex::testing::libraryFileName(".pre-v4-v4-1700000000"), 0, false});
   }));
   registerScene(sidebarScene("sidebar.errorLine", [](SceneContext& context) {
     LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
@@ -198,11 +210,13 @@ const bool registered = [] {
     LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
                                                          sampleFolders("/home/ann"));
     std::vector<ImageLibraryScanFailure> failures = {
-        {"/home/ann/Pictures/NovelAI/private/0001.png", "Permission denied",
+        // As the scan writes them: the system's text and its name, the chunk a PNG broke in.
+        {"/home/ann/Pictures/NovelAI/private/0001.png", "Unable to open file: Permission denied (EACCES)",
          ImageLibraryScanFailure::Kind::permission},
-        {"/home/ann/Pictures/NovelAI/broken.png", "The PNG text chunk could not be decoded",
+        {"/home/ann/Pictures/NovelAI/broken.png", "invalidChunk (iTXt)",
          ImageLibraryScanFailure::Kind::metadata},
-        {"/home/ann/Pictures/NovelAI/gone.png", "No such file", ImageLibraryScanFailure::Kind::missing},
+        {"/home/ann/Pictures/NovelAI/gone.png", "Unable to open file: No such file or directory (ENOENT)",
+         ImageLibraryScanFailure::Kind::missing},
     };
     LibraryModelTestAccess::setLastScanSummary(context.store->library(),
                                                ImageLibraryScanSummary{1520, 1517, 3, failures});

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "database/internal/concept_index.h"
+#include "database/internal/review_states.h"
 #include "database/internal/row_mappers.h"
 #include "model/text/paths.h"
 
@@ -66,8 +67,15 @@ CarriedMarks::CarriedMarks(const LibrarySalvage& salvage, const std::set<std::in
   for (const SalvagedReviewState& reviewed : salvage.reviewStates) {
     if (!hasOwnState(reviewed.state)) continue;
     Entry& entry = entryFor(reviewed.path, reviewed.contentSHA256);
-    if (!entry.state) reviewedImageCount_ += 1;
     entry.state = reviewed.state;
+    entry.trashed = entry.trashed || reviewed.trashed;
+  }
+  // Records without a review: a file at such a path is that record, and each one is another place
+  // the content may have come from.
+  for (const SalvagedReviewState& other : salvage.sameContent) {
+    if (!other.path) continue;
+    Entry& entry = entryFor(other.path, other.contentSHA256);
+    entry.trashed = entry.trashed || other.trashed;
   }
   for (const SalvagedTagConcept& tagConcept : salvage.concepts) {
     if (!conceptIDs.contains(tagConcept.id)) continue;
@@ -82,34 +90,50 @@ CarriedMarks::Entry& CarriedMarks::entryFor(const std::optional<std::string>& pa
   const std::string& key = path ? *path : *contentSHA256;
   const auto [found, added] = keys.try_emplace(key, entries_.size());
   if (added) {
-    entries_.push_back({path, std::nullopt, {}});
+    entries_.push_back({path, std::nullopt, {}, false});
     if (contentSHA256) byContent_.emplace(*contentSHA256, found->second);
   }
   return entries_[found->second];
 }
 
 CarriedMarks::ForFile CarriedMarks::forNewFile(const std::string& path,
-                                               const std::optional<std::string>& contentSHA256) const {
-  const Entry* chosen = nullptr;
+                                               const std::optional<std::string>& contentSHA256,
+                                               const PathsHolding& pathsHolding) const {
   if (const auto found = byPath_.find(path); found != byPath_.end()) {
-    chosen = &entries_[found->second];
-  } else if (contentSHA256) {
-    // The same content where nothing is any more: the file was moved or renamed since. Among
-    // several, the one of the same name, then the first path.
-    const std::string_view name = text::lastPathComponent(path);
-    const auto rank = [&](const Entry& entry) {
-      const bool sameName = entry.path && text::lastPathComponent(*entry.path) == name;
-      return std::make_pair(!sameName, entry.path.value_or(""));
-    };
-    const auto [first, last] = byContent_.equal_range(*contentSHA256);
-    for (auto it = first; it != last; ++it) {
-      const Entry& entry = entries_[it->second];
-      if (entry.path && !isGone(*entry.path)) continue;
-      if (chosen == nullptr || rank(entry) < rank(*chosen)) chosen = &entry;
-    }
+    const Entry& entry = entries_[found->second];
+    std::optional<ReviewState> state = entry.state;
+    // Put back from the Trash: kept after all.
+    if (state && entry.trashed) state->deleteCandidate = false;
+    if (state && !hasOwnState(*state)) state.reset();
+    return {state, {entry.conceptIDs.begin(), entry.conceptIDs.end()}};
   }
-  if (chosen == nullptr) return {};
-  return {chosen->state, {chosen->conceptIDs.begin(), chosen->conceptIDs.end()}};
+  if (!contentSHA256 || !byContent_.contains(*contentSHA256)) return {};
+  for (const std::string& holder : pathsHolding(*contentSHA256)) {
+    if (!byPath_.contains(holder)) return {};
+  }
+  // The same content where nothing is any more: the file was moved or renamed since. Among
+  // several, those of the same name.
+  const std::string_view name = text::lastPathComponent(path);
+  std::vector<const Entry*> gone;
+  bool sameName = false;
+  const auto [first, last] = byContent_.equal_range(*contentSHA256);
+  for (auto it = first; it != last; ++it) {
+    const Entry& entry = entries_[it->second];
+    if (entry.trashed || (entry.path && !isGone(*entry.path))) continue;
+    const bool named = entry.path && text::lastPathComponent(*entry.path) == name;
+    if (named && !sameName) gone.clear();
+    sameName = sameName || named;
+    if (named == sameName) gone.push_back(&entry);
+  }
+  if (gone.empty()) return {};
+  std::sort(gone.begin(), gone.end(),
+            [](const Entry* a, const Entry* b) { return a->path.value_or("") < b->path.value_or(""); });
+  std::vector<ReviewState> states;
+  for (const Entry* entry : gone) states.push_back(entry->state.value_or(ReviewState{}));
+  ForFile carried;
+  if (const ReviewState taken = handOverReviewState(states).taken; hasOwnState(taken)) carried.state = taken;
+  if (gone.size() == 1) carried.conceptIDs.assign(gone[0]->conceptIDs.begin(), gone[0]->conceptIDs.end());
+  return carried;
 }
 
 }  // namespace lorvex

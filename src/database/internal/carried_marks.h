@@ -1,14 +1,19 @@
 // The marks read back from a set-aside library, waiting in the new library for their files to be
 // indexed again: the projection gives each file that is new to the library the review state and
-// the hand-made concept assignments recorded for its path, or, when no entry names its path, those
-// recorded for its content at a place where no file is any more (the same file name first). The
-// tag concepts themselves, with their aliases, are restored at once, before any file is indexed.
+// the hand-made concept assignments recorded for its path, or, when no record of the old library
+// names its path, those recorded for its content at a place where no file is any more. A content
+// match is carried only as far as it is certain (handOverReviewState): from one such record all of
+// it, from several no delete-candidate mark; never from an image the program moved to the Trash,
+// and never once the library holds that content at a place of its own (the record was handed out
+// already, or the file is a copy made since). The tag concepts themselves, with their aliases, are
+// restored at once, before any file is indexed.
 //
 // Thread safety: a CarriedMarks is read under the writer connection's lock; restoreTagConcepts runs
 // under the caller's lock and opens its own transaction.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -34,16 +39,17 @@ class CarriedMarks {
     std::optional<ReviewState> state;      // a state that is not the default one
     std::vector<std::int64_t> conceptIDs;  // ascending
   };
-  ForFile forNewFile(const std::string& path, const std::optional<std::string>& contentSHA256) const;
-
-  // How many images had a review state that is not the default one.
-  std::int64_t reviewedImageCount() const { return reviewedImageCount_; }
+  // `pathsHolding(sha)`: the other places the new library holds that content at.
+  using PathsHolding = std::function<std::vector<std::string>(const std::string& contentSHA256)>;
+  ForFile forNewFile(const std::string& path, const std::optional<std::string>& contentSHA256,
+                     const PathsHolding& pathsHolding) const;
 
  private:
   struct Entry {
     std::optional<std::string> path;
     std::optional<ReviewState> state;
     std::set<std::int64_t> conceptIDs;
+    bool trashed = false;
   };
   Entry& entryFor(const std::optional<std::string>& path, const std::optional<std::string>& contentSHA256);
 
@@ -52,7 +58,6 @@ class CarriedMarks {
   std::unordered_multimap<std::string, std::size_t> byContent_;
   // Entries known by their content alone, keyed by it.
   std::unordered_map<std::string, std::size_t> contentOnly_;
-  std::int64_t reviewedImageCount_ = 0;
 };
 
 }  // namespace lorvex

@@ -92,6 +92,7 @@ struct ImageProjection::StatisticsDeltas {
 struct ImageProjection::PreparedProjection {
   std::string path;
   std::optional<std::int64_t> existingID;
+  bool wasMissing = false;
   bool keepThumbnail = false;
   PreviousProjection previous;
   std::vector<ModelUsageProjection> models;
@@ -103,11 +104,13 @@ void ImageProjection::upsertRecord(const ImageRecord& record, std::optional<std:
   auto guard = connection_.lock();
   RootCache roots;
   const PreparedProjection prepared = prepareProjection(record, jobID, roots);
+  carriedGivenUncommitted_ = 0;
   connection_.performTransaction([&] {
     StatisticsDeltas deltas;
     writeProjectionRows(record, prepared, roots, deltas);
     deltas.apply(connection_);
   });
+  carriedGiven_ += std::exchange(carriedGivenUncommitted_, 0);
 }
 
 std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
@@ -129,6 +132,7 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
       connection_.performTransaction([&] {
         const std::int64_t began = connection_.clock().monotonicNanoseconds();
         finished.clear();
+        carriedGivenUncommitted_ = 0;
         std::vector<std::int64_t> itemIDs;
         itemIDs.reserve(count);
         for (std::size_t i = 0; i < count; ++i) itemIDs.push_back(items[i].itemID);
@@ -175,6 +179,7 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
         deltas.apply(connection_);
         completions.write();
       });
+      carriedGiven_ += std::exchange(carriedGivenUncommitted_, 0);
       break;
     } catch (const ItemFailed& failed) {
       // Rolled back: the items before the failed one go again, alone in their transaction.
@@ -248,8 +253,13 @@ ImageProjection::PreparedProjection ImageProjection::prepareProjection(const Ima
   const std::string& path = prepared.path;
 
   // What the file held before is read first: the statistics move by the difference.
-  prepared.existingID =
-      connection_.query("SELECT id FROM media_files WHERE absolute_path = ?", {path}, rows::firstInt64);
+  connection_.query("SELECT id, missing FROM media_files WHERE absolute_path = ?", {path},
+                    [&](SQLiteRows& rows) {
+                      if (!rows.next()) return 0;
+                      prepared.existingID = rows.int64(0);
+                      prepared.wasMissing = rows.int64(1) != 0;
+                      return 0;
+                    });
   if (prepared.existingID && !record.thumbnailPath) {
     const auto stored = files_.indexedFileState(path);
     prepared.keepThumbnail = stored && stored->fileInfo.fileSize == file.fileSize &&
@@ -309,13 +319,21 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
     // An image new to the library takes what a set-aside library recorded for it, unless the
     // record brings a review of its own.
     CarriedMarks::ForFile carried;
-    if (carried_ && !prepared.existingID) carried = carried_->forNewFile(path, record.contentSHA256);
-    const ReviewState& review =
-        carried.state && record.reviewState == ReviewState{} ? *carried.state : record.reviewState;
+    if (carried_ && !prepared.existingID) {
+      carried = carried_->forNewFile(path, record.contentSHA256, [&](const std::string& contentSHA256) {
+        return connection_.query(
+            "SELECT absolute_path FROM media_files WHERE content_sha256 = ? AND absolute_path <> ?",
+            {contentSHA256, path}, rows::textColumn);
+      });
+    }
+    const bool takesCarried = carried.state && record.reviewState == ReviewState{};
+    if (takesCarried) carriedGivenUncommitted_ += 1;
+    const ReviewState& review = takesCarried ? *carried.state : record.reviewState;
     connection_.execute(
         "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) VALUES (?, "
         "?, ?, ?, ?) ON CONFLICT(media_file_id) DO NOTHING",
         {mediaID, review.favorite, review.deleteCandidate, review.notes, now});
+    if (prepared.wasMissing) files_.keepRestoredFromTrash(path);
     for (const std::int64_t conceptID : carried.conceptIDs) {
       connection_.execute(
           "INSERT INTO image_concept_assignments (concept_id, media_file_id, is_active, created_at, "

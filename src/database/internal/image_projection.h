@@ -53,6 +53,8 @@ class ImageProjection {
   // the first time (carried_marks.h); none when nothing is carried. Both run under the lock.
   void carryMarks(std::shared_ptr<const CarriedMarks> marks) { carried_ = std::move(marks); }
   const std::shared_ptr<const CarriedMarks>& carriedMarks() const { return carried_; }
+  // How many images took a review state from the carried marks (committed writes only).
+  std::int64_t carriedMarksGiven() const { return carriedGiven_; }
 
  private:
   struct StatisticsDeltas;
@@ -93,6 +95,8 @@ class ImageProjection {
   IndexingJobs& jobs_;
   ScanBookkeeping& files_;
   std::shared_ptr<const CarriedMarks> carried_;
+  std::int64_t carriedGiven_ = 0;
+  std::int64_t carriedGivenUncommitted_ = 0;  // by the transaction under way
 };
 
 }  // namespace lorvex

@@ -100,19 +100,27 @@ IndexingQueueCounterDeltas IndexingJobs::queueItemCounterDeltas(IndexingQueueIte
   };
 }
 
-IndexingJobRecord IndexingJobs::startIndexingJob(const std::vector<std::string>& rootPaths) {
+IndexingJobRecord IndexingJobs::startIndexingJob(const std::vector<std::string>& rootPaths,
+                                                 const std::vector<std::string>& vacatedPaths) {
   const auto roots = sql::standardizedUniquePaths(rootPaths);
   auto guard = connection_.lock();
   const double now = connection_.now();
-  connection_.performTransaction([&] {
+  const std::int64_t jobID = connection_.performTransaction([&] {
     for (const auto& root : roots) upsertLibraryRoot(root, now);
     connection_.execute(
         "INSERT INTO indexing_jobs (root_paths, status, total_count, processed_count, indexed_count, "
         "failed_count, "
         "current_path, created_at, updated_at, completed_at) VALUES (?, ?, 0, 0, 0, 0, NULL, ?, ?, NULL)",
         {joinedRootPaths(roots), kRunning, now, now});
+    const std::int64_t id = connection_.lastInsertRowID();
+    // Kept with the job, not only by its caller: a job resumed after a quit carries marks from
+    // these places too.
+    for (const auto& path : sql::standardizedUniquePaths(vacatedPaths)) {
+      connection_.execute("INSERT INTO indexing_job_vacated_paths (job_id, path) VALUES (?, ?)", {id, path});
+    }
+    return id;
   });
-  return indexingJob(connection_.lastInsertRowID());
+  return indexingJob(jobID);
 }
 
 void IndexingJobs::upsertLibraryRoot(const std::string& path, double now) {
@@ -127,7 +135,7 @@ void IndexingJobs::upsertLibraryRoot(const std::string& path, double now) {
 
 IndexingJobRecord IndexingJobs::indexingJob(std::int64_t jobID) {
   auto guard = connection_.lock();
-  return connection_.query(
+  IndexingJobRecord job = connection_.query(
       "SELECT id, root_paths, status, total_count, processed_count, indexed_count, failed_count, "
       "current_path "
       "FROM indexing_jobs WHERE id = ?",
@@ -135,6 +143,10 @@ IndexingJobRecord IndexingJobs::indexingJob(std::int64_t jobID) {
         if (!rows.next()) throw Error::recordNotFound("indexing job " + std::to_string(jobID));
         return decodeIndexingJobRow(rows);
       });
+  job.vacatedPaths =
+      connection_.query("SELECT path FROM indexing_job_vacated_paths WHERE job_id = ? ORDER BY path", {jobID},
+                        rows::textColumn);
+  return job;
 }
 
 std::optional<IndexingJobRecord> IndexingJobs::latestIndexingJobID() {
@@ -154,8 +166,11 @@ std::optional<IndexingJobRecord> IndexingJobs::resumeInterruptedIndexingJob() {
       "UPDATE indexing_queue_items SET status = ?, updated_at = ? WHERE job_id = ? AND status = ?",
       {kPending, connection_.now(), job->id, kProcessing});
   refreshIndexingJobCounters(job->id, std::nullopt);
+  IndexingJobRecord resumed = indexingJob(job->id);
+  // The truncation takes the lock for its own part only.
+  guard.unlock();
   checkpointWAL();
-  return indexingJob(job->id);
+  return resumed;
 }
 
 void IndexingJobs::refreshIndexingJobCounters(std::int64_t jobID,
@@ -268,6 +283,7 @@ ImageLibraryIndexingProgress IndexingJobs::completeIndexingQueueItem(
         std::nullopt);
   });
   const auto job = indexingJob(jobID);
+  guard.unlock();
   if (isCheckpointDue(job.progress.processedCount)) checkpointWAL();
   return job.progress;
 }
@@ -315,6 +331,7 @@ ImageLibraryIndexingProgress IndexingJobs::failIndexingQueueItem(std::int64_t jo
         std::nullopt);
   });
   const ImageLibraryIndexingProgress progress = indexingJob(jobID).progress;
+  guard.unlock();
   if (isCheckpointDue(progress.processedCount)) checkpointWAL();
   return progress;
 }
@@ -381,6 +398,11 @@ void IndexingJobs::closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vec
   const double now = connection_.now();
   sql::forEachInListSlice(covered, kBatchStatementSize, [&](const std::string& list, SQLiteV3Bindings ids) {
     connection_.execute(
+        "INSERT OR IGNORE INTO indexing_job_vacated_paths (job_id, path) SELECT ?, path FROM "
+        "indexing_job_vacated_paths WHERE job_id IN " +
+            list,
+        sql::prefixedBindings({jobID}, ids));
+    connection_.execute(
         "UPDATE indexing_jobs SET status = ?, current_path = NULL, updated_at = ?, completed_at = ? WHERE id "
         "IN " +
             list,
@@ -415,6 +437,10 @@ ImageLibraryScanSummary IndexingJobs::completeIndexingJob(std::int64_t jobID) {
   // full scan would leave one row per file behind for ever (tens of megabytes a scan in a large
   // library). The latest finished job keeps its queue. A failure here never fails the job.
   try {
+    connection_.execute(
+        "DELETE FROM indexing_job_vacated_paths WHERE job_id IN (SELECT id FROM indexing_jobs WHERE status = "
+        "?)",
+        {kCompleted});
     connection_.execute(
         "DELETE FROM indexing_queue_items WHERE job_id IN "
         "(SELECT id FROM indexing_jobs WHERE status = ? AND id <> ?)",
@@ -451,7 +477,7 @@ ImageLibraryScanSummary IndexingJobs::completeIndexingJob(std::int64_t jobID) {
 void IndexingJobs::checkpointWAL() {
   try {
     // What the log holds is copied beside the writes first, without the lock: the truncation then
-    // has only the pages written since to copy while it holds it.
+    // has only the pages written since to copy while it holds it. Callers release the lock first.
     if (!connection_.truncateLog()) platform::logDebug("IndexingPerformance", "WAL checkpoint was busy");
   } catch (const std::exception& error) {
     platform::logDebug("IndexingPerformance", std::string("WAL checkpoint failed: ") + error.what());

@@ -40,7 +40,8 @@ class IndexingJobs {
   static IndexingQueueCounterDeltas queueItemCounterDeltas(IndexingQueueItemStatus status,
                                                            bool hasFailureMessage);
 
-  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths);
+  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths,
+                                     const std::vector<std::string>& vacatedPaths);
   IndexingJobRecord indexingJob(std::int64_t jobID);
   std::optional<IndexingJobRecord> latestIndexingJobID();
   std::optional<IndexingJobRecord> resumeInterruptedIndexingJob();

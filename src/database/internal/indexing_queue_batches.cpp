@@ -71,7 +71,8 @@ std::vector<QueuedDiscoveredFile> IndexingJobs::enqueueIndexingQueueItemBatch(
       std::optional<IndexedImageFileState> state;
       if (const auto row = stored.find(file.path); row != stored.end()) {
         state = IndexedImageFileState{{file.path, row->second.fileSize, row->second.modificationTime},
-                                      row->second.projectionRevision};
+                                      row->second.projectionRevision,
+                                      row->second.missing};
       }
       completes[i] = isUnchanged(state, file);
     }

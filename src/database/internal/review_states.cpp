@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "database/internal/image_projection.h"
 #include "database/internal/library_search.h"
@@ -57,6 +58,23 @@ void forEachRestoreBatch(const std::vector<DeleteCandidateStateRestore>& restore
 }
 
 }  // namespace
+
+ReviewStateHandover handOverReviewState(const std::vector<ReviewState>& records) {
+  ReviewStateHandover handover;
+  if (records.size() == 1) {
+    handover.taken = records.front();
+    handover.left.emplace_back();
+    return handover;
+  }
+  handover.left = records;
+  for (ReviewState& record : handover.left) {
+    handover.taken.favorite = handover.taken.favorite || record.favorite;
+    record.favorite = false;
+    if (!handover.taken.notes && record.notes)
+      handover.taken.notes = std::exchange(record.notes, std::nullopt);
+  }
+  return handover;
+}
 
 void ReviewStates::updateReviewState(std::string_view path, const ReviewState& state) {
   const std::string standardized = text::standardizedPath(path);

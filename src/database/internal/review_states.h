@@ -19,6 +19,18 @@ namespace lorvex {
 class ImageProjection;
 class LibrarySearch;
 
+// A file found where nothing was before takes the review state of the records its content left
+// (gone from their place, never one the program moved to the Trash). From one such record it takes
+// all of it, and that record keeps nothing: a later return to the old place finds only the state
+// as it is now. From several it cannot tell which one it was: it takes a favourite any of them had
+// and the first note, never a delete-candidate mark (which could fall on the copy the person kept);
+// the records give up what was taken and keep their marks.
+struct ReviewStateHandover {
+  ReviewState taken;
+  std::vector<ReviewState> left;  // what each record keeps, in the order given
+};
+ReviewStateHandover handOverReviewState(const std::vector<ReviewState>& records);
+
 class ReviewStates {
  public:
   // Paths per restore statement.

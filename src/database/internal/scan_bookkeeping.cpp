@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "database/internal/review_states.h"
 #include "database/internal/row_mappers.h"
 #include "database/internal/search_query_compiler.h"
 #include "database/internal/sql_paths.h"
@@ -24,6 +25,47 @@ constexpr std::string_view kMarkMissingUnder =
 // bound-list limit, however many folders a caller names.
 constexpr std::size_t kPathsPerStatement = search::kMaxBoundListLength / 3;
 
+constexpr std::string_view kIndexedFileStateColumns =
+    "SELECT absolute_path, file_size, modification_time, projection_revision, missing, content_sha256 FROM "
+    "media_files ";
+
+IndexedImageFileState indexedFileStateOf(SQLiteRows& rows) {
+  return {ImageFileInfo{rows.text(0), rows.int64(1), rows.real(2)}, rows.int64(3), rows.int64(4) != 0,
+          rows.optionalText(5)};
+}
+
+// An image the program moved to the Trash is at its place again: the person put it back, so it is
+// kept after all. It comes back without its delete-candidate mark; a favourite and notes stay.
+constexpr std::string_view kKeepRestoredFromTrash =
+    "UPDATE review_states SET delete_candidate = 0, updated_at = ? WHERE delete_candidate <> 0 AND "
+    "media_file_id IN (SELECT media_file_id FROM trashed_media_files WHERE media_file_id = (SELECT id FROM "
+    "media_files WHERE absolute_path = ?))";
+constexpr std::string_view kForgetTrashing =
+    "DELETE FROM trashed_media_files WHERE media_file_id = (SELECT id FROM media_files WHERE absolute_path = "
+    "?)";
+
+std::optional<ReviewState> reviewStateOf(SQLiteConnection& connection, const std::string& path,
+                                         std::int64_t* mediaID = nullptr) {
+  return connection.query(
+      "SELECT media_files.id, COALESCE(review_states.favorite, 0), COALESCE(review_states.delete_candidate, "
+      "0), review_states.notes FROM media_files LEFT JOIN review_states ON review_states.media_file_id = "
+      "media_files.id WHERE media_files.absolute_path = ?",
+      {path}, [&](SQLiteRows& rows) -> std::optional<ReviewState> {
+        if (!rows.next()) return std::nullopt;
+        if (mediaID != nullptr) *mediaID = rows.int64(0);
+        return ReviewState{rows.int64(1) != 0, rows.int64(2) != 0, rows.optionalText(3)};
+      });
+}
+
+void writeReviewState(SQLiteConnection& connection, std::int64_t mediaID, const ReviewState& state) {
+  connection.execute(
+      "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) VALUES (?, "
+      "?, "
+      "?, ?, ?) ON CONFLICT(media_file_id) DO UPDATE SET favorite = excluded.favorite, delete_candidate = "
+      "excluded.delete_candidate, notes = excluded.notes, updated_at = excluded.updated_at",
+      {mediaID, state.favorite, state.deleteCandidate, state.notes, connection.now()});
+}
+
 template <typename Body>
 void forEachPathChunk(const std::vector<std::string>& paths, Body body) {
   for (std::size_t start = 0; start < paths.size(); start += kPathsPerStatement) {
@@ -37,13 +79,12 @@ void forEachPathChunk(const std::vector<std::string>& paths, Body body) {
 
 std::optional<IndexedImageFileState> ScanBookkeeping::indexedFileState(std::string_view path) {
   auto guard = connection_.lock();
-  return connection_.query(
-      "SELECT absolute_path, file_size, modification_time, projection_revision FROM media_files "
-      "WHERE absolute_path = ?",
-      {text::standardizedPath(path)}, [](SQLiteRows& rows) -> std::optional<IndexedImageFileState> {
-        if (!rows.next()) return std::nullopt;
-        return IndexedImageFileState{ImageFileInfo{rows.text(0), rows.int64(1), rows.real(2)}, rows.int64(3)};
-      });
+  return connection_.query(std::string(kIndexedFileStateColumns) + "WHERE absolute_path = ?",
+                           {text::standardizedPath(path)},
+                           [](SQLiteRows& rows) -> std::optional<IndexedImageFileState> {
+                             if (!rows.next()) return std::nullopt;
+                             return indexedFileStateOf(rows);
+                           });
 }
 
 bool ScanBookkeeping::hasFilesNeedingReprojection(const std::vector<std::string>& paths) {
@@ -88,15 +129,24 @@ void ScanBookkeeping::markObserved(const ImageFileInfo& file, std::int64_t jobID
         "= ? "
         "WHERE absolute_path = ?",
         {file.fileSize, file.modificationDate, jobID, path});
+    keepRestoredFromTrash(path);
   });
 }
 
+void ScanBookkeeping::keepRestoredFromTrash(const std::string& path) {
+  connection_.execute(kKeepRestoredFromTrash, {connection_.now(), path});
+  connection_.execute(kForgetTrashing, {path});
+}
+
 void ScanBookkeeping::markSeenAfterFailure(std::string_view path, std::int64_t jobID) {
-  auto guard = connection_.lock();
-  connection_.execute(
-      "UPDATE media_files SET missing = 0, last_seen_indexing_job_id = ?, projection_revision = ? "
-      "WHERE absolute_path = ?",
-      {jobID, kMetadataProjectionRevision, text::standardizedPath(path)});
+  const std::string standardized = text::standardizedPath(path);
+  connection_.performLockedTransaction([&] {
+    connection_.execute(
+        "UPDATE media_files SET missing = 0, last_seen_indexing_job_id = ?, projection_revision = ? "
+        "WHERE absolute_path = ?",
+        {jobID, kMetadataProjectionRevision, standardized});
+    keepRestoredFromTrash(standardized);
+  });
 }
 
 std::vector<std::string> ScanBookkeeping::relocationCandidatePaths(std::string_view contentSHA256,
@@ -115,9 +165,11 @@ std::vector<std::string> ScanBookkeeping::missingPathsWithContent(
   SQLiteV3Bindings bindings{contentSHA256};
   for (auto& binding : sql::pathPrefixBindings(folders)) bindings.push_back(std::move(binding));
   auto guard = connection_.lock();
+  // An image moved to the Trash is gone for good: no file found later is that image.
   return connection_.query(
       "SELECT absolute_path FROM media_files WHERE missing = 1 AND content_sha256 = ? AND " +
-          sql::pathPrefixPredicate("absolute_path", folders.size()) + " ORDER BY absolute_path",
+          sql::pathPrefixPredicate("absolute_path", folders.size()) +
+          " AND id NOT IN (SELECT media_file_id FROM trashed_media_files) ORDER BY absolute_path",
       bindings, rows::textColumn);
 }
 
@@ -125,32 +177,27 @@ void ScanBookkeeping::markRelocated(const std::vector<std::string>& movedPaths, 
                                     const std::vector<std::string>& reviewSources) {
   const std::string target = text::standardizedPath(path);
   connection_.performLockedTransaction([&] {
-    for (const auto& source : reviewSources) {
-      const auto state = connection_.query(
-          "SELECT review_states.favorite, review_states.delete_candidate, review_states.notes FROM "
-          "media_files "
-          "JOIN review_states ON review_states.media_file_id = media_files.id WHERE "
-          "media_files.absolute_path = ? "
-          "AND (review_states.favorite <> 0 OR review_states.delete_candidate <> 0 OR review_states.notes IS "
-          "NOT "
-          "NULL)",
-          {text::standardizedPath(source)}, [](SQLiteRows& rows) -> std::optional<ReviewState> {
-            if (!rows.next()) return std::nullopt;
-            return ReviewState{rows.int64(0) != 0, rows.int64(1) != 0, rows.optionalText(2)};
-          });
-      if (!state) continue;
-      // Only a record without a review of its own takes it.
-      connection_.execute(
-          "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) SELECT "
-          "id, ?, "
-          "?, ?, ? FROM media_files WHERE absolute_path = ? ON CONFLICT(media_file_id) DO UPDATE SET "
-          "favorite = "
-          "excluded.favorite, delete_candidate = excluded.delete_candidate, notes = excluded.notes, "
-          "updated_at = "
-          "excluded.updated_at WHERE review_states.favorite = 0 AND review_states.delete_candidate = 0 AND "
-          "review_states.notes IS NULL",
-          {state->favorite, state->deleteCandidate, state->notes, connection_.now(), target});
-      break;
+    std::int64_t targetID = 0;
+    // A record with a review of its own keeps it, and the records it came from keep theirs.
+    if (const auto own = reviewStateOf(connection_, target, &targetID); own && *own == ReviewState{}) {
+      std::vector<std::int64_t> sourceIDs;
+      std::vector<ReviewState> sources;
+      for (const auto& given : reviewSources) {
+        std::int64_t id = 0;
+        if (const auto state = reviewStateOf(connection_, text::standardizedPath(given), &id)) {
+          sourceIDs.push_back(id);
+          sources.push_back(*state);
+        }
+      }
+      if (!sources.empty()) {
+        const ReviewStateHandover handover = handOverReviewState(sources);
+        if (handover.taken != ReviewState{}) {
+          writeReviewState(connection_, targetID, handover.taken);
+          for (std::size_t i = 0; i < sources.size(); ++i) {
+            if (handover.left[i] != sources[i]) writeReviewState(connection_, sourceIDs[i], handover.left[i]);
+          }
+        }
+      }
     }
     for (const auto& given : movedPaths) {
       const std::string moved = text::standardizedPath(given);
@@ -197,6 +244,13 @@ void ScanBookkeeping::markTrashedPathsMissing(const std::vector<std::string>& pa
           bindings, rows::int64Column);
       connection_.execute(kMarkMissingUnder, bindings);
       thumbnails_.clearThumbnailKeysForMediaFiles(ids);
+      const double now = connection_.now();
+      for (const std::int64_t id : ids) {
+        connection_.execute(
+            "INSERT INTO trashed_media_files (media_file_id, trashed_at) VALUES (?, ?) ON "
+            "CONFLICT(media_file_id) DO UPDATE SET trashed_at = excluded.trashed_at",
+            {id, now});
+      }
     }
   });
 }
@@ -207,13 +261,13 @@ std::unordered_map<std::string, StoredMediaFile> ScanBookkeeping::storedFiles(
   sql::forEachInListSlice(
       paths, search::kMaxBoundListLength, [&](const std::string& list, SQLiteV3Bindings bindings) {
         connection_.query(
-            "SELECT absolute_path, id, file_size, modification_time, projection_revision FROM media_files "
-            "WHERE "
-            "absolute_path IN " +
+            "SELECT absolute_path, id, file_size, modification_time, projection_revision, missing FROM "
+            "media_files WHERE absolute_path IN " +
                 list,
             bindings, [&](SQLiteRows& rows) {
               while (rows.next()) {
-                stored[rows.text(0)] = {rows.int64(1), rows.int64(2), rows.real(3), rows.int64(4)};
+                stored[rows.text(0)] = {rows.int64(1), rows.int64(2), rows.real(3), rows.int64(4),
+                                        rows.int64(5) != 0};
               }
               return 0;
             });
@@ -257,22 +311,18 @@ std::vector<std::optional<IndexedImageFileState>> ScanBookkeeping::indexedFileSt
   for (const auto& path : paths) standardized.push_back(text::standardizedPath(path));
   auto guard = connection_.lock();
   std::unordered_map<std::string, IndexedImageFileState> found;
-  sql::forEachInListSlice(
-      standardized, search::kMaxBoundListLength,
-      [&](const std::string& list, const SQLiteV3Bindings& bindings) {
-        connection_.query(
-            "SELECT absolute_path, file_size, modification_time, projection_revision FROM media_files "
-            "WHERE absolute_path IN " +
-                list,
-            bindings, [&](SQLiteRows& rows) {
-              while (rows.next()) {
-                IndexedImageFileState state{ImageFileInfo{rows.text(0), rows.int64(1), rows.real(2)},
-                                            rows.int64(3)};
-                found.emplace(state.fileInfo.path, std::move(state));
-              }
-              return 0;
-            });
-      });
+  sql::forEachInListSlice(standardized, search::kMaxBoundListLength,
+                          [&](const std::string& list, const SQLiteV3Bindings& bindings) {
+                            connection_.query(
+                                std::string(kIndexedFileStateColumns) + "WHERE absolute_path IN " + list,
+                                bindings, [&](SQLiteRows& rows) {
+                                  while (rows.next()) {
+                                    IndexedImageFileState state = indexedFileStateOf(rows);
+                                    found.emplace(state.fileInfo.path, std::move(state));
+                                  }
+                                  return 0;
+                                });
+                          });
   std::vector<std::optional<IndexedImageFileState>> states;
   states.reserve(paths.size());
   for (const auto& path : standardized) {

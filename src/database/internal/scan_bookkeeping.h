@@ -31,6 +31,7 @@ struct StoredMediaFile {
   std::int64_t fileSize = 0;
   double modificationTime = 0;
   std::int64_t projectionRevision = 0;
+  bool missing = false;
 };
 
 class ScanBookkeeping {
@@ -61,6 +62,10 @@ class ScanBookkeeping {
   // markObserved of each file whose row is given, for the job; the caller holds a transaction.
   void observeStoredFiles(std::int64_t jobID,
                           const std::vector<std::pair<StoredMediaFile, const ImageFileInfo*>>& files);
+
+  // Drops the delete-candidate mark of an image the program trashed and that is at its path again,
+  // and forgets the trashing. The caller holds a transaction.
+  void keepRestoredFromTrash(const std::string& path);
 
   // folder_counts.cpp
   std::vector<RegisteredFolderImageCounts> folderImageCounts(const std::vector<std::string>& paths);

@@ -7,6 +7,10 @@ namespace {
 
 // registered_folder_fsevent_states keeps, per registered folder, the last event id of our own
 // inotify folder monitor that the library has caught up with.
+// trashed_media_files names the images this program moved to the Trash (missing since): such an
+// image gives its review state to no other file, and comes back without its delete-candidate mark
+// when the person puts it back. indexing_job_vacated_paths keeps, per unfinished job, the places
+// registered folders were moved away from, so that a resumed job still carries marks from there.
 constexpr std::string_view kScript = R"SQL(
 CREATE TABLE IF NOT EXISTS library_roots (
   id INTEGER PRIMARY KEY,
@@ -263,6 +267,15 @@ CREATE TABLE IF NOT EXISTS registered_folder_fsevent_states (
   last_fallback_reason TEXT,
   last_fallback_at REAL,
   updated_at REAL NOT NULL
+);
+CREATE TABLE IF NOT EXISTS trashed_media_files (
+  media_file_id INTEGER PRIMARY KEY REFERENCES media_files(id) ON DELETE CASCADE,
+  trashed_at REAL NOT NULL
+);
+CREATE TABLE IF NOT EXISTS indexing_job_vacated_paths (
+  job_id INTEGER NOT NULL REFERENCES indexing_jobs(id) ON DELETE CASCADE,
+  path TEXT NOT NULL,
+  PRIMARY KEY (job_id, path)
 );
 CREATE INDEX IF NOT EXISTS idx_media_files_default_browse
   ON media_files(missing, modification_time DESC, id DESC);

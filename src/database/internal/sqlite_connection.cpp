@@ -196,12 +196,21 @@ void SQLiteConnection::checkpointBesideWrites(int frames) {
 }
 
 void SQLiteConnection::catchUpCheckpoint() {
-  if (checkpointer_) (void)checkpointer_->catchUp();
+  if (checkpointer_) checkpointer_->catchUp();
 }
 
 bool SQLiteConnection::truncateLog() {
+  // Before this connection's lock, which callers release first where they can: the copy of what
+  // the log holds can take long.
+  catchUpCheckpoint();
+  // The truncation is a statement on this connection like any other: run without the lock, it was
+  // still running when another thread's COMMIT came ("SQL statements in progress"), and two threads
+  // used the statement cache at once. The checkpoint connection's lock comes second, the only order
+  // in which the two are ever taken together (its thread never takes this one), so a caller that
+  // already holds this lock cannot deadlock; it waits only for a checkpoint that has begun since.
+  auto guard = lock();
   std::unique_lock<std::recursive_timed_mutex> checkpoints;
-  if (checkpointer_) checkpoints = checkpointer_->catchUp();
+  if (checkpointer_) checkpoints = checkpointer_->holdOff();
   // The first column is 1 when the checkpoint could not finish.
   return query("PRAGMA wal_checkpoint(TRUNCATE);", {},
                [](SQLiteRows& rows) { return rows.next() && rows.int64(0) == 0; });

@@ -139,9 +139,10 @@ class SQLiteConnection {
   // which then has only the pages written since to copy while it holds the lock.
   void catchUpCheckpoint();
   // Copies the whole log into the file and empties it ("PRAGMA wal_checkpoint(TRUNCATE)"), after
-  // catching up as above; no checkpoint beside the writes starts meanwhile. False when SQLite
-  // answered busy (a reader still needs the log, or another process checkpoints): the log then
-  // stays as it is.
+  // catching up as above; no checkpoint beside the writes starts meanwhile. Takes the lock for the
+  // truncation itself, not for the catching up: call it without the lock where it can be released.
+  // False when SQLite answered busy (a reader still needs the log, or another process
+  // checkpoints): the log then stays as it is.
   bool truncateLog();
   bool isOpen() const { return database_ != nullptr; }
   bool isReadOnly() const { return readOnly_; }

@@ -38,9 +38,17 @@ void WALCheckpointer::detach() {
   writer_ = nullptr;
 }
 
-int WALCheckpointer::walHook(void* checkpointer, sqlite3*, const char*, int frames) {
+int WALCheckpointer::walHook(void* checkpointer, sqlite3* database, const char* name, int frames) {
   auto& self = *static_cast<WALCheckpointer*>(checkpointer);
-  if (frames >= self.frames_) self.request();
+  if (frames < self.frames_) return SQLITE_OK;
+  if (self.failedToOpen_.load()) {
+    // The writer checkpoints the log itself, as SQLite's automatic checkpoint would: inside its
+    // commit, on its thread and under its lock (this object never uses the writer's handle from a
+    // thread of its own).
+    (void)sqlite3_wal_checkpoint(database, name);
+    return SQLITE_OK;
+  }
+  self.request();
   return SQLITE_OK;
 }
 
@@ -54,10 +62,12 @@ void WALCheckpointer::request() {
   requested_.notify_one();
 }
 
-std::unique_lock<std::recursive_timed_mutex> WALCheckpointer::catchUp() {
-  auto guard = connection_.lock();
+void WALCheckpointer::catchUp() {
   checkpoint();
-  return guard;
+}
+
+std::unique_lock<std::recursive_timed_mutex> WALCheckpointer::holdOff() {
+  return connection_.lock();
 }
 
 void WALCheckpointer::run(std::stop_token stop) {
@@ -79,12 +89,8 @@ bool WALCheckpointer::opened() {
     connection_.open(path_, SQLiteConnection::Access::writeExisting);
     return true;
   } catch (const std::exception& error) {
+    // The writer's commits checkpoint the log themselves again (walHook).
     failedToOpen_ = true;
-    // The writer's commits checkpoint the log themselves again, as SQLite's automatic checkpoint.
-    {
-      const std::lock_guard guard(writerMutex_);
-      if (writer_ != nullptr) sqlite3_wal_autocheckpoint(writer_, frames_);
-    }
     platform::logError(
         "Database", std::string("The write-ahead log is checkpointed by its writer again: ") + error.what());
     return false;

@@ -12,12 +12,15 @@
 // never reaches the limit costs nothing. Failures are logged, never thrown: a checkpoint not made
 // leaves the log longer, nothing else.
 //
-// Thread safety: request() and catchUp() may be called from any thread; request() never blocks on a
-// checkpoint in progress. Destroy the object before the writer closes, so that the writer, closing
-// last, still finds itself alone and removes the log. When the checkpoint connection cannot be
-// opened, the writer's own automatic checkpoint is put back.
+// Thread safety: request(), catchUp() and holdOff() may be called from any thread; request() never
+// blocks on a checkpoint in progress. The writer's handle is used only inside the writer's commits
+// (the hook), never from this object's thread. Destroy the object before the writer closes, so that
+// the writer, closing last, still finds itself alone and removes the log. When the checkpoint
+// connection cannot be opened, the writer's commits checkpoint the log themselves again, as SQLite's
+// automatic checkpoint does.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -42,11 +45,13 @@ class WALCheckpointer {
   // Asks for a passive checkpoint soon; requests made while one is pending are one request.
   void request();
   // A passive checkpoint now, on the calling thread, after the one in progress if any. For a caller
-  // about to checkpoint on the writer, which then has only the pages written since to copy. The
-  // lock returned keeps this object's thread from starting another checkpoint until it is released:
-  // a checkpoint the caller makes meanwhile would find that one running, and SQLite answers such a
-  // checkpoint busy at once, without waiting for it.
-  [[nodiscard]] std::unique_lock<std::recursive_timed_mutex> catchUp();
+  // about to checkpoint on the writer, which then has only the pages written since to copy.
+  void catchUp();
+  // Waits for the checkpoint in progress, if any; the lock returned keeps this object's thread from
+  // starting another one until it is released: a checkpoint the caller makes on the writer
+  // meanwhile would find that one running, and SQLite answers such a checkpoint busy at once,
+  // without waiting for it. Never takes the writer's lock, so a caller may hold it.
+  [[nodiscard]] std::unique_lock<std::recursive_timed_mutex> holdOff();
 
  private:
   void run(std::stop_token stop);
@@ -57,14 +62,14 @@ class WALCheckpointer {
   static int walHook(void* checkpointer, sqlite3* database, const char* name, int frames);
 
   const std::string path_;
-  // Never taken by the hook, which runs inside the writer's commit: whoever holds it may call into
-  // the writer's handle.
+  // Never taken by the hook, which runs inside the writer's commit.
   std::mutex writerMutex_;
   sqlite3* writer_ = nullptr;  // under writerMutex_
   int frames_ = 0;             // set before the hook is installed
   // Its lock is the one checkpoint at a time.
   SQLiteConnection connection_;
-  bool failedToOpen_ = false;  // under the connection's lock
+  // Set under the connection's lock; read by the hook.
+  std::atomic<bool> failedToOpen_ = false;
 
   std::mutex requestMutex_;
   std::condition_variable_any requested_;

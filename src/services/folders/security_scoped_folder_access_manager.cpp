@@ -14,6 +14,7 @@
 #include "platform/bookmark_codec.h"
 #include "platform/json_nesting.h"
 #include "platform/log.h"
+#include "platform/regular_file.h"
 #include "services/folders/canonical_folder_path.h"
 #include "services/folders/stored_bookmarks_error.h"
 #include "services/library_error_translation.h"
@@ -75,11 +76,12 @@ SecurityScopedFolderAccessManager::Functions SecurityScopedFolderAccessManager::
     auto resolution = platform::resolveBookmarkData(data);
     return ResolvedBookmark{std::move(resolution.path), resolution.isStale};
   };
-  // A folder is readable when it can be listed: both read and search permission.
+  // A folder is readable when it can be listed: both read and search permission. Not readable
+  // (false) is the system's EACCES, which the folder's row names; any other refusal names itself.
   functions.readabilityProvider = [](const std::string& url) {
     if (::access(url.c_str(), R_OK | X_OK) == 0) return true;
     const int error = errno;
-    if (error == EACCES || error == EPERM) return false;
+    if (error == EACCES) return false;
     throw std::filesystem::filesystem_error("Cannot check whether the folder can be read", url,
                                             std::error_code(error, std::generic_category()));
   };
@@ -271,10 +273,11 @@ SecurityScopedFolderAccessManager::Evaluation SecurityScopedFolderAccessManager:
     }
   }
   auto& access = evaluation.access;
-  const auto deny = [&](RegisteredFolderAccessState state, std::string message, ErrorNoticeKind notice) {
+  const auto deny = [&](RegisteredFolderAccessState state, std::string message, ErrorNoticeKind notice,
+                        std::string detail = {}) {
     access.state = state;
     access.lastError = std::move(message);
-    access.lastErrorNotice = ErrorNotice{notice, {}};
+    access.lastErrorNotice = ErrorNotice{notice, {}, std::move(detail)};
   };
   if (!startAccessIfNeeded(url)) {
     deny(RegisteredFolderAccessState::accessDenied, kAccessDeniedMessage,
@@ -297,14 +300,16 @@ SecurityScopedFolderAccessManager::Evaluation SecurityScopedFolderAccessManager:
     if (functions_.readabilityProvider(url)) {
       access.url = url;
     } else {
-      deny(RegisteredFolderAccessState::accessDenied, kUnreadableMessage, ErrorNoticeKind::folderUnreadable);
+      deny(RegisteredFolderAccessState::accessDenied, kUnreadableMessage, ErrorNoticeKind::folderUnreadable,
+           platform::errorNumberName(EACCES));
     }
   } catch (...) {
     const auto error = std::current_exception();
     report(FolderAccessDiagnosticOperation::readabilityCheck, record.path, error);
     deny(RegisteredFolderAccessState::accessDenied, describe(error),
          errorNotice(error).kind == ErrorNoticeKind::permissionDenied ? ErrorNoticeKind::folderAccessDenied
-                                                                      : ErrorNoticeKind::folderUnreadable);
+                                                                      : ErrorNoticeKind::folderUnreadable,
+         platform::errorNumberName(errorNumberOf(error)));
   }
   return evaluation;
 }

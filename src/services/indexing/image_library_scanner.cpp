@@ -33,13 +33,12 @@ ImageLibraryScanSummary ImageLibraryScanner::scan(const std::vector<std::string>
                                                   const ProgressHandler& progress, std::stop_token stop,
                                                   const std::vector<std::string>& formerRoots) {
   const std::vector<std::string> rootPaths = canonicalPaths(roots);
-  const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths);
+  const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths, formerRoots);
   Scan scan(job.id, ImageLibraryIndexingMetricsMode::fullScan, rootPaths, 0, progress, std::move(stop),
             options_);
   // Files moved or renamed below the roots while nobody watched, and the files of a registered
   // folder that moved as a whole, keep their review state at their new place.
   scan.relocationRoots = rootPaths;
-  scan.vacatedPaths = formerRoots;
   return reportingFailure(scan, [&] { return runFullScan(scan, rootPaths); });
 }
 
@@ -51,7 +50,8 @@ std::optional<ImageLibraryScanSummary> ImageLibraryScanner::resumeInterruptedJob
             options_);
   return reportingFailure(scan, [&] {
     // A root that is gone (an unplugged disk, a deleted folder) would fail every launch's
-    // resumption; its images keep their state until a scan can see the folder again.
+    // resumption; its images keep their state until a scan can see the folder again. The files
+    // not reached before the interruption find their review states as the interrupted scan would.
     std::vector<std::string> presentRoots;
     for (const auto& root : job->rootPaths) {
       if (platform::fileExists(root)) {
@@ -62,6 +62,7 @@ std::optional<ImageLibraryScanSummary> ImageLibraryScanner::resumeInterruptedJob
                                                      " without its root that is gone: " + root);
       }
     }
+    scan.relocationRoots = presentRoots;
     return runFullScan(scan, presentRoots);
   });
 }
@@ -81,6 +82,8 @@ ImageLibraryScanSummary ImageLibraryScanner::reportingFailure(
 
 ImageLibraryScanSummary ImageLibraryScanner::runFullScan(Scan& scan, const std::vector<std::string>& roots) {
   jobs_.closeIndexingJobsCoveredBy(scan.jobID, roots);
+  // The places the job was given, and those of the unfinished jobs it took over.
+  scan.vacatedPaths = jobs_.indexingJob(scan.jobID).vacatedPaths;
   for (int pass = 0; pass < 2; ++pass) {
     discoveryPass(scan, roots);
     processPendingQueueItems(scan, std::nullopt);
@@ -181,7 +184,7 @@ bool ImageLibraryScanner::enqueueDiscoveredFile(Scan& scan, DiscoveredEntry entr
                            "Skipped a file that vanished after it was listed: " + entry.path);
         return false;
       }
-      recordDiscoveryFailure(scan, entry.path, error.what());
+      recordDiscoveryFailure(scan, entry.path, scanFailure(entry.path, entry.infoError).message);
       return true;
     }
   }

@@ -39,8 +39,9 @@ class ImageLibraryScanning {
   // them that are gone as missing. A file found at a new place whose content was at an old one
   // that is gone takes the review state it had there: an old place below the roots, or below one
   // of `formerRoots` (the places registered folders were moved away from, whose files the caller
-  // has marked missing). Throws when the job cannot be started or kept (a database error) or a
-  // root cannot be read; the job then stays running for resumeInterruptedJob.
+  // has marked missing; the job keeps them until it completes). The old place gives the state up.
+  // Throws when the job cannot be started or kept (a database error) or a root cannot be read; the
+  // job then stays running for resumeInterruptedJob.
   virtual ImageLibraryScanSummary scan(const std::vector<std::string>& roots, const ProgressHandler& progress,
                                        std::stop_token stop,
                                        const std::vector<std::string>& formerRoots = {}) = 0;
@@ -53,8 +54,8 @@ class ImageLibraryScanning {
                                                    const std::vector<std::string>& roots,
                                                    const ProgressHandler& progress, std::stop_token stop) = 0;
 
-  // Finishes the most recently updated unfinished job over those of its roots that still exist;
-  // nothing when no job is unfinished.
+  // Finishes the most recently updated unfinished job over those of its roots that still exist, as
+  // scan() would have (its former places included); nothing when no job is unfinished.
   virtual std::optional<ImageLibraryScanSummary> resumeInterruptedJob(const ProgressHandler& progress,
                                                                       std::stop_token stop) = 0;
 };

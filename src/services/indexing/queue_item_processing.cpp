@@ -33,11 +33,18 @@ using Operation = ImageLibraryIndexingMetricOperation;
 
 namespace {
 
-bool isUnchanged(const std::optional<IndexedImageFileState>& state, const ImageFileInfo& file) {
+// The library holds the file as it is, missing or not.
+bool isSameFile(const std::optional<IndexedImageFileState>& state, const ImageFileInfo& file) {
   return state && state->fileInfo.path == file.path && state->fileInfo.fileSize == file.fileSize &&
          std::fabs(state->fileInfo.modificationDate - file.modificationDate) <
              ImageLibraryScanner::kModificationTimeTolerance &&
          state->metadataProjectionRevision == kMetadataProjectionRevision;
+}
+
+// Nothing to do but mark it seen. A file back where it was missing is not: it goes alone, and takes
+// back the review state it gave to the place its content was found at meanwhile.
+bool isUnchanged(const std::optional<IndexedImageFileState>& state, const ImageFileInfo& file) {
+  return isSameFile(state, file) && !state->isMissing;
 }
 
 bool isUnderRoot(const std::string& path, const std::vector<std::string>& roots) {
@@ -139,9 +146,10 @@ ImageLibraryScanner::PreparedQueueItem ImageLibraryScanner::prepareQueueItem(
     return prepared;
   }
   prepared.fileInfoNanoseconds = nanosecondsSince(start);
-  if (isUnchanged(state, prepared.file)) {
+  if (isSameFile(state, prepared.file)) {
     // A file that changed since it was queued has its queue item updated on the single-item path.
-    if (item.fileSize == prepared.file.fileSize && item.modificationDate == prepared.file.modificationDate)
+    if (isUnchanged(state, prepared.file) && item.fileSize == prepared.file.fileSize &&
+        item.modificationDate == prepared.file.modificationDate)
       prepared.kind = PreparedQueueItem::Kind::unchanged;
     return prepared;
   }
@@ -399,12 +407,14 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
     TimedScanStep step(scan.metrics, Operation::indexedFileInfoLookup);
     state = records_.indexedFileState(file.path);
   }
-  if (isUnchanged(state, file)) {
+  if (isSameFile(state, file)) {
     scan.metrics.unchangedSkipCount += 1;
     {
       TimedScanStep step(scan.metrics, Operation::markObserved);
       records_.markObserved(file, scan.jobID);
     }
+    if (state->isMissing && scan.relocationRoots && state->contentSHA256)
+      relocate(scan, *state->contentSHA256, file.path);
     TimedScanStep step(scan.metrics, Operation::markIndexed);
     return jobs_.completeIndexingQueueItem(scan.jobID, item.id, std::nullopt);
   }
@@ -459,7 +469,7 @@ void ImageLibraryScanner::hashNextQueuedFile(Scan& scan) {
       if (!next.fileSize || !next.modificationDate) continue;
       // A file the library holds as queued is most likely unchanged and will not be hashed at all.
       const ImageFileInfo queued{next.path, *next.fileSize, *next.modificationDate};
-      if (isUnchanged(records_.indexedFileState(next.path), queued)) continue;
+      if (isSameFile(records_.indexedFileState(next.path), queued)) continue;
       scan.hashAhead->start(next.path);
     }
   } catch (const std::exception& error) {
@@ -482,7 +492,8 @@ void ImageLibraryScanner::relocate(Scan& scan, const std::string& contentSHA256,
       moved.push_back(candidate);
     }
   }
-  // Where the file's review state may come from: the places its content just left.
+  // Where the file's review state may come from: the places its content just left, each a record
+  // that gives up what the file takes (markRelocated).
   std::vector<std::string> sources = moved;
   for (const auto& earlier : vacated) {
     if (!stillResolvesToItself(earlier)) sources.push_back(earlier);

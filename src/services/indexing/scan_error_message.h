@@ -17,8 +17,10 @@ namespace lorvex {
 std::string errorMessage(const std::exception& error);
 std::string errorMessage(const std::exception_ptr& error);
 
-// A failure for the file at `path` whose message is errorMessage(error) and whose kind is
-// classified from that message.
+// A failure for the file at `path` whose message is errorMessage(error) followed by what a person
+// can act on without translation, when the error carries it: the system's name of its errno
+// ("Unable to open file: Permission denied (EACCES)") or the chunk a PNG broke in ("invalidChunk
+// (iTXt)"); ImageLibraryScanFailure::detail reads it back. Its kind is classified from the message.
 ImageLibraryScanFailure scanFailure(std::string path, const std::exception_ptr& error);
 
 }  // namespace lorvex

@@ -65,7 +65,10 @@ void StoreContext::setErrorMessage(std::optional<std::string> value) {
 
 void StoreContext::setErrorMessage(std::optional<std::string> value, std::optional<ErrorNotice> notice) {
   creatingThread_.check();
-  if (!value) {
+  if (!value && heldWorkFailure_) {
+    value = heldWorkFailure_->first;
+    notice = heldWorkFailure_->second;
+  } else if (!value) {
     notice.reset();
   } else if (!notice) {
     notice = ErrorNotice{};
@@ -78,6 +81,18 @@ void StoreContext::setErrorMessage(std::optional<std::string> value, std::option
 
 void StoreContext::setErrorMessage(const std::exception_ptr& failure) {
   setErrorMessage(lorvex::errorMessage(failure), lorvex::errorNotice(failure));
+}
+
+void StoreContext::holdWorkFailure(const std::exception_ptr& failure) {
+  heldWorkFailure_.emplace(lorvex::errorMessage(failure), lorvex::errorNotice(failure));
+  setErrorMessage(failure);
+}
+
+void StoreContext::releaseWorkFailure() {
+  if (!heldWorkFailure_) return;
+  const bool isShown = errorMessage_ == heldWorkFailure_->first && errorNotice_ == heldWorkFailure_->second;
+  heldWorkFailure_.reset();
+  if (isShown) setErrorMessage(std::nullopt);
 }
 
 void StoreContext::showSuggestionLoadFailure(const std::exception_ptr& failure) {

@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "model/error_notice.h"
 #include "services/image_library_servicing.h"
@@ -85,6 +86,14 @@ class StoreContext : public QObject {
   // The failure's text and its notice (services' errorMessage and errorNotice).
   void setErrorMessage(const std::exception_ptr& failure);
 
+  // A failure that stopped library work (a scan on a full disk): it stays on the error line until
+  // releaseWorkFailure(), as the reads that follow succeed on a library that still cannot be
+  // written and would wipe it at once. A later error shows meanwhile; clearing that one shows the
+  // held failure again.
+  void holdWorkFailure(const std::exception_ptr& failure);
+  // Library work completed: the held failure, if any, leaves the error line.
+  void releaseWorkFailure();
+
   // The loads that fill the filter sidebar and the concept views show their failures through
   // these. A later successful load clears the message only while it is still the one a failed load
   // put there: launch, registration and the syncs reload the suggestions right after a result
@@ -111,6 +120,7 @@ class StoreContext : public QObject {
   std::optional<std::string> errorMessage_;
   std::optional<ErrorNotice> errorNotice_;
   std::optional<std::string> suggestionLoadFailureMessage_;
+  std::optional<std::pair<std::string, ErrorNotice>> heldWorkFailure_;
   // Last: reset by endFlows(), else destroyed before any field its flows use.
   std::unique_ptr<CoroutineScope> scope_;
 };

@@ -100,8 +100,8 @@ FolderChangeHandler BackgroundLibrarySync::folderChangeHandler() {
 
 FolderMonitoringFailureHandler BackgroundLibrarySync::folderMonitoringEndedHandler(std::uint64_t generation) {
   return [link = context_.scope().link(), this, generation](const FolderChangeMonitorError& error) {
-    link->post([this, generation, description = error.localizedDescription()] {
-      folderMonitoringEnded(generation, description);
+    link->post([this, generation, failure = std::make_exception_ptr(error)] {
+      folderMonitoringEnded(generation, failure);
     });
   };
 }
@@ -183,7 +183,7 @@ QCoro::Task<void> BackgroundLibrarySync::restartBackgroundLibrarySync() {
   }
   // A later restart or a stop took over: what it does stands.
   if (stop.stop_requested()) co_return;
-  const std::optional<std::string> endedWith = std::move(monitoringRestart_->endedWith);
+  const std::exception_ptr endedWith = std::move(monitoringRestart_->endedWith);
   monitoringRestart_.reset();
   if (result.skipped) co_return;
 
@@ -205,7 +205,7 @@ QCoro::Task<void> BackgroundLibrarySync::restartBackgroundLibrarySync() {
   }
   if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
   // The new monitor ended before the restart was applied: it is handled as any monitor's end.
-  if (result.started && endedWith) folderMonitoringEnded(generation, *endedWith);
+  if (result.started && endedWith) folderMonitoringEnded(generation, endedWith);
   if (backgroundSyncPlanner_.hasPendingBatch) scheduleBackgroundLibrarySync();
 }
 
@@ -330,11 +330,12 @@ BackgroundLibrarySync::FolderMonitoringOutcome BackgroundLibrarySync::updateFold
   return {decision.coversAllRegisteredFolders, false};
 }
 
-void BackgroundLibrarySync::folderMonitoringEnded(std::uint64_t generation, const std::string& description) {
+void BackgroundLibrarySync::folderMonitoringEnded(std::uint64_t generation,
+                                                  const std::exception_ptr& failure) {
   creatingThread_.check();
   // The monitor a restart has just started, before the restart is applied: the end waits for it.
   if (monitoringRestart_ && monitoringRestart_->generation == generation) {
-    monitoringRestart_->endedWith = description;
+    monitoringRestart_->endedWith = failure;
     return;
   }
   // A monitor stopped or replaced since is not the one that ended.
@@ -345,7 +346,8 @@ void BackgroundLibrarySync::folderMonitoringEnded(std::uint64_t generation, cons
     planner.isMonitoring = false;
     planner.monitoredRootURLs.clear();
   });
-  context_.setErrorMessage(description);
+  // The error itself, not its text: the window tells its kind (the watch limit, with its advice).
+  context_.setErrorMessage(failure);
   startMonitorRecovery(false);
 }
 
@@ -567,7 +569,30 @@ QCoro::Task<bool> BackgroundLibrarySync::runBackgroundLibrarySync(std::vector<st
   co_await dependents_.refreshResultWindowAfterSync();
   co_await dependents_.reloadTagSuggestions();
   dependents_.startThumbnailGeneration();
+  // A registered folder renamed or moved is lost to its monitor, which asks for this full pass;
+  // the pass's restore found the folder under its new path, and monitoring follows it there.
+  if (requiresFullRescan) co_await followMovedFolders();
   co_return true;
+}
+
+QCoro::Task<void> BackgroundLibrarySync::followMovedFolders() {
+  auto frame = co_await context_.scope().enter();
+  creatingThread_.check();
+  // A restart or the recovery loop decides on its own; without monitoring there is nothing to move.
+  const auto isUpToSomeoneElse = [this] {
+    return !backgroundSyncPlanner_.isMonitoring || monitoringRestart_.has_value() ||
+           static_cast<bool>(backgroundLibrarySyncMonitorRecoveryTask_);
+  };
+  if (isUpToSomeoneElse()) co_return;
+  std::optional<FolderMonitoringInputs> inputs = co_await readFolderMonitoringInputs();
+  // A failed read is tried again by the next full pass.
+  if (!inputs || isUpToSomeoneElse()) co_return;
+  const RegisteredFolderMonitoringDecision decision = backgroundSyncPlanner_.monitoringDecision(
+      inputs->roots.registeredPaths, inputs->roots.availableRootURLs);
+  // Monitoring that still covers the folders stays as it is, and so does the error line.
+  if (decision.kind == RegisteredFolderMonitoringDecision::Kind::keep) co_return;
+  const FolderMonitoringOutcome outcome = updateFolderMonitoring(std::move(inputs));
+  if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
 }
 
 void BackgroundLibrarySync::ignoreTrashedFileRemovals(const std::vector<std::string>& trashedPaths) {

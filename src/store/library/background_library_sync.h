@@ -147,7 +147,7 @@ class BackgroundLibrarySync : public QObject {
   void startMonitorRecovery(bool needsFullSync);
   QCoro::Task<void> runMonitorRecovery(bool needsFullSync, std::stop_token stop);
   // The monitor of `generation` ended on its own: nothing is monitored any more.
-  void folderMonitoringEnded(std::uint64_t generation, const std::string& description);
+  void folderMonitoringEnded(std::uint64_t generation, const std::exception_ptr& failure);
   void enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch);
   void scheduleBackgroundLibrarySync();
   QCoro::Task<void> debounceBackgroundLibrarySync(std::int64_t nanoseconds, std::stop_token stop);
@@ -157,6 +157,9 @@ class BackgroundLibrarySync : public QObject {
   QCoro::Task<bool> runBackgroundLibrarySync(std::vector<std::string> changedURLs,
                                              std::optional<std::uint64_t> lastEventID,
                                              bool requiresFullRescan);
+  // After a full pass the monitor asked for: monitoring moves to where the registered folders are
+  // now, when a folder was renamed or moved.
+  QCoro::Task<void> followMovedFolders();
 
   // Advanced by every monitor start and stop; an end reported by an older monitor is stale.
   std::uint64_t folderMonitoringGeneration_ = 0;
@@ -170,7 +173,7 @@ class BackgroundLibrarySync : public QObject {
   struct MonitoringRestart {
     std::stop_source stop;
     std::uint64_t generation = 0;
-    std::optional<std::string> endedWith;
+    std::exception_ptr endedWith;
   };
   std::optional<MonitoringRestart> monitoringRestart_;
   const std::shared_ptr<FolderMonitorControl>& folderMonitorControl();

@@ -11,6 +11,7 @@
 #include "store/async/progress_channel.h"
 #include "store/async/run_blocking.h"
 #include "store/library/library_model.h"
+#include "store/library_failure.h"
 
 namespace lorvex {
 
@@ -74,7 +75,12 @@ QCoro::Task<std::optional<ImageLibraryScanSummary>> LibraryModel::runIndexingOpe
   // Every value has been applied by now: the job ended the channel before it returned, and the
   // channel's last delivery was posted to this thread ahead of the job's result.
   setIndexingProgress(std::nullopt);
-  if (failure) std::rethrow_exception(failure);
+  if (failure) {
+    // A scan that stopped (on a full disk, say) stays on the error line until one completes.
+    if (!isCancellation(failure)) context_.holdWorkFailure(failure);
+    std::rethrow_exception(failure);
+  }
+  if (summary) context_.releaseWorkFailure();
   co_return summary;
 }
 

@@ -1,5 +1,6 @@
 #include "store/results/results_model.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "store/observed_value.h"
@@ -32,6 +33,12 @@ ResultsModel::ResultsModel(StoreContext& context, const FiltersModel& filters,
   resultWindow_->setRetiredRecordsHandler([this](std::vector<RecordRef> records) {
     releaseRecordsOn(context_.utilityPool(), std::move(records));
   });
+  connect(selection_.get(), &ResultSelection::primaryPathChanged, this, [this] {
+    if (isReconcilingSelection_) return;
+    const std::optional<int> index = focusedWindowIndex();
+    focusedContentSHA256_ =
+        index ? resultWindow_->records()[static_cast<std::size_t>(*index)]->contentSHA256 : std::nullopt;
+  });
 }
 
 ResultsModel::~ResultsModel() {
@@ -47,9 +54,32 @@ bool ResultsModel::hasFlowUnderWay() const {
 
 void ResultsModel::resultWindowRecordsDidChange(const SearchResultWindow::RecordsChange& change) {
   creatingThread_.check();
-  if (!selection_->reconcile(*resultWindow_, change.fallbackSelectionIndex).has_value()) {
-    presentation_.setIsSlideshowPresented(false);
+  // A moved image keeps the focus at its new path, rather than the focus landing on whatever record
+  // now stands where it stood; it may come with any change that brings records in, so a focus lost
+  // meanwhile keeps looking for it. A focus the store's own removals moved (the Trash, a review
+  // filter) is where the focus is from then on.
+  isReconcilingSelection_ = change.addsRecords;
+  if (change.addsRecords) {
+    if (const std::optional<std::string> moved = movedFocusPath()) selection_->selectSingle(*moved);
   }
+  const std::optional<bool> reconciled = selection_->reconcile(*resultWindow_, change.fallbackSelectionIndex);
+  isReconcilingSelection_ = false;
+  if (!reconciled.has_value()) presentation_.setIsSlideshowPresented(false);
+}
+
+std::optional<std::string> ResultsModel::movedFocusPath() const {
+  if (!focusedContentSHA256_) return std::nullopt;
+  const std::vector<RecordRef>& records = resultWindow_->records();
+  const auto showsFocusedContent = [this](const RecordRef& record) {
+    return !record->isMissing && record->contentSHA256 == focusedContentSHA256_;
+  };
+  if (const std::optional<int> index = focusedWindowIndex();
+      index && showsFocusedContent(records[static_cast<std::size_t>(*index)])) {
+    return std::nullopt;
+  }
+  const auto moved = std::find_if(records.begin(), records.end(), showsFocusedContent);
+  if (moved == records.end()) return std::nullopt;
+  return (*moved)->file.path;
 }
 
 void ResultsModel::setSearchResultsResetCount(int value) {

@@ -327,6 +327,9 @@ class ResultsModel : public QObject {
   PathSet windowPathRange(int first, int last) const;
   // Clears the selection when no record is loaded; says whether it did.
   bool clearSelectionIfWindowIsEmpty();
+  // The path of a loaded, present record with the content of the record the person focused, when
+  // the focused path no longer shows that content (the file moved, or its folder was renamed).
+  std::optional<std::string> movedFocusPath() const;
 
   CreatingThread creatingThread_;
   StoreContext& context_;
@@ -336,6 +339,10 @@ class ResultsModel : public QObject {
   // The selection is reconciled against the window: it goes last.
   const std::unique_ptr<ResultSelection> selection_;
   const std::unique_ptr<SearchResultWindow> resultWindow_;
+  // The content of the record last focused by anything but a change of the window's records: a
+  // focus the window loses is looked for under another path by it.
+  std::optional<std::string> focusedContentSHA256_;
+  bool isReconcilingSelection_{false};
 
   int searchResultsResetCount_{0};
   bool isLoading_{false};

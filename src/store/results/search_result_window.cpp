@@ -183,8 +183,8 @@ bool SearchResultWindow::indexIsExact() const {
   return indexMatchesRecords_ && indexByPath_.size() == records_.size();
 }
 
-void SearchResultWindow::report(int fallbackSelectionIndex) {
-  if (onRecordsChanged_) onRecordsChanged_(RecordsChange{fallbackSelectionIndex});
+void SearchResultWindow::report(int fallbackSelectionIndex, bool addsRecords) {
+  if (onRecordsChanged_) onRecordsChanged_(RecordsChange{fallbackSelectionIndex, addsRecords});
 }
 
 void SearchResultWindow::replaceRecords(std::vector<RecordRef> records, bool hasMoreRecords,
@@ -196,7 +196,7 @@ void SearchResultWindow::replaceRecords(std::vector<RecordRef> records, bool has
   // New results take their set of paths at once, so that the pages appended to them keep it
   // current and select-all never has to build it.
   loadedPaths();
-  report(fallbackSelectionIndex);
+  report(fallbackSelectionIndex, true);
 }
 
 SearchResultWindow::AppendOutcome SearchResultWindow::appendPage(const std::vector<RecordRef>& page,
@@ -244,7 +244,7 @@ SearchResultWindow::AppendOutcome SearchResultWindow::appendPage(const std::vect
     Q_EMIT recordsChanged();
   }
   setHasMoreRecords(hasMoreRecords);
-  report(0);
+  report(0, true);
   return AppendOutcome::appended(static_cast<int>(kept.size()));
 }
 
@@ -267,7 +267,7 @@ SearchResultWindow::LeadingMergeOutcome SearchResultWindow::mergeLeadingPage(
   rebuildIndex();
   Q_EMIT recordsInserted(0, count - 1);
   Q_EMIT recordsChanged();
-  report(count);
+  report(count, true);
   return LeadingMergeOutcome::inserted(count);
 }
 

@@ -69,6 +69,20 @@ std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& lo
   return localizer.lookup(errorNoticeKey(notice.kind), arguments);
 }
 
+std::string failureLineText(std::string_view kindText, std::string_view detail, std::string_view name) {
+  for (const std::string_view stop : {std::string_view("."), std::string_view("。")}) {
+    if (kindText.ends_with(stop)) kindText.remove_suffix(stop.size());
+  }
+  std::string line(kindText);
+  std::string_view separator = " — ";
+  for (const std::string_view part : {detail, name}) {
+    if (part.empty()) continue;
+    line.append(separator).append(part);
+    separator = " · ";
+  }
+  return line;
+}
+
 ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind) {
   using Kind = ImageLibraryScanFailure::Kind;
   switch (kind) {

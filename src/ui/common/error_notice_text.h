@@ -27,6 +27,13 @@ std::string_view errorNoticeKey(ErrorNoticeKind kind);
 std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& localizer,
                             const ViewResourceDisplay& resourceDisplay);
 
+// A failure's line where it is listed with others (a folder row, a scan-failure row): the kind's
+// text in the window's language without its closing full stop, then what a person can act on that
+// needs no translation, the error's code and the file or folder it concerns, so that two failures
+// that differ never read the same: "Permission denied — EACCES · image.png". An empty part is left
+// out.
+std::string failureLineText(std::string_view kindText, std::string_view detail, std::string_view name);
+
 // The notice a scan failure of this kind is shown by (its message is the library's own text).
 ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind);
 

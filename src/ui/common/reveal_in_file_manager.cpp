@@ -12,6 +12,7 @@
 #include "model/text/paths.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/readable_message_box.h"
 
 namespace lorvex::ui {
 
@@ -52,6 +53,7 @@ void showRevealFailure(const std::string& path, const AppLocalization& localizat
   box->setTextFormat(Qt::PlainText);
   const QString title = qtText(localization.lookup("platform.reveal.failed.title"));
   box->setWindowTitle(title);
+  keepMessageBoxReadable(*box);
   box->setText(title);  // a window manager may not show a dialog's title
   box->setInformativeText(qtText(localization.lookup("platform.reveal.failed.message", {shownName(path)})));
   box->setStandardButtons(QMessageBox::Ok);

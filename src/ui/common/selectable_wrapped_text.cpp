@@ -12,6 +12,8 @@ namespace {
 
 // A long text asks for about forty average characters a line, not its whole length.
 constexpr int kPreferredCharacters = 40;
+// The widths whose heights are kept: the widget's own, a layout's trial widths, the size hint's.
+constexpr std::size_t kKeptWidths = 4;
 
 }  // namespace
 
@@ -34,15 +36,21 @@ SelectableWrappedText::SelectableWrappedText(QWidget* parent) : QTextEdit(parent
 
 void SelectableWrappedText::setText(const QString& text) {
   if (text == toPlainText()) return;
+  heights_.clear();
   setPlainText(text);
   updateGeometry();
 }
 
 int SelectableWrappedText::heightForWidth(int width) const {
+  const auto kept = std::find_if(heights_.begin(), heights_.end(),
+                                 [width](const auto& measure) { return measure.first == width; });
+  if (kept != heights_.end()) return kept->second;
   const int frame = 2 * frameWidth();
   const std::unique_ptr<QTextDocument> measure(document()->clone());
   measure->setTextWidth(std::max(width - frame, 1));
-  return static_cast<int>(std::ceil(measure->size().height())) + frame;
+  if (heights_.size() >= kKeptWidths) heights_.erase(heights_.begin());
+  heights_.emplace_back(width, static_cast<int>(std::ceil(measure->size().height())) + frame);
+  return heights_.back().second;
 }
 
 QSize SelectableWrappedText::sizeHint() const {
@@ -70,7 +78,10 @@ void SelectableWrappedText::resizeEvent(QResizeEvent* event) {
 
 void SelectableWrappedText::changeEvent(QEvent* event) {
   QTextEdit::changeEvent(event);
-  if (event->type() == QEvent::FontChange) updateGeometry();
+  if (event->type() == QEvent::FontChange) {
+    heights_.clear();
+    updateGeometry();
+  }
 }
 
 }  // namespace lorvex::ui

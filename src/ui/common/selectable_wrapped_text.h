@@ -3,10 +3,15 @@
 // so a long path never widens a narrow column. Its height follows its width; it never scrolls.
 // Copying gives the text as written, without the breaks of its lines.
 //
+// Measuring lays the whole text out again, and one layout pass asks the same widths several times:
+// the heights of the latest few widths are kept until the text or the font changes.
+//
 // Thread safety: GUI thread only.
 #pragma once
 
 #include <QTextEdit>
+#include <utility>
+#include <vector>
 
 namespace lorvex::ui {
 
@@ -27,6 +32,9 @@ class SelectableWrappedText : public QTextEdit {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+
+ private:
+  mutable std::vector<std::pair<int, int>> heights_;  // (width, height), the latest last
 };
 
 }  // namespace lorvex::ui

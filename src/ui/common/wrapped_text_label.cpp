@@ -81,6 +81,25 @@ void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& te
   }
 }
 
+int balancedWrapWidth(const QString& text, const QFont& font, int maximumWidth) {
+  const QFontMetrics metrics(font);
+  const auto height = [&](int width) {
+    return metrics.boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, text).height();
+  };
+  const int lines = height(maximumWidth);
+  int low = 1;
+  int high = maximumWidth;
+  while (low < high) {
+    const int width = (low + high) / 2;
+    if (height(width) <= lines) {
+      high = width;
+    } else {
+      low = width + 1;
+    }
+  }
+  return high;
+}
+
 WrappedTextLabel::WrappedTextLabel(const QString& text, QWidget* parent) : QWidget(parent) {
   QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
   policy.setHeightForWidth(true);

@@ -29,6 +29,11 @@ WrappedText wrapText(const QString& text, const QFont& font, int width, int maxi
 // Draws the lines top-down from `area`'s top-left in the painter's pen and font.
 void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text);
 
+// The narrowest width up to `maximumWidth` at which `text` takes no more lines, wrapped as a
+// word-wrapping QLabel wraps it, than at `maximumWidth`: its lines come out about even, so a short
+// end never stands alone under a full line ("い。").
+int balancedWrapWidth(const QString& text, const QFont& font, int maximumWidth);
+
 class WrappedTextLabel : public QWidget {
   Q_OBJECT
 

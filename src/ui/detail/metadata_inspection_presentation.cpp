@@ -4,6 +4,7 @@
 #include <charconv>
 #include <utility>
 
+#include "metadata/parse_warnings.h"
 #include "model/text/numbers.h"
 #include "model/text/whitespace.h"
 
@@ -47,7 +48,7 @@ MetadataInspectionPresentation::MetadataInspectionPresentation(const GenerationM
     : status(metadataInspectionStatus(metadata)),
       settingRows(metadataInspectionRows(metadata, localizerValue)),
       longTextItems(metadataLongTextItems(metadata, localizerValue)),
-      warningText(metadataWarningText(metadata)),
+      warningText(metadataWarningText(metadata, localizerValue)),
       localizer(std::move(localizerValue)) {}
 
 MetadataInspectionStatus metadataInspectionStatus(const GenerationMetadata& metadata) {
@@ -153,9 +154,47 @@ std::string characterCaptionEntryText(std::size_t index, const CharacterCaption&
   return text;
 }
 
-std::optional<std::string> metadataWarningText(const GenerationMetadata& metadata) {
+std::optional<std::string> metadataWarningText(const GenerationMetadata& metadata,
+                                               const AppLocalization& localizer) {
   if (isBlankText(metadata.parseWarning)) return std::nullopt;
-  return metadata.parseWarning;
+  return localizedParseWarning(*metadata.parseWarning, localizer);
+}
+
+namespace {
+
+struct ParseWarningKey {
+  ParseWarningKind kind;
+  AppLocalizationKey key;
+};
+
+constexpr std::array<ParseWarningKey, 5> kParseWarningKeys{{
+    {ParseWarningKind::comfyUIPromptUnavailable, AppLocalizationKey::metadataWarningComfyUIPromptUnavailable},
+    {ParseWarningKind::comfyUIPromptUndecodable, AppLocalizationKey::metadataWarningComfyUIPromptUndecodable},
+    {ParseWarningKind::comfyUIPromptRefused, AppLocalizationKey::metadataWarningComfyUIPromptRefused},
+    {ParseWarningKind::comfyUINoPositivePrompt, AppLocalizationKey::metadataWarningComfyUINoPositivePrompt},
+    {ParseWarningKind::novelAICommentUndecodable,
+     AppLocalizationKey::metadataWarningNovelAICommentUndecodable},
+}};
+
+}  // namespace
+
+std::string localizedParseWarning(const std::string& stored, const AppLocalization& localizer) {
+  const std::optional<RecognizedParseWarning> recognized = recognizeParseWarning(stored);
+  if (!recognized) return stored;
+  std::string text;
+  for (const ParseWarningKey& entry : kParseWarningKeys) {
+    if (entry.kind != recognized->kind) continue;
+    text =
+        recognized->reason ? localizer.lookup(entry.key, {*recognized->reason}) : localizer.lookup(entry.key);
+  }
+  if (const std::optional<SkippedTextChunks>& skipped = recognized->skipped) {
+    if (!text.empty()) text += "\n";
+    text +=
+        localizer.lookup(pluralKey(skipped->count, AppLocalizationKey::metadataWarningSkippedTextChunksOne,
+                                   AppLocalizationKey::metadataWarningSkippedTextChunksOther),
+                         {skipped->count, skipped->chunkLimit, skipped->byteLimit});
+  }
+  return text;
 }
 
 namespace {

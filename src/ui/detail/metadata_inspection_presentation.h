@@ -78,7 +78,13 @@ std::optional<std::string> characterCaptionsText(const std::vector<CharacterCapt
                                                  const AppLocalization& localizer);
 std::string characterCaptionEntryText(std::size_t index, const CharacterCaption& caption, std::size_t count,
                                       const AppLocalization& localizer);
-std::optional<std::string> metadataWarningText(const GenerationMetadata& metadata);
+// The parse warning in the interface's language (localizedParseWarning); nothing when blank.
+std::optional<std::string> metadataWarningText(const GenerationMetadata& metadata,
+                                               const AppLocalization& localizer);
+// A warning the parsers store, worded by its localization key: a reason that follows it is the
+// reader's own and stays as stored, the skipped-chunks note is worded from its counts, and a
+// warning that is not one of the parsers' fixed texts is shown as stored.
+std::string localizedParseWarning(const std::string& stored, const AppLocalization& localizer);
 
 // Absent, empty, or only whitespace and newlines.
 bool isBlankText(const std::optional<std::string>& text);

@@ -14,6 +14,7 @@
 #include "ui/common/clip_rect_painting.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
 #include "ui/detail/detail_fonts.h"
@@ -312,21 +313,22 @@ MetadataLongTextDisclosure::MetadataLongTextDisclosure(const std::string& id,
   headerRow->addSpacing(10);
   column->addLayout(headerRow);
 
-  text_ = makePlainLabel({}, this);
+  textBox_ = new QWidget(this);
+  auto* textMargins = new QVBoxLayout(textBox_);
+  textMargins->setContentsMargins(10, 4, 10, 10);
+  text_ = new SelectableWrappedText(textBox_);
   text_->setObjectName(name + ".text");
-  text_->setWordWrap(true);
   text_->setFont(roleFont(FontRole::callout));
-  text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  text_->setContentsMargins(10, 4, 10, 10);
   text_->setContextMenuPolicy(Qt::CustomContextMenu);
-  text_->hide();
-  column->addWidget(text_);
+  textMargins->addWidget(text_);
+  textBox_->hide();
+  column->addWidget(textBox_);
 
   connect(header_, &QToolButton::clicked, this, [this] {
     setExpanded(nextDisclosureExpansion(expanded_, MetadataLongTextDisclosureTapTarget::headerRow), true);
   });
   connect(copy_, &QToolButton::clicked, this, [this] { copyTextToClipboard(value_); });
-  connect(text_, &QLabel::customContextMenuRequested, this,
+  connect(text_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& position) { showCopyValueMenu(*text_, position, value_, localization_); });
 }
 
@@ -353,20 +355,20 @@ void MetadataLongTextDisclosure::setExpanded(bool expanded, bool animated) {
   expanded_ = expanded;
   updateHeader();
   if (!expanded_) {
-    text_->hide();
+    textBox_->hide();
     return;
   }
   text_->setText(shownLongText(value_));
-  text_->show();
+  textBox_->show();
   const int duration = animated ? animationDurationMs(0.12) : 0;
   if (duration > 0) {
-    auto* animation = new QPropertyAnimation(text_, "maximumHeight", text_);
+    auto* animation = new QPropertyAnimation(textBox_, "maximumHeight", textBox_);
     animation->setDuration(duration);
     animation->setEasingCurve(QEasingCurve::InOutQuad);
     animation->setStartValue(0);
-    animation->setEndValue(text_->heightForWidth(std::max(1, width())));
-    connect(animation, &QPropertyAnimation::finished, text_,
-            [label = text_] { label->setMaximumHeight(QWIDGETSIZE_MAX); });
+    animation->setEndValue(textBox_->heightForWidth(std::max(1, width())));
+    connect(animation, &QPropertyAnimation::finished, textBox_,
+            [box = textBox_] { box->setMaximumHeight(QWIDGETSIZE_MAX); });
     animation->start(QAbstractAnimation::DeleteWhenStopped);
   }
 }

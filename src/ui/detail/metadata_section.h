@@ -27,6 +27,7 @@ namespace lorvex::ui {
 
 class MiddleElidedLabel;
 class MetadataLongTextDisclosure;
+class SelectableWrappedText;
 
 class MetadataSection : public QWidget {
   Q_OBJECT
@@ -63,7 +64,9 @@ class MetadataSection : public QWidget {
 };
 
 // One long text: a header button (chevron and title) that opens and closes it, a copy icon beside
-// it, and the selectable text below while open.
+// it, and the selectable text below while open, wrapped between words where it can and inside a
+// word where it must (a JSON comment, a prompt written without spaces), so the box is never wider
+// than its column.
 class MetadataLongTextDisclosure : public QWidget {
   Q_OBJECT
 
@@ -85,7 +88,8 @@ class MetadataLongTextDisclosure : public QWidget {
   const AppLocalization& localization_;
   QToolButton* header_;
   QToolButton* copy_;
-  QLabel* text_;
+  QWidget* textBox_;  // the text with its margins, shown while open
+  SelectableWrappedText* text_;
   std::string title_;
   std::string value_;
   bool expanded_ = false;

@@ -56,8 +56,21 @@ void MiddleElidedLabel::forgetMeasures() {
   fullTextAdvance_.reset();
 }
 
+int MiddleElidedLabel::linesHeight() const {
+  if (!linesHeight_) {
+    // Measured as the text is: a font's line spacing is fractional (Noto Sans CJK's 17.375 px), and
+    // lines laid out one under another round up, so two lines are taller than twice the rounded
+    // spacing.
+    QString lines(QStringLiteral("X"));
+    for (int line = 1; line < maximumLines_; ++line) lines += QStringLiteral("\nX");
+    linesHeight_ =
+        QFontMetrics(font()).boundingRect(QRect(0, 0, 1 << 20, 1 << 20), Qt::TextWordWrap, lines).height();
+  }
+  return *linesHeight_;
+}
+
 bool MiddleElidedLabel::fits(const QRect& bounds, int width) const {
-  return bounds.width() <= width && bounds.height() <= QFontMetrics(font()).lineSpacing() * maximumLines_ + 1;
+  return bounds.width() <= width && bounds.height() <= linesHeight();
 }
 
 qsizetype MiddleElidedLabel::visibleCharacterBound(int width) const {
@@ -91,8 +104,7 @@ QString MiddleElidedLabel::elidedFor(int width) const {
 int MiddleElidedLabel::heightForWidth(int width) const {
   const int margins = contentsMargins().top() + contentsMargins().bottom();
   // Only what can show is measured: the lines it fills are the most the label takes.
-  return std::min(fullTextBounds(width).height(), QFontMetrics(font()).lineSpacing() * maximumLines_) +
-         margins;
+  return std::min(fullTextBounds(width).height(), linesHeight()) + margins;
 }
 
 QSize MiddleElidedLabel::sizeHint() const {
@@ -127,6 +139,7 @@ void MiddleElidedLabel::changeEvent(QEvent* event) {
   if (event->type() != QEvent::FontChange) return;
   // A new font measures differently: the measures go, and the cut is made again in it.
   forgetMeasures();
+  linesHeight_.reset();
   if (!fullText_.isEmpty()) setText(elidedFor(width()));
 }
 

@@ -50,6 +50,8 @@ class MiddleElidedLabel : public QLabel {
   // the lines.
   QRect wrappedBounds(const QString& text, int width) const;
   bool fits(const QRect& bounds, int width) const;
+  // How tall the most lines the label shows are, in its font.
+  int linesHeight() const;
   // How many characters at most can show at `width`: what is measured of a long text.
   qsizetype visibleCharacterBound(int width) const;
   // wrappedBounds of what can show of the full text at `width`, kept per width.
@@ -61,6 +63,7 @@ class MiddleElidedLabel : public QLabel {
   int elidedWidth_ = -1;
   mutable std::vector<std::pair<int, QRect>> fullTextBounds_;  // the latest width last
   mutable std::optional<int> fullTextAdvance_;
+  mutable std::optional<int> linesHeight_;
   // Fills and lays out the text's document at the label's size, while it is shown.
   TurnEndCall layOutDocument_{this, [this] {
                                 if (isVisible()) QLabel::heightForWidth(width());

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "model/text/whitespace.h"
 #include "store/concepts/tag_concepts_model.h"
@@ -50,6 +51,52 @@ QPushButton* makeButton(Key title, const char* symbol, const AppLocalization& lo
   button->setAutoDefault(false);
   return button;
 }
+
+// The concept picker: the chosen name on one line, cut with "…" where the panel is narrower than
+// it, so a long name never widens the panel; the chevrons stay at the trailing end. The whole name
+// is its accessible name, and its tooltip while cut.
+class ConceptPickerButton final : public QToolButton {
+ public:
+  using QToolButton::QToolButton;
+
+  void setName(const QString& name) {
+    name_ = name;
+    setAccessibleName(name);
+    showName();
+    updateGeometry();
+  }
+
+  QSize sizeHint() const override {
+    return {chrome() + std::min(fontMetrics().horizontalAdvance(name_), kPreferredNameWidth),
+            QToolButton::sizeHint().height()};
+  }
+  QSize minimumSizeHint() const override {
+    return {chrome() + fontMetrics().horizontalAdvance(QString(3, QChar(0x2026))),
+            QToolButton::sizeHint().height()};
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QToolButton::resizeEvent(event);
+    showName();
+  }
+
+ private:
+  static constexpr int kPreferredNameWidth = 240;
+
+  // The width the button takes besides the text it shows: padding, chevrons and their gaps.
+  int chrome() const {
+    return QToolButton::sizeHint().width() - fontMetrics().size(Qt::TextShowMnemonic, text()).width();
+  }
+
+  void showName() {
+    const QString shown = fontMetrics().elidedText(name_, Qt::ElideRight, std::max(0, width() - chrome()));
+    if (mnemonicSafe(shown) != text()) setText(mnemonicSafe(shown));
+    setPlainToolTip(*this, shown == name_ ? QString() : name_);
+  }
+
+  QString name_;
+};
 
 }  // namespace
 
@@ -116,7 +163,7 @@ void TagConceptManagementPanel::build() {
   emptyColumn->addStretch(1);
   column->addWidget(emptyState_);
 
-  picker_ = new QToolButton(content);
+  picker_ = new ConceptPickerButton(content);
   picker_->setObjectName("tagConcept.picker");
   picker_->setPopupMode(QToolButton::InstantPopup);
   picker_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -291,9 +338,8 @@ void TagConceptManagementPanel::refresh() {
 void TagConceptManagementPanel::rebuildPicker() {
   const std::vector<TagConcept>& concepts = concepts_.tagConcepts();
   const TagConcept* selected = selectedTagConcept(selectedConceptID_, concepts);
-  const QString label = qtText(selected ? selected->displayName : localization_.lookup(Key::tagConceptTitle));
-  picker_->setText(mnemonicSafe(label));
-  picker_->setAccessibleName(label);
+  static_cast<ConceptPickerButton*>(picker_)->setName(
+      qtText(selected ? selected->displayName : localization_.lookup(Key::tagConceptTitle)));
   pickerMenu_->clear();
   for (const TagConcept& concept_ : concepts) {
     QAction* action = pickerMenu_->addAction(mnemonicSafe(qtText(concept_.displayName)));

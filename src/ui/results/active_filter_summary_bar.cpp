@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
+#include <set>
 
 #include "store/context/store_context.h"
 #include "store/filters/filters_model.h"
@@ -110,12 +111,68 @@ class FilterChipButton : public QAbstractButton {
   Look look_;
 };
 
+// Over the chip row's viewport: an edge beyond which chips lie fades into the bar's background
+// under a small chevron, so the row shows that it scrolls. Clicks and wheel turns pass through.
+class ChipRowEdgeCue final : public QWidget {
+ public:
+  explicit ChipRowEdgeCue(QScrollArea& area) : QWidget(&area), area_(area) {
+    setObjectName("results.filterSummary.more");
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    const QScrollBar* bar = area.horizontalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this] { follow(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this] { follow(); });
+    hide();
+  }
+
+  void follow() {
+    const QScrollBar* bar = area_.horizontalScrollBar();
+    before_ = bar->value() > bar->minimum();
+    after_ = bar->value() < bar->maximum();
+    setGeometry(area_.viewport()->geometry());
+    setVisible(before_ || after_);
+    raise();
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    constexpr int kFadeWidth = 28;
+    constexpr int kChevronSize = 10;
+    QPainter painter(this);
+    const QColor background = roleColor(ColorRole::windowBackground, palette());
+    const QPixmap leading = symbolPixmap("chevron.left", kChevronSize,
+                                         roleColor(ColorRole::secondary, palette()), devicePixelRatioF());
+    const QPixmap trailing = symbolPixmap("chevron.right", kChevronSize,
+                                          roleColor(ColorRole::secondary, palette()), devicePixelRatioF());
+    const qreal chevronTop = (height() - kChevronSize) / 2.0;
+    if (before_) {
+      QLinearGradient fade(0, 0, kFadeWidth, 0);
+      fade.setColorAt(0.35, background);
+      fade.setColorAt(1, withOpacity(background, 0));
+      painter.fillRect(QRect(0, 0, kFadeWidth, height()), fade);
+      painter.drawPixmap(QPointF(2, chevronTop), leading);
+    }
+    if (after_) {
+      QLinearGradient fade(width() - kFadeWidth, 0, width(), 0);
+      fade.setColorAt(0, withOpacity(background, 0));
+      fade.setColorAt(0.65, background);
+      painter.fillRect(QRect(width() - kFadeWidth, 0, kFadeWidth, height()), fade);
+      painter.drawPixmap(QPointF(width() - kChevronSize - 2, chevronTop), trailing);
+    }
+  }
+
+ private:
+  QScrollArea& area_;
+  bool before_ = false;
+  bool after_ = false;
+};
+
 // The row scrolls sideways only, and a mouse has a vertical wheel: a vertical turn, plain or with
 // Shift (which some systems deliver as a horizontal one), moves the row along. A turn the row
 // cannot follow (at its end, or with nothing hidden) goes on to the header.
 class ChipRowScrollArea final : public QScrollArea {
  public:
-  using QScrollArea::QScrollArea;
+  explicit ChipRowScrollArea(QWidget* parent) : QScrollArea(parent), cue_(new ChipRowEdgeCue(*this)) {}
 
  protected:
   void wheelEvent(QWheelEvent* event) override {
@@ -133,6 +190,14 @@ class ChipRowScrollArea final : public QScrollArea {
     bar->setValue(before - delta);
     event->setAccepted(bar->value() != before);
   }
+
+  void resizeEvent(QResizeEvent* event) override {
+    QScrollArea::resizeEvent(event);
+    cue_->follow();
+  }
+
+ private:
+  ChipRowEdgeCue* cue_;
 };
 
 }  // namespace
@@ -149,8 +214,9 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(FiltersModel& filters, ResultsMod
       localizer_(std::move(localizer)),
       presentation_{{}, localizer_} {
   setObjectName("results.filterSummary");
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, Metrics::kBarBottomPadding);
+  auto* outer = new QHBoxLayout(this);
+  outer->setContentsMargins(0, 0, Metrics::kBarHorizontalPadding, Metrics::kBarBottomPadding);
+  outer->setSpacing(Metrics::kItemSpacing);
   scroll_ = new ChipRowScrollArea(this);
   scroll_->setObjectName("results.filterSummary.scroll");
   scroll_->setFrameShape(QFrame::NoFrame);
@@ -161,10 +227,19 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(FiltersModel& filters, ResultsMod
   row_ = new QWidget(scroll_);
   row_->setAutoFillBackground(false);
   rowLayout_ = new QHBoxLayout(row_);
-  rowLayout_->setContentsMargins(Metrics::kBarHorizontalPadding, 0, Metrics::kBarHorizontalPadding, 0);
+  rowLayout_->setContentsMargins(Metrics::kBarHorizontalPadding, 0, 0, 0);
   rowLayout_->setSpacing(Metrics::kItemSpacing);
   scroll_->setWidget(row_);
-  outer->addWidget(scroll_);
+  outer->addWidget(scroll_, 1);
+  // Reset Filters stays at the bar's end, beside the chips however many there are.
+  const QString resetText = qtText(presentation_.resetAllText());
+  auto* reset = new FilterChipButton(resetText, std::string(kActiveFilterResetSymbol),
+                                     FilterChipButton::Look::reset, this);
+  reset->setObjectName("results.filterReset");
+  setPlainToolTip(*reset, resetText);
+  connect(reset, &QAbstractButton::clicked, this,
+          [this] { context_.startDetached([filters = &filters_] { return resetActiveFilters(*filters); }); });
+  outer->addWidget(reset);
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
   for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged,
@@ -181,7 +256,10 @@ void ActiveFilterSummaryBar::rebuild() {
       ActiveFilterSummaryInputs::from(filters_, presentationState_, context_), localizer_);
   if (built_ && next == presentation_) return;
   built_ = true;
+  std::set<std::string> shownBefore;
+  for (const ActiveFilterSummaryItem& item : presentation_.items) shownBefore.insert(item.id());
   presentation_ = std::move(next);
+  QWidget* added = nullptr;  // the first chip of a filter just added
 
   while (QLayoutItem* item = rowLayout_->takeAt(0)) {
     if (QWidget* widget = item->widget()) widget->deleteLater();
@@ -208,15 +286,8 @@ void ActiveFilterSummaryBar::rebuild() {
       });
     });
     rowLayout_->addWidget(chip);
+    if (added == nullptr && !shownBefore.contains(item.id())) added = chip;
   }
-  const QString resetText = qtText(presentation_.resetAllText());
-  auto* reset = new FilterChipButton(resetText, std::string(kActiveFilterResetSymbol),
-                                     FilterChipButton::Look::reset, row_);
-  reset->setObjectName("results.filterReset");
-  setPlainToolTip(*reset, resetText);
-  connect(reset, &QAbstractButton::clicked, this,
-          [this] { context_.startDetached([filters = &filters_] { return resetActiveFilters(*filters); }); });
-  rowLayout_->addWidget(reset);
   rowLayout_->addStretch(1);
   // Children added to a shown row stay hidden until the next turn, and a layout leaves hidden
   // widgets out of its size: shown now, they count in the height the row is given.
@@ -224,6 +295,11 @@ void ActiveFilterSummaryBar::rebuild() {
     if (QWidget* widget = rowLayout_->itemAt(index)->widget()) widget->show();
   }
   scroll_->setFixedHeight(row_->sizeHint().height());
+  // The row's new width counts at once, and a filter just added shows its chip.
+  rowLayout_->activate();
+  QEvent layoutRequest(QEvent::LayoutRequest);
+  QCoreApplication::sendEvent(scroll_, &layoutRequest);
+  if (added != nullptr) scroll_->ensureWidgetVisible(added, 0, 0);
 }
 
 }  // namespace lorvex::ui

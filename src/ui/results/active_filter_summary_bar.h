@@ -4,8 +4,11 @@
 // With no filter active the bar is hidden and takes no room.
 //
 // The bar rebuilds from the filter signals once per turn of the event loop. Chips are named
-// "results.filterChip.<item id>", the reset button "results.filterReset". A row wider than the bar
-// scrolls sideways, with the wheel turned either way ("results.filterSummary.scroll").
+// "results.filterChip.<item id>", the reset button "results.filterReset". The reset button stays
+// at the bar's end; the title and chips beside it scroll sideways when they are wider than their
+// room, with the wheel turned either way ("results.filterSummary.scroll"), and an edge with chips
+// beyond it fades under a chevron ("results.filterSummary.more"). A filter just added scrolls its
+// chip into view.
 //
 // Thread safety: GUI thread only.
 #pragma once

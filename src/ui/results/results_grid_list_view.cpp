@@ -73,6 +73,14 @@ class MousePressWatcher final : public QObject {
   OnPress onPress_;
 };
 
+// Whether `other` is a menu or dialog opened over `window`: one of its parents lies in it.
+bool isOpenedOver(const QWidget& other, const QWidget& window) {
+  for (const QWidget* parent = other.parentWidget(); parent != nullptr; parent = parent->parentWidget()) {
+    if (parent->window() == &window) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 ResultsGridListView::ResultsGridListView(ResultsGridListModels models, LocalImageLoader& loader,
@@ -137,6 +145,8 @@ ResultsGridListView::ResultsGridListView(ResultsGridListModels models, LocalImag
 ResultsGridListView::~ResultsGridListView() {
   // The load states cancel their loads; the delegate must not be asked for images meanwhile.
   visibleTiles_.clear();
+  // A menu still open hides as it goes with the grid's children: this half of the grid is gone.
+  if (contextMenu_ != nullptr) disconnect(contextMenu_, nullptr, this, nullptr);
 }
 
 void ResultsGridListView::followGateInputs() {
@@ -202,8 +212,12 @@ void ResultsGridListView::followMousePress(QObject* target, const QPointF& globa
   // at decides, and for every delivery the answer is the same.
   auto* widget = qobject_cast<QWidget*>(target);
   if (widget == nullptr) return;
-  if (!isGridInteractionEnabled() || widget->window() != window()) {
+  if (!isGridInteractionEnabled()) {
     hasKeyboardOwnership_ = false;
+    return;
+  }
+  if (widget->window() != window()) {
+    if (!isOpenedOver(*widget->window(), *window())) hasKeyboardOwnership_ = false;
     return;
   }
   hasKeyboardOwnership_ = rect().contains(mapFromGlobal(globalPosition.toPoint()));
@@ -716,6 +730,9 @@ bool ResultsGridListView::showContextMenu(int row, const QPoint& globalPosition)
                            localizer_, [](const std::string& path) { revealInFileManager(path); });
   QMenu* menu = makeImageContextMenuWidget(std::move(entries), this);
   menu->setObjectName("results.contextMenu");
+  // Whatever closed it (a choice, Escape, a press elsewhere, which then decides for itself), the
+  // keys the menu held go back to the grid.
+  connect(menu, &QMenu::aboutToHide, this, &ResultsGridListView::requestKeyboardFocus);
   contextMenu_ = menu;
   menu->popup(globalPosition);
   return true;

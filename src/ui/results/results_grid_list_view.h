@@ -23,6 +23,9 @@
 // Ctrl+Z and Ctrl+A only while the grid owns the keyboard. A press of the mouse elsewhere in the
 // window (a label, which takes no focus, included) or in another window takes that away; a press in
 // the grid, a handled arrow or a focus request gives it back, and closing the gate takes it away.
+// A menu or dialog opened over the window (the tile's context menu, an alert one of its items
+// brings) has the keys while it shows: a press in it changes nothing, and the context menu gives
+// the grid the keyboard back when it closes.
 //
 // The footer (the load-more row) is the last row of the scrolled content, under the last tile and
 // as wide as the viewport; it scrolls with the tiles and adds its height to the scroll range.

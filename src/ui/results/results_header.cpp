@@ -42,6 +42,7 @@ ResultsHeader::ResultsHeader(ResultsModel& results, FiltersModel& filters,
   column->setSpacing(0);
 
   auto* row = new QHBoxLayout();
+  row_ = row;
   row->setContentsMargins(12, 8, 12, 8);
   row->setSpacing(8);
   auto* statusGroup = new QHBoxLayout();
@@ -125,7 +126,16 @@ void ResultsHeader::rebuild() {
   busy_->setVisible(presentation_.showsProgress);
   status_->setText(qtText(presentation_.statusText));
 
-  shortcutHelp_->setText(mnemonicSafe(qtText(presentation_.shortcutHelpTitle)));
+  const QString shortcutHelpTitle = mnemonicSafe(qtText(presentation_.shortcutHelpTitle));
+  if (shortcutHelpTitle != shortcutHelp_->text()) {
+    shortcutHelp_->setText(shortcutHelpTitle);
+    const Qt::ToolButtonStyle shown = shortcutHelp_->toolButtonStyle();
+    shortcutHelp_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    const int titled = shortcutHelp_->sizeHint().width();
+    shortcutHelp_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    shortcutHelpTitleWidth_ = titled - shortcutHelp_->sizeHint().width();
+    shortcutHelp_->setToolButtonStyle(shown);
+  }
   setPlainToolTip(*shortcutHelp_, qtText(presentation_.shortcutHelpMenuTitle));
   shortcutHelp_->setAccessibleName(qtText(presentation_.shortcutHelpMenuTitle));
 
@@ -150,6 +160,28 @@ void ResultsHeader::rebuild() {
   setPlainToolTip(*slideshow_, slideshowTitle);
   slideshow_->setAccessibleDescription(qtText(presentation_.slideshowAccessibilityValue));
   slideshow_->setEnabled(presentation_.isSlideshowEnabled);
+}
+
+bool ResultsHeader::event(QEvent* event) {
+  // The layout has taken in what changed (a status text, the spinner, the slideshow title) by the
+  // time its request reaches the header.
+  const bool handled = QWidget::event(event);
+  if (event->type() == QEvent::LayoutRequest) fitShortcutHelp();
+  return handled;
+}
+
+void ResultsHeader::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  fitShortcutHelp();
+}
+
+void ResultsHeader::fitShortcutHelp() {
+  const bool titled = shortcutHelp_->toolButtonStyle() == Qt::ToolButtonTextBesideIcon;
+  const int minimumWithoutTitle = row_->minimumSize().width() - (titled ? shortcutHelpTitleWidth_ : 0);
+  const bool showsTitle = showsShortcutHelpTitle(width(), minimumWithoutTitle, shortcutHelpTitleWidth_);
+  if (showsTitle != titled) {
+    shortcutHelp_->setToolButtonStyle(showsTitle ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
+  }
 }
 
 }  // namespace lorvex::ui

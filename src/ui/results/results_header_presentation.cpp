@@ -95,6 +95,10 @@ ResultsHeaderPresentation ResultsHeaderPresentation::make(const ResultsModel& re
   return header;
 }
 
+bool showsShortcutHelpTitle(int rowWidth, int rowMinimumWidthWithoutTitle, int titleWidth) {
+  return rowWidth >= rowMinimumWidthWithoutTitle + titleWidth;
+}
+
 void toggleSlideshowFromHeader(const ImageLibraryPresentationState& presentation, ResultsModel& results) {
   if (presentation.isSlideshowPresented()) {
     results.dismissSlideshow();

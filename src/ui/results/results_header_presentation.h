@@ -79,6 +79,11 @@ struct ResultsHeaderPresentation {
 // once open it can always be closed.
 bool isSlideshowHeaderButtonEnabled(bool isSlideshowPresented, bool hasRecords, bool isLoading);
 
+// The shortcut-help button shows its title only while the header row has room for it beside
+// everything else at its smallest (a long slideshow title in Japanese, a narrow window): without
+// it the button keeps its symbol, and the sort menu and slideshow button keep their spacing.
+bool showsShortcutHelpTitle(int rowWidth, int rowMinimumWidthWithoutTitle, int titleWidth);
+
 // The slideshow button's click: closes an open slideshow, opens it otherwise.
 void toggleSlideshowFromHeader(const ImageLibraryPresentationState& presentation, ResultsModel& results);
 // A sort chosen in the menu: the filters refresh the results unless it is the sort already selected.

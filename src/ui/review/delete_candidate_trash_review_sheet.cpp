@@ -14,8 +14,10 @@
 #include "ui/common/busy_indicator.h"
 #include "ui/common/load_more_results_indicator.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/readable_message_box.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/review/delete_candidate_trash_review_presentation.h"
 #include "ui/review/trash_review_candidate_grid.h"
 #include "ui/review/trash_summary_view.h"
@@ -50,6 +52,8 @@ QPushButton* makeButton(const AppLocalization& localizer, Key key, QWidget* pare
   return button;
 }
 
+constexpr int kReasonMaximumWidth = 190;
+
 // A trash button with the caption that says why it is disabled.
 QWidget* makeTrashColumn(QPushButton* button, QLabel* reason, QWidget* parent) {
   auto* column = new QWidget(parent);
@@ -59,8 +63,8 @@ QWidget* makeTrashColumn(QPushButton* button, QLabel* reason, QWidget* parent) {
   layout->addWidget(button, 0, Qt::AlignRight);
   reason->setWordWrap(true);
   reason->setAlignment(Qt::AlignRight | Qt::AlignTop);
-  // Wrapped within 190, never cut: a reason that needs a third line in some language keeps it.
-  reason->setFixedWidth(190);
+  // Wrapped within its width, never cut: a reason that needs a third line in some language keeps it.
+  reason->setFixedWidth(kReasonMaximumWidth);
   layout->addWidget(reason, 0, Qt::AlignRight);
   return column;
 }
@@ -72,6 +76,8 @@ void applyTrashButton(QPushButton& button, QLabel& reason, bool enabled,
   const QString text = explains ? qtText(*reasonText) : QString();
   setPlainToolTip(button, text);
   reason.setText(text);
+  // Lines of even length, never a lone end of a sentence under a full line.
+  reason.setFixedWidth(balancedWrapWidth(text, reason.font(), kReasonMaximumWidth));
   reason.setAccessibleName(text);
   reason.setVisible(explains);
 }
@@ -379,6 +385,7 @@ void DeleteCandidateTrashReviewSheet::showConfirmation() {
     box->setTextFormat(Qt::PlainText);
     const QString title = qtText(localizer.lookup(Key::deleteCandidateReviewConfirmationTitle));
     box->setWindowTitle(title);
+    keepMessageBoxReadable(*box);
     box->setText(title);
     QPushButton* destructive = box->addButton(
         mnemonicSafe(qtText(localizer.lookup(Key::deleteCandidateReviewConfirmationDestructiveAction))),

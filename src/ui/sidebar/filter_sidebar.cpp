@@ -28,6 +28,7 @@
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/readable_message_box.h"
 #include "ui/common/reveal_in_file_manager.h"
 #include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/symbol_icon.h"
@@ -636,6 +637,7 @@ void FilterSidebar::updateDialogs() {
     box.setTextFormat(Qt::PlainText);
     // The title as the text: a window manager may not show a dialog's title.
     box.setWindowTitle(qtText(texts.title));
+    keepMessageBoxReadable(box);
     box.setText(qtText(texts.title));
     box.setInformativeText(qtText(texts.message));
     confirm =

@@ -8,10 +8,10 @@ std::string libraryRecoveryNoticeText(const LibraryRecoveryNotice& notice, const
   using Kind = LibraryRecoveryNotice::Kind;
   if (notice.kind == Kind::unreadableLibrarySetAside)
     return localizer.lookup(AppLocalizationKey::libraryRecoverySetAside, {notice.setAsideFileName});
-  const std::int64_t count = notice.recoveredMarkCount.value_or(0);
-  // Said plainly: no "0 images" count.
-  if (count == 0)
+  // Said plainly when the old file gave nothing: no "0 images" count.
+  if (!notice.marksRead)
     return localizer.lookup(AppLocalizationKey::libraryRecoveryDamagedNone, {notice.setAsideFileName});
+  const std::int64_t count = notice.recoveredMarkCount.value_or(0);
   return localizer.lookup(pluralKey(count, AppLocalizationKey::libraryRecoveryDamagedOne,
                                     AppLocalizationKey::libraryRecoveryDamagedOther),
                           {notice.setAsideFileName, LibrarySidebarPresentation::formattedCount(count)});

@@ -157,7 +157,8 @@ RegisteredFolderRow::RegisteredFolderRow(const std::string& path,
   setForegroundColor(*path_, roleColor(ColorRole::secondary));
   text->addWidget(path_);
   error_ = new WrappedTextLabel({}, textBlock_);
-  error_->setMaximumLineCount(2);
+  // The kind's text, the error's code and the folder's name: room for all three in a narrow sidebar.
+  error_->setMaximumLineCount(3);
   error_->setFont(roleFont(FontRole::caption2));
   setForegroundColor(*error_, roleColor(ColorRole::red));
   text->addWidget(error_);

@@ -63,9 +63,13 @@ LibrarySidebarFolderRowPresentation LibrarySidebarFolderRowPresentation::make(
   row.displayName = isHome ? std::string("~") : summary.displayName;
   row.systemImageName = "folder";
   row.statusText = LibrarySidebarPresentation::statusText(summary.state, localizer);
-  // The library's own text only tells that there is an error; the row says it in its language.
-  if (summary.lastError)
-    row.lastErrorText = errorNoticeText(folderErrorNotice(summary), localizer, resourceDisplay);
+  // The library's own text only tells that there is an error; the row says it in its language,
+  // with the system's name of the error and the folder's.
+  if (summary.lastError) {
+    const ErrorNotice notice = folderErrorNotice(summary);
+    row.lastErrorText =
+        failureLineText(errorNoticeText(notice, localizer, resourceDisplay), notice.detail, row.displayName);
+  }
   row.accessibilityText = localizer.lookup(
       Key::commonAccessibilityPair,
       {row.displayName, row.statusText ? *row.statusText : localizer.lookup(Key::libraryRegistered)});

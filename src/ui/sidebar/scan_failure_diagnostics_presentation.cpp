@@ -173,9 +173,11 @@ ScanFailureDiagnosticsPresentation ScanFailureDiagnosticsPresentation::make(
     if (!reason[kind])
       reason[kind] = errorNoticeText(scanFailureNotice(failure.kind), localizer, resourceDisplay);
     if (!guidance[kind]) guidance[kind] = localizer.lookup(guidanceKey(failure.kind));
-    p.failureRows.push_back({failure.path, resourceDisplay.displayText(failure.path),
-                             fileNameOf(failure.path), *reason[kind], failure.message, *guidance[kind],
-                             failure.kind});
+    std::string fileName = fileNameOf(failure.path);
+    std::string message =
+        failureLineText(*reason[kind], ImageLibraryScanFailure::detail(failure.message), fileName);
+    p.failureRows.push_back({failure.path, resourceDisplay.displayText(failure.path), std::move(fileName),
+                             std::move(message), failure.message, *guidance[kind], failure.kind});
   }
   p.diagnosticsText = makeDiagnosticsText(summary, context, p.failureRows, resourceDisplay);
   return p;

@@ -299,7 +299,8 @@ void Driver::settle() {
 
 // ---- Acting ----
 
-void Driver::click(QWidget* control, Qt::KeyboardModifiers modifiers, std::optional<QPoint> at, Where where) {
+void Driver::click(QWidget* control, Qt::KeyboardModifiers modifiers, std::optional<QPoint> at,
+                   Qt::MouseButton button, Where where) {
   if (control == nullptr) {
     reporter_.failed(journey_ + ": nothing to click", where);
     return;
@@ -311,7 +312,7 @@ void Driver::click(QWidget* control, Qt::KeyboardModifiers modifiers, std::optio
     reporter_.failed(journey_ + ": a click on " + nameOf(control) + " lands on " + nameOf(hit), where);
   }
   reporter_.acting(inputName(modifiersText(modifiers) + "click", control));
-  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, modifiers, point);
+  QTest::mouseClick(top->windowHandle(), button, modifiers, point);
   settle();
   reporter_.acted();
 }
@@ -329,13 +330,17 @@ void Driver::doubleClick(QWidget* control, std::optional<QPoint> at, Where where
   reporter_.acted();
 }
 
-void Driver::clickMenuEntry(QWidget* button, int entry, Where where) {
+void Driver::clickMenuEntry(QWidget* button, int entry, std::optional<QPoint> at, Qt::MouseButton mouseButton,
+                            Where where) {
   bool clicked = false;
   QTimer look;
   look.setInterval(10);
   QObject::connect(&look, &QTimer::timeout, [&] {
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (menu == nullptr || !menu->isVisible()) return;
+    // Clicked once the window system has given it the keys: offscreen, an activation that arrives
+    // after its menu has gone leaves no window active.
+    if (menu == nullptr || !menu->isVisible() || QGuiApplication::focusWindow() != menu->windowHandle())
+      return;
     look.stop();
     int index = 0;
     for (QAction* action : menu->actions()) {
@@ -350,7 +355,12 @@ void Driver::clickMenuEntry(QWidget* button, int entry, Where where) {
     if (!clicked) menu->close();
   });
   look.start();
-  click(button, Qt::NoModifier, std::nullopt, where);
+  click(button, Qt::NoModifier, at, mouseButton, where);
+  // A menu that pops up without a loop of its own is looked for now.
+  if (look.isActive()) {
+    ui::testing::runEventsUntil([&] { return !look.isActive(); }, patient(kControlLimit));
+    settle();
+  }
   look.stop();
   if (!clicked) {
     reporter_.failed(journey_ + ": " + nameOf(button) + "'s menu has no entry " + std::to_string(entry) +

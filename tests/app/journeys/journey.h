@@ -97,11 +97,14 @@ class Driver {
   // A left click where the pointer lands on `control` (its centre unless `at`, in its coordinates),
   // delivered to its window; reported when something else lies there.
   void click(QWidget* control, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-             std::optional<QPoint> at = {}, Where where = Where::current());
+             std::optional<QPoint> at = {}, Qt::MouseButton button = Qt::LeftButton,
+             Where where = Where::current());
   void doubleClick(QWidget* control, std::optional<QPoint> at = {}, Where where = Where::current());
-  // A click on `button`, whose menu runs an event loop of its own while it is open, and a click on
-  // the menu's entry `entry` (counting actions only, not titles or separators) from inside it.
-  void clickMenuEntry(QWidget* button, int entry, Where where = Where::current());
+  // A click on `button` (at `at`, with `mouseButton`: a tile's context menu), whose menu may run an
+  // event loop of its own while it is open, and a click on the menu's entry `entry` (counting
+  // actions only, not titles or separators) from inside it.
+  void clickMenuEntry(QWidget* button, int entry, std::optional<QPoint> at = {},
+                      Qt::MouseButton mouseButton = Qt::LeftButton, Where where = Where::current());
   // A key press and release delivered to the window that has the keyboard (an open popup or modal
   // dialog first).
   void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);

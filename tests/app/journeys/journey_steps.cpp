@@ -5,10 +5,16 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -192,6 +198,40 @@ QWidget* chip(Driver& d, const QString& chipName, Driver::Where where = Driver::
   return d.control(chipName, {.fit = fit}, where);
 }
 
+// A caption that wraps never leaves the end of its sentence alone on its last line ("い。"), as the
+// label lays its text out at its width.
+void noLoneLastLine(Driver& d, const QString& captionName) {
+  auto* caption = qobject_cast<QLabel*>(d.control(captionName));
+  if (caption == nullptr) return;
+  QTextLayout layout(caption->text(), caption->font());
+  QStringList lines;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(caption->contentsRect().width());
+    lines << caption->text().mid(line.textStart(), line.textLength()).trimmed();
+  }
+  layout.endLayout();
+  d.check(lines.size() < 2 || lines.back().size() >= 3,
+          Driver::nameOf(caption) + ": \"" + lines.back().toStdString() + "\" stands alone on its last line");
+}
+
+// Reset Filters shows whole beside the chips however many there are, with the row turned back to
+// its start as a person leaves it after reading it; a row wider than its room shows so at its edge.
+void resetFiltersInReach(Driver& d, const std::string& when) {
+  auto* row = qobject_cast<QScrollArea*>(d.shown("results.filterSummary.scroll"));
+  if (!d.check(row != nullptr, when + ": the chips row shows")) return;
+  for (int turn = 0; turn < 40 && row->horizontalScrollBar()->value() > 0; ++turn) {
+    d.wheel(row->viewport(), QPoint(0, 120));
+  }
+  const std::vector<std::string> problems = d.unseen(d.shown("results.filterReset"));
+  d.check(problems.empty(), when + ": Reset Filters is seen with the chips at their start" +
+                                (problems.empty() ? std::string() : ": " + problems.front()));
+  if (row->widget()->width() > row->viewport()->width()) {
+    d.check(d.shown("results.filterSummary.more") != nullptr,
+            when + ": the chips row shows that more chips lie beyond its edge");
+  }
+}
+
 void firstLaunch(Driver& d) {
   // An empty library: the grid says why it is empty and offers the folder picker, as the sidebar
   // does. (The journey benchmark starts over a library of its own.)
@@ -308,6 +348,25 @@ void browse(Driver& d) {
   d.control("quickLook.image", {.fit = TextFit::mayElide});
   d.press(Qt::Key_Escape);
   d.waitUntil([&] { return d.shown("quickLook.image") == nullptr; }, "the preview to close");
+
+  // A choice clicked in a tile's context menu (the first tile's favourite, on, then off) leaves the
+  // grid its keys.
+  const auto chooseFavorite = [&] {
+    scrollToTile(d, *view, 0);
+    d.clickMenuEntry(view->viewport(), 1, view->tileRect(0).center().toPoint(), Qt::RightButton);
+  };
+  chooseFavorite();
+  d.press(Qt::Key_Space);
+  d.check(d.shown("quickLook.image") != nullptr, "Space after a context-menu choice opens the preview");
+  d.press(Qt::Key_Escape);
+  chooseFavorite();
+  d.press(Qt::Key_Delete);
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 1, "Delete after a context-menu choice marks");
+  d.press(Qt::Key_Z, Qt::ControlModifier);
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 0, "Ctrl+Z then unmarks");
+  d.press(Qt::Key_A, Qt::ControlModifier);
+  d.check(static_cast<int>(selectedCount(d)) == gridRows(d), "Ctrl+A then selects every image");
+  d.step("afterContextMenu");
 }
 
 void tags(Driver& d) {
@@ -384,6 +443,7 @@ void filters(Driver& d) {
   d.click(d.control(name(id::kSidebarFilterFavoriteOnly)));
   chip(d, QStringLiteral("results.filterChip.favorite"));
   countsMatch(d, "the favourites filter");
+  resetFiltersInReach(d, "six filter chips");
   d.control("results.empty");
   d.step("favorites");
 
@@ -465,6 +525,7 @@ void review(Driver& d) {
   auto* tiles = d.control<QListView>("deleteCandidateReview.candidateGrid", {.within = sheet});
   if (sheet == nullptr || tiles == nullptr) return;
   d.waitUntil([&] { return tiles->model()->rowCount() == 2; }, "the two candidates in the review");
+  noLoneLastLine(d, "deleteCandidateReview.action.trashSelected.disabledReason");
   d.step("sheet");
 
   // A click selects the first tile; Right and Return select the second from the keyboard; each
@@ -488,6 +549,14 @@ void review(Driver& d) {
 
   d.click(d.control("deleteCandidateReview.action.trashSelected", {.within = sheet}));
   QWidget* confirmation = d.control("deleteCandidateReview.confirmation");
+  // Wide enough for the window manager to show its title whole, bold, beside three buttons.
+  QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+  titleFont.setBold(true);
+  if (confirmation != nullptr) {
+    const int needed = QFontMetrics(titleFont).horizontalAdvance(confirmation->windowTitle()) + 3 * 32;
+    d.check(confirmation->width() >= needed, "the confirmation is " + std::to_string(confirmation->width()) +
+                                                 " px wide, its title needs " + std::to_string(needed));
+  }
   d.step("confirmation");
   d.click(d.control("deleteCandidateReview.confirmation.destructiveAction", {.within = confirmation}));
 
@@ -515,6 +584,12 @@ void slideshow(Driver& d) {
   QPointer<QWidget> window = d.control(name(ui::accessibility_id::kSlideshowWindow));
   auto* position = d.control<QLabel>(name(ui::accessibility_id::kSlideshowPosition));
   if (window == nullptr || position == nullptr) return;
+  // Behind it, the header's sort menu and slideshow button, now saying stop, keep their spacing.
+  if (QWidget* sort = d.shown("results.sort"), *stop = d.shown("results.slideshow"); sort && stop) {
+    const int gap =
+        stop->mapTo(stop->window(), QPoint()).x() - sort->mapTo(sort->window(), QPoint()).x() - sort->width();
+    d.check(gap >= 8, "the sort menu and the slideshow button are " + std::to_string(gap) + " px apart");
+  }
   d.step("open");
   const QString before = position->text();
   d.press(Qt::Key_Right);
@@ -559,6 +634,53 @@ void relaunch(Driver& d) {
   // The window still works: the inspector opens again.
   d.click(d.control("imageDetailPanel"));
   d.control("detail.panel");
+
+  // Help > Acknowledgments opens inside the screen; Escape closes it.
+  QMenuBar* bar = d.app().window().menuBar();
+  d.clickMenuEntry(bar, 1, bar->actionGeometry(bar->findChild<QMenu*>("menu.help")->menuAction()).center());
+  QWidget* acknowledgments = d.control("acknowledgments");
+  if (acknowledgments == nullptr) return;
+  d.check(acknowledgments->screen()->availableGeometry().contains(acknowledgments->frameGeometry()),
+          "the acknowledgments window opens inside the screen's available area");
+  d.step("acknowledgments");
+  d.press(Qt::Key_Escape);
+  d.check(!acknowledgments->isVisible(), "Escape closes the acknowledgments window");
+}
+
+// Folders renamed under the open window: the focused image's subfolder, then the registered folder
+// and back. The focus stays on its image, the folder's row follows each name, and a picture saved
+// into the folder afterwards shows up.
+void folderRenamed(Driver& d) {
+  namespace fs = std::filesystem;
+  ResultsGridListView* view = grid(d);
+  fs::path folder = d.app().pictures().folder;
+  // Two new pictures saved in the same instant, kept.png in a subfolder and its peer beside it.
+  fs::create_directory(folder / "sub");
+  for (const fs::path& picture : {folder / "sub" / "kept.png", folder / "peer.png"}) {
+    fs::copy_file(folder / "landscape-01.png", picture);
+    std::ofstream(picture, std::ios::app) << picture.string();  // content of its own
+    fs::last_write_time(picture, fs::last_write_time(folder / "landscape-01.png") + std::chrono::hours(1));
+    d.waitUntil([&] { return view != nullptr && tileRow(*view, picture.filename().string()); },
+                picture.filename().string() + " to show up");
+  }
+  if (!view || !tileRow(*view, "kept.png")) return;
+  clickTile(d, *view, *tileRow(*view, "kept.png"));
+  fs::rename(folder / "sub", folder / "sub renamed");
+  d.waitUntil([&] { return primaryPath(d) == (folder / "sub renamed" / "kept.png").string(); },
+              "the focus to stay on kept.png in its renamed folder");
+  for (const std::string newName : {"Lorvex renamed", "Lorvex"}) {
+    fs::rename(folder, folder.parent_path() / newName);
+    folder = folder.parent_path() / newName;
+    const QString folderRow = QString::fromStdString(id::registeredFolderActionsIdentifier(folder.string()));
+    d.waitUntil([&] { return d.shown(folderRow) != nullptr && d.unseen(d.shown(folderRow)).empty(); },
+                "the folder's row under the name " + newName);
+    d.control(folderRow);
+    const std::string saved = "saved in " + newName + ".png";
+    fs::copy_file(folder / "landscape-01.png", folder / saved);
+    d.waitUntil([&] { return tileRow(*view, saved).has_value(); }, saved + " to show up");
+    d.check(primaryPath(d) == (folder / "sub renamed" / "kept.png").string(), "the focus stays on kept.png");
+    d.step(newName == "Lorvex" ? "renamedBack" : "renamed");
+  }
 }
 
 // Overwrites the pages of every index of the images' table with junk, as a failing disk might; the
@@ -644,7 +766,8 @@ const std::vector<JourneyDefinition>& allJourneys() {
   static const std::vector<JourneyDefinition> journeys{
       {"firstLaunch", firstLaunch}, {"browse", browse},     {"tags", tags},
       {"filters", filters},         {"marks", marks},       {"review", review},
-      {"slideshow", slideshow},     {"relaunch", relaunch}, {"reopen", reopen},
+      {"slideshow", slideshow},     {"relaunch", relaunch}, {"folderRenamed", folderRenamed},
+      {"reopen", reopen},
   };
   return journeys;
 }

@@ -4,13 +4,16 @@
 //
 //   firstLaunch  the empty window, Add Folder, the picker answered, progress, the first thumbnails
 //   browse       arrows, Space and its preview, Shift and Ctrl selections, the grid's keys after a
-//                click elsewhere in the window
+//                click elsewhere in the window and after a choice in a tile's context menu
 //   tags         the tag popover: a typed tag added with Return, a suggestion clicked, their chips
 //   filters      model, aspect and favourites filters, one chip removed, Reset Filters reached
 //   marks        F and D, the banner, Undo by its button and by Ctrl+Z, then the keyboard again
 //   review       the Trash review sheet by mouse and keyboard, the move, the files in the Trash
 //   slideshow    opened from the header, its keys, closed with Escape
-//   relaunch     quit and start again: what persists is there, and no welcome meanwhile
+//   relaunch     quit and start again: what persists is there, and no welcome meanwhile; then
+//                Help > Acknowledgments
+//   folderRenamed  the folder renamed and renamed back under the open window: its row, the focus and
+//                monitoring follow it
 //   reopen       the library held by another process, then let go; then an index of it damaged:
 //                the launch that meets either opens the library by itself
 //

@@ -228,7 +228,7 @@ TEST_F(FolderAccessManagerTest, AccessStates) {
          s.readability[kAlbum] = {false, false, false, false};
        },
        {kAlbum, std::nullopt, State::accessDenied, "フォルダを読み取れません。",
-        ErrorNotice{ErrorNoticeKind::folderUnreadable, {}}},
+        ErrorNotice{ErrorNoticeKind::folderUnreadable, {}, "EACCES"}},
        0},
       {"readable on the second check",
        [](FakeSystem& s) {
@@ -244,8 +244,8 @@ TEST_F(FolderAccessManagerTest, AccessStates) {
         std::filesystem::filesystem_error("not readable", kAlbum,
                                           std::error_code(EACCES, std::generic_category()))
             .what(),
-        // Refused by the system, so the row says access was denied.
-        ErrorNotice{ErrorNoticeKind::folderAccessDenied, {}}},
+        // Refused by the system, so the row says access was denied, and by which error.
+        ErrorNotice{ErrorNoticeKind::folderAccessDenied, {}, "EACCES"}},
        2},
   };
   for (const auto& c : cases) {

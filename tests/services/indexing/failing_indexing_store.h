@@ -41,8 +41,9 @@ class FailingIndexingStore final : public IndexingJobStore,
 
   static void raise() { throw std::runtime_error("disk I/O error"); }
 
-  IndexingJobRecord startIndexingJob(const std::vector<std::string>& roots) override {
-    return jobs_.startIndexingJob(roots);
+  IndexingJobRecord startIndexingJob(const std::vector<std::string>& roots,
+                                     const std::vector<std::string>& vacated = {}) override {
+    return jobs_.startIndexingJob(roots, vacated);
   }
   IndexingJobRecord indexingJob(std::int64_t jobID) override { return jobs_.indexingJob(jobID); }
   std::optional<IndexingJobRecord> resumeInterruptedIndexingJob() override {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,36 @@ TEST(RelocationTest, AnImageWithAReviewOfItsOwnAtTheNewPlaceKeepsIt) {
   fs::rename(moved, target);
   library.scanner().scanChangedPaths({moved, target}, {library.root()}, {}, {});
   EXPECT_EQ(liveMarks(*library.repository), (Marks{{target, {true, false, std::nullopt}}}));
+}
+
+// A registered folder renamed while nothing ran: the scan that moves its marks is stopped halfway,
+// and the resumed job still takes the marks of the images it had not reached from the old place.
+TEST(RelocationTest, AScanStoppedHalfwayStillMovesTheMarksOfTheImagesItHasNotReached) {
+  ImageLibraryScannerOptions small;
+  small.claimBatchSize = 2;
+  small.projectionBatchSize = 2;
+  ScannerTestLibrary library;
+  Marks expected;
+  for (int image = 0; image < 12; ++image) {
+    const std::string name = std::to_string(image) + ".png";
+    library.writePNG("album/" + name, name);
+    library.scanner(small).scan({library.photo("album")}, {}, {});
+    const ReviewState mark{image % 2 == 0, image % 3 == 0, std::nullopt};
+    library.repository->updateReviewState(library.photo("album/" + name), mark);
+    if (mark != ReviewState{}) expected[library.photo("renamed/" + name)] = mark;
+  }
+  fs::rename(library.photo("album"), library.photo("renamed"));
+  library.repository->markMissing({library.photo("album")});
+  std::stop_source stop;
+  int written = 0;
+  const auto stopHalfway = [&](const ImageLibraryIndexingProgress& progress) {
+    if (progress.phase == ImageLibraryIndexingPhase::indexing && ++written == 5) stop.request_stop();
+  };
+  EXPECT_THROW(library.scanner(small).scan({library.photo("renamed")}, stopHalfway, stop.get_token(),
+                                           {library.photo("album")}),
+               ScanCancelledError);
+  ASSERT_TRUE(library.scanner(small).resumeInterruptedJob({}, {}));
+  EXPECT_EQ(liveMarks(*library.repository), expected);
 }
 
 }  // namespace

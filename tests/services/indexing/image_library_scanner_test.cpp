@@ -356,7 +356,7 @@ TEST(ImageLibraryScannerTest, AFolderTheWalkCannotOpenIsAFailureAndKeepsItsImage
   EXPECT_EQ(summary.indexedImageCount, 1);
   ASSERT_EQ(summary.failedFileCount, 1);
   EXPECT_TRUE(stored.starts_with(summary.failures[0].path + "/"));
-  EXPECT_EQ(summary.failures[0].message, "Unable to read folder: File name too long");
+  EXPECT_EQ(summary.failures[0].message, "Unable to read folder: File name too long (ENAMETOOLONG)");
   EXPECT_EQ(library.storedMissing(stored), false);
   EXPECT_EQ(library.storedMissing(readable), false);
 }

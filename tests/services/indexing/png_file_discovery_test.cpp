@@ -129,10 +129,10 @@ TEST(PNGFileDiscoveryTest, ProblemsAreReportedAndTheWalkGoesOn) {
 
   std::vector<DiscoveryFailure> expectedFailures = {
       {root + "/bad\xef\xbf\xbd.png", std::string(kInvalidFileNameMessage)},
-      {root + "/loop1.png", "Unable to resolve symbolic link: Too many levels of symbolic links"},
-      {root + "/loop2.png", "Unable to resolve symbolic link: Too many levels of symbolic links"},
+      {root + "/loop1.png", "Unable to resolve symbolic link: Too many levels of symbolic links (ELOOP)"},
+      {root + "/loop2.png", "Unable to resolve symbolic link: Too many levels of symbolic links (ELOOP)"},
   };
-  if (!privileged) expectedFailures.push_back({locked, "Unable to read folder: Permission denied"});
+  if (!privileged) expectedFailures.push_back({locked, "Unable to read folder: Permission denied (EACCES)"});
   EXPECT_EQ(result.failures, expectedFailures);
   ::chmod(locked.c_str(), 0700);
 }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "metadata/png_text_chunk_reader.h"
 #include "platform/regular_file.h"
 #include "services/thumbnails/image_thumbnail_generator.h"
 
@@ -29,18 +30,27 @@ TEST(ScanErrorMessageTest, SystemErrorsAreClassifiedByTheirText) {
     Kind kind;
   };
   const Case cases[] = {
-      {ENOENT, "Unable to open file: No such file or directory", Kind::missing},
-      {EACCES, "Unable to open file: Permission denied", Kind::permission},
-      {EPERM, "Unable to open file: Operation not permitted", Kind::permission},
-      {EIO, "Unable to open file: Input/output error", Kind::general},
-      {ENOTDIR, "Unable to open file: Not a directory", Kind::general},
-      {ELOOP, "Unable to open file: Too many levels of symbolic links", Kind::general},
-      {EFBIG, "Unable to open file: File too large", Kind::general},
+      {ENOENT, "Unable to open file: No such file or directory (ENOENT)", Kind::missing},
+      {EACCES, "Unable to open file: Permission denied (EACCES)", Kind::permission},
+      {EPERM, "Unable to open file: Operation not permitted (EPERM)", Kind::permission},
+      {EIO, "Unable to open file: Input/output error (EIO)", Kind::general},
+      {ENOTDIR, "Unable to open file: Not a directory (ENOTDIR)", Kind::general},
+      {ELOOP, "Unable to open file: Too many levels of symbolic links (ELOOP)", Kind::general},
+      {EFBIG, "Unable to open file: File too large (EFBIG)", Kind::general},
   };
   for (const auto& c : cases) {
     const auto failure = scanFailure("/photos/a.png", fileError(c.errorNumber));
     EXPECT_EQ(failure, (ImageLibraryScanFailure{"/photos/a.png", c.message, c.kind}));
   }
+  // A PNG whose text chunk runs past its end names the chunk.
+  MemoryPNGTextChunkByteSource broken(std::string_view("\x89PNG\r\n\x1a\n\0\0\0\x10tEXtabcd", 20));
+  std::exception_ptr error;
+  try {
+    PNGTextChunkReader().read(broken);
+  } catch (...) {
+    error = std::current_exception();
+  }
+  EXPECT_EQ(scanFailure("/p/a.png", error).message, "invalidChunk (tEXt)");
 }
 
 TEST(ScanErrorMessageTest, OtherErrorsUseTheirDescription) {

@@ -443,6 +443,7 @@ TEST(ImageLibraryStoreBackgroundSync, AMonitorThatEndsOnItsOwnHandsOverToTheReco
   EXPECT_FALSE(f.store->library().backgroundSync().backgroundSyncPlanner().isMonitoring);
   EXPECT_TRUE(f.store->library().backgroundSync().backgroundSyncPlanner().monitoredRootURLs.empty());
   EXPECT_EQ(f.store->context().errorMessage(), error.localizedDescription());
+  EXPECT_EQ(f.store->context().errorNotice()->kind, ErrorNoticeKind::monitoringWatchLimit);
   ASSERT_TRUE(BackgroundLibrarySyncTestAccess::backgroundLibrarySyncMonitorRecoveryTask(
       f.store->library().backgroundSync()));
   EXPECT_EQ(f.count("scanLibrary"), 0u) << "the position is still good: no full pass";

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "model/library_error.h"
+#include "services/folders/stored_bookmarks_error.h"
 #include "store/event_loop.h"
 #include "store/forwarding_image_library_service.h"
 #include "store/image_library_store.h"
@@ -121,6 +122,7 @@ TEST(ImageLibraryStoreFolderSummaries, EachLoadAppliesItsOutcome) {
     bool hasLoaded;
     std::optional<std::string> errorAfter;
     int summariesSignals;
+    std::optional<ErrorNoticeKind> notice{};  // what the window tells of errorAfter
   };
   const Summaries first{folder("/a", 3), folder("/b", 0)};
   const Summaries second{folder("/a", 4), folder("/b", 0)};
@@ -133,6 +135,9 @@ TEST(ImageLibraryStoreFolderSummaries, EachLoadAppliesItsOutcome) {
       {"new counts replace the list", "locked", second, second, true, std::nullopt, 2},
       {"not a library error still shows a text", std::nullopt,
        std::make_exception_ptr(std::runtime_error("odd")), second, true, "odd", 2},
+      {"a folder list that cannot be read says so", std::nullopt,
+       std::make_exception_ptr(StoredBookmarksError(StoredBookmarksError::Kind::dataCorrupted, "not JSON")),
+       second, true, "not JSON", 2, ErrorNoticeKind::folderListUnreadable},
   };
   Fixture f;
   for (std::size_t i = 0; i < std::size(steps); ++i) {
@@ -147,6 +152,8 @@ TEST(ImageLibraryStoreFolderSummaries, EachLoadAppliesItsOutcome) {
     EXPECT_EQ(f.store.library().registeredFolderSummaries(), step.list);
     EXPECT_EQ(f.store.library().hasLoadedRegisteredFolderSummaries(), step.hasLoaded);
     EXPECT_EQ(f.store.context().errorMessage(), step.errorAfter);
+    const ErrorNoticeKind told = f.store.context().errorNotice().value_or(ErrorNotice{}).kind;
+    EXPECT_EQ(told, step.notice.value_or(told));
     EXPECT_FALSE(f.store.library().isLoadingRegisteredFolders());
     EXPECT_EQ(f.loadingSignals - loadingBefore, 2);
     EXPECT_EQ(f.summariesSignals, step.summariesSignals);

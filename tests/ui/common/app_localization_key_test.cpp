@@ -228,6 +228,13 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "metadata.status.partial.title",
     "metadata.status.rawPayload.description",
     "metadata.status.rawPayload.title",
+    "metadata.warning.comfyUIPromptUnavailable",
+    "metadata.warning.comfyUIPromptUndecodable",
+    "metadata.warning.comfyUIPromptRefused",
+    "metadata.warning.comfyUINoPositivePrompt",
+    "metadata.warning.novelAICommentUndecodable",
+    "metadata.warning.skippedTextChunks.one",
+    "metadata.warning.skippedTextChunks.other",
     "metadata.steps",
     "metadata.version",
     "modelSelection.searchPlaceholder",
@@ -352,7 +359,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 331u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 338u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 

@@ -76,6 +76,10 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
          {"deleteCandidateReview.summary.movedWithFailures", "scanFailure.details.summary"}) {
       table[key] = threeIntegers;
     }
+    table["metadata.warning.comfyUIPromptRefused"] = text;
+    table["metadata.warning.novelAICommentUndecodable"] = text;
+    table["metadata.warning.skippedTextChunks.one"] = threeIntegers;
+    table["metadata.warning.skippedTextChunks.other"] = threeIntegers;
     table["metadata.generationDuration.seconds"] = decimal;
     table["slideshow.interval.seconds"] = decimal;
     table["common.accessibilityPair"] = {Kind::text, Kind::text};

@@ -10,11 +10,16 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest/QTest>
+#include <filesystem>
 
 #include "detail_widget_fixture.h"
+#include "metadata/generation_metadata_parser.h"
 #include "store/library/library_model_test_access.h"
 #include "ui/common/accessibility_identifiers.h"
+#include "ui/common/localization_table.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/selectable_wrapped_text.h"
+#include "ui/common/ui_roles.h"
 #include "ui/detail/image_detail_preview.h"
 #include "ui/detail/image_filter_tags_section.h"
 #include "ui/detail/metadata_chip_button.h"
@@ -259,9 +264,8 @@ TEST_F(ImageDetailPanelTest, CopyIconsPutTheExactValueOnTheClipboardAndLeaveBoxe
 
   QTest::mouseClick(find<QToolButton>("detail.metadata.longText.prompt.header"), Qt::LeftButton);
   settle();
-  auto* text = find<QLabel>("detail.metadata.longText.prompt.text");
+  auto* text = find<SelectableWrappedText>("detail.metadata.longText.prompt.text");
   ASSERT_TRUE(text->isVisibleTo(window.get()));
-  EXPECT_EQ(text->textFormat(), Qt::PlainText);
   EXPECT_EQ(text->text(), "1girl, solo, long hair, <b>bold</b> & more");
   QTest::mouseClick(find<QToolButton>("detail.metadata.longText.characterCaptions.copy"), Qt::LeftButton);
   EXPECT_EQ(clipboard->text(), "girl, red hair\nmetadata.captionCenters: (0.500, 0.250)");
@@ -319,13 +323,69 @@ TEST_F(ImageDetailPanelTest, AMegabyteValueShowsItsEndsAndCopiesWhole) {
 
   QTest::mouseClick(find<QToolButton>("detail.metadata.longText.prompt.header"), Qt::LeftButton);
   settle();
-  auto* text = find<QLabel>("detail.metadata.longText.prompt.text");
+  auto* text = find<SelectableWrappedText>("detail.metadata.longText.prompt.text");
   ASSERT_TRUE(text->isVisibleTo(window.get()));
   EXPECT_TRUE(text->text().startsWith("HEAD "));
   EXPECT_LT(text->text().size(), 100'000) << "the open box lays out the beginning only";
   EXPECT_TRUE(text->text().endsWith(QChar(0x2026)));
   QTest::mouseClick(find<QToolButton>("detail.metadata.longText.prompt.copy"), Qt::LeftButton);
   EXPECT_EQ(QApplication::clipboard()->text().toStdString(), huge);
+}
+
+// Long texts without spaces (NovelAI's comment JSON, an A1111 prompt written without them) break
+// inside their words: with their boxes open, no part of the inspector is wider than its column, at
+// the column's default width and at its minimum, in either language; and the model name beside
+// them takes its two lines rather than being cut.
+TEST_F(ImageDetailPanelTest, OpenBoxesOfTextsWithoutSpacesStayInsideTheColumn) {
+  const std::filesystem::path comment =
+      std::filesystem::path(LORVEX_FIXTURES_DIR) / "sd-metadata" / "novelai-full-3char.png";
+  if (!std::filesystem::is_regular_file(comment)) GTEST_SKIP() << "the shared fixtures are absent";
+  const GenerationMetadataParser parser;
+  ImageRecord novelAI = novelAIRecord("novelai.png");
+  novelAI.metadata = parser.parse(parser.reader.readFile(comment.string()));
+  ASSERT_TRUE(novelAI.metadata.rawCommentJSON.has_value());
+  ImageRecord a1111 = novelAIRecord("a1111.png", 1'699'999'999);
+  a1111.metadata = {};
+  a1111.metadata.provider = GenerationMetadataProvider{"automatic1111", "AUTOMATIC1111 / SD WebUI"};
+  a1111.metadata.prompt =
+      "masterpiece,best_quality,amazing_quality,very_aesthetic,absurdres,newest,1girl,solo,"
+      "long_hair,looking_at_viewer,smile,cherry_blossoms,outdoors,(depth_of_field:1.2)";
+  makeStore({novelAI, a1111});
+  const QFont applicationFont = QApplication::font();
+  for (const char* language : {"en", "ja"}) {
+    const AppLocalization texts = AppLocalization::overTable(bundledLocalizationTable(language), ".");
+    window.reset();
+    QApplication::setFont(interfaceFont(language));
+    ImageDetailPanel* panel =
+        host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &texts));
+    for (const int width : {360, 320}) {
+      window->resize(width, 1400);
+      for (const ImageRecord* record : {&novelAI, &a1111}) {
+        focus(record->file.path);
+        for (const char* box : {"rawCommentJSON", "prompt"}) {
+          auto* header = find<QToolButton>(QStringLiteral("detail.metadata.longText.%1.header").arg(box));
+          if (header->isVisible() && !panel->metadataSection()->isExpanded(box)) {
+            QTest::mouseClick(header, Qt::LeftButton);
+          }
+        }
+        settle();
+        for (const QWidget* child : panel->widget()->findChildren<QWidget*>()) {
+          if (!child->isVisible()) continue;
+          const QRect placed(child->mapTo(panel->viewport(), QPoint(0, 0)), child->size());
+          EXPECT_TRUE(placed.left() >= 0 && placed.right() <= panel->viewport()->rect().right())
+              << language << " " << record->file.path << " at " << width << ": "
+              << child->objectName().toStdString() << " at " << placed.x() << "+" << placed.width() << " in "
+              << panel->viewport()->width();
+        }
+      }
+      // A value that two lines hold shows whole, whatever the font's line spacing.
+      focus(novelAI.file.path);
+      EXPECT_FALSE(find<MiddleElidedLabel>("detail.metadata.row.source")->isElided())
+          << language << " " << width;
+    }
+    window.reset();
+  }
+  QApplication::setFont(applicationFont);
 }
 
 TEST_F(ImageDetailPanelTest, StatusBoxShowsOnlyForMetadataNotFullyUnderstood) {

@@ -271,9 +271,42 @@ TEST(MetadataInspectionPresentationTest, LongTextsComeInOrderUntrimmedAndBlankOn
 }
 
 TEST(MetadataInspectionPresentationTest, WarningTextIsKeptUntrimmedUnlessBlank) {
-  EXPECT_EQ(metadataWarningText(with([](auto& m) { m.parseWarning = " bad\n"; })), " bad\n");
-  EXPECT_EQ(metadataWarningText(with([](auto& m) { m.parseWarning = "\u3000\n"; })), std::nullopt);
-  EXPECT_EQ(metadataWarningText({}), std::nullopt);
+  const AppLocalization localizer = echoLocalization();
+  EXPECT_EQ(metadataWarningText(with([](auto& m) { m.parseWarning = " bad\n"; }), localizer), " bad\n");
+  EXPECT_EQ(metadataWarningText(with([](auto& m) { m.parseWarning = "\u3000\n"; }), localizer), std::nullopt);
+  EXPECT_EQ(metadataWarningText({}, localizer), std::nullopt);
+}
+
+TEST(MetadataInspectionPresentationTest, TheParsersWarningsAreShownByTheirKeys) {
+  const std::string noPrompt = "ComfyUI workflow was preserved, but no positive prompt could be resolved.";
+  const std::string skipped =
+      "Skipped 2 text chunks beyond the per-file limit of 3 text chunks and 67108864 bytes of decoded text.";
+  const struct {
+    std::string stored;
+    std::string shown;
+  } cases[] = {
+      {"ComfyUI workflow was preserved, but prompt JSON was not available.",
+       "metadata.warning.comfyUIPromptUnavailable"},
+      {"ComfyUI workflow was preserved, but prompt JSON could not be decoded.",
+       "metadata.warning.comfyUIPromptUndecodable"},
+      {noPrompt, "metadata.warning.comfyUINoPositivePrompt"},
+      {"Failed to decode ComfyUI prompt JSON: The JSON text nests too deep.",
+       "metadata.warning.comfyUIPromptRefused(The JSON text nests too deep.)"},
+      {"Failed to decode NovelAI Comment JSON: Expected an integer at \"seed\" but found a string.",
+       "metadata.warning.novelAICommentUndecodable(Expected an integer at \"seed\" but found a string.)"},
+      {skipped, "metadata.warning.skippedTextChunks.other(#2,#3,#67108864)"},
+      {"Skipped 1 text chunk beyond the per-file limit of 3 text chunks and 9 bytes of decoded text.",
+       "metadata.warning.skippedTextChunks.one(#1,#3,#9)"},
+      {noPrompt + " " + skipped,
+       "metadata.warning.comfyUINoPositivePrompt\nmetadata.warning.skippedTextChunks.other(#2,#3,#67108864)"},
+      // Not the parsers' own words: shown as stored.
+      {noPrompt + " And more.", noPrompt + " And more."},
+      {"Some other tool's note. " + skipped, "Some other tool's note. " + skipped},
+      {"Skipped 2 text chunks.", "Skipped 2 text chunks."},
+  };
+  for (const auto& [stored, shown] : cases) {
+    EXPECT_EQ(localizedParseWarning(stored, echoLocalization()), shown) << stored;
+  }
 }
 
 }  // namespace

@@ -174,6 +174,30 @@ TEST_F(TagConceptWidgetsTest, PanelSelectsTheFirstConceptAndFillsRenameOnAppeara
   EXPECT_TRUE(menu->findChild<QAction*>("tagConcept.picker.3")->isChecked());
 }
 
+// A long concept name is cut on the picker's one line: the panel stays as wide as its 440-point
+// popup and every control of it stays inside.
+TEST_F(TagConceptWidgetsTest, ALongConceptNameKeepsThePanelInsideItsPopup) {
+  const QString name =
+      QStringLiteral("Cherry blossom petals drifting over the river at dusk, ").repeated(2).left(84);
+  auto* panel = host(std::make_unique<TagConceptManagementPanel>(
+                         store->concepts(), std::vector<std::string>{"/library/a.png"}, &localization),
+                     {440, 560});
+  QTest::mouseClick(find<QLineEdit>("tagConcept.create.placeholder"), Qt::LeftButton);
+  QTest::keyClicks(find<QLineEdit>("tagConcept.create.placeholder"), name);
+  QTest::mouseClick(find<QPushButton>("tagConcept.create"), Qt::LeftButton);
+  settle();
+  auto* picker = find<QToolButton>("tagConcept.picker");
+  ASSERT_EQ(picker->accessibleName(), name);
+  EXPECT_TRUE(picker->text().endsWith(QChar(0x2026))) << picker->text().toStdString();
+  for (const QWidget* child : panel->widget()->findChildren<QWidget*>()) {
+    if (!child->isVisible()) continue;
+    const QRect placed(child->mapTo(panel->viewport(), QPoint(0, 0)), child->size());
+    EXPECT_TRUE(panel->viewport()->rect().contains(placed))
+        << child->objectName().toStdString() << " at " << placed.x() << "+" << placed.width() << " in "
+        << panel->viewport()->width();
+  }
+}
+
 TEST_F(TagConceptWidgetsTest, CreateSelectsTheNewConceptAndFillsRename) {
   showManagementPanel({});
   auto* panel = find<TagConceptManagementPanel>("tagConcept.panel");

@@ -334,10 +334,10 @@ TEST_F(FilterSidebarLibraryTest, AnEnglishWindowTellsTheLibrarysFailuresInEnglis
   EXPECT_FALSE(error->geometry().isEmpty());
   EXPECT_EQ(error->text().toStdString(), "The registered folder cannot be accessed: /pics/a");
 
-  // The missing folder's row says so in English, and no Japanese text is on screen.
+  // The missing folder's row says so in English with its name, and no Japanese text is on screen.
   std::vector<std::string> rowErrors;
   for (const WrappedTextLabel* line : sidebar->findChildren<WrappedTextLabel*>()) {
-    if (line->isVisible() && line->text() == "Folder not found.")
+    if (line->isVisible() && line->text() == "Folder not found — gone")
       rowErrors.push_back(line->text().toStdString());
     EXPECT_FALSE(line->isVisible() && line->text().contains(QString::fromUtf8("見つかりません")));
   }

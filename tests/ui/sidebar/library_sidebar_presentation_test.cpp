@@ -170,7 +170,7 @@ TEST(LibrarySidebarPresentationTest, FolderRowsByState) {
     EXPECT_EQ(row.accessibilityText, c.accessibility);
     EXPECT_EQ(row.showsRepairAction, c.repair);
     EXPECT_EQ(row.systemImageName, "folder");
-    EXPECT_EQ(row.lastErrorText, c.error);
+    EXPECT_EQ(row.lastErrorText, c.error + " — Pics");
   }
 }
 
@@ -186,7 +186,7 @@ TEST(LibrarySidebarPresentationTest, RecordingModeHidesTheHomeDirectoryButNotThe
   EXPECT_EQ(pictures.displayName, "Pictures");
   EXPECT_EQ(pictures.displayPath, "~/Pictures");
   // The library's text is not shown: the row says what is wrong in the window's language.
-  EXPECT_EQ(pictures.lastErrorText, "error.folder.missing");
+  EXPECT_EQ(pictures.lastErrorText, "error.folder.missing — Pictures");
   const auto plain =
       LibrarySidebarFolderRowPresentation::make(folder("/Users/a", State::available), localizer, {});
   EXPECT_EQ(plain.displayName, "a");

@@ -2,12 +2,15 @@
 // report.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "store/image_library_store.h"
 #include "support/library_file_name.h"
 #include "ui/common/localization_table.h"
 #include "ui/results/echo_localization.h"
 #include "ui/sidebar/indexing_progress_overlay_presentation.h"
 #include "ui/sidebar/library_recovery_notice_presentation.h"
+#include "ui/sidebar/library_sidebar_presentation.h"
 #include "ui/sidebar/library_unavailable_presentation.h"
 #include "ui/sidebar/scan_failure_diagnostics_presentation.h"
 #include "ui/sidebar/sidebar_error_presentation.h"
@@ -67,6 +70,10 @@ TEST(LibraryRecoveryNoticeTest, TellsWhatHappenedToTheLibraryFileInTheInterfaces
            "”, and a new library has been built from your folders."},
       {"ja",
        {Kind::damagedLibraryRebuilt, file, 0},
+       "ライブラリが破損していたため、登録フォルダから作り直しました。破損したファイルは「" + file +
+           "」として保管しています。0枚の画像のマークを復元しました。"},
+      {"ja",
+       {Kind::damagedLibraryRebuilt, file, 0, false},
        "ライブラリが破損していたため、登録フォルダから作り直しました。マークは復元できませんでした。"
        "破損したファイルは「" +
            file + "」として保管しています。"},
@@ -235,21 +242,52 @@ TEST(ScanFailureDiagnosticsPresentationTest, ReportAndTextsOfAScan) {
   EXPECT_EQ(p.failureRows[0].guidance, "scanFailure.guidance.permission");
   EXPECT_EQ(p.failureRows[1].guidance, "scanFailure.guidance.missing");
   // A row says what went wrong by the failure's kind; the library's text stays for the report.
-  EXPECT_EQ(p.failureRows[0].message, "error.permissionDenied");
-  EXPECT_EQ(p.failureRows[1].message, "error.file.missing");
+  EXPECT_EQ(p.failureRows[0].message, "error.permissionDenied — a.png");
+  EXPECT_EQ(p.failureRows[1].message, "error.file.missing — b.png");
   EXPECT_EQ(p.failureRows[1].diagnosticMessage, "gone");
 
   const auto recorded = ScanFailureDiagnosticsPresentation::make(
       summary, context, testing::echoLocalization(), {true, "/Users/u"});
   EXPECT_EQ(recorded.failureRows[0].path, "/Users/u/Pictures/a.png");
   EXPECT_EQ(recorded.failureRows[0].displayPath, "~/Pictures/a.png");
-  EXPECT_EQ(recorded.failureRows[0].message, "error.permissionDenied");
+  EXPECT_EQ(recorded.failureRows[0].message, "error.permissionDenied — a.png");
   EXPECT_EQ(recorded.failureRows[0].fileName, "a.png");
   EXPECT_EQ(recorded.rootPathsText, "scanFailure.details.roots(~/Pictures, ~)");
   EXPECT_EQ(recorded.reauthorizationRootPath, "/Users/u/Pictures");
   EXPECT_NE(recorded.diagnosticsText.find("roots=~/Pictures,~\n"), std::string::npos);
   EXPECT_NE(recorded.diagnosticsText.find("\n~/Pictures/a.png\tno access to ~/Pictures/a.png\n"),
             std::string::npos);
+}
+
+// A failed file or folder says why past its kind, in what needs no translation: failures that
+// differ never read the same, and a message stored before the name was written still reads.
+TEST(ScanFailureDiagnosticsPresentationTest, FailuresThatDifferNeverReadTheSame) {
+  ImageLibraryScanSummary summary;
+  for (const char* message :
+       {"Unable to open file: Permission denied (EACCES)", "Unable to open file: Permission denied",
+        "Unable to open: Not permitted (EPERM)", "Unable to read file: Input/output error (EIO)",
+        "invalidChunk (iTXt)", "invalidChunk (IDAT)", "invalidSignature"}) {
+    summary.failures.push_back(ImageLibraryScanFailure::classified("/p/a.png", message));
+  }
+  const auto en = AppLocalization::overTable(bundledLocalizationTable("en"), ".");
+  const auto ja = AppLocalization::overTable(bundledLocalizationTable("ja"), ".");
+  const auto rows = [&](const AppLocalization& localizer) {
+    return ScanFailureDiagnosticsPresentation::make(summary, std::nullopt, localizer, {}).failureRows;
+  };
+  std::set<std::string> lines;
+  for (const auto& row : rows(en)) lines.insert(row.message);
+  EXPECT_EQ(lines.size(), summary.failures.size());
+  EXPECT_EQ(rows(en)[0].message, "Permission denied — EACCES · a.png");
+  EXPECT_EQ(rows(en)[1].message, "Permission denied — a.png");
+  EXPECT_EQ(rows(en)[4].message, "The image’s metadata could not be read — invalidChunk iTXt · a.png");
+  EXPECT_EQ(rows(ja)[0].message, "アクセスが許可されていません — EACCES · a.png");
+  const RegisteredFolderSummary folder{
+      .path = "/p/Pics",
+      .displayName = "Pics",
+      .lastError = "x",
+      .lastErrorNotice = ErrorNotice{ErrorNoticeKind::folderUnreadable, {}, "EACCES"}};
+  EXPECT_EQ(LibrarySidebarFolderRowPresentation::make(folder, en, {}).lastErrorText,
+            "The folder cannot be read — EACCES · Pics");
 }
 
 TEST(ScanFailureDiagnosticsPresentationTest, ContextEdges) {

@@ -56,8 +56,8 @@ class SlideshowFixture : public WidgetTest {
     std::vector<ImageRecord> records;
     for (int i = 0; i < count; ++i) {
       lorvex::testing::PNGImageSpec spec;
-      spec.width = i % 2 == 0 ? 640 : 432;
-      spec.height = i % 2 == 0 ? 432 : 640;
+      spec.width = i % 2 == 0 ? 1280 : 864;
+      spec.height = i % 2 == 0 ? 864 : 1280;
       const std::string path = folder.filePath(QStringLiteral("%1.png").arg(i)).toStdString();
       const std::string bytes = lorvex::testing::encodePNGImage(spec);
       QFile file(QString::fromStdString(path));

@@ -1,6 +1,8 @@
 #include "ui/support/ui_test_environment.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "support/temporary_folder.h"
 
@@ -15,7 +17,18 @@ struct TemporaryHome {
     pointHomeAt(folder.path());
     // No session bus of the user's: nothing may reach the desktop's file manager or settings.
     setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Offscreen, on a screen of a desktop's size rather than the platform's default of 800x600, which
+    // is smaller than the main window's minimum.
+    const std::filesystem::path screen = folder.path() / "offscreen-screen.json";
+    if (std::FILE* file = std::fopen(screen.c_str(), "w")) {
+      std::fputs(R"({"screens": [{"name": "test", "x": 0, "y": 0, "width": 1920, "height": 1080, )"
+                 R"("logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})",
+                 file);
+      std::fclose(file);
+    }
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform == nullptr || std::string_view(platform) == "offscreen")
+      setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen.string()).c_str(), 1);
   }
 };
 

@@ -1,7 +1,7 @@
 // A home of the process's own: HOME and the XDG folders point into one temporary folder, made on
 // the first call and removed when the process ends, so that neither a test nor a tool ever reads
-// or writes the user's settings, library or caches. Also selects Qt's offscreen platform unless
-// the caller chose one.
+// or writes the user's settings, library or caches. Also selects Qt's offscreen platform, on a
+// 1920x1080 screen, unless the caller chose one.
 //
 // Call before the Q(Gui)Application is made (Qt reads the platform and paths when it starts).
 // Thread safety: the first call must happen before other threads read the environment.
