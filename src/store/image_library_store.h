@@ -217,7 +217,8 @@ class ImageLibraryStore : public QObject {
                                                               std::stop_token stop) override;
     bool isLibraryUnprepared() const override;
     bool isLibraryIndexing() const override;
-    QCoro::Task<void> waitForLibrarySyncToEnd() override;
+    bool isLibrarySyncInProgress() const override;
+    QCoro::Task<void> waitForLibrarySyncToEnd(std::stop_token stop) override;
     std::optional<int> resultIndex(const std::string& path) const override;
     void removeTrashedRecordsFromResults(const PathSet& trashed, int fallbackSelectionIndex) override;
     void ignoreTrashedPathsInFolderMonitoring(const std::vector<std::string>& trashedPaths) override;

@@ -34,16 +34,16 @@ bool ImageLibraryStore::TrashDependentsOfStore::isLibraryIndexing() const {
   return store_.library_->isIndexing();
 }
 
-QCoro::Task<void> ImageLibraryStore::TrashDependentsOfStore::waitForLibrarySyncToEnd() {
+bool ImageLibraryStore::TrashDependentsOfStore::isLibrarySyncInProgress() const {
+  return store_.library_->isLibrarySyncInProgress();
+}
+
+QCoro::Task<void> ImageLibraryStore::TrashDependentsOfStore::waitForLibrarySyncToEnd(std::stop_token stop) {
   auto frame = co_await store_.context_->scope().enter();
   store_.creatingThread_.check();
-  // A background pass runs without isIndexing, and may be writing the records of the very files
-  // the move checks (or list a trashed file again after the move marked it missing). No pass
-  // starts while a move runs; the one under way is let finish first.
-  const std::stop_token noStop;
   LibraryModel* library = store_.library_.get();
-  while (library->isLibrarySyncInProgress()) {
-    co_await nextEmission(library, &LibraryModel::isLibrarySyncInProgressChanged, noStop);
+  while (library->isLibrarySyncInProgress() && !stop.stop_requested()) {
+    co_await nextEmission(library, &LibraryModel::isLibrarySyncInProgressChanged, stop);
   }
 }
 

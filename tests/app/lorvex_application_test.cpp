@@ -217,7 +217,8 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
 
   QProcess lorvex;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  // The offscreen screen this test runs on (a desktop's size), so the window opens as on a desktop.
+  environment.insert("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen"));
   environment.insert("LORVEX_TRACE", "1");
   lorvex.setProcessEnvironment(environment);  // HOME and XDG_* are this test's own
   lorvex.setProcessChannelMode(QProcess::SeparateChannels);
@@ -296,7 +297,8 @@ TEST_F(LorvexApplicationTest, ASecondLaunchOnTheSameProfileRaisesTheFirstAndWrit
                                  std::filesystem::perm_options::replace);
     environment.insert(name, QString::fromStdString(folder.string()));
   }
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  // The offscreen screen this test runs on (a desktop's size), so the window opens as on a desktop.
+  environment.insert("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen"));
   environment.insert("LORVEX_TRACE", "1");
   environment.insert("DBUS_SESSION_BUS_ADDRESS", "disabled:");
   // The settings of someone who uses the program: what the second launch must leave alone.

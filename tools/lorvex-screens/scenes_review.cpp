@@ -1,10 +1,12 @@
 // The delete-candidate review: the feedback banner over a host, the Trash review sheet while its
-// candidates load, with a selection, with nothing selected (the disabled move says why), after a
-// move with seven failures, and the recovery sheet that lists them. Over the scripted service, with image
+// candidates load, with a selection, with nothing selected (the disabled move says why), while a
+// move waits for a scan, scrolled to its load-more row, after a move with seven failures, and the
+// recovery sheet that lists them. Over the scripted service, with image
 // files of the scene's own so that the tiles show pictures.
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <memory>
@@ -13,12 +15,14 @@
 
 #include "scene_registry.h"
 #include "store/image_library_store.h"
+#include "store/library/library_model_test_access.h"
 #include "store/review/review_model_test_access.h"
 #include "store/support/store_harness.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_trash_action.h"
 #include "ui/review/delete_candidate_trash_review_sheet.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
+#include "ui/review/trash_review_candidate_grid.h"
 #include "ui/review/trash_summary_view.h"
 #include "ui/support/store_view_models.h"
 
@@ -155,6 +159,40 @@ std::unique_ptr<QWidget> buildSheetWithFailures(SceneContext& context) {
   return sheetOver(*store);
 }
 
+// A move asked for while a scan runs: the sheet says it waits for the scan, and Cancel works.
+std::unique_ptr<QWidget> buildSheetWaitingForScan(SceneContext& context) {
+  ImageLibraryStore* store = reviewStore(context, 9);
+  if (store == nullptr) return nullptr;
+  const auto& records = store->trash().trashReviewBrowser().records();
+  for (std::size_t i = 0; i < records.size(); i += 3)
+    store->trash().trashReviewBrowser().toggleSelection(records[i]->file.path);
+  LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(), true);
+  TrashModel* target = &store->trash();
+  store->context().startDetached([target] {
+    return ui::performDeleteCandidateTrashAction(*target, ui::DeleteCandidateTrashAction::selected);
+  });
+  context.settle();
+  return sheetOver(*store);
+}
+
+// More candidates than a page, scrolled to the end while the next page loads: the load-more row
+// is the last row of the tiles.
+std::unique_ptr<QWidget> buildSheetLoadingMore(SceneContext& context) {
+  ImageLibraryStore* store = reviewStore(context, 510);
+  if (store == nullptr) return nullptr;
+  context.harness->service->hold("searchImages");
+  return sheetOver(*store);
+}
+
+QWidget* scrollToTheEnd(SceneContext& context, QWidget& root) {
+  auto* grid = root.findChild<ui::TrashReviewCandidateGrid*>();
+  if (grid == nullptr) return nullptr;
+  grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+  context.settle();
+  grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+  return &root;
+}
+
 QWidget* openRecoverySheet(SceneContext&, QWidget& root) {
   auto* summary = root.findChild<ui::TrashSummaryView*>();
   if (summary == nullptr) return nullptr;
@@ -187,6 +225,18 @@ const bool registered = registerScene({.name = "review.feedbackBanner",
                                        .size = kSheetSize,
                                        .build = buildSheetWithFailures,
                                        .afterShow = {}}) &&
+                        registerScene({.name = "review.sheetWaitingForScan",
+                                       .source = SceneSource::fakeService,
+                                       .size = kSheetSize,
+                                       .build = buildSheetWaitingForScan,
+                                       .afterShow = {},
+                                       .storeStaysBusy = true}) &&
+                        registerScene({.name = "review.sheetLoadingMore",
+                                       .source = SceneSource::fakeService,
+                                       .size = kSheetSize,
+                                       .build = buildSheetLoadingMore,
+                                       .afterShow = scrollToTheEnd,
+                                       .storeStaysBusy = true}) &&
                         registerScene({.name = "review.recoverySheet",
                                        .source = SceneSource::fakeService,
                                        .size = kSheetSize,

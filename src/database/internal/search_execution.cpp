@@ -8,9 +8,27 @@
 #include "database/internal/record_hydration.h"
 #include "database/internal/row_mappers.h"
 #include "database/internal/search_query_compiler.h"
+#include "database/internal/search_sort_key.h"
 #include "model/text/paths.h"
 
 namespace lorvex {
+
+namespace {
+
+// The cursor at a row of a sort's order, from the row's stored modification_time and
+// basename_normalized; nothing for a kind this switch does not know, and the page is then read by
+// its offset.
+std::optional<ImageSearchCursorV3> cursorAt(ImageSearchSortV3 sort, SQLiteRows& row, std::int64_t id) {
+  switch (search::sortKey(sort).cursor) {
+    case search::SortCursorKind::modificationDate:
+      return ImageSearchCursorV3::modificationDate(row.real(0), id);
+    case search::SortCursorKind::fileName:
+      return ImageSearchCursorV3::fileName(row.text(1), id);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 std::pair<std::int64_t, std::int64_t> LibrarySearch::readerLibraryVersion() {
   // A read of the file first, so that data_version tells of the snapshot this search reads.
@@ -36,15 +54,12 @@ std::vector<ImageRecord> LibrarySearch::searchImages(const ImageSearchQuery& que
         offset - previous->offset <= static_cast<std::int64_t>(previous->ids.size())) {
       // The row just before this page, and its sort key as stored.
       const std::int64_t anchor = previous->ids[static_cast<std::size_t>(offset - previous->offset - 1)];
-      const auto cursor = reader_.query(
-          "SELECT modification_time, basename_normalized FROM media_files WHERE id = ?", {anchor},
-          [&](SQLiteRows& rows) -> std::optional<ImageSearchCursorV3> {
-            if (!rows.next()) return std::nullopt;
-            const bool dateSort = compiled->sort == ImageSearchSortV3::modificationDateDescending ||
-                                  compiled->sort == ImageSearchSortV3::modificationDateAscending;
-            return dateSort ? ImageSearchCursorV3::modificationDate(rows.real(0), anchor)
-                            : ImageSearchCursorV3::fileName(rows.text(1), anchor);
-          });
+      const auto cursor =
+          reader_.query("SELECT modification_time, basename_normalized FROM media_files WHERE id = ?",
+                        {anchor}, [&](SQLiteRows& rows) -> std::optional<ImageSearchCursorV3> {
+                          if (!rows.next()) return std::nullopt;
+                          return cursorAt(compiled->sort, rows, anchor);
+                        });
       if (cursor) {
         ImageSearchQueryV3 continuation = *compiled;
         continuation.cursor = cursor;

@@ -48,8 +48,8 @@ inline constexpr std::size_t kMaxBoundListLength = 400;
 // whitespace-only text.
 std::optional<std::string> ftsMatchText(std::string_view text);
 
-// The ORDER BY text of a sort over the media_files alias `m`; the id breaks ties in the sort's
-// direction.
+// The ORDER BY text of a sort (its row of search_sort_key.h) over media_files named `table`; the id
+// breaks ties in the sort's direction.
 std::string orderByText(ImageSearchSortV3 sort, std::string_view table = "media_files");
 
 // The keyset predicate of a query whose cursor matches its sort, with its three bindings; nothing

@@ -112,6 +112,14 @@ QCoro::Task<void> FiltersModel::selectModelSource(std::string text) {
   co_await dependents_.refreshResultsAfterFilterChange();
 }
 
+QCoro::Task<void> FiltersModel::clearModelFilter() {
+  auto frame = co_await context_.scope().enter();
+  creatingThread_.check();
+  if (!selectedModelSource_) co_return;
+  setSelectedModelSource(std::nullopt);
+  co_await dependents_.refreshResultsAfterFilterChange();
+}
+
 bool FiltersModel::hasActiveFiltersOrReview() const {
   return !selectedFilterTags_.empty() || !selectedTagConcepts_.empty() || !selectedAspectFilters_.empty() ||
          selectedModelSource_.has_value() || onlyFavorites_ || onlyDeleteCandidates_ ||

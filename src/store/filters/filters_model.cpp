@@ -18,6 +18,14 @@ FiltersModel::FiltersModel(StoreContext& context, FilterDependents& dependents,
   // The filter-tag stores already normalise what they load; normalising again keeps the sidebar
   // free of duplicates whatever store the application composed.
   savedFilterTags_ = normalizedFilterTags(filterTagStore_->loadFilterTags());
+  // However many filters one operation changes (clearing them all changes six), the views that
+  // show the filters hear of it once, after the last.
+  for (const auto changed :
+       {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged,
+        &FiltersModel::selectedAspectFiltersChanged, &FiltersModel::selectedModelSourceChanged,
+        &FiltersModel::onlyFavoritesChanged, &FiltersModel::onlyDeleteCandidatesChanged}) {
+    connect(this, changed, this, [this] { filtersChange_.schedule(); });
+  }
 }
 
 FiltersModel::~FiltersModel() = default;

@@ -4,9 +4,11 @@
 // active-filter chips call.
 //
 // Every observed field has a getter and a change signal; it is stored silently when equal and
-// signalled once, after storing, when different. Only the model's own operations set its fields,
-// except `selectedModelSource`, which the views clear before they ask for a fresh first page
-// themselves; tests arrange the others through FiltersModelTestAccess.
+// signalled once, after storing, when different. A view that shows the filters as a whole follows
+// filtersChanged(), one signal at the end of a turn that changed any of them, rather than a list of
+// field signals it could leave one out of. Only the model's own operations set its fields, except
+// `selectedModelSource`, which tests and staged scenes set directly; tests arrange the others
+// through FiltersModelTestAccess.
 //
 // A change that alters the filters ends with a fresh first page, which the results own: the model
 // asks for it (and for the delete-candidate review it closes) through FilterDependents. The
@@ -32,6 +34,7 @@
 #include "model/tag_concept.h"
 #include "services/user_defaults_filter_tag_store.h"
 #include "store/async/creating_thread.h"
+#include "store/async/turn_end_call.h"
 #include "store/context/store_context.h"
 #include "store/filters/filter_dependents.h"
 
@@ -61,8 +64,8 @@ class FiltersModel : public QObject {
   const std::optional<std::string>& selectedModelSource() const { return selectedModelSource_; }
   const std::vector<std::string>& characterSearchHistory() const { return characterSearchHistory_; }
 
-  // Stores the model filter without a refresh: the views clear it this way and then ask the
-  // results for a fresh first page themselves.
+  // Stores the model filter without a refresh, for arranging a state; the views clear it through
+  // clearModelFilter.
   void setSelectedModelSource(std::optional<std::string> value);
 
   // ---- Filter tags ----
@@ -108,6 +111,9 @@ class FiltersModel : public QObject {
   // Limits the results to the model `text` names (trimmed) and refreshes. A blank text changes
   // nothing, and so does the model already selected (compared exactly, letter case counting).
   QCoro::Task<void> selectModelSource(std::string text);
+  // Clears the model filter and refreshes; with no model selected it changes nothing and runs no
+  // search (a second quick click on the clear button or the chip).
+  QCoro::Task<void> clearModelFilter();
   // Empties every filter (tags, concepts, aspects, model, both switches) and closes the
   // delete-candidate review; the saved tags and the sort stay.
   QCoro::Task<void> clearAllFilters();
@@ -143,6 +149,10 @@ class FiltersModel : public QObject {
   void selectedAspectFiltersChanged();
   void selectedModelSourceChanged();
   void characterSearchHistoryChanged();
+  // Any of the filters changed: the selected tags and concepts, the aspects, the model or either
+  // switch (not the saved tags, the sort or the history). Emitted at most once per event-loop turn,
+  // after that turn's field signals (see TurnEndCall).
+  void filtersChanged();
 
  private:
   friend struct FiltersModelTestAccess;
@@ -170,6 +180,7 @@ class FiltersModel : public QObject {
   StoreContext& context_;
   FilterDependents& dependents_;
   const std::shared_ptr<FilterTagPersisting> filterTagStore_;
+  TurnEndCall filtersChange_{this, [this] { Q_EMIT filtersChanged(); }};
 
   bool onlyFavorites_{false};
   bool onlyDeleteCandidates_{false};

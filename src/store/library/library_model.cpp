@@ -46,6 +46,21 @@ LibraryModel::LibraryModel(StoreContext& context, LibraryDependents& dependents,
       liveServiceFactory_(std::move(liveServiceFactory)),
       backgroundSyncLibrary_(std::make_unique<BackgroundSyncLibraryOfModel>(*this)),
       backgroundSync_(std::make_unique<BackgroundLibrarySync>(context, dependents, *backgroundSyncLibrary_)) {
+  // One signal for the views, sent only when the answer changes.
+  const auto follow = [this] {
+    const bool checking = isCheckingRegisteredFolders();
+    if (checking == wasCheckingRegisteredFolders_) return;
+    wasCheckingRegisteredFolders_ = checking;
+    emit isCheckingRegisteredFoldersChanged();
+  };
+  for (const auto signal :
+       {&LibraryModel::isLoadingRegisteredFoldersChanged,
+        &LibraryModel::hasLoadedRegisteredFolderSummariesChanged,
+        &LibraryModel::registeredFolderSummariesChanged, &LibraryModel::launchWorkflowTaskChanged}) {
+    connect(this, signal, this, follow);
+  }
+  connect(&context_, &StoreContext::needsLiveServicePreparationChanged, this, follow);
+  wasCheckingRegisteredFolders_ = isCheckingRegisteredFolders();
 }
 
 LibraryModel::~LibraryModel() = default;

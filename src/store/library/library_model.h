@@ -256,6 +256,7 @@ class LibraryModel : public QObject {
   void lastIndexingResultRefreshAtChanged();
   void libraryRecoveryNoticeChanged();
   void libraryOpenFailureChanged();
+  void isCheckingRegisteredFoldersChanged();
 
  private:
   friend struct LibraryModelTestAccess;
@@ -364,6 +365,7 @@ class LibraryModel : public QObject {
   std::vector<RegisteredFolderSummary> registeredFolderSummaries_;
   bool isLoadingRegisteredFolders_{false};
   bool hasLoadedRegisteredFolderSummaries_{false};
+  bool wasCheckingRegisteredFolders_{false};  // what isCheckingRegisteredFolders last told
   std::optional<ImageLibraryScanDiagnosticContext> lastScanDiagnosticContext_;
   std::optional<ImageLibraryScanSummary> lastScanSummary_;
   std::optional<ImageLibraryIndexingProgress> indexingProgress_;

@@ -4,10 +4,12 @@
 // in weight.
 //
 // The restore is a library write of thousands of rows: it runs on the user-initiated pool, and the
-// main thread only applies what it returns. While it runs, every review operation asked for (a
-// mark, another undo) waits in a queue and runs, in the order asked, once the restore is applied:
-// no write can reach the library before the restore, and each one reads the window as the restore
-// left it, exactly as if the undo had been done on the spot.
+// main thread only applies what it returns. While it runs, every mark asked for waits in a queue
+// and runs, in the order asked, once the restore is applied: no write can reach the library before
+// the restore, and each one reads the window as the restore left it, exactly as if the undo had
+// been done on the spot. Undo itself is not offered meanwhile, and a further request (a second
+// click on the banner's Undo, a repeated Ctrl+Z) is dropped: its action is still on the stack until
+// the restore is applied, so it would take back one more change than the person saw.
 #include <algorithm>
 #include <exception>
 #include <functional>
@@ -128,7 +130,7 @@ void ReviewModel::runAfterDeleteCandidateRestore(std::function<void()> operation
 
 void ReviewModel::runReviewOperationsAfterRestore() {
   creatingThread_.check();
-  // An undo among them starts a restore of its own: the rest wait for that one in turn.
+  // A mark never starts a restore; the guard keeps the order should one ever do.
   while (!deleteCandidateRestoreTask_ && !reviewOperationsAfterRestore_.empty()) {
     std::function<void()> operation = std::move(reviewOperationsAfterRestore_.front());
     reviewOperationsAfterRestore_.pop_front();
@@ -138,10 +140,7 @@ void ReviewModel::runReviewOperationsAfterRestore() {
 
 void ReviewModel::undoLastDeleteCandidateAction() {
   creatingThread_.check();
-  if (deleteCandidateRestoreTask_) {
-    runAfterDeleteCandidateRestore([this] { undoLastDeleteCandidateAction(); });
-    return;
-  }
+  if (deleteCandidateRestoreTask_) return;
   if (results_.isLoadingNextPage() || dependents_.isTrashingDeleteCandidates()) return;
   if (deleteCandidateUndoStack_.empty()) return;
   auto action = std::make_shared<const DeleteCandidateUndoAction>(deleteCandidateUndoStack_.back());

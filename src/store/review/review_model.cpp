@@ -34,8 +34,9 @@ void ReviewModel::clearDeleteCandidateUndoStack() {
 }
 
 void ReviewModel::recomputeCanUndoDeleteCandidateAction() {
+  // Not while a restore runs: its action stays on the stack until the restore is applied.
   setCanUndoDeleteCandidateAction(!deleteCandidateUndoStack_.empty() &&
-                                  !dependents_.isTrashingDeleteCandidates());
+                                  !dependents_.isTrashingDeleteCandidates() && !deleteCandidateRestoreTask_);
 }
 
 void ReviewModel::setCanUndoDeleteCandidateAction(bool value) {
@@ -73,6 +74,7 @@ void ReviewModel::setDeleteCandidateRestoreTask(StoreTask<void> value) {
   creatingThread_.check();
   assignObserved(deleteCandidateRestoreTask_, std::move(value), this,
                  &ReviewModel::deleteCandidateRestoreTaskChanged);
+  recomputeCanUndoDeleteCandidateAction();
 }
 
 }  // namespace lorvex

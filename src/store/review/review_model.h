@@ -4,8 +4,9 @@
 //
 // Every observed field has a getter and a change signal; it is stored silently when equal and
 // signalled once, after storing, when different, except `deleteCandidateUndoStack`, which signals on
-// every set (its value is not worth comparing). `canUndoDeleteCandidateAction` follows its two
-// inputs: it is recomputed after every set of the stack and every change of the trash state
+// every set (its value is not worth comparing). `canUndoDeleteCandidateAction` follows its three
+// inputs: it is recomputed after every set of the stack and of the restore task and every change
+// of the trash state
 // (recomputeCanUndoDeleteCandidateAction, wired by the composition), and signals only when it
 // flips. Only the model's own operations set its fields; tests arrange them through
 // ReviewModelTestAccess.
@@ -123,14 +124,16 @@ class ReviewModel : public QObject {
   // marks: what came back is applied, the action is spent and the first missing path (by old
   // position) is named in the error message.
   //
-  // While a restore runs, the marks operations and further undos wait: each runs, in the order
-  // asked, once the restore is applied, as it would have run right after a synchronous undo. A
-  // store destroyed meanwhile applies nothing and runs none of them.
+  // While a restore runs, undo is not offered (`canUndoDeleteCandidateAction` is false) and a
+  // further undo is ignored: the action being restored is still the newest on the stack. The
+  // marks operations wait: each runs, in the order asked, once the restore is applied, as it would
+  // have run right after a synchronous undo. A store destroyed meanwhile applies nothing and runs
+  // none of them.
   void undoLastDeleteCandidateAction();
   // Forgets every undo action: after files left for the Trash, putting marks back on their
   // records would undo nothing the user can see.
   void clearDeleteCandidateUndoStack();
-  // Recomputes `canUndoDeleteCandidateAction` from the stack and the trash state.
+  // Recomputes `canUndoDeleteCandidateAction` from the stack, the restore and the trash state.
   void recomputeCanUndoDeleteCandidateAction();
 
   // ---- Delete-candidate feedback ----
@@ -235,7 +238,7 @@ class ReviewModel : public QObject {
   int deleteCandidateFeedbackDismissGeneration_{0};
   std::vector<DeleteCandidateUndoAction> deleteCandidateUndoStack_;
   StoreTask<void> deleteCandidateRestoreTask_;
-  // The marks and undos asked for while the restore runs, oldest first.
+  // The marks asked for while the restore runs, oldest first.
   std::deque<std::function<void()>> reviewOperationsAfterRestore_;
 };
 

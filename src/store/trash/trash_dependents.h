@@ -48,8 +48,11 @@ class TrashDependents {
   virtual bool isLibraryUnprepared() const = 0;
   // A scan runs.
   virtual bool isLibraryIndexing() const = 0;
-  // Returns once no library work (a background pass included) runs any more.
-  virtual QCoro::Task<void> waitForLibrarySyncToEnd() = 0;
+  // Library work runs: a scan, or a background pass (which raises no indexing flag).
+  virtual bool isLibrarySyncInProgress() const = 0;
+  // Returns once no library work (a background pass included) runs any more, or once `stop` was
+  // requested.
+  virtual QCoro::Task<void> waitForLibrarySyncToEnd(std::stop_token stop) = 0;
 
   // The position of `path` in the loaded results; nothing when it is not loaded.
   virtual std::optional<int> resultIndex(const std::string& path) const = 0;

@@ -3,6 +3,7 @@
 #include "store/trash/trash_model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "store/observed_value.h"
@@ -19,6 +20,13 @@ std::vector<RecordRef> trashableRecordsAmong(const std::vector<RecordRef>& recor
       result.push_back(record);
   }
   return result;
+}
+
+// The same content as the person saw it, as the library tells content apart: the same size and
+// modification dates less than a millisecond apart.
+bool isSameReviewedFile(const ImageFileInfo& reviewed, const ImageFileInfo& listed) {
+  return reviewed.fileSize == listed.fileSize &&
+         std::fabs(reviewed.modificationDate - listed.modificationDate) < 0.001;
 }
 
 }  // namespace
@@ -41,6 +49,11 @@ void TrashModel::setLastTrashSummary(std::optional<ImageTrashSummary> value) {
 void TrashModel::setIsTrashingDeleteCandidates(bool value) {
   creatingThread_.check();
   assignObserved(isTrashingDeleteCandidates_, value, this, &TrashModel::isTrashingDeleteCandidatesChanged);
+}
+
+void TrashModel::setIsWaitingForLibrarySync(bool value) {
+  creatingThread_.check();
+  assignObserved(isWaitingForLibrarySync_, value, this, &TrashModel::isWaitingForLibrarySyncChanged);
 }
 
 void TrashModel::setDeleteCandidateTrashReviewLoadMoreTask(StoreTask<bool> value) {
@@ -70,18 +83,26 @@ int TrashModel::trashableLoadedTrashReviewRecordCount() const {
 std::vector<RecordRef> TrashModel::retryableFailedTrashRecords() const {
   creatingThread_.check();
   if (!lastTrashSummary_) return {};
-  // A path can fail in one step of the move and be trashed by a later one: only what is still
-  // untrashed is worth another try.
+  // Only a failure of the platform or the library (a volume refusing the Trash, a permission) may
+  // go another way next time. A file refused as changed since the review is refused again however
+  // often it is retried: the content the person decided on is no longer there. A path can also
+  // fail in one step of the move and be trashed by a later one; it is gone.
   PathSet failed;
-  for (const auto& failure : lastTrashSummary_->failures) failed.insert(failure.path);
+  for (const auto& failure : lastTrashSummary_->failures) {
+    if (failure.reason == ImageTrashFailureReason::underlyingError) failed.insert(failure.path);
+  }
   for (const auto& trashed : lastTrashSummary_->trashedPaths) failed.erase(trashed);
   std::vector<RecordRef> records = trashableRecordsAmong(trashReviewBrowser_->records(), failed);
-  // A retry takes the files as the person first reviewed them: a reload may have brought records
-  // of content that changed since, and that content was never the one decided on.
-  for (RecordRef& record : records) {
+  // A retry takes the files as the person reviewed them. A reload that brought a record of other
+  // content (another size or modification date) shows a new candidate, to be decided on as such:
+  // it is not the file that failed, and no retry moves it.
+  std::erase_if(records, [this](RecordRef& record) {
     const auto found = firstReviewedTrashRecords_.find(record->file.path);
-    if (found != firstReviewedTrashRecords_.end()) record = found->second;
-  }
+    if (found == firstReviewedTrashRecords_.end()) return false;
+    if (!isSameReviewedFile(found->second->file, record->file)) return true;
+    record = found->second;
+    return false;
+  });
   return records;
 }
 

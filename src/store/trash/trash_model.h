@@ -63,6 +63,9 @@ class TrashModel : public QObject {
   const std::optional<ImageTrashSummary>& lastTrashSummary() const { return lastTrashSummary_; }
   // A move runs.
   bool isTrashingDeleteCandidates() const { return isTrashingDeleteCandidates_; }
+  // The move that runs still waits for library work under way to end, and has touched nothing yet:
+  // cancelDeleteCandidateTrashWhileWaiting() calls it off.
+  bool isWaitingForLibrarySync() const { return isWaitingForLibrarySync_; }
   // A further page of the review is being fetched (its flow has not ended).
   bool isTrashReviewLoadMoreUnderWay() const;
 
@@ -93,8 +96,9 @@ class TrashModel : public QObject {
   // list shifted underneath). A failure shows its text and keeps paging, so the next tile asks
   // again.
   QCoro::Task<bool> loadMoreDeleteCandidateTrashReview();
-  // Closes the review and empties its list; a load in flight is dropped when it arrives. The last
-  // trash summary and the error message stay.
+  // Closes the review and empties its list; a load in flight is dropped when it arrives, and a move
+  // still waiting for library work is called off. The last trash summary and the error message
+  // stay.
   void dismissDeleteCandidateTrashReview();
   // The review's query for `limit` records from `offset`.
   ImageSearchQuery makeDeleteCandidateTrashReviewQuery(std::int64_t limit, std::int64_t offset) const;
@@ -109,7 +113,9 @@ class TrashModel : public QObject {
   // Moves the delete candidates among `records` (marked, not missing; each path once, in order) to
   // the Trash: the only operation that changes the user's files. Refused (false, nothing changed)
   // when none is left or canStartDeleteCandidateTrash() is false. A background pass under way is
-  // let finish first (none starts while a move runs). The library re-checks each file against the
+  // let finish first (none starts while a move runs), with isWaitingForLibrarySync raised: a move
+  // called off meanwhile returns false having changed nothing (the review, its selection and the
+  // last summary stay as they were). The library re-checks each file against the
   // record handed here (its size and modification date: what the person reviewed) and against its
   // own on the user-initiated pool; nothing cancels that call, and no second move starts while it
   // runs. Afterwards: the outcome is kept in lastTrashSummary; trashed images leave the results
@@ -121,6 +127,9 @@ class TrashModel : public QObject {
   QCoro::Task<bool> moveDeleteCandidatesToTrash(std::vector<RecordRef> records);
   // The same for every record the review has loaded, as they are at the call.
   QCoro::Task<bool> moveLoadedTrashReviewCandidatesToTrash();
+  // Calls off the move that waits for library work, before it touches anything; nothing once the
+  // library has been asked. Says whether a move was called off.
+  bool cancelDeleteCandidateTrashWhileWaiting();
   // The review is open, the library is ready (prepared, not indexing, no move running) and its
   // list is not loading.
   bool canStartDeleteCandidateTrash() const;
@@ -136,8 +145,10 @@ class TrashModel : public QObject {
   // The ticked records that may be moved, in browser order.
   std::vector<RecordRef> selectedTrashReviewRecords() const;
   int trashableLoadedTrashReviewRecordCount() const;
-  // The loaded records that may be moved and that the last move failed on (and did not trash after
-  // all), in browser order, each as that move was handed it.
+  // The loaded records that may be moved and that the last move failed on for a reason a retry can
+  // mend (an underlying error, not a file changed since the review) and did not trash after all,
+  // in browser order, each as that move was handed it. A record the review lists with other content
+  // than that move was handed (reloaded since) is a new candidate, not a retry.
   std::vector<RecordRef> retryableFailedTrashRecords() const;
   // No preparation, indexing or move to the Trash is running.
   bool isLibraryReadyForTrash() const;
@@ -156,6 +167,7 @@ class TrashModel : public QObject {
  Q_SIGNALS:
   void lastTrashSummaryChanged();
   void isTrashingDeleteCandidatesChanged();
+  void isWaitingForLibrarySyncChanged();
   void deleteCandidateTrashReviewLoadMoreTaskChanged();
 
  private:
@@ -163,6 +175,7 @@ class TrashModel : public QObject {
 
   void setLastTrashSummary(std::optional<ImageTrashSummary> value);
   void setIsTrashingDeleteCandidates(bool value);
+  void setIsWaitingForLibrarySync(bool value);
   void setDeleteCandidateTrashReviewLoadMoreTask(StoreTask<bool> value);
 
   // ---- Trash review loading: private ----
@@ -179,6 +192,9 @@ class TrashModel : public QObject {
   void cancelDeleteCandidateTrashReviewLoadMore();
 
   // ---- Trash moves: private ----
+
+  // Waits, while library work runs, for it to end; false when the move was called off meanwhile.
+  QCoro::Task<bool> waitForLibrarySyncBeforeMove();
 
   // The outcome of a move of `paths` that the library answered with `summary`; the result of the
   // move. `fallbackSelectionIndex`: where the result selection goes when its records were trashed.
@@ -203,6 +219,9 @@ class TrashModel : public QObject {
 
   std::optional<ImageTrashSummary> lastTrashSummary_;
   bool isTrashingDeleteCandidates_{false};
+  bool isWaitingForLibrarySync_{false};
+  // Stops the wait of the move that waits for library work; none when no move waits.
+  std::optional<std::stop_source> libraryWaitStop_;
   // The records the last move failed on, as they were handed to it: a retry is checked against
   // the files as the person first reviewed them, never as a reload of the review refreshed them.
   std::unordered_map<std::string, RecordRef> firstReviewedTrashRecords_;

@@ -55,10 +55,11 @@ QCoro::Task<bool> TrashModel::moveDeleteCandidatesToTrash(std::vector<RecordRef>
   setIsTrashingDeleteCandidates(true);
   // Lowered as the last step of every way out, so that no failure leaves moves and undo blocked.
   const ScopeExit endMove(context_.scope().link(), [this] { setIsTrashingDeleteCandidates(false); });
+  const bool libraryQuiet = co_await waitForLibrarySyncBeforeMove();
+  if (!libraryQuiet) co_return false;
   firstReviewedTrashRecords_.clear();
   setLastTrashSummary(std::nullopt);
   dependents_.dismissDeleteCandidateFeedback();
-  co_await dependents_.waitForLibrarySyncToEnd();
 
   // Where the result selection falls back to when its records leave: the first trashed record
   // the window shows.
@@ -101,6 +102,34 @@ QCoro::Task<bool> TrashModel::moveDeleteCandidatesToTrash(std::vector<RecordRef>
     co_return false;
   }
   co_return co_await applyTrashSummary(summary, fallbackSelectionIndex, hadMoreRecords);
+}
+
+QCoro::Task<bool> TrashModel::waitForLibrarySyncBeforeMove() {
+  auto frame = co_await context_.scope().enter();
+  creatingThread_.check();
+  // A background pass runs without the indexing flag, and may be writing the records of the very
+  // files the move checks (or list a trashed file again after the move marked it missing). No pass
+  // starts while a move runs; the one under way is let finish first. That can take a while over a
+  // large library, so the person may call the move off meanwhile: nothing has been touched yet.
+  if (!dependents_.isLibrarySyncInProgress()) co_return true;
+  const std::stop_source stop;
+  libraryWaitStop_ = stop;
+  setIsWaitingForLibrarySync(true);
+  const ScopeExit endWait(context_.scope().link(), [this] {
+    libraryWaitStop_.reset();
+    setIsWaitingForLibrarySync(false);
+  });
+  const std::stop_token token = stop.get_token();
+  co_await dependents_.waitForLibrarySyncToEnd(token);
+  co_return !stop.stop_requested();
+}
+
+bool TrashModel::cancelDeleteCandidateTrashWhileWaiting() {
+  creatingThread_.check();
+  if (!libraryWaitStop_) return false;
+  libraryWaitStop_->request_stop();
+  libraryWaitStop_.reset();
+  return true;
 }
 
 QCoro::Task<bool> TrashModel::applyTrashSummary(ImageTrashSummary summary, int fallbackSelectionIndex,

@@ -153,6 +153,8 @@ QCoro::Task<bool> TrashModel::loadDeleteCandidateTrashReviewPage(std::int64_t of
 void TrashModel::dismissDeleteCandidateTrashReview() {
   creatingThread_.check();
   presentation_.setIsDeleteCandidateTrashReviewPresented(false);
+  // A move that has not started yet was asked for from the review: it goes with it.
+  cancelDeleteCandidateTrashWhileWaiting();
   cancelDeleteCandidateTrashReviewLoadMore();
   trashReviewBrowser_->cancelLoading();
   trashReviewBrowser_->setHasMoreRecords(false);

@@ -15,7 +15,6 @@
 #include "store/filters/filters_model.h"
 #include "store/presentation/image_library_presentation_state.h"
 #include "store/projections/store_projections.h"
-#include "store/results/results_model.h"
 #include "ui/common/clip_rect_painting.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
@@ -202,13 +201,12 @@ class ChipRowScrollArea final : public QScrollArea {
 
 }  // namespace
 
-ActiveFilterSummaryBar::ActiveFilterSummaryBar(FiltersModel& filters, ResultsModel& results,
+ActiveFilterSummaryBar::ActiveFilterSummaryBar(FiltersModel& filters,
                                                const ImageLibraryPresentationState& presentation,
                                                StoreProjections& projections, StoreContext& context,
                                                AppLocalization localizer, QWidget* parent)
     : QWidget(parent),
       filters_(filters),
-      results_(results),
       presentationState_(presentation),
       context_(context),
       localizer_(std::move(localizer)),
@@ -242,11 +240,7 @@ ActiveFilterSummaryBar::ActiveFilterSummaryBar(FiltersModel& filters, ResultsMod
   outer->addWidget(reset);
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-  for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged,
-                      &FiltersModel::selectedModelSourceChanged, &FiltersModel::selectedAspectFiltersChanged,
-                      &FiltersModel::onlyFavoritesChanged, &FiltersModel::onlyDeleteCandidatesChanged}) {
-    connect(&filters_, signal, this, [this] { rebuildSoon_.schedule(); });
-  }
+  connect(&filters_, &FiltersModel::filtersChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&projections, &StoreProjections::derivedValuesChanged, this, [this] { rebuildSoon_.schedule(); });
   rebuild();
 }
@@ -281,9 +275,7 @@ void ActiveFilterSummaryBar::rebuild() {
     setPlainToolTip(*chip, clear);
     chip->setAccessibleName(clear);
     connect(chip, &QAbstractButton::clicked, this, [this, kind = item.kind] {
-      context_.startDetached([filters = &filters_, results = &results_, kind] {
-        return removeActiveFilter(*filters, *results, kind);
-      });
+      context_.startDetached([filters = &filters_, kind] { return removeActiveFilter(*filters, kind); });
     });
     rowLayout_->addWidget(chip);
     if (added == nullptr && !shownBefore.contains(item.id())) added = chip;

@@ -3,7 +3,7 @@
 // button. A chip's click removes that filter through the filters model; the reset clears them all.
 // With no filter active the bar is hidden and takes no room.
 //
-// The bar rebuilds from the filter signals once per turn of the event loop. Chips are named
+// The bar rebuilds from the filters' change signal once per turn of the event loop. Chips are named
 // "results.filterChip.<item id>", the reset button "results.filterReset". The reset button stays
 // at the bar's end; the title and chips beside it scroll sideways when they are wider than their
 // room, with the wheel turned either way ("results.filterSummary.scroll"), and an edge with chips
@@ -30,11 +30,11 @@ class ActiveFilterSummaryBar : public QWidget {
   Q_OBJECT
 
  public:
-  // Reads and changes `filters`; `results` refreshes after the model chip's removal; `projections`
-  // tells when the feature switch or the review may have changed what the bar shows.
-  ActiveFilterSummaryBar(FiltersModel& filters, ResultsModel& results,
-                         const ImageLibraryPresentationState& presentation, StoreProjections& projections,
-                         StoreContext& context, AppLocalization localizer, QWidget* parent = nullptr);
+  // Reads and changes `filters`; `projections` tells when the feature switch or the review may have
+  // changed what the bar shows.
+  ActiveFilterSummaryBar(FiltersModel& filters, const ImageLibraryPresentationState& presentation,
+                         StoreProjections& projections, StoreContext& context, AppLocalization localizer,
+                         QWidget* parent = nullptr);
 
   const ActiveFilterSummaryPresentation& presentation() const { return presentation_; }
 
@@ -42,7 +42,6 @@ class ActiveFilterSummaryBar : public QWidget {
   void rebuild();
 
   FiltersModel& filters_;
-  ResultsModel& results_;
   const ImageLibraryPresentationState& presentationState_;
   StoreContext& context_;
   AppLocalization localizer_;

@@ -1,7 +1,6 @@
 #include "ui/results/active_filter_summary_presentation.h"
 
 #include <string_view>
-#include <type_traits>
 #include <utility>
 
 #include "model/raw_value.h"
@@ -9,32 +8,37 @@
 #include "store/context/store_context.h"
 #include "store/filters/filters_model.h"
 #include "store/presentation/image_library_presentation_state.h"
-#include "store/results/results_model.h"
 
 namespace lorvex::ui {
 namespace {
 
 using Key = AppLocalizationKey;
 
+// One call operator per lambda: std::visit over it compiles only when every kind has its own, with
+// no generic fallback a new kind could slip through.
+template <typename... Lambdas>
+struct Overloaded : Lambdas... {
+  using Lambdas::operator()...;
+};
+
+// The chip kinds id() and removeActiveFilter() name one by one.
+constexpr std::size_t kChipKindCount = std::variant_size_v<decltype(ActiveFilterSummaryKind::value)>;
+
 }  // namespace
 
 std::string ActiveFilterSummaryItem::id() const {
+  using Kind = ActiveFilterSummaryKind;
+  static_assert(kChipKindCount == 6, "a new chip kind needs its id here and its removal below");
   return std::visit(
-      [this](const auto& kindValue) -> std::string {
-        using K = std::decay_t<decltype(kindValue)>;
-        if constexpr (std::is_same_v<K, ActiveFilterSummaryKind::Tag>) {
-          return "tag:" + text::lowercased(kindValue.tag);
-        } else if constexpr (std::is_same_v<K, ActiveFilterSummaryKind::TagConcept>) {
-          return "tagConcept:" + std::to_string(kindValue.conceptID);
-        } else if constexpr (std::is_same_v<K, ActiveFilterSummaryKind::Aspect>) {
-          return "aspect:" + std::string(rawValue(kindValue.aspect));
-        } else if constexpr (std::is_same_v<K, ActiveFilterSummaryKind::Model>) {
-          return "model";
-        } else if constexpr (std::is_same_v<K, ActiveFilterSummaryKind::Favorite>) {
-          return "favorite";
-        } else {
-          return isReviewMode ? "deleteCandidateReview" : "deleteCandidate";
-        }
+      Overloaded{
+          [](const Kind::Tag& tag) { return "tag:" + text::lowercased(tag.tag); },
+          [](const Kind::TagConcept& selected) { return "tagConcept:" + std::to_string(selected.conceptID); },
+          [](const Kind::Aspect& aspect) { return "aspect:" + std::string(rawValue(aspect.aspect)); },
+          [](const Kind::Model&) { return std::string("model"); },
+          [](const Kind::Favorite&) { return std::string("favorite"); },
+          [this](const Kind::DeleteCandidate&) {
+            return std::string(isReviewMode ? "deleteCandidateReview" : "deleteCandidate");
+          },
       },
       kind.value);
 }
@@ -104,37 +108,24 @@ std::string ActiveFilterSummaryPresentation::resetAllText() const {
   return localizer.lookup(Key::filterSummaryResetAll);
 }
 
-QCoro::Task<void> removeActiveFilter(FiltersModel& filters, ResultsModel& results,
-                                     ActiveFilterSummaryKind kind) {
+QCoro::Task<void> removeActiveFilter(FiltersModel& filters, ActiveFilterSummaryKind kind) {
   using Kind = ActiveFilterSummaryKind;
-  if (const auto* tag = std::get_if<Kind::Tag>(&kind.value)) {
-    std::string tagText = tag->tag;
-    auto removal = filters.removeSelectedFilterTag(std::move(tagText));
-    co_await removal;
-  } else if (const auto* selected = std::get_if<Kind::TagConcept>(&kind.value)) {
-    const std::int64_t conceptID = selected->conceptID;
-    auto removal = filters.removeSelectedTagConcept(conceptID);
-    co_await removal;
-  } else if (const auto* aspect = std::get_if<Kind::Aspect>(&kind.value)) {
-    const ImageAspectFilter aspectFilter = aspect->aspect;
-    auto removal = filters.removeAspectFilter(aspectFilter);
-    co_await removal;
-  } else if (std::holds_alternative<Kind::Model>(kind.value)) {
-    // Checked when the click is handled, not when the chip was drawn: a second quick click finds
-    // the model already cleared and refreshes nothing.
-    if (!filters.selectedModelSource()) co_return;
-    filters.setSelectedModelSource(std::nullopt);
-    const int limit = ResultsModel::kFirstPageLimit;
-    const bool resetScroll = true;
-    auto refresh = results.refreshResults(limit, resetScroll);
-    co_await refresh;
-  } else if (std::holds_alternative<Kind::Favorite>(kind.value)) {
-    auto removal = filters.clearOnlyFavoritesFilter();
-    co_await removal;
-  } else {
-    auto removal = filters.clearOnlyDeleteCandidatesFilter();
-    co_await removal;
-  }
+  static_assert(kChipKindCount == 6, "a new chip kind needs its removal here and its id above");
+  // Each removal is the filters model's own flow; the task is made here, before anything awaits,
+  // so the kind's values are copied into it.
+  auto removal =
+      std::visit(Overloaded{
+                     [&](const Kind::Tag& tag) { return filters.removeSelectedFilterTag(tag.tag); },
+                     [&](const Kind::TagConcept& selected) {
+                       return filters.removeSelectedTagConcept(selected.conceptID);
+                     },
+                     [&](const Kind::Aspect& aspect) { return filters.removeAspectFilter(aspect.aspect); },
+                     [&](const Kind::Model&) { return filters.clearModelFilter(); },
+                     [&](const Kind::Favorite&) { return filters.clearOnlyFavoritesFilter(); },
+                     [&](const Kind::DeleteCandidate&) { return filters.clearOnlyDeleteCandidatesFilter(); },
+                 },
+                 kind.value);
+  co_await removal;
 }
 
 QCoro::Task<void> resetActiveFilters(FiltersModel& filters) {

@@ -46,6 +46,8 @@ struct ActiveFilterSummaryKind {
     friend bool operator==(const DeleteCandidate&, const DeleteCandidate&) = default;
   };
 
+  // id() and removeActiveFilter() visit each kind by name: a kind added here does not compile
+  // until both handle it.
   std::variant<Tag, TagConcept, Aspect, Model, Favorite, DeleteCandidate> value;
 
   friend bool operator==(const ActiveFilterSummaryKind&, const ActiveFilterSummaryKind&) = default;
@@ -132,11 +134,9 @@ static_assert(ActiveFilterSummaryStyleMetrics::chipTextMaximumWidth() == 199);
 inline constexpr std::string_view kActiveFilterChipSymbol = "xmark.circle";
 inline constexpr std::string_view kActiveFilterResetSymbol = "xmark.circle.fill";
 
-// A chip's click: removes that one filter through the filters model. The model chip clears the
-// model and refreshes the first page of `results` only while a model is selected, so a second
-// click refreshes nothing.
-QCoro::Task<void> removeActiveFilter(FiltersModel& filters, ResultsModel& results,
-                                     ActiveFilterSummaryKind kind);
+// A chip's click: removes that one filter through the filters model's flow for it, which refreshes
+// the first page only when it changed a filter, so a second quick click refreshes nothing.
+QCoro::Task<void> removeActiveFilter(FiltersModel& filters, ActiveFilterSummaryKind kind);
 // The reset button: clears every filter (the saved tags stay).
 QCoro::Task<void> resetActiveFilters(FiltersModel& filters);
 

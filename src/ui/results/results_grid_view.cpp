@@ -60,16 +60,13 @@ ResultsGridView::ResultsGridView(ResultsGridListModels models, FiltersModel& fil
   for (auto signal :
        {&LibraryModel::registeredFolderSummariesChanged, &LibraryModel::isLoadingRegisteredFoldersChanged,
         &LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::indexingProgressChanged,
-        &LibraryModel::hasLoadedRegisteredFolderSummariesChanged, &LibraryModel::launchWorkflowTaskChanged}) {
+        &LibraryModel::isCheckingRegisteredFoldersChanged}) {
     connect(&models_.library, signal, this, [this] { rebuildSoon_.schedule(); });
   }
-  connect(&models_.context, &StoreContext::needsLiveServicePreparationChanged, this,
-          [this] { rebuildSoon_.schedule(); });
-  for (auto signal : {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedModelSourceChanged,
-                      &FiltersModel::selectedAspectFiltersChanged, &FiltersModel::onlyFavoritesChanged,
-                      &FiltersModel::onlyDeleteCandidatesChanged}) {
-    connect(&filters_, signal, this, [this] { rebuildSoon_.schedule(); });
-  }
+  // The empty-results panel leaves the tag concepts out of the filters it offers to reset, so a
+  // change of concepts alone rebuilds it unchanged; following every filter keeps it from missing
+  // one that it does show.
+  connect(&filters_, &FiltersModel::filtersChanged, this, [this] { rebuildSoon_.schedule(); });
   connect(&models_.results.resultWindow(), &SearchResultWindow::recordsChanged, this,
           [this] { rebuildSoon_.schedule(); });
   connect(&models_.results.resultWindow(), &SearchResultWindow::hasMoreRecordsChanged, this,

@@ -83,8 +83,8 @@ ResultsHeader::ResultsHeader(ResultsModel& results, FiltersModel& filters,
   row->addWidget(slideshow_);
   column->addLayout(row);
 
-  filterSummary_ = new ActiveFilterSummaryBar(filters_, results_, presentationState_, projections, context_,
-                                              localizer_, this);
+  filterSummary_ =
+      new ActiveFilterSummaryBar(filters_, presentationState_, projections, context_, localizer_, this);
   column->addWidget(filterSummary_);
 
   for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::isLoadingNextPageChanged}) {

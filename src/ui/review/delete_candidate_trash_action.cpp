@@ -74,6 +74,8 @@ AppLocalizationKey confirmationMessageKey(DeleteCandidateTrashAction action, int
 }
 
 QCoro::Task<void> performDeleteCandidateTrashAction(TrashModel& trash, DeleteCandidateTrashAction action) {
+  // A frame of the store's scope: a move still waiting when the store goes is freed with it.
+  auto frame = co_await trash.context().scope().enter();
   // Every argument of an awaited call is a named local: GCC 12 destroys temporaries made inside a
   // co_await expression twice.
   switch (action) {

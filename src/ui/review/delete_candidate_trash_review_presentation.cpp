@@ -16,6 +16,7 @@ DeleteCandidateTrashReviewPresentation DeleteCandidateTrashReviewPresentation::f
       .loadedDeleteCandidateCount = trash.trashableLoadedTrashReviewRecordCount(),
       .selectedDeleteCandidateCount = static_cast<int>(trash.selectedTrashReviewRecords().size()),
       .isTrashingDeleteCandidates = trash.isTrashingDeleteCandidates(),
+      .isWaitingForLibrarySync = trash.isWaitingForLibrarySync(),
       .trashSelectedDisabledReason = trash.trashSelectedDisabledReason(),
       .trashLoadedDisabledReason = trash.trashLoadedDisabledReason(),
       .localizer = std::move(localizer),
@@ -45,7 +46,8 @@ std::string DeleteCandidateTrashReviewPresentation::selectedScopeText() const {
 }
 
 std::string DeleteCandidateTrashReviewPresentation::movingProgressText() const {
-  return localizer.lookup(Key::deleteCandidateReviewMovingProgress);
+  return localizer.lookup(isWaitingForLibrarySync ? Key::deleteCandidateReviewWaitingForScan
+                                                  : Key::deleteCandidateReviewMovingProgress);
 }
 
 std::string DeleteCandidateTrashReviewPresentation::bulkActionScopeText() const {

@@ -26,6 +26,8 @@ struct DeleteCandidateTrashReviewPresentation {
   int loadedDeleteCandidateCount = 0;
   int selectedDeleteCandidateCount = 0;
   bool isTrashingDeleteCandidates = false;
+  // The move still waits for a scan to end (and may be cancelled).
+  bool isWaitingForLibrarySync = false;
   std::optional<DeleteCandidateTrashDisabledReason> trashSelectedDisabledReason;
   std::optional<DeleteCandidateTrashDisabledReason> trashLoadedDisabledReason;
   AppLocalization localizer;
@@ -38,6 +40,7 @@ struct DeleteCandidateTrashReviewPresentation {
   std::string explanationText() const;
   std::string loadedScopeText() const;
   std::string selectedScopeText() const;
+  // What the move is doing: waiting for the scan, or moving.
   std::string movingProgressText() const;
   std::string bulkActionScopeText() const;
   std::string selectLoadedTitle() const;

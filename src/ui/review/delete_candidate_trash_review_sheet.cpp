@@ -94,18 +94,30 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
       presentation_(&models.presentation),
       resourceDisplay_(std::move(resourceDisplay)),
       localization_(localization != nullptr ? localization : &AppLocalization::live()) {
-  const AppLocalization& localizer = *localization_;
   setObjectName("deleteCandidateReview");
   setWindowModality(Qt::WindowModal);
   setMinimumSize(kMinimumWidth, kMinimumHeight);
   resize(kIdealWidth, kIdealHeight);
-  setWindowTitle(qtText(localizer.lookup(Key::deleteCandidateReviewTitle)));
+  setWindowTitle(qtText(localization_->lookup(Key::deleteCandidateReviewTitle)));
 
+  // Built top to bottom: the order of creation is the order of keyboard focus.
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
+  column->addLayout(buildHeader());
+  column->addWidget(makeDivider(this));
+  column->addLayout(buildSelectionBar());
+  column->addWidget(buildCandidatePages(models, loader), 1);
+  column->addWidget(buildSummarySection());
+  column->addWidget(makeDivider(this));
+  column->addLayout(buildFooter());
 
-  // Header: title and explanation, reload.
+  connectModels(models);
+  refresh();
+}
+
+QHBoxLayout* DeleteCandidateTrashReviewSheet::buildHeader() {
+  const AppLocalization& localizer = *localization_;
   auto* header = new QHBoxLayout;
   header->setContentsMargins(20, 18, 20, 14);
   header->setSpacing(16);
@@ -133,10 +145,11 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
   reload_ = makeButton(localizer, Key::commonReload, this);
   header->addWidget(reload_, 0, Qt::AlignTop);
   connect(reload_, &QPushButton::clicked, this, &DeleteCandidateTrashReviewSheet::reloadCandidates);
-  column->addLayout(header);
-  column->addWidget(makeDivider(this));
+  return header;
+}
 
-  // Selection bar.
+QHBoxLayout* DeleteCandidateTrashReviewSheet::buildSelectionBar() {
+  const AppLocalization& localizer = *localization_;
   auto* bar = new QHBoxLayout;
   bar->setContentsMargins(20, 10, 20, 10);
   bar->setSpacing(12);
@@ -151,7 +164,6 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
   bar->addWidget(busy_);
   movingProgress_ =
       makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.movingProgress");
-  movingProgress_->setText(qtText(localizer.lookup(Key::deleteCandidateReviewMovingProgress)));
   bar->addWidget(movingProgress_);
   bar->addStretch(1);
   bar->addSpacing(12);
@@ -171,10 +183,19 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
     if (trash_ && !trash_->isTrashingDeleteCandidates()) trash_->trashReviewBrowser().selectAllRecords();
   });
   bar->addWidget(selectLoaded_);
-  column->addLayout(bar);
+  return bar;
+}
 
-  // The candidates: loading, the grid, or the empty state.
+QStackedWidget* DeleteCandidateTrashReviewSheet::buildCandidatePages(
+    const DeleteCandidateTrashReviewModels& models, LocalImageLoader* loader) {
   content_ = new QStackedWidget(this);
+  content_->addWidget(buildLoadingPage());
+  content_->addWidget(buildGridPage(models, loader));
+  content_->addWidget(buildEmptyPage());
+  return content_;
+}
+
+QWidget* DeleteCandidateTrashReviewSheet::buildLoadingPage() {
   loadingPage_ = new QWidget(content_);
   loadingPage_->setObjectName("deleteCandidateReview.loading");
   auto* loading = new QVBoxLayout(loadingPage_);
@@ -182,11 +203,14 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
   loading->addStretch(1);
   loading->addWidget(new BusyIndicator(BusyIndicator::Size::large, loadingPage_), 0, Qt::AlignHCenter);
   QLabel* searching = makeLabel(loadingPage_, FontRole::subheadline, ColorRole::secondary);
-  searching->setText(qtText(localizer.lookup(Key::resultSearching)));
+  searching->setText(qtText(localization_->lookup(Key::resultSearching)));
   loading->addWidget(searching, 0, Qt::AlignHCenter);
   loading->addStretch(1);
-  content_->addWidget(loadingPage_);
+  return loadingPage_;
+}
 
+QWidget* DeleteCandidateTrashReviewSheet::buildGridPage(const DeleteCandidateTrashReviewModels& models,
+                                                        LocalImageLoader* loader) {
   gridPage_ = new QWidget(content_);
   auto* gridColumn = new QVBoxLayout(gridPage_);
   gridColumn->setContentsMargins(0, 0, 0, 0);
@@ -194,12 +218,16 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
   model_ = new TrashReviewCandidateModel(models.trash, models.results, resourceDisplay_, localization_,
                                          loader, this);
   grid_ = new TrashReviewCandidateGrid(*model_, gridPage_);
-  grid_->setAccessibleName(qtText(localizer.lookup(Key::deleteCandidateReviewCandidateGrid)));
+  grid_->setAccessibleName(qtText(localization_->lookup(Key::deleteCandidateReviewCandidateGrid)));
   gridColumn->addWidget(grid_, 1);
+  // The last row of the scrolled tiles, as under the results grid.
   loadMore_ = new LoadMoreResultsIndicator(gridPage_, localization_);
-  gridColumn->addWidget(loadMore_);
-  content_->addWidget(gridPage_);
+  grid_->setFooter(loadMore_);
+  return gridPage_;
+}
 
+QWidget* DeleteCandidateTrashReviewSheet::buildEmptyPage() {
+  const AppLocalization& localizer = *localization_;
   emptyPage_ = new QWidget(content_);
   emptyPage_->setObjectName("deleteCandidateReview.empty");
   auto* empty = new QVBoxLayout(emptyPage_);
@@ -219,10 +247,10 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
   emptyDescription->setAlignment(Qt::AlignHCenter);
   empty->addWidget(emptyDescription);
   empty->addStretch(1);
-  content_->addWidget(emptyPage_);
-  column->addWidget(content_, 1);
+  return emptyPage_;
+}
 
-  // The outcome of the last move.
+QWidget* DeleteCandidateTrashReviewSheet::buildSummarySection() {
   summarySection_ = new QWidget(this);
   auto* summaryColumn = new QVBoxLayout(summarySection_);
   summaryColumn->setContentsMargins(0, 0, 0, 0);
@@ -231,10 +259,11 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
   summary_ = new TrashSummaryView(
       [this] { requestTrashConfirmation(DeleteCandidateTrashAction::retryFailed); }, summarySection_);
   summaryColumn->addWidget(summary_);
-  column->addWidget(summarySection_);
-  column->addWidget(makeDivider(this));
+  return summarySection_;
+}
 
-  // Footer.
+QHBoxLayout* DeleteCandidateTrashReviewSheet::buildFooter() {
+  const AppLocalization& localizer = *localization_;
   auto* footer = new QHBoxLayout;
   footer->setContentsMargins(20, 20, 20, 20);
   footer->setSpacing(12);
@@ -269,8 +298,10 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
           [this] { requestTrashConfirmation(DeleteCandidateTrashAction::selected); });
   connect(trashLoaded_, &QPushButton::clicked, this,
           [this] { requestTrashConfirmation(DeleteCandidateTrashAction::loaded); });
-  column->addLayout(footer);
+  return footer;
+}
 
+void DeleteCandidateTrashReviewSheet::connectModels(const DeleteCandidateTrashReviewModels& models) {
   connect(&models.projections, &StoreProjections::derivedValuesChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
   TrashCandidateBrowser& browser = models.trash.trashReviewBrowser();
@@ -280,8 +311,10 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
         &TrashCandidateBrowser::isLoadingMoreChanged}) {
     connect(&browser, changed, this, &DeleteCandidateTrashReviewSheet::refresh);
   }
-  connect(&models.trash, &TrashModel::isTrashingDeleteCandidatesChanged, this,
-          &DeleteCandidateTrashReviewSheet::refresh);
+  for (const auto changed :
+       {&TrashModel::isTrashingDeleteCandidatesChanged, &TrashModel::isWaitingForLibrarySyncChanged}) {
+    connect(&models.trash, changed, this, &DeleteCandidateTrashReviewSheet::refresh);
+  }
   connect(&models.trash, &TrashModel::lastTrashSummaryChanged, this,
           &DeleteCandidateTrashReviewSheet::refresh);
   connect(&models.presentation, &ImageLibraryPresentationState::isDeleteCandidateTrashReviewPresentedChanged,
@@ -294,7 +327,6 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
               QDialog::reject();
             }
           });
-  refresh();
 }
 
 DeleteCandidateTrashReviewSheet::~DeleteCandidateTrashReviewSheet() = default;
@@ -311,6 +343,7 @@ void DeleteCandidateTrashReviewSheet::refresh() {
   loadedScope_->setText(qtText(presentation.loadedScopeText()));
   selectedScope_->setText(qtText(presentation.selectedScopeText()));
   busy_->setVisible(trashing || browser.isReloading());
+  movingProgress_->setText(qtText(presentation.movingProgressText()));
   movingProgress_->setVisible(trashing);
   clearSelection_->setEnabled(presentation.selectedDeleteCandidateCount > 0 && !trashing);
   selectLoaded_->setEnabled(presentation.loadedDeleteCandidateCount > 0 && !trashing);
@@ -327,7 +360,8 @@ void DeleteCandidateTrashReviewSheet::refresh() {
         trash.canRetryFailedTrash());
   }
 
-  cancel_->setEnabled(!trashing);
+  // While the move only waits for a scan, Cancel calls it off.
+  cancel_->setEnabled(!trashing || presentation.isWaitingForLibrarySync);
   footerSummary_->setText(qtText(presentation.footerSummaryText()));
   applyTrashButton(*trashSelected_, *trashSelectedReason_, trash.canTrashSelectedTrashReviewRecords(),
                    presentation.trashSelectedDisabledReasonText());
@@ -444,8 +478,12 @@ void DeleteCandidateTrashReviewSheet::reloadCandidates() {
 void DeleteCandidateTrashReviewSheet::dismissReview() {
   if (isClosing_) return;
   const bool presented = trash_ && presentation_ && presentation_->isDeleteCandidateTrashReviewPresented();
-  // Files are on their way to the Trash: the sheet stays to show the outcome.
-  if (presented && trash_->isTrashingDeleteCandidates()) return;
+  // Files are on their way to the Trash: the sheet stays to show the outcome. A move that still
+  // waits for a scan has touched nothing: it is called off, and the review stays as it was.
+  if (presented && trash_->isTrashingDeleteCandidates()) {
+    if (trash_->isWaitingForLibrarySync()) trash_->cancelDeleteCandidateTrashWhileWaiting();
+    return;
+  }
   isClosing_ = true;
   cancelPendingTrashAction();
   if (presented) trash_->dismissDeleteCandidateTrashReview();

@@ -9,8 +9,9 @@
 // anything the model no longer allows. It owns only the pending confirmation.
 //
 // Closing: every way to close it (Cancel, Escape, the window's close button) goes through
-// dismissReview(), which is refused while a move runs and otherwise closes the review once. When
-// the review is closed elsewhere, the sheet only closes.
+// dismissReview(), which is refused while a move runs and otherwise closes the review once. While
+// the move still waits for a scan to end (it says so), the same ways call the move off instead and
+// the review stays open as it was. When the review is closed elsewhere, the sheet only closes.
 //
 // Thread safety: the GUI thread only.
 #pragma once
@@ -24,6 +25,7 @@
 #include "ui/common/view_resource_display.h"
 #include "ui/review/trash_confirmation_flow.h"
 
+class QHBoxLayout;
 class QLabel;
 
 class QPushButton;
@@ -74,7 +76,8 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   const TrashConfirmationFlow& confirmationFlow() const { return flow_; }
   QMessageBox* confirmation() const { return confirmation_; }
 
-  // Cancel: closes the review and the sheet, unless a move runs.
+  // Cancel: closes the review and the sheet, unless a move runs; calls off a move that waits for a
+  // scan.
   void dismissReview();
   void reloadCandidates();
 
@@ -88,6 +91,25 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // The steps of construction, top to bottom; each makes its part's widgets, children of the sheet.
+  // The title, the explanation and Reload.
+  QHBoxLayout* buildHeader();
+  // The loaded and selected counts, the activity and the selection buttons.
+  QHBoxLayout* buildSelectionBar();
+  // The stack of the loading, grid and empty pages.
+  QStackedWidget* buildCandidatePages(const DeleteCandidateTrashReviewModels& models,
+                                      LocalImageLoader* loader);
+  QWidget* buildLoadingPage();
+  // The candidates' grid, with the load-more row as its last row.
+  QWidget* buildGridPage(const DeleteCandidateTrashReviewModels& models, LocalImageLoader* loader);
+  QWidget* buildEmptyPage();
+  // The outcome of the last move.
+  QWidget* buildSummarySection();
+  // Cancel, the footer summary and the two trash buttons with their disabled reasons.
+  QHBoxLayout* buildFooter();
+  // Refreshes on every change of the models; follows a review closed elsewhere.
+  void connectModels(const DeleteCandidateTrashReviewModels& models);
+
   // The loading state, the candidates or the empty state, as the review's browser stands.
   void showContentPage();
   void showConfirmation();

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QScrollBar>
 #include <algorithm>
 #include <cmath>
 
@@ -39,6 +40,206 @@ std::string requestKey(const ImageRecord& record) {
   const LocalImageLoadRequest load = makeLocalImageLoadRequest(request.path, std::nullopt, request.cacheKey,
                                                                std::nullopt, request.maxPixelSize);
   return load.imageCacheKey.value_or(request.path);
+}
+
+// What one tile is painted from: where it and its image go, and how it looks.
+struct TileLook {
+  const QPalette& palette;
+  QRectF tile;
+  QRectF imageArea;
+  QPainterPath imageShape;  // the image area with rounded corners
+  TrashReviewTileAppearance appearance;
+  bool selected = false;
+  bool focused = false;
+  bool hovering = false;
+};
+
+QColor tileColor(const TrashReviewTilePaint& paint, const QPalette& palette) {
+  QColor base;
+  switch (paint.color) {
+    case TrashReviewTileColor::accent:
+      base = roleColor(ColorRole::accent, palette);
+      break;
+    case TrashReviewTileColor::selectedContentBackground:
+      base = palette.color(QPalette::Highlight);
+      break;
+    case TrashReviewTileColor::keyboardFocusIndicator:
+      base = palette.color(QPalette::Highlight).lighter(115);
+      break;
+    case TrashReviewTileColor::controlBackground:
+      base = roleColor(ColorRole::controlBackground, palette);
+      break;
+    case TrashReviewTileColor::separator:
+      base = roleColor(ColorRole::separator, palette);
+      break;
+  }
+  return withOpacity(base, paint.opacity);
+}
+
+// An outline of `width` drawn inside `bounds`.
+void strokeInside(QPainter& painter, const QRectF& bounds, double width, const QColor& stroke,
+                  double radius) {
+  QPainterPath path;
+  const double half = width / 2;
+  path.addRoundedRect(bounds.adjusted(half, half, -half, -half), radius, radius);
+  painter.strokePath(path, QPen(stroke, width));
+}
+
+// The tile's fills and outlines, and its image area's background.
+void paintTileChrome(QPainter& painter, const TileLook& look) {
+  const QPalette& palette = look.palette;
+  const QRectF& tile = look.tile;
+  const TrashReviewTileAppearance& appearance = look.appearance;
+  QPainterPath shape;
+  shape.addRoundedRect(tile, metrics::kCornerRadius, metrics::kCornerRadius);
+  painter.fillPath(shape, roleColor(ColorRole::controlBackground, palette));
+  painter.fillPath(shape, tileColor(appearance.fill, palette));
+  strokeInside(painter, tile, appearance.borderWidth, tileColor(appearance.border, palette),
+               metrics::kCornerRadius);
+  if (appearance.hasHoverRing) {
+    strokeInside(painter,
+                 tile.adjusted(metrics::kHoverRingInset, metrics::kHoverRingInset, -metrics::kHoverRingInset,
+                               -metrics::kHoverRingInset),
+                 metrics::kHoverRingWidth,
+                 withOpacity(roleColor(ColorRole::accent, palette), metrics::kHoverRingOpacity),
+                 metrics::kCornerRadius - metrics::kHoverRingInset / 2.0);
+  }
+  if (appearance.hasFocusRing) {
+    strokeInside(painter,
+                 tile.adjusted(metrics::kFocusRingInset, metrics::kFocusRingInset, -metrics::kFocusRingInset,
+                               -metrics::kFocusRingInset),
+                 metrics::kFocusRingWidth,
+                 tileColor({TrashReviewTileColor::keyboardFocusIndicator, 1}, palette),
+                 metrics::kCornerRadius - metrics::kFocusRingInset / 2.0);
+  }
+  painter.save();
+  painter.setClipPath(look.imageShape);
+  painter.fillRect(look.imageArea, roleColor(ColorRole::controlBackground, palette));
+  painter.restore();
+}
+
+// The chrome, from a picture kept per look where the painter allows it.
+void paintChrome(QPainter& painter, const TileLook& look, const QBrush& background,
+                 QCache<QString, QPixmap>& chromes) {
+  const QRect tileRect = look.tile.toAlignedRect();
+  const qreal ratio = painter.device()->devicePixelRatioF();
+  if (background.style() != Qt::SolidPattern || !background.isOpaque() || QRectF(tileRect) != look.tile ||
+      painter.deviceTransform().type() > QTransform::TxTranslate) {
+    paintTileChrome(painter, look);
+    return;
+  }
+  // Drawn once per look over the view's own background and copied: every tile of a look has the
+  // same picture, and the outlines' antialiased spans would go to Qt's helper threads each time.
+  const QString key = QStringLiteral("%1x%2 %3 %4 %5 %6 %7 %8")
+                          .arg(tileRect.width())
+                          .arg(tileRect.height())
+                          .arg(ratio)
+                          .arg(look.selected ? 1 : 0)
+                          .arg(look.focused ? 1 : 0)
+                          .arg(look.hovering ? 1 : 0)
+                          .arg(look.palette.cacheKey())
+                          .arg(background.color().rgba());
+  QPixmap* chrome = chromes.object(key);
+  if (chrome == nullptr) {
+    QImage picture(QSize(static_cast<int>(std::ceil(tileRect.width() * ratio)),
+                         static_cast<int>(std::ceil(tileRect.height() * ratio))),
+                   QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(background.color());
+    // Once, in bands narrow enough for the outlines' spans to stay on this thread.
+    paintImageInBands(
+        picture,
+        [&](QPainter& on) {
+          on.setRenderHint(QPainter::Antialiasing);
+          on.translate(-tileRect.topLeft());
+          paintTileChrome(on, look);
+        },
+        12);
+    chrome = new QPixmap(QPixmap::fromImage(std::move(picture)));
+    chromes.insert(key, chrome);
+  }
+  paintInBands(painter, tileRect, [&] { painter.drawPixmap(tileRect.topLeft(), *chrome); });
+}
+
+// The image, fitted into a square with rounded corners; a placeholder symbol until it has loaded.
+void paintTileImage(QPainter& painter, const TileLook& look, const QImage& image) {
+  const QRectF& imageArea = look.imageArea;
+  painter.save();
+  painter.setClipPath(look.imageShape);
+  if (!image.isNull()) {
+    QSizeF size = image.deviceIndependentSize();
+    size.scale(imageArea.size(), Qt::KeepAspectRatio);
+    const QRectF target(imageArea.center().x() - size.width() / 2, imageArea.center().y() - size.height() / 2,
+                        size.width(), size.height());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image);
+  } else {
+    const int placeholder = 28;
+    painter.drawPixmap(QRectF(imageArea.center().x() - placeholder / 2.0,
+                              imageArea.center().y() - placeholder / 2.0, placeholder, placeholder),
+                       symbolPixmap("photo", placeholder, roleColor(ColorRole::tertiary, look.palette),
+                                    painter.device()->devicePixelRatioF()),
+                       QRectF());
+  }
+  painter.restore();
+}
+
+// The selection badge in the image's top-trailing corner.
+void paintSelectionBadge(QPainter& painter, const TileLook& look) {
+  const QPalette& palette = look.palette;
+  const qreal ratio = painter.device()->devicePixelRatioF();
+  const int badge = fontRolePixelSize(FontRole::title3) + 5;
+  const QRectF badgeRect(look.imageArea.right() - metrics::kBadgePadding - badge,
+                         look.imageArea.top() + metrics::kBadgePadding, badge, badge);
+  if (look.selected) {
+    painter.setBrush(Qt::white);
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(badgeRect.adjusted(2, 2, -2, -2));
+    painter.drawPixmap(
+        badgeRect, symbolPixmap("checkmark.circle.fill", badge, roleColor(ColorRole::accent, palette), ratio),
+        QRectF());
+  } else {
+    painter.setBrush(roleColor(ColorRole::controlBackground, palette));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(badgeRect.adjusted(1, 1, -1, -1));
+    painter.drawPixmap(
+        badgeRect, symbolPixmap("circle", badge, roleColor(ColorRole::secondary, palette), ratio), QRectF());
+  }
+}
+
+// The file name on one line and the display path on at most two, both elided in the middle; laid
+// out only when they are repainted (a new image repaints its own area alone).
+void paintTileTexts(QPainter& painter, const TileLook& look, const QModelIndex& index) {
+  const QRectF& tile = look.tile;
+  const double textTop = look.imageArea.bottom() + metrics::kSpacing;
+  const QRectF textArea(tile.left(), textTop, tile.width(), tile.bottom() - textTop);
+  if (repaintedRegion(painter, textArea.toAlignedRect()).isEmpty()) return;
+  const double textLeft = tile.left() + metrics::kPadding;
+  const double textWidth = tile.width() - 2 * metrics::kPadding;
+  const QFont nameFont = roleFont(FontRole::subheadline, QFont::DemiBold);
+  const QFontMetricsF nameMetrics(nameFont);
+  const double nameTop = textTop;
+  painter.setFont(nameFont);
+  painter.setPen(roleColor(ColorRole::primary, look.palette));
+  painter.drawText(QRectF(textLeft, nameTop, textWidth, nameMetrics.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter,
+                   nameMetrics.elidedText(index.data(TrashReviewCandidateModel::FileNameRole).toString(),
+                                          Qt::ElideMiddle, textWidth));
+  const QFont captionFont = roleFont(FontRole::caption);
+  const QFontMetricsF captionMetrics(captionFont);
+  const double pathTop = nameTop + nameMetrics.height() + metrics::kSpacing;
+  const QRectF pathRect(textLeft, pathTop, textWidth, kPathLines * captionMetrics.lineSpacing() + kPathSlack);
+  QString displayPath = index.data(TrashReviewCandidateModel::DisplayPathRole).toString();
+  const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
+  if (captionMetrics.boundingRect(pathRect, flags, displayPath).height() >
+      kPathLines * captionMetrics.lineSpacing() + 0.5) {
+    // Two lines' worth of the path, with its middle left out.
+    displayPath = captionMetrics.elidedText(displayPath, Qt::ElideMiddle,
+                                            2 * textWidth - 3 * captionMetrics.averageCharWidth());
+  }
+  painter.setFont(captionFont);
+  painter.setPen(roleColor(ColorRole::secondary, look.palette));
+  painter.drawText(pathRect, flags, displayPath);
 }
 
 }  // namespace
@@ -81,7 +282,7 @@ QVariant TrashReviewCandidateModel::data(const QModelIndex& index, int role) con
   const std::string& path = record->file.path;
   const bool selected = trash_->trashReviewBrowser().selectedPaths().contains(path);
   const DeleteCandidateTrashReviewPresentation texts{
-      std::nullopt, 0, 0, false, std::nullopt, std::nullopt, *localization_, resourceDisplay_};
+      std::nullopt, 0, 0, false, false, std::nullopt, std::nullopt, *localization_, resourceDisplay_};
   switch (role) {
     case PathRole:
       return qtText(path);
@@ -237,185 +438,26 @@ void TrashReviewTileDelegate::paint(QPainter* painter, const QStyleOptionViewIte
   const auto* model = qobject_cast<const TrashReviewCandidateModel*>(index.model());
   if (model != nullptr) model->tileDidAppear(index.row());
 
-  const QPalette& palette = option.palette;
   const bool selected = index.data(TrashReviewCandidateModel::SelectedRole).toBool();
   const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
   const bool focused = view != nullptr && view->hasFocus() && view->currentIndex() == index;
   const bool hovering = option.state.testFlag(QStyle::State_MouseOver);
-  const TrashReviewTileAppearance appearance = trashReviewTileAppearance(selected, focused, hovering);
-  const auto color = [&](const TrashReviewTilePaint& paint) {
-    QColor base;
-    switch (paint.color) {
-      case TrashReviewTileColor::accent:
-        base = roleColor(ColorRole::accent, palette);
-        break;
-      case TrashReviewTileColor::selectedContentBackground:
-        base = palette.color(QPalette::Highlight);
-        break;
-      case TrashReviewTileColor::keyboardFocusIndicator:
-        base = palette.color(QPalette::Highlight).lighter(115);
-        break;
-      case TrashReviewTileColor::controlBackground:
-        base = roleColor(ColorRole::controlBackground, palette);
-        break;
-      case TrashReviewTileColor::separator:
-        base = roleColor(ColorRole::separator, palette);
-        break;
-    }
-    return withOpacity(base, paint.opacity);
-  };
+  TileLook look{.palette = option.palette,
+                .tile = QRectF(option.rect).adjusted(kCellMargin, kCellMargin, -kCellMargin, -kCellMargin),
+                .imageArea = imageArea(option.rect),
+                .imageShape = {},
+                .appearance = trashReviewTileAppearance(selected, focused, hovering),
+                .selected = selected,
+                .focused = focused,
+                .hovering = hovering};
+  look.imageShape.addRoundedRect(look.imageArea, metrics::kImageCornerRadius, metrics::kImageCornerRadius);
 
   painter->save();
   painter->setRenderHint(QPainter::Antialiasing);
-  const QRectF tile = QRectF(option.rect).adjusted(kCellMargin, kCellMargin, -kCellMargin, -kCellMargin);
-  const QRectF imageArea = this->imageArea(option.rect);
-  const QImage image = index.data(TrashReviewCandidateModel::ImageRole).value<QImage>();
-  QPainterPath imageShape;
-  imageShape.addRoundedRect(imageArea, metrics::kImageCornerRadius, metrics::kImageCornerRadius);
-  // The tile's fills and outlines, and its image area's background.
-  const auto paintChrome = [&](QPainter& on) {
-    const auto strokeInside = [&](const QRectF& bounds, double width, const QColor& stroke, double radius) {
-      QPainterPath path;
-      const double half = width / 2;
-      path.addRoundedRect(bounds.adjusted(half, half, -half, -half), radius, radius);
-      on.strokePath(path, QPen(stroke, width));
-    };
-    QPainterPath shape;
-    shape.addRoundedRect(tile, metrics::kCornerRadius, metrics::kCornerRadius);
-    on.fillPath(shape, roleColor(ColorRole::controlBackground, palette));
-    on.fillPath(shape, color(appearance.fill));
-    strokeInside(tile, appearance.borderWidth, color(appearance.border), metrics::kCornerRadius);
-    if (appearance.hasHoverRing) {
-      strokeInside(tile.adjusted(metrics::kHoverRingInset, metrics::kHoverRingInset,
-                                 -metrics::kHoverRingInset, -metrics::kHoverRingInset),
-                   metrics::kHoverRingWidth,
-                   withOpacity(roleColor(ColorRole::accent, palette), metrics::kHoverRingOpacity),
-                   metrics::kCornerRadius - metrics::kHoverRingInset / 2.0);
-    }
-    if (appearance.hasFocusRing) {
-      strokeInside(tile.adjusted(metrics::kFocusRingInset, metrics::kFocusRingInset,
-                                 -metrics::kFocusRingInset, -metrics::kFocusRingInset),
-                   metrics::kFocusRingWidth, color({TrashReviewTileColor::keyboardFocusIndicator, 1}),
-                   metrics::kCornerRadius - metrics::kFocusRingInset / 2.0);
-    }
-    on.save();
-    on.setClipPath(imageShape);
-    on.fillRect(imageArea, roleColor(ColorRole::controlBackground, palette));
-    on.restore();
-  };
-  const QBrush background = option.palette.brush(QPalette::Base);
-  const QRect tileRect = tile.toAlignedRect();
-  const qreal ratio = painter->device()->devicePixelRatioF();
-  if (background.style() == Qt::SolidPattern && background.isOpaque() && QRectF(tileRect) == tile &&
-      painter->deviceTransform().type() <= QTransform::TxTranslate) {
-    // Drawn once per look over the view's own background and copied: every tile of a look has the
-    // same picture, and the outlines' antialiased spans would go to Qt's helper threads each time.
-    const QString key = QStringLiteral("%1x%2 %3 %4 %5 %6 %7 %8")
-                            .arg(tileRect.width())
-                            .arg(tileRect.height())
-                            .arg(ratio)
-                            .arg(selected ? 1 : 0)
-                            .arg(focused ? 1 : 0)
-                            .arg(hovering ? 1 : 0)
-                            .arg(palette.cacheKey())
-                            .arg(background.color().rgba());
-    QPixmap* chrome = chromes_.object(key);
-    if (chrome == nullptr) {
-      QImage picture(QSize(static_cast<int>(std::ceil(tileRect.width() * ratio)),
-                           static_cast<int>(std::ceil(tileRect.height() * ratio))),
-                     QImage::Format_ARGB32_Premultiplied);
-      picture.setDevicePixelRatio(ratio);
-      picture.fill(background.color());
-      // Once, in bands narrow enough for the outlines' spans to stay on this thread.
-      paintImageInBands(
-          picture,
-          [&](QPainter& on) {
-            on.setRenderHint(QPainter::Antialiasing);
-            on.translate(-tileRect.topLeft());
-            paintChrome(on);
-          },
-          12);
-      chrome = new QPixmap(QPixmap::fromImage(std::move(picture)));
-      chromes_.insert(key, chrome);
-    }
-    paintInBands(*painter, tileRect, [&] { painter->drawPixmap(tileRect.topLeft(), *chrome); });
-  } else {
-    paintChrome(*painter);
-  }
-
-  // The image, fitted into a square with rounded corners.
-  painter->save();
-  painter->setClipPath(imageShape);
-  if (!image.isNull()) {
-    QSizeF size = image.deviceIndependentSize();
-    size.scale(imageArea.size(), Qt::KeepAspectRatio);
-    const QRectF target(imageArea.center().x() - size.width() / 2, imageArea.center().y() - size.height() / 2,
-                        size.width(), size.height());
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    painter->drawImage(target, image);
-  } else {
-    const int placeholder = 28;
-    painter->drawPixmap(QRectF(imageArea.center().x() - placeholder / 2.0,
-                               imageArea.center().y() - placeholder / 2.0, placeholder, placeholder),
-                        symbolPixmap("photo", placeholder, roleColor(ColorRole::tertiary, palette),
-                                     painter->device()->devicePixelRatioF()),
-                        QRectF());
-  }
-  painter->restore();
-
-  // The selection badge in the image's top-trailing corner.
-  const int badge = fontRolePixelSize(FontRole::title3) + 5;
-  const QRectF badgeRect(imageArea.right() - metrics::kBadgePadding - badge,
-                         imageArea.top() + metrics::kBadgePadding, badge, badge);
-  if (selected) {
-    painter->setBrush(Qt::white);
-    painter->setPen(Qt::NoPen);
-    painter->drawEllipse(badgeRect.adjusted(2, 2, -2, -2));
-    painter->drawPixmap(
-        badgeRect, symbolPixmap("checkmark.circle.fill", badge, roleColor(ColorRole::accent, palette), ratio),
-        QRectF());
-  } else {
-    painter->setBrush(roleColor(ColorRole::controlBackground, palette));
-    painter->setPen(Qt::NoPen);
-    painter->drawEllipse(badgeRect.adjusted(1, 1, -1, -1));
-    painter->drawPixmap(
-        badgeRect, symbolPixmap("circle", badge, roleColor(ColorRole::secondary, palette), ratio), QRectF());
-  }
-
-  // The file name on one line and the display path on at most two, both elided in the middle; laid
-  // out only when they are repainted (a new image repaints its own area alone).
-  const double textTop = imageArea.bottom() + metrics::kSpacing;
-  const QRectF textArea(tile.left(), textTop, tile.width(), tile.bottom() - textTop);
-  if (repaintedRegion(*painter, textArea.toAlignedRect()).isEmpty()) {
-    painter->restore();
-    return;
-  }
-  const double textLeft = tile.left() + metrics::kPadding;
-  const double textWidth = tile.width() - 2 * metrics::kPadding;
-  const QFont nameFont = roleFont(FontRole::subheadline, QFont::DemiBold);
-  const QFontMetricsF nameMetrics(nameFont);
-  const double nameTop = textTop;
-  painter->setFont(nameFont);
-  painter->setPen(roleColor(ColorRole::primary, palette));
-  painter->drawText(QRectF(textLeft, nameTop, textWidth, nameMetrics.height()),
-                    Qt::AlignLeft | Qt::AlignVCenter,
-                    nameMetrics.elidedText(index.data(TrashReviewCandidateModel::FileNameRole).toString(),
-                                           Qt::ElideMiddle, textWidth));
-  const QFont captionFont = roleFont(FontRole::caption);
-  const QFontMetricsF captionMetrics(captionFont);
-  const double pathTop = nameTop + nameMetrics.height() + metrics::kSpacing;
-  const QRectF pathRect(textLeft, pathTop, textWidth, kPathLines * captionMetrics.lineSpacing() + kPathSlack);
-  QString displayPath = index.data(TrashReviewCandidateModel::DisplayPathRole).toString();
-  const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
-  if (captionMetrics.boundingRect(pathRect, flags, displayPath).height() >
-      kPathLines * captionMetrics.lineSpacing() + 0.5) {
-    // Two lines' worth of the path, with its middle left out.
-    displayPath = captionMetrics.elidedText(displayPath, Qt::ElideMiddle,
-                                            2 * textWidth - 3 * captionMetrics.averageCharWidth());
-  }
-  painter->setFont(captionFont);
-  painter->setPen(roleColor(ColorRole::secondary, palette));
-  painter->drawText(pathRect, flags, displayPath);
+  paintChrome(*painter, look, option.palette.brush(QPalette::Base), chromes_);
+  paintTileImage(*painter, look, index.data(TrashReviewCandidateModel::ImageRole).value<QImage>());
+  paintSelectionBadge(*painter, look);
+  paintTileTexts(*painter, look, index);
   painter->restore();
 }
 
@@ -512,6 +554,55 @@ void TrashReviewCandidateGrid::dataChanged(const QModelIndex& topLeft, const QMo
 void TrashReviewCandidateGrid::resizeEvent(QResizeEvent* event) {
   QListView::resizeEvent(event);
   updateTileWidth();
+}
+
+void TrashReviewCandidateGrid::setFooter(QWidget* footer) {
+  if (footer_ != nullptr) footer_->removeEventFilter(this);
+  footer_ = footer;
+  if (footer_ == nullptr) return;
+  footer_->setParent(viewport());
+  footer_->installEventFilter(this);
+  updateGeometries();
+}
+
+bool TrashReviewCandidateGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == footer_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide ||
+                             event->type() == QEvent::LayoutRequest)) {
+    // The footer's height counts in the scroll range only while it shows. A view scrolled to the
+    // end stays there when the footer grows (its busy indicator comes), so it shows whole.
+    const bool atEnd = verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+    updateGeometries();
+    if (atEnd) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+  }
+  return QListView::eventFilter(watched, event);
+}
+
+void TrashReviewCandidateGrid::updateGeometries() {
+  // The list's own range ends with the last row; a layout made while scrolled to the very bottom
+  // would otherwise leave the view clamped short of the footer.
+  const int valueBefore = verticalScrollBar()->value();
+  QListView::updateGeometries();
+  const int footerHeight = footer_ != nullptr && !footer_->isHidden() ? footer_->sizeHint().height() : 0;
+  if (footerHeight > 0) {
+    const int rows = model_.rowCount() > 0 ? contentsSize().height() : 0;
+    const int maximum = std::max(rows + footerHeight - viewport()->height(), 0);
+    if (maximum > verticalScrollBar()->maximum()) verticalScrollBar()->setMaximum(maximum);
+  }
+  if (valueBefore > verticalScrollBar()->value()) {
+    verticalScrollBar()->setValue(std::min(valueBefore, verticalScrollBar()->maximum()));
+  }
+  placeFooter();
+}
+
+void TrashReviewCandidateGrid::scrollContentsBy(int dx, int dy) {
+  QListView::scrollContentsBy(dx, dy);
+  placeFooter();
+}
+
+void TrashReviewCandidateGrid::placeFooter() {
+  if (footer_ == nullptr || footer_->isHidden()) return;
+  const int top = (model_.rowCount() > 0 ? contentsSize().height() : 0) - verticalOffset();
+  footer_->setGeometry(0, top, viewport()->width(), footer_->sizeHint().height());
 }
 
 void TrashReviewCandidateGrid::keyPressEvent(QKeyEvent* event) {

@@ -126,6 +126,10 @@ class TrashReviewCandidateGrid : public QListView {
   TrashReviewCandidateGrid(TrashReviewCandidateModel& model, QWidget* parent = nullptr);
 
   TrashReviewTileDelegate& tileDelegate() { return *delegate_; }
+  // Places `footer` (kept by the caller, reparented to the viewport) as the last row of the
+  // scrolled content: under the last tile, as wide as the viewport, scrolling with the tiles and
+  // adding its height to the scroll range while it shows.
+  void setFooter(QWidget* footer);
 
   // A tile whose image alone changed repaints its image area, not its texts.
   void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
@@ -134,13 +138,18 @@ class TrashReviewCandidateGrid : public QListView {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void updateGeometries() override;
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
   void updateTileWidth();
   void mirrorSelection();
+  void placeFooter();
 
   TrashReviewCandidateModel& model_;
   TrashReviewTileDelegate* delegate_;
+  QPointer<QWidget> footer_;
 };
 
 }  // namespace lorvex::ui

@@ -59,17 +59,19 @@ std::optional<std::string> TrashSummaryPresentation::failureOverflowText() const
 std::vector<TrashFailureRecoveryRow> TrashFailureRecoveryPresentation::rows() const {
   std::vector<TrashFailureRecoveryRow> rows;
   rows.reserve(summary.failures.size());
-  for (std::size_t i = 0; i < summary.failures.size(); ++i) {
-    const ImageTrashFailure& failure = summary.failures[i];
-    rows.push_back(TrashFailureRecoveryRow{
-        .id = std::to_string(i) + "-" + failure.path,
-        .path = failure.path,
-        .displayPath = resourceDisplay.displayText(failure.path),
-        .fileName = trashFileName(failure.path),
-        .message = trashFailureDisplayMessage(failure, localizer, resourceDisplay),
-    });
-  }
+  for (std::size_t i = 0; i < summary.failures.size(); ++i) rows.push_back(row(i));
   return rows;
+}
+
+TrashFailureRecoveryRow TrashFailureRecoveryPresentation::row(std::size_t index) const {
+  const ImageTrashFailure& failure = summary.failures.at(index);
+  return TrashFailureRecoveryRow{
+      .id = std::to_string(index) + "-" + failure.path,
+      .path = failure.path,
+      .displayPath = resourceDisplay.displayText(failure.path),
+      .fileName = trashFileName(failure.path),
+      .message = trashFailureDisplayMessage(failure, localizer, resourceDisplay),
+  };
 }
 
 std::string TrashFailureRecoveryPresentation::diagnosticsText() const {

@@ -70,6 +70,10 @@ struct TrashFailureRecoveryPresentation {
 
   // One row per failure, in stored order.
   std::vector<TrashFailureRecoveryRow> rows() const;
+  std::size_t rowCount() const { return summary.failures.size(); }
+  // The row of the failure at `index` (below rowCount()), built alone: a list of thousands builds
+  // only the rows it shows.
+  TrashFailureRecoveryRow row(std::size_t index) const;
   // The report copied for support: counts, the trashed paths and every failure's path and stored
   // message, lines joined by "\n" without a final one, then passed once through the resource
   // display.

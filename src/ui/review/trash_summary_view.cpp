@@ -2,15 +2,22 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 
 namespace lorvex::ui {
 
@@ -32,6 +39,110 @@ QLabel* makeLabel(const QString& text, FontRole font, QWidget* parent, QFont::We
   label->setFont(roleFont(font, weight));
   return label;
 }
+
+// The recovery list lays out this many rows per turn of the event loop.
+constexpr int kRowBatchSize = 200;
+
+// One failure: the file name and its shown path on one line each (shortened in the middle) and the
+// message (red) wrapped to as many lines as it needs. Failures of one move mostly share their
+// message: its wrapping is measured once per width.
+class TrashFailureRowDelegate : public QStyledItemDelegate {
+ public:
+  explicit TrashFailureRowDelegate(QListView* view)
+      : QStyledItemDelegate(view),
+        view_(view),
+        nameHeight_(QFontMetrics(nameFont()).height()),
+        pathHeight_(QFontMetrics(pathFont()).height()) {}
+
+  static QFont nameFont() { return roleFont(FontRole::subheadline, QFont::DemiBold); }
+  static QFont messageFont() { return roleFont(FontRole::caption); }
+  static QFont pathFont() { return roleFont(FontRole::caption2); }
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    const int width = rowWidth(option);
+    const int height =
+        nameHeight_ +
+        wrapped(index.data(TrashFailureRecoveryListModel::MessageRole).toString(), width).height +
+        pathHeight_ + 2 * kLineSpacing + 2 * kVerticalPadding;
+    return {width, height};
+  }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    painter->save();
+    const QRect area = option.rect.adjusted(0, kVerticalPadding, 0, -kVerticalPadding);
+    const QPalette& palette = option.palette;
+    int y = area.top();
+    const auto line = [&](const QFont& font, const QColor& color, const QString& text) {
+      const QFontMetrics metrics(font);
+      painter->setFont(font);
+      painter->setPen(color);
+      // Not clipped to the line: a small font's underscore lies just below it.
+      painter->drawText(QRect(area.left(), y, area.width(), metrics.height()),
+                        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                        metrics.elidedText(text, Qt::ElideMiddle, area.width()));
+      y += metrics.height() + kLineSpacing;
+    };
+    line(nameFont(), roleColor(ColorRole::primary, palette), index.data(Qt::DisplayRole).toString());
+    const WrappedText& message =
+        wrapped(index.data(TrashFailureRecoveryListModel::MessageRole).toString(), area.width());
+    painter->setFont(messageFont());
+    painter->setPen(roleColor(ColorRole::red, palette));
+    drawWrappedText(*painter, QRect(area.left(), y, area.width(), message.height), message);
+    y += message.height + kLineSpacing;
+    line(pathFont(), roleColor(ColorRole::secondary, palette),
+         index.data(TrashFailureRecoveryListModel::DisplayPathRole).toString());
+    painter->setPen(roleColor(ColorRole::separator, palette));
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    painter->restore();
+  }
+
+  // The path as read-only text, selected, over the row's path line.
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
+    auto* editor = new QLineEdit(parent);
+    editor->setObjectName("deleteCandidateReview.recovery.path");
+    editor->setReadOnly(true);
+    editor->setFrame(false);
+    editor->setFont(pathFont());
+    editor->setTextMargins(0, 0, 0, 0);
+    editor->setContentsMargins(0, 0, 0, 0);
+    return editor;
+  }
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+    auto* field = static_cast<QLineEdit*>(editor);
+    field->setText(index.data(TrashFailureRecoveryListModel::DisplayPathRole).toString());
+    field->selectAll();
+  }
+  void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
+  void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                            const QModelIndex&) const override {
+    const int height = std::max(pathHeight_, editor->sizeHint().height());
+    editor->setGeometry(option.rect.left(), option.rect.bottom() - kVerticalPadding - height + 1,
+                        option.rect.width(), height);
+  }
+
+ private:
+  static constexpr int kLineSpacing = 3;
+  static constexpr int kVerticalPadding = 6;
+
+  int rowWidth(const QStyleOptionViewItem& option) const {
+    return std::max(option.rect.width() > 0 ? option.rect.width() : view_->viewport()->width(), 1);
+  }
+  const WrappedText& wrapped(const QString& text, int width) const {
+    if (width != wrapWidth_) {
+      wraps_.clear();
+      wrapWidth_ = width;
+    }
+    auto found = wraps_.find(text);
+    if (found == wraps_.end()) found = wraps_.insert(text, wrapText(text, messageFont(), width));
+    return *found;
+  }
+
+  QListView* view_;
+  const int nameHeight_;
+  const int pathHeight_;
+  mutable int wrapWidth_ = -1;
+  mutable QHash<QString, WrappedText> wraps_;
+};
 
 // One line that elides in the middle, for names and paths.
 class MiddleElidedLabel : public QLabel {
@@ -55,6 +166,47 @@ class MiddleElidedLabel : public QLabel {
 };
 
 }  // namespace
+
+TrashFailureRecoveryListModel::TrashFailureRecoveryListModel(TrashFailureRecoveryPresentation presentation,
+                                                             QObject* parent)
+    : QAbstractListModel(parent), presentation_(std::move(presentation)) {}
+
+int TrashFailureRecoveryListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(presentation_.rowCount());
+}
+
+const TrashFailureRecoveryRow& TrashFailureRecoveryListModel::rowAt(int row) const {
+  if (row != builtRow_) {
+    built_ = presentation_.row(static_cast<std::size_t>(row));
+    builtRow_ = row;
+  }
+  return built_;
+}
+
+QVariant TrashFailureRecoveryListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const TrashFailureRecoveryRow& row = rowAt(index.row());
+  switch (role) {
+    case Qt::DisplayRole:
+      return qtText(row.fileName);
+    case MessageRole:
+      return qtText(row.message);
+    case DisplayPathRole:
+      return qtText(row.displayPath);
+    case IdentifierRole:
+      return qtText("deleteCandidateReview.recovery.row." + row.id);
+    case Qt::AccessibleTextRole:
+      return qtText(row.fileName + ", " + row.message);
+    case Qt::ToolTipRole:
+      return toolTipHtml(qtText(row.displayPath));
+    default:
+      return {};
+  }
+}
+
+Qt::ItemFlags TrashFailureRecoveryListModel::flags(const QModelIndex& index) const {
+  return QAbstractListModel::flags(index) | Qt::ItemIsEditable;
+}
 
 TrashFailureRecoverySheet::TrashFailureRecoverySheet(const TrashFailureRecoveryPresentation& presentation,
                                                      bool canRetryFailures,
@@ -96,47 +248,28 @@ TrashFailureRecoverySheet::TrashFailureRecoverySheet(const TrashFailureRecoveryP
   setForegroundColor(*guidance, roleColor(ColorRole::secondary, palette()));
   column->addWidget(guidance);
 
-  auto* scroll = new QScrollArea(this);
-  scroll->setObjectName("deleteCandidateReview.recovery.failures");
-  scroll->setWidgetResizable(true);
-  scroll->setMinimumHeight(180);
-  scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  auto* list = new QWidget(scroll);
-  auto* rows = new QVBoxLayout(list);
-  rows->setSpacing(10);
-  for (const TrashFailureRecoveryRow& row : presentation_.rows()) {
-    auto* entry = new QFrame(list);
-    entry->setObjectName(qtText("deleteCandidateReview.recovery.row." + row.id));
-    entry->setFrameShape(QFrame::NoFrame);
-    auto* lines = new QVBoxLayout(entry);
-    lines->setContentsMargins(0, 6, 0, 6);
-    lines->setSpacing(3);
-    auto* name = new MiddleElidedLabel(qtText(row.fileName), entry);
-    name->setObjectName("fileName");
-    name->setFont(roleFont(FontRole::subheadline, QFont::DemiBold));
-    QLabel* message = makeLabel(qtText(row.message), FontRole::caption, entry);
-    message->setObjectName("message");
-    message->setWordWrap(true);
-    setForegroundColor(*message, roleColor(ColorRole::red, palette()));
-    auto* path = new MiddleElidedLabel(qtText(row.displayPath), entry);
-    path->setObjectName("displayPath");
-    path->setFont(roleFont(FontRole::caption2));
-    path->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setForegroundColor(*path, roleColor(ColorRole::secondary, palette()));
-    lines->addWidget(name);
-    lines->addWidget(message);
-    lines->addWidget(path);
-    rows->addWidget(entry);
-    auto* divider = new QFrame(list);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    divider->setForegroundRole(QPalette::Mid);
-    rows->addWidget(divider);
-  }
-  rows->addStretch(1);
-  scroll->setWidget(list);
-  column->addWidget(scroll, 1);
+  list_ = new QListView(this);
+  list_->setObjectName("deleteCandidateReview.recovery.failures");
+  list_->setModel(new TrashFailureRecoveryListModel(presentation_, list_));
+  list_->setItemDelegate(new TrashFailureRowDelegate(list_));
+  // Rows differ in height (their messages wrap) and follow the list's width; they are measured a
+  // batch per turn of the event loop, so thousands never hold the GUI thread at once.
+  list_->setResizeMode(QListView::Adjust);
+  list_->setLayoutMode(QListView::Batched);
+  list_->setBatchSize(kRowBatchSize);
+  list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list_->setMinimumHeight(180);
+  list_->setFrameShape(QFrame::NoFrame);
+  QPalette background = list_->palette();
+  background.setColor(QPalette::Base, background.color(QPalette::Window));
+  list_->setPalette(background);
+  // A clicked row's path becomes selectable (and selected) text.
+  connect(list_, &QListView::clicked, list_, [list = list_](const QModelIndex& index) { list->edit(index); });
+  column->addWidget(list_, 1);
 
   QLabel* finality = makeLabel(qtText(localizer.lookup(Key::deleteCandidateReviewRecoveryFinality)),
                                FontRole::caption, this);

@@ -4,9 +4,14 @@
 // The recovery sheet lists every failure, copies the diagnostics report and offers the same retry,
 // closing itself first so that the confirmation appears over the review sheet alone.
 //
+// A move that failed alike for a whole volume leaves thousands of failures: the recovery sheet's
+// list is a list view over a model that builds a row only when the view asks for it, laid out a
+// batch at a time, and painted by a delegate. A click on a row makes its path selectable text.
+//
 // Thread safety: the GUI thread only.
 #pragma once
 
+#include <QAbstractListModel>
 #include <QDialog>
 #include <QPointer>
 #include <QWidget>
@@ -15,10 +20,41 @@
 #include "ui/review/trash_summary_presentation.h"
 
 class QLabel;
+class QListView;
 class QPushButton;
 class QVBoxLayout;
 
 namespace lorvex::ui {
+
+// One row per failure of the presentation, in its order.
+class TrashFailureRecoveryListModel : public QAbstractListModel {
+  Q_OBJECT
+
+ public:
+  enum Role {
+    MessageRole = Qt::UserRole + 1,
+    DisplayPathRole,
+    IdentifierRole,  // "deleteCandidateReview.recovery.row.<row id>", as automation finds a row
+  };
+
+  explicit TrashFailureRecoveryListModel(TrashFailureRecoveryPresentation presentation,
+                                         QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  // Qt::DisplayRole is the file name.
+  QVariant data(const QModelIndex& index, int role) const override;
+  // Editable: the path becomes selectable text in a read-only editor.
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ private:
+  // The row at `row`, built when first asked after another row was (a paint asks for several
+  // roles of one row in turn).
+  const TrashFailureRecoveryRow& rowAt(int row) const;
+
+  TrashFailureRecoveryPresentation presentation_;
+  mutable int builtRow_ = -1;
+  mutable TrashFailureRecoveryRow built_;
+};
 
 class TrashFailureRecoverySheet : public QDialog {
   Q_OBJECT
@@ -29,9 +65,11 @@ class TrashFailureRecoverySheet : public QDialog {
                             std::function<void()> requestRetryConfirmation, QWidget* parent);
 
   void setCanRetryFailures(bool canRetryFailures);
+  QListView* failureList() const { return list_; }
 
  private:
   TrashFailureRecoveryPresentation presentation_;
+  QListView* list_ = nullptr;
   std::function<void()> requestRetryConfirmation_;
   QPushButton* retry_ = nullptr;
 };

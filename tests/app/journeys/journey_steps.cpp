@@ -494,6 +494,21 @@ void marks(Driver& d) {
   d.press(Qt::Key_Z, Qt::ControlModifier);
   d.waitUntil([&] { return gridRows(d) == all; }, "Ctrl+Z to bring it back");
 
+  // Two markings one after the other, then a double-click on the banner's Undo: the second click
+  // comes while the first undo runs, and only the newer marking comes back.
+  d.press(Qt::Key_D);
+  d.waitUntil([&] { return gridRows(d) == all - 1; }, "D to mark the focused image");
+  d.press(Qt::Key_D);
+  d.waitUntil([&] { return gridRows(d) == all - 2; }, "D again to mark the next one");
+  d.doubleClick(d.control("review.deleteCandidate.feedback.undo",
+                          {.within = d.control("review.deleteCandidate.feedback")}));
+  d.waitUntil([&] { return gridRows(d) == all - 1 && libraryCount(d, {.deleteCandidates = true}) == 1; },
+              "a double-click on Undo to take back the newer marking alone", std::chrono::seconds(5));
+  d.step("undoneOnce");
+  d.press(Qt::Key_Z, Qt::ControlModifier);
+  d.waitUntil([&] { return gridRows(d) == all; }, "Ctrl+Z to take back the older one");
+  clickTile(d, *view, 0);
+
   // And on with the keyboard: two images marked together.
   d.check(primaryPath(d) == first, "the focus stays on the image brought back");
   d.press(Qt::Key_Right);

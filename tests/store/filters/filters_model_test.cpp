@@ -1,6 +1,6 @@
-// The filters model's state: the change-only rule of its observed fields, the character search
-// history (ten entries, newest first, one per name ignoring case), and a store that goes while a
-// filter change waits for its first page.
+// The filters model's state: the change-only rule of its observed fields, the one change signal of
+// all the filters, the character search history (ten entries, newest first, one per name ignoring
+// case), and a store that goes while a filter change waits for its first page.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -110,6 +110,59 @@ TEST(FiltersModel, TheCharacterHistoryKeepsTheNewestTenNamesOncePerNameIgnoringC
     filters.recordCharacterSearch(c.text);
     EXPECT_EQ(filters.characterSearchHistory(), c.after);
     EXPECT_EQ(signalCount, c.signalCount);
+  }
+}
+
+// The views follow filtersChanged(): once per turn that changed any filter, however many; never for
+// the saved tags, the sort, the history or a value set to itself.
+TEST(FiltersModel, FiltersChangedTellsOfAnyFilterOncePerTurn) {
+  using M = FiltersModel;
+  const struct {
+    const char* name;
+    std::function<void(M&)> change;
+    int emitted;
+  } rows[] = {
+      {"a tag selected", [](M& m) { Access::setSelectedFilterTags(m, {"cat"}); }, 1},
+      {"a concept selected",
+       [](M& m) {
+         Access::setSelectedTagConcepts(m, {{1, "Cat", 2}});
+       },
+       1},
+      {"an aspect selected", [](M& m) { Access::setSelectedAspectFilters(m, {ImageAspectFilter::square}); },
+       1},
+      {"a model selected", [](M& m) { m.setSelectedModelSource("nai-v4"); }, 1},
+      {"favorites only", [](M& m) { Access::setOnlyFavorites(m, true); }, 1},
+      {"delete candidates only", [](M& m) { Access::setOnlyDeleteCandidates(m, true); }, 1},
+      {"every filter at once",
+       [](M& m) {
+         Access::setSelectedFilterTags(m, {"cat"});
+         Access::setSelectedTagConcepts(m, {{1, "Cat", 2}});
+         Access::setSelectedAspectFilters(m, {ImageAspectFilter::square});
+         m.setSelectedModelSource("nai-v4");
+         Access::setOnlyFavorites(m, true);
+         Access::setOnlyDeleteCandidates(m, true);
+       },
+       1},
+      {"saved tags, sort and history",
+       [](M& m) {
+         Access::setSavedFilterTags(m, {"cat"});
+         Access::setSearchSort(m, ImageSearchSort::fileNameAscending);
+         Access::setCharacterSearchHistory(m, {"Reimu"});
+       },
+       0},
+      {"a filter set to what it is", [](M& m) { Access::setOnlyFavorites(m, false); }, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    testing::StoreHarness h;
+    auto store = h.makeStore();
+    h.drainEvents();
+    int emitted = 0;
+    QObject::connect(&store->filters(), &FiltersModel::filtersChanged, [&] { ++emitted; });
+    row.change(store->filters());
+    EXPECT_EQ(emitted, 0);  // not before the turn ends
+    h.drainEvents();
+    EXPECT_EQ(emitted, row.emitted);
   }
 }
 

@@ -1,7 +1,8 @@
 // Delete-candidate undo: the bounded stack, records put back at their places with the selection
 // and the slideshow as they were, an undo into filters that now exclude them, the three ways a
 // restore can end (written, refused, incomplete), the restore's place off the main thread with the
-// marks and undos that wait for it, and a store that goes while a restore runs.
+// marks that wait for it and the undo it does not offer twice, and a store that goes while a
+// restore runs.
 #include <gtest/gtest.h>
 
 #include <any>
@@ -285,7 +286,8 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, TheRestoreRunsOffTheCallingThreadAndN
   f.store->review().undoLastDeleteCandidateAction();
   EXPECT_TRUE(f.store->review().deleteCandidateRestoreTask());
   EXPECT_EQ(f.store->review().deleteCandidateUndoStack(), stack);
-  EXPECT_TRUE(f.store->review().canUndoDeleteCandidateAction());
+  // Its action is still on the stack, but no second undo is offered for it.
+  EXPECT_FALSE(f.store->review().canUndoDeleteCandidateAction());
   EXPECT_EQ(f.windowNumbers(), window);
   EXPECT_TRUE(f.store->review().deleteCandidateFeedback().has_value());
 
@@ -302,7 +304,7 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, TheRestoreRunsOffTheCallingThreadAndN
   EXPECT_EQ(f.store->results().selection().primaryPath(), imagePath(2));
 }
 
-TEST(ImageLibraryStoreDeleteCandidateUndo, MarksAndUndosAskedForWhileARestoreRunsFollowItInOrder) {
+TEST(ImageLibraryStoreDeleteCandidateUndo, MarksAskedForWhileARestoreRunsFollowItInOrderAndUndoIsIgnored) {
   struct Case {
     std::string name;
     std::vector<std::vector<int>> markings;  // made before the undo, each focused on its first image
@@ -338,14 +340,14 @@ TEST(ImageLibraryStoreDeleteCandidateUndo, MarksAndUndosAskedForWhileARestoreRun
        {},
        {{2}, {6}},
        {"mark 2", "mark 4", "restore 4", "mark 6"}},
-      {"a second undo: the older action, after the first",
+      {"a second undo (a double-click on Undo): ignored, the older action stays",
        {{2}, {4}},
        [](ReviewFixture& f) { f.store->review().undoLastDeleteCandidateAction(); },
-       {0, 1, 2, 3, 4, 5, 6, 7},
+       {0, 1, 3, 4, 5, 6, 7},
+       {2},
        {},
-       {},
-       {},
-       {"mark 2", "mark 4", "restore 4", "restore 2"}},
+       {{2}},
+       {"mark 2", "mark 4", "restore 4"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

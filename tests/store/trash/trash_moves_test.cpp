@@ -394,7 +394,8 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
   ImageRecord replaced = libraryImage(3, false, true);
   replaced.file.fileSize += 500;
   replaced.file.modificationDate += 0.5;
-  const auto retryAfterAReload = [](TrashFixture& f) {
+  // Refused as changed, then reloaded: the review shows the new content, a new candidate.
+  const auto reviewedAgainAfterAReload = [](TrashFixture& f) {
     f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
       return std::any(ImageTrashSummary{
           1,
@@ -406,7 +407,7 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
       return self->trash().reloadDeleteCandidateTrashReview();
     });
     f.harness.drainEvents();
-    return f.store->trash().retryableFailedTrashRecords();
+    return f.reviewed({3});
   };
   const struct {
     const char* name;
@@ -416,7 +417,7 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
       {"from the review", [](TrashFixture& f) { return f.reviewed({3}); }, libraryImage(3).file},
       {"from the grid", [](TrashFixture& f) { return f.store->results().resultWindow().records(); },
        replaced.file},
-      {"a retry after the review was reloaded", retryAfterAReload, libraryImage(3).file},
+      {"the review's record after a refusal and a reload", reviewedAgainAfterAReload, replaced.file},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -433,6 +434,46 @@ TEST(ImageLibraryStoreTrashMoves, TheLibraryIsHandedEachFileAsItWasReviewed) {
     ASSERT_EQ(handed.size(), 1u);
     EXPECT_EQ(std::pair(handed[0].fileSize, handed[0].modificationDate),
               std::pair(c.handed.fileSize, c.handed.modificationDate));
+  }
+}
+
+// A retry is offered for what the platform or the library refused, while the review still lists
+// the file as it was handed to the move; a file refused as changed would be refused again, and one
+// the review lists with other content since a reload is a new candidate.
+TEST(ImageLibraryStoreTrashMoves, ARetryIsOfferedOnlyForFailuresItCanMend) {
+  ImageRecord replaced = libraryImage(3, false, true);
+  replaced.file.fileSize += 500;
+  const struct {
+    const char* name;
+    ImageTrashFailureReason reason;
+    std::optional<ImageRecord> reloaded;  // the review reloaded with this record of image 3
+    bool offered;
+  } cases[] = {
+      {"refused by the volume", ImageTrashFailureReason::underlyingError, std::nullopt, true},
+      {"refused by the volume, reloaded unchanged", ImageTrashFailureReason::underlyingError,
+       libraryImage(3, false, true), true},
+      {"refused by the volume, reloaded with other content", ImageTrashFailureReason::underlyingError,
+       replaced, false},
+      {"changed since the review", ImageTrashFailureReason::fileChangedSinceReview, std::nullopt, false},
+      {"changed, reloaded with its new content", ImageTrashFailureReason::fileChangedSinceReview, replaced,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrashFixture f({3, 5});
+    f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [&c](const testing::ServiceCall& call) {
+      return std::any(ImageTrashSummary{1, {}, {{call.paths[0], "failed", c.reason, std::nullopt}}});
+    });
+    ASSERT_FALSE(f.moved(f.reviewed({3})));
+    if (c.reloaded) {
+      f.harness.service->setRecords({*c.reloaded, libraryImage(5, false, true)});
+      startFlow(*f.store, [self = f.store.get()](std::stop_token) {
+        return self->trash().reloadDeleteCandidateTrashReview();
+      });
+      f.harness.drainEvents();
+    }
+    EXPECT_EQ(pathsOf(f.store->trash().retryableFailedTrashRecords()), c.offered ? paths({3}) : paths({}));
+    EXPECT_EQ(f.store->trash().canRetryFailedTrash(), c.offered);
   }
 }
 

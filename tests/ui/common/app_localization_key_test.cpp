@@ -90,6 +90,7 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "deleteCandidateReview.trashScope.loaded.other",
     "deleteCandidateReview.trashScope.selected.one",
     "deleteCandidateReview.trashScope.selected.other",
+    "deleteCandidateReview.waitingForScan",
     "deleteCandidateReview.confirmation.destructiveAction",
     "deleteCandidateReview.confirmation.message.loaded.one",
     "deleteCandidateReview.confirmation.message.loaded.other",
@@ -359,7 +360,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 338u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 339u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 

@@ -251,7 +251,7 @@ TEST(ActiveFilterSummaryPresentationTest, AChipClickRemovesOnlyItsFilterAndTheRe
     // Clicks made before any of their tasks ran, as two quick clicks are.
     std::vector<QCoro::Task<void>> tasks;
     for (const auto& click : row.clicks) {
-      tasks.push_back(click ? removeActiveFilter(store->filters(), store->results(), *click)
+      tasks.push_back(click ? removeActiveFilter(store->filters(), *click)
                             : resetActiveFilters(store->filters()));
     }
     h.drainEvents();

@@ -9,6 +9,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QLayout>
+#include <QListView>
 #include <QMessageBox>
 #include <QPaintEngine>
 #include <QPaintEvent>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRegion>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <functional>
@@ -34,6 +36,7 @@
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
 #include "ui/review/trash_review_candidate_grid.h"
+#include "ui/review/trash_summary_view.h"
 #include "ui/support/painted_region_recorder.h"
 #include "ui/support/recording_paint_device.h"
 #include "ui/support/store_view_models.h"
@@ -405,6 +408,72 @@ TEST_F(ReviewSheetTest, TheSheetStaysOpenWhileAMoveRunsAndClosesTheReviewOnceAft
   EXPECT_EQ(flagChanges, 1);
 }
 
+// A scan under way holds the move back: the sheet says so, and Cancel calls the move off with
+// nothing touched; a move that waits until the scan ends then runs.
+TEST_F(ReviewSheetTest, AMoveWaitingForAScanSaysSoAndCancelCallsItOff) {
+  openReview();
+  clickTile(1);
+  const ImageTrashSummary earlier{.requestedCount = 9, .trashedPaths = {}, .failures = {}};
+  TrashModelTestAccess::setLastTrashSummary(store->trash(), earlier);
+  const PathSet selected = store->trash().trashReviewBrowser().selectedPaths();
+  const std::string path =
+      grid()->model()->index(1, 0).data(TrashReviewCandidateModel::PathRole).toString().toStdString();
+  const auto moveWhileScanning = [&] {
+    LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(), true);
+    QTest::mouseClick(button("deleteCandidateReview.action.trashSelected"), Qt::LeftButton);
+    confirm();
+    settle();
+  };
+  moveWhileScanning();
+  auto* status = findByName<QLabel>(*sheet, "deleteCandidateReview.movingProgress");
+  EXPECT_TRUE(status->isVisible());
+  EXPECT_EQ(status->text(), "deleteCandidateReview.waitingForScan");
+  EXPECT_TRUE(button("common.cancel")->isEnabled());
+  QTest::mouseClick(button("common.cancel"), Qt::LeftButton);
+  settle();
+  LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(), false);
+  settle();
+  EXPECT_EQ(moves(), 0u);
+  EXPECT_FALSE(store->trash().isTrashingDeleteCandidates());
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_EQ(grid()->model()->rowCount(), 4);
+  EXPECT_EQ(store->trash().trashReviewBrowser().selectedPaths(), selected);
+  EXPECT_EQ(store->trash().lastTrashSummary(), earlier);
+  EXPECT_FALSE(status->isVisible());
+
+  moveWhileScanning();
+  LibraryModelTestAccess::setIsLibrarySyncInProgress(store->library(), false);
+  settle();
+  ASSERT_EQ(moves(), 1u);
+  EXPECT_EQ(harness.service->calls(kMove)[0].paths, std::vector<std::string>{path});
+}
+
+TEST_F(ReviewSheetTest, TheLoadMoreRowIsTheLastRowOfTheScrolledTiles) {
+  auto records = lorvex::testing::makeLibraryRecords(530);
+  for (auto& record : records) record.reviewState.deleteCandidate = true;
+  harness.service->setRecords(records);
+  openReview();
+  ASSERT_EQ(grid()->model()->rowCount(), 500);
+  auto* row = findByName<QWidget>(*sheet, "results.loadMore");
+  QWidget* viewport = grid()->viewport();
+  ASSERT_EQ(row->parentWidget(), viewport);
+  EXPECT_GE(row->geometry().top(), viewport->height());  // out of sight under the tiles
+
+  // Scrolled to the end while the next page loads: whole, under the last tile, as wide as the grid.
+  harness.service->hold("searchImages");
+  grid()->verticalScrollBar()->setValue(grid()->verticalScrollBar()->maximum());
+  testing::drainUiEvents();
+  ASSERT_TRUE(harness.service->waitForHeld("searchImages"));
+  testing::drainUiEvents();
+  EXPECT_TRUE(row->isVisible());
+  EXPECT_TRUE(viewport->rect().contains(row->geometry()));
+  EXPECT_GE(row->geometry().top(), grid()->visualRect(grid()->model()->index(499, 0)).bottom());
+  EXPECT_EQ(row->width(), viewport->width());
+  harness.service->releaseAll();
+  settle();
+  EXPECT_EQ(grid()->model()->rowCount(), 530);
+}
+
 TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
   harness.service->setAnswer(kMove, [](const lorvex::testing::ServiceCall& call) -> std::any {
     ImageTrashSummary summary;
@@ -433,6 +502,35 @@ TEST_F(ReviewSheetTest, AnOutcomeWithSevenFailuresListsFiveAndCountsTheRest) {
   EXPECT_EQ(label("deleteCandidateReview.summary.failureOverflow"),
             "deleteCandidateReview.summary.failureOverflow.other(#2)");
   EXPECT_TRUE(findByName<QWidget>(*sheet, "deleteCandidateReview.recovery.details")->isVisible());
+}
+
+// A volume that refuses the Trash fails thousands of files: the recovery sheet makes widgets only
+// for what it shows, and its last failure is reached by scrolling.
+TEST_F(ReviewSheetTest, TheRecoveryListOfThousandsOfFailuresIsBuiltAsItIsSeen) {
+  ImageTrashSummary summary;
+  summary.requestedCount = 3000;
+  for (int i = 0; i < 3000; ++i) {
+    summary.failures.push_back({"/library/" + std::to_string(i) + ".png", "refused",
+                                ImageTrashFailureReason::underlyingError, std::nullopt});
+  }
+  QWidget host;
+  auto* view = new TrashSummaryView([] {}, &host);
+  view->setSummary({summary, echo(), {}}, {summary, echo(), {}}, false);
+  host.resize(900, 300);
+  host.show();
+  QTest::mouseClick(findByName<QPushButton>(host, "deleteCandidateReview.recovery.details"), Qt::LeftButton);
+  settle();
+  QDialog* recovery = view->recoverySheet();
+  ASSERT_NE(recovery, nullptr);
+  EXPECT_LT(recovery->findChildren<QWidget*>().size(), 60);
+  auto* list = findByName<QListView>(*recovery, "deleteCandidateReview.recovery.failures");
+  ASSERT_NE(list, nullptr);
+  list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+  settle();
+  const QModelIndex last = list->model()->index(2999, 0);
+  EXPECT_EQ(last.data(TrashFailureRecoveryListModel::IdentifierRole).toString(),
+            "deleteCandidateReview.recovery.row.2999-/library/2999.png");
+  EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(last)));
 }
 
 TEST_F(ReviewSheetTest, RetryFromTheSummaryMovesOnlyTheFailedFileAfterItsConfirmation) {
