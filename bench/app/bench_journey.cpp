@@ -487,6 +487,9 @@ int run(const Options& options) {
   const std::vector<JourneyDefinition>& all = journeys::allJourneys();
   std::vector<std::size_t> measured;
   for (std::size_t i = 0; i < all.size(); ++i) {
+    // "reopen" holds the library from outside and damages an index of it: not a person's timing,
+    // and not for a kept library unless asked for by name.
+    if (options.journeys.empty() && all[i].name == "reopen") continue;
     if (options.journeys.empty() ||
         std::find(options.journeys.begin(), options.journeys.end(), all[i].name) != options.journeys.end()) {
       measured.push_back(i);

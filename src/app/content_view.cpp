@@ -121,7 +121,7 @@ ContentView::ContentView(ImageLibraryStore& store, ui::ViewResourceDisplay resou
 
   // 2. The indexing card.
   indexingCard_ = makeLayer(QStringLiteral("indexingCard"), this);
-  if (views_.indexingCard) place(indexingCard_, views_.indexingCard(store_, indexingCard_));
+  if (views_.indexingCard) place(indexingCard_, views_.indexingCard(store_, resourceDisplay, indexingCard_));
   stack_->addWidget(indexingCard_);
 
   // 3. The preview overlay.
@@ -178,10 +178,12 @@ ContentView::~ContentView() {
 }
 
 void ContentView::applyComposition() {
+  // Without a library nothing in it can work: the card alone says why.
+  splitView_->setVisible(!state_->isLibraryUnavailable());
   splitView_->setEnabled(!state_->isSplitViewDisabled());
   // Behind the preview it is neither usable nor to be read out.
   ui::setHiddenFromAccessibility(*splitView_, state_->quickLookURL().has_value());
-  indexingCard_->setVisible(state_->isPreparing());
+  indexingCard_->setVisible(state_->isPreparing() || state_->isLibraryUnavailable());
 }
 
 void ContentView::applyQuickLook() {

@@ -14,6 +14,8 @@ ContentViewState::ContentViewState(ImageLibraryStore& store, QObject* parent)
           &ContentViewState::compositionChanged);
   connect(&store_.library(), &LibraryModel::isPreparingLibraryChanged, this,
           &ContentViewState::compositionChanged);
+  connect(&store_.library(), &LibraryModel::libraryOpenFailureChanged, this,
+          &ContentViewState::compositionChanged);
   connect(this, &ContentViewState::quickLookURLChanged, this, &ContentViewState::compositionChanged);
 }
 
@@ -146,6 +148,10 @@ void ContentViewState::followPrimaryPath() {
 
 bool ContentViewState::isPreparing() const {
   return store_.context().needsLiveServicePreparation() || store_.library().isPreparingLibrary();
+}
+
+bool ContentViewState::isLibraryUnavailable() const {
+  return store_.library().libraryOpenFailure().has_value();
 }
 
 bool ContentViewState::isUndoKeyEnabled() const {

@@ -67,8 +67,12 @@ class ContentViewState : public QObject {
   // ---- Composition ----
   // The library is not ready yet: the indexing card covers the split view.
   bool isPreparing() const;
+  // The library could not be opened: the card says why in place of the split view.
+  bool isLibraryUnavailable() const;
   // No control of the sidebar, grid or inspector reacts.
-  bool isSplitViewDisabled() const { return isPreparing() || quickLookURL_.has_value(); }
+  bool isSplitViewDisabled() const {
+    return isPreparing() || isLibraryUnavailable() || quickLookURL_.has_value();
+  }
 
   // ---- Undo ----
   // Whether the window's undo key may undo a delete-candidate mark now.

@@ -70,7 +70,7 @@ struct ShellViews {
                          std::function<void()> showFolderImporter,
                          std::function<void(const std::string&)> reauthorizeFolder, QWidget* parent)>
       filterSidebar;
-  std::function<QWidget*(ImageLibraryStore&, QWidget* parent)> indexingCard;
+  std::function<QWidget*(ImageLibraryStore&, const ui::ViewResourceDisplay&, QWidget* parent)> indexingCard;
   std::function<PreviewOverlaySlot(ImageLibraryStore&, PreviewActions, QWidget* parent)> previewOverlay;
   // The banner decides itself when it shows and places itself over `parent`; the shell shows its
   // layer while the store has feedback, and the layer takes the pointer only over the banner.

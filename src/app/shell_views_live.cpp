@@ -124,9 +124,12 @@ QWidget* makeFilterSidebar(ImageLibraryStore& store, const ui::ViewResourceDispl
   return sidebar;
 }
 
-// The card sits in the middle of its layer, over the disabled split view.
-QWidget* makeIndexingCard(ImageLibraryStore& store, QWidget* layer) {
-  auto* card = new ui::IndexingProgressCard(store.library(), ui::AppLocalization::live(), layer);
+// The card sits in the middle of its layer, over the disabled (or, while no library is open,
+// hidden) split view.
+QWidget* makeIndexingCard(ImageLibraryStore& store, const ui::ViewResourceDisplay& resourceDisplay,
+                          QWidget* layer) {
+  auto* card =
+      new ui::IndexingProgressCard(store.library(), ui::AppLocalization::live(), layer, resourceDisplay);
   if (auto* layout = qobject_cast<QVBoxLayout*>(layer->layout())) {
     layout->addWidget(card, 0, Qt::AlignCenter);
   }

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "database/internal/library_repair.h"
+#include "database/internal/lost_header_library.h"
 #include "database/internal/row_mappers.h"
 #include "database/internal/schema.h"
 #include "database/internal/sqlite_connection.h"
@@ -167,7 +168,12 @@ void SQLiteImageRepositoryV3::openOnce(const std::string& path) {
     if (isUnreadableDatabase(error)) {
       platform::logError("Database", "The library file is unreadable (" + error.localizedDescription() +
                                          "); it will be moved aside: " + path);
-      throw Error::incompatibleSchemaVersion(knownVersion, error.sqliteResultCode());
+      // Not a database to SQLite, yet its pages are a library's: only its first page is lost. That
+      // is damage, whose marks can still be read, not a file of another kind.
+      const bool lostHeader =
+          (error.sqliteResultCode() & 0xff) == SQLITE_NOTADB && isLibraryWithLostHeader(path);
+      throw Error::incompatibleSchemaVersion(knownVersion,
+                                             lostHeader ? SQLITE_CORRUPT : error.sqliteResultCode());
     }
     throw;
   } catch (...) {

@@ -15,6 +15,7 @@
 #include "database/internal/image_projection.h"
 #include "database/internal/indexing_jobs.h"
 #include "database/internal/library_search.h"
+#include "database/internal/lost_header_library.h"
 #include "database/internal/review_states.h"
 #include "database/internal/scan_bookkeeping.h"
 #include "database/internal/sql_paths.h"
@@ -84,7 +85,11 @@ void SQLiteImageRepositoryV3::resumeCarryingMarks(const std::string& path) {
     removeCarriedMarksNote(path);
     return;
   }
-  const LibrarySalvage salvage = salvageLibrary(setAside);
+  const LibrarySalvage salvage = salvageSetAsideLibrary(setAside);
+  carriedMarksFound_ =
+      !salvage.reviewStates.empty() || std::ranges::any_of(salvage.concepts, [](const auto& concept_) {
+        return !concept_.assignments.empty();
+      });
   auto guard = connection_.lock();
   std::set<std::int64_t> conceptIDs;
   try {

@@ -131,6 +131,9 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // How many images took a favourite or delete-candidate mark or notes from the set-aside file in
   // this run so far.
   std::int64_t carriedMarkCount() override;
+  // Whether the set-aside file, when this open took up carrying from it, held any mark that could
+  // be read (a review state or a hand-made concept assignment).
+  bool carriedMarksFound() const { return carriedMarksFound_; }
   // `scannedRoots` were just scanned in full. The note keeps them; once they cover every one of
   // `registeredRoots`, the carrying ends.
   void noteFoldersScanned(const std::vector<std::string>& scannedRoots,
@@ -359,8 +362,9 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   void prepareForThisProcess();
 
   std::unique_ptr<Concerns> concerns_;
-  SQLiteConnection& connection_;  // concerns_->connection, the writer
-  SQLiteConnection& reader_;      // concerns_->reader
+  SQLiteConnection& connection_;    // concerns_->connection, the writer
+  SQLiteConnection& reader_;        // concerns_->reader
+  bool carriedMarksFound_ = false;  // set while opening only
 };
 
 }  // namespace lorvex

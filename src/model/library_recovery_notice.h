@@ -23,6 +23,9 @@ struct LibraryRecoveryNotice {
   std::string setAsideFileName;
   // How many images' marks (favourite, delete candidate, notes) were read back; damaged only.
   std::optional<std::int64_t> recoveredMarkCount;
+  // Damaged only: whether any mark could be read from the old file at all. The count grows as the
+  // rebuild indexes the images again; with nothing read it stays 0 for good.
+  bool marksRead = true;
 
   friend bool operator==(const LibraryRecoveryNotice&, const LibraryRecoveryNotice&) = default;
 };

@@ -119,7 +119,8 @@ std::shared_ptr<SQLiteImageRepositoryV3> openRepository(const std::filesystem::p
   auto repository = std::make_shared<SQLiteImageRepositoryV3>(databaseFile, options);
   if (damaged) {
     notice = LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
-                                   setAside.filename().string(), repository->carriedMarkCount()};
+                                   setAside.filename().string(), repository->carriedMarkCount(),
+                                   repository->carriedMarksFound()};
   } else {
     notice = LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::unreadableLibrarySetAside,
                                    setAside.filename().string(), std::nullopt};

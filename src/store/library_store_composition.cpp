@@ -43,8 +43,11 @@ std::unique_ptr<ImageLibraryStore> makeLibraryStore(const std::optional<std::str
                                                     bool resetsUITestingState,
                                                     const LibraryStoreRuntime& runtime) {
   if (!uiTestingRunID) {
-    return composeStore(makeUserDefaults(std::nullopt), std::make_shared<UnavailableImageLibraryService>(),
-                        std::nullopt, &makeDefaultLiveImageLibraryService, true, runtime);
+    auto store =
+        composeStore(makeUserDefaults(std::nullopt), std::make_shared<UnavailableImageLibraryService>(),
+                     std::nullopt, &makeDefaultLiveImageLibraryService, true, runtime);
+    store->library().setLibraryLocation(libraryDirectoryLocation(std::nullopt).string(), true);
+    return store;
   }
 
   const std::string& runID = *uiTestingRunID;
@@ -72,8 +75,10 @@ std::unique_ptr<ImageLibraryStore> makeLibraryStore(const std::optional<std::str
   LiveServiceFactory factory = [suiteName = uiTestingSuiteName(runID), libraryDirectory] {
     return makeUITestingLiveImageLibraryService(suiteName, libraryDirectory);
   };
-  return composeStore(userDefaults, std::make_shared<UnavailableImageLibraryService>(), std::nullopt,
-                      std::move(factory), true, runtime);
+  auto store = composeStore(userDefaults, std::make_shared<UnavailableImageLibraryService>(), std::nullopt,
+                            std::move(factory), true, runtime);
+  store->library().setLibraryLocation(libraryDirectory.string(), true);
+  return store;
 }
 
 std::unique_ptr<ImageLibraryStore> makeLibraryStoreInFolder(const std::filesystem::path& libraryDirectory,
@@ -90,8 +95,10 @@ std::unique_ptr<ImageLibraryStore> makeLibraryStoreInFolder(const std::filesyste
       std::rethrow_exception(asLibraryError(mapLiveServicePreparationError(std::current_exception())));
     }
   };
-  return composeStore(userDefaults, std::make_shared<UnavailableImageLibraryService>(), std::nullopt,
-                      std::move(factory), true, runtime);
+  auto store = composeStore(userDefaults, std::make_shared<UnavailableImageLibraryService>(), std::nullopt,
+                            std::move(factory), true, runtime);
+  store->library().setLibraryLocation(folder.string(), false);
+  return store;
 }
 
 }  // namespace lorvex

@@ -49,6 +49,8 @@ struct LibraryStoreRuntime {
 // with `resetsUITestingState` the suite is emptied and its file deleted before any store reads it,
 // and the folder is removed and created anew.
 //
+// A launch that finds the library held by another process waits for it to let go, then opens it.
+//
 // When the run's library folder cannot be created (or removed), the store starts with an
 // unavailable service holding that failure, shows its description as `errorMessage` and has
 // `needsLiveServicePreparation` false, so the launch never tries to build the live library.
@@ -64,7 +66,8 @@ std::unique_ptr<ImageLibraryStore> makeLibraryStore(const std::optional<std::str
 // that same folder ("<libraryDirectory>/<suite>.json"): the user's own library and settings are
 // never read or written. Nothing is created until the factory runs; the factory creates the folder
 // and maps a library written by a newer Lorvex to ImageLibraryStartupError::libraryFromNewerVersion,
-// as the application's does. For developer tools and scripted runs.
+// as the application's does; a library held by another process fails the launch at once. For
+// developer tools and scripted runs.
 // Throws platform::SettingsError when `settingsSuiteName` cannot name a settings file.
 std::unique_ptr<ImageLibraryStore> makeLibraryStoreInFolder(
     const std::filesystem::path& libraryDirectory,

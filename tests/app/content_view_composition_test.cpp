@@ -62,7 +62,9 @@ ShellViews recordingViews(Given& given) {
     given.sidebarReauthorize = std::move(reauthorize);
     return label("sidebar", parent);
   };
-  views.indexingCard = [label](ImageLibraryStore&, QWidget* parent) { return label("card", parent); };
+  views.indexingCard = [label](ImageLibraryStore&, const ui::ViewResourceDisplay&, QWidget* parent) {
+    return label("card", parent);
+  };
   views.previewOverlay = [&given, label](ImageLibraryStore&, PreviewActions actions, QWidget* parent) {
     given.preview = std::move(actions);
     return PreviewOverlaySlot{label("preview", parent),

@@ -316,6 +316,35 @@ TEST_F(LibraryRecoveryTest, ALibraryWhoseRowsAreLostIsSetAsideAndTheNewOneGetsEv
   EXPECT_FALSE(marksIn(rebuilt).contains(copy.file.path));
 }
 
+TEST_F(LibraryRecoveryTest, ALibraryWhoseFirstPageIsOverwrittenIsDamageAndItsMarksAreReadBack) {
+  // Only the header, or the whole first page with the schema table's root.
+  for (const std::size_t overwritten : {std::size_t{100}, std::size_t{4096}}) {
+    SCOPED_TRACE(overwritten);
+    const fs::path library = directory.file("first-page-" + std::to_string(overwritten) + ".sqlite");
+    const Marks marks = writeLibrary(library);
+    std::string bytes = testing::readFile(library);
+    std::fill_n(bytes.begin(), overwritten, '\xA5');
+    testing::writeFile(library, bytes);
+    try {
+      SQLiteImageRepositoryV3 refused(library);
+      FAIL() << "opened";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.kind(), Error::Kind::incompatibleSchemaVersion);
+      EXPECT_TRUE(error.reportsDamagedFile());
+    }
+    const fs::path setAside = SQLiteImageRepositoryV3::moveAsidePreV4Database(library, 0, "100");
+    SQLiteImageRepositoryV3::carryMarksFrom(library, setAside);
+    SQLiteImageRepositoryV3 rebuilt(library);
+    EXPECT_TRUE(rebuilt.carriedMarksFound());
+    for (int image = 0; image < kImages; ++image) rebuilt.upsertRecord(recordOf(image), std::nullopt);
+    EXPECT_EQ(rebuilt.carriedMarkCount(), static_cast<std::int64_t>(marks.size()));
+    EXPECT_EQ(marksIn(rebuilt), marks);
+    // The set-aside file stays as it was found, and nothing of the copy it was read through remains.
+    EXPECT_EQ(testing::readFile(setAside), bytes);
+    EXPECT_FALSE(fs::exists(setAside.string() + "-readable"));
+  }
+}
+
 // An image's content is the first letter of its name. Old library: a1 marked and trashed, its twin
 // a2 not marked; twins c1 and c2 both marked; e1 marked in a folder that is away during the
 // rebuild. The new library gives back only what is certain, and keeps the rest until the folder

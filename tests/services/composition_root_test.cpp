@@ -292,9 +292,9 @@ TEST_F(CompositionTest, ALibraryDamagedBelowItsHeaderFailsOneRunAndIsReplacedAtT
   std::ifstream in(library + "/" + movedAside.front(), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
   // The person is told, with the file's new name; it held no marks to read back.
-  EXPECT_EQ(
-      service->libraryRecoveryNotice(),
-      (LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, movedAside.front(), 0}));
+  EXPECT_EQ(service->libraryRecoveryNotice(),
+            (LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt, movedAside.front(), 0,
+                                   false}));
 }
 
 TEST_F(CompositionTest, ADatabaseOfANewerVersionIsLeftAloneAndExplained) {

@@ -1,4 +1,5 @@
-// The application shell: the main window while the library is prepared, empty, with its first
+// The application shell: the main window while the library is prepared, when a newer Lorvex made
+// it (so it cannot be opened), empty, with its first
 // page, with a focused record and with the preview open, its File menu, the folder picker it
 // opens, the message when no file manager answers, and the shortcut help and acknowledgments
 // windows.
@@ -16,6 +17,7 @@
 #include "app/shortcut_help_sheet.h"
 #include "model/image_record.h"
 #include "scene_registry.h"
+#include "store/library/library_model_test_access.h"
 #include "support/png_image.h"
 #include "ui/common/reveal_in_file_manager.h"
 
@@ -78,6 +80,24 @@ const bool preparing = registerScene({
       // The moment before the library is ready: the card covers the disabled split view. (The
       // preparing flag counts as work in progress, which a scene cannot wait out.)
       context.store->context().setNeedsLiveServicePreparation(true);
+      return nullptr;
+    },
+});
+
+const bool fromNewerVersion = registerScene({
+    .name = "shell.libraryFromNewerVersion",
+    .source = SceneSource::fakeService,
+    .size = {1200, 760},
+    .build =
+        [](SceneContext& context) {
+          context.makeFakeStore();
+          return mainWindow(context);
+        },
+    .afterShow = [](SceneContext& context, QWidget&) -> QWidget* {
+      LibraryModelTestAccess::setLibraryOpenFailure(
+          context.store->library(), LibraryOpenFailure{{ErrorNoticeKind::libraryFromNewerVersion, {}},
+                                                       (context.scratch / ".local/share/Lorvex").string(),
+                                                       false});
       return nullptr;
     },
 });

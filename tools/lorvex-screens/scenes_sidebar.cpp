@@ -162,6 +162,15 @@ const bool registered = [] {
         LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
                               lorvex::testing::libraryFileName(".pre-v4-v4-1700000000"), 1284});
   }));
+  // Nothing could be read from the damaged file: said plainly, with no count.
+  registerScene(sidebarScene("sidebar.libraryRebuiltNoMarks", [](SceneContext& context) {
+    LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
+                                                         sampleFolders("/home/ann"));
+    LibraryModelTestAccess::setLibraryRecoveryNotice(
+        context.store->library(),
+        LibraryRecoveryNotice{LibraryRecoveryNotice::Kind::damagedLibraryRebuilt,
+                              lorvex::testing::libraryFileName(".pre-v4-v4-1700000000"), 0, false});
+  }));
   registerScene(sidebarScene("sidebar.errorLine", [](SceneContext& context) {
     LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
                                                          sampleFolders("/home/ann"));

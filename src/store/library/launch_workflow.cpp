@@ -21,6 +21,7 @@
 #include "model/library_error.h"
 #include "platform/log.h"
 #include "services/indexing/scan_error_message.h"
+#include "services/library_error_translation.h"
 #include "services/unavailable_image_library_service.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
@@ -32,6 +33,10 @@ namespace lorvex {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+// How long a reopening of a damaged library waits for the damaged one's last holder: 5 s at most.
+constexpr int kDamagedLibraryReleaseChecks = 100;
+constexpr std::int64_t kDamagedLibraryReleaseCheckNanos = 50'000'000;
 
 std::string millisecondsText(SteadyClock::duration duration) {
   char text[32];
@@ -82,16 +87,16 @@ QCoro::Task<void> LibraryModel::runLaunchWorkflow(std::shared_ptr<bool> ended, s
   launchBegan_ = SteadyClock::now();
   {
     const LaunchStep step("LaunchPrepareLibrary", launchBegan_);
-    if (!co_await prepareLiveServiceIfNeeded()) co_return;
+    bool opened = co_await prepareLiveServiceIfNeeded();
+    if (!opened) opened = co_await openLibraryOnceReleased(stop);
+    if (!opened) co_return;
   }
-  // The first page comes before anything that reads the whole library: counting each folder's
-  // images, checking the stored position, resuming and catching up each take a time that grows
-  // with the library (most of a second at a million images), and until the page is in the window
-  // has nothing to show.
-  const bool firstPageShown = co_await showLaunchFirstPage();
-  if (!isLibrarySyncInProgress_ && !dependents_.isTrashingDeleteCandidates()) {
-    const LaunchStep step("LaunchFolderCounts", launchBegan_);
-    co_await loadRegisteredFolderSummaries();
+  bool firstPageShown = co_await showLaunchLibrary();
+  // Damage is found only where something reads it; the launch that finds it has it repaired rather
+  // than showing an empty library until the next one.
+  if (metLibraryDamage()) {
+    if (!co_await reopenDamagedLibrary(stop)) co_return;
+    firstPageShown = co_await showLaunchLibrary();
   }
   bool resumed = false;
   {
@@ -123,6 +128,21 @@ QCoro::Task<void> LibraryModel::runLaunchWorkflow(std::shared_ptr<bool> ended, s
     sync.retryBackgroundPassLater();
   }
   startThumbnailCacheMaintenanceIfNeeded();
+}
+
+QCoro::Task<bool> LibraryModel::showLaunchLibrary() {
+  auto frame = co_await context_.scope().enter();
+  // The first page comes before anything that reads the whole library: counting each folder's
+  // images, checking the stored position, resuming and catching up each take a time that grows
+  // with the library (most of a second at a million images), and until the page is in the window
+  // has nothing to show.
+  const bool firstPageShown = co_await showLaunchFirstPage();
+  if (metLibraryDamage()) co_return false;
+  if (!isLibrarySyncInProgress_ && !dependents_.isTrashingDeleteCandidates()) {
+    const LaunchStep step("LaunchFolderCounts", launchBegan_);
+    co_await loadRegisteredFolderSummaries();
+  }
+  co_return firstPageShown;
 }
 
 QCoro::Task<bool> LibraryModel::showLaunchFirstPage() {
@@ -168,6 +188,18 @@ QCoro::Task<bool> LibraryModel::prepareLiveServiceIfNeeded() {
   const ScopeExit endPreparing(context_.scope().link(), [this] { setIsPreparingLibrary(false); });
   context_.setErrorMessage(std::nullopt);
 
+  auto [live, failure] = co_await buildLiveService();
+  if (failure) {
+    holdPreparationFailure(failure);
+    co_return false;
+  }
+  installLiveService(std::move(live));
+  co_return true;
+}
+
+QCoro::Task<std::pair<std::shared_ptr<ImageLibraryServicing>, std::exception_ptr>>
+LibraryModel::buildLiveService() {
+  auto frame = co_await context_.scope().enter();
   // The job owns its copy of the factory and whatever it builds: the store may be gone before it
   // returns, and the graph is then released on the pool.
   auto build = [factory = liveServiceFactory_]() -> std::shared_ptr<ImageLibraryServicing> {
@@ -179,28 +211,72 @@ QCoro::Task<bool> LibraryModel::prepareLiveServiceIfNeeded() {
   };
   // Building the graph is not interrupted: it is short, and a half-built graph is of no use.
   const std::stop_token noStop;
-  std::shared_ptr<ImageLibraryServicing> live;
-  std::exception_ptr failure;
   try {
-    live = co_await runBlocking(context_.userInitiatedPool(), noStop, build);
+    co_return std::pair(co_await runBlocking(context_.userInitiatedPool(), noStop, build),
+                        std::exception_ptr());
   } catch (...) {
-    failure = std::current_exception();
+    co_return std::pair(std::shared_ptr<ImageLibraryServicing>(), std::current_exception());
   }
+}
 
-  if (failure) {
-    // Every later call of the service reports the same failure, and nothing waits for a
-    // preparation that will not come.
-    context_.setService(std::make_shared<UnavailableImageLibraryService>(failure));
-    context_.setNeedsLiveServicePreparation(false);
-    setIsPreparingLibrary(false);
-    context_.setErrorMessage(failure);
-    co_return false;
-  }
+void LibraryModel::installLiveService(std::shared_ptr<ImageLibraryServicing> live) {
   setLibraryRecoveryNotice(live->libraryRecoveryNotice());
   context_.setService(std::move(live));
   context_.setNeedsLiveServicePreparation(false);
   setIsPreparingLibrary(false);
-  co_return true;
+  setLibraryOpenFailure(std::nullopt);
+}
+
+void LibraryModel::holdPreparationFailure(const std::exception_ptr& failure) {
+  // Every later call of the service reports the same failure, and nothing waits for a preparation
+  // that will not come (unless the launch waits for another process to let go of the library).
+  context_.setService(std::make_shared<UnavailableImageLibraryService>(failure));
+  context_.setNeedsLiveServicePreparation(false);
+  setIsPreparingLibrary(false);
+  context_.setErrorMessage(failure);
+  const ErrorNotice notice = errorNotice(failure);
+  setLibraryOpenFailure(LibraryOpenFailure{
+      notice, libraryFolder_, waitsWhileLibraryInUse_ && notice.kind == ErrorNoticeKind::libraryInUse});
+}
+
+QCoro::Task<bool> LibraryModel::openLibraryOnceReleased(std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
+  creatingThread_.check();
+  while (libraryOpenFailure_ && libraryOpenFailure_->opensWhenReleased) {
+    // A timer on the main thread between attempts; each attempt runs on the pool, and one that
+    // meets the other process still there fails at once without touching the library.
+    if (!co_await context_.clock().sleep(kLibraryReleasePollNanos, stop)) co_return false;
+    auto [live, failure] = co_await buildLiveService();
+    if (!failure) {
+      context_.setErrorMessage(std::nullopt);
+      installLiveService(std::move(live));
+      co_return true;
+    }
+    if (errorNotice(failure).kind != ErrorNoticeKind::libraryInUse) holdPreparationFailure(failure);
+  }
+  co_return false;
+}
+
+bool LibraryModel::metLibraryDamage() const {
+  const std::optional<ErrorNotice>& notice = context_.errorNotice();
+  return notice && notice->kind == ErrorNoticeKind::libraryDamaged &&
+         !context_.needsLiveServicePreparation() && !libraryOpenFailure_;
+}
+
+QCoro::Task<bool> LibraryModel::reopenDamagedLibrary(std::stop_token stop) {
+  auto frame = co_await context_.scope().enter();
+  creatingThread_.check();
+  platform::logInfo("LibraryPreparation", "The launch met a damaged library; opening it again to repair it");
+  // The library's lock goes with the last holder of the damaged service: a read still running on
+  // the pool lets go of it within moments. Opening it again meanwhile would find it in use.
+  std::weak_ptr<ImageLibraryServicing> damaged = context_.service();
+  context_.setService(std::make_shared<UnavailableImageLibraryService>());
+  context_.setNeedsLiveServicePreparation(true);
+  for (int wait = 0; !damaged.expired() && wait < kDamagedLibraryReleaseChecks; ++wait) {
+    if (!co_await context_.clock().sleep(kDamagedLibraryReleaseCheckNanos, stop)) co_return false;
+  }
+  if (co_await prepareLiveServiceIfNeeded()) co_return true;
+  co_return co_await openLibraryOnceReleased(stop);
 }
 
 QCoro::Task<bool> LibraryModel::resumeInterruptedIndexingIfNeeded() {

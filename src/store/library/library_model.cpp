@@ -46,9 +46,30 @@ LibraryModel::LibraryModel(StoreContext& context, LibraryDependents& dependents,
       liveServiceFactory_(std::move(liveServiceFactory)),
       backgroundSyncLibrary_(std::make_unique<BackgroundSyncLibraryOfModel>(*this)),
       backgroundSync_(std::make_unique<BackgroundLibrarySync>(context, dependents, *backgroundSyncLibrary_)) {
+  // One signal for the views, sent only when the answer changes.
+  const auto follow = [this] {
+    const bool checking = isCheckingRegisteredFolders();
+    if (checking == wasCheckingRegisteredFolders_) return;
+    wasCheckingRegisteredFolders_ = checking;
+    emit isCheckingRegisteredFoldersChanged();
+  };
+  for (const auto signal :
+       {&LibraryModel::isLoadingRegisteredFoldersChanged,
+        &LibraryModel::hasLoadedRegisteredFolderSummariesChanged,
+        &LibraryModel::registeredFolderSummariesChanged, &LibraryModel::launchWorkflowTaskChanged}) {
+    connect(this, signal, this, follow);
+  }
+  connect(&context_, &StoreContext::needsLiveServicePreparationChanged, this, follow);
+  wasCheckingRegisteredFolders_ = isCheckingRegisteredFolders();
 }
 
 LibraryModel::~LibraryModel() = default;
+
+bool LibraryModel::isCheckingRegisteredFolders() const {
+  if (isLoadingRegisteredFolders_) return true;
+  return !hasLoadedRegisteredFolderSummaries_ && registeredFolderSummaries_.empty() &&
+         (context_.needsLiveServicePreparation() || isUnderWay(launchWorkflowTask_));
+}
 
 bool LibraryModel::hasFlowUnderWay() const {
   return backgroundSync_->hasFlowUnderWay() || isUnderWay(launchWorkflowTask_) ||
@@ -143,6 +164,11 @@ void LibraryModel::setLastIndexingResultRefreshAt(double value) {
 void LibraryModel::setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value) {
   creatingThread_.check();
   assignObserved(libraryRecoveryNotice_, std::move(value), this, &LibraryModel::libraryRecoveryNoticeChanged);
+}
+
+void LibraryModel::setLibraryOpenFailure(std::optional<LibraryOpenFailure> value) {
+  creatingThread_.check();
+  assignObserved(libraryOpenFailure_, std::move(value), this, &LibraryModel::libraryOpenFailureChanged);
 }
 
 }  // namespace lorvex

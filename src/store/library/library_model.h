@@ -28,10 +28,12 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/image_library_scan_summary.h"
 #include "model/indexing_job.h"
+#include "model/library_open_failure.h"
 #include "model/library_recovery_notice.h"
 #include "model/registered_folder.h"
 #include "model/scan_diagnostic_context.h"
@@ -89,6 +91,22 @@ class LibraryModel : public QObject {
   // What preparing the library did with the file it found (a damaged one rebuilt, or one of another
   // kind set aside), from the live service once it is installed; shown until the process ends.
   const std::optional<LibraryRecoveryNotice>& libraryRecoveryNotice() const { return libraryRecoveryNotice_; }
+  // Why preparing the library failed, while no library is open: the window says so in place of the
+  // library. Cleared once a later attempt opens it.
+  const std::optional<LibraryOpenFailure>& libraryOpenFailure() const { return libraryOpenFailure_; }
+  // Whether the sidebar and the empty results say the folder list is being checked: while it
+  // loads, and, with no folder known, while the launch has yet to read it (the live library still
+  // to be prepared, or the launch under way). The first-run welcome shows only once the list is
+  // known to be empty, or once a launch ended without reading it.
+  bool isCheckingRegisteredFolders() const;
+
+  // The library folder the live-service factory opens, for a failure to name, and whether a launch
+  // that finds it held by another process waits for it to let go (the window does; a tool reports
+  // it at once). Set once by the composition, before the launch.
+  void setLibraryLocation(std::string folder, bool waitsWhileInUse) {
+    libraryFolder_ = std::move(folder);
+    waitsWhileLibraryInUse_ = waitsWhileInUse;
+  }
 
   // One of the model's flows is under way: a launch run, the thumbnail cache sweep, a debounced
   // background pass or the monitor recovery loop (a flow that ended but left its handle counts as
@@ -182,6 +200,8 @@ class LibraryModel : public QObject {
   static constexpr int kLaunchUpToDateResultLimit = 120;
   // The thumbnail cache sweep spares files touched within this many seconds before it starts.
   static constexpr double kThumbnailCacheSweepAgeSeconds = 600.0;
+  // While another process holds the library, how often the launch tries to open it again.
+  static constexpr std::int64_t kLibraryReleasePollNanos = 1'000'000'000;
 
   // Makes the library usable; the main window calls it each time it is shown and it returns at
   // once. Unless a run is under way, a run builds and installs the live service (once per store),
@@ -189,8 +209,13 @@ class LibraryModel : public QObject {
   // loads the folders' counts, finishes a scan an earlier run left unfinished, restores the
   // registered folders' access and brings the library up to date with them, starts background
   // sync and starts one thumbnail cache sweep per store. A failed preparation installs an
-  // unavailable service holding the failure, shows its text and ends the run. `launchWorkflowTask`
-  // holds the run while it goes.
+  // unavailable service holding the failure, shows its text and sets `libraryOpenFailure`; it ends
+  // the run unless another process holds the library and the composition asked to wait for it
+  // (setLibraryLocation): then the run tries again, off the main
+  // thread, every kLibraryReleasePollNanos until it opens (and goes on as a normal launch) or fails
+  // otherwise. Damage the first page or the folder counts meet in a library that opened is
+  // repaired in the same run: the library is opened again (which repairs it, or sets the file aside
+  // and builds a new one) and both are read anew. `launchWorkflowTask` holds the run while it goes.
   void startLaunchWorkflow();
   // Builds the live service on the user-initiated pool and installs it (the launch then loads the
   // folder list, the first page and the sidebar's counts). True when the launch may go on: nothing
@@ -230,6 +255,8 @@ class LibraryModel : public QObject {
   void lastIndexingResultRefreshIndexedCountChanged();
   void lastIndexingResultRefreshAtChanged();
   void libraryRecoveryNoticeChanged();
+  void libraryOpenFailureChanged();
+  void isCheckingRegisteredFoldersChanged();
 
  private:
   friend struct LibraryModelTestAccess;
@@ -250,6 +277,7 @@ class LibraryModel : public QObject {
   void setLastIndexingResultRefreshIndexedCount(int value);
   void setLastIndexingResultRefreshAt(double value);
   void setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value);
+  void setLibraryOpenFailure(std::optional<LibraryOpenFailure> value);
 
   // ---- Indexing runner and indexing-time refresh: private ----
 
@@ -307,6 +335,22 @@ class LibraryModel : public QObject {
   // counts come), then the first screenful. True when that page was loaded; false with nothing
   // registered, while other library work runs, or on a failure (shown).
   QCoro::Task<bool> showLaunchFirstPage();
+  // The first page, then (unless it met damage) the sidebar's counts; true when the page was loaded.
+  QCoro::Task<bool> showLaunchLibrary();
+  // Runs the live-service factory on the user-initiated pool: the service, or the failure.
+  QCoro::Task<std::pair<std::shared_ptr<ImageLibraryServicing>, std::exception_ptr>> buildLiveService();
+  // Installs a live service the factory built, with what its preparation did to the library file.
+  void installLiveService(std::shared_ptr<ImageLibraryServicing> live);
+  // After a failed preparation: the unavailable service holding `failure`, its text, and the
+  // window's account of it.
+  void holdPreparationFailure(const std::exception_ptr& failure);
+  // While another process holds the library: tries again every kLibraryReleasePollNanos until the
+  // library opens (true) or the failure is another (false), or `stop` is requested.
+  QCoro::Task<bool> openLibraryOnceReleased(std::stop_token stop);
+  // The launch met a damaged library file (shown as such).
+  bool metLibraryDamage() const;
+  // Lets go of the damaged library and prepares it again; true when it opened.
+  QCoro::Task<bool> reopenDamagedLibrary(std::stop_token stop);
   QCoro::Task<void> sweepThumbnailCache(std::shared_ptr<ImageLibraryServicing> service, double cutoff,
                                         std::stop_token stop);
 
@@ -321,6 +365,7 @@ class LibraryModel : public QObject {
   std::vector<RegisteredFolderSummary> registeredFolderSummaries_;
   bool isLoadingRegisteredFolders_{false};
   bool hasLoadedRegisteredFolderSummaries_{false};
+  bool wasCheckingRegisteredFolders_{false};  // what isCheckingRegisteredFolders last told
   std::optional<ImageLibraryScanDiagnosticContext> lastScanDiagnosticContext_;
   std::optional<ImageLibraryScanSummary> lastScanSummary_;
   std::optional<ImageLibraryIndexingProgress> indexingProgress_;
@@ -336,6 +381,9 @@ class LibraryModel : public QObject {
   int lastIndexingResultRefreshIndexedCount_{0};
   double lastIndexingResultRefreshAt_{kDistantPast};
   std::optional<LibraryRecoveryNotice> libraryRecoveryNotice_;
+  std::optional<LibraryOpenFailure> libraryOpenFailure_;
+  std::string libraryFolder_;
+  bool waitsWhileLibraryInUse_ = false;
 
   // What background sync reads and sets of this model (library_model.cpp); declared before the
   // sync, which uses it until it goes.

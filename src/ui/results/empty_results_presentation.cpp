@@ -42,7 +42,7 @@ EmptyResultsPresentationContext EmptyResultsPresentationContext::from(
     const LibraryModel& library, const FiltersModel& filters,
     const ImageLibraryPresentationState& presentation, const AppLocalization& localizer) {
   return {library.registeredFolderSummaries(),
-          library.isLoadingRegisteredFolders(),
+          library.isCheckingRegisteredFolders(),
           library.isLibrarySyncInProgress(),
           library.indexingProgress(),
           presentation.isDeleteCandidateReviewPresented(),

@@ -31,7 +31,9 @@ struct EmptyResultsPresentationContext {
   // Built without tag concepts: a selected concept alone offers no reset here.
   ActiveFilterSummaryPresentation activeFilterPresentation;
 
-  // The models' state; the filter presentation over `localizer` with an empty concept list.
+  // The models' state (the folder list counts as loading until it is known:
+  // LibraryModel::isCheckingRegisteredFolders); the filter presentation over `localizer` with an
+  // empty concept list.
   static EmptyResultsPresentationContext from(const LibraryModel& library, const FiltersModel& filters,
                                               const ImageLibraryPresentationState& presentation,
                                               const AppLocalization& localizer);

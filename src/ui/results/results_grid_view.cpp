@@ -59,7 +59,8 @@ ResultsGridView::ResultsGridView(ResultsGridListModels models, FiltersModel& fil
   }
   for (auto signal :
        {&LibraryModel::registeredFolderSummariesChanged, &LibraryModel::isLoadingRegisteredFoldersChanged,
-        &LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::indexingProgressChanged}) {
+        &LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::indexingProgressChanged,
+        &LibraryModel::isCheckingRegisteredFoldersChanged}) {
     connect(&models_.library, signal, this, [this] { rebuildSoon_.schedule(); });
   }
   // The empty-results panel leaves the tag concepts out of the filters it offers to reset, so a

@@ -1,7 +1,7 @@
 // The sidebar's line that tells what preparing the library did with the library file it found: a
 // damaged one set aside (under its new name), a new library built from the registered folders, and
-// how many images' marks were read back from the old file; or a file of another format, or an
-// empty one, set aside the same way.
+// how many images' marks were read back from the old file (or, plainly, that none could be); or a
+// file of another format, or an empty one, set aside the same way.
 //
 // Thread safety: a pure function, callable from any thread.
 #pragma once

@@ -110,6 +110,7 @@ LibrarySection::LibrarySection(LibraryModel& library, const ResultsModel& result
   for (const auto signal : {
            &LibraryModel::registeredFolderSummariesChanged,
            &LibraryModel::isLoadingRegisteredFoldersChanged,
+           &LibraryModel::isCheckingRegisteredFoldersChanged,
            &LibraryModel::isLibrarySyncInProgressChanged,
            &LibraryModel::indexingProgressChanged,
            &LibraryModel::lastScanSummaryChanged,
@@ -139,7 +140,7 @@ void LibrarySection::applyStoreState() {
   body_->setVisible(expanded);
   const auto& folders = library_.registeredFolderSummaries();
   const auto presentation = LibrarySidebarPresentation::make(
-      folders, library_.isLoadingRegisteredFolders(), library_.isLibrarySyncInProgress(),
+      folders, library_.isCheckingRegisteredFolders(), library_.isLibrarySyncInProgress(),
       library_.indexingProgress(), localizer_, resourceDisplay_);
   const auto rules =
       LibraryActionRules::make(folders, results_.isLoading(), library_.isLibrarySyncInProgress());

@@ -177,6 +177,11 @@ std::filesystem::path JourneyApp::trashFiles() const {
 }
 
 bool JourneyApp::launch(std::optional<QSize> size) {
+  start(size);
+  return waitForLaunch();
+}
+
+void JourneyApp::start(std::optional<QSize> size) {
   auto picker = std::make_unique<app::testing::ScriptedFolderPicker>();
   picker_ = picker.get();
   app::LorvexApplicationOptions options;
@@ -185,14 +190,22 @@ bool JourneyApp::launch(std::optional<QSize> size) {
   application_ = std::make_unique<app::LorvexApplication>(std::move(options));
   application_->showMainWindow();
   if (size) window().resize(*size);
+}
+
+bool JourneyApp::waitForLaunch(const std::function<void()>& eachTurn) {
   // The launch ends by dropping its handle.
   ImageLibraryStore& library = store();
   return ui::testing::runEventsUntil(
-      [&library] {
+      [&library, &eachTurn] {
+        if (eachTurn) eachTurn();
         return !library.context().needsLiveServicePreparation() &&
                !LibraryModelTestAccess::launchWorkflowTask(library.library());
       },
       kLaunchLimit);
+}
+
+std::filesystem::path JourneyApp::libraryFolder() const {
+  return home_ / ".local/share/Lorvex";
 }
 
 bool JourneyApp::quit() {

@@ -54,6 +54,13 @@ class JourneyApp {
   // as a person would (nothing: the size it opened at); false when its launch did not end within
   // a minute.
   bool launch(std::optional<QSize> size);
+  // The same, returning at once: the launch goes on while the journey watches. waitForLaunch then
+  // waits for it to end, calling `eachTurn` (when given) at every turn of the event loop meanwhile;
+  // false when it did not end within a minute.
+  void start(std::optional<QSize> size);
+  bool waitForLaunch(const std::function<void()>& eachTurn = {});
+  // The library folder the application opens ($XDG_DATA_HOME/Lorvex of the journey's home).
+  std::filesystem::path libraryFolder() const;
   // The smallest size the main window can be given.
   QSize minimumWindowSize() const;
   // Closes the main window as its close button does and ends the application; false when library

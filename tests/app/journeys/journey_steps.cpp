@@ -1,5 +1,7 @@
 #include "journey_steps.h"
 
+#include <sqlite3.h>
+
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
@@ -21,10 +23,15 @@
 #include "app/content_view.h"
 #include "app/library_workspace.h"
 #include "app/main_window.h"
+#include "database/library_database_file.h"
 #include "model/image_search_query.h"
+#include "platform/file_lock.h"
 #include "services/image_library_servicing.h"
+#include "services/live_image_library_service.h"
 #include "store/image_library_store.h"
 #include "ui/common/accessibility_identifiers.h"
+#include "ui/common/app_localization.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/sidebar/filter_row_list.h"
 #include "ui/slideshow/slideshow_playback_rules.h"
@@ -621,7 +628,16 @@ void relaunch(Driver& d) {
   d.step("beforeQuit");
 
   d.check(d.app().quit(), "quitting leaves no library work running");
-  if (!d.check(d.app().launch(std::nullopt), "the second launch ends")) return;
+  // Until the folder list is read the window does not yet know it holds a folder: it never greets
+  // the person as on a first launch meanwhile.
+  bool welcomed = false;
+  d.app().start(std::nullopt);
+  const bool ended = d.app().waitForLaunch([&] {
+    welcomed =
+        welcomed || d.shown(name(id::kSidebarLibraryAddFolder)) || d.shown("results.empty.chooseFolder");
+  });
+  if (!d.check(ended, "the second launch ends")) return;
+  d.check(!welcomed, "the relaunch shows no first-run welcome before its folder list is read");
   d.waitUntil([&] { return gridRows(d) == rows; },
               "the same " + std::to_string(rows) + " images after the relaunch");
   countsMatch(d, "after the relaunch");
@@ -682,6 +698,83 @@ void folderRenamed(Driver& d) {
   }
 }
 
+// Overwrites the pages of every index of the images' table with junk, as a failing disk might; the
+// table's own rows stay whole. False when the file cannot be read or written so.
+bool damageImageIndexes(const std::filesystem::path& databaseFile) {
+  std::error_code error;
+  if (std::filesystem::file_size(databaseFile.string() + "-wal", error) > 0 && !error) return false;
+  sqlite3* db = nullptr;
+  std::vector<std::int64_t> pages;
+  std::int64_t pageSize = 0;
+  if (sqlite3_open_v2(databaseFile.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT rootpage FROM sqlite_schema WHERE type = 'index' AND tbl_name = 'media_files'",
+                       -1, &statement, nullptr);
+    while (sqlite3_step(statement) == SQLITE_ROW) pages.push_back(sqlite3_column_int64(statement, 0));
+    sqlite3_finalize(statement);
+    sqlite3_prepare_v2(db, "PRAGMA page_size", -1, &statement, nullptr);
+    if (sqlite3_step(statement) == SQLITE_ROW) pageSize = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  if (pages.empty() || pageSize <= 0) return false;
+  std::fstream file(databaseFile, std::ios::in | std::ios::out | std::ios::binary);
+  const std::string junk(static_cast<std::size_t>(pageSize), '\x5A');
+  for (const std::int64_t page : pages) {
+    file.seekp((page - 1) * pageSize);
+    file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+  }
+  return static_cast<bool>(file);
+}
+
+void reopen(Driver& d) {
+  const int rows = gridRows(d);
+  const std::filesystem::path library = d.app().libraryFolder();
+  const ui::AppLocalization& localizer = ui::AppLocalization::live();
+  d.check(d.app().quit(), "quitting leaves no library work running");
+  {
+    // Another process (lorvex-index, say) holds the library as Lorvex itself does.
+    std::optional<platform::ExclusiveFileLock> held =
+        platform::ExclusiveFileLock::tryAcquire((library / kLibraryLockFileName).string());
+    if (!d.check(held.has_value(), "the journey holds the library")) return;
+    d.app().start(std::nullopt);
+    // The window says that the library could not be opened, why and where, and offers nothing else.
+    auto* message = d.control<QLabel>("indexing.card.message");
+    auto* reason = d.control<ui::WrappedTextLabel>("indexing.card.reason");
+    auto* location = d.control<ui::WrappedTextLabel>("indexing.card.location");
+    if (message == nullptr || reason == nullptr || location == nullptr) return;
+    d.check(
+        message->text().toStdString() == localizer.lookup(ui::AppLocalizationKey::libraryUnavailableTitle),
+        "the card says the library could not be opened");
+    d.check(reason->text().toStdString() == localizer.lookup(ui::AppLocalizationKey::libraryUnavailableInUse),
+            "the card says another process uses it");
+    d.check(location->text().contains(QString::fromStdString(library.string())),
+            "the card names the library");
+    d.check(!d.shown("splitView") && !d.shown(name(id::kSidebarLibraryAddFolder)) &&
+                !d.shown("results.empty.chooseFolder"),
+            "no sidebar, grid or Add Folder while no library is open");
+    d.step("libraryInUse");
+  }
+  // Let go: the window opens the library by itself and goes on as any launch.
+  d.waitUntil([&] { return gridRows(d) == rows && !d.shown("indexing.card.reason"); },
+              "the library opened once the other process let go");
+  if (!d.check(d.app().waitForLaunch(), "the launch ends once the library is open")) return;
+  countsMatch(d, "after the library was let go");
+  d.step("libraryOpened");
+
+  // An index of the library damaged while it was closed: the launch that meets it repairs it.
+  d.check(d.app().quit(), "quitting leaves no library work running");
+  if (!d.check(damageImageIndexes(library / kLibraryDatabaseFileName),
+               "the journey damages the images' indexes"))
+    return;
+  if (!d.check(d.app().launch(std::nullopt), "the launch over the damaged index ends")) return;
+  d.waitUntil([&] { return gridRows(d) == rows; }, "the grid shows the library after the repair");
+  countsMatch(d, "after the repair");
+  d.check(!d.shown("sidebar.error"), "no error is left after the repair");
+  d.step("indexRepaired");
+}
+
 }  // namespace
 
 const std::vector<JourneyDefinition>& allJourneys() {
@@ -689,6 +782,7 @@ const std::vector<JourneyDefinition>& allJourneys() {
       {"firstLaunch", firstLaunch}, {"browse", browse},     {"tags", tags},
       {"filters", filters},         {"marks", marks},       {"review", review},
       {"slideshow", slideshow},     {"relaunch", relaunch}, {"folderRenamed", folderRenamed},
+      {"reopen", reopen},
   };
   return journeys;
 }

@@ -10,9 +10,12 @@
 //   marks        F and D, the banner, Undo by its button and by Ctrl+Z, then the keyboard again
 //   review       the Trash review sheet by mouse and keyboard, the move, the files in the Trash
 //   slideshow    opened from the header, its keys, closed with Escape
-//   relaunch     quit and start again: what persists is there; then Help > Acknowledgments
+//   relaunch     quit and start again: what persists is there, and no welcome meanwhile; then
+//                Help > Acknowledgments
 //   folderRenamed  the folder renamed and renamed back under the open window: its row, the focus and
 //                monitoring follow it
+//   reopen       the library held by another process, then let go; then an index of it damaged:
+//                the launch that meets either opens the library by itself
 //
 // Thread safety: GUI thread only.
 #pragma once

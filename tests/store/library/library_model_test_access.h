@@ -29,6 +29,9 @@ struct LibraryModelTestAccess {
   static void setHasLoadedRegisteredFolderSummaries(LibraryModel& model, bool value) {
     model.setHasLoadedRegisteredFolderSummaries(value);
   }
+  static void setLibraryOpenFailure(LibraryModel& model, std::optional<LibraryOpenFailure> value) {
+    model.setLibraryOpenFailure(std::move(value));
+  }
   static void setLastScanDiagnosticContext(LibraryModel& model,
                                            std::optional<ImageLibraryScanDiagnosticContext> value) {
     model.setLastScanDiagnosticContext(std::move(value));

@@ -181,6 +181,13 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "library.recovery.damaged.one",
     "library.recovery.damaged.other",
     "library.recovery.setAside",
+    "library.recovery.damaged.none",
+    "library.unavailable.title",
+    "library.unavailable.inUse",
+    "library.unavailable.newerVersion",
+    "library.unavailable.readOnly",
+    "library.unavailable.damaged",
+    "library.unavailable.location",
     "metadata.characterCaptions",
     "metadata.characterTags",
     "metadata.baseCaption",
@@ -353,7 +360,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 332u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 339u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 

@@ -93,6 +93,8 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
     table["library.recovery.damaged.one"] = {Kind::text, Kind::text};
     table["library.recovery.damaged.other"] = {Kind::text, Kind::text};
     table["library.recovery.setAside"] = {Kind::text};
+    table["library.recovery.damaged.none"] = {Kind::text};
+    table["library.unavailable.location"] = {Kind::text};
     return table;
   }();
   return kinds;

@@ -11,6 +11,7 @@
 #include "ui/sidebar/indexing_progress_overlay_presentation.h"
 #include "ui/sidebar/library_recovery_notice_presentation.h"
 #include "ui/sidebar/library_sidebar_presentation.h"
+#include "ui/sidebar/library_unavailable_presentation.h"
 #include "ui/sidebar/scan_failure_diagnostics_presentation.h"
 #include "ui/sidebar/sidebar_error_presentation.h"
 
@@ -72,6 +73,11 @@ TEST(LibraryRecoveryNoticeTest, TellsWhatHappenedToTheLibraryFileInTheInterfaces
        "ライブラリが破損していたため、登録フォルダから作り直しました。破損したファイルは「" + file +
            "」として保管しています。0枚の画像のマークを復元しました。"},
       {"ja",
+       {Kind::damagedLibraryRebuilt, file, 0, false},
+       "ライブラリが破損していたため、登録フォルダから作り直しました。マークは復元できませんでした。"
+       "破損したファイルは「" +
+           file + "」として保管しています。"},
+      {"ja",
        {Kind::unreadableLibrarySetAside, otherFormat, std::nullopt},
        "ライブラリファイルが別の形式か空だったため、「" + otherFormat +
            "」として保管し、"
@@ -80,6 +86,35 @@ TEST(LibraryRecoveryNoticeTest, TellsWhatHappenedToTheLibraryFileInTheInterfaces
   for (const auto& c : cases) {
     const AppLocalization localizer = AppLocalization::overTable(bundledLocalizationTable(c.language), ".");
     EXPECT_EQ(libraryRecoveryNoticeText(c.notice, localizer), c.text) << c.language;
+  }
+}
+
+TEST(LibraryUnavailablePresentationTest, SaysWhyAndWhereAndWaitsOnlyForAnotherProcess) {
+  const AppLocalization localizer = testing::echoLocalization();
+  const ViewResourceDisplay recording{true, "/home/ann"};
+  const struct {
+    LibraryOpenFailure failure;
+    LibraryUnavailablePresentation presentation;
+  } cases[] = {
+      {{{ErrorNoticeKind::libraryInUse, {}}, "/home/ann/.local/share/Lorvex", true},
+       {"library.unavailable.title", "library.unavailable.inUse",
+        "library.unavailable.location(~/.local/share/Lorvex)", true}},
+      {{{ErrorNoticeKind::libraryFromNewerVersion, {}}, "/srv/Lorvex", false},
+       {"library.unavailable.title", "library.unavailable.newerVersion",
+        "library.unavailable.location(/srv/Lorvex)", false}},
+      {{{ErrorNoticeKind::libraryReadOnly, {}}, "/srv/Lorvex", false},
+       {"library.unavailable.title", "library.unavailable.readOnly",
+        "library.unavailable.location(/srv/Lorvex)", false}},
+      {{{ErrorNoticeKind::permissionDenied, {}}, "", false},
+       {"library.unavailable.title", "library.unavailable.readOnly", std::nullopt, false}},
+      {{{ErrorNoticeKind::libraryDamaged, {}}, "", false},
+       {"library.unavailable.title", "library.unavailable.damaged", std::nullopt, false}},
+      {{{ErrorNoticeKind::diskFull, {}}, "", false},
+       {"library.unavailable.title", "error.diskFull", std::nullopt, false}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LibraryUnavailablePresentation::make(c.failure, localizer, recording), c.presentation)
+        << c.presentation.reason;
   }
 }
 
