@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "database/internal/carried_marks.h"
 #include "database/internal/library_repair.h"
 #include "database/internal/lost_header_library.h"
 #include "database/internal/row_mappers.h"
@@ -287,37 +288,7 @@ void SQLiteImageRepositoryV3::carryMarksFrom(const std::filesystem::path& databa
   // Written whole or not at all (a temporary file renamed over the note), and to the disk before
   // the new library is made: a note half written would carry nothing.
   const std::filesystem::path note = carriedMarksNotePath(databaseFile);
-  const std::filesystem::path temporary = note.string() + ".tmp";
-  const std::string text = setAsideFile.filename().string() + "\n";
-  const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (file < 0) {
-    throw std::filesystem::filesystem_error("Unable to write the note of a set-aside library", temporary,
-                                            std::error_code(errno, std::generic_category()));
-  }
-  std::size_t written = 0;
-  int failure = 0;
-  while (written < text.size() && failure == 0) {
-    const ssize_t result = ::write(file, text.data() + written, text.size() - written);
-    if (result < 0 && errno == EINTR) continue;
-    if (result <= 0)
-      failure = result < 0 ? errno : EIO;
-    else
-      written += static_cast<std::size_t>(result);
-  }
-  if (failure == 0 && ::fsync(file) != 0) failure = errno;
-  ::close(file);
-  if (failure == 0 && ::rename(temporary.c_str(), note.c_str()) != 0) failure = errno;
-  if (failure != 0) {
-    ::unlink(temporary.c_str());
-    throw std::filesystem::filesystem_error("Unable to write the note of a set-aside library", note,
-                                            std::error_code(failure, std::generic_category()));
-  }
-  const int folder = ::open(note.parent_path().empty() ? "." : note.parent_path().c_str(),
-                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
+  replaceCarriedMarksNote(note, setAsideFile.filename().string() + "\n");
 }
 
 }  // namespace lorvex

@@ -2,11 +2,7 @@
 // concern over it, and hands every operation to the object of its concern.
 #include "database/sqlite_image_repository.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <fstream>
 #include <set>
 #include <system_error>
@@ -139,30 +135,6 @@ std::string unescapedNoteLine(const std::string& line) {
   return path;
 }
 
-// Replaces the note whole: a note cut short by a crash would end the carrying early.
-void rewriteCarriedMarksNote(const std::filesystem::path& note, const std::string& text) {
-  const std::filesystem::path temporary = note.string() + ".tmp";
-  const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (file < 0) throw std::system_error(errno, std::generic_category(), "open " + temporary.string());
-  std::size_t written = 0;
-  int failure = 0;
-  while (written < text.size() && failure == 0) {
-    const ssize_t result = ::write(file, text.data() + written, text.size() - written);
-    if (result < 0 && errno == EINTR) continue;
-    if (result <= 0)
-      failure = result < 0 ? errno : EIO;
-    else
-      written += static_cast<std::size_t>(result);
-  }
-  if (failure == 0 && ::fsync(file) != 0) failure = errno;
-  ::close(file);
-  if (failure == 0 && ::rename(temporary.c_str(), note.c_str()) != 0) failure = errno;
-  if (failure != 0) {
-    ::unlink(temporary.c_str());
-    throw std::system_error(failure, std::generic_category(), "write " + note.string());
-  }
-}
-
 }  // namespace
 
 void SQLiteImageRepositoryV3::noteFoldersScanned(const std::vector<std::string>& scannedRoots,
@@ -188,7 +160,7 @@ void SQLiteImageRepositoryV3::noteFoldersScanned(const std::vector<std::string>&
     if (!everyFolderScanned) {
       for (const std::string& root : scanned) text += escapedNoteLine(root) + "\n";
       try {
-        rewriteCarriedMarksNote(note, text);
+        replaceCarriedMarksNote(note, text);
       } catch (const std::system_error& error) {
         // The folders scanned now count again at their next scan.
         platform::logError("Database",

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <set>
@@ -24,6 +25,12 @@
 #include "database/library_salvage.h"
 
 namespace lorvex {
+
+// Replaces the note that lists the set-aside library (and the folders scanned since) whole: a
+// temporary file written, synced and renamed over it, then its folder synced, so a crash leaves the
+// old note or the new one, never one cut short (which would end the carrying early). Throws
+// std::filesystem::filesystem_error.
+void replaceCarriedMarksNote(const std::filesystem::path& note, const std::string& text);
 
 // Makes every salvaged concept (same id, name and key) with its aliases, unless the library has it
 // already; the concepts' derived rows are rebuilt. Returns the ids of the salvaged concepts the
