@@ -45,7 +45,8 @@ class IndexingJobStore {
   virtual ~IndexingJobStore() = default;
 
   // Records the roots as library roots and opens a running job over them with zero counts. The job
-  // keeps `vacatedPaths` (places registered folders were moved away from) until it completes.
+  // keeps `vacatedPaths` (places registered folders were moved away from) until it completes:
+  // vacatedPathsWithContent finds what was there.
   virtual IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths,
                                              const std::vector<std::string>& vacatedPaths = {}) = 0;
   // The job as stored; throws a not-found error ("indexing job 7") for an unknown id.
@@ -108,6 +109,22 @@ struct QueuedDiscoveredFile {
   std::optional<ImageLibraryIndexingProgress> completion;
 };
 
+// Where the content of a file found at its path was before: the places it left, and whose review
+// it takes. Written with the file's own row, in one transaction, so that no kill between two
+// commits leaves the file present without its marks while they stay with a place it left.
+struct ContentRelocation {
+  // Present records of the content whose files are gone from there: they become missing (as
+  // markMissing does), and the job keeps them among its vacated paths until it completes, so that
+  // a resumed job still finds them.
+  std::vector<std::string> movedPaths;
+  // The records the content may have come from. Unless the record at the path has a review of its
+  // own (favourite, delete candidate or notes), it takes over theirs as handOverReviewState says:
+  // all of it from a single one, which keeps nothing; from several no delete-candidate mark.
+  std::vector<std::string> reviewSources;
+
+  bool empty() const { return movedPaths.empty() && reviewSources.empty(); }
+};
+
 // A claimed queue item's new projection: the record indexing its file produced.
 struct QueueItemProjection {
   std::int64_t itemID = 0;
@@ -117,6 +134,8 @@ struct QueueItemProjection {
   ImageRecord record;
   // Something short of failure that went wrong (a thumbnail); the item still counts as indexed.
   std::optional<std::string> completionMessage;
+  // Written with the record.
+  ContentRelocation relocation;
 };
 
 // Whether what the library holds for a file (nothing when the file is not in it) shows the file
@@ -155,7 +174,7 @@ class IndexingBatchStore {
   virtual std::vector<ImageLibraryIndexingProgress> completeUnchangedQueueItems(
       std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) = 0;
   // For each item in order: updateQueueItemFileInfo when its file changed since it was queued,
-  // upsertRecord(record, jobID) and completeIndexingQueueItem(completionMessage), in one
+  // upsertRecord(record, jobID, relocation) and completeIndexingQueueItem(completionMessage), in one
   // transaction. An item whose writes fail ends the call: the items before it are committed (the
   // transaction is rolled back and written again without it), and it and the ones after it are
   // left as they were, for the caller to take on their own. The transaction also ends after the
@@ -175,31 +194,31 @@ class ImageIndexingRecordStore {
 
   // What the library holds for the file, missing or not; nothing when it is not in the library.
   virtual std::optional<IndexedImageFileState> indexedFileState(std::string_view path) = 0;
-  // The file was seen by the job as it is and is present.
-  virtual void markObserved(const ImageFileInfo& file, std::int64_t jobID) = 0;
+  // The file was seen by the job as it is and is present; with `relocation`, in the same
+  // transaction (a file back where it was missing takes back its review state).
+  virtual void markObserved(const ImageFileInfo& file, std::int64_t jobID,
+                            const ContentRelocation& relocation = {}) = 0;
   // A file that failed to index stays present and counts as seen by the job.
   virtual void markSeenAfterFailure(std::string_view path, std::int64_t jobID) = 0;
   // Every present file at or under the path counts as seen by the job: a folder that could not
   // be read keeps its images as they were instead of losing them to the missing marking.
   virtual void markSeenUnder(std::string_view path, std::int64_t jobID) = 0;
-  // Writes the whole projection of one image for the job (a scan always names its job).
-  virtual void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID) = 0;
+  // Writes the whole projection of one image for the job (a scan always names its job), and
+  // `relocation` in the same transaction.
+  virtual void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID,
+                            const ContentRelocation& relocation = {}) = 0;
   // Present files with this content, other than `path`, in ascending path order.
   virtual std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
                                                             std::string_view path) = 0;
-  // Missing files with this content at or under any of the paths, in ascending path order; never
-  // one the program moved to the Trash.
-  virtual std::vector<std::string> missingPathsWithContent(std::string_view contentSHA256,
-                                                           const std::vector<std::string>& underPaths) = 0;
-  // The file now at `path` was at each of `movedPaths` before (gone from there): in one
-  // transaction, unless the record at `path` has a review of its own (favourite, delete candidate
-  // or notes), it takes over the review of `reviewSources` (the records its content may have come
-  // from) as handOverReviewState says: all of it from a single one, which keeps nothing; from
-  // several no delete-candidate mark. Then each of `movedPaths` becomes missing, as markMissing does.
-  virtual void markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
-                             const std::vector<std::string>& reviewSources) = 0;
+  // Missing files with this content at or under any of the job's vacated paths, in ascending path
+  // order; never one the program moved to the Trash.
+  virtual std::vector<std::string> vacatedPathsWithContent(std::int64_t jobID,
+                                                           std::string_view contentSHA256) = 0;
   // Every present file at or under each path becomes missing.
   virtual void markMissing(const std::vector<std::string>& paths) = 0;
+  // The paths are gone: as markMissing, and the job keeps them among its vacated paths until it
+  // completes (a resumed job carries marks from there too), in one transaction.
+  virtual void markVacated(std::int64_t jobID, const std::vector<std::string>& paths) = 0;
   // Every file at or under the paths that the job did not see becomes missing; no paths, nothing.
   virtual void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& paths) = 0;
 };

@@ -305,8 +305,9 @@ std::vector<std::optional<IndexedImageFileState>> SQLiteImageRepositoryV3::index
 bool SQLiteImageRepositoryV3::hasFilesNeedingReprojection(const std::vector<std::string>& paths) {
   return concerns_->files.hasFilesNeedingReprojection(paths);
 }
-void SQLiteImageRepositoryV3::markObserved(const ImageFileInfo& file, std::int64_t jobID) {
-  concerns_->files.markObserved(file, jobID);
+void SQLiteImageRepositoryV3::markObserved(const ImageFileInfo& file, std::int64_t jobID,
+                                           const ContentRelocation& relocation) {
+  concerns_->files.markObserved(file, jobID, relocation);
 }
 void SQLiteImageRepositoryV3::markSeenAfterFailure(std::string_view path, std::int64_t jobID) {
   concerns_->files.markSeenAfterFailure(path, jobID);
@@ -318,13 +319,9 @@ std::vector<std::string> SQLiteImageRepositoryV3::relocationCandidatePaths(std::
                                                                            std::string_view path) {
   return concerns_->files.relocationCandidatePaths(contentSHA256, path);
 }
-std::vector<std::string> SQLiteImageRepositoryV3::missingPathsWithContent(
-    std::string_view contentSHA256, const std::vector<std::string>& underPaths) {
-  return concerns_->files.missingPathsWithContent(contentSHA256, underPaths);
-}
-void SQLiteImageRepositoryV3::markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
-                                            const std::vector<std::string>& reviewSources) {
-  concerns_->files.markRelocated(movedPaths, path, reviewSources);
+std::vector<std::string> SQLiteImageRepositoryV3::vacatedPathsWithContent(std::int64_t jobID,
+                                                                          std::string_view contentSHA256) {
+  return concerns_->files.vacatedPathsWithContent(jobID, contentSHA256);
 }
 void SQLiteImageRepositoryV3::markMissingIfNotSeen(std::int64_t jobID,
                                                    const std::vector<std::string>& rootPaths) {
@@ -332,6 +329,9 @@ void SQLiteImageRepositoryV3::markMissingIfNotSeen(std::int64_t jobID,
 }
 void SQLiteImageRepositoryV3::markMissing(const std::vector<std::string>& paths) {
   concerns_->files.markMissing(paths);
+}
+void SQLiteImageRepositoryV3::markVacated(std::int64_t jobID, const std::vector<std::string>& paths) {
+  concerns_->files.markVacated(jobID, paths);
 }
 void SQLiteImageRepositoryV3::markTrashedPathsMissing(const std::vector<std::string>& paths) {
   concerns_->files.markTrashedPathsMissing(paths);
@@ -359,8 +359,9 @@ std::optional<std::uint64_t> SQLiteImageRepositoryV3::decodeStoredEventID(
 
 // ---- Per-image indexing projection --------------------------------------------------------------
 
-void SQLiteImageRepositoryV3::upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID) {
-  concerns_->projection.upsertRecord(record, jobID);
+void SQLiteImageRepositoryV3::upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID,
+                                           const ContentRelocation& relocation) {
+  concerns_->projection.upsertRecord(record, jobID, relocation);
 }
 std::int64_t SQLiteImageRepositoryV3::mediaFileID(std::string_view path) {
   return concerns_->projection.mediaFileID(path);

@@ -226,25 +226,26 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // Whether a live image at or under the paths was projected by another revision.
   bool hasFilesNeedingReprojection(const std::vector<std::string>& paths) override;
   // Records that the scan saw the file as it is; a changed size or modification time (exact
-  // comparison) drops the stored thumbnail key and content hash.
-  void markObserved(const ImageFileInfo& file, std::int64_t jobID) override;
+  // comparison) drops the stored thumbnail key and content hash. The relocation is written in the
+  // same transaction.
+  void markObserved(const ImageFileInfo& file, std::int64_t jobID,
+                    const ContentRelocation& relocation = {}) override;
   // A file that failed to index counts as seen and projected by the current revision.
   void markSeenAfterFailure(std::string_view path, std::int64_t jobID) override;
   void markSeenUnder(std::string_view path, std::int64_t jobID) override;
   // Live paths holding the same content elsewhere, ascending.
   std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
                                                     std::string_view path) override;
-  // Missing paths with the same content at or under any of `underPaths`, ascending.
-  std::vector<std::string> missingPathsWithContent(std::string_view contentSHA256,
-                                                   const std::vector<std::string>& underPaths) override;
-  // The record at `path` takes the review state of the first of `reviewSources` that has one,
-  // unless it has its own; `movedPaths` become missing. One transaction.
-  void markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
-                     const std::vector<std::string>& reviewSources) override;
+  // Missing paths with the same content at or under any of the job's vacated paths, ascending; never
+  // a trashed image's.
+  std::vector<std::string> vacatedPathsWithContent(std::int64_t jobID,
+                                                   std::string_view contentSHA256) override;
   // Marks missing every image at or under the roots that the job did not see.
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths) override;
   // The images at or under paths of a removed folder become missing (thumbnail keys stay).
   void markMissing(const std::vector<std::string>& paths) override;
+  // The same, and the job keeps the paths as vacated until it completes. One transaction.
+  void markVacated(std::int64_t jobID, const std::vector<std::string>& paths) override;
   // Images moved to the Trash become missing and lose their thumbnail keys.
   void markTrashedPathsMissing(const std::vector<std::string>& paths) override;
   // The longest registered root at or above the path (the first of equal length); no database.
@@ -268,8 +269,10 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // the review state; it keeps the stored thumbnail key when the record brings none and the file's
   // size and modification time are unchanged, and keeps the stored content hash when the record
   // brings none. A job id that names no job throws recordNotFound ("indexing job 7") before
-  // anything is written for the file.
-  void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID) override;
+  // anything is written for the file. The relocation is written in the same transaction, after
+  // the image's rows.
+  void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID,
+                    const ContentRelocation& relocation = {}) override;
   // The media id of the path exactly as given; recordNotFound(path) when it is not in the library.
   std::int64_t mediaFileID(std::string_view path);
 

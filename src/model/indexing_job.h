@@ -70,8 +70,9 @@ struct IndexingJobRecord {
   std::vector<std::string> rootPaths;
   IndexingJobStatus status = IndexingJobStatus::running;
   ImageLibraryIndexingProgress progress;
-  // Places registered folders were moved away from, which the job carries review states from.
-  std::vector<std::string> vacatedPaths;
+  // Whether the job keeps places that images left (a registered folder moved away, paths found
+  // gone, the earlier places of images it relocated), which it carries review states from.
+  bool hasVacatedPaths = false;
 
   friend bool operator==(const IndexingJobRecord&, const IndexingJobRecord&) = default;
 };

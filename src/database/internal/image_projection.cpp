@@ -100,7 +100,8 @@ struct ImageProjection::PreparedProjection {
   std::optional<std::int64_t> jobID;
 };
 
-void ImageProjection::upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID) {
+void ImageProjection::upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID,
+                                   const ContentRelocation& relocation) {
   auto guard = connection_.lock();
   RootCache roots;
   const PreparedProjection prepared = prepareProjection(record, jobID, roots);
@@ -108,6 +109,7 @@ void ImageProjection::upsertRecord(const ImageRecord& record, std::optional<std:
   connection_.performTransaction([&] {
     StatisticsDeltas deltas;
     writeProjectionRows(record, prepared, roots, deltas);
+    files_.relocateInto(prepared.path, relocation, jobID);
     deltas.apply(connection_);
   });
   carriedGiven_ += std::exchange(carriedGivenUncommitted_, 0);
@@ -155,6 +157,7 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
               jobs_.updateQueueItemFileInfo(jobID, item.itemID, item.record.file);
             const PreparedProjection prepared = prepareProjection(item.record, jobID, roots);
             mediaIDs.push_back(writeProjectionRows(item.record, prepared, roots, deltas, false));
+            files_.relocateInto(prepared.path, item.relocation, jobID);
             completions.complete(item.itemID, item.completionMessage);
           } catch (...) {
             failedItem(i);

@@ -37,7 +37,9 @@ class ImageProjection {
   ImageProjection(SQLiteConnection& connection, IndexingJobs& jobs, ScanBookkeeping& files)
       : connection_(connection), jobs_(jobs), files_(files) {}
 
-  void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID);
+  // The relocation goes into the same transaction, after the image's rows.
+  void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID,
+                    const ContentRelocation& relocation = {});
   // Claimed queue items projected and completed in one transaction; see
   // IndexingBatchStore::projectQueueItems. The statistics move once, by the items' summed
   // differences.

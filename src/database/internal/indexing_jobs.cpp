@@ -100,6 +100,14 @@ IndexingQueueCounterDeltas IndexingJobs::queueItemCounterDeltas(IndexingQueueIte
   };
 }
 
+void IndexingJobs::keepVacatedPaths(SQLiteConnection& connection, std::int64_t jobID,
+                                    const std::vector<std::string>& paths) {
+  for (const auto& path : paths) {
+    connection.execute("INSERT OR IGNORE INTO indexing_job_vacated_paths (job_id, path) VALUES (?, ?)",
+                       {jobID, path});
+  }
+}
+
 IndexingJobRecord IndexingJobs::startIndexingJob(const std::vector<std::string>& rootPaths,
                                                  const std::vector<std::string>& vacatedPaths) {
   const auto roots = sql::standardizedUniquePaths(rootPaths);
@@ -115,9 +123,7 @@ IndexingJobRecord IndexingJobs::startIndexingJob(const std::vector<std::string>&
     const std::int64_t id = connection_.lastInsertRowID();
     // Kept with the job, not only by its caller: a job resumed after a quit carries marks from
     // these places too.
-    for (const auto& path : sql::standardizedUniquePaths(vacatedPaths)) {
-      connection_.execute("INSERT INTO indexing_job_vacated_paths (job_id, path) VALUES (?, ?)", {id, path});
-    }
+    keepVacatedPaths(connection_, id, sql::standardizedUniquePaths(vacatedPaths));
     return id;
   });
   return indexingJob(jobID);
@@ -143,9 +149,8 @@ IndexingJobRecord IndexingJobs::indexingJob(std::int64_t jobID) {
         if (!rows.next()) throw Error::recordNotFound("indexing job " + std::to_string(jobID));
         return decodeIndexingJobRow(rows);
       });
-  job.vacatedPaths =
-      connection_.query("SELECT path FROM indexing_job_vacated_paths WHERE job_id = ? ORDER BY path", {jobID},
-                        rows::textColumn);
+  job.hasVacatedPaths = connection_.query("SELECT 1 FROM indexing_job_vacated_paths WHERE job_id = ? LIMIT 1",
+                                          {jobID}, rows::exists);
   return job;
 }
 

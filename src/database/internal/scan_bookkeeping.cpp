@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "database/internal/indexing_jobs.h"
 #include "database/internal/review_states.h"
 #include "database/internal/row_mappers.h"
 #include "database/internal/search_query_compiler.h"
@@ -111,7 +112,8 @@ bool ScanBookkeeping::hasFilesNeedingReprojection(const std::vector<std::string>
   });
 }
 
-void ScanBookkeeping::markObserved(const ImageFileInfo& file, std::int64_t jobID) {
+void ScanBookkeeping::markObserved(const ImageFileInfo& file, std::int64_t jobID,
+                                   const ContentRelocation& relocation) {
   const std::string path = text::standardizedPath(file.path);
   const SQLiteV3Bindings changed{path, file.fileSize, file.modificationDate};
   // The two clearing statements compare with the stored values before the last one overwrites them.
@@ -130,6 +132,7 @@ void ScanBookkeeping::markObserved(const ImageFileInfo& file, std::int64_t jobID
         "WHERE absolute_path = ?",
         {file.fileSize, file.modificationDate, jobID, path});
     keepRestoredFromTrash(path);
+    relocateInto(path, relocation, jobID);
   });
 }
 
@@ -158,52 +161,68 @@ std::vector<std::string> ScanBookkeeping::relocationCandidatePaths(std::string_v
       {contentSHA256, text::standardizedPath(path)}, rows::textColumn);
 }
 
-std::vector<std::string> ScanBookkeeping::missingPathsWithContent(
-    std::string_view contentSHA256, const std::vector<std::string>& underPaths) {
-  const auto folders = sql::standardizedUniquePaths(underPaths);
-  if (folders.empty()) return {};
-  SQLiteV3Bindings bindings{contentSHA256};
-  for (auto& binding : sql::pathPrefixBindings(folders)) bindings.push_back(std::move(binding));
+std::vector<std::string> ScanBookkeeping::vacatedPathsWithContent(std::int64_t jobID,
+                                                                  std::string_view contentSHA256) {
   auto guard = connection_.lock();
   // An image moved to the Trash is gone for good: no file found later is that image.
-  return connection_.query(
-      "SELECT absolute_path FROM media_files WHERE missing = 1 AND content_sha256 = ? AND " +
-          sql::pathPrefixPredicate("absolute_path", folders.size()) +
-          " AND id NOT IN (SELECT media_file_id FROM trashed_media_files) ORDER BY absolute_path",
-      bindings, rows::textColumn);
+  std::vector<std::string> paths = connection_.query(
+      "SELECT absolute_path FROM media_files WHERE missing = 1 AND content_sha256 = ? AND id NOT IN (SELECT "
+      "media_file_id FROM trashed_media_files) ORDER BY absolute_path",
+      {contentSHA256}, rows::textColumn);
+  // The few missing copies of one content, each looked up with its folders among the job's places:
+  // the job may keep thousands (every image a kill left half moved), too many to test each row
+  // against.
+  std::erase_if(paths, [&](const std::string& path) {
+    SQLiteV3Bindings bindings{jobID};
+    std::string list;
+    for (std::string_view at = path;;) {
+      list += list.empty() ? "?" : ", ?";
+      bindings.emplace_back(std::string(at));
+      const auto slash = at.find_last_of('/');
+      if (at == "/" || slash == std::string_view::npos) break;
+      at = slash == 0 ? std::string_view("/") : at.substr(0, slash);
+    }
+    return !connection_.query(
+        "SELECT 1 FROM indexing_job_vacated_paths WHERE job_id = ? AND path IN (" + list + ") LIMIT 1",
+        bindings, rows::exists);
+  });
+  return paths;
 }
 
-void ScanBookkeeping::markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
-                                    const std::vector<std::string>& reviewSources) {
-  const std::string target = text::standardizedPath(path);
-  connection_.performLockedTransaction([&] {
-    std::int64_t targetID = 0;
-    // A record with a review of its own keeps it, and the records it came from keep theirs.
-    if (const auto own = reviewStateOf(connection_, target, &targetID); own && *own == ReviewState{}) {
-      std::vector<std::int64_t> sourceIDs;
-      std::vector<ReviewState> sources;
-      for (const auto& given : reviewSources) {
-        std::int64_t id = 0;
-        if (const auto state = reviewStateOf(connection_, text::standardizedPath(given), &id)) {
-          sourceIDs.push_back(id);
-          sources.push_back(*state);
-        }
+void ScanBookkeeping::relocateInto(const std::string& target, const ContentRelocation& relocation,
+                                   std::optional<std::int64_t> jobID) {
+  if (relocation.empty()) return;
+  std::int64_t targetID = 0;
+  // A record with a review of its own keeps it, and the records it came from keep theirs.
+  if (const auto own = reviewStateOf(connection_, target, &targetID); own && *own == ReviewState{}) {
+    std::vector<std::int64_t> sourceIDs;
+    std::vector<ReviewState> sources;
+    for (const auto& given : relocation.reviewSources) {
+      std::int64_t id = 0;
+      if (const auto state = reviewStateOf(connection_, text::standardizedPath(given), &id)) {
+        sourceIDs.push_back(id);
+        sources.push_back(*state);
       }
-      if (!sources.empty()) {
-        const ReviewStateHandover handover = handOverReviewState(sources);
-        if (handover.taken != ReviewState{}) {
-          writeReviewState(connection_, targetID, handover.taken);
-          for (std::size_t i = 0; i < sources.size(); ++i) {
-            if (handover.left[i] != sources[i]) writeReviewState(connection_, sourceIDs[i], handover.left[i]);
-          }
+    }
+    if (!sources.empty()) {
+      const ReviewStateHandover handover = handOverReviewState(sources);
+      if (handover.taken != ReviewState{}) {
+        writeReviewState(connection_, targetID, handover.taken);
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+          if (handover.left[i] != sources[i]) writeReviewState(connection_, sourceIDs[i], handover.left[i]);
         }
       }
     }
-    for (const auto& given : movedPaths) {
-      const std::string moved = text::standardizedPath(given);
-      if (!moved.empty()) connection_.execute(kMarkMissingUnder, sql::pathPrefixBindings({moved}));
-    }
-  });
+  }
+  std::vector<std::string> moved;
+  for (const auto& given : relocation.movedPaths) {
+    std::string path = text::standardizedPath(given);
+    if (path.empty()) continue;
+    connection_.execute(kMarkMissingUnder, sql::pathPrefixBindings({path}));
+    moved.push_back(std::move(path));
+  }
+  // A job killed before its other copies of the content were written still knows where they were.
+  if (jobID) IndexingJobs::keepVacatedPaths(connection_, *jobID, moved);
 }
 
 void ScanBookkeeping::markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths) {
@@ -229,6 +248,19 @@ void ScanBookkeeping::markMissing(const std::vector<std::string>& paths) {
       if (path.empty()) continue;
       connection_.execute(kMarkMissingUnder, sql::pathPrefixBindings({path}));
     }
+  });
+}
+
+void ScanBookkeeping::markVacated(std::int64_t jobID, const std::vector<std::string>& paths) {
+  std::vector<std::string> vacated;
+  for (const auto& given : paths) {
+    std::string path = text::standardizedPath(given);
+    if (!path.empty()) vacated.push_back(std::move(path));
+  }
+  if (vacated.empty()) return;
+  connection_.performLockedTransaction([&] {
+    for (const auto& path : vacated) connection_.execute(kMarkMissingUnder, sql::pathPrefixBindings({path}));
+    IndexingJobs::keepVacatedPaths(connection_, jobID, vacated);
   });
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "database/internal/sqlite_connection.h"
+#include "database/library_store_protocols.h"
 #include "model/image_record.h"
 #include "model/registered_folder.h"
 
@@ -43,16 +44,14 @@ class ScanBookkeeping {
   // indexedFileState of each path, in the order given, at most 400 paths per statement.
   std::vector<std::optional<IndexedImageFileState>> indexedFileStates(const std::vector<std::string>& paths);
   bool hasFilesNeedingReprojection(const std::vector<std::string>& paths);
-  void markObserved(const ImageFileInfo& file, std::int64_t jobID);
+  void markObserved(const ImageFileInfo& file, std::int64_t jobID, const ContentRelocation& relocation = {});
   void markSeenAfterFailure(std::string_view path, std::int64_t jobID);
   void markSeenUnder(std::string_view path, std::int64_t jobID);
   std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256, std::string_view path);
-  std::vector<std::string> missingPathsWithContent(std::string_view contentSHA256,
-                                                   const std::vector<std::string>& underPaths);
-  void markRelocated(const std::vector<std::string>& movedPaths, std::string_view path,
-                     const std::vector<std::string>& reviewSources);
+  std::vector<std::string> vacatedPathsWithContent(std::int64_t jobID, std::string_view contentSHA256);
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths);
   void markMissing(const std::vector<std::string>& paths);
+  void markVacated(std::int64_t jobID, const std::vector<std::string>& paths);
   void markTrashedPathsMissing(const std::vector<std::string>& paths);
   static std::optional<std::string> owningRootPath(std::string_view path,
                                                    const std::vector<std::string>& rootPaths);
@@ -62,6 +61,13 @@ class ScanBookkeeping {
   // markObserved of each file whose row is given, for the job; the caller holds a transaction.
   void observeStoredFiles(std::int64_t jobID,
                           const std::vector<std::pair<StoredMediaFile, const ImageFileInfo*>>& files);
+
+  // The record at the standardized `target` takes over the review state of the relocation's
+  // sources unless it has one of its own, its moved paths become missing and the job (when given)
+  // keeps them as vacated (library_store_protocols.h, ContentRelocation). The caller holds a
+  // transaction, the one that writes the record.
+  void relocateInto(const std::string& target, const ContentRelocation& relocation,
+                    std::optional<std::int64_t> jobID);
 
   // Drops the delete-candidate mark of an image the program trashed and that is at its path again,
   // and forgets the trashing. The caller holds a transaction.

@@ -10,7 +10,8 @@ namespace {
 // trashed_media_files names the images this program moved to the Trash (missing since): such an
 // image gives its review state to no other file, and comes back without its delete-candidate mark
 // when the person puts it back. indexing_job_vacated_paths keeps, per unfinished job, the places
-// registered folders were moved away from, so that a resumed job still carries marks from there.
+// images left (registered folders moved away, paths found gone, the earlier places of images it
+// relocated), so that a resumed job still carries marks from there.
 constexpr std::string_view kScript = R"SQL(
 CREATE TABLE IF NOT EXISTS library_roots (
   id INTEGER PRIMARY KEY,

@@ -82,13 +82,14 @@ std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
   }
   queueDiscoveredFiles(scan);
 
+  // A folder renamed, or a file moved, is reported gone at its old path and new at its new one:
+  // what is found at the new place takes the review state it had at the old. The job keeps the
+  // old places with the missing marking, so that a job resumed after a kill still does.
   {
     TimedScanStep step(scan.metrics, Operation::markMissing, static_cast<std::int64_t>(vanishedPaths.size()));
-    records_.markMissing(vanishedPaths);
+    records_.markVacated(scan.jobID, vanishedPaths);
   }
-  // A folder renamed, or a file moved, is reported gone at its old path and new at its new one:
-  // what is found at the new place takes the review state it had at the old.
-  scan.vacatedPaths = std::move(vanishedPaths);
+  scan.hasVacatedPaths = !vanishedPaths.empty();
   return folders;
 }
 

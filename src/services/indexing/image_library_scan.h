@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/regular_file.h"
@@ -44,12 +43,12 @@ struct ImageLibraryScanner::Scan {
   bool runsBursts = true;
   // The roots under which an earlier copy of indexed content counts as moved; absent, no lookup.
   std::optional<std::vector<std::string>> relocationRoots;
-  // Places this scan (or its caller, just before it) found gone and marked missing: content found
-  // again that was there takes its review state along (not only content still marked present).
-  std::vector<std::string> vacatedPaths;
-  // The paths that content was moved away from during this scan, by content hash: a second copy of
-  // the same content, moved with the first, finds its own place among them.
-  std::unordered_map<std::string, std::vector<std::string>> relocatedAway;
+  // Whether the job keeps places that images left: the places this scan (or its caller, just
+  // before it) found gone and marked missing, and the earlier places of the images it relocated.
+  // Content found again that was there takes its review state along (not only content still
+  // marked present), and a second copy of content moved with the first finds its own place among
+  // them. Kept with the job, so that a resumed job finds them too.
+  bool hasVacatedPaths = false;
   // Each new or changed image is written, and its earlier places looked up, before the next one is.
   bool writesEachImageAlone = false;
   // Hashes the next queued file while the current one is written; absent without a hasher.

@@ -83,7 +83,7 @@ ImageLibraryScanSummary ImageLibraryScanner::reportingFailure(
 ImageLibraryScanSummary ImageLibraryScanner::runFullScan(Scan& scan, const std::vector<std::string>& roots) {
   jobs_.closeIndexingJobsCoveredBy(scan.jobID, roots);
   // The places the job was given, and those of the unfinished jobs it took over.
-  scan.vacatedPaths = jobs_.indexingJob(scan.jobID).vacatedPaths;
+  scan.hasVacatedPaths = jobs_.indexingJob(scan.jobID).hasVacatedPaths;
   for (int pass = 0; pass < 2; ++pass) {
     discoveryPass(scan, roots);
     processPendingQueueItems(scan, std::nullopt);

@@ -28,8 +28,12 @@
 // A file is indexed again only when it changed: its stored size differs, its stored modification
 // time differs by 0.001 s or more, or it was stored by another projection revision. Indexing reads
 // the PNG text chunks, parses them, hashes the file and writes the image's projection. When a
-// changed-path scan finds content that the library holds under another path which no longer
-// resolves to itself, that path is marked missing (the file moved).
+// scan finds content that the library holds under another path which no longer resolves to
+// itself, that path is marked missing (the file moved), and the image takes the review state it
+// had there, in the transaction that writes the image: a kill between two commits could otherwise
+// leave the image present without its marks, and no later scan would see anything to do. The
+// places content left stay known to the job, so a resumed job hands over what the killed one had
+// not reached.
 //
 // What does not stop a scan: a file that cannot be read or parsed, is not a regular file, vanished
 // after it was listed, or has a name that is not UTF-8 (each becomes a failure in the summary or is
@@ -190,10 +194,14 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   std::optional<std::string> generateThumbnail(Scan& scan, ImageRecord& record);
   // Starts hashing the files of the next pending items, except those the library holds unchanged.
   void hashNextQueuedFile(Scan& scan);
-  // Marks missing the earlier paths of this content under the relocation roots that no longer
-  // resolve to themselves; the image takes the review state of its earlier place (the one of its
-  // own name first) unless it has one of its own.
-  void relocate(Scan& scan, const std::string& contentSHA256, const std::string& path);
+  // Where the content now at `path` was before, to be written with the image: its earlier paths
+  // under the relocation roots that no longer resolve to themselves become missing, and the image
+  // takes the review state of its earlier places (the one of its own name first) unless it has one
+  // of its own. Reads the library and the file system; writes nothing.
+  ContentRelocation relocationOf(Scan& scan, const std::string& contentSHA256, const std::string& path);
+  // Once the image and its relocation are committed: the job now keeps the places the content
+  // left, for its other copies later in the scan.
+  void noteRelocated(Scan& scan, const ContentRelocation& relocation);
   ImageLibraryIndexingProgress failQueueItem(Scan& scan, const IndexingQueueItem& item,
                                              const std::exception_ptr& error);
 

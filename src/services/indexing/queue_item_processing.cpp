@@ -288,6 +288,18 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
                                                std::vector<QueueItemProjection>& batch,
                                                std::vector<const IndexingQueueItem*>& batchItems) {
   while (!batch.empty()) {
+    // Each image takes the marks of the places its content left in the transaction that writes it.
+    // Looked up before the batch is written: an image's earlier places are not among the images
+    // written before it in the batch (those are where they are), and the places an earlier image
+    // of the same content leaves are still present records for it, found again.
+    if (scan.relocationRoots) {
+      for (QueueItemProjection& projection : batch) {
+        const ImageRecord& record = projection.record;
+        projection.relocation = record.contentSHA256
+                                    ? relocationOf(scan, *record.contentSHA256, record.file.path)
+                                    : ContentRelocation{};
+      }
+    }
     std::vector<ImageLibraryIndexingProgress> finished;
     bool failedWhole = false;
     try {
@@ -306,9 +318,7 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
       break;
     }
     for (std::size_t i = 0; i < finished.size(); ++i) {
-      const ImageRecord& written = batch[i].record;
-      if (scan.relocationRoots && written.contentSHA256)
-        relocate(scan, *written.contentSHA256, written.file.path);
+      noteRelocated(scan, batch[i].relocation);
       if (scan.progress) scan.progress(finished[i]);
     }
     // Otherwise the transaction ended after a checkpoint or before an item it could not write;
@@ -409,12 +419,16 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
   }
   if (isSameFile(state, file)) {
     scan.metrics.unchangedSkipCount += 1;
+    // A file back where it was missing takes its review state back in the write that makes it
+    // present again.
+    ContentRelocation relocation;
+    if (state->isMissing && scan.relocationRoots && state->contentSHA256)
+      relocation = relocationOf(scan, *state->contentSHA256, file.path);
     {
       TimedScanStep step(scan.metrics, Operation::markObserved);
-      records_.markObserved(file, scan.jobID);
+      records_.markObserved(file, scan.jobID, relocation);
     }
-    if (state->isMissing && scan.relocationRoots && state->contentSHA256)
-      relocate(scan, *state->contentSHA256, file.path);
+    noteRelocated(scan, relocation);
     TimedScanStep step(scan.metrics, Operation::markIndexed);
     return jobs_.completeIndexingQueueItem(scan.jobID, item.id, std::nullopt);
   }
@@ -449,11 +463,15 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
                         kMaximumStoredPromptTagBytes, kMaximumStoredPromptTagCount);
   record.file = file;
   const std::optional<std::string> completionMessage = generateThumbnail(scan, record);
+  // The image and the marks it takes from the places its content left are written together.
+  ContentRelocation relocation;
+  if (scan.relocationRoots && record.contentSHA256)
+    relocation = relocationOf(scan, *record.contentSHA256, file.path);
   {
     TimedScanStep step(scan.metrics, Operation::upsertRecord);
-    records_.upsertRecord(record, scan.jobID);
+    records_.upsertRecord(record, scan.jobID, relocation);
   }
-  if (scan.relocationRoots && record.contentSHA256) relocate(scan, *record.contentSHA256, file.path);
+  noteRelocated(scan, relocation);
   TimedScanStep step(scan.metrics, Operation::markIndexed);
   return jobs_.completeIndexingQueueItem(scan.jobID, item.id, completionMessage);
 }
@@ -477,14 +495,14 @@ void ImageLibraryScanner::hashNextQueuedFile(Scan& scan) {
   }
 }
 
-void ImageLibraryScanner::relocate(Scan& scan, const std::string& contentSHA256, const std::string& path) {
+ContentRelocation ImageLibraryScanner::relocationOf(Scan& scan, const std::string& contentSHA256,
+                                                    const std::string& path) {
   std::vector<std::string> candidates;
   std::vector<std::string> vacated;
   {
     TimedScanStep step(scan.metrics, Operation::relocationLookup);
     candidates = records_.relocationCandidatePaths(contentSHA256, path);
-    if (!scan.vacatedPaths.empty())
-      vacated = records_.missingPathsWithContent(contentSHA256, scan.vacatedPaths);
+    if (scan.hasVacatedPaths) vacated = records_.vacatedPathsWithContent(scan.jobID, contentSHA256);
   }
   std::vector<std::string> moved;
   for (const auto& candidate : candidates) {
@@ -493,13 +511,11 @@ void ImageLibraryScanner::relocate(Scan& scan, const std::string& contentSHA256,
     }
   }
   // Where the file's review state may come from: the places its content just left, each a record
-  // that gives up what the file takes (markRelocated).
+  // that gives up what the file takes (ContentRelocation).
   std::vector<std::string> sources = moved;
   for (const auto& earlier : vacated) {
     if (!stillResolvesToItself(earlier)) sources.push_back(earlier);
   }
-  if (const auto away = scan.relocatedAway.find(contentSHA256); away != scan.relocatedAway.end())
-    sources.insert(sources.end(), away->second.begin(), away->second.end());
   std::erase(sources, path);
   std::sort(sources.begin(), sources.end());
   sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
@@ -507,11 +523,15 @@ void ImageLibraryScanner::relocate(Scan& scan, const std::string& contentSHA256,
   const std::string_view name = text::lastPathComponent(path);
   const auto sameName = [&](const std::string& source) { return text::lastPathComponent(source) == name; };
   if (std::any_of(sources.begin(), sources.end(), sameName)) std::erase_if(sources, std::not_fn(sameName));
-  if (moved.empty() && sources.empty()) return;
-  TimedScanStep step(scan.metrics, Operation::markMissing, static_cast<std::int64_t>(moved.size()));
-  records_.markRelocated(moved, path, sources);
-  auto& away = scan.relocatedAway[contentSHA256];
-  away.insert(away.end(), moved.begin(), moved.end());
+  return {std::move(moved), std::move(sources)};
+}
+
+void ImageLibraryScanner::noteRelocated(Scan& scan, const ContentRelocation& relocation) {
+  if (relocation.movedPaths.empty()) return;
+  // The write that took the image's marks marked these missing, and the job keeps them: its time
+  // is counted there.
+  scan.metrics.record(Operation::markMissing, static_cast<std::int64_t>(relocation.movedPaths.size()), 0);
+  scan.hasVacatedPaths = true;
 }
 
 ImageLibraryIndexingProgress ImageLibraryScanner::failQueueItem(Scan& scan, const IndexingQueueItem& item,
