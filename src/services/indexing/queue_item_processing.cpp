@@ -9,6 +9,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -537,20 +538,22 @@ void ImageLibraryScanner::noteRelocated(Scan& scan, const ContentRelocation& rel
 ImageLibraryIndexingProgress ImageLibraryScanner::failQueueItem(Scan& scan, const IndexingQueueItem& item,
                                                                 const std::exception_ptr& error) {
   // Best effort: the failure itself is recorded below either way.
-  if (platform::fileExists(item.path)) {
+  const std::optional<platform::FileAttributes> found = platform::readFileAttributes(item.path);
+  if (found && found->kind == platform::FileKind::regularFile) {
+    // A file that cannot be read now (permission, damage) is still the image the library shows.
+    TimedScanStep step(scan.metrics, Operation::markSeenAfterFailure);
     try {
-      const ImageFileInfo file = fileInfo(item.path);
-      TimedScanStep step(scan.metrics, Operation::markSeenAfterFailure);
-      try {
-        records_.markSeenAfterFailure(file.path, scan.jobID);
-      } catch (const std::exception& markError) {
-        platform::logDebug("IndexingPerformance",
-                           std::string("Keeping a failed file visible failed: ") + markError.what());
-      }
-    } catch (const platform::FileError&) {
-      // Unreadable now: nothing to mark.
+      records_.markSeenAfterFailure(item.path, scan.jobID);
+    } catch (const std::exception& markError) {
+      platform::logDebug("IndexingPerformance",
+                         std::string("Keeping a failed file visible failed: ") + markError.what());
     }
-  } else if (!isUnderRoot(item.path, scan.absentRoots)) {
+  } else if (found && found->kind == platform::FileKind::directory) {
+    // A folder now: its files are walked on their own, and the image that was at its path, not
+    // seen by the job, goes missing with the rest of what the scan did not see.
+  } else if (found || !isUnderRoot(item.path, scan.absentRoots)) {
+    // Gone, or no longer a file at all (a FIFO, a device, a socket in its place): the image that
+    // was there is gone as if it had been deleted, and keeps its marks as a missing record.
     TimedScanStep step(scan.metrics, Operation::markMissing, 1);
     try {
       records_.markMissing({item.path});
