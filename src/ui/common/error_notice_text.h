@@ -27,6 +27,9 @@ std::string_view errorNoticeKey(ErrorNoticeKind kind);
 std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& localizer,
                             const ViewResourceDisplay& resourceDisplay);
 
+// A kind's text without its closing full stop ("." or "。"), for a line that goes on after it.
+std::string_view withoutClosingFullStop(std::string_view kindText);
+
 // A failure's line where it is listed with others (a folder row, a scan-failure row): the kind's
 // text in the window's language without its closing full stop, then what a person can act on that
 // needs no translation, the error's code and the file or folder it concerns, so that two failures
