@@ -88,8 +88,20 @@ std::string failureLineText(std::string_view kindText, std::string_view detail, 
   return line;
 }
 
-ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind) {
+ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind, bool concernsFolder) {
   using Kind = ImageLibraryScanFailure::Kind;
+  if (concernsFolder) {
+    switch (kind) {
+      case Kind::permission:
+        return ErrorNotice{ErrorNoticeKind::folderAccessDenied, {}};
+      case Kind::missing:
+        return ErrorNotice{ErrorNoticeKind::folderMissing, {}};
+      case Kind::metadata:
+      case Kind::general:
+        break;
+    }
+    return ErrorNotice{ErrorNoticeKind::folderUnreadable, {}};
+  }
   switch (kind) {
     case Kind::permission:
       return ErrorNotice{ErrorNoticeKind::permissionDenied, {}};

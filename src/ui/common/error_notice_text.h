@@ -37,8 +37,9 @@ std::string_view withoutClosingFullStop(std::string_view kindText);
 // out.
 std::string failureLineText(std::string_view kindText, std::string_view detail, std::string_view name);
 
-// The notice a scan failure of this kind is shown by (its message is the library's own text).
-ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind);
+// The notice a scan failure of this kind is shown by (its message is the library's own text); a
+// folder's failure by the folder notices (ImageLibraryScanFailure::concernsFolder).
+ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind, bool concernsFolder = false);
 
 // The notice a registered folder's row shows for its last error: the folder's own, or, for a
 // summary that carries none, the one its state stands for.
