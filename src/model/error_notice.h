@@ -49,6 +49,7 @@ enum class ErrorNoticeKind {
   trashAlreadyMissing,       // [image path] marked missing
   trashNotDeleteCandidate,   // [image path] not marked as a delete candidate
   trashMoveFailed,           // a file could not be moved to the Trash
+  trashUnavailable,          // a file's disk has no Trash it could be moved into
   trashThumbnailNotRemoved,  // trashed, but its cached thumbnail stayed
   trashLibraryNotUpdated,    // trashed, but the library could not record it
   trashSomeFailed,           // some files of a move failed (the details are in the move's summary)
@@ -61,7 +62,7 @@ template <>
 struct RawValueTable<ErrorNoticeKind> {
   using K = ErrorNoticeKind;
   using Raw = std::string_view;
-  static constexpr std::array<std::pair<K, Raw>, 34> entries{{
+  static constexpr std::array<std::pair<K, Raw>, 35> entries{{
       {K::unexpected, "unexpected"},
       {K::libraryNotPrepared, "libraryNotPrepared"},
       {K::libraryFromNewerVersion, "libraryFromNewerVersion"},
@@ -90,6 +91,7 @@ struct RawValueTable<ErrorNoticeKind> {
       {K::trashAlreadyMissing, "trashAlreadyMissing"},
       {K::trashNotDeleteCandidate, "trashNotDeleteCandidate"},
       {K::trashMoveFailed, "trashMoveFailed"},
+      {K::trashUnavailable, "trashUnavailable"},
       {K::trashThumbnailNotRemoved, "trashThumbnailNotRemoved"},
       {K::trashLibraryNotUpdated, "trashLibraryNotUpdated"},
       {K::trashSomeFailed, "trashSomeFailed"},
@@ -118,8 +120,10 @@ constexpr std::size_t errorNoticeArgumentCount(ErrorNoticeKind kind) {
 struct ErrorNotice {
   ErrorNoticeKind kind = ErrorNoticeKind::unexpected;
   std::vector<std::string> arguments;  // errorNoticeArgumentCount(kind) of them
-  // What a person can act on that needs no translation (the system's name of the error, "EACCES"),
-  // shown beside the kind's text where a failure is listed with others; empty when there is none.
+  // What a person can act on that needs no translation, shown beside the kind's text where a
+  // failure is listed with others: the system's name of the error ("EACCES"), or, for a file the
+  // Trash did not take, the system's reason with that name ("Operation not permitted (EPERM)").
+  // Empty when there is none.
   std::string detail{};
 
   friend bool operator==(const ErrorNotice&, const ErrorNotice&) = default;

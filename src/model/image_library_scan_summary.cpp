@@ -76,4 +76,9 @@ std::string ImageLibraryScanFailure::detail(std::string_view message) {
   return namesError ? std::string(code) : std::string();
 }
 
+bool ImageLibraryScanFailure::concernsFolder(std::string_view message) {
+  // The folder walk's own words (png_file_discovery.cpp), followed by the system's reason.
+  return message.starts_with("Unable to read folder: ");
+}
+
 }  // namespace lorvex

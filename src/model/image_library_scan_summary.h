@@ -38,6 +38,10 @@ struct ImageLibraryScanFailure {
   // the ones stored before the name was written).
   static std::string detail(std::string_view message);
 
+  // Whether the message is the scan's for a folder it could not read ("Unable to read folder:
+  // Permission denied (EACCES)"): the failure is the folder's, not a file's.
+  static bool concernsFolder(std::string_view message);
+
   friend bool operator==(const ImageLibraryScanFailure&, const ImageLibraryScanFailure&) = default;
 };
 

@@ -12,12 +12,15 @@
 namespace lorvex::platform {
 
 void throwFileError(std::string_view action, int errorNumber) {
+  std::string message(action);
+  message.append(": ").append(errorNumberText(errorNumber));
+  throw FileError(std::move(message), errorNumber);
+}
+
+std::string errorNumberText(int errorNumber) {
   char buffer[256];
   // GNU strerror_r returns the text, which may or may not live in `buffer`.
-  const char* text = strerror_r(errorNumber, buffer, sizeof buffer);
-  std::string message(action);
-  message.append(": ").append(text);
-  throw FileError(std::move(message), errorNumber);
+  return strerror_r(errorNumber, buffer, sizeof buffer);
 }
 
 std::string errorNumberName(int errorNumber) {

@@ -32,6 +32,10 @@ class FileError : public std::runtime_error {
 // "<action>: <the system's text for errorNumber>".
 [[noreturn]] void throwFileError(std::string_view action, int errorNumber);
 
+// The system's text for an errno value ("Permission denied" for EACCES), as strerror gives it in
+// the process's message language.
+std::string errorNumberText(int errorNumber);
+
 // The system's name of an errno value ("EACCES" for EACCES), the same in every language; empty for
 // 0 and for a value the system has no name for.
 std::string errorNumberName(int errorNumber);

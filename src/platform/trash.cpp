@@ -55,6 +55,10 @@ std::optional<MountIdentity> mountIdentity(const std::string& path, int* errorNu
   return identity;
 }
 
+[[noreturn]] void throwTrashUnavailable(std::string_view action, int errorNumber) {
+  throw TrashUnavailableError(std::string(action) + ": " + errorNumberText(errorNumber), errorNumber);
+}
+
 std::string parentOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -448,7 +452,7 @@ std::string FreedesktopTrash::topDirectoryTrash(const std::string& topdir) const
   }
   const std::string own = joined(topdir, ".Trash-" + uid);
   if (const int error = ensureOwnedTrash(own, environment_.uid); error != 0) {
-    throwFileError("Unable to use a Trash folder on the item's file system", error);
+    throwTrashUnavailable("Unable to use a Trash folder on the item's file system", error);
   }
   return own;
 }
@@ -488,10 +492,10 @@ std::string FreedesktopTrash::moveToTrash(const std::string& givenPath) const {
   }
   if (homeMount && homeMount->sameMountAs(*itemMount)) {
     if (const int chainError = ensureDirectoryChain(environment_.homeTrashDirectory); chainError != 0) {
-      throwFileError("Unable to create the Trash folder", chainError);
+      throwTrashUnavailable("Unable to create the Trash folder", chainError);
     }
     if (const int folderError = ensureTrashFolders(environment_.homeTrashDirectory, true); folderError != 0) {
-      throwFileError("Unable to create the Trash folder", folderError);
+      throwTrashUnavailable("Unable to create the Trash folder", folderError);
     }
     trash = environment_.homeTrashDirectory;
     infoPathValue = location;
@@ -526,7 +530,7 @@ std::string FreedesktopTrash::moveToTrash(const std::string& givenPath) const {
     ::unlink(infoPath.c_str());
     if (renameError == EEXIST || renameError == ENOTEMPTY) continue;  // a stray file holds the name
     if (renameError == EXDEV) {
-      throwFileError(
+      throwTrashUnavailable(
           "Unable to move the item to the Trash without copying it (the Trash folder is on "
           "another mount)",
           renameError);

@@ -26,7 +26,8 @@
 // synced: they must outlive the process, not the machine.
 //
 // Failures throw FileError (platform/regular_file.h) with the errno value and a message naming
-// the step and the system's text.
+// the step and the system's text; TrashUnavailableError when the item's file system has no Trash
+// it can be moved into.
 //
 // Thread safety: a FreedesktopTrash has no mutable state and may be used from any thread; two
 // concurrent moves of items with the same name get different names through the exclusive create.
@@ -38,7 +39,18 @@
 #include <functional>
 #include <string>
 
+#include "platform/regular_file.h"
+
 namespace lorvex::platform {
+
+// The item's file system has no Trash it can be moved into: the home Trash or the one at the top
+// of the item's file system cannot be created or used, or the only Trash found is on another mount
+// (a rename cannot reach it). What a person does about it differs from a move the system refused
+// for the item itself, so it is told apart.
+class TrashUnavailableError : public FileError {
+ public:
+  using FileError::FileError;
+};
 
 class Clock;
 
@@ -85,7 +97,7 @@ class FreedesktopTrash {
 
   // The trash folder for items on the file system mounted at `topdir`, created when absent:
   // "$topdir/.Trash/$uid" when "$topdir/.Trash" passes the checks, else "$topdir/.Trash-$uid".
-  // Throws FileError when neither can be used.
+  // Throws TrashUnavailableError when neither can be used.
   std::string topDirectoryTrash(const std::string& topdir) const;
 
  private:

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/regular_file.h"
+#include "platform/trash.h"
 #include "services/image_library_service.h"
 #include "services/image_library_service_error.h"
 #include "services/indexing/scan_error_message.h"
@@ -32,6 +34,40 @@ constexpr double kModificationTimeTolerance = 0.001;
 bool isSameFile(const ImageFileInfo& onDisk, const ImageFileInfo& known) {
   return onDisk.fileSize == known.fileSize &&
          std::fabs(onDisk.modificationDate - known.modificationDate) < kModificationTimeTolerance;
+}
+
+// A failure of one file as the person and whoever helps them read it. The stored message is the
+// error's text followed by the system's name of its errno, as a scan failure's is ("Unable to move
+// the item to the Trash: Operation not permitted (EPERM)"); the notice carries the system's reason
+// with that name, which the window shows after the failure's kind in its own language. A failure
+// that is not the system's has neither.
+struct DescribedFailure {
+  std::string message;
+  ErrorNotice notice;
+};
+
+DescribedFailure describe(const std::exception_ptr& error, ErrorNoticeKind kind) {
+  DescribedFailure described{errorMessage(error), ErrorNotice{kind, {}}};
+  const int errorNumber = errorNumberOf(error);
+  if (errorNumber == 0) return described;
+  described.notice.detail = platform::errorNumberText(errorNumber);
+  if (const std::string name = platform::errorNumberName(errorNumber); !name.empty()) {
+    described.message += " (" + name + ")";
+    described.notice.detail += " (" + name + ")";
+  }
+  return described;
+}
+
+// A disk without a Trash is told apart from a move the system refused for the file itself: the
+// person fixes one at the disk, the other at the file or its folder.
+ErrorNoticeKind moveFailureKind(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const platform::TrashUnavailableError&) {
+    return ErrorNoticeKind::trashUnavailable;
+  } catch (...) {
+    return ErrorNoticeKind::trashMoveFailed;
+  }
 }
 
 }  // namespace
@@ -75,6 +111,12 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
                                std::optional<ErrorNotice> notice = std::nullopt) {
     summary.failures.push_back(ImageTrashFailure{path, std::move(message), reason, std::move(notice)});
   };
+  const auto failWith = [&fail](const std::string& path, std::string_view prefix,
+                                const std::exception_ptr& error, ErrorNoticeKind kind) {
+    DescribedFailure described = describe(error, kind);
+    fail(path, std::string(prefix) + described.message, ImageTrashFailureReason::underlyingError,
+         std::move(described.notice));
+  };
   for (const ImageFileInfo& reviewed : requested) {
     const std::string& path = reviewed.path;
     const ImageRecord& record = current.at(path);
@@ -96,8 +138,8 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
     try {
       trashMover_->moveToTrash(filePath);
     } catch (...) {
-      fail(path, errorMessage(std::current_exception()), ImageTrashFailureReason::underlyingError,
-           ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}});
+      const std::exception_ptr error = std::current_exception();
+      failWith(path, {}, error, moveFailureKind(error));
       continue;
     }
     summary.trashedPaths.push_back(path);
@@ -107,17 +149,15 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
       try {
         thumbnailCacheRemover_->removeThumbnail(*record.thumbnailPath);
       } catch (...) {
-        fail(path, std::string(kThumbnailRemovalFailedPrefix) + errorMessage(std::current_exception()),
-             ImageTrashFailureReason::underlyingError,
-             ErrorNotice{ErrorNoticeKind::trashThumbnailNotRemoved, {}});
+        failWith(path, kThumbnailRemovalFailedPrefix, std::current_exception(),
+                 ErrorNoticeKind::trashThumbnailNotRemoved);
       }
     }
     try {
       trashStore_->markTrashedPathsMissing({filePath});
     } catch (...) {
-      fail(path, std::string(kLibraryUpdateFailedPrefix) + errorMessage(std::current_exception()),
-           ImageTrashFailureReason::underlyingError,
-           ErrorNotice{ErrorNoticeKind::trashLibraryNotUpdated, {}});
+      failWith(path, kLibraryUpdateFailedPrefix, std::current_exception(),
+               ErrorNoticeKind::trashLibraryNotUpdated);
     }
   }
   return summary;

@@ -137,9 +137,20 @@ ImageLibraryStore* storeAfterFailedMove(SceneContext& context) {
                                         "The file's size or modification date differs from the review.",
                                         ImageTrashFailureReason::fileChangedSinceReview, std::nullopt});
           } else {
-            summary.failures.push_back({call.paths[i], "Permission denied: " + call.paths[i],
-                                        ImageTrashFailureReason::underlyingError,
-                                        ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}}});
+            // As the library records them: the system's reason and its name; a disk without a
+            // usable Trash told apart from a file the system would not let go.
+            const bool noTrash = i == 6;
+            const std::string reason =
+                noTrash ? "Read-only file system (EROFS)" : "Operation not permitted (EPERM)";
+            summary.failures.push_back(
+                {call.paths[i],
+                 (noTrash ? "Unable to use a Trash folder on the item's file system: "
+                          : "Unable to move the item to the Trash: ") +
+                     reason,
+                 ImageTrashFailureReason::underlyingError,
+                 ErrorNotice{noTrash ? ErrorNoticeKind::trashUnavailable : ErrorNoticeKind::trashMoveFailed,
+                             {},
+                             reason}});
           }
         }
         return summary;

@@ -217,9 +217,12 @@ const bool registered = [] {
          ImageLibraryScanFailure::Kind::metadata},
         {"/home/ann/Pictures/NovelAI/gone.png", "Unable to open file: No such file or directory (ENOENT)",
          ImageLibraryScanFailure::Kind::missing},
+        // A subfolder the walk could not open.
+        {"/home/ann/Pictures/NovelAI/shared", "Unable to read folder: Permission denied (EACCES)",
+         ImageLibraryScanFailure::Kind::permission},
     };
     LibraryModelTestAccess::setLastScanSummary(context.store->library(),
-                                               ImageLibraryScanSummary{1520, 1517, 3, failures});
+                                               ImageLibraryScanSummary{1520, 1516, 4, failures});
     LibraryModelTestAccess::setLastScanDiagnosticContext(
         context.store->library(),
         ImageLibraryScanDiagnosticContext{ImageLibraryScanDiagnosticSource::manualSync,

@@ -11,7 +11,7 @@ using K = ErrorNoticeKind;
 
 // One key per kind, in the enumeration's order. A failed move to the Trash says what the review's
 // own summary says.
-constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 34> kKeys{{
+constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 35> kKeys{{
     {K::unexpected, "error.unexpected"},
     {K::libraryNotPrepared, "error.library.notPrepared"},
     {K::libraryFromNewerVersion, "error.library.newerVersion"},
@@ -40,6 +40,7 @@ constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 34> kKeys{{
     {K::trashAlreadyMissing, "error.trash.alreadyMissing"},
     {K::trashNotDeleteCandidate, "error.trash.notDeleteCandidate"},
     {K::trashMoveFailed, "error.trash.moveFailed"},
+    {K::trashUnavailable, "error.trash.unavailable"},
     {K::trashThumbnailNotRemoved, "error.trash.thumbnailNotRemoved"},
     {K::trashLibraryNotUpdated, "error.trash.libraryNotUpdated"},
     {K::trashSomeFailed, "deleteCandidateReview.summary.operationFailed"},
@@ -69,11 +70,15 @@ std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& lo
   return localizer.lookup(errorNoticeKey(notice.kind), arguments);
 }
 
-std::string failureLineText(std::string_view kindText, std::string_view detail, std::string_view name) {
+std::string_view withoutClosingFullStop(std::string_view kindText) {
   for (const std::string_view stop : {std::string_view("."), std::string_view("。")}) {
     if (kindText.ends_with(stop)) kindText.remove_suffix(stop.size());
   }
-  std::string line(kindText);
+  return kindText;
+}
+
+std::string failureLineText(std::string_view kindText, std::string_view detail, std::string_view name) {
+  std::string line(withoutClosingFullStop(kindText));
   std::string_view separator = " — ";
   for (const std::string_view part : {detail, name}) {
     if (part.empty()) continue;
@@ -83,8 +88,20 @@ std::string failureLineText(std::string_view kindText, std::string_view detail, 
   return line;
 }
 
-ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind) {
+ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind, bool concernsFolder) {
   using Kind = ImageLibraryScanFailure::Kind;
+  if (concernsFolder) {
+    switch (kind) {
+      case Kind::permission:
+        return ErrorNotice{ErrorNoticeKind::folderAccessDenied, {}};
+      case Kind::missing:
+        return ErrorNotice{ErrorNoticeKind::folderMissing, {}};
+      case Kind::metadata:
+      case Kind::general:
+        break;
+    }
+    return ErrorNotice{ErrorNoticeKind::folderUnreadable, {}};
+  }
   switch (kind) {
     case Kind::permission:
       return ErrorNotice{ErrorNoticeKind::permissionDenied, {}};

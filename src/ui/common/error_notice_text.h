@@ -27,6 +27,9 @@ std::string_view errorNoticeKey(ErrorNoticeKind kind);
 std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& localizer,
                             const ViewResourceDisplay& resourceDisplay);
 
+// A kind's text without its closing full stop ("." or "。"), for a line that goes on after it.
+std::string_view withoutClosingFullStop(std::string_view kindText);
+
 // A failure's line where it is listed with others (a folder row, a scan-failure row): the kind's
 // text in the window's language without its closing full stop, then what a person can act on that
 // needs no translation, the error's code and the file or folder it concerns, so that two failures
@@ -34,8 +37,9 @@ std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& lo
 // out.
 std::string failureLineText(std::string_view kindText, std::string_view detail, std::string_view name);
 
-// The notice a scan failure of this kind is shown by (its message is the library's own text).
-ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind);
+// The notice a scan failure of this kind is shown by (its message is the library's own text); a
+// folder's failure by the folder notices (ImageLibraryScanFailure::concernsFolder).
+ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind, bool concernsFolder = false);
 
 // The notice a registered folder's row shows for its last error: the folder's own, or, for a
 // summary that carries none, the one its state stands for.

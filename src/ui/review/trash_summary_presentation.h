@@ -2,9 +2,10 @@
 // moved, the first few failures with their reason, a count of the failures not listed, and, for the
 // recovery sheet, every failure as a row and a plain-text diagnostics report to copy.
 //
-// A failure's message is shown through the resource display; a file that changed after it was
-// reviewed shows the fixed localized text instead of the stored one. The diagnostics report keeps
-// the stored message whatever the reason: it is what someone helping the user needs.
+// A failure is shown by its kind in the window's language, followed by the system's reason and
+// its code name when the system gave one; a file that changed after it was reviewed shows the
+// fixed localized text. The diagnostics report keeps the stored message (with the code name)
+// whatever the reason: it is what someone helping the user needs.
 //
 // Thread safety: plain values and pure functions.
 #pragma once
@@ -27,7 +28,8 @@ inline constexpr std::size_t kTrashSummaryVisibleFailureLimit = 5;
 // The last path component of a path ("b.png" for "/a/b.png").
 std::string trashFileName(std::string_view path);
 
-// The message of a failure as the user reads it.
+// The message of a failure as the user reads it: the fixed text of a changed file, else the
+// notice's text, then ": " and its detail when it has one (without the text's closing full stop).
 std::string trashFailureDisplayMessage(const ImageTrashFailure& failure, const AppLocalization& localizer,
                                        const ViewResourceDisplay& resourceDisplay);
 

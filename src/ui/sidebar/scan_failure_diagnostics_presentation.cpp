@@ -17,7 +17,21 @@ using Key = AppLocalizationKey;
 using Source = ImageLibraryScanDiagnosticSource;
 using FailureKind = ImageLibraryScanFailure::Kind;
 
-Key guidanceKey(FailureKind kind) {
+Key guidanceKey(FailureKind kind, bool concernsFolder) {
+  if (concernsFolder) {
+    // A folder's failure is never one of a PNG's metadata; whatever else kept it closed is told
+    // as a folder that could not be read.
+    switch (kind) {
+      case FailureKind::permission:
+        return Key::scanFailureGuidanceFolderPermission;
+      case FailureKind::missing:
+        return Key::scanFailureGuidanceFolderMissing;
+      case FailureKind::metadata:
+      case FailureKind::general:
+        break;
+    }
+    return Key::scanFailureGuidanceFolderGeneral;
+  }
   switch (kind) {
     case FailureKind::permission:
       return Key::scanFailureGuidancePermission;
@@ -165,19 +179,23 @@ ScanFailureDiagnosticsPresentation ScanFailureDiagnosticsPresentation::make(
   p.closeButtonTitle = localizer.lookup(Key::commonClose);
   p.reauthorizationRootPath = findReauthorizationRootPath(summary.failures, context);
   p.failureRows.reserve(summary.failures.size());
-  // One text and one guidance per kind, not two lookups per failure: a scan may leave thousands.
-  std::optional<std::string> reason[4];
-  std::optional<std::string> guidance[4];
+  // One text and one guidance per kind of a file or a folder, not two lookups per failure: a scan
+  // may leave thousands.
+  std::optional<std::string> reason[2][4];
+  std::optional<std::string> guidance[2][4];
   for (const ImageLibraryScanFailure& failure : summary.failures) {
+    const bool folder = ImageLibraryScanFailure::concernsFolder(failure.message);
     const auto kind = static_cast<std::size_t>(failure.kind);
-    if (!reason[kind])
-      reason[kind] = errorNoticeText(scanFailureNotice(failure.kind), localizer, resourceDisplay);
-    if (!guidance[kind]) guidance[kind] = localizer.lookup(guidanceKey(failure.kind));
+    std::optional<std::string>& kindText = reason[folder][kind];
+    std::optional<std::string>& kindGuidance = guidance[folder][kind];
+    if (!kindText)
+      kindText = errorNoticeText(scanFailureNotice(failure.kind, folder), localizer, resourceDisplay);
+    if (!kindGuidance) kindGuidance = localizer.lookup(guidanceKey(failure.kind, folder));
     std::string fileName = fileNameOf(failure.path);
     std::string message =
-        failureLineText(*reason[kind], ImageLibraryScanFailure::detail(failure.message), fileName);
+        failureLineText(*kindText, ImageLibraryScanFailure::detail(failure.message), fileName);
     p.failureRows.push_back({failure.path, resourceDisplay.displayText(failure.path), std::move(fileName),
-                             std::move(message), failure.message, *guidance[kind], failure.kind});
+                             std::move(message), failure.message, *kindGuidance, failure.kind});
   }
   p.diagnosticsText = makeDiagnosticsText(summary, context, p.failureRows, resourceDisplay);
   return p;

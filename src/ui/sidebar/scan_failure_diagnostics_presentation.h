@@ -1,6 +1,7 @@
 // Everything the scan-failure sheet shows after a scan that left files unindexed: its texts, one
-// recovery row per failed file with guidance for the failure's kind, the registered root whose
-// access should be granted again, and the plain-text report the copy button puts on the clipboard.
+// recovery row per failed file or unreadable folder with guidance for the failure's kind (a
+// folder's told as a folder's), the registered root whose access should be granted again, and the
+// plain-text report the copy button puts on the clipboard.
 //
 // Shown paths and messages go through the recording-mode display rule; a row keeps the real path
 // (for reveal) and the report is passed through the rule once as a whole.

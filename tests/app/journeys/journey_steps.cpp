@@ -26,6 +26,7 @@
 #include "database/library_database_file.h"
 #include "model/image_search_query.h"
 #include "platform/file_lock.h"
+#include "platform/regular_file.h"
 #include "services/image_library_servicing.h"
 #include "services/live_image_library_service.h"
 #include "store/image_library_store.h"
@@ -33,6 +34,7 @@
 #include "ui/common/app_localization.h"
 #include "ui/common/wrapped_text_label.h"
 #include "ui/results/results_grid_list_view.h"
+#include "ui/review/trash_summary_view.h"
 #include "ui/sidebar/filter_row_list.h"
 #include "ui/slideshow/slideshow_playback_rules.h"
 
@@ -594,6 +596,62 @@ void review(Driver& d) {
   countsMatch(d, "after the move to the Trash");
 }
 
+// A move the Trash cannot take says why. The home's Trash is made unusable (a file stands where its
+// folder goes, which refuses root too); the failure's line and its recovery row tell the kind in
+// the window's language, then the system's reason and its name. With the Trash back, Retry moves it.
+void trashRefused(Driver& d) {
+  namespace fs = std::filesystem;
+  ResultsGridListView* view = grid(d);
+  const std::optional<int> row = view ? tileRow(*view, "portrait-07.png") : std::nullopt;
+  if (!d.check(row.has_value(), "a tile for portrait-07.png")) return;
+  const fs::path path = pathAt(*view, *row);
+  // Marked from its context menu (the window has no keyboard focus once the review sheet closed).
+  scrollToTile(d, *view, *row);
+  d.clickMenuEntry(view->viewport(), 2, view->tileRect(*row).center().toPoint(), Qt::RightButton);
+  d.waitUntil([&] { return libraryCount(d, {.deleteCandidates = true}) == 1; }, "the menu to mark it");
+  const fs::path trash = d.app().trashFiles().parent_path();
+  const fs::path kept = trash.string() + ".kept";
+  fs::rename(trash, kept);
+  std::ofstream(trash) << "not a folder";
+
+  d.click(d.control("deleteCandidateReview.toolbarAction"));
+  QPointer<QWidget> sheet = d.control("deleteCandidateReview");
+  const auto moveAll = [&] {
+    d.click(d.control("deleteCandidateReview.confirmation.destructiveAction",
+                      {.within = d.control("deleteCandidateReview.confirmation")}));
+    d.waitUntil([&] { return !d.app().store().trash().isTrashingDeleteCandidates(); }, "the move to end");
+  };
+  d.click(d.control("deleteCandidateReview.action.trashLoaded", {.within = sheet}));
+  moveAll();
+  std::string reason = ui::AppLocalization::live().lookup("error.trash.unavailable");
+  reason.resize(reason.size() - (reason.ends_with("。") ? 3 : 1));  // its closing full stop
+  reason += ": " + platform::errorNumberText(ENOTDIR) + " (ENOTDIR)";
+  auto* line = d.control<QLabel>("deleteCandidateReview.summary.failure.0", {.fit = TextFit::mayElide});
+  d.check(fs::exists(path) && line && line->accessibleName().toStdString() == "portrait-07.png: " + reason,
+          "the file stays and its line says why: " + (line ? line->accessibleName().toStdString() : ""));
+  d.step("refused");
+
+  d.click(d.control("deleteCandidateReview.recovery.details", {.within = sheet}));
+  auto* failures = d.control<QListView>("deleteCandidateReview.recovery.failures");
+  if (failures == nullptr) return;
+  const QModelIndex failure = failures->model()->index(0, 0);
+  const QString message = failure.data(ui::TrashFailureRecoveryListModel::MessageRole).toString();
+  d.check(
+      failures->viewport()->rect().contains(failures->visualRect(failure)) && message.toStdString() == reason,
+      "the recovery sheet shows the row whole, saying why: " + message.toStdString());
+  d.step("recoveryRow");
+  d.press(Qt::Key_Escape);
+
+  fs::remove(trash);
+  fs::rename(kept, trash);
+  d.click(d.control("deleteCandidateReview.recovery.retryFailed", {.within = sheet}));
+  moveAll();
+  d.check(fs::exists(trash / "files" / path.filename()), "Retry moves the portrait to the Trash");
+  d.press(Qt::Key_Escape);
+  d.waitUntil([&] { return sheet == nullptr || !sheet->isVisible(); }, "the review sheet to close");
+  countsMatch(d, "after the retry");
+}
+
 void slideshow(Driver& d) {
   d.click(d.control("results.slideshow"));
   QPointer<QWidget> window = d.control(name(ui::accessibility_id::kSlideshowWindow));
@@ -779,9 +837,16 @@ void reopen(Driver& d) {
 
 const std::vector<JourneyDefinition>& allJourneys() {
   static const std::vector<JourneyDefinition> journeys{
-      {"firstLaunch", firstLaunch}, {"browse", browse},     {"tags", tags},
-      {"filters", filters},         {"marks", marks},       {"review", review},
-      {"slideshow", slideshow},     {"relaunch", relaunch}, {"folderRenamed", folderRenamed},
+      {"firstLaunch", firstLaunch},
+      {"browse", browse},
+      {"tags", tags},
+      {"filters", filters},
+      {"marks", marks},
+      {"review", review},
+      {"trashRefused", trashRefused},
+      {"slideshow", slideshow},
+      {"relaunch", relaunch},
+      {"folderRenamed", folderRenamed},
       {"reopen", reopen},
   };
   return journeys;

@@ -9,6 +9,8 @@
 //   filters      model, aspect and favourites filters, one chip removed, Reset Filters reached
 //   marks        F and D, the banner, Undo by its button and by Ctrl+Z, then the keyboard again
 //   review       the Trash review sheet by mouse and keyboard, the move, the files in the Trash
+//   trashRefused a move the Trash cannot take: the failure says why, in its line and its recovery
+//                row; Retry once the Trash is back
 //   slideshow    opened from the header, its keys, closed with Escape
 //   relaunch     quit and start again: what persists is there, and no welcome meanwhile; then
 //                Help > Acknowledgments

@@ -246,6 +246,9 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "scanFailure.details.summary",
     "scanFailure.details.title",
     "scanFailure.guidance.general",
+    "scanFailure.guidance.folder.general",
+    "scanFailure.guidance.folder.missing",
+    "scanFailure.guidance.folder.permission",
     "scanFailure.guidance.metadata",
     "scanFailure.guidance.missing",
     "scanFailure.guidance.permission",
@@ -360,7 +363,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 339u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 342u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 
