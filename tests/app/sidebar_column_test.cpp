@@ -4,7 +4,7 @@
 // files that could not be read, a long model name). Every control lies inside the column, no text is
 // cut except where it is shortened with "…", and the controls at the column's trailing edge answer
 // clicks: the folder's "…", "+", the model row's "›" and its "×", and the warning's sheet, whose
-// rows show their message and guidance whole.
+// rows show their message and guidance whole and cut no descender.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -40,6 +40,7 @@
 #include "ui/sidebar/library_section_widgets.h"
 #include "ui/sidebar/scan_failure_sheet.h"
 #include "ui/sidebar/wrapping_link_button.h"
+#include "ui/support/drawn_texts.h"
 #include "ui/support/store_view_models.h"
 #include "ui/support/widget_test.h"
 
@@ -316,6 +317,9 @@ TEST_P(SidebarColumnTest, TheTrailingControlsAnswerClicks) {
   ui::ScanFailureDiagnosticsSheet* sheet = sidebar->scanFailureSheet();
   ASSERT_NE(sheet, nullptr);
   ASSERT_TRUE(sheet->isVisible());
+  for (const ui::testing::DrawnText& drawn : ui::testing::drawnTexts(*sheet)) {
+    EXPECT_TRUE(drawn.whole()) << drawn.text.toStdString() << " loses its descenders";
+  }
   auto* list = findByName<QListView>(*sheet, "scanFailure.list");
   const QModelIndex first = list->model()->index(0, 0);
   const ui::ScanFailureRecoveryRow& row =

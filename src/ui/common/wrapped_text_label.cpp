@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QTextLayout>
 #include <algorithm>
@@ -69,6 +70,10 @@ WrappedText wrapText(const QString& text, const QFont& font, int width, int maxi
     result.height += heights[i];
   }
   return result;
+}
+
+int textLineHeight(const QFont& font) {
+  return static_cast<int>(std::ceil(QFontMetricsF(font).lineSpacing()));
 }
 
 void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text) {

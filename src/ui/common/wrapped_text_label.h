@@ -26,6 +26,10 @@ struct WrappedText {
 };
 WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLineCount = 0,
                      Qt::TextElideMode lastLineElideMode = Qt::ElideRight);
+// The height of one line of text in `font`, as a text layout lays it out: the font's line spacing
+// rounded up. QFontMetrics::height() rounds the ascent and the descent each, and a box that high can
+// cut the last row of a descender ("img_00030.png" without its underscore).
+int textLineHeight(const QFont& font);
 // Draws the lines top-down from `area`'s top-left in the painter's pen and font.
 void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text);
 

@@ -9,6 +9,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QPaintEngine>
@@ -37,6 +38,7 @@
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
 #include "ui/review/trash_review_candidate_grid.h"
 #include "ui/review/trash_summary_view.h"
+#include "ui/support/drawn_texts.h"
 #include "ui/support/painted_region_recorder.h"
 #include "ui/support/recording_paint_device.h"
 #include "ui/support/store_view_models.h"
@@ -531,6 +533,34 @@ TEST_F(ReviewSheetTest, TheRecoveryListOfThousandsOfFailuresIsBuiltAsItIsSeen) {
   EXPECT_EQ(last.data(TrashFailureRecoveryListModel::IdentifierRole).toString(),
             "deleteCandidateReview.recovery.row.2999-/library/2999.png");
   EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(last)));
+}
+
+// A clicked row's path opens as selectable text over the path's own line: it hides no other text
+// of the list, and no line of a row loses its descenders.
+TEST_F(ReviewSheetTest, TheRecoveryRowsCutNoTextWithAPathOpen) {
+  ImageTrashSummary summary{2, {}, {}};
+  for (const std::string path : {"/p/img_00030.png", "/p/jpg_gqyp.png"}) {
+    summary.failures.push_back({path, "refused", ImageTrashFailureReason::underlyingError, std::nullopt});
+  }
+  QWidget host;
+  auto* view = new TrashSummaryView([] {}, &host);
+  view->setSummary({summary, echo(), {}}, {summary, echo(), {}}, false);
+  host.show();
+  QTest::mouseClick(findByName<QPushButton>(host, "deleteCandidateReview.recovery.details"), Qt::LeftButton);
+  settle();
+  QListView* list = view->recoverySheet()->failureList();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualRect(list->model()->index(1, 0)).center());
+  settle();
+  const auto* path = view->recoverySheet()->findChild<QLineEdit*>();
+  ASSERT_NE(path, nullptr);
+  const std::vector<testing::DrawnText> texts = testing::drawnTexts(*view->recoverySheet());
+  EXPECT_GT(texts.size(), 6u);
+  for (const testing::DrawnText& drawn : texts) {
+    EXPECT_TRUE(drawn.whole()) << drawn.text.toStdString();
+    EXPECT_TRUE(drawn.text == path->text() || !drawn.line.intersects(QRectF(path->geometry())))
+        << drawn.text.toStdString() << " lies under the open path";
+  }
 }
 
 TEST_F(ReviewSheetTest, RetryFromTheSummaryMovesOnlyTheFailedFileAfterItsConfirmation) {
