@@ -18,11 +18,13 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRegion>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,7 +34,9 @@
 #include "store/support/store_harness.h"
 #include "store/trash/trash_model_test_access.h"
 #include "ui/common/header_action_button.h"
+#include "ui/common/localization_table.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/ui_roles.h"
 #include "ui/results/echo_localization.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
@@ -75,11 +79,11 @@ class ReviewSheetTest : public testing::WidgetTest {
     harness.drainEvents();
   }
 
-  void openReview(bool waitForLoad = true) {
+  void openReview(bool waitForLoad = true, const AppLocalization* localizer = &echo()) {
     presentDeleteCandidateTrashReview(store->trash());
     if (waitForLoad) settle();
     sheet = std::make_unique<DeleteCandidateTrashReviewSheet>(
-        testing::deleteCandidateTrashReviewModels(*store), ViewResourceDisplay{}, nullptr, &echo());
+        testing::deleteCandidateTrashReviewModels(*store), ViewResourceDisplay{}, nullptr, localizer);
     sheet->open();
     settle();
   }
@@ -561,6 +565,37 @@ TEST_F(ReviewSheetTest, TheRecoveryRowsCutNoTextWithAPathOpen) {
     EXPECT_TRUE(drawn.text == path->text() || !drawn.line.intersects(QRectF(path->geometry())))
         << drawn.text.toStdString() << " lies under the open path";
   }
+}
+
+// The reasons under the Trash buttons break between Japanese phrases, never inside a word
+// ("…削 / 除候補…"): with no candidate, then with one not selected.
+TEST_F(ReviewSheetTest, JapaneseReasonsBreakBetweenPhrases) {
+  const QFont applicationFont = QApplication::font();
+  QApplication::setFont(interfaceFont(kJapaneseLanguage));
+  const AppLocalization japanese =
+      AppLocalization::overTable(bundledLocalizationTable(kJapaneseLanguage), ".");
+  auto records = lorvex::testing::makeLibraryRecords(2);
+  harness.service->setRecords(records);
+  openReview(true, &japanese);
+  for (const bool candidate : {false, true}) {
+    if (candidate) {
+      records[0].reviewState.deleteCandidate = true;
+      harness.service->setRecords(records);
+      button("common.reload")->click();
+      settle();
+    }
+    for (QLabel* reason : sheet->findChildren<QLabel*>(QRegularExpression("disabledReason$"))) {
+      if (!reason->isVisible()) continue;
+      std::map<double, QString> byLine;  // the label's texts drawn at each line's height
+      for (const testing::DrawnText& drawn : testing::drawnTexts(*reason))
+        byLine[drawn.line.top()] += drawn.text;
+      QStringList lines;
+      for (auto& [top, line] : byLine) lines << line.remove(QChar(0x2060));  // what draws nothing
+      EXPECT_TRUE(testing::endsBetweenPhrases(reason->accessibleName(), lines))
+          << lines.join('|').toStdString();
+    }
+  }
+  QApplication::setFont(applicationFont);
 }
 
 TEST_F(ReviewSheetTest, RetryFromTheSummaryMovesOnlyTheFailedFileAfterItsConfirmation) {
