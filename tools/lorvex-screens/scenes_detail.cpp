@@ -1,9 +1,9 @@
 // The inspector's scenes: the empty state; a NovelAI record with its captions box open; a prompt
-// without spaces with its box and the comment JSON's open; a partial record with its parse
-// warning; a record read as raw payload only; a record of more tags than a page of chips; the
-// inspector with tag concepts on (one assigned); and the tag-concept management panel, also with a
-// long concept name chosen. Each over the scripted service with real PNG files in the scene's
-// scratch folder, so the preview shows an image.
+// and a model name without spaces, with the prompt's box and the comment JSON's open; a partial
+// record with its parse warning; a record read as raw payload only; a record of more tags than a
+// page of chips; the inspector with tag concepts on (one assigned); and the tag-concept management
+// panel, also with a long concept name chosen. Each over the scripted service with real PNG files
+// in the scene's scratch folder, so the preview shows an image.
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -115,7 +115,9 @@ const bool registeredNovelAI = registerScene({
 });
 
 // A prompt written without spaces, as many real files have it, with its box and the comment
-// JSON's box open: both break inside their long words, within the column.
+// JSON's box open: both break inside their long words, within the column. The model name, also
+// without spaces and a little wider than its column, shows its two ends on the two lines of its
+// row.
 const bool registeredLongTexts = registerScene({
     .name = "detail.longTexts",
     .source = SceneSource::fakeService,
@@ -128,6 +130,7 @@ const bool registeredLongTexts = registerScene({
               "long_hair,looking_at_viewer,smile,cherry_blossoms,outdoors,(depth_of_field:1.2)";
           ImageRecord record = pictureRecord(context, "long-texts.png", picture);
           novelAIMetadata(record, picture);
+          record.metadata.source = "waiNSFWIllustrious_v140.safetensors";
           return inspector(context, record, false);
         },
     .afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {

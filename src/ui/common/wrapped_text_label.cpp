@@ -2,11 +2,14 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QLabel>
 #include <QPainter>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
+#include "ui/common/phrase_line_breaks.h"
 #include "ui/common/plain_text.h"
 
 namespace lorvex::ui {
@@ -37,7 +40,9 @@ WrappedText wrapText(const QString& text, const QFont& font, int width, int maxi
   WrappedText result;
   if (text.isEmpty()) return result;
   width = std::max(width, 1);
-  const QString separated = withLineSeparators(text);
+  // Japanese breaks between its phrases; the joiners that keep a phrase whole are dropped from the
+  // lines shown.
+  const QString separated = withLineSeparators(withPhraseJoiners(text));
   QTextLayout layout(separated, font);
   QTextOption option;
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -58,17 +63,22 @@ WrappedText wrapText(const QString& text, const QFont& font, int width, int maxi
   for (std::size_t i = 0; i < shown; ++i) {
     if (i + 1 == shown && shown < ranges.size()) {
       // The rest of the text on the last line allowed, shortened to fit it.
-      QString rest = separated.mid(ranges[i].first);
+      QString rest = withoutPhraseJoiners(separated.mid(ranges[i].first));
       rest.replace(QChar::LineSeparator, QLatin1Char(' '));
       result.lines.push_back(metrics.elidedText(rest.simplified(), lastLineElideMode, width));
       result.isElided = true;
     } else {
-      result.lines.push_back(trimmedLine(separated.mid(ranges[i].first, ranges[i].second)));
+      result.lines.push_back(
+          withoutPhraseJoiners(trimmedLine(separated.mid(ranges[i].first, ranges[i].second))));
     }
     result.lineHeights.push_back(heights[i]);
     result.height += heights[i];
   }
   return result;
+}
+
+int textLineHeight(const QFont& font) {
+  return static_cast<int>(std::ceil(QFontMetricsF(font).lineSpacing()));
 }
 
 void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text) {
@@ -83,21 +93,41 @@ void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& te
 
 int balancedWrapWidth(const QString& text, const QFont& font, int maximumWidth) {
   const QFontMetrics metrics(font);
-  const auto height = [&](int width) {
-    return metrics.boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, text).height();
+  const auto bounds = [&](int width) {
+    return metrics.boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, text);
   };
-  const int lines = height(maximumWidth);
+  const int lines = bounds(maximumWidth).height();
   int low = 1;
   int high = maximumWidth;
   while (low < high) {
     const int width = (low + high) / 2;
-    if (height(width) <= lines) {
+    // A word wider than the line is drawn past its edge, and takes no more lines for it: the label
+    // must not become narrower than what it draws.
+    const QRect drawn = bounds(width);
+    if (drawn.height() <= lines && drawn.width() <= width) {
       high = width;
     } else {
       low = width + 1;
     }
   }
   return high;
+}
+
+QString labelTextInPhrases(const QString& text, const QFont& font, int maximumWidth) {
+  const QString joined = withPhraseJoiners(text);
+  if (joined.size() == text.size()) return text;
+  // A phrase wider than the line would be drawn past the label's edge: Qt breaks it inside then,
+  // as it does without the joiners.
+  const QRect drawn =
+      QFontMetrics(font).boundingRect(QRect(0, 0, maximumWidth, 1 << 20), Qt::TextWordWrap, joined);
+  return drawn.width() <= maximumWidth ? joined : text;
+}
+
+void showInEvenLines(QLabel& label, const QString& text, int maximumWidth) {
+  const QString laidOut = labelTextInPhrases(text, label.font(), maximumWidth);
+  label.setText(laidOut);
+  label.setFixedWidth(balancedWrapWidth(laidOut, label.font(), maximumWidth));
+  label.setAccessibleName(text);
 }
 
 WrappedTextLabel::WrappedTextLabel(const QString& text, QWidget* parent) : QWidget(parent) {

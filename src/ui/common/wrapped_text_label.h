@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <vector>
 
+class QLabel;
 class QPainter;
 
 namespace lorvex::ui {
@@ -26,13 +27,29 @@ struct WrappedText {
 };
 WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLineCount = 0,
                      Qt::TextElideMode lastLineElideMode = Qt::ElideRight);
+// The height of one line of text in `font`, as a text layout lays it out: the font's line spacing
+// rounded up. QFontMetrics::height() rounds the ascent and the descent each, and a box that high can
+// cut the last row of a descender ("img_00030.png" without its underscore).
+int textLineHeight(const QFont& font);
 // Draws the lines top-down from `area`'s top-left in the painter's pen and font.
 void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text);
 
 // The narrowest width up to `maximumWidth` at which `text` takes no more lines, wrapped as a
-// word-wrapping QLabel wraps it, than at `maximumWidth`: its lines come out about even, so a short
-// end never stands alone under a full line ("い。").
+// word-wrapping QLabel given exactly `text` wraps it, than at `maximumWidth`, and draws nothing past
+// that width: its lines come out about even, so a short end never stands alone under a full line
+// ("い。").
 int balancedWrapWidth(const QString& text, const QFont& font, int maximumWidth);
+
+// What a word-wrapping QLabel of `font` no wider than `maximumWidth` is given to show `text`:
+// Japanese held together within its phrases (phrase_line_breaks.h), so the label breaks between
+// them as wrapText does; the text itself when a phrase is wider than the line. (Its text() then
+// holds the joiners: only for labels whose text nobody reads back.)
+QString labelTextInPhrases(const QString& text, const QFont& font, int maximumWidth);
+
+// Shows `text` in the word-wrapping `label` in lines of about even length, at most `maximumWidth`
+// wide, broken between Japanese phrases: the label takes the balanced width and
+// labelTextInPhrases; its accessible name stays the text itself.
+void showInEvenLines(QLabel& label, const QString& text, int maximumWidth);
 
 class WrappedTextLabel : public QWidget {
   Q_OBJECT

@@ -28,7 +28,7 @@ void MiddleElidedLabel::setFullText(const QString& text) {
   if (text != fullText_) forgetMeasures();
   fullText_ = text;
   elidedWidth_ = width();
-  setText(elidedFor(width()));
+  setText(QString(shownAt(width()).text));  // a copy: measures taken meanwhile may move the kept ones
   updateGeometry();
   layOutDocument_.schedule();
 }
@@ -53,6 +53,7 @@ QRect MiddleElidedLabel::fullTextBounds(int width) const {
 
 void MiddleElidedLabel::forgetMeasures() {
   fullTextBounds_.clear();
+  shown_.clear();
   fullTextAdvance_.reset();
 }
 
@@ -79,32 +80,50 @@ qsizetype MiddleElidedLabel::visibleCharacterBound(int width) const {
   return static_cast<qsizetype>(maximumLines_) * (static_cast<qsizetype>(std::max(1, width)) + 2);
 }
 
-QString MiddleElidedLabel::elidedFor(int width) const {
-  if (width <= 0 || fullText_.isEmpty()) return fullText_;
+const MiddleElidedLabel::Shown& MiddleElidedLabel::shownAt(int width) const {
+  const auto kept = std::find_if(shown_.begin(), shown_.end(),
+                                 [width](const Shown& shown) { return shown.width == width; });
+  if (kept != shown_.end()) return *kept;
+  if (shown_.size() >= kKeptWidths) shown_.erase(shown_.begin());
+  shown_.push_back(makeShown(width));
+  return shown_.back();
+}
+
+MiddleElidedLabel::Shown MiddleElidedLabel::makeShown(int width) const {
+  if (width <= 0 || fullText_.isEmpty()) return {width, fullText_, fullTextBounds(width)};
   const qsizetype bound = visibleCharacterBound(width);
-  if (fullText_.size() <= bound && fits(fullTextBounds(width), width)) return fullText_;
-  // The longest head-and-tail cut that still fits: binary search over the characters kept.
-  const qsizetype length = std::min(fullText_.size(), bound);
+  if (fullText_.size() <= bound && fits(fullTextBounds(width), width)) {
+    return {width, fullText_, fullTextBounds(width)};
+  }
+  // The longest head-and-tail cut that still fits: binary search over the characters kept. A cut
+  // drops a character at least: its "…" stands for something hidden (a name too long for the
+  // line fits the lines once its "…" lets it break).
+  const qsizetype length = std::min(fullText_.size() - 1, bound);
+  const auto cut = [this](qsizetype kept) {
+    const qsizetype head = (kept + 1) / 2;
+    return fullText_.left(head) + kEllipsis + fullText_.right(kept - head);
+  };
   qsizetype low = 0;
   qsizetype high = length;
   while (low < high) {
     const qsizetype kept = (low + high + 1) / 2;
-    const qsizetype head = (kept + 1) / 2;
-    const QString candidate = fullText_.left(head) + kEllipsis + fullText_.right(kept - head);
-    if (fits(wrappedBounds(candidate, width), width)) {
+    if (fits(wrappedBounds(cut(kept), width), width)) {
       low = kept;
     } else {
       high = kept - 1;
     }
   }
-  const qsizetype head = (low + 1) / 2;
-  return fullText_.left(head) + kEllipsis + fullText_.right(low - head);
+  // A cut may take more lines than the full text, which a word too long for the line keeps on one:
+  // the label is as tall as the cut it draws.
+  QString shown = cut(low);
+  const QRect bounds = wrappedBounds(shown, width);
+  return {width, std::move(shown), bounds};
 }
 
 int MiddleElidedLabel::heightForWidth(int width) const {
   const int margins = contentsMargins().top() + contentsMargins().bottom();
   // Only what can show is measured: the lines it fills are the most the label takes.
-  return std::min(fullTextBounds(width).height(), linesHeight()) + margins;
+  return std::min(shownAt(width).bounds.height(), linesHeight()) + margins;
 }
 
 QSize MiddleElidedLabel::sizeHint() const {
@@ -123,7 +142,7 @@ void MiddleElidedLabel::resizeEvent(QResizeEvent* event) {
   QLabel::resizeEvent(event);
   if (elidedWidth_ != event->size().width()) {
     elidedWidth_ = event->size().width();
-    setText(elidedFor(elidedWidth_));
+    setText(QString(shownAt(elidedWidth_).text));
   }
   // Any new size lays the document out again.
   layOutDocument_.schedule();
@@ -140,7 +159,7 @@ void MiddleElidedLabel::changeEvent(QEvent* event) {
   // A new font measures differently: the measures go, and the cut is made again in it.
   forgetMeasures();
   linesHeight_.reset();
-  if (!fullText_.isEmpty()) setText(elidedFor(width()));
+  if (!fullText_.isEmpty()) setText(QString(shownAt(width()).text));
 }
 
 }  // namespace lorvex::ui

@@ -7,9 +7,12 @@
 // that paint. The label lays its document out before the window paints instead (at the end of the
 // turn), so it is painted once.
 //
+// The label is as tall as the text it shows at a width: a cut text can take more lines than the
+// full one (a name without spaces, one line drawn past the edge whole, breaks after its "…").
+//
 // Each measure of the text shapes all of it, and one layout pass asks the same widths several
 // times (the size hint, the height for the width, the fit when the text is set): the measures of
-// the full text are kept until the text or the font changes.
+// the full text and the cuts are kept until the text or the font changes.
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -44,8 +47,15 @@ class MiddleElidedLabel : public QLabel {
   void changeEvent(QEvent* event) override;
 
  private:
-  // The text shown at `width`: the full text when it fits the lines, else its head and tail.
-  QString elidedFor(int width) const;
+  // The text shown at `width`: the full text when it fits the lines, else its head and tail; and
+  // where it draws. Kept per width.
+  struct Shown {
+    int width;
+    QString text;
+    QRect bounds;
+  };
+  const Shown& shownAt(int width) const;
+  Shown makeShown(int width) const;
   // Where `text` draws when wrapped at `width`; and whether such bounds stay inside the width and
   // the lines.
   QRect wrappedBounds(const QString& text, int width) const;
@@ -62,6 +72,7 @@ class MiddleElidedLabel : public QLabel {
   QString fullText_;
   int elidedWidth_ = -1;
   mutable std::vector<std::pair<int, QRect>> fullTextBounds_;  // the latest width last
+  mutable std::vector<Shown> shown_;                           // the latest width last
   mutable std::optional<int> fullTextAdvance_;
   mutable std::optional<int> linesHeight_;
   // Fills and lays out the text's document at the label's size, while it is shown.

@@ -75,10 +75,8 @@ void applyTrashButton(QPushButton& button, QLabel& reason, bool enabled,
   const bool explains = !enabled && reasonText.has_value();
   const QString text = explains ? qtText(*reasonText) : QString();
   setPlainToolTip(button, text);
-  reason.setText(text);
   // Lines of even length, never a lone end of a sentence under a full line.
-  reason.setFixedWidth(balancedWrapWidth(text, reason.font(), kReasonMaximumWidth));
-  reason.setAccessibleName(text);
+  showInEvenLines(reason, text, kReasonMaximumWidth);
   reason.setVisible(explains);
 }
 

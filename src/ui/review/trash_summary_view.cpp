@@ -46,17 +46,35 @@ constexpr int kRowBatchSize = 200;
 // One failure: the file name and its shown path on one line each (shortened in the middle) and the
 // message (red) wrapped to as many lines as it needs. Failures of one move mostly share their
 // message: its wrapping is measured once per width.
+//
+// A clicked row's path opens as selectable text in a line edit, over the path's line: that line is
+// as high as the line edit needs to show its text whole, so the field covers neither the message
+// above it nor cuts its own descenders.
 class TrashFailureRowDelegate : public QStyledItemDelegate {
  public:
   explicit TrashFailureRowDelegate(QListView* view)
       : QStyledItemDelegate(view),
         view_(view),
-        nameHeight_(QFontMetrics(nameFont()).height()),
-        pathHeight_(QFontMetrics(pathFont()).height()) {}
+        nameHeight_(textLineHeight(nameFont())),
+        pathHeight_(std::max(textLineHeight(pathFont()), pathEditorHeight())) {}
 
   static QFont nameFont() { return roleFont(FontRole::subheadline, QFont::DemiBold); }
   static QFont messageFont() { return roleFont(FontRole::caption); }
   static QFont pathFont() { return roleFont(FontRole::caption2); }
+
+  static void preparePathEditor(QLineEdit& editor) {
+    editor.setObjectName("deleteCandidateReview.recovery.path");
+    editor.setReadOnly(true);
+    editor.setFrame(false);
+    editor.setFont(pathFont());
+    editor.setTextMargins(0, 0, 0, 0);
+    editor.setContentsMargins(0, 0, 0, 0);
+  }
+  static int pathEditorHeight() {
+    QLineEdit editor;
+    preparePathEditor(editor);
+    return editor.sizeHint().height();
+  }
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     const int width = rowWidth(option);
@@ -72,24 +90,22 @@ class TrashFailureRowDelegate : public QStyledItemDelegate {
     const QRect area = option.rect.adjusted(0, kVerticalPadding, 0, -kVerticalPadding);
     const QPalette& palette = option.palette;
     int y = area.top();
-    const auto line = [&](const QFont& font, const QColor& color, const QString& text) {
-      const QFontMetrics metrics(font);
+    const auto line = [&](const QFont& font, int height, const QColor& color, const QString& text) {
       painter->setFont(font);
       painter->setPen(color);
-      // Not clipped to the line: a small font's underscore lies just below it.
-      painter->drawText(QRect(area.left(), y, area.width(), metrics.height()),
-                        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
-                        metrics.elidedText(text, Qt::ElideMiddle, area.width()));
-      y += metrics.height() + kLineSpacing;
+      painter->drawText(QRect(area.left(), y, area.width(), height), Qt::AlignLeft | Qt::AlignVCenter,
+                        QFontMetrics(font).elidedText(text, Qt::ElideMiddle, area.width()));
+      y += height + kLineSpacing;
     };
-    line(nameFont(), roleColor(ColorRole::primary, palette), index.data(Qt::DisplayRole).toString());
+    line(nameFont(), nameHeight_, roleColor(ColorRole::primary, palette),
+         index.data(Qt::DisplayRole).toString());
     const WrappedText& message =
         wrapped(index.data(TrashFailureRecoveryListModel::MessageRole).toString(), area.width());
     painter->setFont(messageFont());
     painter->setPen(roleColor(ColorRole::red, palette));
     drawWrappedText(*painter, QRect(area.left(), y, area.width(), message.height), message);
     y += message.height + kLineSpacing;
-    line(pathFont(), roleColor(ColorRole::secondary, palette),
+    line(pathFont(), pathHeight_, roleColor(ColorRole::secondary, palette),
          index.data(TrashFailureRecoveryListModel::DisplayPathRole).toString());
     painter->setPen(roleColor(ColorRole::separator, palette));
     painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
@@ -99,12 +115,7 @@ class TrashFailureRowDelegate : public QStyledItemDelegate {
   // The path as read-only text, selected, over the row's path line.
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
     auto* editor = new QLineEdit(parent);
-    editor->setObjectName("deleteCandidateReview.recovery.path");
-    editor->setReadOnly(true);
-    editor->setFrame(false);
-    editor->setFont(pathFont());
-    editor->setTextMargins(0, 0, 0, 0);
-    editor->setContentsMargins(0, 0, 0, 0);
+    preparePathEditor(*editor);
     return editor;
   }
   void setEditorData(QWidget* editor, const QModelIndex& index) const override {
@@ -115,9 +126,8 @@ class TrashFailureRowDelegate : public QStyledItemDelegate {
   void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
   void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                             const QModelIndex&) const override {
-    const int height = std::max(pathHeight_, editor->sizeHint().height());
-    editor->setGeometry(option.rect.left(), option.rect.bottom() - kVerticalPadding - height + 1,
-                        option.rect.width(), height);
+    editor->setGeometry(option.rect.left(), option.rect.bottom() - kVerticalPadding - pathHeight_ + 1,
+                        option.rect.width(), pathHeight_);
   }
 
  private:

@@ -40,10 +40,10 @@ class ScanFailureRowDelegate : public QStyledItemDelegate {
     const int width = std::max(option.rect.width() > 0 ? option.rect.width() : view_->viewport()->width(), 1);
     const ScanFailureRecoveryRow& row =
         static_cast<const ScanFailureListModel*>(index.model())->rowAt(index.row());
-    const int height = QFontMetrics(nameFont()).height() +
+    const int height = textLineHeight(nameFont()) +
                        wrapText(qtText(row.message), captionFont(), width).height +
                        wrapText(qtText(row.guidance), captionFont(), width).height +
-                       QFontMetrics(pathFont()).height() + 3 * kLineSpacing + 2 * kVerticalPadding;
+                       textLineHeight(pathFont()) + 3 * kLineSpacing + 2 * kVerticalPadding;
     return {width, height};
   }
 
@@ -53,13 +53,15 @@ class ScanFailureRowDelegate : public QStyledItemDelegate {
     painter->save();
     const QRect area = option.rect.adjusted(0, kVerticalPadding, 0, -kVerticalPadding);
     int y = area.top();
+    // A line of the font's full height: one of QFontMetrics::height() cut the underscores of the
+    // paths.
     const auto line = [&](const QFont& font, const QColor& color, const QString& text) {
-      const QFontMetrics fm(font);
+      const int height = textLineHeight(font);
       painter->setFont(font);
       painter->setPen(color);
-      painter->drawText(QRect(area.left(), y, area.width(), fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                        fm.elidedText(text, Qt::ElideMiddle, area.width()));
-      y += fm.height() + kLineSpacing;
+      painter->drawText(QRect(area.left(), y, area.width(), height), Qt::AlignLeft | Qt::AlignVCenter,
+                        QFontMetrics(font).elidedText(text, Qt::ElideMiddle, area.width()));
+      y += height + kLineSpacing;
     };
     const auto wrapped = [&](const QFont& font, const QColor& color, const QString& text) {
       const WrappedText lines = wrapText(text, font, area.width());

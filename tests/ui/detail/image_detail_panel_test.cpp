@@ -388,6 +388,39 @@ TEST_F(ImageDetailPanelTest, OpenBoxesOfTextsWithoutSpacesStayInsideTheColumn) {
   QApplication::setFont(applicationFont);
 }
 
+// An unspaced model name a little wider than its column is drawn whole on one line, but its cut
+// breaks after the "…": the row is as tall as the cut it draws (at most two lines, the name's end
+// shown), at the column's default and minimum widths, in either language.
+TEST_F(ImageDetailPanelTest, ASettingRowIsAsTallAsTheCutItDraws) {
+  const QString model = "waiNSFWIllustriousSDXL_v140_extended_merge_final_epoch0042.safetensors";
+  std::vector<ImageRecord> records;
+  for (qsizetype length = 24; length <= model.size(); length += 4) {
+    records.push_back(novelAIRecord(std::to_string(length) + ".png", 1'700'000'000 - length));
+    records.back().metadata.source = model.right(length).toStdString();
+  }
+  makeStore(records);
+  const QFont applicationFont = QApplication::font();
+  for (const char* language : {"en", "ja"}) {
+    const AppLocalization texts = AppLocalization::overTable(bundledLocalizationTable(language), ".");
+    window.reset();
+    QApplication::setFont(interfaceFont(language));
+    host(std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &texts));
+    for (const int width : {360, 320}) {
+      window->resize(width, 1400);
+      for (const ImageRecord& record : records) {
+        focus(record.file.path);
+        const auto* value = find<MiddleElidedLabel>("detail.metadata.row.source");
+        const int drawn = value->QLabel::heightForWidth(value->width());  // the cut, as the label lays it out
+        EXPECT_GE(value->height(), drawn) << language << " " << width << ": " << value->text().toStdString();
+        EXPECT_LE(drawn, 2 * value->fontMetrics().lineSpacing() + 2);
+        EXPECT_TRUE(value->text().endsWith(".safetensors"));
+      }
+    }
+  }
+  window.reset();
+  QApplication::setFont(applicationFont);
+}
+
 TEST_F(ImageDetailPanelTest, StatusBoxShowsOnlyForMetadataNotFullyUnderstood) {
   ImageRecord partial = novelAIRecord("b.png", 1'699'999'999);
   partial.metadata.parseWarning = "Comment: bad JSON";

@@ -9,6 +9,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QPaintEngine>
@@ -17,11 +18,13 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRegion>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,12 +34,15 @@
 #include "store/support/store_harness.h"
 #include "store/trash/trash_model_test_access.h"
 #include "ui/common/header_action_button.h"
+#include "ui/common/localization_table.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/ui_roles.h"
 #include "ui/results/echo_localization.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
 #include "ui/review/trash_review_candidate_grid.h"
 #include "ui/review/trash_summary_view.h"
+#include "ui/support/drawn_texts.h"
 #include "ui/support/painted_region_recorder.h"
 #include "ui/support/recording_paint_device.h"
 #include "ui/support/store_view_models.h"
@@ -73,11 +79,11 @@ class ReviewSheetTest : public testing::WidgetTest {
     harness.drainEvents();
   }
 
-  void openReview(bool waitForLoad = true) {
+  void openReview(bool waitForLoad = true, const AppLocalization* localizer = &echo()) {
     presentDeleteCandidateTrashReview(store->trash());
     if (waitForLoad) settle();
     sheet = std::make_unique<DeleteCandidateTrashReviewSheet>(
-        testing::deleteCandidateTrashReviewModels(*store), ViewResourceDisplay{}, nullptr, &echo());
+        testing::deleteCandidateTrashReviewModels(*store), ViewResourceDisplay{}, nullptr, localizer);
     sheet->open();
     settle();
   }
@@ -531,6 +537,65 @@ TEST_F(ReviewSheetTest, TheRecoveryListOfThousandsOfFailuresIsBuiltAsItIsSeen) {
   EXPECT_EQ(last.data(TrashFailureRecoveryListModel::IdentifierRole).toString(),
             "deleteCandidateReview.recovery.row.2999-/library/2999.png");
   EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(last)));
+}
+
+// A clicked row's path opens as selectable text over the path's own line: it hides no other text
+// of the list, and no line of a row loses its descenders.
+TEST_F(ReviewSheetTest, TheRecoveryRowsCutNoTextWithAPathOpen) {
+  ImageTrashSummary summary{2, {}, {}};
+  for (const std::string path : {"/p/img_00030.png", "/p/jpg_gqyp.png"}) {
+    summary.failures.push_back({path, "refused", ImageTrashFailureReason::underlyingError, std::nullopt});
+  }
+  QWidget host;
+  auto* view = new TrashSummaryView([] {}, &host);
+  view->setSummary({summary, echo(), {}}, {summary, echo(), {}}, false);
+  host.show();
+  QTest::mouseClick(findByName<QPushButton>(host, "deleteCandidateReview.recovery.details"), Qt::LeftButton);
+  settle();
+  QListView* list = view->recoverySheet()->failureList();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualRect(list->model()->index(1, 0)).center());
+  settle();
+  const auto* path = view->recoverySheet()->findChild<QLineEdit*>();
+  ASSERT_NE(path, nullptr);
+  const std::vector<testing::DrawnText> texts = testing::drawnTexts(*view->recoverySheet());
+  EXPECT_GT(texts.size(), 6u);
+  for (const testing::DrawnText& drawn : texts) {
+    EXPECT_TRUE(drawn.whole()) << drawn.text.toStdString();
+    EXPECT_TRUE(drawn.text == path->text() || !drawn.line.intersects(QRectF(path->geometry())))
+        << drawn.text.toStdString() << " lies under the open path";
+  }
+}
+
+// The reasons under the Trash buttons break between Japanese phrases, never inside a word
+// ("…削 / 除候補…"): with no candidate, then with one not selected.
+TEST_F(ReviewSheetTest, JapaneseReasonsBreakBetweenPhrases) {
+  const QFont applicationFont = QApplication::font();
+  QApplication::setFont(interfaceFont(kJapaneseLanguage));
+  const AppLocalization japanese =
+      AppLocalization::overTable(bundledLocalizationTable(kJapaneseLanguage), ".");
+  auto records = lorvex::testing::makeLibraryRecords(2);
+  harness.service->setRecords(records);
+  openReview(true, &japanese);
+  for (const bool candidate : {false, true}) {
+    if (candidate) {
+      records[0].reviewState.deleteCandidate = true;
+      harness.service->setRecords(records);
+      button("common.reload")->click();
+      settle();
+    }
+    for (QLabel* reason : sheet->findChildren<QLabel*>(QRegularExpression("disabledReason$"))) {
+      if (!reason->isVisible()) continue;
+      std::map<double, QString> byLine;  // the label's texts drawn at each line's height
+      for (const testing::DrawnText& drawn : testing::drawnTexts(*reason))
+        byLine[drawn.line.top()] += drawn.text;
+      QStringList lines;
+      for (auto& [top, line] : byLine) lines << line.remove(QChar(0x2060));  // what draws nothing
+      EXPECT_TRUE(testing::endsBetweenPhrases(reason->accessibleName(), lines))
+          << lines.join('|').toStdString();
+    }
+  }
+  QApplication::setFont(applicationFont);
 }
 
 TEST_F(ReviewSheetTest, RetryFromTheSummaryMovesOnlyTheFailedFileAfterItsConfirmation) {
