@@ -127,8 +127,9 @@ void MainWindow::placeInsideScreen(QMargins frameMargins, bool firstLaunch) {
   const QSize frameExtra(frameMargins.left() + frameMargins.right(),
                          frameMargins.top() + frameMargins.bottom());
   const QRect frame(pos(), size() + frameExtra);
-  // Saved on another screen, or on one that has since shrunk or gone: inside one that is here.
-  const QScreen* screen = QGuiApplication::screenAt(frame.center());
+  // A first launch opens on the primary screen. Saved on another screen, or on one that has since
+  // shrunk or gone: inside one that is here.
+  const QScreen* screen = firstLaunch ? nullptr : QGuiApplication::screenAt(frame.center());
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
   WindowPlacement placement = windowPlacementInside(frame, screen->availableGeometry(),

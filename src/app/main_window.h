@@ -40,7 +40,6 @@ QRect windowGeometryInside(QRect window, QRect available, QSize minimumSize);
 struct WindowPlacement {
   QRect frame;  // the whole window, its frame included
   bool maximized = false;
-  bool operator==(const WindowPlacement&) const = default;
 };
 
 // `frame` (a window's frame) moved and, when larger, shrunk to lie inside `available`, never below

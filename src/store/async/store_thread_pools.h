@@ -7,7 +7,7 @@
 // scan ends only between two files) must not make quitting wait. The program's end joins their
 // threads through platform::endLongLivedThreads, giving running jobs until its deadline.
 //
-// Thread safety: both functions may be called from any thread.
+// Thread safety: every function here may be called from any thread.
 #pragma once
 
 #include <QThreadPool>
