@@ -1,7 +1,5 @@
-// Every program of the application's tests ends as lorvex's main() does: once its tests have run,
-// the threads the program keeps for its whole life are ended and joined, and no thread but the
-// main one is left while the process exits (LeakSanitizer's exit check crashes on a thread that
-// ends meanwhile).
+// The application's test programs end as lorvex's main() does: their threads ended and joined, no
+// thread but the main one left while the process exits (LeakSanitizer's exit check crashes on one).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -22,8 +20,8 @@ class ProgramEnd final : public ::testing::Environment {
     // Events still posted may hand the pools their last jobs.
     if (QCoreApplication::instance() != nullptr) ui::testing::drainUiEvents();
     EXPECT_TRUE(endProgramThreads(std::chrono::steady_clock::now() + std::chrono::seconds(10)))
-        << "work still ran ten seconds after the tests";
-    std::vector<std::string> left = lorvex::testing::otherThreadsAfterEndedOnesLeave(std::chrono::seconds(2));
+        << "work still ran";
+    std::vector<std::string> left = lorvex::testing::otherThreadsOfThisProcess(std::chrono::seconds(2));
     // Qt's D-Bus connection thread (a file manager asked over D-Bus) is Qt's own: no public call
     // ends it, and Qt stops and joins it with its other static objects as the process exits.
     std::erase_if(left, [](const std::string& name) { return name.starts_with("QDBusConnection "); });
