@@ -12,7 +12,9 @@
 #include "app/launch_alerts.h"
 #include "app/main_window.h"
 #include "platform/log.h"
+#include "platform/long_lived_threads.h"
 #include "services/ui_testing_launch.h"
+#include "store/async/store_thread_pools.h"
 #include "store/image_library_store.h"
 #include "ui/common/scroll_bar_paint_cache.h"
 
@@ -162,8 +164,16 @@ bool poolsFinishWithin(const std::vector<QThreadPool*>& pools, std::chrono::mill
   return true;
 }
 
-void quitAfterWaitingForPools(const std::vector<QThreadPool*>& pools) {
-  if (poolsFinishWithin(pools, kPoolGraceAtQuit)) return;
+bool endProgramThreads(std::chrono::steady_clock::time_point deadline) {
+  const bool ended = platform::endLongLivedThreads(deadline);
+  // Qt's own pool (image conversions and transforms hand work to it) joins at exit by itself, but
+  // only after the program's static objects are gone; joined here it is gone before they are.
+  QThreadPool* qtPool = QThreadPool::globalInstance();  // null once Qt has let it go
+  return (qtPool == nullptr || waitForPoolUntil(*qtPool, deadline)) && ended;
+}
+
+void quitAfterEndingThreads() {
+  if (endProgramThreads(std::chrono::steady_clock::now() + kPoolGraceAtQuit)) return;
   platform::logInfo("App", "library work still running two seconds after quitting; ending without it");
   std::_Exit(0);
 }

@@ -7,8 +7,9 @@
 // the main window when it first shows ("settingsUnreadableAlert").
 //
 // Quitting: the windows go first, then the store (which stops its flows). A scan blocked in a pool
-// job may outlast that; quitAfterWaitingForPools() gives such jobs two seconds and then ends the
-// process without waiting further (library writes are transactions, so nothing is left half done).
+// job may outlast that; quitAfterEndingThreads() gives such jobs two seconds to end and joins every
+// thread the program made, or ends the process without waiting further (library writes are
+// transactions, so nothing is left half done).
 //
 // Signposts (LORVEX_TRACE): "MainWindowShown" ("ms=T") when the main window first shows, and once
 // "FirstResultPage" ("count=N ms=T") for the first page of results applied after the library was
@@ -103,8 +104,12 @@ class LorvexApplication : public QObject {
 // Waits up to `timeout` for every job of the pools to finish; false when one still runs then.
 bool poolsFinishWithin(const std::vector<QThreadPool*>& pools, std::chrono::milliseconds timeout);
 
-// After the application object is gone: when a pool job still runs two seconds later, logs it and
-// ends the process at once with status 0.
-void quitAfterWaitingForPools(const std::vector<QThreadPool*>& pools);
+// After the application object is gone: ends every thread the program keeps for its whole life
+// (the pools, the image workers, the settings writer; platform/long_lived_threads.h) and Qt's
+// global pool, so that only the main thread is left when main returns. When library work still
+// runs two seconds later, logs it and ends the process at once with status 0.
+void quitAfterEndingThreads();
+// The ending itself: false when work still ran at `deadline` (its threads are left).
+bool endProgramThreads(std::chrono::steady_clock::time_point deadline);
 
 }  // namespace lorvex::app

@@ -2,8 +2,9 @@
 // window forward and leaves (or, when the other cannot be reached, says so). Otherwise it builds
 // the composition root, shows the main window and runs the event loop (under the main-thread stall
 // monitor when LORVEX_STALL_MS is set); after it ends, the windows and the store go, the settings
-// still waiting for the background writer are written, and library work still blocked in a pool
-// job is given two seconds before the process ends without it.
+// still waiting for the background writer are written, and every thread the program made is ended
+// and joined; library work still blocked in a pool job is given two seconds before the process
+// ends without it.
 #include <QApplication>
 #include <QMessageBox>
 #include <chrono>
@@ -20,7 +21,6 @@
 #include "platform/settings.h"
 #include "services/live_image_library_service.h"
 #include "services/ui_testing_launch.h"
-#include "store/async/store_thread_pools.h"
 
 int main(int argc, char** argv) {
   const auto startTime = std::chrono::steady_clock::now();
@@ -62,6 +62,8 @@ int main(int argc, char** argv) {
     instance->stopAnswering();
   }
   lorvex::platform::Settings::flushAll();
-  lorvex::app::quitAfterWaitingForPools({&lorvex::userInitiatedPool(), &lorvex::utilityPool()});
+  // Every thread the program made ends before main returns: one still running while the process
+  // exits races its end.
+  lorvex::app::quitAfterEndingThreads();
   return status;
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDataStream>
 #include <QDesktopServices>
 #include <QMenuBar>
 #include <QScreen>
@@ -9,6 +10,7 @@
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
+#include <optional>
 
 #include "app/environment_info.h"
 #include "app/library_workspace.h"
@@ -26,6 +28,39 @@ namespace {
 
 QString menuText(const std::string& text) {
   return ui::mnemonicSafe(ui::qtText(text));
+}
+
+// The frame a window manager adds around a window that has not had one yet: a title bar and
+// borders at least as large as most draw (a smaller real one leaves the window a little short of
+// the screen's edges).
+constexpr QMargins kFrameAllowance(8, 48, 8, 16);
+
+// The frame the window had when its state was saved: saveGeometry() writes the frame and the
+// normal geometry inside it. Nothing for another layout, for a window saved maximized or full
+// screen (its frame was the screen's), or for margins no window manager draws.
+std::optional<QMargins> savedFrameMargins(const QByteArray& saved) {
+  constexpr quint32 kMagic = 0x1D9D0CB;
+  constexpr int kLargestMargin = 200;
+  QDataStream stream(saved);
+  stream.setVersion(QDataStream::Qt_4_0);
+  quint32 magic = 0;
+  quint16 majorVersion = 0;
+  quint16 minorVersion = 0;
+  QRect frame;
+  QRect normal;
+  qint32 screenNumber = 0;
+  quint8 maximized = 0;
+  quint8 fullScreen = 0;
+  stream >> magic >> majorVersion >> minorVersion >> frame >> normal >> screenNumber >> maximized >>
+      fullScreen;
+  if (stream.status() != QDataStream::Ok || magic != kMagic || maximized != 0 || fullScreen != 0)
+    return std::nullopt;
+  const QMargins margins(normal.left() - frame.left(), normal.top() - frame.top(),
+                         frame.right() - normal.right(), frame.bottom() - normal.bottom());
+  for (const int margin : {margins.left(), margins.top(), margins.right(), margins.bottom()}) {
+    if (margin < 0 || margin > kLargestMargin) return std::nullopt;
+  }
+  return margins;
 }
 
 }  // namespace
@@ -61,46 +96,58 @@ QRect windowGeometryInside(QRect window, QRect available, QSize minimumSize) {
   return {x, y, width, height};
 }
 
+WindowPlacement windowPlacementInside(QRect frame, QRect available, QSize minimumFrameSize) {
+  if (available.isEmpty()) return {frame, false};
+  const bool minimumFits =
+      minimumFrameSize.width() <= available.width() && minimumFrameSize.height() <= available.height();
+  return {windowGeometryInside(frame, available, minimumFrameSize), !minimumFits};
+}
+
 void MainWindow::restoreWindowState() {
   if (const auto state = appStorage_.data(kSplitViewStateKey)) {
     contentView_->splitView()->restoreState(
         QByteArray(reinterpret_cast<const char*>(state->data()), static_cast<qsizetype>(state->size())));
   }
   const auto geometry = appStorage_.data(kMainWindowGeometryKey);
-  if (!geometry || !restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
-                                               static_cast<qsizetype>(geometry->size())))) {
-    // A first launch: the default size when the screen holds it with a window manager's frame around
-    // it; on a smaller screen the window opens maximized (the frame is not known before the window
-    // is shown, and a window manager fits a maximized window to the screen exactly), its normal size
-    // shrunk to fit for when the person restores it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      constexpr QSize kFrameAllowance(16, 64);
-      const QRect room(QPoint(), screen->availableGeometry().size() - kFrameAllowance);
-      const QRect fitted =
-          windowGeometryInside(QRect(QPoint(), size()), room, minimumSizeHint().expandedTo(minimumSize()));
-      if (fitted.size() != size()) {
-        resize(fitted.size());
-        setWindowState(windowState() | Qt::WindowMaximized);
-      }
-    }
+  const QByteArray saved = geometry ? QByteArray(reinterpret_cast<const char*>(geometry->data()),
+                                                 static_cast<qsizetype>(geometry->size()))
+                                    : QByteArray();
+  // The frame is not known before the window is shown: a restored window expects the one it had,
+  // a first launch a generous one.
+  if (saved.isEmpty() || !restoreGeometry(saved)) {
+    placeInsideScreen(kFrameAllowance, true);
     return;
   }
-  keepInsideScreen();
+  placeInsideScreen(savedFrameMargins(saved).value_or(kFrameAllowance), false);
+}
+
+void MainWindow::placeInsideScreen(QMargins frameMargins, bool firstLaunch) {
+  if (isMaximized() || isFullScreen()) return;
+  // A window's position is its frame's (until it is shown, its frame is not part of its geometry).
+  const QSize frameExtra(frameMargins.left() + frameMargins.right(),
+                         frameMargins.top() + frameMargins.bottom());
+  const QRect frame(pos(), size() + frameExtra);
+  // A first launch opens on the primary screen. Saved on another screen, or on one that has since
+  // shrunk or gone: inside one that is here.
+  const QScreen* screen = firstLaunch ? nullptr : QGuiApplication::screenAt(frame.center());
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  WindowPlacement placement = windowPlacementInside(frame, screen->availableGeometry(),
+                                                    minimumSizeHint().expandedTo(minimumSize()) + frameExtra);
+  // A first launch on a screen too small for the default size is given the whole screen; the
+  // window manager places it, so only its size is kept for when the person restores it.
+  if (firstLaunch && placement.frame.size() != frame.size()) placement.maximized = true;
+  if (placement.frame.size() != frame.size()) resize(placement.frame.size() - frameExtra);
+  if (!firstLaunch && placement.frame.topLeft() != frame.topLeft()) move(placement.frame.topLeft());
+  if (placement.maximized) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::keepInsideScreen() {
-  if (isMaximized() || isFullScreen()) return;
-  // Saved on another screen, or on one that has since shrunk or gone: back inside one that is here.
   const QRect frame = frameGeometry();
-  const QScreen* screen = QGuiApplication::screenAt(frame.center());
-  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-  if (screen == nullptr) return;
-  const QSize frameExtra = frame.size() - size();
-  const QRect inside = windowGeometryInside(frame, screen->availableGeometry(),
-                                            minimumSizeHint().expandedTo(minimumSize()) + frameExtra);
-  if (inside == frame) return;
-  resize(inside.size() - frameExtra);
-  move(inside.topLeft());
+  const QRect inside = geometry();
+  placeInsideScreen(QMargins(inside.left() - frame.left(), inside.top() - frame.top(),
+                             frame.right() - inside.right(), frame.bottom() - inside.bottom()),
+                    false);
 }
 
 void MainWindow::saveWindowState() {
@@ -213,9 +260,29 @@ void MainWindow::showEvent(QShowEvent* event) {
   updateShortcutHelpAction();
   if (wasShown_) return;
   wasShown_ = true;
-  // Once shown, the frame the window manager adds is known: the whole frame goes inside the screen.
+  // Shown, the window may know the frame the window manager adds (on X11 it comes a moment later,
+  // below): the whole frame goes inside the screen.
   keepInsideScreen();
+  placedWithItsFrame_ = frameGeometry() != geometry();
   Q_EMIT firstShown();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  placeOnceItsFrameIsKnown();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  placeOnceItsFrameIsKnown();
+}
+
+void MainWindow::placeOnceItsFrameIsKnown() {
+  // The window manager framed the window after it was shown (and moved it to make room for the
+  // frame): placed again once, with that frame. Later moves are the person's.
+  if (!wasShown_ || placedWithItsFrame_ || frameGeometry() == geometry()) return;
+  placedWithItsFrame_ = true;
+  keepInsideScreen();
 }
 
 }  // namespace lorvex::app

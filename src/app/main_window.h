@@ -7,13 +7,16 @@
 // No action binds Ctrl+Z: the window's undo key, the grid and the slideshow read it themselves.
 //
 // Closing this window quits the program. Its size, position and state and the sidebar's width are
-// kept in the application's settings when it closes and restored when it is made, kept inside the
-// screen it lands on (a screen that went away, a smaller one).
+// kept in the application's settings when it closes and restored when it is made. A first launch
+// and a restored window alike open with the whole frame, title bar included, inside the screen's
+// available area (a screen that went away, a smaller one): moved, shrunk but never below the
+// window's minimum, maximized where that minimum does not fit.
 //
 // Thread safety: GUI thread only.
 #pragma once
 
 #include <QMainWindow>
+#include <QMargins>
 #include <QRect>
 #include <functional>
 #include <string_view>
@@ -32,6 +35,18 @@ inline constexpr std::string_view kSplitViewStateKey = "Lorvex.mainWindow.splitV
 // `window` (a frame) moved and, when larger, shrunk to lie inside `available`; never below
 // `minimumSize` (a screen smaller than the window's minimum keeps its top-left corner on screen).
 QRect windowGeometryInside(QRect window, QRect available, QSize minimumSize);
+
+// Where the main window goes on a screen, for a first launch and a restored one alike.
+struct WindowPlacement {
+  QRect frame;  // the whole window, its frame included
+  bool maximized = false;
+};
+
+// `frame` (a window's frame) moved and, when larger, shrunk to lie inside `available`, never below
+// `minimumFrameSize`. Where even that minimum does not fit, the window is maximized (a window
+// manager fits a maximized window to the screen exactly); `frame` is then the one it comes back to
+// when the person restores it, as far inside as the minimum allows.
+WindowPlacement windowPlacementInside(QRect frame, QRect available, QSize minimumFrameSize);
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -60,13 +75,20 @@ class MainWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void buildMenus(Updater* updater, std::function<void()> openAcknowledgments);
   void restoreWindowState();
   void saveWindowState();
-  // Brings a restored window back inside the screen it lands on.
+  // Places the window, its frame included, inside the screen it lands on (windowPlacementInside)
+  // with `frame` as the frame the window manager will add; a first launch also opens maximized
+  // where its default size had to shrink.
+  void placeInsideScreen(QMargins frame, bool firstLaunch);
+  // The same once the window is shown, with the frame it has.
   void keepInsideScreen();
+  void placeOnceItsFrameIsKnown();
   void updateShortcutHelpAction();
   void updateInspectorAction();
 
@@ -77,6 +99,8 @@ class MainWindow : public QMainWindow {
   QAction* shortcutHelpAction_ = nullptr;
   QAction* inspectorAction_ = nullptr;
   bool wasShown_ = false;
+  // Whether the window was placed with the frame the window manager really gave it.
+  bool placedWithItsFrame_ = false;
 };
 
 }  // namespace lorvex::app

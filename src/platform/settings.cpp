@@ -21,6 +21,7 @@
 #include "platform/file_lock.h"
 #include "platform/json_nesting.h"
 #include "platform/log.h"
+#include "platform/long_lived_threads.h"
 #include "platform/regular_file.h"
 
 namespace lorvex::platform {
@@ -92,27 +93,42 @@ std::map<std::string, std::weak_ptr<Settings::Suite>>& openSuites() {
 }
 
 // The one thread that rewrites settings files, in the order suites were changed. Made on first
-// use and never destroyed, so it can still run while the process exits; quitting writes through
+// use and never destroyed; the program's end stops its thread after the writes it holds (see
+// long_lived_threads.h), and a change after that starts it again. Quitting writes through
 // flushAll() (and the last Settings object of a suite) rather than waiting for it.
 class BackgroundWriter {
  public:
   void enqueue(std::shared_ptr<Settings::SuiteState> state) {
     std::lock_guard lock(mutex_);
     queue_.push_back(std::move(state));
-    if (!started_) {
-      started_ = true;
-      std::thread([this] { run(); }).detach();
+    if (!thread_.joinable()) {
+      stopping_ = std::make_shared<bool>(false);
+      thread_ = std::thread([this, stopping = stopping_] { run(*stopping); });
     }
     wake_.notify_one();
   }
 
+  // Writes what is queued, then ends the thread and joins it.
+  void stop() {
+    std::thread ending;
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) *stopping_ = true;
+      ending = std::move(thread_);
+    }
+    wake_.notify_all();
+    if (ending.joinable()) ending.join();
+  }
+
  private:
-  [[noreturn]] void run() {
+  // `stopping` (under mutex_) is this thread's own: a change made while it ends starts another.
+  void run(const bool& stopping) {
     for (;;) {
       std::shared_ptr<Settings::SuiteState> state;
       {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return !queue_.empty(); });
+        wake_.wait(lock, [this, &stopping] { return !queue_.empty() || stopping; });
+        if (queue_.empty()) return;
         state = std::move(queue_.front());
         queue_.pop_front();
       }
@@ -123,11 +139,20 @@ class BackgroundWriter {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::shared_ptr<Settings::SuiteState>> queue_;
-  bool started_ = false;
+  std::thread thread_;              // under mutex_
+  std::shared_ptr<bool> stopping_;  // the running thread's, under mutex_
 };
 
 BackgroundWriter& backgroundWriter() {
-  static auto* const writer = new BackgroundWriter();
+  static auto* const writer = [] {
+    auto* made = new BackgroundWriter();
+    registerLongLivedThreads("the settings writer", LongLivedThreadsRole::writer,
+                             [made](std::chrono::steady_clock::time_point) {
+                               made->stop();
+                               return true;
+                             });
+    return made;
+  }();
   return *writer;
 }
 

@@ -33,6 +33,7 @@
 
 #include "drive_commands.h"
 #include "model/raw_value.h"
+#include "platform/long_lived_threads.h"
 #include "store/image_library_store.h"
 #include "store/library_store_composition.h"
 #include "store/store_idle.h"
@@ -199,9 +200,7 @@ bool probe(ImageLibraryStore& store, const std::string& folder) {
   return appeared;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int drive(int argc, char** argv) {
   Arguments arguments;
   const DriveCommands commands = allCommands();
   if (!parseArguments(argc, argv, arguments)) {
@@ -263,4 +262,13 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   return preparedCleanly && probed && commandsSucceeded ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = drive(argc, argv);
+  // Like the program: every thread made on the way ends before the process exits.
+  lorvex::platform::endLongLivedThreads(std::chrono::steady_clock::now() + std::chrono::seconds(10));
+  return status;
 }

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "app/desktop_integration.h"
+#include "app/lorvex_application.h"
 #include "journey_screens.h"
 #include "scene_registry.h"
 #include "store/image_library_store.h"
@@ -218,9 +219,7 @@ bool renderScene(const Scene& scene, const Arguments& arguments, ImageLibrarySto
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int renderScreens(int argc, char** argv) {
   Arguments arguments;
   if (!parseArguments(argc, argv, arguments)) {
     std::fprintf(
@@ -282,4 +281,13 @@ int main(int argc, char** argv) {
     if (!renderScene(*scene, arguments, library.get(), index++)) allWritten = false;
   }
   return allWritten ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = renderScreens(argc, argv);
+  // Like the program: every thread made on the way ends before the process exits.
+  lorvex::app::endProgramThreads(std::chrono::steady_clock::now() + std::chrono::seconds(10));
+  return status;
 }

@@ -2,14 +2,39 @@
 
 #include <QThread>
 #include <algorithm>
+#include <climits>
+#include <string>
+#include <utility>
+
+#include "platform/long_lived_threads.h"
 
 namespace lorvex {
+
+namespace {
+
+// The program's end waits for the pool's jobs and joins its threads (a job still running then is
+// left to the caller's grace).
+QThreadPool* registeredAtProgramEnd(QThreadPool* pool, std::string name) {
+  platform::registerLongLivedThreads(
+      std::move(name), platform::LongLivedThreadsRole::workers,
+      [pool](std::chrono::steady_clock::time_point deadline) { return waitForPoolUntil(*pool, deadline); });
+  return pool;
+}
+
+}  // namespace
+
+bool waitForPoolUntil(QThreadPool& pool, std::chrono::steady_clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  // Once its jobs are done the pool also joins its idle threads.
+  return pool.waitForDone(static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX)));
+}
 
 QThreadPool& userInitiatedPool() {
   static QThreadPool* const pool = [] {
     auto* created = new QThreadPool();
     created->setMaxThreadCount(std::max(4, QThread::idealThreadCount()));
-    return created;
+    return registeredAtProgramEnd(created, "the user-initiated pool");
   }();
   return *pool;
 }
@@ -19,7 +44,7 @@ QThreadPool& utilityPool() {
     auto* created = new QThreadPool();
     created->setMaxThreadCount(4);
     created->setThreadPriority(QThread::LowPriority);
-    return created;
+    return registeredAtProgramEnd(created, "the utility pool");
   }();
   return *pool;
 }

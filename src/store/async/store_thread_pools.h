@@ -4,12 +4,14 @@
 // minutes, so neither pool is one thread wide, and no job ever waits for another job of a pool.
 //
 // The pools live for the whole process and are never destroyed: a job still running at exit (a
-// scan ends only between two files) must not make quitting wait.
+// scan ends only between two files) must not make quitting wait. The program's end joins their
+// threads through platform::endLongLivedThreads, giving running jobs until its deadline.
 //
-// Thread safety: both functions may be called from any thread.
+// Thread safety: every function here may be called from any thread.
 #pragma once
 
 #include <QThreadPool>
+#include <chrono>
 
 namespace lorvex {
 
@@ -17,5 +19,9 @@ namespace lorvex {
 QThreadPool& userInitiatedPool();
 // 4 threads at low priority.
 QThreadPool& utilityPool();
+
+// Waits until `deadline` for the pool's jobs; once they are done its idle threads are joined too.
+// False when a job still ran at the deadline.
+bool waitForPoolUntil(QThreadPool& pool, std::chrono::steady_clock::time_point deadline);
 
 }  // namespace lorvex

@@ -3,6 +3,9 @@
 #include <QPointer>
 #include <utility>
 
+#include "platform/long_lived_threads.h"
+#include "store/async/store_thread_pools.h"
+
 namespace lorvex::ui {
 namespace {
 
@@ -42,9 +45,19 @@ LocalImageLoader::~LocalImageLoader() {
 }
 
 LocalImageLoader& LocalImageLoader::shared() {
-  static LocalImageLoader* loader = new LocalImageLoader(LocalImageMemoryCache::shared(),
-                                                         LocalImageDecodeLimiter::shared(), decodeLocalImage);
+  static LocalImageLoader* const loader = [] {
+    auto* made = new LocalImageLoader(LocalImageMemoryCache::shared(), LocalImageDecodeLimiter::shared(),
+                                      decodeLocalImage);
+    made->livesAsLongAsTheProgram("the image loader");
+    return made;
+  }();
   return *loader;
+}
+
+void LocalImageLoader::livesAsLongAsTheProgram(std::string name) {
+  platform::registerLongLivedThreads(
+      std::move(name), platform::LongLivedThreadsRole::workers,
+      [this](std::chrono::steady_clock::time_point deadline) { return waitForPoolUntil(pool_, deadline); });
 }
 
 LocalImageLoader::Ticket LocalImageLoader::load(const std::string& path,

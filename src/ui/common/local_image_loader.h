@@ -45,6 +45,9 @@ class LocalImageLoader : public QObject {
 
   // The program's loader over the shared cache and limiter, made on first use.
   static LocalImageLoader& shared();
+  // For a loader never destroyed (views may outlive any owner it could have): the program's end
+  // joins its workers once their decodes are done (platform/long_lived_threads.h).
+  void livesAsLongAsTheProgram(std::string name);
 
   // Loads `path` (downsampled when `maxPixelSize` is above 0). With a cache key the cache is asked
   // first: a hit calls `done` before returning and gives ticket 0. Otherwise `done` is called later,

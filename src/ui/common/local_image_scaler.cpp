@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/long_lived_threads.h"
+#include "store/async/store_thread_pools.h"
 #include "ui/common/clip_rect_painting.h"
 
 namespace lorvex::ui {
@@ -74,8 +76,16 @@ LocalImageScaler::~LocalImageScaler() {
 }
 
 LocalImageScaler& LocalImageScaler::shared() {
-  // Never destroyed: views may outlive any owner it could have.
-  static LocalImageScaler* scaler = new LocalImageScaler();
+  static LocalImageScaler* const scaler = [] {
+    auto* made = new LocalImageScaler();
+    // Never destroyed (views may outlive any owner it could have): the program's end joins its
+    // workers once their scales are done.
+    platform::registerLongLivedThreads("the image scaler", platform::LongLivedThreadsRole::workers,
+                                       [made](std::chrono::steady_clock::time_point deadline) {
+                                         return waitForPoolUntil(made->pool_, deadline);
+                                       });
+    return made;
+  }();
   return *scaler;
 }
 

@@ -62,8 +62,12 @@ bool isFullyOpaque(const QImage& image) {
 }
 
 LocalImageLoader& slideshowImageLoader() {
-  static LocalImageLoader* loader = new LocalImageLoader(
-      LocalImageMemoryCache::shared(), LocalImageDecodeLimiter::shared(), decodeSlideshowImage);
+  static LocalImageLoader* const loader = [] {
+    auto* made = new LocalImageLoader(LocalImageMemoryCache::shared(), LocalImageDecodeLimiter::shared(),
+                                      decodeSlideshowImage);
+    made->livesAsLongAsTheProgram("the slideshow's image loader");
+    return made;
+  }();
   return *loader;
 }
 

@@ -14,15 +14,30 @@
 #include <QPainter>
 #include <QScreen>
 #include <QShowEvent>
+#include <QThreadPool>
 #include <QWindowStateChangeEvent>
 #include <cstdint>
-#include <thread>
 
+#include "platform/long_lived_threads.h"
+#include "store/async/store_thread_pools.h"
 #include "ui/slideshow/slideshow_playback_rules.h"
 
 namespace lorvex::ui {
 
 namespace {
+
+// The helper thread of mapPagesAhead, made on first use and joined at the program's end.
+QThreadPool& pageMappingPool() {
+  static QThreadPool* const pool = [] {
+    auto* made = new QThreadPool();
+    made->setMaxThreadCount(1);
+    platform::registerLongLivedThreads(
+        "the slideshow's page mapping", platform::LongLivedThreadsRole::workers,
+        [made](std::chrono::steady_clock::time_point deadline) { return waitForPoolUntil(*made, deadline); });
+    return made;
+  }();
+  return *pool;
+}
 
 // Maps the pages of `bytes` at `data` for writing on a helper thread, leaving what they hold
 // alone: the painting thread may write them meanwhile, and memory freed or reused meanwhile
@@ -36,9 +51,9 @@ void mapPagesAhead(const uchar* data, qsizetype bytes) {
   const std::uintptr_t first = (start + page - 1) / page * page;
   const std::uintptr_t last = (start + static_cast<std::uintptr_t>(bytes)) / page * page;
   if (last <= first) return;
-  std::thread([first, length = last - first] {
+  pageMappingPool().start([first, length = last - first] {
     madvise(reinterpret_cast<void*>(first), length, MADV_POPULATE_WRITE);
-  }).detach();
+  });
 #else
   (void)data;
   (void)bytes;
