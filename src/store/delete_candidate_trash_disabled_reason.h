@@ -11,6 +11,8 @@ namespace lorvex {
 
 // In order of precedence where several hold at once.
 enum class DeleteCandidateTrashDisabledReason {
+  // A move has been confirmed and waits for the scan under way to end; nothing has moved yet.
+  moveWaitingForScan,
   trashingInProgress,
   libraryNotIndexedYet,
   indexingInProgress,
@@ -22,6 +24,8 @@ enum class DeleteCandidateTrashDisabledReason {
 // The states of the store that forbid moving anything to the Trash.
 struct DeleteCandidateTrashBlockers {
   bool trashing = false;
+  // The move that runs has not started moving: it waits for a scan (trashing holds too).
+  bool waitingForScan = false;
   bool notPrepared = false;
   bool indexing = false;
   bool loading = false;
@@ -32,6 +36,9 @@ struct DeleteCandidateTrashBlockers {
 // The reason of the first blocker that holds, in precedence order; nothing when none holds.
 inline std::optional<DeleteCandidateTrashDisabledReason> blockingReason(
     const DeleteCandidateTrashBlockers& blockers) {
+  // Said as it is: the selection bar says the move waits for the scan, and the reason under the
+  // buttons must not claim that it is already moving files.
+  if (blockers.waitingForScan) return DeleteCandidateTrashDisabledReason::moveWaitingForScan;
   if (blockers.trashing) return DeleteCandidateTrashDisabledReason::trashingInProgress;
   if (blockers.notPrepared) return DeleteCandidateTrashDisabledReason::libraryNotIndexedYet;
   if (blockers.indexing) return DeleteCandidateTrashDisabledReason::indexingInProgress;

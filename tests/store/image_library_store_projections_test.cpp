@@ -216,6 +216,16 @@ TEST(ImageLibraryStoreProjections, TrashReviewPermissionsAndReasons) {
        {.trashing = true, .indexing = true},
        Reason::trashingInProgress,
        Reason::trashingInProgress},
+      {"a confirmed move waiting for the scan",
+       [](OfflineStore& f) {
+         TrashModelTestAccess::setIsTrashingDeleteCandidates(f.store.trash(), true);
+         TrashModelTestAccess::setIsWaitingForLibrarySync(f.store.trash(), true);
+       },
+       {},
+       2,
+       {.trashing = true, .waitingForScan = true},
+       Reason::moveWaitingForScan,
+       Reason::moveWaitingForScan},
       {"library not prepared",
        [](OfflineStore& f) {
          f.store.context().setNeedsLiveServicePreparation(true);

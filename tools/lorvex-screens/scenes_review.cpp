@@ -81,13 +81,18 @@ std::unique_ptr<QWidget> sheetOver(ImageLibraryStore& store) {
       ui::testing::deleteCandidateTrashReviewModels(store), ui::ViewResourceDisplay{}, nullptr);
 }
 
-std::unique_ptr<QWidget> buildFeedbackBanner(SceneContext& context) {
+// `undoing`: its undo's restore runs, and the banner stays as it was, its Undo in place and disabled.
+std::unique_ptr<QWidget> feedbackBannerScene(SceneContext& context, bool undoing) {
   ImageLibraryStore& store = context.makeFakeStore();
   DeleteCandidateUndoAction undo;
   undo.records = {{"/library/1.png", false, 0}};
   ReviewModelTestAccess::setDeleteCandidateUndoStack(store.review(), {undo});
   ReviewModelTestAccess::setDeleteCandidateFeedback(
       store.review(), DeleteCandidateFeedback{DeleteCandidateFeedback::Change::marked, 3, true, true});
+  if (undoing) {
+    ReviewModelTestAccess::setDeleteCandidateRestoreTask(
+        store.review(), StoreTask<void>(std::make_shared<detail::StoreTaskState<void>>()));
+  }
   auto root = std::make_unique<QWidget>();
   root->setAutoFillBackground(true);
   auto* layout = new QVBoxLayout(root.get());
@@ -97,6 +102,14 @@ std::unique_ptr<QWidget> buildFeedbackBanner(SceneContext& context) {
   new ui::DeleteCandidateFeedbackOverlay(
       store.review(), [] {}, root.get());
   return root;
+}
+
+std::unique_ptr<QWidget> buildFeedbackBanner(SceneContext& context) {
+  return feedbackBannerScene(context, false);
+}
+
+std::unique_ptr<QWidget> buildFeedbackBannerUndoing(SceneContext& context) {
+  return feedbackBannerScene(context, true);
 }
 
 std::unique_ptr<QWidget> buildSheetLoading(SceneContext& context) {
@@ -216,6 +229,12 @@ const bool registered = registerScene({.name = "review.feedbackBanner",
                                        .size = {820, 260},
                                        .build = buildFeedbackBanner,
                                        .afterShow = {}}) &&
+                        registerScene({.name = "review.feedbackBannerUndoing",
+                                       .source = SceneSource::fakeService,
+                                       .size = {820, 260},
+                                       .build = buildFeedbackBannerUndoing,
+                                       .afterShow = {},
+                                       .storeStaysBusy = true}) &&
                         registerScene({.name = "review.sheetLoading",
                                        .source = SceneSource::fakeService,
                                        .size = kSheetSize,

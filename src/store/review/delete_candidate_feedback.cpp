@@ -63,13 +63,18 @@ QCoro::Task<void> ReviewModel::runDeleteCandidateFeedbackDismissal(int generatio
   if (deleteCandidateFeedbackDismissTask_) setDeleteCandidateFeedbackDismissTask({});
 }
 
-void ReviewModel::dismissDeleteCandidateFeedback() {
+void ReviewModel::stopDeleteCandidateFeedbackCountdown() {
   creatingThread_.check();
   setDeleteCandidateFeedbackDismissGeneration(deleteCandidateFeedbackDismissGeneration_ + 1);
   if (deleteCandidateFeedbackDismissTask_) {
     deleteCandidateFeedbackDismissTask_.cancel();
     setDeleteCandidateFeedbackDismissTask({});
   }
+}
+
+void ReviewModel::dismissDeleteCandidateFeedback() {
+  creatingThread_.check();
+  stopDeleteCandidateFeedbackCountdown();
   setDeleteCandidateFeedback(std::nullopt);
 }
 

@@ -9,7 +9,8 @@
 // the restore, and each one reads the window as the restore left it, exactly as if the undo had
 // been done on the spot. Undo itself is not offered meanwhile, and a further request (a second
 // click on the banner's Undo, a repeated Ctrl+Z) is dropped: its action is still on the stack until
-// the restore is applied, so it would take back one more change than the person saw.
+// the restore is applied, so it would take back one more change than the person saw. The banner's
+// countdown stops meanwhile: the banner goes when the restore is applied, never before.
 #include <algorithm>
 #include <exception>
 #include <functional>
@@ -146,7 +147,11 @@ void ReviewModel::undoLastDeleteCandidateAction() {
   auto action = std::make_shared<const DeleteCandidateUndoAction>(deleteCandidateUndoStack_.back());
   auto restore = [this, action](std::stop_token stop) { return runDeleteCandidateRestore(action, stop); };
   const StoreTask<void> task = startStoreTask(context_.scope(), restore);
-  if (!task.isFinished()) setDeleteCandidateRestoreTask(task);
+  if (task.isFinished()) return;
+  setDeleteCandidateRestoreTask(task);
+  // The banner reports the marking until the restore's outcome is applied: it must not run out
+  // and close meanwhile, as if the undo were done, while the image is still marked.
+  stopDeleteCandidateFeedbackCountdown();
 }
 
 QCoro::Task<void> ReviewModel::runDeleteCandidateRestore(
@@ -177,6 +182,8 @@ QCoro::Task<void> ReviewModel::runDeleteCandidateRestore(
     applyDeleteCandidateRestore(*action, std::move(restored.recordsAtSavedIndex), restored.firstAbsent);
   }
   setDeleteCandidateRestoreTask({});
+  // A banner still up (the restore failed) offers its Undo again, for a full delay.
+  if (deleteCandidateFeedback_) scheduleDeleteCandidateFeedbackDismissal();
   runReviewOperationsAfterRestore();
 }
 

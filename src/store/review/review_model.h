@@ -126,6 +126,8 @@ class ReviewModel : public QObject {
   //
   // While a restore runs, undo is not offered (`canUndoDeleteCandidateAction` is false) and a
   // further undo is ignored: the action being restored is still the newest on the stack. The
+  // banner stays without its countdown until the outcome is applied (a failed restore leaves it up
+  // with a new countdown). The
   // marks operations wait: each runs, in the order asked, once the restore is applied, as it would
   // have run right after a synchronous undo. A store destroyed meanwhile applies nothing and runs
   // none of them.
@@ -216,6 +218,9 @@ class ReviewModel : public QObject {
       const std::optional<DeleteCandidateUndoAction>& undoAction) const;
   // Restarts the countdown that clears the banner just published.
   void scheduleDeleteCandidateFeedbackDismissal();
+  // Stops the countdown running, if any, leaving the banner up: a countdown that wakes up anyway
+  // finds a newer generation.
+  void stopDeleteCandidateFeedbackCountdown();
   QCoro::Task<void> runDeleteCandidateFeedbackDismissal(int generation, std::stop_token stop);
 
   // ---- Slideshow steps ----

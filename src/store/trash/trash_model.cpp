@@ -141,6 +141,7 @@ bool TrashModel::canTrashLoadedTrashReviewRecords() const {
 DeleteCandidateTrashBlockers TrashModel::trashBlockers() const {
   return DeleteCandidateTrashBlockers{
       .trashing = isTrashingDeleteCandidates_,
+      .waitingForScan = isWaitingForLibrarySync_,
       .notPrepared = dependents_.isLibraryUnprepared(),
       .indexing = dependents_.isLibraryIndexing(),
       .loading = isTrashReviewLoading(),

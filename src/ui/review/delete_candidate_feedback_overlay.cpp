@@ -1,14 +1,20 @@
 #include "ui/review/delete_candidate_feedback_overlay.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGraphicsEffect>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QStyleHints>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <utility>
 
 #include "store/review/review_model.h"
 #include "ui/common/plain_text.h"
@@ -100,7 +106,78 @@ class BannerShadowEffect final : public QGraphicsEffect {
   QSize shadowSourceSize_;
   QPoint shadowOffset_;
 };
+FeedbackButtonPress buttonPressOf(const QMouseEvent& event) {
+  const QPoint at = event.globalPosition().toPoint();
+  return {event.timestamp(), at.x(), at.y(), static_cast<int>(event.button())};
+}
+
+int doubleClickInterval() {
+  return QGuiApplication::styleHints()->mouseDoubleClickInterval();
+}
+
+int doubleClickDistance() {
+  return QGuiApplication::styleHints()->mouseDoubleClickDistance();
+}
 }  // namespace
+
+// Armed by a click on one of the banner's buttons: takes the second press of its double-click,
+// with the double-click event and the release that follow, from the banner's window before any
+// widget sees them, the banner shown or gone. Anything else (a later press, one elsewhere, the
+// pointer moved away) disarms it and goes on as usual.
+class DeleteCandidateFeedbackOverlay::ClickRemainder final : public QObject {
+ public:
+  using QObject::QObject;
+
+  void arm(QWindow& window, const FeedbackButtonPress& press) {
+    window_ = &window;
+    press_ = press;
+    taking_ = false;
+    if (!installed_) QCoreApplication::instance()->installEventFilter(this);
+    installed_ = true;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (window_ == nullptr || watched != window_) return false;
+    switch (event->type()) {
+      case QEvent::MouseMove: {
+        if (taking_) return true;
+        const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+        if (!staysWithinDoubleClickDistance(press_, at.x(), at.y(), doubleClickDistance())) disarm();
+        return false;
+      }
+      case QEvent::MouseButtonPress:
+        if (!taking_ && continuesFeedbackButtonClick(press_, buttonPressOf(*static_cast<QMouseEvent*>(event)),
+                                                     doubleClickInterval(), doubleClickDistance())) {
+          taking_ = true;
+          return true;
+        }
+        disarm();
+        return false;
+      case QEvent::MouseButtonDblClick:
+        return taking_;
+      case QEvent::MouseButtonRelease:
+        if (!taking_) return false;
+        disarm();
+        return true;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  void disarm() {
+    window_ = nullptr;
+    taking_ = false;
+    if (installed_) QCoreApplication::instance()->removeEventFilter(this);
+    installed_ = false;
+  }
+
+  QPointer<QWindow> window_;
+  FeedbackButtonPress press_;
+  bool taking_ = false;
+  bool installed_ = false;
+};
 
 DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ReviewModel& review,
                                                                std::function<void()> undoAction,
@@ -143,6 +220,7 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ReviewModel& revi
   undo_->setFont(roleFont(FontRole::callout));
   row->addWidget(undo_, 0, Qt::AlignTop);
   connect(undo_, &QPushButton::clicked, this, [this] {
+    takeRestOfClick();
     if (undoAction_) undoAction_();
     Q_EMIT actionTaken();
   });
@@ -155,12 +233,16 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ReviewModel& revi
   close_->setFixedSize(kCloseSize, kCloseSize);
   row->addWidget(close_, 0, Qt::AlignTop);
   connect(close_, &QToolButton::clicked, this, [this] {
+    takeRestOfClick();
     if (review_) review_->dismissDeleteCandidateFeedback();
     Q_EMIT actionTaken();
   });
   // A click leaves the keyboard where it was; the buttons are still reached with Tab.
   undo_->setFocusPolicy(Qt::TabFocus);
   close_->setFocusPolicy(Qt::TabFocus);
+  undo_->installEventFilter(this);
+  close_->installEventFilter(this);
+  clickRemainder_ = new ClickRemainder(this);
 
   setGraphicsEffect(new BannerShadowEffect(this));
 
@@ -169,14 +251,17 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ReviewModel& revi
           &DeleteCandidateFeedbackOverlay::refresh);
   connect(&review, &ReviewModel::canUndoDeleteCandidateActionChanged, this,
           &DeleteCandidateFeedbackOverlay::refresh);
+  connect(&review, &ReviewModel::deleteCandidateRestoreTaskChanged, this,
+          &DeleteCandidateFeedbackOverlay::refresh);
   refresh();
 }
 
 void DeleteCandidateFeedbackOverlay::refresh() {
-  const auto banner = review_ ? makeDeleteCandidateFeedbackBannerPresentation(
-                                    review_->deleteCandidateFeedback(),
-                                    review_->canUndoDeleteCandidateAction(), *localization_)
-                              : std::nullopt;
+  const auto banner = review_
+                          ? makeDeleteCandidateFeedbackBannerPresentation(
+                                review_->deleteCandidateFeedback(), review_->canUndoDeleteCandidateAction(),
+                                static_cast<bool>(review_->deleteCandidateRestoreTask()), *localization_)
+                          : std::nullopt;
   // Without feedback nothing is drawn and nothing is in the way of the content's clicks.
   setAttribute(Qt::WA_TransparentForMouseEvents, !banner.has_value());
   if (!banner) {
@@ -191,6 +276,7 @@ void DeleteCandidateFeedbackOverlay::refresh() {
   detail_->setText(qtText(banner->detail.value_or("")));
   undo_->setText(mnemonicSafe(qtText(banner->undoTitle)));
   undo_->setVisible(banner->showsUndo);
+  undo_->setEnabled(banner->undoEnabled);
   setPlainToolTip(*close_, qtText(banner->closeLabel));
   close_->setAccessibleName(qtText(banner->closeLabel));
   setAccessibleName(message_->text());
@@ -208,7 +294,18 @@ void DeleteCandidateFeedbackOverlay::placeOverHost() {
               std::max(height, layout()->minimumSize().height()));
 }
 
+void DeleteCandidateFeedbackOverlay::takeRestOfClick() {
+  // A click made with the keyboard has no press to continue.
+  const std::optional<FeedbackButtonPress> press = std::exchange(buttonPress_, std::nullopt);
+  QWindow* window = this->window()->windowHandle();
+  if (press && window != nullptr) clickRemainder_->arm(*window, *press);
+}
+
 bool DeleteCandidateFeedbackOverlay::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == undo_ || watched == close_) &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+    buttonPress_ = buttonPressOf(*static_cast<QMouseEvent*>(event));
+  }
   // Placed again whenever the host's size may have changed, shown yet or not.
   if (watched == parentWidget() && (event->type() == QEvent::Resize || event->type() == QEvent::Show) &&
       !isHidden()) {

@@ -6,7 +6,10 @@
 // click through to the content beneath.
 //
 // Its buttons take no focus from a click, and after either of them has acted the banner says so
-// (actionTaken), so the host can hand the keyboard back to the content the banner is about.
+// (actionTaken), so the host can hand the keyboard back to the content the banner is about. Both
+// close the banner, Undo once its restore is applied (until then Undo stays in place, disabled):
+// the rest of a double-click on either of them is taken by the banner even when it has closed
+// meanwhile, and never reaches the control that lay under it.
 //
 // Thread safety: the GUI thread only.
 #pragma once
@@ -14,8 +17,10 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "ui/common/app_localization.h"
+#include "ui/review/delete_candidate_feedback_click_rule.h"
 
 class QLabel;
 class QPushButton;
@@ -52,7 +57,12 @@ class DeleteCandidateFeedbackOverlay : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  class ClickRemainder;
+
   void placeOverHost();
+  // A click on one of the buttons has acted: the rest of its double-click, if one comes, is the
+  // banner's.
+  void takeRestOfClick();
 
   QPointer<ReviewModel> review_;
   std::function<void()> undoAction_;
@@ -62,6 +72,9 @@ class DeleteCandidateFeedbackOverlay : public QWidget {
   QLabel* detail_ = nullptr;
   QPushButton* undo_ = nullptr;
   QToolButton* close_ = nullptr;
+  // The last press on Undo or close, until its click has acted.
+  std::optional<FeedbackButtonPress> buttonPress_;
+  ClickRemainder* clickRemainder_ = nullptr;
 };
 
 // The hosts' factory (the workspace, the slideshow): the banner over `host`, owned by it; `undoAction`

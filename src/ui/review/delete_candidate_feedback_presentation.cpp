@@ -16,7 +16,7 @@ AppLocalizationKey deleteCandidateFeedbackMessageKey(const DeleteCandidateFeedba
 
 std::optional<DeleteCandidateFeedbackBannerPresentation> makeDeleteCandidateFeedbackBannerPresentation(
     const std::optional<DeleteCandidateFeedback>& feedback, bool canUndoDeleteCandidateAction,
-    const AppLocalization& localizer) {
+    bool isUndoRestoreRunning, const AppLocalization& localizer) {
   if (!feedback) return std::nullopt;
   DeleteCandidateFeedbackBannerPresentation banner;
   banner.symbol = feedback->change == Change::marked ? "trash" : "trash.slash";
@@ -25,7 +25,8 @@ std::optional<DeleteCandidateFeedbackBannerPresentation> makeDeleteCandidateFeed
   if (feedback->hiddenFromNormalResults) {
     banner.detail = localizer.lookup(Key::reviewDeleteCandidateFeedbackHiddenFromNormalResults);
   }
-  banner.showsUndo = feedback->allowsUndo && canUndoDeleteCandidateAction;
+  banner.showsUndo = feedback->allowsUndo && (canUndoDeleteCandidateAction || isUndoRestoreRunning);
+  banner.undoEnabled = banner.showsUndo && canUndoDeleteCandidateAction;
   banner.undoTitle = localizer.lookup(Key::reviewDeleteCandidateFeedbackUndo);
   banner.closeLabel = localizer.lookup(Key::commonClose);
   return banner;

@@ -1,7 +1,9 @@
 // What the feedback banner says after a marking or unmarking of delete candidates: the icon, the
 // message counting the images, the note that marked images left the normal results, and whether
 // Undo is offered (the action was recorded for undo and the store can undo now; that second part
-// follows the store live, so Undo vanishes while a move to the Trash runs).
+// follows the store live, so Undo vanishes while a move to the Trash runs). While the undo's restore
+// runs the banner stays as it was, its Undo in place but disabled: it says the result only once
+// the restore is applied, and a second click finds nothing moved under the pointer.
 //
 // Thread safety: pure functions.
 #pragma once
@@ -22,6 +24,7 @@ struct DeleteCandidateFeedbackBannerPresentation {
   std::string message;
   std::optional<std::string> detail;  // only when the marked images left the normal results
   bool showsUndo = false;
+  bool undoEnabled = false;  // false while the undo's restore runs
   std::string undoTitle;
   std::string closeLabel;  // the close button's tooltip and accessible name
 
@@ -32,6 +35,6 @@ struct DeleteCandidateFeedbackBannerPresentation {
 // Nothing without feedback: the banner is not shown.
 std::optional<DeleteCandidateFeedbackBannerPresentation> makeDeleteCandidateFeedbackBannerPresentation(
     const std::optional<DeleteCandidateFeedback>& feedback, bool canUndoDeleteCandidateAction,
-    const AppLocalization& localizer);
+    bool isUndoRestoreRunning, const AppLocalization& localizer);
 
 }  // namespace lorvex::ui

@@ -11,6 +11,8 @@ AppLocalizationKey disabledReasonKey(DeleteCandidateTrashDisabledReason reason) 
   using Reason = DeleteCandidateTrashDisabledReason;
   using Key = AppLocalizationKey;
   switch (reason) {
+    case Reason::moveWaitingForScan:
+      return Key::deleteCandidateReviewDisabledReasonWaitingForScan;
     case Reason::trashingInProgress:
       return Key::deleteCandidateReviewDisabledReasonTrashing;
     case Reason::libraryNotIndexedYet:

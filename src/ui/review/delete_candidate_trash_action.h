@@ -24,6 +24,7 @@ namespace lorvex::ui {
 
 // Every reason, in the store's order of precedence.
 inline constexpr std::array kAllDeleteCandidateTrashDisabledReasons = {
+    DeleteCandidateTrashDisabledReason::moveWaitingForScan,
     DeleteCandidateTrashDisabledReason::trashingInProgress,
     DeleteCandidateTrashDisabledReason::libraryNotIndexedYet,
     DeleteCandidateTrashDisabledReason::indexingInProgress,

@@ -14,10 +14,17 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextLayout>
+#include <QThreadPool>
+#include <QWindow>
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <set>
 
 #include "app/content_view.h"
@@ -100,6 +107,88 @@ int statusCount(Driver& d) {
   auto* status = d.control<QLabel>("results.status");
   return status != nullptr ? numberIn(status->text()) : -1;
 }
+
+// ---- Holding the library's work, and clicks in two halves ----
+
+// Holds every thread of `pool` until open() (or the gate goes): what the store hands the pool
+// meanwhile (an undo's restore) waits behind the gate, so the person's inputs land while it runs.
+class PoolGate {
+ public:
+  explicit PoolGate(QThreadPool& pool) : state_(std::make_shared<State>()) {
+    for (int thread = 0; thread < pool.maxThreadCount(); ++thread) {
+      pool.start([state = state_] {
+        std::unique_lock lock(state->mutex);
+        state->opened.wait(lock, [&] { return state->isOpen; });
+      });
+    }
+  }
+  ~PoolGate() { open(); }
+  PoolGate(const PoolGate&) = delete;
+  PoolGate& operator=(const PoolGate&) = delete;
+
+  void open() {
+    const std::lock_guard lock(state_->mutex);
+    state_->isOpen = true;
+    state_->opened.notify_all();
+  }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool isOpen = false;
+  };
+  std::shared_ptr<State> state_;
+};
+
+// A double-click on the centre of `control` as the window system delivers one: two clicks
+// `between` apart on the events' clock (40 ms, a quick double-click), `afterFirst` run between
+// them (the application goes on meanwhile when it runs the event loop).
+void doubleClickInTwo(QWidget& control, int between, const std::function<void()>& afterFirst) {
+  QWindow* window = control.window()->windowHandle();
+  const QPoint point = control.mapTo(control.window(), control.rect().center());
+  const auto click = [&] {
+    for (const auto& [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::MouseButtons(Qt::LeftButton)},
+                                        std::pair{QEvent::MouseButtonRelease, Qt::MouseButtons()}}) {
+      qt_handleMouseEvent(window, point, window->mapToGlobal(point), buttons, Qt::LeftButton, type,
+                          Qt::NoModifier, QTest::lastMouseTimestamp);
+    }
+  };
+  QTest::lastMouseTimestamp += 1;
+  click();
+  afterFirst();
+  QTest::lastMouseTimestamp += between;
+  click();
+  // What comes next is no third click of it.
+  QTest::lastMouseTimestamp += QTest::mouseDoubleClickInterval;
+  QApplication::processEvents();
+}
+
+// Counts the presses (double-click events included) that reach a widget of the main window other
+// than `except` and its children, while it lives.
+class PressesOutside final : public QObject {
+ public:
+  PressesOutside(QWidget& window, QWidget* except) : window_(&window), except_(except) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  int count() const { return count_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)
+      return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || widget->window() != window_) return false;
+    if (except_ != nullptr && (widget == except_ || except_->isAncestorOf(widget))) return false;
+    ++count_;
+    return false;
+  }
+
+ private:
+  QPointer<QWidget> window_;
+  QPointer<QWidget> except_;
+  int count_ = 0;
+};
 
 // ---- The grid ----
 
@@ -496,16 +585,62 @@ void marks(Driver& d) {
   d.press(Qt::Key_Z, Qt::ControlModifier);
   d.waitUntil([&] { return gridRows(d) == all; }, "Ctrl+Z to bring it back");
 
-  // Two markings one after the other, then a double-click on the banner's Undo: the second click
-  // comes while the first undo runs, and only the newer marking comes back.
+  // Two markings one after the other, then a double-click on the banner's Undo while its restore
+  // is held back, both clicks landing while it runs: the banner stays as it was, its Undo in place
+  // and disabled, until the restore is applied; then the newer marking alone is taken back.
+  const std::optional<std::string> older = primaryPath(d);
   d.press(Qt::Key_D);
   d.waitUntil([&] { return gridRows(d) == all - 1; }, "D to mark the focused image");
   d.press(Qt::Key_D);
   d.waitUntil([&] { return gridRows(d) == all - 2; }, "D again to mark the next one");
-  d.doubleClick(d.control("review.deleteCandidate.feedback.undo",
-                          {.within = d.control("review.deleteCandidate.feedback")}));
-  d.waitUntil([&] { return gridRows(d) == all - 1 && libraryCount(d, {.deleteCandidates = true}) == 1; },
-              "a double-click on Undo to take back the newer marking alone", std::chrono::seconds(5));
+  const auto restoreRuns = [&] {
+    return static_cast<bool>(d.app().store().review().deleteCandidateRestoreTask());
+  };
+  const auto onlyOlderMarked = [&] {
+    ImageSearchQuery query;
+    query.deleteCandidate = true;
+    query.rootPaths = {d.app().pictures().folder.string()};
+    query.limit = 100;
+    std::vector<std::string> marked;
+    for (const ImageRecord& record : d.app().store().context().service()->searchImages(query, {}))
+      marked.push_back(record.file.path);
+    return older.has_value() && marked == std::vector<std::string>{*older};
+  };
+  banner = d.control("review.deleteCandidate.feedback");
+  if (auto* undo = d.control<QAbstractButton>("review.deleteCandidate.feedback.undo", {.within = banner})) {
+    PoolGate gate(d.app().store().context().userInitiatedPool());
+    doubleClickInTwo(*undo, 40, [] {});
+    d.check(restoreRuns() && undo->isVisible() && !undo->isEnabled() && d.seen(banner),
+            "while the restore runs the banner stays, its Undo in place and disabled");
+  }
+  d.waitUntil([&] { return !restoreRuns(); }, "the held restore to be applied", std::chrono::seconds(10));
+  d.settle();
+  d.check(onlyOlderMarked(), "a double-click on Undo during its restore takes back the newer marking alone");
+  d.check(gridRows(d) == all - 1, "the newer marking is back in the grid");
+  d.check(d.shown("review.deleteCandidate.feedback") == nullptr,
+          "the banner goes once the restore is applied");
+
+  // The same when the restore is applied between the two clicks, as it mostly is: the second
+  // click was aimed at the banner's Undo and reaches nothing that lay under the banner.
+  const std::optional<std::string> focused = primaryPath(d);
+  d.press(Qt::Key_D);
+  d.waitUntil([&] { return gridRows(d) == all - 2; }, "D to mark the image brought back");
+  banner = d.control("review.deleteCandidate.feedback");
+  if (auto* undo = d.control<QAbstractButton>("review.deleteCandidate.feedback.undo", {.within = banner})) {
+    const PressesOutside presses(*banner->window(), banner);
+    doubleClickInTwo(*undo, 40, [&] {
+      d.waitUntil([&] { return !restoreRuns() && d.shown("review.deleteCandidate.feedback") == nullptr; },
+                  "the restore to be applied before the second click", std::chrono::seconds(10));
+    });
+    d.settle();
+    d.check(presses.count() == 0,
+            "the second click of a double-click on Undo reaches nothing under the banner (it reached " +
+                std::to_string(presses.count()) + " widgets)");
+  }
+  d.check(onlyOlderMarked(), "the double-click takes back that marking alone");
+  d.check(!d.app().store().presentation().isSlideshowPresented() && d.shown("quickLook.image") == nullptr,
+          "the double-click on Undo opens neither the slideshow nor the preview");
+  d.check(primaryPath(d) == focused, "the focus stays on the image brought back");
   d.step("undoneOnce");
   d.press(Qt::Key_Z, Qt::ControlModifier);
   d.waitUntil([&] { return gridRows(d) == all; }, "Ctrl+Z to take back the older one");

@@ -16,6 +16,9 @@ struct TrashModelTestAccess {
   static void setIsTrashingDeleteCandidates(TrashModel& model, bool value) {
     model.setIsTrashingDeleteCandidates(value);
   }
+  static void setIsWaitingForLibrarySync(TrashModel& model, bool value) {
+    model.setIsWaitingForLibrarySync(value);
+  }
   static const StoreTask<bool>& loadMoreTask(const TrashModel& model) {
     return model.deleteCandidateTrashReviewLoadMoreTask_;
   }

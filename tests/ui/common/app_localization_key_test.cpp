@@ -75,6 +75,7 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "deleteCandidateReview.disabledReason.noSelection",
     "deleteCandidateReview.disabledReason.notYetIndexed",
     "deleteCandidateReview.disabledReason.trashing",
+    "deleteCandidateReview.disabledReason.waitingForScan",
     "deleteCandidateReview.done",
     "deleteCandidateReview.explanation",
     "deleteCandidateReview.footerSummary",
@@ -363,7 +364,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 342u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 343u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 

@@ -93,6 +93,7 @@ TEST(DeleteCandidateTrashReviewPresentation, EveryReasonHasItsOwnKey) {
     Reason reason;
     std::string text;
   } cases[] = {
+      {Reason::moveWaitingForScan, "deleteCandidateReview.disabledReason.waitingForScan"},
       {Reason::trashingInProgress, "deleteCandidateReview.disabledReason.trashing"},
       {Reason::libraryNotIndexedYet, "deleteCandidateReview.disabledReason.notYetIndexed"},
       {Reason::indexingInProgress, "deleteCandidateReview.disabledReason.indexing"},

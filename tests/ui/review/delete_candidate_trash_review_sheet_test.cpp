@@ -434,6 +434,10 @@ TEST_F(ReviewSheetTest, AMoveWaitingForAScanSaysSoAndCancelCallsItOff) {
   auto* status = findByName<QLabel>(*sheet, "deleteCandidateReview.movingProgress");
   EXPECT_TRUE(status->isVisible());
   EXPECT_EQ(status->text(), "deleteCandidateReview.waitingForScan");
+  for (const char* action :
+       {"deleteCandidateReview.action.trashSelected", "deleteCandidateReview.action.trashLoaded"})
+    EXPECT_EQ(label((std::string(action) + ".disabledReason").c_str()),
+              "deleteCandidateReview.disabledReason.waitingForScan");
   EXPECT_TRUE(button("common.cancel")->isEnabled());
   QTest::mouseClick(button("common.cancel"), Qt::LeftButton);
   settle();
