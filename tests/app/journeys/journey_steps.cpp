@@ -751,6 +751,9 @@ void trashRefused(Driver& d) {
 
   d.click(d.control("deleteCandidateReview.toolbarAction"));
   QPointer<QWidget> sheet = d.control("deleteCandidateReview");
+  auto* tiles = d.control<QListView>("deleteCandidateReview.candidateGrid", {.within = sheet});
+  d.waitUntil([&] { return tiles != nullptr && tiles->model()->rowCount() == 1; },
+              "the candidate in the review");
   const auto moveAll = [&] {
     d.click(d.control("deleteCandidateReview.confirmation.destructiveAction",
                       {.within = d.control("deleteCandidateReview.confirmation")}));
