@@ -2,7 +2,6 @@
 // a full disk or a lost database would, so a test can stop a scan at an exact step.
 #pragma once
 
-#include <functional>
 #include <stdexcept>
 
 #include "database/library_store_protocols.h"
@@ -40,65 +39,48 @@ class FailingIndexingStore final : public IndexingJobStore,
   Fault completeUnchanged;
   Fault projectBatch;
 
-  // Runs before every operation the scanner calls, so that a test can end the process there.
-  std::function<void()> beforeEachCall;
-
   static void raise() { throw std::runtime_error("disk I/O error"); }
 
   IndexingJobRecord startIndexingJob(const std::vector<std::string>& roots,
                                      const std::vector<std::string>& vacated = {}) override {
-    called();
     return jobs_.startIndexingJob(roots, vacated);
   }
-  IndexingJobRecord indexingJob(std::int64_t jobID) override {
-    called();
-    return jobs_.indexingJob(jobID);
-  }
+  IndexingJobRecord indexingJob(std::int64_t jobID) override { return jobs_.indexingJob(jobID); }
   std::optional<IndexingJobRecord> resumeInterruptedIndexingJob() override {
-    called();
     return jobs_.resumeInterruptedIndexingJob();
   }
   void enqueueIndexingQueueItems(std::int64_t jobID, const ImageFileInfo& file) override {
-    called();
     if (enqueue.tripped()) raise();
     jobs_.enqueueIndexingQueueItems(jobID, file);
   }
   std::optional<IndexingQueueItem> beginNextQueueItem(std::int64_t jobID) override {
-    called();
     if (beginNext.tripped()) raise();
     return jobs_.beginNextQueueItem(jobID);
   }
   std::vector<IndexingQueueItem> nextPendingQueueItems(std::int64_t jobID, std::size_t limit) override {
-    called();
     return jobs_.nextPendingQueueItems(jobID, limit);
   }
   void updateQueueItemFileInfo(std::int64_t jobID, std::int64_t itemID, const ImageFileInfo& file) override {
-    called();
     jobs_.updateQueueItemFileInfo(jobID, itemID, file);
   }
   ImageLibraryIndexingProgress completeIndexingQueueItem(std::int64_t jobID, std::int64_t itemID,
                                                          const std::optional<std::string>& message) override {
-    called();
     if (complete.tripped()) raise();
     return jobs_.completeIndexingQueueItem(jobID, itemID, message);
   }
   ImageLibraryIndexingProgress failIndexingQueueItem(std::int64_t jobID, std::int64_t itemID,
                                                      const std::string& message) override {
-    called();
     if (fail.tripped()) raise();
     return jobs_.failIndexingQueueItem(jobID, itemID, message);
   }
   void recordDiscoveryFailure(std::int64_t jobID, const std::string& path,
                               const std::string& message) override {
-    called();
     jobs_.recordDiscoveryFailure(jobID, path, message);
   }
   void closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vector<std::string>& rootPaths) override {
-    called();
     jobs_.closeIndexingJobsCoveredBy(jobID, rootPaths);
   }
   ImageLibraryScanSummary completeIndexingJob(std::int64_t jobID) override {
-    called();
     return jobs_.completeIndexingJob(jobID);
   }
   IndexingBatchStore* batches() override { return forwardsBatches ? this : nullptr; }
@@ -106,83 +88,61 @@ class FailingIndexingStore final : public IndexingJobStore,
   std::vector<QueuedDiscoveredFile> enqueueIndexingQueueItemBatch(
       std::int64_t jobID, const std::vector<ImageFileInfo>& files,
       const UnchangedFileTest& isUnchanged) override {
-    called();
     if (enqueueBatch.tripped()) raise();
     return jobs_.batches()->enqueueIndexingQueueItemBatch(jobID, files, isUnchanged);
   }
   std::vector<IndexingQueueItem> beginNextQueueItems(std::int64_t jobID, std::size_t limit) override {
-    called();
     if (beginBatch.tripped()) raise();
     return jobs_.batches()->beginNextQueueItems(jobID, limit);
   }
   std::vector<std::optional<IndexedImageFileState>> indexedFileStates(
       const std::vector<std::string>& paths) override {
-    called();
     if (statesBatch.tripped()) raise();
     return jobs_.batches()->indexedFileStates(paths);
   }
   std::vector<ImageLibraryIndexingProgress> completeUnchangedQueueItems(
       std::int64_t jobID, const std::vector<UnchangedQueueItem>& items) override {
-    called();
     if (completeUnchanged.tripped()) raise();
     return jobs_.batches()->completeUnchangedQueueItems(jobID, items);
   }
   std::vector<ImageLibraryIndexingProgress> projectQueueItems(
       std::int64_t jobID, const std::vector<QueueItemProjection>& items) override {
-    called();
     if (projectBatch.tripped()) raise();
     return jobs_.batches()->projectQueueItems(jobID, items);
   }
 
   std::optional<IndexedImageFileState> indexedFileState(std::string_view path) override {
-    called();
     return records_.indexedFileState(path);
   }
-  void markObserved(const ImageFileInfo& file, std::int64_t jobID,
-                    const ContentRelocation& relocation = {}) override {
-    called();
-    records_.markObserved(file, jobID, relocation);
+  void markObserved(const ImageFileInfo& file, std::int64_t jobID, const ContentRelocation& moved) override {
+    records_.markObserved(file, jobID, moved);
   }
   void markSeenAfterFailure(std::string_view path, std::int64_t jobID) override {
-    called();
     records_.markSeenAfterFailure(path, jobID);
   }
   void markSeenUnder(std::string_view path, std::int64_t jobID) override {
-    called();
     records_.markSeenUnder(path, jobID);
   }
   void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID,
-                    const ContentRelocation& relocation = {}) override {
-    called();
-    records_.upsertRecord(record, jobID, relocation);
+                    const ContentRelocation& moved) override {
+    records_.upsertRecord(record, jobID, moved);
   }
   std::vector<std::string> relocationCandidatePaths(std::string_view hash, std::string_view path) override {
-    called();
     return records_.relocationCandidatePaths(hash, path);
   }
   std::vector<std::string> vacatedPathsWithContent(std::int64_t jobID, std::string_view hash) override {
-    called();
     return records_.vacatedPathsWithContent(jobID, hash);
   }
-  void markMissing(const std::vector<std::string>& paths) override {
-    called();
-    records_.markMissing(paths);
-  }
   void markVacated(std::int64_t jobID, const std::vector<std::string>& paths) override {
-    called();
     records_.markVacated(jobID, paths);
   }
+  void markMissing(const std::vector<std::string>& paths) override { records_.markMissing(paths); }
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& paths) override {
-    called();
     if (markMissingIfNotSeenFault.tripped()) raise();
     records_.markMissingIfNotSeen(jobID, paths);
   }
 
  private:
-  void called() const {
-    if (beforeEachCall) beforeEachCall();
-  }
-
   IndexingJobStore& jobs_;
   ImageIndexingRecordStore& records_;
 };
