@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,9 +8,9 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "platform/regular_file.h"
 #include "platform/trash.h"
 #include "services/forwarding_image_library_repository.h"
 #include "services/image_library_service_error.h"
@@ -26,11 +25,6 @@ using testing::LibraryServiceTestLibrary;
 using testing::setModificationTime;
 
 constexpr double kReviewed = 1'600'000'000.25;
-
-// The system's reason for `errorNumber` with its name, as a failed move records it.
-std::string systemReason(int errorNumber) {
-  return platform::errorNumberText(errorNumber) + " (" + platform::errorNumberName(errorNumber) + ")";
-}
 
 // A photo folder of indexed images with thumbnails; the service is built by the test (after it
 // has replaced a collaborator) through start().
@@ -220,53 +214,38 @@ TEST_F(TrashFlowTest, AMoveTheKernelRefusesIsReportedAndLeavesTheFile) {
   EXPECT_EQ(
       summary.failures[0].message,
       "Unable to move the item to the Trash without copying it (the Trash folder is on another mount): " +
-          systemReason(EXDEV));
-  // No Trash on the file's own mount: a Trash the file cannot reach is none.
-  EXPECT_EQ(summary.failures[0].notice,
-            (ErrorNotice{ErrorNoticeKind::trashUnavailable, {}, systemReason(EXDEV)}));
+          std::string(std::strerror(EXDEV)) + " (EXDEV)");
+  EXPECT_EQ(
+      summary.failures[0].notice,
+      (ErrorNotice{ErrorNoticeKind::trashUnavailable, {}, std::string(std::strerror(EXDEV)) + " (EXDEV)"}));
   EXPECT_TRUE(std::filesystem::exists(a));
   EXPECT_FALSE(library.record(a)->isMissing);
   EXPECT_NE(library.record(a)->thumbnailPath, std::nullopt);
   EXPECT_TRUE(std::filesystem::is_regular_file(trashed("b.png")));
 }
 
-// A failed move is stored with the system's reason and its name, as a scan failure is, and told by
-// a kind of its own: a file the system would not let go never reads like a disk without a usable
-// Trash. A file changed since the review keeps its fixed text.
+// A move refused for the file is told from a disk without a usable Trash, each with the system's reason.
 TEST_F(TrashFlowTest, AFailedMoveKeepsTheSystemsReasonAndItsKind) {
-  const std::string folder = library.photos + "/locked";
-  const std::vector<std::string> paths = {image("locked/a.png"), image("b.png"), image("c.png")};
+  const std::vector<std::string> paths = {image("a.png"), image("b.png")};
   library.start();
   indexAndMark(paths);
-  const std::vector<ImageFileInfo> reviewed = asIndexed(paths);
-  ::chmod(folder.c_str(), 0555);
-  setModificationTime(paths[2], kReviewed + 5);
   platform::TrashEnvironment refusing = platform::defaultTrashEnvironment();
-  // Root renames in any folder: for root, the refusal a user without write permission on it gets.
-  refusing.rename = [&](const std::string& from, const std::string& to) {
-    return ::geteuid() == 0 && from.starts_with(folder) ? EACCES : platform::renameWithoutReplacing(from, to);
-  };
-  platform::TrashEnvironment blocked = platform::defaultTrashEnvironment();
+  platform::TrashEnvironment blocked = refusing;
+  refusing.rename = [](const std::string&, const std::string&) { return EACCES; };
   blocked.homeTrashDirectory = library.folder.writeFile("not-a-folder") + "/Trash";
-  using Reason = ImageTrashFailureReason;
-  const std::vector<std::pair<platform::TrashEnvironment, ImageTrashFailure>> cases = {
-      {refusing,
-       {paths[0], "Unable to move the item to the Trash: " + systemReason(EACCES), Reason::underlyingError,
-        ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}, systemReason(EACCES)}}},
-      {blocked,
-       {paths[1], "Unable to create the Trash folder: " + systemReason(ENOTDIR), Reason::underlyingError,
-        ErrorNotice{ErrorNoticeKind::trashUnavailable, {}, systemReason(ENOTDIR)}}},
-      {refusing,
-       {paths[2], "on-disk file no longer matches the reviewed record (size/modification date changed)",
-        Reason::fileChangedSinceReview, std::nullopt}},
-  };
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    library.graph.dependencies.trashMover = std::make_shared<FileManagerTrashMover>(cases[i].first);
-    const ImageTrashSummary summary = library.start().moveDeleteCandidatesToTrash({reviewed[i]});
-    EXPECT_EQ(summary, (ImageTrashSummary{1, {}, {cases[i].second}}));
-    EXPECT_TRUE(std::filesystem::exists(paths[i]) && !library.record(paths[i])->isMissing) << paths[i];
+  const std::tuple<platform::TrashEnvironment, std::string, std::string, ErrorNoticeKind> cases[] = {
+      {refusing, "Unable to move the item to the Trash", "Permission denied (EACCES)",
+       ErrorNoticeKind::trashMoveFailed},
+      {blocked, "Unable to create the Trash folder", "Not a directory (ENOTDIR)",
+       ErrorNoticeKind::trashUnavailable}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& [environment, action, reason, kind] = cases[i];
+    library.graph.dependencies.trashMover = std::make_shared<FileManagerTrashMover>(environment);
+    const ImageTrashFailure failure{paths[i], action + ": " + reason,
+                                    ImageTrashFailureReason::underlyingError, ErrorNotice{kind, {}, reason}};
+    EXPECT_EQ(library.start().moveDeleteCandidatesToTrash(asIndexed({paths[i]})),
+              (ImageTrashSummary{1, {}, {failure}}));
   }
-  ::chmod(folder.c_str(), 0755);
 }
 
 class FailingMissingMarks final : public testing::ForwardingImageLibraryRepository {
@@ -297,17 +276,17 @@ TEST_F(TrashFlowTest, FailuresAfterTheMoveAreReportedBesideTheTrashedPath) {
   const ImageTrashSummary summary = service.moveDeleteCandidatesToTrash(asIndexed({a}));
 
   EXPECT_EQ(summary.trashedPaths, std::vector<std::string>{a});
-  EXPECT_EQ(summary.failures,
-            (std::vector<ImageTrashFailure>{
-                {a,
-                 "ゴミ箱に入れましたが、サムネイルキャッシュの削除に失敗しました: Unable "
-                 "to remove thumbnail: Permission denied (EACCES)",
-                 ImageTrashFailureReason::underlyingError,
-                 ErrorNotice{ErrorNoticeKind::trashThumbnailNotRemoved, {}, systemReason(EACCES)}},
-                {a, "ゴミ箱に入れましたが、インデックス更新に失敗しました: disk I/O error",
-                 ImageTrashFailureReason::underlyingError,
-                 ErrorNotice{ErrorNoticeKind::trashLibraryNotUpdated, {}}},
-            }));
+  const std::string denied = "Permission denied (EACCES)";
+  EXPECT_EQ(summary.failures, (std::vector<ImageTrashFailure>{
+                                  {a,
+                                   "ゴミ箱に入れましたが、サムネイルキャッシュの削除に失敗しました: Unable "
+                                   "to remove thumbnail: Permission denied (EACCES)",
+                                   ImageTrashFailureReason::underlyingError,
+                                   ErrorNotice{ErrorNoticeKind::trashThumbnailNotRemoved, {}, denied}},
+                                  {a, "ゴミ箱に入れましたが、インデックス更新に失敗しました: disk I/O error",
+                                   ImageTrashFailureReason::underlyingError,
+                                   ErrorNotice{ErrorNoticeKind::trashLibraryNotUpdated, {}}},
+                              }));
   EXPECT_TRUE(std::filesystem::is_regular_file(trashed("a.png")));
 }
 

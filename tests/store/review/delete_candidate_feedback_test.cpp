@@ -1,15 +1,12 @@
 // The delete-candidate banner: what each marking publishes, the countdown restarted only by a new
-// publication, countdowns that end late clearing nothing newer, and a banner that stays while its
-// undo's restore runs.
+// publication, and countdowns that end late clearing nothing newer.
 #include <gtest/gtest.h>
 
-#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "model/library_error.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/review_fixture.h"
 
@@ -103,6 +100,21 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, TheBannerClearsTheDelayAfterItsNe
         {kSecond, [](ReviewFixture& f) { f.store->review().toggleFavorite(f.loaded({1})); }}},
        3 * kSecond,
        1},
+      {"the banner stays while an undo's restore runs, and a failed one restarts its delay",
+       {{0, markOne(0)},
+        {2 * kSecond,
+         [](ReviewFixture& f) {
+           f.harness.service->hold("restoreDeleteCandidateStates");
+           f.store->review().undoLastDeleteCandidateAction();
+           ASSERT_TRUE(f.harness.service->waitForHeld("restoreDeleteCandidateStates"));
+         }},
+        {12 * kSecond,
+         [](ReviewFixture& f) {
+           f.harness.service->fail(f.harness.service->heldCalls("restoreDeleteCandidateStates")[0].id,
+                                   testing::libraryFailure("busy"));
+         }}},
+       15 * kSecond,
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -148,41 +160,6 @@ TEST(ImageLibraryStoreDeleteCandidateFeedback, ACountdownEndingAfterTheBannerClo
   f.harness.clock.advance(2 * kSecond);
   f.harness.drainEvents();
   EXPECT_FALSE(f.store->review().deleteCandidateFeedback().has_value());
-}
-
-// The banner reports the marking until the undo's restore is applied, however long that takes:
-// closing it earlier would tell the person the image is back while it is still marked. A restore
-// that fails leaves the banner up with its Undo and a full delay of its own.
-TEST(ImageLibraryStoreDeleteCandidateFeedback, TheBannerStaysWhileTheUndoRestoreRuns) {
-  for (const bool restoreFails : {false, true}) {
-    SCOPED_TRACE(restoreFails ? "the restore fails" : "the restore is applied");
-    ReviewFixture f(libraryImages(0, 5));
-    f.store->review().markDeleteCandidates(f.loaded({0}));
-    f.harness.clock.advance(2 * kSecond);
-    f.harness.service->hold("restoreDeleteCandidateStates");
-    f.store->review().undoLastDeleteCandidateAction();
-    ASSERT_TRUE(f.harness.service->waitForHeld("restoreDeleteCandidateStates"));
-    f.harness.clock.advance(10 * kSecond);
-    f.harness.drainEvents();
-    EXPECT_TRUE(f.store->review().deleteCandidateFeedback().has_value());
-
-    const std::uint64_t call = f.harness.service->heldCalls("restoreDeleteCandidateStates")[0].id;
-    if (restoreFails) {
-      f.harness.service->fail(call,
-                              std::make_exception_ptr(LibraryError(LibraryError::Kind::database, "busy")));
-    } else {
-      f.harness.service->release(call);
-    }
-    f.harness.drainEvents();
-    EXPECT_EQ(f.store->review().deleteCandidateFeedback().has_value(), restoreFails);
-    EXPECT_EQ(f.store->review().canUndoDeleteCandidateAction(), restoreFails);
-    f.harness.clock.advance(3 * kSecond - 1);
-    f.harness.drainEvents();
-    EXPECT_EQ(f.store->review().deleteCandidateFeedback().has_value(), restoreFails);
-    f.harness.clock.advance(1);
-    f.harness.drainEvents();
-    EXPECT_FALSE(f.store->review().deleteCandidateFeedback().has_value());
-  }
 }
 
 }  // namespace
