@@ -31,22 +31,23 @@ std::vector<ImageAspectFilter> withoutAspect(std::vector<ImageAspectFilter> aspe
 
 bool FiltersModel::isAspectFilterSelected(ImageAspectFilter aspect) const {
   creatingThread_.check();
-  return containsAspect(selectedAspectFilters_, aspect);
+  return containsAspect(selection_.selectedAspectFilters, aspect);
 }
 
 QCoro::Task<void> FiltersModel::toggleAspectFilter(ImageAspectFilter aspect) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (containsAspect(selectedAspectFilters_, aspect)) {
-    setSelectedAspectFilters(withoutAspect(selectedAspectFilters_, aspect));
+  if (containsAspect(selection_.selectedAspectFilters, aspect)) {
+    setSelectionField(&FilterSelection::selectedAspectFilters,
+                      withoutAspect(selection_.selectedAspectFilters, aspect));
   } else {
-    std::vector<ImageAspectFilter> chosen = selectedAspectFilters_;
+    std::vector<ImageAspectFilter> chosen = selection_.selectedAspectFilters;
     chosen.push_back(aspect);
     std::vector<ImageAspectFilter> ordered;
     for (const ImageAspectFilter candidate : kAspectOrder) {
       if (containsAspect(chosen, candidate)) ordered.push_back(candidate);
     }
-    setSelectedAspectFilters(std::move(ordered));
+    setSelectionField(&FilterSelection::selectedAspectFilters, std::move(ordered));
   }
   co_await dependents_.refreshResultsAfterFilterChange();
 }
@@ -54,42 +55,43 @@ QCoro::Task<void> FiltersModel::toggleAspectFilter(ImageAspectFilter aspect) {
 QCoro::Task<void> FiltersModel::removeAspectFilter(ImageAspectFilter aspect) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (!containsAspect(selectedAspectFilters_, aspect)) co_return;
-  setSelectedAspectFilters(withoutAspect(selectedAspectFilters_, aspect));
+  if (!containsAspect(selection_.selectedAspectFilters, aspect)) co_return;
+  setSelectionField(&FilterSelection::selectedAspectFilters,
+                    withoutAspect(selection_.selectedAspectFilters, aspect));
   co_await dependents_.refreshResultsAfterFilterChange();
 }
 
 QCoro::Task<void> FiltersModel::setOnlyFavoritesFilter(bool value) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (value == onlyFavorites_) co_return;
-  setOnlyFavorites(value);
+  if (value == selection_.onlyFavorites) co_return;
+  setSelectionField(&FilterSelection::onlyFavorites, value);
   co_await dependents_.refreshResultsAfterFilterChange();
 }
 
 QCoro::Task<void> FiltersModel::clearOnlyFavoritesFilter() {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (!onlyFavorites_) co_return;
-  setOnlyFavorites(false);
+  if (!selection_.onlyFavorites) co_return;
+  setSelectionField(&FilterSelection::onlyFavorites, false);
   co_await dependents_.refreshResultsAfterFilterChange();
 }
 
 QCoro::Task<void> FiltersModel::setOnlyDeleteCandidatesFilter(bool value) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (value == onlyDeleteCandidates_) co_return;
+  if (value == selection_.onlyDeleteCandidates) co_return;
   // The review works on delete candidates in the results: it closes before they leave them.
   if (!value) dependents_.closeDeleteCandidateReview();
-  setOnlyDeleteCandidates(value);
+  setSelectionField(&FilterSelection::onlyDeleteCandidates, value);
   co_await dependents_.refreshResultsAfterFilterChange();
 }
 
 QCoro::Task<void> FiltersModel::clearOnlyDeleteCandidatesFilter() {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (!onlyDeleteCandidates_ && !dependents_.isDeleteCandidateReviewPresented()) co_return;
-  setOnlyDeleteCandidates(false);
+  if (!selection_.onlyDeleteCandidates && !dependents_.isDeleteCandidateReviewPresented()) co_return;
+  setSelectionField(&FilterSelection::onlyDeleteCandidates, false);
   dependents_.closeDeleteCandidateReview();
   co_await dependents_.refreshResultsAfterFilterChange();
 }
@@ -107,7 +109,7 @@ QCoro::Task<void> FiltersModel::selectModelSource(std::string text) {
   creatingThread_.check();
   std::optional<std::string> model = text::trimmedNonEmpty(text);
   // A blank text never clears the filter: only clearing the filters does.
-  if (!model || model == selectedModelSource_) co_return;
+  if (!model || model == selection_.selectedModelSource) co_return;
   setSelectedModelSource(std::move(model));
   co_await dependents_.refreshResultsAfterFilterChange();
 }
@@ -115,27 +117,20 @@ QCoro::Task<void> FiltersModel::selectModelSource(std::string text) {
 QCoro::Task<void> FiltersModel::clearModelFilter() {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  if (!selectedModelSource_) co_return;
+  if (!selection_.selectedModelSource) co_return;
   setSelectedModelSource(std::nullopt);
   co_await dependents_.refreshResultsAfterFilterChange();
 }
 
 bool FiltersModel::hasActiveFiltersOrReview() const {
-  return !selectedFilterTags_.empty() || !selectedTagConcepts_.empty() || !selectedAspectFilters_.empty() ||
-         selectedModelSource_.has_value() || onlyFavorites_ || onlyDeleteCandidates_ ||
-         dependents_.isDeleteCandidateReviewPresented();
+  return !selection_.isEmpty() || dependents_.isDeleteCandidateReviewPresented();
 }
 
 QCoro::Task<void> FiltersModel::clearAllFilters() {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   if (!hasActiveFiltersOrReview()) co_return;
-  setSelectedFilterTags({});
-  setSelectedTagConcepts({});
-  setSelectedAspectFilters({});
-  setSelectedModelSource(std::nullopt);
-  setOnlyFavorites(false);
-  setOnlyDeleteCandidates(false);
+  setSelection({});
   dependents_.closeDeleteCandidateReview();
   co_await dependents_.refreshResultsAfterFilterChange();
 }

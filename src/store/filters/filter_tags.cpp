@@ -41,9 +41,9 @@ std::optional<std::string> FiltersModel::insertSavedFilterTag(std::string_view t
 }
 
 void FiltersModel::selectFilterTag(const std::string& tag) {
-  std::vector<std::string> tags = withoutIgnoringCase(selectedFilterTags_, tag);
+  std::vector<std::string> tags = withoutIgnoringCase(selection_.selectedFilterTags, tag);
   tags.push_back(tag);
-  setSelectedFilterTags(std::move(tags));
+  setSelectionField(&FilterSelection::selectedFilterTags, std::move(tags));
 }
 
 void FiltersModel::persistSavedFilterTags() {
@@ -53,7 +53,7 @@ void FiltersModel::persistSavedFilterTags() {
 bool FiltersModel::isFilterTagSelected(std::string_view tag) const {
   creatingThread_.check();
   const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
-  return normalized && containsIgnoringCase(selectedFilterTags_, *normalized);
+  return normalized && containsIgnoringCase(selection_.selectedFilterTags, *normalized);
 }
 
 QCoro::Task<void> FiltersModel::addFilterTag(std::string tag) {
@@ -71,8 +71,9 @@ QCoro::Task<void> FiltersModel::toggleFilterTag(std::string tag) {
   creatingThread_.check();
   const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
   if (!normalized) co_return;
-  if (containsIgnoringCase(selectedFilterTags_, *normalized)) {
-    setSelectedFilterTags(withoutIgnoringCase(selectedFilterTags_, *normalized));
+  if (containsIgnoringCase(selection_.selectedFilterTags, *normalized)) {
+    setSelectionField(&FilterSelection::selectedFilterTags,
+                      withoutIgnoringCase(selection_.selectedFilterTags, *normalized));
   } else {
     const std::optional<std::string> canonical = insertSavedFilterTag(*normalized);
     if (!canonical) co_return;
@@ -86,8 +87,9 @@ QCoro::Task<void> FiltersModel::removeSelectedFilterTag(std::string tag) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
   const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
-  if (!normalized || !containsIgnoringCase(selectedFilterTags_, *normalized)) co_return;
-  setSelectedFilterTags(withoutIgnoringCase(selectedFilterTags_, *normalized));
+  if (!normalized || !containsIgnoringCase(selection_.selectedFilterTags, *normalized)) co_return;
+  setSelectionField(&FilterSelection::selectedFilterTags,
+                    withoutIgnoringCase(selection_.selectedFilterTags, *normalized));
   co_await dependents_.refreshResultsAfterFilterChange();
 }
 
@@ -96,9 +98,10 @@ QCoro::Task<void> FiltersModel::removeSavedFilterTag(std::string tag) {
   creatingThread_.check();
   const std::optional<std::string> normalized = text::normalizedWhitespace(tag);
   if (!normalized || !containsIgnoringCase(savedFilterTags_, *normalized)) co_return;
-  const bool wasSelected = containsIgnoringCase(selectedFilterTags_, *normalized);
+  const bool wasSelected = containsIgnoringCase(selection_.selectedFilterTags, *normalized);
   setSavedFilterTags(withoutIgnoringCase(savedFilterTags_, *normalized));
-  setSelectedFilterTags(withoutIgnoringCase(selectedFilterTags_, *normalized));
+  setSelectionField(&FilterSelection::selectedFilterTags,
+                    withoutIgnoringCase(selection_.selectedFilterTags, *normalized));
   persistSavedFilterTags();
   if (wasSelected) co_await dependents_.refreshResultsAfterFilterChange();
 }

@@ -18,26 +18,21 @@ FiltersModel::FiltersModel(StoreContext& context, FilterDependents& dependents,
   // The filter-tag stores already normalise what they load; normalising again keeps the sidebar
   // free of duplicates whatever store the application composed.
   savedFilterTags_ = normalizedFilterTags(filterTagStore_->loadFilterTags());
-  // However many filters one operation changes (clearing them all changes six), the views that
-  // show the filters hear of it once, after the last.
-  for (const auto changed :
-       {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged,
-        &FiltersModel::selectedAspectFiltersChanged, &FiltersModel::selectedModelSourceChanged,
-        &FiltersModel::onlyFavoritesChanged, &FiltersModel::onlyDeleteCandidatesChanged}) {
-    connect(this, changed, this, [this] { filtersChange_.schedule(); });
-  }
+  // However many changes one operation makes (toggling a concept stores the selection twice), the
+  // views that show the filters hear of it once, after the last.
+  connect(this, &FiltersModel::selectionChanged, this, [this] { filtersChange_.schedule(); });
 }
 
 FiltersModel::~FiltersModel() = default;
 
-void FiltersModel::setOnlyFavorites(bool value) {
+void FiltersModel::setSelection(FilterSelection value) {
   creatingThread_.check();
-  assignObserved(onlyFavorites_, value, this, &FiltersModel::onlyFavoritesChanged);
-}
-
-void FiltersModel::setOnlyDeleteCandidates(bool value) {
-  creatingThread_.check();
-  assignObserved(onlyDeleteCandidates_, value, this, &FiltersModel::onlyDeleteCandidatesChanged);
+  if (value == selection_) return;
+  const FilterSelection previous = std::exchange(selection_, std::move(value));
+  Q_EMIT selectionChanged();
+  if (previous.selectedFilterTags != selection_.selectedFilterTags) Q_EMIT selectedFilterTagsChanged();
+  if (previous.selectedTagConcepts != selection_.selectedTagConcepts) Q_EMIT selectedTagConceptsChanged();
+  if (previous.selectedModelSource != selection_.selectedModelSource) Q_EMIT selectedModelSourceChanged();
 }
 
 void FiltersModel::setSearchSort(ImageSearchSort value) {
@@ -50,24 +45,8 @@ void FiltersModel::setSavedFilterTags(std::vector<std::string> value) {
   assignObserved(savedFilterTags_, std::move(value), this, &FiltersModel::savedFilterTagsChanged);
 }
 
-void FiltersModel::setSelectedFilterTags(std::vector<std::string> value) {
-  creatingThread_.check();
-  assignObserved(selectedFilterTags_, std::move(value), this, &FiltersModel::selectedFilterTagsChanged);
-}
-
-void FiltersModel::setSelectedTagConcepts(std::vector<TagConcept> value) {
-  creatingThread_.check();
-  assignObserved(selectedTagConcepts_, std::move(value), this, &FiltersModel::selectedTagConceptsChanged);
-}
-
-void FiltersModel::setSelectedAspectFilters(std::vector<ImageAspectFilter> value) {
-  creatingThread_.check();
-  assignObserved(selectedAspectFilters_, std::move(value), this, &FiltersModel::selectedAspectFiltersChanged);
-}
-
 void FiltersModel::setSelectedModelSource(std::optional<std::string> value) {
-  creatingThread_.check();
-  assignObserved(selectedModelSource_, std::move(value), this, &FiltersModel::selectedModelSourceChanged);
+  setSelectionField(&FilterSelection::selectedModelSource, std::move(value));
 }
 
 void FiltersModel::setCharacterSearchHistory(std::vector<std::string> value) {

@@ -4,11 +4,12 @@
 // active-filter chips call.
 //
 // Every observed field has a getter and a change signal; it is stored silently when equal and
-// signalled once, after storing, when different. A view that shows the filters as a whole follows
-// filtersChanged(), one signal at the end of a turn that changed any of them, rather than a list of
-// field signals it could leave one out of. Only the model's own operations set its fields, except
-// `selectedModelSource`, which tests and staged scenes set directly; tests arrange the others
-// through FiltersModelTestAccess.
+// signalled once, after storing, when different. The filters are one such field, `selection` (a
+// FilterSelection), so a reset, "is any filter on" and the change signal cover a filter added
+// later without naming it. A view that shows the filters as a whole follows filtersChanged(), one
+// signal at the end of a turn that changed any of them. Only the model's own operations set its
+// fields, except `selectedModelSource`, which tests and staged scenes set directly; tests arrange
+// the others through FiltersModelTestAccess.
 //
 // A change that alters the filters ends with a fresh first page, which the results own: the model
 // asks for it (and for the delete-candidate review it closes) through FilterDependents. The
@@ -27,6 +28,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "model/image_aspect.h"
@@ -37,6 +40,7 @@
 #include "store/async/turn_end_call.h"
 #include "store/context/store_context.h"
 #include "store/filters/filter_dependents.h"
+#include "store/filters/filter_selection.h"
 
 namespace lorvex {
 
@@ -54,14 +58,18 @@ class FiltersModel : public QObject {
   StoreContext& context() const { return context_; }
   const std::shared_ptr<FilterTagPersisting>& filterTagStore() const { return filterTagStore_; }
 
-  bool onlyFavorites() const { return onlyFavorites_; }
-  bool onlyDeleteCandidates() const { return onlyDeleteCandidates_; }
+  const FilterSelection& selection() const { return selection_; }
+  // The filters of the selection one by one, for a reader that wants one of them.
+  const std::vector<std::string>& selectedFilterTags() const { return selection_.selectedFilterTags; }
+  const std::vector<TagConcept>& selectedTagConcepts() const { return selection_.selectedTagConcepts; }
+  const std::vector<ImageAspectFilter>& selectedAspectFilters() const {
+    return selection_.selectedAspectFilters;
+  }
+  const std::optional<std::string>& selectedModelSource() const { return selection_.selectedModelSource; }
+  bool onlyFavorites() const { return selection_.onlyFavorites; }
+  bool onlyDeleteCandidates() const { return selection_.onlyDeleteCandidates; }
   ImageSearchSort searchSort() const { return searchSort_; }
   const std::vector<std::string>& savedFilterTags() const { return savedFilterTags_; }
-  const std::vector<std::string>& selectedFilterTags() const { return selectedFilterTags_; }
-  const std::vector<TagConcept>& selectedTagConcepts() const { return selectedTagConcepts_; }
-  const std::vector<ImageAspectFilter>& selectedAspectFilters() const { return selectedAspectFilters_; }
-  const std::optional<std::string>& selectedModelSource() const { return selectedModelSource_; }
   const std::vector<std::string>& characterSearchHistory() const { return characterSearchHistory_; }
 
   // Stores the model filter without a refresh, for arranging a state; the views clear it through
@@ -140,30 +148,35 @@ class FiltersModel : public QObject {
   void recordCharacterSearch(const std::optional<std::string>& text);
 
  Q_SIGNALS:
-  void onlyFavoritesChanged();
-  void onlyDeleteCandidatesChanged();
-  void searchSortChanged();
-  void savedFilterTagsChanged();
+  void selectionChanged();
+  // Sent after selectionChanged() when that change altered this one filter. Only these three have
+  // their own signal, as a view follows each of them alone: the filter-tag popover lists the
+  // selected tags and concepts, the model popover marks the selected model, and the detail panel's
+  // filter-tags section marks the selected tags. Anything that shows the filters together follows
+  // filtersChanged().
   void selectedFilterTagsChanged();
   void selectedTagConceptsChanged();
-  void selectedAspectFiltersChanged();
   void selectedModelSourceChanged();
+  void searchSortChanged();
+  void savedFilterTagsChanged();
   void characterSearchHistoryChanged();
-  // Any of the filters changed: the selected tags and concepts, the aspects, the model or either
-  // switch (not the saved tags, the sort or the history). Emitted at most once per event-loop turn,
-  // after that turn's field signals (see TurnEndCall).
+  // The selection changed (not the saved tags, the sort or the history). Emitted at most once per
+  // event-loop turn, after that turn's field signals (see TurnEndCall).
   void filtersChanged();
 
  private:
   friend struct FiltersModelTestAccess;
 
-  void setOnlyFavorites(bool value);
-  void setOnlyDeleteCandidates(bool value);
+  void setSelection(FilterSelection value);
+  // Stores `value` in one filter of the selection, as setSelection.
+  template <typename T>
+  void setSelectionField(T FilterSelection::*field, std::type_identity_t<T> value) {
+    FilterSelection selection = selection_;
+    selection.*field = std::move(value);
+    setSelection(std::move(selection));
+  }
   void setSearchSort(ImageSearchSort value);
   void setSavedFilterTags(std::vector<std::string> value);
-  void setSelectedFilterTags(std::vector<std::string> value);
-  void setSelectedTagConcepts(std::vector<TagConcept> value);
-  void setSelectedAspectFilters(std::vector<ImageAspectFilter> value);
   void setCharacterSearchHistory(std::vector<std::string> value);
 
   // Puts the tag at the front of the saved tags under the form already saved (else as given) and
@@ -182,14 +195,9 @@ class FiltersModel : public QObject {
   const std::shared_ptr<FilterTagPersisting> filterTagStore_;
   TurnEndCall filtersChange_{this, [this] { Q_EMIT filtersChanged(); }};
 
-  bool onlyFavorites_{false};
-  bool onlyDeleteCandidates_{false};
+  FilterSelection selection_;
   ImageSearchSort searchSort_{ImageSearchSort::modificationDateDescending};
   std::vector<std::string> savedFilterTags_;
-  std::vector<std::string> selectedFilterTags_;
-  std::vector<TagConcept> selectedTagConcepts_;
-  std::vector<ImageAspectFilter> selectedAspectFilters_;
-  std::optional<std::string> selectedModelSource_;
   std::vector<std::string> characterSearchHistory_;
 };
 

@@ -20,18 +20,19 @@ namespace lorvex {
 ImageSearchQuery ResultsModel::makeSearchQuery(std::int64_t limit, std::int64_t offset) const {
   creatingThread_.check();
   ImageSearchQuery query;
-  const FiltersModel& filters = filters_;
-  query.filterTags = filters.selectedFilterTags();
-  query.filterConceptIDs.reserve(filters.selectedTagConcepts().size());
-  for (const TagConcept& concept_ : filters.selectedTagConcepts())
-    query.filterConceptIDs.push_back(concept_.id);
-  query.aspectFilters = filters.selectedAspectFilters();
-  query.source = filters.selectedModelSource();
-  if (filters.onlyFavorites()) query.favorite = true;
-  query.deleteCandidate = filters.onlyDeleteCandidates();
+  // Every filter named: one added to the selection does not build here until the query has it.
+  const auto& [filterTags, tagConcepts, aspectFilters, modelSource, onlyFavorites, onlyDeleteCandidates] =
+      filters_.selection();
+  query.filterTags = filterTags;
+  query.filterConceptIDs.reserve(tagConcepts.size());
+  for (const TagConcept& concept_ : tagConcepts) query.filterConceptIDs.push_back(concept_.id);
+  query.aspectFilters = aspectFilters;
+  query.source = modelSource;
+  if (onlyFavorites) query.favorite = true;
+  query.deleteCandidate = onlyDeleteCandidates;
   query.rootPaths = dependents_.searchRootPaths();
   query.includeMissing = false;
-  query.sort = filters.searchSort();
+  query.sort = filters_.searchSort();
   query.limit = limit;
   query.offset = offset;
   return query;

@@ -162,19 +162,23 @@ std::optional<std::string> metadataWarningText(const GenerationMetadata& metadat
 
 namespace {
 
-struct ParseWarningKey {
-  ParseWarningKind kind;
-  AppLocalizationKey key;
-};
-
-constexpr std::array<ParseWarningKey, 5> kParseWarningKeys{{
-    {ParseWarningKind::comfyUIPromptUnavailable, AppLocalizationKey::metadataWarningComfyUIPromptUnavailable},
-    {ParseWarningKind::comfyUIPromptUndecodable, AppLocalizationKey::metadataWarningComfyUIPromptUndecodable},
-    {ParseWarningKind::comfyUIPromptRefused, AppLocalizationKey::metadataWarningComfyUIPromptRefused},
-    {ParseWarningKind::comfyUINoPositivePrompt, AppLocalizationKey::metadataWarningComfyUINoPositivePrompt},
-    {ParseWarningKind::novelAICommentUndecodable,
-     AppLocalizationKey::metadataWarningNovelAICommentUndecodable},
-}};
+// Each kind names its key: a kind added without one does not build (the switch has no default).
+AppLocalizationKey parseWarningKey(ParseWarningKind kind) {
+  using Key = AppLocalizationKey;
+  switch (kind) {
+    case ParseWarningKind::comfyUIPromptUnavailable:
+      return Key::metadataWarningComfyUIPromptUnavailable;
+    case ParseWarningKind::comfyUIPromptUndecodable:
+      return Key::metadataWarningComfyUIPromptUndecodable;
+    case ParseWarningKind::comfyUIPromptRefused:
+      return Key::metadataWarningComfyUIPromptRefused;
+    case ParseWarningKind::comfyUINoPositivePrompt:
+      return Key::metadataWarningComfyUINoPositivePrompt;
+    case ParseWarningKind::novelAICommentUndecodable:
+      break;
+  }
+  return Key::metadataWarningNovelAICommentUndecodable;
+}
 
 }  // namespace
 
@@ -182,10 +186,9 @@ std::string localizedParseWarning(const std::string& stored, const AppLocalizati
   const std::optional<RecognizedParseWarning> recognized = recognizeParseWarning(stored);
   if (!recognized) return stored;
   std::string text;
-  for (const ParseWarningKey& entry : kParseWarningKeys) {
-    if (entry.kind != recognized->kind) continue;
-    text =
-        recognized->reason ? localizer.lookup(entry.key, {*recognized->reason}) : localizer.lookup(entry.key);
+  if (recognized->kind) {
+    const AppLocalizationKey key = parseWarningKey(*recognized->kind);
+    text = recognized->reason ? localizer.lookup(key, {*recognized->reason}) : localizer.lookup(key);
   }
   if (const std::optional<SkippedTextChunks>& skipped = recognized->skipped) {
     if (!text.empty()) text += "\n";

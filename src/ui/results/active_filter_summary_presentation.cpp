@@ -54,44 +54,47 @@ ActiveFilterSummaryInputs ActiveFilterSummaryInputs::from(const FiltersModel& fi
 
 ActiveFilterSummaryInputs ActiveFilterSummaryInputs::withoutTagConcepts(
     const FiltersModel& filters, const ImageLibraryPresentationState& presentation) {
-  ActiveFilterSummaryInputs inputs;
-  inputs.selectedFilterTags = filters.selectedFilterTags();
-  inputs.modelSource = filters.selectedModelSource();
-  inputs.aspectFilters = filters.selectedAspectFilters();
-  inputs.onlyFavorites = filters.onlyFavorites();
-  inputs.onlyDeleteCandidates = filters.onlyDeleteCandidates();
-  inputs.isDeleteCandidateReviewPresented = presentation.isDeleteCandidateReviewPresented();
-  return inputs;
+  // Every filter named: one added to the selection does not build here until it has its input.
+  const auto& [filterTags, tagConcepts, aspectFilters, modelSource, onlyFavorites, onlyDeleteCandidates] =
+      filters.selection();
+  (void)tagConcepts;  // left out here; from() adds them while the feature is on
+  return {.selectedFilterTags = filterTags,
+          .modelSource = modelSource,
+          .aspectFilters = aspectFilters,
+          .onlyFavorites = onlyFavorites,
+          .onlyDeleteCandidates = onlyDeleteCandidates,
+          .isDeleteCandidateReviewPresented = presentation.isDeleteCandidateReviewPresented()};
 }
 
 ActiveFilterSummaryPresentation ActiveFilterSummaryPresentation::make(const ActiveFilterSummaryInputs& inputs,
                                                                       AppLocalization localizer) {
   using Kind = ActiveFilterSummaryKind;
+  // Every input named: one added to the inputs does not build here until it has its chip.
+  const auto& [filterTags, tagConcepts, modelSource, aspectFilters, onlyFavorites, onlyDeleteCandidates,
+               isReviewPresented] = inputs;
   std::vector<ActiveFilterSummaryItem> items;
-  for (const auto& tag : inputs.selectedFilterTags) {
+  for (const auto& tag : filterTags) {
     items.push_back({Kind{Kind::Tag{tag}}, localizer.lookup(Key::filterSummaryTag, {tag}), false});
   }
-  for (const auto& selected : inputs.selectedTagConcepts) {
+  for (const auto& selected : tagConcepts) {
     items.push_back({Kind{Kind::TagConcept{selected.id}},
                      localizer.lookup(Key::filterSummaryTagConcept, {selected.displayName}), false});
   }
-  if (inputs.modelSource) {
-    items.push_back(
-        {Kind{Kind::Model{}}, localizer.lookup(Key::filterSummaryModel, {*inputs.modelSource}), false});
+  if (modelSource) {
+    items.push_back({Kind{Kind::Model{}}, localizer.lookup(Key::filterSummaryModel, {*modelSource}), false});
   }
-  for (const auto aspect : inputs.aspectFilters) {
+  for (const auto aspect : aspectFilters) {
     const std::string aspectName = localizer.lookup(aspectFilterNameKey(aspect));
     items.push_back(
         {Kind{Kind::Aspect{aspect}}, localizer.lookup(Key::filterSummaryAspect, {aspectName}), false});
   }
-  if (inputs.onlyFavorites) {
+  if (onlyFavorites) {
     items.push_back({Kind{Kind::Favorite{}}, localizer.lookup(Key::filterSummaryFavorite), false});
   }
-  if (inputs.onlyDeleteCandidates || inputs.isDeleteCandidateReviewPresented) {
-    const bool review = inputs.isDeleteCandidateReviewPresented;
+  if (onlyDeleteCandidates || isReviewPresented) {
     const Key titleKey =
-        review ? Key::filterSummaryDeleteCandidateReview : Key::filterSummaryDeleteCandidates;
-    items.push_back({Kind{Kind::DeleteCandidate{}}, localizer.lookup(titleKey), review});
+        isReviewPresented ? Key::filterSummaryDeleteCandidateReview : Key::filterSummaryDeleteCandidates;
+    items.push_back({Kind{Kind::DeleteCandidate{}}, localizer.lookup(titleKey), isReviewPresented});
   }
   return ActiveFilterSummaryPresentation{std::move(items), std::move(localizer)};
 }

@@ -224,7 +224,7 @@ TEST(ImageLibraryStoreFilterSwitches, TheReviewClosesBeforeTheFilterTurnsOff) {
   QObject::connect(&store->presentation(),
                    &ImageLibraryPresentationState::isDeleteCandidateReviewPresentedChanged,
                    [&] { events.push_back("review closed"); });
-  QObject::connect(&store->filters(), &FiltersModel::onlyDeleteCandidatesChanged,
+  QObject::connect(&store->filters(), &FiltersModel::selectionChanged,
                    [&] { events.push_back("filter off"); });
   auto task = store->filters().setOnlyDeleteCandidatesFilter(false);
   h.drainEvents();

@@ -1,11 +1,14 @@
 // The filters model's state: the change-only rule of its observed fields, the one change signal of
-// all the filters, the character search history (ten entries, newest first, one per name ignoring
-// case), and a store that goes while a filter change waits for its first page.
+// all the filters and the signals of the three filters followed alone, the character search
+// history (ten entries, newest first, one per name ignoring case), and a store that goes while a
+// filter change waits for its first page.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -33,14 +36,12 @@ TEST(FiltersModel, ObservedFieldsSignalOnlyARealChange) {
   using Strings = std::vector<std::string>;
   using OptString = std::optional<std::string>;
   using Concepts = std::vector<TagConcept>;
-  using Aspects = std::vector<ImageAspectFilter>;
   using M = FiltersModel;
-  expectChangeOnly<bool>(
-      "onlyFavorites", [](M& m, bool v) { Access::setOnlyFavorites(m, v); }, &M::onlyFavorites,
-      &M::onlyFavoritesChanged, true, false);
-  expectChangeOnly<bool>(
-      "onlyDeleteCandidates", [](M& m, bool v) { Access::setOnlyDeleteCandidates(m, v); },
-      &M::onlyDeleteCandidates, &M::onlyDeleteCandidatesChanged, true, false);
+  // Another filter, then two changed at once.
+  expectChangeOnly<FilterSelection>(
+      "selection", [](M& m, FilterSelection v) { Access::setSelection(m, std::move(v)); }, &M::selection,
+      &M::selectionChanged, {.onlyFavorites = true},
+      {.selectedAspectFilters = {ImageAspectFilter::square}, .onlyDeleteCandidates = true});
   expectChangeOnly<ImageSearchSort>(
       "searchSort", [](M& m, ImageSearchSort v) { Access::setSearchSort(m, v); }, &M::searchSort,
       &M::searchSortChanged, ImageSearchSort::fileNameAscending, ImageSearchSort::modificationDateAscending);
@@ -63,10 +64,65 @@ TEST(FiltersModel, ObservedFieldsSignalOnlyARealChange) {
                              [](M& m, Concepts v) { Access::setSelectedTagConcepts(m, std::move(v)); },
                              &M::selectedTagConcepts, &M::selectedTagConceptsChanged, {TagConcept{1, "a", 3}},
                              {TagConcept{1, "a", 4}});
-  expectChangeOnly<Aspects>(
-      "selectedAspectFilters", [](M& m, Aspects v) { Access::setSelectedAspectFilters(m, std::move(v)); },
-      &M::selectedAspectFilters, &M::selectedAspectFiltersChanged, {ImageAspectFilter::square},
-      {ImageAspectFilter::square, ImageAspectFilter::portrait});
+}
+
+// A selection with every filter on; a filter added to the selection does not build here until it
+// has a value.
+FilterSelection everyFilter() {
+  FilterSelection selection;
+  auto& [tags, concepts, aspects, model, favorites, deleteCandidates] = selection;
+  tags = {"cat"};
+  concepts = {{1, "Cat", 2}};
+  aspects = {ImageAspectFilter::square};
+  model = "nai-v4";
+  favorites = true;
+  deleteCandidates = true;
+  return selection;
+}
+
+// The filters of a selection, by position.
+template <typename Selection>
+auto filtersOf(Selection& selection) {
+  auto& [tags, concepts, aspects, model, favorites, deleteCandidates] = selection;
+  return std::tie(tags, concepts, aspects, model, favorites, deleteCandidates);
+}
+
+template <std::size_t... I>
+std::vector<FilterSelection> eachFilterAlone(const FilterSelection& every, std::index_sequence<I...>) {
+  std::vector<FilterSelection> alone(sizeof...(I));
+  ((std::get<I>(filtersOf(alone[I])) = std::get<I>(filtersOf(every))), ...);
+  return alone;
+}
+
+// The selections holding one filter of `every` each, whatever filters there are.
+std::vector<FilterSelection> eachFilterAlone(const FilterSelection& every) {
+  constexpr std::size_t count = std::tuple_size_v<decltype(filtersOf(every))>;
+  return eachFilterAlone(every, std::make_index_sequence<count>{});
+}
+
+// The three filters with a signal of their own: each signal sent once when a change alters its
+// filter, never for another one.
+TEST(FiltersModel, AFilterSignalTellsOfItsOwnFilterOnly) {
+  using M = FiltersModel;
+  const std::pair<std::string, void (M::*)()> filterSignals[] = {{"tags", &M::selectedFilterTagsChanged},
+                                                                 {"concepts", &M::selectedTagConceptsChanged},
+                                                                 {"model", &M::selectedModelSourceChanged}};
+  std::vector<FilterSelection> changes = eachFilterAlone(everyFilter());
+  changes.push_back(everyFilter());
+  for (const FilterSelection& change : changes) {
+    testing::StoreHarness h;
+    auto store = h.makeStore();
+    std::vector<std::string> heard;
+    for (const auto& [name, signal] : filterSignals) {
+      QObject::connect(&store->filters(), signal, [&heard, name] { heard.push_back(name); });
+    }
+    Access::setSelection(store->filters(), change);
+    std::vector<std::string> expected;
+    if (!change.selectedFilterTags.empty()) expected.push_back("tags");
+    if (!change.selectedTagConcepts.empty()) expected.push_back("concepts");
+    if (change.selectedModelSource) expected.push_back("model");
+    EXPECT_EQ(heard, expected);
+  }
 }
 
 TEST(FiltersModel, TheCharacterHistoryKeepsTheNewestTenNamesOncePerNameIgnoringCase) {
@@ -117,30 +173,18 @@ TEST(FiltersModel, TheCharacterHistoryKeepsTheNewestTenNamesOncePerNameIgnoringC
 // the saved tags, the sort, the history or a value set to itself.
 TEST(FiltersModel, FiltersChangedTellsOfAnyFilterOncePerTurn) {
   using M = FiltersModel;
-  const struct {
-    const char* name;
+  struct Row {
+    std::string name;
     std::function<void(M&)> change;
     int emitted;
-  } rows[] = {
-      {"a tag selected", [](M& m) { Access::setSelectedFilterTags(m, {"cat"}); }, 1},
-      {"a concept selected",
-       [](M& m) {
-         Access::setSelectedTagConcepts(m, {{1, "Cat", 2}});
-       },
-       1},
-      {"an aspect selected", [](M& m) { Access::setSelectedAspectFilters(m, {ImageAspectFilter::square}); },
-       1},
-      {"a model selected", [](M& m) { m.setSelectedModelSource("nai-v4"); }, 1},
-      {"favorites only", [](M& m) { Access::setOnlyFavorites(m, true); }, 1},
-      {"delete candidates only", [](M& m) { Access::setOnlyDeleteCandidates(m, true); }, 1},
-      {"every filter at once",
-       [](M& m) {
-         Access::setSelectedFilterTags(m, {"cat"});
-         Access::setSelectedTagConcepts(m, {{1, "Cat", 2}});
-         Access::setSelectedAspectFilters(m, {ImageAspectFilter::square});
-         m.setSelectedModelSource("nai-v4");
-         Access::setOnlyFavorites(m, true);
-         Access::setOnlyDeleteCandidates(m, true);
+  };
+  const FilterSelection every = everyFilter();
+  std::vector<Row> rows = {
+      {"every filter at once", [every](M& m) { Access::setSelection(m, every); }, 1},
+      {"every filter on and off again",
+       [every](M& m) {
+         Access::setSelection(m, every);
+         Access::setSelection(m, {});
        },
        1},
       {"saved tags, sort and history",
@@ -152,6 +196,11 @@ TEST(FiltersModel, FiltersChangedTellsOfAnyFilterOncePerTurn) {
        0},
       {"a filter set to what it is", [](M& m) { Access::setOnlyFavorites(m, false); }, 0},
   };
+  int filter = 0;
+  for (const FilterSelection& alone : eachFilterAlone(every)) {
+    rows.push_back({"filter " + std::to_string(filter++) + " alone",
+                    [alone](M& m) { Access::setSelection(m, alone); }, 1});
+  }
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     testing::StoreHarness h;

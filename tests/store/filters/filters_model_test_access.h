@@ -12,22 +12,27 @@
 namespace lorvex {
 
 struct FiltersModelTestAccess {
-  static void setOnlyFavorites(FiltersModel& model, bool value) { model.setOnlyFavorites(value); }
+  static void setSelection(FiltersModel& model, FilterSelection value) {
+    model.setSelection(std::move(value));
+  }
+  static void setOnlyFavorites(FiltersModel& model, bool value) {
+    model.setSelectionField(&FilterSelection::onlyFavorites, value);
+  }
   static void setOnlyDeleteCandidates(FiltersModel& model, bool value) {
-    model.setOnlyDeleteCandidates(value);
+    model.setSelectionField(&FilterSelection::onlyDeleteCandidates, value);
   }
   static void setSearchSort(FiltersModel& model, ImageSearchSort value) { model.setSearchSort(value); }
   static void setSavedFilterTags(FiltersModel& model, std::vector<std::string> value) {
     model.setSavedFilterTags(std::move(value));
   }
   static void setSelectedFilterTags(FiltersModel& model, std::vector<std::string> value) {
-    model.setSelectedFilterTags(std::move(value));
+    model.setSelectionField(&FilterSelection::selectedFilterTags, std::move(value));
   }
   static void setSelectedTagConcepts(FiltersModel& model, std::vector<TagConcept> value) {
-    model.setSelectedTagConcepts(std::move(value));
+    model.setSelectionField(&FilterSelection::selectedTagConcepts, std::move(value));
   }
   static void setSelectedAspectFilters(FiltersModel& model, std::vector<ImageAspectFilter> value) {
-    model.setSelectedAspectFilters(std::move(value));
+    model.setSelectionField(&FilterSelection::selectedAspectFilters, std::move(value));
   }
   static void setCharacterSearchHistory(FiltersModel& model, std::vector<std::string> value) {
     model.setCharacterSearchHistory(std::move(value));

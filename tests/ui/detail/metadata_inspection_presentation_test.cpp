@@ -1,15 +1,19 @@
 // The metadata section's presentation: status by first matching rule, the rows and long texts in
 // their fixed order with blank values left out and shown values untrimmed, caption numbering and
-// centers, and number texts that do not follow the process locale.
+// centers, number texts that do not follow the process locale, and the parsers' warnings reworded.
 #include "ui/detail/metadata_inspection_presentation.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <functional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "metadata/parse_warnings.h"
+#include "ui/common/localization_table.h"
 #include "ui/results/echo_localization.h"
 
 namespace lorvex::ui {
@@ -306,6 +310,22 @@ TEST(MetadataInspectionPresentationTest, TheParsersWarningsAreShownByTheirKeys) 
   };
   for (const auto& [stored, shown] : cases) {
     EXPECT_EQ(localizedParseWarning(stored, echoLocalization()), shown) << stored;
+  }
+}
+
+// Every warning kind the parsers write is worded afresh, in each language, by a text of its own.
+TEST(MetadataInspectionPresentationTest, EveryParseWarningKindHasItsOwnTextInBothLanguages) {
+  for (const std::string_view language : {kEnglishLanguage, kJapaneseLanguage}) {
+    SCOPED_TRACE(language);
+    const auto localizer = AppLocalization::overTable(bundledLocalizationTable(language), ".");
+    std::set<std::string> shown;
+    for (const ParseWarningText& warning : kParseWarningTexts) {
+      const std::string stored = std::string(warning.text) + (warning.takesReason ? "why" : "");
+      const std::string text = localizedParseWarning(stored, localizer);
+      EXPECT_FALSE(text.empty()) << stored;
+      EXPECT_NE(text, stored);
+      EXPECT_TRUE(shown.insert(text).second) << text;
+    }
   }
 }
 
