@@ -51,7 +51,6 @@ void ResultsModel::cancelBackgroundResultRefresh() {
     setBackgroundResultRefreshTask({});
   }
   backgroundResultRefreshID_ += 1;
-  Q_EMIT backgroundResultRefreshIDChanged();
   setIsBackgroundRefreshingResults(false);
   Q_EMIT backgroundResultRefreshEnded();
 }
