@@ -48,7 +48,6 @@ struct TagFilterSuggestionID {
   static TagFilterSuggestionID rawTag(std::string tag) { return {std::move(tag)}; }
   static TagFilterSuggestionID tagConcept(std::int64_t conceptID) { return {conceptID}; }
 
-  bool isRawTag() const { return value.index() == 0; }
   bool isTagConcept() const { return value.index() == 1; }
 
   friend bool operator==(const TagFilterSuggestionID&, const TagFilterSuggestionID&) = default;

@@ -159,7 +159,10 @@ class SearchResultsTest : public ::testing::Test {
       directory.file(kLibraryDatabaseFileName), [this] {
         SQLiteImageRepositoryV3Options options;
         options.statementObserver = [this](std::string_view sql) {
-          if (sql.starts_with("SELECT modification_time, basename_normalized FROM")) continuedPages += 1;
+          if (sql == "SELECT modification_time FROM media_files WHERE id = ?" ||
+              sql == "SELECT basename_normalized FROM media_files WHERE id = ?") {
+            continuedPages += 1;
+          }
         };
         return options;
       }()};

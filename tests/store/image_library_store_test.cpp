@@ -147,13 +147,5 @@ TEST(ImageLibraryStore, ComparedFieldsSignalOnlyARealChange) {
                               OptString("a"), OptString(""));
 }
 
-TEST(ImageLibraryStore, TheServiceSignalsOnEverySet) {
-  Fixture f;
-  int service = 0;
-  QObject::connect(&f.store.context(), &StoreContext::serviceChanged, [&] { ++service; });
-  for (int i = 0; i < 2; ++i) f.store.context().setService(f.store.context().service());
-  EXPECT_EQ(service, 2);
-}
-
 }  // namespace
 }  // namespace lorvex

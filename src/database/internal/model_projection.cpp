@@ -38,13 +38,6 @@ std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const Gene
   return id;
 }
 
-void applyModelCountDeltas(SQLiteConnection& connection, const std::vector<std::int64_t>& previousModelIDs,
-                           const std::vector<std::int64_t>& currentModelIDs) {
-  ModelCountDeltas deltas;
-  deltas.add(previousModelIDs, currentModelIDs);
-  deltas.apply(connection);
-}
-
 void ModelCountDeltas::add(const std::vector<std::int64_t>& previousModelIDs,
                            const std::vector<std::int64_t>& currentModelIDs) {
   const std::set<std::int64_t> previous(previousModelIDs.begin(), previousModelIDs.end());

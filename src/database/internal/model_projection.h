@@ -33,14 +33,11 @@ struct ModelCache {
 std::optional<std::int64_t> upsertModel(SQLiteConnection& connection, const GenerationModelUsage& usage,
                                         ModelCache* cache = nullptr);
 
-// Moves each model's image count by whether the image uses it now and used it before (a model used
-// in two roles counts once) and rewrites the touched models' search rows: a model whose count is
-// above 0 has exactly one, any other none.
-void applyModelCountDeltas(SQLiteConnection& connection, const std::vector<std::int64_t>& previousModelIDs,
-                           const std::vector<std::int64_t>& currentModelIDs);
-
 // The model count differences of several images' projections, summed per model, so that a batch of
-// projections writes each model's count and search row once.
+// projections writes each model's count and search row once. An image moves each model's image
+// count by whether it uses the model now and used it before (a model used in two roles counts
+// once); applying rewrites the touched models' search rows: a model whose count is above 0 has
+// exactly one, any other none.
 class ModelCountDeltas {
  public:
   void add(const std::vector<std::int64_t>& previousModelIDs,

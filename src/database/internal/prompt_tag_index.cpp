@@ -154,13 +154,6 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
   return masks;
 }
 
-void applyTagTermStatsDeltas(SQLiteConnection& connection, const TagSourceMasks& previous,
-                             const TagSourceMasks& current, double now) {
-  TagTermStatsDeltas deltas;
-  deltas.add(previous, current);
-  deltas.apply(connection, now);
-}
-
 void TagTermStatsDeltas::add(const TagSourceMasks& previous, const TagSourceMasks& current) {
   const auto bit = [](const TagSourceMasks& masks, std::int64_t termID, std::int64_t member) -> std::int64_t {
     const auto found = masks.find(termID);

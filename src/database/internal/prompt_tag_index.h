@@ -42,15 +42,11 @@ TagSourceMasks replaceTagRows(SQLiteConnection& connection, const ImageRecord& r
                               std::int64_t mediaFileID, std::int64_t recordID, TagTermCache* cache = nullptr,
                               bool clearFirst = true);
 
-// Moves tag_term_stats by the difference between the image's previous and current tag rows:
-// per term of either map (ascending), the image count by presence and the prompt and character
-// counts by their mask bits, never below 0. Every term of either map is written, also when nothing
-// changed, so every term an image carries has a statistics row.
-void applyTagTermStatsDeltas(SQLiteConnection& connection, const TagSourceMasks& previous,
-                             const TagSourceMasks& current, double now);
-
 // The tag_term_stats differences of several images' projections, summed per term, so that a batch
-// of projections writes each term's row once. Written, every term of any added map has its row.
+// of projections writes each term's row once. An image's previous and current tag rows move, per
+// term of either map, the image count by presence and the prompt and character counts by their
+// mask bits, never below 0. Written (in ascending term order), every term of any added map has its
+// row, also when nothing changed, so every term an image carries has a statistics row.
 class TagTermStatsDeltas {
  public:
   void add(const TagSourceMasks& previous, const TagSourceMasks& current);

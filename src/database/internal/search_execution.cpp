@@ -15,15 +15,15 @@ namespace lorvex {
 
 namespace {
 
-// The cursor at a row of a sort's order, from the row's stored modification_time and
-// basename_normalized; nothing for a kind this switch does not know, and the page is then read by
-// its offset.
-std::optional<ImageSearchCursorV3> cursorAt(ImageSearchSortV3 sort, SQLiteRows& row, std::int64_t id) {
-  switch (search::sortKey(sort).cursor) {
+// The cursor of `key`'s kind at a row, from the value its first column holds (the key's
+// cursorColumn); nothing for a kind this switch does not know, and the page is then read by its
+// offset.
+std::optional<ImageSearchCursorV3> cursorAt(const search::SortKey& key, SQLiteRows& row, std::int64_t id) {
+  switch (key.cursor) {
     case search::SortCursorKind::modificationDate:
       return ImageSearchCursorV3::modificationDate(row.real(0), id);
     case search::SortCursorKind::fileName:
-      return ImageSearchCursorV3::fileName(row.text(1), id);
+      return ImageSearchCursorV3::fileName(row.text(0), id);
   }
   return std::nullopt;
 }
@@ -54,11 +54,12 @@ std::vector<ImageRecord> LibrarySearch::searchImages(const ImageSearchQuery& que
         offset - previous->offset <= static_cast<std::int64_t>(previous->ids.size())) {
       // The row just before this page, and its sort key as stored.
       const std::int64_t anchor = previous->ids[static_cast<std::size_t>(offset - previous->offset - 1)];
+      const search::SortKey& key = search::sortKey(compiled->sort);
       const auto cursor =
-          reader_.query("SELECT modification_time, basename_normalized FROM media_files WHERE id = ?",
+          reader_.query("SELECT " + std::string(key.cursorColumn) + " FROM media_files WHERE id = ?",
                         {anchor}, [&](SQLiteRows& rows) -> std::optional<ImageSearchCursorV3> {
                           if (!rows.next()) return std::nullopt;
-                          return cursorAt(compiled->sort, rows, anchor);
+                          return cursorAt(key, rows, anchor);
                         });
       if (cursor) {
         ImageSearchQueryV3 continuation = *compiled;

@@ -14,6 +14,7 @@
 #include "database/internal/tag_keys.h"
 #include "model/generation_model_normalizer.h"
 #include "model/image_tag_source_mask.h"
+#include "model/overloaded.h"
 #include "model/text/paths.h"
 #include "model/text/unicode.h"
 #include "model/text/whitespace.h"
@@ -31,13 +32,6 @@ constexpr double kFolderCandidateCost = 0.15;
 constexpr std::size_t kMaxInlineRoots = kMaxBoundListLength / 3;
 // Past the soft cap, gathering checks every this many ids whether it should stop.
 constexpr std::int64_t kGatherCheckInterval = 1024;
-
-// One callable of several lambdas, for std::visit: a variant alternative without its lambda does not
-// compile.
-template <class... Lambdas>
-struct Overloaded : Lambdas... {
-  using Lambdas::operator()...;
-};
 
 std::vector<std::int64_t> sortedUnique(std::vector<std::int64_t> values) {
   std::sort(values.begin(), values.end());

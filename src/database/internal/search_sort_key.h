@@ -1,8 +1,8 @@
 // What each result order means to the library database, in one table: the media_files column it
-// compares, its direction, the kind of keyset cursor that marks a place in it, and the indexes that
-// hold the rows in that order. The query compiler and the search execution read every sort's SQL
-// from here; the assertions below stop the build when a sort has no row or a row sits at another
-// sort's place.
+// compares, its direction, the kind of keyset cursor that marks a place in it and the column that
+// cursor reads, and the indexes that hold the rows in that order. The query compiler and the search
+// execution read every sort's SQL from here; the assertions below stop the build when a sort has no
+// row or a row sits at another sort's place.
 //
 // Thread safety: constant values; any thread.
 #pragma once
@@ -24,6 +24,8 @@ struct SortKey {
   // The compared expression of a media_files row, written after its table name and a dot. The id
   // breaks ties in the same direction.
   std::string_view column;
+  // The stored column the expression reads: a cursor at a row takes its key from there.
+  std::string_view cursorColumn;
   bool descending = false;
   SortCursorKind cursor = SortCursorKind::modificationDate;
   // Walked when the missing flag is fixed: (missing, sort key, id), read forwards or backwards.
@@ -41,6 +43,7 @@ struct SortKey {
 namespace sort_key_detail {
 
 inline constexpr std::string_view kDate = "modification_time";
+inline constexpr std::string_view kNameColumn = "basename_normalized";
 inline constexpr std::string_view kName = "basename_normalized COLLATE NOCASE";
 inline constexpr std::string_view kDateIndex = "idx_media_files_default_browse";
 inline constexpr std::string_view kNameIndex = "idx_media_files_visible_filename";
@@ -51,14 +54,14 @@ inline constexpr std::string_view kNameIDIndex = "idx_media_files_id_sort";
 
 // One row per ImageSearchSortV3 case, in case order: a sort's row is the one at its value.
 inline constexpr std::array<SortKey, 4> kSortKeys{{
-    {ImageSearchSortV3::modificationDateDescending, sort_key_detail::kDate, true,
+    {ImageSearchSortV3::modificationDateDescending, sort_key_detail::kDate, sort_key_detail::kDate, true,
      SortCursorKind::modificationDate, sort_key_detail::kDateIndex, sort_key_detail::kDateIDIndex},
-    {ImageSearchSortV3::modificationDateAscending, sort_key_detail::kDate, false,
+    {ImageSearchSortV3::modificationDateAscending, sort_key_detail::kDate, sort_key_detail::kDate, false,
      SortCursorKind::modificationDate, sort_key_detail::kDateIndex, sort_key_detail::kDateIDIndex},
-    {ImageSearchSortV3::fileNameAscending, sort_key_detail::kName, false, SortCursorKind::fileName,
-     sort_key_detail::kNameIndex, sort_key_detail::kNameIDIndex},
-    {ImageSearchSortV3::fileNameDescending, sort_key_detail::kName, true, SortCursorKind::fileName,
-     sort_key_detail::kNameIndex, sort_key_detail::kNameIDIndex},
+    {ImageSearchSortV3::fileNameAscending, sort_key_detail::kName, sort_key_detail::kNameColumn, false,
+     SortCursorKind::fileName, sort_key_detail::kNameIndex, sort_key_detail::kNameIDIndex},
+    {ImageSearchSortV3::fileNameDescending, sort_key_detail::kName, sort_key_detail::kNameColumn, true,
+     SortCursorKind::fileName, sort_key_detail::kNameIndex, sort_key_detail::kNameIDIndex},
 }};
 
 namespace sort_key_detail {
@@ -70,9 +73,18 @@ constexpr bool rowsInCaseOrder() {
   return true;
 }
 
+constexpr bool columnsReadTheirCursorColumn() {
+  for (const SortKey& key : kSortKeys) {
+    if (!key.column.starts_with(key.cursorColumn)) return false;
+  }
+  return true;
+}
+
 }  // namespace sort_key_detail
 
 static_assert(sort_key_detail::rowsInCaseOrder(), "kSortKeys must hold each sort's row at the sort's value");
+static_assert(sort_key_detail::columnsReadTheirCursorColumn(),
+              "a sort's compared expression must read the column its cursor takes its key from");
 // Each case is the compiled form of one caller's sort (compiledSort), and every caller's sort is
 // listed with its raw value: a sort added there without its row here does not build.
 static_assert(kSortKeys.size() == allCases<ImageSearchSort>().size(), "kSortKeys must have a row per sort");

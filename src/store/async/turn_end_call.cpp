@@ -19,9 +19,7 @@ std::deque<TurnEndCall*>& queuedCalls() {
 TurnEndCall::TurnEndCall(QObject* owner, std::function<void()> run) : owner_(owner), run_(std::move(run)) {}
 
 TurnEndCall::~TurnEndCall() {
-  if (!isScheduled_) return;
-  auto& calls = queuedCalls();
-  calls.erase(std::find(calls.begin(), calls.end(), this));
+  cancel();
 }
 
 void TurnEndCall::schedule() {
@@ -41,11 +39,16 @@ void TurnEndCall::schedule() {
       Qt::QueuedConnection);
 }
 
-void TurnEndCall::runIfScheduled() {
+void TurnEndCall::cancel() {
   if (!isScheduled_) return;
   isScheduled_ = false;
   auto& calls = queuedCalls();
   calls.erase(std::find(calls.begin(), calls.end(), this));
+}
+
+void TurnEndCall::runIfScheduled() {
+  if (!isScheduled_) return;
+  cancel();
   run_();
 }
 

@@ -3,7 +3,7 @@
 // handler that asked has returned: from a call posted to the event loop, or earlier, when
 // runTurnEndWork() runs every call still queued. The windows do that just before they paint, so
 // what one turn changed reaches the screen in one paint, whichever order Qt queued the paint and
-// the posted calls in.
+// the posted calls in. An owner that does the work at once instead cancel()s the queued call.
 //
 // Thread safety: the thread that created the owner only (the main thread).
 #pragma once
@@ -24,7 +24,8 @@ class TurnEndCall {
 
   // Queues the call unless it is queued.
   void schedule();
-  bool isScheduled() const { return isScheduled_; }
+  // Takes the call off the queue, when it is queued: it runs only when scheduled again.
+  void cancel();
 
  private:
   friend bool runTurnEndWork();

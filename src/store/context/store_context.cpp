@@ -31,7 +31,6 @@ void StoreContext::endFlows() {
 void StoreContext::setService(std::shared_ptr<ImageLibraryServicing> value) {
   creatingThread_.check();
   service_ = std::move(value);
-  Q_EMIT serviceChanged();
 }
 
 void StoreContext::setNeedsLiveServicePreparation(bool value) {

@@ -1,8 +1,7 @@
 // StoreContext: what every feature model of the store works with. The service every library call
-// goes through (replaced when the live library is installed, and signalled then) and whether it is
-// still the stand-in that waits for the live library, the coroutine
-// scope every flow runs in, the clock, the two thread pools, which product features are switched
-// on, and the one error message the window shows.
+// goes through (replaced when the live library is installed) and whether it is still the stand-in
+// that waits for the live library, the coroutine scope every flow runs in, the clock, the two
+// thread pools, which product features are switched on, and the one error message the window shows.
 //
 // The composition (ImageLibraryStore) owns the context and hands it to each feature model by
 // reference; a model never owns or replaces it. Nothing here is the state of a feature.
@@ -48,7 +47,6 @@ class StoreContext : public QObject {
   // The service in use now. A flow that suspends copies it first: a running task keeps the
   // service it started with.
   const std::shared_ptr<ImageLibraryServicing>& service() const { return service_; }
-  // Signals on every set, whatever the value: a service is not worth comparing.
   void setService(std::shared_ptr<ImageLibraryServicing> value);
   // The service in use is the stand-in the launch replaces with the live library: library work
   // waits for it (the flows that need the library do nothing meanwhile). Cleared by the launch
@@ -102,7 +100,6 @@ class StoreContext : public QObject {
   void clearSuggestionLoadFailure();
 
  Q_SIGNALS:
-  void serviceChanged();
   void needsLiveServicePreparationChanged();
   void errorMessageChanged();
 

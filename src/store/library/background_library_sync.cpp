@@ -233,9 +233,7 @@ void BackgroundLibrarySync::stopBackgroundLibrarySync() {
 void BackgroundLibrarySync::updateBackgroundSyncPlanner(
     const std::function<void(RegisteredFolderSyncPlanner&)>& change) {
   creatingThread_.check();
-  RegisteredFolderSyncPlanner planner = std::move(backgroundSyncPlanner_);
-  change(planner);
-  setBackgroundSyncPlanner(std::move(planner));
+  change(backgroundSyncPlanner_);
 }
 
 void BackgroundLibrarySync::stopFolderMonitor() {
@@ -617,32 +615,27 @@ void BackgroundLibrarySync::setIsBackgroundSyncing(bool value) {
 
 void BackgroundLibrarySync::setBackgroundLibrarySyncTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(backgroundLibrarySyncTask_, std::move(value), this,
-                 &BackgroundLibrarySync::backgroundLibrarySyncTaskChanged);
+  backgroundLibrarySyncTask_ = std::move(value);
 }
 
 void BackgroundLibrarySync::setBackgroundLibrarySyncMonitorRecoveryTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(backgroundLibrarySyncMonitorRecoveryTask_, std::move(value), this,
-                 &BackgroundLibrarySync::backgroundLibrarySyncMonitorRecoveryTaskChanged);
+  backgroundLibrarySyncMonitorRecoveryTask_ = std::move(value);
 }
 
 void BackgroundLibrarySync::setBackgroundLibrarySyncDebounceSeconds(double value) {
   creatingThread_.check();
-  assignObserved(backgroundLibrarySyncDebounceSeconds_, std::move(value), this,
-                 &BackgroundLibrarySync::backgroundLibrarySyncDebounceSecondsChanged);
+  backgroundLibrarySyncDebounceSeconds_ = value;
 }
 
 void BackgroundLibrarySync::setMonitorRecoveryIntervalNanos(std::uint64_t value) {
   creatingThread_.check();
-  assignObserved(monitorRecoveryIntervalNanos_, std::move(value), this,
-                 &BackgroundLibrarySync::monitorRecoveryIntervalNanosChanged);
+  monitorRecoveryIntervalNanos_ = value;
 }
 
 void BackgroundLibrarySync::setBackgroundSyncPlanner(RegisteredFolderSyncPlanner value) {
   creatingThread_.check();
   backgroundSyncPlanner_ = std::move(value);
-  Q_EMIT backgroundSyncPlannerChanged();
 }
 
 }  // namespace lorvex

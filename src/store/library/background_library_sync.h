@@ -11,10 +11,10 @@
 // follows a pass in the results, the suggestions and the thumbnails, and whether files are being
 // moved to the Trash, goes through LibraryDependents.
 //
-// Every observed field has a getter and a change signal; it is stored silently when equal and
-// signalled once, after storing, when different. `backgroundSyncPlanner` signals on every set (a
-// planner is not worth comparing). Only the sync's own flows set its fields; tests arrange them, and
-// reach the task handles, through BackgroundLibrarySyncTestAccess.
+// The busy flag is observed: it is stored silently when equal and signalled once, after storing,
+// when different. The planner, the intervals and the handles are the sync's own state, which no view
+// follows. Only the sync's own flows set its fields; tests arrange them, and reach the task handles,
+// through BackgroundLibrarySyncTestAccess.
 //
 // Thread safety: the creating thread only (the main thread); flows return to it before they touch a
 // field. The monitor's handlers run on its own thread and only post to the store's scope.
@@ -117,11 +117,6 @@ class BackgroundLibrarySync : public QObject {
 
  Q_SIGNALS:
   void isBackgroundSyncingChanged();
-  void backgroundLibrarySyncTaskChanged();
-  void backgroundLibrarySyncMonitorRecoveryTaskChanged();
-  void backgroundLibrarySyncDebounceSecondsChanged();
-  void monitorRecoveryIntervalNanosChanged();
-  void backgroundSyncPlannerChanged();
 
  private:
   friend struct BackgroundLibrarySyncTestAccess;
@@ -140,7 +135,7 @@ class BackgroundLibrarySync : public QObject {
     bool needsFullSync = false;
   };
   FolderMonitoringOutcome updateFolderMonitoring(std::optional<FolderMonitoringInputs> inputs = std::nullopt);
-  // Changes the planner in place and signals once: every mutation of it is one observed write.
+  // Changes the planner in place.
   void updateBackgroundSyncPlanner(const std::function<void(RegisteredFolderSyncPlanner&)>& change);
   // Stops the running monitor and forgets it: its handlers' late calls are ignored from now on.
   void stopFolderMonitor();

@@ -128,8 +128,7 @@ void LibraryModel::setIsLibrarySyncInProgress(bool value) {
 
 void LibraryModel::setActiveFolderRegistrationRootPaths(std::vector<std::string> value) {
   creatingThread_.check();
-  assignObserved(activeFolderRegistrationRootPaths_, std::move(value), this,
-                 &LibraryModel::activeFolderRegistrationRootPathsChanged);
+  activeFolderRegistrationRootPaths_ = std::move(value);
 }
 
 void LibraryModel::setLaunchWorkflowTask(StoreTask<void> value) {
@@ -139,26 +138,22 @@ void LibraryModel::setLaunchWorkflowTask(StoreTask<void> value) {
 
 void LibraryModel::setThumbnailCacheMaintenanceTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(thumbnailCacheMaintenanceTask_, std::move(value), this,
-                 &LibraryModel::thumbnailCacheMaintenanceTaskChanged);
+  thumbnailCacheMaintenanceTask_ = std::move(value);
 }
 
 void LibraryModel::setDidStartThumbnailCacheMaintenance(bool value) {
   creatingThread_.check();
-  assignObserved(didStartThumbnailCacheMaintenance_, std::move(value), this,
-                 &LibraryModel::didStartThumbnailCacheMaintenanceChanged);
+  didStartThumbnailCacheMaintenance_ = value;
 }
 
 void LibraryModel::setLastIndexingResultRefreshIndexedCount(int value) {
   creatingThread_.check();
-  assignObserved(lastIndexingResultRefreshIndexedCount_, std::move(value), this,
-                 &LibraryModel::lastIndexingResultRefreshIndexedCountChanged);
+  lastIndexingResultRefreshIndexedCount_ = value;
 }
 
 void LibraryModel::setLastIndexingResultRefreshAt(double value) {
   creatingThread_.check();
-  assignObserved(lastIndexingResultRefreshAt_, std::move(value), this,
-                 &LibraryModel::lastIndexingResultRefreshAtChanged);
+  lastIndexingResultRefreshAt_ = value;
 }
 
 void LibraryModel::setLibraryRecoveryNotice(std::optional<LibraryRecoveryNotice> value) {

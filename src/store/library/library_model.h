@@ -6,8 +6,10 @@
 // its registration, unregistering, reauthorising and launch flows restart or start.
 //
 // Every observed field has a getter and a change signal; it is stored silently when equal and
-// signalled once, after storing, when different. Only the model's own flows set its fields; tests
-// arrange them, and reach the task handles and generations, through LibraryModelTestAccess.
+// signalled once, after storing, when different. The registration's roots, the cache sweep's handle
+// and flag, and the indexing-time refresh throttle are the model's own state, which no view
+// follows. Only the model's own flows set its fields; tests arrange them, and reach the task handles
+// and generations, through LibraryModelTestAccess.
 //
 // What its flows ask of the results, the suggestions, the thumbnails and the Trash goes through
 // LibraryDependents, which the composition supplies; it also wires what other features hear from
@@ -248,12 +250,7 @@ class LibraryModel : public QObject {
   void isPreparingLibraryChanged();
   void isIndexingChanged();
   void isLibrarySyncInProgressChanged();
-  void activeFolderRegistrationRootPathsChanged();
   void launchWorkflowTaskChanged();
-  void thumbnailCacheMaintenanceTaskChanged();
-  void didStartThumbnailCacheMaintenanceChanged();
-  void lastIndexingResultRefreshIndexedCountChanged();
-  void lastIndexingResultRefreshAtChanged();
   void libraryRecoveryNoticeChanged();
   void libraryOpenFailureChanged();
   void isCheckingRegisteredFoldersChanged();

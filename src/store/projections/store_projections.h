@@ -34,6 +34,9 @@ class StoreProjections : public QObject {
   bool canReviewFocusedRecordInSlideshow() const;
   // The saved filter tags the sidebar lists: the first few while the list is collapsed.
   std::vector<std::string> visibleSavedFilterTags() const;
+  // While collapsed, the sidebar lists this many saved filter tags; with more saved, it offers to
+  // list them all.
+  static constexpr std::size_t kCollapsedSavedFilterTagCount = 5;
 
   // Queues one derivedValuesChanged for the end of this event-loop turn unless one is queued (see
   // TurnEndCall). The inputs read here are connected to it by the constructor; the composition
@@ -49,9 +52,6 @@ class StoreProjections : public QObject {
   // Connects every input of the projections to scheduleDerivedValuesChanged; called once, by the
   // constructor.
   void connectInputs(const StoreContext& context);
-
-  // While collapsed, the sidebar lists this many saved filter tags.
-  static constexpr std::size_t kCollapsedSavedFilterTagCount = 5;
 
   CreatingThread creatingThread_;
   const FiltersModel& filters_;

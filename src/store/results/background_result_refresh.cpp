@@ -27,7 +27,6 @@ bool ResultsModel::scheduleBackgroundResultRefresh(BackgroundResultRefreshMode m
   if (context_.needsLiveServicePreparation()) return false;
   if (backgroundResultRefreshTask_) return false;
   backgroundResultRefreshID_ += 1;
-  Q_EMIT backgroundResultRefreshIDChanged();
   const int refreshID = backgroundResultRefreshID_;
   setActiveBackgroundResultRefreshMode(mode);
   auto body = [this, mode, refreshID](std::stop_token stop) {

@@ -46,7 +46,6 @@ QCoro::Task<bool> ResultsModel::loadNextPage(std::stop_token callerStop) {
   const auto offset = static_cast<std::int64_t>(resultWindow_->records().size());
   setIsLoadingNextPage(true);
   loadMoreTaskID_ += 1;
-  Q_EMIT loadMoreTaskIDChanged();
   const int taskID = loadMoreTaskID_;
   setActiveLoadMoreTaskID(taskID);
   auto load = [this, offset, ticket, taskID](std::stop_token stop) {

@@ -52,7 +52,6 @@ void ResultsModel::cancelBackgroundResultRefresh() {
     setBackgroundResultRefreshTask({});
   }
   backgroundResultRefreshID_ += 1;
-  Q_EMIT backgroundResultRefreshIDChanged();
   setIsBackgroundRefreshingResults(false);
   Q_EMIT backgroundResultRefreshEnded();
 }

@@ -100,58 +100,42 @@ void ResultsModel::setIsLoadingNextPage(bool value) {
 
 void ResultsModel::setIsBackgroundRefreshingResults(bool value) {
   creatingThread_.check();
-  assignObserved(isBackgroundRefreshingResults_, std::move(value), this,
-                 &ResultsModel::isBackgroundRefreshingResultsChanged);
+  isBackgroundRefreshingResults_ = value;
 }
 
 void ResultsModel::setRefreshSearchTask(StoreTask<std::vector<RecordRef>> value) {
   creatingThread_.check();
-  assignObserved(refreshSearchTask_, std::move(value), this, &ResultsModel::refreshSearchTaskChanged);
+  refreshSearchTask_ = std::move(value);
 }
 
 void ResultsModel::setLoadMoreTask(StoreTask<bool> value) {
   creatingThread_.check();
-  assignObserved(loadMoreTask_, std::move(value), this, &ResultsModel::loadMoreTaskChanged);
-}
-
-void ResultsModel::setLoadMoreTaskID(int value) {
-  creatingThread_.check();
-  assignObserved(loadMoreTaskID_, std::move(value), this, &ResultsModel::loadMoreTaskIDChanged);
+  loadMoreTask_ = std::move(value);
 }
 
 void ResultsModel::setActiveLoadMoreTaskID(std::optional<int> value) {
   creatingThread_.check();
-  assignObserved(activeLoadMoreTaskID_, std::move(value), this, &ResultsModel::activeLoadMoreTaskIDChanged);
+  activeLoadMoreTaskID_ = std::move(value);
 }
 
 void ResultsModel::setBackgroundResultRefreshTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(backgroundResultRefreshTask_, std::move(value), this,
-                 &ResultsModel::backgroundResultRefreshTaskChanged);
-}
-
-void ResultsModel::setBackgroundResultRefreshID(int value) {
-  creatingThread_.check();
-  assignObserved(backgroundResultRefreshID_, std::move(value), this,
-                 &ResultsModel::backgroundResultRefreshIDChanged);
+  backgroundResultRefreshTask_ = std::move(value);
 }
 
 void ResultsModel::setActiveBackgroundResultRefreshMode(BackgroundResultRefreshMode value) {
   creatingThread_.check();
-  assignObserved(activeBackgroundResultRefreshMode_, std::move(value), this,
-                 &ResultsModel::activeBackgroundResultRefreshModeChanged);
+  activeBackgroundResultRefreshMode_ = value;
 }
 
 void ResultsModel::setNeedsFullWindowResultRefresh(bool value) {
   creatingThread_.check();
-  assignObserved(needsFullWindowResultRefresh_, std::move(value), this,
-                 &ResultsModel::needsFullWindowResultRefreshChanged);
+  needsFullWindowResultRefresh_ = value;
 }
 
 void ResultsModel::setBackgroundThumbnailGenerationTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(backgroundThumbnailGenerationTask_, std::move(value), this,
-                 &ResultsModel::backgroundThumbnailGenerationTaskChanged);
+  backgroundThumbnailGenerationTask_ = std::move(value);
 }
 
 }  // namespace lorvex

@@ -4,10 +4,12 @@
 // shown, the grid's selection and navigation and the slideshow's open, close and play, and the
 // projections the views read instead of combining fields themselves.
 //
-// Every observed field has a getter and a change signal; it is stored silently when equal and
-// signalled once, after storing, when different (task handles compare by identity). Only the
-// model's own flows set its fields, except `needsFullWindowResultRefresh`, which the indexing-time
-// refresh clears once its refresh started; tests reach the rest through ResultsModelTestAccess.
+// The fields the views follow (the reset count and the two loading flags) have a getter and a
+// change signal; each is stored silently when equal and signalled once, after storing, when
+// different. The background refresh's state and the task handles are the model's own, which no
+// view follows. Only the model's own flows set its fields, except `needsFullWindowResultRefresh`,
+// which the indexing-time refresh clears once its refresh started; tests reach the rest through
+// ResultsModelTestAccess.
 //
 // The window and the selection live as long as the model and are never replaced; they signal on
 // their own. The model keeps the selection in step with the window: whenever the window's records
@@ -246,16 +248,6 @@ class ResultsModel : public QObject {
   void searchResultsResetCountChanged();
   void isLoadingChanged();
   void isLoadingNextPageChanged();
-  void isBackgroundRefreshingResultsChanged();
-  void refreshSearchTaskChanged();
-  void loadMoreTaskChanged();
-  void loadMoreTaskIDChanged();
-  void activeLoadMoreTaskIDChanged();
-  void backgroundResultRefreshTaskChanged();
-  void backgroundResultRefreshIDChanged();
-  void activeBackgroundResultRefreshModeChanged();
-  void needsFullWindowResultRefreshChanged();
-  void backgroundThumbnailGenerationTaskChanged();
   // A background result refresh ended or was cancelled; page loads and post-sync waits resume on it.
   void backgroundResultRefreshEnded();
   // A first-page search started, with the character text its query holds.
@@ -280,10 +272,8 @@ class ResultsModel : public QObject {
   void setIsBackgroundRefreshingResults(bool value);
   void setRefreshSearchTask(StoreTask<std::vector<RecordRef>> value);
   void setLoadMoreTask(StoreTask<bool> value);
-  void setLoadMoreTaskID(int value);
   void setActiveLoadMoreTaskID(std::optional<int> value);
   void setBackgroundResultRefreshTask(StoreTask<void> value);
-  void setBackgroundResultRefreshID(int value);
   void setActiveBackgroundResultRefreshMode(BackgroundResultRefreshMode value);
   void setBackgroundThumbnailGenerationTask(StoreTask<void> value);
 

@@ -29,7 +29,6 @@ std::size_t ReviewModel::deleteCandidateUndoStackEntryCount() const {
 
 void ReviewModel::clearDeleteCandidateUndoStack() {
   creatingThread_.check();
-  // Signals even when already empty: the stack's setter always does.
   setDeleteCandidateUndoStack({});
 }
 
@@ -53,20 +52,17 @@ void ReviewModel::setDeleteCandidateFeedback(std::optional<DeleteCandidateFeedba
 
 void ReviewModel::setDeleteCandidateFeedbackDismissTask(StoreTask<void> value) {
   creatingThread_.check();
-  assignObserved(deleteCandidateFeedbackDismissTask_, std::move(value), this,
-                 &ReviewModel::deleteCandidateFeedbackDismissTaskChanged);
+  deleteCandidateFeedbackDismissTask_ = std::move(value);
 }
 
 void ReviewModel::setDeleteCandidateFeedbackDismissGeneration(int value) {
   creatingThread_.check();
-  assignObserved(deleteCandidateFeedbackDismissGeneration_, std::move(value), this,
-                 &ReviewModel::deleteCandidateFeedbackDismissGenerationChanged);
+  deleteCandidateFeedbackDismissGeneration_ = value;
 }
 
 void ReviewModel::setDeleteCandidateUndoStack(std::vector<DeleteCandidateUndoAction> value) {
   creatingThread_.check();
   deleteCandidateUndoStack_ = std::move(value);
-  Q_EMIT deleteCandidateUndoStackChanged();
   recomputeCanUndoDeleteCandidateAction();
 }
 

@@ -3,13 +3,12 @@
 // the slideshow's steps.
 //
 // Every observed field has a getter and a change signal; it is stored silently when equal and
-// signalled once, after storing, when different, except `deleteCandidateUndoStack`, which signals on
-// every set (its value is not worth comparing). `canUndoDeleteCandidateAction` follows its three
+// signalled once, after storing, when different. The undo stack and the banner's countdown are the
+// model's own state, which no view follows. `canUndoDeleteCandidateAction` follows its three
 // inputs: it is recomputed after every set of the stack and of the restore task and every change
-// of the trash state
-// (recomputeCanUndoDeleteCandidateAction, wired by the composition), and signals only when it
-// flips. Only the model's own operations set its fields; tests arrange them through
-// ReviewModelTestAccess.
+// of the trash state (recomputeCanUndoDeleteCandidateAction, wired by the composition), and
+// signals only when it flips. Only the model's own operations set its fields; tests arrange them
+// through ReviewModelTestAccess.
 //
 // The review changes the loaded results, the selection and the slideshow flags through their own
 // models (the results and the presentation state) and reads the filters' delete-candidate switch;
@@ -160,9 +159,6 @@ class ReviewModel : public QObject {
  Q_SIGNALS:
   void canUndoDeleteCandidateActionChanged();
   void deleteCandidateFeedbackChanged();
-  void deleteCandidateFeedbackDismissTaskChanged();
-  void deleteCandidateFeedbackDismissGenerationChanged();
-  void deleteCandidateUndoStackChanged();
   void deleteCandidateRestoreTaskChanged();
 
  private:

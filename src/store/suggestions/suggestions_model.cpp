@@ -45,24 +45,6 @@ void SuggestionsModel::setIsModelSuggestionLoading(bool value) {
   assignObserved(isModelSuggestionLoading_, value, this, &SuggestionsModel::isModelSuggestionLoadingChanged);
 }
 
-void SuggestionsModel::setCharacterSuggestions(std::vector<CharacterSuggestion> value) {
-  creatingThread_.check();
-  assignObserved(characterSuggestions_, std::move(value), this,
-                 &SuggestionsModel::characterSuggestionsChanged);
-}
-
-void SuggestionsModel::setCharacterSuggestionExclusionCandidates(std::vector<CharacterSuggestion> value) {
-  creatingThread_.check();
-  assignObserved(characterSuggestionExclusionCandidates_, std::move(value), this,
-                 &SuggestionsModel::characterSuggestionExclusionCandidatesChanged);
-}
-
-void SuggestionsModel::setCharacterSuggestionExclusions(std::vector<std::string> value) {
-  creatingThread_.check();
-  assignObserved(characterSuggestionExclusions_, std::move(value), this,
-                 &SuggestionsModel::characterSuggestionExclusionsChanged);
-}
-
 std::vector<TagFilterSuggestion> SuggestionsModel::tagFilterSuggestions() const {
   creatingThread_.check();
   std::vector<TagFilterSuggestion> rows;

@@ -3,9 +3,11 @@
 // with the names the person excluded from them, with the loads that fill them.
 //
 // Every observed field has a getter and a change signal; it is stored silently when equal and
-// signalled once, after storing, when different. Only the model's own operations set them; the
-// generations that drop stale answers and the text the tag suggestions were loaded for are the
-// model's own (tests reach them through SuggestionsModelTestAccess).
+// signalled once, after storing, when different. The character fields have a getter only: nothing
+// changes them after construction, which reads the exclusions from their store. Only the model's
+// own operations set the fields; the generations that drop stale answers and the text the tag
+// suggestions were loaded for are the model's own (tests reach them through
+// SuggestionsModelTestAccess).
 //
 // A tag suggestion load without text reads the whole concept list, which the concepts model shows;
 // the model tells it (tagConceptListLoaded) and the composition wires that. A concept change
@@ -113,9 +115,6 @@ class SuggestionsModel : public QObject {
   void isTagSuggestionLoadingChanged();
   void modelSuggestionsChanged();
   void isModelSuggestionLoadingChanged();
-  void characterSuggestionsChanged();
-  void characterSuggestionExclusionCandidatesChanged();
-  void characterSuggestionExclusionsChanged();
   // A tag suggestion load without text read the whole concept list; emitted with it after the
   // concept suggestions were stored, before the loading flag ends.
   void tagConceptListLoaded(const std::vector<lorvex::TagConcept>& concepts);
@@ -128,9 +127,6 @@ class SuggestionsModel : public QObject {
   void setIsTagSuggestionLoading(bool value);
   void setModelSuggestions(std::vector<ModelSuggestion> value);
   void setIsModelSuggestionLoading(bool value);
-  void setCharacterSuggestions(std::vector<CharacterSuggestion> value);
-  void setCharacterSuggestionExclusionCandidates(std::vector<CharacterSuggestion> value);
-  void setCharacterSuggestionExclusions(std::vector<std::string> value);
 
   CreatingThread creatingThread_;
   StoreContext& context_;

@@ -18,7 +18,6 @@ class BusyIndicator : public QWidget {
 
   explicit BusyIndicator(Size size = Size::small, QWidget* parent = nullptr);
 
-  Size indicatorSize() const { return size_; }
   // Turning: shown and animations on.
   bool isSpinning() const { return timer_.isActive(); }
 

@@ -18,8 +18,7 @@ class ElidingLabel : public QWidget {
 
   void setText(const QString& text);
   QString text() const { return text_; }
-  void setElideMode(Qt::TextElideMode mode);  // default Qt::ElideRight
-  Qt::TextElideMode elideMode() const { return mode_; }
+  void setElideMode(Qt::TextElideMode mode);   // default Qt::ElideRight
   void setAlignment(Qt::Alignment alignment);  // default left, vertically centred
   Qt::Alignment alignment() const { return alignment_; }
 

@@ -48,8 +48,7 @@ class LocalImageView : public QWidget {
   void setSource(std::optional<std::string> path, std::optional<std::string> previewPath = {},
                  std::optional<std::string> imageCacheKey = {},
                  std::optional<std::string> previewCacheKey = {}, std::optional<int> imageMaxPixelSize = {});
-  void setContentMode(ContentMode mode);  // default fit
-  ContentMode contentMode() const { return contentMode_; }
+  void setContentMode(ContentMode mode);            // default fit
   void setBackgroundColor(const QColor& color);     // default transparent
   void setImageAlignment(Qt::Alignment alignment);  // default centred
   // Called with the displayed path when the widget is shown and whenever that path changes.

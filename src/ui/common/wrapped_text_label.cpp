@@ -35,8 +35,7 @@ QString trimmedLine(QString line) {
 
 }  // namespace
 
-WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLineCount,
-                     Qt::TextElideMode lastLineElideMode) {
+WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLineCount) {
   WrappedText result;
   if (text.isEmpty()) return result;
   width = std::max(width, 1);
@@ -65,7 +64,7 @@ WrappedText wrapText(const QString& text, const QFont& font, int width, int maxi
       // The rest of the text on the last line allowed, shortened to fit it.
       QString rest = withoutPhraseJoiners(separated.mid(ranges[i].first));
       rest.replace(QChar::LineSeparator, QLatin1Char(' '));
-      result.lines.push_back(metrics.elidedText(rest.simplified(), lastLineElideMode, width));
+      result.lines.push_back(metrics.elidedText(rest.simplified(), Qt::ElideRight, width));
       result.isElided = true;
     } else {
       result.lines.push_back(
@@ -153,12 +152,6 @@ void WrappedTextLabel::setMaximumLineCount(int count) {
   relayout();
 }
 
-void WrappedTextLabel::setLastLineElideMode(Qt::TextElideMode mode) {
-  if (mode == elideMode_) return;
-  elideMode_ = mode;
-  relayout();
-}
-
 void WrappedTextLabel::setEvenLines(bool even) {
   if (even == evenLines_) return;
   evenLines_ = even;
@@ -185,8 +178,7 @@ int WrappedTextLabel::wrapWidth(int width) const {
 
 int WrappedTextLabel::heightForWidth(int width) const {
   const QMargins margins = contentsMargins();
-  return wrapText(text_, font(), wrapWidth(width - margins.left() - margins.right()), maximumLineCount_,
-                  elideMode_)
+  return wrapText(text_, font(), wrapWidth(width - margins.left() - margins.right()), maximumLineCount_)
              .height +
          margins.top() + margins.bottom();
 }
@@ -212,7 +204,7 @@ QSize WrappedTextLabel::minimumSizeHint() const {
 }
 
 void WrappedTextLabel::relayout() {
-  shown_ = wrapText(text_, font(), wrapWidth(contentsRect().width()), maximumLineCount_, elideMode_);
+  shown_ = wrapText(text_, font(), wrapWidth(contentsRect().width()), maximumLineCount_);
   setToolTip(shown_.isElided ? toolTipHtml(text_) : QString());
   update();
 }

@@ -1,8 +1,8 @@
 // A plain-text label that wraps its text to the width its layout gives it: between words where it
 // can, anywhere inside a word (a long path, a run of Japanese) where it must, so its minimum width
 // stays small and it never pushes a narrow column wider. Its height follows its width (height for
-// width). With a maximum line count, the last line shown ends with "…" (or loses its middle) when
-// more text follows; the whole text is then its tooltip. Accessibility always gets the whole text.
+// width). With a maximum line count, the last line shown ends with "…" when more text follows; the
+// whole text is then its tooltip. Accessibility always gets the whole text.
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -25,8 +25,7 @@ struct WrappedText {
   bool isElided = false;
   int height = 0;
 };
-WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLineCount = 0,
-                     Qt::TextElideMode lastLineElideMode = Qt::ElideRight);
+WrappedText wrapText(const QString& text, const QFont& font, int width, int maximumLineCount = 0);
 // The height of one line of text in `font`, as a text layout lays it out: the font's line spacing
 // rounded up. QFontMetrics::height() rounds the ascent and the descent each, and a box that high can
 // cut the last row of a descender ("img_00030.png" without its underscore).
@@ -62,8 +61,6 @@ class WrappedTextLabel : public QWidget {
   // 0: as many lines as the text needs.
   void setMaximumLineCount(int count);
   int maximumLineCount() const { return maximumLineCount_; }
-  // How the last line is shortened when the text needs more lines than allowed (default: at the end).
-  void setLastLineElideMode(Qt::TextElideMode mode);
   // Wraps at the narrowest width that takes no more lines than the label's own width, so the lines
   // come out about even and a short end never stands alone ("す。"). The label keeps its width.
   void setEvenLines(bool even);
@@ -90,7 +87,6 @@ class WrappedTextLabel : public QWidget {
   QString text_;
   bool evenLines_ = false;
   int maximumLineCount_ = 0;
-  Qt::TextElideMode elideMode_ = Qt::ElideRight;
   WrappedText shown_;
 };
 

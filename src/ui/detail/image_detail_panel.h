@@ -53,7 +53,6 @@ class ImageDetailPanel : public QScrollArea {
   const RecordRef& shownRecord() const { return shown_; }
   ImageDetailPreview* preview() const { return preview_; }
   ReviewControls* reviewControls() const { return reviewControls_; }
-  ImageTagConceptSection* conceptSection() const { return concepts_; }
   ImageFilterTagsSection* tagsSection() const { return tags_; }
   MetadataSection* metadataSection() const { return metadata_; }
 

@@ -29,7 +29,6 @@ class ReviewControls : public QWidget {
   void refresh();
 
   QPushButton* favoriteButton() const { return favorite_; }
-  QPushButton* deleteCandidateButton() const { return deleteCandidate_; }
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -263,13 +263,6 @@ void TagConceptManagementPanel::showEvent(QShowEvent* event) {
   restartAssignmentLoad();
 }
 
-void TagConceptManagementPanel::setImagePaths(std::vector<std::string> imagePaths) {
-  if (imagePaths == imagePaths_) return;
-  imagePaths_ = std::move(imagePaths);
-  restartAssignmentLoad();
-  refresh();
-}
-
 void TagConceptManagementPanel::selectConcept(std::optional<std::int64_t> conceptID) {
   if (conceptID == selectedConceptID_) return;
   selectedConceptID_ = conceptID;

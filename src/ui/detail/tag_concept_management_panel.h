@@ -11,7 +11,7 @@
 //   the rename field shows the new concept's name. The create and alias fields are never touched
 //   by a selection change.
 // - The selected concept and the images name a keyed load (the concept's aliases, then the images'
-//   assignments, the second also for no images) that restarts when either changes.
+//   assignments, the second also for no images) that restarts when the selection changes.
 // - While a mutation runs every mutation control is disabled; the picker is not. Return in a field
 //   runs its action with only the blank-text guard (the model drops a call made during a mutation).
 // - A created concept becomes the selection and its field empties; a failed create keeps the text.
@@ -59,8 +59,7 @@ class TagConceptManagementPanel : public QScrollArea {
                             const AppLocalization* localization = nullptr, QWidget* parent = nullptr);
   ~TagConceptManagementPanel() override;
 
-  // The images the assignment section acts on (the host's selection); restarts the keyed load.
-  void setImagePaths(std::vector<std::string> imagePaths);
+  // The images the assignment section acts on (the host's selection when the panel was made).
   const std::vector<std::string>& imagePaths() const { return imagePaths_; }
 
   std::optional<std::int64_t> selectedConceptID() const { return selectedConceptID_; }

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "model/overloaded.h"
 #include "model/raw_value.h"
 #include "model/text/unicode.h"
 #include "store/context/store_context.h"
@@ -13,13 +14,6 @@ namespace lorvex::ui {
 namespace {
 
 using Key = AppLocalizationKey;
-
-// One call operator per lambda: std::visit over it compiles only when every kind has its own, with
-// no generic fallback a new kind could slip through.
-template <typename... Lambdas>
-struct Overloaded : Lambdas... {
-  using Lambdas::operator()...;
-};
 
 // The chip kinds id() and removeActiveFilter() name one by one.
 constexpr std::size_t kChipKindCount = std::variant_size_v<decltype(ActiveFilterSummaryKind::value)>;

@@ -79,19 +79,16 @@ class ResultsGridListView : public QListView, private TileImageSource {
   // The preview overlay's flag: the grid takes no input while it is shown and asks for the
   // keyboard focus back when it closes.
   void setQuickLookPresented(bool presented);
-  bool isQuickLookPresented() const { return isQuickLookPresented_; }
 
   bool isGridInteractionEnabled() const;
   // The columns on screen, which the arrow keys move by.
   int keyboardColumns() const { return geometry_.columns; }
-  const ResultsGridGeometry& gridGeometry() const { return geometry_; }
   const ImageTileLayout& tileLayout() const { return delegate_->layout(); }
   ResultsGridModel& gridModel() { return *model_; }
 
   // Asks for the keyboard focus while the gate is open, and gives the grid the ownership of its
   // keys; a request the window refuses is tried once more on the next turn of the event loop.
   void requestKeyboardFocus();
-  bool hasKeyboardOwnership() const { return hasKeyboardOwnership_; }
 
   // Places `footer` (kept by the caller, reparented to the viewport) as the last row of the
   // scrolled content while it is not hidden.

@@ -125,7 +125,6 @@ class TrashReviewCandidateGrid : public QListView {
  public:
   TrashReviewCandidateGrid(TrashReviewCandidateModel& model, QWidget* parent = nullptr);
 
-  TrashReviewTileDelegate& tileDelegate() { return *delegate_; }
   // Places `footer` (kept by the caller, reparented to the viewport) as the last row of the
   // scrolled content: under the last tile, as wide as the viewport, scrolling with the tiles and
   // adding its height to the scroll range while it shows.

@@ -75,14 +75,23 @@ FilterSection::FilterSection(FilterSectionModels models,
     : QWidget(parent),
       models_(models),
       tagConceptManagement_(std::move(tagConceptManagement)),
-      localizer_(localizer),
-      lastTagPresented_(models.presentation.isTagAdditionPopoverPresented()),
-      lastModelPresented_(models.presentation.isModelSelectionPopoverPresented()) {
+      localizer_(localizer) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(kSidebarSectionSpacing);
   layout->addWidget(sectionHeader(qtText(localizer_.lookup(Key::filterTitle)), this));
+  buildSavedTags(*layout);
+  layout->addWidget(makeDivider(this));
+  buildModelFilter(*layout);
+  layout->addWidget(makeDivider(this));
+  buildAspects(*layout);
+  layout->addWidget(makeDivider(this));
+  buildSwitches(*layout);
+  setUpPopovers();
+  followModels();
+}
 
+void FilterSection::buildSavedTags(QVBoxLayout& layout) {
   addTag_ = new QToolButton(this);
   addTag_->setObjectName(qtText(accessibility_id::kSidebarFilterAddTag));
   addTag_->setIcon(symbolIcon("plus"));
@@ -95,20 +104,20 @@ FilterSection::FilterSection(FilterSectionModels models,
   addTag_->setAccessibleName(addTagText);
   connect(addTag_, &QToolButton::clicked, this, [this] {
     addTag_->clearFocus();
-    tagFocus_.controlOpened();
+    tagPopover_.focus.controlOpened();
     models_.presentation.presentTagAdditionPopover();
   });
-  layout->addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterTagsTitle)), addTag_, this));
+  layout.addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterTagsTitle)), addTag_, this));
 
   tagsEmptyHint_ = new WrappedTextLabel(qtText(localizer_.lookup(Key::filterTagsEmptyHint)), this);
   tagsEmptyHint_->setObjectName("sidebar.filter.tagsEmptyHint");
   tagsEmptyHint_->setFont(roleFont(FontRole::callout));
   tagsEmptyHint_->setEvenLines(true);
   setForegroundColor(*tagsEmptyHint_, roleColor(ColorRole::secondary));
-  layout->addWidget(tagsEmptyHint_);
+  layout.addWidget(tagsEmptyHint_);
   tagRowsLayout_ = new QVBoxLayout;
   tagRowsLayout_->setSpacing(0);
-  layout->addLayout(tagRowsLayout_);
+  layout.addLayout(tagRowsLayout_);
   tagMore_ = linkButton(this);
   tagMore_->setObjectName("sidebar.filter.tagMore");
   setForegroundColor(*tagMore_, roleColor(ColorRole::accent));
@@ -116,10 +125,11 @@ FilterSection::FilterSection(FilterSectionModels models,
     auto& presentation = models_.presentation;
     presentation.setIsFilterTagListExpanded(!presentation.isFilterTagListExpanded());
   });
-  layout->addWidget(tagMore_, 0, Qt::AlignLeft);
-  layout->addWidget(makeDivider(this));
+  layout.addWidget(tagMore_, 0, Qt::AlignLeft);
+}
 
-  layout->addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterModelsTitle)), nullptr, this));
+void FilterSection::buildModelFilter(QVBoxLayout& layout) {
+  layout.addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterModelsTitle)), nullptr, this));
   auto* modelRow = new QWidget(this);
   auto* modelLayout = new QHBoxLayout(modelRow);
   modelLayout->setContentsMargins(0, 0, 0, 0);
@@ -128,7 +138,7 @@ FilterSection::FilterSection(FilterSectionModels models,
   modelSelect_->setObjectName(qtText(accessibility_id::kSidebarFilterModel));
   connect(modelSelect_, &FilterRowButton::clicked, this, [this] {
     modelSelect_->clearFocus();
-    modelFocus_.controlOpened();
+    modelPopover_.focus.controlOpened();
     models_.presentation.presentModelSelectionPopover();
   });
   modelSelect_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -150,13 +160,14 @@ FilterSection::FilterSection(FilterSectionModels models,
           [this](const QPoint& p) { showModelRowMenu(modelClear_, p); });
   modelLayout->addWidget(modelClear_);
   setTabOrder(modelSelect_, modelClear_);  // Tab → × → Space clears the model filter
-  layout->addWidget(modelRow);
-  layout->addWidget(makeDivider(this));
+  layout.addWidget(modelRow);
+}
 
-  layout->addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterAspectTitle)), nullptr, this));
+void FilterSection::buildAspects(QVBoxLayout& layout) {
+  layout.addWidget(subsectionHeader(qtText(localizer_.lookup(Key::filterAspectTitle)), nullptr, this));
   auto* aspectRows = new QVBoxLayout;
   aspectRows->setSpacing(0);  // spaced like the saved tags
-  layout->addLayout(aspectRows);
+  layout.addLayout(aspectRows);
   for (const ImageAspectFilter aspect : kAspects) {
     auto* row = new FilterRowButton(FilterRowMetrics::sidebar(), this);
     connect(row, &FilterRowButton::clicked, this, [this, aspect] {
@@ -165,33 +176,54 @@ FilterSection::FilterSection(FilterSectionModels models,
     aspectRows_.push_back(row);
     aspectRows->addWidget(row);
   }
-  layout->addWidget(makeDivider(this));
+}
 
+void FilterSection::buildSwitches(QVBoxLayout& layout) {
   favoritesOnly_ = new QCheckBox(mnemonicSafe(qtText(localizer_.lookup(Key::filterFavoriteOnly))), this);
   favoritesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterFavoriteOnly));
   // clicked, never toggled: a programmatic set must not call the store.
   connect(favoritesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
     startFilterTask([checked](FiltersModel& f) { return f.setOnlyFavoritesFilter(checked); });
   });
-  layout->addWidget(favoritesOnly_);
+  layout.addWidget(favoritesOnly_);
   deleteCandidatesOnly_ =
       new QCheckBox(mnemonicSafe(qtText(localizer_.lookup(Key::filterDeleteCandidatesOnly))), this);
   deleteCandidatesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterDeleteCandidatesOnly));
   connect(deleteCandidatesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
     startFilterTask([checked](FiltersModel& f) { return f.setOnlyDeleteCandidatesFilter(checked); });
   });
-  layout->addWidget(deleteCandidatesOnly_);
+  layout.addWidget(deleteCandidatesOnly_);
+}
 
-  const auto schedule = [this] { scheduleUpdate(); };
+void FilterSection::setUpPopovers() {
+  using Presentation = ImageLibraryPresentationState;
+  tagPopover_.isPresented = &Presentation::isTagAdditionPopoverPresented;
+  tagPopover_.isOtherPresented = &Presentation::isModelSelectionPopoverPresented;
+  tagPopover_.control = addTag_;
+  tagPopover_.make = [this] {
+    return new FilterTagAdditionPanel(popoverModels(), models_.results, models_.concepts, localizer_,
+                                      tagConceptManagement_, this);
+  };
+  modelPopover_.isPresented = &Presentation::isModelSelectionPopoverPresented;
+  modelPopover_.isOtherPresented = &Presentation::isTagAdditionPopoverPresented;
+  modelPopover_.control = modelSelect_;
+  modelPopover_.make = [this] { return new ModelSelectionPanel(popoverModels(), localizer_, this); };
+  for (Popover* popover : {&tagPopover_, &modelPopover_}) {
+    popover->lastPresented = flags(*popover).isOwnPresented;
+  }
+  connect(&models_.presentation, &Presentation::isTagAdditionPopoverPresentedChanged, this,
+          [this] { followPresentedFlag(tagPopover_); });
+  connect(&models_.presentation, &Presentation::isModelSelectionPopoverPresentedChanged, this,
+          [this] { followPresentedFlag(modelPopover_); });
+}
+
+void FilterSection::followModels() {
+  const auto schedule = [this] { updateSoon_.schedule(); };
   // The saved tags are no filter, so filtersChanged leaves them out; the section lists them.
   connect(&models_.filters, &FiltersModel::savedFilterTagsChanged, this, schedule);
   connect(&models_.filters, &FiltersModel::filtersChanged, this, schedule);
-  auto& presentation = models_.presentation;
-  connect(&presentation, &ImageLibraryPresentationState::isFilterTagListExpandedChanged, this, schedule);
-  connect(&presentation, &ImageLibraryPresentationState::isTagAdditionPopoverPresentedChanged, this,
-          &FilterSection::tagPopoverFlagChanged);
-  connect(&presentation, &ImageLibraryPresentationState::isModelSelectionPopoverPresentedChanged, this,
-          &FilterSection::modelPopoverFlagChanged);
+  connect(&models_.presentation, &ImageLibraryPresentationState::isFilterTagListExpandedChanged, this,
+          schedule);
 }
 
 FilterSection::~FilterSection() {
@@ -201,19 +233,18 @@ FilterSection::~FilterSection() {
        std::initializer_list<const QObject*>{&models_.filters, &models_.presentation}) {
     disconnect(model, nullptr, this, nullptr);
   }
-  for (QWidget* popover :
-       {static_cast<QWidget*>(tagPopover_.data()), static_cast<QWidget*>(modelPopover_.data())}) {
-    if (!popover) continue;
-    disconnect(popover, nullptr, this, nullptr);
-    delete popover;
+  for (const Popover* popover : {&tagPopover_, &modelPopover_}) {
+    if (!popover->panel) continue;
+    disconnect(popover->panel, nullptr, this, nullptr);
+    delete popover->panel.data();
   }
 }
 
 FilterTagAdditionPanel* FilterSection::tagPopover() const {
-  return tagPopover_;
+  return static_cast<FilterTagAdditionPanel*>(tagPopover_.panel.data());
 }
 ModelSelectionPanel* FilterSection::modelPopover() const {
-  return modelPopover_;
+  return static_cast<ModelSelectionPanel*>(modelPopover_.panel.data());
 }
 
 void FilterSection::startFilterTask(std::function<QCoro::Task<void>(FiltersModel&)> work) {
@@ -226,13 +257,8 @@ FilterPopoverModels FilterSection::popoverModels() const {
   return {models_.suggestions, models_.filters, models_.presentation, models_.context};
 }
 
-void FilterSection::scheduleUpdate() {
-  isUpdateQueued_ = true;
-  updateSoon_.schedule();
-}
-
 void FilterSection::applyStoreState() {
-  isUpdateQueued_ = false;
+  updateSoon_.cancel();
   updateSavedTags();
   updateFilters();
 }
@@ -263,7 +289,8 @@ void FilterSection::updateSavedTags() {
   }
   placeInOrder(*tagRowsLayout_, tagRowOrder_, visible, tagRows_);
   tagsEmptyHint_->setVisible(visible.empty());
-  const bool hasMore = models_.filters.savedFilterTags().size() > 5;
+  const bool hasMore =
+      models_.filters.savedFilterTags().size() > StoreProjections::kCollapsedSavedFilterTagCount;
   tagMore_->setVisible(hasMore);
   tagMore_->setText(mnemonicSafe(qtText(localizer_.lookup(
       models_.presentation.isFilterTagListExpanded() ? Key::filterTagLess : Key::filterTagMore))));
@@ -306,7 +333,7 @@ void FilterSection::showModelRowMenu(QWidget* source, const QPoint& position) {
   fillMenu(menu, makeModelFilterRowMenu(
                      models_.filters.selectedModelSource(),
                      [this] {
-                       modelFocus_.controlOpened();
+                       modelPopover_.focus.controlOpened();
                        models_.presentation.presentModelSelectionPopover();
                      },
                      [this] { clearModelFilter(); }, localizer_));
@@ -315,69 +342,44 @@ void FilterSection::showModelRowMenu(QWidget* source, const QPoint& position) {
 
 // ---- Popovers and the focus return ----
 
-PopoverFlags FilterSection::tagFlags() const {
-  const auto& p = models_.presentation;
-  return {p.isTagAdditionPopoverPresented(), p.isModelSelectionPopoverPresented()};
+PopoverFlags FilterSection::flags(const Popover& popover) const {
+  const auto& presentation = models_.presentation;
+  return {(presentation.*popover.isPresented)(), (presentation.*popover.isOtherPresented)()};
 }
 
-PopoverFlags FilterSection::modelFlags() const {
-  const auto& p = models_.presentation;
-  return {p.isModelSelectionPopoverPresented(), p.isTagAdditionPopoverPresented()};
-}
-
-void FilterSection::focusAfterYield(PopoverFocusReturn& machine, QWidget* control, bool isTag) {
-  control->clearFocus();
-  QPointer<QWidget> target(control);
-  QTimer::singleShot(0, this, [this, &machine, target, isTag] {
-    if (target && machine.shouldFocusAfterYield(isTag ? tagFlags() : modelFlags())) {
-      target->setFocus(Qt::PopupFocusReason);
-    }
+void FilterSection::focusAfterYield(Popover& popover) {
+  popover.control->clearFocus();
+  QPointer<QWidget> target(popover.control);
+  QTimer::singleShot(0, this, [this, &popover, target] {
+    if (target && popover.focus.shouldFocusAfterYield(flags(popover))) target->setFocus(Qt::PopupFocusReason);
   });
 }
 
-template <typename Panel>
-void FilterSection::followPopoverFlag(bool presented, PopoverKind kind, QPointer<Panel>& slot,
-                                      const std::function<Panel*()>& make) {
-  bool& last = kind == PopoverKind::tag ? lastTagPresented_ : lastModelPresented_;
-  if (presented == last) return;
-  last = presented;
-  PopoverFocusReturn& machine = kind == PopoverKind::tag ? tagFocus_ : modelFocus_;
-  QWidget* control = kind == PopoverKind::tag ? static_cast<QWidget*>(addTag_) : modelSelect_;
-  const auto flags = [this, kind] { return kind == PopoverKind::tag ? tagFlags() : modelFlags(); };
-  if (machine.presentedChanged(presented, flags()) == PopoverFocusReturn::Decision::focusAfterYield) {
-    focusAfterYield(machine, control, kind == PopoverKind::tag);
+void FilterSection::followPresentedFlag(Popover& popover) {
+  const bool presented = flags(popover).isOwnPresented;
+  if (presented == popover.lastPresented) return;
+  popover.lastPresented = presented;
+  if (popover.focus.presentedChanged(presented, flags(popover)) ==
+      PopoverFocusReturn::Decision::focusAfterYield) {
+    focusAfterYield(popover);
   }
   if (presented) {
-    if (slot) return;
-    Panel* popover = make();
-    connect(popover, &FilterPopover::contentShown, this, [&machine] { machine.contentShown(); });
-    connect(popover, &FilterPopover::contentHidden, this, [this, &machine, control, kind, flags] {
-      if (machine.contentHidden(flags()) == PopoverFocusReturn::Decision::focusAfterYield) {
-        focusAfterYield(machine, control, kind == PopoverKind::tag);
+    if (popover.panel) return;
+    FilterPopover* panel = popover.make();
+    connect(panel, &FilterPopover::contentShown, this, [&popover] { popover.focus.contentShown(); });
+    connect(panel, &FilterPopover::contentHidden, this, [this, &popover] {
+      if (popover.focus.contentHidden(flags(popover)) == PopoverFocusReturn::Decision::focusAfterYield) {
+        focusAfterYield(popover);
       }
     });
-    slot = popover;
-    popover->showBeside(*control);
-  } else if (slot) {
-    Panel* popover = slot;
-    slot = nullptr;
-    popover->hide();
-    popover->deleteLater();
+    popover.panel = panel;
+    panel->showBeside(*popover.control);
+  } else if (popover.panel) {
+    FilterPopover* panel = popover.panel;
+    popover.panel = nullptr;
+    panel->hide();
+    panel->deleteLater();
   }
-}
-
-void FilterSection::tagPopoverFlagChanged() {
-  followPopoverFlag<FilterTagAdditionPanel>(
-      models_.presentation.isTagAdditionPopoverPresented(), PopoverKind::tag, tagPopover_, [this] {
-        return new FilterTagAdditionPanel(popoverModels(), models_.results, models_.concepts, localizer_,
-                                          tagConceptManagement_, this);
-      });
-}
-
-void FilterSection::modelPopoverFlagChanged() {
-  followPopoverFlag<ModelSelectionPanel>(
-      models_.presentation.isModelSelectionPopoverPresented(), PopoverKind::model, modelPopover_,
-      [this] { return new ModelSelectionPanel(popoverModels(), localizer_, this); });
 }
 
 void FilterSection::showEvent(QShowEvent* event) {

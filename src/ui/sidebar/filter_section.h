@@ -34,6 +34,7 @@ class QVBoxLayout;
 namespace lorvex::ui {
 
 struct FilterPopoverModels;
+class FilterPopover;
 class FilterRowButton;
 class WrappedTextLabel;
 class FilterTagAdditionPanel;
@@ -71,18 +72,35 @@ class FilterSection : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void scheduleUpdate();
+  // One of the two popovers: the presented flag it follows (and the other popover's, which its
+  // focus return reads too), how it is made, the control that opens it and takes the focus back,
+  // the flag as last followed and the panel while it is open.
+  struct Popover {
+    using Flag = bool (ImageLibraryPresentationState::*)() const;
+    Flag isPresented = nullptr;
+    Flag isOtherPresented = nullptr;
+    std::function<FilterPopover*()> make;
+    QWidget* control = nullptr;
+    PopoverFocusReturn focus;
+    bool lastPresented = false;
+    QPointer<FilterPopover> panel;
+  };
+
+  // The build steps, top to bottom: the order of creation is the order of keyboard focus.
+  void buildSavedTags(QVBoxLayout& layout);
+  void buildModelFilter(QVBoxLayout& layout);
+  void buildAspects(QVBoxLayout& layout);
+  void buildSwitches(QVBoxLayout& layout);
+  // The two popovers and what the section follows of the models.
+  void setUpPopovers();
+  void followModels();
+
   void updateSavedTags();
   void updateFilters();
-  void tagPopoverFlagChanged();
-  void modelPopoverFlagChanged();
-  enum class PopoverKind { tag, model };
-  template <typename Panel>
-  void followPopoverFlag(bool presented, PopoverKind kind, QPointer<Panel>& slot,
-                         const std::function<Panel*()>& make);
-  void focusAfterYield(PopoverFocusReturn& machine, QWidget* control, bool isTag);
-  PopoverFlags tagFlags() const;
-  PopoverFlags modelFlags() const;
+  PopoverFlags flags(const Popover& popover) const;
+  // Shows or hides the popover as its presented flag now says, and runs its focus return.
+  void followPresentedFlag(Popover& popover);
+  void focusAfterYield(Popover& popover);
   FilterPopoverModels popoverModels() const;
   // Starts `work` on the filters model as a flow of its context.
   void startFilterTask(std::function<QCoro::Task<void>(FiltersModel&)> work);
@@ -92,14 +110,9 @@ class FilterSection : public QWidget {
   FilterSectionModels models_;
   FilterSidebarFactories::ConceptManagementFactory tagConceptManagement_;
   const AppLocalization& localizer_;
-  PopoverFocusReturn tagFocus_;
-  PopoverFocusReturn modelFocus_;
-  bool lastTagPresented_ = false;
-  bool lastModelPresented_ = false;
-  bool isUpdateQueued_ = false;  // cleared by applyStoreState, which may run before updateSoon_
-  TurnEndCall updateSoon_{this, [this] {
-                            if (isUpdateQueued_) applyStoreState();
-                          }};
+  Popover tagPopover_;
+  Popover modelPopover_;
+  TurnEndCall updateSoon_{this, [this] { applyStoreState(); }};
 
   QToolButton* addTag_ = nullptr;
   WrappedTextLabel* tagsEmptyHint_ = nullptr;
@@ -112,8 +125,6 @@ class FilterSection : public QWidget {
   std::vector<FilterRowButton*> aspectRows_;
   QCheckBox* favoritesOnly_ = nullptr;
   QCheckBox* deleteCandidatesOnly_ = nullptr;
-  QPointer<FilterTagAdditionPanel> tagPopover_;
-  QPointer<ModelSelectionPanel> modelPopover_;
 };
 
 }  // namespace lorvex::ui

@@ -90,7 +90,7 @@ FilterSidebar::FilterSidebar(FilterSidebarModels models, ViewResourceDisplay res
                                                     models.presentation, models.projections},
                                 requests_, std::move(factories.trashReviewSheet), resourceDisplay_,
                                 localizer_, *this);
-  const auto schedule = [this] { scheduleErrorUpdate(); };
+  const auto schedule = [this] { errorSoon_.schedule(); };
   connect(&context_, &StoreContext::errorMessageChanged, this, schedule);
   connect(&trash_, &TrashModel::lastTrashSummaryChanged, this, schedule);
   applyStoreState();
@@ -140,13 +140,8 @@ void FilterSidebar::applyStoreState() {
   dialogs_->updateScanFailureSheet();
 }
 
-void FilterSidebar::scheduleErrorUpdate() {
-  isErrorUpdateQueued_ = true;
-  errorSoon_.schedule();
-}
-
 void FilterSidebar::updateError() {
-  isErrorUpdateQueued_ = false;
+  errorSoon_.cancel();
   const SidebarErrorPresentation presentation{context_.errorMessage(), trash_.lastTrashSummary(),
                                               resourceDisplay_, context_.errorNotice()};
   const std::optional<std::string> message = presentation.message(localizer_);

@@ -85,7 +85,6 @@ class FilterSidebar : public QWidget {
  private:
   // Starts `work` on the library model as a flow of the context.
   void startLibraryTask(std::function<QCoro::Task<void>(LibraryModel&)> work);
-  void scheduleErrorUpdate();
   void updateError();
 
   LibraryModel& library_;
@@ -94,10 +93,7 @@ class FilterSidebar : public QWidget {
   ViewResourceDisplay resourceDisplay_;
   const AppLocalization& localizer_;
   FilterSidebarRequests requests_;
-  bool isErrorUpdateQueued_ = false;  // cleared by applyStoreState, which may run before errorSoon_
-  TurnEndCall errorSoon_{this, [this] {
-                           if (isErrorUpdateQueued_) updateError();
-                         }};
+  TurnEndCall errorSoon_{this, [this] { updateError(); }};
 
   QScrollArea* scrollArea_ = nullptr;
   LibrarySection* librarySection_ = nullptr;

@@ -105,7 +105,7 @@ LibrarySection::LibrarySection(LibraryModel& library, const ResultsModel& result
   recoveryNotice_->setVisible(false);
   layout->addWidget(recoveryNotice_);
 
-  const auto schedule = [this] { scheduleUpdate(); };
+  const auto schedule = [this] { updateSoon_.schedule(); };
   connect(&results_, &ResultsModel::isLoadingChanged, this, schedule);
   for (const auto signal : {
            &LibraryModel::registeredFolderSummariesChanged,
@@ -128,13 +128,8 @@ LibrarySection::~LibrarySection() {
   }
 }
 
-void LibrarySection::scheduleUpdate() {
-  isUpdateQueued_ = true;
-  updateSoon_.schedule();
-}
-
 void LibrarySection::applyStoreState() {
-  isUpdateQueued_ = false;
+  updateSoon_.cancel();
   const bool expanded = presentation_.isLibrarySectionExpanded();
   header_->setExpanded(expanded);
   body_->setVisible(expanded);

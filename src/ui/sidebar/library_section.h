@@ -51,7 +51,6 @@ class LibrarySection : public QWidget {
   void applyStoreState();
 
  private:
-  void scheduleUpdate();
   void updateRecoveryNotice();
 
   LibraryModel& library_;
@@ -62,10 +61,7 @@ class LibrarySection : public QWidget {
   std::function<void()> showFolderImporter_;
   std::function<void(const std::string&)> reauthorizeFolder_;
   const AppLocalization& localizer_;
-  bool isUpdateQueued_ = false;  // cleared by applyStoreState, which may run before updateSoon_
-  TurnEndCall updateSoon_{this, [this] {
-                            if (isUpdateQueued_) applyStoreState();
-                          }};
+  TurnEndCall updateSoon_{this, [this] { applyStoreState(); }};
 
   LibrarySectionHeader* header_ = nullptr;
   QWidget* body_ = nullptr;

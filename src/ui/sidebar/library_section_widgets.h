@@ -32,7 +32,6 @@ class LibrarySectionHeader : public QWidget {
                        LibraryHeaderMenuActions actions, QWidget* parent = nullptr);
   void setExpanded(bool isExpanded);
   QToolButton* toggle() const { return toggle_; }
-  EllipsisMenuButton* actionsButton() const { return actions_; }
 
  Q_SIGNALS:
   // The toggle was clicked; the owner flips the store's flag, which comes back through setExpanded.
@@ -70,7 +69,6 @@ class RegisteredFolderRow : public QWidget {
                       const AppLocalization& localizer, QWidget* parent = nullptr);
   void setFolder(const RegisteredFolderSummary& summary,
                  const LibrarySidebarFolderRowPresentation& presentation);
-  EllipsisMenuButton* actionsButton() const { return actions_; }
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;

@@ -26,7 +26,6 @@ class PopoverFocusReturn {
   enum class Decision { none, focusAfterYield };
 
   bool isRestorationRequested() const { return isRestorationRequested_; }
-  bool isContentVisible() const { return isContentVisible_; }
 
   // The control opened the popover: focus and request are dropped (the popover takes the focus).
   void controlOpened() { isRestorationRequested_ = false; }

@@ -71,10 +71,6 @@ EllipsisMenuButton::EllipsisMenuButton(std::function<std::vector<SidebarMenuEntr
   setMenu(menu);
 }
 
-QMenu* EllipsisMenuButton::entriesMenu() const {
-  return menu();
-}
-
 void EllipsisMenuButton::popUpContextMenu(const QPoint& globalPosition) {
   menu()->popup(globalPosition);
 }

@@ -31,7 +31,6 @@ class EllipsisMenuButton : public QToolButton {
                               QWidget* parent = nullptr);
   // The same entries in a context menu at `globalPosition` (a row's secondary click).
   void popUpContextMenu(const QPoint& globalPosition);
-  QMenu* entriesMenu() const;
 
  private:
   std::function<std::vector<SidebarMenuEntry>()> model_;

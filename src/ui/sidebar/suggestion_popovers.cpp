@@ -72,13 +72,6 @@ QLineEdit* searchField(QWidget* parent, const QString& placeholder, std::string_
   return field;
 }
 
-// Runs `refresh` once on the next event-loop turn however many model signals ask for it.
-void queueOnce(QObject* context, bool& queued, std::function<void()> refresh) {
-  if (queued) return;
-  queued = true;
-  QTimer::singleShot(0, context, std::move(refresh));
-}
-
 }  // namespace
 
 // ---- FilterPopover ----
@@ -217,7 +210,7 @@ FilterTagAdditionPanel::FilterTagAdditionPanel(
   for (const auto signal :
        {&SuggestionsModel::tagSuggestionsChanged, &SuggestionsModel::tagConceptSuggestionsChanged,
         &SuggestionsModel::isTagSuggestionLoadingChanged}) {
-    connect(&models.suggestions, signal, this, [this] { scheduleRefresh(); });
+    connect(&models.suggestions, signal, this, [this] { reloadSoon_.schedule(); });
   }
   for (const auto signal :
        {&FiltersModel::selectedFilterTagsChanged, &FiltersModel::selectedTagConceptsChanged}) {
@@ -274,14 +267,8 @@ void FilterTagAdditionPanel::runPipeline() {
   pipeline_->run(stdText(search_->text()));
 }
 
-void FilterTagAdditionPanel::scheduleRefresh() {
-  queueOnce(this, isRefreshQueued_, [this] {
-    isRefreshQueued_ = false;
-    reloadSuggestions();
-  });
-}
-
 void FilterTagAdditionPanel::reloadSuggestions() {
+  reloadSoon_.cancel();
   suggestions_ = models_.suggestions.tagFilterSuggestions();
   listModel_->reset(static_cast<int>(suggestions_.size()), [this](int row) {
     const TagFilterSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];
@@ -413,7 +400,7 @@ ModelSelectionPanel::ModelSelectionPanel(FilterPopoverModels models, const AppLo
 
   for (const auto signal :
        {&SuggestionsModel::modelSuggestionsChanged, &SuggestionsModel::isModelSuggestionLoadingChanged}) {
-    connect(&models.suggestions, signal, this, [this] { scheduleRefresh(); });
+    connect(&models.suggestions, signal, this, [this] { reloadSoon_.schedule(); });
   }
   connect(&models.filters, &FiltersModel::selectedModelSourceChanged, listModel_,
           &FilterRowListModel::refreshAll);
@@ -441,14 +428,8 @@ void ModelSelectionPanel::panelHidden() {
   pipeline_->cancel();
 }
 
-void ModelSelectionPanel::scheduleRefresh() {
-  queueOnce(this, isRefreshQueued_, [this] {
-    isRefreshQueued_ = false;
-    reloadSuggestions();
-  });
-}
-
 void ModelSelectionPanel::reloadSuggestions() {
+  reloadSoon_.cancel();
   suggestions_ = models_.suggestions.modelSuggestions();
   listModel_->reset(static_cast<int>(suggestions_.size()), [this](int row) {
     const ModelSuggestion& suggestion = suggestions_[static_cast<std::size_t>(row)];

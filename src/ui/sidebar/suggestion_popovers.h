@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "model/tag_suggestion.h"
+#include "store/async/turn_end_call.h"
 #include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/sidebar/sidebar_factories.h"
@@ -93,7 +94,8 @@ class FilterTagAdditionPanel final : public FilterPopover {
   // The rows shown, in order (for tests and the benchmark).
   const std::vector<TagFilterSuggestion>& suggestions() const { return suggestions_; }
   FilterRowListModel& listModel() const { return *listModel_; }
-  // Re-reads the suggestions into the list (what a suggestions signal schedules).
+  // Re-reads the suggestions into the list now (what a suggestions signal schedules for the end of
+  // the turn).
   void reloadSuggestions();
   bool isConceptPageShown() const { return conceptPage_ != nullptr; }
 
@@ -112,7 +114,6 @@ class FilterTagAdditionPanel final : public FilterPopover {
   void showConceptPage(bool shown);
   void runPipeline();
   void updateResultArea();
-  void scheduleRefresh();
 
   const ResultsModel& resultsModel_;
   TagConceptsModel& concepts_;
@@ -129,7 +130,7 @@ class FilterTagAdditionPanel final : public FilterPopover {
   QPushButton* manage_;
   QStackedWidget* results_;
   FilterRowListView* list_;
-  bool isRefreshQueued_ = false;
+  TurnEndCall reloadSoon_{this, [this] { reloadSuggestions(); }};
 };
 
 class ModelSelectionPanel final : public FilterPopover {
@@ -150,7 +151,6 @@ class ModelSelectionPanel final : public FilterPopover {
 
  private:
   void updateResultArea();
-  void scheduleRefresh();
 
   std::unique_ptr<SuggestionLoadPipeline> pipeline_;
   std::vector<ModelSuggestion> suggestions_;
@@ -158,7 +158,7 @@ class ModelSelectionPanel final : public FilterPopover {
   QLineEdit* search_;
   QStackedWidget* results_;
   FilterRowListView* list_;
-  bool isRefreshQueued_ = false;
+  TurnEndCall reloadSoon_{this, [this] { reloadSuggestions(); }};
 };
 
 }  // namespace lorvex::ui

@@ -19,7 +19,6 @@ class WrappingLinkButton : public QPushButton {
 
   // The title shown; also the button's text for automation and accessibility.
   void setTitle(const QString& title);
-  WrappedTextLabel& titleLabel() const { return *title_; }
 
   bool hasHeightForWidth() const override { return true; }
   int heightForWidth(int width) const override;

@@ -25,7 +25,6 @@ class SlideshowKeyView : public QWidget {
 
   // While false every key passes on.
   void setEnabledForKeys(bool enabled) { isEnabledForKeys_ = enabled; }
-  bool isEnabledForKeys() const { return isEnabledForKeys_; }
 
   SlideshowKeyCallbacks callbacks;
 

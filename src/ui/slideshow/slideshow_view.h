@@ -72,7 +72,6 @@ class SlideshowView : public QWidget {
   std::optional<SlideshowControlFocus> focusedControl() const { return focusedControl_; }
   // A countdown to the next automatic step is running.
   bool isAutoAdvancePending() const;
-  bool isAutoAdvanceStepRunning() const { return stepInFlight_; }
 
   SlideshowFloatingControls* floatingControls() const { return controls_; }
   SlideshowImageStrip* imageStrip() const { return strip_; }

@@ -1,8 +1,7 @@
-// Background library sync on the fake clock and the scripted service: what a new sync holds and how
-// its fields signal, change batches debounced into one pass, batches held back while other library
-// work runs, the program's own trash moves, the event position stored only after a clean pass, the
-// recovery loop for missing folders, missing positions and a monitor that ended on its own, and the
-// interval floors.
+// Background library sync on the fake clock and the scripted service: what a new sync holds, change
+// batches debounced into one pass, batches held back while other library work runs, the program's
+// own trash moves, the event position stored only after a clean pass, the recovery loop for missing
+// folders, missing positions and a monitor that ended on its own, and the interval floors.
 #include <gtest/gtest.h>
 
 #include <QThread>
@@ -21,7 +20,6 @@
 #include "services/folders/folder_change_monitoring.h"
 #include "store/library/background_library_sync_test_access.h"
 #include "store/library/library_model_test_access.h"
-#include "store/support/change_only.h"
 #include "store/support/store_harness.h"
 #include "store/trash/trash_model_test_access.h"
 
@@ -126,27 +124,6 @@ TEST(BackgroundLibrarySync, ANewSyncHoldsTheInitialValues) {
   EXPECT_FALSE(sync.backgroundSyncPlanner().hasPendingBatch);
   EXPECT_TRUE(sync.backgroundSyncPlanner().pendingChangedPaths.empty());
   EXPECT_TRUE(sync.backgroundSyncPlanner().locallyHandledTrashPaths.empty());
-}
-
-TEST(BackgroundLibrarySync, ObservedFieldsSignalOnlyARealChange) {
-  using S = BackgroundLibrarySync;
-  StoreHarness h;
-  auto store = h.makeStore();
-  expectModelChangeOnly<S, std::uint64_t>(
-      store->library().backgroundSync(),
-      [](S& s, std::uint64_t v) { BackgroundLibrarySyncTestAccess::setMonitorRecoveryIntervalNanos(s, v); },
-      &S::monitorRecoveryIntervalNanos, &S::monitorRecoveryIntervalNanosChanged, 1, 2);
-}
-
-TEST(BackgroundLibrarySync, ThePlannerSignalsOnEverySet) {
-  StoreHarness h;
-  auto store = h.makeStore();
-  BackgroundLibrarySync& sync = store->library().backgroundSync();
-  int planner = 0;
-  QObject::connect(&sync, &BackgroundLibrarySync::backgroundSyncPlannerChanged, [&] { ++planner; });
-  for (int i = 0; i < 2; ++i)
-    BackgroundLibrarySyncTestAccess::setBackgroundSyncPlanner(sync, sync.backgroundSyncPlanner());
-  EXPECT_EQ(planner, 2);
 }
 
 TEST(ImageLibraryStoreBackgroundSync, BatchesCloserThanTheDebounceMakeOnePassWithTheirMergedChanges) {

@@ -81,8 +81,7 @@ TEST(LibraryWorkflows, GuardedRequestsLeaveNoTraceWhileLibraryWorkRuns) {
     }
     const std::size_t callsBefore = f.service().calls().size();
     int fieldSignals = 0;
-    for (auto signal : {&LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::isIndexingChanged,
-                        &LibraryModel::activeFolderRegistrationRootPathsChanged}) {
+    for (auto signal : {&LibraryModel::isLibrarySyncInProgressChanged, &LibraryModel::isIndexingChanged}) {
       QObject::connect(&f.store->library(), signal, [&] { ++fieldSignals; });
     }
     QObject::connect(&f.store->context(), &StoreContext::errorMessageChanged, [&] { ++fieldSignals; });

@@ -58,11 +58,7 @@ TEST(LibraryModel, ANewModelHoldsTheInitialValues) {
 TEST(LibraryModel, ObservedFieldsSignalOnlyARealChange) {
   using Folders = std::vector<RegisteredFolderSummary>;
   using Progress = std::optional<ImageLibraryIndexingProgress>;
-  using Strings = std::vector<std::string>;
   using M = LibraryModel;
-  expectChangeOnly<double>(
-      "lastIndexingResultRefreshAt", [](M& m, double v) { Access::setLastIndexingResultRefreshAt(m, v); },
-      &M::lastIndexingResultRefreshAt, &M::lastIndexingResultRefreshAtChanged, 10.0, 10.5);
   // Same path, another count.
   expectChangeOnly<Folders>(
       "registeredFolderSummaries",
@@ -80,11 +76,6 @@ TEST(LibraryModel, ObservedFieldsSignalOnlyARealChange) {
   expectChangeOnly<bool>(
       "isLibrarySyncInProgress", [](M& m, bool v) { Access::setIsLibrarySyncInProgress(m, v); },
       &M::isLibrarySyncInProgress, &M::isLibrarySyncInProgressChanged, true, false);
-  expectChangeOnly<Strings>(
-      "activeFolderRegistrationRootPaths",
-      [](M& m, Strings v) { Access::setActiveFolderRegistrationRootPaths(m, std::move(v)); },
-      &M::activeFolderRegistrationRootPaths, &M::activeFolderRegistrationRootPathsChanged, Strings{"/a"},
-      Strings{"/a", "/b"});
 }
 
 // The Trash review's projections read whether the library is prepared and whether it indexes: the

@@ -53,9 +53,6 @@ struct LibraryModelTestAccess {
   static void setLastIndexingResultRefreshIndexedCount(LibraryModel& model, int value) {
     model.setLastIndexingResultRefreshIndexedCount(value);
   }
-  static void setLastIndexingResultRefreshAt(LibraryModel& model, double value) {
-    model.setLastIndexingResultRefreshAt(value);
-  }
   static void setLibraryRecoveryNotice(LibraryModel& model, std::optional<LibraryRecoveryNotice> value) {
     model.setLibraryRecoveryNotice(std::move(value));
   }

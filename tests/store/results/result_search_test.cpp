@@ -282,8 +282,7 @@ TEST(ImageLibraryStoreSearch, ARefreshBeforeTheLiveServiceChangesNothing) {
   SearchFixture fixture(testing::notReadyStoreOptions());
   ImageLibraryStore& store = *fixture.store;
   int signalCount = 0;
-  for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::backgroundResultRefreshIDChanged,
-                      &ResultsModel::refreshSearchTaskChanged, &ResultsModel::isLoadingNextPageChanged}) {
+  for (auto signal : {&ResultsModel::isLoadingChanged, &ResultsModel::isLoadingNextPageChanged}) {
     QObject::connect(&store.results(), signal, [&] { ++signalCount; });
   }
   const int epoch = store.results().resultWindow().loadEpoch();
@@ -292,6 +291,8 @@ TEST(ImageLibraryStoreSearch, ARefreshBeforeTheLiveServiceChangesNothing) {
   EXPECT_TRUE(task.isFinished());
   EXPECT_EQ(store.results().resultWindow().loadEpoch(), epoch);
   EXPECT_EQ(signalCount, 0);
+  EXPECT_EQ(ResultsModelTestAccess::backgroundResultRefreshID(store.results()), 0);
+  EXPECT_FALSE(ResultsModelTestAccess::refreshSearchTask(store.results()));
   EXPECT_FALSE(store.results().isLoading());
   EXPECT_EQ(store.results().searchResultsResetCount(), 0);
   EXPECT_TRUE(fixture.harness.service->calls("searchImages").empty());

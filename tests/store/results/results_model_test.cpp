@@ -1,7 +1,7 @@
-// The results model's state: what a new model holds, the change-only rule of its observed fields
-// (task handles compared by identity), the selection and slideshow kept in step with the window,
-// the search's character text reaching the filters through the composition, and a store that goes
-// while a result flow waits on the library.
+// The results model's state: what a new model holds, the change-only rule of its observed fields,
+// the selection and slideshow kept in step with the window, the search's character text reaching
+// the filters through the composition, and a store that goes while a result flow waits on the
+// library.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -57,8 +57,6 @@ void expectChangeOnly(const char* name, std::function<void(ResultsModel&, T)> se
 
 TEST(ResultsModel, ObservedFieldsSignalOnlyARealChange) {
   using M = ResultsModel;
-  using OptInt = std::optional<int>;
-  using Task = StoreTask<void>;
   expectChangeOnly<int>(
       "searchResultsResetCount", [](M& m, int v) { Access::setSearchResultsResetCount(m, v); },
       &M::searchResultsResetCount, &M::searchResultsResetCountChanged, 1, 2);
@@ -68,33 +66,6 @@ TEST(ResultsModel, ObservedFieldsSignalOnlyARealChange) {
   expectChangeOnly<bool>(
       "isLoadingNextPage", [](M& m, bool v) { Access::setIsLoadingNextPage(m, v); }, &M::isLoadingNextPage,
       &M::isLoadingNextPageChanged, true, false);
-  expectChangeOnly<bool>(
-      "isBackgroundRefreshingResults", [](M& m, bool v) { Access::setIsBackgroundRefreshingResults(m, v); },
-      &M::isBackgroundRefreshingResults, &M::isBackgroundRefreshingResultsChanged, true, false);
-  expectChangeOnly<bool>(
-      "needsFullWindowResultRefresh", [](M& m, bool v) { m.setNeedsFullWindowResultRefresh(v); },
-      &M::needsFullWindowResultRefresh, &M::needsFullWindowResultRefreshChanged, true, false);
-  expectChangeOnly<OptInt>(
-      "activeLoadMoreTaskID", [](M& m, OptInt v) { Access::setActiveLoadMoreTaskID(m, v); },
-      [](const M& m) { return Access::activeLoadMoreTaskID(m); }, &M::activeLoadMoreTaskIDChanged, OptInt(0),
-      OptInt(1));
-  expectChangeOnly<int>(
-      "loadMoreTaskID", [](M& m, int v) { Access::setLoadMoreTaskID(m, v); },
-      [](const M& m) { return Access::loadMoreTaskID(m); }, &M::loadMoreTaskIDChanged, 1, 2);
-  expectChangeOnly<Mode>(
-      "activeBackgroundResultRefreshMode",
-      [](M& m, Mode v) { Access::setActiveBackgroundResultRefreshMode(m, v); },
-      &M::activeBackgroundResultRefreshMode, &M::activeBackgroundResultRefreshModeChanged, Mode::leadingPage,
-      Mode::fullWindow);
-  // Two handles of separate states are different values, whatever they hold; the same handle again
-  // is an equal one.
-  const Task a(std::make_shared<detail::StoreTaskState<void>>());
-  const Task b(std::make_shared<detail::StoreTaskState<void>>());
-  expectChangeOnly<Task>(
-      "backgroundResultRefreshTask",
-      [](M& m, Task v) { Access::setBackgroundResultRefreshTask(m, std::move(v)); },
-      [](const M& m) { return Access::backgroundResultRefreshTask(m); },
-      &M::backgroundResultRefreshTaskChanged, a, b);
 }
 
 TEST(ResultsModel, TheSelectionFollowsTheWindowAndAnEmptyWindowClosesTheSlideshow) {

@@ -38,10 +38,6 @@ struct ResultsModelTestAccess {
   static void setIsBackgroundRefreshingResults(ResultsModel& model, bool value) {
     model.setIsBackgroundRefreshingResults(value);
   }
-  static void setLoadMoreTaskID(ResultsModel& model, int value) { model.setLoadMoreTaskID(value); }
-  static void setActiveLoadMoreTaskID(ResultsModel& model, std::optional<int> value) {
-    model.setActiveLoadMoreTaskID(value);
-  }
   static void setRefreshSearchTask(ResultsModel& model, StoreTask<std::vector<RecordRef>> value) {
     model.setRefreshSearchTask(std::move(value));
   }
@@ -53,9 +49,6 @@ struct ResultsModelTestAccess {
   }
   static void setBackgroundThumbnailGenerationTask(ResultsModel& model, StoreTask<void> value) {
     model.setBackgroundThumbnailGenerationTask(std::move(value));
-  }
-  static void setActiveBackgroundResultRefreshMode(ResultsModel& model, BackgroundResultRefreshMode value) {
-    model.setActiveBackgroundResultRefreshMode(value);
   }
 };
 

@@ -30,8 +30,6 @@ TEST(SuggestionsModel, ObservedFieldsSignalOnlyARealChange) {
   using Tags = std::vector<TagSuggestion>;
   using Concepts = std::vector<TagConcept>;
   using Models = std::vector<ModelSuggestion>;
-  using Characters = std::vector<CharacterSuggestion>;
-  using Strings = std::vector<std::string>;
   using M = SuggestionsModel;
   // Same value, another count: a different entry.
   expectChangeOnly<Tags>(
@@ -50,19 +48,6 @@ TEST(SuggestionsModel, ObservedFieldsSignalOnlyARealChange) {
   expectChangeOnly<bool>(
       "isModelSuggestionLoading", [](M& m, bool v) { Access::setIsModelSuggestionLoading(m, v); },
       &M::isModelSuggestionLoading, &M::isModelSuggestionLoadingChanged, true, false);
-  expectChangeOnly<Characters>(
-      "characterSuggestions", [](M& m, Characters v) { Access::setCharacterSuggestions(m, std::move(v)); },
-      &M::characterSuggestions, &M::characterSuggestionsChanged, Characters{{"c", 1}}, Characters{{"c", 2}});
-  expectChangeOnly<Characters>(
-      "characterSuggestionExclusionCandidates",
-      [](M& m, Characters v) { Access::setCharacterSuggestionExclusionCandidates(m, std::move(v)); },
-      &M::characterSuggestionExclusionCandidates, &M::characterSuggestionExclusionCandidatesChanged,
-      Characters{{"c", 1}}, Characters{{"d", 1}});
-  expectChangeOnly<Strings>(
-      "characterSuggestionExclusions",
-      [](M& m, Strings v) { Access::setCharacterSuggestionExclusions(m, std::move(v)); },
-      &M::characterSuggestionExclusions, &M::characterSuggestionExclusionsChanged, Strings{"x"},
-      Strings{"x", "y"});
 }
 
 }  // namespace

@@ -28,16 +28,6 @@ struct SuggestionsModelTestAccess {
   static void setIsModelSuggestionLoading(SuggestionsModel& model, bool value) {
     model.setIsModelSuggestionLoading(value);
   }
-  static void setCharacterSuggestions(SuggestionsModel& model, std::vector<CharacterSuggestion> value) {
-    model.setCharacterSuggestions(std::move(value));
-  }
-  static void setCharacterSuggestionExclusionCandidates(SuggestionsModel& model,
-                                                        std::vector<CharacterSuggestion> value) {
-    model.setCharacterSuggestionExclusionCandidates(std::move(value));
-  }
-  static void setCharacterSuggestionExclusions(SuggestionsModel& model, std::vector<std::string> value) {
-    model.setCharacterSuggestionExclusions(std::move(value));
-  }
   static int tagSuggestionGeneration(const SuggestionsModel& model) { return model.tagSuggestionGeneration_; }
   static int modelSuggestionGeneration(const SuggestionsModel& model) {
     return model.modelSuggestionGeneration_;
