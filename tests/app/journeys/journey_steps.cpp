@@ -663,8 +663,10 @@ void trashRefused(Driver& d) {
   auto* tiles = d.control<QListView>("deleteCandidateReview.candidateGrid", {.within = sheet});
   d.waitUntil([&] { return tiles != nullptr && tiles->model()->rowCount() == 1; },
               "the candidate in the review");
-  const auto moveAll = [&](const char* button) {
-    d.click(d.control(button, {.within = sheet}));
+  const auto moveAll = [&](const char* name) {  // once no scan holds the button back
+    QWidget* button = d.control(name, {.within = sheet});
+    d.waitUntil([&] { return button == nullptr || button->isEnabled(); }, std::string(name) + " enabled");
+    d.click(button);
     d.click(d.control("deleteCandidateReview.confirmation.destructiveAction",
                       {.within = d.control("deleteCandidateReview.confirmation")}));
     d.waitUntil([&] { return !d.app().store().trash().isTrashingDeleteCandidates(); }, "the move to end");
