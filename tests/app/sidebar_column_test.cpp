@@ -260,8 +260,7 @@ TEST_P(SidebarColumnTest, EveryRowFitsTheColumnWithItsTextWhole) {
     EXPECT_GE(3 * lines.back().size(), lines.front().size()) << lines.join(QLatin1Char('|')).toStdString();
   }
   if (GetParam().language == ui::kJapaneseLanguage) {
-    EXPECT_TRUE(ui::testing::endsBetweenPhrases(hint->text(), lines))
-        << lines.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(ui::testing::endsBetweenPhrases(hint->text(), lines)) << lines.join('|').toStdString();
   }
 }
 
@@ -322,9 +321,8 @@ TEST_P(SidebarColumnTest, TheTrailingControlsAnswerClicks) {
   ui::ScanFailureDiagnosticsSheet* sheet = sidebar->scanFailureSheet();
   ASSERT_NE(sheet, nullptr);
   ASSERT_TRUE(sheet->isVisible());
-  for (const ui::testing::DrawnText& drawn : ui::testing::drawnTexts(*sheet)) {
-    EXPECT_TRUE(drawn.whole()) << drawn.text.toStdString() << " loses its descenders";
-  }
+  for (const ui::testing::DrawnText& drawn : ui::testing::drawnTexts(*sheet))
+    EXPECT_TRUE(drawn.whole) << drawn.text.toStdString() << " loses its descenders";
   auto* list = findByName<QListView>(*sheet, "scanFailure.list");
   const QModelIndex first = list->model()->index(0, 0);
   const ui::ScanFailureRecoveryRow& row =

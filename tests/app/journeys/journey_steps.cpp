@@ -14,17 +14,16 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QTest>
 #include <QTextLayout>
 #include <QThreadPool>
 #include <QWindow>
 #include <algorithm>
-#include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <set>
 
 #include "app/content_view.h"
@@ -33,7 +32,6 @@
 #include "database/library_database_file.h"
 #include "model/image_search_query.h"
 #include "platform/file_lock.h"
-#include "platform/regular_file.h"
 #include "services/image_library_servicing.h"
 #include "services/live_image_library_service.h"
 #include "store/image_library_store.h"
@@ -108,86 +106,16 @@ int statusCount(Driver& d) {
   return status != nullptr ? numberIn(status->text()) : -1;
 }
 
-// ---- Holding the library's work, and clicks in two halves ----
-
-// Holds every thread of `pool` until open() (or the gate goes): what the store hands the pool
-// meanwhile (an undo's restore) waits behind the gate, so the person's inputs land while it runs.
-class PoolGate {
- public:
-  explicit PoolGate(QThreadPool& pool) : state_(std::make_shared<State>()) {
-    for (int thread = 0; thread < pool.maxThreadCount(); ++thread) {
-      pool.start([state = state_] {
-        std::unique_lock lock(state->mutex);
-        state->opened.wait(lock, [&] { return state->isOpen; });
-      });
-    }
-  }
-  ~PoolGate() { open(); }
-  PoolGate(const PoolGate&) = delete;
-  PoolGate& operator=(const PoolGate&) = delete;
-
-  void open() {
-    const std::lock_guard lock(state_->mutex);
-    state_->isOpen = true;
-    state_->opened.notify_all();
-  }
-
- private:
-  struct State {
-    std::mutex mutex;
-    std::condition_variable opened;
-    bool isOpen = false;
-  };
-  std::shared_ptr<State> state_;
-};
-
-// A double-click on the centre of `control` as the window system delivers one: two clicks
-// `between` apart on the events' clock (40 ms, a quick double-click), `afterFirst` run between
-// them (the application goes on meanwhile when it runs the event loop).
-void doubleClickInTwo(QWidget& control, int between, const std::function<void()>& afterFirst) {
-  QWindow* window = control.window()->windowHandle();
-  const QPoint point = control.mapTo(control.window(), control.rect().center());
-  const auto click = [&] {
-    for (const auto& [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::MouseButtons(Qt::LeftButton)},
-                                        std::pair{QEvent::MouseButtonRelease, Qt::MouseButtons()}}) {
-      qt_handleMouseEvent(window, point, window->mapToGlobal(point), buttons, Qt::LeftButton, type,
-                          Qt::NoModifier, QTest::lastMouseTimestamp);
-    }
-  };
-  QTest::lastMouseTimestamp += 1;
-  click();
-  afterFirst();
-  QTest::lastMouseTimestamp += between;
-  click();
-  // What comes next is no third click of it.
-  QTest::lastMouseTimestamp += QTest::mouseDoubleClickInterval;
-  QApplication::processEvents();
-}
-
-// Counts the presses (double-click events included) that reach a widget of the main window other
-// than `except` and its children, while it lives.
-class PressesOutside final : public QObject {
- public:
-  PressesOutside(QWidget& window, QWidget* except) : window_(&window), except_(except) {
-    QCoreApplication::instance()->installEventFilter(this);
-  }
-  int count() const { return count_; }
-
- protected:
+// Counts the presses that reach a widget while it lives.
+struct WidgetPresses final : QObject {
+  WidgetPresses() { QCoreApplication::instance()->installEventFilter(this); }
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)
-      return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != window_) return false;
-    if (except_ != nullptr && (widget == except_ || except_->isAncestorOf(widget))) return false;
-    ++count_;
+    const QEvent::Type type = event->type();
+    if (watched->isWidgetType() && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick))
+      ++count;
     return false;
   }
-
- private:
-  QPointer<QWidget> window_;
-  QPointer<QWidget> except_;
-  int count_ = 0;
+  int count = 0;
 };
 
 // ---- The grid ----
@@ -585,62 +513,44 @@ void marks(Driver& d) {
   d.press(Qt::Key_Z, Qt::ControlModifier);
   d.waitUntil([&] { return gridRows(d) == all; }, "Ctrl+Z to bring it back");
 
-  // Two markings one after the other, then a double-click on the banner's Undo while its restore
-  // is held back, both clicks landing while it runs: the banner stays as it was, its Undo in place
-  // and disabled, until the restore is applied; then the newer marking alone is taken back.
-  const std::optional<std::string> older = primaryPath(d);
+  // Two images marked, then a double-click on the banner's Undo: once with both clicks landing
+  // while its restore is held (every thread of the pool kept busy), once with the restore applied
+  // between them. The banner stays, its Undo in place and disabled, until the restore is applied;
+  // then the newer marking alone is back, and the second click reached nothing under the banner.
   d.press(Qt::Key_D);
   d.waitUntil([&] { return gridRows(d) == all - 1; }, "D to mark the focused image");
-  d.press(Qt::Key_D);
-  d.waitUntil([&] { return gridRows(d) == all - 2; }, "D again to mark the next one");
-  const auto restoreRuns = [&] {
-    return static_cast<bool>(d.app().store().review().deleteCandidateRestoreTask());
-  };
-  const auto onlyOlderMarked = [&] {
-    ImageSearchQuery query;
-    query.deleteCandidate = true;
-    query.rootPaths = {d.app().pictures().folder.string()};
-    query.limit = 100;
-    std::vector<std::string> marked;
-    for (const ImageRecord& record : d.app().store().context().service()->searchImages(query, {}))
-      marked.push_back(record.file.path);
-    return older.has_value() && marked == std::vector<std::string>{*older};
-  };
-  banner = d.control("review.deleteCandidate.feedback");
-  if (auto* undo = d.control<QAbstractButton>("review.deleteCandidate.feedback.undo", {.within = banner})) {
-    PoolGate gate(d.app().store().context().userInitiatedPool());
-    doubleClickInTwo(*undo, 40, [] {});
-    d.check(restoreRuns() && undo->isVisible() && !undo->isEnabled() && d.seen(banner),
-            "while the restore runs the banner stays, its Undo in place and disabled");
-  }
-  d.waitUntil([&] { return !restoreRuns(); }, "the held restore to be applied", std::chrono::seconds(10));
-  d.settle();
-  d.check(onlyOlderMarked(), "a double-click on Undo during its restore takes back the newer marking alone");
-  d.check(gridRows(d) == all - 1, "the newer marking is back in the grid");
-  d.check(d.shown("review.deleteCandidate.feedback") == nullptr,
-          "the banner goes once the restore is applied");
-
-  // The same when the restore is applied between the two clicks, as it mostly is: the second
-  // click was aimed at the banner's Undo and reaches nothing that lay under the banner.
-  const std::optional<std::string> focused = primaryPath(d);
-  d.press(Qt::Key_D);
-  d.waitUntil([&] { return gridRows(d) == all - 2; }, "D to mark the image brought back");
-  banner = d.control("review.deleteCandidate.feedback");
-  if (auto* undo = d.control<QAbstractButton>("review.deleteCandidate.feedback.undo", {.within = banner})) {
-    const PressesOutside presses(*banner->window(), banner);
-    doubleClickInTwo(*undo, 40, [&] {
+  const auto restoreRuns = [&] { return bool(d.app().store().review().deleteCandidateRestoreTask()); };
+  for (const bool held : {true, false}) {
+    d.press(Qt::Key_D);
+    d.waitUntil([&] { return gridRows(d) == all - 2; }, "D to mark one more");
+    banner = d.control("review.deleteCandidate.feedback");
+    auto* undo = d.control<QAbstractButton>("review.deleteCandidate.feedback.undo", {.within = banner});
+    if (undo == nullptr) return;
+    QThreadPool& pool = d.app().store().context().userInitiatedPool();
+    const auto gate = std::make_shared<QSemaphore>();
+    for (int thread = 0; held && thread < pool.maxThreadCount(); ++thread)
+      pool.start([gate] { gate->acquire(); });
+    QWindow* window = banner->window()->windowHandle();
+    const QPoint at = undo->mapTo(banner->window(), undo->rect().center());
+    QTest::mouseClick(window, Qt::LeftButton, {}, at);
+    if (!held)
       d.waitUntil([&] { return !restoreRuns() && d.shown("review.deleteCandidate.feedback") == nullptr; },
                   "the restore to be applied before the second click", std::chrono::seconds(10));
-    });
+    WidgetPresses presses;
+    QTest::lastMouseTimestamp -= QTest::mouseDoubleClickInterval;  // the next click makes a double-click
+    QTest::mouseClick(window, Qt::LeftButton, {}, at, 40);
+    if (held)
+      d.check(restoreRuns() && undo->isVisible() && !undo->isEnabled() && d.seen(banner),
+              "while the restore runs the banner stays, its Undo in place and disabled");
+    gate->release(pool.maxThreadCount());
+    d.waitUntil([&] { return !restoreRuns(); }, "the restore to be applied", std::chrono::seconds(10));
     d.settle();
-    d.check(presses.count() == 0,
-            "the second click of a double-click on Undo reaches nothing under the banner (it reached " +
-                std::to_string(presses.count()) + " widgets)");
+    d.check(libraryCount(d, {.deleteCandidates = true}) == 1 && gridRows(d) == all - 1 &&
+                d.shown("review.deleteCandidate.feedback") == nullptr,
+            "a double-click on Undo takes back the newer marking alone, and the banner goes then");
+    d.check(presses.count == 0, "the second click on Undo reaches nothing under the banner (it reached " +
+                                    std::to_string(presses.count) + " widgets)");
   }
-  d.check(onlyOlderMarked(), "the double-click takes back that marking alone");
-  d.check(!d.app().store().presentation().isSlideshowPresented() && d.shown("quickLook.image") == nullptr,
-          "the double-click on Undo opens neither the slideshow nor the preview");
-  d.check(primaryPath(d) == focused, "the focus stays on the image brought back");
   d.step("undoneOnce");
   d.press(Qt::Key_Z, Qt::ControlModifier);
   d.waitUntil([&] { return gridRows(d) == all; }, "Ctrl+Z to take back the older one");
@@ -731,9 +641,9 @@ void review(Driver& d) {
   countsMatch(d, "after the move to the Trash");
 }
 
-// A move the Trash cannot take says why. The home's Trash is made unusable (a file stands where its
-// folder goes, which refuses root too); the failure's line and its recovery row tell the kind in
-// the window's language, then the system's reason and its name. With the Trash back, Retry moves it.
+// A move the Trash cannot take says why: with a file where the home's Trash goes (which refuses root
+// too), the failure's line and its recovery row tell the kind in the window's language, then the
+// system's reason and its name. With the Trash back, Retry moves it.
 void trashRefused(Driver& d) {
   namespace fs = std::filesystem;
   ResultsGridListView* view = grid(d);
@@ -745,8 +655,7 @@ void trashRefused(Driver& d) {
   d.clickMenuEntry(view->viewport(), 2, view->tileRect(*row).center().toPoint(), Qt::RightButton);
   d.waitUntil([&] { return libraryCount(d, {.deleteCandidates = true}) == 1; }, "the menu to mark it");
   const fs::path trash = d.app().trashFiles().parent_path();
-  const fs::path kept = trash.string() + ".kept";
-  fs::rename(trash, kept);
+  fs::rename(trash, trash.string() + ".kept");
   std::ofstream(trash) << "not a folder";
 
   d.click(d.control("deleteCandidateReview.toolbarAction"));
@@ -754,16 +663,18 @@ void trashRefused(Driver& d) {
   auto* tiles = d.control<QListView>("deleteCandidateReview.candidateGrid", {.within = sheet});
   d.waitUntil([&] { return tiles != nullptr && tiles->model()->rowCount() == 1; },
               "the candidate in the review");
-  const auto moveAll = [&] {
+  const auto moveAll = [&](const char* name) {  // once no scan holds the button back
+    QWidget* button = d.control(name, {.within = sheet});
+    d.waitUntil([&] { return button == nullptr || button->isEnabled(); }, std::string(name) + " enabled");
+    d.click(button);
     d.click(d.control("deleteCandidateReview.confirmation.destructiveAction",
                       {.within = d.control("deleteCandidateReview.confirmation")}));
     d.waitUntil([&] { return !d.app().store().trash().isTrashingDeleteCandidates(); }, "the move to end");
   };
-  d.click(d.control("deleteCandidateReview.action.trashLoaded", {.within = sheet}));
-  moveAll();
+  moveAll("deleteCandidateReview.action.trashLoaded");
   std::string reason = ui::AppLocalization::live().lookup("error.trash.unavailable");
   reason.resize(reason.size() - (reason.ends_with("。") ? 3 : 1));  // its closing full stop
-  reason += ": " + platform::errorNumberText(ENOTDIR) + " (ENOTDIR)";
+  reason += ": " + std::string(std::strerror(ENOTDIR)) + " (ENOTDIR)";
   auto* line = d.control<QLabel>("deleteCandidateReview.summary.failure.0", {.fit = TextFit::mayElide});
   d.check(fs::exists(path) && line && line->accessibleName().toStdString() == "portrait-07.png: " + reason,
           "the file stays and its line says why: " + (line ? line->accessibleName().toStdString() : ""));
@@ -771,19 +682,17 @@ void trashRefused(Driver& d) {
 
   d.click(d.control("deleteCandidateReview.recovery.details", {.within = sheet}));
   auto* failures = d.control<QListView>("deleteCandidateReview.recovery.failures");
-  if (failures == nullptr) return;
-  const QModelIndex failure = failures->model()->index(0, 0);
+  const QModelIndex failure = failures ? failures->model()->index(0, 0) : QModelIndex();
   const QString message = failure.data(ui::TrashFailureRecoveryListModel::MessageRole).toString();
-  d.check(
-      failures->viewport()->rect().contains(failures->visualRect(failure)) && message.toStdString() == reason,
-      "the recovery sheet shows the row whole, saying why: " + message.toStdString());
+  d.check(failures && failures->viewport()->rect().contains(failures->visualRect(failure)) &&
+              message.toStdString() == reason,
+          "the recovery sheet shows the row whole, saying why: " + message.toStdString());
   d.step("recoveryRow");
   d.press(Qt::Key_Escape);
 
   fs::remove(trash);
-  fs::rename(kept, trash);
-  d.click(d.control("deleteCandidateReview.recovery.retryFailed", {.within = sheet}));
-  moveAll();
+  fs::rename(trash.string() + ".kept", trash);
+  moveAll("deleteCandidateReview.recovery.retryFailed");
   d.check(fs::exists(trash / "files" / path.filename()), "Retry moves the portrait to the Trash");
   d.press(Qt::Key_Escape);
   d.waitUntil([&] { return sheet == nullptr || !sheet->isVisible(); }, "the review sheet to close");

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/common/localization_table.h"
 #include "ui/results/echo_localization.h"
 
 namespace lorvex::ui {
@@ -75,36 +74,6 @@ TEST(TrashSummaryPresentation, AChangedFileShowsTheFixedTextWhileTheReportKeepsT
   EXPECT_EQ(recovery.diagnosticsText(),
             "Lorvex Trash Failure Diagnostics\nrequested=2\ntrashed=0\nfailed=2\n\nTrashed paths:\n(none)\n\n"
             "Failures:\n/a/b.png\tsize differs\n/a/b.png\tPermission denied");
-}
-
-// A failure says why: its kind in the window's language, then the system's reason and its name as
-// the library recorded them; a file changed since the review keeps its fixed text.
-TEST(TrashSummaryPresentation, AFailureShowsItsKindThenTheSystemsReason) {
-  using Reason = ImageTrashFailureReason;
-  const ImageTrashSummary summary{
-      3,
-      {},
-      {{"/p/a.png", "-", Reason::underlyingError,
-        ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}, "Nope (EPERM)"}},
-       {"/p/b.png", "-", Reason::underlyingError,
-        ErrorNotice{ErrorNoticeKind::trashUnavailable, {}, "Not a directory (ENOTDIR)"}},
-       {"/p/c.png", "-", Reason::fileChangedSinceReview, std::nullopt}}};
-  const std::vector<std::pair<std::string, std::vector<std::string>>> languages = {
-      {"en",
-       {"Could not be moved to the Trash: Nope (EPERM)",
-        "This file’s disk has no Trash it could be moved to: Not a directory (ENOTDIR)",
-        "The file changed after it was reviewed, so it was not moved."}},
-      {"ja",
-       {"ゴミ箱に移動できませんでした: Nope (EPERM)",
-        "このファイルのディスクには、移動できるゴミ箱がありません: Not a directory (ENOTDIR)",
-        "確認後にファイルが変更されたため、移動しませんでした。"}}};
-  for (const auto& [language, messages] : languages) {
-    const auto localizer = AppLocalization::overTable(bundledLocalizationTable(language), ".");
-    const TrashFailureRecoveryPresentation recovery{summary, localizer, {}};
-    for (std::size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(recovery.row(i).message, messages[i]);
-    EXPECT_EQ((TrashSummaryPresentation{summary, localizer, {}}.failureLineText(summary.failures[0])),
-              "a.png: " + messages[0]);
-  }
 }
 
 TEST(TrashSummaryPresentation, DiagnosticsWithAndWithoutPathsAndFailures) {

@@ -1,6 +1,5 @@
-// What tests of cut text look at: each text a widget draws, with the line it takes and the clip it
-// is drawn in (both in the coordinates of the painter that drew it); and whether Japanese lines end
-// only where ICU's Japanese phrase line breaking allows.
+// What tests of cut text look at: each text a widget draws, with its line and the painter's clip
+// (in the painter's coordinates); and whether Japanese lines end where ICU's phrase breaking allows.
 #pragma once
 
 #include <unicode/brkiter.h>
@@ -17,25 +16,21 @@ namespace lorvex::ui::testing {
 struct DrawnText {
   QString text;
   QRectF line;  // from the font's ascent above the baseline to its descent below
-  QRectF clip;  // empty: no clip of the painter's own
-  // Whole from top to bottom: not clipped, or in a clip that holds its line.
-  bool whole() const {
-    return clip.isEmpty() || (clip.top() <= line.top() && clip.bottom() >= line.bottom());
-  }
-};
-
-class DrawnTextsEngine : public DrawingBandsEngine {
- public:
-  void drawTextItem(const QPointF& at, const QTextItem& item) override {
-    const QFontMetricsF metrics(item.font());
-    texts.push_back({item.text(), QRectF(at.x(), at.y() - metrics.ascent(), item.width(), metrics.height()),
-                     painter()->hasClipping() ? painter()->clipBoundingRect() : QRectF()});
-  }
-  std::vector<DrawnText> texts;
+  bool whole;   // not clipped, or in a clip that holds its line from top to bottom
 };
 
 inline std::vector<DrawnText> drawnTexts(QWidget& widget) {
-  RecordingPaintDevice<DrawnTextsEngine> device(widget.size());
+  struct Engine : DrawingBandsEngine {
+    void drawTextItem(const QPointF& at, const QTextItem& item) override {
+      const QFontMetricsF metrics(item.font());
+      const QRectF line(at.x(), at.y() - metrics.ascent(), item.width(), metrics.height());
+      const QRectF clip = painter()->hasClipping() ? painter()->clipBoundingRect() : QRectF();
+      texts.push_back({item.text(), line,
+                       clip.isEmpty() || (clip.top() <= line.top() && clip.bottom() >= line.bottom())});
+    }
+    std::vector<DrawnText> texts;
+  };
+  RecordingPaintDevice<Engine> device(widget.size());
   widget.render(&device);
   return device.engine.texts;
 }
