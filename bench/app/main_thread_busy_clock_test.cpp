@@ -106,7 +106,9 @@ TEST(MainThreadBusyClock, CountsEachOutermostEventsHandlingOnce) {
     EXPECT_LT(busy, c.busyBelow);
     EXPECT_GE(cpu, c.cpuAtLeast);
     EXPECT_LT(cpu, c.cpuBelow);
-    EXPECT_LE(cpu, busy + 1);
+    // The dispatcher's own steps around a wait (from its "about to block" to its "awake") cost a
+    // few milliseconds of CPU under the sanitizers, and that time is not handling.
+    EXPECT_LE(cpu, busy + 5);
     EXPECT_EQ(window.longestEvent, "User for QObject \"worker\"") << "the event and its receiver";
   }
 }
