@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -111,12 +112,16 @@ class FilterChipButton : public QAbstractButton {
 };
 
 // Over the chip row's viewport: an edge beyond which chips lie fades into the bar's background
-// under a small chevron, so the row shows that it scrolls. Clicks and wheel turns pass through.
+// under a small chevron, so the row shows that it scrolls. A click on a fading edge scrolls the row
+// by one chip that way, never reaching the chip under it; elsewhere clicks pass through to the
+// chips, and wheel turns go on to the row.
 class ChipRowEdgeCue final : public QWidget {
  public:
-  explicit ChipRowEdgeCue(QScrollArea& area) : QWidget(&area), area_(area) {
+  static constexpr int kFadeWidth = 28;
+
+  explicit ChipRowEdgeCue(QScrollArea& area) : QWidget(area.viewport()), area_(area) {
     setObjectName("results.filterSummary.more");
-    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setCursor(Qt::PointingHandCursor);
     const QScrollBar* bar = area.horizontalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this] { follow(); });
     connect(bar, &QScrollBar::rangeChanged, this, [this] { follow(); });
@@ -127,15 +132,34 @@ class ChipRowEdgeCue final : public QWidget {
     const QScrollBar* bar = area_.horizontalScrollBar();
     before_ = bar->value() > bar->minimum();
     after_ = bar->value() < bar->maximum();
-    setGeometry(area_.viewport()->geometry());
+    setGeometry(area_.viewport()->rect());
+    // Only the fading edges take the pointer.
+    QRegion edges;
+    if (before_) edges += QRect(0, 0, kFadeWidth, height());
+    if (after_) edges += QRect(width() - kFadeWidth, 0, kFadeWidth, height());
+    setMask(edges);
     setVisible(before_ || after_);
     raise();
     update();
   }
 
  protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() != Qt::LeftButton) return event->ignore();
+    const bool forward = event->position().x() >= width() / 2.0;
+    std::vector<ChipRowSpan> items;
+    if (const QLayout* layout = area_.widget() != nullptr ? area_.widget()->layout() : nullptr) {
+      for (int index = 0; index < layout->count(); ++index) {
+        if (const QWidget* item = layout->itemAt(index)->widget()) {
+          items.push_back({item->geometry().left(), item->geometry().left() + item->width()});
+        }
+      }
+    }
+    QScrollBar* bar = area_.horizontalScrollBar();
+    bar->setValue(chipRowCueScrollTarget(items, bar->value(), bar->maximum(), width(), kFadeWidth, forward));
+  }
+
   void paintEvent(QPaintEvent*) override {
-    constexpr int kFadeWidth = 28;
     constexpr int kChevronSize = 10;
     QPainter painter(this);
     const QColor background = roleColor(ColorRole::windowBackground, palette());

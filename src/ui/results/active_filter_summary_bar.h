@@ -7,8 +7,8 @@
 // "results.filterChip.<item id>", the reset button "results.filterReset". The reset button stays
 // at the bar's end; the title and chips beside it scroll sideways when they are wider than their
 // room, with the wheel turned either way ("results.filterSummary.scroll"), and an edge with chips
-// beyond it fades under a chevron ("results.filterSummary.more"). A filter just added scrolls its
-// chip into view.
+// beyond it fades under a chevron ("results.filterSummary.more"); a click there scrolls the row by
+// one chip that way. A filter just added scrolls its chip into view.
 //
 // Thread safety: GUI thread only.
 #pragma once

@@ -1,5 +1,6 @@
 #include "ui/results/active_filter_summary_presentation.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -103,6 +104,23 @@ std::string ActiveFilterSummaryPresentation::clearText(const ActiveFilterSummary
 
 std::string ActiveFilterSummaryPresentation::resetAllText() const {
   return localizer.lookup(Key::filterSummaryResetAll);
+}
+
+int chipRowCueScrollTarget(const std::vector<ChipRowSpan>& items, int offset, int maximum, int viewportWidth,
+                           int cueWidth, bool forward) {
+  int target = forward ? maximum : 0;
+  if (forward) {
+    const int shownEnd = offset + viewportWidth - cueWidth;
+    const auto next = std::find_if(items.begin(), items.end(),
+                                   [&](const ChipRowSpan& item) { return item.right > shownEnd; });
+    if (next != items.end()) target = next->right - (viewportWidth - cueWidth);
+  } else {
+    const int shownStart = offset + cueWidth;
+    const auto next = std::find_if(items.rbegin(), items.rend(),
+                                   [&](const ChipRowSpan& item) { return item.left < shownStart; });
+    if (next != items.rend()) target = next->left - cueWidth;
+  }
+  return std::clamp(target, 0, std::max(maximum, 0));
 }
 
 QCoro::Task<void> removeActiveFilter(FiltersModel& filters, ActiveFilterSummaryKind kind) {

@@ -131,6 +131,21 @@ struct ActiveFilterSummaryStyleMetrics {
 static_assert(ActiveFilterSummaryStyleMetrics::chipLabelMaximumWidth() == 218);
 static_assert(ActiveFilterSummaryStyleMetrics::chipTextMaximumWidth() == 199);
 
+// Where an item of the chip row (the title or a chip) starts and ends, in the row's coordinates.
+struct ChipRowSpan {
+  int left = 0;
+  int right = 0;
+};
+
+// Where a click on one of the chip row's edge cues scrolls the row: one item further that way.
+// `offset` is the row's scroll offset, `maximum` its largest, `viewportWidth` the room it is shown
+// in and `cueWidth` how far each cue reaches in from its edge. Going forward, the first item that
+// ends under the trailing cue or beyond it comes to end where that cue begins; going back, the
+// last item that starts under the leading cue or before it comes to start where that cue ends.
+// With no such item the row goes to its end that way; the offset stays within 0 and `maximum`.
+int chipRowCueScrollTarget(const std::vector<ChipRowSpan>& items, int offset, int maximum, int viewportWidth,
+                           int cueWidth, bool forward);
+
 inline constexpr std::string_view kActiveFilterChipSymbol = "xmark.circle";
 inline constexpr std::string_view kActiveFilterResetSymbol = "xmark.circle.fill";
 

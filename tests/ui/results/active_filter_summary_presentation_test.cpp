@@ -94,6 +94,17 @@ TEST(ActiveFilterSummaryPresentationTest, TheBarsOwnTextsComeFromItsLocalizer) {
   EXPECT_EQ(presentation.resetAllText(), "filter.summary.resetAll");
 }
 
+// Cue clicks on a row 387 wide in a room of 200, cues 28 wide: one item a click, within its ends.
+TEST(ActiveFilterSummaryPresentationTest, AnEdgeCueClickScrollsTheRowByOneItem) {
+  const std::vector<ChipRowSpan> items{{12, 60}, {69, 169}, {178, 278}, {287, 387}};
+  int offset = 0;
+  for (const auto& [forward, expected] :
+       {std::pair{true, 106}, {true, 187}, {false, 150}, {false, 41}, {false, 0}}) {
+    offset = chipRowCueScrollTarget(items, offset, 187, 200, 28, forward);
+    EXPECT_EQ(offset, expected);
+  }
+}
+
 TEST(ActiveFilterSummaryPresentationTest, ReadsTheStoreWithConceptsOnlyWhileTheyAreEnabled) {
   for (const bool conceptsEnabled : {true, false}) {
     SCOPED_TRACE(conceptsEnabled);
