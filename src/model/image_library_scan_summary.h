@@ -57,11 +57,23 @@ struct RawValueTable<ImageLibraryScanFailure::Kind> {
   }};
 };
 
+// A record the scan found again under another path (the file or its folder moved or renamed): the
+// record at `toPath` took over the one at `fromPath`, with its review state.
+struct RecordRelocation {
+  std::string fromPath;
+  std::string toPath;
+
+  friend bool operator==(const RecordRelocation&, const RecordRelocation&) = default;
+};
+
 struct ImageLibraryScanSummary {
   std::int64_t scannedFileCount = 0;   // files queued for the job
   std::int64_t indexedImageCount = 0;  // files the job indexed
   std::int64_t failedFileCount = 0;    // entries in `failures`
   std::vector<ImageLibraryScanFailure> failures;
+  // In the order the scan wrote them. Only the scan that made them reports them: the library does
+  // not keep them with its job.
+  std::vector<RecordRelocation> relocations = {};
 
   friend bool operator==(const ImageLibraryScanSummary&, const ImageLibraryScanSummary&) = default;
 };

@@ -168,6 +168,7 @@ class ImageLibraryStore : public QObject {
     QCoro::Task<void> refreshResultWindowAfterSync() override;
     QCoro::Task<void> reloadTagSuggestions() override;
     void startThumbnailGeneration() override;
+    void followRelocatedRecords(const std::vector<RecordRelocation>& relocations) override;
     bool refreshResultsDuringIndexing() override;
     bool isTrashingDeleteCandidates() const override;
 

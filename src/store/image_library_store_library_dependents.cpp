@@ -28,6 +28,11 @@ void ImageLibraryStore::LibraryDependentsOfStore::startThumbnailGeneration() {
   store_.results_->startBackgroundThumbnailGeneration();
 }
 
+void ImageLibraryStore::LibraryDependentsOfStore::followRelocatedRecords(
+    const std::vector<RecordRelocation>& relocations) {
+  store_.results_->followRelocatedRecords(relocations);
+}
+
 bool ImageLibraryStore::LibraryDependentsOfStore::refreshResultsDuringIndexing() {
   return store_.results_->scheduleIndexingResultRefresh();
 }

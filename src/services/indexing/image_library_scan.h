@@ -49,6 +49,8 @@ struct ImageLibraryScanner::Scan {
   // marked present), and a second copy of content moved with the first finds its own place among
   // them. Kept with the job, so that a resumed job finds them too.
   bool hasVacatedPaths = false;
+  // The records found again under another path, for the summary.
+  std::vector<RecordRelocation> relocations;
   // Each new or changed image is written, and its earlier places looked up, before the next one is.
   bool writesEachImageAlone = false;
   // Hashes the next queued file while the current one is written; absent without a hasher.

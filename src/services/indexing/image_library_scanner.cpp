@@ -102,6 +102,7 @@ ImageLibraryScanSummary ImageLibraryScanner::completeJob(Scan& scan) {
     TimedScanStep step(scan.metrics, Operation::completeJob);
     summary = jobs_.completeIndexingJob(scan.jobID);
   }
+  summary.relocations = std::move(scan.relocations);
   if (options_.metricsSink != nullptr) {
     options_.metricsSink->record(scan.metrics.snapshot(ImageLibraryIndexingMetricsOutcome::completed()));
   }

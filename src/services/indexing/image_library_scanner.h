@@ -201,7 +201,7 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   ContentRelocation relocationOf(Scan& scan, const std::string& contentSHA256, const std::string& path);
   // Once the image and its relocation are committed: the job now keeps the places the content
   // left, for its other copies later in the scan.
-  void noteRelocated(Scan& scan, const ContentRelocation& relocation);
+  void noteRelocated(Scan& scan, const ContentRelocation& relocation, const std::string& path);
   ImageLibraryIndexingProgress failQueueItem(Scan& scan, const IndexingQueueItem& item,
                                              const std::exception_ptr& error);
 

@@ -319,7 +319,7 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
       break;
     }
     for (std::size_t i = 0; i < finished.size(); ++i) {
-      noteRelocated(scan, batch[i].relocation);
+      noteRelocated(scan, batch[i].relocation, batch[i].record.file.path);
       if (scan.progress) scan.progress(finished[i]);
     }
     // Otherwise the transaction ended after a checkpoint or before an item it could not write;
@@ -429,7 +429,7 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
       TimedScanStep step(scan.metrics, Operation::markObserved);
       records_.markObserved(file, scan.jobID, relocation);
     }
-    noteRelocated(scan, relocation);
+    noteRelocated(scan, relocation, file.path);
     TimedScanStep step(scan.metrics, Operation::markIndexed);
     return jobs_.completeIndexingQueueItem(scan.jobID, item.id, std::nullopt);
   }
@@ -472,7 +472,7 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
     TimedScanStep step(scan.metrics, Operation::upsertRecord);
     records_.upsertRecord(record, scan.jobID, relocation);
   }
-  noteRelocated(scan, relocation);
+  noteRelocated(scan, relocation, file.path);
   TimedScanStep step(scan.metrics, Operation::markIndexed);
   return jobs_.completeIndexingQueueItem(scan.jobID, item.id, completionMessage);
 }
@@ -527,7 +527,12 @@ ContentRelocation ImageLibraryScanner::relocationOf(Scan& scan, const std::strin
   return {std::move(moved), std::move(sources)};
 }
 
-void ImageLibraryScanner::noteRelocated(Scan& scan, const ContentRelocation& relocation) {
+void ImageLibraryScanner::noteRelocated(Scan& scan, const ContentRelocation& relocation,
+                                        const std::string& path) {
+  // The records the file continues are those it took the review state of.
+  for (const std::string& source : relocation.reviewSources) {
+    scan.relocations.push_back({text::standardizedPath(source), text::standardizedPath(path)});
+  }
   if (relocation.movedPaths.empty()) return;
   // The write that took the image's marks marked these missing, and the job keeps them: its time
   // is counted there.

@@ -80,7 +80,12 @@ QCoro::Task<std::optional<ImageLibraryScanSummary>> LibraryModel::runIndexingOpe
     if (!isCancellation(failure)) context_.holdWorkFailure(failure);
     std::rethrow_exception(failure);
   }
-  if (summary) context_.releaseWorkFailure();
+  if (summary) {
+    context_.releaseWorkFailure();
+    // Handed on rather than kept with the summary: a scan of a moved folder names every image in it.
+    if (!summary->relocations.empty())
+      dependents_.followRelocatedRecords(std::exchange(summary->relocations, {}));
+  }
   co_return summary;
 }
 

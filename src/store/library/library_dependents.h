@@ -1,8 +1,9 @@
 // LibraryDependents: what the library's flows ask of the features around the library. After a scan,
 // a folder set change or the launch's catching up, the results, the tag suggestions and the
-// thumbnails follow the library as it now stands; while a scan indexes, the results are brought up
-// to date now and then; and no library work starts while files are being moved to the Trash. The
-// composition supplies it; the library model never reads those features' fields.
+// thumbnails follow the library as it now stands, and the selection follows the records a scan
+// found moved; while a scan indexes, the results are brought up to date now and then; and no
+// library work starts while files are being moved to the Trash. The composition supplies it; the
+// library model never reads those features' fields.
 //
 // The awaited calls return once their work was applied or dropped, so a flow that awaits one goes
 // on with the next step in the order it always had (the sidebar, then the results, then the
@@ -12,6 +13,10 @@
 #pragma once
 
 #include <qcoro/qcorotask.h>
+
+#include <vector>
+
+#include "model/image_library_scan_summary.h"
 
 namespace lorvex {
 
@@ -32,6 +37,8 @@ class LibraryDependents {
   virtual QCoro::Task<void> reloadTagSuggestions() = 0;
   // Starts generating the thumbnails a scan left missing; not awaited.
   virtual void startThumbnailGeneration() = 0;
+  // Records a scan found again under other paths: the selection follows them there.
+  virtual void followRelocatedRecords(const std::vector<RecordRelocation>& relocations) = 0;
   // A background refresh of the results while a scan indexes: the whole loaded window when the
   // results have asked for one, else the records new at the front. True when a refresh started
   // (and the results' request for a whole window is then spent); false when the results refused.

@@ -1,6 +1,8 @@
 #include "store/results/results_model.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "store/observed_value.h"
@@ -35,9 +37,9 @@ ResultsModel::ResultsModel(StoreContext& context, const FiltersModel& filters,
   });
   connect(selection_.get(), &ResultSelection::primaryPathChanged, this, [this] {
     if (isReconcilingSelection_) return;
-    const std::optional<int> index = focusedWindowIndex();
-    focusedContentSHA256_ =
-        index ? resultWindow_->records()[static_cast<std::size_t>(*index)]->contentSHA256 : std::nullopt;
+    // Moved on by the person or the store's own flows: no earlier focus is followed any more.
+    selectionBeforeFocusLost_.reset();
+    relocatedSelection_.reset();
   });
 }
 
@@ -54,32 +56,49 @@ bool ResultsModel::hasFlowUnderWay() const {
 
 void ResultsModel::resultWindowRecordsDidChange(const SearchResultWindow::RecordsChange& change) {
   creatingThread_.check();
-  // A moved image keeps the focus at its new path, rather than the focus landing on whatever record
-  // now stands where it stood; it may come with any change that brings records in, so a focus lost
-  // meanwhile keeps looking for it. A focus the store's own removals moved (the Trash, a review
-  // filter) is where the focus is from then on.
+  // A moved image keeps the focus at the path the scan relocated it to, rather than the focus
+  // landing on whatever record now stands where it stood; it may come with any change that brings
+  // records in. A focus the store's own removals moved (the Trash, a review filter) is where the
+  // focus is from then on.
   isReconcilingSelection_ = change.addsRecords;
-  if (change.addsRecords) {
-    if (const std::optional<std::string> moved = movedFocusPath()) selection_->selectSingle(*moved);
-  }
+  if (change.addsRecords) takeRelocatedSelection();
+  std::optional<ResultSelection::Snapshot> before;
+  if (change.addsRecords && !selectionBeforeFocusLost_) before = selection_->snapshot();
   const std::optional<bool> reconciled = selection_->reconcile(*resultWindow_, change.fallbackSelectionIndex);
+  if (before && reconciled != false && before->primaryPath) selectionBeforeFocusLost_ = std::move(before);
   isReconcilingSelection_ = false;
   if (!reconciled.has_value()) presentation_.setIsSlideshowPresented(false);
 }
 
-std::optional<std::string> ResultsModel::movedFocusPath() const {
-  if (!focusedContentSHA256_) return std::nullopt;
-  const std::vector<RecordRef>& records = resultWindow_->records();
-  const auto showsFocusedContent = [this](const RecordRef& record) {
-    return !record->isMissing && record->contentSHA256 == focusedContentSHA256_;
+void ResultsModel::followRelocatedRecords(const std::vector<RecordRelocation>& relocations) {
+  creatingThread_.check();
+  const ResultSelection::Snapshot selection = selectionBeforeFocusLost_.value_or(selection_->snapshot());
+  if (!selection.primaryPath) return;
+  // A record several files took over is followed to the first of them.
+  std::unordered_map<std::string_view, std::string_view> movedTo;
+  for (const RecordRelocation& relocation : relocations)
+    movedTo.try_emplace(relocation.fromPath, relocation.toPath);
+  const auto followed = [&](std::string_view path) {
+    const auto found = movedTo.find(path);
+    return std::string(found != movedTo.end() ? found->second : path);
   };
-  if (const std::optional<int> index = focusedWindowIndex();
-      index && showsFocusedContent(records[static_cast<std::size_t>(*index)])) {
-    return std::nullopt;
-  }
-  const auto moved = std::find_if(records.begin(), records.end(), showsFocusedContent);
-  if (moved == records.end()) return std::nullopt;
-  return (*moved)->file.path;
+  if (!movedTo.contains(*selection.primaryPath)) return;
+  ResultSelection::Snapshot moved{followed(*selection.primaryPath), {}, std::nullopt};
+  for (const std::string_view path : selection.selectedPaths) moved.selectedPaths.insert(followed(path));
+  if (selection.anchorPath) moved.anchorPath = followed(*selection.anchorPath);
+  relocatedSelection_ = std::move(moved);
+  selectionBeforeFocusLost_.reset();
+  takeRelocatedSelection();
+}
+
+void ResultsModel::takeRelocatedSelection() {
+  if (!relocatedSelection_ || !resultWindow_->index(*relocatedSelection_->primaryPath)) return;
+  ResultSelection::Snapshot taken = *std::exchange(relocatedSelection_, std::nullopt);
+  selection_->setPrimaryPath(std::move(taken.primaryPath));
+  selection_->setSelectedPaths(std::move(taken.selectedPaths));
+  selection_->setAnchorPath(std::move(taken.anchorPath));
+  // Selected records that are not loaded (moved out of the results) drop out.
+  selection_->reconcile(*resultWindow_, 0);
 }
 
 void ResultsModel::setSearchResultsResetCount(int value) {

@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "model/image_library_scan_summary.h"
 #include "model/image_search_query.h"
 #include "store/async/creating_thread.h"
 #include "store/async/store_task.h"
@@ -164,6 +165,10 @@ class ResultsModel : public QObject {
   // `callerStop` is stopped.
   QCoro::Task<void> refreshResultWindowAfterSync();
   QCoro::Task<void> refreshResultWindowAfterSync(std::stop_token callerStop);
+  // Records a scan found again under other paths. A focus on one of them follows it to where it
+  // went, once that is loaded, and the rest of the selection stays (its moved records followed
+  // too); a focus lost meanwhile to the window's refresh is followed from where it was.
+  void followRelocatedRecords(const std::vector<RecordRelocation>& relocations);
 
   // ---- Thumbnail requests ----
 
@@ -317,9 +322,8 @@ class ResultsModel : public QObject {
   PathSet windowPathRange(int first, int last) const;
   // Clears the selection when no record is loaded; says whether it did.
   bool clearSelectionIfWindowIsEmpty();
-  // The path of a loaded, present record with the content of the record the person focused, when
-  // the focused path no longer shows that content (the file moved, or its folder was renamed).
-  std::optional<std::string> movedFocusPath() const;
+  // Takes the relocated selection once its focused record is loaded.
+  void takeRelocatedSelection();
 
   CreatingThread creatingThread_;
   StoreContext& context_;
@@ -329,9 +333,11 @@ class ResultsModel : public QObject {
   // The selection is reconciled against the window: it goes last.
   const std::unique_ptr<ResultSelection> selection_;
   const std::unique_ptr<SearchResultWindow> resultWindow_;
-  // The content of the record last focused by anything but a change of the window's records: a
-  // focus the window loses is looked for under another path by it.
-  std::optional<std::string> focusedContentSHA256_;
+  // The selection as it was when records coming in took its focus away (a scan's refresh may show a
+  // moved record before the scan says where it went), until the focus is moved on.
+  std::optional<ResultSelection::Snapshot> selectionBeforeFocusLost_;
+  // The selection with its records where a scan relocated them, waiting for its focus to be loaded.
+  std::optional<ResultSelection::Snapshot> relocatedSelection_;
   bool isReconcilingSelection_{false};
 
   int searchResultsResetCount_{0};

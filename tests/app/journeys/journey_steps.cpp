@@ -801,6 +801,27 @@ void folderRenamed(Driver& d) {
     d.check(primaryPath(d) == (folder / "sub renamed" / "kept.png").string(), "the focus stays on kept.png");
     d.step(newName == "Lorvex" ? "renamedBack" : "renamed");
   }
+
+  // An image with a newer copy, focused beside peer.png: renamed or deleted, the focus skips the copy.
+  const fs::path twin = folder / "twin.png";
+  const fs::path renamed = folder / "twin renamed.png";
+  const std::string peer = (folder / "peer.png").string();
+  fs::copy_file(folder / "landscape-01.png", twin);
+  std::ofstream(twin, std::ios::app) << "twin";
+  fs::copy_file(twin, folder / "twin copy.png");
+  fs::last_write_time(folder / "twin copy.png", fs::last_write_time(twin) + std::chrono::hours(2));
+  d.waitUntil([&] { return tileRow(*view, "twin.png") && tileRow(*view, "twin copy.png"); },
+              "twin.png and its copy to show up");
+  clickTile(d, *view, tileRow(*view, "peer.png").value_or(0));
+  clickTile(d, *view, tileRow(*view, "twin.png").value_or(0), Qt::ControlModifier);
+  fs::rename(twin, renamed);
+  d.waitUntil([&] { return primaryPath(d) == renamed.string(); }, "the focus to follow twin.png");
+  d.check(selectedCount(d) == 2, "peer.png stays selected beside it");
+  clickTile(d, *view, tileRow(*view, "peer.png").value_or(0));
+  clickTile(d, *view, tileRow(*view, "twin renamed.png").value_or(0), Qt::ControlModifier);
+  fs::remove(renamed);
+  d.waitUntil([&] { return !tileRow(*view, "twin renamed.png"); }, "the deleted image to go");
+  d.check(primaryPath(d) == peer && selectedCount(d) == 1, "the focus goes to peer.png, not to the copy");
 }
 
 // Overwrites the pages of every index of the images' table with junk, as a failing disk might; the

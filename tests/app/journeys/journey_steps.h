@@ -15,7 +15,7 @@
 //   relaunch     quit and start again: what persists is there, and no welcome meanwhile; then
 //                Help > Acknowledgments
 //   folderRenamed  the folder renamed and renamed back under the open window: its row, the focus and
-//                monitoring follow it
+//                monitoring follow it; a focused image beside an identical copy moved, then deleted
 //   reopen       the library held by another process, then let go; then an index of it damaged:
 //                the launch that meets either opens the library by itself
 //
