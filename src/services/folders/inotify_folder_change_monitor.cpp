@@ -84,16 +84,15 @@ class InotifyFolderChangeMonitor::Session : public std::enable_shared_from_this<
     thread_ = std::thread([self = shared_from_this()] { self->run(); });
   }
 
-  // Ends the thread: joins it, or lets it finish on its own when called from it (the handler).
-  void requestStopAndJoin() {
+  // Ends the thread: joins it, or, when called from it (the handler), hands it back to be joined
+  // once the handler has returned.
+  std::thread requestStopAndJoin() {
     stopRequested_.store(true);
     wake();
-    if (!thread_.joinable()) return;
-    if (thread_.get_id() == std::this_thread::get_id()) {
-      thread_.detach();
-    } else {
-      thread_.join();
-    }
+    if (!thread_.joinable()) return {};
+    if (thread_.get_id() == std::this_thread::get_id()) return std::move(thread_);
+    thread_.join();
+    return {};
   }
 
   void simulateOverflow() {
@@ -429,6 +428,8 @@ InotifyFolderChangeMonitor::InotifyFolderChangeMonitor(Options options) : option
 
 InotifyFolderChangeMonitor::~InotifyFolderChangeMonitor() {
   stop();
+  // Only when the monitor ends in its own handler: that thread finishes on its own.
+  for (std::thread& thread : selfStopped_) thread.detach();
 }
 
 std::uint64_t InotifyFolderChangeMonitor::currentEventID() {
@@ -473,7 +474,7 @@ void InotifyFolderChangeMonitor::start(const std::vector<std::string>& roots,
     previous = std::exchange(session_, std::move(session));
   }
   // Outside the lock: the previous thread may be in its handler, which may call stop().
-  if (previous) previous->requestStopAndJoin();
+  endSession(previous);
 }
 
 void InotifyFolderChangeMonitor::stop() {
@@ -482,7 +483,27 @@ void InotifyFolderChangeMonitor::stop() {
     std::lock_guard lock(lock_);
     previous = std::move(session_);
   }
-  if (previous) previous->requestStopAndJoin();
+  endSession(previous);
+}
+
+void InotifyFolderChangeMonitor::endSession(const std::shared_ptr<Session>& session) {
+  std::thread own = session ? session->requestStopAndJoin() : std::thread();
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(lock_);
+    if (own.joinable()) selfStopped_.push_back(std::move(own));
+    threads = std::exchange(selfStopped_, {});
+  }
+  // Outside the lock, as their handlers may still start or stop the monitor. A thread cannot join
+  // itself: the one calling stays for a later call, or goes with the monitor.
+  for (std::thread& thread : threads) {
+    if (thread.get_id() != std::this_thread::get_id()) {
+      thread.join();
+      continue;
+    }
+    std::lock_guard lock(lock_);
+    selfStopped_.push_back(std::move(thread));
+  }
 }
 
 std::shared_ptr<InotifyFolderChangeMonitor::Session> InotifyFolderChangeMonitor::currentSession() {

@@ -28,6 +28,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "services/folders/folder_change_monitoring.h"
 
@@ -76,9 +78,16 @@ class InotifyFolderChangeMonitor final : public FolderChangeMonitoring {
   class Session;
   std::shared_ptr<Session> currentSession();
 
+  // Stops the session's thread (if any) and joins it and those stopped earlier from their own
+  // handler.
+  void endSession(const std::shared_ptr<Session>& session);
+
   Options options_;
-  std::mutex lock_;  // guards session_
+  std::mutex lock_;  // guards session_ and selfStopped_
   std::shared_ptr<Session> session_;
+  // Threads of sessions stopped from their own handler: joined by the next start or stop made from
+  // another thread, so that none is left running when the program ends.
+  std::vector<std::thread> selfStopped_;
 };
 
 }  // namespace lorvex

@@ -313,20 +313,31 @@ TEST_F(InotifyFolderChangeMonitorTest, MissingRootAtStartIsArmedWhenItAppears) {
   EXPECT_TRUE(delivered[0].requiresFullRescan);
 }
 
+// The handler's stop returns at once; the thread it ran on is joined by the next stop from another
+// thread, which waits for the handler to return, so no monitor thread outlives the program.
 TEST_F(InotifyFolderChangeMonitorTest, StopFromTheHandlerDoesNotDeadlock) {
   TemporaryFolder root;
   std::atomic<int> calls{0};
+  std::promise<void> stoppedItself;
+  std::promise<void> gate;
   monitor_.start({root.path().string()}, std::nullopt,
-                 [&](const RegisteredFolderChangeBatch&) {
+                 [&, open = gate.get_future().share()](const RegisteredFolderChangeBatch&) {
                    ++calls;
                    monitor_.stop();
+                   stoppedItself.set_value();
+                   open.wait();
                  },
                  {});
   ASSERT_TRUE(monitor_.waitUntilWatching(10s));
   root.writeFile("a.png");
-  advance(kLatency);  // the handler ran and returned
+  ASSERT_TRUE(monitor_.catchUp());
+  clock_.advanceMonotonic(std::chrono::nanoseconds(kLatency).count());
+  monitor_.catchUp(0ms);  // wakes the monitor to deliver the batch
+  ASSERT_EQ(stoppedItself.get_future().wait_for(10s), std::future_status::ready);
   EXPECT_EQ(calls, 1);
   auto stopped = std::async(std::launch::async, [&] { monitor_.stop(); });
+  EXPECT_EQ(stopped.wait_for(100ms), std::future_status::timeout) << "the handler's thread left running";
+  gate.set_value();
   ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready);
   root.writeFile("b.png");
   clock_.advanceMonotonic(std::chrono::nanoseconds(kLatency).count());
