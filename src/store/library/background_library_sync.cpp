@@ -130,10 +130,8 @@ QCoro::Task<void> BackgroundLibrarySync::restartBackgroundLibrarySync() {
   backgroundLibrarySyncMonitorRecoveryTask_.cancel();
   setBackgroundLibrarySyncMonitorRecoveryTask({});
   if (monitoringRestart_) monitoringRestart_->stop.request_stop();
-  updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) {
-    planner.isMonitoring = false;
-    planner.monitoredRootURLs.clear();
-  });
+  backgroundSyncPlanner_.isMonitoring = false;
+  backgroundSyncPlanner_.monitoredRootURLs.clear();
   // An end reported by the stopped monitor is stale from now on; the new one reports as this.
   const std::uint64_t generation = ++folderMonitoringGeneration_;
   const std::shared_ptr<FolderMonitorControl> control = folderMonitorControl();
@@ -191,10 +189,8 @@ QCoro::Task<void> BackgroundLibrarySync::restartBackgroundLibrarySync() {
   if (result.failure) {
     context_.setErrorMessage(result.failure);
   } else if (result.started) {
-    updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
-      planner.monitoredRootURLs = result.decision.roots;
-      planner.isMonitoring = true;
-    });
+    backgroundSyncPlanner_.monitoredRootURLs = result.decision.roots;
+    backgroundSyncPlanner_.isMonitoring = true;
     context_.setErrorMessage(std::nullopt);
     outcome = {result.decision.coversAllRegisteredFolders, false};
   } else if (result.decision.kind == RegisteredFolderMonitoringDecision::Kind::start) {
@@ -223,17 +219,9 @@ void BackgroundLibrarySync::stopBackgroundLibrarySync() {
     monitoringRestart_->stop.request_stop();
     monitoringRestart_.reset();
   }
-  updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) {
-    planner.isMonitoring = false;
-    planner.monitoredRootURLs.clear();
-  });
+  backgroundSyncPlanner_.isMonitoring = false;
+  backgroundSyncPlanner_.monitoredRootURLs.clear();
   stopFolderMonitor();
-}
-
-void BackgroundLibrarySync::updateBackgroundSyncPlanner(
-    const std::function<void(RegisteredFolderSyncPlanner&)>& change) {
-  creatingThread_.check();
-  change(backgroundSyncPlanner_);
 }
 
 void BackgroundLibrarySync::stopFolderMonitor() {
@@ -285,14 +273,12 @@ BackgroundLibrarySync::FolderMonitoringOutcome BackgroundLibrarySync::updateFold
   switch (decision.kind) {
     case RegisteredFolderMonitoringDecision::Kind::stop:
       if (backgroundSyncPlanner_.isMonitoring) stopFolderMonitor();
-      updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) {
-        planner.isMonitoring = false;
-        planner.monitoredRootURLs.clear();
-      });
+      backgroundSyncPlanner_.isMonitoring = false;
+      backgroundSyncPlanner_.monitoredRootURLs.clear();
       context_.setErrorMessage(std::nullopt);
       return {decision.coversAllRegisteredFolders, false};
     case RegisteredFolderMonitoringDecision::Kind::keep:
-      updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) { planner.isMonitoring = true; });
+      backgroundSyncPlanner_.isMonitoring = true;
       context_.setErrorMessage(std::nullopt);
       return {decision.coversAllRegisteredFolders, false};
     case RegisteredFolderMonitoringDecision::Kind::start:
@@ -320,10 +306,8 @@ BackgroundLibrarySync::FolderMonitoringOutcome BackgroundLibrarySync::updateFold
     context_.setErrorMessage(std::current_exception());
     return {};
   }
-  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
-    planner.monitoredRootURLs = decision.roots;
-    planner.isMonitoring = true;
-  });
+  backgroundSyncPlanner_.monitoredRootURLs = decision.roots;
+  backgroundSyncPlanner_.isMonitoring = true;
   context_.setErrorMessage(std::nullopt);
   return {decision.coversAllRegisteredFolders, false};
 }
@@ -340,10 +324,8 @@ void BackgroundLibrarySync::folderMonitoringEnded(std::uint64_t generation,
   if (generation != folderMonitoringGeneration_ || !backgroundSyncPlanner_.isMonitoring) return;
   // Releases what the ended monitor still holds; no handler of it runs any more.
   stopFolderMonitor();
-  updateBackgroundSyncPlanner([](RegisteredFolderSyncPlanner& planner) {
-    planner.isMonitoring = false;
-    planner.monitoredRootURLs.clear();
-  });
+  backgroundSyncPlanner_.isMonitoring = false;
+  backgroundSyncPlanner_.monitoredRootURLs.clear();
   // The error itself, not its text: the window tells its kind (the watch limit, with its advice).
   context_.setErrorMessage(failure);
   startMonitorRecovery(false);
@@ -429,7 +411,7 @@ void BackgroundLibrarySync::retryBackgroundPassLater() {
 
 void BackgroundLibrarySync::enqueueFolderChangeBatch(const RegisteredFolderChangeBatch& batch) {
   creatingThread_.check();
-  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) { planner.enqueue(batch); });
+  backgroundSyncPlanner_.enqueue(batch);
   scheduleBackgroundLibrarySync();
 }
 
@@ -461,8 +443,7 @@ QCoro::Task<void> BackgroundLibrarySync::processPendingBackgroundLibrarySync() {
   setBackgroundLibrarySyncTask({});
   if (!backgroundSyncPlanner_.hasPendingBatch) co_return;
   std::optional<RegisteredFolderChangeBatch> batch;
-  updateBackgroundSyncPlanner(
-      [&](RegisteredFolderSyncPlanner& planner) { batch = planner.takePendingBatch(); });
+  batch = backgroundSyncPlanner_.takePendingBatch();
   if (!batch) co_return;
   // Other library work runs: the batch waits for another quiet period instead of being lost.
   if (library_.isLibrarySyncInProgress() || dependents_.isTrashingDeleteCandidates()) {
@@ -471,9 +452,7 @@ QCoro::Task<void> BackgroundLibrarySync::processPendingBackgroundLibrarySync() {
   }
   std::optional<RegisteredFolderChangeBatch> remaining = batch;
   if (!backgroundSyncPlanner_.locallyHandledTrashPaths.empty()) {
-    updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
-      remaining = planner.removingLocallyHandledChanges(*batch);
-    });
+    remaining = backgroundSyncPlanner_.removingLocallyHandledChanges(*batch);
   }
   if (!remaining) co_return;
   const std::vector<std::string> changedURLs = std::move(remaining->changedURLs);
@@ -596,15 +575,13 @@ QCoro::Task<void> BackgroundLibrarySync::followMovedFolders() {
 void BackgroundLibrarySync::ignoreTrashedFileRemovals(const std::vector<std::string>& trashedPaths) {
   creatingThread_.check();
   // The monitor reports these removals like anyone else's; they are the program's own.
-  updateBackgroundSyncPlanner([&](RegisteredFolderSyncPlanner& planner) {
-    if (!planner.isMonitoring) return;
-    planner.locallyHandledTrashPaths.insert(trashedPaths.begin(), trashedPaths.end());
-  });
+  if (!backgroundSyncPlanner_.isMonitoring) return;
+  backgroundSyncPlanner_.locallyHandledTrashPaths.insert(trashedPaths.begin(), trashedPaths.end());
 }
 
 void BackgroundLibrarySync::clearLocallyHandledTrashPaths(const std::vector<std::string>& roots) {
-  updateBackgroundSyncPlanner(
-      [&](RegisteredFolderSyncPlanner& planner) { planner.clearLocallyHandledTrashPaths(roots); });
+  creatingThread_.check();
+  backgroundSyncPlanner_.clearLocallyHandledTrashPaths(roots);
 }
 
 void BackgroundLibrarySync::setIsBackgroundSyncing(bool value) {

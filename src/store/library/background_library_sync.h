@@ -24,7 +24,6 @@
 
 #include <QObject>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -135,8 +134,6 @@ class BackgroundLibrarySync : public QObject {
     bool needsFullSync = false;
   };
   FolderMonitoringOutcome updateFolderMonitoring(std::optional<FolderMonitoringInputs> inputs = std::nullopt);
-  // Changes the planner in place.
-  void updateBackgroundSyncPlanner(const std::function<void(RegisteredFolderSyncPlanner&)>& change);
   // Stops the running monitor and forgets it: its handlers' late calls are ignored from now on.
   void stopFolderMonitor();
   void startMonitorRecovery(bool needsFullSync);
