@@ -1,7 +1,6 @@
 // The filters model's state: the change-only rule of its observed fields, the one change signal of
-// all the filters and the signals of the three filters followed alone, the character search
-// history (ten entries, newest first, one per name ignoring case), and a store that goes while a
-// filter change waits for its first page.
+// all the filters, the character search history (ten entries, newest first, one per name ignoring
+// case), and a store that goes while a filter change waits for its first page.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -98,31 +97,6 @@ std::vector<FilterSelection> eachFilterAlone(const FilterSelection& every, std::
 std::vector<FilterSelection> eachFilterAlone(const FilterSelection& every) {
   constexpr std::size_t count = std::tuple_size_v<decltype(filtersOf(every))>;
   return eachFilterAlone(every, std::make_index_sequence<count>{});
-}
-
-// The three filters with a signal of their own: each signal sent once when a change alters its
-// filter, never for another one.
-TEST(FiltersModel, AFilterSignalTellsOfItsOwnFilterOnly) {
-  using M = FiltersModel;
-  const std::pair<std::string, void (M::*)()> filterSignals[] = {{"tags", &M::selectedFilterTagsChanged},
-                                                                 {"concepts", &M::selectedTagConceptsChanged},
-                                                                 {"model", &M::selectedModelSourceChanged}};
-  std::vector<FilterSelection> changes = eachFilterAlone(everyFilter());
-  changes.push_back(everyFilter());
-  for (const FilterSelection& change : changes) {
-    testing::StoreHarness h;
-    auto store = h.makeStore();
-    std::vector<std::string> heard;
-    for (const auto& [name, signal] : filterSignals) {
-      QObject::connect(&store->filters(), signal, [&heard, name] { heard.push_back(name); });
-    }
-    Access::setSelection(store->filters(), change);
-    std::vector<std::string> expected;
-    if (!change.selectedFilterTags.empty()) expected.push_back("tags");
-    if (!change.selectedTagConcepts.empty()) expected.push_back("concepts");
-    if (change.selectedModelSource) expected.push_back("model");
-    EXPECT_EQ(heard, expected);
-  }
 }
 
 TEST(FiltersModel, TheCharacterHistoryKeepsTheNewestTenNamesOncePerNameIgnoringCase) {
