@@ -34,6 +34,7 @@
 #include "platform/file_lock.h"
 #include "services/image_library_servicing.h"
 #include "services/live_image_library_service.h"
+#include "store/filters/filter_selection.h"
 #include "store/image_library_store.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/app_localization.h"
@@ -235,19 +236,29 @@ void noLoneLastLine(Driver& d, const QString& captionName) {
 }
 
 // Reset Filters shows whole beside the chips however many there are, with the row turned back to
-// its start as a person leaves it after reading it; a row wider than its room shows so at its edge.
+// its start as a person leaves it after reading it; a row wider than its room shows so at its edge,
+// and a click on that edge's chevron scrolls the row on without removing the chip under it.
 void resetFiltersInReach(Driver& d, const std::string& when) {
   auto* row = qobject_cast<QScrollArea*>(d.shown("results.filterSummary.scroll"));
   if (!d.check(row != nullptr, when + ": the chips row shows")) return;
-  for (int turn = 0; turn < 40 && row->horizontalScrollBar()->value() > 0; ++turn) {
-    d.wheel(row->viewport(), QPoint(0, 120));
-  }
+  const auto toStart = [&] {
+    for (int turn = 0; turn < 40 && row->horizontalScrollBar()->value() > 0; ++turn) {
+      d.wheel(row->viewport(), QPoint(0, 120));
+    }
+  };
+  toStart();
   const std::vector<std::string> problems = d.unseen(d.shown("results.filterReset"));
   d.check(problems.empty(), when + ": Reset Filters is seen with the chips at their start" +
                                 (problems.empty() ? std::string() : ": " + problems.front()));
   if (row->widget()->width() > row->viewport()->width()) {
-    d.check(d.shown("results.filterSummary.more") != nullptr,
-            when + ": the chips row shows that more chips lie beyond its edge");
+    QWidget* cue = d.shown("results.filterSummary.more");
+    if (!d.check(cue != nullptr, when + ": the chips row shows that more chips lie beyond its edge")) return;
+    const FilterSelection filters = d.app().store().filters().selection();
+    d.click(cue, Qt::NoModifier, QPoint(cue->width() - 7, cue->height() / 2));
+    d.settle();
+    d.check(row->horizontalScrollBar()->value() > 0 && d.app().store().filters().selection() == filters,
+            when + ": a click on the chevron at the row's edge scrolls it and removes no chip");
+    toStart();
   }
 }
 

@@ -3,7 +3,6 @@
 // what its button does, the filter chips and their removal, the sort menu, the slideshow button.
 #include "ui/results/results_grid_view.h"
 
-#include <QtTest/qtestmouse.h>
 #include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
 
@@ -241,26 +240,6 @@ TEST(ResultsGridView, TheChipsRowHasItsHeightAndTheWheelBringsTheLastChipIntoVie
     EXPECT_TRUE(lastInView());
     EXPECT_TRUE(resetWhole());
   }
-}
-
-// A click on the trailing cue's chevron, as the window delivers it, brings the chip half hidden
-// under it out to where the cue (28 wide) begins, and removes no chip.
-TEST(ResultsGridView, AClickOnAnEdgeCueScrollsTheChipsRowByOneChipAndRemovesNone) {
-  ResultsViewFixture f(libraryImages(0, 5));
-  f.search();
-  f.view->resize(420, 560);
-  FiltersModelTestAccess::setSelectedFilterTags(f.store->filters(), {"Cat", "Long Hair", "Night", "Sky"});
-  f.drain();
-  auto* row = f.named<QScrollArea>("results.filterSummary.scroll");
-  ASSERT_NE(row, nullptr);
-  const QPoint chevron(row->viewport()->width() - 7, row->viewport()->height() / 2);
-  QWidget* under = row->widget()->childAt(row->widget()->mapFrom(row->viewport(), chevron));
-  ASSERT_TRUE(qobject_cast<QAbstractButton*>(under) != nullptr);
-  QTest::mouseClick(f.view->windowHandle(), Qt::LeftButton, {},
-                    row->viewport()->mapTo(f.view.get(), chevron));
-  f.drain();
-  EXPECT_EQ(f.store->filters().selectedFilterTags().size(), 4U);
-  EXPECT_EQ(under->mapTo(row->viewport(), QPoint(under->width(), 0)).x(), row->viewport()->width() - 28);
 }
 
 // The load-more row scrolls with the tiles: out of view under the last row at the top, right
