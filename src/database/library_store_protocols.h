@@ -143,6 +143,10 @@ struct QueueItemProjection {
 using UnchangedFileTest =
     std::function<bool(const std::optional<IndexedImageFileState>& stored, const ImageFileInfo& file)>;
 
+// Whether a file is still at its path as it was read for its record (the same size and
+// modification time), asked at the moment the record is written.
+using FileStillAsReadTest = std::function<bool(const ImageFileInfo& file)>;
+
 // Batched forms of the per-item operations, for scans that find most files unchanged: each has
 // exactly the effect of the per-item calls it stands for, made one after another, in far fewer
 // transactions. Same thread safety and errors as the per-item operations.
@@ -184,8 +188,15 @@ class IndexingBatchStore {
   // the item that finds it has written images for 60 ms. Returns the job's progress after each
   // item it finished (a prefix of `items`); throws with none finished when the transaction as a
   // whole fails.
+  //
+  // With `isStillAsRead`, an item is written only when it holds for the item's file, asked inside
+  // the transaction just before the item's writes: the call ends before the first item whose file
+  // is gone or changed since it was read, as before an item that failed. A record written for a
+  // file that a rename took away meanwhile would stand for a path that no longer exists, while the
+  // marks stayed with the records of the place the file went back to.
   virtual std::vector<ImageLibraryIndexingProgress> projectQueueItems(
-      std::int64_t jobID, const std::vector<QueueItemProjection>& items) = 0;
+      std::int64_t jobID, const std::vector<QueueItemProjection>& items,
+      const FileStillAsReadTest& isStillAsRead) = 0;
 };
 
 class ImageIndexingRecordStore {

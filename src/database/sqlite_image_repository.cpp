@@ -248,8 +248,9 @@ std::vector<ImageLibraryIndexingProgress> SQLiteImageRepositoryV3::completeUncha
   return concerns_->jobs.completeUnchangedQueueItems(jobID, items);
 }
 std::vector<ImageLibraryIndexingProgress> SQLiteImageRepositoryV3::projectQueueItems(
-    std::int64_t jobID, const std::vector<QueueItemProjection>& items) {
-  return concerns_->projection.projectQueueItems(jobID, items);
+    std::int64_t jobID, const std::vector<QueueItemProjection>& items,
+    const FileStillAsReadTest& isStillAsRead) {
+  return concerns_->projection.projectQueueItems(jobID, items, isStillAsRead);
 }
 
 // ---- Thumbnail jobs and thumbnail references ----------------------------------------------------

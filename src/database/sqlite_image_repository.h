@@ -189,7 +189,8 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // The statistics the items' projections move (tag and model counts, the models' search rows)
   // are written once per call, by the sum of the items' differences.
   std::vector<ImageLibraryIndexingProgress> projectQueueItems(
-      std::int64_t jobID, const std::vector<QueueItemProjection>& items) override;
+      std::int64_t jobID, const std::vector<QueueItemProjection>& items,
+      const FileStillAsReadTest& isStillAsRead) override;
 
   // ---- Thumbnail jobs and thumbnail references (ThumbnailJobs) ------------------------------------
 

@@ -31,6 +31,7 @@ void ImageLibraryStore::LibraryDependentsOfStore::startThumbnailGeneration() {
 void ImageLibraryStore::LibraryDependentsOfStore::followRelocatedRecords(
     const std::vector<RecordRelocation>& relocations) {
   store_.results_->followRelocatedRecords(relocations);
+  store_.review_->followRelocatedRecords(relocations);
 }
 
 bool ImageLibraryStore::LibraryDependentsOfStore::refreshResultsDuringIndexing() {

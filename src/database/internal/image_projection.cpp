@@ -116,7 +116,8 @@ void ImageProjection::upsertRecord(const ImageRecord& record, std::optional<std:
 }
 
 std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
-    std::int64_t jobID, const std::vector<QueueItemProjection>& items) {
+    std::int64_t jobID, const std::vector<QueueItemProjection>& items,
+    const FileStillAsReadTest& isStillAsRead) {
   if (items.empty()) return {};
   connection_.letWaitingLockUsersFirst();
   auto guard = connection_.lock();
@@ -152,6 +153,10 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
         mediaIDs.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
           const QueueItemProjection& item = items[i];
+          // Asked under the lock, as late as can be: the file's earlier places were found gone
+          // before this, so a rename that brings it back after it was read is seen either here or
+          // by the scan of that rename.
+          if (isStillAsRead && !isStillAsRead(item.record.file)) break;
           try {
             if (item.fileChangedSinceQueued)
               jobs_.updateQueueItemFileInfo(jobID, item.itemID, item.record.file);

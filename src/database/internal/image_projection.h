@@ -44,7 +44,8 @@ class ImageProjection {
   // IndexingBatchStore::projectQueueItems. The statistics move once, by the items' summed
   // differences.
   std::vector<ImageLibraryIndexingProgress> projectQueueItems(std::int64_t jobID,
-                                                              const std::vector<QueueItemProjection>& items);
+                                                              const std::vector<QueueItemProjection>& items,
+                                                              const FileStillAsReadTest& isStillAsRead);
   // The media id of the path exactly as given; recordNotFound(path) when it is not in the library.
   std::int64_t mediaFileID(std::string_view path);
   // The media ids of the paths exactly as given, in their order, read with IN lists of at most 400

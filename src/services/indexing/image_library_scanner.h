@@ -31,9 +31,13 @@
 // scan finds content that the library holds under another path which no longer resolves to
 // itself, that path is marked missing (the file moved), and the image takes the review state it
 // had there, in the transaction that writes the image: a kill between two commits could otherwise
-// leave the image present without its marks, and no later scan would see anything to do. The
-// places content left stay known to the job, so a resumed job hands over what the killed one had
-// not reached.
+// leave the image present without its marks, and no later scan would see anything to do. An image
+// the library already held present at its path with that content (a kept copy touched or saved
+// again) is no moved file: it keeps its own review. The places content left stay known to the job,
+// so a resumed job hands over what the killed one had not reached. A record is written only for a
+// file still at its path as it was read, checked after its earlier places were found gone: a
+// folder renamed back while its files were read leaves no record at the path it left, and its
+// files' marks where they went back to.
 //
 // What does not stop a scan: a file that cannot be read or parsed, is not a regular file, vanished
 // after it was listed, or has a name that is not UTF-8 (each becomes a failure in the summary or is
@@ -198,7 +202,12 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   // under the relocation roots that no longer resolve to themselves become missing, and the image
   // takes the review state of its earlier places (the one of its own name first) unless it has one
   // of its own. Reads the library and the file system; writes nothing.
+  // A file that was already present in the library with this content (a copy touched or saved
+  // again) keeps its own review: it takes no other record's, and no relocation is reported for it.
   ContentRelocation relocationOf(Scan& scan, const std::string& contentSHA256, const std::string& path);
+  // Whether the library holds a present record at `path` of this content, or of content it does
+  // not know.
+  bool heldAlready(const std::string& path, const std::string& contentSHA256);
   // Once the image and its relocation are committed: the job now keeps the places the content
   // left, for its other copies later in the scan.
   void noteRelocated(Scan& scan, const ContentRelocation& relocation, const std::string& path);

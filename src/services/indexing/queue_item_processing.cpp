@@ -62,6 +62,16 @@ bool stillResolvesToItself(const std::string& path) {
   return resolved && path == resolved.get();
 }
 
+// Whether the file is at its path as it was read for its record. Asked after its earlier places
+// were found gone: a folder renamed back meanwhile takes the file away from the path it was read
+// at, and a record written for it then would stand for a file that is not there, without the
+// marks the returning files keep.
+bool isStillAsRead(const ImageFileInfo& file) {
+  const std::optional<platform::FileAttributes> found = platform::readFileAttributes(file.path);
+  return found && found->kind == platform::FileKind::regularFile && found->size == file.fileSize &&
+         found->modificationTime == file.modificationDate;
+}
+
 }  // namespace
 
 void ImageLibraryScanner::queueDiscoveredFiles(Scan& scan) {
@@ -305,7 +315,7 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
     bool failedWhole = false;
     try {
       TimedScanStep step(scan.metrics, Operation::upsertRecord, static_cast<std::int64_t>(batch.size()));
-      finished = batches.projectQueueItems(scan.jobID, batch);
+      finished = batches.projectQueueItems(scan.jobID, batch, isStillAsRead);
       step.count = static_cast<std::int64_t>(finished.size());
       // The same transaction completes the items: its time is counted above.
       scan.metrics.record(Operation::markIndexed, step.count, 0);
@@ -322,11 +332,12 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
       noteRelocated(scan, batch[i].relocation, batch[i].record.file.path);
       if (scan.progress) scan.progress(finished[i]);
     }
-    // Otherwise the transaction ended after a checkpoint or before an item it could not write;
-    // the next call begins with that item.
+    // Otherwise the transaction ended after a checkpoint, or before an item it could not write or
+    // whose file is no longer as it was read; the next call begins with that item.
     std::size_t done = finished.size();
     if (done == 0) {
-      // The store could not write the first one: on its own it fails, or is recorded, as it should.
+      // The store could not write the first one, or its file changed or went: on its own it is read
+      // again, and fails, or is recorded, as it should.
       processQueueItem(scan, *batchItems.front());
       done = 1;
     }
@@ -423,8 +434,11 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
     // A file back where it was missing takes its review state back in the write that makes it
     // present again.
     ContentRelocation relocation;
-    if (state->isMissing && scan.relocationRoots && state->contentSHA256)
+    if (state->isMissing && scan.relocationRoots && state->contentSHA256) {
       relocation = relocationOf(scan, *state->contentSHA256, file.path);
+      // Not there any more (renamed away again): the failure marks it missing.
+      fileInfo(path);
+    }
     {
       TimedScanStep step(scan.metrics, Operation::markObserved);
       records_.markObserved(file, scan.jobID, relocation);
@@ -468,6 +482,12 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
   ContentRelocation relocation;
   if (scan.relocationRoots && record.contentSHA256)
     relocation = relocationOf(scan, *record.contentSHA256, file.path);
+  {
+    TimedScanStep step(scan.metrics, Operation::processingFileInfo);
+    // Gone since it was read (a rename took it away): no record stands for a path that does not
+    // exist; the failure marks whatever the library held there missing.
+    fileInfo(path);
+  }
   {
     TimedScanStep step(scan.metrics, Operation::upsertRecord);
     records_.upsertRecord(record, scan.jobID, relocation);
@@ -520,11 +540,17 @@ ContentRelocation ImageLibraryScanner::relocationOf(Scan& scan, const std::strin
   std::erase(sources, path);
   std::sort(sources.begin(), sources.end());
   sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
+  if (!sources.empty() && heldAlready(path, contentSHA256)) sources.clear();
   // Copies of one image moved together: each takes the state of the one of its own name, if any.
   const std::string_view name = text::lastPathComponent(path);
   const auto sameName = [&](const std::string& source) { return text::lastPathComponent(source) == name; };
   if (std::any_of(sources.begin(), sources.end(), sameName)) std::erase_if(sources, std::not_fn(sameName));
   return {std::move(moved), std::move(sources)};
+}
+
+bool ImageLibraryScanner::heldAlready(const std::string& path, const std::string& contentSHA256) {
+  const std::optional<IndexedImageFileState> here = records_.indexedFileState(path);
+  return here && !here->isMissing && (!here->contentSHA256 || *here->contentSHA256 == contentSHA256);
 }
 
 void ImageLibraryScanner::noteRelocated(Scan& scan, const ContentRelocation& relocation,

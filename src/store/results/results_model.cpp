@@ -17,6 +17,11 @@ bool isUnderWay(const StoreTask<T>& task) {
   return task && !task.isFinished();
 }
 
+// How many records are selected: the focused one alone when nothing else is.
+std::size_t selectedCount(const std::optional<std::string>& primaryPath, const PathSet& selectedPaths) {
+  return selectedPaths.empty() ? (primaryPath ? 1 : 0) : selectedPaths.size();
+}
+
 }  // namespace
 
 ResultsModel::ResultsModel(StoreContext& context, const FiltersModel& filters,
@@ -35,12 +40,14 @@ ResultsModel::ResultsModel(StoreContext& context, const FiltersModel& filters,
   resultWindow_->setRetiredRecordsHandler([this](std::vector<RecordRef> records) {
     releaseRecordsOn(context_.utilityPool(), std::move(records));
   });
-  connect(selection_.get(), &ResultSelection::primaryPathChanged, this, [this] {
+  // Moved on by the person or the store's own flows: no earlier selection is followed any more.
+  const auto selectionMovedOn = [this] {
     if (isReconcilingSelection_) return;
-    // Moved on by the person or the store's own flows: no earlier focus is followed any more.
     selectionBeforeFocusLost_.reset();
     relocatedSelection_.reset();
-  });
+  };
+  connect(selection_.get(), &ResultSelection::primaryPathChanged, this, selectionMovedOn);
+  connect(selection_.get(), &ResultSelection::selectedPathsChanged, this, selectionMovedOn);
 }
 
 ResultsModel::~ResultsModel() {
@@ -65,7 +72,11 @@ void ResultsModel::resultWindowRecordsDidChange(const SearchResultWindow::Record
   std::optional<ResultSelection::Snapshot> before;
   if (change.addsRecords && !selectionBeforeFocusLost_) before = selection_->snapshot();
   const std::optional<bool> reconciled = selection_->reconcile(*resultWindow_, change.fallbackSelectionIndex);
-  if (before && reconciled != false && before->primaryPath) selectionBeforeFocusLost_ = std::move(before);
+  // Kept when the refresh took the focus or any selected record away.
+  if (before && before->primaryPath &&
+      (reconciled != false || selectedCount(selection_->primaryPath(), selection_->selectedPaths()) <
+                                  selectedCount(before->primaryPath, before->selectedPaths)))
+    selectionBeforeFocusLost_ = std::move(before);
   isReconcilingSelection_ = false;
   if (!reconciled.has_value()) presentation_.setIsSlideshowPresented(false);
 }
@@ -82,7 +93,10 @@ void ResultsModel::followRelocatedRecords(const std::vector<RecordRelocation>& r
     const auto found = movedTo.find(path);
     return std::string(found != movedTo.end() ? found->second : path);
   };
-  if (!movedTo.contains(*selection.primaryPath)) return;
+  const auto moves = [&](std::string_view path) { return movedTo.contains(path); };
+  if (!moves(*selection.primaryPath) && !(selection.anchorPath && moves(*selection.anchorPath)) &&
+      std::none_of(selection.selectedPaths.begin(), selection.selectedPaths.end(), moves))
+    return;
   ResultSelection::Snapshot moved{followed(*selection.primaryPath), {}, std::nullopt};
   for (const std::string_view path : selection.selectedPaths) moved.selectedPaths.insert(followed(path));
   if (selection.anchorPath) moved.anchorPath = followed(*selection.anchorPath);
@@ -94,11 +108,16 @@ void ResultsModel::followRelocatedRecords(const std::vector<RecordRelocation>& r
 void ResultsModel::takeRelocatedSelection() {
   if (!relocatedSelection_ || !resultWindow_->index(*relocatedSelection_->primaryPath)) return;
   ResultSelection::Snapshot taken = *std::exchange(relocatedSelection_, std::nullopt);
+  // A selected record the window does not show at its new place yet (the focused one did not
+  // move, and the refresh after the scan is still to come) is taken with the records coming in.
+  std::optional<ResultSelection::Snapshot> waiting;
+  if (!resultWindow_->holdsEveryPathOf(taken.selectedPaths)) waiting = taken;
   selection_->setPrimaryPath(std::move(taken.primaryPath));
   selection_->setSelectedPaths(std::move(taken.selectedPaths));
   selection_->setAnchorPath(std::move(taken.anchorPath));
   // Selected records that are not loaded (moved out of the results) drop out.
   selection_->reconcile(*resultWindow_, 0);
+  relocatedSelection_ = std::move(waiting);
 }
 
 void ResultsModel::setSearchResultsResetCount(int value) {

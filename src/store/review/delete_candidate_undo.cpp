@@ -18,6 +18,8 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -56,14 +58,16 @@ RestoredDeleteCandidates restoreDeleteCandidates(ImageLibraryServicing& service,
     std::string path = record.file.path;
     restoredByPath.insert_or_assign(std::move(path), makeRecordRef(std::move(record)));
   }
-  // A record missing from the answer had its mark written all the same (the restore is one
-  // transaction): what came back is applied and the action is spent, since trying it again would
-  // fail alike and hold back every older action. The first missing record by old position is named.
+  // A record missing from the answer, or whose file is gone, had its mark written all the same (the
+  // restore is one transaction): what came back is applied and the action is spent, since trying it
+  // again would fail alike and hold back every older action. The first such record by old position
+  // is named.
   RestoredDeleteCandidates outcome;
   outcome.recordsAtSavedIndex.reserve(action.records.size());
   for (const DeleteCandidateUndoRecord& record : action.records) {
     const auto found = restoredByPath.find(record.path);
-    if (found != restoredByPath.end()) {
+    // A record of a file that is gone cannot be put back where the person sees it: the undo says so.
+    if (found != restoredByPath.end() && !found->second->isMissing) {
       outcome.recordsAtSavedIndex.emplace_back(found->second, record.index);
     } else if (!outcome.firstAbsent.has_value() || record.index < outcome.firstAbsent->first) {
       outcome.firstAbsent.emplace(record.index, record.path);
@@ -122,6 +126,55 @@ void ReviewModel::pushDeleteCandidateUndoAction(DeleteCandidateUndoAction action
   }
   stack.erase(stack.begin(), std::next(stack.begin(), static_cast<std::ptrdiff_t>(trimmed)));
   setDeleteCandidateUndoStack(std::move(stack));
+}
+
+void ReviewModel::followRelocatedRecords(const std::vector<RecordRelocation>& relocations) {
+  creatingThread_.check();
+  const std::size_t following = deleteCandidateUndoStack_.size() -
+                                (deleteCandidateRestoreTask_ && !deleteCandidateUndoStack_.empty() ? 1 : 0);
+  if (following == 0 || relocations.empty()) return;
+  // A record several files took over is followed to the first of them, as the focus is.
+  std::unordered_map<std::string_view, std::string_view> movedTo;
+  for (const RecordRelocation& relocation : relocations)
+    movedTo.try_emplace(relocation.fromPath, relocation.toPath);
+  const auto followed = [&](std::string_view path) -> std::optional<std::string> {
+    const auto found = movedTo.find(path);
+    if (found == movedTo.end()) return std::nullopt;
+    return std::string(found->second);
+  };
+  std::vector<DeleteCandidateUndoAction> stack = deleteCandidateUndoStack_;
+  bool changed = false;
+  for (std::size_t i = 0; i < following; ++i) {
+    DeleteCandidateUndoAction& action = stack[i];
+    PathSet named;
+    for (const DeleteCandidateUndoRecord& record : action.records) named.insert(record.path);
+    for (DeleteCandidateUndoRecord& record : action.records) {
+      std::optional<std::string> to = followed(record.path);
+      if (!to || named.contains(*to)) continue;
+      named.insert(*to);
+      record.path = std::move(*to);
+      changed = true;
+    }
+    for (std::optional<std::string>* path : {&action.selectedPath, &action.selectionAnchorPath}) {
+      if (!path->has_value()) continue;
+      if (std::optional<std::string> to = followed(**path)) {
+        *path = std::move(to);
+        changed = true;
+      }
+    }
+    PathSet selected;
+    bool selectionMoved = false;
+    for (const std::string_view path : action.selectedPaths) {
+      std::optional<std::string> to = followed(path);
+      selectionMoved = selectionMoved || to.has_value();
+      selected.insert(to ? std::string_view(*to) : path);
+    }
+    if (selectionMoved) {
+      action.selectedPaths = std::move(selected);
+      changed = true;
+    }
+  }
+  if (changed) setDeleteCandidateUndoStack(std::move(stack));
 }
 
 void ReviewModel::runAfterDeleteCandidateRestore(std::function<void()> operation) {

@@ -131,6 +131,11 @@ class ReviewModel : public QObject {
   // have run right after a synchronous undo. A store destroyed meanwhile applies nothing and runs
   // none of them.
   void undoLastDeleteCandidateAction();
+  // A scan found records of the undo stack elsewhere (a renamed file or folder): each action takes
+  // its marks back, and puts its selection back, where the records now are. The action a running
+  // restore takes back is spent as it was asked. A record two moved records would end at keeps its
+  // earlier path in the action (a restore names each record once).
+  void followRelocatedRecords(const std::vector<RecordRelocation>& relocations);
   // Forgets every undo action: after files left for the Trash, putting marks back on their
   // records would undo nothing the user can see.
   void clearDeleteCandidateUndoStack();

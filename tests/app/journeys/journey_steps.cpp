@@ -36,8 +36,10 @@
 #include "services/live_image_library_service.h"
 #include "store/filters/filter_selection.h"
 #include "store/image_library_store.h"
+#include "store/store_idle.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/app_localization.h"
+#include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/wrapped_text_label.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/review/trash_summary_view.h"
@@ -828,11 +830,78 @@ void folderRenamed(Driver& d) {
   fs::rename(twin, renamed);
   d.waitUntil([&] { return primaryPath(d) == renamed.string(); }, "the focus to follow twin.png");
   d.check(selectedCount(d) == 2, "peer.png stays selected beside it");
+  // The focus on peer.png, the renamed image selected beside it and renamed again, and back: it
+  // stays selected under each name.
+  clickTile(d, *view, tileRow(*view, "twin renamed.png").value_or(0));
+  clickTile(d, *view, tileRow(*view, "peer.png").value_or(0), Qt::ControlModifier);
+  const fs::path moved = folder / "twin moved.png";
+  for (const auto& [from, to] : {std::pair{renamed, moved}, std::pair{moved, renamed}}) {
+    fs::rename(from, to);
+    const auto selected = [&] { return d.app().store().results().selection().effectiveSelectedPaths(); };
+    d.waitUntil([&] { return selected().contains(to.string()); },
+                "the image renamed " + to.filename().string() + " to stay selected beside the focus");
+    d.check(primaryPath(d) == peer && selectedCount(d) == 2, "the focus stays on peer.png beside it");
+  }
   clickTile(d, *view, tileRow(*view, "peer.png").value_or(0));
   clickTile(d, *view, tileRow(*view, "twin renamed.png").value_or(0), Qt::ControlModifier);
   fs::remove(renamed);
   d.waitUntil([&] { return !tileRow(*view, "twin renamed.png"); }, "the deleted image to go");
   d.check(primaryPath(d) == peer && selectedCount(d) == 1, "the focus goes to peer.png, not to the copy");
+
+  // kept.png marked with Delete, then its folder renamed: Ctrl+Z takes the mark back where the image now is.
+  // Once more, with the image deleted after the rename: the window says the undo could not find it. The
+  // present delete candidates of kept.png's folders.
+  const auto candidates = [&] {
+    ImageSearchQuery query;
+    query.deleteCandidate = true;
+    query.rootPaths = {folder.string()};
+    query.limit = 100'000;
+    std::set<std::string> paths;
+    for (const ImageRecord& record : d.app().store().context().service()->searchImages(query, {})) {
+      if (record.file.path.find("/sub ") != std::string::npos) paths.insert(record.file.path);
+    }
+    return paths;
+  };
+  const auto undoRecordsAt = [&](const fs::path& path) {
+    const auto& stack = d.app().store().review().deleteCandidateUndoStack();
+    return !stack.empty() && stack.back().records.size() == 1 &&
+           stack.back().records[0].path == path.string();
+  };
+  fs::path sub = folder / "sub renamed";
+  for (const bool deleted : {false, true}) {
+    clickTile(d, *view, tileRow(*view, "kept.png").value_or(0));
+    d.press(Qt::Key_Delete);
+    d.waitUntil([&] { return candidates() == std::set{(sub / "kept.png").string()}; },
+                "Delete to mark kept.png");
+    const fs::path renamedSub = folder / (deleted ? "sub renamed" : "sub marked");
+    fs::rename(sub, renamedSub);
+    sub = renamedSub;
+    const fs::path kept = sub / "kept.png";
+    d.waitUntil([&] { return candidates() == std::set{kept.string()} && undoRecordsAt(kept); },
+                "the mark and its undo to follow kept.png into " + sub.filename().string());
+    if (deleted) {
+      fs::remove(kept);
+      d.waitUntil([&] { return candidates().empty(); }, "the deleted kept.png to go");
+    }
+    // Once the window has caught up with the scan: an undo is not offered while a page of results
+    // loads, and a refresh that succeeds clears the error line.
+    d.waitUntil([&] { return isStoreSettled(d.app().store()); }, "the window to catch up with the scan");
+    d.press(Qt::Key_Z, Qt::ControlModifier);
+    if (!deleted) {
+      d.waitUntil([&] { return candidates().empty() && tileRow(*view, "kept.png").has_value(); },
+                  "Ctrl+Z to take the mark back at kept.png's new place");
+      d.check(!d.shown("sidebar.error"), "the undo reports no error");
+      d.step("undoneAfterRename");
+    } else {
+      d.waitUntil(
+          [&] {
+            auto* error = qobject_cast<ui::SelectableWrappedText*>(d.shown("sidebar.error"));
+            return error != nullptr && error->text().contains("kept.png");
+          },
+          "the window to say the undo could not find the deleted kept.png");
+      d.step("undoOfDeletedImage");
+    }
+  }
 }
 
 // Overwrites the pages of every index of the images' table with junk, as a failing disk might; the

@@ -106,9 +106,10 @@ class FailingIndexingStore final : public IndexingJobStore,
     return jobs_.batches()->completeUnchangedQueueItems(jobID, items);
   }
   std::vector<ImageLibraryIndexingProgress> projectQueueItems(
-      std::int64_t jobID, const std::vector<QueueItemProjection>& items) override {
+      std::int64_t jobID, const std::vector<QueueItemProjection>& items,
+      const FileStillAsReadTest& isStillAsRead) override {
     if (projectBatch.tripped()) raise();
-    return jobs_.batches()->projectQueueItems(jobID, items);
+    return jobs_.batches()->projectQueueItems(jobID, items, isStillAsRead);
   }
 
   std::optional<IndexedImageFileState> indexedFileState(std::string_view path) override {

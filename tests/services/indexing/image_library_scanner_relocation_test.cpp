@@ -1,9 +1,11 @@
 // A folder of marked images is moved, and the marks go with the images: whether monitoring reports
-// the move, a full scan finds it later, or the registered folder itself was renamed. Two copies of
-// one image moved together each keep their own mark, and an image that already has a review of
-// its own at the new place keeps it.
+// the move, a full scan finds it later, or the registered folder itself was renamed, and also when
+// the folder is renamed back and forth while its files are read. Two copies of one image moved
+// together each keep their own mark, an image that already has a review of its own at the new
+// place keeps it, and a kept copy of an image never takes the mark of the one deleted.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -170,6 +172,82 @@ TEST(RelocationTest, AScanStoppedHalfwayStillMovesTheMarksOfTheImagesItHasNotRea
                ScanCancelledError);
   ASSERT_TRUE(library.scanner(small).resumeInterruptedJob({}, {}));
   EXPECT_EQ(liveMarks(*library.repository), expected);
+}
+
+// Hashes as the library does, and runs `then` right after the third file is hashed: that file has
+// been read for its record and is not written yet.
+struct HashingThen final : FileContentHashing {
+  std::string sha256Hex(const std::string& path) const override {
+    std::string hash = FileContentHasher().sha256Hex(path);
+    if (++count == 3) then();
+    return hash;
+  }
+  std::function<void()> then;
+  mutable std::atomic<int> count{0};
+};
+
+// sub is renamed sub2; while the scan of that rename reads its files, sub2 is renamed back, and once
+// the scan is done, sub is renamed sub2 again. The last scan (of both renames at once, as monitoring
+// reports renames close together, or the next launch's) finds every mark at sub2; no present record
+// ever stands where no file is.
+TEST(RelocationTest, MarksEndAtTheLastPlaceOfAFolderRenamedBackWhileItsFilesWereRead) {
+  for (const bool fullScan : {false, true}) {
+    SCOPED_TRACE(fullScan ? "found by the launch's full scan" : "as monitoring reports it");
+    ScannerTestLibrary library;
+    const std::string sub = library.photo("sub"), sub2 = library.photo("sub2");
+    const auto catchUp = [&](ImageLibraryScannerOptions options) {
+      if (fullScan) library.scanner(options).scan({library.root()}, {}, {});
+      if (!fullScan) library.scanner(options).scanChangedPaths({sub, sub2}, {library.root()}, {}, {});
+      std::vector<std::string> present =
+          textRows(*library.repository, {{"SELECT absolute_path FROM media_files WHERE missing = 0", 1}});
+      std::erase_if(present, [](const std::string& row) { return fs::exists(row.substr(1)); });
+      EXPECT_EQ(present, std::vector<std::string>{}) << "present records without a file";
+    };
+    Marks expected;
+    for (int image = 0; image < 8; ++image) {
+      const std::string name = "/" + std::to_string(image) + ".png";
+      library.writePNG("sub" + name, name, 1'700'000'000.0 + image);
+      expected[sub2 + name] = {image % 2 == 0, true, std::nullopt};
+    }
+    library.scanner().scan({library.root()}, {}, {});
+    for (const auto& [path, mark] : expected)
+      library.repository->updateReviewState(sub + path.substr(sub2.size()), mark);
+    fs::rename(sub, sub2);
+    HashingThen renameBack;
+    renameBack.then = [&] { fs::rename(sub2, sub); };
+    ImageLibraryScannerOptions reading;
+    reading.contentHasher = &renameBack;
+    catchUp(reading);
+    fs::rename(sub, sub2);
+    catchUp({});
+    EXPECT_EQ(liveMarks(*library.repository), expected);
+  }
+}
+
+// A kept copy is touched (or saved again) as its marked twin is deleted: it is no moved file. An
+// image moved over another file, though, is that image and takes its own mark along.
+TEST(RelocationTest, AKeptCopyNeverTakesTheMarkOfItsDeletedTwin) {
+  const ReviewState deleteCandidate{false, true, std::nullopt};
+  for (const bool twin : {true, false}) {
+    for (const bool fullScan : {false, true}) {
+      SCOPED_TRACE(std::string(twin ? "a touched copy" : "an image moved over another") +
+                   (fullScan ? ", found by a full scan" : ", as monitoring reports it"));
+      ScannerTestLibrary library;
+      const std::string marked = library.writePNG("sub/a.png", "the marked image", 1'700'000'000.0);
+      const std::string other =
+          library.writePNG("keep/a.png", twin ? "the marked image" : "another image", 1'700'000'000.0);
+      library.scanner().scan({library.root()}, {}, {});
+      library.repository->updateReviewState(marked, deleteCandidate);
+      if (twin) fs::remove(marked), setModificationTime(other, 1'700'000'100.0);
+      if (!twin) fs::rename(marked, other);
+      const ImageLibraryScanSummary summary =
+          fullScan ? library.scanner().scan({library.root()}, {}, {})
+                   : library.scanner().scanChangedPaths({marked, other}, {library.root()}, {}, {});
+      EXPECT_EQ(liveMarks(*library.repository), (twin ? Marks{} : Marks{{other, deleteCandidate}}));
+      EXPECT_EQ(summary.relocations.size(), twin ? 0u : 1u);
+      EXPECT_EQ(library.storedMissing(marked), true);
+    }
+  }
 }
 
 }  // namespace

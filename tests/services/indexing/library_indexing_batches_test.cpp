@@ -437,7 +437,7 @@ TEST(LibraryIndexingBatchesTest, ProjectingTogetherEndsAsProjectingAndCompleting
       ASSERT_EQ(projections.size(), records->size());
       reports.clear();
       if (together) {
-        reports = store.projectQueueItems(job, projections);
+        reports = store.projectQueueItems(job, projections, {});
       } else {
         for (const auto& projection : projections) {
           if (projection.fileChangedSinceQueued)
@@ -523,7 +523,7 @@ TEST(LibraryIndexingBatchesTest, RowsLeftUnderAnIdANewRowTakesAreClearedByABatch
     ScannerTestLibrary library;
     auto& store = library.store;
     std::int64_t job = 0;
-    store.projectQueueItems(job, claimedProjections(store, job, first));
+    store.projectQueueItems(job, claimedProjections(store, job, first), {});
     if (!c.leftRows.empty()) {
       auto& connection = lorvex::testing::connectionOf(*library.repository);
       connection.withLock([&] {
@@ -532,7 +532,7 @@ TEST(LibraryIndexingBatchesTest, RowsLeftUnderAnIdANewRowTakesAreClearedByABatch
         connection.executeScript("PRAGMA foreign_keys = ON;");
       });
     }
-    ASSERT_EQ(store.projectQueueItems(job, claimedProjections(store, job, second)).size(), second.size());
+    ASSERT_EQ(store.projectQueueItems(job, claimedProjections(store, job, second), {}).size(), second.size());
     const auto rows = testing::textRows(*library.repository, rowQueries);
     if (expected.empty()) {
       expected = rows;
@@ -593,7 +593,7 @@ TEST(LibraryIndexingBatchesTest, ABatchsTransactionEndsForAWaitingWriteOrAfterIt
     armed = c.writeWaits;
     std::vector<std::size_t> writtenPerCall;
     while (!projections.empty()) {
-      const auto finished = store.projectQueueItems(job, projections);
+      const auto finished = store.projectQueueItems(job, projections, {});
       ASSERT_FALSE(finished.empty());
       writtenPerCall.push_back(finished.size());
       projections.erase(projections.begin(),
@@ -630,7 +630,7 @@ TEST(LibraryIndexingBatchesTest,
   auto foreign = projections;
   foreign.push_back(projections.front());
   foreign.back().itemID = 999'999;
-  EXPECT_THROW(store.projectQueueItems(job, foreign), SQLiteImageRepositoryV3Error);
+  EXPECT_THROW(store.projectQueueItems(job, foreign, {}), SQLiteImageRepositoryV3Error);
   EXPECT_EQ(library.count("SELECT COUNT(*) FROM media_files"), 0);
 
   auto& connection = lorvex::testing::connectionOf(*library.repository);
@@ -639,7 +639,7 @@ TEST(LibraryIndexingBatchesTest,
         "CREATE TEMP TRIGGER refuse BEFORE INSERT ON media_files WHEN NEW.absolute_path LIKE '%refused%' "
         "BEGIN SELECT RAISE(ABORT, 'refused'); END");
   });
-  const auto finished = store.projectQueueItems(job, projections);
+  const auto finished = store.projectQueueItems(job, projections, {});
   ASSERT_EQ(finished.size(), 2u);
   EXPECT_EQ(finished.back().processedCount, 2);
   EXPECT_EQ(store.indexingJob(job).progress, finished.back());
@@ -653,7 +653,7 @@ TEST(LibraryIndexingBatchesTest,
 
   // The caller goes on after the refused item: the first one it gives is written.
   const std::vector<QueueItemProjection> rest{projections[3]};
-  EXPECT_EQ(store.projectQueueItems(job, rest).size(), 1u);
+  EXPECT_EQ(store.projectQueueItems(job, rest, {}).size(), 1u);
   EXPECT_EQ(library.count("SELECT image_count FROM models WHERE raw_source = 'modelA'"), 3);
   EXPECT_EQ(store.indexingJob(job).progress.processedCount, 3);
 }

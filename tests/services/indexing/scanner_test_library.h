@@ -73,14 +73,15 @@ class ScannerTestLibrary {
                                                              stillMonotonicOptions())),
         store(*repository) {}
 
-  // A scanner over the real library, hashing content, reporting to `sink`.
+  // A scanner over the real library, hashing content (with `hasher` unless the options name
+  // another), reporting to `sink`.
   ImageLibraryScanner scanner(ImageLibraryScannerOptions options = {}) {
     return scannerOver(store, store, options);
   }
   // The same over other stores (a fault-injecting wrapper).
   ImageLibraryScanner scannerOver(IndexingJobStore& jobs, ImageIndexingRecordStore& records,
                                   ImageLibraryScannerOptions options = {}) {
-    options.contentHasher = &hasher;
+    if (options.contentHasher == nullptr) options.contentHasher = &hasher;
     options.metricsSink = &sink;
     return ImageLibraryScanner(jobs, records, GenerationMetadataParser(), options);
   }
