@@ -16,7 +16,8 @@
 namespace lorvex {
 
 // The revision of the per-image metadata projection. A file whose stored revision differs is
-// projected again; 0 (the stored default) is claimed by no revision.
+// projected again; 0 (the stored default) is claimed by no revision. A change to what the parsers
+// or the projection make of a file bumps it, so that every library reads its images again.
 inline constexpr std::int64_t kMetadataProjectionRevision = 1;
 
 struct ImageFileInfo {

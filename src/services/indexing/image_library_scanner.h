@@ -198,19 +198,21 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   std::optional<std::string> generateThumbnail(Scan& scan, ImageRecord& record);
   // Starts hashing the files of the next pending items, except those the library holds unchanged.
   void hashNextQueuedFile(Scan& scan);
-  // Where the content now at `path` was before, to be written with the image: its earlier paths
-  // under the relocation roots that no longer resolve to themselves become missing, and the image
-  // takes the review state of its earlier places (the one of its own name first) unless it has one
-  // of its own. Reads the library and the file system; writes nothing.
-  // A file that was already present in the library with this content (a copy touched or saved
-  // again) keeps its own review: it takes no other record's, and no relocation is reported for it.
-  ContentRelocation relocationOf(Scan& scan, const std::string& contentSHA256, const std::string& path);
-  // Whether the library holds a present record at `path` of this content, or of content it does
-  // not know.
-  bool heldAlready(const std::string& path, const std::string& contentSHA256);
-  // Once the image and its relocation are committed: the job now keeps the places the content
-  // left, for its other copies later in the scan.
-  void noteRelocated(Scan& scan, const ContentRelocation& relocation, const std::string& path);
+  // A file whose record may take the review state of the places its content left: its path and its
+  // content hash (none: nothing is looked up).
+  struct RelocatingFile {
+    const std::string* path;
+    const std::optional<std::string>* contentSHA256;
+  };
+  // Writes the files in order, each with the places its content left, and says how many it wrote.
+  using RelocatingWrite = std::function<std::size_t(const std::vector<ContentRelocation>& relocations)>;
+  // The one way the scanner writes a record with a relocation: looks up the places each file's
+  // content left (when the scan follows moves; placesLeft in queue_item_processing.cpp), hands them
+  // to `write`, and then, for the files written, notes the relocations for the summary and the
+  // places left for the content's other copies later in the scan. What `write` throws propagates,
+  // with nothing noted.
+  std::size_t writeRelocating(Scan& scan, const std::vector<RelocatingFile>& files,
+                              const RelocatingWrite& write);
   ImageLibraryIndexingProgress failQueueItem(Scan& scan, const IndexingQueueItem& item,
                                              const std::exception_ptr& error);
 

@@ -72,6 +72,43 @@ bool isStillAsRead(const ImageFileInfo& file) {
          found->modificationTime == file.modificationDate;
 }
 
+// Where the content now at `path` was before, to be written with the image: its earlier paths under
+// `roots` that no longer resolve to themselves become missing, and the image takes the review state
+// of its earlier places (those, and the places the job keeps as vacated when given; the one of its
+// own name first) unless it has one of its own. A file the library already held present with this
+// content, or with content it does not know (a copy touched or saved again), takes no other
+// record's review. Reads the library and the file system; writes nothing.
+ContentRelocation placesLeft(ImageIndexingRecordStore& records, const std::vector<std::string>& roots,
+                             std::optional<std::int64_t> vacatedOfJob, const std::string& contentSHA256,
+                             const std::string& path) {
+  const std::vector<std::string> candidates = records.relocationCandidatePaths(contentSHA256, path);
+  std::vector<std::string> moved;
+  for (const auto& candidate : candidates) {
+    if (isUnderRoot(candidate, roots) && !stillResolvesToItself(candidate)) moved.push_back(candidate);
+  }
+  // Where the file's review state may come from: the places its content just left, each a record
+  // that gives up what the file takes (ContentRelocation).
+  std::vector<std::string> sources = moved;
+  if (vacatedOfJob) {
+    for (const auto& earlier : records.vacatedPathsWithContent(*vacatedOfJob, contentSHA256)) {
+      if (!stillResolvesToItself(earlier)) sources.push_back(earlier);
+    }
+  }
+  std::erase(sources, path);
+  std::sort(sources.begin(), sources.end());
+  sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
+  if (!sources.empty()) {
+    const std::optional<IndexedImageFileState> here = records.indexedFileState(path);
+    if (here && !here->isMissing && (!here->contentSHA256 || *here->contentSHA256 == contentSHA256))
+      sources.clear();
+  }
+  // Copies of one image moved together: each takes the state of the one of its own name, if any.
+  const std::string_view name = text::lastPathComponent(path);
+  const auto sameName = [&](const std::string& source) { return text::lastPathComponent(source) == name; };
+  if (std::any_of(sources.begin(), sources.end(), sameName)) std::erase_if(sources, std::not_fn(sameName));
+  return {std::move(moved), std::move(sources)};
+}
+
 }  // namespace
 
 void ImageLibraryScanner::queueDiscoveredFiles(Scan& scan) {
@@ -303,22 +340,22 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
     // Looked up before the batch is written: an image's earlier places are not among the images
     // written before it in the batch (those are where they are), and the places an earlier image
     // of the same content leaves are still present records for it, found again.
-    if (scan.relocationRoots) {
-      for (QueueItemProjection& projection : batch) {
-        const ImageRecord& record = projection.record;
-        projection.relocation = record.contentSHA256
-                                    ? relocationOf(scan, *record.contentSHA256, record.file.path)
-                                    : ContentRelocation{};
-      }
-    }
+    std::vector<RelocatingFile> files;
+    files.reserve(batch.size());
+    for (const QueueItemProjection& projection : batch)
+      files.push_back({&projection.record.file.path, &projection.record.contentSHA256});
     std::vector<ImageLibraryIndexingProgress> finished;
     bool failedWhole = false;
     try {
-      TimedScanStep step(scan.metrics, Operation::upsertRecord, static_cast<std::int64_t>(batch.size()));
-      finished = batches.projectQueueItems(scan.jobID, batch, isStillAsRead);
-      step.count = static_cast<std::int64_t>(finished.size());
-      // The same transaction completes the items: its time is counted above.
-      scan.metrics.record(Operation::markIndexed, step.count, 0);
+      writeRelocating(scan, files, [&](const std::vector<ContentRelocation>& relocations) {
+        for (std::size_t i = 0; i < batch.size(); ++i) batch[i].relocation = relocations[i];
+        TimedScanStep step(scan.metrics, Operation::upsertRecord, static_cast<std::int64_t>(batch.size()));
+        finished = batches.projectQueueItems(scan.jobID, batch, isStillAsRead);
+        step.count = static_cast<std::int64_t>(finished.size());
+        // The same transaction completes the items: its time is counted above.
+        scan.metrics.record(Operation::markIndexed, step.count, 0);
+        return finished.size();
+      });
     } catch (const std::exception& error) {
       platform::logDebug("IndexingPerformance",
                          std::string("Writing indexed files together failed: ") + error.what());
@@ -328,9 +365,8 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
       for (const IndexingQueueItem* item : batchItems) processQueueItem(scan, *item);
       break;
     }
-    for (std::size_t i = 0; i < finished.size(); ++i) {
-      noteRelocated(scan, batch[i].relocation, batch[i].record.file.path);
-      if (scan.progress) scan.progress(finished[i]);
+    for (const ImageLibraryIndexingProgress& progress : finished) {
+      if (scan.progress) scan.progress(progress);
     }
     // Otherwise the transaction ended after a checkpoint, or before an item it could not write or
     // whose file is no longer as it was read; the next call begins with that item.
@@ -433,17 +469,15 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
     scan.metrics.unchangedSkipCount += 1;
     // A file back where it was missing takes its review state back in the write that makes it
     // present again.
-    ContentRelocation relocation;
-    if (state->isMissing && scan.relocationRoots && state->contentSHA256) {
-      relocation = relocationOf(scan, *state->contentSHA256, file.path);
-      // Not there any more (renamed away again): the failure marks it missing.
-      fileInfo(path);
-    }
-    {
-      TimedScanStep step(scan.metrics, Operation::markObserved);
-      records_.markObserved(file, scan.jobID, relocation);
-    }
-    noteRelocated(scan, relocation, file.path);
+    const std::optional<std::string> missingContent = state->isMissing ? state->contentSHA256 : std::nullopt;
+    writeRelocating(scan, {{&file.path, &missingContent}},
+                    [&](const std::vector<ContentRelocation>& relocations) {
+                      // Not there any more (renamed away again): the failure marks it missing.
+                      if (!relocations.front().empty()) fileInfo(path);
+                      TimedScanStep step(scan.metrics, Operation::markObserved);
+                      records_.markObserved(file, scan.jobID, relocations.front());
+                      return 1;
+                    });
     TimedScanStep step(scan.metrics, Operation::markIndexed);
     return jobs_.completeIndexingQueueItem(scan.jobID, item.id, std::nullopt);
   }
@@ -479,20 +513,18 @@ ImageLibraryIndexingProgress ImageLibraryScanner::indexQueueItem(Scan& scan, con
   record.file = file;
   const std::optional<std::string> completionMessage = generateThumbnail(scan, record);
   // The image and the marks it takes from the places its content left are written together.
-  ContentRelocation relocation;
-  if (scan.relocationRoots && record.contentSHA256)
-    relocation = relocationOf(scan, *record.contentSHA256, file.path);
-  {
-    TimedScanStep step(scan.metrics, Operation::processingFileInfo);
-    // Gone since it was read (a rename took it away): no record stands for a path that does not
-    // exist; the failure marks whatever the library held there missing.
-    fileInfo(path);
-  }
-  {
-    TimedScanStep step(scan.metrics, Operation::upsertRecord);
-    records_.upsertRecord(record, scan.jobID, relocation);
-  }
-  noteRelocated(scan, relocation, file.path);
+  writeRelocating(scan, {{&file.path, &record.contentSHA256}},
+                  [&](const std::vector<ContentRelocation>& relocations) {
+                    {
+                      TimedScanStep step(scan.metrics, Operation::processingFileInfo);
+                      // Gone since it was read (a rename took it away): no record stands for a path that does
+                      // not exist; the failure marks whatever the library held there missing.
+                      fileInfo(path);
+                    }
+                    TimedScanStep step(scan.metrics, Operation::upsertRecord);
+                    records_.upsertRecord(record, scan.jobID, relocations.front());
+                    return 1;
+                  });
   TimedScanStep step(scan.metrics, Operation::markIndexed);
   return jobs_.completeIndexingQueueItem(scan.jobID, item.id, completionMessage);
 }
@@ -516,54 +548,32 @@ void ImageLibraryScanner::hashNextQueuedFile(Scan& scan) {
   }
 }
 
-ContentRelocation ImageLibraryScanner::relocationOf(Scan& scan, const std::string& contentSHA256,
-                                                    const std::string& path) {
-  std::vector<std::string> candidates;
-  std::vector<std::string> vacated;
-  {
-    TimedScanStep step(scan.metrics, Operation::relocationLookup);
-    candidates = records_.relocationCandidatePaths(contentSHA256, path);
-    if (scan.hasVacatedPaths) vacated = records_.vacatedPathsWithContent(scan.jobID, contentSHA256);
-  }
-  std::vector<std::string> moved;
-  for (const auto& candidate : candidates) {
-    if (isUnderRoot(candidate, *scan.relocationRoots) && !stillResolvesToItself(candidate)) {
-      moved.push_back(candidate);
+std::size_t ImageLibraryScanner::writeRelocating(Scan& scan, const std::vector<RelocatingFile>& files,
+                                                 const RelocatingWrite& write) {
+  std::vector<ContentRelocation> relocations(files.size());
+  if (scan.relocationRoots) {
+    const std::optional<std::int64_t> vacatedOfJob =
+        scan.hasVacatedPaths ? std::optional(scan.jobID) : std::nullopt;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (files[i].contentSHA256 == nullptr || !files[i].contentSHA256->has_value()) continue;
+      TimedScanStep step(scan.metrics, Operation::relocationLookup);
+      relocations[i] =
+          placesLeft(records_, *scan.relocationRoots, vacatedOfJob, **files[i].contentSHA256, *files[i].path);
     }
   }
-  // Where the file's review state may come from: the places its content just left, each a record
-  // that gives up what the file takes (ContentRelocation).
-  std::vector<std::string> sources = moved;
-  for (const auto& earlier : vacated) {
-    if (!stillResolvesToItself(earlier)) sources.push_back(earlier);
+  const std::size_t written = std::min(write(relocations), files.size());
+  for (std::size_t i = 0; i < written; ++i) {
+    // The records the file continues are those it took the review state of.
+    for (const std::string& source : relocations[i].reviewSources)
+      scan.relocations.push_back({text::standardizedPath(source), text::standardizedPath(*files[i].path)});
+    if (relocations[i].movedPaths.empty()) continue;
+    // The write that took the image's marks marked these missing, and the job keeps them, for the
+    // content's other copies later in the scan: its time is counted there.
+    scan.metrics.record(Operation::markMissing, static_cast<std::int64_t>(relocations[i].movedPaths.size()),
+                        0);
+    scan.hasVacatedPaths = true;
   }
-  std::erase(sources, path);
-  std::sort(sources.begin(), sources.end());
-  sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
-  if (!sources.empty() && heldAlready(path, contentSHA256)) sources.clear();
-  // Copies of one image moved together: each takes the state of the one of its own name, if any.
-  const std::string_view name = text::lastPathComponent(path);
-  const auto sameName = [&](const std::string& source) { return text::lastPathComponent(source) == name; };
-  if (std::any_of(sources.begin(), sources.end(), sameName)) std::erase_if(sources, std::not_fn(sameName));
-  return {std::move(moved), std::move(sources)};
-}
-
-bool ImageLibraryScanner::heldAlready(const std::string& path, const std::string& contentSHA256) {
-  const std::optional<IndexedImageFileState> here = records_.indexedFileState(path);
-  return here && !here->isMissing && (!here->contentSHA256 || *here->contentSHA256 == contentSHA256);
-}
-
-void ImageLibraryScanner::noteRelocated(Scan& scan, const ContentRelocation& relocation,
-                                        const std::string& path) {
-  // The records the file continues are those it took the review state of.
-  for (const std::string& source : relocation.reviewSources) {
-    scan.relocations.push_back({text::standardizedPath(source), text::standardizedPath(path)});
-  }
-  if (relocation.movedPaths.empty()) return;
-  // The write that took the image's marks marked these missing, and the job keeps them: its time
-  // is counted there.
-  scan.metrics.record(Operation::markMissing, static_cast<std::int64_t>(relocation.movedPaths.size()), 0);
-  scan.hasVacatedPaths = true;
+  return written;
 }
 
 ImageLibraryIndexingProgress ImageLibraryScanner::failQueueItem(Scan& scan, const IndexingQueueItem& item,
