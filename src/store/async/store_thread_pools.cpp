@@ -10,19 +10,6 @@
 
 namespace lorvex {
 
-namespace {
-
-// The program's end waits for the pool's jobs and joins its threads (a job still running then is
-// left to the caller's grace).
-QThreadPool* registeredAtProgramEnd(QThreadPool* pool, std::string name) {
-  platform::registerLongLivedThreads(
-      std::move(name), platform::LongLivedThreadsRole::workers,
-      [pool](std::chrono::steady_clock::time_point deadline) { return waitForPoolUntil(*pool, deadline); });
-  return pool;
-}
-
-}  // namespace
-
 bool waitForPoolUntil(QThreadPool& pool, std::chrono::steady_clock::time_point deadline) {
   const auto left =
       std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -30,11 +17,18 @@ bool waitForPoolUntil(QThreadPool& pool, std::chrono::steady_clock::time_point d
   return pool.waitForDone(static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX)));
 }
 
+void registerPoolAtProgramEnd(QThreadPool& pool, std::string name) {
+  platform::registerLongLivedThreads(
+      std::move(name), platform::LongLivedThreadsRole::workers,
+      [&pool](std::chrono::steady_clock::time_point deadline) { return waitForPoolUntil(pool, deadline); });
+}
+
 QThreadPool& userInitiatedPool() {
   static QThreadPool* const pool = [] {
     auto* created = new QThreadPool();
     created->setMaxThreadCount(std::max(4, QThread::idealThreadCount()));
-    return registeredAtProgramEnd(created, "the user-initiated pool");
+    registerPoolAtProgramEnd(*created, "the user-initiated pool");
+    return created;
   }();
   return *pool;
 }
@@ -44,7 +38,8 @@ QThreadPool& utilityPool() {
     auto* created = new QThreadPool();
     created->setMaxThreadCount(4);
     created->setThreadPriority(QThread::LowPriority);
-    return registeredAtProgramEnd(created, "the utility pool");
+    registerPoolAtProgramEnd(*created, "the utility pool");
+    return created;
   }();
   return *pool;
 }

@@ -12,6 +12,7 @@
 
 #include <QThreadPool>
 #include <chrono>
+#include <string>
 
 namespace lorvex {
 
@@ -23,5 +24,9 @@ QThreadPool& utilityPool();
 // Waits until `deadline` for the pool's jobs; once they are done its idle threads are joined too.
 // False when a job still ran at the deadline.
 bool waitForPoolUntil(QThreadPool& pool, std::chrono::steady_clock::time_point deadline);
+
+// For a pool that lives as long as the program: its end waits for the pool's jobs until the exit
+// deadline and joins its threads (a job still running then is left to the caller's grace).
+void registerPoolAtProgramEnd(QThreadPool& pool, std::string name);
 
 }  // namespace lorvex

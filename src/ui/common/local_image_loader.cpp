@@ -3,7 +3,6 @@
 #include <QPointer>
 #include <utility>
 
-#include "platform/long_lived_threads.h"
 #include "store/async/store_thread_pools.h"
 
 namespace lorvex::ui {
@@ -55,9 +54,7 @@ LocalImageLoader& LocalImageLoader::shared() {
 }
 
 void LocalImageLoader::livesAsLongAsTheProgram(std::string name) {
-  platform::registerLongLivedThreads(
-      std::move(name), platform::LongLivedThreadsRole::workers,
-      [this](std::chrono::steady_clock::time_point deadline) { return waitForPoolUntil(pool_, deadline); });
+  registerPoolAtProgramEnd(pool_, std::move(name));
 }
 
 LocalImageLoader::Ticket LocalImageLoader::load(const std::string& path,

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/long_lived_threads.h"
 #include "store/async/store_thread_pools.h"
 #include "ui/common/clip_rect_painting.h"
 
@@ -80,10 +79,7 @@ LocalImageScaler& LocalImageScaler::shared() {
     auto* made = new LocalImageScaler();
     // Never destroyed (views may outlive any owner it could have): the program's end joins its
     // workers once their scales are done.
-    platform::registerLongLivedThreads("the image scaler", platform::LongLivedThreadsRole::workers,
-                                       [made](std::chrono::steady_clock::time_point deadline) {
-                                         return waitForPoolUntil(made->pool_, deadline);
-                                       });
+    registerPoolAtProgramEnd(made->pool_, "the image scaler");
     return made;
   }();
   return *scaler;

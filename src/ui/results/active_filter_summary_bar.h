@@ -16,10 +16,10 @@
 #include <QScrollArea>
 #include <QWidget>
 
+#include "store/async/turn_end_call.h"
 #include "store/feature_models.h"
 #include "ui/common/app_localization.h"
 #include "ui/results/active_filter_summary_presentation.h"
-#include "ui/results/once_per_turn.h"
 
 class QHBoxLayout;
 class QLabel;
@@ -50,7 +50,7 @@ class ActiveFilterSummaryBar : public QWidget {
   QWidget* row_ = nullptr;
   QHBoxLayout* rowLayout_ = nullptr;
   bool built_ = false;
-  OncePerTurn rebuildSoon_{this, [this] { rebuild(); }};
+  TurnEndCall rebuildSoon_{this, [this] { rebuild(); }};
 };
 
 }  // namespace lorvex::ui

@@ -46,12 +46,12 @@
 #include <utility>
 
 #include "model/image_drag_payload.h"
+#include "store/async/turn_end_call.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/image_context_menu_model.h"
 #include "ui/common/local_image_load_state.h"
 #include "ui/common/local_image_loader.h"
 #include "ui/results/image_tile_delegate.h"
-#include "ui/results/once_per_turn.h"
 #include "ui/results/results_grid_geometry.h"
 #include "ui/results/results_grid_list_models.h"
 #include "ui/results/results_grid_model.h"
@@ -203,9 +203,9 @@ class ResultsGridListView : public QListView, private TileImageSource {
   ResultsGridSelectionChangeSource focusChangeSource_ = ResultsGridSelectionChangeSource::programmatic;
   int appliedSearchResultsResetCount_ = 0;
   std::optional<std::string> scrolledForPrimaryPath_;
-  OncePerTurn scrollCheck_{this, [this] { checkScroll(); }};
+  TurnEndCall scrollCheck_{this, [this] { checkScroll(); }};
 
-  OncePerTurn visibleRowsCheck_{this, [this] { checkVisibleRows(); }};
+  TurnEndCall visibleRowsCheck_{this, [this] { checkVisibleRows(); }};
   int visibleFirst_ = -1;
   int visibleLast_ = -1;
   std::unordered_map<std::string, VisibleTile> visibleTiles_;

@@ -17,10 +17,10 @@
 #include <functional>
 #include <string>
 
+#include "store/async/turn_end_call.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/local_image_loader.h"
 #include "ui/results/empty_results_presentation.h"
-#include "ui/results/once_per_turn.h"
 #include "ui/results/results_grid_list_models.h"
 
 namespace lorvex {
@@ -82,7 +82,7 @@ class ResultsGridView : public QWidget {
   SearchProgressIndicator* searching_ = nullptr;
   EmptyResultsOverlay* empty_ = nullptr;
   ResultsOverlay overlay_ = ResultsOverlay::none;
-  OncePerTurn rebuildSoon_{this, [this] { rebuild(); }};
+  TurnEndCall rebuildSoon_{this, [this] { rebuild(); }};
 };
 
 }  // namespace lorvex::ui

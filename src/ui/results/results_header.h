@@ -14,9 +14,9 @@
 #include <QWidget>
 #include <functional>
 
+#include "store/async/turn_end_call.h"
 #include "store/feature_models.h"
 #include "ui/common/app_localization.h"
-#include "ui/results/once_per_turn.h"
 #include "ui/results/results_header_presentation.h"
 
 class QComboBox;
@@ -68,7 +68,7 @@ class ResultsHeader : public QWidget {
   HeaderActionButton* slideshow_ = nullptr;
   ActiveFilterSummaryBar* filterSummary_ = nullptr;
   bool built_ = false;
-  OncePerTurn rebuildSoon_{this, [this] { rebuild(); }};
+  TurnEndCall rebuildSoon_{this, [this] { rebuild(); }};
 };
 
 }  // namespace lorvex::ui

@@ -18,7 +18,6 @@
 #include <QWindowStateChangeEvent>
 #include <cstdint>
 
-#include "platform/long_lived_threads.h"
 #include "store/async/store_thread_pools.h"
 #include "ui/slideshow/slideshow_playback_rules.h"
 
@@ -31,9 +30,7 @@ QThreadPool& pageMappingPool() {
   static QThreadPool* const pool = [] {
     auto* made = new QThreadPool();
     made->setMaxThreadCount(1);
-    platform::registerLongLivedThreads(
-        "the slideshow's page mapping", platform::LongLivedThreadsRole::workers,
-        [made](std::chrono::steady_clock::time_point deadline) { return waitForPoolUntil(*made, deadline); });
+    registerPoolAtProgramEnd(*made, "the slideshow's page mapping");
     return made;
   }();
   return *pool;
