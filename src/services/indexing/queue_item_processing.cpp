@@ -72,43 +72,6 @@ bool isStillAsRead(const ImageFileInfo& file) {
          found->modificationTime == file.modificationDate;
 }
 
-// Where the content now at `path` was before, to be written with the image: its earlier paths under
-// `roots` that no longer resolve to themselves become missing, and the image takes the review state
-// of its earlier places (those, and the places the job keeps as vacated when given; the one of its
-// own name first) unless it has one of its own. A file the library already held present with this
-// content, or with content it does not know (a copy touched or saved again), takes no other
-// record's review. Reads the library and the file system; writes nothing.
-ContentRelocation placesLeft(ImageIndexingRecordStore& records, const std::vector<std::string>& roots,
-                             std::optional<std::int64_t> vacatedOfJob, const std::string& contentSHA256,
-                             const std::string& path) {
-  const std::vector<std::string> candidates = records.relocationCandidatePaths(contentSHA256, path);
-  std::vector<std::string> moved;
-  for (const auto& candidate : candidates) {
-    if (isUnderRoot(candidate, roots) && !stillResolvesToItself(candidate)) moved.push_back(candidate);
-  }
-  // Where the file's review state may come from: the places its content just left, each a record
-  // that gives up what the file takes (ContentRelocation).
-  std::vector<std::string> sources = moved;
-  if (vacatedOfJob) {
-    for (const auto& earlier : records.vacatedPathsWithContent(*vacatedOfJob, contentSHA256)) {
-      if (!stillResolvesToItself(earlier)) sources.push_back(earlier);
-    }
-  }
-  std::erase(sources, path);
-  std::sort(sources.begin(), sources.end());
-  sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
-  if (!sources.empty()) {
-    const std::optional<IndexedImageFileState> here = records.indexedFileState(path);
-    if (here && !here->isMissing && (!here->contentSHA256 || *here->contentSHA256 == contentSHA256))
-      sources.clear();
-  }
-  // Copies of one image moved together: each takes the state of the one of its own name, if any.
-  const std::string_view name = text::lastPathComponent(path);
-  const auto sameName = [&](const std::string& source) { return text::lastPathComponent(source) == name; };
-  if (std::any_of(sources.begin(), sources.end(), sameName)) std::erase_if(sources, std::not_fn(sameName));
-  return {std::move(moved), std::move(sources)};
-}
-
 }  // namespace
 
 void ImageLibraryScanner::queueDiscoveredFiles(Scan& scan) {
@@ -551,15 +514,49 @@ void ImageLibraryScanner::hashNextQueuedFile(Scan& scan) {
 std::size_t ImageLibraryScanner::writeRelocating(Scan& scan, const std::vector<RelocatingFile>& files,
                                                  const RelocatingWrite& write) {
   std::vector<ContentRelocation> relocations(files.size());
-  if (scan.relocationRoots) {
-    const std::optional<std::int64_t> vacatedOfJob =
-        scan.hasVacatedPaths ? std::optional(scan.jobID) : std::nullopt;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      if (files[i].contentSHA256 == nullptr || !files[i].contentSHA256->has_value()) continue;
-      TimedScanStep step(scan.metrics, Operation::relocationLookup);
-      relocations[i] =
-          placesLeft(records_, *scan.relocationRoots, vacatedOfJob, **files[i].contentSHA256, *files[i].path);
+  if (!scan.relocationRoots) return std::min(write(relocations), files.size());
+  const std::vector<std::string>& roots = *scan.relocationRoots;
+  const std::optional<std::int64_t> vacatedOfJob =
+      scan.hasVacatedPaths ? std::optional(scan.jobID) : std::nullopt;
+  // Where the content now at `path` was before, to be written with the image: its earlier paths under
+  // the scan's roots that no longer resolve to themselves become missing, and the image takes the
+  // review state of its earlier places (those, and the places the job keeps as vacated; the one of
+  // its own name first) unless it has one of its own. A file the library already held present with
+  // this content, or with content it does not know (a copy touched or saved again), takes no other
+  // record's review. Reads the library and the file system; writes nothing. Only this function looks
+  // them up, so every write that hands a record another's review state is noted below.
+  const auto placesLeft = [&](const std::string& contentSHA256, const std::string& path) {
+    const std::vector<std::string> candidates = records_.relocationCandidatePaths(contentSHA256, path);
+    std::vector<std::string> moved;
+    for (const auto& candidate : candidates) {
+      if (isUnderRoot(candidate, roots) && !stillResolvesToItself(candidate)) moved.push_back(candidate);
     }
+    // Where the file's review state may come from: the places its content just left, each a record
+    // that gives up what the file takes (ContentRelocation).
+    std::vector<std::string> sources = moved;
+    if (vacatedOfJob) {
+      for (const auto& earlier : records_.vacatedPathsWithContent(*vacatedOfJob, contentSHA256)) {
+        if (!stillResolvesToItself(earlier)) sources.push_back(earlier);
+      }
+    }
+    std::erase(sources, path);
+    std::sort(sources.begin(), sources.end());
+    sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
+    if (!sources.empty()) {
+      const std::optional<IndexedImageFileState> here = records_.indexedFileState(path);
+      if (here && !here->isMissing && (!here->contentSHA256 || *here->contentSHA256 == contentSHA256))
+        sources.clear();
+    }
+    // Copies of one image moved together: each takes the state of the one of its own name, if any.
+    const std::string_view name = text::lastPathComponent(path);
+    const auto sameName = [&](const std::string& source) { return text::lastPathComponent(source) == name; };
+    if (std::any_of(sources.begin(), sources.end(), sameName)) std::erase_if(sources, std::not_fn(sameName));
+    return ContentRelocation{std::move(moved), std::move(sources)};
+  };
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (files[i].contentSHA256 == nullptr || !files[i].contentSHA256->has_value()) continue;
+    TimedScanStep step(scan.metrics, Operation::relocationLookup);
+    relocations[i] = placesLeft(**files[i].contentSHA256, *files[i].path);
   }
   const std::size_t written = std::min(write(relocations), files.size());
   for (std::size_t i = 0; i < written; ++i) {
