@@ -5,6 +5,9 @@ if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
 endif()
 
 add_compile_options(-Wall -Wextra -Wpedantic)
+# A switch over an enumeration without a default names every case: a case added without its branch
+# stops every build, the release build too, not only the ones that make all warnings errors.
+add_compile_options(-Werror=switch)
 
 # -O1 keeps sanitized debug builds fast enough for the larger table-driven and differential tests.
 set(CMAKE_CXX_FLAGS_DEBUG "-g -O1 -fno-omit-frame-pointer")

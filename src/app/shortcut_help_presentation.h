@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/enum_cases.h"
 #include "ui/common/app_localization.h"
 
 namespace lorvex::app {
@@ -35,7 +36,7 @@ enum class ShortcutHelpItemID {
 #undef LORVEX_SHORTCUT_CASE
 };
 
-inline constexpr std::size_t kShortcutHelpItemIDCount = 27;
+inline constexpr std::size_t kShortcutHelpItemIDCount = enumCaseCount<ShortcutHelpItemID>();
 
 std::string_view rawValue(ShortcutHelpItemID id);
 // The case whose name is exactly `raw`; nothing for any other text (case matters).

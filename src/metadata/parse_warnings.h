@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/enum_cases.h"
+
 namespace lorvex {
 
 enum class ParseWarningKind {
@@ -29,7 +31,8 @@ struct ParseWarningText {
   bool takesReason;  // the text is a prefix; the reader's reason follows it
 };
 
-inline constexpr std::array<ParseWarningText, 5> kParseWarningTexts{{
+// One row per kind, in case order: a kind without its row would be read back as no warning at all.
+inline constexpr std::array kParseWarningTexts = std::to_array<ParseWarningText>({
     {ParseWarningKind::comfyUIPromptUnavailable,
      "ComfyUI workflow was preserved, but prompt JSON was not available.", false},
     {ParseWarningKind::comfyUIPromptUndecodable,
@@ -38,7 +41,9 @@ inline constexpr std::array<ParseWarningText, 5> kParseWarningTexts{{
     {ParseWarningKind::comfyUINoPositivePrompt,
      "ComfyUI workflow was preserved, but no positive prompt could be resolved.", false},
     {ParseWarningKind::novelAICommentUndecodable, "Failed to decode NovelAI Comment JSON: ", true},
-}};
+});
+static_assert(holdsEveryCaseInOrder(kParseWarningTexts, &ParseWarningText::kind),
+              "kParseWarningTexts must hold one row per ParseWarningKind, in case order");
 
 constexpr std::string_view parseWarningText(ParseWarningKind kind) {
   for (const ParseWarningText& entry : kParseWarningTexts) {

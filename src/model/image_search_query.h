@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/enum_cases.h"
 #include "model/image_aspect.h"
 #include "model/image_search_query_v3.h"
 #include "model/raw_value.h"
@@ -40,6 +41,10 @@ struct RawValueTable<ImageSearchSort> {
 
 // The compiled order of a caller's sort (the cases correspond one to one).
 ImageSearchSortV3 compiledSort(ImageSearchSort sort);
+// The database's sort table holds a row per compiled order: a caller's sort added without its
+// compiled order does not build.
+static_assert(enumCaseCount<ImageSearchSort>() == enumCaseCount<ImageSearchSortV3>(),
+              "every caller's sort must have its compiled order");
 
 struct ImageSearchQuery {
   std::string text;

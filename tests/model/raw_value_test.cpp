@@ -7,11 +7,13 @@
 #include <set>
 #include <string>
 
+#include "model/error_notice.h"
 #include "model/folder_access_diagnostic.h"
 #include "model/image_aspect.h"
 #include "model/image_library_scan_summary.h"
 #include "model/image_search_query.h"
 #include "model/indexing_job.h"
+#include "model/library_error.h"
 #include "model/registered_folder.h"
 #include "model/scan_diagnostic_context.h"
 #include "model/thumbnail_job.h"
@@ -19,13 +21,28 @@
 namespace lorvex {
 namespace {
 
+// What the build refuses: a table that misses a case, lists one twice or out of order. The cases
+// are counted from the enumeration (here one nested in a class, over a narrow type).
+struct Holder {
+  enum class Fruit : std::uint8_t { apple, pear, plum };
+};
+using Fruit = Holder::Fruit;
+static_assert(enumCaseCount<Fruit>() == 3 && allCases<Fruit>().back() == Fruit::plum);
+static_assert(holdsEveryCaseInOrder(std::array{Fruit::apple, Fruit::pear, Fruit::plum}));
+static_assert(!holdsEveryCaseInOrder(std::array{Fruit::apple, Fruit::pear}));
+static_assert(!holdsEveryCaseInOrder(std::array{Fruit::pear, Fruit::apple, Fruit::plum}));
+static_assert(!holdsEveryCaseInOrder(std::array{Fruit::apple, Fruit::pear, Fruit::plum, Fruit::plum}));
+static_assert(holdsEveryCaseOnce(std::array{Fruit::plum, Fruit::apple, Fruit::pear}));
+static_assert(!holdsEveryCaseOnce(std::array{Fruit::plum, Fruit::apple, Fruit::apple}));
+static_assert(!holdsEveryCaseOnce(std::array{Fruit::plum, Fruit::apple, static_cast<Fruit>(3)}));
+
 template <typename E>
 class TextRawValueTest : public testing::Test {};
 
 using TextEnums = testing::Types<IndexingJobStatus, IndexingQueueItemStatus, ImageLibraryIndexingPhase,
                                  ImageLibraryScanDiagnosticSource, ImageLibraryScanFailure::Kind,
                                  RegisteredFolderAccessState, FolderAccessDiagnosticOperation,
-                                 ImageSearchSort, ImageAspectFilter>;
+                                 ImageSearchSort, ImageAspectFilter, ErrorNoticeKind, LibraryError::Kind>;
 TYPED_TEST_SUITE(TextRawValueTest, TextEnums);
 
 TYPED_TEST(TextRawValueTest, EveryCaseRoundTripsAndVariantsAreRejected) {

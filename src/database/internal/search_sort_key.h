@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "model/image_search_query.h"
+#include "model/enum_cases.h"
 #include "model/image_search_query_v3.h"
 
 namespace lorvex::search {
@@ -66,13 +66,6 @@ inline constexpr std::array<SortKey, 4> kSortKeys{{
 
 namespace sort_key_detail {
 
-constexpr bool rowsInCaseOrder() {
-  for (std::size_t i = 0; i < kSortKeys.size(); ++i) {
-    if (kSortKeys[i].sort != static_cast<ImageSearchSortV3>(i)) return false;
-  }
-  return true;
-}
-
 constexpr bool columnsReadTheirCursorColumn() {
   for (const SortKey& key : kSortKeys) {
     if (!key.column.starts_with(key.cursorColumn)) return false;
@@ -82,12 +75,10 @@ constexpr bool columnsReadTheirCursorColumn() {
 
 }  // namespace sort_key_detail
 
-static_assert(sort_key_detail::rowsInCaseOrder(), "kSortKeys must hold each sort's row at the sort's value");
+static_assert(holdsEveryCaseInOrder(kSortKeys, &SortKey::sort),
+              "kSortKeys must hold one row per ImageSearchSortV3 case, at the sort's value");
 static_assert(sort_key_detail::columnsReadTheirCursorColumn(),
               "a sort's compared expression must read the column its cursor takes its key from");
-// Each case is the compiled form of one caller's sort (compiledSort), and every caller's sort is
-// listed with its raw value: a sort added there without its row here does not build.
-static_assert(kSortKeys.size() == allCases<ImageSearchSort>().size(), "kSortKeys must have a row per sort");
 
 // The row of a sort. Only a cast makes a value outside the cases: it reads as the default order.
 constexpr const SortKey& sortKey(ImageSearchSortV3 sort) {

@@ -7,8 +7,7 @@
 namespace lorvex {
 namespace {
 
-constexpr std::size_t kOperationCount = RawValueTable<ImageLibraryIndexingMetricOperation>::entries.size();
-static_assert(kOperationCount == 20, "operationTotals_ holds one slot per operation");
+constexpr std::size_t kOperationCount = enumCaseCount<ImageLibraryIndexingMetricOperation>();
 
 // Nanoseconds as milliseconds with two decimals ("1.23"); to_chars ignores the process locale.
 void appendMilliseconds(std::string& line, std::uint64_t nanoseconds) {

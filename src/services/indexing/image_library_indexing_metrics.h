@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/enum_cases.h"
 #include "model/raw_value.h"
 
 namespace lorvex {
@@ -173,7 +174,8 @@ class ImageLibraryIndexingMetricsCollector {
   std::vector<std::string> rootPaths_;
   std::int64_t changedPathCount_;
   std::uint64_t startedAt_;
-  std::array<std::optional<OperationTotal>, 20> operationTotals_;
+  std::array<std::optional<OperationTotal>, enumCaseCount<ImageLibraryIndexingMetricOperation>()>
+      operationTotals_;
 };
 
 // Receives the snapshot of every scan that got as far as having a job.

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/enum_cases.h"
 #include "model/text/whitespace.h"
 #include "store/filters/filters_model.h"
 
@@ -16,6 +17,7 @@ namespace {
 // The order the sidebar and the filter chips list aspects in, whatever order they were chosen in.
 constexpr std::array kAspectOrder = {ImageAspectFilter::portrait, ImageAspectFilter::landscape,
                                      ImageAspectFilter::square};
+static_assert(holdsEveryCaseOnce(kAspectOrder));
 
 bool containsAspect(const std::vector<ImageAspectFilter>& aspects, ImageAspectFilter aspect) {
   return std::find(aspects.begin(), aspects.end(), aspect) != aspects.end();

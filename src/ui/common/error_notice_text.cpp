@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "model/enum_cases.h"
+
 namespace lorvex::ui {
 
 namespace {
@@ -48,6 +50,8 @@ constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 35> kKeys{{
     {K::undoIncomplete, "error.undo.incomplete"},
     {K::thumbnail, "error.thumbnail"},
 }};
+static_assert(holdsEveryCaseInOrder(kKeys, [](const auto& row) { return row.first; }),
+              "kKeys must hold one key per ErrorNoticeKind, in case order");
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "model/enum_cases.h"
 #include "store/delete_candidate_trash_disabled_reason.h"
 #include "ui/common/app_localization.h"
 
@@ -32,6 +33,7 @@ inline constexpr std::array kAllDeleteCandidateTrashDisabledReasons = {
     DeleteCandidateTrashDisabledReason::noCandidates,
     DeleteCandidateTrashDisabledReason::noSelection,
 };
+static_assert(holdsEveryCaseInOrder(kAllDeleteCandidateTrashDisabledReasons));
 
 // The one text key of each reason; no two reasons share one.
 AppLocalizationKey disabledReasonKey(DeleteCandidateTrashDisabledReason reason);

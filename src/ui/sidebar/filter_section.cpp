@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "model/enum_cases.h"
 #include "store/concepts/tag_concepts_model.h"
 #include "store/context/store_context.h"
 #include "store/filters/filters_model.h"
@@ -35,6 +36,7 @@ using Key = AppLocalizationKey;
 
 constexpr std::array<ImageAspectFilter, 3> kAspects = {
     ImageAspectFilter::portrait, ImageAspectFilter::landscape, ImageAspectFilter::square};
+static_assert(holdsEveryCaseOnce(kAspects));
 
 QLabel* sectionHeader(const QString& title, QWidget* parent) {
   auto* label = makePlainLabel(title, parent);

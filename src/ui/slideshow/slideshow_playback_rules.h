@@ -11,6 +11,8 @@
 #include <optional>
 #include <string_view>
 
+#include "model/enum_cases.h"
+
 namespace lorvex::ui {
 
 // The floating bar's focusable controls, left to right.
@@ -30,6 +32,7 @@ inline constexpr std::array<SlideshowControlFocus, 8> kAllSlideshowControlFocuse
     SlideshowControlFocus::visibleCount,    SlideshowControlFocus::interval, SlideshowControlFocus::favorite,
     SlideshowControlFocus::deleteCandidate, SlideshowControlFocus::close,
 };
+static_assert(holdsEveryCaseInOrder(kAllSlideshowControlFocuses));
 
 namespace accessibility_id {
 inline constexpr std::string_view kSlideshowWindow = "slideshow.window";

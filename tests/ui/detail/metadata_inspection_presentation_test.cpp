@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <functional>
 #include <set>
@@ -319,8 +320,10 @@ TEST(MetadataInspectionPresentationTest, EveryParseWarningKindHasItsOwnTextInBot
     SCOPED_TRACE(language);
     const auto localizer = AppLocalization::overTable(bundledLocalizationTable(language), ".");
     std::set<std::string> shown;
-    for (const ParseWarningText& warning : kParseWarningTexts) {
-      const std::string stored = std::string(warning.text) + (warning.takesReason ? "why" : "");
+    for (const ParseWarningKind kind : allCases<ParseWarningKind>()) {
+      const auto warning = std::ranges::find(kParseWarningTexts, kind, &ParseWarningText::kind);
+      ASSERT_NE(warning, kParseWarningTexts.end()) << static_cast<int>(kind);
+      const std::string stored = std::string(warning->text) + (warning->takesReason ? "why" : "");
       const std::string text = localizedParseWarning(stored, localizer);
       EXPECT_FALSE(text.empty()) << stored;
       EXPECT_NE(text, stored);
