@@ -12,6 +12,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 
 namespace lorvex::app {
 
@@ -130,10 +131,9 @@ ShortcutHelpSheet::ShortcutHelpSheet(const ShortcutHelpPresentation& presentatio
     for (const auto& item : section.items) {
       auto* badge =
           new ShortcutKeyBadge(ui::qtText(item.shortcutText), px(layout.keyBadgeMinimumWidth), block);
-      auto* action = ui::makePlainLabel(ui::qtText(item.actionText), block);
+      auto* action = new ui::WrappedTextLabel(ui::qtText(item.actionText), block);
       action->setObjectName(QStringLiteral("shortcutHelp.item.") + ui::qtText(rawValue(item.id)));
       action->setFont(ui::roleFont(ui::FontRole::body));
-      action->setWordWrap(true);
       // As tall as its wrapped text and no taller: extra height goes below the last section,
       // not between rows.
       QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);

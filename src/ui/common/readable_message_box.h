@@ -2,7 +2,10 @@
 // narrow for the window manager to show that title whole in its title bar, and the message below
 // it wraps into a thin column that can leave a word or two alone on its last line.
 // keepMessageBoxReadable has the box, each time it is shown, keep its text column at least as wide
-// as readableMessageBoxTextWidth asks for its title and message.
+// as readableMessageBoxTextWidth asks for its title and message, and break its Japanese texts
+// between phrases (phrase_line_breaks.h): its labels hold the texts with joiners, and whatever is
+// copied from the box (a selected part of a label) is the text as written. box.text() and
+// box.informativeText() then hold the joiners too.
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -22,5 +25,7 @@ int readableMessageBoxTextWidth(const QString& windowTitle, const QFont& titleBa
                                 const QFont& messageFont);
 
 void keepMessageBoxReadable(QMessageBox& box);
+// A message that changes while the box is shown: set here, it breaks as on show.
+void setReadableInformativeText(QMessageBox& box, const QString& text);
 
 }  // namespace lorvex::ui

@@ -1,10 +1,15 @@
 #include "ui/common/selectable_wrapped_text.h"
 
 #include <QEvent>
+#include <QMimeData>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <algorithm>
 #include <cmath>
 #include <memory>
+
+#include "ui/common/phrase_line_breaks.h"
 
 namespace lorvex::ui {
 
@@ -35,10 +40,21 @@ SelectableWrappedText::SelectableWrappedText(QWidget* parent) : QTextEdit(parent
 }
 
 void SelectableWrappedText::setText(const QString& text) {
-  if (text == toPlainText()) return;
+  const QString joined = withPhraseJoiners(text);
+  if (joined == toPlainText()) return;
   heights_.clear();
-  setPlainText(text);
+  setPlainText(joined);
   updateGeometry();
+}
+
+QString SelectableWrappedText::text() const {
+  return withoutPhraseJoiners(toPlainText());
+}
+
+QMimeData* SelectableWrappedText::createMimeDataFromSelection() const {
+  auto* data = new QMimeData;
+  data->setText(withoutPhraseJoiners(textCursor().selection().toPlainText()));
+  return data;
 }
 
 int SelectableWrappedText::heightForWidth(int width) const {
@@ -56,7 +72,7 @@ int SelectableWrappedText::heightForWidth(int width) const {
 QSize SelectableWrappedText::sizeHint() const {
   const QFontMetrics metrics(font());
   int natural = 0;
-  for (const QString& line : toPlainText().split(QLatin1Char('\n'))) {
+  for (const QString& line : text().split(QLatin1Char('\n'))) {
     natural = std::max(natural, metrics.horizontalAdvance(line));
   }
   const int width =

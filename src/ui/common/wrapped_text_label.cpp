@@ -80,12 +80,14 @@ int textLineHeight(const QFont& font) {
   return static_cast<int>(std::ceil(QFontMetricsF(font).lineSpacing()));
 }
 
-void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text) {
+void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text, Qt::Alignment alignment) {
+  const Qt::Alignment across = (alignment & Qt::AlignHorizontal_Mask) ? alignment & Qt::AlignHorizontal_Mask
+                                                                      : Qt::Alignment(Qt::AlignLeft);
   int y = area.top();
   for (int i = 0; i < text.lines.size(); ++i) {
     const int height = text.lineHeights[static_cast<std::size_t>(i)];
-    painter.drawText(QRect(area.left(), y, area.width(), height),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text.lines[i]);
+    painter.drawText(QRect(area.left(), y, area.width(), height), across | Qt::AlignTop | Qt::TextSingleLine,
+                     text.lines[i]);
     y += height;
   }
 }
@@ -158,6 +160,12 @@ void WrappedTextLabel::setEvenLines(bool even) {
   relayout();
 }
 
+void WrappedTextLabel::setAlignment(Qt::Alignment alignment) {
+  if (alignment == alignment_) return;
+  alignment_ = alignment;
+  update();
+}
+
 int WrappedTextLabel::wrapWidth(int width) const {
   if (!evenLines_ || text_.isEmpty() || width <= 1) return width;
   const auto lineCount = [&](int candidate) { return wrapText(text_, font(), candidate).lines.size(); };
@@ -200,7 +208,7 @@ QSize WrappedTextLabel::minimumSizeHint() const {
   const QMargins margins = contentsMargins();
   const int width = std::min(
       sizeHint().width(), metrics.horizontalAdvance(QStringLiteral("W…")) + margins.left() + margins.right());
-  return {width, metrics.height() + margins.top() + margins.bottom()};
+  return {width, textLineHeight(font()) + margins.top() + margins.bottom()};
 }
 
 void WrappedTextLabel::relayout() {
@@ -225,7 +233,7 @@ void WrappedTextLabel::changeEvent(QEvent* event) {
 void WrappedTextLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-  drawWrappedText(painter, contentsRect(), shown_);
+  drawWrappedText(painter, contentsRect(), shown_, alignment_);
 }
 
 }  // namespace lorvex::ui

@@ -1,8 +1,10 @@
 // A plain-text label that wraps its text to the width its layout gives it: between words where it
-// can, anywhere inside a word (a long path, a run of Japanese) where it must, so its minimum width
-// stays small and it never pushes a narrow column wider. Its height follows its width (height for
-// width). With a maximum line count, the last line shown ends with "…" when more text follows; the
-// whole text is then its tooltip. Accessibility always gets the whole text.
+// can, Japanese between its phrases, anywhere inside a word (a long path) where it must, so its
+// minimum width stays small and it never pushes a narrow column wider. Its height follows its width
+// (height for width), and is never less than one line of its font. With a maximum line count, the
+// last line shown ends with "…" when more text follows; the whole text is then its tooltip.
+// Accessibility always gets the whole text. Every word-wrapped text of the window that nobody
+// selects is one of these: a QLabel breaks Japanese inside words.
 //
 // Thread safety: GUI thread only.
 #pragma once
@@ -30,8 +32,10 @@ WrappedText wrapText(const QString& text, const QFont& font, int width, int maxi
 // rounded up. QFontMetrics::height() rounds the ascent and the descent each, and a box that high can
 // cut the last row of a descender ("img_00030.png" without its underscore).
 int textLineHeight(const QFont& font);
-// Draws the lines top-down from `area`'s top-left in the painter's pen and font.
-void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text);
+// Draws the lines top-down from `area`'s top in the painter's pen and font, each placed across
+// `area` by the horizontal part of `alignment`.
+void drawWrappedText(QPainter& painter, const QRect& area, const WrappedText& text,
+                     Qt::Alignment alignment = Qt::AlignLeft);
 
 // The narrowest width up to `maximumWidth` at which `text` takes no more lines, wrapped as a
 // word-wrapping QLabel given exactly `text` wraps it, than at `maximumWidth`, and draws nothing past
@@ -64,6 +68,8 @@ class WrappedTextLabel : public QWidget {
   // Wraps at the narrowest width that takes no more lines than the label's own width, so the lines
   // come out about even and a short end never stands alone ("す。"). The label keeps its width.
   void setEvenLines(bool even);
+  // Only the horizontal part counts: lines start at the top.
+  void setAlignment(Qt::Alignment alignment);
 
   // The lines shown at the current width.
   QStringList displayedLines() const { return shown_.lines; }
@@ -86,6 +92,7 @@ class WrappedTextLabel : public QWidget {
 
   QString text_;
   bool evenLines_ = false;
+  Qt::Alignment alignment_ = Qt::AlignLeft;
   int maximumLineCount_ = 0;
   WrappedText shown_;
 };

@@ -12,6 +12,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/detail/image_detail_preview.h"
 #include "ui/detail/image_filter_tags_section.h"
 #include "ui/detail/image_tag_concept_section.h"
@@ -34,10 +35,9 @@ QWidget* makeEmptyState(const AppLocalization& localization, QWidget* parent) {
   icon->setPixmap(symbolPixmap("photo", 40, roleColor(ColorRole::secondary, empty->palette()),
                                empty->devicePixelRatioF()));
   column->addWidget(icon);
-  auto* title = makePlainLabel(qtText(localization.lookup(Key::detailNoSelection)), empty);
+  auto* title = new WrappedTextLabel(qtText(localization.lookup(Key::detailNoSelection)), empty);
   title->setObjectName("detail.empty.title");
-  title->setAlignment(Qt::AlignCenter);
-  title->setWordWrap(true);
+  title->setAlignment(Qt::AlignHCenter);
   title->setFont(roleFont(FontRole::title3, QFont::DemiBold));
   column->addWidget(title);
   column->addStretch(1);

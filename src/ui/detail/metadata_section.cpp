@@ -17,6 +17,7 @@
 #include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/detail/detail_fonts.h"
 #include "ui/detail/hide_while_changed.h"
 #include "ui/detail/image_detail_panel_rules.h"
@@ -197,9 +198,8 @@ void MetadataSection::buildStatusBox() {
   titleRow->addWidget(statusIcon_);
   titleRow->addWidget(statusTitle_, 1);
   column->addLayout(titleRow);
-  statusDescription_ = makePlainLabel({}, box);
+  statusDescription_ = new WrappedTextLabel({}, box);
   statusDescription_->setObjectName("detail.metadata.status.description");
-  statusDescription_->setWordWrap(true);
   statusDescription_->setFont(roleFont(FontRole::caption));
   setForegroundColor(*statusDescription_, roleColor(ColorRole::secondary, statusDescription_->palette()));
   column->addWidget(statusDescription_);

@@ -25,6 +25,8 @@ class QToolButton;
 
 namespace lorvex::ui {
 
+class WrappedTextLabel;
+
 class MiddleElidedLabel;
 class MetadataLongTextDisclosure;
 class SelectableWrappedText;
@@ -54,7 +56,7 @@ class MetadataSection : public QWidget {
   QWidget* statusBox_ = nullptr;
   QLabel* statusIcon_ = nullptr;
   QLabel* statusTitle_ = nullptr;
-  QLabel* statusDescription_ = nullptr;
+  WrappedTextLabel* statusDescription_ = nullptr;
   QLabel* warning_ = nullptr;
   std::string warningText_;
   QWidget* grid_ = nullptr;

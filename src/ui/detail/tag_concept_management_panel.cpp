@@ -17,6 +17,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 
 namespace lorvex::ui {
 namespace {
@@ -136,8 +137,7 @@ void TagConceptManagementPanel::build() {
   auto* title = makePlainLabel(qtText(localization_.lookup(Key::tagConceptTitle)), content);
   title->setFont(roleFont(FontRole::headline));
   column->addWidget(title);
-  auto* explanation = makePlainLabel(qtText(localization_.lookup(Key::tagConceptExplanation)), content);
-  explanation->setWordWrap(true);
+  auto* explanation = new WrappedTextLabel(qtText(localization_.lookup(Key::tagConceptExplanation)), content);
   explanation->setFont(roleFont(FontRole::caption));
   setForegroundColor(*explanation, roleColor(ColorRole::secondary, explanation->palette()));
   column->addWidget(explanation);
@@ -209,9 +209,8 @@ void TagConceptManagementPanel::build() {
   assignmentColumn->setSpacing(8);
   assignmentColumn->addWidget(
       makeHeading(qtText(localization_.lookup(Key::tagConceptAssignmentTitle)), assignmentBlock_));
-  scopeText_ = makePlainLabel({}, assignmentBlock_);
+  scopeText_ = new WrappedTextLabel({}, assignmentBlock_);
   scopeText_->setObjectName(keyName(Key::tagConceptAssignmentScope));
-  scopeText_->setWordWrap(true);
   scopeText_->setFont(roleFont(FontRole::caption));
   setForegroundColor(*scopeText_, roleColor(ColorRole::secondary, scopeText_->palette()));
   assignmentColumn->addWidget(scopeText_);

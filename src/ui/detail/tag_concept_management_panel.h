@@ -51,6 +51,8 @@ class TagConceptsModel;
 
 namespace lorvex::ui {
 
+class WrappedTextLabel;
+
 class TagConceptManagementPanel : public QScrollArea {
   Q_OBJECT
 
@@ -114,7 +116,7 @@ class TagConceptManagementPanel : public QScrollArea {
   QLineEdit* aliasField_ = nullptr;
   QPushButton* aliasButton_ = nullptr;
   QWidget* assignmentBlock_ = nullptr;
-  QLabel* scopeText_ = nullptr;
+  WrappedTextLabel* scopeText_ = nullptr;
   QPushButton* assignButton_ = nullptr;
   QPushButton* unassignButton_ = nullptr;
 

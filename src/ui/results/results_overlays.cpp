@@ -12,6 +12,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 
 namespace lorvex::ui {
 
@@ -54,17 +55,15 @@ EmptyResultsOverlay::EmptyResultsOverlay(EmptyResultsActions actions, QWidget* p
   column->addWidget(busy_, 0, Qt::AlignHCenter);
   symbol_ = new QLabel(this);
   column->addWidget(symbol_, 0, Qt::AlignHCenter);
-  title_ = makePlainLabel({}, this);
+  title_ = new WrappedTextLabel({}, this);
   title_->setFont(roleFont(FontRole::title3, QFont::DemiBold));
   title_->setAlignment(Qt::AlignHCenter);
-  title_->setWordWrap(true);
   column->addWidget(title_);
   auto* descriptions = new QVBoxLayout();
   descriptions->setSpacing(8);
-  for (QLabel** label : {&description_, &secondary_}) {
-    *label = makePlainLabel({}, this);
+  for (WrappedTextLabel** label : {&description_, &secondary_}) {
+    *label = new WrappedTextLabel({}, this);
     (*label)->setAlignment(Qt::AlignHCenter);
-    (*label)->setWordWrap(true);
     setForegroundColor(**label, roleColor(ColorRole::secondary, palette()));
     descriptions->addWidget(*label);
   }

@@ -22,6 +22,7 @@ class QPushButton;
 namespace lorvex::ui {
 
 class BusyIndicator;
+class WrappedTextLabel;
 
 class SearchProgressIndicator : public QWidget {
   Q_OBJECT
@@ -55,9 +56,9 @@ class EmptyResultsOverlay : public QWidget {
   EmptyResultsPresentation presentation_;
   BusyIndicator* busy_ = nullptr;
   QLabel* symbol_ = nullptr;
-  QLabel* title_ = nullptr;
-  QLabel* description_ = nullptr;
-  QLabel* secondary_ = nullptr;
+  WrappedTextLabel* title_ = nullptr;
+  WrappedTextLabel* description_ = nullptr;
+  WrappedTextLabel* secondary_ = nullptr;
   QPushButton* button_ = nullptr;
 };
 

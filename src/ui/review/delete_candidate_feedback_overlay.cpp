@@ -20,6 +20,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/review/delete_candidate_feedback_presentation.h"
 
 // Qt's blur of an image, as its drop shadow effect uses it (exported by QtWidgets, declared in no
@@ -202,14 +203,12 @@ DeleteCandidateFeedbackOverlay::DeleteCandidateFeedbackOverlay(ReviewModel& revi
 
   auto* texts = new QVBoxLayout;
   texts->setSpacing(4);
-  message_ = makePlainLabel({}, this);
+  message_ = new WrappedTextLabel({}, this);
   message_->setObjectName("review.deleteCandidate.feedback.message");
   message_->setFont(roleFont(FontRole::callout, QFont::DemiBold));
-  message_->setWordWrap(true);
-  detail_ = makePlainLabel({}, this);
+  detail_ = new WrappedTextLabel({}, this);
   detail_->setObjectName("review.deleteCandidate.feedback.detail");
   detail_->setFont(roleFont(FontRole::caption));
-  detail_->setWordWrap(true);
   setForegroundColor(*detail_, roleColor(ColorRole::secondary, palette()));
   texts->addWidget(message_);
   texts->addWidget(detail_);

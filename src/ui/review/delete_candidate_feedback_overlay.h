@@ -32,6 +32,8 @@ class ReviewModel;
 
 namespace lorvex::ui {
 
+class WrappedTextLabel;
+
 class DeleteCandidateFeedbackOverlay : public QWidget {
   Q_OBJECT
 
@@ -68,8 +70,8 @@ class DeleteCandidateFeedbackOverlay : public QWidget {
   std::function<void()> undoAction_;
   const AppLocalization* localization_;
   QLabel* icon_ = nullptr;
-  QLabel* message_ = nullptr;
-  QLabel* detail_ = nullptr;
+  WrappedTextLabel* message_ = nullptr;
+  WrappedTextLabel* detail_ = nullptr;
   QPushButton* undo_ = nullptr;
   QToolButton* close_ = nullptr;
   // The last press on Undo or close, until its click has acted.

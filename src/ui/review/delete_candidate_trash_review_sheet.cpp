@@ -45,6 +45,15 @@ QLabel* makeLabel(QWidget* parent, FontRole font, ColorRole color, const char* o
   return label;
 }
 
+WrappedTextLabel* makeWrappedLabel(const QString& text, QWidget* parent, FontRole font, ColorRole color,
+                                   const char* objectName = nullptr) {
+  auto* label = new WrappedTextLabel(text, parent);
+  label->setFont(roleFont(font));
+  setForegroundColor(*label, roleColor(color, parent->palette()));
+  if (objectName != nullptr) label->setObjectName(objectName);
+  return label;
+}
+
 QPushButton* makeButton(const AppLocalization& localizer, Key key, QWidget* parent) {
   auto* button = new QPushButton(mnemonicSafe(qtText(localizer.lookup(key))), parent);
   button->setObjectName(qtText(keyString(key)));
@@ -133,10 +142,9 @@ QHBoxLayout* DeleteCandidateTrashReviewSheet::buildHeader() {
   titleRow->addWidget(title);
   titleRow->addStretch(1);
   titles->addLayout(titleRow);
-  QLabel* explanation =
-      makeLabel(this, FontRole::body, ColorRole::secondary, "deleteCandidateReview.explanation");
-  explanation->setText(qtText(localizer.lookup(Key::deleteCandidateReviewExplanation)));
-  explanation->setWordWrap(true);
+  auto* explanation =
+      makeWrappedLabel(qtText(localizer.lookup(Key::deleteCandidateReviewExplanation)), this, FontRole::body,
+                       ColorRole::secondary, "deleteCandidateReview.explanation");
   titles->addWidget(explanation);
   header->addLayout(titles, 1);
   header->addSpacing(16);
@@ -239,9 +247,9 @@ QWidget* DeleteCandidateTrashReviewSheet::buildEmptyPage() {
       makePlainLabel(qtText(localizer.lookup(Key::resultEmptyDeleteCandidatesTitle)), emptyPage_);
   emptyTitle->setFont(roleFont(FontRole::title2, QFont::DemiBold));
   empty->addWidget(emptyTitle, 0, Qt::AlignHCenter);
-  QLabel* emptyDescription = makeLabel(emptyPage_, FontRole::body, ColorRole::secondary);
-  emptyDescription->setText(qtText(localizer.lookup(Key::resultEmptyDeleteCandidatesDescription)));
-  emptyDescription->setWordWrap(true);
+  auto* emptyDescription =
+      makeWrappedLabel(qtText(localizer.lookup(Key::resultEmptyDeleteCandidatesDescription)), emptyPage_,
+                       FontRole::body, ColorRole::secondary);
   emptyDescription->setAlignment(Qt::AlignHCenter);
   empty->addWidget(emptyDescription);
   empty->addStretch(1);
@@ -448,8 +456,9 @@ void DeleteCandidateTrashReviewSheet::showConfirmation() {
 
 void DeleteCandidateTrashReviewSheet::updateConfirmationMessage() {
   if (confirmation_ == nullptr || !trash_) return;
-  confirmation_->setInformativeText(qtText(
-      flow_.confirmationMessage(DeleteCandidateTrashActionCounts::fromTrash(*trash_), *localization_)));
+  setReadableInformativeText(
+      *confirmation_, qtText(flow_.confirmationMessage(DeleteCandidateTrashActionCounts::fromTrash(*trash_),
+                                                       *localization_)));
 }
 
 void DeleteCandidateTrashReviewSheet::confirmPendingTrashAction() {

@@ -40,6 +40,12 @@ QLabel* makeLabel(const QString& text, FontRole font, QWidget* parent, QFont::We
   return label;
 }
 
+WrappedTextLabel* makeWrappedLabel(const QString& text, FontRole font, QWidget* parent) {
+  auto* label = new WrappedTextLabel(text, parent);
+  label->setFont(roleFont(font));
+  return label;
+}
+
 // The recovery list lays out this many rows per turn of the event loop.
 constexpr int kRowBatchSize = 200;
 
@@ -252,9 +258,8 @@ TrashFailureRecoverySheet::TrashFailureRecoverySheet(const TrashFailureRecoveryP
   header->addWidget(close);
   column->addLayout(header);
 
-  QLabel* guidance = makeLabel(qtText(localizer.lookup(Key::deleteCandidateReviewRecoveryRetryGuidance)),
-                               FontRole::subheadline, this);
-  guidance->setWordWrap(true);
+  auto* guidance = makeWrappedLabel(qtText(localizer.lookup(Key::deleteCandidateReviewRecoveryRetryGuidance)),
+                                    FontRole::subheadline, this);
   setForegroundColor(*guidance, roleColor(ColorRole::secondary, palette()));
   column->addWidget(guidance);
 
@@ -281,9 +286,8 @@ TrashFailureRecoverySheet::TrashFailureRecoverySheet(const TrashFailureRecoveryP
   connect(list_, &QListView::clicked, list_, [list = list_](const QModelIndex& index) { list->edit(index); });
   column->addWidget(list_, 1);
 
-  QLabel* finality = makeLabel(qtText(localizer.lookup(Key::deleteCandidateReviewRecoveryFinality)),
-                               FontRole::caption, this);
-  finality->setWordWrap(true);
+  auto* finality = makeWrappedLabel(qtText(localizer.lookup(Key::deleteCandidateReviewRecoveryFinality)),
+                                    FontRole::caption, this);
   setForegroundColor(*finality, roleColor(ColorRole::secondary, palette()));
   column->addWidget(finality);
 

@@ -26,6 +26,8 @@ class QVBoxLayout;
 
 namespace lorvex::ui {
 
+class WrappedTextLabel;
+
 // One row per failure of the presentation, in its order.
 class TrashFailureRecoveryListModel : public QAbstractListModel {
   Q_OBJECT

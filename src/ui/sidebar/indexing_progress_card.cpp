@@ -31,11 +31,10 @@ IndexingProgressCard::IndexingProgressCard(LibraryModel& library, const AppLocal
   layout->addWidget(busy_, 0, Qt::AlignHCenter);
   symbol_ = new QLabel(this);
   layout->addWidget(symbol_, 0, Qt::AlignHCenter);
-  message_ = makePlainLabel({}, this);
+  message_ = new WrappedTextLabel({}, this);
   message_->setObjectName("indexing.card.message");
   message_->setFont(roleFont(FontRole::headline));
-  message_->setAlignment(Qt::AlignCenter);
-  message_->setWordWrap(true);
+  message_->setAlignment(Qt::AlignHCenter);
   layout->addWidget(message_);
   unavailable_ = makePlainLabel(qtText(Presentation::unavailableText(localizer)), this);
   unavailable_->setFont(roleFont(FontRole::caption));

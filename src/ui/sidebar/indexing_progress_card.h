@@ -51,7 +51,7 @@ class IndexingProgressCard : public QFrame {
   std::optional<LibraryUnavailablePresentation> shownUnavailable_;
   BusyIndicator* busy_;
   QLabel* symbol_;
-  QLabel* message_;
+  WrappedTextLabel* message_;
   QLabel* unavailable_;
   WrappedTextLabel* reason_;
   WrappedTextLabel* location_;

@@ -86,10 +86,9 @@ class ScanFailureRowDelegate : public QStyledItemDelegate {
   QListView* view_;
 };
 
-QLabel* captionLabel(QWidget* parent) {
-  auto* label = makePlainLabel({}, parent);
+template <typename Label>
+Label* captionLabel(Label* label) {
   label->setFont(roleFont(FontRole::caption));
-  label->setWordWrap(true);
   setForegroundColor(*label, roleColor(ColorRole::secondary));
   return label;
 }
@@ -150,18 +149,19 @@ ScanFailureDiagnosticsSheet::ScanFailureDiagnosticsSheet(QWidget* parent,
 
   auto* details = new QVBoxLayout;
   details->setSpacing(5);
-  summary_ = makePlainLabel({}, content_);
+  summary_ = new WrappedTextLabel({}, content_);
   summary_->setFont(roleFont(FontRole::subheadline, QFont::DemiBold));
-  summary_->setWordWrap(true);
   details->addWidget(summary_);
-  context_ = captionLabel(content_);
+  context_ = captionLabel(new WrappedTextLabel({}, content_));
   details->addWidget(context_);
-  roots_ = captionLabel(content_);
+  // Paths a person may select: a selectable label, broken anywhere as a path is.
+  roots_ = captionLabel(makePlainLabel({}, content_));
+  roots_->setWordWrap(true);
   roots_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   roots_->setMaximumHeight(roots_->fontMetrics().lineSpacing() * 2 + 2);  // at most two lines
   roots_->setAlignment(Qt::AlignLeft | Qt::AlignTop);                     // the first two, whole
   details->addWidget(roots_);
-  guidance_ = captionLabel(content_);
+  guidance_ = captionLabel(new WrappedTextLabel({}, content_));
   details->addWidget(guidance_);
   layout->addLayout(details);
 

@@ -22,6 +22,8 @@ class QPushButton;
 
 namespace lorvex::ui {
 
+class WrappedTextLabel;
+
 class ScanFailureListModel : public QAbstractListModel {
   Q_OBJECT
 
@@ -56,10 +58,10 @@ class ScanFailureDiagnosticsSheet : public QDialog {
   ScanFailureListModel* model_;
   QListView* list_;
   QLabel* title_;
-  QLabel* summary_;
-  QLabel* context_;
+  WrappedTextLabel* summary_;
+  WrappedTextLabel* context_;
   QLabel* roots_;
-  QLabel* guidance_;
+  WrappedTextLabel* guidance_;
   QPushButton* close_;
   QPushButton* copy_;
   QPushButton* reauthorize_;

@@ -26,6 +26,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/sidebar/filter_row_list.h"
 #include "ui/sidebar/popover_placement.h"
 #include "ui/sidebar/sidebar_widget_helpers.h"
@@ -45,9 +46,8 @@ QWidget* centredState(QWidget* parent, QWidget* top, const QString& text) {
   auto* layout = new QVBoxLayout(page);
   layout->addStretch(1);
   layout->addWidget(top, 0, Qt::AlignHCenter);
-  auto* label = makePlainLabel(text, page);
-  label->setAlignment(Qt::AlignCenter);
-  label->setWordWrap(true);
+  auto* label = new WrappedTextLabel(text, page);
+  label->setAlignment(Qt::AlignHCenter);
   setForegroundColor(*label, roleColor(ColorRole::secondary));
   layout->addWidget(label, 0, Qt::AlignHCenter);
   layout->addStretch(1);

@@ -19,6 +19,7 @@
 #include <QWindow>
 
 #include "app/main_window.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/slideshow/slideshow_image_decoding.h"
 #include "ui/support/ui_test_application.h"
 
@@ -62,6 +63,14 @@ std::optional<std::string> cutText(const QWidget& control) {
     if (needed.width() > label->width() || needed.height() > label->height()) {
       return "its text needs " + sizeText(needed) + " and has " + sizeText(label->size()) + " (contents " +
              sizeText(contents.size()) + ")";
+    }
+    return std::nullopt;
+  }
+  if (const auto* label = qobject_cast<const ui::WrappedTextLabel*>(&control)) {
+    const int needed = label->heightForWidth(label->width());
+    if (needed > label->height()) {
+      return "its wrapped text needs " + std::to_string(needed) + " px of height and has " +
+             std::to_string(label->height());
     }
     return std::nullopt;
   }

@@ -946,7 +946,7 @@ void reopen(Driver& d) {
     if (!d.check(held.has_value(), "the journey holds the library")) return;
     d.app().start(std::nullopt);
     // The window says that the library could not be opened, why and where, and offers nothing else.
-    auto* message = d.control<QLabel>("indexing.card.message");
+    auto* message = d.control<ui::WrappedTextLabel>("indexing.card.message");
     auto* reason = d.control<ui::WrappedTextLabel>("indexing.card.reason");
     auto* location = d.control<ui::WrappedTextLabel>("indexing.card.location");
     if (message == nullptr || reason == nullptr || location == nullptr) return;

@@ -20,6 +20,7 @@
 #include "ui/common/plain_text.h"
 #include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/detail/image_detail_preview.h"
 #include "ui/detail/image_filter_tags_section.h"
 #include "ui/detail/metadata_chip_button.h"
@@ -52,7 +53,7 @@ TEST_F(ImageDetailPanelTest, WithoutAFocusedRecordOnlyTheEmptyStateShows) {
   settle();
   ASSERT_TRUE(shown("detail.empty"));
   EXPECT_GE(find<QWidget>("detail.empty")->height(), 280);
-  EXPECT_EQ(find<QLabel>("detail.empty.title")->text(), "detail.noSelection");
+  EXPECT_EQ(find<WrappedTextLabel>("detail.empty.title")->text(), "detail.noSelection");
   for (const char* section : {"detail.preview", "detail.review", "detail.tags", "detail.metadata"}) {
     EXPECT_FALSE(shown(section)) << section;
   }

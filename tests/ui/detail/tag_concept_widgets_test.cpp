@@ -16,6 +16,7 @@
 #include "model/library_error.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/plain_text.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/detail/image_detail_panel.h"
 #include "ui/detail/image_tag_concept_section.h"
 #include "ui/detail/metadata_chip_button.h"
@@ -160,7 +161,8 @@ TEST_F(TagConceptWidgetsTest, PanelSelectsTheFirstConceptAndFillsRenameOnAppeara
   EXPECT_EQ(harness.service->calls("tagConceptAliases").back().number, 7);
   EXPECT_EQ(harness.service->calls("tagConceptImageAssignments").back().paths,
             (std::vector<std::string>{"/library/a.png"}));
-  EXPECT_EQ(find<QLabel>("tagConcept.assignment.scope")->text(), "tagConcept.assignment.scope(#0,#1)");
+  EXPECT_EQ(find<WrappedTextLabel>("tagConcept.assignment.scope")->text(),
+            "tagConcept.assignment.scope(#0,#1)");
 
   // Choosing another concept syncs the rename field and restarts the keyed load with its id.
   QMenu* menu = find<QToolButton>("tagConcept.picker")->menu();
@@ -290,7 +292,8 @@ TEST_F(TagConceptWidgetsTest, EveryMutationControlIsOffWhileAMutationIsHeldAndTh
   settle();
   EXPECT_EQ(library->assignments(),
             (std::vector<TagConceptManualAssignment>{{7, "/library/a.png"}, {7, "/library/b.png"}}));
-  EXPECT_EQ(find<QLabel>("tagConcept.assignment.scope")->text(), "tagConcept.assignment.scope(#2,#2)");
+  EXPECT_EQ(find<WrappedTextLabel>("tagConcept.assignment.scope")->text(),
+            "tagConcept.assignment.scope(#2,#2)");
   EXPECT_TRUE(find<QPushButton>("tagConcept.alias.add")->isEnabled());
 }
 

@@ -120,10 +120,7 @@ class ReviewLibraryTest : public testing::WidgetTest {
     QApplication::sendEvent(receiver, &event);
     return event.isAccepted();
   }
-  QString label(QWidget& root, const char* name) {
-    auto* found = findByName<QLabel>(root, name);
-    return found != nullptr ? found->text() : QStringLiteral("<none>");
-  }
+  QString label(QWidget& root, const char* name) { return testing::labelText(root, name); }
   void confirm() {
     ASSERT_NE(sheet->confirmation(), nullptr);
     findByName<QPushButton>(*sheet->confirmation(), "deleteCandidateReview.confirmation.destructiveAction")

@@ -36,6 +36,7 @@
 #include "ui/common/localization_table.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/ui_roles.h"
+#include "ui/common/wrapped_text_label.h"
 #include "ui/results/echo_localization.h"
 #include "ui/review/delete_candidate_feedback_overlay.h"
 #include "ui/review/delete_candidate_trash_sidebar_toolbar.h"
@@ -91,10 +92,7 @@ class ReviewSheetTest : public testing::WidgetTest {
     testing::drainUiEvents();
   }
   QPushButton* button(const char* name) { return findByName<QPushButton>(*sheet, name); }
-  QString label(const char* name) {
-    auto* found = findByName<QLabel>(*sheet, name);
-    return found != nullptr ? found->text() : QStringLiteral("<none>");
-  }
+  QString label(const char* name) { return testing::labelText(*sheet, name); }
   TrashReviewCandidateGrid* grid() {
     return findByName<TrashReviewCandidateGrid>(*sheet, "deleteCandidateReview.candidateGrid");
   }
@@ -694,9 +692,9 @@ TEST_F(ReviewSheetTest, FeedbackBannerFollowsTheStoreAndLetsClicksThroughWithout
   ASSERT_TRUE(overlay->isVisible());
   EXPECT_FALSE(overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
   EXPECT_EQ(overlay->objectName(), "review.deleteCandidate.feedback");
-  EXPECT_EQ(findByName<QLabel>(*overlay, "review.deleteCandidate.feedback.message")->text(),
+  EXPECT_EQ(findByName<WrappedTextLabel>(*overlay, "review.deleteCandidate.feedback.message")->text(),
             "review.deleteCandidate.feedback.marked.other(#2)");
-  EXPECT_TRUE(findByName<QLabel>(*overlay, "review.deleteCandidate.feedback.detail")->isVisible());
+  EXPECT_TRUE(findByName<WrappedTextLabel>(*overlay, "review.deleteCandidate.feedback.detail")->isVisible());
   EXPECT_EQ(overlay->geometry(), QRect((900 - 560) / 2, 16, 560, overlay->height()));
   auto* undo = findByName<QPushButton>(*overlay, "review.deleteCandidate.feedback.undo");
   ASSERT_TRUE(undo->isVisible());
@@ -772,8 +770,9 @@ TEST_F(ReviewSheetTest, TheBannerKeepsItsShadowAndRepaintsOnlyWhatIsUnderARepain
     (new DeleteCandidateFeedbackOverlay(
          store->review(), [] {}, &reference, &echo()))
         ->setGraphicsEffect(qts);
+    // Tall enough for the banner's bottom edge, its texts (keys here) wrapped at the narrow width.
     for (QWidget* window : {&host, &reference}) {
-      window->resize(width, 200);
+      window->resize(width, 320);
       window->show();
     }
     settle();
@@ -784,7 +783,7 @@ TEST_F(ReviewSheetTest, TheBannerKeepsItsShadowAndRepaintsOnlyWhatIsUnderARepain
     testing::PaintedRegionRecorder hostPaints;
     testing::PaintedRegionRecorder messagePaints;
     host.installEventFilter(&hostPaints);
-    findByName<QLabel>(*banner, "review.deleteCandidate.feedback.message")
+    findByName<WrappedTextLabel>(*banner, "review.deleteCandidate.feedback.message")
         ->installEventFilter(&messagePaints);
     const QRect strip(banner->geometry().right() - 20, banner->geometry().bottom() - 8, 14, 30);
     host.update(strip);

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QString>
 #include <QWidget>
 
+#include "ui/common/wrapped_text_label.h"
 #include "ui/support/ui_test_application.h"
 
 namespace lorvex::ui::testing {
@@ -23,6 +25,14 @@ T* findByName(QObject& root, const QString& objectName) {
     if (auto* self = qobject_cast<T*>(&root)) return self;
   }
   return root.findChild<T*>(objectName);
+}
+
+// The text of the label named `objectName` below `root` (a QLabel or a wrapped text label), "<none>"
+// when there is none.
+inline QString labelText(QObject& root, const QString& objectName) {
+  if (auto* label = findByName<QLabel>(root, objectName)) return label->text();
+  if (auto* label = findByName<WrappedTextLabel>(root, objectName)) return label->text();
+  return QStringLiteral("<none>");
 }
 
 }  // namespace lorvex::ui::testing
