@@ -7,6 +7,7 @@
 #include <any>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store/filters/filters_model_test_access.h"
@@ -107,28 +108,18 @@ TEST(ActiveFilterSummaryPresentationTest, AnEdgeCueClickScrollsTheRowByOneItem) 
 
 // A room 200 wide, cues 28 wide, a double-click interval of 400 ms, the cue last pressed at 1000.
 TEST(ActiveFilterSummaryPresentationTest, APressContinuesACuesClicksOnlyAtItsPlaceWithinTheInterval) {
-  struct Row {
-    bool forward;
-    std::uint64_t timestamp;
-    int x;
-    bool continues;
-  };
-  for (const Row& row : std::vector<Row>{
-           {true, 1000, 185, true},   // the trailing cue's place, at once
-           {true, 1399, 172, true},   // its first column, just within the interval
-           {true, 1400, 185, false},  // the interval over: a deliberate click on the chip
-           {true, 1100, 171, false},  // left of the cue's place
-           {true, 1100, 200, false},  // past the room
-           {true, 999, 185, false},   // before the cue's press: another gesture
-           {false, 1100, 0, true},    // the leading cue's place
-           {false, 1100, 27, true},
-           {false, 1100, 28, false},
-           {false, 1100, 185, false},  // the trailing edge, after a leading cue's scroll
-       }) {
-    EXPECT_EQ(continuesChipRowCueClicks({.timestamp = 1000, .forward = row.forward}, row.timestamp, row.x,
-                                        200, 28, 400),
-              row.continues)
-        << row.forward << " " << row.timestamp << " " << row.x;
+  // forward, timestamp, x: the cue's place at once and just within the interval; the interval over
+  // (a deliberate click); beside the cue's place; before its press; the other edge.
+  for (const auto& [forward, timestamp, x, continues] : {std::tuple{true, 1000, 185, true},
+                                                         {true, 1399, 172, true},
+                                                         {true, 1400, 185, false},
+                                                         {true, 1100, 171, false},
+                                                         {true, 999, 185, false},
+                                                         {false, 1100, 27, true},
+                                                         {false, 1100, 28, false},
+                                                         {false, 1100, 185, false}}) {
+    EXPECT_EQ(continuesChipRowCueClicks({1000, forward}, timestamp, x, 200, 28, 400), continues)
+        << forward << " " << timestamp << " " << x;
   }
 }
 
