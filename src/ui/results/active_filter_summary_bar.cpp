@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
+#include <optional>
 #include <set>
 
 #include "store/context/store_context.h"
@@ -115,6 +116,11 @@ class FilterChipButton : public QAbstractButton {
 // under a small chevron, so the row shows that it scrolls. A click on a fading edge scrolls the row
 // by one chip that way, never reaching the chip under it; elsewhere clicks pass through to the
 // chips, and wheel turns go on to the row.
+//
+// A cue that scrolls the row to its end is gone, and a chip comes under the pointer: the rest of a
+// quick series of clicks on the cue is swallowed where the cue was (continuesChipRowCueClicks), so
+// that only a deliberate click later removes that chip. While such a series may go on, the cue
+// watches the presses of the application for those that reach the row.
 class ChipRowEdgeCue final : public QWidget {
  public:
   static constexpr int kFadeWidth = 28;
@@ -125,6 +131,9 @@ class ChipRowEdgeCue final : public QWidget {
     const QScrollBar* bar = area.horizontalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this] { follow(); });
     connect(bar, &QScrollBar::rangeChanged, this, [this] { follow(); });
+    // The timestamps decide which press is swallowed; the watch only has to outlast the interval.
+    holdEnd_.setSingleShot(true);
+    connect(&holdEnd_, &QTimer::timeout, this, [this] { qApp->removeEventFilter(this); });
     hide();
   }
 
@@ -157,6 +166,24 @@ class ChipRowEdgeCue final : public QWidget {
     }
     QScrollBar* bar = area_.horizontalScrollBar();
     bar->setValue(chipRowCueScrollTarget(items, bar->value(), bar->maximum(), width(), kFadeWidth, forward));
+    hold({event->timestamp(), forward});
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+        type != QEvent::MouseButtonRelease)
+      return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!hold_ || widget == nullptr || widget == this || !area_.viewport()->isAncestorOf(widget))
+      return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const int x = area_.viewport()->mapFromGlobal(mouse->globalPosition().toPoint()).x();
+    if (!continuesChipRowCueClicks(*hold_, mouse->timestamp(), x, area_.viewport()->width(), kFadeWidth,
+                                   QApplication::doubleClickInterval()))
+      return false;
+    if (type != QEvent::MouseButtonRelease) hold({mouse->timestamp(), hold_->forward});
+    return true;
   }
 
   void paintEvent(QPaintEvent*) override {
@@ -185,9 +212,17 @@ class ChipRowEdgeCue final : public QWidget {
   }
 
  private:
+  void hold(ChipRowCueHold hold) {
+    hold_ = hold;
+    if (!holdEnd_.isActive()) qApp->installEventFilter(this);
+    holdEnd_.start(2 * QApplication::doubleClickInterval());
+  }
+
   QScrollArea& area_;
   bool before_ = false;
   bool after_ = false;
+  std::optional<ChipRowCueHold> hold_;
+  QTimer holdEnd_;
 };
 
 // The row scrolls sideways only, and a mouse has a vertical wheel: a vertical turn, plain or with

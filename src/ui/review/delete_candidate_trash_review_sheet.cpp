@@ -74,6 +74,11 @@ QWidget* makeTrashColumn(QPushButton* button, QLabel* reason, QWidget* parent) {
   reason->setAlignment(Qt::AlignRight | Qt::AlignTop);
   // Wrapped within its width, never cut: a reason that needs a third line in some language keeps it.
   reason->setFixedWidth(kReasonMaximumWidth);
+  // A hidden reason keeps its room: the footer never shortens when a tile is selected, which
+  // would lengthen the grid and move the tiles of a grid scrolled to its end under the pointer.
+  QSizePolicy policy = reason->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  reason->setSizePolicy(policy);
   layout->addWidget(reason, 0, Qt::AlignRight);
   return column;
 }
@@ -82,10 +87,10 @@ void applyTrashButton(QPushButton& button, QLabel& reason, bool enabled,
                       const std::optional<std::string>& reasonText) {
   button.setEnabled(enabled);
   const bool explains = !enabled && reasonText.has_value();
-  const QString text = explains ? qtText(*reasonText) : QString();
-  setPlainToolTip(button, text);
-  // Lines of even length, never a lone end of a sentence under a full line.
-  showInEvenLines(reason, text, kReasonMaximumWidth);
+  setPlainToolTip(button, explains ? qtText(*reasonText) : QString());
+  // Lines of even length, never a lone end of a sentence under a full line. A reason no longer
+  // shown keeps its last text, so its room stays as tall.
+  if (explains) showInEvenLines(reason, qtText(*reasonText), kReasonMaximumWidth);
   reason.setVisible(explains);
 }
 

@@ -170,6 +170,12 @@ class MiddleElidedLabel : public QLabel {
     setAccessibleName(full_);
   }
   QString fullText() const { return full_; }
+  void setFullText(const QString& text) {
+    if (text == full_) return;
+    full_ = text;
+    setAccessibleName(full_);
+    setText(fontMetrics().elidedText(full_, Qt::ElideMiddle, width()));
+  }
 
  protected:
   void resizeEvent(QResizeEvent* event) override {
@@ -369,14 +375,24 @@ void TrashSummaryView::setSummary(const TrashSummaryPresentation& presentation,
   setForegroundColor(*headline_, presentation.hasFailures() ? QColor(0xE6, 0x7E, 0x22)
                                                             : roleColor(ColorRole::secondary, palette()));
 
-  while (QLayoutItem* item = failureLines_->takeAt(0)) {
+  // The lines shown stay and only take their new texts: the view is set again on every change of
+  // the review (a tile selected), and lines made anew would show a turn later, the section short
+  // meanwhile, moving the tiles above it under the pointer.
+  const std::vector<ImageTrashFailure> failures = presentation.visibleFailures();
+  const int lineCount = static_cast<int>(failures.size());
+  while (failureLines_->count() > lineCount) {
+    QLayoutItem* item = failureLines_->takeAt(failureLines_->count() - 1);
     delete item->widget();
     delete item;
   }
-  int index = 0;
-  for (const ImageTrashFailure& failure : presentation.visibleFailures()) {
-    auto* line = new MiddleElidedLabel(qtText(presentation.failureLineText(failure)), this);
-    line->setObjectName(QStringLiteral("deleteCandidateReview.summary.failure.%1").arg(index++));
+  for (int index = 0; index < lineCount; ++index) {
+    const QString text = qtText(presentation.failureLineText(failures[static_cast<std::size_t>(index)]));
+    if (index < failureLines_->count()) {
+      static_cast<MiddleElidedLabel*>(failureLines_->itemAt(index)->widget())->setFullText(text);
+      continue;
+    }
+    auto* line = new MiddleElidedLabel(text, this);
+    line->setObjectName(QStringLiteral("deleteCandidateReview.summary.failure.%1").arg(index));
     line->setFont(roleFont(FontRole::caption2));
     setForegroundColor(*line, roleColor(ColorRole::red, palette()));
     failureLines_->addWidget(line);

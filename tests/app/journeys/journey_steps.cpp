@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,11 +38,13 @@
 #include "store/filters/filter_selection.h"
 #include "store/image_library_store.h"
 #include "store/store_idle.h"
+#include "store/trash/trash_candidate_browser.h"
 #include "ui/common/accessibility_identifiers.h"
 #include "ui/common/app_localization.h"
 #include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/wrapped_text_label.h"
 #include "ui/results/results_grid_list_view.h"
+#include "ui/review/trash_review_candidate_grid.h"
 #include "ui/review/trash_summary_view.h"
 #include "ui/sidebar/filter_row_list.h"
 #include "ui/slideshow/slideshow_playback_rules.h"
@@ -67,8 +70,8 @@ struct Filters {
   bool deleteCandidates = false;  // the review's set instead of the normal results
 };
 
-// How many images of the registered folder a search with `filters` finds.
-int libraryCount(Driver& d, const Filters& filters) {
+// The images of the registered folder a search with `filters` finds; empty without a library.
+std::vector<std::string> libraryPaths(Driver& d, const Filters& filters) {
   ImageLibraryStore& store = d.app().store();
   ImageSearchQuery query;
   query.filterTags = filters.tags;
@@ -78,9 +81,17 @@ int libraryCount(Driver& d, const Filters& filters) {
   query.deleteCandidate = filters.deleteCandidates;
   query.rootPaths = {d.app().pictures().folder.string()};
   query.limit = 100'000;
-  const std::shared_ptr<ImageLibraryServicing> service = store.context().service();
-  if (service == nullptr) return -1;
-  return static_cast<int>(service->searchImages(query, {}).size());
+  std::vector<std::string> paths;
+  if (const std::shared_ptr<ImageLibraryServicing> service = store.context().service()) {
+    for (const ImageRecord& record : service->searchImages(query, {})) paths.push_back(record.file.path);
+  }
+  return paths;
+}
+
+// How many images of the registered folder a search with `filters` finds.
+int libraryCount(Driver& d, const Filters& filters) {
+  if (d.app().store().context().service() == nullptr) return -1;
+  return static_cast<int>(libraryPaths(d, filters).size());
 }
 
 // The filters the window shows as chips now.
@@ -262,6 +273,30 @@ void resetFiltersInReach(Driver& d, const std::string& when) {
             when + ": a click on the chevron at the row's edge scrolls it and removes no chip");
     toStart();
   }
+}
+
+// Quick clicks on the trailing cue, more than there are chips to pass: the row goes to its end, and
+// the clicks that land where the cue was once it has gone remove no chip.
+void cueClickedPastTheEnd(Driver& d, const std::string& when) {
+  auto* row = qobject_cast<QScrollArea*>(d.shown("results.filterSummary.scroll"));
+  if (!d.check(row != nullptr, when + ": the chips row shows")) return;
+  if (row->widget()->width() <= row->viewport()->width()) return;  // every chip shows: no cue
+  QScrollBar* bar = row->horizontalScrollBar();
+  QWidget* cue = d.shown("results.filterSummary.more");
+  if (!d.check(cue != nullptr && bar->value() < bar->maximum(), when + ": the row shows a cue at its end"))
+    return;
+  const FilterSelection filters = d.app().store().filters().selection();
+  QWidget* top = cue->window();
+  const QPoint at = cue->mapTo(top, QPoint(cue->width() - 7, cue->height() / 2));
+  for (int click = 0; click < row->widget()->layout()->count() + 2; ++click) {
+    if (click > 0)
+      QTest::lastMouseTimestamp -= QTest::mouseDoubleClickInterval;  // quicker than a double-click
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, at);
+  }
+  d.settle();
+  d.check(bar->value() == bar->maximum() && d.app().store().filters().selection() == filters,
+          when + ": quick clicks on the cue take the row to its end and remove no chip");
+  d.step("chipsAtTheirEnd");
 }
 
 void firstLaunch(Driver& d) {
@@ -476,6 +511,7 @@ void filters(Driver& d) {
   chip(d, QStringLiteral("results.filterChip.favorite"));
   countsMatch(d, "the favourites filter");
   resetFiltersInReach(d, "six filter chips");
+  cueClickedPastTheEnd(d, "six filter chips");
   d.control("results.empty");
   d.step("favorites");
 
@@ -582,17 +618,7 @@ void marks(Driver& d) {
 }
 
 void review(Driver& d) {
-  const std::vector<std::string> marked = [&] {
-    std::vector<std::string> paths;
-    ImageSearchQuery query;
-    query.deleteCandidate = true;
-    query.rootPaths = {d.app().pictures().folder.string()};
-    query.limit = 100;
-    if (auto service = d.app().store().context().service()) {
-      for (const ImageRecord& record : service->searchImages(query, {})) paths.push_back(record.file.path);
-    }
-    return paths;
-  }();
+  const std::vector<std::string> marked = libraryPaths(d, {.deleteCandidates = true});
   if (!d.check(marked.size() == 2, "two images are marked for the Trash")) return;
 
   d.click(d.control("deleteCandidateReview.toolbarAction"));
@@ -654,6 +680,41 @@ void review(Driver& d) {
   countsMatch(d, "after the move to the Trash");
 }
 
+// The review's grid, its selection cleared and scrolled to show a row cut at its top and one at its
+// bottom: a click on each selects exactly those two images, and neither moves the tiles (the outcome above
+// the footer takes each selection in without a change of its height).
+void clickTilesAtTheEdges(Driver& d, QListView& tiles) {
+  d.click(d.control("deleteCandidateReview.clearSelection", {.within = tiles.window()}));
+  QScrollBar* bar = tiles.verticalScrollBar();
+  for (int turn = 0; turn < 40 && bar->value() < bar->maximum(); ++turn) d.wheel(&tiles, QPoint(0, -120));
+  // Back from the end by a little at a time, until the last row is cut at the bottom.
+  const int height = tiles.viewport()->height();
+  const int x = tiles.visualRect(tiles.model()->index(0, 0)).center().x();
+  const auto bottomRect = [&] { return tiles.visualRect(tiles.indexAt(QPoint(x, height - 3))); };
+  for (int turn = 0; turn < 40 && bar->value() > 0 && bottomRect().bottom() < height; ++turn)
+    d.wheel(&tiles, QPoint(0, 4));
+  const QModelIndex top = tiles.indexAt(QPoint(x, 2));
+  const QModelIndex bottom = tiles.indexAt(QPoint(x, height - 3));
+  const QRect topRect = tiles.visualRect(top);
+  if (!d.check(top.isValid() && bottom.isValid() && topRect.top() < 0 && bottomRect().bottom() >= height,
+               "the review's grid shows a tile cut at its top and one cut at its bottom"))
+    return;
+  const int scrolled = bar->value();
+  const auto pathOf = [](const QModelIndex& index) {
+    return index.data(ui::TrashReviewCandidateModel::PathRole).toString().toStdString();
+  };
+  const PathSet meant{pathOf(top), pathOf(bottom)};
+  for (const QPoint at : {QPoint(x, topRect.bottom() / 2), QPoint(x, (bottomRect().top() + height) / 2)}) {
+    d.click(tiles.viewport(), Qt::NoModifier, at);
+    d.check(bar->value() == scrolled, "a click on a tile leaves the grid where it was (it moved from " +
+                                          std::to_string(scrolled) + " to " + std::to_string(bar->value()) +
+                                          ")");
+  }
+  d.check(d.app().store().trash().trashReviewBrowser().selectedPaths() == meant,
+          "exactly the two clicked images are selected");
+  d.step("edgeTilesSelected");
+}
+
 // A move the Trash cannot take says why: with a file where the home's Trash goes (which refuses root
 // too), the failure's line and its recovery row tell the kind in the window's language, then the
 // system's reason and its name. With the Trash back, Retry moves it.
@@ -663,10 +724,24 @@ void trashRefused(Driver& d) {
   const std::optional<int> row = view ? tileRow(*view, "portrait-07.png") : std::nullopt;
   if (!d.check(row.has_value(), "a tile for portrait-07.png")) return;
   const fs::path path = pathAt(*view, *row);
-  // Marked from its context menu (the window has no keyboard focus once the review sheet closed).
+  // Marked with the other portraits but the favourite, enough tiles for the review to scroll:
+  // chosen with Ctrl and marked from the context menu (the window has no keyboard focus once the
+  // review sheet closed).
+  const std::vector<std::string> favorites = libraryPaths(d, {.onlyFavorites = true});
+  const std::string favorite = favorites.empty() ? std::string() : favorites.front();
+  clickTile(d, *view, *row);
+  for (int other = 0; other < view->gridModel().rowCount(); ++other) {
+    const std::string otherPath = pathAt(*view, other);
+    const std::string fileName = fs::path(otherPath).filename().string();
+    if (other != *row && otherPath != favorite && fileName.starts_with("portrait-"))
+      clickTile(d, *view, other, Qt::ControlModifier);
+  }
+  const int marking = static_cast<int>(selectedCount(d));
+  // Several images have no Show in Folder: marking is the menu's second entry.
   scrollToTile(d, *view, *row);
-  d.clickMenuEntry(view->viewport(), 2, view->tileRect(*row).center().toPoint(), Qt::RightButton);
-  d.waitUntil([&] { return libraryCount(d, {.deleteCandidates = true}) == 1; }, "the menu to mark it");
+  d.clickMenuEntry(view->viewport(), 1, view->tileRect(*row).center().toPoint(), Qt::RightButton);
+  d.waitUntil([&] { return libraryCount(d, {.deleteCandidates = true}) == marking; },
+              "the menu to mark them");
   const fs::path trash = d.app().trashFiles().parent_path();
   fs::rename(trash, trash.string() + ".kept");
   std::ofstream(trash) << "not a folder";
@@ -674,8 +749,8 @@ void trashRefused(Driver& d) {
   d.click(d.control("deleteCandidateReview.toolbarAction"));
   QPointer<QWidget> sheet = d.control("deleteCandidateReview");
   auto* tiles = d.control<QListView>("deleteCandidateReview.candidateGrid", {.within = sheet});
-  d.waitUntil([&] { return tiles != nullptr && tiles->model()->rowCount() == 1; },
-              "the candidate in the review");
+  d.waitUntil([&] { return tiles != nullptr && tiles->model()->rowCount() == marking; },
+              "the candidates in the review");
   const auto moveAll = [&](const char* name) {  // once no scan holds the button back
     QWidget* button = d.control(name, {.within = sheet});
     d.waitUntil([&] { return button == nullptr || button->isEnabled(); }, std::string(name) + " enabled");
@@ -689,9 +764,11 @@ void trashRefused(Driver& d) {
   reason.resize(reason.size() - (reason.ends_with("。") ? 3 : 1));  // its closing full stop
   reason += ": " + std::string(std::strerror(ENOTDIR)) + " (ENOTDIR)";
   auto* line = d.control<QLabel>("deleteCandidateReview.summary.failure.0", {.fit = TextFit::mayElide});
-  d.check(fs::exists(path) && line && line->accessibleName().toStdString() == "portrait-07.png: " + reason,
-          "the file stays and its line says why: " + (line ? line->accessibleName().toStdString() : ""));
+  d.check(fs::exists(path) && line && line->accessibleName().toStdString().starts_with("portrait-") &&
+              line->accessibleName().toStdString().ends_with(".png: " + reason),
+          "the files stay and a line says why: " + (line ? line->accessibleName().toStdString() : ""));
   d.step("refused");
+  if (tiles != nullptr) clickTilesAtTheEdges(d, *tiles);
 
   d.click(d.control("deleteCandidateReview.recovery.details", {.within = sheet}));
   auto* failures = d.control<QListView>("deleteCandidateReview.recovery.failures");

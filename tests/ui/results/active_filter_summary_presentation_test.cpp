@@ -7,6 +7,7 @@
 #include <any>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store/filters/filters_model_test_access.h"
@@ -102,6 +103,23 @@ TEST(ActiveFilterSummaryPresentationTest, AnEdgeCueClickScrollsTheRowByOneItem) 
        {std::pair{true, 106}, {true, 187}, {false, 150}, {false, 41}, {false, 0}}) {
     offset = chipRowCueScrollTarget(items, offset, 187, 200, 28, forward);
     EXPECT_EQ(offset, expected);
+  }
+}
+
+// A room 200 wide, cues 28 wide, a double-click interval of 400 ms, the cue last pressed at 1000.
+TEST(ActiveFilterSummaryPresentationTest, APressContinuesACuesClicksOnlyAtItsPlaceWithinTheInterval) {
+  // forward, timestamp, x: the cue's place at once and just within the interval; the interval over
+  // (a deliberate click); beside the cue's place; before its press; the other edge.
+  for (const auto& [forward, timestamp, x, continues] : {std::tuple{true, 1000, 185, true},
+                                                         {true, 1399, 172, true},
+                                                         {true, 1400, 185, false},
+                                                         {true, 1100, 171, false},
+                                                         {true, 999, 185, false},
+                                                         {false, 1100, 27, true},
+                                                         {false, 1100, 28, false},
+                                                         {false, 1100, 185, false}}) {
+    EXPECT_EQ(continuesChipRowCueClicks({1000, forward}, timestamp, x, 200, 28, 400), continues)
+        << forward << " " << timestamp << " " << x;
   }
 }
 
