@@ -101,9 +101,6 @@ class LorvexApplication : public QObject {
   QTimer* stallProbe_ = nullptr;
 };
 
-// Waits up to `timeout` for every job of the pools to finish; false when one still runs then.
-bool poolsFinishWithin(const std::vector<QThreadPool*>& pools, std::chrono::milliseconds timeout);
-
 // After the application object is gone: ends every thread the program keeps for its whole life
 // (the pools, the image workers, the settings writer; platform/long_lived_threads.h) and Qt's
 // global pool, so that only the main thread is left when main returns. When library work still
