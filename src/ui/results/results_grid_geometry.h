@@ -35,16 +35,6 @@ struct ResultsGridGeometry {
 
 ResultsGridGeometry resultsGridGeometry(double width);
 
-struct GridCell {
-  int row = 0;
-  int column = 0;
-  friend bool operator==(const GridCell&, const GridCell&) = default;
-};
-
-// The row and column of record `index` when `columns` records fill each row (fewer than 1 counts
-// as 1). Negative indices have no cell.
-std::optional<GridCell> gridCell(int index, int columns);
-
 // The four arrow keys; where an arrow moves the focus is the store's rule (gridTargetIndex).
 enum class GridArrow { left, right, up, down };
 

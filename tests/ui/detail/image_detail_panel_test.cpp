@@ -506,21 +506,6 @@ TEST_F(ImageDetailPanelTest, ReviewButtonsChangeOnlyWhenWhatTheyShowChanges) {
   }
 }
 
-TEST_F(ImageDetailPanelTest, WidthIsReportedWhileShown) {
-  makeStore({novelAIRecord("a.png")});
-  auto panel = std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization);
-  std::vector<std::optional<double>> widths;
-  QObject::connect(panel.get(), &ImageDetailPanel::widthChanged,
-                   [&](std::optional<double> width) { widths.push_back(width); });
-  ImageDetailPanel* panelWidget = host(std::move(panel), {360, 800});
-  ASSERT_FALSE(widths.empty());
-  EXPECT_EQ(widths.back(), 360);
-  window->resize(400, 800);
-  settle();
-  EXPECT_NE(widths.back(), 360);
-  EXPECT_EQ(widths.back(), panelWidget->width()) << window->width();
-}
-
 // Counts the resizes a widget is given.
 class ResizeCounter : public QObject {
  public:

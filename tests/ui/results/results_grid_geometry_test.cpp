@@ -58,20 +58,5 @@ TEST(ResultsGridGeometry, TilesFillTheRowBetweenThePaddingAndCentreWhenCapped) {
   EXPECT_DOUBLE_EQ(320 - (capped.tileLeft(0) + capped.tileWidth), capped.tileLeft(0));
 }
 
-TEST(ResultsGridGeometry, CellOfAnIndex) {
-  const struct {
-    int index;
-    int columns;
-    std::optional<GridCell> cell;
-  } cases[] = {
-      {0, 3, GridCell{0, 0}}, {2, 3, GridCell{0, 2}}, {3, 3, GridCell{1, 0}},  {7, 3, GridCell{2, 1}},
-      {5, 1, GridCell{5, 0}}, {5, 0, GridCell{5, 0}}, {5, -2, GridCell{5, 0}}, {-1, 3, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.index) + " in " + std::to_string(c.columns));
-    EXPECT_EQ(gridCell(c.index, c.columns), c.cell);
-  }
-}
-
 }  // namespace
 }  // namespace lorvex::ui
