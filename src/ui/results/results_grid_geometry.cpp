@@ -25,8 +25,4 @@ ResultsGridGeometry resultsGridGeometry(double width) {
   return geometry;
 }
 
-double ResultsGridGeometry::tileLeft(int column) const {
-  return kPadding + column * (columnWidth + kSpacing) + (columnWidth - tileWidth) / 2;
-}
-
 }  // namespace lorvex::ui

@@ -26,10 +26,6 @@ struct ResultsGridGeometry {
   double columnWidth = 0;  // the share of one column, never negative
   double tileWidth = 0;    // the column width capped at the largest tile
 
-  // Left edge of the tile in column `column`, from the viewport's left edge: the column's start
-  // plus half of what the cap leaves free, so a capped tile sits in the middle of its column.
-  double tileLeft(int column) const;
-
   friend bool operator==(const ResultsGridGeometry&, const ResultsGridGeometry&) = default;
 };
 

@@ -44,19 +44,5 @@ TEST(ResultsGridGeometry, ColumnsAndTileWidthFollowTheViewportWidth) {
   }
 }
 
-TEST(ResultsGridGeometry, TilesFillTheRowBetweenThePaddingAndCentreWhenCapped) {
-  for (const double width : {520.0, 1000.0, 332.0, 1333.0}) {
-    SCOPED_TRACE(width);
-    const ResultsGridGeometry geometry = resultsGridGeometry(width);
-    EXPECT_DOUBLE_EQ(geometry.tileLeft(0), 12);
-    EXPECT_DOUBLE_EQ(geometry.tileLeft(geometry.columns - 1) + geometry.tileWidth, width - 12);
-  }
-  // A capped tile keeps equal margins on both sides of its column.
-  const ResultsGridGeometry capped = resultsGridGeometry(320);
-  ASSERT_EQ(capped.columns, 1);
-  EXPECT_DOUBLE_EQ(capped.tileLeft(0), 12 + (296.0 - 220) / 2);
-  EXPECT_DOUBLE_EQ(320 - (capped.tileLeft(0) + capped.tileWidth), capped.tileLeft(0));
-}
-
 }  // namespace
 }  // namespace lorvex::ui
