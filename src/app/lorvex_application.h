@@ -71,7 +71,7 @@ class LorvexApplication : public QObject {
   // Absent in a UI-testing run.
   Updater* updater() const { return updater_.get(); }
   MainWindow& mainWindow() const { return *mainWindow_; }
-  AcknowledgmentsWindow* acknowledgmentsWindow() const { return acknowledgmentsWindow_; }
+  AcknowledgmentsWindow* acknowledgmentsWindowForTest() const { return acknowledgmentsWindow_; }
 
   void showMainWindow();
   // Another launch on this library asked for the window: back from minimised, shown, raised.

@@ -120,15 +120,15 @@ TEST_F(LorvexApplicationTest, TheAcknowledgmentsWindowIsMadeOnceAndBroughtForwar
   options.arguments = {"lorvex"};
   options.folderPicker = std::make_unique<testing::ScriptedFolderPicker>();
   LorvexApplication application(std::move(options));
-  EXPECT_EQ(application.acknowledgmentsWindow(), nullptr);
+  EXPECT_EQ(application.acknowledgmentsWindowForTest(), nullptr);
   application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
-  QWidget* first = application.acknowledgmentsWindow();
+  QWidget* first = application.acknowledgmentsWindowForTest();
   ASSERT_NE(first, nullptr);
   first->move(first->screen()->availableGeometry().bottomRight() -
               QPoint(100, 100));  // left partly off screen
   first->close();
   application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
-  EXPECT_EQ(application.acknowledgmentsWindow(), first);
+  EXPECT_EQ(application.acknowledgmentsWindowForTest(), first);
   EXPECT_TRUE(first->isVisible());
   EXPECT_TRUE(first->screen()->availableGeometry().contains(first->frameGeometry()));
   int windows = 0;
@@ -188,8 +188,9 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     EXPECT_TRUE(inspector->isVisible());
     toggle->click();
     EXPECT_FALSE(inspector->isVisible());
-    EXPECT_EQ(window.inspectorAction()->text(), QString::fromStdString(ui::AppLocalization::live().lookup(
-                                                    ui::AppLocalizationKey::detailInspectorShow)));
+    EXPECT_EQ(window.inspectorActionForTest()->text(),
+              QString::fromStdString(
+                  ui::AppLocalization::live().lookup(ui::AppLocalizationKey::detailInspectorShow)));
     toggle->click();
     EXPECT_TRUE(inspector->isVisible());
   }

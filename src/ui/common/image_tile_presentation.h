@@ -1,6 +1,6 @@
 // What a result tile shows, worked out from its record without any widget: which file the image
 // area decodes and how large, under which memory-cache key, the review badges in its corner, the
-// file name under the image, the selection look, and what assistive technology reads.
+// selection look, and what assistive technology reads.
 //
 // Tile layout (all in device-independent pixels): the tile is a rounded rectangle (radius 8) with
 // 6 of padding; inside, a square image area clipped to radius 6, then 6 of spacing and the file

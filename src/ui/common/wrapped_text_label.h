@@ -66,7 +66,7 @@ class WrappedTextLabel : public QWidget {
   void setEvenLines(bool even);
 
   // The lines shown at the current width.
-  QStringList displayedLines() const { return shown_.lines; }
+  QStringList displayedLinesForTest() const { return shown_.lines; }
   bool isElided() const { return shown_.isElided; }
 
   bool hasHeightForWidth() const override { return true; }

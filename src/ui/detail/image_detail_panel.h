@@ -47,11 +47,9 @@ class ImageDetailPanel : public QScrollArea {
   // the panel is hidden this waits until it is shown.
   void refresh();
 
-  const RecordRef& shownRecord() const { return shown_; }
-  ImageDetailPreview* preview() const { return preview_; }
-  ReviewControls* reviewControls() const { return reviewControls_; }
-  ImageFilterTagsSection* tagsSection() const { return tags_; }
-  MetadataSection* metadataSection() const { return metadata_; }
+  const RecordRef& shownRecordForTest() const { return shown_; }
+  ImageDetailPreview* previewForTest() const { return preview_; }
+  MetadataSection* metadataSectionForTest() const { return metadata_; }
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -74,7 +74,7 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   void confirmPendingTrashAction();
   // Any other end of the confirmation: nothing moves.
   void cancelPendingTrashAction();
-  const TrashConfirmationFlow& confirmationFlow() const { return flow_; }
+  const TrashConfirmationFlow& confirmationFlowForTest() const { return flow_; }
   QMessageBox* confirmation() const { return confirmation_; }
 
   // Cancel: closes the review and the sheet, unless a move runs; calls off a move that waits for a
