@@ -101,7 +101,7 @@ void settle(lorvex::ui::LocalImageLoader* loader = nullptr) {
   while (quiet < 2) {
     QCoreApplication::sendPostedEvents();
     const bool didWork = dispatcher->processEvents(QEventLoop::AllEvents);
-    if (!didWork && (loader == nullptr || loader->decodesInFlight() == 0)) {
+    if (!didWork && (loader == nullptr || loader->decodesInFlightForTest() == 0)) {
       ++quiet;
     } else {
       quiet = 0;

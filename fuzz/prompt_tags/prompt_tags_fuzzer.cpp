@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/novelai_prompt_syntax.h"
 #include "model/prompt_tags.h"
 #include "model/prompt_whitespace.h"
 #include "model/stable_diffusion_prompt_attention_normalizer.h"
@@ -51,10 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       require(lorvex::extractPromptTags(prompt, stableDiffusion, 6) == short_);
     }
-    for (const std::string& token : lorvex::novelAIPromptTokens(prompt)) {
-      const auto tag = lorvex::normalizeNovelAIPromptTag(token);
+    lorvex::novelai_prompt::forEachToken(prompt, [](const lorvex::novelai_prompt::TokenView& token) {
+      const auto tag = lorvex::normalizeNovelAIPromptTag(token.text);
       if (tag) require(lorvex::normalizeNovelAIPromptTag(*tag) == tag);
-    }
+    });
     const std::string normalized = lorvex::StableDiffusionPromptAttentionNormalizer::normalize(prompt);
     if (promptIsValid) require(lorvex::text::isValidUTF8(normalized));
     (void)lorvex::StableDiffusionPromptAttentionNormalizer::containsAttentionGroup(prompt);

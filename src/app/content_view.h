@@ -44,11 +44,11 @@ class ContentView : public QWidget {
   ContentViewState& state() { return *state_; }
   LibraryWorkspace& workspace() const { return *workspace_; }
   QSplitter* splitView() const { return splitView_; }
-  QWidget* indexingCardLayer() const { return indexingCard_; }
-  QWidget* previewLayer() const { return preview_; }
-  QWidget* feedbackLayer() const { return feedback_; }
+  QWidget* indexingCardLayerForTest() const { return indexingCard_; }
+  QWidget* previewLayerForTest() const { return preview_; }
+  QWidget* feedbackLayerForTest() const { return feedback_; }
   // The open shortcut help sheet, if any.
-  QDialog* shortcutHelpSheet() const { return shortcutHelp_; }
+  QDialog* shortcutHelpSheetForTest() const { return shortcutHelp_; }
 
  protected:
   void showEvent(QShowEvent* event) override;

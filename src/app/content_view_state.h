@@ -61,8 +61,8 @@ class ContentViewState : public QObject {
   void showNextQuickLookImage();
   void startSlideshowFromQuickLook();
   void dismissQuickLook();
-  int quickLookNavigationGeneration() const { return quickLookNavigationGeneration_; }
-  bool hasQuickLookNavigationTask() const { return static_cast<bool>(navigationStop_); }
+  int quickLookNavigationGenerationForTest() const { return quickLookNavigationGeneration_; }
+  bool hasQuickLookNavigationTaskForTest() const { return static_cast<bool>(navigationStop_); }
 
   // ---- Composition ----
   // The library is not ready yet: the indexing card covers the split view.

@@ -83,7 +83,7 @@ class FolderImportFlow {
   FolderImportOutcome complete(const FolderPickerResult& result);
 
   const std::optional<FolderImportRequest>& request() const { return request_; }
-  const std::optional<FolderImportRequest>& lastRequest() const { return lastRequest_; }
+  const std::optional<FolderImportRequest>& lastRequestForTest() const { return lastRequest_; }
   bool isPresented() const { return request_.has_value(); }
 
  private:

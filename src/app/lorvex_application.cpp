@@ -154,16 +154,6 @@ void LorvexApplication::startStallProbe() {
   stallProbe_->start();
 }
 
-bool poolsFinishWithin(const std::vector<QThreadPool*>& pools, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (QThreadPool* pool : pools) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (!pool->waitForDone(static_cast<int>(std::max<long long>(left.count(), 0)))) return false;
-  }
-  return true;
-}
-
 bool endProgramThreads(std::chrono::steady_clock::time_point deadline) {
   const bool ended = platform::endLongLivedThreads(deadline);
   // Qt's own pool (image conversions and transforms hand work to it) joins at exit by itself, but

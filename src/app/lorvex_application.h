@@ -71,7 +71,7 @@ class LorvexApplication : public QObject {
   // Absent in a UI-testing run.
   Updater* updater() const { return updater_.get(); }
   MainWindow& mainWindow() const { return *mainWindow_; }
-  AcknowledgmentsWindow* acknowledgmentsWindow() const { return acknowledgmentsWindow_; }
+  AcknowledgmentsWindow* acknowledgmentsWindowForTest() const { return acknowledgmentsWindow_; }
 
   void showMainWindow();
   // Another launch on this library asked for the window: back from minimised, shown, raised.
@@ -100,9 +100,6 @@ class LorvexApplication : public QObject {
   bool reportedFirstResultPage_ = false;
   QTimer* stallProbe_ = nullptr;
 };
-
-// Waits up to `timeout` for every job of the pools to finish; false when one still runs then.
-bool poolsFinishWithin(const std::vector<QThreadPool*>& pools, std::chrono::milliseconds timeout);
 
 // After the application object is gone: ends every thread the program keeps for its whole life
 // (the pools, the image workers, the settings writer; platform/long_lived_threads.h) and Qt's

@@ -63,9 +63,9 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   ContentView& contentView() const { return *contentView_; }
-  QAction* shortcutHelpAction() const { return shortcutHelpAction_; }
-  QAction* inspectorAction() const { return inspectorAction_; }
-  QAction* quitAction() const { return quitAction_; }
+  QAction* shortcutHelpActionForTest() const { return shortcutHelpAction_; }
+  QAction* inspectorActionForTest() const { return inspectorAction_; }
+  QAction* quitActionForTest() const { return quitAction_; }
 
  Q_SIGNALS:
   void closed();

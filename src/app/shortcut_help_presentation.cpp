@@ -93,13 +93,6 @@ std::string_view rawValue(ShortcutHelpItemID id) {
   return kRawValues[static_cast<std::size_t>(id)];
 }
 
-std::optional<ShortcutHelpItemID> shortcutHelpItemID(std::string_view raw) {
-  for (std::size_t i = 0; i < kRawValues.size(); ++i) {
-    if (kRawValues[i] == raw) return kAllIDs[i];
-  }
-  return std::nullopt;
-}
-
 std::span<const ShortcutHelpItemID, kShortcutHelpItemIDCount> allShortcutHelpItemIDs() {
   return kAllIDs;
 }

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,8 +38,6 @@ enum class ShortcutHelpItemID {
 inline constexpr std::size_t kShortcutHelpItemIDCount = enumCaseCount<ShortcutHelpItemID>();
 
 std::string_view rawValue(ShortcutHelpItemID id);
-// The case whose name is exactly `raw`; nothing for any other text (case matters).
-std::optional<ShortcutHelpItemID> shortcutHelpItemID(std::string_view raw);
 // Every case in declaration order.
 std::span<const ShortcutHelpItemID, kShortcutHelpItemIDCount> allShortcutHelpItemIDs();
 

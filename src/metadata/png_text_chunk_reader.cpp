@@ -139,14 +139,8 @@ std::string latin1ToUTF8(std::span<const std::uint8_t> bytes) {
     return text;
   }
   text.reserve(bytes.size() + static_cast<std::size_t>(nonASCII));
-  for (const std::uint8_t byte : bytes) {
-    if (byte < 0x80) {
-      text.push_back(static_cast<char>(byte));
-    } else {
-      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-    }
-  }
+  // Latin-1 bytes are the scalars U+0000...U+00FF.
+  for (const std::uint8_t byte : bytes) text::appendUTF8(text, byte);
   return text;
 }
 

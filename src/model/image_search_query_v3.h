@@ -78,16 +78,6 @@ struct ImageSearchQueryV3 {
   std::int64_t limit = 0;
   std::int64_t offset = 0;
 
-  // The tag ids of each group, in group order, leaving out groups without tag ids (a group of
-  // concepts only is left out too).
-  std::vector<std::vector<std::int64_t>> nonEmptyTagIDGroups() const {
-    std::vector<std::vector<std::int64_t>> groups;
-    for (const ImageSearchFilterGroupV3& group : filterGroups) {
-      if (!group.tagIDs.empty()) groups.push_back(group.tagIDs);
-    }
-    return groups;
-  }
-
   friend bool operator==(const ImageSearchQueryV3&, const ImageSearchQueryV3&) = default;
 };
 

@@ -42,33 +42,21 @@ class DistinctTexts {
 
 }  // namespace
 
-std::vector<std::string> stableDiffusionPromptTokens(std::string_view prompt) {
-  std::vector<std::string> tokens;
+void forEachStableDiffusionPromptToken(std::string_view prompt,
+                                       const std::function<void(std::string_view token)>& visit,
+                                       const std::function<bool()>& stop) {
+  // Token by token: a prompt of millions of tokens never holds them all at once.
   StableDiffusionTopLevelSplitter splitter(prompt);
-  while (const auto piece = splitter.next()) {
-    std::string token = collapsePromptWhitespace(*piece);
-    if (!token.empty()) tokens.push_back(std::move(token));
+  while (!stop || !stop()) {
+    const auto piece = splitter.next();
+    if (!piece) return;
+    const std::string token = collapsePromptWhitespace(*piece);
+    if (!token.empty()) visit(token);
   }
-  return tokens;
-}
-
-std::vector<std::string> novelAIPromptTokens(std::string_view prompt) {
-  std::vector<std::string> tokens;
-  novelai_prompt::forEachToken(
-      prompt, [&tokens](const novelai_prompt::TokenView& token) { tokens.emplace_back(token.text); });
-  return tokens;
 }
 
 std::optional<std::string> normalizeNovelAIPromptTag(std::string_view token) {
   return novelai_prompt::tag(collapsePromptWhitespace(token));
-}
-
-std::vector<std::string> normalizedNovelAIPromptTags(std::string_view prompt) {
-  std::vector<std::string> tags;
-  novelai_prompt::forEachToken(prompt, [&tags](const novelai_prompt::TokenView& token) {
-    if (token.tag) tags.emplace_back(*token.tag);
-  });
-  return tags;
 }
 
 std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesStableDiffusionSyntax,
@@ -88,16 +76,14 @@ std::vector<std::string> extractPromptTags(std::string_view prompt, bool usesSta
     tags.add(tag, tag);
   };
   if (usesStableDiffusionSyntax) {
-    // Token by token: a prompt of millions of tokens never holds them all at once.
-    StableDiffusionTopLevelSplitter splitter(prompt);
-    while (!full()) {
-      const auto piece = splitter.next();
-      if (!piece) break;
-      const std::string token = collapsePromptWhitespace(*piece);
-      if (token.empty() || isNetworkReference(token)) continue;
-      // normalize already collapses whitespace.
-      consider(StableDiffusionPromptAttentionNormalizer::normalize(token));
-    }
+    forEachStableDiffusionPromptToken(
+        prompt,
+        [&consider](std::string_view token) {
+          // normalize already collapses whitespace.
+          if (!isNetworkReference(token))
+            consider(StableDiffusionPromptAttentionNormalizer::normalize(token));
+        },
+        full);
   } else {
     novelai_prompt::forEachToken(
         prompt,

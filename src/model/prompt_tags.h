@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -46,9 +47,6 @@ std::vector<std::string> extractPromptTags(
     std::size_t maximumTagBytes = std::numeric_limits<std::size_t>::max(),
     std::size_t maximumTagCount = std::numeric_limits<std::size_t>::max());
 
-// NovelAI tags with their case unchanged and duplicates and references kept.
-std::vector<std::string> normalizedNovelAIPromptTags(std::string_view prompt);
-
 // The tags of all character captions, in order; a tag equal to an earlier one ignoring case is
 // dropped, the first occurrence kept as written. The list ends with its `maximumCount`th tag, the
 // rest of the captions unread.
@@ -60,12 +58,12 @@ std::vector<std::string> displayPromptTags(
 // is left.
 std::optional<std::string> normalizeNovelAIPromptTag(std::string_view token);
 
-// The raw tokens of the NovelAI splitter: pieces between commas, their "|" alternatives, and
-// those cut again where a new weight begins.
-std::vector<std::string> novelAIPromptTokens(std::string_view prompt);
-
-// The raw tokens of the Stable Diffusion splitter: top-level comma-separated pieces, whitespace
-// collapsed, empty ones dropped.
-std::vector<std::string> stableDiffusionPromptTokens(std::string_view prompt);
+// The raw tokens of the Stable Diffusion splitter, one at a time: top-level comma-separated
+// pieces, whitespace collapsed, empty ones dropped. `stop` is asked before each piece; true ends
+// the visit there, the rest of the prompt unread. (The NovelAI splitter is
+// novelai_prompt::forEachToken.)
+void forEachStableDiffusionPromptToken(std::string_view prompt,
+                                       const std::function<void(std::string_view token)>& visit,
+                                       const std::function<bool()>& stop = {});
 
 }  // namespace lorvex

@@ -114,15 +114,6 @@ struct TextTail {
   }
 };
 
-TextTail tailOf(std::string_view text) {
-  TextTail tail;
-  text::GraphemeCursor cursor(text);
-  for (std::string_view cluster = cursor.next(); !cluster.empty(); cluster = cursor.next()) {
-    tail.append(cluster, static_cast<std::size_t>(cluster.data() - text.data()));
-  }
-  return tail;
-}
-
 bool isEscapable(std::string_view cluster) {
   return cluster.size() == 1 && (cluster[0] == '\\' || cluster[0] == '(' || cluster[0] == ')' ||
                                  cluster[0] == '[' || cluster[0] == ']' || cluster[0] == ',');
@@ -292,18 +283,6 @@ bool StableDiffusionPromptAttentionNormalizer::containsAttentionGroup(std::strin
   return false;
 }
 
-bool StableDiffusionPromptAttentionNormalizer::removeTrailingWeight(std::string& output,
-                                                                    std::size_t groupStart) {
-  const auto colon = tailOf(output).weightColon(groupStart);
-  if (!colon) return false;
-  output.resize(*colon);
-  return true;
-}
-
-bool StableDiffusionPromptAttentionNormalizer::hasTrailingWeight(std::string_view text) {
-  return tailOf(text).weightColon(0).has_value();
-}
-
 StableDiffusionTopLevelSplitter::StableDiffusionTopLevelSplitter(std::string_view prompt)
     : prompt_(prompt), cursor_(prompt) {}
 
@@ -341,13 +320,6 @@ std::optional<std::string_view> StableDiffusionTopLevelSplitter::next() {
   }
   finished_ = true;
   return prompt_.substr(pieceStart_);
-}
-
-std::vector<std::string_view> splitStableDiffusionTopLevel(std::string_view prompt) {
-  std::vector<std::string_view> pieces;
-  StableDiffusionTopLevelSplitter splitter(prompt);
-  while (const auto piece = splitter.next()) pieces.push_back(*piece);
-  return pieces;
 }
 
 }  // namespace lorvex

@@ -31,23 +31,12 @@ struct StableDiffusionPromptAttentionNormalizer {
 
   // True when `text` holds a "(…:number)" group outside escapes.
   static bool containsAttentionGroup(std::string_view text);
-
-  // Deletes a trailing ":number" (whitespace allowed around it; numbers like "1", "1.5", ".5",
-  // "1.", "-0.5", any numeric characters) from output[groupStart, end) when the colon lies in
-  // that range. Returns whether anything was deleted.
-  static bool removeTrailingWeight(std::string& output, std::size_t groupStart);
-
-  // Whether removeTrailingWeight would delete anything from `text` taken as a whole group.
-  static bool hasTrailingWeight(std::string_view text);
 };
 
 // The top-level pieces of a Stable Diffusion prompt, split at commas outside brackets and
-// escapes; pieces are returned as they are (empty ones included).
-std::vector<std::string_view> splitStableDiffusionTopLevel(std::string_view prompt);
-
-// The same pieces one at a time, in constant memory (a prompt may be tens of megabytes of
-// commas). Only whether any group is open matters, and ")" removes a "(" wherever it sits in the
-// stack, so two counts stand for the stack. The prompt must outlive the splitter.
+// escapes, one at a time and as they are (empty ones included), in constant memory (a prompt may
+// be tens of megabytes of commas). Only whether any group is open matters, and ")" removes a "(" wherever it
+// sits in the stack, so two counts stand for the stack. The prompt must outlive the splitter.
 class StableDiffusionTopLevelSplitter {
  public:
   explicit StableDiffusionTopLevelSplitter(std::string_view prompt);

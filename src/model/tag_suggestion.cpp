@@ -45,10 +45,6 @@ bool operator<(const TagFilterSuggestionOrderKey& a, const TagFilterSuggestionOr
          std::forward_as_tuple(a.imageCount, b.caselessLabel, b.isTagConcept, b.lowercasedLabel, b.conceptID);
 }
 
-bool tagFilterSuggestionPrecedes(const TagFilterSuggestion& a, const TagFilterSuggestion& b) {
-  return TagFilterSuggestionOrderKey(a) < TagFilterSuggestionOrderKey(b);
-}
-
 void sortTagFilterSuggestions(std::vector<TagFilterSuggestion>& rows) {
   std::vector<std::pair<TagFilterSuggestionOrderKey, std::size_t>> keyed;
   keyed.reserve(rows.size());

@@ -24,14 +24,6 @@ struct TagSuggestion {
   friend bool operator==(const TagSuggestion&, const TagSuggestion&) = default;
 };
 
-struct CharacterSuggestion {
-  std::string value;
-  std::int64_t imageCount = 0;
-
-  const std::string& id() const { return value; }
-  friend bool operator==(const CharacterSuggestion&, const CharacterSuggestion&) = default;
-};
-
 struct ModelSuggestion {
   std::string value;  // a model source as shown
   std::int64_t imageCount = 0;
@@ -85,9 +77,6 @@ struct TagFilterSuggestionOrderKey {
   // True when a row of key `a` is listed before a row of key `b`.
   friend bool operator<(const TagFilterSuggestionOrderKey& a, const TagFilterSuggestionOrderKey& b);
 };
-
-// True when `a` is listed before `b`. Builds both keys: for one comparison, not for sorting.
-bool tagFilterSuggestionPrecedes(const TagFilterSuggestion& a, const TagFilterSuggestion& b);
 
 // Stable-sorts `rows` into the list's order, each row's key built once.
 void sortTagFilterSuggestions(std::vector<TagFilterSuggestion>& rows);

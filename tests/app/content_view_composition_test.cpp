@@ -201,7 +201,7 @@ TEST_F(ContentViewCompositionTest, ShowingTheWindowStartsOneLaunch) {
   content = std::make_unique<ContentView>(*store, ui::ViewResourceDisplay{},
                                           platform::Settings("composition", folder.path()), views, picker,
                                           localization);
-  EXPECT_TRUE(content->indexingCardLayer()->isVisibleTo(content.get()));
+  EXPECT_TRUE(content->indexingCardLayerForTest()->isVisibleTo(content.get()));
   content->show();
   content->hide();
   content->show();
@@ -210,25 +210,25 @@ TEST_F(ContentViewCompositionTest, ShowingTheWindowStartsOneLaunch) {
   ui::testing::drainUiEvents();
   EXPECT_EQ(builds, 1);
   EXPECT_FALSE(store->context().needsLiveServicePreparation());
-  EXPECT_FALSE(content->indexingCardLayer()->isVisible());
+  EXPECT_FALSE(content->indexingCardLayerForTest()->isVisible());
   EXPECT_TRUE(content->splitView()->isEnabled());
 }
 
 TEST_F(ContentViewCompositionTest,
        TheBannerLayerShowsWhileThereIsFeedbackAndTakesThePointerOnlyOverTheBanner) {
   content->show();
-  EXPECT_FALSE(content->feedbackLayer()->isVisible());
+  EXPECT_FALSE(content->feedbackLayerForTest()->isVisible());
   ReviewModelTestAccess::setDeleteCandidateFeedback(store->review(), DeleteCandidateFeedback{});
-  EXPECT_TRUE(content->feedbackLayer()->isVisible());
-  QWidget* banner = findByName(*content->feedbackLayer(), "banner");
+  EXPECT_TRUE(content->feedbackLayerForTest()->isVisible());
+  QWidget* banner = findByName(*content->feedbackLayerForTest(), "banner");
   ASSERT_NE(banner, nullptr);
   banner->setGeometry(300, 16, 400, 60);
   ui::testing::drainUiEvents();
   EXPECT_EQ(content->childAt(500, 40), banner);
   EXPECT_NE(content->childAt(500, 400), nullptr);
-  EXPECT_FALSE(content->feedbackLayer()->isAncestorOf(content->childAt(500, 400)));
+  EXPECT_FALSE(content->feedbackLayerForTest()->isAncestorOf(content->childAt(500, 400)));
   ReviewModelTestAccess::setDeleteCandidateFeedback(store->review(), std::nullopt);
-  EXPECT_FALSE(content->feedbackLayer()->isVisible());
+  EXPECT_FALSE(content->feedbackLayerForTest()->isVisible());
 }
 
 }  // namespace

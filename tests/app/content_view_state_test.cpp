@@ -116,11 +116,11 @@ TEST(ContentViewStateTest, OnlyTheLatestStepToTheNextImageApplies) {
   fixture.state->presentQuickLook(fileURL(libraryPath(1)));
   fixture.harness.service->hold("searchImages");
 
-  const int before = fixture.state->quickLookNavigationGeneration();
+  const int before = fixture.state->quickLookNavigationGenerationForTest();
   fixture.state->showNextQuickLookImage();
   ASSERT_TRUE(fixture.harness.service->waitForHeld("searchImages"));
   fixture.state->showNextQuickLookImage();
-  EXPECT_EQ(fixture.state->quickLookNavigationGeneration(), before + 2);
+  EXPECT_EQ(fixture.state->quickLookNavigationGenerationForTest(), before + 2);
   EXPECT_EQ(fixture.state->quickLookURL(), fileURL(libraryPath(1)));  // nothing yet
 
   fixture.harness.service->releaseAll();
@@ -128,7 +128,7 @@ TEST(ContentViewStateTest, OnlyTheLatestStepToTheNextImageApplies) {
   // One step, not two: the superseded step changed nothing.
   EXPECT_EQ(fixture.store->results().selection().primaryPath(), libraryPath(2));
   EXPECT_EQ(fixture.state->quickLookURL(), fileURL(libraryPath(2)));
-  EXPECT_FALSE(fixture.state->hasQuickLookNavigationTask());
+  EXPECT_FALSE(fixture.state->hasQuickLookNavigationTaskForTest());
 }
 
 TEST(ContentViewStateTest, PreviousOrCloseWhileTheNextStepWaitsDiscardsIt) {
@@ -146,7 +146,7 @@ TEST(ContentViewStateTest, PreviousOrCloseWhileTheNextStepWaitsDiscardsIt) {
     } else {
       fixture.state->showPreviousQuickLookImage();
     }
-    EXPECT_FALSE(fixture.state->hasQuickLookNavigationTask());
+    EXPECT_FALSE(fixture.state->hasQuickLookNavigationTaskForTest());
     fixture.harness.service->releaseAll();
     fixture.harness.drainEvents();
     if (close) {

@@ -54,7 +54,7 @@ TEST(FolderImportFlowTest, ACompletionDoesWhatItsRequestAsked) {
       EXPECT_EQ(r->message, std::get<ShowFolderImportError>(c.expected).message);
     }
     EXPECT_EQ(flow.request(), std::nullopt);
-    EXPECT_EQ(flow.lastRequest(), std::nullopt);
+    EXPECT_EQ(flow.lastRequestForTest(), std::nullopt);
     // A second completion has nothing to answer.
     EXPECT_TRUE(std::holds_alternative<std::monostate>(flow.complete(Folders{"/late"})));
   }
@@ -65,10 +65,10 @@ TEST(FolderImportFlowTest, ANewRequestReplacesBothCopiesAndADismissalKeepsTheLas
   flow.present(FolderImportRequest::registration());
   flow.present(FolderImportRequest::reauthorization("/x"));
   EXPECT_EQ(flow.request(), FolderImportRequest::reauthorization("/x"));
-  EXPECT_EQ(flow.lastRequest(), FolderImportRequest::reauthorization("/x"));
+  EXPECT_EQ(flow.lastRequestForTest(), FolderImportRequest::reauthorization("/x"));
   flow.dismiss();
   EXPECT_FALSE(flow.isPresented());
-  EXPECT_EQ(flow.lastRequest(), FolderImportRequest::reauthorization("/x"));
+  EXPECT_EQ(flow.lastRequestForTest(), FolderImportRequest::reauthorization("/x"));
 }
 
 }  // namespace

@@ -12,10 +12,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
-#include <QThread>
-#include <QThreadPool>
 #include <QToolButton>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -88,20 +85,6 @@ std::filesystem::path writeNovelAIImages(const std::filesystem::path& folder, in
 
 class LorvexApplicationTest : public ui::testing::WidgetTest {};
 
-TEST_F(LorvexApplicationTest, QuittingWaitsForPoolJobsOnlySoLong) {
-  QThreadPool first;
-  QThreadPool second;
-  std::atomic<bool> release{false};
-  second.start([&release] {
-    while (!release.load()) QThread::msleep(1);
-  });
-  EXPECT_TRUE(poolsFinishWithin({&first}, std::chrono::milliseconds(0)));
-  // A job still running when the time is up: the caller ends the process without it.
-  EXPECT_FALSE(poolsFinishWithin({&first, &second}, std::chrono::milliseconds(20)));
-  release = true;
-  EXPECT_TRUE(poolsFinishWithin({&first, &second}, std::chrono::seconds(10)));
-}
-
 TEST_F(LorvexApplicationTest, LaunchArgumentsChooseRecordingModeTheSettingsAndTheUpdater) {
   struct Case {
     std::vector<std::string> arguments;
@@ -137,15 +120,15 @@ TEST_F(LorvexApplicationTest, TheAcknowledgmentsWindowIsMadeOnceAndBroughtForwar
   options.arguments = {"lorvex"};
   options.folderPicker = std::make_unique<testing::ScriptedFolderPicker>();
   LorvexApplication application(std::move(options));
-  EXPECT_EQ(application.acknowledgmentsWindow(), nullptr);
+  EXPECT_EQ(application.acknowledgmentsWindowForTest(), nullptr);
   application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
-  QWidget* first = application.acknowledgmentsWindow();
+  QWidget* first = application.acknowledgmentsWindowForTest();
   ASSERT_NE(first, nullptr);
   first->move(first->screen()->availableGeometry().bottomRight() -
               QPoint(100, 100));  // left partly off screen
   first->close();
   application.mainWindow().findChild<QAction*>("menu.help.acknowledgments")->trigger();
-  EXPECT_EQ(application.acknowledgmentsWindow(), first);
+  EXPECT_EQ(application.acknowledgmentsWindowForTest(), first);
   EXPECT_TRUE(first->isVisible());
   EXPECT_TRUE(first->screen()->availableGeometry().contains(first->frameGeometry()));
   int windows = 0;
@@ -205,13 +188,15 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     EXPECT_TRUE(inspector->isVisible());
     toggle->click();
     EXPECT_FALSE(inspector->isVisible());
-    EXPECT_EQ(window.inspectorAction()->text(), QString::fromStdString(ui::AppLocalization::live().lookup(
-                                                    ui::AppLocalizationKey::detailInspectorShow)));
+    EXPECT_EQ(window.inspectorActionForTest()->text(),
+              QString::fromStdString(
+                  ui::AppLocalization::live().lookup(ui::AppLocalizationKey::detailInspectorShow)));
     toggle->click();
     EXPECT_TRUE(inspector->isVisible());
   }
   // The windows and the store are gone; nothing of theirs is left running.
-  EXPECT_TRUE(poolsFinishWithin({&userInitiatedPool(), &utilityPool()}, std::chrono::seconds(2)));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  EXPECT_TRUE(waitForPoolUntil(userInitiatedPool(), deadline) && waitForPoolUntil(utilityPool(), deadline));
   const std::filesystem::path library = std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "Lorvex";
   ASSERT_TRUE(std::filesystem::exists(library / kLibraryDatabaseFileName)) << library;
 

@@ -113,17 +113,17 @@ TEST_F(MainWindowTest, MenusListTheirItemsInOrderWithTheirKeys) {
   EXPECT_EQ(menus[2]->text(), "platform.menu.help");
 
   EXPECT_EQ(actionNames("menu.file"), (std::vector<QString>{"menu.file.quit"}));
-  EXPECT_EQ(window->quitAction()->text(), "platform.menu.quit");
-  EXPECT_EQ(window->quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+  EXPECT_EQ(window->quitActionForTest()->text(), "platform.menu.quit");
+  EXPECT_EQ(window->quitActionForTest()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   EXPECT_EQ(actionNames("menu.view"), (std::vector<QString>{"menu.view.inspector"}));
-  EXPECT_EQ(window->inspectorAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_I));
+  EXPECT_EQ(window->inspectorActionForTest()->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_I));
   EXPECT_EQ(actionNames("menu.help"),
             (std::vector<QString>{"menu.help.shortcutHelp", "menu.help.acknowledgments", "-",
                                   "menu.help.supportPage", "menu.help.privacyPolicy", "-",
                                   "menu.help.copyEnvironmentInfo", "-", "menu.help.donate"}));
-  EXPECT_EQ(window->shortcutHelpAction()->text(), "shortcutHelp.menuTitle");
-  EXPECT_EQ(window->shortcutHelpAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Slash));
+  EXPECT_EQ(window->shortcutHelpActionForTest()->text(), "shortcutHelp.menuTitle");
+  EXPECT_EQ(window->shortcutHelpActionForTest()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Slash));
   EXPECT_EQ(findByName<QMenu>(*window, "menu.help")->actions()[1]->text(), "acknowledgments.title");
 
   // No site is configured for this build: its pages stay disabled rather than guessed.
@@ -141,7 +141,7 @@ TEST_F(MainWindowTest, MenuTextsDoubleTheirAmpersands) {
   });
   localization = ampersands;
   makeWindow(nullptr);
-  EXPECT_EQ(window->shortcutHelpAction()->text(), "R&&D shortcutHelp.menuTitle");
+  EXPECT_EQ(window->shortcutHelpActionForTest()->text(), "R&&D shortcutHelp.menuTitle");
   EXPECT_EQ(window->menuBar()->actions()[2]->text(), "R&&D platform.menu.help");
 }
 
@@ -180,14 +180,14 @@ TEST_F(MainWindowTest, ShortcutHelpIsOfferedOnlyWhileTheMainWindowIsActiveAndOpe
   acknowledgments.show();
   QApplication::setActiveWindow(&acknowledgments);
   settle();
-  EXPECT_FALSE(window->shortcutHelpAction()->isEnabled());
+  EXPECT_FALSE(window->shortcutHelpActionForTest()->isEnabled());
 
   QApplication::setActiveWindow(window.get());
   settle();
-  ASSERT_TRUE(window->shortcutHelpAction()->isEnabled());
-  window->shortcutHelpAction()->trigger();
+  ASSERT_TRUE(window->shortcutHelpActionForTest()->isEnabled());
+  window->shortcutHelpActionForTest()->trigger();
   settle();
-  QDialog* sheet = window->contentView().shortcutHelpSheet();
+  QDialog* sheet = window->contentView().shortcutHelpSheetForTest();
   ASSERT_NE(sheet, nullptr);
   EXPECT_EQ(sheet->objectName(), "shortcutHelp");
   EXPECT_TRUE(sheet->isVisible());
@@ -203,13 +203,13 @@ TEST_F(MainWindowTest, ShortcutHelpIsOfferedOnlyWhileTheMainWindowIsActiveAndOpe
   findByName<QAbstractButton>(*sheet, "shortcutHelp.close")->click();
   settle();
   EXPECT_FALSE(window->contentView().state().isShortcutHelpPresented());
-  EXPECT_EQ(window->contentView().shortcutHelpSheet(), nullptr);
+  EXPECT_EQ(window->contentView().shortcutHelpSheetForTest(), nullptr);
 }
 
 TEST_F(MainWindowTest, TheSheetListsEverySectionWithItsBadges) {
   window->contentView().state().presentShortcutHelp();
   settle();
-  QDialog* sheet = window->contentView().shortcutHelpSheet();
+  QDialog* sheet = window->contentView().shortcutHelpSheetForTest();
   ASSERT_NE(sheet, nullptr);
   for (const char* section :
        {"global", "filtering", "grid", "quickLook", "review", "slideshow", "deleteCandidateReview"}) {
@@ -257,26 +257,26 @@ TEST_F(MainWindowTest, TheLayersShowWhileTheirStateHolds) {
   window->show();
   settle();
   EXPECT_TRUE(content.splitView()->isEnabled());
-  EXPECT_FALSE(content.indexingCardLayer()->isVisible());
-  EXPECT_FALSE(content.previewLayer()->isVisible());
-  EXPECT_FALSE(content.feedbackLayer()->isVisible());
+  EXPECT_FALSE(content.indexingCardLayerForTest()->isVisible());
+  EXPECT_FALSE(content.previewLayerForTest()->isVisible());
+  EXPECT_FALSE(content.feedbackLayerForTest()->isVisible());
 
   store->context().setNeedsLiveServicePreparation(true);
   EXPECT_FALSE(content.splitView()->isEnabled());
-  EXPECT_TRUE(content.indexingCardLayer()->isVisible());
+  EXPECT_TRUE(content.indexingCardLayerForTest()->isVisible());
   store->context().setNeedsLiveServicePreparation(false);
   LibraryModelTestAccess::setIsPreparingLibrary(store->library(), true);
   EXPECT_FALSE(content.splitView()->isEnabled());
-  EXPECT_TRUE(content.indexingCardLayer()->isVisible());
+  EXPECT_TRUE(content.indexingCardLayerForTest()->isVisible());
   LibraryModelTestAccess::setIsPreparingLibrary(store->library(), false);
   EXPECT_TRUE(content.splitView()->isEnabled());
-  EXPECT_FALSE(content.indexingCardLayer()->isVisible());
+  EXPECT_FALSE(content.indexingCardLayerForTest()->isVisible());
 
   content.state().presentQuickLook("file:///library/0.png");
-  EXPECT_TRUE(content.previewLayer()->isVisible());
+  EXPECT_TRUE(content.previewLayerForTest()->isVisible());
   EXPECT_FALSE(content.splitView()->isEnabled());
   content.state().dismissQuickLook();
-  EXPECT_FALSE(content.previewLayer()->isVisible());
+  EXPECT_FALSE(content.previewLayerForTest()->isVisible());
   EXPECT_TRUE(content.splitView()->isEnabled());
 }
 
@@ -297,10 +297,10 @@ TEST_F(MainWindowTest, TheInspectorKeepsItsOpenStateAndWidthAcrossWindows) {
   workspace.flushSettings();
   EXPECT_EQ(settings().real(kInspectorRememberedWidthKey), 450.0);
 
-  window->inspectorAction()->trigger();
+  window->inspectorActionForTest()->trigger();
   EXPECT_FALSE(workspace.isInspectorPresented());
   EXPECT_FALSE(workspace.inspector()->isVisible());
-  EXPECT_EQ(window->inspectorAction()->text(), "detail.inspector.show");
+  EXPECT_EQ(window->inspectorActionForTest()->text(), "detail.inspector.show");
   EXPECT_EQ(settings().boolean(kInspectorPresentedKey), false);
 
   makeWindow(nullptr);
@@ -309,9 +309,9 @@ TEST_F(MainWindowTest, TheInspectorKeepsItsOpenStateAndWidthAcrossWindows) {
   settle();
   LibraryWorkspace& again = window->contentView().workspace();
   EXPECT_FALSE(again.isInspectorPresented());
-  window->inspectorAction()->trigger();
+  window->inspectorActionForTest()->trigger();
   settle();
-  EXPECT_EQ(window->inspectorAction()->text(), "detail.inspector.hide");
+  EXPECT_EQ(window->inspectorActionForTest()->text(), "detail.inspector.hide");
   EXPECT_EQ(again.inspector()->width(), 450);
 }
 

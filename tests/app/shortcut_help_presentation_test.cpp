@@ -111,20 +111,14 @@ TEST(ShortcutHelpPresentationTest, EveryIdentifierAppearsAndOnlyTheUndoEntryTwic
   }
 }
 
-TEST(ShortcutHelpPresentationTest, IdentifiersConvertExactly) {
+// The raw values name the reference's rows for automation: one per case, none repeated.
+TEST(ShortcutHelpPresentationTest, IdentifiersAreTheCaseNames) {
+  std::set<std::string_view> names;
   for (const ShortcutHelpItemID id : allShortcutHelpItemIDs()) {
-    EXPECT_EQ(shortcutHelpItemID(rawValue(id)), id);
+    EXPECT_TRUE(names.insert(rawValue(id)).second) << rawValue(id);
   }
   EXPECT_EQ(rawValue(ShortcutHelpItemID::trashCancel), "trashCancel");
   EXPECT_EQ(rawValue(ShortcutHelpItemID::helpMenu), "helpMenu");
-  const std::pair<std::string_view, std::optional<ShortcutHelpItemID>> cases[] = {
-      {"trashCancel", ShortcutHelpItemID::trashCancel},
-      {"TrashCancel", std::nullopt},
-      {"", std::nullopt},
-      {"trashCancel ", std::nullopt},
-      {"gridSelectAll", ShortcutHelpItemID::gridSelectAll},
-  };
-  for (const auto& [raw, expected] : cases) EXPECT_EQ(shortcutHelpItemID(raw), expected) << raw;
 }
 
 TEST(ShortcutHelpPresentationTest, LayoutsDifferingInOneMeasureAreNotEqual) {

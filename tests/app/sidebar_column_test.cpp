@@ -179,7 +179,7 @@ class SidebarColumnTest : public ui::testing::WidgetTest, public ::testing::With
 };
 
 TEST_P(SidebarColumnTest, EveryRowFitsTheColumnWithItsTextWhole) {
-  QScrollArea* scroll = sidebar->scrollArea();
+  QScrollArea* scroll = sidebar->scrollAreaForTest();
   QWidget* viewport = scroll->viewport();
   QWidget* content = scroll->widget();
   EXPECT_GE(sidebar->width(), ui::FilterSidebar::kMinimumWidth);
@@ -225,9 +225,9 @@ TEST_P(SidebarColumnTest, EveryRowFitsTheColumnWithItsTextWhole) {
   });
   ASSERT_NE(error, errors.end());
   EXPECT_FALSE((*error)->isElided());
-  EXPECT_EQ((*error)->displayedLines().join(QString()).remove(QLatin1Char(' ')),
+  EXPECT_EQ((*error)->displayedLinesForTest().join(QString()).remove(QLatin1Char(' ')),
             (*error)->text().remove(QLatin1Char(' ')));
-  EXPECT_LE((*error)->displayedLines().size(), 2);
+  EXPECT_LE((*error)->displayedLinesForTest().size(), 2);
   // The count beside the library's state is one of the labels checked whole above.
   EXPECT_EQ(find<ui::LibrarySummaryRow>("sidebar.library.summary")->trailingText().toStdString(),
             text("library.imageCount.other", {std::string("120,435")}));
@@ -254,7 +254,7 @@ TEST_P(SidebarColumnTest, EveryRowFitsTheColumnWithItsTextWhole) {
   auto* hint = find<ui::WrappedTextLabel>("sidebar.filter.tagsEmptyHint");
   ASSERT_TRUE(hint->isVisibleTo(window.get()));
   EXPECT_GE(hint->height(), hint->heightForWidth(hint->width()));
-  const QStringList lines = hint->displayedLines();
+  const QStringList lines = hint->displayedLinesForTest();
   EXPECT_EQ(lines.join(QString()).remove(QLatin1Char(' ')), hint->text().remove(QLatin1Char(' ')));
   if (lines.size() > 1) {
     EXPECT_GE(3 * lines.back().size(), lines.front().size()) << lines.join(QLatin1Char('|')).toStdString();
@@ -291,12 +291,12 @@ TEST_P(SidebarColumnTest, TheTrailingControlsAnswerClicks) {
   ASSERT_NE(modelRow, nullptr);
   // The "›" is the last thing on the model's line: clicked there, whatever widget lies under it.
   QWidget* line = modelRow->parentWidget();
-  sidebar->scrollArea()->ensureWidgetVisible(line);
+  sidebar->scrollAreaForTest()->ensureWidgetVisible(line);
   const QPoint chevron(line->width() - 5, line->height() / 2);
   QWidget* under = line->childAt(chevron);
   ASSERT_NE(under, nullptr);
-  EXPECT_LE(rectIn(*line, *sidebar->scrollArea()->viewport()).right(),
-            sidebar->scrollArea()->viewport()->width() - 1);
+  EXPECT_LE(rectIn(*line, *sidebar->scrollAreaForTest()->viewport()).right(),
+            sidebar->scrollAreaForTest()->viewport()->width() - 1);
   QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(line, chevron));
   settle();
   EXPECT_TRUE(store->presentation().isModelSelectionPopoverPresented()) << "the \"›\" did nothing";

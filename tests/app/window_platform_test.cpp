@@ -123,7 +123,7 @@ class WindowPlatformTest : public ui::testing::WidgetTest {
 
 TEST_F(WindowPlatformTest, QuitByItsKeyKeepsTheWindowForTheNextLaunch) {
   MainWindow& first = launch();
-  QAction* quit = first.quitAction();
+  QAction* quit = first.quitActionForTest();
   ASSERT_NE(quit, nullptr);
   EXPECT_EQ(quit->text().toStdString(), localization.lookup("platform.menu.quit"));
   EXPECT_EQ(first.menuBar()->actions().value(0)->text().toStdString(),

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "metadata/png_text_raw_payloads.h"
 #include "support/png_builder.h"
 
 namespace lorvex {
@@ -356,16 +355,6 @@ TEST(PNGTextChunkReader, ReadsUInt32BigEndian) {
   const std::vector<std::uint8_t> bytes{0x00, 0x12, 0x34, 0x56, 0x78, 0xFF};
   EXPECT_EQ(PNGTextChunkReader::readUInt32BigEndian(bytes, 1), 0x12345678u);
   EXPECT_EQ(PNGTextChunkReader::readUInt32BigEndian(bytes, 2), 0x345678FFu);
-}
-
-TEST(PNGTextRawPayloads, OnePayloadPerKeywordSortedByKeyword) {
-  const std::vector<RawMetadataPayload> payloads =
-      makeRawPayloads({{"prompt", "p"}, {"Comment", "c"}, {"parameters", "x"}});
-  ASSERT_EQ(payloads.size(), 3u);
-  EXPECT_EQ(payloads[0], (RawMetadataPayload{"png_text", "Comment", 0, "c", "observed", std::nullopt}));
-  EXPECT_EQ(payloads[1].key, "parameters");
-  EXPECT_EQ(payloads[2].key, "prompt");
-  EXPECT_TRUE(makeRawPayloads({}).empty());
 }
 
 }  // namespace

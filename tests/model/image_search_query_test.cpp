@@ -52,23 +52,6 @@ TEST(ImageSearchQueryTest, SortsCorrespondCaseForCase) {
   for (std::size_t i = 0; i < caller.size(); ++i) EXPECT_EQ(compiledSort(caller[i]), compiled[i]) << i;
 }
 
-TEST(ImageSearchQueryTest, NonEmptyTagIDGroupsLooksAtTagIDsOnly) {
-  struct Case {
-    std::vector<ImageSearchFilterGroupV3> groups;
-    std::vector<std::vector<std::int64_t>> expected;
-  };
-  const Case cases[] = {
-      {{{{5}, {}}, {{}, {9}}}, {{5}}},
-      {{}, {}},
-      {{{{1, 2}, {3}}, {{}, {}}, {{4}, {}}}, {{1, 2}, {4}}},
-  };
-  for (const Case& c : cases) {
-    ImageSearchQueryV3 query;
-    query.filterGroups = c.groups;
-    EXPECT_EQ(query.nonEmptyTagIDGroups(), c.expected);
-  }
-}
-
 TEST(ImageSearchQueryTest, CursorsAreEqualOnlyForTheSameCaseAndPayload) {
   using Cursor = ImageSearchCursorV3;
   EXPECT_EQ(Cursor::modificationDate(10.5, 7), Cursor::modificationDate(10.5, 7));

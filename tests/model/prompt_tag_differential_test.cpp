@@ -16,6 +16,7 @@
 
 #include "model/prompt_tag_scanners.h"
 #include "model/prompt_tags.h"
+#include "model/prompt_token_lists.h"
 #include "model/prompt_whitespace.h"
 #include "model/stable_diffusion_prompt_attention_normalizer.h"
 
@@ -413,7 +414,7 @@ TEST(PromptTagDifferentialTest, NovelAIDialectMatchesTheRules) {
   for (int round = 0; round < 50000; ++round) {
     const std::string prompt = randomText(random, 14);
     ASSERT_EQ(normalizeNovelAIPromptTag(prompt), referenceNormalizeNovelAI(prompt)) << prompt;
-    ASSERT_EQ(novelAIPromptTokens(prompt), referenceNovelAITokens(prompt)) << prompt;
+    ASSERT_EQ(testing::novelAIPromptTokens(prompt), referenceNovelAITokens(prompt)) << prompt;
     ASSERT_EQ(extractPromptTags(prompt, false), referenceExtract(prompt, false)) << prompt;
   }
 }
@@ -433,7 +434,7 @@ TEST(PromptTagDifferentialTest, StableDiffusionDialectMatchesTheRules) {
   for (int round = 0; round < 50000; ++round) {
     const std::string prompt = randomText(random, 14);
     ASSERT_NO_FATAL_FAILURE(checkGroupsAgainstTheRules(prompt));
-    ASSERT_EQ(stableDiffusionPromptTokens(prompt), referenceStableDiffusionTokens(prompt)) << prompt;
+    ASSERT_EQ(testing::stableDiffusionPromptTokens(prompt), referenceStableDiffusionTokens(prompt)) << prompt;
     ASSERT_EQ(extractPromptTags(prompt, true), referenceExtract(prompt, true)) << prompt;
   }
 }
@@ -486,7 +487,7 @@ TEST(PromptTagDifferentialTest, LongNovelAIAlternativesMatchTheRules) {
     const int length = 40 + static_cast<int>(random() % 120);
     for (int i = 0; i < length; ++i) prompt += alphabet[random() % alphabet.size()];
     ASSERT_EQ(normalizeNovelAIPromptTag(prompt), referenceNormalizeNovelAI(prompt)) << prompt;
-    ASSERT_EQ(novelAIPromptTokens(prompt), referenceNovelAITokens(prompt)) << prompt;
+    ASSERT_EQ(testing::novelAIPromptTokens(prompt), referenceNovelAITokens(prompt)) << prompt;
   }
 }
 

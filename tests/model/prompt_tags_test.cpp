@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/prompt_token_lists.h"
 #include "model/prompt_whitespace.h"
 #include "model/stable_diffusion_prompt_attention_normalizer.h"
 #include "model/text/unicode.h"
@@ -16,6 +17,8 @@ namespace lorvex {
 namespace {
 
 using Tags = std::vector<std::string>;
+using testing::novelAIPromptTokens;
+using testing::stableDiffusionPromptTokens;
 
 TEST(PromptTagsTest, ExtractsStableDiffusionTags) {
   const struct {
@@ -129,19 +132,13 @@ TEST(PromptTagsTest, DetectsAttentionGroups) {
     std::string text;
     bool expected;
   } cases[] = {
-      {"a, (b:1.2)", true}, {"a, [b:1.2]", false}, {"(b)", false},    {"\\(b:1.2)", false},
-      {"((b:1.2))", true},  {"(b:1.2", false},     {"b:1.2)", false}, {"(a) (b: 2 )", true},
+      {"a, (b:1.2)", true},   {"a, [b:1.2]", false}, {"(b)", false},    {"\\(b:1.2)", false},
+      {"((b:1.2))", true},    {"(b:1.2", false},     {"b:1.2)", false}, {"(a) (b: 2 )", true},
+      {"(cat: -1.5 )", true}, {"(:1)", true},        {"(1.5)", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(StableDiffusionPromptAttentionNormalizer::containsAttentionGroup(c.text), c.expected) << c.text;
   }
-  EXPECT_TRUE(StableDiffusionPromptAttentionNormalizer::hasTrailingWeight("cat: -1.5 "));
-  EXPECT_TRUE(StableDiffusionPromptAttentionNormalizer::hasTrailingWeight(":1"));
-  EXPECT_FALSE(StableDiffusionPromptAttentionNormalizer::hasTrailingWeight("1.5"));
-  std::string output = "x cat :0.5";
-  EXPECT_FALSE(StableDiffusionPromptAttentionNormalizer::removeTrailingWeight(output, 7));
-  EXPECT_TRUE(StableDiffusionPromptAttentionNormalizer::removeTrailingWeight(output, 2));
-  EXPECT_EQ(output, "x cat ");
 }
 
 TEST(PromptTagsTest, SplitsStableDiffusionPromptsAtTopLevelCommas) {
@@ -153,7 +150,7 @@ TEST(PromptTagsTest, SplitsStableDiffusionPromptsAtTopLevelCommas) {
 }
 
 TEST(PromptTagsTest, KeepsNovelAITagsAsWrittenAndListsCaptionTags) {
-  EXPECT_EQ(normalizedNovelAIPromptTags("Cat, cat, <lora:x:1>"), (Tags{"Cat", "cat", "<lora:x:1>"}));
+  EXPECT_EQ(testing::novelAIPromptTokenTags("Cat, cat, <lora:x:1>"), (Tags{"Cat", "cat", "<lora:x:1>"}));
   const std::vector<CharacterCaption> captions = {{"Girl, red hair", {}}, {"girl, blue eyes", {}}};
   EXPECT_EQ(displayPromptTags(captions), (Tags{"Girl", "red hair", "blue eyes"}));
   EXPECT_EQ(displayPromptTags({}), Tags{});

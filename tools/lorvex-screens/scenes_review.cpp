@@ -221,7 +221,7 @@ QWidget* openRecoverySheet(SceneContext&, QWidget& root) {
   auto* summary = root.findChild<ui::TrashSummaryView*>();
   if (summary == nullptr) return nullptr;
   summary->presentRecovery();
-  return summary->recoverySheet();
+  return summary->recoverySheetForTest();
 }
 
 const bool registered = registerScene({.name = "review.feedbackBanner",

@@ -156,7 +156,7 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
     return [&store, &record] { store.results().focusPathKeepingSelection(record.file.path); };
   };
   const auto moreOf = [&](lorvex::ui::TagChipGroup* group) {
-    return [group] { group->moreButton()->click(); };
+    return [group] { group->moreButtonForTest()->click(); };
   };
   bool ok = true;
   // Judged on the main thread's CPU time: on a busy machine the wall time also counts the time the
@@ -168,7 +168,7 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
   };
   const auto focusStep = [&](const char* what, const ImageRecord& record) {
     report(what, stepMilliseconds(focus(record)), 100);
-    if (!panel->shownRecord() || panel->shownRecord()->file.path != record.file.path) {
+    if (!panel->shownRecordForTest() || panel->shownRecordForTest()->file.path != record.file.path) {
       std::fprintf(stderr, "the panel does not show %s\n", record.file.path.c_str());
       ok = false;
     }
@@ -176,14 +176,14 @@ bool hostileRecordSteps(const ImageRecord& ordinary, const lorvex::ui::AppLocali
   std::printf("hostile records (1,000,000 distinct tags):\n");
   const auto* tagsSection = panel->findChild<lorvex::ui::ImageFilterTagsSection*>("detail.tags");
   focusStep("focus the record of a million prompt tags", promptTags);
-  report("+N more of its prompt tags", stepMilliseconds(moreOf(tagsSection->promptGroup())), 16);
+  report("+N more of its prompt tags", stepMilliseconds(moreOf(tagsSection->promptGroupForTest())), 16);
   std::printf("  (prompt group: %zu tags listed, %zu chips)\n", tagsSection->groups().promptTags.size(),
-              tagsSection->promptGroup()->chips().size());
+              tagsSection->promptGroupForTest()->chips().size());
   focusStep("focus an ordinary record after it", after);
   focusStep("focus the record of a million caption tags", captionTags);
-  report("+N more of its character tags", stepMilliseconds(moreOf(tagsSection->characterGroup())), 16);
+  report("+N more of its character tags", stepMilliseconds(moreOf(tagsSection->characterGroupForTest())), 16);
   std::printf("  (character group: %zu tags listed, %zu chips)\n", tagsSection->groups().characterTags.size(),
-              tagsSection->characterGroup()->chips().size());
+              tagsSection->characterGroupForTest()->chips().size());
   focusStep("focus an ordinary record after it", first);
   focusStep("focus a record of an 8.9 MB setting value", hugeValue);
   // The prompt box open, as someone reading prompts keeps it, on the 8.9 MB prompt.
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
       QCoreApplication::sendPostedEvents();
       QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
       steps.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-      if (panel->shownRecord() != store.results().selectedRecord()) {
+      if (panel->shownRecordForTest() != store.results().selectedRecord()) {
         std::fprintf(stderr, "the panel did not follow the focus at step %zu\n", step);
         return 2;
       }

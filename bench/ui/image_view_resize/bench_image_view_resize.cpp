@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
       if (step < steps) {
         runFor(std::chrono::milliseconds(16));
       } else {
-        while (!view.paintedAtScale() && Clock::now() - resized < std::chrono::seconds(5)) {
+        while (!view.paintedAtScaleForTest() && Clock::now() - resized < std::chrono::seconds(5)) {
           QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }
         sharpAfter = milliseconds(Clock::now() - resized);

@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
       window.resize(1280, 800);
       window.show();
       harness.drainEvents();
-      while (loader.decodesInFlight() > 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      while (loader.decodesInFlightForTest() > 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
       for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
       // Steps are taken as a viewer takes them: the controls have faded after their 2 s, and the
       // arrow keys do not bring them back.

@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     QTest::mouseClick(details, Qt::LeftButton);
     lorvex::ui::testing::drainUiEvents();
     const TimedApplication::Window opening = application->window();
-    lorvex::ui::TrashFailureRecoverySheet* sheet = summary->recoverySheet();
+    lorvex::ui::TrashFailureRecoverySheet* sheet = summary->recoverySheetForTest();
     auto* list = sheet != nullptr
                      ? sheet->findChild<QAbstractScrollArea*>("deleteCandidateReview.recovery.failures")
                      : nullptr;

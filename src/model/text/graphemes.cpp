@@ -252,13 +252,4 @@ bool isGraphemeBoundary(std::string_view text, std::size_t position) {
   return icuIsBoundary(text, position);
 }
 
-std::size_t previousGraphemeBoundary(std::string_view text, std::size_t position) {
-  if (position == 0) return 0;
-  const std::string_view prefix = text.substr(0, position);
-  std::size_t candidate = scalarStartBefore(prefix, position);
-  while (candidate > 0 && !isGraphemeBoundary(prefix, candidate))
-    candidate = scalarStartBefore(prefix, candidate);
-  return candidate;
-}
-
 }  // namespace lorvex::text

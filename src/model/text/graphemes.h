@@ -64,8 +64,4 @@ std::size_t graphemeCount(std::string_view text);
 // Decided from the two scalars around it where the rules allow, by ICU otherwise.
 bool isGraphemeBoundary(std::string_view text, std::size_t position);
 
-// The start of the last cluster of text[0, position): the text is taken to end at `position`,
-// and 0 is returned for position 0.
-std::size_t previousGraphemeBoundary(std::string_view text, std::size_t position);
-
 }  // namespace lorvex::text

@@ -58,10 +58,6 @@ class SuggestionsModel : public QObject {
   bool isTagSuggestionLoading() const { return isTagSuggestionLoading_; }
   const std::vector<ModelSuggestion>& modelSuggestions() const { return modelSuggestions_; }
   bool isModelSuggestionLoading() const { return isModelSuggestionLoading_; }
-  const std::vector<CharacterSuggestion>& characterSuggestions() const { return characterSuggestions_; }
-  const std::vector<CharacterSuggestion>& characterSuggestionExclusionCandidates() const {
-    return characterSuggestionExclusionCandidates_;
-  }
   const std::vector<std::string>& characterSuggestionExclusions() const {
     return characterSuggestionExclusions_;
   }
@@ -137,8 +133,6 @@ class SuggestionsModel : public QObject {
   bool isTagSuggestionLoading_{false};
   std::vector<ModelSuggestion> modelSuggestions_;
   bool isModelSuggestionLoading_{false};
-  std::vector<CharacterSuggestion> characterSuggestions_;
-  std::vector<CharacterSuggestion> characterSuggestionExclusionCandidates_;
   std::vector<std::string> characterSuggestionExclusions_;
 
   // Advanced by every load of their kind that starts (and, for tags, by every concept change); an

@@ -19,7 +19,7 @@ class BusyIndicator : public QWidget {
   explicit BusyIndicator(Size size = Size::small, QWidget* parent = nullptr);
 
   // Turning: shown and animations on.
-  bool isSpinning() const { return timer_.isActive(); }
+  bool isSpinningForTest() const { return timer_.isActive(); }
 
   QSize sizeHint() const override;
 

@@ -1,8 +1,6 @@
 #include "ui/common/image_tile_presentation.h"
 
 #include "model/text/numbers.h"
-#include "model/text/paths.h"
-#include "ui/common/accessibility_identifiers.h"
 
 namespace lorvex::ui {
 
@@ -14,11 +12,6 @@ std::string tileImageCacheKey(const ImageRecord& record) {
   key += '\x1F';
   key += text::formatDouble(record.file.modificationDate);
   return key;
-}
-
-ImageTileDisplayModel makeImageTileDisplayModel(const ImageRecord& record) {
-  return ImageTileDisplayModel{record.file.path, record.thumbnailPath, tileImageCacheKey(record),
-                               record.reviewState};
 }
 
 std::vector<ReviewBadge> reviewBadges(const ReviewState& state) {
@@ -50,21 +43,6 @@ ImageTileImageSource imageTileImageSource(const ImageRecord& record) {
   if (!record.thumbnailPath) source.imageMaxPixelSize = image_tile_metrics::kImagePixelSize;
   source.imageCacheKey = tileImageCacheKey(record);
   return source;
-}
-
-ImageTilePresentation makeImageTilePresentation(const ImageTileDisplayModel& tile, bool isSelected,
-                                                const AppLocalization& localizer) {
-  ImageTilePresentation presentation;
-  presentation.imagePath = tile.thumbnailPath.value_or(tile.path);
-  if (!tile.thumbnailPath) presentation.imageMaxPixelSize = image_tile_metrics::kImagePixelSize;
-  presentation.imageCacheKey = tile.imageCacheKey;
-  presentation.badges = reviewBadges(tile.reviewState);
-  presentation.fileName = std::string(text::lastPathComponent(tile.path));
-  presentation.isSelected = isSelected;
-  presentation.accessibleName = presentation.fileName;
-  presentation.accessibleValue = imageTileAccessibleValue(tile.reviewState, isSelected, localizer);
-  presentation.identifier = resultTileAccessibilityIdentifier(tile.path);
-  return presentation;
 }
 
 }  // namespace lorvex::ui

@@ -1,6 +1,6 @@
 // What a result tile shows, worked out from its record without any widget: which file the image
 // area decodes and how large, under which memory-cache key, the review badges in its corner, the
-// file name under the image, the selection look, and what assistive technology reads.
+// selection look, and what assistive technology reads.
 //
 // Tile layout (all in device-independent pixels): the tile is a rounded rectangle (radius 8) with
 // 6 of padding; inside, a square image area clipped to radius 6, then 6 of spacing and the file
@@ -35,22 +35,10 @@ inline constexpr double kBadgeSpacing = 4;  // between two marks
 inline constexpr int kImagePixelSize = 320;
 }  // namespace image_tile_metrics
 
-// The grid's tile value: equal tiles need no repaint.
-struct ImageTileDisplayModel {
-  std::string path;
-  std::optional<std::string> thumbnailPath;
-  std::string imageCacheKey;
-  ReviewState reviewState;
-
-  friend bool operator==(const ImageTileDisplayModel&, const ImageTileDisplayModel&) = default;
-};
-
 // The memory-cache key of a record's tile image: the thumbnail path when there is one; else the
 // path, U+001F, the file size and U+001F, and the modification time in the shortest digits that
 // read back exactly, so a file changed in place gets a new key.
 std::string tileImageCacheKey(const ImageRecord& record);
-
-ImageTileDisplayModel makeImageTileDisplayModel(const ImageRecord& record);
 
 // One mark in the badge capsule.
 struct ReviewBadge {
@@ -64,28 +52,10 @@ struct ReviewBadge {
 // image carries neither mark; then no capsule is drawn at all.
 std::vector<ReviewBadge> reviewBadges(const ReviewState& state);
 
-struct ImageTilePresentation {
+// What a tile's image area decodes: file, pixel size and cache key.
+struct ImageTileImageSource {
   std::string imagePath;                 // the thumbnail when present, else the image itself
   std::optional<int> imageMaxPixelSize;  // nothing: decode in full (a thumbnail is already small)
-  std::string imageCacheKey;
-  std::vector<ReviewBadge> badges;
-  std::string fileName;
-  bool isSelected = false;
-  std::string accessibleName;   // the file name
-  std::string accessibleValue;  // selection, favourite and delete-candidate state
-  std::string identifier;       // the tile's objectName for automation
-
-  friend bool operator==(const ImageTilePresentation&, const ImageTilePresentation&) = default;
-};
-
-ImageTilePresentation makeImageTilePresentation(const ImageTileDisplayModel& tile, bool isSelected,
-                                                const AppLocalization& localizer);
-
-// Only the image part of the presentation (what the grid needs for every tile on screen, without
-// the identifier's digest and the accessibility texts): file, pixel size and cache key.
-struct ImageTileImageSource {
-  std::string imagePath;
-  std::optional<int> imageMaxPixelSize;
   std::string imageCacheKey;
   friend bool operator==(const ImageTileImageSource&, const ImageTileImageSource&) = default;
 };

@@ -70,7 +70,7 @@ class LocalImageLoader : public QObject {
   LocalImageMemoryCache& cache() { return cache_; }
   // Decodes queued or running (shared ones counted once), and preparations not yet delivered:
   // what a view still waits for before it shows its images.
-  std::size_t decodesInFlight() const { return flights_.size() + preparations_.size(); }
+  std::size_t decodesInFlightForTest() const { return flights_.size() + preparations_.size(); }
 
  Q_SIGNALS:
   // Emitted on a worker thread when a decode ends; delivered to the loader by a queued connection.

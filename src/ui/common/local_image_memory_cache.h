@@ -40,7 +40,7 @@ class LocalImageMemoryCache {
   void insert(const std::string& key, QImage image);
 
   std::size_t count() const { return entries_.size(); }
-  std::int64_t totalCost() const { return totalCost_; }
+  std::int64_t totalCostForTest() const { return totalCost_; }
 
  private:
   struct Entry {

@@ -42,7 +42,7 @@ class LocalImageScaler : public QObject {
   void cancel(Ticket ticket);
 
   // Scales asked for and not yet delivered or cancelled.
-  std::size_t scalesInFlight() const { return scales_.size(); }
+  std::size_t scalesInFlightForTest() const { return scales_.size(); }
 
  private:
   QThreadPool pool_;

@@ -63,7 +63,7 @@ class LocalImageView : public QWidget {
   QImage displayedImage() const;
   // Whether the last paint drew the image from a smooth scale made for exactly its size on screen
   // (false while that scale is still being made).
-  bool paintedAtScale() const { return paintedAtScale_; }
+  bool paintedAtScaleForTest() const { return paintedAtScale_; }
   LocalImagePlaceholder placeholder() const;
 
   QSize sizeHint() const override;

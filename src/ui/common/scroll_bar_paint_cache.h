@@ -40,7 +40,7 @@ class ScrollBarPaintCache : public QProxyStyle {
 
   // Pictures drawn through the base style so far: whole bars, or over Fusion the groove, the
   // buttons and the handle each count one (a repaint served from the cache draws none).
-  int baseDrawCount() const { return baseDraws_; }
+  int baseDrawCountForTest() const { return baseDraws_; }
 
  private:
   QPixmap composedOfParts(const QStyleOptionSlider& placed, const QPainter& like, const QWidget* widget,

@@ -72,7 +72,7 @@ class WrappedTextLabel : public QWidget {
   void setAlignment(Qt::Alignment alignment);
 
   // The lines shown at the current width.
-  QStringList displayedLines() const { return shown_.lines; }
+  QStringList displayedLinesForTest() const { return shown_.lines; }
   bool isElided() const { return shown_.isElided; }
 
   bool hasHeightForWidth() const override { return true; }

@@ -2,7 +2,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QResizeEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -13,6 +12,7 @@
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
 #include "ui/common/wrapped_text_label.h"
+#include "ui/detail/image_detail_panel_rules.h"
 #include "ui/detail/image_detail_preview.h"
 #include "ui/detail/image_filter_tags_section.h"
 #include "ui/detail/image_tag_concept_section.h"
@@ -72,22 +72,35 @@ ImageDetailPanel::ImageDetailPanel(ImageDetailPanelModels models, const AppLocal
   auto* sections = new QVBoxLayout(content_);
   sections->setContentsMargins(0, 0, 0, 0);
   sections->setSpacing(14);
-  preview_ = new ImageDetailPreview({models.results, models.review, models.concepts, models.context},
-                                    &localization_, content_);
-  sections->addWidget(preview_);
-  reviewControls_ =
-      new ReviewControls(models.results, models.review, models.projections, &localization_, content_);
-  sections->addWidget(reviewControls_);
-  if (models.context.featureAvailability().isTagConceptEnabled) {
-    concepts_ =
-        new ImageTagConceptSection(models.concepts, models.library, models.context, &localization_, content_);
-    sections->addWidget(concepts_);
+  // The sections of a focused record, in the rule's order; the empty state stands in for them all.
+  const bool isTagConceptEnabled = models.context.featureAvailability().isTagConceptEnabled;
+  for (const ImageDetailSection section : imageDetailSections(true, isTagConceptEnabled)) {
+    QWidget* widget = nullptr;
+    switch (section) {
+      case ImageDetailSection::emptyState:
+        break;
+      case ImageDetailSection::preview:
+        widget = preview_ = new ImageDetailPreview(
+            {models.results, models.review, models.concepts, models.context}, &localization_, content_);
+        break;
+      case ImageDetailSection::reviewControls:
+        widget = reviewControls_ =
+            new ReviewControls(models.results, models.review, models.projections, &localization_, content_);
+        break;
+      case ImageDetailSection::tagConcepts:
+        widget = concepts_ = new ImageTagConceptSection(models.concepts, models.library, models.context,
+                                                        &localization_, content_);
+        break;
+      case ImageDetailSection::filterTags:
+        widget = tags_ = new ImageFilterTagsSection(models.filters, models.library, models.context,
+                                                    &localization_, content_);
+        break;
+      case ImageDetailSection::metadata:
+        widget = metadata_ = new MetadataSection(&localization_, content_);
+        break;
+    }
+    if (widget != nullptr) sections->addWidget(widget);
   }
-  tags_ =
-      new ImageFilterTagsSection(models.filters, models.library, models.context, &localization_, content_);
-  sections->addWidget(tags_);
-  metadata_ = new MetadataSection(&localization_, content_);
-  sections->addWidget(metadata_);
   column->addWidget(content_);
   column->addStretch(1);
   setWidget(body);
@@ -121,18 +134,9 @@ void ImageDetailPanel::refresh() {
   metadata_->setMetadata(record->metadata);
 }
 
-bool ImageDetailPanel::event(QEvent* event) {
-  // A scroll area's resizeEvent is its viewport's; the panel's own width is what the workspace keeps.
-  if (event->type() == QEvent::Resize && isVisible()) {
-    Q_EMIT widthChanged(static_cast<double>(static_cast<QResizeEvent*>(event)->size().width()));
-  }
-  return QScrollArea::event(event);
-}
-
 void ImageDetailPanel::showEvent(QShowEvent* event) {
   QScrollArea::showEvent(event);
   if (isStale_) refresh();
-  Q_EMIT widthChanged(static_cast<double>(width()));
 }
 
 ImageDetailPanelToggleButton::ImageDetailPanelToggleButton(const AppLocalization* localization,

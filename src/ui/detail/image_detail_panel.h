@@ -5,13 +5,10 @@
 // one changes, the sections are updated in place rather than rebuilt, because the arrow keys move
 // the focus many times a second.
 //
-// While shown it reports its width (widthChanged) for the workspace to remember.
-//
 // Thread safety: GUI thread only.
 #pragma once
 
 #include <QScrollArea>
-#include <optional>
 
 #include "store/feature_models.h"
 #include "store/record_ref.h"
@@ -50,18 +47,11 @@ class ImageDetailPanel : public QScrollArea {
   // the panel is hidden this waits until it is shown.
   void refresh();
 
-  const RecordRef& shownRecord() const { return shown_; }
-  ImageDetailPreview* preview() const { return preview_; }
-  ReviewControls* reviewControls() const { return reviewControls_; }
-  ImageFilterTagsSection* tagsSection() const { return tags_; }
-  MetadataSection* metadataSection() const { return metadata_; }
-
- Q_SIGNALS:
-  // The width the panel is given, while it is shown.
-  void widthChanged(std::optional<double> width);
+  const RecordRef& shownRecordForTest() const { return shown_; }
+  ImageDetailPreview* previewForTest() const { return preview_; }
+  MetadataSection* metadataSectionForTest() const { return metadata_; }
 
  protected:
-  bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
@@ -71,11 +61,12 @@ class ImageDetailPanel : public QScrollArea {
   bool isStale_ = true;
   QWidget* empty_;
   QWidget* content_;
-  ImageDetailPreview* preview_;
-  ReviewControls* reviewControls_;
+  // Made in the order of imageDetailSections, which always holds all but the concepts.
+  ImageDetailPreview* preview_ = nullptr;
+  ReviewControls* reviewControls_ = nullptr;
   ImageTagConceptSection* concepts_ = nullptr;
-  ImageFilterTagsSection* tags_;
-  MetadataSection* metadata_;
+  ImageFilterTagsSection* tags_ = nullptr;
+  MetadataSection* metadata_ = nullptr;
 };
 
 // The workspace's toolbar button that shows or hides the inspector: "sidebar.trailing", its

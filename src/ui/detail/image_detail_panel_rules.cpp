@@ -15,11 +15,6 @@ std::string imageDetailPreviewCacheKey(const ImageRecord& record) {
   return localImageFileCacheKey(record.file.path, record.file.fileSize, record.file.modificationDate);
 }
 
-std::optional<double> combineImageDetailPanelWidth(std::optional<double> current,
-                                                   std::optional<double> next) {
-  return next ? next : current;
-}
-
 ReviewControlsPresentation makeReviewControlsPresentation(const ImageRecord* record, bool canReview) {
   using Key = AppLocalizationKey;
   const bool favorite = record && record->reviewState.favorite;

@@ -1,11 +1,9 @@
 // The inspector's rules without widgets: which sections it shows and in what order, the preview's
-// image cache key, how the review buttons read, when a long-text box opens or closes, and how the
-// reported panel width combines.
+// image cache key, how the review buttons read, and when a long-text box opens or closes.
 //
 // Thread safety: pure values and functions.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,9 +24,6 @@ std::string imageDetailPreviewCacheKey(const ImageRecord& record);
 
 // The longer side the preview is decoded to.
 inline constexpr int kImageDetailPreviewMaxPixelSize = 1600;
-
-// The width the inspector reports: the last present value wins.
-std::optional<double> combineImageDetailPanelWidth(std::optional<double> current, std::optional<double> next);
 
 // How one review button reads: the action a press performs.
 struct ReviewButtonPresentation {

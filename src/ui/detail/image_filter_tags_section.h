@@ -37,8 +37,8 @@ class ImageFilterTagsSection : public QWidget {
   void refreshStates();
 
   const ImageFilterTagGroups& groups() const { return groups_; }
-  TagChipGroup* characterGroup() const { return characterGroup_; }
-  TagChipGroup* promptGroup() const { return promptGroup_; }
+  TagChipGroup* characterGroupForTest() const { return characterGroup_; }
+  TagChipGroup* promptGroupForTest() const { return promptGroup_; }
 
  private:
   void configureChip(TagChipGroup& group, MetadataChipButton& chip);

@@ -44,7 +44,7 @@ class ImageTagConceptSection : public QWidget {
   // Chips and their states, from the models.
   void refresh();
 
-  bool isManagementPresented() const { return isManagementPresented_; }
+  bool isManagementPresentedForTest() const { return isManagementPresented_; }
   // The open management popup, if any.
   QWidget* managementPopup() const { return popup_; }
   void presentManagement();

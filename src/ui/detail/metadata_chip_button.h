@@ -21,7 +21,7 @@ class MetadataChipButton : public QAbstractButton {
 
   // The full text (plain: "&" and "<" are shown as they are).
   void setChipText(const QString& text);
-  const QString& chipText() const { return text_; }
+  const QString& chipTextForTest() const { return text_; }
   void setSelected(bool selected);
   bool isSelected() const { return selected_; }
   // The text as drawn at the current width.

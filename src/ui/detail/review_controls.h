@@ -28,8 +28,6 @@ class ReviewControls : public QWidget {
 
   void refresh();
 
-  QPushButton* favoriteButton() const { return favorite_; }
-
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;

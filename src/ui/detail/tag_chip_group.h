@@ -56,7 +56,7 @@ class TagChipGroup : public QWidget {
   const std::vector<MetadataChipButton*>& chips() const { return chips_; }
   int chipIndex(const MetadataChipButton* chip) const;
   // The "+N more" control: shown while some tags have no chip.
-  QToolButton* moreButton() const { return more_; }
+  QToolButton* moreButtonForTest() const { return more_; }
 
  Q_SIGNALS:
   // showMoreTags() made the chips from `first` on; their owner gives them their states.

@@ -64,7 +64,7 @@ class TagConceptManagementPanel : public QScrollArea {
   // The images the assignment section acts on (the host's selection when the panel was made).
   const std::vector<std::string>& imagePaths() const { return imagePaths_; }
 
-  std::optional<std::int64_t> selectedConceptID() const { return selectedConceptID_; }
+  std::optional<std::int64_t> selectedConceptIDForTest() const { return selectedConceptID_; }
   // Choosing a concept in the picker.
   void selectConcept(std::optional<std::int64_t> conceptID);
 

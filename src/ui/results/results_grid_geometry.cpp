@@ -25,14 +25,4 @@ ResultsGridGeometry resultsGridGeometry(double width) {
   return geometry;
 }
 
-double ResultsGridGeometry::tileLeft(int column) const {
-  return kPadding + column * (columnWidth + kSpacing) + (columnWidth - tileWidth) / 2;
-}
-
-std::optional<GridCell> gridCell(int index, int columns) {
-  if (index < 0) return std::nullopt;
-  const int step = std::max(columns, 1);
-  return GridCell{index / step, index % step};
-}
-
 }  // namespace lorvex::ui

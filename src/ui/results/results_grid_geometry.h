@@ -26,24 +26,10 @@ struct ResultsGridGeometry {
   double columnWidth = 0;  // the share of one column, never negative
   double tileWidth = 0;    // the column width capped at the largest tile
 
-  // Left edge of the tile in column `column`, from the viewport's left edge: the column's start
-  // plus half of what the cap leaves free, so a capped tile sits in the middle of its column.
-  double tileLeft(int column) const;
-
   friend bool operator==(const ResultsGridGeometry&, const ResultsGridGeometry&) = default;
 };
 
 ResultsGridGeometry resultsGridGeometry(double width);
-
-struct GridCell {
-  int row = 0;
-  int column = 0;
-  friend bool operator==(const GridCell&, const GridCell&) = default;
-};
-
-// The row and column of record `index` when `columns` records fill each row (fewer than 1 counts
-// as 1). Negative indices have no cell.
-std::optional<GridCell> gridCell(int index, int columns);
 
 // The four arrow keys; where an arrow moves the focus is the store's rule (gridTargetIndex).
 enum class GridArrow { left, right, up, down };

@@ -83,7 +83,7 @@ class ResultsGridListView : public QListView, private TileImageSource {
   bool isGridInteractionEnabled() const;
   // The columns on screen, which the arrow keys move by.
   int keyboardColumns() const { return geometry_.columns; }
-  const ImageTileLayout& tileLayout() const { return delegate_->layout(); }
+  const ImageTileLayout& tileLayoutForTest() const { return delegate_->layout(); }
   ResultsGridModel& gridModel() { return *model_; }
 
   // Asks for the keyboard focus while the gate is open, and gives the grid the ownership of its
@@ -101,7 +101,7 @@ class ResultsGridListView : public QListView, private TileImageSource {
   // The rows the viewport shows now (first, last), or (-1, -1).
   std::pair<int, int> rowsOnScreen() const;
   // The rows on screen at the last check.
-  std::pair<int, int> visibleRows() const { return {visibleFirst_, visibleLast_}; }
+  std::pair<int, int> visibleRowsForTest() const { return {visibleFirst_, visibleLast_}; }
   // The context menu now shown, if any.
   QMenu* contextMenu() const { return contextMenu_; }
   // What a press on the tile of a row does (Shift extends, Ctrl toggles, else it selects it

@@ -151,8 +151,6 @@ QVariant ResultsGridModel::data(const QModelIndex& index, int role) const {
     case Qt::AccessibleDescriptionRole:
       return QString::fromStdString(
           imageTileAccessibleValue(record->reviewState, inEffectiveSelection(record->file.path), localizer_));
-    case TileModelRole:
-      return QVariant::fromValue(makeImageTileDisplayModel(*record));
     case SelectedRole:
       return inEffectiveSelection(record->file.path);
     case IdentifierRole:
@@ -166,7 +164,6 @@ QVariant ResultsGridModel::data(const QModelIndex& index, int role) const {
 
 QHash<int, QByteArray> ResultsGridModel::roleNames() const {
   QHash<int, QByteArray> names = QAbstractListModel::roleNames();
-  names[TileModelRole] = "tileModel";
   names[SelectedRole] = "isSelected";
   names[IdentifierRole] = "identifier";
   names[PathRole] = "path";

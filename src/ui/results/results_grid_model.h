@@ -31,10 +31,8 @@ class ResultsGridModel : public QAbstractListModel {
 
  public:
   enum Role {
-    // ImageTileDisplayModel of the row's record.
-    TileModelRole = Qt::UserRole + 1,
     // bool: the record is in the effective selection.
-    SelectedRole,
+    SelectedRole = Qt::UserRole + 1,
     // QString: the tile's automation identifier (resultTileAccessibilityIdentifier).
     IdentifierRole,
     // QString: the record's path.
@@ -75,5 +73,3 @@ class ResultsGridModel : public QAbstractListModel {
 };
 
 }  // namespace lorvex::ui
-
-Q_DECLARE_METATYPE(lorvex::ui::ImageTileDisplayModel)

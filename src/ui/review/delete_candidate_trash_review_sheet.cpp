@@ -54,11 +54,16 @@ WrappedTextLabel* makeWrappedLabel(const QString& text, QWidget* parent, FontRol
   return label;
 }
 
-QPushButton* makeButton(const AppLocalization& localizer, Key key, QWidget* parent) {
-  auto* button = new QPushButton(mnemonicSafe(qtText(localizer.lookup(key))), parent);
+// A button named by the key of its title.
+QPushButton* makeButton(Key key, const std::string& title, QWidget* parent) {
+  auto* button = new QPushButton(mnemonicSafe(qtText(title)), parent);
   button->setObjectName(qtText(keyString(key)));
   button->setAutoDefault(false);
   return button;
+}
+
+QPushButton* makeButton(const AppLocalization& localizer, Key key, QWidget* parent) {
+  return makeButton(key, localizer.lookup(key), parent);
 }
 
 constexpr int kReasonMaximumWidth = 190;
@@ -110,25 +115,28 @@ DeleteCandidateTrashReviewSheet::DeleteCandidateTrashReviewSheet(DeleteCandidate
   setWindowModality(Qt::WindowModal);
   setMinimumSize(kMinimumWidth, kMinimumHeight);
   resize(kIdealWidth, kIdealHeight);
-  setWindowTitle(qtText(localization_->lookup(Key::deleteCandidateReviewTitle)));
+  const auto texts =
+      DeleteCandidateTrashReviewPresentation::fromTrash(models.trash, *localization_, resourceDisplay_);
+  setWindowTitle(qtText(texts.titleText()));
 
   // Built top to bottom: the order of creation is the order of keyboard focus.
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  column->addLayout(buildHeader());
+  column->addLayout(buildHeader(texts));
   column->addWidget(makeDivider(this));
-  column->addLayout(buildSelectionBar());
+  column->addLayout(buildSelectionBar(texts));
   column->addWidget(buildCandidatePages(models, loader), 1);
   column->addWidget(buildSummarySection());
   column->addWidget(makeDivider(this));
-  column->addLayout(buildFooter());
+  column->addLayout(buildFooter(texts));
 
   connectModels(models);
   refresh();
 }
 
-QHBoxLayout* DeleteCandidateTrashReviewSheet::buildHeader() {
+QHBoxLayout* DeleteCandidateTrashReviewSheet::buildHeader(
+    const DeleteCandidateTrashReviewPresentation& texts) {
   const AppLocalization& localizer = *localization_;
   auto* header = new QHBoxLayout;
   header->setContentsMargins(20, 18, 20, 14);
@@ -147,9 +155,8 @@ QHBoxLayout* DeleteCandidateTrashReviewSheet::buildHeader() {
   titleRow->addWidget(title);
   titleRow->addStretch(1);
   titles->addLayout(titleRow);
-  auto* explanation =
-      makeWrappedLabel(qtText(localizer.lookup(Key::deleteCandidateReviewExplanation)), this, FontRole::body,
-                       ColorRole::secondary, "deleteCandidateReview.explanation");
+  auto* explanation = makeWrappedLabel(qtText(texts.explanationText()), this, FontRole::body,
+                                       ColorRole::secondary, "deleteCandidateReview.explanation");
   titles->addWidget(explanation);
   header->addLayout(titles, 1);
   header->addSpacing(16);
@@ -159,7 +166,8 @@ QHBoxLayout* DeleteCandidateTrashReviewSheet::buildHeader() {
   return header;
 }
 
-QHBoxLayout* DeleteCandidateTrashReviewSheet::buildSelectionBar() {
+QHBoxLayout* DeleteCandidateTrashReviewSheet::buildSelectionBar(
+    const DeleteCandidateTrashReviewPresentation& texts) {
   const AppLocalization& localizer = *localization_;
   auto* bar = new QHBoxLayout;
   bar->setContentsMargins(20, 10, 20, 10);
@@ -186,9 +194,9 @@ QHBoxLayout* DeleteCandidateTrashReviewSheet::buildSelectionBar() {
   bar->addWidget(clearSelection_);
   QLabel* bulkScope =
       makeLabel(this, FontRole::caption, ColorRole::tertiary, "deleteCandidateReview.bulkActionScope");
-  bulkScope->setText(qtText(localizer.lookup(Key::deleteCandidateReviewBulkActionScope)));
+  bulkScope->setText(qtText(texts.bulkActionScopeText()));
   bar->addWidget(bulkScope);
-  selectLoaded_ = makeButton(localizer, Key::deleteCandidateReviewSelectLoaded, this);
+  selectLoaded_ = makeButton(Key::deleteCandidateReviewSelectLoaded, texts.selectLoadedTitle(), this);
   selectLoaded_->setFont(roleFont(FontRole::subheadline));
   connect(selectLoaded_, &QPushButton::clicked, this, [this] {
     if (trash_ && !trash_->isTrashingDeleteCandidates()) trash_->trashReviewBrowser().selectAllRecords();
@@ -273,7 +281,8 @@ QWidget* DeleteCandidateTrashReviewSheet::buildSummarySection() {
   return summarySection_;
 }
 
-QHBoxLayout* DeleteCandidateTrashReviewSheet::buildFooter() {
+QHBoxLayout* DeleteCandidateTrashReviewSheet::buildFooter(
+    const DeleteCandidateTrashReviewPresentation& texts) {
   const AppLocalization& localizer = *localization_;
   auto* footer = new QHBoxLayout;
   footer->setContentsMargins(20, 20, 20, 20);
@@ -287,12 +296,13 @@ QHBoxLayout* DeleteCandidateTrashReviewSheet::buildFooter() {
       makeLabel(this, FontRole::subheadline, ColorRole::secondary, "deleteCandidateReview.footerSummary");
   footerSummary_->setContentsMargins(0, 4, 0, 0);
   footer->addWidget(footerSummary_, 0, Qt::AlignTop);
-  trashSelected_ = makeButton(localizer, Key::deleteCandidateReviewActionTrashSelected, this);
+  trashSelected_ =
+      makeButton(Key::deleteCandidateReviewActionTrashSelected, texts.trashSelectedTitle(), this);
   trashSelected_->setIcon(symbolIcon("trash"));
   trashSelectedReason_ = makeLabel(this, FontRole::caption, ColorRole::secondary,
                                    "deleteCandidateReview.action.trashSelected.disabledReason");
   footer->addWidget(makeTrashColumn(trashSelected_, trashSelectedReason_, this), 0, Qt::AlignTop);
-  trashLoaded_ = makeButton(localizer, Key::deleteCandidateReviewActionTrashLoaded, this);
+  trashLoaded_ = makeButton(Key::deleteCandidateReviewActionTrashLoaded, texts.trashLoadedTitle(), this);
   trashLoaded_->setIcon(symbolIcon("trash.fill"));
   trashLoadedReason_ = makeLabel(this, FontRole::caption, ColorRole::secondary,
                                  "deleteCandidateReview.action.trashLoaded.disabledReason");

@@ -44,6 +44,7 @@ struct DeleteCandidateTrashReviewModels {
 };
 
 class BusyIndicator;
+struct DeleteCandidateTrashReviewPresentation;
 class LoadMoreResultsIndicator;
 class LocalImageLoader;
 class TrashReviewCandidateGrid;
@@ -73,7 +74,7 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   void confirmPendingTrashAction();
   // Any other end of the confirmation: nothing moves.
   void cancelPendingTrashAction();
-  const TrashConfirmationFlow& confirmationFlow() const { return flow_; }
+  const TrashConfirmationFlow& confirmationFlowForTest() const { return flow_; }
   QMessageBox* confirmation() const { return confirmation_; }
 
   // Cancel: closes the review and the sheet, unless a move runs; calls off a move that waits for a
@@ -92,10 +93,11 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
 
  private:
   // The steps of construction, top to bottom; each makes its part's widgets, children of the sheet.
+  // `texts` words the fixed titles and explanations.
   // The title, the explanation and Reload.
-  QHBoxLayout* buildHeader();
+  QHBoxLayout* buildHeader(const DeleteCandidateTrashReviewPresentation& texts);
   // The loaded and selected counts, the activity and the selection buttons.
-  QHBoxLayout* buildSelectionBar();
+  QHBoxLayout* buildSelectionBar(const DeleteCandidateTrashReviewPresentation& texts);
   // The stack of the loading, grid and empty pages.
   QStackedWidget* buildCandidatePages(const DeleteCandidateTrashReviewModels& models,
                                       LocalImageLoader* loader);
@@ -106,7 +108,7 @@ class DeleteCandidateTrashReviewSheet : public QDialog {
   // The outcome of the last move.
   QWidget* buildSummarySection();
   // Cancel, the footer summary and the two trash buttons with their disabled reasons.
-  QHBoxLayout* buildFooter();
+  QHBoxLayout* buildFooter(const DeleteCandidateTrashReviewPresentation& texts);
   // Refreshes on every change of the models; follows a review closed elsewhere.
   void connectModels(const DeleteCandidateTrashReviewModels& models);
 

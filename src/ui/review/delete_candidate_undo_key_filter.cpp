@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include "store/review/review_model.h"
 #include "ui/review/delete_candidate_undo_shortcut.h"
 
 namespace lorvex::ui {
@@ -35,17 +34,6 @@ bool DeleteCandidateUndoKeyFilter::eventFilter(QObject* watched, QEvent* event) 
   if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
   auto* keyEvent = static_cast<QKeyEvent*>(event);
   return handleKeyPress(static_cast<QWidget*>(watched), keyEvent->key(), keyEvent->modifiers());
-}
-
-DeleteCandidateUndoKeyFilter* installDeleteCandidateUndoKeyFilter(QWidget* window, ReviewModel& review) {
-  auto* filter = new DeleteCandidateUndoKeyFilter(window);
-  QPointer<ReviewModel> guarded(&review);
-  filter->setOnUndo([guarded] {
-    if (guarded == nullptr || !guarded->canUndoDeleteCandidateAction()) return false;
-    guarded->undoLastDeleteCandidateAction();
-    return true;
-  });
-  return filter;
 }
 
 }  // namespace lorvex::ui

@@ -15,10 +15,6 @@
 #include <QWidget>
 #include <functional>
 
-namespace lorvex {
-class ReviewModel;
-}
-
 namespace lorvex::ui {
 
 class DeleteCandidateUndoKeyFilter : public QObject {
@@ -45,10 +41,5 @@ class DeleteCandidateUndoKeyFilter : public QObject {
   bool enabled_ = true;
   std::function<bool()> onUndo_;
 };
-
-// The main window's filter over `review`: undoes the newest delete-candidate change when the model
-// can (and reports true), otherwise lets the press pass. The host switches it off while the
-// library is prepared or a popover, preview or the slideshow is shown.
-DeleteCandidateUndoKeyFilter* installDeleteCandidateUndoKeyFilter(QWidget* window, ReviewModel& review);
 
 }  // namespace lorvex::ui

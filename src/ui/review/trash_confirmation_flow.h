@@ -16,7 +16,7 @@ namespace lorvex::ui {
 struct TrashConfirmationFlow {
   std::optional<DeleteCandidateTrashAction> pendingAction;
 
-  bool isPending() const { return pendingAction.has_value(); }
+  bool isPendingForTest() const { return pendingAction.has_value(); }
   void requestTrashConfirmation(DeleteCandidateTrashAction action) { pendingAction = action; }
   // The dialog's destructive button: the action that was pending (nothing when none was), after
   // clearing it so that a second press finds nothing to run.

@@ -88,7 +88,7 @@ class TrashSummaryView : public QWidget {
                   const TrashFailureRecoveryPresentation& recovery, bool canRetryFailures);
   // Opens the recovery sheet (the Details button).
   void presentRecovery();
-  TrashFailureRecoverySheet* recoverySheet() const { return recoverySheet_; }
+  TrashFailureRecoverySheet* recoverySheetForTest() const { return recoverySheet_; }
 
  private:
   std::function<void()> requestRetryConfirmation_;

@@ -80,7 +80,7 @@ class FilterSidebar : public QWidget {
   QDialog* trashReviewSheet() const;
   FilterTagAdditionPanel* tagPopover() const;
   ModelSelectionPanel* modelPopover() const;
-  QScrollArea* scrollArea() const { return scrollArea_; }
+  QScrollArea* scrollAreaForTest() const { return scrollArea_; }
 
  private:
   // Starts `work` on the library model as a flow of the context.

@@ -25,7 +25,7 @@ class PopoverFocusReturn {
  public:
   enum class Decision { none, focusAfterYield };
 
-  bool isRestorationRequested() const { return isRestorationRequested_; }
+  bool isRestorationRequestedForTest() const { return isRestorationRequested_; }
 
   // The control opened the popover: focus and request are dropped (the popover takes the focus).
   void controlOpened() { isRestorationRequested_ = false; }

@@ -97,7 +97,7 @@ class FilterTagAdditionPanel final : public FilterPopover {
   // Re-reads the suggestions into the list now (what a suggestions signal schedules for the end of
   // the turn).
   void reloadSuggestions();
-  bool isConceptPageShown() const { return conceptPage_ != nullptr; }
+  bool isConceptPageShownForTest() const { return conceptPage_ != nullptr; }
 
  protected:
   bool isPresentedInStore() const override;

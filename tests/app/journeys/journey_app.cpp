@@ -213,7 +213,8 @@ bool JourneyApp::quit() {
   window().close();
   application_.reset();
   picker_ = nullptr;
-  return app::poolsFinishWithin({&userInitiatedPool(), &utilityPool()}, std::chrono::seconds(2));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  return waitForPoolUntil(userInitiatedPool(), deadline) && waitForPoolUntil(utilityPool(), deadline);
 }
 
 }  // namespace lorvex::journeys

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/common/accessibility_identifiers.h"
 #include "ui/results/echo_localization.h"
 
 namespace lorvex::ui {
@@ -49,7 +48,6 @@ TEST(ImageTilePresentation, CacheKeyNamesTheThumbnailOrTheFileVersion) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(tileImageCacheKey(c.record), c.key);
-    EXPECT_EQ(makeImageTileDisplayModel(c.record).imageCacheKey, c.key);
   }
   // A file changed in place (same path) gets a new key whether its size or its time changed.
   const std::string before = tileImageCacheKey(imageRecord("/a/b.png", 10, 100));
@@ -101,48 +99,12 @@ TEST(ImageTilePresentation, AccessibleValueNestsSelectionFavoriteAndDeleteCandid
 }
 
 TEST(ImageTilePresentation, ThumbnailDecodesInFullAndTheImageFileIsDownsampled) {
-  const AppLocalization localizer = testing::echoLocalization();
-  ImageRecord withThumbnail = imageRecord("/photos/day one/cat & dog.png", 10, 5, "/cache/t.jpg");
-  withThumbnail.reviewState.favorite = true;
-  const ImageTilePresentation thumbnail =
-      makeImageTilePresentation(makeImageTileDisplayModel(withThumbnail), true, localizer);
-  EXPECT_EQ(thumbnail.imagePath, "/cache/t.jpg");
-  EXPECT_EQ(thumbnail.imageMaxPixelSize, std::nullopt);
-  EXPECT_EQ(thumbnail.imageCacheKey, "/cache/t.jpg");
-  EXPECT_EQ(thumbnail.fileName, "cat & dog.png");
-  EXPECT_EQ(thumbnail.accessibleName, "cat & dog.png");
-  EXPECT_TRUE(thumbnail.isSelected);
-  EXPECT_EQ(thumbnail.badges.size(), 1u);
-  EXPECT_EQ(thumbnail.identifier, resultTileAccessibilityIdentifier("/photos/day one/cat & dog.png"));
-  EXPECT_NE(thumbnail.accessibleValue.find("result.tile.accessibility.selected"), std::string::npos);
-
+  const ImageRecord withThumbnail = imageRecord("/photos/day one/cat & dog.png", 10, 5, "/cache/t.jpg");
+  EXPECT_EQ(imageTileImageSource(withThumbnail),
+            (ImageTileImageSource{"/cache/t.jpg", std::nullopt, "/cache/t.jpg"}));
   const ImageRecord bare = imageRecord("/photos/b.png", 10, 5);
-  const ImageTilePresentation image =
-      makeImageTilePresentation(makeImageTileDisplayModel(bare), false, localizer);
-  EXPECT_EQ(image.imagePath, "/photos/b.png");
-  EXPECT_EQ(image.imageMaxPixelSize, std::optional<int>(320));
-  EXPECT_EQ(image.imageCacheKey, tileImageCacheKey(bare));
-  EXPECT_TRUE(image.badges.empty());
-  EXPECT_FALSE(image.isSelected);
-
-  // The grid's light form for tiles on screen names the same decode.
-  for (const ImageRecord& record : {withThumbnail, bare}) {
-    const ImageTilePresentation full =
-        makeImageTilePresentation(makeImageTileDisplayModel(record), false, localizer);
-    EXPECT_EQ(imageTileImageSource(record),
-              (ImageTileImageSource{full.imagePath, full.imageMaxPixelSize, full.imageCacheKey}));
-  }
-}
-
-TEST(ImageTilePresentation, DisplayModelsCompareEveryFieldNotesIncluded) {
-  const ImageTileDisplayModel base = makeImageTileDisplayModel(imageRecord("/a.png", 1, 2));
-  ImageTileDisplayModel noted = base;
-  noted.reviewState.notes = "";
-  EXPECT_NE(noted, base);
-  ImageTileDisplayModel thumbnailed = base;
-  thumbnailed.thumbnailPath = "/t.jpg";
-  EXPECT_NE(thumbnailed, base);
-  EXPECT_EQ(makeImageTileDisplayModel(imageRecord("/a.png", 1, 2)), base);
+  EXPECT_EQ(imageTileImageSource(bare),
+            (ImageTileImageSource{"/photos/b.png", 320, tileImageCacheKey(bare)}));
 }
 
 }  // namespace

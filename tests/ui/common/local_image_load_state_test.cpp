@@ -198,7 +198,7 @@ TEST(LocalImageLoadStateTest, ANewVersionOfTheSameFileKeepsItsStateWhenTheOlderL
   EXPECT_EQ(view.accessibilityState(), LocalImageAccessibilityState::loading);
 
   decodes.answer("/d/a.png", {QImage(), "Unable to open file"});  // the newer version fails
-  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlight() == 0; }));
+  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlightForTest() == 0; }));
   EXPECT_EQ(view.displayState().failedPath, "/d/a.png");
   EXPECT_FALSE(view.displayState().pendingPath);
   EXPECT_EQ(view.accessibilityState(), LocalImageAccessibilityState::failed);
@@ -231,7 +231,7 @@ TEST(LocalImageLoadStateTest, APreviewShowsWhileTheFullImageLoadsAndACachedImage
   second.setRequest(view.request());
   EXPECT_EQ(second.displayState().displayedPath, "/d/a.png");  // from the cache, before any event
   EXPECT_FALSE(second.displayState().pendingPath);
-  EXPECT_EQ(loader.decodesInFlight(), 0u);
+  EXPECT_EQ(loader.decodesInFlightForTest(), 0u);
 }
 
 TEST(LocalImageLoadStateTest, CancellingClearsOnlyItsOwnPendingState) {
@@ -248,7 +248,7 @@ TEST(LocalImageLoadStateTest, CancellingClearsOnlyItsOwnPendingState) {
   EXPECT_FALSE(view.displayState().pendingPath);
   EXPECT_FALSE(view.displayState().failedPath);
   decodes.answer("/d/a.png", {imageOf(4, Qt::green), std::nullopt});
-  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlight() == 0; }));
+  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlightForTest() == 0; }));
   EXPECT_TRUE(view.displayState().image.isNull());  // the cancelled load never reaches the state
   EXPECT_EQ(view.accessibilityState(), LocalImageAccessibilityState::loaded);  // but the cache holds it
 }

@@ -37,10 +37,10 @@ TEST(LocalImageLoaderTest, OneDecodePerKeyInFlightAndTheCacheAnswersAfterwards) 
   loader.load("/a.png", std::string("A"), std::nullopt, recordInto(second));
   loader.load("/a.png", std::string("A\x1FmaxPixelSize=32"), 32, recordInto(otherSize));
   loader.load("/a.png", std::nullopt, std::nullopt, recordInto(noKey));
-  EXPECT_EQ(loader.decodesInFlight(), 3u);
+  EXPECT_EQ(loader.decodesInFlightForTest(), 3u);
   decoder.waitForCalls(3);
   decoder.release();
-  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlight() == 0; }));
+  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlightForTest() == 0; }));
 
   EXPECT_EQ(decoder.calls().size(), 3u);
   for (const Outcome* outcome : {&first, &second, &noKey}) {
@@ -95,7 +95,7 @@ TEST(LocalImageLoaderTest, CancelledQueuedDecodesLeaveTheQueueAndRunningOnesStil
   loader.cancel(sharedTicket);  // another caller still waits for this one
   EXPECT_EQ(limiter.waiterCount(), 1);
   decoder.release();
-  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlight() == 0; }));
+  ASSERT_TRUE(runEventsUntil([&] { return loader.decodesInFlightForTest() == 0; }));
 
   EXPECT_EQ(decoder.calls(), (std::vector<std::string>{"/run.png", "/shared.png"}));
   EXPECT_EQ(running.calls + queued.calls + shared.calls, 0);
@@ -146,13 +146,13 @@ TEST(LocalImageLoaderTest, PreparationsRunOffTheGuiThreadAndCountUntilDelivered)
           ++deliveries;
           delivered = image;
         });
-    EXPECT_EQ(loader.decodesInFlight(), 1u);
+    EXPECT_EQ(loader.decodesInFlightForTest(), 1u);
     if (cancelled) {
       loader.cancelPreparation(ticket);
-      EXPECT_EQ(loader.decodesInFlight(), 0u);
+      EXPECT_EQ(loader.decodesInFlightForTest(), 0u);
     }
-    ASSERT_TRUE(
-        runEventsUntil([&] { return loader.decodesInFlight() == 0 && (cancelled || deliveries > 0); }));
+    ASSERT_TRUE(runEventsUntil(
+        [&] { return loader.decodesInFlightForTest() == 0 && (cancelled || deliveries > 0); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(deliveries, cancelled ? 0 : 1);
     if (!cancelled) {

@@ -41,7 +41,7 @@ TEST(LocalImageMemoryCacheTest, TheLeastRecentlyUsedGoFirstWhenTheCountIsExceede
   cache.insert("e", imageOf(2, 2));
   EXPECT_EQ(keysHeld(cache, {"a", "c", "d", "e"}), (std::vector<std::string>{"c", "d", "e"}));
   EXPECT_EQ(cache.count(), 3u);
-  EXPECT_EQ(cache.totalCost(), 3 * 16);
+  EXPECT_EQ(cache.totalCostForTest(), 3 * 16);
 }
 
 TEST(LocalImageMemoryCacheTest, TheLeastRecentlyUsedGoFirstWhenTheCostIsExceeded) {
@@ -54,16 +54,16 @@ TEST(LocalImageMemoryCacheTest, TheLeastRecentlyUsedGoFirstWhenTheCostIsExceeded
   cache.insert("one", imageOf(1, 1));  // 1004: small2 goes
   EXPECT_EQ(keysHeld(cache, {"small1", "small2", "wide", "one"}),
             (std::vector<std::string>{"small1", "wide", "one"}));
-  EXPECT_EQ(cache.totalCost(), 604);
+  EXPECT_EQ(cache.totalCostForTest(), 604);
 
   cache.insert("wide", imageOf(15, 15));  // a replacement is costed anew: 900 + 404
   EXPECT_EQ(keysHeld(cache, {"small1", "wide", "one"}), (std::vector<std::string>{"wide", "one"}));
-  EXPECT_EQ(cache.totalCost(), 904);
+  EXPECT_EQ(cache.totalCostForTest(), 904);
 
   cache.insert("huge", imageOf(20, 20));  // 1600 alone exceeds the limit: not stored, nothing lost
   cache.insert("one", QImage());          // no image: nothing changes
   EXPECT_EQ(keysHeld(cache, {"huge", "wide", "one"}), (std::vector<std::string>{"wide", "one"}));
-  EXPECT_EQ(cache.totalCost(), 904);
+  EXPECT_EQ(cache.totalCostForTest(), 904);
   EXPECT_FALSE(cache.image("huge"));
 }
 

@@ -325,10 +325,10 @@ TEST_F(LocalImageViewTest, LargeImagesAreScaledOffThePaint) {
   const auto scalesDone = [&scaler] {
     QElapsedTimer timer;
     timer.start();
-    while (scaler.scalesInFlight() > 0 && timer.elapsed() < 5000)
+    while (scaler.scalesInFlightForTest() > 0 && timer.elapsed() < 5000)
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QCoreApplication::processEvents();
-    return scaler.scalesInFlight() == 0;
+    return scaler.scalesInFlightForTest() == 0;
   };
   ASSERT_TRUE(scalesDone());
 
@@ -336,8 +336,8 @@ TEST_F(LocalImageViewTest, LargeImagesAreScaledOffThePaint) {
     SCOPED_TRACE(size.width());
     view.resize(size);
     view.repaint();
-    EXPECT_FALSE(view.paintedAtScale());
-    EXPECT_EQ(scaler.scalesInFlight(), 1u);
+    EXPECT_FALSE(view.paintedAtScaleForTest());
+    EXPECT_EQ(scaler.scalesInFlightForTest(), 1u);
     // Already the image, in its place.
     const QRectF target =
         localImageTargetRect({1600, 1200}, QRectF(QPointF(0, 0), QSizeF(size)), Mode::fit, Qt::AlignCenter);
@@ -347,14 +347,14 @@ TEST_F(LocalImageViewTest, LargeImagesAreScaledOffThePaint) {
 
     ASSERT_TRUE(scalesDone());
     view.repaint();
-    EXPECT_TRUE(view.paintedAtScale());
+    EXPECT_TRUE(view.paintedAtScaleForTest());
     EXPECT_TRUE(near(view.grab().toImage().pixelColor(target.center().toPoint()), red));
   }
   // Hidden, the view wants no scale any more.
   view.resize(300, 300);
   view.repaint();
   view.hide();
-  EXPECT_EQ(scaler.scalesInFlight(), 0u);
+  EXPECT_EQ(scaler.scalesInFlightForTest(), 0u);
 }
 
 // The view's paint stays on the painting thread: its background, its image at its scale, a scale
@@ -388,7 +388,7 @@ TEST_F(LocalImageViewTest, DrawsNothingTallerThanABandAtOnce) {
     view.repaint();
     QElapsedTimer timer;
     timer.start();
-    while (scaler.scalesInFlight() > 0 && timer.elapsed() < 5000)
+    while (scaler.scalesInFlightForTest() > 0 && timer.elapsed() < 5000)
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QCoreApplication::processEvents();
     if (!c.resizedTo.isEmpty()) view.resize(c.resizedTo);

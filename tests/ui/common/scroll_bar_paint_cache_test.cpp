@@ -94,9 +94,9 @@ TEST_F(ScrollBarPaintCacheTest, DrawsThroughTheBaseStyleOnlyThePartsThatChanged)
       SCOPED_TRACE(s.step);
       s.change(cached);
       s.change(reference);
-      const int before = cache.baseDrawCount();
+      const int before = cache.baseDrawCountForTest();
       const QImage shown = cached.grab().toImage();
-      EXPECT_EQ(cache.baseDrawCount() - before, s.baseDraws);
+      EXPECT_EQ(cache.baseDrawCountForTest() - before, s.baseDraws);
       EXPECT_LE(largestDifference(shown, reference.grab().toImage()), 1);
     }
     EXPECT_GT(recording->tallest, 0);

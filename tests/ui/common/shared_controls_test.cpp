@@ -270,13 +270,13 @@ TEST_F(SharedControlsTest, BusyIndicatorTurnsOnlyWhileShownWithAnimationsOn) {
   EXPECT_EQ(large.size(), QSize(32, 32));
   ASSERT_FALSE(animationsEnabled());  // the test application switches them off
   small.show();
-  EXPECT_FALSE(small.isSpinning());
+  EXPECT_FALSE(small.isSpinningForTest());
   small.hide();
   setAnimationsEnabled(true);
   small.show();
-  EXPECT_TRUE(small.isSpinning());
+  EXPECT_TRUE(small.isSpinningForTest());
   small.hide();
-  EXPECT_FALSE(small.isSpinning());
+  EXPECT_FALSE(small.isSpinningForTest());
   setAnimationsEnabled(false);
 }
 

@@ -1,11 +1,9 @@
 // The inspector's rules: its sections with the concept switch off and on, the preview's cache key,
-// the review buttons' titles, symbols and enabling, the disclosure's tap targets and the width
-// preference's combining.
+// the review buttons' titles, symbols and enabling, and the disclosure's tap targets.
 #include "ui/detail/image_detail_panel_rules.h"
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,16 +69,6 @@ TEST(ImageDetailPanelRulesTest, OnlyTheHeaderTogglesADisclosure) {
     EXPECT_EQ(nextDisclosureExpansion(expanded, T::copyButton), expanded);
     EXPECT_EQ(nextDisclosureExpansion(expanded, T::expandedText), expanded);
   }
-}
-
-TEST(ImageDetailPanelRulesTest, WidthPreferenceKeepsTheLastPresentValue) {
-  std::optional<double> width;
-  for (std::optional<double> next : {std::optional<double>(360), std::optional<double>(),
-                                     std::optional<double>(400), std::optional<double>()}) {
-    width = combineImageDetailPanelWidth(width, next);
-  }
-  EXPECT_EQ(width, 400);
-  EXPECT_EQ(combineImageDetailPanelWidth(std::nullopt, std::nullopt), std::nullopt);
 }
 
 }  // namespace

@@ -92,15 +92,15 @@ TEST_F(ImageDetailPanelTest, FocusChangesUpdateTheSectionsInPlaceAndKeepOpenBoxe
   ImageDetailPanel* panel =
       showPanel(false, {novelAIRecord("a.png"), novelAIRecord("b.png", 1'699'999'999), withoutPrompt});
   focus("/library/a.png");
-  MetadataSection* metadata = panel->metadataSection();
-  ImageDetailPreview* preview = panel->preview();
+  MetadataSection* metadata = panel->metadataSectionForTest();
+  ImageDetailPreview* preview = panel->previewForTest();
   QTest::mouseClick(find<QToolButton>("detail.metadata.longText.prompt.header"), Qt::LeftButton);
   settle();
   ASSERT_TRUE(metadata->isExpanded("prompt"));
 
   focus("/library/b.png");
-  EXPECT_EQ(panel->metadataSection(), metadata);
-  EXPECT_EQ(panel->preview(), preview);
+  EXPECT_EQ(panel->metadataSectionForTest(), metadata);
+  EXPECT_EQ(panel->previewForTest(), preview);
   EXPECT_EQ(preview->record()->file.path, "/library/b.png");
   EXPECT_TRUE(metadata->isExpanded("prompt"))
       << "the prompt box stays open while the focused records have one";
@@ -140,7 +140,7 @@ TEST_F(ImageDetailPanelTest, TagChipsToggleTheFilterAndFollowIt) {
   const QString name = QString::fromStdString("detail.tag." + stableIdentifierHash("<b>bold</b> & more"));
   auto* chip = find<MetadataChipButton>(name);
   ASSERT_NE(chip, nullptr);
-  EXPECT_EQ(chip->chipText(), "<b>bold</b> & more");
+  EXPECT_EQ(chip->chipTextForTest(), "<b>bold</b> & more");
   EXPECT_FALSE(chip->isSelected());
   EXPECT_EQ(chip->toolTip(), toolTipHtml("filter.tag.addToFilter"));
   EXPECT_EQ(chip->accessibleName(), "filter.tag.addValueToFilter(<b>bold</b> & more)");
@@ -174,8 +174,8 @@ TEST_F(ImageDetailPanelTest, ThousandsOfTagsShowAPageOfChipsAtATime) {
   settle();
   ASSERT_TRUE(select.isReady());
   auto* section = find<ImageFilterTagsSection>("detail.tags");
-  TagChipGroup* group = section->promptGroup();
-  QToolButton* more = group->moreButton();
+  TagChipGroup* group = section->promptGroupForTest();
+  QToolButton* more = group->moreButtonForTest();
 
   const struct {
     std::size_t chips;
@@ -185,7 +185,7 @@ TEST_F(ImageDetailPanelTest, ThousandsOfTagsShowAPageOfChipsAtATime) {
     SCOPED_TRACE(step.chips);
     ASSERT_EQ(group->chips().size(), step.chips);
     MetadataChipButton* last = group->chips().back();
-    EXPECT_EQ(last->chipText().toStdString(), "tag " + std::to_string(step.chips - 1));
+    EXPECT_EQ(last->chipTextForTest().toStdString(), "tag " + std::to_string(step.chips - 1));
     EXPECT_TRUE(last->isVisibleTo(window.get()));
     EXPECT_EQ(last->accessibleName().toStdString(),
               "filter.tag.addValueToFilter(tag " + std::to_string(step.chips - 1) + ")");
@@ -365,7 +365,7 @@ TEST_F(ImageDetailPanelTest, OpenBoxesOfTextsWithoutSpacesStayInsideTheColumn) {
         focus(record->file.path);
         for (const char* box : {"rawCommentJSON", "prompt"}) {
           auto* header = find<QToolButton>(QStringLiteral("detail.metadata.longText.%1.header").arg(box));
-          if (header->isVisible() && !panel->metadataSection()->isExpanded(box)) {
+          if (header->isVisible() && !panel->metadataSectionForTest()->isExpanded(box)) {
             QTest::mouseClick(header, Qt::LeftButton);
           }
         }
@@ -507,21 +507,6 @@ TEST_F(ImageDetailPanelTest, ReviewButtonsChangeOnlyWhenWhatTheyShowChanges) {
   }
 }
 
-TEST_F(ImageDetailPanelTest, WidthIsReportedWhileShown) {
-  makeStore({novelAIRecord("a.png")});
-  auto panel = std::make_unique<ImageDetailPanel>(testing::imageDetailPanelModels(*store), &localization);
-  std::vector<std::optional<double>> widths;
-  QObject::connect(panel.get(), &ImageDetailPanel::widthChanged,
-                   [&](std::optional<double> width) { widths.push_back(width); });
-  ImageDetailPanel* panelWidget = host(std::move(panel), {360, 800});
-  ASSERT_FALSE(widths.empty());
-  EXPECT_EQ(widths.back(), 360);
-  window->resize(400, 800);
-  settle();
-  EXPECT_NE(widths.back(), 360);
-  EXPECT_EQ(widths.back(), panelWidget->width()) << window->width();
-}
-
 // Counts the resizes a widget is given.
 class ResizeCounter : public QObject {
  public:
@@ -562,14 +547,14 @@ TEST_F(ImageDetailPanelTest, AFocusChangeLaysTheMetadataOutOnceWhateverNumberOfR
     SCOPED_TRACE(std::string(c.from) + " to " + c.to);
     focus(std::string("/library/") + c.from);
     store->results().focusPathKeepingSelection(std::string("/library/") + c.to);
-    ResizeCounter resizes(*panel->metadataSection());
+    ResizeCounter resizes(*panel->metadataSectionForTest());
     ResizeCounter tagResizes(*find<QWidget>("detail.tags"));
     panel->refresh();
     EXPECT_LE(resizes.count, 1);
     // The tag groups show together (once), then the metadata showing below moves them twice.
     EXPECT_LE(tagResizes.count, 3) << "the tag section";
     settle();
-    EXPECT_EQ(panel->shownRecord()->file.path, std::string("/library/") + c.to);
+    EXPECT_EQ(panel->shownRecordForTest()->file.path, std::string("/library/") + c.to);
   }
 }
 

@@ -139,7 +139,7 @@ TEST_F(TagConceptWidgetsTest, ManageOpensThePanelForThisImageAndAnyCloseClearsTh
   auto* section = find<ImageTagConceptSection>("detail.concepts");
   QTest::mouseClick(find<QToolButton>("detail.concepts.manage"), Qt::LeftButton);
   settle();
-  ASSERT_TRUE(section->isManagementPresented());
+  ASSERT_TRUE(section->isManagementPresentedForTest());
   QWidget* popup = section->managementPopup();
   ASSERT_NE(popup, nullptr);
   auto* managed = testing::findByName<TagConceptManagementPanel>(*popup, "tagConcept.panel");
@@ -148,14 +148,14 @@ TEST_F(TagConceptWidgetsTest, ManageOpensThePanelForThisImageAndAnyCloseClearsTh
   EXPECT_EQ(managed->size(), QSize(440, 560));
   QTest::keyClick(popup, Qt::Key_Escape);
   settle();
-  EXPECT_FALSE(section->isManagementPresented());
+  EXPECT_FALSE(section->isManagementPresentedForTest());
   EXPECT_EQ(section->managementPopup(), nullptr);
 }
 
 TEST_F(TagConceptWidgetsTest, PanelSelectsTheFirstConceptAndFillsRenameOnAppearance) {
   showManagementPanel({"/library/a.png"});
   auto* panel = find<TagConceptManagementPanel>("tagConcept.panel");
-  EXPECT_EQ(panel->selectedConceptID(), 7);
+  EXPECT_EQ(panel->selectedConceptIDForTest(), 7);
   EXPECT_EQ(find<QLineEdit>("tagConcept.name.placeholder")->text(), "Cats");
   EXPECT_EQ(find<QToolButton>("tagConcept.picker")->text(), "Cats");
   EXPECT_EQ(harness.service->calls("tagConceptAliases").back().number, 7);
@@ -170,7 +170,7 @@ TEST_F(TagConceptWidgetsTest, PanelSelectsTheFirstConceptAndFillsRenameOnAppeara
   ASSERT_NE(dogs, nullptr);
   dogs->trigger();
   settle();
-  EXPECT_EQ(panel->selectedConceptID(), 3);
+  EXPECT_EQ(panel->selectedConceptIDForTest(), 3);
   EXPECT_EQ(find<QLineEdit>("tagConcept.name.placeholder")->text(), "Dogs");
   EXPECT_EQ(harness.service->calls("tagConceptAliases").back().number, 3);
   EXPECT_TRUE(menu->findChild<QAction*>("tagConcept.picker.3")->isChecked());
@@ -209,7 +209,7 @@ TEST_F(TagConceptWidgetsTest, CreateSelectsTheNewConceptAndFillsRename) {
   settle();
   ASSERT_EQ(callCount("createTagConcept"), 1u);
   EXPECT_EQ(harness.service->calls("createTagConcept")[0].text, "Birds");
-  EXPECT_EQ(panel->selectedConceptID(), 100);
+  EXPECT_EQ(panel->selectedConceptIDForTest(), 100);
   EXPECT_EQ(find<QLineEdit>("tagConcept.name.placeholder")->text(), "Birds");
   EXPECT_TRUE(field->text().isEmpty());
   // No images: no assignment section, yet the keyed load asked for the (empty) assignments.
@@ -226,7 +226,7 @@ TEST_F(TagConceptWidgetsTest, FailedCreateKeepsTheTextAndTheSelection) {
   QTest::keyClick(field, Qt::Key_Return);
   settle();
   EXPECT_EQ(field->text(), "Birds");
-  EXPECT_EQ(find<TagConceptManagementPanel>("tagConcept.panel")->selectedConceptID(), 7);
+  EXPECT_EQ(find<TagConceptManagementPanel>("tagConcept.panel")->selectedConceptIDForTest(), 7);
   EXPECT_EQ(store->context().errorMessage(), "disk full");
 }
 
@@ -349,11 +349,11 @@ TEST_F(TagConceptWidgetsTest, AVanishedSelectionFallsBackToTheFirstConcept) {
   settle();
   store->concepts().setTagConcepts({{7, "Cats", 12}, {9, "Birds", 1}});
   settle();
-  EXPECT_EQ(panel->selectedConceptID(), 7);
+  EXPECT_EQ(panel->selectedConceptIDForTest(), 7);
   EXPECT_EQ(find<QLineEdit>("tagConcept.name.placeholder")->text(), "Cats");
   store->concepts().setTagConcepts({});
   settle();
-  EXPECT_EQ(panel->selectedConceptID(), std::nullopt);
+  EXPECT_EQ(panel->selectedConceptIDForTest(), std::nullopt);
   EXPECT_TRUE(find<QWidget>("tagConcept.empty")->isVisibleTo(window.get()));
   EXPECT_FALSE(find<QWidget>("tagConcept.picker")->isVisibleTo(window.get()));
 }

@@ -44,34 +44,5 @@ TEST(ResultsGridGeometry, ColumnsAndTileWidthFollowTheViewportWidth) {
   }
 }
 
-TEST(ResultsGridGeometry, TilesFillTheRowBetweenThePaddingAndCentreWhenCapped) {
-  for (const double width : {520.0, 1000.0, 332.0, 1333.0}) {
-    SCOPED_TRACE(width);
-    const ResultsGridGeometry geometry = resultsGridGeometry(width);
-    EXPECT_DOUBLE_EQ(geometry.tileLeft(0), 12);
-    EXPECT_DOUBLE_EQ(geometry.tileLeft(geometry.columns - 1) + geometry.tileWidth, width - 12);
-  }
-  // A capped tile keeps equal margins on both sides of its column.
-  const ResultsGridGeometry capped = resultsGridGeometry(320);
-  ASSERT_EQ(capped.columns, 1);
-  EXPECT_DOUBLE_EQ(capped.tileLeft(0), 12 + (296.0 - 220) / 2);
-  EXPECT_DOUBLE_EQ(320 - (capped.tileLeft(0) + capped.tileWidth), capped.tileLeft(0));
-}
-
-TEST(ResultsGridGeometry, CellOfAnIndex) {
-  const struct {
-    int index;
-    int columns;
-    std::optional<GridCell> cell;
-  } cases[] = {
-      {0, 3, GridCell{0, 0}}, {2, 3, GridCell{0, 2}}, {3, 3, GridCell{1, 0}},  {7, 3, GridCell{2, 1}},
-      {5, 1, GridCell{5, 0}}, {5, 0, GridCell{5, 0}}, {5, -2, GridCell{5, 0}}, {-1, 3, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.index) + " in " + std::to_string(c.columns));
-    EXPECT_EQ(gridCell(c.index, c.columns), c.cell);
-  }
-}
-
 }  // namespace
 }  // namespace lorvex::ui

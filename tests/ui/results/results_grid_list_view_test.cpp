@@ -490,7 +490,7 @@ TEST(ResultsGridListView, TheGridTakesTheFocusBackWhenThePreviewCloses) {
 TEST(ResultsGridListView, TilesOnScreenAskForThumbnailsAndTheNextPage) {
   ResultsGridFixture f(libraryImages(0, 530), QSize(520, 420));
   f.showWithSearch();
-  const auto [first, last] = f.grid->visibleRows();
+  const auto [first, last] = f.grid->visibleRowsForTest();
   ASSERT_EQ(first, 0);
   ASSERT_GT(last, 3);
   ASSERT_LT(last, 30);
@@ -524,7 +524,7 @@ TEST(ResultsGridListView, TilesShowTheirImagesDecodedOffTheGuiThread) {
 
   const QImage shot = f.grid->viewport()->grab().toImage();
   for (int number : {0, 1, 5}) {
-    const QPoint centre = (f.grid->tileLayout().imageArea.translated(
+    const QPoint centre = (f.grid->tileLayoutForTest().imageArea.translated(
                                f.grid->visualRect(f.grid->gridModel().index(f.rowOf(number))).topLeft()))
                               .center()
                               .toPoint();
@@ -557,7 +557,7 @@ TEST(ResultsGridListView, ATilePaintsItsOwnImageWhateverNumberQtGaveIt) {
   f.showWithSearch();
   const QImage shot = f.grid->viewport()->grab().toImage();
   for (const auto& [number, colour] : {std::pair{0, QColor(Qt::red)}, std::pair{1, QColor(Qt::blue)}}) {
-    const QPoint centre = (f.grid->tileLayout().imageArea.translated(
+    const QPoint centre = (f.grid->tileLayoutForTest().imageArea.translated(
                                f.grid->visualRect(f.grid->gridModel().index(f.rowOf(number))).topLeft()))
                               .center()
                               .toPoint();
@@ -571,7 +571,7 @@ TEST(ResultsGridListView, TilesThatLeaveTheScreenDropTheirQueuedDecodes) {
   f.search();
   f.window.show();
   f.drain(false);
-  const auto [first, last] = f.grid->visibleRows();
+  const auto [first, last] = f.grid->visibleRowsForTest();
   ASSERT_GT(last, first);
   f.decodes.waitForCalls(1);
   f.grid->scrollToBottom();
@@ -584,7 +584,7 @@ TEST(ResultsGridListView, TilesThatLeaveTheScreenDropTheirQueuedDecodes) {
     for (int row = first; row <= last; ++row) ranOfTheFirstScreen += path == imagePath(row) ? 1 : 0;
   }
   EXPECT_EQ(ranOfTheFirstScreen, 1);
-  EXPECT_EQ(f.loader.decodesInFlight(), 0U);
+  EXPECT_EQ(f.loader.decodesInFlightForTest(), 0U);
 }
 
 // A paint engine that records each pixmap or image copy: whether it scales, whether smooth

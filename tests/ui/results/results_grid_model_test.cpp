@@ -154,8 +154,6 @@ TEST(ResultsGridModel, RolesGiveTheTileItsValues) {
   EXPECT_FALSE(model.index(1).data(ResultsGridModel::SelectedRole).toBool());
   EXPECT_EQ(first.data(ResultsGridModel::IdentifierRole).toString().toStdString(),
             resultTileAccessibilityIdentifier(imagePath(0)));
-  const auto tile = first.data(ResultsGridModel::TileModelRole).value<ImageTileDisplayModel>();
-  EXPECT_EQ(tile, makeImageTileDisplayModel(*f.store->results().resultWindow().records()[0]));
 }
 
 struct SelectionCase {

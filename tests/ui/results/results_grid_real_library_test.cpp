@@ -77,7 +77,7 @@ TEST_F(ResultsGridRealLibraryTest, TilesShowTheIndexedImagesAndDeleteAndUndoReac
   EXPECT_EQ(grid.gridModel().rowCount(), static_cast<int>(records.size()));
 
   // The tiles on screen: each image that decodes is in the cache under its tile's key.
-  const auto [first, last] = grid.visibleRows();
+  const auto [first, last] = grid.visibleRowsForTest();
   ASSERT_EQ(first, 0);
   int cached = 0;
   for (int row = first; row <= last; ++row) {

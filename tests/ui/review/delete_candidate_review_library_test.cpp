@@ -147,7 +147,13 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
         store->review().undoLastDeleteCandidateAction();
       },
       &window, &echo());
-  installDeleteCandidateUndoKeyFilter(&window, store->review());
+  // The window's undo rule, without the app's gates (nothing here presents a popover or preview).
+  auto* undoKey = new DeleteCandidateUndoKeyFilter(&window);
+  undoKey->setOnUndo([&] {
+    if (!store->review().canUndoDeleteCandidateAction()) return false;
+    store->review().undoLastDeleteCandidateAction();
+    return true;
+  });
   auto* toolbar = new DeleteCandidateTrashSidebarToolbar(
       store->context(), store->library(), [&] { presentDeleteCandidateTrashReview(store->trash()); }, &window,
       &echo());

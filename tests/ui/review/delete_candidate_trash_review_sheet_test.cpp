@@ -161,7 +161,7 @@ TEST_F(ReviewSheetTest, TilesSelectionCountsAndTheConfirmedMove) {
   ASSERT_EQ(moves(), 1u);
   EXPECT_EQ(harness.service->calls(kMove)[0].paths,
             (std::vector<std::string>{"/library/1.png", "/library/2.png"}));
-  EXPECT_FALSE(sheet->confirmationFlow().isPending());
+  EXPECT_FALSE(sheet->confirmationFlowForTest().isPendingForTest());
   EXPECT_EQ(grid()->model()->rowCount(), 2);
   EXPECT_EQ(label("deleteCandidateReview.summary.headline"), "deleteCandidateReview.summary.moved(#2,#2)");
   EXPECT_FALSE(findByName<QWidget>(*sheet, "deleteCandidateReview.recovery.details")->isVisible());
@@ -269,14 +269,14 @@ TEST_F(ReviewSheetTest, CancellingOrDismissingTheConfirmationMovesNothing) {
   EXPECT_EQ(confirmation()->informativeText(), "deleteCandidateReview.confirmation.message.loaded.other(#4)");
   QTest::keyClick(confirmation(), Qt::Key_Escape);
   settle();
-  EXPECT_FALSE(sheet->confirmationFlow().isPending());
+  EXPECT_FALSE(sheet->confirmationFlowForTest().isPendingForTest());
   EXPECT_EQ(confirmation(), nullptr);
 
   button("deleteCandidateReview.action.trashSelected")->click();
   ASSERT_NE(confirmation(), nullptr);
   findByName<QPushButton>(*confirmation(), "common.cancel")->click();
   settle();
-  EXPECT_FALSE(sheet->confirmationFlow().isPending());
+  EXPECT_FALSE(sheet->confirmationFlowForTest().isPendingForTest());
 
   // The review closed by the store while the confirmation is up: the sheet and the question go.
   button("deleteCandidateReview.action.trashSelected")->click();
@@ -285,7 +285,7 @@ TEST_F(ReviewSheetTest, CancellingOrDismissingTheConfirmationMovesNothing) {
   store->trash().dismissDeleteCandidateTrashReview();
   settle();
   EXPECT_FALSE(sheet->isVisible());
-  EXPECT_FALSE(sheet->confirmationFlow().isPending());
+  EXPECT_FALSE(sheet->confirmationFlowForTest().isPendingForTest());
   EXPECT_TRUE(box.isNull() || !box->isVisible());
   sheet->confirmPendingTrashAction();
   settle();
@@ -527,7 +527,7 @@ TEST_F(ReviewSheetTest, TheRecoveryListOfThousandsOfFailuresIsBuiltAsItIsSeen) {
   host.show();
   QTest::mouseClick(findByName<QPushButton>(host, "deleteCandidateReview.recovery.details"), Qt::LeftButton);
   settle();
-  QDialog* recovery = view->recoverySheet();
+  QDialog* recovery = view->recoverySheetForTest();
   ASSERT_NE(recovery, nullptr);
   EXPECT_LT(recovery->findChildren<QWidget*>().size(), 60);
   auto* list = findByName<QListView>(*recovery, "deleteCandidateReview.recovery.failures");
@@ -552,13 +552,13 @@ TEST_F(ReviewSheetTest, TheRecoveryRowsCutNoTextWithAPathOpen) {
   host.show();
   QTest::mouseClick(findByName<QPushButton>(host, "deleteCandidateReview.recovery.details"), Qt::LeftButton);
   settle();
-  QListView* list = view->recoverySheet()->failureList();
+  QListView* list = view->recoverySheetForTest()->failureList();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualRect(list->model()->index(1, 0)).center());
   settle();
-  const auto* path = view->recoverySheet()->findChild<QLineEdit*>();
+  const auto* path = view->recoverySheetForTest()->findChild<QLineEdit*>();
   ASSERT_NE(path, nullptr);
-  const std::vector<testing::DrawnText> texts = testing::drawnTexts(*view->recoverySheet());
+  const std::vector<testing::DrawnText> texts = testing::drawnTexts(*view->recoverySheetForTest());
   EXPECT_GT(texts.size(), 6u);
   for (const testing::DrawnText& drawn : texts) {
     EXPECT_TRUE(drawn.whole) << drawn.text.toStdString();

@@ -43,7 +43,7 @@ TEST(TrashConfirmationFlow, ConfirmHandsThePendingActionOutOnceAndEveryOtherClos
   flow.requestTrashConfirmation(Action::loaded);  // a new request replaces the old one
   EXPECT_EQ(flow, (TrashConfirmationFlow{Action::loaded}));
   EXPECT_EQ(flow.confirmPendingTrashAction(), Action::loaded);
-  EXPECT_FALSE(flow.isPending());
+  EXPECT_FALSE(flow.isPendingForTest());
   EXPECT_EQ(flow.confirmPendingTrashAction(), std::nullopt);  // a second press moves nothing
 
   flow.requestTrashConfirmation(Action::retryFailed);

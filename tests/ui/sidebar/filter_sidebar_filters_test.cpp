@@ -311,7 +311,7 @@ TEST_F(FilterSidebarFiltersTest, ConceptPageTakesTheSelectionAndLeavingItReloads
   EXPECT_TRUE(manage->isVisible());
   manage->click();
   settle();
-  EXPECT_TRUE(panel->isConceptPageShown());
+  EXPECT_TRUE(panel->isConceptPageShownForTest());
   ASSERT_EQ(conceptPagePaths.size(), 1u);
   EXPECT_TRUE(conceptPagePaths[0].empty());  // no image selected
   EXPECT_EQ(callCount("tagSuggestions"), loads);
@@ -322,7 +322,7 @@ TEST_F(FilterSidebarFiltersTest, ConceptPageTakesTheSelectionAndLeavingItReloads
   ASSERT_NE(back, nullptr);
   back->click();
   settle();
-  EXPECT_FALSE(panel->isConceptPageShown());
+  EXPECT_FALSE(panel->isConceptPageShownForTest());
   EXPECT_EQ(callCount("tagSuggestions"), loads + 1);  // reloaded for the unchanged text
 }
 

@@ -390,9 +390,9 @@ TEST(PopoverFocusReturnTest, ClosingGivesTheFocusBackOnceTheContentHasGone) {
   tag.contentShown();
   // The flag drops first: the content is still up, so the request waits for it.
   EXPECT_EQ(tag.presentedChanged(false, {false, false}), Decision::none);
-  EXPECT_TRUE(tag.isRestorationRequested());
+  EXPECT_TRUE(tag.isRestorationRequestedForTest());
   EXPECT_EQ(tag.contentHidden({false, false}), Decision::focusAfterYield);
-  EXPECT_FALSE(tag.isRestorationRequested());
+  EXPECT_FALSE(tag.isRestorationRequestedForTest());
   EXPECT_TRUE(tag.shouldFocusAfterYield({false, false}));
   EXPECT_FALSE(tag.shouldFocusAfterYield({false, true}));  // the other popover opened within the yield
 }
@@ -408,7 +408,7 @@ TEST(PopoverFocusReturnTest, OpeningTheModelPopoverOverTheTagPopover) {
   EXPECT_EQ(model.presentedChanged(true, {true, false}), Decision::none);
   EXPECT_EQ(tag.presentedChanged(false, {false, true}), Decision::none);
   EXPECT_EQ(tag.contentHidden({false, true}), Decision::none);  // given up: the model popover has it
-  EXPECT_FALSE(tag.isRestorationRequested());
+  EXPECT_FALSE(tag.isRestorationRequestedForTest());
   model.contentShown();
   // The model popover closes: the focus goes to the model row, never to the add-tag button.
   EXPECT_EQ(model.presentedChanged(false, {false, false}), Decision::none);
@@ -421,7 +421,7 @@ TEST(PopoverFocusReturnTest, RequestWaitsWhileTheOwnFlagIsSetAgain) {
   tag.contentShown();
   tag.presentedChanged(false, {false, false});
   EXPECT_EQ(tag.contentHidden({true, false}), Decision::none);  // reopened before the content went
-  EXPECT_TRUE(tag.isRestorationRequested());
+  EXPECT_TRUE(tag.isRestorationRequestedForTest());
   EXPECT_EQ(tag.restore({false, false}), Decision::focusAfterYield);
 }
 

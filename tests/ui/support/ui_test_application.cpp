@@ -39,11 +39,11 @@ bool drainUiEvents(LocalImageLoader& loader, std::chrono::milliseconds timeout) 
     QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const bool didWork = dispatcher != nullptr && dispatcher->processEvents(QEventLoop::AllEvents);
-    if (!didWork && loader.decodesInFlight() == 0) {
+    if (!didWork && loader.decodesInFlightForTest() == 0) {
       ++quietTurns;
     } else {
       quietTurns = 0;
-      if (loader.decodesInFlight() > 0) QThread::yieldCurrentThread();
+      if (loader.decodesInFlightForTest() > 0) QThread::yieldCurrentThread();
     }
   }
   return true;
