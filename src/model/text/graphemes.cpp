@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "model/text/character_break_iterator.h"
 #include "model/text/unicode.h"
 
 namespace lorvex::text {
@@ -69,7 +70,8 @@ bool isCertainBoundary(BreakKind before, BreakKind after) {
   }
 }
 
-// A break iterator is costly to create and not thread-safe: each thread keeps its own.
+}  // namespace
+
 icu::BreakIterator* characterBreakIterator() {
   thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
     UErrorCode status = U_ZERO_ERROR;
@@ -80,8 +82,6 @@ icu::BreakIterator* characterBreakIterator() {
   }();
   return iterator.get();
 }
-
-}  // namespace
 
 GraphemeCursor::GraphemeCursor(std::string_view text) : text_(text) {
   if (text_.empty()) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "model/text/character_break_iterator.h"
+
 namespace lorvex::ui {
 namespace {
 
@@ -55,7 +57,7 @@ bool qtMayBreakBetween(char32_t before, char32_t after) {
 }
 
 // Break iterators are costly to create (the phrase rules load a model) and not thread-safe: each
-// thread keeps its own.
+// thread keeps its own (the character iterator is the one the text kernel shares).
 icu::BreakIterator* phraseLineIterator() {
   thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
     UErrorCode status = U_ZERO_ERROR;
@@ -67,20 +69,9 @@ icu::BreakIterator* phraseLineIterator() {
   return iterator.get();
 }
 
-icu::BreakIterator* characterIterator() {
-  thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> created(
-        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status)) created.reset();
-    return created;
-  }();
-  return iterator.get();
-}
-
 QString joinPhrases(const QString& text) {
   icu::BreakIterator* lines = phraseLineIterator();
-  icu::BreakIterator* characters = characterIterator();
+  icu::BreakIterator* characters = lorvex::text::characterBreakIterator();
   if (lines == nullptr || characters == nullptr) return text;  // Qt's own breaks, as without ICU data
   const icu::UnicodeString unicode(false, reinterpret_cast<const char16_t*>(text.utf16()),
                                    static_cast<int32_t>(text.size()));

@@ -186,9 +186,11 @@ int WrappedTextLabel::wrapWidth(int width) const {
 
 int WrappedTextLabel::heightForWidth(int width) const {
   const QMargins margins = contentsMargins();
-  return wrapText(text_, font(), wrapWidth(width - margins.left() - margins.right()), maximumLineCount_)
-             .height +
-         margins.top() + margins.bottom();
+  // A layout that asks for the height for a width takes it as the minimum height too, the minimum
+  // size hint aside: a label without text yet (filled in once shown) must not be laid out 0 px tall.
+  const int wrapped =
+      wrapText(text_, font(), wrapWidth(width - margins.left() - margins.right()), maximumLineCount_).height;
+  return std::max(wrapped, textLineHeight(font())) + margins.top() + margins.bottom();
 }
 
 QSize WrappedTextLabel::sizeHint() const {

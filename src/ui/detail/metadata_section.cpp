@@ -203,14 +203,12 @@ void MetadataSection::buildStatusBox() {
   statusDescription_->setFont(roleFont(FontRole::caption));
   setForegroundColor(*statusDescription_, roleColor(ColorRole::secondary, statusDescription_->palette()));
   column->addWidget(statusDescription_);
-  warning_ = makePlainLabel({}, box);
+  warning_ = new SelectableWrappedText(box);
   warning_->setObjectName("detail.metadata.status.warning");
-  warning_->setWordWrap(true);
   warning_->setFont(roleFont(FontRole::caption2));
-  warning_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   warning_->setContextMenuPolicy(Qt::CustomContextMenu);
   setForegroundColor(*warning_, orange());
-  connect(warning_, &QLabel::customContextMenuRequested, this, [this](const QPoint& position) {
+  connect(warning_, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
     showCopyValueMenu(*warning_, position, warningText_, localization_);
   });
   column->addWidget(warning_);

@@ -57,7 +57,7 @@ class MetadataSection : public QWidget {
   QLabel* statusIcon_ = nullptr;
   QLabel* statusTitle_ = nullptr;
   WrappedTextLabel* statusDescription_ = nullptr;
-  QLabel* warning_ = nullptr;
+  SelectableWrappedText* warning_ = nullptr;
   std::string warningText_;
   QWidget* grid_ = nullptr;
   QWidget* texts_ = nullptr;  // the long texts' boxes

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -31,9 +32,12 @@ namespace metrics = trash_review_tile_metrics;
 constexpr int kCellMargin = metrics::kGridSpacing / 2;
 // The view's own margins make up the rest of the grid padding.
 constexpr int kViewMargin = metrics::kGridPadding - kCellMargin;
-// The display path takes at most two lines; the slack keeps the descenders of the second whole.
+// The display path takes at most two lines.
 constexpr int kPathLines = 2;
-constexpr int kPathSlack = 3;
+// The path is drawn wrapped anywhere inside its area, and clipped to it.
+constexpr int kPathFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
+// Antialiased ink may reach a pixel below the last line's descent.
+constexpr int kPathInkSlack = 1;
 
 std::string requestKey(const ImageRecord& record) {
   const TrashReviewTileImageRequest request = trashReviewTileImageRequest(record);
@@ -207,6 +211,22 @@ void paintSelectionBadge(QPainter& painter, const TileLook& look) {
   }
 }
 
+// How many lines `path` takes when drawn `width` wide in `font`.
+int pathLineCount(const QString& path, const QFont& font, double width) {
+  QTextLayout layout(path, font);
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAnywhere);
+  layout.setTextOption(option);
+  int lines = 0;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    ++lines;
+  }
+  layout.endLayout();
+  return lines;
+}
+
 // The file name on one line and the display path on at most two, both elided in the middle; laid
 // out only when they are repainted (a new image repaints its own area alone).
 void paintTileTexts(QPainter& painter, const TileLook& look, const QModelIndex& index) {
@@ -228,18 +248,16 @@ void paintTileTexts(QPainter& painter, const TileLook& look, const QModelIndex& 
   const QFont captionFont = roleFont(FontRole::caption);
   const QFontMetricsF captionMetrics(captionFont);
   const double pathTop = nameTop + nameMetrics.height() + metrics::kSpacing;
-  const QRectF pathRect(textLeft, pathTop, textWidth, kPathLines * captionMetrics.lineSpacing() + kPathSlack);
+  const QRectF pathRect(textLeft, pathTop, textWidth, TrashReviewTileDelegate::pathAreaHeight());
   QString displayPath = index.data(TrashReviewCandidateModel::DisplayPathRole).toString();
-  const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
-  if (captionMetrics.boundingRect(pathRect, flags, displayPath).height() >
-      kPathLines * captionMetrics.lineSpacing() + 0.5) {
+  if (pathLineCount(displayPath, captionFont, textWidth) > kPathLines) {
     // Two lines' worth of the path, with its middle left out.
     displayPath = captionMetrics.elidedText(displayPath, Qt::ElideMiddle,
                                             2 * textWidth - 3 * captionMetrics.averageCharWidth());
   }
   painter.setFont(captionFont);
   painter.setPen(roleColor(ColorRole::secondary, look.palette));
-  painter.drawText(pathRect, flags, displayPath);
+  painter.drawText(pathRect, kPathFlags, displayPath);
 }
 
 }  // namespace
@@ -423,10 +441,27 @@ QRectF TrashReviewTileDelegate::imageArea(const QRect& cell) {
 
 int TrashReviewTileDelegate::tileHeight() const {
   const QFontMetrics name(roleFont(FontRole::subheadline, QFont::DemiBold));
-  const QFontMetrics caption(roleFont(FontRole::caption));
   const int imageSide = tileWidth_ - 2 * metrics::kPadding;
   return metrics::kPadding + imageSide + metrics::kSpacing + name.height() + metrics::kSpacing +
-         kPathLines * caption.lineSpacing() + kPathSlack + metrics::kPadding;
+         pathAreaHeight() + metrics::kPadding;
+}
+
+int TrashReviewTileDelegate::pathAreaHeight() {
+  // A line of a Japanese folder is drawn in the fallback font, taller than a Latin line: two lines
+  // of both, laid out as the path is drawn, size the area.
+  // Every tile paints it: measured once per caption font (GUI thread only).
+  static QString measuredFont;
+  static int height = 0;
+  const QFont caption = roleFont(FontRole::caption);
+  if (caption.key() != measuredFont) {
+    const QString twoLines =
+        QStringLiteral("Agjpy_ \u5199\u771F\u30D5\u30A9\u30EB\u30C0\n").repeated(kPathLines);
+    const QRectF laidOut =
+        QFontMetricsF(caption).boundingRect(QRectF(0, 0, 1 << 20, 1 << 20), kPathFlags, twoLines.trimmed());
+    height = static_cast<int>(std::ceil(laidOut.height())) + kPathInkSlack;
+    measuredFont = caption.key();
+  }
+  return height;
 }
 
 QSize TrashReviewTileDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {

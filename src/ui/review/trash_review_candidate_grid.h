@@ -104,6 +104,9 @@ class TrashReviewTileDelegate : public QStyledItemDelegate {
   void setTileWidth(int width) { tileWidth_ = width; }
   int tileWidth() const { return tileWidth_; }
   int tileHeight() const;
+  // The height of the display path's area: two lines of its font as they are laid out, a Japanese
+  // line (in the taller fallback font) included, so no path is clipped.
+  static int pathAreaHeight();
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -330,9 +330,8 @@ TrashSummaryView::TrashSummaryView(std::function<void()> requestRetryConfirmatio
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(18, 10, 18, 10);
   column->setSpacing(6);
-  headline_ = makeLabel({}, FontRole::caption, this);
+  headline_ = makeWrappedLabel({}, FontRole::caption, this);
   headline_->setObjectName("deleteCandidateReview.summary.headline");
-  headline_->setWordWrap(true);
   column->addWidget(headline_);
   failureLines_ = new QVBoxLayout;
   failureLines_->setSpacing(6);

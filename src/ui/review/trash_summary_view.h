@@ -94,7 +94,7 @@ class TrashSummaryView : public QWidget {
   std::function<void()> requestRetryConfirmation_;
   std::optional<TrashFailureRecoveryPresentation> recovery_;
   bool canRetryFailures_ = false;
-  QLabel* headline_ = nullptr;
+  WrappedTextLabel* headline_ = nullptr;
   QVBoxLayout* failureLines_ = nullptr;
   QLabel* overflow_ = nullptr;
   QWidget* buttons_ = nullptr;

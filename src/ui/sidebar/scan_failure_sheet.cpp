@@ -7,12 +7,15 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/reveal_in_file_manager.h"
+#include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
 #include "ui/common/wrapped_text_label.h"
@@ -154,12 +157,16 @@ ScanFailureDiagnosticsSheet::ScanFailureDiagnosticsSheet(QWidget* parent,
   details->addWidget(summary_);
   context_ = captionLabel(new WrappedTextLabel({}, content_));
   details->addWidget(context_);
-  // Paths a person may select: a selectable label, broken anywhere as a path is.
-  roots_ = captionLabel(makePlainLabel({}, content_));
-  roots_->setWordWrap(true);
-  roots_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  roots_->setMaximumHeight(roots_->fontMetrics().lineSpacing() * 2 + 2);  // at most two lines
-  roots_->setAlignment(Qt::AlignLeft | Qt::AlignTop);                     // the first two, whole
+  // The folders, which a person may select: broken anywhere inside a path, Japanese between its
+  // phrases, and at most the first two lines shown, whole (a Japanese line, drawn in the fallback
+  // font, is the taller).
+  roots_ = captionLabel(new SelectableWrappedText(content_));
+  roots_->setObjectName("scanFailure.roots");
+  QTextDocument twoLines;
+  twoLines.setDefaultFont(roots_->font());
+  twoLines.setDocumentMargin(0);
+  twoLines.setPlainText(QStringLiteral("Ag\u5199\nAg\u5199"));
+  roots_->setMaximumHeight(static_cast<int>(std::ceil(twoLines.size().height())) + 2 * roots_->frameWidth());
   details->addWidget(roots_);
   guidance_ = captionLabel(new WrappedTextLabel({}, content_));
   details->addWidget(guidance_);

@@ -22,6 +22,7 @@ class QPushButton;
 
 namespace lorvex::ui {
 
+class SelectableWrappedText;
 class WrappedTextLabel;
 
 class ScanFailureListModel : public QAbstractListModel {
@@ -60,7 +61,7 @@ class ScanFailureDiagnosticsSheet : public QDialog {
   QLabel* title_;
   WrappedTextLabel* summary_;
   WrappedTextLabel* context_;
-  QLabel* roots_;
+  SelectableWrappedText* roots_;
   WrappedTextLabel* guidance_;
   QPushButton* close_;
   QPushButton* copy_;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <string>
 
@@ -161,6 +162,23 @@ TEST_F(PhraseWrappedTextsTest, SelectableTextBreaksBetweenPhrasesAndCopiesTheTex
   selectable.selectAll();
   selectable.copy();
   EXPECT_EQ(QApplication::clipboard()->text(), text);
+}
+
+// A layout gives a label the height it asks for its width, even below its minimum size hint: a
+// label laid out before its text comes (a summary's headline) is still one line of its font tall.
+TEST_F(PhraseWrappedTextsTest, ALabelIsNeverShorterThanALineOfItsFont) {
+  QWidget window;
+  auto* column = new QVBoxLayout(&window);
+  auto* label = new WrappedTextLabel({}, &window);
+  column->addWidget(label);
+  column->addStretch(1);
+  window.resize(300, 400);
+  window.show();
+  testing::drainUiEvents();
+  EXPECT_GE(label->height(), textLineHeight(label->font()));
+  label->setText(japanese("onboarding.firstRun.description"));
+  testing::drainUiEvents();
+  EXPECT_GE(label->height(), label->heightForWidth(label->width()));
 }
 
 }  // namespace

@@ -431,7 +431,10 @@ TEST_F(ImageDetailPanelTest, StatusBoxShowsOnlyForMetadataNotFullyUnderstood) {
   focus("/library/b.png");
   ASSERT_TRUE(shown("detail.metadata.status"));
   EXPECT_EQ(find<QLabel>("detail.metadata.status.title")->text(), "metadata.status.partial.title");
-  EXPECT_EQ(find<QLabel>("detail.metadata.status.warning")->text(), "Comment: bad JSON");
+  // Selectable, and wrapped as every selectable text is (Japanese between its phrases).
+  const auto* warning = find<SelectableWrappedText>("detail.metadata.status.warning");
+  ASSERT_NE(warning, nullptr);
+  EXPECT_EQ(warning->text(), "Comment: bad JSON");
 }
 
 TEST_F(ImageDetailPanelTest, ReviewButtonsShowWhatAPressDoes) {
