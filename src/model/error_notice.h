@@ -126,7 +126,8 @@ struct ErrorNotice {
   std::vector<std::string> arguments;  // errorNoticeArgumentCount(kind) of them
   // What a person can act on that needs no translation, shown beside the kind's text where a
   // failure is listed with others: the system's name of the error ("EACCES"), or, for a file the
-  // Trash did not take, the system's reason with that name ("Operation not permitted (EPERM)").
+  // Trash did not take and a library the system stopped, the system's reason with that name
+  // ("Operation not permitted (EPERM)").
   // Empty when there is none.
   std::string detail{};
 

@@ -52,10 +52,9 @@ DescribedFailure describe(const std::exception_ptr& error, ErrorNoticeKind kind)
   DescribedFailure described{errorMessage(error), ErrorNotice{kind, {}}};
   const int errorNumber = errorNumberOf(error);
   if (errorNumber == 0) return described;
-  described.notice.detail = platform::errorNumberText(errorNumber);
+  described.notice.detail = systemReasonText(errorNumber);
   if (const std::string name = platform::errorNumberName(errorNumber); !name.empty()) {
     described.message += " (" + name + ")";
-    described.notice.detail += " (" + name + ")";
   }
   return described;
 }

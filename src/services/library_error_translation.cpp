@@ -155,7 +155,9 @@ ErrorNotice noticeOf(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
   } catch (const SQLiteImageRepositoryV3Error& databaseError) {
-    return notice(databaseNotice(databaseError));
+    ErrorNotice told = notice(databaseNotice(databaseError));
+    told.detail = systemReasonText(databaseError.systemErrorNumber());
+    return told;
   } catch (const ImageLibraryStartupError& startupError) {
     return notice(startupNotice(startupError.kind()));
   } catch (const ImageLibraryServiceError& serviceError) {
@@ -206,6 +208,14 @@ ErrorNotice noticeOf(const std::exception_ptr& error) {
 }
 
 }  // namespace
+
+std::string systemReasonText(int errorNumber) {
+  if (errorNumber == 0) return {};
+  std::string reason = platform::errorNumberText(errorNumber);
+  if (const std::string name = platform::errorNumberName(errorNumber); !name.empty())
+    reason += " (" + name + ")";
+  return reason;
+}
 
 ErrorNotice errorNotice(const std::exception_ptr& error) {
   return noticeOf(error);

@@ -72,6 +72,13 @@ std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& lo
   return localizer.lookup(errorNoticeKey(notice.kind), arguments);
 }
 
+std::string errorNoticeTextWithReason(const ErrorNotice& notice, const AppLocalization& localizer,
+                                      const ViewResourceDisplay& resourceDisplay) {
+  const std::string text = errorNoticeText(notice, localizer, resourceDisplay);
+  if (notice.detail.empty()) return text;
+  return std::string(withoutClosingFullStop(text)) + ": " + resourceDisplay.displayText(notice.detail);
+}
+
 std::string_view withoutClosingFullStop(std::string_view kindText) {
   for (const std::string_view stop : {std::string_view("."), std::string_view("。")}) {
     if (kindText.ends_with(stop)) kindText.remove_suffix(stop.size());

@@ -27,6 +27,12 @@ std::string_view errorNoticeKey(ErrorNoticeKind kind);
 std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& localizer,
                             const ViewResourceDisplay& resourceDisplay);
 
+// The text shown for `notice` where it stands alone (an error line, a Trash failure): its kind's
+// text, then, when the notice carries the system's reason, that reason after a colon: "The
+// library could not be read or updated: Operation not permitted (EPERM)".
+std::string errorNoticeTextWithReason(const ErrorNotice& notice, const AppLocalization& localizer,
+                                      const ViewResourceDisplay& resourceDisplay);
+
 // A kind's text without its closing full stop ("." or "。"), for a line that goes on after it.
 std::string_view withoutClosingFullStop(std::string_view kindText);
 

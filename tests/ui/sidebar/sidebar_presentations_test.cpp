@@ -145,6 +145,9 @@ TEST(SidebarErrorPresentationTest, TrashFailuresReplaceOnlyTheMovesOwnMessage) {
       {"error without any move", "attempt to write a readonly database",
        ErrorNotice{ErrorNoticeKind::libraryReadOnly, {}}, std::nullopt, "error.library.readOnly"},
       {"a text without a notice", "boom", std::nullopt, std::nullopt, "error.unexpected"},
+      {"the system's reason after the kind", "disk I/O error",
+       ErrorNotice{ErrorNoticeKind::libraryDatabase, {}, "Operation not permitted (EPERM)"}, std::nullopt,
+       "error.library.database: Operation not permitted (EPERM)"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(
