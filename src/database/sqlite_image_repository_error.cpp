@@ -33,11 +33,12 @@ std::string describe(SQLiteImageRepositoryV3Error::Kind kind,
 
 SQLiteImageRepositoryV3Error::SQLiteImageRepositoryV3Error(Kind kind,
                                                            std::variant<std::int64_t, std::string> payload,
-                                                           int resultCode)
+                                                           int resultCode, int systemErrorNumber)
     : LibraryError(LibraryError::Kind::database, describe(kind, payload)),
       kind_(kind),
       payload_(std::move(payload)),
-      resultCode_(resultCode) {}
+      resultCode_(resultCode),
+      systemErrorNumber_(systemErrorNumber) {}
 
 SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::incompatibleSchemaVersion(std::int64_t version,
                                                                                      int resultCode) {
@@ -46,19 +47,22 @@ SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::incompatibleSchemaVer
 SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::newerSchemaVersion(std::int64_t version) {
   return {Kind::newerSchemaVersion, version, 0};
 }
-SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::openFailed(std::string message, int resultCode) {
-  return {Kind::openFailed, std::move(message), resultCode};
+SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::openFailed(std::string message, int resultCode,
+                                                                      int systemErrorNumber) {
+  return {Kind::openFailed, std::move(message), resultCode, systemErrorNumber};
 }
 SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::executionFailed(std::string message,
-                                                                           int resultCode) {
-  return {Kind::executionFailed, std::move(message), resultCode};
+                                                                           int resultCode,
+                                                                           int systemErrorNumber) {
+  return {Kind::executionFailed, std::move(message), resultCode, systemErrorNumber};
 }
-SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::prepareFailed(std::string message,
-                                                                         int resultCode) {
-  return {Kind::prepareFailed, std::move(message), resultCode};
+SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::prepareFailed(std::string message, int resultCode,
+                                                                         int systemErrorNumber) {
+  return {Kind::prepareFailed, std::move(message), resultCode, systemErrorNumber};
 }
-SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::stepFailed(std::string message, int resultCode) {
-  return {Kind::stepFailed, std::move(message), resultCode};
+SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::stepFailed(std::string message, int resultCode,
+                                                                      int systemErrorNumber) {
+  return {Kind::stepFailed, std::move(message), resultCode, systemErrorNumber};
 }
 SQLiteImageRepositoryV3Error SQLiteImageRepositoryV3Error::recordNotFound(std::string what) {
   return {Kind::recordNotFound, std::move(what), 0};

@@ -2,8 +2,8 @@
 //
 // Each error has a kind and one payload (a schema version or a message). Messages that come from
 // SQLite are its own text, unchanged; the few fixed texts are given where they are raised. The
-// SQLite result code, when there is one, rides along for callers that must tell a corrupt or
-// foreign file from other failures; it takes no part in equality.
+// SQLite result code and the system's errno, when there are, ride along for callers that must tell a corrupt
+// or foreign file from other failures; it takes no part in equality.
 //
 // Thread safety: a plain value; copies may be used from any thread.
 #pragma once
@@ -34,10 +34,14 @@ class SQLiteImageRepositoryV3Error : public LibraryError {
   // library, SQLITE_NOTADB for a file that is not one; 0 for a layout of another version.
   static SQLiteImageRepositoryV3Error incompatibleSchemaVersion(std::int64_t version, int resultCode = 0);
   static SQLiteImageRepositoryV3Error newerSchemaVersion(std::int64_t version);
-  static SQLiteImageRepositoryV3Error openFailed(std::string message, int resultCode = 0);
-  static SQLiteImageRepositoryV3Error executionFailed(std::string message, int resultCode = 0);
-  static SQLiteImageRepositoryV3Error prepareFailed(std::string message, int resultCode = 0);
-  static SQLiteImageRepositoryV3Error stepFailed(std::string message, int resultCode = 0);
+  static SQLiteImageRepositoryV3Error openFailed(std::string message, int resultCode = 0,
+                                                 int systemErrorNumber = 0);
+  static SQLiteImageRepositoryV3Error executionFailed(std::string message, int resultCode = 0,
+                                                      int systemErrorNumber = 0);
+  static SQLiteImageRepositoryV3Error prepareFailed(std::string message, int resultCode = 0,
+                                                    int systemErrorNumber = 0);
+  static SQLiteImageRepositoryV3Error stepFailed(std::string message, int resultCode = 0,
+                                                 int systemErrorNumber = 0);
   static SQLiteImageRepositoryV3Error recordNotFound(std::string what);
 
   Kind kind() const { return kind_; }
@@ -47,6 +51,9 @@ class SQLiteImageRepositoryV3Error : public LibraryError {
   const std::string& message() const;
   // SQLite's (extended) result code when SQLite reported the failure, else 0.
   int sqliteResultCode() const { return resultCode_; }
+  // The errno value of the system call SQLite saw fail (sqlite3_system_errno), when it reported
+  // one with the failure: "Operation not permitted" for a library made immutable. 0 otherwise.
+  int systemErrorNumber() const { return systemErrorNumber_; }
   // Whether SQLite found the file damaged (SQLITE_CORRUPT), as opposed to of another kind.
   bool reportsDamagedFile() const;
 
@@ -62,11 +69,13 @@ class SQLiteImageRepositoryV3Error : public LibraryError {
   friend std::ostream& operator<<(std::ostream& out, const SQLiteImageRepositoryV3Error& error);
 
  private:
-  SQLiteImageRepositoryV3Error(Kind kind, std::variant<std::int64_t, std::string> payload, int resultCode);
+  SQLiteImageRepositoryV3Error(Kind kind, std::variant<std::int64_t, std::string> payload, int resultCode,
+                               int systemErrorNumber = 0);
 
   Kind kind_;
   std::variant<std::int64_t, std::string> payload_;
   int resultCode_ = 0;
+  int systemErrorNumber_ = 0;
 };
 
 }  // namespace lorvex

@@ -33,6 +33,7 @@ enum class ErrorNoticeKind {
   fileMissing,               // a file is not there (any more)
   fileMetadataUnreadable,    // a file's PNG or its metadata could not be read
   fileNotIndexed,            // a file could not be indexed, for another reason
+  fileNotRegular,            // a path to index names something else now (a folder, socket, device)
   fileSystem,                // any other failure to read or write a file
   settings,                  // the settings could not be read or written
   folderUnavailable,         // [folder path] a folder to sync is not registered or not available
@@ -50,6 +51,7 @@ enum class ErrorNoticeKind {
   trashNotDeleteCandidate,   // [image path] not marked as a delete candidate
   trashMoveFailed,           // a file could not be moved to the Trash
   trashUnavailable,          // a file's disk has no Trash it could be moved into
+  trashFileGone,             // a file was renamed, moved or deleted between the review and its move
   trashThumbnailNotRemoved,  // trashed, but its cached thumbnail stayed
   trashLibraryNotUpdated,    // trashed, but the library could not record it
   trashSomeFailed,           // some files of a move failed (the details are in the move's summary)
@@ -62,7 +64,7 @@ template <>
 struct RawValueTable<ErrorNoticeKind> {
   using K = ErrorNoticeKind;
   using Raw = std::string_view;
-  static constexpr std::array<std::pair<K, Raw>, 35> entries{{
+  static constexpr std::array<std::pair<K, Raw>, 37> entries{{
       {K::unexpected, "unexpected"},
       {K::libraryNotPrepared, "libraryNotPrepared"},
       {K::libraryFromNewerVersion, "libraryFromNewerVersion"},
@@ -75,6 +77,7 @@ struct RawValueTable<ErrorNoticeKind> {
       {K::fileMissing, "fileMissing"},
       {K::fileMetadataUnreadable, "fileMetadataUnreadable"},
       {K::fileNotIndexed, "fileNotIndexed"},
+      {K::fileNotRegular, "fileNotRegular"},
       {K::fileSystem, "fileSystem"},
       {K::settings, "settings"},
       {K::folderUnavailable, "folderUnavailable"},
@@ -92,6 +95,7 @@ struct RawValueTable<ErrorNoticeKind> {
       {K::trashNotDeleteCandidate, "trashNotDeleteCandidate"},
       {K::trashMoveFailed, "trashMoveFailed"},
       {K::trashUnavailable, "trashUnavailable"},
+      {K::trashFileGone, "trashFileGone"},
       {K::trashThumbnailNotRemoved, "trashThumbnailNotRemoved"},
       {K::trashLibraryNotUpdated, "trashLibraryNotUpdated"},
       {K::trashSomeFailed, "trashSomeFailed"},
@@ -122,7 +126,8 @@ struct ErrorNotice {
   std::vector<std::string> arguments;  // errorNoticeArgumentCount(kind) of them
   // What a person can act on that needs no translation, shown beside the kind's text where a
   // failure is listed with others: the system's name of the error ("EACCES"), or, for a file the
-  // Trash did not take, the system's reason with that name ("Operation not permitted (EPERM)").
+  // Trash did not take and a library the system stopped, the system's reason with that name
+  // ("Operation not permitted (EPERM)").
   // Empty when there is none.
   std::string detail{};
 

@@ -81,4 +81,9 @@ bool ImageLibraryScanFailure::concernsFolder(std::string_view message) {
   return message.starts_with("Unable to read folder: ");
 }
 
+bool ImageLibraryScanFailure::concernsNonRegularFile(std::string_view message) {
+  // The words of the check that a file to index is a regular one (platform/regular_file.h).
+  return message.starts_with("The item is not a regular file") || detail(message) == "ENXIO";
+}
+
 }  // namespace lorvex

@@ -42,6 +42,11 @@ struct ImageLibraryScanFailure {
   // Permission denied (EACCES)"): the failure is the folder's, not a file's.
   static bool concernsFolder(std::string_view message);
 
+  // Whether the message says the path names something other than a regular file now: a folder, a
+  // pipe or a device ("The item is not a regular file"), or a socket, which the system refuses to
+  // open ("Unable to open file: No such device or address (ENXIO)").
+  static bool concernsNonRegularFile(std::string_view message);
+
   friend bool operator==(const ImageLibraryScanFailure&, const ImageLibraryScanFailure&) = default;
 };
 

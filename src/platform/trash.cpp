@@ -153,7 +153,7 @@ void writeAll(int fd, std::string_view bytes) {
     const ssize_t count = ::write(fd, bytes.data(), bytes.size());
     if (count < 0) {
       if (errno == EINTR) continue;
-      throwFileError("Unable to write the Trash information file", errno);
+      throwTrashUnavailable("Unable to write the Trash information file", errno);
     }
     bytes.remove_prefix(static_cast<std::size_t>(count));
   }
@@ -180,7 +180,8 @@ int syncFolder(const std::string& folder, const std::function<int(int)>& sync) {
 
 // Creates "<name>.trashinfo" exclusively, writes it and syncs it and its folder: the item is
 // renamed into the trash only once its info file is sure to survive a crash. Returns false when
-// the name is taken; throws (leaving no info file) on any failure.
+// the name is taken; throws TrashUnavailableError (leaving no info file) on any failure: a Trash
+// that cannot record an item cannot take one, whichever item it is.
 bool createInfoFile(const std::string& infoPath, const std::string& contents,
                     const std::function<int(int)>& sync) {
   int fd;
@@ -189,7 +190,7 @@ bool createInfoFile(const std::string& infoPath, const std::string& contents,
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     if (errno == EEXIST) return false;
-    throwFileError("Unable to create the Trash information file", errno);
+    throwTrashUnavailable("Unable to create the Trash information file", errno);
   }
   try {
     writeAll(fd, contents);
@@ -202,11 +203,11 @@ bool createInfoFile(const std::string& infoPath, const std::string& contents,
   if (::close(fd) != 0 || syncError != 0) {
     const int error = syncError != 0 ? syncError : errno;
     ::unlink(infoPath.c_str());
-    throwFileError("Unable to write the Trash information file", error);
+    throwTrashUnavailable("Unable to write the Trash information file", error);
   }
   if (const int error = syncFolder(parentOf(infoPath), sync); error != 0) {
     ::unlink(infoPath.c_str());
-    throwFileError("Unable to write the Trash information file", error);
+    throwTrashUnavailable("Unable to write the Trash information file", error);
   }
   return true;
 }

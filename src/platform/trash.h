@@ -44,9 +44,9 @@
 namespace lorvex::platform {
 
 // The item's file system has no Trash it can be moved into: the home Trash or the one at the top
-// of the item's file system cannot be created or used, or the only Trash found is on another mount
-// (a rename cannot reach it). What a person does about it differs from a move the system refused
-// for the item itself, so it is told apart.
+// of the item's file system cannot be created or used (an info file cannot be written in it, for
+// one), or the only Trash found is on another mount (a rename cannot reach it). What a person does
+// about it differs from a move the system refused for the item itself, so it is told apart.
 class TrashUnavailableError : public FileError {
  public:
   using FileError::FileError;

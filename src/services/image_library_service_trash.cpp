@@ -2,6 +2,7 @@
 // files. Every requested image is checked against the library before any file is touched; then
 // each file is trashed only when it is still exactly the file the person reviewed, and the
 // library still holds it as that file.
+#include <cerrno>
 #include <cmath>
 #include <exception>
 #include <string_view>
@@ -20,7 +21,8 @@ namespace lorvex {
 namespace {
 
 constexpr std::string_view kUnreadableMessage =
-    "on-disk file attributes could not be read (file missing or permission lost)";
+    "on-disk file attributes could not be read (permission lost, or no longer a regular file)";
+constexpr std::string_view kGoneMessage = "on-disk file is gone since the review (renamed, moved or deleted)";
 constexpr std::string_view kChangedMessage =
     "on-disk file no longer matches the reviewed record (size/modification date changed)";
 constexpr std::string_view kThumbnailRemovalFailedPrefix =
@@ -50,10 +52,9 @@ DescribedFailure describe(const std::exception_ptr& error, ErrorNoticeKind kind)
   DescribedFailure described{errorMessage(error), ErrorNotice{kind, {}}};
   const int errorNumber = errorNumberOf(error);
   if (errorNumber == 0) return described;
-  described.notice.detail = platform::errorNumberText(errorNumber);
+  described.notice.detail = systemReasonText(errorNumber);
   if (const std::string name = platform::errorNumberName(errorNumber); !name.empty()) {
     described.message += " (" + name + ")";
-    described.notice.detail += " (" + name + ")";
   }
   return described;
 }
@@ -122,7 +123,14 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
     const ImageRecord& record = current.at(path);
     // The file checked and the file moved are one path: the library's own for this image.
     const std::string& filePath = record.file.path;
-    const std::optional<ImageFileInfo> onDisk = fileAttributesReader_->readAttributes(filePath);
+    int readError = 0;
+    const std::optional<ImageFileInfo> onDisk = fileAttributesReader_->readAttributes(filePath, &readError);
+    if (!onDisk && (readError == ENOENT || readError == ENOTDIR)) {
+      // Renamed away or deleted since the review: nothing there changed, it is simply not there.
+      fail(path, std::string(kGoneMessage) + " (" + platform::errorNumberName(readError) + ")",
+           ImageTrashFailureReason::underlyingError, ErrorNotice{ErrorNoticeKind::trashFileGone, {}});
+      continue;
+    }
     if (!onDisk) {
       fail(path, std::string(kUnreadableMessage), ImageTrashFailureReason::fileChangedSinceReview);
       continue;

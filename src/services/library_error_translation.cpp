@@ -94,6 +94,20 @@ ErrorNoticeKind databaseNotice(const SQLiteImageRepositoryV3Error& error) {
   }
 }
 
+// Why the library's file failed, as a person can look it up: the system's reason when SQLite kept
+// its errno; else, for a failure of the file itself, SQLite's own words for it ("disk I/O error":
+// SQLite does not always keep the errno, as when the library was made immutable under it).
+std::string databaseFailureReason(const SQLiteImageRepositoryV3Error& error) {
+  if (error.systemErrorNumber() != 0) return systemReasonText(error.systemErrorNumber());
+  switch (error.sqliteResultCode() & 0xff) {
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+      return sqlite3_errstr(error.sqliteResultCode());
+    default:
+      return {};
+  }
+}
+
 ErrorNoticeKind startupNotice(ImageLibraryStartupError::Kind kind) {
   using Kind = ImageLibraryStartupError::Kind;
   switch (kind) {
@@ -155,7 +169,9 @@ ErrorNotice noticeOf(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
   } catch (const SQLiteImageRepositoryV3Error& databaseError) {
-    return notice(databaseNotice(databaseError));
+    ErrorNotice told = notice(databaseNotice(databaseError));
+    told.detail = databaseFailureReason(databaseError);
+    return told;
   } catch (const ImageLibraryStartupError& startupError) {
     return notice(startupNotice(startupError.kind()));
   } catch (const ImageLibraryServiceError& serviceError) {
@@ -206,6 +222,14 @@ ErrorNotice noticeOf(const std::exception_ptr& error) {
 }
 
 }  // namespace
+
+std::string systemReasonText(int errorNumber) {
+  if (errorNumber == 0) return {};
+  std::string reason = platform::errorNumberText(errorNumber);
+  if (const std::string name = platform::errorNumberName(errorNumber); !name.empty())
+    reason += " (" + name + ")";
+  return reason;
+}
 
 ErrorNotice errorNotice(const std::exception_ptr& error) {
   return noticeOf(error);

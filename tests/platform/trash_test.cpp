@@ -175,7 +175,7 @@ TEST_F(TrashTest, AFailedSyncLeavesTheItemInPlaceAndNoInfoFile) {
     try {
       FreedesktopTrash(failing).moveToTrash(file);
       ADD_FAILURE() << "moved";
-    } catch (const FileError& error) {
+    } catch (const TrashUnavailableError& error) {
       EXPECT_EQ(error.errorNumber(), EIO);
     }
     EXPECT_FALSE(renamed);

@@ -122,8 +122,8 @@ TEST_F(TrashFlowTest, OnlyFilesStillAsReviewedAreTrashedAndTheRestIsReported) {
             (std::vector<ImageTrashFailure>{
                 {touched, changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt},
                 {grown, changed, ImageTrashFailureReason::fileChangedSinceReview, std::nullopt},
-                {deleted, "on-disk file attributes could not be read (file missing or permission lost)",
-                 ImageTrashFailureReason::fileChangedSinceReview, std::nullopt},
+                {deleted, "on-disk file is gone since the review (renamed, moved or deleted) (ENOENT)",
+                 ImageTrashFailureReason::underlyingError, ErrorNotice{ErrorNoticeKind::trashFileGone, {}}},
             }));
 
   // Trashed: in the Trash with its information file, thumbnail gone, missing without a key.

@@ -218,6 +218,13 @@ TEST(LibraryErrorTranslation, EveryFailureIsToldByItsKindAndTheValuesItNames) {
        of(DB::stepFailed("database disk image is malformed", SQLITE_CORRUPT)),
        {N::libraryDamaged, {}}},
       {"busy", of(DB::stepFailed("database is locked", SQLITE_BUSY)), {N::libraryDatabase, {}}},
+      // A library made immutable while in use: the system's reason goes with it.
+      {"immutable library",
+       of(DB::stepFailed("disk I/O error", SQLITE_IOERR_WRITE, EPERM)),
+       {N::libraryDatabase, {}, "Operation not permitted (EPERM)"}},
+      {"immutable library, no errno kept",
+       of(DB::stepFailed("disk I/O error", SQLITE_IOERR_WRITE)),
+       {N::libraryDatabase, {}, "disk I/O error"}},
       {"not prepared",
        of(startup(ImageLibraryStartupError::Kind::libraryNotPrepared)),
        {N::libraryNotPrepared, {}}},
@@ -263,6 +270,7 @@ TEST(LibraryErrorTranslation, EveryFailureIsToldByItsKindAndTheValuesItNames) {
     const ErrorNotice notice = errorNotice(c.error);
     EXPECT_EQ(rawValue(notice.kind), rawValue(c.notice.kind)) << c.name;
     EXPECT_EQ(notice.arguments, c.notice.arguments) << c.name;
+    EXPECT_EQ(notice.detail, c.notice.detail) << c.name;
     EXPECT_EQ(notice.arguments.size(), errorNoticeArgumentCount(notice.kind)) << c.name;
   }
 }

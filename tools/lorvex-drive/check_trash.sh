@@ -5,7 +5,8 @@
 # review, changes one of the three files behind the library's back and moves the loaded candidates.
 # Expected: two files in $XDG_DATA_HOME/Trash (a fresh folder on the copy's file system, so the home
 # Trash is the one used), the changed file kept in place, reported as changed since the review and
-# ticked for a retry, and the library listing exactly the two moved images as missing.
+# ticked for a retry, the error told in the language of the C locale, and the library listing
+# exactly the two moved images as missing.
 # Usage: check_trash.sh LORVEX_DRIVE LORVEX_QUERY FIXTURES_DIR. Exits 77 when the fixtures are
 # absent.
 set -euo pipefail
@@ -24,11 +25,12 @@ first="$(sed -n '/^results: /{n;s/^  //p;q}' <<< "$output")"
 [[ -f "$first" ]] || fail "no first result to change: $output"
 size_before="$(stat -c %s "$first")"
 
-output="$(drive -- mark 3 -- undo -- mark 3 -- trash-review -- touch "$first" -- trash --loaded \
+output="$(LC_ALL=C drive -- mark 3 -- undo -- mark 3 -- trash-review -- touch "$first" -- trash --loaded \
   2> "$work/stderr-2")" || fail "the review run exited $?: $output $(tail -n 3 "$work/stderr-2")"
 grep -q "^review: open, 3 loaded, hasMore no, selected 0$" <<< "$output" || fail "the review did not list 3: $output"
 grep -q "^trash summary: requested 3 trashed 2 failed 1$" <<< "$output" || fail "unexpected outcome: $output"
 grep -qF "  failed: $first (fileChangedSinceReview): " <<< "$output" || fail "the changed file was not refused: $output"
+grep -qxF "error: Some files could not be moved to the Trash." <<< "$output" || fail "the error is not told in English: $output"
 grep -qF "  [x] $first" <<< "$output" || fail "the changed file is not ticked for a retry: $output"
 grep -q "^review: open, 1 loaded, hasMore no, selected 1$" <<< "$output" || fail "the review kept more than the refused file: $output"
 

@@ -7,6 +7,8 @@
 
 #include "store/image_library_store.h"
 #include "store/store_idle.h"
+#include "ui/common/app_localization.h"
+#include "ui/sidebar/sidebar_error_presentation.h"
 
 namespace lorvex {
 
@@ -78,6 +80,12 @@ void addResultCommands(DriveCommands& commands) {
                  context.printResults(shown);
                  return true;
                });
+}
+
+std::string shownError(const ImageLibraryStore& store) {
+  const ui::SidebarErrorPresentation error{
+      store.context().errorMessage(), store.trash().lastTrashSummary(), {}, store.context().errorNotice()};
+  return error.message(ui::AppLocalization::live()).value_or(std::string());
 }
 
 }  // namespace lorvex

@@ -49,6 +49,11 @@ class DriveCommands {
   std::vector<DriveCommand> commands_;
 };
 
+// The store's error as the window's sidebar shows it, in the language of the locale the tool runs
+// in (English unless it is Japanese), never the library's own text, which may be in either; empty
+// when the store shows none.
+std::string shownError(const ImageLibraryStore& store);
+
 // The commands every run has.
 void addResultCommands(DriveCommands& commands);
 // Filter tags, switches, sort, clearing, model and tag suggestions (drive_filter_commands.cpp).

@@ -50,8 +50,8 @@ void select(ImageLibraryStore& store, const std::vector<RecordRef>& records) {
 }
 
 void printReviewState(const ImageLibraryStore& store) {
-  std::printf("error: %s\n",
-              store.context().errorMessage() ? store.context().errorMessage()->c_str() : "none");
+  const std::string error = shownError(store);
+  std::printf("error: %s\n", error.empty() ? "none" : error.c_str());
   if (const auto& banner = store.review().deleteCandidateFeedback()) {
     std::printf(
         "banner: %s %d, hidden from results %s, undo %s\n",

@@ -8,7 +8,7 @@
 // stdout: the indexing progress (at most 10 lines a second: phase, processed/total, indexed,
 // failed), what preparing the library had to do with the file it found (a damaged library set
 // aside, with the marks given back by the launch's scans), the scan summary with its failed files,
-// every error the store shows, the first page
+// every error the store shows (as the window tells it, in the locale's language), the first page
 // of results (count, whether more exist, the first 10 paths), and what each command prints. With
 // --probe a copy of a PNG of FOLDER is then written into FOLDER under a new name and the time until
 // the result window holds it is printed; the copy is removed again before the tool exits.
@@ -114,7 +114,7 @@ class StoreReporter {
                      [this] { progressChanged(); });
     QObject::connect(&store.context(), &StoreContext::errorMessageChanged, &context_, [this] {
       if (!store_.context().errorMessage()) return;
-      std::printf("error: %s\n", store_.context().errorMessage()->c_str());
+      std::printf("error: %s\n", shownError(store_).c_str());
       std::fflush(stdout);
       errorShown_ = true;
     });

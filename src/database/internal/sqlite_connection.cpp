@@ -23,6 +23,23 @@ using Error = SQLiteImageRepositoryV3Error;
 namespace {
 constexpr const char* kDatabaseClosed = "Database is closed";
 
+// The errno of the system call behind a failure that SQLite reports as one of the file's (it
+// leaves the value undefined for any other): what a person can act on when the library's file or
+// folder stops taking writes.
+int systemErrorNumber(sqlite3* database, int resultCode) {
+  if (database == nullptr) return 0;
+  switch (resultCode & 0xff) {
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_FULL:
+    case SQLITE_PERM:
+      return sqlite3_system_errno(database);
+    default:
+      return 0;
+  }
+}
+
 bool isDamagedFileResult(int resultCode) {
   const int primary = resultCode & 0xff;
   return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
@@ -137,8 +154,9 @@ void SQLiteConnection::open(const std::string& path, Access access) {
   const int result = sqlite3_open_v2(path.c_str(), &database, flags, nullptr);
   if (result != SQLITE_OK) {
     std::string message = database != nullptr ? sqlite3_errmsg(database) : "Unable to open database";
+    const int systemError = systemErrorNumber(database, result);
     sqlite3_close(database);
-    throw Error::openFailed(std::move(message), result);
+    throw Error::openFailed(std::move(message), result, systemError);
   }
   sqlite3_extended_result_codes(database, 1);
   try {
@@ -177,7 +195,7 @@ void SQLiteConnection::writeOutCachedPages() {
   // Busy: a page could not be written now; it stays in the cache, which is no failure.
   if (result != SQLITE_OK && result != SQLITE_BUSY) {
     noteFailure(result);
-    throw Error::stepFailed(sqlite3_errstr(result), result);
+    throw Error::stepFailed(sqlite3_errstr(result), result, systemErrorNumber(database_, result));
   }
   sqlite3_db_release_memory(database_);
 }
@@ -344,7 +362,7 @@ void SQLiteConnection::executeScript(std::string_view sql) {
     sqlite3_free(message);
     const int code = sqlite3_extended_errcode(database_);
     noteFailure(code);
-    throw Error::executionFailed(std::move(description), code);
+    throw Error::executionFailed(std::move(description), code, systemErrorNumber(database_, code));
   }
   sqlite3_free(message);
 }
@@ -367,7 +385,7 @@ SQLiteConnection::StatementLease SQLiteConnection::prepare(std::string_view sql,
     if (result != SQLITE_OK || statement == nullptr) {
       sqlite3_finalize(statement);
       noteFailure(result);
-      throw Error::prepareFailed(sqlite3_errmsg(database_), result);
+      throw Error::prepareFailed(sqlite3_errmsg(database_), result, systemErrorNumber(database_, result));
     }
     if (cacheable) {
       if (statements_.size() >= kStatementCacheCapacity) finalizeIdleStatements();
@@ -438,7 +456,7 @@ void SQLiteConnection::throwStepFailure(int resultCode) const {
     throw SearchCancelledError();
   }
   noteFailure(resultCode);
-  throw Error::stepFailed(sqlite3_errmsg(database_), resultCode);
+  throw Error::stepFailed(sqlite3_errmsg(database_), resultCode, systemErrorNumber(database_, resultCode));
 }
 
 void SQLiteConnection::runWrite(std::string_view sql, const SQLiteV3Bindings& bindings,
@@ -448,7 +466,7 @@ void SQLiteConnection::runWrite(std::string_view sql, const SQLiteV3Bindings& bi
   if (result == SQLITE_DONE) return;
   if (fixedStepFailure != nullptr) {
     noteFailure(result);
-    throw Error::stepFailed(fixedStepFailure, result);
+    throw Error::stepFailed(fixedStepFailure, result, systemErrorNumber(database_, result));
   }
   throwStepFailure(result);
 }

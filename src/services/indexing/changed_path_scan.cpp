@@ -11,8 +11,29 @@
 #include "services/indexing/image_library_scan.h"
 #include "services/indexing/image_library_scanner.h"
 #include "services/indexing/png_file_discovery.h"
+#include "services/indexing/scan_error_message.h"
 
 namespace lorvex {
+
+namespace {
+
+// A path whose attributes cannot be read lies, most often, in a folder the scan may not enter. The
+// full scan reports that folder, in its words, and keeps every file under it: so does this one,
+// opening the folders from the root down as the walk would. When all of them open, the failure is
+// the path's own, with the system's name of its error.
+DiscoveryFailure unreadablePathFailure(const std::string& path, const std::string& root,
+                                       const std::exception_ptr& error) {
+  std::size_t end = root.size();
+  while (end < path.size()) {
+    if (auto failure = folderReadFailure(path.substr(0, end))) return std::move(*failure);
+    end = path.find('/', end + 1);
+    if (end == std::string::npos) break;
+  }
+  ImageLibraryScanFailure failure = scanFailure(path, error);
+  return {std::move(failure.path), std::move(failure.message)};
+}
+
+}  // namespace
 
 using Operation = ImageLibraryIndexingMetricOperation;
 
@@ -65,7 +86,8 @@ std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
       if (isVanishedFileError(error)) {
         vanishedPaths.push_back(path);
       } else {
-        recordDiscoveryFailure(scan, path, error.what());
+        const DiscoveryFailure failure = unreadablePathFailure(path, *root, std::current_exception());
+        recordDiscoveryFailure(scan, failure.path, failure.message);
       }
       continue;
     }

@@ -9,7 +9,8 @@ namespace lorvex {
 
 class FileSystemFileAttributesReader final : public FileAttributesReading {
  public:
-  std::optional<ImageFileInfo> readAttributes(const std::string& path) const override;
+  std::optional<ImageFileInfo> readAttributes(const std::string& path,
+                                              int* errorNumber = nullptr) const override;
 };
 
 }  // namespace lorvex

@@ -222,6 +222,17 @@ bool isInScanScope(std::string_view path, const std::vector<std::string>& roots)
   return root != nullptr && !hasHiddenComponentBelow(path, *root);
 }
 
+std::optional<DiscoveryFailure> folderReadFailure(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  const int error = errno;
+  if (error == ENOENT) return std::nullopt;
+  return DiscoveryFailure{text::repairedUTF8(folder), systemMessage("Unable to read folder", error)};
+}
+
 std::size_t PNGFileDiscovery::discover(const std::string& root, const FileHandler& onFile,
                                        const FailureHandler& onFailure, std::stop_token stop,
                                        const std::vector<std::string>& scanRoots) {

@@ -27,6 +27,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -56,6 +57,10 @@ struct DiscoveryFailure {
 
   friend bool operator==(const DiscoveryFailure&, const DiscoveryFailure&) = default;
 };
+
+// The failure the walk reports for `folder` when it cannot open it ("Unable to read folder:
+// Permission denied (EACCES)"); nothing when it opens or is gone.
+std::optional<DiscoveryFailure> folderReadFailure(const std::string& folder);
 
 inline constexpr std::string_view kInvalidFileNameMessage = "The file name is not valid UTF-8";
 

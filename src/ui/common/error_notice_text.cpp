@@ -13,7 +13,7 @@ using K = ErrorNoticeKind;
 
 // One key per kind, in the enumeration's order. A failed move to the Trash says what the review's
 // own summary says.
-constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 35> kKeys{{
+constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 37> kKeys{{
     {K::unexpected, "error.unexpected"},
     {K::libraryNotPrepared, "error.library.notPrepared"},
     {K::libraryFromNewerVersion, "error.library.newerVersion"},
@@ -26,6 +26,7 @@ constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 35> kKeys{{
     {K::fileMissing, "error.file.missing"},
     {K::fileMetadataUnreadable, "error.file.metadataUnreadable"},
     {K::fileNotIndexed, "error.file.notIndexed"},
+    {K::fileNotRegular, "error.file.notRegular"},
     {K::fileSystem, "error.file.readWrite"},
     {K::settings, "error.settings"},
     {K::folderUnavailable, "error.folder.unavailable"},
@@ -43,6 +44,7 @@ constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 35> kKeys{{
     {K::trashNotDeleteCandidate, "error.trash.notDeleteCandidate"},
     {K::trashMoveFailed, "error.trash.moveFailed"},
     {K::trashUnavailable, "error.trash.unavailable"},
+    {K::trashFileGone, "error.trash.fileGone"},
     {K::trashThumbnailNotRemoved, "error.trash.thumbnailNotRemoved"},
     {K::trashLibraryNotUpdated, "error.trash.libraryNotUpdated"},
     {K::trashSomeFailed, "deleteCandidateReview.summary.operationFailed"},
@@ -74,6 +76,13 @@ std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& lo
   return localizer.lookup(errorNoticeKey(notice.kind), arguments);
 }
 
+std::string errorNoticeTextWithReason(const ErrorNotice& notice, const AppLocalization& localizer,
+                                      const ViewResourceDisplay& resourceDisplay) {
+  const std::string text = errorNoticeText(notice, localizer, resourceDisplay);
+  if (notice.detail.empty()) return text;
+  return std::string(withoutClosingFullStop(text)) + ": " + resourceDisplay.displayText(notice.detail);
+}
+
 std::string_view withoutClosingFullStop(std::string_view kindText) {
   for (const std::string_view stop : {std::string_view("."), std::string_view("。")}) {
     if (kindText.ends_with(stop)) kindText.remove_suffix(stop.size());
@@ -92,9 +101,16 @@ std::string failureLineText(std::string_view kindText, std::string_view detail, 
   return line;
 }
 
-ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind, bool concernsFolder) {
+ScanFailureSubject scanFailureSubject(std::string_view message) {
+  if (ImageLibraryScanFailure::concernsFolder(message)) return ScanFailureSubject::folder;
+  if (ImageLibraryScanFailure::concernsNonRegularFile(message)) return ScanFailureSubject::nonRegularFile;
+  return ScanFailureSubject::file;
+}
+
+ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind, ScanFailureSubject subject) {
   using Kind = ImageLibraryScanFailure::Kind;
-  if (concernsFolder) {
+  if (subject == ScanFailureSubject::nonRegularFile) return ErrorNotice{ErrorNoticeKind::fileNotRegular, {}};
+  if (subject == ScanFailureSubject::folder) {
     switch (kind) {
       case Kind::permission:
         return ErrorNotice{ErrorNoticeKind::folderAccessDenied, {}};

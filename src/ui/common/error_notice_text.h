@@ -27,6 +27,12 @@ std::string_view errorNoticeKey(ErrorNoticeKind kind);
 std::string errorNoticeText(const ErrorNotice& notice, const AppLocalization& localizer,
                             const ViewResourceDisplay& resourceDisplay);
 
+// The text shown for `notice` where it stands alone (an error line, a Trash failure): its kind's
+// text, then, when the notice carries the system's reason, that reason after a colon: "The
+// library could not be read or updated: Operation not permitted (EPERM)".
+std::string errorNoticeTextWithReason(const ErrorNotice& notice, const AppLocalization& localizer,
+                                      const ViewResourceDisplay& resourceDisplay);
+
 // A kind's text without its closing full stop ("." or "。"), for a line that goes on after it.
 std::string_view withoutClosingFullStop(std::string_view kindText);
 
@@ -37,9 +43,15 @@ std::string_view withoutClosingFullStop(std::string_view kindText);
 // out.
 std::string failureLineText(std::string_view kindText, std::string_view detail, std::string_view name);
 
+// What a scan failure concerns, as its message tells (ImageLibraryScanFailure::concernsFolder,
+// concernsNonRegularFile): each is told in words of its own.
+enum class ScanFailureSubject { file, folder, nonRegularFile };
+ScanFailureSubject scanFailureSubject(std::string_view message);
+
 // The notice a scan failure of this kind is shown by (its message is the library's own text); a
-// folder's failure by the folder notices (ImageLibraryScanFailure::concernsFolder).
-ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind, bool concernsFolder = false);
+// folder's failure by the folder notices, a path that is no longer a regular file by its own.
+ErrorNotice scanFailureNotice(ImageLibraryScanFailure::Kind kind,
+                              ScanFailureSubject subject = ScanFailureSubject::file);
 
 // The notice a registered folder's row shows for its last error: the folder's own, or, for a
 // summary that carries none, the one its state stands for.

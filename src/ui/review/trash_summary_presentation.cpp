@@ -26,10 +26,8 @@ std::string trashFailureDisplayMessage(const ImageTrashFailure& failure, const A
   // The message is the library's text (kept for the diagnostics); a failure recorded without a
   // notice was a move that failed. The kind is told in the window's language, then why, as the
   // system said it: "Could not be moved to the Trash: Operation not permitted (EPERM)".
-  const ErrorNotice notice = failure.notice.value_or(ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}});
-  const std::string text = errorNoticeText(notice, localizer, resourceDisplay);
-  if (notice.detail.empty()) return text;
-  return std::string(withoutClosingFullStop(text)) + ": " + resourceDisplay.displayText(notice.detail);
+  return errorNoticeTextWithReason(failure.notice.value_or(ErrorNotice{ErrorNoticeKind::trashMoveFailed, {}}),
+                                   localizer, resourceDisplay);
 }
 
 std::string TrashSummaryPresentation::headlineText() const {

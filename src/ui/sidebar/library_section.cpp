@@ -16,6 +16,7 @@
 #include "ui/sidebar/filter_sidebar_requests.h"
 #include "ui/sidebar/library_recovery_notice_presentation.h"
 #include "ui/sidebar/library_section_widgets.h"
+#include "ui/sidebar/scan_failure_diagnostics_presentation.h"
 #include "ui/sidebar/sidebar_menus.h"
 #include "ui/sidebar/sidebar_widget_helpers.h"
 #include "ui/sidebar/wrapping_link_button.h"
@@ -184,8 +185,8 @@ void LibrarySection::applyStoreState() {
   const std::int64_t failed = scan ? scan->failedFileCount : 0;
   failedFiles_->setVisible(failed >= 1);
   if (failed >= 1) {
-    failedFiles_->setTitle(qtText(localizer_.lookup(
-        pluralKey(failed, Key::libraryFailedFileCountOne, Key::libraryFailedFileCountOther), {failed})));
+    failedFiles_->setTitle(
+        qtText(ScanFailureDiagnosticsPresentation::makeFailureCountText(*scan, localizer_)));
   }
   updateRecoveryNotice();
 }

@@ -17,8 +17,10 @@ using Key = AppLocalizationKey;
 using Source = ImageLibraryScanDiagnosticSource;
 using FailureKind = ImageLibraryScanFailure::Kind;
 
-Key guidanceKey(FailureKind kind, bool concernsFolder) {
-  if (concernsFolder) {
+Key guidanceKey(FailureKind kind, ScanFailureSubject subject) {
+  // Whatever the system said, the person acts on what the name holds now.
+  if (subject == ScanFailureSubject::nonRegularFile) return Key::scanFailureGuidanceNotRegular;
+  if (subject == ScanFailureSubject::folder) {
     // A folder's failure is never one of a PNG's metadata; whatever else kept it closed is told
     // as a folder that could not be read.
     switch (kind) {
@@ -75,7 +77,58 @@ std::string fileNameOf(std::string_view path) {
   return std::string(text::lastPathComponent(path));
 }
 
+// The failures that are folders the scan could not read, and the files: each folder also counts
+// among the scanned and failed "files" of the summary, as the job queues it like one.
+struct FailureCounts {
+  std::int64_t folders = 0;
+  std::int64_t files = 0;
+  std::int64_t scannedFiles = 0;
+};
+
+FailureCounts failureCounts(const ImageLibraryScanSummary& summary) {
+  FailureCounts counts;
+  for (const ImageLibraryScanFailure& failure : summary.failures) {
+    if (ImageLibraryScanFailure::concernsFolder(failure.message)) ++counts.folders;
+  }
+  counts.files = std::max<std::int64_t>(0, summary.failedFileCount - counts.folders);
+  counts.scannedFiles = std::max<std::int64_t>(0, summary.scannedFileCount - counts.folders);
+  return counts;
+}
+
 }  // namespace
+
+std::string ScanFailureDiagnosticsPresentation::makeSummaryText(const ImageLibraryScanSummary& summary,
+                                                                const AppLocalization& localizer) {
+  const FailureCounts counts = failureCounts(summary);
+  if (counts.folders == 0) {
+    return localizer.lookup(Key::scanFailureDetailsSummary,
+                            {summary.failedFileCount, summary.scannedFileCount, summary.indexedImageCount});
+  }
+  if (counts.files == 0) {
+    return localizer.lookup(pluralKey(counts.folders, Key::scanFailureDetailsSummaryFoldersOne,
+                                      Key::scanFailureDetailsSummaryFoldersOther),
+                            {counts.folders, summary.indexedImageCount});
+  }
+  return localizer.lookup(pluralKey(counts.folders, Key::scanFailureDetailsSummaryFilesAndFoldersOne,
+                                    Key::scanFailureDetailsSummaryFilesAndFoldersOther),
+                          {counts.files, counts.scannedFiles, summary.indexedImageCount, counts.folders});
+}
+
+std::string ScanFailureDiagnosticsPresentation::makeFailureCountText(const ImageLibraryScanSummary& summary,
+                                                                     const AppLocalization& localizer) {
+  const FailureCounts counts = failureCounts(summary);
+  if (counts.folders == 0) {
+    return localizer.lookup(
+        pluralKey(counts.files, Key::libraryFailedFileCountOne, Key::libraryFailedFileCountOther),
+        {counts.files});
+  }
+  if (counts.files == 0) {
+    return localizer.lookup(
+        pluralKey(counts.folders, Key::libraryFailedFolderCountOne, Key::libraryFailedFolderCountOther),
+        {counts.folders});
+  }
+  return localizer.lookup(Key::libraryFailedFileAndFolderCount, {counts.files + counts.folders});
+}
 
 std::string formatSecondsWithMilliseconds(double seconds) {
   if (!std::isfinite(seconds)) return std::isnan(seconds) ? "nan" : (seconds < 0 ? "-inf" : "inf");
@@ -165,9 +218,7 @@ ScanFailureDiagnosticsPresentation ScanFailureDiagnosticsPresentation::make(
     const AppLocalization& localizer, const ViewResourceDisplay& resourceDisplay) {
   ScanFailureDiagnosticsPresentation p;
   p.title = localizer.lookup(Key::scanFailureDetailsTitle);
-  p.summaryText =
-      localizer.lookup(Key::scanFailureDetailsSummary,
-                       {summary.failedFileCount, summary.scannedFileCount, summary.indexedImageCount});
+  p.summaryText = makeSummaryText(summary, localizer);
   p.contextText = localizer.lookup(Key::scanFailureDetailsContext, {makeContextLine(context, localizer)});
   p.rootPathsText =
       localizer.lookup(Key::scanFailureDetailsRoots, {makeRootPathsLine(context, resourceDisplay)});
@@ -179,18 +230,18 @@ ScanFailureDiagnosticsPresentation ScanFailureDiagnosticsPresentation::make(
   p.closeButtonTitle = localizer.lookup(Key::commonClose);
   p.reauthorizationRootPath = findReauthorizationRootPath(summary.failures, context);
   p.failureRows.reserve(summary.failures.size());
-  // One text and one guidance per kind of a file or a folder, not two lookups per failure: a scan
-  // may leave thousands.
-  std::optional<std::string> reason[2][4];
-  std::optional<std::string> guidance[2][4];
+  // One text and one guidance per kind of each subject, not two lookups per failure: a scan may
+  // leave thousands.
+  std::optional<std::string> reason[3][4];
+  std::optional<std::string> guidance[3][4];
   for (const ImageLibraryScanFailure& failure : summary.failures) {
-    const bool folder = ImageLibraryScanFailure::concernsFolder(failure.message);
+    const ScanFailureSubject subject = scanFailureSubject(failure.message);
     const auto kind = static_cast<std::size_t>(failure.kind);
-    std::optional<std::string>& kindText = reason[folder][kind];
-    std::optional<std::string>& kindGuidance = guidance[folder][kind];
+    std::optional<std::string>& kindText = reason[static_cast<std::size_t>(subject)][kind];
+    std::optional<std::string>& kindGuidance = guidance[static_cast<std::size_t>(subject)][kind];
     if (!kindText)
-      kindText = errorNoticeText(scanFailureNotice(failure.kind, folder), localizer, resourceDisplay);
-    if (!kindGuidance) kindGuidance = localizer.lookup(guidanceKey(failure.kind, folder));
+      kindText = errorNoticeText(scanFailureNotice(failure.kind, subject), localizer, resourceDisplay);
+    if (!kindGuidance) kindGuidance = localizer.lookup(guidanceKey(failure.kind, subject));
     std::string fileName = fileNameOf(failure.path);
     std::string message =
         failureLineText(*kindText, ImageLibraryScanFailure::detail(failure.message), fileName);

@@ -48,10 +48,20 @@ struct ScanFailureDiagnosticsPresentation {
   std::vector<ScanFailureRecoveryRow> failureRows;  // the summary's failures, in order
   std::string diagnosticsText;
 
+  // Every text but summaryText and the rows' is the summary's alone. summaryText counts the
+  // folders the scan could not read apart from the files, which the summary's counts include
+  // (makeSummaryText).
   static ScanFailureDiagnosticsPresentation make(
       const ImageLibraryScanSummary& summary, const std::optional<ImageLibraryScanDiagnosticContext>& context,
       const AppLocalization& localizer, const ViewResourceDisplay& resourceDisplay);
 
+  // "1 of 11 files could not be indexed, and 1 folder could not be read; 10 images were indexed."
+  static std::string makeSummaryText(const ImageLibraryScanSummary& summary,
+                                     const AppLocalization& localizer);
+  // The sidebar's line for the same failures: "2 files could not be read", "1 folder could not be
+  // read", or, for both, "3 files and folders could not be read".
+  static std::string makeFailureCountText(const ImageLibraryScanSummary& summary,
+                                          const AppLocalization& localizer);
   // What started the scan, localized ("scanFailure.source.*").
   static std::string makeContextLine(const std::optional<ImageLibraryScanDiagnosticContext>& context,
                                      const AppLocalization& localizer);

@@ -23,7 +23,7 @@ std::optional<std::string> SidebarErrorPresentation::message(const AppLocalizati
       isTrashMoveMessage(*errorMessage, *lastTrashSummary)) {
     return localizer.lookup(AppLocalizationKey::deleteCandidateReviewSummaryOperationFailed);
   }
-  return errorNoticeText(errorNotice.value_or(ErrorNotice{}), localizer, resourceDisplay);
+  return errorNoticeTextWithReason(errorNotice.value_or(ErrorNotice{}), localizer, resourceDisplay);
 }
 
 }  // namespace lorvex::ui

@@ -2,6 +2,7 @@
 // folders and moved files recognised by their content.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -149,6 +150,24 @@ TEST(ChangedPathScanTest, AnEarlierCopyOutsideTheRootsIsLeftAlone) {
   library.scanner().scanChangedPaths({current}, {library.photo("live")}, {}, {});
   EXPECT_EQ(library.storedMissing(elsewhere), false);
   EXPECT_EQ(library.storedMissing(current), false);
+}
+
+// A changed path in a folder that cannot be entered is that folder's failure, as the full scan
+// tells it: the folder once, in the walk's words with the system's name of the error.
+TEST(ChangedPathScanTest, APathInAFolderThatCannotBeEnteredIsThatFoldersFailure) {
+  ScannerTestLibrary library;
+  const std::string deep = library.writeFolderTooDeepToName("deep");
+  ImageRecord record;
+  record.file = {deep + "/kept.png", 10, 1000};
+  library.repository->upsertRecord(record, std::nullopt);
+
+  const auto full = library.scanner().scan({library.root()}, {}, {});
+  const auto changed =
+      library.scanner().scanChangedPaths({record.file.path, deep + "/new.png"}, {library.root()}, {}, {});
+  ASSERT_EQ(std::system(("rm -rf '" + library.photo("deep") + "'").c_str()), 0);
+  ASSERT_EQ(full.failedFileCount, 1);
+  EXPECT_EQ(changed.failures, full.failures);
+  EXPECT_EQ(library.storedMissing(record.file.path), false);
 }
 
 TEST(ChangedPathScanTest, AFailedChangedPathScanIsResumedAsAFullScanOfItsRoots) {

@@ -346,20 +346,7 @@ TEST(ImageLibraryScannerTest, AnUnreadableFolderIsAFailureAndKeepsItsImages) {
 TEST(ImageLibraryScannerTest, AFolderTheWalkCannotOpenIsAFailureAndKeepsItsImages) {
   ScannerTestLibrary library;
   const std::string readable = library.writePNG("ok.png");
-  std::string deep = library.photo("deep");
-  ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
-  int folder = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(folder, 0);
-  const std::string level(250, 'd');
-  while (deep.size() < 4200) {
-    ASSERT_EQ(::mkdirat(folder, level.c_str(), 0700), 0);
-    const int inner = ::openat(folder, level.c_str(), O_RDONLY | O_DIRECTORY);
-    ::close(folder);
-    ASSERT_GE(inner, 0);
-    folder = inner;
-    deep += "/" + level;
-  }
-  ::close(folder);
+  const std::string deep = library.writeFolderTooDeepToName("deep");
   const std::string stored = deep + "/kept.png";
   ImageRecord record;
   record.file = {stored, 10, 1000};

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <memory>
@@ -94,6 +95,25 @@ class ScannerTestLibrary {
     return path;
   }
   std::string root() const { return photos.path().string(); }
+  // A folder under the photo folder nested deeper than a path can name, so that no walk can open
+  // it by path, as it could not open a folder it lacks permission for (which root cannot be
+  // denied). Returns the path of its innermost folder.
+  std::string writeFolderTooDeepToName(const std::string& relative) {
+    std::string deep = photo(relative);
+    EXPECT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    int folder = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string level(250, 'd');
+    while (folder >= 0 && deep.size() < 4200) {
+      EXPECT_EQ(::mkdirat(folder, level.c_str(), 0700), 0);
+      const int inner = ::openat(folder, level.c_str(), O_RDONLY | O_DIRECTORY);
+      ::close(folder);
+      folder = inner;
+      deep += "/" + level;
+    }
+    EXPECT_GE(folder, 0);
+    ::close(folder);
+    return deep;
+  }
   std::string photo(const std::string& relative) const { return photos / relative; }
 
   // What media_files holds for the path: nothing, or whether it is missing.

@@ -162,6 +162,9 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "library.expand",
     "library.failedFileCount.one",
     "library.failedFileCount.other",
+    "library.failedFolderCount.one",
+    "library.failedFolderCount.other",
+    "library.failedFileAndFolderCount",
     "library.imageCount.one",
     "library.imageCount.other",
     "library.manageSources",
@@ -245,6 +248,10 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "scanFailure.details.context",
     "scanFailure.details.roots",
     "scanFailure.details.summary",
+    "scanFailure.details.summary.folders.one",
+    "scanFailure.details.summary.folders.other",
+    "scanFailure.details.summary.filesAndFolders.one",
+    "scanFailure.details.summary.filesAndFolders.other",
     "scanFailure.details.title",
     "scanFailure.guidance.general",
     "scanFailure.guidance.folder.general",
@@ -252,6 +259,7 @@ constexpr std::string_view kExpectedKeyStrings[] = {
     "scanFailure.guidance.folder.permission",
     "scanFailure.guidance.metadata",
     "scanFailure.guidance.missing",
+    "scanFailure.guidance.notRegular",
     "scanFailure.guidance.permission",
     "scanFailure.retryGuidance",
     "scanFailure.source.backgroundChangedPaths",
@@ -364,7 +372,7 @@ TEST(AppLocalizationKeyTest, EveryCaseHasItsOwnKeyStringAndTheyAreExactlyTheKnow
   }
   const std::set<std::string_view> expected(std::begin(kExpectedKeyStrings), std::end(kExpectedKeyStrings));
   EXPECT_EQ(expected.size(), std::size(kExpectedKeyStrings));
-  EXPECT_EQ(kAppLocalizationKeyCount, 343u);
+  EXPECT_EQ(kAppLocalizationKeyCount, 351u);
   EXPECT_EQ(fromEnumeration, expected);
 }
 

@@ -33,6 +33,9 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
                             "common.imageCount.plus",
                             "library.failedFileCount.one",
                             "library.failedFileCount.other",
+                            "library.failedFolderCount.one",
+                            "library.failedFolderCount.other",
+                            "library.failedFileAndFolderCount",
                             "result.loadingMoreCount.one",
                             "result.loadingMoreCount.other",
                             "indexing.checkingFiles",
@@ -76,6 +79,10 @@ const std::map<std::string_view, std::vector<Kind>>& argumentKinds() {
          {"deleteCandidateReview.summary.movedWithFailures", "scanFailure.details.summary"}) {
       table[key] = threeIntegers;
     }
+    table["scanFailure.details.summary.folders.one"] = twoIntegers;
+    table["scanFailure.details.summary.folders.other"] = twoIntegers;
+    table["scanFailure.details.summary.filesAndFolders.one"] = std::vector<Kind>(4, Kind::integer);
+    table["scanFailure.details.summary.filesAndFolders.other"] = std::vector<Kind>(4, Kind::integer);
     table["metadata.warning.comfyUIPromptRefused"] = text;
     table["metadata.warning.novelAICommentUndecodable"] = text;
     table["metadata.warning.skippedTextChunks.one"] = threeIntegers;

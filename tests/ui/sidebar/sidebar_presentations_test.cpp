@@ -145,6 +145,9 @@ TEST(SidebarErrorPresentationTest, TrashFailuresReplaceOnlyTheMovesOwnMessage) {
       {"error without any move", "attempt to write a readonly database",
        ErrorNotice{ErrorNoticeKind::libraryReadOnly, {}}, std::nullopt, "error.library.readOnly"},
       {"a text without a notice", "boom", std::nullopt, std::nullopt, "error.unexpected"},
+      {"the system's reason after the kind", "disk I/O error",
+       ErrorNotice{ErrorNoticeKind::libraryDatabase, {}, "Operation not permitted (EPERM)"}, std::nullopt,
+       "error.library.database: Operation not permitted (EPERM)"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(
@@ -290,8 +293,8 @@ TEST(ScanFailureDiagnosticsPresentationTest, FailuresThatDifferNeverReadTheSame)
             "The folder cannot be read — EACCES · Pics");
 }
 
-// A folder the scan could not open is told as a folder, by its kind's text and its guidance, and a
-// file as a file: by the scan's own message.
+// A folder the scan could not open is told as a folder, by its kind's text and its guidance, a path
+// that names no regular file any more as that, and a file as a file: by the scan's own message.
 TEST(ScanFailureDiagnosticsPresentationTest, AFolderIsToldAsAFolderAndAFileAsAFile) {
   const std::string cases[][3] = {
       {"Unable to open file: Permission denied (EACCES)", "error.permissionDenied", "permission"},
@@ -299,6 +302,8 @@ TEST(ScanFailureDiagnosticsPresentationTest, AFolderIsToldAsAFolderAndAFileAsAFi
       {"Unable to read folder: No such file or directory (ENOENT)", "error.folder.missing", "folder.missing"},
       {"Unable to read folder: Too many levels of symbolic links (ELOOP)", "error.folder.unreadable",
        "folder.general"},
+      {"The item is not a regular file", "error.file.notRegular", "notRegular"},
+      {"Unable to open file: No such device or address (ENXIO)", "error.file.notRegular", "notRegular"},
   };
   ImageLibraryScanSummary summary;
   for (const auto& c : cases) summary.failures.push_back(ImageLibraryScanFailure::classified("/p/x", c[0]));
@@ -309,6 +314,38 @@ TEST(ScanFailureDiagnosticsPresentationTest, AFolderIsToldAsAFolderAndAFileAsAFi
     EXPECT_TRUE(rows[i].message.starts_with(cases[i][1] + " — ")) << rows[i].message;
     EXPECT_EQ(rows[i].guidance, "scanFailure.guidance." + cases[i][2]);
   }
+}
+
+// A folder the scan could not read is queued and counted like a file, but is told as a folder, in
+// the sheet's summary and in the sidebar's line.
+TEST(ScanFailureDiagnosticsPresentationTest, FoldersAreCountedApartFromFiles) {
+  const auto folder =
+      ImageLibraryScanFailure::classified("/p/locked", "Unable to read folder: Permission denied (EACCES)");
+  const auto file = ImageLibraryScanFailure::classified("/p/a.png", "invalidSignature");
+  const struct {
+    ImageLibraryScanSummary summary;
+    const char* summaryText;
+    const char* countText;
+  } cases[] = {
+      {{12, 11, 1, {folder}},
+       "1 folder could not be read, so the files in it were not checked; 11 images were indexed.",
+       "1 folder could not be read"},
+      {{12, 10, 2, {folder, file}},
+       "1 of 11 files could not be indexed, and 1 folder could not be read; 10 images were indexed.",
+       "2 files and folders could not be read"},
+      {{12, 10, 2, {file, file}},
+       "2 of 12 files could not be indexed; 10 images were indexed.",
+       "2 files could not be read"},
+  };
+  const auto en = AppLocalization::overTable(bundledLocalizationTable("en"), ".");
+  for (const auto& c : cases) {
+    EXPECT_EQ(ScanFailureDiagnosticsPresentation::make(c.summary, std::nullopt, en, {}).summaryText,
+              c.summaryText);
+    EXPECT_EQ(ScanFailureDiagnosticsPresentation::makeFailureCountText(c.summary, en), c.countText);
+  }
+  const auto ja = AppLocalization::overTable(bundledLocalizationTable("ja"), ".");
+  EXPECT_EQ(ScanFailureDiagnosticsPresentation::make(cases[1].summary, std::nullopt, ja, {}).summaryText,
+            "スキャンしたファイル11件のうち1件と、フォルダ1件を読み込めませんでした（10枚を登録）。");
 }
 
 TEST(ScanFailureDiagnosticsPresentationTest, ContextEdges) {
