@@ -1,5 +1,7 @@
 #include "app/single_instance.h"
 
+#include <fcntl.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
@@ -21,8 +23,8 @@ namespace {
 constexpr std::string_view kLogCategory = "App";
 const QByteArray kRaiseRequest = QByteArrayLiteral("raise\n");
 const QByteArray kRaisedAnswer = QByteArrayLiteral("raised\n");
-// A socket's path must fit sockaddr_un's 108 bytes.
-constexpr std::size_t kLongestSocketPath = 100;
+// A socket's path, with its terminating zero, must fit sockaddr_un's sun_path.
+constexpr std::size_t kLongestSocketPath = sizeof(sockaddr_un::sun_path) - 1;
 constexpr std::chrono::milliseconds kRetryInterval{50};
 // A connection that has not asked for anything by then is dropped.
 constexpr int kRequestTimeoutMs = 5000;
@@ -41,6 +43,21 @@ int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
+LocalSocketAddress::LocalSocketAddress(const std::filesystem::path& path)
+    : name_(QString::fromStdString(path.string())) {
+  if (path.string().size() <= kLongestSocketPath) return;
+  folder_ = ::open(path.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  // Without the folder the long path stays, and listening or connecting reports it.
+  if (folder_ >= 0) {
+    name_ =
+        QStringLiteral("/proc/self/fd/%1/").arg(folder_) + QString::fromStdString(path.filename().string());
+  }
+}
+
+LocalSocketAddress::~LocalSocketAddress() {
+  if (folder_ >= 0) ::close(folder_);
+}
+
 std::filesystem::path SingleInstance::defaultRendezvousFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   std::error_code error;
@@ -53,11 +70,8 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::pat
                                                       const std::filesystem::path& rendezvousFolder,
                                                       Patience patience) {
   const std::string name = baseName(libraryFolder);
-  std::filesystem::path folder = rendezvousFolder;
-  if ((folder / (name + ".socket")).string().size() > kLongestSocketPath)
-    folder = QDir::tempPath().toStdString();
-  const std::string lockPath = (folder / (name + ".lock")).string();
-  const QString serverName = QString::fromStdString((folder / (name + ".socket")).string());
+  const std::string lockPath = (rendezvousFolder / (name + ".lock")).string();
+  const QString serverName = QString::fromStdString((rendezvousFolder / (name + ".socket")).string());
   const auto releaseDeadline = std::chrono::steady_clock::now() + patience.release;
   for (;;) {
     std::optional<platform::ExclusiveFileLock> lock;
@@ -78,8 +92,9 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const std::filesystem::pat
     }
     // Taken: ask the holder.
     const auto answerDeadline = std::chrono::steady_clock::now() + patience.answer;
+    const LocalSocketAddress address(serverName.toStdString());
     QLocalSocket socket;
-    socket.connectToServer(serverName);
+    socket.connectToServer(address.name());
     if (socket.waitForConnected(millisecondsUntil(answerDeadline))) {
       socket.write(kRaiseRequest);
       QByteArray answer;
@@ -109,7 +124,7 @@ void SingleInstance::stopAnswering() {
 }
 
 SingleInstance::SingleInstance(Role role, QString serverName)
-    : role_(role), serverName_(std::move(serverName)) {}
+    : role_(role), serverName_(std::move(serverName)), address_(serverName_.toStdString()) {}
 
 SingleInstance::~SingleInstance() {
   // The socket goes before the lock: the next launch, once it holds the lock, makes its own.
@@ -124,8 +139,8 @@ void SingleInstance::listen() {
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   // Holding the lock, this is the only launch: a socket file here was left by one that crashed.
-  QLocalServer::removeServer(serverName_);
-  if (!server_->listen(serverName_)) {
+  QLocalServer::removeServer(address_.name());
+  if (!server_->listen(address_.name())) {
     platform::logError(kLogCategory,
                        "Later launches cannot reach this one: " + server_->errorString().toStdString());
     return;

@@ -5,6 +5,10 @@
 // the same library finds the lock taken, asks over the socket for the window ("raise\n"), and on
 // the answer ("raised\n") leaves without building anything, so it writes nothing.
 //
+// However long the rendezvous folder's path, the socket stays in it: a socket's path must fit
+// sockaddr_un's 108 bytes, so a longer one is reached through a descriptor of its folder
+// (LocalSocketAddress).
+//
 // The lock, not the socket, says whether a launch is running: the kernel drops it with its
 // process however that ends, so a socket file left by a crash is taken for what it is and
 // replaced. A running launch whose socket takes the call but does not answer in time (hung, or
@@ -29,6 +33,23 @@ class QLocalServer;
 class QLocalSocket;
 
 namespace lorvex::app {
+
+// The name to give QLocalServer and QLocalSocket for the socket at `path`: the path itself when
+// it fits a socket address, else "/proc/self/fd/<n>/<file name>" through a descriptor of its
+// folder that this object holds open, so the name is valid only while the object lives.
+class LocalSocketAddress {
+ public:
+  explicit LocalSocketAddress(const std::filesystem::path& path);
+  ~LocalSocketAddress();
+  LocalSocketAddress(const LocalSocketAddress&) = delete;
+  LocalSocketAddress& operator=(const LocalSocketAddress&) = delete;
+
+  const QString& name() const { return name_; }
+
+ private:
+  int folder_ = -1;
+  QString name_;
+};
 
 struct SingleInstancePatience {
   // For the answer of a launch whose socket took the call.
@@ -58,7 +79,7 @@ class SingleInstance : public QObject {
   ~SingleInstance() override;
 
   Role role() const { return role_; }
-  // The socket's path.
+  // The socket's path (reached through address_ when it is long).
   const QString& serverName() const { return serverName_; }
   // A primary that answers later launches (false when its socket could not be made).
   bool isListening() const;
@@ -77,6 +98,7 @@ class SingleInstance : public QObject {
 
   Role role_;
   QString serverName_;
+  LocalSocketAddress address_;
   std::optional<platform::ExclusiveFileLock> lock_;
   QLocalServer* server_ = nullptr;
 };

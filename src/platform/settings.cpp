@@ -94,41 +94,64 @@ std::map<std::string, std::weak_ptr<Settings::Suite>>& openSuites() {
 
 // The one thread that rewrites settings files, in the order suites were changed. Made on first
 // use and never destroyed; the program's end stops its thread after the writes it holds (see
-// long_lived_threads.h), and a change after that starts it again. Quitting writes through
-// flushAll() (and the last Settings object of a suite) rather than waiting for it.
+// long_lived_threads.h), giving them until the program's deadline like every other thread: a write
+// that hangs (another process keeps the writers' lock, a folder on a dead network mount) is left
+// running rather than holding up the exit. A change after that starts another thread. Quitting
+// writes through flushAll() (and the last Settings object of a suite) rather than waiting for it.
 class BackgroundWriter {
  public:
   void enqueue(std::shared_ptr<Settings::SuiteState> state) {
     std::lock_guard lock(mutex_);
     queue_.push_back(std::move(state));
     if (!thread_.joinable()) {
-      stopping_ = std::make_shared<bool>(false);
-      thread_ = std::thread([this, stopping = stopping_] { run(*stopping); });
+      run_ = std::make_shared<Run>();
+      thread_ = std::thread([this, run = run_] { this->run(*run); });
     }
     wake_.notify_one();
   }
 
-  // Writes what is queued, then ends the thread and joins it.
-  void stop() {
+  // Writes what is queued, then ends the thread and joins it; false, with the thread left to end
+  // by itself, when it is still writing at `deadline`.
+  bool stop(std::chrono::steady_clock::time_point deadline) {
     std::thread ending;
+    std::shared_ptr<Run> run;
     {
       std::lock_guard lock(mutex_);
-      if (stopping_) *stopping_ = true;
+      if (run_) run_->stopping = true;
       ending = std::move(thread_);
+      run = std::move(run_);
     }
     wake_.notify_all();
-    if (ending.joinable()) ending.join();
+    if (!ending.joinable()) return true;
+    {
+      std::unique_lock lock(mutex_);
+      if (!ended_.wait_until(lock, deadline, [&run] { return run->ended; })) {
+        ending.detach();
+        return false;
+      }
+    }
+    ending.join();
+    return true;
   }
 
  private:
-  // `stopping` (under mutex_) is this thread's own: a change made while it ends starts another.
-  void run(const bool& stopping) {
+  // One thread's own flags (under mutex_): a change made while it ends starts another.
+  struct Run {
+    bool stopping = false;
+    bool ended = false;
+  };
+
+  void run(Run& run) {
     for (;;) {
       std::shared_ptr<Settings::SuiteState> state;
       {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this, &stopping] { return !queue_.empty() || stopping; });
-        if (queue_.empty()) return;
+        wake_.wait(lock, [this, &run] { return !queue_.empty() || run.stopping; });
+        if (queue_.empty()) {
+          run.ended = true;
+          ended_.notify_all();
+          return;
+        }
         state = std::move(queue_.front());
         queue_.pop_front();
       }
@@ -138,19 +161,18 @@ class BackgroundWriter {
 
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable ended_;
   std::deque<std::shared_ptr<Settings::SuiteState>> queue_;
-  std::thread thread_;              // under mutex_
-  std::shared_ptr<bool> stopping_;  // the running thread's, under mutex_
+  std::thread thread_;        // under mutex_
+  std::shared_ptr<Run> run_;  // the running thread's, under mutex_
 };
 
 BackgroundWriter& backgroundWriter() {
   static auto* const writer = [] {
     auto* made = new BackgroundWriter();
-    registerLongLivedThreads("the settings writer", LongLivedThreadsRole::writer,
-                             [made](std::chrono::steady_clock::time_point) {
-                               made->stop();
-                               return true;
-                             });
+    registerLongLivedThreads(
+        "the settings writer", LongLivedThreadsRole::writer,
+        [made](std::chrono::steady_clock::time_point deadline) { return made->stop(deadline); });
     return made;
   }();
   return *writer;

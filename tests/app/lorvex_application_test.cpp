@@ -195,8 +195,9 @@ TEST_F(LorvexApplicationTest, AFolderRegisteredThroughThePickerFillsTheGridAndTh
     EXPECT_TRUE(inspector->isVisible());
   }
   // The windows and the store are gone; nothing of theirs is left running.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  EXPECT_TRUE(waitForPoolUntil(userInitiatedPool(), deadline) && waitForPoolUntil(utilityPool(), deadline));
+  // However long a loaded machine takes: a job that never ends hangs the test.
+  EXPECT_TRUE(userInitiatedPool().waitForDone());
+  EXPECT_TRUE(utilityPool().waitForDone());
   const std::filesystem::path library = std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "Lorvex";
   ASSERT_TRUE(std::filesystem::exists(library / kLibraryDatabaseFileName)) << library;
 
@@ -305,29 +306,27 @@ TEST_F(LorvexApplicationTest, ASecondLaunchOnTheSameProfileRaisesTheFirstAndWrit
   first.start(QStringLiteral(LORVEX_APP_EXECUTABLE), {});
   ASSERT_TRUE(first.waitForStarted(10'000));
   QByteArray firstErrors;
-  ASSERT_TRUE(readErrorsUntil(first, firstErrors, "FirstResultPage", std::chrono::seconds(30)))
+  ASSERT_TRUE(readErrorsUntil(first, firstErrors, "FirstResultPage", std::chrono::hours(24)))
       << firstErrors.toStdString();
   const auto before = snapshot();
 
   QProcess second;
   second.setProcessEnvironment(environment);
-  QElapsedTimer timer;
-  timer.start();
   second.start(QStringLiteral(LORVEX_APP_EXECUTABLE), {});
   ASSERT_TRUE(second.waitForStarted(10'000));
   // A second launch that opened its own window would run until it is closed; one that hands over
-  // ends by itself. The bound only tells the two apart, it measures no speed: a loaded machine
-  // running sanitized builds can take seconds to start and end a process.
-  const bool finished = second.waitForFinished(30'000);
-  const qint64 took = timer.elapsed();
-  if (!finished) second.kill(), second.waitForFinished(10'000);
-  const QByteArray secondErrors = second.readAllStandardError();
-  EXPECT_TRUE(finished) << "the second launch still ran after " << took
-                        << " ms: " << secondErrors.toStdString();
+  // ends by itself. Whichever comes first tells them apart, however long a loaded machine running
+  // sanitized builds takes to start and end a process.
+  QByteArray secondErrors;
+  const bool shownItsOwnWindow =
+      readErrorsUntil(second, secondErrors, "MainWindowShown", std::chrono::hours(24));
+  if (shownItsOwnWindow) second.kill();
+  second.waitForFinished(-1);
+  secondErrors += second.readAllStandardError();
+  EXPECT_FALSE(shownItsOwnWindow) << secondErrors.toStdString();
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0);
   EXPECT_EQ(snapshot(), before);
-  EXPECT_FALSE(secondErrors.contains("MainWindowShown"));
 
   // The first one was asked for its window and still runs.
   EXPECT_TRUE(readErrorsUntil(first, firstErrors, "Another launch on this library asked for the window",

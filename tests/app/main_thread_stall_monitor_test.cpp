@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QTimer>
@@ -51,10 +50,9 @@ class CapturedStalls {
   platform::LogSink previous_;
 };
 
+// However long a loaded machine takes: a state that never comes hangs the test.
 void runUntil(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 10'000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  while (!done()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 // Takes `busy` in its key handler: an input event that costs what the test says.

@@ -521,7 +521,7 @@ TEST_F(MainWindowTest, TheFirstPaintAfterAChangeShowsEveryViewCaughtUpWithTheSto
       row.make();
       settle();  // the window shows the search running
       harness.service->releaseAll();
-      harness.userInitiatedPool.waitForDone(5000);
+      harness.userInitiatedPool.waitForDone();
       QCoreApplication::sendPostedEvents();  // the result is back on this thread, applied next turn
       window->update();
     } else {

@@ -15,6 +15,7 @@
 
 #include "platform/file_lock.h"
 #include "platform/log.h"
+#include "platform/long_lived_threads.h"
 #include "support/temporary_folder.h"
 
 namespace lorvex::platform {
@@ -428,6 +429,23 @@ TEST(SettingsTest, WritesLeaveTheCallerAtOnceAndLandInOrder) {
   // Quitting: after flushAll the file holds the last value of every key, whoever wrote it.
   ASSERT_TRUE(Settings::flushAll());
   EXPECT_EQ(readJson(file), (nlohmann::json{{"kept", 1}, {"a", 3}, {"c", "x"}}));
+}
+
+TEST(SettingsTest, AHeldWriteDoesNotHoldUpTheProgramsEnd) {
+  TemporaryFolder folder;
+  const auto file = folder.path() / "suite.json";
+  Settings settings("suite", folder.path());
+  std::optional<ExclusiveFileLock> otherWriter = ExclusiveFileLock::tryAcquire(file.string() + ".lock");
+  ASSERT_TRUE(otherWriter);
+  settings.setInteger("a", 1);
+  // The writer cannot finish while the lock is held: the end gives up at its deadline.
+  EXPECT_FALSE(endLongLivedThreads(std::chrono::steady_clock::now()));
+  otherWriter.reset();
+  // The write it was left with still lands, and later changes start a writer again.
+  settings.setInteger("b", 2);
+  EXPECT_TRUE(endLongLivedThreads(std::chrono::steady_clock::now() + std::chrono::hours(24)));
+  ASSERT_TRUE(settings.flush());
+  EXPECT_EQ(readJson(file), (nlohmann::json{{"a", 1}, {"b", 2}}));
 }
 
 TEST(SettingsTest, ADamagedFileGivesWayToItsLastGoodCopy) {

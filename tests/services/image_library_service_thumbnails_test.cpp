@@ -55,10 +55,11 @@ class ObservedGenerator final : public ImageThumbnailGenerating {
       std::unique_lock lock(mutex_);
       maximum = std::max(maximum, ++running_);
       // Holds the first renders until `awaitedConcurrency` run at once, so the run's width is
-      // reached whenever the run allows it (bounded, so a narrower run still finishes).
+      // reached however slowly a loaded machine starts them (bounded only so that a narrower run
+      // still finishes, and fails, rather than hanging).
       if (running_ >= awaitedConcurrency) released_ = true;
       changed_.notify_all();
-      changed_.wait_for(lock, std::chrono::seconds(5), [&] { return released_; });
+      changed_.wait_for(lock, std::chrono::minutes(2), [&] { return released_; });
     }
     std::optional<std::string> result;
     if (!failing.contains(path)) result = real_->generateThumbnail(path, info);

@@ -2,7 +2,8 @@
 // the image-count group, the interval group, the favourite and delete-candidate buttons and close,
 // on one rounded translucent bar. It keeps no state: every change of the models it reads rebuilds
 // its presentation, and each control calls one operation of a model or the close callback. Its keys
-// (Space, F, D) are the slideshow's key view's: the bar binds no shortcut of its own.
+// (Space, F, D) are the slideshow's key view's, which takes them from a focused control of the bar
+// too: the bar binds no shortcut of its own.
 //
 // Every focusable control carries its identifier ("slideshow.previous" … "slideshow.close") and
 // maps back to its SlideshowControlFocus through controlOf().

@@ -27,12 +27,18 @@ bool SlideshowKeyView::eventFilter(QObject* watched, QEvent* event) {
   // the action a second time on the way.
   // The window's focus widget, whether or not the window is active right now.
   QWidget* focus = window()->focusWidget();
-  if (focus != nullptr && focus != this) return false;
   if (receiver != (focus != nullptr ? focus : window())) return false;
+  // A control of the slideshow (the bar's buttons and steppers) keeps its other keys; a focused
+  // text entry, or anything outside the slideshow, keeps them all.
+  const bool fromControl = focus != nullptr && focus != this;
+  if (fromControl && (parentWidget() == nullptr || !parentWidget()->isAncestorOf(focus) ||
+                      focus->testAttribute(Qt::WA_InputMethodEnabled))) {
+    return false;
+  }
   const auto* key = static_cast<QKeyEvent*>(event);
   // Copied: an action may close the slideshow and schedule this view's deletion.
   const SlideshowKeyCallbacks current = callbacks;
-  return handleSlideshowKey(key->key(), key->modifiers(), key->text(), current);
+  return handleSlideshowKey(key->key(), key->modifiers(), key->text(), current, fromControl);
 }
 
 void SlideshowKeyView::showEvent(QShowEvent* event) {

@@ -1,8 +1,10 @@
 // The slideshow's keyboard: a focusable child that fills the slideshow and lets every mouse event
 // through to what lies below. An application event filter turns the key presses of its window
 // into slideshow actions (slideshow_keyboard_action.h) while the key view, or nothing, has keyboard
-// focus; a focused control of the window (a bar button, a stepper) gets its keys itself, and
-// other windows' keys are never touched. A key the slideshow does not handle travels on as usual.
+// focus. A focused control of the slideshow (a bar button, a stepper) gets its keys itself, except
+// the bar's shortcuts Space, F and D, which act as from the key view; a focused text entry, or a
+// control outside the slideshow, gets every key, and other windows' keys are never touched. A key the
+// slideshow does not handle travels on as usual.
 //
 // The view asks for keyboard focus once, on the event loop's next turn after it is first shown in
 // a window.

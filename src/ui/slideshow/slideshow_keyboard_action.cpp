@@ -56,6 +56,12 @@ std::optional<SlideshowKeyboardAction> slideshowKeyAction(int key, Qt::KeyboardM
   }
 }
 
+bool isSlideshowBarShortcut(SlideshowKeyboardAction action) {
+  using Action = SlideshowKeyboardAction;
+  return action == Action::togglePlayback || action == Action::toggleFavorite ||
+         action == Action::toggleDeleteCandidate;
+}
+
 bool performSlideshowKeyAction(SlideshowKeyboardAction action, const SlideshowKeyCallbacks& callbacks) {
   using Action = SlideshowKeyboardAction;
   const auto revealing = [&callbacks](const std::function<void()>& callback) {
@@ -99,9 +105,10 @@ bool performSlideshowKeyAction(SlideshowKeyboardAction action, const SlideshowKe
 }
 
 bool handleSlideshowKey(int key, Qt::KeyboardModifiers modifiers, const QString& text,
-                        const SlideshowKeyCallbacks& callbacks) {
+                        const SlideshowKeyCallbacks& callbacks, bool fromControl) {
   const auto action = slideshowKeyAction(key, modifiers, text);
-  return action.has_value() && performSlideshowKeyAction(*action, callbacks);
+  if (!action.has_value() || (fromControl && !isSlideshowBarShortcut(*action))) return false;
+  return performSlideshowKeyAction(*action, callbacks);
 }
 
 }  // namespace lorvex::ui

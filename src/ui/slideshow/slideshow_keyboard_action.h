@@ -11,6 +11,10 @@
 //   - favourite, delete candidate and undo: handled only when the callback says it took effect,
 //     then the controls are revealed; otherwise the key passes on.
 //
+// A focused control of the slideshow keeps its own keys (a stepper's arrows, a button's Return),
+// but the bar's buttons carry Space, F and D: those keys act wherever the focus is in the
+// slideshow, so a person who tabbed onto a control still plays, pauses and marks as before.
+//
 // Thread safety: pure functions; performSlideshowKeyAction calls the callbacks on the caller's
 // thread.
 #pragma once
@@ -41,6 +45,9 @@ enum class SlideshowKeyboardAction {
 std::optional<SlideshowKeyboardAction> slideshowKeyAction(int key, Qt::KeyboardModifiers modifiers,
                                                           const QString& text);
 
+// True for the actions whose keys work while a control of the slideshow has the focus.
+bool isSlideshowBarShortcut(SlideshowKeyboardAction action);
+
 // What the slideshow does for each action; an absent callback does nothing.
 struct SlideshowKeyCallbacks {
   std::function<void()> onPrevious;
@@ -61,8 +68,9 @@ struct SlideshowKeyCallbacks {
 // Runs the action by the rules above; true when the key was handled (and must not travel on).
 bool performSlideshowKeyAction(SlideshowKeyboardAction action, const SlideshowKeyCallbacks& callbacks);
 
-// The key's action performed, when it has one; false for a key that is not the slideshow's.
+// The key's action performed, when it has one; false for a key that is not the slideshow's. With
+// `fromControl` only the bar's shortcuts act and every other key is left to the control.
 bool handleSlideshowKey(int key, Qt::KeyboardModifiers modifiers, const QString& text,
-                        const SlideshowKeyCallbacks& callbacks);
+                        const SlideshowKeyCallbacks& callbacks, bool fromControl = false);
 
 }  // namespace lorvex::ui

@@ -42,7 +42,8 @@ class JourneyReporter {
   virtual void acted() {}
 };
 
-// Whether a control's text must show whole, or is cut on purpose (the Part elides it).
+// Whether a control's text must show whole, or may be cut on purpose (a chip, a name or a title
+// that its control elides to fit its width).
 enum class TextFit { whole, mayElide };
 
 // How a control is looked for and at.

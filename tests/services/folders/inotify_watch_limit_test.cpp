@@ -97,7 +97,7 @@ TEST_F(InotifyWatchLimitTest, LimitBelowTheRootEndsMonitoringAndReportsIt) {
       {root.path().string()}, std::nullopt, [](const RegisteredFolderChangeBatch&) {},
       [&](const FolderChangeMonitorError& error) { failed.set_value(error.code()); });
   auto future = failed.get_future();
-  ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
+  // However long a loaded machine takes: a monitor that never reports hangs the test.
   EXPECT_EQ(future.get(), FolderChangeMonitorError::Code::watchLimitReached);
   EXPECT_FALSE(monitor.waitUntilWatching(1s));
   std::lock_guard lock(mutex_);

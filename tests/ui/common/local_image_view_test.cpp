@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPaintDevice>
 #include <QPaintEngine>
@@ -323,10 +322,8 @@ TEST_F(LocalImageViewTest, LargeImagesAreScaledOffThePaint) {
   view.show();
   ASSERT_TRUE(drain());
   const auto scalesDone = [&scaler] {
-    QElapsedTimer timer;
-    timer.start();
-    while (scaler.scalesInFlightForTest() > 0 && timer.elapsed() < 5000)
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    // However long a loaded machine takes: a scale that never ends hangs the test.
+    while (scaler.scalesInFlightForTest() > 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QCoreApplication::processEvents();
     return scaler.scalesInFlightForTest() == 0;
   };
@@ -386,10 +383,7 @@ TEST_F(LocalImageViewTest, DrawsNothingTallerThanABandAtOnce) {
     view.show();
     ASSERT_TRUE(drain());
     view.repaint();
-    QElapsedTimer timer;
-    timer.start();
-    while (scaler.scalesInFlightForTest() > 0 && timer.elapsed() < 5000)
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (scaler.scalesInFlightForTest() > 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QCoreApplication::processEvents();
     if (!c.resizedTo.isEmpty()) view.resize(c.resizedTo);
     EXPECT_LE(testing::tallestDrawing(view), 64);

@@ -154,5 +154,21 @@ TEST(SlideshowKeyAction, KeysWithoutAnActionCallNothingAndAreNotHandled) {
   EXPECT_EQ(log.calls, (std::vector<std::string>{"interval+", "reveal"}));
 }
 
+// From a focused control only the bar's shortcuts act; the control keeps its arrows, Escape and
+// chords.
+TEST(SlideshowKeyAction, FromAControlOnlySpaceFAndDAct) {
+  CallLog log;
+  EXPECT_FALSE(handleSlideshowKey(Qt::Key_Up, Qt::NoModifier, "", log.callbacks(), true));
+  EXPECT_FALSE(handleSlideshowKey(Qt::Key_Left, Qt::NoModifier, "", log.callbacks(), true));
+  EXPECT_FALSE(handleSlideshowKey(Qt::Key_Escape, Qt::NoModifier, "", log.callbacks(), true));
+  EXPECT_FALSE(handleSlideshowKey(Qt::Key_Down, Qt::AltModifier, "", log.callbacks(), true));
+  EXPECT_TRUE(log.calls.empty());
+  EXPECT_TRUE(handleSlideshowKey(Qt::Key_Space, Qt::NoModifier, " ", log.callbacks(), true));
+  EXPECT_TRUE(handleSlideshowKey(Qt::Key_F, Qt::ShiftModifier, "F", log.callbacks(), true));
+  EXPECT_TRUE(handleSlideshowKey(Qt::Key_D, Qt::NoModifier, "d", log.callbacks(), true));
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"playback", "reveal", "favorite", "reveal",
+                                                 "deleteCandidate", "reveal"}));
+}
+
 }  // namespace
 }  // namespace lorvex::ui

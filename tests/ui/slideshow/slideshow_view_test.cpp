@@ -9,6 +9,7 @@
 #include <QRegion>
 #include <QTest>
 #include <algorithm>
+#include <set>
 
 #include "slideshow_fixture.h"
 #include "ui/common/local_image_view.h"
@@ -265,10 +266,10 @@ TEST_F(SlideshowViewTest, AFocusedStepperTakesUpAndDownItself) {
   pressKey(Qt::Key_Down);
   pressKey(Qt::Key_Down);
   EXPECT_EQ(store->presentation().slideshowIntervalSeconds(), 2.5);
-  // Space with a control focused is the control's, not playback's.
+  // Space is the bar's playback shortcut, focused control or not.
   const bool playing = store->presentation().isSlideshowPlaying();
   pressKey(Qt::Key_Space);
-  EXPECT_EQ(store->presentation().isSlideshowPlaying(), playing);
+  EXPECT_NE(store->presentation().isSlideshowPlaying(), playing);
 
   count->setFocus(Qt::TabFocusReason);
   settle();
@@ -281,6 +282,51 @@ TEST_F(SlideshowViewTest, AFocusedStepperTakesUpAndDownItself) {
   count->decrementButton()->click();
   settle();
   EXPECT_EQ(store->presentation().slideshowVisibleCount(), 5);
+}
+
+TEST_F(SlideshowViewTest, SpaceFAndDActOncePerPressFromEveryControlTabReaches) {
+  loadResults();
+  startSlideshow();
+  const auto marks = [this] {
+    return serviceCalls("updateReviewStates") + serviceCalls("updateReviewState");
+  };
+  const auto focusedControl = [this] {
+    return view()->floatingControls()->controlOf(view()->window()->focusWidget());
+  };
+  std::set<SlideshowControlFocus> reached;
+  for (int tab = 0; tab < 12; ++tab) {
+    pressKey(Qt::Key_Tab);
+    const auto control = focusedControl();
+    // Once round the bar: each control is tried once.
+    if (!control || !reached.insert(*control).second) continue;
+    const bool playing = store->presentation().isSlideshowPlaying();
+    const bool favorite = store->results().selectedRecord()->reviewState.favorite;
+    const int before = marks();
+    pressKey(Qt::Key_Space);
+    pressKey(Qt::Key_F);
+    const std::string marked = *store->results().selection().primaryPath();
+    pressKey(Qt::Key_D);
+    EXPECT_NE(store->presentation().isSlideshowPlaying(), playing) << int(*control);
+    EXPECT_EQ(marks(), before + 2) << int(*control);
+    const auto records = harness.service->records();
+    const auto record = std::find_if(records.begin(), records.end(),
+                                     [&](const ImageRecord& r) { return r.file.path == marked; });
+    ASSERT_NE(record, records.end());
+    EXPECT_NE(record->reviewState.favorite, favorite) << int(*control);
+    EXPECT_TRUE(record->reviewState.deleteCandidate) << int(*control);
+    EXPECT_EQ(focusedControl(), control) << "the control keeps the focus";
+  }
+  EXPECT_EQ(reached.size(), 8U);
+
+  // Two images at once: the review buttons are disabled, and so are their keys.
+  store->presentation().setSlideshowVisibleCount(2);
+  settle();
+  named<QWidget>("slideshow.next")->setFocus(Qt::TabFocusReason);
+  settle();
+  const int before = marks();
+  pressKey(Qt::Key_F);
+  pressKey(Qt::Key_D);
+  EXPECT_EQ(marks(), before);
 }
 
 TEST_F(SlideshowViewTest, TheStripShowsTheVisibleRecordsDecodedAndTheBarTheirPosition) {
