@@ -213,7 +213,9 @@ bool JourneyApp::quit() {
   window().close();
   application_.reset();
   picker_ = nullptr;
-  return app::poolsFinishWithin({&userInitiatedPool(), &utilityPool()}, std::chrono::seconds(2));
+  // However long a loaded machine takes: library work that never ends hangs the journey.
+  const bool userInitiatedDone = userInitiatedPool().waitForDone();
+  return utilityPool().waitForDone() && userInitiatedDone;
 }
 
 }  // namespace lorvex::journeys
