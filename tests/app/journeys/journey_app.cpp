@@ -213,8 +213,9 @@ bool JourneyApp::quit() {
   window().close();
   application_.reset();
   picker_ = nullptr;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  return waitForPoolUntil(userInitiatedPool(), deadline) && waitForPoolUntil(utilityPool(), deadline);
+  // However long a loaded machine takes: library work that never ends hangs the journey.
+  const bool userInitiatedDone = userInitiatedPool().waitForDone();
+  return utilityPool().waitForDone() && userInitiatedDone;
 }
 
 }  // namespace lorvex::journeys

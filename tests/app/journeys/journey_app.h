@@ -63,8 +63,8 @@ class JourneyApp {
   std::filesystem::path libraryFolder() const;
   // The smallest size the main window can be given.
   QSize minimumWindowSize() const;
-  // Closes the main window as its close button does and ends the application; false when library
-  // work was still running two seconds later.
+  // Closes the main window as its close button does, ends the application and waits for the library
+  // work it left; true once that work has ended.
   bool quit();
   bool isRunning() const { return application_ != nullptr; }
 
