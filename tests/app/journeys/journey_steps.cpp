@@ -724,17 +724,20 @@ void trashRefused(Driver& d) {
   const std::optional<int> row = view ? tileRow(*view, "portrait-07.png") : std::nullopt;
   if (!d.check(row.has_value(), "a tile for portrait-07.png")) return;
   const fs::path path = pathAt(*view, *row);
-  // Marked with the other portraits but the favourite, enough tiles for the review to scroll:
-  // chosen with Ctrl and marked from the context menu (the window has no keyboard focus once the
+  // Chosen with Ctrl and marked from the context menu (the window has no keyboard focus once the
   // review sheet closed).
   const std::vector<std::string> favorites = libraryPaths(d, {.onlyFavorites = true});
   const std::string favorite = favorites.empty() ? std::string() : favorites.front();
   clickTile(d, *view, *row);
+  // The other portraits (not the favourite) that the wheel brings on screen, enough tiles for the
+  // review's grid to scroll.
   for (int other = 0; other < view->gridModel().rowCount(); ++other) {
     const std::string otherPath = pathAt(*view, other);
     const std::string fileName = fs::path(otherPath).filename().string();
-    if (other != *row && otherPath != favorite && fileName.starts_with("portrait-"))
-      clickTile(d, *view, other, Qt::ControlModifier);
+    if (other == *row || otherPath == favorite || !fileName.starts_with("portrait-")) continue;
+    scrollToTile(d, *view, other);
+    const QPoint center = view->tileRect(other).toAlignedRect().center();
+    if (view->viewport()->rect().contains(center)) d.click(view->viewport(), Qt::ControlModifier, center);
   }
   const int marking = static_cast<int>(selectedCount(d));
   // Several images have no Show in Folder: marking is the menu's second entry.
