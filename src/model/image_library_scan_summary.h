@@ -7,8 +7,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -69,6 +71,26 @@ struct RecordRelocation {
   std::string toPath;
 
   friend bool operator==(const RecordRelocation&, const RecordRelocation&) = default;
+};
+
+// Where the records of a scan's relocations went, looked up by their old paths. A record several
+// files took over is followed to the first of them. Views into `relocations`, which must outlive it.
+class RelocatedPaths {
+ public:
+  explicit RelocatedPaths(const std::vector<RecordRelocation>& relocations) {
+    for (const RecordRelocation& relocation : relocations)
+      movedTo_.try_emplace(relocation.fromPath, relocation.toPath);
+  }
+
+  // The path the record at `path` moved to; nothing when it did not move.
+  std::optional<std::string_view> destination(std::string_view path) const {
+    const auto found = movedTo_.find(path);
+    if (found == movedTo_.end()) return std::nullopt;
+    return found->second;
+  }
+
+ private:
+  std::unordered_map<std::string_view, std::string_view> movedTo_;
 };
 
 struct ImageLibraryScanSummary {

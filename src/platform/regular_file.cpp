@@ -29,6 +29,13 @@ std::string errorNumberName(int errorNumber) {
   return name != nullptr ? std::string(name) : std::string();
 }
 
+std::string errorNumberReason(int errorNumber) {
+  if (errorNumber == 0) return {};
+  std::string reason = errorNumberText(errorNumber);
+  if (const std::string name = errorNumberName(errorNumber); !name.empty()) reason += " (" + name + ")";
+  return reason;
+}
+
 RegularFile::RegularFile(const std::string& path) {
   do {
     fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

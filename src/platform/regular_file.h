@@ -40,6 +40,10 @@ std::string errorNumberText(int errorNumber);
 // 0 and for a value the system has no name for.
 std::string errorNumberName(int errorNumber);
 
+// "Operation not permitted (EPERM)": the system's text for an errno value and, when it has one,
+// its name, as failures give the system's reason; empty for 0.
+std::string errorNumberReason(int errorNumber);
+
 // The message used when a path names something other than a regular file.
 inline constexpr std::string_view kNotARegularFileMessage = "The item is not a regular file";
 

@@ -52,7 +52,7 @@ DescribedFailure describe(const std::exception_ptr& error, ErrorNoticeKind kind)
   DescribedFailure described{errorMessage(error), ErrorNotice{kind, {}}};
   const int errorNumber = errorNumberOf(error);
   if (errorNumber == 0) return described;
-  described.notice.detail = systemReasonText(errorNumber);
+  described.notice.detail = platform::errorNumberReason(errorNumber);
   if (const std::string name = platform::errorNumberName(errorNumber); !name.empty()) {
     described.message += " (" + name + ")";
   }

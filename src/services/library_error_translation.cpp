@@ -98,7 +98,7 @@ ErrorNoticeKind databaseNotice(const SQLiteImageRepositoryV3Error& error) {
 // its errno; else, for a failure of the file itself, SQLite's own words for it ("disk I/O error":
 // SQLite does not always keep the errno, as when the library was made immutable under it).
 std::string databaseFailureReason(const SQLiteImageRepositoryV3Error& error) {
-  if (error.systemErrorNumber() != 0) return systemReasonText(error.systemErrorNumber());
+  if (error.systemErrorNumber() != 0) return platform::errorNumberReason(error.systemErrorNumber());
   switch (error.sqliteResultCode() & 0xff) {
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
@@ -222,14 +222,6 @@ ErrorNotice noticeOf(const std::exception_ptr& error) {
 }
 
 }  // namespace
-
-std::string systemReasonText(int errorNumber) {
-  if (errorNumber == 0) return {};
-  std::string reason = platform::errorNumberText(errorNumber);
-  if (const std::string name = platform::errorNumberName(errorNumber); !name.empty())
-    reason += " (" + name + ")";
-  return reason;
-}
 
 ErrorNotice errorNotice(const std::exception_ptr& error) {
   return noticeOf(error);

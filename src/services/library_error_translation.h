@@ -23,10 +23,6 @@ namespace lorvex {
 // ("Unknown error" for one that is not a std::exception) that nests it. Null stays null.
 std::exception_ptr asLibraryError(const std::exception_ptr& error);
 
-// "Operation not permitted (EPERM)": the system's text for an errno value and its name, as a
-// notice's detail gives the system's reason; empty for 0.
-std::string systemReasonText(int errorNumber);
-
 // What the person is told about `error`. A LibraryError made by asLibraryError is told by what it
 // wraps; a LibraryError of a type this function does not know, by its errorKind(). Null, and
 // anything unknown, is `unexpected`. A failure of the library database that the system caused

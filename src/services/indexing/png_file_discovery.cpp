@@ -24,12 +24,7 @@ namespace {
 
 // As a scan failure's message is written (scan_error_message.h): the system's text, then its name.
 std::string systemMessage(std::string_view action, int errorNumber) {
-  char buffer[256];
-  std::string message(action);
-  message.append(": ").append(strerror_r(errorNumber, buffer, sizeof buffer));
-  if (const std::string name = platform::errorNumberName(errorNumber); !name.empty())
-    message.append(" (").append(name).append(")");
-  return message;
+  return std::string(action) + ": " + platform::errorNumberReason(errorNumber);
 }
 
 std::string joined(const std::string& folder, std::string_view name) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "store/observed_value.h"
@@ -85,15 +84,11 @@ void ResultsModel::followRelocatedRecords(const std::vector<RecordRelocation>& r
   creatingThread_.check();
   const ResultSelection::Snapshot selection = selectionBeforeFocusLost_.value_or(selection_->snapshot());
   if (!selection.primaryPath) return;
-  // A record several files took over is followed to the first of them.
-  std::unordered_map<std::string_view, std::string_view> movedTo;
-  for (const RecordRelocation& relocation : relocations)
-    movedTo.try_emplace(relocation.fromPath, relocation.toPath);
+  const RelocatedPaths relocated(relocations);
   const auto followed = [&](std::string_view path) {
-    const auto found = movedTo.find(path);
-    return std::string(found != movedTo.end() ? found->second : path);
+    return std::string(relocated.destination(path).value_or(path));
   };
-  const auto moves = [&](std::string_view path) { return movedTo.contains(path); };
+  const auto moves = [&](std::string_view path) { return relocated.destination(path).has_value(); };
   if (!moves(*selection.primaryPath) && !(selection.anchorPath && moves(*selection.anchorPath)) &&
       std::none_of(selection.selectedPaths.begin(), selection.selectedPaths.end(), moves))
     return;

@@ -19,7 +19,6 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -134,13 +133,10 @@ void ReviewModel::followRelocatedRecords(const std::vector<RecordRelocation>& re
                                 (deleteCandidateRestoreTask_ && !deleteCandidateUndoStack_.empty() ? 1 : 0);
   if (following == 0 || relocations.empty()) return;
   // A record several files took over is followed to the first of them, as the focus is.
-  std::unordered_map<std::string_view, std::string_view> movedTo;
-  for (const RecordRelocation& relocation : relocations)
-    movedTo.try_emplace(relocation.fromPath, relocation.toPath);
+  const RelocatedPaths relocated(relocations);
   const auto followed = [&](std::string_view path) -> std::optional<std::string> {
-    const auto found = movedTo.find(path);
-    if (found == movedTo.end()) return std::nullopt;
-    return std::string(found->second);
+    if (const std::optional<std::string_view> to = relocated.destination(path)) return std::string(*to);
+    return std::nullopt;
   };
   std::vector<DeleteCandidateUndoAction> stack = deleteCandidateUndoStack_;
   bool changed = false;

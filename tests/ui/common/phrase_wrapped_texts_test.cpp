@@ -25,36 +25,6 @@ namespace {
 
 const QChar kWordJoiner(0x2060);
 
-// The lines `widget` draws, top to bottom: the pieces drawn side by side (a Latin word and the
-// Japanese after it come in different fonts) joined, without what draws nothing.
-QStringList drawnLines(QWidget& widget) {
-  std::vector<testing::DrawnText> texts = testing::drawnTexts(widget);
-  std::sort(texts.begin(), texts.end(), [](const auto& a, const auto& b) {
-    return a.line.center().y() != b.line.center().y() ? a.line.center().y() < b.line.center().y()
-                                                      : a.line.left() < b.line.left();
-  });
-  QStringList lines;
-  double lineCenter = -1e9;
-  std::vector<testing::DrawnText> line;
-  const auto flush = [&] {
-    std::sort(line.begin(), line.end(),
-              [](const auto& a, const auto& b) { return a.line.left() < b.line.left(); });
-    QString joined;
-    for (const auto& piece : line) joined += piece.text;
-    if (!line.empty()) lines << joined.remove(kWordJoiner);
-    line.clear();
-  };
-  for (const testing::DrawnText& text : texts) {
-    if (std::abs(text.line.center().y() - lineCenter) > text.line.height() / 2) {
-      flush();
-      lineCenter = text.line.center().y();
-    }
-    line.push_back(text);
-  }
-  flush();
-  return lines;
-}
-
 class PhraseWrappedTextsTest : public testing::WidgetTest {
  protected:
   void SetUp() override {
@@ -97,7 +67,7 @@ TEST_F(PhraseWrappedTextsTest, TheWelcomeBreaksBetweenPhrasesAtEveryWidth) {
         if (shown == text) label = child;
       }
       ASSERT_NE(label, nullptr) << text.toStdString();
-      const QStringList lines = drawnLines(*label);
+      const QStringList lines = testing::drawnLines(*label);
       wrapped += lines.size() > 1 ? 1 : 0;
       EXPECT_TRUE(testing::endsBetweenPhrases(text, lines)) << width << ": " << lines.join('|').toStdString();
       EXPECT_GE(label->height(), label->heightForWidth(label->width())) << width;
@@ -125,7 +95,7 @@ TEST_F(PhraseWrappedTextsTest, AMessageBoxBreaksBetweenPhrasesAndCopiesItsTexts)
   testing::drainUiEvents();
   auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
   ASSERT_NE(label, nullptr);
-  QStringList lines = drawnLines(*label);
+  QStringList lines = testing::drawnLines(*label);
   EXPECT_GT(lines.size(), 1);
   EXPECT_TRUE(testing::endsBetweenPhrases(message, lines)) << lines.join('|').toStdString();
   EXPECT_GE(label->height(), label->heightForWidth(label->width()));
@@ -135,7 +105,7 @@ TEST_F(PhraseWrappedTextsTest, AMessageBoxBreaksBetweenPhrasesAndCopiesItsTexts)
       japanese("onboarding.firstRun.description") + japanese("onboarding.firstRun.permission");
   setReadableInformativeText(box, changed);
   testing::drainUiEvents();
-  lines = drawnLines(*label);
+  lines = testing::drawnLines(*label);
   EXPECT_GT(lines.size(), 1);
   EXPECT_TRUE(testing::endsBetweenPhrases(changed, lines)) << lines.join('|').toStdString();
 
@@ -155,7 +125,7 @@ TEST_F(PhraseWrappedTextsTest, SelectableTextBreaksBetweenPhrasesAndCopiesTheTex
   selectable.resize(230, selectable.heightForWidth(230));
   selectable.show();
   testing::drainUiEvents();
-  const QStringList lines = drawnLines(*selectable.viewport());
+  const QStringList lines = testing::drawnLines(*selectable.viewport());
   EXPECT_GT(lines.size(), 1);
   EXPECT_TRUE(testing::endsBetweenPhrases(text, lines)) << lines.join('|').toStdString();
   EXPECT_EQ(selectable.text(), text);

@@ -23,7 +23,6 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -576,10 +575,7 @@ TEST_F(ReviewSheetTest, JapaneseReasonsBreakBetweenPhrases) {
   harness.service->setRecords(lorvex::testing::makeLibraryRecords(2));  // no candidate
   openReview(true, &japanese);
   auto* reason = findByName<QLabel>(*sheet, "deleteCandidateReview.action.trashLoaded.disabledReason");
-  std::map<double, QString> byLine;  // the texts drawn at each line's height
-  for (const testing::DrawnText& drawn : testing::drawnTexts(*reason)) byLine[drawn.line.top()] += drawn.text;
-  QStringList lines;
-  for (auto& [top, line] : byLine) lines << line.remove(QChar(0x2060));  // what draws nothing
+  const QStringList lines = testing::drawnLines(*reason);
   EXPECT_TRUE(lines.size() > 1 && testing::endsBetweenPhrases(reason->accessibleName(), lines))
       << lines.join('|').toStdString();
   QApplication::setFont(applicationFont);

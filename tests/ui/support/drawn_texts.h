@@ -5,7 +5,10 @@
 #include <unicode/brkiter.h>
 
 #include <QFontMetricsF>
+#include <QStringList>
 #include <QTextItem>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -33,6 +36,36 @@ inline std::vector<DrawnText> drawnTexts(QWidget& widget) {
   RecordingPaintDevice<Engine> device(widget.size());
   widget.render(&device);
   return device.engine.texts;
+}
+
+// The lines `widget` draws, top to bottom: the pieces drawn side by side (a Latin word and the
+// Japanese after it come in different fonts) joined, without what draws nothing.
+inline QStringList drawnLines(QWidget& widget) {
+  std::vector<DrawnText> texts = drawnTexts(widget);
+  std::sort(texts.begin(), texts.end(), [](const auto& a, const auto& b) {
+    return a.line.center().y() != b.line.center().y() ? a.line.center().y() < b.line.center().y()
+                                                      : a.line.left() < b.line.left();
+  });
+  QStringList lines;
+  double lineCenter = -1e9;
+  std::vector<DrawnText> line;
+  const auto flush = [&] {
+    std::sort(line.begin(), line.end(),
+              [](const auto& a, const auto& b) { return a.line.left() < b.line.left(); });
+    QString joined;
+    for (const auto& piece : line) joined += piece.text;
+    if (!line.empty()) lines << joined.remove(QChar(0x2060));
+    line.clear();
+  };
+  for (const DrawnText& text : texts) {
+    if (std::abs(text.line.center().y() - lineCenter) > text.line.height() / 2) {
+      flush();
+      lineCenter = text.line.center().y();
+    }
+    line.push_back(text);
+  }
+  flush();
+  return lines;
 }
 
 // `lines` hold `text` whole, and each but the last ends where a Japanese line may end.
