@@ -516,8 +516,8 @@ std::size_t ImageLibraryScanner::writeRelocating(Scan& scan, const std::vector<R
   std::vector<ContentRelocation> relocations(files.size());
   if (!scan.relocationRoots) return std::min(write(relocations), files.size());
   const std::vector<std::string>& roots = *scan.relocationRoots;
-  const std::optional<std::int64_t> vacatedOfJob =
-      scan.hasVacatedPaths ? std::optional(scan.jobID) : std::nullopt;
+  // The job's vacated places, as they stood before this write.
+  const bool vacatedByJob = scan.hasVacatedPaths;
   // Where the content now at `path` was before, to be written with the image: its earlier paths under
   // the scan's roots that no longer resolve to themselves become missing, and the image takes the
   // review state of its earlier places (those, and the places the job keeps as vacated; the one of
@@ -534,8 +534,8 @@ std::size_t ImageLibraryScanner::writeRelocating(Scan& scan, const std::vector<R
     // Where the file's review state may come from: the places its content just left, each a record
     // that gives up what the file takes (ContentRelocation).
     std::vector<std::string> sources = moved;
-    if (vacatedOfJob) {
-      for (const auto& earlier : records_.vacatedPathsWithContent(*vacatedOfJob, contentSHA256)) {
+    if (vacatedByJob) {
+      for (const auto& earlier : records_.vacatedPathsWithContent(scan.jobID, contentSHA256)) {
         if (!stillResolvesToItself(earlier)) sources.push_back(earlier);
       }
     }
