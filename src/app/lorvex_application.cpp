@@ -22,7 +22,6 @@ namespace lorvex::app {
 
 namespace {
 
-constexpr std::chrono::seconds kPoolGraceAtQuit{2};
 constexpr int kStallProbeIntervalMs = 5;
 constexpr std::chrono::seconds kStallProbeDuration{10};
 
@@ -163,8 +162,8 @@ bool endProgramThreads(std::chrono::steady_clock::time_point deadline) {
 }
 
 void quitAfterEndingThreads() {
-  if (endProgramThreads(std::chrono::steady_clock::now() + kPoolGraceAtQuit)) return;
-  platform::logInfo("App", "library work still running two seconds after quitting; ending without it");
+  if (endProgramThreads(std::chrono::steady_clock::now() + kGraceAtQuit)) return;
+  platform::logInfo("App", "work still running two seconds after quitting; ending without it");
   std::_Exit(0);
 }
 

@@ -101,10 +101,14 @@ class LorvexApplication : public QObject {
   QTimer* stallProbe_ = nullptr;
 };
 
+// How long quitting waits for each of its ends: the settings writes, then the threads.
+inline constexpr std::chrono::seconds kGraceAtQuit{2};
+
 // After the application object is gone: ends every thread the program keeps for its whole life
 // (the pools, the image workers, the settings writer; platform/long_lived_threads.h) and Qt's
-// global pool, so that only the main thread is left when main returns. When library work still
-// runs two seconds later, logs it and ends the process at once with status 0.
+// global pool, so that only the main thread is left when main returns. When work still runs two
+// seconds later (library work, a settings write another process holds up), logs it and ends the
+// process at once with status 0.
 void quitAfterEndingThreads();
 // The ending itself: false when work still ran at `deadline` (its threads are left).
 bool endProgramThreads(std::chrono::steady_clock::time_point deadline);

@@ -1,10 +1,10 @@
 // lorvex: the application. A launch on a library that another launch already runs brings that
 // window forward and leaves (or, when the other cannot be reached, says so). Otherwise it builds
 // the composition root, shows the main window and runs the event loop (under the main-thread stall
-// monitor when LORVEX_STALL_MS is set); after it ends, the windows and the store go, the settings
-// still waiting for the background writer are written, and every thread the program made is ended
-// and joined; library work still blocked in a pool job is given two seconds before the process
-// ends without it.
+// monitor when LORVEX_STALL_MS is set); after it ends, the settings still waiting for the
+// background writer are written, the windows and the store go, and every thread the program made
+// is ended and joined. A settings write and library work still blocked in a pool job are each
+// given two seconds before the process ends without them.
 #include <QApplication>
 #include <QMessageBox>
 #include <chrono>
@@ -60,8 +60,11 @@ int main(int argc, char** argv) {
     lorvexApp.showMainWindow();
     status = QApplication::exec();
     instance->stopAnswering();
+    // While the objects holding the suites are still here, or the last of each would write what is
+    // pending itself, for as long as the write takes: another process holding the writers' lock or
+    // a folder on a dead network mount must not keep the program from ending.
+    lorvex::platform::Settings::flushAll(std::chrono::steady_clock::now() + lorvex::app::kGraceAtQuit);
   }
-  lorvex::platform::Settings::flushAll();
   // Every thread the program made ends before main returns: one still running while the process
   // exits races its end.
   lorvex::app::quitAfterEndingThreads();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
+#include <vector>
 
 #include "platform/base64.h"
 #include "platform/file_lock.h"
@@ -48,6 +50,9 @@ struct Settings::SuiteState {
   std::uint64_t lastSerial = 0;
   bool queued = false;  // waiting in the background writer's queue
   bool closed = false;  // its last Settings object is gone, having written what it could
+  // A flush with a deadline gave up on its write: the writer it was left to writes it when it can,
+  // and its last Settings object does not wait for that write (the program is ending).
+  bool leftToWriter = false;
   std::optional<SettingsDamage> damage;
   // One rewrite at a time; guards lastFailure too.
   std::mutex writeMutex;
@@ -63,6 +68,12 @@ bool writePending(Settings::SuiteState& state);
 struct Settings::Suite {
   explicit Suite(std::shared_ptr<SuiteState> suiteState) : state(std::move(suiteState)) {}
   ~Suite() {
+    bool left = false;
+    {
+      std::lock_guard lock(processLock());
+      left = state->leftToWriter;
+    }
+    if (left) return;
     writePending(*state);
     // A write still queued for it must not retry what failed here, after its folder may be gone.
     std::lock_guard lock(processLock());
@@ -97,7 +108,7 @@ std::map<std::string, std::weak_ptr<Settings::Suite>>& openSuites() {
 // long_lived_threads.h), giving them until the program's deadline like every other thread: a write
 // that hangs (another process keeps the writers' lock, a folder on a dead network mount) is left
 // running rather than holding up the exit. A change after that starts another thread. Quitting
-// writes through flushAll() (and the last Settings object of a suite) rather than waiting for it.
+// hands it every pending write through flushAll(deadline), which stops it the same way.
 class BackgroundWriter {
  public:
   void enqueue(std::shared_ptr<Settings::SuiteState> state) {
@@ -111,7 +122,8 @@ class BackgroundWriter {
   }
 
   // Writes what is queued, then ends the thread and joins it; false, with the thread left to end
-  // by itself, when it is still writing at `deadline`.
+  // by itself, when it is still writing at `deadline`. A thread left so by an earlier stop is waited
+  // for as well: until it has ended, the writes it holds have not.
   bool stop(std::chrono::steady_clock::time_point deadline) {
     std::thread ending;
     std::shared_ptr<Run> run;
@@ -122,16 +134,23 @@ class BackgroundWriter {
       run = std::move(run_);
     }
     wake_.notify_all();
-    if (!ending.joinable()) return true;
-    {
-      std::unique_lock lock(mutex_);
-      if (!ended_.wait_until(lock, deadline, [&run] { return run->ended; })) {
+    std::unique_lock lock(mutex_);
+    if (run) left_.push_back(run);
+    ended_.wait_until(lock, deadline, [this] {
+      return std::all_of(left_.begin(), left_.end(), [](const auto& left) { return left->ended; });
+    });
+    std::erase_if(left_, [](const auto& left) { return left->ended; });
+    const bool ended = left_.empty();
+    const bool endingEnded = run == nullptr || run->ended;
+    lock.unlock();
+    if (ending.joinable()) {
+      if (endingEnded) {
+        ending.join();
+      } else {
         ending.detach();
-        return false;
       }
     }
-    ending.join();
-    return true;
+    return ended;
   }
 
  private:
@@ -163,8 +182,9 @@ class BackgroundWriter {
   std::condition_variable wake_;
   std::condition_variable ended_;
   std::deque<std::shared_ptr<Settings::SuiteState>> queue_;
-  std::thread thread_;        // under mutex_
-  std::shared_ptr<Run> run_;  // the running thread's, under mutex_
+  std::thread thread_;                      // under mutex_
+  std::shared_ptr<Run> run_;                // the running thread's, under mutex_
+  std::vector<std::shared_ptr<Run>> left_;  // threads a stop gave up waiting for, under mutex_
 };
 
 BackgroundWriter& backgroundWriter() {
@@ -528,6 +548,10 @@ bool writePending(Settings::SuiteState& state) {
   }
   std::string failure;
   std::optional<Json> written = rewrite(state.file, changes, known, failure);
+  {
+    std::lock_guard lock(processLock());
+    state.leftToWriter = false;  // this write is over, whatever became of it
+  }
   if (!written) {
     if (failure != state.lastFailure) logError(kLogCategory, "Settings not saved: " + failure);
     state.lastFailure = std::move(failure);
@@ -682,16 +706,33 @@ bool Settings::flush() {
   return writePending(*state_);
 }
 
-bool Settings::flushAll() {
-  std::vector<std::shared_ptr<Suite>> suites;
+bool Settings::flushAll(std::chrono::steady_clock::time_point deadline) {
+  std::vector<std::shared_ptr<SuiteState>> states;
   {
     std::lock_guard lock(processLock());
     for (const auto& [path, open] : openSuites()) {
-      if (auto suite = open.lock()) suites.push_back(std::move(suite));
+      const auto suite = open.lock();
+      if (!suite) continue;
+      SuiteState& state = *suite->state;
+      // A write that failed is not queued again by itself: the flush retries it.
+      if (!state.pending.empty() && !state.queued) {
+        state.queued = true;
+        backgroundWriter().enqueue(suite->state);
+      }
+      states.push_back(suite->state);
     }
   }
+  const bool ended = backgroundWriter().stop(deadline);
+  std::lock_guard lock(processLock());
   bool written = true;
-  for (const auto& suite : suites) written = writePending(*suite->state) && written;
+  for (const auto& state : states) {
+    if (state->pending.empty()) continue;
+    written = false;
+    if (ended) continue;
+    state->leftToWriter = true;
+    logError(kLogCategory,
+             "Settings still being written at the deadline were left to the writer: " + state->file.string());
+  }
   return written;
 }
 

@@ -20,12 +20,14 @@
 // refused and logged. Each rewrite also leaves the same text in "<suite>.json.lastgood"; opening
 // a suite whose file is damaged loads that copy instead.
 //
-// Quitting: the last Settings object of a suite writes what is still pending before it goes, and
-// flushAll() does so for every open suite.
+// Quitting: flushAll(deadline) writes what every open suite has pending, giving up at the
+// program's exit deadline; otherwise the last Settings object of a suite writes what is still
+// pending before it goes.
 //
 // Thread safety: every member may be called from any thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -119,8 +121,12 @@ class Settings {
   // Rewrites the file now, in the calling thread, with every change made to the suite before the
   // call. True when the file holds them all (also when nothing was pending).
   bool flush();
-  // flush() of every suite open in this process: what quitting calls. True when all succeeded.
-  static bool flushAll();
+  // Writes every change made before the call to every suite open in this process, through the
+  // background writer, and ends its thread (a later change starts another). What quitting calls,
+  // with the program's exit deadline: a write still running then (another process keeps the
+  // writers' lock, the folder is on a dead network mount) is left to the writer, and the suite's
+  // last Settings object no longer waits for it. True when every suite's file holds its changes.
+  static bool flushAll(std::chrono::steady_clock::time_point deadline);
 
   // Forgets every value of the suite, pending ones included, and deletes its file and last good
   // copy (a UI-testing run's reset). Returns false, after logging, when the file exists but could

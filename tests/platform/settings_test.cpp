@@ -366,7 +366,8 @@ TEST(SettingsTest, ProcessesWritingAtOnceLoseNoKey) {
   constexpr int kKeys = 10;
   std::ofstream(folder.path() / "suite.json") << R"({"folders": "A"})";
   Settings settings("suite", folder.path());
-  ASSERT_TRUE(Settings::flushAll());  // nothing in flight while the children are made
+  ASSERT_TRUE(Settings::flushAll(std::chrono::steady_clock::now() +
+                                 std::chrono::hours(24)));  // nothing in flight while the children are made
   std::vector<pid_t> children;
   for (int p = 0; p < kProcesses; ++p) {
     const pid_t pid = ::fork();
@@ -427,7 +428,7 @@ TEST(SettingsTest, WritesLeaveTheCallerAtOnceAndLandInOrder) {
     EXPECT_EQ(readFile(file), before);
   }
   // Quitting: after flushAll the file holds the last value of every key, whoever wrote it.
-  ASSERT_TRUE(Settings::flushAll());
+  ASSERT_TRUE(Settings::flushAll(std::chrono::steady_clock::now() + std::chrono::hours(24)));
   EXPECT_EQ(readJson(file), (nlohmann::json{{"kept", 1}, {"a", 3}, {"c", "x"}}));
 }
 
@@ -446,6 +447,25 @@ TEST(SettingsTest, AHeldWriteDoesNotHoldUpTheProgramsEnd) {
   EXPECT_TRUE(endLongLivedThreads(std::chrono::steady_clock::now() + std::chrono::hours(24)));
   ASSERT_TRUE(settings.flush());
   EXPECT_EQ(readJson(file), (nlohmann::json{{"a", 1}, {"b", 2}}));
+}
+
+TEST(SettingsTest, QuittingGivesUpAHeldWriteAtTheDeadline) {
+  TemporaryFolder folder;
+  const auto file = folder.path() / "suite.json";
+  std::optional<ExclusiveFileLock> otherWriter = ExclusiveFileLock::tryAcquire(file.string() + ".lock");
+  ASSERT_TRUE(otherWriter);
+  {
+    Settings settings("suite", folder.path());
+    settings.setInteger("a", 1);
+    // Another process keeps the writers' lock: the flush gives up at its deadline, and the suite's
+    // last object then goes without waiting for the write.
+    EXPECT_FALSE(Settings::flushAll(std::chrono::steady_clock::now()));
+  }
+  // The writer it was left to still holds that write, so the program's end does not pass it by.
+  EXPECT_FALSE(endLongLivedThreads(std::chrono::steady_clock::now()));
+  otherWriter.reset();
+  EXPECT_TRUE(endLongLivedThreads(std::chrono::steady_clock::now() + std::chrono::hours(24)));
+  EXPECT_EQ(readJson(file), (nlohmann::json{{"a", 1}}));
 }
 
 TEST(SettingsTest, ADamagedFileGivesWayToItsLastGoodCopy) {

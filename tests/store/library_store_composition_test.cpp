@@ -59,7 +59,8 @@ class LibraryStoreCompositionTest : public ::testing::Test {
   }
 
   static std::string fileText(const std::filesystem::path& file) {
-    platform::Settings::flushAll();  // what the background writer has not written yet
+    platform::Settings::flushAll(std::chrono::steady_clock::now() +
+                                 std::chrono::hours(24));  // what the background writer has not written yet
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }

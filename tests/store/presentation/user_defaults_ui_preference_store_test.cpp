@@ -25,11 +25,12 @@ constexpr std::string_view kSuite = "app.lorvex.Test";
 // A settings write replaces the file by renaming a new one over it. With a second name linked to
 // the file, a rewrite shows as the file's link count dropping back to one.
 void watchForRewrite(const std::filesystem::path& file) {
-  Settings::flushAll();  // what the background writer has not written yet
+  Settings::flushAll(std::chrono::steady_clock::now() +
+                     std::chrono::hours(24));  // what the background writer has not written yet
   std::filesystem::create_hard_link(file, file.string() + ".watch");
 }
 bool wasRewritten(const std::filesystem::path& file) {
-  Settings::flushAll();
+  Settings::flushAll(std::chrono::steady_clock::now() + std::chrono::hours(24));
   return std::filesystem::hard_link_count(file) != 2;
 }
 
