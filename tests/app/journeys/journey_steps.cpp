@@ -169,12 +169,16 @@ std::string pathAt(ResultsGridListView& view, int row) {
   return record != nullptr ? record->file.path : std::string();
 }
 
-// The tile of `row` scrolled into view with the wheel, as a person scrolls to it.
+// The tile of `row` scrolled into view with the wheel, as a person scrolls to it: down while its
+// centre lies below the viewport's last row of pixels, up while above its first. Both edges are the
+// ones the on-screen test uses: a centre on the row just past the bottom is below, not above, or the
+// wheel would turn up and down between two positions without ever showing it.
 void scrollToTile(Driver& d, ResultsGridListView& view, int row) {
+  const QRect shown = view.viewport()->rect();
   for (int turn = 0; turn < 40; ++turn) {
     const QRect tile = view.tileRect(row).toAlignedRect();
-    if (view.viewport()->rect().contains(tile.center())) return;
-    d.wheel(view.viewport(), QPoint(0, tile.center().y() > view.viewport()->height() ? -120 : 120));
+    if (shown.contains(tile.center())) return;
+    d.wheel(view.viewport(), QPoint(0, tile.center().y() > shown.bottom() ? -120 : 120));
   }
 }
 
@@ -724,20 +728,17 @@ void trashRefused(Driver& d) {
   const std::optional<int> row = view ? tileRow(*view, "portrait-07.png") : std::nullopt;
   if (!d.check(row.has_value(), "a tile for portrait-07.png")) return;
   const fs::path path = pathAt(*view, *row);
-  // Chosen with Ctrl and marked from the context menu (the window has no keyboard focus once the
+  // Marked with the other portraits but the favourite, enough tiles for the review to scroll:
+  // chosen with Ctrl and marked from the context menu (the window has no keyboard focus once the
   // review sheet closed).
   const std::vector<std::string> favorites = libraryPaths(d, {.onlyFavorites = true});
   const std::string favorite = favorites.empty() ? std::string() : favorites.front();
   clickTile(d, *view, *row);
-  // The other portraits (not the favourite) that the wheel brings on screen, enough tiles for the
-  // review's grid to scroll.
   for (int other = 0; other < view->gridModel().rowCount(); ++other) {
     const std::string otherPath = pathAt(*view, other);
     const std::string fileName = fs::path(otherPath).filename().string();
-    if (other == *row || otherPath == favorite || !fileName.starts_with("portrait-")) continue;
-    scrollToTile(d, *view, other);
-    const QPoint center = view->tileRect(other).toAlignedRect().center();
-    if (view->viewport()->rect().contains(center)) d.click(view->viewport(), Qt::ControlModifier, center);
+    if (other != *row && otherPath != favorite && fileName.starts_with("portrait-"))
+      clickTile(d, *view, other, Qt::ControlModifier);
   }
   const int marking = static_cast<int>(selectedCount(d));
   // Several images have no Show in Folder: marking is the menu's second entry.
