@@ -707,11 +707,13 @@ bool Settings::flush() {
 }
 
 bool Settings::flushAll(std::chrono::steady_clock::time_point deadline) {
-  std::vector<std::shared_ptr<SuiteState>> states;
+  // Held until the process lock is let go: a suite whose last object went meanwhile is written by
+  // its destructor, which takes that lock.
+  std::vector<std::shared_ptr<Suite>> suites;
   {
     std::lock_guard lock(processLock());
     for (const auto& [path, open] : openSuites()) {
-      const auto suite = open.lock();
+      auto suite = open.lock();
       if (!suite) continue;
       SuiteState& state = *suite->state;
       // A write that failed is not queued again by itself: the flush retries it.
@@ -719,13 +721,14 @@ bool Settings::flushAll(std::chrono::steady_clock::time_point deadline) {
         state.queued = true;
         backgroundWriter().enqueue(suite->state);
       }
-      states.push_back(suite->state);
+      suites.push_back(std::move(suite));
     }
   }
   const bool ended = backgroundWriter().stop(deadline);
   std::lock_guard lock(processLock());
   bool written = true;
-  for (const auto& state : states) {
+  for (const auto& suite : suites) {
+    SuiteState* state = suite->state.get();
     if (state->pending.empty()) continue;
     written = false;
     if (ended) continue;
