@@ -44,11 +44,8 @@ class IndexingJobStore {
  public:
   virtual ~IndexingJobStore() = default;
 
-  // Records the roots as library roots and opens a running job over them with zero counts. The job
-  // keeps `vacatedPaths` (places registered folders were moved away from) until it completes:
-  // vacatedPathsWithContent finds what was there.
-  virtual IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths,
-                                             const std::vector<std::string>& vacatedPaths = {}) = 0;
+  // Records the roots as library roots and opens a running job over them with zero counts.
+  virtual IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths) = 0;
   // The job as stored; throws a not-found error ("indexing job 7") for an unknown id.
   virtual IndexingJobRecord indexingJob(std::int64_t jobID) = 0;
   // The most recently updated running job with its claimed items put back to pending and its
@@ -82,7 +79,6 @@ class IndexingJobStore {
   // the job walks all of those roots, so it does whatever they had left to do. Their queues go
   // with the next completion's clean-up. Only for a job that walks every file under `rootPaths`
   // (a full scan or its resumption), and only while no other process works on the library.
-  // The job takes over the vacated paths of the jobs it closes.
   virtual void closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vector<std::string>& rootPaths) = 0;
 
   // Completes the job: its counts recomputed from its queue, and its summary with the failures
@@ -114,15 +110,32 @@ struct QueuedDiscoveredFile {
 // commits leaves the file present without its marks while they stay with a place it left.
 struct ContentRelocation {
   // Present records of the content whose files are gone from there: they become missing (as
-  // markMissing does), and the job keeps them among its vacated paths until it completes, so that
-  // a resumed job still finds them.
+  // markMissing does), and stay places the content may have come from for its other copies.
   std::vector<std::string> movedPaths;
-  // The records the content may have come from. Unless the record at the path has a review of its
-  // own (favourite, delete candidate or notes), it takes over theirs as handOverReviewState says:
-  // all of it from a single one, which keeps nothing; from several no delete-candidate mark.
+  // The records the content may have come from (moved ones, and missing ones from any earlier
+  // scan: contentPlaces). Unless the record at the path has a review of its own (favourite, delete
+  // candidate or notes), it takes over theirs as handOverReviewState says: all of it from a single
+  // one, which keeps nothing; from several no delete-candidate mark. Either way they are known as
+  // taken over from then on, and hand nothing to another file while they stay missing.
   std::vector<std::string> reviewSources;
 
-  bool empty() const { return movedPaths.empty() && reviewSources.empty(); }
+  // Set when the file's own content moved on to another registered path whose content came here
+  // (two files swapped names): the two records exchange their review states, the other record
+  // holds `swappedContent` from then on and is read again at its next scan. Review follows bytes.
+  std::optional<std::string> swappedWith = std::nullopt;
+  std::string swappedContent = {};
+
+  bool empty() const { return movedPaths.empty() && reviewSources.empty() && !swappedWith; }
+};
+
+// A place the library holds some content at: a present record, or a missing one whose content may
+// still turn up elsewhere (one the program did not trash, and that no file took over since it
+// went missing).
+struct ContentPlace {
+  std::string path;
+  bool missing = false;
+
+  friend bool operator==(const ContentPlace&, const ContentPlace&) = default;
 };
 
 // A claimed queue item's new projection: the record indexing its file produced.
@@ -221,15 +234,14 @@ class ImageIndexingRecordStore {
   // Present files with this content, other than `path`, in ascending path order.
   virtual std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
                                                             std::string_view path) = 0;
-  // Missing files with this content at or under any of the job's vacated paths, in ascending path
-  // order; never one the program moved to the Trash.
-  virtual std::vector<std::string> vacatedPathsWithContent(std::int64_t jobID,
-                                                           std::string_view contentSHA256) = 0;
+  // The places other than `path` that hold this content (ContentPlace), in ascending path order:
+  // where a file found with it may have come from. One lookup for both kinds of place.
+  virtual std::vector<ContentPlace> contentPlaces(std::string_view contentSHA256, std::string_view path) = 0;
+  // The file at the path no longer holds the content the library read from it, though its size and
+  // modification time did not change: its record is projected again at its next scan.
+  virtual void markContentChanged(std::string_view path) = 0;
   // Every present file at or under each path becomes missing.
   virtual void markMissing(const std::vector<std::string>& paths) = 0;
-  // The paths are gone: as markMissing, and the job keeps them among its vacated paths until it
-  // completes (a resumed job carries marks from there too), in one transaction.
-  virtual void markVacated(std::int64_t jobID, const std::vector<std::string>& paths) = 0;
   // Every file at or under the paths that the job did not see becomes missing; no paths, nothing.
   virtual void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& paths) = 0;
 };
@@ -243,6 +255,12 @@ class ImageTrashStore {
   // as trashed: no other file takes their review state, and one put back at its path is seen
   // again without its delete-candidate mark.
   virtual void markTrashedPathsMissing(const std::vector<std::string>& paths) = 0;
+  // The content the image's delete-candidate mark was given on (for a mark older than the library's
+  // keeping of it, the content the library read); nothing when neither is known.
+  virtual std::optional<std::string> deleteCandidateContent(std::string_view path) = 0;
+  // The file at the path holds other content than the library read from it: its record is
+  // projected again at its next scan.
+  virtual void markContentChanged(std::string_view path) = 0;
 };
 
 class ThumbnailJobStore {

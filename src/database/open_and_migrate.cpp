@@ -39,7 +39,19 @@ bool isUnreadableDatabase(const Error& error) {
 // incompatible layout, not a failure to open: reporting it so lets start-up move it aside.
 void runSchemaScript(SQLiteConnection& connection, std::int64_t version) {
   try {
+    const bool marksWithoutContents =
+        version != 0 && !connection.query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?",
+                                          {std::string("delete_candidate_contents")}, rows::exists);
     connection.executeScript(schema::script());
+    // The delete-candidate marks of a library written before their contents were kept were given
+    // on the content the library holds for them now, as far as anyone can tell.
+    if (marksWithoutContents) {
+      connection.execute(
+          "INSERT OR IGNORE INTO delete_candidate_contents (media_file_id, content_sha256) SELECT "
+          "media_files.id, media_files.content_sha256 FROM review_states JOIN media_files ON media_files.id "
+          "= "
+          "review_states.media_file_id WHERE review_states.delete_candidate <> 0");
+    }
   } catch (const Error& error) {
     if ((error.sqliteResultCode() & 0xff) != SQLITE_ERROR) throw;
     platform::logError("Database",

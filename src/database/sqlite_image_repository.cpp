@@ -178,9 +178,8 @@ void SQLiteImageRepositoryV3::prepareForThisProcess() {
 
 // ---- Indexing jobs and their queue --------------------------------------------------------------
 
-IndexingJobRecord SQLiteImageRepositoryV3::startIndexingJob(const std::vector<std::string>& rootPaths,
-                                                            const std::vector<std::string>& vacatedPaths) {
-  return concerns_->jobs.startIndexingJob(rootPaths, vacatedPaths);
+IndexingJobRecord SQLiteImageRepositoryV3::startIndexingJob(const std::vector<std::string>& rootPaths) {
+  return concerns_->jobs.startIndexingJob(rootPaths);
 }
 IndexingJobRecord SQLiteImageRepositoryV3::indexingJob(std::int64_t jobID) {
   return concerns_->jobs.indexingJob(jobID);
@@ -320,9 +319,12 @@ std::vector<std::string> SQLiteImageRepositoryV3::relocationCandidatePaths(std::
                                                                            std::string_view path) {
   return concerns_->files.relocationCandidatePaths(contentSHA256, path);
 }
-std::vector<std::string> SQLiteImageRepositoryV3::vacatedPathsWithContent(std::int64_t jobID,
-                                                                          std::string_view contentSHA256) {
-  return concerns_->files.vacatedPathsWithContent(jobID, contentSHA256);
+std::vector<ContentPlace> SQLiteImageRepositoryV3::contentPlaces(std::string_view contentSHA256,
+                                                                 std::string_view path) {
+  return concerns_->files.contentPlaces(contentSHA256, path);
+}
+void SQLiteImageRepositoryV3::markContentChanged(std::string_view path) {
+  concerns_->files.markContentChanged(path);
 }
 void SQLiteImageRepositoryV3::markMissingIfNotSeen(std::int64_t jobID,
                                                    const std::vector<std::string>& rootPaths) {
@@ -330,9 +332,6 @@ void SQLiteImageRepositoryV3::markMissingIfNotSeen(std::int64_t jobID,
 }
 void SQLiteImageRepositoryV3::markMissing(const std::vector<std::string>& paths) {
   concerns_->files.markMissing(paths);
-}
-void SQLiteImageRepositoryV3::markVacated(std::int64_t jobID, const std::vector<std::string>& paths) {
-  concerns_->files.markVacated(jobID, paths);
 }
 void SQLiteImageRepositoryV3::markTrashedPathsMissing(const std::vector<std::string>& paths) {
   concerns_->files.markTrashedPathsMissing(paths);
@@ -376,6 +375,10 @@ std::vector<ImageRecord> SQLiteImageRepositoryV3::searchImages(const ImageSearch
 }
 std::optional<ImageRecord> SQLiteImageRepositoryV3::imageRecord(std::string_view path) {
   return concerns_->search.imageRecord(path);
+}
+std::optional<std::string> SQLiteImageRepositoryV3::deleteCandidateContent(std::string_view path) {
+  auto guard = connection_.lock();
+  return lorvex::deleteCandidateContent(connection_, path);
 }
 std::vector<ImageRecord> SQLiteImageRepositoryV3::selectRecords(std::string_view join, std::string_view where,
                                                                 const SQLiteV3Bindings& bindings,

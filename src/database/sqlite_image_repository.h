@@ -144,8 +144,7 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // status "indexed" with a failure message; counts treat "failed" or a message as failed.
 
   // Records the standardized roots (also as library roots) and returns the new running job.
-  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths,
-                                     const std::vector<std::string>& vacatedPaths = {}) override;
+  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths) override;
   IndexingJobRecord indexingJob(std::int64_t jobID) override;
   // The most recently updated running job, if any (latestRunningIndexingJob is the same).
   std::optional<IndexingJobRecord> latestIndexingJobID();
@@ -237,16 +236,13 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // Live paths holding the same content elsewhere, ascending.
   std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
                                                     std::string_view path) override;
-  // Missing paths with the same content at or under any of the job's vacated paths, ascending; never
-  // a trashed image's.
-  std::vector<std::string> vacatedPathsWithContent(std::int64_t jobID,
-                                                   std::string_view contentSHA256) override;
+  // Present paths with the same content, and missing ones it may have come from, ascending.
+  std::vector<ContentPlace> contentPlaces(std::string_view contentSHA256, std::string_view path) override;
+  void markContentChanged(std::string_view path) override;
   // Marks missing every image at or under the roots that the job did not see.
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths) override;
   // The images at or under paths of a removed folder become missing (thumbnail keys stay).
   void markMissing(const std::vector<std::string>& paths) override;
-  // The same, and the job keeps the paths as vacated until it completes. One transaction.
-  void markVacated(std::int64_t jobID, const std::vector<std::string>& paths) override;
   // Images moved to the Trash become missing and lose their thumbnail keys.
   void markTrashedPathsMissing(const std::vector<std::string>& paths) override;
   // The longest registered root at or above the path (the first of equal length); no database.
@@ -286,6 +282,7 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   std::vector<ImageRecord> searchImages(const ImageSearchQuery& query, std::stop_token stop = {}) override;
   // The record stored under the standardized path, missing or not.
   std::optional<ImageRecord> imageRecord(std::string_view path) override;
+  std::optional<std::string> deleteCandidateContent(std::string_view path) override;
   // Records selected by a WHERE text over media_files and the record joins (plus `join`), in the
   // sort's order, paged (negative limit or offset bind 0).
   std::vector<ImageRecord> selectRecords(std::string_view join, std::string_view where,

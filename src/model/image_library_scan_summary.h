@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/image_record.h"
 #include "model/raw_value.h"
 
 namespace lorvex {
@@ -101,6 +102,10 @@ struct ImageLibraryScanSummary {
   // In the order the scan wrote them. Only the scan that made them reports them: the library does
   // not keep them with its job.
   std::vector<RecordRelocation> relocations = {};
+  // Files found to hold other content than the library read although their size and time are
+  // unchanged (two such files swapped names): a thumbnail cached for them under that size and time
+  // shows the content that was there before.
+  std::vector<ImageFileInfo> outdatedThumbnails = {};
 
   friend bool operator==(const ImageLibraryScanSummary&, const ImageLibraryScanSummary&) = default;
 };

@@ -70,9 +70,6 @@ struct IndexingJobRecord {
   std::vector<std::string> rootPaths;
   IndexingJobStatus status = IndexingJobStatus::running;
   ImageLibraryIndexingProgress progress;
-  // Whether the job keeps places that images left (a registered folder moved away, paths found
-  // gone, the earlier places of images it relocated), which it carries review states from.
-  bool hasVacatedPaths = false;
 
   friend bool operator==(const IndexingJobRecord&, const IndexingJobRecord&) = default;
 };

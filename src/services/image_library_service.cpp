@@ -82,6 +82,7 @@ ImageLibraryService::ImageLibraryService(ImageLibraryServiceDependencies depende
       trashStore_(std::move(dependencies.trashStore)),
       tagConceptStore_(std::move(dependencies.tagConceptStore)),
       imageDragPayloadProvider_(std::move(dependencies.imageDragPayloadProvider)),
+      contentHasher_(std::move(dependencies.contentHasher)),
       clock_(dependencies.clock != nullptr ? dependencies.clock : &platform::systemClock()),
       activeProcessorCount_(dependencies.activeProcessorCount > 0 ? dependencies.activeProcessorCount
                                                                   : lorvex::activeProcessorCount()),
@@ -255,6 +256,17 @@ void ImageLibraryService::noteFoldersScanned(const std::vector<std::string>& roo
 }
 
 ImageLibraryScanSummary ImageLibraryService::afterScan(ImageLibraryScanSummary summary) {
+  // Made again with the other thumbnails below: the cache would hand back the old picture.
+  for (const ImageFileInfo& file : summary.outdatedThumbnails) {
+    const std::optional<std::string> cached = thumbnailGenerator_->cachedThumbnailPath(file.path, file);
+    if (!cached) continue;
+    try {
+      thumbnailCacheRemover_->removeThumbnail(*cached);
+    } catch (const std::exception& error) {
+      platform::logError("ThumbnailGeneration",
+                         "Could not remove an outdated thumbnail: " + std::string(error.what()));
+    }
+  }
   repository_->enqueueMissingThumbnailJobs(ThumbnailJobPriority::background);
   // A scan may have read texts of tens of megabytes: what it freed goes back to the system instead
   // of staying counted against the program at rest.
@@ -265,24 +277,22 @@ ImageLibraryScanSummary ImageLibraryService::afterScan(ImageLibraryScanSummary s
 
 // A registered folder that was renamed or moved is scanned at its new place; what the library
 // holds under its old place must go, or every image would show twice. Done before a scan, so that
-// the scan finds any file that is still (or again) at such a path; a full scan is given the old
-// places (and keeps them with its job until it completes), so that each image found at the new one
-// takes its review state along. A changed-path scan does not walk the new place: the old places
-// stay known for the next full scan.
-std::vector<std::string> ImageLibraryService::markFormerFolderLocationsMissing(bool forget) {
+// the scan finds any file that is still (or again) at such a path; each image found at the new
+// one takes its review state along from its missing record there, whenever a scan finds it. A
+// changed-path scan does not walk the new place: the old places stay known for the next full scan.
+void ImageLibraryService::markFormerFolderLocationsMissing(bool forget) {
   const std::vector<std::string> formerPaths = folderAccessManager_->formerFolderPaths();
-  if (formerPaths.empty()) return formerPaths;
+  if (formerPaths.empty()) return;
   repository_->markMissing(formerPaths);
   if (forget) folderAccessManager_->forgetFormerFolderPaths(formerPaths);
-  return formerPaths;
 }
 
 ImageLibraryScanSummary ImageLibraryService::scanLibrary(const std::vector<std::string>& rootURLs,
                                                          const ProgressHandler& progress,
                                                          std::stop_token stop) {
   return throwingLibraryErrors([&] {
-    const std::vector<std::string> formerPaths = markFormerFolderLocationsMissing();
-    ImageLibraryScanSummary summary = scanner_->scan(rootURLs, progress, std::move(stop), formerPaths);
+    markFormerFolderLocationsMissing();
+    ImageLibraryScanSummary summary = scanner_->scan(rootURLs, progress, std::move(stop));
     noteFoldersScanned(rootURLs);
     return afterScan(std::move(summary));
   });
@@ -304,10 +314,10 @@ ImageLibraryScanSummary ImageLibraryService::syncRegisteredFolder(const std::str
   return throwingLibraryErrors([&] {
     const std::string target = canonicalFolderPath(path);
     const std::vector<std::string> roots = folderAccessManager_->restoreAccess();
-    const std::vector<std::string> formerPaths = markFormerFolderLocationsMissing();
+    markFormerFolderLocationsMissing();
     for (const std::string& root : roots) {
       if (canonicalFolderPath(root) != target) continue;
-      ImageLibraryScanSummary summary = scanner_->scan({root}, progress, std::move(stop), formerPaths);
+      ImageLibraryScanSummary summary = scanner_->scan({root}, progress, std::move(stop));
       noteFoldersScanned({root});
       return afterScan(std::move(summary));
     }

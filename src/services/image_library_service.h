@@ -27,7 +27,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "database/library_store_protocols.h"
@@ -36,6 +38,7 @@
 #include "services/folders/folder_change_monitoring.h"
 #include "services/image_library_servicing.h"
 #include "services/indexing/file_attributes_reading.h"
+#include "services/indexing/file_content_hashing.h"
 #include "services/indexing/image_library_scanning.h"
 #include "services/thumbnails/image_thumbnail_generating.h"
 #include "services/thumbnails/thumbnail_cache_removing.h"
@@ -73,6 +76,9 @@ struct ImageLibraryServiceDependencies {
   // Null: every tag-concept operation fails with tagConceptStoreUnavailable.
   std::shared_ptr<TagConceptStore> tagConceptStore;
   std::shared_ptr<ImageDragPayloadProviding> imageDragPayloadProvider;
+  // Reads the content of a file before it goes to the Trash; null: only its size and time are
+  // compared with what was reviewed.
+  std::shared_ptr<FileContentHashing> contentHasher;
   // Objects the collaborators above refer to (the database, the scanner's stores, its loggers);
   // released only after all of them.
   std::vector<std::shared_ptr<void>> owned;
@@ -158,14 +164,17 @@ class ImageLibraryService final : public ImageLibraryServicing {
   // LibraryErrors.
   std::vector<RegisteredFolderSummary> folderSummaries(bool counted);
   ImageTrashSummary trashDeleteCandidates(const std::vector<ImageFileInfo>& reviewedFiles);
+  // Why the file may not go to the Trash for its mark although its size and time are as reviewed:
+  // it holds other content than the mark was given on, or that content cannot be read.
+  std::optional<std::string_view> contentRefusal(const std::string& filePath, const ImageRecord& record);
   ThumbnailJobRunSummary runThumbnailJobs(std::int64_t limit, const std::stop_token& stop);
   ThumbnailCacheSweepSummary sweepCache(double cutoff);
   // Queues background thumbnail jobs for the images a scan left without one.
   ImageLibraryScanSummary afterScan(ImageLibraryScanSummary summary);
   // Tells the library which folders a completed scan walked in full.
   void noteFoldersScanned(const std::vector<std::string>& roots);
-  // Returns the former places it marked; `forget`: the caller's scan keeps them from now on.
-  std::vector<std::string> markFormerFolderLocationsMissing(bool forget = true);
+  // `forget`: the caller's scan walks the new places, whose images take their marks from there.
+  void markFormerFolderLocationsMissing(bool forget = true);
 
   // Declared first so that it is released last.
   std::vector<std::shared_ptr<void>> owned_;
@@ -180,6 +189,7 @@ class ImageLibraryService final : public ImageLibraryServicing {
   std::shared_ptr<ImageTrashStore> trashStore_;
   std::shared_ptr<TagConceptStore> tagConceptStore_;
   std::shared_ptr<ImageDragPayloadProviding> imageDragPayloadProvider_;
+  std::shared_ptr<FileContentHashing> contentHasher_;
   const platform::Clock* clock_;
   std::size_t activeProcessorCount_;
   const std::optional<LibraryRecoveryNotice> recoveryNotice_;

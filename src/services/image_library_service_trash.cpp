@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/log.h"
 #include "platform/regular_file.h"
 #include "platform/trash.h"
 #include "services/image_library_service.h"
@@ -25,6 +26,8 @@ constexpr std::string_view kUnreadableMessage =
 constexpr std::string_view kGoneMessage = "on-disk file is gone since the review (renamed, moved or deleted)";
 constexpr std::string_view kChangedMessage =
     "on-disk file no longer matches the reviewed record (size/modification date changed)";
+constexpr std::string_view kContentChangedMessage =
+    "on-disk file no longer holds the image that was marked (its content changed since it was marked)";
 constexpr std::string_view kThumbnailRemovalFailedPrefix =
     "ゴミ箱に入れましたが、サムネイルキャッシュの削除に失敗しました: ";
 constexpr std::string_view kLibraryUpdateFailedPrefix =
@@ -80,6 +83,35 @@ std::vector<ImageFileInfo> uniqueNonEmptyFiles(const std::vector<ImageFileInfo>&
     if (!file.path.empty() && seen.insert(file.path).second) unique.push_back(file);
   }
   return unique;
+}
+
+std::optional<std::string_view> ImageLibraryService::contentRefusal(const std::string& filePath,
+                                                                    const ImageRecord& record) {
+  // The mark was given on some content: the file must still hold it. Its size and time say
+  // nothing of that when another file of the same size and time took its name, and an image
+  // edited since it was marked is not the one the person decided on until they mark it again.
+  if (contentHasher_ == nullptr) return std::nullopt;
+  const std::optional<std::string> marked = trashStore_->deleteCandidateContent(filePath);
+  if (!marked) return std::nullopt;
+  std::string found;
+  try {
+    found = contentHasher_->sha256Hex(filePath);
+  } catch (const std::exception& error) {
+    platform::logInfo("Trash", "Could not read the content of " + filePath + ": " + error.what());
+    return kUnreadableMessage;
+  }
+  if (found == *marked) return std::nullopt;
+  // Found by reading it: the library learns of it, and its record (and thumbnail, cached under the
+  // same size and time) is made again at the next scan.
+  if (record.contentSHA256 && found != *record.contentSHA256) {
+    try {
+      trashStore_->markContentChanged(filePath);
+      if (record.thumbnailPath) thumbnailCacheRemover_->removeThumbnail(*record.thumbnailPath);
+    } catch (const std::exception& error) {
+      platform::logError("Trash", "Could not note the changed content of " + filePath + ": " + error.what());
+    }
+  }
+  return kContentChangedMessage;
 }
 
 ImageTrashSummary ImageLibraryService::moveDeleteCandidatesToTrash(
@@ -141,6 +173,10 @@ ImageTrashSummary ImageLibraryService::trashDeleteCandidates(
     // version than the disk is refused as well: its thumbnail and bookkeeping belong to that one.
     if (!isSameFile(*onDisk, reviewed) || !isSameFile(*onDisk, record.file)) {
       fail(path, std::string(kChangedMessage), ImageTrashFailureReason::fileChangedSinceReview);
+      continue;
+    }
+    if (const std::optional<std::string_view> refusal = contentRefusal(filePath, record)) {
+      fail(path, std::string(*refusal), ImageTrashFailureReason::fileChangedSinceReview);
       continue;
     }
     try {

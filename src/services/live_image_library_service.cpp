@@ -258,6 +258,7 @@ LiveImageLibraryGraph makeLiveImageLibraryGraph(const std::optional<std::filesys
   dependencies.trashStore = database;
   dependencies.tagConceptStore = database;
   dependencies.imageDragPayloadProvider = std::make_shared<OriginalPNGDragPayloadProvider>();
+  dependencies.contentHasher = contentHasher;
   dependencies.owned = {database, contentHasher, metricsLogger};
   dependencies.clock = &clock;
   dependencies.activeProcessorCount = options.activeProcessorCount;

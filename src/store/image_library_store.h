@@ -223,6 +223,7 @@ class ImageLibraryStore : public QObject {
     std::optional<int> resultIndex(const std::string& path) const override;
     void removeTrashedRecordsFromResults(const PathSet& trashed, int fallbackSelectionIndex) override;
     void ignoreTrashedPathsInFolderMonitoring(const std::vector<std::string>& trashedPaths) override;
+    void rereadChangedFiles(const std::vector<std::string>& paths) override;
     void clearDeleteCandidateUndoStack() override;
     void dismissDeleteCandidateFeedback() override;
     QCoro::Task<void> reloadFolderSummaries() override;

@@ -68,6 +68,10 @@ void ImageLibraryStore::TrashDependentsOfStore::ignoreTrashedPathsInFolderMonito
   store_.library_->backgroundSync().ignoreTrashedFileRemovals(trashedPaths);
 }
 
+void ImageLibraryStore::TrashDependentsOfStore::rereadChangedFiles(const std::vector<std::string>& paths) {
+  store_.library_->backgroundSync().rereadChangedFiles(paths);
+}
+
 void ImageLibraryStore::TrashDependentsOfStore::clearDeleteCandidateUndoStack() {
   store_.review_->clearDeleteCandidateUndoStack();
 }

@@ -2,6 +2,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "database/library_database_file.h"
 #include "database/sqlite_image_repository.h"
@@ -119,15 +120,29 @@ TEST_F(ScanBookkeepingTest, RelocationCandidatesAreOtherLiveCopiesInPathOrder) {
             (std::vector<std::string>{"/p/a.png", "/p/z.png"}));
 }
 
-TEST_F(ScanBookkeepingTest, AJobFindsMissingCopiesAtOrUnderThePlacesItKeeps) {
-  const std::int64_t job = repo().startIndexingJob({"/x"}, {"/x/a"}).id;
-  repo().startIndexingJob({"/x"}, {"/x"});  // another job's places are not this job's
-  for (const char* path : {"/x/a/1.png", "/x/a/b/2.png", "/x/ab.png"})
-    insertMediaFile(repo(), {.path = path, .missing = true, .contentSHA256 = "h"});
-  insertMediaFile(repo(), {.path = "/x/moved.png", .contentSHA256 = "h"});
-  repo().markVacated(job, {"/x/moved.png"});
-  EXPECT_EQ(repo().vacatedPathsWithContent(job, "h"),
-            (std::vector<std::string>{"/x/a/1.png", "/x/a/b/2.png", "/x/moved.png"}));
+// The places a file with some content may have come from: present copies, and missing ones that
+// still stand for an image of their own, whichever scan left them missing.
+TEST_F(ScanBookkeepingTest, ContentPlacesAreCopiesAndMissingRecordsNoFileTookOver) {
+  insertMediaFile(repo(), {.path = "/x/live.png", .contentSHA256 = "h"});
+  insertMediaFile(repo(), {.path = "/x/self.png", .contentSHA256 = "h"});
+  insertMediaFile(repo(), {.path = "/x/other.png", .missing = true, .contentSHA256 = "g"});
+  insertMediaFile(
+      repo(), {.path = "/y/left long ago.png", .missing = true, .contentSHA256 = "h", .lastSeenJobID = 1});
+  const std::int64_t trashed =
+      insertMediaFile(repo(), {.path = "/x/trashed.png", .missing = true, .contentSHA256 = "h"});
+  const std::int64_t takenOver = insertMediaFile(
+      repo(), {.path = "/x/taken over.png", .missing = true, .contentSHA256 = "h", .lastSeenJobID = 4});
+  const std::int64_t seenAgain = insertMediaFile(
+      repo(), {.path = "/x/seen again.png", .missing = true, .contentSHA256 = "h", .lastSeenJobID = 7});
+  auto& db = testing::connectionOf(repo());
+  db.execute("INSERT INTO trashed_media_files (media_file_id, trashed_at) VALUES (?, 0)", {trashed});
+  for (const auto& [id, job] : {std::pair<std::int64_t, std::int64_t>{takenOver, 4}, {seenAgain, 5}}) {
+    db.execute("INSERT INTO relocated_media_files (media_file_id, last_seen_indexing_job_id) VALUES (?, ?)",
+               {id, job});
+  }
+  EXPECT_EQ(repo().contentPlaces("h", "/x/self.png"),
+            (std::vector<ContentPlace>{
+                {"/x/live.png", false}, {"/x/seen again.png", true}, {"/y/left long ago.png", true}}));
 }
 
 TEST_F(ScanBookkeepingTest, FilesUnderTheRootsThatTheJobDidNotSeeBecomeMissing) {

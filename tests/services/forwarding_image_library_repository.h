@@ -15,6 +15,10 @@ class ForwardingImageLibraryRepository : public ImageLibraryRepository {
   void markTrashedPathsMissing(const std::vector<std::string>& paths) override {
     target_.markTrashedPathsMissing(paths);
   }
+  std::optional<std::string> deleteCandidateContent(std::string_view path) override {
+    return target_.deleteCandidateContent(path);
+  }
+  void markContentChanged(std::string_view path) override { target_.markContentChanged(path); }
   void enqueueMissingThumbnailJobs(ThumbnailJobPriority priority) override {
     target_.enqueueMissingThumbnailJobs(priority);
   }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -288,6 +289,71 @@ TEST_F(TrashFlowTest, FailuresAfterTheMoveAreReportedBesideTheTrashedPath) {
                                    ErrorNotice{ErrorNoticeKind::trashLibraryNotUpdated, {}}},
                               }));
   EXPECT_TRUE(std::filesystem::is_regular_file(trashed("a.png")));
+}
+
+std::string bytesOf(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// A delete-candidate mark is given on an image's content. A file at the marked path that holds
+// other content is not trashed for the mark: one edited in place since, until the person marks it
+// again; and one that took the name of a file of the same size and time while nothing ran, which
+// its size and time cannot tell apart. Reading it tells the library, whose next scan then gives
+// each mark to its own image.
+TEST(TrashContentTest, AFileThatNoLongerHoldsWhatItsMarkWasGivenOnIsNotTrashed) {
+  const ReviewState deleteCandidate{false, true, std::nullopt};
+  const ReviewState favorite{true, false, std::nullopt};
+  // A lambda, so that an assertion ends its case alone.
+  const auto check = [&](const bool swapped) {
+    SCOPED_TRACE(swapped ? "swapped with a file of the same size and time" : "edited in place");
+    LibraryServiceTestLibrary library;
+    const std::string a = library.writeImage("a.png", "a cat", kReviewed);
+    const std::string b = library.writeImage("b.png", "a dog", kReviewed);
+    ASSERT_EQ(std::filesystem::file_size(a), std::filesystem::file_size(b));
+    const std::string marked = bytesOf(a);
+    ImageLibraryService& service = library.start();
+    library.registerAndScan();
+    service.updateReviewState(a, deleteCandidate);
+    service.updateReviewState(b, favorite);
+    if (swapped) {
+      const std::string t = library.photos + "/t.png";
+      std::filesystem::rename(a, t);
+      std::filesystem::rename(b, a);
+      std::filesystem::rename(t, b);
+    } else {
+      library.writeImage("a.png", "a cat in a hat, painted", kReviewed + 60);
+    }
+    library.registerAndScan();
+    const auto reviewNow = [&](const std::string& path) {
+      const std::optional<ImageRecord> record = library.record(path);
+      return std::vector<ImageFileInfo>{record->file};
+    };
+
+    const ImageTrashSummary refused = service.moveDeleteCandidatesToTrash(reviewNow(a));
+    EXPECT_EQ(refused.trashedPaths, std::vector<std::string>{});
+    ASSERT_EQ(refused.failures.size(), 1u);
+    EXPECT_EQ(refused.failures[0].reason, ImageTrashFailureReason::fileChangedSinceReview);
+    EXPECT_TRUE(std::filesystem::exists(a));
+
+    std::string candidate = a;
+    if (swapped) {
+      library.registerAndScan();
+      EXPECT_EQ(library.record(a)->reviewState, favorite);
+      EXPECT_EQ(library.record(b)->reviewState, deleteCandidate);
+      candidate = b;
+    } else {
+      service.updateReviewState(a, ReviewState{});
+      service.updateReviewState(a, deleteCandidate);
+    }
+    const std::string content = bytesOf(candidate);
+    EXPECT_EQ(service.moveDeleteCandidatesToTrash(reviewNow(candidate)).trashedPaths,
+              std::vector<std::string>{candidate});
+    EXPECT_EQ(bytesOf(library.folder /
+                      ("data/Trash/files/" + std::filesystem::path(candidate).filename().string())),
+              swapped ? marked : content);
+  };
+  for (const bool swapped : {false, true}) check(swapped);
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ void ImageProjection::upsertRecord(const ImageRecord& record, std::optional<std:
   connection_.performTransaction([&] {
     StatisticsDeltas deltas;
     writeProjectionRows(record, prepared, roots, deltas);
-    files_.relocateInto(prepared.path, relocation, jobID);
+    files_.relocateInto(prepared.path, relocation);
     deltas.apply(connection_);
   });
   carriedGiven_ += std::exchange(carriedGivenUncommitted_, 0);
@@ -162,7 +162,7 @@ std::vector<ImageLibraryIndexingProgress> ImageProjection::projectQueueItems(
               jobs_.updateQueueItemFileInfo(jobID, item.itemID, item.record.file);
             const PreparedProjection prepared = prepareProjection(item.record, jobID, roots);
             mediaIDs.push_back(writeProjectionRows(item.record, prepared, roots, deltas, false));
-            files_.relocateInto(prepared.path, item.relocation, jobID);
+            files_.relocateInto(prepared.path, item.relocation);
             completions.complete(item.itemID, item.completionMessage);
           } catch (...) {
             failedItem(i);
@@ -270,8 +270,12 @@ ImageProjection::PreparedProjection ImageProjection::prepareProjection(const Ima
                     });
   if (prepared.existingID && !record.thumbnailPath) {
     const auto stored = files_.indexedFileState(path);
+    // A file whose content changed under the same size and time (found by reading it) has another
+    // picture than the thumbnail made of it.
+    const bool sameContent = !stored || !stored->contentSHA256 || !record.contentSHA256 ||
+                             *stored->contentSHA256 == *record.contentSHA256;
     prepared.keepThumbnail = stored && stored->fileInfo.fileSize == file.fileSize &&
-                             stored->fileInfo.modificationDate == file.modificationDate;
+                             stored->fileInfo.modificationDate == file.modificationDate && sameContent;
   }
   if (prepared.existingID) prepared.previous = readPreviousProjection(connection_, *prepared.existingID);
 
@@ -341,6 +345,12 @@ std::int64_t ImageProjection::writeProjectionRows(const ImageRecord& record,
         "INSERT INTO review_states (media_file_id, favorite, delete_candidate, notes, updated_at) VALUES (?, "
         "?, ?, ?, ?) ON CONFLICT(media_file_id) DO NOTHING",
         {mediaID, review.favorite, review.deleteCandidate, review.notes, now});
+    // A new record's mark is given on the content just read.
+    if (!prepared.existingID && review.deleteCandidate) {
+      connection_.execute(
+          "INSERT OR REPLACE INTO delete_candidate_contents (media_file_id, content_sha256) VALUES (?, ?)",
+          {mediaID, record.contentSHA256});
+    }
     if (prepared.wasMissing) files_.keepRestoredFromTrash(path);
     for (const std::int64_t conceptID : carried.conceptIDs) {
       connection_.execute(

@@ -100,16 +100,7 @@ IndexingQueueCounterDeltas IndexingJobs::queueItemCounterDeltas(IndexingQueueIte
   };
 }
 
-void IndexingJobs::keepVacatedPaths(SQLiteConnection& connection, std::int64_t jobID,
-                                    const std::vector<std::string>& paths) {
-  for (const auto& path : paths) {
-    connection.execute("INSERT OR IGNORE INTO indexing_job_vacated_paths (job_id, path) VALUES (?, ?)",
-                       {jobID, path});
-  }
-}
-
-IndexingJobRecord IndexingJobs::startIndexingJob(const std::vector<std::string>& rootPaths,
-                                                 const std::vector<std::string>& vacatedPaths) {
+IndexingJobRecord IndexingJobs::startIndexingJob(const std::vector<std::string>& rootPaths) {
   const auto roots = sql::standardizedUniquePaths(rootPaths);
   auto guard = connection_.lock();
   const double now = connection_.now();
@@ -120,11 +111,7 @@ IndexingJobRecord IndexingJobs::startIndexingJob(const std::vector<std::string>&
         "failed_count, "
         "current_path, created_at, updated_at, completed_at) VALUES (?, ?, 0, 0, 0, 0, NULL, ?, ?, NULL)",
         {joinedRootPaths(roots), kRunning, now, now});
-    const std::int64_t id = connection_.lastInsertRowID();
-    // Kept with the job, not only by its caller: a job resumed after a quit carries marks from
-    // these places too.
-    keepVacatedPaths(connection_, id, sql::standardizedUniquePaths(vacatedPaths));
-    return id;
+    return connection_.lastInsertRowID();
   });
   return indexingJob(jobID);
 }
@@ -141,7 +128,7 @@ void IndexingJobs::upsertLibraryRoot(const std::string& path, double now) {
 
 IndexingJobRecord IndexingJobs::indexingJob(std::int64_t jobID) {
   auto guard = connection_.lock();
-  IndexingJobRecord job = connection_.query(
+  return connection_.query(
       "SELECT id, root_paths, status, total_count, processed_count, indexed_count, failed_count, "
       "current_path "
       "FROM indexing_jobs WHERE id = ?",
@@ -149,9 +136,6 @@ IndexingJobRecord IndexingJobs::indexingJob(std::int64_t jobID) {
         if (!rows.next()) throw Error::recordNotFound("indexing job " + std::to_string(jobID));
         return decodeIndexingJobRow(rows);
       });
-  job.hasVacatedPaths = connection_.query("SELECT 1 FROM indexing_job_vacated_paths WHERE job_id = ? LIMIT 1",
-                                          {jobID}, rows::exists);
-  return job;
 }
 
 std::optional<IndexingJobRecord> IndexingJobs::latestIndexingJobID() {
@@ -403,11 +387,6 @@ void IndexingJobs::closeIndexingJobsCoveredBy(std::int64_t jobID, const std::vec
   const double now = connection_.now();
   sql::forEachInListSlice(covered, kBatchStatementSize, [&](const std::string& list, SQLiteV3Bindings ids) {
     connection_.execute(
-        "INSERT OR IGNORE INTO indexing_job_vacated_paths (job_id, path) SELECT ?, path FROM "
-        "indexing_job_vacated_paths WHERE job_id IN " +
-            list,
-        sql::prefixedBindings({jobID}, ids));
-    connection_.execute(
         "UPDATE indexing_jobs SET status = ?, current_path = NULL, updated_at = ?, completed_at = ? WHERE id "
         "IN " +
             list,
@@ -442,10 +421,6 @@ ImageLibraryScanSummary IndexingJobs::completeIndexingJob(std::int64_t jobID) {
   // full scan would leave one row per file behind for ever (tens of megabytes a scan in a large
   // library). The latest finished job keeps its queue. A failure here never fails the job.
   try {
-    connection_.execute(
-        "DELETE FROM indexing_job_vacated_paths WHERE job_id IN (SELECT id FROM indexing_jobs WHERE status = "
-        "?)",
-        {kCompleted});
     connection_.execute(
         "DELETE FROM indexing_queue_items WHERE job_id IN "
         "(SELECT id FROM indexing_jobs WHERE status = ? AND id <> ?)",

@@ -39,13 +39,7 @@ class IndexingJobs {
 
   static IndexingQueueCounterDeltas queueItemCounterDeltas(IndexingQueueItemStatus status,
                                                            bool hasFailureMessage);
-  // The job keeps the standardized paths among its vacated paths (a path it has already stays
-  // once). The caller holds a transaction.
-  static void keepVacatedPaths(SQLiteConnection& connection, std::int64_t jobID,
-                               const std::vector<std::string>& paths);
-
-  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths,
-                                     const std::vector<std::string>& vacatedPaths);
+  IndexingJobRecord startIndexingJob(const std::vector<std::string>& rootPaths);
   IndexingJobRecord indexingJob(std::int64_t jobID);
   std::optional<IndexingJobRecord> latestIndexingJobID();
   std::optional<IndexingJobRecord> resumeInterruptedIndexingJob();

@@ -76,11 +76,61 @@ ReviewStateHandover handOverReviewState(const std::vector<ReviewState>& records)
   return handover;
 }
 
+void noteDeleteCandidateContent(SQLiteConnection& connection, std::int64_t mediaFileID) {
+  connection.execute(
+      "INSERT OR REPLACE INTO delete_candidate_contents (media_file_id, content_sha256) SELECT id, "
+      "content_sha256 FROM media_files WHERE id = ? AND NOT EXISTS (SELECT 1 FROM review_states WHERE "
+      "media_file_id = ? AND delete_candidate <> 0)",
+      {mediaFileID, mediaFileID});
+}
+
+void moveDeleteCandidateContent(SQLiteConnection& connection, std::int64_t fromMediaFileID,
+                                std::int64_t toMediaFileID) {
+  connection.execute(
+      "INSERT OR REPLACE INTO delete_candidate_contents (media_file_id, content_sha256) SELECT ?, "
+      "COALESCE((SELECT content_sha256 FROM delete_candidate_contents WHERE media_file_id = ?), "
+      "content_sha256) FROM media_files WHERE id = ?",
+      {toMediaFileID, fromMediaFileID, fromMediaFileID});
+}
+
+void exchangeDeleteCandidateContents(SQLiteConnection& connection, std::int64_t first, std::int64_t second) {
+  using Row = std::optional<std::optional<std::string>>;
+  const auto rowOf = [&](std::int64_t id) {
+    return connection.query("SELECT content_sha256 FROM delete_candidate_contents WHERE media_file_id = ?",
+                            {id}, [](SQLiteRows& rows) -> Row {
+                              if (!rows.next()) return std::nullopt;
+                              return rows.optionalText(0);
+                            });
+  };
+  const Row firstRow = rowOf(first);
+  const Row secondRow = rowOf(second);
+  connection.execute("DELETE FROM delete_candidate_contents WHERE media_file_id IN (?, ?)", {first, second});
+  for (const auto& [id, row] : {std::pair{first, secondRow}, std::pair{second, firstRow}}) {
+    if (row) {
+      connection.execute(
+          "INSERT INTO delete_candidate_contents (media_file_id, content_sha256) VALUES (?, ?)", {id, *row});
+    }
+  }
+}
+
+std::optional<std::string> deleteCandidateContent(SQLiteConnection& connection, std::string_view path) {
+  return connection.query(
+      "SELECT COALESCE((SELECT content_sha256 FROM delete_candidate_contents WHERE media_file_id = "
+      "media_files.id), content_sha256) FROM media_files WHERE absolute_path = ?",
+      {text::standardizedPath(path)}, [](SQLiteRows& rows) -> std::optional<std::string> {
+        if (!rows.next()) return std::nullopt;
+        return rows.optionalText(0);
+      });
+}
+
 void ReviewStates::updateReviewState(std::string_view path, const ReviewState& state) {
   const std::string standardized = text::standardizedPath(path);
   auto guard = connection_.lock();
   const std::int64_t id = projection_.mediaFileID(standardized);
-  connection_.execute(kReviewStateUpsert, reviewStateUpsertBindings(id, state, connection_.now()));
+  connection_.performTransaction([&] {
+    if (state.deleteCandidate) noteDeleteCandidateContent(connection_, id);
+    connection_.execute(kReviewStateUpsert, reviewStateUpsertBindings(id, state, connection_.now()));
+  });
 }
 
 void ReviewStates::updateReviewStates(const std::vector<ReviewStateUpdate>& updates) {
@@ -96,6 +146,7 @@ void ReviewStates::updateReviewStates(const std::vector<ReviewStateUpdate>& upda
   connection_.performTransaction([&] {
     // In request order, so a later entry for the same image overwrites an earlier one.
     for (std::size_t i = 0; i < updates.size(); ++i) {
+      if (updates[i].state.deleteCandidate) noteDeleteCandidateContent(connection_, ids[i]);
       connection_.execute(kReviewStateUpsert, reviewStateUpsertBindings(ids[i], updates[i].state, now));
     }
   });
@@ -140,6 +191,15 @@ std::vector<ImageRecord> ReviewStates::restoreDeleteCandidateStates(
   const double now = connection_.now();
   connection_.executeDeleteCandidateRestore("BEGIN IMMEDIATE", {});
   try {
+    // An image that is a candidate again is marked again: on the content it holds now.
+    for (const auto& restore : restores) {
+      if (restore.deleteCandidate && !loaded.at(restore.path).reviewState.deleteCandidate) {
+        connection_.executeDeleteCandidateRestore(
+            "INSERT OR REPLACE INTO delete_candidate_contents (media_file_id, content_sha256) SELECT id, "
+            "content_sha256 FROM media_files WHERE absolute_path = ?",
+            {restore.path});
+      }
+    }
     forEachRestoreBatch(restores, [&](std::span<const DeleteCandidateStateRestore> batch) {
       SQLiteV3Bindings bindings;
       bindings.reserve(batch.size() * 2 + 1);

@@ -7,6 +7,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +33,21 @@ struct ReviewStateHandover {
   std::vector<ReviewState> left;  // what each record keeps, in the order given
 };
 ReviewStateHandover handOverReviewState(const std::vector<ReviewState>& records);
+
+// delete_candidate_contents: the content each delete-candidate mark was given on. The caller holds
+// a transaction.
+//
+// Before a review write that makes the image a delete candidate: unless it is one already, the
+// mark is given on the content the library holds for it now.
+void noteDeleteCandidateContent(SQLiteConnection& connection, std::int64_t mediaFileID);
+// A delete-candidate mark handed from one record to another keeps the content it was given on.
+void moveDeleteCandidateContent(SQLiteConnection& connection, std::int64_t fromMediaFileID,
+                                std::int64_t toMediaFileID);
+// Two records that exchanged their review states exchange these too.
+void exchangeDeleteCandidateContents(SQLiteConnection& connection, std::int64_t first, std::int64_t second);
+// The content the image's delete-candidate mark was given on; the library's content of the image
+// for a mark given before that was kept; nothing when neither is known.
+std::optional<std::string> deleteCandidateContent(SQLiteConnection& connection, std::string_view path);
 
 class ReviewStates {
  public:

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "database/internal/indexing_jobs.h"
 #include "database/internal/review_states.h"
 #include "database/internal/row_mappers.h"
 #include "database/internal/search_query_compiler.h"
@@ -18,9 +17,13 @@ namespace lorvex {
 
 namespace {
 
-constexpr std::string_view kMarkMissingUnder =
-    "UPDATE media_files SET missing = 1 WHERE missing = 0 AND (absolute_path = ? OR substr(absolute_path, 1, "
-    "length(?)) = ?)";
+// A path and everything under it, as a range of the path index: marking one vanished file costs
+// a lookup, not a walk of the whole table (a folder renamed back mid-scan leaves thousands).
+const std::string& markMissingUnder() {
+  static const std::string statement =
+      "UPDATE media_files SET missing = 1 WHERE missing = 0 AND " + sql::pathRangePredicate("absolute_path");
+  return statement;
+}
 
 // A path predicate binds three values per path: this many paths keep one statement within the
 // bound-list limit, however many folders a caller names.
@@ -132,7 +135,7 @@ void ScanBookkeeping::markObserved(const ImageFileInfo& file, std::int64_t jobID
         "WHERE absolute_path = ?",
         {file.fileSize, file.modificationDate, jobID, path});
     keepRestoredFromTrash(path);
-    relocateInto(path, relocation, jobID);
+    relocateInto(path, relocation);
   });
 }
 
@@ -161,68 +164,103 @@ std::vector<std::string> ScanBookkeeping::relocationCandidatePaths(std::string_v
       {contentSHA256, text::standardizedPath(path)}, rows::textColumn);
 }
 
-std::vector<std::string> ScanBookkeeping::vacatedPathsWithContent(std::int64_t jobID,
-                                                                  std::string_view contentSHA256) {
+std::vector<ContentPlace> ScanBookkeeping::contentPlaces(std::string_view contentSHA256,
+                                                         std::string_view path) {
   auto guard = connection_.lock();
-  // An image moved to the Trash is gone for good: no file found later is that image.
-  std::vector<std::string> paths = connection_.query(
-      "SELECT absolute_path FROM media_files WHERE missing = 1 AND content_sha256 = ? AND id NOT IN (SELECT "
-      "media_file_id FROM trashed_media_files) ORDER BY absolute_path",
-      {contentSHA256}, rows::textColumn);
-  // The few missing copies of one content, each looked up with its folders among the job's places:
-  // the job may keep thousands (every image a kill left half moved), too many to test each row
-  // against.
-  std::erase_if(paths, [&](const std::string& path) {
-    SQLiteV3Bindings bindings{jobID};
-    std::string list;
-    for (std::string_view at = path;;) {
-      list += list.empty() ? "?" : ", ?";
-      bindings.emplace_back(std::string(at));
-      const auto slash = at.find_last_of('/');
-      if (at == "/" || slash == std::string_view::npos) break;
-      at = slash == 0 ? std::string_view("/") : at.substr(0, slash);
-    }
-    return !connection_.query(
-        "SELECT 1 FROM indexing_job_vacated_paths WHERE job_id = ? AND path IN (" + list + ") LIMIT 1",
-        bindings, rows::exists);
-  });
-  return paths;
+  // A missing record hands its review state on once: an image the program moved to the Trash is
+  // gone for good, and one that a file took over (relocated_media_files, as long as the record was
+  // not seen again since) continues in that file.
+  return connection_.query(
+      "SELECT absolute_path, missing FROM media_files WHERE content_sha256 = ? AND absolute_path <> ? AND "
+      "(missing = 0 OR (NOT EXISTS (SELECT 1 FROM trashed_media_files WHERE "
+      "trashed_media_files.media_file_id "
+      "= media_files.id) AND NOT EXISTS (SELECT 1 FROM relocated_media_files WHERE "
+      "relocated_media_files.media_file_id = media_files.id AND "
+      "relocated_media_files.last_seen_indexing_job_id IS media_files.last_seen_indexing_job_id))) ORDER BY "
+      "absolute_path",
+      {contentSHA256, text::standardizedPath(path)}, [](SQLiteRows& rows) {
+        std::vector<ContentPlace> places;
+        while (rows.next()) places.push_back({rows.text(0), rows.int64(1) != 0});
+        return places;
+      });
 }
 
-void ScanBookkeeping::relocateInto(const std::string& target, const ContentRelocation& relocation,
-                                   std::optional<std::int64_t> jobID) {
-  if (relocation.empty()) return;
+void ScanBookkeeping::markContentChanged(std::string_view path) {
+  auto guard = connection_.lock();
+  connection_.execute("UPDATE media_files SET projection_revision = 0 WHERE absolute_path = ?",
+                      {text::standardizedPath(path)});
+}
+
+void ScanBookkeeping::exchangeReviewStates(const std::string& target, const std::string& other,
+                                           const std::string& otherContent) {
   std::int64_t targetID = 0;
+  std::int64_t otherID = 0;
+  const auto here = reviewStateOf(connection_, target, &targetID);
+  const auto there = reviewStateOf(connection_, text::standardizedPath(other), &otherID);
+  if (!here || !there) return;
+  // Looked up before a batch was written: the other file's write may have made the exchange
+  // already (its record no longer names the content that is here now).
+  const auto contentOf = [&](std::int64_t id) {
+    return connection_.query("SELECT content_sha256 FROM media_files WHERE id = ?", {id},
+                             [](SQLiteRows& rows) -> std::optional<std::string> {
+                               if (!rows.next()) return std::nullopt;
+                               return rows.optionalText(0);
+                             });
+  };
+  const std::optional<std::string> content = contentOf(targetID);
+  if (!content || contentOf(otherID) != content) return;
+  if (*here != *there) {
+    writeReviewState(connection_, targetID, *there);
+    writeReviewState(connection_, otherID, *here);
+  }
+  exchangeDeleteCandidateContents(connection_, targetID, otherID);
+  // The other file holds what this one held: its record is read again (metadata, thumbnail) at its
+  // next scan, and meanwhile no longer names the content that is here now.
+  connection_.execute("UPDATE media_files SET content_sha256 = ?, projection_revision = 0 WHERE id = ?",
+                      {otherContent, otherID});
+  connection_.execute("UPDATE image_properties SET thumbnail_key = NULL WHERE media_file_id = ?", {otherID});
+}
+
+void ScanBookkeeping::relocateInto(const std::string& target, const ContentRelocation& relocation) {
+  if (relocation.empty()) return;
+  if (relocation.swappedWith)
+    exchangeReviewStates(target, *relocation.swappedWith, relocation.swappedContent);
+  std::int64_t targetID = 0;
+  const auto own = reviewStateOf(connection_, target, &targetID);
+  std::vector<std::int64_t> sourceIDs;
+  std::vector<ReviewState> sources;
+  for (const auto& given : relocation.reviewSources) {
+    std::int64_t id = 0;
+    if (const auto state = reviewStateOf(connection_, text::standardizedPath(given), &id)) {
+      sourceIDs.push_back(id);
+      sources.push_back(*state);
+    }
+  }
   // A record with a review of its own keeps it, and the records it came from keep theirs.
-  if (const auto own = reviewStateOf(connection_, target, &targetID); own && *own == ReviewState{}) {
-    std::vector<std::int64_t> sourceIDs;
-    std::vector<ReviewState> sources;
-    for (const auto& given : relocation.reviewSources) {
-      std::int64_t id = 0;
-      if (const auto state = reviewStateOf(connection_, text::standardizedPath(given), &id)) {
-        sourceIDs.push_back(id);
-        sources.push_back(*state);
+  if (own && *own == ReviewState{} && !sources.empty()) {
+    const ReviewStateHandover handover = handOverReviewState(sources);
+    if (handover.taken != ReviewState{}) {
+      writeReviewState(connection_, targetID, handover.taken);
+      for (std::size_t i = 0; i < sources.size(); ++i) {
+        if (handover.left[i] != sources[i]) writeReviewState(connection_, sourceIDs[i], handover.left[i]);
       }
-    }
-    if (!sources.empty()) {
-      const ReviewStateHandover handover = handOverReviewState(sources);
-      if (handover.taken != ReviewState{}) {
-        writeReviewState(connection_, targetID, handover.taken);
-        for (std::size_t i = 0; i < sources.size(); ++i) {
-          if (handover.left[i] != sources[i]) writeReviewState(connection_, sourceIDs[i], handover.left[i]);
-        }
-      }
+      // Only one record hands a delete-candidate mark on, with the content it was given on.
+      if (handover.taken.deleteCandidate)
+        moveDeleteCandidateContent(connection_, sourceIDs.front(), targetID);
     }
   }
-  std::vector<std::string> moved;
+  // The content of each source continues in this file, whether or not it took the review: the
+  // record gives its review state to no other file while it stays missing.
+  for (const std::int64_t id : sourceIDs) {
+    connection_.execute(
+        "INSERT OR REPLACE INTO relocated_media_files (media_file_id, last_seen_indexing_job_id) SELECT id, "
+        "last_seen_indexing_job_id FROM media_files WHERE id = ?",
+        {id});
+  }
   for (const auto& given : relocation.movedPaths) {
-    std::string path = text::standardizedPath(given);
-    if (path.empty()) continue;
-    connection_.execute(kMarkMissingUnder, sql::pathPrefixBindings({path}));
-    moved.push_back(std::move(path));
+    const std::string path = text::standardizedPath(given);
+    if (!path.empty()) connection_.execute(markMissingUnder(), sql::pathRangeBindings(path));
   }
-  // A job killed before its other copies of the content were written still knows where they were.
-  if (jobID) IndexingJobs::keepVacatedPaths(connection_, *jobID, moved);
 }
 
 void ScanBookkeeping::markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths) {
@@ -246,21 +284,8 @@ void ScanBookkeeping::markMissing(const std::vector<std::string>& paths) {
     for (const auto& given : paths) {
       const std::string path = text::standardizedPath(given);
       if (path.empty()) continue;
-      connection_.execute(kMarkMissingUnder, sql::pathPrefixBindings({path}));
+      connection_.execute(markMissingUnder(), sql::pathRangeBindings(path));
     }
-  });
-}
-
-void ScanBookkeeping::markVacated(std::int64_t jobID, const std::vector<std::string>& paths) {
-  std::vector<std::string> vacated;
-  for (const auto& given : paths) {
-    std::string path = text::standardizedPath(given);
-    if (!path.empty()) vacated.push_back(std::move(path));
-  }
-  if (vacated.empty()) return;
-  connection_.performLockedTransaction([&] {
-    for (const auto& path : vacated) connection_.execute(kMarkMissingUnder, sql::pathPrefixBindings({path}));
-    IndexingJobs::keepVacatedPaths(connection_, jobID, vacated);
   });
 }
 
@@ -269,12 +294,11 @@ void ScanBookkeeping::markTrashedPathsMissing(const std::vector<std::string>& pa
     for (const auto& given : paths) {
       const std::string path = text::standardizedPath(given);
       if (path.empty()) continue;
-      const auto bindings = sql::pathPrefixBindings({path});
+      const auto bindings = sql::pathRangeBindings(path);
       const auto ids = connection_.query(
-          "SELECT id FROM media_files WHERE missing = 0 AND (absolute_path = ? OR substr(absolute_path, 1, "
-          "length(?)) = ?)",
+          "SELECT id FROM media_files WHERE missing = 0 AND " + sql::pathRangePredicate("absolute_path"),
           bindings, rows::int64Column);
-      connection_.execute(kMarkMissingUnder, bindings);
+      connection_.execute(markMissingUnder(), bindings);
       thumbnails_.clearThumbnailKeysForMediaFiles(ids);
       const double now = connection_.now();
       for (const std::int64_t id : ids) {

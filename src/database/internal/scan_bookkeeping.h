@@ -48,10 +48,10 @@ class ScanBookkeeping {
   void markSeenAfterFailure(std::string_view path, std::int64_t jobID);
   void markSeenUnder(std::string_view path, std::int64_t jobID);
   std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256, std::string_view path);
-  std::vector<std::string> vacatedPathsWithContent(std::int64_t jobID, std::string_view contentSHA256);
+  std::vector<ContentPlace> contentPlaces(std::string_view contentSHA256, std::string_view path);
+  void markContentChanged(std::string_view path);
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths);
   void markMissing(const std::vector<std::string>& paths);
-  void markVacated(std::int64_t jobID, const std::vector<std::string>& paths);
   void markTrashedPathsMissing(const std::vector<std::string>& paths);
   static std::optional<std::string> owningRootPath(std::string_view path,
                                                    const std::vector<std::string>& rootPaths);
@@ -62,12 +62,12 @@ class ScanBookkeeping {
   void observeStoredFiles(std::int64_t jobID,
                           const std::vector<std::pair<StoredMediaFile, const ImageFileInfo*>>& files);
 
-  // The record at the standardized `target` takes over the review state of the relocation's
-  // sources unless it has one of its own, its moved paths become missing and the job (when given)
-  // keeps them as vacated (library_store_protocols.h, ContentRelocation). The caller holds a
-  // transaction, the one that writes the record.
-  void relocateInto(const std::string& target, const ContentRelocation& relocation,
-                    std::optional<std::int64_t> jobID);
+  // The record at the standardized `target` exchanges its review state with the record it swapped
+  // content with, takes over the review state of the relocation's sources unless it has one of its
+  // own (the sources are known as taken over from then on), and its moved paths become missing
+  // (library_store_protocols.h, ContentRelocation). The caller holds a transaction, the one that
+  // writes the record.
+  void relocateInto(const std::string& target, const ContentRelocation& relocation);
 
   // Drops the delete-candidate mark of an image the program trashed and that is at its path again,
   // and forgets the trashing. The caller holds a transaction.
@@ -81,6 +81,9 @@ class ScanBookkeeping {
   static std::optional<std::uint64_t> decodeStoredEventID(const std::optional<std::string>& stored);
 
  private:
+  void exchangeReviewStates(const std::string& target, const std::string& other,
+                            const std::string& otherContent);
+
   SQLiteConnection& connection_;
   SQLiteConnection& reader_;
   ThumbnailJobs& thumbnails_;

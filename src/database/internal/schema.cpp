@@ -9,9 +9,13 @@ namespace {
 // inotify folder monitor that the library has caught up with.
 // trashed_media_files names the images this program moved to the Trash (missing since): such an
 // image gives its review state to no other file, and comes back without its delete-candidate mark
-// when the person puts it back. indexing_job_vacated_paths keeps, per unfinished job, the places
-// images left (registered folders moved away, paths found gone, the earlier places of images it
-// relocated), so that a resumed job still carries marks from there.
+// when the person puts it back.
+// relocated_media_files names the missing images whose content a file found at another place
+// continues (it took over their review state): such an image gives it to no other file, as long as
+// it was not seen again since (its last_seen_indexing_job_id then differs from the one kept here).
+// delete_candidate_contents keeps the content each delete-candidate mark was given on (the image's
+// content when it became a candidate): a file whose content changed since is not the image the
+// person decided on, and is not trashed for it.
 constexpr std::string_view kScript = R"SQL(
 CREATE TABLE IF NOT EXISTS library_roots (
   id INTEGER PRIMARY KEY,
@@ -273,10 +277,13 @@ CREATE TABLE IF NOT EXISTS trashed_media_files (
   media_file_id INTEGER PRIMARY KEY REFERENCES media_files(id) ON DELETE CASCADE,
   trashed_at REAL NOT NULL
 );
-CREATE TABLE IF NOT EXISTS indexing_job_vacated_paths (
-  job_id INTEGER NOT NULL REFERENCES indexing_jobs(id) ON DELETE CASCADE,
-  path TEXT NOT NULL,
-  PRIMARY KEY (job_id, path)
+CREATE TABLE IF NOT EXISTS relocated_media_files (
+  media_file_id INTEGER PRIMARY KEY REFERENCES media_files(id) ON DELETE CASCADE,
+  last_seen_indexing_job_id INTEGER
+);
+CREATE TABLE IF NOT EXISTS delete_candidate_contents (
+  media_file_id INTEGER PRIMARY KEY REFERENCES media_files(id) ON DELETE CASCADE,
+  content_sha256 TEXT
 );
 CREATE INDEX IF NOT EXISTS idx_media_files_default_browse
   ON media_files(missing, modification_time DESC, id DESC);

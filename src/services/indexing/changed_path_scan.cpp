@@ -1,8 +1,12 @@
 // The changed-path scan: only the paths folder monitoring reported are looked at. A path that is
 // gone has its files marked missing, a file is queued again (and indexed when it changed), and a
-// folder is walked, its stored files that the walk did not see becoming missing. The job covers
+// folder is walked, its stored files that the walk did not see becoming missing. A reported file
+// whose size and time are as the library holds them is read for its content: something happened
+// to it, and another file of the same size and time may have taken its name. The job covers
 // all registered roots, so it completes, resumes and summarises like a full scan.
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 #include "platform/file_attributes.h"
 #include "platform/log.h"
@@ -92,6 +96,7 @@ std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
       continue;
     }
     if (attributes.kind == platform::FileKind::directory) folders.push_back(path);
+    if (attributes.kind == platform::FileKind::regularFile) checkContentInPlace(scan, path, attributes);
 
     std::vector<std::string> files;
     {
@@ -105,14 +110,35 @@ std::vector<std::string> ImageLibraryScanner::discoverChangedPaths(
   queueDiscoveredFiles(scan);
 
   // A folder renamed, or a file moved, is reported gone at its old path and new at its new one:
-  // what is found at the new place takes the review state it had at the old. The job keeps the
-  // old places with the missing marking, so that a job resumed after a kill still does.
+  // what is found at the new place, by this scan or any later one, takes the review state it had
+  // at the old.
   {
     TimedScanStep step(scan.metrics, Operation::markMissing, static_cast<std::int64_t>(vanishedPaths.size()));
-    records_.markVacated(scan.jobID, vanishedPaths);
+    records_.markMissing(vanishedPaths);
   }
-  scan.hasVacatedPaths = !vanishedPaths.empty();
   return folders;
+}
+
+void ImageLibraryScanner::checkContentInPlace(Scan& scan, const std::string& path,
+                                              const platform::FileAttributes& attributes) {
+  if (options_.contentHasher == nullptr) return;
+  const std::optional<IndexedImageFileState> state = records_.indexedFileState(path);
+  // Only a file the library would take as unchanged: any other is read again anyway.
+  if (!state || state->isMissing || !state->contentSHA256 ||
+      state->metadataProjectionRevision != kMetadataProjectionRevision ||
+      state->fileInfo.fileSize != attributes.size ||
+      std::fabs(state->fileInfo.modificationDate - attributes.modificationTime) >= kModificationTimeTolerance)
+    return;
+  TimedScanStep step(scan.metrics, Operation::computeContentHash);
+  try {
+    if (options_.contentHasher->sha256Hex(path) != *state->contentSHA256) {
+      records_.markContentChanged(path);
+      scan.outdatedThumbnails.push_back({path, attributes.size, attributes.modificationTime});
+    }
+  } catch (const std::exception& error) {
+    // Reading it as a queued file meets the same failure and records it.
+    platform::logDebug("IndexingPerformance", "Could not read " + path + " for its content: " + error.what());
+  }
 }
 
 std::vector<std::string> ImageLibraryScanner::pngFiles(Scan& scan, const std::string& path,

@@ -43,14 +43,10 @@ struct ImageLibraryScanner::Scan {
   bool runsBursts = true;
   // The roots under which an earlier copy of indexed content counts as moved; absent, no lookup.
   std::optional<std::vector<std::string>> relocationRoots;
-  // Whether the job keeps places that images left: the places this scan (or its caller, just
-  // before it) found gone and marked missing, and the earlier places of the images it relocated.
-  // Content found again that was there takes its review state along (not only content still
-  // marked present), and a second copy of content moved with the first finds its own place among
-  // them. Kept with the job, so that a resumed job finds them too.
-  bool hasVacatedPaths = false;
   // The records found again under another path, for the summary.
   std::vector<RecordRelocation> relocations;
+  // Files whose content changed under the same size and time, for the summary.
+  std::vector<ImageFileInfo> outdatedThumbnails;
   // Each new or changed image is written, and its earlier places looked up, before the next one is.
   bool writesEachImageAlone = false;
   // Hashes the next queued file while the current one is written; absent without a hasher.

@@ -30,10 +30,9 @@ ImageFileInfo ImageLibraryScanner::discoveredFileInfo(const std::string& path) c
 }
 
 ImageLibraryScanSummary ImageLibraryScanner::scan(const std::vector<std::string>& roots,
-                                                  const ProgressHandler& progress, std::stop_token stop,
-                                                  const std::vector<std::string>& formerRoots) {
+                                                  const ProgressHandler& progress, std::stop_token stop) {
   const std::vector<std::string> rootPaths = canonicalPaths(roots);
-  const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths, formerRoots);
+  const IndexingJobRecord job = jobs_.startIndexingJob(rootPaths);
   Scan scan(job.id, ImageLibraryIndexingMetricsMode::fullScan, rootPaths, 0, progress, std::move(stop),
             options_);
   // Files moved or renamed below the roots while nobody watched, and the files of a registered
@@ -82,8 +81,6 @@ ImageLibraryScanSummary ImageLibraryScanner::reportingFailure(
 
 ImageLibraryScanSummary ImageLibraryScanner::runFullScan(Scan& scan, const std::vector<std::string>& roots) {
   jobs_.closeIndexingJobsCoveredBy(scan.jobID, roots);
-  // The places the job was given, and those of the unfinished jobs it took over.
-  scan.hasVacatedPaths = jobs_.indexingJob(scan.jobID).hasVacatedPaths;
   for (int pass = 0; pass < 2; ++pass) {
     discoveryPass(scan, roots);
     processPendingQueueItems(scan, std::nullopt);
@@ -103,6 +100,7 @@ ImageLibraryScanSummary ImageLibraryScanner::completeJob(Scan& scan) {
     summary = jobs_.completeIndexingJob(scan.jobID);
   }
   summary.relocations = std::move(scan.relocations);
+  summary.outdatedThumbnails = std::move(scan.outdatedThumbnails);
   if (options_.metricsSink != nullptr) {
     options_.metricsSink->record(scan.metrics.snapshot(ImageLibraryIndexingMetricsOutcome::completed()));
   }

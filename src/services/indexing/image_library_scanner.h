@@ -68,6 +68,7 @@
 
 #include "database/library_store_protocols.h"
 #include "metadata/generation_metadata_parser.h"
+#include "platform/file_attributes.h"
 #include "services/indexing/file_content_hashing.h"
 #include "services/indexing/image_library_indexing_metrics.h"
 #include "services/indexing/image_library_scanning.h"
@@ -122,8 +123,7 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
                       GenerationMetadataParser parser, ImageLibraryScannerOptions options = {});
 
   ImageLibraryScanSummary scan(const std::vector<std::string>& roots, const ProgressHandler& progress,
-                               std::stop_token stop,
-                               const std::vector<std::string>& formerRoots = {}) override;
+                               std::stop_token stop) override;
   ImageLibraryScanSummary scanChangedPaths(const std::vector<std::string>& changedPaths,
                                            const std::vector<std::string>& roots,
                                            const ProgressHandler& progress, std::stop_token stop) override;
@@ -167,6 +167,9 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
                                                 const std::vector<std::string>& roots);
   std::vector<std::string> pngFiles(Scan& scan, const std::string& path,
                                     const std::vector<std::string>& roots);
+  // A reported file the library holds with its size and time: when its content is not what the
+  // library read, its record is projected again (markContentChanged).
+  void checkContentInPlace(Scan& scan, const std::string& path, const platform::FileAttributes& attributes);
 
   // Claimed items in bursts (queue_item_processing.cpp): each file read, parsed and hashed on the
   // preparation threads; the unchanged ones completed in batches, the new and changed ones
@@ -211,8 +214,16 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   // to `write`, and then, for the files written, notes the relocations for the summary and the
   // places left for the content's other copies later in the scan. What `write` throws propagates,
   // with nothing noted.
+  // With `lookedUp` (one entry per file), a file's places already looked up are taken from there,
+  // and the ones looked up now are kept there.
   std::size_t writeRelocating(Scan& scan, const std::vector<RelocatingFile>& files,
-                              const RelocatingWrite& write);
+                              const RelocatingWrite& write,
+                              std::vector<std::optional<ContentRelocation>>* lookedUp = nullptr);
+  // Where the content now at `path` was before (ContentRelocation): reads the library and the
+  // file system; writes nothing.
+  ContentRelocation placesLeft(Scan& scan, const std::string& contentSHA256, const std::string& path) const;
+  // Whether the file at `path` holds what `was` describes: its size and time, and its content.
+  bool holdsContent(const std::string& path, const IndexedImageFileState& was) const;
   ImageLibraryIndexingProgress failQueueItem(Scan& scan, const IndexingQueueItem& item,
                                              const std::exception_ptr& error);
 

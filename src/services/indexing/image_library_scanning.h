@@ -37,14 +37,13 @@ class ImageLibraryScanning {
 
   // Indexes every PNG file under the roots (absolute paths) and marks the library's files under
   // them that are gone as missing. A file found at a new place whose content was at an old one
-  // that is gone takes the review state it had there: an old place below the roots, or below one
-  // of `formerRoots` (the places registered folders were moved away from, whose files the caller
-  // has marked missing; the job keeps them until it completes). The old place gives the state up.
+  // that is gone takes the review state it had there: an old place below the roots that no longer
+  // holds it, or a missing record of that content from any earlier scan (a registered folder moved
+  // away, whose files the caller has marked missing, among them). The old place gives the state up.
   // Throws when the job cannot be started or kept (a database error) or a root cannot be read; the
   // job then stays running for resumeInterruptedJob.
   virtual ImageLibraryScanSummary scan(const std::vector<std::string>& roots, const ProgressHandler& progress,
-                                       std::stop_token stop,
-                                       const std::vector<std::string>& formerRoots = {}) = 0;
+                                       std::stop_token stop) = 0;
 
   // Looks only at `changedPaths` that lie at or under one of `roots` (all registered folders): a
   // path that is gone has its files marked missing, a file is indexed when it changed, a folder is

@@ -298,11 +298,13 @@ void ImageLibraryScanner::processClaimedItems(Scan& scan, IndexingBatchStore& ba
 void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& batches,
                                                std::vector<QueueItemProjection>& batch,
                                                std::vector<const IndexingQueueItem*>& batchItems) {
+  // Each image takes the marks of the places its content left in the transaction that writes it.
+  // Looked up before the batch is written: an image's earlier places are not among the images
+  // written before it in the batch (those are where they are), and the places an earlier image of
+  // the same content leaves are still present records for it, found again. Looked up once: an
+  // item the write leaves for later (its file went) costs its own lookup, not the rest's again.
+  std::vector<std::optional<ContentRelocation>> lookedUp(batch.size());
   while (!batch.empty()) {
-    // Each image takes the marks of the places its content left in the transaction that writes it.
-    // Looked up before the batch is written: an image's earlier places are not among the images
-    // written before it in the batch (those are where they are), and the places an earlier image
-    // of the same content leaves are still present records for it, found again.
     std::vector<RelocatingFile> files;
     files.reserve(batch.size());
     for (const QueueItemProjection& projection : batch)
@@ -310,15 +312,19 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
     std::vector<ImageLibraryIndexingProgress> finished;
     bool failedWhole = false;
     try {
-      writeRelocating(scan, files, [&](const std::vector<ContentRelocation>& relocations) {
-        for (std::size_t i = 0; i < batch.size(); ++i) batch[i].relocation = relocations[i];
-        TimedScanStep step(scan.metrics, Operation::upsertRecord, static_cast<std::int64_t>(batch.size()));
-        finished = batches.projectQueueItems(scan.jobID, batch, isStillAsRead);
-        step.count = static_cast<std::int64_t>(finished.size());
-        // The same transaction completes the items: its time is counted above.
-        scan.metrics.record(Operation::markIndexed, step.count, 0);
-        return finished.size();
-      });
+      writeRelocating(
+          scan, files,
+          [&](const std::vector<ContentRelocation>& relocations) {
+            for (std::size_t i = 0; i < batch.size(); ++i) batch[i].relocation = relocations[i];
+            TimedScanStep step(scan.metrics, Operation::upsertRecord,
+                               static_cast<std::int64_t>(batch.size()));
+            finished = batches.projectQueueItems(scan.jobID, batch, isStillAsRead);
+            step.count = static_cast<std::int64_t>(finished.size());
+            // The same transaction completes the items: its time is counted above.
+            scan.metrics.record(Operation::markIndexed, step.count, 0);
+            return finished.size();
+          },
+          &lookedUp);
     } catch (const std::exception& error) {
       platform::logDebug("IndexingPerformance",
                          std::string("Writing indexed files together failed: ") + error.what());
@@ -342,6 +348,7 @@ void ImageLibraryScanner::projectPreparedItems(Scan& scan, IndexingBatchStore& b
     }
     batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(done));
     batchItems.erase(batchItems.begin(), batchItems.begin() + static_cast<std::ptrdiff_t>(done));
+    lookedUp.erase(lookedUp.begin(), lookedUp.begin() + static_cast<std::ptrdiff_t>(done));
   }
   batch.clear();
   batchItems.clear();
@@ -511,64 +518,108 @@ void ImageLibraryScanner::hashNextQueuedFile(Scan& scan) {
   }
 }
 
+bool ImageLibraryScanner::holdsContent(const std::string& path, const IndexedImageFileState& was) const {
+  if (options_.contentHasher == nullptr || !was.contentSHA256) return false;
+  // A file moved by a rename keeps its size and time: only such a file is read.
+  const std::optional<platform::FileAttributes> found = platform::readFileAttributes(path);
+  if (!found || found->kind != platform::FileKind::regularFile || found->size != was.fileInfo.fileSize ||
+      std::fabs(found->modificationTime - was.fileInfo.modificationDate) >= kModificationTimeTolerance)
+    return false;
+  try {
+    return options_.contentHasher->sha256Hex(path) == *was.contentSHA256;
+  } catch (const std::exception& error) {
+    platform::logDebug("IndexingPerformance", "Could not read " + path + " for its content: " + error.what());
+    return false;
+  }
+}
+
+ContentRelocation ImageLibraryScanner::placesLeft(Scan& scan, const std::string& contentSHA256,
+                                                  const std::string& path) const {
+  const std::vector<std::string>& roots = *scan.relocationRoots;
+  ContentRelocation relocation;
+  const std::vector<ContentPlace> places = records_.contentPlaces(contentSHA256, path);
+  if (places.empty()) return relocation;
+  // Where the file's review state may come from: its earlier places under the scan's roots that no
+  // longer resolve to themselves (they become missing), and the missing records of the content
+  // whose files are not back at their place (in any earlier scan). Present copies still at their
+  // place stay what they are.
+  std::vector<std::string> sources;
+  std::vector<std::string> staying;
+  for (const ContentPlace& place : places) {
+    if (!place.missing && !isUnderRoot(place.path, roots)) continue;
+    if (stillResolvesToItself(place.path)) {
+      if (!place.missing) staying.push_back(place.path);
+      continue;
+    }
+    if (!place.missing) relocation.movedPaths.push_back(place.path);
+    sources.push_back(place.path);
+  }
+  const std::optional<IndexedImageFileState> here = records_.indexedFileState(path);
+  const bool heldBefore = here && !here->isMissing;
+  if (heldBefore && here->contentSHA256 && *here->contentSHA256 != contentSHA256) {
+    // The content that was here is gone from here. When it is now where this content was, the two
+    // files swapped names: each record's review state goes with its content.
+    for (const std::string& other : staying) {
+      if (!holdsContent(other, *here)) continue;
+      relocation.swappedWith = other;
+      relocation.swappedContent = *here->contentSHA256;
+      return relocation;
+    }
+  }
+  // A file the library already held present with this content, or with content it does not know
+  // (a copy touched or saved again), takes no other record's review.
+  if (heldBefore && (!here->contentSHA256 || *here->contentSHA256 == contentSHA256)) return relocation;
+  // Copies of one image moved together: each takes the state of the one of its own name, if any.
+  const std::string_view name = text::lastPathComponent(path);
+  const auto sameName = [&](const std::string& source) { return text::lastPathComponent(source) == name; };
+  if (std::any_of(sources.begin(), sources.end(), sameName)) std::erase_if(sources, std::not_fn(sameName));
+  relocation.reviewSources = std::move(sources);
+  return relocation;
+}
+
 std::size_t ImageLibraryScanner::writeRelocating(Scan& scan, const std::vector<RelocatingFile>& files,
-                                                 const RelocatingWrite& write) {
+                                                 const RelocatingWrite& write,
+                                                 std::vector<std::optional<ContentRelocation>>* lookedUp) {
   std::vector<ContentRelocation> relocations(files.size());
   if (!scan.relocationRoots) return std::min(write(relocations), files.size());
-  const std::vector<std::string>& roots = *scan.relocationRoots;
-  // The job's vacated places, as they stood before this write.
-  const bool vacatedByJob = scan.hasVacatedPaths;
-  // Where the content now at `path` was before, to be written with the image: its earlier paths under
-  // the scan's roots that no longer resolve to themselves become missing, and the image takes the
-  // review state of its earlier places (those, and the places the job keeps as vacated; the one of
-  // its own name first) unless it has one of its own. A file the library already held present with
-  // this content, or with content it does not know (a copy touched or saved again), takes no other
-  // record's review. Reads the library and the file system; writes nothing. Only this function looks
-  // them up, so every write that hands a record another's review state is noted below.
-  const auto placesLeft = [&](const std::string& contentSHA256, const std::string& path) {
-    const std::vector<std::string> candidates = records_.relocationCandidatePaths(contentSHA256, path);
-    std::vector<std::string> moved;
-    for (const auto& candidate : candidates) {
-      if (isUnderRoot(candidate, roots) && !stillResolvesToItself(candidate)) moved.push_back(candidate);
-    }
-    // Where the file's review state may come from: the places its content just left, each a record
-    // that gives up what the file takes (ContentRelocation).
-    std::vector<std::string> sources = moved;
-    if (vacatedByJob) {
-      for (const auto& earlier : records_.vacatedPathsWithContent(scan.jobID, contentSHA256)) {
-        if (!stillResolvesToItself(earlier)) sources.push_back(earlier);
-      }
-    }
-    std::erase(sources, path);
-    std::sort(sources.begin(), sources.end());
-    sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
-    if (!sources.empty()) {
-      const std::optional<IndexedImageFileState> here = records_.indexedFileState(path);
-      if (here && !here->isMissing && (!here->contentSHA256 || *here->contentSHA256 == contentSHA256))
-        sources.clear();
-    }
-    // Copies of one image moved together: each takes the state of the one of its own name, if any.
-    const std::string_view name = text::lastPathComponent(path);
-    const auto sameName = [&](const std::string& source) { return text::lastPathComponent(source) == name; };
-    if (std::any_of(sources.begin(), sources.end(), sameName)) std::erase_if(sources, std::not_fn(sameName));
-    return ContentRelocation{std::move(moved), std::move(sources)};
-  };
+  // Where the content now at each path was before, written with the image (ContentRelocation).
+  // Only this function looks them up, so every write that hands a record another's review state
+  // is noted below. A lookup made for a file that a write then left for later serves it again:
+  // the library changed meanwhile only by the writes of the files before it, which one write of
+  // all of them would not have let it see either.
   for (std::size_t i = 0; i < files.size(); ++i) {
+    if (lookedUp != nullptr && (*lookedUp)[i]) {
+      relocations[i] = *(*lookedUp)[i];
+      continue;
+    }
     if (files[i].contentSHA256 == nullptr || !files[i].contentSHA256->has_value()) continue;
     TimedScanStep step(scan.metrics, Operation::relocationLookup);
-    relocations[i] = placesLeft(**files[i].contentSHA256, *files[i].path);
+    relocations[i] = placesLeft(scan, **files[i].contentSHA256, *files[i].path);
+    if (lookedUp != nullptr) (*lookedUp)[i] = relocations[i];
   }
   const std::size_t written = std::min(write(relocations), files.size());
   for (std::size_t i = 0; i < written; ++i) {
-    // The records the file continues are those it took the review state of.
+    const std::string to = text::standardizedPath(*files[i].path);
+    // The records the file continues are those it took the review state of; two files that swapped
+    // continue each other.
     for (const std::string& source : relocations[i].reviewSources)
-      scan.relocations.push_back({text::standardizedPath(source), text::standardizedPath(*files[i].path)});
-    if (relocations[i].movedPaths.empty()) continue;
-    // The write that took the image's marks marked these missing, and the job keeps them, for the
-    // content's other copies later in the scan: its time is counted there.
-    scan.metrics.record(Operation::markMissing, static_cast<std::int64_t>(relocations[i].movedPaths.size()),
-                        0);
-    scan.hasVacatedPaths = true;
+      scan.relocations.push_back({text::standardizedPath(source), to});
+    if (relocations[i].swappedWith) {
+      // Both files of a swap may have looked it up before either was written: told once.
+      const RecordRelocation there{to, text::standardizedPath(*relocations[i].swappedWith)};
+      if (std::find(scan.relocations.begin(), scan.relocations.end(), there) == scan.relocations.end()) {
+        scan.relocations.push_back(there);
+        scan.relocations.push_back({there.toPath, there.fromPath});
+        // The other file kept its size and time: what was cached for them is this file's picture.
+        if (const auto other = platform::readFileAttributes(there.toPath))
+          scan.outdatedThumbnails.push_back({there.toPath, other->size, other->modificationTime});
+      }
+    }
+    // The write that took the image's marks marked these missing: its time is counted there.
+    if (!relocations[i].movedPaths.empty()) {
+      scan.metrics.record(Operation::markMissing, static_cast<std::int64_t>(relocations[i].movedPaths.size()),
+                          0);
+    }
   }
   return written;
 }

@@ -20,6 +20,14 @@ class ImageThumbnailGenerating {
   // cannot be written.
   virtual std::optional<std::string> generateThumbnail(const std::string& sourcePath,
                                                        const ImageFileInfo& fileInfo) const = 0;
+  // Where that thumbnail is cached, when the generator keeps one by the image's path, size and
+  // time; nothing otherwise.
+  virtual std::optional<std::string> cachedThumbnailPath(const std::string& sourcePath,
+                                                         const ImageFileInfo& fileInfo) const {
+    (void)sourcePath;
+    (void)fileInfo;
+    return std::nullopt;
+  }
 };
 
 }  // namespace lorvex

@@ -57,6 +57,10 @@ class ImageThumbnailGenerator final : public ImageThumbnailGenerating {
 
   // The thumbnail path for the source, without touching the file system.
   std::string thumbnailPath(const std::string& sourcePath, const ImageFileInfo& fileInfo) const;
+  std::optional<std::string> cachedThumbnailPath(const std::string& sourcePath,
+                                                 const ImageFileInfo& fileInfo) const override {
+    return thumbnailPath(sourcePath, fileInfo);
+  }
 
   // Always returns a path. Throws ImageThumbnailGeneratorError, or platform::FileError when the
   // shard folder cannot be created.

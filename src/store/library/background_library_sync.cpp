@@ -572,6 +572,13 @@ QCoro::Task<void> BackgroundLibrarySync::followMovedFolders() {
   if (!outcome.complete) startMonitorRecovery(outcome.needsFullSync);
 }
 
+void BackgroundLibrarySync::rereadChangedFiles(const std::vector<std::string>& paths) {
+  creatingThread_.check();
+  // Without monitoring, the next full scan reads them: the library knows them as changed.
+  if (paths.empty() || !backgroundSyncPlanner_.isMonitoring) return;
+  enqueueFolderChangeBatch(RegisteredFolderChangeBatch{paths, std::nullopt, false});
+}
+
 void BackgroundLibrarySync::ignoreTrashedFileRemovals(const std::vector<std::string>& trashedPaths) {
   creatingThread_.check();
   // The monitor reports these removals like anyone else's; they are the program's own.

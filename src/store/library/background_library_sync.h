@@ -110,6 +110,10 @@ class BackgroundLibrarySync : public QObject {
   // The program has moved these files to the Trash: while monitoring runs, its report of their
   // removal is the program's own and starts no background pass for them.
   void ignoreTrashedFileRemovals(const std::vector<std::string>& trashedPaths);
+  // Files found changed since the library read them, by other means than monitoring: while
+  // monitoring runs, a changed-path pass reads them again after the debounce, as it would files
+  // monitoring reported.
+  void rereadChangedFiles(const std::vector<std::string>& paths);
   // A scan saw the current state of these folders: the trashed files under them need no more
   // ignoring.
   void clearLocallyHandledTrashPaths(const std::vector<std::string>& roots);

@@ -63,6 +63,9 @@ class TrashDependents {
   // Folder monitoring reports the removal of these files like anyone else's; they are the
   // program's own, so a running monitor ignores them.
   virtual void ignoreTrashedPathsInFolderMonitoring(const std::vector<std::string>& trashedPaths) = 0;
+  // The move found these files changed since the library read them (it compares their size, time
+  // and content): the library reads them again, as if monitoring had reported them.
+  virtual void rereadChangedFiles(const std::vector<std::string>& paths) = 0;
   // After files left for the Trash, putting marks back on their records would undo nothing the
   // user can see: the delete-candidate undo history is forgotten.
   virtual void clearDeleteCandidateUndoStack() = 0;

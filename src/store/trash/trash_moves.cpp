@@ -141,6 +141,11 @@ QCoro::Task<bool> TrashModel::applyTrashSummary(ImageTrashSummary summary, int f
     co_await dependents_.reloadFolderSummaries();
   }
   if (!summary.failures.empty()) {
+    std::vector<std::string> changed;
+    for (const ImageTrashFailure& failure : summary.failures) {
+      if (failure.reason == ImageTrashFailureReason::fileChangedSinceReview) changed.push_back(failure.path);
+    }
+    if (!changed.empty()) dependents_.rereadChangedFiles(changed);
     // A file moved to the Trash whose bookkeeping failed afterwards is listed in both; it is gone
     // and cannot be tried again.
     PathSet retryPaths;

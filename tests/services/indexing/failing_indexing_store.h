@@ -41,9 +41,8 @@ class FailingIndexingStore final : public IndexingJobStore,
 
   static void raise() { throw std::runtime_error("disk I/O error"); }
 
-  IndexingJobRecord startIndexingJob(const std::vector<std::string>& roots,
-                                     const std::vector<std::string>& vacated = {}) override {
-    return jobs_.startIndexingJob(roots, vacated);
+  IndexingJobRecord startIndexingJob(const std::vector<std::string>& roots) override {
+    return jobs_.startIndexingJob(roots);
   }
   IndexingJobRecord indexingJob(std::int64_t jobID) override { return jobs_.indexingJob(jobID); }
   std::optional<IndexingJobRecord> resumeInterruptedIndexingJob() override {
@@ -131,12 +130,10 @@ class FailingIndexingStore final : public IndexingJobStore,
   std::vector<std::string> relocationCandidatePaths(std::string_view hash, std::string_view path) override {
     return records_.relocationCandidatePaths(hash, path);
   }
-  std::vector<std::string> vacatedPathsWithContent(std::int64_t jobID, std::string_view hash) override {
-    return records_.vacatedPathsWithContent(jobID, hash);
+  std::vector<ContentPlace> contentPlaces(std::string_view hash, std::string_view path) override {
+    return records_.contentPlaces(hash, path);
   }
-  void markVacated(std::int64_t jobID, const std::vector<std::string>& paths) override {
-    records_.markVacated(jobID, paths);
-  }
+  void markContentChanged(std::string_view path) override { records_.markContentChanged(path); }
   void markMissing(const std::vector<std::string>& paths) override { records_.markMissing(paths); }
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& paths) override {
     if (markMissingIfNotSeenFault.tripped()) raise();
