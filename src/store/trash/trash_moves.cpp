@@ -25,6 +25,31 @@
 
 namespace lorvex {
 
+namespace {
+
+// The delete candidates among a move's records, each path once, in order, as the person reviewed
+// them.
+struct ReviewedCandidates {
+  std::vector<ImageFileInfo> files;
+  std::vector<std::string> paths;
+  std::unordered_map<std::string, RecordRef> records;
+};
+
+ReviewedCandidates reviewedCandidates(const std::vector<RecordRef>& records) {
+  ReviewedCandidates candidates;
+  std::vector<ImageFileInfo> files;
+  for (const RecordRef& record : records) {
+    if (!TrashCandidateBrowser::isTrashable(*record)) continue;
+    files.push_back(record->file);
+    candidates.records.emplace(record->file.path, record);
+  }
+  candidates.files = uniqueNonEmptyFiles(files);
+  for (const ImageFileInfo& file : candidates.files) candidates.paths.push_back(file.path);
+  return candidates;
+}
+
+}  // namespace
+
 bool TrashModel::canStartDeleteCandidateTrash() const {
   creatingThread_.check();
   return trashReviewAllowsTrashing();
@@ -40,23 +65,29 @@ QCoro::Task<bool> TrashModel::moveLoadedTrashReviewCandidatesToTrash() {
 QCoro::Task<bool> TrashModel::moveDeleteCandidatesToTrash(std::vector<RecordRef> records) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  std::vector<ImageFileInfo> candidateFiles;
-  std::unordered_map<std::string, RecordRef> reviewed;
-  for (const RecordRef& record : records) {
-    if (!TrashCandidateBrowser::isTrashable(*record)) continue;
-    candidateFiles.push_back(record->file);
-    reviewed.emplace(record->file.path, record);
-  }
-  const std::vector<ImageFileInfo> reviewedFiles = uniqueNonEmptyFiles(candidateFiles);
-  std::vector<std::string> paths;
-  for (const ImageFileInfo& file : reviewedFiles) paths.push_back(file.path);
-  if (paths.empty() || !canStartDeleteCandidateTrash()) co_return false;
+  ReviewedCandidates candidates = reviewedCandidates(records);
+  if (candidates.paths.empty() || !canStartDeleteCandidateTrash()) co_return false;
 
   setIsTrashingDeleteCandidates(true);
   // Lowered as the last step of every way out, so that no failure leaves moves and undo blocked.
   const ScopeExit endMove(context_.scope().link(), [this] { setIsTrashingDeleteCandidates(false); });
+  relocatedWhileMoveWaits_.clear();
   const bool libraryQuiet = co_await waitForLibrarySyncBeforeMove();
+  const std::vector<RecordRelocation> relocations = std::exchange(relocatedWhileMoveWaits_, {});
   if (!libraryQuiet) co_return false;
+  // The files the person decided on were renamed or moved while the move waited: they are moved
+  // from where the library found them, as the review now lists them.
+  if (!relocations.empty()) {
+    const RelocatedPaths relocated(relocations);
+    for (RecordRef& record : records) {
+      if (const auto to = relocated.destination(record->file.path))
+        record = TrashCandidateBrowser::relocatedRecord(*record, *to);
+    }
+    candidates = reviewedCandidates(records);
+  }
+  const std::vector<ImageFileInfo>& reviewedFiles = candidates.files;
+  const std::vector<std::string>& paths = candidates.paths;
+  const std::unordered_map<std::string, RecordRef>& reviewed = candidates.records;
   firstReviewedTrashRecords_.clear();
   setLastTrashSummary(std::nullopt);
   dependents_.dismissDeleteCandidateFeedback();
@@ -122,6 +153,14 @@ QCoro::Task<bool> TrashModel::waitForLibrarySyncBeforeMove() {
   const std::stop_token token = stop.get_token();
   co_await dependents_.waitForLibrarySyncToEnd(token);
   co_return !stop.stop_requested();
+}
+
+void TrashModel::followRelocatedRecords(const std::vector<RecordRelocation>& relocations) {
+  creatingThread_.check();
+  if (relocations.empty()) return;
+  if (libraryWaitStop_)
+    relocatedWhileMoveWaits_.insert(relocatedWhileMoveWaits_.end(), relocations.begin(), relocations.end());
+  trashReviewBrowser_->followRelocatedRecords(RelocatedPaths(relocations));
 }
 
 bool TrashModel::cancelDeleteCandidateTrashWhileWaiting() {
