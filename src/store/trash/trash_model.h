@@ -123,9 +123,10 @@ class TrashModel : public QObject {
   // and the review, monitoring is told to ignore their removal, the undo history is emptied and
   // the sidebar's counts reload; the paths that failed and are still listed become the review's
   // selection, for a retry, and errorMessage says so. A refused call to the library records every
-  // path as failed with its text. Records a scan relocated while the move waited for it are moved
-  // from their new places. True only when nothing failed; then a review emptied by the move while
-  // more candidates existed loads its first page again.
+  // path as failed with its text; when it refused because of one image, every other path as held
+  // back by it (ErrorNoticeKind::trashHeldBack). Records a scan relocated while the move waited for
+  // it are moved from their new places. True only when nothing failed; then a review emptied by
+  // the move while more candidates existed loads its first page again.
   QCoro::Task<bool> moveDeleteCandidatesToTrash(std::vector<RecordRef> records);
   // The same for every record the review has loaded, as they are at the call.
   QCoro::Task<bool> moveLoadedTrashReviewCandidatesToTrash();

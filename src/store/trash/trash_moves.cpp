@@ -12,6 +12,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -26,6 +27,9 @@
 namespace lorvex {
 
 namespace {
+
+// Before the refusal's own text, in the stored message of an image held back by it.
+constexpr std::string_view kHeldBackPrefix = "not moved: the move was refused for another image: ";
 
 // The delete candidates among a move's records, each path once, in order, as the person reviewed
 // them.
@@ -46,6 +50,17 @@ ReviewedCandidates reviewedCandidates(const std::vector<RecordRef>& records) {
   candidates.files = uniqueNonEmptyFiles(files);
   for (const ImageFileInfo& file : candidates.files) candidates.paths.push_back(file.path);
   return candidates;
+}
+
+// The image a refusal of the whole move names (one that is not indexed, missing or no delete
+// candidate), when it is one of `paths`.
+std::optional<std::string> refusedImage(const ErrorNotice& notice, const std::vector<std::string>& paths) {
+  const bool namesImage = notice.kind == ErrorNoticeKind::trashNotIndexed ||
+                          notice.kind == ErrorNoticeKind::trashAlreadyMissing ||
+                          notice.kind == ErrorNoticeKind::trashNotDeleteCandidate;
+  if (!namesImage || notice.arguments.empty()) return std::nullopt;
+  if (std::find(paths.begin(), paths.end(), notice.arguments.front()) == paths.end()) return std::nullopt;
+  return notice.arguments.front();
 }
 
 }  // namespace
@@ -215,11 +230,20 @@ void TrashModel::applyTrashFailure(const std::vector<std::string>& paths, const 
   // remove, and every path may be tried again.
   const std::string message = lorvex::errorMessage(failure);
   const ErrorNotice notice = lorvex::errorNotice(failure);
+  // A refusal because of one image is that image's failure; every other image was only held back
+  // with it, and its row says so rather than naming the image that stopped the move.
+  const std::optional<std::string> refused = refusedImage(notice, paths);
   ImageTrashSummary summary;
   summary.requestedCount = static_cast<std::int64_t>(paths.size());
   for (const std::string& path : paths) {
-    summary.failures.push_back(
-        ImageTrashFailure{path, message, ImageTrashFailureReason::underlyingError, notice});
+    if (refused && path != *refused) {
+      summary.failures.push_back(ImageTrashFailure{path, std::string(kHeldBackPrefix) + message,
+                                                   ImageTrashFailureReason::underlyingError,
+                                                   ErrorNotice{ErrorNoticeKind::trashHeldBack, {}}});
+    } else {
+      summary.failures.push_back(
+          ImageTrashFailure{path, message, ImageTrashFailureReason::underlyingError, notice});
+    }
   }
   setLastTrashSummary(std::move(summary));
   trashReviewBrowser_->selectLoadedPaths(PathSet(paths.begin(), paths.end()));

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "services/image_library_service_error.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/background_library_sync_test_access.h"
 #include "store/library/library_model_test_access.h"
@@ -616,6 +617,27 @@ TEST(ImageLibraryStoreTrashMoves, TheOpenReviewAndItsMoveFollowTheRecordsAScanRe
     for (std::size_t i = 0; i < call[0].files.size() && i < c.reviewedAs.size(); ++i)
       EXPECT_EQ(call[0].files[i].fileSize, libraryImage(c.reviewedAs[i]).file.fileSize);
   }
+}
+
+// A move the library refuses because of one image: that image's row says why, and every other row
+// says it was held back by another image, without naming it.
+TEST(ImageLibraryStoreTrashMoves, EachRowOfAMoveRefusedForOneImageNamesItsOwnFile) {
+  TrashFixture f({2, 3, 5});
+  const ImageLibraryServiceError refusal = ImageLibraryServiceError::trashTargetAlreadyMissing(imagePath(3));
+  f.harness.service->setAnswer("moveDeleteCandidatesToTrash",
+                               [&](const testing::ServiceCall&) -> std::any { throw refusal; });
+  EXPECT_FALSE(f.moved(f.reviewed({2, 3, 5})));
+  const std::string text = refusal.localizedDescription();
+  const auto heldBack = [&](int number) {
+    return ImageTrashFailure{imagePath(number), "not moved: the move was refused for another image: " + text,
+                             ImageTrashFailureReason::underlyingError,
+                             ErrorNotice{ErrorNoticeKind::trashHeldBack, {}}};
+  };
+  const ImageTrashFailure own{imagePath(3), text, ImageTrashFailureReason::underlyingError,
+                              ErrorNotice{ErrorNoticeKind::trashAlreadyMissing, {imagePath(3)}}};
+  EXPECT_EQ(f.store->trash().lastTrashSummary(), (ImageTrashSummary{3, {}, {heldBack(2), own, heldBack(5)}}));
+  EXPECT_EQ(f.store->context().errorMessage(), text);
+  EXPECT_EQ(f.store->trash().trashReviewBrowser().selectedPaths(), pathSet({2, 3, 5}));
 }
 
 }  // namespace
