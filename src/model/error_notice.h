@@ -54,6 +54,7 @@ enum class ErrorNoticeKind {
   trashFileGone,             // a file was renamed, moved or deleted between the review and its move
   trashThumbnailNotRemoved,  // trashed, but its cached thumbnail stayed
   trashLibraryNotUpdated,    // trashed, but the library could not record it
+  trashHeldBack,             // not moved: the library refused the whole move for another image
   trashSomeFailed,           // some files of a move failed (the details are in the move's summary)
   tagConceptsUnavailable,    // the library was built without tag concepts
   undoIncomplete,            // [image path] an undone mark's record did not come back
@@ -64,7 +65,7 @@ template <>
 struct RawValueTable<ErrorNoticeKind> {
   using K = ErrorNoticeKind;
   using Raw = std::string_view;
-  static constexpr std::array<std::pair<K, Raw>, 37> entries{{
+  static constexpr std::array<std::pair<K, Raw>, 38> entries{{
       {K::unexpected, "unexpected"},
       {K::libraryNotPrepared, "libraryNotPrepared"},
       {K::libraryFromNewerVersion, "libraryFromNewerVersion"},
@@ -98,6 +99,7 @@ struct RawValueTable<ErrorNoticeKind> {
       {K::trashFileGone, "trashFileGone"},
       {K::trashThumbnailNotRemoved, "trashThumbnailNotRemoved"},
       {K::trashLibraryNotUpdated, "trashLibraryNotUpdated"},
+      {K::trashHeldBack, "trashHeldBack"},
       {K::trashSomeFailed, "trashSomeFailed"},
       {K::tagConceptsUnavailable, "tagConceptsUnavailable"},
       {K::undoIncomplete, "undoIncomplete"},

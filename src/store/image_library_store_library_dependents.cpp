@@ -32,6 +32,7 @@ void ImageLibraryStore::LibraryDependentsOfStore::followRelocatedRecords(
     const std::vector<RecordRelocation>& relocations) {
   store_.results_->followRelocatedRecords(relocations);
   store_.review_->followRelocatedRecords(relocations);
+  store_.trash_->followRelocatedRecords(relocations);
 }
 
 bool ImageLibraryStore::LibraryDependentsOfStore::refreshResultsDuringIndexing() {

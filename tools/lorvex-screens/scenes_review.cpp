@@ -1,8 +1,8 @@
 // The delete-candidate review: the feedback banner over a host, the Trash review sheet while its
 // candidates load, with a selection, with nothing selected (the disabled move says why), while a
-// move waits for a scan, scrolled to its load-more row, after a move with seven failures, and the
-// recovery sheet that lists them. Over the scripted service, with image
-// files of the scene's own so that the tiles show pictures.
+// move waits for a scan, scrolled to its load-more row, after a move with seven failures, after a
+// move refused for one missing image, and the recovery sheet that lists them. Over the scripted service, with
+// image files of the scene's own so that the tiles show pictures.
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "scene_registry.h"
+#include "services/image_library_service_error.h"
 #include "store/image_library_store.h"
 #include "store/library/library_model_test_access.h"
 #include "store/review/review_model_test_access.h"
@@ -183,6 +184,23 @@ std::unique_ptr<QWidget> buildSheetWithFailures(SceneContext& context) {
   return sheetOver(*store);
 }
 
+// A move of five refused as a whole for its third image, missing since the review: that image's
+// line says so, the others that they were held back with it.
+std::unique_ptr<QWidget> buildSheetRefused(SceneContext& context) {
+  ImageLibraryStore* store = reviewStore(context, 5);
+  if (store == nullptr) return nullptr;
+  context.harness->service->setAnswer(
+      "moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) -> std::any {
+        throw ImageLibraryServiceError::trashTargetAlreadyMissing(call.paths[2]);
+      });
+  TrashModel* target = &store->trash();
+  store->context().startDetached([target] {
+    return ui::performDeleteCandidateTrashAction(*target, ui::DeleteCandidateTrashAction::loaded);
+  });
+  context.settle();
+  return sheetOver(*store);
+}
+
 // A move asked for while a scan runs: the sheet says it waits for the scan, and Cancel works.
 std::unique_ptr<QWidget> buildSheetWaitingForScan(SceneContext& context) {
   ImageLibraryStore* store = reviewStore(context, 9);
@@ -254,6 +272,11 @@ const bool registered = registerScene({.name = "review.feedbackBanner",
                                        .source = SceneSource::fakeService,
                                        .size = kSheetSize,
                                        .build = buildSheetWithFailures,
+                                       .afterShow = {}}) &&
+                        registerScene({.name = "review.sheetRefused",
+                                       .source = SceneSource::fakeService,
+                                       .size = kSheetSize,
+                                       .build = buildSheetRefused,
                                        .afterShow = {}}) &&
                         registerScene({.name = "review.sheetWaitingForScan",
                                        .source = SceneSource::fakeService,

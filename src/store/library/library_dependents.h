@@ -37,7 +37,8 @@ class LibraryDependents {
   virtual QCoro::Task<void> reloadTagSuggestions() = 0;
   // Starts generating the thumbnails a scan left missing; not awaited.
   virtual void startThumbnailGeneration() = 0;
-  // Records a scan found again under other paths: the selection follows them there.
+  // Records a scan found again under other paths: the selection, the undo history and the open
+  // Trash review follow them there.
   virtual void followRelocatedRecords(const std::vector<RecordRelocation>& relocations) = 0;
   // A background refresh of the results while a scan indexes: the whole loaded window when the
   // results have asked for one, else the records new at the front. True when a refresh started

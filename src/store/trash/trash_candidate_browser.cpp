@@ -1,6 +1,9 @@
 #include "store/trash/trash_candidate_browser.h"
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
+#include <utility>
 
 #include "store/observed_value.h"
 
@@ -184,6 +187,38 @@ void TrashCandidateBrowser::pruneSelection() {
     if (trashable.contains(path)) kept.insert(path);
   }
   setSelectedPaths(std::move(kept));
+}
+
+void TrashCandidateBrowser::followRelocatedRecords(const RelocatedPaths& relocated) {
+  creatingThread_.check();
+  PathSet destinations;
+  for (const RecordRef& record : records_) {
+    if (const auto to = relocated.destination(record->file.path)) destinations.insert(*to);
+  }
+  if (destinations.empty()) return;
+  std::vector<RecordRef> followed;
+  followed.reserve(records_.size());
+  PathSet listed;
+  PathSet selected;
+  for (const RecordRef& record : records_) {
+    const std::string& path = record->file.path;
+    const std::optional<std::string_view> to = relocated.destination(path);
+    // A record that stayed where a moved one now is describes a file that is no longer there.
+    if (!to && destinations.contains(path)) continue;
+    RecordRef kept = to ? relocatedRecord(*record, *to) : record;
+    if (!listed.insert(kept->file.path)) continue;
+    if (selectedPaths_.contains(path)) selected.insert(kept->file.path);
+    followed.push_back(std::move(kept));
+  }
+  setRecords(std::move(followed));
+  setSelectedPaths(std::move(selected));
+}
+
+RecordRef TrashCandidateBrowser::relocatedRecord(const ImageRecord& record, std::string_view path) {
+  ImageRecord moved = record;
+  moved.file.path = std::string(path);
+  moved.thumbnailPath.reset();
+  return makeRecordRef(std::move(moved));
 }
 
 }  // namespace lorvex

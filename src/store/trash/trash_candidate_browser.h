@@ -11,8 +11,10 @@
 
 #include <QObject>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "model/image_library_scan_summary.h"
 #include "store/async/creating_thread.h"
 #include "store/record_ref.h"
 
@@ -61,6 +63,13 @@ class TrashCandidateBrowser : public QObject {
   // only pruned. An empty set changes nothing.
   void selectLoadedPaths(const PathSet& paths);
   void pruneSelection();
+  // Records a scan found again under other paths are listed there, at their places in the list,
+  // and stay ticked; a listed record whose place one of them took is gone from there and leaves
+  // the list. A record moved here keeps what the person reviewed (its size and modification date)
+  // but no thumbnail: the library has none for its new place yet.
+  void followRelocatedRecords(const RelocatedPaths& relocated);
+  // `record` as the list holds it once the scan found it at `path`.
+  static RecordRef relocatedRecord(const ImageRecord& record, std::string_view path);
 
  Q_SIGNALS:
   void recordsChanged();

@@ -30,6 +30,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/image_library_scan_summary.h"
 #include "model/image_search_query.h"
 #include "model/image_trash_summary.h"
 #include "store/async/creating_thread.h"
@@ -122,14 +123,19 @@ class TrashModel : public QObject {
   // and the review, monitoring is told to ignore their removal, the undo history is emptied and
   // the sidebar's counts reload; the paths that failed and are still listed become the review's
   // selection, for a retry, and errorMessage says so. A refused call to the library records every
-  // path as failed with its text. True only when nothing failed; then a review emptied by the move
-  // while more candidates existed loads its first page again.
+  // path as failed with its text; when it refused because of one image, every other path as held
+  // back by it (ErrorNoticeKind::trashHeldBack). Records a scan relocated while the move waited for
+  // it are moved from their new places. True only when nothing failed; then a review emptied by
+  // the move while more candidates existed loads its first page again.
   QCoro::Task<bool> moveDeleteCandidatesToTrash(std::vector<RecordRef> records);
   // The same for every record the review has loaded, as they are at the call.
   QCoro::Task<bool> moveLoadedTrashReviewCandidatesToTrash();
   // Calls off the move that waits for library work, before it touches anything; nothing once the
   // library has been asked. Says whether a move was called off.
   bool cancelDeleteCandidateTrashWhileWaiting();
+  // Records a scan found again under other paths: the review lists them there, and a move that
+  // waits for that scan moves them from there.
+  void followRelocatedRecords(const std::vector<RecordRelocation>& relocations);
   // The review is open, the library is ready (prepared, not indexing, no move running) and its
   // list is not loading.
   bool canStartDeleteCandidateTrash() const;
@@ -222,6 +228,8 @@ class TrashModel : public QObject {
   bool isWaitingForLibrarySync_{false};
   // Stops the wait of the move that waits for library work; none when no move waits.
   std::optional<std::stop_source> libraryWaitStop_;
+  // What the library work a move waits for relocated meanwhile.
+  std::vector<RecordRelocation> relocatedWhileMoveWaits_;
   // The records the last move failed on, as they were handed to it: a retry is checked against
   // the files as the person first reviewed them, never as a reload of the review refreshed them.
   std::unordered_map<std::string, RecordRef> firstReviewedTrashRecords_;

@@ -12,6 +12,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -24,6 +25,45 @@
 #include "store/trash/trash_model.h"
 
 namespace lorvex {
+
+namespace {
+
+// Before the refusal's own text, in the stored message of an image held back by it.
+constexpr std::string_view kHeldBackPrefix = "not moved: the move was refused for another image: ";
+
+// The delete candidates among a move's records, each path once, in order, as the person reviewed
+// them.
+struct ReviewedCandidates {
+  std::vector<ImageFileInfo> files;
+  std::vector<std::string> paths;
+  std::unordered_map<std::string, RecordRef> records;
+};
+
+ReviewedCandidates reviewedCandidates(const std::vector<RecordRef>& records) {
+  ReviewedCandidates candidates;
+  std::vector<ImageFileInfo> files;
+  for (const RecordRef& record : records) {
+    if (!TrashCandidateBrowser::isTrashable(*record)) continue;
+    files.push_back(record->file);
+    candidates.records.emplace(record->file.path, record);
+  }
+  candidates.files = uniqueNonEmptyFiles(files);
+  for (const ImageFileInfo& file : candidates.files) candidates.paths.push_back(file.path);
+  return candidates;
+}
+
+// The image a refusal of the whole move names (one that is not indexed, missing or no delete
+// candidate), when it is one of `paths`.
+std::optional<std::string> refusedImage(const ErrorNotice& notice, const std::vector<std::string>& paths) {
+  const bool namesImage = notice.kind == ErrorNoticeKind::trashNotIndexed ||
+                          notice.kind == ErrorNoticeKind::trashAlreadyMissing ||
+                          notice.kind == ErrorNoticeKind::trashNotDeleteCandidate;
+  if (!namesImage || notice.arguments.empty()) return std::nullopt;
+  if (std::find(paths.begin(), paths.end(), notice.arguments.front()) == paths.end()) return std::nullopt;
+  return notice.arguments.front();
+}
+
+}  // namespace
 
 bool TrashModel::canStartDeleteCandidateTrash() const {
   creatingThread_.check();
@@ -40,23 +80,29 @@ QCoro::Task<bool> TrashModel::moveLoadedTrashReviewCandidatesToTrash() {
 QCoro::Task<bool> TrashModel::moveDeleteCandidatesToTrash(std::vector<RecordRef> records) {
   auto frame = co_await context_.scope().enter();
   creatingThread_.check();
-  std::vector<ImageFileInfo> candidateFiles;
-  std::unordered_map<std::string, RecordRef> reviewed;
-  for (const RecordRef& record : records) {
-    if (!TrashCandidateBrowser::isTrashable(*record)) continue;
-    candidateFiles.push_back(record->file);
-    reviewed.emplace(record->file.path, record);
-  }
-  const std::vector<ImageFileInfo> reviewedFiles = uniqueNonEmptyFiles(candidateFiles);
-  std::vector<std::string> paths;
-  for (const ImageFileInfo& file : reviewedFiles) paths.push_back(file.path);
-  if (paths.empty() || !canStartDeleteCandidateTrash()) co_return false;
+  ReviewedCandidates candidates = reviewedCandidates(records);
+  if (candidates.paths.empty() || !canStartDeleteCandidateTrash()) co_return false;
 
   setIsTrashingDeleteCandidates(true);
   // Lowered as the last step of every way out, so that no failure leaves moves and undo blocked.
   const ScopeExit endMove(context_.scope().link(), [this] { setIsTrashingDeleteCandidates(false); });
+  relocatedWhileMoveWaits_.clear();
   const bool libraryQuiet = co_await waitForLibrarySyncBeforeMove();
+  const std::vector<RecordRelocation> relocations = std::exchange(relocatedWhileMoveWaits_, {});
   if (!libraryQuiet) co_return false;
+  // The files the person decided on were renamed or moved while the move waited: they are moved
+  // from where the library found them, as the review now lists them.
+  if (!relocations.empty()) {
+    const RelocatedPaths relocated(relocations);
+    for (RecordRef& record : records) {
+      if (const auto to = relocated.destination(record->file.path))
+        record = TrashCandidateBrowser::relocatedRecord(*record, *to);
+    }
+    candidates = reviewedCandidates(records);
+  }
+  const std::vector<ImageFileInfo>& reviewedFiles = candidates.files;
+  const std::vector<std::string>& paths = candidates.paths;
+  const std::unordered_map<std::string, RecordRef>& reviewed = candidates.records;
   firstReviewedTrashRecords_.clear();
   setLastTrashSummary(std::nullopt);
   dependents_.dismissDeleteCandidateFeedback();
@@ -124,6 +170,14 @@ QCoro::Task<bool> TrashModel::waitForLibrarySyncBeforeMove() {
   co_return !stop.stop_requested();
 }
 
+void TrashModel::followRelocatedRecords(const std::vector<RecordRelocation>& relocations) {
+  creatingThread_.check();
+  if (relocations.empty()) return;
+  if (libraryWaitStop_)
+    relocatedWhileMoveWaits_.insert(relocatedWhileMoveWaits_.end(), relocations.begin(), relocations.end());
+  trashReviewBrowser_->followRelocatedRecords(RelocatedPaths(relocations));
+}
+
 bool TrashModel::cancelDeleteCandidateTrashWhileWaiting() {
   creatingThread_.check();
   if (!libraryWaitStop_) return false;
@@ -181,11 +235,20 @@ void TrashModel::applyTrashFailure(const std::vector<std::string>& paths, const 
   // remove, and every path may be tried again.
   const std::string message = lorvex::errorMessage(failure);
   const ErrorNotice notice = lorvex::errorNotice(failure);
+  // A refusal because of one image is that image's failure; every other image was only held back
+  // with it, and its row says so rather than naming the image that stopped the move.
+  const std::optional<std::string> refused = refusedImage(notice, paths);
   ImageTrashSummary summary;
   summary.requestedCount = static_cast<std::int64_t>(paths.size());
   for (const std::string& path : paths) {
-    summary.failures.push_back(
-        ImageTrashFailure{path, message, ImageTrashFailureReason::underlyingError, notice});
+    if (refused && path != *refused) {
+      summary.failures.push_back(ImageTrashFailure{path, std::string(kHeldBackPrefix) + message,
+                                                   ImageTrashFailureReason::underlyingError,
+                                                   ErrorNotice{ErrorNoticeKind::trashHeldBack, {}}});
+    } else {
+      summary.failures.push_back(
+          ImageTrashFailure{path, message, ImageTrashFailureReason::underlyingError, notice});
+    }
   }
   setLastTrashSummary(std::move(summary));
   trashReviewBrowser_->selectLoadedPaths(PathSet(paths.begin(), paths.end()));

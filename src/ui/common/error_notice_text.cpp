@@ -13,7 +13,7 @@ using K = ErrorNoticeKind;
 
 // One key per kind, in the enumeration's order. A failed move to the Trash says what the review's
 // own summary says.
-constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 37> kKeys{{
+constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 38> kKeys{{
     {K::unexpected, "error.unexpected"},
     {K::libraryNotPrepared, "error.library.notPrepared"},
     {K::libraryFromNewerVersion, "error.library.newerVersion"},
@@ -47,6 +47,7 @@ constexpr std::array<std::pair<ErrorNoticeKind, std::string_view>, 37> kKeys{{
     {K::trashFileGone, "error.trash.fileGone"},
     {K::trashThumbnailNotRemoved, "error.trash.thumbnailNotRemoved"},
     {K::trashLibraryNotUpdated, "error.trash.libraryNotUpdated"},
+    {K::trashHeldBack, "error.trash.heldBack"},
     {K::trashSomeFailed, "deleteCandidateReview.summary.operationFailed"},
     {K::tagConceptsUnavailable, "error.tagConcept.unavailable"},
     {K::undoIncomplete, "error.undo.incomplete"},

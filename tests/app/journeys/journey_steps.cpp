@@ -985,6 +985,68 @@ void folderRenamed(Driver& d) {
   }
 }
 
+// The Trash review open while the folder of its images is renamed from outside: once the library
+// has found them at their new place, the review lists them there, and the move takes every one of
+// them to the Trash from there.
+void reviewFollowsRename(Driver& d) {
+  namespace fs = std::filesystem;
+  ResultsGridListView* view = grid(d);
+  const fs::path folder = d.app().pictures().folder;
+  const fs::path sub = folder / "to review";
+  const fs::path renamed = folder / "reviewed";
+  fs::create_directory(sub);
+  std::set<std::string> atNewPlace;
+  for (const std::string name : {"review-a.png", "review-b.png", "review-c.png"}) {
+    fs::copy_file(folder / "landscape-01.png", sub / name);
+    std::ofstream(sub / name, std::ios::app) << name;  // content of its own
+    atNewPlace.insert((renamed / name).string());
+    d.waitUntil([&] { return view != nullptr && tileRow(*view, name); }, name + " to show up");
+  }
+  if (view == nullptr) return;
+  clickTile(d, *view, tileRow(*view, "review-a.png").value_or(0));
+  for (const std::string name : {"review-b.png", "review-c.png"})
+    clickTile(d, *view, tileRow(*view, name).value_or(0), Qt::ControlModifier);
+  d.press(Qt::Key_Delete);
+  d.waitUntil([&] { return libraryCount(d, {.deleteCandidates = true}) == 3; }, "Delete to mark the three");
+
+  d.click(d.control("deleteCandidateReview.toolbarAction"));
+  QPointer<QWidget> sheet = d.control("deleteCandidateReview");
+  auto* tiles = d.control<QListView>("deleteCandidateReview.candidateGrid", {.within = sheet});
+  if (tiles == nullptr) return;
+  d.waitUntil([&] { return tiles->model()->rowCount() == 3; }, "the three candidates in the review");
+  fs::rename(sub, renamed);
+  d.waitUntil(
+      [&] {
+        const std::vector<std::string> marked = libraryPaths(d, {.deleteCandidates = true});
+        return std::set(marked.begin(), marked.end()) == atNewPlace && isStoreSettled(d.app().store());
+      },
+      "the library to find the marked images in the renamed folder");
+  std::set<std::string> listed;
+  for (int row = 0; row < tiles->model()->rowCount(); ++row)
+    listed.insert(
+        tiles->model()->index(row, 0).data(ui::TrashReviewCandidateModel::PathRole).toString().toStdString());
+  d.check(listed == atNewPlace, "the review lists the images in the renamed folder");
+  d.step("followed");
+
+  QWidget* button = d.control("deleteCandidateReview.action.trashLoaded", {.within = sheet});
+  d.waitUntil([&] { return button != nullptr && button->isEnabled(); }, "Move All Loaded to Trash enabled");
+  d.click(button);
+  d.click(d.control("deleteCandidateReview.confirmation.destructiveAction",
+                    {.within = d.control("deleteCandidateReview.confirmation")}));
+  d.waitUntil([&] { return !d.app().store().trash().isTrashingDeleteCandidates(); }, "the move to end");
+  const fs::path trash = d.app().trashFiles();
+  d.check(std::all_of(atNewPlace.begin(), atNewPlace.end(),
+                      [&](const std::string& path) {
+                        return !fs::exists(path) && fs::exists(trash / fs::path(path).filename());
+                      }),
+          "every image is moved to the Trash from the renamed folder");
+  d.check(d.shown("deleteCandidateReview.summary.failure.0", sheet) == nullptr, "no move failed");
+  d.step("moved");
+  d.press(Qt::Key_Escape);
+  d.waitUntil([&] { return sheet == nullptr || !sheet->isVisible(); }, "the review sheet to close");
+  countsMatch(d, "after the move from the renamed folder");
+}
+
 // Overwrites the pages of every index of the images' table with junk, as a failing disk might; the
 // table's own rows stay whole. False when the file cannot be read or written so.
 bool damageImageIndexes(const std::filesystem::path& databaseFile) {
@@ -1076,6 +1138,7 @@ const std::vector<JourneyDefinition>& allJourneys() {
       {"slideshow", slideshow},
       {"relaunch", relaunch},
       {"folderRenamed", folderRenamed},
+      {"reviewFollowsRename", reviewFollowsRename},
       {"reopen", reopen},
   };
   return journeys;

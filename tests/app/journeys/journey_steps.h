@@ -16,6 +16,8 @@
 //                Help > Acknowledgments
 //   folderRenamed  the folder renamed and renamed back under the open window: its row, the focus and
 //                monitoring follow it; a focused image beside an identical copy moved, then deleted
+//   reviewFollowsRename  the Trash review open while its images' folder is renamed: it lists them at
+//                their new place, and the move takes them to the Trash from there
 //   reopen       the library held by another process, then let go; then an index of it damaged:
 //                the launch that meets either opens the library by itself
 //

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "services/image_library_service_error.h"
 #include "store/filters/filters_model_test_access.h"
 #include "store/library/background_library_sync_test_access.h"
 #include "store/library/library_model_test_access.h"
@@ -541,6 +542,102 @@ TEST(ImageLibraryStoreTrashMoves, ASearchTheMoveStoppedRunsAgainAndItsLateAnswer
   EXPECT_EQ(pathsOf(f.store->results().resultWindow().records()), paths({3, 5}));
   EXPECT_EQ(f.store->results().searchResultsResetCount(), resetsBefore);
   EXPECT_FALSE(f.store->results().isLoading());
+}
+
+// The review open while its images are renamed from outside: it lists them where the scan found
+// them, ticked as they were (one moved over a listed image takes its place), and the move takes
+// them from there as they were reviewed, also when it was asked for while that scan ran.
+TEST(ImageLibraryStoreTrashMoves, TheOpenReviewAndItsMoveFollowTheRecordsAScanRelocated) {
+  const auto moved = [](int number) { return "/lib/moved" + imagePath(number).substr(4); };
+  const struct {
+    const char* name;
+    bool moveDuringScan;
+    std::vector<RecordRelocation> relocations;
+    std::vector<std::string> listed;
+    std::vector<int> reviewedAs;  // the images whose reviewed files the listed records keep
+    std::string selected;         // image 3, ticked before the scan
+  } cases[] = {
+      {"folder renamed",
+       false,
+       {{imagePath(3), moved(3)}, {imagePath(5), moved(5)}},
+       {imagePath(2), moved(3), moved(5)},
+       {2, 3, 5},
+       moved(3)},
+      {"folder renamed, move asked for meanwhile",
+       true,
+       {{imagePath(3), moved(3)}, {imagePath(5), moved(5)}},
+       {imagePath(2), moved(3), moved(5)},
+       {2, 3, 5},
+       moved(3)},
+      {"image 3 moved over image 2",
+       false,
+       {{imagePath(3), imagePath(2)}},
+       {imagePath(2), imagePath(5)},
+       {3, 5},
+       imagePath(2)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrashFixture f({2, 3, 5});
+    auto& service = *f.harness.service;
+    const std::vector<std::string> roots{testing::kLibraryRoot};
+    service.setAnswer("registeredFolderRoots", [roots](auto&) {
+      return std::any(RegisteredFolderRoots{roots, roots});
+    });
+    service.setAnswer("folderEventCheckpoint", [roots](auto&) {
+      return std::any(std::optional(RegisteredFolderEventCheckpoint{roots, 1}));
+    });
+    service.setAnswer("restoreFolderAccess", [roots](auto&) { return std::any(roots); });
+    f.store->library().backgroundSync().startBackgroundLibrarySync(2.0, 30'000'000'000);
+    f.store->trash().trashReviewBrowser().setSelectedPaths(pathSet({3}));
+    service.hold("scanChangedPaths");
+    service.hold("moveDeleteCandidatesToTrash");  // the review is looked at before anything leaves it
+    ASSERT_TRUE(service.deliverFolderChanges({{imagePath(3)}, 7, false}));
+    f.harness.drainEvents();
+    f.harness.clock.advance(2'000'000'000);
+    ASSERT_TRUE(service.waitForHeld("scanChangedPaths"));
+    std::optional<StartedFlow<bool>> move;
+    if (c.moveDuringScan) move = f.moveLoaded();
+    f.harness.drainEvents();
+    service.answerImmediately("scanChangedPaths");
+    service.releaseWith(service.heldCalls("scanChangedPaths").front().id,
+                        ImageLibraryScanSummary{0, 0, 0, {}, c.relocations});
+    f.harness.drainEvents();
+    EXPECT_EQ(pathsOf(f.store->trash().trashReviewBrowser().records()), c.listed);
+    EXPECT_EQ(f.store->trash().trashReviewBrowser().selectedPaths(), PathSet{c.selected});
+    service.answerImmediately("moveDeleteCandidatesToTrash");
+    service.releaseAll();
+    if (!move) move = f.moveLoaded();
+    f.harness.drainEvents();
+    ASSERT_TRUE(move->isFinished());
+    EXPECT_TRUE(move->result());
+    const auto call = service.calls("moveDeleteCandidatesToTrash");
+    ASSERT_EQ(call.size(), 1u);
+    EXPECT_EQ(call[0].paths, c.listed);
+    for (std::size_t i = 0; i < call[0].files.size() && i < c.reviewedAs.size(); ++i)
+      EXPECT_EQ(call[0].files[i].fileSize, libraryImage(c.reviewedAs[i]).file.fileSize);
+  }
+}
+
+// A move the library refuses because of one image: that image's row says why, and every other row
+// says it was held back by another image, without naming it.
+TEST(ImageLibraryStoreTrashMoves, EachRowOfAMoveRefusedForOneImageNamesItsOwnFile) {
+  TrashFixture f({2, 3, 5});
+  const ImageLibraryServiceError refusal = ImageLibraryServiceError::trashTargetAlreadyMissing(imagePath(3));
+  f.harness.service->setAnswer("moveDeleteCandidatesToTrash",
+                               [&](const testing::ServiceCall&) -> std::any { throw refusal; });
+  EXPECT_FALSE(f.moved(f.reviewed({2, 3, 5})));
+  const std::string text = refusal.localizedDescription();
+  const auto heldBack = [&](int number) {
+    return ImageTrashFailure{imagePath(number), "not moved: the move was refused for another image: " + text,
+                             ImageTrashFailureReason::underlyingError,
+                             ErrorNotice{ErrorNoticeKind::trashHeldBack, {}}};
+  };
+  const ImageTrashFailure own{imagePath(3), text, ImageTrashFailureReason::underlyingError,
+                              ErrorNotice{ErrorNoticeKind::trashAlreadyMissing, {imagePath(3)}}};
+  EXPECT_EQ(f.store->trash().lastTrashSummary(), (ImageTrashSummary{3, {}, {heldBack(2), own, heldBack(5)}}));
+  EXPECT_EQ(f.store->context().errorMessage(), text);
+  EXPECT_EQ(f.store->trash().trashReviewBrowser().selectedPaths(), pathSet({2, 3, 5}));
 }
 
 }  // namespace
