@@ -120,29 +120,27 @@ TEST_F(ScanBookkeepingTest, RelocationCandidatesAreOtherLiveCopiesInPathOrder) {
             (std::vector<std::string>{"/p/a.png", "/p/z.png"}));
 }
 
-// The places a file with some content may have come from: present copies, and missing ones that
-// still stand for an image of their own, whichever scan left them missing.
+// Where a file with some content may have come from: present copies, and missing records that a
+// file did not take over since they were last seen (nor the program trashed), from any scan.
 TEST_F(ScanBookkeepingTest, ContentPlacesAreCopiesAndMissingRecordsNoFileTookOver) {
   insertMediaFile(repo(), {.path = "/x/live.png", .contentSHA256 = "h"});
   insertMediaFile(repo(), {.path = "/x/self.png", .contentSHA256 = "h"});
   insertMediaFile(repo(), {.path = "/x/other.png", .missing = true, .contentSHA256 = "g"});
-  insertMediaFile(
-      repo(), {.path = "/y/left long ago.png", .missing = true, .contentSHA256 = "h", .lastSeenJobID = 1});
-  const std::int64_t trashed =
-      insertMediaFile(repo(), {.path = "/x/trashed.png", .missing = true, .contentSHA256 = "h"});
-  const std::int64_t takenOver = insertMediaFile(
-      repo(), {.path = "/x/taken over.png", .missing = true, .contentSHA256 = "h", .lastSeenJobID = 4});
-  const std::int64_t seenAgain = insertMediaFile(
-      repo(), {.path = "/x/seen again.png", .missing = true, .contentSHA256 = "h", .lastSeenJobID = 7});
+  insertMediaFile(repo(),
+                  {.path = "/y/long ago.png", .missing = true, .contentSHA256 = "h", .lastSeenJobID = 1});
   auto& db = testing::connectionOf(repo());
-  db.execute("INSERT INTO trashed_media_files (media_file_id, trashed_at) VALUES (?, 0)", {trashed});
-  for (const auto& [id, job] : {std::pair<std::int64_t, std::int64_t>{takenOver, 4}, {seenAgain, 5}}) {
-    db.execute("INSERT INTO relocated_media_files (media_file_id, last_seen_indexing_job_id) VALUES (?, ?)",
-               {id, job});
+  // Last seen by job 7: taken over then, or taken over when job 5 had seen it and seen again since.
+  for (const auto& [path, seenWhenTakenOver] :
+       {std::pair{"/x/taken over.png", 7}, {"/x/seen again.png", 5}}) {
+    const std::int64_t id =
+        insertMediaFile(repo(), {.path = path, .missing = true, .contentSHA256 = "h", .lastSeenJobID = 7});
+    db.execute("INSERT INTO relocated_media_files VALUES (?, ?)", {id, seenWhenTakenOver});
   }
+  db.execute("INSERT INTO trashed_media_files VALUES (?, 0)",
+             {insertMediaFile(repo(), {.path = "/x/trashed.png", .missing = true, .contentSHA256 = "h"})});
   EXPECT_EQ(repo().contentPlaces("h", "/x/self.png"),
             (std::vector<ContentPlace>{
-                {"/x/live.png", false}, {"/x/seen again.png", true}, {"/y/left long ago.png", true}}));
+                {"/x/live.png", false}, {"/x/seen again.png", true}, {"/y/long ago.png", true}}));
 }
 
 TEST_F(ScanBookkeepingTest, FilesUnderTheRootsThatTheJobDidNotSeeBecomeMissing) {
