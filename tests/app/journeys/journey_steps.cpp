@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTextLayout>
 #include <QThreadPool>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cstring>
@@ -684,8 +685,23 @@ void review(Driver& d) {
   countsMatch(d, "after the move to the Trash");
 }
 
+// Runs the window's events until the item view's delayed scroll of a tile just pressed would have
+// run: Qt starts it at the press, a double-click interval and 100 ms long, and lets such a timer run
+// up to a twentieth late. A timer of our own, started after that press and due later than that, fires
+// in the same turn as Qt's or after it, however loaded the machine is.
+void letDelayedScrollRun(Driver& d) {
+  QTimer after;
+  after.setTimerType(Qt::PreciseTimer);
+  after.setSingleShot(true);
+  bool passed = false;
+  QObject::connect(&after, &QTimer::timeout, [&passed] { passed = true; });
+  after.start((QApplication::doubleClickInterval() + 100) * 11 / 10 + 1);
+  d.waitUntil([&] { return passed; }, "the item view's delayed scroll to have had its turn");
+}
+
 // The review's grid, its selection cleared and scrolled to show a row cut at its top and one at its
-// bottom: a click on each selects exactly those two images, and neither moves the tiles (the outcome above
+// bottom: a click, a Ctrl-click and a Shift-click on them select exactly those two images, and none
+// moves the tiles, at once or once the item view's delayed scroll would have run (the outcome above
 // the footer takes each selection in without a change of its height).
 void clickTilesAtTheEdges(Driver& d, QListView& tiles) {
   d.click(d.control("deleteCandidateReview.clearSelection", {.within = tiles.window()}));
@@ -708,11 +724,19 @@ void clickTilesAtTheEdges(Driver& d, QListView& tiles) {
     return index.data(ui::TrashReviewCandidateModel::PathRole).toString().toStdString();
   };
   const PathSet meant{pathOf(top), pathOf(bottom)};
-  for (const QPoint at : {QPoint(x, topRect.bottom() / 2), QPoint(x, (bottomRect().top() + height) / 2)}) {
-    d.click(tiles.viewport(), Qt::NoModifier, at);
-    d.check(bar->value() == scrolled, "a click on a tile leaves the grid where it was (it moved from " +
-                                          std::to_string(scrolled) + " to " + std::to_string(bar->value()) +
-                                          ")");
+  const QPoint onTop(x, topRect.bottom() / 2);
+  const QPoint onBottom(x, (bottomRect().top() + height) / 2);
+  // The bottom tile toggled three times: selected in the end.
+  for (const auto& [at, modifiers] : {std::pair{onTop, Qt::KeyboardModifiers(Qt::NoModifier)},
+                                      {onBottom, Qt::ControlModifier},
+                                      {onBottom, Qt::ShiftModifier},
+                                      {onBottom, Qt::NoModifier}}) {
+    d.click(tiles.viewport(), modifiers, at);
+    const int atOnce = bar->value();
+    letDelayedScrollRun(d);
+    d.check(atOnce == scrolled && bar->value() == scrolled,
+            "a click on a tile leaves the grid where it was (it moved from " + std::to_string(scrolled) +
+                " to " + std::to_string(atOnce) + " at once, to " + std::to_string(bar->value()) + " later)");
   }
   d.check(d.app().store().trash().trashReviewBrowser().selectedPaths() == meant,
           "exactly the two clicked images are selected");
