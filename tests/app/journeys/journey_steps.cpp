@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLayout>
@@ -44,6 +45,7 @@
 #include "ui/common/app_localization.h"
 #include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/wrapped_text_label.h"
+#include "ui/results/quick_look_preview_overlay.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/review/trash_review_candidate_grid.h"
 #include "ui/review/trash_summary_view.h"
@@ -368,6 +370,30 @@ void firstLaunch(Driver& d) {
   d.step("thumbnails");
 }
 
+// A click on the results header's empty space, between its count and its buttons.
+void clickHeaderSpace(Driver& d) {
+  QWidget* header = d.control("results.header");
+  QWidget* status = d.control("results.status");
+  QWidget* help = d.control("results.shortcutHelp");
+  if (header == nullptr || status == nullptr || help == nullptr) return;
+  const int left = status->mapTo(header, QPoint(status->width(), 0)).x();
+  const int right = help->mapTo(header, QPoint(0, 0)).x();
+  d.click(header, Qt::NoModifier,
+          QPoint((left + right) / 2, status->mapTo(header, status->rect().center()).y()));
+}
+
+// The sort of `row` chosen from the header's menu with the mouse, its results shown.
+void chooseSort(Driver& d, int row) {
+  auto* sort = d.control<QComboBox>("results.sort");
+  if (sort == nullptr) return;
+  d.click(sort);
+  auto* list = qobject_cast<QAbstractItemView*>(sort->view());
+  if (!d.waitUntil([&] { return list != nullptr && list->isVisible(); }, "the sort menu to open")) return;
+  d.click(list->viewport(), Qt::NoModifier, list->visualRect(list->model()->index(row, 0)).center());
+  d.waitUntil([&] { return !list->isVisible() && sort->currentIndex() == row; }, "the sort to be chosen");
+  countsMatch(d, "the sort chosen");
+}
+
 void browse(Driver& d) {
   ResultsGridListView* view = grid(d);
   if (view == nullptr || view->gridModel().rowCount() < 8) {
@@ -411,25 +437,35 @@ void browse(Driver& d) {
   d.check(selectedCount(d) >= 3, "Shift+click extends the selection to the clicked tile");
   d.step("selection");
 
-  // A click elsewhere in the window (the header's count, which takes no focus) takes Space and
-  // Delete away from the grid; an arrow gives them back.
+  // Clicks in the header leave the grid every one of its keys: on its count, on its empty space, and a
+  // sort chosen from its menu. D marks the focused image and Ctrl+Z takes the mark back, Space
+  // previews the image focused then; the sort chosen back, an arrow moves on.
   clickTile(d, *view, 2);
+  auto* sort = d.control<QComboBox>("results.sort");
+  const int sortBefore = sort != nullptr ? sort->currentIndex() : 0;
   d.click(d.control("results.status"));
+  clickHeaderSpace(d);
+  chooseSort(d, sortBefore == 0 ? 1 : 0);
+  const std::optional<std::string> marked = primaryPath(d);
+  d.press(Qt::Key_D);
+  d.check(marked && libraryPaths(d, {.deleteCandidates = true}) == std::vector{*marked},
+          "D after clicks in the header marks the focused image");
+  d.press(Qt::Key_Z, Qt::ControlModifier);
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 0, "Ctrl+Z after clicks in the header unmarks it");
+  const std::optional<std::string> previewed = primaryPath(d);
   d.press(Qt::Key_Space);
-  d.check(d.shown("quickLook.image") == nullptr,
-          "Space after a click on the header's count opens no preview");
-  d.press(Qt::Key_Delete);
-  d.check(libraryCount(d, {.deleteCandidates = true}) == 0,
-          "Delete after a click on the header's count marks nothing");
-  d.check(d.shown("review.deleteCandidate.feedback") == nullptr, "and no banner shows");
-  d.press(Qt::Key_A, Qt::ControlModifier);
-  d.check(selectedCount(d) == 1, "Ctrl+A after a click on the header's count selects nothing more");
-  d.press(Qt::Key_Right);
-  d.check(primaryPath(d) == pathAt(*view, 3), "an arrow still moves the focus");
-  d.press(Qt::Key_Space);
-  d.control("quickLook.image", {.fit = TextFit::mayElide});
+  auto* preview = qobject_cast<ui::QuickLookPreviewOverlay*>(d.shown("quickLookPreview"));
+  d.check(preview != nullptr && previewed && preview->path() == *previewed,
+          "Space after clicks in the header previews the focused image");
   d.press(Qt::Key_Escape);
   d.waitUntil([&] { return d.shown("quickLook.image") == nullptr; }, "the preview to close");
+  d.waitUntil([&] { return d.shown("review.deleteCandidate.feedback") == nullptr; },
+              "the banner to leave the header");
+  chooseSort(d, sortBefore);
+  clickTile(d, *view, 2);
+  d.press(Qt::Key_Right);
+  d.check(primaryPath(d) == pathAt(*view, 3), "an arrow moves the focus");
+  d.step("keysAfterHeaderClicks");
 
   // A choice clicked in a tile's context menu (the first tile's favourite, on, then off) leaves the
   // grid its keys.
@@ -492,6 +528,16 @@ void tags(Driver& d) {
 
   d.press(Qt::Key_Escape);
   d.waitUntil([&] { return popover == nullptr || !popover->isVisible(); }, "the tag popover to close");
+  // The tag button has the keyboard back, on purpose: none of the grid's keys acts, not even the
+  // window-wide D.
+  QWidget* addTag = d.control(name(id::kSidebarFilterAddTag));
+  d.waitUntil([&] { return addTag != nullptr && QApplication::focusWidget() == addTag; },
+              "the keyboard to come back to the tag button");
+  const std::optional<std::string> focused = primaryPath(d);
+  d.press(Qt::Key_D);
+  d.press(Qt::Key_Right);
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 0 && primaryPath(d) == focused,
+          "with the keyboard on the tag button, neither D nor an arrow acts on the grid");
   d.control("results.filterSummary");
   chip(d, QStringLiteral("results.filterReset"));
   countsMatch(d, "three tag filters");
