@@ -906,6 +906,17 @@ void relaunch(Driver& d) {
   const QSize size = d.app().window().size();
   d.step("beforeQuit");
 
+  // Ctrl+Q quits from under a sheet as the menu's Quit does: the window closes, keeping its state.
+  d.click(d.control("results.shortcutHelp"));
+  QPointer<QWidget> sheet = d.control("shortcutHelp");
+  d.step("sheetBeforeQuit");
+  bool closed = false;
+  const QMetaObject::Connection closing =
+      QObject::connect(&d.app().window(), &app::MainWindow::closed, [&closed] { closed = true; });
+  d.press(Qt::Key_Q, Qt::ControlModifier);
+  QObject::disconnect(closing);
+  d.check(sheet != nullptr && closed && !d.app().window().isVisible(),
+          "Ctrl+Q under the shortcut help closes the window as Quit does");
   d.check(d.app().quit(), "quitting leaves no library work running");
   // Until the folder list is read the window does not yet know it holds a folder: it never greets
   // the person as on a first launch meanwhile.
