@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDataStream>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSplitter>
@@ -29,6 +30,32 @@ namespace {
 QString menuText(const std::string& text) {
   return ui::mnemonicSafe(ui::qtText(text));
 }
+
+// The quit key pressed in any window of the program triggers Quit. The menu's own shortcut reaches
+// only this window while nothing modal covers it: a sheet over it blocks it, and the other windows
+// (the slideshow, the acknowledgments, a message box of their own) have no menu. A press that reaches
+// a widget as a key press was not taken as that shortcut, so Quit runs once.
+class QuitFromAnyWindow final : public QObject {
+ public:
+  explicit QuitFromAnyWindow(QAction& quit) : QObject(&quit), quit_(quit) { qApp->installEventFilter(this); }
+  ~QuitFromAnyWindow() override { qApp->removeEventFilter(this); }
+  QuitFromAnyWindow(const QuitFromAnyWindow&) = delete;
+  QuitFromAnyWindow& operator=(const QuitFromAnyWindow&) = delete;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType() || !quit_.isEnabled()) return false;
+    const QKeySequence pressed(static_cast<const QKeyEvent*>(event)->keyCombination());
+    const QList<QKeySequence> keys = quit_.shortcuts();
+    if (std::none_of(keys.begin(), keys.end(), [&](const QKeySequence& key) { return key == pressed; }))
+      return false;
+    quit_.trigger();
+    return true;
+  }
+
+ private:
+  QAction& quit_;
+};
 
 // The frame a window manager adds around a window that has not had one yet: a title bar and
 // borders at least as large as most draw (a smaller real one leaves the window a little short of
@@ -175,6 +202,7 @@ void MainWindow::buildMenus(Updater* updater, std::function<void()> openAcknowle
   quitAction_->setMenuRole(QAction::QuitRole);
   // Closing the window is quitting: the window's state is kept on the way.
   connect(quitAction_, &QAction::triggered, this, &QWidget::close);
+  new QuitFromAnyWindow(*quitAction_);
 
   QMenu* view = menuBar()->addMenu(menuText(localization_.lookup("platform.menu.view")));
   view->setObjectName(QStringLiteral("menu.view"));

@@ -1,10 +1,11 @@
 // The main window "main", titled "Lorvex": the content view and the menus. File holds Quit (the
-// platform's key, Ctrl+Q), which closes this window and so ends the program. View holds the
-// inspector toggle (Ctrl+Alt+I). Help holds, in order: the shortcut help (Ctrl+/, enabled exactly
-// while this window is the active one), the acknowledgments, the update check when an updater is
-// available, then the support page and privacy policy, the environment copy, and the donation page,
-// in groups between separators. The support pages are disabled while the build names no web site.
-// No action binds Ctrl+Z: the window's undo key, the grid and the slideshow read it themselves.
+// platform's key, Ctrl+Q, pressed in any window or sheet of the program), which closes this window
+// and so ends the program. View holds the inspector toggle (Ctrl+Alt+I). Help holds, in order: the
+// shortcut help (Ctrl+/, enabled exactly while this window is the active one), the acknowledgments,
+// the update check when an updater is available, then the support page and privacy policy, the
+// environment copy, and the donation page, in groups between separators. The support pages are disabled while
+// the build names no web site. No action binds Ctrl+Z: the window's undo key, the grid and the slideshow read
+// it themselves.
 //
 // Closing this window quits the program. Its size, position and state and the sidebar's width are
 // kept in the application's settings when it closes and restored when it is made. A first launch

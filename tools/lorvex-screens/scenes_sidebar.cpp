@@ -230,13 +230,38 @@ const bool registered = [] {
                                           std::nullopt,
                                           1765000000.0});
   });
-  sheet.afterShow = [](SceneContext& context, QWidget& root) -> QWidget* {
+  const auto showSheet = [](SceneContext& context, QWidget& root) -> QWidget* {
     auto& sidebar = static_cast<ui::FilterSidebar&>(root);
     sidebar.requests().presentScanFailureDiagnostics();
     context.settle();
     return sidebar.scanFailureSheet();
   };
+  sheet.afterShow = showSheet;
   registerScene(sheet);
+
+  // A background update of one changed file over more folders than the folders line holds: two
+  // whole lines, cut in the middle.
+  Scene manyFolders = sidebarScene("sidebar.scanFailureSheet.manyFolders", [](SceneContext& context) {
+    std::vector<std::string> roots;
+    for (const char* name : {"NovelAI", "ComfyUI outputs 2024", "夕焼けの風景", "old renders", "SwarmUI",
+                             "A1111 batch 17", "キャラクター設定", "upscaled", "inpainting tests",
+                             "NovelAI V4.5 curated", "背景素材", "final picks"}) {
+      roots.push_back(std::string("/home/ann/Pictures/") + name);
+    }
+    LibraryModelTestAccess::setLastScanSummary(
+        context.store->library(),
+        ImageLibraryScanSummary{1,
+                                0,
+                                1,
+                                {{"/home/ann/Pictures/SwarmUI/broken.png", "invalidChunk (iTXt)",
+                                  ImageLibraryScanFailure::Kind::metadata}}});
+    LibraryModelTestAccess::setLastScanDiagnosticContext(
+        context.store->library(),
+        ImageLibraryScanDiagnosticContext{ImageLibraryScanDiagnosticSource::backgroundChangedPaths, roots, 1,
+                                          1765000000.0});
+  });
+  manyFolders.afterShow = showSheet;
+  registerScene(manyFolders);
 
   registerScene(
       busyScene("sidebar.indexingCard", QSize(480, 260),

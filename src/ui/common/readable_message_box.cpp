@@ -4,10 +4,10 @@
 #include <QClipboard>
 #include <QEvent>
 #include <QFontMetrics>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <algorithm>
+#include <set>
 
 #include "ui/common/phrase_line_breaks.h"
 #include "ui/common/wrapped_text_label.h"
@@ -39,31 +39,19 @@ void applyReadableTexts(QMessageBox& box) {
   if (message != box.informativeText()) box.setInformativeText(message);
 }
 
-// Whatever the box or one of its labels puts on the clipboard (Ctrl+C on the box copies its title,
-// texts and buttons; a selected part of a label is copied with Ctrl+C, its menu or, under X11, by
-// selecting it) is the text as written, without the joiners its labels hold.
-void dropJoinersFromClipboard() {
+// Takes the joiners out of what `mode` holds: only called for a mode one of the box's labels has just
+// written, so the text read is the application's own.
+void dropJoiners(QClipboard::Mode mode) {
   QClipboard* clipboard = QGuiApplication::clipboard();
-  for (const QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection}) {
-    if (mode == QClipboard::Selection && !clipboard->supportsSelection()) continue;
-    const QString copied = clipboard->text(mode);
-    const QString text = withoutPhraseJoiners(copied);
-    if (text != copied) clipboard->setText(text, mode);
-  }
+  const QString copied = clipboard->text(mode);
+  const QString text = withoutPhraseJoiners(copied);
+  if (text != copied) clipboard->setText(text, mode);
 }
 
-bool mayCopy(const QEvent& event) {
-  switch (event.type()) {
-    case QEvent::KeyPress:
-      return static_cast<const QKeyEvent&>(event).matches(QKeySequence::Copy);
-    case QEvent::ContextMenu:
-    case QEvent::MouseButtonRelease:
-      return true;
-    default:
-      return false;
-  }
-}
-
+// What a person copies from one of the box's labels (a selected part, with Ctrl+C or, under X11, by
+// selecting it) is the text as written, without the joiners the labels hold. The box touches the
+// clipboard only then: while a label handles a key or a release of the mouse, the clipboard's
+// changes are noted, and only what that handling wrote is written again without the joiners.
 class ReadableTexts final : public QObject {
  public:
   explicit ReadableTexts(QMessageBox& box) : QObject(&box), box_(box) {}
@@ -75,15 +63,21 @@ class ReadableTexts final : public QObject {
       if (event->type() == QEvent::Show) applyReadableTexts(box_);
       // The informative text's label is made when the box is first given one.
       if (event->type() == QEvent::ChildAdded) watchLabels();
+      return false;
     }
-    if (!copying_ && mayCopy(*event)) {
-      copying_ = true;
-      watched->event(event);
-      copying_ = false;
-      dropJoinersFromClipboard();
-      return event->isAccepted();
-    }
-    return false;
+    const QEvent::Type type = event->type();
+    if (handling_ || (type != QEvent::KeyPress && type != QEvent::MouseButtonRelease)) return false;
+    handling_ = true;
+    std::set<QClipboard::Mode> written;
+    const QMetaObject::Connection noting =
+        connect(QGuiApplication::clipboard(), &QClipboard::changed, this,
+                [&written](QClipboard::Mode mode) { written.insert(mode); });
+    watched->event(event);
+    disconnect(noting);
+    handling_ = false;
+    for (const QClipboard::Mode mode : written) dropJoiners(mode);
+    // Handled here: an event the label ignored still goes on to its parents.
+    return true;
   }
 
  public:
@@ -94,7 +88,7 @@ class ReadableTexts final : public QObject {
 
  private:
   QMessageBox& box_;
-  bool copying_ = false;
+  bool handling_ = false;
 };
 
 }  // namespace

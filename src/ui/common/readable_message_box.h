@@ -3,8 +3,9 @@
 // it wraps into a thin column that can leave a word or two alone on its last line.
 // keepMessageBoxReadable has the box, each time it is shown, keep its text column at least as wide
 // as readableMessageBoxTextWidth asks for its title and message, and break its Japanese texts
-// between phrases (phrase_line_breaks.h): its labels hold the texts with joiners, and whatever is
-// copied from the box (a selected part of a label) is the text as written. box.text() and
+// between phrases (phrase_line_breaks.h): its labels hold the texts with joiners, and what a person
+// copies from one of them (a selected part, with Ctrl+C or, under X11, by selecting it) is the text
+// as written; the box touches the clipboard only then. box.text() and
 // box.informativeText() then hold the joiners too.
 //
 // Thread safety: GUI thread only.

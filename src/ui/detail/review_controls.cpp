@@ -1,5 +1,6 @@
 #include "ui/detail/review_controls.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QShortcut>
@@ -8,6 +9,7 @@
 #include "store/projections/store_projections.h"
 #include "store/results/results_model.h"
 #include "store/review/review_model.h"
+#include "ui/common/key_taking_control.h"
 #include "ui/common/plain_text.h"
 #include "ui/common/symbol_icon.h"
 #include "ui/common/ui_roles.h"
@@ -43,16 +45,27 @@ ReviewControls::ReviewControls(const ResultsModel& results, ReviewModel& review,
   connect(deleteCandidate_, &QPushButton::clicked, this,
           [this] { review_.toggleFocusedRecordDeleteCandidate(); });
 
+  // A click on either leaves the keyboard where it was: the grid keeps its keys, these letters among
+  // them. Tab reaches them.
+  for (QPushButton* button : {favorite_, deleteCandidate_}) button->setFocusPolicy(Qt::TabFocus);
+
   // Window-wide, so the letters work wherever the focus is in the window; a line edit that has
-  // the focus claims plain letters first (it accepts the shortcut override), so typing is safe.
+  // the focus claims plain letters first (it accepts the shortcut override), so typing is safe,
+  // and a control with keys of its own that has the focus keeps them all (key_taking_control.h).
   favoriteShortcut_ = new QShortcut(QKeySequence(Qt::Key_F), this);
   deleteCandidateShortcut_ = new QShortcut(QKeySequence(Qt::Key_D), this);
   for (QShortcut* shortcut : {favoriteShortcut_, deleteCandidateShortcut_}) {
     shortcut->setContext(Qt::WindowShortcut);
     shortcut->setAutoRepeat(false);
   }
-  connect(favoriteShortcut_, &QShortcut::activated, favorite_, &QPushButton::click);
-  connect(deleteCandidateShortcut_, &QShortcut::activated, deleteCandidate_, &QPushButton::click);
+  const auto clickUnlessAControlHasTheKeys = [](QPushButton* button) {
+    return [button] {
+      if (!isKeyTakingControl(QApplication::focusWidget())) button->click();
+    };
+  };
+  connect(favoriteShortcut_, &QShortcut::activated, favorite_, clickUnlessAControlHasTheKeys(favorite_));
+  connect(deleteCandidateShortcut_, &QShortcut::activated, deleteCandidate_,
+          clickUnlessAControlHasTheKeys(deleteCandidate_));
 
   refresh();
 }

@@ -2,7 +2,8 @@
 // press performs (mark or unmark) for the focused record, and has a one-letter shortcut without
 // modifiers, "f" and "d", matched by logical key. The buttons and their shortcuts are enabled only
 // while the store allows reviewing the focused record; the shortcuts also sleep while the row is
-// hidden (the inspector is closed), and a focused text field keeps its letters.
+// hidden (the inspector is closed), and a focused text field keeps its letters, as a focused control
+// with keys of its own keeps them all. A click on a button leaves the keyboard where it was.
 //
 // The row holds no state: refresh() reads the focused record from the results again.
 //

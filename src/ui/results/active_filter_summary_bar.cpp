@@ -8,9 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
-#include <QTimer>
 #include <QWheelEvent>
-#include <optional>
 #include <set>
 
 #include "store/context/store_context.h"
@@ -112,15 +110,12 @@ class FilterChipButton : public QAbstractButton {
   Look look_;
 };
 
-// Over the chip row's viewport: an edge beyond which chips lie fades into the bar's background
-// under a small chevron, so the row shows that it scrolls. A click on a fading edge scrolls the row
-// by one chip that way, never reaching the chip under it; elsewhere clicks pass through to the
-// chips, and wheel turns go on to the row.
-//
-// A cue that scrolls the row to its end is gone, and a chip comes under the pointer: the rest of a
-// quick series of clicks on the cue is swallowed where the cue was (continuesChipRowCueClicks), so
-// that only a deliberate click later removes that chip. While such a series may go on, the cue
-// watches the presses of the application for those that reach the row.
+// Over the chip row's viewport while the row is wider than its room: a cue at each edge, in its
+// place for as long as the row overflows. A cue with chips beyond it fades the row into the bar's
+// background under a chevron, and a click on it scrolls the row by one chip that way; a cue with
+// nothing left its way shows its chevron dimmed, and a click on it does nothing. The row keeps a
+// cue's width at each end (chipRowEnds), so at either end of its scroll no chip lies under a cue.
+// Elsewhere clicks pass through to the chips, and wheel turns go on to the row.
 class ChipRowEdgeCue final : public QWidget {
  public:
   static constexpr int kFadeWidth = 28;
@@ -131,9 +126,6 @@ class ChipRowEdgeCue final : public QWidget {
     const QScrollBar* bar = area.horizontalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this] { follow(); });
     connect(bar, &QScrollBar::rangeChanged, this, [this] { follow(); });
-    // The timestamps decide which press is swallowed; the watch only has to outlast the interval.
-    holdEnd_.setSingleShot(true);
-    connect(&holdEnd_, &QTimer::timeout, this, [this] { qApp->removeEventFilter(this); });
     hide();
   }
 
@@ -142,12 +134,9 @@ class ChipRowEdgeCue final : public QWidget {
     before_ = bar->value() > bar->minimum();
     after_ = bar->value() < bar->maximum();
     setGeometry(area_.viewport()->rect());
-    // Only the fading edges take the pointer.
-    QRegion edges;
-    if (before_) edges += QRect(0, 0, kFadeWidth, height());
-    if (after_) edges += QRect(width() - kFadeWidth, 0, kFadeWidth, height());
-    setMask(edges);
-    setVisible(before_ || after_);
+    // Only the edges take the pointer.
+    setMask(QRegion(0, 0, kFadeWidth, height()) + QRegion(width() - kFadeWidth, 0, kFadeWidth, height()));
+    setVisible(bar->maximum() > bar->minimum());
     raise();
     update();
   }
@@ -156,6 +145,7 @@ class ChipRowEdgeCue final : public QWidget {
   void mousePressEvent(QMouseEvent* event) override {
     if (event->button() != Qt::LeftButton) return event->ignore();
     const bool forward = event->position().x() >= width() / 2.0;
+    if (!(forward ? after_ : before_)) return;  // nothing left that way
     std::vector<ChipRowSpan> items;
     if (const QLayout* layout = area_.widget() != nullptr ? area_.widget()->layout() : nullptr) {
       for (int index = 0; index < layout->count(); ++index) {
@@ -166,63 +156,38 @@ class ChipRowEdgeCue final : public QWidget {
     }
     QScrollBar* bar = area_.horizontalScrollBar();
     bar->setValue(chipRowCueScrollTarget(items, bar->value(), bar->maximum(), width(), kFadeWidth, forward));
-    hold({event->timestamp(), forward});
-  }
-
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    const QEvent::Type type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
-        type != QEvent::MouseButtonRelease)
-      return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!hold_ || widget == nullptr || widget == this || !area_.viewport()->isAncestorOf(widget))
-      return false;
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    const int x = area_.viewport()->mapFromGlobal(mouse->globalPosition().toPoint()).x();
-    if (!continuesChipRowCueClicks(*hold_, mouse->timestamp(), x, area_.viewport()->width(), kFadeWidth,
-                                   QApplication::doubleClickInterval()))
-      return false;
-    if (type != QEvent::MouseButtonRelease) hold({mouse->timestamp(), hold_->forward});
-    return true;
   }
 
   void paintEvent(QPaintEvent*) override {
     constexpr int kChevronSize = 10;
     QPainter painter(this);
     const QColor background = roleColor(ColorRole::windowBackground, palette());
-    const QPixmap leading = symbolPixmap("chevron.left", kChevronSize,
-                                         roleColor(ColorRole::secondary, palette()), devicePixelRatioF());
-    const QPixmap trailing = symbolPixmap("chevron.right", kChevronSize,
-                                          roleColor(ColorRole::secondary, palette()), devicePixelRatioF());
+    const auto chevron = [this](const char* symbol, bool enabled) {
+      return symbolPixmap(symbol, kChevronSize,
+                          roleColor(enabled ? ColorRole::secondary : ColorRole::tertiary, palette()),
+                          devicePixelRatioF());
+    };
     const qreal chevronTop = (height() - kChevronSize) / 2.0;
     if (before_) {
       QLinearGradient fade(0, 0, kFadeWidth, 0);
       fade.setColorAt(0.35, background);
       fade.setColorAt(1, withOpacity(background, 0));
       painter.fillRect(QRect(0, 0, kFadeWidth, height()), fade);
-      painter.drawPixmap(QPointF(2, chevronTop), leading);
     }
+    painter.drawPixmap(QPointF(2, chevronTop), chevron("chevron.left", before_));
     if (after_) {
       QLinearGradient fade(width() - kFadeWidth, 0, width(), 0);
       fade.setColorAt(0, withOpacity(background, 0));
       fade.setColorAt(0.65, background);
       painter.fillRect(QRect(width() - kFadeWidth, 0, kFadeWidth, height()), fade);
-      painter.drawPixmap(QPointF(width() - kChevronSize - 2, chevronTop), trailing);
     }
+    painter.drawPixmap(QPointF(width() - kChevronSize - 2, chevronTop), chevron("chevron.right", after_));
   }
 
  private:
-  void hold(ChipRowCueHold hold) {
-    hold_ = hold;
-    if (!holdEnd_.isActive()) qApp->installEventFilter(this);
-    holdEnd_.start(2 * QApplication::doubleClickInterval());
-  }
-
   QScrollArea& area_;
   bool before_ = false;
   bool after_ = false;
-  std::optional<ChipRowCueHold> hold_;
-  QTimer holdEnd_;
 };
 
 // The row scrolls sideways only, and a mouse has a vertical wheel: a vertical turn, plain or with
@@ -231,6 +196,18 @@ class ChipRowEdgeCue final : public QWidget {
 class ChipRowScrollArea final : public QScrollArea {
  public:
   explicit ChipRowScrollArea(QWidget* parent) : QScrollArea(parent), cue_(new ChipRowEdgeCue(*this)) {}
+
+  // Gives the row the ends it needs at the room it has now.
+  void fitEnds() {
+    QLayout* layout = widget() != nullptr ? widget()->layout() : nullptr;
+    if (layout == nullptr) return;
+    const QMargins margins = layout->contentsMargins();
+    const int items = layout->minimumSize().width() - margins.left() - margins.right();
+    const ChipRowEnds ends =
+        chipRowEnds(items, viewport()->width(), Metrics::kBarHorizontalPadding, ChipRowEdgeCue::kFadeWidth);
+    if (ends.leading != margins.left() || ends.trailing != margins.right())
+      layout->setContentsMargins(ends.leading, 0, ends.trailing, 0);
+  }
 
  protected:
   void wheelEvent(QWheelEvent* event) override {
@@ -251,6 +228,7 @@ class ChipRowScrollArea final : public QScrollArea {
 
   void resizeEvent(QResizeEvent* event) override {
     QScrollArea::resizeEvent(event);
+    fitEnds();
     cue_->follow();
   }
 
@@ -346,11 +324,12 @@ void ActiveFilterSummaryBar::rebuild() {
     if (QWidget* widget = rowLayout_->itemAt(index)->widget()) widget->show();
   }
   scroll_->setFixedHeight(row_->sizeHint().height());
-  // The row's new width counts at once, and a filter just added shows its chip.
+  // The row's new width counts at once, and a filter just added shows its chip clear of the cues.
+  static_cast<ChipRowScrollArea*>(scroll_)->fitEnds();
   rowLayout_->activate();
   QEvent layoutRequest(QEvent::LayoutRequest);
   QCoreApplication::sendEvent(scroll_, &layoutRequest);
-  if (added != nullptr) scroll_->ensureWidgetVisible(added, 0, 0);
+  if (added != nullptr) scroll_->ensureWidgetVisible(added, ChipRowEdgeCue::kFadeWidth, 0);
 }
 
 }  // namespace lorvex::ui

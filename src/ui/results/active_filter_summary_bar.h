@@ -6,9 +6,10 @@
 // The bar rebuilds from the filters' change signal once per turn of the event loop. Chips are named
 // "results.filterChip.<item id>", the reset button "results.filterReset". The reset button stays
 // at the bar's end; the title and chips beside it scroll sideways when they are wider than their
-// room, with the wheel turned either way ("results.filterSummary.scroll"), and an edge with chips
-// beyond it fades under a chevron ("results.filterSummary.more"); a click there scrolls the row by
-// one chip that way. A filter just added scrolls its chip into view.
+// room, with the wheel turned either way ("results.filterSummary.scroll"). While they are, a cue
+// stays at each edge ("results.filterSummary.more"): with chips beyond it, it fades the row under a
+// chevron and a click there scrolls the row by one chip that way; with none, its chevron is dimmed
+// and a click there does nothing. A filter just added scrolls its chip into view.
 //
 // Thread safety: GUI thread only.
 #pragma once

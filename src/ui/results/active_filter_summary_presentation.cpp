@@ -123,13 +123,9 @@ int chipRowCueScrollTarget(const std::vector<ChipRowSpan>& items, int offset, in
   return std::clamp(target, 0, std::max(maximum, 0));
 }
 
-bool continuesChipRowCueClicks(const ChipRowCueHold& hold, std::uint64_t timestamp, int x, int viewportWidth,
-                               int cueWidth, int doubleClickIntervalMs) {
-  const bool atCue =
-      hold.forward ? x >= viewportWidth - cueWidth && x < viewportWidth : x >= 0 && x < cueWidth;
-  // An earlier timestamp is another gesture, not a negative interval.
-  return atCue && timestamp >= hold.timestamp &&
-         timestamp - hold.timestamp < static_cast<std::uint64_t>(doubleClickIntervalMs);
+ChipRowEnds chipRowEnds(int itemsWidth, int viewportWidth, int padding, int cueWidth) {
+  if (padding + itemsWidth <= viewportWidth) return {padding, 0};
+  return {std::max(padding, cueWidth), cueWidth};
 }
 
 QCoro::Task<void> removeActiveFilter(FiltersModel& filters, ActiveFilterSummaryKind kind) {

@@ -146,20 +146,18 @@ struct ChipRowSpan {
 int chipRowCueScrollTarget(const std::vector<ChipRowSpan>& items, int offset, int maximum, int viewportWidth,
                            int cueWidth, bool forward);
 
-// The last press on one of the chip row's edge cues: the one that scrolled the row, or one that
-// continued it. Once a cue has scrolled the row to its end it is gone and a chip lies under the
-// pointer; the rest of a quick series of clicks on the cue must not remove that chip.
-struct ChipRowCueHold {
-  std::uint64_t timestamp = 0;  // the press's, in milliseconds
-  bool forward = true;          // the trailing cue; the leading one else
+// The room the chip row keeps at its ends, outside its items.
+struct ChipRowEnds {
+  int leading = 0;
+  int trailing = 0;
+  friend bool operator==(const ChipRowEnds&, const ChipRowEnds&) = default;
 };
 
-// Whether a press at `timestamp`, `x` across the row's room (`viewportWidth` wide), continues the
-// clicks on the cue `hold` tells of: pressed within the double-click interval after that cue's last
-// press, where the cue reaches in from its edge (`cueWidth`). Such a press is swallowed, and it
-// becomes the cue's last press; a press later or elsewhere reaches the chip.
-bool continuesChipRowCueClicks(const ChipRowCueHold& hold, std::uint64_t timestamp, int x, int viewportWidth,
-                               int cueWidth, int doubleClickIntervalMs);
+// The chip row's ends for items `itemsWidth` wide (the title, the chips and the gaps between them)
+// shown in a room `viewportWidth` wide: the bar's `padding` before the title and nothing after the
+// last chip while they fit; once they do not, each end as wide as a cue (`cueWidth`) at least, so
+// that with the row scrolled to either end no item lies under the cue there.
+ChipRowEnds chipRowEnds(int itemsWidth, int viewportWidth, int padding, int cueWidth);
 
 inline constexpr std::string_view kActiveFilterChipSymbol = "xmark.circle";
 inline constexpr std::string_view kActiveFilterResetSymbol = "xmark.circle.fill";

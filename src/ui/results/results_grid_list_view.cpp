@@ -220,7 +220,10 @@ void ResultsGridListView::followMousePress(QObject* target, const QPointF& globa
     if (!isOpenedOver(*widget->window(), *window())) hasKeyboardOwnership_ = false;
     return;
   }
-  hasKeyboardOwnership_ = rect().contains(mapFromGlobal(globalPosition.toPoint()));
+  // A press elsewhere in the window that leaves the grid the keyboard (a label, the header's empty
+  // space, a button that takes no focus from a click) leaves it every one of its keys; one that takes
+  // the focus away takes them with it (focusOutEvent).
+  if (rect().contains(mapFromGlobal(globalPosition.toPoint()))) hasKeyboardOwnership_ = true;
 }
 
 void ResultsGridListView::applyFocusRequest(bool retryOnFailure) {
@@ -251,6 +254,11 @@ void ResultsGridListView::focusInEvent(QFocusEvent* event) {
 void ResultsGridListView::focusOutEvent(QFocusEvent* event) {
   if (qApp->autoSipEnabled() && testAttribute(Qt::WA_InputMethodEnabled))
     QGuiApplication::inputMethod()->hide();
+  // The focus has moved on by now. Another widget of the window has it: the keys are that widget's
+  // until the grid has the focus and the ownership back. A popup or another window takes the focus
+  // only while it shows.
+  const QWidget* next = QApplication::focusWidget();
+  if (next != nullptr && next != this && next->window() == window()) hasKeyboardOwnership_ = false;
   event->accept();
 }
 

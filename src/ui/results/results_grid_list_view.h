@@ -20,9 +20,11 @@
 // or filter popover over the grid. A refused key propagates.
 //
 // Keyboard ownership: the arrows work whenever the grid has the keyboard focus, but Space, Delete,
-// Ctrl+Z and Ctrl+A only while the grid owns the keyboard. A press of the mouse elsewhere in the
-// window (a label, which takes no focus, included) or in another window takes that away; a press in
-// the grid, a handled arrow or a focus request gives it back, and closing the gate takes it away.
+// Ctrl+Z and Ctrl+A only while the grid owns the keyboard. The focus moving to another widget of the
+// window, or a press of the mouse in another window, takes that away; a press elsewhere in the window
+// that leaves the grid the focus (a label, the header's empty space, a button that takes no focus
+// from a click) leaves it all of its keys. A press in the grid, a handled arrow or a focus request
+// gives it back, and closing the gate takes it away.
 // A menu or dialog opened over the window (the tile's context menu, an alert one of its items
 // brings) has the keys while it shows: a press in it changes nothing, and the context menu gives
 // the grid the keyboard back when it closes.

@@ -69,6 +69,8 @@ ResultsHeader::ResultsHeader(ResultsModel& results, FiltersModel& filters,
   sort_ = new QComboBox(this);
   sort_->setObjectName("results.sort");
   sort_->setFixedWidth(ResultsHeaderPresentation::kSortMenuWidth);
+  // A sort chosen with the mouse leaves the keyboard with the grid; Tab still reaches the menu.
+  sort_->setFocusPolicy(Qt::TabFocus);
   connect(sort_, &QComboBox::activated, this, [this](int index) {
     if (index < 0 || index >= static_cast<int>(presentation_.sortOptions.size())) return;
     const ImageSearchSort sort = presentation_.sortOptions[static_cast<std::size_t>(index)].sort;

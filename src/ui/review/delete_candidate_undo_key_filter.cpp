@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 
+#include "ui/common/key_taking_control.h"
 #include "ui/review/delete_candidate_undo_shortcut.h"
 
 namespace lorvex::ui {
@@ -24,7 +25,7 @@ bool DeleteCandidateUndoKeyFilter::handleKeyPress(QWidget* receiver, int key,
   // press while it propagates are not asked again.
   QWidget* focus = window_->focusWidget();
   if (receiver != (focus != nullptr ? focus : window_.data())) return false;
-  if (isTextInputActive(receiver)) return false;
+  if (isTextInputActive(receiver) || isKeyTakingControl(receiver)) return false;
   if (!isUndoShortcut(key, modifiers)) return false;
   if (!onUndo_) return false;
   return onUndo_();

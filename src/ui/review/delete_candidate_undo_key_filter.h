@@ -1,9 +1,10 @@
 // Ctrl+Z for delete-candidate undo in one window. An application event filter that looks only at
 // key presses delivered to a widget of its own window, and only at their first delivery (to the
 // focus widget, or to the window when nothing has focus), so a press that propagates to parent
-// widgets asks once. It stands aside while the user types in a text field and while disabled, and
-// consumes the press only when `onUndo` reports that it undid something; otherwise the press goes
-// on to the widgets as if the filter were not there.
+// widgets asks once. It stands aside while the user types in a text field, while a control that
+// takes keys of its own has the focus (key_taking_control.h) and while disabled, and consumes the
+// press only when `onUndo` reports that it undid something; otherwise the press goes on to the
+// widgets as if the filter were not there.
 //
 // The filter is a child of its window: it goes with it, and leaves the application's filters then.
 //

@@ -640,6 +640,15 @@ void TrashReviewCandidateGrid::placeFooter() {
   footer_->setGeometry(0, top, viewport()->width(), footer_->sizeHint().height());
 }
 
+void TrashReviewCandidateGrid::mousePressEvent(QMouseEvent* event) {
+  // The item view scrolls a pressed tile that is cut at the grid's edge into view a double-click
+  // interval after the press, under the pointer: the next click would land on another image. Its
+  // automatic scroll stays on for the keys.
+  setAutoScroll(false);
+  QListView::mousePressEvent(event);
+  setAutoScroll(true);
+}
+
 void TrashReviewCandidateGrid::keyPressEvent(QKeyEvent* event) {
   const bool activates =
       event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;

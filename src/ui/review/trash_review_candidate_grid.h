@@ -2,8 +2,10 @@
 // appended as rows, a changed selection repainted, any other change a reset), a delegate that
 // paints each candidate tile, and the view that lays tiles out in adaptive columns and turns a
 // click, or Space, Return or Enter on the current tile, into a toggle of that candidate's
-// selection. The view's selection model mirrors the review's selection (the view never changes it
-// itself), so that each tile tells assistive technology whether it is selected.
+// selection. A click, with Ctrl or Shift or without, never scrolls the grid: the tile under the
+// pointer stays there for the next click. The keys scroll to the tile they move to. The view's selection
+// model mirrors the review's selection (the view never changes it itself), so that each tile tells assistive
+// technology whether it is selected.
 //
 // A tile's first paint after the list changed tells the grid that it came into view: the grid
 // then asks the results for the record's thumbnail and the review for the next page when the tile is among
@@ -140,6 +142,7 @@ class TrashReviewCandidateGrid : public QListView {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void updateGeometries() override;
   void scrollContentsBy(int dx, int dy) override;

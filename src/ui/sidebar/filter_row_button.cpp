@@ -9,7 +9,8 @@ namespace lorvex::ui {
 FilterRowButton::FilterRowButton(FilterRowMetrics metrics, QWidget* parent)
     : QAbstractButton(parent), metrics_(metrics) {
   setCheckable(true);
-  setFocusPolicy(Qt::StrongFocus);
+  // A click leaves the keyboard where it was (the grid keeps its keys); Tab reaches the row.
+  setFocusPolicy(Qt::TabFocus);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   setAttribute(Qt::WA_Hover);
 }

@@ -65,6 +65,7 @@ QPushButton* linkButton(QWidget* parent) {
   button->setFlat(true);
   button->setCursor(Qt::PointingHandCursor);
   button->setAutoDefault(false);
+  button->setFocusPolicy(Qt::TabFocus);
   button->setStyleSheet("QPushButton { border: none; padding: 0; text-align: left; }");
   return button;
 }
@@ -100,7 +101,7 @@ void FilterSection::buildSavedTags(QVBoxLayout& layout) {
   addTag_->setIconSize(QSize(12, 12));
   addTag_->setFixedSize(20, 20);
   addTag_->setAutoRaise(true);
-  addTag_->setFocusPolicy(Qt::StrongFocus);
+  addTag_->setFocusPolicy(Qt::TabFocus);
   const QString addTagText = qtText(localizer_.lookup(Key::filterTagAdd));
   setPlainToolTip(*addTag_, addTagText);
   addTag_->setAccessibleName(addTagText);
@@ -152,7 +153,7 @@ void FilterSection::buildModelFilter(QVBoxLayout& layout) {
   modelClear_->setIcon(tintedSymbolIcon("xmark.circle.fill", roleColor(ColorRole::secondary)));
   modelClear_->setFixedSize(22, 22);
   modelClear_->setAutoRaise(true);
-  modelClear_->setFocusPolicy(Qt::StrongFocus);
+  modelClear_->setFocusPolicy(Qt::TabFocus);
   const QString clearText = qtText(localizer_.lookup(Key::filterModelClear));
   setPlainToolTip(*modelClear_, clearText);
   modelClear_->setAccessibleName(clearText);
@@ -183,6 +184,7 @@ void FilterSection::buildAspects(QVBoxLayout& layout) {
 void FilterSection::buildSwitches(QVBoxLayout& layout) {
   favoritesOnly_ = new QCheckBox(mnemonicSafe(qtText(localizer_.lookup(Key::filterFavoriteOnly))), this);
   favoritesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterFavoriteOnly));
+  favoritesOnly_->setFocusPolicy(Qt::TabFocus);
   // clicked, never toggled: a programmatic set must not call the store.
   connect(favoritesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
     startFilterTask([checked](FiltersModel& f) { return f.setOnlyFavoritesFilter(checked); });
@@ -191,6 +193,7 @@ void FilterSection::buildSwitches(QVBoxLayout& layout) {
   deleteCandidatesOnly_ =
       new QCheckBox(mnemonicSafe(qtText(localizer_.lookup(Key::filterDeleteCandidatesOnly))), this);
   deleteCandidatesOnly_->setObjectName(qtText(accessibility_id::kSidebarFilterDeleteCandidatesOnly));
+  deleteCandidatesOnly_->setFocusPolicy(Qt::TabFocus);
   connect(deleteCandidatesOnly_, &QCheckBox::clicked, this, [this](bool checked) {
     startFilterTask([checked](FiltersModel& f) { return f.setOnlyDeleteCandidatesFilter(checked); });
   });

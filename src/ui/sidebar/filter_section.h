@@ -2,7 +2,8 @@
 // button that opens the tag popover, the model filter with the one that opens the model popover and
 // its clear button, the aspects, and the favorites and delete-candidate switches. Every click goes
 // to the filters model; the popovers follow the presentation's flags, and the keyboard focus goes
-// back to the control that opened one once it has gone.
+// back to the control that opened one once it has gone. Its buttons and switches take no keyboard
+// focus from a click, so the results grid keeps every one of its keys; Tab reaches them.
 //
 // Its widgets are kept and updated, not rebuilt: the models' signals schedule one update on the next
 // event-loop turn, and saved-tag rows are reused by tag.

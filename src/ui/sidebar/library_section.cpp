@@ -79,6 +79,7 @@ LibrarySection::LibrarySection(LibraryModel& library, const ResultsModel& result
                                mnemonicSafe(qtText(localizer_.lookup(Key::libraryAddFolder))), body_);
   addFolder_->setObjectName(qtText(accessibility_id::kSidebarLibraryAddFolder));
   addFolder_->setAutoDefault(false);
+  addFolder_->setFocusPolicy(Qt::TabFocus);
   connect(addFolder_, &QPushButton::clicked, this, [this] { showFolderImporter_(); });
   body->addWidget(addFolder_, 0, Qt::AlignLeft);
   folderRowsLayout_ = new QVBoxLayout;
@@ -88,6 +89,7 @@ LibrarySection::LibrarySection(LibraryModel& library, const ResultsModel& result
                                  mnemonicSafe(qtText(localizer_.lookup(Key::libraryAllowAccess))), body_);
   allowAccess_->setObjectName("sidebar.library.allowAccess");
   allowAccess_->setAutoDefault(false);
+  allowAccess_->setFocusPolicy(Qt::TabFocus);
   connect(allowAccess_, &QPushButton::clicked, this, [this] {
     if (repairPath_) reauthorizeFolder_(*repairPath_);
   });

@@ -55,7 +55,7 @@ struct ScanFailureDiagnosticsPresentation {
       const ImageLibraryScanSummary& summary, const std::optional<ImageLibraryScanDiagnosticContext>& context,
       const AppLocalization& localizer, const ViewResourceDisplay& resourceDisplay);
 
-  // "1 of 11 files could not be indexed, and 1 folder could not be read; 10 images were indexed."
+  // "Files not indexed: 1 of 11, and 1 folder could not be read. Images indexed: 10."
   static std::string makeSummaryText(const ImageLibraryScanSummary& summary,
                                      const AppLocalization& localizer);
   // The sidebar's line for the same failures: "2 files could not be read", "1 folder could not be

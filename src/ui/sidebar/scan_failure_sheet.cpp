@@ -7,10 +7,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
-#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 
 #include "ui/common/clipboard.h"
 #include "ui/common/plain_text.h"
@@ -158,15 +156,10 @@ ScanFailureDiagnosticsSheet::ScanFailureDiagnosticsSheet(QWidget* parent,
   context_ = captionLabel(new WrappedTextLabel({}, content_));
   details->addWidget(context_);
   // The folders, which a person may select: broken anywhere inside a path, Japanese between its
-  // phrases, and at most the first two lines shown, whole (a Japanese line, drawn in the fallback
-  // font, is the taller).
+  // phrases, at most two whole lines, cut in the middle when there are more.
   roots_ = captionLabel(new SelectableWrappedText(content_));
   roots_->setObjectName("scanFailure.roots");
-  QTextDocument twoLines;
-  twoLines.setDefaultFont(roots_->font());
-  twoLines.setDocumentMargin(0);
-  twoLines.setPlainText(QStringLiteral("Ag\u5199\nAg\u5199"));
-  roots_->setMaximumHeight(static_cast<int>(std::ceil(twoLines.size().height())) + 2 * roots_->frameWidth());
+  roots_->setMaximumLineCount(2);
   details->addWidget(roots_);
   guidance_ = captionLabel(new WrappedTextLabel({}, content_));
   details->addWidget(guidance_);

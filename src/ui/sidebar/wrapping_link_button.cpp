@@ -20,6 +20,7 @@ constexpr int kVerticalPadding = 1;
 WrappingLinkButton::WrappingLinkButton(QWidget* parent) : QPushButton(parent) {
   setFlat(true);
   setAutoDefault(false);
+  setFocusPolicy(Qt::TabFocus);
   setCursor(Qt::PointingHandCursor);
   QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
   policy.setHeightForWidth(true);

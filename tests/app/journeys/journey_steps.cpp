@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLayout>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QTextLayout>
 #include <QThreadPool>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cstring>
@@ -43,6 +45,7 @@
 #include "ui/common/app_localization.h"
 #include "ui/common/selectable_wrapped_text.h"
 #include "ui/common/wrapped_text_label.h"
+#include "ui/results/quick_look_preview_overlay.h"
 #include "ui/results/results_grid_list_view.h"
 #include "ui/review/trash_review_candidate_grid.h"
 #include "ui/review/trash_summary_view.h"
@@ -279,27 +282,37 @@ void resetFiltersInReach(Driver& d, const std::string& when) {
   }
 }
 
-// Quick clicks on the trailing cue, more than there are chips to pass: the row goes to its end, and
-// the clicks that land where the cue was once it has gone remove no chip.
+// Clicks on the trailing cue, more than there are chips to pass, with the pointer kept where it is:
+// quick ones (each press within a double-click interval of the one before) and slow ones (each
+// after the window has done with the one before, more than a double-click interval later). Either
+// way the row goes to its end, the cue stays where it was, and no click removes a chip.
 void cueClickedPastTheEnd(Driver& d, const std::string& when) {
   auto* row = qobject_cast<QScrollArea*>(d.shown("results.filterSummary.scroll"));
   if (!d.check(row != nullptr, when + ": the chips row shows")) return;
   if (row->widget()->width() <= row->viewport()->width()) return;  // every chip shows: no cue
   QScrollBar* bar = row->horizontalScrollBar();
-  QWidget* cue = d.shown("results.filterSummary.more");
-  if (!d.check(cue != nullptr && bar->value() < bar->maximum(), when + ": the row shows a cue at its end"))
-    return;
   const FilterSelection filters = d.app().store().filters().selection();
-  QWidget* top = cue->window();
-  const QPoint at = cue->mapTo(top, QPoint(cue->width() - 7, cue->height() / 2));
-  for (int click = 0; click < row->widget()->layout()->count() + 2; ++click) {
-    if (click > 0)
-      QTest::lastMouseTimestamp -= QTest::mouseDoubleClickInterval;  // quicker than a double-click
-    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, at);
+  for (const bool quick : {true, false}) {
+    for (int turn = 0; turn < 40 && bar->value() > 0; ++turn) d.wheel(row->viewport(), QPoint(0, 120));
+    QWidget* cue = d.shown("results.filterSummary.more");
+    if (!d.check(cue != nullptr && bar->value() < bar->maximum(), when + ": the row shows a cue at its end"))
+      return;
+    QWidget* top = cue->window();
+    const QPoint at = cue->mapTo(top, QPoint(cue->width() - 7, cue->height() / 2));
+    for (int click = 0; click < row->widget()->layout()->count() + 2; ++click) {
+      if (quick && click > 0) QTest::lastMouseTimestamp -= QTest::mouseDoubleClickInterval;
+      if (!quick) QTest::lastMouseTimestamp += QApplication::doubleClickInterval();
+      QWidget* under = top->childAt(at);
+      d.check(under == cue, when + ": the cue is under the pointer for click " + std::to_string(click + 1) +
+                                " (" + Driver::nameOf(under) + " is)");
+      QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, at);
+      if (!quick) d.settle();
+    }
+    d.settle();
+    d.check(bar->value() == bar->maximum() && d.app().store().filters().selection() == filters,
+            when + (quick ? ": quick" : ": slow") +
+                " clicks on the cue take the row to its end and remove no chip");
   }
-  d.settle();
-  d.check(bar->value() == bar->maximum() && d.app().store().filters().selection() == filters,
-          when + ": quick clicks on the cue take the row to its end and remove no chip");
   d.step("chipsAtTheirEnd");
 }
 
@@ -357,6 +370,30 @@ void firstLaunch(Driver& d) {
   d.step("thumbnails");
 }
 
+// A click on the results header's empty space, between its count and its buttons.
+void clickHeaderSpace(Driver& d) {
+  QWidget* header = d.control("results.header");
+  QWidget* status = d.control("results.status");
+  QWidget* help = d.control("results.shortcutHelp");
+  if (header == nullptr || status == nullptr || help == nullptr) return;
+  const int left = status->mapTo(header, QPoint(status->width(), 0)).x();
+  const int right = help->mapTo(header, QPoint(0, 0)).x();
+  d.click(header, Qt::NoModifier,
+          QPoint((left + right) / 2, status->mapTo(header, status->rect().center()).y()));
+}
+
+// The sort of `row` chosen from the header's menu with the mouse, its results shown.
+void chooseSort(Driver& d, int row) {
+  auto* sort = d.control<QComboBox>("results.sort");
+  if (sort == nullptr) return;
+  d.click(sort);
+  auto* list = qobject_cast<QAbstractItemView*>(sort->view());
+  if (!d.waitUntil([&] { return list != nullptr && list->isVisible(); }, "the sort menu to open")) return;
+  d.click(list->viewport(), Qt::NoModifier, list->visualRect(list->model()->index(row, 0)).center());
+  d.waitUntil([&] { return !list->isVisible() && sort->currentIndex() == row; }, "the sort to be chosen");
+  countsMatch(d, "the sort chosen");
+}
+
 void browse(Driver& d) {
   ResultsGridListView* view = grid(d);
   if (view == nullptr || view->gridModel().rowCount() < 8) {
@@ -400,25 +437,35 @@ void browse(Driver& d) {
   d.check(selectedCount(d) >= 3, "Shift+click extends the selection to the clicked tile");
   d.step("selection");
 
-  // A click elsewhere in the window (the header's count, which takes no focus) takes Space and
-  // Delete away from the grid; an arrow gives them back.
+  // Clicks in the header leave the grid every one of its keys: on its count, on its empty space, and a
+  // sort chosen from its menu. D marks the focused image and Ctrl+Z takes the mark back, Space
+  // previews the image focused then; the sort chosen back, an arrow moves on.
   clickTile(d, *view, 2);
+  auto* sort = d.control<QComboBox>("results.sort");
+  const int sortBefore = sort != nullptr ? sort->currentIndex() : 0;
   d.click(d.control("results.status"));
+  clickHeaderSpace(d);
+  chooseSort(d, sortBefore == 0 ? 1 : 0);
+  const std::optional<std::string> marked = primaryPath(d);
+  d.press(Qt::Key_D);
+  d.check(marked && libraryPaths(d, {.deleteCandidates = true}) == std::vector{*marked},
+          "D after clicks in the header marks the focused image");
+  d.press(Qt::Key_Z, Qt::ControlModifier);
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 0, "Ctrl+Z after clicks in the header unmarks it");
+  const std::optional<std::string> previewed = primaryPath(d);
   d.press(Qt::Key_Space);
-  d.check(d.shown("quickLook.image") == nullptr,
-          "Space after a click on the header's count opens no preview");
-  d.press(Qt::Key_Delete);
-  d.check(libraryCount(d, {.deleteCandidates = true}) == 0,
-          "Delete after a click on the header's count marks nothing");
-  d.check(d.shown("review.deleteCandidate.feedback") == nullptr, "and no banner shows");
-  d.press(Qt::Key_A, Qt::ControlModifier);
-  d.check(selectedCount(d) == 1, "Ctrl+A after a click on the header's count selects nothing more");
-  d.press(Qt::Key_Right);
-  d.check(primaryPath(d) == pathAt(*view, 3), "an arrow still moves the focus");
-  d.press(Qt::Key_Space);
-  d.control("quickLook.image", {.fit = TextFit::mayElide});
+  auto* preview = qobject_cast<ui::QuickLookPreviewOverlay*>(d.shown("quickLookPreview"));
+  d.check(preview != nullptr && previewed && preview->path() == *previewed,
+          "Space after clicks in the header previews the focused image");
   d.press(Qt::Key_Escape);
   d.waitUntil([&] { return d.shown("quickLook.image") == nullptr; }, "the preview to close");
+  d.waitUntil([&] { return d.shown("review.deleteCandidate.feedback") == nullptr; },
+              "the banner to leave the header");
+  chooseSort(d, sortBefore);
+  clickTile(d, *view, 2);
+  d.press(Qt::Key_Right);
+  d.check(primaryPath(d) == pathAt(*view, 3), "an arrow moves the focus");
+  d.step("keysAfterHeaderClicks");
 
   // A choice clicked in a tile's context menu (the first tile's favourite, on, then off) leaves the
   // grid its keys.
@@ -481,6 +528,16 @@ void tags(Driver& d) {
 
   d.press(Qt::Key_Escape);
   d.waitUntil([&] { return popover == nullptr || !popover->isVisible(); }, "the tag popover to close");
+  // The tag button has the keyboard back, on purpose: none of the grid's keys acts, not even the
+  // window-wide D.
+  QWidget* addTag = d.control(name(id::kSidebarFilterAddTag));
+  d.waitUntil([&] { return addTag != nullptr && QApplication::focusWidget() == addTag; },
+              "the keyboard to come back to the tag button");
+  const std::optional<std::string> focused = primaryPath(d);
+  d.press(Qt::Key_D);
+  d.press(Qt::Key_Right);
+  d.check(libraryCount(d, {.deleteCandidates = true}) == 0 && primaryPath(d) == focused,
+          "with the keyboard on the tag button, neither D nor an arrow acts on the grid");
   d.control("results.filterSummary");
   chip(d, QStringLiteral("results.filterReset"));
   countsMatch(d, "three tag filters");
@@ -684,8 +741,23 @@ void review(Driver& d) {
   countsMatch(d, "after the move to the Trash");
 }
 
+// Runs the window's events until the item view's delayed scroll of a tile just pressed would have
+// run: Qt starts it at the press, a double-click interval and 100 ms long, and lets such a timer run
+// up to a twentieth late. A timer of our own, started after that press and due later than that, fires
+// in the same turn as Qt's or after it, however loaded the machine is.
+void letDelayedScrollRun(Driver& d) {
+  QTimer after;
+  after.setTimerType(Qt::PreciseTimer);
+  after.setSingleShot(true);
+  bool passed = false;
+  QObject::connect(&after, &QTimer::timeout, [&passed] { passed = true; });
+  after.start((QApplication::doubleClickInterval() + 100) * 11 / 10 + 1);
+  d.waitUntil([&] { return passed; }, "the item view's delayed scroll to have had its turn");
+}
+
 // The review's grid, its selection cleared and scrolled to show a row cut at its top and one at its
-// bottom: a click on each selects exactly those two images, and neither moves the tiles (the outcome above
+// bottom: a click, a Ctrl-click and a Shift-click on them select exactly those two images, and none
+// moves the tiles, at once or once the item view's delayed scroll would have run (the outcome above
 // the footer takes each selection in without a change of its height).
 void clickTilesAtTheEdges(Driver& d, QListView& tiles) {
   d.click(d.control("deleteCandidateReview.clearSelection", {.within = tiles.window()}));
@@ -708,11 +780,19 @@ void clickTilesAtTheEdges(Driver& d, QListView& tiles) {
     return index.data(ui::TrashReviewCandidateModel::PathRole).toString().toStdString();
   };
   const PathSet meant{pathOf(top), pathOf(bottom)};
-  for (const QPoint at : {QPoint(x, topRect.bottom() / 2), QPoint(x, (bottomRect().top() + height) / 2)}) {
-    d.click(tiles.viewport(), Qt::NoModifier, at);
-    d.check(bar->value() == scrolled, "a click on a tile leaves the grid where it was (it moved from " +
-                                          std::to_string(scrolled) + " to " + std::to_string(bar->value()) +
-                                          ")");
+  const QPoint onTop(x, topRect.bottom() / 2);
+  const QPoint onBottom(x, (bottomRect().top() + height) / 2);
+  // The bottom tile toggled three times: selected in the end.
+  for (const auto& [at, modifiers] : {std::pair{onTop, Qt::KeyboardModifiers(Qt::NoModifier)},
+                                      {onBottom, Qt::ControlModifier},
+                                      {onBottom, Qt::ShiftModifier},
+                                      {onBottom, Qt::NoModifier}}) {
+    d.click(tiles.viewport(), modifiers, at);
+    const int atOnce = bar->value();
+    letDelayedScrollRun(d);
+    d.check(atOnce == scrolled && bar->value() == scrolled,
+            "a click on a tile leaves the grid where it was (it moved from " + std::to_string(scrolled) +
+                " to " + std::to_string(atOnce) + " at once, to " + std::to_string(bar->value()) + " later)");
   }
   d.check(d.app().store().trash().trashReviewBrowser().selectedPaths() == meant,
           "exactly the two clicked images are selected");
@@ -826,6 +906,17 @@ void relaunch(Driver& d) {
   const QSize size = d.app().window().size();
   d.step("beforeQuit");
 
+  // Ctrl+Q quits from under a sheet as the menu's Quit does: the window closes, keeping its state.
+  d.click(d.control("results.shortcutHelp"));
+  QPointer<QWidget> sheet = d.control("shortcutHelp");
+  d.step("sheetBeforeQuit");
+  bool closed = false;
+  const QMetaObject::Connection closing =
+      QObject::connect(&d.app().window(), &app::MainWindow::closed, [&closed] { closed = true; });
+  d.press(Qt::Key_Q, Qt::ControlModifier);
+  QObject::disconnect(closing);
+  d.check(sheet != nullptr && closed && !d.app().window().isVisible(),
+          "Ctrl+Q under the shortcut help closes the window as Quit does");
   d.check(d.app().quit(), "quitting leaves no library work running");
   // Until the folder list is read the window does not yet know it holds a folder: it never greets
   // the person as on a first launch meanwhile.

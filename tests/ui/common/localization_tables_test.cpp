@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -171,6 +172,55 @@ TEST_P(LocalizationTablesTest, PlaceholdersMatchTheArgumentsTheirCallersPass) {
     }
     const std::string formatted = formatLocalizedText(text, arguments, ".");
     EXPECT_EQ(formatted.find('%'), std::string::npos) << key << ": " << formatted;
+  }
+}
+
+// Where a count of one can come, the English text never says "1 files": a count goes before its noun
+// in the form that agrees with it, or stands apart from it ("Images indexed: 1"). A ".other" text is
+// chosen by its first count (the summary of files and folders by the folders) for counts other than
+// one; every other count may be one, but for those that never are where their callers pass them.
+TEST(LocalizationTableTest, EnglishCountsAgreeWithTheirNouns) {
+  const std::map<std::string_view, std::size_t> choosingCount = {
+      {"scanFailure.details.summary.filesAndFolders.other", 3}};
+  // A bulk title names two targets or more, files and folders together are two at least, and the
+  // text-chunk limits are the reader's constants.
+  const std::map<std::string_view, std::set<std::size_t>> neverOne = {
+      {"review.bulkActionTitle", {1}},
+      {"library.failedFileAndFolderCount", {0}},
+      {"metadata.warning.skippedTextChunks.one", {1, 2}},
+      {"metadata.warning.skippedTextChunks.other", {1, 2}}};
+  const std::set<std::string_view> pluralNouns = {"images",     "files",  "folders",
+                                                  "candidates", "chunks", "bytes"};
+  const LocalizationTable table = bundledLocalizationTable(kEnglishLanguage);
+  for (const auto& [key, kinds] : argumentKinds()) {
+    const auto found = table.find(std::string(key));
+    if (found == table.end() || key.ends_with(".plus")) continue;  // "500+ images" counts more than one
+    const bool other = key.ends_with(".other");
+    const std::size_t chosenBy = choosingCount.contains(key) ? choosingCount.at(key) : 0;
+    FormatArguments arguments;
+    for (std::size_t index = 0; index < kinds.size(); ++index) {
+      const bool notOne =
+          (other && index == chosenBy) || (neverOne.contains(key) && neverOne.at(key).contains(index));
+      if (kinds[index] == Kind::integer) arguments.emplace_back(std::int64_t{notOne ? 2 : 1});
+      if (kinds[index] == Kind::decimal) arguments.emplace_back(1.5);
+      if (kinds[index] == Kind::text) arguments.emplace_back(std::string("x"));
+    }
+    const std::string text = formatLocalizedText(found->second, arguments, ".");
+    std::vector<std::string> words;
+    std::istringstream stream(text);
+    for (std::string word; stream >> word;) {
+      constexpr std::string_view kPunctuation = "()[],.;:!?\"'";
+      const std::size_t first = word.find_first_not_of(kPunctuation);
+      const std::size_t last = word.find_last_not_of(kPunctuation);
+      words.push_back(first == std::string::npos ? std::string() : word.substr(first, last - first + 1));
+    }
+    // "1 file", "1 changed file": the noun right after the count or after one word describing it.
+    for (std::size_t index = 0; index < words.size(); ++index) {
+      if (words[index] != "1") continue;
+      for (std::size_t next = index + 1; next < std::min(index + 3, words.size()); ++next) {
+        EXPECT_FALSE(pluralNouns.contains(words[next])) << key << ": " << text;
+      }
+    }
   }
 }
 

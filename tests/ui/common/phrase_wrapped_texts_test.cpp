@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
@@ -78,8 +79,9 @@ TEST_F(PhraseWrappedTextsTest, TheWelcomeBreaksBetweenPhrasesAtEveryWidth) {
   }
 }
 
-// A message box's texts break between phrases ("しま / すか？" was Qt's); Ctrl+C on the box copies
-// its texts as written.
+// A message box's texts break between phrases ("しま / すか？" was Qt's); what a person copies from
+// a label with Ctrl+C is the text as written, and a click that copies nothing leaves the clipboard as
+// another program left it.
 TEST_F(PhraseWrappedTextsTest, AMessageBoxBreaksBetweenPhrasesAndCopiesItsTexts) {
   const QString title = japanese("library.syncRegisteredFolder.title");
   const QString message = japanese("platform.reveal.failed.message", {"NovelAI outputs"}) +
@@ -108,6 +110,12 @@ TEST_F(PhraseWrappedTextsTest, AMessageBoxBreaksBetweenPhrasesAndCopiesItsTexts)
   lines = testing::drawnLines(*label);
   EXPECT_GT(lines.size(), 1);
   EXPECT_TRUE(testing::endsBetweenPhrases(changed, lines)) << lines.join('|').toStdString();
+
+  // Another program's text, joiners and all, stays on the clipboard after a click on the label.
+  const QString elsewhere = QStringLiteral("A") + kWordJoiner + QStringLiteral("B");
+  QApplication::clipboard()->setText(elsewhere);
+  QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+  EXPECT_EQ(QApplication::clipboard()->text(), elsewhere);
 
   // Copied with Ctrl+C from the label, its text selected whole.
   label->setSelection(0, static_cast<int>(label->text().size()));

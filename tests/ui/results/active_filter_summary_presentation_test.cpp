@@ -106,21 +106,30 @@ TEST(ActiveFilterSummaryPresentationTest, AnEdgeCueClickScrollsTheRowByOneItem) 
   }
 }
 
-// A room 200 wide, cues 28 wide, a double-click interval of 400 ms, the cue last pressed at 1000.
-TEST(ActiveFilterSummaryPresentationTest, APressContinuesACuesClicksOnlyAtItsPlaceWithinTheInterval) {
-  // forward, timestamp, x: the cue's place at once and just within the interval; the interval over
-  // (a deliberate click); beside the cue's place; before its press; the other edge.
-  for (const auto& [forward, timestamp, x, continues] : {std::tuple{true, 1000, 185, true},
-                                                         {true, 1399, 172, true},
-                                                         {true, 1400, 185, false},
-                                                         {true, 1100, 171, false},
-                                                         {true, 999, 185, false},
-                                                         {false, 1100, 27, true},
-                                                         {false, 1100, 28, false},
-                                                         {false, 1100, 185, false}}) {
-    EXPECT_EQ(continuesChipRowCueClicks({1000, forward}, timestamp, x, 200, 28, 400), continues)
-        << forward << " " << timestamp << " " << x;
+// A room 200 wide, the bar's padding 12, cues 28 wide: items that fit keep the padding alone; items
+// that do not get a cue's width at each end, and cue clicks then take the row to either end with no
+// item under the cue there.
+TEST(ActiveFilterSummaryPresentationTest, AnOverflowingChipRowKeepsACuesWidthAtEachEnd) {
+  for (const auto& [itemsWidth, padding, expected] : {std::tuple{100, 12, ChipRowEnds{12, 0}},
+                                                      {188, 12, ChipRowEnds{12, 0}},
+                                                      {189, 12, ChipRowEnds{28, 28}},
+                                                      {375, 12, ChipRowEnds{28, 28}},
+                                                      {375, 40, ChipRowEnds{40, 28}}}) {
+    EXPECT_EQ(chipRowEnds(itemsWidth, 200, padding, 28), expected) << itemsWidth << " " << padding;
   }
+  // The items of the test above, 375 wide, moved past the leading end: 431 wide in all.
+  const ChipRowEnds ends = chipRowEnds(375, 200, 12, 28);
+  const std::vector<ChipRowSpan> items{{28, 76}, {85, 185}, {194, 294}, {303, 403}};
+  const int maximum = items.back().right + ends.trailing - 200;
+  int offset = 0;
+  for (int click = 0; click < 6; ++click)
+    offset = chipRowCueScrollTarget(items, offset, maximum, 200, 28, true);
+  EXPECT_EQ(offset, maximum);
+  EXPECT_LE(items.back().right - offset, 200 - 28);
+  for (int click = 0; click < 6; ++click)
+    offset = chipRowCueScrollTarget(items, offset, maximum, 200, 28, false);
+  EXPECT_EQ(offset, 0);
+  EXPECT_GE(items.front().left - offset, 28);
 }
 
 TEST(ActiveFilterSummaryPresentationTest, ReadsTheStoreWithConceptsOnlyWhileTheyAreEnabled) {

@@ -157,7 +157,11 @@ TEST_F(ReviewLibraryTest, MarkUndoReviewTrashAndRecover) {
   auto* toolbar = new DeleteCandidateTrashSidebarToolbar(
       store->context(), store->library(), [&] { presentDeleteCandidateTrashReview(store->trash()); }, &window,
       &echo());
+  // Where the keyboard is in the window: the results grid, which takes no key it is not given.
+  auto* results = new QWidget(&window);
+  results->setFocusPolicy(Qt::StrongFocus);
   window.show();
+  results->setFocus();
 
   // Marking six shows the banner with Undo; Ctrl+Z takes the marks back in the library.
   markFirstSix();

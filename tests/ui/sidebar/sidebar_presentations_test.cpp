@@ -328,13 +328,13 @@ TEST(ScanFailureDiagnosticsPresentationTest, FoldersAreCountedApartFromFiles) {
     const char* countText;
   } cases[] = {
       {{12, 11, 1, {folder}},
-       "1 folder could not be read, so the files in it were not checked; 11 images were indexed.",
+       "1 folder could not be read, so the files in it were not checked. Images indexed: 11.",
        "1 folder could not be read"},
       {{12, 10, 2, {folder, file}},
-       "1 of 11 files could not be indexed, and 1 folder could not be read; 10 images were indexed.",
+       "Files not indexed: 1 of 11, and 1 folder could not be read. Images indexed: 10.",
        "2 files and folders could not be read"},
       {{12, 10, 2, {file, file}},
-       "2 of 12 files could not be indexed; 10 images were indexed.",
+       "Files not indexed: 2 of 12. Images indexed: 10.",
        "2 files could not be read"},
   };
   const auto en = AppLocalization::overTable(bundledLocalizationTable("en"), ".");
