@@ -228,6 +228,8 @@ QCoro::Task<void> ReviewModel::runDeleteCandidateRestore(
     // Nothing was written: the action stays the newest and can be tried again.
     context_.setErrorMessage(failure);
   } else {
+    // Written: a failure that stopped earlier work on the library no longer stands.
+    context_.releaseWorkFailure();
     applyDeleteCandidateRestore(*action, std::move(restored.recordsAtSavedIndex), restored.firstAbsent);
   }
   setDeleteCandidateRestoreTask({});

@@ -146,6 +146,8 @@ void ReviewModel::applyReviewUpdate(const std::vector<RecordRef>& records, Revie
     context_.setErrorMessage(std::current_exception());
     return;
   }
+  // Written: a failure that stopped earlier work on the library no longer stands.
+  context_.releaseWorkFailure();
   applyReviewStatesToResultWindow(changes);
   if (undoAction.has_value()) pushDeleteCandidateUndoAction(std::move(*undoAction));
   if (feedback.has_value()) {
