@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "services/indexing/scan_error_message.h"
 #include "store/async/scope_exit.h"
 #include "store/presentation/image_library_presentation_state.h"
 #include "store/review/review_model.h"
