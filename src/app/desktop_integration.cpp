@@ -33,7 +33,9 @@ QIcon applicationIcon() {
 }
 
 void integrateWithDesktop(QCoreApplication& application) {
-  installQtTranslations(application, ui::liveInterfaceLanguage());
+  const std::string language = ui::liveInterfaceLanguage();
+  installQtTranslations(application, language);
+  QApplication::setFont(ui::interfaceFont(language));
   QGuiApplication::setDesktopFileName(ui::qtText(kDesktopEntryName));
   QApplication::setWindowIcon(applicationIcon());
 }

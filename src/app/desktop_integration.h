@@ -1,6 +1,6 @@
 // What a Linux desktop expects of an application beyond its windows: Qt's own texts in the
-// interface's language, and the identity that ties the running windows to the installed desktop
-// entry and its icon (see the install rules in resources/desktop).
+// interface's language and a font that draws it, and the identity that ties the running windows to
+// the installed desktop entry and its icon (see the install rules in resources/desktop).
 //
 // Thread safety: GUI thread, once the application object exists.
 #pragma once
@@ -23,8 +23,9 @@ bool installQtTranslations(QCoreApplication& application, std::string_view langu
 // The application's icon: the icon theme's (the installed one) or the one built into the program.
 QIcon applicationIcon();
 
-// Qt's translations for the interface's language, the desktop entry's name (so a Wayland
-// compositor matches the windows to the entry) and the windows' icon.
+// Qt's translations and the application font (ui::interfaceFont) for the interface's language, the
+// desktop entry's name (so a Wayland compositor matches the windows to the entry) and the windows'
+// icon.
 void integrateWithDesktop(QCoreApplication& application);
 
 }  // namespace lorvex::app

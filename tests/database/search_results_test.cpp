@@ -12,6 +12,7 @@
 #include "database/sqlite_image_repository.h"
 #include "database/support/repository_connection.h"
 #include "database/support/search_library.h"
+#include "model/enum_cases.h"
 #include "model/text/paths.h"
 #include "support/temporary_folder.h"
 
@@ -32,6 +33,7 @@ class SearchResultsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::mt19937 random(20241207);
+    constexpr auto aspectClasses = allCases<ImageAspectClass>();
     auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
     for (int i = 0; i < 260; ++i) {
       LibraryImage image;
@@ -47,7 +49,7 @@ class SearchResultsTest : public ::testing::Test {
       image.missing = chance(10);
       image.favorite = chance(20);
       image.deleteCandidate = chance(12);
-      image.aspect = static_cast<ImageAspectClass>(random() % 4);
+      image.aspect = aspectClasses[random() % aspectClasses.size()];
       if (chance(70)) image.model = chance(60) ? "Model A" : "Model B";
       if (chance(60)) image.seed = static_cast<std::int64_t>(random() % 6);
       // Skewed tag frequencies: t0 on most images, t7 on few.
@@ -180,10 +182,10 @@ struct RandomQuery {
 
 RandomQuery randomQuery(std::mt19937& random, std::int64_t conceptA, std::int64_t conceptB) {
   auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
-  const ImageAspectFilter aspects[] = {ImageAspectFilter::portrait, ImageAspectFilter::landscape,
-                                       ImageAspectFilter::square};
+  constexpr auto aspects = allCases<ImageAspectFilter>();
+  constexpr auto sorts = allCases<ImageSearchSort>();
   ImageSearchQuery query;
-  query.sort = static_cast<ImageSearchSort>(random() % 4);
+  query.sort = sorts[random() % sorts.size()];
   query.limit = chance(10) ? -1 : chance(3) ? INT64_MAX : static_cast<std::int64_t>(random() % 40) + 1;
   query.offset = chance(10) ? -3 : static_cast<std::int64_t>(random() % 30);
   if (chance(40)) query.filterTags.push_back(kTags[random() % kTags.size()]);
@@ -192,8 +194,8 @@ RandomQuery randomQuery(std::mt19937& random, std::int64_t conceptA, std::int64_
   if (chance(20)) query.promptTags.push_back(kTags[random() % 4]);
   if (chance(15)) query.source = chance(50) ? "Model A" : "  Model B ";
   if (chance(15)) query.seed = static_cast<std::int64_t>(random() % 6);
-  if (chance(20)) query.aspectFilters.push_back(aspects[random() % 3]);
-  if (chance(10)) query.aspectFilters.push_back(aspects[random() % 3]);
+  if (chance(20)) query.aspectFilters.push_back(aspects[random() % aspects.size()]);
+  if (chance(10)) query.aspectFilters.push_back(aspects[random() % aspects.size()]);
   if (chance(25)) query.favorite = chance(60);
   if (chance(25)) query.deleteCandidate = chance(60);
   if (chance(25)) query.rootPaths.push_back(kFolders[random() % kFolders.size()]);

@@ -18,6 +18,16 @@
 #include "model/scan_diagnostic_context.h"
 #include "model/thumbnail_job.h"
 
+// Enumerations of the outermost anonymous namespace, which compilers each name their own way, are
+// counted alike; a case numbered past a gap is found, which the count alone would miss.
+namespace {
+enum class Outermost { first, second };
+enum class WithGap { first, second, far = 9 };
+}  // namespace
+static_assert(lorvex::enumCaseCount<Outermost>() == 2);
+static_assert(lorvex::enum_cases_detail::countFrom<WithGap, 0>() == 2 &&
+              !lorvex::enum_cases_detail::namesCasesOnlyBelow<WithGap, 2>());
+
 namespace lorvex {
 namespace {
 

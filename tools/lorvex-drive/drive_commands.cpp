@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "store/image_library_store.h"
 #include "store/store_idle.h"
@@ -65,6 +68,58 @@ std::string DriveCommands::usageLines() const {
   return lines;
 }
 
+namespace {
+
+// The count of "select N"; nothing after printing why for anything else.
+std::optional<std::size_t> selectionCount(const std::vector<std::string>& arguments) {
+  if (arguments.size() == 1) {
+    try {
+      std::size_t used = 0;
+      const unsigned long count = std::stoul(arguments[0], &used);
+      if (used == arguments[0].size()) return static_cast<std::size_t>(count);
+    } catch (const std::exception&) {
+    }
+  }
+  std::printf("error: select takes one count\n");
+  return std::nullopt;
+}
+
+// Selects the first `count` loaded results with the focus and the anchor on the first, as a click
+// on it and Shift-click on the last would.
+bool selectFirst(DriveContext& context, const std::vector<std::string>& arguments) {
+  const std::optional<std::size_t> count = selectionCount(arguments);
+  if (!count) return false;
+  const auto& records = context.store.results().resultWindow().records();
+  PathSet paths;
+  for (std::size_t i = 0; i < records.size() && i < *count; ++i) paths.insert(records[i]->file.path);
+  const std::optional<std::string> first =
+      paths.empty() ? std::nullopt : std::optional(records.front()->file.path);
+  ResultSelection& selection = context.store.results().selection();
+  selection.setPrimaryPath(first);
+  selection.setSelectedPaths(std::move(paths));
+  selection.setAnchorPath(first);
+  printSelection(context.store);
+  return true;
+}
+
+}  // namespace
+
+void printSelection(const ImageLibraryStore& store) {
+  const ResultSelection& selection = store.results().selection();
+  const PathSet selected = selection.effectiveSelectedPaths();
+  std::printf("selection: %zu selected, focus %s\n", selected.size(),
+              selection.primaryPath() ? selection.primaryPath()->c_str() : "none");
+  // In the order the results show them; any not loaded last.
+  PathSet listed;
+  for (const RecordRef& record : store.results().resultWindow().records()) {
+    if (selected.contains(record->file.path) && listed.insert(record->file.path))
+      std::printf("  %s\n", record->file.path.c_str());
+  }
+  for (const std::string_view path : selected) {
+    if (!listed.contains(path)) std::printf("  %.*s\n", static_cast<int>(path.size()), path.data());
+  }
+}
+
 void addResultCommands(DriveCommands& commands) {
   commands.add("results", "results [N]: the loaded results and their first N paths (10)",
                [](DriveContext& context, const std::vector<std::string>& arguments) {
@@ -78,6 +133,17 @@ void addResultCommands(DriveCommands& commands) {
                    }
                  }
                  context.printResults(shown);
+                 return true;
+               });
+  commands.add("select", "select N: selects the first N loaded results, the focus on the first", selectFirst);
+  commands.add("selection",
+               "selection: the number of selected results and the focus, then each selected path",
+               [](DriveContext& context, const std::vector<std::string>& arguments) {
+                 if (!arguments.empty()) {
+                   std::printf("error: selection takes no arguments\n");
+                   return false;
+                 }
+                 printSelection(context.store);
                  return true;
                });
 }

@@ -54,7 +54,11 @@ class DriveCommands {
 // when the store shows none.
 std::string shownError(const ImageLibraryStore& store);
 
-// The commands every run has.
+// "selection: N selected, focus PATH" (or "none"), then each selected path, indented, in the order
+// the results show them.
+void printSelection(const ImageLibraryStore& store);
+
+// The commands every run has: results, select, selection.
 void addResultCommands(DriveCommands& commands);
 // Filter tags, switches, sort, clearing, model and tag suggestions (drive_filter_commands.cpp).
 void addFilterCommands(DriveCommands& commands);

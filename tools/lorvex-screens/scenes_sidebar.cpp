@@ -1,11 +1,16 @@
 // The sidebar's scenes: the library with folders, an empty library, a folder needing access, a
-// sync under way, both popovers, the scan-failure sheet, the error line, the note of a library
-// rebuilt after damage and the indexing card.
+// sync under way, both popovers, the scan-failure sheet, the error line (a folder gone, a library
+// the system stopped taking writes for), the note of a library rebuilt after damage and the
+// indexing card.
 // They run over the scripted service, so each state is exactly the one named.
+#include <sqlite3.h>
+
 #include <QApplication>
 #include <QDialog>
 #include <QVBoxLayout>
+#include <cerrno>
 
+#include "database/sqlite_image_repository_error.h"
 #include "scene_registry.h"
 #include "services/image_library_service_error.h"
 #include "store/filters/filters_model_test_access.h"
@@ -181,6 +186,20 @@ const bool registered = [] {
     LibraryModelTestAccess::setLastScanSummary(context.store->library(),
                                                ImageLibraryScanSummary{20, 18, 2, {}});
   }));
+
+  // A library the system stopped taking writes for, once without the system's reason (SQLite's
+  // own words, "disk I/O error", whose "I/O" stays on one line) and once with it.
+  for (const int systemErrorNumber : {0, EPERM}) {
+    registerScene(
+        sidebarScene(systemErrorNumber == 0 ? "sidebar.errorLineLibraryIO" : "sidebar.errorLineLibraryEPERM",
+                     [systemErrorNumber](SceneContext& context) {
+                       LibraryModelTestAccess::setRegisteredFolderSummaries(context.store->library(),
+                                                                            sampleFolders("/home/ann"));
+                       context.store->context().setErrorMessage(
+                           std::make_exception_ptr(SQLiteImageRepositoryV3Error::stepFailed(
+                               "disk I/O error", SQLITE_IOERR_WRITE, systemErrorNumber)));
+                     }));
+  }
 
   Scene tagPopover = sidebarScene("sidebar.tagPopover", [](SceneContext& context) {
     context.harness->service->setTagSuggestions(

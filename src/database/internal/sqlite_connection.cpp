@@ -9,12 +9,15 @@
 #include <charconv>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "database/internal/sql_functions.h"
 #include "database/internal/wal_checkpointer.h"
 #include "platform/log.h"
+#include "platform/regular_file.h"
 
 namespace lorvex {
 
@@ -23,9 +26,24 @@ using Error = SQLiteImageRepositoryV3Error;
 namespace {
 constexpr const char* kDatabaseClosed = "Database is closed";
 
+// The errno of the last system call that failed on the library's write-ahead log, else on its
+// file, which SQLite keeps with each open file.
+int lastFileErrorNumber(sqlite3* database) {
+  int error = 0;
+  sqlite3_file* log = nullptr;
+  if (sqlite3_file_control(database, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) == SQLITE_OK &&
+      log != nullptr && log->pMethods != nullptr &&
+      log->pMethods->xFileControl(log, SQLITE_FCNTL_LAST_ERRNO, &error) == SQLITE_OK && error != 0)
+    return error;
+  error = 0;
+  return sqlite3_file_control(database, "main", SQLITE_FCNTL_LAST_ERRNO, &error) == SQLITE_OK ? error : 0;
+}
+
 // The errno of the system call behind a failure that SQLite reports as one of the file's (it
 // leaves the value undefined for any other): what a person can act on when the library's file or
-// folder stops taking writes.
+// folder stops taking writes. SQLite reads errno for it only after its own clean-up, which may
+// have reset it (a write refused by a library made immutable came back as 0); the errno the file
+// kept from the failed call is the reason then.
 int systemErrorNumber(sqlite3* database, int resultCode) {
   if (database == nullptr) return 0;
   switch (resultCode & 0xff) {
@@ -34,10 +52,23 @@ int systemErrorNumber(sqlite3* database, int resultCode) {
     case SQLITE_READONLY:
     case SQLITE_FULL:
     case SQLITE_PERM:
-      return sqlite3_system_errno(database);
+      if (const int error = sqlite3_system_errno(database); error != 0) return error;
+      return (resultCode & 0xff) == SQLITE_IOERR ? lastFileErrorNumber(database) : 0;
     default:
       return 0;
   }
+}
+
+// The first of the library's files (the file, its write-ahead log, its shared-memory index) that
+// exists and cannot be written, with the reason; nothing when each can be written or is absent.
+std::optional<std::pair<std::string, int>> firstUnwritableFile(const std::filesystem::path& database) {
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    std::string file = database.string() + suffix;
+    if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0) continue;
+    const int error = errno;
+    if (error != ENOENT) return std::pair(std::move(file), error);
+  }
+  return std::nullopt;
 }
 
 bool isDamagedFileResult(int resultCode) {
@@ -234,6 +265,25 @@ bool SQLiteConnection::truncateLog() {
                [](SQLiteRows& rows) { return rows.next() && rows.int64(0) == 0; });
 }
 
+void SQLiteConnection::leaveCheckpointAtCloseToOthers() {
+  if (database_ == nullptr) return;
+  int off = 0;
+  sqlite3_db_config(database_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, &off);
+  checkpointsAtClose_ = false;
+}
+
+void SQLiteConnection::keepLogAtCloseWhenUnwritable() {
+  const auto unwritable = firstUnwritableFile(path_);
+  if (!unwritable) return;
+  int off = 0;
+  sqlite3_db_config(database_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, &off);
+  platform::logError("Database",
+                     "The library was closed without a checkpoint, its write-ahead log kept for "
+                     "the next start to apply: " +
+                         unwritable->first + " cannot be written (" +
+                         platform::errorNumberReason(unwritable->second) + ")");
+}
+
 void SQLiteConnection::close() {
   damageMarker_.clear();
   damageMarked_ = false;
@@ -242,6 +292,7 @@ void SQLiteConnection::close() {
   if (database_ == nullptr) return;
   for (auto& [sql, cached] : statements_) sqlite3_finalize(cached.statement);
   statements_.clear();
+  if (!readOnly_ && checkpointsAtClose_) keepLogAtCloseWhenUnwritable();
   if (sqlite3_close(database_) != SQLITE_OK) {
     // Only a statement prepared outside the cache could hold the handle open; let SQLite close it
     // once that statement is gone rather than leak the file.
@@ -250,6 +301,7 @@ void SQLiteConnection::close() {
   }
   database_ = nullptr;
   readOnly_ = false;
+  checkpointsAtClose_ = true;
   // After the close, so the map is gone before its file stops being guarded.
   if (guardedFile_) mapped_file_guard::unguard(*guardedFile_);
   guardedFile_.reset();

@@ -122,8 +122,16 @@ class SQLiteConnection {
   // SQL functions. Throws openFailed with SQLite's message, or "Unable to open database" when
   // SQLite gave no handle; no handle stays open after a throw.
   void open(const std::string& path, Access access = Access::readWrite);
-  // Finalizes every cached statement and closes the handle; a no-op when closed.
+  // Finalizes every cached statement and closes the handle; a no-op when closed. SQLite's last
+  // connection to a file copies the write-ahead log into it as it closes, writing the log's
+  // shared-memory index through a map: one of the library's files made unwritable since it was
+  // opened (made immutable, say) ended the process there with SIGBUS. A read-write connection that
+  // finds one of them unwritable therefore closes without that checkpoint, and logs which file and
+  // why; the next open applies the log.
   void close();
+  // For a read-write connection that is never the last to close (the checkpoints' own): it leaves
+  // the checkpoint at close to the writer, and needs no look at the files. Until the next open.
+  void leaveCheckpointAtCloseToOthers();
   // Frees what the connection's page cache holds beyond the pages in use; under the lock.
   void releaseCachedMemory();
   // Inside a write transaction, under the lock: writes the changed pages the cache holds to the
@@ -346,6 +354,9 @@ class SQLiteConnection {
   [[noreturn]] void throwStepFailure(int resultCode) const;
   // Leaves the damage marker when `resultCode` says the file is damaged (see the header comment).
   void noteFailure(int resultCode) const;
+  // Turns SQLite's checkpoint at close off, logging why, when a file of the library cannot be
+  // written (see close()).
+  void keepLogAtCloseWhenUnwritable();
   void rollbackQuietly() noexcept;
   void finalizeIdleStatements();
   void recordLockWait(std::int64_t waitNanoseconds) const;
@@ -365,6 +376,7 @@ class SQLiteConnection {
   platform::Clock& clock_;
   sqlite3* database_ = nullptr;
   bool readOnly_ = false;
+  bool checkpointsAtClose_ = true;      // see leaveCheckpointAtCloseToOthers
   std::filesystem::path path_;          // of the open file
   std::filesystem::path damageMarker_;  // empty until reportDamageBesideFile()
   mutable std::atomic<bool> damageMarked_ = false;

@@ -87,6 +87,8 @@ bool WALCheckpointer::opened() {
   try {
     // A checkpoint writes the database file; a file gone meanwhile is not made anew.
     connection_.open(path_, SQLiteConnection::Access::writeExisting);
+    // Closed before the writer, so never the last connection: the writer checkpoints at its close.
+    connection_.leaveCheckpointAtCloseToOthers();
     return true;
   } catch (const std::exception& error) {
     // The writer's commits checkpoint the log themselves again (walHook).

@@ -130,6 +130,8 @@ QCoro::Task<TagConceptsModel::TagConceptMutationResult> TagConceptsModel::runTag
     co_return result;
   }
   result.stored = true;
+  // Written: a failure that stopped earlier work on the library no longer stands.
+  context_.releaseWorkFailure();
   if (result.concept_) applyMutatedTagConcept(*result.concept_);
 
   // Taken after the change: a load started during the call may have read the library before it.

@@ -89,7 +89,8 @@ class StoreContext : public QObject {
   // written and would wipe it at once. A later error shows meanwhile; clearing that one shows the
   // held failure again.
   void holdWorkFailure(const std::exception_ptr& failure);
-  // Library work completed: the held failure, if any, leaves the error line.
+  // Library work completed, or a write to the library succeeded since: the held failure, if any,
+  // leaves the error line.
   void releaseWorkFailure();
 
   // The loads that fill the filter sidebar and the concept views show their failures through

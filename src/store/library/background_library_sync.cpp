@@ -27,7 +27,6 @@
 #include <utility>
 #include <vector>
 
-#include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
 #include "store/library_failure.h"

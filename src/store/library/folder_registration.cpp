@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "services/folders/canonical_folder_path.h"
-#include "services/indexing/scan_error_message.h"
 #include "store/async/scope_exit.h"
 #include "store/library/library_model.h"
 

@@ -20,7 +20,6 @@
 
 #include "model/library_error.h"
 #include "platform/log.h"
-#include "services/indexing/scan_error_message.h"
 #include "services/library_error_translation.h"
 #include "services/unavailable_image_library_service.h"
 #include "store/async/run_blocking.h"

@@ -5,7 +5,6 @@
 #include <stop_token>
 #include <utility>
 
-#include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/library/library_model.h"
 

@@ -6,7 +6,6 @@
 #include <stop_token>
 #include <utility>
 
-#include "services/indexing/scan_error_message.h"
 #include "store/library_failure.h"
 #include "store/results/record_search.h"
 #include "store/results/results_model.h"

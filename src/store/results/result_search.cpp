@@ -1,5 +1,6 @@
 // The search the filters describe, and its first page; stopping every result load for a change made
 // in place, and starting again what was stopped.
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <exception>
 #include <stop_token>
@@ -8,7 +9,6 @@
 #include "model/search_cancelled_error.h"
 #include "model/text/unicode.h"
 #include "model/text/whitespace.h"
-#include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/async/signal_wait.h"
 #include "store/library_failure.h"
@@ -100,7 +100,11 @@ QCoro::Task<void> ResultsModel::refreshResults(int limit, bool resetScroll, std:
     co_return;
   }
   const bool hasMore = keepFirstRecords(fetched, static_cast<std::size_t>(effectiveLimit));
-  resultWindow_->replaceRecords(std::move(fetched), hasMore, 0);
+  {
+    // The selection keeps what survives in the new results, and nothing more (resultWindowRecordsDidChange).
+    const QScopedValueRollback applyingNewSearch(isApplyingNewSearch_, true);
+    resultWindow_->replaceRecords(std::move(fetched), hasMore, 0);
+  }
   if (resetScroll) setSearchResultsResetCount(searchResultsResetCount_ + 1);
   context_.setErrorMessage(std::nullopt);
   setIsLoading(false);

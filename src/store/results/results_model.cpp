@@ -44,6 +44,7 @@ ResultsModel::ResultsModel(StoreContext& context, const FiltersModel& filters,
     if (isReconcilingSelection_) return;
     selectionBeforeFocusLost_.reset();
     relocatedSelection_.reset();
+    relocatedPathsToSelect_ = {};
   };
   connect(selection_.get(), &ResultSelection::primaryPathChanged, this, selectionMovedOn);
   connect(selection_.get(), &ResultSelection::selectedPathsChanged, this, selectionMovedOn);
@@ -67,9 +68,15 @@ void ResultsModel::resultWindowRecordsDidChange(const SearchResultWindow::Record
   // records in. A focus the store's own removals moved (the Trash, a review filter) is where the
   // focus is from then on.
   isReconcilingSelection_ = change.addsRecords;
-  if (change.addsRecords) takeRelocatedSelection();
+  if (change.addsRecords) takeRelocatedSelection(change.replacesRecords);
   std::optional<ResultSelection::Snapshot> before;
-  if (change.addsRecords && !selectionBeforeFocusLost_) before = selection_->snapshot();
+  if (isApplyingNewSearch_) {
+    // What the person asked to see: the selection is what survives in it, and nothing it left out
+    // is kept for a later scan to bring back.
+    selectionBeforeFocusLost_.reset();
+  } else if (change.addsRecords && !selectionBeforeFocusLost_) {
+    before = selection_->snapshot();
+  }
   const std::optional<bool> reconciled = selection_->reconcile(*resultWindow_, change.fallbackSelectionIndex);
   // Kept when the refresh took the focus or any selected record away.
   if (before && before->primaryPath &&
@@ -82,7 +89,16 @@ void ResultsModel::resultWindowRecordsDidChange(const SearchResultWindow::Record
 
 void ResultsModel::followRelocatedRecords(const std::vector<RecordRelocation>& relocations) {
   creatingThread_.check();
-  const ResultSelection::Snapshot selection = selectionBeforeFocusLost_.value_or(selection_->snapshot());
+  // The selection as the person left it: one still waiting for its focus, else one a refresh of
+  // this scan took away, else the selection as it is, with the relocated records still to load.
+  ResultSelection::Snapshot selection = relocatedSelection_
+                                            ? relocatedSelection_->selection
+                                            : selectionBeforeFocusLost_.value_or(selection_->snapshot());
+  PathSet relocatedPaths =
+      relocatedSelection_ ? relocatedSelection_->relocatedPaths : relocatedPathsToSelect_;
+  for (const std::string_view path : relocatedPathsToSelect_) selection.selectedPaths.insert(path);
+  // A refresh's loss this scan did not explain stays lost.
+  selectionBeforeFocusLost_.reset();
   if (!selection.primaryPath) return;
   const RelocatedPaths relocated(relocations);
   const auto followed = [&](std::string_view path) {
@@ -92,27 +108,56 @@ void ResultsModel::followRelocatedRecords(const std::vector<RecordRelocation>& r
   if (!moves(*selection.primaryPath) && !(selection.anchorPath && moves(*selection.anchorPath)) &&
       std::none_of(selection.selectedPaths.begin(), selection.selectedPaths.end(), moves))
     return;
-  ResultSelection::Snapshot moved{followed(*selection.primaryPath), {}, std::nullopt};
-  for (const std::string_view path : selection.selectedPaths) moved.selectedPaths.insert(followed(path));
-  if (selection.anchorPath) moved.anchorPath = followed(*selection.anchorPath);
+  RelocatedSelection moved{{followed(*selection.primaryPath), {}, std::nullopt}, {}};
+  for (const std::string_view path : selection.selectedPaths) {
+    const std::string to = followed(path);
+    if (moves(path) || relocatedPaths.contains(path)) moved.relocatedPaths.insert(to);
+    moved.selection.selectedPaths.insert(to);
+  }
+  if (selection.anchorPath) moved.selection.anchorPath = followed(*selection.anchorPath);
   relocatedSelection_ = std::move(moved);
-  selectionBeforeFocusLost_.reset();
-  takeRelocatedSelection();
+  relocatedPathsToSelect_ = {};
+  // The refresh after the scan is still to come: what it has to bring in may wait for it.
+  takeRelocatedSelection(false);
 }
 
-void ResultsModel::takeRelocatedSelection() {
-  if (!relocatedSelection_ || !resultWindow_->index(*relocatedSelection_->primaryPath)) return;
-  ResultSelection::Snapshot taken = *std::exchange(relocatedSelection_, std::nullopt);
-  // A selected record the window does not show at its new place yet (the focused one did not
-  // move, and the refresh after the scan is still to come) is taken with the records coming in.
-  std::optional<ResultSelection::Snapshot> waiting;
-  if (!resultWindow_->holdsEveryPathOf(taken.selectedPaths)) waiting = taken;
-  selection_->setPrimaryPath(std::move(taken.primaryPath));
-  selection_->setSelectedPaths(std::move(taken.selectedPaths));
-  selection_->setAnchorPath(std::move(taken.anchorPath));
-  // Selected records that are not loaded (moved out of the results) drop out.
+void ResultsModel::takeRelocatedSelection(bool endsWaiting) {
+  if (!relocatedPathsToSelect_.empty() && selection_->primaryPath()) {
+    // Relocated records of a selection taken before they were loaded join it as they come.
+    PathSet selected = selection_->effectiveSelectedPaths();
+    PathSet waiting;
+    for (const std::string_view path : relocatedPathsToSelect_) {
+      if (resultWindow_->index(path)) {
+        selected.insert(path);
+      } else if (!endsWaiting) {
+        waiting.insert(path);
+      }
+    }
+    relocatedPathsToSelect_ = std::move(waiting);
+    selection_->setSelectedPaths(std::move(selected));
+  } else {
+    relocatedPathsToSelect_ = {};
+  }
+  if (!relocatedSelection_) return;
+  if (!resultWindow_->index(*relocatedSelection_->selection.primaryPath)) {
+    // Refreshed without the focus's new place: the selection is what survives in the refresh.
+    if (endsWaiting) relocatedSelection_.reset();
+    return;
+  }
+  RelocatedSelection taken = *std::exchange(relocatedSelection_, std::nullopt);
+  PathSet waiting;
+  if (!endsWaiting) {
+    for (const std::string_view path : taken.relocatedPaths) {
+      if (!resultWindow_->index(path)) waiting.insert(path);
+    }
+  }
+  selection_->setPrimaryPath(std::move(taken.selection.primaryPath));
+  selection_->setSelectedPaths(std::move(taken.selection.selectedPaths));
+  selection_->setAnchorPath(std::move(taken.selection.anchorPath));
+  // Selected records that are not loaded drop out; those the scan relocated and that may still
+  // come with the refresh after it wait for it.
   selection_->reconcile(*resultWindow_, 0);
-  relocatedSelection_ = std::move(waiting);
+  relocatedPathsToSelect_ = std::move(waiting);
 }
 
 void ResultsModel::setSearchResultsResetCount(int value) {

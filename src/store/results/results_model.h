@@ -167,7 +167,9 @@ class ResultsModel : public QObject {
   QCoro::Task<void> refreshResultWindowAfterSync(std::stop_token callerStop);
   // Records a scan found again under other paths. A focus on one of them follows it to where it
   // went, once that is loaded, and the rest of the selection stays (its moved records followed
-  // too); a focus lost meanwhile to the window's refresh is followed from where it was.
+  // too); a focus lost meanwhile to the window's refresh is followed from where it was. What the
+  // next refresh of the whole window does not load is left to the selection's own rules, and
+  // nothing the person or a new search left behind comes back.
   void followRelocatedRecords(const std::vector<RecordRelocation>& relocations);
 
   // ---- Thumbnail requests ----
@@ -322,8 +324,11 @@ class ResultsModel : public QObject {
   PathSet windowPathRange(int first, int last) const;
   // Clears the selection when no record is loaded; says whether it did.
   bool clearSelectionIfWindowIsEmpty();
-  // Takes the relocated selection once its focused record is loaded.
-  void takeRelocatedSelection();
+  // At a change that brings records in: takes the relocated selection once its focused record is
+  // loaded, and selects the relocated records of a taken one as they load. `endsWaiting` (a
+  // refresh of the whole window) drops whatever it did not load, as it drops any record it leaves
+  // out of the selection.
+  void takeRelocatedSelection(bool endsWaiting);
 
   CreatingThread creatingThread_;
   StoreContext& context_;
@@ -334,11 +339,23 @@ class ResultsModel : public QObject {
   const std::unique_ptr<ResultSelection> selection_;
   const std::unique_ptr<SearchResultWindow> resultWindow_;
   // The selection as it was when records coming in took its focus away (a scan's refresh may show a
-  // moved record before the scan says where it went), until the focus is moved on.
+  // moved record before the scan says where it went), until the focus is moved on, the next scan
+  // reports where its records went, or a new search shows what the person asked for.
   std::optional<ResultSelection::Snapshot> selectionBeforeFocusLost_;
-  // The selection with its records where a scan relocated them, waiting for its focus to be loaded.
-  std::optional<ResultSelection::Snapshot> relocatedSelection_;
+  // The selection with its records where a scan relocated them (`relocatedPaths`: the new paths
+  // among the selected ones), waiting for its focus to be loaded, at most until the next refresh
+  // of the whole window.
+  struct RelocatedSelection {
+    ResultSelection::Snapshot selection;
+    PathSet relocatedPaths;
+  };
+  std::optional<RelocatedSelection> relocatedSelection_;
+  // The relocated records of a selection taken before they were loaded: selected as they load, at
+  // most until the next refresh of the whole window.
+  PathSet relocatedPathsToSelect_;
   bool isReconcilingSelection_{false};
+  // A first-page search's answer is being applied.
+  bool isApplyingNewSearch_{false};
 
   int searchResultsResetCount_{0};
   bool isLoading_{false};

@@ -183,8 +183,9 @@ bool SearchResultWindow::indexIsExact() const {
   return indexMatchesRecords_ && indexByPath_.size() == records_.size();
 }
 
-void SearchResultWindow::report(int fallbackSelectionIndex, bool addsRecords) {
-  if (onRecordsChanged_) onRecordsChanged_(RecordsChange{fallbackSelectionIndex, addsRecords});
+void SearchResultWindow::report(int fallbackSelectionIndex, bool addsRecords, bool replacesRecords) {
+  if (onRecordsChanged_)
+    onRecordsChanged_(RecordsChange{fallbackSelectionIndex, addsRecords, replacesRecords});
 }
 
 void SearchResultWindow::replaceRecords(std::vector<RecordRef> records, bool hasMoreRecords,
@@ -196,7 +197,7 @@ void SearchResultWindow::replaceRecords(std::vector<RecordRef> records, bool has
   // New results take their set of paths at once, so that the pages appended to them keep it
   // current and select-all never has to build it.
   loadedPaths();
-  report(fallbackSelectionIndex, true);
+  report(fallbackSelectionIndex, true, true);
 }
 
 SearchResultWindow::AppendOutcome SearchResultWindow::appendPage(const std::vector<RecordRef>& page,

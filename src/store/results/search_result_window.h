@@ -50,6 +50,8 @@ class SearchResultWindow : public QObject {
     int fallbackSelectionIndex = 0;
     // Records came in (a replacement, a page, a leading merge), among which a moved record may be.
     bool addsRecords = false;
+    // The whole list was replaced: what it does not hold is no longer loaded.
+    bool replacesRecords = false;
     friend bool operator==(const RecordsChange&, const RecordsChange&) = default;
   };
 
@@ -157,7 +159,7 @@ class SearchResultWindow : public QObject {
   // Drops the set of loaded paths after a change other than an appended page.
   void forgetLoadedPaths();
   void replaceAt(std::size_t position, RecordRef record);
-  void report(int fallbackSelectionIndex, bool addsRecords = false);
+  void report(int fallbackSelectionIndex, bool addsRecords = false, bool replacesRecords = false);
   // Whether every path's entry names its last position and the index holds every loaded path.
   bool indexIsExact() const;
 

@@ -22,7 +22,6 @@
 #include <utility>
 #include <vector>
 
-#include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/async/scope_exit.h"
 #include "store/delete_candidate_undo_error.h"
@@ -228,6 +227,8 @@ QCoro::Task<void> ReviewModel::runDeleteCandidateRestore(
     // Nothing was written: the action stays the newest and can be tried again.
     context_.setErrorMessage(failure);
   } else {
+    // Written: a failure that stopped earlier work on the library no longer stands.
+    context_.releaseWorkFailure();
     applyDeleteCandidateRestore(*action, std::move(restored.recordsAtSavedIndex), restored.firstAbsent);
   }
   setDeleteCandidateRestoreTask({});

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "services/indexing/scan_error_message.h"
 #include "store/async/scope_exit.h"
 #include "store/presentation/image_library_presentation_state.h"
 #include "store/review/review_model.h"
@@ -146,6 +145,8 @@ void ReviewModel::applyReviewUpdate(const std::vector<RecordRef>& records, Revie
     context_.setErrorMessage(std::current_exception());
     return;
   }
+  // Written: a failure that stopped earlier work on the library no longer stands.
+  context_.releaseWorkFailure();
   applyReviewStatesToResultWindow(changes);
   if (undoAction.has_value()) pushDeleteCandidateUndoAction(std::move(*undoAction));
   if (feedback.has_value()) {

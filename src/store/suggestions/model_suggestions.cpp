@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/suggestions/suggestions_model.h"
 

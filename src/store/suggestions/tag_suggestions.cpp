@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "model/text/whitespace.h"
-#include "services/indexing/scan_error_message.h"
 #include "store/async/run_blocking.h"
 #include "store/suggestions/suggestions_model.h"
 

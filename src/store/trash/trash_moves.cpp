@@ -191,6 +191,8 @@ QCoro::Task<bool> TrashModel::applyTrashSummary(ImageTrashSummary summary, int f
   auto frame = co_await context_.scope().enter();
   setLastTrashSummary(summary);
   if (!summary.trashedPaths.empty()) {
+    // The library recorded the moves: a failure that stopped earlier work on it no longer stands.
+    context_.releaseWorkFailure();
     removeTrashedRecords(summary.trashedPaths, fallbackSelectionIndex);
     co_await dependents_.reloadFolderSummaries();
   }

@@ -40,6 +40,40 @@ char32_t codePointBefore(const QString& text, qsizetype i) {
   return unit.unicode();
 }
 
+// A letter of Latin script or a digit: what a word of Latin script is made of.
+bool isLatinWordCharacter(QChar c) {
+  return c.isDigit() || (c.isLetter() && c.script() == QChar::Script_Latin);
+}
+
+// Whether the run without spaces from `start` is a path: it starts with a solidus or holds several.
+bool isPath(const QString& text, qsizetype start) {
+  if (start < text.size() && text.at(start) == QLatin1Char('/')) return true;
+  int solidi = 0;
+  for (qsizetype i = start; i < text.size() && !text.at(i).isSpace(); ++i)
+    solidi += text.at(i) == QLatin1Char('/') ? 1 : 0;
+  return solidi > 1;
+}
+
+// The text with a joiner after every solidus or hyphen that stands between two letters or digits
+// of a word, where Qt would break; paths are left to break at their slashes.
+QString joinLatinWords(const QString& text) {
+  QString joined;
+  bool inPath = isPath(text, 0);
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text.at(i);
+    if (i > 0 && text.at(i - 1).isSpace() && !c.isSpace()) inPath = isPath(text, i);
+    const bool joinsWord = (c == QLatin1Char('/') || c == QLatin1Char('-')) && !inPath && i > 0 &&
+                           i + 1 < text.size() && isLatinWordCharacter(text.at(i - 1)) &&
+                           isLatinWordCharacter(text.at(i + 1));
+    if (joinsWord && joined.isNull()) joined = text.left(i);
+    if (!joined.isNull()) {
+      joined += c;
+      if (joinsWord) joined += kWordJoiner;
+    }
+  }
+  return joined.isNull() ? text : joined;
+}
+
 bool hasWideCharacter(const QString& text) {
   for (qsizetype i = 0; i < text.size(); ++i) {
     if (text.at(i).unicode() >= 0x1100 && isWide(codePointAt(text, i))) return true;
@@ -100,11 +134,12 @@ QString joinPhrases(const QString& text) {
 }  // namespace
 
 QString withPhraseJoiners(const QString& text) {
-  if (!hasWideCharacter(text)) return text;
+  const QString words = joinLatinWords(text);
+  if (!hasWideCharacter(words)) return words;
   thread_local QHash<QString, QString> kept;
-  if (const auto found = kept.constFind(text); found != kept.constEnd()) return *found;
+  if (const auto found = kept.constFind(words); found != kept.constEnd()) return *found;
   if (kept.size() >= kKeptResults) kept.clear();
-  return *kept.insert(text, joinPhrases(text));
+  return *kept.insert(words, joinPhrases(words));
 }
 
 QString withoutPhraseJoiners(QString text) {

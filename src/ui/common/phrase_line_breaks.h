@@ -6,9 +6,11 @@
 // result breaks Japanese between phrases, and a layout that breaks anywhere when a word does not fit
 // still breaks a phrase wider than its line.
 //
-// Only Japanese (and other East Asian wide) text changes: other text comes back as it is, and is
-// broken by Qt's rules as before. The joiners stay inside the layout: what is shown, copied or
-// spoken is the text without them (withoutPhraseJoiners).
+// Latin text is broken by Qt's rules, but for one: Qt breaks after a solidus or a hyphen between
+// two letters, inside a word ("disk I/ | O error", "read- | only"). withPhraseJoiners keeps such a
+// word whole as well; a path (a run that starts with a solidus or holds more than one) still breaks
+// after its slashes. Other text comes back as it is. The joiners stay inside the layout: what is
+// shown, copied or spoken is the text without them (withoutPhraseJoiners).
 //
 // Thread safety: each thread keeps its own ICU iterators and results.
 #pragma once

@@ -36,7 +36,8 @@ enum class FontRole {
 std::string liveInterfaceLanguage();
 // The application font for an interface language: the Latin font first and Noto Sans CJK JP as
 // the fallback for Japanese glyphs, or, for Japanese, Noto Sans CJK JP first so kana, kanji and
-// Latin share one design. 13 px. The program sets it once with QApplication::setFont.
+// Latin share one design. 13 px. The program sets it once at start, with its desktop integration;
+// the screens tool and the tests that lay text out as the program does set it too.
 QFont interfaceFont(std::string_view language);
 
 int fontRolePixelSize(FontRole role);

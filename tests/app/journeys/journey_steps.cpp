@@ -805,7 +805,8 @@ void clickTilesAtTheEdges(Driver& d, QListView& tiles) {
 void trashRefused(Driver& d) {
   namespace fs = std::filesystem;
   ResultsGridListView* view = grid(d);
-  const std::optional<int> row = view ? tileRow(*view, "portrait-07.png") : std::nullopt;
+  if (view == nullptr) return;
+  const std::optional<int> row = tileRow(*view, "portrait-07.png");
   if (!d.check(row.has_value(), "a tile for portrait-07.png")) return;
   const fs::path path = pathAt(*view, *row);
   // Marked with the other portraits but the favourite, enough tiles for the review to scroll:

@@ -2,7 +2,10 @@
 // a full disk or a lost database would, so a test can stop a scan at an exact step.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "database/library_store_protocols.h"
 
@@ -38,6 +41,11 @@ class FailingIndexingStore final : public IndexingJobStore,
   Fault statesBatch;
   Fault completeUnchanged;
   Fault projectBatch;
+  // Runs once, before the first batch of projections is handed on: what changes a file between its
+  // reading and its writing.
+  std::function<void()> beforeFirstProjectBatch;
+  // How many items each batch of projections wrote.
+  std::vector<std::size_t> projectedPerBatch;
 
   static void raise() { throw std::runtime_error("disk I/O error"); }
 
@@ -108,7 +116,10 @@ class FailingIndexingStore final : public IndexingJobStore,
       std::int64_t jobID, const std::vector<QueueItemProjection>& items,
       const FileStillAsReadTest& isStillAsRead) override {
     if (projectBatch.tripped()) raise();
-    return jobs_.batches()->projectQueueItems(jobID, items, isStillAsRead);
+    if (beforeFirstProjectBatch) std::exchange(beforeFirstProjectBatch, {})();
+    auto finished = jobs_.batches()->projectQueueItems(jobID, items, isStillAsRead);
+    projectedPerBatch.push_back(finished.size());
+    return finished;
   }
 
   std::optional<IndexedImageFileState> indexedFileState(std::string_view path) override {
