@@ -94,11 +94,18 @@ TrashCandidateBrowser::LoadTicket TrashCandidateBrowser::beginReload() {
   return LoadTicket{loadEpoch_};
 }
 
+TrashCandidateBrowser::LoadTicket TrashCandidateBrowser::beginLoadMore() {
+  creatingThread_.check();
+  relocatedDuringLoad_.clear();
+  setIsLoadingMore(true);
+  return LoadTicket{loadEpoch_};
+}
+
 bool TrashCandidateBrowser::finishReload(std::vector<RecordRef> records, bool hasMoreRecords,
                                          LoadTicket ticket) {
   creatingThread_.check();
   if (ticket.epoch != loadEpoch_) return false;
-  setRecords(std::move(records));
+  setRecords(followRelocatedDuringLoad(std::move(records)));
   setHasMoreRecords(hasMoreRecords);
   pruneSelection();
   setIsReloading(false);
@@ -112,7 +119,7 @@ TrashCandidateBrowser::LoadMoreOutcome TrashCandidateBrowser::finishLoadMore(
   // A page that overlaps the loaded list (the list shifted underneath) adds only its new records.
   const PathSet loaded = pathsOf(records_);
   std::vector<RecordRef> fresh;
-  for (const RecordRef& record : records) {
+  for (const RecordRef& record : followRelocatedDuringLoad(records)) {
     if (!loaded.contains(record->file.path)) fresh.push_back(record);
   }
   if (fresh.empty() && hasMoreRecords) {
@@ -148,6 +155,7 @@ void TrashCandidateBrowser::selectAllRecords() {
 void TrashCandidateBrowser::cancelLoading() {
   creatingThread_.check();
   ++loadEpoch_;
+  relocatedDuringLoad_.clear();
   setIsReloading(false);
   setIsLoadingMore(false);
 }
@@ -189,29 +197,49 @@ void TrashCandidateBrowser::pruneSelection() {
   setSelectedPaths(std::move(kept));
 }
 
-void TrashCandidateBrowser::followRelocatedRecords(const RelocatedPaths& relocated) {
-  creatingThread_.check();
+std::optional<std::vector<RecordRef>> TrashCandidateBrowser::followed(const std::vector<RecordRef>& records,
+                                                                      const RelocatedPaths& relocated,
+                                                                      const PathSet& selected,
+                                                                      PathSet& followedSelection) {
   PathSet destinations;
-  for (const RecordRef& record : records_) {
+  for (const RecordRef& record : records) {
     if (const auto to = relocated.destination(record->file.path)) destinations.insert(*to);
   }
-  if (destinations.empty()) return;
-  std::vector<RecordRef> followed;
-  followed.reserve(records_.size());
+  if (destinations.empty()) return std::nullopt;
+  std::vector<RecordRef> kept;
+  kept.reserve(records.size());
   PathSet listed;
-  PathSet selected;
-  for (const RecordRef& record : records_) {
+  for (const RecordRef& record : records) {
     const std::string& path = record->file.path;
     const std::optional<std::string_view> to = relocated.destination(path);
     // A record that stayed where a moved one now is describes a file that is no longer there.
     if (!to && destinations.contains(path)) continue;
-    RecordRef kept = to ? relocatedRecord(*record, *to) : record;
-    if (!listed.insert(kept->file.path)) continue;
-    if (selectedPaths_.contains(path)) selected.insert(kept->file.path);
-    followed.push_back(std::move(kept));
+    RecordRef moved = to ? relocatedRecord(*record, *to) : record;
+    if (!listed.insert(moved->file.path)) continue;
+    if (selected.contains(path)) followedSelection.insert(moved->file.path);
+    kept.push_back(std::move(moved));
   }
-  setRecords(std::move(followed));
+  return kept;
+}
+
+void TrashCandidateBrowser::followRelocatedRecords(const std::vector<RecordRelocation>& relocations) {
+  creatingThread_.check();
+  if (relocations.empty()) return;
+  if (isReloading_ || isLoadingMore_) relocatedDuringLoad_.push_back(relocations);
+  PathSet selected;
+  std::optional<std::vector<RecordRef>> kept =
+      followed(records_, RelocatedPaths(relocations), selectedPaths_, selected);
+  if (!kept) return;
+  setRecords(std::move(*kept));
   setSelectedPaths(std::move(selected));
+}
+
+std::vector<RecordRef> TrashCandidateBrowser::followRelocatedDuringLoad(std::vector<RecordRef> records) {
+  PathSet unused;
+  for (const std::vector<RecordRelocation>& relocations : std::exchange(relocatedDuringLoad_, {})) {
+    if (auto kept = followed(records, RelocatedPaths(relocations), {}, unused)) records = std::move(*kept);
+  }
+  return records;
 }
 
 RecordRef TrashCandidateBrowser::relocatedRecord(const ImageRecord& record, std::string_view path) {

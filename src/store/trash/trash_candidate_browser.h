@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QObject>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,7 @@ class TrashCandidateBrowser : public QObject {
   static bool isTrashable(const ImageRecord& record);
 
   LoadTicket beginReload();
+  LoadTicket beginLoadMore();
   bool finishReload(std::vector<RecordRef> records, bool hasMoreRecords, LoadTicket ticket);
   LoadMoreOutcome finishLoadMore(const std::vector<RecordRef>& records, bool hasMoreRecords,
                                  LoadTicket ticket);
@@ -66,8 +68,9 @@ class TrashCandidateBrowser : public QObject {
   // Records a scan found again under other paths are listed there, at their places in the list,
   // and stay ticked; a listed record whose place one of them took is gone from there and leaves
   // the list. A record moved here keeps what the person reviewed (its size and modification date)
-  // but no thumbnail: the library has none for its new place yet.
-  void followRelocatedRecords(const RelocatedPaths& relocated);
+  // but no thumbnail: the library has none for its new place yet. An answer on its way may have
+  // been read before the scan wrote them: it is followed too when it arrives.
+  void followRelocatedRecords(const std::vector<RecordRelocation>& relocations);
   // `record` as the list holds it once the scan found it at `path`.
   static RecordRef relocatedRecord(const ImageRecord& record, std::string_view path);
 
@@ -86,6 +89,15 @@ class TrashCandidateBrowser : public QObject {
   bool isReloading_ = false;
   bool isLoadingMore_ = false;
   int loadEpoch_ = 0;
+  // What scans relocated since the load in flight began, in the order they wrote it.
+  std::vector<std::vector<RecordRelocation>> relocatedDuringLoad_;
+
+  // `records` as listed where `relocated` says they went; the ticked ones of `selected` are added
+  // to `followedSelection` at their new paths. Nothing when none of them moved.
+  static std::optional<std::vector<RecordRef>> followed(const std::vector<RecordRef>& records,
+                                                        const RelocatedPaths& relocated,
+                                                        const PathSet& selected, PathSet& followedSelection);
+  std::vector<RecordRef> followRelocatedDuringLoad(std::vector<RecordRef> records);
 };
 
 }  // namespace lorvex

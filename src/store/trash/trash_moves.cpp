@@ -175,7 +175,31 @@ void TrashModel::followRelocatedRecords(const std::vector<RecordRelocation>& rel
   if (relocations.empty()) return;
   if (libraryWaitStop_)
     relocatedWhileMoveWaits_.insert(relocatedWhileMoveWaits_.end(), relocations.begin(), relocations.end());
-  trashReviewBrowser_->followRelocatedRecords(RelocatedPaths(relocations));
+  trashReviewBrowser_->followRelocatedRecords(relocations);
+  // The last move's failures name the files where they are now, and a retry takes them from there
+  // as they were reviewed. The ones it moved are gone and stay as they were.
+  const RelocatedPaths relocated(relocations);
+  PathSet destinations;
+  for (const auto& [path, record] : firstReviewedTrashRecords_) {
+    if (const auto to = relocated.destination(path)) destinations.insert(*to);
+  }
+  std::unordered_map<std::string, RecordRef> reviewed;
+  for (auto& [path, record] : firstReviewedTrashRecords_) {
+    const auto to = relocated.destination(path);
+    // Where one of them moved over another, the file that stayed is gone.
+    if (!to && destinations.contains(path)) continue;
+    RecordRef followed = to ? TrashCandidateBrowser::relocatedRecord(*record, *to) : record;
+    reviewed.insert_or_assign(followed->file.path, std::move(followed));
+  }
+  firstReviewedTrashRecords_ = std::move(reviewed);
+  if (!lastTrashSummary_ || lastTrashSummary_->failures.empty()) return;
+  ImageTrashSummary summary = *lastTrashSummary_;
+  const PathSet trashed(summary.trashedPaths.begin(), summary.trashedPaths.end());
+  for (ImageTrashFailure& failure : summary.failures) {
+    if (trashed.contains(failure.path)) continue;
+    if (const auto to = relocated.destination(failure.path)) failure.path = std::string(*to);
+  }
+  setLastTrashSummary(std::move(summary));
 }
 
 bool TrashModel::cancelDeleteCandidateTrashWhileWaiting() {

@@ -105,8 +105,7 @@ QCoro::Task<bool> TrashModel::loadMoreDeleteCandidateTrashReview() {
     co_return co_await running;
   }
   const auto offset = static_cast<std::int64_t>(trashReviewBrowser_->records().size());
-  trashReviewBrowser_->setIsLoadingMore(true);
-  const TrashCandidateBrowser::LoadTicket ticket{trashReviewBrowser_->loadEpoch()};
+  const TrashCandidateBrowser::LoadTicket ticket = trashReviewBrowser_->beginLoadMore();
   auto load = [this, offset, ticket](std::stop_token stop) {
     return loadDeleteCandidateTrashReviewPage(offset, ticket, stop);
   };

@@ -208,5 +208,37 @@ TEST(TrashCandidateBrowser, ReselectingLoadedPaths) {
   }
 }
 
+// An answer on its way when a scan relocated records was perhaps read before the scan wrote them:
+// it is listed where the scan found them. One asked for after the relocation already has them
+// there, and a new file at a vacated name is listed as it is.
+TEST(TrashCandidateBrowser, AnAnswerOnItsWayIsListedWhereAScanFoundItsRecords) {
+  const std::vector<RecordRelocation> bToMoved{{"b", "moved-b"}};
+  const struct {
+    const char* name;
+    bool reload;                  // else a further page after "a"
+    bool relocatedBeforeTheLoad;  // else while it is on its way
+    std::vector<std::string> answer;
+    std::vector<std::string> listed;
+  } cases[] = {
+      {"reload on its way", true, false, {"a", "b", "c"}, {"a", "moved-b", "c"}},
+      {"page on its way", false, false, {"b", "c"}, {"a", "moved-b", "c"}},
+      {"reload asked for after the scan", true, true, {"a", "b", "c", "moved-b"}, {"a", "b", "c", "moved-b"}},
+      {"page asked for after the scan", false, true, {"b", "c", "moved-b"}, {"a", "b", "c", "moved-b"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Observed o({"a"}, {});
+    if (c.relocatedBeforeTheLoad) o.browser.followRelocatedRecords(bToMoved);
+    const auto ticket = c.reload ? o.browser.beginReload() : o.browser.beginLoadMore();
+    if (!c.relocatedBeforeTheLoad) o.browser.followRelocatedRecords(bToMoved);
+    if (c.reload) {
+      EXPECT_TRUE(o.browser.finishReload(candidates(c.answer), false, ticket));
+    } else {
+      EXPECT_EQ(o.browser.finishLoadMore(candidates(c.answer), false, ticket), Outcome::applied);
+    }
+    EXPECT_EQ(pathsOf(o.browser.records()), c.listed);
+  }
+}
+
 }  // namespace
 }  // namespace lorvex

@@ -619,6 +619,54 @@ TEST(ImageLibraryStoreTrashMoves, TheOpenReviewAndItsMoveFollowTheRecordsAScanRe
   }
 }
 
+// Relocations that meet the review's reload on its way (its answer read before the scan wrote
+// them) or a move that failed: the reload lists the files where the scan found them, and the
+// failure's row and retry take the file from there, as it was reviewed.
+TEST(ImageLibraryStoreTrashMoves, ARelocationReachesAReloadOnItsWayAndAFailedMovesRetry) {
+  const std::string moved3 = "/lib/moved" + imagePath(3).substr(4);
+  const auto reloadOnItsWay = [](TrashFixture& f) {
+    f.harness.service->hold("searchImages");
+    startFlow(*f.store, [self = f.store.get()](std::stop_token) {
+      return self->trash().reloadDeleteCandidateTrashReview();
+    });
+    ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
+  };
+  const auto failedMove = [](TrashFixture& f) {
+    f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
+      return std::any(ImageTrashSummary{
+          2,
+          {call.paths[0]},
+          {{call.paths[1], "failed", ImageTrashFailureReason::underlyingError, std::nullopt}}});
+    });
+    ASSERT_FALSE(f.moved(f.reviewed({2, 3})));
+  };
+  const struct {
+    const char* name;
+    std::function<void(TrashFixture&)> underWay;
+    std::vector<std::string> listed;
+    std::vector<std::string> retried;
+  } cases[] = {
+      {"a reload on its way", reloadOnItsWay, {imagePath(2), moved3, imagePath(5)}, {}},
+      {"a move that failed for image 3", failedMove, {moved3, imagePath(5)}, {moved3}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrashFixture f({2, 3, 5});
+    c.underWay(f);
+    f.store->trash().followRelocatedRecords({{imagePath(3), moved3}});
+    f.harness.service->releaseAll();
+    f.harness.drainEvents();
+    EXPECT_EQ(pathsOf(f.store->trash().trashReviewBrowser().records()), c.listed);
+    const std::vector<RecordRef> retried = f.store->trash().retryableFailedTrashRecords();
+    EXPECT_EQ(pathsOf(retried), c.retried);
+    if (retried.empty()) continue;
+    EXPECT_EQ(retried[0]->file.fileSize, libraryImage(3).file.fileSize);
+    ASSERT_TRUE(f.store->trash().lastTrashSummary());
+    EXPECT_EQ(f.store->trash().lastTrashSummary()->failures.at(0).path, moved3);
+    EXPECT_EQ(f.store->trash().lastTrashSummary()->trashedPaths, paths({2}));
+  }
+}
+
 // A move the library refuses because of one image: that image's row says why, and every other row
 // says it was held back by another image, without naming it.
 TEST(ImageLibraryStoreTrashMoves, EachRowOfAMoveRefusedForOneImageNamesItsOwnFile) {
