@@ -176,8 +176,8 @@ void TrashModel::followRelocatedRecords(const std::vector<RecordRelocation>& rel
   if (libraryWaitStop_)
     relocatedWhileMoveWaits_.insert(relocatedWhileMoveWaits_.end(), relocations.begin(), relocations.end());
   trashReviewBrowser_->followRelocatedRecords(relocations);
-  // The last move's failures name the files where they are now, and a retry takes them from there
-  // as they were reviewed. The ones it moved are gone and stay as they were.
+  // The last move's failures that a retry may mend name the files where they are now, and a retry
+  // takes them from there as they were reviewed. A refusal stays with the file it was about.
   const RelocatedPaths relocated(relocations);
   PathSet destinations;
   for (const auto& [path, record] : firstReviewedTrashRecords_) {
@@ -196,7 +196,8 @@ void TrashModel::followRelocatedRecords(const std::vector<RecordRelocation>& rel
   ImageTrashSummary summary = *lastTrashSummary_;
   const PathSet trashed(summary.trashedPaths.begin(), summary.trashedPaths.end());
   for (ImageTrashFailure& failure : summary.failures) {
-    if (trashed.contains(failure.path)) continue;
+    if (failure.reason != ImageTrashFailureReason::underlyingError || trashed.contains(failure.path))
+      continue;
     if (const auto to = relocated.destination(failure.path)) failure.path = std::string(*to);
   }
   setLastTrashSummary(std::move(summary));

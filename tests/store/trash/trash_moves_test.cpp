@@ -631,23 +631,33 @@ TEST(ImageLibraryStoreTrashMoves, ARelocationReachesAReloadOnItsWayAndAFailedMov
     });
     ASSERT_TRUE(f.harness.service->waitForHeld("searchImages"));
   };
-  const auto failedMove = [](TrashFixture& f) {
-    f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [](const testing::ServiceCall& call) {
-      return std::any(ImageTrashSummary{
-          2,
-          {call.paths[0]},
-          {{call.paths[1], "failed", ImageTrashFailureReason::underlyingError, std::nullopt}}});
-    });
-    ASSERT_FALSE(f.moved(f.reviewed({2, 3})));
+  const auto failedMove = [](ImageTrashFailureReason reason) {
+    return [reason](TrashFixture& f) {
+      f.harness.service->setAnswer("moveDeleteCandidatesToTrash", [reason](const testing::ServiceCall& call) {
+        return std::any(
+            ImageTrashSummary{2, {call.paths[0]}, {{call.paths[1], "failed", reason, std::nullopt}}});
+      });
+      ASSERT_FALSE(f.moved(f.reviewed({2, 3})));
+    };
   };
   const struct {
     const char* name;
     std::function<void(TrashFixture&)> underWay;
     std::vector<std::string> listed;
     std::vector<std::string> retried;
+    std::optional<std::string> failureNames;
   } cases[] = {
-      {"a reload on its way", reloadOnItsWay, {imagePath(2), moved3, imagePath(5)}, {}},
-      {"a move that failed for image 3", failedMove, {moved3, imagePath(5)}, {moved3}},
+      {"a reload on its way", reloadOnItsWay, {imagePath(2), moved3, imagePath(5)}, {}, std::nullopt},
+      {"a move that failed for image 3",
+       failedMove(ImageTrashFailureReason::underlyingError),
+       {moved3, imagePath(5)},
+       {moved3},
+       moved3},
+      {"a move that refused image 3 as changed",
+       failedMove(ImageTrashFailureReason::fileChangedSinceReview),
+       {moved3, imagePath(5)},
+       {},
+       imagePath(3)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -659,10 +669,12 @@ TEST(ImageLibraryStoreTrashMoves, ARelocationReachesAReloadOnItsWayAndAFailedMov
     EXPECT_EQ(pathsOf(f.store->trash().trashReviewBrowser().records()), c.listed);
     const std::vector<RecordRef> retried = f.store->trash().retryableFailedTrashRecords();
     EXPECT_EQ(pathsOf(retried), c.retried);
-    if (retried.empty()) continue;
-    EXPECT_EQ(retried[0]->file.fileSize, libraryImage(3).file.fileSize);
+    if (!retried.empty()) {
+      EXPECT_EQ(retried[0]->file.fileSize, libraryImage(3).file.fileSize);
+    }
+    if (!c.failureNames) continue;
     ASSERT_TRUE(f.store->trash().lastTrashSummary());
-    EXPECT_EQ(f.store->trash().lastTrashSummary()->failures.at(0).path, moved3);
+    EXPECT_EQ(f.store->trash().lastTrashSummary()->failures.at(0).path, *c.failureNames);
     EXPECT_EQ(f.store->trash().lastTrashSummary()->trashedPaths, paths({2}));
   }
 }
