@@ -141,13 +141,32 @@ void ReviewModel::followRelocatedRecords(const std::vector<RecordRelocation>& re
   bool changed = false;
   for (std::size_t i = 0; i < following; ++i) {
     DeleteCandidateUndoAction& action = stack[i];
-    PathSet named;
-    for (const DeleteCandidateUndoRecord& record : action.records) named.insert(record.path);
-    for (DeleteCandidateUndoRecord& record : action.records) {
-      std::optional<std::string> to = followed(record.path);
-      if (!to || named.contains(*to)) continue;
-      named.insert(*to);
-      record.path = std::move(*to);
+    // Each record goes where the scan found it unless another record of the action stays there or
+    // goes there first; one that moves on (renamed onward, or two that swapped names) leaves its
+    // place free. A record kept back keeps its place, which may keep back one before it: settled
+    // again until no place is named twice.
+    std::vector<std::optional<std::string>> targets;
+    targets.reserve(action.records.size());
+    for (const DeleteCandidateUndoRecord& record : action.records) targets.push_back(followed(record.path));
+    const bool anyMoved =
+        std::any_of(targets.begin(), targets.end(), [](const auto& to) { return to.has_value(); });
+    for (bool settled = !anyMoved; !settled;) {
+      settled = true;
+      PathSet named;
+      for (std::size_t r = 0; r < targets.size(); ++r) {
+        if (!targets[r]) named.insert(action.records[r].path);
+      }
+      for (std::optional<std::string>& target : targets) {
+        if (!target) continue;
+        if (named.insert(*target)) continue;
+        target.reset();
+        settled = false;
+        break;
+      }
+    }
+    for (std::size_t r = 0; r < targets.size(); ++r) {
+      if (!targets[r]) continue;
+      action.records[r].path = std::move(*targets[r]);
       changed = true;
     }
     for (std::optional<std::string>* path : {&action.selectedPath, &action.selectionAnchorPath}) {
