@@ -20,6 +20,17 @@
 
 namespace lorvex::testing {
 
+// The place a scan found image `number` at after it was renamed: its date, and with it its place
+// in the results, stays.
+inline std::string renamedPath(int number) {
+  return std::string(kLibraryRoot) + "/renamed-" + std::to_string(number) + ".png";
+}
+
+// Image `number`, or with -n image n at its renamed place.
+inline std::string pathOf(int number) {
+  return number < 0 ? renamedPath(-number) : imagePath(number);
+}
+
 struct ReviewFixture {
   // The library holds `library`; the window holds those of its images listed in `loaded`, in
   // that order (all of them when `loaded` is empty), put there directly rather than searched for,

@@ -16,16 +16,9 @@ namespace {
 
 using testing::imagePath;
 using testing::libraryImages;
+using testing::pathOf;
+using testing::renamedPath;
 using testing::ReviewFixture;
-
-// The place image `number` went to: its date, and with it its place in the results, stays.
-std::string renamedPath(int number) {
-  return std::string(testing::kLibraryRoot) + "/renamed-" + std::to_string(number) + ".png";
-}
-
-std::string pathOf(int number) {
-  return number < 0 ? renamedPath(-number) : imagePath(number);
-}
 
 // A step of what happens to the library and the window. Images are numbered; -n names image n at
 // its new path.

@@ -15,16 +15,9 @@ namespace {
 
 using testing::imagePath;
 using testing::libraryImages;
+using testing::pathOf;
+using testing::renamedPath;
 using testing::ReviewFixture;
-
-std::string renamedPath(int number) {
-  return std::string(testing::kLibraryRoot) + "/renamed-" + std::to_string(number) + ".png";
-}
-
-// Image `number`, or with -n image n at its new place.
-std::string pathOf(int number) {
-  return number < 0 ? renamedPath(-number) : imagePath(number);
-}
 
 RecordRelocation moved(int from, int to) {
   return {imagePath(from), pathOf(to)};

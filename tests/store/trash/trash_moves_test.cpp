@@ -95,6 +95,17 @@ struct TrashFixture {
     return result;
   }
   std::size_t calls(const char* name) const { return harness.service->calls(name).size(); }
+  // The library's folder is registered and watched, so that background passes run over it.
+  void answerFolderMonitoring() {
+    const std::vector<std::string> roots{testing::kLibraryRoot};
+    harness.service->setAnswer("registeredFolderRoots", [roots](auto&) {
+      return std::any(RegisteredFolderRoots{roots, roots});
+    });
+    harness.service->setAnswer("folderEventCheckpoint", [roots](auto&) {
+      return std::any(std::optional(RegisteredFolderEventCheckpoint{roots, 1}));
+    });
+    harness.service->setAnswer("restoreFolderAccess", [roots](auto&) { return std::any(roots); });
+  }
 
   testing::StoreHarness harness;
   std::unique_ptr<ImageLibraryStore> store;
@@ -478,14 +489,7 @@ TEST(ImageLibraryStoreTrashMoves, ARetryIsOfferedOnlyForFailuresItCanMend) {
 TEST(ImageLibraryStoreTrashMoves, AMoveWaitsForTheBackgroundPassUnderWayAndNoPassStartsUntilItEnds) {
   TrashFixture f({2, 3, 5});
   auto& service = *f.harness.service;
-  const std::vector<std::string> roots{testing::kLibraryRoot};
-  service.setAnswer("registeredFolderRoots", [roots](auto&) {
-    return std::any(RegisteredFolderRoots{roots, roots});
-  });
-  service.setAnswer("folderEventCheckpoint", [roots](auto&) {
-    return std::any(std::optional(RegisteredFolderEventCheckpoint{roots, 1}));
-  });
-  service.setAnswer("restoreFolderAccess", [roots](auto&) { return std::any(roots); });
+  f.answerFolderMonitoring();
   const auto changeAndDebounce = [&](int image) {
     ASSERT_TRUE(service.deliverFolderChanges({{imagePath(image)}, 7, false}));
     f.harness.drainEvents();
@@ -580,14 +584,7 @@ TEST(ImageLibraryStoreTrashMoves, TheOpenReviewAndItsMoveFollowTheRecordsAScanRe
     SCOPED_TRACE(c.name);
     TrashFixture f({2, 3, 5});
     auto& service = *f.harness.service;
-    const std::vector<std::string> roots{testing::kLibraryRoot};
-    service.setAnswer("registeredFolderRoots", [roots](auto&) {
-      return std::any(RegisteredFolderRoots{roots, roots});
-    });
-    service.setAnswer("folderEventCheckpoint", [roots](auto&) {
-      return std::any(std::optional(RegisteredFolderEventCheckpoint{roots, 1}));
-    });
-    service.setAnswer("restoreFolderAccess", [roots](auto&) { return std::any(roots); });
+    f.answerFolderMonitoring();
     f.store->library().backgroundSync().startBackgroundLibrarySync(2.0, 30'000'000'000);
     f.store->trash().trashReviewBrowser().setSelectedPaths(pathSet({3}));
     service.hold("scanChangedPaths");
