@@ -231,9 +231,6 @@ class ImageIndexingRecordStore {
   // `relocation` in the same transaction.
   virtual void upsertRecord(const ImageRecord& record, std::optional<std::int64_t> jobID,
                             const ContentRelocation& relocation = {}) = 0;
-  // Present files with this content, other than `path`, in ascending path order.
-  virtual std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
-                                                            std::string_view path) = 0;
   // The places other than `path` that hold this content (ContentPlace), in ascending path order:
   // where a file found with it may have come from. One lookup for both kinds of place.
   virtual std::vector<ContentPlace> contentPlaces(std::string_view contentSHA256, std::string_view path) = 0;

@@ -315,10 +315,6 @@ void SQLiteImageRepositoryV3::markSeenAfterFailure(std::string_view path, std::i
 void SQLiteImageRepositoryV3::markSeenUnder(std::string_view path, std::int64_t jobID) {
   concerns_->files.markSeenUnder(path, jobID);
 }
-std::vector<std::string> SQLiteImageRepositoryV3::relocationCandidatePaths(std::string_view contentSHA256,
-                                                                           std::string_view path) {
-  return concerns_->files.relocationCandidatePaths(contentSHA256, path);
-}
 std::vector<ContentPlace> SQLiteImageRepositoryV3::contentPlaces(std::string_view contentSHA256,
                                                                  std::string_view path) {
   return concerns_->files.contentPlaces(contentSHA256, path);

@@ -233,9 +233,6 @@ class SQLiteImageRepositoryV3 final : public ImageLibraryRepository,
   // A file that failed to index counts as seen and projected by the current revision.
   void markSeenAfterFailure(std::string_view path, std::int64_t jobID) override;
   void markSeenUnder(std::string_view path, std::int64_t jobID) override;
-  // Live paths holding the same content elsewhere, ascending.
-  std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256,
-                                                    std::string_view path) override;
   // Present paths with the same content, and missing ones it may have come from, ascending.
   std::vector<ContentPlace> contentPlaces(std::string_view contentSHA256, std::string_view path) override;
   void markContentChanged(std::string_view path) override;

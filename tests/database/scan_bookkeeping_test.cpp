@@ -110,16 +110,6 @@ TEST_F(ScanBookkeepingTest, AFileThatFailedCountsAsSeenAndProjected) {
   EXPECT_EQ(column("/p/a.png", "projection_revision"), "1");
 }
 
-TEST_F(ScanBookkeepingTest, RelocationCandidatesAreOtherLiveCopiesInPathOrder) {
-  insertMediaFile(repo(), {.path = "/p/z.png", .contentSHA256 = "h"});
-  insertMediaFile(repo(), {.path = "/p/a.png", .contentSHA256 = "h"});
-  insertMediaFile(repo(), {.path = "/p/self.png", .contentSHA256 = "h"});
-  insertMediaFile(repo(), {.path = "/p/missing.png", .missing = true, .contentSHA256 = "h"});
-  insertMediaFile(repo(), {.path = "/p/other.png", .contentSHA256 = "g"});
-  EXPECT_EQ(repo().relocationCandidatePaths("h", "/p/self.png"),
-            (std::vector<std::string>{"/p/a.png", "/p/z.png"}));
-}
-
 // Where a file with some content may have come from: present copies, and missing records that a
 // file did not take over since they were last seen (nor the program trashed), from any scan.
 TEST_F(ScanBookkeepingTest, ContentPlacesAreCopiesAndMissingRecordsNoFileTookOver) {

@@ -155,15 +155,6 @@ void ScanBookkeeping::markSeenAfterFailure(std::string_view path, std::int64_t j
   });
 }
 
-std::vector<std::string> ScanBookkeeping::relocationCandidatePaths(std::string_view contentSHA256,
-                                                                   std::string_view path) {
-  auto guard = connection_.lock();
-  return connection_.query(
-      "SELECT absolute_path FROM media_files WHERE missing = 0 AND content_sha256 = ? AND absolute_path <> ? "
-      "ORDER BY absolute_path",
-      {contentSHA256, text::standardizedPath(path)}, rows::textColumn);
-}
-
 std::vector<ContentPlace> ScanBookkeeping::contentPlaces(std::string_view contentSHA256,
                                                          std::string_view path) {
   auto guard = connection_.lock();

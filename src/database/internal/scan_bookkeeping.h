@@ -47,7 +47,6 @@ class ScanBookkeeping {
   void markObserved(const ImageFileInfo& file, std::int64_t jobID, const ContentRelocation& relocation = {});
   void markSeenAfterFailure(std::string_view path, std::int64_t jobID);
   void markSeenUnder(std::string_view path, std::int64_t jobID);
-  std::vector<std::string> relocationCandidatePaths(std::string_view contentSHA256, std::string_view path);
   std::vector<ContentPlace> contentPlaces(std::string_view contentSHA256, std::string_view path);
   void markContentChanged(std::string_view path);
   void markMissingIfNotSeen(std::int64_t jobID, const std::vector<std::string>& rootPaths);

@@ -5,7 +5,6 @@
 // to it, and another file of the same size and time may have taken its name. The job covers
 // all registered roots, so it completes, resumes and summarises like a full scan.
 #include <algorithm>
-#include <cmath>
 #include <optional>
 
 #include "platform/file_attributes.h"
@@ -126,19 +125,13 @@ void ImageLibraryScanner::checkContentInPlace(Scan& scan, const std::string& pat
   // Only a file the library would take as unchanged: any other is read again anyway.
   if (!state || state->isMissing || !state->contentSHA256 ||
       state->metadataProjectionRevision != kMetadataProjectionRevision ||
-      state->fileInfo.fileSize != attributes.size ||
-      std::fabs(state->fileInfo.modificationDate - attributes.modificationTime) >= kModificationTimeTolerance)
+      !hasSizeAndTime(state->fileInfo, attributes.size, attributes.modificationTime))
     return;
   TimedScanStep step(scan.metrics, Operation::computeContentHash);
-  try {
-    if (options_.contentHasher->sha256Hex(path) != *state->contentSHA256) {
-      records_.markContentChanged(path);
-      scan.outdatedThumbnails.push_back({path, attributes.size, attributes.modificationTime});
-    }
-  } catch (const std::exception& error) {
-    // Reading it as a queued file meets the same failure and records it.
-    platform::logDebug("IndexingPerformance", "Could not read " + path + " for its content: " + error.what());
-  }
+  const std::optional<std::string> found = comparedContent(path);
+  if (!found || *found == *state->contentSHA256) return;
+  records_.markContentChanged(path);
+  scan.outdatedThumbnails.push_back({path, attributes.size, attributes.modificationTime});
 }
 
 std::vector<std::string> ImageLibraryScanner::pngFiles(Scan& scan, const std::string& path,

@@ -57,6 +57,7 @@
 // once; nothing here prevents it.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -117,6 +118,11 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
  public:
   // Modification times closer than this count as equal.
   static constexpr double kModificationTimeTolerance = 0.001;
+  // Whether a file found with `size` and `modificationTime` has the ones the library holds in `known`.
+  static bool hasSizeAndTime(const ImageFileInfo& known, std::int64_t size, double modificationTime) {
+    return known.fileSize == size &&
+           std::fabs(known.modificationDate - modificationTime) < kModificationTimeTolerance;
+  }
 
   // The stores must outlive the scanner (the live program passes the same object twice).
   ImageLibraryScanner(IndexingJobStore& jobs, ImageIndexingRecordStore& records,
@@ -224,6 +230,10 @@ class ImageLibraryScanner final : public ImageLibraryScanning {
   ContentRelocation placesLeft(Scan& scan, const std::string& contentSHA256, const std::string& path) const;
   // Whether the file at `path` holds what `was` describes: its size and time, and its content.
   bool holdsContent(const std::string& path, const IndexedImageFileState& was) const;
+  // The file's content as the hasher reads it, to compare with the content the library holds;
+  // nothing without a hasher, or when it cannot be read (logged: reading it as a queued file meets
+  // the same failure and records it).
+  std::optional<std::string> comparedContent(const std::string& path) const;
   ImageLibraryIndexingProgress failQueueItem(Scan& scan, const IndexingQueueItem& item,
                                              const std::exception_ptr& error);
 

@@ -3,7 +3,6 @@
 // the item without stopping the scan.
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -36,9 +35,8 @@ namespace {
 
 // The library holds the file as it is, missing or not.
 bool isSameFile(const std::optional<IndexedImageFileState>& state, const ImageFileInfo& file) {
-  return state && state->fileInfo.path == file.path && state->fileInfo.fileSize == file.fileSize &&
-         std::fabs(state->fileInfo.modificationDate - file.modificationDate) <
-             ImageLibraryScanner::kModificationTimeTolerance &&
+  return state && state->fileInfo.path == file.path &&
+         ImageLibraryScanner::hasSizeAndTime(state->fileInfo, file.fileSize, file.modificationDate) &&
          state->metadataProjectionRevision == kMetadataProjectionRevision;
 }
 
@@ -518,19 +516,24 @@ void ImageLibraryScanner::hashNextQueuedFile(Scan& scan) {
   }
 }
 
+std::optional<std::string> ImageLibraryScanner::comparedContent(const std::string& path) const {
+  if (options_.contentHasher == nullptr) return std::nullopt;
+  try {
+    return options_.contentHasher->sha256Hex(path);
+  } catch (const std::exception& error) {
+    platform::logDebug("IndexingPerformance", "Could not read " + path + " for its content: " + error.what());
+    return std::nullopt;
+  }
+}
+
 bool ImageLibraryScanner::holdsContent(const std::string& path, const IndexedImageFileState& was) const {
   if (options_.contentHasher == nullptr || !was.contentSHA256) return false;
   // A file moved by a rename keeps its size and time: only such a file is read.
   const std::optional<platform::FileAttributes> found = platform::readFileAttributes(path);
-  if (!found || found->kind != platform::FileKind::regularFile || found->size != was.fileInfo.fileSize ||
-      std::fabs(found->modificationTime - was.fileInfo.modificationDate) >= kModificationTimeTolerance)
+  if (!found || found->kind != platform::FileKind::regularFile ||
+      !hasSizeAndTime(was.fileInfo, found->size, found->modificationTime))
     return false;
-  try {
-    return options_.contentHasher->sha256Hex(path) == *was.contentSHA256;
-  } catch (const std::exception& error) {
-    platform::logDebug("IndexingPerformance", "Could not read " + path + " for its content: " + error.what());
-    return false;
-  }
+  return comparedContent(path) == was.contentSHA256;
 }
 
 ContentRelocation ImageLibraryScanner::placesLeft(Scan& scan, const std::string& contentSHA256,

@@ -200,7 +200,7 @@ void TrashCandidateBrowser::pruneSelection() {
 std::optional<std::vector<RecordRef>> TrashCandidateBrowser::followed(const std::vector<RecordRef>& records,
                                                                       const RelocatedPaths& relocated,
                                                                       const PathSet& selected,
-                                                                      PathSet& followedSelection) {
+                                                                      PathSet* followedSelection) {
   PathSet destinations;
   for (const RecordRef& record : records) {
     if (const auto to = relocated.destination(record->file.path)) destinations.insert(*to);
@@ -216,7 +216,7 @@ std::optional<std::vector<RecordRef>> TrashCandidateBrowser::followed(const std:
     if (!to && destinations.contains(path)) continue;
     RecordRef moved = to ? relocatedRecord(*record, *to) : record;
     if (!listed.insert(moved->file.path)) continue;
-    if (selected.contains(path)) followedSelection.insert(moved->file.path);
+    if (followedSelection != nullptr && selected.contains(path)) followedSelection->insert(moved->file.path);
     kept.push_back(std::move(moved));
   }
   return kept;
@@ -228,16 +228,15 @@ void TrashCandidateBrowser::followRelocatedRecords(const std::vector<RecordReloc
   if (isReloading_ || isLoadingMore_) relocatedDuringLoad_.push_back(relocations);
   PathSet selected;
   std::optional<std::vector<RecordRef>> kept =
-      followed(records_, RelocatedPaths(relocations), selectedPaths_, selected);
+      followed(records_, RelocatedPaths(relocations), selectedPaths_, &selected);
   if (!kept) return;
   setRecords(std::move(*kept));
   setSelectedPaths(std::move(selected));
 }
 
 std::vector<RecordRef> TrashCandidateBrowser::followRelocatedDuringLoad(std::vector<RecordRef> records) {
-  PathSet unused;
   for (const std::vector<RecordRelocation>& relocations : std::exchange(relocatedDuringLoad_, {})) {
-    if (auto kept = followed(records, RelocatedPaths(relocations), {}, unused)) records = std::move(*kept);
+    if (auto kept = followed(records, RelocatedPaths(relocations))) records = std::move(*kept);
   }
   return records;
 }

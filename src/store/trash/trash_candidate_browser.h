@@ -73,6 +73,13 @@ class TrashCandidateBrowser : public QObject {
   void followRelocatedRecords(const std::vector<RecordRelocation>& relocations);
   // `record` as the list holds it once the scan found it at `path`.
   static RecordRef relocatedRecord(const ImageRecord& record, std::string_view path);
+  // `records` where `relocated` says they went (relocatedRecord), each path once, without a record
+  // that stayed where a moved one now is; with `followedSelection`, the ones of `selected` are
+  // added to it at their new paths. Nothing when none of them moved.
+  static std::optional<std::vector<RecordRef>> followed(const std::vector<RecordRef>& records,
+                                                        const RelocatedPaths& relocated,
+                                                        const PathSet& selected = {},
+                                                        PathSet* followedSelection = nullptr);
 
  Q_SIGNALS:
   void recordsChanged();
@@ -91,12 +98,6 @@ class TrashCandidateBrowser : public QObject {
   int loadEpoch_ = 0;
   // What scans relocated since the load in flight began, in the order they wrote it.
   std::vector<std::vector<RecordRelocation>> relocatedDuringLoad_;
-
-  // `records` as listed where `relocated` says they went; the ticked ones of `selected` are added
-  // to `followedSelection` at their new paths. Nothing when none of them moved.
-  static std::optional<std::vector<RecordRef>> followed(const std::vector<RecordRef>& records,
-                                                        const RelocatedPaths& relocated,
-                                                        const PathSet& selected, PathSet& followedSelection);
   std::vector<RecordRef> followRelocatedDuringLoad(std::vector<RecordRef> records);
 };
 

@@ -179,19 +179,14 @@ void TrashModel::followRelocatedRecords(const std::vector<RecordRelocation>& rel
   // The last move's failures that a retry may mend name the files where they are now, and a retry
   // takes them from there as they were reviewed. A refusal stays with the file it was about.
   const RelocatedPaths relocated(relocations);
-  PathSet destinations;
-  for (const auto& [path, record] : firstReviewedTrashRecords_) {
-    if (const auto to = relocated.destination(path)) destinations.insert(*to);
+  std::vector<RecordRef> reviewed;
+  reviewed.reserve(firstReviewedTrashRecords_.size());
+  for (const auto& [path, record] : firstReviewedTrashRecords_) reviewed.push_back(record);
+  if (auto followed = TrashCandidateBrowser::followed(reviewed, relocated)) {
+    firstReviewedTrashRecords_.clear();
+    for (RecordRef& record : *followed)
+      firstReviewedTrashRecords_.emplace(record->file.path, std::move(record));
   }
-  std::unordered_map<std::string, RecordRef> reviewed;
-  for (auto& [path, record] : firstReviewedTrashRecords_) {
-    const auto to = relocated.destination(path);
-    // Where one of them moved over another, the file that stayed is gone.
-    if (!to && destinations.contains(path)) continue;
-    RecordRef followed = to ? TrashCandidateBrowser::relocatedRecord(*record, *to) : record;
-    reviewed.insert_or_assign(followed->file.path, std::move(followed));
-  }
-  firstReviewedTrashRecords_ = std::move(reviewed);
   if (!lastTrashSummary_ || lastTrashSummary_->failures.empty()) return;
   ImageTrashSummary summary = *lastTrashSummary_;
   const PathSet trashed(summary.trashedPaths.begin(), summary.trashedPaths.end());

@@ -138,9 +138,6 @@ class FailingIndexingStore final : public IndexingJobStore,
                     const ContentRelocation& moved) override {
     records_.upsertRecord(record, jobID, moved);
   }
-  std::vector<std::string> relocationCandidatePaths(std::string_view hash, std::string_view path) override {
-    return records_.relocationCandidatePaths(hash, path);
-  }
   std::vector<ContentPlace> contentPlaces(std::string_view hash, std::string_view path) override {
     return records_.contentPlaces(hash, path);
   }
