@@ -7,7 +7,6 @@
 // that swap names swap their marks.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -17,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "services/indexing/failing_indexing_store.h"
 #include "services/indexing/scanner_test_library.h"
 
 namespace lorvex::testing {
@@ -176,30 +176,29 @@ TEST(RelocationTest, AScanStoppedHalfwayStillMovesTheMarksOfTheImagesItHasNotRea
   EXPECT_EQ(liveMarks(*library.repository), expected);
 }
 
-// Hashes as the library does, and runs `then` right after the third file is hashed: that file has
-// been read for its record and is not written yet.
-struct HashingThen final : FileContentHashing {
-  std::string sha256Hex(const std::string& path) const override {
-    std::string hash = FileContentHasher().sha256Hex(path);
-    if (++count == 3) then();
-    return hash;
+// The library's stores, with `then` run once the scan has read its first files and before it
+// writes any of them (held there, whatever the threads that read the files ahead do meanwhile).
+struct WritingAfter {
+  explicit WritingAfter(ScannerTestLibrary& library, std::function<void()> then)
+      : store(library.store, library.store) {
+    store.forwardsBatches = true;
+    store.beforeFirstProjectBatch = std::move(then);
   }
-  std::function<void()> then;
-  mutable std::atomic<int> count{0};
+  FailingIndexingStore store;
 };
 
-// sub is renamed sub2; while the scan of that rename reads its files, sub2 is renamed back, and once
-// the scan is done, sub is renamed sub2 again. The last scan (of both renames at once, as monitoring
-// reports renames close together, or the next launch's) finds every mark at sub2; no present record
-// ever stands where no file is.
+// sub is renamed sub2; once the scan of that rename has read its files, before it writes them, sub2
+// is renamed back, and once the scan is done, sub is renamed sub2 again. The last scan (of both renames at
+// once, as monitoring reports renames close together, or the next launch's) finds every mark at sub2; no
+// present record ever stands where no file is.
 TEST(RelocationTest, MarksEndAtTheLastPlaceOfAFolderRenamedBackWhileItsFilesWereRead) {
   for (const bool fullScan : {false, true}) {
     SCOPED_TRACE(fullScan ? "found by the launch's full scan" : "as monitoring reports it");
     ScannerTestLibrary library;
     const std::string sub = library.photo("sub"), sub2 = library.photo("sub2");
-    const auto catchUp = [&](ImageLibraryScannerOptions options) {
-      if (fullScan) library.scanner(options).scan({library.root()}, {}, {});
-      if (!fullScan) library.scanner(options).scanChangedPaths({sub, sub2}, {library.root()}, {}, {});
+    const auto catchUp = [&](ImageLibraryScanner scanner) {
+      if (fullScan) scanner.scan({library.root()}, {}, {});
+      if (!fullScan) scanner.scanChangedPaths({sub, sub2}, {library.root()}, {}, {});
       std::vector<std::string> present =
           textRows(*library.repository, {{"SELECT absolute_path FROM media_files WHERE missing = 0", 1}});
       std::erase_if(present, [](const std::string& row) { return fs::exists(row.substr(1)); });
@@ -215,13 +214,10 @@ TEST(RelocationTest, MarksEndAtTheLastPlaceOfAFolderRenamedBackWhileItsFilesWere
     for (const auto& [path, mark] : expected)
       library.repository->updateReviewState(sub + path.substr(sub2.size()), mark);
     fs::rename(sub, sub2);
-    HashingThen renameBack;
-    renameBack.then = [&] { fs::rename(sub2, sub); };
-    ImageLibraryScannerOptions reading;
-    reading.contentHasher = &renameBack;
-    catchUp(reading);
+    WritingAfter renamedBack(library, [&] { fs::rename(sub2, sub); });
+    catchUp(library.scannerOver(renamedBack.store, renamedBack.store));
     fs::rename(sub, sub2);
-    catchUp({});
+    catchUp(library.scanner());
     EXPECT_EQ(liveMarks(*library.repository), expected);
   }
 }
@@ -304,13 +300,11 @@ TEST(RelocationTest, MarksFollowAnImageRenamedOnwardBeforeTheFirstRenameWasScann
     fs::create_directories(fs::path(middle).parent_path());
     fs::rename(first, middle);
     const auto renameOnward = [&] { fs::rename(middle, last); };
-    HashingThen whileWriting;
-    whileWriting.then = renameOnward;
-    ImageLibraryScannerOptions options;
-    if (c.when == When::whileTheFirstScanWrites) options.contentHasher = &whileWriting;
-    library.scanner(options).scanChangedPaths(
-        {first, middle}, {registered},
-        c.when == When::beforeTheFirstScanReads ? atTheStart(renameOnward) : nullptr, {});
+    WritingAfter firstScan(
+        library, c.when == When::whileTheFirstScanWrites ? std::function<void()>(renameOnward) : nullptr);
+    library.scannerOver(firstScan.store, firstScan.store)
+        .scanChangedPaths({first, middle}, {registered},
+                          c.when == When::beforeTheFirstScanReads ? atTheStart(renameOnward) : nullptr, {});
     if (c.when == When::afterTheFirstScan) renameOnward();
     if (c.secondFull) library.scanner().scan({registered}, {}, {});
     if (!c.secondFull) library.scanner().scanChangedPaths({middle, last}, {registered}, {}, {});
