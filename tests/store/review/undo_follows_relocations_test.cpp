@@ -48,10 +48,6 @@ TEST(DeleteCandidateUndoFollowsRelocations, EachActionFollowsTheRecordsAScanRelo
        {moved(2, -2), moved(5, -5)},
        {action({2, 3}, 2, {2, 3}, 3), action({5}, 5, {5}, 5)},
        {action({-2, 3}, -2, {-2, 3}, 3), action({-5}, -5, {-5}, -5)}},
-      {"a record several files took over follows the first of them",
-       {moved(2, -2), moved(2, -7)},
-       {action({2}, 2, {2}, 2)},
-       {action({-2}, -2, {-2}, -2)}},
       {"a place another record of the action stands for is not taken twice",
        {moved(2, 3), moved(4, -9), moved(5, -9)},
        {action({2, 3, 4, 5}, 0, {}, 0)},
@@ -60,10 +56,6 @@ TEST(DeleteCandidateUndoFollowsRelocations, EachActionFollowsTheRecordsAScanRelo
        {moved(2, 3), moved(3, -3), moved(4, 5), moved(5, 4), moved(1, 6), moved(6, 7)},
        {action({2, 3, 4, 5, 1, 6, 7}, 4, {4, 5}, 5)},
        {action({3, -3, 5, 4, 1, 6, 7}, 5, {4, 5}, 4)}},
-      {"relocations of other records leave the stack as it was",
-       {moved(7, -7)},
-       {action({2}, 2, {2}, 2)},
-       {action({2}, 2, {2}, 2)}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

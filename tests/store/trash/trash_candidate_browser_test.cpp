@@ -220,7 +220,6 @@ TEST(TrashCandidateBrowser, AnAnswerOnItsWayIsListedWhereAScanFoundItsRecords) {
     std::vector<std::string> answer;
     std::vector<std::string> listed;
   } cases[] = {
-      {"reload on its way", true, false, {"a", "b", "c"}, {"a", "moved-b", "c"}},
       {"page on its way", false, false, {"b", "c"}, {"a", "moved-b", "c"}},
       {"reload asked for after the scan", true, true, {"a", "b", "c", "moved-b"}, {"a", "b", "c", "moved-b"}},
       {"page asked for after the scan", false, true, {"b", "c", "moved-b"}, {"a", "b", "c", "moved-b"}},
